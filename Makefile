@@ -1,0 +1,28 @@
+# `make test`: install what is missing, configure, build and run every test (sanitizer build).
+# `make bench`: release build and every benchmark.  `make fuzz`: libFuzzer targets with clang.
+JOBS ?= $(shell nproc)
+LABEL ?=
+
+.PHONY: test deps build bench fuzz clean
+
+test: build
+	ctest --preset dev -j $(JOBS) $(if $(LABEL),-L $(LABEL))
+
+deps:
+	scripts/install-deps
+
+build: deps
+	cmake --preset dev
+	cmake --build --preset dev -j $(JOBS)
+
+bench: deps
+	cmake --preset release
+	cmake --build --preset release -j $(JOBS)
+	for b in build/release/bench/*_bench; do $$b; done
+
+fuzz: deps
+	cmake --preset fuzz
+	cmake --build --preset fuzz -j $(JOBS)
+
+clean:
+	rm -rf build

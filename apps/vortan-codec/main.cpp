@@ -1,0 +1,42 @@
+// vortan-codec: encode, decode and measure with the system's own codecs from the command line.
+#include "apps/vortan-codec/command_table.h"
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+std::vector<CodecToolCommand>& Commands()
+{
+    static std::vector<CodecToolCommand> commands;   // filled by static registrations before main
+    return commands;
+}
+
+int PrintUsage()
+{
+    std::fprintf(stderr, "usage: vortan-codec FAMILY COMMAND ARGS...\n");
+    for (const CodecToolCommand& command : Commands())
+        std::fprintf(stderr, "  vortan-codec %s %s %s\n", command.family, command.name, command.usage);
+    return 2;
+}
+
+} // namespace
+
+bool RegisterCodecToolCommand(const CodecToolCommand& command)
+{
+    Commands().push_back(command);
+    return true;
+}
+
+int main(int argc, char** argv)
+{
+    if (argc < 3)
+        return PrintUsage();
+    for (const CodecToolCommand& command : Commands()) {
+        if (std::strcmp(command.family, argv[1]) == 0 && std::strcmp(command.name, argv[2]) == 0)
+            return command.run(std::span<char* const>(argv + 3, static_cast<size_t>(argc - 3)));
+    }
+    std::fprintf(stderr, "vortan-codec: unknown command \"%s %s\"\n", argv[1], argv[2]);
+    return PrintUsage();
+}

@@ -1,0 +1,67 @@
+# Shared rules for every library, test folder, tool, benchmark and fuzz target.
+# Sources are globbed so that adding a file needs no edit here; tests live in a
+# `tests/` folder beside their code and are never part of a library.
+
+set(VORTAN_WARNINGS -Wall -Wextra -Wpedantic)
+if(VORTAN_WERROR)
+    list(APPEND VORTAN_WARNINGS -Werror)
+endif()
+
+if(VORTAN_SANITIZE)
+    add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=address,undefined)
+endif()
+
+# Sources of the given folders, recursively, without their tests.
+function(vortan_glob_sources out)
+    set(result)
+    foreach(dir ${ARGN})
+        file(GLOB_RECURSE found CONFIGURE_DEPENDS ${dir}/*.cpp ${dir}/*.c)
+        list(FILTER found EXCLUDE REGEX "/tests/")
+        list(APPEND result ${found})
+    endforeach()
+    set(${out} ${result} PARENT_SCOPE)
+endfunction()
+
+function(vortan_apply_warnings target)
+    target_compile_options(${target} PRIVATE ${VORTAN_WARNINGS})
+endfunction()
+
+# vortan_library(name DIRS folder... [LINKS lib...] [PRIVATE_LINKS lib...])
+# A static library of the folders' sources, or an interface library when they hold headers only.
+function(vortan_library name)
+    cmake_parse_arguments(L "" "" "DIRS;LINKS;PRIVATE_LINKS" ${ARGN})
+    vortan_glob_sources(sources ${L_DIRS})
+    if(sources)
+        add_library(${name} STATIC ${sources})
+        target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+        target_link_libraries(${name} PUBLIC ${L_LINKS} PRIVATE ${L_PRIVATE_LINKS})
+        vortan_apply_warnings(${name})
+    else()
+        add_library(${name} INTERFACE)
+        target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR})
+        target_link_libraries(${name} INTERFACE ${L_LINKS})
+    endif()
+endfunction()
+
+# vortan_tests(name LABEL label DIRS folder... LINKS lib...)
+# One GoogleTest executable of every folder's tests/*.cpp; each case is a ctest test with the label.
+function(vortan_tests name)
+    cmake_parse_arguments(T "" "LABEL" "DIRS;LINKS" ${ARGN})
+    set(files)
+    foreach(dir ${T_DIRS})
+        file(GLOB found CONFIGURE_DEPENDS ${dir}/tests/*.cpp)
+        list(APPEND files ${found})
+    endforeach()
+    if(NOT files)
+        return()
+    endif()
+    add_executable(${name} ${files})
+    target_link_libraries(${name} PRIVATE ${T_LINKS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+    vortan_apply_warnings(${name})
+    gtest_discover_tests(${name}
+        WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
+        PROPERTIES LABELS ${T_LABEL} ENVIRONMENT "VORTAN_SOURCE_DIR=${PROJECT_SOURCE_DIR}"
+        DISCOVERY_TIMEOUT 120)
+endfunction()
