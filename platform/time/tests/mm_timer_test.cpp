@@ -1,0 +1,134 @@
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "platform/time/clock.h"
+#include "platform/time/mm_timer.h"
+#include "platform/time/timer_caps.h"
+#include "platform/time/virtual_clock.h"
+
+namespace pf {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Waits at most a second for a condition on a live timer; tests stay quick when all is well.
+template <class Condition>
+bool WaitFor(Condition condition)
+{
+    const auto limit = std::chrono::steady_clock::now() + 1s;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > limit)
+            return false;
+        std::this_thread::sleep_for(1ms);
+    }
+    return true;
+}
+
+class InstalledVirtualClock : public ::testing::Test {
+protected:
+    InstalledVirtualClock() { setClock(&m_clock); }
+    ~InstalledVirtualClock() override { setClock(nullptr); }
+    VirtualClock m_clock;
+};
+
+TEST_F(InstalledVirtualClock, MmTimerTicksInsideAdvanceOnTheAdvancingThread)
+{
+    int ticks = 0;
+    std::thread::id where;
+    MmTimer timer(17, [&] {
+        ++ticks;
+        where = std::this_thread::get_id();
+    });
+    EXPECT_TRUE(timer.isVirtual());
+    m_clock.advance(16);
+    EXPECT_EQ(ticks, 0);
+    m_clock.advance(35);   // 17 and 34 and 51
+    EXPECT_EQ(ticks, 3);
+    EXPECT_EQ(where, std::this_thread::get_id());
+    timer.kill();
+    m_clock.advance(100);
+    EXPECT_EQ(ticks, 3);
+}
+
+TEST_F(InstalledVirtualClock, DestroyedMmTimerNoLongerTicks)
+{
+    int ticks = 0;
+    {
+        MmTimer timer(10, [&] { ++ticks; });
+    }
+    m_clock.advance(100);
+    EXPECT_EQ(ticks, 0);
+    EXPECT_EQ(m_clock.pendingDueCount(), 0u);
+}
+
+TEST(MmTimerLive, TicksUntilKilledAndNeverAfter)
+{
+    std::atomic<int> ticks{0};
+    MmTimer timer(2, [&] { ++ticks; });
+    EXPECT_FALSE(timer.isVirtual());
+    ASSERT_TRUE(WaitFor([&] { return ticks >= 3; }));
+    timer.kill();
+    const int atKill = ticks;
+    std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(ticks, atKill);
+}
+
+TEST(MmTimerLive, KillWaitsForTheRunningCallback)
+{
+    std::atomic<bool> inside{false};
+    std::atomic<bool> done{false};
+    MmTimer timer(1, [&] {
+        if (done)
+            return;
+        inside = true;
+        std::this_thread::sleep_for(30ms);
+        inside = false;
+        done = true;
+    });
+    ASSERT_TRUE(WaitFor([&] { return inside.load() || done.load(); }));
+    timer.kill();
+    EXPECT_FALSE(inside);
+}
+
+TEST(MmTimerLive, KillFromItsOwnCallbackEndsTheTicks)
+{
+    std::atomic<int> ticks{0};
+    std::atomic<MmTimer*> self{nullptr};
+    auto timer = std::make_unique<MmTimer>(1, [&] {
+        if (MmTimer* const me = self.load()) {
+            ++ticks;
+            me->kill();
+        }
+    });
+    self = timer.get();
+    ASSERT_TRUE(WaitFor([&] { return ticks >= 1; }));
+    std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(ticks, 1);
+    timer.reset();
+}
+
+TEST(TimerCaps, ReportsTheRangeAndRecordsPeriodRequests)
+{
+    TimeCaps caps;
+    ASSERT_EQ(timeGetDevCaps(&caps), TIMERR_NOERROR);
+    EXPECT_EQ(caps.periodMin, 1u);
+    EXPECT_EQ(caps.periodMax, 1000000u);
+    EXPECT_EQ(timeGetDevCaps(nullptr), TIMERR_NOCANDO);
+
+    const auto before = activeTimerPeriods();
+    EXPECT_EQ(timeBeginPeriod(17), TIMERR_NOERROR);
+    EXPECT_EQ(timeBeginPeriod(17), TIMERR_NOERROR);
+    EXPECT_EQ(timeBeginPeriod(0), TIMERR_NOCANDO);
+    EXPECT_EQ(timeEndPeriod(5), TIMERR_NOCANDO);   // never begun
+    EXPECT_EQ(activeTimerPeriods().size(), before.size() + 2);
+    EXPECT_EQ(timeEndPeriod(17), TIMERR_NOERROR);
+    EXPECT_EQ(timeEndPeriod(17), TIMERR_NOERROR);
+    EXPECT_EQ(timeEndPeriod(17), TIMERR_NOCANDO);
+    EXPECT_EQ(activeTimerPeriods(), before);
+}
+
+} // namespace
+} // namespace pf
