@@ -1,0 +1,53 @@
+#pragma once
+// CVTN_ThreadHandler: one worker thread (the render thread, the publish worker, the loader). The body polls its stop
+// token; Stop asks it to end and waits up to the join time-out (5000 ms). Linux cannot end a thread safely from
+// outside, so a thread that does not end in time is detached and reported instead: it keeps running, and whatever
+// its body refers to must outlive it. Stuck threads are reported through a hook that the application points at its
+// log or message box; a library never prints.
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <stop_token>
+#include <string>
+#include <thread>
+
+class CVTN_ThreadHandler
+{
+public:
+    enum class Priority { Idle, Low, Normal, High };
+    using Body = std::function<void(std::stop_token)>;
+    using StuckReporter = std::function<void(const std::string& threadName)>;
+
+    static constexpr std::chrono::milliseconds kJoinTimeout{5000};
+
+    explicit CVTN_ThreadHandler(std::string name, std::chrono::milliseconds joinTimeout = kJoinTimeout);
+    CVTN_ThreadHandler(const CVTN_ThreadHandler&) = delete;
+    CVTN_ThreadHandler& operator=(const CVTN_ThreadHandler&) = delete;
+    ~CVTN_ThreadHandler();                                    // Stop()
+
+    bool Start(Body body);                                    // false: a thread is still attached, or none could be
+                                                              // made; a body that throws ends as if it returned
+    void RequestStop();                                       // sets the body's stop token; does not wait
+    bool StopRequested() const;
+    bool Stop();                                              // RequestStop, then Join
+    bool Join();                                              // waits up to the join time-out; true: the thread
+                                                              // ended (or none ran); false: detached and reported
+    bool IsRunning() const;                                   // started, and its body has not returned yet
+    bool SetPriority(Priority priority);                      // a request, applied now when running, else at Start;
+                                                              // false: the system refused it (raising usually is)
+    Priority GetPriority() const { return m_priority; }       // the last one requested
+    const std::string& Name() const { return m_name; }
+
+    static void SetStuckReporter(StuckReporter reporter);     // process-wide; an empty one reports nowhere
+    static uint32_t DetachedCount();                          // threads detached since the process started
+
+    struct State;                                             // shared with the thread, which may outlive us
+
+private:
+    const std::string m_name;
+    const std::chrono::milliseconds m_joinTimeout;
+    Priority m_priority = Priority::Normal;
+    std::shared_ptr<State> m_state;                           // of the attached thread; null before Start
+    std::thread m_thread;
+};
