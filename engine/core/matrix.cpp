@@ -9,22 +9,39 @@ namespace {
 
 constexpr std::array<float, 16> kIdentity = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
-// |det| never exceeds the product of the row lengths (Hadamard). A matrix that is singular in exact arithmetic
-// often keeps a determinant of rounding size instead of 0; below this fraction of the bound the inverse would be
-// rounding noise scaled up, so it is treated as singular.
-constexpr double kSingularRatio = 1e-10;
+// A matrix that is singular in exact arithmetic often keeps a determinant of rounding size instead of 0. The
+// rounding error of the expansion is below about 1e-15 of the same expansion taken over absolute values; a
+// determinant under this fraction of it is noise, and its inverse would be noise scaled up.
+constexpr double kSingularFraction = 1e-12;
 
-double RowLengthProduct(const std::array<float, 16>& e)
-{
-    double product = 1.0;
-    for (int r = 0; r < 4; ++r) {
-        double sum = 0.0;
-        for (int c = 0; c < 4; ++c)
-            sum += static_cast<double>(e[4 * r + c]) * e[4 * r + c];
-        product *= std::sqrt(sum);
+// The 2x2 minors of the top two rows (s) and the bottom two rows (c) from which the determinant and the adjugate
+// are built. With Magnitude, every product is taken as an absolute value and the differences become sums.
+struct Minors {
+    double s[6];
+    double c[6];
+
+    template <bool Magnitude> static Minors Of(const std::array<float, 16>& m)
+    {
+        const auto e = [&m](int r, int c) {
+            const double v = m[4 * r + c];
+            return Magnitude ? std::fabs(v) : v;
+        };
+        const auto minor = [&e](int r, int a, int b) {
+            const double left = e(r, a) * e(r + 1, b);
+            const double right = e(r + 1, a) * e(r, b);
+            return Magnitude ? left + right : left - right;
+        };
+        return {{minor(0, 0, 1), minor(0, 0, 2), minor(0, 0, 3), minor(0, 1, 2), minor(0, 1, 3), minor(0, 2, 3)},
+                {minor(2, 0, 1), minor(2, 0, 2), minor(2, 0, 3), minor(2, 1, 2), minor(2, 1, 3), minor(2, 2, 3)}};
     }
-    return product;
-}
+
+    // Laplace expansion along the top two rows; with Magnitude minors, a bound on its rounding error's scale.
+    template <bool Magnitude> double Determinant() const
+    {
+        const double sign = Magnitude ? 1.0 : -1.0;
+        return s[0] * c[5] + sign * s[1] * c[4] + s[2] * c[3] + s[3] * c[2] + sign * s[4] * c[1] + s[5] * c[0];
+    }
+};
 
 bool InRange(int oneBased)
 {
@@ -118,33 +135,25 @@ SWmatrix& SWmatrix::PostMultiply(const SWmatrix& other)
 
 SWmatrix& SWmatrix::Invert(SWmatrix& out) const
 {
-    // Adjugate over the determinant, from the 2x2 minors of the top two and bottom two rows, worked in double.
-    const auto e = [this](int r, int c) { return static_cast<double>(m_e[4 * r + c]); };
-    const double s0 = e(0, 0) * e(1, 1) - e(1, 0) * e(0, 1);
-    const double s1 = e(0, 0) * e(1, 2) - e(1, 0) * e(0, 2);
-    const double s2 = e(0, 0) * e(1, 3) - e(1, 0) * e(0, 3);
-    const double s3 = e(0, 1) * e(1, 2) - e(1, 1) * e(0, 2);
-    const double s4 = e(0, 1) * e(1, 3) - e(1, 1) * e(0, 3);
-    const double s5 = e(0, 2) * e(1, 3) - e(1, 2) * e(0, 3);
-    const double c5 = e(2, 2) * e(3, 3) - e(3, 2) * e(2, 3);
-    const double c4 = e(2, 1) * e(3, 3) - e(3, 1) * e(2, 3);
-    const double c3 = e(2, 1) * e(3, 2) - e(3, 1) * e(2, 2);
-    const double c2 = e(2, 0) * e(3, 3) - e(3, 0) * e(2, 3);
-    const double c1 = e(2, 0) * e(3, 2) - e(3, 0) * e(2, 2);
-    const double c0 = e(2, 0) * e(3, 1) - e(3, 0) * e(2, 1);
-    const double det = s0 * c5 - s1 * c4 + s2 * c3 + s3 * c2 - s4 * c1 + s5 * c0;
-    if (det == 0.0 || !std::isfinite(det) || std::fabs(det) < kSingularRatio * RowLengthProduct(m_e))
+    // Adjugate over the determinant, worked in double.
+    const Minors m = Minors::Of<false>(m_e);
+    const double det = m.Determinant<false>();
+    const double scale = Minors::Of<true>(m_e).Determinant<true>();
+    if (det == 0.0 || !std::isfinite(det) || std::fabs(det) <= kSingularFraction * scale)
         return out.SetIdentity();
 
+    const auto e = [this](int r, int c) { return static_cast<double>(m_e[4 * r + c]); };
+    const double* const s = m.s;
+    const double* const c = m.c;
     const double adjugate[16] = {
-        e(1, 1) * c5 - e(1, 2) * c4 + e(1, 3) * c3,  -e(0, 1) * c5 + e(0, 2) * c4 - e(0, 3) * c3,
-        e(3, 1) * s5 - e(3, 2) * s4 + e(3, 3) * s3,  -e(2, 1) * s5 + e(2, 2) * s4 - e(2, 3) * s3,
-        -e(1, 0) * c5 + e(1, 2) * c2 - e(1, 3) * c1, e(0, 0) * c5 - e(0, 2) * c2 + e(0, 3) * c1,
-        -e(3, 0) * s5 + e(3, 2) * s2 - e(3, 3) * s1, e(2, 0) * s5 - e(2, 2) * s2 + e(2, 3) * s1,
-        e(1, 0) * c4 - e(1, 1) * c2 + e(1, 3) * c0,  -e(0, 0) * c4 + e(0, 1) * c2 - e(0, 3) * c0,
-        e(3, 0) * s4 - e(3, 1) * s2 + e(3, 3) * s0,  -e(2, 0) * s4 + e(2, 1) * s2 - e(2, 3) * s0,
-        -e(1, 0) * c3 + e(1, 1) * c1 - e(1, 2) * c0, e(0, 0) * c3 - e(0, 1) * c1 + e(0, 2) * c0,
-        -e(3, 0) * s3 + e(3, 1) * s1 - e(3, 2) * s0, e(2, 0) * s3 - e(2, 1) * s1 + e(2, 2) * s0,
+        e(1, 1) * c[5] - e(1, 2) * c[4] + e(1, 3) * c[3],  -e(0, 1) * c[5] + e(0, 2) * c[4] - e(0, 3) * c[3],
+        e(3, 1) * s[5] - e(3, 2) * s[4] + e(3, 3) * s[3],  -e(2, 1) * s[5] + e(2, 2) * s[4] - e(2, 3) * s[3],
+        -e(1, 0) * c[5] + e(1, 2) * c[2] - e(1, 3) * c[1], e(0, 0) * c[5] - e(0, 2) * c[2] + e(0, 3) * c[1],
+        -e(3, 0) * s[5] + e(3, 2) * s[2] - e(3, 3) * s[1], e(2, 0) * s[5] - e(2, 2) * s[2] + e(2, 3) * s[1],
+        e(1, 0) * c[4] - e(1, 1) * c[2] + e(1, 3) * c[0],  -e(0, 0) * c[4] + e(0, 1) * c[2] - e(0, 3) * c[0],
+        e(3, 0) * s[4] - e(3, 1) * s[2] + e(3, 3) * s[0],  -e(2, 0) * s[4] + e(2, 1) * s[2] - e(2, 3) * s[0],
+        -e(1, 0) * c[3] + e(1, 1) * c[1] - e(1, 2) * c[0], e(0, 0) * c[3] - e(0, 1) * c[1] + e(0, 2) * c[0],
+        -e(3, 0) * s[3] + e(3, 1) * s[1] - e(3, 2) * s[0], e(2, 0) * s[3] - e(2, 1) * s[1] + e(2, 2) * s[0],
     };
     // A determinant that is not 0 but tiny still overflows float; such an inverse would poison every product.
     std::array<float, 16> inverse;

@@ -28,8 +28,8 @@ public:
     SWmatrix& Multiply(SWmatrix& out, const SWmatrix& other) const; // out = this x other; out may be this or other
     SWmatrix& PostMultiply(const SWmatrix& other);                  // this = this x other; returns this
     SWmatrix& Invert(SWmatrix& out) const; // out = inverse; out may be this. The identity when the determinant is 0,
-                                           // not finite, or below 1e-10 of the product of the row lengths (singular
-                                           // but for rounding), or when the inverse overflows float
+                                           // not finite, or of rounding size (singular but for rounding), or when
+                                           // the inverse overflows float
 
     SWvector GetTranslation() const;                // elements 3, 7, 11
     void SetTranslation(float x, float y, float z); // elements 3, 7, 11; the rest is kept

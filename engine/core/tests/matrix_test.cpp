@@ -97,6 +97,19 @@ TEST(MatrixInvert, RoundTripGivesIdentity)
     }
 }
 
+TEST(MatrixInvert, FarFromTheOriginIsNotSingular)
+{
+    SWmatrix inverse;
+    SWmatrix::Translation(1e6f, -2e6f, 5e5f).Invert(inverse);
+    EXPECT_EQ(inverse, SWmatrix::Translation(-1e6f, 2e6f, -5e5f));
+
+    const SWmatrix placed = Product(SWmatrix::Translation(3e7f, 1e7f, -2e7f), SWmatrix::Rotation(0.6f, 1));
+    placed.Invert(inverse);
+    EXPECT_NE(inverse, SWmatrix());
+    EXPECT_TRUE(VectorsNear(inverse.TransformPoint(placed.TransformPoint({1.0f, 2.0f, 3.0f})), {1.0f, 2.0f, 3.0f},
+                            4.0f)); // float spacing at 3e7 is 2
+}
+
 TEST(MatrixInvert, OutMayAliasThis)
 {
     const SWmatrix a = Sample(0.3f);
