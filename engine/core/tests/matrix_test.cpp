@@ -205,17 +205,6 @@ TEST(MatrixTranslation, LivesInElementsThreeSevenEleven)
         EXPECT_EQ(m[i], before[i]) << i;
 }
 
-TEST(MatrixBuilders, ScaleAndShearElements)
-{
-    const SWmatrix s = SWmatrix::Scaling(2.0f, 3.0f, 4.0f);
-    EXPECT_EQ(s.TransformPoint({1.0f, 1.0f, 1.0f}), SWvector(2.0f, 3.0f, 4.0f));
-    EXPECT_EQ(s[15], 1.0f);
-    const SWmatrix h = SWmatrix::Shearing(0.5f, 0.25f);
-    EXPECT_EQ(h[2], 0.5f);
-    EXPECT_EQ(h[6], 0.25f);
-    EXPECT_EQ(h.TransformPoint({0.0f, 0.0f, 4.0f}), SWvector(2.0f, 1.0f, 4.0f));
-}
-
 TEST(MatrixRotation, RightHandRuleAboutEachAxis)
 {
     const float quarter = kPi / 2.0f;
