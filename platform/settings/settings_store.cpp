@@ -1,0 +1,245 @@
+#include "platform/settings/settings_store.h"
+
+#include <algorithm>
+#include <new>
+
+#include "platform/settings/file_backend.h"
+#include "platform/settings/settings_backend.h"
+
+namespace pf {
+
+namespace {
+
+bool IsUnder(std::string_view path, std::string_view parent)
+{
+    if (parent.empty())
+        return !path.empty();
+    return path.size() > parent.size() && path[parent.size()] == '\\' &&
+           sameSettingName(path.substr(0, parent.size()), parent);
+}
+
+} // namespace
+
+SettingsStore::SettingsStore(std::unique_ptr<SettingsBackend> backend) : m_backend(std::move(backend))
+{
+    if (!m_backend)
+        return;
+    SettingsLoad loaded = m_backend->load();
+    if (!loaded.problem.empty())
+        m_warnings.push_back(loaded.problem);
+    if (loaded.text) {
+        SettingsParse parsed = parseSettingsFile(*loaded.text);
+        m_tree = std::move(parsed.tree);
+        m_warnings.insert(m_warnings.end(), parsed.warnings.begin(), parsed.warnings.end());
+    }
+    m_keepOriginal = !m_warnings.empty();
+}
+
+std::unique_ptr<SettingsStore> SettingsStore::openDefault()
+{
+    const auto path = defaultSettingsPath();
+    if (!path)
+        return std::make_unique<SettingsStore>(nullptr);
+    return std::make_unique<SettingsStore>(std::make_unique<FileBackend>(*path));
+}
+
+SettingsStore::~SettingsStore() = default;
+
+std::optional<uint32_t> SettingsStore::getDword(std::string_view key, std::string_view name) const
+{
+    const std::lock_guard lock(m_mutex);
+    const SettingValue* const value = findLocked(key, name);
+    if (value == nullptr || value->type != SettingType::Dword)
+        return std::nullopt;
+    return value->dword;
+}
+
+std::optional<std::string> SettingsStore::getString(std::string_view key, std::string_view name) const
+{
+    const std::lock_guard lock(m_mutex);
+    const SettingValue* const value = findLocked(key, name);
+    if (value == nullptr || value->type != SettingType::String)
+        return std::nullopt;
+    return value->text;
+}
+
+std::optional<std::vector<uint8_t>> SettingsStore::getBinary(std::string_view key, std::string_view name) const
+{
+    const std::lock_guard lock(m_mutex);
+    const SettingValue* const value = findLocked(key, name);
+    if (value == nullptr || value->type != SettingType::Binary)
+        return std::nullopt;
+    return value->bytes;
+}
+
+std::optional<SettingType> SettingsStore::typeOf(std::string_view key, std::string_view name) const
+{
+    const std::lock_guard lock(m_mutex);
+    const SettingValue* const value = findLocked(key, name);
+    return value != nullptr ? std::optional(value->type) : std::nullopt;
+}
+
+bool SettingsStore::setDword(std::string_view key, std::string_view name, uint32_t value)
+{
+    const std::lock_guard lock(m_mutex);
+    SettingValue v{std::string(name), SettingType::Dword, value, {}, {}};
+    return setLocked(key, std::move(v));
+}
+
+bool SettingsStore::setString(std::string_view key, std::string_view name, std::string_view value)
+{
+    const std::lock_guard lock(m_mutex);
+    SettingValue v{std::string(name), SettingType::String, 0, std::string(value), {}};
+    return setLocked(key, std::move(v));
+}
+
+bool SettingsStore::setBinary(std::string_view key, std::string_view name, std::span<const uint8_t> value)
+{
+    const std::lock_guard lock(m_mutex);
+    SettingValue v{std::string(name), SettingType::Binary, 0, {}, std::vector<uint8_t>(value.begin(), value.end())};
+    return setLocked(key, std::move(v));
+}
+
+bool SettingsStore::deleteValue(std::string_view key, std::string_view name)
+{
+    const std::lock_guard lock(m_mutex);
+    std::string path;
+    SettingKey* const found = normaliseKeyPath(key, path) ? m_tree.findKey(path) : nullptr;
+    if (found == nullptr)
+        return false;
+    const auto it = std::find_if(found->values.begin(), found->values.end(),
+                                 [&](const SettingValue& v) { return sameSettingName(v.name, name); });
+    if (it == found->values.end())
+        return false;
+    found->values.erase(it);
+    return persistLocked();
+}
+
+bool SettingsStore::deleteKey(std::string_view key)
+{
+    const std::lock_guard lock(m_mutex);
+    std::string path;
+    if (!normaliseKeyPath(key, path) || path.empty())
+        return false;   // the root is not deleted
+    const size_t before = m_tree.keys.size();
+    std::erase_if(m_tree.keys, [&](const SettingKey& k) { return sameSettingName(k.path, path) || IsUnder(k.path, path); });
+    if (m_tree.keys.size() == before)
+        return false;
+    return persistLocked();
+}
+
+uint32_t SettingsStore::getOrCreateDword(std::string_view key, std::string_view name, uint32_t def)
+{
+    const std::lock_guard lock(m_mutex);
+    if (const SettingValue* const value = findLocked(key, name))
+        return value->type == SettingType::Dword ? value->dword : def;
+    setLocked(key, {std::string(name), SettingType::Dword, def, {}, {}});
+    return def;
+}
+
+std::string SettingsStore::getOrCreateString(std::string_view key, std::string_view name, std::string_view def)
+{
+    const std::lock_guard lock(m_mutex);
+    if (const SettingValue* const value = findLocked(key, name))
+        return value->type == SettingType::String ? value->text : std::string(def);
+    setLocked(key, {std::string(name), SettingType::String, 0, std::string(def), {}});
+    return std::string(def);
+}
+
+std::vector<uint8_t> SettingsStore::getOrCreateBinary(std::string_view key, std::string_view name,
+                                                      std::span<const uint8_t> def)
+{
+    const std::lock_guard lock(m_mutex);
+    std::vector<uint8_t> bytes(def.begin(), def.end());
+    if (const SettingValue* const value = findLocked(key, name))
+        return value->type == SettingType::Binary ? value->bytes : bytes;
+    setLocked(key, {std::string(name), SettingType::Binary, 0, {}, bytes});
+    return bytes;
+}
+
+std::vector<std::string> SettingsStore::valueNames(std::string_view key) const
+{
+    const std::lock_guard lock(m_mutex);
+    std::vector<std::string> names;
+    std::string path;
+    const SettingKey* const found = normaliseKeyPath(key, path) ? m_tree.findKey(path) : nullptr;
+    if (found != nullptr) {
+        for (const SettingValue& value : found->values)
+            names.push_back(value.name);
+    }
+    return names;
+}
+
+// Parents exist implicitly: a key "A\B\C" makes "B" a sub-key of "A" even when "A\B" holds nothing.
+std::vector<std::string> SettingsStore::subKeys(std::string_view key) const
+{
+    const std::lock_guard lock(m_mutex);
+    std::vector<std::string> children;
+    std::string path;
+    if (!normaliseKeyPath(key, path))
+        return children;
+    const size_t skip = path.empty() ? 0 : path.size() + 1;
+    for (const SettingKey& k : m_tree.keys) {
+        if (!IsUnder(k.path, path))
+            continue;
+        const std::string_view rest = std::string_view(k.path).substr(skip);
+        const std::string_view child = rest.substr(0, rest.find('\\'));
+        if (std::none_of(children.begin(), children.end(), [&](const std::string& c) { return sameSettingName(c, child); }))
+            children.emplace_back(child);
+    }
+    return children;
+}
+
+std::vector<std::string> SettingsStore::warnings() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_warnings;
+}
+
+const SettingValue* SettingsStore::findLocked(std::string_view key, std::string_view name) const
+{
+    std::string path;
+    if (!normaliseKeyPath(key, path))
+        return nullptr;
+    const SettingKey* const found = m_tree.findKey(path);
+    return found != nullptr ? found->findValue(name) : nullptr;
+}
+
+bool SettingsStore::setLocked(std::string_view key, SettingValue value)
+{
+    std::string path;
+    if (!normaliseKeyPath(key, path))
+        return false;
+    try {
+        SettingKey& target = m_tree.makeKey(path);
+        if (SettingValue* const known = target.findValue(value.name)) {
+            value.name = known->name;
+            if (*known == value && !m_unsaved)
+                return true;   // nothing changed: no write
+            *known = std::move(value);
+        } else {
+            target.values.push_back(std::move(value));
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return persistLocked();
+}
+
+bool SettingsStore::persistLocked()
+{
+    if (!m_backend)
+        return true;
+    m_unsaved = true;
+    try {
+        if (!m_backend->store(formatSettingsFile(m_tree), m_keepOriginal))
+            return false;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    m_keepOriginal = false;
+    m_unsaved = false;
+    return true;
+}
+
+} // namespace pf

@@ -1,0 +1,64 @@
+#pragma once
+// The program's settings, standing in for the registry: typed values under backslash-path keys, held in memory
+// and written through to the backend on every change. Names compare without regard to ASCII case and keep their
+// first spelling. A typed get of a value of another type answers nothing. Every method may be called from any
+// thread.
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/settings/settings_file.h"
+
+namespace pf {
+
+class SettingsBackend;
+
+class SettingsStore {
+public:
+    explicit SettingsStore(std::unique_ptr<SettingsBackend> backend);   // loads once; null keeps values in memory
+    static std::unique_ptr<SettingsStore> openDefault();   // the settings file, or memory only when there is no home
+    ~SettingsStore();
+
+    std::optional<uint32_t> getDword(std::string_view key, std::string_view name) const;
+    std::optional<std::string> getString(std::string_view key, std::string_view name) const;
+    std::optional<std::vector<uint8_t>> getBinary(std::string_view key, std::string_view name) const;
+    std::optional<SettingType> typeOf(std::string_view key, std::string_view name) const;
+
+    // Each set and delete is written through; false when the key is not a valid path or the write failed, in which
+    // case the change is still held in memory and goes out with the next write that succeeds.
+    bool setDword(std::string_view key, std::string_view name, uint32_t value);
+    bool setString(std::string_view key, std::string_view name, std::string_view value);
+    bool setBinary(std::string_view key, std::string_view name, std::span<const uint8_t> value);
+    bool deleteValue(std::string_view key, std::string_view name);   // false also when there was none
+    bool deleteKey(std::string_view key);                            // with all its sub-keys; false when none
+
+    // The stored value; when there is none it is created with the default. A value of another type is left
+    // alone and the default returned.
+    uint32_t getOrCreateDword(std::string_view key, std::string_view name, uint32_t def);
+    std::string getOrCreateString(std::string_view key, std::string_view name, std::string_view def);
+    std::vector<uint8_t> getOrCreateBinary(std::string_view key, std::string_view name, std::span<const uint8_t> def);
+
+    std::vector<std::string> valueNames(std::string_view key) const;   // in the order they were made
+    std::vector<std::string> subKeys(std::string_view key) const;      // direct children only
+
+    std::vector<std::string> warnings() const;   // what could not be read at load, line by line
+
+private:
+    const SettingValue* findLocked(std::string_view key, std::string_view name) const;
+    bool setLocked(std::string_view key, SettingValue value);
+    bool persistLocked();
+
+    mutable std::mutex m_mutex;
+    std::unique_ptr<SettingsBackend> m_backend;
+    SettingsTree m_tree;
+    std::vector<std::string> m_warnings;
+    bool m_keepOriginal = false;   // the stored text had faults: keep it aside before the first rewrite
+    bool m_unsaved = false;        // memory holds changes the backend refused
+};
+
+} // namespace pf
