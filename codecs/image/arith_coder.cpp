@@ -300,16 +300,35 @@ void ArithCoder::StartDecoding(std::span<const uint8_t> in, size_t pos)
         m_reg.value = 2 * m_reg.value + InputBit();
 }
 
-// The model's indices are sorted by falling count, so the linear search from index 1 is short for skewed data;
-// the cumulative counts fall strictly from index 0, which is never chosen because the target lies below the total.
+// The first index whose cumulative count is not above the target. The model keeps indices sorted by falling count,
+// so skewed data find it within the first few; the cumulative counts fall strictly, so beyond those a binary
+// search finds the same index. Index 0 is never chosen: the target lies below the total.
+uint32_t ArithCoder::FindSymbol(uint32_t target) const
+{
+    constexpr uint32_t kLinearSteps = 8;
+    uint32_t symbol = 1;
+    for (; symbol <= m_endSymbol && symbol <= kLinearSteps; ++symbol) {
+        if (m_cumulative[symbol] <= target)
+            return symbol;
+    }
+    uint32_t lo = symbol;      // cumulative[lo - 1] > target
+    uint32_t hi = m_endSymbol; // cumulative[end] = 0 <= target
+    while (lo < hi) {
+        const uint32_t mid = lo + (hi - lo) / 2;
+        if (m_cumulative[mid] <= target)
+            hi = mid;
+        else
+            lo = mid + 1;
+    }
+    return lo;
+}
+
 uint32_t ArithCoder::DecodeSymbol()
 {
     const uint32_t range = m_reg.high - m_reg.low + 1;
     const uint32_t total = m_cumulative[0];
     const uint32_t target = ((m_reg.value - m_reg.low + 1) * total - 1) / range;
-    uint32_t symbol = 1;
-    while (m_cumulative[symbol] > target)
-        ++symbol;
+    const uint32_t symbol = FindSymbol(target);
     if (symbol == m_endSymbol)
         return symbol;
     m_reg.high = m_reg.low + range * m_cumulative[symbol - 1] / total - 1;

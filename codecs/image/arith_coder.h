@@ -82,6 +82,7 @@ private:
 
     void StartDecoding(std::span<const uint8_t> in, size_t pos);
     uint32_t DecodeSymbol();
+    uint32_t FindSymbol(uint32_t target) const;
     uint32_t InputBit();
 
     template <typename Value, typename ToSymbolValue>

@@ -121,8 +121,10 @@ std::vector<uint8_t> EncodeRawPalette(const PalettePicture& picture)
 {
     if (!IsValidPalettePicture(picture))
         return {};
-    std::vector<uint8_t> data(2);
-    pf::storeU16le(data.data(), static_cast<uint16_t>(picture.Colours()));
+    std::vector<uint8_t> data;
+    data.reserve(2 + picture.palette.size());
+    data.push_back(static_cast<uint8_t>(picture.Colours()));
+    data.push_back(static_cast<uint8_t>(picture.Colours() >> 8));
     AppendPalette(data, picture);
     ArithCoder coder;
     if (!coder.EncodeBytes(data, picture.indices, kRawAlphabet).Ok())
