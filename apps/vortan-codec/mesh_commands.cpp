@@ -1,0 +1,132 @@
+// vortan-codec mesh ...: the geometry codec from the command line, on OFF meshes.
+//   mesh topo IN.off [--timeout-ms N]: connectivity alone through the codec, checked through the reorder maps.
+#include <chrono>
+#include <charconv>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <span>
+#include <string>
+#include <thread>
+
+#include "apps/vortan-codec/command_table.h"
+#include "codecs/geometry/connectivity_codec.h"
+#include "codecs/geometry/px_result.h"
+#include "testsupport/mesh/connectivity_check.h"
+#include "testsupport/mesh/off_file.h"
+
+namespace {
+
+constexpr uint32_t kDefaultTimeoutMs = 60000;
+
+// Ends the process with a TIMEOUT line if the work is not done in time, so the command ends on any input.
+class Watchdog {
+public:
+    explicit Watchdog(uint32_t timeoutMs)
+        : m_thread([this, timeoutMs] {
+              std::unique_lock lock(m_mutex);
+              if (!m_done.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return m_finished; })) {
+                  std::printf("TIMEOUT after %u ms\n", timeoutMs);
+                  std::fflush(stdout);
+                  std::_Exit(4);
+              }
+          })
+    {
+    }
+    ~Watchdog()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_finished = true;
+        }
+        m_done.notify_all();
+        m_thread.join();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_done;
+    bool m_finished = false;
+    std::thread m_thread;
+};
+
+bool ParseTimeout(std::span<char* const> args, size_t first, uint32_t& outMs)
+{
+    outMs = kDefaultTimeoutMs;
+    for (size_t i = first; i < args.size(); ++i) {
+        if (std::strcmp(args[i], "--timeout-ms") != 0 || i + 1 >= args.size())
+            return false;
+        const char* text = args[++i];
+        const auto [end, error] = std::from_chars(text, text + std::strlen(text), outMs);
+        if (error != std::errc() || *end != '\0' || outMs == 0)
+            return false;
+    }
+    return true;
+}
+
+uint64_t TriangleCount(const meshtest::OffMesh& mesh)
+{
+    uint64_t triangles = 0;
+    uint64_t sides = 0;
+    for (const int32_t index : mesh.coordIndex) {
+        if (index >= 0) {
+            ++sides;
+            continue;
+        }
+        triangles += sides >= 3 ? sides - 2 : 0;
+        sides = 0;
+    }
+    return triangles + (sides >= 3 ? sides - 2 : 0);
+}
+
+int RunTopo(std::span<char* const> args)
+{
+    uint32_t timeoutMs = 0;
+    if (args.empty() || !ParseTimeout(args, 1, timeoutMs)) {
+        std::fprintf(stderr, "usage: vortan-codec mesh topo IN.off [--timeout-ms N]\n");
+        return 2;
+    }
+    const Watchdog watchdog(timeoutMs);
+    const auto started = std::chrono::steady_clock::now();
+    std::string error;
+    const std::optional<meshtest::OffMesh> mesh = meshtest::ReadOffFile(args[0], &error);
+    if (!mesh) {
+        std::printf("FAIL cannot read %s: %s\n", args[0], error.c_str());
+        return 1;
+    }
+    const px::ConnectivityInput input{mesh->coordIndex, mesh->VertexCount()};
+    std::vector<uint8_t> stream;
+    std::vector<px::ObjectMaps> maps;
+    const int encoded = px::EncodeConnectivity({&input, 1}, stream, maps);
+    std::vector<px::DecodedConnectivity> decoded;
+    const int decodedResult = encoded == px::PX_OK ? px::DecodeConnectivity(stream, decoded) : encoded;
+    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
+    const uint64_t triangles = TriangleCount(*mesh);
+    const double bitsPerTriangle = triangles ? 8.0 * stream.size() / static_cast<double>(triangles) : 0.0;
+    std::printf("vertices %u faces %u bytes %zu bits/triangle %.3f ", mesh->VertexCount(), mesh->FaceCount(),
+                stream.size(), bitsPerTriangle);
+    if (encoded == px::PXERR_INVALIDGEOMETRY) {
+        std::printf("REFUSED code %d (%s) ms %.1f\n", encoded, px::PXResultName(encoded), ms);
+        return 3;
+    }
+    if (encoded != px::PX_OK || decodedResult != px::PX_OK || decoded.size() != 1) {
+        std::printf("FAIL encode %d decode %d ms %.1f\n", encoded, decodedResult, ms);
+        return 1;
+    }
+    const std::string problem =
+        meshtest::CheckConnectivity(mesh->coordIndex, decoded[0].coordIndex, decoded[0].vertexCount,
+                                    {maps[0].vertexMap, maps[0].faceMap, maps[0].cornerMap});
+    if (!problem.empty()) {
+        std::printf("FAIL %s ms %.1f\n", problem.c_str(), ms);
+        return 1;
+    }
+    std::printf("PASS ms %.1f\n", ms);
+    return 0;
+}
+
+const bool kTopoRegistered =
+    RegisterCodecToolCommand({"mesh", "topo", "IN.off [--timeout-ms N]", RunTopo});
+
+} // namespace

@@ -1,0 +1,66 @@
+#include "codecs/geometry/bit_reader.h"
+
+#include <bit>
+#include <cassert>
+#include <optional>
+
+#include "codecs/geometry/stream_header.h"
+
+namespace px {
+
+bool BitReader::Open(std::span<const uint8_t> stream)
+{
+    *this = BitReader();
+    const std::optional<StreamHeader> header = ReadStreamHeader(stream);
+    if (!header)
+        return false;
+    m_version = header->version;
+    m_kind = header->kind;
+    m_body = stream.subspan(kStreamHeaderBytes);
+    m_totalBits = static_cast<uint64_t>(m_body.size()) * 8;
+    return true;
+}
+
+uint32_t BitReader::GetBit()
+{
+    if (m_bitPos >= m_totalBits) {
+        m_overrun = true;
+        return 0;
+    }
+    const uint8_t byte = m_body[m_bitPos >> 3];
+    const uint32_t bit = (byte >> (7 - (m_bitPos & 7))) & 1u;
+    ++m_bitPos;
+    return bit;
+}
+
+uint32_t BitReader::GetBits(uint32_t count)
+{
+    assert(count <= 32 && "a field is at most 32 bits");
+    uint32_t value = 0;
+    if (count <= RemainingBits() && (m_bitPos & 7) == 0) {
+        // Whole bytes first: most fields of a stream start on no particular boundary, but wide ones often do.
+        while (count >= 8) {
+            value = (value << 8) | m_body[m_bitPos >> 3];
+            m_bitPos += 8;
+            count -= 8;
+        }
+    }
+    for (uint32_t i = 0; i < count; ++i)
+        value = (value << 1) | GetBit();
+    return value;
+}
+
+uint64_t BitReader::GetBits64(uint32_t count)
+{
+    if (count <= 32)
+        return GetBits(count);
+    const uint64_t high = GetBits(count - 32);
+    return (high << 32) | GetBits(32);
+}
+
+float BitReader::GetFloat()
+{
+    return std::bit_cast<float>(GetBits(32));
+}
+
+} // namespace px

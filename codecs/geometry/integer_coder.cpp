@@ -1,0 +1,351 @@
+#include "codecs/geometry/integer_coder.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "codecs/geometry/bit_reader.h"
+#include "codecs/geometry/bit_width.h"
+#include "codecs/geometry/bit_writer.h"
+#include "codecs/geometry/px_result.h"
+
+namespace px {
+
+namespace {
+
+// Longest prefix code accepted. A Huffman code deeper than this needs weights beyond any 32-bit count list.
+constexpr uint32_t kMaxCodeLength = 62;
+constexpr int32_t kEscapeSymbol = -1;
+
+struct TableEntry {
+    int64_t symbol = kEscapeSymbol; // offset from min, or the escape
+    uint64_t weight = 0;
+    uint32_t length = 0;
+    uint64_t code = 0;
+};
+
+struct DeltaRange {
+    int64_t min = 1;
+    int64_t max = 0;
+    int64_t range = 0; // max - min + 1; 0 when there is no delta value
+};
+
+DeltaRange RangeOf(const std::vector<int32_t>& deltas)
+{
+    if (deltas.empty())
+        return {};
+    const auto [lo, hi] = std::minmax_element(deltas.begin(), deltas.end());
+    return {*lo, *hi, static_cast<int64_t>(*hi) - *lo + 1};
+}
+
+// The values that get table entries, most frequent first; equal counts by rising offset so streams are
+// deterministic. At least one value is taken even when the threshold is 0, so the table always holds a code.
+std::vector<TableEntry> SelectFrequentValues(std::vector<int32_t> deltas, int64_t min, uint32_t percent,
+                                             uint64_t& outCovered)
+{
+    std::sort(deltas.begin(), deltas.end());
+    std::vector<TableEntry> histogram;
+    for (size_t i = 0; i < deltas.size();) {
+        size_t j = i;
+        while (j < deltas.size() && deltas[j] == deltas[i])
+            ++j;
+        histogram.push_back({static_cast<int64_t>(deltas[i]) - min, j - i, 0, 0});
+        i = j;
+    }
+    std::stable_sort(histogram.begin(), histogram.end(),
+                     [](const TableEntry& a, const TableEntry& b) { return a.weight > b.weight; });
+    const uint64_t total = deltas.size();
+    const uint64_t threshold = total * percent / 100;
+    std::vector<TableEntry> selected;
+    outCovered = 0;
+    for (const TableEntry& entry : histogram) {
+        if (!selected.empty() && outCovered >= threshold)
+            break;
+        selected.push_back(entry);
+        outCovered += entry.weight;
+    }
+    return selected;
+}
+
+// Huffman code lengths by a binary min-heap with the root at index 1. Ties resolve exactly as written here so
+// that two encoders of the same list write the same stream.
+class CodeHeap {
+public:
+    explicit CodeHeap(const std::vector<TableEntry>& leaves)
+    {
+        m_weight.reserve(leaves.size() * 2);
+        m_parent.reserve(leaves.size() * 2);
+        m_heap.push_back(0); // index 0 unused
+        for (const TableEntry& leaf : leaves)
+            Push(NewNode(leaf.weight));
+    }
+
+    std::vector<uint32_t> Lengths(size_t leafCount)
+    {
+        while (m_heap.size() > 2) {
+            const size_t a = Pop();
+            const size_t b = Pop();
+            const size_t parent = NewNode(m_weight[a] + m_weight[b]);
+            m_parent[a] = m_parent[b] = parent;
+            Push(parent);
+        }
+        std::vector<uint32_t> lengths(leafCount, 0);
+        for (size_t leaf = 0; leaf < leafCount; ++leaf)
+            for (size_t node = leaf; m_parent[node] != kNoParent; node = m_parent[node])
+                ++lengths[leaf];
+        return lengths;
+    }
+
+private:
+    static constexpr size_t kNoParent = SIZE_MAX;
+
+    size_t NewNode(uint64_t weight)
+    {
+        m_weight.push_back(weight);
+        m_parent.push_back(kNoParent);
+        return m_weight.size() - 1;
+    }
+
+    void Push(size_t node)
+    {
+        m_heap.push_back(node);
+        for (size_t i = m_heap.size() - 1; i > 1 && m_weight[m_heap[i]] < m_weight[m_heap[i / 2]]; i /= 2)
+            std::swap(m_heap[i], m_heap[i / 2]);
+    }
+
+    size_t Pop()
+    {
+        const size_t top = m_heap[1];
+        m_heap[1] = m_heap.back();
+        m_heap.pop_back();
+        const size_t count = m_heap.size() - 1;
+        for (size_t i = 1; 2 * i <= count;) {
+            size_t child = 2 * i;
+            if (child + 1 <= count && !(m_weight[m_heap[child]] < m_weight[m_heap[child + 1]]))
+                child = child + 1;
+            if (!(m_weight[m_heap[i]] > m_weight[m_heap[child]]))
+                break;
+            std::swap(m_heap[i], m_heap[child]);
+            i = child;
+        }
+        return top;
+    }
+
+    std::vector<uint64_t> m_weight;
+    std::vector<size_t> m_parent;
+    std::vector<size_t> m_heap;
+};
+
+// Canonical codes for entries sorted by rising length: each takes the leftmost free place of its depth.
+void AssignCanonicalCodes(std::vector<TableEntry>& table)
+{
+    uint64_t code = 0;
+    for (size_t i = 0; i < table.size(); ++i) {
+        if (i > 0)
+            code = (code + 1) << (table[i].length - table[i - 1].length);
+        table[i].code = code;
+    }
+}
+
+struct CodeTable {
+    std::vector<TableEntry> entries;
+    size_t escape = 0;
+    uint32_t longest = 0;
+};
+
+int BuildCodeTable(const std::vector<int32_t>& deltas, const DeltaRange& range, uint32_t percent, CodeTable& out)
+{
+    uint64_t covered = 0;
+    std::vector<TableEntry> entries = SelectFrequentValues(deltas, range.min, percent, covered);
+    entries.push_back({kEscapeSymbol, deltas.size() - covered, 0, 0});
+    const std::vector<uint32_t> lengths = CodeHeap(entries).Lengths(entries.size());
+    for (size_t i = 0; i < entries.size(); ++i)
+        entries[i].length = lengths[i];
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const TableEntry& a, const TableEntry& b) { return a.length < b.length; });
+    out.longest = entries.back().length;
+    if (out.longest == 0 || out.longest > kMaxCodeLength)
+        return PXERR_INVALIDGEOMETRY;
+    AssignCanonicalCodes(entries);
+    for (size_t i = 0; i < entries.size(); ++i)
+        if (entries[i].symbol == kEscapeSymbol)
+            out.escape = i;
+    out.entries = std::move(entries);
+    return PX_OK;
+}
+
+void WriteCodedValues(BitWriter& out, const std::vector<int32_t>& deltas, const DeltaRange& range,
+                      const CodeTable& table, uint32_t offsetBits)
+{
+    // Offsets with a code, sorted for lookup: memory follows the list, never the value range.
+    std::vector<std::pair<int64_t, size_t>> lookup;
+    for (size_t i = 0; i < table.entries.size(); ++i)
+        if (i != table.escape)
+            lookup.emplace_back(table.entries[i].symbol, i);
+    std::sort(lookup.begin(), lookup.end());
+    const TableEntry& escape = table.entries[table.escape];
+    for (const int32_t value : deltas) {
+        const int64_t offset = static_cast<int64_t>(value) - range.min;
+        const auto found = std::lower_bound(lookup.begin(), lookup.end(), std::make_pair(offset, size_t{0}));
+        if (found != lookup.end() && found->first == offset) {
+            const TableEntry& entry = table.entries[found->second];
+            out.PutBits64(entry.code, entry.length);
+        } else {
+            out.PutBits64(escape.code, escape.length);
+            out.PutBits(static_cast<uint32_t>(offset), offsetBits);
+        }
+    }
+}
+
+} // namespace
+
+int EncodeIntegerData(BitWriter& out, std::span<const DataItem> items, uint32_t percent)
+{
+    std::vector<int32_t> deltas;
+    for (const DataItem& item : items) {
+        if (item.mode == kModeDelta) {
+            deltas.push_back(item.value);
+        } else if (item.mode != kModeAbsolute || item.width > 32 ||
+                   (item.width < 32 && (static_cast<uint32_t>(item.value) >> item.width) != 0)) {
+            return PXERR_INVALIDGEOMETRY;
+        }
+    }
+    const DeltaRange range = RangeOf(deltas);
+    const uint32_t offsetBits = BitWidth(static_cast<uint64_t>(range.range) + 1);
+    if (offsetBits > 32)
+        return PXERR_INVALIDGEOMETRY;
+    CodeTable table;
+    if (!deltas.empty()) {
+        const int result = BuildCodeTable(deltas, range, percent, table);
+        if (result != PX_OK)
+            return result;
+        if (static_cast<uint64_t>(range.range - 1) >> offsetBits != 0)
+            return PXERR_INVALIDGEOMETRY; // the width rule fell short of the offsets: cannot be carried
+    }
+    for (const DataItem& item : items)
+        if (item.mode == kModeAbsolute)
+            out.PutBits(static_cast<uint32_t>(item.value), item.width);
+    out.Put32(static_cast<uint32_t>(range.min));
+    out.Put32(static_cast<uint32_t>(range.max));
+    if (deltas.empty())
+        return PX_OK;
+    out.PutBits(table.longest, 8);
+    out.Put32(static_cast<uint32_t>(table.entries.size()));
+    out.Put32(static_cast<uint32_t>(table.escape));
+    const uint32_t escapeField = offsetBits == 32 ? UINT32_MAX : (1u << offsetBits) - 1;
+    for (const TableEntry& entry : table.entries) {
+        out.PutBits(entry.symbol == kEscapeSymbol ? escapeField : static_cast<uint32_t>(entry.symbol), offsetBits);
+        out.PutBits(entry.length, table.longest); // a length travels in L bits, L being the longest length itself
+    }
+    out.Put32(static_cast<uint32_t>(deltas.size()));
+    WriteCodedValues(out, deltas, range, table, offsetBits);
+    return PX_OK;
+}
+
+namespace {
+
+// A canonical code read back: per length, the first code and the index of its first table entry.
+struct CanonicalDecoder {
+    std::vector<int64_t> symbols; // per table entry, kEscapeSymbol for the escape
+    std::vector<uint64_t> firstCode;
+    std::vector<uint32_t> firstIndex;
+    std::vector<uint32_t> countAt;
+    uint32_t longest = 0;
+};
+
+int ReadCodeTable(BitReader& in, const DeltaRange& range, uint32_t offsetBits, CanonicalDecoder& out)
+{
+    const uint32_t longest = in.GetBits(8);
+    const uint32_t count = in.GetBits(32);
+    const uint32_t escape = in.GetBits(32);
+    if (in.Overrun() || longest == 0 || longest > kMaxCodeLength || count < 2 || escape >= count)
+        return PX_ERR;
+    if (static_cast<uint64_t>(count) > static_cast<uint64_t>(range.range) + 1 ||
+        static_cast<uint64_t>(count) * (offsetBits + longest) > in.RemainingBits())
+        return PX_ERR;
+    out.longest = longest;
+    out.symbols.resize(count);
+    out.firstCode.assign(longest + 1, 0);
+    out.firstIndex.assign(longest + 1, 0);
+    out.countAt.assign(longest + 1, 0);
+    uint64_t code = 0;
+    uint32_t previous = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint32_t symbol = in.GetBits(offsetBits);
+        const uint32_t length = in.GetBits(longest);
+        if (length == 0 || length > longest || length < previous)
+            return PX_ERR; // lengths rise in a table the encoder wrote
+        if (i != escape && symbol >= static_cast<uint64_t>(range.range))
+            return PX_ERR;
+        code = i == 0 ? 0 : (code + 1) << (length - previous);
+        if (code >> length != 0)
+            return PX_ERR; // more codes than the depth holds
+        if (out.countAt[length]++ == 0) {
+            out.firstCode[length] = code;
+            out.firstIndex[length] = i;
+        }
+        out.symbols[i] = i == escape ? kEscapeSymbol : symbol;
+        previous = length;
+    }
+    if (code + 1 != (uint64_t{1} << previous))
+        return PX_ERR; // an incomplete tree leaves codes that lead nowhere
+    return in.Overrun() ? PX_ERR : PX_OK;
+}
+
+int DecodeCodedValue(BitReader& in, const CanonicalDecoder& decoder, const DeltaRange& range, uint32_t offsetBits,
+                     int32_t& out)
+{
+    uint64_t code = 0;
+    for (uint32_t length = 1; length <= decoder.longest; ++length) {
+        code = (code << 1) | in.GetBit();
+        const uint32_t n = decoder.countAt[length];
+        if (n == 0 || code < decoder.firstCode[length] || code - decoder.firstCode[length] >= n)
+            continue;
+        const int64_t symbol = decoder.symbols[decoder.firstIndex[length] + (code - decoder.firstCode[length])];
+        const int64_t offset = symbol == kEscapeSymbol ? static_cast<int64_t>(in.GetBits(offsetBits)) : symbol;
+        if (offset >= range.range)
+            return PX_ERR;
+        out = static_cast<int32_t>(range.min + offset);
+        return PX_OK;
+    }
+    return PX_ERR;
+}
+
+} // namespace
+
+int DecodeIntegerData(BitReader& in, std::span<DataItem> items)
+{
+    uint64_t deltaCount = 0;
+    for (DataItem& item : items) {
+        if (item.mode == kModeAbsolute && item.width <= 32)
+            item.value = static_cast<int32_t>(in.GetBits(item.width));
+        else if (item.mode == kModeDelta)
+            ++deltaCount;
+        else
+            return PX_ERR;
+    }
+    DeltaRange range;
+    range.min = in.GetSigned32();
+    range.max = in.GetSigned32();
+    if (in.Overrun())
+        return PX_ERR;
+    if (range.min == 1 && range.max == 0)
+        return deltaCount == 0 ? PX_OK : PX_ERR;
+    if (range.min > range.max)
+        return PX_ERR;
+    range.range = range.max - range.min + 1;
+    const uint32_t offsetBits = BitWidth(static_cast<uint64_t>(range.range) + 1);
+    if (offsetBits > 32)
+        return PX_ERR;
+    CanonicalDecoder decoder;
+    if (ReadCodeTable(in, range, offsetBits, decoder) != PX_OK)
+        return PX_ERR;
+    if (in.GetBits(32) != deltaCount || deltaCount > in.RemainingBits())
+        return PX_ERR;
+    for (DataItem& item : items) {
+        if (item.mode == kModeDelta && DecodeCodedValue(in, decoder, range, offsetBits, item.value) != PX_OK)
+            return PX_ERR;
+    }
+    return in.Overrun() ? PX_ERR : PX_OK;
+}
+
+} // namespace px

@@ -1,0 +1,280 @@
+#include "codecs/geometry/topology_coder.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+#include "codecs/geometry/active_list.h"
+#include "codecs/geometry/edge_flags.h"
+#include "codecs/geometry/fan_split.h"
+#include "codecs/geometry/px_result.h"
+#include "codecs/geometry/topology_stream.h"
+
+namespace px {
+
+namespace {
+
+uint32_t NextSlot(uint32_t k, uint32_t valence) { return (k + 1) % valence; }
+
+// Face edge counts in the order the decoder numbers faces: at each face's earliest vertex, in traversal order.
+std::vector<uint8_t> CollectFaceEdgeCounts(const MeshGraph& graph, std::span<const uint8_t> countsByFace)
+{
+    std::vector<uint8_t> out;
+    for (const uint32_t v : graph.traversal) {
+        const VertexNode& node = graph.nodes[v];
+        for (uint32_t k = 0; k < node.valence; ++k) {
+            const int32_t a = graph.Neighbour(v, k);
+            const int32_t b = graph.Neighbour(v, NextSlot(k, node.valence));
+            if (graph.IsDummy(a) || graph.IsDummy(b) || node.order > graph.nodes[static_cast<size_t>(a)].order ||
+                node.order > graph.nodes[static_cast<size_t>(b)].order)
+                continue;
+            out.push_back(countsByFace[static_cast<uint32_t>(graph.Corner(v, k)) / 3]);
+        }
+    }
+    return out;
+}
+
+// Later records of a position point at the first one in traversal order; each gives a pair (later, first).
+std::vector<uint32_t> LinkSharedPositions(MeshGraph& graph)
+{
+    std::unordered_map<int32_t, uint32_t> firstOf;
+    std::vector<uint32_t> pairs;
+    for (const uint32_t v : graph.traversal) {
+        VertexNode& node = graph.nodes[v];
+        const auto [found, inserted] = firstOf.emplace(node.position, v);
+        if (inserted)
+            continue;
+        node.twin = static_cast<int32_t>(found->second);
+        pairs.push_back(static_cast<uint32_t>(node.order));
+        pairs.push_back(static_cast<uint32_t>(graph.nodes[found->second].order));
+    }
+    return pairs;
+}
+
+int EncodeObject(const TriangleRecord& object, MeshGraph& graph, ComponentRecord& record)
+{
+    std::vector<FanRecord> fans;
+    int result = SplitNonManifoldVertices(object.vertices, object.polygons, fans);
+    if (result == PX_OK)
+        result = BuildVertexGraph(fans, object.edgeFlags, graph);
+    if (result == PX_OK)
+        result = TraverseComponents(graph, record.commands);
+    if (result != PX_OK)
+        return result;
+    std::vector<uint8_t> countsByFace(object.edgeFlags.size());
+    for (size_t t = 0; t < countsByFace.size(); ++t) {
+        const auto& flags = object.edgeFlags[t];
+        countsByFace[t] = static_cast<uint8_t>(flags[0] + flags[1] + flags[2]);
+        if (countsByFace[t] < 1 || countsByFace[t] > 3)
+            return PXERR_INVALIDGEOMETRY;
+    }
+    record.faceEdgeCounts = CollectFaceEdgeCounts(graph, countsByFace);
+    if (record.faceEdgeCounts.size() != object.vertices.size())
+        return PXERR_INVALIDGEOMETRY;
+    const RingSlots slots(graph);
+    result = EncodeResidualEdgeFlags(graph, slots, countsByFace, record.residualFlags);
+    if (result != PX_OK)
+        return result;
+    record.identification = LinkSharedPositions(graph);
+    return PX_OK;
+}
+
+// Every directed ring entry (v, n) must have its reverse (n, v): the rings describe one consistent surface.
+bool RingsAreSymmetric(const MeshGraph& graph)
+{
+    std::vector<uint64_t> forward;
+    std::vector<uint64_t> backward;
+    for (uint32_t v = 0; v < graph.nodes.size(); ++v) {
+        for (uint32_t k = 0; k < graph.nodes[v].valence; ++k) {
+            const uint64_t n = static_cast<uint32_t>(graph.Neighbour(v, k));
+            forward.push_back((uint64_t{v} << 32) | n);
+            backward.push_back((n << 32) | v);
+        }
+    }
+    std::sort(forward.begin(), forward.end());
+    std::sort(backward.begin(), backward.end());
+    return forward == backward;
+}
+
+bool AssignPositionIndices(MeshGraph& graph, std::span<const uint32_t> pairs, uint32_t& outPositions)
+{
+    const std::vector<uint32_t>& order = graph.traversal;
+    for (size_t i = 0; i + 1 < pairs.size(); i += 2) {
+        const uint32_t later = pairs[i];
+        const uint32_t first = pairs[i + 1];
+        if (later >= order.size() || first >= later || graph.nodes[order[later]].twin != kNoNode)
+            return false;
+        graph.nodes[order[later]].twin = static_cast<int32_t>(order[first]);
+    }
+    uint32_t next = 0;
+    for (const uint32_t v : order) {
+        VertexNode& node = graph.nodes[v];
+        node.position = node.twin == kNoNode ? static_cast<int32_t>(next++)
+                                             : graph.nodes[static_cast<size_t>(node.twin)].position;
+    }
+    outPositions = next;
+    return true;
+}
+
+// Triangles at their earliest vertex, with corners numbered in the same visit: the node's slot gets 3t, the
+// next vertex's slot that holds the third one 3t + 1, the third's slot that holds the node 3t + 2.
+bool BuildDecodedTriangles(MeshGraph& graph, const RingSlots& slots, std::vector<std::array<uint32_t, 3>>& out)
+{
+    out.clear();
+    const auto place = [&](uint32_t v, int32_t toward, int32_t following, int32_t corner) {
+        const int32_t slot = slots.Find(v, toward);
+        const uint32_t valence = graph.nodes[v].valence;
+        if (slot < 0 || graph.Neighbour(v, NextSlot(static_cast<uint32_t>(slot), valence)) != following ||
+            graph.Corner(v, static_cast<uint32_t>(slot)) != -1)
+            return false;
+        graph.Corner(v, static_cast<uint32_t>(slot)) = corner;
+        return true;
+    };
+    for (const uint32_t v : graph.traversal) {
+        const VertexNode& node = graph.nodes[v];
+        for (uint32_t k = 0; k < node.valence; ++k) {
+            const int32_t a = graph.Neighbour(v, k);
+            const int32_t b = graph.Neighbour(v, NextSlot(k, node.valence));
+            if (graph.IsDummy(a) || graph.IsDummy(b) || node.order >= graph.nodes[static_cast<size_t>(a)].order ||
+                node.order >= graph.nodes[static_cast<size_t>(b)].order)
+                continue;
+            const int32_t t = static_cast<int32_t>(out.size());
+            if (!place(v, a, b, 3 * t) || !place(static_cast<uint32_t>(a), b, static_cast<int32_t>(v), 3 * t + 1) ||
+                !place(static_cast<uint32_t>(b), static_cast<int32_t>(v), a, 3 * t + 2))
+                return false;
+            out.push_back({static_cast<uint32_t>(node.position),
+                           static_cast<uint32_t>(graph.nodes[static_cast<size_t>(a)].position),
+                           static_cast<uint32_t>(graph.nodes[static_cast<size_t>(b)].position)});
+        }
+    }
+    // Every slot between two regular neighbours belongs to exactly one triangle.
+    for (const uint32_t v : graph.traversal) {
+        const VertexNode& node = graph.nodes[v];
+        for (uint32_t k = 0; k < node.valence; ++k)
+            if (!graph.IsDummy(graph.Neighbour(v, k)) &&
+                !graph.IsDummy(graph.Neighbour(v, NextSlot(k, node.valence))) && graph.Corner(v, k) < 0)
+                return false;
+    }
+    return true;
+}
+
+int DecodeObject(const ComponentRecord& record, DecodedTopology& out)
+{
+    MeshGraph& graph = out.graph;
+    if (RunCommands(record.commands, record.VertexCount(), graph) != PX_OK || !RingsAreSymmetric(graph) ||
+        !AssignPositionIndices(graph, record.identification, out.vertexCount))
+        return PX_ERR;
+    for (int32_t& corner : graph.corners)
+        corner = -1;
+    const RingSlots slots(graph);
+    if (!BuildDecodedTriangles(graph, slots, out.triangles) || record.faceEdgeCounts.size() != out.triangles.size())
+        return PX_ERR;
+    if (DecodeResidualEdgeFlags(graph, slots, record.faceEdgeCounts, record.residualFlags) != PX_OK)
+        return PX_ERR;
+    return BuildPolygonCorners(graph, slots, out.triangles.size(), PX_ERR, out.cornerList);
+}
+
+} // namespace
+
+int EncodeTopology(std::span<const TriangleRecord> objects, std::vector<MeshGraph>& outGraphs,
+                   std::vector<uint8_t>& outStream)
+{
+    outGraphs.clear();
+    outStream.clear();
+    if (objects.size() > kMaxObjects)
+        return PXERR_INVALIDPARAMETER;
+    std::vector<MeshGraph> graphs(objects.size());
+    std::vector<ComponentRecord> records(objects.size());
+    for (size_t o = 0; o < objects.size(); ++o) {
+        const int result = EncodeObject(objects[o], graphs[o], records[o]);
+        if (result != PX_OK)
+            return result;
+    }
+    const int result = PackTopology(records, outStream);
+    if (result != PX_OK)
+        return result;
+    outGraphs = std::move(graphs);
+    return PX_OK;
+}
+
+int DecodeTopology(std::span<const uint8_t> stream, std::vector<DecodedTopology>& outObjects)
+{
+    outObjects.clear();
+    std::vector<ComponentRecord> records;
+    if (ReadTopology(stream, records) != PX_OK)
+        return PX_ERR;
+    std::vector<DecodedTopology> objects(records.size());
+    for (size_t o = 0; o < records.size(); ++o) {
+        if (DecodeObject(records[o], objects[o]) != PX_OK)
+            return PX_ERR;
+        records[o] = {};
+    }
+    outObjects = std::move(objects);
+    return PX_OK;
+}
+
+namespace {
+
+// Walks one polygon from S towards ring slot k; each step leaves a node through its next flagged slot. The
+// corners come back in walking order, which runs against the winding; the caller reverses them.
+bool WalkPolygon(const MeshGraph& graph, const RingSlots& slots, uint32_t start, uint32_t k,
+                 std::vector<uint8_t>& used, std::vector<int32_t>& outCorners)
+{
+    outCorners.clear();
+    const int32_t startOrder = graph.nodes[start].order;
+    uint32_t from = start;
+    int32_t at = graph.Neighbour(start, k);
+    for (;;) {
+        if (graph.IsDummy(at) || graph.nodes[static_cast<size_t>(at)].order < startOrder)
+            return false; // the polygon belongs to an earlier vertex
+        const uint32_t c = static_cast<uint32_t>(at);
+        const int32_t j = slots.Find(c, static_cast<int32_t>(from));
+        if (j < 0 || graph.Corner(c, static_cast<uint32_t>(j)) < 0)
+            return false;
+        outCorners.push_back(graph.Corner(c, static_cast<uint32_t>(j)));
+        if (c == start)
+            return true;
+        const uint32_t valence = graph.nodes[c].valence;
+        uint32_t slot = static_cast<uint32_t>(j);
+        bool found = false;
+        for (uint32_t step = 1; step < valence && !found; ++step) {
+            slot = NextSlot(slot, valence);
+            if (graph.IsDummy(graph.Neighbour(c, slot)))
+                return false;
+            found = graph.Flag(c, slot) == 1;
+        }
+        uint8_t& walked = used[graph.nodes[c].ringStart + slot];
+        if (!found || walked)
+            return false;
+        walked = 1;
+        from = c;
+        at = graph.Neighbour(c, slot);
+    }
+}
+
+} // namespace
+
+int BuildPolygonCorners(const MeshGraph& graph, const RingSlots& slots, size_t triangleCount, int failure,
+                        std::vector<int32_t>& outCorners)
+{
+    outCorners.clear();
+    std::vector<uint8_t> used(graph.neighbours.size(), 0);
+    std::vector<int32_t> walk;
+    for (const uint32_t s : graph.traversal) {
+        const VertexNode& node = graph.nodes[s];
+        for (uint32_t k = 0; k < node.valence; ++k) {
+            uint8_t& walked = used[node.ringStart + k];
+            if (graph.Flag(s, k) != 1 || walked)
+                continue;
+            walked = 1;
+            if (!WalkPolygon(graph, slots, s, k, used, walk))
+                continue;
+            if (outCorners.size() + walk.size() + 1 > 4 * triangleCount)
+                return failure;
+            outCorners.insert(outCorners.end(), walk.rbegin(), walk.rend());
+            outCorners.push_back(-1);
+        }
+    }
+    return PX_OK;
+}
+
+} // namespace px

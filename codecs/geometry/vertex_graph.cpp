@@ -1,0 +1,172 @@
+#include "codecs/geometry/vertex_graph.h"
+
+#include <algorithm>
+#include <array>
+
+#include "codecs/geometry/fan_split.h"
+#include "codecs/geometry/px_result.h"
+
+namespace px {
+
+int32_t MeshGraph::SlotOf(uint32_t node, int32_t neighbour) const
+{
+    const VertexNode& n = nodes[node];
+    for (uint32_t k = 0; k < n.valence; ++k)
+        if (neighbours[n.ringStart + k] == neighbour)
+            return static_cast<int32_t>(k);
+    return -1;
+}
+
+void MeshGraph::RotateRing(uint32_t node, uint32_t newFirst)
+{
+    const VertexNode& n = nodes[node];
+    if (newFirst == 0 || n.valence == 0)
+        return;
+    const auto turn = [&](auto& ring) {
+        const auto begin = ring.begin() + n.ringStart;
+        std::rotate(begin, begin + newFirst, begin + n.valence);
+    };
+    turn(neighbours);
+    turn(corners);
+    turn(flags);
+}
+
+uint32_t MeshGraph::AddNode(uint32_t valence)
+{
+    VertexNode node;
+    node.valence = valence;
+    node.ringStart = static_cast<uint32_t>(neighbours.size());
+    neighbours.resize(neighbours.size() + valence, kNoNode);
+    corners.resize(corners.size() + valence, -1);
+    flags.resize(flags.size() + valence, 0);
+    nodes.push_back(node);
+    return static_cast<uint32_t>(nodes.size() - 1);
+}
+
+RingSlots::RingSlots(const MeshGraph& graph)
+{
+    std::vector<std::pair<uint64_t, uint32_t>> entries;
+    entries.reserve(graph.neighbours.size());
+    for (uint32_t v = 0; v < graph.nodes.size(); ++v)
+        for (uint32_t k = 0; k < graph.nodes[v].valence; ++k)
+            entries.emplace_back((uint64_t{v} << 32) | static_cast<uint32_t>(graph.Neighbour(v, k)), k);
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    m_keys.reserve(entries.size());
+    m_slots.reserve(entries.size());
+    for (const auto& [key, slot] : entries) {
+        m_keys.push_back(key);
+        m_slots.push_back(slot);
+    }
+}
+
+int32_t RingSlots::Find(uint32_t node, int32_t neighbour) const
+{
+    const uint64_t key = (uint64_t{node} << 32) | static_cast<uint32_t>(neighbour);
+    const auto found = std::lower_bound(m_keys.begin(), m_keys.end(), key);
+    if (found == m_keys.end() || *found != key)
+        return -1;
+    return static_cast<int32_t>(m_slots[static_cast<size_t>(found - m_keys.begin())]);
+}
+
+namespace {
+
+uint8_t EdgeFlagAt(std::span<const std::array<uint8_t, 3>> edgeFlags, uint32_t corner)
+{
+    return edgeFlags[corner / 3][corner % 3];
+}
+
+// Fills the node of one manifold fan. An open fan's ring ends with its last pair's prev and a slot for the dummy.
+int FillFanNode(MeshGraph& graph, uint32_t node, const FanRecord& fan,
+                std::span<const std::array<uint8_t, 3>> edgeFlags)
+{
+    const uint32_t size = static_cast<uint32_t>(fan.pairs.size());
+    for (uint32_t k = 0; k < size; ++k) {
+        graph.Neighbour(node, k) = static_cast<int32_t>(fan.pairs[k].next);
+        graph.Corner(node, k) = static_cast<int32_t>(fan.pairs[k].corner);
+        graph.Flag(node, k) = static_cast<int8_t>(EdgeFlagAt(edgeFlags, fan.pairs[k].corner));
+    }
+    if (fan.state != FanState::kOpen)
+        return PX_OK;
+    const FanPair& last = fan.pairs.back();
+    graph.Neighbour(node, size) = static_cast<int32_t>(last.prev);
+    graph.Corner(node, size) = -1;
+    graph.Flag(node, size) = 1;
+    // Both boundary edges are read as polygon edges on decoding; a diagonal there would break its polygon.
+    const uint32_t prevCorner = last.corner - last.corner % 3 + (last.corner % 3 + 2) % 3;
+    if (EdgeFlagAt(edgeFlags, fan.pairs.front().corner) != 1 || EdgeFlagAt(edgeFlags, prevCorner) != 1)
+        return PXERR_INVALIDGEOMETRY;
+    return PX_OK;
+}
+
+// Each boundary loop, walked along ring slot valence - 2 from its lowest node. Empty when a walk meets a node
+// twice before closing: the boundary is inconsistent.
+bool FindBoundaryLoops(MeshGraph& graph, uint32_t regularCount, std::vector<std::vector<uint32_t>>& out)
+{
+    for (uint32_t v = 0; v < regularCount; ++v)
+        graph.nodes[v].mark = 1;
+    for (uint32_t v = 0; v < regularCount; ++v) {
+        if (graph.nodes[v].kind != NodeKind::kBoundary || graph.nodes[v].mark != 1)
+            continue;
+        std::vector<uint32_t> loop;
+        uint32_t node = v;
+        do {
+            VertexNode& n = graph.nodes[node];
+            if (n.kind != NodeKind::kBoundary || n.mark != 1 || loop.size() > regularCount)
+                return false;
+            n.mark = 2;
+            loop.push_back(node);
+            node = static_cast<uint32_t>(graph.Neighbour(node, n.valence - 2));
+        } while (node != v);
+        out.push_back(std::move(loop));
+    }
+    return true;
+}
+
+} // namespace
+
+int BuildVertexGraph(const std::vector<FanRecord>& records, std::span<const std::array<uint8_t, 3>> edgeFlags,
+                     MeshGraph& out)
+{
+    out = MeshGraph();
+    uint32_t used = 0;
+    for (uint32_t r = 0; r < records.size(); ++r) {
+        const FanRecord& fan = records[r];
+        const bool open = fan.state == FanState::kOpen;
+        const uint32_t node = out.AddNode(static_cast<uint32_t>(fan.pairs.size()) + (open ? 2 : 0));
+        out.nodes[node].position = static_cast<int32_t>(fan.position);
+        out.nodes[node].kind = open ? NodeKind::kBoundary : NodeKind::kInterior;
+        if (!fan.pairs.empty())
+            ++used;
+        if (fan.state != FanState::kOpen && fan.state != FanState::kClosed)
+            return PXERR_INVALIDGEOMETRY;
+        const int result = FillFanNode(out, node, fan, edgeFlags);
+        if (result != PX_OK)
+            return result;
+    }
+    const uint32_t regularCount = static_cast<uint32_t>(records.size());
+    std::vector<std::vector<uint32_t>> loops;
+    if (!FindBoundaryLoops(out, regularCount, loops))
+        return PXERR_INVALIDGEOMETRY;
+    // Dummies take the table's end, the first loop the last node; the traversal numbers nothing of theirs.
+    const uint32_t dummyCount = static_cast<uint32_t>(loops.size());
+    for (uint32_t i = 0; i < dummyCount; ++i)
+        out.nodes[out.AddNode(static_cast<uint32_t>(loops[dummyCount - 1 - i].size()))].kind = NodeKind::kDummy;
+    for (uint32_t i = 0; i < dummyCount; ++i) {
+        const uint32_t dummy = regularCount + dummyCount - 1 - i;
+        for (uint32_t k = 0; k < loops[i].size(); ++k) {
+            const uint32_t node = loops[i][k];
+            const uint32_t last = out.nodes[node].valence - 1;
+            out.Neighbour(node, last) = static_cast<int32_t>(dummy);
+            out.Corner(node, last) = -1;
+            out.Flag(node, last) = 0;
+            out.Neighbour(dummy, k) = static_cast<int32_t>(node);
+        }
+    }
+    for (VertexNode& node : out.nodes)
+        node.mark = 1;
+    out.nodesInUse = used + static_cast<uint32_t>(loops.size());
+    return PX_OK;
+}
+
+} // namespace px

@@ -1,0 +1,72 @@
+#pragma once
+// The vertex graph both topology coders work on: one node per vertex (and one dummy per boundary loop), each
+// with a cyclic ring of neighbours. Ring slot k of node v holds neighbour k, the corner of v in the face
+// (v, neighbour k, neighbour k + 1) (-1 next to a dummy), and the polygon-edge flag of the edge to neighbour k.
+// Rings live in three shared arrays; a node owns the slice [ringStart, ringStart + valence).
+#include <array>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace px {
+
+struct FanRecord;
+
+enum class NodeKind : uint8_t {
+    kInterior = 1,
+    kBoundary = 2, // has a dummy among its neighbours
+    kDummy = 3,
+};
+
+constexpr int32_t kNoNode = -1;
+
+struct VertexNode {
+    int32_t position = -1; // input vertex (encoder) or decoded vertex (decoder); -1 for a dummy
+    int32_t order = -1;    // traversal order of a regular node; -1 until numbered and for dummies
+    uint32_t valence = 0;
+    NodeKind kind = NodeKind::kInterior;
+    uint8_t mark = 1;
+    uint32_t ringStart = 0;
+    int32_t twin = kNoNode; // first node in traversal order with the same position, for a split vertex
+};
+
+class MeshGraph {
+public:
+    std::vector<VertexNode> nodes;
+    std::vector<int32_t> neighbours;
+    std::vector<int32_t> corners;
+    std::vector<int8_t> flags;      // 1 polygon edge, 0 diagonal; negative while unknown in the flag passes
+    std::vector<uint32_t> traversal; // regular nodes in traversal order
+    uint32_t nodesInUse = 0;         // nodes with a non-empty ring: regular ones plus dummies
+
+    int32_t& Neighbour(uint32_t node, uint32_t k) { return neighbours[nodes[node].ringStart + k]; }
+    int32_t Neighbour(uint32_t node, uint32_t k) const { return neighbours[nodes[node].ringStart + k]; }
+    int32_t& Corner(uint32_t node, uint32_t k) { return corners[nodes[node].ringStart + k]; }
+    int32_t Corner(uint32_t node, uint32_t k) const { return corners[nodes[node].ringStart + k]; }
+    int8_t& Flag(uint32_t node, uint32_t k) { return flags[nodes[node].ringStart + k]; }
+    int8_t Flag(uint32_t node, uint32_t k) const { return flags[nodes[node].ringStart + k]; }
+    bool IsDummy(int32_t node) const { return nodes[static_cast<uint32_t>(node)].kind == NodeKind::kDummy; }
+
+    int32_t SlotOf(uint32_t node, int32_t neighbour) const; // linear search of the ring; -1 when absent
+    void RotateRing(uint32_t node, uint32_t newFirst);       // neighbours, corners and flags turn together
+    uint32_t AddNode(uint32_t valence);                       // appends a node with an unset ring of that valence
+};
+
+// A lookup from (node, neighbour) to the ring slot, for rings that no longer turn. Memory follows the edge count.
+class RingSlots {
+public:
+    explicit RingSlots(const MeshGraph& graph);
+    int32_t Find(uint32_t node, int32_t neighbour) const; // the first slot of node that holds neighbour, or -1
+
+private:
+    std::vector<uint64_t> m_keys; // node << 32 | neighbour, sorted; slot alongside
+    std::vector<uint32_t> m_slots;
+};
+
+// Nodes for the manifold fan records, with a dummy closing each boundary loop. edgeFlags are the triangles'
+// polygon-edge flags (byte j: the edge from corner j to corner j + 1). 0, or PXERR_INVALIDGEOMETRY when a
+// boundary loop is inconsistent or a boundary edge is a diagonal of its polygon (no stream could carry it).
+int BuildVertexGraph(const std::vector<FanRecord>& records, std::span<const std::array<uint8_t, 3>> edgeFlags,
+                     MeshGraph& out);
+
+} // namespace px
