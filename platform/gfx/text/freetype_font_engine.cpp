@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -66,8 +67,10 @@ public:
 
 private:
     FreeTypeContext() = default;
+    static void finishFontconfig();
 
     bool m_triedInit = false;
+    bool m_finished = false;   // after exit began: no more matching
     FT_Library m_library = nullptr;
     std::map<FaceFile, FT_Face> m_faces;   // opened once, kept for the process
     std::map<SizedFaceKey, std::shared_ptr<FreeTypeFace>> m_sized;
@@ -254,8 +257,18 @@ bool FreeTypeContext::readyLocked()
         m_triedInit = true;
         if (FcInit() == FcFalse || FT_Init_FreeType(&m_library) != 0)
             m_library = nullptr;
+        else
+            std::atexit(finishFontconfig);   // fontconfig frees its parsed configuration only when told to
     }
-    return m_library != nullptr;
+    return m_library != nullptr && !m_finished;
+}
+
+void FreeTypeContext::finishFontconfig()
+{
+    FreeTypeContext& context = instance();
+    const std::lock_guard lock(context.mutex);
+    context.m_finished = true;
+    FcFini();
 }
 
 std::optional<FontMatch> FreeTypeContext::matchLocked(const std::string& family, bool bold, bool italic)
@@ -294,6 +307,8 @@ std::optional<FaceFile> FreeTypeContext::fallbackFileLocked(char32_t codePoint)
 {
     if (const auto found = m_fallbacks.find(codePoint); found != m_fallbacks.end())
         return found->second;
+    if (m_finished)
+        return std::nullopt;
     std::optional<FaceFile> answer;
     FcPattern* pattern = FcPatternCreate();
     FcCharSet* wanted = FcCharSetCreate();
