@@ -24,7 +24,10 @@ AudioOut& audioOut()
     return installed != nullptr ? *installed : ProcessNullAudio();
 }
 
-void setAudioOut(AudioOut* out) { g_installed.store(out, std::memory_order_release); }
+void setAudioOut(AudioOut* out)
+{
+    g_installed.store(out, std::memory_order_release);
+}
 
 bool beep(uint32_t hz, uint32_t ms)
 {

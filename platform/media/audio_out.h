@@ -20,8 +20,8 @@ struct PcmView {
 class AudioOut {
 public:
     virtual ~AudioOut() = default;
-    virtual int addVoice(const PcmView& pcm, uint64_t fromSample, uint64_t toSample) = 0;   // voice id > 0; 0 refused
-    virtual void removeVoice(int voice) = 0;                                                // unknown ids are ignored
+    virtual int addVoice(const PcmView& pcm, uint64_t fromSample, uint64_t toSample) = 0; // voice id > 0; 0 refused
+    virtual void removeVoice(int voice) = 0;                                              // unknown ids are ignored
     virtual void beep(uint32_t hz, uint32_t ms) = 0;
 };
 
@@ -31,6 +31,6 @@ void setAudioOut(AudioOut* out); // not owned, must outlive its installation; nu
 inline constexpr uint32_t kBeepMinHz = 37;
 inline constexpr uint32_t kBeepMaxHz = 32767;
 
-bool beep(uint32_t hz, uint32_t ms);   // false, and silent, for a frequency outside 37..32767 Hz
+bool beep(uint32_t hz, uint32_t ms); // false, and silent, for a frequency outside 37..32767 Hz
 
 } // namespace pf

@@ -35,7 +35,8 @@ std::vector<NullAudio::Voice> NullAudio::voices() const
 size_t NullAudio::activeVoiceCount() const
 {
     const std::lock_guard lock(m_mutex);
-    return static_cast<size_t>(std::count_if(m_voices.begin(), m_voices.end(), [](const Voice& v) { return !v.removed; }));
+    return static_cast<size_t>(
+        std::count_if(m_voices.begin(), m_voices.end(), [](const Voice& v) { return !v.removed; }));
 }
 
 std::vector<NullAudio::Beep> NullAudio::beeps() const

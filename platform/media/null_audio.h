@@ -13,7 +13,7 @@ public:
     struct Voice {
         int id;
         WaveFormat format;
-        uint64_t sampleBytes;   // size of the data it was given
+        uint64_t sampleBytes; // size of the data it was given
         uint64_t fromSample;
         uint64_t toSample;
         bool removed;
@@ -28,7 +28,7 @@ public:
     void removeVoice(int voice) override;
     void beep(uint32_t hz, uint32_t ms) override;
 
-    std::vector<Voice> voices() const;   // every voice ever added, in order
+    std::vector<Voice> voices() const; // every voice ever added, in order
     size_t activeVoiceCount() const;
     std::vector<Beep> beeps() const;
     void clear();

@@ -18,20 +18,23 @@ class RiffWaveReader::Source {
 public:
     virtual ~Source() = default;
     virtual uint64_t sizeBytes() const = 0;
-    virtual size_t readAt(uint64_t offset, uint8_t* dst, size_t n) = 0;   // fewer than n at the end or on error
+    virtual size_t readAt(uint64_t offset, uint8_t* dst, size_t n) = 0; // fewer than n at the end or on error
 };
 
 namespace {
 
 constexpr size_t kChunkHeaderBytes = 8;
-constexpr size_t kExtensibleFormatBytes = 40;   // 16 plain + cbSize + valid bits + channel mask + sub-format GUID
+constexpr size_t kExtensibleFormatBytes = 40; // 16 plain + cbSize + valid bits + channel mask + sub-format GUID
 constexpr uint16_t kExtensibleExtraBytes = 22;
 
 // Bytes 4..15 of the sub-format GUID that every extensible sub-format shares; bytes 0..3 hold the plain tag.
 constexpr std::array<uint8_t, 12> kSubFormatGuidTail = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00,
                                                         0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
-bool HasId(const uint8_t* p, const char (&id)[5]) { return std::memcmp(p, id, 4) == 0; }
+bool HasId(const uint8_t* p, const char (&id)[5])
+{
+    return std::memcmp(p, id, 4) == 0;
+}
 
 class FileSource final : public RiffWaveReader::Source {
 public:
@@ -49,7 +52,7 @@ public:
             if (got < 0 && errno == EINTR)
                 continue;
             if (got <= 0)
-                break;   // end of file (it may have shrunk since we opened it) or a read error
+                break; // end of file (it may have shrunk since we opened it) or a read error
             done += static_cast<size_t>(got);
         }
         return done;
@@ -166,7 +169,7 @@ WaveError RiffWaveReader::scanChunks()
             const size_t want = size >= kExtensibleFormatBytes ? kExtensibleFormatBytes : kWaveFormatBytes;
             if (size < kWaveFormatBytes || m_source->readAt(body, fmt, want) != want)
                 return WaveError::ShortFormat;
-            m_format = {loadU16le(fmt),      loadU16le(fmt + 2),  loadU32le(fmt + 4),
+            m_format = {loadU16le(fmt),     loadU16le(fmt + 2),  loadU32le(fmt + 4),
                         loadU32le(fmt + 8), loadU16le(fmt + 12), loadU16le(fmt + 14)};
             if (want == kExtensibleFormatBytes)
                 m_subFormatTag = SubFormatTagOf(fmt);
@@ -176,7 +179,7 @@ WaveError RiffWaveReader::scanChunks()
             m_dataBytes = static_cast<uint32_t>(std::min<uint64_t>(size, end - body));
             haveData = true;
         }
-        offset = body + size + (size & 1u);   // odd chunks carry one pad byte; 64-bit, so no wrap
+        offset = body + size + (size & 1u); // odd chunks carry one pad byte; 64-bit, so no wrap
     }
     if (!haveFormat)
         return WaveError::MissingFormat;

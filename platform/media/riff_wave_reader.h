@@ -14,19 +14,20 @@ namespace pf {
 
 class RiffWaveReader {
 public:
-    static std::unique_ptr<RiffWaveReader> open(const std::string& path, WaveError* err);        // caller owns; null on failure
+    static std::unique_ptr<RiffWaveReader> open(const std::string& path,
+                                                WaveError* err); // caller owns; null on failure
     static std::unique_ptr<RiffWaveReader> fromBytes(std::vector<uint8_t> file, WaveError* err); // the same over memory
     ~RiffWaveReader();
 
-    const WaveFormat& format() const { return m_format; }   // the first 16 bytes of "fmt ", as stored
+    const WaveFormat& format() const { return m_format; }    // the first 16 bytes of "fmt ", as stored
     uint16_t subFormatTag() const { return m_subFormatTag; } // the extensible layout's sub-format (1 PCM), else 0
     uint32_t dataBytes() const { return m_dataBytes; }       // what the file really holds of "data", stated size capped
     uint64_t consumed() const { return m_consumed; }         // bytes of "data" handed out so far
 
-    size_t read(void* dst, size_t n);                        // up to n bytes; 0 at the end of "data" or on a read error
+    size_t read(void* dst, size_t n); // up to n bytes; 0 at the end of "data" or on a read error
     size_t read(std::span<uint8_t> dst) { return read(dst.data(), dst.size()); }
 
-    class Source;   // where the bytes come from: a file or a buffer
+    class Source; // where the bytes come from: a file or a buffer
 
 private:
     explicit RiffWaveReader(std::unique_ptr<Source> source);
@@ -35,7 +36,7 @@ private:
     std::unique_ptr<Source> m_source;
     WaveFormat m_format;
     uint16_t m_subFormatTag = 0;
-    uint64_t m_dataOffset = 0;   // file offset of the first data byte
+    uint64_t m_dataOffset = 0; // file offset of the first data byte
     uint32_t m_dataBytes = 0;
     uint64_t m_consumed = 0;
 };

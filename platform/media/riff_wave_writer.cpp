@@ -21,7 +21,7 @@ constexpr uint64_t kDataSizeOffset = 40;
 std::array<uint8_t, kWaveHeaderBytes> HeaderOf(const WaveFormat& format)
 {
     std::array<uint8_t, kWaveHeaderBytes> h{};
-    std::memcpy(&h[0], "RIFF", 4);   // sizes at 4 and 40 stay 0 until finish()
+    std::memcpy(&h[0], "RIFF", 4); // sizes at 4 and 40 stay 0 until finish()
     std::memcpy(&h[8], "WAVE", 4);
     std::memcpy(&h[12], "fmt ", 4);
     storeU32le(&h[16], kWaveFormatBytes);
@@ -37,9 +37,15 @@ std::array<uint8_t, kWaveHeaderBytes> HeaderOf(const WaveFormat& format)
 
 } // namespace
 
-RiffWaveWriter::RiffWaveWriter(int fd) : m_fd(fd) { m_buffer.reserve(kBufferBytes); }
+RiffWaveWriter::RiffWaveWriter(int fd) : m_fd(fd)
+{
+    m_buffer.reserve(kBufferBytes);
+}
 
-RiffWaveWriter::~RiffWaveWriter() { finish(); }
+RiffWaveWriter::~RiffWaveWriter()
+{
+    finish();
+}
 
 std::unique_ptr<RiffWaveWriter> RiffWaveWriter::create(const std::string& path, const WaveFormat& format)
 {
@@ -67,7 +73,7 @@ bool RiffWaveWriter::write(const void* p, size_t n)
     if (m_finished || m_failed || (n > 0 && p == nullptr))
         return false;
     if (n > kMaxDataBytes - m_dataBytes) {
-        m_failed = true;   // these bytes will never reach the file, so finish() must say so
+        m_failed = true; // these bytes will never reach the file, so finish() must say so
         return false;
     }
     const auto* bytes = static_cast<const uint8_t*>(p);
@@ -92,7 +98,7 @@ bool RiffWaveWriter::finish()
     bool ok = !m_failed && flushBuffer();
     const bool odd = (m_dataBytes & 1u) != 0;
     if (ok && odd) {
-        const uint8_t pad = 0;   // the stated data size stays odd; only the chunk is padded
+        const uint8_t pad = 0; // the stated data size stays odd; only the chunk is padded
         ok = writeAll(&pad, 1);
     }
     const uint64_t riffBytes = kWaveHeaderBytes - 8 + m_dataBytes + (odd ? 1 : 0);
@@ -104,7 +110,10 @@ bool RiffWaveWriter::finish()
     return ok;
 }
 
-void RiffWaveWriter::pretendWritten(uint64_t n) { m_dataBytes += std::min(n, kMaxDataBytes - m_dataBytes); }
+void RiffWaveWriter::pretendWritten(uint64_t n)
+{
+    m_dataBytes += std::min(n, kMaxDataBytes - m_dataBytes);
+}
 
 bool RiffWaveWriter::flushBuffer()
 {

@@ -45,13 +45,19 @@ bool CanBeHeard(const WaveFormat& format)
            format.blockAlign > 0;
 }
 
-uint64_t SampleAt(uint32_t ms, uint32_t rate) { return static_cast<uint64_t>(ms) * rate / 1000; }
+uint64_t SampleAt(uint32_t ms, uint32_t rate)
+{
+    return static_cast<uint64_t>(ms) * rate / 1000;
+}
 
 } // namespace
 
 SoundPlayer::SoundPlayer(AudioOut* out) : m_out(out) {}
 
-SoundPlayer::~SoundPlayer() { close(); }
+SoundPlayer::~SoundPlayer()
+{
+    close();
+}
 
 bool SoundPlayer::open(const std::string& path)
 {
@@ -115,7 +121,7 @@ void SoundPlayer::play(uint32_t fromMs, uint32_t toMs)
     endVoice();
     m_state = State::Stopped;
     if (!m_open || m_lengthMs == 0)
-        return;   // a MIDI file or an empty sound never plays
+        return; // a MIDI file or an empty sound never plays
     m_fromMs = std::min(fromMs, m_lengthMs);
     m_toMs = std::max(m_fromMs, toMs == 0 ? m_lengthMs : std::min(toMs, m_lengthMs));
     m_positionMs = m_fromMs;

@@ -21,9 +21,10 @@ constexpr int kAttempts = 64;
 // A name differs from every earlier one of this process by the counter, and from other processes' by the seed.
 uint32_t NextNameNumber()
 {
-    static std::atomic<uint32_t> counter{static_cast<uint32_t>(::getpid()) * 2654435761u ^
-                                         static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count())};
-    return counter.fetch_add(0x9E3779B9u);   // odd step: no repeat within 2^32 names
+    static std::atomic<uint32_t> counter{
+        static_cast<uint32_t>(::getpid()) * 2654435761u ^
+        static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count())};
+    return counter.fetch_add(0x9E3779B9u); // odd step: no repeat within 2^32 names
 }
 
 // A '/' would leave the directory; a NUL would cut the name short.
@@ -58,7 +59,7 @@ std::optional<std::string> makeTempFile(std::string_view prefix)
         std::string path = head + number + ".tmp";
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd >= 0) {
-            const bool ok = ::fchmod(fd, 0600) == 0;   // the umask may only narrow it; say it outright
+            const bool ok = ::fchmod(fd, 0600) == 0; // the umask may only narrow it; say it outright
             ::close(fd);
             if (!ok) {
                 ::unlink(path.c_str());
@@ -67,7 +68,7 @@ std::optional<std::string> makeTempFile(std::string_view prefix)
             return path;
         }
         if (errno != EEXIST)
-            return std::nullopt;   // the directory is missing or not writable: another name will not help
+            return std::nullopt; // the directory is missing or not writable: another name will not help
     }
     return std::nullopt;
 }

@@ -6,7 +6,7 @@
 
 namespace pf {
 
-std::string tempDirectory();   // $TMPDIR when set and not empty, else /tmp; no trailing slash
+std::string tempDirectory(); // $TMPDIR when set and not empty, else /tmp; no trailing slash
 
 // Creates an empty file, mode 0600, named by the first three bytes of prefix, a unique hex number and ".tmp",
 // in tempDirectory(); its path, or nullopt when no file could be created. The file stays until someone deletes it.

@@ -6,30 +6,30 @@ namespace pf {
 
 // The first 16 bytes of "fmt ", little-endian on disk in this order.
 struct WaveFormat {
-    uint16_t tag = 0;             // 1 PCM; 0xFFFE the extensible layout; reported as stored
+    uint16_t tag = 0; // 1 PCM; 0xFFFE the extensible layout; reported as stored
     uint16_t channels = 0;
-    uint32_t rate = 0;            // samples per second per channel
+    uint32_t rate = 0; // samples per second per channel
     uint32_t avgBytesPerSec = 0;
-    uint16_t blockAlign = 0;      // bytes of one sample of every channel
-    uint16_t bits = 0;            // bits per sample
+    uint16_t blockAlign = 0; // bytes of one sample of every channel
+    uint16_t bits = 0;       // bits per sample
 
-    static WaveFormat pcm(uint16_t channels, uint32_t rate, uint16_t bits);   // tag 1, the derived fields filled
+    static WaveFormat pcm(uint16_t channels, uint32_t rate, uint16_t bits); // tag 1, the derived fields filled
     bool operator==(const WaveFormat&) const = default;
 };
 
 inline constexpr uint16_t WAVE_FORMAT_PCM = 1;
 inline constexpr uint16_t WAVE_FORMAT_EXTENSIBLE = 0xFFFE;
 
-inline constexpr uint32_t kWaveFormatBytes = 16;   // what "fmt " must hold at least
-inline constexpr uint32_t kWaveHeaderBytes = 44;   // "RIFF", size, "WAVE", 16-byte "fmt ", "data" and its size
+inline constexpr uint32_t kWaveFormatBytes = 16; // what "fmt " must hold at least
+inline constexpr uint32_t kWaveHeaderBytes = 44; // "RIFF", size, "WAVE", 16-byte "fmt ", "data" and its size
 
 enum class WaveError : int {
-    None = 0,            // opened
-    CannotOpen = 1,      // the file is missing or unreadable
-    NotRiffWave = 2,     // the first 12 bytes are not "RIFF", size, "WAVE"
-    MissingFormat = 3,   // no "fmt " chunk before the file ends
-    ShortFormat = 4,     // "fmt " states or holds fewer than 16 bytes
-    MissingData = 5,     // no "data" chunk header before the file ends
+    None = 0,          // opened
+    CannotOpen = 1,    // the file is missing or unreadable
+    NotRiffWave = 2,   // the first 12 bytes are not "RIFF", size, "WAVE"
+    MissingFormat = 3, // no "fmt " chunk before the file ends
+    ShortFormat = 4,   // "fmt " states or holds fewer than 16 bytes
+    MissingData = 5,   // no "data" chunk header before the file ends
 };
 
 } // namespace pf

@@ -71,7 +71,7 @@ ReadResult ReadWholeFile(const std::string& path, size_t limit, std::string& out
         if (got == 0)
             return ReadResult::Read;
         if (out.size() + static_cast<size_t>(got) > limit)
-            return ReadResult::TooLarge;   // it grew while we read it
+            return ReadResult::TooLarge; // it grew while we read it
         out.append(piece, static_cast<size_t>(got));
     }
 }
@@ -86,8 +86,7 @@ void SyncFolder(const std::filesystem::path& folder)
 
 // Fills a temporary file beside `path`, flushes it and renames it over `path`; on any failure the temporary
 // file goes and `path` is as it was.
-template <class Fill>
-bool ReplaceAtomically(const std::string& path, Fill fill)
+template <class Fill> bool ReplaceAtomically(const std::string& path, Fill fill)
 {
     const std::filesystem::path target(path);
     std::filesystem::path folder = target.parent_path();
@@ -100,7 +99,7 @@ bool ReplaceAtomically(const std::string& path, Fill fill)
     const std::string pattern = (folder / (target.filename().string() + ".XXXXXX")).string();
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
-    FileDescriptor temp(::mkostemp(name.data(), O_CLOEXEC));   // mode 0600: settings are the user's alone
+    FileDescriptor temp(::mkostemp(name.data(), O_CLOEXEC)); // mode 0600: settings are the user's alone
     if (temp.get() < 0)
         return false;
     const bool written = fill(temp.get()) && ::fsync(temp.get()) == 0;
@@ -158,7 +157,7 @@ SettingsLoad FileBackend::load()
 bool FileBackend::store(const std::string& text, bool keepOriginal)
 {
     if (keepOriginal && CopyFileAtomically(m_path, m_path + ".bak") == CopyResult::Failed)
-        return false;   // what we cannot keep aside, we must not replace
+        return false; // what we cannot keep aside, we must not replace
     return writeFileAtomically(m_path, text);
 }
 
@@ -173,7 +172,7 @@ std::optional<std::string> defaultSettingsPath()
     if (auto path = variable("VORTAN_SETTINGS_FILE"))
         return path;
     std::optional<std::string> config = variable("XDG_CONFIG_HOME");
-    if (!config || config->front() != '/') {   // a relative value is to be ignored, as if unset
+    if (!config || config->front() != '/') { // a relative value is to be ignored, as if unset
         const auto home = variable("HOME");
         if (!home)
             return std::nullopt;

@@ -12,12 +12,12 @@ namespace pf {
 
 class FileBackend final : public SettingsBackend {
 public:
-    static constexpr size_t kMaxFileBytes = 16u << 20;   // a settings file past this is not ours to parse
+    static constexpr size_t kMaxFileBytes = 16u << 20; // a settings file past this is not ours to parse
 
-    explicit FileBackend(std::string path);   // the folder is made on the first store
+    explicit FileBackend(std::string path); // the folder is made on the first store
 
     SettingsLoad load() override;
-    bool store(const std::string& text, bool keepOriginal) override;   // keeps the original as path + ".bak"
+    bool store(const std::string& text, bool keepOriginal) override; // keeps the original as path + ".bak"
 
     const std::string& path() const { return m_path; }
 
@@ -29,6 +29,6 @@ private:
 // $HOME/.config; nullopt when neither variable gives a folder.
 std::optional<std::string> defaultSettingsPath();
 
-bool writeFileAtomically(const std::string& path, std::string_view bytes);   // false: the old file is untouched
+bool writeFileAtomically(const std::string& path, std::string_view bytes); // false: the old file is untouched
 
 } // namespace pf

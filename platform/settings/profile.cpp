@@ -50,6 +50,9 @@ bool Profile::deleteEntry(std::string_view section, std::string_view entry)
     return m_store.deleteValue(sectionKey(section), entry);
 }
 
-bool Profile::deleteSection(std::string_view section) { return m_store.deleteKey(sectionKey(section)); }
+bool Profile::deleteSection(std::string_view section)
+{
+    return m_store.deleteKey(sectionKey(section));
+}
 
 } // namespace pf

@@ -14,11 +14,11 @@ class SettingsStore;
 
 class Profile {
 public:
-    Profile(SettingsStore& store, std::string applicationKey);   // store not owned, outlives the profile;
-                                                                 // e.g. "Software\\Brenix\\Vortan"
-    std::string sectionKey(std::string_view section) const;      // "<application key>\\<section>"
+    Profile(SettingsStore& store, std::string applicationKey); // store not owned, outlives the profile;
+                                                               // e.g. "Software\\Brenix\\Vortan"
+    std::string sectionKey(std::string_view section) const;    // "<application key>\\<section>"
 
-    int getInt(std::string_view section, std::string_view entry, int def) const;   // def unless a Dword is stored
+    int getInt(std::string_view section, std::string_view entry, int def) const; // def unless a Dword is stored
     bool writeInt(std::string_view section, std::string_view entry, int value);
     std::string getString(std::string_view section, std::string_view entry, std::string_view def) const;
     bool writeString(std::string_view section, std::string_view entry, std::string_view value);

@@ -7,8 +7,8 @@
 namespace pf {
 
 struct SettingsLoad {
-    std::optional<std::string> text;   // nullopt: nothing stored yet
-    std::string problem;               // why what is stored could not be read whole; empty when it could
+    std::optional<std::string> text; // nullopt: nothing stored yet
+    std::string problem;             // why what is stored could not be read whole; empty when it could
 };
 
 class SettingsBackend {

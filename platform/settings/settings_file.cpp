@@ -2,13 +2,17 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <optional>
 
 namespace pf {
 
 namespace {
 
-char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char FoldAscii(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 int HexDigit(char c)
 {
@@ -42,11 +46,21 @@ std::optional<std::string> ParseQuoted(std::string_view& in)
                 return std::nullopt;
             const char e = in[i++];
             switch (e) {
-            case '\\': c = '\\'; break;
-            case '"': c = '"'; break;
-            case 'n': c = '\n'; break;
-            case 'r': c = '\r'; break;
-            case 't': c = '\t'; break;
+            case '\\':
+                c = '\\';
+                break;
+            case '"':
+                c = '"';
+                break;
+            case 'n':
+                c = '\n';
+                break;
+            case 'r':
+                c = '\r';
+                break;
+            case 't':
+                c = '\t';
+                break;
             case 'x': {
                 if (in.size() - i < 2 || HexDigit(in[i]) < 0 || HexDigit(in[i + 1]) < 0)
                     return std::nullopt;
@@ -61,7 +75,7 @@ std::optional<std::string> ParseQuoted(std::string_view& in)
         out.push_back(c);
     }
     if (i >= in.size())
-        return std::nullopt;   // no closing quote: the line was cut
+        return std::nullopt; // no closing quote: the line was cut
     in.remove_prefix(i + 1);
     return out;
 }
@@ -137,11 +151,21 @@ void AppendQuoted(std::string& out, std::string_view s)
     for (const char c : s) {
         const auto u = static_cast<unsigned char>(c);
         switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '"': out += "\\\""; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
         default:
             if (u < 0x20 || u == 0x7F) {
                 out += "\\x";
@@ -227,7 +251,8 @@ bool normaliseKeyPath(std::string_view path, std::string& out)
 
 SettingValue* SettingKey::findValue(std::string_view name)
 {
-    const auto it = std::find_if(values.begin(), values.end(), [&](const SettingValue& v) { return sameSettingName(v.name, name); });
+    const auto it = std::find_if(values.begin(), values.end(),
+                                 [&](const SettingValue& v) { return sameSettingName(v.name, name); });
     return it != values.end() ? &*it : nullptr;
 }
 
@@ -238,7 +263,8 @@ const SettingValue* SettingKey::findValue(std::string_view name) const
 
 SettingKey* SettingsTree::findKey(std::string_view path)
 {
-    const auto it = std::find_if(keys.begin(), keys.end(), [&](const SettingKey& k) { return sameSettingName(k.path, path); });
+    const auto it =
+        std::find_if(keys.begin(), keys.end(), [&](const SettingKey& k) { return sameSettingName(k.path, path); });
     return it != keys.end() ? &*it : nullptr;
 }
 
@@ -259,7 +285,8 @@ SettingsParse parseSettingsFile(std::string_view text)
 {
     SettingsParse result;
     WarningList warnings(result.warnings);
-    std::optional<size_t> current;   // index of the key that value lines belong to
+    constexpr size_t kNoKey = SIZE_MAX;
+    size_t current = kNoKey; // index of the key that value lines belong to
     size_t lineNumber = 0;
     while (!text.empty()) {
         const size_t end = text.find('\n');
@@ -270,7 +297,7 @@ SettingsParse parseSettingsFile(std::string_view text)
             continue;
         if (line.front() == '[') {
             std::string path;
-            current.reset();   // values after a bad key line must not land in the key before it
+            current = kNoKey; // values after a bad key line must not land in the key before it
             if (line.size() < 2 || line.back() != ']' || !normaliseKeyPath(line.substr(1, line.size() - 2), path)) {
                 warnings.add(lineNumber, "not a key path in brackets");
                 continue;
@@ -289,13 +316,13 @@ SettingsParse parseSettingsFile(std::string_view text)
             warnings.add(lineNumber, why);
             continue;
         }
-        if (!current) {
+        if (current == kNoKey) {
             warnings.add(lineNumber, "value outside any key");
             continue;
         }
-        SettingKey& key = result.tree.keys[*current];
+        SettingKey& key = result.tree.keys[current];
         if (SettingValue* const known = key.findValue(value->name)) {
-            value->name = known->name;   // a repeated value replaces the earlier one and keeps its spelling
+            value->name = known->name; // a repeated value replaces the earlier one and keeps its spelling
             *known = std::move(*value);
         } else {
             key.values.push_back(std::move(*value));

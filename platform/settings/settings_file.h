@@ -13,7 +13,7 @@
 
 namespace pf {
 
-enum class SettingType : uint32_t {   // the registry's type numbers
+enum class SettingType : uint32_t { // the registry's type numbers
     String = 1,
     Binary = 3,
     Dword = 4,
@@ -29,8 +29,8 @@ struct SettingValue {
 };
 
 struct SettingKey {
-    std::string path;                  // components joined by single backslashes, no leading or trailing one
-    std::vector<SettingValue> values;  // in the order they were first set
+    std::string path;                 // components joined by single backslashes, no leading or trailing one
+    std::vector<SettingValue> values; // in the order they were first set
     bool operator==(const SettingKey&) const = default;
 
     SettingValue* findValue(std::string_view name);
@@ -38,17 +38,17 @@ struct SettingKey {
 };
 
 struct SettingsTree {
-    std::vector<SettingKey> keys;      // in the order they were made; a key exists until deleted, values or not
+    std::vector<SettingKey> keys; // in the order they were made; a key exists until deleted, values or not
 
     SettingKey* findKey(std::string_view path);
     const SettingKey* findKey(std::string_view path) const;
-    SettingKey& makeKey(std::string_view path);   // path must already be normalised
+    SettingKey& makeKey(std::string_view path); // path must already be normalised
     bool operator==(const SettingsTree&) const = default;
 };
 
 struct SettingsParse {
     SettingsTree tree;
-    std::vector<std::string> warnings;   // "line N: why", at most kMaxSettingsWarnings of them and a count of the rest
+    std::vector<std::string> warnings; // "line N: why", at most kMaxSettingsWarnings of them and a count of the rest
 };
 
 inline constexpr size_t kMaxSettingsWarnings = 100;

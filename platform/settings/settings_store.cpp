@@ -120,9 +120,10 @@ bool SettingsStore::deleteKey(std::string_view key)
     const std::lock_guard lock(m_mutex);
     std::string path;
     if (!normaliseKeyPath(key, path) || path.empty())
-        return false;   // the root is not deleted
+        return false; // the root is not deleted
     const size_t before = m_tree.keys.size();
-    std::erase_if(m_tree.keys, [&](const SettingKey& k) { return sameSettingName(k.path, path) || IsUnder(k.path, path); });
+    std::erase_if(m_tree.keys,
+                  [&](const SettingKey& k) { return sameSettingName(k.path, path) || IsUnder(k.path, path); });
     if (m_tree.keys.size() == before)
         return false;
     return persistLocked();
@@ -184,7 +185,8 @@ std::vector<std::string> SettingsStore::subKeys(std::string_view key) const
             continue;
         const std::string_view rest = std::string_view(k.path).substr(skip);
         const std::string_view child = rest.substr(0, rest.find('\\'));
-        if (std::none_of(children.begin(), children.end(), [&](const std::string& c) { return sameSettingName(c, child); }))
+        if (std::none_of(children.begin(), children.end(),
+                         [&](const std::string& c) { return sameSettingName(c, child); }))
             children.emplace_back(child);
     }
     return children;
@@ -215,7 +217,7 @@ bool SettingsStore::setLocked(std::string_view key, SettingValue value)
         if (SettingValue* const known = target.findValue(value.name)) {
             value.name = known->name;
             if (*known == value && !m_unsaved)
-                return true;   // nothing changed: no write
+                return true; // nothing changed: no write
             *known = std::move(value);
         } else {
             target.values.push_back(std::move(value));

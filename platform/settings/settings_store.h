@@ -20,8 +20,8 @@ class SettingsBackend;
 
 class SettingsStore {
 public:
-    explicit SettingsStore(std::unique_ptr<SettingsBackend> backend);   // loads once; null keeps values in memory
-    static std::unique_ptr<SettingsStore> openDefault();   // the settings file, or memory only when there is no home
+    explicit SettingsStore(std::unique_ptr<SettingsBackend> backend); // loads once; null keeps values in memory
+    static std::unique_ptr<SettingsStore> openDefault(); // the settings file, or memory only when there is no home
     ~SettingsStore();
 
     std::optional<uint32_t> getDword(std::string_view key, std::string_view name) const;
@@ -34,8 +34,8 @@ public:
     bool setDword(std::string_view key, std::string_view name, uint32_t value);
     bool setString(std::string_view key, std::string_view name, std::string_view value);
     bool setBinary(std::string_view key, std::string_view name, std::span<const uint8_t> value);
-    bool deleteValue(std::string_view key, std::string_view name);   // false also when there was none
-    bool deleteKey(std::string_view key);                            // with all its sub-keys; false when none
+    bool deleteValue(std::string_view key, std::string_view name); // false also when there was none
+    bool deleteKey(std::string_view key);                          // with all its sub-keys; false when none
 
     // The stored value; when there is none it is created with the default. A value of another type is left
     // alone and the default returned.
@@ -43,10 +43,10 @@ public:
     std::string getOrCreateString(std::string_view key, std::string_view name, std::string_view def);
     std::vector<uint8_t> getOrCreateBinary(std::string_view key, std::string_view name, std::span<const uint8_t> def);
 
-    std::vector<std::string> valueNames(std::string_view key) const;   // in the order they were made
-    std::vector<std::string> subKeys(std::string_view key) const;      // direct children only
+    std::vector<std::string> valueNames(std::string_view key) const; // in the order they were made
+    std::vector<std::string> subKeys(std::string_view key) const;    // direct children only
 
-    std::vector<std::string> warnings() const;   // what could not be read at load, line by line
+    std::vector<std::string> warnings() const; // what could not be read at load, line by line
 
 private:
     const SettingValue* findLocked(std::string_view key, std::string_view name) const;
@@ -57,8 +57,8 @@ private:
     std::unique_ptr<SettingsBackend> m_backend;
     SettingsTree m_tree;
     std::vector<std::string> m_warnings;
-    bool m_keepOriginal = false;   // the stored text had faults: keep it aside before the first rewrite
-    bool m_unsaved = false;        // memory holds changes the backend refused
+    bool m_keepOriginal = false; // the stored text had faults: keep it aside before the first rewrite
+    bool m_unsaved = false;      // memory holds changes the backend refused
 };
 
 } // namespace pf

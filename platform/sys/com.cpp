@@ -50,14 +50,14 @@ HResult CoCreateInstance(const Guid& clsid, IUnknownLike* outer, uint32_t contex
         return E_POINTER;
     *out = nullptr;
     if (outer != nullptr)
-        return CLASS_E_NOAGGREGATION;   // none of our classes aggregates
+        return CLASS_E_NOAGGREGATION; // none of our classes aggregates
     ComClassFactory factory;
     {
         const std::lock_guard lock(g_mutex);
         const auto it = FindClass(clsid);
         if (it == g_classes.end())
             return REGDB_E_CLASSNOTREG;
-        factory = it->factory;   // called unlocked: a factory may create or register other classes
+        factory = it->factory; // called unlocked: a factory may create or register other classes
     }
     try {
         const HResult hr = factory(iid, out);
@@ -90,7 +90,10 @@ bool unregisterComClass(const Guid& clsid)
     return true;
 }
 
-int comInitCount() { return t_initCount; }
+int comInitCount()
+{
+    return t_initCount;
+}
 
 void scriptCoInitializeFailure(std::optional<HResult> failure)
 {

@@ -9,8 +9,7 @@
 
 namespace pf {
 
-template <class Interface>
-class ComObject : public Interface {
+template <class Interface> class ComObject : public Interface {
 public:
     explicit ComObject(const Guid& iid) : m_iid(iid) {}
 
@@ -48,7 +47,7 @@ public:
 
 protected:
     ~ComObject() override = default;
-    virtual void onFinalRelease() { delete this; }   // the object model of COM: the last reference owns it
+    virtual void onFinalRelease() { delete this; } // the object model of COM: the last reference owns it
 
 private:
     const Guid m_iid;

@@ -7,12 +7,11 @@
 
 namespace pf {
 
-template <class T>
-class ComPtr {
+template <class T> class ComPtr {
 public:
     ComPtr() = default;
     ComPtr(std::nullptr_t) {}
-    static ComPtr adopt(T* p)   // takes over a reference the caller holds
+    static ComPtr adopt(T* p) // takes over a reference the caller holds
     {
         ComPtr ptr;
         ptr.m_p = p;
@@ -40,7 +39,7 @@ public:
         if (T* const p = std::exchange(m_p, nullptr))
             p->Release();
     }
-    T* detach() { return std::exchange(m_p, nullptr); }   // the caller holds the reference from now on
+    T* detach() { return std::exchange(m_p, nullptr); } // the caller holds the reference from now on
 
     // For calls that hand out an interface through void**: ptr.put() releases what was held and takes the result.
     class Out {
@@ -61,8 +60,7 @@ public:
         return Out(*this);
     }
 
-    template <class U>
-    HResult queryInterface(const Guid& iid, ComPtr<U>& out) const
+    template <class U> HResult queryInterface(const Guid& iid, ComPtr<U>& out) const
     {
         if (m_p == nullptr)
             return E_POINTER;

@@ -25,7 +25,10 @@ CpuProbe& cpuProbe()
     return installed != nullptr ? *installed : RealProcessCpu();
 }
 
-void setCpuProbe(CpuProbe* probe) { g_installed.store(probe, std::memory_order_release); }
+void setCpuProbe(CpuProbe* probe)
+{
+    g_installed.store(probe, std::memory_order_release);
+}
 
 std::string vendorString(const CpuidRegs& leaf0)
 {

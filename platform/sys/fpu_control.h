@@ -6,9 +6,9 @@
 
 namespace pf {
 
-inline constexpr uint16_t kFpuDefaultControlWord = 0x037F;   // 64-bit precision, nearest, all exceptions masked
-inline constexpr uint16_t kFpuPrecisionMask = 0x0300;        // 00 = 24 bits, 10 = 53 bits, 11 = 64 bits
-inline constexpr uint16_t kFpuRoundingMask = 0x0C00;         // 00 = nearest
+inline constexpr uint16_t kFpuDefaultControlWord = 0x037F; // 64-bit precision, nearest, all exceptions masked
+inline constexpr uint16_t kFpuPrecisionMask = 0x0300;      // 00 = 24 bits, 10 = 53 bits, 11 = 64 bits
+inline constexpr uint16_t kFpuRoundingMask = 0x0C00;       // 00 = nearest
 inline constexpr uint16_t kFpuExceptionMasks = 0x003F;
 
 class FpuControl {

@@ -19,18 +19,21 @@ std::mutex g_mutex;
 std::vector<Module> g_modules;
 uint32_t g_lastHandle = 0;
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char LowerAscii(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool SameName(std::string_view a, std::string_view b)
 {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return LowerAscii(x) == LowerAscii(y);
-           });
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
 }
 
 Module* FindByName(std::string_view name)
 {
-    const auto it = std::find_if(g_modules.begin(), g_modules.end(), [&](const Module& m) { return SameName(m.name, name); });
+    const auto it =
+        std::find_if(g_modules.begin(), g_modules.end(), [&](const Module& m) { return SameName(m.name, name); });
     return it != g_modules.end() ? &*it : nullptr;
 }
 
@@ -86,7 +89,8 @@ void registerModule(std::string name, std::map<std::string, void*> symbols)
 bool unregisterModule(std::string_view name)
 {
     const std::lock_guard lock(g_mutex);
-    const auto it = std::find_if(g_modules.begin(), g_modules.end(), [&](const Module& m) { return SameName(m.name, name); });
+    const auto it =
+        std::find_if(g_modules.begin(), g_modules.end(), [&](const Module& m) { return SameName(m.name, name); });
     if (it == g_modules.end())
         return false;
     g_modules.erase(it);

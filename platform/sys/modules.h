@@ -11,7 +11,7 @@
 namespace pf {
 
 struct ModuleHandle {
-    uint32_t value = 0;   // 0 is no module; values are never reused
+    uint32_t value = 0; // 0 is no module; values are never reused
     explicit operator bool() const { return value != 0; }
     bool operator==(const ModuleHandle&) const = default;
 };
@@ -20,8 +20,8 @@ ModuleHandle loadLibrary(std::string_view name);                    // counts a 
 void* getProcAddress(ModuleHandle module, std::string_view symbol); // null when unknown, or the module is not loaded
 bool freeLibrary(ModuleHandle module);                              // false when it is not loaded
 
-void registerModule(std::string name, std::map<std::string, void*> symbols);   // replaces the symbols of a known one
-bool unregisterModule(std::string_view name);                       // even while loaded: later lookups find nothing
-uint32_t moduleLoadCount(std::string_view name);                    // loads not yet freed
+void registerModule(std::string name, std::map<std::string, void*> symbols); // replaces the symbols of a known one
+bool unregisterModule(std::string_view name);    // even while loaded: later lookups find nothing
+uint32_t moduleLoadCount(std::string_view name); // loads not yet freed
 
 } // namespace pf

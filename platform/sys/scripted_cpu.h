@@ -11,10 +11,10 @@ namespace pf {
 class ScriptedCpu final : public CpuProbe {
 public:
     struct Script {
-        std::string vendor = "GenuineIntel";   // first 12 bytes used, zero-padded
-        uint32_t highestLeaf = 1;              // leaf 0's EAX; leaves above it answer false
+        std::string vendor = "GenuineIntel"; // first 12 bytes used, zero-padded
+        uint32_t highestLeaf = 1;            // leaf 0's EAX; leaves above it answer false
         CpuidRegs leaf1 = {0, 0, 0, kCpuidMmxBit | kCpuidSseBit | kCpuidSse2Bit};
-        std::set<uint32_t> faultingLeaves;     // cpuid of these answers false, as a faulting instruction would
+        std::set<uint32_t> faultingLeaves; // cpuid of these answers false, as a faulting instruction would
         bool emBitClear = true;
         bool sseFaults = false;
         bool sse2Faults = false;

@@ -4,6 +4,9 @@
 
 namespace pf {
 
-SystemInfo getSystemInfo() { return {cpuProbe().processorType()}; }
+SystemInfo getSystemInfo()
+{
+    return {cpuProbe().processorType()};
+}
 
 } // namespace pf

@@ -24,6 +24,9 @@ Clock& clock()
     return installed != nullptr ? *installed : RealProcessClock();
 }
 
-void setClock(Clock* clock) { g_installed.store(clock, std::memory_order_release); }
+void setClock(Clock* clock)
+{
+    g_installed.store(clock, std::memory_order_release);
+}
 
 } // namespace pf

@@ -14,8 +14,8 @@ struct MmTimer::LiveState {
     std::mutex mutex;
     std::condition_variable wake;
     bool stop = false;
-    std::thread::id tickingThread;   // set before the thread can run a callback
-    std::mutex joinMutex;            // two killers must not join at once
+    std::thread::id tickingThread; // set before the thread can run a callback
+    std::mutex joinMutex;          // two killers must not join at once
     std::thread thread;
 };
 
@@ -34,7 +34,7 @@ void TickUntilStopped(std::mutex& mutex, std::condition_variable& wake, const bo
         lock.lock();
         const auto now = Steady::now();
         due += period;
-        if (due <= now)   // late: skip the ticks we missed, keep the phase
+        if (due <= now) // late: skip the ticks we missed, keep the phase
             due += period * ((now - due) / period + 1);
     }
 }
@@ -55,7 +55,7 @@ MmTimer::~MmTimer()
 {
     kill();
     if (m_live && m_live->thread.joinable())
-        m_live->thread.detach();   // destroyed from its own callback: the thread ends when the callback returns
+        m_live->thread.detach(); // destroyed from its own callback: the thread ends when the callback returns
 }
 
 void MmTimer::kill()
@@ -70,7 +70,7 @@ void MmTimer::kill()
         const std::lock_guard lock(m_live->mutex);
         m_live->stop = true;
         if (m_live->tickingThread == std::this_thread::get_id())
-            return;   // from the callback: the loop stops as soon as it returns
+            return; // from the callback: the loop stops as soon as it returns
     }
     m_live->wake.notify_all();
     const std::lock_guard joinLock(m_live->joinMutex);

@@ -12,12 +12,12 @@ class VirtualClock;
 
 class MmTimer {
 public:
-    MmTimer(uint32_t periodMs, std::function<void()> callback);   // period 0 is taken as 1
-    ~MmTimer();                                                    // kill()
+    MmTimer(uint32_t periodMs, std::function<void()> callback); // period 0 is taken as 1
+    ~MmTimer();                                                 // kill()
     MmTimer(const MmTimer&) = delete;
     MmTimer& operator=(const MmTimer&) = delete;
 
-    void kill();   // no callback runs after it returns (from inside the callback: none after the current one)
+    void kill(); // no callback runs after it returns (from inside the callback: none after the current one)
     bool isVirtual() const { return m_virtualClock != nullptr; }
 
 private:
@@ -25,9 +25,9 @@ private:
 
     void startLive(uint32_t periodMs, std::function<void()> callback);
 
-    VirtualClock* m_virtualClock = nullptr;   // not owned: the installed test clock, which outlives its timers
+    VirtualClock* m_virtualClock = nullptr; // not owned: the installed test clock, which outlives its timers
     uint64_t m_dueId = 0;
-    std::shared_ptr<LiveState> m_live;        // set once; shared with the ticking thread, which may outlive us
+    std::shared_ptr<LiveState> m_live; // set once; shared with the ticking thread, which may outlive us
 };
 
 } // namespace pf

@@ -10,13 +10,19 @@ namespace pf {
 namespace {
 
 std::mutex g_periodsMutex;
-std::vector<uint32_t> g_periods;   // a multiset: every begin adds one, every end removes one
+std::vector<uint32_t> g_periods; // a multiset: every begin adds one, every end removes one
 
-bool IsValidPeriod(uint32_t ms) { return ms >= kTimerPeriodMinMs && ms <= kTimerPeriodMaxMs; }
+bool IsValidPeriod(uint32_t ms)
+{
+    return ms >= kTimerPeriodMinMs && ms <= kTimerPeriodMaxMs;
+}
 
 } // namespace
 
-uint32_t timeGetTime() { return clock().nowMs(); }
+uint32_t timeGetTime()
+{
+    return clock().nowMs();
+}
 
 uint32_t timeGetDevCaps(TimeCaps* out)
 {

@@ -33,7 +33,7 @@ void VirtualClock::advance(uint32_t ms)
         auto next = m_due.end();
         for (auto it = m_due.begin(); it != m_due.end(); ++it) {
             if (it->second.atMs <= target && (next == m_due.end() || it->second.atMs < next->second.atMs))
-                next = it;   // strict: among equal times the earliest added stays
+                next = it; // strict: among equal times the earliest added stays
         }
         if (next == m_due.end())
             break;
@@ -61,7 +61,7 @@ void VirtualClock::set(uint32_t ms)
 {
     const std::lock_guard lock(m_mutex);
     for (auto& [id, due] : m_due)
-        due.atMs = due.atMs - m_nowMs + ms;   // due >= now, so this never goes below ms
+        due.atMs = due.atMs - m_nowMs + ms; // due >= now, so this never goes below ms
     m_nowMs = ms;
 }
 
@@ -90,9 +90,8 @@ size_t VirtualClock::pendingDueCount() const
 
 bool VirtualClock::isRunningElsewhere(DueId id) const
 {
-    return std::any_of(m_running.begin(), m_running.end(), [&](const Running& r) {
-        return r.id == id && r.thread != std::this_thread::get_id();
-    });
+    return std::any_of(m_running.begin(), m_running.end(),
+                       [&](const Running& r) { return r.id == id && r.thread != std::this_thread::get_id(); });
 }
 
 } // namespace pf

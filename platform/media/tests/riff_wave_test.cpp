@@ -39,12 +39,12 @@ TEST(RiffWaveRoundTrip, EveryDepthAndLayoutReadsBackExactly)
         for (const uint16_t channels : {1, 2}) {
             SCOPED_TRACE(testing::Message() << bits << " bits, " << channels << " channels");
             const WaveFormat format = WaveFormat::pcm(channels, 11025, bits);
-            const Bytes samples = Ramp(20000 + channels * bits);   // spans several 8192-byte buffers
+            const Bytes samples = Ramp(20000 + channels * bits); // spans several 8192-byte buffers
             const std::string path = dir.file("round.wav");
             {
                 auto writer = RiffWaveWriter::create(path, format);
                 ASSERT_NE(writer, nullptr);
-                ASSERT_TRUE(writer->write(samples.data(), 5000));   // pieces that straddle buffer boundaries
+                ASSERT_TRUE(writer->write(samples.data(), 5000)); // pieces that straddle buffer boundaries
                 ASSERT_TRUE(writer->write(samples.data() + 5000, samples.size() - 5000));
                 EXPECT_TRUE(writer->finish());
             }
@@ -74,7 +74,7 @@ TEST(RiffWaveWriter, OddDataIsPaddedButItsSizeStaysOdd)
         auto writer = RiffWaveWriter::create(path, WaveFormat::pcm(1, 8000, 8));
         ASSERT_NE(writer, nullptr);
         ASSERT_TRUE(writer->write(samples));
-    }   // the destructor finishes
+    } // the destructor finishes
     const Bytes file = test::ReadFile(path);
     ASSERT_EQ(file.size(), kWaveHeaderBytes + 4);
     EXPECT_EQ(loadU32le(&file[40]), 3u);
@@ -104,18 +104,18 @@ TEST(RiffWaveWriter, RefusesDataPastTheFourGigabyteLimit)
     ASSERT_NE(writer, nullptr);
     writer->pretendWritten(RiffWaveWriter::kMaxDataBytes - 10);
     const Bytes ten = Ramp(10);
-    EXPECT_TRUE(writer->write(ten));   // exactly at the limit
+    EXPECT_TRUE(writer->write(ten)); // exactly at the limit
     EXPECT_FALSE(writer->failed());
     EXPECT_FALSE(writer->write(ten.data(), 1));
     EXPECT_EQ(writer->dataBytes(), RiffWaveWriter::kMaxDataBytes);
-    EXPECT_FALSE(writer->finish());   // a refused byte never reached the file
+    EXPECT_FALSE(writer->finish()); // a refused byte never reached the file
 }
 
 TEST(RiffWaveWriter, UnwritableTargetsFailCleanly)
 {
     test::ScratchDir dir;
     EXPECT_EQ(RiffWaveWriter::create(dir.file("missing/folder.wav"), kMono16), nullptr);
-    if (std::filesystem::exists("/dev/full")) {   // every write there fails with "no space"
+    if (std::filesystem::exists("/dev/full")) { // every write there fails with "no space"
         EXPECT_EQ(RiffWaveWriter::create("/dev/full", kMono16), nullptr);
     }
 }
@@ -127,16 +127,16 @@ TEST(RiffWaveWriter, NothingIsAcceptedAfterFinish)
     ASSERT_NE(writer, nullptr);
     ASSERT_TRUE(writer->finish());
     EXPECT_FALSE(writer->write(Ramp(2)));
-    EXPECT_TRUE(writer->finish());   // asking again repeats the answer
+    EXPECT_TRUE(writer->finish()); // asking again repeats the answer
 }
 
 // Layouts written by other programs: each is read with the same format and data.
 TEST(RiffWaveReaderLayouts, ChunkOrderAndExtraChunksDoNotMatter)
 {
-    const Bytes data = Ramp(101);   // odd: the chunk after it starts past a pad byte
+    const Bytes data = Ramp(101); // odd: the chunk after it starts past a pad byte
     const Bytes fmt16 = Chunk("fmt ", FmtBody(kMono16));
-    const Bytes fmt18 = Chunk("fmt ", FmtBody(kMono16, {0, 0}));                // cbSize 0
-    const Bytes fmt40 = Chunk("fmt ", FmtBody(kMono16, Bytes(24, 0)));         // a plain tag with 24 more bytes
+    const Bytes fmt18 = Chunk("fmt ", FmtBody(kMono16, {0, 0}));       // cbSize 0
+    const Bytes fmt40 = Chunk("fmt ", FmtBody(kMono16, Bytes(24, 0))); // a plain tag with 24 more bytes
     const Bytes list = Chunk("LIST", Ramp(13));
     const Bytes fact = Chunk("fact", {0x10, 0, 0, 0});
     const struct {
@@ -168,15 +168,16 @@ TEST(RiffWaveReaderLayouts, ExtensibleFormatIsReportedAsStoredWithItsSubFormat)
 {
     WaveFormat ext = kMono16;
     ext.tag = WAVE_FORMAT_EXTENSIBLE;
-    Bytes extra = {22, 0, 16, 0, 4, 0, 0, 0};   // cbSize 22, 16 valid bits, channel mask
+    Bytes extra = {22, 0, 16, 0, 4, 0, 0, 0}; // cbSize 22, 16 valid bits, channel mask
     const Bytes pcmGuid = {1, 0, 0, 0, 0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
     test::Append(extra, pcmGuid);
-    auto reader = RiffWaveReader::fromBytes(Riff({Chunk("fmt ", FmtBody(ext, extra)), Chunk("data", Ramp(4))}), nullptr);
+    auto reader =
+        RiffWaveReader::fromBytes(Riff({Chunk("fmt ", FmtBody(ext, extra)), Chunk("data", Ramp(4))}), nullptr);
     ASSERT_NE(reader, nullptr);
     EXPECT_EQ(reader->format().tag, WAVE_FORMAT_EXTENSIBLE);
     EXPECT_EQ(reader->subFormatTag(), WAVE_FORMAT_PCM);
 
-    extra[8 + 15] ^= 1;   // not the shared GUID tail: an unknown sub-format
+    extra[8 + 15] ^= 1; // not the shared GUID tail: an unknown sub-format
     reader = RiffWaveReader::fromBytes(Riff({Chunk("fmt ", FmtBody(ext, extra)), Chunk("data", Ramp(4))}), nullptr);
     ASSERT_NE(reader, nullptr);
     EXPECT_EQ(reader->subFormatTag(), 0);
@@ -215,8 +216,8 @@ TEST(RiffWaveReaderDamaged, ReportsTheCauseOrCapsTheData)
         {"data header without body", Riff({fmt, Chunk("data", {}, 1000)}), WaveError::None, 0},
         {"unknown chunk of 0xFFFFFFFF before fmt", Riff({Chunk("junk", Ramp(4), 0xFFFFFFFF), fmt, Chunk("data", data)}),
          WaveError::MissingFormat, 0},
-        {"unknown chunk of 0xFFFFFFFE before data", Riff({fmt, Chunk("junk", Ramp(4), 0xFFFFFFFE), Chunk("data", data)}),
-         WaveError::MissingData, 0},
+        {"unknown chunk of 0xFFFFFFFE before data",
+         Riff({fmt, Chunk("junk", Ramp(4), 0xFFFFFFFE), Chunk("data", data)}), WaveError::MissingData, 0},
         {"fmt of 0xFFFFFFFF bytes", Riff({Chunk("fmt ", FmtBody(kMono16), 0xFFFFFFFF), Chunk("data", data)}),
          WaveError::MissingData, 0},
         {"half a chunk header at the end", Riff({fmt, Bytes{'d', 'a', 't', 'a', 1}}), WaveError::MissingData, 0},
@@ -244,22 +245,21 @@ TEST(RiffWaveReaderDamaged, MissingOrUnreadablePathsCannotOpen)
     EXPECT_EQ(RiffWaveReader::open(dir.file("absent.wav"), &err), nullptr);
     EXPECT_EQ(err, WaveError::CannotOpen);
     err = WaveError::None;
-    EXPECT_EQ(RiffWaveReader::open(dir.path().string(), &err), nullptr);   // a folder
+    EXPECT_EQ(RiffWaveReader::open(dir.path().string(), &err), nullptr); // a folder
     EXPECT_EQ(err, WaveError::CannotOpen);
-    EXPECT_EQ(RiffWaveReader::open(dir.file("absent.wav"), nullptr), nullptr);   // no error slot is fine
+    EXPECT_EQ(RiffWaveReader::open(dir.file("absent.wav"), nullptr), nullptr); // no error slot is fine
 }
 
 TEST(RiffWaveReaderRead, StopsAtTheEndOfDataAndIgnoresNullTargets)
 {
     const Bytes data = Ramp(10);
-    auto reader = RiffWaveReader::fromBytes(Riff({Chunk("fmt ", FmtBody(kMono16)), Chunk("data", data),
-                                                  Chunk("LIST", Ramp(20, 200))}),
-                                            nullptr);
+    auto reader = RiffWaveReader::fromBytes(
+        Riff({Chunk("fmt ", FmtBody(kMono16)), Chunk("data", data), Chunk("LIST", Ramp(20, 200))}), nullptr);
     ASSERT_NE(reader, nullptr);
     uint8_t piece[8] = {};
     EXPECT_EQ(reader->read(nullptr, 4), 0u);
     EXPECT_EQ(reader->read(piece, 8), 8u);
-    EXPECT_EQ(reader->read(piece, 8), 2u);   // never the LIST chunk after the data
+    EXPECT_EQ(reader->read(piece, 8), 2u); // never the LIST chunk after the data
     EXPECT_EQ(piece[1], data[9]);
     EXPECT_EQ(reader->read(piece, 8), 0u);
     EXPECT_EQ(reader->consumed(), 10u);

@@ -55,7 +55,7 @@ TEST_F(SoundPlayerTest, OpenReportsTheFormatAndATruncatedLength)
     EXPECT_EQ(player.channels(), 2);
     EXPECT_EQ(player.sampleRate(), 11025u);
     EXPECT_EQ(player.bits(), 8);
-    EXPECT_EQ(player.lengthMs(), 90u);   // 1000 / 11025 s = 90.7 ms
+    EXPECT_EQ(player.lengthMs(), 90u); // 1000 / 11025 s = 90.7 ms
     player.close();
     EXPECT_FALSE(player.isOpen());
     EXPECT_EQ(player.lengthMs(), 0u);
@@ -88,7 +88,7 @@ TEST_F(SoundPlayerTest, PositionFollowsTheClockAndTheEndClearsPlaying)
     EXPECT_EQ(player.positionMs(), 400u);
     m_clock.advance(1000);
     EXPECT_EQ(player.positionMs(), 400u);
-    EXPECT_EQ(m_audio.activeVoiceCount(), 0u);   // the finished play let go of its voice
+    EXPECT_EQ(m_audio.activeVoiceCount(), 0u); // the finished play let go of its voice
 }
 
 TEST_F(SoundPlayerTest, PlayRangeIsClampedToTheSound)
@@ -101,8 +101,7 @@ TEST_F(SoundPlayerTest, PlayRangeIsClampedToTheSound)
         {200, 5000, 200, 1000}, // an end past the length is cut
         {5000, 0, 1000, 1000},  // a start past the length plays nothing
         {600, 300, 600, 600},   // an end before the start plays nothing
-        {0, 1000, 0, 1000},
-        {999, 0, 999, 1000},
+        {0, 1000, 0, 1000},     {999, 0, 999, 1000},
     };
     SoundPlayer player;
     ASSERT_TRUE(player.open(MakeWave(1000)));
@@ -128,7 +127,7 @@ TEST_F(SoundPlayerTest, StopKeepsThePositionAndASecondPlayRestarts)
     m_clock.advance(300);
     EXPECT_EQ(player.positionMs(), 300u);
     player.play(0, 0);
-    player.play(500, 0);   // while playing: starts over from the new start
+    player.play(500, 0); // while playing: starts over from the new start
     m_clock.advance(100);
     EXPECT_EQ(player.positionMs(), 600u);
     EXPECT_EQ(m_audio.activeVoiceCount(), 1u);
@@ -138,7 +137,7 @@ TEST_F(SoundPlayerTest, PauseFreezesThePositionAndResumeGoesOnToTheSameEnd)
 {
     SoundPlayer player;
     ASSERT_TRUE(player.open(MakeWave(1000)));
-    player.resume();   // nothing paused: nothing happens
+    player.resume(); // nothing paused: nothing happens
     EXPECT_FALSE(player.isPlaying());
     player.play(0, 500);
     m_clock.advance(200);
@@ -171,7 +170,7 @@ TEST_F(SoundPlayerTest, MidiOpensWithLengthZeroAndNeverPlays)
 TEST_F(SoundPlayerTest, VoicesCarryTheSamplesOfThePlayedRange)
 {
     SoundPlayer player;
-    ASSERT_TRUE(player.open(MakeWave(8000, WaveFormat::pcm(2, 8000, 16))));   // one second
+    ASSERT_TRUE(player.open(MakeWave(8000, WaveFormat::pcm(2, 8000, 16)))); // one second
     player.play(250, 500);
     player.pause();
     player.resume();
@@ -181,7 +180,7 @@ TEST_F(SoundPlayerTest, VoicesCarryTheSamplesOfThePlayedRange)
     EXPECT_EQ(voices[0].sampleBytes, 8000u * 4);
     EXPECT_EQ(voices[0].fromSample, 2000u);
     EXPECT_EQ(voices[0].toSample, 4000u);
-    EXPECT_EQ(voices[1].fromSample, 2000u);   // resumed where it paused: no time passed
+    EXPECT_EQ(voices[1].fromSample, 2000u); // resumed where it paused: no time passed
     EXPECT_TRUE(voices[0].removed);
     EXPECT_TRUE(voices[1].removed);
 }
@@ -251,7 +250,7 @@ TEST(Beep, GoesToTheInstalledOutputWithinTheAudibleRange)
     EXPECT_FALSE(beep(32768, 20));
     EXPECT_TRUE(beep(37, 1));
     setAudioOut(nullptr);
-    EXPECT_TRUE(beep(440, 5));   // the process's silent output takes it
+    EXPECT_TRUE(beep(440, 5)); // the process's silent output takes it
     EXPECT_EQ(audio.beeps(), (std::vector<NullAudio::Beep>{{3000, 20}, {37, 1}}));
 }
 

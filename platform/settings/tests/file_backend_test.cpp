@@ -37,7 +37,8 @@ protected:
     FileBackendTest()
     {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_dir = fs::temp_directory_path() / (std::string("pf_settings_") + info->name() + "_" + std::to_string(::getpid()));
+        m_dir =
+            fs::temp_directory_path() / (std::string("pf_settings_") + info->name() + "_" + std::to_string(::getpid()));
         fs::remove_all(m_dir);
         fs::create_directories(m_dir);
     }
@@ -67,7 +68,7 @@ TEST_F(FileBackendTest, MissingFileIsAnEmptyStoreAndTheFolderIsMadeOnTheFirstWri
     ASSERT_TRUE(store->setDword(kViewer, "MMX", 1));
     EXPECT_EQ(ReadText(file), "[Software\\Brenix\\Vortan\\Viewer]\n\"MMX\"=dword:00000001\n");
     EXPECT_EQ(fs::status(file).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
-    EXPECT_EQ(FilesIn(file.parent_path()), 1u);   // no temporary file left behind
+    EXPECT_EQ(FilesIn(file.parent_path()), 1u); // no temporary file left behind
     EXPECT_EQ(Open(file)->getDword(kViewer, "MMX"), 1u);
 }
 
@@ -79,7 +80,7 @@ TEST_F(FileBackendTest, DamagedFileIsCopiedAsideBeforeItIsRewritten)
     auto store = Open(file);
     EXPECT_EQ(store->warnings().size(), 2u);
     EXPECT_EQ(store->getDword(kViewer, "MMX"), 1u);
-    EXPECT_FALSE(fs::exists(m_dir / "settings.reg.bak"));   // reading alone changes nothing
+    EXPECT_FALSE(fs::exists(m_dir / "settings.reg.bak")); // reading alone changes nothing
     ASSERT_TRUE(store->setDword(kViewer, "SSE", 1));
     EXPECT_EQ(ReadText(m_dir / "settings.reg.bak"), original);
     auto reread = Open(file);
@@ -91,7 +92,7 @@ TEST_F(FileBackendTest, DamagedFileIsCopiedAsideBeforeItIsRewritten)
 TEST_F(FileBackendTest, UnwritableFolderFailsTheSetAndKeepsTheValueInMemory)
 {
     WriteText(m_dir / "plain-file", "x");
-    auto store = Open(m_dir / "plain-file" / "settings.reg");   // a file where the folder should be
+    auto store = Open(m_dir / "plain-file" / "settings.reg"); // a file where the folder should be
     EXPECT_FALSE(store->setDword(kViewer, "MMX", 1));
     EXPECT_EQ(store->getDword(kViewer, "MMX"), 1u);
 }
@@ -124,7 +125,7 @@ TEST_F(FileBackendTest, AnOversizedFileIsNotParsedAndSaysSo)
 {
     const fs::path file = m_dir / "settings.reg";
     WriteText(file, "");
-    fs::resize_file(file, FileBackend::kMaxFileBytes + 1);   // sparse: quick to make
+    fs::resize_file(file, FileBackend::kMaxFileBytes + 1); // sparse: quick to make
     auto store = Open(file);
     ASSERT_EQ(store->warnings().size(), 1u);
     EXPECT_NE(store->warnings()[0].find("larger"), std::string::npos);
@@ -163,7 +164,7 @@ TEST(DefaultSettingsPath, OverrideThenConfigHomeThenHome)
     EnvOverride file("VORTAN_SETTINGS_FILE", std::nullopt);
     EXPECT_EQ(defaultSettingsPath(), "/home/someone/.config/vortan/settings.reg");
     {
-        EnvOverride relative("XDG_CONFIG_HOME", "relative/dir");   // not absolute: ignored
+        EnvOverride relative("XDG_CONFIG_HOME", "relative/dir"); // not absolute: ignored
         EXPECT_EQ(defaultSettingsPath(), "/home/someone/.config/vortan/settings.reg");
     }
     {

@@ -8,9 +8,18 @@
 namespace pf {
 namespace {
 
-SettingValue Dword(std::string name, uint32_t v) { return {std::move(name), SettingType::Dword, v, {}, {}}; }
-SettingValue Text(std::string name, std::string v) { return {std::move(name), SettingType::String, 0, std::move(v), {}}; }
-SettingValue Bytes(std::string name, std::vector<uint8_t> v) { return {std::move(name), SettingType::Binary, 0, {}, std::move(v)}; }
+SettingValue Dword(std::string name, uint32_t v)
+{
+    return {std::move(name), SettingType::Dword, v, {}, {}};
+}
+SettingValue Text(std::string name, std::string v)
+{
+    return {std::move(name), SettingType::String, 0, std::move(v), {}};
+}
+SettingValue Bytes(std::string name, std::vector<uint8_t> v)
+{
+    return {std::move(name), SettingType::Binary, 0, {}, std::move(v)};
+}
 
 SettingsTree SampleTree()
 {
@@ -40,7 +49,8 @@ TEST(SettingsFileRoundTrip, EveryTypeNameAndEscapeSurvives)
 TEST(SettingsFileFormat, WritesTheDocumentedSyntax)
 {
     SettingsTree tree;
-    tree.keys.push_back({"Software\\Brenix\\Vortan\\Viewer", {Dword("MMX", 1), Bytes("c", {0xFF, 0, 0xAA}), Text("n", "a\"b")}});
+    tree.keys.push_back(
+        {"Software\\Brenix\\Vortan\\Viewer", {Dword("MMX", 1), Bytes("c", {0xFF, 0, 0xAA}), Text("n", "a\"b")}});
     EXPECT_EQ(formatSettingsFile(tree), "[Software\\Brenix\\Vortan\\Viewer]\n"
                                         "\"MMX\"=dword:00000001\n"
                                         "\"c\"=hex:ff,00,aa\n"
@@ -55,8 +65,7 @@ TEST(SettingsFileParse, RepeatedKeysAndValuesMergeAndKeepTheFirstSpelling)
     EXPECT_TRUE(parsed.warnings.empty());
     ASSERT_EQ(parsed.tree.keys.size(), 1u);
     EXPECT_EQ(parsed.tree.keys[0].path, "Software\\App");
-    EXPECT_EQ(parsed.tree.keys[0].values,
-              (std::vector<SettingValue>{Dword("Value", 2), Text("other", "y")}));
+    EXPECT_EQ(parsed.tree.keys[0].values, (std::vector<SettingValue>{Dword("Value", 2), Text("other", "y")}));
 }
 
 // Each damaged line sits between two good values; the good ones are kept and the bad one is named by its line.
@@ -65,9 +74,9 @@ TEST(SettingsFileDamaged, BadLinesAreSkippedAndReported)
     const char* const damaged[] = {
         "garbage line",
         "[unclosed",
-        "[A\\\\B]",                       // an empty key component
+        "[A\\\\B]", // an empty key component
         "\"x\"=dword:zz",
-        "\"x\"=dword:0000000",            // seven digits: a cut line
+        "\"x\"=dword:0000000", // seven digits: a cut line
         "\"x\"=dword:000000001",
         "\"x\"=dword:",
         "\"x\"=hex:1",
@@ -85,10 +94,11 @@ TEST(SettingsFileDamaged, BadLinesAreSkippedAndReported)
     };
     for (const char* line : damaged) {
         SCOPED_TRACE(line);
-        const std::string text = std::string("[K]\n\"before\"=dword:00000001\n") + line + "\n\"after\"=dword:00000002\n";
+        const std::string text =
+            std::string("[K]\n\"before\"=dword:00000001\n") + line + "\n\"after\"=dword:00000002\n";
         const SettingsParse parsed = parseSettingsFile(text);
         const bool keyLine = line[0] == '[';
-        ASSERT_EQ(parsed.warnings.size(), keyLine ? 2u : 1u);   // after a bad key line, "after" has no key
+        ASSERT_EQ(parsed.warnings.size(), keyLine ? 2u : 1u); // after a bad key line, "after" has no key
         EXPECT_EQ(parsed.warnings[0].rfind("line 3: ", 0), 0u) << parsed.warnings[0];
         ASSERT_FALSE(parsed.tree.keys.empty());
         const SettingKey& key = parsed.tree.keys[0];
@@ -101,7 +111,7 @@ TEST(SettingsFileDamaged, BadLinesAreSkippedAndReported)
 TEST(SettingsFileDamaged, ValuesAfterABadKeyLineDoNotJoinTheKeyBefore)
 {
     const SettingsParse parsed = parseSettingsFile("[Good]\n\"a\"=dword:00000001\n[Bad\n\"b\"=dword:00000002\n");
-    EXPECT_EQ(parsed.warnings.size(), 2u);   // the key line and the orphaned value
+    EXPECT_EQ(parsed.warnings.size(), 2u); // the key line and the orphaned value
     ASSERT_EQ(parsed.tree.keys.size(), 1u);
     EXPECT_EQ(parsed.tree.keys[0].values.size(), 1u);
 }
@@ -115,7 +125,7 @@ TEST(SettingsFileDamaged, ACutAnywhereKeepsEveryCompleteLine)
         // Every value whose line ended before the cut is there and unchanged.
         size_t lineEnd = 0;
         for (const SettingKey& key : whole.tree.keys) {
-            lineEnd = text.find('\n', lineEnd) + 1;   // the key line
+            lineEnd = text.find('\n', lineEnd) + 1; // the key line
             for (const SettingValue& value : key.values) {
                 lineEnd = text.find('\n', lineEnd) + 1;
                 if (lineEnd > cut)
@@ -127,7 +137,7 @@ TEST(SettingsFileDamaged, ACutAnywhereKeepsEveryCompleteLine)
             }
             if (lineEnd > cut)
                 break;
-            lineEnd = text.find('\n', lineEnd) + 1;   // the blank line between keys
+            lineEnd = text.find('\n', lineEnd) + 1; // the blank line between keys
         }
     }
 }

@@ -22,9 +22,12 @@ struct MemoryStore {
         backend = owned.get();
         store = std::make_unique<SettingsStore>(std::move(owned));
     }
-    std::unique_ptr<SettingsStore> reopened() const { return std::make_unique<SettingsStore>(std::make_unique<MemoryBackend>(*backend->text())); }
+    std::unique_ptr<SettingsStore> reopened() const
+    {
+        return std::make_unique<SettingsStore>(std::make_unique<MemoryBackend>(*backend->text()));
+    }
 
-    MemoryBackend* backend;   // owned by the store
+    MemoryBackend* backend; // owned by the store
     std::unique_ptr<SettingsStore> store;
 };
 
@@ -63,7 +66,7 @@ TEST(SettingsStoreLookup, ATypedGetOfAnotherTypeAnswersNothing)
     m.store->setString(kEditor, "v", "12");
     EXPECT_EQ(m.store->getDword(kEditor, "v"), std::nullopt);
     EXPECT_EQ(m.store->getBinary(kEditor, "v"), std::nullopt);
-    m.store->setDword(kEditor, "v", 12);   // a set replaces the type too
+    m.store->setDword(kEditor, "v", 12); // a set replaces the type too
     EXPECT_EQ(m.store->getString(kEditor, "v"), std::nullopt);
     EXPECT_EQ(m.store->getDword(kEditor, "v"), 12u);
 }
@@ -73,7 +76,7 @@ TEST(SettingsStoreGetOrCreate, WritesAMissingValueExactlyOnce)
     MemoryStore m;
     EXPECT_EQ(m.store->getOrCreateDword(kEditor, "12", 5), 5u);
     EXPECT_EQ(m.backend->storeCount(), 1);
-    EXPECT_EQ(m.store->getOrCreateDword(kEditor, "12", 9), 5u);   // the stored value wins over a new default
+    EXPECT_EQ(m.store->getOrCreateDword(kEditor, "12", 9), 5u); // the stored value wins over a new default
     EXPECT_EQ(m.store->getOrCreateString(kEditor, "s", "dir"), "dir");
     EXPECT_EQ(m.store->getOrCreateString(kEditor, "s", "other"), "dir");
     const std::vector<uint8_t> flag = {1};
@@ -111,10 +114,10 @@ TEST(SettingsStoreWrites, AFailedWriteKeepsTheValueForTheNextWrite)
     m.backend->failWrites(true);
     EXPECT_FALSE(m.store->setDword(kEditor, "pending", 2));
     EXPECT_EQ(m.store->getDword(kEditor, "pending"), 2u);
-    EXPECT_EQ(m.reopened()->getDword(kEditor, "pending"), std::nullopt);   // the old text is intact
+    EXPECT_EQ(m.reopened()->getDword(kEditor, "pending"), std::nullopt); // the old text is intact
     EXPECT_EQ(m.reopened()->getDword(kEditor, "kept"), 1u);
     m.backend->failWrites(false);
-    EXPECT_TRUE(m.store->setDword(kEditor, "pending", 2));   // same value, but memory is ahead of the backend
+    EXPECT_TRUE(m.store->setDword(kEditor, "pending", 2)); // same value, but memory is ahead of the backend
     EXPECT_EQ(m.reopened()->getDword(kEditor, "pending"), 2u);
 }
 
@@ -130,7 +133,7 @@ TEST(SettingsStoreKeys, DeleteKeyTakesSubKeysAndParentsExistImplicitly)
     EXPECT_EQ(m.store->subKeys(""), std::vector<std::string>{"Software"});
     EXPECT_TRUE(m.store->deleteKey("software\\brenix\\vortan\\common"));
     EXPECT_EQ(m.store->subKeys("Software\\Brenix\\Vortan"), std::vector<std::string>{"Editor"});
-    EXPECT_EQ(m.store->getDword("Software\\Brenix\\VortanOther", "d"), 4u);   // a name that only starts the same
+    EXPECT_EQ(m.store->getDword("Software\\Brenix\\VortanOther", "d"), 4u); // a name that only starts the same
     EXPECT_FALSE(m.store->deleteKey("Software\\Brenix\\Vortan\\Common"));
     EXPECT_FALSE(m.store->deleteKey(""));
     EXPECT_TRUE(m.store->deleteValue(kEditor, "C"));
@@ -150,14 +153,15 @@ TEST(SettingsStoreKeys, InvalidKeyPathsAreRefused)
 
 TEST(SettingsStoreDamaged, ReadableValuesStayAndTheOriginalIsKeptBeforeTheFirstRewrite)
 {
-    const std::string original = "[Software\\Brenix\\Vortan\\Viewer]\n\"MMX\"=dword:00000001\nnoise\n\"SSE\"=dword:0000\n";
+    const std::string original =
+        "[Software\\Brenix\\Vortan\\Viewer]\n\"MMX\"=dword:00000001\nnoise\n\"SSE\"=dword:0000\n";
     MemoryStore m(original);
     ASSERT_EQ(m.store->warnings().size(), 2u);
     EXPECT_EQ(m.store->getDword("Software\\Brenix\\Vortan\\Viewer", "MMX"), 1u);
     ASSERT_TRUE(m.store->setDword("Software\\Brenix\\Vortan\\Viewer", "SSE", 1));
     EXPECT_EQ(m.backend->keptOriginal(), original);
     ASSERT_TRUE(m.store->setDword("Software\\Brenix\\Vortan\\Viewer", "SSE2", 1));
-    EXPECT_EQ(m.backend->keptOriginal(), original);   // kept once: the second write saw our own clean text
+    EXPECT_EQ(m.backend->keptOriginal(), original); // kept once: the second write saw our own clean text
     EXPECT_TRUE(m.reopened()->warnings().empty());
 }
 
@@ -165,7 +169,7 @@ TEST(Profile, SectionsLiveUnderTheApplicationKey)
 {
     MemoryStore m;
     Profile profile(*m.store, "Software\\Brenix\\Vortan");
-    EXPECT_EQ(profile.getInt("Viewer", "SSE", -1), -1);   // missing: the default, and nothing written
+    EXPECT_EQ(profile.getInt("Viewer", "SSE", -1), -1); // missing: the default, and nothing written
     EXPECT_EQ(m.backend->storeCount(), 0);
     EXPECT_TRUE(profile.writeInt("Viewer", "SSE", 1));
     EXPECT_TRUE(profile.writeInt("Viewer", "neg", -5));
@@ -174,7 +178,7 @@ TEST(Profile, SectionsLiveUnderTheApplicationKey)
     EXPECT_TRUE(profile.writeString("Recent File List", "File1", "/home/a.vtp"));
     EXPECT_EQ(profile.getString("Recent File List", "File1", ""), "/home/a.vtp");
     EXPECT_EQ(profile.getString("Recent File List", "File2", "none"), "none");
-    EXPECT_EQ(profile.getInt("Recent File List", "File1", 3), 3);   // a string is not an int
+    EXPECT_EQ(profile.getInt("Recent File List", "File1", 3), 3); // a string is not an int
     const std::vector<uint8_t> state = {1, 2, 3};
     EXPECT_TRUE(profile.writeBinary("Bar-SCBar-1", "state", state));
     EXPECT_EQ(profile.getBinary("Bar-SCBar-1", "state"), state);

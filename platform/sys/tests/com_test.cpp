@@ -34,7 +34,7 @@ private:
 
 HResult CreateWidget(const Guid& iid, void** out)
 {
-    Widget* const widget = new Widget;   // its last Release deletes it
+    Widget* const widget = new Widget; // its last Release deletes it
     const HResult hr = widget->QueryInterface(iid, out);
     widget->Release();
     return hr;
@@ -53,13 +53,13 @@ TEST(ComInitialize, CountsPerThreadAndAnswersSFalseAfterTheFirst)
     EXPECT_EQ(CoInitialize(nullptr), S_FALSE);
     EXPECT_EQ(comInitCount(), 2);
     std::thread other([] {
-        EXPECT_EQ(CoInitialize(nullptr), S_OK);   // a thread of its own starts afresh
+        EXPECT_EQ(CoInitialize(nullptr), S_OK); // a thread of its own starts afresh
         CoUninitialize();
     });
     other.join();
     CoUninitialize();
     CoUninitialize();
-    CoUninitialize();   // one too many is ignored
+    CoUninitialize(); // one too many is ignored
     EXPECT_EQ(comInitCount(), 0);
     EXPECT_EQ(CoInitialize(nullptr), S_OK);
     CoUninitialize();
@@ -115,7 +115,7 @@ TEST_F(ComClassTest, FailuresClearTheOutPointer)
         EXPECT_EQ(out, nullptr);
     }
     EXPECT_EQ(CoCreateInstance(kClsidWidget, nullptr, CLSCTX_ALL, kIidWidget, nullptr), E_POINTER);
-    EXPECT_EQ(g_widgetsAlive, 0);   // the refused interface did not leak the object made for it
+    EXPECT_EQ(g_widgetsAlive, 0); // the refused interface did not leak the object made for it
 }
 
 TEST(ComClassRegistry, NothingIsRegisteredByDefaultAndUnregisterForgets)
@@ -159,7 +159,10 @@ protected:
 };
 
 std::atomic<int> g_asserts{0};
-void CountAssert(const AssertionInfo&) { ++g_asserts; }
+void CountAssert(const AssertionInfo&)
+{
+    ++g_asserts;
+}
 
 TEST(ComObjectCount, ReleaseBelowZeroAsserts)
 {
@@ -170,7 +173,7 @@ TEST(ComObjectCount, ReleaseBelowZeroAsserts)
     EXPECT_EQ(g_asserts, 0);
     EXPECT_EQ(kept.Release(), 0u);
     EXPECT_EQ(g_asserts, 1);
-    EXPECT_EQ(kept.finalReleases, 1);   // not finalised twice
+    EXPECT_EQ(kept.finalReleases, 1); // not finalised twice
     setAssertHandler(previous);
 }
 
@@ -187,7 +190,7 @@ TEST(ComPtrOwnership, MoveDetachAndPutKeepCountsRight)
     {
         auto other = ComPtr<IWidget>::adopt(new Widget);
         EXPECT_EQ(g_widgetsAlive, 2);
-        (void)other.put();   // releases what it held
+        (void)other.put(); // releases what it held
         EXPECT_EQ(g_widgetsAlive, 1);
     }
     back = nullptr;

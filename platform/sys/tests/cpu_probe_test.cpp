@@ -13,8 +13,7 @@ namespace pf {
 namespace {
 
 // The default script with one change.
-template <class Change>
-ScriptedCpu::Script ScriptWith(Change change)
+template <class Change> ScriptedCpu::Script ScriptWith(Change change)
 {
     ScriptedCpu::Script script;
     change(script);
@@ -47,7 +46,7 @@ TEST(ScriptedCpu, AnswersLeavesAsScriptedAndRefusesTheRest)
             EXPECT_EQ(regs.eax, c.script.highestLeaf);
         }
         EXPECT_EQ(cpu.cpuid(1, regs), c.leaf1);
-        EXPECT_EQ(regs.edx, c.leaf1 ? c.script.leaf1.edx : 0u);   // a refused leaf leaves nothing behind
+        EXPECT_EQ(regs.edx, c.leaf1 ? c.script.leaf1.edx : 0u); // a refused leaf leaves nothing behind
         EXPECT_FALSE(cpu.cpuid(2, regs));
     }
 }
@@ -67,7 +66,7 @@ TEST(ScriptedCpu, TrialsFaultAsScriptedAndAreCounted)
     EXPECT_EQ(cpu.sseTrials(), 1);
     EXPECT_EQ(cpu.sse2Trials(), 2);
     EXPECT_EQ(cpu.processorType(), 586u);
-    cpu.script().sse2Faults = false;   // a test may change its processor midway
+    cpu.script().sse2Faults = false; // a test may change its processor midway
     EXPECT_TRUE(cpu.trySse2());
 }
 
@@ -88,7 +87,7 @@ TEST(RealCpu, HostOfThisArchitectureReportsItsFeatures)
 {
     RealCpu cpu;
     CpuidRegs regs;
-    EXPECT_EQ(cpu.processorType(), 0u);   // none of the 32-bit classes: the codecs take their float paths
+    EXPECT_EQ(cpu.processorType(), 0u); // none of the 32-bit classes: the codecs take their float paths
 #if defined(__x86_64__)
     ASSERT_TRUE(cpu.cpuid(0, regs));
     EXPECT_GE(regs.eax, 1u);
@@ -102,7 +101,7 @@ TEST(RealCpu, HostOfThisArchitectureReportsItsFeatures)
     EXPECT_TRUE(cpu.emBitClear());
     EXPECT_TRUE(cpu.trySse());
     EXPECT_TRUE(cpu.trySse2());
-    EXPECT_FALSE(cpu.cpuid(0x7FFFFFFF, regs));   // past the highest basic leaf
+    EXPECT_FALSE(cpu.cpuid(0x7FFFFFFF, regs)); // past the highest basic leaf
     EXPECT_EQ(regs.eax, 0u);
 #else
     EXPECT_FALSE(cpu.cpuid(0, regs));
@@ -116,7 +115,8 @@ TEST(FpuControl, PrecisionFieldChangesX87RoundingAndIsRestored)
 #if defined(__x86_64__) || defined(__i386__)
     FpuControl fpu;
     const uint16_t saved = fpu.get();
-    const uint16_t single = static_cast<uint16_t>((saved & ~(kFpuPrecisionMask | kFpuRoundingMask)) | kFpuExceptionMasks);
+    const uint16_t single =
+        static_cast<uint16_t>((saved & ~(kFpuPrecisionMask | kFpuRoundingMask)) | kFpuExceptionMasks);
     fpu.set(single);
     EXPECT_EQ(fpu.get(), single);
     volatile long double one = 1.0L;

@@ -5,7 +5,10 @@
 namespace pf {
 namespace {
 
-int EntryPoint() { return 8; }
+int EntryPoint()
+{
+    return 8;
+}
 
 // The runtime library name and entry point the renderer looks for; registered only by the test that needs them.
 constexpr const char* kRuntime = "d3d8.dll";

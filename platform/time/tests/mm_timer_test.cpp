@@ -15,8 +15,7 @@ namespace {
 using namespace std::chrono_literals;
 
 // Waits at most a second for a condition on a live timer; tests stay quick when all is well.
-template <class Condition>
-bool WaitFor(Condition condition)
+template <class Condition> bool WaitFor(Condition condition)
 {
     const auto limit = std::chrono::steady_clock::now() + 1s;
     while (!condition()) {
@@ -45,7 +44,7 @@ TEST_F(InstalledVirtualClock, MmTimerTicksInsideAdvanceOnTheAdvancingThread)
     EXPECT_TRUE(timer.isVirtual());
     m_clock.advance(16);
     EXPECT_EQ(ticks, 0);
-    m_clock.advance(35);   // 17 and 34 and 51
+    m_clock.advance(35); // 17 and 34 and 51
     EXPECT_EQ(ticks, 3);
     EXPECT_EQ(where, std::this_thread::get_id());
     timer.kill();
@@ -122,7 +121,7 @@ TEST(TimerCaps, ReportsTheRangeAndRecordsPeriodRequests)
     EXPECT_EQ(timeBeginPeriod(17), TIMERR_NOERROR);
     EXPECT_EQ(timeBeginPeriod(17), TIMERR_NOERROR);
     EXPECT_EQ(timeBeginPeriod(0), TIMERR_NOCANDO);
-    EXPECT_EQ(timeEndPeriod(5), TIMERR_NOCANDO);   // never begun
+    EXPECT_EQ(timeEndPeriod(5), TIMERR_NOCANDO); // never begun
     EXPECT_EQ(activeTimerPeriods().size(), before.size() + 2);
     EXPECT_EQ(timeEndPeriod(17), TIMERR_NOERROR);
     EXPECT_EQ(timeEndPeriod(17), TIMERR_NOERROR);

@@ -20,7 +20,10 @@ struct Tick {
     bool operator==(const Tick&) const = default;
 };
 
-std::ostream& operator<<(std::ostream& out, const Tick& t) { return out << t.who << "@" << t.atMs; }
+std::ostream& operator<<(std::ostream& out, const Tick& t)
+{
+    return out << t.who << "@" << t.atMs;
+}
 
 TEST(VirtualClockAdvance, PeriodicCallbackFiresAtEveryDueTimeWithTheClockThere)
 {
@@ -44,8 +47,9 @@ TEST(VirtualClockAdvance, EqualDueTimesRunInTheOrderAdded)
     clock.addDue(5, 5, [&] { ticks.push_back({"b", clock.nowMs()}); });
     clock.addDue(10, 0, [&] { ticks.push_back({"once", clock.nowMs()}); });
     clock.advance(20);
-    EXPECT_EQ(ticks, (std::vector<Tick>{{"b", 5}, {"a", 10}, {"b", 10}, {"once", 10}, {"b", 15}, {"a", 20}, {"b", 20}}));
-    EXPECT_EQ(clock.pendingDueCount(), 2u);   // the one-shot is gone
+    EXPECT_EQ(ticks,
+              (std::vector<Tick>{{"b", 5}, {"a", 10}, {"b", 10}, {"once", 10}, {"b", 15}, {"a", 20}, {"b", 20}}));
+    EXPECT_EQ(clock.pendingDueCount(), 2u); // the one-shot is gone
 }
 
 TEST(VirtualClockAdvance, CancellingInsideTheCallbackStopsItAtOnce)
@@ -55,7 +59,7 @@ TEST(VirtualClockAdvance, CancellingInsideTheCallbackStopsItAtOnce)
     VirtualClock::DueId id = 0;
     id = clock.addDue(10, 10, [&] {
         ++calls;
-        EXPECT_TRUE(clock.cancelDue(id));   // must not wait for itself
+        EXPECT_TRUE(clock.cancelDue(id)); // must not wait for itself
     });
     clock.advance(100);
     EXPECT_EQ(calls, 1);
@@ -80,7 +84,7 @@ TEST(VirtualClockAdvance, SleepInsideACallbackMovesTimeOnWithoutLosingTicks)
     VirtualClock clock;
     std::vector<Tick> ticks;
     clock.addDue(10, 10, [&] { ticks.push_back({"t", clock.nowMs()}); });
-    clock.addDue(5, 0, [&] { clock.sleepMs(20); });   // runs the ticks at 10 and 20 from inside
+    clock.addDue(5, 0, [&] { clock.sleepMs(20); }); // runs the ticks at 10 and 20 from inside
     clock.advance(30);
     EXPECT_EQ(ticks, (std::vector<Tick>{{"t", 10}, {"t", 20}, {"t", 30}}));
     EXPECT_EQ(clock.nowMs(), 30u);
@@ -95,7 +99,7 @@ TEST(VirtualClockWrap, ReadingsWrapAt32BitsButOrderHolds)
     EXPECT_EQ(ticks, (std::vector<Tick>{{"t", 0xFFFFFFFAu}, {"t", 0x4}, {"t", 0xE}, {"t", 0x18}}));
     EXPECT_EQ(clock.nowMs(), 0x18u);
     EXPECT_EQ(clock.nowMsExact(), 4294967296.0 + 0x18);
-    EXPECT_EQ(static_cast<uint32_t>(clock.nowMs() - 0xFFFFFFF0u), 40u);   // differences survive the wrap
+    EXPECT_EQ(static_cast<uint32_t>(clock.nowMs() - 0xFFFFFFF0u), 40u); // differences survive the wrap
 }
 
 TEST(VirtualClockSet, MovesTheReadingAndKeepsPendingDistances)
@@ -137,10 +141,10 @@ TEST(ProcessClock, InstalledClockIsUsedUntilRemovedOrDestroyed)
         VirtualClock test(1234);
         setClock(&test);
         EXPECT_EQ(clock().nowMs(), 1234u);
-        clock().sleepMs(1000);   // free under the virtual clock
+        clock().sleepMs(1000); // free under the virtual clock
         EXPECT_EQ(test.nowMs(), 2234u);
     }
-    EXPECT_EQ(&clock(), real);   // the destroyed clock took itself out
+    EXPECT_EQ(&clock(), real); // the destroyed clock took itself out
     VirtualClock other;
     setClock(&other);
     setClock(nullptr);
