@@ -1,0 +1,95 @@
+#include "platform/display/screen.h"
+
+#include "platform/base/gdi_constants.h"
+#include "platform/display/compositor.h"
+#include "platform/display/png_writer.h"
+#include "platform/gfx/gdi_objects.h"
+
+#include <algorithm>
+
+namespace pf {
+
+Screen::Screen() : m_desktop(getSysColor(COLOR_BACKGROUND))
+{
+    const Size s = displayMode().size();
+    m_overlay = std::make_shared<Surface32>(s.cx, s.cy);
+}
+
+Size Screen::size() const { return displayMode().size(); }
+
+void Screen::setSize(Size size)
+{
+    if (size.cx < 1 || size.cy < 1)
+        return;
+    const std::lock_guard lock(m_mutex);
+    displayMode().setSize(size);
+    m_overlay = std::make_shared<Surface32>(size.cx, size.cy);   // screen DCs still drawing keep the old one alive
+}
+
+ColorRef Screen::desktopColor() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_desktop;
+}
+
+void Screen::setDesktopColor(ColorRef color)
+{
+    const std::lock_guard lock(m_mutex);
+    m_desktop = color;
+}
+
+void Screen::setTopLevels(std::vector<TopLevelView> topmostFirst)
+{
+    const std::lock_guard lock(m_mutex);
+    m_topLevels = std::move(topmostFirst);
+}
+
+std::vector<TopLevelView> Screen::topLevels() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_topLevels;
+}
+
+std::shared_ptr<Surface32> Screen::overlay() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_overlay;
+}
+
+bool Screen::isOverlayClear() const
+{
+    const std::shared_ptr<Surface32> surface = overlay();
+    const std::lock_guard lock(surface->mutex());
+    for (int32_t y = 0; y < surface->height(); ++y) {
+        const uint32_t* row = surface->row(y);
+        if (std::any_of(row, row + surface->width(), [](uint32_t p) { return (p & kPixelRgbMask) != 0; }))
+            return false;
+    }
+    return true;
+}
+
+bool Screen::writePng(const std::string& path) const
+{
+    const Size s = size();
+    Surface32 composed(s.cx, s.cy);
+    Compositor(*this).composeRect(bounds(), composed);
+    return writeSurfacePng(path, composed);
+}
+
+void Screen::reset()
+{
+    displayMode().reset();
+    const Size s = displayMode().size();
+    const std::lock_guard lock(m_mutex);
+    m_desktop = getSysColor(COLOR_BACKGROUND);
+    m_topLevels.clear();
+    m_overlay = std::make_shared<Surface32>(s.cx, s.cy);
+}
+
+Screen& screen()
+{
+    static Screen instance;
+    return instance;
+}
+
+} // namespace pf

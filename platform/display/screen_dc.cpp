@@ -1,0 +1,24 @@
+#include "platform/display/screen_dc.h"
+
+#include "platform/display/screen.h"
+
+namespace pf {
+
+ScreenDc::ScreenDc() : ScreenDc(screen()) {}
+
+ScreenDc::ScreenDc(const Screen& screen) : Dc(nullptr, {}, std::nullopt, false), m_overlay(screen.overlay())
+{
+    setTarget(m_overlay.get(), {}, std::nullopt);
+}
+
+bool ScreenDc::permits(RasterUse use, uint32_t code) const
+{
+    switch (use) {
+    case RasterUse::Mix: return code == static_cast<uint32_t>(R2_XORPEN) || code == static_cast<uint32_t>(R2_NOT);
+    case RasterUse::Blit: return code == PATINVERT || code == DSTINVERT;
+    case RasterUse::FocusRect: return true;
+    default: return false;
+    }
+}
+
+} // namespace pf
