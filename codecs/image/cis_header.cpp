@@ -39,7 +39,7 @@ bool PlaneFieldsAreSane(const CisHeader& header)
         return false;
     for (int p = 0; p < header.PlaneCount(); ++p) {
         const size_t i = static_cast<size_t>(p);
-        if (header.chromaShift[i] > 1 || header.chromaShift[i] != header.chromaShift[header.PlaneCount() - 1])
+        if (header.chromaShift[i] > 1 || (p > 0 && header.chromaShift[i] != header.chromaShift[1]))
             return false;
         if (header.droppedLevels[i] > header.levels - header.chromaShift[i])
             return false;

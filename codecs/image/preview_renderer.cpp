@@ -12,8 +12,9 @@ uint32_t RampMask(int s)
     return (((1u << (8 - s)) * 0x010101u) - 0x010101u) << s;
 }
 
-// A ramp of 2^s steps: every channel of start + k x step lies between the masked ends, so the packed additions
-// never carry from one channel into the next.
+// A ramp of 2^s steps from `from` towards `to`: each channel moves by a whole step per pixel, the difference of
+// the ends' upper bits, so every channel of start + k x step stays within 0..255 and the packed additions never
+// carry from one channel into the next.
 struct Ramp {
     uint32_t start;
     uint32_t step;
@@ -21,7 +22,7 @@ struct Ramp {
 
 Ramp MakeRamp(uint32_t from, uint32_t to, int s, uint32_t mask)
 {
-    return {from & mask, ((to & mask) >> s) - ((from & mask) >> s)};
+    return {from, ((to & mask) >> s) - ((from & mask) >> s)};
 }
 
 class PackedCanvas {
@@ -84,29 +85,39 @@ void DrawHalfScale(const PreviewSamples& samples, PackedCanvas& canvas)
     }
 }
 
+// A low-pass sample stands for its whole block, so it sits at the block's centre; pixels between centres ramp
+// bilinearly between the four nearest samples, and the half block before the first centre (and after the last)
+// is flat, ramping from the neighbouring sample to itself.
 void DrawBlocks(const PreviewSamples& samples, PackedCanvas& canvas)
 {
     const int s = samples.scale;
     const int block = 1 << s;
+    const int offset = block / 2;
     const uint32_t mask = RampMask(s);
     const int sw = samples.sampleWidth;
     const int sh = samples.sampleHeight;
+    const int coveredWidth = sw << s;
+    const int coveredHeight = sh << s;
     auto at = [&](int x, int y) {
-        return samples.colours[static_cast<size_t>(std::min(y, sh - 1)) * static_cast<size_t>(sw) +
-                               static_cast<size_t>(std::min(x, sw - 1))];
+        return samples.colours[static_cast<size_t>(std::clamp(y, 0, sh - 1)) * static_cast<size_t>(sw) +
+                               static_cast<size_t>(std::clamp(x, 0, sw - 1))];
     };
-    for (int by = 0; by < sh; ++by) {
-        for (int bx = 0; bx < sw; ++bx) {
-            const Ramp left = MakeRamp(at(bx, by), at(bx, by + 1), s, mask);
-            const Ramp right = MakeRamp(at(bx + 1, by), at(bx + 1, by + 1), s, mask);
+    for (int cy = -1; cy < sh; ++cy) {
+        for (int cx = -1; cx < sw; ++cx) {
+            const Ramp left = MakeRamp(at(cx, cy), at(cx, cy + 1), s, mask);
+            const Ramp right = MakeRamp(at(cx + 1, cy), at(cx + 1, cy + 1), s, mask);
             for (int dy = 0; dy < block; ++dy) {
+                const int y = offset + cy * block + dy;
+                if (y < 0 || y >= coveredHeight)
+                    continue;
                 const uint32_t from = left.start + static_cast<uint32_t>(dy) * left.step;
                 const uint32_t to = right.start + static_cast<uint32_t>(dy) * right.step;
                 const Ramp across = MakeRamp(from, to, s, mask);
                 uint32_t colour = across.start;
-                for (int dx = 0; dx < block; ++dx) {
-                    canvas.Put(bx * block + dx, by * block + dy, colour);
-                    colour += across.step;
+                for (int dx = 0; dx < block; ++dx, colour += across.step) {
+                    const int x = offset + cx * block + dx;
+                    if (x >= 0 && x < coveredWidth)
+                        canvas.Put(x, y, colour);
                 }
             }
         }

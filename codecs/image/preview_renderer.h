@@ -13,8 +13,9 @@ struct PreviewSamples {
     int scale = 1; // s >= 1
 };
 
-// Writes width x height pixels of 4 bytes (blue, green, red, 0). Samples sit at the top-left pixel of their
-// block; pixels past the last sample column or row repeat their neighbour to the left or above.
+// Writes width x height pixels of 4 bytes (blue, green, red, 0). At s = 1 the samples go to the even pixel
+// positions and the pixels between them are averages; from s = 2 on they sit at their blocks' centres. Pixels past
+// the last whole block column or row repeat their neighbour to the left or above.
 void DrawPreview(const PreviewSamples& samples, uint8_t* pixels, int width, int height);
 
 // The average of two packed colours, per channel: (a & 0xFE) / 2 + (b & 0xFE) / 2 + 1.
