@@ -53,7 +53,7 @@ enum class ReadResult { Read, Missing, Failed, TooLarge };
 ReadResult ReadWholeFile(const std::string& path, size_t limit, std::string& out)
 {
     out.clear();
-    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (file.get() < 0)
         return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
     struct stat info {};
@@ -116,9 +116,12 @@ enum class CopyResult { Copied, Missing, Failed };
 
 CopyResult CopyFileAtomically(const std::string& from, const std::string& to)
 {
-    FileDescriptor source(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    FileDescriptor source(::open(from.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (source.get() < 0)
         return errno == ENOENT ? CopyResult::Missing : CopyResult::Failed;
+    struct stat info {};
+    if (::fstat(source.get(), &info) != 0 || !S_ISREG(info.st_mode))
+        return CopyResult::Failed; // a pipe or a device is nothing we can keep a copy of
     const bool copied = ReplaceAtomically(to, [&](int fd) {
         char piece[65536];
         for (;;) {

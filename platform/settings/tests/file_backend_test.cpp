@@ -131,6 +131,16 @@ TEST_F(FileBackendTest, AnOversizedFileIsNotParsedAndSaysSo)
     EXPECT_NE(store->warnings()[0].find("larger"), std::string::npos);
 }
 
+TEST_F(FileBackendTest, APipeInPlaceOfTheFileIsReportedWithoutWaiting)
+{
+    const fs::path file = m_dir / "settings.reg";
+    ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+    auto store = Open(file);
+    EXPECT_EQ(store->warnings().size(), 1u);
+    EXPECT_FALSE(store->setDword(kViewer, "MMX", 1)); // what cannot be kept aside is not replaced
+    EXPECT_TRUE(fs::is_fifo(file));
+}
+
 TEST_F(FileBackendTest, AFolderInPlaceOfTheFileIsReportedAndNeverReplaced)
 {
     const fs::path file = m_dir / "settings.reg";
