@@ -8,10 +8,10 @@ CVTN_SyncEvent::CVTN_SyncEvent(bool manualReset, bool initiallySet) : m_manualRe
 
 void CVTN_SyncEvent::Set()
 {
-    {
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        m_set = true;
-    }
+    // Notified under the lock: a waiter that returns may destroy the event at once, and must not do so while
+    // this call still touches it.
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_set = true;
     if (m_manualReset)
         m_changed.notify_all();
     else

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <string>
@@ -95,6 +96,20 @@ TEST(SyncEvent, SetFromAnotherThreadWakesTheWaiter)
     std::thread setter([&] { event.Set(); });
     EXPECT_TRUE(event.Wait(CVTN_SyncEvent::kWaitForever));
     setter.join();
+}
+
+TEST(SyncEvent, WaiterMayDestroyTheEventAsSoonAsItReturns)
+{
+    // The waiter frees the event the moment Wait returns; a Set that still touched it afterwards would be caught
+    // by the address and thread sanitizers.
+    for (int round = 0; round < 200; ++round) {
+        auto event = std::make_unique<CVTN_SyncEvent>(round % 2 == 0, false);
+        CVTN_SyncEvent* const raw = event.get();
+        std::thread setter([raw] { raw->Set(); });
+        EXPECT_TRUE(event->Wait(CVTN_SyncEvent::kWaitForever));
+        event.reset();
+        setter.join();
+    }
 }
 
 TEST(ThreadHandler, BodyRunsUntilAskedToStop)
