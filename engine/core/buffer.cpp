@@ -9,7 +9,7 @@
 namespace {
 
 constexpr size_t kFirstBlockBytes = 4096;
-constexpr size_t kLargestGrowthBytes = size_t{1} << 20;   // blocks grow with the buffer, up to 1 MiB at a time
+constexpr size_t kLargestGrowthBytes = size_t{1} << 20; // blocks grow with the buffer, up to 1 MiB at a time
 
 } // namespace
 
@@ -54,12 +54,11 @@ bool SWbuffer::Append(std::span<const uint8_t> bytes)
 {
     if (bytes.empty())
         return true;
-    const bool lastHasRoom = !m_blocks.empty() &&
-                             m_blocks.back().capacity() - m_blocks.back().size() >= bytes.size();
+    const bool lastHasRoom = !m_blocks.empty() && m_blocks.back().capacity() - m_blocks.back().size() >= bytes.size();
     if (!lastHasRoom && !AddBlock(bytes.size()))
         return false;
     std::vector<uint8_t>& block = m_blocks.back();
-    block.insert(block.end(), bytes.begin(), bytes.end());   // within capacity: cannot throw
+    block.insert(block.end(), bytes.begin(), bytes.end()); // within capacity: cannot throw
     m_size += bytes.size();
     return true;
 }

@@ -8,33 +8,32 @@
 
 class SWchunkstream;
 
-class SWbuffer
-{
+class SWbuffer {
 public:
-    SWbuffer() = default;                                  // empty
-    explicit SWbuffer(std::span<const uint8_t> bytes);     // a copy of bytes in one block (empty when out of memory)
+    SWbuffer() = default;                              // empty
+    explicit SWbuffer(std::span<const uint8_t> bytes); // a copy of bytes in one block (empty when out of memory)
     SWbuffer(SWbuffer&& other) noexcept;
     SWbuffer& operator=(SWbuffer&& other) noexcept;
     SWbuffer(const SWbuffer&) = delete;
     SWbuffer& operator=(const SWbuffer&) = delete;
-    ~SWbuffer() = default;                                 // frees every block
+    ~SWbuffer() = default; // frees every block
 
-    size_t Size() const { return m_size; }                 // bytes held, over all blocks
+    size_t Size() const { return m_size; } // bytes held, over all blocks
     bool Empty() const { return m_size == 0; }
     size_t BlockCount() const { return m_blocks.size(); }
 
-    bool Append(std::span<const uint8_t> bytes);           // false: out of memory, nothing appended
-    bool Append(const void* data, size_t size);            // the same for size bytes at data
-    bool Flatten();                                        // joins the blocks into one; false: out of memory, unchanged
-    std::span<const uint8_t> FlatBytes();                  // flattens, then lends every byte; empty when that failed
-    std::vector<uint8_t> ToVector() const;                 // a copy of every byte in order
-    bool WriteTo(SWchunkstream& out);                      // writes every byte in order and empties the buffer, even
-                                                           // when the stream fails; false: the stream failed
-    void Clear();                                          // frees every block
+    bool Append(std::span<const uint8_t> bytes); // false: out of memory, nothing appended
+    bool Append(const void* data, size_t size);  // the same for size bytes at data
+    bool Flatten();                              // joins the blocks into one; false: out of memory, unchanged
+    std::span<const uint8_t> FlatBytes();        // flattens, then lends every byte; empty when that failed
+    std::vector<uint8_t> ToVector() const;       // a copy of every byte in order
+    bool WriteTo(SWchunkstream& out);            // writes every byte in order and empties the buffer, even
+                                                 // when the stream fails; false: the stream failed
+    void Clear();                                // frees every block
 
 private:
     bool AddBlock(size_t atLeast);
 
-    std::vector<std::vector<uint8_t>> m_blocks;            // each block's capacity is fixed when it is made
+    std::vector<std::vector<uint8_t>> m_blocks; // each block's capacity is fixed when it is made
     size_t m_size = 0;
 };

@@ -12,25 +12,23 @@
 
 // The bytes under a root stream and its children. Children share their root's device and position, so reading a
 // child advances its parent; each stream only keeps where its own record ends.
-class SWchunkstream::Device
-{
+class SWchunkstream::Device {
 public:
     virtual ~Device() = default;
-    virtual size_t Read(uint8_t* out, size_t count) = 0;        // reads at position, advances; fewer: failed
-    virtual bool Peek(uint8_t* out, size_t count) = 0;          // reads at position without advancing
-    virtual bool Skip(uint64_t count) = 0;                      // count never passes size
+    virtual size_t Read(uint8_t* out, size_t count) = 0; // reads at position, advances; fewer: failed
+    virtual bool Peek(uint8_t* out, size_t count) = 0;   // reads at position without advancing
+    virtual bool Skip(uint64_t count) = 0;               // count never passes size
     virtual bool Write(const uint8_t* data, size_t count) = 0;
     virtual bool Close() { return true; }
 
-    uint64_t position = 0;                                      // bytes read, skipped or written so far
-    uint64_t size = 0;                                          // bytes readable in all (reading)
-    bool failed = false;                                        // sticky: every stream on it reports -1
+    uint64_t position = 0; // bytes read, skipped or written so far
+    uint64_t size = 0;     // bytes readable in all (reading)
+    bool failed = false;   // sticky: every stream on it reports -1
 };
 
 namespace {
 
-class MemoryReader final : public SWchunkstream::Device
-{
+class MemoryReader final : public SWchunkstream::Device {
 public:
     explicit MemoryReader(std::span<const uint8_t> bytes) : m_bytes(bytes) { size = bytes.size(); }
 
@@ -57,11 +55,10 @@ public:
     bool Write(const uint8_t*, size_t) override { return false; }
 
 private:
-    std::span<const uint8_t> m_bytes;                           // borrowed; outlives the stream by contract
+    std::span<const uint8_t> m_bytes; // borrowed; outlives the stream by contract
 };
 
-class BufferWriter final : public SWchunkstream::Device
-{
+class BufferWriter final : public SWchunkstream::Device {
 public:
     explicit BufferWriter(SWbuffer& sink) : m_sink(sink) {}
 
@@ -77,11 +74,10 @@ public:
     }
 
 private:
-    SWbuffer& m_sink;                                           // the caller's; outlives the stream by contract
+    SWbuffer& m_sink; // the caller's; outlives the stream by contract
 };
 
-class FileDevice final : public SWchunkstream::Device
-{
+class FileDevice final : public SWchunkstream::Device {
 public:
     explicit FileDevice(std::FILE* file) : m_file(file) {}
     ~FileDevice() override { Close(); }
@@ -126,7 +122,7 @@ private:
                fseeko(m_file, static_cast<off_t>(offset), SEEK_SET) == 0;
     }
 
-    std::FILE* m_file;                                          // owned; closed by Close or the destructor
+    std::FILE* m_file; // owned; closed by Close or the destructor
 };
 
 } // namespace
@@ -144,12 +140,13 @@ SWchunkstream::SWchunkstream(std::span<const uint8_t> bytes)
 }
 
 SWchunkstream::SWchunkstream(SWbuffer& buffer, int mode)
-    : SWchunkstream(RootKey{}, mode == kWrite ? std::unique_ptr<Device>(std::make_unique<BufferWriter>(buffer))
+    : SWchunkstream(RootKey{},
+                    mode == kWrite ? std::unique_ptr<Device>(std::make_unique<BufferWriter>(buffer))
                                    : std::unique_ptr<Device>(std::make_unique<MemoryReader>(buffer.FlatBytes())),
                     mode == kWrite ? kWrite : kRead)
 {
     if (mode == kRead && m_device->size != buffer.Size())
-        m_status = kStatusError;                                // the blocks could not be joined
+        m_status = kStatusError; // the blocks could not be joined
 }
 
 SWchunkstream::SWchunkstream(ChildKey, SWchunkstream& parent, uint64_t length, int status)
@@ -292,12 +289,12 @@ std::unique_ptr<SWchunkstream> SWchunkstream::OpenChild()
     int childStatus = framed ? kStatusGood : (Status() == kStatusGood ? kStatusShortRead : Status());
     uint64_t limit = framed ? length : 0;
     if (framed && limit > Remaining()) {
-        limit = Remaining();                                   // a child never reaches past its parent's end
+        limit = Remaining(); // a child never reaches past its parent's end
         Fail(kStatusShortRead);
         childStatus = kStatusShortRead;
     }
     if (childStatus == kStatusGood && m_depth + 1 > kMaxDepth)
-        childStatus = kStatusError;                            // its rest is still skipped when it is deleted
+        childStatus = kStatusError; // its rest is still skipped when it is deleted
     return std::make_unique<SWchunkstream>(ChildKey{}, *this, limit, childStatus);
 }
 
@@ -367,7 +364,7 @@ bool SWchunkstream::ReadBool(bool& out)
 {
     uint8_t byte = 0;
     const bool read = ReadLe(byte);
-    out = byte == 1;                                           // any other stored byte reads as false
+    out = byte == 1; // any other stored byte reads as false
     return read;
 }
 
@@ -466,7 +463,7 @@ bool SWchunkstream::ReadString(std::optional<std::string>& out)
     if (length == 0)
         return true;
     if (length > Remaining()) {
-        Fail(kStatusShortRead);                                // the record cannot hold it: damaged, not huge
+        Fail(kStatusShortRead); // the record cannot hold it: damaged, not huge
         return false;
     }
     try {
@@ -575,7 +572,7 @@ bool SWchunkstream::WriteString(const char* text)
 bool SWchunkstream::WriteString(std::string_view text)
 {
     if (text.size() > UINT32_MAX) {
-        Fail(kStatusError);                                    // its length cannot be stored
+        Fail(kStatusError); // its length cannot be stored
         return false;
     }
     return WriteU32(static_cast<uint32_t>(text.size())) && WriteBytes(text.data(), text.size());

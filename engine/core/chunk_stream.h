@@ -27,8 +27,7 @@
 
 class SWbuffer;
 
-class SWchunkstream
-{
+class SWchunkstream {
 public:
     static constexpr int kRead = 0;
     static constexpr int kWrite = 1;
@@ -37,82 +36,81 @@ public:
     static constexpr int kStatusShortRead = 1;
     static constexpr int kStatusError = -1;
 
-    static constexpr uint32_t kMaxDepth = 64;                 // child streams nested deeper than this fail (-1)
+    static constexpr uint32_t kMaxDepth = 64; // child streams nested deeper than this fail (-1)
 
-    SWchunkstream(SWbuffer& buffer, int mode);                // kRead: reads buffer's bytes (flattened first);
-                                                              // kWrite: appends to buffer. buffer outlives the stream
-                                                              // and is not changed by others while it is read
-    explicit SWchunkstream(std::span<const uint8_t> bytes);   // reads borrowed bytes, which outlive the stream
-    static std::unique_ptr<SWchunkstream> OpenFile(const std::string& path, int mode);   // caller owns; null when
-                                                              // the file cannot be opened ("rb" or "wb")
-    virtual ~SWchunkstream();                                 // a child skips its unread rest; a file is closed
+    SWchunkstream(SWbuffer& buffer, int mode);              // kRead: reads buffer's bytes (flattened first);
+                                                            // kWrite: appends to buffer. buffer outlives the stream
+                                                            // and is not changed by others while it is read
+    explicit SWchunkstream(std::span<const uint8_t> bytes); // reads borrowed bytes, which outlive the stream
+    // Caller owns; null when the file cannot be opened ("rb" or "wb").
+    static std::unique_ptr<SWchunkstream> OpenFile(const std::string& path, int mode);
+    virtual ~SWchunkstream(); // a child skips its unread rest; a file is closed
     SWchunkstream(const SWchunkstream&) = delete;
     SWchunkstream& operator=(const SWchunkstream&) = delete;
 
     // -- State
-    int Status() const;                                       // 0 good, 1 short read, -1 error
+    int Status() const; // 0 good, 1 short read, -1 error
     bool IsWriting() const { return m_mode == kWrite; }
-    uint64_t Remaining() const;                               // bytes left to read in this record; 0 when writing
-    uint64_t Position() const;                                // bytes this stream has read, skipped or written
-    uint32_t Depth() const { return m_depth; }                // 0 for a root stream, parent's + 1 for a child
-    uint32_t FormatVersion() const { return m_formatVersion; }   // of the file read or written (951 for "0951")
-    void SetFormatVersion(uint32_t version) { m_formatVersion = version; }   // children inherit it when opened
-    void Fail(int status);                                    // a reader found damage: sets status when still 0
-    bool Close();                                             // flushes and closes a file; false: it failed (-1)
+    uint64_t Remaining() const;                                // bytes left to read in this record; 0 when writing
+    uint64_t Position() const;                                 // bytes this stream has read, skipped or written
+    uint32_t Depth() const { return m_depth; }                 // 0 for a root stream, parent's + 1 for a child
+    uint32_t FormatVersion() const { return m_formatVersion; } // of the file read or written (951 for "0951")
+    void SetFormatVersion(uint32_t version) { m_formatVersion = version; } // children inherit it when opened
+    void Fail(int status); // a reader found damage: sets status when still 0
+    bool Close();          // flushes and closes a file; false: it failed (-1)
 
     // -- Records
-    uint32_t PeekTag();                                       // next tag, not consumed; "END " when fewer than 4
-                                                              // bytes remain in the record or the stream failed
-    uint32_t TakeTag();                                       // consumes the tag PeekTag answers ("END " is only
-                                                              // consumed when it is stored)
-    bool SkipRecord();                                        // skips the record here (its tag, if not yet taken, its
-                                                              // length and payload); false: damaged or short
-    std::unique_ptr<SWchunkstream> OpenChild();               // reads the record here (its tag, if not yet taken,
-                                                              // then its length) and returns a stream limited to
-                                                              // its payload; never null. A length beyond the parent's
-                                                              // remainder marks both streams 1. Use the parent again
-                                                              // only after the child is deleted
-    bool Skip(uint64_t count);                                // skips count bytes; beyond the record: skips the rest
-                                                              // and answers false with status 1
+    // The next tag, not consumed; "END " when fewer than 4 bytes remain in the record or the stream failed.
+    uint32_t PeekTag();
+    // Consumes the tag PeekTag answers ("END " is consumed only when it is stored).
+    uint32_t TakeTag();
+    // Skips the record here: its tag (unless TakeTag just took it), its length and payload. False: damaged or short.
+    bool SkipRecord();
+    // Reads the record here (its tag unless TakeTag just took it, then its length) and returns a stream limited to
+    // its payload; never null. A length beyond this stream's remainder marks both streams 1. Use this stream again
+    // only after the child is deleted.
+    std::unique_ptr<SWchunkstream> OpenChild();
+    // Skips count bytes; beyond the record it skips the rest and answers false with status 1.
+    bool Skip(uint64_t count);
 
     // -- Readers (see the header comment for the two forms)
     uint8_t ReadU8();
     bool ReadU8(uint8_t& out);
-    bool ReadBool();                                          // a byte; true only when it is 1
+    bool ReadBool(); // a byte; true only when it is 1
     bool ReadBool(bool& out);
     uint16_t ReadU16();
     bool ReadU16(uint16_t& out);
-    uint32_t ReadU32();                                       // 0 and status 1 when fewer than 4 bytes remain
+    uint32_t ReadU32(); // 0 and status 1 when fewer than 4 bytes remain
     bool ReadU32(uint32_t& out);
     int32_t ReadI32();
     bool ReadI32(int32_t& out);
     uint64_t ReadU64();
     bool ReadU64(uint64_t& out);
-    float ReadF32();                                          // the f32's bit pattern as a u32
+    float ReadF32(); // the f32's bit pattern as a u32
     bool ReadF32(float& out);
-    double ReadF64();                                         // the f64's bit pattern as a u64 (low word first)
+    double ReadF64(); // the f64's bit pattern as a u64 (low word first)
     bool ReadF64(double& out);
-    std::optional<std::string> ReadString();                  // u32 length, bytes; null for length 0; a length
-                                                              // beyond the record is a short read, never allocated
+    // u32 length, then the bytes; null for length 0. A length beyond the record is a short read, never allocated.
+    std::optional<std::string> ReadString();
     bool ReadString(std::optional<std::string>& out);
-    bool ReadString(std::string& out);                        // empty for length 0
-    size_t ReadBytes(void* out, size_t count);                // up to count bytes, clamped to the record (status 1
-                                                              // when clamped); the unread tail of out is zeroed;
-                                                              // answers the bytes read (0 at the record's end)
+    bool ReadString(std::string& out); // empty for length 0
+    // Up to count bytes, clamped to the record (status 1 when clamped); the unread tail of out is zeroed.
+    // Answers the bytes read (0 at the record's end).
+    size_t ReadBytes(void* out, size_t count);
     size_t ReadBytes(std::span<uint8_t> out) { return ReadBytes(out.data(), out.size()); }
 
     // -- Writers (false when nothing was written: the stream is not writable or not good)
     bool WriteU8(uint8_t value);
     bool WriteChar(char value);
-    bool WriteBool(bool value);                               // 1 or 0
+    bool WriteBool(bool value); // 1 or 0
     bool WriteU16(uint16_t value);
     bool WriteShort(uint16_t value) { return WriteU16(value); }
     bool WriteU32(uint32_t value);
     bool WriteI32(int32_t value);
     bool WriteU64(uint64_t value);
-    bool WriteF32(float value);                               // the bit pattern as a u32
-    bool WriteF64(double value);                              // the bit pattern as two u32 words, low word first
-    bool WriteString(const char* text);                       // u32 length without terminator, bytes; null: length 0
+    bool WriteF32(float value);         // the bit pattern as a u32
+    bool WriteF64(double value);        // the bit pattern as two u32 words, low word first
+    bool WriteString(const char* text); // u32 length without terminator, bytes; null: length 0
     bool WriteString(std::string_view text);
     bool WriteString(const std::string& text) { return WriteString(std::string_view(text)); }
     bool WriteString(const std::optional<std::string>& text); // null writes length 0
@@ -120,15 +118,15 @@ public:
     bool WriteBytes(std::span<const uint8_t> bytes) { return WriteBytes(bytes.data(), bytes.size()); }
     bool WriteTag(uint32_t tag) { return WriteU32(tag); }
 
-    class Device;                                             // the bytes under a root stream and its children
+    class Device; // the bytes under a root stream and its children
 
 private:
     struct ChildKey {};
     struct RootKey {};
 
 public:
-    SWchunkstream(ChildKey, SWchunkstream& parent, uint64_t length, int status);   // made by OpenChild only
-    SWchunkstream(RootKey, std::unique_ptr<Device> device, int mode);              // made by the constructors above
+    SWchunkstream(ChildKey, SWchunkstream& parent, uint64_t length, int status); // made by OpenChild only
+    SWchunkstream(RootKey, std::unique_ptr<Device> device, int mode);            // made by the constructors above
 
 private:
     template <typename T> bool ReadLe(T& out);
@@ -138,12 +136,12 @@ private:
     uint64_t DevicePosition() const;
     bool TakeTagIfPending();
 
-    std::unique_ptr<Device> m_ownDevice;                      // a root's; null for a child
-    Device* m_device = nullptr;                               // owned by the root stream, which outlives its children
-    SWchunkstream* m_parent = nullptr;                        // a child's parent, which outlives it
-    uint64_t m_start = 0;                                     // device position where this stream began
-    uint64_t m_end = 0;                                       // device position where this record ends (reading)
-    uint64_t m_tagTakenAt = UINT64_MAX;                       // device position just after the last TakeTag
+    std::unique_ptr<Device> m_ownDevice; // a root's; null for a child
+    Device* m_device = nullptr;          // owned by the root stream, which outlives its children
+    SWchunkstream* m_parent = nullptr;   // a child's parent, which outlives it
+    uint64_t m_start = 0;                // device position where this stream began
+    uint64_t m_end = 0;                  // device position where this record ends (reading)
+    uint64_t m_tagTakenAt = UINT64_MAX;  // device position just after the last TakeTag
     int m_mode = kRead;
     int m_status = kStatusGood;
     uint32_t m_depth = 0;

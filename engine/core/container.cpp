@@ -8,7 +8,7 @@
 namespace {
 
 struct Registration {
-    CVTN_Container* listener;                                 // null once removed during a notification
+    CVTN_Container* listener; // null once removed during a notification
     uint32_t code;
     uint32_t senderTag;
 };
@@ -16,9 +16,9 @@ struct Registration {
 // The process-wide listener table. While a notification runs, removed entries are only cleared, so the loop's
 // indexes stay valid; the table is compacted once the outermost notification ends.
 struct ListenerTable {
-    std::recursive_mutex mutex;                               // the listener table's lock; guards the rest
+    std::recursive_mutex mutex; // the listener table's lock; guards the rest
     std::vector<Registration> entries;
-    int notifying = 0;                                        // depth of running notifications
+    int notifying = 0; // depth of running notifications
     bool hasCleared = false;
 
     void Compact()
@@ -113,7 +113,7 @@ bool CVTN_Container::AddChild(CVTN_Container* child, int list)
     const bool hasChildren = child->m_firstChild[0] != nullptr || child->m_firstChild[1] != nullptr;
     for (const CVTN_Container* ancestor = m_parent; hasChildren && ancestor != nullptr; ancestor = ancestor->m_parent)
         if (ancestor == child)
-            return false;                                     // a cycle would own itself
+            return false; // a cycle would own itself
     child->m_parent = this;
     child->m_childList = list;
     child->m_prevSibling = m_lastChild[list];
@@ -142,7 +142,7 @@ bool CVTN_Container::Detach()
     if (m_parent == nullptr)
         return false;
     NotifyListeners(kNotifyDetaching);
-    Unlink();                                                 // a listener may have detached it already
+    Unlink(); // a listener may have detached it already
     return true;
 }
 
@@ -152,7 +152,7 @@ CVTN_Container* CVTN_Container::GetNextInTree(const CVTN_Container* subtreeRoot)
         return m_firstChild[0];
     for (const CVTN_Container* node = this; node != nullptr && node != subtreeRoot; node = node->m_parent) {
         if (node->m_childList != 0)
-            return nullptr;                                   // outside the walked tree: nothing follows
+            return nullptr; // outside the walked tree: nothing follows
         if (node->m_nextSibling != nullptr)
             return node->m_nextSibling;
     }
@@ -234,7 +234,7 @@ void CVTN_Container::NotifyListeners(uint32_t code)
     const std::lock_guard<std::recursive_mutex> lock(table.mutex);
     ++table.notifying;
     std::vector<CVTN_Container*> heard;
-    const size_t count = table.entries.size();                // listeners registered meanwhile wait for the next
+    const size_t count = table.entries.size(); // listeners registered meanwhile wait for the next
     for (size_t i = 0; i < count; ++i) {
         const Registration entry = table.entries[i];
         if (entry.listener == nullptr || entry.listener == this || entry.code != code || !senderIs(entry.senderTag))

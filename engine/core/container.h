@@ -19,53 +19,49 @@
 class SWchunkstream;
 
 // Notification codes. 1001-1005 are fixed by stored behaviour; 1010 and 1011 are ours.
-inline constexpr uint32_t kNotifyContentsChanged = 1001;   // sent to an object (Notify): its contents changed
-inline constexpr uint32_t kNotifyChanged = 1002;           // to listeners: the sender changed or finished loading
-inline constexpr uint32_t kNotifyBeforeRender = 1003;      // to listeners: a frame is about to be drawn
-inline constexpr uint32_t kNotifyAfterRender = 1005;       // to listeners: a frame was drawn
-inline constexpr uint32_t kNotifyChildAdded = 1010;        // to listeners: the sender was just added to a parent
-inline constexpr uint32_t kNotifyDetaching = 1011;         // to listeners: the sender is about to leave its parent
+inline constexpr uint32_t kNotifyContentsChanged = 1001; // sent to an object (Notify): its contents changed
+inline constexpr uint32_t kNotifyChanged = 1002;         // to listeners: the sender changed or finished loading
+inline constexpr uint32_t kNotifyBeforeRender = 1003;    // to listeners: a frame is about to be drawn
+inline constexpr uint32_t kNotifyAfterRender = 1005;     // to listeners: a frame was drawn
+inline constexpr uint32_t kNotifyChildAdded = 1010;      // to listeners: the sender was just added to a parent
+inline constexpr uint32_t kNotifyDetaching = 1011;       // to listeners: the sender is about to leave its parent
 
-class CVTN_Container
-{
+class CVTN_Container {
 public:
     static constexpr int kChildLists = 2;
-    static constexpr int kMaxTypeTags = 8;                    // the deepest class hierarchy of tagged objects
+    static constexpr int kMaxTypeTags = 8; // the deepest class hierarchy of tagged objects
 
-    CVTN_Container() = default;                               // no tags, links, flags or index
+    CVTN_Container() = default; // no tags, links, flags or index
     CVTN_Container(const CVTN_Container&) = delete;
     CVTN_Container& operator=(const CVTN_Container&) = delete;
-    virtual ~CVTN_Container();                                // unregisters its listeners, leaves its parent without
-                                                              // notifying, then deletes every descendant deepest
-                                                              // first, without recursion: a descendant's destructor
-                                                              // runs after its own children are gone
+    // Unregisters its listeners, leaves its parent without notifying, then deletes every descendant deepest first,
+    // without recursion: a descendant's destructor runs after its own children are gone.
+    virtual ~CVTN_Container();
 
     // -- Type tags
-    uint32_t GetTag() const;                                  // the most derived class's tag; 0 when none
-    bool IsKindOf(uint32_t tag) const;                        // true when the tag is its own or a base class's
+    uint32_t GetTag() const;           // the most derived class's tag; 0 when none
+    bool IsKindOf(uint32_t tag) const; // true when the tag is its own or a base class's
 
     // -- Tree
     CVTN_Container* GetParent() const { return m_parent; }
-    CVTN_Container* GetFirstChild(int list = 0) const;        // null for an empty or unknown list
+    CVTN_Container* GetFirstChild(int list = 0) const; // null for an empty or unknown list
     CVTN_Container* GetLastChild(int list = 0) const;
     CVTN_Container* GetNextSibling() const { return m_nextSibling; }
     CVTN_Container* GetPrevSibling() const { return m_prevSibling; }
-    int GetChildList() const { return m_childList; }          // which of its parent's lists holds it
+    int GetChildList() const { return m_childList; } // which of its parent's lists holds it
     size_t CountChildren(int list = 0) const;
-    bool AddChild(CVTN_Container* child, int list = 0);       // appends; this owns child from now on and child
-                                                              // sends kNotifyChildAdded; false (nothing changed):
-                                                              // null, already has a parent, this or an ancestor of
-                                                              // this, or an unknown list
-    bool Detach();                                            // sends kNotifyDetaching, then leaves its parent's list;
-                                                              // the caller owns it again; false: it has no parent
-    CVTN_Container* GetNextInTree(const CVTN_Container* subtreeRoot) const;   // pre-order successor within the
-                                                              // subtree over list 0 (first child, else next sibling,
-                                                              // else the next sibling of the nearest ancestor below
-                                                              // the root); null at the end
+    // Appends child to the list; this owns child from now on, and child sends kNotifyChildAdded. False, with
+    // nothing changed: child is null, has a parent, is this or an ancestor of this, or the list is unknown.
+    bool AddChild(CVTN_Container* child, int list = 0);
+    // Sends kNotifyDetaching, then leaves its parent's list; the caller owns it again. False: it has no parent.
+    bool Detach();
+    // The pre-order successor within the subtree over list 0: first child, else next sibling, else the next
+    // sibling of the nearest ancestor below subtreeRoot; null at the end.
+    CVTN_Container* GetNextInTree(const CVTN_Container* subtreeRoot) const;
 
     // -- Persistence
-    virtual bool Read(SWchunkstream& in);                     // false: damaged; the base reads nothing
-    virtual bool Write(SWchunkstream& out);                   // false: not written; the base writes nothing
+    virtual bool Read(SWchunkstream& in);   // false: damaged; the base reads nothing
+    virtual bool Write(SWchunkstream& out); // false: not written; the base writes nothing
     int GetSavePriority() const { return m_savePriority; }
     void SetSavePriority(int priority) { m_savePriority = priority; }
     uint32_t GetRecordIndex() const { return m_recordIndex; }
@@ -74,31 +70,30 @@ public:
     void SetFlags(uint32_t flags) { m_flags = flags; }
 
     // -- Notifications
-    virtual void Notify(uint32_t code, CVTN_Container* sender);   // the base answers kNotifyContentsChanged by
-                                                              // telling its listeners kNotifyChanged
-    bool RegisterListener(uint32_t code, uint32_t senderTag); // hear code from senders of senderTag (0: any sender);
-                                                              // false: already registered so
-    bool UnregisterListener(uint32_t code, uint32_t senderTag);   // false: was not registered so
+    // The base answers kNotifyContentsChanged by telling its listeners kNotifyChanged.
+    virtual void Notify(uint32_t code, CVTN_Container* sender);
+    bool RegisterListener(uint32_t code, uint32_t senderTag);   // hear code from senderTag (0: any); false: already
+    bool UnregisterListener(uint32_t code, uint32_t senderTag); // false: was not registered so
     void UnregisterAllListeners();
-    void NotifyListeners(uint32_t code);                      // see the header comment
+    void NotifyListeners(uint32_t code); // see the header comment
 
 protected:
-    void AddTypeTag(uint32_t tag);                            // each tagged class's constructor adds its own
+    void AddTypeTag(uint32_t tag); // each tagged class's constructor adds its own
 
 private:
-    void Unlink();                                            // leaves the parent's list without notifying
+    void Unlink(); // leaves the parent's list without notifying
     void DeleteDescendants();
 
     uint32_t m_tags[kMaxTypeTags] = {};
     int m_tagCount = 0;
-    CVTN_Container* m_parent = nullptr;                       // owns this container while set
-    CVTN_Container* m_firstChild[kChildLists] = {};           // owned
+    CVTN_Container* m_parent = nullptr;             // owns this container while set
+    CVTN_Container* m_firstChild[kChildLists] = {}; // owned
     CVTN_Container* m_lastChild[kChildLists] = {};
-    CVTN_Container* m_nextSibling = nullptr;                  // owned by the same parent
+    CVTN_Container* m_nextSibling = nullptr; // owned by the same parent
     CVTN_Container* m_prevSibling = nullptr;
     int m_childList = 0;
     int m_savePriority = 0;
     uint32_t m_recordIndex = 0;
     uint32_t m_flags = 0;
-    bool m_mayListen = false;                                 // set once it registers: deletion then cleans up
+    bool m_mayListen = false; // set once it registers: deletion then cleans up
 };

@@ -27,7 +27,7 @@ SWdatanode& SWdatanode::operator=(const SWdatanode& other)
 void SWdatanode::PointAtOwnText()
 {
     if (m_ownsText)
-        m_text = m_ownText.c_str();   // never the other node's copy, which may go first
+        m_text = m_ownText.c_str(); // never the other node's copy, which may go first
 }
 
 bool SWdatanode::SetData(const void* datum, int type, bool copy)
@@ -62,7 +62,7 @@ void SWdatanode::SetObject(void* object)
 
 void SWdatanode::SetText(const char* text, bool copy)
 {
-    std::string copied = text != nullptr && copy ? std::string(text) : std::string();   // text may be our own copy
+    std::string copied = text != nullptr && copy ? std::string(text) : std::string(); // text may be our own copy
     *this = SWdatanode();
     m_type = kString;
     if (text == nullptr || !copy) {

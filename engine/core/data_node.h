@@ -14,41 +14,40 @@
 #include <cstdint>
 #include <string>
 
-class SWdatanode : public SWlistnode
-{
+class SWdatanode : public SWlistnode {
 public:
     static constexpr int kObject = 0;
     static constexpr int kString = 1;
     static constexpr int kByte = 2;
     static constexpr int kInt = 3;
 
-    SWdatanode() = default;                                   // type 0, null datum
-    SWdatanode(const SWdatanode& other);                      // a copied text is copied again; a kept one is shared
+    SWdatanode() = default;              // type 0, null datum
+    SWdatanode(const SWdatanode& other); // a copied text is copied again; a kept one is shared
     SWdatanode& operator=(const SWdatanode& other);
     ~SWdatanode() override = default;
 
-    bool SetData(const void* datum, int type, bool copy);     // replaces the datum: for 0 the pointer, for 1 the text
-                                                              // (copied when copy is set), for 2 and 3 the value at
-                                                              // datum is copied in (null stores 0); false: unknown
-                                                              // type, nothing changed
-    void SetObject(void* object);                             // type 0
-    void SetText(const char* text, bool copy);                // type 1
-    void SetByte(uint8_t value);                              // type 2
-    void SetInt(int32_t value);                               // type 3
+    bool SetData(const void* datum, int type, bool copy); // replaces the datum: for 0 the pointer, for 1 the text
+                                                          // (copied when copy is set), for 2 and 3 the value at
+                                                          // datum is copied in (null stores 0); false: unknown
+                                                          // type, nothing changed
+    void SetObject(void* object);                         // type 0
+    void SetText(const char* text, bool copy);            // type 1
+    void SetByte(uint8_t value);                          // type 2
+    void SetInt(int32_t value);                           // type 3
 
     int GetType() const { return m_type; }
-    void* GetData(int type);                                  // see the header comment; null when the type differs
+    void* GetData(int type); // see the header comment; null when the type differs
     const void* GetData(int type) const;
-    const char* GetText() const;                              // null unless type 1 with a text
+    const char* GetText() const; // null unless type 1 with a text
 
 private:
     void PointAtOwnText();
 
     int m_type = kObject;
-    void* m_object = nullptr;                                 // type 0; not owned
-    const char* m_text = nullptr;                             // type 1: m_ownText's bytes, or the caller's
-    std::string m_ownText;                                    // type 1 when copied
+    void* m_object = nullptr;     // type 0; not owned
+    const char* m_text = nullptr; // type 1: m_ownText's bytes, or the caller's
+    std::string m_ownText;        // type 1 when copied
     bool m_ownsText = false;
-    uint8_t m_byte = 0;                                       // type 2
-    int32_t m_int = 0;                                        // type 3
+    uint8_t m_byte = 0; // type 2
+    int32_t m_int = 0;  // type 3
 };

@@ -5,17 +5,16 @@
 
 class SWlist;
 
-class SWlistnode
-{
+class SWlistnode {
 public:
     SWlistnode() = default;
-    SWlistnode(const SWlistnode&) : SWlistnode() {}           // a copy is not in any list
+    SWlistnode(const SWlistnode&) : SWlistnode() {}            // a copy is not in any list
     SWlistnode& operator=(const SWlistnode&) { return *this; } // keeps this element's own place
-    virtual ~SWlistnode();                                    // a node deleted while listed unlinks itself first
+    virtual ~SWlistnode();                                     // a node deleted while listed unlinks itself first
 
-    SWlistnode* Next() const { return m_next; }               // null at the tail
-    SWlistnode* Prev() const { return m_prev; }               // null at the head
-    SWlist* List() const { return m_list; }                   // the list that owns this node; null when free
+    SWlistnode* Next() const { return m_next; } // null at the tail
+    SWlistnode* Prev() const { return m_prev; } // null at the head
+    SWlist* List() const { return m_list; }     // the list that owns this node; null when free
     bool IsLinked() const { return m_list != nullptr; }
 
 private:

@@ -7,24 +7,23 @@
 
 #include <cstdint>
 
-class SWrecordbuilder
-{
+class SWrecordbuilder {
 public:
-    SWrecordbuilder(SWchunkstream& parent, uint32_t tag);   // parent outlives the builder; the payload stream
-                                                            // takes the parent's format version
+    // parent outlives the builder; the payload stream takes the parent's format version.
+    SWrecordbuilder(SWchunkstream& parent, uint32_t tag);
     SWrecordbuilder(const SWrecordbuilder&) = delete;
     SWrecordbuilder& operator=(const SWrecordbuilder&) = delete;
 
-    SWchunkstream& Stream() { return m_payload; }           // the payload goes here, nested records included
+    SWchunkstream& Stream() { return m_payload; } // the payload goes here, nested records included
     uint32_t Tag() const { return m_tag; }
-    bool Finish();                                          // emits the record once; false: the payload or the parent
-                                                            // failed (a failed payload marks the parent -1 and
-                                                            // emits nothing)
+    // Emits the record, once. False: the payload or the parent failed (a failed payload emits nothing and marks
+    // the parent -1).
+    bool Finish();
 
 private:
-    SWchunkstream& m_parent;                                // the caller's
+    SWchunkstream& m_parent; // the caller's
     uint32_t m_tag;
-    SWbuffer m_buffer;                                      // declared before m_payload, which writes into it
+    SWbuffer m_buffer; // declared before m_payload, which writes into it
     SWchunkstream m_payload;
     bool m_finished = false;
 };

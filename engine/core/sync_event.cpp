@@ -2,9 +2,7 @@
 
 #include <chrono>
 
-CVTN_SyncEvent::CVTN_SyncEvent(bool manualReset, bool initiallySet) : m_manualReset(manualReset), m_set(initiallySet)
-{
-}
+CVTN_SyncEvent::CVTN_SyncEvent(bool manualReset, bool initiallySet) : m_manualReset(manualReset), m_set(initiallySet) {}
 
 void CVTN_SyncEvent::Set()
 {

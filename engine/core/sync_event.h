@@ -6,8 +6,7 @@
 #include <cstdint>
 #include <mutex>
 
-class CVTN_SyncEvent
-{
+class CVTN_SyncEvent {
 public:
     static constexpr uint32_t kWaitForever = 0xFFFFFFFF;
 
@@ -15,15 +14,15 @@ public:
     CVTN_SyncEvent(const CVTN_SyncEvent&) = delete;
     CVTN_SyncEvent& operator=(const CVTN_SyncEvent&) = delete;
 
-    void Set();                                               // any thread
-    void Reset();                                             // any thread
-    bool Wait(uint32_t timeoutMs);                            // true: it was set; false: the time-out passed first
+    void Set();                    // any thread
+    void Reset();                  // any thread
+    bool Wait(uint32_t timeoutMs); // true: it was set; false: the time-out passed first
     bool IsSet() const;
     bool IsManualReset() const { return m_manualReset; }
 
 private:
     const bool m_manualReset;
-    mutable std::mutex m_mutex;                               // guards m_set
+    mutable std::mutex m_mutex; // guards m_set
     std::condition_variable m_changed;
     bool m_set;
 };

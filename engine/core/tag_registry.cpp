@@ -7,7 +7,7 @@
 namespace {
 
 struct Registry {
-    std::mutex mutex;                                           // guards creators
+    std::mutex mutex; // guards creators
     std::unordered_map<uint32_t, CVTN_Creator> creators;
 };
 

@@ -17,18 +17,17 @@ template <typename T> std::unique_ptr<CVTN_Container> CreateContainer()
     return std::make_unique<T>();
 }
 
-class CVTN_TagRegistry
-{
+class CVTN_TagRegistry {
 public:
-    static bool Register(uint32_t tag, CVTN_Creator creator);   // false: null creator, or the tag already has one
-                                                                // (which is kept); any thread
-    static CVTN_Creator Find(uint32_t tag);                     // null when the tag is not registered
-    static std::unique_ptr<CVTN_Container> Create(uint32_t tag);   // caller owns; null when the tag is not
-                                                                // registered or memory ran out
+    static bool Register(uint32_t tag, CVTN_Creator creator);    // false: null creator, or the tag already has one
+                                                                 // (which is kept); any thread
+    static CVTN_Creator Find(uint32_t tag);                      // null when the tag is not registered
+    static std::unique_ptr<CVTN_Container> Create(uint32_t tag); // caller owns; null when the tag is not
+                                                                 // registered or memory ran out
     static size_t Count();
 };
 
 struct CVTN_TagRegistration {
-    CVTN_TagRegistration(uint32_t tag, CVTN_Creator creator);   // registers; a second class claiming a tag loses
-    bool registered;                                            // false when it lost
+    CVTN_TagRegistration(uint32_t tag, CVTN_Creator creator); // registers; a second class claiming a tag loses
+    bool registered;                                          // false when it lost
 };

@@ -11,17 +11,17 @@
 #include <unistd.h>
 
 struct CVTN_ThreadHandler::State {
-    std::mutex mutex;                                         // guards finished, tid and priority
+    std::mutex mutex; // guards finished, tid and priority
     std::condition_variable finishedChanged;
     bool finished = false;
-    pid_t tid = 0;                                            // the kernel's id of the thread, once it runs
+    pid_t tid = 0; // the kernel's id of the thread, once it runs
     CVTN_ThreadHandler::Priority priority = CVTN_ThreadHandler::Priority::Normal;
     std::stop_source stop;
 };
 
 namespace {
 
-std::mutex g_reporterMutex;                                   // guards g_reporter
+std::mutex g_reporterMutex; // guards g_reporter
 CVTN_ThreadHandler::StuckReporter g_reporter;
 std::atomic<uint32_t> g_detached{0};
 
@@ -54,7 +54,7 @@ void RunBody(const std::shared_ptr<CVTN_ThreadHandler::State>& state, const CVTN
         // Under the lock, so that a request made while we start is neither lost nor overridden.
         const std::lock_guard<std::mutex> lock(state->mutex);
         state->tid = gettid();
-        if (state->priority != CVTN_ThreadHandler::Priority::Normal)   // else it keeps the process's own
+        if (state->priority != CVTN_ThreadHandler::Priority::Normal) // else it keeps the process's own
             ApplyPriority(pthread_self(), state->tid, state->priority);
     }
     try {
@@ -125,10 +125,10 @@ bool CVTN_ThreadHandler::Join()
         finished = m_state->finishedChanged.wait_for(lock, m_joinTimeout, [this] { return m_state->finished; });
     }
     if (finished) {
-        m_thread.join();   // its body has returned: only the last few instructions remain
+        m_thread.join(); // its body has returned: only the last few instructions remain
         return true;
     }
-    m_thread.detach();     // it keeps the shared state alive for as long as it runs
+    m_thread.detach(); // it keeps the shared state alive for as long as it runs
     ReportStuck(m_name);
     return false;
 }
@@ -149,7 +149,7 @@ bool CVTN_ThreadHandler::SetPriority(Priority priority)
     const std::lock_guard<std::mutex> lock(m_state->mutex);
     m_state->priority = priority;
     if (m_state->tid == 0 || m_state->finished)
-        return true;       // the thread applies it itself as it starts, or it has nothing left to run
+        return true; // the thread applies it itself as it starts, or it has nothing left to run
     return ApplyPriority(m_thread.native_handle(), m_state->tid, priority);
 }
 

@@ -12,8 +12,7 @@
 #include <string>
 #include <thread>
 
-class CVTN_ThreadHandler
-{
+class CVTN_ThreadHandler {
 public:
     enum class Priority { Idle, Low, Normal, High };
     using Body = std::function<void(std::stop_token)>;
@@ -24,30 +23,30 @@ public:
     explicit CVTN_ThreadHandler(std::string name, std::chrono::milliseconds joinTimeout = kJoinTimeout);
     CVTN_ThreadHandler(const CVTN_ThreadHandler&) = delete;
     CVTN_ThreadHandler& operator=(const CVTN_ThreadHandler&) = delete;
-    ~CVTN_ThreadHandler();                                    // Stop()
+    ~CVTN_ThreadHandler(); // Stop()
 
-    bool Start(Body body);                                    // false: a thread is still attached, or none could be
-                                                              // made; a body that throws ends as if it returned
-    void RequestStop();                                       // sets the body's stop token; does not wait
+    // False: a thread is still attached, or none could be made. A body that throws ends as if it returned.
+    bool Start(Body body);
+    void RequestStop(); // sets the body's stop token; does not wait
     bool StopRequested() const;
-    bool Stop();                                              // RequestStop, then Join
-    bool Join();                                              // waits up to the join time-out; true: the thread
-                                                              // ended (or none ran); false: detached and reported
-    bool IsRunning() const;                                   // started, and its body has not returned yet
-    bool SetPriority(Priority priority);                      // a request, applied now when running, else at Start;
-                                                              // false: the system refused it (raising usually is)
-    Priority GetPriority() const { return m_priority; }       // the last one requested
+    bool Stop(); // RequestStop, then Join
+    // Waits up to the join time-out. True: the thread ended (or none ran); false: it was detached and reported.
+    bool Join();
+    bool IsRunning() const; // started, and its body has not returned yet
+    // A request, applied now when running, else at Start. False: the system refused it (raising usually is).
+    bool SetPriority(Priority priority);
+    Priority GetPriority() const { return m_priority; } // the last one requested
     const std::string& Name() const { return m_name; }
 
-    static void SetStuckReporter(StuckReporter reporter);     // process-wide; an empty one reports nowhere
-    static uint32_t DetachedCount();                          // threads detached since the process started
+    static void SetStuckReporter(StuckReporter reporter); // process-wide; an empty one reports nowhere
+    static uint32_t DetachedCount();                      // threads detached since the process started
 
-    struct State;                                             // shared with the thread, which may outlive us
+    struct State; // shared with the thread, which may outlive us
 
 private:
     const std::string m_name;
     const std::chrono::milliseconds m_joinTimeout;
     Priority m_priority = Priority::Normal;
-    std::shared_ptr<State> m_state;                           // of the attached thread; null before Start
+    std::shared_ptr<State> m_state; // of the attached thread; null before Start
     std::thread m_thread;
 };

@@ -20,7 +20,7 @@ uint32_t NextUniqueId()
 void RaiseUniqueIdPast(uint32_t id)
 {
     if (id == UINT32_MAX)
-        return;   // "unset" in a file: raising to it would wrap the counter onto ids already handed out
+        return; // "unset" in a file: raising to it would wrap the counter onto ids already handed out
     uint32_t last = g_lastId.load(std::memory_order_relaxed);
     while (last < id && !g_lastId.compare_exchange_weak(last, id, std::memory_order_relaxed)) {
     }

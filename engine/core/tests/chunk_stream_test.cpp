@@ -112,11 +112,11 @@ TEST(ChunkStreamWrite, StoredBytesAreLittleEndianAndDoubleIsLowWordFirst)
     SWchunkstream out(buffer, SWchunkstream::kWrite);
     out.WriteU32(MakeTag("WRLD"));
     out.WriteU16(0x0102);
-    out.WriteF64(1.0);   // 0x3FF0000000000000
+    out.WriteF64(1.0); // 0x3FF0000000000000
     const std::vector<uint8_t> expected = {
-        'W', 'R', 'L', 'D',                     // a tag's bytes spell it
-        0x02, 0x01,                             //
-        0, 0, 0, 0, 0x00, 0x00, 0xF0, 0x3F,     // low word, then high word
+        'W',  'R',  'L', 'D',                         // a tag's bytes spell it
+        0x02, 0x01,                                   //
+        0,    0,    0,   0,   0x00, 0x00, 0xF0, 0x3F, // low word, then high word
     };
     EXPECT_EQ(buffer.ToVector(), expected);
 }
@@ -144,7 +144,7 @@ TEST(ChunkStreamRead, ReadBoolIsTrueOnlyForOne)
     EXPECT_FALSE(in.ReadBool());
     EXPECT_FALSE(in.ReadBool());
     bool flag = true;
-    EXPECT_TRUE(in.ReadBool(flag));   // read, but not 1
+    EXPECT_TRUE(in.ReadBool(flag)); // read, but not 1
     EXPECT_FALSE(flag);
 }
 
@@ -157,14 +157,46 @@ TEST(ChunkStreamRead, ShortReadOfEveryWidthYieldsZeroAndStatusOne)
         bool (*read)(SWchunkstream&);
     };
     const Case cases[] = {
-        {"u8", 0, [](SWchunkstream& s) { uint8_t v = 9; return s.ReadU8(v) || v != 0; }},
-        {"bool", 0, [](SWchunkstream& s) { bool v = true; return s.ReadBool(v) || v; }},
-        {"u16", 1, [](SWchunkstream& s) { uint16_t v = 9; return s.ReadU16(v) || v != 0; }},
-        {"u32", 3, [](SWchunkstream& s) { uint32_t v = 9; return s.ReadU32(v) || v != 0; }},
-        {"i32", 3, [](SWchunkstream& s) { int32_t v = 9; return s.ReadI32(v) || v != 0; }},
-        {"u64", 7, [](SWchunkstream& s) { uint64_t v = 9; return s.ReadU64(v) || v != 0; }},
-        {"f32", 3, [](SWchunkstream& s) { float v = 9; return s.ReadF32(v) || v != 0; }},
-        {"f64", 7, [](SWchunkstream& s) { double v = 9; return s.ReadF64(v) || v != 0; }},
+        {"u8", 0,
+         [](SWchunkstream& s) {
+             uint8_t v = 9;
+             return s.ReadU8(v) || v != 0;
+         }},
+        {"bool", 0,
+         [](SWchunkstream& s) {
+             bool v = true;
+             return s.ReadBool(v) || v;
+         }},
+        {"u16", 1,
+         [](SWchunkstream& s) {
+             uint16_t v = 9;
+             return s.ReadU16(v) || v != 0;
+         }},
+        {"u32", 3,
+         [](SWchunkstream& s) {
+             uint32_t v = 9;
+             return s.ReadU32(v) || v != 0;
+         }},
+        {"i32", 3,
+         [](SWchunkstream& s) {
+             int32_t v = 9;
+             return s.ReadI32(v) || v != 0;
+         }},
+        {"u64", 7,
+         [](SWchunkstream& s) {
+             uint64_t v = 9;
+             return s.ReadU64(v) || v != 0;
+         }},
+        {"f32", 3,
+         [](SWchunkstream& s) {
+             float v = 9;
+             return s.ReadF32(v) || v != 0;
+         }},
+        {"f64", 7,
+         [](SWchunkstream& s) {
+             double v = 9;
+             return s.ReadF64(v) || v != 0;
+         }},
         {"value u32", 3, [](SWchunkstream& s) { return s.ReadU32() != 0; }},
         {"value u64", 7, [](SWchunkstream& s) { return s.ReadU64() != 0; }},
         {"string length", 3, [](SWchunkstream& s) { return s.ReadString().has_value(); }},
@@ -181,13 +213,13 @@ TEST(ChunkStreamRead, ShortReadOfEveryWidthYieldsZeroAndStatusOne)
 TEST(ChunkStreamRead, AfterAShortReadEveryReadFailsEvenWithBytesLeft)
 {
     SWbuffer buffer = BufferOf({
-        0x10, 0x00, 0x00, 0x00,   // string length 16
-        'a', 'b', 'c', 'd', 'e',  // only five bytes follow
+        0x10, 0x00, 0x00, 0x00,  // string length 16
+        'a', 'b', 'c', 'd', 'e', // only five bytes follow
     });
     SWchunkstream in(buffer, SWchunkstream::kRead);
     EXPECT_EQ(in.ReadString(), std::nullopt);
     EXPECT_EQ(in.Status(), 1);
-    EXPECT_EQ(in.ReadU8(), 0);    // 'a' is still there, but the stream is damaged
+    EXPECT_EQ(in.ReadU8(), 0); // 'a' is still there, but the stream is damaged
     EXPECT_EQ(in.PeekTag(), kTagEnd);
     EXPECT_EQ(in.Status(), 1);
 }
@@ -195,8 +227,8 @@ TEST(ChunkStreamRead, AfterAShortReadEveryReadFailsEvenWithBytesLeft)
 TEST(ChunkStreamRead, LengthBeyondRecordIsShortRead)
 {
     SWbuffer buffer = BufferOf({
-        0xFF, 0xFF, 0xFF, 0x7F,   // string length: 2 GiB
-        'a', 'b',                 // all the record really holds
+        0xFF, 0xFF, 0xFF, 0x7F, // string length: 2 GiB
+        'a', 'b',               // all the record really holds
     });
     SWchunkstream in(buffer, 0);
     EXPECT_EQ(in.ReadString(), std::nullopt);
@@ -219,7 +251,7 @@ TEST(ChunkStreamRead, ReadBytesClampsToTheRecordAndZeroesTheTail)
         EXPECT_EQ(out[i], 0) << i;
     EXPECT_EQ(in.Status(), 1);
     out[0] = 9;
-    EXPECT_EQ(in.ReadBytes(out, 1), 0u);   // at the record's end
+    EXPECT_EQ(in.ReadBytes(out, 1), 0u); // at the record's end
     EXPECT_EQ(out[0], 0);
     EXPECT_EQ(in.ReadBytes(out, 0), 0u);
 }
@@ -235,7 +267,7 @@ TEST(ChunkStreamWrite, NothingIsWrittenOnceTheStatusIsNotGood)
     EXPECT_FALSE(out.WriteBytes("x", 1));
     EXPECT_EQ(buffer.Size(), 4u);
     EXPECT_EQ(out.Status(), -1);
-    out.Fail(SWchunkstream::kStatusShortRead);   // a status never improves or changes once set
+    out.Fail(SWchunkstream::kStatusShortRead); // a status never improves or changes once set
     EXPECT_EQ(out.Status(), -1);
 }
 
@@ -243,7 +275,7 @@ TEST(ChunkStreamRecords, PeekDoesNotConsumeAndEndIsAnsweredAtTheRecordsEnd)
 {
     std::vector<uint8_t> bytes;
     AppendRecord(bytes, kTagA, {7});
-    bytes.push_back(0xEE);   // three stray bytes cannot hold a tag
+    bytes.push_back(0xEE); // three stray bytes cannot hold a tag
     bytes.push_back(0xEE);
     bytes.push_back(0xEE);
     SWchunkstream in{std::span<const uint8_t>(bytes)};
@@ -254,7 +286,7 @@ TEST(ChunkStreamRecords, PeekDoesNotConsumeAndEndIsAnsweredAtTheRecordsEnd)
     EXPECT_EQ(in.ReadU8(), 7);
     EXPECT_EQ(in.PeekTag(), kTagEnd);
     EXPECT_EQ(in.TakeTag(), kTagEnd);
-    EXPECT_EQ(in.Remaining(), 3u);   // nothing consumed
+    EXPECT_EQ(in.Remaining(), 3u); // nothing consumed
     EXPECT_EQ(in.Status(), 0);
 }
 
@@ -286,9 +318,9 @@ TEST(ChunkStreamRecords, ReaderSkipsUnknownRecordsAndStopsAtStoredEnd)
     std::vector<uint8_t> bytes;
     AppendRecord(bytes, kTagA, {1, 0, 0, 0});
     AppendRecord(bytes, kTagUnknown, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF});
-    AppendRecord(bytes, kTagA, {2, 0, 0, 0, 0xAA, 0xBB});   // the reader leaves two bytes unread
+    AppendRecord(bytes, kTagA, {2, 0, 0, 0, 0xAA, 0xBB}); // the reader leaves two bytes unread
     AppendRecord(bytes, kTagEnd, {});
-    AppendRecord(bytes, kTagA, {3, 0, 0, 0});               // after "END ": not part of the list
+    AppendRecord(bytes, kTagA, {3, 0, 0, 0}); // after "END ": not part of the list
     SWchunkstream in{std::span<const uint8_t>(bytes)};
     const ReadResult result = ReadValues(in);
     EXPECT_EQ(result.values, (std::vector<uint32_t>{1, 2}));
@@ -303,7 +335,7 @@ TEST(ChunkStreamRecords, ListInsideARecordEndsWhereTheRecordEnds)
     AppendRecord(inner, kTagUnknown, {});
     std::vector<uint8_t> bytes;
     AppendRecord(bytes, kTagB, inner);
-    AppendRecord(bytes, kTagA, {6, 0, 0, 0});   // the outer list goes on
+    AppendRecord(bytes, kTagA, {6, 0, 0, 0}); // the outer list goes on
     SWchunkstream in{std::span<const uint8_t>(bytes)};
     EXPECT_EQ(in.TakeTag(), kTagB);
     {
@@ -322,9 +354,9 @@ TEST(ChunkStreamRecords, SkipRecordWorksWhetherOrNotTheTagWasTaken)
     AppendRecord(bytes, kTagUnknown, {4, 5});
     AppendRecord(bytes, kTagA, {9, 0, 0, 0});
     SWchunkstream in{std::span<const uint8_t>(bytes)};
-    EXPECT_TRUE(in.SkipRecord());                  // peeked only
+    EXPECT_TRUE(in.SkipRecord()); // peeked only
     EXPECT_EQ(in.TakeTag(), kTagUnknown);
-    EXPECT_TRUE(in.SkipRecord());                  // taken first
+    EXPECT_TRUE(in.SkipRecord()); // taken first
     EXPECT_EQ(in.TakeTag(), kTagA);
     EXPECT_EQ(in.OpenChild()->ReadU32(), 9u);
     EXPECT_EQ(in.Remaining(), 0u);
@@ -335,12 +367,12 @@ TEST(ChunkStreamRecords, SkippingARecordLongerThanItsParentIsShortRead)
 {
     std::vector<uint8_t> bytes;
     AppendRecord(bytes, kTagUnknown, {1, 2, 3});
-    bytes[4] = 200;   // length 200, three bytes present
+    bytes[4] = 200; // length 200, three bytes present
     SWchunkstream in{std::span<const uint8_t>(bytes)};
     EXPECT_FALSE(in.SkipRecord());
     EXPECT_EQ(in.Status(), 1);
     EXPECT_EQ(in.Remaining(), 0u);
-    EXPECT_EQ(in.PeekTag(), kTagEnd);   // a reader's loop ends
+    EXPECT_EQ(in.PeekTag(), kTagEnd); // a reader's loop ends
 }
 
 TEST(ChunkStreamChild, DeletingChildSkipsUnreadRest)
@@ -359,13 +391,13 @@ TEST(ChunkStreamChild, DeletingChildSkipsUnreadRest)
         EXPECT_EQ(child->TakeTag(), kTagA);
         std::unique_ptr<SWchunkstream> grandchild = child->OpenChild();
         EXPECT_EQ(grandchild->Depth(), 2u);
-        EXPECT_EQ(grandchild->ReadU8(), 1);   // seven bytes left unread
+        EXPECT_EQ(grandchild->ReadU8(), 1); // seven bytes left unread
         EXPECT_EQ(grandchild->Remaining(), 7u);
         grandchild.reset();
         EXPECT_EQ(child->Remaining(), 1u);
         EXPECT_EQ(child->ReadU8(), 0x77);
         EXPECT_EQ(child->Status(), 0);
-        EXPECT_EQ(child->ReadU8(), 0);        // past the child's end, not into the parent
+        EXPECT_EQ(child->ReadU8(), 0); // past the child's end, not into the parent
         EXPECT_EQ(child->Status(), 1);
     }
     EXPECT_EQ(in.Status(), 0);
@@ -379,7 +411,7 @@ TEST(ChunkStreamChild, ChildCannotReadPastItsRecord)
     AppendRecord(bytes, kTagA, {1, 0});
     AppendRecord(bytes, kTagB, {0, 0, 0, 0});
     SWchunkstream in{std::span<const uint8_t>(bytes)};
-    std::unique_ptr<SWchunkstream> child = in.OpenChild();   // takes the tag itself
+    std::unique_ptr<SWchunkstream> child = in.OpenChild(); // takes the tag itself
     EXPECT_EQ(child->Remaining(), 2u);
     EXPECT_EQ(child->ReadU32(), 0u);
     EXPECT_EQ(child->Status(), 1);
@@ -393,7 +425,7 @@ TEST(ChunkStreamChild, LengthBeyondParentMarksBothAndStopsAtParentsEnd)
 {
     std::vector<uint8_t> inner;
     AppendRecord(inner, kTagA, {1, 2, 3, 4});
-    inner[4] = 0xFF;   // the nested record claims 255 bytes of a 12-byte parent
+    inner[4] = 0xFF; // the nested record claims 255 bytes of a 12-byte parent
     std::vector<uint8_t> bytes;
     AppendRecord(bytes, kTagB, inner);
     AppendRecord(bytes, kTagA, {8, 0, 0, 0});
@@ -406,12 +438,12 @@ TEST(ChunkStreamChild, LengthBeyondParentMarksBothAndStopsAtParentsEnd)
             std::unique_ptr<SWchunkstream> grandchild = child->OpenChild();
             EXPECT_EQ(grandchild->Status(), 1);
             EXPECT_EQ(grandchild->ReadU8(), 0);
-            EXPECT_EQ(grandchild->Remaining(), 4u);   // clamped to what the parent holds
+            EXPECT_EQ(grandchild->Remaining(), 4u); // clamped to what the parent holds
         }
         EXPECT_EQ(child->Status(), 1);
         EXPECT_EQ(child->Remaining(), 0u);
     }
-    EXPECT_EQ(in.Status(), 0);                        // the outer record was framed correctly
+    EXPECT_EQ(in.Status(), 0); // the outer record was framed correctly
     EXPECT_EQ(in.TakeTag(), kTagA);
     EXPECT_EQ(in.OpenChild()->ReadU32(), 8u);
 }
@@ -447,7 +479,7 @@ TEST(ChunkStreamChild, NestingDeeperThanTheLimitFailsAndIsSkipped)
     EXPECT_EQ(chain[levels - 1]->Status(), -1);
     EXPECT_EQ(chain[levels - 1]->Depth(), SWchunkstream::kMaxDepth + 1);
     while (!chain.empty())
-        chain.pop_back();   // innermost first, as readers unwind
+        chain.pop_back(); // innermost first, as readers unwind
     EXPECT_EQ(in.Status(), 0);
     EXPECT_EQ(in.TakeTag(), kTagA);
 }
@@ -501,7 +533,7 @@ TEST(RecordBuilder, UnfinishedOrFailedRecordEmitsNothing)
     failed.Stream().Fail(SWchunkstream::kStatusError);
     EXPECT_FALSE(failed.Finish());
     EXPECT_EQ(buffer.Size(), 0u);
-    EXPECT_EQ(out.Status(), -1);   // a writer that lost part of its payload fails the whole stream
+    EXPECT_EQ(out.Status(), -1); // a writer that lost part of its payload fails the whole stream
 }
 
 TEST(RecordBuilder, PayloadStreamTakesTheParentsFormatVersion)
@@ -513,12 +545,12 @@ TEST(RecordBuilder, PayloadStreamTakesTheParentsFormatVersion)
     EXPECT_EQ(record.Stream().FormatVersion(), 942u);
 }
 
-class ChunkStreamFile : public ::testing::Test
-{
+class ChunkStreamFile : public ::testing::Test {
 protected:
     void TearDown() override { std::filesystem::remove(m_path); }
-    std::string m_path = (std::filesystem::temp_directory_path() /
-                          ("chunk_stream_test_" + std::to_string(::getpid()) + ".bin")).string();
+    std::string m_path =
+        (std::filesystem::temp_directory_path() / ("chunk_stream_test_" + std::to_string(::getpid()) + ".bin"))
+            .string();
 };
 
 TEST_F(ChunkStreamFile, WrittenRecordsReadBackWithChildrenAndSkips)
@@ -539,7 +571,7 @@ TEST_F(ChunkStreamFile, WrittenRecordsReadBackWithChildrenAndSkips)
     std::unique_ptr<SWchunkstream> in = SWchunkstream::OpenFile(m_path, SWchunkstream::kRead);
     ASSERT_NE(in, nullptr);
     EXPECT_EQ(in->Remaining(), 8u + 11 + 8 + 8 + 4);
-    const ReadResult result = ReadValues(*in);   // reads 77, leaves 78 to the child's destructor
+    const ReadResult result = ReadValues(*in); // reads 77, leaves 78 to the child's destructor
     EXPECT_EQ(result.values, std::vector<uint32_t>{77});
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(in->TakeTag(), kTagEnd);
@@ -555,7 +587,7 @@ TEST_F(ChunkStreamFile, TruncatedFileIsShortRead)
 {
     std::FILE* file = std::fopen(m_path.c_str(), "wb");
     ASSERT_NE(file, nullptr);
-    const uint8_t bytes[] = {'A', 'A', 'A', 'A', 0x00, 0x10, 0x00, 0x00, 1, 2};   // 4096 claimed, 2 present
+    const uint8_t bytes[] = {'A', 'A', 'A', 'A', 0x00, 0x10, 0x00, 0x00, 1, 2}; // 4096 claimed, 2 present
     std::fwrite(bytes, 1, sizeof bytes, file);
     std::fclose(file);
     std::unique_ptr<SWchunkstream> in = SWchunkstream::OpenFile(m_path, SWchunkstream::kRead);

@@ -14,8 +14,7 @@ constexpr uint32_t kTagNode = MakeTag("NODE");
 constexpr uint32_t kTagMesh = MakeTag("MMES");
 constexpr uint32_t kTagTexture = MakeTag("CI32");
 
-class Node : public CVTN_Container
-{
+class Node : public CVTN_Container {
 public:
     explicit Node(std::string name, std::vector<std::string>* deleted = nullptr)
         : name(std::move(name)), m_deleted(deleted)
@@ -33,15 +32,13 @@ private:
     std::vector<std::string>* m_deleted;
 };
 
-class Mesh : public Node
-{
+class Mesh : public Node {
 public:
     explicit Mesh(std::string name) : Node(std::move(name)) { AddTypeTag(kTagMesh); }
 };
 
 // Hears notifications and records (code, sender's name).
-class Listener : public CVTN_Container
-{
+class Listener : public CVTN_Container {
 public:
     void Notify(uint32_t code, CVTN_Container* sender) override
     {
@@ -86,7 +83,7 @@ TEST(ContainerTree, GetNextInTreeIsPreOrderWithinTheSubtree)
     a->AddChild(new Node("c"));
     d->AddChild(new Node("e"));
     EXPECT_EQ(PreOrder(&root), (std::vector<std::string>{"root", "a", "b", "c", "d", "e"}));
-    EXPECT_EQ(PreOrder(a), (std::vector<std::string>{"a", "b", "c"}));   // stops below a, never reaches d
+    EXPECT_EQ(PreOrder(a), (std::vector<std::string>{"a", "b", "c"})); // stops below a, never reaches d
     EXPECT_EQ(PreOrder(d), (std::vector<std::string>{"d", "e"}));
 }
 
@@ -110,10 +107,10 @@ TEST(ContainerTree, AddChildRefusesCyclesAndSecondParents)
     Node root("root");
     auto* child = new Node("child");
     ASSERT_TRUE(root.AddChild(child));
-    EXPECT_FALSE(child->AddChild(&root));   // root is its ancestor
+    EXPECT_FALSE(child->AddChild(&root)); // root is its ancestor
     EXPECT_FALSE(root.AddChild(&root));
     Node other("other");
-    EXPECT_FALSE(other.AddChild(child));     // already has a parent
+    EXPECT_FALSE(other.AddChild(child)); // already has a parent
     EXPECT_EQ(child->GetParent(), &root);
     Node unlisted("unlisted");
     EXPECT_FALSE(other.AddChild(&unlisted, 2));
@@ -156,7 +153,7 @@ TEST(ContainerTree, DestructorDeletesEveryDescendantDeepestFirst)
         root->AddChild(new Node("c", &deleted), 1);
         Node holder("holder");
         holder.AddChild(root);
-        delete root;   // leaves holder first
+        delete root; // leaves holder first
         EXPECT_EQ(holder.GetFirstChild(), nullptr);
     }
     // root's own destructor body runs first, as C++ has it; below it the deepest go first.
@@ -167,7 +164,7 @@ TEST(ContainerTree, VeryDeepChainIsDeletedWithoutRecursion)
 {
     auto* root = new Node("root");
     CVTN_Container* tip = root;
-    for (int i = 0; i < 200000; ++i) {   // far deeper than a recursive destructor's stack allows
+    for (int i = 0; i < 200000; ++i) { // far deeper than a recursive destructor's stack allows
         auto* next = new Node("n");
         tip->AddChild(next);
         tip = next;
@@ -180,13 +177,13 @@ TEST(ContainerListeners, ListenerHearsCodesFromSendersOfItsTagOnce)
 {
     Listener listener;
     ASSERT_TRUE(listener.RegisterListener(kNotifyChanged, kTagMesh));
-    ASSERT_TRUE(listener.RegisterListener(kNotifyChanged, kTagNode));   // a mesh matches both: heard once
+    ASSERT_TRUE(listener.RegisterListener(kNotifyChanged, kTagNode)); // a mesh matches both: heard once
     EXPECT_FALSE(listener.RegisterListener(kNotifyChanged, kTagNode));
     Mesh mesh("mesh");
     Node node("node");
     mesh.NotifyListeners(kNotifyChanged);
     node.NotifyListeners(kNotifyChanged);
-    node.NotifyListeners(kNotifyBeforeRender);   // not registered for this code
+    node.NotifyListeners(kNotifyBeforeRender); // not registered for this code
     using Heard = std::vector<std::pair<uint32_t, std::string>>;
     EXPECT_EQ(listener.heard, (Heard{{kNotifyChanged, "mesh"}, {kNotifyChanged, "node"}}));
 
@@ -228,11 +225,11 @@ TEST(ContainerListeners, ChildAddedAndDetachingAreSentByTheChild)
     CVTN_Container* parentWhenDetaching = nullptr;
     listener.onNotify = [&] { parentWhenDetaching = mesh->GetParent(); };
     root.AddChild(mesh);
-    root.AddChild(new Node("plain"));   // not a mesh: not heard
+    root.AddChild(new Node("plain")); // not a mesh: not heard
     mesh->Detach();
     using Heard = std::vector<std::pair<uint32_t, std::string>>;
     EXPECT_EQ(listener.heard, (Heard{{kNotifyChildAdded, "mesh"}, {kNotifyDetaching, "mesh"}}));
-    EXPECT_EQ(parentWhenDetaching, &root);   // told before it leaves
+    EXPECT_EQ(parentWhenDetaching, &root); // told before it leaves
     delete mesh;
 }
 
@@ -240,9 +237,9 @@ TEST(ContainerListeners, DeletedListenerIsNeverCalled)
 {
     auto* listener = new Listener;
     listener->RegisterListener(kNotifyChanged, kTagNode);
-    delete listener;   // the destructor removes its registrations
+    delete listener; // the destructor removes its registrations
     Node node("node");
-    node.NotifyListeners(kNotifyChanged);   // would reach freed memory otherwise
+    node.NotifyListeners(kNotifyChanged); // would reach freed memory otherwise
     SUCCEED();
 }
 
@@ -253,7 +250,7 @@ TEST(ContainerListeners, ListenerMayRemoveAnotherDuringANotification)
     first.RegisterListener(kNotifyChanged, kTagNode);
     second->RegisterListener(kNotifyChanged, kTagNode);
     first.onNotify = [&] {
-        delete second;   // later in the table than first
+        delete second; // later in the table than first
         second = nullptr;
     };
     Node node("node");

@@ -9,8 +9,7 @@
 namespace {
 
 // Records its destruction, so tests see that the list deleted it through the virtual destructor.
-class TrackedNode : public SWlistnode
-{
+class TrackedNode : public SWlistnode {
 public:
     TrackedNode(int id, std::vector<int>& deleted) : id(id), m_deleted(deleted) {}
     ~TrackedNode() override { m_deleted.push_back(id); }
@@ -46,9 +45,9 @@ TEST(List, AddAndInsertKeepOrderInBothDirections)
     list.AddTail(new TrackedNode(4, deleted));
     list.InsertBefore(two, new TrackedNode(1, deleted));
     list.InsertAfter(two, new TrackedNode(3, deleted));
-    list.InsertBefore(nullptr, new TrackedNode(5, deleted));   // null: at the tail
-    list.InsertAfter(nullptr, new TrackedNode(-1, deleted));   // null: at the head
-    list.AddTail(nullptr);                                     // ignored
+    list.InsertBefore(nullptr, new TrackedNode(5, deleted)); // null: at the tail
+    list.InsertAfter(nullptr, new TrackedNode(-1, deleted)); // null: at the head
+    list.AddTail(nullptr);                                   // ignored
     EXPECT_EQ(Ids(list), (std::vector<int>{-1, 0, 1, 2, 3, 4, 5}));
     EXPECT_EQ(IdsBackwards(list), Ids(list));
     EXPECT_EQ(list.Count(), 7u);
@@ -65,8 +64,8 @@ TEST(List, RemoveUnlinksWithoutDeleting)
     list.AddTail(head);
     list.AddTail(middle);
     list.AddTail(tail);
-    for (SWlistnode* node : {static_cast<SWlistnode*>(middle), static_cast<SWlistnode*>(head),
-                             static_cast<SWlistnode*>(tail)}) {
+    for (SWlistnode* node :
+         {static_cast<SWlistnode*>(middle), static_cast<SWlistnode*>(head), static_cast<SWlistnode*>(tail)}) {
         EXPECT_TRUE(list.Remove(node));
         EXPECT_FALSE(node->IsLinked());
         EXPECT_EQ(node->Next(), nullptr);
@@ -75,7 +74,7 @@ TEST(List, RemoveUnlinksWithoutDeleting)
     EXPECT_EQ(list.Head(), nullptr);
     EXPECT_EQ(list.Tail(), nullptr);
     EXPECT_EQ(list.Count(), 0u);
-    EXPECT_FALSE(list.Remove(head));   // not in the list any more
+    EXPECT_FALSE(list.Remove(head)); // not in the list any more
     EXPECT_TRUE(deleted.empty());
     delete head;
     delete middle;
@@ -98,7 +97,7 @@ TEST(List, DeleteAndDestructionGoThroughTheVirtualDestructor)
         SWlist other;
         auto* stranger = new TrackedNode(9, deleted);
         other.AddTail(stranger);
-        EXPECT_FALSE(list.Delete(stranger));   // owned by another list: left alone
+        EXPECT_FALSE(list.Delete(stranger)); // owned by another list: left alone
         EXPECT_EQ(other.Count(), 1u);
     }
     EXPECT_EQ(deleted, (std::vector<int>{2, 9, 1, 3}));
@@ -114,7 +113,7 @@ TEST(List, DeleteAllEmptiesTheListHeadFirst)
     EXPECT_EQ(deleted, (std::vector<int>{1, 2, 3}));
     EXPECT_EQ(list.Count(), 0u);
     EXPECT_EQ(list.Head(), nullptr);
-    list.AddTail(new TrackedNode(4, deleted));   // still usable
+    list.AddTail(new TrackedNode(4, deleted)); // still usable
     EXPECT_EQ(list.Count(), 1u);
 }
 
@@ -199,7 +198,7 @@ TEST(DataNode, GetDataAnswersOnlyForTheStoredType)
     node.SetData(&object, SWdatanode::kObject, false);
     EXPECT_EQ(node.GetData(SWdatanode::kObject), &object);
 
-    EXPECT_FALSE(node.SetData(&object, 4, false));   // unknown type: nothing changes
+    EXPECT_FALSE(node.SetData(&object, 4, false)); // unknown type: nothing changes
     EXPECT_EQ(node.GetData(SWdatanode::kObject), &object);
 }
 
@@ -214,7 +213,7 @@ TEST(DataNode, CopiedTextIsOwnedAndKeptTextIsShared)
     EXPECT_STREQ(copied.GetText(), "Sphere01");
     EXPECT_EQ(kept.GetText(), text);
 
-    copied.SetText(copied.GetText(), true);   // from its own copy
+    copied.SetText(copied.GetText(), true); // from its own copy
     EXPECT_STREQ(copied.GetText(), "Sphere01");
 
     SWdatanode null;
@@ -231,7 +230,7 @@ TEST(DataNode, CopyOwnsItsOwnTextAndStartsUnlinked)
     list.AddTail(original);
     const SWdatanode copy(*original);
     EXPECT_FALSE(copy.IsLinked());
-    list.DeleteAll();   // the original's text goes with it
+    list.DeleteAll(); // the original's text goes with it
     EXPECT_STREQ(copy.GetText(), "Camera");
 }
 

@@ -9,14 +9,12 @@ constexpr uint32_t kTagWorld = MakeTag("WRLD");
 constexpr uint32_t kTagCamera = MakeTag("CMRA");
 constexpr uint32_t kTagNeverRegistered = MakeTag("7496");
 
-class World : public CVTN_Container
-{
+class World : public CVTN_Container {
 public:
     World() { AddTypeTag(kTagWorld); }
 };
 
-class Camera : public CVTN_Container
-{
+class Camera : public CVTN_Container {
 public:
     Camera() { AddTypeTag(kTagCamera); }
 };
@@ -28,11 +26,11 @@ const CVTN_TagRegistration kSecondClaim(kTagWorld, &CreateContainer<Camera>);
 
 TEST(TypeTag, BytesSpellTheTagInOrder)
 {
-    static_assert(MakeTag("WRLD") == 0x444C5257u);   // 'W' in the lowest byte
+    static_assert(MakeTag("WRLD") == 0x444C5257u); // 'W' in the lowest byte
     static_assert(kTagEnd == 0x20444E45u);
     static_assert(MakeTag("7300") == 0x30303337u);
     EXPECT_EQ(TagText(MakeTag("CMRA")), "CMRA");
-    EXPECT_EQ(TagText(0x0A000041u), "A???");   // control and zero bytes are not printed
+    EXPECT_EQ(TagText(0x0A000041u), "A???"); // control and zero bytes are not printed
 }
 
 TEST(TagRegistry, StaticRegistrationsAreFoundAndCreateTheirClass)

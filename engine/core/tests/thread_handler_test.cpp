@@ -27,7 +27,7 @@ TEST(CriticalSection, HoldingThreadMayEnterAgain)
 {
     CVTN_CriticalSection lock;
     lock.Enter();
-    lock.Enter();   // would deadlock on a plain mutex
+    lock.Enter(); // would deadlock on a plain mutex
     EXPECT_TRUE(lock.TryEnter());
     lock.Leave();
     lock.Leave();
@@ -35,7 +35,7 @@ TEST(CriticalSection, HoldingThreadMayEnterAgain)
     bool otherGotIt = true;
     std::thread other([&] { otherGotIt = lock.TryEnter(); });
     other.join();
-    EXPECT_FALSE(otherGotIt);   // still held once
+    EXPECT_FALSE(otherGotIt); // still held once
     lock.Leave();
 
     std::thread after([&] {
@@ -50,7 +50,7 @@ TEST(CriticalSection, HoldingThreadMayEnterAgain)
 TEST(CriticalSection, ExcludesOtherThreads)
 {
     CVTN_CriticalSection lock;
-    int counter = 0;   // guarded by lock; a lost update shows as a wrong total (and to ThreadSanitizer)
+    int counter = 0; // guarded by lock; a lost update shows as a wrong total (and to ThreadSanitizer)
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t)
         threads.emplace_back([&] {
@@ -124,7 +124,7 @@ TEST(ThreadHandler, BodyRunsUntilAskedToStop)
             std::this_thread::sleep_for(1ms);
         }
     }));
-    EXPECT_FALSE(handler.Start([](std::stop_token) {}));   // one thread at a time
+    EXPECT_FALSE(handler.Start([](std::stop_token) {})); // one thread at a time
     ASSERT_TRUE(started.Wait(5000));
     EXPECT_TRUE(handler.IsRunning());
     EXPECT_TRUE(handler.Stop());
@@ -132,7 +132,7 @@ TEST(ThreadHandler, BodyRunsUntilAskedToStop)
     EXPECT_FALSE(handler.IsRunning());
     EXPECT_GE(rounds.load(), 0);
 
-    EXPECT_TRUE(handler.Start([](std::stop_token) {}));    // may run again once joined
+    EXPECT_TRUE(handler.Start([](std::stop_token) {})); // may run again once joined
     EXPECT_TRUE(handler.Join());
 }
 
@@ -151,15 +151,15 @@ TEST(ThreadHandler, ThreadThatDoesNotEndInTimeIsDetachedAndReported)
     {
         CVTN_ThreadHandler handler("stuck", 50ms);
         ASSERT_TRUE(handler.Start([&](std::stop_token) {
-            release.Wait(CVTN_SyncEvent::kWaitForever);   // ignores the stop request
+            release.Wait(CVTN_SyncEvent::kWaitForever); // ignores the stop request
             finished.Set();
         }));
         const auto before = std::chrono::steady_clock::now();
         EXPECT_FALSE(handler.Stop());
         EXPECT_GE(std::chrono::steady_clock::now() - before, 50ms);
-        EXPECT_FALSE(handler.IsRunning());   // detached: no longer ours
-        EXPECT_TRUE(handler.Join());         // nothing left to wait for
-    }                                        // the destructor does not wait either
+        EXPECT_FALSE(handler.IsRunning()); // detached: no longer ours
+        EXPECT_TRUE(handler.Join());       // nothing left to wait for
+    }                                      // the destructor does not wait either
     EXPECT_EQ(CVTN_ThreadHandler::DetachedCount(), detachedBefore + 1);
     {
         const std::lock_guard<std::mutex> lock(reportedMutex);
@@ -167,7 +167,7 @@ TEST(ThreadHandler, ThreadThatDoesNotEndInTimeIsDetachedAndReported)
     }
     CVTN_ThreadHandler::SetStuckReporter(nullptr);
 
-    release.Set();                           // the detached thread ends on its own
+    release.Set(); // the detached thread ends on its own
     EXPECT_TRUE(finished.Wait(5000));
 }
 
@@ -182,7 +182,7 @@ TEST(ThreadHandler, PriorityRequestsBeforeAndWhileRunning)
 {
     // Only lowering requests: an unprivileged process may always lower a thread, never raise it again.
     CVTN_ThreadHandler handler("background");
-    EXPECT_TRUE(handler.SetPriority(CVTN_ThreadHandler::Priority::Low));   // remembered for Start
+    EXPECT_TRUE(handler.SetPriority(CVTN_ThreadHandler::Priority::Low)); // remembered for Start
     std::atomic<int> nice{-100};
     std::atomic<int> policy{-1};
     ASSERT_TRUE(handler.Start([&](std::stop_token stop) {

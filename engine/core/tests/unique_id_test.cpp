@@ -14,7 +14,7 @@ TEST(UniqueId, RaisingPastAnIdMakesLaterIdsLarger)
     EXPECT_GT(NextUniqueId(), first);
     RaiseUniqueIdPast(first + 1000);
     EXPECT_EQ(NextUniqueId(), first + 1001);
-    RaiseUniqueIdPast(first);   // lower: no change
+    RaiseUniqueIdPast(first); // lower: no change
     EXPECT_EQ(NextUniqueId(), first + 1002);
 }
 
@@ -28,7 +28,7 @@ TEST(UniqueId, UnsetIdFromAFileDoesNotWrapTheCounter)
 TEST(UniqueId, WrapSkipsNoneAndUnset)
 {
     RaiseUniqueIdPast(0xFFFFFFFE);
-    EXPECT_EQ(NextUniqueId(), 1u);   // neither 0xFFFFFFFF ("unset") nor 0 ("none")
+    EXPECT_EQ(NextUniqueId(), 1u); // neither 0xFFFFFFFF ("unset") nor 0 ("none")
 }
 
 TEST(UniqueId, ThreadsNeverShareAnId)
