@@ -1,0 +1,26 @@
+#pragma once
+// PNG files as 3-byte pixels (blue, green, red; rows of width x 3 bytes), for the codec tools and benchmarks.
+// Any PNG reads: grey is expanded, alpha is composited onto black, 16-bit samples are reduced to 8 bits.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+struct BgrImage {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> pixels; // width x height x 3
+};
+
+std::optional<BgrImage> ReadPng(const std::string& path, std::string& outError);
+bool WritePng(const std::string& path, const BgrImage& image, std::string& outError);
+
+// 4-byte pixels (blue, green, red, unused) to 3-byte ones.
+BgrImage FromBgr0(const uint8_t* pixels, int width, int height);
+
+// Peak signal-to-noise ratio over all bytes of two equally sized pictures; 99 for identical ones.
+double PeakSignalToNoise(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b);
+
+} // namespace testsupport
