@@ -69,15 +69,4 @@ TEST(Buffer, EmptyBufferReadsAsAnEmptyRecord)
     EXPECT_EQ(in.Status(), 1);
 }
 
-TEST(Buffer, MoveTakesTheBlocks)
-{
-    SWbuffer first(std::vector<uint8_t>{4, 5});
-    SWbuffer second(std::move(first));
-    EXPECT_EQ(second.ToVector(), (std::vector<uint8_t>{4, 5}));
-    EXPECT_EQ(first.Size(), 0u);
-    first = std::move(second);
-    EXPECT_EQ(first.Size(), 2u);
-    EXPECT_EQ(second.Size(), 0u);
-}
-
 } // namespace
