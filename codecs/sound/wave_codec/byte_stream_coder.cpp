@@ -36,27 +36,32 @@ std::span<const int8_t> AsSigned(std::span<const uint8_t> bytes)
     return {reinterpret_cast<const int8_t*>(bytes.data()), bytes.size()};
 }
 
-// The arithmetic code of the bytes; empty when the coder refused them (its tables could not be allocated).
-std::vector<uint8_t> ArithmeticBytes(std::span<const uint8_t> bytes, ArithCoder& arith)
+// The arithmetic code of the bytes appended to out; false, with out as it was, when the coder refused them.
+bool ArithmeticBytes(std::span<const uint8_t> bytes, ArithCoder& arith, std::vector<uint8_t>& out)
 {
-    std::vector<uint8_t> coded;
-    const ArithRun run = arith.EncodeSignedBytes(coded, AsSigned(bytes), kByteStreamAlphabet);
+    const size_t start = out.size();
+    const ArithRun run = arith.EncodeSignedBytes(out, AsSigned(bytes), kByteStreamAlphabet);
     if (run.status == ArithStatus::kOutOfMemory)
         throw std::bad_alloc();
-    return coded;
+    if (!run.Ok())
+        out.resize(start);
+    return run.Ok();
 }
 
 // Codes both ways and keeps the smaller when it beats the input.
 void EncodeSmallest(std::span<const uint8_t> bytes, ArithCoder& arith, std::vector<uint8_t>& out)
 {
-    const std::vector<uint8_t> arithmetic = ArithmeticBytes(bytes, arith);
+    std::vector<uint8_t> arithmetic;
+    const bool haveArithmetic = ArithmeticBytes(bytes, arith, arithmetic);
     std::vector<uint8_t> deflated;
     const bool haveDeflate = DeflateBytes(bytes, deflated);
     const size_t n = bytes.size();
     const auto count = static_cast<uint32_t>(n);
-    if (haveDeflate && deflated.size() <= n && deflated.size() <= arithmetic.size())
+    const bool deflateFits = haveDeflate && deflated.size() <= n;
+    const bool arithmeticFits = haveArithmetic && arithmetic.size() <= n;
+    if (deflateFits && (!arithmeticFits || deflated.size() <= arithmetic.size()))
         AppendBlock(out, deflated, count, kWaveModeDeflate);
-    else if (arithmetic.size() <= n)
+    else if (arithmeticFits)
         AppendBlock(out, arithmetic, count, kWaveModeArithmetic);
     else
         AppendBlock(out, bytes, count, kWaveModeCopy);
@@ -85,7 +90,11 @@ void EncodeByteStream(std::span<const uint8_t> bytes, uint32_t mode, ArithCoder&
 {
     const auto count = static_cast<uint32_t>(bytes.size());
     if ((mode & kWaveModeArithmetic) != 0) {
-        AppendBlock(out, ArithmeticBytes(bytes, arith), count, mode);
+        std::vector<uint8_t> arithmetic;
+        if (ArithmeticBytes(bytes, arith, arithmetic))
+            AppendBlock(out, arithmetic, count, mode);
+        else
+            AppendBlock(out, bytes, count, kWaveModeCopy);   // the coder refused: keep the data rather than lose it
     } else if ((mode & kWaveModeDeflate) != 0) {
         std::vector<uint8_t> deflated;
         if (DeflateBytes(bytes, deflated))
