@@ -1,7 +1,9 @@
 // The own wave codec on synthetic signals made here: what each kind of sound keeps at each quality.
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -116,4 +118,25 @@ TEST(WaveCodecSignals, FeedSizesDoNotChangeTheStream)
     EXPECT_EQ(wavetest::EncodeStream(samples, kWaveSystemMode, 70, 1), whole);
     EXPECT_EQ(wavetest::EncodeStream(samples, kWaveSystemMode, 70, 32768), whole);
     EXPECT_EQ(wavetest::EncodeStream(samples, kWaveSystemMode, 70, 4099), whole);
+}
+
+// Encoders and decoders keep all their state, zlib's included, to themselves: streams made on several threads at
+// once are the streams made alone.
+TEST(WaveCodecSignals, ThreadsCodingAtOnceGiveTheSameStreams)
+{
+    const std::vector<int16_t> samples = Chord();
+    const std::vector<uint8_t> alone = wavetest::EncodeStream(samples, kWaveSystemMode, 70);
+    const std::vector<int16_t> decodedAlone = wavetest::DecodeStream(alone).samples;
+    std::atomic<int> mismatches = 0;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&] {
+            const std::vector<uint8_t> stream = wavetest::EncodeStream(samples, kWaveSystemMode, 70);
+            if (stream != alone || wavetest::DecodeStream(stream).samples != decodedAlone)
+                ++mismatches;
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(mismatches, 0);
 }
