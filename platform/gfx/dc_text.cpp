@@ -83,7 +83,8 @@ bool Dc::textOut(int32_t x, int32_t y, std::string_view text)
     const uint32_t color = pixelFromColorRef(m_state.textColor);
     const std::lock_guard lock(m_surface->mutex());
     if (m_state.bkMode == OPAQUE)
-        fillSurfaceRect(surfaceRect(left, baseline - metrics.tmAscent, left + placed.width, baseline + metrics.tmDescent),
+        fillSurfaceRect(
+            surfaceRect(left, baseline - metrics.tmAscent, left + placed.width, baseline + metrics.tmDescent),
                         PixelOp{0, pixelFromColorRef(m_state.bkColor)});
     int64_t penX = left;
     for (const std::shared_ptr<const GlyphImage>& glyph : placed.glyphs) {

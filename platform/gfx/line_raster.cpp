@@ -154,7 +154,8 @@ void rasterizeWideLine(Point64 from, Point64 to, int32_t width, const RasterBoun
     const long double top = std::floor(static_cast<long double>(std::min(from.y, to.y)) - spread) - 1;
     const long double bottom = std::ceil(static_cast<long double>(std::max(from.y, to.y)) + spread) + 1;
     const int64_t firstRow = std::max<int64_t>(bounds.t, static_cast<int64_t>(std::max<long double>(top, -9.2e18L)));
-    const int64_t lastRow = std::min<int64_t>(bounds.b - 1, static_cast<int64_t>(std::min<long double>(bottom, 9.2e18L)));
+    const int64_t lastRow =
+        std::min<int64_t>(bounds.b - 1, static_cast<int64_t>(std::min<long double>(bottom, 9.2e18L)));
 
     for (int64_t y = firstRow; y <= lastRow; ++y) {
         const Int128 ry = Int128{y} - from.y;

@@ -37,7 +37,8 @@ Bitmap paint(Bitmap out, const Rect& rect, bool value)
 Rect randomRect(std::mt19937& random)
 {
     std::uniform_int_distribution<int> coordinate(-4, kField - 4);
-    return {coordinate(random), coordinate(random), coordinate(random), coordinate(random)};   // often empty or reversed
+    // Often empty or reversed, which must read as no pixels.
+    return {coordinate(random), coordinate(random), coordinate(random), coordinate(random)};
 }
 
 // The canonical form: bands sorted, spans sorted and apart, equal neighbouring bands merged.

@@ -132,7 +132,8 @@ TEST_F(DisplayDepth, SetDIBitsMatchesAPlainReferenceOverDepthsOrientationsAndCli
         const int xSrc = whole ? 0 : static_cast<int>(random() % 6) - 2;
         const int ySrc = whole ? 0 : static_cast<int>(random() % 6) - 2;
         const uint32_t startScan = whole ? 0 : static_cast<uint32_t>(random() % (dib.height + 1));
-        const uint32_t lines = whole ? static_cast<uint32_t>(dib.height) : static_cast<uint32_t>(random() % (dib.height + 2));
+        const uint32_t lines =
+            whole ? static_cast<uint32_t>(dib.height) : static_cast<uint32_t>(random() % (dib.height + 2));
         const size_t supplied = std::min<size_t>(lines, dib.height - std::min<size_t>(startScan, dib.height));
 
         CanvasBuffer canvas(16, 14);

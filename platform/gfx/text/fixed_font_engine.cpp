@@ -40,7 +40,8 @@ public:
         m_metrics.tmUnderlined = request.underline != 0;
         m_metrics.tmStruckOut = request.strikeOut != 0;
         m_metrics.tmOverhang = request.italic != 0 ? (21 * ascent + 50) / 100 : 0;
-        m_metrics.tmPitchAndFamily = static_cast<uint8_t>(TMPF_VECTOR | TMPF_TRUETYPE | (request.pitchAndFamily & 0xF0));
+        m_metrics.tmPitchAndFamily =
+            static_cast<uint8_t>(TMPF_VECTOR | TMPF_TRUETYPE | (request.pitchAndFamily & 0xF0));
         m_box = std::make_shared<GlyphImage>(boxGlyph());
         m_blank = std::make_shared<GlyphImage>(GlyphImage{0, 0, 0, 0, m_metrics.tmAveCharWidth, {}});
     }

@@ -13,7 +13,10 @@ Font::Font(const LogFont& request, std::shared_ptr<const FontFace> face) : m_req
 
 std::string Font::requestedFace() const { return std::string(m_request.face, strnlen(m_request.face, 32)); }
 
-FontRef createFontIndirect(const LogFont& request) { return std::make_shared<const Font>(request, fontEngine().resolve(request)); }
+FontRef createFontIndirect(const LogFont& request)
+{
+    return std::make_shared<const Font>(request, fontEngine().resolve(request));
+}
 
 FontRef defaultGuiFont()
 {

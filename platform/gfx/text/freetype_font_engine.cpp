@@ -25,6 +25,7 @@ namespace {
 
 // Caches are dropped, not trimmed, when they reach these sizes: a rare refill is cheaper than bookkeeping.
 constexpr size_t kMaxGlyphsPerFace = 4096;
+constexpr size_t kMaxGlyphBytesPerFace = size_t{16} << 20;   // large sizes fill a face's cache in bytes first
 constexpr size_t kMaxSizedFaces = 256;
 constexpr size_t kMaxFallbackEntries = 4096;
 
@@ -164,6 +165,7 @@ private:
     TextMetrics m_metrics;
     TextDecorations m_decorations;
     mutable std::map<std::pair<char32_t, bool>, std::shared_ptr<const GlyphImage>> m_glyphs;
+    mutable size_t m_glyphBytes = 0;
 };
 
 std::shared_ptr<const GlyphImage> FreeTypeFace::glyphLocked(char32_t codePoint, bool mono) const
@@ -190,9 +192,12 @@ std::shared_ptr<const GlyphImage> FreeTypeFace::glyphLocked(char32_t codePoint, 
     }
     if (image == nullptr)
         image = renderLocked(index, mono);
-    if (m_glyphs.size() >= kMaxGlyphsPerFace)
+    if (m_glyphs.size() >= kMaxGlyphsPerFace || m_glyphBytes >= kMaxGlyphBytesPerFace) {
         m_glyphs.clear();
+        m_glyphBytes = 0;
+    }
     m_glyphs.emplace(key, image);
+    m_glyphBytes += image->coverage.size();
     return image;
 }
 
@@ -221,7 +226,8 @@ void FreeTypeFace::computeMetricsLocked(const LogFont& request)
     m.tmDescent = std::max(scaleUp(-int64_t{m_face->descender}, h, em), h - m.tmAscent);
     m.tmHeight = m.tmAscent + m.tmDescent;
     m.tmInternalLeading = m.tmHeight - h;   // so tmHeight - tmInternalLeading is the character height exactly
-    m.tmExternalLeading = std::max(0, scaleRound(int64_t{m_face->height} - m_face->ascender + m_face->descender, h, em));
+    const int64_t lineGap = int64_t{m_face->height} - m_face->ascender + m_face->descender;
+    m.tmExternalLeading = std::max(0, scaleRound(lineGap, h, em));
     m.tmAveCharWidth = glyphLocked(U'x', false)->advance;
     m.tmMaxCharWidth = scaleUp(m_face->max_advance_width, h, em) + (m_key.embolden ? (h + 23) / 24 : 0);
     m.tmWeight = request.weight == 0 ? FW_NORMAL : request.weight;
