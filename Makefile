@@ -3,7 +3,7 @@
 JOBS ?= $(shell nproc)
 LABEL ?=
 
-.PHONY: test deps build bench fuzz clean
+.PHONY: test deps build bench fuzz tsan clean
 
 test: build
 	ctest --preset dev -j $(JOBS) $(if $(LABEL),-L $(LABEL))
@@ -26,3 +26,9 @@ fuzz: deps
 
 clean:
 	rm -rf build
+
+# The threaded parts (engine core, platform) under ThreadSanitizer.
+tsan: deps
+	cmake --preset tsan
+	cmake --build --preset tsan -j $(JOBS)
+	ctest --preset tsan -j $(JOBS)
