@@ -145,9 +145,11 @@ constexpr Pass kReversibleInverseRow = ReversibleInverse<1, 2, 1>;
 
 class LinePasses {
 public:
+    static constexpr int kColumnGroup = 16;
+
     LinePasses(ImagePlane& plane, int width, int height)
-        : m_plane(plane), m_width(width), m_height(height), m_in(static_cast<size_t>(std::max(width, height))),
-          m_out(m_in.size())
+        : m_plane(plane), m_width(width), m_height(height), m_in(static_cast<size_t>(width)), m_out(m_in.size()),
+          m_columnsIn(static_cast<size_t>(kColumnGroup) * static_cast<size_t>(height)), m_columnsOut(m_columnsIn.size())
     {
     }
 
@@ -162,17 +164,26 @@ public:
         }
     }
 
-    // Runs the pass over the first `columns` columns of the region, each of the region's height.
+    // Runs the pass over the first `columns` columns of the region, each of the region's height. Columns are
+    // gathered a group at a time, so that every plane row is read and written as one contiguous run.
     void Columns(Pass pass, int columns)
     {
-        const size_t stride = static_cast<size_t>(m_plane.width);
-        for (int x = 0; x < columns; ++x) {
-            int16_t* column = m_plane.values.data() + x;
-            for (int y = 0; y < m_height; ++y)
-                m_in[static_cast<size_t>(y)] = column[static_cast<size_t>(y) * stride];
-            pass(m_in.data(), m_out.data(), m_height);
-            for (int y = 0; y < m_height; ++y)
-                column[static_cast<size_t>(y) * stride] = static_cast<int16_t>(m_out[static_cast<size_t>(y)]);
+        const size_t height = static_cast<size_t>(m_height);
+        for (int first = 0; first < columns; first += kColumnGroup) {
+            const int group = std::min(kColumnGroup, columns - first);
+            for (size_t y = 0; y < height; ++y) {
+                const int16_t* row = m_plane.Row(static_cast<int>(y)) + first;
+                for (int c = 0; c < group; ++c)
+                    m_columnsIn[static_cast<size_t>(c) * height + y] = row[c];
+            }
+            for (int c = 0; c < group; ++c)
+                pass(&m_columnsIn[static_cast<size_t>(c) * height], &m_columnsOut[static_cast<size_t>(c) * height],
+                     m_height);
+            for (size_t y = 0; y < height; ++y) {
+                int16_t* row = m_plane.Row(static_cast<int>(y)) + first;
+                for (int c = 0; c < group; ++c)
+                    row[c] = static_cast<int16_t>(m_columnsOut[static_cast<size_t>(c) * height + y]);
+            }
         }
     }
 
@@ -182,6 +193,8 @@ private:
     int m_height;
     std::vector<int32_t> m_in;
     std::vector<int32_t> m_out;
+    std::vector<int32_t> m_columnsIn;
+    std::vector<int32_t> m_columnsOut;
 };
 
 } // namespace
