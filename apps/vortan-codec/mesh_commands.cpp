@@ -1,5 +1,6 @@
 // vortan-codec mesh ...: the geometry codec from the command line, on OFF meshes.
-//   mesh topo IN.off [--timeout-ms N]: connectivity alone through the codec, checked through the reorder maps.
+//   mesh topo IN.off [--timeout-ms N] [--save-stream OUT]: connectivity alone through the codec, checked through
+//   the reorder maps; --save-stream keeps the topology stream (the seeds of the topology fuzz target come from it).
 #include <chrono>
 #include <charconv>
 #include <condition_variable>
@@ -7,9 +8,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "apps/vortan-codec/command_table.h"
 #include "codecs/geometry/connectivity_codec.h"
@@ -52,18 +55,37 @@ private:
     std::thread m_thread;
 };
 
-bool ParseTimeout(std::span<char* const> args, size_t first, uint32_t& outMs)
+struct TopoOptions {
+    uint32_t timeoutMs = kDefaultTimeoutMs;
+    const char* saveStream = nullptr;
+};
+
+bool ParseTopoOptions(std::span<char* const> args, size_t first, TopoOptions& out)
 {
-    outMs = kDefaultTimeoutMs;
     for (size_t i = first; i < args.size(); ++i) {
-        if (std::strcmp(args[i], "--timeout-ms") != 0 || i + 1 >= args.size())
+        if (i + 1 >= args.size())
+            return false;
+        if (std::strcmp(args[i], "--save-stream") == 0) {
+            out.saveStream = args[++i];
+            continue;
+        }
+        if (std::strcmp(args[i], "--timeout-ms") != 0)
             return false;
         const char* text = args[++i];
-        const auto [end, error] = std::from_chars(text, text + std::strlen(text), outMs);
-        if (error != std::errc() || *end != '\0' || outMs == 0)
+        const auto [end, error] = std::from_chars(text, text + std::strlen(text), out.timeoutMs);
+        if (error != std::errc() || *end != '\0' || out.timeoutMs == 0)
             return false;
     }
     return true;
+}
+
+bool SaveBytes(const char* path, const std::vector<uint8_t>& bytes)
+{
+    std::FILE* file = std::fopen(path, "wb");
+    if (!file)
+        return false;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && written;
 }
 
 uint64_t TriangleCount(const meshtest::OffMesh& mesh)
@@ -83,12 +105,12 @@ uint64_t TriangleCount(const meshtest::OffMesh& mesh)
 
 int RunTopo(std::span<char* const> args)
 {
-    uint32_t timeoutMs = 0;
-    if (args.empty() || !ParseTimeout(args, 1, timeoutMs)) {
-        std::fprintf(stderr, "usage: vortan-codec mesh topo IN.off [--timeout-ms N]\n");
+    TopoOptions options;
+    if (args.empty() || !ParseTopoOptions(args, 1, options)) {
+        std::fprintf(stderr, "usage: vortan-codec mesh topo IN.off [--timeout-ms N] [--save-stream OUT]\n");
         return 2;
     }
-    const Watchdog watchdog(timeoutMs);
+    const Watchdog watchdog(options.timeoutMs);
     const auto started = std::chrono::steady_clock::now();
     std::string error;
     const std::optional<meshtest::OffMesh> mesh = meshtest::ReadOffFile(args[0], &error);
@@ -102,6 +124,8 @@ int RunTopo(std::span<char* const> args)
     const int encoded = px::EncodeConnectivity({&input, 1}, stream, maps);
     std::vector<px::DecodedConnectivity> decoded;
     const int decodedResult = encoded == px::PX_OK ? px::DecodeConnectivity(stream, decoded) : encoded;
+    if (options.saveStream && encoded == px::PX_OK && !SaveBytes(options.saveStream, stream))
+        std::fprintf(stderr, "cannot write %s\n", options.saveStream);
     const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
     const uint64_t triangles = TriangleCount(*mesh);
     const double bitsPerTriangle = triangles ? 8.0 * stream.size() / static_cast<double>(triangles) : 0.0;
@@ -127,6 +151,6 @@ int RunTopo(std::span<char* const> args)
 }
 
 const bool kTopoRegistered =
-    RegisterCodecToolCommand({"mesh", "topo", "IN.off [--timeout-ms N]", RunTopo});
+    RegisterCodecToolCommand({"mesh", "topo", "IN.off [--timeout-ms N] [--save-stream OUT]", RunTopo});
 
 } // namespace

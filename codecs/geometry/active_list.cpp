@@ -16,12 +16,21 @@ struct Element {
     int32_t freeCount = 0;
     int32_t prev = -1;
     int32_t next = -1;
+    int32_t list = -1; // the list that holds it
+    bool alive = false;
 };
 
 struct ActiveList {
     int32_t current = -1;
     uint32_t count = 0;
 };
+
+// List steps that splits, merges and gate searches may take in one traversal. Each walks at most one list, and
+// real meshes split and merge rarely; only a damaged stream could ask for quadratic work.
+uint64_t WalkBudget(size_t nodes)
+{
+    return 256 * static_cast<uint64_t>(nodes) + (uint64_t{1} << 24);
+}
 
 struct GateHit {
     size_t list = 0;  // position on the stack, 0 being the current list
@@ -35,12 +44,12 @@ struct GateHit {
 // In decoding mode ring entries are written; in encoding mode they are checked against the graph instead.
 class ListStack {
 public:
-    ListStack(MeshGraph& graph, bool decoding, int failure) : m_graph(graph), m_decoding(decoding), m_failure(failure)
+    ListStack(MeshGraph& graph, bool decoding, uint64_t walkBudget)
+        : m_graph(graph), m_decoding(decoding), m_walkBudget(walkBudget)
     {
     }
 
     bool Empty() const { return m_stack.empty(); }
-    int Failure() const { return m_failure; }
     size_t ListCount() const { return m_stack.size(); }
     const Element& FocusElement() const { return m_elements[Focus()]; }
     int32_t Focus() const { return m_lists[static_cast<size_t>(m_stack[0])].current; }
@@ -51,10 +60,10 @@ public:
     bool Merge(size_t listPos, int32_t element, int32_t k);
 
     // Encoder: where the gate vertex w stands on the stack, found from each list's current element.
-    bool FindGate(int32_t w, GateHit& out) const;
-    uint32_t SplitOffset(int32_t element, int32_t k) const;
+    bool FindGate(int32_t w, GateHit& out);
+    uint32_t SplitOffset(int32_t element, int32_t k);
     // Decoder: skips whole elements from start while the offset covers their free counts; at most limit elements.
-    bool LocateByOffset(int32_t start, uint32_t limit, uint32_t offset, int32_t& outElement, int32_t& outK) const;
+    bool LocateByOffset(int32_t start, uint32_t limit, uint32_t offset, int32_t& outElement, int32_t& outK);
     int32_t After(int32_t element) const { return m_elements[static_cast<size_t>(element)].next; }
     int32_t ListCurrent(size_t listPos) const { return m_lists[static_cast<size_t>(m_stack[listPos])].current; }
     uint32_t ListSize(size_t listPos) const { return m_lists[static_cast<size_t>(m_stack[listPos])].count; }
@@ -63,8 +72,12 @@ private:
     int32_t NewElement(int32_t vertex, int32_t first, int32_t last, int32_t freeCount);
     int32_t CopyElement(const Element& source, int32_t first, int32_t last, int32_t freeCount);
     void ReleaseElement(int32_t element);
-    void InsertBefore(ActiveList& list, int32_t element);
+    void InsertBefore(int32_t listId, int32_t element);
     bool Link(int32_t vertex, int32_t slot, int32_t neighbour);
+    void Touch(int32_t element); // an element whose free count reached 0 waits for the next cleaning of its list
+    bool Walk() { return m_walkBudget > 0 && --m_walkBudget > 0; }
+    bool Relabel(int32_t from, int32_t to, int32_t listId); // from .. to along next, into the list
+    bool RemoveFull(ActiveList& list, int32_t element, std::vector<int32_t>& work);
     bool Clean(size_t listPos);
     void PopList(size_t listPos);
     Element& E(int32_t element) { return m_elements[static_cast<size_t>(element)]; }
@@ -73,17 +86,17 @@ private:
 
     MeshGraph& m_graph; // not owned: the traversal's graph outlives the stack
     bool m_decoding;
-    int m_failure; // the code every refusal returns: 4 while decoding, 7 while encoding
+    uint64_t m_walkBudget; // list steps that splits, merges and searches may still take
     std::vector<Element> m_elements;
     std::vector<int32_t> m_freeElements;
     std::vector<ActiveList> m_lists;
-    std::vector<int32_t> m_freeLists;
     std::vector<int32_t> m_stack;
+    std::vector<int32_t> m_pending; // elements that became full since their list was last cleaned
 };
 
 int32_t ListStack::NewElement(int32_t vertex, int32_t first, int32_t last, int32_t freeCount)
 {
-    Element element{vertex, first, last, freeCount, -1, -1};
+    Element element{vertex, first, last, freeCount, -1, -1, -1, true};
     if (!m_freeElements.empty()) {
         const int32_t index = m_freeElements.back();
         m_freeElements.pop_back();
@@ -101,11 +114,32 @@ int32_t ListStack::CopyElement(const Element& source, int32_t first, int32_t las
 
 void ListStack::ReleaseElement(int32_t element)
 {
+    E(element).alive = false;
     m_freeElements.push_back(element);
 }
 
-void ListStack::InsertBefore(ActiveList& list, int32_t element)
+void ListStack::Touch(int32_t element)
 {
+    if (E(element).freeCount == 0)
+        m_pending.push_back(element);
+}
+
+bool ListStack::Relabel(int32_t from, int32_t to, int32_t listId)
+{
+    for (int32_t element = from;; element = E(element).next) {
+        E(element).list = listId;
+        if (element == to)
+            return true;
+        if (!Walk())
+            return false;
+    }
+}
+
+void ListStack::InsertBefore(int32_t listId, int32_t element)
+{
+    ActiveList& list = m_lists[static_cast<size_t>(listId)];
+    E(element).list = listId;
+    Touch(element);
     if (list.current < 0) {
         E(element).prev = E(element).next = element;
         list.current = element;
@@ -141,7 +175,7 @@ bool ListStack::StartTriangle(const int32_t (&vertices)[3])
         const int32_t valence = static_cast<int32_t>(m_graph.nodes[static_cast<size_t>(vertex)].valence);
         if (valence < 2)
             return false;
-        InsertBefore(L(0), NewElement(vertex, 1, valence - 2, valence - 2));
+        InsertBefore(listId, NewElement(vertex, 1, valence - 2, valence - 2));
     }
     // Slot 0 of each ring faces the predecessor on the list, the last slot the successor.
     int32_t element = L(0).current;
@@ -168,7 +202,9 @@ bool ListStack::AddVertex(int32_t vertex)
     --E(focus).freeCount;
     --E(pred).last;
     --E(pred).freeCount;
-    InsertBefore(L(0), NewElement(vertex, 1, valence - 2, valence - 2));
+    Touch(focus);
+    Touch(pred);
+    InsertBefore(m_stack[0], NewElement(vertex, 1, valence - 2, valence - 2));
     L(0).current = focus;
     return Clean(0);
 }
@@ -185,8 +221,10 @@ bool ListStack::Split(int32_t element, int32_t k)
         return false;
     // Position of e counted from the focus's successor as 1: the current list keeps focus .. e.
     uint32_t position = 1;
-    for (int32_t walk = E(focus).next; walk != element; walk = E(walk).next)
-        ++position;
+    for (int32_t walk = E(focus).next; walk != element; walk = E(walk).next) {
+        if (++position >= L(0).count || !Walk())
+            return false;
+    }
     const uint32_t oldCount = L(0).count;
     const int32_t focusCopy = CopyElement(E(focus), E(focus).first + 1, E(focus).first, 0);
     const int32_t elementCopy = CopyElement(E(element), E(element).first + k + 1, E(element).last,
@@ -209,6 +247,10 @@ bool ListStack::Split(int32_t element, int32_t k)
     const int32_t listId = static_cast<int32_t>(m_lists.size());
     m_lists.push_back({focusCopy, oldCount - position + 1});
     m_stack.insert(m_stack.begin() + 1, listId);
+    if (!Relabel(focusCopy, pred, listId))
+        return false;
+    for (const int32_t touched : {focus, element, focusCopy, elementCopy})
+        Touch(touched);
     return Clean(1) && Clean(0);
 }
 
@@ -238,8 +280,12 @@ bool ListStack::Merge(size_t listPos, int32_t element, int32_t k)
     E(element).next = focus;
     E(focus).prev = element;
     L(0).count += L(listPos).count + 2;
-    m_freeLists.push_back(m_stack[listPos]);
+    if (!Relabel(focusCopy, element, m_stack[0]))
+        return false;
+    L(listPos) = {};
     m_stack.erase(m_stack.begin() + static_cast<ptrdiff_t>(listPos));
+    for (const int32_t touched : {focus, element, focusCopy, elementCopy})
+        Touch(touched);
     return Clean(0);
 }
 
@@ -249,57 +295,84 @@ void ListStack::PopList(size_t listPos)
     int32_t element = list.current;
     for (uint32_t i = 0; i < list.count; ++i) {
         const int32_t next = E(element).next;
-        ReleaseElement(element);
+        if (E(element).alive)
+            ReleaseElement(element);
         element = next;
     }
     list = {};
     m_stack.erase(m_stack.begin() + static_cast<ptrdiff_t>(listPos));
 }
 
-// Removes full elements until a whole pass removes nothing; a triangle whose focus is full closes its list.
-bool ListStack::Clean(size_t listPos)
+// A full element leaves the list: its predecessor gives up its last free entry and its successor its first, the
+// two being recorded as neighbours. Its next link stays, so the focus can walk past it afterwards.
+bool ListStack::RemoveFull(ActiveList& list, int32_t element, std::vector<int32_t>& work)
 {
-    for (bool removed = true; removed;) {
-        removed = false;
-        const uint32_t steps = L(listPos).count;
-        for (uint32_t step = 0; step < steps; ++step) {
-            ActiveList& list = L(listPos);
-            const int32_t focus = list.current;
-            if (E(focus).freeCount < 0)
-                return false;
-            if (list.count == 3 && E(focus).freeCount == 0) {
-                PopList(listPos);
-                return true;
-            }
-            if (list.count < 3)
-                return false;
-            if (E(focus).freeCount > 0) {
-                list.current = E(focus).next;
-                continue;
-            }
-            const int32_t pred = E(focus).prev;
-            const int32_t succ = E(focus).next;
-            if (E(pred).freeCount < 1 || E(succ).freeCount < 1)
-                return false;
-            if (!Link(E(pred).vertex, E(pred).last, E(succ).vertex) ||
-                !Link(E(succ).vertex, E(succ).first, E(pred).vertex))
-                return false;
-            --E(pred).last;
-            --E(pred).freeCount;
-            ++E(succ).first;
-            --E(succ).freeCount;
-            E(pred).next = succ;
-            E(succ).prev = pred;
-            ReleaseElement(focus);
-            --list.count;
-            list.current = succ;
-            removed = true;
-        }
-    }
+    const int32_t pred = E(element).prev;
+    const int32_t succ = E(element).next;
+    if (E(pred).freeCount < 1 || E(succ).freeCount < 1)
+        return false;
+    if (!Link(E(pred).vertex, E(pred).last, E(succ).vertex) || !Link(E(succ).vertex, E(succ).first, E(pred).vertex))
+        return false;
+    --E(pred).last;
+    --E(pred).freeCount;
+    ++E(succ).first;
+    --E(succ).freeCount;
+    E(pred).next = succ;
+    E(succ).prev = pred;
+    E(element).alive = false;
+    --list.count;
+    for (const int32_t neighbour : {pred, succ})
+        if (E(neighbour).freeCount == 0)
+            work.push_back(neighbour);
     return true;
 }
 
-bool ListStack::FindGate(int32_t w, GateHit& out) const
+// Cleaning passes round the list, each examining every element once from the focus and removing the full ones,
+// until a pass removes nothing; a list of three with a full element closes. Elements only become full where an
+// operation touched them, and removals give the same rings in any order, so only those elements are visited. The
+// focus ends where the passes end: at the first surviving element from where it stood.
+bool ListStack::Clean(size_t listPos)
+{
+    const int32_t listId = m_stack[listPos];
+    ActiveList& list = L(listPos);
+    std::vector<int32_t> work;
+    size_t kept = 0;
+    for (const int32_t element : m_pending) {
+        if (!E(element).alive || E(element).freeCount != 0)
+            continue;
+        if (E(element).list == listId)
+            work.push_back(element);
+        else
+            m_pending[kept++] = element;
+    }
+    m_pending.resize(kept);
+    std::vector<int32_t> removed;
+    while (!work.empty()) {
+        const int32_t element = work.back();
+        work.pop_back();
+        if (!E(element).alive || E(element).freeCount != 0)
+            continue;
+        if (list.count == 3) {
+            for (const int32_t gone : removed)
+                ReleaseElement(gone);
+            list.current = E(element).next;
+            PopList(listPos);
+            return true;
+        }
+        if (list.count < 3 || !RemoveFull(list, element, work))
+            return false;
+        removed.push_back(element);
+    }
+    int32_t focus = list.current;
+    while (!E(focus).alive)
+        focus = E(focus).next;
+    list.current = focus;
+    for (const int32_t gone : removed)
+        ReleaseElement(gone);
+    return true;
+}
+
+bool ListStack::FindGate(int32_t w, GateHit& out)
 {
     const int32_t focusVertex = E(Focus()).vertex;
     for (size_t pos = 0; pos < m_stack.size(); ++pos) {
@@ -307,6 +380,8 @@ bool ListStack::FindGate(int32_t w, GateHit& out) const
         uint32_t offset = 0;
         int32_t element = list.current;
         for (uint32_t i = 0; i < list.count; ++i, element = E(element).next) {
+            if (!Walk())
+                return false;
             const Element& e = E(element);
             if (e.vertex == w) {
                 for (int32_t k = 0; k < e.freeCount; ++k) {
@@ -323,19 +398,19 @@ bool ListStack::FindGate(int32_t w, GateHit& out) const
     return false;
 }
 
-uint32_t ListStack::SplitOffset(int32_t element, int32_t k) const
+uint32_t ListStack::SplitOffset(int32_t element, int32_t k)
 {
     uint32_t offset = 0;
-    for (int32_t walk = E(E(Focus()).next).next; walk != element; walk = E(walk).next)
+    for (int32_t walk = E(E(Focus()).next).next; walk != element && Walk(); walk = E(walk).next)
         offset += static_cast<uint32_t>(E(walk).freeCount);
     return offset + static_cast<uint32_t>(k);
 }
 
 bool ListStack::LocateByOffset(int32_t start, uint32_t limit, uint32_t offset, int32_t& outElement,
-                               int32_t& outK) const
+                               int32_t& outK)
 {
     int32_t element = start;
-    for (uint32_t i = 0; i < limit; ++i, element = E(element).next) {
+    for (uint32_t i = 0; i < limit && Walk(); ++i, element = E(element).next) {
         const uint32_t freeCount = static_cast<uint32_t>(std::max(E(element).freeCount, 0));
         if (offset < freeCount) {
             outElement = element;
@@ -352,7 +427,7 @@ bool ListStack::LocateByOffset(int32_t start, uint32_t limit, uint32_t offset, i
 class Traversal {
 public:
     Traversal(MeshGraph& graph, std::vector<TopologyCommand>& commands)
-        : m_graph(graph), m_commands(commands), m_lists(graph, false, PXERR_INVALIDGEOMETRY)
+        : m_graph(graph), m_commands(commands), m_lists(graph, false, WalkBudget(graph.nodes.size()))
     {
     }
 
@@ -457,7 +532,7 @@ int Traversal::Run()
 class CommandRun {
 public:
     CommandRun(MeshGraph& graph, uint32_t vertexCount)
-        : m_graph(graph), m_lists(graph, true, PX_ERR), m_back(static_cast<int64_t>(vertexCount) - 1)
+        : m_graph(graph), m_lists(graph, true, WalkBudget(vertexCount)), m_back(static_cast<int64_t>(vertexCount) - 1)
     {
     }
 

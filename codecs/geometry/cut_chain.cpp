@@ -148,16 +148,21 @@ std::vector<uint32_t> FindCutChain(const CutEdgeGraph& graph, CutChainBudget& bu
     if (starts.empty())
         starts.push_back(0); // only closed loops: look for one from the lowest-index edge
     std::vector<uint32_t> chain;
+    std::vector<uint32_t> longest;
     for (const uint32_t start : starts) {
         SearchResult found = SearchFromEdge(graph, start, budget);
         if (budget.Exhausted())
             return {};
         if (found.loop)
             return found.chain;
+        if (found.chain.size() > longest.size())
+            longest = found.chain;
         chain = std::move(found.chain); // the best chain of the last start searched
     }
+    // Every extraction moves at least one edge, so splitting always ends: when the last search was trimmed to
+    // nothing, the longest chain of any start serves, and failing that a single edge.
     if (chain.empty())
-        chain.push_back(starts.back()); // every extraction moves at least one edge, so splitting always ends
+        chain = longest.empty() ? std::vector<uint32_t>{starts.back()} : std::move(longest);
     return chain;
 }
 

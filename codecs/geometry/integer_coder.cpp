@@ -234,7 +234,7 @@ int EncodeIntegerData(BitWriter& out, std::span<const DataItem> items, uint32_t 
     const uint32_t escapeField = offsetBits == 32 ? UINT32_MAX : (1u << offsetBits) - 1;
     for (const TableEntry& entry : table.entries) {
         out.PutBits(entry.symbol == kEscapeSymbol ? escapeField : static_cast<uint32_t>(entry.symbol), offsetBits);
-        out.PutBits(entry.length, table.longest); // a length travels in L bits, L being the longest length itself
+        out.PutBits64(entry.length, table.longest); // a length travels in L bits, L being the longest length itself
     }
     out.Put32(static_cast<uint32_t>(deltas.size()));
     WriteCodedValues(out, deltas, range, table, offsetBits);
@@ -271,9 +271,10 @@ int ReadCodeTable(BitReader& in, const DeltaRange& range, uint32_t offsetBits, C
     uint32_t previous = 0;
     for (uint32_t i = 0; i < count; ++i) {
         const uint32_t symbol = in.GetBits(offsetBits);
-        const uint32_t length = in.GetBits(longest);
-        if (length == 0 || length > longest || length < previous)
+        const uint64_t length64 = in.GetBits64(longest);
+        if (length64 == 0 || length64 > longest || length64 < previous)
             return PX_ERR; // lengths rise in a table the encoder wrote
+        const uint32_t length = static_cast<uint32_t>(length64);
         if (i != escape && symbol >= static_cast<uint64_t>(range.range))
             return PX_ERR;
         code = i == 0 ? 0 : (code + 1) << (length - previous);
@@ -283,7 +284,7 @@ int ReadCodeTable(BitReader& in, const DeltaRange& range, uint32_t offsetBits, C
             out.firstCode[length] = code;
             out.firstIndex[length] = i;
         }
-        out.symbols[i] = i == escape ? kEscapeSymbol : symbol;
+        out.symbols[i] = i == escape ? int64_t{kEscapeSymbol} : int64_t{symbol};
         previous = length;
     }
     if (code + 1 != (uint64_t{1} << previous))

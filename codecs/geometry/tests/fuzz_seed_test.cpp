@@ -1,0 +1,119 @@
+// The seeds of the geometry codec's fuzz targets are valid streams of today's format. This test makes them; with
+// VORTAN_WRITE_FUZZ_SEEDS=DIR it writes them to DIR/<target>/, and it checks the committed seeds are the same.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+
+#include "codecs/geometry/bit_writer.h"
+#include "codecs/geometry/connectivity_codec.h"
+#include "codecs/geometry/integer_coder.h"
+#include "codecs/geometry/px_result.h"
+#include "codecs/geometry/run_length.h"
+#include "testsupport/mesh/mesh_generators.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using SeedSet = std::map<std::string, Bytes>; // "<target>/<name>" -> bytes
+
+Bytes TopologyStream(const meshtest::OffMesh& mesh)
+{
+    const px::ConnectivityInput input{mesh.coordIndex, mesh.VertexCount()};
+    Bytes stream;
+    std::vector<px::ObjectMaps> maps;
+    EXPECT_EQ(px::EncodeConnectivity({&input, 1}, stream, maps), px::PX_OK);
+    return stream;
+}
+
+// Stage seeds: stage byte, size byte, then the body of a stream (the fuzz target supplies the header).
+Bytes StageSeed(uint8_t stage, uint8_t shape, Bytes stream)
+{
+    Bytes seed = {stage, shape};
+    seed.insert(seed.end(), stream.begin() + 8, stream.end());
+    return seed;
+}
+
+Bytes IntegerDataBody(uint8_t shape)
+{
+    // The items the fuzz target presets for this shape byte, with values that fit them.
+    std::vector<px::DataItem> items(shape % 48);
+    for (size_t i = 0; i < items.size(); ++i) {
+        const bool absolute = (shape >> 6) != 0 && i % (shape >> 6) == 0;
+        const uint8_t width = static_cast<uint8_t>((i * 7) % 33);
+        items[i] = absolute ? px::DataItem{width == 0 ? 0 : 1, px::kModeAbsolute, width}
+                            : px::DataItem{static_cast<int32_t>(i % 5) - 2, px::kModeDelta, 0};
+    }
+    px::BitWriter writer(1);
+    EXPECT_EQ(px::EncodeIntegerData(writer, items, 98), px::PX_OK);
+    return writer.Finish();
+}
+
+SeedSet MakeSeeds()
+{
+    using namespace meshtest;
+    SeedSet seeds;
+    seeds["mesh_topology/tetrahedron"] = TopologyStream(MakeTetrahedron());
+    seeds["mesh_topology/open_cube_quads"] = TopologyStream(MakeOpenCube());
+    seeds["mesh_topology/bowtie"] = TopologyStream(MakeBowtie());
+    seeds["mesh_topology/double_cone"] = TopologyStream(MakeDoubleCone());
+    seeds["mesh_topology/torus_pieces"] = TopologyStream(Concatenate(MakeTorus(4, 3, true), MakePolygon(7), 5));
+    seeds["mesh_stage/topology"] = StageSeed(0, 0, TopologyStream(MakeGrid(3, 2, false)));
+    seeds["mesh_stage/integer_data"] = StageSeed(1, 0x53, IntegerDataBody(0x53));
+    {
+        std::vector<px::DataItem> items(40, px::DataItem{0, px::kModeDelta, 0});
+        items[3].value = 5;
+        px::BitWriter writer(3);
+        EXPECT_EQ(px::EncodeZeroRuns(writer, items, 16, 98), px::PX_OK);
+        seeds["mesh_stage/zero_runs"] = StageSeed(2, 40, writer.Finish());
+    }
+    {
+        px::BitWriter writer(2);
+        px::EncodeFlagRuns(writer, std::vector<uint8_t>{0, 0, 1, 0, 0, 1, 1, 1, 1, 0, 1, 0});
+        seeds["mesh_stage/flag_runs"] = StageSeed(3, 1, writer.Finish());
+    }
+    {
+        px::BitWriter writer(6);
+        EXPECT_EQ(px::EncodeValueRuns(writer, std::vector<uint32_t>{0, 0, 0, 0, 3, 1, 2, 2, 2, 2, 2, 9}), px::PX_OK);
+        seeds["mesh_stage/value_runs"] = StageSeed(4, 1, writer.Finish());
+    }
+    {
+        px::BitWriter writer(4);
+        px::WriteIntArray(writer, std::vector<uint32_t>{16, 20, 3});
+        seeds["mesh_stage/int_array"] = StageSeed(5, 1, writer.Finish());
+    }
+    return seeds;
+}
+
+Bytes ReadFile(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+TEST(FuzzSeeds, CommittedSeedsAreTodaysStreams)
+{
+    const SeedSet seeds = MakeSeeds();
+    if (const char* target = std::getenv("VORTAN_WRITE_FUZZ_SEEDS")) {
+        for (const auto& [name, bytes] : seeds) {
+            const std::filesystem::path path = std::filesystem::path(target) / name;
+            std::filesystem::create_directories(path.parent_path());
+            std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                        static_cast<std::streamsize>(bytes.size()));
+        }
+    }
+    const char* source = std::getenv("VORTAN_SOURCE_DIR");
+    if (!source)
+        GTEST_SKIP() << "VORTAN_SOURCE_DIR not set";
+    const std::filesystem::path corpus = std::filesystem::path(source) / "fuzz/codecs/corpus";
+    for (const auto& [name, bytes] : seeds) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(ReadFile(corpus / name), bytes);
+    }
+}
+
+} // namespace

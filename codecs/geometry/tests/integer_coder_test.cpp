@@ -1,0 +1,268 @@
+// The integer data coder: golden block, property round trips, the format's edge cases and damaged tables.
+#include "codecs/geometry/integer_coder.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "codecs/geometry/bit_reader.h"
+#include "codecs/geometry/bit_width.h"
+#include "codecs/geometry/bit_writer.h"
+#include "codecs/geometry/px_result.h"
+
+namespace {
+
+using px::DataItem;
+using Bytes = std::vector<uint8_t>;
+
+Bytes Encode(const std::vector<DataItem>& items, uint32_t percent, int* outResult = nullptr)
+{
+    px::BitWriter writer(1);
+    const int result = px::EncodeIntegerData(writer, items, percent);
+    if (outResult)
+        *outResult = result;
+    return writer.Finish();
+}
+
+// Decodes into items preset like the originals; the values are scrambled first so nothing leaks through.
+int Decode(const Bytes& stream, std::vector<DataItem>& items)
+{
+    for (DataItem& item : items)
+        item.value = 0x55AA55AA;
+    px::BitReader reader;
+    if (!reader.Open(stream))
+        return -1;
+    return px::DecodeIntegerData(reader, items);
+}
+
+std::vector<DataItem> Deltas(std::initializer_list<int32_t> values)
+{
+    std::vector<DataItem> items;
+    for (const int32_t value : values)
+        items.push_back({value, px::kModeDelta, 0});
+    return items;
+}
+
+TEST(BitWidthRule, SmallValuesAndTheFormatQuirk)
+{
+    EXPECT_EQ(px::BitWidth(0), 0u);
+    EXPECT_EQ(px::BitWidth(1), 0u);
+    EXPECT_EQ(px::BitWidth(2), 1u);
+    EXPECT_EQ(px::BitWidth(4), 2u);
+    EXPECT_EQ(px::BitWidth(5), 3u);
+    EXPECT_EQ(px::BitWidth(1024), 10u);
+    EXPECT_EQ(px::BitWidth(1025), 11u);
+    // Just above a large power of two the rule falls one short of the exact width; streams rely on it.
+    EXPECT_EQ(px::BitWidth((uint64_t{1} << 30) + 1), 30u);
+}
+
+TEST(IntegerCoderGolden, AllEqualValuesGiveTwoCodesOfLengthOne)
+{
+    const Bytes stream = Encode(Deltas({7, 7, 7}), 98);
+    const Bytes body(stream.begin() + 8, stream.end());
+    EXPECT_EQ(body, (Bytes{
+                        0x00, 0x00, 0x00, 0x07, // min
+                        0x00, 0x00, 0x00, 0x07, // max
+                        0x01,                   // L: longest code length
+                        0x00, 0x00, 0x00, 0x02, // K: the value and the escape
+                        0x00, 0x00, 0x00, 0x01, // E: the escape is second
+                        0x70,                   // table 0,1 and 1,1 (B = 1, L = 1), then N's top bits
+                        0x00, 0x00, 0x00,
+                        0x30,                   // N = 3, then three codes 0, then padding
+                    }));
+}
+
+TEST(IntegerCoderGolden, NoDeltaItemsWriteOnlyAbsolutesAndTheEmptyPair)
+{
+    const std::vector<DataItem> items = {{5, px::kModeAbsolute, 3}, {1, px::kModeAbsolute, 1}};
+    const Bytes stream = Encode(items, 98);
+    EXPECT_EQ(Bytes(stream.begin() + 8, stream.end()),
+              (Bytes{0xB0, 0x00, 0x00, 0x00, 0x10, 0x00, 0x00, 0x00, 0x00})); // 101 1, min 1, max 0
+    std::vector<DataItem> decoded = items;
+    ASSERT_EQ(Decode(stream, decoded), px::PX_OK);
+    EXPECT_EQ(decoded[0].value, 5);
+    EXPECT_EQ(decoded[1].value, 1);
+}
+
+TEST(IntegerCoderRoundTrip, RandomMixedListsComeBackExactly)
+{
+    std::mt19937 random(1234);
+    for (int list = 0; list < 3000; ++list) {
+        SCOPED_TRACE(list);
+        const uint32_t count = random() % 60;
+        const int32_t spread = static_cast<int32_t>(1u << (random() % 20));
+        const int32_t centre = static_cast<int32_t>(random() % 2001) - 1000;
+        std::vector<DataItem> items;
+        for (uint32_t i = 0; i < count; ++i) {
+            if (random() % 4 == 0) {
+                const uint8_t width = static_cast<uint8_t>(random() % 33);
+                const uint32_t value = width == 0 ? 0 : static_cast<uint32_t>(random()) >> (32 - width);
+                items.push_back({static_cast<int32_t>(value), px::kModeAbsolute, width});
+            } else {
+                // Skewed values so that the 98 percent selection leaves some escapes.
+                const int32_t offset = static_cast<int32_t>(random() % static_cast<uint32_t>(spread)) -
+                                       (random() % 3 == 0 ? 0 : spread / 2);
+                items.push_back({centre + (random() % 2 ? offset : offset / 8), px::kModeDelta, 0});
+            }
+        }
+        const uint32_t percent = list % 2 ? 98 : 100;
+        int result = -1;
+        const Bytes stream = Encode(items, percent, &result);
+        ASSERT_EQ(result, px::PX_OK);
+        std::vector<DataItem> decoded = items;
+        ASSERT_EQ(Decode(stream, decoded), px::PX_OK);
+        for (size_t i = 0; i < items.size(); ++i)
+            ASSERT_EQ(decoded[i].value, items[i].value) << "item " << i;
+    }
+}
+
+TEST(IntegerCoderRoundTrip, ExtremeValuesAndSingleDeltas)
+{
+    const std::vector<std::vector<DataItem>> lists = {
+        Deltas({42}),                                  // one value at 98 %: the threshold is 0, one value is taken
+        Deltas({INT32_MIN, INT32_MAX - 1, 0}),          // the widest range that still fits 32-bit offsets
+        Deltas({-5, -5, -5, -5, 3}),
+        Deltas({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}), // all counts equal: ties broken by offset
+    };
+    for (const auto& items : lists) {
+        for (const uint32_t percent : {98u, 100u, 0u}) {
+            int result = -1;
+            const Bytes stream = Encode(items, percent, &result);
+            ASSERT_EQ(result, px::PX_OK);
+            std::vector<DataItem> decoded = items;
+            ASSERT_EQ(Decode(stream, decoded), px::PX_OK);
+            for (size_t i = 0; i < items.size(); ++i)
+                EXPECT_EQ(decoded[i].value, items[i].value);
+        }
+    }
+}
+
+TEST(IntegerCoderEncode, ItemsItCannotCarryAreRefused)
+{
+    int result = 0;
+    Encode({{1, 2, 0}}, 98, &result);
+    EXPECT_EQ(result, px::PXERR_INVALIDGEOMETRY); // unknown mode
+    Encode({{8, px::kModeAbsolute, 3}}, 98, &result);
+    EXPECT_EQ(result, px::PXERR_INVALIDGEOMETRY); // 8 needs 4 bits
+}
+
+TEST(IntegerCoderRoundTrip, FullSignedSpanFitsBecauseOfTheWidthRule)
+{
+    // 2^32 offsets would need 33 bits, but BitWidth(2^32 + 1) is 32 and the largest offset 2^32 - 1 fits.
+    const std::vector<DataItem> items = Deltas({INT32_MIN, INT32_MAX, 5, 5});
+    int result = -1;
+    const Bytes stream = Encode(items, 98, &result);
+    ASSERT_EQ(result, px::PX_OK);
+    std::vector<DataItem> decoded = items;
+    ASSERT_EQ(Decode(stream, decoded), px::PX_OK);
+    EXPECT_EQ(decoded[0].value, INT32_MIN);
+    EXPECT_EQ(decoded[1].value, INT32_MAX);
+}
+
+TEST(IntegerCoderEncode, EncodingTwiceGivesTheSameBytes)
+{
+    std::vector<DataItem> items;
+    for (int i = 0; i < 500; ++i)
+        items.push_back({(i * 7919) % 37 - 18, px::kModeDelta, 0});
+    EXPECT_EQ(Encode(items, 98), Encode(items, 98));
+}
+
+// Damaged blocks, each made from one valid block by one named change. Offsets are body bits.
+struct Damage {
+    const char* name;
+    size_t bitOffset;
+    uint32_t width;
+    uint32_t value;
+};
+
+Bytes Patch(Bytes stream, size_t bitOffset, uint32_t width, uint32_t value)
+{
+    for (uint32_t i = 0; i < width; ++i) {
+        const size_t bit = 64 + bitOffset + i;
+        const uint8_t mask = static_cast<uint8_t>(0x80 >> (bit % 8));
+        if ((value >> (width - 1 - i)) & 1)
+            stream[bit / 8] |= mask;
+        else
+            stream[bit / 8] &= static_cast<uint8_t>(~mask);
+    }
+    return stream;
+}
+
+TEST(IntegerCoderDamaged, EveryInconsistencyIsAnError)
+{
+    // Deltas {7, 7, 7}: min@0, max@32, L@64 (8), K@72, E@104, table@136: (0,1) (1,1), N@140, codes@172.
+    const Bytes valid = Encode(Deltas({7, 7, 7}), 98);
+    const Damage damages[] = {
+        {"min above max", 0, 32, 9},
+        {"length field zero", 64, 8, 0},
+        {"longest length beyond 62", 64, 8, 63},
+        {"more entries than the range allows", 72, 32, 3},
+        {"more entries than the stream holds", 72, 32, 0x7FFFFFFF},
+        {"escape index beyond the table", 104, 32, 2},
+        {"entry length 0", 137, 1, 0},
+        {"symbol beyond the range", 136, 1, 1}, // offset 1 with range 1
+        {"count differs from the caller's", 140, 32, 2},
+    };
+    for (const Damage& damage : damages) {
+        SCOPED_TRACE(damage.name);
+        std::vector<DataItem> items = Deltas({7, 7, 7});
+        EXPECT_EQ(Decode(Patch(valid, damage.bitOffset, damage.width, damage.value), items), px::PX_ERR);
+    }
+}
+
+// A block written by hand: min 0, max 2 (B = 2), the given code lengths (escape last), one value coded "0".
+Bytes HandMadeBlock(uint32_t longest, std::initializer_list<uint32_t> lengths)
+{
+    px::BitWriter writer(1);
+    writer.Put32(0);
+    writer.Put32(2);
+    writer.PutBits(longest, 8);
+    writer.Put32(static_cast<uint32_t>(lengths.size()));
+    writer.Put32(static_cast<uint32_t>(lengths.size() - 1));
+    uint32_t symbol = 0;
+    for (const uint32_t length : lengths) {
+        writer.PutBits(symbol++ == lengths.size() - 1 ? 3u : symbol - 1, 2);
+        writer.PutBits(length, longest);
+    }
+    writer.Put32(1);
+    writer.PutBits(0, 8);
+    return writer.Finish();
+}
+
+TEST(IntegerCoderDamaged, TablesThatAreNotCompletePrefixCodesAreRejected)
+{
+    std::vector<DataItem> items = Deltas({0});
+    ASSERT_EQ(Decode(HandMadeBlock(2, {1, 2, 2}), items), px::PX_OK);
+    EXPECT_EQ(items[0].value, 0);
+    const struct {
+        const char* name;
+        Bytes block;
+    } damaged[] = {
+        {"overfull depth", HandMadeBlock(1, {1, 1, 1})},
+        {"incomplete tree", HandMadeBlock(2, {1, 2})},
+        {"lengths falling", HandMadeBlock(2, {2, 2, 1})},
+        {"length above L", HandMadeBlock(2, {1, 2, 3})},
+        {"length 0", HandMadeBlock(2, {0, 1, 1})},
+    };
+    for (const auto& [name, block] : damaged) {
+        SCOPED_TRACE(name);
+        items = Deltas({0});
+        EXPECT_EQ(Decode(block, items), px::PX_ERR);
+    }
+}
+
+TEST(IntegerCoderDamaged, EveryTruncationFailsCleanly)
+{
+    std::vector<DataItem> items;
+    for (int i = 0; i < 40; ++i)
+        items.push_back({(i * 31) % 11, i % 5 == 0 ? px::kModeAbsolute : px::kModeDelta, 4});
+    const Bytes valid = Encode(items, 98);
+    for (size_t length = 8; length < valid.size(); ++length) {
+        SCOPED_TRACE(length);
+        std::vector<DataItem> decoded = items;
+        EXPECT_EQ(Decode(Bytes(valid.begin(), valid.begin() + static_cast<long>(length)), decoded), px::PX_ERR);
+    }
+}
+
+} // namespace
