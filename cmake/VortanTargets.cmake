@@ -7,6 +7,11 @@ if(VORTAN_WERROR)
     list(APPEND VORTAN_WARNINGS -Werror)
 endif()
 
+# libFuzzer needs coverage instrumentation in the libraries too, not only in the targets.
+if(VORTAN_LIBFUZZER)
+    add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
 if(VORTAN_TSAN)
     add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
     add_link_options(-fsanitize=thread)
