@@ -3,13 +3,17 @@
 JOBS ?= $(shell nproc)
 LABEL ?=
 
-.PHONY: test deps build bench fuzz tsan clean
+.PHONY: test deps data build bench fuzz tsan clean
 
-test: build
+test: build data
 	ctest --preset dev -j $(JOBS) $(if $(LABEL),-L $(LABEL))
 
 deps:
 	scripts/install-deps
+
+# Public corpora from Debian packages, cached outside the repository; their tests skip when this fails.
+data: deps
+	scripts/fetch-test-data >/dev/null || echo "test data could not be fetched: the corpus tests will skip"
 
 build: deps
 	cmake --preset dev
