@@ -8,9 +8,7 @@
 
 namespace px {
 
-namespace {
-
-int PrepareObject(const ConnectivityInput& input, TriangleRecord& outRecord, TriangleMap& outMap)
+int PrepareConnectivity(const ConnectivityInput& input, TriangleRecord& outRecord, TriangleMap& outMap)
 {
     if (input.positionCount < 3 || input.coordIndex.size() < 3)
         return PXERR_INVALIDGEOMETRY;
@@ -52,6 +50,8 @@ ObjectMaps BuildReorderMaps(const MeshGraph& graph, const TriangleMap& map, cons
     return maps;
 }
 
+namespace {
+
 int EncodeConnectivityUnguarded(std::span<const ConnectivityInput> objects, std::vector<uint8_t>& outStream,
                                 std::vector<ObjectMaps>& outMaps)
 {
@@ -60,7 +60,7 @@ int EncodeConnectivityUnguarded(std::span<const ConnectivityInput> objects, std:
     std::vector<TriangleRecord> records(objects.size());
     std::vector<TriangleMap> maps(objects.size());
     for (size_t o = 0; o < objects.size(); ++o) {
-        const int result = PrepareObject(objects[o], records[o], maps[o]);
+        const int result = PrepareConnectivity(objects[o], records[o], maps[o]);
         if (result != PX_OK)
             return result;
     }

@@ -24,6 +24,15 @@ struct DecodedConnectivity {
     uint32_t vertexCount = 0;
 };
 
+class MeshGraph;
+struct TriangleMap;
+struct TriangleRecord;
+
+// Triangulates one object and checks its indices. 0 or PXERR_INVALIDGEOMETRY.
+int PrepareConnectivity(const ConnectivityInput& input, TriangleRecord& outRecord, TriangleMap& outMap);
+// The maps of one object from its encoder graph and its corner list (input corners).
+ObjectMaps BuildReorderMaps(const MeshGraph& graph, const TriangleMap& map, const std::vector<int32_t>& corners);
+
 // 0; PX_EMPTYLIST for no objects; PXERR_INVALIDGEOMETRY for invalid polygons or geometry the coder cannot
 // carry; PXERR_INVALIDPARAMETER for more than 65,535 objects; PXERR_OUTOFMEMORY. Outputs are empty on failure.
 int EncodeConnectivity(std::span<const ConnectivityInput> objects, std::vector<uint8_t>& outStream,

@@ -1,0 +1,395 @@
+#include "codecs/geometry/geometry_codec.h"
+
+// Sections: parameters and shape stream; face sets to the working form; the encode pipeline; the decode
+// pipeline; the entry points.
+#include <algorithm>
+#include <cmath>
+#include <new>
+#include <optional>
+
+#include "codecs/geometry/bit_reader.h"
+#include "codecs/geometry/bit_writer.h"
+#include "codecs/geometry/face_set_conversion.h"
+#include "codecs/geometry/position_coder.h"
+#include "codecs/geometry/px_result.h"
+#include "codecs/geometry/stream_header.h"
+#include "codecs/geometry/texcoord_coder.h"
+#include "codecs/geometry/topology_coder.h"
+#include "codecs/geometry/topology_stream.h"
+#include "codecs/geometry/wedge_coder.h"
+
+namespace px {
+
+namespace {
+
+constexpr float kPi = 3.141592653f; // as the shape stream has always carried it
+
+// ---- parameters and shape stream ----
+
+struct CodecParams {
+    uint32_t positionBits = 10;
+    uint32_t colourPrecision = 8;
+    uint32_t texCoordBits = 8;
+    uint32_t normalBits = 6;
+};
+
+bool ReadParams(const PXParams& block, CodecParams& out)
+{
+    out.positionBits = block.words[kParamPositionBits];
+    out.colourPrecision = block.words[kParamColourPrecision];
+    out.texCoordBits = block.words[kParamTexCoordBits];
+    out.normalBits = block.words[kParamNormalBits];
+    return out.positionBits >= 1 && out.positionBits <= kMaxPositionBits && out.texCoordBits >= 1 &&
+           out.texCoordBits <= kMaxTexCoordBits && out.normalBits >= 1 && out.normalBits <= 12;
+}
+
+// Angles above pi would wrap in 8 bits, and a negative one has no code: both are clamped first.
+uint32_t CreaseCode(float angle)
+{
+    const float clamped = std::isnan(angle) ? 0.0f : std::clamp(angle, 0.0f, kPi);
+    return static_cast<uint32_t>(clamped / kPi * 255.0f) & 0xFF;
+}
+
+std::vector<uint8_t> WriteShapeStream(std::span<const PXIndexedFaceSet> lists)
+{
+    BitWriter out(static_cast<uint8_t>(StreamKind::kShape));
+    out.Put32(static_cast<uint32_t>(lists.size()));
+    for (const PXIndexedFaceSet& list : lists) {
+        for (const uint8_t flag : list.shapeFlags)
+            out.PutBit(flag != 0 ? 1 : 0);
+        out.PutBits(CreaseCode(list.creaseAngle), 8);
+    }
+    return out.Finish();
+}
+
+// Entries beyond the decoded face sets are skipped; face sets without an entry keep the defaults.
+int ReadShapeStream(std::span<const uint8_t> stream, std::span<PXIndexedFaceSet> lists)
+{
+    BitReader in;
+    if (!in.Open(stream))
+        return PX_ERR;
+    const uint32_t count = in.GetBits(32);
+    const size_t used = std::min<size_t>(count, lists.size());
+    for (size_t o = 0; o < used; ++o) {
+        for (uint8_t& flag : lists[o].shapeFlags)
+            flag = static_cast<uint8_t>(in.GetBit());
+        lists[o].creaseAngle = static_cast<float>(in.GetBits(8) / 255.0 * 3.141592653);
+    }
+    return in.Overrun() ? PX_ERR : PX_OK;
+}
+
+// ---- face sets to the working form ----
+
+// One attribute of one object after its checks: values (dims per entry) and the index at every corner.
+struct AttributeInput {
+    bool present = false;
+    bool indexed = false;
+    std::vector<float> values;
+    CornerAttributes corners; // per triangle; the position index when the attribute has no index list
+};
+
+struct PreparedObject {
+    TriangleRecord triangles;
+    TriangleMap map;
+    std::span<const float> positions;
+    AttributeInput texCoords;
+};
+
+int PrepareAttribute(std::span<const float> values, uint32_t dims, std::span<const int32_t> indexList,
+                     const PXIndexedFaceSet& faceSet, const PreparedObject& object, AttributeInput& out)
+{
+    out = AttributeInput();
+    const uint32_t count = static_cast<uint32_t>(values.size() / dims);
+    if (count == 0)
+        return PX_OK;
+    out.present = true;
+    out.values.assign(values.begin(), values.begin() + static_cast<ptrdiff_t>(count) * dims);
+    if (indexList.empty()) {
+        if (count != faceSet.PositionCount())
+            return PXERR_INVALIDGEOMETRY;
+        for (const auto& triangle : object.triangles.vertices)
+            out.corners.push_back({static_cast<int32_t>(triangle[0]), static_cast<int32_t>(triangle[1]),
+                                   static_cast<int32_t>(triangle[2])});
+        return PX_OK;
+    }
+    // An index list is read at coordIndex's positions: it must reach as far, and name existing values.
+    if (indexList.size() < faceSet.coordIndex.size())
+        return PXERR_INVALIDGEOMETRY;
+    out.indexed = true;
+    out.corners = MapTriangleCorners(object.map, indexList);
+    for (const auto& triangle : out.corners)
+        for (const int32_t index : triangle)
+            if (index < 0 || static_cast<uint32_t>(index) >= count)
+                return PXERR_INVALIDGEOMETRY;
+    return PX_OK;
+}
+
+int ConvertFaceSetToMesh(const PXIndexedFaceSet& faceSet, PreparedObject& out)
+{
+    if (faceSet.PositionCount() < 3 || faceSet.coordIndex.size() < 3)
+        return PXERR_INVALIDGEOMETRY;
+    const ConnectivityInput input{faceSet.coordIndex, faceSet.PositionCount()};
+    int result = PrepareConnectivity(input, out.triangles, out.map);
+    if (result != PX_OK)
+        return result;
+    out.positions = faceSet.coord;
+    return PrepareAttribute(faceSet.texCoord, 2, faceSet.texCoordIndex, faceSet, out, out.texCoords);
+}
+
+// ---- the encode pipeline ----
+
+struct EncodedStreams {
+    std::vector<uint8_t> slot[PXStreamSet::kSlotCount];
+};
+
+// Wedges for one attribute of every object when any object has an index list; objects without the attribute
+// get none. sameValue compares two value tuples of the attribute.
+int EncodeAttributeWedges(uint8_t kind, std::span<const MeshGraph> graphs, std::span<const PreparedObject> objects,
+                          AttributeInput PreparedObject::*attribute, uint32_t dims, std::vector<uint8_t>& outStream,
+                          std::vector<WedgeLayout>& outLayouts)
+{
+    std::vector<PropertyIndexInput> inputs(objects.size());
+    for (size_t o = 0; o < objects.size(); ++o) {
+        const AttributeInput& input = objects[o].*attribute;
+        inputs[o].graph = &graphs[o];
+        if (!input.present)
+            continue;
+        inputs[o].corners = input.corners;
+        inputs[o].sameValue = [&input, dims](int32_t a, int32_t b) {
+            return std::equal(input.values.begin() + a * dims, input.values.begin() + (a + 1) * dims,
+                              input.values.begin() + b * dims);
+        };
+    }
+    return EncodePropertyIndices(kind, inputs, outStream, outLayouts);
+}
+
+int EncodeTexCoordStage(std::span<const MeshGraph> graphs, std::span<const PreparedObject> objects, uint32_t bits,
+                        EncodedStreams& out)
+{
+    const auto has = [&](auto predicate) { return std::any_of(objects.begin(), objects.end(), predicate); };
+    if (!has([](const PreparedObject& o) { return o.texCoords.present; }))
+        return PX_OK;
+    std::vector<WedgeLayout> layouts;
+    const bool wedges = has([](const PreparedObject& o) { return o.texCoords.indexed; });
+    if (wedges) {
+        const int result = EncodeAttributeWedges(static_cast<uint8_t>(StreamKind::kTexCoordIndex), graphs, objects,
+                                                 &PreparedObject::texCoords, 2, out.slot[5], layouts);
+        if (result != PX_OK)
+            return result;
+    }
+    std::vector<TexCoordInput> inputs(objects.size());
+    for (size_t o = 0; o < objects.size(); ++o)
+        inputs[o] = {&graphs[o], wedges ? &layouts[o] : nullptr, objects[o].texCoords.values};
+    return EncodeTexCoords(inputs, bits, out.slot[4]);
+}
+
+int EncodePipeline(std::span<const PXIndexedFaceSet> lists, const CodecParams& params, EncodedStreams& out,
+                   PXReorderMaps* maps)
+{
+    std::vector<PreparedObject> objects(lists.size());
+    for (size_t o = 0; o < lists.size(); ++o) {
+        const int result = ConvertFaceSetToMesh(lists[o], objects[o]);
+        if (result != PX_OK)
+            return result;
+    }
+    std::vector<TriangleRecord> records;
+    for (const PreparedObject& object : objects)
+        records.push_back(object.triangles);
+    std::vector<MeshGraph> graphs;
+    int result = EncodeTopology(records, graphs, out.slot[1]);
+    if (result != PX_OK)
+        return result;
+    std::vector<PositionInput> positions;
+    for (size_t o = 0; o < objects.size(); ++o)
+        positions.push_back({&graphs[o], objects[o].positions});
+    std::vector<QuantisedPositions> quantised;
+    result = EncodePositions(positions, params.positionBits, out.slot[0], quantised);
+    if (result == PX_OK)
+        result = EncodeTexCoordStage(graphs, objects, params.texCoordBits, out);
+    if (result != PX_OK)
+        return result;
+    out.slot[8] = WriteShapeStream(lists);
+    if (!maps)
+        return PX_OK;
+    PXReorderMaps built;
+    for (size_t o = 0; o < objects.size(); ++o) {
+        const RingSlots slots(graphs[o]);
+        std::vector<int32_t> corners;
+        result = BuildPolygonCorners(graphs[o], slots, records[o].vertices.size(), PXERR_INVALIDGEOMETRY, corners);
+        if (result != PX_OK)
+            return result;
+        built.objects.push_back(BuildReorderMaps(graphs[o], objects[o].map, corners));
+    }
+    *maps = std::move(built);
+    return PX_OK;
+}
+
+// ---- the decode pipeline ----
+
+std::optional<std::span<const uint8_t>> SlotOf(const PXStreamSet& streams, uint32_t slot)
+{
+    return streams.SlotBytes(slot);
+}
+
+// Every present stream must be of this version and of its slot's kind.
+int CheckSlots(const PXStreamSet& streams)
+{
+    for (uint32_t slot = 0; slot + 1 < PXStreamSet::kSlotCount; ++slot) {
+        const std::optional<std::span<const uint8_t>> bytes = SlotOf(streams, slot);
+        if (!bytes)
+            continue;
+        const std::optional<StreamHeader> header = ReadStreamHeader(*bytes);
+        if (!header || header->kind != slot + 1)
+            return PX_ERR;
+        if (header->version != kStreamVersion)
+            return PXERR_VERSIONMISMATCH;
+    }
+    return PX_OK;
+}
+
+struct DecodedAttribute {
+    std::vector<std::vector<float>> values;   // per object
+    std::vector<WedgeLayout> layouts;         // per object when indexed
+    bool indexed = false;
+};
+
+int DecodeTexCoordStage(const PXStreamSet& streams, std::span<const DecodedTopology> topology,
+                        DecodedAttribute& out)
+{
+    out = DecodedAttribute();
+    const std::optional<std::span<const uint8_t>> values = SlotOf(streams, 4);
+    if (!values)
+        return PX_OK;
+    std::vector<const MeshGraph*> graphs;
+    std::vector<size_t> triangleCounts;
+    for (const DecodedTopology& object : topology) {
+        graphs.push_back(&object.graph);
+        triangleCounts.push_back(object.triangles.size());
+    }
+    if (const std::optional<std::span<const uint8_t>> index = SlotOf(streams, 5)) {
+        const int result = DecodePropertyIndices(*index, graphs, triangleCounts, out.layouts);
+        if (result == PX_EMPTYBITSTREAM)
+            return PX_OK; // counted for other objects: the attribute is dropped with its index list
+        if (result != PX_OK)
+            return result;
+        out.indexed = true;
+    }
+    std::vector<TexCoordTarget> targets;
+    for (size_t o = 0; o < topology.size(); ++o) {
+        const WedgeLayout* layout = out.indexed ? &out.layouts[o] : nullptr;
+        targets.push_back({graphs[o], layout, layout ? layout->attributeCount : topology[o].vertexCount});
+    }
+    const int result = DecodeTexCoords(*values, targets, out.values);
+    if (result == PX_EMPTYBITSTREAM) {
+        out = DecodedAttribute();
+        return PX_OK;
+    }
+    return result;
+}
+
+std::vector<int32_t> IndexListOf(const DecodedTopology& object, const WedgeLayout& layout)
+{
+    std::vector<std::array<uint32_t, 3>> values;
+    values.reserve(layout.corners.size());
+    for (const auto& triangle : layout.corners)
+        values.push_back({static_cast<uint32_t>(triangle[0]), static_cast<uint32_t>(triangle[1]),
+                          static_cast<uint32_t>(triangle[2])});
+    return IndexListFromCorners(object.cornerList, values);
+}
+
+PXIndexedFaceSet ConvertMeshToFaceSet(const DecodedTopology& object, std::vector<float> positions,
+                                      const DecodedAttribute& texCoords, size_t o)
+{
+    PXIndexedFaceSet faceSet;
+    faceSet.coord = std::move(positions);
+    faceSet.coordIndex = IndexListFromCorners(object.cornerList, object.triangles);
+    if (!texCoords.values.empty() && !texCoords.values[o].empty()) {
+        faceSet.texCoord = texCoords.values[o];
+        if (texCoords.indexed)
+            faceSet.texCoordIndex = IndexListOf(object, texCoords.layouts[o]);
+    }
+    return faceSet;
+}
+
+int DecodePipeline(const PXStreamSet& streams, std::vector<PXIndexedFaceSet>& outLists)
+{
+    const std::optional<std::span<const uint8_t>> positionsStream = SlotOf(streams, 0);
+    const std::optional<std::span<const uint8_t>> topologyStream = SlotOf(streams, 1);
+    if (!positionsStream || !topologyStream)
+        return PX_EMPTYBITSTREAM;
+    int result = CheckSlots(streams);
+    if (result != PX_OK)
+        return result;
+    std::vector<DecodedTopology> topology;
+    if (DecodeTopology(*topologyStream, topology) != PX_OK)
+        return PX_ERR;
+    std::vector<const MeshGraph*> graphs;
+    std::vector<uint32_t> vertexCounts;
+    for (const DecodedTopology& object : topology) {
+        graphs.push_back(&object.graph);
+        vertexCounts.push_back(object.vertexCount);
+    }
+    std::vector<std::vector<float>> positions;
+    std::vector<QuantisedPositions> quantised;
+    if (DecodePositions(*positionsStream, graphs, vertexCounts, positions, quantised) != PX_OK)
+        return PX_ERR;
+    DecodedAttribute texCoords;
+    result = DecodeTexCoordStage(streams, topology, texCoords);
+    if (result != PX_OK)
+        return result;
+    std::vector<PXIndexedFaceSet> lists;
+    for (size_t o = 0; o < topology.size(); ++o)
+        lists.push_back(ConvertMeshToFaceSet(topology[o], std::move(positions[o]), texCoords, o));
+    if (const std::optional<std::span<const uint8_t>> shape = SlotOf(streams, 8))
+        if (ReadShapeStream(*shape, lists) != PX_OK)
+            return PX_ERR;
+    outLists = std::move(lists);
+    return PX_OK;
+}
+
+} // namespace
+
+// ---- the entry points ----
+
+int CompressModel(const PXModel& model, PXStreamSet& streams, PXReorderMaps* maps)
+{
+    if (model.Count() == 0)
+        return PX_EMPTYLIST;
+    CodecParams params;
+    if (model.Count() > kMaxObjects || !ReadParams(model.Params(0), params))
+        return PXERR_INVALIDPARAMETER;
+    try {
+        EncodedStreams encoded;
+        PXReorderMaps built;
+        const int result = EncodePipeline(model.Lists(), params, encoded, maps ? &built : nullptr);
+        if (result != PX_OK)
+            return result;
+        std::vector<PXStream> made(PXStreamSet::kSlotCount);
+        for (uint32_t slot = 0; slot + 1 < PXStreamSet::kSlotCount; ++slot)
+            if (!encoded.slot[slot].empty() && made[slot].Attach(std::move(encoded.slot[slot])) != PX_OK)
+                return PXERR_INVALIDGEOMETRY;
+        for (uint32_t slot = 0; slot + 1 < PXStreamSet::kSlotCount; ++slot)
+            if (slot < 2 || made[slot].GetLength() != 0)
+                streams.SetSlot(slot, std::move(made[slot]));
+        if (maps)
+            *maps = std::move(built);
+        return PX_OK;
+    } catch (const std::bad_alloc&) {
+        return PXERR_OUTOFMEMORY;
+    }
+}
+
+int DecompressModel(const PXStreamSet& streams, PXModel& model)
+{
+    try {
+        std::vector<PXIndexedFaceSet> lists;
+        const int result = DecodePipeline(streams, lists);
+        if (result != PX_OK)
+            return result;
+        return model.SetLists(std::move(lists));
+    } catch (const std::bad_alloc&) {
+        return PXERR_OUTOFMEMORY;
+    }
+}
+
+} // namespace px

@@ -1,0 +1,174 @@
+#include "codecs/geometry/position_coder.h"
+
+#include <algorithm>
+#include <cfloat>
+
+#include "codecs/geometry/bit_reader.h"
+#include "codecs/geometry/bit_writer.h"
+#include "codecs/geometry/integer_coder.h"
+#include "codecs/geometry/px_result.h"
+#include "codecs/geometry/quantisation.h"
+#include "codecs/geometry/stream_header.h"
+
+namespace px {
+
+namespace {
+
+struct Box {
+    float min[3] = {0, 0, 0};
+    float extent = 0;
+};
+
+// One box over every vertex of every object. The bounds start from the first value, so data far from the
+// origin keeps its precision.
+Box PositionBounds(std::span<const PositionInput> objects)
+{
+    float lo[3] = {FLT_MAX, FLT_MAX, FLT_MAX};
+    float hi[3] = {-FLT_MAX, -FLT_MAX, -FLT_MAX};
+    bool any = false;
+    for (const PositionInput& object : objects) {
+        for (const uint32_t v : object.graph->traversal) {
+            const uint32_t p = static_cast<uint32_t>(object.graph->nodes[v].position);
+            for (int axis = 0; axis < 3; ++axis) {
+                lo[axis] = std::min(lo[axis], object.positions[3 * p + axis]);
+                hi[axis] = std::max(hi[axis], object.positions[3 * p + axis]);
+            }
+            any = true;
+        }
+    }
+    Box box;
+    if (!any)
+        return box;
+    for (int axis = 0; axis < 3; ++axis) {
+        box.min[axis] = lo[axis];
+        box.extent = std::max(box.extent, hi[axis] - lo[axis]);
+    }
+    return box;
+}
+
+// The walk both sides make: each regular node without a twin in traversal order, predicted or not. `restore`
+// receives the node and its prediction (none: an absolute record) and returns the node's quantised value.
+template <typename Restore>
+void WalkPositions(const MeshGraph& graph, std::vector<Quantised<3>>& values, std::vector<uint8_t>& coded,
+                   Restore restore)
+{
+    const RingSlots slots(graph);
+    const VertexValues<3> lookup{
+        [&](uint32_t node) { return coded[node] != 0; },
+        [&](uint32_t node) { return values[static_cast<uint32_t>(graph.nodes[node].position)]; },
+        true,
+    };
+    for (const uint32_t v : graph.traversal) {
+        if (graph.nodes[v].twin != kNoNode)
+            continue;
+        const std::optional<Quantised<3>> prediction = PredictAtVertex(graph, slots, v, lookup);
+        values[static_cast<uint32_t>(graph.nodes[v].position)] = restore(v, prediction);
+        coded[v] = 1;
+    }
+}
+
+} // namespace
+
+int EncodePositions(std::span<const PositionInput> objects, uint32_t bits, std::vector<uint8_t>& outStream,
+                    std::vector<QuantisedPositions>& outQuantised)
+{
+    const Box box = PositionBounds(objects);
+    const uint64_t scale = QuantisationScale(bits, kPositionScaleKnee);
+    std::vector<DataItem> items;
+    std::vector<QuantisedPositions> quantised(objects.size());
+    for (size_t o = 0; o < objects.size(); ++o) {
+        const PositionInput& object = objects[o];
+        const size_t count = object.positions.size() / 3;
+        std::vector<Quantised<3>> actual(count);
+        for (size_t p = 0; p < count; ++p)
+            for (int axis = 0; axis < 3; ++axis)
+                actual[p][axis] = Quantise(object.positions[3 * p + axis], box.min[axis], box.extent, scale);
+        std::vector<Quantised<3>> values(count);
+        std::vector<uint8_t> coded(object.graph->nodes.size(), 0);
+        WalkPositions(*object.graph, values, coded, [&](uint32_t v, const std::optional<Quantised<3>>& predicted) {
+            const Quantised<3>& value = actual[static_cast<uint32_t>(object.graph->nodes[v].position)];
+            for (int axis = 0; axis < 3; ++axis) {
+                items.push_back(predicted ? DataItem{value[axis] - (*predicted)[axis], kModeDelta, 0}
+                                          : DataItem{value[axis], kModeAbsolute, static_cast<uint8_t>(bits)});
+            }
+            return value;
+        });
+        quantised[o] = std::move(actual);
+    }
+    BitWriter out(static_cast<uint8_t>(StreamKind::kPositions));
+    out.PutBits(static_cast<uint32_t>(objects.size()), 16);
+    for (const float value : {box.min[0], box.min[1], box.min[2], box.extent})
+        out.PutFloat(value);
+    for (size_t o = 0; o < objects.size(); ++o)
+        out.PutBits(bits, 5);
+    const int result = EncodeIntegerData(out, items, 98);
+    if (result != PX_OK)
+        return result;
+    outStream = out.Finish();
+    outQuantised = std::move(quantised);
+    return PX_OK;
+}
+
+int DecodePositions(std::span<const uint8_t> stream, std::span<const MeshGraph* const> graphs,
+                    std::span<const uint32_t> vertexCounts, std::vector<std::vector<float>>& outPositions,
+                    std::vector<QuantisedPositions>& outQuantised)
+{
+    outPositions.clear();
+    outQuantised.clear();
+    BitReader in;
+    if (!in.Open(stream) || in.GetBits(16) != graphs.size())
+        return PX_ERR;
+    Box box;
+    for (float& value : box.min)
+        value = in.GetFloat();
+    box.extent = in.GetFloat();
+    std::vector<uint32_t> widths(graphs.size());
+    for (uint32_t& width : widths) {
+        width = in.GetBits(5);
+        if (width < 1 || width > kMaxPositionBits)
+            return PX_ERR;
+    }
+    if (in.Overrun() || !std::isfinite(box.extent) || !std::isfinite(box.min[0]) || !std::isfinite(box.min[1]) ||
+        !std::isfinite(box.min[2]))
+        return PX_ERR;
+    // First the kinds: whether a record is predicted depends on the topology alone.
+    std::vector<DataItem> items;
+    for (size_t o = 0; o < graphs.size(); ++o) {
+        std::vector<Quantised<3>> values(vertexCounts[o]);
+        std::vector<uint8_t> coded(graphs[o]->nodes.size(), 0);
+        WalkPositions(*graphs[o], values, coded, [&](uint32_t, const std::optional<Quantised<3>>& predicted) {
+            for (int axis = 0; axis < 3; ++axis)
+                items.push_back(predicted ? DataItem{0, kModeDelta, 0}
+                                          : DataItem{0, kModeAbsolute, static_cast<uint8_t>(widths[o])});
+            return Quantised<3>{};
+        });
+    }
+    if (DecodeIntegerData(in, items) != PX_OK)
+        return PX_ERR;
+    std::vector<std::vector<float>> positions(graphs.size());
+    std::vector<QuantisedPositions> quantised(graphs.size());
+    size_t next = 0;
+    for (size_t o = 0; o < graphs.size(); ++o) {
+        std::vector<Quantised<3>> values(vertexCounts[o]);
+        std::vector<uint8_t> coded(graphs[o]->nodes.size(), 0);
+        WalkPositions(*graphs[o], values, coded, [&](uint32_t, const std::optional<Quantised<3>>& predicted) {
+            Quantised<3> value{};
+            for (int axis = 0; axis < 3; ++axis) {
+                const int64_t item = items[next++].value;
+                value[axis] = static_cast<int32_t>(predicted ? (*predicted)[axis] + item : item);
+            }
+            return value;
+        });
+        const uint64_t scale = QuantisationScale(widths[o], kPositionScaleKnee);
+        positions[o].resize(3 * static_cast<size_t>(vertexCounts[o]));
+        for (size_t p = 0; p < values.size(); ++p)
+            for (int axis = 0; axis < 3; ++axis)
+                positions[o][3 * p + axis] = Dequantise(values[p][axis], box.min[axis], box.extent, scale);
+        quantised[o] = std::move(values);
+    }
+    outPositions = std::move(positions);
+    outQuantised = std::move(quantised);
+    return PX_OK;
+}
+
+} // namespace px
