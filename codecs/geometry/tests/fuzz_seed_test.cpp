@@ -11,6 +11,7 @@
 
 #include "codecs/geometry/bit_writer.h"
 #include "codecs/geometry/connectivity_codec.h"
+#include "codecs/geometry/geometry_codec.h"
 #include "codecs/geometry/integer_coder.h"
 #include "codecs/geometry/px_result.h"
 #include "codecs/geometry/run_length.h"
@@ -53,6 +54,33 @@ Bytes IntegerDataBody(uint8_t shape)
     return writer.Finish();
 }
 
+// An 'MCPS' payload: u32 length and bytes of slots 0, 1, 4 and 5.
+Bytes McpsPayload(const meshtest::OffMesh& mesh, bool uvs)
+{
+    px::PXIndexedFaceSet set;
+    set.coord = mesh.positions;
+    set.coordIndex = mesh.coordIndex;
+    if (uvs) {
+        for (size_t v = 0; v < mesh.positions.size() / 3; ++v)
+            set.texCoord.insert(set.texCoord.end(), {mesh.positions[3 * v], mesh.positions[3 * v + 1]});
+        set.texCoordIndex = mesh.coordIndex;
+    }
+    px::PXModel model;
+    EXPECT_EQ(model.SetLists({set}), px::PX_OK);
+    px::PXStreamSet streams;
+    EXPECT_EQ(px::CompressModel(model, streams, nullptr), px::PX_OK);
+    Bytes payload;
+    for (const uint32_t slot : {0u, 1u, 4u, 5u}) {
+        const px::PXStream* stream = streams.GetSlot(slot);
+        const uint32_t length = stream ? stream->GetLength() : 0;
+        for (int shift = 0; shift < 32; shift += 8)
+            payload.push_back(static_cast<uint8_t>(length >> shift));
+        if (stream)
+            payload.insert(payload.end(), stream->Bytes().begin(), stream->Bytes().end());
+    }
+    return payload;
+}
+
 SeedSet MakeSeeds()
 {
     using namespace meshtest;
@@ -86,6 +114,13 @@ SeedSet MakeSeeds()
         px::WriteIntArray(writer, std::vector<uint32_t>{16, 20, 3});
         seeds["mesh_stage/int_array"] = StageSeed(5, 1, writer.Finish());
     }
+    seeds["mesh_mcps/tetrahedron_uv"] = McpsPayload(MakeTetrahedron(), true);
+    seeds["mesh_mcps/open_cube"] = McpsPayload(MakeOpenCube(), false);
+    seeds["mesh_mcps/bowtie_uv"] = McpsPayload(MakeBowtie(), true);
+    // Encode seeds: vertex count, flags, three bytes per vertex, then index entries (255 ends a polygon).
+    seeds["mesh_encode/quad_pair_uv"] = {4, 0x27, 0, 0, 0, 16, 0, 0, 16, 16, 0, 0, 16, 0, 0, 1, 2, 255, 0, 2, 3, 255};
+    seeds["mesh_encode/bowtie"] = {5, 0x28, 0, 0, 0, 16, 8, 0, 16, 0, 0, 0, 8, 0, 0, 0, 0, 0, 2, 1, 255, 0, 3, 4};
+    seeds["mesh_encode/invalid"] = {3, 0x01, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 1, 255, 255, 2};
     return seeds;
 }
 
