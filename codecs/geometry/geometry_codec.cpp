@@ -9,7 +9,9 @@
 
 #include "codecs/geometry/bit_reader.h"
 #include "codecs/geometry/bit_writer.h"
+#include "codecs/geometry/colour_coder.h"
 #include "codecs/geometry/face_set_conversion.h"
+#include "codecs/geometry/normal_coder.h"
 #include "codecs/geometry/position_coder.h"
 #include "codecs/geometry/px_result.h"
 #include "codecs/geometry/stream_header.h"
@@ -93,7 +95,14 @@ struct PreparedObject {
     TriangleMap map;
     std::span<const float> positions;
     AttributeInput texCoords;
+    AttributeInput colours; // in YIQ
+    AttributeInput normals;
 };
+
+bool AllFinite(std::span<const float> values)
+{
+    return std::all_of(values.begin(), values.end(), [](float v) { return std::isfinite(v); });
+}
 
 int PrepareAttribute(std::span<const float> values, uint32_t dims, std::span<const int32_t> indexList,
                      const PXIndexedFaceSet& faceSet, const PreparedObject& object, AttributeInput& out)
@@ -132,8 +141,23 @@ int ConvertFaceSetToMesh(const PXIndexedFaceSet& faceSet, PreparedObject& out)
     int result = PrepareConnectivity(input, out.triangles, out.map);
     if (result != PX_OK)
         return result;
+    // A coordinate that is not a finite number cannot be quantised: the face set is refused.
+    if (!AllFinite(faceSet.coord) || !AllFinite(faceSet.texCoord) || !AllFinite(faceSet.colour) ||
+        !AllFinite(faceSet.normal))
+        return PXERR_INVALIDGEOMETRY;
     out.positions = faceSet.coord;
-    return PrepareAttribute(faceSet.texCoord, 2, faceSet.texCoordIndex, faceSet, out, out.texCoords);
+    result = PrepareAttribute(faceSet.texCoord, 2, faceSet.texCoordIndex, faceSet, out, out.texCoords);
+    if (result == PX_OK && faceSet.colourPerVertex) {
+        std::vector<float> yiq;
+        for (size_t c = 0; c + 3 <= faceSet.colour.size(); c += 3) {
+            const std::array<float, 3> converted = RgbToYiq(&faceSet.colour[c]);
+            yiq.insert(yiq.end(), converted.begin(), converted.end());
+        }
+        result = PrepareAttribute(yiq, 3, faceSet.colourIndex, faceSet, out, out.colours);
+    }
+    if (result == PX_OK && faceSet.normalPerVertex)
+        result = PrepareAttribute(faceSet.normal, 3, faceSet.normalIndex, faceSet, out, out.normals);
+    return result;
 }
 
 // ---- the encode pipeline ----
@@ -163,24 +187,73 @@ int EncodeAttributeWedges(uint8_t kind, std::span<const MeshGraph> graphs, std::
     return EncodePropertyIndices(kind, inputs, outStream, outLayouts);
 }
 
+// Whether any object has the attribute, and its wedges when any object has an index list for it (the index
+// stream then goes to its slot). Objects without an index list are coded by wedges too, their attribute indexed
+// like coordIndex, so that the decoder never has to tell "no list" from "a list without seams".
+struct AttributeStage {
+    bool present = false;
+    bool wedges = false;
+    std::vector<WedgeLayout> layouts;
+};
+
+int PrepareAttributeStage(std::span<const MeshGraph> graphs, std::span<const PreparedObject> objects,
+                          AttributeInput PreparedObject::*attribute, uint32_t dims, StreamKind indexKind,
+                          std::vector<uint8_t>& indexStream, AttributeStage& out)
+{
+    const auto has = [&](auto predicate) { return std::any_of(objects.begin(), objects.end(), predicate); };
+    out.present = has([&](const PreparedObject& o) { return (o.*attribute).present; });
+    out.wedges = has([&](const PreparedObject& o) { return (o.*attribute).indexed; });
+    if (!out.present || !out.wedges)
+        return PX_OK;
+    return EncodeAttributeWedges(static_cast<uint8_t>(indexKind), graphs, objects, attribute, dims, indexStream,
+                                 out.layouts);
+}
+
+const WedgeLayout* LayoutOf(const AttributeStage& stage, size_t o)
+{
+    return stage.wedges ? &stage.layouts[o] : nullptr;
+}
+
 int EncodeTexCoordStage(std::span<const MeshGraph> graphs, std::span<const PreparedObject> objects, uint32_t bits,
                         EncodedStreams& out)
 {
-    const auto has = [&](auto predicate) { return std::any_of(objects.begin(), objects.end(), predicate); };
-    if (!has([](const PreparedObject& o) { return o.texCoords.present; }))
-        return PX_OK;
-    std::vector<WedgeLayout> layouts;
-    const bool wedges = has([](const PreparedObject& o) { return o.texCoords.indexed; });
-    if (wedges) {
-        const int result = EncodeAttributeWedges(static_cast<uint8_t>(StreamKind::kTexCoordIndex), graphs, objects,
-                                                 &PreparedObject::texCoords, 2, out.slot[5], layouts);
-        if (result != PX_OK)
-            return result;
-    }
+    AttributeStage stage;
+    int result = PrepareAttributeStage(graphs, objects, &PreparedObject::texCoords, 2, StreamKind::kTexCoordIndex,
+                                       out.slot[5], stage);
+    if (result != PX_OK || !stage.present)
+        return result;
     std::vector<TexCoordInput> inputs(objects.size());
     for (size_t o = 0; o < objects.size(); ++o)
-        inputs[o] = {&graphs[o], wedges ? &layouts[o] : nullptr, objects[o].texCoords.values};
+        inputs[o] = {&graphs[o], LayoutOf(stage, o), objects[o].texCoords.values};
     return EncodeTexCoords(inputs, bits, out.slot[4]);
+}
+
+int EncodeColourStage(std::span<const MeshGraph> graphs, std::span<const PreparedObject> objects,
+                      uint32_t precision, EncodedStreams& out)
+{
+    AttributeStage stage;
+    int result = PrepareAttributeStage(graphs, objects, &PreparedObject::colours, 3, StreamKind::kColourIndex,
+                                       out.slot[3], stage);
+    if (result != PX_OK || !stage.present)
+        return result;
+    std::vector<ColourInput> inputs(objects.size());
+    for (size_t o = 0; o < objects.size(); ++o)
+        inputs[o] = {&graphs[o], LayoutOf(stage, o), objects[o].colours.values};
+    return EncodeColours(inputs, ColourBitsOf(precision), out.slot[2]);
+}
+
+int EncodeNormalStage(std::span<const MeshGraph> graphs, std::span<const PreparedObject> objects,
+                      std::span<const QuantisedPositions> quantised, uint32_t bits, EncodedStreams& out)
+{
+    AttributeStage stage;
+    int result = PrepareAttributeStage(graphs, objects, &PreparedObject::normals, 3, StreamKind::kNormalIndex,
+                                       out.slot[7], stage);
+    if (result != PX_OK || !stage.present)
+        return result;
+    std::vector<NormalInput> inputs(objects.size());
+    for (size_t o = 0; o < objects.size(); ++o)
+        inputs[o] = {&graphs[o], LayoutOf(stage, o), &quantised[o], objects[o].normals.values};
+    return EncodeNormals(inputs, bits, out.slot[6]);
 }
 
 int EncodePipeline(std::span<const PXIndexedFaceSet> lists, const CodecParams& params, EncodedStreams& out,
@@ -204,6 +277,10 @@ int EncodePipeline(std::span<const PXIndexedFaceSet> lists, const CodecParams& p
         positions.push_back({&graphs[o], objects[o].positions});
     std::vector<QuantisedPositions> quantised;
     result = EncodePositions(positions, params.positionBits, out.slot[0], quantised);
+    if (result == PX_OK)
+        result = EncodeColourStage(graphs, objects, params.colourPrecision, out);
+    if (result == PX_OK)
+        result = EncodeNormalStage(graphs, objects, quantised, params.normalBits, out);
     if (result == PX_OK)
         result = EncodeTexCoordStage(graphs, objects, params.texCoordBits, out);
     if (result != PX_OK)
@@ -253,11 +330,14 @@ struct DecodedAttribute {
     bool indexed = false;
 };
 
-int DecodeTexCoordStage(const PXStreamSet& streams, std::span<const DecodedTopology> topology,
-                        DecodedAttribute& out)
+// Reads an attribute's index stream (when present) and then its values through decodeValues(graphs, layouts,
+// counts). An attribute whose stream counts other objects is dropped with its index list.
+template <typename DecodeValues>
+int DecodeAttributeStage(const PXStreamSet& streams, uint32_t valueSlot, uint32_t indexSlot,
+                         std::span<const DecodedTopology> topology, DecodedAttribute& out, DecodeValues decodeValues)
 {
     out = DecodedAttribute();
-    const std::optional<std::span<const uint8_t>> values = SlotOf(streams, 4);
+    const std::optional<std::span<const uint8_t>> values = SlotOf(streams, valueSlot);
     if (!values)
         return PX_OK;
     std::vector<const MeshGraph*> graphs;
@@ -266,25 +346,61 @@ int DecodeTexCoordStage(const PXStreamSet& streams, std::span<const DecodedTopol
         graphs.push_back(&object.graph);
         triangleCounts.push_back(object.triangles.size());
     }
-    if (const std::optional<std::span<const uint8_t>> index = SlotOf(streams, 5)) {
+    if (const std::optional<std::span<const uint8_t>> index = SlotOf(streams, indexSlot)) {
         const int result = DecodePropertyIndices(*index, graphs, triangleCounts, out.layouts);
         if (result == PX_EMPTYBITSTREAM)
-            return PX_OK; // counted for other objects: the attribute is dropped with its index list
+            return PX_OK;
         if (result != PX_OK)
             return result;
         out.indexed = true;
     }
-    std::vector<TexCoordTarget> targets;
+    std::vector<const WedgeLayout*> layouts;
+    std::vector<uint32_t> counts;
     for (size_t o = 0; o < topology.size(); ++o) {
-        const WedgeLayout* layout = out.indexed ? &out.layouts[o] : nullptr;
-        targets.push_back({graphs[o], layout, layout ? layout->attributeCount : topology[o].vertexCount});
+        layouts.push_back(out.indexed ? &out.layouts[o] : nullptr);
+        counts.push_back(out.indexed ? out.layouts[o].attributeCount : topology[o].vertexCount);
     }
-    const int result = DecodeTexCoords(*values, targets, out.values);
+    const int result = decodeValues(*values, graphs, layouts, counts, out.values);
     if (result == PX_EMPTYBITSTREAM) {
         out = DecodedAttribute();
         return PX_OK;
     }
     return result;
+}
+
+int DecodeTexCoordStage(const PXStreamSet& streams, std::span<const DecodedTopology> topology,
+                        DecodedAttribute& out)
+{
+    return DecodeAttributeStage(streams, 4, 5, topology, out,
+                                [](auto bytes, const auto& graphs, const auto& layouts, const auto& counts, auto& values) {
+                                    std::vector<TexCoordTarget> targets;
+                                    for (size_t o = 0; o < graphs.size(); ++o)
+                                        targets.push_back({graphs[o], layouts[o], counts[o]});
+                                    return DecodeTexCoords(bytes, targets, values);
+                                });
+}
+
+int DecodeColourStage(const PXStreamSet& streams, std::span<const DecodedTopology> topology, DecodedAttribute& out)
+{
+    return DecodeAttributeStage(streams, 2, 3, topology, out,
+                                [](auto bytes, const auto& graphs, const auto& layouts, const auto& counts, auto& values) {
+                                    std::vector<ColourTarget> targets;
+                                    for (size_t o = 0; o < graphs.size(); ++o)
+                                        targets.push_back({graphs[o], layouts[o], counts[o]});
+                                    return DecodeColours(bytes, targets, values);
+                                });
+}
+
+int DecodeNormalStage(const PXStreamSet& streams, std::span<const DecodedTopology> topology,
+                      std::span<const QuantisedPositions> quantised, DecodedAttribute& out)
+{
+    return DecodeAttributeStage(streams, 6, 7, topology, out,
+                                [&](auto bytes, const auto& graphs, const auto& layouts, const auto& counts, auto& values) {
+                                    std::vector<NormalTarget> targets;
+                                    for (size_t o = 0; o < graphs.size(); ++o)
+                                        targets.push_back({graphs[o], layouts[o], &quantised[o], counts[o]});
+                                    return DecodeNormals(bytes, targets, values);
+                                });
 }
 
 std::vector<int32_t> IndexListOf(const DecodedTopology& object, const WedgeLayout& layout)
@@ -297,16 +413,35 @@ std::vector<int32_t> IndexListOf(const DecodedTopology& object, const WedgeLayou
     return IndexListFromCorners(object.cornerList, values);
 }
 
+struct DecodedAttributes {
+    DecodedAttribute texCoords;
+    DecodedAttribute colours;
+    DecodedAttribute normals;
+};
+
+// Values and index list of one attribute of object o; an object without values gets neither.
+void TakeAttribute(const DecodedTopology& object, const DecodedAttribute& attribute, size_t o,
+                   std::vector<float>& outValues, std::vector<int32_t>& outIndex)
+{
+    if (attribute.values.empty() || attribute.values[o].empty())
+        return;
+    outValues = attribute.values[o];
+    if (attribute.indexed)
+        outIndex = IndexListOf(object, attribute.layouts[o]);
+}
+
 PXIndexedFaceSet ConvertMeshToFaceSet(const DecodedTopology& object, std::vector<float> positions,
-                                      const DecodedAttribute& texCoords, size_t o)
+                                      const DecodedAttributes& attributes, size_t o)
 {
     PXIndexedFaceSet faceSet;
     faceSet.coord = std::move(positions);
     faceSet.coordIndex = IndexListFromCorners(object.cornerList, object.triangles);
-    if (!texCoords.values.empty() && !texCoords.values[o].empty()) {
-        faceSet.texCoord = texCoords.values[o];
-        if (texCoords.indexed)
-            faceSet.texCoordIndex = IndexListOf(object, texCoords.layouts[o]);
+    TakeAttribute(object, attributes.texCoords, o, faceSet.texCoord, faceSet.texCoordIndex);
+    TakeAttribute(object, attributes.normals, o, faceSet.normal, faceSet.normalIndex);
+    TakeAttribute(object, attributes.colours, o, faceSet.colour, faceSet.colourIndex);
+    for (size_t c = 0; c + 3 <= faceSet.colour.size(); c += 3) {
+        const std::array<float, 3> rgb = YiqToRgb(&faceSet.colour[c]);
+        std::copy(rgb.begin(), rgb.end(), faceSet.colour.begin() + static_cast<ptrdiff_t>(c));
     }
     return faceSet;
 }
@@ -333,13 +468,17 @@ int DecodePipeline(const PXStreamSet& streams, std::vector<PXIndexedFaceSet>& ou
     std::vector<QuantisedPositions> quantised;
     if (DecodePositions(*positionsStream, graphs, vertexCounts, positions, quantised) != PX_OK)
         return PX_ERR;
-    DecodedAttribute texCoords;
-    result = DecodeTexCoordStage(streams, topology, texCoords);
+    DecodedAttributes attributes;
+    result = DecodeColourStage(streams, topology, attributes.colours);
+    if (result == PX_OK)
+        result = DecodeNormalStage(streams, topology, quantised, attributes.normals);
+    if (result == PX_OK)
+        result = DecodeTexCoordStage(streams, topology, attributes.texCoords);
     if (result != PX_OK)
         return result;
     std::vector<PXIndexedFaceSet> lists;
     for (size_t o = 0; o < topology.size(); ++o)
-        lists.push_back(ConvertMeshToFaceSet(topology[o], std::move(positions[o]), texCoords, o));
+        lists.push_back(ConvertMeshToFaceSet(topology[o], std::move(positions[o]), attributes, o));
     if (const std::optional<std::span<const uint8_t>> shape = SlotOf(streams, 8))
         if (ReadShapeStream(*shape, lists) != PX_OK)
             return PX_ERR;
@@ -368,9 +507,13 @@ int CompressModel(const PXModel& model, PXStreamSet& streams, PXReorderMaps* map
         for (uint32_t slot = 0; slot + 1 < PXStreamSet::kSlotCount; ++slot)
             if (!encoded.slot[slot].empty() && made[slot].Attach(std::move(encoded.slot[slot])) != PX_OK)
                 return PXERR_INVALIDGEOMETRY;
-        for (uint32_t slot = 0; slot + 1 < PXStreamSet::kSlotCount; ++slot)
+        // A slot this model does not fill is emptied, so no stream of an earlier model stays beside the new ones.
+        for (uint32_t slot = 0; slot + 1 < PXStreamSet::kSlotCount; ++slot) {
             if (slot < 2 || made[slot].GetLength() != 0)
                 streams.SetSlot(slot, std::move(made[slot]));
+            else
+                streams.ClearSlot(slot);
+        }
         if (maps)
             *maps = std::move(built);
         return PX_OK;

@@ -17,9 +17,15 @@ inline uint64_t QuantisationScale(uint32_t bits, uint32_t knee)
     return bits < knee ? full - 1 : full - (uint64_t{1} << (bits - knee));
 }
 
+// Half away from zero. NaN gives 0 and values beyond the 64-bit range are held at its ends, so no input can
+// reach an undefined conversion.
 inline int64_t RoundHalfAway(double x)
 {
-    return static_cast<int64_t>(x >= 0 ? x + 0.5 : x - 0.5);
+    constexpr double kLimit = 9.0e18;
+    if (!(x == x))
+        return 0;
+    const double rounded = x >= 0 ? x + 0.5 : x - 0.5;
+    return static_cast<int64_t>(rounded > kLimit ? kLimit : (rounded < -kLimit ? -kLimit : rounded));
 }
 
 // An extent of 0 (all values coincide) quantises everything to 0 instead of dividing by it.
