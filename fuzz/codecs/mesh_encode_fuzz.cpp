@@ -2,8 +2,9 @@
 // DecompressModel must succeed too and every decoded polygon must be its input polygon (through the face and
 // vertex maps, same cycle and winding).
 //   byte 0: vertex count 3..64; byte 1: bit 0 texture coordinates, bit 1 their index list, bits 2-5 position
-//   bits - 1 (capped to 24); then 3 bytes per vertex, then index entries (255 is -1, others modulo the count),
-//   at most 200; texture coordinates and their index list are derived from the same bytes.
+//   bits - 1 (capped to 24), bit 6 colours per vertex, bit 7 normals with an index list; then 3 bytes per vertex,
+//   then index entries (255 is -1, others modulo the count), at most 200; the attributes and their index lists
+//   are derived from the same bytes.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -60,6 +61,14 @@ px::PXIndexedFaceSet FaceSetFrom(std::span<const uint8_t> data)
         if (flags & 2)
             for (const int32_t index : set.coordIndex)
                 set.texCoordIndex.push_back(index < 0 ? -1 : static_cast<int32_t>((index * 7) % vertices));
+    }
+    if (flags & 0x40)
+        for (uint32_t v = 0; v < 3 * vertices; ++v)
+            set.colour.push_back(set.coord[v] / 16.0f);
+    if (flags & 0x80) {
+        set.normal = set.coord;
+        for (const int32_t index : set.coordIndex)
+            set.normalIndex.push_back(index < 0 ? -1 : static_cast<int32_t>((index * 3) % vertices));
     }
     return set;
 }
