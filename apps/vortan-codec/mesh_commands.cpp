@@ -7,9 +7,9 @@
 // A stream-set file: "PXST", u32 version 1, u32 mask of the slots present (bit i: slot i), then for each present
 // slot in order u32 length and the stream's bytes; integers little-endian.
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cmath>
-#include <charconv>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -244,7 +244,8 @@ bool ReadStreamSetFile(const std::vector<uint8_t>& file, px::PXStreamSet& out)
         if (length > file.size() - at)
             return false;
         px::PXStream stream;
-        stream.Attach(std::vector<uint8_t>(file.begin() + static_cast<long>(at), file.begin() + static_cast<long>(at + length)));
+        stream.Attach(
+            std::vector<uint8_t>(file.begin() + static_cast<long>(at), file.begin() + static_cast<long>(at + length)));
         out.SetSlot(slot, std::move(stream));
         at += length;
     }
@@ -350,7 +351,8 @@ PositionErrors MeasurePositionErrors(const meshtest::OffMesh& input, const px::P
     for (uint32_t v = 0; v < vertexMap.size(); ++v) {
         double squared = 0;
         for (int axis = 0; axis < 3; ++axis) {
-            const double d = static_cast<double>(decoded.coord[3 * v + axis]) - input.positions[3 * vertexMap[v] + axis];
+            const double d =
+                static_cast<double>(decoded.coord[3 * v + axis]) - input.positions[3 * vertexMap[v] + axis];
             squared += d * d;
         }
         errors.maxRelative = std::max(errors.maxRelative, std::sqrt(squared));
@@ -392,9 +394,9 @@ int RunRoundtrip(std::span<char* const> args)
     }
     const px::PXIndexedFaceSet& decoded = model.Lists()[0];
     const px::ObjectMaps& objectMaps = maps.objects[0];
-    const std::string problem = meshtest::CheckConnectivity(mesh->coordIndex, decoded.coordIndex,
-                                                            decoded.PositionCount(),
-                                                            {objectMaps.vertexMap, objectMaps.faceMap, objectMaps.cornerMap});
+    const std::string problem =
+        meshtest::CheckConnectivity(mesh->coordIndex, decoded.coordIndex, decoded.PositionCount(),
+                                    {objectMaps.vertexMap, objectMaps.faceMap, objectMaps.cornerMap});
     size_t total = 0;
     for (uint32_t slot = 0; slot < px::PXStreamSet::kSlotCount; ++slot)
         if (const px::PXStream* stream = streams.GetSlot(slot))

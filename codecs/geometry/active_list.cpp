@@ -33,9 +33,9 @@ uint64_t WalkBudget(size_t nodes)
 }
 
 struct GateHit {
-    size_t list = 0;  // position on the stack, 0 being the current list
+    size_t list = 0; // position on the stack, 0 being the current list
     int32_t element = -1;
-    int32_t k = 0;    // position of the focus vertex among the element's free entries
+    int32_t k = 0; // position of the focus vertex among the element's free entries
     uint32_t offset = 0;
 };
 
@@ -227,8 +227,8 @@ bool ListStack::Split(int32_t element, int32_t k)
     }
     const uint32_t oldCount = L(0).count;
     const int32_t focusCopy = CopyElement(E(focus), E(focus).first + 1, E(focus).first, 0);
-    const int32_t elementCopy = CopyElement(E(element), E(element).first + k + 1, E(element).last,
-                                            E(element).freeCount - k - 1);
+    const int32_t elementCopy =
+        CopyElement(E(element), E(element).first + k + 1, E(element).last, E(element).freeCount - k - 1);
     ++E(focus).first;
     --E(focus).freeCount;
     E(element).freeCount = k;
@@ -264,8 +264,8 @@ bool ListStack::Merge(size_t listPos, int32_t element, int32_t k)
         !Link(E(element).vertex, E(element).first + k, E(focus).vertex))
         return false;
     const int32_t focusCopy = CopyElement(E(focus), E(focus).first + 1, E(focus).first, 0);
-    const int32_t elementCopy = CopyElement(E(element), E(element).first + k + 1, E(element).last,
-                                            E(element).freeCount - k - 1);
+    const int32_t elementCopy =
+        CopyElement(E(element), E(element).first + k + 1, E(element).last, E(element).freeCount - k - 1);
     ++E(focus).first;
     --E(focus).freeCount;
     E(element).freeCount = k;
@@ -406,8 +406,7 @@ uint32_t ListStack::SplitOffset(int32_t element, int32_t k)
     return offset + static_cast<uint32_t>(k);
 }
 
-bool ListStack::LocateByOffset(int32_t start, uint32_t limit, uint32_t offset, int32_t& outElement,
-                               int32_t& outK)
+bool ListStack::LocateByOffset(int32_t start, uint32_t limit, uint32_t offset, int32_t& outElement, int32_t& outK)
 {
     int32_t element = start;
     for (uint32_t i = 0; i < limit && Walk(); ++i, element = E(element).next) {
@@ -461,8 +460,7 @@ bool Traversal::Conquer(int32_t node)
 
 bool Traversal::StartComponent()
 {
-    while (m_scan < m_graph.nodes.size() &&
-           (m_graph.nodes[m_scan].mark != 1 || m_graph.nodes[m_scan].valence < 2))
+    while (m_scan < m_graph.nodes.size() && (m_graph.nodes[m_scan].mark != 1 || m_graph.nodes[m_scan].valence < 2))
         ++m_scan;
     if (m_scan == m_graph.nodes.size())
         return false;
@@ -637,7 +635,8 @@ int RunCommands(std::span<const TopologyCommand> commands, uint32_t vertexCount,
         VertexNode& node = outGraph.nodes[v];
         for (uint32_t k = 0; k < node.valence; ++k) {
             const int32_t neighbour = outGraph.Neighbour(v, k);
-            if (neighbour < 0 || static_cast<uint32_t>(neighbour) >= vertexCount || neighbour == static_cast<int32_t>(v))
+            if (neighbour < 0 || static_cast<uint32_t>(neighbour) >= vertexCount ||
+                neighbour == static_cast<int32_t>(v))
                 return PX_ERR;
             if (node.kind != NodeKind::kDummy && outGraph.IsDummy(neighbour))
                 node.kind = NodeKind::kBoundary;

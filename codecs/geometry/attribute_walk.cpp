@@ -6,8 +6,7 @@ namespace px {
 
 namespace {
 
-template <size_t N>
-Quantised<N> RoundedAverage(const std::array<double, N>& sum, uint32_t count)
+template <size_t N> Quantised<N> RoundedAverage(const std::array<double, N>& sum, uint32_t count)
 {
     Quantised<N> out{};
     for (size_t i = 0; i < N; ++i)
@@ -15,7 +14,10 @@ Quantised<N> RoundedAverage(const std::array<double, N>& sum, uint32_t count)
     return out;
 }
 
-uint32_t Next(uint32_t k, uint32_t valence) { return (k + 1) % valence; }
+uint32_t Next(uint32_t k, uint32_t valence)
+{
+    return (k + 1) % valence;
+}
 
 } // namespace
 
@@ -48,7 +50,8 @@ std::optional<Quantised<N>> PredictAtVertex(const MeshGraph& graph, const RingSl
         const int32_t k = slots.Find(static_cast<uint32_t>(b), a);
         if (k < 0)
             continue; // cannot happen for consistent rings; the term is left out on both sides
-        const int32_t c = graph.Neighbour(static_cast<uint32_t>(b), Next(static_cast<uint32_t>(k), graph.nodes[static_cast<uint32_t>(b)].valence));
+        const int32_t c = graph.Neighbour(
+            static_cast<uint32_t>(b), Next(static_cast<uint32_t>(k), graph.nodes[static_cast<uint32_t>(b)].valence));
         if (graph.IsDummy(c) || !values.isCoded(static_cast<uint32_t>(c)))
             continue;
         const Quantised<N> va = values.valueOf(static_cast<uint32_t>(a));
@@ -97,9 +100,10 @@ std::optional<Quantised<N>> PredictAtWedge(const MeshGraph& graph, const RingSlo
         const int32_t b = graph.Neighbour(v, Next(i, valence));
         if (!graph.IsDummy(a) && !graph.IsDummy(b)) {
             const int32_t k = slots.Find(static_cast<uint32_t>(b), a);
-            const int32_t c = k < 0 ? kNoNode
-                                    : graph.Neighbour(static_cast<uint32_t>(b),
-                                                      Next(static_cast<uint32_t>(k), graph.nodes[static_cast<uint32_t>(b)].valence));
+            const int32_t c =
+                k < 0 ? kNoNode
+                      : graph.Neighbour(static_cast<uint32_t>(b),
+                                        Next(static_cast<uint32_t>(k), graph.nodes[static_cast<uint32_t>(b)].valence));
             if (c != kNoNode && !graph.IsDummy(c)) {
                 const int32_t vCorner = graph.Corner(v, i);
                 const int32_t bCorner = graph.Corner(static_cast<uint32_t>(b), static_cast<uint32_t>(k));

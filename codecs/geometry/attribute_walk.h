@@ -14,8 +14,7 @@
 
 namespace px {
 
-template <size_t N>
-using Quantised = std::array<int32_t, N>;
+template <size_t N> using Quantised = std::array<int32_t, N>;
 
 // A wedge: the faces of one vertex between two attribute seams, sharing one attribute index.
 struct Wedge {
@@ -28,8 +27,7 @@ struct Wedge {
 // Per triangle (corner / 3) the attribute index at each of its three corners.
 using CornerAttributes = std::vector<std::array<int32_t, 3>>;
 
-template <size_t N>
-struct VertexValues {
+template <size_t N> struct VertexValues {
     std::function<bool(uint32_t node)> isCoded;
     std::function<Quantised<N>(uint32_t node)> valueOf;
     bool roundTermsToFloat = false; // positions round each parallelogram term to a single float first
@@ -39,9 +37,8 @@ template <size_t N>
 std::optional<Quantised<N>> PredictAtVertex(const MeshGraph& graph, const RingSlots& slots, uint32_t v,
                                             const VertexValues<N>& values);
 
-template <size_t N>
-struct WedgeValues {
-    const CornerAttributes* corners = nullptr;           // not owned: the caller's table outlives the call
+template <size_t N> struct WedgeValues {
+    const CornerAttributes* corners = nullptr; // not owned: the caller's table outlives the call
     std::function<bool(int32_t attribute)> isCoded;
     std::function<Quantised<N>(int32_t attribute)> valueOf;
 };

@@ -12,14 +12,14 @@ class BitWriter {
 public:
     BitWriter(uint8_t kind, uint8_t subKind = 0); // writes the stream header at once; may throw std::bad_alloc
 
-    void PutBit(uint32_t bit);                    // bit is 0 or 1
-    void PutBits(uint32_t value, uint32_t count); // bits count-1 .. 0 of value; count 0..32
+    void PutBit(uint32_t bit);                      // bit is 0 or 1
+    void PutBits(uint32_t value, uint32_t count);   // bits count-1 .. 0 of value; count 0..32
     void PutBits64(uint64_t value, uint32_t count); // the same for fields of up to 64 bits (long prefix codes)
     void Put32(uint32_t value) { PutBits(value, 32); }
-    void PutFloat(float value);                   // the IEEE 754 single's bit pattern
+    void PutFloat(float value); // the IEEE 754 single's bit pattern
 
-    uint64_t BitCount() const;                    // body bits written so far, header excluded
-    std::vector<uint8_t> Finish();                // pads the last byte with 0 bits; the writer is spent afterwards
+    uint64_t BitCount() const;     // body bits written so far, header excluded
+    std::vector<uint8_t> Finish(); // pads the last byte with 0 bits; the writer is spent afterwards
 
 private:
     PXMemStream m_stream;

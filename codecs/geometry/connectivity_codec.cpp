@@ -1,5 +1,6 @@
 #include "codecs/geometry/connectivity_codec.h"
 
+#include <exception>
 #include <new>
 
 #include "codecs/geometry/face_set_conversion.h"
@@ -42,7 +43,8 @@ ObjectMaps BuildReorderMaps(const MeshGraph& graph, const TriangleMap& map, cons
             continue;
         }
         const uint32_t triangle = static_cast<uint32_t>(corner) / 3;
-        maps.cornerMap.push_back(static_cast<int32_t>(map.cornerPositions[triangle][static_cast<uint32_t>(corner) % 3]));
+        maps.cornerMap.push_back(
+            static_cast<int32_t>(map.cornerPositions[triangle][static_cast<uint32_t>(corner) % 3]));
         if (polygonStart)
             maps.faceMap.push_back(map.polygons[triangle]);
         polygonStart = false;
@@ -92,7 +94,7 @@ int EncodeConnectivity(std::span<const ConnectivityInput> objects, std::vector<u
     outMaps.clear();
     try {
         return EncodeConnectivityUnguarded(objects, outStream, outMaps);
-    } catch (const std::bad_alloc&) {
+    } catch (const std::exception&) { // bad_alloc, or length_error for a size no vector holds
         outStream.clear();
         outMaps.clear();
         return PXERR_OUTOFMEMORY;
@@ -114,7 +116,7 @@ int DecodeConnectivity(std::span<const uint8_t> stream, std::vector<DecodedConne
         }
         outObjects = std::move(objects);
         return PX_OK;
-    } catch (const std::bad_alloc&) {
+    } catch (const std::exception&) { // bad_alloc, or length_error for a size no vector holds
         outObjects.clear();
         return PXERR_OUTOFMEMORY;
     }

@@ -9,8 +9,14 @@ namespace {
 
 constexpr int8_t kUnknown = -1;
 
-uint32_t Prev(uint32_t k, uint32_t valence) { return (k + valence - 1) % valence; }
-uint32_t Next(uint32_t k, uint32_t valence) { return (k + 1) % valence; }
+uint32_t Prev(uint32_t k, uint32_t valence)
+{
+    return (k + valence - 1) % valence;
+}
+uint32_t Next(uint32_t k, uint32_t valence)
+{
+    return (k + 1) % valence;
+}
 
 // A ring slot whose neighbour and both ring neighbours are regular: its flag cannot be read off a dummy.
 bool IsInnerSlot(const MeshGraph& graph, uint32_t v, uint32_t k)
@@ -21,8 +27,8 @@ bool IsInnerSlot(const MeshGraph& graph, uint32_t v, uint32_t k)
 }
 
 // The deduction table for the edge from v to n = ring[i], v standing at slot j of n.
-int8_t DeduceEdgeFlag(const MeshGraph& graph, std::span<const uint8_t> faceCounts, uint32_t v, uint32_t i,
-                      uint32_t n, uint32_t j)
+int8_t DeduceEdgeFlag(const MeshGraph& graph, std::span<const uint8_t> faceCounts, uint32_t v, uint32_t i, uint32_t n,
+                      uint32_t j)
 {
     const uint32_t vv = graph.nodes[v].valence;
     const uint32_t nv = graph.nodes[n].valence;
@@ -60,8 +66,7 @@ public:
     }
 
     // resolve(v, k, j): the flag of v's slot k (v at slot j of the neighbour) that nothing settles; -1: failure.
-    template <typename Resolve>
-    int Run(Resolve resolve);
+    template <typename Resolve> int Run(Resolve resolve);
 
 private:
     bool Store(uint32_t v, uint32_t k, uint32_t n, uint32_t j, int8_t flag);
@@ -120,8 +125,7 @@ int FlagPropagation::Propagate(uint32_t v)
     return 0;
 }
 
-template <typename Resolve>
-int FlagPropagation::Run(Resolve resolve)
+template <typename Resolve> int FlagPropagation::Run(Resolve resolve)
 {
     const std::vector<uint32_t>& order = m_graph.traversal;
     for (const uint32_t v : order)

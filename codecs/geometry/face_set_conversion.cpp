@@ -58,9 +58,10 @@ std::vector<int32_t> IndexListFromCorners(std::span<const int32_t> cornerList,
     std::vector<int32_t> list;
     list.reserve(cornerList.size());
     for (const int32_t corner : cornerList) {
-        list.push_back(corner < 0 ? -1
-                                  : static_cast<int32_t>(triangleValues[static_cast<uint32_t>(corner) / 3]
-                                                                       [static_cast<uint32_t>(corner) % 3]));
+        list.push_back(corner < 0
+                           ? -1
+                           : static_cast<int32_t>(
+                                 triangleValues[static_cast<uint32_t>(corner) / 3][static_cast<uint32_t>(corner) % 3]));
     }
     return list;
 }

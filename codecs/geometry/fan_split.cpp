@@ -75,8 +75,8 @@ bool RenameInNeighbours(std::vector<FanRecord>& records, const std::vector<CutEd
     return true;
 }
 
-int SplitFan(std::vector<FanRecord>& records, uint32_t vertex, std::span<const uint32_t> groups,
-             CutChainBudget& budget, size_t recordLimit)
+int SplitFan(std::vector<FanRecord>& records, uint32_t vertex, std::span<const uint32_t> groups, CutChainBudget& budget,
+             size_t recordLimit)
 {
     for (const FanPair& pair : records[vertex].pairs) {
         records[pair.next].dirty = true;

@@ -4,6 +4,7 @@
 // pipeline; the entry points.
 #include <algorithm>
 #include <cmath>
+#include <exception>
 #include <new>
 #include <optional>
 
@@ -228,8 +229,8 @@ int EncodeTexCoordStage(std::span<const MeshGraph> graphs, std::span<const Prepa
     return EncodeTexCoords(inputs, bits, out.slot[4]);
 }
 
-int EncodeColourStage(std::span<const MeshGraph> graphs, std::span<const PreparedObject> objects,
-                      uint32_t precision, EncodedStreams& out)
+int EncodeColourStage(std::span<const MeshGraph> graphs, std::span<const PreparedObject> objects, uint32_t precision,
+                      EncodedStreams& out)
 {
     AttributeStage stage;
     int result = PrepareAttributeStage(graphs, objects, &PreparedObject::colours, 3, StreamKind::kColourIndex,
@@ -325,8 +326,8 @@ int CheckSlots(const PXStreamSet& streams)
 }
 
 struct DecodedAttribute {
-    std::vector<std::vector<float>> values;   // per object
-    std::vector<WedgeLayout> layouts;         // per object when indexed
+    std::vector<std::vector<float>> values; // per object
+    std::vector<WedgeLayout> layouts;       // per object when indexed
     bool indexed = false;
 };
 
@@ -368,39 +369,41 @@ int DecodeAttributeStage(const PXStreamSet& streams, uint32_t valueSlot, uint32_
     return result;
 }
 
-int DecodeTexCoordStage(const PXStreamSet& streams, std::span<const DecodedTopology> topology,
-                        DecodedAttribute& out)
+int DecodeTexCoordStage(const PXStreamSet& streams, std::span<const DecodedTopology> topology, DecodedAttribute& out)
 {
-    return DecodeAttributeStage(streams, 4, 5, topology, out,
-                                [](auto bytes, const auto& graphs, const auto& layouts, const auto& counts, auto& values) {
-                                    std::vector<TexCoordTarget> targets;
-                                    for (size_t o = 0; o < graphs.size(); ++o)
-                                        targets.push_back({graphs[o], layouts[o], counts[o]});
-                                    return DecodeTexCoords(bytes, targets, values);
-                                });
+    return DecodeAttributeStage(
+        streams, 4, 5, topology, out,
+        [](auto bytes, const auto& graphs, const auto& layouts, const auto& counts, auto& values) {
+            std::vector<TexCoordTarget> targets;
+            for (size_t o = 0; o < graphs.size(); ++o)
+                targets.push_back({graphs[o], layouts[o], counts[o]});
+            return DecodeTexCoords(bytes, targets, values);
+        });
 }
 
 int DecodeColourStage(const PXStreamSet& streams, std::span<const DecodedTopology> topology, DecodedAttribute& out)
 {
-    return DecodeAttributeStage(streams, 2, 3, topology, out,
-                                [](auto bytes, const auto& graphs, const auto& layouts, const auto& counts, auto& values) {
-                                    std::vector<ColourTarget> targets;
-                                    for (size_t o = 0; o < graphs.size(); ++o)
-                                        targets.push_back({graphs[o], layouts[o], counts[o]});
-                                    return DecodeColours(bytes, targets, values);
-                                });
+    return DecodeAttributeStage(
+        streams, 2, 3, topology, out,
+        [](auto bytes, const auto& graphs, const auto& layouts, const auto& counts, auto& values) {
+            std::vector<ColourTarget> targets;
+            for (size_t o = 0; o < graphs.size(); ++o)
+                targets.push_back({graphs[o], layouts[o], counts[o]});
+            return DecodeColours(bytes, targets, values);
+        });
 }
 
 int DecodeNormalStage(const PXStreamSet& streams, std::span<const DecodedTopology> topology,
                       std::span<const QuantisedPositions> quantised, DecodedAttribute& out)
 {
-    return DecodeAttributeStage(streams, 6, 7, topology, out,
-                                [&](auto bytes, const auto& graphs, const auto& layouts, const auto& counts, auto& values) {
-                                    std::vector<NormalTarget> targets;
-                                    for (size_t o = 0; o < graphs.size(); ++o)
-                                        targets.push_back({graphs[o], layouts[o], &quantised[o], counts[o]});
-                                    return DecodeNormals(bytes, targets, values);
-                                });
+    return DecodeAttributeStage(
+        streams, 6, 7, topology, out,
+        [&](auto bytes, const auto& graphs, const auto& layouts, const auto& counts, auto& values) {
+            std::vector<NormalTarget> targets;
+            for (size_t o = 0; o < graphs.size(); ++o)
+                targets.push_back({graphs[o], layouts[o], &quantised[o], counts[o]});
+            return DecodeNormals(bytes, targets, values);
+        });
 }
 
 std::vector<int32_t> IndexListOf(const DecodedTopology& object, const WedgeLayout& layout)
@@ -517,7 +520,7 @@ int CompressModel(const PXModel& model, PXStreamSet& streams, PXReorderMaps* map
         if (maps)
             *maps = std::move(built);
         return PX_OK;
-    } catch (const std::bad_alloc&) {
+    } catch (const std::exception&) { // bad_alloc, or length_error for a size no vector holds
         return PXERR_OUTOFMEMORY;
     }
 }
@@ -530,7 +533,7 @@ int DecompressModel(const PXStreamSet& streams, PXModel& model)
         if (result != PX_OK)
             return result;
         return model.SetLists(std::move(lists));
-    } catch (const std::bad_alloc&) {
+    } catch (const std::exception&) { // bad_alloc, or length_error for a size no vector holds
         return PXERR_OUTOFMEMORY;
     }
 }

@@ -16,11 +16,11 @@ public:
     uint32_t ReadPos() const { return m_readPos; }
     std::span<const uint8_t> Bytes() const { return {m_buffer.data(), m_size}; }
 
-    void Write(std::span<const uint8_t> bytes);           // may throw std::bad_alloc; entry points catch it
-    void WriteByte(uint8_t byte);                         // the same for one byte
-    uint32_t Read(std::span<uint8_t> out);                // copies min(n, size - readPos) bytes; returns the count
+    void Write(std::span<const uint8_t> bytes); // may throw std::bad_alloc; entry points catch it
+    void WriteByte(uint8_t byte);               // the same for one byte
+    uint32_t Read(std::span<uint8_t> out);      // copies min(n, size - readPos) bytes; returns the count
     void Rewind() { m_readPos = 0; }
-    std::vector<uint8_t> TakeBytes();                     // the written bytes; the stream is empty afterwards
+    std::vector<uint8_t> TakeBytes(); // the written bytes; the stream is empty afterwards
 
 private:
     void Reserve(uint32_t extraBytes);

@@ -61,7 +61,8 @@ Vector QuantisedOf(const QuantisedPositions& positions, const MeshGraph& graph, 
 
 Vector TriangleNormal(const Vector& q0, const Vector& q1, const Vector& q2)
 {
-    return Normalised(Cross({q1[0] - q0[0], q1[1] - q0[1], q1[2] - q0[2]}, {q2[0] - q0[0], q2[1] - q0[1], q2[2] - q0[2]}));
+    return Normalised(
+        Cross({q1[0] - q0[0], q1[1] - q0[1], q1[2] - q0[2]}, {q2[0] - q0[0], q2[1] - q0[1], q2[2] - q0[2]}));
 }
 
 // Sum of the unit normals of v's faces at ring positions first .. last (all of them for a vertex).
@@ -92,7 +93,8 @@ void WalkNormals(const MeshGraph& graph, const WedgeLayout* layout, const Quanti
     if (!layout) {
         for (const uint32_t v : graph.traversal)
             if (graph.nodes[v].twin == kNoNode)
-                visit(static_cast<uint32_t>(graph.nodes[v].position), FrameOf(PredictNormal(graph, positions, v, 0, 0, true)));
+                visit(static_cast<uint32_t>(graph.nodes[v].position),
+                      FrameOf(PredictNormal(graph, positions, v, 0, 0, true)));
         return;
     }
     for (const uint32_t w : layout->firstWedgeOfAttribute) {
@@ -205,18 +207,19 @@ int DecodeNormals(std::span<const uint8_t> stream, std::span<const NormalTarget>
         std::vector<float>& out = normals[o];
         out.assign(3 * static_cast<size_t>(objects[o].count), 0.0f);
         bool valid = true;
-        WalkNormals(*objects[o].graph, objects[o].layout, *objects[o].quantised, [&](uint32_t attribute, const Frame& frame) {
-            const int32_t index = items[next++].value;
-            if (index < 0 || static_cast<uint32_t>(index) >= codebook.Size() || attribute >= objects[o].count) {
-                valid = false;
-                return;
-            }
-            const std::array<float, 3> point = codebook.Point(static_cast<uint32_t>(index));
-            const Vector q = Normalised({point[0], point[1], point[2]});
-            for (int d = 0; d < 3; ++d)
-                out[3 * attribute + static_cast<uint32_t>(d)] =
-                    static_cast<float>(q[0] * frame.t1[d] + q[1] * frame.t2[d] + q[2] * frame.p[d]);
-        });
+        WalkNormals(
+            *objects[o].graph, objects[o].layout, *objects[o].quantised, [&](uint32_t attribute, const Frame& frame) {
+                const int32_t index = items[next++].value;
+                if (index < 0 || static_cast<uint32_t>(index) >= codebook.Size() || attribute >= objects[o].count) {
+                    valid = false;
+                    return;
+                }
+                const std::array<float, 3> point = codebook.Point(static_cast<uint32_t>(index));
+                const Vector q = Normalised({point[0], point[1], point[2]});
+                for (int d = 0; d < 3; ++d)
+                    out[3 * attribute + static_cast<uint32_t>(d)] =
+                        static_cast<float>(q[0] * frame.t1[d] + q[1] * frame.t2[d] + q[2] * frame.p[d]);
+            });
         if (!valid)
             return PX_ERR;
     }

@@ -23,8 +23,8 @@ class NormalCodebook {
 public:
     explicit NormalCodebook(uint32_t bits);
     uint32_t Size() const { return m_size; }
-    uint32_t IndexOf(float polar, float azimuth) const;    // nearest row, then nearest point of that row
-    std::array<float, 3> Point(uint32_t index) const;      // the unit direction of an index below Size()
+    uint32_t IndexOf(float polar, float azimuth) const; // nearest row, then nearest point of that row
+    std::array<float, 3> Point(uint32_t index) const;   // the unit direction of an index below Size()
 
 private:
     uint32_t m_bits;
@@ -34,10 +34,10 @@ private:
 };
 
 struct NormalInput {
-    const MeshGraph* graph = nullptr;          // not owned
-    const WedgeLayout* layout = nullptr;       // per wedge when set (not owned)
+    const MeshGraph* graph = nullptr;              // not owned
+    const WedgeLayout* layout = nullptr;           // per wedge when set (not owned)
     const QuantisedPositions* quantised = nullptr; // per input vertex (not owned)
-    std::span<const float> normals;            // x, y, z per attribute index; empty: the object has none
+    std::span<const float> normals;                // x, y, z per attribute index; empty: the object has none
 };
 
 int EncodeNormals(std::span<const NormalInput> objects, uint32_t bits, std::vector<uint8_t>& outStream);

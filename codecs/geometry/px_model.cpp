@@ -1,5 +1,6 @@
 #include "codecs/geometry/px_model.h"
 
+#include <exception>
 #include <new>
 
 #include "codecs/geometry/px_result.h"
@@ -13,7 +14,7 @@ int PXModel::SetLists(std::vector<PXIndexedFaceSet> lists)
         m_lists = std::move(lists);
         m_params = std::move(params);
         return PX_OK;
-    } catch (const std::bad_alloc&) {
+    } catch (const std::exception&) { // bad_alloc, or length_error for a size no vector holds
         return PXERR_OUTOFMEMORY;
     }
 }

@@ -12,18 +12,18 @@
 namespace px {
 
 struct PXIndexedFaceSet {
-    std::vector<float> coord;             // x, y, z per position
-    std::vector<int32_t> coordIndex;      // polygons, -1 after each (optional after the last)
-    std::vector<float> texCoord;          // u, v per entry
+    std::vector<float> coord;        // x, y, z per position
+    std::vector<int32_t> coordIndex; // polygons, -1 after each (optional after the last)
+    std::vector<float> texCoord;     // u, v per entry
     std::vector<int32_t> texCoordIndex;
-    std::vector<float> colour;            // red, green, blue in 0..1 per entry
+    std::vector<float> colour; // red, green, blue in 0..1 per entry
     std::vector<int32_t> colourIndex;
-    bool colourPerVertex = true;          // colours are coded only when set
-    std::vector<float> normal;            // x, y, z per entry
+    bool colourPerVertex = true; // colours are coded only when set
+    std::vector<float> normal;   // x, y, z per entry
     std::vector<int32_t> normalIndex;
-    bool normalPerVertex = true;          // normals are coded only when set
+    bool normalPerVertex = true;                // normals are coded only when set
     std::array<uint8_t, 3> shapeFlags{1, 1, 1}; // carried unchanged
-    float creaseAngle = 0.0f;             // radians; carried in 8 bits of pi
+    float creaseAngle = 0.0f;                   // radians; carried in 8 bits of pi
 
     uint32_t PositionCount() const { return static_cast<uint32_t>(coord.size() / 3); }
 };
@@ -48,9 +48,9 @@ public:
     const PXParams& Params(uint32_t object) const { return m_params[object]; }
 
     int SetLists(std::vector<PXIndexedFaceSet> lists); // every block back to the defaults; 0, or 5 out of memory
-    void SetParam(uint32_t word, uint32_t value);       // in every object's block; a word past 9 is ignored
+    void SetParam(uint32_t word, uint32_t value);      // in every object's block; a word past 9 is ignored
     void SetParamOf(uint32_t object, uint32_t word, uint32_t value);
-    std::vector<PXIndexedFaceSet> TakeLists();           // the model is empty afterwards
+    std::vector<PXIndexedFaceSet> TakeLists(); // the model is empty afterwards
 
 private:
     std::vector<PXIndexedFaceSet> m_lists;

@@ -28,9 +28,9 @@ class PXStreamSet {
 public:
     static constexpr uint32_t kSlotCount = 10;
 
-    void SetSlot(uint32_t slot, PXStream stream);   // a slot past 9 is ignored
+    void SetSlot(uint32_t slot, PXStream stream); // a slot past 9 is ignored
     void ClearSlot(uint32_t slot);
-    const PXStream* GetSlot(uint32_t slot) const;    // null when the slot is empty
+    const PXStream* GetSlot(uint32_t slot) const; // null when the slot is empty
     // The bytes of a slot, or none when it is empty or holds a stream of length 0.
     std::optional<std::span<const uint8_t>> SlotBytes(uint32_t slot) const;
     void Clear();

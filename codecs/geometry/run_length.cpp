@@ -23,8 +23,7 @@ struct Run {
     uint64_t length = 0;
 };
 
-template <typename T>
-std::vector<Run> RunsOf(std::span<const T> values)
+template <typename T> std::vector<Run> RunsOf(std::span<const T> values)
 {
     std::vector<Run> runs;
     for (size_t i = 0; i < values.size();) {
@@ -38,8 +37,7 @@ std::vector<Run> RunsOf(std::span<const T> values)
 }
 
 // The longest stretch of short runs, where a short last run joins the stretch before it.
-template <typename IsShort>
-uint64_t LongestStretch(const std::vector<Run>& runs, IsShort isShort)
+template <typename IsShort> uint64_t LongestStretch(const std::vector<Run>& runs, IsShort isShort)
 {
     uint64_t longest = 0;
     uint64_t pending = 0;

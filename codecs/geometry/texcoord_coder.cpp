@@ -45,7 +45,8 @@ void WalkTexCoords(const MeshGraph& graph, const WedgeLayout* layout, uint32_t v
     }
     std::vector<uint8_t> coded(valueCount, 0);
     const auto known = [&](int32_t attribute) {
-        return attribute >= 0 && static_cast<uint32_t>(attribute) < valueCount && coded[static_cast<uint32_t>(attribute)];
+        return attribute >= 0 && static_cast<uint32_t>(attribute) < valueCount &&
+               coded[static_cast<uint32_t>(attribute)];
     };
     const WedgeValues<2> lookup{&layout->corners, known,
                                 [&](int32_t attribute) { return values[static_cast<uint32_t>(attribute)]; }};
@@ -92,19 +93,19 @@ ObjectRecords BuildRecords(const TexCoordInput& input, uint32_t bits)
         out.box = {{lo[0], lo[1]}, std::max(hi[0] - lo[0], hi[1] - lo[1])};
     const uint64_t scale = QuantisationScale(bits, kTexCoordScaleKnee);
     std::vector<Record> absolutes;
-    WalkTexCoords(*input.graph, input.layout, valueCount,
-                  [&](uint32_t attribute, const std::optional<Quantised<2>>& predicted) {
-                      Quantised<2> q{};
-                      for (int axis = 0; axis < 2; ++axis)
-                          q[axis] = Quantise(input.values[2 * attribute + axis], out.box.min[axis], out.box.extent, scale);
-                      if (predicted) {
-                          out.records.push_back({true, {q[0] - (*predicted)[0], q[1] - (*predicted)[1]}});
-                          ++out.residuals;
-                      } else {
-                          absolutes.push_back({false, q});
-                      }
-                      return q;
-                  });
+    WalkTexCoords(
+        *input.graph, input.layout, valueCount, [&](uint32_t attribute, const std::optional<Quantised<2>>& predicted) {
+            Quantised<2> q{};
+            for (int axis = 0; axis < 2; ++axis)
+                q[axis] = Quantise(input.values[2 * attribute + axis], out.box.min[axis], out.box.extent, scale);
+            if (predicted) {
+                out.records.push_back({true, {q[0] - (*predicted)[0], q[1] - (*predicted)[1]}});
+                ++out.residuals;
+            } else {
+                absolutes.push_back({false, q});
+            }
+            return q;
+        });
     out.records.insert(out.records.end(), absolutes.rbegin(), absolutes.rend());
     return out;
 }

@@ -13,7 +13,10 @@ namespace px {
 
 namespace {
 
-uint32_t NextSlot(uint32_t k, uint32_t valence) { return (k + 1) % valence; }
+uint32_t NextSlot(uint32_t k, uint32_t valence)
+{
+    return (k + 1) % valence;
+}
 
 // Face edge counts in the order the decoder numbers faces: at each face's earliest vertex, in traversal order.
 std::vector<uint8_t> CollectFaceEdgeCounts(const MeshGraph& graph, std::span<const uint8_t> countsByFace)
@@ -108,8 +111,8 @@ bool AssignPositionIndices(MeshGraph& graph, std::span<const uint32_t> pairs, ui
     uint32_t next = 0;
     for (const uint32_t v : order) {
         VertexNode& node = graph.nodes[v];
-        node.position = node.twin == kNoNode ? static_cast<int32_t>(next++)
-                                             : graph.nodes[static_cast<size_t>(node.twin)].position;
+        node.position =
+            node.twin == kNoNode ? static_cast<int32_t>(next++) : graph.nodes[static_cast<size_t>(node.twin)].position;
     }
     outPositions = next;
     return true;
@@ -216,8 +219,8 @@ namespace {
 
 // Walks one polygon from S towards ring slot k; each step leaves a node through its next flagged slot. The
 // corners come back in walking order, which runs against the winding; the caller reverses them.
-bool WalkPolygon(const MeshGraph& graph, const RingSlots& slots, uint32_t start, uint32_t k,
-                 std::vector<uint8_t>& used, std::vector<int32_t>& outCorners)
+bool WalkPolygon(const MeshGraph& graph, const RingSlots& slots, uint32_t start, uint32_t k, std::vector<uint8_t>& used,
+                 std::vector<int32_t>& outCorners)
 {
     outCorners.clear();
     const int32_t startOrder = graph.nodes[start].order;

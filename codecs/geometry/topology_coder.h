@@ -14,9 +14,9 @@ namespace px {
 
 // One object's triangles as the encoder sees them (corner numbers are 3 * triangle + corner).
 struct TriangleRecord {
-    std::vector<std::array<uint32_t, 3>> vertices;  // input vertex indices
-    std::vector<std::array<uint8_t, 3>> edgeFlags;  // byte j: the edge from corner j to corner j + 1
-    std::vector<uint32_t> polygons;                 // input polygon of each triangle
+    std::vector<std::array<uint32_t, 3>> vertices; // input vertex indices
+    std::vector<std::array<uint8_t, 3>> edgeFlags; // byte j: the edge from corner j to corner j + 1
+    std::vector<uint32_t> polygons;                // input polygon of each triangle
 };
 
 // One object as the decoder rebuilds it. Twin nodes share a position, so vertexCount counts positions.

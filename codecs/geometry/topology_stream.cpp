@@ -196,8 +196,7 @@ bool CommandsFromItems(std::span<const DataItem> items, std::vector<PackedComman
         } else {
             p.command.kind = value == 0 ? CommandKind::kSplit : CommandKind::kMerge;
         }
-        if ((p.command.kind == CommandKind::kAdd || p.command.kind == CommandKind::kAddDummy) &&
-            p.command.valence < 2)
+        if ((p.command.kind == CommandKind::kAdd || p.command.kind == CommandKind::kAddDummy) && p.command.valence < 2)
             return false;
         out.push_back(p);
     }

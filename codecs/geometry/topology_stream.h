@@ -26,9 +26,9 @@ struct ComponentRecord {
     std::vector<TopologyCommand> commands; // expanded: one command per traversal step
     std::vector<uint8_t> faceEdgeCounts;   // 1, 2 or 3 per face in decoded face order
     std::vector<uint8_t> residualFlags;
-    std::vector<uint32_t> identification;  // pairs (later traversal order, first traversal order)
+    std::vector<uint32_t> identification; // pairs (later traversal order, first traversal order)
 
-    uint32_t VertexCount() const;          // adds plus dummy adds
+    uint32_t VertexCount() const; // adds plus dummy adds
 };
 
 // 0, or PXERR_INVALIDGEOMETRY when the records exceed the stream's limits. May throw std::bad_alloc.

@@ -50,8 +50,7 @@ RingSlots::RingSlots(const MeshGraph& graph)
     for (uint32_t v = 0; v < graph.nodes.size(); ++v)
         for (uint32_t k = 0; k < graph.nodes[v].valence; ++k)
             entries.emplace_back((uint64_t{v} << 32) | static_cast<uint32_t>(graph.Neighbour(v, k)), k);
-    std::stable_sort(entries.begin(), entries.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::stable_sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     m_keys.reserve(entries.size());
     m_slots.reserve(entries.size());
     for (const auto& [key, slot] : entries) {

@@ -35,7 +35,7 @@ public:
     std::vector<VertexNode> nodes;
     std::vector<int32_t> neighbours;
     std::vector<int32_t> corners;
-    std::vector<int8_t> flags;      // 1 polygon edge, 0 diagonal; negative while unknown in the flag passes
+    std::vector<int8_t> flags;       // 1 polygon edge, 0 diagonal; negative while unknown in the flag passes
     std::vector<uint32_t> traversal; // regular nodes in traversal order
     uint32_t nodesInUse = 0;         // nodes with a non-empty ring: regular ones plus dummies
 
@@ -48,8 +48,8 @@ public:
     bool IsDummy(int32_t node) const { return nodes[static_cast<uint32_t>(node)].kind == NodeKind::kDummy; }
 
     int32_t SlotOf(uint32_t node, int32_t neighbour) const; // linear search of the ring; -1 when absent
-    void RotateRing(uint32_t node, uint32_t newFirst);       // neighbours, corners and flags turn together
-    uint32_t AddNode(uint32_t valence);                       // appends a node with an unset ring of that valence
+    void RotateRing(uint32_t node, uint32_t newFirst);      // neighbours, corners and flags turn together
+    uint32_t AddNode(uint32_t valence);                     // appends a node with an unset ring of that valence
 };
 
 // A lookup from (node, neighbour) to the ring slot, for rings that no longer turn. Memory follows the edge count.

@@ -13,8 +13,14 @@ namespace {
 
 constexpr uint8_t kUnmarked = 255; // an edge taken from neither end counts as a seam
 
-uint32_t Prev(uint32_t k, uint32_t valence) { return (k + valence - 1) % valence; }
-uint32_t Next(uint32_t k, uint32_t valence) { return (k + 1) % valence; }
+uint32_t Prev(uint32_t k, uint32_t valence)
+{
+    return (k + valence - 1) % valence;
+}
+uint32_t Next(uint32_t k, uint32_t valence)
+{
+    return (k + 1) % valence;
+}
 
 struct TakenEdge {
     uint32_t v;
@@ -91,8 +97,7 @@ std::vector<uint8_t> MarksFrom(const MeshGraph& graph, const std::vector<TakenEd
 }
 
 // Every corner of a wedge's faces (v's corner at each of its ring positions).
-template <typename Visit>
-void ForWedgeCorners(const MeshGraph& graph, const Wedge& wedge, Visit visit)
+template <typename Visit> void ForWedgeCorners(const MeshGraph& graph, const Wedge& wedge, Visit visit)
 {
     const uint32_t valence = graph.nodes[wedge.vertex].valence;
     for (uint32_t k = wedge.first, steps = 0; steps < valence; k = Next(k, valence), ++steps) {

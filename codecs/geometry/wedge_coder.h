@@ -18,15 +18,15 @@
 namespace px {
 
 struct WedgeLayout {
-    std::vector<Wedge> wedges;                  // per vertex in traversal order, around each ring
+    std::vector<Wedge> wedges;                   // per vertex in traversal order, around each ring
     std::vector<uint32_t> firstWedgeOfAttribute; // wedge index per attribute, in order of first use
     CornerAttributes corners;                    // per triangle; every corner of a wedge holds its index
     uint32_t attributeCount = 0;
 };
 
 struct PropertyIndexInput {
-    const MeshGraph* graph = nullptr; // not owned
-    CornerAttributes corners;         // per input triangle, the attribute index at each corner
+    const MeshGraph* graph = nullptr;                    // not owned
+    CornerAttributes corners;                            // per input triangle, the attribute index at each corner
     std::function<bool(int32_t a, int32_t b)> sameValue; // do two attribute indices hold equal values
 };
 

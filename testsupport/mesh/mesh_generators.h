@@ -11,7 +11,7 @@ namespace meshtest {
 OffMesh MakeTriangle();
 OffMesh MakeTetrahedron();
 OffMesh MakeQuad();
-OffMesh MakePolygon(uint32_t sides);              // one convex polygon in the plane z = 0
+OffMesh MakePolygon(uint32_t sides);                        // one convex polygon in the plane z = 0
 OffMesh MakeGrid(uint32_t nx, uint32_t ny, bool triangles); // nx * ny cells, quads or split into triangles
 OffMesh MakeSphere(uint32_t rings, uint32_t segments);      // poles as triangle fans, quads between
 OffMesh MakeTorus(uint32_t rings, uint32_t segments, bool triangles);

@@ -53,8 +53,7 @@ private:
     size_t m_pos = 0;
 };
 
-template <typename T>
-bool ParseNumber(std::string_view token, T& out)
+template <typename T> bool ParseNumber(std::string_view token, T& out)
 {
     const char* end = token.data() + token.size();
     const auto [ptr, ec] = std::from_chars(token.data(), end, out);

@@ -89,7 +89,8 @@ std::vector<NamedMesh> SyntheticCases()
         {"sphere", MakeSphere(9, 12)},
         {"torus of quads", MakeTorus(10, 7, false)},
         {"torus of triangles", MakeTorus(8, 6, true)},
-        {"three tori", Concatenate(Concatenate(MakeTorus(5, 4, true), MakeTorus(6, 5, false), 8), MakeSphere(5, 6), 16)},
+        {"three tori",
+         Concatenate(Concatenate(MakeTorus(5, 4, true), MakeTorus(6, 5, false), 8), MakeSphere(5, 6), 16)},
     };
 }
 

@@ -22,7 +22,7 @@ TEST(ExtractCutChain, LoopIsTakenWholeEvenWhenALongerOpenChainExists)
 {
     // Faces 0..2 form the loop 1 -> 2 -> 3 -> 1 (each its own group, so the loop's edges are start-free);
     // faces 3..6 an open chain 10 -> 11 -> 12 -> 13 -> 14 of one group.
-    std::vector<CutEdge> edges = {{10, 11, 9}, {11, 12, 12}, {1, 2, 0}, {2, 3, 3},
+    std::vector<CutEdge> edges = {{10, 11, 9}, {11, 12, 12}, {1, 2, 0},   {2, 3, 3},
                                   {3, 1, 6},   {12, 13, 15}, {13, 14, 18}};
     const std::vector<uint32_t> groups = {0, 1, 2, 3, 3, 3, 3};
     px::CutChainBudget budget{1000000};

@@ -36,10 +36,10 @@ TEST(TriangulateFaces, PentagonMiddleTriangleHasOneRealEdge)
 TEST(TriangulateFaces, InvalidPolygonsAreRefused)
 {
     const std::vector<std::vector<int32_t>> lists = {
-        {0, 1, -1, 2, 3, 4},  // a polygon of two entries
-        {0, 1, 2, 1, -1},     // a repeated vertex
-        {-1, 0, 1, 2},        // a leading separator
-        {0, 1, 2, -1, -1},    // an empty polygon
+        {0, 1, -1, 2, 3, 4}, // a polygon of two entries
+        {0, 1, 2, 1, -1},    // a repeated vertex
+        {-1, 0, 1, 2},       // a leading separator
+        {0, 1, 2, -1, -1},   // an empty polygon
         {0, 1},
     };
     for (const auto& list : lists) {

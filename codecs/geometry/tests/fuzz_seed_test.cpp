@@ -121,8 +121,8 @@ SeedSet MakeSeeds()
     seeds["mesh_encode/quad_pair_uv"] = {4, 0x27, 0, 0, 0, 16, 0, 0, 16, 16, 0, 0, 16, 0, 0, 1, 2, 255, 0, 2, 3, 255};
     seeds["mesh_encode/bowtie"] = {5, 0x28, 0, 0, 0, 16, 8, 0, 16, 0, 0, 0, 8, 0, 0, 0, 0, 0, 2, 1, 255, 0, 3, 4};
     seeds["mesh_encode/invalid"] = {3, 0x01, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 1, 255, 255, 2};
-    seeds["mesh_encode/tetra_colours_normals"] = {4, 0xE3, 0, 0, 0, 16, 0, 0, 0, 16, 0, 0, 0, 16,
-                                                  0, 2, 1, 255, 0, 1, 3, 255, 1, 2, 3, 255, 2, 0, 3};
+    seeds["mesh_encode/tetra_colours_normals"] = {4, 0xE3, 0,   0, 0, 16, 0,   0, 0, 16, 0,   0, 0, 16, 0,
+                                                  2, 1,    255, 0, 1, 3,  255, 1, 2, 3,  255, 2, 0, 3};
     return seeds;
 }
 
@@ -139,8 +139,8 @@ TEST(FuzzSeeds, CommittedSeedsAreTodaysStreams)
         for (const auto& [name, bytes] : seeds) {
             const std::filesystem::path path = std::filesystem::path(target) / name;
             std::filesystem::create_directories(path.parent_path());
-            std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                        static_cast<std::streamsize>(bytes.size()));
+            std::ofstream(path, std::ios::binary)
+                .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         }
     }
     const char* source = std::getenv("VORTAN_SOURCE_DIR");

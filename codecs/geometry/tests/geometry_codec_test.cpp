@@ -150,9 +150,10 @@ void ExpectWithinBounds(const px::PXIndexedFaceSet& input, const Trip& trip, uin
 
 TEST(GeometryCodecMeshDriven, SettingsRangeRoundTripsWithinBounds)
 {
-    const OffMesh meshes[] = {Triangulated(meshtest::MakeSphere(10, 14)), Triangulated(meshtest::MakeTorus(9, 7, true)),
-                              Triangulated(meshtest::MakeGrid(8, 5, true)),
-                              Triangulated(meshtest::Concatenate(meshtest::MakeBowtie(), meshtest::MakeDoubleCone(), 4))};
+    const OffMesh meshes[] = {
+        Triangulated(meshtest::MakeSphere(10, 14)), Triangulated(meshtest::MakeTorus(9, 7, true)),
+        Triangulated(meshtest::MakeGrid(8, 5, true)),
+        Triangulated(meshtest::Concatenate(meshtest::MakeBowtie(), meshtest::MakeDoubleCone(), 4))};
     for (const OffMesh& mesh : meshes) {
         for (uint32_t setting = 0; setting <= 8; setting += 2) {
             const uint32_t positionBits = 10 + setting;
@@ -245,11 +246,18 @@ TEST(GeometryCodecRefusals, InvalidGeometryLeavesTheStreamSetUntouched)
         cases.emplace_back(name, set);
     };
     add("repeated vertex", [](auto& s) { s.coordIndex[1] = s.coordIndex[0]; });
-    add("polygon of two", [](auto& s) { s.coordIndex = {0, 1, -1, 1, 2, 3}; s.texCoordIndex.clear(); s.texCoord.clear(); });
+    add("polygon of two", [](auto& s) {
+        s.coordIndex = {0, 1, -1, 1, 2, 3};
+        s.texCoordIndex.clear();
+        s.texCoord.clear();
+    });
     add("index out of range", [](auto& s) { s.coordIndex[2] = 4; });
     add("attribute index out of range", [](auto& s) { s.texCoordIndex[0] = static_cast<int32_t>(s.texCoord.size()); });
     add("negative attribute index", [](auto& s) { s.texCoordIndex[0] = -3; });
-    add("short index list", [](auto& s) { s.texCoordIndex.pop_back(); s.texCoordIndex.pop_back(); });
+    add("short index list", [](auto& s) {
+        s.texCoordIndex.pop_back();
+        s.texCoordIndex.pop_back();
+    });
     add("texture count differs without an index list", [](auto& s) { s.texCoordIndex.clear(); });
     add("fewer than three positions", [](auto& s) { s.coord.resize(6); });
     for (const auto& [name, set] : cases) {

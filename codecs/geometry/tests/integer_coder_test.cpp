@@ -69,7 +69,7 @@ TEST(IntegerCoderGolden, AllEqualValuesGiveTwoCodesOfLengthOne)
                         0x00, 0x00, 0x00, 0x01, // E: the escape is second
                         0x70,                   // table 0,1 and 1,1 (B = 1, L = 1), then N's top bits
                         0x00, 0x00, 0x00,
-                        0x30,                   // N = 3, then three codes 0, then padding
+                        0x30, // N = 3, then three codes 0, then padding
                     }));
 }
 
@@ -120,8 +120,8 @@ TEST(IntegerCoderRoundTrip, RandomMixedListsComeBackExactly)
 TEST(IntegerCoderRoundTrip, ExtremeValuesAndSingleDeltas)
 {
     const std::vector<std::vector<DataItem>> lists = {
-        Deltas({42}),                                  // one value at 98 %: the threshold is 0, one value is taken
-        Deltas({INT32_MIN, INT32_MAX - 1, 0}),          // the widest range that still fits 32-bit offsets
+        Deltas({42}),                          // one value at 98 %: the threshold is 0, one value is taken
+        Deltas({INT32_MIN, INT32_MAX - 1, 0}), // the widest range that still fits 32-bit offsets
         Deltas({-5, -5, -5, -5, 3}),
         Deltas({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}), // all counts equal: ties broken by offset
     };
@@ -239,10 +239,8 @@ TEST(IntegerCoderDamaged, TablesThatAreNotCompletePrefixCodesAreRejected)
         const char* name;
         Bytes block;
     } damaged[] = {
-        {"overfull depth", HandMadeBlock(1, {1, 1, 1})},
-        {"incomplete tree", HandMadeBlock(2, {1, 2})},
-        {"lengths falling", HandMadeBlock(2, {2, 2, 1})},
-        {"length above L", HandMadeBlock(2, {1, 2, 3})},
+        {"overfull depth", HandMadeBlock(1, {1, 1, 1})},  {"incomplete tree", HandMadeBlock(2, {1, 2})},
+        {"lengths falling", HandMadeBlock(2, {2, 2, 1})}, {"length above L", HandMadeBlock(2, {1, 2, 3})},
         {"length 0", HandMadeBlock(2, {0, 1, 1})},
     };
     for (const auto& [name, block] : damaged) {

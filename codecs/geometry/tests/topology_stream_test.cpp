@@ -125,9 +125,8 @@ TEST(EncodeConnectivity, SeveralObjectsShareOneStream)
     const OffMesh a = meshtest::MakeSphere(6, 8);
     const OffMesh b = meshtest::MakeBowtie();
     const OffMesh c = meshtest::MakeGrid(3, 2, false);
-    const px::ConnectivityInput inputs[] = {{a.coordIndex, a.VertexCount()},
-                                            {b.coordIndex, b.VertexCount()},
-                                            {c.coordIndex, c.VertexCount()}};
+    const px::ConnectivityInput inputs[] = {
+        {a.coordIndex, a.VertexCount()}, {b.coordIndex, b.VertexCount()}, {c.coordIndex, c.VertexCount()}};
     Bytes stream;
     std::vector<px::ObjectMaps> maps;
     ASSERT_EQ(px::EncodeConnectivity(inputs, stream, maps), px::PX_OK);
@@ -187,7 +186,7 @@ void ExpectStructurallyValid(const Bytes& stream)
 std::vector<Bytes> ValidStreams()
 {
     using namespace meshtest;
-    return {EncodeMesh(MakeTetrahedron()), EncodeMesh(MakeCube()),      EncodeMesh(MakeBowtie()),
+    return {EncodeMesh(MakeTetrahedron()),     EncodeMesh(MakeCube()),       EncodeMesh(MakeBowtie()),
             EncodeMesh(MakeGrid(4, 3, false)), EncodeMesh(MakeDoubleCone()), EncodeMesh(MakeTorus(5, 4, true)),
             EncodeMesh(MakePolygon(9))};
 }
