@@ -18,8 +18,8 @@ namespace px {
 // Limits of what one topology stream may describe. The decoder refuses more, so the encoder refuses more too:
 // a run of adds names a million vertices in a few bits, and only these bounds keep a damaged count from sizing
 // the vertex table.
-constexpr uint64_t kMaxStreamVertices = uint64_t{1} << 22;  // regular and dummy nodes of all objects
-constexpr uint64_t kMaxStreamRingSlots = uint64_t{1} << 25; // ring entries of all objects
+constexpr uint64_t kMaxStreamVertices = uint64_t{1} << 21;  // regular and dummy nodes of all objects
+constexpr uint64_t kMaxStreamRingSlots = uint64_t{1} << 24; // ring entries of all objects
 constexpr uint32_t kMaxObjects = 65535;                     // the object count is a 16-bit field
 
 struct ComponentRecord {
