@@ -1,6 +1,7 @@
 #include "codecs/geometry/active_list.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "codecs/geometry/px_result.h"
 #include "codecs/geometry/vertex_graph.h"
@@ -74,6 +75,7 @@ private:
     void ReleaseElement(int32_t element);
     void InsertBefore(int32_t listId, int32_t element);
     bool Link(int32_t vertex, int32_t slot, int32_t neighbour);
+    std::pair<int32_t, int32_t> SpliceAcross(int32_t focus, int32_t pred, int32_t element, int32_t k);
     void Touch(int32_t element); // an element whose free count reached 0 waits for the next cleaning of its list
     bool Walk() { return m_walkBudget > 0 && --m_walkBudget > 0; }
     bool Relabel(int32_t from, int32_t to, int32_t listId); // from .. to along next, into the list
@@ -209,6 +211,30 @@ bool ListStack::AddVertex(int32_t vertex)
     return Clean(0);
 }
 
+// The new edge from the focus to element's k-th free entry cuts both free ranges. The focus keeps its first entry
+// and element its entries before k; their copies carry the rest, spliced in as pred -> focusCopy -> elementCopy ->
+// (element's old successor), while element now leads straight to the focus. Returns {focusCopy, elementCopy}.
+std::pair<int32_t, int32_t> ListStack::SpliceAcross(int32_t focus, int32_t pred, int32_t element, int32_t k)
+{
+    const int32_t focusCopy = CopyElement(E(focus), E(focus).first + 1, E(focus).first, 0);
+    const int32_t elementCopy =
+        CopyElement(E(element), E(element).first + k + 1, E(element).last, E(element).freeCount - k - 1);
+    ++E(focus).first;
+    --E(focus).freeCount;
+    E(element).freeCount = k;
+    E(element).last = E(element).first + k - 1;
+    const int32_t afterElement = E(element).next;
+    E(element).next = focus;
+    E(focus).prev = element;
+    E(focusCopy).next = elementCopy;
+    E(elementCopy).prev = focusCopy;
+    E(elementCopy).next = afterElement;
+    E(afterElement).prev = elementCopy;
+    E(pred).next = focusCopy;
+    E(focusCopy).prev = pred;
+    return {focusCopy, elementCopy};
+}
+
 bool ListStack::Split(int32_t element, int32_t k)
 {
     const int32_t focus = Focus();
@@ -226,22 +252,7 @@ bool ListStack::Split(int32_t element, int32_t k)
             return false;
     }
     const uint32_t oldCount = L(0).count;
-    const int32_t focusCopy = CopyElement(E(focus), E(focus).first + 1, E(focus).first, 0);
-    const int32_t elementCopy =
-        CopyElement(E(element), E(element).first + k + 1, E(element).last, E(element).freeCount - k - 1);
-    ++E(focus).first;
-    --E(focus).freeCount;
-    E(element).freeCount = k;
-    E(element).last = E(element).first + k - 1;
-    const int32_t afterElement = E(element).next;
-    E(element).next = focus;
-    E(focus).prev = element;
-    E(focusCopy).next = elementCopy;
-    E(elementCopy).prev = focusCopy;
-    E(elementCopy).next = afterElement;
-    E(afterElement).prev = elementCopy;
-    E(pred).next = focusCopy;
-    E(focusCopy).prev = pred;
+    const auto [focusCopy, elementCopy] = SpliceAcross(focus, pred, element, k);
     L(0).count = position + 1;
     L(0).current = focus;
     const int32_t listId = static_cast<int32_t>(m_lists.size());
@@ -263,22 +274,7 @@ bool ListStack::Merge(size_t listPos, int32_t element, int32_t k)
     if (!Link(E(focus).vertex, E(focus).first, E(element).vertex) ||
         !Link(E(element).vertex, E(element).first + k, E(focus).vertex))
         return false;
-    const int32_t focusCopy = CopyElement(E(focus), E(focus).first + 1, E(focus).first, 0);
-    const int32_t elementCopy =
-        CopyElement(E(element), E(element).first + k + 1, E(element).last, E(element).freeCount - k - 1);
-    ++E(focus).first;
-    --E(focus).freeCount;
-    E(element).freeCount = k;
-    E(element).last = E(element).first + k - 1;
-    const int32_t afterElement = E(element).next;
-    E(pred).next = focusCopy;
-    E(focusCopy).prev = pred;
-    E(focusCopy).next = elementCopy;
-    E(elementCopy).prev = focusCopy;
-    E(elementCopy).next = afterElement;
-    E(afterElement).prev = elementCopy;
-    E(element).next = focus;
-    E(focus).prev = element;
+    const auto [focusCopy, elementCopy] = SpliceAcross(focus, pred, element, k);
     L(0).count += L(listPos).count + 2;
     if (!Relabel(focusCopy, element, m_stack[0]))
         return false;

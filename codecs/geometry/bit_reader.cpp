@@ -4,6 +4,7 @@
 #include <cassert>
 #include <optional>
 
+#include "codecs/geometry/px_result.h"
 #include "codecs/geometry/stream_header.h"
 
 namespace px {
@@ -61,6 +62,15 @@ uint64_t BitReader::GetBits64(uint32_t count)
 float BitReader::GetFloat()
 {
     return std::bit_cast<float>(GetBits(32));
+}
+
+int OpenObjectStream(BitReader& in, std::span<const uint8_t> stream, size_t objectCount)
+{
+    if (!in.Open(stream))
+        return PX_ERR;
+    if (in.GetBits(16) != objectCount)
+        return in.Overrun() ? PX_ERR : PX_EMPTYBITSTREAM;
+    return PX_OK;
 }
 
 } // namespace px

@@ -2,6 +2,7 @@
 // BitReader: reads a stream's body most significant bit first. Bits past the end read as 0 and set a sticky
 // overrun mark; a decoder treats any overrun as a damaged stream and checks every count it reads against
 // RemainingBits() before it allocates.
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -32,5 +33,9 @@ private:
     uint8_t m_kind = 0;
     bool m_overrun = false;
 };
+
+// Opens an attribute stream, whose body starts with its 16-bit object count: PX_OK, PX_ERR for a damaged stream, or
+// PX_EMPTYBITSTREAM when the count is not objectCount (the stream was written for another mesh).
+int OpenObjectStream(BitReader& in, std::span<const uint8_t> stream, size_t objectCount);
 
 } // namespace px

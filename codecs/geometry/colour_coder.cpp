@@ -147,10 +147,8 @@ int DecodeColours(std::span<const uint8_t> stream, std::span<const ColourTarget>
 {
     outYiq.clear();
     BitReader in;
-    if (!in.Open(stream))
-        return PX_ERR;
-    if (in.GetBits(16) != objects.size())
-        return in.Overrun() ? PX_ERR : PX_EMPTYBITSTREAM;
+    if (const int opened = OpenObjectStream(in, stream, objects.size()); opened != PX_OK)
+        return opened;
     std::vector<ColourBits> widths(objects.size(), ColourBits{0, 0, 0});
     size_t total = 0;
     for (size_t o = 0; o < objects.size(); ++o) {

@@ -29,8 +29,13 @@ int PrepareConnectivity(const ConnectivityInput& input, TriangleRecord& outRecor
     return PX_OK;
 }
 
-ObjectMaps BuildReorderMaps(const MeshGraph& graph, const TriangleMap& map, const std::vector<int32_t>& corners)
+int BuildReorderMaps(const MeshGraph& graph, const TriangleMap& map, size_t triangleCount, ObjectMaps& outMaps)
 {
+    const RingSlots slots(graph);
+    std::vector<int32_t> corners;
+    const int result = BuildPolygonCorners(graph, slots, triangleCount, PXERR_INVALIDGEOMETRY, corners);
+    if (result != PX_OK)
+        return result;
     ObjectMaps maps;
     for (const uint32_t v : graph.traversal)
         if (graph.nodes[v].twin == kNoNode)
@@ -49,7 +54,8 @@ ObjectMaps BuildReorderMaps(const MeshGraph& graph, const TriangleMap& map, cons
             maps.faceMap.push_back(map.polygons[triangle]);
         polygonStart = false;
     }
-    return maps;
+    outMaps = std::move(maps);
+    return PX_OK;
 }
 
 namespace {
@@ -72,13 +78,11 @@ int EncodeConnectivityUnguarded(std::span<const ConnectivityInput> objects, std:
     if (result != PX_OK)
         return result;
     std::vector<ObjectMaps> objectMaps;
+    objectMaps.resize(objects.size());
     for (size_t o = 0; o < objects.size(); ++o) {
-        const RingSlots slots(graphs[o]);
-        std::vector<int32_t> corners;
-        result = BuildPolygonCorners(graphs[o], slots, records[o].vertices.size(), PXERR_INVALIDGEOMETRY, corners);
+        result = BuildReorderMaps(graphs[o], maps[o], records[o].vertices.size(), objectMaps[o]);
         if (result != PX_OK)
             return result;
-        objectMaps.push_back(BuildReorderMaps(graphs[o], maps[o], corners));
     }
     outStream = std::move(stream);
     outMaps = std::move(objectMaps);

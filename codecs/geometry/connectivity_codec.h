@@ -30,8 +30,9 @@ struct TriangleRecord;
 
 // Triangulates one object and checks its indices. 0 or PXERR_INVALIDGEOMETRY.
 int PrepareConnectivity(const ConnectivityInput& input, TriangleRecord& outRecord, TriangleMap& outMap);
-// The maps of one object from its encoder graph and its corner list (input corners).
-ObjectMaps BuildReorderMaps(const MeshGraph& graph, const TriangleMap& map, const std::vector<int32_t>& corners);
+// The maps of one object from its encoder graph, whose polygon corners are read off first. 0, or
+// PXERR_INVALIDGEOMETRY when the graph does not give back the polygons of its triangleCount entries.
+int BuildReorderMaps(const MeshGraph& graph, const TriangleMap& map, size_t triangleCount, ObjectMaps& outMaps);
 
 // 0; PX_EMPTYLIST for no objects; PXERR_INVALIDGEOMETRY for invalid polygons or geometry the coder cannot
 // carry; PXERR_INVALIDPARAMETER for more than 65,535 objects; PXERR_OUTOFMEMORY. Outputs are empty on failure.

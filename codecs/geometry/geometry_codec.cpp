@@ -290,13 +290,11 @@ int EncodePipeline(std::span<const PXIndexedFaceSet> lists, const CodecParams& p
     if (!maps)
         return PX_OK;
     PXReorderMaps built;
+    built.objects.resize(objects.size());
     for (size_t o = 0; o < objects.size(); ++o) {
-        const RingSlots slots(graphs[o]);
-        std::vector<int32_t> corners;
-        result = BuildPolygonCorners(graphs[o], slots, records[o].vertices.size(), PXERR_INVALIDGEOMETRY, corners);
+        result = BuildReorderMaps(graphs[o], objects[o].map, records[o].vertices.size(), built.objects[o]);
         if (result != PX_OK)
             return result;
-        built.objects.push_back(BuildReorderMaps(graphs[o], objects[o].map, corners));
     }
     *maps = std::move(built);
     return PX_OK;

@@ -179,10 +179,8 @@ int DecodeNormals(std::span<const uint8_t> stream, std::span<const NormalTarget>
 {
     outNormals.clear();
     BitReader in;
-    if (!in.Open(stream))
-        return PX_ERR;
-    if (in.GetBits(16) != objects.size())
-        return in.Overrun() ? PX_ERR : PX_EMPTYBITSTREAM;
+    if (const int opened = OpenObjectStream(in, stream, objects.size()); opened != PX_OK)
+        return opened;
     std::vector<uint32_t> widths(objects.size(), 0);
     std::vector<DataItem> items;
     for (size_t o = 0; o < objects.size(); ++o) {

@@ -146,10 +146,8 @@ int DecodeTexCoords(std::span<const uint8_t> stream, std::span<const TexCoordTar
 {
     outValues.clear();
     BitReader in;
-    if (!in.Open(stream))
-        return PX_ERR;
-    if (in.GetBits(16) != objects.size())
-        return in.Overrun() ? PX_ERR : PX_EMPTYBITSTREAM;
+    if (const int opened = OpenObjectStream(in, stream, objects.size()); opened != PX_OK)
+        return opened;
     struct Header {
         uint32_t count = 0;
         uint32_t residuals = 0;

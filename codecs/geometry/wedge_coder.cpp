@@ -249,10 +249,8 @@ int DecodePropertyIndices(std::span<const uint8_t> stream, std::span<const MeshG
 {
     outLayouts.clear();
     BitReader in;
-    if (!in.Open(stream))
-        return PX_ERR;
-    if (in.GetBits(16) != graphs.size())
-        return in.Overrun() ? PX_ERR : PX_EMPTYBITSTREAM;
+    if (const int opened = OpenObjectStream(in, stream, graphs.size()); opened != PX_OK)
+        return opened;
     std::vector<WedgeLayout> layouts(graphs.size());
     for (size_t o = 0; o < graphs.size(); ++o) {
         const uint64_t slots = graphs[o]->neighbours.size();
