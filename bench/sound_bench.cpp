@@ -108,42 +108,53 @@ void SetQualityCounters(benchmark::State& state, const Clip& clip, const std::ve
     state.counters["segSNR_dB"] = soundtest::SegmentalSnr(clip.samples, decoded, clip.channels, clip.rate);
 }
 
-void BM_WaveEncode(benchmark::State& state)
+// The clip a codec benchmark runs on, named in its label; none, and the benchmark skipped, when the fixture is missing.
+const Clip* LabelledClip(benchmark::State& state)
 {
     const Clip& clip = ClipOf(state.range(0));
-    const auto quality = static_cast<uint32_t>(state.range(1));
     if (clip.samples.empty()) {
         state.SkipWithError("fixture missing; set VORTAN_SOURCE_DIR");
-        return;
+        return nullptr;
     }
     state.SetLabel(kClips[state.range(0)]);
-    std::vector<uint8_t> stream;
-    for (auto _ : state) {
-        stream = Encode(clip, quality);
-        benchmark::DoNotOptimize(stream.data());
-    }
+    return &clip;
+}
+
+// Seconds of audio per second of run time.
+void ReportRealtime(benchmark::State& state, const Clip& clip)
+{
     state.counters["realtime_x"] = benchmark::Counter(clip.Seconds() * static_cast<double>(state.iterations()),
                                                       benchmark::Counter::kIsRate);
-    SetQualityCounters(state, clip, stream);
+}
+
+void BM_WaveEncode(benchmark::State& state)
+{
+    const Clip* const clip = LabelledClip(state);
+    if (clip == nullptr)
+        return;
+    const auto quality = static_cast<uint32_t>(state.range(1));
+    std::vector<uint8_t> stream;
+    for (auto _ : state) {
+        stream = Encode(*clip, quality);
+        benchmark::DoNotOptimize(stream.data());
+    }
+    ReportRealtime(state, *clip);
+    SetQualityCounters(state, *clip, stream);
     ReportPeakMemory(state);
 }
 
 void BM_WaveDecode(benchmark::State& state)
 {
-    const Clip& clip = ClipOf(state.range(0));
-    const auto quality = static_cast<uint32_t>(state.range(1));
-    if (clip.samples.empty()) {
-        state.SkipWithError("fixture missing; set VORTAN_SOURCE_DIR");
+    const Clip* const clip = LabelledClip(state);
+    if (clip == nullptr)
         return;
-    }
-    state.SetLabel(kClips[state.range(0)]);
-    const std::vector<uint8_t> stream = Encode(clip, quality);
+    const auto quality = static_cast<uint32_t>(state.range(1));
+    const std::vector<uint8_t> stream = Encode(*clip, quality);
     for (auto _ : state) {
         std::vector<int16_t> samples = Decode(stream);
         benchmark::DoNotOptimize(samples.data());
     }
-    state.counters["realtime_x"] = benchmark::Counter(clip.Seconds() * static_cast<double>(state.iterations()),
-                                                      benchmark::Counter::kIsRate);
+    ReportRealtime(state, *clip);
     ReportPeakMemory(state);
 }
 

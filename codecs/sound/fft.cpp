@@ -124,6 +124,19 @@ void JoinRealSpectrum(float* data, size_t m, const float* join, float sign)
     StoreBin(data, 0, {x0 + xm, x0 - xm});
 }
 
+// What both real transforms check before touching the data: the order, room for n samples and the Nyquist pair,
+// and the half-length twiddles. True with no twiddles for order 0, which leaves the data as it is.
+bool PrepareRealTransform(std::span<const float> data, int order, std::shared_ptr<const TwiddleTable>& outTwiddles)
+{
+    outTwiddles.reset();
+    if (!OrderInRange(order) || order == 0)
+        return OrderInRange(order);
+    if (data.size() < (size_t{1} << order) + 2)
+        return false;
+    outTwiddles = TwiddleTableOf(order - 1);
+    return outTwiddles != nullptr;
+}
+
 } // namespace
 
 bool ComplexFFT(std::span<float> data, int order, uint32_t flags)
@@ -141,15 +154,13 @@ bool ComplexFFT(std::span<float> data, int order, uint32_t flags)
 
 bool RealFFT(std::span<float> data, int order, uint32_t flags)
 {
-    if (!OrderInRange(order) || order == 0)
-        return OrderInRange(order);
-    const size_t n = size_t{1} << order;
-    if (data.size() < n + 2)
+    std::shared_ptr<const TwiddleTable> twiddles;
+    if (!PrepareRealTransform(data, order, twiddles))
         return false;
-    const size_t m = n / 2;
-    const std::shared_ptr<const TwiddleTable> twiddles = TwiddleTableOf(order - 1);
     if (!twiddles)
-        return false;
+        return true; // order 0: nothing to transform
+    const size_t n = size_t{1} << order;
+    const size_t m = n / 2;
     if ((flags & FFT_INIT_ONLY) != 0)
         return true;
     if (!ComplexInPlace(data.data(), order - 1, FFT_FORWARD))
@@ -166,15 +177,13 @@ bool RealFFT(std::span<float> data, int order, uint32_t flags)
 
 bool RealInverseFFT(std::span<float> data, int order, uint32_t flags)
 {
-    if (!OrderInRange(order) || order == 0)
-        return OrderInRange(order);
-    const size_t n = size_t{1} << order;
-    if (data.size() < n + 2)
+    std::shared_ptr<const TwiddleTable> twiddles;
+    if (!PrepareRealTransform(data, order, twiddles))
         return false;
-    const size_t m = n / 2;
-    const std::shared_ptr<const TwiddleTable> twiddles = TwiddleTableOf(order - 1);
     if (!twiddles)
-        return false;
+        return true; // order 0: nothing to transform
+    const size_t n = size_t{1} << order;
+    const size_t m = n / 2;
     // Fetch the permutation table before touching the data so that a refusal leaves the spectrum intact.
     if (NeedsPermutation(order - 1, 0) && !BitReversalTableOf(order - 1))
         return false;

@@ -40,11 +40,8 @@ int WaveEncoder::Init(uint32_t mode, uint32_t quality)
 
 int WaveEncoder::Feed(std::span<const int16_t> samples)
 {
-    if (m_finished)
-        return kWaveFinished;
-    if (!m_coder)
-        return Fail(m_failure == WaveFailure::None ? WaveFailure::BadArgument : m_failure);   // not initialised
-    m_output.clear();
+    if (const int state = BeginCall(); state != kWaveOk)
+        return state;
     try {
         size_t taken = 0;
         while (taken < samples.size()) {
@@ -67,11 +64,8 @@ int WaveEncoder::Feed(std::span<const int16_t> samples)
 
 int WaveEncoder::Finish()
 {
-    if (m_finished)
-        return kWaveFinished;
-    if (!m_coder)
-        return Fail(m_failure == WaveFailure::None ? WaveFailure::BadArgument : m_failure);   // not initialised
-    m_output.clear();
+    if (const int state = BeginCall(); state != kWaveOk)
+        return state;
     try {
         m_coder->Encode(m_block, m_mode, m_output);
         if (!m_block.empty())
@@ -90,6 +84,18 @@ int WaveEncoder::Finish()
 uint64_t WaveEncoder::ClampedCoefficients() const
 {
     return m_coder ? m_coder->ClampedCoefficients() : m_clampedAtFinish;
+}
+
+// What Feed and Finish check first: finished, or not initialised (before Init or after a failure). When the call
+// may go on, the previous call's output is dropped.
+int WaveEncoder::BeginCall()
+{
+    if (m_finished)
+        return kWaveFinished;
+    if (!m_coder)
+        return Fail(m_failure == WaveFailure::None ? WaveFailure::BadArgument : m_failure);
+    m_output.clear();
+    return kWaveOk;
 }
 
 // A failed encoder stays failed: the samples of the call that failed are neither in a block nor pending.

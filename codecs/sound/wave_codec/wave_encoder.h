@@ -36,6 +36,7 @@ public:
     uint64_t ClampedCoefficients() const;   // coefficients clamped to 16 bits so far
 
 private:
+    int BeginCall(); // kWaveOk, or what Feed and Finish return at once
     int Fail(WaveFailure failure);
 
     std::unique_ptr<WaveBlockCoder> m_coder;
