@@ -110,12 +110,15 @@ RiffWaveReader::RiffWaveReader(std::unique_ptr<Source> source) : m_source(std::m
 
 RiffWaveReader::~RiffWaveReader() = default;
 
-std::unique_ptr<RiffWaveReader> RiffWaveReader::open(const std::string& path, WaveError* err)
+// Both ways of opening end alike: no reader unless its chunks scan cleanly, and running out of memory on the way
+// reads as a file that cannot be opened.
+template <typename MakeSource>
+std::unique_ptr<RiffWaveReader> RiffWaveReader::openWith(MakeSource makeSource, WaveError* err)
 {
     WaveError result = WaveError::CannotOpen;
     std::unique_ptr<RiffWaveReader> reader;
     try {
-        if (auto source = OpenFileSource(path)) {
+        if (auto source = makeSource()) {
             reader.reset(new RiffWaveReader(std::move(source)));
             result = reader->scanChunks();
         }
@@ -129,21 +132,14 @@ std::unique_ptr<RiffWaveReader> RiffWaveReader::open(const std::string& path, Wa
     return reader;
 }
 
+std::unique_ptr<RiffWaveReader> RiffWaveReader::open(const std::string& path, WaveError* err)
+{
+    return openWith([&] { return OpenFileSource(path); }, err);
+}
+
 std::unique_ptr<RiffWaveReader> RiffWaveReader::fromBytes(std::vector<uint8_t> file, WaveError* err)
 {
-    WaveError result = WaveError::CannotOpen;
-    std::unique_ptr<RiffWaveReader> reader;
-    try {
-        reader.reset(new RiffWaveReader(std::make_unique<MemorySource>(std::move(file))));
-        result = reader->scanChunks();
-    } catch (const std::bad_alloc&) {
-        result = WaveError::CannotOpen;
-    }
-    if (result != WaveError::None)
-        reader.reset();
-    if (err)
-        *err = result;
-    return reader;
+    return openWith([&] { return std::make_unique<MemorySource>(std::move(file)); }, err);
 }
 
 // Walks the chunks after the 12-byte header until both "fmt " and "data" are known. The RIFF size is not

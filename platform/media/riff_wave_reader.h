@@ -31,6 +31,8 @@ public:
 
 private:
     explicit RiffWaveReader(std::unique_ptr<Source> source);
+    template <typename MakeSource>
+    static std::unique_ptr<RiffWaveReader> openWith(MakeSource makeSource, WaveError* err);
     WaveError scanChunks();
 
     std::unique_ptr<Source> m_source;
