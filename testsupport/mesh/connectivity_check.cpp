@@ -3,26 +3,11 @@
 #include <algorithm>
 #include <vector>
 
+#include "testsupport/mesh/polygon_list.h"
+
 namespace meshtest {
 
 namespace {
-
-std::vector<std::vector<int32_t>> PolygonsOf(std::span<const int32_t> coordIndex)
-{
-    std::vector<std::vector<int32_t>> polygons;
-    std::vector<int32_t> current;
-    for (const int32_t index : coordIndex) {
-        if (index >= 0) {
-            current.push_back(index);
-        } else if (!current.empty()) {
-            polygons.push_back(std::move(current));
-            current.clear();
-        }
-    }
-    if (!current.empty())
-        polygons.push_back(std::move(current));
-    return polygons;
-}
 
 bool SameCycle(const std::vector<int32_t>& a, const std::vector<int32_t>& b)
 {

@@ -7,6 +7,8 @@
 #include <iterator>
 #include <sstream>
 
+#include "testsupport/mesh/polygon_list.h"
+
 namespace meshtest {
 
 namespace {
@@ -138,23 +140,12 @@ std::string FormatOff(const OffMesh& mesh)
     out.precision(9);
     for (uint32_t v = 0; v < mesh.VertexCount(); ++v)
         out << mesh.positions[3 * v] << ' ' << mesh.positions[3 * v + 1] << ' ' << mesh.positions[3 * v + 2] << '\n';
-    std::vector<int32_t> polygon;
-    const auto flush = [&] {
-        if (polygon.empty())
-            return;
+    for (const std::vector<int32_t>& polygon : PolygonsOf(mesh.coordIndex)) {
         out << polygon.size();
         for (const int32_t index : polygon)
             out << ' ' << index;
         out << '\n';
-        polygon.clear();
-    };
-    for (const int32_t index : mesh.coordIndex) {
-        if (index < 0)
-            flush();
-        else
-            polygon.push_back(index);
     }
-    flush();
     return out.str();
 }
 

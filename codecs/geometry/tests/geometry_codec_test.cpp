@@ -12,6 +12,7 @@
 #include "codecs/geometry/quantisation.h"
 #include "testsupport/mesh/connectivity_check.h"
 #include "testsupport/mesh/mesh_generators.h"
+#include "testsupport/mesh/polygon_list.h"
 
 namespace {
 
@@ -22,19 +23,9 @@ OffMesh Triangulated(const OffMesh& mesh)
 {
     OffMesh out;
     out.positions = mesh.positions;
-    std::vector<int32_t> polygon;
-    const auto flush = [&] {
+    for (const std::vector<int32_t>& polygon : meshtest::PolygonsOf(mesh.coordIndex))
         for (size_t k = 2; k < polygon.size(); ++k)
             out.coordIndex.insert(out.coordIndex.end(), {polygon[0], polygon[k - 1], polygon[k], -1});
-        polygon.clear();
-    };
-    for (const int32_t index : mesh.coordIndex) {
-        if (index < 0)
-            flush();
-        else
-            polygon.push_back(index);
-    }
-    flush();
     return out;
 }
 

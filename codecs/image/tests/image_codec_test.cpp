@@ -5,6 +5,7 @@
 #include "codecs/image/cis_header.h"
 #include "codecs/image/tests/test_pictures.h"
 #include "platform/base/endian.h"
+#include "testsupport/image/png_image.h"
 
 namespace cis {
 namespace {
@@ -120,7 +121,7 @@ TEST(ImageRoundTrip, EverySizeDecodesToItsOwnDimensions)
             if (LevelCountForSize(w, h) == 0) {
                 EXPECT_EQ(decoded.pixels, p.pixels);
             } else if (quality == 99) {
-                EXPECT_GT(testing::Psnr(decoded.pixels, p.pixels), 30.0);
+                EXPECT_GT(testsupport::PeakSignalToNoise(decoded.pixels, p.pixels), 30.0);
             }
         }
     }
@@ -142,7 +143,7 @@ TEST(ImageRoundTrip, PsnrDoesNotFallAsQualityRises)
         size_t previousSize = 0;
         for (const int quality : {0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 99}) {
             const std::vector<uint8_t> stream = Encode(p, quality);
-            const double psnr = testing::Psnr(DecodeOrFail(stream).pixels, p.pixels);
+            const double psnr = testsupport::PeakSignalToNoise(DecodeOrFail(stream).pixels, p.pixels);
             EXPECT_GE(psnr, previous - 0.3) << "quality " << quality;
             EXPECT_GE(stream.size() + 16, previousSize) << "quality " << quality;
             previous = psnr;

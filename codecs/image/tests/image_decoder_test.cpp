@@ -7,6 +7,7 @@
 #include "codecs/image/image_codec.h"
 #include "codecs/image/tests/test_pictures.h"
 #include "platform/base/endian.h"
+#include "testsupport/image/png_image.h"
 
 namespace cis {
 namespace {
@@ -110,13 +111,13 @@ TEST(ProgressiveDecoder, PreviewsSharpenPassByPass)
     ASSERT_EQ(feed.frames.size(), 5u);
     double previous = 0.0;
     for (const std::vector<uint8_t>& frame : feed.frames) {
-        const double psnr = testing::Psnr(frame, feed.frames.back());
+        const double psnr = testsupport::PeakSignalToNoise(frame, feed.frames.back());
         EXPECT_GT(psnr, previous);
         previous = psnr;
     }
     const Picture smooth = testing::Gradient(256, 192);
     const Feed smoothFeed = FeedStream(EncodeImage(smooth.width, smooth.height, smooth.pixels, 80), 64);
-    EXPECT_GT(testing::Psnr(smoothFeed.frames.front(), smooth.pixels), 30.0); // the coarsest preview resembles it
+    EXPECT_GT(testsupport::PeakSignalToNoise(smoothFeed.frames.front(), smooth.pixels), 30.0); // the coarsest preview resembles it
 }
 
 TEST(ProgressiveDecoder, RawAndPaletteStreamsWaitForTheWholeStream)

@@ -6,6 +6,7 @@
 #include "codecs/image/raw_stream.h"
 #include "codecs/image/tests/test_pictures.h"
 #include "platform/base/endian.h"
+#include "testsupport/image/png_image.h"
 
 namespace cis {
 namespace {
@@ -74,7 +75,7 @@ TEST(WaveletVariants, WordCoderOnTheLossyTransformIsNearLossless)
     const Picture p = testing::PhotoLike(128, 100, 3);
     WaveletOptions options;
     options.coderKind = CoderKind::kWords;
-    EXPECT_GT(testing::Psnr(DecodeBothWays(Variant(p, options)), p.pixels), 40.0);
+    EXPECT_GT(testsupport::PeakSignalToNoise(DecodeBothWays(Variant(p, options)), p.pixels), 40.0);
 }
 
 TEST(WaveletVariants, StaticModelMatchesTheAdaptiveQuality)
@@ -102,7 +103,7 @@ TEST(WaveletVariants, SubsampledChromaDecodesAndPreviews)
         EXPECT_EQ(stream[static_cast<size_t>(planesOffset + 1)], 0);
         EXPECT_EQ(stream[static_cast<size_t>(planesOffset + 3)], 1);
         EXPECT_EQ(stream[static_cast<size_t>(planesOffset + 5)], 1);
-        EXPECT_GT(testing::Psnr(DecodeBothWays(stream), p.pixels), 25.0) << w << "x" << h;
+        EXPECT_GT(testsupport::PeakSignalToNoise(DecodeBothWays(stream), p.pixels), 25.0) << w << "x" << h;
     }
 }
 
@@ -115,13 +116,13 @@ TEST(WaveletVariants, DroppedLevelsAreInterpolated)
     const std::vector<uint8_t> dropped = Variant(p, options);
     EXPECT_EQ(dropped[29 + 4 * 6 + 1], 1);
     EXPECT_EQ(pf::loadU32le(&dropped[30 + 4 * 5]), 0u); // nothing of the finest level is stored
-    EXPECT_GT(testing::Psnr(DecodeBothWays(dropped), p.pixels), 30.0);
+    EXPECT_GT(testsupport::PeakSignalToNoise(DecodeBothWays(dropped), p.pixels), 30.0);
 
     WaveletOptions reversible;
     reversible.reversible = true;
     reversible.coderKind = CoderKind::kWords;
     reversible.droppedLevels = {1, 1, 1};
-    EXPECT_GT(testing::Psnr(DecodeBothWays(Variant(p, reversible)), p.pixels), 30.0);
+    EXPECT_GT(testsupport::PeakSignalToNoise(DecodeBothWays(Variant(p, reversible)), p.pixels), 30.0);
 }
 
 TEST(WaveletVariants, GreyStreamDecodesToEqualChannels)
@@ -206,7 +207,7 @@ TEST(PaletteStream, MedianCutEncoderStaysCloseToThePicture)
     const Picture p = testing::PhotoLike(120, 90, 7);
     const std::vector<uint8_t> stream = EncodePaletteImage(p.width, p.height, p.pixels, 256);
     ASSERT_FALSE(stream.empty());
-    EXPECT_GT(testing::Psnr(DecodeBothWays(stream), p.pixels), 28.0);
+    EXPECT_GT(testsupport::PeakSignalToNoise(DecodeBothWays(stream), p.pixels), 28.0);
     const Picture two = testing::Solid(30, 30, 9, 99, 199);
     const std::optional<PalettePicture> single = DecodePalettePicture(EncodePaletteImage(30, 30, two.pixels, 16));
     ASSERT_TRUE(single.has_value());

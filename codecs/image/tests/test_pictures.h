@@ -101,17 +101,6 @@ inline Picture TextLike(int width, int height)
     return p;
 }
 
-inline double Psnr(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b)
-{
-    double squared = 0.0;
-    for (size_t i = 0; i < a.size(); ++i) {
-        const double d = double(a[i]) - double(b[i]);
-        squared += d * d;
-    }
-    const double mse = squared / static_cast<double>(a.size());
-    return mse == 0.0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 / mse);
-}
-
 // The 4-byte pixels (blue, green, red, 0) of a progressive decoder as 3-byte pixels.
 inline std::vector<uint8_t> DropFourthBytes(const uint8_t* pixels, size_t count)
 {
