@@ -59,11 +59,8 @@ public:
     static int32_t SignedOffset(uint32_t n) { return static_cast<int32_t>(n / 2) - ((n % 2 == 0) ? 1 : 0); }
 
 private:
-    struct Registers {
-        uint32_t low = 0;
-        uint32_t high = 0;
-        uint32_t value = 0;
-    };
+    struct Encoder; // registers and bit output of one encoding run, a local of the run
+    struct Decoder; // registers and bit input of one decoding run
 
     bool Init(uint32_t n, uint32_t bits);
     void StartModel();
@@ -71,20 +68,17 @@ private:
     bool ReadModel(std::span<const uint8_t> in, size_t& pos);
     void RebuildCumulative();
     void HalveCounts();
+    void RebuildBlock(uint32_t block); // its inner cumulative counts and raised flag, from its counts
+    void SumBlocks();                  // the block level and the total, from the blocks
     void UpdateModel(uint32_t symbol);
-
-    void StartEncoding(std::vector<uint8_t>& out);
-    void EncodeSymbol(uint32_t symbol);
-    void DoneEncoding();
-    void OutputBitPlusPending(uint32_t bit);
-    void OutputBit(uint32_t bit);
-    void DoneOutputBits();
-
-    void StartDecoding(std::span<const uint8_t> in, size_t pos);
-    uint32_t DecodeSymbol();
+    uint32_t Cumulative(uint32_t index) const; // sum of the counts of every index above index
+    uint32_t TieStart(uint32_t symbol) const;  // lowest index whose count and all counts up to symbol are equal
     uint32_t FindSymbol(uint32_t target) const;
-    uint32_t InputBit();
 
+    void EncodeSymbol(Encoder& encoder, uint32_t symbol) const;
+    uint32_t DecodeSymbol(Decoder& decoder) const;
+
+    template <typename Next> void EncodeSymbols(std::vector<uint8_t>& out, size_t count, bool adaptive, Next nextValue);
     template <typename Value, typename ToSymbolValue>
     ArithRun EncodeAdaptive(std::vector<uint8_t>& out, std::span<const Value> values, uint32_t n, uint32_t bits,
                             ToSymbolValue toSymbolValue);
@@ -93,30 +87,30 @@ private:
                        FromSymbolValue fromSymbolValue);
 
     // Model: symbol indices 1..n+1, index n + 1 is the end symbol; index 0 is a sentinel whose count is 0 and
-    // whose cumulative count is the total.
-    std::vector<uint32_t> m_valueToIndex; // 16383 entries
-    std::vector<uint32_t> m_indexToValue; // 16385 entries
-    std::vector<uint16_t> m_count;        // 16385 entries
-    std::vector<uint32_t> m_cumulative;   // 16385 entries
+    // whose cumulative count is the total. Cumulative counts are kept in two levels so that an increment touches
+    // at most one block of indices and the block sums before it: the cumulative count of index i is
+    // m_innerCumulative[i] (counts above i within its block) plus m_blockCumulative of its block (counts of every
+    // later block). Both fit 15 bits, the total never passing 16319, and are signed for the vector compares.
+    std::vector<uint32_t> m_valueToIndex;    // 16383 entries
+    std::vector<uint32_t> m_indexToValue;    // 16385 entries
+    std::vector<uint16_t> m_count;           // 16385 entries and zero counts to the end of the last block
+    std::vector<int16_t> m_innerCumulative;  // as m_count
+    std::vector<int16_t> m_blockCumulative;  // one per block, then zeros to whole groups of lanes
+    std::vector<uint8_t> m_raised;           // per block: 1 when it may hold a count above 1
+    uint32_t m_total = 0;                    // the cumulative count of index 0
+    uint64_t m_totalReciprocal = 0;          // ceil(2^63 / m_total), which divides by it exactly
+    const uint64_t* m_reciprocals = nullptr; // the process's table of those, built once and kept
 
     uint32_t m_n = 0;
     uint32_t m_bits = 0; // code value width: 16 or 17
     uint32_t m_endSymbol = 0;
+    uint32_t m_blockShift = 0; // log2 of the run's block size
+    uint32_t m_blockSize = 0;
+    uint32_t m_blocks = 0;     // blocks holding indices 0..n+1
+    uint32_t m_blockLanes = 0; // m_blocks rounded up to whole groups of lanes
     uint32_t m_top = 0;
     uint32_t m_firstQuarter = 0;
     uint32_t m_half = 0;
     uint32_t m_thirdQuarter = 0;
     uint32_t m_maxTotal = 0;
-
-    Registers m_reg;
-
-    // Bit output: bits enter at bit 7 and move down, so the first bit of a byte ends in bit 0.
-    std::vector<uint8_t>* m_out = nullptr; // the running encoder's output, not owned
-    uint32_t m_bitBuffer = 0;
-    uint32_t m_bitsLeft = 0;
-    uint32_t m_bitsToFollow = 0;
-
-    // Bit input: the running decoder's input, not owned; m_inPos counts bytes taken, real or past the end.
-    std::span<const uint8_t> m_in;
-    size_t m_inPos = 0;
 };
