@@ -118,7 +118,7 @@ uint32_t NormalToIndex(const NormalCodebook& codebook, const Frame& frame, std::
 
 } // namespace
 
-NormalCodebook::NormalCodebook(uint32_t bits) : m_bits(bits), m_rows((1u << bits) / 2 + 1)
+NormalCodebook::NormalCodebook(uint32_t bits) : m_rows((1u << bits) / 2 + 1)
 {
     m_start.reserve(m_rows + 1);
     for (uint32_t r = 0; r < m_rows; ++r) {

@@ -27,7 +27,6 @@ public:
     std::array<float, 3> Point(uint32_t index) const;   // the unit direction of an index below Size()
 
 private:
-    uint32_t m_bits;
     uint32_t m_rows;
     std::vector<uint32_t> m_start; // first index of each row, and the total at the end
     uint32_t m_size = 0;

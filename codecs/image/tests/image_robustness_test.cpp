@@ -209,8 +209,9 @@ Stream RawPaletteStream(uint16_t colours, const std::vector<uint8_t>& indices, i
     header.bitsOrColours = 8;
     header.colourFlag = 1;
     header.coderKind = 2;
-    std::vector<uint8_t> data = {static_cast<uint8_t>(colours), static_cast<uint8_t>(colours >> 8)};
-    data.resize(2 + 3 * size_t{std::min<uint16_t>(colours, 300)}, 0x55);
+    std::vector<uint8_t> data(2 + 3 * size_t{std::min<uint16_t>(colours, 300)}, 0x55);
+    data[0] = static_cast<uint8_t>(colours);
+    data[1] = static_cast<uint8_t>(colours >> 8);
     ArithCoder coder;
     coder.EncodeBytes(data, indices, 257);
     header.dataBytes = static_cast<uint32_t>(data.size());
