@@ -35,6 +35,15 @@ function(vortan_glob_sources out)
     set(${out} ${result} PARENT_SCOPE)
 endfunction()
 
+# Links those of the libraries that this tree builds; benchmarks and fuzz targets take whatever they measure.
+function(vortan_link_existing target)
+    foreach(lib ${ARGN})
+        if(TARGET ${lib})
+            target_link_libraries(${target} PRIVATE ${lib})
+        endif()
+    endforeach()
+endfunction()
+
 function(vortan_apply_warnings target)
     target_compile_options(${target} PRIVATE ${VORTAN_WARNINGS})
 endfunction()
