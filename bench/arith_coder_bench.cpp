@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "codecs/image/arith_coder.h"
+#include "codecs/entropy/arith_coder.h"
 
 namespace {
 

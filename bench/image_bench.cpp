@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "codecs/image/arith_coder.h"
+#include "codecs/entropy/arith_coder.h"
 #include "codecs/image/image_codec.h"
 #include "codecs/image/image_decoder.h"
 #include "codecs/image/palette_quantiser.h"

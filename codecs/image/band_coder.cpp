@@ -5,7 +5,7 @@
 #include <cstring>
 #include <new>
 
-#include "codecs/image/arith_coder.h"
+#include "codecs/entropy/arith_coder.h"
 #include "codecs/image/wavelet_transform.h"
 #include "platform/base/endian.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <new>
 
-#include "codecs/image/arith_coder.h"
+#include "codecs/entropy/arith_coder.h"
 #include "codecs/image/band_quantiser.h"
 #include "codecs/image/cis_header.h"
 #include "codecs/image/colour_transform.h"

@@ -9,7 +9,7 @@
 #include <span>
 #include <vector>
 
-#include "codecs/image/arith_coder.h"
+#include "codecs/entropy/arith_coder.h"
 #include "codecs/image/cis_header.h"
 #include "codecs/image/wavelet_planes.h"
 

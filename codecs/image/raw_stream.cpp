@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <new>
 
-#include "codecs/image/arith_coder.h"
+#include "codecs/entropy/arith_coder.h"
 #include "codecs/image/band_coder.h"
 #include "platform/base/endian.h"
 

@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "codecs/image/arith_coder.h"
+#include "codecs/entropy/arith_coder.h"
 #include "codecs/image/wavelet_transform.h"
 #include "platform/base/endian.h"
 

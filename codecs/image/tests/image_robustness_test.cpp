@@ -5,7 +5,7 @@
 #include <functional>
 #include <random>
 
-#include "codecs/image/arith_coder.h"
+#include "codecs/entropy/arith_coder.h"
 #include "codecs/image/cis_header.h"
 #include "codecs/image/image_codec.h"
 #include "codecs/image/image_decoder.h"

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "codecs/image/arith_coder.h"
+#include "codecs/entropy/arith_coder.h"
 #include "codecs/sound/tests/wave_codec_test_support.h"
 #include "codecs/sound/wave_codec/byte_stream_coder.h"
 #include "codecs/sound/wave_codec/wave_block_coder.h"

@@ -5,7 +5,7 @@
 
 #include <zlib.h>
 
-#include "codecs/image/arith_coder.h"
+#include "codecs/entropy/arith_coder.h"
 #include "codecs/sound/wave_codec/wave_codec_format.h"
 #include "platform/base/endian.h"
 

@@ -8,7 +8,7 @@
 #include <span>
 #include <vector>
 
-#include "codecs/image/arith_coder.h"
+#include "codecs/entropy/arith_coder.h"
 #include "codecs/sound/wave_codec/transform_block_coder.h"
 #include "codecs/sound/wave_codec/wave_codec_format.h"
 

@@ -1,7 +1,7 @@
 // The arithmetic coder's streams are a stored format: every run kind at the alphabets its callers use must keep
 // producing these exact bytes, decode them back, and treat damaged copies exactly as before. The inputs come from a
 // fixed integer generator, so the pinned hashes hold on every platform; a mismatch prints the line to compare.
-#include "codecs/image/arith_coder.h"
+#include "codecs/entropy/arith_coder.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include <span>
 #include <vector>
 
-#include "codecs/image/arith_coder.h"
+#include "codecs/entropy/arith_coder.h"
 
 namespace {
 

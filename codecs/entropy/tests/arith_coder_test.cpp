@@ -1,4 +1,4 @@
-#include "codecs/image/arith_coder.h"
+#include "codecs/entropy/arith_coder.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // per index, and the bit-by-bit renormalisation and bit packing. Random runs of every kind, at alphabets chosen on
 // both sides of the coder's internal block sizes and at its extremes, must give the same stream, and the same
 // decoding of it, of a cut copy and of copies with changed bytes, down to the status, the count and the position.
-#include "codecs/image/arith_coder.h"
+#include "codecs/entropy/arith_coder.h"
 
 #include <gtest/gtest.h>
 
