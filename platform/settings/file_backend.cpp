@@ -3,15 +3,18 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
-#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/base/atomic_file.h"
+
 namespace pf {
 
 namespace {
+
+constexpr unsigned kSettingsFileMode = 0600; // settings are the user's alone
 
 class FileDescriptor {
 public:
@@ -24,29 +27,10 @@ public:
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
     int get() const { return m_fd; }
-    bool close()
-    {
-        const int fd = m_fd;
-        m_fd = -1;
-        return ::close(fd) == 0;
-    }
 
 private:
     int m_fd;
 };
-
-bool WriteAll(int fd, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        const ssize_t done = ::write(fd, bytes.data(), bytes.size());
-        if (done < 0 && errno == EINTR)
-            continue;
-        if (done <= 0)
-            return false;
-        bytes.remove_prefix(static_cast<size_t>(done));
-    }
-    return true;
-}
 
 enum class ReadResult { Read, Missing, Failed, TooLarge };
 
@@ -76,42 +60,6 @@ ReadResult ReadWholeFile(const std::string& path, size_t limit, std::string& out
     }
 }
 
-// So that the rename itself survives a crash; a folder that cannot be opened only loses that guarantee.
-void SyncFolder(const std::filesystem::path& folder)
-{
-    FileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.get() >= 0)
-        (void)::fsync(dir.get());
-}
-
-// Fills a temporary file beside `path`, flushes it and renames it over `path`; on any failure the temporary
-// file goes and `path` is as it was.
-template <class Fill> bool ReplaceAtomically(const std::string& path, Fill fill)
-{
-    const std::filesystem::path target(path);
-    std::filesystem::path folder = target.parent_path();
-    if (folder.empty())
-        folder = ".";
-    std::error_code error;
-    std::filesystem::create_directories(folder, error);
-    if (error)
-        return false;
-    const std::string pattern = (folder / (target.filename().string() + ".XXXXXX")).string();
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    FileDescriptor temp(::mkostemp(name.data(), O_CLOEXEC)); // mode 0600: settings are the user's alone
-    if (temp.get() < 0)
-        return false;
-    const bool written = fill(temp.get()) && ::fsync(temp.get()) == 0;
-    const bool closed = temp.close();
-    if (!written || !closed || ::rename(name.data(), path.c_str()) != 0) {
-        ::unlink(name.data());
-        return false;
-    }
-    SyncFolder(folder);
-    return true;
-}
-
 enum class CopyResult { Copied, Missing, Failed };
 
 CopyResult CopyFileAtomically(const std::string& from, const std::string& to)
@@ -122,19 +70,23 @@ CopyResult CopyFileAtomically(const std::string& from, const std::string& to)
     struct stat info {};
     if (::fstat(source.get(), &info) != 0 || !S_ISREG(info.st_mode))
         return CopyResult::Failed; // a pipe or a device is nothing we can keep a copy of
-    const bool copied = ReplaceAtomically(to, [&](int fd) {
-        char piece[65536];
-        for (;;) {
-            const ssize_t got = ::read(source.get(), piece, sizeof piece);
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got <= 0)
-                return got == 0;
-            if (!WriteAll(fd, std::string_view(piece, static_cast<size_t>(got))))
-                return false;
-        }
-    });
-    return copied ? CopyResult::Copied : CopyResult::Failed;
+    std::string error;
+    const std::unique_ptr<AtomicFile> copy = AtomicFile::open(to, error, kSettingsFileMode);
+    if (!copy)
+        return CopyResult::Failed;
+    uint8_t piece[65536];
+    for (;;) {
+        const ssize_t got = ::read(source.get(), piece, sizeof piece);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return CopyResult::Failed;
+        if (got == 0)
+            break;
+        if (!copy->write(std::span(piece, static_cast<size_t>(got))))
+            return CopyResult::Failed;
+    }
+    return copy->commit() ? CopyResult::Copied : CopyResult::Failed;
 }
 
 } // namespace
@@ -161,7 +113,11 @@ bool FileBackend::store(const std::string& text, bool keepOriginal)
 {
     if (keepOriginal && CopyFileAtomically(m_path, m_path + ".bak") == CopyResult::Failed)
         return false; // what we cannot keep aside, we must not replace
-    return writeFileAtomically(m_path, text);
+    const std::filesystem::path folder = std::filesystem::path(m_path).parent_path();
+    std::error_code ignored;
+    if (!folder.empty())
+        std::filesystem::create_directories(folder, ignored); // a failure shows in the write that follows
+    return writeFileAtomically(m_path, text, nullptr, kSettingsFileMode);
 }
 
 std::optional<std::string> defaultSettingsPath()
@@ -182,11 +138,6 @@ std::optional<std::string> defaultSettingsPath()
         config = *home + "/.config";
     }
     return *config + "/vortan/settings.reg";
-}
-
-bool writeFileAtomically(const std::string& path, std::string_view bytes)
-{
-    return ReplaceAtomically(path, [&](int fd) { return WriteAll(fd, bytes); });
 }
 
 } // namespace pf

@@ -1,10 +1,9 @@
 #pragma once
-// The settings file. Every store writes a temporary file in the same folder, flushes it to the disk and renames
-// it over the old one, so a crash at any moment leaves the old file or the new one, never a torn one.
+// The settings file. Every store goes through the atomic writer, so a crash at any moment leaves the old file or the
+// new one, never a torn one; a new settings file is readable by its owner alone.
 #include <cstddef>
 #include <optional>
 #include <string>
-#include <string_view>
 
 #include "platform/settings/settings_backend.h"
 
@@ -28,7 +27,5 @@ private:
 // VORTAN_SETTINGS_FILE when set; else $XDG_CONFIG_HOME/vortan/settings.reg, $XDG_CONFIG_HOME defaulting to
 // $HOME/.config; nullopt when neither variable gives a folder.
 std::optional<std::string> defaultSettingsPath();
-
-bool writeFileAtomically(const std::string& path, std::string_view bytes); // false: the old file is untouched
 
 } // namespace pf

@@ -121,6 +121,23 @@ TEST_F(FileBackendTest, AFailedWriteLeavesTheOldFileIntact)
     EXPECT_EQ(store->getString(kViewer, "big"), std::string(4096, 'x'));
 }
 
+// A settings file kept elsewhere and linked into place stays linked: the file behind the link is replaced.
+TEST_F(FileBackendTest, ALinkedSettingsFileStaysALink)
+{
+    fs::create_directories(m_dir / "kept");
+    WriteText(m_dir / "kept" / "settings.reg", "");
+    ASSERT_EQ(::chmod((m_dir / "kept" / "settings.reg").c_str(), 0640), 0);
+    const fs::path link = m_dir / "settings.reg";
+    fs::create_symlink("kept/settings.reg", link);
+    auto store = Open(link);
+    ASSERT_TRUE(store->setDword(kViewer, "MMX", 1));
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(ReadText(m_dir / "kept" / "settings.reg"),
+              "[Software\\Brenix\\Vortan\\Viewer]\n\"MMX\"=dword:00000001\n");
+    EXPECT_EQ(fs::status(m_dir / "kept" / "settings.reg").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
 TEST_F(FileBackendTest, AnOversizedFileIsNotParsedAndSaysSo)
 {
     const fs::path file = m_dir / "settings.reg";

@@ -1,0 +1,231 @@
+#include "platform/base/atomic_file.h"
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace pf {
+
+namespace {
+
+constexpr int kMaxLinkHops = 40;          // as the kernel's own limit on a chain of symbolic links
+constexpr size_t kMaxTempStemBytes = 200; // leaves room for the marks and the random part in a 255-byte name
+
+// strerror_r comes in two shapes; either is thread-safe where strerror is not.
+[[maybe_unused]] const char* PickErrorText(int result, const char* buffer)
+{
+    return result == 0 ? buffer : "unknown error";
+}
+[[maybe_unused]] const char* PickErrorText(const char* result, const char*)
+{
+    return result;
+}
+
+std::string ErrorText(int errnoValue)
+{
+    char buffer[256] = {};
+    return PickErrorText(::strerror_r(errnoValue, buffer, sizeof buffer), buffer);
+}
+
+std::string CannotWrite(const std::string& path, const std::string& cause)
+{
+    return "cannot write " + path + ": " + cause;
+}
+
+const char* KindOfNonFile(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return "it is a folder, not a file";
+    if (S_ISFIFO(mode))
+        return "it is a FIFO, not a file";
+    if (S_ISSOCK(mode))
+        return "it is a socket, not a file";
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return "it is a device, not a file";
+    return "it is not a regular file";
+}
+
+std::string FolderOf(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A relative link target is read from the link's own folder, not from ours.
+std::string JoinLinkTarget(const std::string& linkPath, const std::string& target)
+{
+    if (!target.empty() && target.front() == '/')
+        return target;
+    const size_t slash = linkPath.rfind('/');
+    return slash == std::string::npos ? target : linkPath.substr(0, slash + 1) + target;
+}
+
+struct Destination {
+    std::string path;    // symbolic links followed
+    bool exists = false; // a regular file is there now
+    struct stat info {}; // of that file, when it exists
+    std::string refusal; // why it cannot be replaced; empty when it can
+};
+
+Destination ResolveDestination(const std::string& path)
+{
+    Destination out;
+    out.path = path;
+    for (int hop = 0; hop <= kMaxLinkHops; ++hop) {
+        if (::lstat(out.path.c_str(), &out.info) != 0) {
+            if (errno != ENOENT)
+                out.refusal = ErrorText(errno);
+            return out; // missing: a new file, if its folder takes one
+        }
+        if (S_ISREG(out.info.st_mode)) {
+            out.exists = true;
+            return out;
+        }
+        if (!S_ISLNK(out.info.st_mode)) {
+            out.refusal = KindOfNonFile(out.info.st_mode);
+            return out;
+        }
+        std::vector<char> target(PATH_MAX + 1);
+        const ssize_t length = ::readlink(out.path.c_str(), target.data(), target.size());
+        if (length < 0 || static_cast<size_t>(length) >= target.size()) {
+            out.refusal = ErrorText(length < 0 ? errno : ENAMETOOLONG);
+            return out;
+        }
+        out.path = JoinLinkTarget(out.path, std::string(target.data(), static_cast<size_t>(length)));
+    }
+    out.refusal = ErrorText(ELOOP);
+    return out;
+}
+
+// So that the rename itself survives a crash; a folder that cannot be opened only loses that guarantee.
+void SyncFolder(const std::string& folder)
+{
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        (void)::fsync(fd);
+        ::close(fd);
+    }
+}
+
+} // namespace
+
+std::unique_ptr<AtomicFile> AtomicFile::open(const std::string& path, std::string& outError, unsigned newFileMode)
+{
+    outError.clear();
+    const Destination destination = ResolveDestination(path);
+    if (!destination.refusal.empty()) {
+        outError = CannotWrite(path, destination.refusal);
+        return nullptr;
+    }
+    const std::string stem = NameOf(destination.path).substr(0, kMaxTempStemBytes);
+    std::string tempPath = FolderOf(destination.path) + "/." + stem + ".XXXXXX";
+    const int fd = ::mkostemp(tempPath.data(), O_CLOEXEC);
+    if (fd < 0) {
+        outError = CannotWrite(path, ErrorText(errno));
+        return nullptr;
+    }
+    std::unique_ptr<AtomicFile> file(new AtomicFile(path, destination.path, std::move(tempPath), fd));
+    if (destination.exists && (destination.info.st_uid != ::geteuid() || destination.info.st_gid != ::getegid()))
+        (void)::fchown(fd, destination.info.st_uid, destination.info.st_gid); // only a privileged writer can
+    const mode_t mode = destination.exists ? destination.info.st_mode & 07777 : newFileMode & 07777;
+    if (::fchmod(fd, mode) != 0) {
+        file->fail(errno);
+        outError = file->error();
+        return nullptr;
+    }
+    return file;
+}
+
+AtomicFile::AtomicFile(std::string shownPath, std::string targetPath, std::string tempPath, int fd)
+    : m_shownPath(std::move(shownPath)), m_targetPath(std::move(targetPath)), m_tempPath(std::move(tempPath)), m_fd(fd)
+{
+}
+
+AtomicFile::~AtomicFile()
+{
+    if (!m_committed)
+        discardTemporary();
+}
+
+bool AtomicFile::write(std::span<const uint8_t> bytes)
+{
+    if (m_fd < 0 || !m_error.empty())
+        return false;
+    while (!bytes.empty()) {
+        const ssize_t done = ::write(m_fd, bytes.data(), bytes.size());
+        if (done < 0 && errno == EINTR)
+            continue;
+        if (done <= 0)
+            return fail(done < 0 ? errno : EIO);
+        bytes = bytes.subspan(static_cast<size_t>(done));
+    }
+    return true;
+}
+
+bool AtomicFile::commit()
+{
+    if (m_committed)
+        return true;
+    if (m_fd < 0 || !m_error.empty())
+        return fail(EBADF);
+    if (::fsync(m_fd) != 0)
+        return fail(errno);
+    const int fd = m_fd;
+    m_fd = -1;
+    if (::close(fd) != 0) // a network file system may report a failed write only here
+        return fail(errno);
+    if (::rename(m_tempPath.c_str(), m_targetPath.c_str()) != 0)
+        return fail(errno);
+    m_committed = true;
+    m_tempPath.clear();
+    SyncFolder(FolderOf(m_targetPath));
+    return true;
+}
+
+bool AtomicFile::fail(int errnoValue)
+{
+    if (m_error.empty())
+        m_error = CannotWrite(m_shownPath, ErrorText(errnoValue));
+    discardTemporary();
+    return false;
+}
+
+void AtomicFile::discardTemporary()
+{
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+    if (!m_tempPath.empty()) {
+        ::unlink(m_tempPath.c_str());
+        m_tempPath.clear();
+    }
+}
+
+bool writeFileAtomically(const std::string& path, std::string_view bytes, std::string* outError, unsigned newFileMode)
+{
+    std::string error;
+    std::unique_ptr<AtomicFile> file = AtomicFile::open(path, error, newFileMode);
+    const bool written =
+        file && file->write(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size())) && file->commit();
+    if (file && !written)
+        error = file->error();
+    if (outError != nullptr)
+        *outError = written ? std::string() : error;
+    return written;
+}
+
+} // namespace pf
