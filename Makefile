@@ -3,17 +3,25 @@
 JOBS ?= $(shell nproc)
 LABEL ?=
 
-.PHONY: test deps data build bench fuzz tsan clean
+.PHONY: test layers format deps data build bench fuzz tsan clean
 
-test: build data
-	ctest --preset dev -j $(JOBS) $(if $(LABEL),-L $(LABEL))
+test: layers build data
+	@if [ -n "$(LABEL)" ] && ! ctest --preset dev -N -L '$(LABEL)' | grep -q 'Total Tests: [1-9]'; then \
+		echo "no tests carry the label '$(LABEL)'; labels with tests: $$(scripts/test-labels)"; exit 1; fi
+	ctest --preset dev -j $(JOBS) $(if $(LABEL),-L '$(LABEL)')
+
+# Every include of ours against the layer table of DESIGN.md.
+layers:
+	scripts/check-layers
 
 deps:
 	scripts/install-deps
 
-# Public corpora from Debian packages, cached outside the repository; their tests skip when this fails.
+# Public corpora from Debian packages, cached outside the repository. Outside CI their tests skip when this
+# fails; in CI (CI=true) a missing corpus is a failure.
 data: deps
-	scripts/fetch-test-data >/dev/null || echo "test data could not be fetched: the corpus tests will skip"
+	@scripts/fetch-test-data >/dev/null || { if [ "$$CI" = true ]; then echo "test data could not be fetched" >&2; exit 1; \
+		else echo "test data could not be fetched: the corpus tests will be reported as skipped"; fi; }
 
 build: deps
 	cmake --preset dev
@@ -28,10 +36,14 @@ fuzz: deps
 	cmake --preset fuzz
 	cmake --build --preset fuzz -j $(JOBS)
 
+# Layout of every tracked C++ file against .clang-format.
+format:
+	scripts/check-format
+
 clean:
 	rm -rf build
 
-# The threaded parts (engine core, platform) under ThreadSanitizer.
+# The threaded parts (engine core, platform, the codecs) under ThreadSanitizer.
 tsan: deps
 	cmake --preset tsan
 	cmake --build --preset tsan -j $(JOBS)
