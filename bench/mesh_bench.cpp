@@ -11,6 +11,7 @@
 
 #include "codecs/geometry/geometry_codec.h"
 #include "codecs/geometry/px_result.h"
+#include "testsupport/mesh/face_set.h"
 #include "testsupport/mesh/mesh_generators.h"
 #include "testsupport/mesh/off_file.h"
 
@@ -67,9 +68,7 @@ std::vector<BenchMesh>& Meshes()
 // The face set as the mesh object builds it: texture coordinates per corner through an index list.
 px::PXModel ModelOf(const meshtest::OffMesh& mesh, uint32_t positionBits)
 {
-    px::PXIndexedFaceSet set;
-    set.coord = mesh.positions;
-    set.coordIndex = mesh.coordIndex;
+    px::PXIndexedFaceSet set = meshtest::FaceSetOf(mesh);
     for (const int32_t index : mesh.coordIndex) {
         if (index < 0) {
             set.texCoordIndex.push_back(-1);

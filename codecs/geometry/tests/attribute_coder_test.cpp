@@ -10,6 +10,7 @@
 #include "codecs/geometry/colour_coder.h"
 #include "codecs/geometry/normal_coder.h"
 #include "codecs/geometry/px_result.h"
+#include "testsupport/mesh/face_set.h"
 #include "testsupport/mesh/mesh_generators.h"
 
 namespace {
@@ -36,14 +37,6 @@ Decoded RoundTrip(const px::PXIndexedFaceSet& input, uint32_t normalBits = 6, ui
         out.maps = maps.objects[0];
     }
     return out;
-}
-
-px::PXIndexedFaceSet FaceSet(const meshtest::OffMesh& mesh)
-{
-    px::PXIndexedFaceSet set;
-    set.coord = mesh.positions;
-    set.coordIndex = mesh.coordIndex;
-    return set;
 }
 
 // The value an attribute has at decoded corner k, and the input's value at the same corner.
@@ -85,7 +78,7 @@ void ExpectColoursAtCorners(const px::PXIndexedFaceSet& input, const Decoded& ou
 
 TEST(ColourCoder, PerVertexColoursWithinTheirCells)
 {
-    px::PXIndexedFaceSet set = FaceSet(meshtest::MakeSphere(8, 10));
+    px::PXIndexedFaceSet set = meshtest::FaceSetOf(meshtest::MakeSphere(8, 10));
     for (size_t v = 0; v < set.coord.size(); v += 3)
         set.colour.insert(set.colour.end(), {0.5f + 0.5f * set.coord[v], 0.3f, 0.5f - 0.4f * set.coord[v + 2]});
     const Decoded out = RoundTrip(set);
@@ -96,7 +89,7 @@ TEST(ColourCoder, PerVertexColoursWithinTheirCells)
 
 TEST(ColourCoder, SharedColourIndicesPerCorner)
 {
-    px::PXIndexedFaceSet set = FaceSet(meshtest::MakeTorus(6, 5, false));
+    px::PXIndexedFaceSet set = meshtest::FaceSetOf(meshtest::MakeTorus(6, 5, false));
     const float palette[4][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 1, 1}};
     for (const auto& colour : palette)
         set.colour.insert(set.colour.end(), colour, colour + 3);
@@ -113,7 +106,7 @@ TEST(ColourCoder, SharedColourIndicesPerCorner)
 
 TEST(ColourCoder, AllBlackMeshCollapsesToZeroRuns)
 {
-    px::PXIndexedFaceSet set = FaceSet(meshtest::MakeGrid(5, 4, true));
+    px::PXIndexedFaceSet set = meshtest::FaceSetOf(meshtest::MakeGrid(5, 4, true));
     set.colour.assign(set.coord.size(), 0.0f);
     const Decoded out = RoundTrip(set, 6, 5); // widths 6, 5, 5: black itself lies between two I levels
     ASSERT_EQ(out.set.colour.size(), out.set.coord.size());
@@ -122,7 +115,7 @@ TEST(ColourCoder, AllBlackMeshCollapsesToZeroRuns)
 
 TEST(ColourCoder, PerVertexOffSkipsColoursAndCountsMustMatch)
 {
-    px::PXIndexedFaceSet set = FaceSet(meshtest::MakeCube());
+    px::PXIndexedFaceSet set = meshtest::FaceSetOf(meshtest::MakeCube());
     set.colour.assign(set.coord.size(), 0.5f);
     set.colourPerVertex = false;
     EXPECT_EQ(RoundTrip(set).streams.GetSlot(2), nullptr);
@@ -179,7 +172,7 @@ void ExpectNormalsWithin(const px::PXIndexedFaceSet& input, const Decoded& out, 
 
 TEST(NormalCoder, SmoothNormalsPerVertex)
 {
-    px::PXIndexedFaceSet set = FaceSet(meshtest::MakeSphere(10, 12));
+    px::PXIndexedFaceSet set = meshtest::FaceSetOf(meshtest::MakeSphere(10, 12));
     set.normal = set.coord; // a unit sphere: the normal is the position
     for (const uint32_t bits : {4u, 6u, 10u}) {
         SCOPED_TRACE(bits);
@@ -189,7 +182,7 @@ TEST(NormalCoder, SmoothNormalsPerVertex)
 
 TEST(NormalCoder, FlatFaceNormalsOfACubeByCorner)
 {
-    px::PXIndexedFaceSet set = FaceSet(meshtest::MakeCube());
+    px::PXIndexedFaceSet set = meshtest::FaceSetOf(meshtest::MakeCube());
     const float normals[6][3] = {{0, 0, -1}, {0, 0, 1}, {0, -1, 0}, {0, 1, 0}, {-1, 0, 0}, {1, 0, 0}};
     for (const auto& n : normals)
         set.normal.insert(set.normal.end(), n, n + 3);
@@ -205,12 +198,12 @@ TEST(NormalCoder, FlatFaceNormalsOfACubeByCorner)
 
 TEST(NormalCoder, OneSharedNormalAndZeroNormals)
 {
-    px::PXIndexedFaceSet set = FaceSet(meshtest::MakeGrid(4, 3, true));
+    px::PXIndexedFaceSet set = meshtest::FaceSetOf(meshtest::MakeGrid(4, 3, true));
     set.normal = {0, 0, 1};
     for (const int32_t index : set.coordIndex)
         set.normalIndex.push_back(index < 0 ? -1 : 0);
     ExpectNormalsWithin(set, RoundTrip(set, 6), 6);
-    px::PXIndexedFaceSet zeros = FaceSet(meshtest::MakeSphere(5, 6));
+    px::PXIndexedFaceSet zeros = meshtest::FaceSetOf(meshtest::MakeSphere(5, 6));
     zeros.normal.assign(zeros.coord.size(), 0.0f);
     const Decoded out = RoundTrip(zeros, 6);
     ASSERT_EQ(out.set.normal.size(), out.set.coord.size());
@@ -222,7 +215,7 @@ TEST(NormalCoder, OneSharedNormalAndZeroNormals)
 
 TEST(AttributeStreams, AllAttributesTogetherAndEncodingTwiceIsIdentical)
 {
-    px::PXIndexedFaceSet set = FaceSet(meshtest::MakeTorus(7, 5, false));
+    px::PXIndexedFaceSet set = meshtest::FaceSetOf(meshtest::MakeTorus(7, 5, false));
     set.normal = set.coord;
     for (size_t v = 0; v < set.coord.size(); v += 3) {
         set.colour.insert(set.colour.end(), {0.2f, 0.4f, 0.6f});

@@ -15,6 +15,7 @@
 #include "codecs/geometry/px_result.h"
 #include "codecs/geometry/quantisation.h"
 #include "testsupport/mesh/connectivity_check.h"
+#include "testsupport/mesh/face_set.h"
 #include "testsupport/mesh/off_file.h"
 
 namespace {
@@ -55,10 +56,7 @@ std::vector<std::vector<uint8_t>> Streams(const px::PXStreamSet& set)
 std::string CheckMesh(const meshtest::OffMesh& mesh, uint32_t bits)
 {
     px::PXModel model;
-    px::PXIndexedFaceSet set;
-    set.coord = mesh.positions;
-    set.coordIndex = mesh.coordIndex;
-    if (model.SetLists({set}) != px::PX_OK)
+    if (model.SetLists({meshtest::FaceSetOf(mesh)}) != px::PX_OK)
         return "SetLists";
     model.SetParam(px::kParamPositionBits, bits);
     px::PXStreamSet streams;

@@ -15,6 +15,7 @@
 #include "codecs/geometry/integer_coder.h"
 #include "codecs/geometry/px_result.h"
 #include "codecs/geometry/run_length.h"
+#include "testsupport/mesh/face_set.h"
 #include "testsupport/mesh/mesh_generators.h"
 
 namespace {
@@ -57,9 +58,7 @@ Bytes IntegerDataBody(uint8_t shape)
 // An 'MCPS' payload: u32 length and bytes of slots 0, 1, 4 and 5.
 Bytes McpsPayload(const meshtest::OffMesh& mesh, bool uvs)
 {
-    px::PXIndexedFaceSet set;
-    set.coord = mesh.positions;
-    set.coordIndex = mesh.coordIndex;
+    px::PXIndexedFaceSet set = meshtest::FaceSetOf(mesh);
     if (uvs) {
         for (size_t v = 0; v < mesh.positions.size() / 3; ++v)
             set.texCoord.insert(set.texCoord.end(), {mesh.positions[3 * v], mesh.positions[3 * v + 1]});

@@ -11,6 +11,7 @@
 #include "codecs/geometry/px_result.h"
 #include "codecs/geometry/quantisation.h"
 #include "testsupport/mesh/connectivity_check.h"
+#include "testsupport/mesh/face_set.h"
 #include "testsupport/mesh/mesh_generators.h"
 #include "testsupport/mesh/polygon_list.h"
 
@@ -32,9 +33,7 @@ OffMesh Triangulated(const OffMesh& mesh)
 // The face set the mesh object builds: texture vertices of its own, three indices and -1 per triangle.
 px::PXIndexedFaceSet MeshFaceSet(const OffMesh& mesh, bool perCornerUv)
 {
-    px::PXIndexedFaceSet set;
-    set.coord = mesh.positions;
-    set.coordIndex = mesh.coordIndex;
+    px::PXIndexedFaceSet set = meshtest::FaceSetOf(mesh);
     uint32_t corner = 0;
     for (const int32_t index : mesh.coordIndex) {
         if (index < 0) {
@@ -159,9 +158,7 @@ TEST(GeometryCodecMeshDriven, SettingsRangeRoundTripsWithinBounds)
 TEST(GeometryCodecMeshDriven, CubeWithItsOwnUvsPerFace)
 {
     OffMesh cube = Triangulated(meshtest::MakeCube());
-    px::PXIndexedFaceSet set;
-    set.coord = cube.positions;
-    set.coordIndex = cube.coordIndex;
+    px::PXIndexedFaceSet set = meshtest::FaceSetOf(cube);
     const float quad[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
     for (size_t t = 0; t < cube.coordIndex.size() / 4; ++t) {
         const int corners[2][3] = {{0, 1, 2}, {0, 2, 3}};
