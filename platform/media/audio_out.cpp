@@ -1,32 +1,24 @@
 #include "platform/media/audio_out.h"
 
-#include <atomic>
-
+#include "platform/base/service_slot.h"
 #include "platform/media/null_audio.h"
 
 namespace pf {
 
 namespace {
 
-std::atomic<AudioOut*> g_installed{nullptr};
-
-AudioOut& ProcessNullAudio()
-{
-    static NullAudio silent;
-    return silent;
-}
+constinit ServiceSlot<AudioOut, NullAudio> g_audioOut;
 
 } // namespace
 
 AudioOut& audioOut()
 {
-    AudioOut* const installed = g_installed.load(std::memory_order_acquire);
-    return installed != nullptr ? *installed : ProcessNullAudio();
+    return g_audioOut.current();
 }
 
 void setAudioOut(AudioOut* out)
 {
-    g_installed.store(out, std::memory_order_release);
+    g_audioOut.install(out);
 }
 
 bool beep(uint32_t hz, uint32_t ms)

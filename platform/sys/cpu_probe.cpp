@@ -1,33 +1,25 @@
 #include "platform/sys/cpu_probe.h"
 
-#include <atomic>
-
 #include "platform/base/endian.h"
+#include "platform/base/service_slot.h"
 #include "platform/sys/real_cpu.h"
 
 namespace pf {
 
 namespace {
 
-std::atomic<CpuProbe*> g_installed{nullptr};
-
-CpuProbe& RealProcessCpu()
-{
-    static RealCpu real;
-    return real;
-}
+constinit ServiceSlot<CpuProbe, RealCpu> g_cpuProbe;
 
 } // namespace
 
 CpuProbe& cpuProbe()
 {
-    CpuProbe* const installed = g_installed.load(std::memory_order_acquire);
-    return installed != nullptr ? *installed : RealProcessCpu();
+    return g_cpuProbe.current();
 }
 
 void setCpuProbe(CpuProbe* probe)
 {
-    g_installed.store(probe, std::memory_order_release);
+    g_cpuProbe.install(probe);
 }
 
 std::string vendorString(const CpuidRegs& leaf0)

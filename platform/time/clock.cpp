@@ -1,32 +1,24 @@
 #include "platform/time/clock.h"
 
-#include <atomic>
-
+#include "platform/base/service_slot.h"
 #include "platform/time/real_clock.h"
 
 namespace pf {
 
 namespace {
 
-std::atomic<Clock*> g_installed{nullptr};
-
-Clock& RealProcessClock()
-{
-    static RealClock real;
-    return real;
-}
+constinit ServiceSlot<Clock, RealClock> g_clock;
 
 } // namespace
 
 Clock& clock()
 {
-    Clock* const installed = g_installed.load(std::memory_order_acquire);
-    return installed != nullptr ? *installed : RealProcessClock();
+    return g_clock.current();
 }
 
 void setClock(Clock* clock)
 {
-    g_installed.store(clock, std::memory_order_release);
+    g_clock.install(clock);
 }
 
 } // namespace pf
