@@ -2,32 +2,22 @@
 
 #include <memory>
 
+#include "codecs/sound/fft_complex.h"
 #include "codecs/sound/fft_kernels.h"
 #include "codecs/sound/fft_tables.h"
 
 namespace sound {
 namespace {
 
-struct Bin {
-    float re;
-    float im;
-};
-
-Bin LoadBin(const float* data, size_t k) { return {data[2 * k], data[2 * k + 1]}; }
-
-void StoreBin(float* data, size_t k, Bin value)
+bool ShouldScale(uint32_t flags)
 {
-    data[2 * k] = value.re;
-    data[2 * k + 1] = value.im;
+    return (flags & FFT_SCALE) != 0 && (flags & FFT_NO_SCALE) == 0;
 }
 
-Bin Times(Bin a, Bin b) { return {a.re * b.re - a.im * b.im, a.re * b.im + a.im * b.re}; }
-Bin Conj(Bin a) { return {a.re, -a.im}; }
-Bin Plus(Bin a, Bin b) { return {a.re + b.re, a.im + b.im}; }
-
-bool ShouldScale(uint32_t flags) { return (flags & FFT_SCALE) != 0 && (flags & FFT_NO_SCALE) == 0; }
-
-bool OrderInRange(int order) { return order >= 0 && order <= kMaxTransformOrder; }
+bool OrderInRange(int order)
+{
+    return order >= 0 && order <= kMaxTransformOrder;
+}
 
 // The complex transform of 2^order points on tables already fetched.
 void RunComplex(float* data, const TwiddleTable& twiddles, const BitReversalTable* bitReversal, uint32_t flags)
@@ -81,20 +71,20 @@ bool ComplexInPlace(float* data, int order, uint32_t flags)
 // (a, b) is the table's (0.5 cos t, 0.5 - 0.5 sin t); and X[M-k] is the conjugate of conj(Z[M-k]) A + Z[k] B.
 void SplitRealSpectrum(float* data, size_t m, const float* split)
 {
-    const Bin z0 = LoadBin(data, 0);
+    const Complex z0 = LoadComplex(data, 0);
     for (size_t k = 1; k <= m / 2; ++k) {
         const float a = split[2 * (k - 1)];
         const float b = split[2 * (k - 1) + 1];
-        const Bin weightA = {b, -a};
-        const Bin weightB = {1.0f - b, a};
-        const Bin zk = LoadBin(data, k);
-        const Bin zmk = LoadBin(data, m - k);
-        StoreBin(data, k, Plus(Times(zk, weightA), Times(Conj(zmk), weightB)));
+        const Complex weightA = {b, -a};
+        const Complex weightB = {1.0f - b, a};
+        const Complex zk = LoadComplex(data, k);
+        const Complex zmk = LoadComplex(data, m - k);
+        StoreComplex(data, k, Plus(Times(zk, weightA), Times(Conj(zmk), weightB)));
         if (k != m - k)
-            StoreBin(data, m - k, Conj(Plus(Times(Conj(zmk), weightA), Times(zk, weightB))));
+            StoreComplex(data, m - k, Conj(Plus(Times(Conj(zmk), weightA), Times(zk, weightB))));
     }
-    StoreBin(data, 0, {z0.re + z0.im, 0.0f});
-    StoreBin(data, m, {z0.re - z0.im, 0.0f});
+    StoreComplex(data, 0, {z0.re + z0.im, 0.0f});
+    StoreComplex(data, m, {z0.re - z0.im, 0.0f});
 }
 
 // The inverse of the split, doubled: 2 Z[k] = (X[k] + conj X[M-k]) + i e^(+2 pi i k / N) (X[k] - conj X[M-k]).
@@ -104,24 +94,24 @@ void JoinRealSpectrum(float* data, size_t m, const float* join, float sign)
     const float x0 = data[0];
     const float xm = data[2 * m];
     for (size_t k = 1; k < (m + 1) / 2; ++k) {
-        const Bin e = {join[2 * k], -join[2 * k + 1]};   // e^(+2 pi i k / N)
-        const Bin xk = {data[2 * k], sign * data[2 * k + 1]};
-        const Bin xmk = {data[2 * (m - k)], sign * data[2 * (m - k) + 1]};
-        const Bin sum = Plus(xk, Conj(xmk));
-        const Bin diff = {xk.re - xmk.re, xk.im + xmk.im};
-        const Bin turned = Times({-e.im, e.re}, diff);   // i e times diff
-        StoreBin(data, k, Plus(sum, turned));
+        const Complex e = {join[2 * k], -join[2 * k + 1]}; // e^(+2 pi i k / N)
+        const Complex xk = {data[2 * k], sign * data[2 * k + 1]};
+        const Complex xmk = {data[2 * (m - k)], sign * data[2 * (m - k) + 1]};
+        const Complex sum = Plus(xk, Conj(xmk));
+        const Complex diff = Minus(xk, Conj(xmk));
+        const Complex turned = Times({-e.im, e.re}, diff); // i e times diff
+        StoreComplex(data, k, Plus(sum, turned));
         // For M - k the turn is i e^(+2 pi i (M-k) / N) = -i conj(e) and the roles of the two bins swap.
-        const Bin sumMirror = Conj(sum);
-        const Bin diffMirror = {-diff.re, diff.im};
-        const Bin turnedMirror = Times({-e.im, -e.re}, diffMirror);
-        StoreBin(data, m - k, Plus(sumMirror, turnedMirror));
+        const Complex sumMirror = Conj(sum);
+        const Complex diffMirror = {-diff.re, diff.im};
+        const Complex turnedMirror = Times({-e.im, -e.re}, diffMirror);
+        StoreComplex(data, m - k, Plus(sumMirror, turnedMirror));
     }
     if (m >= 2) {
         const size_t h = m / 2;
-        StoreBin(data, h, {2.0f * data[2 * h], -2.0f * sign * data[2 * h + 1]});
+        StoreComplex(data, h, {2.0f * data[2 * h], -2.0f * sign * data[2 * h + 1]});
     }
-    StoreBin(data, 0, {x0 + xm, x0 - xm});
+    StoreComplex(data, 0, {x0 + xm, x0 - xm});
 }
 
 // What both real transforms check before touching the data: the order, room for n samples and the Nyquist pair,
@@ -202,6 +192,9 @@ void ScaleFloats(float factor, float* data, size_t count)
         data[i] *= factor;
 }
 
-uint32_t ProcessorClass() { return 0; }
+uint32_t ProcessorClass()
+{
+    return 0;
+}
 
 } // namespace sound

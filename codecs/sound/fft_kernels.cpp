@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "codecs/sound/fft_complex.h"
 #include "codecs/sound/fft_tables.h"
 
 namespace sound {
@@ -9,51 +10,33 @@ namespace {
 
 constexpr size_t kCacheBlockPoints = 1024;
 
-struct Complex {
-    float re;
-    float im;
-};
-
-Complex Load(const float* data, size_t point) { return {data[2 * point], data[2 * point + 1]}; }
-
-void Store(float* data, size_t point, Complex value)
-{
-    data[2 * point] = value.re;
-    data[2 * point + 1] = value.im;
-}
-
-Complex Multiply(Complex a, Complex b) { return {a.re * b.re - a.im * b.im, a.re * b.im + a.im * b.re}; }
-
 // The table holds the forward kernel's twiddles; the other direction uses their conjugates.
-template <bool Forward>
-Complex Twiddle(const float* entry)
+template <bool Forward> Complex Twiddle(const float* entry)
 {
     return Forward ? Complex{entry[0], entry[1]} : Complex{entry[0], -entry[1]};
 }
 
 // One L-shaped butterfly over the points i0, i0 + s, i0 + 2s, i0 + 3s: the sums stay in the first half, the
 // differences turned by a quarter and multiplied by w and w^3 go to the two quarters of the second half.
-template <bool Forward>
-void LButterfly(float* data, size_t i0, size_t s, Complex w1, Complex w3, bool plain)
+template <bool Forward> void LButterfly(float* data, size_t i0, size_t s, Complex w1, Complex w3, bool plain)
 {
-    const Complex a = Load(data, i0);
-    const Complex b = Load(data, i0 + s);
-    const Complex c = Load(data, i0 + 2 * s);
-    const Complex d = Load(data, i0 + 3 * s);
-    Store(data, i0, {a.re + c.re, a.im + c.im});
-    Store(data, i0 + s, {b.re + d.re, b.im + d.im});
-    const Complex u = {a.re - c.re, a.im - c.im};
-    const Complex v = {b.re - d.re, b.im - d.im};
-    const Complex minusTurn = {u.re + v.im, u.im - v.re};   // u - i v
-    const Complex plusTurn = {u.re - v.im, u.im + v.re};    // u + i v
+    const Complex a = LoadComplex(data, i0);
+    const Complex b = LoadComplex(data, i0 + s);
+    const Complex c = LoadComplex(data, i0 + 2 * s);
+    const Complex d = LoadComplex(data, i0 + 3 * s);
+    StoreComplex(data, i0, Plus(a, c));
+    StoreComplex(data, i0 + s, Plus(b, d));
+    const Complex u = Minus(a, c);
+    const Complex v = Minus(b, d);
+    const Complex minusTurn = {u.re + v.im, u.im - v.re}; // u - i v
+    const Complex plusTurn = {u.re - v.im, u.im + v.re};  // u + i v
     const Complex second = Forward ? minusTurn : plusTurn;
     const Complex third = Forward ? plusTurn : minusTurn;
-    Store(data, i0 + 2 * s, plain ? second : Multiply(second, w1));
-    Store(data, i0 + 3 * s, plain ? third : Multiply(third, w3));
+    StoreComplex(data, i0 + 2 * s, plain ? second : Times(second, w1));
+    StoreComplex(data, i0 + 3 * s, plain ? third : Times(third, w3));
 }
 
-template <bool Forward>
-void SplitRadixStages(float* data, const TwiddleTable& twiddles)
+template <bool Forward> void SplitRadixStages(float* data, const TwiddleTable& twiddles)
 {
     const size_t n = twiddles.Points();
     const float* table = twiddles.ComplexTwiddles();
@@ -90,10 +73,10 @@ void SplitRadixPairs(float* data, size_t n)
     size_t step = 4;
     while (start < n - 1) {
         for (size_t i0 = start; i0 < n; i0 += step) {
-            const Complex a = Load(data, i0);
-            const Complex b = Load(data, i0 + 1);
-            Store(data, i0, {a.re + b.re, a.im + b.im});
-            Store(data, i0 + 1, {a.re - b.re, a.im - b.im});
+            const Complex a = LoadComplex(data, i0);
+            const Complex b = LoadComplex(data, i0 + 1);
+            StoreComplex(data, i0, Plus(a, b));
+            StoreComplex(data, i0 + 1, Minus(a, b));
         }
         start = 2 * step - 2;
         step *= 4;
@@ -101,23 +84,21 @@ void SplitRadixPairs(float* data, size_t n)
 }
 
 // One decimation-in-time stage over len points: butterflies of span 2 * half, twiddles w^(j * n / (2 half)).
-template <bool Forward>
-void DitStage(float* data, size_t len, size_t half, const float* table, size_t n)
+template <bool Forward> void DitStage(float* data, size_t len, size_t half, const float* table, size_t n)
 {
     const size_t stride = n / (2 * half);
     for (size_t start = 0; start < len; start += 2 * half) {
         for (size_t j = 0; j < half; ++j) {
             const Complex w = Twiddle<Forward>(table + 2 * j * stride);
-            const Complex top = Load(data, start + j);
-            const Complex t = Multiply(w, Load(data, start + j + half));
-            Store(data, start + j, {top.re + t.re, top.im + t.im});
-            Store(data, start + j + half, {top.re - t.re, top.im - t.im});
+            const Complex top = LoadComplex(data, start + j);
+            const Complex t = Times(w, LoadComplex(data, start + j + half));
+            StoreComplex(data, start + j, Plus(top, t));
+            StoreComplex(data, start + j + half, Minus(top, t));
         }
     }
 }
 
-template <bool Forward>
-void LargeStages(float* data, const TwiddleTable& twiddles)
+template <bool Forward> void LargeStages(float* data, const TwiddleTable& twiddles)
 {
     const size_t n = twiddles.Points();
     const float* table = twiddles.ComplexTwiddles();

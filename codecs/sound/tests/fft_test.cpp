@@ -1,7 +1,7 @@
 #include "codecs/sound/fft.h"
 
-#include <cmath>
 #include <atomic>
+#include <cmath>
 #include <complex>
 #include <cstdint>
 #include <random>
@@ -92,8 +92,8 @@ std::vector<uint32_t> AllFlagSets()
     std::vector<uint32_t> sets;
     for (uint32_t direction : {0u, FFT_FORWARD}) {
         for (uint32_t scaling : {0u, FFT_SCALE, FFT_SCALE | FFT_NO_SCALE}) {
-            for (uint32_t order : {FFT_NATURAL_ORDER, 0u, FFT_INPUT_BITREV, FFT_OUTPUT_BITREV,
-                                   FFT_INPUT_BITREV | FFT_OUTPUT_BITREV})
+            for (uint32_t order :
+                 {FFT_NATURAL_ORDER, 0u, FFT_INPUT_BITREV, FFT_OUTPUT_BITREV, FFT_INPUT_BITREV | FFT_OUTPUT_BITREV})
                 sets.push_back(direction | scaling | order);
         }
     }
@@ -120,7 +120,7 @@ TEST(ComplexFft, AgreesWithDirectTransformForEveryOrderAndFlagSet)
             std::vector<float> data = (flags & FFT_INPUT_BITREV) != 0 ? BitReversedCopy(input, order) : input;
             ASSERT_TRUE(ComplexFFT(data, order, flags));
             if ((flags & FFT_OUTPUT_BITREV) != 0)
-                data = BitReversedCopy(data, order);   // the permutation is its own inverse
+                data = BitReversedCopy(data, order); // the permutation is its own inverse
             EXPECT_LT(RelativeError(ToComplex(data), want), 2e-6);
         }
     }
@@ -160,12 +160,12 @@ TEST(ComplexFft, OrderZeroAndRefusedCallsLeaveTheData)
     EXPECT_TRUE(ComplexFFT(one, 0, FFT_FORWARD | FFT_SCALE));
     EXPECT_EQ(one, (std::vector<float>{3.0f, -2.0f}));
 
-    std::vector<float> shortBuffer = RandomFloats(15, 7);   // order 3 needs 16 floats
+    std::vector<float> shortBuffer = RandomFloats(15, 7); // order 3 needs 16 floats
     const std::vector<float> before = shortBuffer;
     EXPECT_FALSE(ComplexFFT(shortBuffer, 3, FFT_FORWARD));
     EXPECT_EQ(shortBuffer, before);
     EXPECT_FALSE(ComplexFFT(shortBuffer, -1, FFT_FORWARD));
-    EXPECT_FALSE(ComplexFFT(shortBuffer, 32, FFT_FORWARD));   // past the caches
+    EXPECT_FALSE(ComplexFFT(shortBuffer, 32, FFT_FORWARD)); // past the caches
     EXPECT_EQ(shortBuffer, before);
 }
 
@@ -240,7 +240,7 @@ TEST(RealFft, RoundTripReturnsInputScaledOrTimesN)
 
 TEST(RealFft, ShortBufferIsRefusedUntouched)
 {
-    std::vector<float> data = RandomFloats(64, 9);   // 64 samples need 66 floats
+    std::vector<float> data = RandomFloats(64, 9); // 64 samples need 66 floats
     const std::vector<float> before = data;
     EXPECT_FALSE(RealFFT(data, 6, FFT_FORWARD));
     EXPECT_FALSE(RealInverseFFT(data, 6, FFT_SCALE));
@@ -268,30 +268,32 @@ TEST(TransformTables, FreedTablesAreRebuiltWithTheSameResult)
         std::vector<float> second = input;
         ASSERT_TRUE(ComplexFFT(second, order, FFT_FORWARD));
         EXPECT_EQ(first, second);
-        EXPECT_EQ(TransformTablesBuilt(), builtBefore + 2);   // one twiddle and one bit-reversal table
+        EXPECT_EQ(TransformTablesBuilt(), builtBefore + 2); // one twiddle and one bit-reversal table
     }
 }
 
-TEST(TransformTables, TableHoldsItsThreeParts)
+// A table is built once per order and shared by every later caller until the caches are freed; orders outside
+// the range build nothing.
+TEST(TransformTables, EachOrderIsBuiltOnceAndSharedAndBadOrdersBuildNothing)
 {
-    const auto table = TwiddleTableOf(4);   // M = 16, split-radix layout
-    ASSERT_NE(table, nullptr);
-    const float* part1 = table->ComplexTwiddles();
-    EXPECT_NEAR(part1[0], std::cos(2 * M_PI / 16), 1e-6);    // w^1
-    EXPECT_NEAR(part1[1], -std::sin(2 * M_PI / 16), 1e-6);
-    EXPECT_NEAR(part1[2], std::cos(6 * M_PI / 16), 1e-6);    // w^3
-    EXPECT_NEAR(part1[3], -std::sin(6 * M_PI / 16), 1e-6);
-    const float* split = table->SplitTwiddles();
-    EXPECT_NEAR(split[0], 0.5 * std::cos(M_PI / 16), 1e-6);
-    EXPECT_NEAR(split[1], 0.5 - 0.5 * std::sin(M_PI / 16), 1e-6);
-    const float* join = table->JoinTwiddles();
-    EXPECT_NEAR(join[2], std::cos(M_PI / 16), 1e-6);
-    EXPECT_NEAR(join[3], -std::sin(M_PI / 16), 1e-6);
+    const auto first = TwiddleTableOf(9);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->Points(), size_t{1} << 9);
+    const uint64_t built = TransformTablesBuilt();
+    EXPECT_EQ(TwiddleTableOf(9), first);
+    const auto reversal = BitReversalTableOf(3);
+    ASSERT_NE(reversal, nullptr);
+    EXPECT_EQ(BitReversalTableOf(3), reversal);
+    EXPECT_LE(TransformTablesBuilt(), built + 1); // at most the bit-reversal table, never the twiddles again
+    EXPECT_EQ(reversal->partner, (std::vector<uint32_t>{0, 4, 2, 6, 1, 5, 3, 7}));
 
-    const auto bitReversal = BitReversalTableOf(3);
-    ASSERT_NE(bitReversal, nullptr);
-    EXPECT_EQ(bitReversal->partner, (std::vector<uint32_t>{0, 4, 2, 6, 1, 5, 3, 7}));
-    EXPECT_EQ(TwiddleTableOf(kMaxTransformOrder + 1), nullptr);
+    const uint64_t beforeRefusals = TransformTablesBuilt();
+    for (const int order : {-1, kMaxTransformOrder + 1, 1000}) {
+        SCOPED_TRACE(order);
+        EXPECT_EQ(TwiddleTableOf(order), nullptr);
+        EXPECT_EQ(BitReversalTableOf(order), nullptr);
+    }
+    EXPECT_EQ(TransformTablesBuilt(), beforeRefusals);
 }
 
 // Freeing the caches while other threads transform must neither crash nor change a result.
