@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdint>
 #include <optional>
+#include <unordered_map>
 
 namespace pf {
 
@@ -228,6 +229,51 @@ private:
     size_t m_dropped = 0;
 };
 
+// Finds a key, and a value within a key, by folded name in constant time while the tree is built, so that a file of
+// many keys or of one key with many values parses in linear time. Entries are positions in the tree's vectors,
+// which only grow while parsing.
+class TreeIndex {
+public:
+    explicit TreeIndex(SettingsTree& tree) : m_tree(tree) {}
+
+    size_t makeKey(std::string_view path) // the key's position in the tree, made when new
+    {
+        const auto [entry, isNew] = m_keys.try_emplace(Folded(path), m_tree.keys.size());
+        if (isNew)
+            m_tree.keys.push_back({std::string(path), {}});
+        return entry->second;
+    }
+
+    // A repeated value replaces the earlier one and keeps its spelling.
+    void setValue(size_t keyPosition, SettingValue value)
+    {
+        SettingKey& key = m_tree.keys[keyPosition];
+        std::string slot(sizeof keyPosition, '\0');
+        std::copy_n(reinterpret_cast<const char*>(&keyPosition), sizeof keyPosition, slot.begin());
+        slot += Folded(value.name);
+        const auto [entry, isNew] = m_values.try_emplace(std::move(slot), key.values.size());
+        if (isNew) {
+            key.values.push_back(std::move(value));
+            return;
+        }
+        SettingValue& known = key.values[entry->second];
+        value.name = std::move(known.name);
+        known = std::move(value);
+    }
+
+private:
+    static std::string Folded(std::string_view name)
+    {
+        std::string out(name);
+        std::transform(out.begin(), out.end(), out.begin(), FoldAscii);
+        return out;
+    }
+
+    SettingsTree& m_tree;                             // the caller's, being built
+    std::unordered_map<std::string, size_t> m_keys;   // folded path -> position in keys
+    std::unordered_map<std::string, size_t> m_values; // key position's bytes + folded name -> position in values
+};
+
 } // namespace
 
 bool sameSettingName(std::string_view a, std::string_view b)
@@ -285,6 +331,7 @@ SettingsParse parseSettingsFile(std::string_view text)
 {
     SettingsParse result;
     WarningList warnings(result.warnings);
+    TreeIndex index(result.tree);
     constexpr size_t kNoKey = SIZE_MAX;
     size_t current = kNoKey; // index of the key that value lines belong to
     size_t lineNumber = 0;
@@ -302,8 +349,7 @@ SettingsParse parseSettingsFile(std::string_view text)
                 warnings.add(lineNumber, "not a key path in brackets");
                 continue;
             }
-            SettingKey& key = result.tree.makeKey(path);
-            current = static_cast<size_t>(&key - result.tree.keys.data());
+            current = index.makeKey(path);
             continue;
         }
         if (line.front() != '"') {
@@ -320,13 +366,7 @@ SettingsParse parseSettingsFile(std::string_view text)
             warnings.add(lineNumber, "value outside any key");
             continue;
         }
-        SettingKey& key = result.tree.keys[current];
-        if (SettingValue* const known = key.findValue(value->name)) {
-            value->name = known->name; // a repeated value replaces the earlier one and keeps its spelling
-            *known = std::move(*value);
-        } else {
-            key.values.push_back(std::move(*value));
-        }
+        index.setValue(current, std::move(*value));
     }
     return result;
 }

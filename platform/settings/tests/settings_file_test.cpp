@@ -1,3 +1,5 @@
+#include <cctype>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -66,6 +68,58 @@ TEST(SettingsFileParse, RepeatedKeysAndValuesMergeAndKeepTheFirstSpelling)
     ASSERT_EQ(parsed.tree.keys.size(), 1u);
     EXPECT_EQ(parsed.tree.keys[0].path, "Software\\App");
     EXPECT_EQ(parsed.tree.keys[0].values, (std::vector<SettingValue>{Dword("Value", 2), Text("other", "y")}));
+}
+
+TEST(SettingsFileParse, AValueNameIsLookedUpWithinItsOwnKeyOnly)
+{
+    const SettingsParse parsed = parseSettingsFile("[A]\n\"v\"=dword:00000001\n[B]\n\"V\"=dword:00000002\n"
+                                                   "[a]\n\"V\"=dword:00000003\n[AB]\n\"v\"=dword:00000004\n");
+    EXPECT_TRUE(parsed.warnings.empty());
+    ASSERT_EQ(parsed.tree.keys.size(), 3u);
+    EXPECT_EQ(parsed.tree.keys[0].values, (std::vector<SettingValue>{Dword("v", 3)}));
+    EXPECT_EQ(parsed.tree.keys[1].values, (std::vector<SettingValue>{Dword("V", 2)}));
+    EXPECT_EQ(parsed.tree.keys[2].values, (std::vector<SettingValue>{Dword("v", 4)}));
+}
+
+// Keys and values come back, in any case, in a shuffled order; the parse must give what setting them one by one
+// through the tree's own look-ups gives.
+TEST(SettingsFileParse, ManyRepeatedKeysAndValuesMergeAsOneByOneSetting)
+{
+    uint32_t state = 12345;
+    const auto next = [&state](uint32_t bound) {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        return state % bound;
+    };
+    const auto spell = [&next](std::string name) {
+        for (char& c : name)
+            if (next(2) == 0)
+                c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        return name;
+    };
+    SettingsTree expected;
+    std::string text;
+    for (uint32_t line = 0; line < 3000; ++line) {
+        const std::string keyPath = spell("key\\k" + std::to_string(next(300)));
+        text += "[" + keyPath + "]\n";
+        SettingKey& key = expected.makeKey(keyPath);
+        for (uint32_t n = next(4); n > 0; --n) {
+            SettingValue value = Dword(spell("val" + std::to_string(next(40))), line * 4 + n);
+            char digits[9];
+            std::snprintf(digits, sizeof digits, "%08x", value.dword);
+            text += "\"" + value.name + "\"=dword:" + digits + "\n";
+            if (SettingValue* const known = key.findValue(value.name)) {
+                value.name = known->name;
+                *known = value;
+            } else {
+                key.values.push_back(value);
+            }
+        }
+    }
+    const SettingsParse parsed = parseSettingsFile(text);
+    EXPECT_TRUE(parsed.warnings.empty());
+    EXPECT_EQ(parsed.tree, expected);
 }
 
 // Each damaged line sits between two good values; the good ones are kept and the bad one is named by its line.
