@@ -87,8 +87,11 @@ std::unique_ptr<RiffWaveReader::Source> OpenFileSource(const std::string& path)
     if (fd < 0)
         return nullptr;
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    const bool statted = ::fstat(fd, &info) == 0;
+    if (!statted || !S_ISREG(info.st_mode)) {
+        const int cause = !statted ? errno : (S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
         ::close(fd);
+        errno = cause; // the caller's message names it
         return nullptr;
     }
     return std::make_unique<FileSource>(fd, static_cast<uint64_t>(info.st_size));
@@ -182,6 +185,9 @@ WaveError RiffWaveReader::scanChunks()
         return WaveError::MissingFormat;
     if (!haveData)
         return WaveError::MissingData;
+    // No reader of ours can play or code such a sound, and a rate of 0 divides by zero wherever a length is timed.
+    if (m_format.channels == 0 || m_format.rate == 0 || m_format.rate > kMaxWaveRate)
+        return WaveError::kUnsupportedFormat;
     return WaveError::None;
 }
 

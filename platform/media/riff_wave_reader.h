@@ -14,8 +14,9 @@ namespace pf {
 
 class RiffWaveReader {
 public:
-    static std::unique_ptr<RiffWaveReader> open(const std::string& path,
-                                                WaveError* err); // caller owns; null on failure
+    // Caller owns; null on failure. After CannotOpen errno holds the cause (EISDIR for a folder, EINVAL for a
+    // device, FIFO or socket).
+    static std::unique_ptr<RiffWaveReader> open(const std::string& path, WaveError* err);
     static std::unique_ptr<RiffWaveReader> fromBytes(std::vector<uint8_t> file, WaveError* err); // the same over memory
     ~RiffWaveReader();
 

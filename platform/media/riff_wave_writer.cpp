@@ -5,23 +5,28 @@
 #include <cerrno>
 #include <cstring>
 #include <new>
+#include <optional>
+#include <string>
+#include <utility>
 
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "platform/base/atomic_file.h"
 #include "platform/base/endian.h"
+#include "platform/media/temp_file.h"
 
 namespace pf {
 
 namespace {
 
-constexpr uint64_t kRiffSizeOffset = 4;
-constexpr uint64_t kDataSizeOffset = 40;
+constexpr size_t kCopyBytes = 65536;
 
-std::array<uint8_t, kWaveHeaderBytes> HeaderOf(const WaveFormat& format)
+std::array<uint8_t, kWaveHeaderBytes> HeaderOf(const WaveFormat& format, uint32_t dataBytes, uint32_t riffBytes)
 {
     std::array<uint8_t, kWaveHeaderBytes> h{};
-    std::memcpy(&h[0], "RIFF", 4); // sizes at 4 and 40 stay 0 until finish()
+    std::memcpy(&h[0], "RIFF", 4);
+    storeU32le(&h[4], riffBytes);
     std::memcpy(&h[8], "WAVE", 4);
     std::memcpy(&h[12], "fmt ", 4);
     storeU32le(&h[16], kWaveFormatBytes);
@@ -32,39 +37,97 @@ std::array<uint8_t, kWaveHeaderBytes> HeaderOf(const WaveFormat& format)
     storeU16le(&h[32], format.blockAlign);
     storeU16le(&h[34], format.bits);
     std::memcpy(&h[36], "data", 4);
+    storeU32le(&h[40], dataBytes);
     return h;
+}
+
+// strerror_r comes in two shapes; either is thread-safe where strerror is not.
+[[maybe_unused]] const char* PickErrorText(int result, const char* buffer)
+{
+    return result == 0 ? buffer : "unknown error";
+}
+[[maybe_unused]] const char* PickErrorText(const char* result, const char*)
+{
+    return result;
+}
+
+std::string ErrorText(int errnoValue)
+{
+    char buffer[256] = {};
+    return PickErrorText(::strerror_r(errnoValue, buffer, sizeof buffer), buffer);
+}
+
+// A file without a name in the temporary folder, or, where the file system cannot make one, a named one removed
+// at once; -1 with errno set when neither works.
+int OpenScratchFile()
+{
+    const int fd = ::open(tempDirectory().c_str(), O_TMPFILE | O_RDWR | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL))
+        return fd;
+    const std::optional<std::string> path = makeTempFile("wav");
+    if (!path)
+        return -1;
+    const int named = ::open(path->c_str(), O_RDWR | O_CLOEXEC);
+    const int cause = errno;
+    ::unlink(path->c_str());
+    errno = cause;
+    return named;
+}
+
+bool WriteAll(int fd, const uint8_t* p, size_t n)
+{
+    while (n > 0) {
+        const ssize_t done = ::write(fd, p, n);
+        if (done < 0 && errno == EINTR)
+            continue;
+        if (done <= 0) {
+            if (done == 0)
+                errno = EIO;
+            return false;
+        }
+        p += done;
+        n -= static_cast<size_t>(done);
+    }
+    return true;
 }
 
 } // namespace
 
-RiffWaveWriter::RiffWaveWriter(int fd) : m_fd(fd)
+RiffWaveWriter::RiffWaveWriter(std::string path, const WaveFormat& format, std::unique_ptr<AtomicFile> target,
+                               int scratchFd)
+    : m_path(std::move(path)), m_format(format), m_target(std::move(target)), m_scratchFd(scratchFd)
 {
     m_buffer.reserve(kBufferBytes);
 }
 
 RiffWaveWriter::~RiffWaveWriter()
 {
-    finish();
+    if (m_scratchFd >= 0)
+        ::close(m_scratchFd);
 }
 
-std::unique_ptr<RiffWaveWriter> RiffWaveWriter::create(const std::string& path, const WaveFormat& format)
+std::unique_ptr<RiffWaveWriter> RiffWaveWriter::create(const std::string& path, const WaveFormat& format,
+                                                       std::string* outError)
 {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return nullptr;
+    std::string error;
     std::unique_ptr<RiffWaveWriter> writer;
     try {
-        writer.reset(new RiffWaveWriter(fd));
+        if (!format.isWritable()) {
+            error = "cannot write " + path + ": a wave format without channels, with a rate outside 1.." +
+                    std::to_string(kMaxWaveRate) + " Hz, or whose byte rate or block size does not fit its field";
+        } else if (std::unique_ptr<AtomicFile> target = AtomicFile::open(path, error)) {
+            const int scratch = OpenScratchFile();
+            if (scratch < 0)
+                error = "cannot write " + path + ": scratch file in " + tempDirectory() + ": " + ErrorText(errno);
+            else
+                writer.reset(new RiffWaveWriter(path, format, std::move(target), scratch));
+        }
     } catch (const std::bad_alloc&) {
-        ::close(fd);
-        return nullptr;
+        writer.reset();
+        error = "cannot write " + path + ": out of memory";
     }
-    const auto header = HeaderOf(format);
-    if (!writer->writeAll(header.data(), header.size())) {
-        writer->m_failed = true;
-        writer->finish();
-        return nullptr;
-    }
+    if (outError != nullptr)
+        *outError = writer ? std::string() : error;
     return writer;
 }
 
@@ -72,10 +135,8 @@ bool RiffWaveWriter::write(const void* p, size_t n)
 {
     if (m_finished || m_failed || (n > 0 && p == nullptr))
         return false;
-    if (n > kMaxDataBytes - m_dataBytes) {
-        m_failed = true; // these bytes will never reach the file, so finish() must say so
-        return false;
-    }
+    if (n > kMaxDataBytes - m_dataBytes)
+        return fail("more than " + std::to_string(kMaxDataBytes) + " bytes of data do not fit a wave file");
     const auto* bytes = static_cast<const uint8_t*>(p);
     size_t left = n;
     while (left > 0) {
@@ -95,17 +156,15 @@ bool RiffWaveWriter::finish()
     if (m_finished)
         return m_finishResult;
     m_finished = true;
-    bool ok = !m_failed && flushBuffer();
     const bool odd = (m_dataBytes & 1u) != 0;
-    if (ok && odd) {
-        const uint8_t pad = 0; // the stated data size stays odd; only the chunk is padded
-        ok = writeAll(&pad, 1);
-    }
     const uint64_t riffBytes = kWaveHeaderBytes - 8 + m_dataBytes + (odd ? 1 : 0);
-    ok = patchSize(kDataSizeOffset, static_cast<uint32_t>(m_dataBytes)) && ok;
-    ok = patchSize(kRiffSizeOffset, static_cast<uint32_t>(riffBytes)) && ok;
-    ok = ::close(m_fd) == 0 && ok;
-    m_fd = -1;
+    const auto header = HeaderOf(m_format, static_cast<uint32_t>(m_dataBytes), static_cast<uint32_t>(riffBytes));
+    const uint8_t pad = 0; // the stated data size stays odd; only the chunk is padded
+    bool ok = !m_failed && flushBuffer() && m_target->write(header) && copyScratchToTarget() &&
+              (!odd || m_target->write(std::span(&pad, 1))) && m_target->commit();
+    if (!ok && m_error.empty())
+        m_error = m_target->error();
+    m_target.reset(); // a failed replacement leaves no temporary file behind
     m_finishResult = ok;
     return ok;
 }
@@ -117,32 +176,35 @@ void RiffWaveWriter::pretendWritten(uint64_t n)
 
 bool RiffWaveWriter::flushBuffer()
 {
-    const bool ok = writeAll(m_buffer.data(), m_buffer.size());
+    const bool ok = WriteAll(m_scratchFd, m_buffer.data(), m_buffer.size());
     m_buffer.clear();
-    if (!ok)
-        m_failed = true;
-    return ok;
+    return ok || fail("scratch file in " + tempDirectory() + ": " + ErrorText(errno));
 }
 
-bool RiffWaveWriter::writeAll(const uint8_t* p, size_t n)
+bool RiffWaveWriter::fail(const std::string& cause)
 {
-    while (n > 0) {
-        const ssize_t done = ::write(m_fd, p, n);
-        if (done < 0 && errno == EINTR)
+    m_failed = true;
+    if (m_error.empty())
+        m_error = "cannot write " + m_path + ": " + cause;
+    return false;
+}
+
+bool RiffWaveWriter::copyScratchToTarget()
+{
+    std::vector<uint8_t> chunk(kCopyBytes);
+    uint64_t offset = 0;
+    while (offset < m_dataBytes) {
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(chunk.size(), m_dataBytes - offset));
+        const ssize_t got = ::pread(m_scratchFd, chunk.data(), want, static_cast<off_t>(offset));
+        if (got < 0 && errno == EINTR)
             continue;
-        if (done <= 0)
+        if (got <= 0)
+            return fail("scratch file in " + tempDirectory() + ": " + (got < 0 ? ErrorText(errno) : "data lost"));
+        if (!m_target->write(std::span(chunk).first(static_cast<size_t>(got))))
             return false;
-        p += done;
-        n -= static_cast<size_t>(done);
+        offset += static_cast<uint64_t>(got);
     }
     return true;
-}
-
-bool RiffWaveWriter::patchSize(uint64_t offset, uint32_t value)
-{
-    uint8_t bytes[4];
-    storeU32le(bytes, value);
-    return ::pwrite(m_fd, bytes, sizeof bytes, static_cast<off_t>(offset)) == static_cast<ssize_t>(sizeof bytes);
 }
 
 } // namespace pf

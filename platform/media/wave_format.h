@@ -15,21 +15,33 @@ struct WaveFormat {
 
     static WaveFormat pcm(uint16_t channels, uint32_t rate, uint16_t bits); // tag 1, the derived fields filled
     bool operator==(const WaveFormat&) const = default;
+
+    // A rate in 1..kMaxWaveRate and at least one channel; for PCM also blockAlign and avgBytesPerSec equal to what
+    // channels, bits and rate make them, so a value that wrapped in its field is caught.
+    bool isWritable() const;
 };
 
 inline constexpr uint16_t WAVE_FORMAT_PCM = 1;
 inline constexpr uint16_t WAVE_FORMAT_EXTENSIBLE = 0xFFFE;
 
+// Every rate in use lies far below this; above it a stored rate is damage, and derived fields such as the byte rate
+// of a 16-bit stereo sound still fit their 32 bits.
+inline constexpr uint32_t kMaxWaveRate = 1'000'000;
+
 inline constexpr uint32_t kWaveFormatBytes = 16; // what "fmt " must hold at least
 inline constexpr uint32_t kWaveHeaderBytes = 44; // "RIFF", size, "WAVE", 16-byte "fmt ", "data" and its size
 
 enum class WaveError : int {
-    None = 0,          // opened
-    CannotOpen = 1,    // the file is missing or unreadable
-    NotRiffWave = 2,   // the first 12 bytes are not "RIFF", size, "WAVE"
-    MissingFormat = 3, // no "fmt " chunk before the file ends
-    ShortFormat = 4,   // "fmt " states or holds fewer than 16 bytes
-    MissingData = 5,   // no "data" chunk header before the file ends
+    None = 0,               // opened
+    CannotOpen = 1,         // the file is missing or unreadable
+    NotRiffWave = 2,        // the first 12 bytes are not "RIFF", size, "WAVE"
+    MissingFormat = 3,      // no "fmt " chunk before the file ends
+    ShortFormat = 4,        // "fmt " states or holds fewer than 16 bytes
+    MissingData = 5,        // no "data" chunk header before the file ends
+    kUnsupportedFormat = 6, // "fmt " states no channels, or a rate outside 1..kMaxWaveRate
 };
+
+// A short phrase for messages ("not a RIFF/WAVE file"); for CannotOpen the cause is in errno instead.
+const char* describeWaveError(WaveError error);
 
 } // namespace pf

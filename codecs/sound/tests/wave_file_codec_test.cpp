@@ -1,11 +1,14 @@
 // Wave files through the own wave codec: what is taken from the file, what is refused, and the file written back.
 #include "codecs/sound/wave_codec/wave_file_codec.h"
 
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <unistd.h>
+#include <iterator>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -19,14 +22,17 @@ using namespace sound;
 
 namespace {
 
-struct WaveSpec {
+struct WaveFields {
     uint16_t tag = 1;
     uint16_t channels = 1;
     uint32_t rate = 22050;
     uint16_t bits = 16;
 };
 
-void Append(std::vector<uint8_t>& out, const char* id) { out.insert(out.end(), id, id + 4); }
+void Append(std::vector<uint8_t>& out, const char* id)
+{
+    out.insert(out.end(), id, id + 4);
+}
 
 void AppendU32(std::vector<uint8_t>& out, uint32_t v)
 {
@@ -41,7 +47,7 @@ void AppendU16(std::vector<uint8_t>& out, uint16_t v)
 }
 
 // A RIFF/WAVE file with a 16-byte "fmt " (40 bytes for the extensible tag), the data, and optional chunks after it.
-std::vector<uint8_t> WaveBytes(const WaveSpec& spec, const std::vector<uint8_t>& data,
+std::vector<uint8_t> WaveBytes(const WaveFields& spec, const std::vector<uint8_t>& data,
                                const std::vector<uint8_t>& trailingChunks = {})
 {
     const bool extensible = spec.tag == 0xFFFE;
@@ -59,14 +65,15 @@ std::vector<uint8_t> WaveBytes(const WaveSpec& spec, const std::vector<uint8_t>&
         AppendU16(body, 22);
         AppendU16(body, spec.bits);
         AppendU32(body, spec.channels == 2 ? 3 : 4);
-        const uint8_t pcmGuid[16] = {1, 0, 0, 0, 0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+        const uint8_t pcmGuid[16] = {1,    0,    0,    0,    0x00, 0x00, 0x10, 0x00,
+                                     0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
         body.insert(body.end(), pcmGuid, pcmGuid + 16);
     }
     Append(body, "data");
     AppendU32(body, static_cast<uint32_t>(data.size()));
     body.insert(body.end(), data.begin(), data.end());
     if (data.size() % 2 != 0)
-        body.push_back(0);   // chunks are padded to even lengths
+        body.push_back(0); // chunks are padded to even lengths
     body.insert(body.end(), trailingChunks.begin(), trailingChunks.end());
     std::vector<uint8_t> file;
     Append(file, "RIFF");
@@ -93,8 +100,8 @@ protected:
     std::string Write(const std::string& name, const std::vector<uint8_t>& bytes)
     {
         const std::string path = PathOf(name);
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                    static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         m_made.push_back(path);
         return path;
     }
@@ -116,6 +123,12 @@ protected:
         m_made.push_back(decodedPath);
         EXPECT_TRUE(DecodeToWaveFile(source, decodedPath));
         return ReadSamples(decodedPath, outFormat);
+    }
+
+    static std::vector<uint8_t> ReadBytes(const std::string& path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     }
 
     static std::vector<int16_t> ReadSamples(const std::string& path, pf::WaveFormat* outFormat = nullptr)
@@ -149,7 +162,7 @@ TEST_F(WaveFileCodec, StoredDataStartsWithChannelsAndRateAndClampsTheQuality)
     EXPECT_EQ(pf::loadU16le(&stored[0]), 2);
     EXPECT_EQ(pf::loadU16le(&stored[2]), 0);
     EXPECT_EQ(pf::loadU32le(&stored[4]), 11025u);
-    EXPECT_EQ(pf::loadU32le(&stored[8 + 8]), kWaveSystemMode | 100);   // the first block's mode word
+    EXPECT_EQ(pf::loadU32le(&stored[8 + 8]), kWaveSystemMode | 100); // the first block's mode word
 }
 
 // Bytes after the data chunk (a LIST chunk here) are no part of the sound.
@@ -168,7 +181,7 @@ TEST_F(WaveFileCodec, ChunkAfterTheDataIsNotEncoded)
 
 TEST_F(WaveFileCodec, OddDataSizeDropsOnlyTheCutSample)
 {
-    const std::vector<int16_t> samples = wavetest::Tone(20001, 300, 22050, 12000);   // more than two reads
+    const std::vector<int16_t> samples = wavetest::Tone(20001, 300, 22050, 12000); // more than two reads
     std::vector<uint8_t> data = SampleBytes(samples);
     data.pop_back();
     const std::vector<int16_t> decoded = RoundTrip(Write("odd.wav", WaveBytes({}, data)), 100);
@@ -204,8 +217,12 @@ TEST_F(WaveFileCodec, StereoComesBackAsSixteenBitWithBlockAlignFour)
 TEST_F(WaveFileCodec, ExtensiblePcmIsAccepted)
 {
     const std::vector<int16_t> samples = wavetest::Tone(1000, 440, 22050, 9000);
-    const std::vector<int16_t> decoded = RoundTrip(Write("ext.wav", WaveBytes({0xFFFE, 1, 22050, 16}, SampleBytes(samples))), 100);
-    EXPECT_EQ(decoded.size(), samples.size());
+    const std::string path = Write("ext.wav", WaveBytes({0xFFFE, 1, 22050, 16}, SampleBytes(samples)));
+    pf::WaveFormat format;
+    const std::vector<int16_t> decoded = RoundTrip(path, 100, &format);
+    EXPECT_EQ(format, pf::WaveFormat::pcm(1, 22050, 16));
+    ASSERT_EQ(decoded.size(), samples.size());
+    EXPECT_GT(soundtest::Snr(samples, decoded), 70.0); // the same sound, not just as many samples
 }
 
 TEST_F(WaveFileCodec, FilesItCannotCodeAreRefusedWithNothingWritten)
@@ -233,42 +250,128 @@ TEST_F(WaveFileCodec, FilesItCannotCodeAreRefusedWithNothingWritten)
     EXPECT_FALSE(EncodeWaveFile(PathOf("missing.wav"), sink, 70));
 }
 
-TEST_F(WaveFileCodec, UnreadableStoredHeaderWritesNoFile)
+TEST_F(WaveFileCodec, StoredHeaderItCannotWriteLeavesTheTargetAlone)
 {
-    const std::vector<std::vector<uint8_t>> headers = {
-        {1, 0, 0, 0, 0x22, 0x56},               // cut short
-        {0, 0, 0, 0, 0x22, 0x56, 0, 0},         // no channels
-        {3, 0, 0, 0, 0x22, 0x56, 0, 0},         // three channels
-        {1, 0, 0, 0, 0, 0, 0, 0},               // rate 0
+    const struct {
+        const char* name;
+        std::vector<uint8_t> header;
+        WaveFileResult result;
+    } cases[] = {
+        {"cut short", {1, 0, 0, 0, 0x22, 0x56}, WaveFileResult::kDamagedStream},
+        {"no channels", {0, 0, 0, 0, 0x22, 0x56, 0, 0}, WaveFileResult::kNotCodable},
+        {"three channels", {3, 0, 0, 0, 0x22, 0x56, 0, 0}, WaveFileResult::kNotCodable},
+        {"rate 0", {1, 0, 0, 0, 0, 0, 0, 0}, WaveFileResult::kNotCodable},
+        {"rate 1000001", {2, 0, 0, 0, 0x41, 0x42, 0x0F, 0}, WaveFileResult::kNotCodable},
+        {"rate 0xFFFFFFFF", {2, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF}, WaveFileResult::kNotCodable},
     };
-    for (const std::vector<uint8_t>& header : headers) {
-        SpanByteSource source(header);
+    const std::string existing = Write("existing.wav", {'o', 'l', 'd'});
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SpanByteSource source(c.header);
         const std::string path = PathOf("never.wav");
-        EXPECT_FALSE(DecodeToWaveFile(source, path));
+        std::string error;
+        EXPECT_EQ(DecodeToWaveFile(source, path, {}, error), c.result);
+        EXPECT_FALSE(error.empty());
         EXPECT_FALSE(std::filesystem::exists(path));
+        SpanByteSource again(c.header);
+        EXPECT_EQ(DecodeToWaveFile(again, existing, {}, error), c.result);
+        EXPECT_EQ(ReadBytes(existing), (std::vector<uint8_t>{'o', 'l', 'd'}));
     }
 }
 
-TEST_F(WaveFileCodec, CutOrDamagedStreamKeepsTheSamplesBeforeTheDamage)
+// The largest rate a wave header can carry comes back as it went in.
+TEST_F(WaveFileCodec, RateOfOneMillionHertzRoundTrips)
+{
+    const std::vector<int16_t> samples = wavetest::Tone(2 * 3000, 440, 22050, 9000);
+    pf::WaveFormat format;
+    const std::vector<int16_t> decoded =
+        RoundTrip(Write("fast.wav", WaveBytes({1, 2, pf::kMaxWaveRate, 16}, SampleBytes(samples))), 100, &format);
+    EXPECT_EQ(format, pf::WaveFormat::pcm(2, pf::kMaxWaveRate, 16));
+    EXPECT_EQ(decoded.size(), samples.size());
+}
+
+// Rates no wave header of ours can state without wrapping, or that no decoder accepts, are refused at encoding.
+TEST_F(WaveFileCodec, RatesOutsideOneHertzToOneMegahertzAreRefusedAtEncoding)
+{
+    const std::vector<uint8_t> data(64, 1);
+    for (const uint32_t rate : {0u, pf::kMaxWaveRate + 1, 0x80000000u, 0xFFFFFFFFu}) {
+        SCOPED_TRACE(rate);
+        const std::string path = Write("rate.wav", WaveBytes({1, 2, rate, 16}, data));
+        std::vector<uint8_t> stored;
+        VectorByteSink sink(stored);
+        std::string error;
+        EXPECT_EQ(EncodeWaveFile(path, sink, 70, error), WaveFileResult::kNotCodable);
+        EXPECT_NE(error.find(path), std::string::npos) << error;
+        EXPECT_TRUE(stored.empty());
+    }
+}
+
+// An input that cannot be read and an output that cannot be written are told apart, each naming its file.
+TEST_F(WaveFileCodec, UnreadableInputAndUnwritableOutputAreNamedApart)
+{
+    std::vector<uint8_t> stored;
+    VectorByteSink sink(stored);
+    std::string error;
+    const std::string missing = PathOf("missing.wav");
+    EXPECT_EQ(EncodeWaveFile(missing, sink, 70, error), WaveFileResult::kCannotReadInput);
+    EXPECT_NE(error.find(missing), std::string::npos) << error;
+    EXPECT_NE(error.find(std::strerror(ENOENT)), std::string::npos) << error;
+    EXPECT_EQ(EncodeWaveFile(::testing::TempDir(), sink, 70, error), WaveFileResult::kCannotReadInput);
+    EXPECT_NE(error.find(std::strerror(EISDIR)), std::string::npos) << error;
+
+    const std::string input = Write("in.wav", WaveBytes({}, SampleBytes(wavetest::Tone(3000, 440, 22050, 9000))));
+    ASSERT_EQ(EncodeWaveFile(input, sink, 70, error), WaveFileResult::kOk);
+    for (const std::string& output : {PathOf("no-such-folder/out.wav"), ::testing::TempDir()}) {
+        SCOPED_TRACE(output);
+        SpanByteSource source(stored);
+        EXPECT_EQ(DecodeToWaveFile(source, output, {}, error), WaveFileResult::kCannotWriteOutput);
+        EXPECT_NE(error.find(output), std::string::npos) << error;
+    }
+}
+
+TEST_F(WaveFileCodec, DecodingReplacesAnExistingFileOnlyWhenItSucceeds)
 {
     const std::vector<int16_t> samples = wavetest::Tone(40000, 440, 22050, 9000);
     std::vector<uint8_t> stored;
     VectorByteSink sink(stored);
     ASSERT_TRUE(EncodeWaveFile(Write("long.wav", WaveBytes({}, SampleBytes(samples))), sink, 70));
+    const std::vector<uint8_t> old = {'o', 'l', 'd', ' ', 'f', 'i', 'l', 'e'};
+    const std::string target = Write("target.wav", old);
 
-    const std::vector<uint8_t> cut(stored.begin(), stored.end() - 20);   // the end block and part of the second
+    const std::vector<uint8_t> cut(stored.begin(), stored.end() - 20);
     SpanByteSource cutSource(cut);
-    const std::string cutPath = PathOf("cut.wav");
-    m_made.push_back(cutPath);
-    EXPECT_FALSE(DecodeToWaveFile(cutSource, cutPath));
+    std::string error;
+    EXPECT_EQ(DecodeToWaveFile(cutSource, target, {}, error), WaveFileResult::kDamagedStream);
+    EXPECT_NE(error.find("damaged"), std::string::npos) << error;
+    EXPECT_EQ(ReadBytes(target), old);
+
+    SpanByteSource wholeSource(stored);
+    EXPECT_EQ(DecodeToWaveFile(wholeSource, target, {}, error), WaveFileResult::kOk);
+    EXPECT_EQ(ReadSamples(target).size(), samples.size());
+}
+
+TEST_F(WaveFileCodec, CutOrDamagedStreamKeepsTheSamplesBeforeTheDamageWhenAsked)
+{
+    const std::vector<int16_t> samples = wavetest::Tone(40000, 440, 22050, 9000);
+    std::vector<uint8_t> stored;
+    VectorByteSink sink(stored);
+    ASSERT_TRUE(EncodeWaveFile(Write("long.wav", WaveBytes({}, SampleBytes(samples))), sink, 70));
+    const WaveDecodeOptions keep{.keepPartial = true};
+    std::string error;
+
+    const std::vector<uint8_t> cut(stored.begin(), stored.end() - 20); // the end block and part of the second
+    SpanByteSource cutSource(cut);
+    const std::string cutPath = Write("cut.wav", {'o', 'l', 'd'});
+    EXPECT_EQ(DecodeToWaveFile(cutSource, cutPath, keep, error), WaveFileResult::kDamagedStream);
+    EXPECT_NE(error.find(cutPath), std::string::npos) << error; // says where the good part went
     EXPECT_EQ(ReadSamples(cutPath).size(), kWaveBlockSamples);
 
     std::vector<uint8_t> damaged = stored;
     const size_t second = 8 + pf::loadU32le(&damaged[8]);
-    pf::storeU32le(&damaged[second + 4], 0xFFFFFFFF);   // the second block's count
+    pf::storeU32le(&damaged[second + 4], 0xFFFFFFFF); // the second block's count
     SpanByteSource damagedSource(damaged);
     const std::string damagedPath = PathOf("damaged.wav");
     m_made.push_back(damagedPath);
-    EXPECT_FALSE(DecodeToWaveFile(damagedSource, damagedPath));
+    EXPECT_EQ(DecodeToWaveFile(damagedSource, damagedPath, keep, error), WaveFileResult::kDamagedStream);
     EXPECT_EQ(ReadSamples(damagedPath).size(), kWaveBlockSamples);
 }

@@ -1,8 +1,11 @@
 #include "codecs/sound/wave_codec/wave_file_codec.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <new>
+#include <string>
+#include <system_error>
 
 #include "codecs/sound/wave_codec/wave_codec_format.h"
 #include "codecs/sound/wave_codec/wave_decoder.h"
@@ -21,7 +24,14 @@ bool IsCodablePcm(const pf::RiffWaveReader& reader)
     const pf::WaveFormat& format = reader.format();
     const bool pcm = format.tag == pf::WAVE_FORMAT_PCM ||
                      (format.tag == pf::WAVE_FORMAT_EXTENSIBLE && reader.subFormatTag() == pf::WAVE_FORMAT_PCM);
-    return pcm && (format.channels == 1 || format.channels == 2) && (format.bits == 8 || format.bits == 16);
+    return pcm && (format.channels == 1 || format.channels == 2) && (format.bits == 8 || format.bits == 16) &&
+           format.rate != 0 && format.rate <= pf::kMaxWaveRate;
+}
+
+std::string ErrnoText(int errnoValue)
+{
+    const std::error_code code(errnoValue, std::generic_category());
+    return code.message();
 }
 
 bool WriteFileHeader(const pf::WaveFormat& format, WaveByteSink& sink)
@@ -40,7 +50,7 @@ void BytesToSamples(std::span<const uint8_t> bytes, uint16_t bits, std::vector<u
 {
     outSamples.clear();
     if (bits == 8) {
-        for (const uint8_t b : bytes)   // unsigned 8-bit: 0 -> -32768, 128 -> 128, 255 -> 32767
+        for (const uint8_t b : bytes) // unsigned 8-bit: 0 -> -32768, 128 -> 128, 255 -> 32767
             outSamples.push_back(static_cast<int16_t>(257 * int32_t{b} - 32768));
         return;
     }
@@ -56,7 +66,7 @@ void BytesToSamples(std::span<const uint8_t> bytes, uint16_t bits, std::vector<u
         odd.assign(1, bytes[i]);
 }
 
-bool EncodeData(pf::RiffWaveReader& reader, WaveEncoder& encoder, WaveByteSink& sink)
+WaveFileResult EncodeData(pf::RiffWaveReader& reader, WaveEncoder& encoder, WaveByteSink& sink)
 {
     std::vector<uint8_t> buffer(kIoBufferBytes);
     std::vector<uint8_t> odd;
@@ -65,12 +75,16 @@ bool EncodeData(pf::RiffWaveReader& reader, WaveEncoder& encoder, WaveByteSink& 
     while (reader.consumed() < reader.dataBytes()) {
         const size_t got = reader.read(buffer);
         if (got == 0)
-            return false;   // the file failed while being read
+            return WaveFileResult::kCannotReadInput; // the file failed or shrank while being read
         BytesToSamples(std::span<const uint8_t>(buffer).first(got), reader.format().bits, odd, samples);
-        if (encoder.Feed(samples) != kWaveOk || !sink.Write(encoder.Output()))
-            return false;
+        if (encoder.Feed(samples) != kWaveOk)
+            return WaveFileResult::kOutOfMemory; // the only way a feed of valid samples fails
+        if (!sink.Write(encoder.Output()))
+            return WaveFileResult::kCannotWriteOutput;
     }
-    return encoder.Finish() == kWaveFinished && sink.Write(encoder.Output());
+    if (encoder.Finish() != kWaveFinished)
+        return WaveFileResult::kOutOfMemory;
+    return sink.Write(encoder.Output()) ? WaveFileResult::kOk : WaveFileResult::kCannotWriteOutput;
 }
 
 struct StoredHeader {
@@ -97,7 +111,13 @@ bool ReadStoredHeader(WaveByteSource& source, StoredHeader& out)
         return false;
     out.channels = pf::loadU16le(header);
     out.rate = pf::loadU32le(header + 4);
-    return (out.channels == 1 || out.channels == 2) && out.rate != 0;
+    return true;
+}
+
+// A rate the wave header cannot state without its byte rate wrapping is refused with the rest.
+bool IsWritableStoredHeader(const StoredHeader& header)
+{
+    return (header.channels == 1 || header.channels == 2) && header.rate != 0 && header.rate <= pf::kMaxWaveRate;
 }
 
 // Writes whole frames only: a sample left over from a stereo pair waits for its partner.
@@ -119,25 +139,48 @@ public:
     }
 
 private:
-    pf::RiffWaveWriter& m_writer;   // outlives this helper
+    pf::RiffWaveWriter& m_writer; // outlives this helper
     uint16_t m_channels;
     std::vector<uint8_t> m_bytes;
 };
 
-bool DecodeData(WaveByteSource& source, WaveDecoder& decoder, FrameWriter& frames)
+WaveFileResult DecodeData(WaveByteSource& source, WaveDecoder& decoder, FrameWriter& frames)
 {
     std::vector<uint8_t> buffer(kIoBufferBytes);
     for (;;) {
         const size_t got = source.Read(buffer);
         if (got == 0)
-            return false;   // the stream ended before its end block
+            return WaveFileResult::kDamagedStream; // the stream ended before its end block
         const int result = decoder.Feed(std::span<const uint8_t>(buffer).first(got));
-        const bool written = frames.Write(decoder.Output());
-        if (result == kWaveFailed || !written)
-            return false;
+        if (!frames.Write(decoder.Output()))
+            return WaveFileResult::kCannotWriteOutput;
+        if (result == kWaveFailed)
+            return decoder.Failure() == WaveFailure::OutOfMemory ? WaveFileResult::kOutOfMemory
+                                                                 : WaveFileResult::kDamagedStream;
         if (result == kWaveFinished)
-            return true;
+            return WaveFileResult::kOk;
     }
+}
+
+WaveFileResult EncodeReadable(pf::RiffWaveReader& reader, WaveByteSink& sink, uint32_t qualityPercent,
+                              const std::string& wavePath, std::string& outError)
+{
+    WaveEncoder encoder;
+    if (encoder.Init(kWaveSystemMode, qualityPercent) != kWaveOk) {
+        outError = "out of memory";
+        return WaveFileResult::kOutOfMemory;
+    }
+    WaveFileResult result =
+        WriteFileHeader(reader.format(), sink) ? WaveFileResult::kOk : WaveFileResult::kCannotWriteOutput;
+    if (result == WaveFileResult::kOk)
+        result = EncodeData(reader, encoder, sink);
+    if (result == WaveFileResult::kCannotReadInput)
+        outError = "cannot read " + wavePath + ": the file failed or shrank while being read";
+    else if (result == WaveFileResult::kCannotWriteOutput)
+        outError = "the encoded bytes could not be stored";
+    else if (result == WaveFileResult::kOutOfMemory)
+        outError = "out of memory";
+    return result;
 }
 
 } // namespace
@@ -160,40 +203,84 @@ size_t SpanByteSource::Read(std::span<uint8_t> out)
     return take;
 }
 
-bool EncodeWaveFile(const std::string& wavePath, WaveByteSink& sink, uint32_t qualityPercent)
+WaveFileResult EncodeWaveFile(const std::string& wavePath, WaveByteSink& sink, uint32_t qualityPercent,
+                              std::string& outError)
 {
+    outError.clear();
     try {
         pf::WaveError error = pf::WaveError::None;
         const std::unique_ptr<pf::RiffWaveReader> reader = pf::RiffWaveReader::open(wavePath, &error);
-        if (!reader || !IsCodablePcm(*reader))
-            return false;
-        WaveEncoder encoder;
-        if (encoder.Init(kWaveSystemMode, qualityPercent) != kWaveOk)
-            return false;
-        return WriteFileHeader(reader->format(), sink) && EncodeData(*reader, encoder, sink);
+        if (error == pf::WaveError::CannotOpen) {
+            outError = "cannot read " + wavePath + ": " + ErrnoText(errno);
+            return WaveFileResult::kCannotReadInput;
+        }
+        if (!reader) {
+            outError = wavePath + ": " + pf::describeWaveError(error);
+            return WaveFileResult::kNotCodable;
+        }
+        if (!IsCodablePcm(*reader)) {
+            outError = wavePath + ": not PCM of 1 or 2 channels and 8 or 16 bits at 1..1000000 Hz";
+            return WaveFileResult::kNotCodable;
+        }
+        return EncodeReadable(*reader, sink, qualityPercent, wavePath, outError);
     } catch (const std::bad_alloc&) {
-        return false;
+        outError = "out of memory";
+        return WaveFileResult::kOutOfMemory;
+    }
+}
+
+bool EncodeWaveFile(const std::string& wavePath, WaveByteSink& sink, uint32_t qualityPercent)
+{
+    std::string ignored;
+    return EncodeWaveFile(wavePath, sink, qualityPercent, ignored) == WaveFileResult::kOk;
+}
+
+WaveFileResult DecodeToWaveFile(WaveByteSource& source, const std::string& wavePath, const WaveDecodeOptions& options,
+                                std::string& outError)
+{
+    outError.clear();
+    try {
+        StoredHeader header;
+        if (!ReadStoredHeader(source, header)) {
+            outError = "damaged or cut stream: the 8-byte header is incomplete";
+            return WaveFileResult::kDamagedStream;
+        }
+        if (!IsWritableStoredHeader(header)) {
+            outError = "the stream names " + std::to_string(header.channels) + " channels at " +
+                       std::to_string(header.rate) + " Hz; a wave file of 1 or 2 channels at 1..1000000 Hz is written";
+            return WaveFileResult::kNotCodable;
+        }
+        const std::unique_ptr<pf::RiffWaveWriter> writer =
+            pf::RiffWaveWriter::create(wavePath, pf::WaveFormat::pcm(header.channels, header.rate, 16), &outError);
+        if (!writer)
+            return WaveFileResult::kCannotWriteOutput;
+        WaveDecoder decoder;
+        FrameWriter frames(*writer, header.channels);
+        const WaveFileResult decoded = DecodeData(source, decoder, frames);
+        const bool keep =
+            decoded == WaveFileResult::kOk || (decoded == WaveFileResult::kDamagedStream && options.keepPartial);
+        if (keep && !writer->finish()) {
+            outError = writer->error();
+            return WaveFileResult::kCannotWriteOutput;
+        }
+        if (decoded == WaveFileResult::kCannotWriteOutput)
+            outError = writer->error();
+        else if (decoded == WaveFileResult::kOutOfMemory)
+            outError = "out of memory";
+        else if (decoded == WaveFileResult::kDamagedStream)
+            outError = "damaged or cut stream after " + std::to_string(writer->dataBytes() / (2u * header.channels)) +
+                       " frames" + (options.keepPartial ? "; " + wavePath + " holds them" : "");
+        return decoded;
+    } catch (const std::bad_alloc&) {
+        outError = "out of memory";
+        return WaveFileResult::kOutOfMemory;
     }
 }
 
 bool DecodeToWaveFile(WaveByteSource& source, const std::string& wavePath)
 {
-    try {
-        StoredHeader header;
-        if (!ReadStoredHeader(source, header))
-            return false;
-        const std::unique_ptr<pf::RiffWaveWriter> writer =
-            pf::RiffWaveWriter::create(wavePath, pf::WaveFormat::pcm(header.channels, header.rate, 16));
-        if (!writer)
-            return false;
-        WaveDecoder decoder;
-        FrameWriter frames(*writer, header.channels);
-        const bool decoded = DecodeData(source, decoder, frames);
-        const bool finished = writer->finish();
-        return decoded && finished;
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
+    std::string ignored;
+    return DecodeToWaveFile(source, wavePath, {}, ignored) == WaveFileResult::kOk;
 }
 
 } // namespace sound

@@ -1,5 +1,7 @@
+#include <cerrno>
 #include <cstdint>
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -74,7 +76,8 @@ TEST(RiffWaveWriter, OddDataIsPaddedButItsSizeStaysOdd)
         auto writer = RiffWaveWriter::create(path, WaveFormat::pcm(1, 8000, 8));
         ASSERT_NE(writer, nullptr);
         ASSERT_TRUE(writer->write(samples));
-    } // the destructor finishes
+        ASSERT_TRUE(writer->finish());
+    }
     const Bytes file = test::ReadFile(path);
     ASSERT_EQ(file.size(), kWaveHeaderBytes + 4);
     EXPECT_EQ(loadU32le(&file[40]), 3u);
@@ -111,12 +114,90 @@ TEST(RiffWaveWriter, RefusesDataPastTheFourGigabyteLimit)
     EXPECT_FALSE(writer->finish()); // a refused byte never reached the file
 }
 
-TEST(RiffWaveWriter, UnwritableTargetsFailCleanly)
+TEST(RiffWaveWriter, UnwritableTargetsFailCleanlyNamingThePath)
 {
     test::ScratchDir dir;
-    EXPECT_EQ(RiffWaveWriter::create(dir.file("missing/folder.wav"), kMono16), nullptr);
-    if (std::filesystem::exists("/dev/full")) { // every write there fails with "no space"
-        EXPECT_EQ(RiffWaveWriter::create("/dev/full", kMono16), nullptr);
+    std::vector<std::string> targets = {dir.file("missing/folder.wav"), dir.path().string()};
+    if (std::filesystem::exists("/dev/full"))
+        targets.push_back("/dev/full"); // a device is never replaced by a file
+    for (const std::string& target : targets) {
+        SCOPED_TRACE(target);
+        std::string error;
+        EXPECT_EQ(RiffWaveWriter::create(target, kMono16, &error), nullptr);
+        EXPECT_NE(error.find(target), std::string::npos) << error;
+    }
+    EXPECT_TRUE(std::filesystem::is_directory(dir.path()));
+}
+
+// The old file stays whole until finish() succeeds: a writer dropped half-way, or refused on the way, leaves it
+// as it was and no temporary file beside it.
+TEST(RiffWaveWriter, TargetIsReplacedOnlyByAFinishedFile)
+{
+    test::ScratchDir dir;
+    const std::string path = dir.file("kept.wav");
+    const Bytes old = Ramp(100, 9);
+    test::WriteFile(path, old);
+    {
+        auto writer = RiffWaveWriter::create(path, kMono16);
+        ASSERT_NE(writer, nullptr);
+        ASSERT_TRUE(writer->write(Ramp(30000)));
+        EXPECT_EQ(test::ReadFile(path), old); // nothing reaches the target before finish()
+    }
+    EXPECT_EQ(test::ReadFile(path), old);
+    {
+        auto writer = RiffWaveWriter::create(path, kMono16);
+        ASSERT_NE(writer, nullptr);
+        writer->pretendWritten(RiffWaveWriter::kMaxDataBytes);
+        EXPECT_FALSE(writer->write(Ramp(2)));
+        EXPECT_FALSE(writer->finish());
+        EXPECT_NE(writer->error().find(path), std::string::npos) << writer->error();
+    }
+    EXPECT_EQ(test::ReadFile(path), old);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+
+    auto writer = RiffWaveWriter::create(path, kMono16);
+    ASSERT_NE(writer, nullptr);
+    ASSERT_TRUE(writer->write(Ramp(6)));
+    ASSERT_TRUE(writer->finish());
+    EXPECT_EQ(test::ReadFile(path).size(), kWaveHeaderBytes + 6);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+}
+
+// A header whose derived fields would wrap in their 16 or 32 bits, or whose rate no reader accepts, is never
+// written; the boundaries of the rate are.
+TEST(RiffWaveWriter, FormatsWhoseFieldsCannotBeStatedAreRefused)
+{
+    test::ScratchDir dir;
+    const struct {
+        const char* name;
+        WaveFormat format;
+        bool writable;
+    } cases[] = {
+        {"rate 0", WaveFormat::pcm(1, 0, 16), false},
+        {"rate 1", WaveFormat::pcm(1, 1, 16), true},
+        {"rate 1000000", WaveFormat::pcm(2, kMaxWaveRate, 16), true},
+        {"rate 1000001", WaveFormat::pcm(2, kMaxWaveRate + 1, 16), false},
+        {"rate 2^31", WaveFormat::pcm(1, 0x80000000u, 16), false},
+        {"rate 0xFFFFFFFF", WaveFormat::pcm(2, 0xFFFFFFFFu, 16), false},
+        {"no channels", WaveFormat::pcm(0, 8000, 16), false},
+        {"block align wraps", WaveFormat::pcm(40000, 8000, 16), false},
+        {"byte rate wraps", WaveFormat::pcm(8000, kMaxWaveRate, 8), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir.file(std::string(c.name) + ".wav");
+        std::string error;
+        auto writer = RiffWaveWriter::create(path, c.format, &error);
+        EXPECT_EQ(writer != nullptr, c.writable) << error;
+        if (!writer) {
+            EXPECT_NE(error.find("rate"), std::string::npos) << error;
+            EXPECT_FALSE(std::filesystem::exists(path));
+            continue;
+        }
+        ASSERT_TRUE(writer->finish());
+        auto reader = RiffWaveReader::open(path, nullptr);
+        ASSERT_NE(reader, nullptr);
+        EXPECT_EQ(reader->format(), c.format);
     }
 }
 
@@ -221,6 +302,17 @@ TEST(RiffWaveReaderDamaged, ReportsTheCauseOrCapsTheData)
         {"fmt of 0xFFFFFFFF bytes", Riff({Chunk("fmt ", FmtBody(kMono16), 0xFFFFFFFF), Chunk("data", data)}),
          WaveError::MissingData, 0},
         {"half a chunk header at the end", Riff({fmt, Bytes{'d', 'a', 't', 'a', 1}}), WaveError::MissingData, 0},
+        {"rate 0", Riff({Chunk("fmt ", FmtBody(WaveFormat::pcm(1, 0, 16))), Chunk("data", data)}),
+         WaveError::kUnsupportedFormat, 0},
+        {"rate 1000001", Riff({Chunk("fmt ", FmtBody(WaveFormat::pcm(1, kMaxWaveRate + 1, 16))), Chunk("data", data)}),
+         WaveError::kUnsupportedFormat, 0},
+        {"rate 0xFFFFFFFF", Riff({Chunk("fmt ", FmtBody(WaveFormat::pcm(2, 0xFFFFFFFF, 16))), Chunk("data", data)}),
+         WaveError::kUnsupportedFormat, 0},
+        {"no channels", Riff({Chunk("fmt ", FmtBody(WaveFormat::pcm(0, 8000, 16))), Chunk("data", data)}),
+         WaveError::kUnsupportedFormat, 0},
+        {"rate 1", Riff({Chunk("fmt ", FmtBody(WaveFormat::pcm(1, 1, 16))), Chunk("data", data)}), WaveError::None, 64},
+        {"rate 1000000", Riff({Chunk("fmt ", FmtBody(WaveFormat::pcm(1, kMaxWaveRate, 16))), Chunk("data", data)}),
+         WaveError::None, 64},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -245,8 +337,11 @@ TEST(RiffWaveReaderDamaged, MissingOrUnreadablePathsCannotOpen)
     EXPECT_EQ(RiffWaveReader::open(dir.file("absent.wav"), &err), nullptr);
     EXPECT_EQ(err, WaveError::CannotOpen);
     err = WaveError::None;
+    EXPECT_EQ(errno, ENOENT); // the cause, for the caller's message
+    err = WaveError::None;
     EXPECT_EQ(RiffWaveReader::open(dir.path().string(), &err), nullptr); // a folder
     EXPECT_EQ(err, WaveError::CannotOpen);
+    EXPECT_EQ(errno, EISDIR);
     EXPECT_EQ(RiffWaveReader::open(dir.file("absent.wav"), nullptr), nullptr); // no error slot is fine
 }
 
