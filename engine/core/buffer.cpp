@@ -1,10 +1,9 @@
 #include "engine/core/buffer.h"
 
-#include "engine/core/chunk_stream.h"
-
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <stdexcept>
 
 namespace {
 
@@ -105,13 +104,9 @@ std::vector<uint8_t> SWbuffer::ToVector() const
     return bytes;
 }
 
-bool SWbuffer::WriteTo(SWchunkstream& out)
+std::span<const uint8_t> SWbuffer::Block(size_t index) const
 {
-    bool written = true;
-    for (const std::vector<uint8_t>& block : m_blocks)
-        written = written && out.WriteBytes(block.data(), block.size());
-    Clear();
-    return written;
+    return index < m_blocks.size() ? std::span<const uint8_t>(m_blocks[index]) : std::span<const uint8_t>();
 }
 
 void SWbuffer::Clear()

@@ -6,8 +6,6 @@
 #include <span>
 #include <vector>
 
-class SWchunkstream;
-
 class SWbuffer {
 public:
     SWbuffer() = default;                              // empty
@@ -22,14 +20,13 @@ public:
     bool Empty() const { return m_size == 0; }
     size_t BlockCount() const { return m_blocks.size(); }
 
-    bool Append(std::span<const uint8_t> bytes); // false: out of memory, nothing appended
-    bool Append(const void* data, size_t size);  // the same for size bytes at data
-    bool Flatten();                              // joins the blocks into one; false: out of memory, unchanged
-    std::span<const uint8_t> FlatBytes();        // flattens, then lends every byte; empty when that failed
-    std::vector<uint8_t> ToVector() const;       // a copy of every byte in order
-    bool WriteTo(SWchunkstream& out);            // writes every byte in order and empties the buffer, even
-                                                 // when the stream fails; false: the stream failed
-    void Clear();                                // frees every block
+    bool Append(std::span<const uint8_t> bytes);        // false: out of memory, nothing appended
+    bool Append(const void* data, size_t size);         // the same for size bytes at data
+    bool Flatten();                                     // joins the blocks into one; false: out of memory, unchanged
+    std::span<const uint8_t> FlatBytes();               // flattens, then lends every byte; empty when that failed
+    std::vector<uint8_t> ToVector() const;              // a copy of every byte in order
+    std::span<const uint8_t> Block(size_t index) const; // lends block index's bytes; empty past the last block
+    void Clear();                                       // frees every block
 
 private:
     bool AddBlock(size_t atLeast);

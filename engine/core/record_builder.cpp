@@ -26,5 +26,15 @@ bool SWrecordbuilder::Finish()
         m_buffer.Clear();
         return false;
     }
-    return m_buffer.WriteTo(m_parent);
+    return EmitPayload();
+}
+
+// Block by block, so that a payload of many megabytes is never copied whole; the buffer is freed either way.
+bool SWrecordbuilder::EmitPayload()
+{
+    bool written = true;
+    for (size_t i = 0; written && i < m_buffer.BlockCount(); ++i)
+        written = m_parent.WriteBytes(m_buffer.Block(i));
+    m_buffer.Clear();
+    return written;
 }

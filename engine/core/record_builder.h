@@ -21,6 +21,8 @@ public:
     bool Finish();
 
 private:
+    bool EmitPayload(); // false: the parent failed
+
     SWchunkstream& m_parent; // the caller's
     uint32_t m_tag;
     SWbuffer m_buffer; // declared before m_payload, which writes into it

@@ -526,6 +526,36 @@ TEST(RecordBuilder, UnfinishedOrFailedRecordEmitsNothing)
     EXPECT_EQ(out.Status(), -1); // a writer that lost part of its payload fails the whole stream
 }
 
+// A payload far larger than one block of the builder's buffer reaches the parent whole and in order.
+TEST(RecordBuilder, PayloadOfManyBlocksIsEmittedInOrder)
+{
+    std::vector<uint8_t> payload(300000);
+    for (size_t i = 0; i < payload.size(); ++i)
+        payload[i] = static_cast<uint8_t>(i * 7 + i / 251);
+    SWbuffer buffer;
+    SWchunkstream out(buffer, SWchunkstream::kWrite);
+    out.WriteU8(0xEE);
+    SWrecordbuilder record(out, kTagA);
+    for (size_t at = 0; at < payload.size(); at += 1000)
+        record.Stream().WriteBytes(std::span<const uint8_t>(payload).subspan(at, 1000));
+    EXPECT_TRUE(record.Finish());
+    std::vector<uint8_t> expected = {0xEE};
+    AppendRecord(expected, kTagA, payload);
+    EXPECT_EQ(buffer.ToVector(), expected);
+}
+
+TEST(RecordBuilder, FailedParentTakesNothingAndFinishSaysSo)
+{
+    SWbuffer buffer;
+    SWchunkstream out(buffer, SWchunkstream::kWrite);
+    SWrecordbuilder record(out, kTagA);
+    record.Stream().WriteU32(1);
+    out.Fail(SWchunkstream::kStatusError);
+    EXPECT_FALSE(record.Finish());
+    EXPECT_TRUE(buffer.Empty());
+    EXPECT_EQ(out.Status(), -1);
+}
+
 class ChunkStreamFile : public ::testing::Test {
 protected:
     void TearDown() override { std::filesystem::remove(m_path); }
