@@ -86,6 +86,3 @@ TypedValueData ConvertTypedData(const TypedValueData& from, uint32_t type); // f
 // other pairing converts the whole value by the table, whatever the index.
 TypedValueData ReadTypedElement(const TypedValueData& whole, uint32_t type, int16_t index);
 void WriteTypedElement(TypedValueData& whole, const TypedValueData& value, int16_t index);
-
-std::string TypedValueText(const TypedValueData& value);                  // the string column of the table
-TypedValueData ParseTypedValueText(std::string_view text, uint32_t type); // the string row of the table

@@ -1,6 +1,4 @@
-// The text forms of typed values (the string row and column of the table in typed_value_data.h). Numbers go
-// through std::to_chars and std::from_chars, which never consult the process locale: a designer running under a
-// locale with a decimal comma still writes and reads "1.5000,2.0000,3.0000".
+#include "engine/core/typed_value_text.h"
 
 #include <charconv>
 #include <cmath>
@@ -10,6 +8,8 @@
 #include <system_error>
 
 #include "engine/core/typed_value_data.h"
+
+// Numbers go through std::to_chars and std::from_chars, which never consult the process locale.
 
 namespace {
 

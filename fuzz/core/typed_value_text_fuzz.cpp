@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "engine/core/typed_value_data.h"
+#include "engine/core/typed_value_text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

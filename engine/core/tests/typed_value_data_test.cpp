@@ -13,6 +13,7 @@
 #include "engine/core/matrix.h"
 #include "engine/core/quaternion.h"
 #include "engine/core/tests/maths_test_support.h"
+#include "engine/core/typed_value_text.h"
 #include "engine/core/vector.h"
 
 namespace {
