@@ -160,17 +160,28 @@ TEST(ContainerTree, DestructorDeletesEveryDescendantDeepestFirst)
     EXPECT_EQ(deleted, (std::vector<std::string>{"root", "b", "a", "c"}));
 }
 
+// A recursive destructor would delete the chain from the top down (and run out of stack on the way); the loop
+// deletes from the deepest node up, each node childless when it goes.
 TEST(ContainerTree, VeryDeepChainIsDeletedWithoutRecursion)
 {
-    auto* root = new Node("root");
+    constexpr int kDepth = 200000; // far deeper than a recursive destructor's stack allows
+    std::vector<std::string> deleted;
+    deleted.reserve(kDepth + 1);
+    auto* root = new Node("root", &deleted);
     CVTN_Container* tip = root;
-    for (int i = 0; i < 200000; ++i) { // far deeper than a recursive destructor's stack allows
-        auto* next = new Node("n");
+    for (int i = 1; i <= kDepth; ++i) {
+        auto* next = new Node(std::to_string(i), &deleted);
         tip->AddChild(next);
         tip = next;
     }
     delete root;
-    SUCCEED();
+    ASSERT_EQ(deleted.size(), static_cast<size_t>(kDepth) + 1);
+    EXPECT_EQ(deleted.front(), "root"); // its own destructor body runs before it deletes what it holds
+    for (int k = 1; k <= kDepth; ++k)
+        if (deleted[static_cast<size_t>(k)] != std::to_string(kDepth + 1 - k)) {
+            ADD_FAILURE() << "deletion " << k << " was node " << deleted[static_cast<size_t>(k)];
+            break;
+        }
 }
 
 TEST(ContainerListeners, ListenerHearsCodesFromSendersOfItsTagOnce)
@@ -235,12 +246,17 @@ TEST(ContainerListeners, ChildAddedAndDetachingAreSentByTheChild)
 
 TEST(ContainerListeners, DeletedListenerIsNeverCalled)
 {
+    int deletedCalls = 0; // outside the listener, so it can still be read after the listener is gone
     auto* listener = new Listener;
+    listener->onNotify = [&deletedCalls] { ++deletedCalls; };
     listener->RegisterListener(kNotifyChanged, kTagNode);
+    Listener witness; // shows that the notification did go out
+    witness.RegisterListener(kNotifyChanged, kTagNode);
     delete listener; // the destructor removes its registrations
     Node node("node");
     node.NotifyListeners(kNotifyChanged); // would reach freed memory otherwise
-    SUCCEED();
+    EXPECT_EQ(deletedCalls, 0);
+    EXPECT_EQ(witness.heard.size(), 1u);
 }
 
 TEST(ContainerListeners, ListenerMayRemoveAnotherDuringANotification)
