@@ -4,7 +4,6 @@
 #include <charconv>
 #include <cstdint>
 #include <optional>
-#include <unordered_map>
 
 namespace pf {
 
@@ -229,49 +228,106 @@ private:
     size_t m_dropped = 0;
 };
 
+uint64_t FoldedHash(std::string_view name, uint64_t seed)
+{
+    uint64_t hash = 0xcbf29ce484222325u ^ seed; // FNV-1a over the folded bytes
+    for (const char c : name)
+        hash = (hash ^ static_cast<uint8_t>(FoldAscii(c))) * 0x100000001b3u;
+    hash ^= hash >> 33; // FNV's low bits are weak, and the table masks by them
+    hash *= 0xff51afd7ed558ccdu;
+    return hash ^ (hash >> 33);
+}
+
+// An open-addressing table of positions in the tree. Names are compared where the tree holds them, so an entry
+// costs no allocation and no copy of its name.
+class PositionTable {
+public:
+    static constexpr uint32_t kFree = UINT32_MAX;
+    struct Slot {
+        uint64_t hash = 0;
+        uint32_t key = kFree; // position in keys
+        uint32_t value = 0;   // position in that key's values, for the value table
+    };
+
+    // The slot of the entry with this hash for which isSame holds; else the free slot where it belongs, which the
+    // caller fills (or leaves free) before the next call.
+    template <class IsSame> Slot& find(uint64_t hash, IsSame isSame)
+    {
+        if ((m_used + 1) * 2 > m_slots.size())
+            grow();
+        const size_t mask = m_slots.size() - 1;
+        for (size_t i = hash & mask;; i = (i + 1) & mask) {
+            Slot& slot = m_slots[i];
+            if (slot.key == kFree || (slot.hash == hash && isSame(slot)))
+                return slot;
+        }
+    }
+    void fill(Slot& slot, uint64_t hash, uint32_t key, uint32_t value)
+    {
+        slot = {hash, key, value};
+        ++m_used;
+    }
+
+private:
+    void grow()
+    {
+        std::vector<Slot> old(std::max<size_t>(64, m_slots.size() * 2));
+        old.swap(m_slots);
+        const size_t mask = m_slots.size() - 1;
+        for (const Slot& slot : old) {
+            if (slot.key == kFree)
+                continue;
+            size_t i = slot.hash & mask;
+            while (m_slots[i].key != kFree)
+                i = (i + 1) & mask;
+            m_slots[i] = slot;
+        }
+    }
+
+    std::vector<Slot> m_slots; // a power of two long, at most half full
+    size_t m_used = 0;
+};
+
 // Finds a key, and a value within a key, by folded name in constant time while the tree is built, so that a file of
-// many keys or of one key with many values parses in linear time. Entries are positions in the tree's vectors,
-// which only grow while parsing.
+// many keys or of one key with many values parses in linear time.
 class TreeIndex {
 public:
     explicit TreeIndex(SettingsTree& tree) : m_tree(tree) {}
 
     size_t makeKey(std::string_view path) // the key's position in the tree, made when new
     {
-        const auto [entry, isNew] = m_keys.try_emplace(Folded(path), m_tree.keys.size());
-        if (isNew)
+        const uint64_t hash = FoldedHash(path, 0);
+        PositionTable::Slot& slot = m_keys.find(
+            hash, [&](const PositionTable::Slot& s) { return sameSettingName(m_tree.keys[s.key].path, path); });
+        if (slot.key == PositionTable::kFree) {
+            m_keys.fill(slot, hash, static_cast<uint32_t>(m_tree.keys.size()), 0);
             m_tree.keys.push_back({std::string(path), {}});
-        return entry->second;
+        }
+        return slot.key;
     }
 
     // A repeated value replaces the earlier one and keeps its spelling.
     void setValue(size_t keyPosition, SettingValue value)
     {
         SettingKey& key = m_tree.keys[keyPosition];
-        std::string slot(sizeof keyPosition, '\0');
-        std::copy_n(reinterpret_cast<const char*>(&keyPosition), sizeof keyPosition, slot.begin());
-        slot += Folded(value.name);
-        const auto [entry, isNew] = m_values.try_emplace(std::move(slot), key.values.size());
-        if (isNew) {
+        const uint64_t hash = FoldedHash(value.name, keyPosition + 1);
+        PositionTable::Slot& slot = m_values.find(hash, [&](const PositionTable::Slot& s) {
+            return s.key == keyPosition && sameSettingName(key.values[s.value].name, value.name);
+        });
+        if (slot.key == PositionTable::kFree) {
+            m_values.fill(slot, hash, static_cast<uint32_t>(keyPosition), static_cast<uint32_t>(key.values.size()));
             key.values.push_back(std::move(value));
             return;
         }
-        SettingValue& known = key.values[entry->second];
+        SettingValue& known = key.values[slot.value];
         value.name = std::move(known.name);
         known = std::move(value);
     }
 
 private:
-    static std::string Folded(std::string_view name)
-    {
-        std::string out(name);
-        std::transform(out.begin(), out.end(), out.begin(), FoldAscii);
-        return out;
-    }
-
-    SettingsTree& m_tree;                             // the caller's, being built
-    std::unordered_map<std::string, size_t> m_keys;   // folded path -> position in keys
-    std::unordered_map<std::string, size_t> m_values; // key position's bytes + folded name -> position in values
+    SettingsTree& m_tree; // the caller's, being built
+    PositionTable m_keys;
+    PositionTable m_values;
 };
 
 } // namespace
