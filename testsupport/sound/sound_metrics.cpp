@@ -4,6 +4,7 @@
 #include <cmath>
 #include <complex>
 #include <limits>
+#include <string>
 
 #include "testsupport/sound/spectrum_fft.h"
 
@@ -118,18 +119,21 @@ int FindLag(std::span<const int16_t> ref, std::span<const int16_t> test, int cha
     TransformInPlace(fb, false);
     for (size_t k = 0; k < n; ++k)
         fa[k] = std::conj(fa[k]) * fb[k];
-    TransformInPlace(fa, true);   // entry l (mod n): sum over i of a[i] b[i + l]
-    int best = 0;
+    TransformInPlace(fa, true); // entry l (mod n): sum over i of a[i] b[i + l]
+    // Entry l holds a sum only for -|a| < l < |b|; n >= |a| + |b| keeps those lags from meeting modulo n.
+    const long earliest = -std::min<long>(std::max(maxLagFrames, 0), static_cast<long>(a.size()) - 1);
+    const long latest = std::min<long>(std::max(maxLagFrames, 0), static_cast<long>(b.size()) - 1);
+    long best = 0;
     double bestValue = -std::numeric_limits<double>::infinity();
-    for (int lag = -maxLagFrames; lag <= maxLagFrames; ++lag) {
-        const size_t index = static_cast<size_t>((static_cast<long>(lag) % static_cast<long>(n) + static_cast<long>(n)) %
-                                                 static_cast<long>(n));
+    for (long lag = earliest; lag <= latest; ++lag) {
+        const size_t index = static_cast<size_t>(
+            (static_cast<long>(lag) % static_cast<long>(n) + static_cast<long>(n)) % static_cast<long>(n));
         if (fa[index].real() > bestValue) {
             bestValue = fa[index].real();
             best = lag;
         }
     }
-    return best;
+    return static_cast<int>(best);
 }
 
 AlignedPair Align(std::span<const int16_t> ref, std::span<const int16_t> test, int channels, int lagFrames)
@@ -174,15 +178,21 @@ double SegmentalSnr(std::span<const int16_t> ref, std::span<const int16_t> test,
 double LogSpectralDistance(std::span<const int16_t> ref, std::span<const int16_t> test, int channels, int sampleRate,
                            double lowHz, double highHz)
 {
+    if (sampleRate < 1)
+        return 0.0;
     const std::vector<double> a = MixDown(ref, channels);
     const std::vector<double> b = MixDown(test, channels);
-    const size_t frame = NextPowerOfTwo(static_cast<size_t>(sampleRate * kLsdFrameMs / 1000.0));
+    // At least two points, so that the half-frame step moves on; no window for a frame the sounds cannot fill.
+    const size_t frame = std::max<size_t>(2, NextPowerOfTwo(static_cast<size_t>(sampleRate * kLsdFrameMs / 1000.0)));
+    if (frame > std::min(a.size(), b.size()))
+        return 0.0;
     const std::vector<double> window = HannWindow(frame);
     const double binHz = static_cast<double>(sampleRate) / static_cast<double>(frame);
     const auto firstBin = static_cast<size_t>(std::ceil(lowHz / binHz));
     const size_t lastBin = std::min(frame / 2, static_cast<size_t>(std::floor(highHz / binHz)));
     // A floor well below the quietest frame that counts keeps log(0) out of empty bins.
-    const double floor = std::pow(10.0, kLsdSilenceDb / 10.0) * kFullScale * kFullScale * static_cast<double>(frame) * 1e-4;
+    const double floor =
+        std::pow(10.0, kLsdSilenceDb / 10.0) * kFullScale * kFullScale * static_cast<double>(frame) * 1e-4;
     double total = 0.0;
     size_t frames = 0;
     const size_t length = std::min(a.size(), b.size());
@@ -212,8 +222,7 @@ std::vector<double> FrameEnergyDb(std::span<const int16_t> samples, int channels
     return energies;
 }
 
-std::vector<double> TrackF0(std::span<const int16_t> samples, int channels, int sampleRate, double minHz,
-                            double maxHz)
+std::vector<double> TrackF0(std::span<const int16_t> samples, int channels, int sampleRate, double minHz, double maxHz)
 {
     const std::vector<double> mixed = MixDown(samples, channels);
     const size_t hop = std::max<size_t>(1, static_cast<size_t>(sampleRate * kF0HopMs / 1000.0));
@@ -232,15 +241,28 @@ std::vector<double> TrackF0(std::span<const int16_t> samples, int channels, int 
     return f0;
 }
 
-SoundComparison CompareSounds(std::span<const int16_t> ref, std::span<const int16_t> test, int channels,
-                              int sampleRate, int maxLagFrames)
+SoundComparison CompareSounds(std::span<const int16_t> ref, std::span<const int16_t> test, int channels, int sampleRate,
+                              int maxLagFrames)
 {
     SoundComparison result;
-    const auto c = static_cast<size_t>(std::max(channels, 1));
+    if (sampleRate < 1 || sampleRate > kMaxCompareRate) {
+        result.error = "sample rate " + std::to_string(sampleRate) + " Hz is outside 1.." +
+                       std::to_string(kMaxCompareRate) + " Hz";
+        return result;
+    }
+    if (channels < 1 || channels > kMaxCompareChannels) {
+        result.error = std::to_string(channels) + " channels: not 1.." + std::to_string(kMaxCompareChannels);
+        return result;
+    }
+    const auto c = static_cast<size_t>(channels);
     result.refFrames = ref.size() / c;
     result.testFrames = test.size() / c;
     result.lagFrames = FindLag(ref, test, channels, maxLagFrames);
     const AlignedPair pair = Align(ref, test, channels, result.lagFrames);
+    if (pair.ref.empty()) {
+        result.error = "no frames to compare";
+        return result;
+    }
     result.snrDb = Snr(pair.ref, pair.test);
     result.segmentalSnrDb = SegmentalSnr(pair.ref, pair.test, channels, sampleRate);
     result.logSpectralDistanceDb =

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -96,4 +97,58 @@ TEST(SoundMetricsCompare, ReportsLengthsLagAndLevelsTogether)
     EXPECT_EQ(result.lagFrames, 12);
     EXPECT_NEAR(result.snrDb, 6.02, 0.05);
     EXPECT_NEAR(result.logSpectralDistanceDb, 6.02, 0.1);
+}
+
+// Formats no sound has are refused before anything is framed: a rate of 0 once made the spectral frames step by
+// nothing, a rate near 2^31 made the frames and the lag search gigabytes and billions of steps long.
+TEST(SoundMetricsCompare, FormatsItCannotFrameAreRefusedAtOnce)
+{
+    const std::vector<int16_t> noise = wavetest::Noise(2 * 4000, 3000, 5);
+    const struct {
+        int channels;
+        int rate;
+    } cases[] = {{2, 0},    {2, -8000}, {2, kMaxCompareRate + 1},       {2, 0x7FFFFFFF},
+                 {0, 8000}, {-1, 8000}, {kMaxCompareChannels + 1, 8000}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.channels << " channels at " << c.rate << " Hz");
+        const SoundComparison result = CompareSounds(noise, noise, c.channels, c.rate, c.rate / 2);
+        EXPECT_FALSE(result.error.empty());
+        EXPECT_EQ(result.snrDb, 0.0);
+        EXPECT_EQ(result.logSpectralDistanceDb, 0.0);
+    }
+    // The measures alone stay finite on such rates too.
+    EXPECT_EQ(LogSpectralDistance(noise, noise, 2, 0, 50, 7000), 0.0);
+    EXPECT_EQ(LogSpectralDistance(noise, noise, 2, 1, 0, 1), 0.0);
+    EXPECT_EQ(LogSpectralDistance(noise, noise, 2, 0x7FFFFFFF, 50, 7000), 0.0); // a frame longer than the sound
+}
+
+TEST(SoundMetricsCompare, NothingInCommonIsAnErrorNotAnInfiniteSnr)
+{
+    const std::vector<int16_t> noise = wavetest::Noise(4000, 3000, 6);
+    const std::vector<int16_t> none;
+    for (const auto& [ref, test] : {std::pair(noise, none), std::pair(none, noise), std::pair(none, none)}) {
+        const SoundComparison result = CompareSounds(ref, test, 1, 8000, 4000);
+        EXPECT_EQ(result.error, "no frames to compare");
+        EXPECT_FALSE(std::isinf(result.snrDb));
+    }
+    const SoundComparison measured = CompareSounds(noise, noise, 1, 8000, 4000);
+    EXPECT_TRUE(measured.error.empty()) << measured.error;
+    EXPECT_TRUE(std::isinf(measured.snrDb)); // equal sounds: infinite, and rightly so
+}
+
+// The lag search stops where the sounds stop overlapping, whatever bound the caller gives.
+TEST(SoundMetricsAlignment, LagSearchIsBoundedByTheSoundsNotByTheCaller)
+{
+    const std::vector<int16_t> noise = wavetest::Noise(3000, 4000, 7);
+    for (int lag : {0, 40, -40}) {
+        SCOPED_TRACE(lag);
+        EXPECT_EQ(FindLag(noise, Delayed(noise, 1, lag), 1, std::numeric_limits<int>::max()), lag);
+    }
+    const std::vector<int16_t> shortTest(noise.begin(), noise.begin() + 50);
+    const int lag = FindLag(noise, shortTest, 1, std::numeric_limits<int>::max());
+    EXPECT_GT(lag, -3000);
+    EXPECT_LT(lag, 50);
+    const SoundComparison atTheLimit = CompareSounds(noise, noise, 1, kMaxCompareRate, kMaxCompareRate / 2);
+    EXPECT_TRUE(atTheLimit.error.empty()) << atTheLimit.error;
+    EXPECT_EQ(atTheLimit.lagFrames, 0);
 }
