@@ -5,6 +5,7 @@
 #include "codecs/geometry/attribute_walk.h"
 #include "codecs/geometry/bit_reader.h"
 #include "codecs/geometry/bit_writer.h"
+#include "codecs/geometry/integer_coder.h"
 #include "codecs/geometry/px_result.h"
 #include "codecs/geometry/quantisation.h"
 #include "codecs/geometry/run_length.h"
@@ -134,7 +135,7 @@ int EncodeColours(std::span<const ColourInput> objects, const ColourBits& bits, 
                 out.PutBits(width, 4);
     }
     for (std::vector<DataItem>& component : components) {
-        const int result = EncodeZeroRuns(out, component, kMinZeroRun, 98);
+        const int result = EncodeZeroRuns(out, component, kMinZeroRun, kAttributeSelectionPercent);
         if (result != PX_OK)
             return result;
     }

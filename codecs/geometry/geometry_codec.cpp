@@ -15,6 +15,7 @@
 #include "codecs/geometry/normal_coder.h"
 #include "codecs/geometry/position_coder.h"
 #include "codecs/geometry/px_result.h"
+#include "codecs/geometry/stream_angles.h"
 #include "codecs/geometry/stream_header.h"
 #include "codecs/geometry/texcoord_coder.h"
 #include "codecs/geometry/topology_coder.h"
@@ -25,7 +26,7 @@ namespace px {
 
 namespace {
 
-constexpr float kPi = 3.141592653f; // as the shape stream has always carried it
+constexpr float kCreasePi = static_cast<float>(kStreamPi); // the encoder divides in single precision
 
 // ---- parameters and shape stream ----
 
@@ -43,14 +44,14 @@ bool ReadParams(const PXParams& block, CodecParams& out)
     out.texCoordBits = block.words[kParamTexCoordBits];
     out.normalBits = block.words[kParamNormalBits];
     return out.positionBits >= 1 && out.positionBits <= kMaxPositionBits && out.texCoordBits >= 1 &&
-           out.texCoordBits <= kMaxTexCoordBits && out.normalBits >= 1 && out.normalBits <= 12;
+           out.texCoordBits <= kMaxTexCoordBits && out.normalBits >= 1 && out.normalBits <= kMaxNormalBits;
 }
 
 // Angles above pi would wrap in 8 bits, and a negative one has no code: both are clamped first.
 uint32_t CreaseCode(float angle)
 {
-    const float clamped = std::isnan(angle) ? 0.0f : std::clamp(angle, 0.0f, kPi);
-    return static_cast<uint32_t>(clamped / kPi * 255.0f) & 0xFF;
+    const float clamped = std::isnan(angle) ? 0.0f : std::clamp(angle, 0.0f, kCreasePi);
+    return static_cast<uint32_t>(clamped / kCreasePi * 255.0f) & 0xFF;
 }
 
 std::vector<uint8_t> WriteShapeStream(std::span<const PXIndexedFaceSet> lists)
@@ -76,7 +77,7 @@ int ReadShapeStream(std::span<const uint8_t> stream, std::span<PXIndexedFaceSet>
     for (size_t o = 0; o < used; ++o) {
         for (uint8_t& flag : lists[o].shapeFlags)
             flag = static_cast<uint8_t>(in.GetBit());
-        lists[o].creaseAngle = static_cast<float>(in.GetBits(8) / 255.0 * 3.141592653);
+        lists[o].creaseAngle = static_cast<float>(in.GetBits(8) / 255.0 * kStreamPi);
     }
     return in.Overrun() ? PX_ERR : PX_OK;
 }
@@ -164,6 +165,8 @@ int ConvertFaceSetToMesh(const PXIndexedFaceSet& faceSet, PreparedObject& out)
 // ---- the encode pipeline ----
 
 struct EncodedStreams {
+    std::vector<uint8_t>& Of(StreamKind kind) { return slot[SlotOf(kind)]; }
+
     std::vector<uint8_t> slot[PXStreamSet::kSlotCount];
 };
 
@@ -220,13 +223,13 @@ int EncodeTexCoordStage(std::span<const MeshGraph> graphs, std::span<const Prepa
 {
     AttributeStage stage;
     int result = PrepareAttributeStage(graphs, objects, &PreparedObject::texCoords, 2, StreamKind::kTexCoordIndex,
-                                       out.slot[5], stage);
+                                       out.Of(StreamKind::kTexCoordIndex), stage);
     if (result != PX_OK || !stage.present)
         return result;
     std::vector<TexCoordInput> inputs(objects.size());
     for (size_t o = 0; o < objects.size(); ++o)
         inputs[o] = {&graphs[o], LayoutOf(stage, o), objects[o].texCoords.values};
-    return EncodeTexCoords(inputs, bits, out.slot[4]);
+    return EncodeTexCoords(inputs, bits, out.Of(StreamKind::kTexCoords));
 }
 
 int EncodeColourStage(std::span<const MeshGraph> graphs, std::span<const PreparedObject> objects, uint32_t precision,
@@ -234,13 +237,13 @@ int EncodeColourStage(std::span<const MeshGraph> graphs, std::span<const Prepare
 {
     AttributeStage stage;
     int result = PrepareAttributeStage(graphs, objects, &PreparedObject::colours, 3, StreamKind::kColourIndex,
-                                       out.slot[3], stage);
+                                       out.Of(StreamKind::kColourIndex), stage);
     if (result != PX_OK || !stage.present)
         return result;
     std::vector<ColourInput> inputs(objects.size());
     for (size_t o = 0; o < objects.size(); ++o)
         inputs[o] = {&graphs[o], LayoutOf(stage, o), objects[o].colours.values};
-    return EncodeColours(inputs, ColourBitsOf(precision), out.slot[2]);
+    return EncodeColours(inputs, ColourBitsOf(precision), out.Of(StreamKind::kColours));
 }
 
 int EncodeNormalStage(std::span<const MeshGraph> graphs, std::span<const PreparedObject> objects,
@@ -248,13 +251,13 @@ int EncodeNormalStage(std::span<const MeshGraph> graphs, std::span<const Prepare
 {
     AttributeStage stage;
     int result = PrepareAttributeStage(graphs, objects, &PreparedObject::normals, 3, StreamKind::kNormalIndex,
-                                       out.slot[7], stage);
+                                       out.Of(StreamKind::kNormalIndex), stage);
     if (result != PX_OK || !stage.present)
         return result;
     std::vector<NormalInput> inputs(objects.size());
     for (size_t o = 0; o < objects.size(); ++o)
         inputs[o] = {&graphs[o], LayoutOf(stage, o), &quantised[o], objects[o].normals.values};
-    return EncodeNormals(inputs, bits, out.slot[6]);
+    return EncodeNormals(inputs, bits, out.Of(StreamKind::kNormals));
 }
 
 int EncodePipeline(std::span<const PXIndexedFaceSet> lists, const CodecParams& params, EncodedStreams& out,
@@ -270,14 +273,14 @@ int EncodePipeline(std::span<const PXIndexedFaceSet> lists, const CodecParams& p
     for (const PreparedObject& object : objects)
         records.push_back(object.triangles);
     std::vector<MeshGraph> graphs;
-    int result = EncodeTopology(records, graphs, out.slot[1]);
+    int result = EncodeTopology(records, graphs, out.Of(StreamKind::kTopology));
     if (result != PX_OK)
         return result;
     std::vector<PositionInput> positions;
     for (size_t o = 0; o < objects.size(); ++o)
         positions.push_back({&graphs[o], objects[o].positions});
     std::vector<QuantisedPositions> quantised;
-    result = EncodePositions(positions, params.positionBits, out.slot[0], quantised);
+    result = EncodePositions(positions, params.positionBits, out.Of(StreamKind::kPositions), quantised);
     if (result == PX_OK)
         result = EncodeColourStage(graphs, objects, params.colourPrecision, out);
     if (result == PX_OK)
@@ -286,7 +289,7 @@ int EncodePipeline(std::span<const PXIndexedFaceSet> lists, const CodecParams& p
         result = EncodeTexCoordStage(graphs, objects, params.texCoordBits, out);
     if (result != PX_OK)
         return result;
-    out.slot[8] = WriteShapeStream(lists);
+    out.Of(StreamKind::kShape) = WriteShapeStream(lists);
     if (!maps)
         return PX_OK;
     PXReorderMaps built;
@@ -302,16 +305,16 @@ int EncodePipeline(std::span<const PXIndexedFaceSet> lists, const CodecParams& p
 
 // ---- the decode pipeline ----
 
-std::optional<std::span<const uint8_t>> SlotOf(const PXStreamSet& streams, uint32_t slot)
+std::optional<std::span<const uint8_t>> BytesOf(const PXStreamSet& streams, StreamKind kind)
 {
-    return streams.SlotBytes(slot);
+    return streams.SlotBytes(SlotOf(kind));
 }
 
-// Every present stream must be of this version and of its slot's kind.
+// Every present stream must be of this version and of its slot's kind (slot + 1; the last slot has no kind).
 int CheckSlots(const PXStreamSet& streams)
 {
     for (uint32_t slot = 0; slot + 1 < PXStreamSet::kSlotCount; ++slot) {
-        const std::optional<std::span<const uint8_t>> bytes = SlotOf(streams, slot);
+        const std::optional<std::span<const uint8_t>> bytes = streams.SlotBytes(slot);
         if (!bytes)
             continue;
         const std::optional<StreamHeader> header = ReadStreamHeader(*bytes);
@@ -332,11 +335,11 @@ struct DecodedAttribute {
 // Reads an attribute's index stream (when present) and then its values through decodeValues(graphs, layouts,
 // counts). An attribute whose stream counts other objects is dropped with its index list.
 template <typename DecodeValues>
-int DecodeAttributeStage(const PXStreamSet& streams, uint32_t valueSlot, uint32_t indexSlot,
+int DecodeAttributeStage(const PXStreamSet& streams, StreamKind valueKind, StreamKind indexKind,
                          std::span<const DecodedTopology> topology, DecodedAttribute& out, DecodeValues decodeValues)
 {
     out = DecodedAttribute();
-    const std::optional<std::span<const uint8_t>> values = SlotOf(streams, valueSlot);
+    const std::optional<std::span<const uint8_t>> values = BytesOf(streams, valueKind);
     if (!values)
         return PX_OK;
     std::vector<const MeshGraph*> graphs;
@@ -345,7 +348,7 @@ int DecodeAttributeStage(const PXStreamSet& streams, uint32_t valueSlot, uint32_
         graphs.push_back(&object.graph);
         triangleCounts.push_back(object.triangles.size());
     }
-    if (const std::optional<std::span<const uint8_t>> index = SlotOf(streams, indexSlot)) {
+    if (const std::optional<std::span<const uint8_t>> index = BytesOf(streams, indexKind)) {
         const int result = DecodePropertyIndices(*index, graphs, triangleCounts, out.layouts);
         if (result == PX_EMPTYBITSTREAM)
             return PX_OK;
@@ -370,7 +373,7 @@ int DecodeAttributeStage(const PXStreamSet& streams, uint32_t valueSlot, uint32_
 int DecodeTexCoordStage(const PXStreamSet& streams, std::span<const DecodedTopology> topology, DecodedAttribute& out)
 {
     return DecodeAttributeStage(
-        streams, 4, 5, topology, out,
+        streams, StreamKind::kTexCoords, StreamKind::kTexCoordIndex, topology, out,
         [](auto bytes, const auto& graphs, const auto& layouts, const auto& counts, auto& values) {
             std::vector<TexCoordTarget> targets;
             for (size_t o = 0; o < graphs.size(); ++o)
@@ -382,7 +385,7 @@ int DecodeTexCoordStage(const PXStreamSet& streams, std::span<const DecodedTopol
 int DecodeColourStage(const PXStreamSet& streams, std::span<const DecodedTopology> topology, DecodedAttribute& out)
 {
     return DecodeAttributeStage(
-        streams, 2, 3, topology, out,
+        streams, StreamKind::kColours, StreamKind::kColourIndex, topology, out,
         [](auto bytes, const auto& graphs, const auto& layouts, const auto& counts, auto& values) {
             std::vector<ColourTarget> targets;
             for (size_t o = 0; o < graphs.size(); ++o)
@@ -395,7 +398,7 @@ int DecodeNormalStage(const PXStreamSet& streams, std::span<const DecodedTopolog
                       std::span<const QuantisedPositions> quantised, DecodedAttribute& out)
 {
     return DecodeAttributeStage(
-        streams, 6, 7, topology, out,
+        streams, StreamKind::kNormals, StreamKind::kNormalIndex, topology, out,
         [&](auto bytes, const auto& graphs, const auto& layouts, const auto& counts, auto& values) {
             std::vector<NormalTarget> targets;
             for (size_t o = 0; o < graphs.size(); ++o)
@@ -449,8 +452,8 @@ PXIndexedFaceSet ConvertMeshToFaceSet(const DecodedTopology& object, std::vector
 
 int DecodePipeline(const PXStreamSet& streams, std::vector<PXIndexedFaceSet>& outLists)
 {
-    const std::optional<std::span<const uint8_t>> positionsStream = SlotOf(streams, 0);
-    const std::optional<std::span<const uint8_t>> topologyStream = SlotOf(streams, 1);
+    const std::optional<std::span<const uint8_t>> positionsStream = BytesOf(streams, StreamKind::kPositions);
+    const std::optional<std::span<const uint8_t>> topologyStream = BytesOf(streams, StreamKind::kTopology);
     if (!positionsStream || !topologyStream)
         return PX_EMPTYBITSTREAM;
     int result = CheckSlots(streams);
@@ -480,7 +483,7 @@ int DecodePipeline(const PXStreamSet& streams, std::vector<PXIndexedFaceSet>& ou
     std::vector<PXIndexedFaceSet> lists;
     for (size_t o = 0; o < topology.size(); ++o)
         lists.push_back(ConvertMeshToFaceSet(topology[o], std::move(positions[o]), attributes, o));
-    if (const std::optional<std::span<const uint8_t>> shape = SlotOf(streams, 8))
+    if (const std::optional<std::span<const uint8_t>> shape = BytesOf(streams, StreamKind::kShape))
         if (ReadShapeStream(*shape, lists) != PX_OK)
             return PX_ERR;
     outLists = std::move(lists);
@@ -510,7 +513,8 @@ int CompressModel(const PXModel& model, PXStreamSet& streams, PXReorderMaps* map
                 return PXERR_INVALIDGEOMETRY;
         // A slot this model does not fill is emptied, so no stream of an earlier model stays beside the new ones.
         for (uint32_t slot = 0; slot + 1 < PXStreamSet::kSlotCount; ++slot) {
-            if (slot < 2 || made[slot].GetLength() != 0)
+            const bool required = slot == SlotOf(StreamKind::kPositions) || slot == SlotOf(StreamKind::kTopology);
+            if (required || made[slot].GetLength() != 0)
                 streams.SetSlot(slot, std::move(made[slot]));
             else
                 streams.ClearSlot(slot);

@@ -14,6 +14,11 @@ namespace px {
 class BitReader;
 class BitWriter;
 
+// The share of delta items, in percent, that the code table covers before the rarest values go out as escapes.
+// Both are part of the stream format: another value gives other tables and so other bytes.
+constexpr uint32_t kAttributeSelectionPercent = 98; // positions, colours, normals, texture coordinates
+constexpr uint32_t kTopologySelectionPercent = 100; // every traversal command value gets its own code
+
 enum DataMode : uint8_t {
     kModeDelta = 0,    // entropy-coded
     kModeAbsolute = 1, // written raw in `width` bits

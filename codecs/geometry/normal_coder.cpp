@@ -8,15 +8,12 @@
 #include "codecs/geometry/integer_coder.h"
 #include "codecs/geometry/px_result.h"
 #include "codecs/geometry/quantisation.h"
+#include "codecs/geometry/stream_angles.h"
 #include "codecs/geometry/stream_header.h"
 
 namespace px {
 
 namespace {
-
-// The codebook has always used these values, not the full-precision constants.
-constexpr double kPi = 3.141592653;
-constexpr double kTwoPi = 6.283185306;
 
 using Vector = std::array<double, 3>;
 
@@ -123,7 +120,7 @@ NormalCodebook::NormalCodebook(uint32_t bits) : m_rows((1u << bits) / 2 + 1)
     m_start.reserve(m_rows + 1);
     for (uint32_t r = 0; r < m_rows; ++r) {
         m_start.push_back(m_size);
-        const double polar = static_cast<double>(r) / (m_rows - 1) * kPi;
+        const double polar = static_cast<double>(r) / (m_rows - 1) * kStreamPi;
         m_size += std::max<uint32_t>(1, static_cast<uint32_t>(std::sin(polar) * (1u << bits)));
     }
     m_start.push_back(m_size);
@@ -131,10 +128,10 @@ NormalCodebook::NormalCodebook(uint32_t bits) : m_rows((1u << bits) / 2 + 1)
 
 uint32_t NormalCodebook::IndexOf(float polar, float azimuth) const
 {
-    const double clamped = std::clamp(static_cast<double>(polar), 0.0, kPi);
-    const uint32_t row = static_cast<uint32_t>(RoundHalfAway(clamped / kPi * (m_rows - 1)));
+    const double clamped = std::clamp(static_cast<double>(polar), 0.0, kStreamPi);
+    const uint32_t row = static_cast<uint32_t>(RoundHalfAway(clamped / kStreamPi * (m_rows - 1)));
     const uint32_t count = m_start[row + 1] - m_start[row];
-    const int64_t column = RoundHalfAway((static_cast<double>(azimuth) + kPi) / kTwoPi * count);
+    const int64_t column = RoundHalfAway((static_cast<double>(azimuth) + kStreamPi) / kStreamTwoPi * count);
     return m_start[row] + static_cast<uint32_t>(((column % count) + count) % count);
 }
 
@@ -143,8 +140,9 @@ std::array<float, 3> NormalCodebook::Point(uint32_t index) const
     const auto after = std::upper_bound(m_start.begin(), m_start.end(), index);
     const uint32_t row = static_cast<uint32_t>(after - m_start.begin()) - 1;
     const uint32_t count = m_start[row + 1] - m_start[row];
-    const double polar = static_cast<double>(row) / (m_rows - 1) * kPi;
-    const double azimuth = count <= 1 ? 0.0 : static_cast<double>(index - m_start[row]) / count * kTwoPi - kPi;
+    const double polar = static_cast<double>(row) / (m_rows - 1) * kStreamPi;
+    const double azimuth =
+        count <= 1 ? 0.0 : static_cast<double>(index - m_start[row]) / count * kStreamTwoPi - kStreamPi;
     return {static_cast<float>(std::sin(polar) * std::cos(azimuth)),
             static_cast<float>(std::sin(polar) * std::sin(azimuth)), static_cast<float>(std::cos(polar))};
 }
@@ -167,7 +165,7 @@ int EncodeNormals(std::span<const NormalInput> objects, uint32_t bits, std::vect
         if (items.size() > before)
             out.PutBits(bits, 5);
     }
-    const int result = EncodeIntegerData(out, items, 98);
+    const int result = EncodeIntegerData(out, items, kAttributeSelectionPercent);
     if (result != PX_OK)
         return result;
     outStream = out.Finish();

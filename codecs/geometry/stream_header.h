@@ -21,6 +21,11 @@ enum class StreamKind : uint8_t {
     kShape = 9,
 };
 
+constexpr uint32_t SlotOf(StreamKind kind)
+{
+    return static_cast<uint32_t>(kind) - 1;
+} // its stream-set slot
+
 constexpr uint32_t kStreamHeaderBytes = 8;
 constexpr uint8_t kStreamVersion = 13;
 
