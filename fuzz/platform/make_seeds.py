@@ -44,6 +44,10 @@ def settings_seeds():
           b'[Software\\Brenix\\Vortan\\Viewer]\n"MMX"=dword:00000001\n"colour"=hex:ff,00,aa\n"empty"=hex:\n')
     write('settings_file', 'damaged.reg',
           b'garbage line\n[unclosed\n"x"=dword:zz\n[ok]\n"a"="b\n"flags"=hex:1\n"n"=dword:ffffffff\r\n')
+    # Keys and values met again in another case, and one value name in several keys: the merging the index keeps.
+    revisits = b''.join(b'[Key\\%d]\n"v%d"=dword:%08x\n[KEY\\%d]\n"V%d"=dword:%08x\n"w"="%d"\n'
+                        % (i % 7, i % 3, i, i % 5, i % 3, i, i) for i in range(40))
+    write('settings_file', 'revisits.reg', revisits)
 
 
 if __name__ == '__main__':
