@@ -2,8 +2,8 @@
 
 #include "platform/base/gdi_constants.h"
 #include "platform/display/compositor.h"
-#include "platform/display/png_writer.h"
 #include "platform/gfx/gdi_objects.h"
+#include "platform/gfx/png_file.h"
 
 #include <algorithm>
 
@@ -15,7 +15,10 @@ Screen::Screen() : m_desktop(getSysColor(COLOR_BACKGROUND))
     m_overlay = std::make_shared<Surface32>(s.cx, s.cy);
 }
 
-Size Screen::size() const { return displayMode().size(); }
+Size Screen::size() const
+{
+    return displayMode().size();
+}
 
 void Screen::setSize(Size size)
 {
@@ -23,7 +26,7 @@ void Screen::setSize(Size size)
         return;
     const std::lock_guard lock(m_mutex);
     displayMode().setSize(size);
-    m_overlay = std::make_shared<Surface32>(size.cx, size.cy);   // screen DCs still drawing keep the old one alive
+    m_overlay = std::make_shared<Surface32>(size.cx, size.cy); // screen DCs still drawing keep the old one alive
 }
 
 ColorRef Screen::desktopColor() const
@@ -73,7 +76,8 @@ bool Screen::writePng(const std::string& path) const
     const Size s = size();
     Surface32 composed(s.cx, s.cy);
     Compositor(*this).composeRect(bounds(), composed);
-    return writeSurfacePng(path, composed);
+    std::string error;
+    return writePngFile(path, composed, error);
 }
 
 void Screen::reset()

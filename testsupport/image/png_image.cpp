@@ -1,48 +1,26 @@
 #include "testsupport/image/png_image.h"
 
-#include <png.h>
-
 #include <cmath>
 #include <cstring>
 
+#include "platform/gfx/png_file.h"
+
+static_assert(testsupport::kDefaultMaxPngPixels == pf::kPngDefaultMaxPixels);
+
 namespace testsupport {
 
-std::optional<BgrImage> ReadPng(const std::string& path, std::string& outError)
+std::optional<BgrImage> ReadPng(const std::string& path, std::string& outError, uint64_t maxPixels)
 {
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) {
-        outError = image.message;
+    std::optional<pf::PngImage> png = pf::readPngFile(path, {pf::PngPixels::kBgr, maxPixels}, outError);
+    if (!png)
         return std::nullopt;
-    }
-    image.format = PNG_FORMAT_BGR;
-    BgrImage out;
-    out.width = static_cast<int>(image.width);
-    out.height = static_cast<int>(image.height);
-    out.pixels.resize(PNG_IMAGE_SIZE(image));
-    const png_color black = {0, 0, 0};
-    if (!png_image_finish_read(&image, &black, out.pixels.data(), 0, nullptr)) {
-        outError = image.message;
-        png_image_free(&image);
-        return std::nullopt;
-    }
-    return out;
+    return BgrImage{png->width, png->height, std::move(png->bytes)};
 }
 
 bool WritePng(const std::string& path, const BgrImage& image, std::string& outError)
 {
-    png_image png;
-    std::memset(&png, 0, sizeof png);
-    png.version = PNG_IMAGE_VERSION;
-    png.width = static_cast<png_uint_32>(image.width);
-    png.height = static_cast<png_uint_32>(image.height);
-    png.format = PNG_FORMAT_BGR;
-    if (!png_image_write_to_file(&png, path.c_str(), 0, image.pixels.data(), 0, nullptr)) {
-        outError = png.message;
-        return false;
-    }
-    return true;
+    const pf::PngImage png{image.width, image.height, pf::PngPixels::kBgr, image.pixels};
+    return pf::writePngFile(path, png, outError);
 }
 
 BgrImage FromBgr0(const uint8_t* pixels, int width, int height)

@@ -1,6 +1,7 @@
 #pragma once
 // PNG files as 3-byte pixels (blue, green, red; rows of width x 3 bytes), for the codec tools and benchmarks.
-// Any PNG reads: grey is expanded, alpha is composited onto black, 16-bit samples are reduced to 8 bits.
+// Any PNG reads: grey is expanded, alpha is composited onto black, 16-bit samples are reduced to 8 bits. A file
+// is replaced whole or not at all.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -14,7 +15,11 @@ struct BgrImage {
     std::vector<uint8_t> pixels; // width x height x 3
 };
 
-std::optional<BgrImage> ReadPng(const std::string& path, std::string& outError);
+// The platform reader's default: a header claiming more pixels is refused before any pixel memory is taken.
+inline constexpr uint64_t kDefaultMaxPngPixels = uint64_t{64} * 1024 * 1024;
+
+std::optional<BgrImage> ReadPng(const std::string& path, std::string& outError,
+                                uint64_t maxPixels = kDefaultMaxPngPixels);
 bool WritePng(const std::string& path, const BgrImage& image, std::string& outError);
 
 // 4-byte pixels (blue, green, red, unused) to 3-byte ones.

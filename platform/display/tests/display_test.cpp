@@ -1,15 +1,13 @@
 #include "platform/base/assertion.h"
 #include "platform/display/compositor.h"
-#include "platform/display/png_writer.h"
 #include "platform/display/screen.h"
 #include "platform/display/screen_dc.h"
+#include "platform/gfx/png_file.h"
 #include "platform/gfx/surface_dc.h"
 
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <atomic>
-#include <cstring>
 #include <filesystem>
 #include <thread>
 
@@ -30,8 +28,8 @@ protected:
     // A window whose every pixel is `pixel`, alpha included.
     pf::TopLevelView window(pf::Hwnd hwnd, const Rect& rect, uint32_t pixel, bool visible = true)
     {
-        auto surface = std::make_shared<pf::Surface32>(static_cast<int32_t>(rect.width()),
-                                                       static_cast<int32_t>(rect.height()));
+        auto surface =
+            std::make_shared<pf::Surface32>(static_cast<int32_t>(rect.width()), static_cast<int32_t>(rect.height()));
         surface->fill(pixel);
         return {hwnd, rect, surface, visible};
     }
@@ -41,9 +39,9 @@ protected:
 
 TEST_F(HeadlessScreen, TopmostVisibleWindowWinsAndAlphaIsIgnored)
 {
-    m_screen.setTopLevels({window(3, {10, 10, 30, 30}, 0xFF00FF00u),          // topmost
+    m_screen.setTopLevels({window(3, {10, 10, 30, 30}, 0xFF00FF00u), // topmost
                            window(2, {20, 5, 50, 25}, 0x12FF0000u),
-                           window(1, {0, 0, 64, 48}, 0x000000FFu, false)});  // hidden: absent
+                           window(1, {0, 0, 64, 48}, 0x000000FFu, false)}); // hidden: absent
     const pf::Compositor compositor(m_screen);
     EXPECT_EQ(compositor.composePixel({15, 15}), 0x0000FF00u);
     EXPECT_EQ(compositor.composePixel({25, 20}), 0x0000FF00u) << "overlap goes to the topmost";
@@ -82,7 +80,10 @@ TEST_F(HeadlessScreen, ScreenDcXorsTheOverlayAndTwiceLeavesItClear)
 }
 
 int g_refused = 0;
-void countRefusal(const pf::AssertionInfo&) { ++g_refused; }
+void countRefusal(const pf::AssertionInfo&)
+{
+    ++g_refused;
+}
 
 TEST_F(HeadlessScreen, ScreenDcRefusesOperationsThatAreNotSelfInverse)
 {
@@ -96,23 +97,6 @@ TEST_F(HeadlessScreen, ScreenDcRefusesOperationsThatAreNotSelfInverse)
     pf::setAssertHandler(previous);
     EXPECT_EQ(g_refused, 4);
     EXPECT_TRUE(m_screen.isOverlayClear());
-}
-
-// Reads a PNG back through libpng's own reader.
-std::vector<uint8_t> readPngRgb(const std::string& path, uint32_t& width, uint32_t& height)
-{
-    png_image image;
-    std::memset(&image, 0, sizeof(image));
-    image.version = PNG_IMAGE_VERSION;
-    if (png_image_begin_read_from_file(&image, path.c_str()) == 0)
-        return {};
-    image.format = PNG_FORMAT_RGB;
-    std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
-    if (png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr) == 0)
-        return {};
-    width = image.width;
-    height = image.height;
-    return rgb;
 }
 
 TEST_F(HeadlessScreen, PngReadBackEqualsTheComposedScreen)
@@ -130,12 +114,13 @@ TEST_F(HeadlessScreen, PngReadBackEqualsTheComposedScreen)
 
     const std::string path = (std::filesystem::temp_directory_path() / "pf_display_screen_test.png").string();
     ASSERT_TRUE(m_screen.writePng(path));
-    uint32_t width = 0;
-    uint32_t height = 0;
-    const std::vector<uint8_t> rgb = readPngRgb(path, width, height);
+    std::string error;
+    const std::optional<pf::PngImage> png = pf::readPngFile(path, {}, error);
     std::filesystem::remove(path);
-    ASSERT_EQ(width, 64u);
-    ASSERT_EQ(height, 48u);
+    ASSERT_TRUE(png) << error;
+    ASSERT_EQ(png->width, 64);
+    ASSERT_EQ(png->height, 48);
+    const std::vector<uint8_t>& rgb = png->bytes;
     const pf::Compositor compositor(m_screen);
     for (int y = 0; y < 48; ++y)
         for (int x = 0; x < 64; ++x) {
@@ -148,8 +133,12 @@ TEST_F(HeadlessScreen, PngReadBackEqualsTheComposedScreen)
 TEST_F(HeadlessScreen, PngToAnUnwritablePlaceFailsCleanly)
 {
     EXPECT_FALSE(m_screen.writePng("/nonexistent-directory/for/sure/screen.png"));
+    const std::string emptyPath = (std::filesystem::temp_directory_path() / "pf_empty.png").string();
     pf::Surface32 empty(0, 0);
-    EXPECT_FALSE(pf::writeSurfacePng((std::filesystem::temp_directory_path() / "pf_empty.png").string(), empty));
+    std::string error;
+    EXPECT_FALSE(pf::writePngFile(emptyPath, empty, error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_FALSE(std::filesystem::exists(emptyPath));
 }
 
 TEST_F(HeadlessScreen, PresentingPaintingAndComposingRunTogether)
