@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <set>
+#include <string>
+
 namespace {
 
 TEST(PXStreamAttach, ValidHeaderGivesTheKind)
@@ -66,9 +70,20 @@ TEST(PXModelParams, SetListsGivesDefaultsAndSetParamReachesEveryObject)
 
 TEST(PXResultNames, KnownCodesAndTheFallback)
 {
-    EXPECT_STREQ(px::PXResultName(7), "PXERR_INVALIDGEOMETRY");
-    EXPECT_STREQ(px::PXResultName(1), "PX_EMPTYBITSTREAM");
-    EXPECT_STREQ(px::PXResultName(42), "Bizzarro!");
+    // Every code from PX_OK to PXERR_VERSIONMISMATCH has a name of its own; a value outside gets the fallback.
+    const std::string fallback = px::PXResultName(-1);
+    EXPECT_EQ(fallback, "Bizzarro!");
+    std::set<std::string> names;
+    for (int code = px::PX_OK; code <= px::PXERR_VERSIONMISMATCH; ++code) {
+        SCOPED_TRACE(code);
+        const std::string name = px::PXResultName(code);
+        EXPECT_NE(name, fallback);
+        EXPECT_TRUE(name.starts_with("PX")) << name;
+        EXPECT_TRUE(names.insert(name).second) << name << " names two codes";
+    }
+    EXPECT_STREQ(px::PXResultName(px::PXERR_INVALIDGEOMETRY), "PXERR_INVALIDGEOMETRY");
+    for (const int outside : {px::PXERR_VERSIONMISMATCH + 1, 42, INT_MIN, INT_MAX})
+        EXPECT_EQ(px::PXResultName(outside), fallback) << outside;
 }
 
 } // namespace
