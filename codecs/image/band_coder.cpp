@@ -13,7 +13,6 @@ namespace cis {
 namespace {
 
 constexpr uint8_t kMarker[3] = {'c', 'o', 'd'};
-constexpr size_t kBandHeaderBytes = 6;
 constexpr int16_t kByteMarker = -126;
 constexpr int16_t kWordMarker = 16383;
 
@@ -38,6 +37,13 @@ bool IsBandCoderKind(uint8_t kind)
 {
     return kind == static_cast<uint8_t>(CoderKind::kSignedBytes) || kind == static_cast<uint8_t>(CoderKind::kWords) ||
            kind == static_cast<uint8_t>(CoderKind::kStatic);
+}
+
+int BandCountOfLevel(int k, int planeLevels, int droppedLevels)
+{
+    if (k == 0)
+        return 1;
+    return k <= planeLevels - droppedLevels ? 3 : 0;
 }
 
 size_t PositionAfterMarker(std::span<const uint8_t> data, size_t p)

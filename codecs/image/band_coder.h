@@ -27,6 +27,12 @@ enum class CoderKind : uint8_t {
 
 bool IsBandCoderKind(uint8_t kind); // 1, 3 or 5
 
+// Every band starts with its maximum, minimum and limit, which a decoder must find inside its level's bytes.
+constexpr size_t kBandHeaderBytes = 6;
+
+// Bands of one plane in stream level k: the low-pass band at level 0, three detail bands at each kept level.
+int BandCountOfLevel(int k, int planeLevels, int droppedLevels);
+
 // Largest band limit a coder kind can carry: byte kinds hold -L..L+1 in a signed byte and the encoder keeps
 // -L - 1 = -126 free for the descendant marker; word runs must keep their alphabet under the model's total.
 constexpr uint16_t kMaxByteLimitDecoded = 126;

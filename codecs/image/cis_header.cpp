@@ -14,6 +14,13 @@ constexpr char kIdentifier[kIdentifierBytes] = {'C', 'I', 'S', '3', '.', '0', '\
 constexpr size_t kReservedBytes = 7;
 constexpr size_t kLevelSizesOffset = 30;
 
+// The raw types code every pixel in runs of the 257-value alphabet. The coder's model never gives one value more
+// than (8201 - 257) / 8201 of its total, so a value costs at least 0.0459 bits and a run takes at most about 175
+// values per byte, plus about 1,200 for the bytes its decoder may read past the end (measured: a constant picture
+// packs 127 to the byte). A raw stream whose data could not hold its pixels is damaged, however large it claims.
+constexpr uint64_t kRawMostPixelsPerByte = 256;
+constexpr uint64_t kRawRunSlackBytes = 8;
+
 // Only "CIS", the major '3' and the minor '0' identify the stream; the other identifier bytes are not looked at.
 bool HasIdentifier(std::span<const uint8_t> bytes)
 {
@@ -48,9 +55,39 @@ bool PlaneFieldsAreSane(const CisHeader& header)
     return !(header.IsReversible() && header.chromaShift[header.PlaneCount() - 1] != 0);
 }
 
+bool RawDataCanHoldPixels(const CisHeader& header)
+{
+    return uint64_t{header.width} * header.height <=
+           (uint64_t{header.dataBytes} + kRawRunSlackBytes) * kRawMostPixelsPerByte;
+}
+
+// A decoder reads each band's header inside its level's bytes, so a level too short for them is damaged.
+bool LevelsCanHoldBandHeaders(const CisHeader& header)
+{
+    for (int k = 0; k <= header.levels; ++k) {
+        uint64_t bands = 0;
+        for (int p = 0; p < header.PlaneCount(); ++p) {
+            const size_t i = static_cast<size_t>(p);
+            bands += static_cast<uint64_t>(
+                BandCountOfLevel(k, header.levels - header.chromaShift[i], header.droppedLevels[i]));
+        }
+        if (header.levelBytes[static_cast<size_t>(k)] < bands * kBandHeaderBytes)
+            return false;
+    }
+    return true;
+}
+
+// A palette stream's data open with the palette and hold a count for each of the pyramid's chunks.
+bool PaletteDataCanHoldChunks(const CisHeader& header)
+{
+    return header.dataBytes >= 3 * uint64_t(header.PaletteCount()) + 4 * (uint64_t{header.levels} + 1);
+}
+
 HeaderStatus ParseRawHeader(CisHeader& out, size_t streamCapacity)
 {
     if (out.headerBytes < kMinRawHeaderBytes || out.StreamBytes() > streamCapacity || !HasSaneSize(out))
+        return HeaderStatus::kDamaged;
+    if (!RawDataCanHoldPixels(out))
         return HeaderStatus::kDamaged;
     if (out.colourFlag > 1 || (out.colourFlag == 1 && out.bitsOrColours != 24 && out.bitsOrColours != 8))
         return HeaderStatus::kDamaged;
@@ -86,7 +123,9 @@ HeaderStatus ParseCodedHeader(std::span<const uint8_t> bytes, CisHeader& out, si
     }
     if (sizes > out.dataBytes)
         return HeaderStatus::kDamaged;
-    if (!palette && (!PassesAreLongEnough(out) || !PlaneFieldsAreSane(out)))
+    if (!palette && (!PassesAreLongEnough(out) || !PlaneFieldsAreSane(out) || !LevelsCanHoldBandHeaders(out)))
+        return HeaderStatus::kDamaged;
+    if (palette && !PaletteDataCanHoldChunks(out))
         return HeaderStatus::kDamaged;
     return HeaderStatus::kOk;
 }
@@ -106,7 +145,7 @@ size_t HeaderBytesFor(int levels, int planes)
     return kLevelSizesOffset + 4 * (static_cast<size_t>(levels) + 1) + 2 * static_cast<size_t>(planes) + kReservedBytes;
 }
 
-HeaderStatus ParseHeader(std::span<const uint8_t> received, size_t streamCapacity, CisHeader& out)
+HeaderStatus ParseHeader(std::span<const uint8_t> received, size_t streamCapacity, CisHeader& out, uint64_t maxPixels)
 {
     out = {};
     if (received.size() < kLengthFieldsBytes)
@@ -126,9 +165,18 @@ HeaderStatus ParseHeader(std::span<const uint8_t> received, size_t streamCapacit
     out.coderKind = received[24];
     const HeaderStatus status =
         out.IsRaw() ? ParseRawHeader(out, streamCapacity) : ParseCodedHeader(received, out, streamCapacity);
-    if (status != HeaderStatus::kOk)
+    if (status != HeaderStatus::kOk) {
         out = {};
-    return status;
+        return status;
+    }
+    if (uint64_t{out.width} * out.height > maxPixels) {
+        const CisHeader claim = out;
+        out = {};
+        out.width = claim.width;
+        out.height = claim.height;
+        return HeaderStatus::kTooLarge;
+    }
+    return HeaderStatus::kOk;
 }
 
 std::vector<uint8_t> WriteHeader(const CisHeader& header)

@@ -20,7 +20,8 @@ constexpr size_t kIdentifierBytes = 8;
 constexpr size_t kLengthFieldsBytes = 10; // enough to learn H
 constexpr size_t kRawHeaderBytes = 60;
 constexpr size_t kMinRawHeaderBytes = 25;
-constexpr uint64_t kMaxPixels = uint64_t{1} << 28;
+constexpr uint64_t kMaxPixels = uint64_t{1} << 28;        // the format's ceiling: encoders never write more
+constexpr uint64_t kDefaultMaxPixels = uint64_t{1} << 26; // decoders' default: 64 M pixels
 constexpr int kMaxPaletteDepth = 16;
 
 enum class TransformType : uint8_t {
@@ -56,15 +57,35 @@ struct CisHeader {
 
 size_t HeaderBytesFor(int levels, int planes); // 30 + 4 (L + 1) + 2 planes + 7
 
+// What a decoder may be made to allocate. A picture of more pixels is refused before anything is allocated for it;
+// the decoders reserve about 10 to 12 bytes per pixel, so the default lets a stream of a few hundred bytes take
+// several hundred megabytes (a blank picture is that small legitimately). Values above kMaxPixels act as kMaxPixels.
+struct DecodeLimits {
+    uint64_t maxPixels = kDefaultMaxPixels;
+};
+
+// Why a decoder gave up; every failure leaves the outputs empty.
+enum class DecodeStatus {
+    kOk = 0,
+    kDamaged = 1,        // not a stream of a supported type, or damaged or cut
+    kTooLarge = 2,       // a sound header whose width x height exceeds DecodeLimits::maxPixels
+    kOutOfMemory = 3,    // an allocation within the limit failed
+    kOutputTooSmall = 4, // the caller's output cannot hold the picture (caller's fault)
+};
+
 enum class HeaderStatus {
     kOk = 0,
     kNeedMore = 1, // fewer bytes than the header length have arrived
     kDamaged = 2,  // identifier, a field or a length that no decoder accepts
+    kTooLarge = 3, // every check passed, but the picture has more pixels than the caller allows
 };
 
 // Reads and checks the header from the first bytes of a stream whose full length (H + D) may be at most
-// `streamCapacity`. Every size a decoder later relies on is checked here.
-HeaderStatus ParseHeader(std::span<const uint8_t> received, size_t streamCapacity, CisHeader& out);
+// `streamCapacity`. Every size a decoder later relies on is checked here, against the stream's length and the
+// stated data length, so that a decoder allocates only for a header that the data could fill. On kTooLarge, out
+// keeps the stated width and height (for the caller's message) and nothing else; on other failures out is empty.
+HeaderStatus ParseHeader(std::span<const uint8_t> received, size_t streamCapacity, CisHeader& out,
+                         uint64_t maxPixels = kDefaultMaxPixels);
 
 // The header bytes of the fields; raw streams get 60 bytes, others HeaderBytesFor(levels, planes).
 std::vector<uint8_t> WriteHeader(const CisHeader& header);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <new>
+#include <utility>
 
 #include "codecs/entropy/arith_coder.h"
 #include "codecs/image/band_quantiser.h"
@@ -110,10 +111,10 @@ std::vector<uint8_t> EncodeWaveletChecked(const PixelView& in, const WaveletOpti
     return stream;
 }
 
-std::optional<CisHeader> ParseWholeStream(std::span<const uint8_t> stream)
+std::optional<CisHeader> ParseWholeStream(std::span<const uint8_t> stream, const DecodeLimits& limits)
 {
     CisHeader header;
-    if (ParseHeader(stream, stream.size(), header) != HeaderStatus::kOk)
+    if (ParseHeader(stream, stream.size(), header, limits.maxPixels) != HeaderStatus::kOk)
         return std::nullopt;
     return header;
 }
@@ -202,28 +203,47 @@ bool DecodeStreamPixels(const CisHeader& header, std::span<const uint8_t> codedD
     return true;
 }
 
-std::optional<DecodedImage> DecodeImage(std::span<const uint8_t> stream)
+std::optional<DecodedImage> DecodeImage(std::span<const uint8_t> stream, const DecodeLimits& limits)
 {
-    const std::optional<CisHeader> header = ParseWholeStream(stream);
-    if (!header)
+    DecodedImage image;
+    if (DecodeImageChecked(stream, limits, image) != DecodeStatus::kOk)
         return std::nullopt;
+    return image;
+}
+
+DecodeStatus DecodeImageChecked(std::span<const uint8_t> stream, const DecodeLimits& limits, DecodedImage& out)
+{
+    out = {};
+    CisHeader header;
+    switch (ParseHeader(stream, stream.size(), header, limits.maxPixels)) {
+    case HeaderStatus::kOk:
+        break;
+    case HeaderStatus::kTooLarge:
+        out.width = header.width;
+        out.height = header.height;
+        return DecodeStatus::kTooLarge;
+    case HeaderStatus::kNeedMore:
+    case HeaderStatus::kDamaged:
+        return DecodeStatus::kDamaged;
+    }
     try {
         DecodedImage image;
-        image.width = header->width;
-        image.height = header->height;
+        image.width = header.width;
+        image.height = header.height;
         image.pixels.resize(static_cast<size_t>(image.width) * static_cast<size_t>(image.height) * 3);
-        const PixelTarget out{image.pixels.data(), image.width, image.height, 3};
-        if (!DecodeStreamPixels(*header, stream.subspan(header->headerBytes, header->dataBytes), out))
-            return std::nullopt;
-        return image;
+        const PixelTarget target{image.pixels.data(), image.width, image.height, 3};
+        if (!DecodeStreamPixels(header, stream.subspan(header.headerBytes, header.dataBytes), target))
+            return DecodeStatus::kDamaged;
+        out = std::move(image);
+        return DecodeStatus::kOk;
     } catch (const std::bad_alloc&) {
-        return std::nullopt;
+        return DecodeStatus::kOutOfMemory;
     }
 }
 
-std::optional<PalettePicture> DecodePalettePicture(std::span<const uint8_t> stream)
+std::optional<PalettePicture> DecodePalettePicture(std::span<const uint8_t> stream, const DecodeLimits& limits)
 {
-    const std::optional<CisHeader> header = ParseWholeStream(stream);
+    const std::optional<CisHeader> header = ParseWholeStream(stream, limits);
     if (!header)
         return std::nullopt;
     try {

@@ -29,8 +29,13 @@ struct DecodedImage {
     std::vector<uint8_t> pixels; // width x height x 3: blue, green, red (grey pictures: three equal bytes)
 };
 
-// Nothing when the stream is not a "CIS3.0" stream of a supported type, is damaged, or memory runs out.
-std::optional<DecodedImage> DecodeImage(std::span<const uint8_t> stream);
+// Nothing when the stream is not a "CIS3.0" stream of a supported type, is damaged, claims more pixels than the
+// limits allow, or memory runs out.
+std::optional<DecodedImage> DecodeImage(std::span<const uint8_t> stream, const DecodeLimits& limits = {});
+
+// The same, with the cause of a failure. On kTooLarge out holds the stated width and height and no pixels; on every
+// other failure out is empty.
+DecodeStatus DecodeImageChecked(std::span<const uint8_t> stream, const DecodeLimits& limits, DecodedImage& out);
 
 // Encoder variants that the decoders accept but EncodeImage never writes: other coder kinds, the reversible
 // transform, subsampled chroma, dropped levels, grey. Kept for tests and tools.
@@ -49,7 +54,7 @@ std::vector<uint8_t> EncodeWaveletImage(int width, int height, std::span<const u
 // Palette pictures: the median-cut palette encoder, and the palette and indices of a raw palette or palette
 // stream exactly as stored.
 std::vector<uint8_t> EncodePaletteImage(int width, int height, std::span<const uint8_t> pixels, int colours);
-std::optional<PalettePicture> DecodePalettePicture(std::span<const uint8_t> stream);
+std::optional<PalettePicture> DecodePalettePicture(std::span<const uint8_t> stream, const DecodeLimits& limits = {});
 
 // Decodes a parsed stream's coded data into pixels of 3 or 4 bytes; shared with the progressive decoder.
 bool DecodeStreamPixels(const CisHeader& header, std::span<const uint8_t> codedData, const PixelTarget& out);

@@ -20,8 +20,8 @@ size_t OutputBytes(const CisHeader& header)
 
 } // namespace
 
-ImageDecoder::ImageDecoder(std::span<const uint8_t> streamBuffer, std::span<uint8_t> output)
-    : m_stream(streamBuffer), m_output(output)
+ImageDecoder::ImageDecoder(std::span<const uint8_t> streamBuffer, std::span<uint8_t> output, const DecodeLimits& limits)
+    : m_stream(streamBuffer), m_output(output), m_limits(limits)
 {
 }
 
@@ -44,23 +44,25 @@ int ImageDecoder::DecodeStep()
         }
         return m_header.IsProgressive() ? StepProgressive() : StepWhole();
     } catch (const std::bad_alloc&) {
-        return Fail();
+        return Fail(DecodeStatus::kOutOfMemory);
     }
 }
 
 int ImageDecoder::StepHeader()
 {
-    switch (ParseHeader(m_stream.first(m_received), m_stream.size(), m_header)) {
+    switch (ParseHeader(m_stream.first(m_received), m_stream.size(), m_header, m_limits.maxPixels)) {
     case HeaderStatus::kNeedMore:
         return kNeedData;
     case HeaderStatus::kDamaged:
-        return Fail();
+        return Fail(DecodeStatus::kDamaged);
+    case HeaderStatus::kTooLarge:
+        return Fail(DecodeStatus::kTooLarge);
     case HeaderStatus::kOk:
         break;
     }
     m_headerParsed = true;
     if (!PrepareOutput())
-        return Fail();
+        return Fail(DecodeStatus::kOutputTooSmall);
     if (m_header.IsProgressive())
         m_planes.Allocate(m_header);
     return kDone;
@@ -86,7 +88,7 @@ int ImageDecoder::StepWhole()
         return kNeedData;
     const PixelTarget out{m_output.data(), m_header.width, m_header.height, 4};
     if (!DecodeStreamPixels(m_header, m_stream.subspan(m_header.headerBytes, m_header.dataBytes), out))
-        return Fail();
+        return Fail(DecodeStatus::kDamaged);
     m_finished = true;
     return kDone;
 }
@@ -106,7 +108,7 @@ int ImageDecoder::StepProgressive()
             break;
         }
         if (!m_planes.DecodeLevel(m_header, coded, m_nextLevel, m_coder))
-            return Fail();
+            return Fail(DecodeStatus::kDamaged);
         const int missing = m_header.levels - m_nextLevel;
         ++m_nextLevel;
         code = missing == 0 ? kDone : kPreview;
@@ -151,9 +153,10 @@ void ImageDecoder::DrawLevels(int missingLevels)
     DrawPreview(PreviewSamples{samples, sampleWidth, sampleHeight, s}, m_output.data(), width, height);
 }
 
-int ImageDecoder::Fail()
+int ImageDecoder::Fail(DecodeStatus cause)
 {
     m_failed = true;
+    m_failure = cause;
     m_planes.Release();
     return kFailed;
 }

@@ -20,18 +20,21 @@ public:
     static constexpr int kDone = 0;      // the picture is complete; every further step returns 0
     static constexpr int kPreview = 10;  // a preview pass was drawn and more is to come: call again
     static constexpr int kNeedData = 11; // more bytes are needed
-    static constexpr int kFailed = -1;   // damaged stream, too small an output, or out of memory; sticky
+    static constexpr int kFailed = -1;   // sticky; Failure() tells why
 
     // Both buffers are the caller's and must outlive the decoder. An empty output makes the decoder allocate
-    // width x height x 4 bytes once the header is known; a caller's output must hold that many.
-    explicit ImageDecoder(std::span<const uint8_t> streamBuffer, std::span<uint8_t> output = {});
+    // width x height x 4 bytes once the header is known; a caller's output must hold that many. A header stating
+    // more pixels than the limits allow fails before anything is allocated for it.
+    explicit ImageDecoder(std::span<const uint8_t> streamBuffer, std::span<uint8_t> output = {},
+                          const DecodeLimits& limits = {});
 
     void SetBytesReceived(size_t count); // bytes of the stream buffer filled so far (clamped to its size)
     int DecodeStep();
 
+    DecodeStatus Failure() const { return m_failure; } // kOk until a step returns kFailed
     bool HasHeader() const { return m_headerParsed; }
-    int Width() const { return m_header.width; }
-    int Height() const { return m_header.height; }
+    int Width() const { return m_header.width; }                 // after kTooLarge, the stated width
+    int Height() const { return m_header.height; }               // after kTooLarge, the stated height
     std::span<const uint8_t> Pixels() const { return m_output; } // empty until the header is known
 
 private:
@@ -40,11 +43,12 @@ private:
     int StepWhole();
     int StepProgressive();
     void DrawLevels(int missingLevels);
-    int Fail();
+    int Fail(DecodeStatus cause);
 
     std::span<const uint8_t> m_stream; // the caller's stream buffer
     std::span<uint8_t> m_output;       // the caller's pixels, or m_ownOutput
     std::vector<uint8_t> m_ownOutput;
+    DecodeLimits m_limits;
     size_t m_received = 0;
     CisHeader m_header;
     WaveletPlanes m_planes;
@@ -53,6 +57,7 @@ private:
     bool m_headerParsed = false;
     bool m_finished = false;
     bool m_failed = false;
+    DecodeStatus m_failure = DecodeStatus::kOk;
 };
 
 } // namespace cis

@@ -239,8 +239,9 @@ bool DecodePaletteStream(const CisHeader& header, std::span<const uint8_t> data,
 {
     out = {};
     const size_t colours = static_cast<size_t>(header.PaletteCount());
-    if (data.size() < 3 * colours)
-        return false;
+    const size_t chunkCountBytes = 4 * (size_t{header.levels} + 1);
+    if (data.size() < 3 * colours || data.size() - 3 * colours < chunkCountBytes)
+        return false; // the palette and every chunk's count must be there before the indices are reserved
     out.width = header.width;
     out.height = header.height;
     out.colourOutput = header.colourFlag != 0;
