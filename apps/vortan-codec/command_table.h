@@ -4,10 +4,10 @@
 #include <string>
 
 struct CodecToolCommand {
-    const char* family;    // first argument: "image", "mesh", "sound"
-    const char* name;      // second argument: "encode", "decode", ...
-    const char* usage;     // the arguments after the name, for the help text
-    int (*run)(std::span<char* const> args);   // args after the name; returns the process exit code
+    const char* family;                      // first argument: "image", "mesh", "sound"
+    const char* name;                        // second argument: "encode", "decode", ...
+    const char* usage;                       // the arguments after the name, for the help text
+    int (*run)(std::span<char* const> args); // args after the name; returns the process exit code
 };
 
 // Registers a command for the life of the process; call from a namespace-scope static.

@@ -1,5 +1,6 @@
 // vortan-codec: encode, decode and measure with the system's own codecs from the command line.
 #include "apps/vortan-codec/command_table.h"
+#include "apps/vortan-codec/tool_io.h"
 
 #include <cstdio>
 #include <cstring>
@@ -9,7 +10,7 @@ namespace {
 
 std::vector<CodecToolCommand>& Commands()
 {
-    static std::vector<CodecToolCommand> commands;   // filled by static registrations before main
+    static std::vector<CodecToolCommand> commands; // filled by static registrations before main
     return commands;
 }
 
@@ -18,7 +19,13 @@ int PrintUsage()
     std::fprintf(stderr, "usage: vortan-codec FAMILY COMMAND ARGS...\n");
     for (const CodecToolCommand& command : Commands())
         std::fprintf(stderr, "  vortan-codec %s %s %s\n", command.family, command.name, command.usage);
-    return 2;
+    std::fprintf(stderr,
+                 "exit codes: %d done, %d failed (the work ran and its result did not hold), %d usage (bad arguments "
+                 "or a number out of range), %d refused (an input or output that is missing, a folder, damaged or "
+                 "not writable), %d timed out\n",
+                 codectool::kExitDone, codectool::kExitFailed, codectool::kExitUsage, codectool::kExitRefused,
+                 codectool::kExitTimeout);
+    return codectool::kExitUsage;
 }
 
 } // namespace

@@ -7,13 +7,13 @@
 // A stream-set file: "PXST", u32 version 1, u32 mask of the slots present (bit i: slot i), then for each present
 // slot in order u32 length and the stream's bytes; integers little-endian.
 #include <algorithm>
-#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <span>
@@ -22,16 +22,26 @@
 #include <vector>
 
 #include "apps/vortan-codec/command_table.h"
+#include "apps/vortan-codec/tool_io.h"
 #include "codecs/geometry/connectivity_codec.h"
 #include "codecs/geometry/geometry_codec.h"
 #include "codecs/geometry/px_result.h"
+#include "platform/base/atomic_file.h"
 #include "platform/base/endian.h"
 #include "testsupport/mesh/connectivity_check.h"
+#include "testsupport/mesh/face_set.h"
 #include "testsupport/mesh/off_file.h"
 
 namespace {
 
+using codectool::kExitDone;
+using codectool::kExitFailed;
+using codectool::kExitRefused;
+using codectool::kExitUsage;
+using codectool::ReportError;
+
 constexpr uint32_t kDefaultTimeoutMs = 60000;
+constexpr int64_t kLargestTimeoutMs = 24 * 60 * 60 * 1000;
 
 // Ends the process with a TIMEOUT line if the work is not done in time, so the command ends on any input.
 class Watchdog {
@@ -42,7 +52,7 @@ public:
               if (!m_done.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return m_finished; })) {
                   std::printf("TIMEOUT after %u ms\n", timeoutMs);
                   std::fflush(stdout);
-                  std::_Exit(4);
+                  std::_Exit(codectool::kExitTimeout);
               }
           })
     {
@@ -69,32 +79,43 @@ struct TopoOptions {
     const char* saveStream = nullptr;
 };
 
-bool ParseTopoOptions(std::span<char* const> args, size_t first, TopoOptions& out)
+// False, with outError, for an unknown option, a missing value or a time out of range.
+bool ParseTopoOptions(std::span<char* const> args, size_t first, TopoOptions& out, std::string& outError)
 {
     for (size_t i = first; i < args.size(); ++i) {
-        if (i + 1 >= args.size())
+        if (i + 1 >= args.size()) {
+            outError = std::string(args[i]) + " needs a value";
             return false;
+        }
         if (std::strcmp(args[i], "--save-stream") == 0) {
             out.saveStream = args[++i];
             continue;
         }
-        if (std::strcmp(args[i], "--timeout-ms") != 0)
+        if (std::strcmp(args[i], "--timeout-ms") != 0) {
+            outError = std::string("unknown option ") + args[i];
             return false;
-        const char* text = args[++i];
-        const auto [end, error] = std::from_chars(text, text + std::strlen(text), out.timeoutMs);
-        if (error != std::errc() || *end != '\0' || out.timeoutMs == 0)
+        }
+        const std::optional<int64_t> ms =
+            codectool::ParseNumber(args[++i], {"--timeout-ms", 1, kLargestTimeoutMs}, outError);
+        if (!ms)
             return false;
+        out.timeoutMs = static_cast<uint32_t>(*ms);
     }
     return true;
 }
 
-bool SaveBytes(const char* path, const std::vector<uint8_t>& bytes)
+// Read whole and parsed, so that a missing file, a folder and bad text each get their own cause.
+std::optional<meshtest::OffMesh> ReadMesh(const std::string& path, std::string& outError)
 {
-    std::FILE* file = std::fopen(path, "wb");
-    if (!file)
-        return false;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && written;
+    const std::optional<std::vector<uint8_t>> bytes = codectool::ReadWholeFile(path, outError);
+    if (!bytes)
+        return std::nullopt;
+    std::string problem;
+    std::optional<meshtest::OffMesh> mesh =
+        meshtest::ParseOff({reinterpret_cast<const char*>(bytes->data()), bytes->size()}, &problem);
+    if (!mesh)
+        outError = "cannot read " + path + ": " + problem;
+    return mesh;
 }
 
 uint64_t TriangleCount(const meshtest::OffMesh& mesh)
@@ -115,17 +136,16 @@ uint64_t TriangleCount(const meshtest::OffMesh& mesh)
 int RunTopo(std::span<char* const> args)
 {
     TopoOptions options;
-    if (args.empty() || !ParseTopoOptions(args, 1, options)) {
-        std::fprintf(stderr, "usage: vortan-codec mesh topo IN.off [--timeout-ms N] [--save-stream OUT]\n");
-        return 2;
-    }
+    std::string error = "expected IN.off";
+    if (args.empty() || !ParseTopoOptions(args, 1, options, error))
+        return ReportError(kExitUsage,
+                           error + "; usage: vortan-codec mesh topo IN.off [--timeout-ms N] [--save-stream OUT]");
     const Watchdog watchdog(options.timeoutMs);
     const auto started = std::chrono::steady_clock::now();
-    std::string error;
-    const std::optional<meshtest::OffMesh> mesh = meshtest::ReadOffFile(args[0], &error);
+    const std::optional<meshtest::OffMesh> mesh = ReadMesh(args[0], error);
     if (!mesh) {
-        std::printf("FAIL cannot read %s: %s\n", args[0], error.c_str());
-        return 1;
+        std::printf("FAIL %s\n", error.c_str());
+        return ReportError(kExitRefused, error);
     }
     const px::ConnectivityInput input{mesh->coordIndex, mesh->VertexCount()};
     std::vector<uint8_t> stream;
@@ -133,8 +153,6 @@ int RunTopo(std::span<char* const> args)
     const int encoded = px::EncodeConnectivity({&input, 1}, stream, maps);
     std::vector<px::DecodedConnectivity> decoded;
     const int decodedResult = encoded == px::PX_OK ? px::DecodeConnectivity(stream, decoded) : encoded;
-    if (options.saveStream && encoded == px::PX_OK && !SaveBytes(options.saveStream, stream))
-        std::fprintf(stderr, "cannot write %s\n", options.saveStream);
     const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
     const uint64_t triangles = TriangleCount(*mesh);
     const double bitsPerTriangle = triangles ? 8.0 * stream.size() / static_cast<double>(triangles) : 0.0;
@@ -142,21 +160,26 @@ int RunTopo(std::span<char* const> args)
                 stream.size(), bitsPerTriangle);
     if (encoded == px::PXERR_INVALIDGEOMETRY) {
         std::printf("REFUSED code %d (%s) ms %.1f\n", encoded, px::PXResultName(encoded), ms);
-        return 3;
+        return kExitRefused;
     }
     if (encoded != px::PX_OK || decodedResult != px::PX_OK || decoded.size() != 1) {
         std::printf("FAIL encode %d decode %d ms %.1f\n", encoded, decodedResult, ms);
-        return 1;
+        return kExitFailed;
     }
     const std::string problem =
         meshtest::CheckConnectivity(mesh->coordIndex, decoded[0].coordIndex, decoded[0].vertexCount,
                                     {maps[0].vertexMap, maps[0].faceMap, maps[0].cornerMap});
     if (!problem.empty()) {
         std::printf("FAIL %s ms %.1f\n", problem.c_str(), ms);
-        return 1;
+        return kExitFailed;
+    }
+    // Written only once the stream is known to be good, and a failed write is a failed run.
+    if (options.saveStream && !codectool::WriteWholeFile(options.saveStream, stream, error)) {
+        std::printf("FAIL %s ms %.1f\n", error.c_str(), ms);
+        return ReportError(kExitRefused, error);
     }
     std::printf("PASS ms %.1f\n", ms);
-    return 0;
+    return kExitDone;
 }
 
 // ---- encode, decode, roundtrip ----
@@ -167,41 +190,42 @@ struct CodecOptions {
     std::vector<const char*> paths;
 };
 
-bool ParseUnsigned(const char* text, uint32_t& out)
-{
-    const auto [end, error] = std::from_chars(text, text + std::strlen(text), out);
-    return error == std::errc() && *end == '\0';
-}
-
-bool ParseCodecOptions(std::span<char* const> args, CodecOptions& out)
+// The codec judges the bit counts; the tool only keeps them within what its parameters can carry.
+bool ParseCodecOptions(std::span<char* const> args, CodecOptions& out, std::string& outError)
 {
     for (size_t i = 0; i < args.size(); ++i) {
-        if (std::strcmp(args[i], "--pos-bits") == 0 || std::strcmp(args[i], "--tex-bits") == 0) {
-            if (i + 1 >= args.size())
-                return false;
-            uint32_t& target = args[i][2] == 'p' ? out.positionBits : out.texCoordBits;
-            if (!ParseUnsigned(args[++i], target))
-                return false;
-        } else {
+        const bool isPosition = std::strcmp(args[i], "--pos-bits") == 0;
+        if (!isPosition && std::strcmp(args[i], "--tex-bits") != 0) {
             out.paths.push_back(args[i]);
+            continue;
         }
+        if (i + 1 >= args.size()) {
+            outError = std::string(args[i]) + " needs a value";
+            return false;
+        }
+        const std::optional<int64_t> bits =
+            codectool::ParseNumber(args[i + 1], {args[i], 0, int64_t{UINT32_MAX}}, outError);
+        if (!bits)
+            return false;
+        (isPosition ? out.positionBits : out.texCoordBits) = static_cast<uint32_t>(*bits);
+        ++i;
     }
     return true;
 }
 
-px::PXIndexedFaceSet FaceSetOf(const meshtest::OffMesh& mesh)
+// A refused mesh is the input's fault, a refused parameter the caller's; anything else is the codec's.
+int ExitCodeOf(int pxResult)
 {
-    px::PXIndexedFaceSet set;
-    set.coord = mesh.positions;
-    set.coordIndex = mesh.coordIndex;
-    return set;
+    if (pxResult == px::PXERR_INVALIDGEOMETRY)
+        return kExitRefused;
+    return pxResult == px::PXERR_INVALIDPARAMETER ? kExitUsage : kExitFailed;
 }
 
 int Compress(const meshtest::OffMesh& mesh, const CodecOptions& options, px::PXStreamSet& streams,
              px::PXReorderMaps* maps)
 {
     px::PXModel model;
-    if (model.SetLists({FaceSetOf(mesh)}) != px::PX_OK)
+    if (model.SetLists({meshtest::FaceSetOf(mesh)}) != px::PX_OK)
         return px::PXERR_OUTOFMEMORY;
     model.SetParam(px::kParamPositionBits, options.positionBits);
     model.SetParam(px::kParamTexCoordBits, options.texCoordBits);
@@ -252,45 +276,29 @@ bool ReadStreamSetFile(const std::vector<uint8_t>& file, px::PXStreamSet& out)
     return at == file.size();
 }
 
-std::optional<std::vector<uint8_t>> LoadBytes(const char* path)
-{
-    std::FILE* file = std::fopen(path, "rb");
-    if (!file)
-        return std::nullopt;
-    std::vector<uint8_t> bytes;
-    uint8_t block[65536];
-    for (size_t got; (got = std::fread(block, 1, sizeof block, file)) > 0;)
-        bytes.insert(bytes.end(), block, block + got);
-    std::fclose(file);
-    return bytes;
-}
-
 int RunEncode(std::span<char* const> args)
 {
     CodecOptions options;
-    if (!ParseCodecOptions(args, options) || options.paths.size() != 2) {
-        std::fprintf(stderr, "usage: vortan-codec mesh encode IN.off OUT.px [--pos-bits N] [--tex-bits M]\n");
-        return 2;
-    }
-    std::string error;
-    const std::optional<meshtest::OffMesh> mesh = meshtest::ReadOffFile(options.paths[0], &error);
-    if (!mesh) {
-        std::fprintf(stderr, "cannot read %s: %s\n", options.paths[0], error.c_str());
-        return 1;
-    }
+    std::string error = "expected IN.off and OUT.px";
+    if (!ParseCodecOptions(args, options, error) || options.paths.size() != 2)
+        return ReportError(kExitUsage,
+                           error + "; usage: vortan-codec mesh encode IN.off OUT.px [--pos-bits N] [--tex-bits M]");
+    const std::optional<meshtest::OffMesh> mesh = ReadMesh(options.paths[0], error);
+    if (!mesh)
+        return ReportError(kExitRefused, error);
+    const std::unique_ptr<pf::AtomicFile> output = codectool::OpenOutput(options.paths[1], error);
+    if (!output)
+        return ReportError(kExitRefused, error);
     px::PXStreamSet streams;
     const int result = Compress(*mesh, options, streams, nullptr);
-    if (result != px::PX_OK) {
-        std::fprintf(stderr, "CompressModel: %d (%s)\n", result, px::PXResultName(result));
-        return result == px::PXERR_INVALIDGEOMETRY ? 3 : 1;
-    }
+    if (result != px::PX_OK)
+        return ReportError(ExitCodeOf(result), std::string("cannot encode ") + options.paths[0] + ": CompressModel " +
+                                                   std::to_string(result) + " (" + px::PXResultName(result) + ")");
     const std::vector<uint8_t> file = StreamSetFile(streams);
-    if (!SaveBytes(options.paths[1], file)) {
-        std::fprintf(stderr, "cannot write %s\n", options.paths[1]);
-        return 1;
-    }
+    if (!codectool::FinishOutput(*output, file, error))
+        return ReportError(kExitRefused, error);
     std::printf("%s: %zu bytes\n", options.paths[1], file.size());
-    return 0;
+    return kExitDone;
 }
 
 meshtest::OffMesh OffOf(const px::PXIndexedFaceSet& set)
@@ -303,27 +311,28 @@ meshtest::OffMesh OffOf(const px::PXIndexedFaceSet& set)
 
 int RunDecode(std::span<char* const> args)
 {
-    if (args.size() != 2) {
-        std::fprintf(stderr, "usage: vortan-codec mesh decode IN.px OUT.off\n");
-        return 2;
-    }
-    const std::optional<std::vector<uint8_t>> bytes = LoadBytes(args[0]);
+    if (args.size() != 2)
+        return ReportError(kExitUsage, "expected IN.px and OUT.off; usage: vortan-codec mesh decode IN.px OUT.off");
+    std::string error;
+    const std::optional<std::vector<uint8_t>> bytes = codectool::ReadWholeFile(args[0], error);
+    if (!bytes)
+        return ReportError(kExitRefused, error);
     px::PXStreamSet streams;
-    if (!bytes || !ReadStreamSetFile(*bytes, streams)) {
-        std::fprintf(stderr, "%s is not a stream-set file\n", args[0]);
-        return 1;
-    }
+    if (!ReadStreamSetFile(*bytes, streams))
+        return ReportError(kExitRefused, std::string("cannot read ") + args[0] +
+                                             ": not a stream-set file, or one cut short or damaged");
+    const std::unique_ptr<pf::AtomicFile> output = codectool::OpenOutput(args[1], error);
+    if (!output)
+        return ReportError(kExitRefused, error);
     px::PXModel model;
     const int result = px::DecompressModel(streams, model);
-    if (result != px::PX_OK || model.Count() == 0) {
-        std::fprintf(stderr, "DecompressModel: %d (%s)\n", result, px::PXResultName(result));
-        return 1;
-    }
-    if (!meshtest::WriteOffFile(args[1], OffOf(model.Lists()[0]))) {
-        std::fprintf(stderr, "cannot write %s\n", args[1]);
-        return 1;
-    }
-    return 0;
+    if (result != px::PX_OK || model.Count() == 0)
+        return ReportError(kExitRefused, std::string("cannot decode ") + args[0] + ": DecompressModel " +
+                                             std::to_string(result) + " (" + px::PXResultName(result) + ")");
+    const std::string text = meshtest::FormatOff(OffOf(model.Lists()[0]));
+    if (!codectool::FinishOutput(*output, {reinterpret_cast<const uint8_t*>(text.data()), text.size()}, error))
+        return ReportError(kExitRefused, error);
+    return kExitDone;
 }
 
 struct PositionErrors {
@@ -368,17 +377,15 @@ PositionErrors MeasurePositionErrors(const meshtest::OffMesh& input, const px::P
 int RunRoundtrip(std::span<char* const> args)
 {
     CodecOptions options;
-    if (!ParseCodecOptions(args, options) || options.paths.size() != 1) {
-        std::fprintf(stderr, "usage: vortan-codec mesh roundtrip IN.off [--pos-bits N]\n");
-        return 2;
-    }
+    std::string error = "expected IN.off";
+    if (!ParseCodecOptions(args, options, error) || options.paths.size() != 1)
+        return ReportError(kExitUsage, error + "; usage: vortan-codec mesh roundtrip IN.off [--pos-bits N]");
     const Watchdog watchdog(kDefaultTimeoutMs);
     const auto started = std::chrono::steady_clock::now();
-    std::string error;
-    const std::optional<meshtest::OffMesh> mesh = meshtest::ReadOffFile(options.paths[0], &error);
+    const std::optional<meshtest::OffMesh> mesh = ReadMesh(options.paths[0], error);
     if (!mesh) {
-        std::printf("FAIL cannot read %s: %s\n", options.paths[0], error.c_str());
-        return 1;
+        std::printf("FAIL %s\n", error.c_str());
+        return ReportError(kExitRefused, error);
     }
     px::PXStreamSet streams;
     px::PXReorderMaps maps;
@@ -390,7 +397,7 @@ int RunRoundtrip(std::span<char* const> args)
         std::printf("vertices %u faces %u %s code %d (%s) ms %.1f\n", mesh->VertexCount(), mesh->FaceCount(),
                     compressed == px::PXERR_INVALIDGEOMETRY ? "REFUSED" : "FAIL", decompressed,
                     px::PXResultName(decompressed), ms);
-        return compressed == px::PXERR_INVALIDGEOMETRY ? 3 : 1;
+        return compressed != px::PX_OK ? ExitCodeOf(compressed) : kExitFailed;
     }
     const px::PXIndexedFaceSet& decoded = model.Lists()[0];
     const px::ObjectMaps& objectMaps = maps.objects[0];
@@ -406,7 +413,7 @@ int RunRoundtrip(std::span<char* const> args)
     std::printf("vertices %u faces %u bytes %zu position-bits/vertex %.2f max %.3g rms %.3g maps %s ms %.1f\n",
                 mesh->VertexCount(), mesh->FaceCount(), total, bitsPerVertex, errors.maxRelative, errors.rmsRelative,
                 problem.empty() ? "OK" : ("FAIL " + problem).c_str(), ms);
-    return problem.empty() ? 0 : 1;
+    return problem.empty() ? kExitDone : kExitFailed;
 }
 
 const bool kEncodeRegistered =

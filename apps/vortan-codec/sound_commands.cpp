@@ -2,93 +2,84 @@
 //   sound encode wave IN.wav OUT.bin QUALITY   the stored data of a sound (channels, rate, block stream)
 //   sound decode wave IN.bin OUT.wav           back to a 16-bit wave file
 //   sound compare REF.wav TEST.wav             length, lag, SNR, segmental SNR and log-spectral distance
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
+#include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "apps/vortan-codec/command_table.h"
+#include "apps/vortan-codec/tool_io.h"
 #include "codecs/sound/wave_codec/wave_file_codec.h"
+#include "platform/base/atomic_file.h"
 #include "platform/base/endian.h"
 #include "platform/media/riff_wave_reader.h"
 #include "testsupport/sound/sound_metrics.h"
 
 namespace {
 
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
-constexpr uint32_t kLargestQuality = 100;
+using codectool::kExitDone;
+using codectool::kExitRefused;
+using codectool::kExitUsage;
+using codectool::ReportError;
 
-class FileByteSource final : public sound::WaveByteSource {
-public:
-    explicit FileByteSource(const char* path) : m_in(path, std::ios::binary) {}
-    bool IsOpen() const { return m_in.is_open(); }
-    size_t Read(std::span<uint8_t> out) override
-    {
-        m_in.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(out.size()));
-        return static_cast<size_t>(m_in.gcount());
-    }
+constexpr int64_t kLargestQuality = 100;
 
-private:
-    std::ifstream m_in;
-};
-
-bool WriteFile(const char* path, const std::vector<uint8_t>& bytes)
+// An input the codec cannot read or carry is refused; only a lack of memory is a failure of the run itself.
+int ExitCodeOf(sound::WaveFileResult result)
 {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out.flush());
-}
-
-bool ParseQuality(const char* text, uint32_t& out)
-{
-    const char* end = text + std::strlen(text);
-    const auto [next, error] = std::from_chars(text, end, out);
-    return error == std::errc() && next == end && out <= kLargestQuality;
+    return result == sound::WaveFileResult::kOutOfMemory ? codectool::kExitFailed : kExitRefused;
 }
 
 int EncodeWave(std::span<char* const> args)
 {
-    uint32_t quality = 0;
-    if (args.size() != 4 || std::strcmp(args[0], "wave") != 0 || !ParseQuality(args[3], quality)) {
-        std::fprintf(stderr, "usage: vortan-codec sound encode wave IN.wav OUT.bin QUALITY (0..100)\n");
-        return kExitUsage;
-    }
+    if (args.size() != 4 || std::strcmp(args[0], "wave") != 0)
+        return ReportError(kExitUsage, "usage: vortan-codec sound encode wave IN.wav OUT.bin QUALITY");
+    std::string error;
+    const std::optional<int64_t> quality = codectool::ParseNumber(args[3], {"QUALITY", 0, kLargestQuality}, error);
+    if (!quality)
+        return ReportError(kExitUsage, error);
+    if (!codectool::CheckInputFile(args[1], error))
+        return ReportError(kExitRefused, error);
+    const std::unique_ptr<pf::AtomicFile> output = codectool::OpenOutput(args[2], error);
+    if (!output)
+        return ReportError(kExitRefused, error);
     std::vector<uint8_t> stored;
     sound::VectorByteSink sink(stored);
-    if (!sound::EncodeWaveFile(args[1], sink, quality)) {
-        std::fprintf(stderr, "%s: not a readable PCM wave file of 1 or 2 channels and 8 or 16 bits\n", args[1]);
-        return kExitFailed;
-    }
-    if (!WriteFile(args[2], stored)) {
-        std::fprintf(stderr, "%s: cannot write\n", args[2]);
-        return kExitFailed;
-    }
+    const sound::WaveFileResult result = sound::EncodeWaveFile(args[1], sink, static_cast<uint32_t>(*quality), error);
+    if (result == sound::WaveFileResult::kNotCodable)
+        return ReportError(kExitRefused, "cannot encode " + error);
+    if (result != sound::WaveFileResult::kOk)
+        return ReportError(ExitCodeOf(result), error);
+    if (!codectool::FinishOutput(*output, stored, error))
+        return ReportError(kExitRefused, error);
     std::printf("%zu bytes\n", stored.size());
-    return 0;
+    return kExitDone;
 }
 
 int DecodeWave(std::span<char* const> args)
 {
-    if (args.size() != 3 || std::strcmp(args[0], "wave") != 0) {
-        std::fprintf(stderr, "usage: vortan-codec sound decode wave IN.bin OUT.wav\n");
-        return kExitUsage;
+    const bool keepPartial = args.size() == 4 && std::strcmp(args[3], "--keep-partial") == 0;
+    if (args.size() != (keepPartial ? 4u : 3u) || std::strcmp(args[0], "wave") != 0)
+        return ReportError(kExitUsage, "usage: vortan-codec sound decode wave IN.bin OUT.wav [--keep-partial]");
+    std::string error;
+    const std::optional<std::vector<uint8_t>> stored = codectool::ReadWholeFile(args[1], error);
+    if (!stored)
+        return ReportError(kExitRefused, error);
+    sound::SpanByteSource source(*stored);
+    const sound::WaveFileResult result = sound::DecodeToWaveFile(source, args[2], {keepPartial}, error);
+    switch (result) {
+    case sound::WaveFileResult::kOk:
+        return kExitDone;
+    case sound::WaveFileResult::kCannotWriteOutput: // the codec's message names the output file
+    case sound::WaveFileResult::kOutOfMemory:
+        return ReportError(ExitCodeOf(result), error);
+    default: // the stream's fault: its message names no file, so the input is named here
+        return ReportError(kExitRefused, std::string("cannot decode ") + args[1] + ": " + error);
     }
-    FileByteSource source(args[1]);
-    if (!source.IsOpen()) {
-        std::fprintf(stderr, "%s: cannot read\n", args[1]);
-        return kExitFailed;
-    }
-    if (!sound::DecodeToWaveFile(source, args[2])) {
-        std::fprintf(stderr, "%s: damaged or cut stream; %s holds what came before the damage, if anything\n",
-                     args[1], args[2]);
-        return kExitFailed;
-    }
-    return 0;
 }
 
 struct Sound {
@@ -96,12 +87,20 @@ struct Sound {
     pf::WaveFormat format;
 };
 
-bool LoadSound(const char* path, Sound& out)
+// False, with outError, for a file that is missing, no wave file, or of a format the measures cannot take.
+bool LoadSound(const char* path, Sound& out, std::string& outError)
 {
-    pf::WaveError error = pf::WaveError::None;
-    const auto reader = pf::RiffWaveReader::open(path, &error);
-    if (!reader || (reader->format().bits != 8 && reader->format().bits != 16) || reader->format().channels == 0) {
-        std::fprintf(stderr, "%s: not a readable 8- or 16-bit wave file\n", path);
+    std::optional<std::vector<uint8_t>> file = codectool::ReadWholeFile(path, outError);
+    if (!file)
+        return false;
+    pf::WaveError waveError = pf::WaveError::None;
+    const auto reader = pf::RiffWaveReader::fromBytes(std::move(*file), &waveError);
+    if (!reader) {
+        outError = std::string("cannot read ") + path + ": " + pf::describeWaveError(waveError);
+        return false;
+    }
+    if ((reader->format().bits != 8 && reader->format().bits != 16) || reader->format().channels == 0) {
+        outError = std::string("cannot read ") + path + ": not an 8- or 16-bit wave file";
         return false;
     }
     out.format = reader->format();
@@ -128,32 +127,34 @@ void PrintLevel(const char* name, double db)
 
 int Compare(std::span<char* const> args)
 {
-    if (args.size() != 2) {
-        std::fprintf(stderr, "usage: vortan-codec sound compare REF.wav TEST.wav\n");
-        return kExitUsage;
-    }
+    if (args.size() != 2)
+        return ReportError(kExitUsage, "usage: vortan-codec sound compare REF.wav TEST.wav");
     Sound ref;
     Sound test;
-    if (!LoadSound(args[0], ref) || !LoadSound(args[1], test))
-        return kExitFailed;
-    if (ref.format.channels != test.format.channels || ref.format.rate != test.format.rate) {
-        std::fprintf(stderr, "the two files differ in channels or rate: resample first\n");
-        return kExitFailed;
-    }
+    std::string error;
+    if (!LoadSound(args[0], ref, error) || !LoadSound(args[1], test, error))
+        return ReportError(kExitRefused, error);
+    if (ref.format.channels != test.format.channels || ref.format.rate != test.format.rate)
+        return ReportError(kExitRefused, std::string("cannot compare ") + args[0] + " with " + args[1] +
+                                             ": they differ in channels or rate; resample first");
     const int channels = ref.format.channels;
     const int rate = static_cast<int>(ref.format.rate);
     const soundtest::SoundComparison result =
         soundtest::CompareSounds(ref.samples, test.samples, channels, rate, rate / 2);
+    if (!result.error.empty())
+        return ReportError(kExitRefused,
+                           std::string("cannot compare ") + args[0] + " with " + args[1] + ": " + result.error);
     std::printf("length: ref %zu frames, test %zu frames\n", result.refFrames, result.testFrames);
     std::printf("lag: %d frames\n", result.lagFrames);
     PrintLevel("SNR", result.snrDb);
     PrintLevel("segmental SNR", result.segmentalSnrDb);
     PrintLevel("log-spectral distance", result.logSpectralDistanceDb);
-    return 0;
+    return kExitDone;
 }
 
-const bool kRegistered = RegisterCodecToolCommand({"sound", "encode", "wave IN.wav OUT.bin QUALITY", EncodeWave}) &&
-                         RegisterCodecToolCommand({"sound", "decode", "wave IN.bin OUT.wav", DecodeWave}) &&
-                         RegisterCodecToolCommand({"sound", "compare", "REF.wav TEST.wav", Compare});
+const bool kRegistered =
+    RegisterCodecToolCommand({"sound", "encode", "wave IN.wav OUT.bin QUALITY", EncodeWave}) &&
+    RegisterCodecToolCommand({"sound", "decode", "wave IN.bin OUT.wav [--keep-partial]", DecodeWave}) &&
+    RegisterCodecToolCommand({"sound", "compare", "REF.wav TEST.wav", Compare});
 
 } // namespace

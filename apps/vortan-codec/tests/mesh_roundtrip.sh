@@ -5,6 +5,7 @@ set -euo pipefail
 tool=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/lib/run_tool.sh"
 
 cat > "$work/pyramid.off" <<'MESH'
 OFF
@@ -21,19 +22,33 @@ OFF
 3 3 0 4
 MESH
 
-"$tool" mesh encode "$work/pyramid.off" "$work/pyramid.px" --pos-bits 14
-"$tool" mesh decode "$work/pyramid.px" "$work/decoded.off"
-head -n 2 "$work/decoded.off" | tail -n 1 | grep -q '^5 5 ' || { echo "FAIL: decoded counts differ"; exit 1; }
-line=$("$tool" mesh roundtrip "$work/pyramid.off" --pos-bits 12)
+expect_done mesh encode "$work/pyramid.off" "$work/pyramid.px" --pos-bits 14 > /dev/null
+expect_done mesh decode "$work/pyramid.px" "$work/decoded.off"
+head -n 2 "$work/decoded.off" | tail -n 1 | grep -q '^5 5 ' || fail "decoded counts differ"
+line=$(expect_done mesh roundtrip "$work/pyramid.off" --pos-bits 12)
 echo "$line"
-[[ $line == *"maps OK"* ]] || { echo "FAIL: maps"; exit 1; }
+[[ $line == *"maps OK"* ]] || fail "maps"
 
+# Refusals: exactly the refusal or usage code, and one line naming the file or argument and the cause.
 head -c 20 "$work/pyramid.px" > "$work/cut.px"
-if "$tool" mesh decode "$work/cut.px" "$work/none.off" 2> "$work/err.txt"; then
-    echo "FAIL: a cut stream-set file decoded"; exit 1
-fi
-if "$tool" mesh encode "$work/pyramid.off" "$work/bad.px" --pos-bits 30 2> "$work/err.txt"; then
-    echo "FAIL: 30 position bits were accepted"; exit 1
-fi
-grep -q PXERR_INVALIDPARAMETER "$work/err.txt" || { echo "FAIL: no reason given"; cat "$work/err.txt"; exit 1; }
+expect_refused mesh decode "$work/cut.px" "$work/none.off"
+expect_message "cannot read $work/cut.px: not a stream-set file"
+[ ! -e "$work/none.off" ] || fail "a refused stream-set file left a mesh"
+expect_usage mesh encode "$work/pyramid.off" "$work/bad.px" --pos-bits 30
+expect_message 'PXERR_INVALIDPARAMETER'
+expect_usage mesh encode "$work/pyramid.off" "$work/bad.px" --pos-bits 4294967296
+expect_message '--pos-bits must be a whole number from 0 to 4294967295, not "4294967296"'
+expect_usage mesh encode "$work/pyramid.off" "$work/bad.px" --tex-bits -1
+expect_message '--tex-bits must be a whole number'
+expect_usage mesh encode "$work/pyramid.off"
+expect_refused mesh encode "$work/none.off" "$work/bad.px"
+expect_message "cannot read $work/none.off: No such file or directory"
+expect_refused mesh encode "$work" "$work/bad.px"
+expect_message "cannot read $work: it is a folder"
+expect_refused mesh decode "$work/pyramid.px" "$work/missing/out.off"
+expect_message "cannot write $work/missing/out.off: No such file or directory"
+printf 'OFF\n3 1 0\n0 0 0\n' > "$work/cut.off"
+expect_refused mesh roundtrip "$work/cut.off" > "$work/out.txt"
+grep -q "^FAIL cannot read $work/cut.off: " "$work/out.txt" || fail "roundtrip gives no reason for a cut mesh"
+[ ! -e "$work/bad.px" ] || fail "a refused run left a stream-set file"
 echo "mesh roundtrip tool: ok"

@@ -6,14 +6,13 @@ tool="$1"
 root="$2"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/lib/run_tool.sh"
 fixture="$root/codecs/sound/tests/data/speech_8000_mono.wav"
 
-fail() { echo "FAIL: $*" >&2; exit 1; }
-
-"$tool" sound encode wave "$fixture" "$work/q70.bin" 70 > "$work/encode.txt"
+expect_done sound encode wave "$fixture" "$work/q70.bin" 70 > "$work/encode.txt"
 grep -Eq '^[0-9]+ bytes$' "$work/encode.txt" || fail "encode prints its size"
-"$tool" sound decode wave "$work/q70.bin" "$work/q70.wav"
-"$tool" sound compare "$fixture" "$work/q70.wav" > "$work/compare.txt"
+expect_done sound decode wave "$work/q70.bin" "$work/q70.wav"
+expect_done sound compare "$fixture" "$work/q70.wav" > "$work/compare.txt"
 grep -q '^length: ref 40000 frames, test 40000 frames$' "$work/compare.txt" || fail "lengths: $(cat "$work/compare.txt")"
 grep -q '^lag: 0 frames$' "$work/compare.txt" || fail "lag"
 snr="$(sed -n 's/^SNR: \([0-9.]*\) dB$/\1/p' "$work/compare.txt")"
@@ -22,13 +21,47 @@ grep -q '^segmental SNR: ' "$work/compare.txt" || fail "segmental SNR"
 grep -q '^log-spectral distance: ' "$work/compare.txt" || fail "log-spectral distance"
 
 # Higher quality, more bytes.
-"$tool" sound encode wave "$fixture" "$work/q100.bin" 100 > /dev/null
+expect_done sound encode wave "$fixture" "$work/q100.bin" 100 > /dev/null
 [ "$(stat -c %s "$work/q100.bin")" -gt "$(stat -c %s "$work/q70.bin")" ] || fail "quality 100 is not larger"
 
-# Refusals: a quality out of range, a file that is no wave, a damaged stream, a missing stream.
-if "$tool" sound encode wave "$fixture" "$work/bad.bin" 101 2> /dev/null; then fail "quality 101 accepted"; fi
-if "$tool" sound encode wave "$work/encode.txt" "$work/bad.bin" 50 2> /dev/null; then fail "text file encoded"; fi
+# Refusals: exactly the refusal or usage code, and one line naming the file or argument and the cause.
+expect_usage sound encode wave "$fixture" "$work/bad.bin" 101
+expect_message 'QUALITY must be a whole number from 0 to 100, not "101"'
+expect_refused sound encode wave "$work/encode.txt" "$work/bad.bin" 50
+expect_message "cannot encode $work/encode.txt: not a RIFF/WAVE file"
+expect_refused sound encode wave "$work/none.wav" "$work/bad.bin" 50
+expect_message "cannot read $work/none.wav: No such file or directory"
+[ ! -e "$work/bad.bin" ] || fail "a refused encode left a file"
 head -c 300 "$work/q70.bin" > "$work/cut.bin"
-if "$tool" sound decode wave "$work/cut.bin" "$work/cut.wav" 2> /dev/null; then fail "cut stream decoded"; fi
-if "$tool" sound decode wave "$work/none.bin" "$work/none.wav" 2> /dev/null; then fail "missing stream decoded"; fi
+expect_refused sound decode wave "$work/cut.bin" "$work/cut.wav"
+expect_message "cannot decode $work/cut.bin: "
+# A damaged stream leaves an existing wave file as it was, unless the good part is asked for.
+cp "$work/q70.wav" "$work/kept.wav"
+expect_refused sound decode wave "$work/cut.bin" "$work/kept.wav"
+cmp -s "$work/q70.wav" "$work/kept.wav" || fail "a damaged stream changed the existing wave file"
+# The first block (32768 of the 40000 samples) whole, the second cut.
+head -c "$(($(stat -c %s "$work/q70.bin") - 20))" "$work/q70.bin" > "$work/half.bin"
+expect_refused sound decode wave "$work/half.bin" "$work/partial.wav" --keep-partial
+expect_message "cannot decode $work/half.bin: damaged or cut stream"
+partial_bytes=$(stat -c %s "$work/partial.wav")
+[ "$partial_bytes" -gt 44 ] && [ "$partial_bytes" -lt "$(stat -c %s "$work/q70.wav")" ] ||
+    fail "--keep-partial kept $partial_bytes bytes"
+cmp -s -n 44 <(head -c 4 "$work/partial.wav") <(printf RIFF) || fail "the kept part is no wave file"
+expect_done sound compare "$fixture" "$work/partial.wav" > /dev/null
+# A rate the codec cannot carry (0 Hz: bytes 24..27 of the fixture's header) is refused, not encoded.
+cp "$fixture" "$work/rate0.wav"
+printf '\0\0\0\0' | dd of="$work/rate0.wav" bs=1 seek=24 conv=notrunc status=none
+expect_refused sound encode wave "$work/rate0.wav" "$work/rate0.bin" 50
+expect_message "cannot encode $work/rate0.wav: "
+expect_refused sound compare "$work/rate0.wav" "$work/rate0.wav"
+expect_message "cannot read $work/rate0.wav: .*rate"
+expect_refused sound decode wave "$work/none.bin" "$work/none.wav"
+expect_message "cannot read $work/none.bin: No such file or directory"
+# An output problem is named as one, never blamed on the stream.
+expect_refused sound decode wave "$work/q70.bin" "$work/missing/out.wav"
+expect_message "cannot write $work/missing/out.wav: No such file or directory"
+expect_refused sound decode wave "$work/q70.bin" "$work"
+expect_message "cannot write $work: it is a folder"
+expect_refused sound compare "$fixture" "$work/none.wav"
+expect_message "cannot read $work/none.wav: No such file or directory"
 echo "sound tool ok"
