@@ -43,7 +43,7 @@ int WaveDecoder::Feed(std::span<const uint8_t> bytes)
         size_t samples = 0;
         size_t end = 0;
         const bool headersValid = FindCompleteBlocks(blocks, samples, end);
-        if (DecodeBlocks(blocks, samples) == kWaveFailed)
+        if (DecodeBlocks(blocks) == kWaveFailed)
             return kWaveFailed;
         if (!headersValid) {
             m_totalSamples += m_output.size();
@@ -73,7 +73,7 @@ bool WaveDecoder::FindCompleteBlocks(std::vector<BlockSpan>& outBlocks, size_t& 
         if (length > m_pending.size() - at)
             break;
         outBlocks.push_back({at, length, count});
-        outSamples += count;   // at most 32768 per block of at least 12 bytes: cannot overflow
+        outSamples += count; // at most 32768 per block of at least 12 bytes: cannot overflow
         at += length;
         if (count == 0)
             break;
@@ -82,15 +82,18 @@ bool WaveDecoder::FindCompleteBlocks(std::vector<BlockSpan>& outBlocks, size_t& 
     return true;
 }
 
-int WaveDecoder::DecodeBlocks(const std::vector<BlockSpan>& blocks, size_t samples)
+// The output grows block by block as each is decoded, never by what the headers claim ahead: a run of 12-byte
+// headers each claiming 32768 samples would otherwise reserve 64 KB per 12 input bytes before the first is refused.
+int WaveDecoder::DecodeBlocks(const std::vector<BlockSpan>& blocks)
 {
-    m_output.assign(samples, 0);
+    m_output.clear();
     size_t written = 0;
     for (const BlockSpan& block : blocks) {
         if (block.count == 0) {
             m_finished = true;
             break;
         }
+        m_output.resize(written + block.count);
         const std::span<const uint8_t> bytes(&m_pending[block.offset], block.length);
         const std::span<int16_t> out(&m_output[written], block.count);
         const BlockOutcome outcome = m_coder->Decode(bytes, out);

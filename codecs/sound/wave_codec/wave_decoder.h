@@ -24,13 +24,13 @@ public:
     WaveDecoder(const WaveDecoder&) = delete;
     WaveDecoder& operator=(const WaveDecoder&) = delete;
 
-    int Feed(std::span<const uint8_t> bytes);   // 0; 17 once the end block was decoded, by this call or before; -1
-    void Release();                             // frees the carried bytes and buffers; the decoder starts afresh
+    int Feed(std::span<const uint8_t> bytes); // 0; 17 once the end block was decoded, by this call or before; -1
+    void Release();                           // frees the carried bytes and buffers; the decoder starts afresh
 
-    std::span<const int16_t> Output() const { return m_output; }   // the samples of this call's blocks
+    std::span<const int16_t> Output() const { return m_output; } // the samples of this call's blocks
     uint64_t TotalSamples() const { return m_totalSamples; }
     uint64_t TotalBytes() const { return m_totalBytes; }
-    uint64_t SilencedBlocks() const { return m_silencedBlocks; }   // transform blocks whose flag said silence
+    uint64_t SilencedBlocks() const { return m_silencedBlocks; } // transform blocks whose flag said silence
     bool IsFinished() const { return m_finished; }
     WaveFailure Failure() const { return m_failure; }
 
@@ -42,11 +42,11 @@ private:
     };
 
     bool FindCompleteBlocks(std::vector<BlockSpan>& outBlocks, size_t& outSamples, size_t& outEnd);
-    int DecodeBlocks(const std::vector<BlockSpan>& blocks, size_t samples);
+    int DecodeBlocks(const std::vector<BlockSpan>& blocks);
     int Fail(WaveFailure failure);
 
     std::unique_ptr<WaveBlockCoder> m_coder;
-    std::vector<uint8_t> m_pending;   // bytes of blocks not yet complete
+    std::vector<uint8_t> m_pending; // bytes of blocks not yet complete
     std::vector<int16_t> m_output;
     uint64_t m_totalSamples = 0;
     uint64_t m_totalBytes = 0;
