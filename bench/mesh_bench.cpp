@@ -4,7 +4,6 @@
 // (scripts/fetch-test-data), else from generated tori and spheres. Run from the release build.
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -12,6 +11,7 @@
 #include "codecs/geometry/geometry_codec.h"
 #include "codecs/geometry/px_result.h"
 #include "testsupport/mesh/face_set.h"
+#include "testsupport/mesh/mesh_corpus.h"
 #include "testsupport/mesh/mesh_generators.h"
 #include "testsupport/mesh/off_file.h"
 
@@ -22,14 +22,6 @@ struct BenchMesh {
     meshtest::OffMesh mesh;
     uint64_t triangles = 0;
 };
-
-std::filesystem::path CorpusFolder()
-{
-    if (const char* data = std::getenv("VORTAN_TEST_DATA"))
-        return std::filesystem::path(data) / "mesh";
-    const char* home = std::getenv("HOME");
-    return std::filesystem::path(home ? home : "/nonexistent") / ".cache/vortan-test-data/mesh";
-}
 
 uint64_t TriangleCount(const meshtest::OffMesh& mesh)
 {
@@ -51,7 +43,8 @@ std::vector<BenchMesh>& Meshes()
         std::vector<BenchMesh> list;
         for (const char* name : {"bunny00", "armadillo", "fandisk", "camel", "elephant", "ChineseDragon-10kv",
                                  "polygon_mesh", "blobby_3cc", "mech-holes-shark", "dino"}) {
-            if (auto mesh = meshtest::ReadOffFile((CorpusFolder() / (std::string(name) + ".off")).string()))
+            if (auto mesh =
+                    meshtest::ReadOffFile((meshtest::MeshCorpusFolder() / (std::string(name) + ".off")).string()))
                 list.push_back({name, std::move(*mesh), 0});
         }
         if (list.empty()) {
