@@ -61,12 +61,16 @@ png_uint_32 libpngFormatOf(PngPixels pixels)
 }
 
 // The fewest bits one pixel can take in the file's rows: palette and grey pixels may be a single bit, colour ones
-// are at least three 8-bit samples.
+// are at least three samples; 16-bit files store 16-bit samples. Alpha is not counted, as a transparency chunk
+// also raises the flag.
 uint64_t leastStoredBitsPerPixel(png_uint_32 fileFormat)
 {
-    if ((fileFormat & PNG_FORMAT_FLAG_COLORMAP) != 0 || (fileFormat & PNG_FORMAT_FLAG_COLOR) == 0)
+    if ((fileFormat & PNG_FORMAT_FLAG_COLORMAP) != 0)
         return 1;
-    return 24;
+    const bool deep = (fileFormat & PNG_FORMAT_FLAG_LINEAR) != 0;
+    if ((fileFormat & PNG_FORMAT_FLAG_COLOR) == 0)
+        return deep ? 16 : 1;
+    return deep ? 48 : 24;
 }
 
 std::string sizeText(uint64_t width, uint64_t height)

@@ -486,10 +486,21 @@ TEST(PngFileClaims, AClaimOverThePixelLimitAllocatesNothing)
 
 TEST(PngFileClaims, AClaimItsBytesCannotHoldAllocatesNothing)
 {
-    const Bytes png = Changed([](PngSpec& s) { s.width = s.height = 8192; }); // exactly the default limit
-    std::string error;
-    EXPECT_LT(LargestAllocationReading(png, pf::kPngDefaultMaxPixels, error), kSmallAllocation);
-    EXPECT_NE(error.find("can hold"), std::string::npos) << error;
+    // Each claim is under the pixel limit, and each would need more than the file's 88 bytes even if every row
+    // compressed as far as deflate can go.
+    const std::vector<std::pair<const char*, Bytes>> claims = {
+        {"8192x8192 RGB, the limit exactly", Changed([](PngSpec& s) { s.width = s.height = 8192; })},
+        {"1000000x1 grey of 1 bit",
+         Changed([](PngSpec& s) { s.width = 1000000, s.height = 1, s.colourType = 0, s.depth = 1; })},
+        {"50000x1 grey of 16 bits",
+         Changed([](PngSpec& s) { s.width = 50000, s.height = 1, s.colourType = 0, s.depth = 16; })},
+    };
+    for (const auto& [name, png] : claims) {
+        SCOPED_TRACE(name);
+        std::string error;
+        EXPECT_LT(LargestAllocationReading(png, pf::kPngDefaultMaxPixels, error), kSmallAllocation);
+        EXPECT_NE(error.find("can hold"), std::string::npos) << error;
+    }
 }
 
 // 50000 x 50000 x 4 bytes is 10^10, past 32 bits: reckoned in 32 bits it would look like 1.4 GB and be allocated.
