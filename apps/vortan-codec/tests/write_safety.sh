@@ -3,8 +3,9 @@
 # input, a missing or read-only output folder, an output that is a symbolic link or a device, a full disk (a file
 # size limit), a damaged input. Each must end with exactly the refusal code and one line naming the file and the
 # cause, and leave the output path as it was, or (through a link) holding the complete new file; no temporary file
-# may be left behind. Called with the tool's path and the source folder. With WRITE_SAFETY_TABLE=FILE set, one
-# Markdown row per case is appended to FILE.
+# may be left behind; a new file is readable by all, a replaced one keeps its mode.
+# Called with the tool's path and the source folder. With WRITE_SAFETY_TABLE=FILE set, one Markdown row per case is
+# appended to FILE.
 set -euo pipefail
 tool="$1"
 root="$2"
@@ -14,6 +15,7 @@ source "$(dirname "$0")/lib/run_tool.sh"
 photo="$root/codecs/image/tests/data/photo_96x64.png"
 speech="$root/codecs/sound/tests/data/speech_8000_mono.wav"
 table="${WRITE_SAFETY_TABLE:-}"
+umask 077 # new outputs must still be readable by others (published files are served), so 0644 whatever the umask
 
 # A rippled 80 x 80 grid whose quads are split along either diagonal, so that even its connectivity alone passes
 # the 1 KiB file size limit below.
@@ -86,6 +88,7 @@ for entry in "${commands[@]}"; do
     out="$dir/out-00.png" # every pass file name fits progressive; the others do not mind the name
     reference="$work/reference-00.png"
     run_command 0 "$name" "$good" "$reference"
+    [ "$(stat -c %a "$reference")" = 644 ] || fail "$name: a new file has mode $(stat -c %a "$reference")"
 
     # An input that is missing, or a folder: refused, the old output untouched.
     old_content > "$out"
@@ -117,11 +120,14 @@ for entry in "${commands[@]}"; do
     fi
 
     # An output that is a symbolic link: the file it points to gets the new content, the link stays a link.
+    # The file replaced keeps its own mode.
     old_content > "$dir/target.bin"
+    chmod 640 "$dir/target.bin"
     ln -s target.bin "$dir/link-00.png"
     run_command 0 "$name" "$good" "$dir/link-00.png"
     [ -L "$dir/link-00.png" ] || fail "$name: the link was replaced by a file"
     cmp -s "$reference" "$dir/target.bin" || fail "$name: the link's target does not hold the new file"
+    [ "$(stat -c %a "$dir/target.bin")" = 640 ] || fail "$name: the replaced file lost its mode"
     record "$name" "output is a symbolic link" "the link kept; its target holds the complete new file"
     rm -f "$dir"/link-0[1-9].png # the later passes of progressive, beside the link
 
