@@ -44,6 +44,10 @@ def main():
     widths = [1, 0, 0, 1, 2, 1, 3]    # pixels in each of its rows (none in pass 2, which starts at column 4)
     rows = b''.join((b'\0' + bytes(6 * widths[p])) * passes[p] for p in range(7) if widths[p])
     write('rgb16_adam7_3x3.png', png(3, 3, 16, 2, rows, interlace=1))
+    # A claim of 825,600 one-bit pixels in 100 bytes, as many as the length allows: the reader allocates them and
+    # then finds the rows missing, so mutations of its size probe both sides of the length check.
+    claim = png(825600, 1, 1, 0, bytes(8))
+    write('grey1_claim_825600x1.png', claim[:33] + chunk(b'vrPd', bytes(100 - len(claim) - 12)) + claim[33:])
 
 
 if __name__ == '__main__':
