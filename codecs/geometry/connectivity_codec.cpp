@@ -6,6 +6,7 @@
 #include "codecs/geometry/face_set_conversion.h"
 #include "codecs/geometry/px_result.h"
 #include "codecs/geometry/topology_coder.h"
+#include "codecs/geometry/topology_stream.h"
 
 namespace px {
 
@@ -110,7 +111,7 @@ int DecodeConnectivity(std::span<const uint8_t> stream, std::vector<DecodedConne
     outObjects.clear();
     try {
         std::vector<DecodedTopology> decoded;
-        const int result = DecodeTopology(stream, decoded);
+        const int result = DecodeTopology(stream, kAnyPositionCount, decoded);
         if (result != PX_OK)
             return result;
         std::vector<DecodedConnectivity> objects(decoded.size());

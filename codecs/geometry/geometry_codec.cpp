@@ -460,7 +460,7 @@ int DecodePipeline(const PXStreamSet& streams, std::vector<PXIndexedFaceSet>& ou
     if (result != PX_OK)
         return result;
     std::vector<DecodedTopology> topology;
-    if (DecodeTopology(*topologyStream, topology) != PX_OK)
+    if (DecodeTopology(*topologyStream, MaxPositionsIn(*positionsStream), topology) != PX_OK)
         return PX_ERR;
     std::vector<const MeshGraph*> graphs;
     std::vector<uint32_t> vertexCounts;

@@ -109,6 +109,11 @@ int EncodePositions(std::span<const PositionInput> objects, uint32_t bits, std::
     return PX_OK;
 }
 
+uint64_t MaxPositionsIn(std::span<const uint8_t> stream)
+{
+    return stream.size() > kStreamHeaderBytes ? (stream.size() - kStreamHeaderBytes) * 8 / 3 : 0;
+}
+
 int DecodePositions(std::span<const uint8_t> stream, std::span<const MeshGraph* const> graphs,
                     std::span<const uint32_t> vertexCounts, std::vector<std::vector<float>>& outPositions,
                     std::vector<QuantisedPositions>& outQuantised)

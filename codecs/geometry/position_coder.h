@@ -29,6 +29,9 @@ using QuantisedPositions = std::vector<Quantised<3>>;
 int EncodePositions(std::span<const PositionInput> objects, uint32_t bits, std::vector<uint8_t>& outStream,
                     std::vector<QuantisedPositions>& outQuantised);
 
+// The most positions a position stream of this length can hold: each is three items of at least one bit.
+uint64_t MaxPositionsIn(std::span<const uint8_t> stream);
+
 // Per object: positions (x, y, z per decoded vertex) and their quantised values. 0, or PX_ERR.
 int DecodePositions(std::span<const uint8_t> stream, std::span<const MeshGraph* const> graphs,
                     std::span<const uint32_t> vertexCounts, std::vector<std::vector<float>>& outPositions,

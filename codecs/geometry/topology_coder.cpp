@@ -199,11 +199,11 @@ int EncodeTopology(std::span<const TriangleRecord> objects, std::vector<MeshGrap
     return PX_OK;
 }
 
-int DecodeTopology(std::span<const uint8_t> stream, std::vector<DecodedTopology>& outObjects)
+int DecodeTopology(std::span<const uint8_t> stream, uint64_t maxPositions, std::vector<DecodedTopology>& outObjects)
 {
     outObjects.clear();
     std::vector<ComponentRecord> records;
-    if (ReadTopology(stream, records) != PX_OK)
+    if (ReadTopology(stream, maxPositions, records) != PX_OK)
         return PX_ERR;
     std::vector<DecodedTopology> objects(records.size());
     for (size_t o = 0; o < records.size(); ++o) {

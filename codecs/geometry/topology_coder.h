@@ -31,8 +31,9 @@ struct DecodedTopology {
 // 0, PXERR_INVALIDGEOMETRY, or PXERR_INVALIDPARAMETER for more objects than the stream can count.
 int EncodeTopology(std::span<const TriangleRecord> objects, std::vector<MeshGraph>& outGraphs,
                    std::vector<uint8_t>& outStream);
-// Decoder: 0, or PX_ERR for a damaged stream.
-int DecodeTopology(std::span<const uint8_t> stream, std::vector<DecodedTopology>& outObjects);
+// Decoder: 0, or PX_ERR for a damaged stream. maxPositions: the most positions the position stream can hold
+// (kAnyPositionCount when there is none); larger vertex claims are refused before any graph is built.
+int DecodeTopology(std::span<const uint8_t> stream, uint64_t maxPositions, std::vector<DecodedTopology>& outObjects);
 
 // Polygons from triangles and edge flags: per polygon its corners in winding order, from its earliest vertex in
 // traversal order, then -1. Iterative, and each ring slot is walked at most once. 0, or failure (the given code)

@@ -220,20 +220,42 @@ bool ReadCommandFields(BitReader& in, std::vector<PackedCommand>& packed, const 
     return !in.Overrun();
 }
 
-// Expands the packed commands while the whole stream stays within the vertex and ring limits.
-bool ExpandCommands(const std::vector<PackedCommand>& packed, uint64_t& vertices, uint64_t& slots,
+// What the expanded commands of all objects claim so far.
+struct Claims {
+    uint64_t vertices = 0; // regular and dummy
+    uint64_t regular = 0;
+    uint64_t slots = 0;
+    uint64_t merges = 0;
+};
+
+// Expands the packed commands while the whole stream stays within the vertex and ring limits. A run of adds
+// costs a few bits whatever its length, so its count is checked before it is expanded.
+bool ExpandCommands(const std::vector<PackedCommand>& packed, uint64_t maxRegular, Claims& claims,
                     std::vector<TopologyCommand>& out)
 {
     for (const PackedCommand& p : packed) {
         if (p.command.kind == CommandKind::kAdd || p.command.kind == CommandKind::kAddDummy) {
-            vertices += p.count;
-            slots += static_cast<uint64_t>(p.count) * p.command.valence;
-            if (vertices > kMaxStreamVertices || slots > kMaxStreamRingSlots)
+            claims.vertices += p.count;
+            if (p.command.kind == CommandKind::kAdd)
+                claims.regular += p.count;
+            claims.slots += static_cast<uint64_t>(p.count) * p.command.valence;
+            if (claims.vertices > kMaxStreamVertices || claims.regular > maxRegular ||
+                claims.slots > kMaxStreamRingSlots)
                 return false;
+        } else if (p.command.kind == CommandKind::kMerge) {
+            claims.merges += p.count;
         }
         out.insert(out.end(), p.count, p.command);
     }
     return true;
+}
+
+// A closed surface of V vertices and genus g, all faces triangles (a dummy vertex closes each boundary loop),
+// has 6 (V - 2 + 2g) ring entries, and every handle costs the traversal one merge. Twice that bound leaves room
+// and still keeps a few valences from claiming millions of entries that the decoder would allocate.
+bool RingEntriesFitSurfaces(const Claims& claims)
+{
+    return claims.slots <= 12 * (claims.vertices + 2 * claims.merges);
 }
 
 uint64_t RingSlotsOf(const ComponentRecord& record)
@@ -278,12 +300,14 @@ int ReadIdentificationPairs(BitReader& in, uint64_t regularVertices, std::vector
 
 } // namespace
 
-int ReadTopology(std::span<const uint8_t> stream, std::vector<ComponentRecord>& outRecords)
+int ReadTopology(std::span<const uint8_t> stream, uint64_t maxPositions, std::vector<ComponentRecord>& outRecords)
 {
     outRecords.clear();
     BitReader in;
     if (!in.Open(stream))
         return PX_ERR;
+    // Every regular vertex is a position, or a twin named by an identification pair of at least two bits.
+    const uint64_t maxRegular = std::min(kMaxStreamVertices, maxPositions + in.RemainingBits() / 2);
     const uint32_t objects = in.GetBits(16);
     if (objects == 0 || static_cast<uint64_t>(objects) * 32 > in.RemainingBits())
         return PX_ERR;
@@ -310,13 +334,14 @@ int ReadTopology(std::span<const uint8_t> stream, std::vector<ComponentRecord>& 
     }
     items = {};
     std::vector<ComponentRecord> records(objects);
-    uint64_t vertices = 0;
-    uint64_t slots = 0;
+    Claims claims;
     for (uint32_t o = 0; o < objects; ++o) {
         if (!ReadCommandFields(in, packed[o], widths) ||
-            !ExpandCommands(packed[o], vertices, slots, records[o].commands))
+            !ExpandCommands(packed[o], maxRegular, claims, records[o].commands))
             return PX_ERR;
     }
+    if (!RingEntriesFitSurfaces(claims))
+        return PX_ERR;
     packed = {};
     for (ComponentRecord& record : records) {
         // Faces, virtual ones included, are a third of the ring entries.

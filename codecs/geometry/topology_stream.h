@@ -21,6 +21,7 @@ namespace px {
 constexpr uint64_t kMaxStreamVertices = uint64_t{1} << 21;  // regular and dummy nodes of all objects
 constexpr uint64_t kMaxStreamRingSlots = uint64_t{1} << 24; // ring entries of all objects
 constexpr uint32_t kMaxObjects = 65535;                     // the object count is a 16-bit field
+constexpr uint64_t kAnyPositionCount = kMaxStreamVertices;  // no position stream bounds the vertices
 
 struct ComponentRecord {
     std::vector<TopologyCommand> commands; // expanded: one command per traversal step
@@ -34,6 +35,9 @@ struct ComponentRecord {
 // 0, or PXERR_INVALIDGEOMETRY when the records exceed the stream's limits. May throw std::bad_alloc.
 int PackTopology(std::span<const ComponentRecord> records, std::vector<uint8_t>& outStream);
 // The records of a topology stream, with every count checked against the stream and the limits. 0 or PX_ERR.
-int ReadTopology(std::span<const uint8_t> stream, std::vector<ComponentRecord>& outRecords);
+// maxPositions is the most positions that the stream's companion can hold; a regular vertex beyond them must be a
+// twin, whose identification pair takes bits of this stream, so larger vertex claims are refused before they
+// are expanded. Ring entries are held to what closed surfaces of the vertices and merges can have.
+int ReadTopology(std::span<const uint8_t> stream, uint64_t maxPositions, std::vector<ComponentRecord>& outRecords);
 
 } // namespace px

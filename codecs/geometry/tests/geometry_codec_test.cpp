@@ -8,8 +8,10 @@
 #include <cmath>
 #include <random>
 
+#include "codecs/geometry/position_coder.h"
 #include "codecs/geometry/px_result.h"
 #include "codecs/geometry/quantisation.h"
+#include "codecs/geometry/topology_coder.h"
 #include "testsupport/mesh/connectivity_check.h"
 #include "testsupport/mesh/face_set.h"
 #include "testsupport/mesh/mesh_generators.h"
@@ -337,6 +339,30 @@ TEST(GeometryCodecDamaged, TruncationsAndBitFlipsOfEverySlot)
             ExpectUsable(damaged);
         }
     }
+}
+
+TEST(GeometryCodecDamaged, PositionStreamTooShortForTheTopologyIsRefused)
+{
+    // MaxPositionsIn never promises less room than a real position stream has; cut to its first 40 bytes, the
+    // stream has room for 85 positions, so the torus's 22,500 vertices are refused before any graph is built.
+    px::PXModel model;
+    ASSERT_EQ(model.SetLists({meshtest::FaceSetOf(meshtest::MakeTorus(150, 150, true))}), px::PX_OK);
+    px::PXStreamSet streams;
+    ASSERT_EQ(px::CompressModel(model, streams, nullptr), px::PX_OK);
+    const std::span<const uint8_t> positions = streams.GetSlot(0)->Bytes();
+    EXPECT_GE(px::MaxPositionsIn(positions), 22500u);
+    std::vector<px::DecodedTopology> topology;
+    EXPECT_EQ(px::DecodeTopology(streams.GetSlot(1)->Bytes(), px::MaxPositionsIn(positions), topology), px::PX_OK);
+    EXPECT_EQ(px::DecodeTopology(streams.GetSlot(1)->Bytes(), px::MaxPositionsIn(positions.first(40)), topology),
+              px::PX_ERR);
+    EXPECT_TRUE(topology.empty());
+
+    px::PXStream cut;
+    ASSERT_EQ(cut.Attach({positions.begin(), positions.begin() + 40}), px::PX_OK);
+    streams.SetSlot(0, std::move(cut));
+    px::PXModel decoded;
+    EXPECT_EQ(px::DecompressModel(streams, decoded), px::PX_ERR);
+    EXPECT_EQ(decoded.Count(), 0u);
 }
 
 } // namespace

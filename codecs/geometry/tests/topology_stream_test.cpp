@@ -97,7 +97,7 @@ TEST(PackTopology, RunOfFiveIsOneItemRunOfFourIsFour)
         ASSERT_EQ(px::PackTopology(std::span(&record, 1), stream), px::PX_OK);
         EXPECT_EQ(FirstItemCount(stream), run == 5 ? 2u : 5u);
         std::vector<px::ComponentRecord> read;
-        ASSERT_EQ(px::ReadTopology(stream, read), px::PX_OK);
+        ASSERT_EQ(px::ReadTopology(stream, px::kAnyPositionCount, read), px::PX_OK);
         ASSERT_EQ(read.size(), 1u);
         ASSERT_EQ(read[0].commands.size(), record.commands.size());
         EXPECT_EQ(read[0].commands[run - 1].valence, 4u);
@@ -114,10 +114,43 @@ TEST(ReadTopology, ZeroObjectsAndWrongHeadersAreDamage)
     writer.PutBits(0, 16);
     const Bytes noObjects = writer.Finish();
     std::vector<px::ComponentRecord> read;
-    EXPECT_EQ(px::ReadTopology(noObjects, read), px::PX_ERR);
+    EXPECT_EQ(px::ReadTopology(noObjects, px::kAnyPositionCount, read), px::PX_ERR);
     Bytes stream = EncodeMesh(meshtest::MakeCube());
     stream[2] = 'b';
-    EXPECT_EQ(px::ReadTopology(stream, read), px::PX_ERR);
+    EXPECT_EQ(px::ReadTopology(stream, px::kAnyPositionCount, read), px::PX_ERR);
+}
+
+TEST(ReadTopologyLimits, RingEntriesNoClosedSurfaceCanHaveAreRefused)
+{
+    // Three vertices of valence 1000 claim 3000 ring entries; a closed surface of three vertices has 6 or fewer.
+    // The bound is checked before the entries are allocated. A tetrahedron's valences stay within it.
+    for (const uint32_t valence : {1000u, 3u}) {
+        SCOPED_TRACE(valence);
+        px::ComponentRecord record;
+        record.commands.assign(3, {px::CommandKind::kAdd, valence, 0, 0});
+        record.commands.push_back({px::CommandKind::kAdd, 3, 0, 0});
+        Bytes stream;
+        ASSERT_EQ(px::PackTopology(std::span(&record, 1), stream), px::PX_OK);
+        std::vector<px::ComponentRecord> read;
+        EXPECT_EQ(px::ReadTopology(stream, px::kAnyPositionCount, read), valence == 3 ? px::PX_OK : px::PX_ERR);
+        EXPECT_EQ(read.empty(), valence != 3);
+    }
+}
+
+TEST(ReadTopologyLimits, VerticesBeyondThePositionsAndTwinsAreRefused)
+{
+    // A regular torus packs its 40,000 vertices into runs of a few bytes. Each vertex needs a position record of
+    // three bits or more, or an identification pair of two bits or more in this stream; fewer positions than
+    // the vertices less what the stream's bits could name as twins is damage.
+    const Bytes stream = EncodeMesh(meshtest::MakeTorus(200, 200, true));
+    const uint64_t twinAllowance = (stream.size() - 8) * 8 / 2;
+    ASSERT_LT(twinAllowance, 40000u);
+    std::vector<px::ComponentRecord> read;
+    EXPECT_EQ(px::ReadTopology(stream, 40000, read), px::PX_OK);
+    EXPECT_EQ(read[0].VertexCount(), 40000u);
+    EXPECT_EQ(px::ReadTopology(stream, 40000 - twinAllowance, read), px::PX_OK);
+    EXPECT_EQ(px::ReadTopology(stream, 40000 - twinAllowance - 1, read), px::PX_ERR);
+    EXPECT_TRUE(read.empty());
 }
 
 TEST(EncodeConnectivity, SeveralObjectsShareOneStream)
