@@ -1,7 +1,8 @@
 #pragma once
 // ArithCoder: a multi-symbol integer arithmetic coder with an adaptive (or stored static) frequency model that
 // keeps symbols sorted by falling count. One object serves many runs; every run starts a fresh model for the
-// alphabet it is given, so nothing carries over between runs.
+// alphabet it is given, so nothing carries over between runs. The runs are built from the model (arith_model.h),
+// the encoder (arith_encoder.h) and the decoder (arith_decoder.h); users need only this header.
 //
 // Stream layout of a run: adaptive runs hold only the coded bits (least significant bit of each byte first),
 // ending with the end symbol and the flush; a static run stores its (n + 1) u16 little-endian counts first.
@@ -13,6 +14,8 @@
 #include <cstdint>
 #include <span>
 #include <vector>
+
+#include "codecs/entropy/arith_model.h"
 
 enum class ArithStatus : int {
     kOk = 0,
@@ -36,12 +39,12 @@ struct ArithRun {
 
 class ArithCoder {
 public:
-    ArithCoder(); // allocates the model tables once; a failed allocation makes every run kOutOfMemory
+    ArithCoder() = default; // the model allocates its tables once; a failed allocation makes every run kOutOfMemory
 
     // Largest alphabet of each run kind: the model's total must stay above n + 1 because counts never halve
     // below 1. Byte runs and the static run use 16-bit codes (total 8192), word runs 17-bit codes (total 16300).
-    static constexpr uint32_t kMaxByteAlphabet = 8190;
-    static constexpr uint32_t kMaxWordAlphabet = 16298;
+    static constexpr uint32_t kMaxByteAlphabet = ArithModel::kMaxByteAlphabet;
+    static constexpr uint32_t kMaxWordAlphabet = ArithModel::kMaxWordAlphabet;
 
     // Signed runs map value v to v + offset, offset = n / 2, less 1 when n is even: n = 255 codes -127..127,
     // n = 256 codes -127..128, n = 257 codes -128..128. Encoders append to out.
@@ -59,25 +62,6 @@ public:
     static int32_t SignedOffset(uint32_t n) { return static_cast<int32_t>(n / 2) - ((n % 2 == 0) ? 1 : 0); }
 
 private:
-    struct Encoder; // registers and bit output of one encoding run, a local of the run
-    struct Decoder; // registers and bit input of one decoding run
-
-    bool Init(uint32_t n, uint32_t bits);
-    void StartModel();
-    void CountFrequencies(std::span<const uint32_t> symbolValues);
-    bool ReadModel(std::span<const uint8_t> in, size_t& pos);
-    void RebuildCumulative();
-    void HalveCounts();
-    void RebuildBlock(uint32_t block); // its inner cumulative counts and raised flag, from its counts
-    void SumBlocks();                  // the block level and the total, from the blocks
-    void UpdateModel(uint32_t symbol);
-    uint32_t Cumulative(uint32_t index) const; // sum of the counts of every index above index
-    uint32_t TieStart(uint32_t symbol) const;  // lowest index whose count and all counts up to symbol are equal
-    uint32_t FindSymbol(uint32_t target) const;
-
-    void EncodeSymbol(Encoder& encoder, uint32_t symbol) const;
-    uint32_t DecodeSymbol(Decoder& decoder) const;
-
     template <typename Next> void EncodeSymbols(std::vector<uint8_t>& out, size_t count, bool adaptive, Next nextValue);
     template <typename Value, typename ToSymbolValue>
     ArithRun EncodeAdaptive(std::vector<uint8_t>& out, std::span<const Value> values, uint32_t n, uint32_t bits,
@@ -86,31 +70,5 @@ private:
     ArithRun DecodeRun(std::span<const uint8_t> in, std::span<Value> out, uint32_t n, uint32_t bits, bool isStatic,
                        FromSymbolValue fromSymbolValue);
 
-    // Model: symbol indices 1..n+1, index n + 1 is the end symbol; index 0 is a sentinel whose count is 0 and
-    // whose cumulative count is the total. Cumulative counts are kept in two levels so that an increment touches
-    // at most one block of indices and the block sums before it: the cumulative count of index i is
-    // m_innerCumulative[i] (counts above i within its block) plus m_blockCumulative of its block (counts of every
-    // later block). Both fit 15 bits, the total never passing 16319, and are signed for the vector compares.
-    std::vector<uint32_t> m_valueToIndex;    // 16383 entries
-    std::vector<uint32_t> m_indexToValue;    // 16385 entries
-    std::vector<uint16_t> m_count;           // 16385 entries and zero counts to the end of the last block
-    std::vector<int16_t> m_innerCumulative;  // as m_count
-    std::vector<int16_t> m_blockCumulative;  // one per block, then zeros to whole groups of lanes
-    std::vector<uint8_t> m_raised;           // per block: 1 when it may hold a count above 1
-    uint32_t m_total = 0;                    // the cumulative count of index 0
-    uint64_t m_totalReciprocal = 0;          // ceil(2^63 / m_total), which divides by it exactly
-    const uint64_t* m_reciprocals = nullptr; // the process's table of those, built once and kept
-
-    uint32_t m_n = 0;
-    uint32_t m_bits = 0; // code value width: 16 or 17
-    uint32_t m_endSymbol = 0;
-    uint32_t m_blockShift = 0; // log2 of the run's block size
-    uint32_t m_blockSize = 0;
-    uint32_t m_blocks = 0;     // blocks holding indices 0..n+1
-    uint32_t m_blockLanes = 0; // m_blocks rounded up to whole groups of lanes
-    uint32_t m_top = 0;
-    uint32_t m_firstQuarter = 0;
-    uint32_t m_half = 0;
-    uint32_t m_thirdQuarter = 0;
-    uint32_t m_maxTotal = 0;
+    ArithModel m_model;
 };
