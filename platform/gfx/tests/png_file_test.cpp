@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <limits>
+#include <sys/stat.h>
 #include <unistd.h>
 
 // PNGs are built here byte by byte, with stored (uncompressed) deflate blocks, so that every colour type, bit depth
@@ -349,6 +350,14 @@ TEST(PngFileWrite, PathsThatCannotTakeAFileAreRefused)
     EXPECT_FALSE(error.empty());
     EXPECT_TRUE(std::filesystem::is_directory(folder));
     std::filesystem::remove(folder);
+
+    const std::filesystem::path fifo = TempPath("fifo.png");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    error.clear();
+    EXPECT_FALSE(pf::writePngFile(fifo.string(), image, error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+    std::filesystem::remove(fifo);
 
     const std::filesystem::path missing = TempPath("no-such-folder") / "x.png";
     error.clear();
