@@ -38,6 +38,8 @@ void WalkTexCoords(const MeshGraph& graph, const WedgeLayout* layout, uint32_t v
             if (graph.nodes[v].twin != kNoNode)
                 continue;
             const uint32_t attribute = static_cast<uint32_t>(graph.nodes[v].position);
+            if (attribute >= valueCount)
+                continue;
             values[attribute] = restore(attribute, PredictAtVertex(graph, slots, v, lookup));
             coded[v] = 1;
         }
@@ -182,6 +184,8 @@ int DecodeTexCoords(std::span<const uint8_t> stream, std::span<const TexCoordTar
     size_t base = 0;
     for (size_t o = 0; o < objects.size(); ++o) {
         const Header& h = headers[o];
+        if (h.count == 0)
+            continue; // an object without texture coordinates beside others with them: nothing to walk
         size_t front = 0;
         size_t back = h.count;
         bool consistent = true;

@@ -235,4 +235,45 @@ TEST(AttributeStreams, AllAttributesTogetherAndEncodingTwiceIsIdentical)
     EXPECT_EQ(first.set.texCoordIndex.size(), first.set.coordIndex.size());
 }
 
+TEST(AttributeStreams, ObjectWithoutAnAttributeBesideOneWithIt)
+{
+    // The first object has each attribute per vertex or through an index list; the second has none. The second
+    // comes back without values or index lists, the first with all of its values.
+    enum Attribute { kTexCoords, kColours, kNormals };
+    for (const Attribute attribute : {kTexCoords, kColours, kNormals}) {
+        for (const bool indexed : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "attribute " << attribute << (indexed ? ", indexed" : ", per vertex"));
+            px::PXIndexedFaceSet with = meshtest::FaceSetOf(meshtest::MakeSphere(5, 6));
+            const px::PXIndexedFaceSet without = meshtest::FaceSetOf(meshtest::MakeTorus(6, 5, true));
+            const size_t vertices = with.PositionCount();
+            std::vector<float>& values = attribute == kTexCoords ? with.texCoord
+                                         : attribute == kColours ? with.colour
+                                                                 : with.normal;
+            const size_t dims = attribute == kTexCoords ? 2 : 3;
+            for (size_t v = 0; v < vertices; ++v)
+                for (size_t d = 0; d < dims; ++d)
+                    values.push_back(attribute == kNormals ? with.coord[3 * v + d] : 0.1f * static_cast<float>(d + 1));
+            if (indexed)
+                (attribute == kTexCoords ? with.texCoordIndex
+                 : attribute == kColours ? with.colourIndex
+                                         : with.normalIndex) = with.coordIndex;
+            px::PXModel model;
+            ASSERT_EQ(model.SetLists({with, without}), px::PX_OK);
+            px::PXStreamSet streams;
+            ASSERT_EQ(px::CompressModel(model, streams, nullptr), px::PX_OK);
+            px::PXModel decoded;
+            ASSERT_EQ(px::DecompressModel(streams, decoded), px::PX_OK);
+            ASSERT_EQ(decoded.Count(), 2u);
+            const px::PXIndexedFaceSet& first = decoded.Lists()[0];
+            const px::PXIndexedFaceSet& second = decoded.Lists()[1];
+            const std::vector<float>& got = attribute == kTexCoords ? first.texCoord
+                                            : attribute == kColours ? first.colour
+                                                                    : first.normal;
+            EXPECT_EQ(got.size(), values.size());
+            EXPECT_TRUE(second.texCoord.empty() && second.colour.empty() && second.normal.empty());
+            EXPECT_TRUE(second.texCoordIndex.empty() && second.colourIndex.empty() && second.normalIndex.empty());
+        }
+    }
+}
+
 } // namespace
