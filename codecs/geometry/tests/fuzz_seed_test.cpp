@@ -81,6 +81,19 @@ Bytes McpsPayload(const meshtest::OffMesh& mesh, bool uvs)
     return payload;
 }
 
+// A payload whose position stream is cut to its first bytes: the topology claims far more vertices than the
+// positions can hold, a claim the decoder must refuse before it builds them.
+Bytes CutPositionsPayload(const meshtest::OffMesh& mesh, uint32_t keptBytes)
+{
+    Bytes payload = McpsPayload(mesh, false);
+    const uint32_t length = payload[0] | payload[1] << 8 | payload[2] << 16 | static_cast<uint32_t>(payload[3]) << 24;
+    EXPECT_GT(length, keptBytes);
+    payload.erase(payload.begin() + 4 + keptBytes, payload.begin() + 4 + length);
+    for (int shift = 0; shift < 32; shift += 8)
+        payload[static_cast<size_t>(shift / 8)] = static_cast<uint8_t>(keptBytes >> shift);
+    return payload;
+}
+
 SeedSet MakeSeeds()
 {
     using namespace meshtest;
@@ -117,6 +130,8 @@ SeedSet MakeSeeds()
     seeds["mesh_mcps/tetrahedron_uv"] = McpsPayload(MakeTetrahedron(), true);
     seeds["mesh_mcps/open_cube"] = McpsPayload(MakeOpenCube(), false);
     seeds["mesh_mcps/bowtie_uv"] = McpsPayload(MakeBowtie(), true);
+    seeds["mesh_mcps/torus_positions_cut"] = CutPositionsPayload(MakeTorus(60, 60, true), 40);
+    seeds["mesh_topology/torus_regular"] = TopologyStream(MakeTorus(100, 100, true));
     // Encode seeds: vertex count, flags, three bytes per vertex, then index entries (255 ends a polygon).
     seeds["mesh_encode/quad_pair_uv"] = {4, 0x27, 0, 0, 0, 16, 0, 0, 16, 16, 0, 0, 16, 0, 0, 1, 2, 255, 0, 2, 3, 255};
     seeds["mesh_encode/bowtie"] = {5, 0x28, 0, 0, 0, 16, 8, 0, 16, 0, 0, 0, 8, 0, 0, 0, 0, 0, 2, 1, 255, 0, 3, 4};
