@@ -39,7 +39,7 @@ std::string FixturePath(const char* name)
 Clip LoadClip(const char* name)
 {
     Clip clip;
-    pf::WaveError error = pf::WaveError::None;
+    pf::WaveError error = pf::WaveError::kNone;
     const auto reader = pf::RiffWaveReader::open(FixturePath(name), &error);
     if (!reader || reader->format().bits != 16)
         return clip;

@@ -93,7 +93,7 @@ bool LoadSound(const char* path, Sound& out, std::string& outError)
     std::optional<std::vector<uint8_t>> file = codectool::ReadWholeFile(path, outError);
     if (!file)
         return false;
-    pf::WaveError waveError = pf::WaveError::None;
+    pf::WaveError waveError = pf::WaveError::kNone;
     const auto reader = pf::RiffWaveReader::fromBytes(std::move(*file), &waveError);
     if (!reader) {
         outError = std::string("cannot read ") + path + ": " + pf::describeWaveError(waveError);

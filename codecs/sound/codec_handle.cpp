@@ -41,7 +41,7 @@ CodecResult CheckHandle(const CodecHandle* handle, CodecKind kind)
     if (handle == nullptr || handle->magic != kCodecHandleMagic)
         return kCodecBadHandle;
     if (handle->kind != kind)
-        return kind == CodecKind::Encoder ? kCodecNotEncoder : kCodecNotDecoder;
+        return kind == CodecKind::kEncoder ? kCodecNotEncoder : kCodecNotDecoder;
     return kCodecOk;
 }
 
@@ -49,7 +49,7 @@ CodecResult CheckHandleEitherKind(const CodecHandle* handle)
 {
     if (handle == nullptr || handle->magic != kCodecHandleMagic)
         return kCodecBadHandle;
-    if (handle->kind != CodecKind::Encoder && handle->kind != CodecKind::Decoder)
+    if (handle->kind != CodecKind::kEncoder && handle->kind != CodecKind::kDecoder)
         return kCodecBadKind;
     return kCodecOk;
 }
@@ -75,7 +75,7 @@ CodecResult CheckCodecIO(const CodecIO* io)
 
 CodecResult CheckFrameCall(const CodecHandle* handle, const CodecIO* io, CodecKind kind, FrameCheckOrder order)
 {
-    if (order == FrameCheckOrder::HandleFirst) {
+    if (order == FrameCheckOrder::kHandleFirst) {
         const CodecResult handleResult = CheckHandle(handle, kind);
         return handleResult != kCodecOk ? handleResult : CheckCodecIO(io);
     }

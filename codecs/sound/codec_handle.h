@@ -35,9 +35,9 @@ inline constexpr uint32_t kCodecHandleMagic = 0xFACE;
 
 // Stored in the handle's kind byte; compared with what the calls expect.
 enum class CodecKind : uint8_t {
-    None = 0,
-    Encoder = 10,
-    Decoder = 11,
+    kNone = 0,
+    kEncoder = 10,
+    kDecoder = 11,
 };
 
 // One frame call's buffers, owned by the caller; the codec moves the positions.
@@ -95,7 +95,7 @@ struct CodecHandle {
     uint32_t magic = 0;                                  // kCodecHandleMagic while open
     uint32_t formatTag = 0;
     uint32_t secondFormatTag = 0;
-    CodecKind kind = CodecKind::None;
+    CodecKind kind = CodecKind::kNone;
     std::unique_ptr<CodecPart> state;                    // the family's encoder or decoder state
     std::unique_ptr<CodecPart> secondState;              // a second state where the family has one
     std::unique_ptr<CodecPart> probeRegistry;
@@ -121,8 +121,8 @@ CodecResult CheckCodecIO(const CodecIO* io);   // 6170, 6130, 6125, 6145, 6150, 
 // Frame-call checks of the families that check both: the handle first (RT24, and the SC36 decoder once a frame
 // is present) or the record first (the SC36 encoder).
 enum class FrameCheckOrder {
-    HandleFirst,
-    RecordFirst,
+    kHandleFirst,
+    kRecordFirst,
 };
 CodecResult CheckFrameCall(const CodecHandle* handle, const CodecIO* io, CodecKind kind, FrameCheckOrder order);
 

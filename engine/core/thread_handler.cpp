@@ -15,7 +15,7 @@ struct CVTN_ThreadHandler::State {
     std::condition_variable finishedChanged;
     bool finished = false;
     pid_t tid = 0; // the kernel's id of the thread, once it runs
-    CVTN_ThreadHandler::Priority priority = CVTN_ThreadHandler::Priority::Normal;
+    CVTN_ThreadHandler::Priority priority = CVTN_ThreadHandler::Priority::kNormal;
     std::stop_source stop;
 };
 
@@ -32,11 +32,11 @@ bool ApplyPriority(pthread_t handle, pid_t tid, CVTN_ThreadHandler::Priority pri
     using Priority = CVTN_ThreadHandler::Priority;
     sched_param param{};
     param.sched_priority = 0;
-    if (priority == Priority::Idle)
+    if (priority == Priority::kIdle)
         return pthread_setschedparam(handle, SCHED_IDLE, &param) == 0;
     if (pthread_setschedparam(handle, SCHED_OTHER, &param) != 0)
         return false;
-    const int nice = priority == Priority::Low ? 10 : priority == Priority::High ? -5 : 0;
+    const int nice = priority == Priority::kLow ? 10 : priority == Priority::kHigh ? -5 : 0;
     return setpriority(PRIO_PROCESS, static_cast<id_t>(tid), nice) == 0;
 }
 
@@ -54,7 +54,7 @@ void RunBody(const std::shared_ptr<CVTN_ThreadHandler::State>& state, const CVTN
         // Under the lock, so that a request made while we start is neither lost nor overridden.
         const std::lock_guard<std::mutex> lock(state->mutex);
         state->tid = gettid();
-        if (state->priority != CVTN_ThreadHandler::Priority::Normal) // else it keeps the process's own
+        if (state->priority != CVTN_ThreadHandler::Priority::kNormal) // else it keeps the process's own
             ApplyPriority(pthread_self(), state->tid, state->priority);
     }
     try {

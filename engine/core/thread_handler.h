@@ -14,7 +14,7 @@
 
 class CVTN_ThreadHandler {
 public:
-    enum class Priority { Idle, Low, Normal, High };
+    enum class Priority { kIdle, kLow, kNormal, kHigh };
     using Body = std::function<void(std::stop_token)>;
     using StuckReporter = std::function<void(const std::string& threadName)>;
 
@@ -46,7 +46,7 @@ public:
 private:
     const std::string m_name;
     const std::chrono::milliseconds m_joinTimeout;
-    Priority m_priority = Priority::Normal;
+    Priority m_priority = Priority::kNormal;
     std::shared_ptr<State> m_state; // of the attached thread; null before Start
     std::thread m_thread;
 };

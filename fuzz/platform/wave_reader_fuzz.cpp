@@ -8,7 +8,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    pf::WaveError err = pf::WaveError::None;
+    pf::WaveError err = pf::WaveError::kNone;
     auto reader = pf::RiffWaveReader::fromBytes(std::vector<uint8_t>(data, data + size), &err);
     if (!reader)
         return 0;

@@ -137,7 +137,7 @@ Region& Region::unite(const Region& other)
         m_rects = other.m_rects;
         return *this;
     }
-    m_rects = combine(m_rects, other.m_rects, Op::Union);
+    m_rects = combine(m_rects, other.m_rects, Op::kUnion);
     return *this;
 }
 
@@ -147,14 +147,14 @@ Region& Region::intersect(const Region& other)
         m_rects.clear();
         return *this;
     }
-    m_rects = combine(m_rects, other.m_rects, Op::Intersect);
+    m_rects = combine(m_rects, other.m_rects, Op::kIntersect);
     return *this;
 }
 
 Region& Region::subtract(const Region& other)
 {
     if (!isEmpty() && !other.isEmpty())
-        m_rects = combine(m_rects, other.m_rects, Op::Subtract);
+        m_rects = combine(m_rects, other.m_rects, Op::kSubtract);
     return *this;
 }
 
@@ -192,9 +192,9 @@ std::vector<Rect> Region::combine(const std::vector<Rect>& a, const std::vector<
 
     auto keep = [op](bool inA, bool inB) {
         switch (op) {
-        case Op::Union: return inA || inB;
-        case Op::Intersect: return inA && inB;
-        case Op::Subtract: return inA && !inB;
+        case Op::kUnion: return inA || inB;
+        case Op::kIntersect: return inA && inB;
+        case Op::kSubtract: return inA && !inB;
         }
         return false;
     };

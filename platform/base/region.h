@@ -33,7 +33,7 @@ public:
     friend bool operator==(const Region&, const Region&) = default;
 
 private:
-    enum class Op { Union, Intersect, Subtract };
+    enum class Op { kUnion, kIntersect, kSubtract };
     static std::vector<Rect> combine(const std::vector<Rect>& a, const std::vector<Rect>& b, Op op);
 
     std::vector<Rect> m_rects;

@@ -14,9 +14,9 @@ ScreenDc::ScreenDc(const Screen& screen) : Dc(nullptr, {}, std::nullopt, false),
 bool ScreenDc::permits(RasterUse use, uint32_t code) const
 {
     switch (use) {
-    case RasterUse::Mix: return code == static_cast<uint32_t>(R2_XORPEN) || code == static_cast<uint32_t>(R2_NOT);
-    case RasterUse::Blit: return code == PATINVERT || code == DSTINVERT;
-    case RasterUse::FocusRect: return true;
+    case RasterUse::kMix: return code == static_cast<uint32_t>(R2_XORPEN) || code == static_cast<uint32_t>(R2_NOT);
+    case RasterUse::kBlit: return code == PATINVERT || code == DSTINVERT;
+    case RasterUse::kFocusRect: return true;
     default: return false;
     }
 }

@@ -114,7 +114,7 @@ public:
 
 protected:
     // What a drawing call asks of its target; the screen's overlay takes exclusive-or operations only.
-    enum class RasterUse { Mix, Blit, Copy, FocusRect };
+    enum class RasterUse { kMix, kBlit, kCopy, kFocusRect };
 
     Dc(Surface32* surface, Point origin, std::optional<Region> visible, bool isDisplay);
     // Retargets the DC; `visible` is in surface coordinates (nullopt: the whole surface); the clip region stays.

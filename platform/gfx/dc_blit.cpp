@@ -53,7 +53,7 @@ private:
 
 bool Dc::patBlt(const Rect& r, uint32_t rop)
 {
-    if (rop3UsesSource(rop) || !admit(RasterUse::Blit, rop))
+    if (rop3UsesSource(rop) || !admit(RasterUse::kBlit, rop))
         return false;
     const uint32_t pattern = m_state.brush.isHollow() ? 0u : pixelFromColorRef(m_state.brush.color);
     const std::lock_guard lock(m_surface->mutex());
@@ -67,7 +67,7 @@ bool Dc::bitBlt(int32_t x, int32_t y, int32_t width, int32_t height, const Dc& s
     const Rect destLogical = Rect::fromXywh(x, y, width, height);
     if (!rop3UsesSource(rop))
         return patBlt(destLogical, rop);
-    if (!admit(RasterUse::Blit, rop) || source.m_surface == nullptr)
+    if (!admit(RasterUse::kBlit, rop) || source.m_surface == nullptr)
         return false;
     const Rect dest = logicalToSurfaceRect(destLogical);
     const Point64 sourceOrigin = source.toSurface({xSrc, ySrc});
@@ -80,7 +80,7 @@ bool Dc::stretchBlt(const Rect& dest, const Dc& source, const Rect& src, uint32_
         return false;
     if (!rop3UsesSource(rop))
         return patBlt(dest, rop);
-    if (!admit(RasterUse::Blit, rop) || source.m_surface == nullptr)
+    if (!admit(RasterUse::kBlit, rop) || source.m_surface == nullptr)
         return false;
     return stretchCopy(logicalToSurfaceRect(dest), source, src, source.toSurface({src.l, src.t}), rop);
 }
@@ -155,7 +155,7 @@ int32_t Dc::setDIBitsToDevice(int32_t xDest, int32_t yDest, uint32_t width, uint
         setLastError(ERROR_INVALID_PARAMETER);   // the caller's buffer does not hold the rows it announced
         return 0;
     }
-    if (!admit(RasterUse::Copy, 0))
+    if (!admit(RasterUse::kCopy, 0))
         return 0;
     const size_t tableSize = info.bmiHeader.biClrUsed == 0 ? 256 : std::min<size_t>(info.bmiHeader.biClrUsed, 256);
     const std::span<const RgbQuad> colors = info.bmiColors.first(std::min(tableSize, info.bmiColors.size()));

@@ -16,11 +16,11 @@ namespace {
 LinePattern patternOf(const Pen& pen)
 {
     if (pen.width > 1)
-        return LinePattern::Solid;   // styled pens wider than one pixel draw solid
+        return LinePattern::kSolid;   // styled pens wider than one pixel draw solid
     switch (pen.style) {
-    case PS_DOT: return LinePattern::Dot;
-    case PS_DASH: return LinePattern::Dash;
-    default: return LinePattern::Solid;
+    case PS_DOT: return LinePattern::kDot;
+    case PS_DASH: return LinePattern::kDash;
+    default: return LinePattern::kSolid;
     }
 }
 
@@ -99,7 +99,7 @@ void Dc::fillSurfaceRect(const Rect& surfaceRect, const PixelOp& op)
 void Dc::strokeRectangleOutline(const Rect& box, const PixelOp& op)
 {
     const Pen& pen = m_state.pen;
-    if (patternOf(pen) != LinePattern::Solid && box.width() >= 2 && box.height() >= 2) {
+    if (patternOf(pen) != LinePattern::kSolid && box.width() >= 2 && box.height() >= 2) {
         // Walked as a closed path through the four corner pixels: each side stops before the next corner.
         const std::array<Point64, 4> corners = {Point64{box.l, box.t}, Point64{int64_t{box.r} - 1, box.t},
                                                 Point64{int64_t{box.r} - 1, int64_t{box.b} - 1},
@@ -114,7 +114,7 @@ void Dc::strokeRectangleOutline(const Rect& box, const PixelOp& op)
 bool Dc::lineTo(Point p)
 {
     const Point from = moveTo(p);
-    if (!admit(RasterUse::Mix, static_cast<uint32_t>(m_state.rop2)))
+    if (!admit(RasterUse::kMix, static_cast<uint32_t>(m_state.rop2)))
         return false;
     if (const std::optional<PixelOp> op = penOp()) {
         const std::lock_guard lock(m_surface->mutex());
@@ -126,7 +126,7 @@ bool Dc::lineTo(Point p)
 
 bool Dc::polyline(std::span<const Point> points)
 {
-    if (points.size() < 2 || !admit(RasterUse::Mix, static_cast<uint32_t>(m_state.rop2)))
+    if (points.size() < 2 || !admit(RasterUse::kMix, static_cast<uint32_t>(m_state.rop2)))
         return false;
     if (const std::optional<PixelOp> op = penOp()) {
         const std::lock_guard lock(m_surface->mutex());
@@ -137,7 +137,7 @@ bool Dc::polyline(std::span<const Point> points)
 
 bool Dc::polygon(std::span<const Point> points)
 {
-    if (points.size() < 2 || !admit(RasterUse::Mix, static_cast<uint32_t>(m_state.rop2)))
+    if (points.size() < 2 || !admit(RasterUse::kMix, static_cast<uint32_t>(m_state.rop2)))
         return false;
     const std::vector<Point64> surfacePoints = toSurface(points);
     const std::lock_guard lock(m_surface->mutex());
@@ -152,7 +152,7 @@ bool Dc::polygon(std::span<const Point> points)
 
 bool Dc::rectangle(const Rect& r)
 {
-    if (!admit(RasterUse::Mix, static_cast<uint32_t>(m_state.rop2)))
+    if (!admit(RasterUse::kMix, static_cast<uint32_t>(m_state.rop2)))
         return false;
     const Rect box = logicalToSurfaceRect(r.normalized());
     if (box.isEmpty())
@@ -177,7 +177,7 @@ bool Dc::rectangle(const Rect& r)
 
 bool Dc::ellipse(const Rect& r)
 {
-    if (!admit(RasterUse::Mix, static_cast<uint32_t>(m_state.rop2)))
+    if (!admit(RasterUse::kMix, static_cast<uint32_t>(m_state.rop2)))
         return false;
     const Rect n = r.normalized();
     const Point64 a = toSurface({n.l, n.t});
@@ -199,7 +199,7 @@ bool Dc::ellipse(const Rect& r)
 
 bool Dc::fillRect(const Rect& r, const Brush& brush)
 {
-    if (!admit(RasterUse::Copy, 0))
+    if (!admit(RasterUse::kCopy, 0))
         return false;
     if (brush.isHollow())
         return true;
@@ -222,7 +222,7 @@ void Dc::draw3dRect(const Rect& r, ColorRef topLeft, ColorRef bottomRight)
 
 bool Dc::drawFocusRect(const Rect& r)
 {
-    if (!admit(RasterUse::FocusRect, 0))
+    if (!admit(RasterUse::kFocusRect, 0))
         return false;
     const Rect box = logicalToSurfaceRect(r);
     if (box.isEmpty())
@@ -241,7 +241,7 @@ bool Dc::drawFocusRect(const Rect& r)
 
 ColorRef Dc::setPixel(Point p, ColorRef color)
 {
-    if (!admit(RasterUse::Copy, 0))
+    if (!admit(RasterUse::kCopy, 0))
         return CLR_INVALID;
     const Point64 s = toSurface(p);
     const std::lock_guard lock(m_surface->mutex());

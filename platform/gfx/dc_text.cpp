@@ -57,7 +57,7 @@ std::string Dc::getTextFace() const
 
 bool Dc::textOut(int32_t x, int32_t y, std::string_view text)
 {
-    if (!admit(RasterUse::Copy, 0))
+    if (!admit(RasterUse::kCopy, 0))
         return false;
     const FontRef selected = font();
     const FontFace& face = selected->face();

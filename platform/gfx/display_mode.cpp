@@ -38,7 +38,7 @@ uint32_t widen(uint32_t value, int bits) { return (value << (8 - bits)) | (value
 
 uint32_t reduceTo16(uint32_t pixel, SixteenBitLayout layout)
 {
-    const int greenBits = layout == SixteenBitLayout::Rgb565 ? 6 : 5;
+    const int greenBits = layout == SixteenBitLayout::kRgb565 ? 6 : 5;
     const uint32_t r = pixelRed(pixel) >> 3;
     const uint32_t g = pixelGreen(pixel) >> (8 - greenBits);
     const uint32_t b = pixelBlue(pixel) >> 3;
@@ -95,7 +95,7 @@ ChannelMasks DisplayMode::masks() const
     const std::lock_guard lock(m_mutex);
     switch (m_depth) {
     case 16:
-        return m_layout == SixteenBitLayout::Rgb565 ? ChannelMasks{0xF800, 0x07E0, 0x001F}
+        return m_layout == SixteenBitLayout::kRgb565 ? ChannelMasks{0xF800, 0x07E0, 0x001F}
                                                     : ChannelMasks{0x7C00, 0x03E0, 0x001F};
     case 24:
     case 32: return {0xFF0000, 0x00FF00, 0x0000FF};
@@ -184,7 +184,7 @@ void DisplayMode::resetLocked()
 {
     m_size = {1280, 1024};
     m_depth = 32;
-    m_layout = SixteenBitLayout::Rgb565;
+    m_layout = SixteenBitLayout::kRgb565;
     m_palette.fill(PaletteEntry{});
     std::copy(kLowStatic.begin(), kLowStatic.end(), m_palette.begin());
     std::copy(kHighStatic.begin(), kHighStatic.end(), m_palette.end() - kStaticHalf);

@@ -15,7 +15,7 @@
 
 namespace pf {
 
-enum class SixteenBitLayout { Rgb565, Rgb555 };
+enum class SixteenBitLayout { kRgb565, kRgb555 };
 
 struct ChannelMasks {
     uint32_t red = 0;
@@ -55,7 +55,7 @@ private:
     mutable std::mutex m_mutex;
     Size m_size;
     int32_t m_depth = 32;
-    SixteenBitLayout m_layout = SixteenBitLayout::Rgb565;
+    SixteenBitLayout m_layout = SixteenBitLayout::kRgb565;
     std::array<PaletteEntry, 256> m_palette{};
     // Nearest-colour answers for the current palette, keyed by a hash of the colour; cleared when the palette changes.
     struct CacheSlot {

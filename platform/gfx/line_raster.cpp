@@ -12,8 +12,8 @@ namespace {
 bool patternShows(LinePattern pattern, int64_t step)
 {
     switch (pattern) {
-    case LinePattern::Dot: return (step / 3) % 2 == 0;
-    case LinePattern::Dash: return step % 24 < 18;
+    case LinePattern::kDot: return (step / 3) % 2 == 0;
+    case LinePattern::kDash: return step % 24 < 18;
     default: return true;
     }
 }

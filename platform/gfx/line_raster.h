@@ -6,7 +6,7 @@
 
 namespace pf {
 
-enum class LinePattern { Solid, Dot, Dash };
+enum class LinePattern { kSolid, kDot, kDash };
 
 // The 1-pixel line from `from` towards `to`, `to` excluded: max(|dx|, |dy|) pixels, one per step of the major axis.
 // The minor coordinate at step i is i * minor / major rounded to nearest, halves towards `from`. Dot is 3 on,

@@ -118,7 +118,7 @@ RiffWaveReader::~RiffWaveReader() = default;
 template <typename MakeSource>
 std::unique_ptr<RiffWaveReader> RiffWaveReader::openWith(MakeSource makeSource, WaveError* err)
 {
-    WaveError result = WaveError::CannotOpen;
+    WaveError result = WaveError::kCannotOpen;
     std::unique_ptr<RiffWaveReader> reader;
     try {
         if (auto source = makeSource()) {
@@ -126,9 +126,9 @@ std::unique_ptr<RiffWaveReader> RiffWaveReader::openWith(MakeSource makeSource, 
             result = reader->scanChunks();
         }
     } catch (const std::bad_alloc&) {
-        result = WaveError::CannotOpen;
+        result = WaveError::kCannotOpen;
     }
-    if (result != WaveError::None)
+    if (result != WaveError::kNone)
         reader.reset();
     if (err)
         *err = result;
@@ -153,7 +153,7 @@ WaveError RiffWaveReader::scanChunks()
     uint8_t header[12];
     if (m_source->readAt(0, header, sizeof header) != sizeof header || !HasId(header, "RIFF") ||
         !HasId(header + 8, "WAVE"))
-        return WaveError::NotRiffWave;
+        return WaveError::kNotRiffWave;
 
     bool haveFormat = false;
     bool haveData = false;
@@ -168,7 +168,7 @@ WaveError RiffWaveReader::scanChunks()
             uint8_t fmt[kExtensibleFormatBytes] = {};
             const size_t want = size >= kExtensibleFormatBytes ? kExtensibleFormatBytes : kWaveFormatBytes;
             if (size < kWaveFormatBytes || m_source->readAt(body, fmt, want) != want)
-                return WaveError::ShortFormat;
+                return WaveError::kShortFormat;
             m_format = {loadU16le(fmt),     loadU16le(fmt + 2),  loadU32le(fmt + 4),
                         loadU32le(fmt + 8), loadU16le(fmt + 12), loadU16le(fmt + 14)};
             if (want == kExtensibleFormatBytes)
@@ -182,13 +182,13 @@ WaveError RiffWaveReader::scanChunks()
         offset = body + size + (size & 1u); // odd chunks carry one pad byte; 64-bit, so no wrap
     }
     if (!haveFormat)
-        return WaveError::MissingFormat;
+        return WaveError::kMissingFormat;
     if (!haveData)
-        return WaveError::MissingData;
+        return WaveError::kMissingData;
     // No reader of ours can play or code such a sound, and a rate of 0 divides by zero wherever a length is timed.
     if (m_format.channels == 0 || m_format.rate == 0 || m_format.rate > kMaxWaveRate)
         return WaveError::kUnsupportedFormat;
-    return WaveError::None;
+    return WaveError::kNone;
 }
 
 size_t RiffWaveReader::read(void* dst, size_t n)

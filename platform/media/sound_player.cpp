@@ -119,7 +119,7 @@ void SoundPlayer::play(uint32_t fromMs, uint32_t toMs)
 {
     const std::lock_guard lock(m_mutex);
     endVoice();
-    m_state = State::Stopped;
+    m_state = State::kStopped;
     if (!m_open || m_lengthMs == 0)
         return; // a MIDI file or an empty sound never plays
     m_fromMs = std::min(fromMs, m_lengthMs);
@@ -128,7 +128,7 @@ void SoundPlayer::play(uint32_t fromMs, uint32_t toMs)
     if (m_fromMs == m_toMs)
         return;
     m_startClockMs = clock().nowMs();
-    m_state = State::Playing;
+    m_state = State::kPlaying;
     startVoice(m_fromMs, m_toMs);
 }
 
@@ -136,9 +136,9 @@ void SoundPlayer::stop()
 {
     const std::lock_guard lock(m_mutex);
     settle();
-    if (m_state == State::Playing)
+    if (m_state == State::kPlaying)
         m_positionMs = currentPositionMs();
-    m_state = State::Stopped;
+    m_state = State::kStopped;
     endVoice();
 }
 
@@ -146,21 +146,21 @@ void SoundPlayer::pause()
 {
     const std::lock_guard lock(m_mutex);
     settle();
-    if (m_state != State::Playing)
+    if (m_state != State::kPlaying)
         return;
     m_positionMs = currentPositionMs();
-    m_state = State::Paused;
+    m_state = State::kPaused;
     endVoice();
 }
 
 void SoundPlayer::resume()
 {
     const std::lock_guard lock(m_mutex);
-    if (m_state != State::Paused)
+    if (m_state != State::kPaused)
         return;
     m_fromMs = m_positionMs;
     m_startClockMs = clock().nowMs();
-    m_state = State::Playing;
+    m_state = State::kPlaying;
     startVoice(m_fromMs, m_toMs);
 }
 
@@ -168,28 +168,28 @@ bool SoundPlayer::isPlaying() const
 {
     const std::lock_guard lock(m_mutex);
     settle();
-    return m_state == State::Playing;
+    return m_state == State::kPlaying;
 }
 
 bool SoundPlayer::isPaused() const
 {
     const std::lock_guard lock(m_mutex);
-    return m_state == State::Paused;
+    return m_state == State::kPaused;
 }
 
 uint32_t SoundPlayer::positionMs() const
 {
     const std::lock_guard lock(m_mutex);
     settle();
-    return m_state == State::Playing ? currentPositionMs() : m_positionMs;
+    return m_state == State::kPlaying ? currentPositionMs() : m_positionMs;
 }
 
 void SoundPlayer::settle() const
 {
-    if (m_state != State::Playing || currentPositionMs() < m_toMs)
+    if (m_state != State::kPlaying || currentPositionMs() < m_toMs)
         return;
     m_positionMs = m_toMs;
-    m_state = State::Stopped;
+    m_state = State::kStopped;
     endVoice();
 }
 
@@ -246,7 +246,7 @@ void SoundPlayer::reset()
     m_dataBytes = 0;
     m_lengthMs = 0;
     m_samples.reset();
-    m_state = State::Stopped;
+    m_state = State::kStopped;
     m_fromMs = m_toMs = m_positionMs = m_startClockMs = 0;
 }
 

@@ -39,7 +39,7 @@ public:
     uint32_t positionMs() const;
 
 private:
-    enum class State { Stopped, Playing, Paused };
+    enum class State { kStopped, kPlaying, kPaused };
 
     void settle() const; // ends a play whose end the clock has passed
     uint32_t currentPositionMs() const;
@@ -57,7 +57,7 @@ private:
     uint32_t m_lengthMs = 0;
     std::shared_ptr<const std::vector<uint8_t>> m_samples; // loaded at the first play that can be heard
 
-    mutable State m_state = State::Stopped;
+    mutable State m_state = State::kStopped;
     uint32_t m_fromMs = 0;
     uint32_t m_toMs = 0;
     uint32_t m_startClockMs = 0;            // clock reading when the play (or resume) began

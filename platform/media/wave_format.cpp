@@ -27,17 +27,17 @@ bool WaveFormat::isWritable() const
 const char* describeWaveError(WaveError error)
 {
     switch (error) {
-    case WaveError::None:
+    case WaveError::kNone:
         return "no error";
-    case WaveError::CannotOpen:
+    case WaveError::kCannotOpen:
         return "cannot be opened";
-    case WaveError::NotRiffWave:
+    case WaveError::kNotRiffWave:
         return "not a RIFF/WAVE file";
-    case WaveError::MissingFormat:
+    case WaveError::kMissingFormat:
         return "no \"fmt \" chunk";
-    case WaveError::ShortFormat:
+    case WaveError::kShortFormat:
         return "the \"fmt \" chunk is shorter than 16 bytes";
-    case WaveError::MissingData:
+    case WaveError::kMissingData:
         return "no \"data\" chunk";
     case WaveError::kUnsupportedFormat:
         return "no channels, or a rate outside 1..1000000 Hz";

@@ -32,61 +32,61 @@ private:
     int m_fd;
 };
 
-enum class ReadResult { Read, Missing, Failed, TooLarge };
+enum class ReadResult { kRead, kMissing, kFailed, kTooLarge };
 
 ReadResult ReadWholeFile(const std::string& path, size_t limit, std::string& out)
 {
     out.clear();
     FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (file.get() < 0)
-        return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
+        return errno == ENOENT ? ReadResult::kMissing : ReadResult::kFailed;
     struct stat info {};
     if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode))
-        return ReadResult::Failed;
+        return ReadResult::kFailed;
     if (static_cast<uint64_t>(info.st_size) > limit)
-        return ReadResult::TooLarge;
+        return ReadResult::kTooLarge;
     char piece[8192];
     for (;;) {
         const ssize_t got = ::read(file.get(), piece, sizeof piece);
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
-            return ReadResult::Failed;
+            return ReadResult::kFailed;
         if (got == 0)
-            return ReadResult::Read;
+            return ReadResult::kRead;
         if (out.size() + static_cast<size_t>(got) > limit)
-            return ReadResult::TooLarge; // it grew while we read it
+            return ReadResult::kTooLarge; // it grew while we read it
         out.append(piece, static_cast<size_t>(got));
     }
 }
 
-enum class CopyResult { Copied, Missing, Failed };
+enum class CopyResult { kCopied, kMissing, kFailed };
 
 CopyResult CopyFileAtomically(const std::string& from, const std::string& to)
 {
     FileDescriptor source(::open(from.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (source.get() < 0)
-        return errno == ENOENT ? CopyResult::Missing : CopyResult::Failed;
+        return errno == ENOENT ? CopyResult::kMissing : CopyResult::kFailed;
     struct stat info {};
     if (::fstat(source.get(), &info) != 0 || !S_ISREG(info.st_mode))
-        return CopyResult::Failed; // a pipe or a device is nothing we can keep a copy of
+        return CopyResult::kFailed; // a pipe or a device is nothing we can keep a copy of
     std::string error;
     const std::unique_ptr<AtomicFile> copy = AtomicFile::open(to, error, kSettingsFileMode);
     if (!copy)
-        return CopyResult::Failed;
+        return CopyResult::kFailed;
     uint8_t piece[65536];
     for (;;) {
         const ssize_t got = ::read(source.get(), piece, sizeof piece);
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
-            return CopyResult::Failed;
+            return CopyResult::kFailed;
         if (got == 0)
             break;
         if (!copy->write(std::span(piece, static_cast<size_t>(got))))
-            return CopyResult::Failed;
+            return CopyResult::kFailed;
     }
-    return copy->commit() ? CopyResult::Copied : CopyResult::Failed;
+    return copy->commit() ? CopyResult::kCopied : CopyResult::kFailed;
 }
 
 } // namespace
@@ -97,13 +97,13 @@ SettingsLoad FileBackend::load()
 {
     std::string text;
     switch (ReadWholeFile(m_path, kMaxFileBytes, text)) {
-    case ReadResult::Read:
+    case ReadResult::kRead:
         return {std::move(text), {}};
-    case ReadResult::Missing:
+    case ReadResult::kMissing:
         return {std::nullopt, {}};
-    case ReadResult::TooLarge:
+    case ReadResult::kTooLarge:
         return {std::nullopt, m_path + ": larger than a settings file can be; not read"};
-    case ReadResult::Failed:
+    case ReadResult::kFailed:
         break;
     }
     return {std::nullopt, m_path + ": cannot be read"};
@@ -111,7 +111,7 @@ SettingsLoad FileBackend::load()
 
 bool FileBackend::store(const std::string& text, bool keepOriginal)
 {
-    if (keepOriginal && CopyFileAtomically(m_path, m_path + ".bak") == CopyResult::Failed)
+    if (keepOriginal && CopyFileAtomically(m_path, m_path + ".bak") == CopyResult::kFailed)
         return false; // what we cannot keep aside, we must not replace
     const std::filesystem::path folder = std::filesystem::path(m_path).parent_path();
     std::error_code ignored;

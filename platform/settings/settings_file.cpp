@@ -123,17 +123,17 @@ std::optional<SettingValue> ParseValueLine(std::string_view line, const char*& w
     }
     line.remove_prefix(1);
     if (line.substr(0, 6) == "dword:") {
-        value.type = SettingType::Dword;
+        value.type = SettingType::kDword;
         if (ParseDword(line.substr(6), value.dword))
             return value;
         why = "dword is not eight hex digits";
     } else if (line.substr(0, 4) == "hex:") {
-        value.type = SettingType::Binary;
+        value.type = SettingType::kBinary;
         if (ParseHexBytes(line.substr(4), value.bytes))
             return value;
         why = "hex is not a list of two-digit bytes";
     } else if (auto text = ParseQuoted(line)) {
-        value.type = SettingType::String;
+        value.type = SettingType::kString;
         value.text = std::move(*text);
         if (line.empty())
             return value;
@@ -185,13 +185,13 @@ void AppendValue(std::string& out, const SettingValue& value)
     AppendQuoted(out, value.name);
     out.push_back('=');
     switch (value.type) {
-    case SettingType::Dword: {
+    case SettingType::kDword: {
         out += "dword:";
         for (int shift = 28; shift >= 0; shift -= 4)
             out.push_back(kHex[(value.dword >> shift) & 15]);
         break;
     }
-    case SettingType::Binary:
+    case SettingType::kBinary:
         out += "hex:";
         for (size_t i = 0; i < value.bytes.size(); ++i) {
             if (i > 0)
@@ -200,7 +200,7 @@ void AppendValue(std::string& out, const SettingValue& value)
             out.push_back(kHex[value.bytes[i] & 15]);
         }
         break;
-    case SettingType::String:
+    case SettingType::kString:
         AppendQuoted(out, value.text);
         break;
     }

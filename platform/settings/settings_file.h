@@ -14,14 +14,14 @@
 namespace pf {
 
 enum class SettingType : uint32_t { // the registry's type numbers
-    String = 1,
-    Binary = 3,
-    Dword = 4,
+    kString = 1,
+    kBinary = 3,
+    kDword = 4,
 };
 
 struct SettingValue {
     std::string name;
-    SettingType type = SettingType::Dword;
+    SettingType type = SettingType::kDword;
     uint32_t dword = 0;
     std::string text;
     std::vector<uint8_t> bytes;

@@ -49,7 +49,7 @@ std::optional<uint32_t> SettingsStore::getDword(std::string_view key, std::strin
 {
     const std::lock_guard lock(m_mutex);
     const SettingValue* const value = findLocked(key, name);
-    if (value == nullptr || value->type != SettingType::Dword)
+    if (value == nullptr || value->type != SettingType::kDword)
         return std::nullopt;
     return value->dword;
 }
@@ -58,7 +58,7 @@ std::optional<std::string> SettingsStore::getString(std::string_view key, std::s
 {
     const std::lock_guard lock(m_mutex);
     const SettingValue* const value = findLocked(key, name);
-    if (value == nullptr || value->type != SettingType::String)
+    if (value == nullptr || value->type != SettingType::kString)
         return std::nullopt;
     return value->text;
 }
@@ -67,7 +67,7 @@ std::optional<std::vector<uint8_t>> SettingsStore::getBinary(std::string_view ke
 {
     const std::lock_guard lock(m_mutex);
     const SettingValue* const value = findLocked(key, name);
-    if (value == nullptr || value->type != SettingType::Binary)
+    if (value == nullptr || value->type != SettingType::kBinary)
         return std::nullopt;
     return value->bytes;
 }
@@ -82,21 +82,21 @@ std::optional<SettingType> SettingsStore::typeOf(std::string_view key, std::stri
 bool SettingsStore::setDword(std::string_view key, std::string_view name, uint32_t value)
 {
     const std::lock_guard lock(m_mutex);
-    SettingValue v{std::string(name), SettingType::Dword, value, {}, {}};
+    SettingValue v{std::string(name), SettingType::kDword, value, {}, {}};
     return setLocked(key, std::move(v));
 }
 
 bool SettingsStore::setString(std::string_view key, std::string_view name, std::string_view value)
 {
     const std::lock_guard lock(m_mutex);
-    SettingValue v{std::string(name), SettingType::String, 0, std::string(value), {}};
+    SettingValue v{std::string(name), SettingType::kString, 0, std::string(value), {}};
     return setLocked(key, std::move(v));
 }
 
 bool SettingsStore::setBinary(std::string_view key, std::string_view name, std::span<const uint8_t> value)
 {
     const std::lock_guard lock(m_mutex);
-    SettingValue v{std::string(name), SettingType::Binary, 0, {}, std::vector<uint8_t>(value.begin(), value.end())};
+    SettingValue v{std::string(name), SettingType::kBinary, 0, {}, std::vector<uint8_t>(value.begin(), value.end())};
     return setLocked(key, std::move(v));
 }
 
@@ -133,8 +133,8 @@ uint32_t SettingsStore::getOrCreateDword(std::string_view key, std::string_view 
 {
     const std::lock_guard lock(m_mutex);
     if (const SettingValue* const value = findLocked(key, name))
-        return value->type == SettingType::Dword ? value->dword : def;
-    setLocked(key, {std::string(name), SettingType::Dword, def, {}, {}});
+        return value->type == SettingType::kDword ? value->dword : def;
+    setLocked(key, {std::string(name), SettingType::kDword, def, {}, {}});
     return def;
 }
 
@@ -142,8 +142,8 @@ std::string SettingsStore::getOrCreateString(std::string_view key, std::string_v
 {
     const std::lock_guard lock(m_mutex);
     if (const SettingValue* const value = findLocked(key, name))
-        return value->type == SettingType::String ? value->text : std::string(def);
-    setLocked(key, {std::string(name), SettingType::String, 0, std::string(def), {}});
+        return value->type == SettingType::kString ? value->text : std::string(def);
+    setLocked(key, {std::string(name), SettingType::kString, 0, std::string(def), {}});
     return std::string(def);
 }
 
@@ -153,8 +153,8 @@ std::vector<uint8_t> SettingsStore::getOrCreateBinary(std::string_view key, std:
     const std::lock_guard lock(m_mutex);
     std::vector<uint8_t> bytes(def.begin(), def.end());
     if (const SettingValue* const value = findLocked(key, name))
-        return value->type == SettingType::Binary ? value->bytes : bytes;
-    setLocked(key, {std::string(name), SettingType::Binary, 0, {}, bytes});
+        return value->type == SettingType::kBinary ? value->bytes : bytes;
+    setLocked(key, {std::string(name), SettingType::kBinary, 0, {}, bytes});
     return bytes;
 }
 

@@ -20,7 +20,7 @@ private:
 
 struct OpenDecoder {
     std::unique_ptr<CodecHandle> handle;
-    OpenDecoder() { OpenCodecHandle(&handle, CodecKind::Decoder); }
+    OpenDecoder() { OpenCodecHandle(&handle, CodecKind::kDecoder); }
 };
 
 } // namespace
@@ -28,28 +28,28 @@ struct OpenDecoder {
 TEST(CodecHandleOpen, FillsKindMagicAndTags)
 {
     std::unique_ptr<CodecHandle> handle;
-    ASSERT_EQ(OpenCodecHandle(&handle, CodecKind::Encoder, 0x1000001, 0x1000002), kCodecOk);
+    ASSERT_EQ(OpenCodecHandle(&handle, CodecKind::kEncoder, 0x1000001, 0x1000002), kCodecOk);
     ASSERT_NE(handle, nullptr);
     EXPECT_EQ(handle->magic, 0xFACEu);
-    EXPECT_EQ(handle->kind, CodecKind::Encoder);
+    EXPECT_EQ(handle->kind, CodecKind::kEncoder);
     EXPECT_EQ(handle->formatTag, 0x1000001u);
     EXPECT_EQ(handle->secondFormatTag, 0x1000002u);
     EXPECT_EQ(handle->state, nullptr);
     EXPECT_EQ(handle->currentIO, nullptr);
-    EXPECT_EQ(OpenCodecHandle(nullptr, CodecKind::Encoder), kCodecNullArgument);
+    EXPECT_EQ(OpenCodecHandle(nullptr, CodecKind::kEncoder), kCodecNullArgument);
 }
 
 TEST(CodecHandleClose, FreesOwnedPartsAndNullsTheVariable)
 {
     int live = 0;
     std::unique_ptr<CodecHandle> handle;
-    ASSERT_EQ(OpenCodecHandle(&handle, CodecKind::Encoder), kCodecOk);
+    ASSERT_EQ(OpenCodecHandle(&handle, CodecKind::kEncoder), kCodecOk);
     handle->state = std::make_unique<CountedPart>(live);
     handle->secondState = std::make_unique<CountedPart>(live);
     handle->probeRegistry = std::make_unique<CountedPart>(live);
     handle->extensions = std::make_unique<CountedPart>(live);
     ASSERT_EQ(live, 4);
-    EXPECT_EQ(CloseCodecHandle(&handle, CodecKind::Encoder), kCodecOk);
+    EXPECT_EQ(CloseCodecHandle(&handle, CodecKind::kEncoder), kCodecOk);
     EXPECT_EQ(handle, nullptr);
     EXPECT_EQ(live, 0);
 }
@@ -57,26 +57,26 @@ TEST(CodecHandleClose, FreesOwnedPartsAndNullsTheVariable)
 TEST(CodecHandleClose, SecondCloseAndWrongKindAreRefused)
 {
     std::unique_ptr<CodecHandle> handle;
-    ASSERT_EQ(OpenCodecHandle(&handle, CodecKind::Decoder), kCodecOk);
-    EXPECT_EQ(CloseCodecHandle(&handle, CodecKind::Encoder), kCodecNotEncoder);
+    ASSERT_EQ(OpenCodecHandle(&handle, CodecKind::kDecoder), kCodecOk);
+    EXPECT_EQ(CloseCodecHandle(&handle, CodecKind::kEncoder), kCodecNotEncoder);
     ASSERT_NE(handle, nullptr);   // refused by kind: still open and usable
-    EXPECT_EQ(CheckHandle(handle.get(), CodecKind::Decoder), kCodecOk);
-    EXPECT_EQ(CloseCodecHandle(&handle, CodecKind::Decoder), kCodecOk);
-    EXPECT_EQ(CloseCodecHandle(&handle, CodecKind::Decoder), kCodecBadHandle);
-    EXPECT_EQ(CloseCodecHandle(nullptr, CodecKind::Decoder), kCodecNullArgument);
+    EXPECT_EQ(CheckHandle(handle.get(), CodecKind::kDecoder), kCodecOk);
+    EXPECT_EQ(CloseCodecHandle(&handle, CodecKind::kDecoder), kCodecOk);
+    EXPECT_EQ(CloseCodecHandle(&handle, CodecKind::kDecoder), kCodecBadHandle);
+    EXPECT_EQ(CloseCodecHandle(nullptr, CodecKind::kDecoder), kCodecNullArgument);
 }
 
 TEST(CodecHandleCheck, KindAndMagicDecide)
 {
     OpenDecoder decoder;
-    EXPECT_EQ(CheckHandle(decoder.handle.get(), CodecKind::Encoder), kCodecNotEncoder);
-    EXPECT_EQ(CheckHandle(decoder.handle.get(), CodecKind::Decoder), kCodecOk);
+    EXPECT_EQ(CheckHandle(decoder.handle.get(), CodecKind::kEncoder), kCodecNotEncoder);
+    EXPECT_EQ(CheckHandle(decoder.handle.get(), CodecKind::kDecoder), kCodecOk);
     EXPECT_EQ(CheckHandleEitherKind(decoder.handle.get()), kCodecOk);
-    decoder.handle->kind = CodecKind::None;
+    decoder.handle->kind = CodecKind::kNone;
     EXPECT_EQ(CheckHandleEitherKind(decoder.handle.get()), kCodecBadKind);
-    EXPECT_EQ(CheckHandle(decoder.handle.get(), CodecKind::Encoder), kCodecNotEncoder);
+    EXPECT_EQ(CheckHandle(decoder.handle.get(), CodecKind::kEncoder), kCodecNotEncoder);
     decoder.handle->magic = 0xFACF;
-    EXPECT_EQ(CheckHandle(decoder.handle.get(), CodecKind::Decoder), kCodecBadHandle);
+    EXPECT_EQ(CheckHandle(decoder.handle.get(), CodecKind::kDecoder), kCodecBadHandle);
     EXPECT_EQ(CheckHandleEitherKind(nullptr), kCodecBadHandle);
 }
 
@@ -122,15 +122,15 @@ TEST(CodecFrameCheck, OrderDecidesBetweenHandleAndRecord)
     CodecIO badRecord{samples, 0, coded, 8, 0, 0, 0, 9};
     OpenDecoder decoder;
     // An encoder call with a decoder handle and a bad record: the order names the first fault.
-    EXPECT_EQ(CheckFrameCall(decoder.handle.get(), &badRecord, CodecKind::Encoder, FrameCheckOrder::HandleFirst),
+    EXPECT_EQ(CheckFrameCall(decoder.handle.get(), &badRecord, CodecKind::kEncoder, FrameCheckOrder::kHandleFirst),
               kCodecNotEncoder);
-    EXPECT_EQ(CheckFrameCall(decoder.handle.get(), &badRecord, CodecKind::Encoder, FrameCheckOrder::RecordFirst),
+    EXPECT_EQ(CheckFrameCall(decoder.handle.get(), &badRecord, CodecKind::kEncoder, FrameCheckOrder::kRecordFirst),
               kCodecBadEndBit);
-    EXPECT_EQ(CheckFrameCall(nullptr, &badRecord, CodecKind::Encoder, FrameCheckOrder::RecordFirst),
+    EXPECT_EQ(CheckFrameCall(nullptr, &badRecord, CodecKind::kEncoder, FrameCheckOrder::kRecordFirst),
               kCodecBadEndBit);
     badRecord.endBit = 0;
-    EXPECT_EQ(CheckFrameCall(nullptr, &badRecord, CodecKind::Encoder, FrameCheckOrder::RecordFirst),
+    EXPECT_EQ(CheckFrameCall(nullptr, &badRecord, CodecKind::kEncoder, FrameCheckOrder::kRecordFirst),
               kCodecBadHandle);
-    EXPECT_EQ(CheckFrameCall(decoder.handle.get(), &badRecord, CodecKind::Decoder, FrameCheckOrder::HandleFirst),
+    EXPECT_EQ(CheckFrameCall(decoder.handle.get(), &badRecord, CodecKind::kDecoder, FrameCheckOrder::kHandleFirst),
               kCodecOk);
 }

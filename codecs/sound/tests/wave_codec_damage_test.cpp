@@ -112,7 +112,7 @@ TEST(WaveDecoderDamage, EveryDamagedBlockFailsAtOnce)
         c.damage(stream);
         WaveDecoder decoder;
         EXPECT_EQ(decoder.Feed(stream.bytes), kWaveFailed);
-        EXPECT_EQ(decoder.Failure(), WaveFailure::DamagedStream);
+        EXPECT_EQ(decoder.Failure(), WaveFailure::kDamagedStream);
         EXPECT_TRUE(decoder.Output().empty());
         EXPECT_EQ(decoder.Feed(Encoded(c.mode).bytes), kWaveFailed) << "a failed decoder stays failed";
     }

@@ -30,7 +30,7 @@ std::string DataPath(const std::string& name)
 Fixture LoadFixture(const std::string& name)
 {
     Fixture fixture;
-    pf::WaveError error = pf::WaveError::None;
+    pf::WaveError error = pf::WaveError::kNone;
     const auto reader = pf::RiffWaveReader::open(DataPath(name), &error);
     if (!reader || reader->format().bits != 16)
         return fixture;

@@ -78,13 +78,13 @@ TEST(WaveEncoderFormat, ModesItCannotWriteAreRefused)
         SCOPED_TRACE(mode);
         WaveEncoder encoder;
         EXPECT_EQ(encoder.Init(mode, 50), kWaveFailed);
-        EXPECT_EQ(encoder.Failure(), WaveFailure::BadArgument);
+        EXPECT_EQ(encoder.Failure(), WaveFailure::kBadArgument);
         EXPECT_EQ(encoder.Feed(std::vector<int16_t>(3, 0)), kWaveFailed);
         EXPECT_EQ(encoder.Finish(), kWaveFailed);
     }
     WaveEncoder notInitialised;
     EXPECT_EQ(notInitialised.Feed(std::vector<int16_t>(3, 0)), kWaveFailed);
-    EXPECT_EQ(notInitialised.Failure(), WaveFailure::BadArgument);
+    EXPECT_EQ(notInitialised.Failure(), WaveFailure::kBadArgument);
 }
 
 TEST(WaveEncoderFormat, ConstantSubBlockIsCodedByItsFirstCoefficient)

@@ -81,7 +81,7 @@ TEST(WaveDecoderMemory, ClaimedSamplesOfRefusedBlocksAreNeverReserved)
     int result = 0;
     const size_t largest = LargestRequestDuring([&] { result = decoder.Feed(stream); });
     EXPECT_EQ(result, sound::kWaveFailed);
-    EXPECT_EQ(decoder.Failure(), sound::WaveFailure::DamagedStream);
+    EXPECT_EQ(decoder.Failure(), sound::WaveFailure::kDamagedStream);
     EXPECT_TRUE(decoder.Output().empty());
     EXPECT_LE(largest, 4 * stream.size()); // the carried bytes and the block list, not 64 KB per header
 }

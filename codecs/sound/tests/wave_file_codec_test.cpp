@@ -133,7 +133,7 @@ protected:
 
     static std::vector<int16_t> ReadSamples(const std::string& path, pf::WaveFormat* outFormat = nullptr)
     {
-        pf::WaveError error = pf::WaveError::None;
+        pf::WaveError error = pf::WaveError::kNone;
         const auto reader = pf::RiffWaveReader::open(path, &error);
         if (!reader)
             return {};

@@ -90,22 +90,22 @@ void TransformBlockCoder::Quantise(std::span<const int> shifts, uint32_t subBloc
 BlockOutcome TransformBlockCoder::Decode(std::span<const uint8_t> block, ArithCoder& arith, std::span<int16_t> out)
 {
     if (block.size() < kInnerOffset)
-        return BlockOutcome::Damaged;
+        return BlockOutcome::kDamaged;
     if ((pf::loadU32le(block.data() + kFlagOffset) & kBlockFlag) == 0) {
         std::fill(out.begin(), out.end(), int16_t{0});
-        return BlockOutcome::Silenced;
+        return BlockOutcome::kSilenced;
     }
     const uint32_t n = pf::loadU32le(block.data() + kSizeOffset);
     const auto windowPercent = static_cast<int8_t>(block[kWindowOffset]);
     if (!WaveTransform::IsAcceptedSize(n) || windowPercent < -kLargestWindowPercent ||
         windowPercent > kLargestWindowPercent)
-        return BlockOutcome::Damaged;
+        return BlockOutcome::kDamaged;
     m_transform.SetSize(n);
     DecodedBody body;
     if (!DecodeBody(block.subspan(kInnerOffset), SubBlocksOf(out.size(), n), arith, body))
-        return BlockOutcome::Damaged;
+        return BlockOutcome::kDamaged;
     Synthesise(body, static_cast<float>(windowPercent) * 0.01f, out);
-    return BlockOutcome::Decoded;
+    return BlockOutcome::kDecoded;
 }
 
 bool TransformBlockCoder::DecodeBody(std::span<const uint8_t> inner, uint32_t subBlocks, ArithCoder& arith,

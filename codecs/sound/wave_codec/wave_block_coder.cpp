@@ -112,7 +112,7 @@ void WaveBlockCoder::EncodeSampleBytes(std::span<const int16_t> samples, uint32_
 BlockOutcome WaveBlockCoder::Decode(std::span<const uint8_t> block, std::span<int16_t> out)
 {
     const BlockOutcome outcome = DecodeInner(block, out, false);
-    if (outcome == BlockOutcome::Damaged)
+    if (outcome == BlockOutcome::kDamaged)
         std::fill(out.begin(), out.end(), int16_t{0});
     return outcome;
 }
@@ -120,16 +120,16 @@ BlockOutcome WaveBlockCoder::Decode(std::span<const uint8_t> block, std::span<in
 BlockOutcome WaveBlockCoder::DecodeInner(std::span<const uint8_t> block, std::span<int16_t> out, bool insideDelta)
 {
     if (block.size() < kWaveBlockHeaderBytes)
-        return BlockOutcome::Damaged;
+        return BlockOutcome::kDamaged;
     const BlockHeader header = ReadHeader(block);
     if (header.length != block.size() || header.count != out.size())
-        return BlockOutcome::Damaged;
+        return BlockOutcome::kDamaged;
     if (header.count == 0)
-        return BlockOutcome::Decoded;
+        return BlockOutcome::kDecoded;
     if ((header.mode & kWaveModeDelta) != 0)
-        return insideDelta ? BlockOutcome::Damaged : DecodeDelta(block, out);   // one delta level at most
+        return insideDelta ? BlockOutcome::kDamaged : DecodeDelta(block, out);   // one delta level at most
     if ((header.mode & kWaveModePyramid) != 0)
-        return BlockOutcome::Damaged;   // never written; its decoding is not defined
+        return BlockOutcome::kDamaged;   // never written; its decoding is not defined
     if ((header.mode & kWaveModeTransform) != 0)
         return m_transformCoder.Decode(block, m_arith, out);
     if ((header.mode & kWaveModeBytePlanes) != 0)
@@ -142,9 +142,9 @@ BlockOutcome WaveBlockCoder::DecodeDelta(std::span<const uint8_t> block, std::sp
     const std::span<const uint8_t> inner = block.subspan(kWaveBlockHeaderBytes);
     std::span<const uint8_t> innerBlock;
     if (!NextInnerBlock(inner, innerBlock) || innerBlock.size() != inner.size())
-        return BlockOutcome::Damaged;
+        return BlockOutcome::kDamaged;
     const BlockOutcome outcome = DecodeInner(innerBlock, out, true);
-    if (outcome == BlockOutcome::Damaged)
+    if (outcome == BlockOutcome::kDamaged)
         return outcome;
     uint16_t sum = 0;
     for (int16_t& sample : out) {
@@ -159,19 +159,19 @@ BlockOutcome WaveBlockCoder::DecodePlanes(std::span<const uint8_t> block, std::s
     std::span<const uint8_t> body = block.subspan(kWaveBlockHeaderBytes);
     std::span<const uint8_t> highBlock;
     if (!NextInnerBlock(body, highBlock))
-        return BlockOutcome::Damaged;
+        return BlockOutcome::kDamaged;
     std::span<const uint8_t> lowBlock;
     if (!NextInnerBlock(body.subspan(highBlock.size()), lowBlock) || highBlock.size() + lowBlock.size() != body.size())
-        return BlockOutcome::Damaged;
+        return BlockOutcome::kDamaged;
     std::vector<uint8_t> high;
     std::vector<uint8_t> low;
     // Planes of another length than the block's count are damage, not something to join anyway.
     if (!DecodeByteStream(highBlock, out.size(), m_arith, high) || high.size() != out.size() ||
         !DecodeByteStream(lowBlock, out.size(), m_arith, low) || low.size() != out.size())
-        return BlockOutcome::Damaged;
+        return BlockOutcome::kDamaged;
     for (size_t i = 0; i < out.size(); ++i)
         out[i] = static_cast<int16_t>(static_cast<uint16_t>((high[i] << 8) | low[i]));
-    return BlockOutcome::Decoded;
+    return BlockOutcome::kDecoded;
 }
 
 BlockOutcome WaveBlockCoder::DecodeSampleBytes(std::span<const uint8_t> block, std::span<int16_t> out)
@@ -181,13 +181,13 @@ BlockOutcome WaveBlockCoder::DecodeSampleBytes(std::span<const uint8_t> block, s
     std::vector<uint8_t> bytes;
     if (!NextInnerBlock(body, inner) || inner.size() != body.size() ||
         !DecodeByteStream(inner, out.size(), m_arith, bytes) || bytes.size() != out.size())
-        return BlockOutcome::Damaged;
+        return BlockOutcome::kDamaged;
     std::fill(out.begin(), out.end(), int16_t{0});
     for (size_t i = 0; i < bytes.size(); ++i) {
         const auto shifted = static_cast<uint16_t>(bytes[i] << (8 * (i % 2)));
         out[i / 2] = static_cast<int16_t>(static_cast<uint16_t>(out[i / 2]) | shifted);
     }
-    return BlockOutcome::Decoded;
+    return BlockOutcome::kDecoded;
 }
 
 } // namespace sound

@@ -36,17 +36,17 @@ inline constexpr int kWaveFinished = 17;   // the stream's end block was written
 inline constexpr int kWaveFailed = -1;     // see Failure() for the cause
 
 enum class WaveFailure : int {
-    None = 0,
-    OutOfMemory = 1,     // a buffer could not be allocated
-    DamagedStream = 2,   // a block's lengths, counts or coded bytes are inconsistent
-    BadArgument = 3,     // the encoder was given a mode it cannot write
+    kNone = 0,
+    kOutOfMemory = 1,     // a buffer could not be allocated
+    kDamagedStream = 2,   // a block's lengths, counts or coded bytes are inconsistent
+    kBadArgument = 3,     // the encoder was given a mode it cannot write
 };
 
 // How decoding one block ended. A transform block whose flag is clear is silence, not damage.
 enum class BlockOutcome : int {
-    Decoded = 0,
-    Silenced = 1,
-    Damaged = 2,
+    kDecoded = 0,
+    kSilenced = 1,
+    kDamaged = 2,
 };
 
 } // namespace sound

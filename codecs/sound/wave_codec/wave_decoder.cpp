@@ -25,13 +25,13 @@ void WaveDecoder::Release()
     m_totalBytes = 0;
     m_silencedBlocks = 0;
     m_finished = false;
-    m_failure = WaveFailure::None;
+    m_failure = WaveFailure::kNone;
 }
 
 int WaveDecoder::Feed(std::span<const uint8_t> bytes)
 {
     m_output.clear();
-    if (m_failure != WaveFailure::None)
+    if (m_failure != WaveFailure::kNone)
         return kWaveFailed;
     if (m_finished)
         return kWaveFinished;
@@ -47,12 +47,12 @@ int WaveDecoder::Feed(std::span<const uint8_t> bytes)
             return kWaveFailed;
         if (!headersValid) {
             m_totalSamples += m_output.size();
-            return Fail(WaveFailure::DamagedStream);
+            return Fail(WaveFailure::kDamagedStream);
         }
         // Bytes after the end block belong to no block and are dropped with it.
         m_pending.erase(m_pending.begin(), m_finished ? m_pending.end() : m_pending.begin() + static_cast<long>(end));
     } catch (const std::bad_alloc&) {
-        return Fail(WaveFailure::OutOfMemory);
+        return Fail(WaveFailure::kOutOfMemory);
     }
     m_totalBytes += bytes.size();
     m_totalSamples += m_output.size();
@@ -97,12 +97,12 @@ int WaveDecoder::DecodeBlocks(const std::vector<BlockSpan>& blocks)
         const std::span<const uint8_t> bytes(&m_pending[block.offset], block.length);
         const std::span<int16_t> out(&m_output[written], block.count);
         const BlockOutcome outcome = m_coder->Decode(bytes, out);
-        if (outcome == BlockOutcome::Damaged) {
+        if (outcome == BlockOutcome::kDamaged) {
             m_output.resize(written);
             m_totalSamples += written;
-            return Fail(WaveFailure::DamagedStream);
+            return Fail(WaveFailure::kDamagedStream);
         }
-        if (outcome == BlockOutcome::Silenced)
+        if (outcome == BlockOutcome::kSilenced)
             ++m_silencedBlocks;
         written += block.count;
     }
@@ -113,7 +113,7 @@ int WaveDecoder::Fail(WaveFailure failure)
 {
     m_failure = failure;
     m_pending = {};
-    if (failure != WaveFailure::DamagedStream)
+    if (failure != WaveFailure::kDamagedStream)
         m_output.clear();
     return kWaveFailed;
 }

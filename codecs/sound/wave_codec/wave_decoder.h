@@ -52,7 +52,7 @@ private:
     uint64_t m_totalBytes = 0;
     uint64_t m_silencedBlocks = 0;
     bool m_finished = false;
-    WaveFailure m_failure = WaveFailure::None;
+    WaveFailure m_failure = WaveFailure::kNone;
 };
 
 } // namespace sound

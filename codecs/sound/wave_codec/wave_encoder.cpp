@@ -24,16 +24,16 @@ int WaveEncoder::Init(uint32_t mode, uint32_t quality)
     m_totalBytes = 0;
     m_clampedAtFinish = 0;
     m_finished = false;
-    m_failure = WaveFailure::None;
+    m_failure = WaveFailure::kNone;
     if (!WaveBlockCoder::CanEncodeMode(m_mode))
-        return Fail(WaveFailure::BadArgument);
+        return Fail(WaveFailure::kBadArgument);
     try {
         m_coder = std::make_unique<WaveBlockCoder>(clamped);
         m_block.clear();
         m_block.reserve(kWaveBlockSamples);
     } catch (const std::bad_alloc&) {
         m_coder.reset();
-        return Fail(WaveFailure::OutOfMemory);
+        return Fail(WaveFailure::kOutOfMemory);
     }
     return kWaveOk;
 }
@@ -55,7 +55,7 @@ int WaveEncoder::Feed(std::span<const int16_t> samples)
             }
         }
     } catch (const std::bad_alloc&) {
-        return Fail(WaveFailure::OutOfMemory);
+        return Fail(WaveFailure::kOutOfMemory);
     }
     m_totalSamples += samples.size();
     m_totalBytes += m_output.size();
@@ -71,7 +71,7 @@ int WaveEncoder::Finish()
         if (!m_block.empty())
             m_coder->Encode({}, m_mode, m_output);   // the end block
     } catch (const std::bad_alloc&) {
-        return Fail(WaveFailure::OutOfMemory);
+        return Fail(WaveFailure::kOutOfMemory);
     }
     m_totalBytes += m_output.size();
     m_clampedAtFinish = m_coder->ClampedCoefficients();
@@ -93,7 +93,7 @@ int WaveEncoder::BeginCall()
     if (m_finished)
         return kWaveFinished;
     if (!m_coder)
-        return Fail(m_failure == WaveFailure::None ? WaveFailure::BadArgument : m_failure);
+        return Fail(m_failure == WaveFailure::kNone ? WaveFailure::kBadArgument : m_failure);
     m_output.clear();
     return kWaveOk;
 }

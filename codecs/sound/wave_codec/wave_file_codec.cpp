@@ -155,7 +155,7 @@ WaveFileResult DecodeData(WaveByteSource& source, WaveDecoder& decoder, FrameWri
         if (!frames.Write(decoder.Output()))
             return WaveFileResult::kCannotWriteOutput;
         if (result == kWaveFailed)
-            return decoder.Failure() == WaveFailure::OutOfMemory ? WaveFileResult::kOutOfMemory
+            return decoder.Failure() == WaveFailure::kOutOfMemory ? WaveFileResult::kOutOfMemory
                                                                  : WaveFileResult::kDamagedStream;
         if (result == kWaveFinished)
             return WaveFileResult::kOk;
@@ -208,9 +208,9 @@ WaveFileResult EncodeWaveFile(const std::string& wavePath, WaveByteSink& sink, u
 {
     outError.clear();
     try {
-        pf::WaveError error = pf::WaveError::None;
+        pf::WaveError error = pf::WaveError::kNone;
         const std::unique_ptr<pf::RiffWaveReader> reader = pf::RiffWaveReader::open(wavePath, &error);
-        if (error == pf::WaveError::CannotOpen) {
+        if (error == pf::WaveError::kCannotOpen) {
             outError = "cannot read " + wavePath + ": " + ErrnoText(errno);
             return WaveFileResult::kCannotReadInput;
         }

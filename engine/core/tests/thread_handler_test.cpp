@@ -182,7 +182,7 @@ TEST(ThreadHandler, PriorityRequestsBeforeAndWhileRunning)
 {
     // Only lowering requests: an unprivileged process may always lower a thread, never raise it again.
     CVTN_ThreadHandler handler("background");
-    EXPECT_TRUE(handler.SetPriority(CVTN_ThreadHandler::Priority::Low)); // remembered for Start
+    EXPECT_TRUE(handler.SetPriority(CVTN_ThreadHandler::Priority::kLow)); // remembered for Start
     std::atomic<int> nice{-100};
     std::atomic<int> policy{-1};
     ASSERT_TRUE(handler.Start([&](std::stop_token stop) {
@@ -201,9 +201,9 @@ TEST(ThreadHandler, PriorityRequestsBeforeAndWhileRunning)
         return condition();
     };
     EXPECT_TRUE(waitFor([&] { return nice.load() == 10; }));
-    EXPECT_TRUE(handler.SetPriority(CVTN_ThreadHandler::Priority::Idle));
+    EXPECT_TRUE(handler.SetPriority(CVTN_ThreadHandler::Priority::kIdle));
     EXPECT_TRUE(waitFor([&] { return policy.load() == SCHED_IDLE; }));
-    EXPECT_EQ(handler.GetPriority(), CVTN_ThreadHandler::Priority::Idle);
+    EXPECT_EQ(handler.GetPriority(), CVTN_ThreadHandler::Priority::kIdle);
     EXPECT_TRUE(handler.Stop());
 }
 

@@ -253,11 +253,11 @@ TEST_F(DisplayDepth, BadCallsDrawNothingAndSetLastError)
 
 TEST_F(DisplayDepth, SixteenBitDisplayKeepsTheTopBitsOfEachChannel)
 {
-    for (const pf::SixteenBitLayout layout : {pf::SixteenBitLayout::Rgb565, pf::SixteenBitLayout::Rgb555}) {
+    for (const pf::SixteenBitLayout layout : {pf::SixteenBitLayout::kRgb565, pf::SixteenBitLayout::kRgb555}) {
         pf::displayMode().setDepth(16);
         pf::displayMode().setSixteenBitLayout(layout);
-        const int greenBits = layout == pf::SixteenBitLayout::Rgb565 ? 6 : 5;
-        EXPECT_EQ(pf::displayMode().masks().green, layout == pf::SixteenBitLayout::Rgb565 ? 0x07E0u : 0x03E0u);
+        const int greenBits = layout == pf::SixteenBitLayout::kRgb565 ? 6 : 5;
+        EXPECT_EQ(pf::displayMode().masks().green, layout == pf::SixteenBitLayout::kRgb565 ? 0x07E0u : 0x03E0u);
         for (uint32_t v = 0; v < 256; ++v) {
             const uint32_t pixel = pf::makePixel(static_cast<uint8_t>(v), static_cast<uint8_t>(255 - v),
                                                  static_cast<uint8_t>(v * 7), 0x99);

@@ -54,10 +54,10 @@ TEST(RiffWaveRoundTrip, EveryDepthAndLayoutReadsBackExactly)
             ASSERT_EQ(file.size(), kWaveHeaderBytes + samples.size());
             EXPECT_EQ(loadU32le(&file[4]), file.size() - 8);
 
-            WaveError err = WaveError::CannotOpen;
+            WaveError err = WaveError::kCannotOpen;
             auto reader = RiffWaveReader::open(path, &err);
             ASSERT_NE(reader, nullptr);
-            EXPECT_EQ(err, WaveError::None);
+            EXPECT_EQ(err, WaveError::kNone);
             EXPECT_EQ(reader->format(), format);
             EXPECT_EQ(reader->format().blockAlign, channels * bits / 8);
             EXPECT_EQ(reader->dataBytes(), samples.size());
@@ -235,10 +235,10 @@ TEST(RiffWaveReaderLayouts, ChunkOrderAndExtraChunksDoNotMatter)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        WaveError err = WaveError::CannotOpen;
+        WaveError err = WaveError::kCannotOpen;
         auto reader = RiffWaveReader::fromBytes(c.file, &err);
         ASSERT_NE(reader, nullptr);
-        EXPECT_EQ(err, WaveError::None);
+        EXPECT_EQ(err, WaveError::kNone);
         EXPECT_EQ(reader->format(), kMono16);
         EXPECT_EQ(reader->subFormatTag(), 0);
         EXPECT_EQ(ReadAll(*reader), data);
@@ -282,26 +282,26 @@ TEST(RiffWaveReaderDamaged, ReportsTheCauseOrCapsTheData)
         WaveError err;
         uint32_t dataBytes;
     } cases[] = {
-        {"empty file", {}, WaveError::NotRiffWave, 0},
-        {"eleven bytes", Bytes(good.begin(), good.begin() + 11), WaveError::NotRiffWave, 0},
-        {"not RIFF", Bytes(good.size(), 'x'), WaveError::NotRiffWave, 0},
-        {"RIFF of another form", wrongForm, WaveError::NotRiffWave, 0},
-        {"header only", Riff({}), WaveError::MissingFormat, 0},
-        {"no fmt", Riff({Chunk("data", data)}), WaveError::MissingFormat, 0},
-        {"no data", Riff({fmt}), WaveError::MissingData, 0},
-        {"fmt of 14 bytes", Riff({Chunk("fmt ", Ramp(14)), Chunk("data", data)}), WaveError::ShortFormat, 0},
-        {"fmt cut by the end of the file", truncatedFmt, WaveError::ShortFormat, 0},
-        {"data cut short", truncatedData, WaveError::None, 40},
-        {"data size 0xFFFFFFFF", Riff({fmt, Chunk("data", data, 0xFFFFFFFF)}), WaveError::None, 64},
-        {"data size 0x7FFFFFFF", Riff({fmt, Chunk("data", data, 0x7FFFFFFF)}), WaveError::None, 64},
-        {"data header without body", Riff({fmt, Chunk("data", {}, 1000)}), WaveError::None, 0},
+        {"empty file", {}, WaveError::kNotRiffWave, 0},
+        {"eleven bytes", Bytes(good.begin(), good.begin() + 11), WaveError::kNotRiffWave, 0},
+        {"not RIFF", Bytes(good.size(), 'x'), WaveError::kNotRiffWave, 0},
+        {"RIFF of another form", wrongForm, WaveError::kNotRiffWave, 0},
+        {"header only", Riff({}), WaveError::kMissingFormat, 0},
+        {"no fmt", Riff({Chunk("data", data)}), WaveError::kMissingFormat, 0},
+        {"no data", Riff({fmt}), WaveError::kMissingData, 0},
+        {"fmt of 14 bytes", Riff({Chunk("fmt ", Ramp(14)), Chunk("data", data)}), WaveError::kShortFormat, 0},
+        {"fmt cut by the end of the file", truncatedFmt, WaveError::kShortFormat, 0},
+        {"data cut short", truncatedData, WaveError::kNone, 40},
+        {"data size 0xFFFFFFFF", Riff({fmt, Chunk("data", data, 0xFFFFFFFF)}), WaveError::kNone, 64},
+        {"data size 0x7FFFFFFF", Riff({fmt, Chunk("data", data, 0x7FFFFFFF)}), WaveError::kNone, 64},
+        {"data header without body", Riff({fmt, Chunk("data", {}, 1000)}), WaveError::kNone, 0},
         {"unknown chunk of 0xFFFFFFFF before fmt", Riff({Chunk("junk", Ramp(4), 0xFFFFFFFF), fmt, Chunk("data", data)}),
-         WaveError::MissingFormat, 0},
+         WaveError::kMissingFormat, 0},
         {"unknown chunk of 0xFFFFFFFE before data",
-         Riff({fmt, Chunk("junk", Ramp(4), 0xFFFFFFFE), Chunk("data", data)}), WaveError::MissingData, 0},
+         Riff({fmt, Chunk("junk", Ramp(4), 0xFFFFFFFE), Chunk("data", data)}), WaveError::kMissingData, 0},
         {"fmt of 0xFFFFFFFF bytes", Riff({Chunk("fmt ", FmtBody(kMono16), 0xFFFFFFFF), Chunk("data", data)}),
-         WaveError::MissingData, 0},
-        {"half a chunk header at the end", Riff({fmt, Bytes{'d', 'a', 't', 'a', 1}}), WaveError::MissingData, 0},
+         WaveError::kMissingData, 0},
+        {"half a chunk header at the end", Riff({fmt, Bytes{'d', 'a', 't', 'a', 1}}), WaveError::kMissingData, 0},
         {"rate 0", Riff({Chunk("fmt ", FmtBody(WaveFormat::pcm(1, 0, 16))), Chunk("data", data)}),
          WaveError::kUnsupportedFormat, 0},
         {"rate 1000001", Riff({Chunk("fmt ", FmtBody(WaveFormat::pcm(1, kMaxWaveRate + 1, 16))), Chunk("data", data)}),
@@ -310,16 +310,16 @@ TEST(RiffWaveReaderDamaged, ReportsTheCauseOrCapsTheData)
          WaveError::kUnsupportedFormat, 0},
         {"no channels", Riff({Chunk("fmt ", FmtBody(WaveFormat::pcm(0, 8000, 16))), Chunk("data", data)}),
          WaveError::kUnsupportedFormat, 0},
-        {"rate 1", Riff({Chunk("fmt ", FmtBody(WaveFormat::pcm(1, 1, 16))), Chunk("data", data)}), WaveError::None, 64},
+        {"rate 1", Riff({Chunk("fmt ", FmtBody(WaveFormat::pcm(1, 1, 16))), Chunk("data", data)}), WaveError::kNone, 64},
         {"rate 1000000", Riff({Chunk("fmt ", FmtBody(WaveFormat::pcm(1, kMaxWaveRate, 16))), Chunk("data", data)}),
-         WaveError::None, 64},
+         WaveError::kNone, 64},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        WaveError err = WaveError::CannotOpen;
+        WaveError err = WaveError::kCannotOpen;
         auto reader = RiffWaveReader::fromBytes(c.file, &err);
         EXPECT_EQ(err, c.err);
-        if (c.err != WaveError::None) {
+        if (c.err != WaveError::kNone) {
             EXPECT_EQ(reader, nullptr);
             continue;
         }
@@ -333,14 +333,14 @@ TEST(RiffWaveReaderDamaged, ReportsTheCauseOrCapsTheData)
 TEST(RiffWaveReaderDamaged, MissingOrUnreadablePathsCannotOpen)
 {
     test::ScratchDir dir;
-    WaveError err = WaveError::None;
+    WaveError err = WaveError::kNone;
     EXPECT_EQ(RiffWaveReader::open(dir.file("absent.wav"), &err), nullptr);
-    EXPECT_EQ(err, WaveError::CannotOpen);
-    err = WaveError::None;
+    EXPECT_EQ(err, WaveError::kCannotOpen);
+    err = WaveError::kNone;
     EXPECT_EQ(errno, ENOENT); // the cause, for the caller's message
-    err = WaveError::None;
+    err = WaveError::kNone;
     EXPECT_EQ(RiffWaveReader::open(dir.path().string(), &err), nullptr); // a folder
-    EXPECT_EQ(err, WaveError::CannotOpen);
+    EXPECT_EQ(err, WaveError::kCannotOpen);
     EXPECT_EQ(errno, EISDIR);
     EXPECT_EQ(RiffWaveReader::open(dir.file("absent.wav"), nullptr), nullptr); // no error slot is fine
 }

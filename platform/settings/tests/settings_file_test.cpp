@@ -12,15 +12,15 @@ namespace {
 
 SettingValue Dword(std::string name, uint32_t v)
 {
-    return {std::move(name), SettingType::Dword, v, {}, {}};
+    return {std::move(name), SettingType::kDword, v, {}, {}};
 }
 SettingValue Text(std::string name, std::string v)
 {
-    return {std::move(name), SettingType::String, 0, std::move(v), {}};
+    return {std::move(name), SettingType::kString, 0, std::move(v), {}};
 }
 SettingValue Bytes(std::string name, std::vector<uint8_t> v)
 {
-    return {std::move(name), SettingType::Binary, 0, {}, std::move(v)};
+    return {std::move(name), SettingType::kBinary, 0, {}, std::move(v)};
 }
 
 SettingsTree SampleTree()

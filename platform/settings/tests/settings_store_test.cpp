@@ -45,7 +45,7 @@ TEST(SettingsStoreRoundTrip, EveryTypeSurvivesAReload)
     EXPECT_EQ(again->getString(kEditor, "Name \"quoted\""), "line one\nline \\two\\");
     EXPECT_EQ(again->getBinary(kEditor, "colour"), colour);
     EXPECT_EQ(again->getBinary(kEditor, "empty"), std::vector<uint8_t>());
-    EXPECT_EQ(again->typeOf(kEditor, "10"), SettingType::Dword);
+    EXPECT_EQ(again->typeOf(kEditor, "10"), SettingType::kDword);
     EXPECT_EQ(again->typeOf(kEditor, "missing"), std::nullopt);
 }
 
