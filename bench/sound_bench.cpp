@@ -123,8 +123,8 @@ const Clip* LabelledClip(benchmark::State& state)
 // Seconds of audio per second of run time.
 void ReportRealtime(benchmark::State& state, const Clip& clip)
 {
-    state.counters["realtime_x"] = benchmark::Counter(clip.Seconds() * static_cast<double>(state.iterations()),
-                                                      benchmark::Counter::kIsRate);
+    state.counters["realtime_x"] =
+        benchmark::Counter(clip.Seconds() * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 void BM_WaveEncode(benchmark::State& state)

@@ -12,18 +12,18 @@
 namespace sound {
 
 // Flag bits of every transform; they combine.
-inline constexpr uint32_t FFT_FORWARD = 1;         // kernel exp(-2 pi i n k / N); clear: exp(+2 pi i n k / N)
-inline constexpr uint32_t FFT_SCALE = 2;           // multiply the result by 1/N, unless FFT_NO_SCALE is set
-inline constexpr uint32_t FFT_INIT_ONLY = 4;       // RealFFT only: build the order's tables, leave the data
-inline constexpr uint32_t FFT_NO_SCALE = 8;        // never scale; wins over FFT_SCALE
-inline constexpr uint32_t FFT_NATURAL_ORDER = 16;  // ComplexFFT: natural input and output (also when 16/32/64 absent)
-inline constexpr uint32_t FFT_INPUT_BITREV = 32;   // ComplexFFT: the input is in bit-reversed order
-inline constexpr uint32_t FFT_OUTPUT_BITREV = 64;  // ComplexFFT: leave the output in bit-reversed order
+inline constexpr uint32_t FFT_FORWARD = 1;        // kernel exp(-2 pi i n k / N); clear: exp(+2 pi i n k / N)
+inline constexpr uint32_t FFT_SCALE = 2;          // multiply the result by 1/N, unless FFT_NO_SCALE is set
+inline constexpr uint32_t FFT_INIT_ONLY = 4;      // RealFFT only: build the order's tables, leave the data
+inline constexpr uint32_t FFT_NO_SCALE = 8;       // never scale; wins over FFT_SCALE
+inline constexpr uint32_t FFT_NATURAL_ORDER = 16; // ComplexFFT: natural input and output (also when 16/32/64 absent)
+inline constexpr uint32_t FFT_INPUT_BITREV = 32;  // ComplexFFT: the input is in bit-reversed order
+inline constexpr uint32_t FFT_OUTPUT_BITREV = 64; // ComplexFFT: leave the output in bit-reversed order
 
 // Each transform returns false, leaving the data untouched, when the order is outside 0..kMaxTransformOrder, the
 // span is too short, or its tables cannot be allocated. Order 0 is a transform of one point: true, no change.
 
-bool ComplexFFT(std::span<float> data, int order, uint32_t flags);   // 2N floats, N = 2^order points
+bool ComplexFFT(std::span<float> data, int order, uint32_t flags); // 2N floats, N = 2^order points
 
 // N = 2^order real samples in data[0..N) become the packed spectrum in data[0..N+2); the imaginary parts of bins
 // 0 and N/2 are written as 0. With the direction bit clear the result is the conjugate spectrum.

@@ -8,7 +8,7 @@ namespace sound {
 struct TwiddleTable;
 struct BitReversalTable;
 
-inline constexpr int kLargestSplitRadixOrder = 10;   // above this the cache-blocked kernel takes over
+inline constexpr int kLargestSplitRadixOrder = 10; // above this the cache-blocked kernel takes over
 
 // Orders 1 .. 10: decimation in frequency, natural-order input, bit-reversed output.
 void SplitRadixKernel(float* data, const TwiddleTable& twiddles, bool forward);

@@ -25,7 +25,7 @@ struct TableCaches {
 
 TableCaches& Caches()
 {
-    static TableCaches caches;   // lives until process exit; every access holds its lock
+    static TableCaches caches; // lives until process exit; every access holds its lock
     return caches;
 }
 

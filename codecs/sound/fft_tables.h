@@ -11,7 +11,7 @@
 
 namespace sound {
 
-inline constexpr int kMaxTransformOrder = 24;   // 16M points; the codecs use orders up to 12
+inline constexpr int kMaxTransformOrder = 24; // 16M points; the codecs use orders up to 12
 
 // Twiddle table of order k, M = 2^k complex points: 3M/2 complex entries (plus 4 spare zeroed ones), two floats
 // each.
@@ -23,17 +23,17 @@ inline constexpr int kMaxTransformOrder = 24;   // 16M points; the codecs use or
 //   entries M .. 3M/2-1:    exp(-i pi j / M): joining a real spectrum back into a half-size transform.
 struct TwiddleTable {
     int order = 0;
-    std::vector<float> values;   // interleaved (real, imaginary)
+    std::vector<float> values; // interleaved (real, imaginary)
 
     size_t Points() const { return size_t{1} << order; }
     const float* ComplexTwiddles() const { return values.data(); }
-    const float* SplitTwiddles() const { return values.data() + Points(); }   // M/2 entries, two floats each
+    const float* SplitTwiddles() const { return values.data() + Points(); } // M/2 entries, two floats each
     const float* JoinTwiddles() const { return values.data() + 2 * Points(); }
 };
 
 struct BitReversalTable {
     int order = 0;
-    std::vector<uint32_t> partner;   // partner[i] = i with its order low bits reversed
+    std::vector<uint32_t> partner; // partner[i] = i with its order low bits reversed
 };
 
 // The table of the order, built when its cache slot is empty; null for an order outside 0..kMaxTransformOrder or

@@ -65,9 +65,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             const uint32_t pixel = memory[static_cast<size_t>((y + kMargin) * stride + x + kMargin)];
             const bool inSurface = x >= 0 && y >= 0 && x < kWidth && y < kHeight;
             if (!inSurface && pixel != kCanary)
-                std::abort();   // written outside the surface
+                std::abort(); // written outside the surface
             if (inSurface && !clipRect.contains({x, y}) && pixel != 0)
-                std::abort();   // written outside the clip
+                std::abort(); // written outside the clip
         }
     }
     return 0;

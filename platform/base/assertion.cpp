@@ -22,9 +22,15 @@ void defaultHandler([[maybe_unused]] const AssertionInfo& info)
 
 } // namespace
 
-AssertHandler setAssertHandler(AssertHandler handler) { return g_handler.exchange(handler); }
+AssertHandler setAssertHandler(AssertHandler handler)
+{
+    return g_handler.exchange(handler);
+}
 
-unsigned assertionFailureCount() { return g_failures.load(); }
+unsigned assertionFailureCount()
+{
+    return g_failures.load();
+}
 
 void assertionFailed(const char* expression, const char* message, const char* file, int line)
 {

@@ -14,8 +14,8 @@ struct AssertionInfo {
 
 using AssertHandler = void (*)(const AssertionInfo&);
 
-AssertHandler setAssertHandler(AssertHandler handler);   // null restores the default; returns the previous one
-unsigned assertionFailureCount();                        // process-wide, every build type
+AssertHandler setAssertHandler(AssertHandler handler); // null restores the default; returns the previous one
+unsigned assertionFailureCount();                      // process-wide, every build type
 [[gnu::cold]] void assertionFailed(const char* expression, const char* message, const char* file, int line);
 
 } // namespace pf

@@ -14,9 +14,18 @@ constexpr ColorRef rgb(uint8_t r, uint8_t g, uint8_t b)
 {
     return static_cast<ColorRef>(r) | (static_cast<ColorRef>(g) << 8) | (static_cast<ColorRef>(b) << 16);
 }
-constexpr uint8_t getRValue(ColorRef c) { return static_cast<uint8_t>(c); }
-constexpr uint8_t getGValue(ColorRef c) { return static_cast<uint8_t>(c >> 8); }
-constexpr uint8_t getBValue(ColorRef c) { return static_cast<uint8_t>(c >> 16); }
+constexpr uint8_t getRValue(ColorRef c)
+{
+    return static_cast<uint8_t>(c);
+}
+constexpr uint8_t getGValue(ColorRef c)
+{
+    return static_cast<uint8_t>(c >> 8);
+}
+constexpr uint8_t getBValue(ColorRef c)
+{
+    return static_cast<uint8_t>(c >> 16);
+}
 
 constexpr uint32_t kPixelRgbMask = 0x00FFFFFFu;
 
@@ -33,9 +42,21 @@ constexpr uint32_t makePixel(uint8_t r, uint8_t g, uint8_t b, uint8_t a = 0)
 {
     return (static_cast<uint32_t>(a) << 24) | (static_cast<uint32_t>(r) << 16) | (static_cast<uint32_t>(g) << 8) | b;
 }
-constexpr uint8_t pixelRed(uint32_t p) { return static_cast<uint8_t>(p >> 16); }
-constexpr uint8_t pixelGreen(uint32_t p) { return static_cast<uint8_t>(p >> 8); }
-constexpr uint8_t pixelBlue(uint32_t p) { return static_cast<uint8_t>(p); }
-constexpr uint8_t pixelAlpha(uint32_t p) { return static_cast<uint8_t>(p >> 24); }
+constexpr uint8_t pixelRed(uint32_t p)
+{
+    return static_cast<uint8_t>(p >> 16);
+}
+constexpr uint8_t pixelGreen(uint32_t p)
+{
+    return static_cast<uint8_t>(p >> 8);
+}
+constexpr uint8_t pixelBlue(uint32_t p)
+{
+    return static_cast<uint8_t>(p);
+}
+constexpr uint8_t pixelAlpha(uint32_t p)
+{
+    return static_cast<uint8_t>(p >> 24);
+}
 
 } // namespace pf

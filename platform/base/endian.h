@@ -4,7 +4,10 @@
 
 namespace pf {
 
-inline uint16_t loadU16le(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+inline uint16_t loadU16le(const uint8_t* p)
+{
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
 inline uint32_t loadU32le(const uint8_t* p)
 {
     return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
@@ -31,7 +34,10 @@ inline void storeU64le(uint8_t* p, uint64_t v)
     storeU32le(p + 4, static_cast<uint32_t>(v >> 32));
 }
 
-inline uint16_t loadU16be(const uint8_t* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
+inline uint16_t loadU16be(const uint8_t* p)
+{
+    return static_cast<uint16_t>((p[0] << 8) | p[1]);
+}
 inline uint32_t loadU32be(const uint8_t* p)
 {
     return (static_cast<uint32_t>(p[0]) << 24) | (static_cast<uint32_t>(p[1]) << 16) |
@@ -49,9 +55,21 @@ inline void storeU32be(uint8_t* p, uint32_t v)
 }
 
 // Host and network byte order; the hosts we build for are little-endian.
-inline uint16_t hostToNet16(uint16_t v) { return static_cast<uint16_t>((v >> 8) | (v << 8)); }
-inline uint32_t hostToNet32(uint32_t v) { return __builtin_bswap32(v); }
-inline uint16_t netToHost16(uint16_t v) { return hostToNet16(v); }
-inline uint32_t netToHost32(uint32_t v) { return hostToNet32(v); }
+inline uint16_t hostToNet16(uint16_t v)
+{
+    return static_cast<uint16_t>((v >> 8) | (v << 8));
+}
+inline uint32_t hostToNet32(uint32_t v)
+{
+    return __builtin_bswap32(v);
+}
+inline uint16_t netToHost16(uint16_t v)
+{
+    return hostToNet16(v);
+}
+inline uint32_t netToHost32(uint32_t v)
+{
+    return hostToNet32(v);
+}
 
 } // namespace pf

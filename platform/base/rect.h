@@ -29,8 +29,8 @@ constexpr int32_t saturateToInt32(int64_t v)
 struct Rect {
     int32_t l = 0;
     int32_t t = 0;
-    int32_t r = 0;   // excluded
-    int32_t b = 0;   // excluded
+    int32_t r = 0; // excluded
+    int32_t b = 0; // excluded
 
     static constexpr Rect fromXywh(int32_t x, int32_t y, int32_t w, int32_t h)
     {
@@ -42,19 +42,19 @@ struct Rect {
     constexpr int64_t height() const { return int64_t{b} - t; }
     constexpr bool isEmpty() const { return r <= l || b <= t; }
     constexpr bool contains(Point p) const { return p.x >= l && p.x < r && p.y >= t && p.y < b; }
-    constexpr bool containsRect(const Rect& o) const   // an empty rectangle is contained everywhere
+    constexpr bool containsRect(const Rect& o) const // an empty rectangle is contained everywhere
     {
         return o.isEmpty() || (o.l >= l && o.r <= r && o.t >= t && o.b <= b);
     }
     constexpr Point topLeft() const { return {l, t}; }
 
-    constexpr Rect intersected(const Rect& o) const   // empty results are returned as {0, 0, 0, 0}
+    constexpr Rect intersected(const Rect& o) const // empty results are returned as {0, 0, 0, 0}
     {
         const Rect out{std::max(l, o.l), std::max(t, o.t), std::min(r, o.r), std::min(b, o.b)};
         return out.isEmpty() ? Rect{} : out;
     }
     constexpr bool intersects(const Rect& o) const { return !intersected(o).isEmpty(); }
-    constexpr Rect boundsWith(const Rect& o) const   // the smallest rectangle holding both; empties ignored
+    constexpr Rect boundsWith(const Rect& o) const // the smallest rectangle holding both; empties ignored
     {
         if (isEmpty())
             return o.isEmpty() ? Rect{} : o;
@@ -72,7 +72,7 @@ struct Rect {
         return {saturateToInt32(int64_t{l} - dx), saturateToInt32(int64_t{t} - dy), saturateToInt32(int64_t{r} + dx),
                 saturateToInt32(int64_t{b} + dy)};
     }
-    constexpr Rect normalized() const   // swaps reversed edges; the caller's half-open meaning is kept
+    constexpr Rect normalized() const // swaps reversed edges; the caller's half-open meaning is kept
     {
         return {std::min(l, r), std::min(t, b), std::max(l, r), std::max(t, b)};
     }

@@ -40,8 +40,7 @@ const std::vector<Span>* spansAt(const std::vector<Band>& bands, size_t& cursor,
     return nullptr;
 }
 
-template <class Keep>
-std::vector<Span> combineSpans(const std::vector<Span>* a, const std::vector<Span>* b, Keep keep)
+template <class Keep> std::vector<Span> combineSpans(const std::vector<Span>* a, const std::vector<Span>* b, Keep keep)
 {
     // Edges of both lists in x order; between consecutive edges each side is either inside or outside.
     std::vector<int32_t> xs;
@@ -109,7 +108,7 @@ bool Region::contains(Point p) const
 {
     for (const Rect& rect : m_rects) {
         if (rect.t > p.y)
-            break;   // bands are sorted by t: nothing further down can hold the row
+            break; // bands are sorted by t: nothing further down can hold the row
         if (rect.contains(p))
             return true;
     }
@@ -192,9 +191,12 @@ std::vector<Rect> Region::combine(const std::vector<Rect>& a, const std::vector<
 
     auto keep = [op](bool inA, bool inB) {
         switch (op) {
-        case Op::kUnion: return inA || inB;
-        case Op::kIntersect: return inA && inB;
-        case Op::kSubtract: return inA && !inB;
+        case Op::kUnion:
+            return inA || inB;
+        case Op::kIntersect:
+            return inA && inB;
+        case Op::kSubtract:
+            return inA && !inB;
         }
         return false;
     };
@@ -208,7 +210,7 @@ std::vector<Rect> Region::combine(const std::vector<Rect>& a, const std::vector<
         if (spans.empty())
             continue;
         if (!out.empty() && out.back().b == y0 && out.back().spans == spans)
-            out.back().b = y1;   // same spans as the band above: one band
+            out.back().b = y1; // same spans as the band above: one band
         else
             out.push_back({y0, y1, std::move(spans)});
     }

@@ -12,15 +12,15 @@ namespace pf {
 class Region {
 public:
     Region() = default;
-    explicit Region(const Rect& rect);                     // an empty rectangle gives the empty region
-    static Region fromRects(std::span<const Rect> rects);  // the union; rectangles may overlap
+    explicit Region(const Rect& rect);                    // an empty rectangle gives the empty region
+    static Region fromRects(std::span<const Rect> rects); // the union; rectangles may overlap
 
     bool isEmpty() const { return m_rects.empty(); }
-    Rect bounds() const;                                    // {0, 0, 0, 0} when empty
+    Rect bounds() const; // {0, 0, 0, 0} when empty
     bool contains(Point p) const;
     bool intersects(const Rect& rect) const;
-    const std::vector<Rect>& rects() const { return m_rects; }   // banded order: by t, then by l
-    int64_t area() const;                                   // pixel count
+    const std::vector<Rect>& rects() const { return m_rects; } // banded order: by t, then by l
+    int64_t area() const;                                      // pixel count
 
     Region& unite(const Region& other);
     Region& intersect(const Region& other);
@@ -28,7 +28,7 @@ public:
     Region& unite(const Rect& rect) { return unite(Region(rect)); }
     Region& intersect(const Rect& rect) { return intersect(Region(rect)); }
     Region& subtract(const Rect& rect) { return subtract(Region(rect)); }
-    Region& offset(int32_t dx, int32_t dy);                 // saturates at the int32 limits; pixels pushed past merge
+    Region& offset(int32_t dx, int32_t dy); // saturates at the int32 limits; pixels pushed past merge
 
     friend bool operator==(const Region&, const Region&) = default;
 
@@ -39,8 +39,17 @@ private:
     std::vector<Rect> m_rects;
 };
 
-inline Region united(Region a, const Region& b) { return a.unite(b); }
-inline Region intersected(Region a, const Region& b) { return a.intersect(b); }
-inline Region subtracted(Region a, const Region& b) { return a.subtract(b); }
+inline Region united(Region a, const Region& b)
+{
+    return a.unite(b);
+}
+inline Region intersected(Region a, const Region& b)
+{
+    return a.intersect(b);
+}
+inline Region subtracted(Region a, const Region& b)
+{
+    return a.subtract(b);
+}
 
 } // namespace pf

@@ -7,9 +7,18 @@ namespace pf {
 
 using HResult = int32_t;
 
-constexpr HResult hresult(uint32_t bits) { return static_cast<HResult>(bits); }
-constexpr bool succeeded(HResult hr) { return hr >= 0; }
-constexpr bool failed(HResult hr) { return hr < 0; }
+constexpr HResult hresult(uint32_t bits)
+{
+    return static_cast<HResult>(bits);
+}
+constexpr bool succeeded(HResult hr)
+{
+    return hr >= 0;
+}
+constexpr bool failed(HResult hr)
+{
+    return hr < 0;
+}
 
 // COM
 constexpr HResult S_OK = 0;
@@ -40,7 +49,7 @@ constexpr uint32_t ERROR_INVALID_HANDLE = 6;
 constexpr uint32_t ERROR_NOT_ENOUGH_MEMORY = 8;
 constexpr uint32_t ERROR_INVALID_PARAMETER = 87;
 
-uint32_t lastError();               // of the calling thread; 0 until something sets it
-void setLastError(uint32_t code);   // of the calling thread only
+uint32_t lastError();             // of the calling thread; 0 until something sets it
+void setLastError(uint32_t code); // of the calling thread only
 
 } // namespace pf

@@ -172,7 +172,7 @@ constexpr uint8_t VK_RIGHT = 39;
 constexpr uint8_t VK_DOWN = 40;
 constexpr uint8_t VK_INSERT = 45;
 constexpr uint8_t VK_DELETE = 46;
-constexpr uint8_t VK_NUMPAD0 = 96;   // to VK_NUMPAD9 = 105
+constexpr uint8_t VK_NUMPAD0 = 96; // to VK_NUMPAD9 = 105
 constexpr uint8_t VK_MULTIPLY = 106;
 constexpr uint8_t VK_ADD = 107;
 constexpr uint8_t VK_SUBTRACT = 109;
@@ -215,21 +215,31 @@ constexpr uint32_t kDoubleClickTimeMs = 500;
 constexpr int32_t fixedSystemMetric(int32_t index)
 {
     switch (index) {
-    case SM_CXVSCROLL: return 16;
-    case SM_CYCAPTION: return 19;
-    case SM_CXBORDER: return 1;
-    case SM_CXDLGFRAME: return 3;
+    case SM_CXVSCROLL:
+        return 16;
+    case SM_CYCAPTION:
+        return 19;
+    case SM_CXBORDER:
+        return 1;
+    case SM_CXDLGFRAME:
+        return 3;
     case SM_CXICON:
     case SM_CYICON:
-    case SM_CXCURSOR: return 32;
-    case SM_CYMENU: return 19;
+    case SM_CXCURSOR:
+        return 32;
+    case SM_CYMENU:
+        return 19;
     case SM_CXDOUBLECLK:
-    case SM_CYDOUBLECLK: return 4;
+    case SM_CYDOUBLECLK:
+        return 4;
     case SM_CXSMICON:
-    case SM_CYSMICON: return 16;
+    case SM_CYSMICON:
+        return 16;
     case SM_CXDRAG:
-    case SM_CYDRAG: return 4;
-    default: return 0;
+    case SM_CYDRAG:
+        return 4;
+    default:
+        return 0;
     }
 }
 

@@ -44,8 +44,8 @@ void Compositor::composeRect(const Rect& r, Surface32& out) const
             for (int32_t x = shown.l; x < shown.r; ++x) {
                 const int64_t sx = int64_t{x} - it->rect.l;
                 const bool has = sy < surface.height() && sx < surface.width();
-                dest[x - r.l] = has ? surface.pixel(static_cast<int32_t>(sx), static_cast<int32_t>(sy)) & kPixelRgbMask
-                                    : 0u;
+                dest[x - r.l] =
+                    has ? surface.pixel(static_cast<int32_t>(sx), static_cast<int32_t>(sy)) & kPixelRgbMask : 0u;
             }
         }
     }

@@ -11,7 +11,7 @@ namespace pf {
 
 class Compositor {
 public:
-    explicit Compositor(const Screen& screen);   // takes the screen's window list and overlay as they are now
+    explicit Compositor(const Screen& screen); // takes the screen's window list and overlay as they are now
 
     uint32_t composePixel(Point p) const;
     // Composes rectangle r of the screen into `out`, whose pixel (0, 0) receives r's top-left; `out` must be at
@@ -19,7 +19,7 @@ public:
     void composeRect(const Rect& r, Surface32& out) const;
 
 private:
-    std::vector<TopLevelView> m_windows;   // topmost first, visible ones only
+    std::vector<TopLevelView> m_windows; // topmost first, visible ones only
     std::shared_ptr<Surface32> m_overlay;
     uint32_t m_desktop;
 };

@@ -19,8 +19,8 @@ namespace pf {
 // One top-level window as the screen sees it; the window tree keeps the list in step with its windows.
 struct TopLevelView {
     Hwnd hwnd = kNoWindow;
-    Rect rect;                            // screen coordinates of the whole window, frame included
-    std::shared_ptr<Surface32> surface;   // the window's pixels from its top-left corner; shared with the window
+    Rect rect;                          // screen coordinates of the whole window, frame included
+    std::shared_ptr<Surface32> surface; // the window's pixels from its top-left corner; shared with the window
     bool visible = true;
 };
 
@@ -29,9 +29,9 @@ public:
     Screen();
 
     Size size() const;
-    void setSize(Size size);                    // a new, clear overlay; sizes below 1 x 1 are ignored
+    void setSize(Size size); // a new, clear overlay; sizes below 1 x 1 are ignored
     Rect bounds() const { return {0, 0, size().cx, size().cy}; }
-    Rect workArea() const { return bounds(); }  // no task bar takes a part of it
+    Rect workArea() const { return bounds(); } // no task bar takes a part of it
     int32_t depth() const { return displayMode().depth(); }
     bool setDepth(int32_t bitsPerPixel) { return displayMode().setDepth(bitsPerPixel); }
     ChannelMasks masks() const { return displayMode().masks(); }
@@ -39,13 +39,13 @@ public:
     void setDesktopColor(ColorRef color);
 
     void setTopLevels(std::vector<TopLevelView> topmostFirst);
-    std::vector<TopLevelView> topLevels() const;   // topmost first
+    std::vector<TopLevelView> topLevels() const; // topmost first
 
-    std::shared_ptr<Surface32> overlay() const;    // screen-sized, exclusive-or over the composed pixels
-    bool isOverlayClear() const;                    // what a drag that ended cleanly leaves
+    std::shared_ptr<Surface32> overlay() const; // screen-sized, exclusive-or over the composed pixels
+    bool isOverlayClear() const;                // what a drag that ended cleanly leaves
 
-    bool writePng(const std::string& path) const;  // the composed screen, 8-bit RGB; false when it cannot be written
-    void reset();                                   // 1280 x 1024, depth 32, no windows, clear overlay
+    bool writePng(const std::string& path) const; // the composed screen, 8-bit RGB; false when it cannot be written
+    void reset();                                 // 1280 x 1024, depth 32, no windows, clear overlay
 
 private:
     mutable std::mutex m_mutex;
@@ -54,6 +54,6 @@ private:
     std::shared_ptr<Surface32> m_overlay;
 };
 
-Screen& screen();   // the process-wide screen
+Screen& screen(); // the process-wide screen
 
 } // namespace pf

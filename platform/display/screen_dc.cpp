@@ -14,10 +14,14 @@ ScreenDc::ScreenDc(const Screen& screen) : Dc(nullptr, {}, std::nullopt, false),
 bool ScreenDc::permits(RasterUse use, uint32_t code) const
 {
     switch (use) {
-    case RasterUse::kMix: return code == static_cast<uint32_t>(R2_XORPEN) || code == static_cast<uint32_t>(R2_NOT);
-    case RasterUse::kBlit: return code == PATINVERT || code == DSTINVERT;
-    case RasterUse::kFocusRect: return true;
-    default: return false;
+    case RasterUse::kMix:
+        return code == static_cast<uint32_t>(R2_XORPEN) || code == static_cast<uint32_t>(R2_NOT);
+    case RasterUse::kBlit:
+        return code == PATINVERT || code == DSTINVERT;
+    case RasterUse::kFocusRect:
+        return true;
+    default:
+        return false;
     }
 }
 

@@ -13,14 +13,14 @@ class Screen;
 
 class ScreenDc : public Dc {
 public:
-    ScreenDc();                                // on the process-wide screen
+    ScreenDc(); // on the process-wide screen
     explicit ScreenDc(const Screen& screen);
 
 protected:
     bool permits(RasterUse use, uint32_t code) const override;
 
 private:
-    std::shared_ptr<Surface32> m_overlay;   // shared with the screen: a resize does not pull it from under us
+    std::shared_ptr<Surface32> m_overlay; // shared with the screen: a resize does not pull it from under us
 };
 
 } // namespace pf

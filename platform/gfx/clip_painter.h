@@ -33,10 +33,13 @@ public:
 
 private:
     Surface32& m_surface;
-    const Region& m_clip;   // surface coordinates, inside the surface
+    const Region& m_clip; // surface coordinates, inside the surface
     PixelOp m_op;
 };
 
-inline RasterBounds rasterBoundsOf(const Rect& r) { return {r.l, r.t, r.r, r.b}; }
+inline RasterBounds rasterBoundsOf(const Rect& r)
+{
+    return {r.l, r.t, r.r, r.b};
+}
 
 } // namespace pf

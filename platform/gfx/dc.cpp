@@ -27,7 +27,10 @@ void Dc::setTarget(Surface32* surface, Point origin, std::optional<Region> visib
     refreshEffectiveClip();
 }
 
-bool Dc::permits(RasterUse, uint32_t) const { return true; }
+bool Dc::permits(RasterUse, uint32_t) const
+{
+    return true;
+}
 
 bool Dc::admit(RasterUse use, uint32_t code) const
 {
@@ -40,8 +43,14 @@ bool Dc::admit(RasterUse use, uint32_t code) const
 
 // ---- state and selection
 
-Pen Dc::selectPen(const Pen& pen) { return std::exchange(m_state.pen, pen); }
-Brush Dc::selectBrush(const Brush& brush) { return std::exchange(m_state.brush, brush); }
+Pen Dc::selectPen(const Pen& pen)
+{
+    return std::exchange(m_state.pen, pen);
+}
+Brush Dc::selectBrush(const Brush& brush)
+{
+    return std::exchange(m_state.brush, brush);
+}
 
 FontRef Dc::selectFont(FontRef font)
 {
@@ -68,8 +77,14 @@ GdiObject Dc::selectObject(const GdiObject& object)
     return std::monostate{};
 }
 
-ColorRef Dc::setTextColor(ColorRef color) { return std::exchange(m_state.textColor, color); }
-ColorRef Dc::setBkColor(ColorRef color) { return std::exchange(m_state.bkColor, color); }
+ColorRef Dc::setTextColor(ColorRef color)
+{
+    return std::exchange(m_state.textColor, color);
+}
+ColorRef Dc::setBkColor(ColorRef color)
+{
+    return std::exchange(m_state.bkColor, color);
+}
 
 int32_t Dc::setBkMode(int32_t mode)
 {
@@ -78,7 +93,10 @@ int32_t Dc::setBkMode(int32_t mode)
     return std::exchange(m_state.bkMode, mode);
 }
 
-uint32_t Dc::setTextAlign(uint32_t align) { return std::exchange(m_state.textAlign, align); }
+uint32_t Dc::setTextAlign(uint32_t align)
+{
+    return std::exchange(m_state.textAlign, align);
+}
 
 int32_t Dc::setROP2(int32_t rop2)
 {
@@ -94,8 +112,14 @@ int32_t Dc::setPolyFillMode(int32_t mode)
     return std::exchange(m_state.polyFillMode, mode);
 }
 
-Point Dc::moveTo(Point p) { return std::exchange(m_state.currentPosition, p); }
-Point Dc::setViewportOrg(Point origin) { return std::exchange(m_state.viewportOrg, origin); }
+Point Dc::moveTo(Point p)
+{
+    return std::exchange(m_state.currentPosition, p);
+}
+Point Dc::setViewportOrg(Point origin)
+{
+    return std::exchange(m_state.viewportOrg, origin);
+}
 
 int32_t Dc::saveDc()
 {
@@ -106,7 +130,7 @@ int32_t Dc::saveDc()
 bool Dc::restoreDc(int32_t level)
 {
     const int64_t depth = static_cast<int64_t>(m_saved.size());
-    const int64_t target = level < 0 ? depth + level + 1 : level;   // the depth whose saved state comes back
+    const int64_t target = level < 0 ? depth + level + 1 : level; // the depth whose saved state comes back
     if (level == 0 || target < 1 || target > depth)
         return false;
     m_state = m_saved[static_cast<size_t>(target - 1)];
@@ -156,7 +180,10 @@ void Dc::refreshEffectiveClip()
     m_effectiveClip = std::move(clip);
 }
 
-RasterBounds Dc::clipBounds() const { return rasterBoundsOf(m_effectiveClip.bounds()); }
+RasterBounds Dc::clipBounds() const
+{
+    return rasterBoundsOf(m_effectiveClip.bounds());
+}
 
 namespace {
 int32_t complexityOf(const Region& region)
@@ -205,16 +232,23 @@ int32_t Dc::getDeviceCaps(int32_t index) const
     const DisplayMode& display = displayMode();
     const int32_t depth = display.depth();
     switch (index) {
-    case HORZRES: return display.size().cx;
-    case VERTRES: return display.size().cy;
-    case BITSPIXEL: return depth;
-    case PLANES: return 1;
+    case HORZRES:
+        return display.size().cx;
+    case VERTRES:
+        return display.size().cy;
+    case BITSPIXEL:
+        return depth;
+    case PLANES:
+        return 1;
     case LOGPIXELSX:
-    case LOGPIXELSY: return 96;
+    case LOGPIXELSY:
+        return 96;
     case RASTERCAPS:
         return RC_BITBLT | RC_BITMAP64 | RC_DI_BITMAP | RC_DIBTODEV | RC_STRETCHBLT | (depth == 8 ? RC_PALETTE : 0);
-    case SIZEPALETTE: return depth == 8 ? 256 : 0;
-    default: return 0;
+    case SIZEPALETTE:
+        return depth == 8 ? 256 : 0;
+    default:
+        return 0;
     }
 }
 

@@ -16,18 +16,23 @@ namespace {
 // written so that a blit within one surface sees the source as it was.
 struct PendingRows {
     Rect area;
-    std::vector<uint32_t> pixels;   // area.width() per row
-    std::vector<uint8_t> present;   // 0 where the source bitmap has no pixel
+    std::vector<uint32_t> pixels; // area.width() per row
+    std::vector<uint8_t> present; // 0 where the source bitmap has no pixel
 };
 
 uint32_t combine(uint32_t rop, uint8_t table, uint32_t pattern, uint32_t source, uint32_t dest)
 {
     switch (rop) {
-    case SRCCOPY: return source;
-    case SRCINVERT: return source ^ dest;
-    case SRCAND: return source & dest;
-    case SRCPAINT: return source | dest;
-    default: return applyRop3(table, pattern, source, dest);
+    case SRCCOPY:
+        return source;
+    case SRCINVERT:
+        return source ^ dest;
+    case SRCAND:
+        return source & dest;
+    case SRCPAINT:
+        return source | dest;
+    default:
+        return applyRop3(table, pattern, source, dest);
     }
 }
 
@@ -116,7 +121,7 @@ bool Dc::stretchCopy(const Rect& dest, const Dc& source, const Rect& srcLogical,
             for (int32_t xx = area.l; xx < area.r; ++xx, ++k) {
                 const int64_t sx = sourceColumn(int64_t{xx} - dest.l);
                 if (sy < 0 || sy >= from.height() || sx < 0 || sx >= from.width())
-                    continue;   // outside the source bitmap: the destination keeps its pixel
+                    continue; // outside the source bitmap: the destination keeps its pixel
                 rows.pixels[k] = from.pixel(static_cast<int32_t>(sx), static_cast<int32_t>(sy));
                 rows.present[k] = 1;
             }
@@ -135,9 +140,9 @@ bool Dc::stretchCopy(const Rect& dest, const Dc& source, const Rect& srcLogical,
     return true;
 }
 
-int32_t Dc::setDIBitsToDevice(int32_t xDest, int32_t yDest, uint32_t width, uint32_t height, int32_t xSrc,
-                              int32_t ySrc, uint32_t startScan, uint32_t lines, std::span<const uint8_t> bits,
-                              const BitmapInfo& info, uint32_t colorUse)
+int32_t Dc::setDIBitsToDevice(int32_t xDest, int32_t yDest, uint32_t width, uint32_t height, int32_t xSrc, int32_t ySrc,
+                              uint32_t startScan, uint32_t lines, std::span<const uint8_t> bits, const BitmapInfo& info,
+                              uint32_t colorUse)
 {
     if (m_surface == nullptr) {
         setLastError(ERROR_INVALID_HANDLE);
@@ -152,7 +157,7 @@ int32_t Dc::setDIBitsToDevice(int32_t xDest, int32_t yDest, uint32_t width, uint
         return 0;
     const int64_t supplied = std::min<int64_t>(lines, layout->height - startScan);
     if (bits.size() / layout->strideBytes < static_cast<uint64_t>(supplied)) {
-        setLastError(ERROR_INVALID_PARAMETER);   // the caller's buffer does not hold the rows it announced
+        setLastError(ERROR_INVALID_PARAMETER); // the caller's buffer does not hold the rows it announced
         return 0;
     }
     if (!admit(RasterUse::kCopy, 0))
@@ -164,7 +169,7 @@ int32_t Dc::setDIBitsToDevice(int32_t xDest, int32_t yDest, uint32_t width, uint
     const Rect reach = m_effectiveClip.bounds();
     const int64_t top = std::max<int64_t>(origin.y, reach.t);
     const int64_t bottom = std::min<int64_t>(origin.y + height, reach.b);
-    const int64_t firstColumnX = origin.x - xSrc;   // surface x showing DIB column 0
+    const int64_t firstColumnX = origin.x - xSrc; // surface x showing DIB column 0
     std::vector<uint32_t> converted;
     const std::lock_guard lock(m_surface->mutex());
     for (int64_t y = top; y < bottom; ++y) {

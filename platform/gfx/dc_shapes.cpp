@@ -16,11 +16,14 @@ namespace {
 LinePattern patternOf(const Pen& pen)
 {
     if (pen.width > 1)
-        return LinePattern::kSolid;   // styled pens wider than one pixel draw solid
+        return LinePattern::kSolid; // styled pens wider than one pixel draw solid
     switch (pen.style) {
-    case PS_DOT: return LinePattern::kDot;
-    case PS_DASH: return LinePattern::kDash;
-    default: return LinePattern::kSolid;
+    case PS_DOT:
+        return LinePattern::kDot;
+    case PS_DASH:
+        return LinePattern::kDash;
+    default:
+        return LinePattern::kSolid;
     }
 }
 

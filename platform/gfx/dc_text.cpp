@@ -39,7 +39,10 @@ uint32_t blend(uint32_t dest, uint32_t color, uint32_t coverage)
 
 } // namespace
 
-TextMetrics Dc::getTextMetrics() const { return font()->face().metrics(); }
+TextMetrics Dc::getTextMetrics() const
+{
+    return font()->face().metrics();
+}
 
 Size Dc::getTextExtent(std::string_view text) const
 {
@@ -63,7 +66,7 @@ bool Dc::textOut(int32_t x, int32_t y, std::string_view text)
     const FontFace& face = selected->face();
     const TextMetrics& metrics = face.metrics();
     const bool mono = selected->logFont().quality == NONANTIALIASED_QUALITY;
-    const PlacedText placed = shapeText(face, text, mono);   // glyphs first: the font lock is never taken inside ours
+    const PlacedText placed = shapeText(face, text, mono); // glyphs first: the font lock is never taken inside ours
 
     const Point64 anchor = toSurface({x, y});
     int64_t left = anchor.x;
@@ -85,14 +88,14 @@ bool Dc::textOut(int32_t x, int32_t y, std::string_view text)
     if (m_state.bkMode == OPAQUE)
         fillSurfaceRect(
             surfaceRect(left, baseline - metrics.tmAscent, left + placed.width, baseline + metrics.tmDescent),
-                        PixelOp{0, pixelFromColorRef(m_state.bkColor)});
+            PixelOp{0, pixelFromColorRef(m_state.bkColor)});
     int64_t penX = left;
     for (const std::shared_ptr<const GlyphImage>& glyph : placed.glyphs) {
         const int64_t glyphLeft = penX + glyph->left;
         const int64_t glyphTop = baseline - glyph->top;
         for (const Rect& clip : m_effectiveClip.rects()) {
-            const Rect part = clip.intersected(surfaceRect(glyphLeft, glyphTop, glyphLeft + glyph->width,
-                                                           glyphTop + glyph->height));
+            const Rect part =
+                clip.intersected(surfaceRect(glyphLeft, glyphTop, glyphLeft + glyph->width, glyphTop + glyph->height));
             for (int32_t py = part.t; py < part.b; ++py) {
                 const uint8_t* const coverage =
                     glyph->coverage.data() + static_cast<size_t>(py - glyphTop) * static_cast<size_t>(glyph->width);

@@ -11,7 +11,10 @@ namespace {
 // A DIB row may hold at most this many pixels; larger widths are refused rather than walked.
 constexpr int64_t kMaxDibDimension = int64_t{1} << 28;
 
-uint32_t expand5(uint32_t v) { return (v << 3) | (v >> 2); }
+uint32_t expand5(uint32_t v)
+{
+    return (v << 3) | (v >> 2);
+}
 
 Surface32 viewOf(std::vector<uint32_t>& pixels, int32_t width, int32_t height, bool topDown)
 {
@@ -70,7 +73,7 @@ void convertDibRow(const DibLayout& layout, const uint8_t* row, int64_t firstCol
     default:
         for (size_t i = 0; i < count; ++i) {
             const uint8_t* p = row + 4 * (firstColumn + static_cast<int64_t>(i));
-            out[i] = makePixel(p[2], p[1], p[0]);   // the fourth byte is unused in a BI_RGB bitmap
+            out[i] = makePixel(p[2], p[1], p[0]); // the fourth byte is unused in a BI_RGB bitmap
         }
         break;
     }

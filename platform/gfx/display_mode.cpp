@@ -34,7 +34,10 @@ constexpr std::array<PaletteEntry, 10> kHighStatic = {{{255, 251, 240, 0},
                                                        {255, 255, 255, 0}}};
 
 // Widening a 5- or 6-bit channel repeats its top bits, so full intensity stays 255 and zero stays 0.
-uint32_t widen(uint32_t value, int bits) { return (value << (8 - bits)) | (value >> (2 * bits - 8)); }
+uint32_t widen(uint32_t value, int bits)
+{
+    return (value << (8 - bits)) | (value >> (2 * bits - 8));
+}
 
 uint32_t reduceTo16(uint32_t pixel, SixteenBitLayout layout)
 {
@@ -47,7 +50,10 @@ uint32_t reduceTo16(uint32_t pixel, SixteenBitLayout layout)
 
 } // namespace
 
-DisplayMode::DisplayMode() { resetLocked(); }
+DisplayMode::DisplayMode()
+{
+    resetLocked();
+}
 
 Size DisplayMode::size() const
 {
@@ -96,10 +102,12 @@ ChannelMasks DisplayMode::masks() const
     switch (m_depth) {
     case 16:
         return m_layout == SixteenBitLayout::kRgb565 ? ChannelMasks{0xF800, 0x07E0, 0x001F}
-                                                    : ChannelMasks{0x7C00, 0x03E0, 0x001F};
+                                                     : ChannelMasks{0x7C00, 0x03E0, 0x001F};
     case 24:
-    case 32: return {0xFF0000, 0x00FF00, 0x0000FF};
-    default: return {};
+    case 32:
+        return {0xFF0000, 0x00FF00, 0x0000FF};
+    default:
+        return {};
     }
 }
 
@@ -153,9 +161,12 @@ uint32_t DisplayMode::emulateLocked(uint32_t pixel) const
 {
     const uint32_t rgbPixel = pixel & kPixelRgbMask;
     switch (m_depth) {
-    case 8: return nearestPaletteColorLocked(rgbPixel);
-    case 16: return reduceTo16(rgbPixel, m_layout);
-    default: return rgbPixel;
+    case 8:
+        return nearestPaletteColorLocked(rgbPixel);
+    case 16:
+        return reduceTo16(rgbPixel, m_layout);
+    default:
+        return rgbPixel;
     }
 }
 
@@ -171,7 +182,7 @@ uint32_t DisplayMode::nearestPaletteColorLocked(uint32_t rgbPixel) const
         const int64_t dg = int64_t{pixelGreen(rgbPixel)} - entry.green;
         const int64_t db = int64_t{pixelBlue(rgbPixel)} - entry.blue;
         const int64_t distance = dr * dr + dg * dg + db * db;
-        if (bestDistance < 0 || distance < bestDistance) {   // the first of equally near entries wins
+        if (bestDistance < 0 || distance < bestDistance) { // the first of equally near entries wins
             bestDistance = distance;
             best = makePixel(entry.red, entry.green, entry.blue);
         }

@@ -29,23 +29,23 @@ public:
     DisplayMode();
 
     Size size() const;
-    void setSize(Size size);                         // sizes below 1 x 1 are ignored
+    void setSize(Size size); // sizes below 1 x 1 are ignored
     int32_t depth() const;
-    bool setDepth(int32_t bitsPerPixel);             // false for anything but 8, 16, 24, 32
+    bool setDepth(int32_t bitsPerPixel); // false for anything but 8, 16, 24, 32
     SixteenBitLayout sixteenBitLayout() const;
     void setSixteenBitLayout(SixteenBitLayout layout);
-    ChannelMasks masks() const;                      // zero at depth 8
+    ChannelMasks masks() const; // zero at depth 8
 
     std::array<PaletteEntry, 256> systemPalette() const;
     // At depth 8 the system palette becomes the 10 first static colours, the entries (at most 236), the 10 last
     // static colours; returns how many entries were placed. No effect and 0 at other depths.
     uint32_t realizePalette(std::span<const PaletteEntry> entries);
-    std::vector<PaletteEntry> getSystemPaletteEntries(uint32_t start, uint32_t count) const;   // empty above depth 8
+    std::vector<PaletteEntry> getSystemPaletteEntries(uint32_t start, uint32_t count) const; // empty above depth 8
 
-    uint32_t emulate(uint32_t pixel) const;          // a 0x..RRGGBB pixel as the display shows it, byte 3 cleared
+    uint32_t emulate(uint32_t pixel) const; // a 0x..RRGGBB pixel as the display shows it, byte 3 cleared
     void emulateRow(uint32_t* pixels, size_t count) const;
 
-    void reset();                                    // 1280 x 1024, depth 32, 5-6-5, the static palette
+    void reset(); // 1280 x 1024, depth 32, 5-6-5, the static palette
 
 private:
     uint32_t emulateLocked(uint32_t pixel) const;

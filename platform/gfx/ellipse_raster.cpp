@@ -9,8 +9,8 @@ namespace pf {
 namespace {
 
 struct RowSpan {
-    int64_t x0;   // first pixel
-    int64_t x1;   // one past the last
+    int64_t x0; // first pixel
+    int64_t x1; // one past the last
 };
 
 class EllipseRows {

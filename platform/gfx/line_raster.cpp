@@ -12,9 +12,12 @@ namespace {
 bool patternShows(LinePattern pattern, int64_t step)
 {
     switch (pattern) {
-    case LinePattern::kDot: return (step / 3) % 2 == 0;
-    case LinePattern::kDash: return step % 24 < 18;
-    default: return true;
+    case LinePattern::kDot:
+        return (step / 3) % 2 == 0;
+    case LinePattern::kDash:
+        return step % 24 < 18;
+    default:
+        return true;
     }
 }
 
@@ -148,9 +151,9 @@ void rasterizeWideLine(Point64 from, Point64 to, int32_t width, const RasterBoun
     if (lengthSquared == 0 || bounds.isEmpty() || width < 1)
         return;
     const long double length = std::sqrt(static_cast<long double>(lengthSquared));
-    const long double halfAcross = static_cast<long double>(width) / 2.0L * length;   // half the width, times |d|
-    const long double spread = static_cast<long double>(width) / 2.0L * std::fabs(static_cast<long double>(dx)) /
-                               length;
+    const long double halfAcross = static_cast<long double>(width) / 2.0L * length; // half the width, times |d|
+    const long double spread =
+        static_cast<long double>(width) / 2.0L * std::fabs(static_cast<long double>(dx)) / length;
     const long double top = std::floor(static_cast<long double>(std::min(from.y, to.y)) - spread) - 1;
     const long double bottom = std::ceil(static_cast<long double>(std::max(from.y, to.y)) + spread) + 1;
     const int64_t firstRow = std::max<int64_t>(bounds.t, static_cast<int64_t>(std::max<long double>(top, -9.2e18L)));

@@ -9,7 +9,7 @@ class MemoryDc : public Dc {
 public:
     MemoryDc();
 
-    DibSectionRef select(DibSectionRef bitmap);   // returns the previous one; null is ignored and answers null
+    DibSectionRef select(DibSectionRef bitmap); // returns the previous one; null is ignored and answers null
     const DibSectionRef& bitmap() const { return m_bitmap; }
 
 private:

@@ -30,6 +30,6 @@ private:
 
 using PaletteRef = std::shared_ptr<const Palette>;
 
-PaletteRef createPalette(const LogPalette& logPalette);   // null: version not 0x300, no entries or more than 256
+PaletteRef createPalette(const LogPalette& logPalette); // null: version not 0x300, no entries or more than 256
 
 } // namespace pf

@@ -11,13 +11,13 @@ namespace pf {
 namespace {
 
 struct Edge {
-    Point64 top;      // smaller y
-    Point64 bottom;   // larger y; the row of `bottom` itself is not crossed
-    int direction;    // +1 downwards in the caller's order, -1 upwards
+    Point64 top;    // smaller y
+    Point64 bottom; // larger y; the row of `bottom` itself is not crossed
+    int direction;  // +1 downwards in the caller's order, -1 upwards
 };
 
 struct Crossing {
-    int64_t firstPixel;   // ceil of the exact crossing
+    int64_t firstPixel; // ceil of the exact crossing
     int direction;
 };
 
@@ -28,7 +28,7 @@ std::vector<Edge> edgesOf(std::span<const Point64> points)
         const Point64 a = points[i];
         const Point64 b = points[(i + 1) % points.size()];
         if (a.y == b.y)
-            continue;   // horizontal edges cross no row
+            continue; // horizontal edges cross no row
         edges.push_back(a.y < b.y ? Edge{a, b, 1} : Edge{b, a, -1});
     }
     return edges;

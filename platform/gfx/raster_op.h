@@ -15,8 +15,14 @@ struct PixelOp {
 };
 
 namespace rop_detail {
-constexpr uint32_t allIf(bool bit) { return bit ? 0xFFFFFFFFu : 0u; }
-constexpr bool bitOf(uint32_t table, int index) { return ((table >> index) & 1u) != 0; }
+constexpr uint32_t allIf(bool bit)
+{
+    return bit ? 0xFFFFFFFFu : 0u;
+}
+constexpr bool bitOf(uint32_t table, int index)
+{
+    return ((table >> index) & 1u) != 0;
+}
 } // namespace rop_detail
 
 // Mix mode c (1..16) with pen pixel p: the result is truth table c - 1, indexed by (pen bit << 1) | dest bit.
@@ -25,17 +31,20 @@ constexpr PixelOp pixelOpForRop2(int32_t rop2, uint32_t pen)
 {
     using namespace rop_detail;
     const uint32_t table = static_cast<uint32_t>(rop2 - 1) & 0xFu;
-    const uint32_t andMask = (pen & allIf(bitOf(table, 2) != bitOf(table, 3))) |
-                             (~pen & allIf(bitOf(table, 0) != bitOf(table, 1)));
+    const uint32_t andMask =
+        (pen & allIf(bitOf(table, 2) != bitOf(table, 3))) | (~pen & allIf(bitOf(table, 0) != bitOf(table, 1)));
     const uint32_t xorMask = (pen & allIf(bitOf(table, 2))) | (~pen & allIf(bitOf(table, 0)));
     return {andMask & 0x00FFFFFFu, xorMask & 0x00FFFFFFu};
 }
 
-constexpr uint8_t rop3Table(uint32_t rop) { return static_cast<uint8_t>(rop >> 16); }
+constexpr uint8_t rop3Table(uint32_t rop)
+{
+    return static_cast<uint8_t>(rop >> 16);
+}
 constexpr bool rop3UsesSource(uint32_t rop)
 {
     const uint8_t t = rop3Table(rop);
-    return ((t >> 2) & 0x33u) != (t & 0x33u);   // the table differs somewhere between source 1 and source 0
+    return ((t >> 2) & 0x33u) != (t & 0x33u); // the table differs somewhere between source 1 and source 0
 }
 
 // A raster operation evaluated per bit over pattern, source and destination, all four bytes.

@@ -14,7 +14,7 @@ struct Point64 {
 class SpanSink {
 public:
     virtual ~SpanSink() = default;
-    virtual void span(int64_t y, int64_t x0, int64_t x1) = 0;   // pixels [x0, x1) of row y; x1 > x0
+    virtual void span(int64_t y, int64_t x0, int64_t x1) = 0; // pixels [x0, x1) of row y; x1 > x0
 };
 
 // The rectangle rasterisers may emit into, half-open; work outside it is skipped, never stepped through.

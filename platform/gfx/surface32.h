@@ -13,7 +13,7 @@ namespace pf {
 
 class Surface32 {
 public:
-    Surface32(int32_t width, int32_t height);   // owned, all zero; negative sizes give an empty surface
+    Surface32(int32_t width, int32_t height); // owned, all zero; negative sizes give an empty surface
     // A view over memory owned by the caller, which must outlive the surface; topRow is the first pixel of row 0
     // and pitchBytes the distance from one row to the next (negative for bottom-up memory).
     Surface32(uint32_t* topRow, int32_t width, int32_t height, ptrdiff_t pitchBytes);
@@ -26,11 +26,11 @@ public:
     Rect bounds() const { return {0, 0, m_width, m_height}; }
     bool isEmpty() const { return m_width == 0 || m_height == 0; }
 
-    uint32_t* row(int32_t y);               // y must be in [0, height)
+    uint32_t* row(int32_t y); // y must be in [0, height)
     const uint32_t* row(int32_t y) const;
-    uint32_t pixel(int32_t x, int32_t y) const { return row(y)[x]; }   // unchecked, callers hold the lock
+    uint32_t pixel(int32_t x, int32_t y) const { return row(y)[x]; } // unchecked, callers hold the lock
     void setPixel(int32_t x, int32_t y, uint32_t value) { row(y)[x] = value; }
-    void fill(uint32_t value);              // takes the lock itself
+    void fill(uint32_t value); // takes the lock itself
 
     std::mutex& mutex() const { return m_mutex; }
 

@@ -11,7 +11,7 @@ namespace pf {
 class SurfaceDc : public Dc {
 public:
     SurfaceDc(std::shared_ptr<Surface32> surface, Point origin, const Region& visible);
-    explicit SurfaceDc(std::shared_ptr<Surface32> surface);   // the whole surface at (0, 0)
+    explicit SurfaceDc(std::shared_ptr<Surface32> surface); // the whole surface at (0, 0)
 
     const std::shared_ptr<Surface32>& target() const { return m_target; }
 

@@ -6,7 +6,7 @@ namespace pf {
 
 __extension__ typedef __int128 Int128;
 
-inline Int128 floorDiv(Int128 a, Int128 b)   // b != 0
+inline Int128 floorDiv(Int128 a, Int128 b) // b != 0
 {
     Int128 q = a / b;
     if ((a % b != 0) && ((a < 0) != (b < 0)))
@@ -14,7 +14,7 @@ inline Int128 floorDiv(Int128 a, Int128 b)   // b != 0
     return q;
 }
 
-inline Int128 ceilDiv(Int128 a, Int128 b)   // b != 0
+inline Int128 ceilDiv(Int128 a, Int128 b) // b != 0
 {
     Int128 q = a / b;
     if ((a % b != 0) && ((a < 0) == (b < 0)))

@@ -32,12 +32,12 @@ inline constexpr uint32_t kWaveFormatBytes = 16; // what "fmt " must hold at lea
 inline constexpr uint32_t kWaveHeaderBytes = 44; // "RIFF", size, "WAVE", 16-byte "fmt ", "data" and its size
 
 enum class WaveError : int {
-    kNone = 0,               // opened
-    kCannotOpen = 1,         // the file is missing or unreadable
-    kNotRiffWave = 2,        // the first 12 bytes are not "RIFF", size, "WAVE"
-    kMissingFormat = 3,      // no "fmt " chunk before the file ends
-    kShortFormat = 4,        // "fmt " states or holds fewer than 16 bytes
-    kMissingData = 5,        // no "data" chunk header before the file ends
+    kNone = 0,              // opened
+    kCannotOpen = 1,        // the file is missing or unreadable
+    kNotRiffWave = 2,       // the first 12 bytes are not "RIFF", size, "WAVE"
+    kMissingFormat = 3,     // no "fmt " chunk before the file ends
+    kShortFormat = 4,       // "fmt " states or holds fewer than 16 bytes
+    kMissingData = 5,       // no "data" chunk header before the file ends
     kUnsupportedFormat = 6, // "fmt " states no channels, or a rate outside 1..kMaxWaveRate
 };
 

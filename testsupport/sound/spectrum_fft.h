@@ -9,6 +9,6 @@ namespace soundtest {
 // In place; data.size() must be a power of two. inverse: kernel exp(+2 pi i n k / N), unscaled.
 void TransformInPlace(std::vector<std::complex<double>>& data, bool inverse);
 
-size_t NextPowerOfTwo(size_t n);   // the smallest power of two not below n (1 for 0)
+size_t NextPowerOfTwo(size_t n); // the smallest power of two not below n (1 for 0)
 
 } // namespace soundtest

@@ -117,7 +117,8 @@ TEST(ProgressiveDecoder, PreviewsSharpenPassByPass)
     }
     const Picture smooth = testing::Gradient(256, 192);
     const Feed smoothFeed = FeedStream(EncodeImage(smooth.width, smooth.height, smooth.pixels, 80), 64);
-    EXPECT_GT(testsupport::PeakSignalToNoise(smoothFeed.frames.front(), smooth.pixels), 30.0); // the coarsest preview resembles it
+    EXPECT_GT(testsupport::PeakSignalToNoise(smoothFeed.frames.front(), smooth.pixels),
+              30.0); // the coarsest preview resembles it
 }
 
 TEST(ProgressiveDecoder, RawAndPaletteStreamsWaitForTheWholeStream)

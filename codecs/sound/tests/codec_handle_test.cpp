@@ -59,7 +59,7 @@ TEST(CodecHandleClose, SecondCloseAndWrongKindAreRefused)
     std::unique_ptr<CodecHandle> handle;
     ASSERT_EQ(OpenCodecHandle(&handle, CodecKind::kDecoder), kCodecOk);
     EXPECT_EQ(CloseCodecHandle(&handle, CodecKind::kEncoder), kCodecNotEncoder);
-    ASSERT_NE(handle, nullptr);   // refused by kind: still open and usable
+    ASSERT_NE(handle, nullptr); // refused by kind: still open and usable
     EXPECT_EQ(CheckHandle(handle.get(), CodecKind::kDecoder), kCodecOk);
     EXPECT_EQ(CloseCodecHandle(&handle, CodecKind::kDecoder), kCodecOk);
     EXPECT_EQ(CloseCodecHandle(&handle, CodecKind::kDecoder), kCodecBadHandle);
@@ -126,11 +126,9 @@ TEST(CodecFrameCheck, OrderDecidesBetweenHandleAndRecord)
               kCodecNotEncoder);
     EXPECT_EQ(CheckFrameCall(decoder.handle.get(), &badRecord, CodecKind::kEncoder, FrameCheckOrder::kRecordFirst),
               kCodecBadEndBit);
-    EXPECT_EQ(CheckFrameCall(nullptr, &badRecord, CodecKind::kEncoder, FrameCheckOrder::kRecordFirst),
-              kCodecBadEndBit);
+    EXPECT_EQ(CheckFrameCall(nullptr, &badRecord, CodecKind::kEncoder, FrameCheckOrder::kRecordFirst), kCodecBadEndBit);
     badRecord.endBit = 0;
-    EXPECT_EQ(CheckFrameCall(nullptr, &badRecord, CodecKind::kEncoder, FrameCheckOrder::kRecordFirst),
-              kCodecBadHandle);
+    EXPECT_EQ(CheckFrameCall(nullptr, &badRecord, CodecKind::kEncoder, FrameCheckOrder::kRecordFirst), kCodecBadHandle);
     EXPECT_EQ(CheckFrameCall(decoder.handle.get(), &badRecord, CodecKind::kDecoder, FrameCheckOrder::kHandleFirst),
               kCodecOk);
 }

@@ -20,8 +20,8 @@ namespace {
 constexpr size_t kFlag = 12;
 constexpr size_t kSize = 16;
 constexpr size_t kWindow = 20;
-constexpr size_t kInner = 21;         // the inner byte-stream block's header
-constexpr size_t kInnerBody = 33;     // its coded bytes; with the copy method, the 64 shift bytes come first
+constexpr size_t kInner = 21;     // the inner byte-stream block's header
+constexpr size_t kInnerBody = 33; // its coded bytes; with the copy method, the 64 shift bytes come first
 
 struct Stream {
     std::vector<uint8_t> bytes;
@@ -69,7 +69,7 @@ std::vector<DamageCase> DamageCases()
         {"transform size 63", transformCopy, [](Stream& s) { s.SetU32(kSize, 63); }},
         {"body shorter than its header", transformCopy,
          [](Stream& s) {
-             s.bytes.resize(kWindow);   // flag and size only, then the end block
+             s.bytes.resize(kWindow); // flag and size only, then the end block
              s.SetU32(0, kWindow);
              s.bytes.insert(s.bytes.end(), {12, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
          }},
@@ -78,25 +78,41 @@ std::vector<DamageCase> DamageCases()
         {"shift 200", transformCopy, [](Stream& s) { s.bytes[kInnerBody] = 200; }},
         {"shift summing to 16", transformCopy, [](Stream& s) { s.bytes[kInnerBody + 5] = 16; }},
         {"run-length code cut short", transformCopy,
-         [](Stream& s) { s.Cut(s.U32(0) - 3, 3, {0, kInner}); s.SetU32(kInner + 4, s.U32(kInner + 4) - 3); }},
+         [](Stream& s) {
+             s.Cut(s.U32(0) - 3, 3, {0, kInner});
+             s.SetU32(kInner + 4, s.U32(kInner + 4) - 3);
+         }},
         {"inner block longer than the body", transformCopy, [](Stream& s) { s.SetU32(kInner, s.U32(kInner) + 1); }},
         {"copy count beyond its bytes", transformCopy, [](Stream& s) { s.SetU32(kInner + 4, s.U32(kInner + 4) + 1); }},
         {"byte count above three per value", transformCopy, [](Stream& s) { s.SetU32(kInner + 4, 100000); }},
         {"byte stream without a method", transformCopy, [](Stream& s) { s.SetU32(kInner + 8, 0x1000); }},
         {"corrupt zlib data", transformDeflate,
-         [](Stream& s) { for (size_t i = kInnerBody + 4; i < s.U32(0) - 6; i += 3) s.bytes[i] ^= 0x5A; }},
-        {"zlib stream cut", transformDeflate, [](Stream& s) { s.Cut(s.U32(0) - 8, 8, {0, kInner}); }},
+         [](Stream& s) {
+             for (size_t i = kInnerBody + 4; i < s.U32(0) - 6; i += 3)
+                 s.bytes[i] ^= 0x5A;
+         }},
+        {"zlib stream cut", transformDeflate,
+         [](Stream& s) {
+             s.Cut(s.U32(0) - 8, 8, {0, kInner});
+         }},
         {"zlib holding more than the count", transformDeflate,
          [](Stream& s) { s.SetU32(kInner + 4, s.U32(kInner + 4) - 1); }},
         {"arithmetic data without its end symbol", transformArith,
-         [](Stream& s) { const size_t half = (s.U32(0) - kInnerBody) / 2; s.Cut(s.U32(0) - half, half, {0, kInner}); }},
+         [](Stream& s) {
+             const size_t half = (s.U32(0) - kInnerBody) / 2;
+             s.Cut(s.U32(0) - half, half, {0, kInner});
+         }},
         {"arithmetic data holding more than the count", transformArith,
          [](Stream& s) { s.SetU32(kInner + 4, s.U32(kInner + 4) - 10); }},
         {"nested delta", deltaTransformCopy, [](Stream& s) { s.SetU32(12 + 8, s.U32(12 + 8) | kWaveModeDelta); }},
         {"delta inner count differs", deltaTransformCopy, [](Stream& s) { s.SetU32(12 + 4, 999); }},
         {"delta inner length differs", deltaTransformCopy, [](Stream& s) { s.SetU32(12, s.U32(12) - 1); }},
         {"plane counts differ", planesCopy,
-         [](Stream& s) { const size_t low = 12 + s.U32(12); s.Cut(low + 12, 1, {0, low}); s.SetU32(low + 4, 999); }},
+         [](Stream& s) {
+             const size_t low = 12 + s.U32(12);
+             s.Cut(low + 12, 1, {0, low});
+             s.SetU32(low + 4, 999);
+         }},
         {"second plane missing", planesCopy, [](Stream& s) { s.Cut(12 + s.U32(12), s.U32(12 + s.U32(12)), {0}); }},
     };
 }
@@ -132,9 +148,9 @@ TEST(WaveDecoderDamage, FedByteByByteTheDamageIsFoundAtTheSameBlock)
 
 TEST(WaveDecoderDamage, BlocksBeforeTheDamageAreDelivered)
 {
-    Stream stream = Encoded(kWaveSystemMode, 40000);   // a full block, a block of 7232, the end block
+    Stream stream = Encoded(kWaveSystemMode, 40000); // a full block, a block of 7232, the end block
     const size_t second = stream.U32(0);
-    stream.SetU32(second + 16, 0);                     // the second block's transform size
+    stream.SetU32(second + 16, 0); // the second block's transform size
     WaveDecoder decoder;
     EXPECT_EQ(decoder.Feed(stream.bytes), kWaveFailed);
     EXPECT_EQ(decoder.Output().size(), kWaveBlockSamples);
@@ -145,7 +161,7 @@ TEST(WaveDecoderDamage, HeaderDamageAfterGoodBlocksStillDeliversThem)
 {
     Stream stream = Encoded(kWaveSystemMode, 40000);
     const size_t second = stream.U32(0);
-    stream.SetU32(second, 3);   // the second block's length
+    stream.SetU32(second, 3); // the second block's length
     WaveDecoder decoder;
     EXPECT_EQ(decoder.Feed(stream.bytes), kWaveFailed);
     EXPECT_EQ(decoder.Output().size(), kWaveBlockSamples);

@@ -51,7 +51,7 @@ struct QualityFloor {
 
 struct FixtureCase {
     const char* file;
-    QualityFloor floors[3];   // qualities 100, 70, 40
+    QualityFloor floors[3]; // qualities 100, 70, 40
 };
 
 // Quality 100 keeps every coefficient to its rounding; 70 and 40 quantise more coarsely with frequency.

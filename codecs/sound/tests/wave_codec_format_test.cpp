@@ -21,7 +21,10 @@ namespace {
 
 constexpr uint32_t kMode70 = kWaveSystemMode | 70;
 
-uint32_t U32At(std::span<const uint8_t> bytes, size_t offset) { return pf::loadU32le(bytes.data() + offset); }
+uint32_t U32At(std::span<const uint8_t> bytes, size_t offset)
+{
+    return pf::loadU32le(bytes.data() + offset);
+}
 
 } // namespace
 
@@ -31,9 +34,9 @@ TEST(WaveEncoderFormat, FinishWithNothingFedIsOneEndBlock)
     ASSERT_EQ(encoder.Init(kWaveSystemMode, 70), kWaveOk);
     EXPECT_EQ(encoder.Finish(), kWaveFinished);
     const std::vector<uint8_t> want = {
-        12, 0, 0, 0,            // block length: the header alone
-        0, 0, 0, 0,             // count 0: the end block
-        0x46, 0x98, 0, 0,       // mode 0x9800 with quality 70
+        12,   0,    0, 0, // block length: the header alone
+        0,    0,    0, 0, // count 0: the end block
+        0x46, 0x98, 0, 0, // mode 0x9800 with quality 70
     };
     EXPECT_EQ(std::vector<uint8_t>(encoder.Output().begin(), encoder.Output().end()), want);
     EXPECT_EQ(encoder.Feed(std::vector<int16_t>(5, 1)), kWaveFinished);
@@ -53,10 +56,10 @@ TEST(WaveEncoderFormat, FullBlockComesOutAtOnceAndFinishAddsOnlyTheEndBlock)
     EXPECT_EQ(U32At(block, 0), block.size());
     EXPECT_EQ(U32At(block, 4), kWaveBlockSamples);
     EXPECT_EQ(U32At(block, 8), kMode70);
-    EXPECT_EQ(U32At(block, 12), 1u);    // block flag
-    EXPECT_EQ(U32At(block, 16), 64u);   // transform size
-    EXPECT_EQ(block[20], 0);            // no window
-    EXPECT_EQ(U32At(block, 21) + 21, block.size());   // the byte stream fills the rest
+    EXPECT_EQ(U32At(block, 12), 1u);                // block flag
+    EXPECT_EQ(U32At(block, 16), 64u);               // transform size
+    EXPECT_EQ(block[20], 0);                        // no window
+    EXPECT_EQ(U32At(block, 21) + 21, block.size()); // the byte stream fills the rest
     ASSERT_EQ(encoder.Finish(), kWaveFinished);
     EXPECT_EQ(encoder.Output().size(), 12u);
     EXPECT_EQ(encoder.TotalSamples(), kWaveBlockSamples);
@@ -66,9 +69,9 @@ TEST(WaveEncoderFormat, FullBlockComesOutAtOnceAndFinishAddsOnlyTheEndBlock)
 TEST(WaveEncoderFormat, QualityIsClampedBeforeItEntersTheMode)
 {
     WaveEncoder encoder;
-    ASSERT_EQ(encoder.Init(kWaveSystemMode | 0x55, 1000), kWaveOk);   // 1000 would spill into the method bits
+    ASSERT_EQ(encoder.Init(kWaveSystemMode | 0x55, 1000), kWaveOk); // 1000 would spill into the method bits
     EXPECT_EQ(encoder.Mode(), kWaveSystemMode | 100);
-    ASSERT_EQ(encoder.Init(kWaveSystemMode, 256), kWaveOk);           // 256 would read as quality 0
+    ASSERT_EQ(encoder.Init(kWaveSystemMode, 256), kWaveOk); // 256 would read as quality 0
     EXPECT_EQ(encoder.Mode(), kWaveSystemMode | 100);
 }
 
@@ -93,7 +96,7 @@ TEST(WaveEncoderFormat, ConstantSubBlockIsCodedByItsFirstCoefficient)
     const std::vector<int16_t> samples(64, 1000);
     const std::vector<uint8_t> stream = EncodeStream(samples, kWaveModeTransform | kWaveModeCopy, 100);
     ASSERT_GE(stream.size(), 33u + 64u);
-    EXPECT_EQ(U32At(stream, 21 + 8), (kWaveModeCopy | 100u));   // the byte stream keeps the caller's mode word
+    EXPECT_EQ(U32At(stream, 21 + 8), (kWaveModeCopy | 100u)); // the byte stream keeps the caller's mode word
     const size_t payload = 33;
     for (size_t k = 0; k < 64; ++k)
         EXPECT_EQ(stream[payload + k], 0) << "shift " << k;

@@ -16,7 +16,7 @@ using namespace sound;
 namespace {
 
 constexpr double kRate = 22050.0;
-constexpr size_t kLength = 40000;   // one full block and a partial one
+constexpr size_t kLength = 40000; // one full block and a partial one
 
 std::vector<int16_t> Vibrato()
 {
@@ -72,7 +72,7 @@ std::vector<int16_t> FullScaleSquare()
 struct SignalCase {
     std::string name;
     std::vector<int16_t> samples;
-    double floorDb[3];   // SNR at qualities 100, 70, 40: the first measured values less 1 dB
+    double floorDb[3]; // SNR at qualities 100, 70, 40: the first measured values less 1 dB
 };
 
 } // namespace

@@ -35,7 +35,7 @@ inline std::vector<uint8_t> EncodeStream(std::span<const int16_t> samples, uint3
 struct Decoded {
     std::vector<int16_t> samples;
     int lastResult = sound::kWaveOk;
-    size_t feedsToFinish = 0;   // the number of the feed that first returned 17 (0: none did)
+    size_t feedsToFinish = 0; // the number of the feed that first returned 17 (0: none did)
 };
 
 inline Decoded DecodeStream(std::span<const uint8_t> stream, size_t feedBytes = 8192)

@@ -105,9 +105,9 @@ TEST(ShiftAllocation, LowerQualityNeverShiftsLessAndStaysInRange)
 TEST(ShiftAllocation, CoefficientTooLargeForSixteenBitsGetsAShift)
 {
     std::vector<float> coefficients(64, 0.0f);
-    coefficients[0] = 185000.0f;   // a full-scale constant block: 4 sqrt(2) x 32767
+    coefficients[0] = 185000.0f; // a full-scale constant block: 4 sqrt(2) x 32767
     const std::vector<int> shifts = AllocateShifts(coefficients, 1, 64, 100);
-    EXPECT_EQ(shifts[0], 3);       // 185000 / 8 fits, 185000 / 4 does not
+    EXPECT_EQ(shifts[0], 3); // 185000 / 8 fits, 185000 / 4 does not
 }
 
 TEST(RunLengthCode, TwoHundredSmallValuesMakeRunsOf128And72)
@@ -117,7 +117,7 @@ TEST(RunLengthCode, TwoHundredSmallValuesMakeRunsOf128And72)
     EXPECT_EQ(RunLengthRoundTrip(values, code), values);
     ASSERT_EQ(code.size(), 2u + 200u);
     EXPECT_EQ(code[0], 0x7F);
-    EXPECT_EQ(code[1], 125);   // -3 + 128
+    EXPECT_EQ(code[1], 125); // -3 + 128
     EXPECT_EQ(code[129], 0x47);
 }
 
@@ -127,11 +127,11 @@ TEST(RunLengthCode, LoneSmallValueBetweenLargeOnesJoinsTheLargeRun)
     std::vector<uint8_t> code;
     EXPECT_EQ(RunLengthRoundTrip(values, code), values);
     const std::vector<uint8_t> want = {
-        0x00, 133,              // small run of one: 5
-        0x82,                   // large run of three
-        0x2C, 0x01,             // 300
-        0xF9, 0xFF,             // -7
-        0x18, 0xFC,             // -1000
+        0x00, 133,  // small run of one: 5
+        0x82,       // large run of three
+        0x2C, 0x01, // 300
+        0xF9, 0xFF, // -7
+        0x18, 0xFC, // -1000
     };
     EXPECT_EQ(code, want);
 }
@@ -148,9 +148,9 @@ TEST(RunLengthCode, ShortCodeFailsAndLongRunIsCutAtTheCount)
 {
     std::vector<int16_t> out(10);
     size_t consumed = 0;
-    const std::vector<uint8_t> cut = {0x09, 1, 2, 3};   // promises ten values, holds three
+    const std::vector<uint8_t> cut = {0x09, 1, 2, 3}; // promises ten values, holds three
     EXPECT_FALSE(RunLengthDecode(cut, out, consumed));
-    const std::vector<uint8_t> cutLarge = {0x81, 0x10};   // two large values, half of one byte pair
+    const std::vector<uint8_t> cutLarge = {0x81, 0x10}; // two large values, half of one byte pair
     EXPECT_FALSE(RunLengthDecode(cutLarge, out, consumed));
 
     std::vector<int16_t> two(2);

@@ -94,13 +94,13 @@ void EncodeByteStream(std::span<const uint8_t> bytes, uint32_t mode, ArithCoder&
         if (ArithmeticBytes(bytes, arith, arithmetic))
             AppendBlock(out, arithmetic, count, mode);
         else
-            AppendBlock(out, bytes, count, kWaveModeCopy);   // the coder refused: keep the data rather than lose it
+            AppendBlock(out, bytes, count, kWaveModeCopy); // the coder refused: keep the data rather than lose it
     } else if ((mode & kWaveModeDeflate) != 0) {
         std::vector<uint8_t> deflated;
         if (DeflateBytes(bytes, deflated))
             AppendBlock(out, deflated, count, mode);
         else
-            AppendBlock(out, bytes, count, kWaveModeCopy);   // zlib refused: keep the data rather than lose it
+            AppendBlock(out, bytes, count, kWaveModeCopy); // zlib refused: keep the data rather than lose it
     } else if ((mode & kWaveModeCopy) != 0) {
         AppendBlock(out, bytes, count, mode);
     } else if ((mode & kWaveModeSmallest) != 0) {
@@ -129,7 +129,7 @@ bool DecodeByteStream(std::span<const uint8_t> block, size_t maxCount, ArithCode
     else if ((method & kWaveModeCopy) != 0)
         decoded = CopyBytes(body, out);
     else
-        decoded = count == 0;   // a header-only block carries no bytes
+        decoded = count == 0; // a header-only block carries no bytes
     if (!decoded)
         out.clear();
     return decoded;
@@ -177,7 +177,7 @@ bool InflateBytes(std::span<const uint8_t> stream, std::span<uint8_t> out)
 {
     z_stream inflater{};
     if (inflateInit2(&inflater, kDeflateWindowBits) != Z_OK)
-        throw std::bad_alloc();   // zlib fails its set-up only when memory runs out
+        throw std::bad_alloc(); // zlib fails its set-up only when memory runs out
     uint8_t none = 0;
     inflater.next_out = out.empty() ? &none : out.data();
     inflater.avail_out = static_cast<uInt>(out.size());
@@ -188,7 +188,7 @@ bool InflateBytes(std::span<const uint8_t> stream, std::span<uint8_t> out)
     while (status == Z_OK) {
         if (inflater.avail_in == 0) {
             if (given == stream.size())
-                break;   // the stream ended before its end mark
+                break; // the stream ended before its end mark
             const size_t take = std::min(slice, stream.size() - given);
             inflater.next_in = const_cast<Bytef*>(stream.data() + given);
             inflater.avail_in = static_cast<uInt>(take);
@@ -196,7 +196,7 @@ bool InflateBytes(std::span<const uint8_t> stream, std::span<uint8_t> out)
         }
         status = inflate(&inflater, Z_NO_FLUSH);
         if (status == Z_BUF_ERROR && inflater.avail_out == 0)
-            break;   // more output than the block's count: damaged
+            break; // more output than the block's count: damaged
         if (status == Z_BUF_ERROR && inflater.avail_in == 0)
             status = Z_OK;
     }

@@ -8,7 +8,10 @@ namespace {
 constexpr size_t kMaxRun = 128;
 constexpr uint8_t kLargeRun = 0x80;
 
-bool IsSmall(int16_t value) { return value >= -128 && value <= 127; }
+bool IsSmall(int16_t value)
+{
+    return value >= -128 && value <= 127;
+}
 
 // A small run takes the small values that follow.
 size_t SmallRunLength(std::span<const int16_t> values, size_t start)

@@ -12,7 +12,7 @@ namespace sound {
 
 inline constexpr size_t kRunLengthMaxBytesPerValue = 3;
 
-void RunLengthEncode(std::span<const int16_t> values, std::vector<uint8_t>& out);   // appends
+void RunLengthEncode(std::span<const int16_t> values, std::vector<uint8_t>& out); // appends
 
 // Fills out from the code; false when the code ends before out is full. A run that reaches past out.size() is
 // cut there. outConsumed: the bytes read.

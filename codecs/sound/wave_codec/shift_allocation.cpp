@@ -44,8 +44,7 @@ int FinalShift(double t, double peak)
 
 } // namespace
 
-std::vector<int> AllocateShifts(std::span<const float> coefficients, uint32_t subBlocks, uint32_t n,
-                                uint32_t quality)
+std::vector<int> AllocateShifts(std::span<const float> coefficients, uint32_t subBlocks, uint32_t n, uint32_t quality)
 {
     std::vector<double> sum(n, 0.0);
     std::vector<double> peak(n, 0.0);

@@ -17,7 +17,10 @@ constexpr size_t kSizeOffset = kWaveBlockHeaderBytes + 4;
 constexpr size_t kWindowOffset = kWaveBlockHeaderBytes + 8;
 constexpr size_t kInnerOffset = kWaveBlockHeaderBytes + kTransformBodyHeaderBytes;
 
-uint32_t SubBlocksOf(size_t samples, uint32_t n) { return static_cast<uint32_t>((samples + n - 1) / n); }
+uint32_t SubBlocksOf(size_t samples, uint32_t n)
+{
+    return static_cast<uint32_t>((samples + n - 1) / n);
+}
 
 int16_t ClampToSample(float value)
 {
@@ -54,7 +57,7 @@ void TransformBlockCoder::Encode(std::span<const int16_t> samples, uint32_t mode
     Quantise(shifts, subBlocks, ordered);
 
     std::vector<uint8_t> payload(n);
-    for (uint32_t k = 0; k < n; ++k)   // differences to the shift before, in byte arithmetic
+    for (uint32_t k = 0; k < n; ++k) // differences to the shift before, in byte arithmetic
         payload[k] = static_cast<uint8_t>(k == 0 ? shifts[0] : shifts[k] - shifts[k - 1]);
     RunLengthEncode(ordered, payload);
 
@@ -150,8 +153,8 @@ void TransformBlockCoder::Synthesise(const DecodedBody& body, float windowWeight
         m_transform.Inverse(std::span<const float>(coefficients, n), std::span<float>(x, n));
         const size_t take = std::min<size_t>(n, out.size() - start);
         for (size_t i = 0; i < take; ++i) {
-            const float sample = windowWeight != 0.0f ? x[i] / WindowGain(static_cast<uint32_t>(i), n, windowWeight)
-                                                      : x[i];
+            const float sample =
+                windowWeight != 0.0f ? x[i] / WindowGain(static_cast<uint32_t>(i), n, windowWeight) : x[i];
             out[start + i] = ClampToSample(sample);
         }
     }

@@ -18,8 +18,8 @@ class ArithCoder;
 namespace sound {
 
 inline constexpr uint32_t kTransformBodyHeaderBytes = 9;
-inline constexpr int kLargestStoredShift = 15;     // larger shifts are damage: 2^15 x 32768 still fits 32 bits
-inline constexpr int kLargestWindowPercent = 99;   // a weight of 1 would divide by zero at the block's edge
+inline constexpr int kLargestStoredShift = 15;   // larger shifts are damage: 2^15 x 32768 still fits 32 bits
+inline constexpr int kLargestWindowPercent = 99; // a weight of 1 would divide by zero at the block's edge
 
 class TransformBlockCoder {
 public:
@@ -36,8 +36,8 @@ public:
 
 private:
     struct DecodedBody {
-        std::vector<int> shifts;       // N absolute shifts
-        std::vector<int16_t> values;   // N x M quantised values, sub-block after sub-block
+        std::vector<int> shifts;     // N absolute shifts
+        std::vector<int16_t> values; // N x M quantised values, sub-block after sub-block
     };
 
     void Quantise(std::span<const int> shifts, uint32_t subBlocks, std::vector<int16_t>& outOrdered);
@@ -47,7 +47,7 @@ private:
     uint32_t m_quality;
     uint64_t m_clamped = 0;
     WaveTransform m_transform;
-    std::vector<float> m_coefficients;   // the block's coefficients, sub-block after sub-block
+    std::vector<float> m_coefficients; // the block's coefficients, sub-block after sub-block
 };
 
 } // namespace sound

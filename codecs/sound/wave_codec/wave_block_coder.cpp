@@ -70,7 +70,7 @@ void WaveBlockCoder::Encode(std::span<const int16_t> samples, uint32_t mode, std
 void WaveBlockCoder::EncodeDelta(std::span<const int16_t> samples, uint32_t mode, std::vector<uint8_t>& out)
 {
     std::vector<int16_t> differences(samples.size());
-    for (size_t i = 0; i < samples.size(); ++i) {   // 16-bit wrap-around, undone exactly by the running sum
+    for (size_t i = 0; i < samples.size(); ++i) { // 16-bit wrap-around, undone exactly by the running sum
         const uint16_t before = i == 0 ? 0 : static_cast<uint16_t>(samples[i - 1]);
         differences[i] = static_cast<int16_t>(static_cast<uint16_t>(static_cast<uint16_t>(samples[i]) - before));
     }
@@ -127,9 +127,9 @@ BlockOutcome WaveBlockCoder::DecodeInner(std::span<const uint8_t> block, std::sp
     if (header.count == 0)
         return BlockOutcome::kDecoded;
     if ((header.mode & kWaveModeDelta) != 0)
-        return insideDelta ? BlockOutcome::kDamaged : DecodeDelta(block, out);   // one delta level at most
+        return insideDelta ? BlockOutcome::kDamaged : DecodeDelta(block, out); // one delta level at most
     if ((header.mode & kWaveModePyramid) != 0)
-        return BlockOutcome::kDamaged;   // never written; its decoding is not defined
+        return BlockOutcome::kDamaged; // never written; its decoding is not defined
     if ((header.mode & kWaveModeTransform) != 0)
         return m_transformCoder.Decode(block, m_arith, out);
     if ((header.mode & kWaveModeBytePlanes) != 0)

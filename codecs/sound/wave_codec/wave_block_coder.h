@@ -18,7 +18,7 @@ class WaveBlockCoder {
 public:
     explicit WaveBlockCoder(uint32_t quality) : m_transformCoder(quality) {}
 
-    static bool CanEncodeMode(uint32_t mode);   // false for the pyramid bit or a mode without a byte method
+    static bool CanEncodeMode(uint32_t mode); // false for the pyramid bit or a mode without a byte method
 
     uint64_t ClampedCoefficients() const { return m_transformCoder.ClampedCoefficients(); }
 

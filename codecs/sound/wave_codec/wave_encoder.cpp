@@ -69,7 +69,7 @@ int WaveEncoder::Finish()
     try {
         m_coder->Encode(m_block, m_mode, m_output);
         if (!m_block.empty())
-            m_coder->Encode({}, m_mode, m_output);   // the end block
+            m_coder->Encode({}, m_mode, m_output); // the end block
     } catch (const std::bad_alloc&) {
         return Fail(WaveFailure::kOutOfMemory);
     }

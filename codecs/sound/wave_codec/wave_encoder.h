@@ -24,8 +24,8 @@ public:
     int Init(uint32_t mode, uint32_t quality);
 
     // Before Init, or after a failure, both return -1 and Failure() tells why.
-    int Feed(std::span<const int16_t> samples);   // 0; 17 when already finished; -1
-    int Finish();                                 // 17 (the pending block and the end block); -1
+    int Feed(std::span<const int16_t> samples); // 0; 17 when already finished; -1
+    int Finish();                               // 17 (the pending block and the end block); -1
 
     std::span<const uint8_t> Output() const { return m_output; }
     uint32_t Mode() const { return m_mode; }
@@ -33,14 +33,14 @@ public:
     uint64_t TotalBytes() const { return m_totalBytes; }
     bool IsFinished() const { return m_finished; }
     WaveFailure Failure() const { return m_failure; }
-    uint64_t ClampedCoefficients() const;   // coefficients clamped to 16 bits so far
+    uint64_t ClampedCoefficients() const; // coefficients clamped to 16 bits so far
 
 private:
     int BeginCall(); // kWaveOk, or what Feed and Finish return at once
     int Fail(WaveFailure failure);
 
     std::unique_ptr<WaveBlockCoder> m_coder;
-    std::vector<int16_t> m_block;   // the samples of the block being filled
+    std::vector<int16_t> m_block; // the samples of the block being filled
     std::vector<uint8_t> m_output;
     uint32_t m_mode = 0;
     uint64_t m_totalSamples = 0;

@@ -156,7 +156,7 @@ WaveFileResult DecodeData(WaveByteSource& source, WaveDecoder& decoder, FrameWri
             return WaveFileResult::kCannotWriteOutput;
         if (result == kWaveFailed)
             return decoder.Failure() == WaveFailure::kOutOfMemory ? WaveFileResult::kOutOfMemory
-                                                                 : WaveFileResult::kDamagedStream;
+                                                                  : WaveFileResult::kDamagedStream;
         if (result == kWaveFinished)
             return WaveFileResult::kOk;
     }

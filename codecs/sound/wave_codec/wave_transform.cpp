@@ -4,7 +4,10 @@
 
 namespace sound {
 
-bool WaveTransform::IsAcceptedSize(uint32_t n) { return n >= 2 && n <= kLargestSize && (n & (n - 1)) == 0; }
+bool WaveTransform::IsAcceptedSize(uint32_t n)
+{
+    return n >= 2 && n <= kLargestSize && (n & (n - 1)) == 0;
+}
 
 bool WaveTransform::SetSize(uint32_t n)
 {

@@ -11,13 +11,13 @@ namespace sound {
 
 class WaveTransform {
 public:
-    static constexpr uint32_t kSystemSize = 64;   // the only size the encoder writes
+    static constexpr uint32_t kSystemSize = 64; // the only size the encoder writes
     static constexpr uint32_t kLargestSize = 1024;
 
-    static bool IsAcceptedSize(uint32_t n);   // a power of two from 2 to kLargestSize
+    static bool IsAcceptedSize(uint32_t n); // a power of two from 2 to kLargestSize
 
-    uint32_t Size() const { return m_size; }  // 0 until SetSize
-    bool SetSize(uint32_t n);                 // rebuilds the basis when n changes; false for a refused size
+    uint32_t Size() const { return m_size; } // 0 until SetSize
+    bool SetSize(uint32_t n);                // rebuilds the basis when n changes; false for a refused size
 
     // Both take and give Size() floats; x and out must not overlap.
     void Forward(std::span<const float> x, std::span<float> out) const;

@@ -152,7 +152,7 @@ TEST(RegionGeometry, OffsetMovesEveryPixelAndSaturatesAtTheLimits)
 
     constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
     Region edge(Rect{kMax - 10, 0, kMax - 2, 4});
-    edge.offset(20, 0);   // pushed past the limit: the pixels squeeze flat and vanish instead of wrapping around
+    edge.offset(20, 0); // pushed past the limit: the pixels squeeze flat and vanish instead of wrapping around
     EXPECT_TRUE(edge.isEmpty() || edge.bounds().l > 0);
     Region huge(Rect{-(1 << 30), -(1 << 30), 1 << 30, 1 << 30});
     huge.subtract(Rect{0, 0, 1, 1});
@@ -164,7 +164,7 @@ TEST(RegionGeometry, OffsetMovesEveryPixelAndSaturatesAtTheLimits)
 TEST(RectGeometry, HalfOpenArithmeticHoldsAtHugeCoordinates)
 {
     const Rect big{-(1 << 30), -(1 << 30), 1 << 30, 1 << 30};
-    EXPECT_EQ(big.width(), int64_t{1} << 31);   // does not fit in 32 bits
+    EXPECT_EQ(big.width(), int64_t{1} << 31); // does not fit in 32 bits
     EXPECT_TRUE(big.contains(Point{(1 << 30) - 1, 0}));
     EXPECT_FALSE(big.contains(Point{1 << 30, 0}));
     EXPECT_EQ(big.intersected(Rect{10, 10, 20, 20}), (Rect{10, 10, 20, 20}));

@@ -39,7 +39,10 @@ TEST(ColorForms, ColorRefAndPixelSwapRedAndBlue)
 }
 
 int g_recorded = 0;
-void recordAssertion(const pf::AssertionInfo&) { ++g_recorded; }
+void recordAssertion(const pf::AssertionInfo&)
+{
+    ++g_recorded;
+}
 
 TEST(Assertion, HandlerSeesMisuseAndTheCallerContinues)
 {

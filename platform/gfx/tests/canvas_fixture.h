@@ -44,7 +44,7 @@ public:
             }
         return true;
     }
-    void fillPattern(uint32_t seed)   // a deterministic pattern of RGB values, byte 3 zero
+    void fillPattern(uint32_t seed) // a deterministic pattern of RGB values, byte 3 zero
     {
         uint32_t state = seed | 1u;
         for (int32_t y = 0; y < m_height; ++y)

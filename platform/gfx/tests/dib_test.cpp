@@ -26,7 +26,7 @@ struct TestDib {
     int height = 0;
     int bits = 32;
     bool topDown = false;
-    std::vector<std::vector<uint32_t>> picture;   // [row from the top][column] = 0x00RRGGBB, or palette index
+    std::vector<std::vector<uint32_t>> picture; // [row from the top][column] = 0x00RRGGBB, or palette index
     std::vector<RgbQuad> colors;
     uint32_t colorsUsed = 0;
 
@@ -34,14 +34,16 @@ struct TestDib {
 
     std::vector<uint8_t> storedRows() const
     {
-        std::vector<uint8_t> out(stride() * static_cast<size_t>(height), 0xEE);   // padding bytes are garbage
+        std::vector<uint8_t> out(stride() * static_cast<size_t>(height), 0xEE); // padding bytes are garbage
         for (int memoryRow = 0; memoryRow < height; ++memoryRow) {
             const int pictureRow = topDown ? memoryRow : height - 1 - memoryRow;
             uint8_t* row = out.data() + stride() * static_cast<size_t>(memoryRow);
             for (int x = 0; x < width; ++x) {
                 const uint32_t v = picture[static_cast<size_t>(pictureRow)][static_cast<size_t>(x)];
                 switch (bits) {
-                case 8: row[x] = static_cast<uint8_t>(v); break;
+                case 8:
+                    row[x] = static_cast<uint8_t>(v);
+                    break;
                 case 16: {
                     const uint32_t packed = ((v >> 19 & 31) << 10) | ((v >> 11 & 31) << 5) | (v >> 3 & 31);
                     row[2 * x] = static_cast<uint8_t>(packed);
@@ -57,7 +59,7 @@ struct TestDib {
                     row[4 * x] = static_cast<uint8_t>(v);
                     row[4 * x + 1] = static_cast<uint8_t>(v >> 8);
                     row[4 * x + 2] = static_cast<uint8_t>(v >> 16);
-                    row[4 * x + 3] = 0x5A;   // the unused byte must not leak into the pixel
+                    row[4 * x + 3] = 0x5A; // the unused byte must not leak into the pixel
                     break;
                 }
             }
@@ -112,12 +114,15 @@ TestDib randomDib(std::mt19937& random)
 }
 
 // 16-bit sources keep five bits a channel: compare those.
-uint32_t significant(uint32_t pixel, int bits) { return bits == 16 ? pixel & 0x00F8F8F8u : pixel; }
+uint32_t significant(uint32_t pixel, int bits)
+{
+    return bits == 16 ? pixel & 0x00F8F8F8u : pixel;
+}
 
 TEST_F(DisplayDepth, SetDIBitsMatchesAPlainReferenceOverDepthsOrientationsAndClipping)
 {
     std::mt19937 random(11);
-    int reached = 0;   // destination pixels the DIB should have reached, over all trials
+    int reached = 0; // destination pixels the DIB should have reached, over all trials
     for (int trial = 0; trial < 1500; ++trial) {
         SCOPED_TRACE(trial);
         const TestDib dib = randomDib(random);
@@ -144,8 +149,8 @@ TEST_F(DisplayDepth, SetDIBitsMatchesAPlainReferenceOverDepthsOrientationsAndCli
         if (clipped)
             dc.intersectClipRect({2, 1, 11, 9});
         const std::span<const uint8_t> bits(stored.data() + dib.stride() * startScan, dib.stride() * supplied);
-        const int32_t drawn = dc.setDIBitsToDevice(xDest, yDest, w, h, xSrc, ySrc, startScan, lines, bits,
-                                                   dib.info(), pf::DIB_RGB_COLORS);
+        const int32_t drawn = dc.setDIBitsToDevice(xDest, yDest, w, h, xSrc, ySrc, startScan, lines, bits, dib.info(),
+                                                   pf::DIB_RGB_COLORS);
         ASSERT_EQ(drawn, static_cast<int32_t>(startScan < static_cast<uint32_t>(dib.height) ? supplied : 0));
 
         for (int y = 0; y < 14; ++y) {
@@ -159,8 +164,8 @@ TEST_F(DisplayDepth, SetDIBitsMatchesAPlainReferenceOverDepthsOrientationsAndCli
                 const int memoryRow = dib.topDown ? pictureRow : dib.height - 1 - pictureRow;
                 const bool inDest = i >= 0 && j >= 0 && i < static_cast<int>(w) && j < static_cast<int>(h);
                 const bool inSource = pictureRow >= 0 && pictureRow < dib.height && column >= 0 && column < dib.width;
-                const bool suppliedRow = memoryRow >= static_cast<int>(startScan) &&
-                                         memoryRow < static_cast<int>(startScan + supplied);
+                const bool suppliedRow =
+                    memoryRow >= static_cast<int>(startScan) && memoryRow < static_cast<int>(startScan + supplied);
                 const bool inClip = !clipped || (x >= 2 && x < 11 && y >= 1 && y < 9);
                 if (inDest && inSource && suppliedRow && inClip) {
                     expected = dib.shown(pictureRow, column);
@@ -177,7 +182,7 @@ TEST_F(DisplayDepth, SetDIBitsMatchesAPlainReferenceOverDepthsOrientationsAndCli
 
 TEST_F(DisplayDepth, SixteenBitSourcesReachFullIntensityAndBlack)
 {
-    const uint8_t row[4] = {0xFF, 0x7F, 0x00, 0x00};   // 0x7FFF white, then black
+    const uint8_t row[4] = {0xFF, 0x7F, 0x00, 0x00}; // 0x7FFF white, then black
     BitmapInfo info;
     info.bmiHeader.biWidth = 2;
     info.bmiHeader.biHeight = 1;
@@ -279,8 +284,8 @@ std::vector<pf::PaletteEntry> colourCube()
     for (int r = 0; r < 6; ++r)
         for (int g = 0; g < 6; ++g)
             for (int b = 0; b < 6; ++b)
-                cube.push_back({static_cast<uint8_t>(51 * r), static_cast<uint8_t>(51 * g),
-                                static_cast<uint8_t>(51 * b), 0});
+                cube.push_back(
+                    {static_cast<uint8_t>(51 * r), static_cast<uint8_t>(51 * g), static_cast<uint8_t>(51 * b), 0});
     return cube;
 }
 

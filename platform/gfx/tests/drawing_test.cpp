@@ -52,7 +52,7 @@ TEST(RasterOps, EveryMixModeFollowsItsTruthTable)
 TEST(RasterOps, BlitsFollowTheirTruthTablesOnAllFourBytes)
 {
     // Pattern 0xF0, source 0xCC, destination 0xAA: each result byte is the operation's table byte.
-    const uint32_t operations[] = {pf::SRCCOPY, pf::SRCPAINT, pf::SRCAND,   pf::SRCINVERT, pf::PATCOPY,
+    const uint32_t operations[] = {pf::SRCCOPY,   pf::SRCPAINT,  pf::SRCAND,    pf::SRCINVERT, pf::PATCOPY,
                                    pf::PATINVERT, pf::DSTINVERT, pf::BLACKNESS, pf::WHITENESS, 0x00B8074Au};
     for (const uint32_t rop : operations) {
         SCOPED_TRACE(rop);
@@ -87,7 +87,7 @@ TEST(HalfOpenShapes, FillRectCoversExactlyLeftTopToRightBottomExclusive)
 {
     CanvasBuffer canvas(12, 12);
     pf::SurfaceDc dc(canvas.surface());
-    dc.setROP2(pf::R2_XORPEN);   // ignored by fillRect
+    dc.setROP2(pf::R2_XORPEN); // ignored by fillRect
     dc.fillRect({2, 3, 6, 8}, pf::createSolidBrush(pf::rgb(255, 255, 255)));
     std::set<std::pair<int, int>> expected;
     for (int y = 3; y < 8; ++y)
@@ -209,7 +209,7 @@ TEST(Lines, WideLineIsABandOfThePenWidth)
     const auto vertical = drawnLine({10, 10}, {10, 40}, pf::PS_SOLID, 4);
     EXPECT_EQ(vertical.size(), 30u * 4);
     const auto diagonal = drawnLine({10, 10}, {40, 40}, pf::PS_SOLID, 5);
-    const double area = 30 * std::sqrt(2.0) * 5;   // length x width
+    const double area = 30 * std::sqrt(2.0) * 5; // length x width
     EXPECT_GT(static_cast<double>(diagonal.size()), area * 0.95);
     EXPECT_LT(static_cast<double>(diagonal.size()), area * 1.05);
 }
@@ -239,9 +239,15 @@ void drawRandomShape(pf::Dc& dc, std::mt19937& random, int extent)
         dc.polygon(points);
         break;
     }
-    case 3: dc.rectangle({coordinate(random), coordinate(random), coordinate(random), coordinate(random)}); break;
-    case 4: dc.ellipse({coordinate(random), coordinate(random), coordinate(random), coordinate(random)}); break;
-    default: dc.drawFocusRect({coordinate(random), coordinate(random), coordinate(random), coordinate(random)}); break;
+    case 3:
+        dc.rectangle({coordinate(random), coordinate(random), coordinate(random), coordinate(random)});
+        break;
+    case 4:
+        dc.ellipse({coordinate(random), coordinate(random), coordinate(random), coordinate(random)});
+        break;
+    default:
+        dc.drawFocusRect({coordinate(random), coordinate(random), coordinate(random), coordinate(random)});
+        break;
     }
 }
 
@@ -302,7 +308,7 @@ TEST(Clipping, HugeAndNegativeCoordinatesNeverWriteOutsideClipAndSurface)
     dc.drawFocusRect({-kHuge, -kHuge, kHuge, kHuge});
     dc.textOut(-kHuge, -kHuge, "far away");
     dc.textOut(2, 8, "clipped text");
-    dc.setViewportOrg({INT32_MAX, INT32_MIN});   // logical + origin overflows 32 bits
+    dc.setViewportOrg({INT32_MAX, INT32_MIN}); // logical + origin overflows 32 bits
     dc.moveTo({INT32_MAX, INT32_MIN});
     dc.lineTo({INT32_MIN, INT32_MAX});
     dc.rectangle({INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX});
@@ -427,7 +433,7 @@ TEST(FilledShapes, EllipseTouchesItsBoxAndOutlineAndInteriorPartitionIt)
                 maxX = std::max(maxX, x);
                 minY = std::min(minY, y);
                 maxY = std::max(maxY, y);
-                if (s.pixel(x, y) == 0x000000FFu) {   // interior: all four neighbours drawn
+                if (s.pixel(x, y) == 0x000000FFu) { // interior: all four neighbours drawn
                     EXPECT_NE(s.pixel(x - 1, y), 0u);
                     EXPECT_NE(s.pixel(x + 1, y), 0u);
                     EXPECT_NE(s.pixel(x, y - 1), 0u);

@@ -8,8 +8,14 @@ namespace pf {
 
 namespace {
 
-int32_t ceilTenths(int32_t h, int32_t tenths) { return (h * tenths + 9) / 10; }
-int32_t descentFor(int32_t h) { return h - ceilTenths(h, 8) + (h + 7) / 8; }
+int32_t ceilTenths(int32_t h, int32_t tenths)
+{
+    return (h * tenths + 9) / 10;
+}
+int32_t descentFor(int32_t h)
+{
+    return h - ceilTenths(h, 8) + (h + 7) / 8;
+}
 
 int32_t characterHeightFor(const LogFont& request)
 {
@@ -81,8 +87,14 @@ private:
 
 } // namespace
 
-std::shared_ptr<const FontFace> makeFixedFace(const LogFont& request) { return std::make_shared<FixedFace>(request); }
+std::shared_ptr<const FontFace> makeFixedFace(const LogFont& request)
+{
+    return std::make_shared<FixedFace>(request);
+}
 
-std::shared_ptr<const FontFace> FixedFontEngine::resolve(const LogFont& request) { return makeFixedFace(request); }
+std::shared_ptr<const FontFace> FixedFontEngine::resolve(const LogFont& request)
+{
+    return makeFixedFace(request);
+}
 
 } // namespace pf

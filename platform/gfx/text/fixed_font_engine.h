@@ -11,6 +11,6 @@ public:
     std::shared_ptr<const FontFace> resolve(const LogFont& request) override;
 };
 
-std::shared_ptr<const FontFace> makeFixedFace(const LogFont& request);   // also the FreeType engine's last resort
+std::shared_ptr<const FontFace> makeFixedFace(const LogFont& request); // also the FreeType engine's last resort
 
 } // namespace pf

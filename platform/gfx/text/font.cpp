@@ -8,10 +8,13 @@ namespace pf {
 
 Font::Font(const LogFont& request, std::shared_ptr<const FontFace> face) : m_request(request), m_face(std::move(face))
 {
-    m_request.face[sizeof(m_request.face) - 1] = '\0';   // a caller's full 32 bytes still end in a terminator
+    m_request.face[sizeof(m_request.face) - 1] = '\0'; // a caller's full 32 bytes still end in a terminator
 }
 
-std::string Font::requestedFace() const { return std::string(m_request.face, strnlen(m_request.face, 32)); }
+std::string Font::requestedFace() const
+{
+    return std::string(m_request.face, strnlen(m_request.face, 32));
+}
 
 FontRef createFontIndirect(const LogFont& request)
 {

@@ -15,14 +15,14 @@ public:
 
     const LogFont& logFont() const { return m_request; }
     const FontFace& face() const { return *m_face; }
-    std::string requestedFace() const;   // the face name as asked for, even when another was found
+    std::string requestedFace() const; // the face name as asked for, even when another was found
 
 private:
     LogFont m_request;
     std::shared_ptr<const FontFace> m_face;
 };
 
-FontRef createFontIndirect(const LogFont& request);   // resolved through fontEngine(); never null
-FontRef defaultGuiFont();                              // "sans-serif" at character height 11
+FontRef createFontIndirect(const LogFont& request); // resolved through fontEngine(); never null
+FontRef defaultGuiFont();                           // "sans-serif" at character height 11
 
 } // namespace pf

@@ -17,6 +17,9 @@ FontEngine& fontEngine()
     return installed != nullptr ? *installed : live;
 }
 
-void setFontEngine(FontEngine* engine) { g_engine.store(engine); }
+void setFontEngine(FontEngine* engine)
+{
+    g_engine.store(engine);
+}
 
 } // namespace pf

@@ -10,11 +10,11 @@ namespace pf {
 class FontEngine {
 public:
     virtual ~FontEngine() = default;
-    virtual std::shared_ptr<const FontFace> resolve(const LogFont& request) = 0;   // never null
+    virtual std::shared_ptr<const FontFace> resolve(const LogFont& request) = 0; // never null
 };
 
-FontEngine& fontEngine();                 // the process-wide engine: FreeType unless a test installed another
-void setFontEngine(FontEngine* engine);   // null restores FreeType; the engine must outlive its use
+FontEngine& fontEngine();               // the process-wide engine: FreeType unless a test installed another
+void setFontEngine(FontEngine* engine); // null restores FreeType; the engine must outlive its use
 
 // The character height a request asks for: -height, or the default for 0; positive heights are converted by
 // the engine. Clamped to [1, kMaxCharacterHeight] so a hostile request cannot ask for gigantic glyphs.

@@ -25,7 +25,7 @@ namespace {
 
 // Caches are dropped, not trimmed, when they reach these sizes: a rare refill is cheaper than bookkeeping.
 constexpr size_t kMaxGlyphsPerFace = 4096;
-constexpr size_t kMaxGlyphBytesPerFace = size_t{16} << 20;   // large sizes fill a face's cache in bytes first
+constexpr size_t kMaxGlyphBytesPerFace = size_t{16} << 20; // large sizes fill a face's cache in bytes first
 constexpr size_t kMaxSizedFaces = 256;
 constexpr size_t kMaxFallbackEntries = 4096;
 
@@ -58,7 +58,7 @@ class FreeTypeContext {
 public:
     static FreeTypeContext& instance();
 
-    std::recursive_mutex mutex;   // recursive: a face released while the lock is held destroys its size under it
+    std::recursive_mutex mutex; // recursive: a face released while the lock is held destroys its size under it
 
     bool readyLocked();
     std::optional<FontMatch> matchLocked(const std::string& family, bool bold, bool italic);
@@ -71,14 +71,14 @@ private:
     static void finishFontconfig();
 
     bool m_triedInit = false;
-    bool m_finished = false;   // after exit began: no more matching
+    bool m_finished = false; // after exit began: no more matching
     FT_Library m_library = nullptr;
-    std::map<FaceFile, FT_Face> m_faces;   // opened once, kept for the process
+    std::map<FaceFile, FT_Face> m_faces; // opened once, kept for the process
     std::map<SizedFaceKey, std::shared_ptr<FreeTypeFace>> m_sized;
     std::map<char32_t, std::optional<FaceFile>> m_fallbacks;
 };
 
-int32_t scaleUp(int64_t units, int32_t height, int64_t unitsPerEm)   // ceil(units * height / em), units >= 0
+int32_t scaleUp(int64_t units, int32_t height, int64_t unitsPerEm) // ceil(units * height / em), units >= 0
 {
     return static_cast<int32_t>((std::max<int64_t>(units, 0) * height + unitsPerEm - 1) / unitsPerEm);
 }
@@ -159,8 +159,8 @@ private:
 
     FreeTypeContext& m_context;
     SizedFaceKey m_key;
-    FT_Face m_face;   // owned by the context
-    FT_Size m_size;   // ours
+    FT_Face m_face; // owned by the context
+    FT_Size m_size; // ours
     std::string m_family;
     TextMetrics m_metrics;
     TextDecorations m_decorations;
@@ -225,7 +225,7 @@ void FreeTypeFace::computeMetricsLocked(const LogFont& request)
     m.tmAscent = scaleUp(m_face->ascender, h, em);
     m.tmDescent = std::max(scaleUp(-int64_t{m_face->descender}, h, em), h - m.tmAscent);
     m.tmHeight = m.tmAscent + m.tmDescent;
-    m.tmInternalLeading = m.tmHeight - h;   // so tmHeight - tmInternalLeading is the character height exactly
+    m.tmInternalLeading = m.tmHeight - h; // so tmHeight - tmInternalLeading is the character height exactly
     const int64_t lineGap = int64_t{m_face->height} - m_face->ascender + m_face->descender;
     m.tmExternalLeading = std::max(0, scaleRound(lineGap, h, em));
     m.tmAveCharWidth = glyphLocked(U'x', false)->advance;
@@ -264,7 +264,7 @@ bool FreeTypeContext::readyLocked()
         if (FcInit() == FcFalse || FT_Init_FreeType(&m_library) != 0)
             m_library = nullptr;
         else
-            std::atexit(finishFontconfig);   // fontconfig frees its parsed configuration only when told to
+            std::atexit(finishFontconfig); // fontconfig frees its parsed configuration only when told to
     }
     return m_library != nullptr && !m_finished;
 }
@@ -355,12 +355,12 @@ FT_Face FreeTypeContext::openLocked(const FaceFile& file)
     if (FT_New_Face(m_library, file.path.c_str(), file.index, &face) != 0)
         face = nullptr;
     if (face != nullptr && (!FT_IS_SCALABLE(face) || face->units_per_EM == 0)) {
-        FT_Done_Face(face);   // bitmap-only faces cannot take arbitrary character heights
+        FT_Done_Face(face); // bitmap-only faces cannot take arbitrary character heights
         face = nullptr;
     }
     if (face != nullptr)
         FT_Select_Charmap(face, FT_ENCODING_UNICODE);
-    m_faces.emplace(file, face);   // failures are remembered too, so a broken file is tried once
+    m_faces.emplace(file, face); // failures are remembered too, so a broken file is tried once
     return face;
 }
 

@@ -12,7 +12,7 @@ namespace pf {
 
 class FreeTypeFontEngine : public FontEngine {
 public:
-    std::shared_ptr<const FontFace> resolve(const LogFont& request) override;   // the fixed face if no font loads
+    std::shared_ptr<const FontFace> resolve(const LogFont& request) override; // the fixed face if no font loads
 };
 
 // The file fontconfig chooses for a family and style, for tests and diagnostics; nullopt when nothing matches.

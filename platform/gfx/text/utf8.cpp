@@ -16,9 +16,9 @@ LeadRule ruleFor(unsigned char lead)
     if (lead >= 0xC2 && lead <= 0xDF)
         return {2, 0x80, 0xBF};
     if (lead == 0xE0)
-        return {3, 0xA0, 0xBF};   // below A0 would be overlong
+        return {3, 0xA0, 0xBF}; // below A0 would be overlong
     if (lead == 0xED)
-        return {3, 0x80, 0x9F};   // above 9F would be a surrogate
+        return {3, 0x80, 0x9F}; // above 9F would be a surrogate
     if (lead >= 0xE1 && lead <= 0xEF)
         return {3, 0x80, 0xBF};
     if (lead == 0xF0)
@@ -26,7 +26,7 @@ LeadRule ruleFor(unsigned char lead)
     if (lead >= 0xF1 && lead <= 0xF3)
         return {4, 0x80, 0xBF};
     if (lead == 0xF4)
-        return {4, 0x80, 0x8F};   // beyond U+10FFFF otherwise
+        return {4, 0x80, 0x8F}; // beyond U+10FFFF otherwise
     return {0, 0, 0};
 }
 
@@ -68,7 +68,7 @@ std::u32string decodeUtf8(std::string_view text)
             value = (value << 6) | (next & 0x3F);
             ++used;
         }
-        out.push_back(complete ? value : kReplacementCharacter);   // an invalid subpart is replaced once
+        out.push_back(complete ? value : kReplacementCharacter); // an invalid subpart is replaced once
         i += used;
     }
     return out;

@@ -310,7 +310,8 @@ TEST(RiffWaveReaderDamaged, ReportsTheCauseOrCapsTheData)
          WaveError::kUnsupportedFormat, 0},
         {"no channels", Riff({Chunk("fmt ", FmtBody(WaveFormat::pcm(0, 8000, 16))), Chunk("data", data)}),
          WaveError::kUnsupportedFormat, 0},
-        {"rate 1", Riff({Chunk("fmt ", FmtBody(WaveFormat::pcm(1, 1, 16))), Chunk("data", data)}), WaveError::kNone, 64},
+        {"rate 1", Riff({Chunk("fmt ", FmtBody(WaveFormat::pcm(1, 1, 16))), Chunk("data", data)}), WaveError::kNone,
+         64},
         {"rate 1000000", Riff({Chunk("fmt ", FmtBody(WaveFormat::pcm(1, kMaxWaveRate, 16))), Chunk("data", data)}),
          WaveError::kNone, 64},
     };

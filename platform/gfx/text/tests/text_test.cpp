@@ -129,7 +129,7 @@ TEST_F(FreeTypeText, FaceNameIsTheRequestedOneAndUnknownFacesFallBack)
     EXPECT_EQ(dc.getTextMetrics().tmHeight - dc.getTextMetrics().tmInternalLeading, 12);
     EXPECT_GT(dc.getTextExtent("Hello").cx, 0);
     pf::LogFont unterminated = logFont("", -12);
-    std::memset(unterminated.face, 'x', sizeof(unterminated.face));   // 32 bytes, no terminator
+    std::memset(unterminated.face, 'x', sizeof(unterminated.face)); // 32 bytes, no terminator
     dc.selectFont(pf::createFontIndirect(unterminated));
     EXPECT_EQ(dc.getTextFace(), std::string(31, 'x'));
     dc.selectFont(pf::createFontIndirect(logFont("", -12)));
@@ -200,8 +200,8 @@ TEST_F(FreeTypeText, MaskRuleHoldsOnAntiAliasedEdges)
 
 TEST_F(FreeTypeText, ConcurrentThreadsRenderTheSameText)
 {
-    const auto reference = drawText(pf::createFontIndirect(logFont("DejaVu Sans", -15)), "Threads 123",
-                                    pf::rgb(255, 255, 255), 0);
+    const auto reference =
+        drawText(pf::createFontIndirect(logFont("DejaVu Sans", -15)), "Threads 123", pf::rgb(255, 255, 255), 0);
     std::vector<std::thread> threads;
     std::vector<int> mismatches(6, 0);
     for (size_t t = 0; t < mismatches.size(); ++t) {
@@ -271,9 +271,9 @@ TEST_F(FixedText, AlignmentFlagsPlaceTheTextExactly)
         int top;
     };
     const Case cases[] = {
-        {pf::TA_LEFT | pf::TA_TOP, 20, 30},       {pf::TA_RIGHT | pf::TA_TOP, 8, 30},
-        {pf::TA_CENTER | pf::TA_TOP, 14, 30},     {pf::TA_LEFT | pf::TA_BOTTOM, 20, 18},
-        {pf::TA_LEFT | pf::TA_BASELINE, 20, 22},  {pf::TA_CENTER | pf::TA_BASELINE, 14, 22},
+        {pf::TA_LEFT | pf::TA_TOP, 20, 30},      {pf::TA_RIGHT | pf::TA_TOP, 8, 30},
+        {pf::TA_CENTER | pf::TA_TOP, 14, 30},    {pf::TA_LEFT | pf::TA_BOTTOM, 20, 18},
+        {pf::TA_LEFT | pf::TA_BASELINE, 20, 22}, {pf::TA_CENTER | pf::TA_BASELINE, 14, 22},
         {pf::TA_RIGHT | pf::TA_BOTTOM, 8, 18},
     };
     for (const Case& c : cases) {
@@ -305,7 +305,7 @@ TEST_F(FixedText, DecorationsAndClipping)
     dc.selectFont(pf::createFontIndirect(request));
     dc.setBkMode(pf::TRANSPARENT);
     dc.setTextColor(pf::rgb(255, 255, 255));
-    dc.textOut(2, 2, "a b");   // baseline at 10: the underline row is 11, across all 18 pixels
+    dc.textOut(2, 2, "a b"); // baseline at 10: the underline row is 11, across all 18 pixels
     for (int x = 2; x < 20; ++x)
         EXPECT_EQ(dc.getPixel({x, 11}), pf::rgb(255, 255, 255)) << x;
     EXPECT_EQ(dc.getPixel({20, 11}), pf::rgb(0, 0, 0));
