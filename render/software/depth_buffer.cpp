@@ -1,0 +1,150 @@
+#include "render/software/depth_buffer.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <new>
+
+#include "render/software/block_runs.h"
+#include "render/software/float_bits.h"
+
+namespace {
+
+// z += dz saturates: a depth that runs past the nearest value stays nearest instead of wrapping to far.
+int32_t SaturatedAdd(int32_t z, int32_t dz)
+{
+    return static_cast<int32_t>(
+        std::clamp<int64_t>(int64_t{z} + dz, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+}
+
+} // namespace
+
+bool SWdepthbuffer::SetSize(int32_t width, int32_t height, uint32_t blockShift)
+{
+    m_values.reset();
+    m_clearMasks.reset();
+    m_runs.reset();
+    m_width = m_height = 0;
+    m_blockShift = blockShift;
+    if (width < 1 || height < 1)
+        return true;
+    const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
+    m_values.reset(new (std::nothrow) int32_t[count]);
+    m_clearMasks.reset(new (std::nothrow) uint32_t[static_cast<size_t>(height) + 1]);
+    m_runs.reset(new (std::nothrow) int32_t[static_cast<size_t>(width) + 1]);
+    if (!m_values || !m_clearMasks || !m_runs) {
+        m_values.reset();
+        m_clearMasks.reset();
+        m_runs.reset();
+        return false;
+    }
+    m_width = width;
+    m_height = height;
+    m_runs[0] = 0;
+    MarkAllRows();
+    return true;
+}
+
+void SWdepthbuffer::MarkAllRows()
+{
+    if (m_clearMasks)
+        std::fill_n(m_clearMasks.get(), static_cast<size_t>(m_height) + 1, ~0u);
+}
+
+void SWdepthbuffer::ClearBlocks(int32_t row, uint32_t mask)
+{
+    if (row < 0 || row >= m_height)
+        return;
+    int32_t* const values = Row(row);
+    ForEachMaskedRun(mask, m_blockShift, 0, m_width,
+                     [values](int32_t first, int32_t count) { std::fill_n(values + first, count, 0); });
+}
+
+bool SWdepthbuffer::Test()
+{
+    switch (m_routine) {
+    case Routine::kTestOnly:
+        return TestOnly();
+    case Routine::kTestNone:
+        return TestNone();
+    case Routine::kTestAndWrite:
+        break;
+    }
+    return TestAndWrite();
+}
+
+bool SWdepthbuffer::TestAndWrite()
+{
+    return TestSpan<true>();
+}
+
+bool SWdepthbuffer::TestOnly()
+{
+    return TestSpan<false>();
+}
+
+bool SWdepthbuffer::TestNone()
+{
+    if (!SpanFits()) {
+        if (m_runs)
+            m_runs[0] = 0;
+        return false;
+    }
+    m_runs[0] = m_span.count;
+    m_runs[m_span.count > 0 ? 1 : 0] = 0;
+    return true;
+}
+
+template <bool kWrite> bool SWdepthbuffer::TestSpan()
+{
+    if (!SpanFits()) {
+        if (m_runs)
+            m_runs[0] = 0;
+        return false;
+    }
+    const int32_t row = m_span.row;
+    const uint32_t dueBlocks = m_clearMasks[row] & m_columnMask;
+    if (dueBlocks != 0) {
+        ClearBlocks(row, dueBlocks);
+        m_clearMasks[row] &= ~dueBlocks;
+    }
+    int32_t* const values = Row(row) + m_span.firstPixel;
+    int32_t* const runs = m_runs.get();
+    int32_t z = FloatToIntSaturated(m_span.startDepth);
+    const int32_t dz = FloatToIntSaturated(m_span.step);
+    int32_t runCount = 0;
+    int32_t run = 0; // positive: visible pixels so far, negative: hidden ones
+    bool anyVisible = false;
+    for (int32_t i = 0; i < m_span.count; ++i) {
+        const bool visible = z > values[i]; // equal depth is hidden: the first triangle drawn there stays
+        if (visible) {
+            if constexpr (kWrite)
+                values[i] = z;
+            anyVisible = true;
+            if (run < 0) {
+                runs[runCount++] = run;
+                run = 0;
+            }
+            ++run;
+        } else {
+            if (run > 0) {
+                runs[runCount++] = run;
+                run = 0;
+            }
+            --run;
+        }
+        z = SaturatedAdd(z, dz);
+    }
+    if (run != 0)
+        runs[runCount++] = run;
+    runs[runCount] = 0;
+    return anyVisible;
+}
+
+bool SWdepthbuffer::SpanFits() const
+{
+    const SpanRequest& s = m_span;
+    // The edge walk clips its spans; one that still reaches outside the row is drawn as nothing.
+    return m_values && s.row >= 0 && s.row < m_height && s.firstPixel >= 0 && s.count >= 0 &&
+           s.count <= m_width - s.firstPixel;
+}
