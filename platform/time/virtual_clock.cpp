@@ -88,6 +88,16 @@ size_t VirtualClock::pendingDueCount() const
     return m_due.size();
 }
 
+std::optional<uint64_t> VirtualClock::nextDueMs() const
+{
+    const std::lock_guard lock(m_mutex);
+    std::optional<uint64_t> earliest;
+    for (const auto& [id, due] : m_due)
+        if (!earliest || due.atMs < *earliest)
+            earliest = due.atMs;
+    return earliest;
+}
+
 bool VirtualClock::isRunningElsewhere(DueId id) const
 {
     return std::any_of(m_running.begin(), m_running.end(),

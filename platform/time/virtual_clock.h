@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -33,6 +34,7 @@ public:
                                                                                        // then every period; 0: once
     bool cancelDue(DueId id); // false when unknown or finished; returns only once no callback of it runs elsewhere
     size_t pendingDueCount() const;
+    std::optional<uint64_t> nextDueMs() const; // the earliest pending due time on the unwrapped scale; nullopt: none
 
 private:
     struct Due {

@@ -39,6 +39,23 @@ TEST(VirtualClockAdvance, PeriodicCallbackFiresAtEveryDueTimeWithTheClockThere)
     EXPECT_EQ(ticks.back(), (Tick{"t", 40}));
 }
 
+// Window timers step the clock from one due time to the next, pumping between, so the next due time must be exact,
+// past the 32-bit wrap of nowMs() too, and move on as entries fire or go.
+TEST(VirtualClockNextDue, IsTheEarliestPendingTimeOnTheUnwrappedScale)
+{
+    VirtualClock clock(0xFFFFFFF0u);
+    EXPECT_FALSE(clock.nextDueMs().has_value());
+    const VirtualClock::DueId late = clock.addDue(40, 0, [] {});
+    const VirtualClock::DueId periodic = clock.addDue(30, 30, [] {});
+    EXPECT_EQ(clock.nextDueMs(), uint64_t{0xFFFFFFF0u} + 30);
+    clock.advance(30);
+    EXPECT_EQ(clock.nextDueMs(), uint64_t{0xFFFFFFF0u} + 40);
+    clock.cancelDue(late);
+    EXPECT_EQ(clock.nextDueMs(), uint64_t{0xFFFFFFF0u} + 60);
+    clock.cancelDue(periodic);
+    EXPECT_FALSE(clock.nextDueMs().has_value());
+}
+
 TEST(VirtualClockAdvance, EqualDueTimesRunInTheOrderAdded)
 {
     VirtualClock clock;
