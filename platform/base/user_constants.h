@@ -322,4 +322,168 @@ constexpr uint32_t MF_BYPOSITION = 0x400;
 constexpr uint32_t TPM_RIGHTBUTTON = 2;
 constexpr uint32_t TPM_RETURNCMD = 0x100;
 
+// Further messages and notification codes, error answers and the shortest timer period
+constexpr uint32_t WM_GETTEXTLENGTH = 0x0E;
+constexpr uint32_t WM_CTLCOLOREDIT = 0x133;
+constexpr uint32_t WM_CTLCOLORLISTBOX = 0x134;
+constexpr uint32_t WM_CTLCOLORBTN = 0x135;
+constexpr uint32_t WM_COPY = 0x301;
+constexpr uint32_t WM_PASTE = 0x302;
+constexpr int32_t STN_DBLCLK = 1;
+constexpr int32_t LBN_DBLCLK = 2;
+constexpr int32_t CB_ERR = -1;
+constexpr int32_t LB_ERR = -1;
+constexpr uint32_t USER_TIMER_MINIMUM = 10;
+
+// Activation, sizing, hit testing, mouse key flags
+constexpr uint32_t WA_INACTIVE = 0;
+constexpr uint32_t WA_ACTIVE = 1;
+constexpr uint32_t WA_CLICKACTIVE = 2;
+constexpr uint32_t SIZE_RESTORED = 0;
+constexpr int32_t HTCLIENT = 1;
+constexpr uint32_t MK_LBUTTON = 1;
+constexpr uint32_t MK_RBUTTON = 2;
+constexpr uint32_t MK_SHIFT = 4;
+constexpr uint32_t MK_CONTROL = 8;
+
+// System cursors
+constexpr uint32_t IDC_ARROW = 32512;
+constexpr uint32_t IDC_IBEAM = 32513;
+constexpr uint32_t IDC_WAIT = 32514;
+constexpr uint32_t IDC_CROSS = 32515;
+constexpr uint32_t IDC_UPARROW = 32516;
+constexpr uint32_t IDC_SIZENWSE = 32642;
+constexpr uint32_t IDC_SIZENESW = 32643;
+constexpr uint32_t IDC_SIZEWE = 32644;
+constexpr uint32_t IDC_SIZENS = 32645;
+constexpr uint32_t IDC_SIZEALL = 32646;
+constexpr uint32_t IDC_NO = 32648;
+constexpr uint32_t IDC_HAND = 32649;
+
+// Message boxes
+constexpr uint32_t MB_OK = 0;
+constexpr uint32_t MB_OKCANCEL = 1;
+constexpr uint32_t MB_YESNOCANCEL = 3;
+constexpr uint32_t MB_YESNO = 4;
+constexpr uint32_t MB_ICONHAND = 0x10;
+constexpr uint32_t MB_ICONQUESTION = 0x20;
+constexpr uint32_t MB_ICONEXCLAMATION = 0x30;
+constexpr uint32_t MB_ICONASTERISK = 0x40;
+
+// Statics, buttons, edits
+constexpr uint32_t SS_LEFT = 0;
+constexpr uint32_t SS_CENTER = 1;
+constexpr uint32_t SS_RIGHT = 2;
+constexpr uint32_t SS_BLACKRECT = 4;
+constexpr uint32_t SS_ETCHEDHORZ = 0x10;
+constexpr uint32_t SS_TYPEMASK = 0x1F;
+constexpr uint32_t STM_SETICON = 0x170;
+constexpr uint32_t BS_CHECKBOX = 2;
+constexpr uint32_t BS_RADIOBUTTON = 4;
+constexpr uint32_t BS_3STATE = 5;
+constexpr uint32_t BS_AUTO3STATE = 6;
+constexpr int32_t BST_UNCHECKED = 0;
+constexpr int32_t BST_CHECKED = 1;
+constexpr int32_t BST_INDETERMINATE = 2;
+constexpr uint32_t IMAGE_ICON = 1;
+constexpr uint32_t EM_CANUNDO = 0xC6;
+constexpr uint32_t EM_SETREADONLY = 0xCF;
+constexpr uint32_t EM_GETEVENTMASK = 0x43B;
+constexpr uint32_t EM_SETEVENTMASK = 0x445;
+constexpr uint32_t ENM_CHANGE = 1;
+
+// Combo and list boxes, scroll bars, trackbars, spins, tabs, status bars
+constexpr uint32_t CB_SHOWDROPDOWN = 0x14F;
+constexpr uint32_t CB_GETDROPPEDSTATE = 0x157;
+constexpr uint32_t LB_SETCURSEL = 0x186;
+constexpr uint32_t LB_GETSEL = 0x187;
+constexpr uint32_t LB_GETCURSEL = 0x188;
+constexpr uint32_t LB_FINDSTRINGEXACT = 0x1A2;
+constexpr uint32_t SBS_VERT = 1;
+constexpr uint32_t TBM_GETRANGEMIN = 0x401;
+constexpr uint32_t TBM_GETRANGEMAX = 0x402;
+constexpr uint32_t TBM_SETRANGEMIN = 0x407;
+constexpr uint32_t TBM_SETRANGEMAX = 0x408;
+constexpr uint32_t TBM_SETTICFREQ = 0x414;
+constexpr uint32_t TBM_SETPAGESIZE = 0x415;
+constexpr uint32_t TBM_SETLINESIZE = 0x417;
+constexpr uint32_t UDM_GETBUDDY = 0x46A;
+constexpr uint32_t UDM_SETPOS32 = 0x471;
+constexpr uint32_t UDM_GETPOS32 = 0x472;
+constexpr uint32_t TCM_GETITEMCOUNT = 0x1304;
+constexpr uint32_t TCM_DELETEALLITEMS = 0x1309;
+constexpr uint32_t TCM_GETCURSEL = 0x130B;
+constexpr uint32_t TCM_SETCURSEL = 0x130C;
+constexpr uint32_t SB_SETTEXT = 0x401;
+
+// List views
+constexpr uint32_t LVM_SETBKCOLOR = 0x1001;
+constexpr uint32_t LVM_GETITEMCOUNT = 0x1004;
+constexpr uint32_t LVM_SETITEM = 0x1006;
+constexpr uint32_t LVM_INSERTITEM = 0x1007;
+constexpr uint32_t LVM_DELETEITEM = 0x1008;
+constexpr uint32_t LVM_DELETEALLITEMS = 0x1009;
+constexpr uint32_t LVM_GETNEXTITEM = 0x100C;
+constexpr uint32_t LVM_GETITEMRECT = 0x100E;
+constexpr uint32_t LVM_ENSUREVISIBLE = 0x1013;
+constexpr uint32_t LVM_REDRAWITEMS = 0x1015;
+constexpr uint32_t LVM_SETTEXTCOLOR = 0x1024;
+constexpr uint32_t LVM_SETTEXTBKCOLOR = 0x1026;
+constexpr uint32_t LVM_SETITEMSTATE = 0x102B;
+constexpr uint32_t LVM_GETITEMSTATE = 0x102C;
+constexpr uint32_t LVM_GETSELECTEDCOUNT = 0x1032;
+constexpr uint32_t LVIF_TEXT = 1;
+constexpr uint32_t LVIF_IMAGE = 2;
+constexpr uint32_t LVIF_PARAM = 4;
+constexpr uint32_t LVIF_STATE = 8;
+constexpr uint32_t LVIS_FOCUSED = 1;
+constexpr uint32_t LVIS_SELECTED = 2;
+constexpr int32_t LVIR_BOUNDS = 0;
+constexpr int32_t LVIR_ICON = 1;
+constexpr int32_t LVIR_LABEL = 2;
+constexpr int32_t LVSIL_NORMAL = 0;
+constexpr int32_t LVSIL_SMALL = 1;
+constexpr uint32_t LVHT_NOWHERE = 1;
+constexpr uint32_t LVHT_ONITEMICON = 2;
+constexpr uint32_t LVHT_ONITEMLABEL = 4;
+constexpr uint32_t LVNI_SELECTED = 2;
+
+// Tree views
+constexpr uint32_t TVM_DELETEITEM = 0x1101;
+constexpr uint32_t TVM_GETCOUNT = 0x1105;
+constexpr uint32_t TVM_GETITEMHEIGHT = 0x111C;
+constexpr uint32_t TVE_COLLAPSE = 1;
+constexpr uint32_t TVE_EXPAND = 2;
+constexpr uint32_t TVE_TOGGLE = 3;
+constexpr uint32_t TVIS_SELECTED = 2;
+constexpr uint32_t TVIS_EXPANDED = 0x20;
+constexpr uint32_t TVIF_PARAM = 4;
+constexpr uint32_t TVIF_STATE = 8;
+constexpr uint32_t TVIF_HANDLE = 0x10;
+constexpr uint32_t TVHT_NOWHERE = 1;
+constexpr uint32_t TVHT_ONITEMICON = 2;
+constexpr uint32_t TVHT_ONITEMLABEL = 4;
+constexpr uint32_t TVHT_ONITEMINDENT = 8;
+constexpr uint32_t TVHT_ONITEMBUTTON = 0x10;
+constexpr uint32_t TVHT_ONITEMRIGHT = 0x20;
+constexpr uint32_t TVHT_ONITEMSTATEICON = 0x40;
+constexpr uint32_t TVC_UNKNOWN = 0;
+constexpr uint32_t TVC_BYMOUSE = 1;
+constexpr uint32_t TVC_BYKEYBOARD = 2;
+constexpr int32_t TVSIL_NORMAL = 0;
+constexpr int32_t TVSIL_STATE = 2;
+
+// Menus
+constexpr uint32_t MF_ENABLED = 0;
+
+// Common dialogs
+constexpr uint32_t OFN_OVERWRITEPROMPT = 2;
+constexpr uint32_t OFN_HIDEREADONLY = 4;
+constexpr uint32_t OFN_ALLOWMULTISELECT = 0x200;
+constexpr uint32_t OFN_PATHMUSTEXIST = 0x800;
+constexpr uint32_t OFN_FILEMUSTEXIST = 0x1000;
+constexpr uint32_t CC_RGBINIT = 1;
+constexpr uint32_t CC_FULLOPEN = 2;
+constexpr uint32_t SCREEN_FONTTYPE = 0x2000;
+
 } // namespace pf
