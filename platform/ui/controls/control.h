@@ -1,0 +1,36 @@
+#pragma once
+// What every standard control shares: notifying its parent, asking the parent for colours, the flat look's
+// colours, and the rule that code running after a notification stops when the control died in it.
+#include "platform/base/color.h"
+#include "platform/ui/core/window.h"
+
+#include <string_view>
+#include <vector>
+
+namespace pf {
+
+class Dc;
+
+class Control : public Window {
+public:
+    // Notifications reach the parent synchronously; both answer 0 when there is no parent.
+    LResult notifyCommand(int32_t code); // WM_COMMAND(id | code << 16, handle)
+    LResult notify(NMHDR& header);       // WM_NOTIFY(id, &header); fills hwndFrom, idFrom
+
+protected:
+    LResult handle(const Msg& msg) override;
+    // The life token: false once the window died in a handler. Static, so that asking touches nothing of a
+    // dead object.
+    static bool isAlive(Hwnd self, const Window* object);
+    ColorRef textColor() const; // grey when disabled
+    // Asks the parent for WM_CTLCOLORSTATIC (or another WM_CTLCOLOR*) and fills the background as answered:
+    // a brush fills, a hollow brush leaves it alone, no answer fills `fallback`.
+    void fillBackground(Dc& dc, const Rect& r, uint32_t ctlColorMessage, ColorRef fallback);
+    void drawText(Dc& dc, const Rect& r, std::string_view text, uint32_t align); // 0 left, 1 centre, 2 right
+    bool takesFocusOnClick() const { return true; }
+};
+
+// The controls of `member`'s group: from the nearest WS_GROUP sibling at or before it up to the next WS_GROUP one.
+std::vector<Window*> groupOf(Window& member);
+
+} // namespace pf

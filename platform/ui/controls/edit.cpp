@@ -1,0 +1,335 @@
+#include "platform/ui/controls/edit.h"
+
+#include "platform/base/user_constants.h"
+#include "platform/gfx/gdi_objects.h"
+#include "platform/ui/core/paint_dc.h"
+#include "platform/ui/core/ui.h"
+
+#include <algorithm>
+
+namespace pf {
+
+namespace {
+
+std::string utf8Of(char32_t c)
+{
+    std::string out;
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x110000) {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+    return out;
+}
+
+// The start of the code point before `at`: continuation bytes are 10xxxxxx.
+int32_t previousCodePoint(const std::string& s, int32_t at)
+{
+    int32_t i = at - 1;
+    while (i > 0 && (static_cast<uint8_t>(s[static_cast<size_t>(i)]) & 0xC0) == 0x80)
+        --i;
+    return std::max(0, i);
+}
+
+int32_t nextCodePoint(const std::string& s, int32_t at)
+{
+    int32_t i = at + 1;
+    while (i < static_cast<int32_t>(s.size()) && (static_cast<uint8_t>(s[static_cast<size_t>(i)]) & 0xC0) == 0x80)
+        ++i;
+    return std::min<int32_t>(i, static_cast<int32_t>(s.size()));
+}
+
+std::string g_clipboard; // the layer's clipboard: text only, the user-interface thread only
+
+} // namespace
+
+bool Edit::isMultiLine() const
+{
+    return (style() & ES_MULTILINE) != 0;
+}
+
+bool Edit::isReadOnly() const
+{
+    return (style() & ES_READONLY) != 0;
+}
+
+void Edit::setReadOnly(bool on)
+{
+    setStyle(on ? (style() | ES_READONLY) : (style() & ~ES_READONLY));
+    invalidate(true);
+}
+
+void Edit::clampSelection()
+{
+    const int32_t size = static_cast<int32_t>(text().size());
+    m_selStart = std::clamp(m_selStart, 0, size);
+    m_selEnd = std::clamp(m_selEnd, 0, size);
+    if (m_selStart > m_selEnd)
+        std::swap(m_selStart, m_selEnd);
+}
+
+void Edit::setSel(int32_t start, int32_t end)
+{
+    m_selStart = start;
+    m_selEnd = end < 0 ? static_cast<int32_t>(text().size()) : end;
+    if (start < 0)
+        m_selStart = m_selEnd = static_cast<int32_t>(text().size()); // -1 start: no selection, caret at the end
+    clampSelection();
+    invalidate(true);
+}
+
+void Edit::limitText(int32_t maxBytes)
+{
+    m_limit = std::max(0, maxBytes);
+}
+
+bool Edit::insertByUser(std::string_view insert)
+{
+    clampSelection();
+    const std::string& current = text();
+    const size_t after = current.size() - static_cast<size_t>(m_selEnd - m_selStart) + insert.size();
+    if (m_limit > 0 && after > static_cast<size_t>(m_limit) && !insert.empty())
+        return false;
+    if (insert.empty() && m_selStart == m_selEnd)
+        return false;
+    beforeUserEdit();
+    std::string next = current.substr(0, static_cast<size_t>(m_selStart));
+    next.append(insert);
+    next.append(current.substr(static_cast<size_t>(m_selEnd)));
+    m_selStart = m_selEnd = m_selStart + static_cast<int32_t>(insert.size());
+    Window::defaultHandle({hwnd(), WM_SETTEXT, 0, reinterpret_cast<LParam>(next.c_str())});
+    textChanged(true);
+    return true;
+}
+
+void Edit::replaceSel(std::string_view text)
+{
+    insertByUser(text);
+}
+
+void Edit::paste()
+{
+    if (!isReadOnly())
+        insertByUser(g_clipboard);
+}
+
+void Edit::copy() const
+{
+    if (m_selEnd > m_selStart)
+        g_clipboard = text().substr(static_cast<size_t>(m_selStart), static_cast<size_t>(m_selEnd - m_selStart));
+}
+
+void Edit::textChanged(bool byUser)
+{
+    if (byUser || !isMultiLine())
+        notifyCommand(EN_CHANGE);
+}
+
+void Edit::onChar(char32_t c)
+{
+    if (isReadOnly())
+        return;
+    if (c == '\b') {
+        clampSelection();
+        if (m_selStart == m_selEnd && m_selStart > 0)
+            m_selStart = previousCodePoint(text(), m_selStart);
+        insertByUser({});
+        return;
+    }
+    if (c == '\r' || c == '\n') {
+        if (isMultiLine())
+            insertByUser("\r\n");
+        return;
+    }
+    if (c < 32 || c == 127)
+        return; // control characters are keys, not text
+    if ((style() & ES_NUMBER) != 0 && (c < '0' || c > '9'))
+        return;
+    insertByUser(utf8Of(c));
+}
+
+void Edit::onKeyDown(uint8_t vk)
+{
+    const bool control = ui().getKeyState(VK_CONTROL) < 0;
+    const int32_t size = static_cast<int32_t>(text().size());
+    clampSelection();
+    switch (vk) {
+    case VK_LEFT:
+        m_selStart = m_selEnd = m_selStart == m_selEnd ? previousCodePoint(text(), m_selStart) : m_selStart;
+        break;
+    case VK_RIGHT:
+        m_selStart = m_selEnd = m_selStart == m_selEnd ? nextCodePoint(text(), m_selEnd) : m_selEnd;
+        break;
+    case VK_HOME:
+        m_selStart = m_selEnd = 0;
+        break;
+    case VK_END:
+        m_selStart = m_selEnd = size;
+        break;
+    case VK_DELETE:
+        if (isReadOnly())
+            return;
+        if (m_selStart == m_selEnd && m_selEnd < size)
+            m_selEnd = nextCodePoint(text(), m_selEnd);
+        insertByUser({});
+        return;
+    case 'V':
+        if (control)
+            paste();
+        return;
+    case 'C':
+        if (control)
+            copy();
+        return;
+    case 'A':
+        if (control)
+            setSel(0, -1);
+        return;
+    default:
+        return;
+    }
+    invalidate(true);
+}
+
+LResult Edit::handle(const Msg& msg)
+{
+    const Hwnd self = hwnd();
+    switch (msg.message) {
+    case WM_PAINT:
+        paint();
+        return 0;
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_SETTEXT:
+        Window::defaultHandle(msg);
+        m_selStart = m_selEnd = 0;
+        textChanged(false);
+        return isAlive(self, this) ? 1 : 0;
+    case WM_CHAR:
+        onChar(static_cast<char32_t>(msg.wParam));
+        return 0;
+    case WM_KEYDOWN:
+        onKeyDown(static_cast<uint8_t>(msg.wParam));
+        return 0;
+    case WM_LBUTTONDOWN:
+        ui().setFocus(self);
+        if (isAlive(self, this))
+            setSel(-1, -1);
+        return 0;
+    case WM_PASTE:
+        paste();
+        return 0;
+    case WM_COPY:
+        copy();
+        return 0;
+    case EM_GETSEL:
+        return makeLParam(m_selStart, m_selEnd);
+    case EM_SETSEL:
+        setSel(static_cast<int32_t>(static_cast<intptr_t>(msg.wParam)), static_cast<int32_t>(msg.lParam));
+        return 0;
+    case EM_REPLACESEL:
+        replaceSel(msg.lParam != 0 ? reinterpret_cast<const char*>(msg.lParam) : "");
+        return 0;
+    case EM_LIMITTEXT:
+        limitText(static_cast<int32_t>(msg.wParam));
+        return 0;
+    case EM_SETREADONLY:
+        setReadOnly(msg.wParam != 0);
+        return 1;
+    default:
+        return Control::handle(msg);
+    }
+}
+
+void Edit::paint()
+{
+    PaintDc dc(*this);
+    const Rect r = clientRect();
+    const bool plain = isReadOnly() || !isEnabled();
+    fillBackground(dc, r, plain ? WM_CTLCOLORSTATIC : WM_CTLCOLOREDIT,
+                   getSysColor(plain ? COLOR_BTNFACE : COLOR_WINDOW));
+    if (!isEnabled())
+        dc.setTextColor(getSysColor(COLOR_GRAYTEXT));
+    const int32_t lineHeight = dc.getTextMetrics().tmHeight;
+    int32_t y = 1;
+    const std::string& s = text();
+    size_t start = 0;
+    for (;;) {
+        size_t end = isMultiLine() ? s.find_first_of("\r\n", start) : std::string::npos;
+        const std::string_view line =
+            std::string_view(s).substr(start, end == std::string::npos ? std::string::npos : end - start);
+        dc.textOut(2, y, line);
+        if (end == std::string::npos)
+            break;
+        start = end + ((s[end] == '\r' && end + 1 < s.size() && s[end + 1] == '\n') ? 2 : 1);
+        y += lineHeight;
+        if (y > r.b)
+            break;
+    }
+    if (ui().focus() == hwnd() && !isMultiLine()) {
+        const int32_t x =
+            2 + dc.getTextExtent(std::string_view(s).substr(0, static_cast<size_t>(std::clamp<int32_t>(
+                                                                   m_selEnd, 0, static_cast<int32_t>(s.size())))))
+                    .cx;
+        dc.fillRect({x, 1, x + 1, 1 + lineHeight}, createSolidBrush(getSysColor(COLOR_WINDOWTEXT)));
+    }
+}
+
+// ---- rich edit
+
+uint32_t RichEdit::setEventMask(uint32_t mask)
+{
+    const uint32_t previous = m_eventMask;
+    m_eventMask = mask;
+    return previous;
+}
+
+bool RichEdit::undo()
+{
+    if (m_undo.empty())
+        return false;
+    const std::string previous = std::move(m_undo.back());
+    m_undo.pop_back();
+    Window::defaultHandle({hwnd(), WM_SETTEXT, 0, reinterpret_cast<LParam>(previous.c_str())});
+    textChanged(true);
+    return true;
+}
+
+void RichEdit::beforeUserEdit()
+{
+    m_undo.push_back(text());
+}
+
+void RichEdit::textChanged(bool /*byUser*/)
+{
+    if ((m_eventMask & ENM_CHANGE) != 0)
+        notifyCommand(EN_CHANGE);
+}
+
+LResult RichEdit::handle(const Msg& msg)
+{
+    switch (msg.message) {
+    case EM_SETEVENTMASK:
+        return setEventMask(static_cast<uint32_t>(msg.lParam));
+    case EM_GETEVENTMASK:
+        return m_eventMask;
+    case EM_UNDO:
+        return undo() ? 1 : 0;
+    case EM_CANUNDO:
+        return canUndo() ? 1 : 0;
+    default:
+        return Edit::handle(msg);
+    }
+}
+
+} // namespace pf

@@ -1,0 +1,36 @@
+#pragma once
+// Scroll-bar controls (SB_CTL; SBS_VERT stands it up). User actions send WM_HSCROLL or WM_VSCROLL to the parent,
+// wParam = code + (pos << 16), lParam = the bar: arrows SB_LINEUP/DOWN, the track SB_PAGEUP/DOWN, a thumb drag
+// SB_THUMBTRACK with the dragged position, then SB_THUMBPOSITION and SB_ENDSCROLL on release. The bar does not
+// move itself: the parent calls setScrollPos.
+#include "platform/ui/controls/control.h"
+
+namespace pf {
+
+class ScrollBar : public Control {
+public:
+    int32_t setPosition(int32_t pos, bool redraw = true); // the previous position
+    int32_t position() const { return m_info.nPos; }
+    void setRange(int32_t minPos, int32_t maxPos, bool redraw = true);
+    void setInfo(const ScrollInfo& info, bool redraw = true);
+    const ScrollInfo& scrollInfo() const { return m_info; }
+    bool isVertical() const;
+    Rect thumbRect() const;
+    Rect arrowRect(bool up) const;
+
+protected:
+    LResult handle(const Msg& msg) override;
+
+private:
+    void notifyScroll(int32_t code, int32_t pos);
+    int32_t posFromPoint(Point p) const;
+    void paint();
+
+    ScrollInfo m_info;
+    bool m_dragging = false;
+    int32_t m_dragPos = 0;
+    int32_t m_grab = 0;
+    bool m_tracking = false;
+};
+
+} // namespace pf

@@ -1,0 +1,83 @@
+#include "platform/ui/controls/status_bar.h"
+
+#include "platform/base/user_constants.h"
+#include "platform/gfx/gdi_objects.h"
+#include "platform/ui/core/paint_dc.h"
+
+namespace pf {
+
+bool StatusBar::setParts(const std::vector<int32_t>& rightEdges)
+{
+    if (rightEdges.empty() || rightEdges.size() > 256)
+        return false;
+    m_edges = rightEdges;
+    m_texts.resize(rightEdges.size());
+    invalidate(true);
+    return true;
+}
+
+bool StatusBar::setPaneText(int32_t pane, std::string_view text)
+{
+    if (pane < 0 || pane >= partCount())
+        return false;
+    m_texts[static_cast<size_t>(pane)] = text;
+    invalidate(paneRect(pane), true);
+    return true;
+}
+
+std::string StatusBar::paneText(int32_t pane) const
+{
+    return pane >= 0 && pane < partCount() ? m_texts[static_cast<size_t>(pane)] : std::string();
+}
+
+Rect StatusBar::paneRect(int32_t pane) const
+{
+    if (pane < 0 || pane >= partCount())
+        return {};
+    const Rect r = clientRect();
+    const int32_t left = pane == 0 ? 0 : m_edges[static_cast<size_t>(pane - 1)];
+    const int32_t right = m_edges[static_cast<size_t>(pane)] < 0 ? r.r : m_edges[static_cast<size_t>(pane)];
+    return {left, 0, right, r.b};
+}
+
+void StatusBar::placeAtBottomOf(const Rect& parentClient)
+{
+    setPos(HWND_TOP, {parentClient.l, parentClient.b - kHeight, parentClient.r, parentClient.b}, SWP_NOZORDER);
+}
+
+LResult StatusBar::handle(const Msg& msg)
+{
+    switch (msg.message) {
+    case WM_PAINT:
+        paint();
+        return 0;
+    case WM_ERASEBKGND:
+        return 1;
+    case SB_SETTEXT:
+        return setPaneText(static_cast<int32_t>(msg.wParam & 0xFF),
+                           msg.lParam != 0 ? reinterpret_cast<const char*>(msg.lParam) : "")
+                   ? 1
+                   : 0;
+    case WM_SETTEXT:
+        Window::defaultHandle(msg);
+        setPaneText(0, text());
+        return 1;
+    default:
+        return Control::handle(msg);
+    }
+}
+
+void StatusBar::paint()
+{
+    PaintDc dc(*this);
+    dc.fillRect(clientRect(), createSolidBrush(getSysColor(COLOR_BTNFACE)));
+    dc.setBkMode(TRANSPARENT);
+    dc.setTextColor(getSysColor(COLOR_BTNTEXT));
+    for (int32_t i = 0; i < partCount(); ++i) {
+        const Rect pane = paneRect(i).inflatedBy(-1, -2);
+        dc.draw3dRect(pane, getSysColor(COLOR_BTNSHADOW), getSysColor(COLOR_BTNHIGHLIGHT));
+        drawText(dc, pane.inflatedBy(-3, 0), m_texts[static_cast<size_t>(i)], 0);
+    }
+}
+
+} // namespace pf

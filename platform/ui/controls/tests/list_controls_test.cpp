@@ -1,0 +1,297 @@
+// The notification contracts of combo boxes, list boxes, list views and tree views.
+#include "platform/ui/controls/tests/control_fixture.h"
+
+#include "platform/gfx/memory_dc.h"
+
+namespace pf {
+namespace {
+
+using namespace test;
+
+class ListControls : public Controls {};
+
+TEST_F(ListControls, ComboSetCurSelIsSilentAndAUserChoiceNotifiesAroundTheOpenList)
+{
+    ComboBox& combo = control<ComboBox>(kCombo);
+    for (const char* t : {"zero", "one", "two"})
+        combo.addString(t);
+    watch([&](const Msg&) { return std::to_string(combo.getCurSel()); });
+    EXPECT_EQ(combo.setCurSel(1), 1);
+    EXPECT_EQ(spy->count(WM_COMMAND), 0u);
+    ASSERT_TRUE(sim().chooseCombo(combo, 2));
+    EXPECT_EQ(spy->codes(WM_COMMAND), (std::vector<int32_t>{CBN_DROPDOWN, CBN_SELCHANGE, CBN_CLOSEUP}));
+    EXPECT_EQ(notes(), (std::vector<std::string>{"1", "2", "2"}));
+    spy->clear();
+    sim().chooseCombo(combo, 2);
+    EXPECT_EQ(spy->codes(WM_COMMAND), (std::vector<int32_t>{CBN_DROPDOWN, CBN_CLOSEUP})) << "the same index: no change";
+    EXPECT_EQ(combo.setCurSel(7), CB_ERR);
+    EXPECT_EQ(combo.getCurSel(), -1);
+}
+
+TEST_F(ListControls, ComboClickOutsideTheOpenListClosesItUnchosen)
+{
+    ComboBox& combo = control<ComboBox>(kCombo);
+    combo.addString("a");
+    watch();
+    sim().click(combo);
+    EXPECT_TRUE(combo.isDroppedDown());
+    sim().click({1000, 900});
+    EXPECT_FALSE(combo.isDroppedDown());
+    EXPECT_EQ(spy->codes(WM_COMMAND), (std::vector<int32_t>{CBN_DROPDOWN, CBN_CLOSEUP}));
+}
+
+TEST_F(ListControls, SortedInsertIsCaseInsensitiveAfterEqualItems)
+{
+    ComboBox& combo = control<ComboBox>(kSortedCombo);
+    combo.addString("beta");
+    combo.addString("Alpha");
+    const int32_t second = combo.addString("BETA");
+    combo.addString("alpha");
+    EXPECT_EQ(second, 2);
+    std::vector<std::string> texts;
+    for (int32_t i = 0; i < combo.getCount(); ++i)
+        texts.push_back(combo.getLBText(i));
+    EXPECT_EQ(texts, (std::vector<std::string>{"Alpha", "alpha", "beta", "BETA"}));
+    EXPECT_EQ(combo.findStringExact(-1, "ALPHA"), 0);
+    EXPECT_EQ(combo.findExact("alpha"), 1);
+    EXPECT_EQ(combo.findExact("ALPHA"), -1);
+}
+
+TEST_F(ListControls, ListBoxNotifiesOnlyWithLbsNotifyAndOnChange)
+{
+    ListBox& plain = control<ListBox>(kList);
+    ListBox& notify = control<ListBox>(kNotifyList);
+    for (const char* t : {"a", "b", "c"}) {
+        plain.addString(t);
+        notify.addString(t);
+    }
+    watch([&](const Msg&) { return std::to_string(notify.getCurSel()); });
+    sim().selectListItem(plain, 1);
+    EXPECT_EQ(plain.getCurSel(), 1);
+    EXPECT_EQ(spy->count(WM_COMMAND), 0u);
+    notify.setCurSel(0);
+    EXPECT_EQ(spy->count(WM_COMMAND), 0u);
+    sim().selectListItem(notify, 2);
+    EXPECT_EQ(spy->codes(WM_COMMAND), (std::vector<int32_t>{LBN_SELCHANGE}));
+    EXPECT_EQ(notes(), (std::vector<std::string>{"2"}));
+}
+
+TEST_F(ListControls, MultipleSelectionToggles)
+{
+    ListBox& list = control<ListBox>(kMultiList);
+    for (const char* t : {"a", "b", "c"})
+        list.addString(t);
+    sim().selectListItem(list, 0);
+    sim().selectListItem(list, 2);
+    EXPECT_EQ(list.getSelItems(), (std::vector<int32_t>{0, 2}));
+    EXPECT_EQ(list.getSelCount(), 2);
+    sim().selectListItem(list, 0);
+    EXPECT_EQ(list.getSelItems(), (std::vector<int32_t>{2}));
+    list.setSel(-1, true);
+    EXPECT_EQ(list.getSelCount(), 3);
+}
+
+class ListViews : public ListControls {
+protected:
+    void fill(ListView& view)
+    {
+        view.insertColumn(0, "Name", 120);
+        for (const char* t : {"zero", "one", "two"})
+            view.insertItem(view.getItemCount(), t);
+    }
+};
+
+std::string itemChangeNote(const Msg& m)
+{
+    if (m.message != WM_NOTIFY)
+        return {};
+    const auto* nm = notifyRecord<NMLISTVIEW>(m.lParam);
+    return std::to_string(nm->hdr.code) + ":" + std::to_string(nm->iItem) + ":" + std::to_string(nm->uOldState) + ">" +
+           std::to_string(nm->uNewState);
+}
+
+TEST_F(ListViews, ProgrammaticStateChangesNotifyAndTheOldSelectionGoesFirst)
+{
+    ListView& view = control<ListView>(kListView);
+    fill(view);
+    watch(itemChangeNote);
+    view.setItemState(0, LVIS_SELECTED, LVIS_SELECTED);
+    view.setItemState(2, LVIS_SELECTED, LVIS_SELECTED);
+    EXPECT_EQ(notes(), (std::vector<std::string>{"-100:0:0>2", "-101:0:0>2", "-100:0:2>0", "-101:0:2>0", "-100:2:0>2",
+                                                 "-101:2:0>2"}));
+    EXPECT_EQ(spy->log().size(), 6u);
+    spy->clear();
+    view.setItemState(2, LVIS_SELECTED, LVIS_SELECTED);
+    EXPECT_TRUE(spy->log().empty()) << "no change, no notification";
+}
+
+TEST_F(ListViews, ChangingAnsweredNonZeroRefusesTheChange)
+{
+    ListView& view = control<ListView>(kListView);
+    fill(view);
+    host.hook = [](const Msg& m) -> std::optional<LResult> {
+        if (m.message == WM_NOTIFY && notifyRecord<NMHDR>(m.lParam)->code == LVN_ITEMCHANGING)
+            return 1;
+        return std::nullopt;
+    };
+    view.setItemState(1, LVIS_SELECTED, LVIS_SELECTED);
+    EXPECT_EQ(view.getItemState(1, LVIS_SELECTED), 0u);
+}
+
+TEST_F(ListViews, DeleteAllSendsOnlyDeleteAllItems)
+{
+    ListView& view = control<ListView>(kListView);
+    fill(view);
+    view.setItemState(1, LVIS_SELECTED, LVIS_SELECTED);
+    watch();
+    view.deleteAllItems();
+    EXPECT_EQ(spy->codes(WM_NOTIFY), (std::vector<int32_t>{LVN_DELETEALLITEMS}));
+    EXPECT_EQ(view.getItemCount(), 0);
+}
+
+TEST_F(ListViews, ClickSelectsAndNotifiesThenBeginDragOnceWithoutCapture)
+{
+    ListView& view = control<ListView>(kListView);
+    fill(view);
+    watch(itemChangeNote);
+    sim().selectListViewItem(view, 1);
+    EXPECT_EQ(view.getNextSelected(), 1);
+    std::vector<int32_t> codes = spy->codes(WM_NOTIFY);
+    EXPECT_EQ(codes.back(), NM_CLICK);
+    spy->clear();
+    const Point far = view.clientToScreen({200, 100});
+    ASSERT_TRUE(sim().beginListDrag(view, 2, far));
+    sim().mouseMove({far.x + 10, far.y});
+    codes = spy->codes(WM_NOTIFY);
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), LVN_BEGINDRAG), 1);
+    EXPECT_EQ(ui().capture(), kNoWindow);
+    sim().mouseUp(far);
+}
+
+TEST_F(ListViews, CallbackTextsAreAskedForWhenNeeded)
+{
+    ListView& view = control<ListView>(kListView);
+    view.insertColumn(0, "Name", 120);
+    view.insertCallbackItem(0, -1, 42);
+    int asked = 0;
+    host.hook = [&](const Msg& m) -> std::optional<LResult> {
+        if (m.message == WM_NOTIFY && notifyRecord<NMHDR>(m.lParam)->code == LVN_GETDISPINFO) {
+            auto* info = notifyRecord<NMLVDISPINFO>(m.lParam);
+            ++asked;
+            std::snprintf(info->item.pszText, static_cast<size_t>(info->item.cchTextMax), "item %d",
+                          static_cast<int>(info->item.lParam));
+            return 0;
+        }
+        return std::nullopt;
+    };
+    EXPECT_EQ(view.getItemText(0, 0), "item 42");
+    EXPECT_EQ(asked, 1);
+    view.invalidate();
+    sim().pump();
+    EXPECT_EQ(asked, 2) << "painting needs the text too";
+}
+
+TEST_F(ListViews, ItemRectanglesAndHitTest)
+{
+    ListView& view = control<ListView>(kListView);
+    fill(view);
+    const Rect bounds = view.getItemRect(1, LVIR_BOUNDS);
+    const Rect label = view.getItemRect(1, LVIR_LABEL);
+    EXPECT_TRUE(bounds.containsRect(label));
+    EXPECT_EQ(view.hitTest({label.l + 2, label.t + 2}), 1);
+    EXPECT_EQ(view.hitTest({5, 115}), -1);
+    EXPECT_TRUE(view.getItemRect(7, LVIR_BOUNDS).isEmpty());
+}
+
+TEST_F(ListViews, DestroyedViewLeavesItsSharedImageListDrawable)
+{
+    ImageListRef list = ImageList::create(16, 16, ILC_COLOR32 | ILC_MASK, 4, 0);
+    list->addIcon(*generatedIcon(7, 16));
+    ListView& view = control<ListView>(kListView);
+    view.setImageList(list, LVSIL_SMALL);
+    std::weak_ptr<ImageList> watchList = list;
+    list.reset(); // the caller lets go; the view still holds it
+    ASSERT_FALSE(watchList.expired());
+    ImageListRef elsewhere = watchList.lock();
+    view.destroy(); // never destroys the list
+    MemoryDc dc;
+    dc.select(DibSection::create(16, 16));
+    EXPECT_TRUE(elsewhere->draw(dc, 0, {0, 0}, ILD_NORMAL));
+}
+
+TEST_F(ListControls, TreeSelectionNotifiesWithItsCause)
+{
+    TreeView& tree = control<TreeView>(kTree);
+    const TreeItem root = tree.insertItem(TVI_ROOT, TVI_LAST, "root");
+    const TreeItem a = tree.insertItem(root, TVI_LAST, "a");
+    const TreeItem b = tree.insertItem(root, TVI_LAST, "b");
+    tree.expand(root, TVE_EXPAND);
+    watch([](const Msg& m) {
+        if (m.message != WM_NOTIFY)
+            return std::string();
+        const int32_t code = notifyRecord<NMHDR>(m.lParam)->code;
+        if (code != TVN_SELCHANGING && code != TVN_SELCHANGED)
+            return std::to_string(code); // NM_CLICK carries a bare header
+        const auto* nm = notifyRecord<NMTREEVIEW>(m.lParam);
+        return std::to_string(nm->hdr.code) + ":" + std::to_string(nm->action);
+    });
+    tree.selectItem(a);
+    EXPECT_EQ(notes(), (std::vector<std::string>{"-401:0", "-402:0"}));
+    spy->clear();
+    sim().clickTreeItem(tree, b);
+    EXPECT_EQ(tree.getSelectedItem(), b);
+    ASSERT_GE(notes().size(), 2u);
+    EXPECT_EQ(notes()[0], "-401:1");
+    EXPECT_EQ(notes()[1], "-402:1");
+}
+
+TEST_F(ListControls, TreeCheckBoxesToggleOnTheStateIcon)
+{
+    TreeView& tree = control<TreeView>(kTree);
+    const TreeItem item = tree.insertItem(TVI_ROOT, TVI_LAST, "check me");
+    EXPECT_EQ(tree.getItemState(item, 0xF000), 1u << 12) << "new items start unchecked";
+    watch();
+    ASSERT_TRUE(sim().clickTreeCheck(tree, item));
+    EXPECT_TRUE(tree.getCheck(item));
+    EXPECT_EQ(tree.getItemState(item, 0xF000), 2u << 12);
+    EXPECT_EQ(spy->codes(WM_NOTIFY), (std::vector<int32_t>{NM_CLICK}));
+    Rect label;
+    tree.getItemRect(item, label, true);
+    TVHITTESTINFO info;
+    info.pt = {label.l - 8, label.t + 8};
+    EXPECT_EQ(tree.hitTest(info), item);
+    EXPECT_EQ(info.flags, TVHT_ONITEMSTATEICON);
+    info.pt = {label.l + 2, label.t + 8};
+    tree.hitTest(info);
+    EXPECT_EQ(info.flags, TVHT_ONITEMLABEL);
+}
+
+TEST_F(ListControls, TreeButtonExpandsWithItemExpanded)
+{
+    TreeView& tree = control<TreeView>(kTree);
+    const TreeItem root = tree.insertItem(TVI_ROOT, TVI_LAST, "root");
+    tree.insertItem(root, TVI_LAST, "child");
+    EXPECT_EQ(tree.visibleItems().size(), 1u);
+    watch();
+    sim().click(tree, {10, 8}); // the button, left of the root's label
+    EXPECT_TRUE(tree.isExpanded(root));
+    EXPECT_EQ(tree.visibleItems().size(), 2u);
+    EXPECT_EQ(spy->codes(WM_NOTIFY), (std::vector<int32_t>{TVN_ITEMEXPANDED}));
+}
+
+TEST_F(ListControls, TreeLineScrollingMovesTheFirstVisibleItem)
+{
+    TreeView& tree = control<TreeView>(kTree);
+    std::vector<TreeItem> items;
+    for (int i = 0; i < 20; ++i)
+        items.push_back(tree.insertItem(TVI_ROOT, TVI_LAST, "item " + std::to_string(i)));
+    EXPECT_EQ(tree.getFirstVisibleItem(), items[0]);
+    tree.send(WM_VSCROLL, SB_LINEDOWN, 0);
+    EXPECT_EQ(tree.getFirstVisibleItem(), items[1]);
+    tree.deleteItem(items[1]);
+    EXPECT_FALSE(tree.exists(items[1]));
+    EXPECT_EQ(tree.insertItem(items[1], TVI_LAST, "orphan"), 0u) << "a deleted parent is unknown";
+}
+
+} // namespace
+} // namespace pf

@@ -1,0 +1,164 @@
+// The notification contracts of statics, buttons and edits.
+#include "platform/ui/controls/tests/control_fixture.h"
+
+#include "platform/testing/image_check.h"
+
+namespace pf {
+namespace {
+
+using namespace test;
+
+class TextControls : public Controls {};
+
+TEST_F(TextControls, SetTextSendsOneEnChangeAfterTheChange)
+{
+    Edit& edit = control<Edit>(kEdit);
+    watch([&](const Msg&) { return edit.text(); });
+    edit.setText("abc");
+    edit.setText("abc"); // no comparison: the same text notifies again
+    EXPECT_EQ(spy->codes(WM_COMMAND), (std::vector<int32_t>{EN_CHANGE, EN_CHANGE}));
+    EXPECT_EQ(notes(), (std::vector<std::string>{"abc", "abc"}));
+}
+
+TEST_F(TextControls, MultiLineSetTextIsSilentButUserEditsNotify)
+{
+    Edit& edit = control<Edit>(kMultiEdit);
+    watch();
+    edit.setText("line one\r\nline two");
+    EXPECT_EQ(spy->count(WM_COMMAND), 0u);
+    EXPECT_EQ(edit.text(), "line one\r\nline two");
+    sim().typeText(edit, "x");
+    EXPECT_EQ(spy->codes(WM_COMMAND), (std::vector<int32_t>{EN_CHANGE}));
+}
+
+TEST_F(TextControls, EachUserEditSendsExactlyOneEnChange)
+{
+    Edit& edit = control<Edit>(kEdit);
+    watch([&](const Msg&) { return edit.text(); });
+    sim().click(edit);
+    sim().typeChars("ab");
+    sim().keyPress(VK_BACK);
+    edit.replaceSel("Z");
+    EXPECT_EQ(spy->count(WM_COMMAND), 4u);
+    EXPECT_EQ(notes(), (std::vector<std::string>{"starta", "startab", "starta", "startaZ"}));
+    sim().keyPress(VK_HOME);
+    sim().keyPress(VK_BACK); // nothing before the caret: no change, no notification
+    EXPECT_EQ(spy->count(WM_COMMAND), 4u);
+}
+
+TEST_F(TextControls, LimitTextLimitsTheUserOnlyInBytes)
+{
+    Edit& edit = control<Edit>(kEdit);
+    edit.setText("");
+    edit.limitText(3);
+    sim().typeText(edit, "\xC3\xA9xyz"); // é is two bytes: é and x fit, y does not
+    EXPECT_EQ(edit.text(), "\xC3\xA9x");
+    edit.setText("longer than three");
+    EXPECT_EQ(edit.text(), "longer than three");
+}
+
+TEST_F(TextControls, CreationWithTextSendsNothing)
+{
+    watch();
+    Window* made = ui().createWindow({"edit", "preset", WS_CHILD | WS_VISIBLE, 0, {0, 0, 50, 20}, host.hwnd(), 555});
+    ASSERT_NE(made, nullptr);
+    EXPECT_EQ(spy->count(WM_COMMAND), 0u);
+    EXPECT_EQ(made->text(), "preset");
+}
+
+TEST_F(TextControls, RichEditNotifiesOnlyAsItsMaskAsksAndUndoesReplaceSel)
+{
+    auto& rich = control<RichEdit>(kRich);
+    watch();
+    rich.setText("one");
+    sim().typeText(rich, "x");
+    EXPECT_EQ(spy->count(WM_COMMAND), 0u);
+    rich.setEventMask(ENM_CHANGE);
+    rich.setSel(0, -1);
+    rich.replaceSel("two");
+    EXPECT_EQ(spy->codes(WM_COMMAND), (std::vector<int32_t>{EN_CHANGE}));
+    EXPECT_EQ(rich.text(), "two");
+    EXPECT_TRUE(rich.undo());
+    EXPECT_EQ(rich.text(), "onex");
+}
+
+TEST_F(TextControls, ButtonClickNeedsPressAndReleaseInside)
+{
+    Button& push = control<Button>(kPush);
+    watch();
+    sim().click(push);
+    EXPECT_EQ(spy->codes(WM_COMMAND), (std::vector<int32_t>{BN_CLICKED}));
+    const Point inside = push.clientToScreen({5, 5});
+    sim().drag(inside, {inside.x + 200, inside.y}, 3); // released outside
+    EXPECT_EQ(spy->count(WM_COMMAND), 1u);
+    push.enable(false);
+    sim().click(push);
+    EXPECT_EQ(spy->count(WM_COMMAND), 1u) << "disabled buttons ignore input";
+}
+
+TEST_F(TextControls, AutoCheckBoxTogglesBeforeItsNotification)
+{
+    Button& check = control<Button>(kCheck);
+    watch([&](const Msg&) { return std::to_string(check.getCheck()); });
+    sim().toggleCheck(check);
+    sim().toggleCheck(check);
+    EXPECT_EQ(notes(), (std::vector<std::string>{"1", "0"}));
+    check.setCheck(BST_CHECKED);
+    EXPECT_EQ(spy->count(WM_COMMAND), 2u) << "setCheck never notifies";
+}
+
+TEST_F(TextControls, AutoRadioChecksItsGroupOnlyAndNotifiesWhenAlreadyChecked)
+{
+    Button& one = control<Button>(kRadio1);
+    Button& two = control<Button>(kRadio2);
+    Button& other = control<Button>(kRadio3);
+    other.setCheck(BST_CHECKED);
+    one.setCheck(BST_CHECKED);
+    watch([&](const Msg&) { return std::to_string(one.getCheck()) + std::to_string(two.getCheck()); });
+    sim().click(two);
+    sim().click(two);
+    EXPECT_EQ(notes(), (std::vector<std::string>{"01", "01"}));
+    EXPECT_EQ(other.getCheck(), BST_CHECKED) << "WS_GROUP ends the group";
+}
+
+TEST_F(TextControls, StaticNotifiesOnlyWithSsNotify)
+{
+    watch();
+    sim().click(control<StaticControl>(kNotifyStatic));
+    EXPECT_EQ(spy->codes(WM_COMMAND), (std::vector<int32_t>{STN_CLICKED}));
+    EXPECT_EQ(ui().windowFromPoint(control<StaticControl>(kPlainStatic).clientToScreen({2, 2})), host.hwnd());
+}
+
+TEST_F(TextControls, CtlColorStaticBrushFillsTheBackground)
+{
+    StaticControl& label = control<StaticControl>(kPlainStatic);
+    label.setText("");
+    host.answerStaticBrush = true;
+    label.invalidate();
+    sim().pump();
+    EXPECT_EQ(screenPixel(label.clientToScreen({50, 8})), pixelFromColorRef(rgb(0, 128, 0)));
+    host.staticBrush = Brush{BS_NULL, 0}; // hollow: what is under it shows
+    label.invalidate();
+    host.invalidate();
+    sim().pump();
+    EXPECT_EQ(screenPixel(label.clientToScreen({50, 8})), pixelFromColorRef(getSysColor(COLOR_BTNFACE)));
+}
+
+TEST_F(TextControls, ButtonsOwnCodeStopsWhenItDiesInItsNotification)
+{
+    Button& push = control<Button>(kPush);
+    const Hwnd pushHwnd = push.hwnd();
+    host.hook = [&](const Msg& m) -> std::optional<LResult> {
+        if (m.message == WM_COMMAND && loWord(m.wParam) == kPush) {
+            if (Window* w = ui().window(pushHwnd))
+                w->destroy();
+            return 0;
+        }
+        return std::nullopt;
+    };
+    sim().click(push); // ASan: the button's repaint after BN_CLICKED must not run
+    EXPECT_FALSE(ui().isWindow(pushHwnd));
+}
+
+} // namespace
+} // namespace pf

@@ -1,0 +1,544 @@
+#include "platform/ui/controls/tree_view.h"
+
+#include "platform/base/user_constants.h"
+#include "platform/gfx/gdi_objects.h"
+#include "platform/gfx/memory_dc.h"
+#include "platform/ui/core/paint_dc.h"
+#include "platform/ui/core/ui.h"
+
+#include <algorithm>
+
+namespace pf {
+
+namespace {
+
+constexpr int32_t kIndent = 19;
+
+// Labels are as wide as their text in the control's font, the default GUI font, plus a margin each side.
+int32_t labelWidth(const std::string& text)
+{
+    const MemoryDc measure;
+    return measure.getTextExtent(text).cx + 6;
+}
+constexpr uint32_t kStateImageMask = 0xF000;
+constexpr uint32_t kMaxDepth = 256; // deeper trees are drawn at this depth
+
+uint32_t stateImageBits(uint32_t index)
+{
+    return (index & 15u) << 12;
+}
+
+// The check box pictures of TVS_CHECKBOXES: index 0 unused, 1 unchecked, 2 checked.
+ImageListRef makeCheckBoxImages()
+{
+    ImageListRef list = ImageList::create(16, 16, ILC_COLOR32, 3, 0);
+    for (int32_t picture = 0; picture < 3; ++picture) {
+        std::vector<uint32_t> argb(256, 0);
+        std::vector<uint8_t> mask(256, 1);
+        for (int32_t y = 2; y < 15 && picture > 0; ++y) {
+            for (int32_t x = 2; x < 15; ++x) {
+                const bool edge = x == 2 || y == 2 || x == 14 || y == 14;
+                const bool tick = picture == 2 && x >= 5 && x <= 11 && y >= 5 && y <= 11;
+                argb[static_cast<size_t>(y * 16 + x)] = edge || tick ? 0xFF000000u : 0xFFFFFFFFu;
+                mask[static_cast<size_t>(y * 16 + x)] = 0;
+            }
+        }
+        list->addIcon(*Icon::create(16, 16, std::move(argb), std::move(mask)));
+    }
+    return list;
+}
+
+} // namespace
+
+TreeItem TreeView::insertItem(TreeItem parent, TreeItem after, std::string_view text, int32_t image,
+                              int32_t selectedImage, LParam data)
+{
+    if (parent == 0)
+        parent = TVI_ROOT;
+    if (parent != TVI_ROOT && !exists(parent))
+        return 0;
+    std::vector<TreeItem>& siblings = parent == TVI_ROOT ? m_roots : m_items[parent].children;
+    auto at = siblings.end();
+    if (after == TVI_FIRST) {
+        at = siblings.begin();
+    } else if (after == TVI_SORT) {
+        at = std::find_if(siblings.begin(), siblings.end(),
+                          [&](TreeItem s) { return compareNoCase(m_items[s].text, text) > 0; });
+    } else if (after != TVI_LAST && after != 0) {
+        const auto found = std::find(siblings.begin(), siblings.end(), after);
+        if (found == siblings.end())
+            return 0;
+        at = found + 1;
+    }
+    const TreeItem item = m_next++;
+    siblings.insert(at, item);
+    Node node;
+    node.parent = parent;
+    node.text = text;
+    node.image = image;
+    node.selectedImage = selectedImage < 0 ? image : selectedImage;
+    node.data = data;
+    if ((style() & TVS_CHECKBOXES) != 0) {
+        ensureStateImages();
+        node.state = stateImageBits(1);
+    }
+    m_items.emplace(item, std::move(node));
+    invalidate(true);
+    return item;
+}
+
+void TreeView::removeSubtree(TreeItem item)
+{
+    const auto it = m_items.find(item);
+    if (it == m_items.end())
+        return;
+    const std::vector<TreeItem> children = it->second.children;
+    for (const TreeItem c : children)
+        removeSubtree(c);
+    m_items.erase(item);
+}
+
+bool TreeView::deleteItem(TreeItem item)
+{
+    const Hwnd self = hwnd();
+    if (item == TVI_ROOT) {
+        if (m_selected != 0)
+            changeSelection(0, TVC_UNKNOWN);
+        if (!isAlive(self, this))
+            return false;
+        m_items.clear();
+        m_roots.clear();
+        m_selected = 0;
+        m_top = 0;
+        invalidate(true);
+        return true;
+    }
+    if (!exists(item))
+        return false;
+    if (m_selected != 0) {
+        // A selection inside the removed branch moves off it first.
+        for (TreeItem s = m_selected; s != TVI_ROOT && exists(s); s = m_items[s].parent) {
+            if (s == item) {
+                changeSelection(0, TVC_UNKNOWN);
+                break;
+            }
+        }
+        if (!isAlive(self, this) || !exists(item))
+            return false;
+    }
+    const TreeItem parent = m_items[item].parent;
+    std::vector<TreeItem>& siblings = parent == TVI_ROOT ? m_roots : m_items[parent].children;
+    siblings.erase(std::remove(siblings.begin(), siblings.end(), item), siblings.end());
+    removeSubtree(item);
+    invalidate(true);
+    return true;
+}
+
+std::string TreeView::getItemText(TreeItem item) const
+{
+    return exists(item) ? m_items.at(item).text : std::string();
+}
+
+bool TreeView::setItemText(TreeItem item, std::string_view text)
+{
+    if (!exists(item))
+        return false;
+    m_items[item].text = text;
+    invalidate(true);
+    return true;
+}
+
+LParam TreeView::getItemData(TreeItem item) const
+{
+    return exists(item) ? m_items.at(item).data : 0;
+}
+
+bool TreeView::setItemData(TreeItem item, LParam data)
+{
+    if (!exists(item))
+        return false;
+    m_items[item].data = data;
+    return true;
+}
+
+bool TreeView::setItemImage(TreeItem item, int32_t image, int32_t selectedImage)
+{
+    if (!exists(item))
+        return false;
+    m_items[item].image = image;
+    m_items[item].selectedImage = selectedImage;
+    invalidate(true);
+    return true;
+}
+
+uint32_t TreeView::getItemState(TreeItem item, uint32_t mask) const
+{
+    return exists(item) ? m_items.at(item).state & mask : 0;
+}
+
+bool TreeView::setItemState(TreeItem item, uint32_t state, uint32_t mask)
+{
+    if (!exists(item))
+        return false;
+    Node& n = m_items[item];
+    n.state = (n.state & ~mask) | (state & mask);
+    invalidate(true);
+    return true;
+}
+
+bool TreeView::getCheck(TreeItem item) const
+{
+    return ((getItemState(item, kStateImageMask) >> 12) & 15) == 2;
+}
+
+bool TreeView::setCheck(TreeItem item, bool checked)
+{
+    return setItemState(item, stateImageBits(checked ? 2 : 1), kStateImageMask);
+}
+
+bool TreeView::expand(TreeItem item, uint32_t code)
+{
+    if (!exists(item))
+        return false;
+    Node& n = m_items[item];
+    const bool open = code == TVE_EXPAND || (code == TVE_TOGGLE && (n.state & TVIS_EXPANDED) == 0);
+    if (code != TVE_EXPAND && code != TVE_COLLAPSE && code != TVE_TOGGLE)
+        return false;
+    n.state = open ? (n.state | TVIS_EXPANDED) : (n.state & ~TVIS_EXPANDED);
+    invalidate(true);
+    return true;
+}
+
+bool TreeView::isExpanded(TreeItem item) const
+{
+    return (getItemState(item, TVIS_EXPANDED) & TVIS_EXPANDED) != 0;
+}
+
+TVITEM TreeView::describe(TreeItem item) const
+{
+    TVITEM out;
+    if (!exists(item))
+        return out;
+    const Node& n = m_items.at(item);
+    out.mask = TVIF_HANDLE | TVIF_PARAM | TVIF_STATE;
+    out.hItem = item;
+    out.state = n.state;
+    out.lParam = n.data;
+    out.iImage = n.image;
+    out.iSelectedImage = n.selectedImage;
+    return out;
+}
+
+bool TreeView::changeSelection(TreeItem item, uint32_t action)
+{
+    const Hwnd self = hwnd();
+    if (item == m_selected)
+        return true;
+    NMTREEVIEW nm;
+    nm.hdr.code = TVN_SELCHANGING;
+    nm.action = action;
+    nm.itemOld = describe(m_selected);
+    nm.itemNew = describe(item);
+    if (notify(nm.hdr) != 0 || !isAlive(self, this))
+        return false;
+    if (exists(m_selected))
+        m_items[m_selected].state &= ~TVIS_SELECTED;
+    m_selected = exists(item) ? item : 0;
+    if (m_selected != 0)
+        m_items[m_selected].state |= TVIS_SELECTED;
+    invalidate(true);
+    NMTREEVIEW done;
+    done.hdr.code = TVN_SELCHANGED;
+    done.action = action;
+    done.itemOld = nm.itemOld;
+    done.itemNew = describe(m_selected);
+    notify(done.hdr);
+    return isAlive(self, this);
+}
+
+bool TreeView::selectItem(TreeItem item)
+{
+    if (item != 0 && !exists(item))
+        return false;
+    // Selecting makes the item shown: its ancestors open.
+    for (TreeItem p = item != 0 ? m_items[item].parent : TVI_ROOT; p != TVI_ROOT; p = m_items[p].parent)
+        m_items[p].state |= TVIS_EXPANDED;
+    return changeSelection(item, TVC_UNKNOWN);
+}
+
+TreeItem TreeView::getParentItem(TreeItem item) const
+{
+    if (!exists(item))
+        return 0;
+    const TreeItem p = m_items.at(item).parent;
+    return p == TVI_ROOT ? 0 : p;
+}
+
+TreeItem TreeView::getChildItem(TreeItem item) const
+{
+    const std::vector<TreeItem>* list =
+        item == TVI_ROOT || item == 0 ? &m_roots : (exists(item) ? &m_items.at(item).children : nullptr);
+    return list == nullptr || list->empty() ? 0 : list->front();
+}
+
+TreeItem TreeView::getNextSiblingItem(TreeItem item) const
+{
+    if (!exists(item))
+        return 0;
+    const TreeItem p = m_items.at(item).parent;
+    const std::vector<TreeItem>& list = p == TVI_ROOT ? m_roots : m_items.at(p).children;
+    const auto at = std::find(list.begin(), list.end(), item);
+    return at == list.end() || at + 1 == list.end() ? 0 : *(at + 1);
+}
+
+void TreeView::collect(TreeItem parent, int32_t depth, std::vector<std::pair<TreeItem, int32_t>>& out) const
+{
+    const std::vector<TreeItem>& list = parent == TVI_ROOT ? m_roots : m_items.at(parent).children;
+    for (const TreeItem item : list) {
+        out.emplace_back(item, depth);
+        if ((m_items.at(item).state & TVIS_EXPANDED) != 0 && static_cast<uint32_t>(depth) < kMaxDepth)
+            collect(item, depth + 1, out);
+    }
+}
+
+std::vector<std::pair<TreeItem, int32_t>> TreeView::rows() const
+{
+    std::vector<std::pair<TreeItem, int32_t>> out;
+    collect(TVI_ROOT, 0, out);
+    return out;
+}
+
+std::vector<TreeItem> TreeView::visibleItems() const
+{
+    std::vector<TreeItem> out;
+    for (const auto& [item, depth] : rows())
+        out.push_back(item);
+    return out;
+}
+
+TreeItem TreeView::getFirstVisibleItem() const
+{
+    const auto all = rows();
+    return m_top < static_cast<int32_t>(all.size()) ? all[static_cast<size_t>(m_top)].first : 0;
+}
+
+int32_t TreeView::indentOf(int32_t depth) const
+{
+    const bool rootLines = (style() & TVS_LINESATROOT) != 0;
+    return (depth + (rootLines ? 1 : 0)) * kIndent;
+}
+
+bool TreeView::getItemRect(TreeItem item, Rect& out, bool textOnly) const
+{
+    const auto all = rows();
+    for (size_t i = 0; i < all.size(); ++i) {
+        if (all[i].first != item)
+            continue;
+        const int32_t y = (static_cast<int32_t>(i) - m_top) * getItemHeight();
+        if (!textOnly) {
+            out = {0, y, static_cast<int32_t>(clientRect().width()), y + getItemHeight()};
+            return true;
+        }
+        int32_t x = indentOf(all[i].second) + 2;
+        if (m_state != nullptr)
+            x += 16;
+        if (m_normal != nullptr)
+            x += 18;
+        out = {x, y, x + labelWidth(m_items.at(item).text), y + getItemHeight()};
+        return true;
+    }
+    return false;
+}
+
+TreeItem TreeView::hitTest(TVHITTESTINFO& info) const
+{
+    info.flags = TVHT_NOWHERE;
+    info.hItem = 0;
+    if (!clientRect().contains(info.pt))
+        return 0;
+    const auto all = rows();
+    const int32_t row = m_top + info.pt.y / getItemHeight();
+    if (row < 0 || row >= static_cast<int32_t>(all.size()))
+        return 0;
+    const auto [item, depth] = all[static_cast<size_t>(row)];
+    info.hItem = item;
+    int32_t x = indentOf(depth);
+    if (info.pt.x < x) {
+        const bool hasButton = (style() & TVS_HASBUTTONS) != 0 && !m_items.at(item).children.empty();
+        info.flags = hasButton && info.pt.x >= x - kIndent ? TVHT_ONITEMBUTTON : TVHT_ONITEMINDENT;
+        return item;
+    }
+    x += 2;
+    if (m_state != nullptr) {
+        if (info.pt.x < x + 16) {
+            info.flags = TVHT_ONITEMSTATEICON;
+            return item;
+        }
+        x += 16;
+    }
+    if (m_normal != nullptr) {
+        if (info.pt.x < x + 18) {
+            info.flags = TVHT_ONITEMICON;
+            return item;
+        }
+        x += 18;
+    }
+    Rect label;
+    getItemRect(item, label, true);
+    info.flags = info.pt.x < label.r ? TVHT_ONITEMLABEL : TVHT_ONITEMRIGHT;
+    return item;
+}
+
+bool TreeView::scrollLines(int32_t lines)
+{
+    const int32_t count = static_cast<int32_t>(rows().size());
+    const int32_t shown = std::max<int32_t>(1, static_cast<int32_t>(clientRect().height() / getItemHeight()));
+    const int32_t next = std::clamp(m_top + lines, 0, std::max(0, count - shown));
+    if (next == m_top)
+        return false;
+    m_top = next;
+    invalidate(true);
+    return true;
+}
+
+ImageListRef TreeView::setImageList(ImageListRef list, int32_t which)
+{
+    ImageListRef& slot = which == TVSIL_STATE ? m_state : m_normal;
+    ImageListRef previous = std::move(slot);
+    slot = std::move(list);
+    invalidate(true);
+    return previous;
+}
+
+ImageListRef TreeView::getImageList(int32_t which) const
+{
+    return which == TVSIL_STATE ? m_state : m_normal;
+}
+
+void TreeView::ensureStateImages()
+{
+    if (m_state == nullptr)
+        m_state = makeCheckBoxImages();
+}
+
+LResult TreeView::handle(const Msg& msg)
+{
+    const Hwnd self = hwnd();
+    switch (msg.message) {
+    case WM_PAINT:
+        paint();
+        return 0;
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_CREATE:
+        if ((style() & TVS_CHECKBOXES) != 0)
+            ensureStateImages();
+        return 0;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK: {
+        ui().setFocus(self);
+        if (!isAlive(self, this))
+            return 0;
+        TVHITTESTINFO info;
+        info.pt = pointFromLParam(msg.lParam);
+        const TreeItem item = hitTest(info);
+        if (item == 0)
+            return 0;
+        if (info.flags == TVHT_ONITEMBUTTON || (msg.message == WM_LBUTTONDBLCLK && !m_items[item].children.empty())) {
+            expand(item, TVE_TOGGLE);
+            NMTREEVIEW nm;
+            nm.hdr.code = TVN_ITEMEXPANDED;
+            nm.action = isExpanded(item) ? TVE_EXPAND : TVE_COLLAPSE;
+            nm.itemNew = describe(item);
+            notify(nm.hdr);
+            return 0;
+        }
+        if (info.flags == TVHT_ONITEMSTATEICON && (style() & TVS_CHECKBOXES) != 0) {
+            setCheck(item, !getCheck(item));
+            NMHDR click{};
+            click.code = NM_CLICK;
+            notify(click);
+            return 0;
+        }
+        if (!changeSelection(item, TVC_BYMOUSE))
+            return 0;
+        NMHDR click{};
+        click.code = msg.message == WM_LBUTTONDOWN ? NM_CLICK : NM_DBLCLK;
+        notify(click);
+        return 0;
+    }
+    case WM_VSCROLL:
+        if (loWord(msg.wParam) == SB_LINEDOWN)
+            scrollLines(1);
+        else if (loWord(msg.wParam) == SB_LINEUP)
+            scrollLines(-1);
+        return 0;
+    case TVM_EXPAND:
+        return expand(static_cast<TreeItem>(msg.lParam), static_cast<uint32_t>(msg.wParam)) ? 1 : 0;
+    case TVM_HITTEST:
+        return msg.lParam != 0 ? static_cast<LResult>(hitTest(*reinterpret_cast<TVHITTESTINFO*>(msg.lParam))) : 0;
+    case TVM_DELETEITEM:
+        return deleteItem(static_cast<TreeItem>(msg.lParam)) ? 1 : 0;
+    case TVM_GETCOUNT:
+        return getCount();
+    case TVM_GETITEMHEIGHT:
+        return getItemHeight();
+    default:
+        return Control::handle(msg);
+    }
+}
+
+void TreeView::paint()
+{
+    PaintDc dc(*this);
+    const Rect r = clientRect();
+    dc.fillRect(r, createSolidBrush(getSysColor(COLOR_WINDOW)));
+    dc.setBkMode(TRANSPARENT);
+    const auto all = rows();
+    const bool focused = ui().focus() == hwnd();
+    const Pen linePen = createPen(PS_DOT, 1, getSysColor(COLOR_BTNSHADOW));
+    for (int32_t i = m_top; i < static_cast<int32_t>(all.size()); ++i) {
+        const auto [item, depth] = all[static_cast<size_t>(i)];
+        const Node& n = m_items.at(item);
+        const int32_t y = (i - m_top) * getItemHeight();
+        if (y >= r.b)
+            break;
+        int32_t x = indentOf(depth);
+        if ((style() & TVS_HASLINES) != 0 && x > 0) {
+            dc.selectPen(linePen);
+            dc.moveTo({x - kIndent / 2, y});
+            dc.lineTo({x - kIndent / 2, y + getItemHeight() / 2});
+            dc.lineTo({x, y + getItemHeight() / 2});
+        }
+        if ((style() & TVS_HASBUTTONS) != 0 && !n.children.empty() && x > 0) {
+            const Rect box = Rect::fromXywh(x - kIndent / 2 - 4, y + 4, 9, 9);
+            dc.fillRect(box, createSolidBrush(getSysColor(COLOR_WINDOW)));
+            dc.draw3dRect(box, getSysColor(COLOR_BTNSHADOW), getSysColor(COLOR_BTNSHADOW));
+            dc.fillRect({box.l + 2, box.t + 4, box.r - 2, box.t + 5}, createSolidBrush(0));
+            if ((n.state & TVIS_EXPANDED) == 0)
+                dc.fillRect({box.l + 4, box.t + 2, box.l + 5, box.b - 2}, createSolidBrush(0));
+        }
+        x += 2;
+        if (m_state != nullptr) {
+            const int32_t stateImage = static_cast<int32_t>((n.state >> 12) & 15);
+            if (stateImage > 0)
+                m_state->draw(dc, stateImage, {x, y}, ILD_TRANSPARENT);
+            x += 16;
+        }
+        const bool selected = item == m_selected;
+        if (m_normal != nullptr) {
+            const int32_t image = selected ? n.selectedImage : n.image;
+            if (image >= 0)
+                m_normal->draw(dc, image, {x, y}, ILD_TRANSPARENT | (n.state & 0x0F00));
+            x += 18;
+        }
+        Rect label{x, y, x + labelWidth(n.text), y + getItemHeight()};
+        if (selected)
+            dc.fillRect(label, createSolidBrush(getSysColor(focused ? COLOR_HIGHLIGHT : COLOR_BTNFACE)));
+        dc.setTextColor(
+            getSysColor(selected && focused ? COLOR_HIGHLIGHTTEXT : (isEnabled() ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT)));
+        drawText(dc, label.inflatedBy(-2, 0), n.text, 0);
+    }
+}
+
+} // namespace pf

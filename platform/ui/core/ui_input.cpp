@@ -1,0 +1,224 @@
+// Ui: input routing (hit testing, capture, double clicks, keys and the key table), cursors.
+#include "platform/ui/core/ui.h"
+
+#include "platform/base/user_constants.h"
+#include "platform/time/clock.h"
+#include "platform/ui/core/keyboard.h"
+
+#include <cstdlib>
+
+namespace pf {
+
+namespace {
+
+// Statics without SS_NOTIFY and group boxes let the mouse through to what lies under them.
+bool isTransparentToHits(const Window& w)
+{
+    if (w.className() == "static")
+        return (w.style() & SS_NOTIFY) == 0;
+    return w.className() == "button" && (w.style() & 0xF) == BS_GROUPBOX;
+}
+
+} // namespace
+
+// ---- input
+
+Hwnd Ui::childFromPoint(const Window& parent, Point clientPoint) const
+{
+    for (auto it = parent.m_children.rbegin(); it != parent.m_children.rend(); ++it) {
+        const Window* c = window(*it);
+        if (c == nullptr || (c->m_style & WS_VISIBLE) == 0 || !c->isEnabled() || !c->m_rect.contains(clientPoint))
+            continue;
+        if (isTransparentToHits(*c))
+            continue; // the next sibling below, then the parent
+        const Rect insets = c->clientInsets();
+        const Point inner{clientPoint.x - c->m_rect.l - insets.l, clientPoint.y - c->m_rect.t - insets.t};
+        const Hwnd deeper = childFromPoint(*c, inner);
+        return deeper != kNoWindow ? deeper : c->m_hwnd;
+    }
+    return kNoWindow;
+}
+
+Hwnd Ui::windowFromPoint(Point p) const
+{
+    for (const Hwnd h : m_topLevels) {
+        const Window* w = window(h);
+        if (w == nullptr || (w->m_style & WS_VISIBLE) == 0 || !w->m_rect.contains(p))
+            continue;
+        const Hwnd child = childFromPoint(*w, w->screenToClient(p));
+        return child != kNoWindow ? child : h;
+    }
+    return kNoWindow;
+}
+
+int16_t Ui::getKeyState(uint8_t vk) const
+{
+    const uint8_t k = m_keys[vk];
+    return static_cast<int16_t>(((k & 0x80) != 0 ? 0xFF80 : 0) | (k & 1));
+}
+
+void Ui::updateKeyTable(const InputEvent& e)
+{
+    const auto press = [this](uint8_t vk) {
+        if ((m_keys[vk] & 0x80) == 0)
+            m_keys[vk] ^= 1; // toggled on each fresh press, as Caps Lock and Num Lock are
+        m_keys[vk] |= 0x80;
+    };
+    const uint8_t button = e.button == InputEvent::Button::kLeft ? VK_LBUTTON : VK_RBUTTON;
+    switch (e.kind) {
+    case InputEvent::Kind::kKeyDown:
+        press(e.vk);
+        break;
+    case InputEvent::Kind::kKeyUp:
+        m_keys[e.vk] &= 0x7F;
+        break;
+    case InputEvent::Kind::kMouseDown:
+        press(button);
+        break;
+    case InputEvent::Kind::kMouseUp:
+        m_keys[button] &= 0x7F;
+        break;
+    default:
+        break;
+    }
+}
+
+void Ui::inject(const InputEvent& event)
+{
+    assertUiThread();
+    const bool wasDown = (m_keys[event.vk] & 0x80) != 0;
+    updateKeyTable(event);
+    switch (event.kind) {
+    case InputEvent::Kind::kKeyDown:
+    case InputEvent::Kind::kKeyUp:
+    case InputEvent::Kind::kCharacter:
+        routeKey(event, wasDown);
+        break;
+    default:
+        routeMouse(event);
+        break;
+    }
+}
+
+bool Ui::sendSetCursor(Window& target, uint32_t mouseMessage)
+{
+    return send(target.m_hwnd, WM_SETCURSOR, target.m_hwnd, makeLParam(HTCLIENT, static_cast<int32_t>(mouseMessage))) !=
+           0;
+}
+
+void Ui::routeMouse(const InputEvent& e)
+{
+    const uint32_t now = e.timeMs != 0 ? e.timeMs : clock().nowMs();
+    m_cursorPos = e.screenPoint;
+    m_messagePos = e.screenPoint;
+    const bool captured = window(m_capture) != nullptr;
+    Window* target = captured ? window(m_capture) : window(windowFromPoint(e.screenPoint));
+    if (target == nullptr)
+        return;
+    const Hwnd h = target->m_hwnd;
+    if (!captured && !topLevelOf(*target)->isEnabled())
+        return; // a window under a modal dialog takes no input
+    const bool left = e.button == InputEvent::Button::kLeft;
+    uint32_t message = WM_MOUSEMOVE;
+    if (e.kind == InputEvent::Kind::kMouseDown)
+        message = left ? WM_LBUTTONDOWN : WM_RBUTTONDOWN;
+    else if (e.kind == InputEvent::Kind::kMouseUp)
+        message = left ? WM_LBUTTONUP : WM_RBUTTONUP;
+
+    if (e.kind == InputEvent::Kind::kMouseDown) {
+        const int button = left ? 0 : 1;
+        const bool isDouble =
+            (target->m_classStyle & CS_DBLCLKS) != 0 && m_lastClick.valid && m_lastClick.hwnd == h &&
+            m_lastClick.button == button && now - m_lastClick.timeMs <= kDoubleClickTimeMs &&
+            std::abs(e.screenPoint.x - m_lastClick.screen.x) <= fixedSystemMetric(SM_CXDOUBLECLK) / 2 &&
+            std::abs(e.screenPoint.y - m_lastClick.screen.y) <= fixedSystemMetric(SM_CYDOUBLECLK) / 2;
+        if (isDouble) {
+            message = left ? WM_LBUTTONDBLCLK : WM_RBUTTONDBLCLK;
+            m_lastClick = {}; // a third press starts over
+        } else {
+            m_lastClick = {h, now, e.screenPoint, button, true};
+        }
+        if (!captured && topLevelOf(*target)->m_hwnd != m_active)
+            activate(h);
+        for (Window* w = target; w != nullptr && window(h) == target; w = w->parent())
+            send(w->m_hwnd, kMsgMouseActivate, h, 0); // an MDI child activates itself
+        if (window(h) != target)
+            return;
+    }
+    const Point client = target->screenToClient(e.screenPoint);
+    if (!captured) {
+        if (!target->clientRect().contains(client)) {
+            // The frame takes no client message; a frame window opens its menu bar from this.
+            if (e.kind == InputEvent::Kind::kMouseDown && left && target->m_parent == kNoWindow)
+                send(h, kMsgNonClientClick, static_cast<WParam>(e.screenPoint.x - target->m_rect.l),
+                     e.screenPoint.y - target->m_rect.t);
+            return;
+        }
+        sendSetCursor(*target, message);
+        if (window(h) != target)
+            return;
+    }
+    WParam flags = 0;
+    if ((m_keys[VK_LBUTTON] & 0x80) != 0)
+        flags |= MK_LBUTTON;
+    if ((m_keys[VK_RBUTTON] & 0x80) != 0)
+        flags |= MK_RBUTTON;
+    if ((m_keys[VK_SHIFT] & 0x80) != 0)
+        flags |= MK_SHIFT;
+    if ((m_keys[VK_CONTROL] & 0x80) != 0)
+        flags |= MK_CONTROL;
+    send(h, message, flags, makeLParam(client.x, client.y));
+}
+
+void Ui::routeKey(const InputEvent& e, bool wasDown)
+{
+    Hwnd target = window(m_focus) != nullptr ? m_focus : m_active;
+    if (window(target) == nullptr)
+        return;
+    Msg msg{target, WM_CHAR, static_cast<WParam>(e.codePoint), 1};
+    if (e.kind != InputEvent::Kind::kCharacter) {
+        const uint16_t scan = e.scanCode != 0 ? e.scanCode : scanCodeOf(e.vk);
+        const bool extended = e.extended || isExtendedKey(e.vk);
+        const bool up = e.kind == InputEvent::Kind::kKeyUp;
+        const uint32_t bits = 1u | (static_cast<uint32_t>(scan & 0xFF) << 16) | (extended ? 1u << 24 : 0u) |
+                              ((up || wasDown) ? 1u << 30 : 0u) | (up ? 1u << 31 : 0u);
+        msg = {target, up ? WM_KEYUP : WM_KEYDOWN, e.vk, static_cast<LParam>(static_cast<int32_t>(bits))};
+    }
+    // From the focus window up to its top-level window: frames translate accelerators, dialogs their keys.
+    for (Window* w = window(target); w != nullptr; w = w->parent()) {
+        const Hwnd h = w->m_hwnd;
+        if (w->preTranslateMessage(msg))
+            return;
+        if (window(h) != w || window(target) == nullptr)
+            return;
+    }
+    send(target, msg.message, msg.wParam, msg.lParam);
+}
+
+bool Ui::dropFiles(Point screenPoint, const std::vector<std::string>& paths)
+{
+    const Hwnd h = windowFromPoint(screenPoint);
+    if (h == kNoWindow)
+        return false;
+    send(h, kMsgDropFiles, 0, reinterpret_cast<LParam>(&paths));
+    return true;
+}
+
+// ---- cursors
+
+Cursor Ui::setCursor(const Cursor& cursor)
+{
+    Cursor previous = m_cursor;
+    m_cursor = cursor;
+    return previous;
+}
+
+WaitCursor::WaitCursor() : m_previous(ui().setCursor(loadCursor(IDC_WAIT))) {}
+
+WaitCursor::~WaitCursor()
+{
+    if (hasUi())
+        ui().setCursor(m_previous);
+}
+
+} // namespace pf

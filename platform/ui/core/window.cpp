@@ -1,0 +1,423 @@
+#include "platform/ui/core/window.h"
+
+#include "platform/base/assertion.h"
+#include "platform/base/user_constants.h"
+#include "platform/gfx/gdi_objects.h"
+#include "platform/gfx/png_file.h"
+#include "platform/ui/core/paint_dc.h"
+#include "platform/ui/core/ui.h"
+
+#include <algorithm>
+
+namespace pf {
+
+Window::~Window()
+{
+    if (m_hwnd == kNoWindow)
+        return;
+    PF_ASSERT(!m_destroying, "a window object is deleted while its window is being destroyed");
+    if (hasUi() && !m_destroying)
+        ui().destroyWindow(*this); // overrides are gone by now: the base class answers the messages
+}
+
+bool Window::create(const CreateParams& params)
+{
+    return ui().createWindowObject(*this, params);
+}
+
+bool Window::destroy()
+{
+    return m_hwnd != kNoWindow && ui().destroyWindow(*this);
+}
+
+void Window::setText(std::string_view text)
+{
+    const std::string copy(text);
+    send(WM_SETTEXT, 0, reinterpret_cast<LParam>(copy.c_str()));
+}
+
+Window* Window::parent() const
+{
+    return m_parent == kNoWindow ? nullptr : ui().window(m_parent);
+}
+
+Window* Window::owner() const
+{
+    return m_owner == kNoWindow ? nullptr : ui().window(m_owner);
+}
+
+Window* Window::topLevel()
+{
+    Window* t = this;
+    while (Window* p = t->parent())
+        t = p;
+    return t;
+}
+
+Window* Window::child(int32_t id) const
+{
+    for (const Hwnd c : m_children) {
+        Window* w = ui().window(c);
+        if (w != nullptr && w->m_id == id)
+            return w;
+    }
+    return nullptr;
+}
+
+bool Window::isDescendantOf(const Window* ancestor) const
+{
+    for (const Window* p = parent(); p != nullptr; p = p->parent())
+        if (p == ancestor)
+            return true;
+    return false;
+}
+
+Rect Window::clientInsets() const
+{
+    int32_t edge = 0;
+    if ((m_style & (WS_BORDER | WS_DLGFRAME | WS_THICKFRAME)) != 0)
+        edge = fixedSystemMetric(SM_CXBORDER);
+    if ((m_style & (WS_DLGFRAME | WS_THICKFRAME)) != 0)
+        edge += fixedSystemMetric(SM_CXDLGFRAME);
+    Rect insets{edge, edge, edge, edge};
+    if ((m_style & WS_CAPTION) == WS_CAPTION)
+        insets.t += fixedSystemMetric(SM_CYCAPTION);
+    if ((m_style & WS_VSCROLL) != 0)
+        insets.r += fixedSystemMetric(SM_CXVSCROLL);
+    if ((m_style & WS_HSCROLL) != 0)
+        insets.b += fixedSystemMetric(SM_CXVSCROLL);
+    const Rect extra = extraNonClientInsets();
+    return {insets.l + extra.l, insets.t + extra.t, insets.r + extra.r, insets.b + extra.b};
+}
+
+Rect Window::clientRect() const
+{
+    const Rect insets = clientInsets();
+    const int64_t w = std::max<int64_t>(0, m_rect.width() - insets.l - insets.r);
+    const int64_t h = std::max<int64_t>(0, m_rect.height() - insets.t - insets.b);
+    return {0, 0, static_cast<int32_t>(w), static_cast<int32_t>(h)};
+}
+
+Point Window::clientToScreen(Point p) const
+{
+    const Rect insets = clientInsets();
+    Point at{p.x + m_rect.l + insets.l, p.y + m_rect.t + insets.t};
+    if (const Window* w = parent())
+        return w->clientToScreen(at);
+    return at;
+}
+
+Point Window::screenToClient(Point p) const
+{
+    const Point origin = clientToScreen({0, 0});
+    return {p.x - origin.x, p.y - origin.y};
+}
+
+Rect Window::screenRect() const
+{
+    const Point origin = parent() != nullptr ? parent()->clientToScreen({m_rect.l, m_rect.t}) : m_rect.topLeft();
+    return Rect::fromXywh(origin.x, origin.y, static_cast<int32_t>(m_rect.width()),
+                          static_cast<int32_t>(m_rect.height()));
+}
+
+bool Window::move(const Rect& rect, bool /*repaint*/)
+{
+    return setPos(HWND_TOP, rect, SWP_NOZORDER);
+}
+
+bool Window::setPos(Hwnd insertAfter, const Rect& rect, uint32_t flags)
+{
+    if (m_hwnd == kNoWindow)
+        return false;
+    const Hwnd self = m_hwnd;
+    if ((flags & (SWP_NOMOVE | SWP_NOSIZE)) != (SWP_NOMOVE | SWP_NOSIZE) && !ui().setWindowRect(*this, rect, flags))
+        return false;
+    if ((flags & SWP_NOZORDER) == 0 && insertAfter == HWND_TOP && ui().window(self) == this)
+        ui().raise(*this);
+    if ((flags & SWP_SHOWWINDOW) != 0 && ui().window(self) == this)
+        ui().showWindow(*this, (flags & SWP_NOACTIVATE) != 0 ? SW_SHOWNOACTIVATE : SW_SHOW);
+    if ((flags & SWP_HIDEWINDOW) != 0 && ui().window(self) == this)
+        ui().hideWindow(*this);
+    return ui().window(self) == this;
+}
+
+bool Window::show(int32_t cmd)
+{
+    const bool wasVisible = (m_style & WS_VISIBLE) != 0;
+    if (m_hwnd != kNoWindow)
+        ui().showWindow(*this, cmd);
+    return wasVisible;
+}
+
+bool Window::isVisible() const
+{
+    for (const Window* w = this; w != nullptr; w = w->parent())
+        if ((w->m_style & WS_VISIBLE) == 0)
+            return false;
+    return m_hwnd != kNoWindow;
+}
+
+bool Window::enable(bool on)
+{
+    const bool wasDisabled = !isEnabled();
+    if (m_hwnd == kNoWindow || wasDisabled != on)
+        return wasDisabled;
+    {
+        const std::unique_lock lock(ui().treeLock());
+        m_style = on ? (m_style & ~WS_DISABLED) : (m_style | WS_DISABLED);
+    }
+    send(WM_ENABLE, on ? 1 : 0, 0);
+    invalidate(true);
+    return wasDisabled;
+}
+
+void Window::invalidate(bool erase)
+{
+    ui().invalidate(m_hwnd, nullptr, erase);
+}
+
+void Window::invalidate(const Rect& rect, bool erase)
+{
+    ui().invalidate(m_hwnd, &rect, erase);
+}
+
+void Window::validate()
+{
+    m_update = Region();
+    m_erase = false;
+}
+
+void Window::update()
+{
+    ui().update(m_hwnd);
+}
+
+bool Window::scrollWindow(int32_t dx, int32_t dy)
+{
+    if (m_hwnd == kNoWindow)
+        return false;
+    const Hwnd self = m_hwnd;
+    const Rect client = clientRect();
+    {
+        // Pixels: the client area within what is visible, read whole before any is written.
+        const auto surface = ui().surfaceOf(*this);
+        const Region visible = ui().visibleRegion(*this, false);
+        const Point origin = ui().surfaceOrigin(*this, false);
+        if (surface != nullptr) {
+            const std::lock_guard lock(surface->mutex());
+            const Rect area = client.offsetBy(origin.x, origin.y).intersected(surface->bounds());
+            std::vector<uint32_t> copy(static_cast<size_t>(area.width() * area.height()));
+            for (int32_t y = area.t; y < area.b; ++y)
+                std::copy_n(surface->row(y) + area.l, area.width(), copy.begin() + (y - area.t) * area.width());
+            for (int32_t y = area.t; y < area.b; ++y) {
+                for (int32_t x = area.l; x < area.r; ++x) {
+                    const Point from{x - dx, y - dy};
+                    if (area.contains(from) && visible.contains({x, y}) && visible.contains(from))
+                        surface->setPixel(
+                            x, y, copy[static_cast<size_t>((from.y - area.t) * area.width() + (from.x - area.l))]);
+                }
+            }
+        }
+    }
+    m_update.offset(dx, dy);
+    m_update.intersect(client);
+    const std::vector<Hwnd> children = m_children;
+    for (const Hwnd c : children)
+        if (Window* cw = ui().window(c))
+            cw->setPos(HWND_TOP, cw->m_rect.offsetBy(dx, dy), SWP_NOSIZE | SWP_NOZORDER);
+    if (ui().window(self) != this)
+        return false;
+    Region exposed(client);
+    exposed.subtract(client.offsetBy(dx, dy));
+    for (const Rect& r : exposed.rects())
+        invalidate(r, true);
+    return true;
+}
+
+LResult Window::send(uint32_t message, WParam w, LParam l)
+{
+    return ui().send(m_hwnd, message, w, l);
+}
+
+void Window::post(uint32_t message, WParam w, LParam l)
+{
+    ui().post(m_hwnd, message, w, l);
+}
+
+uint32_t Window::setTimer(uint32_t id, uint32_t periodMs)
+{
+    return ui().setTimer(m_hwnd, id, periodMs);
+}
+
+bool Window::killTimer(uint32_t id)
+{
+    return ui().killTimer(m_hwnd, id);
+}
+
+int32_t Window::setScrollInfo(int32_t bar, const ScrollInfo& info, bool redraw)
+{
+    if (bar != SB_HORZ && bar != SB_VERT)
+        return 0;
+    ScrollInfo& s = m_scroll[bar];
+    s = info;
+    s.nMax = std::max(s.nMax, s.nMin);
+    const int32_t top = s.nPage > 0 ? std::max(s.nMin, s.nMax - static_cast<int32_t>(s.nPage) + 1) : s.nMax;
+    s.nPos = std::clamp(s.nPos, s.nMin, top);
+    if (redraw) {
+        m_ncDirty = true;
+        invalidate(false);
+    }
+    return s.nPos;
+}
+
+ScrollInfo Window::getScrollInfo(int32_t bar) const
+{
+    return (bar == SB_HORZ || bar == SB_VERT) ? m_scroll[bar] : ScrollInfo{};
+}
+
+int32_t Window::setScrollPos(int32_t bar, int32_t pos, bool redraw)
+{
+    ScrollInfo info = getScrollInfo(bar);
+    const int32_t previous = info.nPos;
+    info.nPos = pos;
+    setScrollInfo(bar, info, redraw);
+    return previous;
+}
+
+void Window::setScrollRange(int32_t bar, int32_t minPos, int32_t maxPos, bool redraw)
+{
+    ScrollInfo info = getScrollInfo(bar);
+    info.nMin = minPos;
+    info.nMax = maxPos;
+    setScrollInfo(bar, info, redraw);
+}
+
+bool Window::writePng(const std::string& path) const
+{
+    const auto surface = ui().surfaceOf(*this);
+    if (surface == nullptr)
+        return false;
+    const Point o = ui().surfaceOrigin(*this, true);
+    const Rect area =
+        Rect::fromXywh(o.x, o.y, static_cast<int32_t>(m_rect.width()), static_cast<int32_t>(m_rect.height()))
+            .intersected(surface->bounds());
+    Surface32 copy(static_cast<int32_t>(area.width()), static_cast<int32_t>(area.height()));
+    {
+        const std::lock_guard lock(surface->mutex());
+        for (int32_t y = area.t; y < area.b; ++y)
+            std::copy_n(surface->row(y) + area.l, area.width(), copy.row(y - area.t));
+    }
+    std::string error;
+    return writePngFile(path, copy, error);
+}
+
+LResult Window::handle(const Msg& msg)
+{
+    return defaultHandle(msg);
+}
+
+LResult Window::defaultHandle(const Msg& msg)
+{
+    switch (msg.message) {
+    case WM_SETTEXT:
+        m_text = msg.lParam != 0 ? reinterpret_cast<const char*>(msg.lParam) : "";
+        if ((m_style & WS_CAPTION) == WS_CAPTION)
+            m_ncDirty = true;
+        invalidate(true);
+        return 1;
+    case WM_GETTEXT: {
+        if (msg.wParam == 0 || msg.lParam == 0)
+            return 0;
+        const size_t n = std::min<size_t>(m_text.size(), msg.wParam - 1);
+        char* out = reinterpret_cast<char*>(msg.lParam);
+        std::copy_n(m_text.data(), n, out);
+        out[n] = '\0';
+        return static_cast<LResult>(n);
+    }
+    case WM_GETTEXTLENGTH:
+        return static_cast<LResult>(m_text.size());
+    case WM_SETCURSOR: {
+        // The parent is asked first and wins with TRUE; then the class cursor, over the client area only.
+        const Hwnd self = m_hwnd;
+        if (Window* p = parent(); p != nullptr && p->send(WM_SETCURSOR, msg.wParam, msg.lParam) != 0)
+            return 1;
+        if (ui().window(self) != this)
+            return 1;
+        // Only the window under the mouse sets its class cursor; a parent asked about a child leaves it to the child.
+        if (static_cast<Hwnd>(msg.wParam) == self && loWord(static_cast<uintptr_t>(msg.lParam)) == HTCLIENT &&
+            m_class != nullptr && !m_class->cursor.isNone()) {
+            ui().setCursor(m_class->cursor);
+            return 1;
+        }
+        return 0;
+    }
+    case WM_PAINT: {
+        PaintDc dc(*this);
+        return 0;
+    }
+    case WM_ERASEBKGND: {
+        Dc* dc = dcFromWParam(msg.wParam);
+        if (dc == nullptr || m_class == nullptr || m_class->background < 0)
+            return 0;
+        dc->fillRect(clientRect(), createSolidBrush(getSysColor(m_class->background)));
+        return 1;
+    }
+    case WM_CLOSE:
+        destroy();
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+bool Window::reflect(const Msg& /*msg*/, LResult& /*outResult*/)
+{
+    return false;
+}
+
+bool Window::preTranslateMessage(const Msg& /*msg*/)
+{
+    return false;
+}
+
+void Window::paintNonClient(Dc& dc)
+{
+    const Rect insets = clientInsets();
+    const Rect whole{0, 0, static_cast<int32_t>(m_rect.width()), static_cast<int32_t>(m_rect.height())};
+    if (insets == Rect{})
+        return;
+    const bool active = ui().activeWindow() == m_hwnd;
+    if ((m_style & (WS_BORDER | WS_DLGFRAME | WS_THICKFRAME)) != 0) {
+        dc.fillRect(whole, createSolidBrush(getSysColor(active ? COLOR_ACTIVEBORDER : COLOR_INACTIVEBORDER)));
+        dc.draw3dRect(whole, getSysColor(COLOR_3DLIGHT), getSysColor(COLOR_3DDKSHADOW));
+    }
+    if ((m_style & WS_CAPTION) == WS_CAPTION) {
+        const int32_t edge = insets.l;
+        const Rect bar{edge, edge, whole.r - edge, edge + fixedSystemMetric(SM_CYCAPTION) - 1};
+        dc.fillRect(bar, createSolidBrush(getSysColor(active ? COLOR_ACTIVECAPTION : COLOR_INACTIVECAPTION)));
+        dc.setBkMode(TRANSPARENT);
+        dc.setTextColor(getSysColor(active ? COLOR_CAPTIONTEXT : COLOR_INACTIVECAPTIONTEXT));
+        dc.textOut(bar.l + 4, bar.t + 3, m_text);
+    }
+    const auto drawBar = [&](int32_t bar, const Rect& r) {
+        dc.fillRect(r, createSolidBrush(getSysColor(COLOR_SCROLLBAR)));
+        const ScrollInfo& s = m_scroll[bar];
+        const int64_t span = int64_t{s.nMax} - s.nMin + 1;
+        const int32_t length = bar == SB_VERT ? static_cast<int32_t>(r.height()) : static_cast<int32_t>(r.width());
+        const int32_t thumb = std::max(
+            8, s.nPage > 0 ? static_cast<int32_t>(length * int64_t{s.nPage} / std::max<int64_t>(1, span)) : 16);
+        const int32_t at = static_cast<int32_t>((length - thumb) * (int64_t{s.nPos} - s.nMin) /
+                                                std::max<int64_t>(1, span - std::max<int64_t>(1, s.nPage)));
+        const Rect t =
+            bar == SB_VERT ? Rect{r.l, r.t + at, r.r, r.t + at + thumb} : Rect{r.l + at, r.t, r.l + at + thumb, r.b};
+        dc.fillRect(t, createSolidBrush(getSysColor(COLOR_BTNFACE)));
+        dc.draw3dRect(t, getSysColor(COLOR_BTNHIGHLIGHT), getSysColor(COLOR_BTNSHADOW));
+    };
+    const Rect client = clientRect().offsetBy(insets.l, insets.t);
+    if ((m_style & WS_VSCROLL) != 0)
+        drawBar(SB_VERT, {client.r, client.t, client.r + fixedSystemMetric(SM_CXVSCROLL), client.b});
+    if ((m_style & WS_HSCROLL) != 0)
+        drawBar(SB_HORZ, {client.l, client.b, client.r, client.b + fixedSystemMetric(SM_CXVSCROLL)});
+}
+
+} // namespace pf

@@ -1,0 +1,142 @@
+#pragma once
+// A window: an object behind a handle, with a window procedure (handle), the class library's reflected
+// notifications (reflect) and a last call after its handle is gone (postNcDestroy). The tree, the messages and
+// the input around it belong to Ui; this class is the object side and the thin wrappers over Ui that callers use.
+//
+// Ownership: an object made by a class factory (a control of a dialog template, Ui::createWindow) belongs to the
+// layer, which deletes it after postNcDestroy. Any other object belongs to its maker; a modeless editor deletes
+// itself in postNcDestroy. Deleting an object that still has a handle destroys the window first.
+#include "platform/base/hwnd.h"
+#include "platform/base/rect.h"
+#include "platform/base/region.h"
+#include "platform/ui/core/msg.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pf {
+
+class Ui;
+
+struct CreateParams {
+    std::string className; // a registered class; empty: "window"
+    std::string text;
+    uint32_t style = 0;
+    uint32_t exStyle = 0;
+    Rect rect;               // parent client coordinates for a child, screen coordinates for a top-level window
+    Hwnd parent = kNoWindow; // the parent of a child; the owner of a top-level window
+    int32_t id = 0;          // a child's control id
+};
+
+struct ScrollInfo {
+    int32_t nMin = 0;
+    int32_t nMax = 100;
+    uint32_t nPage = 0;
+    int32_t nPos = 0;
+};
+
+class Window {
+public:
+    Window() = default;
+    virtual ~Window(); // destroys the window first when it still has a handle
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
+
+    bool create(const CreateParams& params); // this object becomes the window; false: refused or WM_CREATE said -1
+    bool destroy();                          // false: no window, or already being destroyed
+
+    Hwnd hwnd() const { return m_hwnd; }
+    bool isWindow() const { return m_hwnd != kNoWindow; }
+    int32_t id() const { return m_id; }
+    uint32_t style() const { return m_style; }
+    uint32_t exStyle() const { return m_exStyle; }
+    void setStyle(uint32_t style) { m_style = style; } // no messages, no repaint: the caller invalidates
+    const std::string& className() const { return m_className; }
+    uint32_t classStyle() const { return m_classStyle; }
+    const std::string& text() const { return m_text; }
+    std::string getText() const { return m_text; } // GetWindowText
+    void setText(std::string_view text);           // through WM_SETTEXT
+
+    Window* parent() const;                                          // null for a top-level window
+    Window* owner() const;                                           // a top-level window's owner
+    Window* topLevel();                                              // this window or its top-level ancestor
+    Window* child(int32_t id) const;                                 // GetDlgItem: the direct child with this id
+    const std::vector<Hwnd>& children() const { return m_children; } // bottom to top
+    bool isChild() const { return (m_style & 0x40000000u) != 0; }
+    bool isDescendantOf(const Window* ancestor) const;
+
+    Rect windowRect() const { return m_rect; } // as created: parent client or screen coordinates
+    Rect screenRect() const;                   // the whole window in screen coordinates
+    Rect clientRect() const;                   // {0, 0, width, height} of the client area
+    Point clientToScreen(Point p) const;
+    Point screenToClient(Point p) const;
+    Rect clientInsets() const;                                       // widths of the non-client frame: l, t, r, b
+    bool move(const Rect& rect, bool repaint = true);                // MoveWindow
+    bool setPos(Hwnd insertAfter, const Rect& rect, uint32_t flags); // SetWindowPos, HWND_TOP raises
+
+    bool show(int32_t cmd); // returns whether it was visible before
+    bool isVisible() const; // own WS_VISIBLE and every ancestor visible
+    bool isEnabled() const { return (m_style & 0x08000000u) == 0; }
+    bool enable(bool on); // returns whether it was disabled before
+
+    void invalidate(bool erase = true);
+    void invalidate(const Rect& rect, bool erase = true); // client coordinates
+    void validate();
+    void update(); // UpdateWindow: paints now when the region is not empty
+    const Region& updateRegion() const { return m_update; }
+    bool needsErase() const { return m_erase; }
+    bool scrollWindow(int32_t dx, int32_t dy); // moves client pixels and children, exposes a strip
+
+    LResult send(uint32_t message, WParam w = 0, LParam l = 0);
+    void post(uint32_t message, WParam w = 0, LParam l = 0);
+    uint32_t setTimer(uint32_t id, uint32_t periodMs);
+    bool killTimer(uint32_t id);
+
+    // The window's own scroll bars (SB_HORZ, SB_VERT); the layer stores and draws them, the owner moves them.
+    int32_t setScrollInfo(int32_t bar, const ScrollInfo& info, bool redraw = true);
+    ScrollInfo getScrollInfo(int32_t bar) const;
+    int32_t setScrollPos(int32_t bar, int32_t pos, bool redraw = true); // the previous position
+    int32_t getScrollPos(int32_t bar) const { return getScrollInfo(bar).nPos; }
+    void setScrollRange(int32_t bar, int32_t minPos, int32_t maxPos, bool redraw = true);
+
+    bool writePng(const std::string& path) const; // this window's pixels, frame included
+
+    // The window procedure. Overrides call the base for what they do not handle.
+    virtual LResult handle(const Msg& msg);
+    LResult defaultHandle(const Msg& msg); // the platform's default processing
+
+protected:
+    // A control's own handling of its WM_COMMAND or WM_NOTIFY, offered before its parent sees it; true consumes it.
+    virtual bool reflect(const Msg& msg, LResult& outResult);
+    // Keys on their way to the focus window, offered from the focus window up to its top-level window.
+    virtual bool preTranslateMessage(const Msg& msg);
+    virtual void postNcDestroy() {}                          // the very last call; may delete this
+    virtual void paintNonClient(Dc& dc);                     // the frame, caption and border of our own look
+    virtual Rect extraNonClientInsets() const { return {}; } // a frame's menu bar
+
+private:
+    friend class Ui;
+
+    Hwnd m_hwnd = kNoWindow;
+    Hwnd m_parent = kNoWindow;
+    Hwnd m_owner = kNoWindow;
+    int32_t m_id = 0;
+    uint32_t m_style = 0;
+    uint32_t m_exStyle = 0;
+    uint32_t m_classStyle = 0;
+    std::string m_className;
+    std::string m_text;
+    Rect m_rect;
+    Region m_update; // client coordinates
+    bool m_erase = false;
+    bool m_ncDirty = false;
+    bool m_destroying = false;
+    bool m_layerOwned = false; // made by a class factory: the layer deletes it after postNcDestroy
+    ScrollInfo m_scroll[2];
+    std::vector<Hwnd> m_children;                // bottom to top: z-order, creation order, tab order
+    const struct WindowClass* m_class = nullptr; // owned by Ui's class registry, which outlives every window
+};
+
+} // namespace pf

@@ -1,0 +1,100 @@
+#pragma once
+// Frame windows: a top-level window with a menu bar, a tool bar, a status bar and an MDI client, laid out on
+// WM_SIZE by recalcLayout, which docked panels may override to take edges. Commands from the menu, accelerators
+// and the tool bar go to the active view first, then to its MDI child, then to the frame (handleCommand). A
+// key-down that matches the accelerator table becomes WM_COMMAND(id | 1 << 16, 0) before the focus window sees it.
+#include "platform/ui/controls/status_bar.h"
+#include "platform/ui/controls/tool_bar.h"
+#include "platform/ui/core/menu.h"
+#include "platform/ui/core/resources.h"
+#include "platform/ui/core/window.h"
+
+#include <vector>
+
+namespace pf {
+
+class MdiChild;
+
+class MdiClient : public Window {
+public:
+    MdiChild* activeChild() const;
+    void activate(MdiChild* child); // WM_NCACTIVATE and onMdiActivate to both
+    std::vector<MdiChild*> childFrames() const;
+
+protected:
+    LResult handle(const Msg& msg) override;
+
+private:
+    friend class MdiChild;
+    Hwnd m_active = kNoWindow;
+};
+
+class FrameWindow : public Window {
+public:
+    // A top-level frame at `rect` (screen coordinates) with the menu and accelerators of `menuId` (0: none).
+    bool createFrame(std::string_view title, const Rect& rect, uint32_t menuId, uint32_t style);
+    bool createToolBar(uint32_t resourceId, ImageListRef images);
+    bool createStatusBar(const std::vector<int32_t>& paneEdges);
+    ToolBar* toolBar() const;
+    StatusBar* statusBar() const;
+    MdiClient* mdiClient() const;
+    Menu& menu() { return m_menu; }
+    void setAccelerators(std::vector<Accelerator> table) { m_accelerators = std::move(table); }
+    Window* activeView() const;                    // the active MDI child's view
+    Rect menuItemRect(int32_t position) const;     // window coordinates of a menu-bar item
+    bool openMenu(int32_t position);               // the popup of a menu-bar item, through the menu chooser
+    bool routeCommand(uint32_t id, uint32_t code); // view, MDI child, frame
+    virtual void recalcLayout();                   // tool bar at the top, status bar at the bottom, MDI client between
+
+protected:
+    LResult handle(const Msg& msg) override;
+    bool preTranslateMessage(const Msg& msg) override;
+    Rect extraNonClientInsets() const override;
+    void paintNonClient(Dc& dc) override;
+    virtual bool handleCommand(uint32_t id, uint32_t code); // the frame's own commands; true when handled
+
+private:
+    Menu m_menu;
+    std::vector<Accelerator> m_accelerators;
+    Hwnd m_toolBar = kNoWindow;
+    Hwnd m_statusBar = kNoWindow;
+    Hwnd m_mdiClient = kNoWindow;
+};
+
+// An MDI child frame: a caption, one view filling its client area, the focus passed on to the view. Activation
+// tells it through onMdiActivate and WM_NCACTIVATE.
+class MdiChild : public Window {
+public:
+    bool createChild(FrameWindow& frame, std::string_view title, const Rect& rect);
+    Window* view() const;
+    void setView(Window* view); // a child of this frame
+    bool isActive() const;
+    void activate();
+    void setAccelerators(std::vector<Accelerator> table) { m_accelerators = std::move(table); }
+
+protected:
+    LResult handle(const Msg& msg) override;
+    bool preTranslateMessage(const Msg& msg) override;
+    virtual void onMdiActivate(bool active, MdiChild* other)
+    {
+        (void)active;
+        (void)other;
+    }
+    virtual bool handleCommand(uint32_t id, uint32_t code)
+    {
+        (void)id;
+        (void)code;
+        return false;
+    }
+    void paintNonClient(Dc& dc) override;
+
+private:
+    friend class MdiClient;
+    friend class FrameWindow;
+    Hwnd m_view = kNoWindow;
+    std::vector<Accelerator> m_accelerators;
+};
+
+bool matchAccelerator(const std::vector<Accelerator>& table, uint8_t vk, uint16_t& outCommand); // by the key state
+
+} // namespace pf

@@ -1,0 +1,213 @@
+// Frames, MDI children, menus, accelerators and command routing.
+#include "platform/testing/ui_fixture.h"
+#include "platform/ui/core/menu.h"
+#include "platform/ui/core/resources.h"
+#include "platform/ui/frame/frame_window.h"
+
+namespace pf {
+namespace {
+
+constexpr uint32_t kMenuId = 128;
+constexpr uint32_t kContextMenu = 164;
+constexpr uint32_t kToolBarId = 132;
+constexpr uint16_t kCmdSave = 57603;
+constexpr uint16_t kCmdDelete = 32771;
+constexpr uint16_t kCmdGrayed = 32772;
+constexpr uint16_t kCmdFrameOnly = 32773;
+
+void registerResources()
+{
+    resources().addMenu(
+        kMenuId, {
+                     {0,
+                      "File",
+                      0,
+                      {{kCmdSave, "Save", 0, {}}, {0, "", MF_SEPARATOR, {}}, {kCmdGrayed, "Export", MF_GRAYED, {}}}},
+                     {0, "Edit", 0, {{kCmdDelete, "Delete", 0, {}}, {kCmdFrameOnly, "Options", 0, {}}}},
+                 });
+    resources().addAccelerators(kMenuId, {{'S', FCONTROL | FVIRTKEY, kCmdSave}, {VK_DELETE, FVIRTKEY, kCmdDelete}});
+    resources().addMenu(kContextMenu,
+                        {
+                            {0, "Event", 0, {{kCmdDelete, "Delete", 0, {}}, {kCmdGrayed, "Rename", 0, {}}}},
+                        });
+    resources().addToolBar(kToolBarId, {{kCmdSave, 0}, {0, -1}, {kCmdDelete, 1}});
+}
+
+// A view that takes the commands it knows and records the ones it was offered.
+class View : public Window {
+public:
+    std::vector<uint32_t> offered;
+    std::vector<uint32_t> taken;
+    std::vector<WParam> direct; // WM_COMMAND sent or posted to the view itself
+    uint16_t handles = kCmdDelete;
+
+    LResult handle(const Msg& msg) override
+    {
+        if (msg.message == kMsgRouteCommand) {
+            offered.push_back(loWord(msg.wParam));
+            if (loWord(msg.wParam) == handles) {
+                taken.push_back(msg.wParam);
+                return 1;
+            }
+            return 0;
+        }
+        if (msg.message == WM_COMMAND)
+            direct.push_back(msg.wParam);
+        return Window::handle(msg);
+    }
+};
+
+class Frame : public FrameWindow {
+public:
+    std::vector<std::pair<uint32_t, uint32_t>> commands;
+
+protected:
+    bool handleCommand(uint32_t id, uint32_t code) override
+    {
+        commands.emplace_back(id, code);
+        return true;
+    }
+};
+
+class Frames : public UiFixture {
+protected:
+    void SetUp() override
+    {
+        UiFixture::SetUp();
+        registerResources();
+        ASSERT_TRUE(frame.createFrame("Designer", {0, 0, 800, 600}, kMenuId, WS_VISIBLE));
+        ASSERT_TRUE(frame.createToolBar(kToolBarId, ImageList::create(16, 16, ILC_COLOR32, 2, 0)));
+        ASSERT_TRUE(frame.createStatusBar({200, 400, -1}));
+        child.createChild(frame, "Event map 1", {10, 10, 400, 300});
+        view.create({"window", "", WS_CHILD | WS_VISIBLE, 0, child.clientRect(), child.hwnd(), 1});
+        child.setView(&view);
+        ui().setFocus(view.hwnd());
+        sim().pump();
+    }
+    void TearDown() override
+    {
+        frame.destroy();
+        UiFixture::TearDown();
+    }
+
+    Frame frame;
+    MdiChild child;
+    View view;
+};
+
+TEST_F(Frames, AcceleratorReachesTheFrameBeforeTheFocusedView)
+{
+    sim().keyChord(VK_CONTROL, 'S');
+    EXPECT_EQ(frame.commands, (std::vector<std::pair<uint32_t, uint32_t>>{{kCmdSave, 1}}));
+    // Delete is the view's: routed to it first, with the accelerator code.
+    sim().keyPress(VK_DELETE);
+    EXPECT_EQ(view.taken, (std::vector<uint32_t>{static_cast<uint32_t>(makeWParam(kCmdDelete, 1))}));
+    EXPECT_EQ(frame.commands.size(), 1u);
+}
+
+TEST_F(Frames, CommandsGoToTheViewThenTheChildThenTheFrame)
+{
+    frame.send(WM_COMMAND, kCmdFrameOnly, 0);
+    EXPECT_EQ(view.offered, (std::vector<uint32_t>{kCmdFrameOnly}));
+    EXPECT_EQ(frame.commands, (std::vector<std::pair<uint32_t, uint32_t>>{{kCmdFrameOnly, 0}}));
+}
+
+TEST_F(Frames, PopupChoiceArrivesAfterTrackPopupReturns)
+{
+    Menu menu = Menu::load(kContextMenu);
+    Menu popup = menu.subMenu(0);
+    ASSERT_FALSE(popup.isNull());
+    sim().expectMenu(kCmdDelete);
+    const uint32_t result = popup.trackPopup(TPM_RIGHTBUTTON, {100, 100}, view);
+    EXPECT_EQ(result, 1u);
+    EXPECT_TRUE(view.direct.empty()) << "nothing before trackPopup returns";
+    sim().pump();
+    EXPECT_EQ(view.direct, (std::vector<WParam>{kCmdDelete}));
+    const auto& calls = ui().providers().scriptedMenu().calls();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].owner, view.hwnd());
+    EXPECT_EQ(calls[0].items.size(), 2u);
+}
+
+TEST_F(Frames, ReturnCmdReturnsTheIdAndPostsNothing)
+{
+    Menu popup = Menu::load(kContextMenu).subMenu(0);
+    sim().expectMenu(kCmdDelete);
+    EXPECT_EQ(popup.trackPopup(TPM_RETURNCMD, {0, 0}, frame), kCmdDelete);
+    EXPECT_EQ(ui().pendingPostCount(), 0u);
+}
+
+TEST_F(Frames, ChoosingADisabledItemFailsAndChoosesNothing)
+{
+    std::vector<std::string> strict;
+    ui().setStrictFailureHandler([&](const std::string& w) { strict.push_back(w); });
+    Menu popup = Menu::load(kContextMenu).subMenu(0);
+    popup.enableItem(kCmdGrayed, MF_GRAYED);
+    sim().expectMenu(kCmdGrayed);
+    EXPECT_EQ(popup.trackPopup(TPM_RETURNCMD, {0, 0}, frame), 0u);
+    EXPECT_EQ(strict.size(), 1u);
+    EXPECT_EQ(popup.checkItem(0, MF_CHECKED | MF_BYPOSITION), 0);
+    EXPECT_EQ(popup.itemState(0, MF_BYPOSITION) & MF_CHECKED, MF_CHECKED);
+    EXPECT_EQ(Menu::load(kContextMenu).subMenu(0).itemState(0, MF_BYPOSITION) & MF_CHECKED, 0u)
+        << "each load is a fresh copy";
+}
+
+TEST_F(Frames, MenuBarOpensItsPopupThroughTheChooser)
+{
+    ASSERT_TRUE(sim().menuCommand(frame, kCmdFrameOnly));
+    EXPECT_TRUE(frame.commands.empty());
+    sim().pump();
+    EXPECT_EQ(frame.commands, (std::vector<std::pair<uint32_t, uint32_t>>{{kCmdFrameOnly, 0}}));
+    EXPECT_FALSE(sim().menuCommand(frame, kCmdGrayed)) << "a grayed command cannot be chosen";
+}
+
+TEST_F(Frames, ToolBarClickIsACommandForTheFrame)
+{
+    ToolBar* bar = frame.toolBar();
+    ASSERT_NE(bar, nullptr);
+    const Rect save = bar->itemRect(bar->commandToIndex(kCmdSave));
+    sim().click(*bar, {save.l + 4, save.t + 4});
+    EXPECT_EQ(frame.commands, (std::vector<std::pair<uint32_t, uint32_t>>{{kCmdSave, 0}}));
+    bar->enableButton(kCmdSave, false);
+    sim().click(*bar, {save.l + 4, save.t + 4});
+    EXPECT_EQ(frame.commands.size(), 1u);
+}
+
+TEST_F(Frames, LayoutPutsBarsAtTheEdgesAndTheClientBetween)
+{
+    const Rect client = frame.clientRect();
+    EXPECT_EQ(frame.toolBar()->windowRect().t, 0);
+    EXPECT_EQ(frame.statusBar()->windowRect().b, client.b);
+    EXPECT_EQ(frame.mdiClient()->windowRect(), (Rect{0, ToolBar::kHeight, client.r, client.b - StatusBar::kHeight}));
+    frame.move({0, 0, 700, 500});
+    EXPECT_EQ(frame.statusBar()->windowRect().b, frame.clientRect().b);
+    frame.statusBar()->setPaneText(2, "x: 10");
+    EXPECT_EQ(frame.statusBar()->paneText(2), "x: 10");
+}
+
+class TrackedChild : public MdiChild {
+public:
+    std::vector<bool> activations;
+
+protected:
+    void onMdiActivate(bool active, MdiChild*) override { activations.push_back(active); }
+};
+
+TEST_F(Frames, MdiActivationTellsBothChildrenAndMovesTheFocusToTheView)
+{
+    TrackedChild second;
+    second.createChild(frame, "Event map 2", {50, 50, 450, 350});
+    View secondView;
+    secondView.create({"window", "", WS_CHILD | WS_VISIBLE, 0, second.clientRect(), second.hwnd(), 1});
+    second.setView(&secondView);
+    EXPECT_TRUE(second.isActive());
+    EXPECT_FALSE(child.isActive());
+    sim().click(view.clientToScreen({2, 2})); // pressing the first child's view activates it
+    EXPECT_TRUE(child.isActive());
+    EXPECT_EQ(second.activations, (std::vector<bool>{true, false}));
+    EXPECT_EQ(ui().focus(), view.hwnd());
+    second.destroy();
+}
+
+} // namespace
+} // namespace pf
