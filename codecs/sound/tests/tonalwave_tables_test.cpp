@@ -48,8 +48,7 @@ TEST(TonalwaveTables, CommittedSourceIsTheGeneratorsOutput)
         const std::span<const int16_t> stored = sound::StoredTablesOf(set);
         ASSERT_EQ(stored.size(), values.size());
         EXPECT_TRUE(std::equal(values.begin(), values.end(), stored.begin()));
-        const std::filesystem::path path = std::filesystem::path(SourceRoot()) /
-                                           "codecs/sound/Tonalwave/tables" /
+        const std::filesystem::path path = std::filesystem::path(SourceRoot()) / "codecs/sound/Tonalwave/tables" /
                                            (std::string("tonalwave_tables_") + sound::TableSuffixOf(set) + ".cpp");
         std::ifstream file(path);
         ASSERT_TRUE(file.good()) << path;
