@@ -1,0 +1,37 @@
+// The Tonalwave decoder fed arbitrary slots. The first byte picks the model (mod 5) and which frames to mark lost
+// (its high bits: every 2nd, 3rd or 4th frame, or none); the rest is cut into 558-byte slots. Every frame must
+// give N samples per channel, never -32768, and never a failure.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <span>
+#include <vector>
+
+#include "codecs/sound/Tonalwave/tonalwave_slot_driver.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size < 2)
+        return 0;
+    const auto model = static_cast<sound::TonalwaveModel>(data[0] % sound::kTonalwaveModelCount);
+    const int lostEvery = (data[0] >> 6) == 0 ? 0 : (data[0] >> 6) + 1;
+    sound::CodecInfo info;
+    sound::DescriptorOf(model).getInfo(&info);
+    std::vector<uint8_t> stored = sound::StoredHeaderBytes({16, info.channels, info.sampleRate});
+    stored.insert(stored.end(), data + 1, data + size);
+    std::vector<size_t> lost;
+    const size_t frames = (size - 1 + sound::kTonalwaveSlotBytes - 1) / sound::kTonalwaveSlotBytes;
+    for (size_t frame = 0; lostEvery != 0 && frame < frames; ++frame) {
+        if (frame % static_cast<size_t>(lostEvery) == 1)
+            lost.push_back(frame);
+    }
+    const sound::TonalwaveDecodedSound sound = sound::DecodeTonalwaveSlots(model, stored, lost);
+    if (!sound.error.empty() || sound.frames != frames ||
+        sound.samples.size() != frames * info.channels * info.frameSamples)
+        std::abort();
+    for (const int16_t sample : sound.samples) {
+        if (sample == -32768)
+            std::abort();
+    }
+    return 0;
+}
