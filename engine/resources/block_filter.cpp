@@ -1,0 +1,268 @@
+#include "engine/resources/block_filter.h"
+
+#include <algorithm>
+#include <array>
+#include <limits>
+#include <memory>
+#include <new>
+
+#include <zlib.h>
+
+namespace {
+
+constexpr int kHashBits = 14;
+constexpr uint32_t kHashSize = 1u << kHashBits;
+constexpr int kMaxChain = 48; // candidates tried per position: beyond this the ratio barely moves
+constexpr int32_t kNoPosition = -1;
+constexpr uint32_t kItemsPerGroup = 8;
+
+uint32_t HashOf(const uint8_t* p)
+{
+    const uint32_t v =
+        static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16);
+    return (v * 2654435761u) >> (32 - kHashBits);
+}
+
+// Hash chains over the last window of positions; prev is a ring indexed by position modulo the window.
+class MatchFinder {
+public:
+    explicit MatchFinder(std::span<const uint8_t> input) : m_in(input)
+    {
+        m_head.fill(kNoPosition);
+        m_prev.fill(kNoPosition);
+    }
+
+    void Insert(size_t pos)
+    {
+        if (pos + kLzssMinMatch > m_in.size())
+            return;
+        const uint32_t h = HashOf(&m_in[pos]);
+        m_prev[pos % kLzssWindowBytes] = m_head[h];
+        m_head[h] = static_cast<int32_t>(pos);
+    }
+
+    // The longest match for pos within the window: length (0 when shorter than the minimum) and distance.
+    std::pair<uint32_t, uint32_t> Find(size_t pos) const
+    {
+        if (pos + kLzssMinMatch > m_in.size())
+            return {0, 0};
+        const size_t limit = std::min<size_t>(kLzssMaxMatch, m_in.size() - pos);
+        uint32_t bestLength = 0, bestDistance = 0;
+        int32_t candidate = m_head[HashOf(&m_in[pos])];
+        for (int tries = 0; tries < kMaxChain && candidate != kNoPosition; ++tries) {
+            const size_t cand = static_cast<size_t>(candidate);
+            // A ring slot is reused only for a position a whole window later, which the distance test stops at.
+            if (cand >= pos || pos - cand > kLzssWindowBytes)
+                break;
+            size_t length = 0;
+            while (length < limit && m_in[cand + length] == m_in[pos + length])
+                ++length;
+            if (length > bestLength) {
+                bestLength = static_cast<uint32_t>(length);
+                bestDistance = static_cast<uint32_t>(pos - cand);
+                if (length == limit)
+                    break;
+            }
+            const int32_t next = m_prev[cand % kLzssWindowBytes];
+            if (next >= candidate)
+                break;
+            candidate = next;
+        }
+        return bestLength >= kLzssMinMatch ? std::pair{bestLength, bestDistance} : std::pair{0u, 0u};
+    }
+
+private:
+    std::span<const uint8_t> m_in;
+    std::array<int32_t, kHashSize> m_head;
+    std::array<int32_t, kLzssWindowBytes> m_prev;
+};
+
+BlockFilterStatus CheckClaim(uint64_t expectedBytes, uint64_t maxBytes, uint64_t reachBytes)
+{
+    if (expectedBytes > maxBytes || expectedBytes > reachBytes)
+        return BlockFilterStatus::kSizeBeyondReach;
+    if (expectedBytes > std::numeric_limits<size_t>::max())
+        return BlockFilterStatus::kSizeBeyondReach;
+    return BlockFilterStatus::kOk;
+}
+
+bool ResizeOutput(std::vector<uint8_t>& out, uint64_t bytes)
+{
+    try {
+        out.assign(static_cast<size_t>(bytes), 0);
+        return true;
+    } catch (const std::bad_alloc&) {
+        out.clear();
+        return false;
+    } catch (const std::length_error&) {
+        out.clear();
+        return false;
+    }
+}
+
+BlockFilterStatus Fail(std::vector<uint8_t>& out, BlockFilterStatus status)
+{
+    out.clear();
+    return status;
+}
+
+} // namespace
+
+uint64_t LzssReachBytes(uint64_t inputBytes)
+{
+    return inputBytes > (UINT64_MAX - 64) / 9 ? UINT64_MAX : inputBytes * 9 + 64;
+}
+
+uint64_t DeflateReachBytes(uint64_t inputBytes)
+{
+    return inputBytes > (UINT64_MAX - 1024) / 1032 ? UINT64_MAX : inputBytes * 1032 + 1024;
+}
+
+std::vector<uint8_t> LzssEncode(std::span<const uint8_t> input)
+{
+    std::vector<uint8_t> out;
+    out.reserve(input.size() + input.size() / kItemsPerGroup + 1);
+    const auto finder = std::make_unique<MatchFinder>(input); // 80 KiB of tables: not on the stack
+    size_t flagAt = 0;
+    uint32_t items = kItemsPerGroup;
+    size_t pos = 0;
+    while (pos < input.size()) {
+        if (items == kItemsPerGroup) {
+            flagAt = out.size();
+            out.push_back(0);
+            items = 0;
+        }
+        const auto [length, distance] = finder->Find(pos);
+        if (length == 0) {
+            out[flagAt] = static_cast<uint8_t>(out[flagAt] | (1u << items));
+            out.push_back(input[pos]);
+            finder->Insert(pos);
+            ++pos;
+        } else {
+            const uint32_t word = (distance - 1) | ((length - kLzssMinMatch) << 12);
+            out.push_back(static_cast<uint8_t>(word));
+            out.push_back(static_cast<uint8_t>(word >> 8));
+            for (uint32_t i = 0; i < length; ++i)
+                finder->Insert(pos + i);
+            pos += length;
+        }
+        ++items;
+    }
+    return out;
+}
+
+BlockFilterStatus LzssDecode(std::span<const uint8_t> input, uint64_t expectedBytes, uint64_t maxBytes,
+                             std::vector<uint8_t>& out)
+{
+    out.clear();
+    if (const BlockFilterStatus claim = CheckClaim(expectedBytes, maxBytes, LzssReachBytes(input.size()));
+        claim != BlockFilterStatus::kOk)
+        return claim;
+    if (!ResizeOutput(out, expectedBytes))
+        return BlockFilterStatus::kOutOfMemory;
+    const size_t expected = out.size();
+    size_t ip = 0, op = 0;
+    while (op < expected) {
+        if (ip >= input.size())
+            return Fail(out, BlockFilterStatus::kDamaged);
+        const uint8_t flags = input[ip++];
+        for (uint32_t bit = 0; bit < kItemsPerGroup && op < expected; ++bit) {
+            if ((flags >> bit) & 1u) {
+                if (ip >= input.size())
+                    return Fail(out, BlockFilterStatus::kDamaged);
+                out[op++] = input[ip++];
+                continue;
+            }
+            if (input.size() - ip < 2)
+                return Fail(out, BlockFilterStatus::kDamaged);
+            const uint32_t word = input[ip] | (static_cast<uint32_t>(input[ip + 1]) << 8);
+            ip += 2;
+            const size_t distance = (word & 0xFFFu) + 1;
+            const size_t length = (word >> 12) + kLzssMinMatch;
+            if (distance > op || length > expected - op)
+                return Fail(out, BlockFilterStatus::kDamaged);
+            // Byte by byte: a match may overlap the bytes it produces (a run).
+            for (size_t i = 0; i < length; ++i, ++op)
+                out[op] = out[op - distance];
+        }
+    }
+    if (ip != input.size())
+        return Fail(out, BlockFilterStatus::kDamaged); // bytes beyond the stated size: not the stream we wrote
+    return BlockFilterStatus::kOk;
+}
+
+std::optional<std::vector<uint8_t>> DeflateEncode(std::span<const uint8_t> input)
+{
+    try {
+        uLongf outBytes = compressBound(static_cast<uLong>(input.size()));
+        std::vector<uint8_t> out(outBytes);
+        static const uint8_t kNothing = 0;
+        const Bytef* source = input.empty() ? &kNothing : input.data();
+        if (compress2(out.data(), &outBytes, source, static_cast<uLong>(input.size()), Z_BEST_COMPRESSION) != Z_OK)
+            return std::nullopt;
+        out.resize(outBytes);
+        return out;
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+}
+
+BlockFilterStatus DeflateDecode(std::span<const uint8_t> input, uint64_t expectedBytes, uint64_t maxBytes,
+                                std::vector<uint8_t>& out)
+{
+    out.clear();
+    if (const BlockFilterStatus claim = CheckClaim(expectedBytes, maxBytes, DeflateReachBytes(input.size()));
+        claim != BlockFilterStatus::kOk)
+        return claim;
+    if (input.empty())
+        return BlockFilterStatus::kDamaged; // even an empty block has its header and checksum
+    if (!ResizeOutput(out, expectedBytes))
+        return BlockFilterStatus::kOutOfMemory;
+    uint8_t spare = 0; // zlib wants somewhere to write even when nothing is expected
+    uLongf outBytes = static_cast<uLongf>(out.size());
+    uLong inBytes = static_cast<uLong>(input.size());
+    const int result = uncompress2(out.empty() ? &spare : out.data(), &outBytes, input.data(), &inBytes);
+    // Z_OK means the stream ended with a good checksum; a stream that wants more room than stated is damaged.
+    if (result != Z_OK || outBytes != out.size() || inBytes != input.size())
+        return Fail(out, result == Z_MEM_ERROR ? BlockFilterStatus::kOutOfMemory : BlockFilterStatus::kDamaged);
+    return BlockFilterStatus::kOk;
+}
+
+std::optional<std::vector<uint8_t>> EncodeBlock(BlockFilter filter, std::span<const uint8_t> input)
+{
+    try {
+        switch (filter) {
+        case BlockFilter::kNone:
+            return std::vector<uint8_t>(input.begin(), input.end());
+        case BlockFilter::kLzss:
+            return LzssEncode(input);
+        case BlockFilter::kDeflate:
+            return DeflateEncode(input);
+        }
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+BlockFilterStatus DecodeBlock(BlockFilter filter, std::span<const uint8_t> input, uint64_t expectedBytes,
+                              uint64_t maxBytes, std::vector<uint8_t>& out)
+{
+    out.clear();
+    switch (filter) {
+    case BlockFilter::kNone:
+        if (expectedBytes > maxBytes)
+            return BlockFilterStatus::kSizeBeyondReach;
+        if (expectedBytes != input.size())
+            return BlockFilterStatus::kDamaged;
+        if (!ResizeOutput(out, expectedBytes))
+            return BlockFilterStatus::kOutOfMemory;
+        std::copy(input.begin(), input.end(), out.begin());
+        return BlockFilterStatus::kOk;
+    case BlockFilter::kLzss:
+        return LzssDecode(input, expectedBytes, maxBytes, out);
+    case BlockFilter::kDeflate:
+        return DeflateDecode(input, expectedBytes, maxBytes, out);
+    }
+    return BlockFilterStatus::kBadArgument;
+}
