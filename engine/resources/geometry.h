@@ -1,0 +1,45 @@
+#pragma once
+// SWgeometry (tag "NODE"): the base of every object a scene node draws. It keeps its own matrix, the matrix it is
+// drawn with this frame (the node transform, set by the node update), its name and its hidden and visible bytes.
+#include <cstdint>
+#include <string>
+
+#include "engine/core/container.h"
+#include "engine/core/matrix.h"
+
+class SWbbox;
+
+// Two 32-bit values embedded in scene objects: the id of the object referred to (-1 when unset) and a further value.
+struct ObjectReference {
+    int32_t id = -1;
+    uint32_t value = 0;
+    bool IsSet() const { return id != -1; }
+};
+
+class SWgeometry : public CVTN_Container {
+public:
+    SWgeometry();
+
+    const std::string& GetName() const { return m_name; }
+    void SetName(std::string name) { m_name = std::move(name); }
+
+    const SWmatrix& GetMatrix() const { return m_matrix; }
+    void SetMatrix(SWmatrix matrix) { m_matrix = matrix; }
+    SWmatrix& GetRenderMatrix(SWmatrix& out) const; // copies the render matrix into out and returns out
+    void SetRenderMatrix(const SWmatrix& matrix) { m_renderMatrix = matrix; }
+
+    virtual bool IsHidden() const { return m_hidden != 0; }
+    void SetHidden(bool hidden, bool updateVisible); // with updateVisible the visible byte becomes !hidden
+    bool IsVisible() const { return m_visible != 0; }
+    void SetVisible(bool visible) { m_visible = visible ? 1 : 0; }
+
+    // The extents (min x, max x, min y, max y, min z, max z) the geometry occupies; null when it has none yet.
+    virtual const SWbbox* GetBoundingBox() const { return nullptr; }
+
+private:
+    std::string m_name;
+    SWmatrix m_matrix;
+    SWmatrix m_renderMatrix;
+    uint8_t m_hidden = 0;
+    uint8_t m_visible = 1;
+};

@@ -1,0 +1,148 @@
+#pragma once
+// SWmesh: a polygon mesh as the renderer draws it. Positions (three f32 each), optional texture vertices (u, v), and
+// a polygon table of triangles: per triangle its material, its flags and the number of its index record (three
+// position indices, three corner keys, three texture-vertex indices). A corner key stands for one position as
+// seen by polygons of one smoothing group (mask 0: by one polygon only); vertex normals are kept per corner key,
+// face normals per triangle.
+//
+// Invariant: every index record names positions, texture vertices and corner keys that exist. The build drops the
+// polygons that would break it, and replacing the arrays with shorter ones clears a table they no longer fit, so
+// the renderer may index with them unchecked.
+//
+// The loaded byte is set by Prepare once the arrays are complete; the renderer draws nothing until then. Two bytes
+// hold Prepare off: "filling" while a loader writes the arrays, "detached" while the mesh is out of the world.
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "engine/core/bbox.h"
+#include "engine/resources/compression_scheme.h"
+#include "engine/resources/geometry.h"
+
+class SWarrayblock;
+class SWmaterial;
+
+struct SWpolygonentry {
+    SWmaterial* material; // the grouping key of the draw groups; the world's, not owned
+    uint32_t flags;       // the polygon flags of its array block
+    uint32_t indexRecord; // into GetIndexRecords()
+};
+
+struct SWindexrecord {
+    uint32_t position[3];
+    uint32_t cornerKey[3];
+    uint32_t texture[3]; // 0 when the mesh has no texture vertices
+};
+
+// What BuildPolygonIndices did with a chain.
+struct SWpolygonbuild {
+    uint32_t polygons = 0;          // blocks in the chain
+    uint32_t triangles = 0;         // entries made
+    uint32_t droppedShort = 0;      // blocks of fewer than three corners
+    uint32_t droppedOutOfRange = 0; // blocks naming a position or texture vertex that does not exist
+    uint32_t Dropped() const { return droppedShort + droppedOutOfRange; }
+};
+
+class SWmesh : public SWgeometry, public SWschemechoice {
+public:
+    // Six-bit view-volume codes, as the vertex outcodes have them.
+    static constexpr uint8_t kOutLeft = 1, kOutRight = 2, kOutBelow = 4, kOutAbove = 8, kOutNear = 16, kOutFar = 32;
+    static constexpr uint32_t kViewNotOutside = 1; // TestViewVolume: not wholly outside one plane
+    static constexpr uint32_t kViewInside = 2;     // TestViewVolume: wholly inside
+
+    SWmesh();
+
+    // -- Arrays
+    float* GetVertices() { return m_vertices.empty() ? nullptr : m_vertices.data(); } // writable positions
+    const float* GetVertices() const { return m_vertices.empty() ? nullptr : m_vertices.data(); }
+    uint32_t GetVertexCount() const { return static_cast<uint32_t>(m_vertices.size() / 3); }
+    // Takes the array (three floats per position; a partial last position is dropped). A polygon table the new
+    // count no longer fits is cleared, and the mesh is not loaded until prepared again.
+    virtual void SetVertices(std::vector<float>&& positions);
+    const float* GetTextureVertices() const { return m_textureVertices.empty() ? nullptr : m_textureVertices.data(); }
+    uint32_t GetTextureVertexCount() const { return static_cast<uint32_t>(m_textureVertices.size() / 2); }
+    void SetTextureVertices(std::vector<float>&& uv); // two floats each; as SetVertices for the table
+
+    const SWpolygonentry* GetPolygons() const { return m_polygons.empty() ? nullptr : m_polygons.data(); }
+    uint32_t GetPolygonCount() const { return static_cast<uint32_t>(m_polygons.size()); }
+    std::span<const SWindexrecord> GetIndexRecords() const { return m_indexRecords; }
+    uint32_t GetSmoothingMask(uint32_t polygon) const; // 0 for a polygon that does not exist
+    // Rebuilds the polygon table from the chain: a polygon of n > 3 corners becomes a fan of n - 2 triangles,
+    // shorter ones and those naming what does not exist are dropped and counted. Corner keys follow the
+    // smoothing masks. The mesh is not loaded until prepared again.
+    SWpolygonbuild BuildPolygonIndices(const SWarrayblock* chain);
+
+    // -- Normals and bounds
+    uint32_t GetCornerKeyCount() const { return m_cornerKeyCount; }
+    const float* GetNormals() const { return m_normals.empty() ? nullptr : m_normals.data(); } // 3 per corner key
+    const float* GetFaceNormals() const { return m_faceNormals.empty() ? nullptr : m_faceNormals.data(); }
+    uint32_t GetGeometryStamp() const { return m_geometryStamp; }
+    // Face normals from two edges, corner-key normals as the normalised sum of their faces' normals; a face of no
+    // area, and a key whose faces all have none, get the zero normal. Adds 1 to the geometry stamp.
+    void ComputeNormals();
+    void UpdateNormals(); // with vertices and polygons: ComputeNormals, then tells listeners kNotifyChanged
+    void ComputeBoundingBox();
+    const SWbbox* GetBoundingBox() const override; // null while not loaded
+    const SWbbox& GetComputedBoundingBox() const { return m_box; }
+
+    // -- Loading
+    bool IsLoaded() const { return m_loaded != 0; }
+    void SetLoaded(bool loaded) { m_loaded = loaded ? 1 : 0; }
+    // With complete arrays and neither holding byte set: normals, bounds, the loaded byte and one kNotifyChanged to
+    // the listeners. A call made while it runs (from a listener) returns at once.
+    virtual void Prepare();
+    bool IsFilling() const { return m_filling != 0; }
+    void SetFilling(bool filling) { m_filling = filling ? 1 : 0; }
+    bool IsDetached() const { return m_detached != 0; }
+    void SetDetached(bool detached) { m_detached = detached ? 1 : 0; }
+    bool IsPending() const { return m_pending != 0; }
+    void SetPending(bool pending) { m_pending = pending ? 1 : 0; }
+    virtual void Refresh() {} // brings the working arrays up to date; a plain mesh has nothing to refresh
+
+    // Bit kViewNotOutside when the bounding box under rows 0-2 of combined is not wholly outside one plane of the
+    // view volume, kViewInside when it is wholly inside; 0 for a mesh that is not loaded or has no vertices.
+    virtual uint32_t TestViewVolume(const SWmatrix& combined, float nearZ) const;
+    static uint8_t OutcodeOf(float x, float y, float z, float nearZ); // the six view-volume bits of one point
+
+    // -- Geometry-codec settings
+    // The first setting clamped to 0..8 is stored plus 10 (position bits), the second clamped to 0..6 plus 6
+    // (texture-coordinate bits).
+    void SetGeometryCodecParameters(uint8_t flag, uint32_t first, uint32_t second);
+    uint8_t GetGeometryCodecFlag() const { return m_codecFlag; }
+    uint32_t GetPositionBits() const { return m_positionBits; }
+    uint32_t GetTextureCoordinateBits() const { return m_textureBits; }
+    uint32_t GetUserPositionSetting() const { return m_userPositionSetting; }
+    uint32_t GetUserTextureSetting() const { return m_userTextureSetting; }
+    void SetUserSettings(uint32_t position, uint32_t texture);
+
+    SchemeKind GetSchemeKind() const override { return SchemeKind::kMesh; }
+    const SWcompressionscheme* GetScheme() const override { return m_scheme; }
+    void SetScheme(const SWcompressionscheme* row) override { m_scheme = row; }
+
+protected:
+    std::vector<float>& WorkingVertices() { return m_vertices; }
+    void ClearTableUnlessFits(); // keeps the invariant after an array changed
+
+private:
+    std::vector<float> m_vertices;
+    std::vector<float> m_textureVertices;
+    std::vector<SWpolygonentry> m_polygons;
+    std::vector<SWindexrecord> m_indexRecords;
+    std::vector<uint32_t> m_smoothingMasks; // per polygon
+    uint32_t m_cornerKeyCount = 0;
+    std::vector<float> m_normals;
+    std::vector<float> m_faceNormals;
+    uint32_t m_geometryStamp = 0;
+    SWbbox m_box;
+    uint8_t m_loaded = 0;
+    uint8_t m_busy = 0;
+    uint8_t m_filling = 0;
+    uint8_t m_detached = 0;
+    uint8_t m_pending = 0;
+    uint8_t m_codecFlag = 0;
+    uint32_t m_positionBits = 10;
+    uint32_t m_textureBits = 6;
+    uint32_t m_userPositionSetting = 4;
+    uint32_t m_userTextureSetting = 4;
+    const SWcompressionscheme* m_scheme = nullptr; // a row of the scheme table; null: the kind's default
+};

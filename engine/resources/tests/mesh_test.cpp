@@ -1,0 +1,457 @@
+#include "engine/resources/mesh.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <limits>
+#include <memory>
+#include <vector>
+
+#include "engine/core/matrix.h"
+#include "engine/core/type_tag.h"
+#include "engine/resources/array_block.h"
+#include "engine/resources/mesh_object.h"
+#include "testsupport/mesh/mesh_generators.h"
+#include "testsupport/mesh/off_file.h"
+
+namespace {
+
+// The OFF mesh's polygons as an array-block chain, each with the given smoothing mask.
+std::unique_ptr<SWarrayblock> ChainOf(const meshtest::OffMesh& mesh, uint32_t mask = 1)
+{
+    std::unique_ptr<SWarrayblock> head;
+    SWarrayblock* last = nullptr;
+    std::vector<uint32_t> corners;
+    for (const int32_t index : mesh.coordIndex) {
+        if (index >= 0) {
+            corners.push_back(static_cast<uint32_t>(index));
+            continue;
+        }
+        auto block = std::make_unique<SWarrayblock>(std::move(corners), false, std::vector<uint32_t>{}, 0, nullptr);
+        corners = {};
+        block->SetSmoothingMask(mask);
+        SWarrayblock* const added = block.get();
+        if (last == nullptr)
+            head = std::move(block);
+        else
+            last->Append(std::move(block));
+        last = added;
+    }
+    return head;
+}
+
+SWpolygonbuild Load(SWmeshobject& mesh, const meshtest::OffMesh& off, uint32_t mask = 1)
+{
+    mesh.SetVertices(std::vector<float>(off.positions));
+    const std::unique_ptr<SWarrayblock> chain = ChainOf(off, mask);
+    return mesh.BuildPolygonIndices(chain.get());
+}
+
+float LengthOf(const float* v)
+{
+    return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+}
+
+// Hears kNotifyChanged from one mesh and, when asked, prepares it again from inside the notice.
+class MeshListener : public CVTN_Container {
+public:
+    explicit MeshListener(SWmesh& mesh, bool reenter) : m_mesh(mesh), m_reenter(reenter)
+    {
+        RegisterListener(kNotifyChanged, MakeTag("NODE"));
+    }
+    void Notify(uint32_t code, CVTN_Container* sender) override
+    {
+        if (code != kNotifyChanged || sender != &m_mesh)
+            return;
+        ++heard;
+        if (m_reenter)
+            m_mesh.Prepare();
+    }
+    int heard = 0;
+
+private:
+    SWmesh& m_mesh;
+    bool m_reenter;
+};
+
+TEST(MeshCornerKeys, CubeSharesKeysPerSmoothingGroup)
+{
+    SWmeshobject smooth, faceted;
+    const SWpolygonbuild built = Load(smooth, meshtest::MakeCube(), 1);
+    Load(faceted, meshtest::MakeCube(), 0);
+    EXPECT_EQ(built.polygons, 6u);
+    EXPECT_EQ(built.triangles, 12u);
+    EXPECT_EQ(built.Dropped(), 0u);
+    EXPECT_EQ(smooth.GetCornerKeyCount(), 8u);
+    EXPECT_EQ(faceted.GetCornerKeyCount(), 24u) << "mask 0: a key per corner of each quad";
+}
+
+TEST(MeshCornerKeys, DifferentMasksSplitAPosition)
+{
+    // Two triangles sharing an edge, in different smoothing groups: the shared positions get two keys each.
+    SWmeshobject mesh;
+    mesh.SetVertices({0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0});
+    auto chain =
+        std::make_unique<SWarrayblock>(std::vector<uint32_t>{0, 1, 2}, false, std::vector<uint32_t>{}, 0, nullptr);
+    auto second =
+        std::make_unique<SWarrayblock>(std::vector<uint32_t>{1, 3, 2}, false, std::vector<uint32_t>{}, 0, nullptr);
+    second->SetSmoothingMask(2);
+    chain->Append(std::move(second));
+    mesh.BuildPolygonIndices(chain.get());
+    EXPECT_EQ(mesh.GetCornerKeyCount(), 6u);
+    const auto records = mesh.GetIndexRecords();
+    EXPECT_NE(records[0].cornerKey[1], records[1].cornerKey[0]) << "position 1 in two groups";
+}
+
+TEST(MeshNormals, UnitAndOutwardOnClosedMeshes)
+{
+    for (const auto& off : {meshtest::MakeCube(), meshtest::MakeSphere(8, 12), meshtest::MakeTetrahedron()}) {
+        SWmeshobject mesh;
+        Load(mesh, off);
+        mesh.ComputeNormals();
+        mesh.ComputeBoundingBox();
+        const SWvector centre = (mesh.GetComputedBoundingBox().Min() + mesh.GetComputedBoundingBox().Max()) * 0.5f;
+        const auto records = mesh.GetIndexRecords();
+        for (const SWindexrecord& record : records)
+            for (int c = 0; c < 3; ++c) {
+                const float* n = mesh.GetNormals() + 3 * record.cornerKey[c];
+                const float* p = mesh.GetVertices() + 3 * record.position[c];
+                EXPECT_NEAR(LengthOf(n), 1.0f, 1e-5f);
+                const float outward = (p[0] - centre.x) * n[0] + (p[1] - centre.y) * n[1] + (p[2] - centre.z) * n[2];
+                EXPECT_GT(outward, 0.0f);
+            }
+    }
+}
+
+TEST(MeshNormals, DegenerateFacesGiveZeroNormalsNotNaN)
+{
+    // Two triangles with area, then a collinear one and one with two coincident corners; position 4 is used only by
+    // the last.
+    SWmeshobject mesh;
+    Load(mesh, meshtest::MakeDegenerateFaces());
+    ASSERT_EQ(mesh.GetPolygonCount(), 4u);
+    mesh.ComputeNormals();
+    for (uint32_t face = 0; face < 4; ++face) {
+        SCOPED_TRACE(face);
+        const float* n = mesh.GetFaceNormals() + 3 * face;
+        if (face < 2)
+            EXPECT_NEAR(LengthOf(n), 1.0f, 1e-6f);
+        else
+            EXPECT_TRUE(n[0] == 0.0f && n[1] == 0.0f && n[2] == 0.0f);
+    }
+    const uint32_t lonelyKey = mesh.GetIndexRecords()[3].cornerKey[2];
+    ASSERT_EQ(mesh.GetIndexRecords()[3].position[2], 4u);
+    for (int axis = 0; axis < 3; ++axis)
+        EXPECT_EQ(mesh.GetNormals()[3 * lonelyKey + axis], 0.0f);
+    for (uint32_t i = 0; i < 3 * mesh.GetCornerKeyCount(); ++i)
+        EXPECT_TRUE(std::isfinite(mesh.GetNormals()[i]));
+}
+
+TEST(MeshNormals, StampRisesOnEveryComputation)
+{
+    SWmeshobject mesh;
+    Load(mesh, meshtest::MakeTetrahedron());
+    const uint32_t before = mesh.GetGeometryStamp();
+    mesh.ComputeNormals();
+    mesh.ComputeNormals();
+    EXPECT_EQ(mesh.GetGeometryStamp(), before + 2);
+    MeshListener listener(mesh, false);
+    mesh.UpdateNormals();
+    EXPECT_EQ(mesh.GetGeometryStamp(), before + 3);
+    EXPECT_EQ(listener.heard, 1);
+}
+
+TEST(MeshPolygons, FansOfQuadsAndPentagons)
+{
+    SWmeshobject mesh;
+    const meshtest::OffMesh pentagon = meshtest::MakePolygon(5);
+    const SWpolygonbuild built = Load(mesh, pentagon);
+    EXPECT_EQ(built.triangles, 3u);
+    const auto records = mesh.GetIndexRecords();
+    for (uint32_t t = 0; t < 3; ++t) {
+        EXPECT_EQ(records[t].position[0], static_cast<uint32_t>(pentagon.coordIndex[0]));
+        EXPECT_EQ(records[t].position[1], static_cast<uint32_t>(pentagon.coordIndex[t + 1]));
+        EXPECT_EQ(records[t].position[2], static_cast<uint32_t>(pentagon.coordIndex[t + 2]));
+        EXPECT_EQ(mesh.GetPolygons()[t].indexRecord, t);
+    }
+    SWmeshobject quads;
+    EXPECT_EQ(Load(quads, meshtest::MakeGrid(3, 2, false)).triangles, 12u);
+}
+
+TEST(MeshPolygons, ShortAndOutOfRangePolygonsAreDroppedAndCounted)
+{
+    SWmeshobject mesh;
+    mesh.SetVertices({0, 0, 0, 1, 0, 0, 0, 1, 0});
+    mesh.SetTextureVertices({0, 0, 1, 0});
+    struct Block {
+        std::vector<uint32_t> corners;
+        std::vector<uint32_t> uv;
+    };
+    const Block blocks[] = {
+        {{0, 1, 2}, {0, 1, 1}}, // kept
+        {{0, 1}, {}},           // short
+        {{0, 1, 3}, {}},        // position 3 does not exist
+        {{0, 1, 2}, {0, 1, 2}}, // texture vertex 2 does not exist
+        {{2, 1, 0}, {}},        // kept, texture index 0
+    };
+    std::unique_ptr<SWarrayblock> chain;
+    for (const Block& block : blocks) {
+        auto link = std::make_unique<SWarrayblock>(std::span<const uint32_t>(block.corners), !block.uv.empty(),
+                                                   std::span<const uint32_t>(block.uv), 7, nullptr);
+        if (chain == nullptr)
+            chain = std::move(link);
+        else
+            chain->Append(std::move(link));
+    }
+    const SWpolygonbuild built = mesh.BuildPolygonIndices(chain.get());
+    EXPECT_EQ(built.polygons, 5u);
+    EXPECT_EQ(built.triangles, 2u);
+    EXPECT_EQ(built.droppedShort, 1u);
+    EXPECT_EQ(built.droppedOutOfRange, 2u);
+    EXPECT_EQ(mesh.GetPolygons()[0].flags, 7u);
+    EXPECT_EQ(mesh.GetIndexRecords()[1].texture[2], 0u);
+}
+
+TEST(MeshPolygons, ShorterArraysClearATableTheyNoLongerFit)
+{
+    SWmeshobject mesh;
+    Load(mesh, meshtest::MakeCube());
+    mesh.SetVertices(std::vector<float>(24, 1.0f)); // still 8 positions
+    EXPECT_EQ(mesh.GetPolygonCount(), 12u);
+    mesh.SetVertices(std::vector<float>(12, 1.0f)); // 4 positions
+    EXPECT_EQ(mesh.GetPolygonCount(), 0u);
+    EXPECT_EQ(mesh.GetPolygons(), nullptr);
+}
+
+TEST(MeshPolygons, LongChainIsFreedWithoutRecursion)
+{
+    auto head =
+        std::make_unique<SWarrayblock>(std::vector<uint32_t>{0, 1, 2}, false, std::vector<uint32_t>{}, 0, nullptr);
+    SWarrayblock* last = head.get();
+    for (int i = 0; i < 1000000; ++i) {
+        auto next =
+            std::make_unique<SWarrayblock>(std::vector<uint32_t>{0, 1, 2}, false, std::vector<uint32_t>{}, 0, nullptr);
+        SWarrayblock* const added = next.get();
+        last->Append(std::move(next)); // from the last link: appending stays cheap
+        last = added;
+    }
+    size_t links = 0;
+    for (const SWarrayblock* block = head.get(); block != nullptr; block = block->GetNext())
+        ++links;
+    EXPECT_EQ(links, 1000001u);
+    head.reset(); // a recursive destructor would overflow the stack here
+}
+
+TEST(MeshBounds, MatchBruteForceAndAreHiddenUntilLoaded)
+{
+    const meshtest::OffMesh off = meshtest::MakeTorus(9, 13, true);
+    SWmeshobject mesh;
+    Load(mesh, off);
+    EXPECT_EQ(mesh.GetBoundingBox(), nullptr);
+    mesh.Prepare();
+    ASSERT_NE(mesh.GetBoundingBox(), nullptr);
+    float lo[3] = {INFINITY, INFINITY, INFINITY}, hi[3] = {-INFINITY, -INFINITY, -INFINITY};
+    for (size_t i = 0; i < off.positions.size(); ++i) {
+        lo[i % 3] = std::min(lo[i % 3], off.positions[i]);
+        hi[i % 3] = std::max(hi[i % 3], off.positions[i]);
+    }
+    const auto& e = mesh.GetBoundingBox()->Extents();
+    for (int axis = 0; axis < 3; ++axis) {
+        EXPECT_EQ(e[2 * axis], lo[axis]);
+        EXPECT_EQ(e[2 * axis + 1], hi[axis]);
+    }
+}
+
+class MeshViewVolume : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        // A unit cube around the origin, moved along -z by the matrix of each case.
+        Load(m_mesh, meshtest::MakeCube());
+        m_mesh.Prepare();
+    }
+    // The cube (0..1 on each axis) shrunk to 0.2 across and centred on (x, y, z).
+    uint32_t At(float x, float y, float z) const
+    {
+        SWmatrix combined = SWmatrix::Translation(x, y, z);
+        combined.PostMultiply(SWmatrix::Scaling(0.2f, 0.2f, 0.2f));
+        combined.PostMultiply(SWmatrix::Translation(-0.5f, -0.5f, -0.5f));
+        return m_mesh.TestViewVolume(combined, -0.01f);
+    }
+    SWmeshobject m_mesh;
+};
+
+TEST_F(MeshViewVolume, InsideOutsideAndStraddling)
+{
+    EXPECT_EQ(At(0, 0, -0.5f), SWmesh::kViewNotOutside | SWmesh::kViewInside) << "wholly inside";
+    EXPECT_EQ(At(5, 0, -0.5f), 0u) << "wholly beyond x = -z";
+    EXPECT_EQ(At(0, 0, 5), 0u) << "wholly behind the near plane";
+    EXPECT_EQ(At(0, 0, -3), 0u) << "wholly beyond the far plane";
+    EXPECT_EQ(At(0.45f, 0, -0.5f), SWmesh::kViewNotOutside) << "straddling x = -z";
+}
+
+TEST_F(MeshViewVolume, PointOnTheConeIsNotOutside)
+{
+    EXPECT_EQ(SWmesh::OutcodeOf(0.5f, 0, -0.5f, -0.01f), 0);
+    EXPECT_EQ(SWmesh::OutcodeOf(-0.5f, 0.5f, -0.5f, -0.01f), 0);
+    EXPECT_EQ(SWmesh::OutcodeOf(0.50001f, 0, -0.5f, -0.01f), SWmesh::kOutRight);
+    EXPECT_EQ(SWmesh::OutcodeOf(0, -0.6f, -0.5f, -0.01f), SWmesh::kOutBelow);
+    EXPECT_EQ(SWmesh::OutcodeOf(0, 0, -0.001f, -0.01f), SWmesh::kOutNear);
+    EXPECT_EQ(SWmesh::OutcodeOf(0, 0, -1.5f, -0.01f), SWmesh::kOutFar);
+}
+
+TEST_F(MeshViewVolume, UnloadedOrEmptyMeshAnswersZero)
+{
+    SWmeshobject empty;
+    EXPECT_EQ(empty.TestViewVolume(SWmatrix(), -0.01f), 0u);
+    m_mesh.SetLoaded(false);
+    EXPECT_EQ(At(0, 0, -0.5f), 0u);
+}
+
+TEST(MeshPrepare, NotifiesOnceAndReentryReturnsAtOnce)
+{
+    SWmeshobject mesh;
+    Load(mesh, meshtest::MakeCube());
+    MeshListener listener(mesh, /*reenter*/ true);
+    const uint32_t stamp = mesh.GetGeometryStamp();
+    mesh.Prepare();
+    EXPECT_TRUE(mesh.IsLoaded());
+    EXPECT_EQ(listener.heard, 1);
+    EXPECT_EQ(mesh.GetGeometryStamp(), stamp + 1) << "the re-entered call computed nothing";
+}
+
+TEST(MeshPrepare, HoldingBytesAndMissingArraysPreventLoading)
+{
+    SWmeshobject mesh;
+    MeshListener listener(mesh, false);
+    mesh.Prepare();
+    EXPECT_FALSE(mesh.IsLoaded()) << "no arrays";
+    Load(mesh, meshtest::MakeCube());
+    mesh.SetFilling(true);
+    mesh.Prepare();
+    EXPECT_FALSE(mesh.IsLoaded());
+    mesh.SetFilling(false);
+    mesh.SetDetached(true);
+    mesh.Prepare();
+    EXPECT_FALSE(mesh.IsLoaded());
+    EXPECT_EQ(listener.heard, 0);
+    mesh.SetDetached(false);
+    mesh.Prepare();
+    EXPECT_TRUE(mesh.IsLoaded());
+    EXPECT_EQ(listener.heard, 1);
+}
+
+TEST(MeshObject, WorkingVerticesRefreshFromTheBase)
+{
+    SWmeshobject mesh;
+    EXPECT_EQ(mesh.GetObjectReference().id, -1);
+    Load(mesh, meshtest::MakeTriangle());
+    mesh.GetVertices()[0] = 42.0f;
+    EXPECT_NE(mesh.GetBaseVertices()[0], 42.0f);
+    mesh.SetPending(true);
+    mesh.Refresh();
+    EXPECT_EQ(mesh.GetVertices()[0], mesh.GetBaseVertices()[0]);
+}
+
+TEST(MeshObject, VertexBindingsAndTheirRefusals)
+{
+    SWmeshobject mesh;
+    Load(mesh, meshtest::MakeCube());
+    EXPECT_TRUE(mesh.AddVertexBucket(11, {0, 1, 2}));
+    EXPECT_FALSE(mesh.AddVertexBucket(12, {3, 8})) << "vertex 8 does not exist";
+    EXPECT_FALSE(mesh.AddVertexBucket(12, {3, 2})) << "vertex 2 is bound";
+    EXPECT_FALSE(mesh.AddVertexBucket(12, {3, 3})) << "named twice";
+    EXPECT_TRUE(mesh.AddVertexBucket(12, {3, 4}));
+    ASSERT_NE(mesh.GetVertexBinding(4), nullptr);
+    EXPECT_EQ(mesh.GetVertexBinding(4)->nodeId, 12u);
+    EXPECT_EQ(mesh.GetVertexBinding(1)->nodeId, 11u);
+    EXPECT_EQ(mesh.GetVertexBinding(5), nullptr);
+    EXPECT_EQ(mesh.GetVertexBinding(100), nullptr);
+    CVTN_Container node;
+    mesh.SetCachedNode(1, &node);
+    EXPECT_EQ(mesh.GetVertexBinding(3)->node, &node);
+    mesh.ClearCachedNodes();
+    EXPECT_EQ(mesh.GetVertexBinding(3)->node, nullptr);
+}
+
+TEST(MeshObject, MorphTargetsByName)
+{
+    SWmeshobject mesh;
+    auto target = std::make_unique<SWmorphtarget>();
+    target->name = "smile";
+    const float record[5] = {3, 0.5f, 0.25f, -1, 9};
+    target->records.Append(record);
+    mesh.GetMorphTargets().Add(std::move(target));
+    const SWmorphtarget* found = mesh.GetMorphTargets().FindByName("smile");
+    ASSERT_NE(found, nullptr);
+    ASSERT_NE(found->records.GetAt(0), nullptr);
+    EXPECT_EQ(found->records.GetAt(0)[4], 9.0f);
+    EXPECT_EQ(found->records.GetAt(1), nullptr);
+    EXPECT_EQ(mesh.GetMorphTargets().FindByName("Smile"), nullptr);
+}
+
+TEST(MeshCodecSettings, SetterClampsAndOffsets)
+{
+    SWmesh mesh;
+    mesh.SetGeometryCodecParameters(1, 20, 20);
+    EXPECT_EQ(mesh.GetPositionBits(), 18u);
+    EXPECT_EQ(mesh.GetTextureCoordinateBits(), 12u);
+    EXPECT_EQ(mesh.GetGeometryCodecFlag(), 1);
+    mesh.SetGeometryCodecParameters(0, 0, 0);
+    EXPECT_EQ(mesh.GetPositionBits(), 10u);
+    EXPECT_EQ(mesh.GetTextureCoordinateBits(), 6u);
+    EXPECT_EQ(mesh.GetUserPositionSetting(), 4u);
+    EXPECT_EQ(mesh.GetSchemeKind(), SchemeKind::kMesh);
+}
+
+TEST(MeshGeometry, HiddenVisibleAndMatrices)
+{
+    SWmeshobject mesh;
+    EXPECT_TRUE(mesh.IsKindOf(MakeTag("NODE")));
+    EXPECT_EQ(mesh.GetTag(), MakeTag("MMES"));
+    mesh.SetHidden(true, false);
+    EXPECT_TRUE(mesh.IsHidden());
+    EXPECT_TRUE(mesh.IsVisible());
+    mesh.SetHidden(true, true);
+    EXPECT_FALSE(mesh.IsVisible());
+    mesh.SetHidden(false, true);
+    EXPECT_TRUE(mesh.IsVisible());
+    mesh.SetRenderMatrix(SWmatrix::Translation(1, 2, 3));
+    SWmatrix out;
+    EXPECT_EQ(&mesh.GetRenderMatrix(out), &out);
+    EXPECT_EQ(out.GetTranslation(), SWvector(1, 2, 3));
+}
+
+// The public meshes: every one loads with finite normals; degtri_sliding has zero normals on its flat faces.
+std::filesystem::path CorpusFolder()
+{
+    if (const char* data = std::getenv("VORTAN_TEST_DATA"))
+        return std::filesystem::path(data) / "mesh";
+    const char* home = std::getenv("HOME");
+    return std::filesystem::path(home ? home : "/nonexistent") / ".cache/vortan-test-data/mesh";
+}
+
+TEST(MeshCorpus, DegenerateSlidingTrianglesGiveZeroNotNaN)
+{
+    const auto path = CorpusFolder() / "degtri_sliding.off";
+    const auto off = meshtest::ReadOffFile(path.string());
+    if (!off)
+        GTEST_SKIP() << "no " << path << " (scripts/fetch-test-data)";
+    SWmeshobject mesh;
+    Load(mesh, *off);
+    mesh.Prepare();
+    ASSERT_TRUE(mesh.IsLoaded());
+    int zero = 0;
+    for (uint32_t i = 0; i < mesh.GetPolygonCount(); ++i) {
+        const float* n = mesh.GetFaceNormals() + 3 * i;
+        EXPECT_TRUE(std::isfinite(n[0]) && std::isfinite(n[1]) && std::isfinite(n[2]));
+        zero += n[0] == 0 && n[1] == 0 && n[2] == 0;
+    }
+    EXPECT_GT(zero, 0);
+    for (uint32_t i = 0; i < 3 * mesh.GetCornerKeyCount(); ++i)
+        EXPECT_TRUE(std::isfinite(mesh.GetNormals()[i]));
+}
+
+} // namespace
