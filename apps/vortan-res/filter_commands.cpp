@@ -1,0 +1,108 @@
+// vortan-res filter lzss|deflate encode|decode IN OUT: one block through a filter, with its sizes and speed. An
+// encoded file holds the u32 uncompressed size (little-endian) and then the block, as the container stores it.
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "apps/vortan-res/command_table.h"
+#include "engine/resources/block_filter.h"
+#include "platform/base/atomic_file.h"
+
+namespace {
+
+constexpr uint64_t kMaxBlockBytes = uint64_t{1} << 31; // what the container's u32 size may name, with room
+
+std::optional<std::vector<uint8_t>> ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad())
+        return std::nullopt;
+    return bytes;
+}
+
+std::optional<BlockFilter> FilterNamed(std::string_view name)
+{
+    if (name == "lzss")
+        return BlockFilter::kLzss;
+    if (name == "deflate")
+        return BlockFilter::kDeflate;
+    return std::nullopt;
+}
+
+const char* StatusText(BlockFilterStatus status)
+{
+    switch (status) {
+    case BlockFilterStatus::kOk:
+        return "ok";
+    case BlockFilterStatus::kBadArgument:
+        return "unknown filter";
+    case BlockFilterStatus::kSizeBeyondReach:
+        return "stated size beyond what the block can hold";
+    case BlockFilterStatus::kDamaged:
+        return "damaged block";
+    case BlockFilterStatus::kOutOfMemory:
+        return "out of memory";
+    }
+    return "unknown";
+}
+
+int RunFilter(std::span<char* const> args)
+{
+    if (args.size() != 4)
+        return ReportToolError(kExitUsage, "filter needs lzss|deflate encode|decode IN OUT");
+    const std::optional<BlockFilter> filter = FilterNamed(args[0]);
+    const std::string_view direction = args[1];
+    if (!filter || (direction != "encode" && direction != "decode"))
+        return ReportToolError(kExitUsage, "filter needs lzss|deflate encode|decode IN OUT");
+    const std::optional<std::vector<uint8_t>> input = ReadFile(args[2]);
+    if (!input)
+        return ReportToolError(kExitRefused, std::string("cannot read ") + args[2]);
+
+    std::vector<uint8_t> output;
+    const auto start = std::chrono::steady_clock::now();
+    if (direction == "encode") {
+        if (input->size() > 0xFFFFFFFFu)
+            return ReportToolError(kExitRefused, "input larger than a block's u32 size");
+        const std::optional<std::vector<uint8_t>> block = EncodeBlock(*filter, *input);
+        if (!block)
+            return ReportToolError(kExitFailed, "the filter failed (out of memory)");
+        const auto size = static_cast<uint32_t>(input->size());
+        output = {static_cast<uint8_t>(size), static_cast<uint8_t>(size >> 8), static_cast<uint8_t>(size >> 16),
+                  static_cast<uint8_t>(size >> 24)};
+        output.insert(output.end(), block->begin(), block->end());
+    } else {
+        if (input->size() < 4)
+            return ReportToolError(kExitRefused, std::string(args[2]) + ": no stated size");
+        const uint32_t size =
+            (*input)[0] | ((*input)[1] << 8) | ((*input)[2] << 16) | (static_cast<uint32_t>((*input)[3]) << 24);
+        const BlockFilterStatus status =
+            DecodeBlock(*filter, std::span<const uint8_t>(*input).subspan(4), size, kMaxBlockBytes, output);
+        if (status != BlockFilterStatus::kOk)
+            return ReportToolError(kExitRefused, std::string(args[2]) + ": " + StatusText(status));
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+
+    std::string error;
+    if (!pf::writeFileAtomically(args[3], std::string_view(reinterpret_cast<const char*>(output.data()), output.size()),
+                                 &error))
+        return ReportToolError(kExitRefused, error);
+    const size_t plain = direction == "encode" ? input->size() : output.size();
+    const size_t packed = direction == "encode" ? output.size() : input->size();
+    std::printf("input=%zu output=%zu ratio=%.4f mb_per_s=%.1f\n", input->size(), output.size(),
+                plain > 0 ? static_cast<double>(packed) / static_cast<double>(plain) : 0.0,
+                seconds > 0 ? static_cast<double>(plain) / 1e6 / seconds : 0.0);
+    return kExitDone;
+}
+
+const bool kRegistered = RegisterResToolCommand({"filter", "", "lzss|deflate encode|decode IN OUT", &RunFilter});
+
+} // namespace

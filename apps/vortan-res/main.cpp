@@ -1,0 +1,73 @@
+// vortan-res: the scene resources from the command line: block filters, wave files through the wave streams, and
+// OFF meshes through the mesh objects.
+#include "apps/vortan-res/command_table.h"
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "engine/resources/resource_report.h"
+
+namespace {
+
+std::vector<ResToolCommand>& Commands()
+{
+    static std::vector<ResToolCommand> commands; // filled by static registrations before main
+    return commands;
+}
+
+int PrintUsage()
+{
+    std::fprintf(stderr, "usage: vortan-res GROUP [COMMAND] ARGS...\n");
+    for (const ResToolCommand& command : Commands())
+        std::fprintf(stderr, "  vortan-res %s%s%s %s\n", command.group, *command.name ? " " : "", command.name,
+                     command.usage);
+    std::fprintf(stderr, "exit codes: 0 done, 1 failed, 2 usage, 3 input or output refused\n");
+    return kExitUsage;
+}
+
+// Resource reports go to stderr as "caption: text".
+class StderrReportSink : public ResourceReportSink {
+public:
+    void Report(const ResourceReport& report) override
+    {
+        std::fprintf(stderr, "%s: %s\n", report.caption.c_str(), report.text.c_str());
+    }
+};
+
+} // namespace
+
+bool RegisterResToolCommand(const ResToolCommand& command)
+{
+    Commands().push_back(command);
+    return true;
+}
+
+int ReportToolError(int exitCode, const std::string& message)
+{
+    std::fprintf(stderr, "vortan-res: %s\n", message.c_str());
+    return exitCode;
+}
+
+int main(int argc, char** argv)
+{
+    StderrReportSink sink;
+    SetResourceReportSink(&sink);
+    int result = -1;
+    if (argc >= 2) {
+        for (const ResToolCommand& command : Commands()) {
+            if (std::strcmp(command.group, argv[1]) != 0)
+                continue;
+            if (*command.name == '\0') {
+                result = command.run(std::span<char* const>(argv + 2, static_cast<size_t>(argc - 2)));
+                break;
+            }
+            if (argc >= 3 && std::strcmp(command.name, argv[2]) == 0) {
+                result = command.run(std::span<char* const>(argv + 3, static_cast<size_t>(argc - 3)));
+                break;
+            }
+        }
+    }
+    SetResourceReportSink(nullptr);
+    return result >= 0 ? result : PrintUsage();
+}

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# The four wave fixtures through `vortan-res wav copy` in each stream mode: every copy is the file, bit for bit;
+# `wav info` reports their format, and refuses a file that is not PCM wave with exit code 3.
+# Called with the tool's path and the source folder.
+set -euo pipefail
+tool="$1"
+root="$2"
+data="$root/codecs/sound/tests/data"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/lib/run_tool.sh"
+
+for file in "$data"/*.wav; do
+    name="$(basename "$file" .wav)"
+    for mode in 0 1 2; do
+        expect_done wav copy "$file" "$work/$name.$mode.wav" --mode "$mode" > /dev/null
+        cmp -s "$file" "$work/$name.$mode.wav" || fail "$name: mode $mode copy differs"
+    done
+done
+[ "$(ls "$data"/*.wav | wc -l)" -eq 4 ] || fail "expected the four fixtures"
+
+info="$(expect_done wav info "$data/speech_8000_mono.wav")"
+[ "$info" = "channels=1 rate=8000 bits=16 samples=40000" ] || fail "info: $info"
+
+printf 'not a wave file' > "$work/text.wav"
+expect_refused wav info "$work/text.wav"
+expect_message "text.wav: refused: not a RIFF/WAVE file"
+expect_usage wav copy "$work/text.wav" "$work/out.wav" --mode 3
+echo "wav copy ok"
