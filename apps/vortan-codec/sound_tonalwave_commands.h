@@ -1,0 +1,10 @@
+#pragma once
+// The Tonalwave side of `vortan-codec sound decode`: the codec words it takes and the command itself, for the
+// codec-word table of the sound commands.
+#include <span>
+
+// True for ac8, ac10, acs20, ac24 and acs48.
+bool IsTonalwaveCodecWord(const char* word);
+
+// sound decode MODEL IN.bin OUT.wav [--lose LIST]: args start with MODEL.
+int DecodeTonalwaveCommand(std::span<char* const> args);
