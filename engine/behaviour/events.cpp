@@ -1,0 +1,210 @@
+#include "engine/behaviour/events.h"
+
+#include <cstring>
+
+#include "engine/behaviour/action_node.h"
+#include "engine/behaviour/event.h"
+#include "engine/core/data_node.h"
+#include "engine/core/unique_id.h"
+
+namespace {
+
+// Display names, set in the order the editor lists the types (motion finished among the first).
+constexpr struct {
+    uint32_t type;
+    const char* name;
+} kTypeNames[] = {
+    {0, "World start"},
+    {1, "World stop"},
+    {2, "World step"},
+    {3, "Custom event"},
+    {4, "Timer"},
+    {16, "Motion finished"},
+    {5, "Left click on object"},
+    {6, "Right click on object"},
+    {7, "Middle click on object"},
+    {8, "Left click"},
+    {9, "Right click"},
+    {10, "Middle click"},
+    {11, "Left button released"},
+    {12, "Right button released"},
+    {13, "Middle button released"},
+    {14, "Left double click"},
+    {15, "Left double click on object"},
+    {17, "Sound finished"},
+    {18, "Property changed"},
+    {19, "Key pressed"},
+    {20, "Key released"},
+    {21, "Loading finished"},
+};
+
+bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+        if (lower(a[i]) != lower(b[i]))
+            return false;
+    }
+    return true;
+}
+
+bool IsNamedArgument(const SWlistnode* n, std::string_view name)
+{
+    const auto* argument = static_cast<const SWdatanode*>(n);
+    const char* text = argument->GetText();
+    return text != nullptr && std::string_view(text) == name;
+}
+
+} // namespace
+
+bool IsEventNamingActionKind(int32_t kindId)
+{
+    return (kindId >= 11 && kindId <= 15) || kindId == 38;
+}
+
+SWevents::SWevents()
+{
+    for (const auto& entry : kTypeNames)
+        SetEventTypeName(entry.type, entry.name);
+    for (uint32_t type = 8; type <= 15; ++type)
+        SetEventTypeHidden(type, true);
+    SetEventTypeHidden(18, true);
+    SetEventTypeHidden(21, true);
+}
+
+SWevents::~SWevents()
+{
+    m_delayedActions.DeleteAll();
+    m_actionQueues.DeleteAll();
+    m_events.DeleteAll();
+}
+
+SWevent* SWevents::AddEvent(uint8_t reArmFlag, uint32_t type)
+{
+    auto* event = new SWevent(reArmFlag, type);
+    m_events.AddTail(event);
+    event->SetId(NextUniqueId());
+    event->SetWorld(this);
+    return event;
+}
+
+void SWevents::AppendEvent(SWevent* event)
+{
+    if (event == nullptr)
+        return;
+    m_events.AddTail(event);
+    event->SetWorld(this);
+}
+
+bool SWevents::UnlinkEvent(SWevent* event)
+{
+    return m_events.Remove(event);
+}
+
+bool SWevents::DeleteEvent(SWevent* event)
+{
+    if (event == nullptr || !m_events.Contains(event))
+        return false;
+    if (event->GetName()) {
+        const std::string name = *event->GetName();
+        for (SWevent* e = GetFirstEvent(); e != nullptr; e = GetNextEvent(e))
+            for (SWactionnode* a = e->GetFirstAction(); a != nullptr; a = SWevent::GetNextAction(a)) {
+                if (!IsEventNamingActionKind(a->GetKindId()))
+                    continue;
+                SWlist& arguments = a->GetArguments();
+                for (SWlistnode* n = arguments.Head(); n != nullptr;) {
+                    SWlistnode* next = n->Next();
+                    if (IsNamedArgument(n, name))
+                        arguments.Delete(n);
+                    n = next;
+                }
+            }
+    }
+    m_events.Delete(event);
+    RaiseStructureGeneration();
+    return true;
+}
+
+SWevent* SWevents::GetFirstEvent() const
+{
+    return static_cast<SWevent*>(m_events.Head());
+}
+
+SWevent* SWevents::GetNextEvent(const SWevent* event)
+{
+    return event != nullptr ? static_cast<SWevent*>(event->Next()) : nullptr;
+}
+
+SWevent* SWevents::FindEvent(std::string_view name) const
+{
+    for (SWevent* e = GetFirstEvent(); e != nullptr; e = GetNextEvent(e))
+        if (e->GetName() && EqualsIgnoringAsciiCase(*e->GetName(), name))
+            return e;
+    return nullptr;
+}
+
+SWevent* SWevents::FindEventById(uint32_t id) const
+{
+    for (SWevent* e = GetFirstEvent(); e != nullptr; e = GetNextEvent(e))
+        if (e->GetId() == id)
+            return e;
+    return nullptr;
+}
+
+SWactionnode* SWevents::FindActionById(uint32_t actionId) const
+{
+    for (SWevent* e = GetFirstEvent(); e != nullptr; e = GetNextEvent(e))
+        if (SWactionnode* a = e->FindAction(actionId))
+            return a;
+    return nullptr;
+}
+
+void SWevents::RenameEventReferences(std::string_view oldName, std::string_view newName)
+{
+    const std::string replacement(newName);
+    for (SWevent* e = GetFirstEvent(); e != nullptr; e = GetNextEvent(e))
+        for (SWactionnode* a = e->GetFirstAction(); a != nullptr; a = SWevent::GetNextAction(a)) {
+            if (!IsEventNamingActionKind(a->GetKindId()))
+                continue;
+            for (SWlistnode* n = a->GetArguments().Head(); n != nullptr; n = n->Next())
+                if (IsNamedArgument(n, oldName))
+                    static_cast<SWdatanode*>(n)->SetText(replacement.c_str(), true);
+        }
+}
+
+void SWevents::ResetEvents()
+{
+    const float now = GetCurrentWorldTime();
+    for (SWevent* e = GetFirstEvent(); e != nullptr; e = GetNextEvent(e)) {
+        e->SetActive(e->IsEnabled());
+        e->Unblock();
+        e->SetTimerLastTime(now);
+    }
+}
+
+void SWevents::SetEventTypeName(uint32_t type, std::optional<std::string> name)
+{
+    if (type < kTypes)
+        m_typeNames[type] = std::move(name);
+}
+
+void SWevents::SetEventTypeHidden(uint32_t type, bool hidden)
+{
+    if (type < kTypes)
+        m_hidden[type] = hidden ? 1 : 0;
+}
+
+const char* SWevents::GetEventTypeName(uint32_t type) const
+{
+    if (type >= kTypes || m_hidden[type] != 0 || !m_typeNames[type])
+        return nullptr;
+    return m_typeNames[type]->c_str();
+}
+
+void SWevents::RaiseActionIdPast(uint32_t id)
+{
+    if (id != SWactionnode::kUnset && id >= m_nextActionId)
+        m_nextActionId = id + 1;
+}

@@ -1,0 +1,85 @@
+#pragma once
+// SWevents: the world as the holder of events (SWworld derives from it). It owns the events, the table of the 22
+// event types with their display names and hidden flags, the action id counter and the queues the dispatch runs
+// on: the posted input queue (locked, filled from any thread), the dispatch queue (the render thread's), the
+// delayed actions and the running action sequences.
+//
+// The structure generation rises whenever an event, action or variable is deleted (and, through the world, a
+// node, sound, resource or expression entry), so that references cached by the behaviour runtime know when to
+// resolve again.
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "engine/behaviour/input_queue.h"
+#include "engine/core/list.h"
+
+class SWactionnode;
+class SWevent;
+class SWworld;
+
+class SWevents {
+public:
+    SWevents();
+    virtual ~SWevents(); // deletes every event
+    SWevents(const SWevents&) = delete;
+    SWevents& operator=(const SWevents&) = delete;
+
+    // -- Events
+    SWevent* AddEvent(uint8_t reArmFlag, uint32_t type); // appended with a new id; owned here
+    SWevent* AddEventOfType(uint32_t type) { return AddEvent(1, type); }
+    SWevent* NewEvent() { return AddEvent(1, 0); }
+    void AppendEvent(SWevent* event); // taken from a merged world: owned here; its actions follow
+    bool UnlinkEvent(SWevent* event); // the caller owns it again
+    bool DeleteEvent(SWevent* event); // string arguments naming it leave the event actions, then it is deleted
+    SWevent* GetFirstEvent() const;
+    static SWevent* GetNextEvent(const SWevent* event);
+    size_t CountEvents() const { return m_events.Count(); }
+    SWevent* FindEvent(std::string_view name) const; // ignoring ASCII case; the first in list order
+    SWevent* FindEventById(uint32_t id) const;
+    SWactionnode* FindActionById(uint32_t actionId) const;
+    // In every action of the kinds that name events (trigger, re-arm, activate, deactivate, toggle, swap), every
+    // string argument equal to oldName becomes newName.
+    void RenameEventReferences(std::string_view oldName, std::string_view newName);
+    void ResetEvents(); // the world's start: active := enabled, unblocked, timers from the current time
+
+    // -- Event types
+    void SetEventTypeName(uint32_t type, std::optional<std::string> name);
+    void SetEventTypeHidden(uint32_t type, bool hidden);
+    const char* GetEventTypeName(uint32_t type) const; // null outside 0..21 or for a hidden type
+    uint32_t GetEventTypeCount() const { return kTypes; }
+
+    uint32_t NextActionId() { return m_nextActionId++; }
+    void RaiseActionIdPast(uint32_t id); // ids read from a file: later ones never repeat them
+
+    // -- Queues
+    SWinputqueue& GetPostedQueue() { return m_posted; }
+    SWinputqueue& GetDispatchQueue() { return m_dispatch; }
+    SWlist& GetDelayedActions() { return m_delayedActions; } // of the dispatch's delayed entries
+    SWlist& GetActionQueues() { return m_actionQueues; }     // of the dispatch's running sequences
+
+    uint64_t GetStructureGeneration() const { return m_structureGeneration.load(std::memory_order_relaxed); }
+    void RaiseStructureGeneration() { m_structureGeneration.fetch_add(1, std::memory_order_relaxed); }
+
+    virtual SWworld* AsWorld() { return nullptr; }             // the world these events belong to, when there is one
+    virtual float GetCurrentWorldTime() const { return 0.0f; } // ms; timers restart from it
+
+private:
+    static constexpr uint32_t kTypes = 22;
+
+    SWlist m_events; // of SWevent
+    std::array<std::optional<std::string>, kTypes> m_typeNames;
+    std::array<uint8_t, kTypes> m_hidden{};
+    uint32_t m_nextActionId = 0;
+    SWlist m_delayedActions;
+    SWinputqueue m_posted{true};
+    SWinputqueue m_dispatch{false};
+    SWlist m_actionQueues;
+    std::atomic<uint64_t> m_structureGeneration{0};
+};
+
+// The kinds of action whose string arguments name events.
+bool IsEventNamingActionKind(int32_t kindId);

@@ -1,0 +1,224 @@
+#include "engine/behaviour/properties.h"
+
+#include <vector>
+
+#include "engine/behaviour/property.h"
+#include "engine/core/chunk_stream.h"
+#include "engine/core/record_builder.h"
+#include "engine/core/type_tag.h"
+#include "engine/core/unique_id.h"
+
+namespace {
+
+constexpr uint32_t kTypeCodes[7] = {kTypeString, kTypeInteger,    kTypeBoolean, kTypeFloat,
+                                    kTypeVector, kTypeQuaternion, kTypeMatrix};
+
+// "7400".."7406", one per type in the order of kTypeCodes.
+uint32_t RecordTagOf(uint32_t type)
+{
+    for (uint32_t i = 0; i < 7; ++i)
+        if (kTypeCodes[i] == type)
+            return MakeTag("7400") + (i << 24);
+    return 0;
+}
+
+uint32_t TypeOfRecordTag(uint32_t tag)
+{
+    for (uint32_t i = 0; i < 7; ++i)
+        if (MakeTag("7400") + (i << 24) == tag)
+            return kTypeCodes[i];
+    return 0;
+}
+
+} // namespace
+
+SWproperties2::~SWproperties2()
+{
+    // Views first, so that no variable outlives the one it views, even for a moment.
+    RemoveAllVariables();
+}
+
+SWproperty* SWproperties2::GetFirstVariable() const
+{
+    return static_cast<SWproperty*>(m_variables.Head());
+}
+
+SWproperty* SWproperties2::GetNextVariable(const SWproperty* variable)
+{
+    return variable != nullptr ? static_cast<SWproperty*>(variable->Next()) : nullptr;
+}
+
+SWproperty* SWproperties2::FindVariable(std::string_view name) const
+{
+    for (SWproperty* v = GetFirstVariable(); v != nullptr; v = GetNextVariable(v))
+        if (v->GetName() && *v->GetName() == name)
+            return v;
+    return nullptr;
+}
+
+SWproperty* SWproperties2::FindVariableById(uint32_t id) const
+{
+    for (SWproperty* v = GetFirstVariable(); v != nullptr; v = GetNextVariable(v))
+        if (v->GetId() == id)
+            return v;
+    return nullptr;
+}
+
+SWproperty* SWproperties2::AddVariable(std::unique_ptr<SWproperty> variable)
+{
+    if (!variable)
+        return nullptr;
+    if (variable->GetName() && FindVariable(*variable->GetName()) != nullptr)
+        return nullptr;
+    const uint32_t id = variable->GetId();
+    if (id == 0 || FindVariableById(id) != nullptr)
+        variable->SetId(NextUniqueId());
+    else
+        RaiseUniqueIdPast(id);
+    variable->SetOwner(this);
+    SWproperty* added = variable.release();
+    m_variables.AddTail(added);
+    return added;
+}
+
+bool SWproperties2::IsTargetOfBinding(const SWproperty* variable) const
+{
+    for (SWproperty* v = GetFirstVariable(); v != nullptr; v = GetNextVariable(v))
+        if (v->GetTarget() == variable)
+            return true;
+    return false;
+}
+
+bool SWproperties2::RemoveVariable(SWproperty* variable)
+{
+    if (variable == nullptr || !m_variables.Contains(variable))
+        return false;
+    // A view of a variable that goes would read freed storage: its views go first. Bindings form no loops, so
+    // this ends.
+    for (SWproperty* v = GetFirstVariable(); v != nullptr;) {
+        SWproperty* next = GetNextVariable(v);
+        if (v->GetTarget() == variable) {
+            RemoveVariable(v);
+            next = GetFirstVariable(); // the removal may have taken the next one too
+        }
+        v = next;
+    }
+    ++m_removals;
+    OnVariableRemoved(*variable);
+    m_variables.Delete(variable);
+    return true;
+}
+
+void SWproperties2::RemoveAllVariables()
+{
+    while (SWproperty* v = static_cast<SWproperty*>(m_variables.Tail())) {
+        // The last variable may be viewed by none, but an earlier one may view it: remove through the rule.
+        RemoveVariable(v);
+    }
+}
+
+void SWproperties2::ResetToInitial()
+{
+    for (SWproperty* v = GetFirstVariable(); v != nullptr; v = GetNextVariable(v))
+        v->ResetToInitial();
+}
+
+// -- Records
+
+bool SWproperties2::WriteVariables(SWchunkstream& out) const
+{
+    for (SWproperty* v = GetFirstVariable(); v != nullptr; v = GetNextVariable(v)) {
+        const uint32_t tag = RecordTagOf(v->GetType());
+        if ((v->GetFlags() & SWproperty::kFlagSaved) == 0 || tag == 0)
+            continue;
+        SWrecordbuilder record(out, tag);
+        v->Save(record.Stream());
+        if (!record.Finish())
+            return false;
+    }
+    return out.Status() == 0;
+}
+
+bool SWproperties2::ReadVariables(SWchunkstream& in)
+{
+    for (;;) {
+        const uint32_t tag = in.PeekTag();
+        if (tag == kTagEnd)
+            break;
+        const uint32_t type = TypeOfRecordTag(tag);
+        if (type == 0) {
+            if (!in.SkipRecord())
+                break;
+            continue;
+        }
+        ReadOneVariable(in, type);
+    }
+    BindPendingVariables();
+    return true;
+}
+
+void SWproperties2::ReadOneVariable(SWchunkstream& in, uint32_t type)
+{
+    auto read = std::make_unique<SWproperty>(type);
+    in.TakeTag();
+    {
+        std::unique_ptr<SWchunkstream> child = in.OpenChild();
+        read->Load(*child); // a damaged record keeps what was read
+    }
+    if (read->GetId() != 0)
+        RaiseUniqueIdPast(read->GetId());
+    KeepOrReplace(std::move(read));
+}
+
+// A variable read under a name the list holds replaces the older one, unless the older one is built in or viewed
+// by others: deleting it would leave its views reading freed storage. It then takes the read value instead.
+void SWproperties2::KeepOrReplace(std::unique_ptr<SWproperty> read)
+{
+    SWproperty* older = read->GetName() ? FindVariable(*read->GetName()) : nullptr;
+    if (older != nullptr) {
+        if (older->IsBuiltIn() || IsTargetOfBinding(older)) {
+            if (!read->GetPendingTargetName() && read->HasValues()) {
+                older->OverwriteAllCopies(read->GetInitialData());
+            }
+            return;
+        }
+        RemoveVariable(older);
+    }
+    AddVariable(std::move(read));
+}
+
+// Whether following start's target links (or, not yet bound, its pending name) reaches self.
+bool SWproperties2::LeadsBackTo(const SWproperty& start, const SWproperty& self) const
+{
+    const SWproperty* at = &start;
+    for (size_t steps = 0; at != nullptr && steps <= m_variables.Count(); ++steps) {
+        if (at == &self)
+            return true;
+        if (at->GetTarget() != nullptr)
+            at = at->GetTarget();
+        else if (at->GetPendingTargetName())
+            at = FindVariable(*at->GetPendingTargetName());
+        else
+            at = nullptr;
+    }
+    return at != nullptr; // longer than the list: a loop that does not pass through self
+}
+
+void SWproperties2::BindPendingVariables()
+{
+    std::vector<SWproperty*> pending;
+    for (SWproperty* v = GetFirstVariable(); v != nullptr; v = GetNextVariable(v))
+        if (v->GetPendingTargetName())
+            pending.push_back(v);
+    for (SWproperty* v : pending) {
+        if (!m_variables.Contains(v))
+            continue; // removed with a refused target
+        SWproperty* target = FindVariable(*v->GetPendingTargetName());
+        const bool refused = target == nullptr || !IsTypedValueType(v->GetType()) || LeadsBackTo(*target, *v);
+        if (refused || !v->BindTo(*target)) {
+            RemoveVariable(v);
+            continue;
+        }
+        v->ClearPendingTargetName();
+    }
+}
