@@ -1,11 +1,11 @@
 // vortan-codec mesh ...: the geometry codec from the command line, on OFF meshes.
 //   mesh topo IN.off [--timeout-ms N] [--save-stream OUT]: connectivity alone through the codec, checked through
 //   the reorder maps; --save-stream keeps the topology stream (the seeds of the topology fuzz target come from it).
-//   mesh encode IN.off OUT.px [--pos-bits N] [--tex-bits M]: the whole codec into a stream-set file.
+//   mesh encode IN.off OUT.px [--pos-bits N] [--tex-bits M] [--stats]: the whole codec into a stream-set file;
+//   --stats prints where each stream's bits went (integer-coded fields per stream kind, and the rest).
 //   mesh decode IN.px OUT.off: back to a mesh.
 //   mesh roundtrip IN.off [--pos-bits N]: sizes, position errors through the vertex map, map consistency.
-// A stream-set file: "PXST", u32 version 1, u32 mask of the slots present (bit i: slot i), then for each present
-// slot in order u32 length and the stream's bytes; integers little-endian.
+// A stream-set file is the layout of testsupport/mesh/stream_set_file.h.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -25,12 +25,13 @@
 #include "apps/vortan-codec/tool_io.h"
 #include "codecs/geometry/connectivity_codec.h"
 #include "codecs/geometry/geometry_codec.h"
+#include "codecs/geometry/integer_coder_stats.h"
 #include "codecs/geometry/px_result.h"
 #include "platform/base/atomic_file.h"
-#include "platform/base/endian.h"
 #include "testsupport/mesh/connectivity_check.h"
 #include "testsupport/mesh/face_set.h"
 #include "testsupport/mesh/off_file.h"
+#include "testsupport/mesh/stream_set_file.h"
 
 namespace {
 
@@ -187,6 +188,7 @@ int RunTopo(std::span<char* const> args)
 struct CodecOptions {
     uint32_t positionBits = 10;
     uint32_t texCoordBits = 8;
+    bool stats = false;
     std::vector<const char*> paths;
 };
 
@@ -194,6 +196,10 @@ struct CodecOptions {
 bool ParseCodecOptions(std::span<char* const> args, CodecOptions& out, std::string& outError)
 {
     for (size_t i = 0; i < args.size(); ++i) {
+        if (std::strcmp(args[i], "--stats") == 0) {
+            out.stats = true;
+            continue;
+        }
         const bool isPosition = std::strcmp(args[i], "--pos-bits") == 0;
         if (!isPosition && std::strcmp(args[i], "--tex-bits") != 0) {
             out.paths.push_back(args[i]);
@@ -232,48 +238,43 @@ int Compress(const meshtest::OffMesh& mesh, const CodecOptions& options, px::PXS
     return px::CompressModel(model, streams, maps);
 }
 
-std::vector<uint8_t> StreamSetFile(const px::PXStreamSet& streams)
+const char* StreamKindName(uint32_t kind)
 {
-    std::vector<uint8_t> file = {'P', 'X', 'S', 'T', 0, 0, 0, 0, 0, 0, 0, 0};
-    pf::storeU32le(&file[4], 1);
-    uint32_t mask = 0;
+    static const char* const kNames[] = {"?",         "positions", "topology", "colours",      "colour-index",
+                                         "texcoords", "tex-index", "normals",  "normal-index", "shape"};
+    return kind < std::size(kNames) ? kNames[kind] : "?";
+}
+
+// One line per stream: its bytes, then the bits of its integer-coded blocks by field, and "other" for what the
+// stream holds beside them (its header, object counts, boxes, widths, run lists, flags, padding).
+void PrintStreamStats(const px::PXStreamSet& streams, const px::IntegerCoderStats& stats, uint32_t vertexCount)
+{
+    std::printf("%-13s %9s %7s %10s %8s %10s %10s %10s %9s %9s %8s %8s\n", "stream", "bytes", "blocks", "absolute",
+                "fixed", "table", "codes", "escapes", "other", "values", "entries", "escaped");
+    uint64_t totalBytes = 0;
     for (uint32_t slot = 0; slot < px::PXStreamSet::kSlotCount; ++slot) {
         const px::PXStream* stream = streams.GetSlot(slot);
         if (!stream)
             continue;
-        mask |= 1u << slot;
-        uint8_t length[4];
-        pf::storeU32le(length, stream->GetLength());
-        file.insert(file.end(), length, length + 4);
-        file.insert(file.end(), stream->Bytes().begin(), stream->Bytes().end());
+        const px::IntegerBlockBits& bits = stats[slot + 1];
+        const uint64_t streamBits = 8 * uint64_t{stream->GetLength()};
+        const uint64_t other = streamBits > bits.TotalBits() ? streamBits - bits.TotalBits() : 0;
+        std::printf("%-13s %9u %7llu %10llu %8llu %10llu %10llu %10llu %9llu %9llu %8llu %8llu\n",
+                    StreamKindName(slot + 1), stream->GetLength(), static_cast<unsigned long long>(bits.blocks),
+                    static_cast<unsigned long long>(bits.absoluteBits), static_cast<unsigned long long>(bits.fixedBits),
+                    static_cast<unsigned long long>(bits.tableBits), static_cast<unsigned long long>(bits.codeBits),
+                    static_cast<unsigned long long>(bits.escapeBits), static_cast<unsigned long long>(other),
+                    static_cast<unsigned long long>(bits.deltaValues),
+                    static_cast<unsigned long long>(bits.tableEntries),
+                    static_cast<unsigned long long>(bits.escapedValues));
+        totalBytes += stream->GetLength();
     }
-    pf::storeU32le(&file[8], mask);
-    return file;
-}
-
-// Every length is checked against what the file still holds.
-bool ReadStreamSetFile(const std::vector<uint8_t>& file, px::PXStreamSet& out)
-{
-    if (file.size() < 12 || std::memcmp(file.data(), "PXST", 4) != 0 || pf::loadU32le(&file[4]) != 1)
-        return false;
-    const uint32_t mask = pf::loadU32le(&file[8]);
-    size_t at = 12;
-    for (uint32_t slot = 0; slot < px::PXStreamSet::kSlotCount; ++slot) {
-        if (!(mask & (1u << slot)))
-            continue;
-        if (file.size() - at < 4)
-            return false;
-        const uint32_t length = pf::loadU32le(&file[at]);
-        at += 4;
-        if (length > file.size() - at)
-            return false;
-        px::PXStream stream;
-        stream.Attach(
-            std::vector<uint8_t>(file.begin() + static_cast<long>(at), file.begin() + static_cast<long>(at + length)));
-        out.SetSlot(slot, std::move(stream));
-        at += length;
-    }
-    return at == file.size();
+    const px::PXStream* positions = streams.GetSlot(0);
+    const px::PXStream* topology = streams.GetSlot(1);
+    if (vertexCount > 0 && positions && topology)
+        std::printf("vertices %u position-bits/vertex %.2f topology-bits/vertex %.2f total-bits/vertex %.2f\n",
+                    vertexCount, 8.0 * positions->GetLength() / vertexCount, 8.0 * topology->GetLength() / vertexCount,
+                    8.0 * static_cast<double>(totalBytes) / vertexCount);
 }
 
 int RunEncode(std::span<char* const> args)
@@ -281,8 +282,9 @@ int RunEncode(std::span<char* const> args)
     CodecOptions options;
     std::string error = "expected IN.off and OUT.px";
     if (!ParseCodecOptions(args, options, error) || options.paths.size() != 2)
-        return ReportError(kExitUsage,
-                           error + "; usage: vortan-codec mesh encode IN.off OUT.px [--pos-bits N] [--tex-bits M]");
+        return ReportError(
+            kExitUsage,
+            error + "; usage: vortan-codec mesh encode IN.off OUT.px [--pos-bits N] [--tex-bits M] [--stats]");
     const std::optional<meshtest::OffMesh> mesh = ReadMesh(options.paths[0], error);
     if (!mesh)
         return ReportError(kExitRefused, error);
@@ -290,14 +292,21 @@ int RunEncode(std::span<char* const> args)
     if (!output)
         return ReportError(kExitRefused, error);
     px::PXStreamSet streams;
-    const int result = Compress(*mesh, options, streams, nullptr);
+    px::IntegerCoderStats stats;
+    int result = px::PX_OK;
+    {
+        const px::IntegerCoderStatsRecording recording(stats);
+        result = Compress(*mesh, options, streams, nullptr);
+    }
     if (result != px::PX_OK)
         return ReportError(ExitCodeOf(result), std::string("cannot encode ") + options.paths[0] + ": CompressModel " +
                                                    std::to_string(result) + " (" + px::PXResultName(result) + ")");
-    const std::vector<uint8_t> file = StreamSetFile(streams);
+    const std::vector<uint8_t> file = meshtest::StreamSetFileOf(streams);
     if (!codectool::FinishOutput(*output, file, error))
         return ReportError(kExitRefused, error);
     std::printf("%s: %zu bytes\n", options.paths[1], file.size());
+    if (options.stats)
+        PrintStreamStats(streams, stats, mesh->VertexCount());
     return kExitDone;
 }
 
@@ -318,7 +327,7 @@ int RunDecode(std::span<char* const> args)
     if (!bytes)
         return ReportError(kExitRefused, error);
     px::PXStreamSet streams;
-    if (!ReadStreamSetFile(*bytes, streams))
+    if (!meshtest::ReadStreamSetFile(*bytes, streams))
         return ReportError(kExitRefused, std::string("cannot read ") + args[0] +
                                              ": not a stream-set file, or one cut short or damaged");
     const std::unique_ptr<pf::AtomicFile> output = codectool::OpenOutput(args[1], error);
@@ -417,7 +426,7 @@ int RunRoundtrip(std::span<char* const> args)
 }
 
 const bool kEncodeRegistered =
-    RegisterCodecToolCommand({"mesh", "encode", "IN.off OUT.px [--pos-bits N] [--tex-bits M]", RunEncode});
+    RegisterCodecToolCommand({"mesh", "encode", "IN.off OUT.px [--pos-bits N] [--tex-bits M] [--stats]", RunEncode});
 const bool kDecodeRegistered = RegisterCodecToolCommand({"mesh", "decode", "IN.px OUT.off", RunDecode});
 const bool kRoundtripRegistered =
     RegisterCodecToolCommand({"mesh", "roundtrip", "IN.off [--pos-bits N]", RunRoundtrip});

@@ -7,7 +7,7 @@
 
 namespace px {
 
-BitWriter::BitWriter(uint8_t kind, uint8_t subKind)
+BitWriter::BitWriter(uint8_t kind, uint8_t subKind) : m_kind(kind)
 {
     WriteStreamHeader(m_stream, kind, subKind);
 }

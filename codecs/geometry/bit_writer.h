@@ -18,11 +18,13 @@ public:
     void Put32(uint32_t value) { PutBits(value, 32); }
     void PutFloat(float value); // the IEEE 754 single's bit pattern
 
-    uint64_t BitCount() const;     // body bits written so far, header excluded
-    std::vector<uint8_t> Finish(); // pads the last byte with 0 bits; the writer is spent afterwards
+    uint8_t Kind() const { return m_kind; } // the stream kind named in the header
+    uint64_t BitCount() const;              // body bits written so far, header excluded
+    std::vector<uint8_t> Finish();          // pads the last byte with 0 bits; the writer is spent afterwards
 
 private:
     PXMemStream m_stream;
+    uint8_t m_kind = 0;
     uint8_t m_byte = 0;
     uint32_t m_free = 8; // bit positions still free in m_byte
 };

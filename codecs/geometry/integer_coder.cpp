@@ -6,6 +6,7 @@
 #include "codecs/geometry/bit_reader.h"
 #include "codecs/geometry/bit_width.h"
 #include "codecs/geometry/bit_writer.h"
+#include "codecs/geometry/integer_coder_stats.h"
 #include "codecs/geometry/px_result.h"
 
 namespace px {
@@ -196,6 +197,33 @@ void WriteCodedValues(BitWriter& out, const std::vector<int32_t>& deltas, const 
     }
 }
 
+// Every field's bits as EncodeIntegerData writes them; the escape's weight is the number of escaped values.
+IntegerBlockBits BlockBitsOf(std::span<const DataItem> items, const CodeTable& table, uint64_t deltaCount,
+                             uint32_t offsetBits)
+{
+    IntegerBlockBits bits;
+    bits.blocks = 1;
+    for (const DataItem& item : items)
+        if (item.mode == kModeAbsolute)
+            bits.absoluteBits += item.width;
+    bits.fixedBits = 64;
+    if (deltaCount == 0)
+        return bits;
+    bits.fixedBits += 8 + 32 + 32 + 32;
+    bits.deltaValues = deltaCount;
+    bits.tableEntries = table.entries.size();
+    bits.tableBits = table.entries.size() * (uint64_t{offsetBits} + table.longest);
+    for (const TableEntry& entry : table.entries) {
+        if (entry.symbol == kEscapeSymbol) {
+            bits.escapedValues = entry.weight;
+            bits.escapeBits = entry.weight * (entry.length + uint64_t{offsetBits});
+        } else {
+            bits.codeBits += entry.weight * entry.length;
+        }
+    }
+    return bits;
+}
+
 } // namespace
 
 int EncodeIntegerData(BitWriter& out, std::span<const DataItem> items, uint32_t percent)
@@ -226,6 +254,7 @@ int EncodeIntegerData(BitWriter& out, std::span<const DataItem> items, uint32_t 
             out.PutBits(static_cast<uint32_t>(item.value), item.width);
     out.Put32(static_cast<uint32_t>(range.min));
     out.Put32(static_cast<uint32_t>(range.max));
+    RecordIntegerBlock(out.Kind(), BlockBitsOf(items, table, deltas.size(), offsetBits));
     if (deltas.empty())
         return PX_OK;
     out.PutBits(table.longest, 8);

@@ -9,6 +9,7 @@
 #include "codecs/geometry/bit_reader.h"
 #include "codecs/geometry/bit_width.h"
 #include "codecs/geometry/bit_writer.h"
+#include "codecs/geometry/integer_coder_stats.h"
 #include "codecs/geometry/px_result.h"
 
 namespace {
@@ -261,6 +262,32 @@ TEST(IntegerCoderDamaged, EveryTruncationFailsCleanly)
         std::vector<DataItem> decoded = items;
         EXPECT_EQ(Decode(Bytes(valid.begin(), valid.begin() + static_cast<long>(length)), decoded), px::PX_ERR);
     }
+}
+
+TEST(IntegerCoderStats, FieldsAccountForEveryBitOfTheBlockUnderItsStreamKind)
+{
+    std::vector<DataItem> items;
+    for (int i = 0; i < 300; ++i) // skewed, so that the table leaves some values to escapes
+        items.push_back({i % 7 == 0 ? i : (i * i) % 5, i % 50 == 0 ? px::kModeAbsolute : px::kModeDelta, 9});
+    px::IntegerCoderStats stats;
+    px::BitWriter writer(7);
+    {
+        const px::IntegerCoderStatsRecording recording(stats);
+        ASSERT_EQ(px::EncodeIntegerData(writer, items, 98), px::PX_OK);
+    }
+    const px::IntegerBlockBits& bits = stats[7];
+    EXPECT_EQ(bits.blocks, 1u);
+    EXPECT_EQ(bits.TotalBits(), writer.BitCount());
+    EXPECT_EQ(bits.absoluteBits, 6u * 9u);
+    EXPECT_EQ(bits.deltaValues, 294u);
+    EXPECT_GT(bits.escapedValues, 0u);
+    EXPECT_GT(bits.escapeBits, bits.escapedValues * px::BitWidth(300 + 1));
+    // Nothing is recorded once the recording has ended, nor under another kind.
+    px::BitWriter later(7);
+    ASSERT_EQ(px::EncodeIntegerData(later, items, 98), px::PX_OK);
+    EXPECT_EQ(stats[7].blocks, 1u);
+    for (size_t kind = 0; kind < stats.size(); ++kind)
+        EXPECT_EQ(stats[kind].blocks, kind == 7 ? 1u : 0u);
 }
 
 } // namespace

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# vortan-codec mesh encode --stats: one row per stream whose fields account for every bit of it, and the integer
+# coder's fields where the positions must have them (one vertex raw, the other four predicted).
+set -euo pipefail
+tool=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/lib/run_tool.sh"
+
+cat > "$work/pyramid.off" <<'MESH'
+OFF
+5 5 0
+0 0 0
+2 0 0
+2 2 0
+0 2 0
+1 1 1.5
+4 3 2 1 0
+3 0 1 4
+3 1 2 4
+3 2 3 4
+3 3 0 4
+MESH
+
+expect_done mesh encode "$work/pyramid.off" "$work/pyramid.px" --pos-bits 14 --stats > "$work/stats.txt"
+cat "$work/stats.txt"
+# Columns: stream bytes blocks absolute fixed table codes escapes other values entries escaped.
+awk '$1 == "positions" || $1 == "topology" || $1 == "shape" {
+         rows++
+         if ($4 + $5 + $6 + $7 + $8 + $9 != 8 * $2) { print "bits of " $1 " do not add up"; bad = 1 }
+     }
+     $1 == "positions" && ($3 != 1 || $4 != 42 || $10 != 12 || $5 != 168) { print "position fields"; bad = 1 }
+     END { if (rows != 3 || bad) exit 1 }' "$work/stats.txt" || fail "stats rows"
+grep -q '^vertices 5 position-bits/vertex ' "$work/stats.txt" || fail "no per-vertex line"
+# Without the option the tool prints its one line only.
+[ "$(expect_done mesh encode "$work/pyramid.off" "$work/plain.px" --pos-bits 14 | wc -l)" -eq 1 ] || fail "stats without --stats"
+cmp -s "$work/pyramid.px" "$work/plain.px" || fail "--stats changed the stream set"
+echo "mesh stats tool: ok"
