@@ -9,28 +9,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/base/error_text.h"
+
 namespace pf {
 
 namespace {
 
 constexpr int kMaxLinkHops = 40;          // as the kernel's own limit on a chain of symbolic links
 constexpr size_t kMaxTempStemBytes = 200; // leaves room for the marks and the random part in a 255-byte name
-
-// strerror_r comes in two shapes; either is thread-safe where strerror is not.
-[[maybe_unused]] const char* PickErrorText(int result, const char* buffer)
-{
-    return result == 0 ? buffer : "unknown error";
-}
-[[maybe_unused]] const char* PickErrorText(const char* result, const char*)
-{
-    return result;
-}
-
-std::string ErrorText(int errnoValue)
-{
-    char buffer[256] = {};
-    return PickErrorText(::strerror_r(errnoValue, buffer, sizeof buffer), buffer);
-}
 
 std::string CannotWrite(const std::string& path, const std::string& cause)
 {
@@ -87,7 +73,7 @@ Destination ResolveDestination(const std::string& path)
     for (int hop = 0; hop <= kMaxLinkHops; ++hop) {
         if (::lstat(out.path.c_str(), &out.info) != 0) {
             if (errno != ENOENT)
-                out.refusal = ErrorText(errno);
+                out.refusal = errorText(errno);
             return out; // missing: a new file, if its folder takes one
         }
         if (S_ISREG(out.info.st_mode)) {
@@ -101,12 +87,12 @@ Destination ResolveDestination(const std::string& path)
         std::vector<char> target(PATH_MAX + 1);
         const ssize_t length = ::readlink(out.path.c_str(), target.data(), target.size());
         if (length < 0 || static_cast<size_t>(length) >= target.size()) {
-            out.refusal = ErrorText(length < 0 ? errno : ENAMETOOLONG);
+            out.refusal = errorText(length < 0 ? errno : ENAMETOOLONG);
             return out;
         }
         out.path = JoinLinkTarget(out.path, std::string(target.data(), static_cast<size_t>(length)));
     }
-    out.refusal = ErrorText(ELOOP);
+    out.refusal = errorText(ELOOP);
     return out;
 }
 
@@ -134,7 +120,7 @@ std::unique_ptr<AtomicFile> AtomicFile::open(const std::string& path, std::strin
     std::string tempPath = FolderOf(destination.path) + "/." + stem + ".XXXXXX";
     const int fd = ::mkostemp(tempPath.data(), O_CLOEXEC);
     if (fd < 0) {
-        outError = CannotWrite(path, ErrorText(errno));
+        outError = CannotWrite(path, errorText(errno));
         return nullptr;
     }
     std::unique_ptr<AtomicFile> file(new AtomicFile(path, destination.path, std::move(tempPath), fd));
@@ -198,7 +184,7 @@ bool AtomicFile::commit()
 bool AtomicFile::fail(int errnoValue)
 {
     if (m_error.empty())
-        m_error = CannotWrite(m_shownPath, ErrorText(errnoValue));
+        m_error = CannotWrite(m_shownPath, errorText(errnoValue));
     discardTemporary();
     return false;
 }

@@ -14,6 +14,7 @@
 
 #include "platform/base/atomic_file.h"
 #include "platform/base/endian.h"
+#include "platform/base/error_text.h"
 #include "platform/media/temp_file.h"
 
 namespace pf {
@@ -39,22 +40,6 @@ std::array<uint8_t, kWaveHeaderBytes> HeaderOf(const WaveFormat& format, uint32_
     std::memcpy(&h[36], "data", 4);
     storeU32le(&h[40], dataBytes);
     return h;
-}
-
-// strerror_r comes in two shapes; either is thread-safe where strerror is not.
-[[maybe_unused]] const char* PickErrorText(int result, const char* buffer)
-{
-    return result == 0 ? buffer : "unknown error";
-}
-[[maybe_unused]] const char* PickErrorText(const char* result, const char*)
-{
-    return result;
-}
-
-std::string ErrorText(int errnoValue)
-{
-    char buffer[256] = {};
-    return PickErrorText(::strerror_r(errnoValue, buffer, sizeof buffer), buffer);
 }
 
 // A file without a name in the temporary folder, or, where the file system cannot make one, a named one removed
@@ -118,7 +103,7 @@ std::unique_ptr<RiffWaveWriter> RiffWaveWriter::create(const std::string& path, 
         } else if (std::unique_ptr<AtomicFile> target = AtomicFile::open(path, error)) {
             const int scratch = OpenScratchFile();
             if (scratch < 0)
-                error = "cannot write " + path + ": scratch file in " + tempDirectory() + ": " + ErrorText(errno);
+                error = "cannot write " + path + ": scratch file in " + tempDirectory() + ": " + errorText(errno);
             else
                 writer.reset(new RiffWaveWriter(path, format, std::move(target), scratch));
         }
@@ -178,7 +163,7 @@ bool RiffWaveWriter::flushBuffer()
 {
     const bool ok = WriteAll(m_scratchFd, m_buffer.data(), m_buffer.size());
     m_buffer.clear();
-    return ok || fail("scratch file in " + tempDirectory() + ": " + ErrorText(errno));
+    return ok || fail("scratch file in " + tempDirectory() + ": " + errorText(errno));
 }
 
 bool RiffWaveWriter::fail(const std::string& cause)
@@ -199,7 +184,7 @@ bool RiffWaveWriter::copyScratchToTarget()
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0)
-            return fail("scratch file in " + tempDirectory() + ": " + (got < 0 ? ErrorText(errno) : "data lost"));
+            return fail("scratch file in " + tempDirectory() + ": " + (got < 0 ? errorText(errno) : "data lost"));
         if (!m_target->write(std::span(chunk).first(static_cast<size_t>(got))))
             return false;
         offset += static_cast<uint64_t>(got);
