@@ -302,7 +302,7 @@ float PitchTracker::RefineLag(int lag)
     std::copy(m_decimated + kRefinementCentre - n / 2, m_decimated + kRefinementCentre - n / 2 + n, segment);
     CosineWindowApply(segment, n, 0.75f, 0.25f);
 
-    float correlation[2 * 4 + 1];
+    float correlation[2 * 4 + 1] = {};
     int best = low;
     for (int t = low; t <= high; ++t) {
         correlation[t - low] = static_cast<float>(DotProduct(segment, segment + t, n - t));

@@ -1,0 +1,96 @@
+// Speed of the RT24 speech codec on one core over the committed 8000 Hz speech fixture: encode and decode realtime
+// factors (seconds of speech per CPU second), the achieved bit rate, the speech measures of the round trip, and the
+// memory one encoder and one decoder hold.
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <benchmark/benchmark.h>
+
+#include "codecs/sound/speech/rt24/rt24_decoder.h"
+#include "codecs/sound/speech/rt24/rt24_encoder.h"
+#include "codecs/sound/speech/rt24/rt24_format.h"
+#include "codecs/sound/speech/rt24/rt24_frame_driver.h"
+#include "platform/base/endian.h"
+#include "platform/media/riff_wave_reader.h"
+#include "testsupport/sound/speech_metrics.h"
+
+namespace {
+
+const std::vector<int16_t>& Speech()
+{
+    static const std::vector<int16_t> samples = [] {
+        const char* root = std::getenv("VORTAN_SOURCE_DIR");
+        const std::filesystem::path base =
+            root != nullptr ? std::filesystem::path(root) : std::filesystem::path(__FILE__).parent_path().parent_path();
+        pf::WaveError error = pf::WaveError::kNone;
+        const auto reader =
+            pf::RiffWaveReader::open((base / "codecs/sound/tests/data/speech_8000_mono.wav").string(), &error);
+        std::vector<int16_t> loaded;
+        if (!reader)
+            return loaded;
+        std::vector<uint8_t> bytes(reader->dataBytes());
+        bytes.resize(reader->read(bytes));
+        for (size_t i = 0; i + 1 < bytes.size(); i += 2)
+            loaded.push_back(static_cast<int16_t>(pf::loadU16le(&bytes[i])));
+        return loaded;
+    }();
+    return samples;
+}
+
+double Seconds()
+{
+    return static_cast<double>(Speech().size()) / sound::kRt24SampleRate;
+}
+
+void BM_Rt24Encode(benchmark::State& state)
+{
+    if (Speech().empty()) {
+        state.SkipWithError("speech fixture missing");
+        return;
+    }
+    sound::Rt24Encoded encoded;
+    for (auto _ : state) {
+        encoded = sound::Rt24EncodeSamples(Speech());
+        benchmark::DoNotOptimize(encoded.frames.data());
+    }
+    state.counters["realtime_x"] =
+        benchmark::Counter(Seconds() * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["bit/s"] = static_cast<double>(encoded.frames.size()) * 8.0 / Seconds();
+    // One encoder: its state, its quantiser, the 401-sample history and the three Kaiser half windows.
+    state.counters["encoder_bytes"] = static_cast<double>(sizeof(sound::Rt24Encoder) + sizeof(sound::Rt24Quantiser) +
+                                                          401 * sizeof(float) + (111 + 121 + 131) * sizeof(float));
+}
+
+void BM_Rt24Decode(benchmark::State& state)
+{
+    if (Speech().empty()) {
+        state.SkipWithError("speech fixture missing");
+        return;
+    }
+    const sound::Rt24Encoded encoded = sound::Rt24EncodeSamples(Speech());
+    sound::Rt24DecodeOptions options;
+    options.timeScale = static_cast<float>(state.range(0)) / 100.0f;
+    sound::Rt24Decoded decoded;
+    for (auto _ : state) {
+        decoded = sound::Rt24DecodeFrames(encoded.frames, options);
+        benchmark::DoNotOptimize(decoded.samples.data());
+    }
+    state.counters["realtime_x"] =
+        benchmark::Counter(Seconds() * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["decoder_bytes"] = static_cast<double>(sizeof(sound::Rt24Decoder) + sizeof(sound::Rt24Quantiser));
+    if (state.range(0) == 100) {
+        const soundtest::SpeechComparison result = soundtest::CompareSpeech(Speech(), decoded.samples, 8000, 4000);
+        state.counters["LSD_voiced_dB"] = result.voicedLogSpectralDistanceDb;
+        state.counters["F0_err_pct"] = result.f0RmsErrorPercent;
+        state.counters["energy_err_dB"] = result.meanEnergyErrorDb;
+    }
+}
+
+} // namespace
+
+BENCHMARK(BM_Rt24Encode)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Rt24Decode)->Arg(100)->Arg(50)->Arg(200)->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();
