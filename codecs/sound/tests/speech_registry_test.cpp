@@ -6,6 +6,7 @@
 
 #include "codecs/sound/speech/probe_registry.h"
 #include "codecs/sound/speech/registry_list.h"
+#include "codecs/sound/tests/tonalwave_allocation_probe.h"
 
 using namespace sound;
 
@@ -345,4 +346,36 @@ TEST(SpeechRegistryParameters, UnknownKindsAndNullsAreRefused)
     EXPECT_EQ(ParameterOf(FindParameter(*r.registry, "kind zero"))->value, reinterpret_cast<uintptr_t>(&storage));
     EXPECT_EQ(DeleteParameter(*r.registry, none), 0);
     EXPECT_EQ(FindParameter(*r.registry, "kind zero"), nullptr);
+}
+
+TEST(SpeechRegistryParameters, FailedRegistrationsLeaveTheListsWhole)
+{
+    if (!soundtest::CanFailAllocations())
+        GTEST_SKIP() << "this test program's operator new cannot be made to fail";
+    Registry r;
+    float storage = 0.0f;
+    size_t made = 0;
+    for (int64_t k = 1; k <= 6; ++k) {
+        SCOPED_TRACE(k);
+        soundtest::ResetAllocationCount();
+        soundtest::FailAllocationNumber(k);
+        RegistryNode* const probe = RegisterProbe(*r.registry, "a probe with a name too long for small strings");
+        RegistryNode* const hook =
+            RegisterHook(*r.registry, "a hook with a name too long for small strings", Record, nullptr, 0);
+        RegistryNode* const parameter =
+            RegisterFieldParameter(*r.registry, &storage, kElementKindFloat, "a parameter named at length too");
+        const int attached = probe != nullptr && hook != nullptr ? AttachHook(probe, hook, 1) : 1;
+        soundtest::ResetAllocationCount();
+        made += (probe != nullptr) + (hook != nullptr) + (parameter != nullptr);
+        EXPECT_TRUE(probe == nullptr || hook == nullptr || attached == 0 ||
+                    ListFirst(ProbeOf(probe)->links) == nullptr);
+    }
+    // Every list still reads the same both ways and holds exactly what was made.
+    const size_t listed = DataOf(r.registry->Probes(), kListForward).size() +
+                          DataOf(r.registry->Hooks(), kListForward).size() +
+                          DataOf(r.registry->Parameters(), kListForward).size();
+    EXPECT_EQ(listed, made);
+    EXPECT_EQ(DataOf(r.registry->Probes(), 0).size(), DataOf(r.registry->Probes(), kListForward).size());
+    EXPECT_EQ(DataOf(r.registry->Hooks(), 0).size(), DataOf(r.registry->Hooks(), kListForward).size());
+    EXPECT_LT(made, 18u);
 }
