@@ -39,6 +39,11 @@ void* Allocate(size_t size)
 
 } // namespace
 
+// GCC sees free() meet a pointer from new once these replacements are inlined; here they are the same allocator.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+
 void* operator new(size_t size)
 {
     return Allocate(size);
