@@ -135,7 +135,7 @@ int EncodeColours(std::span<const ColourInput> objects, const ColourBits& bits, 
                 out.PutBits(width, 4);
     }
     for (std::vector<DataItem>& component : components) {
-        const int result = EncodeZeroRuns(out, component, kMinZeroRun, kAttributeSelectionPercent);
+        const int result = EncodeZeroRuns(out, component, kMinZeroRun);
         if (result != PX_OK)
             return result;
     }

@@ -1,6 +1,7 @@
 #include "codecs/geometry/integer_coder.h"
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "codecs/geometry/bit_reader.h"
@@ -16,6 +17,8 @@ namespace {
 // Longest prefix code accepted. A Huffman code deeper than this needs weights beyond any 32-bit count list.
 constexpr uint32_t kMaxCodeLength = 62;
 constexpr int32_t kEscapeSymbol = -1;
+// Selection sizes priced between two neighbours of the coarse grid around its best point.
+constexpr size_t kFineSteps = 24;
 
 struct TableEntry {
     int64_t symbol = kEscapeSymbol; // offset from min, or the escape
@@ -38,10 +41,9 @@ DeltaRange RangeOf(const std::vector<int32_t>& deltas)
     return {*lo, *hi, static_cast<int64_t>(*hi) - *lo + 1};
 }
 
-// The values that get table entries, most frequent first; equal counts by rising offset so streams are
-// deterministic. At least one value is taken even when the threshold is 0, so the table always holds a code.
-std::vector<TableEntry> SelectFrequentValues(std::vector<int32_t> deltas, int64_t min, uint32_t percent,
-                                             uint64_t& outCovered)
+// Every offset that occurs, with its count, most frequent first; equal counts by rising offset so streams are
+// deterministic.
+std::vector<TableEntry> CountOffsets(std::vector<int32_t> deltas, int64_t min)
 {
     std::sort(deltas.begin(), deltas.end());
     std::vector<TableEntry> histogram;
@@ -54,17 +56,23 @@ std::vector<TableEntry> SelectFrequentValues(std::vector<int32_t> deltas, int64_
     }
     std::stable_sort(histogram.begin(), histogram.end(),
                      [](const TableEntry& a, const TableEntry& b) { return a.weight > b.weight; });
-    const uint64_t total = deltas.size();
+    return histogram;
+}
+
+// How many of the most frequent offsets cover the percentage of the values. At least one is taken even when the
+// threshold is 0, so the table always holds a code besides the escape.
+size_t PercentageCount(const std::vector<TableEntry>& histogram, uint64_t total, uint32_t percent)
+{
     const uint64_t threshold = total * percent / 100;
-    std::vector<TableEntry> selected;
-    outCovered = 0;
+    uint64_t covered = 0;
+    size_t taken = 0;
     for (const TableEntry& entry : histogram) {
-        if (!selected.empty() && outCovered >= threshold)
+        if (taken > 0 && covered >= threshold)
             break;
-        selected.push_back(entry);
-        outCovered += entry.weight;
+        ++taken;
+        covered += entry.weight;
     }
-    return selected;
+    return taken;
 }
 
 // Huffman code lengths by a binary min-heap with the root at index 1. Ties resolve exactly as written here so
@@ -153,11 +161,15 @@ struct CodeTable {
     uint32_t longest = 0;
 };
 
-int BuildCodeTable(const std::vector<int32_t>& deltas, const DeltaRange& range, uint32_t percent, CodeTable& out)
+// The table for the `selected` most frequent offsets and the escape, whose weight is the number of values left
+// out (it may be 0): Huffman lengths, entries by rising length, canonical codes.
+int BuildCodeTable(const std::vector<TableEntry>& histogram, size_t selected, uint64_t total, CodeTable& out)
 {
+    std::vector<TableEntry> entries(histogram.begin(), histogram.begin() + static_cast<ptrdiff_t>(selected));
     uint64_t covered = 0;
-    std::vector<TableEntry> entries = SelectFrequentValues(deltas, range.min, percent, covered);
-    entries.push_back({kEscapeSymbol, deltas.size() - covered, 0, 0});
+    for (const TableEntry& entry : entries)
+        covered += entry.weight;
+    entries.push_back({kEscapeSymbol, total - covered, 0, 0});
     const std::vector<uint32_t> lengths = CodeHeap(entries).Lengths(entries.size());
     for (size_t i = 0; i < entries.size(); ++i)
         entries[i].length = lengths[i];
@@ -171,6 +183,135 @@ int BuildCodeTable(const std::vector<int32_t>& deltas, const DeltaRange& range, 
         if (entries[i].symbol == kEscapeSymbol)
             out.escape = i;
     out.entries = std::move(entries);
+    return PX_OK;
+}
+
+// The bits a table costs where tables differ: its entries, the codes of the values in it, the escaped values.
+uint64_t VariableBits(const CodeTable& table, uint32_t offsetBits)
+{
+    uint64_t bits = table.entries.size() * (uint64_t{offsetBits} + table.longest);
+    for (const TableEntry& entry : table.entries)
+        bits += entry.weight * (entry.length + (entry.symbol == kEscapeSymbol ? uint64_t{offsetBits} : 0));
+    return bits;
+}
+
+// Prices a selection size in O(size) with the two-queue Huffman construction over weights already in order. Its
+// code bits are exact (every Huffman code of the same weights costs the same); its longest length, which sets
+// every table entry's width, may differ from the heap's by tie-breaking, so the winner is priced again exactly.
+class SelectionPricer {
+public:
+    SelectionPricer(const std::vector<TableEntry>& histogram, uint64_t total, uint32_t offsetBits)
+        : m_histogram(histogram), m_total(total), m_offsetBits(offsetBits)
+    {
+    }
+
+    uint64_t EstimatedBits(size_t selected)
+    {
+        uint64_t covered = 0;
+        m_leaves.clear();
+        for (size_t i = selected; i-- > 0;) {
+            m_leaves.push_back(m_histogram[i].weight); // rising, as the histogram falls
+            covered += m_histogram[i].weight;
+        }
+        const uint64_t escaped = m_total - covered;
+        m_leaves.insert(std::upper_bound(m_leaves.begin(), m_leaves.end(), escaped), escaped);
+        const Huffman code = TwoQueueHuffman();
+        return (selected + 1) * (uint64_t{m_offsetBits} + code.longest) + code.bits + escaped * m_offsetBits;
+    }
+
+private:
+    struct Huffman {
+        uint64_t bits = 0;    // code bits of all values: the sum of the inner nodes' weights
+        uint32_t longest = 0; // the root's height
+    };
+    struct Node {
+        uint64_t weight = 0;
+        uint32_t height = 0;
+    };
+
+    // Inner nodes are made in rising weight, so two queues, the leaves and the inner nodes, replace the heap.
+    Huffman TwoQueueHuffman()
+    {
+        m_inner.clear();
+        m_inner.reserve(m_leaves.size());
+        size_t leaf = 0;
+        size_t inner = 0;
+        const auto takeSmallest = [&]() -> Node {
+            if (leaf < m_leaves.size() && (inner == m_inner.size() || m_leaves[leaf] <= m_inner[inner].weight))
+                return {m_leaves[leaf++], 0};
+            return m_inner[inner++];
+        };
+        Huffman code;
+        while ((m_leaves.size() - leaf) + (m_inner.size() - inner) > 1) {
+            const Node a = takeSmallest();
+            const Node b = takeSmallest();
+            m_inner.push_back({a.weight + b.weight, 1 + std::max(a.height, b.height)});
+            code.bits += a.weight + b.weight;
+        }
+        code.longest = m_inner.empty() ? 0 : m_inner.back().height;
+        return code;
+    }
+
+    const std::vector<TableEntry>& m_histogram; // not owned: lives through the pricing
+    uint64_t m_total;
+    uint32_t m_offsetBits;
+    std::vector<uint64_t> m_leaves;
+    std::vector<Node> m_inner;
+};
+
+// The selection size whose estimate is smallest: priced on a geometric grid of sizes, then finely around the best
+// point of the grid. The cost is not convex in the size, but its dips are broad.
+size_t CheapestSelectionEstimate(const std::vector<TableEntry>& histogram, uint64_t total, uint32_t offsetBits)
+{
+    SelectionPricer pricer(histogram, total, offsetBits);
+    std::vector<size_t> grid;
+    for (size_t size = 1; size < histogram.size(); size = std::max(size + 1, size * 5 / 4))
+        grid.push_back(size);
+    grid.push_back(histogram.size());
+    size_t best = 0;
+    uint64_t bestBits = UINT64_MAX;
+    for (size_t i = 0; i < grid.size(); ++i) {
+        const uint64_t bits = pricer.EstimatedBits(grid[i]);
+        if (bits < bestBits) {
+            bestBits = bits;
+            best = i;
+        }
+    }
+    const size_t lo = grid[best > 0 ? best - 1 : 0];
+    const size_t hi = grid[std::min(best + 1, grid.size() - 1)];
+    const size_t step = std::max<size_t>(1, (hi - lo) / kFineSteps);
+    size_t chosen = grid[best];
+    for (size_t size = lo + 1; size < hi; size += step) {
+        const uint64_t bits = pricer.EstimatedBits(size);
+        if (bits < bestBits) {
+            bestBits = bits;
+            chosen = size;
+        }
+    }
+    return chosen;
+}
+
+// The table of fewest bits among a few selection sizes priced exactly: the estimate's choice, and the sizes the
+// percentage walk takes at 98 and 100 percent and a single value, so a list never costs more than it did with
+// either fixed percentage, nor more than one bit per value beyond its raw offsets.
+int BuildCheapestTable(const std::vector<TableEntry>& histogram, uint64_t total, uint32_t offsetBits, CodeTable& out)
+{
+    const size_t candidates[] = {CheapestSelectionEstimate(histogram, total, offsetBits),
+                                 PercentageCount(histogram, total, 98), histogram.size(), 1};
+    uint64_t bestBits = UINT64_MAX;
+    for (size_t i = 0; i < std::size(candidates); ++i) {
+        if (std::find(candidates, candidates + i, candidates[i]) != candidates + i)
+            continue;
+        CodeTable table;
+        const int result = BuildCodeTable(histogram, candidates[i], total, table);
+        if (result != PX_OK)
+            return result;
+        const uint64_t bits = VariableBits(table, offsetBits);
+        if (bits < bestBits) {
+            bestBits = bits;
+            out = std::move(table);
+        }
+    }
     return PX_OK;
 }
 
@@ -226,7 +367,10 @@ IntegerBlockBits BlockBitsOf(std::span<const DataItem> items, const CodeTable& t
 
 } // namespace
 
-int EncodeIntegerData(BitWriter& out, std::span<const DataItem> items, uint32_t percent)
+namespace {
+
+// percent: the fixed walk at that percentage; none: the table of fewest bits.
+int EncodeBlock(BitWriter& out, std::span<const DataItem> items, std::optional<uint32_t> percent)
 {
     std::vector<int32_t> deltas;
     for (const DataItem& item : items) {
@@ -243,7 +387,10 @@ int EncodeIntegerData(BitWriter& out, std::span<const DataItem> items, uint32_t 
         return PXERR_INVALIDGEOMETRY;
     CodeTable table;
     if (!deltas.empty()) {
-        const int result = BuildCodeTable(deltas, range, percent, table);
+        const std::vector<TableEntry> histogram = CountOffsets(deltas, range.min);
+        const int result = percent ? BuildCodeTable(histogram, PercentageCount(histogram, deltas.size(), *percent),
+                                                    deltas.size(), table)
+                                   : BuildCheapestTable(histogram, deltas.size(), offsetBits, table);
         if (result != PX_OK)
             return result;
         if (static_cast<uint64_t>(range.range - 1) >> offsetBits != 0)
@@ -268,6 +415,18 @@ int EncodeIntegerData(BitWriter& out, std::span<const DataItem> items, uint32_t 
     out.Put32(static_cast<uint32_t>(deltas.size()));
     WriteCodedValues(out, deltas, range, table, offsetBits);
     return PX_OK;
+}
+
+} // namespace
+
+int EncodeIntegerData(BitWriter& out, std::span<const DataItem> items)
+{
+    return EncodeBlock(out, items, std::nullopt);
+}
+
+int EncodeIntegerDataByPercentage(BitWriter& out, std::span<const DataItem> items, uint32_t percent)
+{
+    return EncodeBlock(out, items, percent);
 }
 
 namespace {

@@ -14,11 +14,6 @@ namespace px {
 class BitReader;
 class BitWriter;
 
-// The share of delta items, in percent, that the code table covers before the rarest values go out as escapes.
-// Both are part of the stream format: another value gives other tables and so other bytes.
-constexpr uint32_t kAttributeSelectionPercent = 98; // positions, colours, normals, texture coordinates
-constexpr uint32_t kTopologySelectionPercent = 100; // every traversal command value gets its own code
-
 enum DataMode : uint8_t {
     kModeDelta = 0,    // entropy-coded
     kModeAbsolute = 1, // written raw in `width` bits
@@ -30,9 +25,15 @@ struct DataItem {
     uint8_t width = 0; // bits of an absolute value, 0..32
 };
 
-// 0, or PXERR_INVALIDGEOMETRY when the items cannot be coded (unknown mode, an absolute value wider than its
-// width, a delta range too wide for 32-bit offsets). May throw std::bad_alloc; entry points catch it.
-int EncodeIntegerData(BitWriter& out, std::span<const DataItem> items, uint32_t percent);
+// Writes the items with the code table of fewest bits: the values that get entries and their code lengths are the
+// encoder's choice, carried in the table, and the decoder needs none of it. No list costs more than the fixed
+// fields, a two-entry table and its offsets raw plus one bit each, nor more than the fixed walk at 98 or 100
+// percent would write. 0, or PXERR_INVALIDGEOMETRY when the items cannot be coded (unknown mode, an absolute value
+// wider than its width, a delta range too wide for 32-bit offsets). May throw std::bad_alloc; entry points catch it.
+int EncodeIntegerData(BitWriter& out, std::span<const DataItem> items);
+// The same block with the fixed walk: the most frequent values until they cover `percent` of the delta items (at
+// least one value). Streams written before the cost-based choice used 98 for attributes and 100 for topology.
+int EncodeIntegerDataByPercentage(BitWriter& out, std::span<const DataItem> items, uint32_t percent);
 // The caller presets mode and width of every item as the encoder saw them; fills every value. 0, or PX_ERR when
 // the block is damaged: a table that is not a complete prefix code, counts beyond the stream, a value outside
 // [min, max], or a coded count other than the caller's number of delta items.

@@ -165,7 +165,7 @@ int EncodeNormals(std::span<const NormalInput> objects, uint32_t bits, std::vect
         if (items.size() > before)
             out.PutBits(bits, 5);
     }
-    const int result = EncodeIntegerData(out, items, kAttributeSelectionPercent);
+    const int result = EncodeIntegerData(out, items);
     if (result != PX_OK)
         return result;
     outStream = out.Finish();

@@ -101,7 +101,7 @@ int EncodePositions(std::span<const PositionInput> objects, uint32_t bits, std::
         out.PutFloat(value);
     for (size_t o = 0; o < objects.size(); ++o)
         out.PutBits(bits, 5);
-    const int result = EncodeIntegerData(out, items, kAttributeSelectionPercent);
+    const int result = EncodeIntegerData(out, items);
     if (result != PX_OK)
         return result;
     outStream = out.Finish();

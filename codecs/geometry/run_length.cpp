@@ -54,7 +54,7 @@ template <typename IsShort> uint64_t LongestStretch(const std::vector<Run>& runs
 
 } // namespace
 
-int EncodeZeroRuns(BitWriter& out, std::vector<DataItem>& items, uint32_t minRun, uint32_t percent)
+int EncodeZeroRuns(BitWriter& out, std::vector<DataItem>& items, uint32_t minRun)
 {
     int64_t smallest = INT64_MAX;
     for (const DataItem& item : items)
@@ -84,7 +84,7 @@ int EncodeZeroRuns(BitWriter& out, std::vector<DataItem>& items, uint32_t minRun
     items = std::move(compact);
     out.Put32(static_cast<uint32_t>(items.size()));
     out.Put32(static_cast<uint32_t>(escape));
-    const int result = EncodeIntegerData(out, items, percent);
+    const int result = EncodeIntegerData(out, items);
     if (result != PX_OK)
         return result;
     WriteIntArray(out, runs);

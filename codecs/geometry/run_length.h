@@ -19,7 +19,7 @@ class BitWriter;
 
 // Compacts items in place (runs of at least minRun zero delta items become one escape item) and writes the
 // block. 0, or the integer coder's refusal.
-int EncodeZeroRuns(BitWriter& out, std::vector<DataItem>& items, uint32_t minRun, uint32_t percent);
+int EncodeZeroRuns(BitWriter& out, std::vector<DataItem>& items, uint32_t minRun);
 // Fills out, whose size is the number of items the caller expects, with delta items. 0 or PX_ERR.
 int DecodeZeroRuns(BitReader& in, std::span<DataItem> out);
 

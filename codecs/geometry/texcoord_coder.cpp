@@ -136,7 +136,7 @@ int EncodeTexCoords(std::span<const TexCoordInput> objects, uint32_t bits, std::
                 items.push_back(record.residual ? DataItem{value, kModeDelta, 0}
                                                 : DataItem{value, kModeAbsolute, static_cast<uint8_t>(bits)});
     }
-    const int result = EncodeIntegerData(out, items, kAttributeSelectionPercent);
+    const int result = EncodeIntegerData(out, items);
     if (result != PX_OK)
         return result;
     outStream = out.Finish();

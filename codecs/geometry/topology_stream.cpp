@@ -165,7 +165,7 @@ int PackTopology(std::span<const ComponentRecord> records, std::vector<uint8_t>&
     out.PutBits(widths.split, 5);
     out.PutBits(widths.list, 5);
     out.PutBits(widths.merge, 5);
-    const int result = EncodeIntegerData(out, items, kTopologySelectionPercent);
+    const int result = EncodeIntegerData(out, items);
     if (result != PX_OK)
         return result;
     for (const std::vector<PackedCommand>& p : packed)

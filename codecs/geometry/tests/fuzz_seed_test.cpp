@@ -52,7 +52,7 @@ Bytes IntegerDataBody(uint8_t shape)
                             : px::DataItem{static_cast<int32_t>(i % 5) - 2, px::kModeDelta, 0};
     }
     px::BitWriter writer(1);
-    EXPECT_EQ(px::EncodeIntegerData(writer, items, 98), px::PX_OK);
+    EXPECT_EQ(px::EncodeIntegerData(writer, items), px::PX_OK);
     return writer.Finish();
 }
 
@@ -109,7 +109,7 @@ SeedSet MakeSeeds()
         std::vector<px::DataItem> items(40, px::DataItem{0, px::kModeDelta, 0});
         items[3].value = 5;
         px::BitWriter writer(3);
-        EXPECT_EQ(px::EncodeZeroRuns(writer, items, 16, 98), px::PX_OK);
+        EXPECT_EQ(px::EncodeZeroRuns(writer, items, 16), px::PX_OK);
         seeds["mesh_stage/zero_runs"] = StageSeed(2, 40, writer.Finish());
     }
     {

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <random>
 #include <vector>
 
@@ -17,10 +19,14 @@ namespace {
 using px::DataItem;
 using Bytes = std::vector<uint8_t>;
 
+// In place of a percentage: the table of fewest bits, as every stream is written.
+constexpr uint32_t kLeastBits = UINT32_MAX;
+
 Bytes Encode(const std::vector<DataItem>& items, uint32_t percent, int* outResult = nullptr)
 {
     px::BitWriter writer(1);
-    const int result = px::EncodeIntegerData(writer, items, percent);
+    const int result = percent == kLeastBits ? px::EncodeIntegerData(writer, items)
+                                             : px::EncodeIntegerDataByPercentage(writer, items, percent);
     if (outResult)
         *outResult = result;
     return writer.Finish();
@@ -107,7 +113,7 @@ TEST(IntegerCoderRoundTrip, RandomMixedListsComeBackExactly)
                 items.push_back({centre + (random() % 2 ? offset : offset / 8), px::kModeDelta, 0});
             }
         }
-        const uint32_t percent = list % 2 ? 98 : 100;
+        const uint32_t percent = list % 3 == 0 ? 98 : list % 3 == 1 ? 100 : kLeastBits;
         int result = -1;
         const Bytes stream = Encode(items, percent, &result);
         ASSERT_EQ(result, px::PX_OK);
@@ -127,7 +133,7 @@ TEST(IntegerCoderRoundTrip, ExtremeValuesAndSingleDeltas)
         Deltas({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}), // all counts equal: ties broken by offset
     };
     for (const auto& items : lists) {
-        for (const uint32_t percent : {98u, 100u, 0u}) {
+        for (const uint32_t percent : {98u, 100u, 0u, kLeastBits}) {
             int result = -1;
             const Bytes stream = Encode(items, percent, &result);
             ASSERT_EQ(result, px::PX_OK);
@@ -273,7 +279,7 @@ TEST(IntegerCoderStats, FieldsAccountForEveryBitOfTheBlockUnderItsStreamKind)
     px::BitWriter writer(7);
     {
         const px::IntegerCoderStatsRecording recording(stats);
-        ASSERT_EQ(px::EncodeIntegerData(writer, items, 98), px::PX_OK);
+        ASSERT_EQ(px::EncodeIntegerData(writer, items), px::PX_OK);
     }
     const px::IntegerBlockBits& bits = stats[7];
     EXPECT_EQ(bits.blocks, 1u);
@@ -284,10 +290,121 @@ TEST(IntegerCoderStats, FieldsAccountForEveryBitOfTheBlockUnderItsStreamKind)
     EXPECT_GT(bits.escapeBits, bits.escapedValues * px::BitWidth(300 + 1));
     // Nothing is recorded once the recording has ended, nor under another kind.
     px::BitWriter later(7);
-    ASSERT_EQ(px::EncodeIntegerData(later, items, 98), px::PX_OK);
+    ASSERT_EQ(px::EncodeIntegerData(later, items), px::PX_OK);
     EXPECT_EQ(stats[7].blocks, 1u);
     for (size_t kind = 0; kind < stats.size(); ++kind)
         EXPECT_EQ(stats[kind].blocks, kind == 7 ? 1u : 0u);
+}
+
+// The body bits of one block of delta items, and a check that it decodes to them.
+uint64_t BlockBits(const std::vector<DataItem>& items, uint32_t percent)
+{
+    px::BitWriter writer(1);
+    const int result = percent == kLeastBits ? px::EncodeIntegerData(writer, items)
+                                             : px::EncodeIntegerDataByPercentage(writer, items, percent);
+    EXPECT_EQ(result, px::PX_OK);
+    const uint64_t bits = writer.BitCount();
+    const Bytes stream = writer.Finish();
+    std::vector<DataItem> decoded = items;
+    EXPECT_EQ(Decode(stream, decoded), px::PX_OK);
+    for (size_t i = 0; i < items.size(); ++i)
+        EXPECT_EQ(decoded[i].value, items[i].value) << "item " << i;
+    return bits;
+}
+
+struct NamedList {
+    const char* name;
+    std::vector<DataItem> items;
+};
+
+std::vector<DataItem> DeltasOf(const std::vector<int32_t>& values)
+{
+    std::vector<DataItem> items;
+    for (const int32_t value : values)
+        items.push_back({value, px::kModeDelta, 0});
+    return items;
+}
+
+// Lists built to defeat a table: nothing repeats, one value repeats among unique ones, a wide flat spread, two
+// values, one value, and the residuals of a coarse mesh (a few common values and a long unique tail).
+std::vector<NamedList> AdversarialLists()
+{
+    std::mt19937 random(77);
+    std::vector<int32_t> distinct(3000);
+    for (size_t i = 0; i < distinct.size(); ++i)
+        distinct[i] = static_cast<int32_t>(i * 3) - 4000;
+    std::shuffle(distinct.begin(), distinct.end(), random);
+    std::vector<int32_t> oneRepeated = distinct;
+    oneRepeated.insert(oneRepeated.end(), 1500, 17);
+    std::vector<int32_t> flat(5000);
+    for (int32_t& value : flat)
+        value = static_cast<int32_t>(random() % (1u << 20)) - (1 << 19);
+    std::vector<int32_t> twoValued(4000);
+    for (int32_t& value : twoValued)
+        value = random() % 7 == 0 ? -3 : 9;
+    std::vector<int32_t> coarse(2400);
+    for (size_t i = 0; i < coarse.size(); ++i)
+        coarse[i] = i % 3 == 0 ? static_cast<int32_t>(random() % 5) - 2 : static_cast<int32_t>(random() % 4001) - 2000;
+    return {
+        {"all distinct", DeltasOf(distinct)},
+        {"one repeated, the rest distinct", DeltasOf(oneRepeated)},
+        {"wide flat spread", DeltasOf(flat)},
+        {"two values", DeltasOf(twoValued)},
+        {"a single value", DeltasOf({123456})},
+        {"coarse residuals", DeltasOf(coarse)},
+        {"a single value repeated", DeltasOf(std::vector<int32_t>(900, -5))},
+    };
+}
+
+TEST(IntegerCoderLeastBits, NoListCostsMoreThanItsOffsetsRawPlusOneBitEach)
+{
+    for (const NamedList& list : AdversarialLists()) {
+        SCOPED_TRACE(list.name);
+        const auto [lo, hi] =
+            std::minmax_element(list.items.begin(), list.items.end(),
+                                [](const DataItem& a, const DataItem& b) { return a.value < b.value; });
+        const uint64_t offsetBits = px::BitWidth(static_cast<uint64_t>(int64_t{hi->value} - lo->value + 1) + 1);
+        const uint64_t fixed = 64 + 8 + 32 + 32 + 32 + 2 * (offsetBits + 1); // a table of one value and the escape
+        EXPECT_LE(BlockBits(list.items, kLeastBits), fixed + list.items.size() * (offsetBits + 1));
+    }
+}
+
+TEST(IntegerCoderLeastBits, NeverLargerThanEitherFixedPercentage)
+{
+    std::vector<NamedList> lists = AdversarialLists();
+    std::mt19937 random(5);
+    for (int i = 0; i < 60; ++i) { // two-sided geometric residuals of every scale, short and long lists
+        std::vector<int32_t> values(10 + random() % 3000);
+        const double spread = std::ldexp(1.0, static_cast<int>(random() % 14));
+        std::geometric_distribution<int32_t> magnitude(1.0 / (1.0 + spread));
+        for (int32_t& value : values)
+            value = random() % 2 ? magnitude(random) : -magnitude(random);
+        lists.push_back({"geometric", DeltasOf(values)});
+    }
+    for (const NamedList& list : lists) {
+        SCOPED_TRACE(list.name);
+        const uint64_t least = BlockBits(list.items, kLeastBits);
+        EXPECT_LE(least, BlockBits(list.items, 98));
+        EXPECT_LE(least, BlockBits(list.items, 100));
+    }
+}
+
+TEST(IntegerCoderLeastBits, SpreadListsCostFarLessThanAFullTable)
+{
+    // Every value once: the fixed walk gives each its own table entry of B + L bits, which the escape avoids.
+    const std::vector<NamedList> lists = AdversarialLists();
+    EXPECT_LT(BlockBits(lists[0].items, kLeastBits) * 3, BlockBits(lists[0].items, 98) * 2);
+    EXPECT_LT(BlockBits(lists[2].items, kLeastBits) * 3, BlockBits(lists[2].items, 98) * 2);
+}
+
+TEST(IntegerCoderLeastBits, AbsoluteItemsAroundTheDeltasComeBackInPlace)
+{
+    std::mt19937 random(9);
+    std::vector<DataItem> items;
+    for (int i = 0; i < 2000; ++i)
+        items.push_back(i % 97 == 0 ? DataItem{static_cast<int32_t>(random() % 1024), px::kModeAbsolute, 10}
+                                    : DataItem{static_cast<int32_t>(random() % 600) - 300, px::kModeDelta, 0});
+    BlockBits(items, kLeastBits);
 }
 
 } // namespace

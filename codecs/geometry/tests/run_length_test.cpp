@@ -38,7 +38,7 @@ TEST(ZeroRuns, RunOfTheMinimumLengthCollapsesOneShorterStays)
         std::vector<DataItem> items = WithZeroRun(zeros);
         const std::vector<DataItem> original = items;
         px::BitWriter writer(3);
-        ASSERT_EQ(px::EncodeZeroRuns(writer, items, 16, 98), px::PX_OK);
+        ASSERT_EQ(px::EncodeZeroRuns(writer, items, 16), px::PX_OK);
         EXPECT_EQ(items.size(), zeros == 16 ? 3u : original.size());
         if (zeros == 16) {
             EXPECT_EQ(items[1].value, -4); // the escape: the smallest value less one
@@ -56,7 +56,7 @@ TEST(ZeroRuns, NoDeltaItemsUseTheFixedEscape)
 {
     std::vector<DataItem> items;
     px::BitWriter writer(3);
-    ASSERT_EQ(px::EncodeZeroRuns(writer, items, 16, 98), px::PX_OK);
+    ASSERT_EQ(px::EncodeZeroRuns(writer, items, 16), px::PX_OK);
     const Bytes stream = writer.Finish();
     EXPECT_EQ(Bytes(stream.begin() + 12, stream.begin() + 16), (Bytes{0x7F, 0xFF, 0xFF, 0xFE}));
 }
@@ -66,7 +66,7 @@ TEST(ZeroRuns, AllZeroColourDeltasBecomeOneEscapeItem)
     // A single delta item at 98 percent: the integer coder must still select a value.
     std::vector<DataItem> items(40, DataItem{0, px::kModeDelta, 0});
     px::BitWriter writer(3);
-    ASSERT_EQ(px::EncodeZeroRuns(writer, items, 16, 98), px::PX_OK);
+    ASSERT_EQ(px::EncodeZeroRuns(writer, items, 16), px::PX_OK);
     ASSERT_EQ(items.size(), 1u);
     const Bytes stream = writer.Finish();
     std::vector<DataItem> decoded(40, DataItem{7, px::kModeDelta, 0});
@@ -80,7 +80,7 @@ TEST(ZeroRuns, ExpansionBeyondTheExpectedCountIsDamage)
 {
     std::vector<DataItem> items = WithZeroRun(20);
     px::BitWriter writer(3);
-    ASSERT_EQ(px::EncodeZeroRuns(writer, items, 16, 98), px::PX_OK);
+    ASSERT_EQ(px::EncodeZeroRuns(writer, items, 16), px::PX_OK);
     const Bytes stream = writer.Finish();
     for (const size_t expected : {21u, 23u, 2u}) {
         std::vector<DataItem> decoded(expected);
