@@ -1,0 +1,147 @@
+#include "engine/core/node.h"
+
+#include "engine/core/unique_id.h"
+#include "engine/core/world.h"
+
+SWnode::SWnode(uint16_t kindFlags) : m_kind(kindFlags), m_id(NextUniqueId()) {}
+
+SWnode::~SWnode()
+{
+    // Children go first (the container would delete them later, after this node's variables are gone, and a
+    // child's removals ask its ancestors for the world).
+    while (CVTN_Container* child = GetFirstChild(0)) {
+        child->Detach();
+        delete child;
+    }
+    RemoveAllVariables();
+}
+
+void SWnode::SetId(uint32_t id)
+{
+    m_id = id;
+    RaiseUniqueIdPast(id);
+}
+
+SWnode* SWnode::GetParentNode() const
+{
+    return dynamic_cast<SWnode*>(GetParent());
+}
+
+SWnode* SWnode::GetFirstChildNode() const
+{
+    for (CVTN_Container* c = GetFirstChild(0); c != nullptr; c = c->GetNextSibling())
+        if (auto* node = dynamic_cast<SWnode*>(c))
+            return node;
+    return nullptr;
+}
+
+SWnode* SWnode::GetNextSiblingNode() const
+{
+    for (CVTN_Container* c = GetNextSibling(); c != nullptr; c = c->GetNextSibling())
+        if (auto* node = dynamic_cast<SWnode*>(c))
+            return node;
+    return nullptr;
+}
+
+SWnode* SWnode::GetChild(size_t index) const
+{
+    size_t i = 0;
+    for (SWnode* c = GetFirstChildNode(); c != nullptr; c = c->GetNextSiblingNode(), ++i)
+        if (i == index)
+            return c;
+    return nullptr;
+}
+
+bool SWnode::AddChildNode(SWnode* child)
+{
+    return AddChild(child, 0);
+}
+
+SWnode* SWnode::NextInTree(const SWnode* subtreeRoot) const
+{
+    for (CVTN_Container* c = GetNextInTree(subtreeRoot); c != nullptr; c = c->GetNextInTree(subtreeRoot))
+        if (auto* node = dynamic_cast<SWnode*>(c))
+            return node;
+    return nullptr;
+}
+
+SWnode* SWnode::FindByName(std::string_view name) const
+{
+    for (const SWnode* n = this; n != nullptr; n = n->NextInTree(this))
+        if (n->m_name && *n->m_name == name)
+            return const_cast<SWnode*>(n);
+    return nullptr;
+}
+
+SWnode* SWnode::FindById(uint32_t id) const
+{
+    for (const SWnode* n = this; n != nullptr; n = n->NextInTree(this))
+        if (n->m_id == id)
+            return const_cast<SWnode*>(n);
+    return nullptr;
+}
+
+SWnode* SWnode::GetRoot() const
+{
+    for (const SWnode* n = this; n != nullptr; n = n->GetParentNode())
+        if (n->HasKind(kKindRoot))
+            return const_cast<SWnode*>(n);
+    return nullptr;
+}
+
+SWworld* SWnode::GetWorld() const
+{
+    const SWnode* root = GetRoot();
+    return root != nullptr ? root->m_world : nullptr;
+}
+
+bool SWnode::IsInSubtreeOf(const SWnode& ancestor) const
+{
+    for (const SWnode* n = this; n != nullptr; n = n->GetParentNode())
+        if (n == &ancestor)
+            return true;
+    return false;
+}
+
+void SWnode::VisitTree(Visitor visitor, void* a, void* b)
+{
+    for (SWnode* n = this; n != nullptr; n = n->NextInTree(this))
+        n->Visit(visitor, a, b);
+}
+
+void SWnode::Visit(Visitor visitor, void* a, void* b)
+{
+    if (visitor != nullptr)
+        visitor(*this, a, b);
+}
+
+SWgroupmember* SWnode::AddGroupMember(SWnode* node)
+{
+    if (node == nullptr)
+        return nullptr;
+    if (SWgroupmember* existing = FindGroupMember(node))
+        return existing;
+    auto* entry = new SWgroupmember(node);
+    m_members.AddTail(entry);
+    return entry;
+}
+
+SWgroupmember* SWnode::FindGroupMember(const SWnode* node) const
+{
+    for (SWlistnode* n = m_members.Head(); n != nullptr; n = n->Next())
+        if (static_cast<SWgroupmember*>(n)->node == node)
+            return static_cast<SWgroupmember*>(n);
+    return nullptr;
+}
+
+bool SWnode::RemoveGroupMember(const SWnode* node)
+{
+    SWgroupmember* entry = FindGroupMember(node);
+    return entry != nullptr && m_members.Delete(entry);
+}
+
+void SWnode::OnVariableRemoved(SWproperty&)
+{
+    if (SWworld* world = GetWorld())
+        world->RaiseStructureGeneration();
+}

@@ -1,0 +1,306 @@
+#pragma once
+// SWworld: what the user builds and previews. It is the holder of events (SWevents) and holds the scene tree, the
+// root object with the resources, the sounds, cursors, sub-worlds, Java class entries, the key table, the cameras
+// and windows, its own variables, and the queues the frame step drains.
+//
+// Index:
+//   - construction, lock, host callbacks
+//   - the tree: nodes, matrices, deletion
+//   - variables: lookups, qualified names, resets, the start of a run
+//   - input posting (any thread) and the sound queues (their own lock)
+//   - resources: textures and backgrounds
+//   - settings and state fields
+//
+// Locking: the render thread steps the world under Lock; editors take it around their changes. The posted input
+// queue and the sound queues have their own locks and may be used from any thread; nothing else locks.
+#include <array>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/behaviour/events.h"
+#include "engine/behaviour/key_table.h"
+#include "engine/behaviour/properties.h"
+#include "engine/core/critical_section.h"
+#include "engine/core/cursor_list.h"
+#include "engine/core/sub_worlds.h"
+#include "engine/core/sync_event.h"
+#include "engine/resources/file_references.h"
+#include "engine/resources/sound_list.h"
+
+class SWbackground;
+class SWcameranode;
+class SWcursor;
+class SWevent;
+class SWgeometry;
+class SWjavaclassnode;
+class SWnode;
+class SWobjectnode;
+class SWproperty;
+class SWrootobject;
+class SWsound;
+class SWtexture;
+class SWwindow;
+
+// What a later part of the engine keeps in the world (the expression list, the timed-action table, ...): the
+// world owns it and deletes it with itself.
+class SWworldpart {
+public:
+    virtual ~SWworldpart() = default;
+};
+
+enum class WorldPart : size_t {
+    kExpressions,
+    kTimedActions,
+    kPreviewedMotions,
+    kTooltips,
+    kTooltipLayer,
+    kCanvasManager,
+    kLoaderQueue,
+    kCount,
+};
+
+// Something that holds a pointer to a texture of the world and follows it when the texture is replaced.
+class SWtextureholder {
+public:
+    virtual ~SWtextureholder() = default;
+    virtual void ReplaceTexture(SWtexture* old, SWtexture* replacement) = 0; // replacement may be null
+};
+
+// The arcball's settings: three mouse-button modes and six sensitivities.
+struct SWarcballsettings {
+    std::array<uint8_t, 3> buttonModes = {3, 6, 7};
+    std::array<float, 6> values = {100.0f, 100.0f, 100.0f, 100.0f, 100.0f, 100.0f};
+};
+
+class SWcameraentry : public SWlistnode {
+public:
+    explicit SWcameraentry(SWcameranode* node) : node(node) {}
+    SWcameranode* node; // a node of the world's tree
+};
+
+class SWworld : public SWevents {
+public:
+    static constexpr uint32_t kDefaultFileVersion = 951;
+
+    SWworld(); // a root node and root object, empty lists, the key table
+    ~SWworld() override;
+
+    SWworld* AsWorld() override { return this; }
+    float GetCurrentWorldTime() const override { return m_currentTimeMs; }
+
+    // -- Lock (recursive)
+    virtual void Lock() { m_lock.Enter(); }
+    virtual void Unlock() { m_lock.Leave(); }
+
+    // -- Host callbacks: the embedding host implements them; the defaults do nothing
+    virtual void JavaCallback(SWevent* event, const char* text1, const char* text2, const char* dataText);
+    virtual void SetCursor(const SWcursor* cursor); // null: the default cursor
+    virtual void HostMessage(const char* text);
+    virtual bool BeginMouseLook() { return false; } // true: the pointer is captured
+    virtual void EndMouseLook() {}
+
+    // -- The tree
+    SWnode* GetRootNode() const { return m_rootNode.get(); }
+    SWrootobject* GetRootObject() const { return m_rootObject.get(); }
+    bool AddNode(SWnode* node, SWnode* parent); // parent null: the root; the tree owns node from now on
+    // Deletes node with its subtree; false for the root or a node of another world. The world's references to the
+    // subtree go first (groups, cameras, arcball, windows, events, input records), then every geometry object that
+    // no remaining node uses.
+    bool DeleteNode(SWnode* node);
+    // flag 1: the subtree's matrices with no motion applied (pending transforms are folded).
+    void UpdateNodeTransforms(SWnode* node, int flag);
+    void UpdateGeometryMatrices(SWnode* node); // the object and render matrices of the subtree
+    // Moves node under newParent; keep: the world matrix stays; flag: the moved subtree is refreshed at once.
+    bool Reparent(SWobjectnode* node, SWnode* newParent, bool keep, int flag);
+    SWcameraentry* AddCamera(SWcameranode* node); // to the camera list
+    SWcameranode* GetActiveCamera() const;        // the first camera's node
+    const SWlist& GetCameraList() const { return m_cameras; }
+    void SetArcballNode(SWobjectnode* node) { m_arcballNode = node; }
+    SWobjectnode* GetArcballNode() const { return m_arcballNode; }
+    void SetArcballFlag(uint8_t flag) { m_arcballFlag = flag; }
+    uint8_t GetArcballFlag() const { return m_arcballFlag; }
+    const SWarcballsettings& GetArcballSettings() const
+    {
+        return m_arcballSettings ? *m_arcballSettings : m_ownArcball;
+    }
+    void SetArcballSettings(const SWarcballsettings* settings) { m_arcballSettings = settings; } // null: our own
+    SWwindow* AddWindow(std::unique_ptr<SWwindow> window);                                       // owned here
+    const std::vector<std::unique_ptr<SWwindow>>& GetWindows() const { return m_windows; }
+    void Invalidate(bool immediate); // every window redraws; immediate also wakes the render thread
+    bool IsFullRedrawRequested() const { return m_fullRedraw; }
+    void ClearFullRedraw() { m_fullRedraw = false; }
+    CVTN_SyncEvent& GetRedrawEvent() { return m_redrawEvent; }
+
+    // -- Variables
+    SWproperties2& GetVariables() { return m_variables; } // the world's own
+    SWproperty* FindVariableById(uint32_t id) const;      // nodes, sounds, Java entries, events and the world
+    // "NODE:%s.%s", "SOUND:%s.%s" or "RESOURCE:%s.%s"; none for a variable of an event, the world or no owner.
+    std::optional<std::string> GetQualifiedName(const SWproperty& variable) const;
+    void StoreAllCurrentValues(); // every node, sound and Java entry variable back to its initial value
+    SWproperties2& GetSoundVariables(const SWsound& sound); // made on first use; they go with the sound
+    SWproperties2* FindSoundVariables(const SWsound& sound) const;
+    bool RemoveSound(SWsound* sound); // deletes it with its variables and every queued use
+    SWjavaclassnode* AddJavaClass(std::unique_ptr<SWjavaclassnode> entry);
+    const SWlist& GetJavaClasses() const { return m_javaClasses; }
+    // The start of a run, under the lock, only when not running: running; key states cleared; variables reset;
+    // events reset; the per-node start steps; both input queues emptied.
+    void Start();
+    bool IsRunning() const { return m_running; }
+    void SetRunningFlag(bool running) { m_running = running; } // the frame step's stop
+
+    // -- Input posting (any thread). False: nothing was posted (out of memory).
+    bool PostInputEvent(InputKind kind, SWinputtarget target = {});
+    bool PostNamedTrigger(SWevent* event, std::optional<std::string> dataText,
+                          std::optional<std::string> eventName = std::nullopt);
+    bool PostKeyDown(const SWkeyentry& key);
+    bool PostKeyUp(const SWkeyentry& key);
+
+    // -- Sounds
+    SWsoundlist& GetSoundList() { return m_sounds; }
+    const SWsoundlist& GetSoundList() const { return m_sounds; }
+    void QueueSoundPlay(SWsound* sound); // any thread; null ignored
+    void QueueSoundStop(SWsound* sound);
+    void QueueSoundLoad(SWsound* sound);
+    struct SoundQueues {
+        std::vector<SWsound*> play, stop, load;
+    };
+    SoundQueues TakeSoundQueues(); // the frame step's: every queued sound, the queues left empty
+    void AddFileReference(std::string path) { m_files.Add(std::move(path)); }
+    const SWfilereferences& GetFileReferences() const { return m_files; }
+
+    // -- Textures and backgrounds
+    SWtexture* FindTextureByName(std::string_view name) const;
+    void SetBilinear(uint8_t on); // the bilinear bit of every texture: set above 0, else cleared
+    // Every holder of old (materials, the background definition, hot spots, registered holders) is pointed at
+    // replacement; without keep, old is then detached and deleted. Under the lock.
+    void ReplaceTextureReferences(SWtexture* old, SWtexture* replacement, bool keep);
+    void RegisterTextureHolder(SWtextureholder* holder);
+    void UnregisterTextureHolder(SWtextureholder* holder);
+    // A new render copy of definition (its texture copied, its colour and mode); nothing before the root object.
+    void SetBackgroundTexture(const SWbackground* definition);
+    void RebuildBackground(); // from the root object's current definition; none: no copy
+    const SWbackground* GetBackgroundCopy() const { return m_backgroundCopy.get(); }
+
+    // -- Lists and later parts
+    CursorList& GetCursorList() { return m_cursors; }
+    CVTN_SubWorlds& GetSubWorlds() { return m_subWorlds; }
+    SWwinkeytable& GetKeyTable() { return m_keys; }
+    SWworldpart* GetPart(WorldPart part) const { return m_parts[static_cast<size_t>(part)].get(); }
+    void SetPart(WorldPart part, std::unique_ptr<SWworldpart> value); // the old one is deleted
+
+    // -- Settings and state
+    uint8_t GetStartFlag() const { return m_startFlag; }
+    void SetStartFlag(uint8_t flag) { m_startFlag = flag; }
+    uint8_t GetStopFlag() const { return m_stopFlag; }
+    void SetStopFlag(uint8_t flag) { m_stopFlag = flag; }
+    void SetCurrentWorldTime(float ms) { m_currentTimeMs = ms; }
+    uint32_t GetFrameTimeMs() const; // the current world time as posted records carry it
+    float GetVerticalFactor() const { return m_verticalFactor; }
+    void SetVerticalFactor(float factor) { m_verticalFactor = factor; }
+    const std::optional<std::string>& GetRequestUrl() const { return m_hostTexts[0]; }
+    const std::optional<std::string>& GetRequestTarget() const { return m_hostTexts[1]; }
+    const std::optional<std::string>& GetRequestFile() const { return m_hostTexts[2]; }
+    void SetRequestUrl(std::optional<std::string> text) { m_hostTexts[0] = std::move(text); }
+    void SetRequestTarget(std::optional<std::string> text) { m_hostTexts[1] = std::move(text); }
+    void SetRequestFile(std::optional<std::string> text) { m_hostTexts[2] = std::move(text); }
+    uint8_t GetStereo() const { return m_stereo; }
+    void SetStereo(uint8_t on) { m_stereo = on; }
+    uint32_t GetBuildNumber() const { return m_buildNumber; }
+    void SetBuildNumber(uint32_t build) { m_buildNumber = build; }
+    uint32_t GetFileVersionNumber() const { return m_fileVersion; }
+    void SetFileVersionNumber(uint32_t version) { m_fileVersion = version; }
+    float GetSceneSize() const { return m_sceneSize; }
+    void SetSceneSize(float size) { m_sceneSize = size; }
+    float GetPixelWidth() const { return m_pixelWidth; }
+    float GetPixelHeight() const { return m_pixelHeight; }
+    void SetPixelSize(float width, float height);
+    void SetNavigationChanged() { m_navigationChanged = 1; }
+    uint8_t GetNavigationChanged() const { return m_navigationChanged; }
+    void ClearNavigationChanged() { m_navigationChanged = 0; }
+    uint8_t GetNothingAnimated() const { return m_nothingAnimated; }
+    void SetNothingAnimated(uint8_t on) { m_nothingAnimated = on; }
+    uint8_t GetFrameStepping() const { return m_frameStepping; }
+    void SetFrameStepping(uint8_t on) { m_frameStepping = on; }
+    uint32_t GetRenderMode() const { return m_renderMode; }
+    void SetRenderMode(uint32_t mode) { m_renderMode = mode; }
+    float GetPreviewTime() const { return m_previewTimeMs; }
+    void SetPreviewTime(float ms) { m_previewTimeMs = ms; }
+
+private:
+    class WorldVariables : public SWproperties2 {
+    public:
+        explicit WorldVariables(SWworld& world) : m_world(world) {}
+
+    protected:
+        void OnVariableRemoved(SWproperty&) override { m_world.RaiseStructureGeneration(); }
+
+    private:
+        SWworld& m_world; // owns this list
+    };
+
+    void ForgetSubtree(const SWnode& node);
+    void DeleteUnusedGeometry(const std::vector<SWgeometry*>& candidates);
+    bool Post(SWinputrecord* record);
+    void RedirectMaterials(SWtexture* old, SWtexture* replacement);
+    bool RedirectBackground(SWtexture* old, SWtexture* replacement); // true: old went with it
+
+    CVTN_CriticalSection m_lock;
+    uint8_t m_startFlag = 0;
+    uint8_t m_stopFlag = 0;
+    bool m_running = false;
+    float m_currentTimeMs = 0.0f;
+    std::unique_ptr<SWnode> m_rootNode;
+    std::unique_ptr<SWrootobject> m_rootObject;
+    SWsoundlist m_sounds;
+    std::map<const SWsound*, std::unique_ptr<SWproperties2>> m_soundVariables;
+    CursorList m_cursors;
+    CVTN_SubWorlds m_subWorlds;
+    SWlist m_javaClasses; // of SWjavaclassnode
+    SWwinkeytable m_keys;
+    SWlist m_cameras; // of SWcameraentry
+    std::vector<std::unique_ptr<SWwindow>> m_windows;
+    SWobjectnode* m_arcballNode = nullptr; // a node of the tree; cleared when it is deleted
+    uint8_t m_arcballFlag = 0;
+    SWarcballsettings m_ownArcball;
+    const SWarcballsettings* m_arcballSettings = nullptr; // an action's, which outlives its use here
+    float m_verticalFactor = 1.0f;
+    std::array<std::optional<std::string>, 3> m_hostTexts;
+    uint8_t m_stereo = 0;
+    uint32_t m_buildNumber = 0;
+    uint32_t m_fileVersion = kDefaultFileVersion;
+    float m_sceneSize = 1.0f;
+    float m_pixelWidth = 1.0f;
+    float m_pixelHeight = 1.0f;
+    uint8_t m_navigationChanged = 0;
+    uint8_t m_nothingAnimated = 0;
+    uint8_t m_frameStepping = 0;
+    uint32_t m_renderMode = 0;
+    float m_previewTimeMs = 0.0f;
+    std::mutex m_soundQueueLock; // guards the three sound queues
+    SoundQueues m_soundQueues;
+    SWfilereferences m_files;
+    bool m_fullRedraw = false;
+    CVTN_SyncEvent m_redrawEvent;
+    WorldVariables m_variables{*this};
+    std::vector<SWtextureholder*> m_textureHolders; // registered; each unregisters before it goes
+    std::unique_ptr<SWbackground> m_backgroundCopy;
+    std::array<std::unique_ptr<SWworldpart>, static_cast<size_t>(WorldPart::kCount)> m_parts;
+};
+
+// Holds the world's lock for a scope.
+class SWworldlock {
+public:
+    explicit SWworldlock(SWworld& world) : m_world(world) { m_world.Lock(); }
+    ~SWworldlock() { m_world.Unlock(); }
+    SWworldlock(const SWworldlock&) = delete;
+    SWworldlock& operator=(const SWworldlock&) = delete;
+
+private:
+    SWworld& m_world;
+};
