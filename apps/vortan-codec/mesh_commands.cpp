@@ -5,6 +5,7 @@
 //   --stats prints where each stream's bits went (integer-coded fields per stream kind, and the rest).
 //   mesh decode IN.px OUT.off: back to a mesh.
 //   mesh roundtrip IN.off [--pos-bits N]: sizes, position errors through the vertex map, map consistency.
+//   mesh icosahedron LEVELS OUT.off: the subdivided icosahedron of the benchmarks, for other tools to read.
 // A stream-set file is the layout of testsupport/mesh/stream_set_file.h.
 #include <algorithm>
 #include <chrono>
@@ -30,6 +31,7 @@
 #include "platform/base/atomic_file.h"
 #include "testsupport/mesh/connectivity_check.h"
 #include "testsupport/mesh/face_set.h"
+#include "testsupport/mesh/mesh_generators.h"
 #include "testsupport/mesh/off_file.h"
 #include "testsupport/mesh/stream_set_file.h"
 
@@ -425,11 +427,36 @@ int RunRoundtrip(std::span<char* const> args)
     return problem.empty() ? kExitDone : kExitFailed;
 }
 
+constexpr int64_t kLargestIcosahedronLevels = 10;
+
+int RunIcosahedron(std::span<char* const> args)
+{
+    const std::string usage = "; usage: vortan-codec mesh icosahedron LEVELS OUT.off";
+    std::string error;
+    if (args.size() != 2)
+        return ReportError(kExitUsage, "expected LEVELS and OUT.off" + usage);
+    const std::optional<int64_t> levels =
+        codectool::ParseNumber(args[0], {"LEVELS", 0, kLargestIcosahedronLevels}, error);
+    if (!levels)
+        return ReportError(kExitUsage, error + usage);
+    const std::unique_ptr<pf::AtomicFile> output = codectool::OpenOutput(args[1], error);
+    if (!output)
+        return ReportError(kExitRefused, error);
+    const meshtest::OffMesh mesh = meshtest::MakeSubdividedIcosahedron(static_cast<uint32_t>(*levels));
+    const std::string text = meshtest::FormatOff(mesh);
+    if (!codectool::FinishOutput(*output, {reinterpret_cast<const uint8_t*>(text.data()), text.size()}, error))
+        return ReportError(kExitRefused, error);
+    std::printf("%s: vertices %u triangles %u\n", args[1], mesh.VertexCount(), mesh.FaceCount());
+    return kExitDone;
+}
+
 const bool kEncodeRegistered =
     RegisterCodecToolCommand({"mesh", "encode", "IN.off OUT.px [--pos-bits N] [--tex-bits M] [--stats]", RunEncode});
 const bool kDecodeRegistered = RegisterCodecToolCommand({"mesh", "decode", "IN.px OUT.off", RunDecode});
 const bool kRoundtripRegistered =
     RegisterCodecToolCommand({"mesh", "roundtrip", "IN.off [--pos-bits N]", RunRoundtrip});
+
+const bool kIcosahedronRegistered = RegisterCodecToolCommand({"mesh", "icosahedron", "LEVELS OUT.off", RunIcosahedron});
 
 const bool kTopoRegistered =
     RegisterCodecToolCommand({"mesh", "topo", "IN.off [--timeout-ms N] [--save-stream OUT]", RunTopo});

@@ -1,7 +1,11 @@
 #include "testsupport/mesh/mesh_generators.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <initializer_list>
+#include <unordered_map>
+#include <vector>
 
 namespace meshtest {
 
@@ -114,6 +118,77 @@ OffMesh MakeSphere(uint32_t rings, uint32_t segments)
             AddFace(mesh, {at(r, s), at(r + 1, s), at(r + 1, s + 1), at(r, s + 1)});
     for (uint32_t s = 0; s < segments; ++s)
         AddFace(mesh, {south, at(rings - 1, s + 1), at(rings - 1, s)});
+    return mesh;
+}
+
+namespace {
+
+constexpr uint32_t kLargestIcosahedronLevel = 10;
+
+// The vertex halfway along edge (a, b), made once: both triangles beside the edge must share it.
+class EdgeMidpoints {
+public:
+    explicit EdgeMidpoints(OffMesh& mesh) : m_mesh(mesh) {}
+
+    int32_t Between(int32_t a, int32_t b)
+    {
+        const uint64_t key = static_cast<uint64_t>(std::min(a, b)) << 32 | static_cast<uint32_t>(std::max(a, b));
+        const auto [at, added] = m_made.try_emplace(key, static_cast<int32_t>(m_mesh.VertexCount()));
+        if (added) {
+            double p[3];
+            for (int axis = 0; axis < 3; ++axis)
+                p[axis] = 0.5 * (static_cast<double>(m_mesh.positions[3 * static_cast<size_t>(a) + axis]) +
+                                 m_mesh.positions[3 * static_cast<size_t>(b) + axis]);
+            const double length = std::sqrt(p[0] * p[0] + p[1] * p[1] + p[2] * p[2]);
+            AddVertex(m_mesh, p[0] / length, p[1] / length, p[2] / length);
+        }
+        return at->second;
+    }
+
+private:
+    OffMesh& m_mesh; // the mesh being subdivided; outlives this map
+    std::unordered_map<uint64_t, int32_t> m_made;
+};
+
+} // namespace
+
+OffMesh MakeSubdividedIcosahedron(uint32_t levels)
+{
+    OffMesh mesh;
+    const double t = (1.0 + std::sqrt(5.0)) / 2.0;
+    const double n = std::sqrt(1.0 + t * t);
+    for (const auto& [x, y, z] : std::initializer_list<std::array<double, 3>>{{-1, t, 0},
+                                                                              {1, t, 0},
+                                                                              {-1, -t, 0},
+                                                                              {1, -t, 0},
+                                                                              {0, -1, t},
+                                                                              {0, 1, t},
+                                                                              {0, -1, -t},
+                                                                              {0, 1, -t},
+                                                                              {t, 0, -1},
+                                                                              {t, 0, 1},
+                                                                              {-t, 0, -1},
+                                                                              {-t, 0, 1}})
+        AddVertex(mesh, x / n, y / n, z / n);
+    std::vector<std::array<int32_t, 3>> triangles = {{0, 11, 5}, {0, 5, 1},  {0, 1, 7},   {0, 7, 10}, {0, 10, 11},
+                                                     {1, 5, 9},  {5, 11, 4}, {11, 10, 2}, {10, 7, 6}, {7, 1, 8},
+                                                     {3, 9, 4},  {3, 4, 2},  {3, 2, 6},   {3, 6, 8},  {3, 8, 9},
+                                                     {4, 9, 5},  {2, 4, 11}, {6, 2, 10},  {8, 6, 7},  {9, 8, 1}};
+    for (uint32_t level = 0; level < std::min(levels, kLargestIcosahedronLevel); ++level) {
+        EdgeMidpoints midpoints(mesh);
+        std::vector<std::array<int32_t, 3>> finer;
+        finer.reserve(4 * triangles.size());
+        for (const auto& [a, b, c] : triangles) {
+            const int32_t ab = midpoints.Between(a, b);
+            const int32_t bc = midpoints.Between(b, c);
+            const int32_t ca = midpoints.Between(c, a);
+            finer.insert(finer.end(), {{a, ab, ca}, {b, bc, ab}, {c, ca, bc}, {ab, bc, ca}});
+        }
+        triangles = std::move(finer);
+    }
+    mesh.coordIndex.reserve(4 * triangles.size());
+    for (const auto& [a, b, c] : triangles)
+        AddFace(mesh, {a, b, c});
     return mesh;
 }
 

@@ -15,6 +15,9 @@ OffMesh MakePolygon(uint32_t sides);                        // one convex polygo
 OffMesh MakeGrid(uint32_t nx, uint32_t ny, bool triangles); // nx * ny cells, quads or split into triangles
 OffMesh MakeSphere(uint32_t rings, uint32_t segments);      // poles as triangle fans, quads between
 OffMesh MakeTorus(uint32_t rings, uint32_t segments, bool triangles);
+// An icosahedron whose triangles are split in four `levels` times, every new vertex pushed out to the unit sphere:
+// 20 * 4^levels triangles, 10 * 4^levels + 2 vertices (level 8: 1,310,720 triangles). Levels above 10 give level 10.
+OffMesh MakeSubdividedIcosahedron(uint32_t levels);
 OffMesh MakeFan(uint32_t triangles, bool closed); // triangles around a centre; closed makes a cone tip
 OffMesh MakeCube();                               // six quads
 OffMesh MakeOpenCube();                           // five quads, the top missing

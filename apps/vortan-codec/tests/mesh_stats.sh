@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # vortan-codec mesh encode --stats: one row per stream whose fields account for every bit of it, and the integer
-# coder's fields where the positions must have them (one vertex raw, the other four predicted).
+# coder's fields where the positions must have them (one vertex raw, the other four predicted). And mesh
+# icosahedron, which writes the benchmarks' generated mesh for other tools.
 set -euo pipefail
 tool=$1
 work=$(mktemp -d)
@@ -35,4 +36,12 @@ grep -q '^vertices 5 position-bits/vertex ' "$work/stats.txt" || fail "no per-ve
 # Without the option the tool prints its one line only.
 [ "$(expect_done mesh encode "$work/pyramid.off" "$work/plain.px" --pos-bits 14 | wc -l)" -eq 1 ] || fail "stats without --stats"
 cmp -s "$work/pyramid.px" "$work/plain.px" || fail "--stats changed the stream set"
+
+# The benchmark's icosahedron as a file: level 2 has 320 triangles and 162 vertices, and codes like any mesh.
+expect_done mesh icosahedron 2 "$work/ico.off" > /dev/null
+head -n 2 "$work/ico.off" | tail -n 1 | grep -q '^162 320 ' || fail "icosahedron counts"
+[[ $(expect_done mesh roundtrip "$work/ico.off" --pos-bits 12) == *"maps OK"* ]] || fail "icosahedron round trip"
+expect_usage mesh icosahedron 11 "$work/big.off"
+expect_message 'LEVELS must be a whole number from 0 to 10'
+[ ! -e "$work/big.off" ] || fail "a refused level left a mesh"
 echo "mesh stats tool: ok"

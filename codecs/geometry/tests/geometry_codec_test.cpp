@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
 #include <random>
 
 #include "codecs/geometry/position_coder.h"
@@ -204,6 +205,31 @@ TEST(GeometryCodecMeshDriven, EncodingTwiceGivesTheSameStreams)
         if (a) {
             EXPECT_TRUE(std::equal(a->Bytes().begin(), a->Bytes().end(), b->Bytes().begin(), b->Bytes().end()));
         }
+    }
+}
+
+TEST(GeometryCodecMeshDriven, SubdividedIcosahedronIsClosedOnTheSphereAndRoundTrips)
+{
+    for (const uint32_t levels : {0u, 1u, 3u}) {
+        SCOPED_TRACE(levels);
+        const OffMesh mesh = meshtest::MakeSubdividedIcosahedron(levels);
+        ASSERT_EQ(mesh.FaceCount(), 20u << (2 * levels));
+        ASSERT_EQ(mesh.VertexCount(), (10u << (2 * levels)) + 2);
+        for (size_t v = 0; v < mesh.positions.size(); v += 3)
+            EXPECT_NEAR(std::hypot(mesh.positions[v], mesh.positions[v + 1], mesh.positions[v + 2]), 1.0, 1e-6);
+        // A closed surface wound one way holds every directed edge once and its reverse once.
+        std::map<std::pair<int32_t, int32_t>, int> edges;
+        for (const std::vector<int32_t>& face : meshtest::PolygonsOf(mesh.coordIndex))
+            for (size_t k = 0; k < face.size(); ++k)
+                ++edges[{face[k], face[(k + 1) % face.size()]}];
+        for (const auto& [edge, count] : edges)
+            ASSERT_TRUE(count == 1 && edges.count({edge.second, edge.first}) == 1);
+        const Trip trip = MeshRoundTrip(meshtest::FaceSetOf(mesh), 12, 10);
+        ASSERT_EQ(trip.decompress, px::PX_OK);
+        EXPECT_EQ(meshtest::CheckConnectivity(
+                      mesh.coordIndex, trip.decoded.coordIndex, trip.decoded.PositionCount(),
+                      {trip.maps.objects[0].vertexMap, trip.maps.objects[0].faceMap, trip.maps.objects[0].cornerMap}),
+                  "");
     }
 }
 
