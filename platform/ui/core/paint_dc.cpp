@@ -21,9 +21,8 @@ std::shared_ptr<Surface32> emptySurface()
 
 WindowDc::Target WindowDc::targetOf(const Window* window, bool nonClient)
 {
-    if (window == nullptr || !hasUi())
+    if (window == nullptr)
         return {emptySurface(), {}, {}};
-    const std::shared_lock lock(ui().treeLock());
     auto surface = ui().surfaceOf(*window);
     if (surface == nullptr)
         return {emptySurface(), {}, {}};
@@ -32,13 +31,28 @@ WindowDc::Target WindowDc::targetOf(const Window* window, bool nonClient)
 
 WindowDc::WindowDc(Target target) : SurfaceDc(target.surface, target.origin, target.visible) {}
 
-WindowDc::WindowDc(Window& window, bool nonClient) : WindowDc(targetOf(&window, nonClient)) {}
+WindowDc::Target WindowDc::targetOf(Hwnd hwnd)
+{
+    if (!hasUi())
+        return {emptySurface(), {}, {}};
+    // The handle is looked up under the lock: the user-interface thread may be destroying that very window.
+    const std::shared_lock lock(ui().treeLock());
+    return targetOf(ui().window(hwnd), false);
+}
 
-WindowDc::WindowDc(Hwnd hwnd) : WindowDc(targetOf(hasUi() ? ui().window(hwnd) : nullptr, false)) {}
+WindowDc::WindowDc(Window& window, bool nonClient) : WindowDc(lockedTargetOf(window, nonClient)) {}
+
+WindowDc::WindowDc(Hwnd hwnd) : WindowDc(targetOf(hwnd)) {}
+
+WindowDc::Target WindowDc::lockedTargetOf(const Window& window, bool nonClient)
+{
+    const std::shared_lock lock(ui().treeLock());
+    return targetOf(&window, nonClient);
+}
 
 WindowDc::Target PaintDc::paintTargetOf(Window& window, Region& outPaint)
 {
-    Target t = targetOf(&window, false);
+    Target t = lockedTargetOf(window, false);
     Region inSurface = outPaint;
     inSurface.offset(t.origin.x, t.origin.y);
     t.visible.intersect(inSurface);

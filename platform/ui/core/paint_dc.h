@@ -19,7 +19,9 @@ protected:
         Point origin;
         Region visible;
     };
-    static Target targetOf(const Window* window, bool nonClient);
+    static Target targetOf(const Window* window, bool nonClient); // the caller holds the tree's shared lock
+    static Target targetOf(Hwnd hwnd);                            // takes the lock itself, then looks the handle up
+    static Target lockedTargetOf(const Window& window, bool nonClient);
     explicit WindowDc(Target target);
 };
 

@@ -86,7 +86,7 @@ Rect Window::clientInsets() const
         insets.r += fixedSystemMetric(SM_CXVSCROLL);
     if ((m_style & WS_HSCROLL) != 0)
         insets.b += fixedSystemMetric(SM_CXVSCROLL);
-    const Rect extra = extraNonClientInsets();
+    const Rect& extra = m_extraInsets;
     return {insets.l + extra.l, insets.t + extra.t, insets.r + extra.r, insets.b + extra.b};
 }
 
@@ -118,6 +118,17 @@ Rect Window::screenRect() const
     const Point origin = parent() != nullptr ? parent()->clientToScreen({m_rect.l, m_rect.t}) : m_rect.topLeft();
     return Rect::fromXywh(origin.x, origin.y, static_cast<int32_t>(m_rect.width()),
                           static_cast<int32_t>(m_rect.height()));
+}
+
+void Window::setExtraNonClientInsets(const Rect& insets)
+{
+    if (hasUi()) {
+        const std::unique_lock lock(ui().treeLock());
+        m_extraInsets = insets;
+    } else {
+        m_extraInsets = insets;
+    }
+    m_ncDirty = true;
 }
 
 bool Window::move(const Rect& rect, bool /*repaint*/)

@@ -112,9 +112,11 @@ protected:
     virtual bool reflect(const Msg& msg, LResult& outResult);
     // Keys on their way to the focus window, offered from the focus window up to its top-level window.
     virtual bool preTranslateMessage(const Msg& msg);
-    virtual void postNcDestroy() {}                          // the very last call; may delete this
-    virtual void paintNonClient(Dc& dc);                     // the frame, caption and border of our own look
-    virtual Rect extraNonClientInsets() const { return {}; } // a frame's menu bar
+    virtual void postNcDestroy() {}      // the very last call; may delete this
+    virtual void paintNonClient(Dc& dc); // the frame, caption and border of our own look
+    // Non-client room beyond the frame (a frame's menu bar). A plain field, not a virtual call: the render thread
+    // reads the insets through window DCs while a derived part may be under destruction.
+    void setExtraNonClientInsets(const Rect& insets);
 
 private:
     friend class Ui;
@@ -135,6 +137,7 @@ private:
     bool m_destroying = false;
     bool m_layerOwned = false; // made by a class factory: the layer deletes it after postNcDestroy
     ScrollInfo m_scroll[2];
+    Rect m_extraInsets;
     std::vector<Hwnd> m_children;                // bottom to top: z-order, creation order, tab order
     const struct WindowClass* m_class = nullptr; // owned by Ui's class registry, which outlives every window
 };

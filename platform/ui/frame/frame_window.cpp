@@ -95,6 +95,7 @@ bool FrameWindow::createFrame(std::string_view title, const Rect& rect, uint32_t
         m_menu = Menu::load(menuId);
         m_accelerators = resources().accelerators(menuId);
     }
+    setExtraNonClientInsets(m_menu.isNull() ? Rect{} : Rect{0, fixedSystemMetric(SM_CYMENU), 0, 0});
     if (!create({"frame", std::string(title), style | WS_CAPTION | WS_CLIPCHILDREN, 0, rect, kNoWindow, 0}))
         return false;
     auto* client =
@@ -162,11 +163,6 @@ void FrameWindow::recalcLayout()
     }
     if (MdiClient* client = mdiClient())
         client->setPos(HWND_TOP, area, SWP_NOZORDER);
-}
-
-Rect FrameWindow::extraNonClientInsets() const
-{
-    return m_menu.isNull() ? Rect{} : Rect{0, fixedSystemMetric(SM_CYMENU), 0, 0};
 }
 
 Rect FrameWindow::menuItemRect(int32_t position) const

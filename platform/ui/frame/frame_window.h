@@ -49,7 +49,6 @@ public:
 protected:
     LResult handle(const Msg& msg) override;
     bool preTranslateMessage(const Msg& msg) override;
-    Rect extraNonClientInsets() const override;
     void paintNonClient(Dc& dc) override;
     virtual bool handleCommand(uint32_t id, uint32_t code); // the frame's own commands; true when handled
 

@@ -184,6 +184,39 @@ TEST_F(Painting, RenderThreadDrawsThroughAWindowDcWhileTheUiPaints)
     EXPECT_GE(frames.load(), 10);
 }
 
+// The render thread may hold a handle whose window the user-interface thread is destroying: the DC then draws
+// nothing, and nothing races.
+TEST_F(Painting, RenderThreadDrawsThroughAHandleWhoseWindowComesAndGoes)
+{
+    SolidWindow top;
+    top.create(test::topLevel({0, 0, 300, 300}));
+    std::atomic<Hwnd> target{kNoWindow};
+    std::atomic<bool> stop{false};
+    std::atomic<int> frames{0};
+    std::thread render([&] {
+        while (!stop.load()) {
+            WindowDc dc(target.load());
+            dc.fillRect({0, 0, 50, 50}, createSolidBrush(rgb(0, 0, 255)));
+            frames.fetch_add(1);
+        }
+    });
+    for (int i = 0; i < 40; ++i) {
+        auto view = std::make_unique<SolidWindow>();
+        view->create(test::childOf(top, Rect::fromXywh(10 + i, 10, 100, 100), 1));
+        target = view->hwnd();
+        sim().pump();
+        view.reset();
+    }
+    while (frames.load() < 10)
+        std::this_thread::yield();
+    stop = true;
+    render.join();
+    sim().pump();
+    WindowDc stale(target.load());
+    stale.fillRect({0, 0, 100, 100}, createSolidBrush(0));
+    EXPECT_EQ(screenPixel({60, 60}), pixelFromColorRef(rgb(255, 0, 0))) << "a stale handle's DC draws nothing";
+}
+
 TEST_F(Painting, WritePngOfOneWindow)
 {
     SolidWindow w;
