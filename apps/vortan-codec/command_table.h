@@ -8,6 +8,7 @@ struct CodecToolCommand {
     const char* name;                        // second argument: "encode", "decode", ...
     const char* usage;                       // the arguments after the name, for the help text
     int (*run)(std::span<char* const> args); // args after the name; returns the process exit code
+    const char* word = nullptr;              // when set, the first argument after the name must be this codec word
 };
 
 // Registers a command for the life of the process; call from a namespace-scope static.

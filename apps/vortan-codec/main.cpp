@@ -40,10 +40,22 @@ int main(int argc, char** argv)
 {
     if (argc < 3)
         return PrintUsage();
+    // A command bound to the codec word that follows the name wins over the family's general one.
+    const CodecToolCommand* chosen = nullptr;
     for (const CodecToolCommand& command : Commands()) {
-        if (std::strcmp(command.family, argv[1]) == 0 && std::strcmp(command.name, argv[2]) == 0)
-            return command.run(std::span<char* const>(argv + 3, static_cast<size_t>(argc - 3)));
+        if (std::strcmp(command.family, argv[1]) != 0 || std::strcmp(command.name, argv[2]) != 0)
+            continue;
+        if (command.word != nullptr) {
+            if (argc > 3 && std::strcmp(command.word, argv[3]) == 0) {
+                chosen = &command;
+                break;
+            }
+        } else if (chosen == nullptr) {
+            chosen = &command;
+        }
     }
+    if (chosen != nullptr)
+        return chosen->run(std::span<char* const>(argv + 3, static_cast<size_t>(argc - 3)));
     std::fprintf(stderr, "vortan-codec: unknown command \"%s %s\"\n", argv[1], argv[2]);
     return PrintUsage();
 }

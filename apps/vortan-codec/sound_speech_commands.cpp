@@ -306,26 +306,19 @@ int CompareSpeechCommand(std::span<char* const> args)
 
 namespace {
 
-// Commands that share a name with another codec's are told apart by the word after the name. The table dispatches
-// on such a word once CodecToolCommand carries one (`word`); until then these register nothing.
-template <typename Command>
+// Commands that share a name with another codec's are told apart by the word after the name.
 bool RegisterWithWord(const char* name, const char* usage, int (*run)(std::span<char* const>), const char* word)
 {
-    if constexpr (requires(Command command) { command.word = word; }) {
-        Command command{"sound", name, usage, run};
-        command.word = word;
-        return RegisterCodecToolCommand(command);
-    } else {
-        return false;
-    }
+    CodecToolCommand command{"sound", name, usage, run};
+    command.word = word;
+    return RegisterCodecToolCommand(command);
 }
 
 const bool kRegistered[] = {
     RegisterCodecToolCommand({"sound", "trace", "rt24 IN.wav", TraceRt24}),
-    RegisterWithWord<CodecToolCommand>("encode", "rt24 IN.wav OUT.bin", EncodeRt24Command, "rt24"),
-    RegisterWithWord<CodecToolCommand>("decode", "rt24 IN.bin OUT.wav [--time-scale X] [--lose LIST]",
-                                       DecodeRt24Command, "rt24"),
-    RegisterWithWord<CodecToolCommand>("compare", "--speech REF.wav TEST.wav", CompareSpeechCommand, "--speech"),
+    RegisterWithWord("encode", "rt24 IN.wav OUT.bin", EncodeRt24Command, "rt24"),
+    RegisterWithWord("decode", "rt24 IN.bin OUT.wav [--time-scale X] [--lose LIST]", DecodeRt24Command, "rt24"),
+    RegisterWithWord("compare", "--speech REF.wav TEST.wav", CompareSpeechCommand, "--speech"),
 };
 
 } // namespace
