@@ -304,8 +304,8 @@ bool runFrame(const std::string& dir)
         toolImages->addIcon(*resources().icon(id, 16));
     frame.createToolBar(132, toolImages);
     frame.createStatusBar({300, 500, -1});
-    frame.statusBar()->setPaneText(0, "Ready");
-    frame.statusBar()->setPaneText(2, "x 120  y 48");
+    frame.statusBar()->setText(0, "Ready");
+    frame.statusBar()->setText(2, "x 120  y 48");
     MdiChild first, second;
     Window firstView, secondView;
     first.createChild(frame, "Event map 1", {10, 10, 420, 330});

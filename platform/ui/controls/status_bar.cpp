@@ -16,7 +16,7 @@ bool StatusBar::setParts(const std::vector<int32_t>& rightEdges)
     return true;
 }
 
-bool StatusBar::setPaneText(int32_t pane, std::string_view text)
+bool StatusBar::setText(int32_t pane, std::string_view text)
 {
     if (pane < 0 || pane >= partCount())
         return false;
@@ -54,13 +54,13 @@ LResult StatusBar::handle(const Msg& msg)
     case WM_ERASEBKGND:
         return 1;
     case SB_SETTEXT:
-        return setPaneText(static_cast<int32_t>(msg.wParam & 0xFF),
-                           msg.lParam != 0 ? reinterpret_cast<const char*>(msg.lParam) : "")
+        return setText(static_cast<int32_t>(msg.wParam & 0xFF),
+                       msg.lParam != 0 ? reinterpret_cast<const char*>(msg.lParam) : "")
                    ? 1
                    : 0;
     case WM_SETTEXT:
         Window::defaultHandle(msg);
-        setPaneText(0, text());
+        setText(0, text());
         return 1;
     default:
         return Control::handle(msg);

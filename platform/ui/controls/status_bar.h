@@ -14,7 +14,8 @@ public:
 
     bool setParts(const std::vector<int32_t>& rightEdges);
     int32_t partCount() const { return static_cast<int32_t>(m_texts.size()); }
-    bool setPaneText(int32_t pane, std::string_view text);
+    using Window::setText; // the window text, which pane 0 shows
+    bool setText(int32_t pane, std::string_view text);
     std::string paneText(int32_t pane) const;
     Rect paneRect(int32_t pane) const;
     void placeAtBottomOf(const Rect& parentClient); // the frame's layout calls this

@@ -4,6 +4,9 @@
 #include "platform/testing/ui_fixture.h"
 #include "platform/time/clock.h"
 
+#include <chrono>
+#include <thread>
+
 namespace pf {
 namespace {
 
@@ -110,6 +113,20 @@ TEST_F(WindowTimers, TimersComeOnlyFromThePump)
     EXPECT_EQ(w.count(WM_TIMER), 0u);
     sim().pump();
     EXPECT_EQ(w.count(WM_TIMER), 1u);
+}
+
+// Under the real clock a pump that comes late delivers one WM_TIMER, not one per period missed.
+TEST_F(WindowTimers, LatePumpCoalescesUnderTheRealClock)
+{
+    setClock(nullptr);
+    TestWindow w;
+    w.create(test::topLevel({0, 0, 100, 100}));
+    w.setTimer(1, 10);
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    sim().pump();
+    EXPECT_EQ(w.count(WM_TIMER), 1u) << "six periods missed, one message";
+    w.destroy();
+    setClock(&virtualClock());
 }
 
 TEST_F(WindowTimers, DestroyedWindowsTimersAreGone)

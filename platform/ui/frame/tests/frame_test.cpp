@@ -181,7 +181,7 @@ TEST_F(Frames, LayoutPutsBarsAtTheEdgesAndTheClientBetween)
     EXPECT_EQ(frame.mdiClient()->windowRect(), (Rect{0, ToolBar::kHeight, client.r, client.b - StatusBar::kHeight}));
     frame.move({0, 0, 700, 500});
     EXPECT_EQ(frame.statusBar()->windowRect().b, frame.clientRect().b);
-    frame.statusBar()->setPaneText(2, "x: 10");
+    frame.statusBar()->setText(2, "x: 10");
     EXPECT_EQ(frame.statusBar()->paneText(2), "x: 10");
 }
 
