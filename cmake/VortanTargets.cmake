@@ -92,6 +92,6 @@ function(vortan_tests name)
     vortan_apply_warnings(${name})
     gtest_discover_tests(${name}
         WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
-        PROPERTIES LABELS ${T_LABEL} ENVIRONMENT "VORTAN_SOURCE_DIR=${PROJECT_SOURCE_DIR}"
+        PROPERTIES LABELS ${T_LABEL} ENVIRONMENT "VORTAN_SOURCE_DIR=${PROJECT_SOURCE_DIR};VORTAN_TEST_ARTIFACTS=${PROJECT_BINARY_DIR}/test-artifacts"
         DISCOVERY_TIMEOUT 120)
 endfunction()
