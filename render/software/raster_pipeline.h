@@ -1,0 +1,71 @@
+#pragma once
+// SWrasterpipeline: one of the rasteriser's 255 pipelines. Prepare binds its stage program to a format record and
+// the host's buffers; DrawTriangle walks one screen-space triangle row by row, asks the depth buffer which pixels
+// of each row are visible and hands only those to the stages.
+//
+// Coverage: a pixel belongs to a triangle when its centre lies below the top edge and at or above the bottom one,
+// right of the left edge and at or left of the right one; edges are evaluated afresh at every row centre from
+// their upper to their lower end, so triangles sharing an edge agree on every pixel of it. Small or flat triangles
+// are walked affinely; others with perspective-correct weights at sub-span starts.
+#include <cstdint>
+
+#include "render/software/span_writer.h"
+#include "render/software/stage_program.h"
+
+class SWpixelbuffer;
+class SWrasterhost;
+struct SWtexturestages;
+
+struct SWrasterstats {
+    uint64_t affineTriangles = 0;      // walked affinely (drawn or not)
+    uint64_t perspectiveTriangles = 0; // walked in perspective sub-spans
+    uint64_t skippedTriangles = 0;     // refused: no program, a bad record, a bad index or a non-finite vertex
+    uint64_t pixelsDrawn = 0;          // visible pixels handed to the stages
+};
+
+class SWrasterpipeline {
+public:
+    enum class Walk : uint8_t { kNone, kAffine, kPerspective };
+
+    SWrasterpipeline(const SWstageroutes* routes, SWrasterstats* stats); // both outlive the pipeline
+    SWrasterpipeline(const SWrasterpipeline&) = delete;
+    SWrasterpipeline& operator=(const SWrasterpipeline&) = delete;
+
+    void SetHost(SWrasterhost* host) { m_host = host; } // not owned: the surface owns the rasteriser
+    void SetDepthFlags(bool test, bool write);
+    void SetFormat(const SWtexturestages* format) { m_format = format; }
+    SWstageprogram& Program() { return m_program; }
+    const SWstageprogram& Program() const { return m_program; }
+
+    // Builds the call list and takes the host's buffers; false (and every triangle skipped) without a program, a
+    // buffer or a consistent format record.
+    bool Prepare();
+    // Three vertex records of the format record's stride: x, y at words 0 and 1, the w term at word 3.
+    void DrawTriangle(const uint32_t* v0, const uint32_t* v1, const uint32_t* v2);
+
+    bool IsReady() const { return m_ready; }
+    float DepthScale() const { return m_depthScale; }
+    Walk LastWalk() const { return m_lastWalk; }
+    int SubSpanLength() const { return m_subSpanLength; } // of the last perspective triangle
+
+private:
+    struct Triangle;
+
+    static void RunPending(void* context, const SWspan* spans);
+    void WalkRows(const Triangle& tri);
+    void EmitRow(const Triangle& tri, int32_t row, double xLeft, double xRight, int32_t first, uint32_t* pixels);
+
+    const SWstageroutes* m_routes;
+    SWrasterstats* m_stats;
+    SWstageprogram m_program;
+    SWspanwriter m_writer;
+    SWrasterhost* m_host = nullptr;
+    SWpixelbuffer* m_pixels = nullptr;         // the host's, for one run of triangles
+    const SWtexturestages* m_format = nullptr; // not owned: the queue's or a draw group's, for one run
+    float m_depthScale = 1.0f;
+    bool m_depthTest = false;
+    bool m_depthWrite = false;
+    bool m_ready = false;
+    Walk m_lastWalk = Walk::kNone;
+    int m_subSpanLength = 0;
+};
