@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# vortan-render raster: every cell of the test scene takes the pipeline it was built for, the receding floor takes
+# the perspective walk, the picture is repeatable, and bad arguments are refused.
+set -euo pipefail
+tool="$1"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/lib/run_tool.sh"
+
+expect_done raster "$work/scene.png" --list > "$work/list.txt"
+[ -s "$work/scene.png" ] || fail "no picture written"
+expected="flat:0:24 gouraud:0:24 gouraud-alpha:0:24 checker-nearest:0:25 checker-bilinear:0:25 repeat:0:25
+falloff:0:25 added-k0:0:26 two-layers:0:27 dot3:0:40 translucent-over:0:25 translucent-over:1:24 crossing:0:24
+crossing:1:24 perspective:0:25"
+for entry in $expected; do
+    IFS=: read -r cell draw pipeline <<< "$entry"
+    grep -Eq "^cell=$cell draw=$draw pipeline=$pipeline blend=[0-3] depth=[A-Za-z]+ walk=[a-z]+ pixels=[1-9][0-9]*$" \
+        "$work/list.txt" || fail "cell $cell draw $draw is not pipeline $pipeline with pixels drawn"
+done
+[ "$(wc -l < "$work/list.txt")" -eq 15 ] || fail "expected 15 draws"
+grep -q '^cell=perspective draw=0 .* walk=perspective ' "$work/list.txt" || fail "the floor did not take the perspective walk"
+grep -q '^cell=flat draw=0 .* walk=affine ' "$work/list.txt" || fail "the flat cell did not take the affine walk"
+grep -q '^cell=translucent-over draw=1 pipeline=24 blend=1 ' "$work/list.txt" || fail "the glass does not blend"
+grep -q '^cell=crossing draw=0 .* depth=TestAndWrite ' "$work/list.txt" || fail "the crossing cell does not test depth"
+
+expect_done raster "$work/again.png" > /dev/null
+cmp -s "$work/scene.png" "$work/again.png" || fail "the picture is not repeatable"
+expect_done raster "$work/small.png" --size 64 > /dev/null
+cmp -s "$work/scene.png" "$work/small.png" && fail "--size changed nothing"
+
+expect_usage raster
+expect_message 'expected OUT.png'
+expect_usage raster "$work/bad.png" --size 8
+expect_message '--size must be a whole number from 16 to 4096, not "8"'
+expect_usage raster "$work/bad.png" --colour
+expect_message 'unknown argument "--colour"'
+expect_refused raster "$work" --size 16
+expect_message "cannot write $work"
+[ ! -e "$work/bad.png" ] || fail "a refused run wrote its output"
+echo "ok"
