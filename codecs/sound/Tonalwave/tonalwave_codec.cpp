@@ -5,6 +5,7 @@
 #include <new>
 
 #include "codecs/sound/Tonalwave/Decode/tonalwave_decoder.h"
+#include "codecs/sound/Tonalwave/Encode/tonalwave_encoder.h"
 #include "codecs/sound/Tonalwave/tonalwave_bits.h"
 #include "codecs/sound/Tonalwave/tonalwave_parameters.h"
 #include "codecs/sound/fft_tables.h"
@@ -73,24 +74,9 @@ template <int Row> CodecResult OpenDecoderOf(std::unique_ptr<CodecHandle>* handl
     return OpenTonalwaveDecoder(kFacts[Row].configuration, handleVar);
 }
 
-// The encoder of the family does not exist yet: its entries say so rather than pretend.
-CodecResult OpenEncoderNotBuilt(std::unique_ptr<CodecHandle>* handleVar)
+template <int Row> CodecResult OpenEncoderOf(std::unique_ptr<CodecHandle>* handleVar)
 {
-    if (handleVar == nullptr)
-        return kCodecNullArgument;
-    handleVar->reset();
-    return kCodecUnsupported;
-}
-
-CodecResult EncodeNotBuilt(CodecHandle* handle, CodecIO*)
-{
-    const CodecResult checked = CheckHandle(handle, CodecKind::kEncoder);
-    return checked != kCodecOk ? checked : kCodecUnsupported;
-}
-
-CodecResult CloseEncoderNotBuilt(std::unique_ptr<CodecHandle>* handleVar)
-{
-    return CloseCodecHandle(handleVar, CodecKind::kEncoder);
+    return OpenTonalwaveEncoder(kFacts[Row].configuration, handleVar);
 }
 
 template <int Row> constexpr TonalwaveDescriptor DescriptorRow(uint32_t kbps, uint32_t channels)
@@ -99,11 +85,11 @@ template <int Row> constexpr TonalwaveDescriptor DescriptorRow(uint32_t kbps, ui
                                channels,
                                FrameSizeOf<Row>,
                                GetInfoOf<Row>,
-                               OpenEncoderNotBuilt,
+                               OpenEncoderOf<Row>,
                                OpenDecoderOf<Row>,
-                               EncodeNotBuilt,
+                               EncodeTonalwaveFrame,
                                DecodeTonalwaveFrame,
-                               CloseEncoderNotBuilt,
+                               CloseTonalwaveEncoder,
                                CloseTonalwaveDecoder};
 }
 
@@ -166,6 +152,50 @@ CodecResult OpenTonalwaveDecoder(uint32_t configurationCode, std::unique_ptr<Cod
     }
     CloseCodecHandle(handleVar, CodecKind::kDecoder);
     return kCodecOutOfMemory;
+}
+
+CodecResult OpenTonalwaveEncoder(uint32_t configurationCode, std::unique_ptr<CodecHandle>* handleVar)
+{
+    const CodecResult opened = OpenCodecHandle(handleVar, CodecKind::kEncoder);
+    if (opened != kCodecOk)
+        return opened;
+    const std::optional<TonalwaveConfiguration> config = DecodeConfigurationCode(configurationCode);
+    try {
+        if (config) {
+            std::unique_ptr<TonalwaveEncoder> encoder = TonalwaveEncoder::Create(*config);
+            if (encoder) {
+                (*handleVar)->state = std::move(encoder);
+                return kCodecOk;
+            }
+        }
+    } catch (const std::bad_alloc&) {
+    }
+    CloseCodecHandle(handleVar, CodecKind::kEncoder);
+    return kCodecOutOfMemory;
+}
+
+CodecResult CloseTonalwaveEncoder(std::unique_ptr<CodecHandle>* handleVar)
+{
+    const CodecResult closed = CloseCodecHandle(handleVar, CodecKind::kEncoder);
+    if (closed == kCodecOk)
+        FreeTransformTables();
+    return closed;
+}
+
+CodecResult EncodeTonalwaveFrame(CodecHandle* handle, CodecIO* io)
+{
+    const CodecResult checked = CheckFrameCall(handle, io, CodecKind::kEncoder, FrameCheckOrder::kHandleFirst);
+    if (checked != kCodecOk)
+        return checked;
+    auto& encoder = static_cast<TonalwaveEncoder&>(*handle->state);
+    const size_t values = static_cast<size_t>(encoder.Channels()) * static_cast<size_t>(encoder.FrameSamples());
+    RingPosition position{io->endByte, io->endBit};
+    if (!encoder.EncodeFrame(std::span<const int16_t>(io->samples, values),
+                             std::span<uint8_t>(io->coded, io->codedSize), position))
+        return kCodecOutOfMemory;
+    io->endByte = static_cast<uint16_t>(position.byte);
+    io->endBit = static_cast<uint8_t>(position.bit);
+    return kCodecOk;
 }
 
 CodecResult CloseTonalwaveDecoder(std::unique_ptr<CodecHandle>* handleVar)

@@ -1,7 +1,7 @@
 #pragma once
 // An interim frame driver for tools, tests, benchmarks and fuzzing: stored Tonalwave data (u16 bits per sample,
-// u16 channels, u32 sample rate, then one 558-byte slot per frame, each holding its frame from bit 0) decoded slot
-// by slot into interleaved samples. The wave-file frame loops take its place.
+// u16 channels, u32 sample rate, then one 558-byte slot per frame, each holding its frame from bit 0) coded from
+// interleaved samples and decoded slot by slot back into them. The wave-file frame loops take its place.
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -12,6 +12,7 @@
 
 #include "codecs/sound/Tonalwave/tonalwave_codec.h"
 #include "platform/base/endian.h"
+#include "platform/media/riff_wave_reader.h"
 
 namespace sound {
 
@@ -96,6 +97,102 @@ inline TonalwaveDecodedSound DecodeTonalwaveSlots(TonalwaveModel model, std::spa
         }
     }
     row.closeDecoder(&decoder);
+    return sound;
+}
+
+// Samples of a wave file: 8-bit ones widened as 257 b - 32768, a last partial frame of samples dropped.
+struct TonalwaveSourceSound {
+    std::vector<int16_t> samples; // interleaved
+    int channels = 0;
+    int sampleRate = 0;
+    std::string error; // empty when read
+};
+
+inline TonalwaveSourceSound ReadWaveSamples(std::vector<uint8_t> file)
+{
+    TonalwaveSourceSound sound;
+    pf::WaveError waveError = pf::WaveError::kNone;
+    const auto reader = pf::RiffWaveReader::fromBytes(std::move(file), &waveError);
+    if (!reader) {
+        sound.error = pf::describeWaveError(waveError);
+        return sound;
+    }
+    const pf::WaveFormat& format = reader->format();
+    if ((format.bits != 8 && format.bits != 16) || format.channels == 0) {
+        sound.error = "not an 8- or 16-bit wave file";
+        return sound;
+    }
+    sound.channels = format.channels;
+    sound.sampleRate = static_cast<int>(format.rate);
+    std::vector<uint8_t> bytes(reader->dataBytes());
+    bytes.resize(reader->read(bytes));
+    if (format.bits == 8) {
+        sound.samples.reserve(bytes.size());
+        for (const uint8_t b : bytes)
+            sound.samples.push_back(static_cast<int16_t>(257 * int32_t{b} - 32768));
+    } else {
+        sound.samples.reserve(bytes.size() / 2);
+        for (size_t i = 0; i + 1 < bytes.size(); i += 2)
+            sound.samples.push_back(static_cast<int16_t>(pf::loadU16le(&bytes[i])));
+    }
+    sound.samples.resize(sound.samples.size() / static_cast<size_t>(sound.channels) *
+                         static_cast<size_t>(sound.channels));
+    return sound;
+}
+
+struct TonalwaveEncodedSound {
+    std::vector<uint8_t> stored; // header, then one slot per frame
+    size_t frames = 0;
+    std::string error; // empty when coded
+};
+
+inline constexpr size_t kTonalwaveFlushFrames = 2; // the codec's delay: frames of zeros after the last input
+
+// Codes the samples frame by frame into slots cleared first, the last frame filled up with zeros, then the two
+// frames of zeros that bring the codec's delayed output to the end. Refuses a rate or channel count the model does
+// not take. configurationCode, when not 0, opens that configuration instead of the model's own (same channels).
+inline TonalwaveEncodedSound EncodeTonalwaveSamples(TonalwaveModel model, std::span<const int16_t> samples,
+                                                    int channels, int sampleRate, uint32_t configurationCode = 0)
+{
+    TonalwaveEncodedSound sound;
+    const TonalwaveDescriptor& row = DescriptorOf(model);
+    CodecInfo info;
+    row.getInfo(&info);
+    if (channels != info.channels || sampleRate != info.sampleRate) {
+        sound.error = std::string(NameOf(model)) + " codes " + std::to_string(info.sampleRate) + " Hz with " +
+                      std::to_string(info.channels) + (info.channels == 1 ? " channel" : " channels") + ", not " +
+                      std::to_string(sampleRate) + " Hz with " + std::to_string(channels);
+        return sound;
+    }
+    std::unique_ptr<CodecHandle> encoder;
+    const CodecResult opened =
+        configurationCode != 0 ? OpenTonalwaveEncoder(configurationCode, &encoder) : row.openEncoder(&encoder);
+    if (opened != kCodecOk) {
+        sound.error = "the encoder cannot be opened";
+        return sound;
+    }
+    const size_t frameValues = static_cast<size_t>(info.channels) * info.frameSamples;
+    const size_t inputFrames = (samples.size() + frameValues - 1) / frameValues;
+    sound.frames = inputFrames + kTonalwaveFlushFrames;
+    sound.stored = StoredHeaderBytes({16, info.channels, info.sampleRate});
+    sound.stored.resize(kTonalwaveStoredHeaderBytes + sound.frames * kTonalwaveSlotBytes, 0);
+    std::vector<int16_t> frame(frameValues);
+    for (size_t f = 0; f < sound.frames; ++f) {
+        const size_t from = std::min(f * frameValues, samples.size());
+        const size_t take = std::min(frameValues, samples.size() - from);
+        std::copy_n(samples.begin() + static_cast<ptrdiff_t>(from), take, frame.begin());
+        std::fill(frame.begin() + static_cast<ptrdiff_t>(take), frame.end(), int16_t{0});
+        CodecIO io;
+        io.samples = frame.data();
+        io.coded = sound.stored.data() + kTonalwaveStoredHeaderBytes + f * kTonalwaveSlotBytes;
+        io.codedSize = static_cast<uint16_t>(kTonalwaveSlotBytes);
+        const CodecResult result = row.encode(encoder.get(), &io);
+        if (result != kCodecOk) {
+            sound.error = "frame " + std::to_string(f) + " failed with " + std::to_string(result);
+            break;
+        }
+    }
+    row.closeEncoder(&encoder);
     return sound;
 }
 

@@ -140,6 +140,26 @@ int InterpolationWeightOffset(int span)
     }
 }
 
+void KeepLspSpacing(float* frequencies, int order)
+{
+    constexpr float kLspSpacing = 0.0001f;
+    for (int i = 1; i < order; ++i) {
+        const float gap = frequencies[i] - frequencies[i - 1];
+        if (gap < kLspSpacing) {
+            const float half = 0.5f * (kLspSpacing - gap);
+            frequencies[i - 1] -= half;
+            frequencies[i] += half;
+        }
+    }
+}
+
+void CombineLsp(const float* r, const float* rho, const float* previous, int order, float* omega)
+{
+    for (int k = 0; k < order; ++k)
+        omega[k] = (1.0f - rho[k]) * r[k] + rho[k] * previous[k];
+    KeepLspSpacing(omega, order);
+}
+
 float Compress(float x, float largest, float mu)
 {
     const float clamped = std::clamp(x, -largest, largest);
@@ -234,6 +254,26 @@ PeriodicHarmonics HarmonicsOf(int periodIndex, const PeriodicPlacement& placemen
     // A window narrower than one coefficient would place nothing and never finish; one coefficient is the least.
     h.width = std::max(h.width, 1);
     return h;
+}
+
+void PeriodicPositions(int periodIndex, const PeriodicPlacement& placement, std::span<int> out)
+{
+    const int n = placement.frameSamples;
+    const int r = placement.valuesPerChannel;
+    std::fill_n(out.begin(), r, -1);
+    const PeriodicHarmonics h = HarmonicsOf(periodIndex, placement);
+    const int half = h.width / 2;
+    int placed = 0;
+    for (int k = 0; k < half && placed < r; ++k)
+        out[static_cast<size_t>(placed++)] = k;
+    for (int harmonic = 1; placed < r; ++harmonic) {
+        const int centre = static_cast<int>(static_cast<float>(harmonic) * h.fundamental + 0.5f);
+        const int from = centre - half;
+        if (from >= n)
+            break;
+        for (int k = from; k <= centre + (h.width - 1) / 2 && placed < r; ++k)
+            out[static_cast<size_t>(placed++)] = k >= 0 && k < n ? k : -1;
+    }
 }
 
 void PlacePeriodic(std::span<const int32_t> periodIndex, std::span<const float> values, std::span<float> out,

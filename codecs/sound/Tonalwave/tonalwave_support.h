@@ -80,6 +80,12 @@ std::vector<int> SplitBoundaries(int splits, int order);
 const std::array<float, 52>& InterpolationWeights();
 int InterpolationWeightOffset(int span); // index of the pair k = 1 of that span
 
+// The line-spectral frequencies' reconstruction, one routine for encoder and decoder, which must agree bit for bit.
+// One pass: two frequencies closer than 0.0001 move apart by half the shortfall each.
+void KeepLspSpacing(float* frequencies, int order);
+// omega[k] = (1 - rho[k]) r[k] + rho[k] previous[k], then spaced; rho of zeros gives r itself.
+void CombineLsp(const float* r, const float* rho, const float* previous, int order, float* omega);
+
 // The companding pair of the gains: Compress(x, M, mu) = sign(x) M ln(1 + mu |x| / M) / ln(1 + mu), and its
 // inverse Expand(y, M, mu) = sign(y) M ((1 + mu)^(|y| / M) - 1) / mu, each after clamping to [-M, M].
 float Compress(float x, float largest, float mu);
@@ -117,5 +123,8 @@ struct PeriodicHarmonics {
     int width = 0;
 };
 PeriodicHarmonics HarmonicsOf(int periodIndex, const PeriodicPlacement& placement);
+// The coefficient each of the R values of one channel goes to, as PlacePeriodic places them; -1 for a value that
+// falls outside the frame's band.
+void PeriodicPositions(int periodIndex, const PeriodicPlacement& placement, std::span<int> out);
 
 } // namespace sound

@@ -1,39 +1,11 @@
 #include "codecs/sound/tests/tonalwave_allocation_probe.h"
 
 #include <atomic>
-#include <cstddef>
-
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define VORTAN_ALLOCATION_HOOKS 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define VORTAN_ALLOCATION_HOOKS 1
-#endif
-#endif
-
-#ifdef VORTAN_ALLOCATION_HOOKS
-// The sanitizer runtimes call these on every allocation and release of the process.
-extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*malloc_hook)(const volatile void*, size_t),
-                                                         void (*free_hook)(const volatile void*));
-#endif
 
 namespace {
 
 std::atomic<int64_t> g_count{0};
-std::atomic<int64_t> g_failAt{0};
-
-#ifdef VORTAN_ALLOCATION_HOOKS
-void NoteAllocation(const volatile void*, size_t)
-{
-    g_count.fetch_add(1, std::memory_order_relaxed);
-}
-
-void NoteFree(const volatile void*) {}
-
-const bool kHooked = __sanitizer_install_malloc_and_free_hooks(NoteAllocation, NoteFree) != 0;
-#else
-const bool kHooked = false;
-#endif
+std::atomic<int64_t> g_failAt{0}; // the count at which the next allocation fails; 0: none
 
 } // namespace
 
@@ -41,7 +13,7 @@ namespace soundtest {
 
 bool CanCountAllocations()
 {
-    return kHooked;
+    return true;
 }
 
 void ResetAllocationCount()
@@ -56,12 +28,20 @@ int64_t AllocationCount()
 
 bool CanFailAllocations()
 {
-    return false;
+    return true;
 }
 
 void FailAllocationNumber(int64_t k)
 {
-    g_failAt = k == 0 ? 0 : g_count.load() + k;
+    g_failAt = k <= 0 ? 0 : g_count.load() + k;
+}
+
+bool CountAllocationAndAskFailure()
+{
+    const int64_t count = g_count.fetch_add(1, std::memory_order_relaxed) + 1;
+    int64_t failAt = g_failAt.load(std::memory_order_relaxed);
+    // Only one allocation fails: the clean-up after it must be able to allocate again.
+    return failAt != 0 && count == failAt && g_failAt.compare_exchange_strong(failAt, 0);
 }
 
 } // namespace soundtest

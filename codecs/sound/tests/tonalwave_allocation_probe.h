@@ -1,17 +1,19 @@
 #pragma once
-// Counts the heap allocations of this test program through the sanitizer's allocation hooks, so that it stands
-// beside the replaced operator new of the wave decoder's memory test. Builds without a sanitizer cannot count.
+// Counts the heap allocations of this test program and fails a chosen one. The program's one replaced operator new
+// (in the wave decoder's memory test) asks here before every allocation, so counting and failing work in every
+// build, with or without a sanitizer.
 #include <cstdint>
 
 namespace soundtest {
 
-bool CanCountAllocations();  // false without a sanitizer's allocator
+bool CanCountAllocations();  // true: the replaced operator new reports here
 void ResetAllocationCount(); // counts from 0
-int64_t AllocationCount();   // allocations since the reset, on every thread
+int64_t AllocationCount();   // allocations since the reset, on every thread, the failed one included
 
-// Failing the k-th allocation needs the one replaced operator new of this program (in the wave decoder's memory
-// test) to ask here first; until it does, nothing fails and CanFailAllocations() says so.
 bool CanFailAllocations();
-void FailAllocationNumber(int64_t k); // k-th allocation from now; 0: none
+void FailAllocationNumber(int64_t k); // the k-th allocation from now fails once; 0: none
+
+// For the replaced operator new only: counts one allocation and answers whether it must fail.
+bool CountAllocationAndAskFailure();
 
 } // namespace soundtest

@@ -185,13 +185,18 @@ TEST(TonalwaveClose, TwiceIsABadHandle)
     EXPECT_EQ(sound::CloseTonalwaveDecoder(nullptr), sound::kCodecNullArgument);
 }
 
-TEST(TonalwaveEncoderEntries, SayTheEncoderIsMissing)
+TEST(TonalwaveEncoderEntries, EveryModelOpensAnEncoder)
 {
-    const sound::TonalwaveDescriptor& row = sound::DescriptorOf(TonalwaveModel::kAc8);
-    std::unique_ptr<CodecHandle> handle;
-    EXPECT_EQ(row.openEncoder(&handle), sound::kCodecUnsupported);
-    EXPECT_EQ(handle, nullptr);
-    EXPECT_EQ(row.openEncoder(nullptr), sound::kCodecNullArgument);
+    for (const TonalwaveModel model : tonalwavetest::kAllModels) {
+        SCOPED_TRACE(sound::NameOf(model));
+        const sound::TonalwaveDescriptor& row = sound::DescriptorOf(model);
+        std::unique_ptr<CodecHandle> handle;
+        ASSERT_EQ(row.openEncoder(&handle), sound::kCodecOk);
+        EXPECT_EQ(handle->kind, sound::CodecKind::kEncoder);
+        EXPECT_EQ(row.closeEncoder(&handle), sound::kCodecOk);
+        EXPECT_EQ(handle, nullptr);
+    }
+    EXPECT_EQ(sound::DescriptorOf(TonalwaveModel::kAc8).openEncoder(nullptr), sound::kCodecNullArgument);
 }
 
 TEST(TonalwaveDecodeAllocation, NoFrameAllocates)

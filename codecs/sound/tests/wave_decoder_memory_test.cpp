@@ -1,5 +1,6 @@
 // What the wave decoder reserves is bounded by what it really decodes, never by what block headers claim. The
-// replaced allocation functions below watch the largest single request while a test asks them to.
+// replaced allocation functions below watch the largest single request while a test asks them to; they are the
+// whole test program's, so they also count allocations and fail a chosen one for the allocation probe.
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
@@ -8,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "codecs/sound/tests/tonalwave_allocation_probe.h"
 #include "codecs/sound/wave_codec/wave_decoder.h"
 #include "platform/base/endian.h"
 
@@ -59,6 +61,8 @@ std::vector<uint8_t> ClaimingStream(size_t blocks, uint32_t blockBytes, uint32_t
 void* operator new(size_t bytes)
 {
     NoteRequest(bytes);
+    if (soundtest::CountAllocationAndAskFailure())
+        throw std::bad_alloc();
     if (void* p = std::malloc(bytes == 0 ? 1 : bytes))
         return p;
     throw std::bad_alloc();

@@ -4,6 +4,7 @@
 #include <cassert>
 #include <climits>
 #include <cmath>
+#include <new>
 
 #include "codecs/sound/Tonalwave/tonalwave_codebooks.h"
 #include "codecs/sound/fft.h"
@@ -15,7 +16,6 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 constexpr float kBandPredictionWeight[kTonalwaveKinds] = {0.28f, 0.35f, 0.4f}; // long, medium, short
 constexpr float kLeastBandValue = 0.1f;
-constexpr float kLspSpacing = 0.0001f;
 constexpr float kEnvelopeCeilingAfterLoss = 500.0f;
 constexpr float kPeakRatio = 1.95f;
 constexpr float kPeriodicGainLargest = 25000.0f;
@@ -60,19 +60,6 @@ std::vector<float> TransitionWindow(int frameSamples, const float* slope, int sl
     std::fill_n(window.begin(), zeros, 0.0f);
     std::copy_n(slope, slopeLength, window.begin() + zeros);
     return window;
-}
-
-// One pass: two frequencies closer than the least spacing move apart by half the shortfall each.
-void KeepSpacing(float* frequencies, int order)
-{
-    for (int i = 1; i < order; ++i) {
-        const float gap = frequencies[i] - frequencies[i - 1];
-        if (gap < kLspSpacing) {
-            const float half = 0.5f * (kLspSpacing - gap);
-            frequencies[i - 1] -= half;
-            frequencies[i] += half;
-        }
-    }
 }
 
 // A value that is not finite never reaches the overlap tail, where it would silence every later frame.
@@ -175,10 +162,12 @@ TonalwaveDecoder::TonalwaveDecoder(const TonalwaveConfiguration& config, size_t 
     // The transform layer builds an order's tables on first use; building them now keeps the first frame free of
     // allocations.
     std::vector<float> warm(static_cast<size_t>(m_frameSamples) + 2, 0.0f);
-    RealFFT(warm, m_frameOrder, FFT_FORWARD | FFT_INIT_ONLY);
+    bool warmed = RealFFT(warm, m_frameOrder, FFT_FORWARD | FFT_INIT_ONLY);
     for (size_t k = 0; k < kTonalwaveKinds; ++k)
-        ComplexFFT(std::span<float>(warm).first(static_cast<size_t>(s.blockLength[k])), OrderOf(s.blockLength[k] / 2),
-                   FFT_FORWARD | FFT_NO_SCALE);
+        warmed = warmed && ComplexFFT(std::span<float>(warm).first(static_cast<size_t>(s.blockLength[k])),
+                                      OrderOf(s.blockLength[k] / 2), FFT_FORWARD | FFT_NO_SCALE);
+    if (!warmed) // the transform layer could not build its tables: as any failed allocation of open
+        throw std::bad_alloc();
 }
 
 std::span<const float> TonalwaveDecoder::Tail(int channel) const
@@ -429,27 +418,24 @@ void TonalwaveDecoder::SmoothEnvelope(const TonalwaveFrameRecord& frame, int cha
         for (int k = m_splitBounds[split]; k < m_splitBounds[split + 1]; ++k)
             r[k] = first[k] + second[k];
     }
-    KeepSpacing(r, order);
+    KeepLspSpacing(r, order);
     if (channel == 0)
         m_lspFrames = std::min(m_lspFrames + 1, 1);
     float omega[kTonalwaveLspStride] = {};
+    float rho[kTonalwaveLspStride] = {};
+    float previous[kTonalwaveLspStride] = {};
     const float* const predictor = m_lspPredictor.data() + static_cast<size_t>(indices[0] & 1) * kTonalwaveLspStride;
-    for (int k = 0; k < order; ++k) {
-        if (m_lspFrames < 1) {
-            omega[k] = r[k];
-            continue;
-        }
-        float rho = predictor[k];
-        float previous = state.lspMemory[static_cast<size_t>(k)];
+    for (int k = 0; k < order && m_lspFrames >= 1; ++k) {
+        rho[k] = predictor[k];
+        previous[k] = state.lspMemory[static_cast<size_t>(k)];
         if (lostBefore > 0) {
             // The memory of the lost frames is unknown: a weaker prediction, from the memory that would have given
             // the last decoded frequencies.
-            rho /= static_cast<float>(lostBefore);
-            previous = (state.lastFrequencies[static_cast<size_t>(k)] - rho * previous) / (1.0f - rho);
+            rho[k] /= static_cast<float>(lostBefore);
+            previous[k] = (state.lastFrequencies[static_cast<size_t>(k)] - rho[k] * previous[k]) / (1.0f - rho[k]);
         }
-        omega[k] = (1.0f - rho) * r[k] + rho * previous;
     }
-    KeepSpacing(omega, order);
+    CombineLsp(r, rho, previous, order, omega);
     for (int k = 0; k < order; ++k) {
         state.lspMemory[static_cast<size_t>(k)] = r[k];
         state.lastFrequencies[static_cast<size_t>(k)] = omega[k];
