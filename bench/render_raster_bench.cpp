@@ -1,0 +1,174 @@
+// The software rasteriser's plain baselines.
+//   B1 fill rate: two triangles covering 640 x 480, per configured pipeline, filter and blend mode, depth
+//      TestAndWrite; items are pixels.
+//   B2 triangle rate: meshes of screen triangles of about 8, 32 and 128 pixels, with equal depth terms (affine) and
+//      with depth falling across the screen (perspective where the walk takes it), Gouraud with one bilinear
+//      texture; items are triangles.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include "render/software/rasteriser.h"
+#include "testsupport/render/raster_host.h"
+
+namespace {
+
+using testsupport::PackVertices;
+using testsupport::PrimitiveList;
+using testsupport::RasterTestHost;
+using testsupport::ScreenVertex;
+
+constexpr int32_t kWidth = 640;
+constexpr int32_t kHeight = 480;
+
+struct Textures {
+    std::unique_ptr<SWimage32> picture;
+    std::unique_ptr<testsupport::FalloffImage> falloff;
+
+    Textures()
+    {
+        std::vector<uint32_t> texels(256 * 256);
+        for (size_t i = 0; i < texels.size(); ++i)
+            texels[i] = static_cast<uint32_t>(i * 2654435761u) | 0x80000000u;
+        picture = std::make_unique<SWimage32>("picture", 256, 256, texels.data());
+        std::vector<uint32_t> lighting(32 * 32, 0xFFFFFFFFu);
+        std::vector<uint8_t> bytes(512, 200);
+        falloff = std::make_unique<testsupport::FalloffImage>(lighting.data(), bytes);
+    }
+};
+
+const Textures& SharedTextures()
+{
+    static const Textures textures;
+    return textures;
+}
+
+// The record whose triangles take pipeline `index` (mode index / 8, layers by its code), every layer `filter`.
+SWtexturestages FormatFor(int index, uint8_t filter, int blendMode)
+{
+    SWtexturestages format;
+    const int mode = index / 8, code = index % 8;
+    const int free = code == 0 ? 0 : code == 3 ? 2 : 1; // layers past the mode's fixed ones
+    const int layers = free + (mode - 3);
+    testsupport::SetVertexLayout(format, 2, 1);
+    format.combineMode = static_cast<uint8_t>(mode);
+    format.layerCount = static_cast<uint8_t>(layers);
+    for (int layer = 0; layer < layers; ++layer) {
+        format.images[layer] = filter == 2 ? static_cast<const SWtexture*>(SharedTextures().falloff.get())
+                                           : SharedTextures().picture.get();
+        format.layerFlags[layer] = filter;
+        format.coordinateSets[layer] = 0;
+    }
+    if (code == 2)
+        format.layerFlags[mode - 3] |= 8;
+    format.constants[0] = 0x808080;
+    format.constants[1] = 0x101010;
+    format.constants[2] = 0xC0C0C0;
+    format.vertexAlpha = (blendMode & 1) != 0 ? 1 : 0;
+    format.flags = static_cast<uint8_t>(3 | ((blendMode & 2) != 0 ? 4 : 0));
+    return format;
+}
+
+ScreenVertex Vertex(float x, float y, float w)
+{
+    ScreenVertex v;
+    v.x = x;
+    v.y = y;
+    v.w = w;
+    v.colours[0] = 0x80C0A080u;
+    v.colours[1] = 0x00102030u;
+    v.uv[0][0] = x / 128.0f;
+    v.uv[0][1] = y / 128.0f;
+    return v;
+}
+
+void FillRate(benchmark::State& state)
+{
+    const int index = static_cast<int>(state.range(0));
+    const auto filter = static_cast<uint8_t>(state.range(1));
+    const int blendMode = static_cast<int>(state.range(2));
+    RasterTestHost host(kWidth, kHeight);
+    SWrasteriser rasteriser;
+    rasteriser.Create(&host);
+    const SWtexturestages format = FormatFor(index, filter, blendMode);
+    const std::vector<ScreenVertex> vertices = {Vertex(0, 0, 1), Vertex(kWidth, 0, 1),       Vertex(kWidth, kHeight, 1),
+                                                Vertex(0, 0, 1), Vertex(kWidth, kHeight, 1), Vertex(0, kHeight, 1)};
+    const std::vector<uint32_t> words = PackVertices(format, vertices);
+    PrimitiveList list;
+    list.Add(&format, words.data());
+    list.Add(&format, words.data() + 3 * format.vertexStride);
+    const SWprimitivenode* first = list.First();
+    for (auto _ : state) {
+        host.Buffer().Depth().MarkAllRows(); // every pixel passes the depth test again
+        rasteriser.DrawPrimitives(first);
+        benchmark::ClobberMemory();
+    }
+    if (rasteriser.Stats().pixelsDrawn != static_cast<uint64_t>(state.iterations()) * kWidth * kHeight)
+        state.SkipWithError("the triangles did not cover the screen");
+    state.SetItemsProcessed(state.iterations() * kWidth * kHeight);
+    state.counters["Mpixels/s"] =
+        benchmark::Counter(static_cast<double>(kWidth) * kHeight / 1e6, benchmark::Counter::kIsIterationInvariantRate);
+}
+
+void FillRateCases(benchmark::internal::Benchmark* bench)
+{
+    for (const int base : {24, 32, 40})
+        for (int code = 0; code < 4; ++code)
+            for (int filter = 0; filter < 3; ++filter)
+                for (int blend = 0; blend < 4; ++blend)
+                    bench->Args({base + code, filter, blend});
+    bench->ArgNames({"pipeline", "filter", "blend"});
+}
+
+BENCHMARK(FillRate)->Apply(FillRateCases)->Unit(benchmark::kMillisecond);
+
+// Right triangles of legs `leg` tiling the screen, two per square.
+void TriangleRate(benchmark::State& state)
+{
+    const int pixels = static_cast<int>(state.range(0));
+    const bool isPerspective = state.range(1) != 0;
+    const float leg = std::sqrt(2.0f * static_cast<float>(pixels));
+    RasterTestHost host(kWidth, kHeight);
+    SWrasteriser rasteriser;
+    rasteriser.Create(&host);
+    SWtexturestages format = FormatFor(25, 1, 0);
+    format.flags = 3;
+    std::vector<ScreenVertex> vertices;
+    auto depth = [&](float y) { return isPerspective ? 1.0f + 7.0f * y / kHeight : 1.0f; };
+    for (float y = 0; y + leg <= kHeight; y += leg) {
+        for (float x = 0; x + leg <= kWidth; x += leg) {
+            const ScreenVertex a = Vertex(x, y, depth(y)), b = Vertex(x + leg, y, depth(y)),
+                               c = Vertex(x + leg, y + leg, depth(y + leg)), d = Vertex(x, y + leg, depth(y + leg));
+            vertices.insert(vertices.end(), {a, b, c, a, c, d});
+        }
+    }
+    const std::vector<uint32_t> words = PackVertices(format, vertices);
+    PrimitiveList list;
+    for (size_t i = 0; i < vertices.size(); i += 3)
+        list.Add(&format, words.data() + i * format.vertexStride);
+    const SWprimitivenode* first = list.First();
+    const auto triangles = static_cast<int64_t>(vertices.size() / 3);
+    for (auto _ : state) {
+        host.Buffer().Depth().MarkAllRows();
+        rasteriser.DrawPrimitives(first);
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * triangles);
+    const SWrasterstats& stats = rasteriser.Stats();
+    state.counters["perspective%"] =
+        100.0 * static_cast<double>(stats.perspectiveTriangles) /
+        static_cast<double>(std::max<uint64_t>(1, stats.perspectiveTriangles + stats.affineTriangles));
+    state.counters["triangles/s"] =
+        benchmark::Counter(static_cast<double>(triangles), benchmark::Counter::kIsIterationInvariantRate);
+}
+
+BENCHMARK(TriangleRate)
+    ->ArgsProduct({{8, 32, 128}, {0, 1}})
+    ->ArgNames({"pixels", "perspective"})
+    ->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
