@@ -29,7 +29,16 @@ WindowDc::Target WindowDc::targetOf(const Window* window, bool nonClient)
     return {std::move(surface), ui().surfaceOrigin(*window, nonClient), ui().visibleRegion(*window, nonClient)};
 }
 
-WindowDc::WindowDc(Target target) : SurfaceDc(target.surface, target.origin, target.visible) {}
+WindowDc::WindowDc(Target target)
+    : SurfaceDc(target.surface, target.origin, target.visible), m_drawable(target.visible.bounds())
+{
+}
+
+WindowDc::~WindowDc()
+{
+    if (DisplayBackend* backend = presentationBackend(); backend != nullptr && !m_drawable.isEmpty())
+        backend->surfaceChanged(target().get(), m_drawable);
+}
 
 WindowDc::Target WindowDc::targetOf(Hwnd hwnd)
 {

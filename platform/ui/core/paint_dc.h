@@ -12,6 +12,9 @@ class WindowDc : public SurfaceDc {
 public:
     explicit WindowDc(Window& window, bool nonClient = false); // nonClient: the whole window, frame included
     explicit WindowDc(Hwnd hwnd);                              // no target for a dead handle
+    ~WindowDc() override; // what it may have drawn is reported to the display backend, from any thread
+    WindowDc(const WindowDc&) = delete;
+    WindowDc& operator=(const WindowDc&) = delete;
 
 protected:
     struct Target {
@@ -23,6 +26,9 @@ protected:
     static Target targetOf(Hwnd hwnd);                            // takes the lock itself, then looks the handle up
     static Target lockedTargetOf(const Window& window, bool nonClient);
     explicit WindowDc(Target target);
+
+private:
+    Rect m_drawable; // surface coordinates: the visible region's bounds
 };
 
 class PaintDc : public WindowDc {

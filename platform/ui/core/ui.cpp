@@ -59,6 +59,7 @@ Ui::Ui() : m_thread(std::this_thread::get_id()), m_cursor(loadCursor(IDC_ARROW))
     PF_ASSERT(g_current == nullptr, "one Ui at a time");
     g_current = this;
     m_providers = std::make_unique<Providers>();
+    m_backend = &headlessBackend();
     registerClass({"window", [] { return std::make_unique<Window>(); }, 0, loadCursor(IDC_ARROW), COLOR_WINDOW});
     registerStandardClasses(*this);
 }
@@ -85,6 +86,7 @@ Ui::~Ui()
     }
     m_topLevels.clear();
     syncScreen();
+    setBackend(nullptr);
     if (g_current == this)
         g_current = nullptr;
 }
@@ -418,8 +420,11 @@ bool Ui::post(Hwnd hwnd, uint32_t message, WParam w, LParam l)
     // Liveness is known only to the user-interface thread; elsewhere a dead target is dropped on delivery.
     if (std::this_thread::get_id() == m_thread && window(hwnd) == nullptr)
         return false;
-    const std::lock_guard lock(m_postMutex);
-    m_posts.push_back({hwnd, message, w, l});
+    {
+        const std::lock_guard lock(m_postMutex);
+        m_posts.push_back({hwnd, message, w, l});
+    }
+    m_backend.load()->wake();
     return true;
 }
 
@@ -623,6 +628,7 @@ void Ui::syncScreen()
         views.push_back({h, w->m_rect, it == m_surfaces.end() ? nullptr : it->second, (w->m_style & WS_VISIBLE) != 0});
     }
     screen().setTopLevels(std::move(views));
+    syncBackend();
 }
 
 void Ui::showWindow(Window& w, int32_t cmd)

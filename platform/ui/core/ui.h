@@ -10,16 +10,19 @@
 #include "platform/base/user_constants.h"
 #include "platform/gfx/surface32.h"
 #include "platform/ui/core/cursor.h"
+#include "platform/ui/core/display_backend.h"
 #include "platform/ui/core/input.h"
 #include "platform/ui/core/msg.h"
 #include "platform/ui/core/window.h"
 
 #include <array>
+#include <atomic>
 #include <deque>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <shared_mutex>
 #include <string>
 #include <thread>
@@ -119,6 +122,15 @@ public:
     std::shared_ptr<Surface32> surfaceOf(const Window& w) const;
     std::shared_mutex& treeLock() const { return m_treeLock; }
 
+    // ---- the backend and the loop (ui_backend.cpp)
+    void setBackend(DisplayBackend* backend); // not owned, outlives its installation; null: the headless one
+    DisplayBackend& backend() const { return *m_backend.load(); }
+    void postQuit(int32_t exitCode);         // any thread: the running loops end after their current step
+    std::optional<int32_t> quitCode() const; // set by postQuit until clearQuit
+    void clearQuit();
+    int32_t msUntilNextTimer() const; // 0 when one is due; -1 when no timer runs on the real clock
+    void dropFilesAtCursor(const std::vector<std::string>& paths) { dropFiles(m_cursorPos, paths); }
+
     // ---- services
     Providers& providers() { return *m_providers; }
     // Called for an unscripted provider call or a modal run the driver left open; tests turn it into a failure.
@@ -156,6 +168,7 @@ private:
     void hideWindow(Window& w);
     bool setWindowRect(Window& w, const Rect& rect, uint32_t flags);
     void syncScreen();
+    void syncBackend();
     void ensureSurface(Window& top);
     void deliverTimers();
     void markTimerDue(uint64_t key);
@@ -209,6 +222,9 @@ private:
 
     mutable std::shared_mutex m_treeLock; // geometry and visibility; written on the UI thread only
     std::unique_ptr<Providers> m_providers;
+    std::atomic<DisplayBackend*> m_backend; // not owned; the headless one unless a live backend was set
+    mutable std::mutex m_quitMutex;
+    std::optional<int32_t> m_quitCode;
     std::function<void(const std::string&)> m_strictFailure;
     std::vector<std::string> m_strictFailures;
 };

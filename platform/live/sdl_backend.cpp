@@ -1,0 +1,467 @@
+#include "platform/live/sdl_backend.h"
+
+#include "platform/base/user_constants.h"
+#include "platform/display/screen.h"
+#include "platform/live/sdl_keys.h"
+#include "platform/media/audio_out.h"
+#include "platform/ui/core/keyboard.h"
+#include "platform/ui/core/ui.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+namespace pf {
+
+namespace {
+
+std::mutex g_logMutex;
+std::vector<std::string> g_log;
+uint32_t g_wakeEvent = 0;
+
+constexpr uint32_t kBeepHz = 750; // what a click on a window behind a modal dialog hears
+constexpr uint32_t kBeepMs = 60;
+constexpr size_t kMaxLogLines = 256;
+
+void keepLogLine(void*, int, SDL_LogPriority, const char* message)
+{
+    const std::lock_guard lock(g_logMutex);
+    if (g_log.size() < kMaxLogLines)
+        g_log.emplace_back(message != nullptr ? message : "");
+}
+
+// SDL stays initialised until the process ends: shutting it down unloads the X client libraries, whose own
+// allocations then show up as leaks in modules without names.
+bool openVideo(std::string& outReason)
+{
+    static std::once_flag once;
+    static bool opened = false;
+    static std::string reason;
+    std::call_once(once, [] {
+        SDL_LogSetOutputFunction(keepLogLine, nullptr);
+        SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+        SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+            reason = std::string("SDL video did not open: ") + SDL_GetError();
+            return;
+        }
+        if (SDL_GetNumVideoDisplays() < 1) {
+            reason = "SDL video opened without a display";
+            return;
+        }
+        g_wakeEvent = SDL_RegisterEvents(1);
+        opened = g_wakeEvent != static_cast<uint32_t>(-1);
+        if (!opened)
+            reason = "SDL has no user event left";
+    });
+    outReason = reason;
+    return opened;
+}
+
+uint32_t windowFlagsOf(TopLevelKind kind)
+{
+    switch (kind) {
+    case TopLevelKind::kBorderless:
+        return SDL_WINDOW_BORDERLESS;
+    case TopLevelKind::kPopupMenu:
+        return SDL_WINDOW_BORDERLESS | SDL_WINDOW_POPUP_MENU | SDL_WINDOW_SKIP_TASKBAR;
+    case TopLevelKind::kTooltip:
+        return SDL_WINDOW_BORDERLESS | SDL_WINDOW_TOOLTIP | SDL_WINDOW_SKIP_TASKBAR;
+    default:
+        return SDL_WINDOW_RESIZABLE;
+    }
+}
+
+SDL_SystemCursor sdlCursorOf(uint32_t systemId)
+{
+    switch (systemId) {
+    case IDC_IBEAM:
+        return SDL_SYSTEM_CURSOR_IBEAM;
+    case IDC_WAIT:
+        return SDL_SYSTEM_CURSOR_WAIT;
+    case IDC_CROSS:
+        return SDL_SYSTEM_CURSOR_CROSSHAIR;
+    case IDC_SIZENWSE:
+        return SDL_SYSTEM_CURSOR_SIZENWSE;
+    case IDC_SIZENESW:
+        return SDL_SYSTEM_CURSOR_SIZENESW;
+    case IDC_SIZEWE:
+        return SDL_SYSTEM_CURSOR_SIZEWE;
+    case IDC_SIZENS:
+        return SDL_SYSTEM_CURSOR_SIZENS;
+    case IDC_SIZEALL:
+        return SDL_SYSTEM_CURSOR_SIZEALL;
+    case IDC_NO:
+        return SDL_SYSTEM_CURSOR_NO;
+    case IDC_HAND:
+        return SDL_SYSTEM_CURSOR_HAND;
+    default:
+        return SDL_SYSTEM_CURSOR_ARROW;
+    }
+}
+
+Rect clientInSurface(const TopLevelState& s)
+{
+    return s.clientRect.offsetBy(-s.windowRect.l, -s.windowRect.t);
+}
+
+} // namespace
+
+std::vector<std::string> sdlLogLines()
+{
+    const std::lock_guard lock(g_logMutex);
+    return g_log;
+}
+
+std::unique_ptr<SdlBackend> SdlBackend::open(std::string& outReason)
+{
+    if (!openVideo(outReason))
+        return nullptr;
+    SDL_Rect bounds{};
+    if (SDL_GetDisplayBounds(0, &bounds) == 0)
+        screen().setSize({bounds.w, bounds.h});
+    return std::unique_ptr<SdlBackend>(new SdlBackend());
+}
+
+SdlBackend::SdlBackend() = default;
+
+SdlBackend::~SdlBackend()
+{
+    for (auto& [hwnd, shown] : m_shown)
+        SDL_DestroyWindow(shown.window);
+    if (m_sdlCursor != nullptr) {
+        SDL_SetCursor(SDL_GetDefaultCursor());
+        SDL_FreeCursor(m_sdlCursor);
+    }
+}
+
+SDL_Window* SdlBackend::sdlWindowOf(Hwnd hwnd) const
+{
+    const auto it = m_shown.find(hwnd);
+    return it == m_shown.end() ? nullptr : it->second.window;
+}
+
+void SdlBackend::syncTopLevels(const std::vector<TopLevelState>& topmostFirst)
+{
+    std::map<Hwnd, const TopLevelState*> wanted;
+    for (const TopLevelState& s : topmostFirst)
+        if (s.visible && s.surface != nullptr && !s.clientRect.isEmpty())
+            wanted[s.hwnd] = &s;
+    for (auto it = m_shown.begin(); it != m_shown.end();) {
+        if (wanted.count(it->first) != 0) {
+            ++it;
+            continue;
+        }
+        SDL_DestroyWindow(it->second.window);
+        it = m_shown.erase(it);
+    }
+    for (const auto& [hwnd, state] : wanted) {
+        const auto it = m_shown.find(hwnd);
+        if (it == m_shown.end()) {
+            Shown& shown = m_shown[hwnd];
+            shown.state = *state;
+            createWindow(shown);
+            if (shown.window == nullptr)
+                m_shown.erase(hwnd);
+        } else {
+            updateWindow(it->second, *state);
+        }
+    }
+    const Hwnd topmost = topmostFirst.empty() ? kNoWindow : topmostFirst.front().hwnd;
+    if (topmost != m_topmost)
+        if (const auto top = m_shown.find(topmost); top != m_shown.end())
+            SDL_RaiseWindow(top->second.window);
+    m_topmost = topmost;
+
+    const std::lock_guard lock(m_dirtyMutex);
+    m_surfaces.clear();
+    for (const auto& [hwnd, shown] : m_shown)
+        m_surfaces[shown.state.surface.get()] = hwnd;
+    for (auto it = m_dirty.begin(); it != m_dirty.end();)
+        it = m_shown.count(it->first) != 0 ? std::next(it) : m_dirty.erase(it);
+}
+
+void SdlBackend::markAllDirty(Hwnd hwnd, const Surface32& surface)
+{
+    const std::lock_guard lock(m_dirtyMutex);
+    m_dirty[hwnd] = surface.bounds();
+}
+
+void SdlBackend::createWindow(Shown& shown)
+{
+    const Rect& c = shown.state.clientRect;
+    shown.window = SDL_CreateWindow(shown.state.title.c_str(), c.l, c.t, static_cast<int>(c.width()),
+                                    static_cast<int>(c.height()), windowFlagsOf(shown.state.kind));
+    if (shown.window == nullptr)
+        return;
+    shown.windowId = SDL_GetWindowID(shown.window);
+    markAllDirty(shown.state.hwnd, *shown.state.surface);
+}
+
+void SdlBackend::updateWindow(Shown& shown, const TopLevelState& next)
+{
+    const Rect& was = shown.state.clientRect;
+    const Rect& now = next.clientRect;
+    if (now.l != was.l || now.t != was.t)
+        SDL_SetWindowPosition(shown.window, now.l, now.t);
+    if (now.width() != was.width() || now.height() != was.height())
+        SDL_SetWindowSize(shown.window, static_cast<int>(now.width()), static_cast<int>(now.height()));
+    if (next.title != shown.state.title)
+        SDL_SetWindowTitle(shown.window, next.title.c_str());
+    const bool newSurface = next.surface != shown.state.surface;
+    shown.state = next;
+    if (newSurface || now.width() != was.width() || now.height() != was.height())
+        markAllDirty(next.hwnd, *next.surface);
+}
+
+void SdlBackend::surfaceChanged(const Surface32* surface, const Rect& surfaceRect)
+{
+    {
+        const std::lock_guard lock(m_dirtyMutex);
+        const auto it = m_surfaces.find(surface);
+        if (it == m_surfaces.end())
+            return;
+        Rect& dirty = m_dirty[it->second];
+        dirty = dirty.boundsWith(surfaceRect);
+    }
+    wake();
+}
+
+void SdlBackend::wake()
+{
+    if (m_wakePending.exchange(true))
+        return;
+    SDL_Event event{};
+    event.type = g_wakeEvent;
+    SDL_PushEvent(&event);
+}
+
+void SdlBackend::present()
+{
+    const bool overlayDirty = !screen().isOverlayClear();
+    const bool everything = overlayDirty || m_overlayWasDirty;
+    m_overlayWasDirty = overlayDirty;
+    for (auto& [hwnd, shown] : m_shown) {
+        Rect dirty;
+        {
+            const std::lock_guard lock(m_dirtyMutex);
+            const auto it = m_dirty.find(hwnd);
+            dirty = everything ? shown.state.surface->bounds() : (it != m_dirty.end() ? it->second : Rect{});
+            m_dirty.erase(hwnd);
+        }
+        dirty = dirty.intersected(clientInSurface(shown.state));
+        if (!dirty.isEmpty())
+            presentWindow(shown, dirty);
+    }
+}
+
+void SdlBackend::presentWindow(Shown& shown, const Rect& dirty)
+{
+    SDL_Surface* target = SDL_GetWindowSurface(shown.window);
+    if (target == nullptr)
+        return;
+    const Rect client = clientInSurface(shown.state);
+    const Rect local = dirty.offsetBy(-client.l, -client.t).intersected({0, 0, target->w, target->h});
+    if (local.isEmpty())
+        return;
+    const int32_t width = static_cast<int32_t>(local.width());
+    const int32_t height = static_cast<int32_t>(local.height());
+    std::vector<uint32_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
+    {
+        const Surface32& source = *shown.state.surface;
+        const std::lock_guard lock(source.mutex());
+        const Rect inSource = local.offsetBy(client.l, client.t).intersected(source.bounds());
+        for (int32_t y = inSource.t; y < inSource.b; ++y)
+            for (int32_t x = inSource.l; x < inSource.r; ++x)
+                pixels[static_cast<size_t>(y - client.t - local.t) * width + (x - client.l - local.l)] =
+                    source.pixel(x, y) & 0x00FFFFFFu;
+    }
+    if (!screen().isOverlayClear()) {
+        const std::shared_ptr<Surface32> overlay = screen().overlay();
+        const std::lock_guard lock(overlay->mutex());
+        const Rect bounds = overlay->bounds();
+        for (int32_t y = 0; y < height; ++y)
+            for (int32_t x = 0; x < width; ++x) {
+                const Point p{shown.state.clientRect.l + local.l + x, shown.state.clientRect.t + local.t + y};
+                if (bounds.contains(p))
+                    pixels[static_cast<size_t>(y) * width + x] ^= overlay->pixel(p.x, p.y) & 0x00FFFFFFu;
+            }
+    }
+    SDL_LockSurface(target);
+    auto* firstRow = static_cast<uint8_t*>(target->pixels) + static_cast<ptrdiff_t>(local.t) * target->pitch +
+                     static_cast<ptrdiff_t>(local.l) * target->format->BytesPerPixel;
+    const uint32_t format = target->format->format;
+    if (format == SDL_PIXELFORMAT_ARGB8888 || format == SDL_PIXELFORMAT_RGB888) {
+        for (int32_t y = 0; y < height; ++y)
+            std::memcpy(firstRow + static_cast<ptrdiff_t>(y) * target->pitch, &pixels[static_cast<size_t>(y) * width],
+                        static_cast<size_t>(width) * 4);
+    } else {
+        SDL_ConvertPixels(width, height, SDL_PIXELFORMAT_ARGB8888, pixels.data(), width * 4, format, firstRow,
+                          target->pitch);
+    }
+    SDL_UnlockSurface(target);
+    const SDL_Rect rect{local.l, local.t, width, height};
+    SDL_UpdateWindowSurfaceRects(shown.window, &rect, 1);
+    m_presentedFrames.fetch_add(1);
+}
+
+void SdlBackend::waitForInput(Ui& target, int32_t timeoutMs)
+{
+    SDL_Event event;
+    bool got = timeoutMs <= 0 ? SDL_PollEvent(&event) != 0 : SDL_WaitEventTimeout(&event, timeoutMs) != 0;
+    while (got) {
+        translate(target, event);
+        got = SDL_PollEvent(&event) != 0;
+    }
+    applyCursor(target);
+}
+
+SdlBackend::Shown* SdlBackend::shownById(uint32_t windowId)
+{
+    for (auto& [hwnd, shown] : m_shown)
+        if (shown.windowId == windowId)
+            return &shown;
+    return nullptr;
+}
+
+void SdlBackend::translate(Ui& target, const SDL_Event& e)
+{
+    if (e.type == g_wakeEvent) {
+        m_wakePending.store(false);
+        return;
+    }
+    switch (e.type) {
+    case SDL_MOUSEMOTION:
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP: {
+        const uint32_t id = e.type == SDL_MOUSEMOTION ? e.motion.windowID : e.button.windowID;
+        const Shown* shown = shownById(id);
+        if (shown == nullptr)
+            return;
+        const int32_t x = e.type == SDL_MOUSEMOTION ? e.motion.x : e.button.x;
+        const int32_t y = e.type == SDL_MOUSEMOTION ? e.motion.y : e.button.y;
+        const Point p{shown->state.clientRect.l + x, shown->state.clientRect.t + y};
+        if (e.type == SDL_MOUSEMOTION) {
+            target.inject(InputEvent::mouseMove(p));
+            return;
+        }
+        if (e.button.button != SDL_BUTTON_LEFT && e.button.button != SDL_BUTTON_RIGHT)
+            return;
+        const auto button = e.button.button == SDL_BUTTON_LEFT ? InputEvent::Button::kLeft : InputEvent::Button::kRight;
+        if (e.type == SDL_MOUSEBUTTONDOWN && !shown->state.enabled && target.capture() == kNoWindow) {
+            beep(kBeepHz, kBeepMs); // the window waits for its modal dialog
+            return;
+        }
+        target.inject(e.type == SDL_MOUSEBUTTONDOWN ? InputEvent::mouseDown(p, button)
+                                                    : InputEvent::mouseUp(p, button));
+        return;
+    }
+    case SDL_KEYDOWN:
+    case SDL_KEYUP: {
+        const uint8_t vk = vkFromSdlScancode(e.key.keysym.scancode);
+        if (vk == 0)
+            return;
+        InputEvent key = e.type == SDL_KEYDOWN ? InputEvent::keyDown(vk) : InputEvent::keyUp(vk);
+        key.scanCode = scanCodeOf(vk);
+        key.extended = isExtendedKey(vk);
+        target.inject(key);
+        // Control characters (Enter, Backspace, Tab, Esc, Ctrl+letter) come as no text event; printable ones do.
+        uint16_t ch = 0;
+        if (e.type == SDL_KEYDOWN && toAscii(vk, key.scanCode, target.keyboardState(), ch) == 1 &&
+            (ch < 0x20 || ch == 0x7F))
+            target.inject(InputEvent::character(ch));
+        return;
+    }
+    case SDL_TEXTINPUT: {
+        char32_t points[SDL_TEXTINPUTEVENT_TEXT_SIZE];
+        const size_t n = utf8CodePoints(e.text.text, points, SDL_TEXTINPUTEVENT_TEXT_SIZE);
+        for (size_t i = 0; i < n; ++i)
+            target.inject(InputEvent::character(points[i]));
+        return;
+    }
+    case SDL_DROPFILE:
+        if (e.drop.file != nullptr) {
+            target.dropFilesAtCursor({std::string(e.drop.file)});
+            SDL_free(e.drop.file);
+        }
+        return;
+    case SDL_WINDOWEVENT:
+        translateWindowEvent(target, e);
+        return;
+    default:
+        return;
+    }
+}
+
+void SdlBackend::translateWindowEvent(Ui& target, const SDL_Event& e)
+{
+    Shown* shown = shownById(e.window.windowID);
+    if (shown == nullptr)
+        return;
+    const Hwnd hwnd = shown->state.hwnd;
+    Window* w = target.window(hwnd);
+    if (w == nullptr)
+        return;
+    const Rect client = shown->state.clientRect;
+    const Rect frame = shown->state.windowRect;
+    switch (e.window.event) {
+    case SDL_WINDOWEVENT_CLOSE:
+        if (shown->state.enabled)
+            target.post(hwnd, WM_CLOSE);
+        else
+            beep(kBeepHz, kBeepMs);
+        return;
+    case SDL_WINDOWEVENT_MOVED:
+        // What the window manager gave, not what was asked: the tree follows the real window.
+        if (e.window.data1 != client.l || e.window.data2 != client.t)
+            w->move(frame.offsetBy(e.window.data1 - client.l, e.window.data2 - client.t));
+        return;
+    case SDL_WINDOWEVENT_SIZE_CHANGED:
+        if (e.window.data1 != client.width() || e.window.data2 != client.height())
+            w->move({frame.l, frame.t, static_cast<int32_t>(frame.r + (e.window.data1 - client.width())),
+                     static_cast<int32_t>(frame.b + (e.window.data2 - client.height()))});
+        return;
+    case SDL_WINDOWEVENT_FOCUS_GAINED:
+        if (shown->state.enabled && target.activeWindow() != hwnd)
+            target.activate(hwnd);
+        return;
+    case SDL_WINDOWEVENT_EXPOSED:
+        markAllDirty(hwnd, *shown->state.surface);
+        return;
+    default:
+        return;
+    }
+}
+
+void SdlBackend::applyCursor(Ui& target)
+{
+    const Cursor& c = target.currentCursor();
+    if (c.systemId == m_cursorId && c.icon.get() == m_cursorIcon)
+        return;
+    m_cursorId = c.systemId;
+    m_cursorIcon = c.icon.get();
+    SDL_Cursor* next = SDL_CreateSystemCursor(sdlCursorOf(c.systemId == 0 ? IDC_ARROW : c.systemId));
+    if (next == nullptr)
+        return;
+    SDL_SetCursor(next);
+    if (m_sdlCursor != nullptr)
+        SDL_FreeCursor(m_sdlCursor);
+    m_sdlCursor = next;
+}
+
+DisplayChoice openDisplayBackend()
+{
+    const char* forced = std::getenv("VORTAN_DISPLAY");
+    const std::string choice = forced != nullptr ? forced : "";
+    if (choice == "headless")
+        return {std::make_unique<HeadlessBackend>(), "VORTAN_DISPLAY=headless"};
+    std::string reason;
+    std::unique_ptr<SdlBackend> live = SdlBackend::open(reason);
+    if (live != nullptr)
+        return {std::move(live), choice == "sdl" ? "VORTAN_DISPLAY=sdl" : ""};
+    return {std::make_unique<HeadlessBackend>(), reason};
+}
+
+} // namespace pf

@@ -1,0 +1,82 @@
+#pragma once
+// The live screen: one SDL window per visible top-level window of ours, sized to its client area (the window
+// manager draws the frame), input translated into Ui::inject and the tree's own messages, and the windows'
+// surfaces copied to the screen. SDL's video calls happen on the user-interface thread only; other threads draw
+// into the surfaces and report it through surfaceChanged, which only records the rectangle and wakes the loop.
+#include "platform/ui/core/display_backend.h"
+
+#include <atomic>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+struct SDL_Window;
+struct SDL_Cursor;
+union SDL_Event;
+
+namespace pf {
+
+class SdlBackend final : public DisplayBackend {
+public:
+    // The backend, or null with the reason; SDL's video subsystem is opened once per process and never closed.
+    static std::unique_ptr<SdlBackend> open(std::string& outReason);
+    ~SdlBackend() override; // destroys its windows; SDL itself stays
+    SdlBackend(const SdlBackend&) = delete;
+    SdlBackend& operator=(const SdlBackend&) = delete;
+
+    std::string name() const override { return "sdl"; }
+    bool isLive() const override { return true; }
+    void syncTopLevels(const std::vector<TopLevelState>& topmostFirst) override;
+    void surfaceChanged(const Surface32* surface, const Rect& surfaceRect) override;
+    void present() override;
+    void waitForInput(Ui& target, int32_t timeoutMs) override;
+    void wake() override;
+
+    SDL_Window* sdlWindowOf(Hwnd hwnd) const; // null when the window is not shown here
+    uint64_t presentedFrameCount() const { return m_presentedFrames.load(); }
+
+private:
+    struct Shown {
+        SDL_Window* window = nullptr;
+        uint32_t windowId = 0;
+        TopLevelState state;
+    };
+
+    SdlBackend();
+    void createWindow(Shown& shown);
+    void updateWindow(Shown& shown, const TopLevelState& next);
+    void presentWindow(Shown& shown, const Rect& dirty);
+    void translate(Ui& target, const SDL_Event& event);
+    void translateWindowEvent(Ui& target, const SDL_Event& event);
+    Shown* shownById(uint32_t windowId);
+    void applyCursor(Ui& target);
+
+    void markAllDirty(Hwnd hwnd, const Surface32& surface);
+
+    std::map<Hwnd, Shown> m_shown; // UI thread only
+    Hwnd m_topmost = kNoWindow;
+    mutable std::mutex m_dirtyMutex; // the two maps below, shared with drawing threads
+    std::map<const Surface32*, Hwnd> m_surfaces;
+    std::map<Hwnd, Rect> m_dirty; // surface coordinates
+    std::atomic<bool> m_wakePending{false};
+    std::atomic<uint64_t> m_presentedFrames{0};
+    bool m_overlayWasDirty = false;
+    uint32_t m_cursorId = 0;
+    const void* m_cursorIcon = nullptr;
+    SDL_Cursor* m_sdlCursor = nullptr; // ours, freed when replaced
+};
+
+// The backend a run gets: SDL's when its video subsystem opens a display, else the headless one with the reason.
+// VORTAN_DISPLAY=headless or =sdl forces either (a forced SDL that cannot open still gives the headless one).
+struct DisplayChoice {
+    std::unique_ptr<DisplayBackend> backend;
+    std::string reason; // why this one; empty when SDL opened without a word
+};
+DisplayChoice openDisplayBackend();
+
+// What SDL said through its log since the process started; never printed by the layer.
+std::vector<std::string> sdlLogLines();
+
+} // namespace pf

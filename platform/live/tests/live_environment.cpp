@@ -1,0 +1,88 @@
+#include "platform/live/tests/live_environment.h"
+
+#include "platform/base/user_constants.h"
+#include "platform/time/clock.h"
+#include "platform/ui/core/message_loop.h"
+
+#include <chrono>
+#include <string>
+
+// SDL stays loaded until the process ends, and the system libraries under it keep allocations of their own that
+// LeakSanitizer reports; only those libraries are named, never our code.
+extern "C" const char* __lsan_default_suppressions()
+{
+    return "leak:libdbus-1.so\nleak:libX11.so\nleak:libSDL2\n";
+}
+
+namespace pf {
+
+namespace {
+
+XvfbServer* g_server = nullptr;
+
+class LiveEnvironment final : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        g_server = new XvfbServer();
+        std::string error;
+        ASSERT_TRUE(g_server->start(error)) << error;
+    }
+    void TearDown() override
+    {
+        delete g_server;
+        g_server = nullptr;
+    }
+};
+
+const auto* const g_registered = ::testing::AddGlobalTestEnvironment(new LiveEnvironment());
+
+} // namespace
+
+XvfbServer& liveServer()
+{
+    return *g_server;
+}
+
+void LiveFixture::SetUp()
+{
+    ASSERT_NE(g_server, nullptr);
+    std::string reason;
+    m_backend = SdlBackend::open(reason);
+    ASSERT_NE(m_backend, nullptr) << reason;
+    m_ui = std::make_unique<Ui>();
+    m_ui->setBackend(m_backend.get());
+}
+
+void LiveFixture::TearDown()
+{
+    m_ui.reset();
+    m_backend.reset();
+}
+
+bool LiveFixture::runUntil(const std::function<bool()>& done, int timeoutMs)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        runLoopStep(*m_ui);
+    }
+    return true;
+}
+
+void LiveFixture::settle(int ms)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    runUntil([&] { return std::chrono::steady_clock::now() > end; }, ms + 1000);
+}
+
+Window* LiveFixture::createTopLevel(const Rect& rect, uint32_t style)
+{
+    Window* top = m_ui->createWindow({"window", "live test", style, 0, rect});
+    if (top != nullptr)
+        top->show(SW_SHOW);
+    return top;
+}
+
+} // namespace pf

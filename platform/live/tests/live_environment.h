@@ -1,0 +1,35 @@
+#pragma once
+// Every live test process has one private X server, started before the first case and stopped after the last;
+// ctest runs each case as its own process, so cases never share a server or SDL's state.
+#include "platform/live/sdl_backend.h"
+#include "platform/testing/xvfb_server.h"
+#include "platform/ui/core/ui.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+namespace pf {
+
+XvfbServer& liveServer();
+
+// A Ui on the SDL backend of the test's X server, with the real clock and the live modal services.
+class LiveFixture : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    Ui& ui() { return *m_ui; }
+    SdlBackend& backend() { return *m_backend; }
+    // Runs the loop until `done` holds or the time is up (then false); never hangs a test.
+    bool runUntil(const std::function<bool()>& done, int timeoutMs = 5000);
+    void settle(int ms = 150); // lets X, SDL and the loop exchange what they still owe each other
+    Window* createTopLevel(const Rect& rect, uint32_t style);
+
+private:
+    std::unique_ptr<SdlBackend> m_backend;
+    std::unique_ptr<Ui> m_ui;
+};
+
+} // namespace pf

@@ -1,0 +1,89 @@
+// What the X server shows is what the layer drew: the live client area equals the headless composition pixel for
+// pixel, also when the pixels come from another thread while the loop runs.
+#include "platform/live/tests/live_environment.h"
+
+#include "platform/base/user_constants.h"
+#include "platform/display/compositor.h"
+#include "platform/display/screen.h"
+#include "platform/gfx/gdi_objects.h"
+#include "platform/ui/core/paint_dc.h"
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+namespace pf {
+namespace {
+
+constexpr Rect kTopRect{50, 60, 450, 360};
+
+int64_t differingPixels(const Surface32& a, const Surface32& b)
+{
+    if (a.width() != b.width() || a.height() != b.height())
+        return -1;
+    int64_t differ = 0;
+    for (int32_t y = 0; y < a.height(); ++y)
+        for (int32_t x = 0; x < a.width(); ++x)
+            differ += (a.pixel(x, y) & 0xFFFFFFu) != (b.pixel(x, y) & 0xFFFFFFu) ? 1 : 0;
+    return differ;
+}
+
+class LivePresent : public LiveFixture {};
+
+TEST_F(LivePresent, ClientAreaOnTheServerEqualsTheHeadlessComposition)
+{
+    Window* top = createTopLevel(kTopRect, WS_POPUP);
+    ASSERT_NE(top, nullptr);
+    ASSERT_NE(ui().createWindow({"button", "OK", WS_CHILD | WS_VISIBLE, 0, {10, 10, 110, 40}, top->hwnd(), 1}),
+              nullptr);
+    ASSERT_NE(
+        ui().createWindow({"edit", "text", WS_CHILD | WS_VISIBLE | WS_BORDER, 0, {10, 60, 210, 84}, top->hwnd(), 2}),
+        nullptr);
+    ASSERT_NE(
+        ui().createWindow({"listbox", "", WS_CHILD | WS_VISIBLE | WS_BORDER, 0, {220, 10, 380, 200}, top->hwnd(), 3}),
+        nullptr);
+    ASSERT_TRUE(runUntil([&] { return backend().presentedFrameCount() > 0; }));
+    settle(300);
+    const Rect client = top->clientRect().offsetBy(kTopRect.l, kTopRect.t);
+    Surface32 headless(static_cast<int32_t>(client.width()), static_cast<int32_t>(client.height()));
+    Compositor(screen()).composeRect(client, headless);
+    const std::unique_ptr<Surface32> live = liveServer().grab(client);
+    EXPECT_EQ(differingPixels(headless, *live), 0);
+}
+
+TEST_F(LivePresent, FramesFromAnotherThreadReachTheServer)
+{
+    Window* top = createTopLevel(kTopRect, WS_POPUP);
+    ASSERT_NE(top, nullptr);
+    ASSERT_TRUE(runUntil([&] { return backend().presentedFrameCount() > 0; }));
+    const Hwnd hwnd = top->hwnd();
+    constexpr int kFrames = 30;
+    std::atomic<int> drawn{0};
+    std::thread render([&] {
+        for (int i = 0; i < kFrames; ++i) {
+            WindowDc dc(hwnd);
+            dc.fillRect({0, 0, 400, 300}, createSolidBrush(rgb(static_cast<uint8_t>(i * 8), 40, 200)));
+            drawn.store(i + 1);
+            std::this_thread::sleep_for(std::chrono::milliseconds(16));
+        }
+    });
+    // The user-interface thread keeps pumping, and opens and closes a window meanwhile.
+    Hwnd other = kNoWindow;
+    const bool done = runUntil([&] {
+        if (drawn.load() >= kFrames / 2 && other == kNoWindow)
+            other = createTopLevel({600, 100, 700, 200}, WS_POPUP)->hwnd();
+        if (drawn.load() > kFrames * 3 / 4 && ui().window(other) != nullptr)
+            ui().window(other)->destroy();
+        return drawn.load() == kFrames;
+    });
+    render.join();
+    EXPECT_TRUE(done);
+    settle(200);
+    const std::unique_ptr<Surface32> live =
+        liveServer().grab({kTopRect.l + 5, kTopRect.t + 5, kTopRect.l + 6, kTopRect.t + 6});
+    ASSERT_FALSE(live->isEmpty());
+    EXPECT_EQ(live->pixel(0, 0), (uint32_t{(kFrames - 1) * 8} << 16) | (40u << 8) | 200u);
+}
+
+} // namespace
+} // namespace pf

@@ -1,0 +1,170 @@
+#include "platform/testing/xvfb_server.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+
+namespace pf {
+
+namespace {
+
+constexpr int kStartTimeoutMs = 20000; // two loaded CI cores can take seconds to start a server
+
+Display* asDisplay(void* connection)
+{
+    return static_cast<Display*>(connection);
+}
+
+} // namespace
+
+XvfbServer::~XvfbServer()
+{
+    if (m_connection != nullptr)
+        XCloseDisplay(asDisplay(m_connection));
+    if (m_pid > 0) {
+        kill(m_pid, SIGTERM);
+        int status = 0;
+        waitpid(m_pid, &status, 0);
+    }
+}
+
+bool XvfbServer::start(std::string& outError)
+{
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) {
+        outError = "no pipe for the display number";
+        return false;
+    }
+    const pid_t parent = getpid();
+    m_pid = fork();
+    if (m_pid < 0) {
+        outError = "fork failed";
+        return false;
+    }
+    if (m_pid == 0) {
+        // Only async-signal-safe calls from here on: the parent may have threads.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent)
+            _exit(127);
+        const int out = dup(fds[1]); // without close-on-exec, so that Xvfb inherits it
+        const int devNull = open("/dev/null", O_WRONLY);
+        if (devNull >= 0) {
+            dup2(devNull, 1);
+            dup2(devNull, 2);
+        }
+        char fdText[16];
+        int n = 0;
+        for (int v = out; n == 0 || v > 0; v /= 10)
+            ++n;
+        fdText[n] = 0;
+        for (int v = out, i = n - 1; i >= 0; --i, v /= 10)
+            fdText[i] = static_cast<char>('0' + v % 10);
+        execlp("Xvfb", "Xvfb", "-displayfd", fdText, "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
+               static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(fds[1]);
+    std::string number;
+    pollfd p{fds[0], POLLIN, 0};
+    while (number.find('\n') == std::string::npos) {
+        if (poll(&p, 1, kStartTimeoutMs) <= 0)
+            break;
+        char buffer[32];
+        const ssize_t got = read(fds[0], buffer, sizeof buffer);
+        if (got <= 0)
+            break;
+        number.append(buffer, static_cast<size_t>(got));
+    }
+    close(fds[0]);
+    if (number.empty() || number.find('\n') == std::string::npos) {
+        outError = "Xvfb did not start (is the xvfb package installed?)";
+        return false;
+    }
+    m_display = ":" + number.substr(0, number.find('\n'));
+    setenv("DISPLAY", m_display.c_str(), 1);
+    return connect(outError);
+}
+
+bool XvfbServer::connect(std::string& outError)
+{
+    Display* d = XOpenDisplay(m_display.c_str());
+    if (d == nullptr) {
+        outError = "cannot connect to Xvfb at " + m_display;
+        return false;
+    }
+    int event = 0, error = 0, major = 0, minor = 0;
+    if (!XTestQueryExtension(d, &event, &error, &major, &minor)) {
+        XCloseDisplay(d);
+        outError = "Xvfb has no XTest";
+        return false;
+    }
+    m_connection = d;
+    return true;
+}
+
+void XvfbServer::moveTo(Point screen)
+{
+    Display* d = asDisplay(m_connection);
+    XTestFakeMotionEvent(d, 0, screen.x, screen.y, CurrentTime);
+    XSync(d, False);
+}
+
+void XvfbServer::button(int button, bool down)
+{
+    Display* d = asDisplay(m_connection);
+    XTestFakeButtonEvent(d, static_cast<unsigned>(button), down ? True : False, CurrentTime);
+    XSync(d, False);
+}
+
+void XvfbServer::click(Point screen, int which)
+{
+    moveTo(screen);
+    button(which, true);
+    button(which, false);
+}
+
+void XvfbServer::key(unsigned long keysym, bool down)
+{
+    Display* d = asDisplay(m_connection);
+    const KeyCode code = XKeysymToKeycode(d, keysym);
+    if (code == 0)
+        return;
+    XTestFakeKeyEvent(d, code, down ? True : False, CurrentTime);
+    XSync(d, False);
+}
+
+void XvfbServer::tap(unsigned long keysym)
+{
+    key(keysym, true);
+    key(keysym, false);
+}
+
+std::unique_ptr<Surface32> XvfbServer::grab(const Rect& area)
+{
+    Display* d = asDisplay(m_connection);
+    auto out = std::make_unique<Surface32>(static_cast<int32_t>(area.width()), static_cast<int32_t>(area.height()));
+    if (d == nullptr || out->isEmpty())
+        return out;
+    XSync(d, False);
+    XImage* image = XGetImage(d, DefaultRootWindow(d), area.l, area.t, static_cast<unsigned>(area.width()),
+                              static_cast<unsigned>(area.height()), AllPlanes, ZPixmap);
+    if (image == nullptr)
+        return std::make_unique<Surface32>(0, 0);
+    for (int32_t y = 0; y < out->height(); ++y)
+        for (int32_t x = 0; x < out->width(); ++x)
+            out->setPixel(x, y, static_cast<uint32_t>(XGetPixel(image, x, y)) & 0x00FFFFFFu);
+    XDestroyImage(image);
+    return out;
+}
+
+} // namespace pf

@@ -1,0 +1,43 @@
+#pragma once
+// A private X server for tests of the live screen: Xvfb on a display number it picks itself (-displayfd), without
+// authorisation or TCP, killed with its parent; and a user at it, acting through XTest and reading the screen back
+// with XGetImage. A server that cannot start is a failure, never a skip: the tests need it to mean anything.
+#include "platform/base/rect.h"
+#include "platform/gfx/surface32.h"
+
+#include <sys/types.h>
+
+#include <memory>
+#include <string>
+
+namespace pf {
+
+class XvfbServer {
+public:
+    XvfbServer() = default;
+    ~XvfbServer(); // stops the server
+    XvfbServer(const XvfbServer&) = delete;
+    XvfbServer& operator=(const XvfbServer&) = delete;
+
+    // Starts Xvfb with a 1280 x 1024 x 24 screen and points DISPLAY at it; false with the reason.
+    bool start(std::string& outError);
+    const std::string& display() const { return m_display; } // ":N"
+
+    // ---- a user at the server, through XTest; each call is flushed and synchronised before it returns
+    void moveTo(Point screen);
+    void button(int button, bool down); // 1 left, 3 right
+    void click(Point screen, int button = 1);
+    void key(unsigned long keysym, bool down);
+    void tap(unsigned long keysym); // down and up
+    // The root window's pixels in `area` as 0x00RRGGBB; an empty surface when it cannot be read.
+    std::unique_ptr<Surface32> grab(const Rect& area);
+
+private:
+    bool connect(std::string& outError);
+
+    pid_t m_pid = -1;
+    std::string m_display;
+    void* m_connection = nullptr; // Display*, ours
+};
+
+} // namespace pf

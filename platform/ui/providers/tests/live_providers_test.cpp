@@ -1,0 +1,103 @@
+// The live message box and modal loop, driven headless by the simulated user: the same answers a person gets.
+#include "platform/base/user_constants.h"
+#include "platform/testing/ui_fixture.h"
+#include "platform/ui/core/message_loop.h"
+#include "platform/ui/dialog/dialog.h"
+#include "platform/ui/providers/live_providers.h"
+
+namespace pf {
+namespace {
+
+constexpr uint32_t kActNow = WM_USER + 77;
+
+class LiveMessageBoxTest : public UiFixture {
+protected:
+    void SetUp() override
+    {
+        UiFixture::SetUp();
+        providers.install();
+        owner = ui().createWindow({"window", "owner", WS_POPUP | WS_VISIBLE, 0, {0, 0, 400, 300}});
+        ASSERT_NE(owner, nullptr);
+    }
+    // Shows the box; once its modal loop runs, `act` plays the user's part on the box.
+    int32_t showAndAct(uint32_t flags, const std::function<void(Window& box)>& act)
+    {
+        ui().addObserver(this, [&](const Msg& msg) {
+            if (msg.message != kActNow)
+                return;
+            Window* box = ui().window(ui().activeWindow());
+            seenBox = box != nullptr && box != owner ? box : nullptr;
+            if (seenBox != nullptr)
+                act(*seenBox);
+        });
+        ui().post(owner->hwnd(), kActNow);
+        const int32_t answer = messageBox(owner->hwnd(), "Keep the changes made to the scene?", "Designer", flags);
+        ui().removeObserver(this);
+        return answer;
+    }
+
+    LiveProviders providers;
+    Window* owner = nullptr;
+    Window* seenBox = nullptr;
+};
+
+TEST_F(LiveMessageBoxTest, ButtonsByTypeAnswerTheirIds)
+{
+    struct Case {
+        uint32_t flags;
+        int32_t pressed;
+    };
+    for (const Case c :
+         {Case{MB_OK, IDOK}, Case{MB_OKCANCEL, IDCANCEL}, Case{MB_YESNOCANCEL, IDNO}, Case{MB_YESNO, IDYES}}) {
+        SCOPED_TRACE(c.flags);
+        const int32_t answer = showAndAct(c.flags, [&](Window& box) {
+            ASSERT_NE(box.child(c.pressed), nullptr);
+            sim().click(*box.child(c.pressed));
+        });
+        EXPECT_EQ(answer, c.pressed);
+        EXPECT_TRUE(owner->isEnabled()); // the owner is given back
+    }
+}
+
+TEST_F(LiveMessageBoxTest, EnterPressesTheFirstButtonAndEscapeCancelsOrSaysNo)
+{
+    EXPECT_EQ(showAndAct(MB_YESNOCANCEL, [&](Window&) { sim().keyPress(VK_RETURN); }), IDYES);
+    EXPECT_EQ(showAndAct(MB_YESNOCANCEL, [&](Window&) { sim().keyPress(VK_ESCAPE); }), IDCANCEL);
+    EXPECT_EQ(showAndAct(MB_YESNO, [&](Window&) { sim().keyPress(VK_ESCAPE); }), IDNO);
+    EXPECT_EQ(showAndAct(MB_OK, [&](Window&) { sim().keyPress(VK_ESCAPE); }), IDOK);
+}
+
+TEST_F(LiveMessageBoxTest, OwnerTakesNoInputWhileTheBoxRuns)
+{
+    bool ownerClicked = false;
+    const int32_t answer = showAndAct(MB_OKCANCEL, [&](Window& box) {
+        ui().addObserver(&ownerClicked, [&](const Msg& m) {
+            ownerClicked = ownerClicked || (m.hwnd == owner->hwnd() && m.message == WM_LBUTTONDOWN);
+        });
+        sim().click({390, 290}); // on the owner, outside the box
+        ui().removeObserver(&ownerClicked);
+        sim().click(*box.child(IDOK));
+    });
+    EXPECT_EQ(answer, IDOK);
+    EXPECT_FALSE(ownerClicked);
+}
+
+TEST_F(LiveMessageBoxTest, QuitEndsTheModalLoopAndStaysSet)
+{
+    const int32_t answer = showAndAct(MB_OKCANCEL, [&](Window&) { ui().postQuit(3); });
+    EXPECT_EQ(answer, IDCANCEL); // ended by the layer as an unanswered box
+    ASSERT_TRUE(ui().quitCode().has_value());
+    EXPECT_EQ(*ui().quitCode(), 3);
+    EXPECT_EQ(runMessageLoop(ui()), 3);
+}
+
+TEST(WrapText, BreaksAtSpacesAndNewlinesAndCutsLongWords)
+{
+    EXPECT_EQ(wrapText("one two three", 7), (std::vector<std::string>{"one two", "three"}));
+    EXPECT_EQ(wrapText("a\nb", 10), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(wrapText("abcdefghij", 4), (std::vector<std::string>{"abcd", "efgh", "ij"}));
+    EXPECT_EQ(wrapText("", 4), (std::vector<std::string>{""}));
+}
+
+} // namespace
+} // namespace pf
