@@ -1,0 +1,134 @@
+#pragma once
+// What the rasteriser fuzz targets share: bytes become a format record with its layer images, a depth range and
+// vertex words, drawn into a 64 x 48 buffer that sits between canary rows; a damaged canary traps.
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "engine/resources/image32.h"
+#include "render/format_record.h"
+#include "render/software/pixel_buffer.h"
+#include "render/software/raster_host.h"
+#include "render/software/rasteriser.h"
+
+namespace rasterfuzz {
+
+inline constexpr int32_t kWidth = 64;
+inline constexpr int32_t kHeight = 48;
+inline constexpr int32_t kCanaryRows = 8;
+inline constexpr uint32_t kCanary = 0xA5C3E1F0u;
+inline constexpr size_t kMostVertexWords = 4096;
+
+// Bytes read in order; past the end they read as 0.
+class Bytes {
+public:
+    explicit Bytes(std::span<const uint8_t> data) : m_data(data) {}
+    uint8_t U8() { return m_at < m_data.size() ? m_data[m_at++] : 0; }
+    uint16_t U16() { return static_cast<uint16_t>(U8() | U8() << 8); }
+    uint32_t U32() { return static_cast<uint32_t>(U16()) | static_cast<uint32_t>(U16()) << 16; }
+    float F32()
+    {
+        const uint32_t bits = U32();
+        float value;
+        std::memcpy(&value, &bits, sizeof value);
+        return value;
+    }
+    size_t Left() const { return m_data.size() - m_at; }
+
+private:
+    std::span<const uint8_t> m_data;
+    size_t m_at = 0;
+};
+
+class FalloffLayer final : public SWimage32 {
+public:
+    explicit FalloffLayer(const uint32_t* pixels) : SWimage32("falloff", 32, 32, pixels), m_table(512, 0x80) {}
+    std::span<const uint8_t> GetFalloff() const override { return m_table; }
+
+private:
+    std::vector<uint8_t> m_table;
+};
+
+class Host final : public SWrasterhost {
+public:
+    Host() : m_memory(static_cast<size_t>(kWidth) * (kHeight + 2 * kCanaryRows), kCanary)
+    {
+        uint32_t* inside = m_memory.data() + static_cast<size_t>(kCanaryRows) * kWidth;
+        std::fill_n(inside, kWidth * kHeight, 0u);
+        m_buffer.AttachPixels(inside, kWidth, kHeight);
+    }
+    SWpixelbuffer* CurrentPixelBuffer() override { return &m_buffer; }
+    float NearDistance() const override { return m_near; }
+    float FarDistance() const override { return m_far; }
+    void SetDepthRange(float nearDistance, float farDistance)
+    {
+        m_near = nearDistance;
+        m_far = farDistance;
+    }
+    void CheckCanaries() const
+    {
+        const size_t inside = static_cast<size_t>(kCanaryRows) * kWidth;
+        for (size_t i = 0; i < m_memory.size(); ++i) {
+            if ((i < inside || i >= inside + static_cast<size_t>(kWidth) * kHeight) && m_memory[i] != kCanary)
+                __builtin_trap();
+        }
+    }
+
+private:
+    std::vector<uint32_t> m_memory;
+    SWpixelbuffer m_buffer;
+    float m_near = 1.0f;
+    float m_far = 100.0f;
+};
+
+// The record, its images (owned here) and the depth range.
+struct Scene {
+    SWtexturestages format;
+    std::vector<std::unique_ptr<SWtexture>> images;
+};
+
+inline void ReadScene(Bytes& in, Scene& scene, Host& host)
+{
+    SWtexturestages& f = scene.format;
+    f.combineMode = in.U8();
+    f.layerCount = in.U8();
+    f.flags = in.U8();
+    f.vertexAlpha = in.U8();
+    f.vertexStride = in.U8();
+    f.firstFloatWord = in.U8();
+    f.colourCount = in.U8();
+    for (int i = 0; i < kTextureStageCount; ++i) {
+        f.layerFlags[i] = in.U8();
+        f.coordinateSets[i] = static_cast<int8_t>(in.U8());
+        f.constants[i] = in.U32();
+    }
+    const std::vector<uint32_t> texels(64 * 64, 0xFF8040C0u);
+    for (int i = 0; i < kTextureStageCount; ++i) {
+        const uint8_t width = in.U8(), height = in.U8();
+        if (width == 255) {
+            scene.images.push_back(std::make_unique<FalloffLayer>(texels.data()));
+        } else if (width == 254) {
+            scene.images.push_back(nullptr);
+        } else {
+            scene.images.push_back(
+                std::make_unique<SWimage32>("layer", 1 + width % 64, 1 + height % 64, texels.data()));
+        }
+        f.images[i] = scene.images.back().get();
+    }
+    const float nearDistance = in.F32();
+    const float farDistance = in.F32();
+    host.SetDepthRange(nearDistance, farDistance);
+}
+
+inline std::vector<uint32_t> ReadWords(Bytes& in, size_t most)
+{
+    std::vector<uint32_t> words;
+    while (in.Left() >= 4 && words.size() < most)
+        words.push_back(in.U32());
+    return words;
+}
+
+} // namespace rasterfuzz
