@@ -10,6 +10,8 @@ namespace px {
 
 class BitReader {
 public:
+    static constexpr uint32_t kWindowBits = 57; // a 64-bit load less the 7 bits the position may sit into a byte
+
     BitReader() = default;
     // Checks the 8-byte header and positions the reader after it; false (and an empty reader) when not valid.
     bool Open(std::span<const uint8_t> stream);
@@ -17,6 +19,9 @@ public:
     uint32_t GetBit();
     uint32_t GetBits(uint32_t count);   // count 0..32; 0 returns 0
     uint64_t GetBits64(uint32_t count); // count 0..64
+    // The next kWindowBits bits at the top of the word, without reading them; bits past the end are 0.
+    uint64_t PeekWindow() const;
+    void SkipBits(uint64_t count); // past the end it stops there and marks the overrun
     int32_t GetSigned32() { return static_cast<int32_t>(GetBits(32)); }
     float GetFloat();
 

@@ -431,14 +431,35 @@ int EncodeIntegerDataByPercentage(BitWriter& out, std::span<const DataItem> item
 
 namespace {
 
+// Codes up to this long are found by one look-up of the next bits; longer ones by the walk over lengths.
+constexpr uint32_t kLookupBits = 10;
+constexpr uint32_t kLookupLengthBits = 8; // a look-up entry: table index above, code length in the low 8 bits
+
 // A canonical code read back: per length, the first code and the index of its first table entry.
 struct CanonicalDecoder {
     std::vector<int64_t> symbols; // per table entry, kEscapeSymbol for the escape
     std::vector<uint64_t> firstCode;
     std::vector<uint32_t> firstIndex;
     std::vector<uint32_t> countAt;
+    std::vector<uint32_t> lookup; // per value of the next lookupBits bits: its entry and length, or 0 when longer
+    uint32_t lookupBits = 0;
     uint32_t longest = 0;
 };
+
+// Every code of at most lookupBits bits fills the look-up slots of all bit strings it starts.
+void FillLookup(CanonicalDecoder& decoder)
+{
+    decoder.lookupBits = std::min(decoder.longest, kLookupBits);
+    decoder.lookup.assign(size_t{1} << decoder.lookupBits, 0);
+    for (uint32_t length = 1; length <= decoder.lookupBits; ++length) {
+        const uint32_t spare = decoder.lookupBits - length;
+        for (uint32_t k = 0; k < decoder.countAt[length]; ++k) {
+            const uint64_t code = decoder.firstCode[length] + k;
+            const uint32_t entry = (decoder.firstIndex[length] + k) << kLookupLengthBits | length;
+            std::fill_n(decoder.lookup.begin() + static_cast<ptrdiff_t>(code << spare), size_t{1} << spare, entry);
+        }
+    }
+}
 
 int ReadCodeTable(BitReader& in, const DeltaRange& range, uint32_t offsetBits, CanonicalDecoder& out)
 {
@@ -477,26 +498,68 @@ int ReadCodeTable(BitReader& in, const DeltaRange& range, uint32_t offsetBits, C
     }
     if (code + 1 != (uint64_t{1} << previous))
         return PX_ERR; // an incomplete tree leaves codes that lead nowhere
-    return in.Overrun() ? PX_ERR : PX_OK;
+    if (in.Overrun())
+        return PX_ERR;
+    FillLookup(out);
+    return PX_OK;
 }
 
-int DecodeCodedValue(BitReader& in, const CanonicalDecoder& decoder, const DeltaRange& range, uint32_t offsetBits,
-                     int32_t& out)
+// Codes longer than a window, which only lists of extreme skew reach, bit by bit.
+size_t FindLongCode(BitReader& in, const CanonicalDecoder& decoder, uint32_t& outLength)
 {
     uint64_t code = 0;
     for (uint32_t length = 1; length <= decoder.longest; ++length) {
         code = (code << 1) | in.GetBit();
         const uint32_t n = decoder.countAt[length];
-        if (n == 0 || code < decoder.firstCode[length] || code - decoder.firstCode[length] >= n)
-            continue;
-        const int64_t symbol = decoder.symbols[decoder.firstIndex[length] + (code - decoder.firstCode[length])];
-        const int64_t offset = symbol == kEscapeSymbol ? static_cast<int64_t>(in.GetBits(offsetBits)) : symbol;
-        if (offset >= range.range)
-            return PX_ERR;
-        out = static_cast<int32_t>(range.min + offset);
-        return PX_OK;
+        if (n != 0 && code >= decoder.firstCode[length] && code - decoder.firstCode[length] < n) {
+            outLength = length;
+            return decoder.firstIndex[length] + (code - decoder.firstCode[length]);
+        }
     }
-    return PX_ERR;
+    outLength = 0;
+    return 0;
+}
+
+// The table entry whose code starts the window: by the look-up for short codes, else by the lengths above it.
+// The tree is complete, so every bit string starts with exactly one code.
+uint32_t FindCode(const CanonicalDecoder& decoder, uint64_t window, uint32_t& outLength)
+{
+    const uint32_t entry = decoder.lookup[window >> (64 - decoder.lookupBits)];
+    if (entry != 0) {
+        outLength = entry & ((1u << kLookupLengthBits) - 1);
+        return entry >> kLookupLengthBits;
+    }
+    for (uint32_t length = decoder.lookupBits + 1; length <= decoder.longest; ++length) {
+        const uint64_t code = window >> (64 - length);
+        const uint32_t n = decoder.countAt[length];
+        if (n != 0 && code >= decoder.firstCode[length] && code - decoder.firstCode[length] < n) {
+            outLength = length;
+            return decoder.firstIndex[length] + static_cast<uint32_t>(code - decoder.firstCode[length]);
+        }
+    }
+    outLength = 0;
+    return 0;
+}
+
+int DecodeCodedValue(BitReader& in, const CanonicalDecoder& decoder, const DeltaRange& range, uint32_t offsetBits,
+                     int32_t& out)
+{
+    uint32_t length = 0;
+    size_t index = 0;
+    if (decoder.longest <= BitReader::kWindowBits) {
+        index = FindCode(decoder, in.PeekWindow(), length);
+        in.SkipBits(length);
+    } else {
+        index = FindLongCode(in, decoder, length);
+    }
+    if (length == 0)
+        return PX_ERR;
+    const int64_t symbol = decoder.symbols[index];
+    const int64_t offset = symbol == kEscapeSymbol ? static_cast<int64_t>(in.GetBits(offsetBits)) : symbol;
+    if (offset >= range.range)
+        return PX_ERR;
+    out = static_cast<int32_t>(range.min + offset);
+    return PX_OK;
 }
 
 } // namespace

@@ -49,10 +49,9 @@ Box PositionBounds(std::span<const PositionInput> objects)
 // The walk both sides make: each regular node without a twin in traversal order, predicted or not. `restore`
 // receives the node and its prediction (none: an absolute record) and returns the node's quantised value.
 template <typename Restore>
-void WalkPositions(const MeshGraph& graph, std::vector<Quantised<3>>& values, std::vector<uint8_t>& coded,
-                   Restore restore)
+void WalkPositions(const MeshGraph& graph, const RingSlots& slots, std::vector<Quantised<3>>& values,
+                   std::vector<uint8_t>& coded, Restore restore)
 {
-    const RingSlots slots(graph);
     const VertexValues<3> lookup{
         [&](uint32_t node) { return coded[node] != 0; },
         [&](uint32_t node) { return values[static_cast<uint32_t>(graph.nodes[node].position)]; },
@@ -85,14 +84,16 @@ int EncodePositions(std::span<const PositionInput> objects, uint32_t bits, std::
                 actual[p][axis] = Quantise(object.positions[3 * p + axis], box.min[axis], box.extent, scale);
         std::vector<Quantised<3>> values(count);
         std::vector<uint8_t> coded(object.graph->nodes.size(), 0);
-        WalkPositions(*object.graph, values, coded, [&](uint32_t v, const std::optional<Quantised<3>>& predicted) {
-            const Quantised<3>& value = actual[static_cast<uint32_t>(object.graph->nodes[v].position)];
-            for (int axis = 0; axis < 3; ++axis) {
-                items.push_back(predicted ? DataItem{value[axis] - (*predicted)[axis], kModeDelta, 0}
-                                          : DataItem{value[axis], kModeAbsolute, static_cast<uint8_t>(bits)});
-            }
-            return value;
-        });
+        WalkPositions(*object.graph, RingSlots(*object.graph), values, coded,
+                      [&](uint32_t v, const std::optional<Quantised<3>>& predicted) {
+                          const Quantised<3>& value = actual[static_cast<uint32_t>(object.graph->nodes[v].position)];
+                          for (int axis = 0; axis < 3; ++axis) {
+                              items.push_back(predicted
+                                                  ? DataItem{value[axis] - (*predicted)[axis], kModeDelta, 0}
+                                                  : DataItem{value[axis], kModeAbsolute, static_cast<uint8_t>(bits)});
+                          }
+                          return value;
+                      });
         quantised[o] = std::move(actual);
     }
     BitWriter out(static_cast<uint8_t>(StreamKind::kPositions));
@@ -137,11 +138,14 @@ int DecodePositions(std::span<const uint8_t> stream, std::span<const MeshGraph* 
         !std::isfinite(box.min[2]))
         return PX_ERR;
     // First the kinds: whether a record is predicted depends on the topology alone.
+    std::vector<RingSlots> slots;
+    slots.reserve(graphs.size());
     std::vector<DataItem> items;
     for (size_t o = 0; o < graphs.size(); ++o) {
+        slots.emplace_back(*graphs[o]);
         std::vector<Quantised<3>> values(vertexCounts[o]);
         std::vector<uint8_t> coded(graphs[o]->nodes.size(), 0);
-        WalkPositions(*graphs[o], values, coded, [&](uint32_t, const std::optional<Quantised<3>>& predicted) {
+        WalkPositions(*graphs[o], slots[o], values, coded, [&](uint32_t, const std::optional<Quantised<3>>& predicted) {
             for (int axis = 0; axis < 3; ++axis)
                 items.push_back(predicted ? DataItem{0, kModeDelta, 0}
                                           : DataItem{0, kModeAbsolute, static_cast<uint8_t>(widths[o])});
@@ -156,7 +160,7 @@ int DecodePositions(std::span<const uint8_t> stream, std::span<const MeshGraph* 
     for (size_t o = 0; o < graphs.size(); ++o) {
         std::vector<Quantised<3>> values(vertexCounts[o]);
         std::vector<uint8_t> coded(graphs[o]->nodes.size(), 0);
-        WalkPositions(*graphs[o], values, coded, [&](uint32_t, const std::optional<Quantised<3>>& predicted) {
+        WalkPositions(*graphs[o], slots[o], values, coded, [&](uint32_t, const std::optional<Quantised<3>>& predicted) {
             Quantised<3> value{};
             for (int axis = 0; axis < 3; ++axis) {
                 const int64_t item = items[next++].value;

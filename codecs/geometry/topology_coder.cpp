@@ -81,21 +81,23 @@ int EncodeObject(const TriangleRecord& object, MeshGraph& graph, ComponentRecord
     return PX_OK;
 }
 
-// Every directed ring entry (v, n) must have its reverse (n, v): the rings describe one consistent surface.
-bool RingsAreSymmetric(const MeshGraph& graph)
+// Every directed ring entry (v, n) must have its reverse (n, v), as often: the rings describe one consistent
+// surface. A neighbour that is no node has no reverse.
+bool RingsAreSymmetric(const MeshGraph& graph, const RingSlots& slots)
 {
-    std::vector<uint64_t> forward;
-    std::vector<uint64_t> backward;
     for (uint32_t v = 0; v < graph.nodes.size(); ++v) {
-        for (uint32_t k = 0; k < graph.nodes[v].valence; ++k) {
-            const uint64_t n = static_cast<uint32_t>(graph.Neighbour(v, k));
-            forward.push_back((uint64_t{v} << 32) | n);
-            backward.push_back((n << 32) | v);
+        const std::span<const int32_t> ring = slots.SortedRing(v);
+        for (size_t i = 0; i < ring.size();) {
+            size_t j = i;
+            while (j < ring.size() && ring[j] == ring[i])
+                ++j;
+            if (ring[i] < 0 || static_cast<uint32_t>(ring[i]) >= graph.nodes.size() ||
+                slots.CountOf(static_cast<uint32_t>(ring[i]), static_cast<int32_t>(v)) != j - i)
+                return false;
+            i = j;
         }
     }
-    std::sort(forward.begin(), forward.end());
-    std::sort(backward.begin(), backward.end());
-    return forward == backward;
+    return true;
 }
 
 bool AssignPositionIndices(MeshGraph& graph, std::span<const uint32_t> pairs, uint32_t& outPositions)
@@ -163,12 +165,13 @@ bool BuildDecodedTriangles(MeshGraph& graph, const RingSlots& slots, std::vector
 int DecodeObject(const ComponentRecord& record, DecodedTopology& out)
 {
     MeshGraph& graph = out.graph;
-    if (RunCommands(record.commands, record.VertexCount(), graph) != PX_OK || !RingsAreSymmetric(graph) ||
-        !AssignPositionIndices(graph, record.identification, out.vertexCount))
+    if (RunCommands(record.commands, record.VertexCount(), graph) != PX_OK)
+        return PX_ERR;
+    const RingSlots slots(graph); // the rings are final from here on
+    if (!RingsAreSymmetric(graph, slots) || !AssignPositionIndices(graph, record.identification, out.vertexCount))
         return PX_ERR;
     for (int32_t& corner : graph.corners)
         corner = -1;
-    const RingSlots slots(graph);
     if (!BuildDecodedTriangles(graph, slots, out.triangles) || record.faceEdgeCounts.size() != out.triangles.size())
         return PX_ERR;
     if (DecodeResidualEdgeFlags(graph, slots, record.faceEdgeCounts, record.residualFlags) != PX_OK)

@@ -2,11 +2,18 @@
 
 #include <algorithm>
 #include <array>
+#include <tuple>
 
 #include "codecs/geometry/fan_split.h"
 #include "codecs/geometry/px_result.h"
 
 namespace px {
+
+namespace {
+
+constexpr size_t kScannedRing = 16; // rings up to this long are scanned rather than searched
+
+} // namespace
 
 int32_t MeshGraph::SlotOf(uint32_t node, int32_t neighbour) const
 {
@@ -45,27 +52,71 @@ uint32_t MeshGraph::AddNode(uint32_t valence)
 
 RingSlots::RingSlots(const MeshGraph& graph)
 {
-    std::vector<std::pair<uint64_t, uint32_t>> entries;
-    entries.reserve(graph.neighbours.size());
-    for (uint32_t v = 0; v < graph.nodes.size(); ++v)
-        for (uint32_t k = 0; k < graph.nodes[v].valence; ++k)
-            entries.emplace_back((uint64_t{v} << 32) | static_cast<uint32_t>(graph.Neighbour(v, k)), k);
-    std::stable_sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    m_keys.reserve(entries.size());
-    m_slots.reserve(entries.size());
-    for (const auto& [key, slot] : entries) {
-        m_keys.push_back(key);
-        m_slots.push_back(slot);
+    m_start.resize(graph.nodes.size() + 1);
+    size_t total = 0;
+    for (uint32_t v = 0; v < graph.nodes.size(); ++v) {
+        m_start[v] = total;
+        total += graph.nodes[v].valence;
+    }
+    m_start.back() = total;
+    m_neighbours.resize(total);
+    m_slots.resize(total);
+    std::vector<std::pair<int32_t, uint32_t>> longRing;
+    for (uint32_t v = 0; v < graph.nodes.size(); ++v) {
+        const uint32_t valence = graph.nodes[v].valence;
+        int32_t* neighbours = m_neighbours.data() + m_start[v];
+        uint32_t* slots = m_slots.data() + m_start[v];
+        if (valence > kScannedRing) {
+            longRing.clear();
+            for (uint32_t k = 0; k < valence; ++k)
+                longRing.emplace_back(graph.Neighbour(v, k), k);
+            std::sort(longRing.begin(), longRing.end());
+            for (uint32_t k = 0; k < valence; ++k)
+                std::tie(neighbours[k], slots[k]) = longRing[k];
+            continue;
+        }
+        // Insertion by neighbour; slots arrive rising, so equal neighbours keep their slot order.
+        for (uint32_t k = 0; k < valence; ++k) {
+            const int32_t neighbour = graph.Neighbour(v, k);
+            uint32_t at = k;
+            for (; at > 0 && neighbours[at - 1] > neighbour; --at) {
+                neighbours[at] = neighbours[at - 1];
+                slots[at] = slots[at - 1];
+            }
+            neighbours[at] = neighbour;
+            slots[at] = k;
+        }
     }
 }
 
 int32_t RingSlots::Find(uint32_t node, int32_t neighbour) const
 {
-    const uint64_t key = (uint64_t{node} << 32) | static_cast<uint32_t>(neighbour);
-    const auto found = std::lower_bound(m_keys.begin(), m_keys.end(), key);
-    if (found == m_keys.end() || *found != key)
+    const std::span<const int32_t> ring = SortedRing(node);
+    // Most rings hold a handful of entries, where a scan beats a search; a long ring of a degenerate mesh does not.
+    size_t first = 0;
+    if (ring.size() <= kScannedRing) {
+        while (first < ring.size() && ring[first] < neighbour)
+            ++first;
+    } else {
+        first = static_cast<size_t>(std::lower_bound(ring.begin(), ring.end(), neighbour) - ring.begin());
+    }
+    if (first == ring.size() || ring[first] != neighbour)
         return -1;
-    return static_cast<int32_t>(m_slots[static_cast<size_t>(found - m_keys.begin())]);
+    return static_cast<int32_t>(m_slots[m_start[node] + first]);
+}
+
+uint32_t RingSlots::CountOf(uint32_t node, int32_t neighbour) const
+{
+    const std::span<const int32_t> ring = SortedRing(node);
+    const auto [first, end] = std::equal_range(ring.begin(), ring.end(), neighbour);
+    return static_cast<uint32_t>(end - first);
+}
+
+std::span<const int32_t> RingSlots::SortedRing(uint32_t node) const
+{
+    if (node + size_t{1} >= m_start.size())
+        return {};
+    return std::span<const int32_t>(m_neighbours).subspan(m_start[node], m_start[node + 1] - m_start[node]);
 }
 
 namespace {

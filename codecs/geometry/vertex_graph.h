@@ -52,15 +52,19 @@ public:
     uint32_t AddNode(uint32_t valence);                     // appends a node with an unset ring of that valence
 };
 
-// A lookup from (node, neighbour) to the ring slot, for rings that no longer turn. Memory follows the edge count.
+// A lookup from (node, neighbour) to the ring slot, for rings that no longer turn: each node's ring sorted by
+// neighbour, so a look-up stays within the node's own entries. Memory follows the edge count.
 class RingSlots {
 public:
     explicit RingSlots(const MeshGraph& graph);
-    int32_t Find(uint32_t node, int32_t neighbour) const; // the first slot of node that holds neighbour, or -1
+    int32_t Find(uint32_t node, int32_t neighbour) const;     // the first slot of node that holds neighbour, or -1
+    uint32_t CountOf(uint32_t node, int32_t neighbour) const; // how many slots of node hold neighbour
+    std::span<const int32_t> SortedRing(uint32_t node) const; // node's neighbours in rising order; empty past the end
 
 private:
-    std::vector<uint64_t> m_keys; // node << 32 | neighbour, sorted; slot alongside
-    std::vector<uint32_t> m_slots;
+    std::vector<size_t> m_start;       // per node, where its entries begin; one more entry closes the last
+    std::vector<int32_t> m_neighbours; // per node, rising; equal neighbours by rising slot
+    std::vector<uint32_t> m_slots;     // the ring slot of each entry
 };
 
 // Nodes for the manifold fan records, with a dummy closing each boundary loop. edgeFlags are the triangles'

@@ -85,6 +85,49 @@ TEST(BitReaderRead, PastTheEndReadsZeroAndMarksOverrun)
     EXPECT_TRUE(reader.Overrun());
 }
 
+TEST(BitReaderRead, FieldAcrossTheEndKeepsItsRealBitsThenZeros)
+{
+    // Three body bytes; a 20-bit field from bit 5 has 19 real bits and one past the end.
+    const Bytes stream = {'P', 'X', 'B', 'i', 'n', 13, 2, 0, 0xA5, 0x3C, 0xF0};
+    px::BitReader reader;
+    ASSERT_TRUE(reader.Open(stream));
+    EXPECT_EQ(reader.GetBits(5), 0x14u);
+    EXPECT_EQ(reader.PeekWindow() >> 45, 0x53CF0u); // the 19 real bits 101 0011 1100 1111 0000
+    EXPECT_EQ(reader.PeekWindow() << 19, 0u);       // then zeros
+    EXPECT_EQ(reader.GetBits(20), 0x53CF0u << 1);
+    EXPECT_TRUE(reader.Overrun());
+    EXPECT_EQ(reader.RemainingBits(), 0u);
+}
+
+TEST(BitReaderRead, WindowAndSkipAgreeWithSingleBitsEverywhere)
+{
+    // Windows read from every position of bodies shorter and longer than one 64-bit load.
+    for (const size_t bytes : {1u, 7u, 8u, 9u, 23u}) {
+        Bytes stream = {'P', 'X', 'B', 'i', 'n', 13, 2, 0};
+        for (size_t i = 0; i < bytes; ++i)
+            stream.push_back(static_cast<uint8_t>(0x9D * (i + 1)));
+        for (uint64_t start = 0; start <= 8 * bytes; ++start) {
+            SCOPED_TRACE(testing::Message() << bytes << " bytes from bit " << start);
+            px::BitReader window;
+            px::BitReader single;
+            ASSERT_TRUE(window.Open(stream) && single.Open(stream));
+            window.SkipBits(start);
+            for (uint64_t i = 0; i < start; ++i)
+                single.GetBit();
+            uint64_t expected = 0;
+            for (uint32_t i = 0; i < px::BitReader::kWindowBits; ++i)
+                expected = expected << 1 | single.GetBit();
+            EXPECT_EQ(window.PeekWindow() >> (64 - px::BitReader::kWindowBits), expected);
+            EXPECT_FALSE(window.Overrun());
+        }
+        px::BitReader reader;
+        ASSERT_TRUE(reader.Open(stream));
+        reader.SkipBits(8 * bytes + 1);
+        EXPECT_TRUE(reader.Overrun());
+        EXPECT_EQ(reader.RemainingBits(), 0u);
+    }
+}
+
 TEST(StreamHeaderRead, ShortOrWrongMagicIsNotAHeader)
 {
     const Bytes good = kHeaderKind1;

@@ -257,6 +257,54 @@ TEST(IntegerCoderDamaged, TablesThatAreNotCompletePrefixCodesAreRejected)
     }
 }
 
+// A complete code of lengths 1, 2, ..., longest - 1, longest, longest over offsets 0..longest, no escape used, and
+// the given offsets coded with it: each offset k < longest has the code of k ones and a zero.
+Bytes DeepCodeBlock(uint32_t longest, const std::vector<uint32_t>& offsets)
+{
+    const uint32_t entries = longest + 1;
+    const uint32_t offsetBits = px::BitWidth(uint64_t{entries} + 1);
+    px::BitWriter writer(1);
+    writer.Put32(0);
+    writer.Put32(entries - 1);
+    writer.PutBits(longest, 8);
+    writer.Put32(entries);
+    writer.Put32(entries - 1); // the escape last, with the longest code of all ones
+    for (uint32_t k = 0; k < entries; ++k) {
+        writer.PutBits(k + 1 == entries ? (1u << offsetBits) - 1 : k, offsetBits);
+        writer.PutBits64(std::min(k + 1, longest), longest);
+    }
+    writer.Put32(static_cast<uint32_t>(offsets.size()));
+    for (const uint32_t offset : offsets) {
+        for (uint32_t i = 0; i < offset; ++i)
+            writer.PutBit(1);
+        if (offset < longest)
+            writer.PutBit(0);
+    }
+    return writer.Finish();
+}
+
+TEST(IntegerCoderDecode, CodesPastTheLookUpAndPastOneWindowDecode)
+{
+    // Lengths around the decoder's look-up (10 bits) and its 57-bit window, up to the format's 62.
+    for (const uint32_t longest : {9u, 10u, 11u, 30u, 57u, 58u, 62u}) {
+        SCOPED_TRACE(longest);
+        std::vector<uint32_t> offsets;
+        for (uint32_t k = 0; k < longest; ++k)
+            offsets.insert(offsets.end(), {k, longest - 1 - k, 0});
+        std::vector<DataItem> items(offsets.size());
+        ASSERT_EQ(Decode(DeepCodeBlock(longest, offsets), items), px::PX_OK);
+        for (size_t i = 0; i < offsets.size(); ++i)
+            ASSERT_EQ(items[i].value, static_cast<int32_t>(offsets[i])) << "item " << i;
+        // The last value cut off inside its code: the block is short, whichever way the code is found.
+        const uint64_t offsetBits = px::BitWidth(uint64_t{longest} + 2);
+        const uint64_t codeStart = 64 + 8 + 64 + (longest + 1) * (offsetBits + longest) + 32;
+        Bytes cut = DeepCodeBlock(longest, {longest - 1});
+        cut.resize(8 + (codeStart + longest - 1) / 8); // at least one bit of the code kept, at least one lost
+        items.assign(1, DataItem{});
+        EXPECT_EQ(Decode(cut, items), px::PX_ERR);
+    }
+}
+
 TEST(IntegerCoderDamaged, EveryTruncationFailsCleanly)
 {
     std::vector<DataItem> items;
