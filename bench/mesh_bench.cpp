@@ -1,10 +1,12 @@
 // Geometry codec speed and size, single-threaded: encode and decode in input triangles and vertices per second,
 // and the compressed sizes (connectivity bits per triangle, position bits per vertex, texture-coordinate bits per
 // corner, total against raw). Meshes come from the public corpus when it has been fetched
-// (scripts/fetch-test-data), else from generated tori and spheres. Run from the release build.
+// (scripts/fetch-test-data), else from generated tori and spheres; a 1.3 M-triangle subdivided icosahedron, made
+// here and coded without texture coordinates, measures the decoder on one large mesh. Run from the release build.
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -21,7 +23,10 @@ struct BenchMesh {
     std::string name;
     meshtest::OffMesh mesh;
     uint64_t triangles = 0;
+    bool uvs = true; // texture coordinates per corner, as the mesh object gives them
 };
+
+constexpr uint32_t kIcosahedronLevels = 8;
 
 uint64_t TriangleCount(const meshtest::OffMesh& mesh)
 {
@@ -51,6 +56,7 @@ std::vector<BenchMesh>& Meshes()
             list.push_back({"torus_200x100", meshtest::MakeTorus(200, 100, true), 0});
             list.push_back({"sphere_150x200", meshtest::MakeSphere(150, 200), 0});
         }
+        list.push_back({"icosahedron_l8", meshtest::MakeSubdividedIcosahedron(kIcosahedronLevels), 0, false});
         for (BenchMesh& mesh : list)
             mesh.triangles = TriangleCount(mesh.mesh);
         return list;
@@ -58,11 +64,14 @@ std::vector<BenchMesh>& Meshes()
     return meshes;
 }
 
-// The face set as the mesh object builds it: texture coordinates per corner through an index list.
-px::PXModel ModelOf(const meshtest::OffMesh& mesh, uint32_t positionBits)
+// The face set as the mesh object builds it: texture coordinates per corner through an index list, if any.
+px::PXModel ModelOf(const BenchMesh& bench, uint32_t positionBits)
 {
+    const meshtest::OffMesh& mesh = bench.mesh;
     px::PXIndexedFaceSet set = meshtest::FaceSetOf(mesh);
-    for (const int32_t index : mesh.coordIndex) {
+    const std::span<const int32_t> corners =
+        bench.uvs ? std::span<const int32_t>(mesh.coordIndex) : std::span<const int32_t>();
+    for (const int32_t index : corners) {
         if (index < 0) {
             set.texCoordIndex.push_back(-1);
             continue;
@@ -99,7 +108,7 @@ void SetSizeCounters(benchmark::State& state, const BenchMesh& mesh, const px::P
 void BM_Encode(benchmark::State& state)
 {
     const BenchMesh& mesh = Meshes()[static_cast<size_t>(state.range(0))];
-    const px::PXModel model = ModelOf(mesh.mesh, static_cast<uint32_t>(state.range(1)));
+    const px::PXModel model = ModelOf(mesh, static_cast<uint32_t>(state.range(1)));
     state.SetLabel(mesh.name);
     px::PXStreamSet streams;
     for (auto _ : state) {
@@ -118,7 +127,7 @@ void BM_Encode(benchmark::State& state)
 void BM_Decode(benchmark::State& state)
 {
     const BenchMesh& mesh = Meshes()[static_cast<size_t>(state.range(0))];
-    const px::PXModel model = ModelOf(mesh.mesh, static_cast<uint32_t>(state.range(1)));
+    const px::PXModel model = ModelOf(mesh, static_cast<uint32_t>(state.range(1)));
     state.SetLabel(mesh.name);
     px::PXStreamSet streams;
     if (px::CompressModel(model, streams, nullptr) != px::PX_OK) {
