@@ -257,7 +257,49 @@ SWjavaclassnode* SWworld::AddJavaClass(std::unique_ptr<SWjavaclassnode> entry)
     return added;
 }
 
+// What invalidates the index: any deletion the world counts, and removals from Java entries, which know no world.
+uint64_t SWworld::IndexStamp() const
+{
+    uint64_t stamp = GetStructureGeneration();
+    for (SWlistnode* j = m_javaClasses.Head(); j != nullptr; j = j->Next())
+        stamp += static_cast<SWjavaclassnode*>(j)->GetRemovalCount();
+    return stamp;
+}
+
+void SWworld::RebuildVariableIndex() const
+{
+    m_variableIndex.clear();
+    const auto add = [this](const SWproperties2& list) {
+        for (SWproperty* v = list.GetFirstVariable(); v != nullptr; v = SWproperties2::GetNextVariable(v))
+            m_variableIndex.emplace(v->GetId(), v);
+    };
+    add(m_variables);
+    for (SWevent* e = GetFirstEvent(); e != nullptr; e = GetNextEvent(e))
+        add(*e);
+    for (SWnode* n = m_rootNode.get(); n != nullptr; n = n->NextInTree(m_rootNode.get()))
+        add(*n);
+    for (const auto& [sound, variables] : m_soundVariables)
+        add(*variables);
+    for (SWlistnode* j = m_javaClasses.Head(); j != nullptr; j = j->Next())
+        add(*static_cast<SWjavaclassnode*>(j));
+    m_variableIndexStamp = IndexStamp();
+}
+
 SWproperty* SWworld::FindVariableById(uint32_t id) const
+{
+    if (m_variableIndexStamp == IndexStamp()) {
+        const auto found = m_variableIndex.find(id);
+        if (found != m_variableIndex.end() && found->second->GetId() == id)
+            return found->second;
+    }
+    // A miss may be a variable added since the index was built: search, and index again when it exists.
+    SWproperty* searched = SearchVariableById(id);
+    if (searched != nullptr)
+        RebuildVariableIndex();
+    return searched;
+}
+
+SWproperty* SWworld::SearchVariableById(uint32_t id) const
 {
     if (SWproperty* v = m_variables.FindVariableById(id))
         return v;

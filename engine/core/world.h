@@ -21,6 +21,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/behaviour/events.h"
@@ -244,6 +245,9 @@ private:
         SWworld& m_world; // owns this list
     };
 
+    SWproperty* SearchVariableById(uint32_t id) const;
+    void RebuildVariableIndex() const;
+    uint64_t IndexStamp() const;
     void ForgetSubtree(const SWnode& node);
     void DeleteUnusedGeometry(const std::vector<SWgeometry*>& candidates);
     bool Post(SWinputrecord* record);
@@ -290,6 +294,8 @@ private:
     WorldVariables m_variables{*this};
     std::vector<SWtextureholder*> m_textureHolders; // registered; each unregisters before it goes
     std::unique_ptr<SWbackground> m_backgroundCopy;
+    mutable std::unordered_map<uint32_t, SWproperty*> m_variableIndex; // not owned; valid while the stamp holds
+    mutable uint64_t m_variableIndexStamp = UINT64_MAX;
     std::array<std::unique_ptr<SWworldpart>, static_cast<size_t>(WorldPart::kCount)> m_parts;
 };
 

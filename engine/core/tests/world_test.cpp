@@ -350,3 +350,26 @@ TEST(WorldSounds, AFinishedSoundPostsItsRecord)
     EXPECT_EQ(std::get<SWsound*>(record->GetTarget()), sound);
     delete record;
 }
+
+TEST(WorldVariables, TheIdIndexFollowsAdditionsAndRemovals)
+{
+    SWworld world;
+    auto* node = new SWobjectnode();
+    world.AddNode(node, nullptr);
+    SWproperty* first = AddInt(*node, "a");
+    const uint32_t firstId = first->GetId();
+    EXPECT_EQ(world.FindVariableById(firstId), first); // builds the index
+    SWproperty* later = AddInt(*node, "b");
+    const uint32_t laterId = later->GetId();
+    EXPECT_EQ(world.FindVariableById(laterId), later);
+    node->RemoveVariable(first);
+    EXPECT_EQ(world.FindVariableById(firstId), nullptr);
+    SWjavaclassnode* java = world.AddJavaClass(std::make_unique<SWjavaclassnode>("j"));
+    SWproperty* onJava = AddInt(*java, "c");
+    const uint32_t javaId = onJava->GetId();
+    EXPECT_EQ(world.FindVariableById(javaId), onJava);
+    java->RemoveVariable(onJava);
+    EXPECT_EQ(world.FindVariableById(javaId), nullptr);
+    world.DeleteNode(node);
+    EXPECT_EQ(world.FindVariableById(laterId), nullptr);
+}
