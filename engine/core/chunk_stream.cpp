@@ -152,7 +152,7 @@ SWchunkstream::SWchunkstream(SWbuffer& buffer, int mode)
 SWchunkstream::SWchunkstream(ChildKey, SWchunkstream& parent, uint64_t length, int status)
     : m_device(parent.m_device), m_parent(&parent), m_start(parent.DevicePosition()),
       m_end(parent.DevicePosition() + length), m_mode(kRead), m_status(status), m_depth(parent.m_depth + 1),
-      m_formatVersion(parent.m_formatVersion)
+      m_formatVersion(parent.m_formatVersion), m_readContext(parent.m_readContext)
 {
 }
 

@@ -26,6 +26,7 @@
 #include <string_view>
 
 class SWbuffer;
+class SWreadcontext;
 
 class SWchunkstream {
 public:
@@ -56,6 +57,10 @@ public:
     uint32_t Depth() const { return m_depth; }                 // 0 for a root stream, parent's + 1 for a child
     uint32_t FormatVersion() const { return m_formatVersion; } // of the file read or written (951 for "0951")
     void SetFormatVersion(uint32_t version) { m_formatVersion = version; } // children inherit it when opened
+    // What a document reader shares with every object it reads (the id policy and map); not owned, outlives the
+    // stream; children inherit it when opened. Null: ids are read as the world's own (kept, raising the counter).
+    SWreadcontext* ReadContext() const { return m_readContext; }
+    void SetReadContext(SWreadcontext* context) { m_readContext = context; }
     void Fail(int status); // a reader found damage: sets status when still 0
     bool Close();          // flushes and closes a file; false: it failed (-1)
 
@@ -146,4 +151,5 @@ private:
     int m_status = kStatusGood;
     uint32_t m_depth = 0;
     uint32_t m_formatVersion = 0;
+    SWreadcontext* m_readContext = nullptr; // see ReadContext
 };

@@ -171,6 +171,11 @@ bool CVTN_Container::Write(SWchunkstream&)
     return true;
 }
 
+bool CVTN_Container::AcceptsChild(const CVTN_Container&) const
+{
+    return false;
+}
+
 // -- Notifications
 
 void CVTN_Container::Notify(uint32_t code, CVTN_Container*)

@@ -62,6 +62,9 @@ public:
     // -- Persistence
     virtual bool Read(SWchunkstream& in);   // false: damaged; the base reads nothing
     virtual bool Write(SWchunkstream& out); // false: not written; the base writes nothing
+    // Whether a record of child's kind may be read as this object's child; a reader drops the others with their
+    // descendants. The base holds none.
+    virtual bool AcceptsChild(const CVTN_Container& child) const;
     int GetSavePriority() const { return m_savePriority; }
     void SetSavePriority(int priority) { m_savePriority = priority; }
     uint32_t GetRecordIndex() const { return m_recordIndex; }

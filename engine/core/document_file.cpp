@@ -1,0 +1,418 @@
+#include "engine/core/document_file.h"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <new>
+#include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include "engine/core/record_builder.h"
+#include "platform/base/atomic_file.h"
+#include "platform/base/endian.h"
+
+namespace {
+
+constexpr std::array<uint8_t, 4> kMagic = {'V', 'T', 'N', 'F'};
+constexpr size_t kRecordFrameBytes = 8;    // parent index and flags, ahead of the object's payload
+constexpr size_t kRecordHeadBytes = 16;    // tag, length, parent index, flags
+constexpr size_t kCompressedSizeBytes = 4; // a compressed payload's u32 uncompressed size
+constexpr size_t kCompressFromBytes = 256; // smaller payloads are stored as they are
+constexpr uint64_t kMaxFileBytes = 0xFFFFFFFF;
+
+std::atomic<const SWpayloadfilter*> g_payloadFilter{nullptr};
+
+uint32_t ParseVersionDigits(std::span<const uint8_t> digits)
+{
+    uint32_t value = 0;
+    for (const uint8_t digit : digits) {
+        if (digit < '0' || digit > '9')
+            return 0;
+        value = value * 10 + (digit - '0');
+    }
+    return value;
+}
+
+bool HasMagic(std::span<const uint8_t> file)
+{
+    return file.size() >= kMagic.size() && std::equal(kMagic.begin(), kMagic.end(), file.begin());
+}
+
+// The umask cannot be read without setting it, which would race with other threads; the kernel reports it here.
+unsigned CurrentUmask()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("Umask:", 0) != 0)
+            continue;
+        unsigned mask = 0;
+        for (const char c : std::string_view(line).substr(6)) {
+            if (c >= '0' && c <= '7')
+                mask = mask * 8 + static_cast<unsigned>(c - '0');
+        }
+        return mask & 0777;
+    }
+    return 022;
+}
+
+bool ReadExactly(int fd, uint8_t* out, size_t count)
+{
+    while (count > 0) {
+        const ssize_t got = ::read(fd, out, count);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        out += got;
+        count -= static_cast<size_t>(got);
+    }
+    return true;
+}
+
+} // namespace
+
+const char* DocumentStatusText(DocumentStatus status)
+{
+    switch (status) {
+    case DocumentStatus::kOk:
+        return "ok";
+    case DocumentStatus::kCannotRead:
+        return "the file cannot be read";
+    case DocumentStatus::kNotDocument:
+        return "not a VTNF document";
+    case DocumentStatus::kTruncated:
+        return "the file is truncated";
+    case DocumentStatus::kDamaged:
+        return "damaged file: its checksum does not match";
+    case DocumentStatus::kTooLarge:
+        return "the document would reach 4 GiB";
+    case DocumentStatus::kOutOfMemory:
+        return "out of memory";
+    case DocumentStatus::kWriteFailed:
+        return "the file could not be written";
+    }
+    return "unknown status";
+}
+
+const char* PayloadStatusText(PayloadStatus status)
+{
+    switch (status) {
+    case PayloadStatus::kOk:
+        return "ok";
+    case PayloadStatus::kUnknownCompression:
+        return "unknown compression kind";
+    case PayloadStatus::kSizeRefused:
+        return "stated size refused";
+    case PayloadStatus::kDamaged:
+        return "compressed payload damaged";
+    case PayloadStatus::kOutOfMemory:
+        return "out of memory";
+    case PayloadStatus::kNoFilter:
+        return "no block filter installed";
+    }
+    return "unknown status";
+}
+
+void SetPayloadFilter(const SWpayloadfilter* filter)
+{
+    g_payloadFilter.store(filter);
+}
+
+const SWpayloadfilter* GetPayloadFilter()
+{
+    return g_payloadFilter.load();
+}
+
+// -- Scrambling
+
+uint32_t NextScrambleWord(uint32_t& state)
+{
+    state ^= state << 13;
+    state ^= state >> 17;
+    state ^= state << 5;
+    return state;
+}
+
+void ScrambleBody(std::span<uint8_t> body, uint32_t seed)
+{
+    uint32_t state = seed == 0 ? kScrambleZeroSeed : seed;
+    for (size_t i = 0; i < body.size(); i += 4) {
+        const uint32_t word = NextScrambleWord(state);
+        const size_t n = std::min<size_t>(4, body.size() - i);
+        for (size_t k = 0; k < n; ++k)
+            body[i + k] ^= static_cast<uint8_t>(word >> (8 * k)); // low byte first
+    }
+}
+
+uint32_t BodyChecksum(std::span<const uint8_t> plainBody)
+{
+    uLong crc = crc32(0L, Z_NULL, 0);
+    // zlib takes uInt lengths; a body may be longer than one call can cover.
+    constexpr size_t kStep = size_t{1} << 30;
+    for (size_t i = 0; i < plainBody.size(); i += kStep) {
+        const size_t n = std::min(kStep, plainBody.size() - i);
+        crc = crc32(crc, plainBody.data() + i, static_cast<uInt>(n));
+    }
+    return static_cast<uint32_t>(crc);
+}
+
+DocumentStatus ReadDocumentHeader(std::span<const uint8_t> file, DocumentHeader& out)
+{
+    out = {};
+    if (file.size() < kDocumentHeaderBytes) {
+        // A prefix of the magic is a cut document; anything else is not one.
+        const size_t n = std::min(file.size(), kMagic.size());
+        return std::equal(file.begin(), file.begin() + static_cast<ptrdiff_t>(n), kMagic.begin())
+                   ? DocumentStatus::kTruncated
+                   : DocumentStatus::kNotDocument;
+    }
+    const uint32_t version = ParseVersionDigits(file.subspan(4, 4));
+    if (!HasMagic(file) || version == 0)
+        return DocumentStatus::kNotDocument;
+    out.version = version;
+    out.seed = pf::loadU32le(&file[8]);
+    out.flags = pf::loadU32le(&file[12]);
+    out.totalBytes = pf::loadU32le(&file[16]);
+    return DocumentStatus::kOk;
+}
+
+// -- Reading
+
+DocumentStatus SWdocumentfile::Parse(std::vector<uint8_t> file, SWdocumentfile& out)
+{
+    out = SWdocumentfile();
+    SWdocumentfile parsed;
+    const DocumentStatus status = parsed.Load(std::move(file), false);
+    if (status == DocumentStatus::kOk)
+        out = std::move(parsed);
+    return status;
+}
+
+DocumentStatus SWdocumentfile::ParseDamaged(std::vector<uint8_t> file, SWdocumentfile& out)
+{
+    out = SWdocumentfile();
+    return out.Load(std::move(file), true);
+}
+
+DocumentStatus SWdocumentfile::ReadFile(const std::string& path, SWdocumentfile& out)
+{
+    out = SWdocumentfile();
+    // O_NONBLOCK: opening a FIFO without a writer must not wait for one.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return DocumentStatus::kCannotRead;
+    struct stat info = {};
+    std::vector<uint8_t> file;
+    DocumentStatus status = DocumentStatus::kOk;
+    std::array<uint8_t, kDocumentHeaderBytes> head = {};
+    DocumentHeader header;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        status = DocumentStatus::kCannotRead;
+    } else if (static_cast<uint64_t>(info.st_size) < kDocumentHeaderBytes) {
+        file.resize(static_cast<size_t>(info.st_size));
+        status =
+            ReadExactly(fd, file.data(), file.size()) ? ReadDocumentHeader(file, header) : DocumentStatus::kCannotRead;
+    } else if (!ReadExactly(fd, head.data(), head.size())) {
+        status = DocumentStatus::kCannotRead;
+    } else if ((status = ReadDocumentHeader(head, header)) == DocumentStatus::kOk) {
+        if (header.totalBytes != static_cast<uint64_t>(info.st_size)) {
+            status = DocumentStatus::kTruncated; // before anything is reserved
+        } else {
+            try {
+                file.resize(header.totalBytes);
+                std::copy(head.begin(), head.end(), file.begin());
+                if (!ReadExactly(fd, file.data() + kDocumentHeaderBytes, file.size() - kDocumentHeaderBytes))
+                    status = DocumentStatus::kTruncated; // it shrank while we read
+            } catch (const std::bad_alloc&) {
+                status = DocumentStatus::kOutOfMemory;
+            }
+        }
+    }
+    ::close(fd);
+    if (status != DocumentStatus::kOk)
+        return status;
+    return Parse(std::move(file), out);
+}
+
+DocumentStatus SWdocumentfile::Load(std::vector<uint8_t> file, bool lenient)
+{
+    const DocumentStatus headerStatus = ReadDocumentHeader(file, m_header);
+    if (headerStatus != DocumentStatus::kOk)
+        return headerStatus;
+    const bool lengthMatches = m_header.totalBytes == file.size();
+    if (!lengthMatches && !lenient)
+        return DocumentStatus::kTruncated;
+    m_bytes = std::move(file);
+    const std::span<uint8_t> body = std::span<uint8_t>(m_bytes).subspan(kDocumentHeaderBytes);
+    if (m_header.flags & kDocumentFlagScrambled)
+        ScrambleBody(body, m_header.seed);
+    m_checksum = BodyChecksum(body);
+    const bool checksumMatches = m_checksum == m_header.seed;
+    if (!checksumMatches && !lenient)
+        return DocumentStatus::kDamaged;
+    const DocumentStatus bodyStatus = ParseBody();
+    if (bodyStatus != DocumentStatus::kOk)
+        return bodyStatus;
+    if (!lengthMatches)
+        return DocumentStatus::kTruncated;
+    return checksumMatches ? DocumentStatus::kOk : DocumentStatus::kDamaged;
+}
+
+DocumentStatus SWdocumentfile::ParseBody()
+{
+    const std::span<const uint8_t> body = std::span<const uint8_t>(m_bytes).subspan(kDocumentHeaderBytes);
+    SWchunkstream in(body);
+    for (;;) {
+        if (in.Remaining() < 4)
+            return DocumentStatus::kTruncated; // the list was never closed
+        const uint64_t start = in.Position();
+        const uint32_t tag = in.TakeTag();
+        if (tag == kTagEnd) {
+            m_hasEnd = true;
+            m_trailingBytes = in.Remaining();
+            return DocumentStatus::kOk;
+        }
+        if (in.Remaining() < 4)
+            return DocumentStatus::kTruncated;
+        DocumentRecord record;
+        record.tag = tag;
+        record.offset = kDocumentHeaderBytes + start;
+        {
+            const std::unique_ptr<SWchunkstream> child = in.OpenChild();
+            if (child->Status() != SWchunkstream::kStatusGood || in.Status() != SWchunkstream::kStatusGood)
+                return DocumentStatus::kTruncated; // its length reaches past the body
+            record.length = static_cast<uint32_t>(child->Remaining());
+            if (record.length < kRecordFrameBytes) {
+                record.framed = false;
+            } else {
+                record.parentIndex = child->ReadU32();
+                record.flags = child->ReadU32();
+                record.payload = body.subspan(start + kRecordHeadBytes, record.length - kRecordFrameBytes);
+            }
+        }
+        m_records.push_back(record);
+    }
+}
+
+PayloadStatus SWdocumentfile::DecodePayload(const DocumentRecord& record, std::vector<uint8_t>& out)
+{
+    out.clear();
+    try {
+        const uint8_t kind = record.Compression();
+        if (kind == static_cast<uint8_t>(DocumentCompression::kNone)) {
+            out.assign(record.payload.begin(), record.payload.end());
+            return PayloadStatus::kOk;
+        }
+        if (kind != static_cast<uint8_t>(DocumentCompression::kLzss) &&
+            kind != static_cast<uint8_t>(DocumentCompression::kDeflate))
+            return PayloadStatus::kUnknownCompression;
+        if (record.payload.size() < kCompressedSizeBytes)
+            return PayloadStatus::kDamaged;
+        const uint32_t stated = pf::loadU32le(record.payload.data());
+        if (stated > kMaxRecordPayloadBytes)
+            return PayloadStatus::kSizeRefused;
+        const SWpayloadfilter* filter = GetPayloadFilter();
+        if (filter == nullptr)
+            return PayloadStatus::kNoFilter;
+        const PayloadStatus status =
+            filter->decode(kind, record.payload.subspan(kCompressedSizeBytes), stated, kMaxRecordPayloadBytes, out);
+        if (status != PayloadStatus::kOk)
+            out.clear();
+        return status;
+    } catch (const std::bad_alloc&) {
+        out.clear();
+        return PayloadStatus::kOutOfMemory;
+    }
+}
+
+// -- Writing
+
+SWdocumentwriter::SWdocumentwriter(DocumentWriteOptions options)
+    : m_options(options), m_stream(m_body, SWchunkstream::kWrite)
+{
+    m_stream.SetFormatVersion(options.formatVersion);
+}
+
+std::optional<uint32_t> SWdocumentwriter::AddRecord(uint32_t tag, uint32_t parentIndex,
+                                                    std::span<const uint8_t> payload)
+{
+    if (m_failed || (parentIndex != kDocumentNoParent && parentIndex >= m_count) || m_count == kDocumentNoParent ||
+        payload.size() > kMaxFileBytes) {
+        m_failed = true;
+        return std::nullopt;
+    }
+    std::optional<std::vector<uint8_t>> packed;
+    const SWpayloadfilter* filter = GetPayloadFilter();
+    if (m_options.compress && filter != nullptr && payload.size() >= kCompressFromBytes) {
+        packed = filter->encode(static_cast<uint8_t>(DocumentCompression::kDeflate), payload);
+        // Worth it only when the block with its size field saves at least an eighth.
+        if (packed && packed->size() + kCompressedSizeBytes > payload.size() - payload.size() / 8)
+            packed.reset();
+    }
+    SWrecordbuilder record(m_stream, tag);
+    SWchunkstream& out = record.Stream();
+    out.WriteU32(parentIndex);
+    if (packed) {
+        out.WriteU32(static_cast<uint32_t>(DocumentCompression::kDeflate));
+        out.WriteU32(static_cast<uint32_t>(payload.size()));
+        out.WriteBytes(*packed);
+    } else {
+        out.WriteU32(static_cast<uint32_t>(DocumentCompression::kNone));
+        out.WriteBytes(payload);
+    }
+    if (!record.Finish()) {
+        m_failed = true;
+        return std::nullopt;
+    }
+    return m_count++;
+}
+
+DocumentStatus SWdocumentwriter::Finish(std::vector<uint8_t>& out)
+{
+    out.clear();
+    if (m_failed || m_stream.Status() != SWchunkstream::kStatusGood)
+        return DocumentStatus::kOutOfMemory;
+    const uint64_t total = kDocumentHeaderBytes + m_body.Size() + 4;
+    if (total > kMaxFileBytes)
+        return DocumentStatus::kTooLarge;
+    try {
+        out.resize(static_cast<size_t>(total));
+    } catch (const std::bad_alloc&) {
+        return DocumentStatus::kOutOfMemory;
+    }
+    size_t at = kDocumentHeaderBytes;
+    for (size_t i = 0; i < m_body.BlockCount(); ++i) {
+        const std::span<const uint8_t> block = m_body.Block(i);
+        std::copy(block.begin(), block.end(), out.begin() + static_cast<ptrdiff_t>(at));
+        at += block.size();
+    }
+    pf::storeU32le(&out[at], kTagEnd);
+    const std::span<uint8_t> body = std::span<uint8_t>(out).subspan(kDocumentHeaderBytes);
+    const uint32_t seed = BodyChecksum(body);
+    if (m_options.scramble)
+        ScrambleBody(body, seed);
+    std::copy(kMagic.begin(), kMagic.end(), out.begin());
+    const uint32_t digits = m_options.version % 10000;
+    for (int i = 0; i < 4; ++i)
+        out[7 - i] = static_cast<uint8_t>('0' + (digits / std::array<uint32_t, 4>{1, 10, 100, 1000}[i]) % 10);
+    pf::storeU32le(&out[8], seed);
+    pf::storeU32le(&out[12], m_options.scramble ? kDocumentFlagScrambled : 0);
+    pf::storeU32le(&out[16], static_cast<uint32_t>(total));
+    return DocumentStatus::kOk;
+}
+
+DocumentStatus SaveDocumentFile(const std::string& path, std::span<const uint8_t> bytes, std::string* outError)
+{
+    const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    if (!pf::writeFileAtomically(path, text, outError, 0666 & ~CurrentUmask()))
+        return DocumentStatus::kWriteFailed;
+    return DocumentStatus::kOk;
+}

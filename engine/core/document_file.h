@@ -1,0 +1,168 @@
+#pragma once
+// The document container shared by scene, project and published files ("VTNF"), read and written as bytes.
+//
+// Layout (docs/formats.md has it field by field): a 20-byte plain header ("VTNF", four version digits, u32 seed,
+// u32 flags, u32 total file length); the body, optionally XORed with a xorshift32 key stream started from the
+// seed; in the body, object records in pre-order, each an ordinary record (u32 tag, u32 length) whose payload is
+// u32 parent index, u32 flags (bits 0-7 the compression kind) and the object's own payload; "END " closes the list.
+// The seed is the CRC-32 of the plain body, so equal bodies give equal files and the seed is the file's checksum.
+//
+// SWdocumentfile reads the container only: it checks the header, the length and the checksum, and lists the
+// records without making objects, so a damaged object still shows where it lies. SWdocumentwriter builds one.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "engine/core/buffer.h"
+#include "engine/core/chunk_stream.h"
+
+inline constexpr size_t kDocumentHeaderBytes = 20;
+inline constexpr uint32_t kDocumentVersionScene = 951;   // scene and published files: "0951"
+inline constexpr uint32_t kDocumentVersionProject = 942; // project files: "0942"
+inline constexpr uint32_t kDocumentNoParent = 0xFFFFFFFF;
+inline constexpr uint32_t kDocumentFlagScrambled = 1;                 // header flags, bit 0
+inline constexpr uint32_t kDocumentCompressionMask = 0xFF;            // record flags, bits 0-7
+inline constexpr uint64_t kMaxRecordPayloadBytes = uint64_t{1} << 30; // a stated uncompressed size above is refused
+inline constexpr uint32_t kScrambleZeroSeed = 0x9E3779B9;             // xorshift32 never leaves state 0
+
+enum class DocumentCompression : uint8_t {
+    kNone = 0,
+    kLzss = 1,
+    kDeflate = 2,
+};
+
+enum class DocumentStatus : int {
+    kOk = 0,
+    kCannotRead = 1,  // the path cannot be opened or read, or is not a regular file
+    kNotDocument = 2, // no "VTNF", or its version is not four digits
+    kTruncated = 3,   // shorter or longer than its header says, a record reaching past the end, or no "END "
+    kDamaged = 4,     // the body's checksum is not the seed
+    kTooLarge = 5,    // writing: the file would reach 4 GiB, whose length a u32 cannot hold
+    kOutOfMemory = 6,
+    kWriteFailed = 7, // the atomic writer refused; the old file is as it was
+};
+const char* DocumentStatusText(DocumentStatus status); // a short sentence for reports
+
+enum class PayloadStatus : int {
+    kOk = 0,
+    kUnknownCompression = 1, // the record's compression kind is none we know
+    kSizeRefused = 2,        // the stated uncompressed size is above 1 GiB or what the filter can reach
+    kDamaged = 3,            // the compressed bytes do not decode to exactly the stated size
+    kOutOfMemory = 4,
+    kNoFilter = 5, // no block filter was installed (the resources library is not linked)
+};
+const char* PayloadStatusText(PayloadStatus status);
+
+struct DocumentHeader {
+    uint32_t version = 0; // the four digits as a number: "0951" is 951
+    uint32_t seed = 0;
+    uint32_t flags = 0;
+    uint32_t totalBytes = 0;
+};
+
+struct DocumentRecord {
+    uint32_t tag = 0;
+    uint32_t parentIndex = kDocumentNoParent;
+    uint32_t flags = 0;
+    uint64_t offset = 0;              // of its tag, from the start of the file
+    uint32_t length = 0;              // as stored: the bytes after the length field
+    std::span<const uint8_t> payload; // the object's payload as stored (after parent index and flags)
+    bool framed = true;               // false: too short to hold its parent index and flags
+
+    uint8_t Compression() const { return static_cast<uint8_t>(flags & kDocumentCompressionMask); }
+};
+
+// The block filters the container uses for compressed payloads. They live above the engine core, which learns
+// of them when the resources library starts (any thread may call them at once).
+struct SWpayloadfilter {
+    // The block of input filtered by kind (1 LZSS, 2 DEFLATE); nullopt when kind is unknown or memory ran out.
+    std::optional<std::vector<uint8_t>> (*encode)(uint8_t kind, std::span<const uint8_t> input);
+    // Exactly expectedBytes into out, or a PayloadStatus other than kOk with out empty.
+    PayloadStatus (*decode)(uint8_t kind, std::span<const uint8_t> input, uint64_t expectedBytes, uint64_t maxBytes,
+                            std::vector<uint8_t>& out);
+};
+void SetPayloadFilter(const SWpayloadfilter* filter); // not owned; a static of the installer
+const SWpayloadfilter* GetPayloadFilter();            // null until installed
+
+// -- Scrambling: obfuscation, not security
+uint32_t NextScrambleWord(uint32_t& state); // one xorshift32 step; the new state is the word
+// XORs body with the key stream of seed (0 stands for kScrambleZeroSeed); applying it twice restores body.
+void ScrambleBody(std::span<uint8_t> body, uint32_t seed);
+uint32_t BodyChecksum(std::span<const uint8_t> plainBody); // zlib's CRC-32
+
+// The header of file, checked for its magic and digits only (the length is compared by SWdocumentfile).
+DocumentStatus ReadDocumentHeader(std::span<const uint8_t> file, DocumentHeader& out);
+
+class SWdocumentfile {
+public:
+    SWdocumentfile() = default;
+    SWdocumentfile(SWdocumentfile&&) = default;
+    SWdocumentfile& operator=(SWdocumentfile&&) = default;
+    SWdocumentfile(const SWdocumentfile&) = delete;
+    SWdocumentfile& operator=(const SWdocumentfile&) = delete;
+
+    // Takes a whole file's bytes; on kOk out holds them, unscrambled, and their records. On failure out is empty.
+    static DocumentStatus Parse(std::vector<uint8_t> file, SWdocumentfile& out);
+    // Reads path whole first; a FIFO, device or folder is refused without blocking.
+    static DocumentStatus ReadFile(const std::string& path, SWdocumentfile& out);
+    // Lists the records of a file whose checksum or length is wrong too, as far as they frame (for dumps).
+    static DocumentStatus ParseDamaged(std::vector<uint8_t> file, SWdocumentfile& out);
+
+    const DocumentHeader& Header() const { return m_header; }
+    const std::vector<DocumentRecord>& Records() const { return m_records; }
+    bool HasEnd() const { return m_hasEnd; }                   // the list was closed by "END "
+    uint64_t TrailingBytes() const { return m_trailingBytes; } // after "END ", ignored
+    uint32_t ComputedChecksum() const { return m_checksum; }
+
+    // The object payload of record, decoded when compressed; out is empty unless kOk.
+    static PayloadStatus DecodePayload(const DocumentRecord& record, std::vector<uint8_t>& out);
+
+private:
+    DocumentStatus Load(std::vector<uint8_t> file, bool lenient); // lenient: lists records despite damage
+    DocumentStatus ParseBody();                                   // lists the records of the plain body
+
+    std::vector<uint8_t> m_bytes; // the whole file, body unscrambled; records' payload spans point here
+    DocumentHeader m_header;
+    std::vector<DocumentRecord> m_records;
+    bool m_hasEnd = false;
+    uint64_t m_trailingBytes = 0;
+    uint32_t m_checksum = 0;
+};
+
+struct DocumentWriteOptions {
+    uint32_t version = kDocumentVersionScene; // the header's four digits
+    bool scramble = true;
+    bool compress = false; // published files: DEFLATE every payload of 256 bytes or more that shrinks by an eighth
+    uint32_t formatVersion = kDocumentVersionScene; // given to every object's payload stream
+};
+
+class SWdocumentwriter {
+public:
+    explicit SWdocumentwriter(DocumentWriteOptions options);
+    SWdocumentwriter(const SWdocumentwriter&) = delete;
+    SWdocumentwriter& operator=(const SWdocumentwriter&) = delete;
+
+    const DocumentWriteOptions& Options() const { return m_options; }
+    uint32_t RecordCount() const { return m_count; }
+    bool Failed() const { return m_failed; }
+    // Appends one record and answers its pre-order index; nullopt, with the writer failed: parentIndex is not an
+    // earlier record (nor kDocumentNoParent), or memory ran out.
+    std::optional<uint32_t> AddRecord(uint32_t tag, uint32_t parentIndex, std::span<const uint8_t> payload);
+    // The whole file: header, body and "END ", scrambled as the options say. kTooLarge at 4 GiB or more.
+    DocumentStatus Finish(std::vector<uint8_t>& out);
+
+private:
+    DocumentWriteOptions m_options;
+    SWbuffer m_body;
+    SWchunkstream m_stream; // writes m_body
+    uint32_t m_count = 0;
+    bool m_failed = false;
+};
+
+// Writes a finished document through the atomic writer: a new file gets 0666 less the umask, a replaced one keeps
+// its mode. kWriteFailed, with the reason in outError when given, leaves the old file as it was.
+DocumentStatus SaveDocumentFile(const std::string& path, std::span<const uint8_t> bytes,
+                                std::string* outError = nullptr);

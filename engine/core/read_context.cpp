@@ -1,0 +1,70 @@
+#include "engine/core/read_context.h"
+
+#include "engine/core/chunk_stream.h"
+#include "engine/core/unique_id.h"
+
+namespace {
+
+bool IsReserved(uint32_t id)
+{
+    return id == kIdNone || id == kIdUnset;
+}
+
+} // namespace
+
+uint32_t SWreadcontext::TakeObjectId(uint32_t stored)
+{
+    if (IsReserved(stored))
+        return stored;
+    const bool seen = !m_objectIds.insert(stored).second;
+    if (seen)
+        return NextUniqueId(); // references already point at the first object of this id
+    if (m_mode == IdMode::kFresh || stored >= kLowestUnsafeId)
+        return MapFresh(stored);
+    RaiseUniqueIdPast(stored);
+    return stored;
+}
+
+uint32_t SWreadcontext::TakeReferencedId(uint32_t stored)
+{
+    if (IsReserved(stored))
+        return stored;
+    if (m_mode == IdMode::kFresh || stored >= kLowestUnsafeId)
+        return MapFresh(stored);
+    return stored;
+}
+
+uint32_t SWreadcontext::MapFresh(uint32_t stored)
+{
+    const auto found = m_map.find(stored);
+    if (found != m_map.end())
+        return found->second;
+    const uint32_t fresh = NextUniqueId();
+    m_map.emplace(stored, fresh);
+    return fresh;
+}
+
+uint32_t ReadObjectId(SWchunkstream& in)
+{
+    uint32_t stored = 0;
+    if (!in.ReadU32(stored))
+        return 0;
+    if (SWreadcontext* context = in.ReadContext())
+        return context->TakeObjectId(stored);
+    if (IsReserved(stored))
+        return stored;
+    if (stored >= kLowestUnsafeId)
+        return NextUniqueId();
+    RaiseUniqueIdPast(stored);
+    return stored;
+}
+
+uint32_t ReadReferencedId(SWchunkstream& in)
+{
+    uint32_t stored = 0;
+    if (!in.ReadU32(stored))
+        return 0;
+    if (SWreadcontext* context = in.ReadContext())
+        return context->TakeReferencedId(stored);
+    return stored;
+}

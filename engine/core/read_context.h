@@ -1,0 +1,51 @@
+#pragma once
+// SWreadcontext: what every object read from one document shares through its record stream (see
+// SWchunkstream::ReadContext): the world version while the world's records are read, and the id policy.
+//
+// Ids. Reading a file as the world itself keeps every stored id and raises the process-wide counter past it; an id
+// met twice as an object's own gets a fresh one for the second object. Reading a file to be merged maps every id to
+// a fresh one on first sight, object or reference alike, so references within the file still agree and nothing
+// collides with the world it joins. In both modes 0 ("none") and 0xFFFFFFFF ("unset") keep their meanings, and an
+// id at or above 0x80000000 is mapped to a fresh one: raising the counter that far would wrap it onto ids in use.
+#include <cstddef>
+#include <cstdint>
+#include <unordered_map>
+#include <unordered_set>
+
+class SWchunkstream;
+
+inline constexpr uint32_t kIdNone = 0;
+inline constexpr uint32_t kIdUnset = 0xFFFFFFFF;
+inline constexpr uint32_t kLowestUnsafeId = 0x80000000; // stored ids from here up are never raised to
+
+class SWreadcontext {
+public:
+    enum class IdMode : uint8_t {
+        kKeep = 0,  // the world itself: keep and raise
+        kFresh = 1, // a file to merge: map every id to a fresh one
+    };
+
+    explicit SWreadcontext(IdMode mode) : m_mode(mode) {}
+
+    IdMode Mode() const { return m_mode; }
+    uint32_t FormatVersion() const { return m_formatVersion; } // 0 until the header or "WVER" set it
+    void SetFormatVersion(uint32_t version) { m_formatVersion = version; }
+
+    uint32_t TakeObjectId(uint32_t stored);     // the id an object read with stored as its own gets
+    uint32_t TakeReferencedId(uint32_t stored); // the id a reference to stored resolves to
+    size_t MappedCount() const { return m_map.size(); }
+
+private:
+    uint32_t MapFresh(uint32_t stored); // the id stored maps to, made on first sight
+
+    IdMode m_mode;
+    uint32_t m_formatVersion = 0;
+    std::unordered_map<uint32_t, uint32_t> m_map; // stored id -> id in memory, for ids that were not kept
+    std::unordered_set<uint32_t> m_objectIds;     // stored ids already taken by an object
+};
+
+// An object's own id: u32 from in, resolved through in's read context (none: kept and raised, as kKeep without
+// duplicate detection). 0 on a short read.
+uint32_t ReadObjectId(SWchunkstream& in);
+// A reference to an object's id: u32 from in, resolved through in's read context.
+uint32_t ReadReferencedId(SWchunkstream& in);

@@ -1,0 +1,64 @@
+#pragma once
+// Documents built byte by byte for the container's and the object reader's tests, so that readers are checked
+// against the layout rather than against our own writer.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/core/document_file.h"
+#include "engine/core/type_tag.h"
+#include "platform/base/endian.h"
+
+namespace documenttest {
+
+struct RawRecord {
+    uint32_t tag = 0;
+    uint32_t parent = kDocumentNoParent;
+    uint32_t flags = 0;
+    std::vector<uint8_t> payload;
+};
+
+inline void PutU32(std::vector<uint8_t>& out, uint32_t value)
+{
+    const size_t at = out.size();
+    out.resize(at + 4);
+    pf::storeU32le(&out[at], value);
+}
+
+// A plain body of records and "END ", built by hand so that the reader is checked against the layout, not against
+// our own writer.
+inline std::vector<uint8_t> BodyOf(const std::vector<RawRecord>& records)
+{
+    std::vector<uint8_t> body;
+    for (const RawRecord& record : records) {
+        PutU32(body, record.tag);
+        PutU32(body, static_cast<uint32_t>(8 + record.payload.size()));
+        PutU32(body, record.parent);
+        PutU32(body, record.flags);
+        body.insert(body.end(), record.payload.begin(), record.payload.end());
+    }
+    PutU32(body, kTagEnd);
+    return body;
+}
+
+// A whole file around body: seed = checksum, true total length; scrambled when asked.
+inline std::vector<uint8_t> FileOf(std::vector<uint8_t> body, bool scramble = true, const char* digits = "0951")
+{
+    std::vector<uint8_t> file = {'V', 'T', 'N', 'F'};
+    file.insert(file.end(), digits, digits + 4);
+    const uint32_t seed = BodyChecksum(body);
+    PutU32(file, seed);
+    PutU32(file, scramble ? kDocumentFlagScrambled : 0);
+    PutU32(file, static_cast<uint32_t>(kDocumentHeaderBytes + body.size()));
+    if (scramble)
+        ScrambleBody(body, seed);
+    file.insert(file.end(), body.begin(), body.end());
+    return file;
+}
+
+inline std::vector<uint8_t> Bytes(const char* text)
+{
+    return std::vector<uint8_t>(text, text + std::char_traits<char>::length(text));
+}
+
+} // namespace documenttest
