@@ -1,0 +1,105 @@
+// `vortan-world dump FILE [-v]`: the header's fields, then every record in pre-order (index, tag, parent,
+// compression, sizes; with -v the nested tags one level down). It decodes the container only, so it shows damaged
+// files too, and then exits 3.
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "apps/vortan-world/command_table.h"
+#include "engine/core/chunk_stream.h"
+#include "engine/core/document_file.h"
+#include "engine/core/type_tag.h"
+
+namespace {
+
+constexpr int kExitRefused = 3; // an input refused: missing, damaged, not writable
+
+int PrintUsage()
+{
+    std::fprintf(stderr, "usage: vortan-world dump FILE [-v]\n");
+    return kWorldToolUsage;
+}
+
+int Refuse(const std::string& message)
+{
+    std::fprintf(stderr, "vortan-world: %s\n", message.c_str());
+    return kExitRefused;
+}
+
+bool ReadWhole(const std::string& path, std::vector<uint8_t>& out)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+// The nested records of a payload, one level down, as far as they frame: a payload of flat fields shows none.
+std::string NestedTags(std::span<const uint8_t> payload)
+{
+    std::string text;
+    SWchunkstream in(payload);
+    while (in.Remaining() >= 8) {
+        const uint32_t tag = in.TakeTag();
+        const std::unique_ptr<SWchunkstream> child = in.OpenChild();
+        if (child->Status() != SWchunkstream::kStatusGood)
+            break;
+        text += (text.empty() ? "" : " ") + TagText(tag) + "(" + std::to_string(child->Remaining()) + ")";
+    }
+    if (in.Remaining() != 0)
+        text += text.empty() ? "(fields)" : " ...";
+    return text;
+}
+
+void PrintRecord(size_t index, const DocumentRecord& record, bool verbose)
+{
+    const std::string parent =
+        record.parentIndex == kDocumentNoParent ? std::string("-") : std::to_string(record.parentIndex);
+    if (!record.framed) {
+        std::printf("#%zu tag=%s length=%u unframed\n", index, TagText(record.tag).c_str(), record.length);
+        return;
+    }
+    std::vector<uint8_t> payload;
+    const PayloadStatus status = SWdocumentfile::DecodePayload(record, payload);
+    std::printf("#%zu tag=%s parent=%s compression=%u stored=%zu", index, TagText(record.tag).c_str(), parent.c_str(),
+                record.Compression(), record.payload.size());
+    if (status == PayloadStatus::kOk)
+        std::printf(" size=%zu\n", payload.size());
+    else
+        std::printf(" payload: %s\n", PayloadStatusText(status));
+    if (verbose && status == PayloadStatus::kOk)
+        std::printf("    %s\n", NestedTags(payload).c_str());
+}
+
+int Dump(std::span<char* const> args)
+{
+    if (args.empty() || args.size() > 2 || (args.size() == 2 && std::strcmp(args[1], "-v") != 0))
+        return PrintUsage();
+    const bool verbose = args.size() == 2;
+    std::vector<uint8_t> bytes;
+    if (!ReadWhole(args[0], bytes))
+        return Refuse(std::string("cannot read ") + args[0]);
+    const size_t size = bytes.size();
+    SWdocumentfile doc;
+    const DocumentStatus status = SWdocumentfile::ParseDamaged(std::move(bytes), doc);
+    const DocumentHeader& header = doc.Header();
+    std::printf("header version=%04u seed=0x%08x flags=0x%x total=%u size=%zu checksum=0x%08x\n", header.version,
+                header.seed, header.flags, header.totalBytes, size, doc.ComputedChecksum());
+    for (size_t i = 0; i < doc.Records().size(); ++i)
+        PrintRecord(i, doc.Records()[i], verbose);
+    std::printf("records=%zu end=%s trailing=%llu\n", doc.Records().size(), doc.HasEnd() ? "yes" : "no",
+                static_cast<unsigned long long>(doc.TrailingBytes()));
+    if (status != DocumentStatus::kOk)
+        return Refuse(std::string(args[0]) + ": " + DocumentStatusText(status));
+    return kWorldToolDone;
+}
+
+const bool kRegistered = RegisterWorldToolCommand({"dump", "FILE [-v]", &Dump});
+
+} // namespace
