@@ -71,7 +71,38 @@ void operator delete(void* p) noexcept
 {
     std::free(p);
 }
+void* operator new(size_t bytes, const std::nothrow_t&) noexcept
+{
+    NoteRequest(bytes);
+    if (soundtest::CountAllocationAndAskFailure())
+        return nullptr;
+    return std::malloc(bytes == 0 ? 1 : bytes);
+}
+void* operator new[](size_t bytes)
+{
+    return operator new(bytes);
+}
+void* operator new[](size_t bytes, const std::nothrow_t& tag) noexcept
+{
+    return operator new(bytes, tag);
+}
 void operator delete(void* p, size_t) noexcept
+{
+    std::free(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept
+{
+    std::free(p);
+}
+void operator delete[](void* p) noexcept
+{
+    std::free(p);
+}
+void operator delete[](void* p, size_t) noexcept
+{
+    std::free(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept
 {
     std::free(p);
 }
