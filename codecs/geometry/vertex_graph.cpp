@@ -108,6 +108,8 @@ int32_t RingSlots::Find(uint32_t node, int32_t neighbour) const
 uint32_t RingSlots::CountOf(uint32_t node, int32_t neighbour) const
 {
     const std::span<const int32_t> ring = SortedRing(node);
+    if (ring.size() <= kScannedRing)
+        return static_cast<uint32_t>(std::count(ring.begin(), ring.end(), neighbour));
     const auto [first, end] = std::equal_range(ring.begin(), ring.end(), neighbour);
     return static_cast<uint32_t>(end - first);
 }
