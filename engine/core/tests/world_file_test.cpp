@@ -1,0 +1,307 @@
+#include "engine/core/world_file.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/behaviour/property.h"
+#include "engine/core/camera_node.h"
+#include "engine/core/header.h"
+#include "engine/core/matrix.h"
+#include "engine/core/node.h"
+#include "engine/core/object_node.h"
+#include "engine/core/root_object.h"
+#include "engine/core/tests/document_test_support.h"
+#include "engine/core/unique_id.h"
+#include "engine/core/world.h"
+
+namespace {
+
+using namespace documenttest;
+
+// A world with a node of every kind the node table writes, cameras, a group, cursors and loadable worlds.
+std::unique_ptr<SWworld> SampleWorld()
+{
+    auto world = std::make_unique<SWworld>();
+    world->SetSceneSize(12.5f);
+    world->SetPixelSize(640, 480);
+    world->SetVerticalFactor(0.75f);
+    world->SetStereo(1);
+    SWheader& header = world->GetRootObject()->GetHeader();
+    header.SetObjectName("sample");
+    header.SetAuthor("someone");
+    header.SetCounts(1, 2, 3, 4, 5);
+    world->GetRootNode()->SetName("root");
+
+    auto* box = new SWobjectnode;
+    box->SetName("box");
+    box->SetInitialMatrix(SWmatrix::Translation(1, 2, 3));
+    box->SetAxisLock(5);
+    world->AddNode(box, nullptr);
+    auto* child = new SWobjectnode;
+    child->SetName("lid");
+    child->SetEnabled(false);
+    world->AddNode(child, box);
+    auto* camera = new SWcameranode;
+    camera->SetName("eye");
+    world->AddNode(camera, nullptr);
+    world->AddCamera(camera);
+    auto* group = new SWnode(SWnode::kKindGroup);
+    group->SetName("group");
+    world->AddNode(group, nullptr);
+    group->AddGroupMember(box);
+    group->AddGroupMember(camera);
+    world->SetArcballNode(box);
+    world->SetArcballFlag(1);
+
+    SWcursor* cursor = world->GetCursorList().Add("hand", 77);
+    cursor->imageFile = "hand.cur";
+    cursor->hotSpotX = 3;
+    cursor->hotSpotY = -4;
+    CVTN_SubWorld* entry = world->GetSubWorlds().Add("level2");
+    entry->SetFileName("level2.vtn");
+    entry->SetDownloadUrl("http://example.invalid/level2.vtn");
+    entry->SetReferenceLimitFlag(1);
+    entry->SetReferenceLimit(3);
+    return world;
+}
+
+std::vector<uint8_t> Save(SWworld& world, WorldFileMode mode = WorldFileMode::kScene)
+{
+    std::vector<uint8_t> bytes;
+    EXPECT_EQ(WriteWorldFile(world, mode, bytes), DocumentStatus::kOk);
+    return bytes;
+}
+
+WorldLoadResult Load(std::vector<uint8_t> bytes, SWreadcontext::IdMode mode = SWreadcontext::IdMode::kKeep)
+{
+    SWdocumentfile file;
+    EXPECT_EQ(SWdocumentfile::Parse(std::move(bytes), file), DocumentStatus::kOk);
+    SWreadcontext context(mode);
+    return ReadWorldFile(file, context);
+}
+
+SWnode* Named(SWworld& world, const char* name)
+{
+    return world.GetRootNode()->FindByName(name);
+}
+
+TEST(WorldFileRoundTrip, LoadThenSaveGivesTheSameBytes)
+{
+    const std::unique_ptr<SWworld> world = SampleWorld();
+    for (const WorldFileMode mode : {WorldFileMode::kScene, WorldFileMode::kProject, WorldFileMode::kPublished}) {
+        SCOPED_TRACE(static_cast<int>(mode));
+        const std::vector<uint8_t> first = Save(*world, mode);
+        WorldLoadResult loaded = Load(first);
+        ASSERT_EQ(loaded.status, DocumentStatus::kOk);
+        EXPECT_TRUE(loaded.skipped.empty());
+        EXPECT_EQ(Save(*loaded.world, mode), first);
+    }
+}
+
+TEST(WorldFileRoundTrip, EveryFieldComesBack)
+{
+    const std::unique_ptr<SWworld> world = SampleWorld();
+    WorldLoadResult loaded = Load(Save(*world));
+    ASSERT_EQ(loaded.status, DocumentStatus::kOk);
+    SWworld& back = *loaded.world;
+    EXPECT_EQ(back.GetSceneSize(), 12.5f);
+    EXPECT_EQ(back.GetPixelWidth(), 640.0f);
+    EXPECT_EQ(back.GetVerticalFactor(), 0.75f);
+    EXPECT_EQ(back.GetStereo(), 1);
+    const SWheader& header = back.GetRootObject()->GetHeader();
+    EXPECT_EQ(header.GetObjectName(), "sample");
+    EXPECT_EQ(header.GetAuthor(), "someone");
+    EXPECT_EQ(header.GetOrganization(), std::nullopt);
+    EXPECT_EQ(header.GetPolygonCount(), 5u);
+
+    auto* box = dynamic_cast<SWobjectnode*>(Named(back, "box"));
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->GetId(), Named(*world, "box")->GetId());
+    EXPECT_EQ(box->GetLocalMatrix()[3], 1.0f);
+    EXPECT_EQ(box->GetInitialMatrix()[11], 3.0f);
+    EXPECT_EQ(box->GetAxisLock(), 5);
+    SWnode* lid = Named(back, "lid");
+    ASSERT_NE(lid, nullptr);
+    EXPECT_EQ(lid->GetParentNode(), box);
+    EXPECT_FALSE(lid->IsEnabled());
+    EXPECT_EQ(back.GetActiveCamera(), Named(back, "eye"));
+    EXPECT_EQ(back.GetArcballNode(), box);
+    EXPECT_EQ(back.GetArcballFlag(), 1);
+    SWnode* group = Named(back, "group");
+    ASSERT_NE(group, nullptr);
+    EXPECT_NE(group->FindGroupMember(box), nullptr);
+    EXPECT_NE(group->FindGroupMember(Named(back, "eye")), nullptr);
+
+    SWcursor* cursor = back.GetCursorList().FindById(77);
+    ASSERT_NE(cursor, nullptr);
+    EXPECT_EQ(cursor->name, "hand");
+    EXPECT_EQ(cursor->hotSpotY, -4);
+    CVTN_SubWorld* entry = back.GetSubWorlds().FindByName("level2");
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(entry->GetFileName(), "level2.vtn");
+    EXPECT_EQ(entry->GetReferenceLimit(), 3u);
+}
+
+// The world record of a file, rewritten with another version record (or none) and container digits.
+std::vector<uint8_t> WithVersion(SWworld& world, const char* digits, std::optional<uint32_t> worldVersion)
+{
+    SWdocumentfile file;
+    EXPECT_EQ(SWdocumentfile::Parse(Save(world), file), DocumentStatus::kOk);
+    std::vector<RawRecord> records;
+    for (const DocumentRecord& record : file.Records()) {
+        RawRecord raw{record.tag, record.parentIndex, record.flags, {record.payload.begin(), record.payload.end()}};
+        if (record.tag == MakeTag("WRLD")) {
+            raw.payload.erase(raw.payload.begin(), raw.payload.begin() + 12); // "WVER", length 4, 951
+            if (worldVersion) {
+                std::vector<uint8_t> version;
+                PutU32(version, MakeTag("WVER"));
+                PutU32(version, 4);
+                PutU32(version, *worldVersion);
+                raw.payload.insert(raw.payload.begin(), version.begin(), version.end());
+            }
+        }
+        records.push_back(std::move(raw));
+    }
+    return FileOf(BodyOf(records), true, digits);
+}
+
+TEST(WorldFileVersions, TheWorldsOwnVersionWinsOverTheContainers)
+{
+    const std::unique_ptr<SWworld> world = SampleWorld();
+    struct Case {
+        const char* digits;
+        std::optional<uint32_t> worldVersion;
+        uint32_t expected;
+        bool newer;
+    };
+    const Case cases[] = {
+        {"0942", 951, 951, false},          // a project file's world is read at 951
+        {"0930", std::nullopt, 930, false}, // an older writer's file: the header's digits
+        {"0951", 952, 952, true},           // a newer writer's: read and reported
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.digits);
+        WorldLoadResult loaded = Load(WithVersion(*world, test.digits, test.worldVersion));
+        ASSERT_EQ(loaded.status, DocumentStatus::kOk);
+        EXPECT_EQ(loaded.version, test.expected);
+        EXPECT_EQ(loaded.world->GetFileVersionNumber(), test.expected);
+        EXPECT_EQ(loaded.newer, test.newer);
+        EXPECT_NE(Named(*loaded.world, "lid"), nullptr);
+    }
+}
+
+TEST(WorldFileVersions, TheBuildNumberWrittenIsOursWhateverWasRead)
+{
+    const std::unique_ptr<SWworld> world = SampleWorld();
+    world->GetRootObject()->GetHeader().SetBuildNumber(3000);
+    world->SetBuildNumber(3000);
+    WorldLoadResult loaded = Load(Save(*world));
+    ASSERT_EQ(loaded.status, DocumentStatus::kOk);
+    EXPECT_EQ(loaded.world->GetBuildNumber(), kCurrentBuildNumber);
+
+    // A file from an old build: its number reaches the world for the conversions, and is not written back.
+    loaded.world->GetRootObject()->GetHeader().SetBuildNumber(3000);
+    loaded.world->SetBuildNumber(3000);
+    WorldLoadResult again = Load(Save(*loaded.world));
+    EXPECT_EQ(again.world->GetBuildNumber(), kCurrentBuildNumber);
+    EXPECT_EQ(again.world->GetRootObject()->GetHeader().GetBuildNumber(), kCurrentBuildNumber);
+}
+
+TEST(WorldFileIds, LoadedIdsRaiseTheCounterAndDuplicatesGetFreshOnes)
+{
+    const std::unique_ptr<SWworld> world = SampleWorld();
+    const uint32_t high = PeekUniqueId() + 5000;
+    Named(*world, "box")->SetId(high);
+    Named(*world, "lid")->SetId(high); // two nodes of one id, as a damaged file may hold
+    WorldLoadResult loaded = Load(Save(*world));
+    ASSERT_EQ(loaded.status, DocumentStatus::kOk);
+    EXPECT_EQ(Named(*loaded.world, "box")->GetId(), high);
+    EXPECT_NE(Named(*loaded.world, "lid")->GetId(), high);
+    EXPECT_GT(NextUniqueId(), high);
+}
+
+TEST(WorldFileIds, AHugeStoredIdDoesNotWrapTheCounter)
+{
+    const std::unique_ptr<SWworld> world = SampleWorld();
+    std::vector<uint8_t> bytes = Save(*world);
+    SWdocumentfile file;
+    ASSERT_EQ(SWdocumentfile::Parse(bytes, file), DocumentStatus::kOk);
+    // Give "box" the id 0xFFFFFFF0 in the stored node table.
+    std::vector<RawRecord> records;
+    const uint32_t boxId = Named(*world, "box")->GetId();
+    for (const DocumentRecord& record : file.Records()) {
+        RawRecord raw{record.tag, record.parentIndex, record.flags, {record.payload.begin(), record.payload.end()}};
+        for (size_t i = 0; i + 4 <= raw.payload.size(); ++i) {
+            if (record.tag == MakeTag("5PTS") && pf::loadU32le(&raw.payload[i]) == boxId)
+                pf::storeU32le(&raw.payload[i], 0xFFFFFFF0); // the node, the group, the arcball
+        }
+        records.push_back(std::move(raw));
+    }
+    const uint32_t before = PeekUniqueId();
+    WorldLoadResult loaded = Load(FileOf(BodyOf(records)));
+    ASSERT_EQ(loaded.status, DocumentStatus::kOk);
+    SWnode* box = Named(*loaded.world, "box");
+    EXPECT_LT(box->GetId(), kLowestUnsafeId);
+    EXPECT_LT(PeekUniqueId(), before + 100);
+    EXPECT_EQ(loaded.world->GetArcballNode(), box); // references to it follow the new id
+    EXPECT_NE(Named(*loaded.world, "group")->FindGroupMember(box), nullptr);
+}
+
+TEST(WorldFileIds, TwoMergeReadsOfOneFileHaveDisjointIdsThatAgreeWithin)
+{
+    const std::unique_ptr<SWworld> world = SampleWorld();
+    const std::vector<uint8_t> bytes = Save(*world);
+    WorldLoadResult first = Load(bytes, SWreadcontext::IdMode::kFresh);
+    WorldLoadResult second = Load(bytes, SWreadcontext::IdMode::kFresh);
+    for (const char* name : {"box", "lid", "eye", "group"}) {
+        SCOPED_TRACE(name);
+        EXPECT_NE(Named(*first.world, name)->GetId(), Named(*second.world, name)->GetId());
+        EXPECT_NE(Named(*first.world, name)->GetId(), Named(*world, name)->GetId());
+    }
+    for (WorldLoadResult* loaded : {&first, &second}) {
+        SWworld& w = *loaded->world;
+        EXPECT_EQ(w.GetArcballNode(), Named(w, "box"));
+        EXPECT_EQ(w.GetActiveCamera(), Named(w, "eye"));
+        EXPECT_NE(Named(w, "group")->FindGroupMember(Named(w, "box")), nullptr);
+    }
+}
+
+TEST(WorldFileDamaged, ANodeWhoseParentIsNotEarlierIsDroppedWithItsSubtree)
+{
+    const std::unique_ptr<SWworld> world = SampleWorld();
+    SWdocumentfile file;
+    ASSERT_EQ(SWdocumentfile::Parse(Save(*world), file), DocumentStatus::kOk);
+    std::vector<RawRecord> records;
+    for (const DocumentRecord& record : file.Records()) {
+        RawRecord raw{record.tag, record.parentIndex, record.flags, {record.payload.begin(), record.payload.end()}};
+        if (record.tag == MakeTag("5PTS")) {
+            // The box's NHDR is the second SNOD; its parent position (0, the root) is made forward (9).
+            const uint32_t boxId = Named(*world, "box")->GetId();
+            for (size_t i = 0; i + 8 <= raw.payload.size(); ++i) {
+                if (pf::loadU32le(&raw.payload[i]) == boxId && pf::loadU32le(&raw.payload[i + 4]) == 0) {
+                    pf::storeU32le(&raw.payload[i + 4], 9);
+                    break;
+                }
+            }
+        }
+        records.push_back(std::move(raw));
+    }
+    WorldLoadResult loaded = Load(FileOf(BodyOf(records)));
+    ASSERT_EQ(loaded.status, DocumentStatus::kOk);
+    EXPECT_EQ(Named(*loaded.world, "box"), nullptr);
+    EXPECT_EQ(Named(*loaded.world, "lid"), nullptr);
+    EXPECT_NE(Named(*loaded.world, "eye"), nullptr);
+    EXPECT_EQ(loaded.world->GetArcballNode(), nullptr);
+}
+
+TEST(WorldFileDamaged, AFileWithoutAWorldLoadsNothing)
+{
+    WorldLoadResult loaded = Load(FileOf(BodyOf({{MakeTag("TEST"), kDocumentNoParent, 0, {}}})));
+    EXPECT_NE(loaded.status, DocumentStatus::kOk);
+    EXPECT_EQ(loaded.world, nullptr);
+}
+
+} // namespace

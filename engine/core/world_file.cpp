@@ -1,0 +1,594 @@
+#include "engine/core/world_file.h"
+
+#include <array>
+#include <functional>
+#include <new>
+#include <optional>
+#include <span>
+#include <unordered_map>
+
+#include "engine/core/buffer.h"
+#include "engine/core/camera_node.h"
+#include "engine/core/chunk_stream.h"
+#include "engine/core/cursor_list.h"
+#include "engine/core/header.h"
+#include "engine/core/hotspot.h"
+#include "engine/core/matrix.h"
+#include "engine/core/mesh_node.h"
+#include "engine/core/node.h"
+#include "engine/core/object_node.h"
+#include "engine/core/record_builder.h"
+#include "engine/core/root_object.h"
+#include "engine/core/sub_worlds.h"
+#include "engine/core/type_tag.h"
+#include "engine/core/world.h"
+
+namespace {
+
+constexpr uint32_t kTagWorld = MakeTag("WRLD");
+constexpr uint32_t kTagVersion = MakeTag("WVER");
+constexpr uint32_t kTagSettings = MakeTag("WSET");
+constexpr uint32_t kTagRoot = MakeTag("ROOT");
+constexpr uint32_t kTagHeader = MakeTag("HEAD");
+constexpr uint32_t kTagStreamRoot = MakeTag("5PTS");
+constexpr uint32_t kTagNodeTable = MakeTag("NODT");
+constexpr uint32_t kTagNode = MakeTag("SNOD");
+constexpr uint32_t kTagNodeHeader = MakeTag("NHDR");
+constexpr uint32_t kTagObjectNode = MakeTag("NOBJ");
+constexpr uint32_t kTagGroup = MakeTag("NGRP");
+constexpr uint32_t kTagVariables = MakeTag("72PS");
+constexpr uint32_t kTagCameraList = MakeTag("CAML");
+constexpr uint32_t kTagArcball = MakeTag("ARCB");
+constexpr uint32_t kTagCursors = MakeTag("CURS");
+constexpr uint32_t kTagCursor = MakeTag("CURE");
+constexpr uint32_t kTagSubWorlds = MakeTag("SUBW");
+constexpr uint32_t kTagSubWorld = MakeTag("SUBE");
+constexpr uint32_t kNoPosition = 0xFFFFFFFF;
+constexpr size_t kMatrixBytes = 16 * 4;
+
+// -- Writing
+
+using PayloadWriter = std::function<bool(SWchunkstream&)>;
+
+std::optional<uint32_t> AddObject(SWdocumentwriter& writer, uint32_t tag, uint32_t parent, const PayloadWriter& fill)
+{
+    SWbuffer payload;
+    {
+        SWchunkstream out(payload, SWchunkstream::kWrite);
+        out.SetFormatVersion(kWorldFormatVersion);
+        if (fill && (!fill(out) || out.Status() != SWchunkstream::kStatusGood))
+            return std::nullopt;
+    }
+    return writer.AddRecord(tag, parent, payload.FlatBytes());
+}
+
+bool Nested(SWchunkstream& out, uint32_t tag, const PayloadWriter& fill)
+{
+    SWrecordbuilder record(out, tag);
+    return fill(record.Stream()) && record.Finish();
+}
+
+bool WriteMatrix(SWchunkstream& out, const SWmatrix& m)
+{
+    for (int i = 0; i < 16; ++i)
+        out.WriteF32(m[i]);
+    return out.Status() == SWchunkstream::kStatusGood;
+}
+
+bool WriteWorldSettings(SWworld& world, SWchunkstream& out)
+{
+    return Nested(out, kTagVersion, [](SWchunkstream& s) { return s.WriteU32(kWorldFormatVersion); }) &&
+           Nested(out, kTagSettings, [&](SWchunkstream& s) {
+               s.WriteF32(world.GetSceneSize());
+               s.WriteF32(world.GetPixelWidth());
+               s.WriteF32(world.GetPixelHeight());
+               s.WriteF32(world.GetVerticalFactor());
+               return s.WriteU8(world.GetStereo());
+           });
+}
+
+bool WriteHeader(const SWheader* header, SWchunkstream& out)
+{
+    const SWheader empty;
+    const SWheader& h = header ? *header : empty;
+    out.WriteString(h.GetObjectName());
+    out.WriteString(h.GetAuthor());
+    out.WriteString(h.GetOrganization());
+    out.WriteU32(kCurrentBuildNumber); // never the number read: a converted file must not convert again
+    out.WriteU32(h.GetMeshCount());
+    out.WriteU32(h.GetVertexCount());
+    out.WriteU32(h.GetMaterialCount());
+    out.WriteU32(h.GetTextureCount());
+    out.WriteU32(h.GetPolygonCount());
+    return out.WriteU32(0); // creating tools: none kept
+}
+
+bool WriteNode(SWnode& node, uint32_t parentPosition, SWchunkstream& out)
+{
+    bool ok = Nested(out, kTagNodeHeader, [&](SWchunkstream& s) {
+        s.WriteU32(node.GetId());
+        s.WriteU32(parentPosition);
+        s.WriteU16(node.GetKindFlags());
+        s.WriteU8(node.IsEnabled() ? 1 : 0);
+        return s.WriteString(node.GetName());
+    });
+    if (auto* object = dynamic_cast<SWobjectnode*>(&node)) {
+        ok = ok && Nested(out, kTagObjectNode, [&](SWchunkstream& s) {
+                 WriteMatrix(s, object->GetLocalMatrix());
+                 s.WriteU8(object->GetAxisLock());
+                 s.WriteU32(kNoPosition); // geometry record index: geometry records are not written yet
+                 s.WriteU32(0);
+                 return s.WriteU32(0);
+             });
+    }
+    if (node.HasKind(SWnode::kKindGroup)) {
+        ok = ok && Nested(out, kTagGroup, [&](SWchunkstream& s) {
+                 s.WriteU32(static_cast<uint32_t>(node.GetGroupMembers().Count()));
+                 for (SWlistnode* m = node.GetGroupMembers().Head(); m != nullptr; m = m->Next())
+                     s.WriteU32(static_cast<SWgroupmember*>(m)->node->GetId());
+                 return s.Status() == SWchunkstream::kStatusGood;
+             });
+    }
+    return ok && Nested(out, kTagVariables, [&](SWchunkstream& s) { return node.WriteVariables(s); });
+}
+
+bool WriteNodeTable(SWworld& world, SWchunkstream& out)
+{
+    std::unordered_map<const SWnode*, uint32_t> positions;
+    uint32_t position = 0;
+    SWnode* root = world.GetRootNode();
+    for (SWnode* node = root; node != nullptr; node = node->NextInTree(root), ++position) {
+        const auto parent = positions.find(node->GetParentNode());
+        const uint32_t parentPosition = node == root || parent == positions.end() ? kNoPosition : parent->second;
+        positions.emplace(node, position);
+        if (!Nested(out, kTagNode, [&](SWchunkstream& s) { return WriteNode(*node, parentPosition, s); }))
+            return false;
+    }
+    return true;
+}
+
+bool WriteStreamRoot(SWworld& world, SWchunkstream& out)
+{
+    bool ok = Nested(out, kTagNodeTable, [&](SWchunkstream& s) { return WriteNodeTable(world, s); });
+    ok = ok && Nested(out, kTagCameraList, [&](SWchunkstream& s) {
+             s.WriteU32(static_cast<uint32_t>(world.GetCameraList().Count()));
+             for (SWlistnode* e = world.GetCameraList().Head(); e != nullptr; e = e->Next())
+                 s.WriteU32(static_cast<SWcameraentry*>(e)->node->GetId());
+             return s.Status() == SWchunkstream::kStatusGood;
+         });
+    ok = ok && Nested(out, kTagArcball, [&](SWchunkstream& s) {
+             s.WriteU32(world.GetArcballNode() ? world.GetArcballNode()->GetId() : kIdUnset);
+             return s.WriteU8(world.GetArcballFlag());
+         });
+    ok = ok && Nested(out, kTagCursors, [&](SWchunkstream& s) {
+             for (SWcursor* c = world.GetCursorList().GetFirst(); c != nullptr; c = CursorList::GetNext(c)) {
+                 Nested(s, kTagCursor, [&](SWchunkstream& e) {
+                     e.WriteU32(c->id);
+                     e.WriteString(c->name);
+                     e.WriteString(c->imageFile);
+                     e.WriteI32(c->hotSpotX);
+                     return e.WriteI32(c->hotSpotY);
+                 });
+             }
+             return s.Status() == SWchunkstream::kStatusGood;
+         });
+    ok = ok && Nested(out, kTagSubWorlds, [&](SWchunkstream& s) {
+             CVTN_SubWorlds& entries = world.GetSubWorlds();
+             for (CVTN_SubWorld* w = entries.GetFirst(); w != nullptr; w = CVTN_SubWorlds::GetNext(w)) {
+                 Nested(s, kTagSubWorld, [&](SWchunkstream& e) {
+                     e.WriteString(w->GetName());
+                     e.WriteString(w->GetDownloadUrl());
+                     e.WriteString(w->GetFileName());
+                     e.WriteU8(w->GetReferenceLimitFlag());
+                     return e.WriteU32(w->GetReferenceLimit());
+                 });
+             }
+             return s.Status() == SWchunkstream::kStatusGood;
+         });
+    return ok && Nested(out, kTagVariables, [&](SWchunkstream& s) { return world.GetVariables().WriteVariables(s); });
+}
+
+} // namespace
+
+bool WriteWorldRecords(SWworld& world, SWdocumentwriter& writer, uint32_t parentIndex)
+{
+    SWworldlock lock(world);
+    const std::optional<uint32_t> top =
+        AddObject(writer, kTagWorld, parentIndex, [&](SWchunkstream& s) { return WriteWorldSettings(world, s); });
+    if (!top)
+        return false;
+    const std::optional<uint32_t> root = AddObject(writer, kTagRoot, *top, nullptr);
+    if (!root)
+        return false;
+    const SWheader* header = world.GetRootObject() ? world.GetRootObject()->FindHeader() : nullptr;
+    if (!AddObject(writer, kTagHeader, *root, [&](SWchunkstream& s) { return WriteHeader(header, s); }))
+        return false;
+    return AddObject(writer, kTagStreamRoot, *top, [&](SWchunkstream& s) { return WriteStreamRoot(world, s); })
+        .has_value();
+}
+
+DocumentStatus WriteWorldFile(SWworld& world, WorldFileMode mode, std::vector<uint8_t>& out)
+{
+    out.clear();
+    DocumentWriteOptions options;
+    options.version = mode == WorldFileMode::kProject ? kDocumentVersionProject : kDocumentVersionScene;
+    options.compress = mode == WorldFileMode::kPublished;
+    options.formatVersion = kWorldFormatVersion;
+    try {
+        SWdocumentwriter writer(options);
+        if (!WriteWorldRecords(world, writer, kDocumentNoParent))
+            return DocumentStatus::kOutOfMemory;
+        return writer.Finish(out);
+    } catch (const std::bad_alloc&) {
+        out.clear();
+        return DocumentStatus::kOutOfMemory;
+    }
+}
+
+DocumentStatus SaveWorldFile(SWworld& world, WorldFileMode mode, const std::string& path, std::string* outError)
+{
+    std::vector<uint8_t> bytes;
+    const DocumentStatus status = WriteWorldFile(world, mode, bytes);
+    if (status != DocumentStatus::kOk)
+        return status;
+    return SaveDocumentFile(path, bytes, outError);
+}
+
+// -- Reading
+
+namespace {
+
+class WorldReader {
+public:
+    WorldReader(const SWdocumentfile& file, SWreadcontext& context, WorldLoadResult& result)
+        : m_file(file), m_context(context), m_result(result)
+    {
+    }
+
+    bool Read();
+
+private:
+    bool ReadPayload(uint32_t index, std::vector<uint8_t>& out);
+    void Skip(uint32_t index, std::string reason);
+    template <typename Fn> void ForEachNested(SWchunkstream& in, Fn&& fn);
+    void ReadWorldRecord(SWchunkstream& in);
+    void ReadHeader(SWchunkstream& in);
+    void ReadStreamRoot(SWchunkstream& in);
+    void ReadNode(SWchunkstream& in, uint32_t position);
+    void ReadNodeHeader(SWchunkstream& in, uint32_t position);
+    void ReadCameraList(SWchunkstream& in);
+    void ReadCursor(SWchunkstream& in);
+    void ReadSubWorld(SWchunkstream& in);
+    void LinkGroups();
+
+    const SWdocumentfile& m_file;
+    SWreadcontext& m_context;
+    WorldLoadResult& m_result;
+    SWworld* m_world = nullptr;
+    std::vector<SWnode*> m_positions; // the node table's nodes by position; null where a node was dropped
+    std::vector<std::pair<SWnode*, std::vector<uint32_t>>> m_groups; // members, linked after the table
+    std::vector<uint32_t> m_cameraIds;
+    bool m_rootTaken = false;
+};
+
+bool WorldReader::ReadPayload(uint32_t index, std::vector<uint8_t>& out)
+{
+    const PayloadStatus status = SWdocumentfile::DecodePayload(m_file.Records()[index], out);
+    if (status != PayloadStatus::kOk)
+        Skip(index, PayloadStatusText(status));
+    return status == PayloadStatus::kOk;
+}
+
+void WorldReader::Skip(uint32_t index, std::string reason)
+{
+    m_result.skipped.push_back({index, m_file.Records()[index].tag, std::move(reason)});
+}
+
+template <typename Fn> void WorldReader::ForEachNested(SWchunkstream& in, Fn&& fn)
+{
+    while (in.Status() == SWchunkstream::kStatusGood && in.Remaining() >= 8) {
+        const uint32_t tag = in.TakeTag();
+        const std::unique_ptr<SWchunkstream> child = in.OpenChild();
+        if (child->Status() != SWchunkstream::kStatusGood)
+            return;
+        fn(tag, *child);
+    }
+}
+
+bool WorldReader::Read()
+{
+    const std::vector<DocumentRecord>& records = m_file.Records();
+    uint32_t worldIndex = kDocumentNoParent;
+    for (uint32_t i = 0; i < records.size() && worldIndex == kDocumentNoParent; ++i) {
+        if (records[i].tag == kTagWorld && records[i].framed)
+            worldIndex = i;
+    }
+    if (worldIndex == kDocumentNoParent)
+        return false;
+    m_result.world = std::make_unique<SWworld>();
+    m_world = m_result.world.get();
+    m_context.SetFormatVersion(m_file.Header().version); // until "WVER" says otherwise
+    std::vector<uint8_t> payload;
+    if (!ReadPayload(worldIndex, payload))
+        return false;
+    {
+        SWchunkstream in{std::span<const uint8_t>(payload)};
+        in.SetReadContext(&m_context);
+        ReadWorldRecord(in);
+    }
+    uint32_t rootIndex = kDocumentNoParent;
+    for (uint32_t i = worldIndex + 1; i < records.size(); ++i) {
+        const DocumentRecord& record = records[i];
+        const bool underWorld = record.parentIndex == worldIndex;
+        const bool underRoot = rootIndex != kDocumentNoParent && record.parentIndex == rootIndex;
+        if (!underWorld && !underRoot) {
+            if (record.parentIndex == kDocumentNoParent || record.parentIndex < worldIndex)
+                continue; // another top-level object's, not the world's
+            Skip(i, "not a record of the world");
+            continue;
+        }
+        if (!record.framed || !ReadPayload(i, payload))
+            continue;
+        SWchunkstream in{std::span<const uint8_t>(payload)};
+        in.SetFormatVersion(m_context.FormatVersion());
+        in.SetReadContext(&m_context);
+        if (underWorld && record.tag == kTagRoot)
+            rootIndex = i;
+        else if (underRoot && record.tag == kTagHeader)
+            ReadHeader(in);
+        else if (underWorld && record.tag == kTagStreamRoot)
+            ReadStreamRoot(in);
+        else
+            Skip(i, "unknown tag");
+    }
+    m_world->SetFileVersionNumber(m_context.FormatVersion());
+    m_result.version = m_context.FormatVersion();
+    m_result.newer = m_result.version > kWorldFormatVersion;
+    return true;
+}
+
+void WorldReader::ReadWorldRecord(SWchunkstream& in)
+{
+    ForEachNested(in, [&](uint32_t tag, SWchunkstream& s) {
+        if (tag == kTagVersion) {
+            uint32_t version = 0;
+            if (s.ReadU32(version) && version != 0)
+                m_context.SetFormatVersion(version);
+        } else if (tag == kTagSettings) {
+            const float sceneSize = s.ReadF32();
+            const float width = s.ReadF32();
+            const float height = s.ReadF32();
+            const float vertical = s.ReadF32();
+            const uint8_t stereo = s.ReadU8();
+            if (s.Status() != SWchunkstream::kStatusGood)
+                return;
+            m_world->SetSceneSize(sceneSize);
+            m_world->SetPixelSize(width, height);
+            m_world->SetVerticalFactor(vertical);
+            m_world->SetStereo(stereo);
+        }
+    });
+}
+
+void WorldReader::ReadHeader(SWchunkstream& in)
+{
+    SWheader& header = m_world->GetRootObject()->GetHeader();
+    std::optional<std::string> name, author, organization;
+    in.ReadString(name);
+    in.ReadString(author);
+    in.ReadString(organization);
+    const uint32_t build = in.ReadU32();
+    std::array<uint32_t, 5> counts = {};
+    for (uint32_t& count : counts)
+        count = in.ReadU32();
+    if (in.Status() != SWchunkstream::kStatusGood)
+        return;
+    header.SetObjectName(std::move(name));
+    header.SetAuthor(std::move(author));
+    header.SetOrganization(std::move(organization));
+    header.SetCounts(counts[0], counts[1], counts[2], counts[3], counts[4]);
+    header.SetBuildNumber(build); // what the conversions of old actions test; never written back
+    m_world->SetBuildNumber(build);
+}
+
+void WorldReader::ReadStreamRoot(SWchunkstream& in)
+{
+    ForEachNested(in, [&](uint32_t tag, SWchunkstream& s) {
+        if (tag == kTagNodeTable) {
+            ForEachNested(s, [&](uint32_t nodeTag, SWchunkstream& n) {
+                if (nodeTag == kTagNode)
+                    ReadNode(n, static_cast<uint32_t>(m_positions.size()));
+            });
+            LinkGroups();
+        } else if (tag == kTagCameraList) {
+            ReadCameraList(s);
+        } else if (tag == kTagArcball) {
+            const uint32_t id = ReadReferencedId(s);
+            const uint8_t flag = s.ReadU8();
+            SWnode* node = id == kIdUnset ? nullptr : m_world->GetRootNode()->FindById(id);
+            if (auto* object = dynamic_cast<SWobjectnode*>(node))
+                m_world->SetArcballNode(object);
+            m_world->SetArcballFlag(flag);
+        } else if (tag == kTagCursors) {
+            ForEachNested(s, [&](uint32_t t, SWchunkstream& c) {
+                if (t == kTagCursor)
+                    ReadCursor(c);
+            });
+        } else if (tag == kTagSubWorlds) {
+            ForEachNested(s, [&](uint32_t t, SWchunkstream& w) {
+                if (t == kTagSubWorld)
+                    ReadSubWorld(w);
+            });
+        } else if (tag == kTagVariables) {
+            m_world->GetVariables().ReadVariables(s);
+        }
+    });
+}
+
+std::unique_ptr<SWnode> MakeNode(uint16_t kind)
+{
+    if (kind & SWnode::kKindCamera)
+        return std::make_unique<SWcameranode>();
+    if (kind & SWnode::kKindMesh)
+        return std::make_unique<SWmeshnode>();
+    if (kind & SWnode::kKindObject)
+        return std::make_unique<SWobjectnode>();
+    if (kind & SWnode::kKindHotspot)
+        return std::make_unique<SWhotspot>();
+    return std::make_unique<SWnode>(kind);
+}
+
+void WorldReader::ReadNode(SWchunkstream& in, uint32_t position)
+{
+    m_positions.push_back(nullptr);
+    ForEachNested(in, [&](uint32_t tag, SWchunkstream& s) {
+        SWnode* node = m_positions[position];
+        if (tag == kTagNodeHeader) {
+            if (node == nullptr)
+                ReadNodeHeader(s, position);
+        } else if (node == nullptr) {
+            return; // a node without its header, or one dropped
+        } else if (tag == kTagObjectNode) {
+            auto* object = dynamic_cast<SWobjectnode*>(node);
+            if (object == nullptr || s.Remaining() < kMatrixBytes)
+                return;
+            std::array<float, 16> elements = {};
+            for (float& e : elements)
+                e = s.ReadF32();
+            const uint8_t axisLock = s.ReadU8();
+            object->SetInitialMatrix(SWmatrix(elements)); // the initial matrix is the local matrix as read
+            object->SetAxisLock(axisLock);
+        } else if (tag == kTagGroup) {
+            uint32_t count = 0;
+            if (!s.ReadU32(count) || count > s.Remaining() / 4)
+                return;
+            std::vector<uint32_t> ids(count);
+            for (uint32_t& id : ids)
+                id = ReadReferencedId(s);
+            m_groups.emplace_back(node, std::move(ids));
+        } else if (tag == kTagVariables) {
+            node->ReadVariables(s);
+        }
+    });
+}
+
+void WorldReader::ReadNodeHeader(SWchunkstream& in, uint32_t position)
+{
+    const uint32_t id = ReadObjectId(in);
+    const uint32_t parentPosition = in.ReadU32();
+    const uint16_t kind = in.ReadU16();
+    const uint8_t enabled = in.ReadU8();
+    std::optional<std::string> name;
+    in.ReadString(name);
+    if (in.Status() != SWchunkstream::kStatusGood)
+        return;
+    SWnode* node = nullptr;
+    if (parentPosition == kNoPosition) {
+        if (m_rootTaken)
+            return; // one root node per world
+        m_rootTaken = true;
+        node = m_world->GetRootNode();
+    } else {
+        // A parent not earlier in the table, or dropped, drops this node and so every node below it.
+        if (parentPosition >= position || m_positions[parentPosition] == nullptr)
+            return;
+        std::unique_ptr<SWnode> made = MakeNode(kind);
+        if (!m_world->AddNode(made.get(), m_positions[parentPosition]))
+            return;
+        node = made.release();
+        node->SetKindFlags(kind);
+    }
+    if (id != 0)
+        node->SetId(id);
+    node->SetEnabled(enabled != 0);
+    node->SetName(std::move(name));
+    m_positions[position] = node;
+}
+
+void WorldReader::LinkGroups()
+{
+    SWnode* root = m_world->GetRootNode();
+    for (auto& [group, ids] : m_groups) {
+        for (const uint32_t id : ids) {
+            if (SWnode* member = root->FindById(id))
+                group->AddGroupMember(member);
+        }
+    }
+}
+
+void WorldReader::ReadCameraList(SWchunkstream& in)
+{
+    uint32_t count = 0;
+    if (!in.ReadU32(count) || count > in.Remaining() / 4)
+        return;
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint32_t id = ReadReferencedId(in);
+        if (auto* camera = dynamic_cast<SWcameranode*>(m_world->GetRootNode()->FindById(id)))
+            m_world->AddCamera(camera);
+    }
+}
+
+void WorldReader::ReadCursor(SWchunkstream& in)
+{
+    const uint32_t id = in.ReadU32();
+    std::string name;
+    std::string image;
+    in.ReadString(name);
+    in.ReadString(image);
+    const int32_t x = in.ReadI32();
+    const int32_t y = in.ReadI32();
+    if (in.Status() != SWchunkstream::kStatusGood)
+        return;
+    SWcursor* cursor = m_world->GetCursorList().Add(std::move(name), id);
+    cursor->imageFile = std::move(image);
+    cursor->hotSpotX = x;
+    cursor->hotSpotY = y;
+}
+
+void WorldReader::ReadSubWorld(SWchunkstream& in)
+{
+    std::optional<std::string> name, url, file;
+    in.ReadString(name);
+    in.ReadString(url);
+    in.ReadString(file);
+    const uint8_t limitFlag = in.ReadU8();
+    const uint32_t limit = in.ReadU32();
+    if (in.Status() != SWchunkstream::kStatusGood)
+        return;
+    CVTN_SubWorld* entry = m_world->GetSubWorlds().Add(std::move(name));
+    entry->SetDownloadUrl(std::move(url));
+    entry->SetFileName(std::move(file));
+    entry->SetReferenceLimitFlag(limitFlag);
+    entry->SetReferenceLimit(limit);
+}
+
+} // namespace
+
+WorldLoadResult ReadWorldFile(const SWdocumentfile& file, SWreadcontext& context)
+{
+    WorldLoadResult result;
+    try {
+        WorldReader reader(file, context, result);
+        if (!reader.Read()) {
+            result = WorldLoadResult();
+            result.status = DocumentStatus::kNotDocument;
+        }
+    } catch (const std::bad_alloc&) {
+        result = WorldLoadResult();
+        result.status = DocumentStatus::kOutOfMemory;
+    }
+    return result;
+}
+
+WorldLoadResult LoadWorldFile(const std::string& path, SWreadcontext::IdMode mode)
+{
+    SWdocumentfile file;
+    const DocumentStatus status = SWdocumentfile::ReadFile(path, file);
+    if (status != DocumentStatus::kOk) {
+        WorldLoadResult failed;
+        failed.status = status;
+        return failed;
+    }
+    SWreadcontext context(mode);
+    return ReadWorldFile(file, context);
+}

@@ -1,0 +1,50 @@
+#pragma once
+// The world's records in a document: "WRLD" with its version and settings, then "ROOT" (the root object with the
+// header object), then "5PTS" (the stream root: the node table, cameras, arcball, cursors, loadable worlds and the
+// world's variables). docs/formats.md has every layout.
+//
+// Versions: the world's format version is its own "WVER" (951 as we write it), whatever the container's digits say,
+// so a project file ("0942") holds world records of 951; a file without "WVER" is read at its header's digits. A
+// version above ours is read, unknown records skipped, and reported as newer. The build number of the header object
+// gates the conversions of old actions at load; the writer always writes ours, never the one it read, so a
+// converted file is never converted again.
+//
+// A load reads into a new world: a file that fails leaves the caller's world as it was.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/core/document_file.h"
+#include "engine/core/document_objects.h"
+#include "engine/core/read_context.h"
+
+class SWworld;
+
+inline constexpr uint32_t kWorldFormatVersion = 951;
+inline constexpr uint32_t kCurrentBuildNumber = 4100; // old-action conversions run below 4000
+
+enum class WorldFileMode : uint8_t {
+    kScene = 0,     // ".vtn": lossless, nothing compressed
+    kProject = 1,   // the world part of ".vtp": as the scene, in a "0942" container
+    kPublished = 2, // ".vto": payloads of 256 bytes or more deflated where worth it
+};
+
+struct WorldLoadResult {
+    DocumentStatus status = DocumentStatus::kOk;
+    std::unique_ptr<SWworld> world; // null unless status is kOk
+    uint32_t version = 0;           // the world's format version (GetFileVersionNumber)
+    bool newer = false;             // written by a newer writer than ours
+    std::vector<SkippedRecord> skipped;
+};
+
+// Appends the world's records under parentIndex (kDocumentNoParent at top level; the project record in a project).
+bool WriteWorldRecords(SWworld& world, SWdocumentwriter& writer, uint32_t parentIndex);
+// The whole file of world in mode; kTooLarge or kOutOfMemory leave out empty.
+DocumentStatus WriteWorldFile(SWworld& world, WorldFileMode mode, std::vector<uint8_t>& out);
+DocumentStatus SaveWorldFile(SWworld& world, WorldFileMode mode, const std::string& path,
+                             std::string* outError = nullptr);
+
+// The world of file's first "WRLD" record; ids as the context's mode says.
+WorldLoadResult ReadWorldFile(const SWdocumentfile& file, SWreadcontext& context);
+WorldLoadResult LoadWorldFile(const std::string& path, SWreadcontext::IdMode mode);
