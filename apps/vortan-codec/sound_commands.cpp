@@ -1,6 +1,7 @@
 // vortan-codec sound ...: the own wave codec and the sound measures from the command line.
 //   sound encode wave IN.wav OUT.bin QUALITY   the stored data of a sound (channels, rate, block stream)
 //   sound decode wave IN.bin OUT.wav           back to a 16-bit wave file
+//   sound encode|decode MODEL ...             a Tonalwave model (ac8 ... acs48), sound_tonalwave_commands.cpp
 //   sound compare REF.wav TEST.wav             length, lag, SNR, segmental SNR and log-spectral distance
 #include <cmath>
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "apps/vortan-codec/command_table.h"
+#include "apps/vortan-codec/sound_tonalwave_commands.h"
 #include "apps/vortan-codec/tool_io.h"
 #include "codecs/sound/wave_codec/wave_file_codec.h"
 #include "platform/base/atomic_file.h"
@@ -36,6 +38,8 @@ int ExitCodeOf(sound::WaveFileResult result)
 
 int EncodeWave(std::span<char* const> args)
 {
+    if (!args.empty() && IsTonalwaveCodecWord(args[0]))
+        return EncodeTonalwaveCommand(args);
     if (args.size() != 4 || std::strcmp(args[0], "wave") != 0)
         return ReportError(kExitUsage, "usage: vortan-codec sound encode wave IN.wav OUT.bin QUALITY");
     std::string error;
@@ -62,6 +66,8 @@ int EncodeWave(std::span<char* const> args)
 
 int DecodeWave(std::span<char* const> args)
 {
+    if (!args.empty() && IsTonalwaveCodecWord(args[0]))
+        return DecodeTonalwaveCommand(args);
     const bool keepPartial = args.size() == 4 && std::strcmp(args[3], "--keep-partial") == 0;
     if (args.size() != (keepPartial ? 4u : 3u) || std::strcmp(args[0], "wave") != 0)
         return ReportError(kExitUsage, "usage: vortan-codec sound decode wave IN.bin OUT.wav [--keep-partial]");
@@ -153,8 +159,10 @@ int Compare(std::span<char* const> args)
 }
 
 const bool kRegistered =
-    RegisterCodecToolCommand({"sound", "encode", "wave IN.wav OUT.bin QUALITY", EncodeWave}) &&
-    RegisterCodecToolCommand({"sound", "decode", "wave IN.bin OUT.wav [--keep-partial]", DecodeWave}) &&
+    RegisterCodecToolCommand(
+        {"sound", "encode", "wave IN.wav OUT.bin QUALITY | MODEL IN.wav OUT.bin [--trace]", EncodeWave}) &&
+    RegisterCodecToolCommand(
+        {"sound", "decode", "wave IN.bin OUT.wav [--keep-partial] | MODEL IN.bin OUT.wav [--lose LIST]", DecodeWave}) &&
     RegisterCodecToolCommand({"sound", "compare", "REF.wav TEST.wav", Compare});
 
 } // namespace

@@ -1,5 +1,6 @@
 // vortan-codec sound ... for the Tonalwave models:
 //   sound tonalwave-layout MODEL                 the frame layout of a model or configuration code
+//   sound encode MODEL IN.wav OUT.bin [--trace]      a wave file of the model's rate and channels to stored slots
 //   sound decode MODEL IN.bin OUT.wav [--lose LIST]  stored slots to a wave file, the listed frames lost
 #include "apps/vortan-codec/sound_tonalwave_commands.h"
 
@@ -114,6 +115,61 @@ const bool kRegistered = RegisterCodecToolCommand(
 bool IsTonalwaveCodecWord(const char* word)
 {
     return word != nullptr && ModelOfWord(word).has_value();
+}
+
+int EncodeTonalwaveCommand(std::span<char* const> args)
+{
+    const bool trace = args.size() == 4 && std::strcmp(args[3], "--trace") == 0;
+    const std::optional<sound::TonalwaveModel> model = args.empty() ? std::nullopt : ModelOfWord(args[0]);
+    if ((args.size() != 3 && !trace) || !model)
+        return ReportError(kExitUsage, "usage: vortan-codec sound encode MODEL IN.wav OUT.bin [--trace]");
+    std::string error;
+    std::optional<std::vector<uint8_t>> file = codectool::ReadWholeFile(args[1], error);
+    if (!file)
+        return ReportError(kExitRefused, error);
+    const sound::TonalwaveSourceSound source = sound::ReadWaveSamples(std::move(*file));
+    if (!source.error.empty())
+        return ReportError(kExitRefused, std::string("cannot read ") + args[1] + ": " + source.error);
+    const std::unique_ptr<pf::AtomicFile> output = codectool::OpenOutput(args[2], error);
+    if (!output)
+        return ReportError(kExitRefused, error);
+    sound::TonalwaveTrace printer;
+    if (trace) {
+        printer = [](size_t frame, const sound::TonalwaveEncoder& encoder) {
+            const sound::TonalwaveFrameRecord& r = encoder.LastRecord();
+            std::printf("frame %zu: window %d, bandwidth %d, fine %d, gains", frame, r.windowCode, r.bandwidthCode,
+                        encoder.LastAnalysis().fineStructureFlag);
+            const int blocks = encoder.Layout().sizes.blockCount[static_cast<size_t>(r.blockKind)];
+            for (int c = 0; c < encoder.Channels(); ++c) {
+                std::printf(" [%d", r.gainIndex[c][0]);
+                for (int b = 0; r.blockKind != 0 && b < blocks; ++b)
+                    std::printf(" %d", r.gainIndex[c][1 + b]);
+                std::printf("]");
+            }
+            std::printf(", period");
+            for (int c = 0; c < encoder.Channels(); ++c)
+                std::printf(" %d", r.blockKind == 0 ? r.periodIndex[c] : -1);
+            std::printf("\n");
+        };
+    }
+    const std::clock_t start = std::clock();
+    const sound::TonalwaveEncodedSound encoded =
+        sound::EncodeTonalwaveSamples(*model, source.samples, source.channels, source.sampleRate, 0, printer);
+    const double cpuSeconds = static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
+    if (!encoded.error.empty())
+        return ReportError(kExitRefused, std::string("cannot encode ") + args[1] + ": " + encoded.error);
+    if (!codectool::FinishOutput(*output, encoded.stored, error))
+        return ReportError(kExitRefused, error);
+    sound::CodecInfo info;
+    sound::DescriptorOf(*model).getInfo(&info);
+    const double framesPerSecond = static_cast<double>(info.sampleRate) / info.frameSamples;
+    const double seconds = static_cast<double>(source.samples.size()) / source.channels / source.sampleRate;
+    std::printf("%s: %d Hz, %d channels, %.3f s, %zu frames, nominal %.0f bit/s, stored %.0f bit/s, encoded in %.1f "
+                "ms, %.0fx realtime\n",
+                sound::NameOf(*model), source.sampleRate, source.channels, seconds, encoded.frames,
+                info.bitsPerFrame[0] * framesPerSecond, sound::kTonalwaveSlotBytes * 8.0 * framesPerSecond,
+                cpuSeconds * 1000.0, cpuSeconds > 0.0 ? seconds / cpuSeconds : 0.0);
+    return kExitDone;
 }
 
 int DecodeTonalwaveCommand(std::span<char* const> args)

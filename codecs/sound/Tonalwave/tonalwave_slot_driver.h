@@ -5,11 +5,13 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "codecs/sound/Tonalwave/Encode/tonalwave_encoder.h"
 #include "codecs/sound/Tonalwave/tonalwave_codec.h"
 #include "platform/base/endian.h"
 #include "platform/media/riff_wave_reader.h"
@@ -150,9 +152,12 @@ inline constexpr size_t kTonalwaveFlushFrames = 2; // the codec's delay: frames 
 
 // Codes the samples frame by frame into slots cleared first, the last frame filled up with zeros, then the two
 // frames of zeros that bring the codec's delayed output to the end. Refuses a rate or channel count the model does
-// not take. configurationCode, when not 0, opens that configuration instead of the model's own (same channels).
+// not take. configurationCode, when not 0, opens that configuration instead of the model's own (same channels);
+// trace, when given, sees the encoder after every frame.
+using TonalwaveTrace = std::function<void(size_t frame, const TonalwaveEncoder& encoder)>;
 inline TonalwaveEncodedSound EncodeTonalwaveSamples(TonalwaveModel model, std::span<const int16_t> samples,
-                                                    int channels, int sampleRate, uint32_t configurationCode = 0)
+                                                    int channels, int sampleRate, uint32_t configurationCode = 0,
+                                                    const TonalwaveTrace& trace = {})
 {
     TonalwaveEncodedSound sound;
     const TonalwaveDescriptor& row = DescriptorOf(model);
@@ -191,6 +196,8 @@ inline TonalwaveEncodedSound EncodeTonalwaveSamples(TonalwaveModel model, std::s
             sound.error = "frame " + std::to_string(f) + " failed with " + std::to_string(result);
             break;
         }
+        if (trace)
+            trace(f, static_cast<const TonalwaveEncoder&>(*encoder->state));
     }
     row.closeEncoder(&encoder);
     return sound;

@@ -18,6 +18,7 @@ bool CanCountAllocations()
 
 void ResetAllocationCount()
 {
+    g_failAt = 0; // a failure that was never reached would otherwise strike some later test
     g_count = 0;
 }
 

@@ -7,7 +7,7 @@
 namespace soundtest {
 
 bool CanCountAllocations();  // true: the replaced operator new reports here
-void ResetAllocationCount(); // counts from 0
+void ResetAllocationCount(); // counts from 0, with no failure pending
 int64_t AllocationCount();   // allocations since the reset, on every thread, the failed one included
 
 bool CanFailAllocations();

@@ -1,0 +1,81 @@
+// vortan-train: writes the codecs' generated tables.
+//   tonalwave bootstrap --set SET --out FILE   the bootstrap codebooks of a parameter set (8k8, 8k6, 11k10, 22k24)
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "codecs/sound/Tonalwave/tables/tonalwave_bootstrap.h"
+#include "codecs/sound/Tonalwave/tonalwave_parameters.h"
+#include "platform/base/atomic_file.h"
+
+namespace {
+
+constexpr int kExitDone = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+constexpr const char* kUsage = "usage: vortan-train tonalwave bootstrap --set 8k8|8k6|11k10|22k24 --out FILE";
+
+int Report(int code, const std::string& message)
+{
+    std::fprintf(stderr, "vortan-train: %s\n", message.c_str());
+    return code;
+}
+
+std::optional<sound::TonalwaveSet> SetOfSuffix(std::string_view suffix)
+{
+    for (int i = 0; i < sound::kTonalwaveSetCount; ++i) {
+        const auto set = static_cast<sound::TonalwaveSet>(i);
+        const char* name = sound::TableSuffixOf(set);
+        if (name != nullptr && *name != '\0' && suffix == name)
+            return set;
+    }
+    return std::nullopt;
+}
+
+// --set SET --out FILE in either order.
+int Bootstrap(std::span<char* const> args)
+{
+    std::optional<sound::TonalwaveSet> set;
+    std::string out;
+    std::string setWord;
+    for (size_t i = 0; i + 1 < args.size(); i += 2) {
+        if (std::strcmp(args[i], "--set") == 0) {
+            setWord = args[i + 1];
+            set = SetOfSuffix(setWord);
+        } else if (std::strcmp(args[i], "--out") == 0) {
+            out = args[i + 1];
+        } else {
+            return Report(kExitUsage, kUsage);
+        }
+    }
+    if (args.size() != 4 || out.empty() || setWord.empty())
+        return Report(kExitUsage, kUsage);
+    if (!set)
+        return Report(kExitUsage,
+                      "SET must be 8k8, 8k6, 11k10 or 22k24 (the sets with band edges), not \"" + setWord + "\"");
+    // The command recorded in the file names the committed path, wherever this run writes.
+    const std::string command = std::string("vortan-train tonalwave bootstrap --set ") + setWord +
+                                " --out codecs/sound/Tonalwave/tables/tonalwave_tables_" + setWord + ".cpp";
+    const std::vector<int16_t> values = sound::BuildBootstrapTables(*set);
+    const std::string source = sound::BootstrapTablesSource(*set, values, command);
+    std::string error;
+    if (!pf::writeFileAtomically(out, source, &error))
+        return Report(kExitFailed, "cannot write " + out + ": " + error);
+    std::printf("%s: %zu values\n", out.c_str(), values.size());
+    return kExitDone;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const std::span<char* const> args(argv + 1, static_cast<size_t>(argc > 0 ? argc - 1 : 0));
+    if (args.size() >= 2 && std::strcmp(args[0], "tonalwave") == 0 && std::strcmp(args[1], "bootstrap") == 0)
+        return Bootstrap(args.subspan(2));
+    return Report(kExitUsage, kUsage);
+}
