@@ -45,14 +45,15 @@ std::string NestedTags(std::span<const uint8_t> payload)
 {
     std::string text;
     SWchunkstream in(payload);
-    while (in.Remaining() >= 8) {
+    bool framed = true;
+    while (framed && in.Remaining() >= 8) {
         const uint32_t tag = in.TakeTag();
         const std::unique_ptr<SWchunkstream> child = in.OpenChild();
-        if (child->Status() != SWchunkstream::kStatusGood)
-            break;
-        text += (text.empty() ? "" : " ") + TagText(tag) + "(" + std::to_string(child->Remaining()) + ")";
+        framed = child->Status() == SWchunkstream::kStatusGood;
+        if (framed)
+            text += (text.empty() ? "" : " ") + TagText(tag) + "(" + std::to_string(child->Remaining()) + ")";
     }
-    if (in.Remaining() != 0)
+    if (!framed || in.Remaining() != 0)
         text += text.empty() ? "(fields)" : " ...";
     return text;
 }
@@ -73,7 +74,7 @@ void PrintRecord(size_t index, const DocumentRecord& record, bool verbose)
         std::printf(" size=%zu\n", payload.size());
     else
         std::printf(" payload: %s\n", PayloadStatusText(status));
-    if (verbose && status == PayloadStatus::kOk)
+    if (verbose && status == PayloadStatus::kOk && !payload.empty())
         std::printf("    %s\n", NestedTags(payload).c_str());
 }
 

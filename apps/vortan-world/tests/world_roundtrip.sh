@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# `vortan-world make-sample` then `roundtrip`: the sample reads back and is written byte for byte as it was, the
+# container shows the world's records, and a damaged or missing file is refused and left as it is.
+set -euo pipefail
+tool="$1"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/lib/run_tool.sh"
+
+expect_exit 0 make-sample "$work/sample.vtn"
+expect_exit 0 roundtrip "$work/sample.vtn" "$work/again.vtn"
+expect_line '^version=951 newer=no skipped=0 identical=yes$'
+cmp -s "$work/sample.vtn" "$work/again.vtn" || fail "the round trip changed the file"
+
+expect_exit 0 dump "$work/sample.vtn" -v
+expect_line '^#0 tag=WRLD parent=- compression=0 '
+expect_line '^    WVER\(4\) WSET\(17\)$'
+expect_line '^#2 tag=HEAD parent=1 '
+expect_line '^#3 tag=5PTS parent=0 '
+expect_line '^    NODT\([0-9]+\) CAML\(12\) ARCB\(5\) CURS\([0-9]+\) SUBW\([0-9]+\) 72PS\(0\)$'
+
+cp "$work/sample.vtn" "$work/damaged.vtn"
+printf 'X' | dd of="$work/damaged.vtn" bs=1 seek=60 conv=notrunc status=none
+cp "$work/damaged.vtn" "$work/damaged.before"
+expect_exit 3 roundtrip "$work/damaged.vtn" "$work/never.vtn"
+grep -q "damaged file" "$tool_err" || fail "damage not reported"
+[ ! -e "$work/never.vtn" ] || fail "a refused load wrote an output"
+cmp -s "$work/damaged.vtn" "$work/damaged.before" || fail "a refused load changed its input"
+expect_exit 3 roundtrip "$work/missing.vtn" "$work/never.vtn"
+expect_exit 2 roundtrip "$work/sample.vtn"
+echo "roundtrip ok"
