@@ -66,6 +66,25 @@ void WalkPositions(const MeshGraph& graph, const RingSlots& slots, std::vector<Q
     }
 }
 
+// Whether each record of the walk is predicted, without predicting: a prediction exists exactly when some ring
+// neighbour is a coded regular node (a parallelogram term needs one, and the neighbour average takes any). Calls
+// kind(predicted) in walk order.
+template <typename Kind> void WalkPredictionKinds(const MeshGraph& graph, Kind kind)
+{
+    std::vector<uint8_t> coded(graph.nodes.size(), 0);
+    for (const uint32_t v : graph.traversal) {
+        if (graph.nodes[v].twin != kNoNode)
+            continue;
+        bool predicted = false;
+        for (uint32_t k = 0; k < graph.nodes[v].valence && !predicted; ++k) {
+            const int32_t n = graph.Neighbour(v, k);
+            predicted = !graph.IsDummy(n) && coded[static_cast<uint32_t>(n)] != 0;
+        }
+        kind(predicted);
+        coded[v] = 1;
+    }
+}
+
 } // namespace
 
 int EncodePositions(std::span<const PositionInput> objects, uint32_t bits, std::vector<uint8_t>& outStream,
@@ -138,18 +157,12 @@ int DecodePositions(std::span<const uint8_t> stream, std::span<const MeshGraph* 
         !std::isfinite(box.min[2]))
         return PX_ERR;
     // First the kinds: whether a record is predicted depends on the topology alone.
-    std::vector<RingSlots> slots;
-    slots.reserve(graphs.size());
     std::vector<DataItem> items;
     for (size_t o = 0; o < graphs.size(); ++o) {
-        slots.emplace_back(*graphs[o]);
-        std::vector<Quantised<3>> values(vertexCounts[o]);
-        std::vector<uint8_t> coded(graphs[o]->nodes.size(), 0);
-        WalkPositions(*graphs[o], slots[o], values, coded, [&](uint32_t, const std::optional<Quantised<3>>& predicted) {
+        WalkPredictionKinds(*graphs[o], [&](bool predicted) {
             for (int axis = 0; axis < 3; ++axis)
                 items.push_back(predicted ? DataItem{0, kModeDelta, 0}
                                           : DataItem{0, kModeAbsolute, static_cast<uint8_t>(widths[o])});
-            return Quantised<3>{};
         });
     }
     if (DecodeIntegerData(in, items) != PX_OK)
@@ -160,14 +173,15 @@ int DecodePositions(std::span<const uint8_t> stream, std::span<const MeshGraph* 
     for (size_t o = 0; o < graphs.size(); ++o) {
         std::vector<Quantised<3>> values(vertexCounts[o]);
         std::vector<uint8_t> coded(graphs[o]->nodes.size(), 0);
-        WalkPositions(*graphs[o], slots[o], values, coded, [&](uint32_t, const std::optional<Quantised<3>>& predicted) {
-            Quantised<3> value{};
-            for (int axis = 0; axis < 3; ++axis) {
-                const int64_t item = items[next++].value;
-                value[axis] = static_cast<int32_t>(predicted ? (*predicted)[axis] + item : item);
-            }
-            return value;
-        });
+        WalkPositions(*graphs[o], RingSlots(*graphs[o]), values, coded,
+                      [&](uint32_t, const std::optional<Quantised<3>>& predicted) {
+                          Quantised<3> value{};
+                          for (int axis = 0; axis < 3; ++axis) {
+                              const int64_t item = items[next++].value;
+                              value[axis] = static_cast<int32_t>(predicted ? (*predicted)[axis] + item : item);
+                          }
+                          return value;
+                      });
         const uint64_t scale = QuantisationScale(widths[o], kPositionScaleKnee);
         positions[o].resize(3 * static_cast<size_t>(vertexCounts[o]));
         for (size_t p = 0; p < values.size(); ++p)
