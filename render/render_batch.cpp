@@ -153,6 +153,19 @@ void SWrenderbatch::AppendPrimitives(SWprimitivenode* chain)
     m_nodeCount += count;
 }
 
+void SWrenderbatch::Unlink(SWprimitivenode* node)
+{
+    if (node == nullptr || node == &m_endNode || node->next == nullptr)
+        return;
+    if (node->prev != nullptr)
+        node->prev->next = node->next;
+    else
+        m_firstNode = node->next;
+    node->next->prev = node->prev;
+    if (m_nodeCount > 0)
+        --m_nodeCount;
+}
+
 uint32_t* SWrenderbatch::TakeWords(uint32_t count)
 {
     if (count == 0 || count > kMostWordsPerCall)

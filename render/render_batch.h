@@ -68,6 +68,9 @@ public:
 
     SWprimitivenode* AllocPrimitives(uint32_t count); // a chain of count nodes; null for 0, too many or no memory
     void AppendPrimitives(SWprimitivenode* chain);    // a chain from AllocPrimitives; null is ignored
+    // Takes a node of this batch's draw list out of it; the node keeps its own links, so a walk that stands on it
+    // can go on by its next link. The end node and null are ignored.
+    void Unlink(SWprimitivenode* node);
 
     // Words for format records and vertices, valid until the queue is cleared; null when there is no memory.
     // Every take is rounded up to an even number of words, so what follows a take stays 8-byte aligned.

@@ -1,0 +1,133 @@
+#include "render/render_target.h"
+
+#include <new>
+
+#include "render/mesh/clipper.h"
+
+SWrendertarget::SWrendertarget() = default;
+
+SWrendertarget::~SWrendertarget()
+{
+    FreeDirectDraws();
+    m_queue.Clear();
+}
+
+bool SWrendertarget::SetSupersampling(uint32_t a, uint32_t b)
+{
+    if (a != b)
+        return false;
+    m_factor = a == 2 ? 2 : 1;
+    return true;
+}
+
+bool SWrendertarget::RefreshBuffers()
+{
+    return true;
+}
+
+bool SWrendertarget::BeginFrame()
+{
+    ++m_frameCount;
+    return true;
+}
+
+bool SWrendertarget::EndFrame()
+{
+    if (!m_queue.IsEmpty()) {
+        m_queue.Sort();
+        m_queue.JoinBatches();
+        Draw(nullptr, ChainA(), m_queue.FirstBatch()->FirstNode());
+    } else if (m_chainA != nullptr) {
+        Draw(nullptr, ChainA(), nullptr);
+    }
+    FreeDirectDraws();
+    m_queue.Clear();
+    return true;
+}
+
+bool SWrendertarget::Flush()
+{
+    if (m_chainA == nullptr)
+        return true;
+    const bool drawn = Draw(nullptr, ChainA(), nullptr);
+    FreeDirectDraws();
+    return drawn;
+}
+
+bool SWrendertarget::SetCamera(SWrendercamera* camera)
+{
+    m_camera = camera;
+    return true;
+}
+
+void SWrendertarget::SetJitter(float x, float y)
+{
+    m_jitterX = x;
+    m_jitterY = y;
+}
+
+SWdirectdrawrecord* SWrendertarget::NewDirectDrawRecord()
+{
+    try {
+        if (m_recordsInUse == m_records.size()) {
+            m_records.reserve(m_records.size() + 1);
+            m_records.push_back(std::make_unique<SWdirectdrawrecord>());
+        }
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+    SWdirectdrawrecord* const record = m_records[m_recordsInUse++].get();
+    *record = SWdirectdrawrecord{};
+    if (m_chainALast != nullptr) {
+        m_chainALast->next = record;
+        m_chainALast->draw.next = &record->draw;
+    } else {
+        m_chainA = record;
+    }
+    m_chainALast = record;
+    return record;
+}
+
+void* SWrendertarget::GetScratch(uint32_t size, uint32_t slot)
+{
+    if (slot >= kScratchSlots)
+        return nullptr;
+    Scratch& scratch = m_scratch[slot];
+    if (scratch.capacity > size)
+        return scratch.bytes.get();
+    if (size > (1u << 30))
+        return nullptr;
+    const uint32_t capacity = ((size + 64) | 16) & ~3u;
+    scratch.bytes.reset(new (std::nothrow) uint8_t[capacity]);
+    scratch.capacity = scratch.bytes != nullptr ? capacity : 0;
+    return scratch.bytes.get();
+}
+
+void SWrendertarget::FreeDirectDraws()
+{
+    for (SWdirectdrawrecord* record = m_chainA; record != nullptr; record = record->next) {
+        if (record->vertices != nullptr)
+            record->vertices->Release();
+        if (record->indices != nullptr)
+            record->indices->Release();
+        record->vertices = nullptr;
+        record->indices = nullptr;
+    }
+    m_chainA = nullptr;
+    m_chainALast = nullptr;
+    m_recordsInUse = 0;
+}
+
+void SWrendertarget::SetClipper(std::unique_ptr<SWclipper> clipper)
+{
+    m_clipper = std::move(clipper);
+    if (m_clipper != nullptr)
+        m_clipper->SetTarget(this);
+}
+
+void SWrendertarget::SetNearValue(float nearValue)
+{
+    m_nearValue = nearValue;
+    if (m_clipper != nullptr)
+        m_clipper->SetNearPlane(nearValue);
+}

@@ -1,0 +1,309 @@
+#include "render/render_surface.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <random>
+
+#include "engine/core/matrix.h"
+#include "engine/resources/image32.h"
+#include "render/mesh/clipper.h"
+#include "render/render_camera.h"
+
+namespace {
+
+struct ReadySurface {
+    explicit ReadySurface(uint32_t width = 640, uint32_t height = 480)
+    {
+        EXPECT_TRUE(surface.Init());
+        surface.SetCamera(&camera);
+        surface.Resize(width, height);
+        surface.BeginFrame();
+    }
+    SWrendercamera camera;
+    SWrendersurface surface;
+    float matrix[16] = {};
+};
+
+// S . H . T2 . R . T1 worked in double from the camera's fields.
+std::array<double, 16> ReferenceViewMatrix(const SWrendercamera& camera)
+{
+    using V = std::array<double, 3>;
+    const auto cross = [](const V& a, const V& b) {
+        return V{a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+    };
+    const auto unit = [](const V& a) {
+        const double length = std::sqrt(a[0] * a[0] + a[1] * a[1] + a[2] * a[2] + 1.1754944e-38);
+        return V{a[0] / length, a[1] / length, a[2] / length};
+    };
+    const SWvector& p = camera.GetPosition();
+    const SWvector& e = camera.GetScale();
+    const V d = unit({camera.GetDirection().x, camera.GetDirection().y, camera.GetDirection().z});
+    const V s = unit(cross({camera.GetUp().x, camera.GetUp().y, camera.GetUp().z}, d));
+    const V u = cross(d, s);
+    const SWrendercamera::Window window = camera.GetWindow();
+    const double hx = (window.centreX - e.x) / e.z;
+    const double hy = (window.centreY - e.y) / e.z;
+    const double far = camera.GetFar();
+    const double scale[3] = {2.0 * e.z / (window.width * far), 2.0 * e.z / (window.height * far), 1.0 / far};
+    std::array<double, 16> out{};
+    const V rows[3] = {s, u, d};
+    for (int r = 0; r < 3; ++r) {
+        // Row r of R . T1, then T2, then H (rows 0 and 1 take the sheared third row).
+        double row[4] = {rows[r][0], rows[r][1], rows[r][2], -(rows[r][0] * p.x + rows[r][1] * p.y + rows[r][2] * p.z)};
+        row[3] -= r == 0 ? e.x : (r == 1 ? e.y : e.z);
+        for (int c = 0; c < 4; ++c)
+            out[4 * r + c] = row[c];
+    }
+    for (int c = 0; c < 4; ++c) {
+        out[c] += hx * out[8 + c];
+        out[4 + c] += hy * out[8 + c];
+    }
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 4; ++c)
+            out[4 * r + c] *= scale[r];
+    out[15] = 1.0;
+    return out;
+}
+
+TEST(RenderCameraMatrix, MatchesDoublePrecisionForRandomCameras)
+{
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> any(-3.0f, 3.0f);
+    for (int trial = 0; trial < 200; ++trial) {
+        SCOPED_TRACE(trial);
+        SWrendercamera camera;
+        camera.SetPosition(any(random), any(random), any(random));
+        camera.SetDirection(any(random), any(random), any(random));
+        camera.SetUp(any(random), any(random), any(random));
+        camera.SetScale(any(random) * 0.1f, any(random) * 0.1f, 1.0f + std::fabs(any(random)));
+        camera.SetWindowX(-0.5f + any(random) * 0.1f, 0.5f);
+        camera.SetWindowY(-0.4f, 0.35f + any(random) * 0.1f);
+        camera.SetFarPlane(10.0f + std::fabs(any(random)) * 20.0f);
+        SWmatrix built;
+        camera.BuildViewMatrix(built);
+        const std::array<double, 16> reference = ReferenceViewMatrix(camera);
+        for (int i = 0; i < 16; ++i)
+            EXPECT_NEAR(built[i], reference[i], 1e-4 * (1.0 + std::fabs(reference[i]))) << i;
+    }
+}
+
+TEST(RenderCameraMatrix, DirectionAlongUpStaysFinite)
+{
+    SWrendercamera camera;
+    camera.SetDirection(0.0f, 2.0f, 0.0f);
+    SWmatrix built;
+    camera.BuildViewMatrix(built);
+    for (int i = 0; i < 16; ++i)
+        EXPECT_TRUE(std::isfinite(built[i])) << i;
+}
+
+TEST(RenderCameraMatrix, DefaultCameraPutsNearAndFarOnTheVolume)
+{
+    SWrendercamera camera;
+    SWmatrix built;
+    camera.BuildViewMatrix(built);
+    // The direction is the camera's backward axis, so what it sees lies on -z. The position is the window's plane
+    // and the projection centre sits e.z = 1 behind it: the far plane is 50 from the centre, and the default
+    // window (1.0 wide at distance 1) spans 2 atan 0.5, its edge on the plane x = -z.
+    const SWvector far = built.TransformPoint({0.0f, 0.0f, -49.0f});
+    EXPECT_FLOAT_EQ(far.z, -1.0f);
+    const SWvector edge = built.TransformPoint({0.5f, 0.0f, 0.0f});
+    EXPECT_FLOAT_EQ(edge.x, -edge.z);
+}
+
+TEST(RenderSurfaceViewport, FactorsAndNearValueOfANewCamera)
+{
+    ReadySurface ready;
+    ASSERT_TRUE(ready.surface.GetViewMatrix(ready.matrix));
+    const SWviewport& v = ready.surface.Viewport();
+    EXPECT_EQ(v.xScale, -320.0f);
+    EXPECT_EQ(v.xOffset, 320.0f);
+    EXPECT_EQ(v.yScale, 240.0f);
+    EXPECT_EQ(v.yOffset, 240.0f);
+    EXPECT_FLOAT_EQ(ready.surface.NearValue(), -0.003f);
+    EXPECT_EQ(ready.surface.GetClipper()->GetNearPlane(), ready.surface.NearValue());
+}
+
+TEST(RenderSurfaceViewport, NearZeroKeepsTheNearValueOffZero)
+{
+    ReadySurface ready;
+    ready.camera.SetNearPlane(0.0f);
+    ASSERT_TRUE(ready.surface.GetViewMatrix(ready.matrix));
+    EXPECT_EQ(std::bit_cast<uint32_t>(ready.surface.NearValue()), 0xAEDBE6FFu);
+}
+
+TEST(RenderSurfaceViewport, InterlacedFieldsSplitAnOddHeight)
+{
+    ReadySurface ready(640, 481);
+    ASSERT_TRUE(ready.surface.SetRenderMode(1));
+    ASSERT_TRUE(ready.surface.SetPhase(0));
+    ready.surface.GetViewMatrix(ready.matrix);
+    EXPECT_EQ(ready.surface.Viewport().yScale, 120.5f);
+    EXPECT_EQ(ready.surface.Viewport().yOffset, 120.5f);
+    ASSERT_TRUE(ready.surface.SetPhase(1));
+    ready.surface.GetViewMatrix(ready.matrix);
+    EXPECT_EQ(ready.surface.Viewport().yScale, 120.0f);
+    EXPECT_EQ(ready.surface.Viewport().yOffset, 361.0f);
+}
+
+TEST(RenderSurfaceViewport, JitterShiftsTheWindowOnlyWhileBuilding)
+{
+    ReadySurface ready(100, 100);
+    ready.camera.SetWindowX(-0.5f, 0.5f);
+    const SWrendercamera::Window before = ready.camera.GetWindow();
+    ready.surface.SetJitter(0.5f, 0.0f);
+    ASSERT_TRUE(ready.surface.GetViewMatrix(ready.matrix));
+    const SWrendercamera::Window after = ready.camera.GetWindow();
+    EXPECT_EQ(std::memcmp(&before, &after, sizeof before), 0);
+
+    SWrendercamera shifted = ready.camera;
+    shifted.SetWindowX(-0.495f, 0.505f);
+    SWmatrix expected;
+    shifted.BuildViewMatrix(expected);
+    for (int i = 0; i < 16; ++i)
+        EXPECT_NEAR(ready.matrix[i], expected[i], 1e-7f) << i;
+    SWmatrix unshifted;
+    ready.camera.BuildViewMatrix(unshifted);
+    EXPECT_NE(ready.matrix[2], unshifted[2]);
+}
+
+TEST(RenderSurfaceSettings, RefusedValuesChangeNothing)
+{
+    SWrendersurface surface;
+    EXPECT_FALSE(surface.SetSupersampling(2, 1));
+    EXPECT_FALSE(surface.SetSupersampling(3, 3));
+    EXPECT_EQ(surface.GetSupersampling(), 1u);
+    EXPECT_TRUE(surface.SetRenderMode(2));
+    EXPECT_FALSE(surface.SetRenderMode(3));
+    EXPECT_EQ(surface.GetRenderMode(), 2u);
+    EXPECT_TRUE(surface.SetPhase(1));
+    EXPECT_FALSE(surface.SetPhase(2));
+    EXPECT_EQ(surface.GetPhase(), 1u);
+    EXPECT_EQ(surface.GetId(), 0x54464F53u);
+    uint32_t id = surface.GetId();
+    EXPECT_EQ(std::memcmp(&id, "SOFT", 4), 0);
+}
+
+TEST(RenderSurfaceSettings, WithoutInitEveryDrawingOperationAnswersFalse)
+{
+    SWrendercamera camera;
+    SWrendersurface surface; // as a surface whose Init ran out of memory
+    surface.SetCamera(&camera);
+    surface.Resize(32, 32);
+    EXPECT_FALSE(surface.CanDraw());
+    EXPECT_TRUE(surface.BeginFrame());
+    float matrix[16] = {};
+    EXPECT_FALSE(surface.GetViewMatrix(matrix));
+    EXPECT_FALSE(surface.Draw(nullptr, nullptr, nullptr));
+    ASSERT_NE(surface.NewDirectDrawRecord(), nullptr);
+    EXPECT_FALSE(surface.Flush());
+    EXPECT_EQ(surface.ChainA(), nullptr);
+    ASSERT_NE(surface.Queue().NewBatch(), nullptr);
+    EXPECT_FALSE(surface.EndFrame());
+    EXPECT_TRUE(surface.Queue().IsEmpty());
+}
+
+TEST(RenderTargetScratch, SlotIsReusedOnlyWhileItsCapacityExceedsTheRequest)
+{
+    SWrendersurface surface;
+    void* const first = surface.GetScratch(100, 3);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(surface.ScratchCapacity(3), ((100u + 64) | 16) & ~3u);
+    EXPECT_EQ(surface.ScratchCapacity(3), 180u);
+    EXPECT_EQ(surface.GetScratch(179, 3), first);
+    EXPECT_EQ(surface.GetScratch(0, 3), first);
+    ASSERT_NE(surface.GetScratch(180, 3), nullptr); // a capacity equal to the request is not enough
+    EXPECT_EQ(surface.ScratchCapacity(3), 244u);
+    surface.GetScratch(300, 3);
+    EXPECT_EQ(surface.ScratchCapacity(3), ((300u + 64) | 16) & ~3u);
+    EXPECT_EQ(surface.GetScratch(10, 10), nullptr);
+    EXPECT_EQ(surface.ScratchCapacity(0), 0u);
+}
+
+TEST(RenderTargetScratch, VertexAndIndexScratchReuseAndReferences)
+{
+    SWrendersurface surface;
+    SWvertexbuffer* const vertices = surface.GetVertexScratch(2, 100);
+    ASSERT_NE(vertices, nullptr);
+    EXPECT_EQ(surface.GetVertexScratch(1, 100), vertices);
+    EXPECT_EQ(surface.GetVertexScratch(2, 50), vertices);
+    EXPECT_EQ(vertices->AddRef(), 4u); // the surface's and three handed out
+    vertices->Release();
+    for (int i = 0; i < 3; ++i)
+        vertices->Release();
+    SWvertexbuffer* const wider = surface.GetVertexScratch(3, 100);
+    ASSERT_NE(wider, nullptr);
+    EXPECT_EQ(static_cast<SWsoftvertexbuffer*>(wider)->StrideBytes(), 48u);
+    EXPECT_EQ(wider->Release(), 1u);
+
+    SWindexbuffer* const indices = surface.GetIndexScratch(30);
+    ASSERT_NE(indices, nullptr);
+    EXPECT_EQ(surface.GetIndexScratch(30), indices);
+    EXPECT_EQ(indices->Release(), 2u);
+    EXPECT_EQ(indices->Release(), 1u);
+    SWindexbuffer* const longer = surface.GetIndexScratch(31);
+    EXPECT_EQ(static_cast<SWsoftindexbuffer*>(longer)->IndexCount(), 31u);
+    EXPECT_EQ(longer->Release(), 1u);
+}
+
+TEST(RenderSurfaceModes, SupersamplingDrawsTwiceTheSizeAndHalvesIntoC)
+{
+    ReadySurface ready(40, 30);
+    ASSERT_TRUE(ready.surface.SetSupersampling(2, 2));
+    ready.surface.BeginFrame();
+    EXPECT_EQ(ready.surface.BufferA().Width(), 80);
+    EXPECT_EQ(ready.surface.BufferA().Height(), 60);
+    for (int32_t y = 0; y < 60; ++y)
+        for (int32_t x = 0; x < 80; ++x)
+            ready.surface.BufferA().Row(y)[x] = (x & 1) ? 0x00FF0000u : 0x000000FFu;
+    for (int32_t y = 0; y < 60; ++y)
+        ready.surface.BufferA().CurrentMask(y) = ~0u;
+    ASSERT_TRUE(ready.surface.GetViewMatrix(ready.matrix));
+    EXPECT_EQ(ready.surface.Viewport().xOffset, 40.0f);
+    ASSERT_TRUE(ready.surface.EndFrame());
+    SWpixelbuffer* const shown = ready.surface.GetCurrentBuffer();
+    ASSERT_EQ(shown, &ready.surface.BufferC());
+    EXPECT_EQ(shown->Width(), 40);
+    EXPECT_EQ(shown->Height(), 30);
+    EXPECT_EQ(shown->Row(0)[0], 0x007F007Fu);
+}
+
+TEST(RenderSurfaceModes, StereoPhaseOneMixesBIntoA)
+{
+    ReadySurface ready(16, 8);
+    ASSERT_TRUE(ready.surface.SetRenderMode(2));
+    ready.surface.SetPhase(0);
+    ready.surface.BeginFrame();
+    ready.surface.EndFrame();
+    for (int32_t x = 0; x < 16; ++x)
+        ready.surface.BufferA().Row(3)[x] = 0x00FF0000u;
+    ready.surface.SetPhase(1);
+    ready.surface.BeginFrame();
+    ASSERT_EQ(ready.surface.GetCurrentBuffer(), &ready.surface.BufferB());
+    for (int32_t x = 0; x < 16; ++x)
+        ready.surface.BufferB().Row(3)[x] = 0x00FFFFFFu;
+    ASSERT_TRUE(ready.surface.EndFrame());
+    const uint32_t mixed = ready.surface.BufferA().Row(3)[0];
+    EXPECT_NE(mixed, 0x00FF0000u);
+    EXPECT_EQ(ready.surface.BufferB().Row(3)[0], mixed); // written back for the next frame's view
+}
+
+TEST(RenderSurfaceModes, AttachedImageReceivesTheFrameAndKeepsItsSize)
+{
+    SWimage32 image("snapshot", 24, 18, nullptr);
+    SWrendersurface surface;
+    ASSERT_TRUE(surface.Init());
+    EXPECT_FALSE(surface.AttachImage(nullptr));
+    ASSERT_TRUE(surface.AttachImage(&image));
+    surface.BeginFrame();
+    EXPECT_EQ(surface.GetBufferWidth(), 24u);
+    EXPECT_EQ(surface.GetBufferHeight(), 18u);
+    EXPECT_EQ(surface.GetCurrentBuffer()->Row(0), image.GetPixelBuffer());
+    EXPECT_TRUE(surface.EndFrame());
+    EXPECT_EQ(image.GetWidth(), 24);
+}
+
+} // namespace
