@@ -62,9 +62,7 @@ private:
 
     float m_pvTable[kRt24PvLevels] = {};
     uint16_t m_pvLevels = kRt24PvLevels;
-    uint16_t m_pitchLevels = kRt24PitchLevels;
     float m_energyTable[kRt24EnergyLevels] = {};
-    uint16_t m_energyLevels = kRt24EnergyLevels;
     const float* m_lsfCodebooks[kRt24LsfCount] = {};
     int32_t m_lsfMaxima[kRt24LsfCount] = {};
     ProbeRegistry* m_registry = nullptr; // the handle's; it outlives this state
