@@ -372,8 +372,11 @@ bool SWevent::UnlinkAction(SWactionnode* action)
 
 bool SWevent::RemoveAction(SWactionnode* action)
 {
-    if (!m_actions.Delete(action))
+    if (action == nullptr || !m_actions.Contains(action))
         return false;
+    if (m_world != nullptr)
+        m_world->ForgetAction(action);
+    m_actions.Delete(action);
     if (m_world != nullptr)
         m_world->RaiseStructureGeneration();
     return true;

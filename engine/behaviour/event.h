@@ -15,6 +15,7 @@
 #include "engine/behaviour/properties.h"
 #include "engine/core/list.h"
 
+class SWactionkind;
 class SWactionnode;
 class SWevents;
 class SWkeyentry;
@@ -175,6 +176,13 @@ public:
     bool UnlinkAction(SWactionnode* action);                           // the caller owns it again
     bool RemoveAction(SWactionnode* action);                           // unlinks and deletes
     SWactionnode* FindAction(uint32_t actionId) const;
+    // A new action of kind, appended with the next action id; a private kind record (host callbacks, id 16) is
+    // taken over. Null for a null kind.
+    SWactionnode* CreateAction(SWactionkind* kind);
+    SWactionnode* CreateHostCallbackAction(std::optional<std::string> text1, std::optional<std::string> text2);
+    // Old files: the durations of old translations and rotations, and the vector of a continuous translation
+    // (only for files of builds below 4000, so that a second load changes nothing).
+    void ConvertOldActionTimes(uint32_t buildNumber);
     // Moves action (with the actions of its old event that depend on it) into this event after after; then every
     // link of this event naming an action it does not hold is unset.
     void MoveActionTree(SWactionnode* action, SWactionnode* after);

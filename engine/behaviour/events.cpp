@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "engine/behaviour/action_node.h"
+#include "engine/behaviour/action_queue_entry.h"
 #include "engine/behaviour/event.h"
 #include "engine/core/data_node.h"
 #include "engine/core/unique_id.h"
@@ -72,12 +73,17 @@ SWevents::SWevents()
         SetEventTypeHidden(type, true);
     SetEventTypeHidden(18, true);
     SetEventTypeHidden(21, true);
+    BuildActionKinds();
 }
 
 SWevents::~SWevents()
 {
     m_delayedActions.DeleteAll();
-    m_actionQueues.DeleteAll();
+    // Sequences are shared with actions and motions; the list lets go of its references, the last holder frees.
+    while (auto* entry = static_cast<SWactionqueueentry*>(m_actionQueues.Head())) {
+        m_actionQueues.Remove(entry);
+        entry->ReleaseReference();
+    }
     m_events.DeleteAll();
 }
 
@@ -122,6 +128,9 @@ bool SWevents::DeleteEvent(SWevent* event)
                 }
             }
     }
+    for (SWactionnode* a = event->GetFirstAction(); a != nullptr; a = SWevent::GetNextAction(a))
+        ForgetAction(a);
+    DropRecordsAimedAt(event);
     m_events.Delete(event);
     RaiseStructureGeneration();
     return true;

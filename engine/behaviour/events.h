@@ -10,14 +10,21 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "engine/behaviour/action_kind.h"
+#include "engine/behaviour/action_target.h"
 #include "engine/behaviour/input_queue.h"
 #include "engine/core/list.h"
 
+class BehaviourObserver;
 class SWactionnode;
+class SWactionqueueentry;
+class SWdelayedaction;
 class SWevent;
 class SWworld;
 
@@ -61,6 +68,27 @@ public:
     SWlist& GetDelayedActions() { return m_delayedActions; } // of the dispatch's delayed entries
     SWlist& GetActionQueues() { return m_actionQueues; }     // of the dispatch's running sequences
 
+    // -- Action kinds
+    const SWactioncategories& GetActionCategories() const { return m_catalogue; }
+    void BuildActionKinds() { m_catalogue.Build(); } // at construction; again after late handler registrations
+
+    // -- Dispatch (render thread, under the world's lock)
+    void ProcessEvents(); // delayed actions, the dispatch queue, activation requests, then sequences
+    void DispatchInputRecord(SWinputrecord& record);
+    void ExecuteAction(SWevent* event, SWactionnode* action, const ActionTarget& trigger,
+                       const std::optional<std::string>& dataText, bool allowDelay);
+    void ScheduleDelayedAction(SWactionnode* action, const ActionTarget& trigger,
+                               const std::optional<std::string>& dataText, uint8_t flag);
+    void RunDueDelayedActions();
+    void RunActionQueues();
+    void ClearDelayedActions();
+    size_t CancelDelayedAction(const SWactionnode* action); // every pending entry of action; the count
+    // Before an action goes: its delayed entries are cancelled and the sequences it runs or waits in finish.
+    void ForgetAction(const SWactionnode* action);
+    bool StopQueue(uint32_t queueActionId); // the first running sequence of that queue action finishes
+    void SetObserver(BehaviourObserver* observer) { m_observer = observer; } // null: none; not owned
+    BehaviourObserver* GetObserver() const { return m_observer; }
+
     uint64_t GetStructureGeneration() const { return m_structureGeneration.load(std::memory_order_relaxed); }
     void RaiseStructureGeneration() { m_structureGeneration.fetch_add(1, std::memory_order_relaxed); }
 
@@ -69,6 +97,16 @@ public:
 
 private:
     static constexpr uint32_t kTypes = 22;
+
+    void FireEvent(SWevent& event, const SWinputrecord& record, const ActionTarget& trigger, bool named);
+    void RunGroup(SWevent& event, SWactionnode* from, uint32_t queueId, SWactionqueueentry& entry);
+    void RunLinked(SWevent& event, SWactionnode& test, bool passed, const ActionTarget& trigger,
+                   const std::optional<std::string>& dataText);
+    void RunPreStepAndHandler(SWevent* event, SWactionnode& action, const ActionTarget& trigger);
+    void FinishEntry(SWactionqueueentry& entry);
+    void DropRecordsAimedAt(const SWevent* event);
+
+    static constexpr int kMaxChainDepth = 64;
 
     SWlist m_events; // of SWevent
     std::array<std::optional<std::string>, kTypes> m_typeNames;
@@ -79,6 +117,10 @@ private:
     SWinputqueue m_dispatch{false};
     SWlist m_actionQueues;
     std::atomic<uint64_t> m_structureGeneration{0};
+    SWactioncategories m_catalogue;
+    BehaviourObserver* m_observer = nullptr;                // the tool's or a test's; outlives its installation
+    std::vector<std::unique_ptr<SWdelayedaction>> m_dueNow; // taken from the list for this frame's run
+    std::vector<const SWactionnode*> m_chain;               // the actions now executing, innermost last
 };
 
 // The kinds of action whose string arguments name events.

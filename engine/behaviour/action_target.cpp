@@ -1,0 +1,71 @@
+#include "engine/behaviour/action_target.h"
+
+ActionTarget ActionTarget::Text(const char* text)
+{
+    ActionTarget target;
+    if (text != nullptr)
+        target.m_value = std::string(text);
+    return target;
+}
+
+ActionTarget ActionTarget::Key(const SWkeyentry* key)
+{
+    ActionTarget target;
+    if (key != nullptr)
+        target.m_value = key;
+    return target;
+}
+
+ActionTarget ActionTarget::Byte(uint8_t value)
+{
+    ActionTarget target;
+    target.m_value = value;
+    return target;
+}
+
+ActionTarget ActionTarget::Integer(int32_t value)
+{
+    ActionTarget target;
+    target.m_value = value;
+    return target;
+}
+
+ActionTarget ActionTarget::Object(SWnode* node)
+{
+    ActionTarget target;
+    if (node != nullptr)
+        target.m_value = node;
+    return target;
+}
+
+const char* ActionTarget::GetText() const
+{
+    const auto* text = std::get_if<std::string>(&m_value);
+    return text != nullptr ? text->c_str() : nullptr;
+}
+
+const SWkeyentry* ActionTarget::GetKey() const
+{
+    const auto* key = std::get_if<const SWkeyentry*>(&m_value);
+    return key != nullptr ? *key : nullptr;
+}
+
+std::optional<uint8_t> ActionTarget::GetByte() const
+{
+    if (const auto* value = std::get_if<uint8_t>(&m_value))
+        return *value;
+    return std::nullopt;
+}
+
+std::optional<int32_t> ActionTarget::GetInteger() const
+{
+    if (const auto* value = std::get_if<int32_t>(&m_value))
+        return *value;
+    return std::nullopt;
+}
+
+SWnode* ActionTarget::GetObject() const
+{
+    const auto* node = std::get_if<SWnode*>(&m_value);
+    return node != nullptr ? *node : nullptr;
+}

@@ -1,0 +1,40 @@
+#pragma once
+// What a handler is aimed at, and what it acts with. The target is read only through its kind: a handler that
+// expects a name and is handed a key entry sees no target, so no handler ever reads a key entry as text.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <variant>
+
+class SWactionnode;
+class SWkeyentry;
+class SWmotion;
+class SWnode;
+
+class ActionTarget {
+public:
+    ActionTarget() = default;
+    static ActionTarget Text(const char* text); // null: none
+    static ActionTarget Key(const SWkeyentry* key);
+    static ActionTarget Byte(uint8_t value);
+    static ActionTarget Integer(int32_t value);
+    static ActionTarget Object(SWnode* node);
+
+    bool IsNone() const { return std::holds_alternative<std::monostate>(m_value); }
+    const char* GetText() const; // null unless a text
+    const SWkeyentry* GetKey() const;
+    std::optional<uint8_t> GetByte() const;
+    std::optional<int32_t> GetInteger() const;
+    SWnode* GetObject() const;
+
+private:
+    // The text is owned, so a target stored in a delayed or sequence entry outlives the argument it came from.
+    std::variant<std::monostate, std::string, const SWkeyentry*, uint8_t, int32_t, SWnode*> m_value;
+};
+
+// The action itself, its motion (or a clone), the second text of kind 10, or nothing.
+struct ActionSubject {
+    SWactionnode* action = nullptr;
+    SWmotion* motion = nullptr;
+    const char* text = nullptr;
+};

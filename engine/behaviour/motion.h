@@ -1,0 +1,131 @@
+#pragma once
+// SWmotion: the clock of every timed action, and SWnodemotion, a motion bound to scene nodes and to the sequence
+// that waits for it. This is their data model and the operations that only set fields; each motion kind adds its
+// clock and its effect.
+//
+// Alias names of the loop setters: SetLoopForever is SetLoop, SetLoopCount is SetRepeatCount, SetPingPong is
+// SetOscillate.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/behaviour/action_queue_entry.h"
+#include "engine/core/matrix.h"
+
+class SWsound;
+class SWworld;
+class SWnode;
+
+class SWmotion {
+public:
+    explicit SWmotion(SWworld* world) : m_world(world) {}
+    SWmotion(const SWmotion&) = default;
+    SWmotion& operator=(const SWmotion&) = delete;
+
+    virtual void Apply() {}
+    virtual void Reset(bool onPassBoundary); // false: the clock back to unstepped and not done
+    virtual void Rewind();                   // stopped, forward, from the first pass
+    virtual void Finish() { m_done = 1; }
+    virtual ~SWmotion() = default;
+    virtual bool Step(float nowMs) { return m_done == 0 && nowMs >= 0.0f; } // false once ended
+    virtual bool AcceptsValue(uint32_t) { return true; }
+    virtual void SetTime(float) {}
+    virtual void Start()
+    {
+        m_running = 1;
+        m_paused = 0;
+    }
+    virtual void Pause()
+    {
+        m_running = 0;
+        m_paused = 1;
+    }
+    virtual void Stop() { m_running = 0; }
+    virtual bool SetLoop(bool forever) { return (m_loopForever = forever ? 1 : 0) != 0; }
+    virtual int32_t SetRepeatCount(int32_t count) { return m_loopCount = count; }
+    virtual bool SetOscillate(bool on) { return (m_pingPong = on ? 1 : 0) != 0; }
+    virtual float GetDuration() const { return m_durationMs; }
+    virtual void SetDuration(float ms) { m_durationMs = ms; }
+    virtual void StretchDuration(float ms) { SetDuration(ms); }
+    virtual SWmotion* Clone() const { return nullptr; } // a motion of the same class; caller owns
+
+    bool SetLoopForever(bool forever) { return SetLoop(forever); }
+    int32_t SetLoopCount(int32_t count) { return SetRepeatCount(count); }
+    bool SetPingPong(bool on) { return SetOscillate(on); }
+    bool IsLoopingForever() const { return m_loopForever != 0; }
+    int32_t GetLoopCount() const { return m_loopCount; }
+    bool IsDone() const { return m_done != 0; }
+    void MarkDone() { m_done = 1; } // without the notification Finish may add
+    bool IsRunning() const { return m_running != 0; }
+    void SetSound(SWsound* sound) { m_sound = sound; }
+    SWsound* GetSound() const { return m_sound; }
+    void SetSoundName(std::optional<std::string> name) { m_soundName = std::move(name); }
+    const std::optional<std::string>& GetSoundName() const { return m_soundName; }
+    SWworld* GetWorld() const { return m_world; }
+    void CopyTo(SWmotion& other) const; // the settings: loops, direction, duration, sound
+
+protected:
+    uint8_t m_loopForever = 0;
+    uint8_t m_pingPong = 0;
+    int32_t m_loopCount = 1;
+    float m_direction = 1.0f;
+    float m_lastStepMs = -1.0f;
+    float m_elapsedMs = 0.0f;
+    float m_localMs = 0.0f;
+    float m_stepDeltaMs = 0.0f;
+    int32_t m_passesLeft = 0;
+    float m_durationMs = 0.0f;
+    float m_soundLengthMs = 0.0f;
+    uint8_t m_done = 0;
+    uint8_t m_running = 0;
+    uint8_t m_paused = 0;
+    uint8_t m_freeRunning = 0;
+    SWsound* m_sound = nullptr; // a sound of the world's list, not owned
+    std::optional<std::string> m_soundName;
+    SWworld* m_world; // the owning world; may be null in tests
+};
+
+// Timed-action types: 2, 3 and 11 (the XYZ rotation, translation and scale) are cloned at each start.
+class SWnodemotion : public SWmotion {
+public:
+    SWnodemotion(SWworld* world, uint32_t type) : SWmotion(world), m_type(type) {}
+    SWnodemotion(const SWnodemotion& other);
+    ~SWnodemotion() override;
+
+    void Start() override; // running, holding its sequence when it has one
+    void Stop() override;  // stopped, its holds released
+
+    uint32_t GetType() const { return m_type; }
+    uint32_t GetActionId() const { return m_actionId; }
+    void SetActionId(uint32_t id) { m_actionId = id; }
+    float GetStartDelay() const { return m_startDelayMs; }
+    void SetStartDelay(float ms) { m_startDelayMs = ms; }
+    void SetOptionFlags(uint32_t flags) { m_optionFlags = flags; }
+    uint32_t GetOptionFlags() const { return m_optionFlags; }
+    const SWmatrix& GetMatrix() const { return m_matrix; }
+    void SetTargetNode(SWnode* node) { m_targetNode = node; }
+    SWnode* GetTargetNode() const { return m_targetNode; }
+    void SetTargetNodeName(std::optional<std::string> name) { m_targetName = std::move(name); }
+    const std::optional<std::string>& GetTargetNodeName() const { return m_targetName; }
+    void BindNode(uint32_t nodeId) { m_boundNodes.push_back(nodeId); } // a node this motion moves
+    const std::vector<uint32_t>& GetBoundNodes() const { return m_boundNodes; }
+
+    void SetHoldObject(SWactionqueueentry* entry) { m_holdObject = QueueEntryRef(entry); }
+    SWactionqueueentry* GetHoldObject() const { return m_holdObject.Get(); }
+    void AddHold(); // nothing without a hold object
+    void ReleaseHolds();
+    uint32_t GetOwnHolds() const { return m_ownHolds; }
+
+private:
+    uint32_t m_type;
+    uint32_t m_actionId = 0xFFFFFFFFu;
+    float m_startDelayMs = 0.0f;
+    uint32_t m_optionFlags = 0;
+    SWmatrix m_matrix;
+    SWnode* m_targetNode = nullptr; // a node of the world's tree, found at each start
+    std::optional<std::string> m_targetName;
+    std::vector<uint32_t> m_boundNodes;
+    QueueEntryRef m_holdObject;
+    uint32_t m_ownHolds = 0;
+};
