@@ -351,8 +351,9 @@ std::optional<uint32_t> SWdocumentwriter::AddRecord(uint32_t tag, uint32_t paren
     }
     std::optional<std::vector<uint8_t>> packed;
     const SWpayloadfilter* filter = GetPayloadFilter();
-    if (m_options.compress && filter != nullptr && payload.size() >= kCompressFromBytes) {
-        packed = filter->encode(static_cast<uint8_t>(DocumentCompression::kDeflate), payload);
+    const auto kind = static_cast<uint8_t>(m_options.compression);
+    if (kind != 0 && filter != nullptr && payload.size() >= kCompressFromBytes) {
+        packed = filter->encode(kind, payload);
         // Worth it only when the block with its size field saves at least an eighth.
         if (packed && packed->size() + kCompressedSizeBytes > payload.size() - payload.size() / 8)
             packed.reset();
@@ -361,7 +362,7 @@ std::optional<uint32_t> SWdocumentwriter::AddRecord(uint32_t tag, uint32_t paren
     SWchunkstream& out = record.Stream();
     out.WriteU32(parentIndex);
     if (packed) {
-        out.WriteU32(static_cast<uint32_t>(DocumentCompression::kDeflate));
+        out.WriteU32(kind);
         out.WriteU32(static_cast<uint32_t>(payload.size()));
         out.WriteBytes(*packed);
     } else {

@@ -135,7 +135,8 @@ private:
 struct DocumentWriteOptions {
     uint32_t version = kDocumentVersionScene; // the header's four digits
     bool scramble = true;
-    bool compress = false; // published files: DEFLATE every payload of 256 bytes or more that shrinks by an eighth
+    // Filters every payload of 256 bytes or more that it shrinks by at least an eighth; published files use DEFLATE.
+    DocumentCompression compression = DocumentCompression::kNone;
     uint32_t formatVersion = kDocumentVersionScene; // given to every object's payload stream
 };
 

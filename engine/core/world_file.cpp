@@ -212,7 +212,8 @@ DocumentStatus WriteWorldFile(SWworld& world, WorldFileMode mode, std::vector<ui
     out.clear();
     DocumentWriteOptions options;
     options.version = mode == WorldFileMode::kProject ? kDocumentVersionProject : kDocumentVersionScene;
-    options.compress = mode == WorldFileMode::kPublished;
+    options.compression =
+        mode == WorldFileMode::kPublished ? DocumentCompression::kDeflate : DocumentCompression::kNone;
     options.formatVersion = kWorldFormatVersion;
     try {
         SWdocumentwriter writer(options);

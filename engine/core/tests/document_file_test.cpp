@@ -98,7 +98,7 @@ TEST(DocumentWriter, EqualContentGivesEqualFiles)
     std::vector<uint8_t> first;
     std::vector<uint8_t> second;
     for (std::vector<uint8_t>* out : {&first, &second}) {
-        SWdocumentwriter writer({.compress = true});
+        SWdocumentwriter writer({.compression = DocumentCompression::kDeflate});
         ASSERT_TRUE(writer.AddRecord(kTagTest, kDocumentNoParent, std::vector<uint8_t>(5000, 7)));
         ASSERT_EQ(writer.Finish(*out), DocumentStatus::kOk);
     }
@@ -117,7 +117,7 @@ TEST(DocumentCompression, PublishedPayloadsAreDeflatedOnlyWhenWorthIt)
         std::vector<uint8_t>(256, 0), // compresses
         noise,                        // does not shrink: stored
     };
-    SWdocumentwriter writer({.compress = true});
+    SWdocumentwriter writer({.compression = DocumentCompression::kDeflate});
     for (const auto& payload : payloads)
         ASSERT_TRUE(writer.AddRecord(kTagTest, kDocumentNoParent, payload));
     std::vector<uint8_t> file;
@@ -131,6 +131,25 @@ TEST(DocumentCompression, PublishedPayloadsAreDeflatedOnlyWhenWorthIt)
         std::vector<uint8_t> decoded;
         ASSERT_EQ(SWdocumentfile::DecodePayload(doc.Records()[i], decoded), PayloadStatus::kOk);
         EXPECT_EQ(decoded, payloads[i]);
+    }
+}
+
+TEST(DocumentCompression, WriterFiltersWithTheKindAsked)
+{
+    const std::vector<uint8_t> plain(3000, 'q');
+    for (const auto kind : {DocumentCompression::kLzss, DocumentCompression::kDeflate}) {
+        SCOPED_TRACE(static_cast<int>(kind));
+        SWdocumentwriter writer({.compression = kind});
+        ASSERT_TRUE(writer.AddRecord(kTagTest, kDocumentNoParent, plain));
+        std::vector<uint8_t> file;
+        ASSERT_EQ(writer.Finish(file), DocumentStatus::kOk);
+        EXPECT_LT(file.size(), plain.size() / 4);
+        SWdocumentfile doc;
+        ASSERT_EQ(SWdocumentfile::Parse(std::move(file), doc), DocumentStatus::kOk);
+        EXPECT_EQ(doc.Records()[0].Compression(), static_cast<uint8_t>(kind));
+        std::vector<uint8_t> decoded;
+        ASSERT_EQ(SWdocumentfile::DecodePayload(doc.Records()[0], decoded), PayloadStatus::kOk);
+        EXPECT_EQ(decoded, plain);
     }
 }
 

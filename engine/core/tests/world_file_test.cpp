@@ -223,6 +223,25 @@ TEST(WorldFileIds, LoadedIdsRaiseTheCounterAndDuplicatesGetFreshOnes)
     EXPECT_GT(NextUniqueId(), high);
 }
 
+// Replaces a node id where the stream root stores it: its "NHDR", group members and the arcball.
+void ReplaceNodeId(std::vector<uint8_t>& payload, uint32_t from, uint32_t to)
+{
+    auto replaceAt = [&](size_t at) {
+        if (at + 4 <= payload.size() && pf::loadU32le(&payload[at]) == from)
+            pf::storeU32le(&payload[at], to);
+    };
+    for (size_t i = 0; i + 12 <= payload.size(); ++i) {
+        const uint32_t tag = pf::loadU32le(&payload[i]);
+        if (tag == MakeTag("NHDR") || tag == MakeTag("ARCB")) {
+            replaceAt(i + 8);
+        } else if (tag == MakeTag("NGRP")) {
+            const uint32_t count = pf::loadU32le(&payload[i + 8]);
+            for (uint32_t k = 0; k < count; ++k)
+                replaceAt(i + 12 + 4 * size_t{k});
+        }
+    }
+}
+
 TEST(WorldFileIds, AHugeStoredIdDoesNotWrapTheCounter)
 {
     const std::unique_ptr<SWworld> world = SampleWorld();
@@ -234,10 +253,8 @@ TEST(WorldFileIds, AHugeStoredIdDoesNotWrapTheCounter)
     const uint32_t boxId = Named(*world, "box")->GetId();
     for (const DocumentRecord& record : file.Records()) {
         RawRecord raw{record.tag, record.parentIndex, record.flags, {record.payload.begin(), record.payload.end()}};
-        for (size_t i = 0; i + 4 <= raw.payload.size(); ++i) {
-            if (record.tag == MakeTag("5PTS") && pf::loadU32le(&raw.payload[i]) == boxId)
-                pf::storeU32le(&raw.payload[i], 0xFFFFFFF0); // the node, the group, the arcball
-        }
+        if (record.tag == MakeTag("5PTS"))
+            ReplaceNodeId(raw.payload, boxId, 0xFFFFFFF0); // the node, the group, the arcball
         records.push_back(std::move(raw));
     }
     const uint32_t before = PeekUniqueId();
@@ -280,11 +297,9 @@ TEST(WorldFileDamaged, ANodeWhoseParentIsNotEarlierIsDroppedWithItsSubtree)
         if (record.tag == MakeTag("5PTS")) {
             // The box's NHDR is the second SNOD; its parent position (0, the root) is made forward (9).
             const uint32_t boxId = Named(*world, "box")->GetId();
-            for (size_t i = 0; i + 8 <= raw.payload.size(); ++i) {
-                if (pf::loadU32le(&raw.payload[i]) == boxId && pf::loadU32le(&raw.payload[i + 4]) == 0) {
-                    pf::storeU32le(&raw.payload[i + 4], 9);
-                    break;
-                }
+            for (size_t i = 0; i + 16 <= raw.payload.size(); ++i) {
+                if (pf::loadU32le(&raw.payload[i]) == MakeTag("NHDR") && pf::loadU32le(&raw.payload[i + 8]) == boxId)
+                    pf::storeU32le(&raw.payload[i + 12], 9);
             }
         }
         records.push_back(std::move(raw));
