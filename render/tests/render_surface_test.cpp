@@ -9,8 +9,10 @@
 
 #include "engine/core/matrix.h"
 #include "engine/resources/image32.h"
+#include "render/format_record.h"
 #include "render/mesh/clipper.h"
 #include "render/render_camera.h"
+#include "render/software/rasteriser.h"
 
 namespace {
 
@@ -304,6 +306,56 @@ TEST(RenderSurfaceModes, AttachedImageReceivesTheFrameAndKeepsItsSize)
     EXPECT_EQ(surface.GetCurrentBuffer()->Row(0), image.GetPixelBuffer());
     EXPECT_TRUE(surface.EndFrame());
     EXPECT_EQ(image.GetWidth(), 24);
+}
+
+// A triangle far larger than the view at one depth is clipped to the view's square and drawn through the queue
+// and EndFrame: every pixel is covered, and nothing is written outside the buffer. Seen from the front (clockwise
+// on the screen) it covers the view; from the back the rasteriser draws nothing, so clipping kept the winding.
+TEST(RenderSurfaceFrame, ClippedTriangleCoversTheWholeView)
+{
+    for (const bool reversed : {true, false}) {
+        SCOPED_TRACE(reversed);
+        ReadySurface ready(48, 36);
+        ready.surface.RefreshBuffers();
+        ASSERT_TRUE(ready.surface.GetViewMatrix(ready.matrix));
+        SWrenderbatch* const batch = ready.surface.Queue().NewBatch();
+        SWtexturestages* const format = batch->TakeFormatRecord();
+        format->colourCount = 2;
+        format->firstFloatWord = 6;
+        format->vertexStride = 6;
+        format->combineMode = 3;
+        format->flags = 3; // depth test and write
+        const float corners[3][2] = {{-40.0f, -30.0f}, {40.0f, -30.0f}, {0.0f, 50.0f}};
+        SWprimitivenode* const node = batch->AllocPrimitives(1);
+        uint32_t* const words = batch->TakeWords(18);
+        uint8_t codes[3];
+        for (int i = 0; i < 3; ++i) {
+            const int corner = reversed ? 2 - i : i;
+            uint32_t* const v = words + 6 * i;
+            v[0] = std::bit_cast<uint32_t>(corners[corner][0]);
+            v[1] = std::bit_cast<uint32_t>(corners[corner][1]);
+            v[2] = std::bit_cast<uint32_t>(-0.5f);
+            v[3] = 0;
+            v[4] = 0x00FF8040u;
+            v[5] = 0;
+            const float x = corners[corner][0], y = corners[corner][1], z = -0.5f;
+            codes[i] = (x < z ? 1 : 0) | (x > -z ? 2 : 0) | (y < z ? 4 : 0) | (y > -z ? 8 : 0);
+        }
+        node->format = format;
+        node->vertices = words;
+        batch->AppendPrimitives(node);
+        ready.surface.GetClipper()->ClipQueuedTriangle(node, codes, *batch);
+        ASSERT_GE(batch->NodeCount(), 2u);
+        for (int i = 0; i < 3; ++i)
+            ready.surface.GetClipper()->Project(words + 6 * i);
+        ASSERT_TRUE(ready.surface.EndFrame());
+        int covered = 0;
+        for (int32_t y = 0; y < 36; ++y)
+            for (int32_t x = 0; x < 48; ++x)
+                covered += ready.surface.BufferA().Row(y)[x] == 0x00FF8040u ? 1 : 0;
+        EXPECT_EQ(covered, reversed ? 48 * 36 : 0);
+        EXPECT_EQ(ready.surface.GetRasteriser()->Stats().skippedTriangles, 0u);
+    }
 }
 
 } // namespace
