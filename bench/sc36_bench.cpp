@@ -1,0 +1,156 @@
+// Speed of the SC36 speech codec on one core over the committed 8000 Hz speech fixture: encode and decode realtime
+// factors (seconds of speech per CPU second) for each variant, and the heap bytes one open encoder and one open
+// decoder hold, counted by this program's own operator new.
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+#include <benchmark/benchmark.h>
+
+#include "codecs/sound/speech/sc36/sc36_codec.h"
+#include "codecs/sound/speech/sc36/sc36_frame_driver.h"
+#include "platform/base/endian.h"
+#include "platform/media/riff_wave_reader.h"
+
+namespace {
+
+std::atomic<int64_t> g_allocatedBytes{0};
+
+} // namespace
+
+// Counts what is asked for; the memory counter of an open is the difference across it. The deletes stay out of
+// line, and so do the news: inlined, the compiler pairs free or delete with malloc and warns of a mismatch that
+// is none.
+[[gnu::noinline]] void* operator new(std::size_t size)
+{
+    g_allocatedBytes.fetch_add(static_cast<int64_t>(size), std::memory_order_relaxed);
+    if (void* p = std::malloc(size == 0 ? 1 : size))
+        return p;
+    throw std::bad_alloc();
+}
+[[gnu::noinline]] void* operator new[](std::size_t size)
+{
+    return operator new(size);
+}
+[[gnu::noinline]] void operator delete(void* p) noexcept
+{
+    std::free(p);
+}
+[[gnu::noinline]] void operator delete[](void* p) noexcept
+{
+    std::free(p);
+}
+[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept
+{
+    std::free(p);
+}
+[[gnu::noinline]] void operator delete[](void* p, std::size_t) noexcept
+{
+    std::free(p);
+}
+
+namespace {
+
+const std::vector<int16_t>& Speech()
+{
+    static const std::vector<int16_t> samples = [] {
+        const char* root = std::getenv("VORTAN_SOURCE_DIR");
+        const std::filesystem::path base =
+            root != nullptr ? std::filesystem::path(root) : std::filesystem::path(__FILE__).parent_path().parent_path();
+        pf::WaveError error = pf::WaveError::kNone;
+        const auto reader =
+            pf::RiffWaveReader::open((base / "codecs/sound/tests/data/speech_8000_mono.wav").string(), &error);
+        std::vector<int16_t> loaded;
+        if (!reader)
+            return loaded;
+        std::vector<uint8_t> bytes(reader->dataBytes());
+        bytes.resize(reader->read(bytes));
+        for (size_t i = 0; i + 1 < bytes.size(); i += 2)
+            loaded.push_back(static_cast<int16_t>(pf::loadU16le(&bytes[i])));
+        return loaded;
+    }();
+    return samples;
+}
+
+double Seconds()
+{
+    return static_cast<double>(Speech().size()) / sound::kSc36SampleRate;
+}
+
+sound::Sc36StreamVariant VariantOf(const benchmark::State& state)
+{
+    return static_cast<sound::Sc36StreamVariant>(state.range(0));
+}
+
+// Heap bytes an open handle of this kind and variant holds, its transform tables excluded (they are shared).
+template <sound::Sc36Variant V> int64_t BytesOfOpen(bool encoder)
+{
+    std::unique_ptr<sound::CodecHandle> warm;
+    // A first open builds the shared transform tables, so the counted one holds only its own state.
+    encoder ? sound::Sc36EncoderOpen<V>(&warm) : sound::Sc36DecoderOpen<V>(&warm);
+    const int64_t before = g_allocatedBytes.load();
+    std::unique_ptr<sound::CodecHandle> handle;
+    encoder ? sound::Sc36EncoderOpen<V>(&handle) : sound::Sc36DecoderOpen<V>(&handle);
+    const int64_t bytes = g_allocatedBytes.load() - before;
+    encoder ? sound::Sc36EncoderClose<V>(&handle) : sound::Sc36DecoderClose<V>(&handle);
+    encoder ? sound::Sc36EncoderClose<V>(&warm) : sound::Sc36DecoderClose<V>(&warm);
+    return bytes;
+}
+
+void BM_Sc36Encode(benchmark::State& state)
+{
+    if (Speech().empty()) {
+        state.SkipWithError("speech fixture missing");
+        return;
+    }
+    sound::Sc36Encoded encoded;
+    for (auto _ : state) {
+        encoded = sound::Sc36EncodeSamples(Speech(), VariantOf(state));
+        benchmark::DoNotOptimize(encoded.frames.data());
+    }
+    state.counters["realtime_x"] =
+        benchmark::Counter(Seconds() * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["bit/s"] = static_cast<double>(encoded.frames.size()) * 8.0 / Seconds();
+    state.counters["encoder_bytes"] = static_cast<double>(VariantOf(state) == sound::Sc36StreamVariant::k3200
+                                                              ? BytesOfOpen<sound::Sc36Variant::k3200>(true)
+                                                              : BytesOfOpen<sound::Sc36Variant::k6400>(true));
+}
+
+void BM_Sc36Decode(benchmark::State& state)
+{
+    if (Speech().empty()) {
+        state.SkipWithError("speech fixture missing");
+        return;
+    }
+    const sound::Sc36Encoded encoded = sound::Sc36EncodeSamples(Speech(), VariantOf(state));
+    sound::Sc36DecodeOptions options;
+    options.timeScale = static_cast<float>(state.range(1)) / 100.0f;
+    sound::Sc36Decoded decoded;
+    for (auto _ : state) {
+        decoded = sound::Sc36DecodeFrames(encoded.frames, VariantOf(state), options);
+        benchmark::DoNotOptimize(decoded.samples.data());
+    }
+    // Seconds of coded speech per CPU second, whatever the time scale stretches it to.
+    state.counters["realtime_x"] =
+        benchmark::Counter(Seconds() * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["decoder_bytes"] = static_cast<double>(VariantOf(state) == sound::Sc36StreamVariant::k3200
+                                                              ? BytesOfOpen<sound::Sc36Variant::k3200>(false)
+                                                              : BytesOfOpen<sound::Sc36Variant::k6400>(false));
+}
+
+// Variants 0 (3200 bit/s), 1 (6400 bit/s), 2 (switched every 20 frames).
+BENCHMARK(BM_Sc36Encode)->ArgName("variant")->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Sc36Decode)
+    ->ArgNames({"variant", "scale_pct"})
+    ->ArgsProduct({{0, 1, 2}, {100}})
+    ->Args({1, 50})
+    ->Args({1, 200})
+    ->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
