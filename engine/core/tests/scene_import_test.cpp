@@ -1,0 +1,147 @@
+#include "engine/core/scene_import.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/core/camera_node.h"
+#include "engine/core/node.h"
+#include "engine/core/object_node.h"
+#include "engine/core/world.h"
+
+namespace {
+
+SWobjectnode* AddObject(SWworld& world, const char* name, SWnode* parent = nullptr)
+{
+    auto* node = new SWobjectnode; // the tree owns it from AddNode on
+    node->SetName(name);
+    world.AddNode(node, parent);
+    return node;
+}
+
+std::unique_ptr<SWworld> FileWorld()
+{
+    auto world = std::make_unique<SWworld>();
+    SWobjectnode* box = AddObject(*world, "box");
+    AddObject(*world, "lid", box);
+    auto* camera = new SWcameranode;
+    camera->SetName("eye");
+    world->AddNode(camera, nullptr);
+    world->AddCamera(camera);
+    world->GetSubWorlds().Add("level2")->SetFileName("level2.vtn");
+    return world;
+}
+
+std::unique_ptr<SWworld> BaseWorld()
+{
+    auto world = std::make_unique<SWworld>();
+    SWobjectnode* box = AddObject(*world, "box");
+    AddObject(*world, "floor");
+    world->SetArcballNode(box);
+    world->GetSubWorlds().Add("level2");
+    return world;
+}
+
+std::vector<uint8_t> Bytes(SWworld& world)
+{
+    std::vector<uint8_t> bytes;
+    EXPECT_EQ(WriteWorldFile(world, WorldFileMode::kScene, bytes), DocumentStatus::kOk);
+    return bytes;
+}
+
+class SceneImport : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_path = (std::filesystem::temp_directory_path() / ("vortan_import_" + std::to_string(::getpid()) + ".vtn"))
+                     .string();
+        ASSERT_EQ(SaveWorldFile(*FileWorld(), WorldFileMode::kScene, m_path), DocumentStatus::kOk);
+    }
+    void TearDown() override { std::filesystem::remove(m_path); }
+
+    std::string m_path;
+};
+
+TEST_F(SceneImport, ClashingNamesAreRenamedAndRecorded)
+{
+    const std::unique_ptr<SWworld> base = BaseWorld();
+    WorldLoadResult import = ImportWorld(m_path);
+    ASSERT_EQ(import.status, DocumentStatus::kOk);
+    const MergeRecord record = MergeWorld(*base, *import.world, {}, m_path);
+    EXPECT_EQ(record.fileName, m_path);
+    ASSERT_EQ(record.entries.size(), 4u);
+    const std::vector<std::pair<std::string, std::string>> names = {
+        {"box_1", "box"}, {"lid", "lid"}, {"eye", "eye"}, {"level2_1", "level2"}};
+    for (size_t i = 0; i < names.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(record.entries[i].name, names[i].first);
+        EXPECT_EQ(record.entries[i].nameInFile, names[i].second);
+    }
+    SWnode* imported = base->GetRootNode()->FindByName("box_1");
+    ASSERT_NE(imported, nullptr);
+    EXPECT_EQ(imported->GetId(), record.entries[0].id);
+    EXPECT_NE(imported->GetId(), base->GetRootNode()->FindByName("box")->GetId());
+    EXPECT_EQ(base->GetActiveCamera(), base->GetRootNode()->FindByName("eye"));
+    EXPECT_EQ(import.world->GetRootNode()->GetChildCount(), 0u); // the nodes moved, none were copied
+}
+
+TEST_F(SceneImport, InstancesKeepTheirNames)
+{
+    const std::unique_ptr<SWworld> base = BaseWorld();
+    WorldLoadResult import = ImportWorld(m_path);
+    MergeOptions options;
+    options.uniqueNames = false;
+    options.parent = base->GetRootNode()->FindByName("floor");
+    const MergeRecord record = MergeWorld(*base, *import.world, options, m_path);
+    ASSERT_FALSE(record.entries.empty());
+    EXPECT_EQ(record.entries[0].name, "box");
+    SWnode* floor = base->GetRootNode()->FindByName("floor");
+    EXPECT_EQ(floor->GetFirstChildNode()->GetId(), record.entries[0].id);
+}
+
+TEST_F(SceneImport, RemovingTheMergeGivesBackTheWorldAsItWas)
+{
+    const std::unique_ptr<SWworld> base = BaseWorld();
+    const std::vector<uint8_t> before = Bytes(*base);
+    WorldLoadResult import = ImportWorld(m_path);
+    const MergeRecord record = MergeWorld(*base, *import.world, {}, m_path);
+    // The base now points at what came in: its arcball is an imported node.
+    SWnode* imported = base->GetRootNode()->FindByName("lid");
+    ASSERT_NE(imported, nullptr);
+    base->SetArcballNode(static_cast<SWobjectnode*>(imported));
+    EXPECT_EQ(RemoveMerged(*base, record), record.entries.size());
+    EXPECT_EQ(base->GetArcballNode(), nullptr); // dropped before the node went, never left dangling
+    EXPECT_EQ(base->GetCameraList().Count(), 0u);
+    base->SetArcballNode(static_cast<SWobjectnode*>(base->GetRootNode()->FindByName("box")));
+    EXPECT_EQ(Bytes(*base), before);
+}
+
+TEST_F(SceneImport, TwoImportsOfOneFileHaveDisjointIds)
+{
+    const std::unique_ptr<SWworld> base = BaseWorld();
+    WorldLoadResult first = ImportWorld(m_path);
+    WorldLoadResult second = ImportWorld(m_path);
+    const MergeRecord a = MergeWorld(*base, *first.world, {}, m_path);
+    const MergeRecord b = MergeWorld(*base, *second.world, {}, m_path);
+    ASSERT_EQ(a.entries.size(), b.entries.size());
+    for (size_t i = 0; i < a.entries.size(); ++i) {
+        if (a.entries[i].kind == MergedKind::kNode) {
+            EXPECT_NE(a.entries[i].id, b.entries[i].id);
+        }
+    }
+    EXPECT_EQ(b.entries[0].name, "box_2");
+    EXPECT_EQ(base->GetCameraList().Count(), 2u);
+}
+
+TEST_F(SceneImport, AFileThatDoesNotReadBringsNothing)
+{
+    const WorldLoadResult import = ImportWorld(m_path + ".missing");
+    EXPECT_NE(import.status, DocumentStatus::kOk);
+    EXPECT_EQ(import.world, nullptr);
+}
+
+} // namespace
