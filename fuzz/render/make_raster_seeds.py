@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """Writes the seed corpora of the rasteriser fuzz targets (corpus/raster, corpus/raster_indexed).
 
-Each seed is a format record (as raster_fuzz_input.h reads it), a depth range and vertex words: one per kind of
-cell of the test scene (every configured pipeline, each filter, each blend mode, depth tests, the receding floor)
-and the robustness cases (far-away, NaN and infinite vertices, near distance 0, strides too short, bad indices).
+Each seed is a format record (as testsupport/render/raster_fuzz_input.h reads it), a depth range and vertex
+words: one per kind of cell of the test scene (every configured pipeline, each filter, each blend mode, depth
+tests, the receding floor) and the robustness cases (far-away, NaN and infinite vertices, near distance 0, strides
+too short, bad indices).
 """
 import math
 import os

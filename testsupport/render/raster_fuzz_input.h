@@ -1,6 +1,8 @@
 #pragma once
-// What the rasteriser fuzz targets share: bytes become a format record with its layer images, a depth range and
-// vertex words, drawn into a 64 x 48 buffer that sits between canary rows; a damaged canary traps.
+// What the rasteriser fuzz targets and the robustness tests share: bytes become a format record with its layer
+// images, a depth range and vertex words, drawn into a 64 x 48 buffer that sits between canary rows. The tests feed
+// the same functions seeded random bytes, so that random records and triangles run in every test run, not only
+// under the fuzzer.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -10,6 +12,8 @@
 
 #include "engine/resources/image32.h"
 #include "render/format_record.h"
+#include "render/render_batch.h"
+#include "render/software/direct_draw.h"
 #include "render/software/pixel_buffer.h"
 #include "render/software/raster_host.h"
 #include "render/software/rasteriser.h"
@@ -68,13 +72,19 @@ public:
         m_near = nearDistance;
         m_far = farDistance;
     }
-    void CheckCanaries() const
+    bool CanariesIntact() const
     {
         const size_t inside = static_cast<size_t>(kCanaryRows) * kWidth;
         for (size_t i = 0; i < m_memory.size(); ++i) {
             if ((i < inside || i >= inside + static_cast<size_t>(kWidth) * kHeight) && m_memory[i] != kCanary)
-                __builtin_trap();
+                return false;
         }
+        return true;
+    }
+    size_t PixelsDrawn() const
+    {
+        const uint32_t* inside = m_memory.data() + static_cast<size_t>(kCanaryRows) * kWidth;
+        return static_cast<size_t>(std::count_if(inside, inside + kWidth * kHeight, [](uint32_t p) { return p != 0; }));
     }
 
 private:
@@ -129,6 +139,71 @@ inline std::vector<uint32_t> ReadWords(Bytes& in, size_t most)
     while (in.Left() >= 4 && words.size() < most)
         words.push_back(in.U32());
     return words;
+}
+
+// What one input did: whether every canary survived, and how many pixels of the buffer changed.
+struct Outcome {
+    bool canariesIntact = false;
+    size_t pixelsDrawn = 0;
+};
+
+// The queue path: triangles of stride words each, one after another, drawn through DrawPrimitives.
+inline Outcome DrawQueueInput(std::span<const uint8_t> data)
+{
+    Bytes in(data);
+    Host host;
+    Scene scene;
+    ReadScene(in, scene, host);
+    SWrasteriser rasteriser;
+    rasteriser.Create(&host);
+    const std::vector<uint32_t> words = ReadWords(in, kMostVertexWords);
+    const size_t stride = scene.format.vertexStride;
+    std::vector<SWprimitivenode> nodes;
+    for (size_t first = 0; stride > 0 && first + 3 * stride <= words.size(); first += 3 * stride) {
+        SWprimitivenode node;
+        node.format = &scene.format;
+        node.vertices = words.data() + first;
+        nodes.push_back(node);
+    }
+    nodes.push_back(SWprimitivenode{});
+    for (size_t i = 0; i + 1 < nodes.size(); ++i)
+        nodes[i].next = &nodes[i + 1];
+    rasteriser.DrawPrimitives(nodes.data());
+    return {host.CanariesIntact(), host.PixelsDrawn()};
+}
+
+// The indexed path: stated vertex and triangle counts, buffers of their own sizes and indices of any value, drawn
+// through a direct-draw record. A buffer that cannot be made counts as a damaged canary: it never should fail.
+inline Outcome DrawIndexedInput(std::span<const uint8_t> data)
+{
+    Bytes in(data);
+    Host host;
+    Scene scene;
+    ReadScene(in, scene, host);
+    SWrasteriser rasteriser;
+    rasteriser.Create(&host);
+    const int32_t vertexCount = static_cast<int16_t>(in.U16());
+    const int32_t triangleCount = static_cast<int16_t>(in.U16());
+    const uint32_t bufferVertices = in.U8();
+    const uint32_t indexCount = in.U8();
+    SWsoftvertexbuffer* vertices = SWsoftvertexbuffer::Create(bufferVertices, in.U8() % 9);
+    SWsoftindexbuffer* indices = SWsoftindexbuffer::Create(indexCount);
+    if (vertices == nullptr || indices == nullptr) {
+        if (vertices != nullptr)
+            vertices->Release();
+        if (indices != nullptr)
+            indices->Release();
+        return {};
+    }
+    for (uint32_t i = 0; i < indexCount; ++i)
+        indices->Data()[i] = static_cast<uint16_t>(in.U8() % 64);
+    const std::vector<uint32_t> words = ReadWords(in, vertices->WordCount());
+    std::copy(words.begin(), words.end(), vertices->Data());
+    SWdirectdraw record{nullptr, &scene.format, vertices, indices, vertexCount, triangleCount};
+    rasteriser.Draw(&record, nullptr);
+    vertices->Release();
+    indices->Release();
+    return {host.CanariesIntact(), host.PixelsDrawn()};
 }
 
 } // namespace rasterfuzz
