@@ -571,6 +571,39 @@ TEST(RasterRobustness, FarAwayAndNonFiniteVerticesWriteNothingOutsideTheBuffer)
     EXPECT_EQ(host.Pixel(kWidth - 1, kHeight - 1), 1u);
 }
 
+// The right-edge and bottom rules admit the pixel whose centre is the corner (10.5, 10.5): there the corner's
+// weight is exactly 1.0, which must stay the largest weight and not wrap to -1.0. Whichever place the white corner
+// takes in the vertex order, the pixel is white.
+TEST(RasterRobustness, AWeightOfExactlyOneGivesTheVertexColour)
+{
+    const std::array<Point, 3> corners = {Point{0.5, 0.5}, Point{10.5, 10.5}, Point{0.5, 10.5}};
+    SWtexturestages format;
+    testsupport::SetVertexLayout(format, 2, 0);
+    format.combineMode = 3;
+    for (int rotation = 0; rotation < 3; ++rotation) {
+        RasterTestHost host(16, 16);
+        SWrasteriser rasteriser;
+        rasteriser.Create(&host);
+        std::vector<ScreenVertex> vertices(3);
+        for (int i = 0; i < 3; ++i) {
+            const Point& p = corners[static_cast<size_t>((i + rotation) % 3)];
+            vertices[static_cast<size_t>(i)].x = static_cast<float>(p.x);
+            vertices[static_cast<size_t>(i)].y = static_cast<float>(p.y);
+            vertices[static_cast<size_t>(i)].colours[0] = p.x > 10.0 ? 0xFFFFFFu : 0x000000u;
+        }
+        const std::vector<uint32_t> words = PackVertices(format, vertices);
+        PrimitiveList list;
+        list.Add(&format, words.data());
+        host.Clear(0x123456);
+        rasteriser.DrawPrimitives(list.First());
+        ASSERT_NE(host.Pixel(10, 10), 0x123456u) << "rotation " << rotation << ": the corner pixel is not drawn";
+        for (int c = 0; c < 3; ++c)
+            EXPECT_GE(host.Pixel(10, 10) >> (8 * c) & 0xFF, 254u) << "rotation " << rotation << " channel " << c;
+        // Pixel centre (5.5, 10.5) lies half way along the bottom edge: the white corner weighs a half.
+        EXPECT_NEAR(static_cast<double>(host.Pixel(5, 10) & 0xFF), 127.5, 2.0) << "rotation " << rotation;
+    }
+}
+
 TEST(RasterRobustness, NearDistanceZeroStillDrawsWithTheDepthTest)
 {
     CountingDraw draw;
