@@ -1,6 +1,7 @@
 // `vortan-world make-sample OUT.vtn`: a sample scene of what the world file writes so far (nodes of each kind,
 // cameras, a group, the arcball, cursors, a loadable-world entry, the header). `vortan-world roundtrip IN OUT`:
-// load and save, and say whether OUT equals IN byte for byte.
+// load and save, and say whether OUT equals IN byte for byte. `vortan-world import BASE IN OUT`: merge IN into BASE,
+// print the merge record, write OUT, then remove the merge and say whether BASE came back byte for byte.
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -15,6 +16,7 @@
 #include "engine/core/matrix.h"
 #include "engine/core/object_node.h"
 #include "engine/core/root_object.h"
+#include "engine/core/scene_import.h"
 #include "engine/core/type_tag.h"
 #include "engine/core/world.h"
 #include "engine/core/world_file.h"
@@ -114,7 +116,45 @@ int Roundtrip(std::span<char* const> args)
     return same ? kWorldToolDone : kExitFailed;
 }
 
+const char* KindName(MergedKind kind)
+{
+    static const char* const kNames[] = {"node",   "texture",  "material", "sound", "cursor",  "event",
+                                         "speech", "geometry", "java",     "block", "subworld"};
+    const auto index = static_cast<size_t>(kind);
+    return index < std::size(kNames) ? kNames[index] : "?";
+}
+
+int Import(std::span<char* const> args)
+{
+    if (args.size() != 3) {
+        std::fprintf(stderr, "usage: vortan-world import BASE IN OUT\n");
+        return kWorldToolUsage;
+    }
+    const WorldLoadResult base = LoadWorldFile(args[0], SWreadcontext::IdMode::kKeep);
+    if (base.status != DocumentStatus::kOk)
+        return Refuse(std::string(args[0]) + ": " + DocumentStatusText(base.status));
+    const WorldLoadResult import = ImportWorld(args[1]);
+    if (import.status != DocumentStatus::kOk)
+        return Refuse(std::string(args[1]) + ": " + DocumentStatusText(import.status));
+    const MergeRecord record = MergeWorld(*base.world, *import.world, {}, args[1]);
+    std::printf("merged %s: %zu objects\n", record.fileName.c_str(), record.entries.size());
+    for (const MergeEntry& entry : record.entries)
+        std::printf("  %s id=%u name=%s file-name=%s\n", KindName(entry.kind), entry.id, entry.name.c_str(),
+                    entry.nameInFile.c_str());
+    std::string why;
+    const DocumentStatus saved = SaveWorldFile(*base.world, WorldFileMode::kScene, args[2], &why);
+    if (saved != DocumentStatus::kOk)
+        return Refuse(why.empty() ? DocumentStatusText(saved) : why);
+    const size_t removed = RemoveMerged(*base.world, record);
+    std::vector<uint8_t> after;
+    const bool restored =
+        WriteWorldFile(*base.world, WorldFileMode::kScene, after) == DocumentStatus::kOk && after == FileBytes(args[0]);
+    std::printf("removed=%zu restored=%s\n", removed, restored ? "yes" : "no");
+    return restored ? kWorldToolDone : kExitFailed;
+}
+
 const bool kRegistered = RegisterWorldToolCommand({"make-sample", "OUT.vtn", &MakeSample}) &&
-                         RegisterWorldToolCommand({"roundtrip", "IN OUT", &Roundtrip});
+                         RegisterWorldToolCommand({"roundtrip", "IN OUT", &Roundtrip}) &&
+                         RegisterWorldToolCommand({"import", "BASE IN OUT", &Import});
 
 } // namespace

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# `vortan-world import`: the sample merged into itself renames every clashing name and records it, the merged file
+# reads back with both copies, and removing the merge gives back the base byte for byte.
+set -euo pipefail
+tool="$1"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/lib/run_tool.sh"
+
+expect_exit 0 make-sample "$work/base.vtn"
+expect_exit 0 import "$work/base.vtn" "$work/base.vtn" "$work/merged.vtn"
+expect_line "^merged $work/base.vtn: 10 objects$"
+expect_line '^  node id=[0-9]+ name=object0_1 file-name=object0$'
+expect_line '^  node id=[0-9]+ name=front_1 file-name=front$'
+expect_line '^  subworld id=0 name=level2_1 file-name=level2$'
+expect_line '^removed=10 restored=yes$'
+expect_exit 0 roundtrip "$work/merged.vtn" "$work/again.vtn"
+expect_line 'identical=yes'
+expect_exit 0 dump "$work/merged.vtn" -v
+expect_line 'CAML\(20\)' # four cameras: two of the base, two brought in
+
+expect_exit 3 import "$work/base.vtn" "$work/missing.vtn" "$work/never.vtn"
+[ ! -e "$work/never.vtn" ] || fail "a refused import wrote an output"
+expect_exit 2 import "$work/base.vtn"
+echo "import ok"
