@@ -613,6 +613,15 @@ TEST(RasterRobustness, NearDistanceZeroStillDrawsWithTheDepthTest)
     draw.Draw({Clockwise({Point{10, 10}, Point{50, 10}, Point{10, 50}})});
     EXPECT_EQ(draw.At(12, 12), 1u);
     EXPECT_GT(draw.rasteriser.Pipeline(24)->DepthScale(), 0.0f);
+
+    // Far beyond 2^30 near distances: the scale stops at its least value and far geometry still draws.
+    CountingDraw deep;
+    deep.host.SetDepthRange(1e-6f, 1e6f);
+    deep.format.vertexAlpha = 0;
+    deep.format.flags = 3;
+    deep.Draw({Clockwise({Point{10, 10}, Point{50, 10}, Point{10, 50}})}, 1.0f);
+    EXPECT_EQ(deep.At(12, 12), 1u);
+    EXPECT_EQ(deep.rasteriser.Pipeline(24)->DepthScale(), 1.0f);
 }
 
 TEST(RasterWalk, EqualDepthTermsWalkAffinelyWhateverTheSize)
