@@ -1,0 +1,209 @@
+#include "engine/core/sub_world_loader.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <new>
+
+#include "engine/core/document_file.h"
+#include "engine/core/node.h"
+#include "engine/core/object_node.h"
+#include "engine/core/sub_worlds.h"
+
+namespace {
+
+constexpr size_t kReadBlockBytes = 1024;
+
+// The whole file, read a block at a time so that a stop request is seen between blocks; nullopt when it stopped or
+// failed.
+std::optional<std::vector<uint8_t>> ReadInBlocks(const std::string& path, const std::stop_token& stop)
+{
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr)
+        return std::nullopt;
+    std::vector<uint8_t> bytes;
+    uint8_t block[kReadBlockBytes];
+    bool ok = true;
+    for (;;) {
+        if (stop.stop_requested()) {
+            ok = false;
+            break;
+        }
+        const size_t got = std::fread(block, 1, sizeof block, file);
+        bytes.insert(bytes.end(), block, block + got);
+        if (got < sizeof block) {
+            ok = std::ferror(file) == 0;
+            break;
+        }
+    }
+    std::fclose(file);
+    return ok ? std::optional(std::move(bytes)) : std::nullopt;
+}
+
+std::unique_ptr<SWworld> ParseImport(std::vector<uint8_t> bytes)
+{
+    SWdocumentfile file;
+    if (SWdocumentfile::Parse(std::move(bytes), file) != DocumentStatus::kOk)
+        return nullptr;
+    SWreadcontext context(SWreadcontext::IdMode::kFresh);
+    return ReadWorldFile(file, context).world;
+}
+
+} // namespace
+
+CVTN_SubWorldLoader& CVTN_SubWorldLoader::Of(SWworld& world)
+{
+    SWworldlock lock(world);
+    if (auto* loader = dynamic_cast<CVTN_SubWorldLoader*>(world.GetPart(WorldPart::kLoaderQueue)))
+        return *loader;
+    auto made = std::make_unique<CVTN_SubWorldLoader>(world);
+    CVTN_SubWorldLoader& loader = *made;
+    world.SetPart(WorldPart::kLoaderQueue, std::move(made));
+    return loader;
+}
+
+CVTN_SubWorldLoader::~CVTN_SubWorldLoader()
+{
+    for (Slot& slot : m_slots) {
+        if (slot.loader)
+            slot.loader->Stop();
+    }
+}
+
+std::string CVTN_SubWorldLoader::PathOf(const CVTN_SubWorld& entry) const
+{
+    const std::string name = entry.GetFileName().value_or("");
+    if (m_baseFolder.empty() || (!name.empty() && name[0] == '/'))
+        return name;
+    return m_baseFolder + "/" + name;
+}
+
+CVTN_SubWorldInstance* CVTN_SubWorldLoader::LoadFile(CVTN_SubWorld& entry, const SubWorldLoadRequest& request,
+                                                     bool threaded)
+{
+    SWworldlock lock(m_world);
+    if (entry.GetReferenceLimitFlag() != 0 && Instances(entry).size() >= entry.GetReferenceLimit())
+        return nullptr;
+    Slot& slot = m_slots.emplace_back();
+    slot.instance = std::make_unique<CVTN_SubWorldInstance>();
+    slot.instance->entry = &entry;
+    slot.instance->hidden = !request.showAtOnce;
+    slot.request = request;
+    slot.serial = m_nextSerial++;
+    const std::string path = PathOf(entry);
+    if (!threaded) {
+        std::unique_ptr<SWworld> import = ImportWorld(path).world;
+        if (!import || !Merge(slot, *import)) {
+            m_slots.pop_back();
+            return nullptr;
+        }
+        return slot.instance.get();
+    }
+    slot.loader = std::make_unique<CVTN_ThreadHandler>("sub-world loader");
+    const uint64_t serial = slot.serial;
+    // The body owns everything it touches (the path, the queue), never the world: it may outlive its join.
+    const bool started = slot.loader->Start([queue = m_queue, path, serial](std::stop_token stop) {
+        std::optional<std::vector<uint8_t>> bytes = ReadInBlocks(path, stop);
+        if (stop.stop_requested())
+            return;
+        std::unique_ptr<SWworld> import = bytes ? ParseImport(std::move(*bytes)) : nullptr;
+        const std::lock_guard<std::mutex> guard(queue->lock);
+        queue->items.push_back({serial, std::move(import)});
+    });
+    if (!started) {
+        m_slots.pop_back();
+        return nullptr;
+    }
+    return slot.instance.get();
+}
+
+bool CVTN_SubWorldLoader::Merge(Slot& slot, SWworld& import)
+{
+    const SubWorldLoadRequest& request = slot.request;
+    SWnode* parent = nullptr;
+    if (request.applyRequest && request.rootName)
+        parent = m_world.GetRootNode()->FindByName(*request.rootName);
+    auto* top = new SWobjectnode(SWnode::kKindGroup); // the tree owns it from AddNode on
+    top->SetName(slot.instance->entry->GetName());
+    if (!m_world.AddNode(top, parent)) {
+        delete top;
+        return false;
+    }
+    if (request.applyRequest && request.initialTransform)
+        top->SetInitialMatrix(*request.initialTransform);
+    MergeOptions options;
+    options.parent = top;
+    options.uniqueNames = false;
+    slot.instance->record = MergeWorld(m_world, import, options, PathOf(*slot.instance->entry));
+    slot.instance->top = top;
+    slot.instance->loaded = true;
+    return true;
+}
+
+size_t CVTN_SubWorldLoader::CompletePendingLoads()
+{
+    std::vector<Finished> finished;
+    {
+        const std::lock_guard<std::mutex> guard(m_queue->lock);
+        finished.swap(m_queue->items);
+    }
+    SWworldlock lock(m_world);
+    size_t merged = 0;
+    for (Finished& item : finished) {
+        const auto slot =
+            std::find_if(m_slots.begin(), m_slots.end(), [&](const Slot& s) { return s.serial == item.serial; });
+        if (slot == m_slots.end())
+            continue; // unloaded while it loaded
+        slot->loader->Join();
+        slot->loader.reset();
+        if (!item.import || !Merge(*slot, *item.import)) {
+            slot->instance->failed = true;
+            continue;
+        }
+        ++merged;
+    }
+    return merged;
+}
+
+void CVTN_SubWorldLoader::Remove(Slot& slot)
+{
+    if (slot.loader)
+        slot.loader->Stop();
+    if (slot.instance->loaded) {
+        RemoveMerged(m_world, slot.instance->record);
+        m_world.DeleteNode(slot.instance->top);
+    }
+}
+
+bool CVTN_SubWorldLoader::UnloadSubWorld(CVTN_SubWorld& entry, CVTN_SubWorldInstance* instance, bool all)
+{
+    SWworldlock lock(m_world);
+    bool found = false;
+    for (auto slot = m_slots.end(); slot != m_slots.begin();) {
+        --slot;
+        CVTN_SubWorldInstance* candidate = slot->instance.get();
+        if (candidate->entry != &entry || (instance != nullptr && candidate != instance))
+            continue;
+        Remove(*slot);
+        slot = m_slots.erase(slot);
+        found = true;
+        if (instance != nullptr || !all)
+            break;
+    }
+    return found;
+}
+
+std::vector<CVTN_SubWorldInstance*> CVTN_SubWorldLoader::Instances(const CVTN_SubWorld& entry) const
+{
+    std::vector<CVTN_SubWorldInstance*> found;
+    for (const Slot& slot : m_slots) {
+        if (slot.instance->entry == &entry && !slot.instance->failed)
+            found.push_back(slot.instance.get());
+    }
+    return found;
+}
+
+size_t CVTN_SubWorldLoader::PendingCount() const
+{
+    return static_cast<size_t>(std::count_if(m_slots.begin(), m_slots.end(),
+                                             [](const Slot& s) { return !s.instance->loaded && !s.instance->failed; }));
+}

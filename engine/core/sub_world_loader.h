@@ -1,0 +1,86 @@
+#pragma once
+// Loadable sub-worlds at run time: instances of a world's sub-world entries, each merged under a top node of its
+// own and taken out again by its merge record. While the world is not running a load reads and merges at once;
+// while it runs, a loader thread reads the file in blocks (stopping between blocks when asked) and parses it into
+// a private import world off every lock, then queues it; CompletePendingLoads merges what is queued under the
+// world's lock. A loader never touches the world, so one still running after its join time-out may be detached.
+//
+// An instance keeps its names: actions find nodes by name from the root, so a second instance's actions reach the
+// first instance's nodes of the same name.
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/core/matrix.h"
+#include "engine/core/scene_import.h"
+#include "engine/core/thread_handler.h"
+#include "engine/core/world.h"
+
+class CVTN_SubWorld;
+class SWobjectnode;
+
+struct SubWorldLoadRequest {
+    std::optional<std::string> rootName;      // attach under this node; none: the root node
+    std::optional<SWmatrix> initialTransform; // the instance's top node takes it
+    bool applyRequest = true;                 // flag A: 0 loads everything at the root, untransformed
+    bool showAtOnce = true;                   // flag B: 0 keeps the instance hidden until shown
+};
+
+class CVTN_SubWorldInstance {
+public:
+    CVTN_SubWorld* entry = nullptr; // the world's entry, which outlives its instances
+    SWobjectnode* top = nullptr;    // in the world's tree once loaded; null while loading
+    MergeRecord record;
+    bool loaded = false;
+    bool hidden = false;
+    bool failed = false; // the file did not read: nothing was added
+};
+
+class CVTN_SubWorldLoader : public SWworldpart {
+public:
+    // The loader of world, made on first use and kept as the world's loader-queue part.
+    static CVTN_SubWorldLoader& Of(SWworld& world);
+
+    explicit CVTN_SubWorldLoader(SWworld& world) : m_world(world) {}
+    ~CVTN_SubWorldLoader() override; // stops every loader thread
+
+    void SetBaseFolder(std::string folder) { m_baseFolder = std::move(folder); } // where entries' files are
+    // An instance of entry, or null: the entry's reference limit is reached, or (not threaded) the file failed.
+    // threaded: returns at once, the merge waits for CompletePendingLoads.
+    CVTN_SubWorldInstance* LoadFile(CVTN_SubWorld& entry, const SubWorldLoadRequest& request, bool threaded);
+    size_t CompletePendingLoads(); // merges every finished load; answers how many
+    // instance null: every instance of entry (all) or its most recent one; false when none was found.
+    bool UnloadSubWorld(CVTN_SubWorld& entry, CVTN_SubWorldInstance* instance, bool all);
+    std::vector<CVTN_SubWorldInstance*> Instances(const CVTN_SubWorld& entry) const;
+    size_t PendingCount() const;
+
+private:
+    struct Finished {
+        uint64_t serial;                 // of the slot that asked; an unloaded slot's never matches again
+        std::unique_ptr<SWworld> import; // null: the file did not read
+    };
+    struct Queue {
+        std::mutex lock;
+        std::vector<Finished> items;
+    };
+    struct Slot {
+        std::unique_ptr<CVTN_SubWorldInstance> instance;
+        std::unique_ptr<CVTN_ThreadHandler> loader; // null once merged or for a direct load
+        SubWorldLoadRequest request;
+        uint64_t serial = 0;
+    };
+
+    bool Merge(Slot& slot, SWworld& import);
+    void Remove(Slot& slot);
+    std::string PathOf(const CVTN_SubWorld& entry) const;
+
+    SWworld& m_world; // owns this part
+    std::string m_baseFolder;
+    uint64_t m_nextSerial = 1;
+    std::list<Slot> m_slots;                                    // in load order
+    std::shared_ptr<Queue> m_queue = std::make_shared<Queue>(); // shared with loader threads, which may outlive us
+};
