@@ -1,5 +1,6 @@
 #include "render/mesh/clipper.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -185,7 +186,12 @@ bool SWclipper::WriteIntersection(const Work& in, int prev, int cur, uint8_t pla
     uint32_t* const v = out.words + count * m_stride;
     const float x = px + t * dx;
     const float y = py + t * dy;
-    const float z = isDepthPlane ? planeZ : pz + t * dz;
+    // Both ends lie within the depth range once near and far are cut, and so does every point between them;
+    // rounding of pz + t dz may not (t = 1 from z = -0.5 to a near value of -1e-10 gives 0), and a z of 0 or
+    // above would project to infinity.
+    float z = isDepthPlane ? planeZ : pz + t * dz;
+    if (!isDepthPlane && (in.codes[prev] & 48) == 0 && (in.codes[cur] & 48) == 0)
+        z = std::min(std::max(z, -1.0f), m_near);
     SetWord(v, 0, x);
     SetWord(v, 1, y);
     SetWord(v, 2, z);

@@ -241,6 +241,26 @@ TEST_F(ClipperTest, RandomTrianglesLeaveOnlyVerticesInsideTheVolume)
     }
 }
 
+// Near distance 0 puts the near plane at -1e-10; a side cut between a corner there and one at -0.5 once rounded
+// to z = 0, which projects to infinity and lost the triangle.
+TEST_F(ClipperTest, SideCutNextToATinyNearValueStaysInFrontOfTheEye)
+{
+    m_camera.SetNearPlane(0.0f);
+    float matrix[16];
+    ASSERT_TRUE(m_surface.GetViewMatrix(matrix));
+    SWprimitivenode* const node = Queue(
+        {{{0.0f, 0.001006411504931748f, -0.5f}, {-40.0f, -40.0f, 0.5f}, {1.0842103e-19f, 1.0842107e-19f, 2.7e-43f}}});
+    SWprimitivenode* const tail = m_batch->EndNode()->prev;
+    Clip(node);
+    ASSERT_TRUE(IsListed(node));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_LE(F(node->vertices + 6 * i, 2), NearValue());
+    for (const SWprimitivenode* n = tail->next; n != m_batch->EndNode(); n = n->next)
+        for (int i = 0; i < 3; ++i)
+            for (int w = 0; w < 4; ++w)
+                EXPECT_TRUE(std::isfinite(F(n->vertices + 6 * i, w))) << "vertex " << i << " word " << w;
+}
+
 TEST_F(ClipperTest, NonFiniteCornersNeverWriteOutsideTheirVertices)
 {
     const float nan = std::nanf("");
