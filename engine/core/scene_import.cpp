@@ -70,6 +70,17 @@ void MergeSubWorlds(SWworld& target, SWworld& import, const MergeOptions& option
     }
 }
 
+// Merged entries were appended, and an instance keeps its names: the last of a name is the one merged last.
+CVTN_SubWorld* LastNamed(const CVTN_SubWorlds& entries, const std::string& name)
+{
+    CVTN_SubWorld* last = nullptr;
+    for (CVTN_SubWorld* w = entries.GetFirst(); w != nullptr; w = CVTN_SubWorlds::GetNext(w)) {
+        if (w->GetName().value_or("") == name)
+            last = w;
+    }
+    return last;
+}
+
 } // namespace
 
 WorldLoadResult ImportWorld(const std::string& path)
@@ -101,7 +112,7 @@ size_t RemoveMerged(SWworld& target, const MergeRecord& record)
             if (node != nullptr && target.DeleteNode(node))
                 ++removed;
         } else if (entry->kind == MergedKind::kSubWorld) {
-            CVTN_SubWorld* found = target.GetSubWorlds().FindByName(entry->name);
+            CVTN_SubWorld* found = LastNamed(target.GetSubWorlds(), entry->name);
             if (found != nullptr && target.GetSubWorlds().Remove(found))
                 ++removed;
         }

@@ -92,6 +92,7 @@ TEST_F(SceneImport, ClashingNamesAreRenamedAndRecorded)
 TEST_F(SceneImport, InstancesKeepTheirNames)
 {
     const std::unique_ptr<SWworld> base = BaseWorld();
+    const std::vector<uint8_t> before = Bytes(*base);
     WorldLoadResult import = ImportWorld(m_path);
     MergeOptions options;
     options.uniqueNames = false;
@@ -101,6 +102,9 @@ TEST_F(SceneImport, InstancesKeepTheirNames)
     EXPECT_EQ(record.entries[0].name, "box");
     SWnode* floor = base->GetRootNode()->FindByName("floor");
     EXPECT_EQ(floor->GetFirstChildNode()->GetId(), record.entries[0].id);
+    // Removal takes the entries that came in, not the base's own of the same name.
+    RemoveMerged(*base, record);
+    EXPECT_EQ(Bytes(*base), before);
 }
 
 TEST_F(SceneImport, RemovingTheMergeGivesBackTheWorldAsItWas)
