@@ -175,8 +175,10 @@ bool SWclipper::WriteIntersection(const Work& in, int prev, int cur, uint8_t pla
         prevInside = px < -pz;
         break;
     }
+    // The nudge goes toward the end that is inside. A prev lying exactly on the plane is inside by its outcode,
+    // though not strictly: nudging toward cur would then step outside by 2^-23 of the edge.
     if (!isDepthPlane)
-        t += prevInside ? -kSideNudge : kSideNudge;
+        t += (prevInside || (in.codes[prev] & planeBit) == 0) ? -kSideNudge : kSideNudge;
     // Rounding and non-finite input may leave t outside the edge; the colour weight must stay in 0..256.
     if (!(t >= 0.0f))
         t = 0.0f;

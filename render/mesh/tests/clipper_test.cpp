@@ -261,6 +261,19 @@ TEST_F(ClipperTest, SideCutNextToATinyNearValueStaysInFrontOfTheEye)
                 EXPECT_TRUE(std::isfinite(F(n->vertices + 6 * i, w))) << "vertex " << i << " word " << w;
 }
 
+// A corner lying exactly on y = z is inside; the cut toward a far-outside corner must not be nudged toward it.
+TEST_F(ClipperTest, CutFromACornerOnThePlaneIsNudgedInside)
+{
+    const float c = -0.37254899740219116f;
+    SWprimitivenode* const node = Queue({{{c, -95.37254333496094f, c}, {c, c, c}, {c, c, c}}});
+    m_codes[1] = m_codes[2] = 0; // on the planes x = z and y = z: inside
+    m_codes[0] = OutcodeOf(c, -95.37254333496094f, c, NearValue());
+    Clip(node);
+    ASSERT_TRUE(IsListed(node));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_GE(F(node->vertices + 6 * i, 1), F(node->vertices + 6 * i, 2) - 1e-5f) << i;
+}
+
 TEST_F(ClipperTest, NonFiniteCornersNeverWriteOutsideTheirVertices)
 {
     const float nan = std::nanf("");
