@@ -78,6 +78,11 @@ SWevents::SWevents()
 
 SWevents::~SWevents()
 {
+    DeleteAllEvents();
+}
+
+void SWevents::DeleteAllEvents()
+{
     m_delayedActions.DeleteAll();
     // Sequences are shared with actions and motions; the list lets go of its references, the last holder frees.
     while (auto* entry = static_cast<SWactionqueueentry*>(m_actionQueues.Head())) {

@@ -95,6 +95,11 @@ public:
     virtual SWworld* AsWorld() { return nullptr; }             // the world these events belong to, when there is one
     virtual float GetCurrentWorldTime() const { return 0.0f; } // ms; timers restart from it
 
+protected:
+    // Every event with its actions, and the delayed entries and sequences that refer to them. The world calls it
+    // first in its destructor, so that the motions its actions own still find the whole world as they go.
+    void DeleteAllEvents();
+
 private:
     static constexpr uint32_t kTypes = 22;
 

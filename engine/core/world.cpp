@@ -32,6 +32,9 @@ SWworld::SWworld()
 
 SWworld::~SWworld()
 {
+    // The events' actions own motions that reach into the tree and the parts as they go: the events go before
+    // anything they may reach.
+    DeleteAllEvents();
     // Later parts may refer to anything else the world holds: they go first.
     for (auto& part : m_parts)
         part.reset();

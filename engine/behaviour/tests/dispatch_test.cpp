@@ -21,123 +21,19 @@
 #include "engine/core/object_node.h"
 #include "engine/core/typed_value_data.h"
 #include "engine/core/world.h"
+#include "engine/resources/sound.h"
+#include "engine/resources/sound_list.h"
 #include "platform/time/clock.h"
 #include "platform/time/virtual_clock.h"
+#include "testsupport/behaviour/frame_driver.h"
+#include "testsupport/behaviour/test_motion.h"
+#include "testsupport/behaviour/trace_observer.h"
 
 namespace {
 
-struct Recorder : BehaviourObserver {
-    void EventFired(const SWevent& event, const SWinputrecord&) override
-    {
-        fired.push_back(event.GetName().value_or("?"));
-    }
-    void ActionExecuted(const SWactionnode& action, const ActionTarget& target, const ActionSubject&) override
-    {
-        executed.push_back(action.GetActionId());
-        texts.push_back(target.GetText() != nullptr ? target.GetText() : "-");
-    }
-    void ActionSkipped(const SWactionnode&) override { ++skipped; }
-    std::vector<std::string> fired;
-    std::vector<uint32_t> executed;
-    std::vector<std::string> texts;
-    int skipped = 0;
-};
-
-// A motion that ends a fixed time after its start on the world's clock.
-class TestMotion : public SWnodemotion {
-public:
-    TestMotion(SWworld* world, uint32_t type, float durationMs) : SWnodemotion(world, type)
-    {
-        m_durationMs = durationMs;
-    }
-    SWmotion* Clone() const override { return new TestMotion(*this); }
-    void Start() override
-    {
-        SWnodemotion::Start();
-        m_startedAt = m_world->GetCurrentWorldTime();
-    }
-    bool Step(float nowMs) override
-    {
-        if (IsDone() || !IsRunning())
-            return false;
-        if (nowMs - m_startedAt >= m_durationMs) {
-            Stop();
-            Finish();
-        }
-        return !IsDone();
-    }
-
-private:
-    float m_startedAt = 0.0f;
-};
-
-// Starts the subject's motion as the motion handlers will, bound to node 1.
-void StartMotion(SWevent*, SWevents*, const ActionTarget&, const ActionSubject& subject)
-{
-    if (auto* motion = dynamic_cast<SWnodemotion*>(subject.motion)) {
-        motion->BindNode(1);
-        if (!motion->IsRunning())
-            motion->Start();
-    }
-}
-
-class Driver {
-public:
-    Driver() { pf::setClock(&clock); }
-    ~Driver() { pf::setClock(nullptr); }
-
-    void Frame(uint32_t dtMs = 33)
-    {
-        SWworldlock lock(world);
-        world.GetPostedQueue().MoveAll(world.GetDispatchQueue());
-        world.GetDispatchQueue().Push(new SWinputrecord(InputKind::kWorldStep, world.GetFrameTimeMs()));
-        world.ProcessEvents();
-        if (auto* table = dynamic_cast<TimedActionTable*>(world.GetPart(WorldPart::kTimedActions))) {
-            for (uint32_t type = 0; type < 20; ++type)
-                if (auto* list = table->GetTypeList(type))
-                    for (auto& motion : *list)
-                        motion->Step(world.GetCurrentWorldTime());
-            table->PurgeDone();
-        }
-        clock.advance(dtMs);
-        world.SetCurrentWorldTime(world.GetCurrentWorldTime() + static_cast<float>(dtMs));
-    }
-    void Post(SWinputrecord* record) { world.GetPostedQueue().Push(record); }
-    SWinputrecord* Click(SWnode* node, uint32_t mask = 2)
-    {
-        auto* record = new SWinputrecord(InputKind::kObjectClick, 0, node);
-        record->SetSecondWord(mask);
-        return record;
-    }
-    SWevent* Event(uint32_t type, const char* name)
-    {
-        SWevent* event = world.AddEventOfType(type);
-        event->SetName(std::string(name));
-        return event;
-    }
-    SWactionnode* Action(SWevent* event, int32_t kind, const char* argument = nullptr)
-    {
-        SWactionnode* action = event->CreateAction(world.GetActionCategories().FindKind(kind));
-        if (action == nullptr)
-            action = event->CreateAction(&plain);
-        if (argument != nullptr)
-            action->AddArgument(argument, SWdatanode::kString, true);
-        return action;
-    }
-    SWnode* Node(const char* name)
-    {
-        auto* node = new SWobjectnode();
-        node->SetName(std::string(name));
-        world.AddNode(node, nullptr);
-        return node;
-    }
-
-    pf::VirtualClock clock{1000};
-    SWworld world;
-    Recorder recorder;
-    SWactionkind plain; // kind 0, no handler: records each call only
-
-    void Observe() { world.SetObserver(&recorder); }
+struct Driver : FrameDriver {
+    RecordingObserver recorder;
+    void Observe() { FrameDriver::Observe(recorder); }
 };
 
 } // namespace
@@ -396,21 +292,14 @@ struct Sequence {
             members[i] = d.Action(event, 0);
             members[i]->SetQueueLink(queue->GetActionId());
         }
-        auto* moving = new SWmotionaction(41);
-        motionKind.SetKindId(41);
-        motionKind.SetHandler(StartMotion);
-        moving->SetKind(&motionKind);
-        moving->SetMotion(std::make_unique<TestMotion>(&d.world, 2, 200.0f));
+        SWmotionaction* moving = d.MotionAction(event, 2, 200.0f, members[0]);
         moving->SetQueueLink(queue->GetActionId());
         moving->SetWait(1);
-        event->InsertActionAfter(moving, members[0]);
-        moving->SetActionId(d.world.NextActionId());
         members[1] = moving;
     }
     SWevent* event;
     SWqueueaction* queue;
     SWactionnode* members[3];
-    SWactionkind motionKind;
 };
 
 } // namespace
@@ -511,4 +400,127 @@ TEST(DispatchThreads, PostedRecordsFireOnceEachInOrder)
     poster.join();
     d.Frame(1);
     EXPECT_EQ(d.recorder.fired.size(), static_cast<size_t>(kRecords));
+}
+
+TEST(DispatchActivation, ReArmZeroStaysBlockedUntilActivatedAfterTheStep)
+{
+    Driver d;
+    SWevent* once = d.world.AddEvent(0, static_cast<uint32_t>(EventType::kWorldStep));
+    once->SetName(std::string("once"));
+    SWevent* rearm = d.Event(3, "rearm");
+    d.Action(rearm, 12, "once");
+    SWevent* activate = d.Event(3, "activate");
+    d.Action(activate, 13, "once");
+    d.Observe();
+    d.Frame();
+    d.Frame();
+    EXPECT_EQ(d.recorder.fired, (std::vector<std::string>{"once"}));
+    EXPECT_TRUE(once->IsBlocked());
+    d.Post(SWinputrecord::SWinputrecordTrigger(rearm, std::nullopt, 0));
+    d.Frame();
+    EXPECT_TRUE(once->IsBlocked()); // a re-arm never unblocks a flag-0 event
+    d.recorder.fired.clear();
+    d.Post(SWinputrecord::SWinputrecordTrigger(activate, std::nullopt, 0));
+    d.Frame(); // the step record was dispatched before the request took effect
+    EXPECT_EQ(d.recorder.fired, (std::vector<std::string>{"activate"}));
+    EXPECT_FALSE(once->IsBlocked());
+    d.Frame();
+    EXPECT_EQ(d.recorder.fired, (std::vector<std::string>{"activate", "once"}));
+}
+
+TEST(DispatchMatches, VariablesMotionsAndSoundsFireOnlyTheirOwnEvents)
+{
+    Driver d;
+    SWproperty* watched = d.world.GetVariables().AddVariable(std::make_unique<SWproperty>(kTypeFloat));
+    SWproperty* other = d.world.GetVariables().AddVariable(std::make_unique<SWproperty>(kTypeFloat));
+    d.Event(18, "changed")->SetWatchedVariable(watched);
+    d.Event(18, "unresolved")->SetWatchedVariableName(std::string("nowhere"));
+    SWnode* first = d.Node("twin");
+    SWnode* second = d.Node("twin"); // a name matches only the first node that bears it
+    SWnode* unnamed = new SWobjectnode();
+    d.world.AddNode(unnamed, nullptr);
+    SWevent* moved = d.Event(16, "moved");
+    moved->AddObjectName("twin");
+    moved->AddObjectName(std::nullopt);
+    d.Event(16, "nolist"); // a motion-finished event without a list fires for nothing
+    SWsound* bell = d.world.GetSoundList().Add(std::make_unique<SWsound>("bell"));
+    SWsound* horn = d.world.GetSoundList().Add(std::make_unique<SWsound>("horn"));
+    SWevent* rang = d.Event(17, "rang");
+    rang->AddSoundName("bell");
+    rang->AddSoundName(std::nullopt);
+    d.Observe();
+    struct Case {
+        InputKind kind;
+        SWinputtarget target;
+        std::vector<std::string> fires;
+    };
+    const std::vector<Case> cases = {
+        {InputKind::kPropertyChanged, watched, {"changed"}},
+        {InputKind::kPropertyChanged, other, {}},
+        {InputKind::kPropertyChanged, SWinputtarget{}, {}},
+        {InputKind::kMotionFinished, first, {"moved"}},
+        {InputKind::kMotionFinished, second, {}},
+        {InputKind::kMotionFinished, unnamed, {}},
+        {InputKind::kMotionFinished, SWinputtarget{}, {}},
+        {InputKind::kSoundFinished, bell, {"rang"}},
+        {InputKind::kSoundFinished, horn, {}},
+        {InputKind::kWorldStep, bell, {}}, // the right target on the wrong kind
+    };
+    for (const Case& c : cases) {
+        d.recorder.fired.clear();
+        d.world.GetDispatchQueue().Push(new SWinputrecord(c.kind, 0, c.target));
+        d.world.ProcessEvents();
+        EXPECT_EQ(d.recorder.fired, c.fires) << "record kind " << static_cast<uint32_t>(c.kind);
+    }
+}
+
+TEST(DispatchNamedTriggers, ANamedTriggerClearsTheLastKeyAndNode)
+{
+    Driver d;
+    const SWkeyentry* a = d.world.GetKeyTable().GetLetter('A');
+    SWevent* pressed = d.Event(19, "pressed");
+    SWevent* released = d.Event(20, "released");
+    SWevent* clicked = d.Event(5, "clicked");
+    SWnode* node = d.Node("n");
+    d.Post(SWinputrecord::SWinputrecordKey(*a, true, 0));
+    d.Post(SWinputrecord::SWinputrecordKey(*a, false, 0));
+    d.Post(d.Click(node));
+    d.Frame();
+    ASSERT_EQ(pressed->GetLastPressedKey(), a);
+    ASSERT_EQ(released->GetLastReleasedKey(), a);
+    ASSERT_EQ(clicked->GetLastMatchedNode(), node);
+    for (SWevent* event : {pressed, released, clicked})
+        d.world.PostNamedTrigger(nullptr, std::nullopt, event->GetName());
+    d.Frame();
+    EXPECT_EQ(pressed->GetLastPressedKey(), nullptr);
+    EXPECT_EQ(released->GetLastReleasedKey(), nullptr);
+    EXPECT_EQ(clicked->GetLastMatchedNode(), nullptr);
+}
+
+TEST(WorldTeardown, TemplateMotionsGoWhileTheTreeStillStands)
+{
+    // A motion's destructor takes its entries off the nodes it moved, so it must never run after the tree is gone.
+    struct ProbeMotion : TestMotion {
+        ProbeMotion(SWworld* world, uint32_t nodeId, int* sawNode)
+            : TestMotion(world, 5, 100.0f), nodeId(nodeId), sawNode(sawNode)
+        {
+        }
+        ~ProbeMotion() override
+        {
+            SWnode* root = GetWorld()->GetRootNode();
+            *sawNode = root != nullptr && root->FindById(nodeId) != nullptr ? 1 : 0;
+        }
+        uint32_t nodeId;
+        int* sawNode;
+    };
+    int sawNode = -1;
+    {
+        auto world = std::make_unique<SWworld>();
+        auto* node = new SWobjectnode();
+        world->AddNode(node, nullptr);
+        auto* moving = new SWmotionaction(41);
+        moving->SetMotion(std::make_unique<ProbeMotion>(world.get(), node->GetId(), &sawNode));
+        world->NewEvent()->AppendAction(moving);
+    }
+    EXPECT_EQ(sawNode, 1);
 }
