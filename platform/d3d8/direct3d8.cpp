@@ -1,7 +1,7 @@
 #include "platform/d3d8/direct3d8.h"
 
 #include "platform/base/gdi_constants.h"
-#include "platform/d3d8/reference_raster.h"
+#include "platform/d3d8/draw_check.h"
 #include "platform/display/screen.h"
 #include "platform/gfx/dib.h"
 #include "platform/sys/com_object.h"
@@ -280,102 +280,6 @@ private:
 };
 using VertexBuffer = Buffer<IDirect3DVertexBuffer8>;
 using IndexBuffer = Buffer<IDirect3DIndexBuffer8>;
-
-// Bytes one vertex of an FVF takes; nullopt for an FVF the stand-in does not describe.
-std::optional<uint32_t> fvfSize(uint32_t fvf)
-{
-    constexpr uint32_t known =
-        D3DFVF_POSITION_MASK | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_SPECULAR | D3DFVF_TEXCOUNT_MASK;
-    if ((fvf & ~known) != 0)
-        return std::nullopt;
-    uint32_t size = 0;
-    switch (fvf & D3DFVF_POSITION_MASK) {
-    case D3DFVF_XYZ:
-        size = 12;
-        break;
-    case D3DFVF_XYZRHW:
-        size = 16;
-        break;
-    default:
-        return std::nullopt;
-    }
-    const uint32_t sets = (fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT;
-    if (sets > kD3DStages)
-        return std::nullopt;
-    size += (fvf & D3DFVF_NORMAL) != 0 ? 12 : 0;
-    size += (fvf & D3DFVF_DIFFUSE) != 0 ? 4 : 0;
-    size += (fvf & D3DFVF_SPECULAR) != 0 ? 4 : 0;
-    return size + 8 * sets;
-}
-
-InputVertex decodeVertex(const uint8_t* p, uint32_t fvf)
-{
-    InputVertex v;
-    const auto f32 = [&p] {
-        float f = 0;
-        std::memcpy(&f, p, 4);
-        p += 4;
-        return f;
-    };
-    const auto u32 = [&p] {
-        uint32_t u = 0;
-        std::memcpy(&u, p, 4);
-        p += 4;
-        return u;
-    };
-    v.position = {f32(), f32(), f32(), 1.0f};
-    if ((fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW)
-        v.position[3] = f32();
-    if ((fvf & D3DFVF_NORMAL) != 0)
-        p += 12;
-    if ((fvf & D3DFVF_DIFFUSE) != 0)
-        v.diffuse = u32();
-    if ((fvf & D3DFVF_SPECULAR) != 0)
-        v.specular = u32();
-    const uint32_t sets = (fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT;
-    for (uint32_t s = 0; s < sets; ++s)
-        v.uv[s] = {f32(), f32()};
-    return v;
-}
-
-std::optional<uint64_t> verticesOf(D3DPRIMITIVETYPE type, uint64_t primitives)
-{
-    switch (type) {
-    case D3DPT_POINTLIST:
-        return primitives;
-    case D3DPT_LINELIST:
-        return primitives * 2;
-    case D3DPT_LINESTRIP:
-        return primitives + 1;
-    case D3DPT_TRIANGLELIST:
-        return primitives * 3;
-    case D3DPT_TRIANGLESTRIP:
-    case D3DPT_TRIANGLEFAN:
-        return primitives + 2;
-    default:
-        return std::nullopt;
-    }
-}
-
-// Corner k of primitive p as an index into the primitive's vertex sequence; strips alternate their winding.
-std::vector<uint32_t> triangleCorners(D3DPRIMITIVETYPE type, uint32_t primitives)
-{
-    std::vector<uint32_t> corners;
-    if (type != D3DPT_TRIANGLELIST && type != D3DPT_TRIANGLESTRIP && type != D3DPT_TRIANGLEFAN)
-        return corners; // points and lines are checked and recorded, not drawn
-    corners.reserve(uint64_t{primitives} * 3);
-    for (uint32_t p = 0; p < primitives; ++p) {
-        if (type == D3DPT_TRIANGLELIST)
-            corners.insert(corners.end(), {3 * p, 3 * p + 1, 3 * p + 2});
-        else if (type == D3DPT_TRIANGLEFAN)
-            corners.insert(corners.end(), {0, p + 1, p + 2});
-        else if (p % 2 == 0)
-            corners.insert(corners.end(), {p, p + 1, p + 2});
-        else
-            corners.insert(corners.end(), {p + 1, p, p + 2});
-    }
-    return corners;
-}
 
 class Runtime;
 
@@ -723,63 +627,37 @@ private:
 HResult Device::draw(D3DPRIMITIVETYPE type, bool indexed, uint32_t start, uint32_t minIndex, uint32_t vertexCount,
                      uint32_t primitives)
 {
-    // Everything is checked before a byte of the caller's buffers is read.
-    const std::optional<uint32_t> size = fvfSize(m_state.fvf);
-    const std::optional<uint64_t> count = verticesOf(type, primitives);
-    VertexBuffer* stream = m_stream.get();
-    if (!m_inScene || primitives == 0 || !size || !count || stream == nullptr || m_state.streamStride < *size)
+    VertexBuffer* vb = m_stream.get();
+    IndexBuffer* ib = m_indices.get();
+    if (!m_inScene || vb == nullptr)
         return D3DERR_INVALIDCALL;
-    const uint64_t stride = m_state.streamStride;
-    const std::vector<uint8_t>& vertexBytes = stream->bytes();
-    uint64_t first = start;         // first vertex read
-    uint64_t vertices = *count;     // vertices read from first
-    std::vector<uint32_t> order;    // per drawn vertex, its place among the vertices read
-    std::vector<uint8_t> indexCopy; // the indices drawn
-    if (indexed) {
-        IndexBuffer* indexBuffer = m_indices.get();
-        if (indexBuffer == nullptr || vertexCount == 0)
-            return D3DERR_INVALIDCALL;
-        const uint64_t indexSize = indexBuffer->kind() == D3DFMT_INDEX32 ? 4 : 2;
-        const std::vector<uint8_t>& ib = indexBuffer->bytes();
-        if ((uint64_t{start} + *count) * indexSize > ib.size())
-            return D3DERR_INVALIDCALL;
-        first = uint64_t{m_state.baseVertexIndex} + minIndex;
-        vertices = vertexCount;
-        order.reserve(*count);
-        for (uint64_t k = 0; k < *count; ++k) {
-            uint32_t index = 0;
-            std::memcpy(&index, ib.data() + (start + k) * indexSize, indexSize);
-            if (index < minIndex || uint64_t{index} - minIndex >= vertexCount)
-                return D3DERR_INVALIDCALL;
-            order.push_back(index - minIndex);
-        }
-        indexCopy.assign(ib.begin() + static_cast<ptrdiff_t>(start * indexSize),
-                         ib.begin() + static_cast<ptrdiff_t>((start + *count) * indexSize));
-    }
-    if ((first + vertices - 1) * stride + *size > vertexBytes.size())
+    DrawStream stream;
+    stream.fvf = m_state.fvf;
+    stream.stride = m_state.streamStride;
+    stream.vertices = vb->bytes();
+    stream.indices = ib != nullptr ? &ib->bytes() : nullptr;
+    stream.indexSize = ib != nullptr && ib->kind() == D3DFMT_INDEX32 ? 4 : 2;
+    stream.baseVertexIndex = m_state.baseVertexIndex;
+    const DrawCall drawCall{type, indexed, start, minIndex, vertexCount, primitives};
+    const std::optional<CheckedDraw> checked = checkDraw(drawCall, stream);
+    if (!checked)
         return D3DERR_INVALIDCALL;
 
-    const uint8_t* base = vertexBytes.data() + first * stride;
     DrawRecord record;
     record.type = type;
     record.indexed = indexed;
     record.start = start;
     record.minIndex = minIndex;
-    record.vertexCount = indexed ? vertexCount : static_cast<uint32_t>(*count);
+    record.vertexCount = static_cast<uint32_t>(checked->vertexCount);
     record.primitiveCount = primitives;
     record.state = m_state;
-    record.vertices.assign(base, base + (vertices - 1) * stride + *size);
-    record.indices = std::move(indexCopy);
-
+    const auto vbegin = stream.vertices.begin() + static_cast<ptrdiff_t>(checked->firstByte);
+    record.vertices.assign(vbegin, vbegin + static_cast<ptrdiff_t>(checked->byteCount));
+    if (indexed) {
+        const auto ibegin = stream.indices->begin() + static_cast<ptrdiff_t>(checked->indexFirstByte);
+        record.indices.assign(ibegin, ibegin + static_cast<ptrdiff_t>(checked->indexByteCount));
+    }
     if (m_rasterise) {
-        std::vector<InputVertex> decoded;
-        decoded.reserve(vertices);
-        for (uint64_t v = 0; v < vertices; ++v)
-            decoded.push_back(decodeVertex(base + v * stride, m_state.fvf));
-        std::vector<uint32_t> corners = triangleCorners(type, primitives);
-        if (indexed)
-            for (uint32_t& c : corners)
-                c = order[c];
         std::array<RasterImage, kD3DStages> images{};
         BoundTextures bound{};
         for (uint32_t s = 0; s < kD3DStages; ++s)
@@ -787,7 +665,7 @@ HResult Device::draw(D3DPRIMITIVETYPE type, bool indexed, uint32_t start, uint32
                 images[s] = t->levels().front().image();
                 bound[s] = &images[s];
             }
-        drawTriangles(target(), m_state, bound, m_state.fvf, decoded, corners);
+        rasteriseDraw(target(), m_state, bound, stream, *checked);
     }
     const std::lock_guard lock(g_mutex);
     g_draws.push_back(std::move(record));
