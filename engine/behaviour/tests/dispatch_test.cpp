@@ -203,6 +203,7 @@ TEST(ActionExecution, LinkCyclesAreCutAndDeepChainsBounded)
     d.Observe();
     d.world.ExecuteAction(event, first, {}, std::nullopt, true);
     EXPECT_EQ(d.recorder.skipped, 1);
+    EXPECT_EQ(d.recorder.executed, (std::vector<uint32_t>{first->GetActionId(), second->GetActionId()}));
     SWevent* deep = d.Event(3, "deep");
     SWactionnode* previous = d.Action(deep, 25);
     SWactionnode* head = previous;
