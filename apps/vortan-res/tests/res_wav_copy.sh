@@ -17,7 +17,7 @@ for file in "$data"/*.wav; do
         cmp -s "$file" "$work/$name.$mode.wav" || fail "$name: mode $mode copy differs"
     done
 done
-[ "$(ls "$data"/*.wav | wc -l)" -eq 4 ] || fail "expected the four fixtures"
+[ "$(ls "$data"/*.wav | wc -l)" -ge 4 ] || fail "expected the sound fixtures"
 
 info="$(expect_done wav info "$data/speech_8000_mono.wav")"
 [ "$info" = "channels=1 rate=8000 bits=16 samples=40000" ] || fail "info: $info"
