@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The four wave fixtures through `vortan-res wav copy` in each stream mode: every copy is the file, bit for bit;
+# Every wave fixture through `vortan-res wav copy` in each stream mode: every copy is the file, bit for bit;
 # `wav info` reports their format, and refuses a file that is not PCM wave with exit code 3.
 # Called with the tool's path and the source folder.
 set -euo pipefail
