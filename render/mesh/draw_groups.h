@@ -1,0 +1,156 @@
+#pragma once
+// Draw groups: a mesh's triangles split by material, each group with its own compact vertex array (so u16 indices
+// reach every vertex), texture coordinates, triangle records and the format record that says how the material is
+// drawn. SWmeshrenderer owns the groups and rebuilds them when the mesh's geometry stamp moves; the renderer kinds
+// derive from it and supply Render.
+//
+// Layout of a screen vertex (one rule for the set-up and the vertex stage): words 0-3 position and depth term, 4
+// and 5 the diffuse and specular colours, then one (u, v) pair per coordinate set n at words 6 + 2n. Which pair a
+// set carries follows from the operation of the stage that reads it, so nothing is ever written past the stride.
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "render/format_record.h"
+#include "render/mesh/tangent_frames.h"
+
+class SWmaterial;
+class SWmesh;
+class SWrendertarget;
+struct SWindexrecord;
+struct SWpolygonentry;
+
+// Combine modes of the format record that a draw group selects.
+inline constexpr uint8_t kCombineNone = 0;
+inline constexpr uint8_t kCombinePlain = 3;
+inline constexpr uint8_t kCombinePhong = 4;
+inline constexpr uint8_t kCombineDot3 = 5;
+
+// Stage operations (layer flags) a draw group writes; bit value 1 selects bilinear filtering.
+inline constexpr uint8_t kStageTexture = 0;
+inline constexpr uint8_t kStageLighting = 3;
+inline constexpr uint8_t kStageReflection = 8;
+inline constexpr uint8_t kStageBilinear = 1;
+
+// Format record flags.
+inline constexpr uint8_t kFormatAlways = 1;
+inline constexpr uint8_t kFormatOpaque = 2;
+inline constexpr uint8_t kFormatTextureAlpha = 4;
+
+// Draw flags of a group.
+inline constexpr uint32_t kDrawMaterialFlag = 1;
+inline constexpr uint32_t kDrawReflection = 2;
+inline constexpr uint32_t kDrawShaded = 4; // flat or Gouraud
+inline constexpr uint32_t kDrawPhong = 8;
+inline constexpr uint32_t kDrawContinuous = 16;
+inline constexpr uint32_t kDrawTransparent = 32;
+inline constexpr uint32_t kDrawMaterialFlagAgain = 128;
+inline constexpr uint32_t kDrawLayerShift = 8;
+
+inline constexpr uint32_t kMostGroupCount = 65530; // a group closes once a count passes it
+
+struct SWgrouptriangle {
+    float distance = 0.0f; // face normal . first corner
+    float normal[3] = {};
+    uint16_t corners[3] = {};
+};
+
+// Where the vertex stage writes each pair, in words; -1 when the layout has no such pair.
+struct SWvertexlayout {
+    int highlightWord = -1;  // the lighting texture's coordinates
+    int textureWord = -1;    // the diffuse (or Dot3) texture's
+    int reflectionWord = -1; // the environment's
+};
+
+struct SWdrawgroup {
+    SWmaterial* material = nullptr;        // not owned
+    std::vector<float> vertices;           // position and normal, six floats each
+    std::vector<float> coordinates;        // u, v per vertex; empty when the mesh has no texture vertices
+    std::vector<int32_t> primitiveIndices; // filled by culling, one per visible triangle
+    std::vector<SWgrouptriangle> triangles;
+    std::vector<SWtangentframe> frames; // three per triangle when drawn as Dot3
+    uint32_t drawFlags = 0;
+    uint32_t coordinateWords = 0;
+    uint32_t reflectionOffset = 0;
+    uint32_t distinctCount = 0;
+    uint32_t frameStamp = 0xFFFFFFFFu; // the geometry stamp the frames were made for
+    uint8_t flat = 0;
+    bool dot3 = false;
+    uint8_t effectiveMode = 0;
+    SWvertexlayout layout;
+    SWtexturestages stages;
+    std::unique_ptr<SWdrawgroup> next;
+
+    uint32_t VertexCount() const { return static_cast<uint32_t>(vertices.size() / 6); }
+    uint32_t TriangleCount() const { return static_cast<uint32_t>(triangles.size()); }
+};
+
+// The arrays a build reads. The mesh keeps its indices in range, but the build checks them again because it
+// indexes its own arrays with them.
+struct SWmeshview {
+    std::span<const float> positions;       // three per position
+    std::span<const float> normals;         // three per corner key
+    std::span<const float> textureVertices; // two per texture vertex; empty when none
+    std::span<const float> faceNormals;     // three per polygon
+    std::span<const SWpolygonentry> polygons;
+    std::span<const SWindexrecord> records;
+    uint32_t cornerKeyCount = 0;
+    uint32_t stamp = 0;
+
+    static SWmeshview Of(const SWmesh& mesh);
+};
+
+// The material rebuilds the set-up asks for. Compositing lives with the scene resources; a program that draws
+// materials installs these once. Without them a stale material draws with the textures it already holds.
+struct SWmaterialbuilds {
+    void (*buildTexture)(SWmaterial& material) = nullptr;
+    void (*buildDot3NormalMap)(SWmaterial& material) = nullptr;
+    void (*buildDot3DiffuseMap)(SWmaterial& material) = nullptr;
+};
+void SetMaterialBuilds(const SWmaterialbuilds& builds);
+const SWmaterialbuilds& GetMaterialBuilds();
+
+// The one answer to "is this group drawn as Dot3", asked by the set-up and by the drawing.
+bool IsDot3InForce(bool hasTextureVertices, const SWmaterial& material, const SWrendertarget* target);
+
+// The transparency as the alpha byte: clamped to [0, 1] with NaN as 0, then scaled and truncated.
+uint8_t AlphaOfTransparency(float transparency);
+
+// The pairs a format record places, by the rule above.
+SWvertexlayout LayoutOf(const SWtexturestages& stages);
+
+class SWmeshrenderer {
+public:
+    SWmeshrenderer() = default;
+    SWmeshrenderer(const SWmeshrenderer&) = delete;
+    SWmeshrenderer& operator=(const SWmeshrenderer&) = delete;
+    virtual ~SWmeshrenderer();
+
+    virtual int Kind() const = 0;
+
+    void SetMesh(SWmesh* mesh) { m_mesh = mesh; } // not owned
+    SWmesh* GetMesh() const { return m_mesh; }
+    void SetTarget(SWrendertarget* target) { m_target = target; } // not owned
+    SWrendertarget* GetTarget() const { return m_target; }
+
+    // Replaces the groups with ones built from the mesh (or the view) and answers UpdateFlatFlags.
+    bool BuildDrawGroups();
+    bool BuildDrawGroups(const SWmeshview& view);
+    void SetupDrawGroup(SWdrawgroup& group, const SWmeshview& view);
+    // False when the groups are not of the mesh's stamp or there are none; else true when a flat flag changed.
+    bool UpdateFlatFlags();
+
+    SWdrawgroup* FirstGroup() const { return m_groups.get(); }
+    uint32_t GroupCount() const;
+    uint32_t GroupStamp() const { return m_stamp; }
+    uint32_t SkippedPolygons() const { return m_skippedPolygons; } // by the last build: indices out of range
+
+protected:
+    SWmesh* m_mesh = nullptr;
+    SWrendertarget* m_target = nullptr;
+    std::unique_ptr<SWdrawgroup> m_groups; // the last made first
+    uint32_t m_stamp = 0xFFFFFFFFu;
+    uint32_t m_frameWord = 0xFFFFFFFFu;
+    uint32_t m_skippedPolygons = 0;
+};
