@@ -80,7 +80,7 @@ public:
     float NearValue() const { return m_nearValue; }
 
     // A zeroed record appended to chain A; null (the chain unchanged) when there is no memory.
-    SWdirectdrawrecord* NewDirectDrawRecord();
+    virtual SWdirectdrawrecord* NewDirectDrawRecord();
     const SWdirectdraw* ChainA() const { return m_chainA != nullptr ? &m_chainA->draw : nullptr; }
     // At least size bytes for slot 0..9, reused while its capacity exceeds size; null for another slot or when
     // there is no memory. The contents are not kept across a replacement.

@@ -16,7 +16,9 @@
 #include "render/mesh/tangent_frames.h"
 
 class SWmaterial;
+class SWmatrix;
 class SWmesh;
+class SWrenderbatch;
 class SWrendertarget;
 struct SWindexrecord;
 struct SWpolygonentry;
@@ -128,6 +130,10 @@ public:
     virtual ~SWmeshrenderer();
 
     virtual int Kind() const = 0;
+    // Draws the mesh for this frame into the target's batches or its direct-draw chain; true when at least one
+    // group had visible triangles.
+    virtual bool Render(SWrendertarget& target, SWrenderbatch* opaque, SWrenderbatch* transparent,
+                        const SWmatrix& view) = 0;
 
     void SetMesh(SWmesh* mesh) { m_mesh = mesh; } // not owned
     SWmesh* GetMesh() const { return m_mesh; }

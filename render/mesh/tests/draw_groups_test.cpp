@@ -40,6 +40,7 @@ private:
 class GroupRenderer final : public SWmeshrenderer {
 public:
     int Kind() const override { return 0; }
+    bool Render(SWrendertarget&, SWrenderbatch*, SWrenderbatch*, const SWmatrix&) override { return false; }
 };
 
 std::unique_ptr<SWimage32> Texture()

@@ -1,0 +1,67 @@
+#pragma once
+// SWmeshrendererScalar (kind 0): draws one mesh under its node transform for one frame. Per draw group it culls
+// the triangles that face away from the eye, shades the vertices the rest use, and then either hands the indexed
+// list to the target (an opaque group of a mesh wholly inside the view) or queues one primitive per triangle,
+// through the clipper when the mesh crosses the view.
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "engine/core/matrix.h"
+#include "render/mesh/draw_groups.h"
+#include "render/mesh/vertex_shading.h"
+
+class SWindexbuffer;
+class SWrenderbatch;
+class SWvertexbuffer;
+struct SWprimitivenode;
+
+// Where the vertex stage finds a material's composited ramps and constants. Compositing belongs to the scene
+// resources; a program that draws materials installs the source once. Without one a material's ramps are taken
+// as absent and its vertices get colour 0.
+using SWshadedatasource = bool (*)(const SWmaterial& material, SWshadedata& out);
+void SetShadeDataSource(SWshadedatasource source);
+
+struct SWmeshrenderstats {
+    uint32_t triangles = 0;     // of the groups looked at
+    uint32_t visible = 0;       // kept by culling
+    uint32_t queued = 0;        // primitives put in a batch
+    uint32_t indexed = 0;       // triangles handed over in direct-draw records
+    uint32_t undrawnGroups = 0; // groups skipped for want of memory or a record
+    uint32_t emptyGroups = 0;   // groups with no visible triangle
+};
+
+class SWmeshrendererScalar final : public SWmeshrenderer {
+public:
+    static constexpr int kKind = 0;
+    int Kind() const override { return kKind; }
+
+    // True when at least one group had visible triangles.
+    bool Render(SWrendertarget& target, SWrenderbatch* opaque, SWrenderbatch* transparent,
+                const SWmatrix& view) override;
+
+    const SWmeshrenderstats& Stats() const { return m_stats; }
+    void ResetStats() { m_stats = {}; }
+    uint32_t BuildCount() const { return m_builds; } // how often the groups were rebuilt
+
+private:
+    uint32_t CullBackFaces(SWdrawgroup& group, SWindexbuffer*& outIndices);
+    bool DrawIndexed(SWdrawgroup& group, SWvertexbuffer* vertices, SWindexbuffer* indices, uint32_t visible);
+    bool EmitTriangles(SWdrawgroup& group, const uint32_t* screen, const uint8_t* outcodes, uint32_t visible,
+                       uint32_t stride, const SWshadedata& shade);
+
+    SWframelighting m_lighting;
+    SWrenderbatch* m_opaque = nullptr;
+    SWrenderbatch* m_transparent = nullptr;
+    bool m_inside = false;
+    std::vector<uint32_t> m_visibleBits;
+    std::vector<uint16_t> m_indexList;
+    std::vector<uint8_t> m_outcodes;
+    std::vector<SWprimitivenode*> m_run;
+    SWmeshrenderstats m_stats;
+    uint32_t m_builds = 0;
+};
+
+// The renderer of the kind the processor features ask for, capped at the highest kind built (0), so a held one
+// of that kind is kept across frames. Null, with held untouched, when the target cannot draw (no clipper).
+SWmeshrenderer* GetMeshRenderer(SWrendertarget& target, std::unique_ptr<SWmeshrenderer>& held);

@@ -1,0 +1,286 @@
+#include "render/mesh/mesh_renderer.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include "engine/resources/array_block.h"
+#include "engine/resources/material.h"
+#include "engine/resources/mesh.h"
+#include "platform/sys/scripted_cpu.h"
+#include "render/mesh/clipper.h"
+#include "render/render_batch.h"
+#include "render/render_camera.h"
+#include "render/render_drivers.h"
+#include "render/render_surface.h"
+#include "render/software/direct_draw.h"
+#include "render/software/rasteriser.h"
+#include "testsupport/mesh/mesh_generators.h"
+
+namespace {
+
+// Grey ramps: entry i is (i, i, i), opaque in ramp 1.
+bool GreyRamps(const SWmaterial&, SWshadedata& out)
+{
+    static const std::array<std::array<uint32_t, 256>, 2> ramps = [] {
+        std::array<std::array<uint32_t, 256>, 2> made{};
+        for (uint32_t i = 0; i < 256; ++i) {
+            made[0][i] = 0xFF000000u | i * 0x010101u;
+            made[1][i] = 0;
+        }
+        return made;
+    }();
+    out.ramp1 = ramps[0].data();
+    out.ramp2 = ramps[1].data();
+    return true;
+}
+
+// The OFF mesh centred on the origin with side `size`, every polygon of one material.
+void Load(SWmesh& mesh, const meshtest::OffMesh& off, SWmaterial* material, float size = 1.0f)
+{
+    std::vector<float> positions = off.positions;
+    for (float& value : positions)
+        value = (value - 0.5f) * size;
+    mesh.SetVertices(std::move(positions));
+    std::unique_ptr<SWarrayblock> head;
+    SWarrayblock* last = nullptr;
+    std::vector<uint32_t> corners;
+    for (const int32_t index : off.coordIndex) {
+        if (index >= 0) {
+            corners.push_back(static_cast<uint32_t>(index));
+            continue;
+        }
+        auto block = std::make_unique<SWarrayblock>(std::move(corners), false, std::vector<uint32_t>{}, 0, material);
+        corners = {};
+        SWarrayblock* const added = block.get();
+        if (last == nullptr)
+            head = std::move(block);
+        else
+            last->Append(std::move(block));
+        last = added;
+    }
+    mesh.BuildPolygonIndices(head.get());
+    mesh.Prepare();
+}
+
+struct Scene {
+    SWhostdrivers drivers;
+    SWrendercamera camera;
+    SWrendersurface surface;
+    SWmaterial material{"m"};
+    SWmesh mesh;
+    SWmeshrendererScalar renderer;
+    SWrenderbatch* opaque = nullptr;
+    SWrenderbatch* transparent = nullptr;
+    SWmatrix view;
+
+    // The camera at position, its backward axis along direction (the eye sits one unit further back).
+    explicit Scene(SWvector position) : Scene(position, position) {}
+    Scene(SWvector position, SWvector direction, uint32_t size = 64)
+    {
+        drivers.Init();
+        SetShadeDataSource(GreyRamps);
+        EXPECT_TRUE(surface.Init());
+        surface.SetCamera(&camera);
+        surface.Resize(size, size * 3 / 4);
+        camera.SetPosition(position.x, position.y, position.z);
+        camera.SetDirection(direction.x, direction.y, direction.z);
+        renderer.SetMesh(&mesh);
+    }
+    ~Scene()
+    {
+        SetShadeDataSource(nullptr);
+        drivers.Shutdown();
+    }
+    bool Frame()
+    {
+        surface.BeginFrame();
+        surface.RefreshBuffers();
+        float matrix[16];
+        EXPECT_TRUE(surface.GetViewMatrix(matrix));
+        view = SWmatrix(std::span<const float, 16>(matrix, 16));
+        opaque = surface.Queue().NewBatch();
+        transparent = surface.Queue().NewBatch();
+        transparent->SetKind(SWrenderbatch::Kind::kDepthSum);
+        transparent->SetTransparent(true);
+        return renderer.Render(surface, opaque, transparent, view);
+    }
+};
+
+TEST(MeshRenderer, CubeFromACornerCullsToThreeFaces)
+{
+    Scene scene({3.0f, 2.5f, 2.0f});
+    Load(scene.mesh, meshtest::MakeCube(), &scene.material);
+    ASSERT_TRUE(scene.Frame());
+    EXPECT_EQ(scene.renderer.Stats().triangles, 12u);
+    EXPECT_EQ(scene.renderer.Stats().visible, 6u);
+    // Wholly inside and opaque: one indexed list, nothing queued.
+    EXPECT_EQ(scene.renderer.Stats().indexed, 6u);
+    EXPECT_EQ(scene.renderer.Stats().queued, 0u);
+    ASSERT_TRUE(scene.surface.EndFrame());
+    EXPECT_EQ(scene.surface.GetRasteriser()->Stats().skippedTriangles, 0u);
+
+    // The eye on the plane of a face (x = 0.5 for the unit cube about the origin) keeps that face.
+    Scene edge({0.5f, 0.0f, 3.0f}, {0.0f, 0.0f, 1.0f});
+    Load(edge.mesh, meshtest::MakeCube(), &edge.material);
+    edge.Frame();
+    EXPECT_EQ(edge.renderer.Stats().visible, 4u); // the front face and the face whose plane holds the eye
+}
+
+TEST(MeshRenderer, GroupsAreRebuiltOnlyWhenTheStampMoves)
+{
+    Scene scene({3.0f, 2.5f, 2.0f});
+    Load(scene.mesh, meshtest::MakeCube(), &scene.material);
+    scene.Frame();
+    scene.surface.EndFrame();
+    scene.Frame();
+    scene.surface.EndFrame();
+    EXPECT_EQ(scene.renderer.BuildCount(), 1u);
+    scene.mesh.ComputeNormals();
+    scene.Frame();
+    scene.surface.EndFrame();
+    EXPECT_EQ(scene.renderer.BuildCount(), 2u);
+}
+
+TEST(MeshRenderer, TransparentGroupIsQueuedInTheTransparentBatch)
+{
+    Scene scene({3.0f, 2.5f, 2.0f});
+    scene.material.SetTransparency(0.5f);
+    Load(scene.mesh, meshtest::MakeCube(), &scene.material);
+    ASSERT_TRUE(scene.Frame());
+    EXPECT_EQ(scene.renderer.Stats().indexed, 0u);
+    EXPECT_EQ(scene.transparent->NodeCount(), 6u);
+    EXPECT_EQ(scene.opaque->NodeCount(), 0u);
+    ASSERT_TRUE(scene.surface.EndFrame());
+}
+
+TEST(MeshRenderer, GroupWithNothingVisibleLeavesTheBatchesAlone)
+{
+    Scene scene({0.0f, 0.0f, 3.0f});
+    scene.material.SetTransparency(0.5f); // would be queued, were anything visible
+    SWmesh& mesh = scene.mesh;
+    mesh.SetVertices({-0.5f, -0.5f, 0.0f, -0.5f, 0.5f, 0.0f, 0.5f, -0.5f, 0.0f});
+    auto block = std::make_unique<SWarrayblock>(std::vector<uint32_t>{0, 1, 2}, false, std::vector<uint32_t>{}, 0,
+                                                &scene.material);
+    mesh.BuildPolygonIndices(block.get());
+    mesh.Prepare();
+    // The face normal points away from the eye (clockwise seen from +z).
+    ASSERT_LT(mesh.GetFaceNormals()[2], 0.0f);
+    EXPECT_FALSE(scene.Frame());
+    EXPECT_EQ(scene.renderer.Stats().emptyGroups, 1u);
+    EXPECT_TRUE(scene.opaque->IsEmpty());
+    EXPECT_TRUE(scene.transparent->IsEmpty());
+}
+
+TEST(MeshRenderer, NearPlaneCutIsClippedAndDrawnWithinTheView)
+{
+    // The eye sits at (0.8, 0, 0.6) looking along -z: the near plane (0.15 ahead, z = 0.45) cuts the face x = 0.5,
+    // which faces the eye.
+    Scene scene({0.8f, 0.0f, -0.4f}, {0.0f, 0.0f, 1.0f});
+    Load(scene.mesh, meshtest::MakeCube(), &scene.material, 1.0f);
+    ASSERT_TRUE(scene.Frame());
+    EXPECT_EQ(scene.renderer.Stats().indexed, 0u);
+    EXPECT_GT(scene.renderer.Stats().queued, 0u);
+    EXPECT_GT(scene.surface.GetClipper()->FanTrianglesMade(), 0u); // the cut left polygons of four or more corners
+    ASSERT_TRUE(scene.surface.EndFrame());
+    EXPECT_EQ(scene.surface.GetRasteriser()->Stats().skippedTriangles, 0u);
+}
+
+TEST(MeshRenderer, RendererKindIsKeptAcrossFrames)
+{
+    pf::ScriptedCpu cpu(pf::ScriptedCpu::Script{}); // every feature present
+    pf::setCpuProbe(&cpu);
+    {
+        SWhostdrivers drivers;
+        drivers.Init();
+        drivers.SetUseSSE2(true);
+        ASSERT_NE(drivers.UseSSE2(), 0);
+        SWrendersurface surface;
+        std::unique_ptr<SWmeshrenderer> held;
+        // Without Init there is no clipper: no renderer.
+        EXPECT_EQ(GetMeshRenderer(surface, held), nullptr);
+        EXPECT_EQ(held, nullptr);
+        ASSERT_TRUE(surface.Init());
+        SWmeshrenderer* const first = GetMeshRenderer(surface, held);
+        ASSERT_NE(first, nullptr);
+        EXPECT_EQ(first->Kind(), 0);
+        EXPECT_EQ(GetMeshRenderer(surface, held), first);
+        drivers.Shutdown();
+    }
+    pf::setCpuProbe(nullptr);
+}
+
+// A target whose direct-draw records have run out: the group goes undrawn and both buffers go back.
+class NoRecordTarget final : public SWrendertarget {
+public:
+    NoRecordTarget()
+    {
+        auto clipper = std::make_unique<SWclipper>();
+        clipper->SetTarget(this);
+        SetClipper(std::move(clipper));
+        m_vertices = SWsoftvertexbuffer::Create(64, 0);
+        m_indices = SWsoftindexbuffer::Create(64);
+    }
+    ~NoRecordTarget() override
+    {
+        m_vertices->Release();
+        m_indices->Release();
+    }
+    bool Init() override { return true; }
+    uint32_t GetId() const override { return 2; }
+    bool Resize(uint32_t, uint32_t) override { return true; }
+    bool Draw(const SWdirectdraw*, const SWdirectdraw*, const SWprimitivenode*) override { return false; }
+    bool TakesDot3() const override { return true; }
+    bool SetRenderMode(uint32_t) override { return false; }
+    bool SetPhase(uint32_t) override { return false; }
+    bool GetViewMatrix(float*) override { return false; }
+    SWvertexbuffer* CreateVertexBuffer(uint32_t, uint32_t) override { return nullptr; }
+    SWindexbuffer* CreateIndexBuffer(uint32_t) override { return nullptr; }
+    SWvertexbuffer* GetVertexScratch(uint32_t, uint32_t) override
+    {
+        m_vertices->AddRef();
+        return m_vertices;
+    }
+    SWindexbuffer* GetIndexScratch(uint32_t) override
+    {
+        m_indices->AddRef();
+        return m_indices;
+    }
+    SWdirectdrawrecord* NewDirectDrawRecord() override { return nullptr; }
+
+    SWsoftvertexbuffer* m_vertices;
+    SWsoftindexbuffer* m_indices;
+};
+
+TEST(MeshRenderer, MissingDirectDrawRecordSkipsTheGroupAndReleasesItsBuffers)
+{
+    SWhostdrivers drivers;
+    drivers.Init();
+    SWrendercamera camera;
+    camera.SetPosition(3.0f, 2.5f, 2.0f);
+    camera.SetDirection(3.0f, 2.5f, 2.0f);
+    NoRecordTarget target;
+    target.SetCamera(&camera);
+    SWmaterial material("m");
+    SWmesh mesh;
+    Load(mesh, meshtest::MakeCube(), &material);
+    SWmeshrendererScalar renderer;
+    renderer.SetMesh(&mesh);
+    SWmatrix view;
+    camera.BuildViewMatrix(view);
+    SWrenderbatch* opaque = target.Queue().NewBatch();
+    renderer.Render(target, opaque, opaque, view);
+    EXPECT_EQ(renderer.Stats().visible, 6u);
+    EXPECT_EQ(renderer.Stats().undrawnGroups, 1u);
+    EXPECT_EQ(renderer.Stats().indexed, 0u);
+    EXPECT_EQ(target.m_vertices->AddRef(), 1u); // only the target's own reference is left
+    EXPECT_EQ(target.m_indices->AddRef(), 1u);
+    target.m_vertices->Release();
+    target.m_indices->Release();
+    drivers.Shutdown();
+}
+
+} // namespace
