@@ -110,10 +110,11 @@ ClipVertex lerpClip(const ClipVertex& a, const ClipVertex& b, float t)
 
 float wrapOrClamp(float coordinate, uint32_t size, uint32_t address, int32_t& index0, int32_t& index1)
 {
-    // Texel centres at (i + 0.5) / size: the sample position in texels, less half a texel.
-    const float texel = coordinate * static_cast<float>(size) - 0.5f;
-    const float base = std::floor(texel);
-    const float fraction = texel - base;
+    // Texel centres at (i + 0.5) / size: the sample position in texels, less half a texel. In double, so that no
+    // finite float coordinate overflows on its way to an index.
+    const double texel = std::isfinite(coordinate) ? double{coordinate} * size - 0.5 : 0.0;
+    const double base = std::floor(texel);
+    const auto fraction = static_cast<float>(texel - base);
     const auto place = [&](double i) {
         const auto n = static_cast<int64_t>(size);
         if (address == D3DTADDRESS_CLAMP)

@@ -175,6 +175,18 @@ TEST(ReferenceRasterTest, WrapRepeatsAndClampHoldsTheEdgeTexelsBeyondTheBorder)
     };
     EXPECT_EQ(run(D3DTADDRESS_WRAP), (std::vector<uint32_t>{0xFFu, 0xFF0000u, 0xFFu, 0xFF0000u}));
     EXPECT_EQ(run(D3DTADDRESS_CLAMP), (std::vector<uint32_t>{0xFFu, 0xFF0000u, 0xFF0000u, 0xFF0000u}));
+
+    // Coordinates far beyond the texture still read one of its texels (they once indexed outside it).
+    for (const uint32_t address : {D3DTADDRESS_WRAP, D3DTADDRESS_CLAMP}) {
+        Canvas c(2, 1);
+        c.state.stageStates[0][D3DTSS_COLOROP] = D3DTOP_SELECTARG1;
+        c.state.stageStates[0][D3DTSS_ADDRESSU] = address;
+        c.state.stageStates[0][D3DTSS_MAGFILTER] = D3DTEXF_LINEAR;
+        c.draw({vertex(-0.5f, -0.5f, ~0u, 3e38f, 0), vertex(1.5f, -0.5f, ~0u, -3e38f, 0),
+                vertex(-0.5f, 0.5f, ~0u, 3e38f, 1)},
+               {0, 1, 2}, {&image});
+        EXPECT_TRUE(c.at(0, 0) == 0xFFu || c.at(0, 0) == 0xFF0000u) << address << ": " << c.at(0, 0);
+    }
 }
 
 TEST(ReferenceRasterTest, CullingFollowsTheScreenWindingAndFarAwayCoordinatesDrawNothing)
