@@ -1,0 +1,18 @@
+#include "render/mesh/mesh_draw.h"
+
+#include "engine/resources/mesh.h"
+#include "render/mesh/mesh_renderer.h"
+
+bool DrawMesh(SWmesh& mesh, std::unique_ptr<SWmeshrenderer>& held, SWrendertarget& target, SWrenderbatch* opaque,
+              SWrenderbatch* transparent, const SWmatrix& view)
+{
+    if (mesh.GetVertexCount() == 0 || mesh.GetPolygonCount() == 0)
+        return true;
+    SWmeshrenderer* renderer = GetMeshRenderer(target, held);
+    if (renderer == nullptr)
+        return false;
+    renderer->SetMesh(&mesh);
+    if (renderer->UpdateFlatFlags())
+        mesh.ComputeNormals();
+    return renderer->Render(target, opaque, transparent, view);
+}

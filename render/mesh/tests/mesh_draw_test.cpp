@@ -1,0 +1,96 @@
+#include "render/mesh/mesh_draw.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "engine/resources/array_block.h"
+#include "engine/resources/material.h"
+#include "engine/resources/mesh.h"
+#include "render/mesh/mesh_renderer.h"
+#include "render/render_batch.h"
+#include "render/render_camera.h"
+#include "render/render_drivers.h"
+#include "render/render_surface.h"
+
+namespace {
+
+struct Target {
+    SWhostdrivers drivers;
+    SWrendercamera camera;
+    SWrendersurface surface;
+    SWmatrix view;
+    SWrenderbatch* batch = nullptr;
+
+    Target()
+    {
+        drivers.Init();
+        EXPECT_TRUE(surface.Init());
+        surface.SetCamera(&camera);
+        surface.Resize(32, 24);
+        camera.SetPosition(0.0f, 0.0f, 3.0f);
+        surface.BeginFrame();
+        float matrix[16];
+        EXPECT_TRUE(surface.GetViewMatrix(matrix));
+        view = SWmatrix(std::span<const float, 16>(matrix, 16));
+        batch = surface.Queue().NewBatch();
+    }
+    ~Target() { drivers.Shutdown(); }
+};
+
+// One triangle facing the camera (its normal along +z, towards the eye).
+void LoadTriangle(SWmesh& mesh, SWmaterial* material)
+{
+    mesh.SetVertices({-0.5f, -0.5f, 0.0f, 0.5f, -0.5f, 0.0f, 0.0f, 0.5f, 0.0f});
+    auto block =
+        std::make_unique<SWarrayblock>(std::vector<uint32_t>{0, 1, 2}, false, std::vector<uint32_t>{}, 0, material);
+    mesh.BuildPolygonIndices(block.get());
+    mesh.Prepare();
+}
+
+TEST(MeshDraw, EmptyMeshDrawsNothingAndTakesNoRenderer)
+{
+    Target target;
+    SWmesh mesh;
+    std::unique_ptr<SWmeshrenderer> held;
+    EXPECT_TRUE(DrawMesh(mesh, held, target.surface, target.batch, target.batch, target.view));
+    EXPECT_EQ(held, nullptr);
+}
+
+TEST(MeshDraw, KeepsItsRendererAndRebuildsWhenTheMaterialTurnsFlat)
+{
+    Target target;
+    SWmaterial material("m");
+    material.SetTransparency(0.5f); // queued, so the batch shows what was drawn
+    SWmesh mesh;
+    LoadTriangle(mesh, &material);
+    std::unique_ptr<SWmeshrenderer> held;
+    EXPECT_TRUE(DrawMesh(mesh, held, target.surface, target.batch, target.batch, target.view));
+    ASSERT_NE(held, nullptr);
+    SWmeshrenderer* const first = held.get();
+    EXPECT_EQ(target.batch->NodeCount(), 1u);
+    const uint32_t stamp = mesh.GetGeometryStamp();
+
+    DrawMesh(mesh, held, target.surface, target.batch, target.batch, target.view);
+    EXPECT_EQ(held.get(), first);
+    EXPECT_EQ(mesh.GetGeometryStamp(), stamp);
+
+    material.SetRenderMode(SWmaterial::kModeFlat);
+    DrawMesh(mesh, held, target.surface, target.batch, target.batch, target.view);
+    EXPECT_EQ(mesh.GetGeometryStamp(), stamp + 1);
+    EXPECT_EQ(held->GroupStamp(), stamp + 1);
+}
+
+TEST(MeshDraw, SurfaceWithoutInitGivesNoRenderer)
+{
+    SWrendersurface surface;
+    SWmaterial material("m");
+    SWmesh mesh;
+    LoadTriangle(mesh, &material);
+    std::unique_ptr<SWmeshrenderer> held;
+    SWmatrix view;
+    EXPECT_FALSE(DrawMesh(mesh, held, surface, nullptr, nullptr, view));
+    EXPECT_EQ(held, nullptr);
+}
+
+} // namespace
