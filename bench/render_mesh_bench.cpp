@@ -1,0 +1,165 @@
+// The scalar mesh renderer's baselines (kind 0, plain stages).
+//   B3 vertex stage: a sphere of about 10k and 100k vertices wholly inside the view (projected vertices) and
+//      crossing it (clip-space vertices with outcodes); items are vertices shaded.
+//   B3 culling and queueing: the same meshes through Render with a transparent material, so every visible
+//      triangle is queued and none drawn; items are triangles looked at, and the culled count is reported.
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <vector>
+
+#include "engine/resources/array_block.h"
+#include "engine/resources/material.h"
+#include "engine/resources/mesh.h"
+#include "render/mesh/mesh_renderer.h"
+#include "render/mesh/vertex_shading.h"
+#include "render/render_batch.h"
+#include "render/render_camera.h"
+#include "render/render_drivers.h"
+#include "render/render_surface.h"
+#include "testsupport/mesh/mesh_generators.h"
+
+namespace {
+
+bool FlatRamps(const SWmaterial&, SWshadedata& out)
+{
+    static const std::vector<uint32_t> ramp = [] {
+        std::vector<uint32_t> made(256);
+        for (uint32_t i = 0; i < 256; ++i)
+            made[i] = 0xFF000000u | i * 0x010101u;
+        return made;
+    }();
+    out.ramp1 = ramp.data();
+    out.ramp2 = ramp.data();
+    return true;
+}
+
+struct MeshScene {
+    SWhostdrivers drivers;
+    SWrendercamera camera;
+    SWrendersurface surface;
+    SWmaterial material{"bench"};
+    SWmesh mesh;
+    SWmeshrendererScalar renderer;
+    SWmatrix view;
+
+    // rings x segments sphere of radius 1; inside: the camera far enough to see all of it; else close enough
+    // that the view's sides and the near plane cut it.
+    MeshScene(uint32_t rings, uint32_t segments, bool inside)
+    {
+        drivers.Init();
+        SetShadeDataSource(FlatRamps);
+        surface.Init();
+        surface.SetCamera(&camera);
+        surface.Resize(640, 480);
+        camera.SetPosition(0.0f, 0.0f, inside ? 4.0f : 0.2f);
+        const meshtest::OffMesh off = meshtest::MakeSphere(rings, segments);
+        mesh.SetVertices(std::vector<float>(off.positions));
+        std::unique_ptr<SWarrayblock> head;
+        SWarrayblock* last = nullptr;
+        std::vector<uint32_t> corners;
+        for (const int32_t index : off.coordIndex) {
+            if (index >= 0) {
+                corners.push_back(static_cast<uint32_t>(index));
+                continue;
+            }
+            auto block =
+                std::make_unique<SWarrayblock>(std::move(corners), false, std::vector<uint32_t>{}, 0, &material);
+            corners = {};
+            block->SetSmoothingMask(1);
+            SWarrayblock* const added = block.get();
+            if (last == nullptr)
+                head = std::move(block);
+            else
+                last->Append(std::move(block));
+            last = added;
+        }
+        mesh.BuildPolygonIndices(head.get());
+        mesh.Prepare();
+        renderer.SetMesh(&mesh);
+        renderer.SetTarget(&surface);
+        surface.BeginFrame();
+        float matrix[16];
+        surface.GetViewMatrix(matrix);
+        view = SWmatrix(std::span<const float, 16>(matrix, 16));
+    }
+    ~MeshScene()
+    {
+        SetShadeDataSource(nullptr);
+        drivers.Shutdown();
+    }
+};
+
+// 10k: 100 x 100; 100k: 316 x 316.
+uint32_t SideOf(int64_t vertices)
+{
+    return vertices >= 100000 ? 316u : 100u;
+}
+
+void BM_VertexStage(benchmark::State& state)
+{
+    const uint32_t side = SideOf(state.range(0));
+    const bool inside = state.range(1) != 0;
+    MeshScene scene(side, side, inside);
+    scene.renderer.BuildDrawGroups();
+    SWframelighting lighting;
+    SetUpFrameLighting(scene.view, SWmatrix(), scene.camera, lighting);
+    SWshadedata shade;
+    FlatRamps(scene.material, shade);
+    int64_t vertices = 0;
+    std::vector<uint32_t> out;
+    std::vector<uint8_t> outcodes;
+    for (const SWdrawgroup* group = scene.renderer.FirstGroup(); group != nullptr; group = group->next.get())
+        vertices += group->VertexCount();
+    for (auto _ : state) {
+        for (const SWdrawgroup* group = scene.renderer.FirstGroup(); group != nullptr; group = group->next.get()) {
+            const std::vector<uint32_t> visible(group->VertexCount() / 32 + 1, 0xFFFFFFFFu);
+            out.resize(size_t{group->VertexCount()} * group->stages.vertexStride);
+            outcodes.resize(group->VertexCount());
+            SWvertexstage stage;
+            stage.group = group;
+            stage.lighting = &lighting;
+            stage.shade = &shade;
+            stage.visible = visible;
+            stage.stride = group->stages.vertexStride;
+            stage.nearValue = scene.surface.NearValue();
+            stage.viewport = inside ? &scene.surface.Viewport() : nullptr;
+            ShadeVertices(stage, out.data(), outcodes.data());
+        }
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetItemsProcessed(state.iterations() * vertices);
+}
+BENCHMARK(BM_VertexStage)
+    ->ArgsProduct({{10000, 100000}, {1, 0}})
+    ->ArgNames({"vertices", "inside"})
+    ->Unit(benchmark::kMicrosecond);
+
+void BM_CullAndQueue(benchmark::State& state)
+{
+    const uint32_t side = SideOf(state.range(0));
+    const bool inside = state.range(1) != 0;
+    MeshScene scene(side, side, inside);
+    scene.material.SetTransparency(0.5f);
+    uint64_t triangles = 0;
+    uint64_t visible = 0;
+    for (auto _ : state) {
+        scene.surface.Queue().Clear();
+        SWrenderbatch* batch = scene.surface.Queue().NewBatch();
+        scene.renderer.ResetStats();
+        scene.renderer.Render(scene.surface, batch, batch, scene.view);
+        triangles += scene.renderer.Stats().triangles;
+        visible += scene.renderer.Stats().visible;
+    }
+    state.SetItemsProcessed(static_cast<int64_t>(triangles));
+    state.counters["culled/s"] =
+        benchmark::Counter(static_cast<double>(triangles - visible), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_CullAndQueue)
+    ->ArgsProduct({{10000, 100000}, {1, 0}})
+    ->ArgNames({"vertices", "inside"})
+    ->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
