@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/resources/array_block.h"
+#include "engine/resources/image32.h"
 #include "engine/resources/material.h"
 #include "engine/resources/mesh.h"
 #include "platform/sys/scripted_cpu.h"
@@ -281,6 +282,73 @@ TEST(MeshRenderer, MissingDirectDrawRecordSkipsTheGroupAndReleasesItsBuffers)
     target.m_vertices->Release();
     target.m_indices->Release();
     drivers.Shutdown();
+}
+
+} // namespace
+
+namespace {
+
+// Queued vertices of a lit sphere carry ramp 1 at the angle-table shade of their normal against the headlight.
+TEST(MeshRenderer, QueuedShadesMatchTheAngleTable)
+{
+    Scene scene({0.0f, 1.0f, 4.0f});
+    scene.material.SetTransparency(0.5f); // queued, so the vertices can be read back
+    const meshtest::OffMesh off = meshtest::MakeSphere(12, 16);
+    Load(scene.mesh, off, &scene.material, 1.0f);
+    ASSERT_TRUE(scene.Frame());
+    SWframelighting lighting;
+    SetUpFrameLighting(scene.view, SWmatrix(), scene.camera, lighting);
+    const SWdrawgroup& group = *scene.renderer.FirstGroup();
+    uint32_t checked = 0;
+    for (const SWprimitivenode* node = scene.transparent->FirstNode(); node != scene.transparent->EndNode();
+         node = node->next) {
+        // The primitives follow the visible triangles in order, so each is checked against its own corners.
+        const uint32_t k = checked / 3;
+        if (k >= group.primitiveIndices.size())
+            break;
+        const SWgrouptriangle& triangle = group.triangles[static_cast<size_t>(group.primitiveIndices[k])];
+        for (int c = 0; c < 3; ++c) {
+            const float* normal = &group.vertices[size_t{triangle.corners[c]} * 6 + 3];
+            const uint8_t shade = ShadeOf(ShadeIndex(normal, lighting.lightUnit));
+            EXPECT_EQ(node->vertices[c * node->format->vertexStride + 4], 0xFF000000u | shade * 0x010101u);
+        }
+        checked += 3;
+    }
+    EXPECT_GT(checked, 30u);
+}
+
+// A bump material on a target that takes Dot3: every corner carries the light in its tangent frame in colour 1,
+// and colour 2 keeps colour 1's top byte over the untextured second constant.
+TEST(MeshRenderer, Dot3CornersCarryTheLightInTheirFrames)
+{
+    Scene scene({0.0f, 0.0f, 3.0f});
+    auto bump = std::make_unique<SWimage32>("bump", 4, 4, nullptr);
+    scene.material.SetBumpTexture(bump.get());
+    scene.material.SetBumpAmount(1.0f);
+    SWmesh& mesh = scene.mesh;
+    mesh.SetVertices({-0.5f, -0.5f, 0.0f, 0.5f, -0.5f, 0.0f, 0.5f, 0.5f, 0.0f, -0.5f, 0.5f, 0.0f});
+    mesh.SetTextureVertices({0, 0, 1, 0, 1, 1, 0, 1});
+    auto block = std::make_unique<SWarrayblock>(std::vector<uint32_t>{0, 1, 2, 3}, true,
+                                                std::vector<uint32_t>{0, 1, 2, 3}, 0, &scene.material);
+    mesh.BuildPolygonIndices(block.get());
+    mesh.Prepare();
+    ASSERT_TRUE(scene.Frame());
+    const SWdrawgroup& group = *scene.renderer.FirstGroup();
+    ASSERT_TRUE(group.dot3);
+    EXPECT_EQ(scene.renderer.Stats().indexed, 0u); // Dot3 is never handed over as an indexed list
+    ASSERT_EQ(scene.opaque->NodeCount(), 2u);
+    SWframelighting lighting;
+    SetUpFrameLighting(scene.view, SWmatrix(), scene.camera, lighting);
+    uint32_t k = 0;
+    for (const SWprimitivenode* node = scene.opaque->FirstNode(); node != scene.opaque->EndNode();
+         node = node->next, ++k) {
+        const uint32_t triangle = static_cast<uint32_t>(group.primitiveIndices[k]);
+        for (int c = 0; c < 3; ++c) {
+            const uint32_t* vertex = node->vertices + c * node->format->vertexStride;
+            EXPECT_EQ(vertex[4], Dot3Colour(group.frames[triangle * 3 + static_cast<uint32_t>(c)], lighting.lightUnit));
+            EXPECT_EQ(vertex[5] & 0x00FFFFFFu, 0u); // the grey source gives no constants
+        }
+    }
 }
 
 } // namespace
