@@ -14,7 +14,7 @@ qualities=(0 10 20 30 40 50 60 70 80 90 99 100)
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
-source "$(dirname "$0")/lib/run_tool.sh"
+source "$(dirname "$0")/../../../testsupport/tools/run_tool.sh"
 for name in "${pictures[@]}"; do
     [ -s "$cache/$name.png" ] || skip_without_corpus "no $name.png in $cache"
 done

@@ -6,7 +6,7 @@ tool="$1"
 root="$2"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
-source "$(dirname "$0")/lib/run_tool.sh"
+source "$(dirname "$0")/../../../testsupport/tools/run_tool.sh"
 photo="$root/codecs/image/tests/data/photo_96x64.png"
 grey="$root/codecs/image/tests/data/grey_45x30.png"
 

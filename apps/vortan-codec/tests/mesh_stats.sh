@@ -6,7 +6,7 @@ set -euo pipefail
 tool=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-source "$(dirname "$0")/lib/run_tool.sh"
+source "$(dirname "$0")/../../../testsupport/tools/run_tool.sh"
 
 cat > "$work/pyramid.off" <<'MESH'
 OFF

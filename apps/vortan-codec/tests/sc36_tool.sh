@@ -6,7 +6,7 @@ tool="$1"
 root="$2"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
-source "$(dirname "$0")/lib/run_tool.sh"
+source "$(dirname "$0")/../../../testsupport/tools/run_tool.sh"
 fixture="$root/codecs/sound/tests/data/speech_8000_mono.wav"
 other_rate="$root/codecs/sound/tests/data/speech_22050_mono.wav"
 run_line='^frames [0-9]+, seconds [0-9.]+, bit/s [0-9.]+, ms [0-9.]+, realtime [0-9.]+x$'

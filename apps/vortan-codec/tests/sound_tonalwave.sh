@@ -8,7 +8,7 @@ tool="$1"
 root="$2"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
-source "$(dirname "$0")/lib/run_tool.sh"
+source "$(dirname "$0")/../../../testsupport/tools/run_tool.sh"
 data="$root/codecs/sound/tests/data"
 
 # model, fixture, frame size, segmental SNR floor (dB)

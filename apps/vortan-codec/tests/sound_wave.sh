@@ -6,7 +6,7 @@ tool="$1"
 root="$2"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
-source "$(dirname "$0")/lib/run_tool.sh"
+source "$(dirname "$0")/../../../testsupport/tools/run_tool.sh"
 fixture="$root/codecs/sound/tests/data/speech_8000_mono.wav"
 
 expect_done sound encode wave "$fixture" "$work/q70.bin" 70 > "$work/encode.txt"

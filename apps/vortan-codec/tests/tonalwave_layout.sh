@@ -5,7 +5,7 @@ set -euo pipefail
 tool="$1"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
-source "$(dirname "$0")/lib/run_tool.sh"
+source "$(dirname "$0")/../../../testsupport/tools/run_tool.sh"
 
 expect_done sound tonalwave-layout ac8 > "$work/ac8.txt"
 grep -q '^configuration 0x18080: set 8kHz-8kbps, C 1, N 512, S 64, M 256$' "$work/ac8.txt" || fail "ac8 head: $(cat "$work/ac8.txt")"

@@ -11,7 +11,7 @@ tool="$1"
 root="$2"
 work="$(mktemp -d)"
 trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
-source "$(dirname "$0")/lib/run_tool.sh"
+source "$(dirname "$0")/../../../testsupport/tools/run_tool.sh"
 photo="$root/codecs/image/tests/data/photo_96x64.png"
 speech="$root/codecs/sound/tests/data/speech_8000_mono.wav"
 table="${WRITE_SAFETY_TABLE:-}"

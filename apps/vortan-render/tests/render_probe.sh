@@ -4,7 +4,7 @@ set -euo pipefail
 tool="$1"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
-source "$(dirname "$0")/lib/run_tool.sh"
+source "$(dirname "$0")/../../../testsupport/tools/run_tool.sh"
 
 angles='^angle-table 0=1 1=3 8191=21844 16382=65075 16383=65532 sum=[0-9]+ never-decreases$'
 

@@ -6,7 +6,7 @@ tool="$1"
 root="$2"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
-source "$(dirname "$0")/lib/run_tool.sh"
+source "$(dirname "$0")/../../../testsupport/tools/run_tool.sh"
 field() { sed -n "s/.*\b$1=\([^ ]*\).*/\1/p" <<< "$2"; }
 
 : > "$work/empty"

@@ -7,7 +7,7 @@ tool="$1"
 cache="${VORTAN_TEST_DATA:-${XDG_CACHE_HOME:-$HOME/.cache}/vortan-test-data}/mesh"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
-source "$(dirname "$0")/lib/run_tool.sh"
+source "$(dirname "$0")/../../../testsupport/tools/run_tool.sh"
 field() { sed -n "s/.*\b$1=\([^ ]*\).*/\1/p" <<< "$2"; }
 
 if ! ls "$cache"/*.off > /dev/null 2>&1; then

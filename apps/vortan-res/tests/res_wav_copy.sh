@@ -8,7 +8,7 @@ root="$2"
 data="$root/codecs/sound/tests/data"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
-source "$(dirname "$0")/lib/run_tool.sh"
+source "$(dirname "$0")/../../../testsupport/tools/run_tool.sh"
 
 for file in "$data"/*.wav; do
     name="$(basename "$file" .wav)"

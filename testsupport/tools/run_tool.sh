@@ -1,6 +1,6 @@
-# Sourced by the tool test scripts after they set `tool` and `work`. Runs vortan-res so that a sanitizer report can
-# never pass for an expected refusal: the sanitizers exit with a code of their own, every run's stderr is kept and
-# searched for a report, and a refusal must exit with exactly the tool's refusal code.
+# Sourced by the developer tools' test scripts after they set `tool` and `work`. Runs the tool so that a sanitizer
+# report can never pass for an expected refusal: the sanitizers exit with a code of their own, every run's stderr is
+# kept and searched for a report, and a refusal must exit with exactly the tool's refusal code.
 
 readonly exit_failed=1
 readonly exit_usage=2
@@ -24,7 +24,7 @@ run_tool() {
     if [ "$tool_status" -eq "$exit_sanitizer" ] ||
         grep -Eq 'ERROR: (Address|Leak|Memory|Thread)Sanitizer|runtime error:' "$tool_err"; then
         cat "$tool_err" >&2
-        fail "sanitizer report (exit $tool_status) from: vortan-res $*"
+        fail "sanitizer report (exit $tool_status) from: $(basename "$tool") $*"
     fi
 }
 
@@ -35,7 +35,7 @@ expect_exit() {
     run_tool "$@"
     if [ "$tool_status" -ne "$want" ]; then
         cat "$tool_err" >&2
-        fail "exit $tool_status, expected $want, from: vortan-res $*"
+        fail "exit $tool_status, expected $want, from: $(basename "$tool") $*"
     fi
 }
 
