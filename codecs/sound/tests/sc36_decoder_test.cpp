@@ -12,10 +12,10 @@
 #include "codecs/sound/speech/sc36/sc36_codec.h"
 #include "codecs/sound/speech/sc36/sc36_decoder.h"
 #include "codecs/sound/speech/sc36/sc36_frame_driver.h"
-#include "codecs/sound/tests/sc36_test_signals.h"
+#include "codecs/sound/tests/speech_test_signals.h"
 
 using namespace sound;
-using sc36test::Vowel;
+using speechtest::Vowel;
 
 namespace {
 

@@ -14,13 +14,13 @@
 #include "codecs/sound/speech/probe_registry.h"
 #include "codecs/sound/speech/sc36/sc36_codec.h"
 #include "codecs/sound/speech/sc36/sc36_frame_driver.h"
-#include "codecs/sound/tests/sc36_test_signals.h"
+#include "codecs/sound/tests/speech_test_signals.h"
 #include "platform/base/endian.h"
 #include "platform/media/riff_wave_reader.h"
 #include "testsupport/sound/speech_metrics.h"
 
 using namespace sound;
-using sc36test::Vowel;
+using speechtest::Vowel;
 
 namespace {
 

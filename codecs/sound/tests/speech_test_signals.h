@@ -1,12 +1,12 @@
 #pragma once
-// Test signals shared by the SC36 suites.
+// Test signals shared by the speech codec suites.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <numbers>
 #include <vector>
 
-namespace sc36test {
+namespace speechtest {
 
 // A sustained vowel: a pulse train at f0 through formant resonators at 700, 1220 and 2600 Hz.
 inline std::vector<int16_t> Vowel(double f0, double seconds)
@@ -44,4 +44,4 @@ inline std::vector<int16_t> Vowel(double f0, double seconds)
     return samples;
 }
 
-} // namespace sc36test
+} // namespace speechtest
