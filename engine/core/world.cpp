@@ -365,7 +365,7 @@ void SWworld::Start()
 
 uint32_t SWworld::GetFrameTimeMs() const
 {
-    const float t = m_currentTimeMs;
+    const float t = GetCurrentWorldTime();
     if (!(t >= 0.0f))
         return 0;
     if (t >= 4294967040.0f) // the largest float below 2^32

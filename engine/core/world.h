@@ -14,6 +14,7 @@
 // Locking: the render thread steps the world under Lock; editors take it around their changes. The posted input
 // queue and the sound queues have their own locks and may be used from any thread; nothing else locks.
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -93,7 +94,7 @@ public:
     ~SWworld() override;
 
     SWworld* AsWorld() override { return this; }
-    float GetCurrentWorldTime() const override { return m_currentTimeMs; }
+    float GetCurrentWorldTime() const override { return m_currentTimeMs.load(std::memory_order_relaxed); }
 
     // -- Lock (recursive)
     virtual void Lock() { m_lock.Enter(); }
@@ -200,7 +201,7 @@ public:
     void SetStartFlag(uint8_t flag) { m_startFlag = flag; }
     uint8_t GetStopFlag() const { return m_stopFlag; }
     void SetStopFlag(uint8_t flag) { m_stopFlag = flag; }
-    void SetCurrentWorldTime(float ms) { m_currentTimeMs = ms; }
+    void SetCurrentWorldTime(float ms) { m_currentTimeMs.store(ms, std::memory_order_relaxed); }
     uint32_t GetFrameTimeMs() const; // the current world time as posted records carry it
     float GetVerticalFactor() const { return m_verticalFactor; }
     void SetVerticalFactor(float factor) { m_verticalFactor = factor; }
@@ -258,7 +259,7 @@ private:
     uint8_t m_startFlag = 0;
     uint8_t m_stopFlag = 0;
     bool m_running = false;
-    float m_currentTimeMs = 0.0f;
+    std::atomic<float> m_currentTimeMs{0.0f}; // stepped by the render thread, read by posters on any thread
     std::unique_ptr<SWnode> m_rootNode;
     std::unique_ptr<SWrootobject> m_rootObject;
     SWsoundlist m_sounds;
