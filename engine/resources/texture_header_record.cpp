@@ -1,0 +1,31 @@
+#include "engine/resources/texture_header_record.h"
+
+#include "engine/core/chunk_stream.h"
+#include "engine/core/record_builder.h"
+#include "engine/core/type_tag.h"
+#include "engine/resources/texture.h"
+
+bool WriteTextureHeader(SWchunkstream& out, const SWtexture& texture)
+{
+    SWrecordbuilder record(out, MakeTag("TXHD"));
+    SWchunkstream& body = record.Stream();
+    body.WriteString(texture.GetName());
+    body.WriteU32(texture.GetWidth32());
+    body.WriteU32(texture.GetHeight32());
+    body.WriteU32(texture.GetTextureFlags());
+    return record.Finish();
+}
+
+bool ReadTextureHeader(SWchunkstream& in, TextureHeader& out)
+{
+    out = {};
+    TextureHeader header;
+    in.ReadString(header.name);
+    in.ReadU32(header.width);
+    in.ReadU32(header.height);
+    in.ReadU32(header.flags);
+    if (in.Status() != 0 || !SWtexture::IsAcceptedSize(header.width, header.height))
+        return false;
+    out = std::move(header);
+    return true;
+}
