@@ -1,0 +1,414 @@
+#include "engine/resources/mesh_schemes.h"
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <new>
+
+#include "codecs/geometry/geometry_codec.h"
+#include "codecs/geometry/px_model.h"
+#include "codecs/geometry/px_result.h"
+#include "codecs/geometry/px_stream.h"
+#include "engine/core/chunk_stream.h"
+#include "engine/core/record_builder.h"
+#include "engine/core/type_tag.h"
+#include "engine/resources/array_block.h"
+#include "engine/resources/material.h"
+#include "engine/resources/mesh.h"
+#include "engine/resources/mesh_object.h"
+#include "engine/resources/resource_report.h"
+
+namespace {
+constexpr uint32_t kTagRaw = MakeTag("MRAW");
+constexpr uint32_t kTagCompressed = MakeTag("MCPS");
+constexpr uint32_t kTagMaterials = MakeTag("MMAT");
+constexpr uint32_t kTagSmoothing = MakeTag("MSMO");
+constexpr uint16_t kNoMaterial = 0xFFFF;
+constexpr uint32_t kStoredSlots[4] = {0, 1, 4, 5};
+
+const CompressionSchemeRegistration kRegistration(std::make_unique<SWgeometrycodecscheme>());
+
+struct StoredTriangle {
+    uint32_t position[3];
+    uint32_t texture[3];
+};
+
+// A payload as read, before anything of the mesh changes.
+struct StoredMesh {
+    std::vector<float> positions;
+    std::vector<float> uvs;
+    std::vector<StoredTriangle> triangles;
+    bool hasGeometry = false;
+    std::vector<std::string> materialNames;
+    std::vector<uint16_t> materials;
+    bool hasMaterials = false;
+    std::vector<uint32_t> masks;
+    bool hasMasks = false;
+};
+
+const float* SourceVertices(const SWmesh& mesh)
+{
+    // A mesh object's working positions may be mid-motion; the rest shape is what is stored.
+    if (const auto* object = dynamic_cast<const SWmeshobject*>(&mesh); object != nullptr)
+        return object->GetBaseVertices();
+    return mesh.GetVertices();
+}
+
+bool ReadFloats(SWchunkstream& in, uint32_t perItem, std::vector<float>& out)
+{
+    const uint32_t count = in.ReadU32();
+    if (in.Status() != 0 || count > in.Remaining() / (4 * perItem))
+        return false;
+    out.resize(size_t{count} * perItem);
+    for (float& value : out)
+        value = in.ReadF32();
+    return in.Status() == 0;
+}
+
+bool ReadRaw(SWchunkstream& in, StoredMesh& stored)
+{
+    if (!ReadFloats(in, 3, stored.positions) || !ReadFloats(in, 2, stored.uvs))
+        return false;
+    const uint32_t count = in.ReadU32();
+    if (in.Status() != 0 || count > in.Remaining() / 24)
+        return false;
+    stored.triangles.resize(count);
+    for (StoredTriangle& triangle : stored.triangles) {
+        for (uint32_t& index : triangle.position)
+            index = in.ReadU32();
+        for (uint32_t& index : triangle.texture)
+            index = in.ReadU32();
+    }
+    return in.Status() == 0;
+}
+
+bool ReadSlots(SWchunkstream& in, px::PXStreamSet& out)
+{
+    for (size_t i = 0; i < 4; ++i) {
+        const uint32_t length = in.ReadU32();
+        if (in.Status() != 0 || length > in.Remaining())
+            return false;
+        std::vector<uint8_t> bytes(length);
+        in.ReadBytes(bytes);
+        if (length != 0) {
+            px::PXStream stream;
+            if (stream.Attach(std::move(bytes)) != px::PX_OK)
+                return false; // a bad stream header
+            out.SetSlot(kStoredSlots[i], std::move(stream));
+        }
+        if (i < 2 && length == 0)
+            break; // slot 1 follows only a non-empty slot 0, slots 4 and 5 only a non-empty slot 1
+    }
+    return in.Status() == 0;
+}
+
+// Triangles from the decoded runs of coordIndex: longer runs are fanned as polygons are everywhere else.
+bool TrianglesOfFaceSet(const px::PXIndexedFaceSet& set, bool withTexture, StoredMesh& stored)
+{
+    size_t start = 0;
+    for (size_t k = 0; k <= set.coordIndex.size(); ++k) {
+        if (k < set.coordIndex.size() && set.coordIndex[k] >= 0)
+            continue;
+        if (k - start >= 3) {
+            for (size_t i = start + 1; i + 1 < k; ++i) {
+                const size_t corners[3] = {start, i, i + 1};
+                StoredTriangle triangle{};
+                for (int c = 0; c < 3; ++c) {
+                    triangle.position[c] = static_cast<uint32_t>(set.coordIndex[corners[c]]);
+                    const int32_t uv = withTexture ? set.texCoordIndex[corners[c]] : 0;
+                    triangle.texture[c] = uv >= 0 ? static_cast<uint32_t>(uv) : 0;
+                }
+                stored.triangles.push_back(triangle);
+            }
+        } else if (k > start) {
+            return false; // the codec gives back polygons of three corners or more
+        }
+        start = k + 1;
+    }
+    return !stored.triangles.empty();
+}
+
+bool ReadCompressed(SWchunkstream& in, StoredMesh& stored)
+{
+    px::PXStreamSet streams;
+    if (!ReadSlots(in, streams))
+        return false;
+    px::PXModel model;
+    if (px::DecompressModel(streams, model) != px::PX_OK || model.Count() != 1)
+        return false; // a damaged record never builds a mesh from nothing or from the wrong set
+    std::vector<px::PXIndexedFaceSet> lists = model.TakeLists();
+    px::PXIndexedFaceSet& set = lists[0];
+    const bool withTexture = !set.texCoord.empty() && set.texCoordIndex.size() == set.coordIndex.size();
+    stored.positions = std::move(set.coord);
+    if (withTexture)
+        stored.uvs = std::move(set.texCoord);
+    return TrianglesOfFaceSet(set, withTexture, stored);
+}
+
+bool ReadMaterials(SWchunkstream& in, StoredMesh& stored)
+{
+    const uint32_t names = in.ReadU32();
+    if (in.Status() != 0 || names > in.Remaining() / 4 || names > kNoMaterial)
+        return false;
+    stored.materialNames.resize(names);
+    for (std::string& name : stored.materialNames)
+        in.ReadString(name);
+    const uint32_t count = in.ReadU32();
+    if (in.Status() != 0 || count > in.Remaining() / 2)
+        return false;
+    stored.materials.resize(count);
+    for (uint16_t& index : stored.materials) {
+        index = in.ReadU16();
+        if (index != kNoMaterial && index >= names)
+            index = kNoMaterial; // a name that does not exist: no material, as an unknown name is
+    }
+    return stored.hasMaterials = in.Status() == 0;
+}
+
+bool ReadMasks(SWchunkstream& in, StoredMesh& stored)
+{
+    const uint32_t count = in.ReadU32();
+    if (in.Status() != 0 || count > in.Remaining() / 4)
+        return false;
+    stored.masks.resize(count);
+    for (uint32_t& mask : stored.masks)
+        mask = in.ReadU32();
+    return stored.hasMasks = in.Status() == 0;
+}
+
+bool ReadSubRecord(uint32_t tag, SWchunkstream& in, StoredMesh& stored)
+{
+    if (tag == kTagRaw || tag == kTagCompressed) {
+        if (stored.hasGeometry)
+            return false;
+        stored.hasGeometry = true;
+        return tag == kTagRaw ? ReadRaw(in, stored) : ReadCompressed(in, stored);
+    }
+    if (tag == kTagMaterials)
+        return ReadMaterials(in, stored);
+    if (tag == kTagSmoothing)
+        return ReadMasks(in, stored);
+    return true; // a later sub-record: skipped
+}
+
+void ApplyStoredMesh(StoredMesh& stored, SWmesh& mesh, const MeshMaterialLookup& lookup)
+{
+    std::vector<SWmaterial*> materials(stored.materialNames.size(), nullptr);
+    for (size_t i = 0; lookup && i < materials.size(); ++i)
+        materials[i] = lookup(stored.materialNames[i]);
+    const bool withTexture = !stored.uvs.empty();
+    std::unique_ptr<SWarrayblock> chain;
+    SWarrayblock* last = nullptr;
+    for (size_t t = 0; t < stored.triangles.size(); ++t) {
+        const uint16_t index = stored.materials[t];
+        auto block =
+            std::make_unique<SWarrayblock>(stored.triangles[t].position, withTexture, stored.triangles[t].texture, 0u,
+                                           index == kNoMaterial ? nullptr : materials[index]);
+        block->SetSmoothingMask(stored.masks[t]);
+        SWarrayblock* const added = block.get();
+        if (last == nullptr)
+            chain = std::move(block);
+        else
+            last->Append(std::move(block));
+        last = added;
+    }
+    mesh.SetVertices(std::move(stored.positions));
+    mesh.SetTextureVertices(std::move(stored.uvs));
+    mesh.BuildPolygonIndices(chain.get()); // drops what names nothing, as every loaded polygon
+}
+} // namespace
+
+int WriteMeshCompressed(SWchunkstream& out, const SWmesh& mesh, std::vector<uint32_t>& outFaceOrder)
+{
+    outFaceOrder.clear();
+    try {
+        px::PXIndexedFaceSet set;
+        const float* const vertices = SourceVertices(mesh);
+        if (vertices != nullptr)
+            set.coord.assign(vertices, vertices + size_t{mesh.GetVertexCount()} * 3);
+        const bool withTexture = mesh.GetTextureVertexCount() > 0;
+        if (withTexture)
+            set.texCoord.assign(mesh.GetTextureVertices(),
+                                mesh.GetTextureVertices() + size_t{mesh.GetTextureVertexCount()} * 2);
+        for (uint32_t p = 0; p < mesh.GetPolygonCount(); ++p) {
+            const SWindexrecord& record = mesh.GetIndexRecords()[mesh.GetPolygons()[p].indexRecord];
+            for (int c = 0; c < 3; ++c) {
+                set.coordIndex.push_back(static_cast<int32_t>(record.position[c]));
+                if (withTexture)
+                    set.texCoordIndex.push_back(static_cast<int32_t>(record.texture[c]));
+            }
+            set.coordIndex.push_back(-1);
+            if (withTexture)
+                set.texCoordIndex.push_back(-1);
+        }
+        px::PXModel model;
+        if (const int result = model.SetLists({std::move(set)}); result != px::PX_OK)
+            return result;
+        model.SetParam(px::kParamPositionBits, mesh.GetPositionBits());
+        model.SetParam(px::kParamTexCoordBits, mesh.GetTextureCoordinateBits());
+        px::PXStreamSet streams;
+        px::PXReorderMaps maps;
+        if (const int result = px::CompressModel(model, streams, &maps); result != px::PX_OK)
+            return result;
+        if (maps.objects.size() != 1 || maps.objects[0].faceMap.size() != mesh.GetPolygonCount())
+            return px::PXERR_INVALIDGEOMETRY;
+        SWrecordbuilder record(out, kTagCompressed);
+        for (const uint32_t slot : kStoredSlots) {
+            const std::span<const uint8_t> bytes = streams.SlotBytes(slot).value_or(std::span<const uint8_t>());
+            record.Stream().WriteU32(static_cast<uint32_t>(bytes.size()));
+            record.Stream().WriteBytes(bytes);
+        }
+        if (!record.Finish())
+            return px::PXERR_OUTOFMEMORY;
+        outFaceOrder = std::move(maps.objects[0].faceMap);
+        return px::PX_OK;
+    } catch (const std::bad_alloc&) {
+        return px::PXERR_OUTOFMEMORY;
+    }
+}
+
+bool WriteMeshRaw(SWchunkstream& out, const SWmesh& mesh)
+{
+    SWrecordbuilder record(out, kTagRaw);
+    SWchunkstream& body = record.Stream();
+    const float* const vertices = SourceVertices(mesh);
+    body.WriteU32(mesh.GetVertexCount());
+    for (size_t i = 0; i < size_t{mesh.GetVertexCount()} * 3; ++i)
+        body.WriteF32(vertices[i]);
+    body.WriteU32(mesh.GetTextureVertexCount());
+    for (size_t i = 0; i < size_t{mesh.GetTextureVertexCount()} * 2; ++i)
+        body.WriteF32(mesh.GetTextureVertices()[i]);
+    body.WriteU32(mesh.GetPolygonCount());
+    for (uint32_t p = 0; p < mesh.GetPolygonCount(); ++p) {
+        const SWindexrecord& index = mesh.GetIndexRecords()[mesh.GetPolygons()[p].indexRecord];
+        for (const uint32_t position : index.position)
+            body.WriteU32(position);
+        for (const uint32_t texture : index.texture)
+            body.WriteU32(texture);
+    }
+    return record.Finish();
+}
+
+bool WriteMeshFaces(SWchunkstream& out, const SWmesh& mesh, std::span<const uint32_t> faceOrder)
+{
+    const uint32_t count = mesh.GetPolygonCount();
+    auto source = [&](uint32_t i) { return faceOrder.empty() ? i : faceOrder[i]; };
+    std::vector<const SWmaterial*> names;
+    std::map<const SWmaterial*, uint16_t> indexOf;
+    std::vector<uint16_t> indices(count, kNoMaterial);
+    for (uint32_t i = 0; i < count; ++i) {
+        const SWmaterial* const material = mesh.GetPolygons()[source(i)].material;
+        if (material == nullptr)
+            continue;
+        auto [at, added] = indexOf.emplace(material, static_cast<uint16_t>(names.size()));
+        if (added && names.size() == kNoMaterial) {
+            indexOf.erase(at); // more names than an index can tell apart: the rest go without
+            continue;
+        }
+        if (added)
+            names.push_back(material);
+        indices[i] = at->second;
+    }
+    SWrecordbuilder materials(out, kTagMaterials);
+    materials.Stream().WriteU32(static_cast<uint32_t>(names.size()));
+    for (const SWmaterial* material : names)
+        materials.Stream().WriteString(material->GetName());
+    materials.Stream().WriteU32(count);
+    for (const uint16_t index : indices)
+        materials.Stream().WriteU16(index);
+    if (!materials.Finish())
+        return false;
+    SWrecordbuilder masks(out, kTagSmoothing);
+    masks.Stream().WriteU32(count);
+    for (uint32_t i = 0; i < count; ++i)
+        masks.Stream().WriteU32(mesh.GetSmoothingMask(source(i)));
+    return masks.Finish();
+}
+
+bool ReadMeshPayload(SWchunkstream& in, SWmesh& mesh, const MeshMaterialLookup& lookup)
+{
+    StoredMesh stored;
+    try {
+        while (in.Status() == 0 && in.Remaining() >= 8) {
+            const uint32_t tag = in.TakeTag();
+            const std::unique_ptr<SWchunkstream> child = in.OpenChild();
+            if (!ReadSubRecord(tag, *child, stored) || child->Status() != 0)
+                return false;
+        }
+        const size_t triangles = stored.triangles.size();
+        if (in.Status() != 0 || !stored.hasGeometry || triangles == 0 || !stored.hasMaterials || !stored.hasMasks ||
+            stored.materials.size() != triangles || stored.masks.size() != triangles)
+            return false;
+        ApplyStoredMesh(stored, mesh, lookup);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+SWgeometrycodecscheme::SWgeometrycodecscheme()
+    : SWcompressionscheme(
+          {MakeTag("IMES"), SchemeKind::kMesh, true, false, "Geometry codec", "Meshes, geometry codec", {4, 4}})
+{
+}
+
+bool SWgeometrycodecscheme::Read(SWchunkstream& in, CVTN_Container* object, uint32_t /*word*/) const
+{
+    auto* const mesh = dynamic_cast<SWmesh*>(object);
+    return mesh != nullptr && ReadMeshPayload(in, *mesh);
+}
+
+bool SWgeometrycodecscheme::Write(SWchunkstream& out, CVTN_Container* object, uint32_t /*word*/) const
+{
+    auto* const mesh = dynamic_cast<SWmesh*>(object);
+    if (mesh == nullptr)
+        return false;
+    const uint32_t first = mesh->GetUserPositionSetting(), second = mesh->GetUserTextureSetting();
+    const bool compress = first < kFirstUncompressedSetting && !HasVertexAddressedData(*mesh);
+    if (const std::optional<std::string> why = Describe(mesh); why && first < kFirstUncompressedSetting)
+        ReportResource({mesh->GetName() + ": " + *why, GetShortName()});
+    SWrecordbuilder record(out, GetId());
+    std::vector<uint32_t> order;
+    bool written = false;
+    if (compress) {
+        mesh->SetGeometryCodecParameters(1, first, second);
+        const int result = WriteMeshCompressed(record.Stream(), *mesh, order);
+        if (result != px::PX_OK) {
+            // The mesh is stored plain rather than without geometry; the user hears why.
+            ReportResource({mesh->GetName(), px::PXResultName(result)});
+            order.clear();
+        } else {
+            written = true;
+        }
+    } else {
+        mesh->SetGeometryCodecParameters(0, 0, 0);
+    }
+    if (!written)
+        written = WriteMeshRaw(record.Stream(), *mesh);
+    written = written && WriteMeshFaces(record.Stream(), *mesh, order) && record.Finish();
+    mesh->SetGeometryCodecParameters(0, 0, 0);
+    return written;
+}
+
+bool SWgeometrycodecscheme::Accepts(const CVTN_Container* object) const
+{
+    return dynamic_cast<const SWmesh*>(object) != nullptr;
+}
+
+std::optional<std::string> SWgeometrycodecscheme::Describe(const CVTN_Container* object) const
+{
+    const auto* const mesh = dynamic_cast<const SWmesh*>(object);
+    if (mesh == nullptr)
+        return std::nullopt;
+    if (mesh->GetUserPositionSetting() >= kFirstUncompressedSetting)
+        return "stored uncompressed: the first setting is 9 or more";
+    if (HasVertexAddressedData(*mesh))
+        return "stored uncompressed: its morph targets or vertex bindings address vertices by index";
+    return std::nullopt;
+}
+
+bool SWgeometrycodecscheme::HasVertexAddressedData(const SWmesh& mesh)
+{
+    const auto* const object = dynamic_cast<const SWmeshobject*>(&mesh);
+    return object != nullptr && (object->GetMorphTargets().Count() > 0 || !object->GetVertexBuckets().empty());
+}
