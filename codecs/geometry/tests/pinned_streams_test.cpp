@@ -224,7 +224,7 @@ std::vector<PinnedCase> CorpusCases()
             continue;
         for (const uint32_t bits : kCorpusPositionBits) {
             const px::PXIndexedFaceSet set = meshtest::FaceSetOf(*mesh);
-            cases.push_back({"corpus-" + path.stem().string() + "-" + std::to_string(bits), [set, bits] {
+            cases.push_back({"corpus-" + std::to_string(bits) + "-" + path.stem().string(), [set, bits] {
                                  return ModelOf({set}, {{px::kParamPositionBits, bits}});
                              }});
         }
