@@ -18,6 +18,7 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <set>
 
 namespace pf {
 
@@ -465,6 +466,30 @@ std::optional<std::string> matchFontFile(const std::string& family, bool bold, b
     if (!match)
         return std::nullopt;
     return match->file.path;
+}
+
+std::vector<std::string> fontFamilies()
+{
+    FreeTypeContext& context = FreeTypeContext::instance();
+    const std::lock_guard lock(context.mutex);
+    if (!context.readyLocked())
+        return {};
+    std::set<std::string> names;
+    FcPattern* pattern = FcPatternCreate();
+    FcObjectSet* wanted = FcObjectSetBuild(FC_FAMILY, nullptr);
+    FcFontSet* found = pattern != nullptr && wanted != nullptr ? FcFontList(nullptr, pattern, wanted) : nullptr;
+    for (int i = 0; found != nullptr && i < found->nfont; ++i) {
+        FcChar8* name = nullptr;
+        if (FcPatternGetString(found->fonts[i], FC_FAMILY, 0, &name) == FcResultMatch && name != nullptr)
+            names.insert(reinterpret_cast<const char*>(name));
+    }
+    if (found != nullptr)
+        FcFontSetDestroy(found);
+    if (wanted != nullptr)
+        FcObjectSetDestroy(wanted);
+    if (pattern != nullptr)
+        FcPatternDestroy(pattern);
+    return {names.begin(), names.end()};
 }
 
 } // namespace pf

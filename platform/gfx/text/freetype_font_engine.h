@@ -7,6 +7,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace pf {
 
@@ -17,5 +18,7 @@ public:
 
 // The file fontconfig chooses for a family and style, for tests and diagnostics; nullopt when nothing matches.
 std::optional<std::string> matchFontFile(const std::string& family, bool bold, bool italic);
+// The families fontconfig knows, sorted; empty when it cannot start.
+std::vector<std::string> fontFamilies();
 
 } // namespace pf

@@ -177,7 +177,7 @@ bool ComboBox::showDropDown(bool show)
     auto owned = std::make_unique<DropList>(self);
     Window* raw = owned.get();
     m_dropListObject = std::move(owned);
-    if (!raw->create({"window", "", WS_POPUP | WS_BORDER, 0,
+    if (!raw->create({"combolist", "", WS_POPUP | WS_BORDER, 0,
                       Rect::fromXywh(below.l, below.b, static_cast<int32_t>(below.width()), rows * itemHeight() + 2),
                       self, 0}))
         return false;

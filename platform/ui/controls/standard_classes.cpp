@@ -38,6 +38,9 @@ void registerStandardClasses(Ui& u)
     u.registerClass({"richedit", factoryOf<RichEdit>(), 0, loadCursor(IDC_IBEAM), -1});
     u.registerClass({"combobox", factoryOf<ComboBox>(), 0, arrow, -1});
     u.registerClass({"comboboxex", factoryOf<ComboBox>(), 0, arrow, -1});
+    // The layer's own popups: a live screen shows them above everything and off the task bar.
+    u.registerClass({"combolist", factoryOf<Window>(), 0, arrow, -1});
+    u.registerClass({"popupmenu", factoryOf<Window>(), 0, arrow, -1});
     u.registerClass({"listbox", factoryOf<ListBox>(), CS_DBLCLKS, arrow, -1});
     u.registerClass({"listview", factoryOf<ListView>(), CS_DBLCLKS, arrow, -1});
     u.registerClass({"treeview", factoryOf<TreeView>(), CS_DBLCLKS, arrow, -1});

@@ -206,6 +206,10 @@ void LiveProviders::install()
 {
     ui().providers().install(static_cast<ModalDriver*>(&modal));
     ui().providers().install(static_cast<MessageBoxProvider*>(&messageBox));
+    ui().providers().install(static_cast<MenuChooser*>(&menu));
+    ui().providers().install(static_cast<FileDialogProvider*>(&fileDialog));
+    ui().providers().install(static_cast<ColorDialogProvider*>(&colorDialog));
+    ui().providers().install(static_cast<FontDialogProvider*>(&fontDialog));
 }
 
 } // namespace pf

@@ -1,7 +1,11 @@
 #pragma once
 // The modal services of a run on a display: modal dialogs run the nested loop of the installed backend, and the
-// message box is a dialog of our own drawn by the layer. They answer exactly what the scripted services answer,
-// and need no display: headless, a simulated user drives them.
+// message box, the file, colour and font dialogs and popup menus are windows of our own drawn by the layer. They
+// answer exactly what the scripted services answer, and need no display: headless, a simulated user drives them.
+#include "platform/ui/providers/live_color_dialog.h"
+#include "platform/ui/providers/live_file_dialog.h"
+#include "platform/ui/providers/live_font_dialog.h"
+#include "platform/ui/providers/live_menu.h"
 #include "platform/ui/providers/providers.h"
 
 #include <string>
@@ -31,6 +35,10 @@ std::vector<std::string> wrapText(const std::string& text, size_t maxChars);
 struct LiveProviders {
     LoopModalDriver modal;
     LiveMessageBox messageBox;
+    LiveMenuChooser menu;
+    LiveFileDialog fileDialog;
+    LiveColorDialog colorDialog;
+    LiveFontDialog fontDialog;
     void install();
 };
 

@@ -1,0 +1,257 @@
+#include "platform/ui/providers/live_color_dialog.h"
+
+#include "platform/base/user_constants.h"
+#include "platform/gfx/gdi_objects.h"
+#include "platform/ui/controls/edit.h"
+#include "platform/ui/controls/trackbar.h"
+#include "platform/ui/core/paint_dc.h"
+#include "platform/ui/core/resources.h"
+#include "platform/ui/core/ui.h"
+#include "platform/ui/dialog/dialog.h"
+
+#include <algorithm>
+#include <charconv>
+#include <memory>
+
+namespace pf {
+
+namespace {
+
+// A grid of colour swatches; a click selects one and tells the parent with BN_CLICKED.
+class SwatchGrid final : public Window {
+public:
+    explicit SwatchGrid(const std::array<ColorRef, 16>& colors) : m_colors(colors) {}
+
+    int32_t selected() const { return m_selected; }
+    void select(int32_t index)
+    {
+        m_selected = index;
+        invalidate(false);
+    }
+    static Rect swatchRect(int32_t index)
+    {
+        const int32_t column = index % kSwatchColumns;
+        const int32_t row = index / kSwatchColumns;
+        return Rect::fromXywh(column * (kSwatchWidth + kSwatchGap), row * (kSwatchHeight + kSwatchGap), kSwatchWidth,
+                              kSwatchHeight);
+    }
+
+    LResult handle(const Msg& msg) override
+    {
+        if (msg.message == WM_PAINT) {
+            paint();
+            return 0;
+        }
+        if (msg.message == WM_LBUTTONDOWN) {
+            const Point p = pointFromLParam(msg.lParam);
+            for (int32_t i = 0; i < 16; ++i)
+                if (swatchRect(i).contains(p)) {
+                    select(i);
+                    if (Window* parentWindow = parent())
+                        parentWindow->send(WM_COMMAND, makeWParam(static_cast<uint16_t>(id()), BN_CLICKED),
+                                           static_cast<LParam>(hwnd()));
+                    return 0;
+                }
+            return 0;
+        }
+        return Window::handle(msg);
+    }
+
+private:
+    void paint()
+    {
+        PaintDc dc(*this);
+        dc.fillRect(clientRect(), createSolidBrush(getSysColor(COLOR_BTNFACE)));
+        for (int32_t i = 0; i < 16; ++i) {
+            const Rect r = swatchRect(i);
+            dc.fillRect(r, createSolidBrush(m_colors[static_cast<size_t>(i)]));
+            dc.draw3dRect(r, getSysColor(COLOR_BTNSHADOW), getSysColor(COLOR_BTNHIGHLIGHT));
+            if (i == m_selected)
+                dc.draw3dRect({r.l + 1, r.t + 1, r.r - 1, r.b - 1}, rgb(0, 0, 0), rgb(0, 0, 0));
+        }
+    }
+
+    const std::array<ColorRef, 16>& m_colors; // the dialog's or the basic ones, outliving the grid's window
+    int32_t m_selected = -1;
+};
+
+class Preview final : public Window {
+public:
+    ColorRef color = 0;
+    LResult handle(const Msg& msg) override
+    {
+        if (msg.message != WM_PAINT)
+            return Window::handle(msg);
+        PaintDc dc(*this);
+        dc.fillRect(clientRect(), createSolidBrush(color));
+        dc.draw3dRect(clientRect(), getSysColor(COLOR_BTNSHADOW), getSysColor(COLOR_BTNHIGHLIGHT));
+        return 0;
+    }
+};
+
+DialogTemplate colorDialogTemplate()
+{
+    DialogTemplate tpl;
+    tpl.idd = kColorDialogIdd;
+    tpl.caption = "Colour";
+    tpl.size = {430, 250};
+    tpl.style = WS_POPUP | WS_CAPTION;
+    tpl.controls = {
+        {"static", -1, {10, 8, 220, 24}, SS_LEFT, "Basic colours:"},
+        {"static", -1, {10, 82, 220, 98}, SS_LEFT, "Custom colours:"},
+        {"button", kColorAddCustomId, {10, 152, 218, 176}, WS_TABSTOP, "Add to custom colours"},
+    };
+    const char* const names[3] = {"Red:", "Green:", "Blue:"};
+    for (int32_t i = 0; i < 3; ++i) {
+        const int32_t y = 100 + i * 34;
+        tpl.controls.push_back({"static", -1, {240, y + 4, 285, y + 20}, SS_LEFT, names[i]});
+        tpl.controls.push_back({"trackbar", kColorTrackFirstId + i, {285, y, 370, y + 26}, WS_TABSTOP, ""});
+        tpl.controls.push_back({"edit", kColorEditFirstId + i, {375, y + 2, 420, y + 22}, WS_BORDER | WS_TABSTOP, ""});
+    }
+    tpl.controls.push_back({"button", IDOK, {250, 212, 330, 236}, WS_TABSTOP | BS_DEFPUSHBUTTON, "OK"});
+    tpl.controls.push_back({"button", IDCANCEL, {340, 212, 420, 236}, WS_TABSTOP, "Cancel"});
+    return tpl;
+}
+
+class ColorDialog final : public Dialog {
+public:
+    ColorDialog(ColorRef initial, const std::array<ColorRef, 16>& custom) : m_color(initial), m_custom(custom) {}
+
+    ColorRef color() const { return m_color; }
+    const std::array<ColorRef, 16>& custom() const { return m_custom; }
+
+protected:
+    bool onInitDialog() override
+    {
+        const int32_t gridWidth = kSwatchColumns * (kSwatchWidth + kSwatchGap);
+        const int32_t gridHeight = 2 * (kSwatchHeight + kSwatchGap);
+        m_basic.create({"window", "", WS_CHILD | WS_VISIBLE, 0, Rect::fromXywh(10, 28, gridWidth, gridHeight), hwnd(),
+                        kColorBasicGridId});
+        m_customGrid.create({"window", "", WS_CHILD | WS_VISIBLE, 0, Rect::fromXywh(10, 102, gridWidth, gridHeight),
+                             hwnd(), kColorCustomGridId});
+        m_preview.create({"window", "", WS_CHILD | WS_VISIBLE, 0, {240, 10, 420, 84}, hwnd(), kColorPreviewId});
+        for (int32_t i = 0; i < 3; ++i)
+            item<Trackbar>(kColorTrackFirstId + i)->setRange(0, 255);
+        const auto it = std::find(basicColors().begin(), basicColors().end(), m_color);
+        if (it != basicColors().end())
+            m_basic.select(static_cast<int32_t>(it - basicColors().begin()));
+        show(m_color);
+        return true;
+    }
+
+    LResult handle(const Msg& msg) override
+    {
+        if (msg.message == WM_HSCROLL && m_updating == 0) {
+            ColorRef c = m_color;
+            for (int32_t i = 0; i < 3; ++i)
+                if (static_cast<Hwnd>(msg.lParam) == child(kColorTrackFirstId + i)->hwnd())
+                    c = withChannel(c, i, item<Trackbar>(kColorTrackFirstId + i)->getPos());
+            show(c);
+            return 0;
+        }
+        if (msg.message == WM_COMMAND && m_updating == 0) {
+            const int32_t id = loWord(msg.wParam);
+            const int32_t code = hiWord(msg.wParam);
+            if (id == kColorBasicGridId && code == BN_CLICKED) {
+                show(basicColors()[static_cast<size_t>(m_basic.selected())]);
+                return 0;
+            }
+            if (id == kColorCustomGridId && code == BN_CLICKED) {
+                show(m_custom[static_cast<size_t>(m_customGrid.selected())]);
+                return 0;
+            }
+            if (id == kColorAddCustomId && code == BN_CLICKED) {
+                addCustom();
+                return 0;
+            }
+            if (id >= kColorEditFirstId && id < kColorEditFirstId + 3 && code == EN_CHANGE) {
+                editChanged(id - kColorEditFirstId);
+                return 0;
+            }
+        }
+        return Dialog::handle(msg);
+    }
+
+private:
+    static ColorRef withChannel(ColorRef c, int32_t channel, int32_t value)
+    {
+        const auto v = static_cast<uint8_t>(std::clamp(value, 0, 255));
+        return rgb(channel == 0 ? v : getRValue(c), channel == 1 ? v : getGValue(c), channel == 2 ? v : getBValue(c));
+    }
+    static int32_t channelOf(ColorRef c, int32_t channel)
+    {
+        return channel == 0 ? getRValue(c) : channel == 1 ? getGValue(c) : getBValue(c);
+    }
+
+    // Puts the colour into every control except the one the user is typing in.
+    void show(ColorRef c, int32_t typingChannel = -1)
+    {
+        ++m_updating;
+        m_color = c;
+        for (int32_t i = 0; i < 3; ++i) {
+            item<Trackbar>(kColorTrackFirstId + i)->setPos(channelOf(c, i));
+            if (i != typingChannel)
+                child(kColorEditFirstId + i)->setText(std::to_string(channelOf(c, i)));
+        }
+        m_preview.color = c;
+        m_preview.invalidate(false);
+        --m_updating;
+    }
+
+    void editChanged(int32_t channel)
+    {
+        const std::string text = child(kColorEditFirstId + channel)->text();
+        int32_t value = 0;
+        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+        if (error != std::errc() || end != text.data() + text.size())
+            return; // half-typed: the colour waits for a number
+        show(withChannel(m_color, channel, value), channel);
+    }
+
+    void addCustom()
+    {
+        int32_t slot = m_customGrid.selected();
+        if (slot < 0)
+            slot = m_nextCustom;
+        m_custom[static_cast<size_t>(slot)] = m_color;
+        m_nextCustom = (slot + 1) % 16;
+        m_customGrid.select(m_nextCustom);
+    }
+
+    ColorRef m_color;
+    std::array<ColorRef, 16> m_custom;
+    SwatchGrid m_basic{basicColors()};
+    SwatchGrid m_customGrid{m_custom};
+    Preview m_preview;
+    int32_t m_nextCustom = 0;
+    int m_updating = 0;
+};
+
+} // namespace
+
+const std::array<ColorRef, 16>& basicColors()
+{
+    static const std::array<ColorRef, 16> colors = {
+        rgb(0, 0, 0),     rgb(128, 0, 0),     rgb(0, 128, 0),     rgb(128, 128, 0),   rgb(0, 0, 128), rgb(128, 0, 128),
+        rgb(0, 128, 128), rgb(192, 192, 192), rgb(128, 128, 128), rgb(255, 0, 0),     rgb(0, 255, 0), rgb(255, 255, 0),
+        rgb(0, 0, 255),   rgb(255, 0, 255),   rgb(0, 255, 255),   rgb(255, 255, 255),
+    };
+    return colors;
+}
+
+std::optional<ColorRef> LiveColorDialog::choose(const ColorDialogRequest& request)
+{
+    std::array<ColorRef, 16> custom;
+    custom.fill(rgb(255, 255, 255));
+    if (request.custom != nullptr)
+        custom = *request.custom;
+    resources().addDialog(colorDialogTemplate());
+    ColorDialog dialog((request.flags & CC_RGBINIT) != 0 ? request.initial : rgb(0, 0, 0), custom);
+    if (dialog.doModal(kColorDialogIdd, ui().window(request.owner)) != IDOK)
+        return std::nullopt;
+    if (request.custom != nullptr)
+        *request.custom = dialog.custom();
+    return dialog.color();
+}
+
+} // namespace pf

@@ -1,0 +1,370 @@
+#include "platform/ui/providers/live_menu.h"
+
+#include "platform/base/user_constants.h"
+#include "platform/gfx/gdi_objects.h"
+#include "platform/ui/core/message_loop.h"
+#include "platform/ui/core/paint_dc.h"
+#include "platform/ui/core/ui.h"
+
+#include <algorithm>
+#include <memory>
+
+namespace pf {
+
+namespace {
+
+constexpr int32_t kTextLeft = 20;
+constexpr int32_t kMinMenuWidth = 120;
+constexpr int32_t kCharWidth = 7; // a generous average: the menu is sized before a font is measured
+
+class MenuSession;
+
+// One level of an open menu. The session owns it; its window holds the capture while it is the deepest level.
+class MenuLevel final : public Window {
+public:
+    MenuLevel(MenuSession& session, const std::vector<MenuItem>& items) : m_session(session), m_items(items) {}
+
+    const std::vector<MenuItem>& items() const { return m_items; }
+    int32_t highlight() const { return m_highlight; }
+    void setHighlight(int32_t index);
+    int32_t itemAt(Point client) const;
+    bool isSelectable(int32_t index) const
+    {
+        return index >= 0 && index < static_cast<int32_t>(m_items.size()) &&
+               (m_items[index].isChoosable() || (m_items[index].isPopup() && (m_items[index].flags & 0x3u) == 0));
+    }
+
+    LResult handle(const Msg& msg) override;
+
+private:
+    void paint();
+
+    MenuSession& m_session;
+    std::vector<MenuItem> m_items;
+    int32_t m_highlight = -1;
+};
+
+class MenuSession {
+public:
+    MenuSession(Hwnd owner, uint32_t flags) : m_owner(owner), m_flags(flags) {}
+    ~MenuSession() { closeFrom(0); }
+
+    bool open(const std::vector<MenuItem>& items, Point at);
+    uint32_t run();
+
+    // From the levels' window procedures.
+    void mouse(uint32_t message, Point screen);
+    void key(uint8_t vk);
+    bool isDone() const { return m_done; }
+
+private:
+    MenuLevel* deepest() const { return m_levels.empty() ? nullptr : m_levels.back().get(); }
+    int32_t levelAt(Point screen) const;
+    void openSubMenu(size_t level, int32_t index);
+    void closeFrom(size_t level);
+    void finish(uint32_t command);
+    void moveHighlight(MenuLevel& level, int step);
+
+    Hwnd m_owner;
+    uint32_t m_flags;
+    std::vector<std::unique_ptr<MenuLevel>> m_levels;
+    Hwnd m_previousFocus = kNoWindow;
+    bool m_pressed = false; // the release of the click that opened the menu chooses nothing
+    bool m_done = false;
+    uint32_t m_chosen = 0;
+};
+
+Size menuSize(const std::vector<MenuItem>& items)
+{
+    size_t widest = 0;
+    for (const MenuItem& item : items)
+        widest = std::max(widest, item.text.size());
+    const std::vector<Rect> rects = menuItemRects(items, 0);
+    const int32_t height = rects.empty() ? kMenuItemHeight : rects.back().b;
+    return {std::max(kMinMenuWidth, kTextLeft * 2 + static_cast<int32_t>(widest) * kCharWidth), height + 2 + 4};
+}
+
+// Keeps a menu on the screen: it opens leftwards or upwards when the point is too near the right or bottom edge.
+Rect placeOnScreen(Point at, Size size, int32_t leftAlternative)
+{
+    const Size screenSize{getSystemMetrics(SM_CXSCREEN), getSystemMetrics(SM_CYSCREEN)};
+    int32_t x = at.x;
+    int32_t y = at.y;
+    if (x + size.cx > screenSize.cx)
+        x = std::max(0, leftAlternative - size.cx);
+    if (y + size.cy > screenSize.cy)
+        y = std::max(0, screenSize.cy - size.cy);
+    return Rect::fromXywh(x, y, size.cx, size.cy);
+}
+
+} // namespace
+
+std::vector<Rect> menuItemRects(const std::vector<MenuItem>& items, int32_t width)
+{
+    std::vector<Rect> rects;
+    int32_t y = 2;
+    for (const MenuItem& item : items) {
+        const int32_t h = (item.flags & MF_SEPARATOR) != 0 ? kMenuSeparatorHeight : kMenuItemHeight;
+        rects.push_back({0, y, width, y + h});
+        y += h;
+    }
+    return rects;
+}
+
+namespace {
+
+void MenuLevel::setHighlight(int32_t index)
+{
+    if (index == m_highlight)
+        return;
+    m_highlight = index;
+    invalidate(false);
+}
+
+int32_t MenuLevel::itemAt(Point client) const
+{
+    if (!clientRect().contains(client))
+        return -1;
+    const std::vector<Rect> rects = menuItemRects(m_items, clientRect().r);
+    for (size_t i = 0; i < rects.size(); ++i)
+        if (rects[i].contains(client))
+            return static_cast<int32_t>(i);
+    return -1;
+}
+
+LResult MenuLevel::handle(const Msg& msg)
+{
+    switch (msg.message) {
+    case WM_PAINT:
+        paint();
+        return 0;
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+        m_session.mouse(msg.message, clientToScreen(pointFromLParam(msg.lParam)));
+        return 0;
+    case WM_KEYDOWN:
+        m_session.key(static_cast<uint8_t>(msg.wParam));
+        return 0;
+    case WM_CHAR:
+        return 0;
+    default:
+        return Window::handle(msg);
+    }
+}
+
+void MenuLevel::paint()
+{
+    PaintDc dc(*this);
+    const Rect client = clientRect();
+    dc.fillRect(client, createSolidBrush(getSysColor(COLOR_MENU)));
+    dc.setBkMode(TRANSPARENT);
+    const std::vector<Rect> rects = menuItemRects(m_items, client.r);
+    for (size_t i = 0; i < m_items.size(); ++i) {
+        const MenuItem& item = m_items[i];
+        const Rect& r = rects[i];
+        if ((item.flags & MF_SEPARATOR) != 0) {
+            dc.draw3dRect({4, r.t + 3, client.r - 4, r.t + 5}, getSysColor(COLOR_BTNSHADOW),
+                          getSysColor(COLOR_BTNHIGHLIGHT));
+            continue;
+        }
+        const bool lit = static_cast<int32_t>(i) == m_highlight;
+        const bool grayed = (item.flags & 0x3u) != 0;
+        if (lit)
+            dc.fillRect({2, r.t, client.r - 2, r.b}, createSolidBrush(getSysColor(COLOR_HIGHLIGHT)));
+        dc.setTextColor(getSysColor(grayed ? COLOR_GRAYTEXT : lit ? COLOR_HIGHLIGHTTEXT : COLOR_MENUTEXT));
+        std::string text;
+        for (const char c : item.text)
+            if (c != '&')
+                text += c; // mnemonics are not underlined
+        const size_t tab = text.find('\t');
+        dc.textOut(kTextLeft, r.t + 3, text.substr(0, tab));
+        if (tab != std::string::npos)
+            dc.textOut(client.r - kTextLeft - static_cast<int32_t>(dc.getTextExtent(text.substr(tab + 1)).cx), r.t + 3,
+                       text.substr(tab + 1));
+        if ((item.flags & MF_CHECKED) != 0)
+            dc.textOut(6, r.t + 3, "v");
+        if (item.isPopup())
+            dc.textOut(client.r - 14, r.t + 3, ">");
+    }
+}
+
+bool MenuSession::open(const std::vector<MenuItem>& items, Point at)
+{
+    auto level = std::make_unique<MenuLevel>(*this, items);
+    if (!level->create(
+            {"popupmenu", "", WS_POPUP | WS_BORDER, 0, placeOnScreen(at, menuSize(items), at.x), m_owner, 0}))
+        return false;
+    level->show(SW_SHOWNOACTIVATE);
+    m_levels.push_back(std::move(level));
+    ui().setCapture(deepest()->hwnd());
+    return true;
+}
+
+uint32_t MenuSession::run()
+{
+    Ui& u = ui();
+    m_previousFocus = u.setFocus(deepest()->hwnd()); // keys go to the menu while it is open
+    runModalLoop(u, [&] { return m_done || m_levels.empty() || !u.isWindow(m_levels.front()->hwnd()); });
+    closeFrom(0);
+    if (u.isWindow(m_previousFocus))
+        u.setFocus(m_previousFocus);
+    return m_chosen;
+}
+
+int32_t MenuSession::levelAt(Point screen) const
+{
+    for (size_t i = m_levels.size(); i-- > 0;)
+        if (m_levels[i]->screenRect().contains(screen))
+            return static_cast<int32_t>(i);
+    return -1;
+}
+
+void MenuSession::mouse(uint32_t message, Point screen)
+{
+    const int32_t levelIndex = levelAt(screen);
+    const bool press = message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN;
+    if (levelIndex < 0) {
+        if (press)
+            finish(0); // a click outside every level dismisses the menu
+        return;
+    }
+    MenuLevel& level = *m_levels[static_cast<size_t>(levelIndex)];
+    const int32_t index = level.itemAt(level.screenToClient(screen));
+    const bool selectable = level.isSelectable(index);
+    if (message == WM_MOUSEMOVE) {
+        level.setHighlight(selectable ? index : -1);
+        if (selectable && level.items()[static_cast<size_t>(index)].isPopup())
+            openSubMenu(static_cast<size_t>(levelIndex), index);
+        else
+            closeFrom(static_cast<size_t>(levelIndex) + 1);
+        return;
+    }
+    if (press) {
+        m_pressed = true;
+        if (selectable && level.items()[static_cast<size_t>(index)].isPopup())
+            openSubMenu(static_cast<size_t>(levelIndex), index);
+        return;
+    }
+    const bool rightAllowed = (m_flags & TPM_RIGHTBUTTON) != 0 || message == WM_LBUTTONUP;
+    if (m_pressed && rightAllowed && selectable && level.items()[static_cast<size_t>(index)].isChoosable())
+        finish(level.items()[static_cast<size_t>(index)].id);
+}
+
+void MenuSession::moveHighlight(MenuLevel& level, int step)
+{
+    const auto count = static_cast<int32_t>(level.items().size());
+    int32_t index = level.highlight();
+    for (int32_t tried = 0; tried < count; ++tried) {
+        index = index < 0 ? (step > 0 ? 0 : count - 1) : (index + step + count) % count;
+        if (level.isSelectable(index)) {
+            level.setHighlight(index);
+            return;
+        }
+    }
+}
+
+void MenuSession::key(uint8_t vk)
+{
+    MenuLevel* level = deepest();
+    if (level == nullptr)
+        return;
+    const int32_t index = level->highlight();
+    const bool selectable = level->isSelectable(index);
+    switch (vk) {
+    case VK_DOWN:
+    case VK_UP:
+        moveHighlight(*level, vk == VK_DOWN ? 1 : -1);
+        return;
+    case VK_RIGHT:
+        if (selectable && level->items()[static_cast<size_t>(index)].isPopup()) {
+            openSubMenu(m_levels.size() - 1, index);
+            moveHighlight(*deepest(), 1);
+        }
+        return;
+    case VK_LEFT:
+    case VK_ESCAPE:
+        if (m_levels.size() > 1)
+            closeFrom(m_levels.size() - 1);
+        else if (vk == VK_ESCAPE)
+            finish(0);
+        return;
+    case VK_RETURN:
+        if (!selectable)
+            return;
+        if (level->items()[static_cast<size_t>(index)].isPopup()) {
+            openSubMenu(m_levels.size() - 1, index);
+            moveHighlight(*deepest(), 1);
+        } else {
+            finish(level->items()[static_cast<size_t>(index)].id);
+        }
+        return;
+    case VK_MENU:
+        finish(0);
+        return;
+    default:
+        return;
+    }
+}
+
+void MenuSession::openSubMenu(size_t levelIndex, int32_t index)
+{
+    MenuLevel& level = *m_levels[levelIndex];
+    if (m_levels.size() > levelIndex + 1) {
+        if (m_levels[levelIndex + 1]->items().size() == level.items()[static_cast<size_t>(index)].popup.size() &&
+            level.highlight() == index)
+            return; // already open
+        closeFrom(levelIndex + 1);
+    }
+    level.setHighlight(index);
+    const Rect item = menuItemRects(level.items(), level.clientRect().r)[static_cast<size_t>(index)];
+    const Rect onScreen = level.screenRect();
+    const Point at = level.clientToScreen({level.clientRect().r, item.t});
+    const std::vector<MenuItem>& items = level.items()[static_cast<size_t>(index)].popup;
+    auto sub = std::make_unique<MenuLevel>(*this, items);
+    if (!sub->create(
+            {"popupmenu", "", WS_POPUP | WS_BORDER, 0, placeOnScreen(at, menuSize(items), onScreen.l), m_owner, 0}))
+        return;
+    sub->show(SW_SHOWNOACTIVATE);
+    m_levels.push_back(std::move(sub));
+    ui().setCapture(deepest()->hwnd());
+    ui().setFocus(deepest()->hwnd());
+}
+
+void MenuSession::closeFrom(size_t levelIndex)
+{
+    while (m_levels.size() > levelIndex) {
+        m_levels.back()->destroy();
+        m_levels.pop_back();
+    }
+    if (!hasUi())
+        return;
+    if (MenuLevel* level = deepest()) {
+        ui().setCapture(level->hwnd());
+        ui().setFocus(level->hwnd());
+    } else if (ui().capture() != kNoWindow && ui().window(ui().capture()) == nullptr) {
+        ui().releaseCapture();
+    }
+}
+
+void MenuSession::finish(uint32_t command)
+{
+    m_chosen = command;
+    m_done = true;
+}
+
+} // namespace
+
+uint32_t LiveMenuChooser::choose(Hwnd owner, const std::vector<MenuItem>& items, Point point, uint32_t flags)
+{
+    if (items.empty())
+        return 0;
+    MenuSession session(owner, flags);
+    if (!session.open(items, point))
+        return 0;
+    return session.run();
+}
+
+} // namespace pf
