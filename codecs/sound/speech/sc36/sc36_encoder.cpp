@@ -105,6 +105,250 @@ float CombScore(float pitch, const float* compressed, int cutoff, const int* pea
     return (0.5f * matched - 0.375f * energy) * weight;
 }
 
+constexpr int kMaxPitchPeaks = 48;
+constexpr int kMaxPitchEntries = 6; // five listed, and the tracked candidate
+constexpr int kFitOrderMax = 7;
+
+// Walking down from bin 95, the first bin where the power above it reaches 5 % of the band's: the comb looks no
+// higher than two bins past it, and never below bin 76.
+int PitchCutoff(const float* power)
+{
+    double total = 0.0;
+    for (int i = 0; i <= 95; ++i)
+        total += power[i];
+    double fromTop = 0.0;
+    for (int i = 95; i >= 0; --i) {
+        fromTop += power[i];
+        if (fromTop >= 0.05 * total)
+            return std::max(76, i + 2);
+    }
+    return 76;
+}
+
+// |A|^2 of a low-order all-pole fit to the band below the cut-off, at 33 points over the band, and its prediction
+// error. False when the band holds no power.
+bool LowBandFit(const float* power, int cutoff, float* outInverse, float& outError)
+{
+    const int order = std::min(kFitOrderMax, (cutoff * 5 + 95) / 96);
+    float buffer[64 + 2] = {};
+    for (int k = 1; k <= 31; ++k)
+        buffer[2 * k] =
+            power[std::min(kPitchBins - 1, static_cast<int>(std::nearbyint(static_cast<float>(k * cutoff) / 32.0f)))];
+    if (!RealInverseFFT(buffer, 6, FFT_SCALE))
+        return false;
+    if (!(buffer[0] > 0.0f))
+        return false;
+    float r[kFitOrderMax + 1];
+    for (int i = 0; i <= order; ++i)
+        r[i] = buffer[i];
+    r[0] *= 1.000001f;
+    float poly[kFitOrderMax + 1];
+    LevinsonDurbin(r, order, poly, nullptr, outError);
+    float fit[64 + 2] = {};
+    float factor = 1.0f;
+    for (int i = 0; i <= order; ++i) {
+        fit[i] = poly[i] * factor;
+        factor *= 0.98f;
+    }
+    const bool transformed = RealFFT(fit, 6, FFT_FORWARD);
+    assert(transformed && "the fit spectrum holds 66 floats");
+    (void)transformed;
+    for (int k = 0; k <= 32; ++k)
+        outInverse[k] = fit[2 * k] * fit[2 * k] + fit[2 * k + 1] * fit[2 * k + 1];
+    return true;
+}
+
+// Local maxima of bins 1-95; below the cut-off only those that stand above a fifth of the all-pole envelope, so a
+// formant's flank does not pass for a harmonic.
+int PitchPeaks(const float* power, int cutoff, float largest, int* out)
+{
+    float inverse[33];
+    float error = 0.0f;
+    const bool fitted = LowBandFit(power, cutoff, inverse, error);
+    int count = 0;
+    for (int i = 1; i <= 95 && count < kMaxPitchPeaks; ++i) {
+        if (!(power[i] > power[i - 1] && power[i] >= power[i + 1]) || !(power[i] > 0.00065536f * largest))
+            continue;
+        if (i < cutoff && fitted) {
+            const int at =
+                std::min(32, static_cast<int>(std::nearbyint(static_cast<float>(i * 32) / static_cast<float>(cutoff))));
+            if (power[i] * inverse[at] < 0.2f * error)
+                continue;
+        }
+        out[count++] = i;
+    }
+    return count;
+}
+
+// Candidate indices in descending pitch order; the preferred one is an index into entries.
+struct PitchList {
+    int entries[kMaxPitchEntries] = {};
+    int count = 0;
+    int preferred = 0;
+};
+
+// The best candidate, then shorter periods that still score nearly as well: each next entry is the best beyond the
+// falling flank below five sixths of the last one's pitch.
+PitchList ListPitchCandidates(const float* scores, int best)
+{
+    const Sc36DerivedTables& derived = Sc36Derived();
+    PitchList list;
+    list.entries[list.count++] = best;
+    while (list.count < 5) {
+        const int last = list.entries[list.count - 1];
+        const float bound = 0.8333333f * derived.candidates[static_cast<size_t>(last)];
+        if (bound < 8.0f)
+            break;
+        int k = last - 1;
+        while (k >= 0 && derived.candidates[static_cast<size_t>(k)] > bound)
+            --k;
+        while (k > 0 && scores[k] < scores[k + 1])
+            --k;
+        if (k < 0)
+            break;
+        int next = k;
+        for (int i = k - 1; i >= 0; --i)
+            if (scores[i] > scores[next])
+                next = i;
+        if (scores[next] < 0.78f * scores[last])
+            break;
+        if (scores[next] >= 0.84f * scores[last])
+            list.preferred = list.count;
+        list.entries[list.count++] = next;
+    }
+    return list;
+}
+
+// Whether both candidates around pitch score below a fifth of reference.
+bool FallsFlatAt(const float* scores, float pitch, float reference)
+{
+    const Sc36DerivedTables& derived = Sc36Derived();
+    int above = 0;
+    while (above < kSc36PitchCandidates && derived.candidates[static_cast<size_t>(above)] < pitch)
+        ++above;
+    if (above == 0 || above == kSc36PitchCandidates)
+        return false;
+    return scores[above - 1] < 0.2f * reference && scores[above] < 0.2f * reference;
+}
+
+// A very short period whose double or triple scores nothing is a comb artefact of a few strong high bins, not a
+// voice: it goes, or, standing alone, yields to the best candidate beyond its triple.
+void CheckShortestPeriod(const float* scores, PitchList& list)
+{
+    const Sc36DerivedTables& derived = Sc36Derived();
+    const int last = list.entries[list.count - 1];
+    const float pitch = derived.candidates[static_cast<size_t>(last)];
+    if (pitch > 30.0f ||
+        !(FallsFlatAt(scores, 2.0f * pitch, scores[last]) || FallsFlatAt(scores, 3.0f * pitch, scores[last])))
+        return;
+    if (list.count > 1) {
+        --list.count;
+        if (list.preferred == list.count)
+            list.preferred = 0;
+        return;
+    }
+    int replacement = -1;
+    for (int k = 0; k < kSc36PitchCandidates; ++k)
+        if (derived.candidates[static_cast<size_t>(k)] > 3.0f * pitch &&
+            (replacement < 0 || scores[k] > scores[replacement]))
+            replacement = k;
+    if (replacement >= 0)
+        list.entries[0] = replacement;
+}
+
+// The candidate near the last frame's pitch joins the list where it keeps up with the others, and is preferred
+// when it scores nearly as well as the preferred entry.
+void InsertTracked(const float* scores, int tracked, PitchList& list)
+{
+    if (tracked < 0)
+        return;
+    for (int i = 0; i < list.count; ++i)
+        if (list.entries[i] == tracked) {
+            if (scores[tracked] >= 0.84f * scores[list.entries[list.preferred]])
+                list.preferred = i;
+            return;
+        }
+    int place = 0; // entries with a longer period go before it
+    while (place < list.count && list.entries[place] > tracked)
+        ++place;
+    const float preferredScore = scores[list.entries[list.preferred]];
+    const bool goesLast = place == list.count;
+    // Going after the preferred entry at 0.84 of its score is the same test as becoming preferred.
+    const bool takes =
+        (goesLast && scores[tracked] >= 0.72f * scores[list.entries[0]]) || scores[tracked] >= 0.84f * preferredScore;
+    if (!takes || place == 0)
+        return;
+    for (int i = list.count; i > place; --i)
+        list.entries[i] = list.entries[i - 1];
+    list.entries[place] = tracked;
+    ++list.count;
+    if (list.preferred >= place)
+        ++list.preferred;
+    if (scores[tracked] >= 0.84f * preferredScore)
+        list.preferred = place;
+}
+
+// The spectral shape of the analysis window around a harmonic, at 1/32 bin over 32 bins: the zero-phase window's
+// transform is real and even.
+const std::array<float, 1025>& WindowShape()
+{
+    static const std::array<float, 1025> shape = [] {
+        const Sc36DerivedTables& derived = Sc36Derived();
+        std::array<float, 1025> out{};
+        for (size_t i = 0; i < out.size(); ++i) {
+            const double delta = static_cast<double>(i) / 32.0;
+            double sum = derived.analysisHalfWindow[145];
+            for (int m = 1; m <= 145; ++m)
+                sum += 2.0 * derived.analysisHalfWindow[static_cast<size_t>(145 - m)] *
+                       std::cos(2.0 * std::numbers::pi * m * delta / 512.0);
+            out[i] = static_cast<float>(sum);
+        }
+        return out;
+    }();
+    return shape;
+}
+
+float WindowShapeAt(float delta)
+{
+    const std::array<float, 1025>& shape = WindowShape();
+    const float at = std::fabs(delta) * 32.0f;
+    if (at >= 1024.0f)
+        return 0.0f;
+    const int i = static_cast<int>(at);
+    const float t = at - static_cast<float>(i);
+    return shape[static_cast<size_t>(i)] + t * (shape[static_cast<size_t>(i) + 1] - shape[static_cast<size_t>(i)]);
+}
+
+// 1 - the mean over harmonics below `bins` of the part of the complex spectrum around each harmonic that the
+// window's shape, scaled at its best, leaves unexplained. A multiple of the true period puts harmonics where the
+// spectrum has none, and scores low.
+float HarmonicFitQuality(const float* spectrum, float pitch, int bins)
+{
+    const float f0 = 512.0f / pitch;
+    double errorSum = 0.0;
+    int harmonics = 0;
+    for (int h = 1; static_cast<float>(h) * f0 < static_cast<float>(bins); ++h) {
+        const float centre = static_cast<float>(h) * f0;
+        const int low = std::max(0, static_cast<int>(std::ceil(centre - 0.5f * f0)));
+        const int high = std::min(bins, static_cast<int>(std::ceil(centre + 0.5f * f0)));
+        double energy = 0.0, shapeEnergy = 0.0, re = 0.0, im = 0.0;
+        for (int b = low; b < high; ++b) {
+            const double w = WindowShapeAt(static_cast<float>(b) - centre);
+            const double x = spectrum[2 * b], y = spectrum[2 * b + 1];
+            energy += x * x + y * y;
+            shapeEnergy += w * w;
+            re += x * w;
+            im += y * w;
+        }
+        if (energy <= 0.0 || shapeEnergy <= 0.0)
+            continue;
+        const double explained = (re * re + im * im) / shapeEnergy;
+        errorSum += std::max(0.0, energy - explained) / energy;
+        ++harmonics;
+    }
+    return harmonics > 0 ? static_cast<float>(1.0 - errorSum / harmonics) : 0.0f;
+}
+
 } // namespace
 
 std::unique_ptr<Sc36Encoder> Sc36Encoder::Create(ProbeRegistry& registry)
@@ -220,8 +464,9 @@ int Sc36Encoder::AnalyseFrame(const int16_t* samples, Sc36FrameParams& out)
     return 0;
 }
 
-// The end-of-frame pitch: a harmonic comb over the compressed low band, with the tracked pitch preferred when it
-// scores nearly as well as the best.
+// The end-of-frame pitch: a harmonic comb over the compressed low band proposes a few periods (the best and the
+// shorter ones that score nearly as well, since a comb scores multiples of the period almost as high as the period
+// itself), and the one whose harmonics the spectrum fits best wins.
 float Sc36Encoder::EndPitch(const float* spectrum)
 {
     float power[kPitchBins];
@@ -232,23 +477,9 @@ float Sc36Encoder::EndPitch(const float* spectrum)
     }
     if (!(largest > 0.0f))
         return m_trackedPitch;
-    double total = 0.0;
-    for (int i = 0; i <= 95; ++i)
-        total += power[i];
-    double fromTop = 0.0;
-    int cutoff = 76;
-    for (int i = 95; i >= 0; --i) {
-        fromTop += power[i];
-        if (fromTop >= 0.05 * total) {
-            cutoff = std::max(76, i + 2);
-            break;
-        }
-    }
-    int peaks[48];
-    int peakCount = 0;
-    for (int i = 1; i <= 95 && peakCount < 48; ++i)
-        if (i < cutoff && power[i] > power[i - 1] && power[i] >= power[i + 1] && power[i] > 0.00065536f * largest)
-            peaks[peakCount++] = i;
+    const int cutoff = PitchCutoff(power);
+    int peaks[kMaxPitchPeaks];
+    const int peakCount = PitchPeaks(power, cutoff, largest, peaks);
     float compressed[kPitchBins] = {};
     float bandMax = 0.0f;
     for (int i = 0; i < cutoff; ++i)
@@ -260,70 +491,64 @@ float Sc36Encoder::EndPitch(const float* spectrum)
     }
     const float weight = static_cast<float>(10.0 / (compressedEnergy + 1e-6));
     const Sc36DerivedTables& derived = Sc36Derived();
+    const auto pitchOf = [&](int k) { return derived.candidates[static_cast<size_t>(k)]; };
     float scores[kSc36PitchCandidates];
     int best = 0;
     int tracked = -1;
     for (int k = 0; k < kSc36PitchCandidates; ++k) {
-        const float candidate = derived.candidates[static_cast<size_t>(k)];
-        scores[k] = CombScore(candidate, compressed, cutoff, peaks, peakCount, weight);
+        scores[k] = CombScore(pitchOf(k), compressed, cutoff, peaks, peakCount, weight);
         if (scores[k] > scores[best])
             best = k;
-        if (candidate >= 0.75f * m_trackedPitch && candidate <= 1.333f * m_trackedPitch &&
+        if (pitchOf(k) >= 0.75f * m_trackedPitch && pitchOf(k) <= 1.333f * m_trackedPitch &&
             (tracked < 0 || scores[k] > scores[tracked]))
             tracked = k;
     }
-    // The comb scores sub-multiples of the fundamental nearly as well as the period itself, so shorter periods
-    // are walked down from the best: each next entry is the best beyond the falling flank below the last one.
-    int chosen = best;
-    int last = best;
-    for (int entries = 1; entries < 5; ++entries) {
-        const float bound = 0.8333333f * derived.candidates[static_cast<size_t>(last)];
-        if (bound < 8.0f)
-            break;
-        int k = last - 1;
-        while (k >= 0 && derived.candidates[static_cast<size_t>(k)] > bound)
-            --k;
-        while (k > 0 && scores[k] < scores[k + 1])
-            --k;
-        if (k < 0)
-            break;
-        int next = k;
-        for (int i = k - 1; i >= 0; --i)
-            if (scores[i] > scores[next])
-                next = i;
-        if (scores[next] < 0.78f * scores[last])
-            break;
-        if (scores[next] >= 0.84f * scores[last])
-            chosen = next;
-        last = next;
-    }
-    // The tracked pitch wins a near tie, unless it is a multiple of the chosen period: a sub-harmonic scores as
-    // well as the fundamental, and a track that once locked onto one would otherwise never leave it.
-    if (tracked >= 0 && scores[tracked] >= 0.84f * scores[chosen]) {
-        const float ratio =
-            derived.candidates[static_cast<size_t>(tracked)] / derived.candidates[static_cast<size_t>(chosen)];
-        const bool multiple = ratio >= 1.8f && std::fabs(ratio - std::nearbyint(ratio)) < 0.12f * ratio;
-        if (!multiple)
-            chosen = tracked;
-    }
-    float pitch = derived.candidates[static_cast<size_t>(chosen)];
-    float score = scores[chosen];
-    for (const int neighbour : {chosen - 1, chosen + 1}) {
-        if (neighbour < 0 || neighbour >= kSc36PitchCandidates)
-            continue;
-        const float mid = 0.5f * (derived.candidates[static_cast<size_t>(chosen)] +
-                                  derived.candidates[static_cast<size_t>(neighbour)]);
-        const float midScore = CombScore(mid, compressed, cutoff, peaks, peakCount, weight);
-        if (midScore > score) {
-            score = midScore;
-            pitch = mid;
+    if (tracked >= 0 && scores[tracked] < m_trackedScore)
+        scores[tracked] = 0.5f * (scores[tracked] + m_trackedScore);
+
+    PitchList list = ListPitchCandidates(scores, best);
+    CheckShortestPeriod(scores, list);
+    InsertTracked(scores, tracked, list);
+
+    // The first, the preferred and the last entries go on, each refined to a neighbouring midpoint that scores
+    // higher, and are judged by how well the spectrum fits harmonics at their pitch.
+    const int chosenEntries[3] = {0, list.preferred, list.count - 1};
+    int candidates = 0;
+    int finalists[3];
+    for (const int entry : chosenEntries)
+        if (candidates == 0 || finalists[candidates - 1] != entry)
+            finalists[candidates++] = entry;
+    float pitch[3], score[3], quality[3];
+    for (int i = 0; i < candidates; ++i) {
+        const int k = list.entries[finalists[i]];
+        pitch[i] = pitchOf(k);
+        score[i] = scores[k];
+        for (const int neighbour : {k - 1, k + 1}) {
+            if (neighbour < 0 || neighbour >= kSc36PitchCandidates)
+                continue;
+            const float mid = 0.5f * (pitchOf(k) + pitchOf(neighbour));
+            const float midScore = CombScore(mid, compressed, cutoff, peaks, peakCount, weight);
+            if (midScore > score[i]) {
+                score[i] = midScore;
+                pitch[i] = mid;
+            }
         }
     }
-    if (chosen == tracked && m_trackedScore > score)
-        score = 0.5f * (score + m_trackedScore);
-    m_trackedPitch = pitch;
-    m_trackedScore = score;
-    return pitch;
+    const int fitBins = std::min(cutoff, static_cast<int>(std::nearbyint(512.0f / pitch[candidates - 1] * 3.9f)));
+    for (int i = 0; i < candidates; ++i)
+        quality[i] = HarmonicFitQuality(spectrum, pitch[i], fitBins);
+    const int preferred = finalists[1] == list.preferred && candidates > 1 ? 1 : 0;
+    const int last = candidates - 1;
+    int chosen = preferred;
+    if (preferred == last && last > 0)
+        chosen = 0.88f * quality[0] <= quality[last] ? last : 0;
+    else if (preferred != 0 && 0.75f * quality[0] > quality[preferred])
+        chosen = 0;
+    else if (1.1f * quality[preferred] <= quality[last])
+        chosen = last;
+    m_trackedPitch = pitch[chosen];
+    m_trackedScore = score[chosen];
+    return pitch[chosen];
 }
 
 int Sc36Encoder::PulseOffset(int length)

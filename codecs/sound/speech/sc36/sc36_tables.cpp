@@ -4,9 +4,13 @@
 #include <numbers>
 #include <vector>
 
+#include "codecs/sound/speech/sc36/tables/sc36_training.h"
 #include "codecs/sound/speech/speech_filters.h"
 
 namespace sound {
+
+// The committed generated source.
+extern const float kSc36CodingTableValues[kSc36TableValueCount];
 
 namespace {
 
@@ -218,8 +222,14 @@ const char* CheckSc36Tables(const Sc36Tables& t)
 
 const Sc36Tables& Sc36CodingTables()
 {
-    // Built once; the C++ runtime makes the first use thread-safe and nothing writes it afterwards.
-    static const Sc36Tables tables = BuildBootstrapSc36Tables();
+    // Built once; the C++ runtime makes the first use thread-safe and nothing writes it afterwards. The generated
+    // values are checked by the table tests; a set that broke a constraint would code with the bootstrap tables.
+    static const Sc36Tables tables = [] {
+        Sc36Tables t;
+        if (!UnflattenSc36Tables(kSc36CodingTableValues, t) || CheckSc36Tables(t) != nullptr)
+            return BuildBootstrapSc36Tables();
+        return t;
+    }();
     return tables;
 }
 

@@ -48,7 +48,10 @@ struct Sc36Tables {
     std::array<float, 12> initialEnvelope{};             // the decoder's envelope before any unvoiced frame
 };
 
-// The tables the codec codes with.
+// How many values a table set holds as the generated source lists them.
+inline constexpr int kSc36TableValueCount = 1906;
+
+// The tables the codec codes with: the committed generated source, the trained set.
 const Sc36Tables& Sc36CodingTables();
 // The first-guess set, made by the same code every time: evenly spread levels and grids between the given values.
 Sc36Tables BuildBootstrapSc36Tables();
