@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/core/container.h"
 
@@ -23,6 +24,8 @@ public:
     void SetCounts(uint32_t meshes, uint32_t vertices, uint32_t materials, uint32_t textures, uint32_t polygons);
     uint32_t GetBuildNumber() const { return m_buildNumber; }
     void SetBuildNumber(uint32_t build) { m_buildNumber = build; }
+    const std::vector<std::string>& GetCreatingTools() const { return m_tools; }
+    void SetCreatingTools(std::vector<std::string> tools) { m_tools = std::move(tools); }
 
 private:
     std::optional<std::string> m_objectName;
@@ -34,4 +37,5 @@ private:
     uint32_t m_textures = 0;
     uint32_t m_polygons = 0;
     uint32_t m_buildNumber = 0;
+    std::vector<std::string> m_tools; // the programs that made or converted the world
 };

@@ -72,6 +72,11 @@ public:
     const AnimationTrackSet& GetAnimationTracks() const { return m_tracks; }
     VertexFrameTable* GetVertexFrameTable() const { return m_vertexFrames.get(); }
     void SetVertexFrameTable(std::unique_ptr<VertexFrameTable> table) { m_vertexFrames = std::move(table); }
+    // The storage rows chosen for its key frames and vertex frames (scheme ids; 0: the kind's default).
+    uint32_t GetKeyFrameSchemeId() const { return m_keyFrameScheme; }
+    void SetKeyFrameSchemeId(uint32_t id) { m_keyFrameScheme = id; }
+    uint32_t GetVertexSchemeId() const { return m_vertexScheme; }
+    void SetVertexSchemeId(uint32_t id) { m_vertexScheme = id; }
     uint8_t& RunKeyState() { return m_keyStates[0]; }
     uint8_t& SlotTwelveKeyState() { return m_keyStates[1]; }
 
@@ -101,6 +106,8 @@ private:
     uint8_t m_keyStates[2] = {0, 0};
     AnimationTrackSet m_tracks;
     std::unique_ptr<VertexFrameTable> m_vertexFrames;
+    uint32_t m_keyFrameScheme = 0;
+    uint32_t m_vertexScheme = 0;
     SWlist m_timedActions; // of SWtimedactionentry
 };
 

@@ -64,6 +64,7 @@ enum class WorldPart : size_t {
     kTooltipLayer,
     kCanvasManager,
     kLoaderQueue,
+    kKeptSections, // sections of the file read without their handler, written back as they were
     kCount,
 };
 

@@ -13,6 +13,7 @@
 #include "engine/core/cursor_list.h"
 #include "engine/core/header.h"
 #include "engine/core/hotspot.h"
+#include "engine/core/java_class_node.h"
 #include "engine/core/matrix.h"
 #include "engine/core/mesh_node.h"
 #include "engine/core/node.h"
@@ -22,6 +23,9 @@
 #include "engine/core/sub_worlds.h"
 #include "engine/core/type_tag.h"
 #include "engine/core/world.h"
+#include "engine/core/world_sections.h"
+#include "engine/resources/geometry.h"
+#include "engine/resources/texture.h"
 
 namespace {
 
@@ -43,6 +47,10 @@ constexpr uint32_t kTagCursors = MakeTag("CURS");
 constexpr uint32_t kTagCursor = MakeTag("CURE");
 constexpr uint32_t kTagSubWorlds = MakeTag("SUBW");
 constexpr uint32_t kTagSubWorld = MakeTag("SUBE");
+constexpr uint32_t kTagJava = MakeTag("JAVA");
+constexpr uint32_t kTagJavaClass = MakeTag("JCLS");
+constexpr uint32_t kTagCameraNode = MakeTag("NCAM");
+constexpr uint32_t kTagHotspot = MakeTag("NHOT");
 constexpr uint32_t kNoPosition = 0xFFFFFFFF;
 constexpr size_t kMatrixBytes = 16 * 4;
 
@@ -50,22 +58,15 @@ constexpr size_t kMatrixBytes = 16 * 4;
 
 using PayloadWriter = std::function<bool(SWchunkstream&)>;
 
-std::optional<uint32_t> AddObject(SWdocumentwriter& writer, uint32_t tag, uint32_t parent, const PayloadWriter& fill)
-{
-    SWbuffer payload;
-    {
-        SWchunkstream out(payload, SWchunkstream::kWrite);
-        out.SetFormatVersion(kWorldFormatVersion);
-        if (fill && (!fill(out) || out.Status() != SWchunkstream::kStatusGood))
-            return std::nullopt;
-    }
-    return writer.AddRecord(tag, parent, payload.FlatBytes());
-}
-
 bool Nested(SWchunkstream& out, uint32_t tag, const PayloadWriter& fill)
 {
     SWrecordbuilder record(out, tag);
     return fill(record.Stream()) && record.Finish();
+}
+
+bool WriteBytes(SWchunkstream& out, std::span<const uint8_t> bytes)
+{
+    return out.WriteBytes(bytes.data(), bytes.size());
 }
 
 bool WriteMatrix(SWchunkstream& out, const SWmatrix& m)
@@ -100,10 +101,64 @@ bool WriteHeader(const SWheader* header, SWchunkstream& out)
     out.WriteU32(h.GetMaterialCount());
     out.WriteU32(h.GetTextureCount());
     out.WriteU32(h.GetPolygonCount());
-    return out.WriteU32(0); // creating tools: none kept
+    out.WriteU32(static_cast<uint32_t>(h.GetCreatingTools().size()));
+    for (const std::string& tool : h.GetCreatingTools())
+        out.WriteString(tool);
+    return out.Status() == SWchunkstream::kStatusGood;
 }
 
-bool WriteNode(SWnode& node, uint32_t parentPosition, SWchunkstream& out)
+// A section's kept records (read without a handler) back under parent, with their own parent links.
+bool WriteKeptRecords(SWworldwriting& out, const std::vector<SWkeptsections::Record>& records, uint32_t parent)
+{
+    std::vector<uint32_t> indices;
+    indices.reserve(records.size());
+    for (const SWkeptsections::Record& record : records) {
+        const uint32_t under = record.parent == SWkeptsections::kNoKeptParent ? parent : indices[record.parent];
+        const std::optional<uint32_t> index = out.Writer().AddRecord(record.tag, under, record.payload);
+        if (!index)
+            return false;
+        indices.push_back(*index);
+    }
+    return true;
+}
+
+bool WriteRecordSection(SWworldwriting& out, WorldSection section, uint32_t parent)
+{
+    if (const SWworldsectionhandler* handler = FindWorldSectionHandler(section); handler && handler->write)
+        return handler->write(out, parent);
+    if (SWkeptsections* kept = SWkeptsections::Find(out.World()))
+        return WriteKeptRecords(out, kept->Records(section), parent);
+    return true;
+}
+
+bool WriteStreamSection(SWworldwriting& out, WorldSection section, SWchunkstream& stream)
+{
+    const uint32_t tag = WorldSectionTag(section);
+    if (const SWworldsectionhandler* handler = FindWorldSectionHandler(section); handler && handler->writeStream)
+        return Nested(stream, tag, [&](SWchunkstream& s) { return handler->writeStream(out, s); });
+    SWkeptsections* kept = SWkeptsections::Find(out.World());
+    if (kept == nullptr || !kept->Payload(section))
+        return true;
+    return Nested(stream, tag, [&](SWchunkstream& s) { return WriteBytes(s, *kept->Payload(section)); });
+}
+
+bool WriteHotspot(SWhotspot& hotspot, SWchunkstream& out)
+{
+    out.WriteString(hotspot.GetTextureName());
+    for (const float v : hotspot.GetRect())
+        out.WriteF32(v);
+    for (const float v : hotspot.GetAlterEgoRect())
+        out.WriteF32(v);
+    out.WriteU32(static_cast<uint32_t>(hotspot.GetPictureWidth()));
+    out.WriteU32(static_cast<uint32_t>(hotspot.GetPictureHeight()));
+    out.WriteU8(hotspot.GetLabelState());
+    const SWworldpicturecodec* codec = GetWorldPictureCodec();
+    if (hotspot.GetImage() != nullptr && codec != nullptr && codec->write != nullptr)
+        return codec->write(*hotspot.GetImage(), out);
+    return out.Status() == SWchunkstream::kStatusGood;
+}
+
+bool WriteNode(SWworldwriting& writing, SWnode& node, uint32_t parentPosition, SWchunkstream& out)
 {
     bool ok = Nested(out, kTagNodeHeader, [&](SWchunkstream& s) {
         s.WriteU32(node.GetId());
@@ -116,11 +171,19 @@ bool WriteNode(SWnode& node, uint32_t parentPosition, SWchunkstream& out)
         ok = ok && Nested(out, kTagObjectNode, [&](SWchunkstream& s) {
                  WriteMatrix(s, object->GetLocalMatrix());
                  s.WriteU8(object->GetAxisLock());
-                 s.WriteU32(kNoPosition); // geometry record index: geometry records are not written yet
-                 s.WriteU32(0);
-                 return s.WriteU32(0);
+                 s.WriteU32(writing.FindRecord(object->GetGeometry()).value_or(kNoPosition));
+                 s.WriteU32(object->GetKeyFrameSchemeId());
+                 return s.WriteU32(object->GetVertexSchemeId());
              });
     }
+    if (auto* camera = dynamic_cast<SWcameranode*>(&node)) {
+        ok = ok && Nested(out, kTagCameraNode, [&](SWchunkstream& s) {
+                 s.WriteU8(camera->GetEye());
+                 return s.WriteU8(camera->GetEyeIndex() != 0 ? 1 : 0);
+             });
+    }
+    if (auto* hotspot = dynamic_cast<SWhotspot*>(&node))
+        ok = ok && Nested(out, kTagHotspot, [&](SWchunkstream& s) { return WriteHotspot(*hotspot, s); });
     if (node.HasKind(SWnode::kKindGroup)) {
         ok = ok && Nested(out, kTagGroup, [&](SWchunkstream& s) {
                  s.WriteU32(static_cast<uint32_t>(node.GetGroupMembers().Count()));
@@ -132,8 +195,9 @@ bool WriteNode(SWnode& node, uint32_t parentPosition, SWchunkstream& out)
     return ok && Nested(out, kTagVariables, [&](SWchunkstream& s) { return node.WriteVariables(s); });
 }
 
-bool WriteNodeTable(SWworld& world, SWchunkstream& out)
+bool WriteNodeTable(SWworldwriting& writing, SWchunkstream& out)
 {
+    SWworld& world = writing.World();
     std::unordered_map<const SWnode*, uint32_t> positions;
     uint32_t position = 0;
     SWnode* root = world.GetRootNode();
@@ -141,15 +205,16 @@ bool WriteNodeTable(SWworld& world, SWchunkstream& out)
         const auto parent = positions.find(node->GetParentNode());
         const uint32_t parentPosition = node == root || parent == positions.end() ? kNoPosition : parent->second;
         positions.emplace(node, position);
-        if (!Nested(out, kTagNode, [&](SWchunkstream& s) { return WriteNode(*node, parentPosition, s); }))
+        if (!Nested(out, kTagNode, [&](SWchunkstream& s) { return WriteNode(writing, *node, parentPosition, s); }))
             return false;
     }
     return true;
 }
 
-bool WriteStreamRoot(SWworld& world, SWchunkstream& out)
+bool WriteStreamRoot(SWworldwriting& writing, SWchunkstream& out)
 {
-    bool ok = Nested(out, kTagNodeTable, [&](SWchunkstream& s) { return WriteNodeTable(world, s); });
+    SWworld& world = writing.World();
+    bool ok = Nested(out, kTagNodeTable, [&](SWchunkstream& s) { return WriteNodeTable(writing, s); });
     ok = ok && Nested(out, kTagCameraList, [&](SWchunkstream& s) {
              s.WriteU32(static_cast<uint32_t>(world.GetCameraList().Count()));
              for (SWlistnode* e = world.GetCameraList().Head(); e != nullptr; e = e->Next())
@@ -185,25 +250,46 @@ bool WriteStreamRoot(SWworld& world, SWchunkstream& out)
              }
              return s.Status() == SWchunkstream::kStatusGood;
          });
-    return ok && Nested(out, kTagVariables, [&](SWchunkstream& s) { return world.GetVariables().WriteVariables(s); });
+    ok = ok && Nested(out, kTagJava, [&](SWchunkstream& s) {
+             for (SWlistnode* e = world.GetJavaClasses().Head(); e != nullptr; e = e->Next()) {
+                 auto* entry = static_cast<SWjavaclassnode*>(e);
+                 Nested(s, kTagJavaClass, [&](SWchunkstream& j) {
+                     j.WriteString(entry->GetName());
+                     j.WriteString(entry->GetClassPath());
+                     return Nested(j, kTagVariables, [&](SWchunkstream& v) { return entry->WriteVariables(v); });
+                 });
+             }
+             return s.Status() == SWchunkstream::kStatusGood;
+         });
+    ok = ok && Nested(out, kTagVariables, [&](SWchunkstream& s) { return world.GetVariables().WriteVariables(s); });
+    for (const WorldSection section : {WorldSection::kTooltips, WorldSection::kExpressions, WorldSection::kEvents})
+        ok = ok && WriteStreamSection(writing, section, out);
+    return ok;
 }
 
 } // namespace
 
-bool WriteWorldRecords(SWworld& world, SWdocumentwriter& writer, uint32_t parentIndex)
+bool WriteWorldRecords(SWworld& world, SWdocumentwriter& writer, uint32_t parentIndex, WorldFileMode mode)
 {
     SWworldlock lock(world);
+    SWworldwriting writing(world, mode, writer);
     const std::optional<uint32_t> top =
-        AddObject(writer, kTagWorld, parentIndex, [&](SWchunkstream& s) { return WriteWorldSettings(world, s); });
+        writing.AddRecord(kTagWorld, parentIndex, [&](SWchunkstream& s) { return WriteWorldSettings(world, s); });
     if (!top)
         return false;
-    const std::optional<uint32_t> root = AddObject(writer, kTagRoot, *top, nullptr);
+    const std::optional<uint32_t> root = writing.AddRecord(kTagRoot, *top, nullptr);
     if (!root)
         return false;
     const SWheader* header = world.GetRootObject() ? world.GetRootObject()->FindHeader() : nullptr;
-    if (!AddObject(writer, kTagHeader, *root, [&](SWchunkstream& s) { return WriteHeader(header, s); }))
+    if (!writing.AddRecord(kTagHeader, *root, [&](SWchunkstream& s) { return WriteHeader(header, s); }))
         return false;
-    return AddObject(writer, kTagStreamRoot, *top, [&](SWchunkstream& s) { return WriteStreamRoot(world, s); })
+    for (size_t i = 0; i <= static_cast<size_t>(WorldSection::kVertexBlocks); ++i) {
+        if (!WriteRecordSection(writing, static_cast<WorldSection>(i), *root))
+            return false;
+    }
+    if (!WriteRecordSection(writing, WorldSection::kSounds, *top))
+        return false;
+    return writing.AddRecord(kTagStreamRoot, *top, [&](SWchunkstream& s) { return WriteStreamRoot(writing, s); })
         .has_value();
 }
 
@@ -217,7 +303,7 @@ DocumentStatus WriteWorldFile(SWworld& world, WorldFileMode mode, std::vector<ui
     options.formatVersion = kWorldFormatVersion;
     try {
         SWdocumentwriter writer(options);
-        if (!WriteWorldRecords(world, writer, kDocumentNoParent))
+        if (!WriteWorldRecords(world, writer, kDocumentNoParent, mode))
             return DocumentStatus::kOutOfMemory;
         return writer.Finish(out);
     } catch (const std::bad_alloc&) {
@@ -249,41 +335,35 @@ public:
     bool Read();
 
 private:
-    bool ReadPayload(uint32_t index, std::vector<uint8_t>& out);
-    void Skip(uint32_t index, std::string reason);
     template <typename Fn> void ForEachNested(SWchunkstream& in, Fn&& fn);
+    void ReadChildren(uint32_t parentIndex, uint32_t parentTag);
+    void ReadRecordSection(WorldSection section, uint32_t index);
+    void KeepRecords(WorldSection section, uint32_t index);
     void ReadWorldRecord(SWchunkstream& in);
     void ReadHeader(SWchunkstream& in);
     void ReadStreamRoot(SWchunkstream& in);
     void ReadNode(SWchunkstream& in, uint32_t position);
     void ReadNodeHeader(SWchunkstream& in, uint32_t position);
+    void ReadObjectNode(SWobjectnode& object, SWchunkstream& in);
+    void ReadHotspot(SWhotspot& hotspot, SWchunkstream& in);
     void ReadCameraList(SWchunkstream& in);
     void ReadCursor(SWchunkstream& in);
     void ReadSubWorld(SWchunkstream& in);
+    void ReadJavaClass(SWchunkstream& in);
     void LinkGroups();
+    void Link();
 
     const SWdocumentfile& m_file;
     SWreadcontext& m_context;
     WorldLoadResult& m_result;
     SWworld* m_world = nullptr;
+    std::unique_ptr<SWworldreading> m_reading;
     std::vector<SWnode*> m_positions; // the node table's nodes by position; null where a node was dropped
     std::vector<std::pair<SWnode*, std::vector<uint32_t>>> m_groups; // members, linked after the table
-    std::vector<uint32_t> m_cameraIds;
+    std::vector<std::pair<SWobjectnode*, uint32_t>> m_geometryLinks; // node, geometry record index
     bool m_rootTaken = false;
+    bool m_streamRootTaken = false;
 };
-
-bool WorldReader::ReadPayload(uint32_t index, std::vector<uint8_t>& out)
-{
-    const PayloadStatus status = SWdocumentfile::DecodePayload(m_file.Records()[index], out);
-    if (status != PayloadStatus::kOk)
-        Skip(index, PayloadStatusText(status));
-    return status == PayloadStatus::kOk;
-}
-
-void WorldReader::Skip(uint32_t index, std::string reason)
-{
-    m_result.skipped.push_back({index, m_file.Records()[index].tag, std::move(reason)});
-}
 
 template <typename Fn> void WorldReader::ForEachNested(SWchunkstream& in, Fn&& fn)
 {
@@ -308,44 +388,85 @@ bool WorldReader::Read()
         return false;
     m_result.world = std::make_unique<SWworld>();
     m_world = m_result.world.get();
+    m_reading = std::make_unique<SWworldreading>(*m_world, m_file, m_context, m_result.skipped);
     m_context.SetFormatVersion(m_file.Header().version); // until "WVER" says otherwise
-    std::vector<uint8_t> payload;
-    if (!ReadPayload(worldIndex, payload))
+    SWworldreading::Payload payload;
+    if (!m_reading->Open(worldIndex, payload))
         return false;
-    {
-        SWchunkstream in{std::span<const uint8_t>(payload)};
-        in.SetReadContext(&m_context);
-        ReadWorldRecord(in);
-    }
-    uint32_t rootIndex = kDocumentNoParent;
-    for (uint32_t i = worldIndex + 1; i < records.size(); ++i) {
-        const DocumentRecord& record = records[i];
-        const bool underWorld = record.parentIndex == worldIndex;
-        const bool underRoot = rootIndex != kDocumentNoParent && record.parentIndex == rootIndex;
-        if (!underWorld && !underRoot) {
-            if (record.parentIndex == kDocumentNoParent || record.parentIndex < worldIndex)
-                continue; // another top-level object's, not the world's
-            Skip(i, "not a record of the world");
-            continue;
-        }
-        if (!record.framed || !ReadPayload(i, payload))
-            continue;
-        SWchunkstream in{std::span<const uint8_t>(payload)};
-        in.SetFormatVersion(m_context.FormatVersion());
-        in.SetReadContext(&m_context);
-        if (underWorld && record.tag == kTagRoot)
-            rootIndex = i;
-        else if (underRoot && record.tag == kTagHeader)
-            ReadHeader(in);
-        else if (underWorld && record.tag == kTagStreamRoot)
-            ReadStreamRoot(in);
-        else
-            Skip(i, "unknown tag");
-    }
+    ReadWorldRecord(*payload.stream);
+    ReadChildren(worldIndex, kTagWorld);
+    Link();
     m_world->SetFileVersionNumber(m_context.FormatVersion());
     m_result.version = m_context.FormatVersion();
     m_result.newer = m_result.version > kWorldFormatVersion;
     return true;
+}
+
+void WorldReader::ReadChildren(uint32_t parentIndex, uint32_t parentTag)
+{
+    for (const uint32_t index : m_reading->Children(parentIndex)) {
+        const uint32_t tag = m_reading->Tag(index);
+        const std::optional<WorldSection> section = FindWorldSection(parentTag, tag);
+        if (section && !IsStreamSection(*section)) {
+            ReadRecordSection(*section, index);
+            continue;
+        }
+        const bool root = parentTag == kTagWorld && tag == kTagRoot && !m_rootTaken;
+        const bool header = parentTag == kTagRoot && tag == kTagHeader;
+        const bool streamRoot = parentTag == kTagWorld && tag == kTagStreamRoot && !m_streamRootTaken;
+        if (!root && !header && !streamRoot) {
+            m_reading->Skip(index, "not a record of the world");
+            continue;
+        }
+        SWworldreading::Payload payload;
+        if (!m_reading->Open(index, payload))
+            continue;
+        if (root) {
+            m_rootTaken = true;
+            ReadChildren(index, kTagRoot);
+        } else if (header) {
+            ReadHeader(*payload.stream);
+        } else {
+            m_streamRootTaken = true;
+            ReadStreamRoot(*payload.stream);
+        }
+    }
+}
+
+void WorldReader::ReadRecordSection(WorldSection section, uint32_t index)
+{
+    const SWworldsectionhandler* handler = FindWorldSectionHandler(section);
+    if (handler == nullptr) {
+        KeepRecords(section, index);
+    } else if (handler->read == nullptr) {
+        m_reading->Skip(index, "no reader for this section");
+    } else if (!handler->read(*m_reading, index)) {
+        m_reading->Skip(index, "section does not read");
+    }
+}
+
+void WorldReader::KeepRecords(WorldSection section, uint32_t index)
+{
+    std::vector<SWkeptsections::Record> kept;
+    std::vector<std::pair<uint32_t, uint32_t>> pending = {{index, SWkeptsections::kNoKeptParent}};
+    while (!pending.empty()) {
+        const auto [at, parent] = pending.back();
+        pending.pop_back();
+        SWkeptsections::Record record;
+        record.tag = m_reading->Tag(at);
+        record.parent = parent;
+        if (SWdocumentfile::DecodePayload(m_file.Records()[at], record.payload) != PayloadStatus::kOk) {
+            m_reading->Skip(at, "payload does not decode");
+            continue;
+        }
+        const auto position = static_cast<uint32_t>(kept.size());
+        kept.push_back(std::move(record));
+        const std::vector<uint32_t>& children = m_reading->Children(at);
+        for (auto it = children.rbegin(); it != children.rend(); ++it)
+            pending.emplace_back(*it, position);
+    }
+    std::vector<SWkeptsections::Record>& into = SWkeptsections::Of(*m_world).Records(section);
+    into.insert(into.end(), std::make_move_iterator(kept.begin()), std::make_move_iterator(kept.end()));
 }
 
 void WorldReader::ReadWorldRecord(SWchunkstream& in)
@@ -390,6 +511,17 @@ void WorldReader::ReadHeader(SWchunkstream& in)
     header.SetCounts(counts[0], counts[1], counts[2], counts[3], counts[4]);
     header.SetBuildNumber(build); // what the conversions of old actions test; never written back
     m_world->SetBuildNumber(build);
+    uint32_t toolCount = 0;
+    if (!in.ReadU32(toolCount) || toolCount > in.Remaining() / 4)
+        return; // an older header without the tools, or a damaged count: none
+    std::vector<std::string> tools;
+    for (uint32_t i = 0; i < toolCount; ++i) {
+        std::string tool;
+        if (!in.ReadString(tool))
+            return;
+        tools.push_back(std::move(tool));
+    }
+    header.SetCreatingTools(std::move(tools));
 }
 
 void WorldReader::ReadStreamRoot(SWchunkstream& in)
@@ -420,8 +552,22 @@ void WorldReader::ReadStreamRoot(SWchunkstream& in)
                 if (t == kTagSubWorld)
                     ReadSubWorld(w);
             });
+        } else if (tag == kTagJava) {
+            ForEachNested(s, [&](uint32_t t, SWchunkstream& j) {
+                if (t == kTagJavaClass)
+                    ReadJavaClass(j);
+            });
         } else if (tag == kTagVariables) {
             m_world->GetVariables().ReadVariables(s);
+        } else if (const std::optional<WorldSection> section = FindWorldSection(kTagStreamRoot, tag)) {
+            const SWworldsectionhandler* handler = FindWorldSectionHandler(*section);
+            if (handler != nullptr && handler->readStream != nullptr) {
+                handler->readStream(*m_reading, s);
+            } else if (handler == nullptr) {
+                std::vector<uint8_t> bytes(static_cast<size_t>(s.Remaining()));
+                s.ReadBytes(bytes);
+                SWkeptsections::Of(*m_world).Payload(*section) = std::move(bytes);
+            }
         }
     });
 }
@@ -450,15 +596,19 @@ void WorldReader::ReadNode(SWchunkstream& in, uint32_t position)
         } else if (node == nullptr) {
             return; // a node without its header, or one dropped
         } else if (tag == kTagObjectNode) {
-            auto* object = dynamic_cast<SWobjectnode*>(node);
-            if (object == nullptr || s.Remaining() < kMatrixBytes)
+            if (auto* object = dynamic_cast<SWobjectnode*>(node))
+                ReadObjectNode(*object, s);
+        } else if (tag == kTagCameraNode) {
+            auto* camera = dynamic_cast<SWcameranode*>(node);
+            const uint8_t eye = s.ReadU8();
+            const uint8_t stereo = s.ReadU8();
+            if (camera == nullptr || s.Status() != SWchunkstream::kStatusGood)
                 return;
-            std::array<float, 16> elements = {};
-            for (float& e : elements)
-                e = s.ReadF32();
-            const uint8_t axisLock = s.ReadU8();
-            object->SetInitialMatrix(SWmatrix(elements)); // the initial matrix is the local matrix as read
-            object->SetAxisLock(axisLock);
+            camera->SetEye(eye);
+            camera->SetStereoEye(stereo != 0);
+        } else if (tag == kTagHotspot) {
+            if (auto* hotspot = dynamic_cast<SWhotspot*>(node))
+                ReadHotspot(*hotspot, s);
         } else if (tag == kTagGroup) {
             uint32_t count = 0;
             if (!s.ReadU32(count) || count > s.Remaining() / 4)
@@ -471,6 +621,57 @@ void WorldReader::ReadNode(SWchunkstream& in, uint32_t position)
             node->ReadVariables(s);
         }
     });
+}
+
+void WorldReader::ReadObjectNode(SWobjectnode& object, SWchunkstream& in)
+{
+    if (in.Remaining() < kMatrixBytes)
+        return;
+    std::array<float, 16> elements = {};
+    for (float& e : elements)
+        e = in.ReadF32();
+    const uint8_t axisLock = in.ReadU8();
+    object.SetInitialMatrix(SWmatrix(elements)); // the initial matrix is the local matrix as read
+    object.SetAxisLock(axisLock);
+    uint32_t geometry = kNoPosition;
+    if (in.ReadU32(geometry) && geometry != kNoPosition)
+        m_geometryLinks.emplace_back(&object, geometry);
+    uint32_t keyFrameScheme = 0;
+    uint32_t vertexScheme = 0;
+    if (in.ReadU32(keyFrameScheme) && in.ReadU32(vertexScheme)) {
+        object.SetKeyFrameSchemeId(keyFrameScheme);
+        object.SetVertexSchemeId(vertexScheme);
+    }
+}
+
+void WorldReader::ReadHotspot(SWhotspot& hotspot, SWchunkstream& in)
+{
+    std::optional<std::string> texture;
+    in.ReadString(texture);
+    std::array<float, 4> rect = {};
+    std::array<float, 4> alterEgo = {};
+    for (float& v : rect)
+        v = in.ReadF32();
+    for (float& v : alterEgo)
+        v = in.ReadF32();
+    in.ReadU32(); // the picture's size follows its picture; kept for readers without the image classes
+    in.ReadU32();
+    const uint8_t label = in.ReadU8();
+    if (in.Status() != SWchunkstream::kStatusGood)
+        return;
+    hotspot.SetTextureName(std::move(texture));
+    hotspot.SetRect(rect);
+    hotspot.SetAlterEgoRect(alterEgo);
+    hotspot.SetLabelState(label);
+    const SWworldpicturecodec* codec = GetWorldPictureCodec();
+    if (in.Remaining() < 8 || codec == nullptr || codec->read == nullptr)
+        return;
+    const uint32_t tag = in.TakeTag();
+    const std::unique_ptr<SWchunkstream> picture = in.OpenChild();
+    if (picture->Status() != SWchunkstream::kStatusGood)
+        return;
+    if (std::unique_ptr<SWtexture> image = codec->read(tag, *picture))
+        hotspot.SetImage(std::move(image));
 }
 
 void WorldReader::ReadNodeHeader(SWchunkstream& in, uint32_t position)
@@ -561,6 +762,41 @@ void WorldReader::ReadSubWorld(SWchunkstream& in)
     entry->SetFileName(std::move(file));
     entry->SetReferenceLimitFlag(limitFlag);
     entry->SetReferenceLimit(limit);
+}
+
+void WorldReader::ReadJavaClass(SWchunkstream& in)
+{
+    std::optional<std::string> name;
+    std::string classPath;
+    in.ReadString(name);
+    in.ReadString(classPath);
+    if (in.Status() != SWchunkstream::kStatusGood)
+        return;
+    auto entry = std::make_unique<SWjavaclassnode>();
+    entry->SetName(std::move(name));
+    entry->SetClassPath(std::move(classPath));
+    ForEachNested(in, [&](uint32_t tag, SWchunkstream& s) {
+        if (tag == kTagVariables)
+            entry->ReadVariables(s);
+    });
+    m_world->AddJavaClass(std::move(entry));
+}
+
+void WorldReader::Link()
+{
+    for (const auto& [node, index] : m_geometryLinks) {
+        if (auto* geometry = dynamic_cast<SWgeometry*>(m_reading->FindRecordObject(index)))
+            node->SetGeometry(geometry);
+    }
+    for (SWnode* node = m_world->GetRootNode(); node != nullptr; node = node->NextInTree(m_world->GetRootNode())) {
+        if (auto* hotspot = dynamic_cast<SWhotspot*>(node))
+            hotspot->GetTexture(); // binds the name now; a name that finds nothing stays as it is
+    }
+    for (size_t i = 0; i < static_cast<size_t>(WorldSection::kCount); ++i) {
+        const SWworldsectionhandler* handler = FindWorldSectionHandler(static_cast<WorldSection>(i));
+        if (handler != nullptr && handler->link != nullptr)
+            handler->link(*m_reading);
+    }
 }
 
 } // namespace

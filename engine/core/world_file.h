@@ -39,7 +39,8 @@ struct WorldLoadResult {
 };
 
 // Appends the world's records under parentIndex (kDocumentNoParent at top level; the project record in a project).
-bool WriteWorldRecords(SWworld& world, SWdocumentwriter& writer, uint32_t parentIndex);
+bool WriteWorldRecords(SWworld& world, SWdocumentwriter& writer, uint32_t parentIndex,
+                       WorldFileMode mode = WorldFileMode::kScene);
 // The whole file of world in mode; kTooLarge or kOutOfMemory leave out empty.
 DocumentStatus WriteWorldFile(SWworld& world, WorldFileMode mode, std::vector<uint8_t>& out);
 DocumentStatus SaveWorldFile(SWworld& world, WorldFileMode mode, const std::string& path,

@@ -1,0 +1,165 @@
+#include "engine/core/world_sections.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/core/chunk_stream.h"
+#include "engine/core/document_file.h"
+#include "engine/core/type_tag.h"
+#include "engine/core/world.h"
+
+namespace {
+
+// Puts fake handlers in place for a test and restores what was installed (the real ones, when linked) after it.
+class SectionSwap {
+public:
+    SectionSwap(WorldSection section, const SWworldsectionhandler* handler)
+        : m_section(section), m_previous(ReplaceWorldSectionHandler(section, handler))
+    {
+    }
+    ~SectionSwap() { ReplaceWorldSectionHandler(m_section, m_previous); }
+
+private:
+    WorldSection m_section;
+    const SWworldsectionhandler* m_previous;
+};
+
+std::vector<std::string> g_calls; // what the fake readers were handed, in order
+
+bool WriteFixed(SWchunkstream& out, const char* text)
+{
+    return out.WriteBytes(reinterpret_cast<const uint8_t*>(text), std::char_traits<char>::length(text));
+}
+
+std::string Rest(SWchunkstream& in)
+{
+    std::string text(static_cast<size_t>(in.Remaining()), '\0');
+    in.ReadBytes(text.data(), text.size());
+    return text;
+}
+
+constexpr SWworldsectionhandler kFakeExpressions = {
+    .writeStream = [](SWworldwriting&, SWchunkstream& out) { return WriteFixed(out, "expressions"); },
+    .readStream =
+        [](SWworldreading&, SWchunkstream& in) {
+            g_calls.push_back("72EX:" + Rest(in));
+            return true;
+        },
+};
+constexpr SWworldsectionhandler kFakeEvents = {
+    .writeStream = [](SWworldwriting&, SWchunkstream& out) { return WriteFixed(out, "events\x01\x02"); },
+    .readStream =
+        [](SWworldreading&, SWchunkstream& in) {
+            g_calls.push_back("72ES:" + Rest(in));
+            return true;
+        },
+};
+// Two speech records, the first with a child of its own.
+constexpr SWworldsectionhandler kFakeSpeech = {
+    .write =
+        [](SWworldwriting& out, uint32_t parent) {
+            const std::optional<uint32_t> first =
+                out.AddRecord(MakeTag("QJSH"), parent, [](SWchunkstream& s) { return WriteFixed(s, "first"); });
+            return first &&
+                   out.AddRecord(MakeTag("QJSC"), *first, [](SWchunkstream& s) { return WriteFixed(s, "c"); }) &&
+                   out.AddRecord(MakeTag("QJSH"), parent, nullptr);
+        },
+    .read =
+        [](SWworldreading& in, uint32_t index) {
+            SWworldreading::Payload payload;
+            if (!in.Open(index, payload))
+                return false;
+            g_calls.push_back("QJSH:" + Rest(*payload.stream) + ":" + std::to_string(in.Children(index).size()));
+            return true;
+        },
+};
+
+std::vector<uint8_t> Save(SWworld& world)
+{
+    std::vector<uint8_t> bytes;
+    EXPECT_EQ(WriteWorldFile(world, WorldFileMode::kScene, bytes), DocumentStatus::kOk);
+    return bytes;
+}
+
+WorldLoadResult Load(std::vector<uint8_t> bytes)
+{
+    SWdocumentfile file;
+    EXPECT_EQ(SWdocumentfile::Parse(std::move(bytes), file), DocumentStatus::kOk);
+    SWreadcontext context(SWreadcontext::IdMode::kKeep);
+    return ReadWorldFile(file, context);
+}
+
+// A file written while the fake handlers were installed.
+std::vector<uint8_t> FileWithSections()
+{
+    SectionSwap expressions(WorldSection::kExpressions, &kFakeExpressions);
+    SectionSwap events(WorldSection::kEvents, &kFakeEvents);
+    SectionSwap speech(WorldSection::kSpeech, &kFakeSpeech);
+    SWworld world;
+    return Save(world);
+}
+
+TEST(WorldSections, WithoutHandlersTheSectionsComeBackByteForByte)
+{
+    const std::vector<uint8_t> written = FileWithSections();
+    SectionSwap expressions(WorldSection::kExpressions, nullptr);
+    SectionSwap events(WorldSection::kEvents, nullptr);
+    SectionSwap speech(WorldSection::kSpeech, nullptr);
+    WorldLoadResult loaded = Load(written);
+    ASSERT_EQ(loaded.status, DocumentStatus::kOk);
+    EXPECT_TRUE(loaded.skipped.empty());
+    SWkeptsections* kept = SWkeptsections::Find(*loaded.world);
+    ASSERT_NE(kept, nullptr);
+    ASSERT_TRUE(kept->Payload(WorldSection::kEvents).has_value());
+    EXPECT_EQ(kept->Payload(WorldSection::kEvents)->size(), 8u);
+    EXPECT_EQ(kept->Records(WorldSection::kSpeech).size(), 3u);
+    EXPECT_EQ(Save(*loaded.world), written);
+}
+
+TEST(WorldSections, HandlersAreHandedTheirSectionsInTheFilesOrder)
+{
+    const std::vector<uint8_t> written = FileWithSections();
+    SectionSwap expressions(WorldSection::kExpressions, &kFakeExpressions);
+    SectionSwap events(WorldSection::kEvents, &kFakeEvents);
+    SectionSwap speech(WorldSection::kSpeech, &kFakeSpeech);
+    g_calls.clear();
+    WorldLoadResult loaded = Load(written);
+    ASSERT_EQ(loaded.status, DocumentStatus::kOk);
+    EXPECT_EQ(g_calls, (std::vector<std::string>{"QJSH:first:1", "QJSH::0", "72EX:expressions",
+                                                 std::string("72ES:events\x01\x02", 13)}));
+    EXPECT_EQ(SWkeptsections::Find(*loaded.world), nullptr); // nothing kept when every section was handled
+    EXPECT_EQ(Save(*loaded.world), written);
+}
+
+TEST(WorldSections, ASectionThatFailsToReadIsSkippedWithItsDescendants)
+{
+    static constexpr SWworldsectionhandler kRefusingSpeech = {
+        .write = kFakeSpeech.write,
+        .read = [](SWworldreading&, uint32_t) { return false; },
+    };
+    const std::vector<uint8_t> written = FileWithSections();
+    SectionSwap speech(WorldSection::kSpeech, &kRefusingSpeech);
+    WorldLoadResult loaded = Load(written);
+    ASSERT_EQ(loaded.status, DocumentStatus::kOk);
+    std::vector<uint32_t> tags;
+    for (const SkippedRecord& skipped : loaded.skipped)
+        tags.push_back(skipped.tag);
+    EXPECT_EQ(tags, (std::vector<uint32_t>{MakeTag("QJSH"), MakeTag("QJSC"), MakeTag("QJSH")}));
+}
+
+TEST(WorldSections, TheFirstRegistrationOfASectionWins)
+{
+    SectionSwap cleared(WorldSection::kTooltips, nullptr);
+    const SWworldsectionregistration first(WorldSection::kTooltips, &kFakeEvents);
+    const SWworldsectionregistration second(WorldSection::kTooltips, &kFakeExpressions);
+    EXPECT_TRUE(first.registered);
+    EXPECT_FALSE(second.registered);
+    EXPECT_EQ(FindWorldSectionHandler(WorldSection::kTooltips), &kFakeEvents);
+    EXPECT_EQ(FindWorldSection(MakeTag("5PTS"), MakeTag("72ES")), WorldSection::kEvents);
+    EXPECT_EQ(FindWorldSection(MakeTag("ROOT"), MakeTag("72ES")), std::nullopt);
+    EXPECT_EQ(FindWorldSection(MakeTag("WRLD"), MakeTag("SNLS")), WorldSection::kSounds);
+}
+
+} // namespace

@@ -1,0 +1,221 @@
+#include "engine/core/world_sections.h"
+
+#include <atomic>
+
+#include "engine/core/buffer.h"
+#include "engine/core/chunk_stream.h"
+#include "engine/core/document_file.h"
+#include "engine/core/read_context.h"
+#include "engine/core/type_tag.h"
+
+namespace {
+
+constexpr size_t kSectionCount = static_cast<size_t>(WorldSection::kCount);
+
+constexpr std::array<uint32_t, kSectionCount> kSectionTags = {
+    MakeTag("TXLS"), MakeTag("MTLS"), MakeTag("BGLS"), MakeTag("GMLS"), MakeTag("QJSH"), MakeTag("KFBK"),
+    MakeTag("VSBK"), MakeTag("SNLS"), MakeTag("TTIP"), MakeTag("72EX"), MakeTag("72ES"),
+};
+
+// Function-local, so that registrations from other files' static initialisers find it built.
+std::array<std::atomic<const SWworldsectionhandler*>, kSectionCount>& Handlers()
+{
+    static std::array<std::atomic<const SWworldsectionhandler*>, kSectionCount> handlers{};
+    return handlers;
+}
+
+std::atomic<const SWworldpicturecodec*> g_pictureCodec{nullptr};
+
+const std::vector<uint32_t> kNoChildren;
+
+} // namespace
+
+uint32_t WorldSectionTag(WorldSection section)
+{
+    return section < WorldSection::kCount ? kSectionTags[static_cast<size_t>(section)] : 0;
+}
+
+bool IsStreamSection(WorldSection section)
+{
+    return section >= WorldSection::kTooltips && section < WorldSection::kCount;
+}
+
+std::optional<WorldSection> FindWorldSection(uint32_t parentTag, uint32_t tag)
+{
+    size_t first = 0;
+    size_t last = 0;
+    if (parentTag == MakeTag("ROOT")) {
+        first = static_cast<size_t>(WorldSection::kTextures);
+        last = static_cast<size_t>(WorldSection::kVertexBlocks);
+    } else if (parentTag == MakeTag("WRLD")) {
+        first = last = static_cast<size_t>(WorldSection::kSounds);
+    } else if (parentTag == MakeTag("5PTS")) {
+        first = static_cast<size_t>(WorldSection::kTooltips);
+        last = static_cast<size_t>(WorldSection::kEvents);
+    } else {
+        return std::nullopt;
+    }
+    for (size_t i = first; i <= last; ++i) {
+        if (kSectionTags[i] == tag)
+            return static_cast<WorldSection>(i);
+    }
+    return std::nullopt;
+}
+
+// -- Writing
+
+std::optional<uint32_t> SWworldwriting::AddRecord(uint32_t tag, uint32_t parent, const Fill& fill)
+{
+    SWbuffer payload;
+    {
+        SWchunkstream out(payload, SWchunkstream::kWrite);
+        out.SetFormatVersion(kWorldFormatVersion);
+        if (fill && (!fill(out) || out.Status() != SWchunkstream::kStatusGood))
+            return std::nullopt;
+    }
+    return m_writer.AddRecord(tag, parent, payload.FlatBytes());
+}
+
+std::optional<uint32_t> SWworldwriting::FindRecord(const CVTN_Container* object) const
+{
+    const auto found = m_records.find(object);
+    if (found == m_records.end())
+        return std::nullopt;
+    return found->second;
+}
+
+// -- Reading
+
+SWworldreading::SWworldreading(SWworld& world, const SWdocumentfile& file, SWreadcontext& context,
+                               std::vector<SkippedRecord>& skipped)
+    : m_world(world), m_file(file), m_context(context), m_skipped(skipped)
+{
+    IndexChildren();
+}
+
+SWworldreading::~SWworldreading() = default;
+
+void SWworldreading::IndexChildren()
+{
+    const std::vector<DocumentRecord>& records = m_file.Records();
+    m_children.assign(records.size() + 1, {});
+    m_isSkipped.assign(records.size(), false);
+    for (uint32_t i = 0; i < records.size(); ++i) {
+        const uint32_t parent = records[i].parentIndex;
+        if (!records[i].framed)
+            continue;
+        if (parent == kDocumentNoParent)
+            m_children.back().push_back(i);
+        else if (parent < i) // a parent not earlier is no parent: the record belongs to nobody
+            m_children[parent].push_back(i);
+    }
+}
+
+uint32_t SWworldreading::FormatVersion() const
+{
+    return m_context.FormatVersion();
+}
+
+uint32_t SWworldreading::Tag(uint32_t index) const
+{
+    return index < m_file.Records().size() ? m_file.Records()[index].tag : 0;
+}
+
+const std::vector<uint32_t>& SWworldreading::Children(uint32_t index) const
+{
+    if (index == kDocumentNoParent)
+        return m_children.back();
+    return index < m_file.Records().size() ? m_children[index] : kNoChildren;
+}
+
+bool SWworldreading::Open(uint32_t index, Payload& out)
+{
+    out.stream.reset();
+    out.bytes.clear();
+    if (index >= m_file.Records().size())
+        return false;
+    const PayloadStatus status = SWdocumentfile::DecodePayload(m_file.Records()[index], out.bytes);
+    if (status != PayloadStatus::kOk) {
+        Skip(index, PayloadStatusText(status));
+        return false;
+    }
+    out.stream = std::make_unique<SWchunkstream>(std::span<const uint8_t>(out.bytes));
+    out.stream->SetFormatVersion(m_context.FormatVersion());
+    out.stream->SetReadContext(&m_context);
+    return true;
+}
+
+void SWworldreading::Skip(uint32_t index, const std::string& reason)
+{
+    if (index >= m_isSkipped.size() || m_isSkipped[index])
+        return;
+    // Without recursion: a hostile file may nest its records as deep as it has records.
+    std::vector<uint32_t> pending = {index};
+    while (!pending.empty()) {
+        const uint32_t at = pending.back();
+        pending.pop_back();
+        if (m_isSkipped[at])
+            continue;
+        m_isSkipped[at] = true;
+        m_skipped.push_back({at, m_file.Records()[at].tag, at == index ? reason : "its parent was skipped"});
+        for (auto it = m_children[at].rbegin(); it != m_children[at].rend(); ++it)
+            pending.push_back(*it);
+    }
+}
+
+CVTN_Container* SWworldreading::FindRecordObject(uint32_t index) const
+{
+    const auto found = m_objects.find(index);
+    return found == m_objects.end() ? nullptr : found->second;
+}
+
+// -- Handlers
+
+const SWworldsectionhandler* FindWorldSectionHandler(WorldSection section)
+{
+    if (section >= WorldSection::kCount)
+        return nullptr;
+    return Handlers()[static_cast<size_t>(section)].load(std::memory_order_acquire);
+}
+
+const SWworldsectionhandler* ReplaceWorldSectionHandler(WorldSection section, const SWworldsectionhandler* handler)
+{
+    if (section >= WorldSection::kCount)
+        return nullptr;
+    return Handlers()[static_cast<size_t>(section)].exchange(handler, std::memory_order_acq_rel);
+}
+
+SWworldsectionregistration::SWworldsectionregistration(WorldSection section, const SWworldsectionhandler* handler)
+    : registered(false)
+{
+    if (section >= WorldSection::kCount || handler == nullptr)
+        return;
+    const SWworldsectionhandler* expected = nullptr;
+    registered =
+        Handlers()[static_cast<size_t>(section)].compare_exchange_strong(expected, handler, std::memory_order_acq_rel);
+}
+
+const SWworldpicturecodec* GetWorldPictureCodec()
+{
+    return g_pictureCodec.load(std::memory_order_acquire);
+}
+
+void SetWorldPictureCodec(const SWworldpicturecodec* codec)
+{
+    g_pictureCodec.store(codec, std::memory_order_release);
+}
+
+// -- Kept sections
+
+SWkeptsections* SWkeptsections::Find(const SWworld& world)
+{
+    return dynamic_cast<SWkeptsections*>(world.GetPart(WorldPart::kKeptSections));
+}
+
+SWkeptsections& SWkeptsections::Of(SWworld& world)
+{
+    if (SWkeptsections* kept = Find(world))
+        return *kept;
+    world.SetPart(WorldPart::kKeptSections, std::make_unique<SWkeptsections>());
+    return *Find(world);
+}
