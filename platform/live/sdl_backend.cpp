@@ -102,6 +102,14 @@ SDL_SystemCursor sdlCursorOf(uint32_t systemId)
     }
 }
 
+// Asked at the moment of the event: a window is disabled without its top-level list changing, so the state the
+// backend was last told can be stale.
+bool isEnabledNow(const Ui& target, Hwnd hwnd)
+{
+    const Window* w = target.window(hwnd);
+    return w != nullptr && w->isEnabled();
+}
+
 Rect clientInSurface(const TopLevelState& s)
 {
     return s.clientRect.offsetBy(-s.windowRect.l, -s.windowRect.t);
@@ -350,7 +358,8 @@ void SdlBackend::translate(Ui& target, const SDL_Event& e)
         if (e.button.button != SDL_BUTTON_LEFT && e.button.button != SDL_BUTTON_RIGHT)
             return;
         const auto button = e.button.button == SDL_BUTTON_LEFT ? InputEvent::Button::kLeft : InputEvent::Button::kRight;
-        if (e.type == SDL_MOUSEBUTTONDOWN && !shown->state.enabled && target.capture() == kNoWindow) {
+        if (e.type == SDL_MOUSEBUTTONDOWN && !isEnabledNow(target, shown->state.hwnd) &&
+            target.capture() == kNoWindow) {
             beep(kBeepHz, kBeepMs); // the window waits for its modal dialog
             return;
         }
@@ -408,7 +417,7 @@ void SdlBackend::translateWindowEvent(Ui& target, const SDL_Event& e)
     const Rect frame = shown->state.windowRect;
     switch (e.window.event) {
     case SDL_WINDOWEVENT_CLOSE:
-        if (shown->state.enabled)
+        if (w->isEnabled())
             target.post(hwnd, WM_CLOSE);
         else
             beep(kBeepHz, kBeepMs);
@@ -424,7 +433,7 @@ void SdlBackend::translateWindowEvent(Ui& target, const SDL_Event& e)
                      static_cast<int32_t>(frame.b + (e.window.data2 - client.height()))});
         return;
     case SDL_WINDOWEVENT_FOCUS_GAINED:
-        if (shown->state.enabled && target.activeWindow() != hwnd)
+        if (w->isEnabled() && target.activeWindow() != hwnd)
             target.activate(hwnd);
         return;
     case SDL_WINDOWEVENT_EXPOSED:

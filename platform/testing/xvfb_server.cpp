@@ -149,6 +149,20 @@ void XvfbServer::tap(unsigned long keysym)
     key(keysym, false);
 }
 
+void XvfbServer::askToClose(unsigned long xWindow)
+{
+    Display* d = asDisplay(m_connection);
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = xWindow;
+    event.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(d, xWindow, False, NoEventMask, &event);
+    XSync(d, False);
+}
+
 std::unique_ptr<Surface32> XvfbServer::grab(const Rect& area)
 {
     Display* d = asDisplay(m_connection);

@@ -1,0 +1,205 @@
+// What only a real X server can show: a window closed from the window manager, double clicks timed as a person
+// makes them, a modal dialog nested in another with both loops answering real input, and a popup menu chosen by
+// a click through X.
+#include "platform/live/tests/live_environment.h"
+
+#include "platform/base/user_constants.h"
+#include "platform/testing/message_spy.h"
+#include "platform/ui/core/menu.h"
+#include "platform/ui/core/resources.h"
+#include "platform/ui/dialog/dialog.h"
+#include "platform/ui/providers/live_providers.h"
+
+#include <SDL.h>
+#include <SDL_syswm.h>
+
+#include <chrono>
+
+namespace pf {
+namespace {
+
+constexpr Rect kTopRect{100, 100, 500, 400};
+
+Point centreOf(const Rect& r)
+{
+    return {(r.l + r.r) / 2, (r.t + r.b) / 2};
+}
+
+class LiveWindow : public LiveFixture {
+protected:
+    void SetUp() override
+    {
+        LiveFixture::SetUp();
+        top = createTopLevel(kTopRect, WS_POPUP);
+        ASSERT_NE(top, nullptr);
+        ASSERT_TRUE(runUntil([&] { return backend().presentedFrameCount() > 0; }));
+        settle();
+    }
+    unsigned long xWindowOf(Hwnd hwnd)
+    {
+        SDL_SysWMinfo info;
+        SDL_VERSION(&info.version);
+        SDL_Window* window = backend().sdlWindowOf(hwnd);
+        if (window == nullptr || SDL_GetWindowWMInfo(window, &info) != SDL_TRUE || info.subsystem != SDL_SYSWM_X11)
+            return 0;
+        return info.info.x11.window;
+    }
+    // Clicks at `p` and runs the loop until the click's press has been dispatched.
+    void clickAndWait(Point p, MessageSpy& spy, size_t pressesBefore)
+    {
+        liveServer().click(p);
+        ASSERT_TRUE(runUntil([&] { return spy.count(WM_LBUTTONDOWN) + spy.count(WM_LBUTTONDBLCLK) > pressesBefore; }));
+    }
+    void runFor(std::chrono::milliseconds span, std::chrono::steady_clock::time_point from)
+    {
+        runUntil([&] { return std::chrono::steady_clock::now() >= from + span; }, 5000);
+    }
+
+    Window* top = nullptr;
+};
+
+TEST_F(LiveWindow, DeleteWindowFromTheWindowManagerGivesCloseUnlessDisabled)
+{
+    const Hwnd hwnd = top->hwnd();
+    const unsigned long xWindow = xWindowOf(hwnd);
+    ASSERT_NE(xWindow, 0u);
+    MessageSpy spy;
+    spy.onlyWindows({hwnd}).onlyMessages({WM_CLOSE, WM_DESTROY});
+
+    top->enable(false); // a window waiting for its modal dialog cannot be closed
+    liveServer().askToClose(xWindow);
+    settle(300);
+    EXPECT_EQ(spy.count(WM_CLOSE), 0u);
+
+    top->enable(true);
+    liveServer().askToClose(xWindow);
+    ASSERT_TRUE(runUntil([&] { return spy.count(WM_DESTROY) > 0; }));
+    EXPECT_EQ(spy.messages(), (std::vector<uint32_t>{WM_CLOSE, WM_DESTROY}));
+    EXPECT_EQ(ui().window(hwnd), nullptr);
+    EXPECT_EQ(backend().sdlWindowOf(hwnd), nullptr);
+}
+
+TEST_F(LiveWindow, ClicksWithinTheDoubleClickTimeMakeADoubleClickAndSlowerOnesDoNot)
+{
+    Window* list = ui().createWindow({"listbox", "", WS_CHILD | WS_VISIBLE, 0, {20, 20, 220, 220}, top->hwnd(), 5});
+    ASSERT_NE(list, nullptr);
+    settle();
+    // An idle loop waits up to a quarter of a second for input; a fast timer keeps its waits short, so the clicks
+    // land at the spacing asked.
+    ui().setTimer(top->hwnd(), 7, 10);
+    MessageSpy spy;
+    spy.onlyWindows({list->hwnd()}).onlyMessages({WM_LBUTTONDOWN, WM_LBUTTONDBLCLK});
+    const Point p{kTopRect.l + 100, kTopRect.t + 100};
+
+    auto first = std::chrono::steady_clock::now();
+    clickAndWait(p, spy, 0);
+    runFor(std::chrono::milliseconds(300), first);
+    clickAndWait(p, spy, 1);
+    EXPECT_EQ(spy.messages(), (std::vector<uint32_t>{WM_LBUTTONDOWN, WM_LBUTTONDBLCLK}));
+
+    runFor(std::chrono::milliseconds(700), std::chrono::steady_clock::now()); // the pair is over
+    spy.clear();
+    first = std::chrono::steady_clock::now();
+    clickAndWait(p, spy, 0);
+    runFor(std::chrono::milliseconds(600), first);
+    clickAndWait(p, spy, 1);
+    EXPECT_EQ(spy.messages(), (std::vector<uint32_t>{WM_LBUTTONDOWN, WM_LBUTTONDOWN}));
+}
+
+constexpr int32_t kOuterIdd = 0x7E01;
+constexpr int32_t kAskId = 0x7E02;
+
+// A dialog whose button asks a question in a message box of its own, nested inside its modal loop.
+class AskingDialog final : public Dialog {
+public:
+    int32_t answer = 0;
+    bool outerStillRan = false; // the outer loop dispatched input after the inner one ended
+
+protected:
+    LResult handle(const Msg& msg) override
+    {
+        if (msg.message == WM_COMMAND && loWord(msg.wParam) == kAskId && hiWord(msg.wParam) == BN_CLICKED) {
+            answer = messageBox(hwnd(), "Replace the sound?", "Nested", MB_YESNO | MB_ICONQUESTION);
+            return 0;
+        }
+        if (msg.message == WM_COMMAND && loWord(msg.wParam) == IDOK && answer != 0)
+            outerStillRan = true;
+        return Dialog::handle(msg);
+    }
+};
+
+TEST_F(LiveWindow, NestedModalDialogsEachAnswerRealInput)
+{
+    LiveProviders providers;
+    providers.install();
+    resources().addDialog({kOuterIdd,
+                           "Outer",
+                           {260, 120},
+                           WS_POPUP | WS_CAPTION,
+                           {{"button", kAskId, {20, 20, 120, 46}, WS_TABSTOP, "Ask"},
+                            {"button", IDOK, {140, 20, 240, 46}, WS_TABSTOP | BS_DEFPUSHBUTTON, "OK"}}});
+    AskingDialog outer;
+    int step = 0;
+    // Each timer tick looks at the screen and plays the next part through X, as a person would.
+    ui().addObserver(this, [&](const Msg& msg) {
+        if (msg.message != WM_TIMER)
+            return;
+        Window* active = ui().window(ui().activeWindow());
+        if (active == nullptr)
+            return;
+        if (step == 0 && active == &outer && outer.child(kAskId) != nullptr) {
+            liveServer().click(centreOf(outer.child(kAskId)->screenRect()));
+            step = 1;
+        } else if (step == 1 && active != &outer && active->child(IDYES) != nullptr) {
+            EXPECT_FALSE(outer.isEnabled()); // the inner box owns the input now
+            liveServer().click(centreOf(active->child(IDYES)->screenRect()));
+            step = 2;
+        } else if (step == 2 && active == &outer && outer.answer != 0) {
+            EXPECT_TRUE(outer.isEnabled());
+            liveServer().click(centreOf(outer.child(IDOK)->screenRect()));
+            step = 3;
+        }
+    });
+    ui().setTimer(top->hwnd(), 1, 250);
+    ui().setTimer(top->hwnd(), 2, 15000); // should a step never come, the quit below ends every loop
+    ui().addObserver(&step, [&](const Msg& msg) {
+        if (msg.message == WM_TIMER && msg.wParam == 2)
+            ui().postQuit(9);
+    });
+    const int32_t result = outer.doModal(kOuterIdd, top);
+    ui().removeObserver(this);
+    ui().removeObserver(&step);
+    EXPECT_FALSE(ui().quitCode().has_value());
+    EXPECT_EQ(step, 3);
+    EXPECT_EQ(outer.answer, IDYES);
+    EXPECT_TRUE(outer.outerStillRan);
+    EXPECT_EQ(result, IDOK);
+    EXPECT_TRUE(top->isEnabled());
+}
+
+TEST_F(LiveWindow, PopupMenuChosenByAClickThroughX)
+{
+    LiveProviders providers;
+    providers.install();
+    const Menu menu({{41, "First", 0, {}}, {42, "Second", 0, {}}});
+    bool clicked = false;
+    ui().addObserver(this, [&](const Msg& msg) {
+        if (msg.message != WM_TIMER || clicked)
+            return;
+        for (const Hwnd h : ui().topLevels())
+            if (Window* w = ui().window(h);
+                w != nullptr && w->className() == "popupmenu" && backend().sdlWindowOf(h) != nullptr) {
+                const Rect second = menuItemRects(menu.items(), w->clientRect().r)[1];
+                clicked = true;
+                liveServer().click(w->clientToScreen(centreOf(second)));
+            }
+    });
+    ui().setTimer(top->hwnd(), 1, 250);
+    const uint32_t chosen = menu.trackPopup(TPM_RETURNCMD, {kTopRect.l + 50, kTopRect.t + 50}, *top);
+    ui().removeObserver(this);
+    EXPECT_TRUE(clicked);
+    EXPECT_EQ(chosen, 42u);
+}
+
+} // namespace
+} // namespace pf
