@@ -40,6 +40,9 @@ public:
     // three-letter extension, in any case ("wav" 1, "mid" 2, else 0). The sound never deletes its file.
     void SetFileName(std::string path);
     uint64_t GetFileSize() const { return m_fileSize; }
+    // A file restored under a temporary name keeps the type it was stored with, and its size once it is written.
+    void SetType(uint8_t type) { m_type = type; }
+    void SetFileSize(uint64_t bytes) { m_fileSize = bytes; }
     uint32_t GetQualityPercent() const { return m_qualityPercent; }
     void SetQualityPercent(uint32_t percent) { m_qualityPercent = percent; }
     uint8_t GetSc36Variant() const { return m_sc36Variant; } // 0 "SC3", 1 "SC6", 2 "SC3-6"

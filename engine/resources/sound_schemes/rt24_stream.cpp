@@ -1,0 +1,186 @@
+#include "engine/resources/sound_schemes/rt24_stream.h"
+
+#include <algorithm>
+#include <array>
+#include <memory>
+
+#include "codecs/sound/codec_handle.h"
+#include "codecs/sound/speech/bit_ring.h"
+#include "codecs/sound/speech/rt24/rt24_codec.h"
+#include "codecs/sound/speech/rt24/rt24_format.h"
+#include "engine/core/type_tag.h"
+#include "platform/base/endian.h"
+
+namespace {
+
+constexpr uint32_t kSchemeId = MakeTag("7491");
+constexpr uint16_t kRingBytes = (sound::kRt24FrameBits + 7) / 8 + 2;
+constexpr int kRefillBytes = 7;
+constexpr size_t kPcmBytes = 2 * sound::kRt24FrameSamples;
+// At time scale 1 every decode call reads a frame; a decoder that keeps calling without reading is stuck.
+constexpr int kMaxCallsWithoutFrame = 8;
+
+struct HandleCloser {
+    sound::CodecResult (*close)(std::unique_ptr<sound::CodecHandle>*);
+    std::unique_ptr<sound::CodecHandle>* handle;
+    ~HandleCloser()
+    {
+        if (*handle)
+            close(handle);
+    }
+};
+
+// Tops the ring up to seven unread bytes; false once the source has no more.
+bool RefillRing(sound::CodecIO& io, WaveFrameSource& source)
+{
+    io.endBit = 0;
+    int unread = io.endByte >= io.startByte ? io.endByte - io.startByte : io.codedSize - io.startByte + io.endByte;
+    if (io.startBit != 0)
+        --unread;
+    const int want = std::min(kRefillBytes - unread, io.codedSize - 1);
+    for (int i = 0; i < want; ++i) {
+        size_t count = 0;
+        if (!source.Read(io.coded + io.endByte, 1, count, false) || count == 0)
+            return false;
+        io.endByte = static_cast<uint16_t>((io.endByte + 1) % io.codedSize);
+    }
+    return true;
+}
+
+uint32_t BitsHeld(const sound::CodecIO& io)
+{
+    const uint32_t bytes = (io.endByte + io.codedSize - io.startByte) % io.codedSize;
+    return bytes * 8 + io.endBit - io.startBit;
+}
+
+} // namespace
+
+bool Rt24PackBits(std::span<const uint8_t> bytes, WaveFrameSink& sink, uint32_t bitCount, bool flush,
+                  Rt24BitPacker& packer)
+{
+    std::array<uint8_t, 64> out;
+    size_t held = 0;
+    bool written = true;
+    const auto emit = [&](uint8_t byte) {
+        out[held++] = byte;
+        if (held == out.size()) {
+            written = sink.Write(out.data(), held) && written;
+            held = 0;
+        }
+    };
+    const auto sourceByte = [&](size_t index) -> uint32_t { return index < bytes.size() ? bytes[index] : 0u; };
+
+    const uint32_t k = packer.pendingBits;
+    uint32_t t = bitCount + k;
+    size_t next = 0;
+    while (t > 8) {
+        const uint32_t byte = sourceByte(next++);
+        emit(static_cast<uint8_t>(packer.accumulator | (byte << k)));
+        packer.accumulator = static_cast<uint8_t>(byte >> (8 - k)); // k 0 leaves nothing over
+        t -= 8;
+    }
+    if (t > k)
+        packer.accumulator = static_cast<uint8_t>(packer.accumulator | (sourceByte(next) << k));
+    packer.pendingBits = t;
+    if (flush && packer.pendingBits >= 1) {
+        emit(packer.accumulator);
+        packer = {};
+    }
+    if (held > 0)
+        written = sink.Write(out.data(), held) && written;
+    return written;
+}
+
+FrameLoopResult Rt24EncodeStream(uint32_t schemeId, WaveFrameSource& source, WaveFrameSink& sink)
+{
+    FrameLoopResult result;
+    if (schemeId != kSchemeId)
+        return result;
+    std::unique_ptr<sound::CodecHandle> encoder;
+    if (sound::Rt24EncoderOpen(&encoder) != sound::kCodecOk)
+        return result;
+    const HandleCloser closer{sound::Rt24EncoderClose, &encoder};
+
+    Rt24BitPacker packer;
+    std::array<uint8_t, kPcmBytes> bytes;
+    std::array<int16_t, sound::kRt24FrameSamples> pcm;
+    std::array<uint8_t, kRingBytes> coded;
+    const auto codeFrame = [&](bool flush) {
+        coded.fill(0); // the packer relies on bits above the frame being zero
+        sound::CodecIO io;
+        io.samples = pcm.data();
+        io.coded = coded.data();
+        io.codedSize = kRingBytes;
+        if (sound::Rt24Encode(encoder.get(), &io) != sound::kCodecOk)
+            ++result.damagedFrames;
+        ++result.frames;
+        if (!Rt24PackBits(coded, sink, uint32_t{io.endByte} * 8 + io.endBit, flush, packer))
+            result.sinkFailed = true;
+    };
+
+    const bool widen = source.HasEightBitSamples();
+    for (bool last = false; !last && !result.sinkFailed;) {
+        bytes.fill(0);
+        const size_t got = ReadWhole(source, bytes.data(), bytes.size(), widen) & ~size_t{1};
+        last = got < bytes.size(); // a count that is a multiple of 180 ends with a silent frame
+        for (size_t i = 0; i < pcm.size(); ++i)
+            pcm[i] = static_cast<int16_t>(pf::loadU16le(&bytes[2 * i]));
+        codeFrame(false);
+    }
+    pcm.fill(0);
+    for (int i = 0; i < kRt24FlushFrames; ++i)
+        codeFrame(i == kRt24FlushFrames - 1);
+    result.endedCleanly = !source.HasFailed();
+    result.done = true;
+    return result;
+}
+
+FrameLoopResult Rt24DecodeStream(uint32_t schemeId, WaveFrameSource& source, WaveFrameSink& sink)
+{
+    FrameLoopResult result;
+    if (schemeId != kSchemeId)
+        return result;
+    std::unique_ptr<sound::CodecHandle> decoder;
+    if (sound::Rt24DecoderOpen(&decoder) != sound::kCodecOk)
+        return result;
+    const HandleCloser closer{sound::Rt24DecoderClose, &decoder};
+
+    std::array<uint8_t, kRingBytes> ring{};
+    std::array<int16_t, sound::kRt24FrameSamples> pcm{};
+    std::array<uint8_t, kPcmBytes> bytes;
+    sound::CodecIO io;
+    io.samples = pcm.data();
+    io.coded = ring.data();
+    io.codedSize = kRingBytes;
+    sound::Rt24SetTimeScale(decoder.get(), 1.0f);
+    bool sourceLeft = true;
+    int callsWithoutFrame = 0;
+    for (;;) {
+        if (sourceLeft)
+            sourceLeft = RefillRing(io, source);
+        uint8_t needFrame = 0;
+        sound::Rt24GetNeedFrame(decoder.get(), &needFrame);
+        // A frame asked for must be whole in the ring: otherwise the decoder would read padding and stale bytes.
+        if (needFrame != 0 && sound::CountFrames(io, sound::kRt24FrameBits) == 0)
+            break;
+        callsWithoutFrame = needFrame != 0 ? 0 : callsWithoutFrame + 1;
+        if (callsWithoutFrame > kMaxCallsWithoutFrame)
+            break;
+        if (sound::Rt24Decode(decoder.get(), &io) != sound::kCodecOk) {
+            ++result.damagedFrames;
+            break;
+        }
+        result.frames += needFrame != 0 ? 1 : 0;
+        const size_t count = std::min<size_t>(io.sampleCount, pcm.size());
+        for (size_t i = 0; i < count; ++i)
+            pf::storeU16le(&bytes[2 * i], static_cast<uint16_t>(pcm[i]));
+        if (count > 0 && !sink.Write(bytes.data(), 2 * count)) {
+            result.sinkFailed = true;
+            break;
+        }
+    }
+    // The last frame's byte is padded with fewer than 8 bits; a whole byte more is a frame cut short.
+    result.endedCleanly = BitsHeld(io) < 8 && !sourceLeft && !source.HasFailed();
+    result.done = true;
+    return result;
+}

@@ -1,0 +1,216 @@
+#include "engine/resources/sound_schemes/sc36_stream.h"
+
+#include <algorithm>
+#include <array>
+#include <memory>
+
+#include "codecs/sound/codec_handle.h"
+#include "codecs/sound/speech/sc36/sc36_codec.h"
+#include "platform/base/endian.h"
+
+namespace {
+
+using sound::Sc36Variant;
+
+constexpr size_t kPcmBytes = 2 * sound::kSc36FrameSamples;
+constexpr size_t kCodedBytes = 20;
+constexpr size_t kReadBytes = kSc36WindowBytes - 1;
+// At time scale 1 a decode call uses one frame; more calls than this for one frame mean the decoder is stuck.
+constexpr int kMaxCallsPerFrame = 8;
+
+struct HandleCloser {
+    sound::CodecResult (*close)(std::unique_ptr<sound::CodecHandle>*);
+    std::unique_ptr<sound::CodecHandle>* handle;
+    ~HandleCloser()
+    {
+        if (*handle)
+            close(handle);
+    }
+};
+
+template <Sc36Variant V> FrameLoopResult Encode(WaveFrameSource& source, WaveFrameSink& sink, bool layerSwitching)
+{
+    FrameLoopResult result;
+    std::unique_ptr<sound::CodecHandle> encoder;
+    if (sound::Sc36EncoderOpen<V>(&encoder) != sound::kCodecOk)
+        return result;
+    const HandleCloser closer{sound::Sc36EncoderClose<V>, &encoder};
+
+    std::array<uint8_t, kPcmBytes> bytes;
+    std::array<int16_t, sound::kSc36FrameSamples> pcm;
+    std::array<uint8_t, kCodedBytes> coded;
+    uint32_t layerMask = 1;
+    const bool widen = source.HasEightBitSamples();
+    bool sourceEnded = false;
+    int flushLeft = kSc36FlushFrames;
+    for (uint32_t frame = 0; flushLeft > 0 && !result.sinkFailed; ++frame) {
+        if (layerSwitching && frame % kSc36SwitchFrames == 0) {
+            layerMask = layerMask == 1 ? 3 : 1;
+            sound::Sc36SetEncoderLayers(encoder.get(), layerMask);
+        }
+        bytes.fill(0);
+        if (!sourceEnded) {
+            const size_t got = ReadWhole(source, bytes.data(), bytes.size(), widen) & ~size_t{1};
+            sourceEnded = got < bytes.size(); // this frame is the sound's last, filled up from its last sample
+        } else {
+            --flushLeft;
+        }
+        for (size_t i = 0; i < pcm.size(); ++i)
+            pcm[i] = static_cast<int16_t>(pf::loadU16le(&bytes[2 * i]));
+        coded.fill(0);
+        sound::CodecIO io;
+        io.samples = pcm.data();
+        io.coded = coded.data();
+        io.codedSize = static_cast<uint16_t>(coded.size());
+        if (sound::Sc36Encode<V>(encoder.get(), &io) != sound::kCodecOk)
+            ++result.damagedFrames;
+        ++result.frames;
+        if (io.endByte > 0 && !sink.Write(coded.data(), io.endByte))
+            result.sinkFailed = true;
+    }
+    result.endedCleanly = !source.HasFailed();
+    result.done = true;
+    return result;
+}
+
+class Sc36Decoding {
+public:
+    Sc36Decoding(sound::CodecHandle& decoder, WaveFrameSink& sink, FrameLoopResult& result)
+        : m_decoder(decoder), m_sink(sink), m_result(result)
+    {
+        m_io.samples = m_pcm.data();
+        m_io.coded = m_window.data();
+        m_io.codedSize = static_cast<uint16_t>(m_window.size());
+    }
+
+    template <Sc36Variant V> void Run(WaveFrameSource& source)
+    {
+        size_t unused = 0;
+        for (;;) {
+            if (unused > 0)
+                source.StepBack(-static_cast<int64_t>(unused));
+            // The window's end is what the read really brought: bytes past it are the previous window's.
+            const size_t held = ReadWhole(source, m_window.data(), kReadBytes, false);
+            m_io.startByte = 0;
+            m_io.startBit = 0;
+            m_io.endByte = static_cast<uint16_t>(held);
+            m_io.endBit = 0;
+            if (held == 0 || !Pass<V>())
+                break;
+            unused = held - m_io.startByte;
+        }
+        m_result.endedCleanly = m_io.endByte == m_io.startByte && !source.HasFailed() && !m_result.sinkFailed;
+    }
+
+private:
+    // One frame of the window. False: nothing used or skipped, which ends the stream.
+    template <Sc36Variant V> bool Pass()
+    {
+        uint32_t whole = 0;
+        uint16_t end = 0;
+        uint8_t flag = 0;
+        sound::Sc36CountFrames(&m_decoder, &m_io, &whole, &end, &flag);
+        if (whole == 0)
+            return ConcealIfMalformed<V>();
+        for (int call = 0; call < kMaxCallsPerFrame; ++call) {
+            const uint16_t before = m_io.startByte;
+            if (sound::Sc36Decode<V>(&m_decoder, &m_io) != sound::kCodecOk && m_io.startByte == before)
+                return ConcealIfMalformed<V>();
+            if (!Emit())
+                return false;
+            uint8_t needed = 0;
+            sound::Sc36IsFrameNeeded(&m_decoder, &needed);
+            if (needed != 0)
+                break;
+        }
+        ++m_result.frames;
+        return m_io.startByte > 0;
+    }
+
+    // A chain of layers that does not end where the table says (a continuation bit set on the last layer) would
+    // stop the decoder before it uses a byte: the base layer is stepped over and the frame concealed.
+    template <Sc36Variant V> bool ConcealIfMalformed()
+    {
+        uint16_t end = 0;
+        uint8_t flag = 0;
+        const uint16_t held = static_cast<uint16_t>(m_io.endByte - m_io.startByte);
+        if (sound::Sc36FindFrames(&m_decoder, &m_io, 1, &end, &flag) != sound::kCodecBadFrame ||
+            held < sound::kSc36LayerBytes)
+            return false;
+        ++m_result.damagedFrames;
+        ++m_result.frames;
+        m_io.startByte = static_cast<uint16_t>(m_io.startByte + sound::kSc36LayerBytes);
+        sound::Sc36MarkFrameLost(&m_decoder);
+        sound::Sc36Decode<V>(&m_decoder, &m_io);
+        return Emit();
+    }
+
+    bool Emit()
+    {
+        const size_t count = std::min<size_t>(m_io.sampleCount, m_pcm.size());
+        if (count == 0)
+            return true;
+        std::array<uint8_t, kPcmBytes> bytes;
+        for (size_t i = 0; i < count; ++i)
+            pf::storeU16le(&bytes[2 * i], static_cast<uint16_t>(m_pcm[i]));
+        if (!m_sink.Write(bytes.data(), 2 * count))
+            m_result.sinkFailed = true;
+        return !m_result.sinkFailed;
+    }
+
+    sound::CodecHandle& m_decoder; // the caller's, open for the whole run
+    WaveFrameSink& m_sink;         // the caller's
+    FrameLoopResult& m_result;     // the caller's
+    std::array<uint8_t, kSc36WindowBytes> m_window{};
+    std::array<int16_t, sound::kSc36FrameSamples> m_pcm{};
+    sound::CodecIO m_io;
+};
+
+template <Sc36Variant V> FrameLoopResult Decode(WaveFrameSource& source, WaveFrameSink& sink)
+{
+    FrameLoopResult result;
+    std::unique_ptr<sound::CodecHandle> decoder;
+    if (sound::Sc36DecoderOpen<V>(&decoder) != sound::kCodecOk)
+        return result;
+    const HandleCloser closer{sound::Sc36DecoderClose<V>, &decoder};
+    sound::Sc36SetTimeScale(decoder.get(), 1.0f);
+    float factor = 0.0f;
+    sound::Sc36GetTimeScale(decoder.get(), &factor);
+    if (!source.SetHistory(kSc36HistoryBytes))
+        return result;
+    Sc36Decoding decoding(*decoder, sink, result);
+    decoding.Run<V>(source);
+    result.done = true;
+    return result;
+}
+
+} // namespace
+
+Sc36RateFlags Sc36RateFlagsOf(uint8_t variant)
+{
+    switch (variant) {
+    case 0:
+        return {false, false};
+    case 1:
+        return {false, true};
+    case 2:
+        return {true, false};
+    default:
+        return {}; // the start values: layers switched at 6400 bit/s entry points
+    }
+}
+
+FrameLoopResult Sc36EncodeStream(uint32_t /*schemeId*/, WaveFrameSource& source, WaveFrameSink& sink, uint8_t variant)
+{
+    const Sc36RateFlags flags = Sc36RateFlagsOf(variant);
+    if (flags.UsesFullRateCodec())
+        return Encode<Sc36Variant::k6400>(source, sink, flags.layerSwitching);
+    return Encode<Sc36Variant::k3200>(source, sink, false);
+}
+
+FrameLoopResult Sc36DecodeStream(uint32_t /*schemeId*/, WaveFrameSource& source, WaveFrameSink& sink, uint8_t variant)
+{
+    if (Sc36RateFlagsOf(variant).UsesFullRateCodec())
+        return Decode<Sc36Variant::k6400>(source, sink);
+    return Decode<Sc36Variant::k3200>(source, sink);
+}
