@@ -28,6 +28,8 @@ SWmaterial::SWmaterial(std::string name) : SWmaterial()
     m_name = std::move(name);
 }
 
+SWmaterial::~SWmaterial() = default;
+
 void SWmaterial::SetRenderMode(uint32_t mode)
 {
     m_renderMode = std::clamp(mode, kModeContinuous, kModePhong);
@@ -79,6 +81,7 @@ void SWmaterial::SetBumpAmount(float value)
 void SWmaterial::SetTexture(SWtexture* texture)
 {
     Bind(texture, m_diffuseTexture, m_diffuseName);
+    m_texturePresent = nullptr; // the old texture may be on its way out; compositing sets it again
     UpdateLayerMask();
     Invalidate();
 }

@@ -4,10 +4,32 @@
 // its current flag is clear. Compositing fills the render fields (composited texture, ramps, packed colours); until
 // it runs they stay zero.
 //
+// What compositing builds (the renderer's contract). A colour byte is intensity x channel x 255, truncated and
+// clamped to 0..255; opacity is 1 - transparency clamped to 0..1 (NaN counts as opaque); p = max(1, smoothness).
+// - Shade ramps, 256 words 0xAARRGGBB each, index i the shade (255 facing the light), s(i) = sin(pi/2 x i/255):
+//   ramp 1 = (ambient + diffuse x s(i)) x opacity per channel with alpha opacity x 255 (premultiplied; the blend
+//   reads that alpha as opacity); ramp 2 = specular x s(i)^p with alpha 0 in modes 3 and 4, all zero otherwise
+//   (mode 5 takes its highlight from the lighting texture alone, or it would count twice).
+// - Lighting texture: 32 x 32 with a falloff table of 512 bytes. Entry j is for the squared radius j/2 - 1 texels
+//   of a highlight disc of radius 16: 255 for j < 2, trunc(255 c^p) with c = sqrt(1 - r^2/256) inside, 0 from
+//   r = 16 on. Texel (x, y) is the specular colour x the entry of r^2 = (x-15)^2 + (y-15)^2, alpha 0, so sampling
+//   it as a plain texture and the falloff stage agree. Highlight scale 0.5 and offset 15.5/32 put a light-facing
+//   normal within 16 texels of the centre.
+// - Constant pairs (mode 2): untextured (diffuse x opacity with alpha opacity x 255, ambient with alpha 0);
+//   textured (the diffuse moved toward white by the texture opacity, premultiplied the same, ambient).
+// - Packed colours K1..K3 (0x00RRGGBB): ambient, diffuse, specular; the reflection word K0 holds reflectivity x
+//   255 in blue, green and red.
+// - Dot3 normal map (bump texture's size): h = grey/255 with wrapping neighbours, n = normalise(-a dh/dx, -a dh/dy,
+//   1), a = 8 x bump amount; red 127 (1 - n.z), green 127 (1 - n.y), blue 127 (1 - n.x), alpha 255, the light's
+//   encoding, so a texel facing the light comes out bright.
+// - Dot3 diffuse map: per channel min(255, ((texel x K2) >> 8) + K1), the texel's alpha kept.
+// The builders run under the world's lock and allocate only when a size changes.
+//
 // The layer mask follows the setters: bit 0 when a diffuse texture is set, bit 1 when a reflection texture is set
 // and the reflectivity is above 0, bit 2 when a bump texture is set and the bump amount is not 0.
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "engine/core/container.h"
@@ -34,8 +56,14 @@ public:
     static constexpr uint32_t kLayerReflection = 2;
     static constexpr uint32_t kLayerBump = 4;
 
+    static constexpr int kRampSize = 256;
+    static constexpr int kLightingSide = 32;
+    static constexpr size_t kFalloffSize = 512;
+    using Ramp = std::array<uint32_t, kRampSize>;
+
     SWmaterial();
     explicit SWmaterial(std::string name);
+    ~SWmaterial() override;
 
     const std::string& GetName() const { return m_name; }
     void SetName(std::string name) { m_name = std::move(name); }
@@ -85,12 +113,23 @@ public:
     float GetCachedBumpAmount() const { return m_cachedBumpAmount; }
     uint32_t GetReflectionParameter() const { return m_reflectionParameter; }
     const std::array<uint32_t, 3>& GetPackedColours() const { return m_packedColours; }
-    SWtexture* GetCompositedTexture() const { return m_composited; }
+    SWtexture* GetCompositedTexture() const { return m_composited.get(); }
     SWtexture* GetTexturePresent() const { return m_texturePresent; }
-    SWtexture* GetDot3NormalMap() const { return m_dot3NormalMap; }
-    SWtexture* GetDot3DiffuseMap() const { return m_dot3DiffuseMap; }
+    SWtexture* GetDot3NormalMap() const { return m_dot3NormalMap.get(); }
+    SWtexture* GetDot3DiffuseMap() const { return m_dot3DiffuseMap.get(); }
     uint32_t GetDot3NormalStamp() const { return m_dot3NormalStamp; }
     uint32_t GetDot3DiffuseStamp() const { return m_dot3DiffuseStamp; }
+    const Ramp& GetRamp1() const { return m_ramp1; }
+    const Ramp& GetRamp2() const { return m_ramp2; }
+    float GetHighlightScale() const { return 0.5f; }
+    float GetHighlightOffset() const { return 0.484375f; }
+    const std::array<uint32_t, 2>& GetUntexturedColours() const { return m_untextured; }
+    const std::array<uint32_t, 2>& GetTexturedColours() const { return m_textured; }
+
+    // -- Compositing (see the header comment); under the world's lock
+    void BuildTexture();        // ramps, lighting texture, constants; sets built and current
+    void BuildDot3NormalMap();  // from the bump texture; without one the map is dropped
+    void BuildDot3DiffuseMap(); // from the diffuse texture and the packed colours; without one it is dropped
 
 private:
     void UpdateLayerMask();
@@ -115,15 +154,19 @@ private:
     uint32_t m_layerMask = 0;
     uint8_t m_current = 0;
 
-    // Filled by compositing; zero until then. The textures are the material's own children once built.
-    SWtexture* m_composited = nullptr;
-    SWtexture* m_texturePresent = nullptr;
-    SWtexture* m_dot3NormalMap = nullptr;
-    SWtexture* m_dot3DiffuseMap = nullptr;
+    // Filled by compositing; zero until then. The built textures are the material's own, never saved with it.
+    std::unique_ptr<SWtexture> m_composited;
+    SWtexture* m_texturePresent = nullptr; // the diffuse texture, not owned
+    std::unique_ptr<SWtexture> m_dot3NormalMap;
+    std::unique_ptr<SWtexture> m_dot3DiffuseMap;
     uint32_t m_dot3NormalStamp = 0;
     uint32_t m_dot3DiffuseStamp = 0;
     float m_cachedBumpAmount = 0.0f;
     uint32_t m_reflectionParameter = 0;
     std::array<uint32_t, 3> m_packedColours{};
+    std::array<uint32_t, 2> m_untextured{};
+    std::array<uint32_t, 2> m_textured{};
+    Ramp m_ramp1{};
+    Ramp m_ramp2{};
     uint8_t m_built = 0;
 };
