@@ -162,7 +162,7 @@ uint32_t SWmeshrendererScalar::CullBackFaces(SWdrawgroup& group, SWindexbuffer*&
         if (!(side >= 0.0f))
             continue;
         for (int c = 0; c < 3; ++c) {
-            const uint16_t corner = triangle.corners[c];
+            const uint16_t corner = triangle.corners[kHandOverCorners[c]];
             out[visible * 3 + c] = corner;
             m_indexList.push_back(corner);
             m_visibleBits[corner / 32] |= 1u << (corner % 32);
@@ -225,7 +225,8 @@ bool SWmeshrendererScalar::EmitTriangles(SWdrawgroup& group, const uint32_t* scr
             std::memcpy(vertex, screen + size_t{corner} * stride, stride * sizeof(uint32_t));
             if (dot3) {
                 const uint32_t triangle = static_cast<uint32_t>(group.primitiveIndices[k]);
-                const uint32_t light = Dot3Colour(group.frames[size_t{triangle} * 3 + c], m_lighting.lightUnit);
+                const uint32_t light =
+                    Dot3Colour(group.frames[size_t{triangle} * 3 + kHandOverCorners[c]], m_lighting.lightUnit);
                 vertex[5] = (vertex[4] & 0xFF000000u) | (shade.untextured[1] & 0x00FFFFFFu);
                 vertex[4] = light;
             }

@@ -22,6 +22,13 @@ struct SWprimitivenode;
 using SWshadedatasource = bool (*)(const SWmaterial& material, SWshadedata& out);
 void SetShadeDataSource(SWshadedatasource source);
 
+// The order in which a triangle record's corners are handed to the target. A face is in front when it turns
+// counter-clockwise about its normal (the mesh's normals are right-handed cross products of its edges), while the
+// rasteriser, like the Direct3D 8 device, fills only triangles that are clockwise on the screen. The camera keeps
+// the world's handedness on screen, so the corners go over as (0, 2, 1): the kept faces arrive clockwise, and the
+// draw groups, tangent frames and normals keep the mesh's own order.
+inline constexpr int kHandOverCorners[3] = {0, 2, 1};
+
 struct SWmeshrenderstats {
     uint32_t triangles = 0;     // of the groups looked at
     uint32_t visible = 0;       // kept by culling

@@ -122,7 +122,10 @@ TEST(MeshRenderer, CubeFromACornerCullsToThreeFaces)
     EXPECT_EQ(scene.renderer.Stats().indexed, 6u);
     EXPECT_EQ(scene.renderer.Stats().queued, 0u);
     ASSERT_TRUE(scene.surface.EndFrame());
-    EXPECT_EQ(scene.surface.GetRasteriser()->Stats().skippedTriangles, 0u);
+    const SWrasterstats& drawn = scene.surface.GetRasteriser()->Stats();
+    EXPECT_EQ(drawn.skippedTriangles, 0u);
+    // The faces kept by culling are the ones the rasteriser fills: a hexagon about 18 pixels across.
+    EXPECT_GT(drawn.pixelsDrawn, 150u);
 
     // The eye on the plane of a face (x = 0.5 for the unit cube about the origin) keeps that face.
     Scene edge({0.5f, 0.0f, 3.0f}, {0.0f, 0.0f, 1.0f});
@@ -188,6 +191,7 @@ TEST(MeshRenderer, NearPlaneCutIsClippedAndDrawnWithinTheView)
     EXPECT_GT(scene.surface.GetClipper()->FanTrianglesMade(), 0u); // the cut left polygons of four or more corners
     ASSERT_TRUE(scene.surface.EndFrame());
     EXPECT_EQ(scene.surface.GetRasteriser()->Stats().skippedTriangles, 0u);
+    EXPECT_GT(scene.surface.GetRasteriser()->Stats().pixelsDrawn, 0u); // the fan kept the front's winding
 }
 
 TEST(MeshRenderer, RendererKindIsKeptAcrossFrames)
@@ -308,7 +312,7 @@ TEST(MeshRenderer, QueuedShadesMatchTheAngleTable)
             break;
         const SWgrouptriangle& triangle = group.triangles[static_cast<size_t>(group.primitiveIndices[k])];
         for (int c = 0; c < 3; ++c) {
-            const float* normal = &group.vertices[size_t{triangle.corners[c]} * 6 + 3];
+            const float* normal = &group.vertices[size_t{triangle.corners[kHandOverCorners[c]]} * 6 + 3];
             const uint8_t shade = ShadeOf(ShadeIndex(normal, lighting.lightUnit));
             EXPECT_EQ(node->vertices[c * node->format->vertexStride + 4], 0xFF000000u | shade * 0x010101u);
         }
@@ -345,7 +349,8 @@ TEST(MeshRenderer, Dot3CornersCarryTheLightInTheirFrames)
         const uint32_t triangle = static_cast<uint32_t>(group.primitiveIndices[k]);
         for (int c = 0; c < 3; ++c) {
             const uint32_t* vertex = node->vertices + c * node->format->vertexStride;
-            EXPECT_EQ(vertex[4], Dot3Colour(group.frames[triangle * 3 + static_cast<uint32_t>(c)], lighting.lightUnit));
+            const SWtangentframe& frame = group.frames[size_t{triangle} * 3 + kHandOverCorners[c]];
+            EXPECT_EQ(vertex[4], Dot3Colour(frame, lighting.lightUnit));
             EXPECT_EQ(vertex[5] & 0x00FFFFFFu, 0u); // the grey source gives no constants
         }
     }
