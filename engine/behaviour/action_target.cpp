@@ -69,3 +69,17 @@ SWnode* ActionTarget::GetObject() const
     const auto* node = std::get_if<SWnode*>(&m_value);
     return node != nullptr ? *node : nullptr;
 }
+
+ActionTarget ActionTarget::ExpressionEntry(const void* entry)
+{
+    ActionTarget target;
+    if (entry != nullptr)
+        target.m_value = EntryAddress{entry};
+    return target;
+}
+
+const void* ActionTarget::GetExpressionEntry() const
+{
+    const auto* address = std::get_if<EntryAddress>(&m_value);
+    return address != nullptr ? address->entry : nullptr;
+}

@@ -19,6 +19,8 @@ public:
     static ActionTarget Byte(uint8_t value);
     static ActionTarget Integer(int32_t value);
     static ActionTarget Object(SWnode* node);
+    // An expression entry as a kind-35 argument names it: only compared with the world's entries before use.
+    static ActionTarget ExpressionEntry(const void* entry);
 
     bool IsNone() const { return std::holds_alternative<std::monostate>(m_value); }
     const char* GetText() const; // null unless a text
@@ -26,10 +28,14 @@ public:
     std::optional<uint8_t> GetByte() const;
     std::optional<int32_t> GetInteger() const;
     SWnode* GetObject() const;
+    const void* GetExpressionEntry() const;
 
 private:
+    struct EntryAddress {
+        const void* entry;
+    };
     // The text is owned, so a target stored in a delayed or sequence entry outlives the argument it came from.
-    std::variant<std::monostate, std::string, const SWkeyentry*, uint8_t, int32_t, SWnode*> m_value;
+    std::variant<std::monostate, std::string, const SWkeyentry*, uint8_t, int32_t, SWnode*, EntryAddress> m_value;
 };
 
 // The action itself, its motion (or a clone), the second text of kind 10, or nothing.

@@ -21,6 +21,8 @@
 
 namespace {
 
+constexpr int32_t kExecuteExpressionKind = 35;
+
 template <typename T> T TargetAs(const SWinputrecord& record)
 {
     const auto* value = std::get_if<T>(&record.GetTarget());
@@ -107,9 +109,13 @@ bool RunsTemplate(uint32_t type)
     }
 }
 
-ActionTarget TargetOfArgument(const SWdatanode& argument)
+ActionTarget TargetOfArgument(const SWdatanode& argument, int32_t kind)
 {
     switch (argument.GetType()) {
+    case SWdatanode::kObject:
+        // Only the expression action's object arguments are handed on (they name expression entries).
+        return kind == kExecuteExpressionKind ? ActionTarget::ExpressionEntry(argument.GetData(SWdatanode::kObject))
+                                              : ActionTarget();
     case SWdatanode::kString:
         return ActionTarget::Text(argument.GetText());
     case SWdatanode::kByte:
@@ -446,7 +452,7 @@ void SWevents::RunPreStepAndHandler(SWevent* event, SWactionnode& action, const 
         call({}, subject);
     } else {
         for (const SWlistnode* n = action.GetArguments().Head(); n != nullptr; n = n->Next())
-            call(TargetOfArgument(*static_cast<const SWdatanode*>(n)), subject);
+            call(TargetOfArgument(*static_cast<const SWdatanode*>(n), kind), subject);
     }
     // A clone no handler bound to a node would run unseen for ever; the purge takes it.
     if (clone != nullptr && clone->GetBoundNodes().empty()) {

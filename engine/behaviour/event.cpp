@@ -6,8 +6,10 @@
 
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/events.h"
+#include "engine/behaviour/expression.h"
 #include "engine/behaviour/key_table.h"
 #include "engine/core/type_tag.h"
+#include "engine/core/world.h"
 
 namespace {
 
@@ -67,6 +69,7 @@ void SWevent::FreeTypeData()
     m_sequence = 0;
     m_sounds.reset();
     m_watched = nullptr;
+    m_watchedRef.Reset();
     m_watchedName.reset();
     m_watchOptions[0] = m_watchOptions[1] = 1;
     m_keys.reset();
@@ -248,7 +251,20 @@ SWproperty* SWevent::GetWatchedVariable() const
 {
     if (m_type != static_cast<uint32_t>(EventType::kPropertyChanged))
         return nullptr;
-    return m_watched;
+    const SWworld* const world = m_world != nullptr ? m_world->AsWorld() : nullptr;
+    if (world == nullptr)
+        return m_watched;
+    if (!m_watchedRef.IsSet() && m_watched != nullptr)
+        m_watchedRef = VariableRef(*world, m_watched); // set before the event joined its world
+    if (SWproperty* known = m_watchedRef.Get(world))
+        return known;
+    if (!m_watchedName)
+        return nullptr;
+    int code = SWexpression::kCodeOk;
+    SWproperty* const resolved = SWexpression::ResolveVariableReference(world, *m_watchedName, code);
+    if (resolved != nullptr)
+        m_watchedRef = VariableRef(*world, resolved);
+    return resolved;
 }
 
 void SWevent::SetWatchedVariable(SWproperty* variable)
@@ -256,6 +272,8 @@ void SWevent::SetWatchedVariable(SWproperty* variable)
     if (m_type != static_cast<uint32_t>(EventType::kPropertyChanged))
         return;
     m_watched = variable;
+    const SWworld* const world = m_world != nullptr ? m_world->AsWorld() : nullptr;
+    m_watchedRef = world != nullptr ? VariableRef(*world, variable) : VariableRef();
     m_watchedName.reset();
 }
 
@@ -264,6 +282,7 @@ void SWevent::SetWatchedVariableName(std::optional<std::string> name)
     if (m_type != static_cast<uint32_t>(EventType::kPropertyChanged))
         return;
     m_watched = nullptr;
+    m_watchedRef.Reset();
     m_watchedName = std::move(name);
 }
 

@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "engine/behaviour/properties.h"
+#include "engine/behaviour/refs.h"
 #include "engine/core/list.h"
 
 class SWactionkind;
@@ -145,7 +146,9 @@ public:
     SWlist* GetSoundList() const; // of SWnameentry; null for other types
 
     // -- Watched variable (18)
-    SWproperty* GetWatchedVariable() const;        // null while unresolved
+    // In a world: the variable set, else the one the name resolves to as a reference ("NODE:lamp.level"), null
+    // while none does; a deleted variable is never answered.
+    SWproperty* GetWatchedVariable() const;
     void SetWatchedVariable(SWproperty* variable); // forgets a pending name
     const std::optional<std::string>& GetWatchedVariableName() const { return m_watchedName; }
     void SetWatchedVariableName(std::optional<std::string> name); // resolved later; forgets the variable
@@ -211,7 +214,8 @@ private:
     // Sound list
     std::unique_ptr<SWlist> m_sounds;
     // Watched variable
-    SWproperty* m_watched = nullptr; // a variable of the world, not owned
+    SWproperty* m_watched = nullptr;  // a variable of the world, not owned; read only outside a world
+    mutable VariableRef m_watchedRef; // the same, or the name's resolution, in a world
     uint8_t m_watchOptions[2] = {1, 1};
     std::optional<std::string> m_watchedName;
     // Key list

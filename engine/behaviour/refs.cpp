@@ -1,0 +1,25 @@
+#include "engine/behaviour/refs.h"
+
+#include "engine/behaviour/property.h"
+#include "engine/core/world.h"
+
+VariableRef::VariableRef(const SWworld& world, SWproperty* variable)
+{
+    if (variable == nullptr || variable->GetId() == 0)
+        return;
+    m_id = variable->GetId();
+    m_cache = variable;
+    m_stamp = world.GetStructureGeneration();
+}
+
+SWproperty* VariableRef::Get(const SWworld* world) const
+{
+    if (m_id == 0 || world == nullptr)
+        return nullptr;
+    const uint64_t generation = world->GetStructureGeneration();
+    if (m_stamp != generation) {
+        m_cache = world->FindVariableById(m_id);
+        m_stamp = generation;
+    }
+    return m_cache;
+}

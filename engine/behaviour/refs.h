@@ -1,0 +1,25 @@
+#pragma once
+// Handles to objects of the world that editors may delete while something of the runtime still names them. A
+// handle keeps the object's id and a cached pointer stamped with the world's structure generation, which every
+// deletion raises; a stale stamp looks the id up again, and an id that names nothing any more reads as null.
+#include <cstdint>
+
+class SWproperty;
+class SWworld;
+
+class VariableRef {
+public:
+    VariableRef() = default;
+    explicit VariableRef(uint32_t id) : m_id(id) {}
+    VariableRef(const SWworld& world, SWproperty* variable); // cached at once; null: no variable
+
+    uint32_t GetId() const { return m_id; } // 0: none
+    bool IsSet() const { return m_id != 0; }
+    SWproperty* Get(const SWworld* world) const; // null when unset, without a world, or gone
+    void Reset() { *this = VariableRef(); }
+
+private:
+    uint32_t m_id = 0;
+    mutable SWproperty* m_cache = nullptr; // valid while m_stamp is the world's generation
+    mutable uint64_t m_stamp = UINT64_MAX;
+};
