@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 #include <new>
+#include <utility>
 
 #include "codecs/geometry/geometry_codec.h"
 #include "codecs/geometry/px_model.h"
@@ -26,7 +27,16 @@ constexpr uint32_t kTagSmoothing = MakeTag("MSMO");
 constexpr uint16_t kNoMaterial = 0xFFFF;
 constexpr uint32_t kStoredSlots[4] = {0, 1, 4, 5};
 
+const CompressionSchemeRegistration kPlainRegistration(std::make_unique<SWplainmeshscheme>());
 const CompressionSchemeRegistration kRegistration(std::make_unique<SWgeometrycodecscheme>());
+
+thread_local const MeshMaterialLookup* tCurrentLookup = nullptr;
+
+const MeshMaterialLookup& CurrentLookup()
+{
+    static const MeshMaterialLookup kNone;
+    return tCurrentLookup != nullptr ? *tCurrentLookup : kNone;
+}
 
 struct StoredTriangle {
     uint32_t position[3];
@@ -346,6 +356,42 @@ bool ReadMeshPayload(SWchunkstream& in, SWmesh& mesh, const MeshMaterialLookup& 
     return true;
 }
 
+MeshMaterialLookupScope::MeshMaterialLookupScope(MeshMaterialLookup lookup)
+    : m_lookup(std::move(lookup)), m_outer(tCurrentLookup)
+{
+    tCurrentLookup = &m_lookup;
+}
+
+MeshMaterialLookupScope::~MeshMaterialLookupScope()
+{
+    tCurrentLookup = m_outer;
+}
+
+SWplainmeshscheme::SWplainmeshscheme()
+    : SWcompressionscheme({MakeTag("RMES"), SchemeKind::kMesh, true, true, "Plain", "Meshes, plain", {100, 100}})
+{
+}
+
+bool SWplainmeshscheme::Read(SWchunkstream& in, CVTN_Container* object, uint32_t /*word*/) const
+{
+    auto* const mesh = dynamic_cast<SWmesh*>(object);
+    return mesh != nullptr && ReadMeshPayload(in, *mesh, CurrentLookup());
+}
+
+bool SWplainmeshscheme::Write(SWchunkstream& out, CVTN_Container* object, uint32_t /*word*/) const
+{
+    const auto* const mesh = dynamic_cast<const SWmesh*>(object);
+    if (mesh == nullptr)
+        return false;
+    SWrecordbuilder record(out, GetId());
+    return WriteMeshRaw(record.Stream(), *mesh) && WriteMeshFaces(record.Stream(), *mesh, {}) && record.Finish();
+}
+
+bool SWplainmeshscheme::Accepts(const CVTN_Container* object) const
+{
+    return dynamic_cast<const SWmesh*>(object) != nullptr;
+}
+
 SWgeometrycodecscheme::SWgeometrycodecscheme()
     : SWcompressionscheme(
           {MakeTag("IMES"), SchemeKind::kMesh, true, false, "Geometry codec", "Meshes, geometry codec", {4, 4}})
@@ -355,7 +401,7 @@ SWgeometrycodecscheme::SWgeometrycodecscheme()
 bool SWgeometrycodecscheme::Read(SWchunkstream& in, CVTN_Container* object, uint32_t /*word*/) const
 {
     auto* const mesh = dynamic_cast<SWmesh*>(object);
-    return mesh != nullptr && ReadMeshPayload(in, *mesh);
+    return mesh != nullptr && ReadMeshPayload(in, *mesh, CurrentLookup());
 }
 
 bool SWgeometrycodecscheme::Write(SWchunkstream& out, CVTN_Container* object, uint32_t /*word*/) const

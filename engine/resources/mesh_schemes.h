@@ -1,13 +1,15 @@
 #pragma once
-// What a mesh stores in its scheme record, and the geometry-codec row "IMES" (kind 4, offered, not the default).
+// What a mesh stores in its scheme record: the plain row "RMES" (kind 4, the default, offered) and the
+// geometry-codec row "IMES" (kind 4, offered, not the default).
 //
 // The payload is 'MRAW' (plain arrays) or 'MCPS' (the geometry codec's streams of slots 0, 1, 4 and 5), then
 // 'MMAT' (material names and one name index per triangle) and 'MSMO' (one smoothing mask per triangle), in the
 // triangle order of the geometry that precedes them. Any row reads either geometry record.
 //
-// "IMES" stores a mesh uncompressed ('MRAW') when its first user setting is 9 or more, when the mesh has morph
-// targets or vertex bindings (the codec renumbers vertices, and those address them by index), and when the codec
-// refuses the geometry (reported with the codec's result name): a published mesh never loses its geometry.
+// "RMES" always writes 'MRAW'. "IMES" stores a mesh uncompressed ('MRAW') when its first user setting is 9 or more,
+// when the mesh has morph targets or vertex bindings (the codec renumbers vertices, and those address them by index),
+// and when the codec refuses the geometry (reported with the codec's result name): a published mesh never loses its
+// geometry.
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -35,6 +37,29 @@ bool WriteMeshFaces(SWchunkstream& out, const SWmesh& mesh, std::span<const uint
 // A scheme record's payload: 'MRAW' or 'MCPS', 'MMAT', 'MSMO'. False, with the mesh unchanged: damaged, the codec
 // failed, no triangle, or a face record not of one entry per triangle.
 bool ReadMeshPayload(SWchunkstream& in, SWmesh& mesh, const MeshMaterialLookup& lookup = {});
+
+// While alive, the mesh rows' Read on this thread finds materials through lookup (the world reader's, which has
+// read the material list before the geometry). Without one, polygons are read without materials. Scopes nest.
+class MeshMaterialLookupScope {
+public:
+    explicit MeshMaterialLookupScope(MeshMaterialLookup lookup);
+    ~MeshMaterialLookupScope();
+    MeshMaterialLookupScope(const MeshMaterialLookupScope&) = delete;
+    MeshMaterialLookupScope& operator=(const MeshMaterialLookupScope&) = delete;
+
+private:
+    MeshMaterialLookup m_lookup;
+    const MeshMaterialLookup* m_outer; // the scope this one hides, restored when it ends
+};
+
+class SWplainmeshscheme : public SWcompressionscheme {
+public:
+    SWplainmeshscheme();
+
+    bool Read(SWchunkstream& in, CVTN_Container* object, uint32_t word) const override;   // 'MRAW' or 'MCPS'
+    bool Write(SWchunkstream& out, CVTN_Container* object, uint32_t word) const override; // the whole record
+    bool Accepts(const CVTN_Container* object) const override;                            // every mesh
+};
 
 class SWgeometrycodecscheme : public SWcompressionscheme {
 public:
