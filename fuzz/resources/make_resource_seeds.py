@@ -1,0 +1,63 @@
+#!/usr/bin/env python3
+"""Writes the seed corpora of the scene-resource record fuzz targets (pictures, particle systems, speech data,
+tooltips): each record as the writers lay it out, one cut short and one with a hostile count or field.
+
+Run from the repository root: fuzz/resources/make_resource_seeds.py
+"""
+import os
+import struct
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def record(tag, payload):
+    return tag.encode() + struct.pack("<I", len(payload)) + payload
+
+
+def string(text):
+    data = text.encode()
+    return struct.pack("<I", len(data)) + data
+
+
+def f32s(*values):
+    return b"".join(struct.pack("<f", v) for v in values)
+
+
+def texture_header(name, width, height, flags=0):
+    return record("TXHD", string(name) + struct.pack("<III", width, height, flags))
+
+
+def generator(kind, a, b, c, middle, on, params, corner4):
+    return record("PGEN", struct.pack("<HH", kind, 0) + f32s(*a, *b, *c, middle) + bytes([on]) +
+                  f32s(*params, *corner4))
+
+
+def write(name, seeds):
+    folder = os.path.join(HERE, "corpus", name)
+    os.makedirs(folder, exist_ok=True)
+    for seed_name, data in seeds.items():
+        with open(os.path.join(folder, seed_name), "wb") as out:
+            out.write(data)
+
+
+def pictures():
+    linear = texture_header("GRL", 16, 16) + generator(5, (0, 0, 1), (0, 0, 0.3), (0, 0, 0.15), 0.5, 1,
+                                                        (4.712389, 0, 0), (0, 0, 0))
+    checker = texture_header("CHK", 8, 4, 8) + generator(7, (0, 0, 1), (1, 1, 1), (0, 0, 0.15), 0.5, 0,
+                                                          (0.1, 0.1, 1.5707964), (0, 0, 0))
+    hostile = texture_header("NAN", 4, 4) + generator(6, (0, 0, 1), (0, 0, 0.3), (0, 0, 0.15), float("nan"), 1,
+                                                       (float("inf"), -7, 0), (0, 0, 0))
+    write("picture", {
+        "linear": linear,
+        "checker": checker,
+        "corner": texture_header("GCO", 3, 5) + generator(8, (1, 0, 0), (0, 1, 0), (0, 0, 0.15), 0.5, 0,
+                                                           (0, 0, 1), (1, 1, 1)),
+        "hostile_values": hostile,
+        "bad_type": texture_header("X", 2, 2) + generator(9, (0, 0, 0), (0, 0, 0), (0, 0, 0), 0, 0, (0, 0, 0),
+                                                           (0, 0, 0)),
+        "truncated": linear[:-7],
+    })
+
+
+if __name__ == "__main__":
+    pictures()
