@@ -41,7 +41,7 @@ for word in sc3 sc6 sc3-6; do
         fail "$word decoded $(samples "$work/$word.wav") samples"
     expect_done sound compare --speech "$fixture" "$work/$word.wav" > "$work/compare.txt"
     lsd="$(sed -n 's/^voiced log-spectral distance: \([0-9.]*\) dB$/\1/p' "$work/compare.txt")"
-    awk -v d="$lsd" 'BEGIN { exit !(d > 0 && d <= 12) }' || fail "$word voiced log-spectral distance $lsd dB"
+    awk -v d="$lsd" 'BEGIN { exit !(d > 0 && d <= 10.4) }' || fail "$word voiced log-spectral distance $lsd dB"
 done
 
 # Time scale and losses.

@@ -118,10 +118,52 @@ TEST(Sc36Speech, FixtureRoundTripKeepsPitchEnergyAndSpectrum)
                     "error %.2f dB, voiced LSD %.2f dB\n",
                     static_cast<int>(variant), c.lagSamples, c.f0RmsErrorPercent, c.voicingDisagreement,
                     c.energyCorrelation, c.meanEnergyErrorDb, c.voicedLogSpectralDistanceDb);
-        EXPECT_LE(c.voicedLogSpectralDistanceDb, 12.0);
-        EXPECT_LE(c.meanEnergyErrorDb, 6.0);
+        // Measured with the committed tables: 9.42 dB and 2.76 to 2.83 dB; the floors leave 1 dB.
+        EXPECT_LE(c.voicedLogSpectralDistanceDb, 10.4);
+        EXPECT_LE(c.meanEnergyErrorDb, 3.8);
         EXPECT_GE(c.energyCorrelation, 0.8);
     }
+}
+
+// Mean waveform correlation of decoded and original over the 20 ms frames the encoder calls voiced, at the codec's
+// delay that suits the decoded sound best.
+double VoicedWaveformCorrelation(std::span<const int16_t> original, std::span<const int16_t> decoded,
+                                 const FrameTrack& track)
+{
+    double best = -1.0;
+    for (int lag = 100; lag <= 220; ++lag) {
+        double sum = 0.0;
+        int frames = 0;
+        for (size_t f = 0; f < track.voicing.size(); ++f) {
+            const size_t start = f * kSc36FrameSamples;
+            if (track.voicing[f] < 0.5f || start + kSc36FrameSamples + static_cast<size_t>(lag) > decoded.size() ||
+                start + kSc36FrameSamples > original.size())
+                continue;
+            double xy = 0.0, xx = 0.0, yy = 0.0;
+            for (size_t n = start; n < start + kSc36FrameSamples; ++n) {
+                const double x = original[n], y = decoded[n + static_cast<size_t>(lag)];
+                xy += x * y;
+                xx += x * x;
+                yy += y * y;
+            }
+            sum += xy / std::sqrt(xx * yy + 1e-9);
+            ++frames;
+        }
+        if (frames > 0)
+            best = std::max(best, sum / frames);
+    }
+    return best;
+}
+
+TEST(Sc36Speech, PhasesOfTheEnhancementLayerFollowTheWaveform)
+{
+    const std::vector<int16_t> fixture = Fixture();
+    ASSERT_FALSE(fixture.empty()) << "set VORTAN_SOURCE_DIR";
+    const FrameTrack track = TrackOf(fixture);
+    const double base = VoicedWaveformCorrelation(fixture, RoundTrip(fixture, Sc36StreamVariant::k3200), track);
+    const double enhanced = VoicedWaveformCorrelation(fixture, RoundTrip(fixture, Sc36StreamVariant::k6400), track);
+    std::printf("voiced waveform correlation: 3200 bit/s %.3f, 6400 bit/s %.3f\n", base, enhanced);
+    EXPECT_GT(enhanced, base + 0.3);
 }
 
 TEST(Sc36Speech, EncoderAndDecoderRunOnTwoThreadsAtOnce)

@@ -11,6 +11,7 @@
 
 #include "codecs/sound/speech/bit_ring.h"
 #include "codecs/sound/speech/probe_registry.h"
+#include "codecs/sound/speech/sc36/sc36_decoder.h"
 #include "codecs/sound/speech/sc36/sc36_encoder.h"
 
 // Sections: frame collection; k-means and Lloyd-Max; the envelope stages; the other tables; flat values and source.
@@ -50,13 +51,14 @@ int Nearest(const Sc36Pair& p, const Sc36Pair* book, int count)
 
 // ---- k-means and Lloyd-Max
 
-// count centroids; the first `pinned` stay as given. Seeds are evenly spaced points, an emptied cell takes the point
-// worst served, so the result depends on the order of points only.
-void KMeans(const Points& points, Sc36Pair* book, int count, int pinned = 0)
+// count centroids; the first `pinned` stay as given. A fresh run seeds from evenly spaced points, a later pass goes on
+// from the codebook it is given; an emptied cell takes the point worst served, so the result depends on the order
+// of points only.
+void KMeans(const Points& points, Sc36Pair* book, int count, bool fresh, int pinned = 0)
 {
     if (points.empty())
         return;
-    for (int i = pinned; i < count; ++i)
+    for (int i = pinned; i < count && fresh; ++i)
         book[i] = points[(static_cast<size_t>(i - pinned) * 2 + 1) * points.size() /
                          (2 * static_cast<size_t>(count - pinned))];
     std::vector<int> cell(points.size());
@@ -89,7 +91,7 @@ void KMeans(const Points& points, Sc36Pair* book, int count, int pinned = 0)
 }
 
 // Phase pairs: magnitude and a circular end phase; the mean phase of a cell is the angle of its mean unit vector.
-void CircularKMeans(const Points& points, Sc36Pair* book, int count, int pinned)
+void CircularKMeans(const Points& points, Sc36Pair* book, int count, bool fresh, int pinned)
 {
     if (points.empty())
         return;
@@ -98,7 +100,7 @@ void CircularKMeans(const Points& points, Sc36Pair* book, int count, int pinned)
         d = std::min(d, kTwoPi - d);
         return (a[0] - b[0]) * (a[0] - b[0]) + d * d;
     };
-    for (int i = pinned; i < count; ++i)
+    for (int i = pinned; i < count && fresh; ++i)
         book[i] = points[(static_cast<size_t>(i - pinned) * 2 + 1) * points.size() /
                          (2 * static_cast<size_t>(count - pinned))];
     for (int round = 0; round < kKMeansRounds; ++round) {
@@ -237,11 +239,11 @@ Sc36Pair Predicted(const float* matrix, const EnvelopeTarget& t, int stage)
 // The rotated two-stage quantiser of one pair: the first codebook by k-means; per cell, a rotation onto the
 // principal axis of its errors scaled by their spread, so that one second codebook serves every cell; the cells
 // whose normalised errors are least round select codebook B.
-void TrainRotatedStage(const Points& targets, int stage, Sc36RotatedStage& out)
+void TrainRotatedStage(const Points& targets, int stage, bool fresh, Sc36RotatedStage& out)
 {
     if (targets.empty())
         return;
-    KMeans(targets, out.first.data(), 32);
+    KMeans(targets, out.first.data(), 32, fresh);
     std::vector<int> cell(targets.size());
     std::array<std::array<double, 4>, 32> moments{}; // count, xx, xy, yy of the errors
     for (size_t p = 0; p < targets.size(); ++p) {
@@ -294,8 +296,8 @@ void TrainRotatedStage(const Points& targets, int stage, Sc36RotatedStage& out)
         (listed[i] ? errorsB : errorsA).push_back(rotated);
     }
     const int entries = 1 << kSc36SecondBits[static_cast<size_t>(stage)];
-    KMeans(errorsA, out.secondA.data(), entries);
-    KMeans(errorsB, out.secondB.data(), entries);
+    KMeans(errorsA, out.secondA.data(), entries, fresh);
+    KMeans(errorsB, out.secondB.data(), entries, fresh);
 }
 
 std::vector<EnvelopeTarget> EnvelopeTargets(const std::vector<Sc36TrainingFrame>& frames, const Sc36Tables& tables)
@@ -335,7 +337,7 @@ void TrainMeans(const std::vector<Sc36TrainingFrame>& frames, Sc36Tables& tables
 
 // Stage by stage over both voicing sets: the prediction from the earlier stages as quantised, then the codebooks
 // on what the prediction leaves.
-void TrainEnvelope(const std::vector<Sc36TrainingFrame>& frames, Sc36Tables& tables)
+void TrainEnvelope(const std::vector<Sc36TrainingFrame>& frames, bool fresh, Sc36Tables& tables)
 {
     TrainMeans(frames, tables);
     std::vector<EnvelopeTarget> targets = EnvelopeTargets(frames, tables);
@@ -353,14 +355,14 @@ void TrainEnvelope(const std::vector<Sc36TrainingFrame>& frames, Sc36Tables& tab
         }
         if (stage == 0) {
             for (size_t set = 0; set < 2; ++set)
-                TrainRotatedStage(bySet[set], 0, tables.stage0[set]);
+                TrainRotatedStage(bySet[set], 0, fresh, tables.stage0[set]);
         } else {
             Points all = bySet[0];
             all.insert(all.end(), bySet[1].begin(), bySet[1].end());
             if (stage < kSc36RotatedStages)
-                TrainRotatedStage(all, stage, tables.stages13[static_cast<size_t>(stage - 1)]);
+                TrainRotatedStage(all, stage, fresh, tables.stages13[static_cast<size_t>(stage - 1)]);
             else
-                KMeans(all, tables.stages45[static_cast<size_t>(stage - kSc36RotatedStages)].data(), 32);
+                KMeans(all, tables.stages45[static_cast<size_t>(stage - kSc36RotatedStages)].data(), 32, fresh);
         }
         // The next stage predicts from this one as the quantiser will hold it.
         for (size_t f = 0; f < targets.size(); ++f) {
@@ -393,7 +395,7 @@ void QuantiseAll(const std::vector<Sc36TrainingFrame>& frames, const Sc36Tables&
     }
 }
 
-void TrainRefinement(const std::vector<Sc36TrainingFrame>& frames, Sc36Tables& tables)
+void TrainRefinement(const std::vector<Sc36TrainingFrame>& frames, bool fresh, Sc36Tables& tables)
 {
     std::array<Points, 2> deltas;
     QuantiseAll(
@@ -407,7 +409,7 @@ void TrainRefinement(const std::vector<Sc36TrainingFrame>& frames, Sc36Tables& t
             }
         });
     for (size_t b = 0; b < 2; ++b)
-        KMeans(deltas[b], tables.refinement[b].data(), 8);
+        KMeans(deltas[b], tables.refinement[b].data(), 8, fresh);
 }
 
 // The residual each harmonic's phase leaves after the mid phase and the step at the dequantised pitches.
@@ -422,7 +424,7 @@ template <typename Visit> void PhaseResiduals(const Sc36FrameParams& raw, const 
     }
 }
 
-void TrainPhasePairs(const std::vector<Sc36TrainingFrame>& frames, Sc36Tables& tables)
+void TrainPhasePairs(const std::vector<Sc36TrainingFrame>& frames, bool fresh, Sc36Tables& tables)
 {
     Points pairs;
     QuantiseAll(frames, tables,
@@ -432,7 +434,7 @@ void TrainPhasePairs(const std::vector<Sc36TrainingFrame>& frames, Sc36Tables& t
                             pairs.push_back({std::min(std::fabs(residual), kPi), endPhase});
                     });
                 });
-    CircularKMeans(pairs, tables.phase.data(), kSc36PhasePairs, kPinnedPhasePairs);
+    CircularKMeans(pairs, tables.phase.data(), kSc36PhasePairs, fresh, kPinnedPhasePairs);
 }
 
 void TrainInitialEnvelope(const std::vector<Sc36TrainingFrame>& frames, Sc36Tables& tables)
@@ -515,14 +517,16 @@ Sc36Tables TrainSc36Tables(const std::vector<Sc36TrainingFrame>& frames, const S
     Sc36Tables tables = start;
     outPasses.clear();
     for (int pass = 0; pass < passes; ++pass) {
-        TrainEnvelope(frames, tables);
+        // The first pass seeds every codebook from the frames; later ones refine what the pass before left.
+        const bool fresh = pass == 0;
+        TrainEnvelope(frames, fresh, tables);
         std::vector<float> gains;
         gains.reserve(frames.size());
         for (const Sc36TrainingFrame& f : frames)
             gains.push_back(f.params.gain);
         TrainGainLevels(gains, tables.gain);
-        TrainRefinement(frames, tables);
-        TrainPhasePairs(frames, tables);
+        TrainRefinement(frames, fresh, tables);
+        TrainPhasePairs(frames, fresh, tables);
         TrainInitialEnvelope(frames, tables);
         outPasses.push_back(MeasureSc36Tables(frames, tables));
     }
@@ -533,6 +537,7 @@ Sc36TrainingPass MeasureSc36Tables(const std::vector<Sc36TrainingFrame>& frames,
 {
     Sc36TrainingPass out;
     double phaseCount = 0.0;
+    double gainCount = 0.0;
     QuantiseAll(
         frames, tables,
         [&](const Sc36FrameParams& raw, const Sc36FrameParams& base, const Sc36Indices& indices, const Sc36Previous&) {
@@ -547,7 +552,11 @@ Sc36TrainingPass MeasureSc36Tables(const std::vector<Sc36TrainingFrame>& frames,
                 out.refinedError +=
                     (raw.envelopeRaw[i] - enhanced.envelope[i]) * (raw.envelopeRaw[i] - enhanced.envelope[i]);
             }
-            out.gainError += (raw.gain - base.gain) * (raw.gain - base.gain);
+            // Gains beyond the given end levels are clipped whatever the inner levels are: they would hide the rest.
+            if (raw.gain >= tables.gain.front() && raw.gain <= tables.gain.back()) {
+                out.gainError += (raw.gain - base.gain) * (raw.gain - base.gain);
+                gainCount += 1.0;
+            }
             // The coded residual: end minus mid phase minus the step, against the one the analysis measured.
             const float step = (512.0f / base.pitchMid + 512.0f / base.pitchEnd) * 0.49087387f;
             size_t k = 0;
@@ -564,8 +573,42 @@ Sc36TrainingPass MeasureSc36Tables(const std::vector<Sc36TrainingFrame>& frames,
     const double n = std::max<double>(1.0, static_cast<double>(frames.size()));
     out.envelopeError /= n * kSc36Coefficients;
     out.refinedError /= n * kSc36Coefficients;
-    out.gainError /= n;
+    out.gainError /= std::max(1.0, gainCount);
     out.phaseError /= std::max(1.0, phaseCount);
+    return out;
+}
+
+std::vector<int16_t> Sc36RoundTripWithTables(std::span<const int16_t> samples, const Sc36Tables& tables, bool enhanced)
+{
+    std::unique_ptr<ProbeRegistry> registry = CreateProbeRegistry();
+    if (!registry)
+        return {};
+    std::unique_ptr<Sc36Encoder> encoder = Sc36Encoder::Create(*registry);
+    std::unique_ptr<Sc36Decoder> decoder = Sc36Decoder::Create(enhanced);
+    if (!encoder || !decoder)
+        return {};
+    encoder->SetCapability(enhanced ? 3u : 1u);
+    encoder->SetCurrentLayers(enhanced ? 2 : 1);
+    decoder->SetCurrentLayers(enhanced ? 2 : 1);
+    std::vector<int16_t> padded(samples.begin(), samples.end());
+    padded.resize(
+        (padded.size() + kSc36FrameSamples - 1) / kSc36FrameSamples * kSc36FrameSamples + 2 * kSc36FrameSamples, 0);
+    std::vector<int16_t> out;
+    out.reserve(padded.size());
+    int16_t block[kSc36FrameSamples];
+    for (size_t at = 0; at + kSc36FrameSamples <= padded.size(); at += kSc36FrameSamples) {
+        Sc36FrameParams params;
+        if (encoder->AnalyseFrame(padded.data() + at, params) != 0)
+            return {};
+        Sc36Indices indices = QuantiseBase(params, encoder->Previous(), tables);
+        if (enhanced)
+            QuantiseEnhancement(params, indices, tables);
+        encoder->Previous() = {params.pitchEnd, params.voicingEnd};
+        do {
+            const uint16_t count = decoder->DecodeCall(&params, block);
+            out.insert(out.end(), block, block + count);
+        } while (!decoder->IsFrameNeeded());
+    }
     return out;
 }
 

@@ -28,7 +28,7 @@ std::vector<int16_t> DecimateSpeechByTwo(std::span<const int16_t> samples);
 struct Sc36TrainingPass {
     double envelopeError = 0.0; // mean squared error of the quantised arcsine coefficients, before refinement
     double refinedError = 0.0;  // the same after the enhancement layer's refinement
-    double gainError = 0.0;     // mean squared error of the quantised gain
+    double gainError = 0.0;     // mean squared error of the quantised gain, over gains within the end levels
     double phaseError = 0.0;    // mean squared error of the coded phase residuals (radians^2)
 };
 
@@ -39,6 +39,11 @@ Sc36Tables TrainSc36Tables(const std::vector<Sc36TrainingFrame>& frames, const S
 
 // How well a table set quantises the frames' parameters.
 Sc36TrainingPass MeasureSc36Tables(const std::vector<Sc36TrainingFrame>& frames, const Sc36Tables& tables);
+
+// The samples coded with tables (the enhancement layer too when enhanced) and decoded again at factor 1.0, without
+// the frame format: the parameters go straight from the quantisers to the synthesis. The output starts one frame
+// late, as the codec's does; null result when memory runs out.
+std::vector<int16_t> Sc36RoundTripWithTables(std::span<const int16_t> samples, const Sc36Tables& tables, bool enhanced);
 
 // The tables as the flat list of values that the generated source holds, and back.
 std::vector<float> FlattenSc36Tables(const Sc36Tables& tables);
