@@ -1,14 +1,24 @@
-// vortan-ui-demo [--trace] <output folder>
+// vortan-ui-demo [--trace] [--live [--xvfb] [--exit-after MS]] <output folder>
 // Writes controls.png (a dialog with one control of every kind, in normal, focused, checked and disabled states),
 // frame.png (a frame with two MDI children, tool bar, status bar, an open popup menu and a modal message box over
 // it) and drag-NN.png (an exclusive-or outline dragged across two windows, frame by frame, then erased). With
 // --trace it prints what a click on every control sends: window, message, code and the state read in the handler.
+//
+// --live runs the same scripts in real windows, then opens a window from which a person opens every live service
+// (message box, file, colour and font dialogs, a popup menu on a right click) and the dialog of every control;
+// closing it ends the run. --xvfb runs on a private X server instead of $DISPLAY and also writes
+// live-controls.png, the controls dialog as the X server shows it, which must equal its part of controls.png.
+// --exit-after ends the interactive part on its own. Exit 77 when no display can be had.
 #include "platform/base/user_constants.h"
 #include "platform/display/screen.h"
 #include "platform/display/screen_dc.h"
 #include "platform/gfx/gdi_objects.h"
+#include "platform/gfx/png_file.h"
+#include "platform/live/sdl_audio.h"
+#include "platform/live/sdl_backend.h"
 #include "platform/testing/message_spy.h"
 #include "platform/testing/user_sim.h"
+#include "platform/testing/xvfb_server.h"
 #include "platform/ui/controls/button.h"
 #include "platform/ui/controls/combo_box.h"
 #include "platform/ui/controls/edit.h"
@@ -20,24 +30,47 @@
 #include "platform/ui/controls/trackbar.h"
 #include "platform/ui/controls/tree_view.h"
 #include "platform/ui/controls/up_down.h"
+#include "platform/ui/core/message_loop.h"
 #include "platform/ui/core/paint_dc.h"
 #include "platform/ui/core/resources.h"
 #include "platform/ui/core/ui.h"
 #include "platform/ui/dialog/dialog.h"
 #include "platform/ui/frame/frame_window.h"
+#include "platform/ui/providers/live_providers.h"
 #include "platform/ui/providers/providers.h"
 
+#include <charconv>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
+
+// SDL stays loaded until the process ends, and the system libraries under it keep allocations of their own that
+// LeakSanitizer reports; only those libraries are named, never our code.
+extern "C" const char* __lsan_default_suppressions()
+{
+    return "leak:libdbus-1.so\nleak:libX11.so\nleak:libSDL2\n";
+}
 
 namespace {
 
 using namespace pf;
 
+constexpr int kExitSkip = 77; // no display: ctest reports the smoke test as skipped
+
 enum : int32_t {
     kIddControls = 500,
     kIddMessage = 501,
+    kIddLive = 502,
+    kLiveControls = 600,
+    kLiveMessage,
+    kLiveOpen,
+    kLiveSave,
+    kLiveFolder,
+    kLiveColour,
+    kLiveFont,
+    kLiveMenu,
+    kLiveAnswer,
     kStatic = 10,
     kEdit,
     kEditDisabled,
@@ -107,6 +140,23 @@ void registerDemoResources()
                           {"static", kMessageText, {50, 15, 290, 50}, 0, ""},
                           {"button", IDYES, {40, 58, 120, 82}, WS_TABSTOP | BS_DEFPUSHBUTTON, "Yes"},
                           {"button", IDNO, {130, 58, 210, 82}, WS_TABSTOP, "No"},
+                      }});
+    registerTemplate({kIddLive,
+                      "Vortan live services",
+                      {330, 250},
+                      WS_POPUP | WS_CAPTION,
+                      {
+                          {"button", kLiveControls, {10, 10, 160, 34}, WS_TABSTOP, "Every control..."},
+                          {"button", kLiveMessage, {170, 10, 320, 34}, WS_TABSTOP, "Message box..."},
+                          {"button", kLiveOpen, {10, 42, 160, 66}, WS_TABSTOP, "Open file..."},
+                          {"button", kLiveSave, {170, 42, 320, 66}, WS_TABSTOP, "Save file..."},
+                          {"button", kLiveFolder, {10, 74, 160, 98}, WS_TABSTOP, "Choose folder..."},
+                          {"button", kLiveColour, {170, 74, 320, 98}, WS_TABSTOP, "Colour..."},
+                          {"button", kLiveFont, {10, 106, 160, 130}, WS_TABSTOP, "Font..."},
+                          {"button", kLiveMenu, {170, 106, 320, 130}, WS_TABSTOP, "Popup menu..."},
+                          {"static", -1, {10, 142, 320, 158}, 0, "Right-click anywhere here for a popup menu."},
+                          {"static", kLiveAnswer, {10, 166, 320, 200}, 0, "Answers show here."},
+                          {"button", IDCANCEL, {240, 216, 320, 240}, WS_TABSTOP, "Close"},
                       }});
     resources().addMenu(128, {
                                  {0, "File", 0, {{57600, "New", 0, {}}, {57603, "Save", 0, {}}}},
@@ -245,6 +295,47 @@ private:
     bool m_written = false;
 };
 
+// The live run's display: the backend the windows are shown on and, with --xvfb, the private server to read back.
+struct LiveDisplay {
+    SdlBackend* backend = nullptr;
+    XvfbServer* server = nullptr;
+};
+LiveDisplay g_live;
+
+// Runs the loop until the backend has shown what changed and X has drawn it.
+void waitUntilShown()
+{
+    if (g_live.backend == nullptr)
+        return;
+    const uint64_t before = g_live.backend->presentedFrameCount();
+    for (int i = 0; i < 200 && g_live.backend->presentedFrameCount() == before; ++i)
+        runLoopStep(ui());
+    for (int i = 0; i < 10; ++i)
+        runLoopStep(ui());
+}
+
+// The window's client area as the X server shows it against the headless composition of the same rectangle.
+bool compareWithServer(Window& w, const std::string& path)
+{
+    waitUntilShown();
+    const Point origin = w.clientToScreen({0, 0});
+    const Rect client = w.clientRect().offsetBy(origin.x, origin.y);
+    const std::unique_ptr<Surface32> live = g_live.server->grab(client);
+    std::string error;
+    if (live->isEmpty() || !writePngFile(path, *live, error))
+        return false;
+    int64_t differ = 0;
+    const std::shared_ptr<Surface32> surface = ui().surfaceOf(w);
+    const std::lock_guard lock(surface->mutex());
+    const Point offset{client.l - w.screenRect().l, client.t - w.screenRect().t};
+    for (int32_t y = 0; y < live->height(); ++y)
+        for (int32_t x = 0; x < live->width(); ++x)
+            differ += (surface->pixel(offset.x + x, offset.y + y) & 0xFFFFFFu) != live->pixel(x, y) ? 1 : 0;
+    std::printf("live equals headless: %s (%lld of %d pixels differ)\n", differ == 0 ? "yes" : "no",
+                static_cast<long long>(differ), live->width() * live->height());
+    return differ == 0;
+}
+
 bool runControls(const std::string& dir, bool trace)
 {
     ControlsDialog dialog;
@@ -254,7 +345,9 @@ bool runControls(const std::string& dir, bool trace)
     dialog.show(SW_SHOW);
     ui().setFocus(dialog.child(kEdit)->hwnd());
     ui().pump();
-    const bool written = screen().writePng(dir + "/controls.png");
+    bool written = screen().writePng(dir + "/controls.png");
+    if (g_live.server != nullptr)
+        written = compareWithServer(dialog, dir + "/live-controls.png") && written;
     if (trace) {
         UserSim sim;
         MessageSpy spy;
@@ -367,27 +460,208 @@ bool runDrag(const std::string& dir)
     return ok && clear;
 }
 
+const char* answerName(int32_t answer)
+{
+    switch (answer) {
+    case IDOK:
+        return "OK";
+    case IDCANCEL:
+        return "Cancel";
+    case IDYES:
+        return "Yes";
+    case IDNO:
+        return "No";
+    default:
+        return "?";
+    }
+}
+
+// The window a person starts from: one button per live service, the answer of the last one shown below them.
+class LiveServicesDialog final : public Dialog {
+protected:
+    LResult handle(const Msg& msg) override
+    {
+        if (msg.message == WM_COMMAND && hiWord(msg.wParam) == BN_CLICKED && loWord(msg.wParam) != IDCANCEL) {
+            openService(loWord(msg.wParam));
+            return 0;
+        }
+        if (msg.message == WM_RBUTTONUP) {
+            showMenu(clientToScreen(pointFromLParam(msg.lParam)));
+            return 0;
+        }
+        if (msg.message == WM_TIMER && msg.wParam == kExitTimer) {
+            ui().postQuit(0);
+            return 0;
+        }
+        return Dialog::handle(msg);
+    }
+    void onCancel() override
+    {
+        endDialog(IDCANCEL);
+        ui().postQuit(0);
+    }
+
+public:
+    static constexpr uint32_t kExitTimer = 99;
+
+private:
+    void say(const std::string& text) { child(kLiveAnswer)->setText(text); }
+
+    void showMenu(Point at)
+    {
+        const uint32_t chosen = Menu::load(164).subMenu(0).trackPopup(TPM_RETURNCMD | TPM_RIGHTBUTTON, at, *this);
+        say(chosen == 0 ? "Menu: nothing chosen" : "Menu: command " + std::to_string(chosen));
+    }
+
+    void openService(int32_t id)
+    {
+        switch (id) {
+        case kLiveControls:
+            m_controls = std::make_unique<ControlsDialog>();
+            if (m_controls->create(kIddControls, nullptr))
+                m_controls->show(SW_SHOW);
+            return;
+        case kLiveMessage:
+            say(std::string("Message box: ") + answerName(messageBox(hwnd(), "Save the changes to the project?",
+                                                                     "Designer", MB_YESNOCANCEL | MB_ICONQUESTION)));
+            return;
+        case kLiveOpen:
+        case kLiveSave: {
+            FileDialogRequest request;
+            request.save = id == kLiveSave;
+            request.owner = hwnd();
+            request.filter = "Scenes (*.vtn)|*.vtn|Projects (*.vtp)|*.vtp|All files (*.*)|*.*||";
+            request.defaultExtension = "vtn";
+            request.flags = request.save ? OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST : OFN_FILEMUSTEXIST;
+            const auto paths = getFileName(request);
+            say(paths ? "File: " + paths->front() : "File: cancelled");
+            return;
+        }
+        case kLiveFolder: {
+            const auto folder = ui().providers().fileDialog().pickFolder(hwnd(), "Project folder", "");
+            say(folder ? "Folder: " + *folder : "Folder: cancelled");
+            return;
+        }
+        case kLiveColour: {
+            const auto colour = chooseColor({hwnd(), m_colour, CC_RGBINIT, &m_custom});
+            m_colour = colour.value_or(m_colour);
+            char text[48];
+            std::snprintf(text, sizeof text, "Colour: %u, %u, %u", getRValue(m_colour), getGValue(m_colour),
+                          getBValue(m_colour));
+            say(colour ? text : "Colour: cancelled");
+            return;
+        }
+        case kLiveFont: {
+            FontDialogRequest request;
+            request.owner = hwnd();
+            request.logFont.height = -13;
+            std::snprintf(request.logFont.face, sizeof request.logFont.face, "DejaVu Sans");
+            const auto font = chooseFont(request);
+            say(font ? std::string("Font: ") + font->logFont.face + ", " + std::to_string(font->pointSizeTenths / 10) +
+                           " pt"
+                     : "Font: cancelled");
+            return;
+        }
+        case kLiveMenu:
+            showMenu(child(kLiveMenu)->clientToScreen({0, 24}));
+            return;
+        default:
+            return;
+        }
+    }
+
+    std::unique_ptr<ControlsDialog> m_controls;
+    ColorRef m_colour = rgb(40, 120, 200);
+    std::array<ColorRef, 16> m_custom{};
+};
+
+// The scripts on the live screen, then the services for a person until the window is closed (or time is up).
+int runLive(const std::string& dir, bool trace, bool ownServer, int32_t exitAfterMs)
+{
+    std::unique_ptr<XvfbServer> server;
+    if (ownServer) {
+        server = std::make_unique<XvfbServer>();
+        std::string error;
+        if (!server->start(error)) {
+            std::printf("no display: %s\n", error.c_str());
+            return kExitSkip;
+        }
+    }
+    DisplayChoice choice = openDisplayBackend();
+    if (!choice.backend->isLive()) {
+        std::printf("no display: %s\n", choice.reason.c_str());
+        return kExitSkip;
+    }
+    SdlAudio audio;
+    if (audio.isOpen())
+        setAudioOut(&audio);
+    else
+        std::printf("no sound: %s\n", audio.openError().c_str());
+    bool ok = true;
+    {
+        Ui ui;
+        ui.setBackend(choice.backend.get());
+        g_live = {dynamic_cast<SdlBackend*>(choice.backend.get()), server.get()};
+        ok = runControls(dir, trace) && ok;
+        ok = runFrame(dir) && ok;
+        ok = runDrag(dir) && ok;
+        LiveProviders providers;
+        providers.install();
+        LiveServicesDialog services;
+        if (services.create(kIddLive, nullptr)) {
+            services.setPos(HWND_TOP, Rect::fromXywh(60, 60, 338, 281), SWP_NOSIZE);
+            services.show(SW_SHOW);
+            if (exitAfterMs > 0)
+                services.setTimer(LiveServicesDialog::kExitTimer, static_cast<uint32_t>(exitAfterMs));
+            std::printf("%s\n", ok ? "scripts done; the services window is open" : "scripts FAILED");
+            std::fflush(stdout);
+            runMessageLoop(ui);
+        } else {
+            ok = false;
+        }
+        g_live = {};
+        ui.setBackend(nullptr);
+    }
+    setAudioOut(nullptr);
+    return ok ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     bool trace = false;
+    bool live = false;
+    bool ownServer = false;
+    int32_t exitAfterMs = 0;
+    bool usage = false;
     std::string dir;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--trace")
+        if (arg == "--trace") {
             trace = true;
-        else
+        } else if (arg == "--live") {
+            live = true;
+        } else if (arg == "--xvfb") {
+            ownServer = true;
+        } else if (arg == "--exit-after" && i + 1 < argc) {
+            const std::string_view ms = argv[++i];
+            const auto [end, failed] = std::from_chars(ms.data(), ms.data() + ms.size(), exitAfterMs);
+            usage = usage || failed != std::errc() || end != ms.data() + ms.size() || exitAfterMs < 1;
+        } else {
             dir = arg;
+        }
     }
-    if (dir.empty()) {
-        std::fprintf(stderr, "usage: vortan-ui-demo [--trace] <output folder>\n");
+    if (dir.empty() || usage) {
+        std::fprintf(stderr, "usage: vortan-ui-demo [--trace] [--live [--xvfb] [--exit-after MS]] <output folder>\n");
         return 2;
     }
     std::error_code error;
     std::filesystem::create_directories(dir, error);
     screen().reset();
     registerDemoResources();
+    if (live)
+        return runLive(dir, trace, ownServer, exitAfterMs);
     bool ok = true;
     {
         Ui ui;
