@@ -19,6 +19,8 @@ struct SWsurfacematrices {
     float farZ = 0.0f;
 };
 
+class SWrendercamera;
+
 class SWcameraobject : public SWgeometry {
 public:
     static constexpr float kEyeSeparationPerUnit = 0.06f;
@@ -45,6 +47,9 @@ public:
 
     // A depth centre at or below 0 (or not a number) is taken as 1.0: the near plane would mean nothing.
     SWsurfacematrices ComputeSurfaceMatrices(const SWmatrix& objectMatrix, float aspect) const;
+    // The same view and depth range put into a render camera, which then projects as those matrices do. Defined
+    // with the renderer.
+    void ComputeSurfaceMatrices(const SWmatrix& objectMatrix, SWrendercamera& camera, float aspect) const;
 
 private:
     float m_fieldOfView = 0.7853982f; // a quarter turn's half

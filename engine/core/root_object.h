@@ -12,6 +12,7 @@ class SWbackground;
 class SWgeometry;
 class SWheader;
 class SWmaterial;
+class SWrendertarget;
 class SWtexture;
 
 // One of the root object's lists.
@@ -45,6 +46,9 @@ public:
     SWheader* FindHeader() const;
     void SetGeometryMatrix(const SWmatrix& m); // the first geometry object's own matrix
     void NotifyChanged();                      // the contents-changed notice to the tree of containers
+    // Queues the frame: an opaque batch, then a transparent one sorted back to front, filled by every geometry
+    // object that is not hidden, then the render layers. Defined with the renderer; false when no batch opened.
+    bool Render(SWrendertarget& target);
 
 private:
     SWobjectlist& List(SWobjectlist::Kind kind); // made when missing

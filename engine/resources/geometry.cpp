@@ -19,3 +19,8 @@ void SWgeometry::SetHidden(bool hidden, bool updateVisible)
     if (updateVisible)
         m_visible = hidden ? 0 : 1;
 }
+
+bool SWgeometry::Draw(SWrendertarget&, SWrenderbatch*, SWrenderbatch*, const SWmatrix&)
+{
+    return true;
+}

@@ -8,6 +8,8 @@
 #include "engine/core/matrix.h"
 
 class SWbbox;
+class SWrenderbatch;
+class SWrendertarget;
 
 // Two 32-bit values embedded in scene objects: the id of the object referred to (-1 when unset) and a further value.
 struct ObjectReference {
@@ -35,6 +37,11 @@ public:
 
     // The extents (min x, max x, min y, max y, min z, max z) the geometry occupies; null when it has none yet.
     virtual const SWbbox* GetBoundingBox() const { return nullptr; }
+
+    // Puts this frame's primitives into the opaque and transparent batches (either may be null) with the target's
+    // view matrix, under the render matrix. The base draws nothing and answers true; the drawing kinds' bodies
+    // live with the renderer, so this header names its types only.
+    virtual bool Draw(SWrendertarget& target, SWrenderbatch* opaque, SWrenderbatch* transparent, const SWmatrix& view);
 
 private:
     std::string m_name;

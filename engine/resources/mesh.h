@@ -12,6 +12,7 @@
 // The loaded byte is set by Prepare once the arrays are complete; the renderer draws nothing until then. Two bytes
 // hold Prepare off: "filling" while a loader writes the arrays, "detached" while the mesh is out of the world.
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -21,6 +22,13 @@
 
 class SWarrayblock;
 class SWmaterial;
+class SWmeshrenderer;
+
+// The renderer a mesh holds is made and deleted by the renderer's code, which the engine does not include.
+struct SWmeshrendererdeleter {
+    void operator()(SWmeshrenderer* renderer) const;
+};
+using SWheldmeshrenderer = std::unique_ptr<SWmeshrenderer, SWmeshrendererdeleter>;
 
 struct SWpolygonentry {
     SWmaterial* material; // the grouping key of the draw groups; the world's, not owned
@@ -115,6 +123,12 @@ public:
     uint32_t GetUserTextureSetting() const { return m_userTextureSetting; }
     void SetUserSettings(uint32_t position, uint32_t texture);
 
+    // -- Drawing
+    // True without drawing when there are no vertices or polygons; false when the target gives no renderer; else
+    // the held renderer (replaced when the target wants another kind) draws the mesh.
+    bool Draw(SWrendertarget& target, SWrenderbatch* opaque, SWrenderbatch* transparent, const SWmatrix& view) override;
+    SWmeshrenderer* GetHeldRenderer() const { return m_renderer.get(); } // null until drawn
+
     SchemeKind GetSchemeKind() const override { return SchemeKind::kMesh; }
     const SWcompressionscheme* GetScheme() const override { return m_scheme; }
     void SetScheme(const SWcompressionscheme* row) override { m_scheme = row; }
@@ -145,4 +159,5 @@ private:
     uint32_t m_userPositionSetting = 4;
     uint32_t m_userTextureSetting = 4;
     const SWcompressionscheme* m_scheme = nullptr; // a row of the scheme table; null: the kind's default
+    SWheldmeshrenderer m_renderer;                 // made by the first Draw, kept while its kind is wanted
 };

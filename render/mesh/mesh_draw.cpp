@@ -3,7 +3,17 @@
 #include "engine/resources/mesh.h"
 #include "render/mesh/mesh_renderer.h"
 
-bool DrawMesh(SWmesh& mesh, std::unique_ptr<SWmeshrenderer>& held, SWrendertarget& target, SWrenderbatch* opaque,
+void SWmeshrendererdeleter::operator()(SWmeshrenderer* renderer) const
+{
+    std::default_delete<SWmeshrenderer>()(renderer);
+}
+
+bool SWmesh::Draw(SWrendertarget& target, SWrenderbatch* opaque, SWrenderbatch* transparent, const SWmatrix& view)
+{
+    return DrawMesh(*this, m_renderer, target, opaque, transparent, view);
+}
+
+bool DrawMesh(SWmesh& mesh, SWheldmeshrenderer& held, SWrendertarget& target, SWrenderbatch* opaque,
               SWrenderbatch* transparent, const SWmatrix& view)
 {
     if (mesh.GetVertexCount() == 0 || mesh.GetPolygonCount() == 0)

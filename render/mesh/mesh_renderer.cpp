@@ -25,7 +25,7 @@ void SetShadeDataSource(SWshadedatasource source)
     g_shadeSource = source;
 }
 
-SWmeshrenderer* GetMeshRenderer(SWrendertarget& target, std::unique_ptr<SWmeshrenderer>& held)
+SWmeshrenderer* GetMeshRenderer(SWrendertarget& target, SWheldmeshrenderer& held)
 {
     if (target.GetClipper() == nullptr)
         return nullptr;
@@ -36,7 +36,7 @@ SWmeshrenderer* GetMeshRenderer(SWrendertarget& target, std::unique_ptr<SWmeshre
     // Until the vector kinds exist the wish is capped, so a mesh keeps its renderer from frame to frame.
     wanted = std::min(wanted, kHighestKindBuilt);
     if (held == nullptr || held->Kind() != wanted)
-        held = std::make_unique<SWmeshrendererScalar>();
+        held = SWheldmeshrenderer(std::make_unique<SWmeshrendererScalar>().release());
     held->SetTarget(&target);
     return held.get();
 }

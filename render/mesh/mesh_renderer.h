@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/core/matrix.h"
+#include "engine/resources/mesh.h"
 #include "render/mesh/draw_groups.h"
 #include "render/mesh/vertex_shading.h"
 
@@ -71,4 +72,4 @@ private:
 
 // The renderer of the kind the processor features ask for, capped at the highest kind built (0), so a held one
 // of that kind is kept across frames. Null, with held untouched, when the target cannot draw (no clipper).
-SWmeshrenderer* GetMeshRenderer(SWrendertarget& target, std::unique_ptr<SWmeshrenderer>& held);
+SWmeshrenderer* GetMeshRenderer(SWrendertarget& target, SWheldmeshrenderer& held);

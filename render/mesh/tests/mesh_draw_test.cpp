@@ -52,7 +52,7 @@ TEST(MeshDraw, EmptyMeshDrawsNothingAndTakesNoRenderer)
 {
     Target target;
     SWmesh mesh;
-    std::unique_ptr<SWmeshrenderer> held;
+    SWheldmeshrenderer held;
     EXPECT_TRUE(DrawMesh(mesh, held, target.surface, target.batch, target.batch, target.view));
     EXPECT_EQ(held, nullptr);
 }
@@ -64,7 +64,7 @@ TEST(MeshDraw, KeepsItsRendererAndRebuildsWhenTheMaterialTurnsFlat)
     material.SetTransparency(0.5f); // queued, so the batch shows what was drawn
     SWmesh mesh;
     LoadTriangle(mesh, &material);
-    std::unique_ptr<SWmeshrenderer> held;
+    SWheldmeshrenderer held;
     EXPECT_TRUE(DrawMesh(mesh, held, target.surface, target.batch, target.batch, target.view));
     ASSERT_NE(held, nullptr);
     SWmeshrenderer* const first = held.get();
@@ -87,7 +87,7 @@ TEST(MeshDraw, SurfaceWithoutInitGivesNoRenderer)
     SWmaterial material("m");
     SWmesh mesh;
     LoadTriangle(mesh, &material);
-    std::unique_ptr<SWmeshrenderer> held;
+    SWheldmeshrenderer held;
     SWmatrix view;
     EXPECT_FALSE(DrawMesh(mesh, held, surface, nullptr, nullptr, view));
     EXPECT_EQ(held, nullptr);

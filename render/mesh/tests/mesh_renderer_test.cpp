@@ -204,7 +204,7 @@ TEST(MeshRenderer, RendererKindIsKeptAcrossFrames)
         drivers.SetUseSSE2(true);
         ASSERT_NE(drivers.UseSSE2(), 0);
         SWrendersurface surface;
-        std::unique_ptr<SWmeshrenderer> held;
+        SWheldmeshrenderer held;
         // Without Init there is no clipper: no renderer.
         EXPECT_EQ(GetMeshRenderer(surface, held), nullptr);
         EXPECT_EQ(held, nullptr);
