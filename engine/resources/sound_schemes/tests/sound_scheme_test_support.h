@@ -15,6 +15,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/core/buffer.h"
@@ -45,7 +46,8 @@ inline void PutText(std::vector<uint8_t>& out, const char* text)
     out.insert(out.end(), text, text + 4);
 }
 
-// A RIFF/WAVE file of interleaved 16-bit samples stored at bits (8: the high byte plus 128; 24: a zero low byte).
+// A RIFF/WAVE file of interleaved 16-bit samples stored at bits (8: the high byte plus 128; 24 and 32: zero low
+// bytes).
 inline std::vector<uint8_t> WaveBytes(uint16_t channels, uint32_t rate, uint16_t bits, std::span<const int16_t> samples,
                                       uint16_t formatTag = 1)
 {
@@ -55,6 +57,8 @@ inline std::vector<uint8_t> WaveBytes(uint16_t channels, uint32_t rate, uint16_t
             data.push_back(static_cast<uint8_t>((s >> 8) + 128));
         else if (bits == 24)
             data.push_back(0);
+        else if (bits == 32)
+            PutU16(data, 0);
         if (bits >= 16)
             PutU16(data, static_cast<uint16_t>(s));
     }
@@ -249,13 +253,22 @@ inline std::vector<uint8_t> SampleBytes(std::span<const int16_t> samples)
     return out;
 }
 
-inline const SWcompressionscheme* Row(const char (&id)[5])
+// A four-character id as its tag, from text known only at run time.
+inline uint32_t IdTag(std::string_view id)
 {
-    return SWcompressionschemes::Table().FindById(MakeTag(id));
+    uint8_t bytes[4] = {};
+    for (size_t i = 0; i < 4 && i < id.size(); ++i)
+        bytes[i] = static_cast<uint8_t>(id[i]);
+    return pf::loadU32le(bytes);
+}
+
+inline const SWcompressionscheme* Row(std::string_view id)
+{
+    return SWcompressionschemes::Table().FindById(IdTag(id));
 }
 
 // A sound of world on path with the row of id as its scheme; the world owns it.
-inline SWsound* AddSound(SWworld& world, const std::string& name, const std::string& path, const char (&id)[5])
+inline SWsound* AddSound(SWworld& world, const std::string& name, const std::string& path, std::string_view id)
 {
     auto sound = std::make_unique<SWsound>(name);
     sound->SetWorld(&world);
