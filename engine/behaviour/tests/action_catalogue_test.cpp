@@ -11,7 +11,10 @@
 #include "engine/behaviour/event.h"
 #include "engine/behaviour/events.h"
 #include "engine/behaviour/motion.h"
+#include "engine/core/root_object.h"
 #include "engine/core/world.h"
+#include "engine/resources/background.h"
+#include "engine/resources/image24.h"
 
 namespace {
 
@@ -300,4 +303,33 @@ TEST(OldActionTimes, ZeroDurationWithoutContinuousBecomesOneFrameAtEveryBuild)
     rotation->settings.continuous = 1;
     event->ConvertOldActionTimes(100);
     EXPECT_EQ(rotation->settings.durationMs, 0u);
+}
+
+TEST(ActionSettings, BackgroundKeepsItsTextureByNameAndNeverReachesADeletedOne)
+{
+    SWworld world;
+    auto sky = std::make_unique<SWimage24>();
+    sky->SetName("sky");
+    SWtexture* const worldSky = sky.get();
+    ASSERT_TRUE(world.GetRootObject()->AddTexture(std::move(sky)));
+    auto shown = std::make_unique<SWimage24>();
+    shown->SetName("sky");
+    SWbackground background(std::move(shown), 2);
+
+    auto* action = new SWbackgroundaction(background);
+    SWevent* event = world.NewEvent();
+    event->AppendAction(action);
+    EXPECT_EQ(action->GetTextureName(), std::optional<std::string>("sky"));
+    EXPECT_EQ(action->settings.mode, background.GetMode());
+    EXPECT_EQ(action->GetTexture(), worldSky);
+    const std::unique_ptr<SWactionnode> copy(action->Clone());
+    EXPECT_EQ(static_cast<SWbackgroundaction&>(*copy).GetTextureName(), std::optional<std::string>("sky"));
+
+    world.ReplaceTextureReferences(worldSky, nullptr, false); // deleted
+    EXPECT_EQ(action->GetTexture(), nullptr);
+    auto again = std::make_unique<SWimage24>();
+    again->SetName("sky");
+    SWtexture* const newSky = again.get();
+    ASSERT_TRUE(world.GetRootObject()->AddTexture(std::move(again)));
+    EXPECT_EQ(action->GetTexture(), newSky);
 }
