@@ -361,7 +361,8 @@ private:
     std::vector<SWnode*> m_positions; // the node table's nodes by position; null where a node was dropped
     std::vector<std::pair<SWnode*, std::vector<uint32_t>>> m_groups; // members, linked after the table
     std::vector<std::pair<SWobjectnode*, uint32_t>> m_geometryLinks; // node, geometry record index
-    bool m_rootTaken = false;
+    bool m_rootTaken = false;                                        // the node table's root node
+    bool m_rootObjectTaken = false;
     bool m_streamRootTaken = false;
 };
 
@@ -411,7 +412,7 @@ void WorldReader::ReadChildren(uint32_t parentIndex, uint32_t parentTag)
             ReadRecordSection(*section, index);
             continue;
         }
-        const bool root = parentTag == kTagWorld && tag == kTagRoot && !m_rootTaken;
+        const bool root = parentTag == kTagWorld && tag == kTagRoot && !m_rootObjectTaken;
         const bool header = parentTag == kTagRoot && tag == kTagHeader;
         const bool streamRoot = parentTag == kTagWorld && tag == kTagStreamRoot && !m_streamRootTaken;
         if (!root && !header && !streamRoot) {
@@ -422,7 +423,7 @@ void WorldReader::ReadChildren(uint32_t parentIndex, uint32_t parentTag)
         if (!m_reading->Open(index, payload))
             continue;
         if (root) {
-            m_rootTaken = true;
+            m_rootObjectTaken = true;
             ReadChildren(index, kTagRoot);
         } else if (header) {
             ReadHeader(*payload.stream);
