@@ -4,6 +4,7 @@
 
 #include "engine/core/chunk_stream.h"
 #include "engine/core/container.h"
+#include "engine/resources/resource_report.h"
 
 bool SWcompressionscheme::Read(SWchunkstream& /*in*/, CVTN_Container* /*object*/, uint32_t /*word*/) const
 {
@@ -71,22 +72,38 @@ std::vector<const SWcompressionscheme*> SWcompressionschemes::OfferedRows(Scheme
     return rows;
 }
 
-bool SWcompressionschemes::WriteResource(int kind, SWchunkstream& out, CVTN_Container* object, uint32_t word) const
+const SWcompressionscheme* SWcompressionschemes::RowFor(int kind, const CVTN_Container* object,
+                                                        SchemeWriteMode mode) const
 {
     if (kind < 1 || kind > 4)
-        return false;
-    auto* const choice = dynamic_cast<SWschemechoice*>(object);
+        return nullptr;
+    const auto* const choice = dynamic_cast<const SWschemechoice*>(object);
     if (choice == nullptr || static_cast<int>(choice->GetSchemeKind()) != kind)
-        return false;
-    const SWcompressionscheme* row = choice->GetScheme();
-    if (row == nullptr) {
-        row = DefaultOf(static_cast<SchemeKind>(kind));
-        if (row == nullptr)
-            return false; // no row of the kind registered: nothing to write with, and nothing is stored
+        return nullptr;
+    const SWcompressionscheme* const chosen = choice->GetScheme();
+    if (mode == SchemeWriteMode::kChosen && chosen != nullptr && static_cast<int>(chosen->GetKind()) == kind &&
+        chosen->Accepts(object))
+        return chosen;
+    if (chosen != nullptr && static_cast<int>(chosen->GetKind()) != kind)
+        return nullptr; // a choice of another kind is a caller's fault, not a resource to store otherwise
+    return DefaultOf(static_cast<SchemeKind>(kind));
+}
+
+bool SWcompressionschemes::WriteResource(int kind, SWchunkstream& out, CVTN_Container* object, uint32_t word,
+                                         SchemeWriteMode mode) const
+{
+    const SWcompressionscheme* const row = RowFor(kind, object, mode);
+    if (row == nullptr)
+        return false; // no row of the kind registered: nothing to write with, and nothing is stored
+    auto* const choice = dynamic_cast<SWschemechoice*>(object);
+    const SWcompressionscheme* const chosen = choice->GetScheme();
+    if (chosen == nullptr)
         choice->SetScheme(row);
+    else if (mode == SchemeWriteMode::kChosen && row != chosen) {
+        // The user chose a row that cannot store this object: it is published with the default, and told why.
+        ReportResource({chosen->Describe(object).value_or(chosen->GetLongName() + " cannot store this resource"),
+                        chosen->GetShortName()});
     }
-    if (static_cast<int>(row->GetKind()) != kind)
-        return false;
     return row->Write(out, object, word);
 }
 

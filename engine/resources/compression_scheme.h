@@ -67,6 +67,12 @@ public:
     virtual void SetScheme(const SWcompressionscheme* row) = 0;
 };
 
+// Which row a resource is written with.
+enum class SchemeWriteMode : uint8_t {
+    kChosen = 0,  // published files: the object's chosen row, else its kind's default
+    kDefault = 1, // scene and project files: the kind's default (lossless); the object's choice is kept, not used
+};
+
 class SWcompressionschemes {
 public:
     static SWcompressionschemes& Table(); // the process's table; rows registered at start-up
@@ -84,10 +90,14 @@ public:
     std::vector<const SWcompressionscheme*> OfferedRows(SchemeKind kind) const; // in registration order
     size_t Count() const { return m_rows.size(); }
 
-    // Writes object with its chosen row, or with its kind's default, which it then keeps as its choice. False:
-    // a kind outside 1..4, an object without a choice of that kind, no row to use (nothing is stored then), or
-    // the row's Write failed.
-    bool WriteResource(int kind, SWchunkstream& out, CVTN_Container* object, uint32_t word) const;
+    // Writes object with the row of mode; an object without a choice gets its kind's default as its choice. A
+    // chosen row whose Accepts answers false is replaced by the default, and its Describe text is reported with
+    // its short name as the caption: the resource is still stored. False: a kind outside 1..4, an object without a
+    // choice of that kind, no row to use (nothing is stored then), or the row's Write failed.
+    bool WriteResource(int kind, SWchunkstream& out, CVTN_Container* object, uint32_t word,
+                       SchemeWriteMode mode = SchemeWriteMode::kChosen) const;
+    // The row WriteResource would use, without writing or reporting; null when it would fail before writing.
+    const SWcompressionscheme* RowFor(int kind, const CVTN_Container* object, SchemeWriteMode mode) const;
     // Reads the record at the stream whose tag names a row. False without consuming anything when no row has that
     // id; otherwise the row's answer, with the stream left after the record whatever the row read of it.
     bool ReadResource(uint32_t tag, SWchunkstream& in, CVTN_Container* object, uint32_t word) const;

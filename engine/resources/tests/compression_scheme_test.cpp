@@ -9,6 +9,7 @@
 #include "engine/core/container.h"
 #include "engine/core/record_builder.h"
 #include "engine/core/type_tag.h"
+#include "engine/resources/resource_report.h"
 
 namespace {
 
@@ -129,6 +130,48 @@ TEST(SchemeWriteResource, RowFailureKindsOutsideAndObjectsWithoutChoiceFail)
     EXPECT_FALSE(table.WriteResource(1, out, &mesh, 0)) << "a mesh is not a sound";
     EXPECT_FALSE(table.WriteResource(1, out, &plain, 0));
     EXPECT_FALSE(table.WriteResource(1, out, nullptr, 0));
+}
+
+// A row that refuses every object, saying why.
+class RefusingRow : public ValueRow {
+public:
+    RefusingRow() : ValueRow("7497", SchemeKind::kSound, false) {}
+    bool Accepts(const CVTN_Container* /*object*/) const override { return false; }
+    std::optional<std::string> Describe(const CVTN_Container* /*object*/) const override { return "too loud"; }
+};
+
+TEST(SchemeWriteResource, ModesPickTheRowAndARefusingChoiceFallsBackReported)
+{
+    SWcompressionschemes table;
+    table.Register(std::make_unique<ValueRow>("7499", SchemeKind::kSound, true));
+    table.Register(std::make_unique<ValueRow>("7496", SchemeKind::kSound, false));
+    table.Register(std::make_unique<RefusingRow>());
+    const SWcompressionscheme* const accepting = table.FindById(MakeTag("7496"));
+    const SWcompressionscheme* const refusing = table.FindById(MakeTag("7497"));
+    Resource sound(SchemeKind::kSound);
+    (void)TakeKeptResourceReports();
+    auto tagWritten = [&](SchemeWriteMode mode) {
+        SWbuffer buffer;
+        SWchunkstream out(buffer, SWchunkstream::kWrite);
+        EXPECT_TRUE(table.WriteResource(1, out, &sound, 0, mode));
+        SWchunkstream in(buffer, SWchunkstream::kRead);
+        return in.PeekTag();
+    };
+    sound.SetScheme(accepting);
+    EXPECT_EQ(tagWritten(SchemeWriteMode::kChosen), MakeTag("7496"));
+    EXPECT_EQ(tagWritten(SchemeWriteMode::kDefault), MakeTag("7499"));
+    EXPECT_EQ(sound.GetScheme(), accepting) << "the choice is kept when the default is used";
+    EXPECT_TRUE(TakeKeptResourceReports().reports.empty());
+
+    sound.SetScheme(refusing);
+    EXPECT_EQ(table.RowFor(1, &sound, SchemeWriteMode::kChosen), table.DefaultOf(SchemeKind::kSound));
+    EXPECT_EQ(tagWritten(SchemeWriteMode::kChosen), MakeTag("7499"));
+    EXPECT_EQ(sound.GetScheme(), refusing);
+    const KeptResourceReports kept = TakeKeptResourceReports();
+    ASSERT_EQ(kept.reports.size(), 1u);
+    EXPECT_EQ(kept.reports[0], (ResourceReport{"too loud", "7497"}));
+    EXPECT_EQ(tagWritten(SchemeWriteMode::kDefault), MakeTag("7499"));
+    EXPECT_TRUE(TakeKeptResourceReports().reports.empty()) << "scene files never use the choice";
 }
 
 class SchemeReadResource : public ::testing::Test {
