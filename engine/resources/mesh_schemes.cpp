@@ -404,14 +404,18 @@ bool SWgeometrycodecscheme::Read(SWchunkstream& in, CVTN_Container* object, uint
     return mesh != nullptr && ReadMeshPayload(in, *mesh, CurrentLookup());
 }
 
-bool SWgeometrycodecscheme::Write(SWchunkstream& out, CVTN_Container* object, uint32_t /*word*/) const
+bool SWgeometrycodecscheme::Write(SWchunkstream& out, CVTN_Container* object, uint32_t word) const
 {
     auto* const mesh = dynamic_cast<SWmesh*>(object);
     if (mesh == nullptr)
         return false;
     const uint32_t first = mesh->GetUserPositionSetting(), second = mesh->GetUserTextureSetting();
-    const bool compress = first < kFirstUncompressedSetting && !HasVertexAddressedData(*mesh);
-    if (const std::optional<std::string> why = Describe(mesh); why && first < kFirstUncompressedSetting)
+    const bool frames = (word & kWordNodeHasVertexFrames) != 0;
+    const bool compress = first < kFirstUncompressedSetting && !HasVertexAddressedData(*mesh) && !frames;
+    std::optional<std::string> why = Describe(mesh);
+    if (!why && frames)
+        why = "stored uncompressed: the vertex frames of its node address vertices by index";
+    if (why && first < kFirstUncompressedSetting)
         ReportResource({mesh->GetName() + ": " + *why, GetShortName()});
     SWrecordbuilder record(out, GetId());
     std::vector<uint32_t> order;

@@ -7,7 +7,8 @@
 // triangle order of the geometry that precedes them. Any row reads either geometry record.
 //
 // "RMES" always writes 'MRAW'. "IMES" stores a mesh uncompressed ('MRAW') when its first user setting is 9 or more,
-// when the mesh has morph targets or vertex bindings (the codec renumbers vertices, and those address them by index),
+// when the mesh has morph targets or vertex bindings, or its node vertex frames (the codec renumbers vertices, and
+// those address them by index),
 // and when the codec refuses the geometry (reported with the codec's result name): a published mesh never loses its
 // geometry.
 #include <cstdint>
@@ -64,6 +65,8 @@ public:
 class SWgeometrycodecscheme : public SWcompressionscheme {
 public:
     static constexpr uint32_t kFirstUncompressedSetting = 9;
+    // Bit of Write's word: the mesh's node has vertex frames. The mesh does not know its node; the world writer does.
+    static constexpr uint32_t kWordNodeHasVertexFrames = 1;
 
     SWgeometrycodecscheme();
 

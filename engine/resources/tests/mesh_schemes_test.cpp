@@ -344,6 +344,15 @@ TEST(MeshSchemeRow, SettingNineAndVertexAddressedDataStorePlain)
     EXPECT_TRUE(
         std::equal(loaded.GetVertices(), loaded.GetVertices() + loaded.GetVertexCount() * 3, mesh->GetBaseVertices()))
         << "vertex order kept for the morph targets";
+
+    // Vertex frames live on the node, which the writer names through the word.
+    auto framed = MeshOf(meshtest::MakeSphere(5, 6));
+    framed->SetUserSettings(2, 4);
+    SWbuffer buffer;
+    SWchunkstream out(buffer, SWchunkstream::kWrite);
+    ASSERT_TRUE(Row().Write(out, framed.get(), SWgeometrycodecscheme::kWordNodeHasVertexFrames));
+    EXPECT_EQ(GeometryTag(buffer.ToVector()), MakeTag("MRAW"));
+    EXPECT_EQ(TakeKeptResourceReports().reports.size(), 1u);
 }
 
 // Payload variants, each from a good one by one change.
