@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "apps/vortan-trace/expr_command.h"
 #include "apps/vortan-trace/scenario_table.h"
 #include "testsupport/behaviour/frame_driver.h"
 
@@ -20,6 +21,7 @@ std::vector<TraceScenario>& Scenarios()
 
 const char* const kHelp = R"(usage: vortan-trace list
        vortan-trace run NAME [--frames N] [--dt MS]
+       vortan-trace expr TEXT
        vortan-trace --help
 
 Builds the scenario's world, starts it on a virtual clock and runs N frames (the scenario's default when not
@@ -45,6 +47,13 @@ F0 is before the first frame; a stop is dispatched in a frame of its own after t
   note <text>                            the scenario's own remark (input it posts, changes it makes)
 Records print as their kind (key-down, key-up, trigger, click, start, stop, step, timer, motion-end, sound-end,
 variable) and their target; events by their quoted name; a missing text as "-".
+
+expr compiles TEXT against a demo scene (nodes "lamp" and "box" with the variables label, count, on, level, dir,
+turn and pose, box also width and height; a sound "hum" with volume and pitch; a resource "res" with gain) and
+prints the result code (0 compiled, 1 syntax, 3 bad prefix, 4 object not found, 5 variable not found or claimed
+twice), the tokens (operands with their qualified name or constant, type and value; operators with their level,
+"/" 4 before "*" 3 before "-" 2 before "+" 1; parentheses with their nesting level) and the value evaluation
+gives with its type. Exits 3 when the text does not compile.
 )";
 
 int Usage()
@@ -147,6 +156,11 @@ int main(int argc, char** argv)
         for (const TraceScenario* s : sorted)
             std::printf("%-12s %s (%d frames)\n", s->name, s->summary, s->defaultFrames);
         return kTraceDone;
+    }
+    if (command == "expr") {
+        if (argc != 3)
+            return Usage();
+        return RunExprCommand(argv[2]);
     }
     if (command == "run")
         return Run(std::span<char* const>(argv + 2, static_cast<size_t>(argc - 2)));

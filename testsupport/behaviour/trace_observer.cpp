@@ -122,6 +122,8 @@ std::string TraceObserver::Describe(const ActionTarget& target)
         return std::string("int ") + std::to_string(*integer);
     if (target.GetObject() != nullptr)
         return NodeName(target.GetObject());
+    if (target.GetExpressionEntry() != nullptr)
+        return "expression";
     return "-";
 }
 

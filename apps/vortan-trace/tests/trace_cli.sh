@@ -4,7 +4,7 @@
 source "$(dirname "$0")/lib/golden.sh"
 tool=$1
 "$tool" list > /tmp/trace_cli.$$ || fail "list failed"
-for name in dispatch delays sequences conditions keys; do
+for name in dispatch delays sequences conditions keys expressions; do
     grep -q "^$name " /tmp/trace_cli.$$ || fail "list does not name $name"
 done
 rm -f /tmp/trace_cli.$$
@@ -25,5 +25,16 @@ expect_usage run keys --frames 12x
 expect_usage run keys --dt 0
 expect_usage run keys --bogus 1
 expect_usage frobnicate
+expect_usage expr
+expect_usage expr "1" "2"
+# expr: the value of a text that compiles; a text that does not is refused (exit 3) with its code and the value 0.
+out=$("$tool" expr "(1+2)*lamp.count/box.width" 2>&1) || fail "expr of a valid text failed"
+grep -qx 'code 0' <<< "$out" || fail "expr: no code 0 in: $out"
+grep -qx 'value float 3.0000' <<< "$out" || fail "expr: wrong value in: $out"
+status=0
+out=$("$tool" expr "1 + 2" 2>&1) || status=$?
+[ "$status" -eq 3 ] || fail "expr of a text with spaces: exit $status, expected 3"
+grep -qx 'code 1' <<< "$out" || fail "expr: no code 1 in: $out"
+if grep -Eq 'Sanitizer|runtime error:' <<< "$out"; then fail "sanitizer report from expr"; fi
 "$tool" run keys --frames 0 --dt 10 > /dev/null || fail "a run of no frames failed"
 echo ok
