@@ -10,7 +10,16 @@
 
 namespace {
 
-SWmaterialbuilds g_builds;
+SWmaterialbuilds OwnBuilds()
+{
+    SWmaterialbuilds builds;
+    builds.buildTexture = [](SWmaterial& material) { material.BuildTexture(); };
+    builds.buildDot3NormalMap = [](SWmaterial& material) { material.BuildDot3NormalMap(); };
+    builds.buildDot3DiffuseMap = [](SWmaterial& material) { material.BuildDot3DiffuseMap(); };
+    return builds;
+}
+
+SWmaterialbuilds g_builds = OwnBuilds();
 
 constexpr uint32_t kNone = 0xFFFFFFFFu;
 
@@ -31,6 +40,11 @@ uint8_t BilinearOf(const SWmaterial& material)
 void SetMaterialBuilds(const SWmaterialbuilds& builds)
 {
     g_builds = builds;
+}
+
+void RestoreMaterialBuilds()
+{
+    g_builds = OwnBuilds();
 }
 
 const SWmaterialbuilds& GetMaterialBuilds()

@@ -103,14 +103,15 @@ struct SWmeshview {
     static SWmeshview Of(const SWmesh& mesh);
 };
 
-// The material rebuilds the set-up asks for. Compositing lives with the scene resources; a program that draws
-// materials installs these once. Without them a stale material draws with the textures it already holds.
+// The material rebuilds the set-up asks for: the material's own compositing (BuildTexture and the two Dot3 map
+// builders) unless a test installs others; a null entry leaves a stale material with the textures it holds.
 struct SWmaterialbuilds {
     void (*buildTexture)(SWmaterial& material) = nullptr;
     void (*buildDot3NormalMap)(SWmaterial& material) = nullptr;
     void (*buildDot3DiffuseMap)(SWmaterial& material) = nullptr;
 };
 void SetMaterialBuilds(const SWmaterialbuilds& builds);
+void RestoreMaterialBuilds(); // the material's own compositing again
 const SWmaterialbuilds& GetMaterialBuilds();
 
 // The one answer to "is this group drawn as Dot3", asked by the set-up and by the drawing.

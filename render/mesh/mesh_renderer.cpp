@@ -13,7 +13,7 @@
 
 namespace {
 
-SWshadedatasource g_shadeSource = nullptr;
+SWshadedatasource g_shadeSource = ShadeDataOfMaterial;
 
 constexpr uint8_t kPlaneBits = 63;
 constexpr int kHighestKindBuilt = SWmeshrendererScalar::kKind;
@@ -22,7 +22,23 @@ constexpr int kHighestKindBuilt = SWmeshrendererScalar::kKind;
 
 void SetShadeDataSource(SWshadedatasource source)
 {
-    g_shadeSource = source;
+    g_shadeSource = source != nullptr ? source : ShadeDataOfMaterial;
+}
+
+bool ShadeDataOfMaterial(const SWmaterial& material, SWshadedata& out)
+{
+    out = {};
+    if (material.IsBuilt() == 0)
+        return false;
+    out.ramp1 = material.GetRamp1().data();
+    out.ramp2 = material.GetRamp2().data();
+    out.highlightScale = material.GetHighlightScale();
+    out.highlightOffset = material.GetHighlightOffset();
+    for (int i = 0; i < 2; ++i) {
+        out.untextured[i] = material.GetUntexturedColours()[i];
+        out.textured[i] = material.GetTexturedColours()[i];
+    }
+    return true;
 }
 
 SWmeshrenderer* GetMeshRenderer(SWrendertarget& target, SWheldmeshrenderer& held)
@@ -86,7 +102,7 @@ bool SWmeshrendererScalar::Render(SWrendertarget& target, SWrenderbatch* opaque,
         }
         drewAny = true;
         SWshadedata shade;
-        if (g_shadeSource != nullptr && group->material != nullptr)
+        if (group->material != nullptr)
             g_shadeSource(*group->material, shade);
         const uint32_t stride = group->stages.vertexStride;
         const uint32_t vertexCount = group->VertexCount();

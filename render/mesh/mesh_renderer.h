@@ -17,11 +17,11 @@ class SWrenderbatch;
 class SWvertexbuffer;
 struct SWprimitivenode;
 
-// Where the vertex stage finds a material's composited ramps and constants. Compositing belongs to the scene
-// resources; a program that draws materials installs the source once. Without one a material's ramps are taken
-// as absent and its vertices get colour 0.
+// Where the vertex stage finds a material's composited ramps and constants: the material's own compositing
+// output unless a test installs another source; null puts the material's own back.
 using SWshadedatasource = bool (*)(const SWmaterial& material, SWshadedata& out);
 void SetShadeDataSource(SWshadedatasource source);
+bool ShadeDataOfMaterial(const SWmaterial& material, SWshadedata& out); // false while the material is not built
 
 // The order in which a triangle record's corners are handed to the target. A face is in front when it turns
 // counter-clockwise about its normal (the mesh's normals are right-handed cross products of its edges), while the

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <memory>
@@ -354,6 +355,35 @@ TEST(MeshRenderer, Dot3CornersCarryTheLightInTheirFrames)
             EXPECT_EQ(vertex[5] & 0x00FFFFFFu, 0u); // the grey source gives no constants
         }
     }
+}
+
+} // namespace
+
+namespace {
+
+// Without a test source the renderer composites a stale material itself and shades from the ramps it built.
+TEST(MeshRenderer, StaleMaterialIsCompositedAndShadesFromItsOwnRamps)
+{
+    Scene scene({0.0f, 1.0f, 4.0f});
+    SetShadeDataSource(nullptr);
+    scene.material.SetDiffuseColour(1.0f, 0.8f, 0.4f, 0.2f);
+    scene.material.SetTransparency(0.5f); // queued, so the vertices can be read back
+    Load(scene.mesh, meshtest::MakeSphere(12, 16), &scene.material, 1.0f);
+    ASSERT_FALSE(scene.material.IsBuilt());
+    ASSERT_TRUE(scene.Frame());
+    ASSERT_TRUE(scene.material.IsBuilt());
+    const SWmaterial::Ramp& ramp = scene.material.GetRamp1();
+    uint32_t checked = 0;
+    for (const SWprimitivenode* node = scene.transparent->FirstNode(); node != scene.transparent->EndNode();
+         node = node->next) {
+        for (int c = 0; c < 3; ++c) {
+            const uint32_t colour = node->vertices[c * node->format->vertexStride + 4];
+            EXPECT_NE(std::find(ramp.begin(), ramp.end(), colour), ramp.end());
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 30u);
+    EXPECT_NE(ramp[255] & 0x00FFFFFFu, 0u); // a lit diffuse colour, not the zero of an unbuilt material
 }
 
 } // namespace
