@@ -1,0 +1,75 @@
+// A sound scheme record read into a fresh world: the first byte picks the row ("7499" ... "7490"), the rest is the
+// record's payload. A read must end, write no more audio than its payload can carry, and leave no temporary file
+// once the world that loaded it is gone.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <span>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "engine/core/chunk_stream.h"
+#include "engine/core/type_tag.h"
+#include "engine/core/world.h"
+#include "engine/resources/compression_scheme.h"
+#include "engine/resources/sound.h"
+
+namespace {
+
+constexpr uint32_t kIds[] = {MakeTag("7499"), MakeTag("7498"), MakeTag("7496"), MakeTag("7495"), MakeTag("7494"),
+                             MakeTag("7493"), MakeTag("7492"), MakeTag("7491"), MakeTag("7490")};
+
+// The most audio a payload of n bytes can become: raw is a copy; a Tonalwave slot of 558 bytes gives at most 2048
+// samples; an RT24 frame of 54 bits 180 samples and an SC36 base layer of 8 bytes 160. The own codec's blocks may
+// hold long runs, so it is bounded only by its decoder's own limits.
+uint64_t MostOutputBytes(uint32_t id, uint64_t n)
+{
+    constexpr uint64_t kWaveHeader = 44;
+    if (id == MakeTag("7499"))
+        return n;
+    if (id == MakeTag("7498"))
+        return UINT64_MAX;
+    if (id == MakeTag("7491"))
+        return kWaveHeader + (n * 8 / 54 + 1) * 360;
+    if (id == MakeTag("7490"))
+        return kWaveHeader + (n / 8 + 1) * 320;
+    return kWaveHeader + (n / 558 + 1) * 2048 * 2 * 2;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size < 1)
+        return 0;
+    const uint32_t id = kIds[data[0] % std::size(kIds)];
+    const std::span<const uint8_t> payload(data + 1, size - 1);
+    std::vector<uint8_t> record(8);
+    for (int i = 0; i < 4; ++i) {
+        record[i] = static_cast<uint8_t>(id >> (8 * i));
+        record[4 + i] = static_cast<uint8_t>(payload.size() >> (8 * i));
+    }
+    record.insert(record.end(), payload.begin(), payload.end());
+
+    std::string restored;
+    {
+        auto world = std::make_unique<SWworld>();
+        auto owned = std::make_unique<SWsound>("fuzz");
+        owned->SetWorld(world.get());
+        SWsound* const sound = world->GetSoundList().Add(std::move(owned));
+        SWchunkstream in(record);
+        const bool read = SWcompressionschemes::Table().ReadResource(id, in, sound, 0);
+        restored = sound->GetFileName();
+        std::error_code error;
+        const uint64_t written = restored.empty() ? 0 : std::filesystem::file_size(restored, error);
+        if (read && (error || written > MostOutputBytes(id, payload.size())))
+            std::abort();
+    }
+    std::error_code error;
+    if (!restored.empty() && std::filesystem::exists(restored, error))
+        std::abort(); // the world's referenced files go with it
+    return 0;
+}
