@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# `vortan-world publish` and `texture`: a sample scene published with the compressed rows and each texture kind
+# reads back complete, with one line per resource; wrong schemes, kinds and names are refused and write nothing.
+set -euo pipefail
+tool="$1"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+source "$2/testsupport/tools/run_tool.sh"
+
+# Runs the tool with its stdout in $work/out as well as passed through.
+run_out() {
+    local want=$1
+    shift
+    expect_exit "$want" "$@" > "$work/out"
+    cat "$work/out"
+}
+has_line() { grep -Eq -- "$1" "$work/out" || fail "no line matches '$1'"; }
+
+run_out 0 make-sample "$work/sample.vtn"
+meshes=$(run_out 0 dump "$work/sample.vtn" -v | grep -c 'tag=MMES' || true)
+textures=$(grep -Ec 'tag=(CI32|CI24|CIG8)' "$work/out" || true)
+
+run_out 0 publish "$work/sample.vtn" "$work/wavl.vto" --mesh IMES --mesh-settings 4,4 --keyframes KDEF \
+    --vertices VDEF --textures WAVL:70
+has_line '^total resources=[0-9]+ record-bytes=[0-9]+ file-bytes=[0-9]+ source-bytes=[0-9]+ read-back=complete$'
+has_line '^times load=[0-9.]+ms convert=[0-9.]+ms publish=[0-9.]+ms load-published=[0-9.]+ms$'
+if [ "$meshes" -gt 0 ]; then
+    has_line '^mesh +[^ ]+ +(IMES|RMES) +[0-9]+  error=[0-9.e+-]+ '
+fi
+if [ "$textures" -gt 0 ]; then
+    [ "$(grep -c '^texture .* WAVL ' "$work/out")" -eq "$textures" ] || fail "not every texture became WAVL"
+fi
+! grep -q '^texture .* missing$' "$work/out" || fail "a texture did not read back"
+run_out 0 dump "$work/wavl.vto"
+
+run_out 0 publish "$work/sample.vtn" "$work/cimg.vto" --mesh RMES --keyframes KLZS --vertices VLZS --textures CIMG
+has_line 'read-back=complete$'
+if [ "$textures" -gt 0 ]; then
+    [ "$(grep -c '^texture .* CIMG ' "$work/out")" -eq "$textures" ] || fail "not every texture became CIMG"
+    name=$(grep '^texture ' "$work/out" | head -1 | awk '{print $2}')
+    run_out 0 texture "$work/sample.vtn" "$work/one.vtn" "$name" WAVL:100
+    has_line "^texture $name WAVL [0-9]+x[0-9]+ bytes=[0-9]+ psnr=inf"
+    run_out 0 roundtrip "$work/one.vtn" "$work/one-again.vtn"
+fi
+
+run_out 2 publish "$work/sample.vtn" "$work/never.vto" --mesh KRAW
+run_out 2 publish "$work/sample.vtn" "$work/never.vto" --textures WAVL:101
+run_out 2 publish "$work/sample.vtn" "$work/never.vto" --keyframes
+run_out 3 publish "$work/missing.vtn" "$work/never.vto"
+run_out 2 texture "$work/sample.vtn" "$work/never.vtn" any CI99
+run_out 3 texture "$work/sample.vtn" "$work/never.vtn" "no such texture" CIMG
+[ ! -e "$work/never.vto" ] && [ ! -e "$work/never.vtn" ] || fail "a refused command wrote a file"
+echo "publish ok"
