@@ -27,6 +27,21 @@ void Screen::setSize(Size size)
     const std::lock_guard lock(m_mutex);
     displayMode().setSize(size);
     m_overlay = std::make_shared<Surface32>(size.cx, size.cy); // screen DCs still drawing keep the old one alive
+    m_workArea = {};
+}
+
+Rect Screen::workArea() const
+{
+    const Rect whole = bounds();
+    const std::lock_guard lock(m_mutex);
+    return m_workArea.isEmpty() ? whole : m_workArea;
+}
+
+void Screen::setWorkArea(const Rect& area)
+{
+    const Rect clipped = area.intersected(bounds());
+    const std::lock_guard lock(m_mutex);
+    m_workArea = clipped.isEmpty() ? Rect{} : clipped;
 }
 
 ColorRef Screen::desktopColor() const
@@ -88,6 +103,7 @@ void Screen::reset()
     m_desktop = getSysColor(COLOR_BACKGROUND);
     m_topLevels.clear();
     m_overlay = std::make_shared<Surface32>(s.cx, s.cy);
+    m_workArea = {};
 }
 
 Screen& screen()

@@ -29,9 +29,10 @@ public:
     Screen();
 
     Size size() const;
-    void setSize(Size size); // a new, clear overlay; sizes below 1 x 1 are ignored
+    void setSize(Size size); // a new, clear overlay and a whole-screen work area; sizes below 1 x 1 are ignored
     Rect bounds() const { return {0, 0, size().cx, size().cy}; }
-    Rect workArea() const { return bounds(); } // no task bar takes a part of it
+    Rect workArea() const;              // the whole screen unless a live display reports its panels
+    void setWorkArea(const Rect& area); // clipped to the screen; an empty result restores the whole screen
     int32_t depth() const { return displayMode().depth(); }
     bool setDepth(int32_t bitsPerPixel) { return displayMode().setDepth(bitsPerPixel); }
     ChannelMasks masks() const { return displayMode().masks(); }
@@ -52,6 +53,7 @@ private:
     ColorRef m_desktop;
     std::vector<TopLevelView> m_topLevels;
     std::shared_ptr<Surface32> m_overlay;
+    Rect m_workArea; // empty: the whole screen
 };
 
 Screen& screen(); // the process-wide screen

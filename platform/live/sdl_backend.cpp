@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace pf {
 
@@ -110,6 +111,24 @@ bool isEnabledNow(const Ui& target, Hwnd hwnd)
     return w != nullptr && w->isEnabled();
 }
 
+// An icon cursor (a drag cursor) as SDL draws it: its pixels where the mask is opaque, its hot spot kept.
+SDL_Cursor* colorCursorOf(const Icon& icon)
+{
+    std::vector<uint32_t> argb(static_cast<size_t>(icon.width()) * static_cast<size_t>(icon.height()), 0);
+    for (int32_t y = 0; y < icon.height(); ++y)
+        for (int32_t x = 0; x < icon.width(); ++x)
+            if (!icon.isTransparentAt(x, y))
+                argb[static_cast<size_t>(y) * icon.width() + x] =
+                    icon.hasAlpha() ? icon.pixel(x, y) : (icon.pixel(x, y) | 0xFF000000u);
+    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(argb.data(), icon.width(), icon.height(), 32,
+                                                              icon.width() * 4, SDL_PIXELFORMAT_ARGB8888);
+    if (surface == nullptr)
+        return nullptr;
+    SDL_Cursor* cursor = SDL_CreateColorCursor(surface, icon.hotSpot().x, icon.hotSpot().y);
+    SDL_FreeSurface(surface); // SDL keeps its own copy of the pixels
+    return cursor;
+}
+
 Rect clientInSurface(const TopLevelState& s)
 {
     return s.clientRect.offsetBy(-s.windowRect.l, -s.windowRect.t);
@@ -130,6 +149,9 @@ std::unique_ptr<SdlBackend> SdlBackend::open(std::string& outReason)
     SDL_Rect bounds{};
     if (SDL_GetDisplayBounds(0, &bounds) == 0)
         screen().setSize({bounds.w, bounds.h});
+    SDL_Rect usable{};
+    if (SDL_GetDisplayUsableBounds(0, &usable) == 0)
+        screen().setWorkArea(Rect::fromXywh(usable.x - bounds.x, usable.y - bounds.y, usable.w, usable.h));
     return std::unique_ptr<SdlBackend>(new SdlBackend());
 }
 
@@ -444,6 +466,11 @@ void SdlBackend::translateWindowEvent(Ui& target, const SDL_Event& e)
     }
 }
 
+void SdlBackend::warpPointer(Point screenPoint)
+{
+    SDL_WarpMouseGlobal(screenPoint.x, screenPoint.y);
+}
+
 void SdlBackend::applyCursor(Ui& target)
 {
     const Cursor& c = target.currentCursor();
@@ -451,7 +478,9 @@ void SdlBackend::applyCursor(Ui& target)
         return;
     m_cursorId = c.systemId;
     m_cursorIcon = c.icon.get();
-    SDL_Cursor* next = SDL_CreateSystemCursor(sdlCursorOf(c.systemId == 0 ? IDC_ARROW : c.systemId));
+    SDL_Cursor* next = c.systemId == 0 && c.icon != nullptr
+                           ? colorCursorOf(*c.icon)
+                           : SDL_CreateSystemCursor(sdlCursorOf(c.systemId == 0 ? IDC_ARROW : c.systemId));
     if (next == nullptr)
         return;
     SDL_SetCursor(next);

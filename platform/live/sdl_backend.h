@@ -33,6 +33,7 @@ public:
     void present() override;
     void waitForInput(Ui& target, int32_t timeoutMs) override;
     void wake() override;
+    void warpPointer(Point screenPoint) override;
 
     SDL_Window* sdlWindowOf(Hwnd hwnd) const; // null when the window is not shown here
     uint64_t presentedFrameCount() const { return m_presentedFrames.load(); }

@@ -163,6 +163,16 @@ void XvfbServer::askToClose(unsigned long xWindow)
     XSync(d, False);
 }
 
+Point XvfbServer::pointer()
+{
+    Display* d = asDisplay(m_connection);
+    Window root = 0, child = 0;
+    int rootX = 0, rootY = 0, x = 0, y = 0;
+    unsigned int mask = 0;
+    XQueryPointer(d, DefaultRootWindow(d), &root, &child, &rootX, &rootY, &x, &y, &mask);
+    return {rootX, rootY};
+}
+
 std::unique_ptr<Surface32> XvfbServer::grab(const Rect& area)
 {
     Display* d = asDisplay(m_connection);

@@ -31,6 +31,7 @@ public:
     void tap(unsigned long keysym); // down and up
     // What a window manager sends when the user closes a top-level window: WM_DELETE_WINDOW to the X window.
     void askToClose(unsigned long xWindow);
+    Point pointer(); // where the pointer is on the root window
     // The root window's pixels in `area` as 0x00RRGGBB; an empty surface when it cannot be read.
     std::unique_ptr<Surface32> grab(const Rect& area);
 

@@ -178,3 +178,19 @@ TEST_F(HeadlessScreen, PresentingPaintingAndComposingRunTogether)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(HeadlessScreen, WorkAreaIsClippedToTheScreenAndANewSizeRestoresIt)
+{
+    EXPECT_EQ(m_screen.workArea(), m_screen.bounds());
+    m_screen.setWorkArea({0, 8, 100, 40}); // a panel on top, a claim past the right edge
+    EXPECT_EQ(m_screen.workArea(), (Rect{0, 8, 64, 40}));
+    m_screen.setWorkArea({200, 0, 300, 10}); // off the screen: the whole screen again
+    EXPECT_EQ(m_screen.workArea(), m_screen.bounds());
+    m_screen.setWorkArea({0, 0, 64, 40});
+    m_screen.setSize({32, 24});
+    EXPECT_EQ(m_screen.workArea(), (Rect{0, 0, 32, 24}));
+}
+
+} // namespace

@@ -4,6 +4,7 @@
 #include "platform/live/tests/live_environment.h"
 
 #include "platform/base/user_constants.h"
+#include "platform/display/screen.h"
 #include "platform/testing/message_spy.h"
 #include "platform/ui/core/menu.h"
 #include "platform/ui/core/resources.h"
@@ -77,6 +78,14 @@ TEST_F(LiveWindow, DeleteWindowFromTheWindowManagerGivesCloseUnlessDisabled)
     EXPECT_EQ(spy.messages(), (std::vector<uint32_t>{WM_CLOSE, WM_DESTROY}));
     EXPECT_EQ(ui().window(hwnd), nullptr);
     EXPECT_EQ(backend().sdlWindowOf(hwnd), nullptr);
+}
+
+TEST_F(LiveWindow, SetCursorPosMovesThePointerAndTheScreenKeepsTheDisplaysWorkArea)
+{
+    ui().setCursorPos({321, 234});
+    settle();
+    EXPECT_EQ(liveServer().pointer(), (Point{321, 234}));
+    EXPECT_EQ(screen().workArea(), screen().bounds()); // Xvfb has no panels
 }
 
 TEST_F(LiveWindow, ClicksWithinTheDoubleClickTimeMakeADoubleClickAndSlowerOnesDoNot)

@@ -48,7 +48,8 @@ public:
     virtual void present() = 0; // shows what changed since the last call. UI thread
     // Waits at most timeoutMs for input or wake(), then hands every pending event to `target`. UI thread.
     virtual void waitForInput(Ui& target, int32_t timeoutMs) = 0;
-    virtual void wake() = 0; // any thread: ends a wait early
+    virtual void wake() = 0;           // any thread: ends a wait early
+    virtual void warpPointer(Point) {} // SetCursorPos: a live screen moves the real pointer. UI thread
 };
 
 // Shows nothing and waits for nothing: the backend of tests and of runs without a display.

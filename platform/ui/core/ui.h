@@ -104,7 +104,7 @@ public:
     void inject(const InputEvent& event);
     Point messagePos() const { return m_messagePos; } // screen point of the last mouse message
     Point cursorPos() const { return m_cursorPos; }
-    void setCursorPos(Point p) { m_cursorPos = p; }
+    void setCursorPos(Point p); // also moves the pointer of a live screen
     Hwnd windowFromPoint(Point screenPoint) const;
     int16_t getKeyState(uint8_t vk) const; // negative while down; bit 0 toggled
     const std::array<uint8_t, 256>& keyboardState() const { return m_keys; }

@@ -75,6 +75,12 @@ void Ui::syncBackend()
     m_backend.load()->syncTopLevels(states);
 }
 
+void Ui::setCursorPos(Point p)
+{
+    m_cursorPos = p;
+    m_backend.load()->warpPointer(p);
+}
+
 void Ui::postQuit(int32_t exitCode)
 {
     {

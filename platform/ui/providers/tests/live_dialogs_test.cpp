@@ -167,8 +167,11 @@ protected:
     void SetUp() override
     {
         LiveDialogsTest::SetUp();
-        folder = fs::path(artifactPath("live-file-dialog"));
-        fs::remove_all(folder);
+        // One folder per case: ctest runs the cases as parallel processes.
+        const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        folder = fs::path(artifactPath("live-file-dialog-" + name));
+        std::error_code error;
+        fs::remove_all(folder, error);
         fs::create_directories(folder / "Sub");
         for (const char* name : {"a.vtn", "B.VTN", "notes.txt", "Sub/deep.vtn"})
             std::ofstream(folder / name) << "x";
