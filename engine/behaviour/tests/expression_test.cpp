@@ -181,10 +181,20 @@ TEST(ExpressionResolution, CodesPrefixesAndUnnamedObjects)
     EXPECT_EQ(SWexpression::ResolveVariableReference(&s.world, "hum.volume", code), nullptr);
     EXPECT_EQ(code, 5);
     // Unnamed nodes and sounds are skipped, never compared.
-    s.world.AddNode(new SWobjectnode(), nullptr);
-    s.world.GetSoundList().Add(std::make_unique<SWsound>());
-    EXPECT_EQ(SWexpression::ResolveVariableReference(&s.world, "NODE:.label", code), nullptr);
-    EXPECT_EQ(code, 4);
+    auto* unnamedNode = new SWobjectnode();
+    s.world.AddNode(unnamedNode, nullptr);
+    SWsound* unnamedSound = s.world.GetSoundList().Add(std::make_unique<SWsound>());
+    SWjavaclassnode* unnamedEntry = s.world.AddJavaClass(std::make_unique<SWjavaclassnode>());
+    for (SWproperties2* owner : {static_cast<SWproperties2*>(unnamedNode), &s.world.GetSoundVariables(*unnamedSound),
+                                 static_cast<SWproperties2*>(unnamedEntry)}) {
+        auto v = std::make_unique<SWproperty>(kTypeFloat);
+        v->SetName(std::string("v"));
+        owner->AddVariable(std::move(v));
+    }
+    for (const char* text : {"NODE:.v", "SOUND:.v", "RESOURCE:.v", ".v"}) {
+        EXPECT_EQ(SWexpression::ResolveVariableReference(&s.world, text, code), nullptr) << text;
+        EXPECT_EQ(code, 4) << text;
+    }
     // References far longer than any fixed buffer resolve.
     const std::string longName(400, 'n');
     auto* far = new SWobjectnode();
