@@ -59,5 +59,22 @@ def pictures():
     })
 
 
+def speech():
+    header = string("hello") + string("Head") + string("") + struct.pack("<I", 30)
+    channels = [(0, (0.0, 0.5, 1.0)), (19, (-0.25,)), (27, ())]
+    body = struct.pack("<I", len(channels))
+    for code, values in channels:
+        body += struct.pack("<II", len(values), code) + f32s(*values)
+    script = header + body
+    write("qjsh", {
+        "script": script,
+        "script_then_record": script + record("XTRA", b"\x07\x07"),
+        "truncated": script[:-3],
+        "hostile_channel_count": header + struct.pack("<I", 0xFFFFFFFF),
+        "hostile_value_count": header + struct.pack("<III", 1, 0x40000000, 0) + f32s(1.0),
+    })
+
+
 if __name__ == "__main__":
     pictures()
+    speech()
