@@ -259,8 +259,10 @@ bool SWmeshrendererScalar::EmitTriangles(SWdrawgroup& group, const uint32_t* scr
         for (int c = 0; c < 3; ++c)
             codes[c] = outcodes[m_indexList[size_t{k} * 3 + c]];
         const uint8_t orCode = (codes[0] | codes[1] | codes[2]) & kPlaneBits;
+        m_stats.clipped += orCode != 0 ? 1 : 0;
         if (orCode != 0 && !clipper->ClipPolygon(node, codes, orCode, *batch)) {
             batch->Unlink(node);
+            ++m_stats.clippedAway;
             continue;
         }
         uint32_t* out = words + size_t{k} * 3 * stride;

@@ -35,6 +35,8 @@ struct SWmeshrenderstats {
     uint32_t visible = 0;       // kept by culling
     uint32_t queued = 0;        // primitives put in a batch
     uint32_t indexed = 0;       // triangles handed over in direct-draw records
+    uint32_t clipped = 0;       // queued triangles that crossed the view and went to the clipper
+    uint32_t clippedAway = 0;   // of those, the ones with nothing left inside
     uint32_t undrawnGroups = 0; // groups skipped for want of memory or a record
     uint32_t emptyGroups = 0;   // groups with no visible triangle
 };

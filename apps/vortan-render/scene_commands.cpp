@@ -1,0 +1,423 @@
+// vortan-render scene and mesh: the reference scene, or one mesh in one render mode, drawn through the world's
+// frame (BeginFrame, GetViewMatrix, SWrootobject::Render, EndFrame) and written as a PNG, with what was queued,
+// clipped and drawn and the milliseconds of each stage.
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "apps/vortan-render/command_table.h"
+#include "engine/core/mesh_node.h"
+#include "engine/core/root_object.h"
+#include "engine/core/world.h"
+#include "engine/resources/background.h"
+#include "engine/resources/image32.h"
+#include "engine/resources/material.h"
+#include "engine/resources/mesh_object.h"
+#include "engine/resources/picture.h"
+#include "platform/gfx/png_file.h"
+#include "render/mesh/clipper.h"
+#include "render/mesh/mesh_renderer.h"
+#include "render/render_camera.h"
+#include "render/render_drivers.h"
+#include "render/render_surface.h"
+#include "render/software/rasteriser.h"
+#include "testsupport/mesh/off_file.h"
+#include "testsupport/render/mesh_loading.h"
+#include "testsupport/render/reference_scene.h"
+
+namespace {
+
+using namespace rendertool;
+using Clock = std::chrono::steady_clock;
+
+struct FrameOptions {
+    std::string out;
+    uint32_t width = 640;
+    uint32_t height = 480;
+    uint32_t frame = 0;
+    uint32_t factor = 1;
+    std::string mode = "normal";
+    float jitterX = 0.0f;
+    float jitterY = 0.0f;
+    std::string mesh;       // mesh command only
+    std::string renderMode; // mesh command only
+    bool nearCut = false;   // mesh command only
+};
+
+struct FrameTotals {
+    double queueMs = 0.0;
+    double endFrameMs = 0.0;
+};
+
+double MsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+bool ParseSize(const std::string& text, uint32_t& outWidth, uint32_t& outHeight, std::string& outError)
+{
+    const size_t x = text.find('x');
+    if (x == std::string::npos) {
+        outError = "--size: expected WxH";
+        return false;
+    }
+    const auto w = ParseNumber(text.substr(0, x), "--size width", 1, 8192, outError);
+    const auto h = w ? ParseNumber(text.substr(x + 1), "--size height", 1, 8192, outError) : std::nullopt;
+    if (!w || !h)
+        return false;
+    outWidth = static_cast<uint32_t>(*w);
+    outHeight = static_cast<uint32_t>(*h);
+    return true;
+}
+
+bool ParseJitter(const std::string& text, FrameOptions& out, std::string& outError)
+{
+    const size_t comma = text.find(',');
+    char* end = nullptr;
+    const std::string first = text.substr(0, comma);
+    const std::string second = comma == std::string::npos ? "" : text.substr(comma + 1);
+    out.jitterX = std::strtof(first.c_str(), &end);
+    const bool firstOk = !first.empty() && *end == '\0';
+    out.jitterY = std::strtof(second.c_str(), &end);
+    if (!firstOk || second.empty() || *end != '\0' || !std::isfinite(out.jitterX) || !std::isfinite(out.jitterY) ||
+        std::fabs(out.jitterX) > 1.0f || std::fabs(out.jitterY) > 1.0f) {
+        outError = "--jitter: expected X,Y within -1..1 pixels";
+        return false;
+    }
+    return true;
+}
+
+std::optional<FrameOptions> ParseOptions(std::span<char* const> args, bool meshCommand, std::string& outError)
+{
+    if (args.empty() || args[0][0] == '-') {
+        outError = "expected OUT.png first";
+        return std::nullopt;
+    }
+    FrameOptions options;
+    options.out = args[0];
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string flag = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (flag == "--near-cut" && meshCommand) {
+            options.nearCut = true;
+            continue;
+        }
+        if (!hasValue) {
+            outError = "unknown or incomplete option " + flag;
+            return std::nullopt;
+        }
+        const std::string value = args[++i];
+        if (flag == "--size") {
+            if (!ParseSize(value, options.width, options.height, outError))
+                return std::nullopt;
+        } else if (flag == "--frame" && !meshCommand) {
+            const auto frame = ParseNumber(value, "--frame", 0, 1000000, outError);
+            if (!frame)
+                return std::nullopt;
+            options.frame = static_cast<uint32_t>(*frame);
+        } else if (flag == "--supersample") {
+            const auto factor = ParseNumber(value, "--supersample", 1, 2, outError);
+            if (!factor)
+                return std::nullopt;
+            options.factor = static_cast<uint32_t>(*factor);
+        } else if (flag == "--mode" && !meshCommand) {
+            options.mode = value;
+            if (value != "normal" && value != "interlaced" && value != "stereo") {
+                outError = "--mode: normal, interlaced or stereo";
+                return std::nullopt;
+            }
+        } else if (flag == "--jitter" && !meshCommand) {
+            if (!ParseJitter(value, options, outError))
+                return std::nullopt;
+        } else if (flag == "--mesh" && meshCommand) {
+            options.mesh = value;
+        } else if (flag == "--mode" && meshCommand) {
+            options.renderMode = value;
+        } else {
+            outError = "unknown option " + flag;
+            return std::nullopt;
+        }
+    }
+    return options;
+}
+
+// Every mesh renderer of the world, for its counts.
+SWmeshrenderstats CollectStats(SWrootobject& root)
+{
+    SWmeshrenderstats total;
+    const SWobjectlist* list = root.GetList(SWobjectlist::Kind::kGeometry);
+    for (CVTN_Container* child = list != nullptr ? list->GetFirstChild() : nullptr; child != nullptr;
+         child = child->GetNextSibling()) {
+        const auto* mesh = dynamic_cast<const SWmesh*>(child);
+        const auto* renderer =
+            mesh != nullptr ? dynamic_cast<const SWmeshrendererScalar*>(mesh->GetHeldRenderer()) : nullptr;
+        if (renderer == nullptr)
+            continue;
+        const SWmeshrenderstats& s = renderer->Stats();
+        total.triangles += s.triangles;
+        total.visible += s.visible;
+        total.queued += s.queued;
+        total.indexed += s.indexed;
+        total.clipped += s.clipped;
+        total.clippedAway += s.clippedAway;
+    }
+    return total;
+}
+
+// One frame of the world as the frame step draws it.
+bool DrawFrame(SWworld& world, SWrendersurface& surface, FrameTotals& totals)
+{
+    surface.BeginFrame();
+    surface.RefreshBuffers();
+    const Clock::time_point queueStart = Clock::now();
+    const bool queued = world.GetRootObject()->Render(surface);
+    totals.queueMs += MsSince(queueStart);
+    const Clock::time_point endStart = Clock::now();
+    const bool ended = surface.EndFrame();
+    totals.endFrameMs += MsSince(endStart);
+    return queued && ended;
+}
+
+int WritePixels(const std::string& path, const uint32_t* pixels, int32_t width, int32_t height, size_t pitchBytes)
+{
+    const pf::Surface32 view(const_cast<uint32_t*>(pixels), width, height, pitchBytes);
+    std::string error;
+    if (!pf::writePngFile(path, view, error))
+        return ReportError(kExitRefused, "cannot write " + path + ": " + error);
+    return kExitDone;
+}
+
+// A field is drawn into its half of the buffer, rows in order, and the next frame's refresh clears what the last
+// frames drew, so each field's rows are taken as soon as it is done: field 0 to the even rows of the picture,
+// field 1 to the odd ones.
+void TakeField(const SWpixelbuffer& buffer, uint32_t phase, std::vector<uint32_t>& outPicture)
+{
+    const int32_t width = buffer.Width();
+    const int32_t height = buffer.Height();
+    const int32_t firstField = (height + 1) / 2;
+    outPicture.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
+    for (int32_t y = static_cast<int32_t>(phase); y < height; y += 2) {
+        const int32_t source = phase == 0 ? y / 2 : firstField + y / 2;
+        std::copy_n(buffer.Row(source), width, outPicture.begin() + static_cast<ptrdiff_t>(y) * width);
+    }
+}
+
+void PrintReport(SWrootobject& root, SWrendersurface& surface, const FrameTotals& totals, int frames)
+{
+    const SWmeshrenderstats stats = CollectStats(root);
+    const SWrasterstats& raster = surface.GetRasteriser()->Stats();
+    std::printf("triangles=%u visible=%u queued=%u indexed=%u clipped=%u clipped-away=%u fan=%u\n", stats.triangles,
+                stats.visible, stats.queued, stats.indexed, stats.clipped, stats.clippedAway,
+                surface.GetClipper()->FanTrianglesMade());
+    std::printf("drawn=%llu pixels=%llu skipped=%llu\n",
+                static_cast<unsigned long long>(raster.affineTriangles + raster.perspectiveTriangles),
+                static_cast<unsigned long long>(raster.pixelsDrawn),
+                static_cast<unsigned long long>(raster.skippedTriangles));
+    std::printf("frames=%d queue-ms=%.3f end-frame-ms=%.3f\n", frames, totals.queueMs, totals.endFrameMs);
+}
+
+// Draws the world's frame in the chosen mode and writes it. The caller places the camera through placeCamera.
+int DrawAndWrite(SWworld& world, const FrameOptions& options, const SWbackground* background,
+                 void (*placeCamera)(SWrendercamera&, const FrameOptions&, float))
+{
+    SWhostdrivers drivers;
+    drivers.Init();
+    SWrendercamera camera;
+    SWrendersurface surface;
+    if (!surface.Init())
+        return ReportError(kExitFailed, "the surface could not be made");
+    surface.SetCamera(&camera);
+    surface.SetSupersampling(options.factor, options.factor);
+    surface.SetJitter(options.jitterX, options.jitterY);
+    surface.BufferA().SetBackground(background);
+    surface.BufferB().SetBackground(background);
+    // A single normal frame goes straight into an attached image; the other modes keep the surface's buffers.
+    SWimage32 image("frame", options.width, options.height, nullptr);
+    const bool attached = options.mode == "normal" && options.factor == 1;
+    if (attached ? !surface.AttachImage(&image) : !surface.Resize(options.width, options.height))
+        return ReportError(kExitFailed, "the surface could not take the size");
+
+    FrameTotals totals;
+    std::vector<uint32_t> interlaced;
+    int frames = 0;
+    bool drawn = true;
+    if (options.mode == "normal") {
+        placeCamera(camera, options, 0.0f);
+        drawn = DrawFrame(world, surface, totals);
+        frames = 1;
+    } else if (options.mode == "interlaced") {
+        surface.SetRenderMode(1);
+        placeCamera(camera, options, 0.0f);
+        for (uint32_t phase = 0; phase < 2; ++phase) {
+            surface.SetPhase(phase);
+            drawn = DrawFrame(world, surface, totals) && drawn;
+            TakeField(*surface.GetCurrentBuffer(), phase, interlaced);
+        }
+        frames = 2;
+    } else {
+        surface.SetRenderMode(2);
+        for (uint32_t phase = 0; phase < 2; ++phase) {
+            surface.SetPhase(phase);
+            placeCamera(camera, options, phase == 0 ? -0.03f : 0.03f);
+            drawn = DrawFrame(world, surface, totals) && drawn;
+        }
+        frames = 2;
+    }
+    PrintReport(*world.GetRootObject(), surface, totals, frames);
+    drivers.Shutdown();
+    if (!drawn)
+        return ReportError(kExitFailed, "the frame was not drawn");
+    if (attached)
+        return WritePixels(options.out, image.GetPixels(), image.GetWidth(), image.GetHeight(),
+                           static_cast<size_t>(image.GetWidth()) * 4);
+    if (options.mode == "interlaced") {
+        const SWpixelbuffer& shown = *surface.GetCurrentBuffer();
+        return WritePixels(options.out, interlaced.data(), shown.Width(), shown.Height(), shown.PitchBytes());
+    }
+    const SWpixelbuffer& shown = options.mode == "stereo" ? surface.BufferA() : *surface.GetCurrentBuffer();
+    return WritePixels(options.out, shown.Row(0), shown.Width(), shown.Height(), shown.PitchBytes());
+}
+
+void PlaceOrbitCamera(SWrendercamera& camera, const FrameOptions& options, float eyeShift)
+{
+    rendertest::PlaceReferenceCamera(camera, options.frame, eyeShift);
+}
+
+int RunScene(std::span<char* const> args)
+{
+    std::string error;
+    const std::optional<FrameOptions> options = ParseOptions(args, false, error);
+    if (!options)
+        return ReportError(kExitUsage, "scene: " + error);
+    rendertest::ReferenceScene scene = rendertest::MakeReferenceScene();
+    return DrawAndWrite(*scene.world, *options, scene.world->GetRootObject()->GetBackground(), &PlaceOrbitCamera);
+}
+
+// -- mesh
+
+std::optional<uint32_t> RenderModeOf(const std::string& name)
+{
+    if (name == "continuous")
+        return SWmaterial::kModeContinuous;
+    if (name == "flat")
+        return SWmaterial::kModeFlat;
+    if (name == "gouraud" || name == "dot3")
+        return SWmaterial::kModeGouraud;
+    if (name == "phong")
+        return SWmaterial::kModePhong;
+    return std::nullopt;
+}
+
+// The mesh about the origin with a bounding radius of 1.
+std::optional<rendertest::TexturedMesh> MeshOf(const std::string& name, std::string& outError)
+{
+    if (name == "cube")
+        return rendertest::MakeBox(1.1547f); // corners at radius 1
+    if (name == "sphere")
+        return rendertest::MakeUvSphere(1.0f, 48, 32);
+    if (name == "torus")
+        return rendertest::MakeTorus(0.7f, 0.3f, 128, 80, 8.0f, 2.0f);
+    const std::optional<meshtest::OffMesh> off = meshtest::ReadOffFile(name, &outError);
+    if (!off)
+        return std::nullopt;
+    rendertest::TexturedMesh mesh = rendertest::FromOff(*off);
+    float lo[3] = {INFINITY, INFINITY, INFINITY};
+    float hi[3] = {-INFINITY, -INFINITY, -INFINITY};
+    for (size_t i = 0; i < mesh.positions.size(); ++i) {
+        lo[i % 3] = std::min(lo[i % 3], mesh.positions[i]);
+        hi[i % 3] = std::max(hi[i % 3], mesh.positions[i]);
+    }
+    double radius = 0.0;
+    for (size_t i = 0; i < mesh.positions.size(); i += 3) {
+        double squared = 0.0;
+        for (int a = 0; a < 3; ++a) {
+            const double d = mesh.positions[i + a] - 0.5 * (lo[a] + hi[a]);
+            squared += d * d;
+        }
+        radius = std::max(radius, std::sqrt(squared));
+    }
+    if (!(radius > 0.0) || !std::isfinite(radius)) {
+        outError = "the mesh has no extent";
+        return std::nullopt;
+    }
+    for (size_t i = 0; i < mesh.positions.size(); ++i)
+        mesh.positions[i] = static_cast<float>((mesh.positions[i] - 0.5 * (lo[i % 3] + hi[i % 3])) / radius);
+    return mesh;
+}
+
+// Seen from 35 degrees round and 20 degrees up; the eye 3 radii away, or, cutting, just outside the mesh so the
+// near plane (0.15 in front of the eye) passes through it.
+void PlaceMeshCamera(SWrendercamera& camera, const FrameOptions& options, float)
+{
+    const double round = 35.0 * 3.14159265358979 / 180.0;
+    const double up = 20.0 * 3.14159265358979 / 180.0;
+    const double eyeDistance = options.nearCut ? 1.08 : 3.0;
+    const double d[3] = {std::cos(up) * std::cos(round), std::sin(up), std::cos(up) * std::sin(round)};
+    camera = SWrendercamera();
+    // The eye sits one unit behind the position along the direction, the camera's backward axis.
+    camera.SetPosition(static_cast<float>(d[0] * (eyeDistance - 1.0)), static_cast<float>(d[1] * (eyeDistance - 1.0)),
+                       static_cast<float>(d[2] * (eyeDistance - 1.0)));
+    camera.SetDirection(static_cast<float>(d[0]), static_cast<float>(d[1]), static_cast<float>(d[2]));
+}
+
+int RunMesh(std::span<char* const> args)
+{
+    std::string error;
+    std::optional<FrameOptions> options = ParseOptions(args, true, error);
+    if (!options)
+        return ReportError(kExitUsage, "mesh: " + error);
+    const std::optional<uint32_t> renderMode = RenderModeOf(options->renderMode);
+    if (options->mesh.empty() || !renderMode)
+        return ReportError(kExitUsage, "mesh: expected --mesh cube|sphere|torus|FILE.off and --mode "
+                                       "continuous|flat|gouraud|phong|dot3");
+    const std::optional<rendertest::TexturedMesh> shape = MeshOf(options->mesh, error);
+    if (!shape)
+        return ReportError(kExitRefused, "mesh: " + options->mesh + ": " + error);
+
+    SWworld world;
+    SWrootobject& root = *world.GetRootObject();
+    auto checker = std::make_unique<SWpicture>("checker", 256, 256, BackgroundGenerator::kChecker);
+    checker->GetGenerator().colourA = {0.95f, 0.85f, 0.55f};
+    checker->GetGenerator().colourB = {0.25f, 0.35f, 0.6f};
+    checker->GetGenerator().parameters = {0.125f, 0.125f, 0.0f};
+    checker->Render();
+    SWpicture* const texture = checker.get();
+    root.AddTexture(std::move(checker));
+    auto made = std::make_unique<SWmaterial>("mesh");
+    SWmaterial* const material = made.get();
+    root.AddMaterial(std::move(made));
+    material->SetRenderMode(*renderMode);
+    material->SetAmbientColour(0.2f, 1.0f, 1.0f, 1.0f);
+    material->SetDiffuseColour(0.8f, 0.9f, 0.7f, 0.5f);
+    material->SetSpecularColour(1.0f, 1.0f, 1.0f, 1.0f);
+    material->SetSmoothness(20.0f);
+    material->SetMaterialFlags(SWmaterial::kFlagBilinear);
+    if (options->renderMode == "dot3") {
+        material->SetTexture(texture);
+        material->SetBumpTexture(texture);
+        material->SetBumpAmount(1.0f);
+    }
+    auto* mesh = static_cast<SWmeshobject*>(root.AddGeometry(std::make_unique<SWmeshobject>()));
+    rendertest::LoadMesh(*mesh, *shape, material);
+    world.AddNode(std::make_unique<SWmeshnode>(mesh).release(), nullptr);
+    world.UpdateNodeTransforms(world.GetRootNode(), 1);
+    world.UpdateGeometryMatrices(world.GetRootNode());
+    const SWbackground grey(0x00303840u);
+    return DrawAndWrite(world, *options, &grey, &PlaceMeshCamera);
+}
+
+const bool kSceneRegistered = RegisterRenderToolCommand(
+    {"scene", "OUT.png [--size WxH] [--frame N] [--supersample 2] [--mode normal|interlaced|stereo] [--jitter X,Y]",
+     &RunScene});
+const bool kMeshRegistered = RegisterRenderToolCommand(
+    {"mesh",
+     "OUT.png --mesh cube|sphere|torus|FILE.off --mode continuous|flat|gouraud|phong|dot3 [--near-cut] "
+     "[--size WxH] [--supersample 2]",
+     &RunMesh});
+
+} // namespace

@@ -1,0 +1,133 @@
+#include "testsupport/render/reference_scene.h"
+
+#include <cmath>
+#include <numbers>
+
+#include "engine/core/mesh_node.h"
+#include "engine/core/root_object.h"
+#include "engine/core/world.h"
+#include "engine/resources/background.h"
+#include "engine/resources/material.h"
+#include "engine/resources/mesh_object.h"
+#include "engine/resources/picture.h"
+#include "render/render_camera.h"
+#include "render/render_surface.h"
+#include "testsupport/render/mesh_loading.h"
+
+namespace rendertest {
+
+namespace {
+
+SWpicture* AddPicture(SWrootobject& root, const char* name, int32_t width, int32_t height, uint16_t type,
+                      const BackgroundGenerator::Colour& a, const BackgroundGenerator::Colour& b,
+                      const std::array<float, 3>& parameters)
+{
+    auto picture = std::make_unique<SWpicture>(name, width, height, type);
+    BackgroundGenerator& generator = picture->GetGenerator();
+    generator.colourA = a;
+    generator.colourB = b;
+    generator.parameters = parameters;
+    picture->Render();
+    SWpicture* const placed = picture.get();
+    root.AddTexture(std::move(picture));
+    return placed;
+}
+
+SWmaterial* AddMaterial(SWrootobject& root, const char* name, uint32_t renderMode)
+{
+    auto material = std::make_unique<SWmaterial>(name);
+    material->SetRenderMode(renderMode);
+    SWmaterial* const placed = material.get();
+    root.AddMaterial(std::move(material));
+    return placed;
+}
+
+SWmeshobject* AddMesh(SWworld& world, const TexturedMesh& shape, SWmaterial* material, const SWmatrix& place)
+{
+    SWrootobject& root = *world.GetRootObject();
+    auto* mesh = static_cast<SWmeshobject*>(root.AddGeometry(std::make_unique<SWmeshobject>()));
+    LoadMesh(*mesh, shape, material);
+    auto node = std::make_unique<SWmeshnode>(mesh);
+    node->SetInitialMatrix(place);
+    world.AddNode(node.release(), nullptr);
+    return mesh;
+}
+
+} // namespace
+
+ReferenceScene MakeReferenceScene()
+{
+    ReferenceScene scene;
+    scene.world = std::make_unique<SWworld>();
+    SWworld& world = *scene.world;
+    SWrootobject& root = *world.GetRootObject();
+
+    // A 256 x 256 checker of 32-pixel cells, tinted warm and cool.
+    SWpicture* checker = AddPicture(root, "checker", 256, 256, BackgroundGenerator::kChecker, {0.95f, 0.85f, 0.55f},
+                                    {0.25f, 0.35f, 0.6f}, {0.125f, 0.125f, 0.0f});
+    SWpicture* radial = AddPicture(root, "environment", 128, 128, BackgroundGenerator::kRadial, {1.0f, 1.0f, 0.9f},
+                                   {0.1f, 0.2f, 0.45f}, {0.5f, 0.5f, 0.0f});
+
+    SWmaterial* ring = AddMaterial(root, "torus", SWmaterial::kModeGouraud);
+    ring->SetAmbientColour(0.25f, 1.0f, 1.0f, 1.0f);
+    ring->SetDiffuseColour(0.8f, 1.0f, 1.0f, 1.0f);
+    ring->SetTexture(checker);
+    ring->SetMaterialFlags(SWmaterial::kFlagBilinear);
+
+    SWmaterial* ball = AddMaterial(root, "sphere", SWmaterial::kModePhong);
+    ball->SetAmbientColour(0.15f, 0.9f, 0.3f, 0.2f);
+    ball->SetDiffuseColour(0.7f, 0.9f, 0.3f, 0.2f);
+    ball->SetSpecularColour(1.0f, 1.0f, 1.0f, 1.0f);
+    ball->SetSmoothness(24.0f);
+    ball->SetReflectionTexture(radial);
+    ball->SetReflectivity(0.4f);
+    ball->SetMaterialFlags(SWmaterial::kFlagBilinear);
+
+    SWmaterial* glass = AddMaterial(root, "cube", SWmaterial::kModeFlat);
+    glass->SetAmbientColour(0.3f, 0.3f, 0.9f, 0.4f);
+    glass->SetDiffuseColour(0.7f, 0.3f, 0.9f, 0.4f);
+    glass->SetTransparency(0.5f);
+
+    scene.torus = AddMesh(world, MakeTorus(1.0f, 0.4f, 128, 80, 8.0f, 2.0f), ring, SWmatrix());
+    scene.sphere = AddMesh(world, MakeUvSphere(0.5f, 48, 32), ball, SWmatrix());
+    TexturedMesh box = MakeBox(0.8f);
+    box.uv.clear(); // untextured
+    scene.cube = AddMesh(world, box, glass, SWmatrix::Translation(2.0f, 0.0f, 0.3f));
+    world.UpdateNodeTransforms(world.GetRootNode(), 1);
+    world.UpdateGeometryMatrices(world.GetRootNode());
+
+    auto sky = std::make_unique<SWpicture>("sky", 256, 128, BackgroundGenerator::kLinear);
+    BackgroundGenerator& generator = sky->GetGenerator();
+    generator.colourA = {0.55f, 0.75f, 0.95f};
+    generator.colourB = {0.95f, 0.95f, 0.85f};
+    generator.parameters = {-1.5707964f, 0.0f, 0.0f}; // downwards: blue at the top, pale at the horizon
+    sky->Render();
+    root.SetBackground(std::make_unique<SWbackground>(std::move(sky), SWbackground::kModeStretch));
+    return scene;
+}
+
+void PlaceReferenceCamera(SWrendercamera& camera, uint32_t frame, float eyeShift)
+{
+    const double angle = (30.0 + 3.0 * frame) * std::numbers::pi / 180.0;
+    // The direction is the camera's backward axis: from the origin towards the eye.
+    const double x = 4.0 * std::cos(angle);
+    const double z = 4.0 * std::sin(angle);
+    const double y = 1.2;
+    const double length = std::sqrt(x * x + y * y + z * z);
+    // Its own x axis, up x direction, lies in the ground plane.
+    const double sideX = z / std::sqrt(x * x + z * z);
+    const double sideZ = -x / std::sqrt(x * x + z * z);
+    camera = SWrendercamera();
+    camera.SetPosition(static_cast<float>(x + eyeShift * sideX), static_cast<float>(y),
+                       static_cast<float>(z + eyeShift * sideZ));
+    camera.SetDirection(static_cast<float>(x / length), static_cast<float>(y / length), static_cast<float>(z / length));
+}
+
+void ShowReferenceBackground(const ReferenceScene& scene, SWrendersurface& surface)
+{
+    const SWbackground* background = scene.world->GetRootObject()->GetBackground();
+    surface.BufferA().SetBackground(background);
+    surface.BufferB().SetBackground(background);
+}
+
+} // namespace rendertest
