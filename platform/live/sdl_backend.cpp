@@ -44,6 +44,9 @@ bool openVideo(std::string& outReason)
         SDL_LogSetOutputFunction(keepLogLine, nullptr);
         SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
         SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+        // Our pixels are drawn in software already: the window surface is the X server's own image, never a
+        // GL texture, so no GL driver (and none of its threads) is loaded to show them.
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
             reason = std::string("SDL video did not open: ") + SDL_GetError();
             return;
