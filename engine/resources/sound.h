@@ -40,6 +40,10 @@ public:
     // three-letter extension, in any case ("wav" 1, "mid" 2, else 0). The sound never deletes its file.
     void SetFileName(std::string path);
     uint64_t GetFileSize() const { return m_fileSize; }
+    // The path a document stores: the one the sound was given, also once its file was restored under a temporary
+    // name (a reader sets it after the restore; SetFileName forgets it).
+    const std::string& GetStoredFileName() const { return m_storedFileName.empty() ? m_fileName : m_storedFileName; }
+    void SetStoredFileName(std::string path) { m_storedFileName = std::move(path); }
     // A file restored under a temporary name keeps the type it was stored with, and its size once it is written.
     void SetType(uint8_t type) { m_type = type; }
     void SetFileSize(uint64_t bytes) { m_fileSize = bytes; }
@@ -90,6 +94,7 @@ private:
     uint8_t m_type = kTypeOther;
     std::string m_name;
     std::string m_fileName;
+    std::string m_storedFileName; // empty: the file name itself
     uint64_t m_fileSize = 0;
     uint32_t m_qualityPercent = 100;
     uint8_t m_sc36Variant = 0;

@@ -107,7 +107,7 @@ bool CodedSoundHandler::Write(SWchunkstream& out, CVTN_Container* object, uint32
     SWrecordbuilder record(out, GetId());
     SWchunkstream& payload = record.Stream();
     payload.WriteString(sound->GetName());
-    payload.WriteString(sound->GetFileName());
+    payload.WriteString(sound->GetStoredFileName());
     if (HasVariantByte())
         payload.WriteU8(sound->GetSc36Variant());
     payload.WriteU16(16);

@@ -85,7 +85,7 @@ bool WriteRawSoundRecord(SWchunkstream& out, SWsound& sound)
         ReportRaw(sound, "the file \"" + path + "\" cannot be opened; the sound is stored empty");
     const uint64_t bytes = file != nullptr ? *size : 0;
     // Checked before a byte is read: a record's length is a u32, and a payload past it would fail the whole document.
-    if (!RawSoundRecordFits(bytes, sound.GetName().size(), path.size())) {
+    if (!RawSoundRecordFits(bytes, sound.GetName().size(), sound.GetStoredFileName().size())) {
         ReportRaw(sound, "the file is " + std::to_string(bytes) + " bytes, too large to store; the sound is left out");
         if (file != nullptr)
             std::fclose(file);
@@ -95,7 +95,7 @@ bool WriteRawSoundRecord(SWchunkstream& out, SWsound& sound)
     SWrecordbuilder record(out, kRawId);
     SWchunkstream& payload = record.Stream();
     payload.WriteString(sound.GetName());
-    payload.WriteString(path);
+    payload.WriteString(sound.GetStoredFileName()); // the name as given, not a restored file's temporary one
     payload.WriteU32(static_cast<uint32_t>(bytes));
     const bool copied = file == nullptr || CopyFileInto(file, bytes, payload);
     if (file != nullptr)

@@ -60,7 +60,7 @@ bool WaveCodecSoundHandler::Write(SWchunkstream& out, CVTN_Container* object, ui
     SWrecordbuilder record(out, GetId());
     SWchunkstream& payload = record.Stream();
     payload.WriteString(sound->GetName());
-    payload.WriteString(sound->GetFileName());
+    payload.WriteString(sound->GetStoredFileName());
     uint8_t error = 0;
     MmioStream sink(&payload, true, error);
     std::string why;
