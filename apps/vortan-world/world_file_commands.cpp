@@ -1,8 +1,11 @@
-// `vortan-world make-sample OUT.vtn`: a sample scene of what the world file writes so far (nodes of each kind,
-// cameras, a group, the arcball, cursors, a loadable-world entry, the header). `vortan-world roundtrip IN OUT`:
+// `vortan-world make-sample OUT.vtn [--meshes DIR] [--pictures DIR] [--sound FILE]`: a sample scene with a record
+// of every kind the world file writes (testsupport/world/sample_world.h); the folders default to the test-data
+// cache's mesh and image folders when the fetch script filled them. `vortan-world roundtrip IN OUT`:
 // load and save, and say whether OUT equals IN byte for byte. `vortan-world import BASE IN OUT`: merge IN into BASE,
 // print the merge record, write OUT, then remove the merge and say whether BASE came back byte for byte.
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -20,6 +23,7 @@
 #include "engine/core/type_tag.h"
 #include "engine/core/world.h"
 #include "engine/core/world_file.h"
+#include "testsupport/world/sample_world.h"
 
 namespace {
 
@@ -32,60 +36,50 @@ int Refuse(const std::string& message)
     return kExitRefused;
 }
 
-void AddSampleNodes(SWworld& world)
+// A folder of the test-data cache when the fetch script filled it; empty otherwise.
+std::string TestDataFolder(const char* name)
 {
-    for (int i = 0; i < 3; ++i) {
-        auto* object = new SWobjectnode; // the tree owns it from AddNode on
-        object->SetName("object" + std::to_string(i));
-        object->SetInitialMatrix(SWmatrix::Translation(static_cast<float>(i), 0.5f, -2.0f));
-        world.AddNode(object, nullptr);
-        auto* part = new SWobjectnode;
-        part->SetName("part" + std::to_string(i));
-        part->SetAxisLock(static_cast<uint8_t>(i));
-        world.AddNode(part, object);
-    }
-    for (const char* name : {"front", "side"}) {
-        auto* camera = new SWcameranode;
-        camera->SetName(name);
-        world.AddNode(camera, nullptr);
-        world.AddCamera(camera);
-    }
-    auto* group = new SWnode(SWnode::kKindGroup);
-    group->SetName("objects");
-    world.AddNode(group, nullptr);
-    for (const char* name : {"object0", "object2"})
-        group->AddGroupMember(world.GetRootNode()->FindByName(name));
-    world.SetArcballNode(static_cast<SWobjectnode*>(world.GetRootNode()->FindByName("object1")));
-    world.SetArcballFlag(1);
+    const char* root = std::getenv("VORTAN_TEST_DATA");
+    if (root == nullptr || *root == '\0')
+        return {};
+    const std::filesystem::path folder = std::filesystem::path(root) / name;
+    std::error_code error;
+    return std::filesystem::is_directory(folder, error) ? folder.string() : std::string();
 }
 
 int MakeSample(std::span<char* const> args)
 {
-    if (args.size() != 1) {
-        std::fprintf(stderr, "usage: vortan-world make-sample OUT.vtn\n");
+    const auto Usage = [] {
+        std::fprintf(stderr,
+                     "usage: vortan-world make-sample OUT.vtn [--meshes DIR] [--pictures DIR] [--sound FILE]\n");
         return kWorldToolUsage;
+    };
+    worldtest::SampleWorldOptions options;
+    options.meshFolder = TestDataFolder("mesh");
+    options.pictureFolder = TestDataFolder("image");
+    const char* out = nullptr;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string arg = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (arg == "--meshes" && hasValue)
+            options.meshFolder = args[++i];
+        else if (arg == "--pictures" && hasValue)
+            options.pictureFolder = args[++i];
+        else if (arg == "--sound" && hasValue)
+            options.soundFile = args[++i];
+        else if (out == nullptr && !arg.starts_with("--"))
+            out = args[i];
+        else
+            return Usage();
     }
-    SWworld world;
-    world.SetSceneSize(20.0f);
-    world.SetPixelSize(800, 600);
-    SWheader& header = world.GetRootObject()->GetHeader();
-    header.SetObjectName("sample scene");
-    header.SetAuthor("vortan-world");
-    world.GetRootNode()->SetName("scene");
-    AddSampleNodes(world);
-    SWcursor* cursor = world.GetCursorList().Add("hand", 1);
-    cursor->imageFile = "hand.cur";
-    cursor->hotSpotX = 4;
-    world.GetCursorList().Add("wait", 2);
-    CVTN_SubWorld* entry = world.GetSubWorlds().Add("level2");
-    entry->SetFileName("level2.vtn");
-    entry->SetReferenceLimitFlag(1);
-    entry->SetReferenceLimit(2);
+    if (out == nullptr)
+        return Usage();
+    const std::unique_ptr<SWworld> world = worldtest::MakeSampleWorld(options);
     std::string why;
-    const DocumentStatus status = SaveWorldFile(world, WorldFileMode::kScene, args[0], &why);
+    const DocumentStatus status = SaveWorldFile(*world, WorldFileMode::kScene, out, &why);
     if (status != DocumentStatus::kOk)
         return Refuse(why.empty() ? DocumentStatusText(status) : why);
-    std::printf("wrote %s\n", args[0]);
+    std::printf("wrote %s\n", out);
     return kWorldToolDone;
 }
 
@@ -153,8 +147,9 @@ int Import(std::span<char* const> args)
     return restored ? kWorldToolDone : kExitFailed;
 }
 
-const bool kRegistered = RegisterWorldToolCommand({"make-sample", "OUT.vtn", &MakeSample}) &&
-                         RegisterWorldToolCommand({"roundtrip", "IN OUT", &Roundtrip}) &&
-                         RegisterWorldToolCommand({"import", "BASE IN OUT", &Import});
+const bool kRegistered =
+    RegisterWorldToolCommand({"make-sample", "OUT.vtn [--meshes DIR] [--pictures DIR] [--sound FILE]", &MakeSample}) &&
+    RegisterWorldToolCommand({"roundtrip", "IN OUT", &Roundtrip}) &&
+    RegisterWorldToolCommand({"import", "BASE IN OUT", &Import});
 
 } // namespace

@@ -35,7 +35,7 @@ bool WriteSound(SWworldwriting& out, SWsound& sound, SWchunkstream& s)
     const SWcompressionscheme* chosen = sound.GetScheme();
     const bool fields = Nested(s, kTagSoundFields, [&](SWchunkstream& f) {
         f.WriteString(sound.GetName());
-        f.WriteString(sound.GetFileName());
+        f.WriteString(sound.GetStoredFileName());
         f.WriteU8(sound.GetType());
         f.WriteU64(sound.GetFileSize());
         f.WriteU32(sound.GetQualityPercent());
@@ -129,7 +129,14 @@ bool ReadSounds(SWworldreading& in, uint32_t index)
             } else if (tag == kTagVariables && fields) {
                 world.GetSoundVariables(*sound).ReadVariables(s);
             } else if (const SWcompressionscheme* row = RowOf(tag, SchemeKind::kSound); row && fields) {
+                const std::string stored = sound->GetStoredFileName();
+                const uint8_t type = sound->GetType();
                 damaged = !row->Read(s, sound, 0) || !Good(s);
+                // The row restores the file under a temporary name; documents go on naming the file as stored.
+                if (!damaged && sound->GetFileName() != stored) {
+                    sound->SetStoredFileName(stored);
+                    sound->SetType(type);
+                }
             }
         });
         if (!fields || damaged) {

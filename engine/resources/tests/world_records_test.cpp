@@ -1,0 +1,287 @@
+#include "engine/resources/world_records.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/behaviour/properties.h"
+#include "engine/core/buffer.h"
+#include "engine/core/camera_node.h"
+#include "engine/core/chunk_stream.h"
+#include "engine/core/document_file.h"
+#include "engine/core/header.h"
+#include "engine/core/hotspot.h"
+#include "engine/core/java_class_node.h"
+#include "engine/core/mesh_node.h"
+#include "engine/core/record_builder.h"
+#include "engine/core/root_object.h"
+#include "engine/core/type_tag.h"
+#include "engine/core/world.h"
+#include "engine/core/world_file.h"
+#include "engine/core/world_sections.h"
+#include "engine/resources/background.h"
+#include "engine/resources/compression_scheme.h"
+#include "engine/resources/image32.h"
+#include "engine/resources/material.h"
+#include "engine/resources/mesh_object.h"
+#include "engine/resources/resource_report.h"
+#include "engine/resources/sound.h"
+#include "engine/resources/texture_header_record.h"
+#include "testsupport/world/sample_world.h"
+
+namespace {
+
+std::vector<uint8_t> Save(SWworld& world, WorldFileMode mode = WorldFileMode::kScene)
+{
+    std::vector<uint8_t> bytes;
+    EXPECT_EQ(WriteWorldFile(world, mode, bytes), DocumentStatus::kOk);
+    return bytes;
+}
+
+WorldLoadResult Load(std::vector<uint8_t> bytes)
+{
+    SWdocumentfile file;
+    EXPECT_EQ(SWdocumentfile::Parse(std::move(bytes), file), DocumentStatus::kOk);
+    SWreadcontext context(SWreadcontext::IdMode::kKeep);
+    return ReadWorldFile(file, context);
+}
+
+template <typename T> T* NodeNamed(SWworld& world, const char* name)
+{
+    return dynamic_cast<T*>(world.GetRootNode()->FindByName(name));
+}
+
+std::vector<uint32_t> PixelsOf(const SWtexture& t)
+{
+    return std::vector<uint32_t>(t.GetPixels(), t.GetPixels() + size_t{t.GetWidth32()} * t.GetHeight32());
+}
+
+// The nested tags of every record of tag in file, in order.
+std::vector<uint32_t> NestedTagsOf(const std::vector<uint8_t>& bytes, uint32_t tag)
+{
+    SWdocumentfile file;
+    EXPECT_EQ(SWdocumentfile::Parse(std::vector<uint8_t>(bytes), file), DocumentStatus::kOk);
+    std::vector<uint32_t> tags;
+    for (const DocumentRecord& record : file.Records()) {
+        if (record.tag != tag)
+            continue;
+        std::vector<uint8_t> payload;
+        EXPECT_EQ(SWdocumentfile::DecodePayload(record, payload), PayloadStatus::kOk);
+        SWchunkstream in{std::span<const uint8_t>(payload)};
+        while (in.Remaining() >= 8) {
+            tags.push_back(in.TakeTag());
+            in.SkipRecord();
+        }
+    }
+    return tags;
+}
+
+TEST(WorldRecords, EveryRecordComesBackAndSavesToTheSameBytes)
+{
+    const std::unique_ptr<SWworld> world = worldtest::MakeSampleWorld();
+    for (const WorldFileMode mode : {WorldFileMode::kScene, WorldFileMode::kProject, WorldFileMode::kPublished}) {
+        SCOPED_TRACE(static_cast<int>(mode));
+        const std::vector<uint8_t> first = Save(*world, mode);
+        WorldLoadResult loaded = Load(first);
+        ASSERT_EQ(loaded.status, DocumentStatus::kOk);
+        EXPECT_TRUE(loaded.skipped.empty());
+        EXPECT_EQ(SWkeptsections::Find(*loaded.world), nullptr);
+        EXPECT_EQ(Save(*loaded.world, mode), first);
+    }
+}
+
+TEST(WorldRecords, ResourcesAndTheirLinksComeBack)
+{
+    const std::unique_ptr<SWworld> world = worldtest::MakeSampleWorld();
+    WorldLoadResult loaded = Load(Save(*world));
+    ASSERT_EQ(loaded.status, DocumentStatus::kOk);
+    SWworld& back = *loaded.world;
+    SWrootobject& root = *back.GetRootObject();
+    EXPECT_EQ(root.GetHeader().GetCreatingTools(), std::vector<std::string>{"vortan-world make-sample"});
+
+    // Textures: each kind, its pixels and flags.
+    for (const char* name : {"bricks.png", "wood.png", "bumps.png"}) {
+        SCOPED_TRACE(name);
+        const SWtexture* before = world->FindTextureByName(name);
+        const SWtexture* after = back.FindTextureByName(name);
+        ASSERT_NE(after, nullptr);
+        EXPECT_EQ(after->GetTag(), before->GetTag());
+        EXPECT_EQ(after->GetTextureFlags(), before->GetTextureFlags());
+        EXPECT_EQ(PixelsOf(*after), PixelsOf(*before));
+    }
+    // Materials: fields, and their textures bound to the loaded ones.
+    const SWmaterial* wood = SWrootobject::GetNextMaterial(root.GetFirstMaterial());
+    ASSERT_NE(wood, nullptr);
+    EXPECT_EQ(wood->GetName(), "wood");
+    EXPECT_EQ(wood->GetTexture(), back.FindTextureByName("wood.png"));
+    EXPECT_EQ(wood->GetReflectionTexture(), back.FindTextureByName("bricks.png"));
+    EXPECT_EQ(wood->GetReflectivity(), 0.25f);
+    EXPECT_EQ(wood->GetDiffuseColour(),
+              SWrootobject::GetNextMaterial(world->GetRootObject()->GetFirstMaterial())->GetDiffuseColour());
+    // The background with its own texture.
+    ASSERT_NE(root.GetBackground(), nullptr);
+    EXPECT_EQ(root.GetBackground()->GetColour(), 0x00102030u);
+    EXPECT_EQ(root.GetBackground()->GetMode(), SWbackground::kModeStretch);
+    ASSERT_NE(root.GetBackground()->GetTexture(), nullptr);
+    EXPECT_EQ(root.GetBackground()->GetTexture()->GetName(), "sky.png");
+
+    // Meshes: node geometry by record index, polygon materials, morph targets, the binding's node.
+    auto* meshNode = NodeNamed<SWmeshnode>(back, "meshnode0");
+    ASSERT_NE(meshNode, nullptr);
+    SWmeshobject* mesh = meshNode->GetMeshObject();
+    ASSERT_NE(mesh, nullptr);
+    const SWmeshobject* original = NodeNamed<SWmeshnode>(*world, "meshnode0")->GetMeshObject();
+    EXPECT_EQ(mesh->GetPolygonCount(), original->GetPolygonCount());
+    EXPECT_TRUE(mesh->IsLoaded());
+    ASSERT_GT(mesh->GetPolygonCount(), 1u);
+    for (uint32_t p = 0; p < mesh->GetPolygonCount(); ++p) {
+        SCOPED_TRACE(p);
+        ASSERT_NE(mesh->GetPolygons()[p].material, nullptr);
+        EXPECT_EQ(mesh->GetPolygons()[p].material->GetName(), original->GetPolygons()[p].material->GetName());
+        EXPECT_NE(mesh->GetPolygons()[p].material, original->GetPolygons()[p].material); // the loaded world's own
+        EXPECT_EQ(mesh->GetSmoothingMask(p), original->GetSmoothingMask(p));
+    }
+    EXPECT_EQ(mesh->GetPolygons()[2].material, wood);
+    ASSERT_EQ(mesh->GetMorphTargets().Count(), 1u);
+    EXPECT_EQ(mesh->GetMorphTargets().GetAt(0)->records.Count(), 4u);
+    ASSERT_EQ(mesh->GetVertexBuckets().size(), 1u);
+    EXPECT_EQ(mesh->GetVertexBuckets()[0].node, back.GetRootNode()->FindByName("bone"));
+    // Cameras: their objects, and the camera list.
+    auto* front = NodeNamed<SWcameranode>(back, "front");
+    ASSERT_NE(front, nullptr);
+    ASSERT_NE(front->GetCameraObject(), nullptr);
+    EXPECT_EQ(front->GetCameraObject()->GetName(), "front-lens");
+    EXPECT_EQ(front->GetCameraObject()->GetDepthRange(), 150.0f);
+    EXPECT_EQ(front->GetEye(), 2);
+    EXPECT_EQ(back.GetActiveCamera(), front);
+    // The hot spot: its picture and its texture by name.
+    auto* hotspot = NodeNamed<SWhotspot>(back, "button");
+    ASSERT_NE(hotspot, nullptr);
+    ASSERT_NE(hotspot->GetImage(), nullptr);
+    EXPECT_EQ(hotspot->GetPictureWidth(), 6);
+    EXPECT_EQ(PixelsOf(*hotspot->GetImage()), PixelsOf(*NodeNamed<SWhotspot>(*world, "button")->GetImage()));
+    EXPECT_EQ(hotspot->GetCachedTexture(), back.FindTextureByName("bricks.png"));
+
+    // Motion: the key-frame track and the vertex frames, attached to their nodes.
+    auto* object = NodeNamed<SWobjectnode>(back, "object0");
+    ASSERT_EQ(object->GetAnimationTracks().GetTrackCount(), 1u);
+    EXPECT_EQ(object->GetAnimationTracks().GetTrack(0).GetKeyCount(), 3u);
+    ASSERT_NE(object->GetAnimationTracks().GetClips().FindById(7), nullptr);
+    auto* sphere = NodeNamed<SWmeshnode>(back, "meshnode1");
+    ASSERT_NE(sphere->GetVertexFrameTable(), nullptr);
+    EXPECT_EQ(sphere->GetVertexFrameTable()->GetFrameCount(), 3u);
+    EXPECT_TRUE(sphere->GetVertexFrameTable()->IsReady());
+
+    // The sound by its fields (no row of its kind stores its data here), with its variables.
+    SWsound* sound = back.GetSoundList().FindByName("speech");
+    ASSERT_NE(sound, nullptr);
+    EXPECT_EQ(sound->GetStoredFileName(), "sample.wav"); // whatever temporary file its row restored
+    EXPECT_EQ(sound->GetRangeStartMs(), 100u);
+    EXPECT_EQ(sound->GetRepeatCount(), 2u);
+    ASSERT_NE(back.FindSoundVariables(*sound), nullptr);
+    EXPECT_NE(back.FindSoundVariables(*sound)->FindVariable("speech_speed"), nullptr);
+    // The Java entry with its variables.
+    ASSERT_EQ(back.GetJavaClasses().Count(), 1u);
+    auto* java = static_cast<SWjavaclassnode*>(back.GetJavaClasses().Head());
+    EXPECT_EQ(java->GetClassPath(), "applets/Scores.class");
+    EXPECT_NE(java->FindVariable("scores_label"), nullptr);
+}
+
+TEST(WorldRecords, SceneFilesStoreThroughTheDefaultRowAndPublishedOnesThroughTheChosenRow)
+{
+    const std::unique_ptr<SWworld> world = worldtest::MakeSampleWorld();
+    SWmeshobject* mesh = NodeNamed<SWmeshnode>(*world, "meshnode0")->GetMeshObject();
+    const SWcompressionscheme* codec = SWcompressionschemes::Table().FindById(MakeTag("IMES"));
+    ASSERT_NE(codec, nullptr);
+    mesh->SetScheme(codec);
+    const std::vector<uint32_t> scene = NestedTagsOf(Save(*world), MakeTag("MMES"));
+    EXPECT_NE(std::find(scene.begin(), scene.end(), MakeTag("RMES")), scene.end());
+    EXPECT_EQ(std::find(scene.begin(), scene.end(), MakeTag("IMES")), scene.end());
+    const std::vector<uint8_t> published = Save(*world, WorldFileMode::kPublished);
+    const std::vector<uint32_t> tags = NestedTagsOf(published, MakeTag("MMES"));
+    EXPECT_NE(std::find(tags.begin(), tags.end(), MakeTag("IMES")), tags.end());
+    EXPECT_EQ(mesh->GetScheme(), codec); // saving never changes the choice
+    // The choice is kept in the scene file's record and comes back.
+    WorldLoadResult loaded = Load(Save(*world));
+    ASSERT_EQ(loaded.status, DocumentStatus::kOk);
+    EXPECT_EQ(NodeNamed<SWmeshnode>(*loaded.world, "meshnode0")->GetMeshObject()->GetScheme(), codec);
+}
+
+// An image payload written by hand: "TXHD", then a pixel record of pixelBytes bytes.
+std::vector<uint8_t> ImagePayload(uint32_t pixelTag, uint32_t width, uint32_t height, size_t pixelBytes)
+{
+    SWbuffer buffer;
+    {
+        SWchunkstream out(buffer, SWchunkstream::kWrite);
+        SWimage32 header("h", width, height, nullptr);
+        WriteTextureHeader(out, header);
+        SWrecordbuilder pixels(out, pixelTag);
+        pixels.Stream().WriteBytes(std::vector<uint8_t>(pixelBytes, 0x7F));
+        pixels.Finish();
+    }
+    return buffer.ToVector();
+}
+
+TEST(WorldRecords, PixelRecordsOfTheWrongSizeAreRefused)
+{
+    struct Case {
+        uint32_t tag, pixelTag;
+        size_t bytesPerPixel;
+    };
+    for (const Case c : {Case{MakeTag("CI32"), MakeTag("PX32"), 4}, Case{MakeTag("CI24"), MakeTag("PX24"), 3},
+                         Case{MakeTag("CIG8"), MakeTag("PXG8"), 1}}) {
+        SCOPED_TRACE(TagText(c.tag));
+        for (const size_t bytes : {size_t{0}, 5 * 3 * c.bytesPerPixel - 1, 5 * 3 * c.bytesPerPixel + 1}) {
+            const std::vector<uint8_t> payload = ImagePayload(c.pixelTag, 5, 3, bytes);
+            SWchunkstream in(payload);
+            EXPECT_EQ(ReadImagePayload(c.tag, in), nullptr);
+        }
+        const std::vector<uint8_t> exact = ImagePayload(c.pixelTag, 5, 3, 5 * 3 * c.bytesPerPixel);
+        SWchunkstream in(exact);
+        const std::unique_ptr<SWtexture> image = ReadImagePayload(c.tag, in);
+        ASSERT_NE(image, nullptr);
+        EXPECT_EQ(image->GetWidth(), 5);
+    }
+    // A header claiming more than the limits allows nothing to be reserved.
+    const std::vector<uint8_t> huge = ImagePayload(MakeTag("PX32"), 70000, 70000, 16);
+    SWchunkstream in(huge);
+    EXPECT_EQ(ReadImagePayload(MakeTag("CI32"), in), nullptr);
+}
+
+// A texture list of one good and one damaged image, the damaged one written by a stand-in for the list's writer.
+constexpr SWworldsectionhandler kDamagedTextures = {
+    .write =
+        [](SWworldwriting& out, uint32_t root) {
+            const std::optional<uint32_t> list = out.AddRecord(MakeTag("TXLS"), root, nullptr);
+            const auto image = [](size_t bytes) {
+                return [bytes](SWchunkstream& s) { return s.WriteBytes(ImagePayload(MakeTag("PX32"), 2, 2, bytes)); };
+            };
+            return list && out.AddRecord(MakeTag("CI32"), *list, image(15)) &&
+                   out.AddRecord(MakeTag("CI32"), *list, image(16));
+        },
+};
+
+TEST(WorldRecords, ADamagedResourceIsReportedAndLeftOutWhileTheRestLoads)
+{
+    const std::unique_ptr<SWworld> world = worldtest::MakeSampleWorld();
+    std::vector<uint8_t> bytes;
+    {
+        const SWworldsectionhandler* real = ReplaceWorldSectionHandler(WorldSection::kTextures, &kDamagedTextures);
+        bytes = Save(*world);
+        ReplaceWorldSectionHandler(WorldSection::kTextures, real);
+    }
+    TakeKeptResourceReports();
+    WorldLoadResult loaded = Load(bytes);
+    ASSERT_EQ(loaded.status, DocumentStatus::kOk);
+    ASSERT_EQ(loaded.skipped.size(), 1u);
+    EXPECT_EQ(loaded.skipped[0].tag, MakeTag("CI32"));
+    EXPECT_EQ(TakeKeptResourceReports().reports.size(), 1u);
+    ASSERT_NE(loaded.world->GetRootObject()->GetFirstTexture(), nullptr);
+    EXPECT_EQ(SWrootobject::GetNextTexture(loaded.world->GetRootObject()->GetFirstTexture()), nullptr);
+    EXPECT_NE(NodeNamed<SWmeshnode>(*loaded.world, "meshnode0")->GetMeshObject(), nullptr);
+}
+
+} // namespace

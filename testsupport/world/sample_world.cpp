@@ -1,0 +1,338 @@
+#include "testsupport/world/sample_world.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/behaviour/property.h"
+#include "engine/core/animation_data.h"
+#include "engine/core/camera_node.h"
+#include "engine/core/header.h"
+#include "engine/core/hotspot.h"
+#include "engine/core/java_class_node.h"
+#include "engine/core/matrix.h"
+#include "engine/core/mesh_node.h"
+#include "engine/core/node.h"
+#include "engine/core/object_node.h"
+#include "engine/core/root_object.h"
+#include "engine/core/world.h"
+#include "engine/resources/array_block.h"
+#include "engine/resources/background.h"
+#include "engine/resources/image24.h"
+#include "engine/resources/image32.h"
+#include "engine/resources/image8.h"
+#include "engine/resources/material.h"
+#include "engine/resources/mesh_object.h"
+#include "engine/resources/sound.h"
+#include "testsupport/image/png_image.h"
+#include "testsupport/mesh/mesh_generators.h"
+#include "testsupport/mesh/off_file.h"
+
+namespace worldtest {
+namespace {
+
+std::vector<std::filesystem::path> FilesOf(const std::string& folder, const char* extension)
+{
+    std::vector<std::filesystem::path> files;
+    std::error_code error;
+    if (folder.empty() || !std::filesystem::is_directory(folder, error))
+        return files;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        if (entry.is_regular_file(error) && entry.path().extension() == extension)
+            files.push_back(entry.path());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+// Pixels 0xAARRGGBB of a picture from the folder (the smallest few are tried), or a generated pattern.
+std::vector<uint32_t> Picture(const std::vector<std::filesystem::path>& pngs, size_t which, int& width, int& height)
+{
+    for (size_t i = which; i < pngs.size(); i += 3) {
+        std::string error;
+        const std::optional<testsupport::BgrImage> png = testsupport::ReadPng(pngs[i].string(), error);
+        if (!png || png->width <= 0 || png->height <= 0 || int64_t{png->width} * png->height > 512 * 512)
+            continue;
+        width = png->width;
+        height = png->height;
+        std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
+        for (size_t p = 0; p < pixels.size(); ++p) {
+            const uint8_t* bgr = &png->pixels[p * 3];
+            pixels[p] = 0xFF000000u | uint32_t{bgr[2]} << 16 | uint32_t{bgr[1]} << 8 | bgr[0];
+        }
+        return pixels;
+    }
+    width = 16 + static_cast<int>(which) * 8;
+    height = 12 + static_cast<int>(which) * 4;
+    std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const uint32_t alpha = which == 0 ? static_cast<uint32_t>(x * 255 / width) : 255u;
+            pixels[static_cast<size_t>(y) * width + x] = alpha << 24 | static_cast<uint32_t>(x * 13) << 16 |
+                                                         static_cast<uint32_t>(y * 29 & 0xFF) << 8 |
+                                                         static_cast<uint32_t>((x ^ y) * 7 & 0xFF);
+        }
+    }
+    return pixels;
+}
+
+void AddTextures(SWworld& world, const SampleWorldOptions& options)
+{
+    const std::vector<std::filesystem::path> pngs = FilesOf(options.pictureFolder, ".png");
+    int w = 0;
+    int h = 0;
+    std::vector<uint32_t> pixels = Picture(pngs, 0, w, h);
+    world.GetRootObject()->AddTexture(SWimage32::SWimage32FromPixels("bricks.png", w, h, pixels.data()));
+    pixels = Picture(pngs, 1, w, h);
+    world.GetRootObject()->AddTexture(SWimage24::SWimage24FromPixels("wood.png", w, h, pixels.data()));
+    pixels = Picture(pngs, 2, w, h);
+    std::vector<uint8_t> grey(pixels.size());
+    for (size_t i = 0; i < grey.size(); ++i)
+        grey[i] = static_cast<uint8_t>(pixels[i] >> 8);
+    auto bump = std::make_unique<SWimage8>("bumps.png", w, h, grey.data());
+    bump->SetTextureFlags(SWtexture::kFlagBilinear);
+    world.GetRootObject()->AddTexture(std::move(bump));
+}
+
+SWmaterial* AddMaterial(SWworld& world, const char* name, float red, float green, float blue)
+{
+    auto material = std::make_unique<SWmaterial>(name);
+    material->SetRenderMode(SWmaterial::kModeGouraud);
+    material->SetAmbientColour(0.2f, red, green, blue);
+    material->SetDiffuseColour(0.8f, red, green, blue);
+    material->SetSpecularColour(0.5f, 1.0f, 1.0f, 1.0f);
+    material->SetSmoothness(12.0f);
+    SWmaterial* placed = material.get();
+    world.GetRootObject()->AddMaterial(std::move(material));
+    return placed;
+}
+
+void AddMaterials(SWworld& world)
+{
+    SWmaterial* brick = AddMaterial(world, "brick", 0.8f, 0.3f, 0.2f);
+    brick->SetTexture(world.FindTextureByName("bricks.png"));
+    brick->SetBumpTexture(world.FindTextureByName("bumps.png"));
+    brick->SetBumpAmount(0.5f);
+    SWmaterial* wood = AddMaterial(world, "wood", 0.6f, 0.4f, 0.1f);
+    wood->SetTexture(world.FindTextureByName("wood.png"));
+    wood->SetReflectionTexture(world.FindTextureByName("bricks.png"));
+    wood->SetReflectivity(0.25f);
+    wood->SetMaterialFlags(SWmaterial::kFlagBilinear);
+    SWmaterial* glass = AddMaterial(world, "glass", 0.7f, 0.8f, 0.9f);
+    glass->SetRenderMode(SWmaterial::kModePhong);
+    glass->SetTransparency(0.6f);
+    glass->SetTextureOpacity(0.5f);
+}
+
+// The OFF polygons as a mesh; polygon i gets the materials and masks in turn, texture vertices from x and y.
+std::unique_ptr<SWmeshobject> MeshOf(const meshtest::OffMesh& off, const std::string& name,
+                                     const std::vector<SWmaterial*>& materials)
+{
+    auto mesh = std::make_unique<SWmeshobject>();
+    mesh->SetName(name);
+    mesh->SetVertices(std::vector<float>(off.positions));
+    std::vector<float> uv;
+    for (size_t i = 0; i + 2 < off.positions.size(); i += 3) {
+        uv.push_back(off.positions[i] * 0.5f + 0.5f);
+        uv.push_back(off.positions[i + 1] * 0.5f + 0.5f);
+    }
+    mesh->SetTextureVertices(std::move(uv));
+    std::unique_ptr<SWarrayblock> chain;
+    SWarrayblock* last = nullptr;
+    std::vector<uint32_t> corners;
+    uint32_t polygon = 0;
+    for (const int32_t index : off.coordIndex) {
+        if (index >= 0) {
+            corners.push_back(static_cast<uint32_t>(index));
+            continue;
+        }
+        auto block = std::make_unique<SWarrayblock>(corners, true, corners, 0u, materials[polygon % materials.size()]);
+        block->SetSmoothingMask(polygon % 3 == 0 ? 0u : 1u << (polygon % 5));
+        SWarrayblock* added = block.get();
+        if (chain == nullptr)
+            chain = std::move(block);
+        else
+            last->Append(std::move(block));
+        last = added;
+        corners.clear();
+        ++polygon;
+    }
+    mesh->BuildPolygonIndices(chain.get());
+    return mesh;
+}
+
+void AddVariables(SWproperties2& list, const std::string& prefix)
+{
+    for (const char* text : {"1.5", "hello"}) {
+        std::unique_ptr<SWproperty> variable = SWproperty::SWpropertyFromText(text);
+        if (!variable)
+            continue;
+        variable->SetName(prefix + (text[0] == '1' ? "_speed" : "_label"));
+        list.AddVariable(std::move(variable));
+    }
+}
+
+SWobjectnode* AddObject(SWworld& world, SWobjectnode* object, const std::string& name, SWnode* parent,
+                        const SWmatrix& matrix)
+{
+    object->SetName(name);
+    object->SetInitialMatrix(matrix);
+    world.AddNode(object, parent); // the tree owns it from here
+    AddVariables(*object, name);
+    return object;
+}
+
+void AddMeshes(SWworld& world, const SampleWorldOptions& options, SWobjectnode* bone)
+{
+    SWrootobject& root = *world.GetRootObject();
+    const std::vector<SWmaterial*> materials = {root.GetFirstMaterial(),
+                                                SWrootobject::GetNextMaterial(root.GetFirstMaterial())};
+    std::vector<meshtest::OffMesh> offs;
+    for (const std::filesystem::path& file : FilesOf(options.meshFolder, ".off")) {
+        std::optional<meshtest::OffMesh> off = meshtest::ReadOffFile(file.string());
+        if (off && off->VertexCount() > 0 && off->VertexCount() < 20000)
+            offs.push_back(std::move(*off));
+        if (offs.size() == 2)
+            break;
+    }
+    if (offs.size() < 2) {
+        offs = {meshtest::MakeCube(), meshtest::MakeSphere(options.sphereRings, options.sphereRings * 2)};
+    }
+    for (size_t i = 0; i < offs.size(); ++i) {
+        std::unique_ptr<SWmeshobject> mesh = MeshOf(offs[i], "mesh" + std::to_string(i), materials);
+        mesh->SetMatrix(SWmatrix::Translation(0.0f, 0.0f, 0.1f * static_cast<float>(i)));
+        if (i == 0) {
+            auto target = std::make_unique<SWmorphtarget>();
+            target->name = "smile";
+            for (uint32_t v = 0; v < std::min<uint32_t>(mesh->GetVertexCount(), 4); ++v) {
+                const std::array<float, 5> record = {static_cast<float>(v), 0.1f * v, 0.2f, -0.1f, 1.0f};
+                target->records.Append(record);
+            }
+            mesh->GetMorphTargets().Add(std::move(target));
+            mesh->AddVertexBucket(bone->GetId(), {0, 1});
+        }
+        auto* node = new SWmeshnode;
+        AddObject(world, node, "meshnode" + std::to_string(i), nullptr,
+                  SWmatrix::Translation(2.0f * static_cast<float>(i), 0.0f, 5.0f));
+        node->SetGeometry(root.AddGeometry(std::move(mesh)));
+        if (i == 1) {
+            // Vertex frames: three frames of the sphere breathing.
+            auto table = std::make_unique<VertexFrameTable>();
+            const uint32_t vertices = offs[i].VertexCount();
+            if (table->Allocate(3, vertices)) {
+                table->Lock();
+                for (uint32_t f = 0; f < 3; ++f) {
+                    const std::span<float> frame = table->GetFrameVertices(f);
+                    for (size_t k = 0; k < frame.size(); ++k)
+                        frame[k] = offs[i].positions[k] * (1.0f + 0.05f * static_cast<float>(f));
+                }
+                table->Unlock();
+                table->SetReady(true);
+                node->SetVertexFrameTable(std::move(table));
+            }
+        }
+    }
+}
+
+} // namespace
+
+std::unique_ptr<SWworld> MakeSampleWorld(const SampleWorldOptions& options)
+{
+    auto world = std::make_unique<SWworld>();
+    world->SetSceneSize(20.0f);
+    world->SetPixelSize(800, 600);
+    world->SetVerticalFactor(0.75f);
+    SWheader& header = world->GetRootObject()->GetHeader();
+    header.SetObjectName("sample scene");
+    header.SetAuthor("vortan-world");
+    header.SetOrganization("vortan");
+    header.SetCreatingTools({"vortan-world make-sample"});
+    world->GetRootNode()->SetName("scene");
+    AddVariables(world->GetVariables(), "world");
+
+    AddTextures(*world, options);
+    AddMaterials(*world);
+    auto backgroundPixels = std::vector<uint32_t>(8 * 4, 0xFF203040u);
+    world->GetRootObject()->SetBackground(SWbackground::SWbackgroundFromTexture(
+        SWimage24::SWimage24FromPixels("sky.png", 8, 4, backgroundPixels.data()), SWbackground::kModeStretch));
+    world->GetRootObject()->GetBackground()->SetColour(0x00102030u);
+
+    // Object nodes with a key-frame track, parts below them, a bone, a dummy.
+    SWobjectnode* first = nullptr;
+    for (int i = 0; i < 3; ++i) {
+        SWobjectnode* object = AddObject(*world, new SWobjectnode, "object" + std::to_string(i), nullptr,
+                                         SWmatrix::Translation(static_cast<float>(i), 0.5f, -2.0f));
+        SWobjectnode* part = AddObject(*world, new SWobjectnode, "part" + std::to_string(i), object,
+                                       SWmatrix::Translation(0.0f, 1.0f, 0.0f));
+        part->SetAxisLock(static_cast<uint8_t>(i));
+        first = first ? first : object;
+    }
+    AnimationTrack& track = first->GetAnimationTracks().AddTrack(std::string(kDefaultAnimationName));
+    for (uint32_t frame = 0; frame < 30; frame += 10)
+        track.SetKey(frame, SWmatrix::Translation(0.1f * static_cast<float>(frame), 0.0f, 0.0f));
+    first->GetAnimationTracks().GetClips().Add({7, 10});
+    first->GetAnimationTracks().SetDefaultSlot(SWmatrix::Translation(0.0f, 0.0f, 1.0f));
+    SWobjectnode* bone = AddObject(*world, new SWobjectnode, "bone", first, SWmatrix::Translation(0, 0, 0.5f));
+    AddMeshes(*world, options, bone);
+
+    for (const char* name : {"front", "side"}) {
+        auto camera = std::make_unique<SWcameraobject>();
+        camera->SetName(std::string(name) + "-lens");
+        camera->SetFieldOfView(0.9f);
+        camera->SetDepthRange(150.0f);
+        camera->SetFirstStereoValue(0.5f);
+        SWcameraobject* lens = camera.get();
+        world->GetRootObject()->AddGeometry(std::move(camera));
+        auto* node = new SWcameranode(lens);
+        AddObject(*world, node, name, nullptr, SWmatrix::Translation(0.0f, 2.0f, -10.0f));
+        node->SetGeometry(lens);
+        node->SetEye(2);
+        world->AddCamera(node);
+    }
+    auto* group = new SWnode(SWnode::kKindGroup);
+    group->SetName("objects");
+    world->AddNode(group, nullptr);
+    for (const char* name : {"object0", "object2"})
+        group->AddGroupMember(world->GetRootNode()->FindByName(name));
+    world->SetArcballNode(static_cast<SWobjectnode*>(world->GetRootNode()->FindByName("object1")));
+    world->SetArcballFlag(1);
+
+    auto* hotspot = new SWhotspot;
+    hotspot->SetName("button");
+    world->AddNode(hotspot, nullptr);
+    hotspot->SetTextureName("bricks.png");
+    hotspot->SetRect({0.1f, 0.1f, 0.3f, 0.2f});
+    hotspot->SetAlterEgoRect({0.1f, 0.1f, 0.3f, 0.25f});
+    hotspot->SetLabelState(1);
+    std::vector<uint32_t> icon(6 * 5, 0x80FF8000u);
+    hotspot->SetImage(SWimage32::SWimage32FromPixels("icon.png", 6, 5, icon.data()));
+
+    auto sound = std::make_unique<SWsound>("speech");
+    sound->SetFileName(options.soundFile.empty() ? "sample.wav" : options.soundFile);
+    sound->SetPlayRange(100, 900);
+    sound->SetLoop(1);
+    sound->SetRepeatCount(2);
+    SWsound* placed = world->GetSoundList().Add(std::move(sound));
+    placed->SetWorld(world.get());
+    AddVariables(world->GetSoundVariables(*placed), "speech");
+
+    SWcursor* cursor = world->GetCursorList().Add("hand", 1);
+    cursor->imageFile = "hand.cur";
+    cursor->hotSpotX = 4;
+    world->GetCursorList().Add("wait", 2);
+    CVTN_SubWorld* entry = world->GetSubWorlds().Add("level2");
+    entry->SetFileName("level2.vtn");
+    entry->SetDownloadUrl("http://example.invalid/level2.vtn");
+    entry->SetReferenceLimitFlag(1);
+    entry->SetReferenceLimit(2);
+    SWjavaclassnode* java = world->AddJavaClass(std::make_unique<SWjavaclassnode>("scores", "applets/Scores.class"));
+    AddVariables(*java, "scores");
+    return world;
+}
+
+} // namespace worldtest

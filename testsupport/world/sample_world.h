@@ -1,0 +1,23 @@
+#pragma once
+// A world with a record of every kind the world file writes, for the world tool's make-sample, the world file's
+// tests, its fuzz seeds and its benchmark: nodes of every kind with variables, cameras with their camera objects, a
+// hot spot with a picture, meshes with several materials, smoothing masks, texture vertices, morph targets and a
+// vertex binding, textures of the three plain kinds, a background with its own texture, a sound, a key-frame track,
+// vertex frames, cursors, a Java class entry and a loadable-world entry.
+#include <memory>
+#include <string>
+
+class SWworld;
+
+namespace worldtest {
+
+struct SampleWorldOptions {
+    std::string meshFolder;    // OFF files; empty or none there: a built-in cube and sphere
+    std::string pictureFolder; // PNG files; empty or none there: generated pictures
+    std::string soundFile;     // a WAV file the sound names; empty: "sample.wav" (it need not exist)
+    unsigned sphereRings = 8;  // of the built-in sphere; the benchmark asks for a larger one
+};
+
+std::unique_ptr<SWworld> MakeSampleWorld(const SampleWorldOptions& options = {});
+
+} // namespace worldtest
