@@ -350,19 +350,21 @@ std::optional<rendertest::TexturedMesh> MeshOf(const std::string& name, std::str
     return mesh;
 }
 
-// Seen from 35 degrees round and 20 degrees up; the eye 3 radii away, or, cutting, just outside the mesh so the
-// near plane (0.15 in front of the eye) passes through it.
+// Seen from 35 degrees round and 20 degrees up, the eye 3.5 radii away. Cutting, the near plane moves to 0.85
+// radii in front of the centre, so it takes the near cap off the mesh inside the view.
 void PlaceMeshCamera(SWrendercamera& camera, const FrameOptions& options, float)
 {
     const double round = 35.0 * 3.14159265358979 / 180.0;
     const double up = 20.0 * 3.14159265358979 / 180.0;
-    const double eyeDistance = options.nearCut ? 1.08 : 3.0;
+    const double eyeDistance = 3.5;
     const double d[3] = {std::cos(up) * std::cos(round), std::sin(up), std::cos(up) * std::sin(round)};
     camera = SWrendercamera();
     // The eye sits one unit behind the position along the direction, the camera's backward axis.
     camera.SetPosition(static_cast<float>(d[0] * (eyeDistance - 1.0)), static_cast<float>(d[1] * (eyeDistance - 1.0)),
                        static_cast<float>(d[2] * (eyeDistance - 1.0)));
     camera.SetDirection(static_cast<float>(d[0]), static_cast<float>(d[1]), static_cast<float>(d[2]));
+    if (options.nearCut)
+        camera.SetNearPlane(static_cast<float>(eyeDistance - 0.85));
 }
 
 int RunMesh(std::span<char* const> args)

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# vortan-render scene: the reference scene drawn in each mode is written at its size, reports queued, clipped and
+# drawn triangles, is repeatable, and each mode changes the picture; bad arguments are refused.
+set -euo pipefail
+tool="$1"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/../../../testsupport/tools/run_tool.sh"
+
+png_size() { od -An -tu1 -j16 -N8 "$1" | awk '{print $3 * 256 + $4 "x" $7 * 256 + $8}'; }
+
+expect_done scene "$work/normal.png" --size 160x120 > "$work/normal.txt"
+[ "$(png_size "$work/normal.png")" = 160x120 ] || fail "the picture is not 160 x 120"
+grep -Eq '^triangles=23468 visible=[1-9][0-9]* queued=[1-9][0-9]* indexed=[1-9][0-9]* clipped=[0-9]+ ' \
+    "$work/normal.txt" || fail "the torus, sphere and cube were not all queued or handed over"
+grep -Eq '^drawn=[1-9][0-9]* pixels=[1-9][0-9]* skipped=0$' "$work/normal.txt" || fail "nothing drawn, or skipped"
+grep -Eq '^frames=1 queue-ms=[0-9.]+ end-frame-ms=[0-9.]+$' "$work/normal.txt" || fail "no stage times"
+
+expect_done scene "$work/again.png" --size 160x120 > /dev/null
+cmp -s "$work/normal.png" "$work/again.png" || fail "the picture is not repeatable"
+for variant in "--supersample 2" "--mode interlaced" "--mode stereo" "--frame 10" "--jitter 0.5,0.25"; do
+    # shellcheck disable=SC2086
+    expect_done scene "$work/variant.png" --size 160x120 $variant > "$work/variant.txt"
+    [ "$(png_size "$work/variant.png")" = 160x120 ] || fail "$variant changed the picture's size"
+    cmp -s "$work/normal.png" "$work/variant.png" && fail "$variant changed nothing"
+    grep -Eq 'skipped=0$' "$work/variant.txt" || fail "$variant skipped triangles"
+done
+
+expect_usage scene
+expect_usage scene "$work/x.png" --mode sideways
+expect_usage scene "$work/x.png" --size 0x10
+expect_usage scene "$work/x.png" --supersample 3
+expect_usage scene "$work/x.png" --jitter nan,0
+expect_refused scene "$work/missing/x.png" --size 16x12
