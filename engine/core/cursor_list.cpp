@@ -27,3 +27,12 @@ SWcursor* CursorList::FindByName(std::string_view name) const
             return c;
     return nullptr;
 }
+
+bool CursorList::Remove(SWcursor* cursor)
+{
+    if (cursor == nullptr || !m_cursors.Contains(cursor))
+        return false;
+    m_cursors.Remove(cursor);
+    delete cursor;
+    return true;
+}

@@ -24,6 +24,7 @@ public:
     static SWcursor* GetNext(const SWcursor* cursor);
     SWcursor* FindById(uint32_t id) const;
     SWcursor* FindByName(std::string_view name) const;
+    bool Remove(SWcursor* cursor); // deletes it; false when not in the list
     size_t Count() const { return m_cursors.Count(); }
 
 private:

@@ -1,12 +1,30 @@
 #include "engine/core/scene_import.h"
 
+#include <algorithm>
+#include <map>
+#include <set>
 #include <string_view>
 #include <utility>
 
+#include "engine/behaviour/event.h"
+#include "engine/behaviour/properties.h"
+#include "engine/core/buffer.h"
 #include "engine/core/camera_node.h"
+#include "engine/core/chunk_stream.h"
+#include "engine/core/hotspot.h"
+#include "engine/core/java_class_node.h"
+#include "engine/core/mesh_node.h"
 #include "engine/core/node.h"
+#include "engine/core/object_node.h"
+#include "engine/core/root_object.h"
 #include "engine/core/sub_worlds.h"
+#include "engine/core/type_tag.h"
 #include "engine/core/world.h"
+#include "engine/core/world_sections.h"
+#include "engine/resources/material.h"
+#include "engine/resources/mesh_object.h"
+#include "engine/resources/sound.h"
+#include "engine/resources/texture.h"
 
 namespace {
 
@@ -22,13 +40,77 @@ template <typename Taken> std::string UniqueName(const std::string& name, Taken 
     }
 }
 
+std::set<const CVTN_Container*> BoundNodes(SWworld& world)
+{
+    std::set<const CVTN_Container*> bones;
+    SWnode* root = world.GetRootNode();
+    for (SWnode* n = root; n != nullptr; n = n->NextInTree(root)) {
+        auto* mesh = dynamic_cast<SWmeshnode*>(n);
+        SWmeshobject* object = mesh ? mesh->GetMeshObject() : nullptr;
+        for (size_t b = 0; object != nullptr && b < object->GetVertexBuckets().size(); ++b) {
+            if (SWnode* bone = root->FindById(object->GetVertexBuckets()[b].nodeId))
+                bones.insert(bone);
+        }
+    }
+    return bones;
+}
+
+// The import-flag bit that decides whether node is merged.
+uint32_t KindBitOf(const SWnode& node, const std::set<const CVTN_Container*>& bones)
+{
+    if (node.HasKind(SWnode::kKindCamera))
+        return kMergeCameras;
+    if (node.HasKind(SWnode::kKindMesh))
+        return kMergeMeshes;
+    if (node.GetGeometry() != nullptr && node.GetGeometry()->IsKindOf(MakeTag("PRTS")))
+        return kMergeParticles;
+    if (bones.count(&node) != 0)
+        return kMergeBones;
+    return kMergeDummies;
+}
+
+// Nodes of the kinds left out leave the import's tree; their children join their parent first.
+void DissolveLeftOutNodes(SWworld& import, uint32_t kinds)
+{
+    const std::set<const CVTN_Container*> bones = BoundNodes(import);
+    std::vector<SWnode*> leftOut;
+    SWnode* root = import.GetRootNode();
+    for (SWnode* n = root->GetFirstChildNode() ? root->NextInTree(root) : nullptr; n != nullptr;
+         n = n->NextInTree(root)) {
+        if ((KindBitOf(*n, bones) & kinds) == 0)
+            leftOut.push_back(n);
+    }
+    for (auto it = leftOut.rbegin(); it != leftOut.rend(); ++it) {
+        SWnode* node = *it;
+        SWnode* parent = node->GetParentNode();
+        std::vector<SWnode*> children;
+        for (SWnode* c = node->GetFirstChildNode(); c != nullptr; c = c->GetNextSiblingNode())
+            children.push_back(c);
+        for (SWnode* child : children) {
+            child->Detach();
+            if (!import.AddNode(child, parent))
+                delete child;
+        }
+        import.DeleteNode(node);
+    }
+}
+
+// Moves a root-object child (texture, material, geometry) from the import's list to the target's.
+template <typename T, typename Add> T* MoveListed(T* object, Add add)
+{
+    object->Detach();
+    return add(std::unique_ptr<T>(object));
+}
+
 void MergeNodes(SWworld& target, SWworld& import, const MergeOptions& options, MergeRecord& record)
 {
+    DissolveLeftOutNodes(import, options.kinds);
     SWnode* targetRoot = target.GetRootNode();
     SWnode* under = options.parent != nullptr ? options.parent : targetRoot;
     std::vector<SWnode*> tops;
     for (SWnode* child = import.GetRootNode()->GetFirstChildNode(); child; child = child->GetNextSiblingNode())
         tops.push_back(child);
+    std::set<SWgeometry*> geometry;
     for (SWnode* top : tops) {
         // Names are made unique before the subtree joins the target, so that it cannot clash with itself.
         for (SWnode* node = top; node != nullptr; node = node->NextInTree(top)) {
@@ -38,6 +120,11 @@ void MergeNodes(SWworld& target, SWworld& import, const MergeOptions& options, M
                     return targetRoot->FindByName(candidate) != nullptr;
                 }));
             }
+            if (node->GetGeometry() != nullptr)
+                geometry.insert(node->GetGeometry());
+            auto* mesh = dynamic_cast<SWmeshnode*>(node);
+            if (mesh != nullptr && mesh->GetMeshObject() != nullptr && (options.kinds & kMergeSkinData) == 0)
+                mesh->GetMeshObject()->ClearVertexBuckets();
             record.entries.push_back({MergedKind::kNode, node->GetId(), node->GetName().value_or(""), inFile});
         }
         top->Detach();
@@ -49,10 +136,157 @@ void MergeNodes(SWworld& target, SWworld& import, const MergeOptions& options, M
         if (camera->IsInSubtreeOf(*targetRoot))
             target.AddCamera(camera);
     }
+    // The geometry the moved nodes draw goes with them, in the import's list order.
+    SWobjectlist* list = import.GetRootObject()->GetList(SWobjectlist::Kind::kGeometry);
+    std::vector<SWgeometry*> moving;
+    for (CVTN_Container* c = list ? list->GetFirstChild() : nullptr; c != nullptr; c = c->GetNextSibling()) {
+        auto* g = dynamic_cast<SWgeometry*>(c);
+        if (g != nullptr && geometry.count(g) != 0)
+            moving.push_back(g);
+    }
+    for (SWgeometry* g : moving) {
+        MoveListed(g, [&](std::unique_ptr<SWgeometry> owned) {
+            return target.GetRootObject()->AddGeometry(std::move(owned));
+        });
+        record.entries.push_back({MergedKind::kGeometry, 0, g->GetName(), g->GetName()});
+    }
 }
 
-void MergeSubWorlds(SWworld& target, SWworld& import, const MergeOptions& options, MergeRecord& record)
+// The materials and textures that merged objects use (every one with the resources bit).
+void MergeResources(SWworld& target, SWworld& import, const MergeOptions& options, MergeRecord& record)
 {
+    const bool all = (options.kinds & kMergeResources) != 0;
+    std::set<const SWmaterial*> usedMaterials;
+    for (SWgeometry* g = target.GetRootObject()->GetFirstGeometry(); g != nullptr;
+         g = dynamic_cast<SWgeometry*>(g->GetNextSibling())) {
+        if (const auto* mesh = dynamic_cast<const SWmesh*>(g)) {
+            for (uint32_t p = 0; p < mesh->GetPolygonCount(); ++p)
+                usedMaterials.insert(mesh->GetPolygons()[p].material);
+        }
+    }
+    std::vector<SWmaterial*> materials;
+    for (SWmaterial* m = import.GetRootObject()->GetFirstMaterial(); m; m = SWrootobject::GetNextMaterial(m)) {
+        if (all || usedMaterials.count(m) != 0)
+            materials.push_back(m);
+    }
+    std::set<const SWtexture*> usedTextures;
+    for (SWmaterial* m : materials) {
+        for (const SWtexture* t : {m->GetTexture(), m->GetReflectionTexture(), m->GetBumpTexture()})
+            usedTextures.insert(t);
+    }
+    SWnode* root = target.GetRootNode();
+    std::vector<SWhotspot*> hotspots; // merged ones: their textures are the import's, by name
+    for (const MergeEntry& entry : record.entries) {
+        if (entry.kind != MergedKind::kNode)
+            continue;
+        if (auto* hotspot = dynamic_cast<SWhotspot*>(root->FindById(entry.id))) {
+            hotspots.push_back(hotspot);
+            if (hotspot->GetTextureName())
+                usedTextures.insert(import.FindTextureByName(*hotspot->GetTextureName()));
+        }
+    }
+    std::vector<SWtexture*> textures;
+    for (SWtexture* t = import.GetRootObject()->GetFirstTexture(); t; t = SWrootobject::GetNextTexture(t)) {
+        if (all || usedTextures.count(t) != 0)
+            textures.push_back(t);
+    }
+    for (SWtexture* t : textures) {
+        const std::string inFile = t->GetName();
+        if (options.uniqueNames)
+            t->SetName(UniqueName(inFile, [&](const std::string& c) { return target.FindTextureByName(c); }));
+        for (SWhotspot* hotspot : hotspots) {
+            if (hotspot->GetTextureName() == inFile) {
+                hotspot->SetTextureName(t->GetName());
+                hotspot->ForgetTexture();
+            }
+        }
+        MoveListed(t, [&](std::unique_ptr<SWtexture> owned) {
+            SWtexture* placed = owned.get();
+            target.GetRootObject()->AddTexture(std::move(owned));
+            return placed;
+        });
+        record.entries.push_back({MergedKind::kTexture, 0, t->GetName(), inFile});
+    }
+    const auto materialNamed = [&](const std::string& name) {
+        for (SWmaterial* m = target.GetRootObject()->GetFirstMaterial(); m; m = SWrootobject::GetNextMaterial(m)) {
+            if (m->GetName() == name)
+                return true;
+        }
+        return false;
+    };
+    for (SWmaterial* m : materials) {
+        const std::string inFile = m->GetName();
+        if (options.uniqueNames)
+            m->SetName(UniqueName(inFile, materialNamed));
+        // Renamed textures: the material's names follow its pointers again.
+        m->SetTexture(m->GetTexture());
+        m->SetReflectionTexture(m->GetReflectionTexture());
+        m->SetBumpTexture(m->GetBumpTexture());
+        MoveListed(m, [&](std::unique_ptr<SWmaterial> owned) {
+            SWmaterial* placed = owned.get();
+            target.GetRootObject()->AddMaterial(std::move(owned));
+            return placed;
+        });
+        record.entries.push_back({MergedKind::kMaterial, 0, m->GetName(), inFile});
+    }
+}
+
+// A list of variables copied through their stored form: ids stay as read, references within them still agree.
+void CopyVariables(const SWproperties2& from, SWproperties2& to)
+{
+    SWbuffer buffer;
+    {
+        SWchunkstream out(buffer, SWchunkstream::kWrite);
+        from.WriteVariables(out);
+    }
+    SWchunkstream in(buffer, SWchunkstream::kRead);
+    to.ReadVariables(in);
+}
+
+void MergeSounds(SWworld& target, SWworld& import, const MergeOptions& options, MergeRecord& record)
+{
+    for (const std::string& path : import.GetFileReferences().Paths())
+        target.AddFileReference(path); // restored sound files live as long as the world that plays them
+    SWsoundlist& sounds = import.GetSoundList();
+    while (SWsound* sound = sounds.GetFirst()) {
+        const std::string inFile = sound->GetName();
+        std::unique_ptr<SWsound> owned = sounds.Remove(sound);
+        if (options.uniqueNames) {
+            sound->SetName(UniqueName(
+                inFile, [&](const std::string& c) { return target.GetSoundList().FindByName(c) != nullptr; }));
+        }
+        sound->SetWorld(&target);
+        SWsound* placed = target.GetSoundList().Add(std::move(owned));
+        if (const SWproperties2* variables = import.FindSoundVariables(*sound))
+            CopyVariables(*variables, target.GetSoundVariables(*placed));
+        record.entries.push_back({MergedKind::kSound, 0, placed->GetName(), inFile});
+    }
+}
+
+void MergeEntries(SWworld& target, SWworld& import, const MergeOptions& options, MergeRecord& record)
+{
+    if ((options.kinds & kMergeCursors) != 0) {
+        for (SWcursor* c = import.GetCursorList().GetFirst(); c != nullptr; c = CursorList::GetNext(c)) {
+            std::string name = c->name;
+            if (options.uniqueNames) {
+                name = UniqueName(
+                    name, [&](const std::string& n) { return target.GetCursorList().FindByName(n) != nullptr; });
+            }
+            SWcursor* added = target.GetCursorList().Add(name, c->id);
+            added->imageFile = c->imageFile;
+            added->hotSpotX = c->hotSpotX;
+            added->hotSpotY = c->hotSpotY;
+            record.entries.push_back({MergedKind::kCursor, c->id, name, c->name});
+        }
+    }
+    if ((options.kinds & kMergeJavaActions) != 0) {
+        while (auto* entry = static_cast<SWjavaclassnode*>(import.GetJavaClasses().Head())) {
+            std::unique_ptr<SWjavaclassnode> owned = import.RemoveJavaClass(entry);
+            const std::string name = entry->GetName().value_or("");
+            target.AddJavaClass(std::move(owned));
+            record.entries.push_back({MergedKind::kJavaEntry, 0, name, name});
+        }
+    }
     CVTN_SubWorlds& entries = target.GetSubWorlds();
     for (CVTN_SubWorld* w = import.GetSubWorlds().GetFirst(); w != nullptr; w = CVTN_SubWorlds::GetNext(w)) {
         const std::string inFile = w->GetName().value_or("");
@@ -70,6 +304,25 @@ void MergeSubWorlds(SWworld& target, SWworld& import, const MergeOptions& option
     }
 }
 
+// Events move as they are unless the behaviour's merge handler takes them (it renumbers their actions from the
+// target's action counter); their ids were made fresh when the file was read.
+void MergeEvents(SWworld& target, SWworld& import, const MergeOptions& options, MergeRecord& record)
+{
+    if ((options.kinds & kMergeEvents) == 0)
+        return;
+    const SWworldsectionhandler* handler = FindWorldSectionHandler(WorldSection::kEvents);
+    if (handler != nullptr && handler->merge != nullptr) {
+        handler->merge(target, import, options.kinds, record);
+        return;
+    }
+    while (SWevent* event = import.GetFirstEvent()) {
+        import.UnlinkEvent(event);
+        target.AppendEvent(event);
+        const std::string name = event->GetName().value_or("");
+        record.entries.push_back({MergedKind::kEvent, event->GetId(), name, name});
+    }
+}
+
 // Merged entries were appended, and an instance keeps its names: the last of a name is the one merged last.
 CVTN_SubWorld* LastNamed(const CVTN_SubWorlds& entries, const std::string& name)
 {
@@ -81,11 +334,41 @@ CVTN_SubWorld* LastNamed(const CVTN_SubWorlds& entries, const std::string& name)
     return last;
 }
 
+SWmaterial* FindMaterial(SWworld& world, std::string_view name)
+{
+    for (SWmaterial* m = world.GetRootObject()->GetFirstMaterial(); m; m = SWrootobject::GetNextMaterial(m)) {
+        if (m->GetName() == name)
+            return m;
+    }
+    return nullptr;
+}
+
+bool MaterialInUse(SWworld& world, const SWmaterial* material)
+{
+    for (SWgeometry* g = world.GetRootObject()->GetFirstGeometry(); g != nullptr;
+         g = dynamic_cast<SWgeometry*>(g->GetNextSibling())) {
+        const auto* mesh = dynamic_cast<const SWmesh*>(g);
+        for (uint32_t p = 0; mesh != nullptr && p < mesh->GetPolygonCount(); ++p) {
+            if (mesh->GetPolygons()[p].material == material)
+                return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 WorldLoadResult ImportWorld(const std::string& path)
 {
-    return LoadWorldFile(path, SWreadcontext::IdMode::kFresh);
+    WorldLoadResult result = LoadWorldFile(path, SWreadcontext::IdMode::kFresh);
+    if (result.world) {
+        for (SWgeometry* g = result.world->GetRootObject()->GetFirstGeometry(); g != nullptr;
+             g = dynamic_cast<SWgeometry*>(g->GetNextSibling())) {
+            if (auto* mesh = dynamic_cast<SWmesh*>(g))
+                mesh->Prepare();
+        }
+    }
+    return result;
 }
 
 MergeRecord MergeWorld(SWworld& target, SWworld& import, const MergeOptions& options, std::string fileName)
@@ -97,24 +380,82 @@ MergeRecord MergeWorld(SWworld& target, SWworld& import, const MergeOptions& opt
     if (options.parent != nullptr && options.parent->GetRoot() != target.GetRootNode())
         return record; // a parent of another world: nothing is merged
     MergeNodes(target, import, options, record);
-    MergeSubWorlds(target, import, options, record);
+    MergeResources(target, import, options, record);
+    if ((options.kinds & kMergeSounds) != 0)
+        MergeSounds(target, import, options, record);
+    MergeEntries(target, import, options, record);
+    MergeEvents(target, import, options, record);
     return record;
 }
 
-size_t RemoveMerged(SWworld& target, const MergeRecord& record)
+size_t RemoveMerged(SWworld& target, const MergeRecord& record, bool resources)
 {
     SWworldlock lock(target);
     size_t removed = 0;
+    // Resources last, once the nodes and events that used them are gone.
+    const auto isResource = [](MergedKind kind) {
+        return kind == MergedKind::kTexture || kind == MergedKind::kMaterial || kind == MergedKind::kSound;
+    };
+    std::vector<const MergeEntry*> order;
     for (auto entry = record.entries.rbegin(); entry != record.entries.rend(); ++entry) {
-        if (entry->kind == MergedKind::kNode) {
+        if (!isResource(entry->kind))
+            order.push_back(&*entry);
+    }
+    for (auto entry = record.entries.rbegin(); entry != record.entries.rend(); ++entry) {
+        if (isResource(entry->kind) && resources)
+            order.push_back(&*entry);
+    }
+    for (const MergeEntry* entry : order) {
+        switch (entry->kind) {
+        case MergedKind::kNode: {
             // Deepest first: a node already gone with its parent is simply not found.
             SWnode* node = target.GetRootNode()->FindById(entry->id);
             if (node != nullptr && target.DeleteNode(node))
                 ++removed;
-        } else if (entry->kind == MergedKind::kSubWorld) {
-            CVTN_SubWorld* found = LastNamed(target.GetSubWorlds(), entry->name);
-            if (found != nullptr && target.GetSubWorlds().Remove(found))
+            break;
+        }
+        case MergedKind::kSubWorld:
+            if (CVTN_SubWorld* found = LastNamed(target.GetSubWorlds(), entry->name);
+                found != nullptr && target.GetSubWorlds().Remove(found))
                 ++removed;
+            break;
+        case MergedKind::kCursor:
+            removed += target.GetCursorList().Remove(target.GetCursorList().FindById(entry->id)) ? 1 : 0;
+            break;
+        case MergedKind::kEvent:
+            removed += target.DeleteEvent(target.FindEventById(entry->id)) ? 1 : 0;
+            break;
+        case MergedKind::kJavaEntry:
+            for (SWlistnode* j = target.GetJavaClasses().Tail(); j != nullptr; j = j->Prev()) {
+                auto* java = static_cast<SWjavaclassnode*>(j);
+                if (java->GetName().value_or("") == entry->name) {
+                    removed += target.RemoveJavaClass(java) ? 1 : 0;
+                    break;
+                }
+            }
+            break;
+        case MergedKind::kTexture:
+            // Every holder (materials, hot spots, the background, registered holders) lets go first.
+            if (SWtexture* texture = target.FindTextureByName(entry->name); texture != nullptr) {
+                target.ReplaceTextureReferences(texture, nullptr, false);
+                ++removed;
+            }
+            break;
+        case MergedKind::kMaterial:
+            if (SWmaterial* m = FindMaterial(target, entry->name); m != nullptr && !MaterialInUse(target, m)) {
+                m->Detach();
+                delete m;
+                ++removed;
+            }
+            break;
+        case MergedKind::kSound:
+            if (SWsound* sound = target.GetSoundList().FindByName(entry->name); sound != nullptr)
+                removed += target.RemoveSound(sound) ? 1 : 0;
+            break;
+        case MergedKind::kGeometry: // deleted with the last node that drew it
+        case MergedKind::kSpeechData:
+        case MergedKind::kBlock:
+            break;
         }
     }
     return removed;

@@ -42,9 +42,44 @@ struct MergeRecord {
     std::vector<MergeEntry> entries; // in the order they were merged; nodes in pre-order
 };
 
+// The kinds a merge takes, as the load-world action's import flags give them; a kind whose bit is clear stays in
+// the import. Nodes of a kind left out are dissolved: their merged descendants join their nearest merged ancestor.
+// Textures and materials that merged meshes, materials and hot spots use always come along with them.
+enum MergeKindBits : uint32_t {
+    kMergeMeshes = 1u << 0,
+    kMergeBones = 1u << 1,   // object nodes that vertex bindings name
+    kMergeDummies = 1u << 2, // other object nodes, groups and hot spots
+    kMergeParticles = 1u << 3,
+    kMergeCameras = 1u << 4,
+    kMergeSkinData = 1u << 5, // vertex bindings of merged meshes
+    kMergeSounds = 1u << 6,
+    kMergeCursors = 1u << 7,
+    kMergeTooltips = 1u << 8,
+    kMergeEvents = 1u << 9,
+    kMergeActions = 1u << 10,
+    kMergeJavaActions = 1u << 11,
+    kMergeExpressions = 1u << 12,
+    kMergeResources = 1u << 13, // every texture and material, used or not
+    kMergeAll = (1u << 14) - 1,
+};
+
 struct MergeOptions {
     SWnode* parent = nullptr; // of the target's tree; null: its root node
     bool uniqueNames = true;  // a scene import renames clashes; an instance keeps its names
+    uint32_t kinds = kMergeAll;
+};
+
+// What Resynchronise applies, one flag per option (the loadable-world entry's options, in their order).
+struct ResyncOptions {
+    bool textures = false;    // the pixels of the recorded textures
+    bool materials = false;   // the fields of the recorded materials
+    bool hierarchy = false;   // the parents of the recorded nodes
+    bool transforms = false;  // their local matrices
+    bool motion = false;      // their key-frame tracks and vertex frames
+    bool objects = false;     // nodes new in the file are added; the recorded nodes' geometry is replaced
+    bool background = false;  // left in the import for the caller to offer
+    bool onLoad = false;      // the project's: synchronise whenever it opens
+    bool keepRemoved = false; // set: recorded objects missing from the file stay; clear: they are removed
 };
 
 // The file at path read to be merged: fresh ids; status other than kOk: nothing to merge.
@@ -53,5 +88,11 @@ WorldLoadResult ImportWorld(const std::string& path);
 // background definition among it, for the caller to offer). fileName goes into the record.
 MergeRecord MergeWorld(SWworld& target, SWworld& import, const MergeOptions& options, std::string fileName);
 // Deletes what record lists from target, through the world's own deletion, which first drops every reference the
-// world holds to them (groups, cameras, arcball). Answers how many listed objects were found and removed.
-size_t RemoveMerged(SWworld& target, const MergeRecord& record);
+// world holds to them (groups, cameras, arcball, materials and hot spots using a texture, registered texture
+// holders): nothing is left pointing at a deleted object. A material some mesh of the target still uses is kept.
+// resources false keeps the textures, materials and sounds. Answers how many listed objects were removed.
+size_t RemoveMerged(SWworld& target, const MergeRecord& record, bool resources = true);
+// Brings what record lists in target up to date with import (the same file read again), option by option; new
+// objects go into record. parent: where new nodes go (null: the root node). Answers how many objects changed.
+size_t Resynchronise(SWworld& target, SWworld& import, MergeRecord& record, const ResyncOptions& options,
+                     SWnode* parent = nullptr);

@@ -251,6 +251,14 @@ bool SWworld::RemoveSound(SWsound* sound)
     return owned != nullptr;
 }
 
+std::unique_ptr<SWjavaclassnode> SWworld::RemoveJavaClass(SWjavaclassnode* entry)
+{
+    if (entry == nullptr || !m_javaClasses.Contains(entry))
+        return nullptr;
+    m_javaClasses.Remove(entry);
+    return std::unique_ptr<SWjavaclassnode>(entry);
+}
+
 SWjavaclassnode* SWworld::AddJavaClass(std::unique_ptr<SWjavaclassnode> entry)
 {
     if (!entry)

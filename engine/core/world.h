@@ -151,6 +151,7 @@ public:
     bool RemoveSound(SWsound* sound); // deletes it with its variables and every queued use
     SWjavaclassnode* AddJavaClass(std::unique_ptr<SWjavaclassnode> entry);
     const SWlist& GetJavaClasses() const { return m_javaClasses; }
+    std::unique_ptr<SWjavaclassnode> RemoveJavaClass(SWjavaclassnode* entry); // null when not the world's
     // The start of a run, under the lock, only when not running: running; key states cleared; variables reset;
     // events reset; the per-node start steps; both input queues emptied.
     void Start();

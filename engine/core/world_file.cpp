@@ -733,7 +733,7 @@ void WorldReader::ReadCameraList(SWchunkstream& in)
 
 void WorldReader::ReadCursor(SWchunkstream& in)
 {
-    const uint32_t id = in.ReadU32();
+    const uint32_t id = ReadObjectId(in); // fresh when merging: removing a merge must find the merged cursor
     std::string name;
     std::string image;
     in.ReadString(name);

@@ -48,6 +48,7 @@
 class CVTN_Container;
 class SWchunkstream;
 class SWdocumentfile;
+struct MergeRecord;
 class SWdocumentwriter;
 class SWreadcontext;
 class SWtexture;
@@ -158,6 +159,10 @@ struct SWworldsectionhandler {
     // Sub-record sections: the payload of the section's sub-record of "5PTS".
     bool (*writeStream)(SWworldwriting& out, SWchunkstream& payload) = nullptr;
     bool (*readStream)(SWworldreading& in, SWchunkstream& payload) = nullptr;
+    // Merging a file into a world (scene import, sub-worlds): moves the section's objects from import into target
+    // under both locks, renumbering what must be unique in the target, and lists them in record. kinds: the
+    // MergeKindBits of scene_import.h. Null: the events move as they are; other sections stay in the import.
+    void (*merge)(SWworld& target, SWworld& import, uint32_t kinds, MergeRecord& record) = nullptr;
 };
 
 // The handler of section, or null. Handlers are installed at start-up and then only read.

@@ -20,6 +20,7 @@
 #include "engine/core/node.h"
 #include "engine/core/object_node.h"
 #include "engine/core/root_object.h"
+#include "engine/core/unique_id.h"
 #include "engine/core/world.h"
 #include "engine/resources/array_block.h"
 #include "engine/resources/background.h"
@@ -321,10 +322,10 @@ std::unique_ptr<SWworld> MakeSampleWorld(const SampleWorldOptions& options)
     placed->SetWorld(world.get());
     AddVariables(world->GetSoundVariables(*placed), "speech");
 
-    SWcursor* cursor = world->GetCursorList().Add("hand", 1);
+    SWcursor* cursor = world->GetCursorList().Add("hand", NextUniqueId()); // ids are process-wide, as nodes' are
     cursor->imageFile = "hand.cur";
     cursor->hotSpotX = 4;
-    world->GetCursorList().Add("wait", 2);
+    world->GetCursorList().Add("wait", NextUniqueId());
     CVTN_SubWorld* entry = world->GetSubWorlds().Add("level2");
     entry->SetFileName("level2.vtn");
     entry->SetDownloadUrl("http://example.invalid/level2.vtn");

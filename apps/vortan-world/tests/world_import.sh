@@ -9,11 +9,15 @@ source "$(dirname "$0")/lib/run_tool.sh"
 
 expect_exit 0 make-sample "$work/base.vtn"
 expect_exit 0 import "$work/base.vtn" "$work/base.vtn" "$work/merged.vtn"
-expect_line "^merged $work/base.vtn: 10 objects$"
+expect_line "^merged $work/base.vtn: 28 objects$"
 expect_line '^  node id=[0-9]+ name=object0_1 file-name=object0$'
 expect_line '^  node id=[0-9]+ name=front_1 file-name=front$'
+expect_line '^  texture id=0 name=bricks.png_1 file-name=bricks.png$'
+expect_line '^  material id=0 name=brick_1 file-name=brick$'
+expect_line '^  sound id=0 name=speech_1 file-name=speech$'
+expect_line '^  cursor id=[0-9]+ name=hand_1 file-name=hand$'
 expect_line '^  subworld id=0 name=level2_1 file-name=level2$'
-expect_line '^removed=10 restored=yes$'
+expect_line '^removed=24 restored=yes$'
 expect_exit 0 roundtrip "$work/merged.vtn" "$work/again.vtn"
 expect_line 'identical=yes'
 expect_exit 0 dump "$work/merged.vtn" -v

@@ -13,9 +13,9 @@ for mode in direct threaded; do
     flag=""
     [ "$mode" = threaded ] && flag="--threaded"
     expect_exit 0 load-sub "$work/world.vtn" level2 $flag
-    expect_line "^loaded level2 $mode: 10 objects, nodes 10 -> 20$"
+    expect_line "^loaded level2 $mode: 28 objects, nodes 14 -> 28$"
     expect_line '^  id=[0-9]+ name=object0$'
-    expect_line '^unloaded: nodes 10 instances 0 entries 1$'
+    expect_line '^unloaded: nodes 14 instances 0 entries 1$'
 done
 expect_exit 3 load-sub "$work/world.vtn" nosuch
 rm "$work/level2.vtn"

@@ -7,7 +7,8 @@ work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 source "$(dirname "$0")/lib/run_tool.sh"
 
-expect_exit 0 make-sample "$work/sample.vtn"
+sound="$2/codecs/sound/tests/data/speech_8000_mono.wav"
+expect_exit 0 make-sample "$work/sample.vtn" --sound "$sound"
 expect_exit 0 roundtrip "$work/sample.vtn" "$work/again.vtn"
 expect_line '^version=951 newer=no skipped=0 identical=yes$'
 cmp -s "$work/sample.vtn" "$work/again.vtn" || fail "the round trip changed the file"
@@ -16,8 +17,19 @@ expect_exit 0 dump "$work/sample.vtn" -v
 expect_line '^#0 tag=WRLD parent=- compression=0 '
 expect_line '^    WVER\(4\) WSET\(17\)$'
 expect_line '^#2 tag=HEAD parent=1 '
-expect_line '^#3 tag=5PTS parent=0 '
-expect_line '^    NODT\([0-9]+\) CAML\(12\) ARCB\(5\) CURS\([0-9]+\) SUBW\([0-9]+\) 72PS\(0\)$'
+expect_line '^#3 tag=TXLS parent=1 '
+expect_line '^    TXHD\([0-9]+\) PX32\([0-9]+\)$'
+expect_line '^    TXHD\([0-9]+\) PX24\([0-9]+\)$'
+expect_line '^    TXHD\([0-9]+\) PXG8\([0-9]+\)$'
+expect_line '^#[0-9]+ tag=MATL parent=7 '
+expect_line '^#[0-9]+ tag=BGDI parent=11 '
+expect_line '^    GHDR\([0-9]+\) MSET\(12\) RMES\([0-9]+\) MORF\([0-9]+\) VBND\([0-9]+\)$'
+expect_line '^    GHDR\([0-9]+\) CAMR\(38\)$'
+expect_line '^    KBHD\(8\) KRAW\([0-9]+\)$'
+expect_line '^    VBHD\(8\) VRAW\([0-9]+\)$'
+expect_line '^#[0-9]+ tag=SNLS parent=0 '
+expect_line '^    SFLD\([0-9]+\) 72PS\([0-9]+\) 7499\([0-9]+\)$'
+expect_line '^    NODT\([0-9]+\) CAML\(12\) ARCB\(5\) CURS\([0-9]+\) SUBW\([0-9]+\) JAVA\([0-9]+\) 72PS\([0-9]+\)'
 
 cp "$work/sample.vtn" "$work/damaged.vtn"
 printf 'X' | dd of="$work/damaged.vtn" bs=1 seek=60 conv=notrunc status=none
