@@ -179,6 +179,7 @@ constexpr uint8_t VK_SUBTRACT = 109;
 constexpr uint8_t VK_DECIMAL = 110;
 constexpr uint8_t VK_DIVIDE = 111;
 constexpr uint8_t VK_F1 = 112;
+constexpr uint8_t VK_F4 = 115;
 constexpr uint8_t VK_NUMLOCK = 144;
 constexpr uint8_t VK_OEM_1 = 0xBA;
 constexpr uint8_t VK_OEM_PLUS = 0xBB;

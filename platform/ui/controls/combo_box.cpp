@@ -230,12 +230,18 @@ LResult ComboBox::handle(const Msg& msg)
             showDropDown(!isDroppedDown());
         return 0;
     case WM_KEYDOWN: {
+        if (msg.wParam == VK_F4) {
+            showDropDown(!isDroppedDown());
+            return 0;
+        }
         const int32_t step = msg.wParam == VK_DOWN ? 1 : (msg.wParam == VK_UP ? -1 : 0);
         if (step == 0 || getCount() == 0)
             return 0;
         const int32_t next = std::clamp(m_curSel + step, 0, getCount() - 1);
         if (next != m_curSel) {
             setCurSel(next);
+            if (Window* list = ui().window(m_dropList))
+                list->invalidate(false);
             notifyCommand(CBN_SELCHANGE);
         }
         return 0;
@@ -285,6 +291,17 @@ LResult ComboBox::handle(const Msg& msg)
     default:
         return Control::handle(msg);
     }
+}
+
+bool ComboBox::preTranslateMessage(const Msg& msg)
+{
+    if (!isDroppedDown())
+        return false;
+    if (msg.message == WM_KEYDOWN && (msg.wParam == VK_RETURN || msg.wParam == VK_ESCAPE)) {
+        closeUp(); // the choice was made by the arrows already; either key only closes the list
+        return true;
+    }
+    return false;
 }
 
 void ComboBox::paint()

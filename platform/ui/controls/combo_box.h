@@ -1,7 +1,8 @@
 #pragma once
 // Combo boxes (drop-down lists, sorted or not; "comboboxex" adds an image list). A click opens the list
 // (CBN_DROPDOWN), a click on an item chooses it: the index changes, CBN_SELCHANGE when it changed, then
-// CBN_CLOSEUP as the list closes. Arrow keys choose too. setCurSel never notifies.
+// CBN_CLOSEUP as the list closes. Arrow keys choose too, in the open list as well; F4 opens and closes the list,
+// and Enter or Esc close an open list without reaching the dialog's buttons. setCurSel never notifies.
 #include "platform/gfx/image_list.h"
 #include "platform/ui/controls/control.h"
 #include "platform/ui/controls/string_list.h"
@@ -37,6 +38,7 @@ public:
 
 protected:
     LResult handle(const Msg& msg) override;
+    bool preTranslateMessage(const Msg& msg) override;
     int32_t itemHeight() const { return 16; }
 
 private:

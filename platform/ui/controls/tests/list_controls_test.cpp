@@ -40,6 +40,28 @@ TEST_F(ListControls, ComboClickOutsideTheOpenListClosesItUnchosen)
     EXPECT_EQ(spy->codes(WM_COMMAND), (std::vector<int32_t>{CBN_DROPDOWN, CBN_CLOSEUP}));
 }
 
+TEST_F(ListControls, ComboOpenListTakesArrowsAndEnterOrEscCloseItWithoutReachingTheDialog)
+{
+    ComboBox& combo = control<ComboBox>(kCombo);
+    for (const char* t : {"zero", "one", "two"})
+        combo.addString(t);
+    combo.setCurSel(0);
+    ui().setFocus(combo.hwnd());
+    watch();
+    for (const uint8_t closer : {VK_RETURN, VK_ESCAPE}) {
+        SCOPED_TRACE(closer);
+        spy->clear();
+        sim().keyPress(VK_F4);
+        ASSERT_TRUE(combo.isDroppedDown());
+        sim().keyPress(VK_DOWN);
+        sim().keyPress(closer);
+        EXPECT_FALSE(combo.isDroppedDown());
+        EXPECT_EQ(spy->codes(WM_COMMAND), (std::vector<int32_t>{CBN_DROPDOWN, CBN_SELCHANGE, CBN_CLOSEUP}));
+        EXPECT_TRUE(host.isVisible()); // neither key pressed the dialog's OK or Cancel
+    }
+    EXPECT_EQ(combo.getCurSel(), 2);
+}
+
 TEST_F(ListControls, SortedInsertIsCaseInsensitiveAfterEqualItems)
 {
     ComboBox& combo = control<ComboBox>(kSortedCombo);
