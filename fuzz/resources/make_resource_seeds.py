@@ -75,6 +75,22 @@ def speech():
     })
 
 
+def particles():
+    defaults = (1.25664, 0, 0, 0.261667, 0.05, 0.5, 14.1, 0.015, 250, 0, 0.07, 0.7, 1.0, 1.0)
+    parameters = record("PPAR", f32s(*defaults))
+    colours = record("PCOL", b"".join(struct.pack("<I", 0x00FFFFFF - i * 0x040404) for i in range(64)))
+    slot = record("PGSL", bytes([3]) + record("7441", struct.pack("<If", 2, 0.5)))
+    body = parameters + colours + slot
+    write("particles", {
+        "defaults": parameters + colours,
+        "kept_slot": body,
+        "truncated": body[:-5],
+        "slot_out_of_range": parameters + colours + record("PGSL", bytes([200]) + b"xyz"),
+        "short_parameters": record("PPAR", f32s(1, 2, 3)) + colours,
+    })
+
+
 if __name__ == "__main__":
     pictures()
     speech()
+    particles()

@@ -11,6 +11,13 @@ public:
     {
         m_width = width;
         m_height = height;
+        // x / z and y / z from -1 to 1 across the target.
+        m_viewport = {static_cast<float>(width) / 2,
+                      static_cast<float>(width) / 2,
+                      static_cast<float>(height) / 2,
+                      static_cast<float>(height) / 2,
+                      1.0f,
+                      0.0f};
     }
     bool Init() override { return true; }
     uint32_t GetId() const override { return 7; }
