@@ -13,6 +13,7 @@
 #include "engine/core/record_builder.h"
 #include "engine/core/type_tag.h"
 #include "engine/core/unique_id.h"
+#include "engine/core/world_sections.h"
 
 namespace {
 
@@ -35,6 +36,22 @@ void ExecuteExpression(SWevent*, SWevents* world, const ActionTarget& target, co
 }
 
 const bool kRegistered = RegisterActionHandler(kExecuteExpressionKind, ExecuteExpression);
+
+// The stream root's "72EX": the world's expression list, read before the events whose actions name its entries.
+bool WriteExpressionSection(SWworldwriting& out, SWchunkstream& payload)
+{
+    const SWexpressionlist* const list = SWexpressionlist::Find(out.World());
+    return list == nullptr || list->Save(payload);
+}
+
+bool ReadExpressionSection(SWworldreading& in, SWchunkstream& payload)
+{
+    return SWexpressionlist::Of(in.World()).Load(payload);
+}
+
+constexpr SWworldsectionhandler kExpressionSection = {nullptr, nullptr, nullptr, &WriteExpressionSection,
+                                                      &ReadExpressionSection};
+const SWworldsectionregistration kExpressionSectionRegistered(WorldSection::kExpressions, &kExpressionSection);
 
 } // namespace
 

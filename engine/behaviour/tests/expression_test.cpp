@@ -26,6 +26,7 @@
 #include "engine/core/unique_id.h"
 #include "engine/core/vector.h"
 #include "engine/core/world.h"
+#include "engine/core/world_file.h"
 #include "engine/resources/sound.h"
 #include "testsupport/behaviour/demo_scene.h"
 #include "testsupport/behaviour/frame_driver.h"
@@ -488,4 +489,28 @@ TEST(ExpressionWatch, APropertyChangedEventFindsItsVariableByQualifiedName)
     EXPECT_EQ(event->GetWatchedVariable(), s.Var("lamp", "level"));
     s.world.GetRootNode()->FindByName("lamp")->RemoveVariable(s.Var("lamp", "level"));
     EXPECT_EQ(event->GetWatchedVariable(), nullptr);
+}
+
+TEST(ExpressionRecords, TheWorldFileCarriesTheListWithItsTargets)
+{
+    Scene s;
+    auto e = std::make_unique<SWexpression>(&s.world);
+    e->SetText(std::string("lamp.level*4"));
+    e->SetName(std::string("quad"));
+    e->SetTargetVariable(s.Var("box", "height"));
+    const uint32_t id = SWexpressionlist::Of(s.world).Add(std::move(e))->GetId();
+    std::vector<uint8_t> bytes;
+    ASSERT_EQ(WriteWorldFile(s.world, WorldFileMode::kScene, bytes), DocumentStatus::kOk);
+    SWdocumentfile file;
+    ASSERT_EQ(SWdocumentfile::Parse(std::move(bytes), file), DocumentStatus::kOk);
+    SWreadcontext context(SWreadcontext::IdMode::kKeep);
+    WorldLoadResult loaded = ReadWorldFile(file, context);
+    ASSERT_EQ(loaded.status, DocumentStatus::kOk);
+    const SWexpressionlist* list = SWexpressionlist::Find(*loaded.world);
+    ASSERT_NE(list, nullptr);
+    SWexpressionentry* entry = list->FindById(id);
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(entry->GetExpression()->GetName(), std::optional<std::string>("quad"));
+    entry->GetExpression()->Execute(*SWexpression::Evaluate(entry->GetExpression()));
+    EXPECT_FLOAT_EQ(loaded.world->GetRootNode()->FindByName("box")->FindVariable("height")->GetAsFloat(), 2.0f);
 }
