@@ -383,8 +383,10 @@ MergeRecord MergeWorld(SWworld& target, SWworld& import, const MergeOptions& opt
     MergeResources(target, import, options, record);
     if ((options.kinds & kMergeSounds) != 0)
         MergeSounds(target, import, options, record);
-    MergeEntries(target, import, options, record);
-    MergeEvents(target, import, options, record);
+    if (options.entries) {
+        MergeEntries(target, import, options, record);
+        MergeEvents(target, import, options, record);
+    }
     return record;
 }
 
@@ -459,4 +461,178 @@ size_t RemoveMerged(SWworld& target, const MergeRecord& record, bool resources)
         }
     }
     return removed;
+}
+
+namespace {
+
+// The import's node of a recorded name in the file (an import's names are its file's).
+SWnode* InFile(SWworld& import, const std::string& name)
+{
+    return name.empty() ? nullptr : import.GetRootNode()->FindByName(name);
+}
+
+void CopyMaterialFields(SWworld& target, const SWmaterial& from, SWmaterial& to)
+{
+    to.SetStoredRenderMode(from.GetRenderMode());
+    to.SetMaterialFlags(from.GetMaterialFlags());
+    const auto& a = from.GetAmbientColour();
+    const auto& d = from.GetDiffuseColour();
+    const auto& s = from.GetSpecularColour();
+    to.SetAmbientColour(a.intensity, a.red, a.green, a.blue);
+    to.SetDiffuseColour(d.intensity, d.red, d.green, d.blue);
+    to.SetSpecularColour(s.intensity, s.red, s.green, s.blue);
+    to.SetSmoothness(from.GetSmoothness());
+    to.SetTransparency(from.GetTransparency());
+    to.SetTextureOpacity(from.GetTextureOpacity());
+    to.SetBumpAmount(from.GetBumpAmount());
+    to.SetReflectivity(from.GetReflectivity());
+    // Textures by the file's names; one the target lacks leaves the slot as it is.
+    if (SWtexture* t = target.FindTextureByName(from.GetTextureName()))
+        to.SetTexture(t);
+    if (SWtexture* t = target.FindTextureByName(from.GetReflectionTextureName()))
+        to.SetReflectionTexture(t);
+    if (SWtexture* t = target.FindTextureByName(from.GetBumpTextureName()))
+        to.SetBumpTexture(t);
+}
+
+std::unique_ptr<VertexFrameTable> CopyFrames(VertexFrameTable& from)
+{
+    auto table = std::make_unique<VertexFrameTable>();
+    from.Lock();
+    const bool made = table->Allocate(from.GetFrameCount(), from.GetVertexCount());
+    for (uint32_t f = 0; made && f < from.GetFrameCount(); ++f) {
+        const std::span<const float> source = from.GetFrameVertices(f);
+        table->Lock();
+        const std::span<float> frame = table->GetFrameVertices(f);
+        std::copy(source.begin(), source.end(), frame.begin());
+        table->Unlock();
+    }
+    from.Unlock();
+    if (!made)
+        return nullptr;
+    table->SetReady(true);
+    return table;
+}
+
+} // namespace
+
+size_t Resynchronise(SWworld& target, SWworld& import, MergeRecord& record, const ResyncOptions& options,
+                     SWnode* parent)
+{
+    SWworldlock lock(target);
+    SWworldlock importLock(import);
+    size_t changed = 0;
+    SWnode* root = target.GetRootNode();
+    std::map<std::string, SWnode*> byFileName; // recorded nodes of the target by their name in the file
+    for (const MergeEntry& entry : record.entries) {
+        if (entry.kind == MergedKind::kNode) {
+            if (SWnode* node = root->FindById(entry.id))
+                byFileName[entry.nameInFile] = node;
+        }
+    }
+    for (MergeEntry& entry : record.entries) {
+        if (entry.kind == MergedKind::kTexture && options.textures) {
+            SWtexture* old = target.FindTextureByName(entry.name);
+            SWtexture* source = import.FindTextureByName(entry.nameInFile);
+            std::unique_ptr<SWtexture> copy = source ? CloneTextureObject(source) : nullptr;
+            if (old == nullptr || !copy)
+                continue;
+            copy->SetName(entry.name);
+            SWtexture* placed = copy.get();
+            target.GetRootObject()->AddTexture(std::move(copy));
+            target.ReplaceTextureReferences(old, placed, false);
+            ++changed;
+        } else if (entry.kind == MergedKind::kMaterial && options.materials) {
+            SWmaterial* to = FindMaterial(target, entry.name);
+            const SWmaterial* from = FindMaterial(import, entry.nameInFile);
+            if (to != nullptr && from != nullptr) {
+                CopyMaterialFields(target, *from, *to);
+                ++changed;
+            }
+        } else if (entry.kind == MergedKind::kNode) {
+            SWnode* node = root->FindById(entry.id);
+            SWnode* source = InFile(import, entry.nameInFile);
+            auto* object = dynamic_cast<SWobjectnode*>(node);
+            auto* sourceObject = dynamic_cast<SWobjectnode*>(source);
+            if (node == nullptr || source == nullptr)
+                continue;
+            if (options.hierarchy && object != nullptr) {
+                SWnode* fileParent = source->GetParentNode();
+                const auto found = fileParent ? byFileName.find(fileParent->GetName().value_or("")) : byFileName.end();
+                SWnode* wanted = found != byFileName.end() ? found->second : (parent ? parent : root);
+                if (wanted != node->GetParentNode() && !wanted->IsInSubtreeOf(*node) &&
+                    target.Reparent(object, wanted, false, 1))
+                    ++changed;
+            }
+            if (options.transforms && object != nullptr && sourceObject != nullptr) {
+                object->SetInitialMatrix(sourceObject->GetLocalMatrix());
+                ++changed;
+            }
+            if (options.motion && object != nullptr && sourceObject != nullptr) {
+                object->GetAnimationTracks() = sourceObject->GetAnimationTracks();
+                VertexFrameTable* frames = sourceObject->GetVertexFrameTable();
+                object->SetVertexFrameTable(frames ? CopyFrames(*frames) : nullptr);
+                ++changed;
+            }
+            if (options.objects && source->GetGeometry() != nullptr && node->GetGeometry() != nullptr) {
+                // The file's geometry replaces the recorded one, which goes once no node draws it.
+                SWgeometry* old = node->GetGeometry();
+                SWgeometry* fresh = source->GetGeometry();
+                fresh->Detach();
+                target.GetRootObject()->AddGeometry(std::unique_ptr<SWgeometry>(fresh));
+                for (SWnode* n = import.GetRootNode(); n != nullptr; n = n->NextInTree(import.GetRootNode())) {
+                    if (n->GetGeometry() == fresh)
+                        n->SetGeometry(nullptr);
+                }
+                node->SetGeometry(fresh);
+                bool used = false;
+                for (SWnode* n = root; n != nullptr && !used; n = n->NextInTree(root))
+                    used = n->GetGeometry() == old;
+                if (!used) {
+                    old->Detach();
+                    delete old;
+                }
+                ++changed;
+            }
+        }
+    }
+    if (!options.keepRemoved) {
+        // Recorded nodes the file no longer has go, deepest first.
+        for (auto entry = record.entries.rbegin(); entry != record.entries.rend(); ++entry) {
+            if (entry->kind != MergedKind::kNode || InFile(import, entry->nameInFile) != nullptr)
+                continue;
+            if (SWnode* node = root->FindById(entry->id); node != nullptr && target.DeleteNode(node))
+                ++changed;
+        }
+        std::erase_if(record.entries, [&](const MergeEntry& e) {
+            return e.kind == MergedKind::kNode && root->FindById(e.id) == nullptr;
+        });
+    }
+    if (options.objects) {
+        // What is new in the file: its top-level nodes whose names the record does not know, with their subtrees.
+        std::vector<SWnode*> fresh;
+        for (SWnode* n = import.GetRootNode()->GetFirstChildNode(); n != nullptr; n = n->GetNextSiblingNode()) {
+            if (byFileName.count(n->GetName().value_or("")) == 0)
+                fresh.push_back(n);
+        }
+        if (!fresh.empty()) {
+            // The import keeps only them; the merge then brings them with their geometry and the materials and
+            // textures it uses, nothing else of the file a second time.
+            std::vector<SWnode*> known;
+            for (SWnode* n = import.GetRootNode()->GetFirstChildNode(); n; n = n->GetNextSiblingNode()) {
+                if (std::find(fresh.begin(), fresh.end(), n) == fresh.end())
+                    known.push_back(n);
+            }
+            for (SWnode* n : known)
+                import.DeleteNode(n);
+            MergeOptions merge;
+            merge.parent = parent;
+            merge.kinds = kMergeMeshes | kMergeBones | kMergeDummies | kMergeParticles | kMergeCameras | kMergeSkinData;
+            merge.entries = false;
+            MergeRecord added = MergeWorld(target, import, merge, record.fileName);
+            changed += added.entries.size();
+            record.entries.insert(record.entries.end(), added.entries.begin(), added.entries.end());
+        }
+    }
+    return changed;
 }

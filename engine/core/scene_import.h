@@ -67,6 +67,8 @@ struct MergeOptions {
     SWnode* parent = nullptr; // of the target's tree; null: its root node
     bool uniqueNames = true;  // a scene import renames clashes; an instance keeps its names
     uint32_t kinds = kMergeAll;
+    bool entries = true; // cursors, Java entries, loadable-world entries and events (a resynchronisation's
+                         // newcomers bring none)
 };
 
 // What Resynchronise applies, one flag per option (the loadable-world entry's options, in their order).

@@ -4,10 +4,12 @@
 #include <cstdio>
 #include <new>
 
+#include "engine/behaviour/event.h"
 #include "engine/core/document_file.h"
 #include "engine/core/node.h"
 #include "engine/core/object_node.h"
 #include "engine/core/sub_worlds.h"
+#include "engine/resources/geometry.h"
 
 namespace {
 
@@ -133,10 +135,51 @@ bool CVTN_SubWorldLoader::Merge(Slot& slot, SWworld& import)
     MergeOptions options;
     options.parent = top;
     options.uniqueNames = false;
+    options.kinds = request.applyRequest ? request.importFlags : kMergeAll;
     slot.instance->record = MergeWorld(m_world, import, options, PathOf(*slot.instance->entry));
     slot.instance->top = top;
     slot.instance->loaded = true;
+    if (slot.instance->hidden)
+        SetHidden(*slot.instance, true);
+    if (request.executeStartEvents) {
+        // Aimed at the event itself: an instance keeps its names, so a name would find the first instance's.
+        for (const MergeEntry& entry : slot.instance->record.entries) {
+            SWevent* event = entry.kind == MergedKind::kEvent ? m_world.FindEventById(entry.id) : nullptr;
+            if (event != nullptr && event->GetType() == static_cast<uint32_t>(EventType::kWorldStart))
+                m_world.PostNamedTrigger(event, std::nullopt);
+        }
+    }
     return true;
+}
+
+void CVTN_SubWorldLoader::SetHidden(CVTN_SubWorldInstance& instance, bool hidden)
+{
+    instance.hidden = hidden;
+    if (instance.top == nullptr)
+        return;
+    for (SWnode* n = instance.top; n != nullptr; n = n->NextInTree(instance.top)) {
+        if (SWgeometry* geometry = n->GetGeometry())
+            geometry->SetHidden(hidden, true);
+    }
+    m_world.Invalidate(false);
+}
+
+bool CVTN_SubWorldLoader::ShowSubWorld(CVTN_SubWorld& entry, bool show, bool all, bool backwards)
+{
+    SWworldlock lock(m_world);
+    std::vector<CVTN_SubWorldInstance*> instances = Instances(entry);
+    if (backwards)
+        std::reverse(instances.begin(), instances.end());
+    bool changed = false;
+    for (CVTN_SubWorldInstance* instance : instances) {
+        if (!instance->loaded || instance->hidden != show)
+            continue; // still loading, or already as asked
+        SetHidden(*instance, !show);
+        changed = true;
+        if (!all)
+            break;
+    }
+    return changed;
 }
 
 size_t CVTN_SubWorldLoader::CompletePendingLoads()
@@ -164,17 +207,18 @@ size_t CVTN_SubWorldLoader::CompletePendingLoads()
     return merged;
 }
 
-void CVTN_SubWorldLoader::Remove(Slot& slot)
+void CVTN_SubWorldLoader::Remove(Slot& slot, bool resources)
 {
     if (slot.loader)
         slot.loader->Stop();
     if (slot.instance->loaded) {
-        RemoveMerged(m_world, slot.instance->record);
+        RemoveMerged(m_world, slot.instance->record, resources);
         m_world.DeleteNode(slot.instance->top);
     }
 }
 
-bool CVTN_SubWorldLoader::UnloadSubWorld(CVTN_SubWorld& entry, CVTN_SubWorldInstance* instance, bool all)
+bool CVTN_SubWorldLoader::UnloadSubWorld(CVTN_SubWorld& entry, CVTN_SubWorldInstance* instance, bool all,
+                                         bool resources)
 {
     SWworldlock lock(m_world);
     bool found = false;
@@ -183,7 +227,7 @@ bool CVTN_SubWorldLoader::UnloadSubWorld(CVTN_SubWorld& entry, CVTN_SubWorldInst
         CVTN_SubWorldInstance* candidate = slot->instance.get();
         if (candidate->entry != &entry || (instance != nullptr && candidate != instance))
             continue;
-        Remove(*slot);
+        Remove(*slot, resources);
         slot = m_slots.erase(slot);
         found = true;
         if (instance != nullptr || !all)

@@ -26,7 +26,9 @@ class SWobjectnode;
 struct SubWorldLoadRequest {
     std::optional<std::string> rootName;      // attach under this node; none: the root node
     std::optional<SWmatrix> initialTransform; // the instance's top node takes it
-    bool applyRequest = true;                 // flag A: 0 loads everything at the root, untransformed
+    uint32_t importFlags = kMergeAll;         // the kinds merged (MergeKindBits)
+    bool executeStartEvents = false;          // each world-start event of the instance is triggered once
+    bool applyRequest = true;                 // flag A: 0 loads everything at the root, untransformed, every kind
     bool showAtOnce = true;                   // flag B: 0 keeps the instance hidden until shown
 };
 
@@ -53,8 +55,13 @@ public:
     // threaded: returns at once, the merge waits for CompletePendingLoads.
     CVTN_SubWorldInstance* LoadFile(CVTN_SubWorld& entry, const SubWorldLoadRequest& request, bool threaded);
     size_t CompletePendingLoads(); // merges every finished load; answers how many
-    // instance null: every instance of entry (all) or its most recent one; false when none was found.
-    bool UnloadSubWorld(CVTN_SubWorld& entry, CVTN_SubWorldInstance* instance, bool all);
+    // instance null: every instance of entry (all) or its most recent one; false when none was found. resources:
+    // the textures, materials and sounds the instance brought go too; otherwise only its nodes, events, cursors.
+    bool UnloadSubWorld(CVTN_SubWorld& entry, CVTN_SubWorldInstance* instance, bool all, bool resources = true);
+    // Shows (show) or hides every loaded instance of entry (all), or the first one whose state differs, walking
+    // the instances in load order or backwards. Hiding sets the hidden byte of every geometry the instance's
+    // nodes draw. False when no instance changed.
+    bool ShowSubWorld(CVTN_SubWorld& entry, bool show, bool all, bool backwards);
     std::vector<CVTN_SubWorldInstance*> Instances(const CVTN_SubWorld& entry) const;
     size_t PendingCount() const;
 
@@ -75,7 +82,8 @@ private:
     };
 
     bool Merge(Slot& slot, SWworld& import);
-    void Remove(Slot& slot);
+    void Remove(Slot& slot, bool resources);
+    void SetHidden(CVTN_SubWorldInstance& instance, bool hidden);
     std::string PathOf(const CVTN_SubWorld& entry) const;
 
     SWworld& m_world; // owns this part

@@ -9,9 +9,16 @@
 #include <vector>
 
 #include "engine/core/camera_node.h"
+#include "engine/core/mesh_node.h"
 #include "engine/core/node.h"
 #include "engine/core/object_node.h"
+#include "engine/core/root_object.h"
 #include "engine/core/world.h"
+#include "engine/resources/material.h"
+#include "engine/resources/mesh_object.h"
+#include "engine/resources/sound.h"
+#include "engine/resources/texture.h"
+#include "testsupport/world/sample_world.h"
 
 namespace {
 
@@ -146,6 +153,104 @@ TEST_F(SceneImport, AFileThatDoesNotReadBringsNothing)
     const WorldLoadResult import = ImportWorld(m_path + ".missing");
     EXPECT_NE(import.status, DocumentStatus::kOk);
     EXPECT_EQ(import.world, nullptr);
+}
+
+// The sample world (a record of every kind) saved beside the small file.
+class SampleImport : public SceneImport {
+protected:
+    void SetUp() override
+    {
+        SceneImport::SetUp();
+        m_sample = m_path + ".sample.vtn";
+        ASSERT_EQ(SaveWorldFile(*worldtest::MakeSampleWorld(), WorldFileMode::kScene, m_sample), DocumentStatus::kOk);
+    }
+    void TearDown() override
+    {
+        std::filesystem::remove(m_sample);
+        SceneImport::TearDown();
+    }
+    std::string m_sample;
+};
+
+TEST_F(SampleImport, RemovingAMergeLetsABaseMaterialUsingAnImportedTextureGo)
+{
+    const std::unique_ptr<SWworld> base = BaseWorld();
+    auto own = std::make_unique<SWmaterial>("paint");
+    SWmaterial* paint = own.get();
+    base->GetRootObject()->AddMaterial(std::move(own));
+    const std::vector<uint8_t> before = Bytes(*base);
+    WorldLoadResult import = ImportWorld(m_sample);
+    ASSERT_EQ(import.status, DocumentStatus::kOk);
+    const MergeRecord record = MergeWorld(*base, *import.world, {}, m_sample);
+    import.world.reset(); // nothing merged may point into the import
+    SWtexture* bricks = base->FindTextureByName("bricks.png");
+    ASSERT_NE(bricks, nullptr);
+    paint->SetTexture(bricks);
+    EXPECT_EQ(base->GetSoundList().Count(), 1u);
+    SWmeshnode* mesh = dynamic_cast<SWmeshnode*>(base->GetRootNode()->FindByName("meshnode0"));
+    ASSERT_NE(mesh, nullptr);
+    ASSERT_NE(mesh->GetMeshObject(), nullptr);
+    EXPECT_EQ(mesh->GetMeshObject()->GetPolygons()[0].material->GetName(), "brick");
+    RemoveMerged(*base, record);
+    EXPECT_EQ(paint->GetTexture(), nullptr); // let go before the texture went: no dangling pointer
+    paint->SetTexture(nullptr);
+    EXPECT_EQ(Bytes(*base), before);
+}
+
+TEST_F(SampleImport, KindsLeftOutStayInTheImportAndTheirChildrenComeAlong)
+{
+    const std::unique_ptr<SWworld> base = BaseWorld();
+    WorldLoadResult import = ImportWorld(m_sample);
+    MergeOptions options;
+    options.kinds = kMergeAll & ~(kMergeDummies | kMergeCameras | kMergeSounds | kMergeCursors);
+    const MergeRecord record = MergeWorld(*base, *import.world, options, m_sample);
+    EXPECT_EQ(base->GetRootNode()->FindByName("front"), nullptr);
+    EXPECT_EQ(base->GetRootNode()->FindByName("object0"), nullptr);
+    EXPECT_NE(base->GetRootNode()->FindByName("meshnode0"), nullptr);
+    // The bone below a dummy object joins the merge's parent; the meshes still bind to it.
+    SWnode* bone = base->GetRootNode()->FindByName("bone");
+    ASSERT_NE(bone, nullptr);
+    EXPECT_EQ(bone->GetParentNode(), base->GetRootNode());
+    EXPECT_EQ(base->GetSoundList().Count(), 0u);
+    EXPECT_EQ(base->GetCursorList().Count(), 0u);
+    EXPECT_EQ(base->GetCameraList().Count(), 0u);
+    for (const MergeEntry& entry : record.entries)
+        EXPECT_NE(entry.kind, MergedKind::kCursor);
+    import.world.reset();
+    EXPECT_GT(RemoveMerged(*base, record), 0u);
+}
+
+TEST_F(SampleImport, ResynchroniseAppliesEachOptionToAChangedFile)
+{
+    const std::unique_ptr<SWworld> base = BaseWorld();
+    WorldLoadResult import = ImportWorld(m_sample);
+    MergeRecord record = MergeWorld(*base, *import.world, {}, m_sample);
+    import.world.reset();
+    // The file changes: a texture's pixels, a transform, a node gone, a node new.
+    const std::unique_ptr<SWworld> changed = worldtest::MakeSampleWorld();
+    changed->FindTextureByName("wood.png")->GetPixelBuffer()[0] = 0xFF345678u; // opaque: a 24-bit kind
+    static_cast<SWobjectnode*>(changed->GetRootNode()->FindByName("object1"))
+        ->SetInitialMatrix(SWmatrix::Translation(9, 9, 9));
+    changed->DeleteNode(changed->GetRootNode()->FindByName("object2"));
+    AddObject(*changed, "newcomer");
+    ASSERT_EQ(SaveWorldFile(*changed, WorldFileMode::kScene, m_sample), DocumentStatus::kOk);
+    WorldLoadResult again = ImportWorld(m_sample);
+    ResyncOptions options;
+    options.textures = true;
+    options.transforms = true;
+    options.objects = true;
+    EXPECT_GT(Resynchronise(*base, *again.world, record, options), 0u);
+    again.world.reset();
+    SWnode* root = base->GetRootNode();
+    EXPECT_EQ(base->FindTextureByName("wood.png")->GetPixels()[0], 0xFF345678u);
+    EXPECT_EQ(static_cast<SWobjectnode*>(root->FindByName("object1"))->GetLocalMatrix(),
+              SWmatrix::Translation(9, 9, 9));
+    EXPECT_NE(root->FindByName("newcomer"), nullptr);
+    EXPECT_EQ(root->FindByName("object2"), nullptr); // removed: keep-removed was clear
+    // The record follows: removing it takes the newcomer too and leaves the base's nodes.
+    RemoveMerged(*base, record);
+    EXPECT_EQ(root->FindByName("newcomer"), nullptr);
+    EXPECT_NE(root->FindByName("box"), nullptr);
 }
 
 } // namespace

@@ -15,6 +15,9 @@
 #include "engine/core/sub_worlds.h"
 #include "engine/core/world.h"
 #include "engine/core/world_file.h"
+#include "engine/resources/geometry.h"
+#include "engine/resources/sound.h"
+#include "testsupport/world/sample_world.h"
 
 namespace {
 
@@ -102,6 +105,76 @@ TEST_F(SubWorldLoader, RootNameAndTransformApplyOnlyWhenAsked)
     ASSERT_NE(plain, nullptr);
     EXPECT_EQ(plain->top->GetParentNode(), m_world->GetRootNode());
     EXPECT_EQ(plain->top->GetLocalMatrix()[7], 0.0f);
+}
+
+// The sample world (every record kind) as a second loadable world of the test's world.
+CVTN_SubWorld* AddSampleEntry(SWworld& world, const std::filesystem::path& folder)
+{
+    EXPECT_EQ(SaveWorldFile(*worldtest::MakeSampleWorld(), WorldFileMode::kScene, (folder / "sample.vtn").string()),
+              DocumentStatus::kOk);
+    CVTN_SubWorld* entry = world.GetSubWorlds().Add("sample");
+    entry->SetFileName("sample.vtn");
+    return entry;
+}
+
+bool Hidden(const CVTN_SubWorldInstance& instance)
+{
+    for (SWnode* n = instance.top; n != nullptr; n = n->NextInTree(instance.top)) {
+        if (n->GetGeometry() != nullptr && !n->GetGeometry()->IsHidden())
+            return false;
+    }
+    return true;
+}
+
+TEST_F(SubWorldLoader, ShowAndHideWalkTheInstancesEitherWay)
+{
+    CVTN_SubWorld* entry = AddSampleEntry(*m_world, m_folder);
+    SubWorldLoadRequest hidden;
+    hidden.showAtOnce = false;
+    std::vector<CVTN_SubWorldInstance*> instances;
+    for (int i = 0; i < 3; ++i)
+        instances.push_back(m_loader->LoadFile(*entry, hidden, false));
+    ASSERT_NE(instances[2], nullptr);
+    for (const CVTN_SubWorldInstance* instance : instances)
+        EXPECT_TRUE(instance->hidden && Hidden(*instance));
+    EXPECT_TRUE(m_loader->ShowSubWorld(*entry, true, false, false));
+    EXPECT_FALSE(instances[0]->hidden || Hidden(*instances[0]));
+    EXPECT_TRUE(instances[1]->hidden);
+    EXPECT_TRUE(m_loader->ShowSubWorld(*entry, true, false, true)); // backwards: the last one
+    EXPECT_FALSE(instances[2]->hidden);
+    EXPECT_TRUE(instances[1]->hidden);
+    EXPECT_TRUE(m_loader->ShowSubWorld(*entry, false, true, false)); // hide all
+    for (const CVTN_SubWorldInstance* instance : instances)
+        EXPECT_TRUE(instance->hidden && Hidden(*instance));
+    EXPECT_FALSE(m_loader->ShowSubWorld(*entry, false, true, false)); // nothing left to change
+}
+
+TEST_F(SubWorldLoader, ImportFlagsChooseTheKindsAndUnloadMayKeepTheResources)
+{
+    CVTN_SubWorld* entry = AddSampleEntry(*m_world, m_folder);
+    SubWorldLoadRequest request;
+    request.importFlags = kMergeMeshes | kMergeBones | kMergeSkinData;
+    CVTN_SubWorldInstance* instance = m_loader->LoadFile(*entry, request, false);
+    ASSERT_NE(instance, nullptr);
+    EXPECT_NE(Find("meshnode0"), nullptr);
+    EXPECT_NE(Find("bone"), nullptr);
+    EXPECT_EQ(Find("front"), nullptr);
+    EXPECT_EQ(Find("object1"), nullptr);
+    EXPECT_EQ(m_world->GetCameraList().Count(), 0u);
+    EXPECT_EQ(m_world->GetSoundList().Count(), 0u);
+    EXPECT_NE(m_world->FindTextureByName("bricks.png"), nullptr); // the meshes' materials use it
+    // Flag A clear: everything, whatever the flags.
+    request.applyRequest = false;
+    CVTN_SubWorldInstance* whole = m_loader->LoadFile(*entry, request, false);
+    ASSERT_NE(whole, nullptr);
+    EXPECT_EQ(m_world->GetCameraList().Count(), 2u);
+    EXPECT_EQ(m_world->GetSoundList().Count(), 1u);
+    // Unloading without the resources leaves its sound and textures; with them, the first instance's go.
+    EXPECT_TRUE(m_loader->UnloadSubWorld(*entry, whole, false, false));
+    EXPECT_EQ(m_world->GetSoundList().Count(), 1u);
+    EXPECT_EQ(m_world->GetCameraList().Count(), 0u);
+    EXPECT_TRUE(m_loader->UnloadSubWorld(*entry, instance, false, true));
+    EXPECT_EQ(Find("meshnode0"), nullptr);
 }
 
 TEST_F(SubWorldLoader, ReferenceLimitRefusesOneInstanceTooMany)
