@@ -5,8 +5,9 @@
 
 namespace {
 
-constexpr uint32_t kTagWorld = MakeTag("WRLD");
-constexpr uint32_t kTagCamera = MakeTag("CMRA");
+// Tags of this test alone: a real tag registered here would clash with its class in the same program.
+constexpr uint32_t kTagWorld = MakeTag("tWLD");
+constexpr uint32_t kTagCamera = MakeTag("tCAM");
 constexpr uint32_t kTagNeverRegistered = MakeTag("7496");
 
 class World : public CVTN_Container {
