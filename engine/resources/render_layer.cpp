@@ -21,6 +21,12 @@ SWlayersprite::SWlayersprite(int32_t x, int32_t y, const SWtexture* image) : m_i
     }
 }
 
+SWlayersprite::~SWlayersprite()
+{
+    if (m_backLink != nullptr)
+        *m_backLink = nullptr;
+}
+
 SWlayersprite* SWlayersprite::Create(SWrenderlayer& layer, int32_t x, int32_t y, const SWtexture* image)
 {
     auto* sprite = new SWlayersprite(x, y, image);

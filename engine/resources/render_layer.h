@@ -45,10 +45,15 @@ public:
     int32_t GetSourceY() const { return m_sourceY; }
     const SWtexture* GetImage() const { return m_image; }
     void SetImage(const SWtexture* image) { m_image = image; } // not owned; the size is left as it is
+    // A holder's pointer to this sprite, set to null when the sprite goes (with its layer, say); null: none.
+    void SetBackLink(SWlayersprite** link) { m_backLink = link; }
+
+    ~SWlayersprite() override;
 
 private:
     SWlayersprite(int32_t x, int32_t y, const SWtexture* image);
 
+    SWlayersprite** m_backLink = nullptr;
     const SWtexture* m_image; // not owned: the holder of the sprite keeps it alive
     int32_t m_x;
     int32_t m_y;

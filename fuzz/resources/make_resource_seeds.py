@@ -90,7 +90,29 @@ def particles():
     })
 
 
+def tooltip(name, ids, names, texture=b""):
+    body = string(name) + struct.pack("<ddd", 250.0, 100.0, 200.0) + bytes([1]) + f32s(0.25, 0.75)
+    body += struct.pack("<III", 12, 7, len(ids)) + b"".join(struct.pack("<I", i) for i in ids)
+    body += b"".join(string(n) for n in names) + texture
+    return record("TTIE", body)
+
+
+def tooltips():
+    pixels = b"".join(struct.pack("<I", 0xFFC8C8C8) for _ in range(4 * 2))
+    texture = record("CI32", texture_header("TTtexture", 4, 2) + record("PX32", pixels))
+    first = tooltip("tip", [5, 0xFFFFFFFF], ["door", "window"], texture)
+    second = tooltip("plain", [], [])
+    write("tooltips", {
+        "two_tooltips": first + second,
+        "no_texture": second,
+        "truncated": first[:-9],
+        "hostile_entry_count": record("TTIE", string("x") + bytes(25) + f32s(0, 0) +
+                                      struct.pack("<III", 1, 1, 0xFFFFFFFF)),
+    })
+
+
 if __name__ == "__main__":
     pictures()
     speech()
     particles()
+    tooltips()
