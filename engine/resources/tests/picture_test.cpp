@@ -8,6 +8,8 @@
 
 #include "engine/core/buffer.h"
 #include "engine/core/chunk_stream.h"
+#include "engine/core/root_object.h"
+#include "engine/resources/tests/world_round_trip.h"
 
 namespace {
 
@@ -136,6 +138,23 @@ TEST(PictureRecord, RoundTripsAndRefusesDamage)
     badType[pgen + 8] = 9;
     SWchunkstream badIn(badType);
     EXPECT_FALSE(read.Read(badIn));
+}
+
+TEST(PictureRecord, KeptAmongTheWorldsTextures)
+{
+    SWworld world;
+    auto picture = std::make_unique<SWpicture>("GRA", 32, 16, BackgroundGenerator::kRadial);
+    picture->GetGenerator().parameters = {0.2f, 0.9f, 0.0f};
+    picture->GetGenerator().middleColourOn = 1;
+    picture->Render();
+    const SWpicture* original = picture.get();
+    ASSERT_TRUE(world.GetRootObject()->AddTexture(std::move(picture)));
+    const WorldLoadResult loaded = RoundTripWorld(world);
+    ASSERT_NE(loaded.world, nullptr);
+    auto* read = dynamic_cast<SWpicture*>(loaded.world->FindTextureByName("GRA"));
+    ASSERT_NE(read, nullptr);
+    EXPECT_TRUE(read->GetGenerator().SameParameters(original->GetGenerator()));
+    EXPECT_TRUE(std::equal(original->GetPixels(), original->GetPixels() + 32 * 16, read->GetPixels()));
 }
 
 TEST(PictureClone, CopiesTheGeneratorAndRendersEqualPixels)
