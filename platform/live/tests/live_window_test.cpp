@@ -204,8 +204,15 @@ TEST_F(LiveWindow, PopupMenuChosenByAClickThroughX)
             }
     });
     ui().setTimer(top->hwnd(), 1, 250);
+    ui().setTimer(top->hwnd(), 2, 15000); // should the click never land, the quit ends the menu's loop
+    ui().addObserver(&clicked, [&](const Msg& msg) {
+        if (msg.message == WM_TIMER && msg.wParam == 2)
+            ui().postQuit(9);
+    });
     const uint32_t chosen = menu.trackPopup(TPM_RETURNCMD, {kTopRect.l + 50, kTopRect.t + 50}, *top);
     ui().removeObserver(this);
+    ui().removeObserver(&clicked);
+    EXPECT_FALSE(ui().quitCode().has_value());
     EXPECT_TRUE(clicked);
     EXPECT_EQ(chosen, 42u);
 }
