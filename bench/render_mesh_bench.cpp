@@ -3,11 +3,18 @@
 //      crossing it (clip-space vertices with outcodes); items are vertices shaded.
 //   B3 culling and queueing: the same meshes through Render with a transparent material, so every visible
 //      triangle is queued and none drawn; items are triangles looked at, and the culled count is reported.
+//   B4 reference scene: whole frames (refresh, SWrootobject::Render, EndFrame) at 640 x 480 and 1024 x 768, the
+//      camera orbiting (a new view every frame) or still; items are frames, with the milliseconds per frame spent
+//      building the queue (the meshes' Draw, clipping included) and in EndFrame (sort and rasterise).
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
 #include <memory>
 #include <vector>
 
+#include "engine/core/root_object.h"
+#include "engine/core/world.h"
 #include "engine/resources/array_block.h"
 #include "engine/resources/material.h"
 #include "engine/resources/mesh.h"
@@ -18,6 +25,7 @@
 #include "render/render_drivers.h"
 #include "render/render_surface.h"
 #include "testsupport/mesh/mesh_generators.h"
+#include "testsupport/render/reference_scene.h"
 
 namespace {
 
@@ -159,6 +167,46 @@ BENCHMARK(BM_CullAndQueue)
     ->ArgsProduct({{10000, 100000}, {1, 0}})
     ->ArgNames({"vertices", "inside"})
     ->Unit(benchmark::kMicrosecond);
+
+void BM_ReferenceScene(benchmark::State& state)
+{
+    using Clock = std::chrono::steady_clock;
+    const auto width = static_cast<uint32_t>(state.range(0));
+    const bool orbiting = state.range(1) != 0;
+    SWhostdrivers drivers;
+    drivers.Init();
+    rendertest::ReferenceScene scene = rendertest::MakeReferenceScene();
+    SWrendercamera camera;
+    SWrendersurface surface;
+    surface.Init();
+    surface.SetCamera(&camera);
+    surface.Resize(width, width * 3 / 4);
+    rendertest::ShowReferenceBackground(scene, surface);
+    SWrootobject& root = *scene.world->GetRootObject();
+    uint32_t frame = 0;
+    double queueSeconds = 0.0;
+    double endSeconds = 0.0;
+    for (auto _ : state) {
+        rendertest::PlaceReferenceCamera(camera, orbiting ? frame++ : 0);
+        surface.BeginFrame();
+        surface.RefreshBuffers();
+        const Clock::time_point start = Clock::now();
+        root.Render(surface);
+        const Clock::time_point queued = Clock::now();
+        surface.EndFrame();
+        queueSeconds += std::chrono::duration<double>(queued - start).count();
+        endSeconds += std::chrono::duration<double>(Clock::now() - queued).count();
+    }
+    state.SetItemsProcessed(state.iterations());
+    const double frames = static_cast<double>(std::max<int64_t>(state.iterations(), 1));
+    state.counters["queue-ms"] = 1000.0 * queueSeconds / frames;
+    state.counters["end-frame-ms"] = 1000.0 * endSeconds / frames;
+    drivers.Shutdown();
+}
+BENCHMARK(BM_ReferenceScene)
+    ->ArgsProduct({{640, 1024}, {1, 0}})
+    ->ArgNames({"width", "orbiting"})
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 

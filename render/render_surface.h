@@ -17,7 +17,7 @@ class SWsoftindexbuffer;
 class SWsoftvertexbuffer;
 class SWtexture;
 
-class SWrendersurface final : public SWrendertarget, public SWrasterhost {
+class SWrendersurface : public SWrendertarget, public SWrasterhost {
 public:
     static constexpr uint32_t kId = 0x54464F53; // "SOFT" in memory order
 

@@ -11,14 +11,10 @@
 #include <vector>
 
 #include "apps/vortan-render/command_table.h"
-#include "engine/core/mesh_node.h"
 #include "engine/core/root_object.h"
 #include "engine/core/world.h"
 #include "engine/resources/background.h"
 #include "engine/resources/image32.h"
-#include "engine/resources/material.h"
-#include "engine/resources/mesh_object.h"
-#include "engine/resources/picture.h"
 #include "platform/gfx/png_file.h"
 #include "render/mesh/clipper.h"
 #include "render/mesh/mesh_renderer.h"
@@ -300,71 +296,9 @@ int RunScene(std::span<char* const> args)
 
 // -- mesh
 
-std::optional<uint32_t> RenderModeOf(const std::string& name)
+void PlaceMeshCameraFor(SWrendercamera& camera, const FrameOptions& options, float)
 {
-    if (name == "continuous")
-        return SWmaterial::kModeContinuous;
-    if (name == "flat")
-        return SWmaterial::kModeFlat;
-    if (name == "gouraud" || name == "dot3")
-        return SWmaterial::kModeGouraud;
-    if (name == "phong")
-        return SWmaterial::kModePhong;
-    return std::nullopt;
-}
-
-// The mesh about the origin with a bounding radius of 1.
-std::optional<rendertest::TexturedMesh> MeshOf(const std::string& name, std::string& outError)
-{
-    if (name == "cube")
-        return rendertest::MakeBox(1.1547f); // corners at radius 1
-    if (name == "sphere")
-        return rendertest::MakeUvSphere(1.0f, 48, 32);
-    if (name == "torus")
-        return rendertest::MakeTorus(0.7f, 0.3f, 128, 80, 8.0f, 2.0f);
-    const std::optional<meshtest::OffMesh> off = meshtest::ReadOffFile(name, &outError);
-    if (!off)
-        return std::nullopt;
-    rendertest::TexturedMesh mesh = rendertest::FromOff(*off);
-    float lo[3] = {INFINITY, INFINITY, INFINITY};
-    float hi[3] = {-INFINITY, -INFINITY, -INFINITY};
-    for (size_t i = 0; i < mesh.positions.size(); ++i) {
-        lo[i % 3] = std::min(lo[i % 3], mesh.positions[i]);
-        hi[i % 3] = std::max(hi[i % 3], mesh.positions[i]);
-    }
-    double radius = 0.0;
-    for (size_t i = 0; i < mesh.positions.size(); i += 3) {
-        double squared = 0.0;
-        for (int a = 0; a < 3; ++a) {
-            const double d = mesh.positions[i + a] - 0.5 * (lo[a] + hi[a]);
-            squared += d * d;
-        }
-        radius = std::max(radius, std::sqrt(squared));
-    }
-    if (!(radius > 0.0) || !std::isfinite(radius)) {
-        outError = "the mesh has no extent";
-        return std::nullopt;
-    }
-    for (size_t i = 0; i < mesh.positions.size(); ++i)
-        mesh.positions[i] = static_cast<float>((mesh.positions[i] - 0.5 * (lo[i % 3] + hi[i % 3])) / radius);
-    return mesh;
-}
-
-// Seen from 35 degrees round and 20 degrees up, the eye 3.5 radii away. Cutting, the near plane moves to 0.85
-// radii in front of the centre, so it takes the near cap off the mesh inside the view.
-void PlaceMeshCamera(SWrendercamera& camera, const FrameOptions& options, float)
-{
-    const double round = 35.0 * 3.14159265358979 / 180.0;
-    const double up = 20.0 * 3.14159265358979 / 180.0;
-    const double eyeDistance = 3.5;
-    const double d[3] = {std::cos(up) * std::cos(round), std::sin(up), std::cos(up) * std::sin(round)};
-    camera = SWrendercamera();
-    // The eye sits one unit behind the position along the direction, the camera's backward axis.
-    camera.SetPosition(static_cast<float>(d[0] * (eyeDistance - 1.0)), static_cast<float>(d[1] * (eyeDistance - 1.0)),
-                       static_cast<float>(d[2] * (eyeDistance - 1.0)));
-    camera.SetDirection(static_cast<float>(d[0]), static_cast<float>(d[1]), static_cast<float>(d[2]));
-    if (options.nearCut)
-        camera.SetNearPlane(static_cast<float>(eyeDistance - 0.85));
+    rendertest::PlaceMeshCamera(camera, options.nearCut);
 }
 
 int RunMesh(std::span<char* const> args)
@@ -373,44 +307,24 @@ int RunMesh(std::span<char* const> args)
     std::optional<FrameOptions> options = ParseOptions(args, true, error);
     if (!options)
         return ReportError(kExitUsage, "mesh: " + error);
-    const std::optional<uint32_t> renderMode = RenderModeOf(options->renderMode);
-    if (options->mesh.empty() || !renderMode)
+    const std::string& mode = options->renderMode;
+    if (options->mesh.empty() ||
+        (mode != "continuous" && mode != "flat" && mode != "gouraud" && mode != "phong" && mode != "dot3"))
         return ReportError(kExitUsage, "mesh: expected --mesh cube|sphere|torus|FILE.off and --mode "
                                        "continuous|flat|gouraud|phong|dot3");
-    const std::optional<rendertest::TexturedMesh> shape = MeshOf(options->mesh, error);
-    if (!shape)
-        return ReportError(kExitRefused, "mesh: " + options->mesh + ": " + error);
-
-    SWworld world;
-    SWrootobject& root = *world.GetRootObject();
-    auto checker = std::make_unique<SWpicture>("checker", 256, 256, BackgroundGenerator::kChecker);
-    checker->GetGenerator().colourA = {0.95f, 0.85f, 0.55f};
-    checker->GetGenerator().colourB = {0.25f, 0.35f, 0.6f};
-    checker->GetGenerator().parameters = {0.125f, 0.125f, 0.0f};
-    checker->Render();
-    SWpicture* const texture = checker.get();
-    root.AddTexture(std::move(checker));
-    auto made = std::make_unique<SWmaterial>("mesh");
-    SWmaterial* const material = made.get();
-    root.AddMaterial(std::move(made));
-    material->SetRenderMode(*renderMode);
-    material->SetAmbientColour(0.2f, 1.0f, 1.0f, 1.0f);
-    material->SetDiffuseColour(0.8f, 0.9f, 0.7f, 0.5f);
-    material->SetSpecularColour(1.0f, 1.0f, 1.0f, 1.0f);
-    material->SetSmoothness(20.0f);
-    material->SetMaterialFlags(SWmaterial::kFlagBilinear);
-    if (options->renderMode == "dot3") {
-        material->SetTexture(texture);
-        material->SetBumpTexture(texture);
-        material->SetBumpAmount(1.0f);
+    std::optional<rendertest::TexturedMesh> shape = rendertest::MakeNamedMesh(options->mesh);
+    if (!shape) {
+        const std::optional<meshtest::OffMesh> off = meshtest::ReadOffFile(options->mesh, &error);
+        if (!off)
+            return ReportError(kExitRefused, "mesh: " + options->mesh + ": " + error);
+        shape = rendertest::FromOff(*off);
+        if (!rendertest::NormaliseToUnitRadius(*shape))
+            return ReportError(kExitRefused, "mesh: " + options->mesh + ": the mesh has no extent");
     }
-    auto* mesh = static_cast<SWmeshobject*>(root.AddGeometry(std::make_unique<SWmeshobject>()));
-    rendertest::LoadMesh(*mesh, *shape, material);
-    world.AddNode(std::make_unique<SWmeshnode>(mesh).release(), nullptr);
-    world.UpdateNodeTransforms(world.GetRootNode(), 1);
-    world.UpdateGeometryMatrices(world.GetRootNode());
-    const SWbackground grey(0x00303840u);
-    return DrawAndWrite(world, *options, &grey, &PlaceMeshCamera);
+    std::optional<rendertest::ReferenceScene> scene = rendertest::MakeMeshScene(*shape, mode);
+    if (!scene)
+        return ReportError(kExitUsage, "mesh: unknown mode " + mode);
+    return DrawAndWrite(*scene->world, *options, scene->world->GetRootObject()->GetBackground(), &PlaceMeshCameraFor);
 }
 
 const bool kSceneRegistered = RegisterRenderToolCommand(

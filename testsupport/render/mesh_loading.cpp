@@ -1,5 +1,6 @@
 #include "testsupport/render/mesh_loading.h"
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <numbers>
@@ -50,6 +51,30 @@ TexturedMesh FromOff(const meshtest::OffMesh& off)
         corners = {};
     }
     return out;
+}
+
+bool NormaliseToUnitRadius(TexturedMesh& mesh)
+{
+    double lo[3] = {INFINITY, INFINITY, INFINITY};
+    double hi[3] = {-INFINITY, -INFINITY, -INFINITY};
+    for (size_t i = 0; i < mesh.positions.size(); ++i) {
+        lo[i % 3] = std::min<double>(lo[i % 3], mesh.positions[i]);
+        hi[i % 3] = std::max<double>(hi[i % 3], mesh.positions[i]);
+    }
+    double radius = 0.0;
+    for (size_t i = 0; i + 2 < mesh.positions.size(); i += 3) {
+        double squared = 0.0;
+        for (size_t a = 0; a < 3; ++a) {
+            const double d = mesh.positions[i + a] - 0.5 * (lo[a] + hi[a]);
+            squared += d * d;
+        }
+        radius = std::max(radius, std::sqrt(squared));
+    }
+    if (!(radius > 0.0) || !std::isfinite(radius))
+        return false;
+    for (size_t i = 0; i < mesh.positions.size(); ++i)
+        mesh.positions[i] = static_cast<float>((mesh.positions[i] - 0.5 * (lo[i % 3] + hi[i % 3])) / radius);
+    return true;
 }
 
 TexturedMesh MakeTorus(float major, float minor, uint32_t ringSegments, uint32_t tubeSegments, float uRepeat,

@@ -24,6 +24,8 @@ struct TexturedMesh {
 // mesh to drop. Answers the polygons the mesh kept.
 uint32_t LoadMesh(SWmesh& mesh, const TexturedMesh& source, SWmaterial* material);
 TexturedMesh FromOff(const meshtest::OffMesh& off);
+// Centred on its bounding box's centre and scaled to a bounding radius of 1; false for a mesh with no extent.
+bool NormaliseToUnitRadius(TexturedMesh& mesh);
 
 // Generated shapes about the origin, y up.
 TexturedMesh MakeTorus(float major, float minor, uint32_t ringSegments, uint32_t tubeSegments, float uRepeat,

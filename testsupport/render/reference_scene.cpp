@@ -123,6 +123,69 @@ void PlaceReferenceCamera(SWrendercamera& camera, uint32_t frame, float eyeShift
     camera.SetDirection(static_cast<float>(x / length), static_cast<float>(y / length), static_cast<float>(z / length));
 }
 
+std::optional<ReferenceScene> MakeMeshScene(const TexturedMesh& shape, const std::string& mode)
+{
+    uint32_t renderMode = 0;
+    if (mode == "continuous")
+        renderMode = SWmaterial::kModeContinuous;
+    else if (mode == "flat")
+        renderMode = SWmaterial::kModeFlat;
+    else if (mode == "gouraud" || mode == "dot3")
+        renderMode = SWmaterial::kModeGouraud;
+    else if (mode == "phong")
+        renderMode = SWmaterial::kModePhong;
+    else
+        return std::nullopt;
+    ReferenceScene scene;
+    scene.world = std::make_unique<SWworld>();
+    SWworld& world = *scene.world;
+    SWrootobject& root = *world.GetRootObject();
+    SWpicture* checker = AddPicture(root, "checker", 256, 256, BackgroundGenerator::kChecker, {0.95f, 0.85f, 0.55f},
+                                    {0.25f, 0.35f, 0.6f}, {0.125f, 0.125f, 0.0f});
+    SWmaterial* material = AddMaterial(root, "mesh", renderMode);
+    material->SetAmbientColour(0.2f, 1.0f, 1.0f, 1.0f);
+    material->SetDiffuseColour(0.8f, 0.9f, 0.7f, 0.5f);
+    material->SetSpecularColour(1.0f, 1.0f, 1.0f, 1.0f);
+    material->SetSmoothness(20.0f);
+    material->SetMaterialFlags(SWmaterial::kFlagBilinear);
+    if (mode == "dot3") {
+        material->SetTexture(checker);
+        material->SetBumpTexture(checker);
+        material->SetBumpAmount(1.0f);
+    }
+    scene.torus = AddMesh(world, shape, material, SWmatrix());
+    world.UpdateNodeTransforms(world.GetRootNode(), 1);
+    world.UpdateGeometryMatrices(world.GetRootNode());
+    root.SetBackground(std::make_unique<SWbackground>(0x00303840u));
+    return scene;
+}
+
+std::optional<TexturedMesh> MakeNamedMesh(const std::string& name)
+{
+    if (name == "cube")
+        return MakeBox(1.1547f); // corners at radius 1
+    if (name == "sphere")
+        return MakeUvSphere(1.0f, 48, 32);
+    if (name == "torus")
+        return MakeTorus(0.7f, 0.3f, 128, 80, 8.0f, 2.0f);
+    return std::nullopt;
+}
+
+void PlaceMeshCamera(SWrendercamera& camera, bool nearCut)
+{
+    const double round = 35.0 * std::numbers::pi / 180.0;
+    const double up = 20.0 * std::numbers::pi / 180.0;
+    const double eyeDistance = 3.5;
+    const double d[3] = {std::cos(up) * std::cos(round), std::sin(up), std::cos(up) * std::sin(round)};
+    camera = SWrendercamera();
+    // The eye sits one unit behind the position along the direction, the camera's backward axis.
+    camera.SetPosition(static_cast<float>(d[0] * (eyeDistance - 1.0)), static_cast<float>(d[1] * (eyeDistance - 1.0)),
+                       static_cast<float>(d[2] * (eyeDistance - 1.0)));
+    camera.SetDirection(static_cast<float>(d[0]), static_cast<float>(d[1]), static_cast<float>(d[2]));
+    if (nearCut)
+        camera.SetNearPlane(static_cast<float>(eyeDistance - 0.85));
+}
+
 void ShowReferenceBackground(const ReferenceScene& scene, SWrendersurface& surface)
 {
     const SWbackground* background = scene.world->GetRootObject()->GetBackground();

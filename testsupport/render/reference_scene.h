@@ -4,6 +4,10 @@
 // with a reflection layer in its hole, a see-through flat cube beside it and a stretched sky picture behind.
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
+
+#include "testsupport/render/mesh_loading.h"
 
 class SWmeshobject;
 class SWrendercamera;
@@ -27,5 +31,15 @@ void PlaceReferenceCamera(SWrendercamera& camera, uint32_t frame, float eyeShift
 
 // The scene's background on the surface's buffers, so that each frame starts from the sky.
 void ShowReferenceBackground(const ReferenceScene& scene, SWrendersurface& surface);
+
+// One mesh in one render mode ("continuous", "flat", "gouraud", "phong", or "dot3": Gouraud with the checker as
+// both diffuse and bump texture), in a world of its own, its material lit and textured with the scene's checker;
+// the answer's torus field holds the mesh. Nullopt for an unknown mode.
+std::optional<ReferenceScene> MakeMeshScene(const TexturedMesh& shape, const std::string& mode);
+// The built-in meshes of the mesh scenes ("cube", "sphere", "torus"), each of bounding radius 1; nullopt otherwise.
+std::optional<TexturedMesh> MakeNamedMesh(const std::string& name);
+// Seen from 35 degrees round and 20 degrees up, the eye 3.5 radii away; cutting, the near plane moves to 0.85
+// radii in front of the centre, so it takes the near cap off the mesh inside the view.
+void PlaceMeshCamera(SWrendercamera& camera, bool nearCut);
 
 } // namespace rendertest
