@@ -186,14 +186,20 @@ bool SWclipper::WriteIntersection(const Work& in, int prev, int cur, uint8_t pla
         t = 1.0f;
 
     uint32_t* const v = out.words + count * m_stride;
-    const float x = px + t * dx;
-    const float y = py + t * dy;
+    float x = px + t * dx;
+    float y = py + t * dy;
     // Both ends lie within the depth range once near and far are cut, and so does every point between them;
     // rounding of pz + t dz may not (t = 1 from z = -0.5 to a near value of -1e-10 gives 0), and a z of 0 or
     // above would project to infinity.
     float z = isDepthPlane ? planeZ : pz + t * dz;
     if (!isDepthPlane && (in.codes[prev] & 48) == 0 && (in.codes[cur] & 48) == 0)
         z = std::min(std::max(z, -1.0f), m_near);
+    // The nudge is a step on t, so on a long edge it moves the point by far more than the pair's planes lie apart
+    // next to the eye (2e-10 at a near value of -1e-10): the cut coordinate stays between its two planes.
+    if (planeBit == 1 || planeBit == 2)
+        x = std::min(std::max(x, z), -z);
+    else if (planeBit == 4 || planeBit == 8)
+        y = std::min(std::max(y, z), -z);
     SetWord(v, 0, x);
     SetWord(v, 1, y);
     SetWord(v, 2, z);

@@ -274,6 +274,25 @@ TEST_F(ClipperTest, CutFromACornerOnThePlaneIsNudgedInside)
         EXPECT_GE(F(node->vertices + 6 * i, 1), F(node->vertices + 6 * i, 2) - 1e-5f) << i;
 }
 
+// With the eye on the near plane (near value -1e-10) the side planes lie 2e-10 apart there; the nudge on a
+// 100-unit edge along the near plane is 1.2e-5, which must not carry a cut across the opposite plane.
+TEST_F(ClipperTest, NudgeAlongANearPlaneEdgeStaysBetweenTheSidePlanes)
+{
+    m_camera.SetNearPlane(0.0f);
+    float matrix[16];
+    ASSERT_TRUE(m_surface.GetViewMatrix(matrix));
+    SWprimitivenode* const node =
+        Queue({{{97.0f, 0.0f, 2.7e-43f}, {2.3e-38f, 1.7e-38f, -0.7475128f}, {-2.984375f, 0.0f, 2.1e-43f}}});
+    Clip(node);
+    ASSERT_TRUE(IsListed(node));
+    for (int i = 0; i < 3; ++i) {
+        const float x = F(node->vertices + 6 * i, 0);
+        const float z = F(node->vertices + 6 * i, 2);
+        EXPECT_LE(std::fabs(x), -z + 1e-5f) << "vertex " << i;
+        EXPECT_LE(z, NearValue()) << "vertex " << i;
+    }
+}
+
 TEST_F(ClipperTest, NonFiniteCornersNeverWriteOutsideTheirVertices)
 {
     const float nan = std::nanf("");
