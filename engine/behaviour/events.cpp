@@ -222,3 +222,13 @@ void SWevents::RaiseActionIdPast(uint32_t id)
     if (id != SWactionnode::kUnset && id >= m_nextActionId)
         m_nextActionId = id + 1;
 }
+
+uint32_t SWevents::NextRandom()
+{
+    uint32_t x = m_randomState;
+    x ^= x << 13;
+    x ^= x >> 17;
+    x ^= x << 5;
+    m_randomState = x;
+    return (x >> 8) & 0x7FFF; // the high bits, which are the better mixed
+}

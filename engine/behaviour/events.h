@@ -92,6 +92,11 @@ public:
     uint64_t GetStructureGeneration() const { return m_structureGeneration.load(std::memory_order_relaxed); }
     void RaiseStructureGeneration() { m_structureGeneration.fetch_add(1, std::memory_order_relaxed); }
 
+    // The runtime's random source (random generators): integers 0..32767, uniform; a small generator of our own,
+    // never the C library's shared one, so a world seeded alike draws alike. Render thread only.
+    uint32_t NextRandom();
+    void SeedRandom(uint32_t seed) { m_randomState = seed != 0 ? seed : kDefaultRandomSeed; }
+
     virtual SWworld* AsWorld() { return nullptr; }             // the world these events belong to, when there is one
     virtual float GetCurrentWorldTime() const { return 0.0f; } // ms; timers restart from it
 
@@ -112,6 +117,7 @@ private:
     void DropRecordsAimedAt(const SWevent* event);
 
     static constexpr int kMaxChainDepth = 64;
+    static constexpr uint32_t kDefaultRandomSeed = 0x2545F491u;
 
     SWlist m_events; // of SWevent
     std::array<std::optional<std::string>, kTypes> m_typeNames;
@@ -126,6 +132,7 @@ private:
     BehaviourObserver* m_observer = nullptr;                // the tool's or a test's; outlives its installation
     std::vector<std::unique_ptr<SWdelayedaction>> m_dueNow; // taken from the list for this frame's run
     std::vector<const SWactionnode*> m_chain;               // the actions now executing, innermost last
+    uint32_t m_randomState = kDefaultRandomSeed;            // xorshift32; never 0
 };
 
 // The kinds of action whose string arguments name events.

@@ -19,6 +19,8 @@ class SWnode;
 
 class SWmotion {
 public:
+    static constexpr int kMaxWrapsPerStep = 64;
+
     explicit SWmotion(SWworld* world) : m_world(world) {}
     SWmotion(const SWmotion&) = default;
     SWmotion& operator=(const SWmotion&) = delete;
@@ -28,22 +30,23 @@ public:
     virtual void Rewind();                   // stopped, forward, from the first pass
     virtual void Finish() { m_done = 1; }
     virtual ~SWmotion() = default;
-    virtual bool Step(float nowMs) { return m_done == 0 && nowMs >= 0.0f; } // false once ended
+    // Advances to the frame time nowMs (or, with a synchronised sound, to the sound's position) and calls Apply at
+    // the new local time; false once the motion has ended or is done. One step wraps at most kMaxWrapsPerStep
+    // passes one by one, applying at each; the passes beyond are counted at once and applied at the end only.
+    virtual bool Step(float nowMs);
     virtual bool AcceptsValue(uint32_t) { return true; }
-    virtual void SetTime(float) {}
-    virtual void Start()
-    {
-        m_running = 1;
-        m_paused = 0;
-    }
+    virtual void SetTime(float ms); // jumps to ms (world-time-driven motions), never finishing
+    virtual void Start();           // resumes when paused; else the clock from 0, its sound played
     virtual void Pause()
     {
         m_running = 0;
         m_paused = 1;
     }
-    virtual void Stop() { m_running = 0; }
+    virtual void Stop(); // idle with the clock reset; a playing synchronised sound is stopped
     virtual bool SetLoop(bool forever) { return (m_loopForever = forever ? 1 : 0) != 0; }
-    virtual int32_t SetRepeatCount(int32_t count) { return m_loopCount = count; }
+    // The passes left follow, so a motion (or a generator, which runs from its construction) set to n passes
+    // runs n from here.
+    virtual int32_t SetRepeatCount(int32_t count) { return m_passesLeft = m_loopCount = count; }
     virtual bool SetOscillate(bool on) { return (m_pingPong = on ? 1 : 0) != 0; }
     virtual float GetDuration() const { return m_durationMs; }
     virtual void SetDuration(float ms) { m_durationMs = ms; }
@@ -63,9 +66,22 @@ public:
     void SetSoundName(std::optional<std::string> name) { m_soundName = std::move(name); }
     const std::optional<std::string>& GetSoundName() const { return m_soundName; }
     SWworld* GetWorld() const { return m_world; }
-    void CopyTo(SWmotion& other) const; // the settings: loops, direction, duration, sound
+    void CopyTo(SWmotion& other) const; // the settings: loops, duration, sound; the other's clock from the start
+
+    float GetLocalTime() const { return m_localMs; }
+    float GetElapsed() const { return m_elapsedMs; }
+    float GetStepDelta() const { return m_stepDeltaMs; }
+    float GetDirection() const { return m_direction; }
+    int32_t GetPassesLeft() const { return m_passesLeft; }
+    bool IsPaused() const { return m_paused != 0; }
+    bool IsPingPong() const { return m_pingPong != 0; }
+    void SetFreeRunning(bool on) { m_freeRunning = on ? 1 : 0; }
 
 protected:
+    // Wraps the local time back into [0, duration] across pass boundaries, applying at each.
+    void Wrap(float durationMs);
+    void Flip() { m_direction = m_direction > 0.0f ? -1.0f : 1.0f; }
+
     uint8_t m_loopForever = 0;
     uint8_t m_pingPong = 0;
     int32_t m_loopCount = 1;
