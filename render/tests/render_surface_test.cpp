@@ -358,4 +358,61 @@ TEST(RenderSurfaceFrame, ClippedTriangleCoversTheWholeView)
     }
 }
 
+// A triangle far larger than the view, clockwise on the screen, queued and clipped to the view in one colour.
+void QueueViewFillingTriangle(SWrendersurface& surface, uint32_t colour)
+{
+    SWrenderbatch* const batch = surface.Queue().NewBatch();
+    SWtexturestages* const format = batch->TakeFormatRecord();
+    format->colourCount = 2;
+    format->firstFloatWord = 6;
+    format->vertexStride = 6;
+    format->combineMode = 3;
+    const float corners[3][2] = {{0.0f, 50.0f}, {40.0f, -30.0f}, {-40.0f, -30.0f}};
+    SWprimitivenode* const node = batch->AllocPrimitives(1);
+    uint32_t* const words = batch->TakeWords(18);
+    uint8_t codes[3];
+    for (int i = 0; i < 3; ++i) {
+        uint32_t* const v = words + 6 * i;
+        const float x = corners[i][0], y = corners[i][1], z = -0.5f;
+        v[0] = std::bit_cast<uint32_t>(x);
+        v[1] = std::bit_cast<uint32_t>(y);
+        v[2] = std::bit_cast<uint32_t>(z);
+        v[3] = 0;
+        v[4] = colour;
+        v[5] = 0;
+        codes[i] = (x < z ? 1 : 0) | (x > -z ? 2 : 0) | (y < z ? 4 : 0) | (y > -z ? 8 : 0);
+    }
+    node->format = format;
+    node->vertices = words;
+    batch->AppendPrimitives(node);
+    surface.GetClipper()->ClipQueuedTriangle(node, codes, *batch);
+    for (int i = 0; i < 3; ++i)
+        surface.GetClipper()->Project(words + 6 * i);
+}
+
+// Interlaced, each field is drawn into its own half of the buffer: field 0 the first (H + 1) / 2 rows, field 1
+// the rest, so a full-view triangle in each field's colour fills exactly its half.
+TEST(RenderSurfaceModes, InterlacedFieldsDrawOnlyIntoTheirHalves)
+{
+    const uint32_t colours[2] = {0x00FF8040u, 0x004080FFu};
+    ReadySurface ready(16, 9);
+    ASSERT_TRUE(ready.surface.SetRenderMode(1));
+    for (uint32_t phase = 0; phase < 2; ++phase) {
+        SCOPED_TRACE(phase);
+        ASSERT_TRUE(ready.surface.SetPhase(phase));
+        ready.surface.BeginFrame();
+        ready.surface.RefreshBuffers();
+        ASSERT_TRUE(ready.surface.GetViewMatrix(ready.matrix));
+        QueueViewFillingTriangle(ready.surface, colours[phase]);
+        ASSERT_TRUE(ready.surface.EndFrame());
+        for (int32_t y = 0; y < 9; ++y) {
+            const bool isOwnHalf = (y < 5) == (phase == 0);
+            int own = 0;
+            for (int32_t x = 0; x < 16; ++x)
+                own += ready.surface.BufferA().Row(y)[x] == colours[phase] ? 1 : 0;
+            EXPECT_EQ(own, isOwnHalf ? 16 : 0) << "row " << y;
+        }
+    }
+}
+
 } // namespace
