@@ -1,8 +1,10 @@
 // Scene resources: the block filters' speed (MB/s of uncompressed bytes) and ratio (compressed / uncompressed) on
 // four kinds of data a world stores, beside zlib at levels 1, 6 and 9 and, when their libraries are installed, lz4
 // and zstd (loaded at run time, so their columns are simply absent without them); and the mesh's normal
-// computation on public meshes (scripts/fetch-test-data), in milliseconds and triangles per second. Run from the
-// release build.
+// computation on public meshes (scripts/fetch-test-data), in milliseconds and triangles per second; and a published
+// scene of meshes, pictures, key-frame tracks and vertex frames written with each scheme: the bytes of each kind's
+// records, the file with and without the container's compression, and the time to publish and to load it. Run from
+// the release build.
 #include <benchmark/benchmark.h>
 
 #include <dlfcn.h>
@@ -12,15 +14,33 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "engine/core/document_file.h"
+#include "engine/core/mesh_node.h"
+#include "engine/core/object_node.h"
+#include "engine/core/read_context.h"
+#include "engine/core/root_object.h"
+#include "engine/core/world.h"
+#include "engine/core/world_file.h"
+#include "engine/resources/animation_schemes.h"
 #include "engine/resources/array_block.h"
 #include "engine/resources/block_filter.h"
+#include "engine/resources/compression_scheme.h"
+#include "engine/resources/image32.h"
 #include "engine/resources/mesh_object.h"
+#include "engine/resources/palette_image.h"
+#include "engine/resources/resource_report.h"
+#include "engine/resources/wavelet_image.h"
+#include "engine/resources/world_records.h"
+#include "platform/base/color.h"
+#include "testsupport/image/png_image.h"
 #include "testsupport/mesh/mesh_corpus.h"
 #include "testsupport/mesh/mesh_generators.h"
 #include "testsupport/mesh/off_file.h"
@@ -356,6 +376,251 @@ BENCHMARK(BM_ComputeNormals)
             bench->Arg(static_cast<int64_t>(i));
     })
     ->Unit(benchmark::kMillisecond);
+
+// -- A published scene
+
+std::filesystem::path ImageCorpusFolder()
+{
+    return meshtest::MeshCorpusFolder().parent_path() / "image";
+}
+
+struct SceneConfig {
+    const char* label;
+    const char* mesh;    // row id
+    uint32_t setting;    // first mesh setting
+    const char* blocks;  // "RAW", "LZS" or "DEF": the key-frame and vertex-stream rows K... and V...
+    const char* texture; // "CI32", "WAVL" or "CIMG"
+    int quality;
+};
+
+constexpr SceneConfig kSceneConfigs[] = {
+    {"plain", "RMES", 4, "RAW", "CI32", 0},       {"IMES 2", "IMES", 2, "RAW", "CI32", 0},
+    {"IMES 4", "IMES", 4, "RAW", "CI32", 0},      {"IMES 6", "IMES", 6, "RAW", "CI32", 0},
+    {"blocks LZSS", "RMES", 4, "LZS", "CI32", 0}, {"blocks DEFLATE", "RMES", 4, "DEF", "CI32", 0},
+    {"WAVL 30", "RMES", 4, "RAW", "WAVL", 30},    {"WAVL 50", "RMES", 4, "RAW", "WAVL", 50},
+    {"WAVL 70", "RMES", 4, "RAW", "WAVL", 70},    {"WAVL 90", "RMES", 4, "RAW", "WAVL", 90},
+    {"CIMG", "RMES", 4, "RAW", "CIMG", 0},        {"all compressed", "IMES", 4, "DEF", "WAVL", 70},
+};
+
+uint32_t RowId(const char* text)
+{
+    return static_cast<uint32_t>(text[0]) | static_cast<uint32_t>(text[1]) << 8 | static_cast<uint32_t>(text[2]) << 16 |
+           static_cast<uint32_t>(text[3]) << 24;
+}
+
+uint32_t BlockRow(char kind, const char* filter)
+{
+    const char id[5] = {kind, filter[0], filter[1], filter[2], 0};
+    return RowId(id);
+}
+
+std::vector<std::vector<uint32_t>> ScenePictures(std::vector<std::string>& names, std::vector<int>& sides)
+{
+    std::vector<std::vector<uint32_t>> pictures;
+    for (const char* name : {"astronaut.png", "chelsea.png", "coffee.png", "brick.png"}) {
+        std::string error;
+        const auto png = testsupport::ReadPng((ImageCorpusFolder() / name).string(), error);
+        if (!png)
+            continue;
+        std::vector<uint32_t> words(size_t(png->width) * png->height);
+        for (size_t i = 0; i < words.size(); ++i)
+            words[i] = pf::makePixel(png->pixels[i * 3 + 2], png->pixels[i * 3 + 1], png->pixels[i * 3], 255);
+        pictures.push_back(std::move(words));
+        names.push_back(name);
+        sides.push_back(png->width);
+        sides.push_back(png->height);
+    }
+    return pictures;
+}
+
+// The scene of one configuration: three corpus meshes (generated ones without the cache), the pictures, 50 object
+// nodes with a track of 300 smoothly moving keys, and a mesh node with 30 vertex frames.
+std::unique_ptr<SWworld> MakePublishScene(const SceneConfig& config)
+{
+    auto world = std::make_unique<SWworld>();
+    const SWcompressionschemes& table = SWcompressionschemes::Table();
+    std::vector<meshtest::OffMesh> offs;
+    for (const char* name : {"bunny00.off", "armadillo.off", "ChineseDragon-10kv.off"})
+        if (auto off = meshtest::ReadOffFile((meshtest::MeshCorpusFolder() / name).string()))
+            offs.push_back(*off);
+    if (offs.empty()) {
+        offs.push_back(meshtest::MakeTorus(200, 100, true));
+        offs.push_back(meshtest::MakeSphere(100, 200));
+    }
+    for (size_t i = 0; i < offs.size(); ++i) {
+        std::unique_ptr<SWmeshobject> mesh = MeshObjectOf(offs[i]);
+        mesh->SetName("mesh" + std::to_string(i));
+        mesh->SetScheme(table.FindById(RowId(config.mesh)));
+        mesh->SetUserSettings(config.setting, 4);
+        mesh->Prepare();
+        auto* added = static_cast<SWmeshobject*>(world->GetRootObject()->AddGeometry(std::move(mesh)));
+        auto* node = new SWmeshnode(added); // the tree owns it from AddNode on
+        node->SetName("meshnode" + std::to_string(i));
+        node->SetGeometry(added);
+        world->AddNode(node, nullptr);
+        if (i == 0) {
+            auto table30 = std::make_unique<VertexFrameTable>();
+            const uint32_t vertices = added->GetVertexCount();
+            if (table30->Allocate(30, vertices)) {
+                for (uint32_t f = 0; f < 30; ++f) {
+                    const std::span<float> frame = table30->GetFrameVertices(f);
+                    for (uint32_t v = 0; v < vertices * 3; ++v)
+                        frame[v] = added->GetBaseVertices()[v] * (1.0f + 0.01f * static_cast<float>(f));
+                }
+                table30->SetReady(true);
+                node->SetVertexFrameTable(std::move(table30));
+                node->SetVertexSchemeId(BlockRow('V', config.blocks));
+            }
+        }
+    }
+    for (int n = 0; n < 50; ++n) {
+        auto* node = new SWobjectnode;
+        node->SetName("animated" + std::to_string(n));
+        AnimationTrack& track = node->GetAnimationTracks().AddTrack(std::string("Animation"));
+        for (uint32_t frame = 0; frame < 300; ++frame) {
+            const float a = 0.02f * static_cast<float>(frame) + 0.3f * static_cast<float>(n);
+            SWmatrix m = SWmatrix::Rotation(a, 1);
+            m.SetTranslation(10.0f * std::sin(0.01f * static_cast<float>(frame) + static_cast<float>(n)), 0.5f * n,
+                             std::cos(0.013f * static_cast<float>(frame)));
+            track.SetKey(frame, m);
+        }
+        node->SetKeyFrameSchemeId(BlockRow('K', config.blocks));
+        world->AddNode(node, nullptr);
+    }
+    std::vector<std::string> names;
+    std::vector<int> sides;
+    const std::vector<std::vector<uint32_t>> pictures = ScenePictures(names, sides);
+    for (size_t i = 0; i < pictures.size(); ++i) {
+        const int w = sides[i * 2], h = sides[i * 2 + 1];
+        std::unique_ptr<SWtexture> texture;
+        if (std::string(config.texture) == "WAVL")
+            texture = std::make_unique<SWwaveletimage>(names[i], w, h, pictures[i].data(), config.quality);
+        else if (std::string(config.texture) == "CIMG")
+            texture = std::make_unique<SWimage>(names[i], w, h, pictures[i].data());
+        else
+            texture = std::make_unique<SWimage32>(names[i], w, h, pictures[i].data());
+        world->GetRootObject()->AddTexture(std::move(texture));
+    }
+    return world;
+}
+
+struct PublishedScene {
+    std::unique_ptr<SWworld> world;
+    std::vector<uint8_t> file; // published, payloads deflated where worth it
+    size_t plainBytes = 0;     // the same records with no payload compressed
+    size_t meshBytes = 0, textureBytes = 0, keyBytes = 0, vertexBytes = 0;
+};
+
+size_t RecordBytes(int kind, CVTN_Container* object)
+{
+    SWbuffer buffer;
+    SWchunkstream out(buffer, SWchunkstream::kWrite);
+    return SWcompressionschemes::Table().WriteResource(kind, out, object, 0) ? buffer.Size() : 0;
+}
+
+PublishedScene& Published(size_t index)
+{
+    static std::vector<std::unique_ptr<PublishedScene>> scenes(std::size(kSceneConfigs));
+    std::unique_ptr<PublishedScene>& scene = scenes[index];
+    if (scene != nullptr)
+        return *scene;
+    scene = std::make_unique<PublishedScene>();
+    scene->world = MakePublishScene(kSceneConfigs[index]);
+    SWworld& world = *scene->world;
+    if (WriteWorldFile(world, WorldFileMode::kPublished, scene->file) != DocumentStatus::kOk)
+        scene->file.clear();
+    DocumentWriteOptions options;
+    options.compression = DocumentCompression::kNone;
+    SWdocumentwriter writer(options);
+    std::vector<uint8_t> plain;
+    if (WriteWorldRecords(world, writer, kDocumentNoParent, WorldFileMode::kPublished) &&
+        writer.Finish(plain) == DocumentStatus::kOk)
+        scene->plainBytes = plain.size();
+    for (SWtexture* t = world.GetRootObject()->GetFirstTexture(); t != nullptr; t = SWrootobject::GetNextTexture(t)) {
+        SWbuffer buffer;
+        SWchunkstream out(buffer, SWchunkstream::kWrite);
+        scene->textureBytes += WriteImagePayload(*t, out) ? buffer.Size() : 0;
+    }
+    SWnode* root = world.GetRootNode();
+    for (SWnode* node = root; node != nullptr; node = node->NextInTree(root)) {
+        auto* object = dynamic_cast<SWobjectnode*>(node);
+        if (object == nullptr)
+            continue;
+        if (auto* meshNode = dynamic_cast<SWmeshnode*>(node); meshNode != nullptr) {
+            scene->meshBytes += RecordBytes(4, meshNode->GetMeshObject());
+            if (meshNode->GetVertexFrameTable() != nullptr) {
+                SWvertexstreamblock block;
+                block.CopyFrom(*meshNode->GetVertexFrameTable());
+                block.SetScheme(SWcompressionschemes::Table().FindById(object->GetVertexSchemeId()));
+                scene->vertexBytes += RecordBytes(3, &block);
+            }
+        }
+        if (object->GetAnimationTracks().GetTrackCount() > 0) {
+            SWkeyframeblock block;
+            block.SetTracks(object->GetAnimationTracks());
+            block.SetScheme(SWcompressionschemes::Table().FindById(object->GetKeyFrameSchemeId()));
+            scene->keyBytes += RecordBytes(2, &block);
+        }
+    }
+    (void)TakeKeptResourceReports();
+    return *scene;
+}
+
+void SceneCounters(benchmark::State& state, const PublishedScene& scene)
+{
+    state.SetLabel(kSceneConfigs[static_cast<size_t>(state.range(0))].label);
+    state.counters["file"] = static_cast<double>(scene.file.size());
+    state.counters["uncompressed"] = static_cast<double>(scene.plainBytes);
+    state.counters["meshes"] = static_cast<double>(scene.meshBytes);
+    state.counters["textures"] = static_cast<double>(scene.textureBytes);
+    state.counters["keyframes"] = static_cast<double>(scene.keyBytes);
+    state.counters["vertices"] = static_cast<double>(scene.vertexBytes);
+}
+
+void BM_PublishScene(benchmark::State& state)
+{
+    PublishedScene& scene = Published(static_cast<size_t>(state.range(0)));
+    if (scene.file.empty()) {
+        state.SkipWithError("the scene was not published");
+        return;
+    }
+    for (auto _ : state) {
+        std::vector<uint8_t> bytes;
+        benchmark::DoNotOptimize(WriteWorldFile(*scene.world, WorldFileMode::kPublished, bytes));
+        benchmark::DoNotOptimize(bytes.data());
+    }
+    SceneCounters(state, scene);
+}
+
+void BM_LoadPublishedScene(benchmark::State& state)
+{
+    PublishedScene& scene = Published(static_cast<size_t>(state.range(0)));
+    for (auto _ : state) {
+        SWdocumentfile file;
+        if (SWdocumentfile::Parse(scene.file, file) != DocumentStatus::kOk) {
+            state.SkipWithError("the scene does not read");
+            break;
+        }
+        SWreadcontext context(SWreadcontext::IdMode::kKeep);
+        const WorldLoadResult loaded = ReadWorldFile(file, context);
+        if (loaded.status != DocumentStatus::kOk) {
+            state.SkipWithError("the scene does not load");
+            break;
+        }
+        benchmark::DoNotOptimize(loaded.world.get());
+    }
+    (void)TakeKeptResourceReports();
+    SceneCounters(state, scene);
+}
+
+void SceneArguments(benchmark::internal::Benchmark* bench)
+{
+    for (size_t i = 0; i < std::size(kSceneConfigs); ++i)
+        bench->Arg(static_cast<int64_t>(i));
+}
+
+BENCHMARK(BM_PublishScene)->Apply(SceneArguments)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_LoadPublishedScene)->Apply(SceneArguments)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace
 
