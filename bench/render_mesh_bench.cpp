@@ -15,7 +15,6 @@
 
 #include "engine/core/root_object.h"
 #include "engine/core/world.h"
-#include "engine/resources/array_block.h"
 #include "engine/resources/material.h"
 #include "engine/resources/mesh.h"
 #include "render/mesh/mesh_renderer.h"
@@ -25,6 +24,7 @@
 #include "render/render_drivers.h"
 #include "render/render_surface.h"
 #include "testsupport/mesh/mesh_generators.h"
+#include "testsupport/render/mesh_loading.h"
 #include "testsupport/render/reference_scene.h"
 
 namespace {
@@ -61,29 +61,7 @@ struct MeshScene {
         surface.SetCamera(&camera);
         surface.Resize(640, 480);
         camera.SetPosition(0.0f, 0.0f, inside ? 4.0f : 0.2f);
-        const meshtest::OffMesh off = meshtest::MakeSphere(rings, segments);
-        mesh.SetVertices(std::vector<float>(off.positions));
-        std::unique_ptr<SWarrayblock> head;
-        SWarrayblock* last = nullptr;
-        std::vector<uint32_t> corners;
-        for (const int32_t index : off.coordIndex) {
-            if (index >= 0) {
-                corners.push_back(static_cast<uint32_t>(index));
-                continue;
-            }
-            auto block =
-                std::make_unique<SWarrayblock>(std::move(corners), false, std::vector<uint32_t>{}, 0, &material);
-            corners = {};
-            block->SetSmoothingMask(1);
-            SWarrayblock* const added = block.get();
-            if (last == nullptr)
-                head = std::move(block);
-            else
-                last->Append(std::move(block));
-            last = added;
-        }
-        mesh.BuildPolygonIndices(head.get());
-        mesh.Prepare();
+        rendertest::LoadMesh(mesh, rendertest::FromOff(meshtest::MakeSphere(rings, segments)), &material);
         renderer.SetMesh(&mesh);
         renderer.SetTarget(&surface);
         surface.BeginFrame();

@@ -21,6 +21,7 @@
 #include "render/software/direct_draw.h"
 #include "render/software/rasteriser.h"
 #include "testsupport/mesh/mesh_generators.h"
+#include "testsupport/render/mesh_loading.h"
 
 namespace {
 
@@ -43,29 +44,10 @@ bool GreyRamps(const SWmaterial&, SWshadedata& out)
 // The OFF mesh centred on the origin with side `size`, every polygon of one material.
 void Load(SWmesh& mesh, const meshtest::OffMesh& off, SWmaterial* material, float size = 1.0f)
 {
-    std::vector<float> positions = off.positions;
-    for (float& value : positions)
+    rendertest::TexturedMesh shape = rendertest::FromOff(off);
+    for (float& value : shape.positions)
         value = (value - 0.5f) * size;
-    mesh.SetVertices(std::move(positions));
-    std::unique_ptr<SWarrayblock> head;
-    SWarrayblock* last = nullptr;
-    std::vector<uint32_t> corners;
-    for (const int32_t index : off.coordIndex) {
-        if (index >= 0) {
-            corners.push_back(static_cast<uint32_t>(index));
-            continue;
-        }
-        auto block = std::make_unique<SWarrayblock>(std::move(corners), false, std::vector<uint32_t>{}, 0, material);
-        corners = {};
-        SWarrayblock* const added = block.get();
-        if (last == nullptr)
-            head = std::move(block);
-        else
-            last->Append(std::move(block));
-        last = added;
-    }
-    mesh.BuildPolygonIndices(head.get());
-    mesh.Prepare();
+    rendertest::LoadMesh(mesh, shape, material);
 }
 
 struct Scene {
