@@ -18,7 +18,9 @@ has_line() { grep -Eq -- "$1" "$work/out" || fail "no line matches '$1'"; }
 
 run_out 0 make-sample "$work/sample.vtn"
 meshes=$(run_out 0 dump "$work/sample.vtn" -v | grep -c 'tag=MMES' || true)
-textures=$(grep -Ec 'tag=(CI32|CI24|CIG8)' "$work/out" || true)
+run_out 0 publish "$work/sample.vtn" "$work/kept.vto"
+has_line 'read-back=complete$'
+textures=$(grep -c '^texture ' "$work/out" || true)
 
 run_out 0 publish "$work/sample.vtn" "$work/wavl.vto" --mesh IMES --mesh-settings 4,4 --keyframes KDEF \
     --vertices VDEF --textures WAVL:70
