@@ -4,6 +4,7 @@
 #include <climits>
 #include <cmath>
 
+#include "engine/core/camera_node.h"
 #include "engine/core/node.h"
 #include "engine/core/object_node.h"
 #include "engine/core/world.h"
@@ -228,7 +229,8 @@ void SWmotion::Stop()
 // A copy starts unbound: its nodes and holds are its own.
 SWnodemotion::SWnodemotion(const SWnodemotion& other)
     : SWmotion(other), m_type(other.m_type), m_actionId(other.m_actionId), m_startDelayMs(other.m_startDelayMs),
-      m_optionFlags(other.m_optionFlags), m_matrix(other.m_matrix), m_targetName(other.m_targetName)
+      m_optionFlags(other.m_optionFlags), m_matrix(other.m_matrix), m_folded(other.m_folded),
+      m_fixedMatrix(other.m_fixedMatrix), m_fixedFrame(other.m_fixedFrame), m_targetName(other.m_targetName)
 {
     m_done = 0;
     m_running = 0;
@@ -274,4 +276,112 @@ void SWnodemotion::Stop()
 {
     SWmotion::Stop();
     ReleaseHolds();
+}
+
+void SWnodemotion::SetOptionFlags(uint32_t flags)
+{
+    m_optionFlags = flags & 0xFF;
+    if ((m_optionFlags & kFrameFixed) != 0)
+        m_fixedFrame = 1;
+    else if ((m_optionFlags & kFrameLocal) != 0)
+        m_optionFlags &= ~kFramePivot;
+}
+
+void SWnodemotion::Rewind()
+{
+    m_matrix.SetIdentity();
+    m_folded.SetIdentity();
+    SWmotion::Rewind();
+}
+
+namespace {
+
+SWmatrix WorldMatrixOf(const SWnode* node)
+{
+    if (const auto* object = dynamic_cast<const SWobjectnode*>(node))
+        return object->GetWorldMatrix();
+    return SWmatrix();
+}
+
+// The world matrix of the nearest ancestor that is a transform node; the identity when none.
+SWmatrix ParentFrame(const SWnode& node)
+{
+    for (const SWnode* n = node.GetParentNode(); n != nullptr; n = n->GetParentNode())
+        if (n->IsTransformNode())
+            return WorldMatrixOf(n);
+    return SWmatrix();
+}
+
+} // namespace
+
+void SWnodemotion::ApplyToNode(SWobjectnode& node)
+{
+    SWmatrix local = node.GetLocalMatrix();
+    if (m_optionFlags == kFrameLocal) {
+        node.SetLocalMatrix(local.PostMultiply(m_folded));
+        return;
+    }
+    const SWmatrix world = node.GetWorldMatrix();
+    SWmatrix reference;
+    if (m_fixedFrame != 0) {
+        if (const SWtimedactionentry* entry = node.FindTimedActionEntry(this))
+            reference = entry->frame;
+    } else if ((m_optionFlags & kFrameWorld) != 0) {
+        // world axes: the identity
+    } else if (m_targetNode != nullptr) {
+        reference = WorldMatrixOf(m_targetNode);
+    } else if ((m_optionFlags & kFrameParent) != 0) {
+        reference = ParentFrame(node);
+    } else if ((m_optionFlags & kFrameTarget) != 0) {
+        // a target frame without a target: the identity
+    } else if ((m_optionFlags & kFrameCamera) != 0) {
+        const SWcameranode* const camera = m_world != nullptr ? m_world->GetActiveCamera() : nullptr;
+        if (camera != nullptr) {
+            reference = camera->GetWorldMatrix();
+            const SWcameraobject* const object = camera->GetCameraObject();
+            if (object != nullptr && object->GetProjectionKind() == 4) {
+                // Such a camera moves along where it looks: the increment's z travel follows its direction.
+                const SWvector d = object->GetDirection();
+                const float length = std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z + 1.1754944e-38f);
+                const float z = m_folded[11];
+                m_folded[11] = 0.0f;
+                m_folded[3] += z * d.x / length;
+                m_folded[7] += z * d.y / length;
+                m_folded[11] += z * d.z / length;
+            }
+        }
+    }
+    if ((m_optionFlags & kFramePivot) != 0)
+        reference.CopyTranslation(world);
+    SWmatrix inverseReference;
+    reference.Invert(inverseReference);
+    SWmatrix inNode; // L = R^-1 . W
+    inverseReference.Multiply(inNode, world);
+    SWmatrix inverseInNode;
+    inNode.Invert(inverseInNode);
+    SWmatrix folded; // L^-1 . B . L
+    inverseInNode.Multiply(folded, m_folded);
+    folded.PostMultiply(inNode);
+    m_folded = folded;
+    node.SetLocalMatrix(local.PostMultiply(m_folded));
+}
+
+void SWnodemotion::GetReferenceMatrix(SWobjectnode& node, SWtimedactionentry& entry) const
+{
+    if ((m_optionFlags & kFrameFixed) != 0) {
+        entry.frame = m_fixedMatrix;
+        return;
+    }
+    if ((m_optionFlags & kFrameCapture) == 0)
+        return;
+    if ((m_optionFlags & kFrameLocal) != 0) {
+        entry.frame = node.GetLocalMatrix();
+    } else if ((m_optionFlags & kFrameParent) != 0) {
+        entry.frame = ParentFrame(node);
+    } else if ((m_optionFlags & kFrameCamera) != 0) {
+        const SWcameranode* const camera = m_world != nullptr ? m_world->GetActiveCamera() : nullptr;
+        entry.frame = camera != nullptr ? camera->GetWorldMatrix() : SWmatrix();
+    } else if ((m_optionFlags & kFrameTarget) != 0) {
+        entry.frame = m_targetNode != nullptr ? WorldMatrixOf(m_targetNode) : SWmatrix();
+    }
 }

@@ -13,7 +13,9 @@
 #include "engine/behaviour/action_queue_entry.h"
 #include "engine/core/matrix.h"
 
+class SWobjectnode;
 class SWsound;
+class SWtimedactionentry;
 class SWworld;
 class SWnode;
 
@@ -117,9 +119,34 @@ public:
     void SetActionId(uint32_t id) { m_actionId = id; }
     float GetStartDelay() const { return m_startDelayMs; }
     void SetStartDelay(float ms) { m_startDelayMs = ms; }
-    void SetOptionFlags(uint32_t flags) { m_optionFlags = flags; }
+    // Reference frames of the increment: 1 local, 2 parent, 4 world axes, 8 camera, 16 target node, 32 fixed
+    // (also sets the fixed-frame byte), 64 capture into the node's entry, 128 pivot at the node. With bit 32 clear,
+    // bit 1 clears bit 128.
+    static constexpr uint32_t kFrameLocal = 1;
+    static constexpr uint32_t kFrameParent = 2;
+    static constexpr uint32_t kFrameWorld = 4;
+    static constexpr uint32_t kFrameCamera = 8;
+    static constexpr uint32_t kFrameTarget = 16;
+    static constexpr uint32_t kFrameFixed = 32;
+    static constexpr uint32_t kFrameCapture = 64;
+    static constexpr uint32_t kFramePivot = 128;
+    void SetOptionFlags(uint32_t flags);
     uint32_t GetOptionFlags() const { return m_optionFlags; }
-    const SWmatrix& GetMatrix() const { return m_matrix; }
+    bool GetFixedFrame() const { return m_fixedFrame != 0; }
+    void ClearFixedFrame() { m_fixedFrame = 0; } // the records' reader, when bit 32 is clear
+    const SWmatrix& GetFixedMatrix() const { return m_fixedMatrix; }
+    void SetFixedMatrix(const SWmatrix& m) { m_fixedMatrix = m; }
+    const SWmatrix& GetMatrix() const { return m_matrix; } // increment A, as Apply computed it
+    const SWmatrix& GetMatrix(bool second) const { return second ? m_folded : m_matrix; } // B: as folded
+    void SetIncrement(const SWmatrix& m) { m_matrix = m_folded = m; }
+    bool ChangedThisFrame() const { return m_changed != 0; }
+    void Rewind() override; // both increments back to the identity, then the clock
+    // Folds increment B into node's local matrix in the chosen reference frame (the increment is re-expressed
+    // there, so a rotation turns about the frame's axes through the node).
+    void ApplyToNode(SWobjectnode& node);
+    // Fills entry's frame as the options ask (32 fixed; without 64 nothing; 1 local, 2 parent, 8 camera, 16
+    // target); the start handler's bind slot.
+    virtual void GetReferenceMatrix(SWobjectnode& node, SWtimedactionentry& entry) const;
     void SetTargetNode(SWnode* node) { m_targetNode = node; }
     SWnode* GetTargetNode() const { return m_targetNode; }
     void SetTargetNodeName(std::optional<std::string> name) { m_targetName = std::move(name); }
@@ -137,8 +164,16 @@ private:
     uint32_t m_type;
     uint32_t m_actionId = 0xFFFFFFFFu;
     float m_startDelayMs = 0.0f;
-    uint32_t m_optionFlags = 0;
-    SWmatrix m_matrix;
+    uint32_t m_optionFlags = kFrameLocal;
+    SWmatrix m_matrix;      // increment A
+    SWmatrix m_folded;      // increment B
+    SWmatrix m_fixedMatrix; // the frame of option 32
+    uint8_t m_fixedFrame = 0;
+
+protected:
+    uint8_t m_changed = 0; // Apply produced an increment this frame
+
+private:
     SWnode* m_targetNode = nullptr; // a node of the world's tree, found at each start
     std::optional<std::string> m_targetName;
     std::vector<uint32_t> m_boundNodes;

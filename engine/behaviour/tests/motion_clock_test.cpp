@@ -473,3 +473,118 @@ TEST(GeneratorRecords, OlderRandomRecordAndUnusableNumbers)
     EXPECT_EQ(w.GetEndPeriod(), 1.0f);
     EXPECT_FLOAT_EQ(w.GetDuration(), 100.0f);
 }
+
+namespace {
+
+SWmatrix Times(const SWmatrix& a, const SWmatrix& b)
+{
+    SWmatrix out;
+    a.Multiply(out, b);
+    return out;
+}
+
+SWmatrix Inverse(const SWmatrix& m)
+{
+    SWmatrix out;
+    m.Invert(out);
+    return out;
+}
+
+void ExpectNear(const SWmatrix& a, const SWmatrix& b, const char* what)
+{
+    for (int i = 0; i < 16; ++i)
+        EXPECT_NEAR(a[i], b[i], 1e-4f) << what << " element " << i;
+}
+
+// A node motion that only carries the increment it is given.
+class Carried : public SWnodemotion {
+public:
+    explicit Carried(SWworld* world) : SWnodemotion(world, 2) {}
+};
+
+} // namespace
+
+TEST(NodeMotionFrames, TheIncrementTurnsAboutTheChosenFrame)
+{
+    SWworld world;
+    auto* parent = new SWobjectnode();
+    auto* child = new SWobjectnode();
+    auto* target = new SWobjectnode();
+    world.AddNode(parent, nullptr);
+    world.AddNode(child, parent);
+    world.AddNode(target, nullptr);
+    const SWmatrix p = Times(SWmatrix::Translation(5.0f, 0.0f, 0.0f), SWmatrix::Rotation(0.7f, 1));
+    const SWmatrix local = Times(SWmatrix::Translation(0.0f, 2.0f, 1.0f), SWmatrix::Rotation(0.3f, 0));
+    const SWmatrix t = Times(SWmatrix::Translation(-3.0f, 1.0f, 0.0f), SWmatrix::Rotation(1.1f, 2));
+    parent->SetWorldMatrix(p);
+    target->SetWorldMatrix(t);
+    const SWmatrix b = SWmatrix::Rotation(1.5707964f, 2);
+
+    struct Case {
+        uint32_t flags;
+        bool withTarget;
+        SWmatrix expectedWorld; // the child's world matrix after the fold
+        const char* what;
+    };
+    const SWmatrix w = Times(p, local);
+    const Case cases[] = {
+        {1, false, Times(w, b), "local"},
+        {2, false, Times(p, Times(b, local)), "parent"},
+        {4, false, Times(b, w), "world axes"},
+        {4, true, Times(b, w), "world axes ignore the target"},
+        {16, false, Times(b, w), "target frame without a target"},
+        {16, true, Times(t, Times(b, Times(Inverse(t), w))), "target"},
+    };
+    for (const Case& c : cases) {
+        child->SetLocalMatrix(local);
+        child->SetWorldMatrix(w);
+        Carried motion(&world);
+        motion.SetOptionFlags(c.flags);
+        motion.SetTargetNode(c.withTarget ? target : nullptr);
+        motion.SetIncrement(b);
+        motion.ApplyToNode(*child);
+        ExpectNear(Times(p, child->GetLocalMatrix()), c.expectedWorld, c.what);
+    }
+
+    // Pivot at the node: world axes through the node's own position.
+    child->SetLocalMatrix(local);
+    child->SetWorldMatrix(w);
+    Carried pivot(&world);
+    pivot.SetOptionFlags(4 | 128);
+    pivot.SetIncrement(b);
+    pivot.ApplyToNode(*child);
+    SWmatrix at;
+    at.CopyTranslation(w);
+    ExpectNear(Times(p, child->GetLocalMatrix()), Times(at, Times(b, Times(Inverse(at), w))), "pivot");
+}
+
+TEST(NodeMotionFrames, OptionRulesAndTheCapturedFrame)
+{
+    SWworld world;
+    Carried m(&world);
+    EXPECT_EQ(m.GetOptionFlags(), 1u);
+    m.SetOptionFlags(1 | 128);
+    EXPECT_EQ(m.GetOptionFlags(), 1u);
+    EXPECT_FALSE(m.GetFixedFrame());
+    m.SetOptionFlags(32 | 1 | 128);
+    EXPECT_EQ(m.GetOptionFlags(), 32u | 1u | 128u);
+    EXPECT_TRUE(m.GetFixedFrame());
+
+    auto* parent = new SWobjectnode();
+    auto* child = new SWobjectnode();
+    world.AddNode(parent, nullptr);
+    world.AddNode(child, parent);
+    parent->SetWorldMatrix(SWmatrix::Translation(1.0f, 2.0f, 3.0f));
+    SWtimedactionentry entry(&m);
+    m.SetFixedMatrix(SWmatrix::Scaling(2.0f, 2.0f, 2.0f));
+    m.GetReferenceMatrix(*child, entry);
+    EXPECT_EQ(entry.frame, SWmatrix::Scaling(2.0f, 2.0f, 2.0f));
+    Carried capture(&world);
+    capture.SetOptionFlags(2); // without 64 nothing is captured
+    entry.frame = SWmatrix();
+    capture.GetReferenceMatrix(*child, entry);
+    EXPECT_EQ(entry.frame, SWmatrix());
+    capture.SetOptionFlags(2 | 64);
+    capture.GetReferenceMatrix(*child, entry);
+    EXPECT_EQ(entry.frame, SWmatrix::Translation(1.0f, 2.0f, 3.0f));
+}
