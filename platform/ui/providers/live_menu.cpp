@@ -31,7 +31,8 @@ public:
     bool isSelectable(int32_t index) const
     {
         return index >= 0 && index < static_cast<int32_t>(m_items.size()) &&
-               (m_items[index].isChoosable() || (m_items[index].isPopup() && (m_items[index].flags & 0x3u) == 0));
+               (m_items[index].isChoosable() ||
+                (m_items[index].isPopup() && (m_items[index].flags & (MF_GRAYED | MF_DISABLED)) == 0));
     }
 
     LResult handle(const Msg& msg) override;
@@ -171,7 +172,7 @@ void MenuLevel::paint()
             continue;
         }
         const bool lit = static_cast<int32_t>(i) == m_highlight;
-        const bool grayed = (item.flags & 0x3u) != 0;
+        const bool grayed = (item.flags & (MF_GRAYED | MF_DISABLED)) != 0;
         if (lit)
             dc.fillRect({2, r.t, client.r - 2, r.b}, createSolidBrush(getSysColor(COLOR_HIGHLIGHT)));
         dc.setTextColor(getSysColor(grayed ? COLOR_GRAYTEXT : lit ? COLOR_HIGHLIGHTTEXT : COLOR_MENUTEXT));
