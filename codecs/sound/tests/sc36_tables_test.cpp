@@ -70,6 +70,17 @@ TEST(Sc36Tables, FlatValuesRoundTripAndRefuseAWrongCount)
     EXPECT_EQ(FlattenSc36Tables(untouched), FlattenSc36Tables(BuildBootstrapSc36Tables()));
 }
 
+TEST(Sc36Tables, EachCollectedFileStartsItsOwnPreviousValues)
+{
+    std::vector<Sc36TrainingFrame> frames;
+    ASSERT_TRUE(CollectSc36TrainingFrames(speechtest::Vowel(120.0, 0.3), frames));
+    const size_t firstFile = frames.size();
+    ASSERT_TRUE(CollectSc36TrainingFrames(speechtest::Vowel(200.0, 0.3), frames));
+    ASSERT_GT(frames.size(), firstFile);
+    for (size_t f = 0; f < frames.size(); ++f)
+        EXPECT_EQ(frames[f].startsFile, f == 0 || f == firstFile) << f;
+}
+
 TEST(Sc36Tables, OneTrainingPassIsRepeatableAndKeepsTheConstraints)
 {
     std::vector<Sc36TrainingFrame> frames;

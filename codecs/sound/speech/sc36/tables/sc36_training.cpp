@@ -474,11 +474,12 @@ bool CollectSc36TrainingFrames(std::span<const int16_t> samples, std::vector<Sc3
         Sc36TrainingFrame frame;
         if (encoder->AnalyseFrame(padded.data() + at, frame.params) != 0)
             return false;
+        // The analysis looks 145 samples ahead: the first frame sees mostly the history's zeros.
+        if (at == 0)
+            continue;
         frame.startsFile = first;
         first = false;
-        // The analysis looks 145 samples ahead: the first frame sees mostly the history's zeros.
-        if (at > 0)
-            out.push_back(frame);
+        out.push_back(frame);
     }
     return true;
 }
