@@ -18,6 +18,7 @@
 
 class SWactionkind;
 class SWactionnode;
+class SWxyzmotion;
 class SWevents;
 class SWkeyentry;
 class SWnode;
@@ -194,6 +195,7 @@ protected:
     void OnVariableRemoved(SWproperty& variable) override;
 
 private:
+    void ConvertOldXyzTimes(const SWactionnode& action, SWxyzmotion& motion, uint32_t buildNumber);
     void FreeTypeData();
     void MakeTypeData();
     bool HasObjectList() const;

@@ -5,8 +5,11 @@
 #include <cmath>
 
 #include "engine/core/camera_node.h"
+#include "engine/core/chunk_stream.h"
 #include "engine/core/node.h"
 #include "engine/core/object_node.h"
+#include "engine/core/record_builder.h"
+#include "engine/core/type_tag.h"
 #include "engine/core/world.h"
 #include "engine/resources/sound.h"
 #include "engine/resources/sound_list.h"
@@ -384,4 +387,60 @@ void SWnodemotion::GetReferenceMatrix(SWobjectnode& node, SWtimedactionentry& en
     } else if ((m_optionFlags & kFrameTarget) != 0) {
         entry.frame = m_targetNode != nullptr ? WorldMatrixOf(m_targetNode) : SWmatrix();
     }
+}
+
+bool SWnodemotion::SaveNodeRecords(SWchunkstream& out) const
+{
+    SWrecordbuilder shared(out, MakeTag("7444"));
+    SWchunkstream& s = shared.Stream();
+    s.WriteU8(m_loopForever);
+    s.WriteU8(m_pingPong);
+    s.WriteU32(static_cast<uint32_t>(m_loopCount));
+    s.WriteU8(static_cast<uint8_t>(m_optionFlags));
+    m_fixedMatrix.Save(s);
+    // A bound target is written by its current name, so a renamed target is found again.
+    if (m_targetNode != nullptr && m_targetNode->GetName())
+        s.WriteString(m_targetNode->GetName());
+    else
+        s.WriteString(m_targetName);
+    if (!shared.Finish())
+        return false;
+    if (!m_soundName)
+        return true;
+    SWrecordbuilder sound(out, MakeTag("7486"));
+    sound.Stream().WriteString(m_soundName);
+    return sound.Finish();
+}
+
+bool SWnodemotion::LoadNodeRecord(uint32_t tag, SWchunkstream& body)
+{
+    if (tag == MakeTag("7486")) {
+        std::optional<std::string> name;
+        if (!body.ReadString(name))
+            return false;
+        m_soundName = std::move(name);
+        return true;
+    }
+    if (tag != MakeTag("7444"))
+        return true;
+    const uint8_t forever = body.ReadU8();
+    const uint8_t pingPong = body.ReadU8();
+    const uint32_t count = body.ReadU32();
+    const uint8_t flags = body.ReadU8();
+    SWmatrix fixed;
+    const bool matrixRead = fixed.Load(body);
+    std::optional<std::string> target;
+    body.ReadString(target);
+    if (!matrixRead || body.Status() != SWchunkstream::kStatusGood)
+        return false;
+    SetLoopForever(forever != 0);
+    SetLoopCount(static_cast<int32_t>(count));
+    SetPingPong(pingPong != 0);
+    if ((flags & kFrameFixed) == 0)
+        m_fixedFrame = 0; // the setter never clears it
+    SetOptionFlags(flags);
+    m_fixedMatrix = fixed;
+    m_targetName = std::move(target);
+    m_targetNode = nullptr;
+    return true;
 }

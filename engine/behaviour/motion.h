@@ -13,6 +13,7 @@
 #include "engine/behaviour/action_queue_entry.h"
 #include "engine/core/matrix.h"
 
+class SWchunkstream;
 class SWobjectnode;
 class SWsound;
 class SWtimedactionentry;
@@ -172,6 +173,12 @@ private:
 
 protected:
     uint8_t m_changed = 0; // Apply produced an increment this frame
+    void SetType(uint32_t type) { m_type = type; }
+    // The shared records of every node motion, after the subclass's own: "7444" (loops, options, fixed matrix,
+    // target name) and "7486" (the sound name) when there is one.
+    bool SaveNodeRecords(SWchunkstream& out) const;
+    // One record of a node motion's list: "7444" and "7486" are taken, others ignored; false when damaged.
+    bool LoadNodeRecord(uint32_t tag, SWchunkstream& body);
 
 private:
     SWnode* m_targetNode = nullptr; // a node of the world's tree, found at each start
