@@ -128,3 +128,10 @@ void SWmaterial::UpdateLayerMask()
         mask |= kLayerBump;
     m_layerMask = mask;
 }
+
+void SWmaterial::SetStoredTextureNames(std::string diffuse, std::string reflection, std::string bump)
+{
+    m_diffuseName = std::move(diffuse);
+    m_reflectionName = std::move(reflection);
+    m_bumpName = std::move(bump);
+}

@@ -102,6 +102,9 @@ public:
     const std::string& GetTextureName() const { return m_diffuseName; }
     const std::string& GetReflectionTextureName() const { return m_reflectionName; }
     const std::string& GetBumpTextureName() const { return m_bumpName; }
+    // Names a file gave whose textures are not bound (yet): kept, so that a name that finds nothing is written
+    // back as it was. The slots are left as they are; SetTexture and its kin set name and pointer together.
+    void SetStoredTextureNames(std::string diffuse, std::string reflection, std::string bump);
 
     // -- What the renderer reads
     uint32_t GetLayerMask() const { return m_layerMask; }

@@ -339,6 +339,7 @@ std::unique_ptr<SWmaterial> ReadMaterial(SWchunkstream& in, std::array<std::stri
     m->SetTextureOpacity(factors[2]);
     m->SetBumpAmount(factors[3]);
     m->SetReflectivity(factors[4]);
+    m->SetStoredTextureNames(names[0], names[1], names[2]); // bound in the link pass where a texture has the name
     return m;
 }
 

@@ -190,6 +190,23 @@ TEST(WorldRecords, ResourcesAndTheirLinksComeBack)
     EXPECT_NE(java->FindVariable("scores_label"), nullptr);
 }
 
+TEST(WorldRecords, ATextureNameThatFindsNothingIsWrittenBackUnchanged)
+{
+    const std::unique_ptr<SWworld> world = worldtest::MakeSampleWorld();
+    SWmaterial* glass =
+        SWrootobject::GetNextMaterial(SWrootobject::GetNextMaterial(world->GetRootObject()->GetFirstMaterial()));
+    glass->SetStoredTextureNames("frost.png", "", "missing-bump.png");
+    const std::vector<uint8_t> first = Save(*world);
+    WorldLoadResult loaded = Load(first);
+    ASSERT_EQ(loaded.status, DocumentStatus::kOk);
+    const SWmaterial* back =
+        SWrootobject::GetNextMaterial(SWrootobject::GetNextMaterial(loaded.world->GetRootObject()->GetFirstMaterial()));
+    EXPECT_EQ(back->GetTexture(), nullptr);
+    EXPECT_EQ(back->GetTextureName(), "frost.png");
+    EXPECT_EQ(back->GetBumpTextureName(), "missing-bump.png");
+    EXPECT_EQ(Save(*loaded.world), first);
+}
+
 TEST(WorldRecords, SceneFilesStoreThroughTheDefaultRowAndPublishedOnesThroughTheChosenRow)
 {
     const std::unique_ptr<SWworld> world = worldtest::MakeSampleWorld();
