@@ -4,7 +4,7 @@
 source "$(dirname "$0")/lib/golden.sh"
 tool=$1
 "$tool" list > /tmp/trace_cli.$$ || fail "list failed"
-for name in dispatch delays sequences conditions keys expressions; do
+for name in dispatch delays sequences conditions keys expressions clock xyz; do
     grep -q "^$name " /tmp/trace_cli.$$ || fail "list does not name $name"
 done
 rm -f /tmp/trace_cli.$$
