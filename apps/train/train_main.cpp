@@ -82,5 +82,5 @@ int main(int argc, char** argv)
         return Bootstrap(args.subspan(2));
     if (!args.empty() && std::strcmp(args[0], "sc36") == 0)
         return RunSc36Train(args.subspan(1));
-    return Report(kExitUsage, kUsage);
+    return Report(kExitUsage, std::string(kUsage) + "\n       vortan-train sc36 bootstrap|train ...");
 }
