@@ -12,6 +12,7 @@
 #include "engine/core/matrix.h"
 #include "engine/core/root_object.h"
 #include "engine/resources/geometry.h"
+#include "engine/resources/particle_node.h"
 #include "render/render_batch.h"
 #include "render/render_camera.h"
 #include "render/render_surface.h"
@@ -74,6 +75,38 @@ TEST(RootRender, OpaqueBatchThenTransparentGeometryInListOrderSkippingHiddenThen
     EXPECT_TRUE(surface.EndFrame());
     SetLayerDrawer(nullptr);
     g_log = nullptr;
+}
+
+// A particle system draws its particles into the transparent batch only.
+TEST(RootRender, ParticleSystemDrawsIntoTheTransparentBatch)
+{
+    SWrendercamera camera;
+    camera.SetPosition(0.0f, 0.0f, 6.0f);
+    camera.SetDirection(0.0f, 0.0f, 1.0f);
+    SWrendersurface surface;
+    ASSERT_TRUE(surface.Init());
+    surface.SetCamera(&camera);
+    surface.Resize(64, 48);
+    surface.BeginFrame();
+    SWrootobject root;
+    auto* particles = static_cast<SWparticlenode*>(root.AddGeometry(std::make_unique<SWparticlenode>()));
+    particles->GetParticles().SetSize(0.05f);
+    particles->GetParticles().SetEmissionSpeed(0.5f);
+    particles->GetParticles().SetOpacity(0.5f);
+    particles->GetParticles().Start();
+    for (float t = 0.0f; t < 1000.0f; t += 100.0f) {
+        particles->SetWorldTime(t);
+        ASSERT_TRUE(root.Render(surface));
+        ASSERT_TRUE(surface.EndFrame());
+        surface.BeginFrame();
+    }
+    particles->SetWorldTime(1000.0f);
+    ASSERT_TRUE(root.Render(surface));
+    ASSERT_GT(particles->GetQueuedCount(), 0u);
+    SWrenderbatch* opaque = surface.Queue().FirstBatch();
+    EXPECT_TRUE(opaque->IsEmpty());
+    EXPECT_EQ(opaque->NextBatch()->NodeCount(), particles->GetQueuedCount());
+    EXPECT_TRUE(surface.EndFrame());
 }
 
 TEST(RootRender, SurfaceWithoutInitQueuesNothing)
