@@ -235,6 +235,7 @@ std::unique_ptr<SWgeometry> ReadMesh(SWworldreading& in, SWchunkstream& s)
     const MeshMaterialLookupScope materials(
         [&world = in.World()](std::string_view name) { return FindMaterial(world, name); });
     bool header = false;
+    bool geometry = false;
     bool damaged = false;
     ForEachNested(s, [&](uint32_t tag, SWchunkstream& sub) {
         if (damaged)
@@ -254,11 +255,14 @@ std::unique_ptr<SWgeometry> ReadMesh(SWworldreading& in, SWchunkstream& s)
             damaged = !ReadMorphTargets(sub, *mesh);
         } else if (tag == kTagVertexBinding) {
             damaged = !ReadVertexBinding(sub, *mesh);
-        } else if (const SWcompressionscheme* row = RowOf(tag, SchemeKind::kMesh)) {
-            damaged = !row->Read(sub, mesh.get(), 0) || !Good(sub);
+        } else if (const SWcompressionscheme* row = RowOf(tag, SchemeKind::kMesh); row && !geometry) {
+            geometry = row->Read(sub, mesh.get(), 0) && Good(sub);
+            damaged = !geometry;
         }
     });
-    if (!header || damaged)
+    // Every mesh is written with its geometry while a row of the kind exists; one without is damaged (and would
+    // not load again once saved, its geometry then written empty).
+    if (!header || damaged || (!geometry && SWcompressionschemes::Table().DefaultOf(SchemeKind::kMesh) != nullptr))
         return nullptr;
     return mesh;
 }

@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/core/buffer.h"
 #include "engine/core/mesh_node.h"
 #include "engine/core/node.h"
 #include "engine/core/object_node.h"
@@ -33,6 +34,15 @@ constexpr uint32_t kTagVertexHeader = MakeTag("VBHD");
 bool WriteSound(SWworldwriting& out, SWsound& sound, SWchunkstream& s)
 {
     const SWcompressionscheme* chosen = sound.GetScheme();
+    // The row's record is made first: storing the file tells the sound the file's size, which "SFLD" then carries,
+    // so that the file loaded back gives the same fields.
+    SWbuffer scheme;
+    {
+        SWchunkstream record(scheme, SWchunkstream::kWrite);
+        record.SetFormatVersion(s.FormatVersion());
+        if (!WriteSchemeRecord(out, SchemeKind::kSound, record, &sound, sound) || !Good(record))
+            return false;
+    }
     const bool fields = Nested(s, kTagSoundFields, [&](SWchunkstream& f) {
         f.WriteString(sound.GetName());
         f.WriteString(sound.GetStoredFileName());
@@ -52,7 +62,7 @@ bool WriteSound(SWworldwriting& out, SWsound& sound, SWchunkstream& s)
     const bool variables = fields && Nested(s, kTagVariables, [&](SWchunkstream& v) {
                                return out.World().GetSoundVariables(sound).WriteVariables(v);
                            });
-    return variables && WriteSchemeRecord(out, SchemeKind::kSound, s, &sound, sound);
+    return variables && s.WriteBytes(scheme.FlatBytes());
 }
 
 bool WriteSounds(SWworldwriting& out, uint32_t worldIndex)
