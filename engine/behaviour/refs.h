@@ -4,6 +4,7 @@
 // deletion raises; a stale stamp looks the id up again, and an id that names nothing any more reads as null.
 #include <cstdint>
 
+class SWnode;
 class SWproperty;
 class SWworld;
 
@@ -21,5 +22,21 @@ public:
 private:
     uint32_t m_id = 0;
     mutable SWproperty* m_cache = nullptr; // valid while m_stamp is the world's generation
+    mutable uint64_t m_stamp = UINT64_MAX;
+};
+
+class NodeRef {
+public:
+    NodeRef() = default;
+    NodeRef(const SWworld& world, SWnode* node); // null, or a node without an id: no node
+
+    uint32_t GetId() const { return m_id; }
+    bool IsSet() const { return m_id != 0; }
+    SWnode* Get(const SWworld* world) const; // null when unset, without a world, or gone from the tree
+    void Reset() { *this = NodeRef(); }
+
+private:
+    uint32_t m_id = 0;
+    mutable SWnode* m_cache = nullptr;
     mutable uint64_t m_stamp = UINT64_MAX;
 };
