@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "apps/vortan-trace/expr_command.h"
+#include "apps/vortan-trace/gen_command.h"
 #include "apps/vortan-trace/scenario_table.h"
 #include "testsupport/behaviour/frame_driver.h"
 
@@ -22,6 +23,7 @@ std::vector<TraceScenario>& Scenarios()
 const char* const kHelp = R"(usage: vortan-trace list
        vortan-trace run NAME [--frames N] [--dt MS]
        vortan-trace expr TEXT
+       vortan-trace gen KIND [name=value ...] [--frames N] [--dt MS]
        vortan-trace --help
 
 Builds the scenario's world, starts it on a virtual clock and runs N frames (the scenario's default when not
@@ -54,6 +56,17 @@ prints the result code (0 compiled, 1 syntax, 3 bad prefix, 4 object not found, 
 twice), the tokens (operands with their qualified name or constant, type and value; operators with their level,
 "/" 4 before "*" 3 before "-" 2 before "+" 1; parentheses with their nesting level) and the value evaluation
 gives with its type. Exits 3 when the text does not compile.
+
+gen steps one value generator every MS milliseconds (default 33) for N frames (default 40) and prints
+"t=<ms> value=<v> delta=<d>" per frame, after a line with its duration, delay and range. Kinds and settings:
+  all:                                duration delay loop forever pingpong seed
+  sine square triangle saw-up saw-down: period end-period lock phase start-time sustain-time decay-time
+                                      start-amp sustain-amp (default 1) decay-amp offset scale absolute positive
+                                      infinite
+  axis:                               amount (default 1)
+  polynomial:                         amplitude (default 1) shape offset invert mirror
+  random:                             min max
+  property:                           ref (a reference into the expr demo scene, e.g. NODE:lamp.level) relative
 )";
 
 int Usage()
@@ -162,6 +175,8 @@ int main(int argc, char** argv)
             return Usage();
         return RunExprCommand(argv[2]);
     }
+    if (command == "gen")
+        return RunGenCommand(argc - 2, argv + 2);
     if (command == "run")
         return Run(std::span<char* const>(argv + 2, static_cast<size_t>(argc - 2)));
     std::fprintf(stderr, "vortan-trace: unknown command \"%s\"\n", argv[1]);

@@ -26,6 +26,16 @@ expect_usage run keys --dt 0
 expect_usage run keys --bogus 1
 expect_usage frobnicate
 expect_usage expr
+expect_usage gen
+expect_usage gen bogus
+expect_usage gen axis nothing=1
+expect_usage gen sine period=x
+expect_usage gen sine --frames -1
+# gen: every kind prints a curve; an axis track of 90 over 100 ms reaches 90.
+for kind in sine square triangle saw-up saw-down axis polynomial random property; do
+    "$tool" gen "$kind" --frames 3 > /dev/null 2>&1 || fail "gen $kind failed"
+done
+"$tool" gen axis amount=90 duration=100 --dt 25 --frames 6 | grep -q '^t=100.0 value=90 ' || fail "gen axis: no 90 at 100 ms"
 expect_usage expr "1" "2"
 # expr: the value of a text that compiles; a text that does not is refused (exit 3) with its code and the value 0.
 out=$("$tool" expr "(1+2)*lamp.count/box.width" 2>&1) || fail "expr of a valid text failed"
