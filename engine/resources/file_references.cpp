@@ -19,6 +19,15 @@ void SWfilereferences::Add(std::string path)
         m_paths.push_back(std::move(path));
 }
 
+bool SWfilereferences::Release(const std::string& path)
+{
+    const auto listed = std::find(m_paths.begin(), m_paths.end(), path);
+    if (listed == m_paths.end())
+        return false;
+    m_paths.erase(listed);
+    return true;
+}
+
 bool SWfilereferences::IsOwnTemporary(const std::string& path)
 {
     const std::filesystem::path file = std::filesystem::path(path).lexically_normal();

@@ -14,6 +14,9 @@ public:
     SWfilereferences& operator=(const SWfilereferences&) = delete;
 
     void Add(std::string path); // kept in order; a path listed already is not listed twice
+    // Unlists path without deleting its file, so that another world's list can take it over (a merged sound keeps
+    // playing its restored file). False when it was not listed.
+    bool Release(const std::string& path);
     const std::vector<std::string>& Paths() const { return m_paths; }
 
     static bool IsOwnTemporary(const std::string& path); // in the temporary folder itself and named "sws*.tmp"

@@ -3,9 +3,11 @@
 #include <thread>
 
 #include "engine/core/record_builder.h"
+#include "engine/resources/file_references.h"
 #include "engine/resources/sound_schemes/raw_sound_handler.h"
 #include "engine/resources/sound_schemes/tests/sound_scheme_test_support.h"
 #include "engine/resources/sound_schemes/tonalwave_sound_handler.h"
+#include "platform/media/temp_file.h"
 #include "testsupport/sound/sound_metrics.h"
 
 namespace {
@@ -412,6 +414,29 @@ TEST(SoundHandlersThreads, TwoRowsAtOnceGiveTheSameBytes)
         other.join();
         EXPECT_EQ(beside, two);
     }
+}
+
+} // namespace
+
+namespace {
+
+// A restored file handed from one list to another goes with the second only.
+TEST(SoundHandlersTemporaryFiles, ReleasedFileGoesWithTheListThatTookItOver)
+{
+    const PrivateTempDir temp;
+    const std::string path = pf::makeTempFile("swsnd").value_or("");
+    ASSERT_FALSE(path.empty());
+    auto target = std::make_unique<SWfilereferences>();
+    {
+        SWfilereferences import;
+        import.Add(path);
+        EXPECT_TRUE(import.Release(path));
+        EXPECT_FALSE(import.Release(path));
+        target->Add(path);
+    }
+    EXPECT_TRUE(std::filesystem::exists(path));
+    target.reset();
+    EXPECT_FALSE(std::filesystem::exists(path));
 }
 
 } // namespace
