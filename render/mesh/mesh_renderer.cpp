@@ -6,6 +6,7 @@
 #include "engine/resources/material.h"
 #include "engine/resources/mesh.h"
 #include "render/mesh/clipper.h"
+#include "render/mesh/vector_mesh_renderer.h"
 #include "render/render_batch.h"
 #include "render/render_drivers.h"
 #include "render/render_target.h"
@@ -16,7 +17,6 @@ namespace {
 SWshadedatasource g_shadeSource = ShadeDataOfMaterial;
 
 constexpr uint8_t kPlaneBits = 63;
-constexpr int kHighestKindBuilt = SWmeshrendererScalar::kKind;
 
 } // namespace
 
@@ -49,15 +49,19 @@ SWmeshrenderer* GetMeshRenderer(SWrendertarget& target, SWheldmeshrenderer& held
     int wanted = 0;
     if (drivers != nullptr)
         wanted = drivers->UseSSE2() != 0 ? 2 : drivers->UseSSE() != 0 ? 1 : 0;
-    // Until the vector kinds exist the wish is capped, so a mesh keeps its renderer from frame to frame.
-    wanted = std::min(wanted, kHighestKindBuilt);
-    if (held == nullptr || held->Kind() != wanted)
-        held = SWheldmeshrenderer(std::make_unique<SWmeshrendererScalar>().release());
+    if (held == nullptr || held->Kind() != wanted) {
+        if (wanted == SWmeshrendererSSE2::kKind)
+            held = SWheldmeshrenderer(std::make_unique<SWmeshrendererSSE2>().release());
+        else if (wanted == SWmeshrendererSSE::kKind)
+            held = SWheldmeshrenderer(std::make_unique<SWmeshrendererSSE>().release());
+        else
+            held = SWheldmeshrenderer(std::make_unique<SWmeshrendererScalar>().release());
+    }
     held->SetTarget(&target);
     return held.get();
 }
 
-bool SWmeshrendererScalar::Render(SWrendertarget& target, SWrenderbatch* opaque, SWrenderbatch* transparent,
+bool SWmeshrendererCommon::Render(SWrendertarget& target, SWrenderbatch* opaque, SWrenderbatch* transparent,
                                   const SWmatrix& view)
 {
     m_target = &target;
@@ -82,7 +86,7 @@ bool SWmeshrendererScalar::Render(SWrendertarget& target, SWrenderbatch* opaque,
         return false;
     m_inside = (test & SWmesh::kViewInside) != 0;
     if (m_stamp != m_mesh->GetGeometryStamp()) {
-        BuildDrawGroups();
+        RebuildGroups();
         ++m_builds;
     }
     SetUpFrameLighting(view, render, *camera, m_lighting);
@@ -93,7 +97,7 @@ bool SWmeshrendererScalar::Render(SWrendertarget& target, SWrenderbatch* opaque,
         SetupDrawGroup(*group, meshView);
         m_stats.triangles += group->TriangleCount();
         SWindexbuffer* indices = nullptr;
-        const uint32_t visible = CullBackFaces(*group, indices);
+        const uint32_t visible = CullGroup(*group, indices);
         if (visible == 0) {
             if (indices != nullptr)
                 indices->Release();
@@ -105,7 +109,7 @@ bool SWmeshrendererScalar::Render(SWrendertarget& target, SWrenderbatch* opaque,
         if (group->material != nullptr)
             g_shadeSource(*group->material, shade);
         const uint32_t stride = group->stages.vertexStride;
-        const uint32_t vertexCount = group->VertexCount();
+        const uint32_t vertexCount = ShadedVertexCount(*group);
         SWvertexstage stage;
         stage.group = group;
         stage.lighting = &m_lighting;
@@ -127,7 +131,7 @@ bool SWmeshrendererScalar::Render(SWrendertarget& target, SWrenderbatch* opaque,
                 continue;
             }
             stage.viewport = &target.Viewport();
-            ShadeVertices(stage, static_cast<uint32_t*>(words), nullptr);
+            ShadeGroup(stage, static_cast<uint32_t*>(words), nullptr);
             vertices->Unlock();
             DrawIndexed(*group, vertices, indices, visible); // takes both references
             continue;
@@ -142,18 +146,18 @@ bool SWmeshrendererScalar::Render(SWrendertarget& target, SWrenderbatch* opaque,
         }
         if (m_inside) {
             stage.viewport = &target.Viewport();
-            ShadeVertices(stage, screen, nullptr);
+            ShadeGroup(stage, screen, nullptr);
             EmitTriangles(*group, screen, nullptr, visible, stride, shade);
         } else {
             m_outcodes.assign(vertexCount, 0);
-            ShadeVertices(stage, screen, m_outcodes.data());
+            ShadeGroup(stage, screen, m_outcodes.data());
             EmitTriangles(*group, screen, m_outcodes.data(), visible, stride, shade);
         }
     }
     return drewAny;
 }
 
-uint32_t SWmeshrendererScalar::CullBackFaces(SWdrawgroup& group, SWindexbuffer*& outIndices)
+uint32_t SWmeshrendererCommon::CullGroup(SWdrawgroup& group, SWindexbuffer*& outIndices)
 {
     const uint32_t vertexCount = group.VertexCount();
     m_visibleBits.assign(vertexCount / 32 + 1, 0);
@@ -191,7 +195,12 @@ uint32_t SWmeshrendererScalar::CullBackFaces(SWdrawgroup& group, SWindexbuffer*&
     return visible;
 }
 
-bool SWmeshrendererScalar::DrawIndexed(SWdrawgroup& group, SWvertexbuffer* vertices, SWindexbuffer* indices,
+void SWmeshrendererCommon::ShadeGroup(const SWvertexstage& stage, uint32_t* out, uint8_t* outcodes)
+{
+    ShadeVertices(stage, out, outcodes);
+}
+
+bool SWmeshrendererCommon::DrawIndexed(SWdrawgroup& group, SWvertexbuffer* vertices, SWindexbuffer* indices,
                                        uint32_t visible)
 {
     SWdirectdrawrecord* record = m_target->NewDirectDrawRecord();
@@ -214,7 +223,7 @@ bool SWmeshrendererScalar::DrawIndexed(SWdrawgroup& group, SWvertexbuffer* verti
     return true;
 }
 
-bool SWmeshrendererScalar::EmitTriangles(SWdrawgroup& group, const uint32_t* screen, const uint8_t* outcodes,
+bool SWmeshrendererCommon::EmitTriangles(SWdrawgroup& group, const uint32_t* screen, const uint8_t* outcodes,
                                          uint32_t visible, uint32_t stride, const SWshadedata& shade)
 {
     SWrenderbatch* batch = (group.drawFlags & kDrawTransparent) != 0 ? m_transparent : m_opaque;
@@ -240,7 +249,9 @@ bool SWmeshrendererScalar::EmitTriangles(SWdrawgroup& group, const uint32_t* scr
             uint32_t* vertex = out + static_cast<size_t>(c) * stride;
             std::memcpy(vertex, screen + size_t{corner} * stride, stride * sizeof(uint32_t));
             if (dot3) {
-                const uint32_t triangle = static_cast<uint32_t>(group.primitiveIndices[k]);
+                // Filler triangles of a short pack number past the last real one and repeat it.
+                const uint32_t triangle =
+                    std::min(static_cast<uint32_t>(group.primitiveIndices[k]), group.TriangleCount() - 1);
                 const uint32_t light =
                     Dot3Colour(group.frames[size_t{triangle} * 3 + kHandOverCorners[c]], m_lighting.lightUnit);
                 vertex[5] = (vertex[4] & 0xFF000000u) | (shade.untextured[1] & 0x00FFFFFFu);

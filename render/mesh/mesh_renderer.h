@@ -41,11 +41,10 @@ struct SWmeshrenderstats {
     uint32_t emptyGroups = 0;   // groups with no visible triangle
 };
 
-class SWmeshrendererScalar final : public SWmeshrenderer {
+// The frame of every renderer kind: view-volume test, group rebuild, culling, the vertex stage and the hand-over
+// to the target. The kinds differ in how they rebuild, cull and shade, which they supply through the hooks below.
+class SWmeshrendererCommon : public SWmeshrenderer {
 public:
-    static constexpr int kKind = 0;
-    int Kind() const override { return kKind; }
-
     // True when at least one group had visible triangles.
     bool Render(SWrendertarget& target, SWrenderbatch* opaque, SWrenderbatch* transparent,
                 const SWmatrix& view) override;
@@ -54,8 +53,14 @@ public:
     void ResetStats() { m_stats = {}; }
     uint32_t BuildCount() const { return m_builds; } // how often the groups were rebuilt
 
-private:
-    uint32_t CullBackFaces(SWdrawgroup& group, SWindexbuffer*& outIndices);
+protected:
+    virtual void RebuildGroups() { BuildDrawGroups(); }
+    // Fills m_indexList, the group's primitive indices and the locked index scratch; the count kept.
+    virtual uint32_t CullGroup(SWdrawgroup& group, SWindexbuffer*& outIndices);
+    // The vertices the stage writes (room in the output for this many).
+    virtual uint32_t ShadedVertexCount(const SWdrawgroup& group) const { return group.VertexCount(); }
+    virtual void ShadeGroup(const SWvertexstage& stage, uint32_t* out, uint8_t* outcodes);
+
     bool DrawIndexed(SWdrawgroup& group, SWvertexbuffer* vertices, SWindexbuffer* indices, uint32_t visible);
     bool EmitTriangles(SWdrawgroup& group, const uint32_t* screen, const uint8_t* outcodes, uint32_t visible,
                        uint32_t stride, const SWshadedata& shade);
@@ -72,6 +77,13 @@ private:
     uint32_t m_builds = 0;
 };
 
-// The renderer of the kind the processor features ask for, capped at the highest kind built (0), so a held one
-// of that kind is kept across frames. Null, with held untouched, when the target cannot draw (no clipper).
+class SWmeshrendererScalar final : public SWmeshrendererCommon {
+public:
+    static constexpr int kKind = 0;
+    int Kind() const override { return kKind; }
+};
+
+// The renderer of the kind the processor features ask for (SSE2 active: 2, SSE: 1, else 0); a held one of that
+// kind is kept across frames, one of another kind replaced. Null, with held untouched, when the target cannot draw
+// (no clipper).
 SWmeshrenderer* GetMeshRenderer(SWrendertarget& target, SWheldmeshrenderer& held);

@@ -184,6 +184,7 @@ TEST(MeshRenderer, RendererKindIsKeptAcrossFrames)
     {
         SWhostdrivers drivers;
         drivers.Init();
+        drivers.SetUseSSE(true);
         drivers.SetUseSSE2(true);
         ASSERT_NE(drivers.UseSSE2(), 0);
         SWrendersurface surface;
@@ -194,8 +195,15 @@ TEST(MeshRenderer, RendererKindIsKeptAcrossFrames)
         ASSERT_TRUE(surface.Init());
         SWmeshrenderer* const first = GetMeshRenderer(surface, held);
         ASSERT_NE(first, nullptr);
-        EXPECT_EQ(first->Kind(), 0);
+        EXPECT_EQ(first->Kind(), 2);
         EXPECT_EQ(GetMeshRenderer(surface, held), first);
+        // The choice follows the features between frames: SSE alone gives kind 1, neither kind 0.
+        drivers.SetUseSSE2(false);
+        EXPECT_EQ(GetMeshRenderer(surface, held)->Kind(), 1);
+        drivers.SetUseSSE(false);
+        EXPECT_EQ(GetMeshRenderer(surface, held)->Kind(), 0);
+        drivers.SetUseSSE2(true); // SSE2 without SSE still asks for kind 2
+        EXPECT_EQ(GetMeshRenderer(surface, held)->Kind(), 2);
         drivers.Shutdown();
     }
     pf::setCpuProbe(nullptr);

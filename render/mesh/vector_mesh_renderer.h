@@ -1,0 +1,88 @@
+#pragma once
+// Mesh renderer kinds 1 (SWmeshrendererSSE) and 2 (SWmeshrendererSSE2): the frame of kind 0, four vertices or four
+// triangles at a time. Each draw group has a packed copy in packs of four: vertex lanes (position and normal) and
+// triangle lanes with 16-bit normals and the plane distance scaled alike, so a pack is tested with one dot product.
+// The packed plane distance is lowered by 3, which keeps triangles whose true side value is at least -3/32760.
+//
+// The lane arithmetic is written once over a lane type and built twice: with SSE2 intrinsics, and as portable C++
+// that rounds alike, which is what other processors run and what the tests hold the intrinsics to.
+#include <cstdint>
+#include <vector>
+
+#include "render/mesh/aligned_array.h"
+#include "render/mesh/mesh_renderer.h"
+
+struct alignas(32) SWvertexpack {
+    float x[4], y[4], z[4];
+    float nx[4], ny[4], nz[4];
+};
+
+struct alignas(32) SWtrianglepack {
+    float distance[4];           // d x 32760 - 3
+    int16_t nx[4], ny[4], nz[4]; // face normal x 32760, rounded and saturated
+    uint16_t corners[4][3];
+};
+
+struct SWpackeddrawgroup {
+    SWalignedarray<SWvertexpack> vertices;
+    SWalignedarray<SWtrianglepack> triangles;
+    std::vector<uint32_t> visiblePacks; // one bit per vertex pack, per frame
+    SWdrawgroup* group = nullptr;       // not owned
+};
+
+// A face-normal component as the packs keep it: x 32760 rounded to nearest, saturated to +-32767, NaN as 0.
+int16_t PackedNormalComponent(float value);
+void PackDrawGroup(SWpackeddrawgroup& packed, SWdrawgroup& group);
+
+// Lane bit n set when triangle n of the pack faces the eye (its packed side value is not negative); next is the
+// pack to fetch ahead, or null.
+uint32_t CullMask(const SWtrianglepack& pack, const SWtrianglepack* next, const SWvector& eye, bool portable);
+// The vertex stage on the packs whose bit is set in stage.visible (one bit per pack): vertex n of the group at
+// position n of out, filler lanes included.
+void ShadeVertexPacks(const SWpackeddrawgroup& packed, const SWvertexstage& stage, bool portable, uint32_t* out,
+                      uint8_t* outcodes);
+
+class SWmeshrendererSSE : public SWmeshrendererCommon {
+public:
+    static constexpr int kKind = 1;
+    int Kind() const override { return kKind; }
+
+    // Tests run the portable lanes on a processor that has the intrinsics, to compare the two.
+    void UsePortableLanes(bool portable) { m_portable = portable; }
+    bool PortableLanes() const { return m_portable; }
+
+    virtual uint32_t CullBackFaces(SWpackeddrawgroup& packed, SWindexbuffer*& outIndices);
+    virtual void RebuildPackedGroups();
+
+    const SWpackeddrawgroup* PackedGroupOf(const SWdrawgroup& group) const;
+
+protected:
+    void RebuildGroups() override { RebuildPackedGroups(); }
+    uint32_t CullGroup(SWdrawgroup& group, SWindexbuffer*& outIndices) override;
+    uint32_t ShadedVertexCount(const SWdrawgroup& group) const override;
+    void ShadeGroup(const SWvertexstage& stage, uint32_t* out, uint8_t* outcodes) override;
+
+    uint32_t CullPacks(SWpackeddrawgroup& packed, SWindexbuffer*& outIndices);
+
+private:
+    SWpackeddrawgroup* Find(const SWdrawgroup& group);
+
+    std::vector<SWpackeddrawgroup> m_packed;
+#if defined(__SSE2__)
+    bool m_portable = false;
+#else
+    bool m_portable = true;
+#endif
+};
+
+// Kind 2 widens the 16-bit normals with SSE2 where kind 1 once took two instruction sets; in this build both use
+// the same lanes, so the two give identical results.
+class SWmeshrendererSSE2 final : public SWmeshrendererSSE {
+public:
+    static constexpr int kKind = 2;
+    int Kind() const override { return kKind; }
+    uint32_t CullBackFaces(SWpackeddrawgroup& packed, SWindexbuffer*& outIndices) override
+    {
+        return CullPacks(packed, outIndices);
+    }
+};
