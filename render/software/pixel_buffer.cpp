@@ -5,6 +5,7 @@
 
 #include "engine/resources/texture.h"
 #include "render/software/block_runs.h"
+#include "render/software/colour_fill.h"
 #include "render/software/colour_table.h"
 
 namespace {
@@ -243,8 +244,9 @@ void SWpixelbuffer::FillRowColour(int32_t y, uint32_t mask)
 {
     uint32_t* const row = Row(y);
     const uint32_t colour = m_view.colour;
+    const SWcolourfill fill = ChooseColourFill();
     ForEachMaskedRun(mask, m_blockShift, 0, m_width,
-                     [row, colour](int32_t first, int32_t count) { std::fill_n(row + first, count, colour); });
+                     [row, colour, fill](int32_t first, int32_t count) { fill(row + first, count, colour); });
 }
 
 void SWpixelbuffer::FillRowImage(int32_t y, uint32_t mask)
