@@ -7,8 +7,10 @@
 #include "render/render_batch.h"
 #include "render/render_drivers.h"
 #include "render/software/combine_stages.h"
+#include "render/software/combine_stages_wide.h"
 #include "render/software/direct_draw.h"
 #include "render/software/gouraud_stage.h"
+#include "render/software/gouraud_stage_mmx.h"
 #include "render/software/texture_stages.h"
 
 namespace {
@@ -31,15 +33,23 @@ struct StageClass {
 };
 
 constexpr StageClass kStageClasses[kStageClassCount] = {
-    {Make<SWgouraudstage>, nullptr, nullptr, {StageKind::kGouraud}, 1},
-    {Make<SWnearesttexturestage>, nullptr, nullptr, {StageKind::kTexture, StageKind::kNearest}, 2},
+    {Make<SWgouraudstage>, Make<SWgouraudstageMMX>, nullptr, {StageKind::kGouraud}, 1},
+    {Make<SWnearesttexturestage>,
+     Make<SWnearesttexturestageMMX>,
+     nullptr,
+     {StageKind::kTexture, StageKind::kNearest},
+     2},
     {Make<SWfilteredtexturestage>, nullptr, nullptr, {StageKind::kFiltered}, 1},
-    {Make<SWblendstage>, nullptr, nullptr, {StageKind::kBlend, StageKind::kFinalBlend}, 2},
-    {Make<SWalphaproductstage>, nullptr, nullptr, {StageKind::kAlphaProduct}, 1},
-    {Make<SWdot3stage>, nullptr, nullptr, {StageKind::kDot3}, 1},
-    {Make<SWaddstage>, nullptr, nullptr, {StageKind::kAdd}, 1},
-    {Make<SWmultiplyaddstage>, nullptr, nullptr, {StageKind::kMultiplyAdd}, 1},
-    {Make<SWscaleaddstage>, nullptr, nullptr, {StageKind::kScaleAdd}, 1},
+    {Make<SWblendstage>, Make<SWblendstageWide>, nullptr, {StageKind::kBlend, StageKind::kFinalBlend}, 2},
+    {Make<SWalphaproductstage>, Make<SWalphaproductstageWide>, nullptr, {StageKind::kAlphaProduct}, 1},
+    {Make<SWdot3stage>, Make<SWdot3stageWide>, nullptr, {StageKind::kDot3}, 1},
+    {Make<SWaddstage>, Make<SWaddstageWide>, Make<SWaddstageWide>, {StageKind::kAdd}, 1},
+    {Make<SWmultiplyaddstage>,
+     Make<SWmultiplyaddstageWide>,
+     Make<SWmultiplyaddstageWide>,
+     {StageKind::kMultiplyAdd},
+     1},
+    {Make<SWscaleaddstage>, Make<SWscaleaddstageWide>, Make<SWscaleaddstageWide>, {StageKind::kScaleAdd}, 1},
     {Make<SWfalloffstage>, nullptr, nullptr, {StageKind::kFalloff, StageKind::kFalloffAlso}, 2},
     {Make<SWmodulatestage>, nullptr, nullptr, {StageKind::kModulate}, 1},
     {Make<SWblend255stage>, nullptr, nullptr, {StageKind::kBlend255}, 1},

@@ -96,10 +96,11 @@ const SWspan* SWtexturestage::ZeroSpans(SWspanstage& stage, const SWspan* spans)
     });
 }
 
-void SWtexturestage::SetUpCoordinates(const uint32_t* const vertices[3], int32_t offset64)
+void SWtexturestage::SetUpCoordinates(const uint32_t* const vertices[3], int32_t offset, float unitsPerTexel)
 {
-    const float uScale = static_cast<float>(m_layer.width) * 64.0f;
-    const float vScale = static_cast<float>(m_layer.height) * 64.0f;
+    const int64_t offset64 = offset;
+    const float uScale = static_cast<float>(m_layer.width) * unitsPerTexel;
+    const float vScale = static_cast<float>(m_layer.height) * unitsPerTexel;
     int64_t u[3];
     int64_t v[3];
     for (int i = 0; i < 3; ++i) {
@@ -241,6 +242,40 @@ SWspanstage::SpanRoutine SWnearesttexturestage::SelectRoutines(SetupRoutine& out
         return ZeroSpans;
     outSetup = SetUpNearest;
     return NearestSpans;
+}
+
+SWspanstage::SpanRoutine SWnearesttexturestageMMX::SelectRoutines(SetupRoutine& outSetup)
+{
+    if (!FindBoundLayer(false))
+        return ZeroSpans;
+    outSetup = SetUpFine;
+    return FineSpans;
+}
+
+void SWnearesttexturestageMMX::SetUpFine(SWspanstage& stage, const uint32_t* const vertices[3])
+{
+    static_cast<SWnearesttexturestageMMX&>(stage).SetUpCoordinates(vertices, 0, 65536.0f);
+}
+
+const SWspan* SWnearesttexturestageMMX::FineSpans(SWspanstage& stage, const SWspan* spans)
+{
+    const SWnearesttexturestageMMX& self = static_cast<const SWnearesttexturestageMMX&>(stage);
+    const Layer& layer = self.m_layer;
+    const Setup& p = self.m_setup;
+    return ForEachSpanInPass(spans, [&](const SWspan& span, int32_t offset) {
+        uint32_t* const out = OutputOf(stage, span, offset);
+        const int64_t s = WeightS(span.weights);
+        const int64_t t = WeightT(span.weights);
+        const int64_t ds = WeightS(span.steps);
+        const int64_t dt = WeightT(span.steps);
+        // Formed in 64 bits; the low 32 bits are the repeat, as in the plain stage.
+        uint32_t u = static_cast<uint32_t>(static_cast<uint64_t>(p.u0 + ((p.du1 * s + p.du2 * t) >> 15)));
+        uint32_t v = static_cast<uint32_t>(static_cast<uint64_t>(p.v0 + ((p.dv1 * s + p.dv2 * t) >> 15)));
+        const uint32_t du = static_cast<uint32_t>(static_cast<uint64_t>((p.du1 * ds + p.du2 * dt) >> 15));
+        const uint32_t dv = static_cast<uint32_t>(static_cast<uint64_t>((p.dv1 * ds + p.dv2 * dt) >> 15));
+        for (int32_t i = 0; i < span.count; ++i, u += du, v += dv)
+            out[i] = Texel(layer, u, v);
+    });
 }
 
 SWspanstage::SpanRoutine SWfilteredtexturestage::SelectRoutines(SetupRoutine& outSetup)
