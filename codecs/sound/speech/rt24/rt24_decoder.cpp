@@ -457,9 +457,16 @@ void Rt24Decoder::SynthesiseLpc(const float* currentPoly, float* buffer, int cou
         at += sizes[block];
     }
     std::copy(current, current + kRt24LsfCount, lpc.previousLsf);
-    std::copy(buffer + count, buffer + count + kRt24LpcOrder, lpc.memory);
+    // A hostile frame can drive the filter to infinity or not-a-number; such a frame is silence, and the filter
+    // starts afresh rather than carry the damage into every frame after it.
+    const bool finite = std::all_of(buffer + kRt24LpcOrder, buffer + kRt24LpcOrder + count,
+                                    [](float v) { return std::isfinite(v); });
+    if (finite)
+        std::copy(buffer + count, buffer + count + kRt24LpcOrder, lpc.memory);
+    else
+        std::fill(lpc.memory, lpc.memory + kRt24LpcOrder, 0.0f);
     for (int n = 0; n < count; ++n)
-        out[n] = std::clamp(buffer[kRt24LpcOrder + n], -kOutputLimit, kOutputLimit);
+        out[n] = finite ? std::clamp(buffer[kRt24LpcOrder + n], -kOutputLimit, kOutputLimit) : 0.0f;
 }
 
 void Rt24Decoder::WriteSamples(const float* samples, int count)
@@ -469,7 +476,8 @@ void Rt24Decoder::WriteSamples(const float* samples, int count)
     for (int n = 0; n < count; ++n) {
         // Samples after a switch are truncated, not rounded: at most one step apart, and the stored behaviour.
         const float value = switched ? std::trunc(samples[n]) : std::round(samples[n]);
-        output.buffers[output.current][output.fill++] = static_cast<int16_t>(value);
+        output.buffers[output.current][output.fill++] =
+            std::isfinite(value) ? static_cast<int16_t>(std::clamp(value, -32768.0f, 32767.0f)) : int16_t{0};
         if (output.fill == kRt24FrameSamples) {
             output.completed = static_cast<uint8_t>(output.current + 1);
             output.current ^= 1;
