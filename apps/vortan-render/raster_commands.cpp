@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "apps/vortan-render/command_table.h"
+#include "apps/vortan-render/variant_option.h"
 #include "platform/gfx/png_file.h"
 #include "platform/gfx/surface32.h"
 #include "render/software/rasteriser.h"
@@ -25,14 +26,19 @@ constexpr long long kMostSize = 4096;
 int RunRaster(std::span<char* const> args)
 {
     if (args.empty() || std::string_view(args[0]).starts_with("--"))
-        return ReportError(kExitUsage, "raster: expected OUT.png [--size N] [--list]");
+        return ReportError(kExitUsage, "raster: expected OUT.png [--size N] [--list] [--variant plain|mmx|sse|sse2]");
     const std::string out = args[0];
     long long size = 256;
     bool isListed = false;
+    std::optional<std::string> variant;
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string_view arg = args[i];
         if (arg == "--list") {
             isListed = true;
+        } else if (arg == "--variant" && i + 1 < args.size()) {
+            variant = args[++i];
+            if (!rendertool::VariantDrivers::IsVariantName(*variant))
+                return ReportError(kExitUsage, "raster: --variant must be plain, mmx, sse or sse2");
         } else if (arg == "--size" && i + 1 < args.size()) {
             std::string error;
             const std::optional<long long> value =
@@ -48,6 +54,10 @@ int RunRaster(std::span<char* const> args)
     testsupport::RasterTestHost host(side, side);
     if (host.Buffer().Width() != side)
         return ReportError(kExitRefused, "raster: no memory for the picture");
+    // The rasteriser chooses its stages once, at creation, from the driver manager's flags.
+    rendertool::VariantDrivers drivers;
+    drivers.Start(variant);
+    drivers.Print();
     SWrasteriser rasteriser;
     if (!rasteriser.Create(&host))
         return ReportError(kExitRefused, "raster: no memory for the rasteriser");
@@ -73,6 +83,7 @@ int RunRaster(std::span<char* const> args)
     return kExitDone;
 }
 
-const bool kRegistered = RegisterRenderToolCommand({"raster", "OUT.png [--size N] [--list]", RunRaster});
+const bool kRegistered =
+    RegisterRenderToolCommand({"raster", "OUT.png [--size N] [--list] [--variant plain|mmx|sse|sse2]", RunRaster});
 
 } // namespace

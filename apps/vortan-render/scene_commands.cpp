@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "apps/vortan-render/command_table.h"
+#include "apps/vortan-render/variant_option.h"
 #include "engine/core/root_object.h"
 #include "engine/core/world.h"
 #include "engine/resources/background.h"
@@ -43,6 +44,8 @@ struct FrameOptions {
     std::string mesh;       // mesh command only
     std::string renderMode; // mesh command only
     bool nearCut = false;   // mesh command only
+    bool scene = false;     // scene command: the processor variants are chosen (--variant or the probe)
+    std::optional<std::string> variant;
 };
 
 struct FrameTotals {
@@ -96,6 +99,7 @@ std::optional<FrameOptions> ParseOptions(std::span<char* const> args, bool meshC
     }
     FrameOptions options;
     options.out = args[0];
+    options.scene = !meshCommand;
     for (size_t i = 1; i < args.size(); ++i) {
         const std::string flag = args[i];
         const bool hasValue = i + 1 < args.size();
@@ -130,6 +134,12 @@ std::optional<FrameOptions> ParseOptions(std::span<char* const> args, bool meshC
         } else if (flag == "--jitter" && !meshCommand) {
             if (!ParseJitter(value, options, outError))
                 return std::nullopt;
+        } else if (flag == "--variant" && !meshCommand) {
+            if (!rendertool::VariantDrivers::IsVariantName(value)) {
+                outError = "--variant: plain, mmx, sse or sse2";
+                return std::nullopt;
+            }
+            options.variant = value;
         } else if (flag == "--mesh" && meshCommand) {
             options.mesh = value;
         } else if (flag == "--mode" && meshCommand) {
@@ -151,7 +161,7 @@ SWmeshrenderstats CollectStats(SWrootobject& root)
          child = child->GetNextSibling()) {
         const auto* mesh = dynamic_cast<const SWmesh*>(child);
         const auto* renderer =
-            mesh != nullptr ? dynamic_cast<const SWmeshrendererScalar*>(mesh->GetHeldRenderer()) : nullptr;
+            mesh != nullptr ? dynamic_cast<const SWmeshrendererCommon*>(mesh->GetHeldRenderer()) : nullptr;
         if (renderer == nullptr)
             continue;
         const SWmeshrenderstats& s = renderer->Stats();
@@ -221,8 +231,14 @@ void PrintReport(SWrootobject& root, SWrendersurface& surface, const FrameTotals
 int DrawAndWrite(SWworld& world, const FrameOptions& options, const SWbackground* background,
                  void (*placeCamera)(SWrendercamera&, const FrameOptions&, float))
 {
-    SWhostdrivers drivers;
-    drivers.Init();
+    rendertool::VariantDrivers variants;
+    SWhostdrivers plainDrivers;
+    if (options.scene) {
+        variants.Start(options.variant);
+        variants.Print();
+    } else {
+        plainDrivers.Init();
+    }
     SWrendercamera camera;
     SWrendersurface surface;
     if (!surface.Init())
@@ -265,7 +281,8 @@ int DrawAndWrite(SWworld& world, const FrameOptions& options, const SWbackground
         frames = 2;
     }
     PrintReport(*world.GetRootObject(), surface, totals, frames);
-    drivers.Shutdown();
+    if (!options.scene)
+        plainDrivers.Shutdown();
     if (!drawn)
         return ReportError(kExitFailed, "the frame was not drawn");
     if (attached)
@@ -328,7 +345,9 @@ int RunMesh(std::span<char* const> args)
 }
 
 const bool kSceneRegistered = RegisterRenderToolCommand(
-    {"scene", "OUT.png [--size WxH] [--frame N] [--supersample 2] [--mode normal|interlaced|stereo] [--jitter X,Y]",
+    {"scene",
+     "OUT.png [--size WxH] [--frame N] [--supersample 2] [--mode normal|interlaced|stereo] [--jitter X,Y] "
+     "[--variant plain|mmx|sse|sse2]",
      &RunScene});
 const bool kMeshRegistered = RegisterRenderToolCommand(
     {"mesh",

@@ -17,7 +17,9 @@ for entry in $expected; do
     grep -Eq "^cell=$cell draw=$draw pipeline=$pipeline blend=[0-3] depth=[A-Za-z]+ walk=[a-z]+ pixels=[1-9][0-9]*$" \
         "$work/list.txt" || fail "cell $cell draw $draw is not pipeline $pipeline with pixels drawn"
 done
-[ "$(wc -l < "$work/list.txt")" -eq 15 ] || fail "expected 15 draws"
+[ "$(grep -c '^cell=' "$work/list.txt")" -eq 15 ] || fail "expected 15 draws"
+grep -Eq '^variant=(plain|mmx|sse|sse2) probed mmx=[01] sse=[01] sse2=[01]$' "$work/list.txt" ||
+    fail "the probed variant is not printed"
 grep -q '^cell=perspective draw=0 .* walk=perspective ' "$work/list.txt" || fail "the floor did not take the perspective walk"
 grep -q '^cell=flat draw=0 .* walk=affine ' "$work/list.txt" || fail "the flat cell did not take the affine walk"
 grep -q '^cell=translucent-over draw=1 pipeline=24 blend=1 ' "$work/list.txt" || fail "the glass does not blend"
@@ -27,6 +29,17 @@ expect_done raster "$work/again.png" > /dev/null
 cmp -s "$work/scene.png" "$work/again.png" || fail "the picture is not repeatable"
 expect_done raster "$work/small.png" --size 64 > /dev/null
 cmp -s "$work/scene.png" "$work/small.png" && fail "--size changed nothing"
+
+# Each forced variant draws every cell through its own stages; plain and sse2 differ at most where the Gouraud
+# alpha or the nearest coordinate does.
+for variant in plain mmx sse sse2; do
+    expect_done raster "$work/$variant.png" --list --variant "$variant" > "$work/$variant.txt"
+    grep -q "^variant=$variant forced " "$work/$variant.txt" || fail "--variant $variant is not printed as forced"
+    [ "$(grep -c '^cell=' "$work/$variant.txt")" -eq 15 ] || fail "--variant $variant: expected 15 draws"
+done
+cmp -s "$work/mmx.png" "$work/sse2.png" || fail "the MMX and SSE2 variants should draw alike"
+expect_usage raster "$work/bad.png" --variant avx
+expect_message '--variant must be plain, mmx, sse or sse2'
 
 expect_usage raster
 expect_message 'expected OUT.png'

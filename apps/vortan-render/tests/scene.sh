@@ -26,6 +26,18 @@ for variant in "--supersample 2" "--mode interlaced" "--mode stereo" "--frame 10
     grep -Eq 'skipped=0$' "$work/variant.txt" || fail "$variant skipped triangles"
 done
 
+# Forced variants: the line says so, and the vector mesh renderer keeps every face the plain one keeps (it may add
+# fillers and faces within its bias).
+grep -Eq '^variant=(plain|mmx|sse|sse2) probed ' "$work/normal.txt" || fail "the probed variant is not printed"
+for variant in plain sse2; do
+    expect_done scene "$work/$variant.png" --size 160x120 --variant "$variant" > "$work/$variant.txt"
+    grep -q "^variant=$variant forced " "$work/$variant.txt" || fail "--variant $variant is not printed as forced"
+    grep -Eq 'skipped=0$' "$work/$variant.txt" || fail "--variant $variant skipped triangles"
+done
+visible() { sed -nE 's/^triangles=[0-9]+ visible=([0-9]+) .*/\1/p' "$1"; }
+[ "$(visible "$work/sse2.txt")" -ge "$(visible "$work/plain.txt")" ] || fail "the SSE2 renderer lost faces"
+expect_usage scene "$work/x.png" --variant avx
+
 expect_usage scene
 expect_usage scene "$work/x.png" --mode sideways
 expect_usage scene "$work/x.png" --size 0x10
