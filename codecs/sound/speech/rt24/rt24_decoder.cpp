@@ -459,8 +459,8 @@ void Rt24Decoder::SynthesiseLpc(const float* currentPoly, float* buffer, int cou
     std::copy(current, current + kRt24LsfCount, lpc.previousLsf);
     // A hostile frame can drive the filter to infinity or not-a-number; such a frame is silence, and the filter
     // starts afresh rather than carry the damage into every frame after it.
-    const bool finite = std::all_of(buffer + kRt24LpcOrder, buffer + kRt24LpcOrder + count,
-                                    [](float v) { return std::isfinite(v); });
+    const bool finite =
+        std::all_of(buffer + kRt24LpcOrder, buffer + kRt24LpcOrder + count, [](float v) { return std::isfinite(v); });
     if (finite)
         std::copy(buffer + count, buffer + count + kRt24LpcOrder, lpc.memory);
     else
