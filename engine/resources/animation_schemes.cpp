@@ -117,11 +117,18 @@ bool SWkeyframeblock::ReadBody(SWchunkstream& in)
             const uint32_t keys = in.ReadU32();
             if (in.Status() != 0 || keys > in.Remaining() / kKeyBytes)
                 return false;
-            AnimationTrack& track = read.AddTrack(std::move(name));
-            for (uint32_t k = 0; k < keys; ++k) {
-                const uint32_t frame = in.ReadU32();
-                track.SetKey(frame, ReadMatrix(in));
+            std::vector<AnimationKey> stored(keys);
+            for (AnimationKey& key : stored) {
+                key.frame = in.ReadU32();
+                key.matrix = ReadMatrix(in);
             }
+            // Inserted in frame order each key lands at the end: keys stored in any other order would make every
+            // insertion move the ones after it. Stable, so a repeated frame keeps its last key.
+            std::stable_sort(stored.begin(), stored.end(),
+                             [](const AnimationKey& a, const AnimationKey& b) { return a.frame < b.frame; });
+            AnimationTrack& track = read.AddTrack(std::move(name));
+            for (const AnimationKey& key : stored)
+                track.SetKey(key.frame, key.matrix);
         }
         const uint32_t clips = in.ReadU32();
         if (in.Status() != 0 || clips > in.Remaining() / kClipBytes)

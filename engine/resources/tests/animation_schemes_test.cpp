@@ -301,6 +301,39 @@ TEST(MotionBlockRows, ReadBodiesAnotherEncoderWrote)
     }
 }
 
+TEST(KeyFrameBlock, KeysStoredOutOfOrderComeBackSortedWithTheLastOfARepeatedFrame)
+{
+    // Keys stored from the last frame down, as another writer may: they come back in frame order, and of a
+    // repeated frame the last stored key wins.
+    constexpr uint32_t kKeys = 50000;
+    SWbuffer buffer;
+    {
+        SWchunkstream out(buffer, SWchunkstream::kWrite);
+        out.WriteU32(1);
+        out.WriteString(std::string_view("t"));
+        out.WriteU32(kKeys + 1);
+        for (uint32_t k = 0; k < kKeys; ++k) {
+            out.WriteU32(kKeys - 1 - k);
+            for (int i = 0; i < 16; ++i)
+                out.WriteF32(static_cast<float>(k));
+        }
+        out.WriteU32(0); // frame 0 again, with another matrix
+        for (int i = 0; i < 16; ++i)
+            out.WriteF32(-1.0f);
+        out.WriteU32(0);
+        for (int i = 0; i < 16; ++i)
+            out.WriteF32(0.0f);
+    }
+    SWkeyframeblock block;
+    ASSERT_TRUE(block.DecodeBody(buffer.ToVector()));
+    const AnimationTrack& track = block.GetTracks().GetTrack(0);
+    ASSERT_EQ(track.GetKeyCount(), kKeys);
+    EXPECT_EQ(track.GetKeys()[0].frame, 0u);
+    EXPECT_EQ(track.GetKeys()[0].matrix[5], -1.0f);
+    EXPECT_EQ(track.GetKeys()[kKeys - 1].frame, kKeys - 1);
+    EXPECT_EQ(track.GetKeys()[kKeys - 1].matrix[0], 0.0f);
+}
+
 TEST(VertexStreamBlock, TableCopiesBothWays)
 {
     SWvertexstreamblock block;
