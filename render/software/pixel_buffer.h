@@ -49,6 +49,7 @@ public:
     uint32_t RowRepeat() const { return m_rowRepeat; }
     void SetRowRepeat(uint32_t repeat); // 1 or 2 (the surface's supersampling); anything else is 1
     uint8_t IsRedrawAll() const { return m_redrawAll; }
+    void MarkRedrawAll() { m_redrawAll = 1; } // the next Refresh clears and redraws every block
     uint32_t BackgroundColour() const { return m_view.colour; }
     bool IsImageFill() const { return m_clearRoutine == &SWpixelbuffer::FillRowImage; }
 
