@@ -1,21 +1,54 @@
 // The software renderer's buffers and queue, as the baselines that the processor-specific variants are compared
 // with: a full Refresh of a 1024 x 768 buffer (colour and image fills, row repeat 1 and 2), the three depth
-// routines over 1024-pixel rows, and one frame of 100,000 queued triangles. Each run names the routine set in use:
-// these are the plain routines.
+// routines over 1024-pixel rows, and one frame of 100,000 queued triangles. The fills are registered once per
+// processor variant (plain, mmx, sse, sse2, forced), each run labelled with the flags in force; the depth routines
+// and the queue have one variant.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "engine/resources/background.h"
 #include "engine/resources/image32.h"
+#include "platform/sys/scripted_cpu.h"
 #include "render/format_record.h"
+#include "render/render_drivers.h"
 #include "render/render_queue.h"
 #include "render/software/depth_buffer.h"
 #include "render/software/pixel_buffer.h"
+#include "testsupport/render/cpu_scripts.h"
 
 namespace {
+
+constexpr const char* kVariants[] = {"plain", "mmx", "sse", "sse2"};
+
+// The driver manager with variant v (0 plain .. 3 sse2) forced, as `vortan-render --variant` forces it: a scripted
+// processor with every feature and the wishes set. Made before the code under test chooses its routines.
+struct ForcedVariant {
+    pf::ScriptedCpu cpu{*testsupport::CpuScriptNamed("all")};
+    SWhostdrivers drivers;
+
+    explicit ForcedVariant(int variant)
+    {
+        pf::setCpuProbe(&cpu);
+        drivers.Init();
+        drivers.SetUseMMX(variant >= 1);
+        drivers.SetUseSSE(variant >= 2);
+        drivers.SetUseSSE2(variant >= 3);
+    }
+    ~ForcedVariant()
+    {
+        drivers.Shutdown();
+        pf::setCpuProbe(nullptr);
+    }
+    std::string Label() const
+    {
+        return "mmx=" + std::to_string(drivers.UseMMX()) + " sse=" + std::to_string(drivers.UseSSE()) +
+               " sse2=" + std::to_string(drivers.UseSSE2());
+    }
+};
 
 constexpr int32_t kWidth = 1024;
 constexpr int32_t kHeight = 768;
@@ -40,11 +73,12 @@ void RefreshAllDirty(benchmark::State& state, SWpixelbuffer& buffer)
         benchmark::DoNotOptimize(buffer.Row(kHeight - 1)[kWidth - 1]);
     }
     state.SetItemsProcessed(state.iterations() * kWidth * kHeight);
-    state.SetLabel("plain");
 }
 
-void RefreshFill(benchmark::State& state, bool image, uint32_t repeat)
+void RefreshFill(benchmark::State& state, int variantIndex, bool image, uint32_t repeat)
 {
+    const ForcedVariant variant(variantIndex);
+    state.SetLabel(variant.Label());
     const std::unique_ptr<SWbackground> background =
         image ? ImageBackground() : std::make_unique<SWbackground>(0x336699);
     SWpixelbuffer buffer;
@@ -58,26 +92,21 @@ void RefreshFill(benchmark::State& state, bool image, uint32_t repeat)
     RefreshAllDirty(state, buffer);
 }
 
-void BM_RefreshColourRepeat1(benchmark::State& s)
-{
-    RefreshFill(s, false, 1);
-}
-void BM_RefreshColourRepeat2(benchmark::State& s)
-{
-    RefreshFill(s, false, 2);
-}
-void BM_RefreshImageRepeat1(benchmark::State& s)
-{
-    RefreshFill(s, true, 1);
-}
-void BM_RefreshImageRepeat2(benchmark::State& s)
-{
-    RefreshFill(s, true, 2);
-}
-BENCHMARK(BM_RefreshColourRepeat1);
-BENCHMARK(BM_RefreshColourRepeat2);
-BENCHMARK(BM_RefreshImageRepeat1);
-BENCHMARK(BM_RefreshImageRepeat2);
+const bool kRefreshRegistered = [] {
+    for (int v = 0; v < 4; ++v) {
+        const std::string suffix = std::string("/") + kVariants[v];
+        for (const bool image : {false, true}) {
+            for (const uint32_t repeat : {1u, 2u}) {
+                const std::string name = std::string(image ? "BM_RefreshImageRepeat" : "BM_RefreshColourRepeat") +
+                                         std::to_string(repeat) + suffix;
+                benchmark::RegisterBenchmark(name.c_str(), [v, image, repeat](benchmark::State& state) {
+                    RefreshFill(state, v, image, repeat);
+                });
+            }
+        }
+    }
+    return true;
+}();
 
 // Depth spans over one row; the stored values decide how many pixels pass.
 enum class Visibility { kAll, kNone, kAlternate };

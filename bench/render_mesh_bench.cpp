@@ -1,4 +1,5 @@
-// The scalar mesh renderer's baselines (kind 0, plain stages).
+// The mesh renderers and the reference scene, every case once per processor variant (plain, mmx, sse, sse2), each
+// forced through a scripted processor with every feature; the mesh renderer kind follows (sse: 1, sse2: 2, else 0).
 //   B3 vertex stage: a sphere of about 10k and 100k vertices wholly inside the view (projected vertices) and
 //      crossing it (clip-space vertices with outcodes); items are vertices shaded.
 //   B3 culling and queueing: the same meshes through Render with a transparent material, so every visible
@@ -11,19 +12,23 @@
 #include <algorithm>
 #include <chrono>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "engine/core/root_object.h"
 #include "engine/core/world.h"
 #include "engine/resources/material.h"
 #include "engine/resources/mesh.h"
+#include "platform/sys/scripted_cpu.h"
 #include "render/mesh/mesh_renderer.h"
+#include "render/mesh/vector_mesh_renderer.h"
 #include "render/mesh/vertex_shading.h"
 #include "render/render_batch.h"
 #include "render/render_camera.h"
 #include "render/render_drivers.h"
 #include "render/render_surface.h"
 #include "testsupport/mesh/mesh_generators.h"
+#include "testsupport/render/cpu_scripts.h"
 #include "testsupport/render/mesh_loading.h"
 #include "testsupport/render/reference_scene.h"
 
@@ -42,20 +47,58 @@ bool FlatRamps(const SWmaterial&, SWshadedata& out)
     return true;
 }
 
-struct MeshScene {
+constexpr const char* kVariants[] = {"plain", "mmx", "sse", "sse2"};
+
+// The driver manager with variant v (0 plain .. 3 sse2) forced, as `vortan-render --variant` forces it.
+struct ForcedVariant {
+    pf::ScriptedCpu cpu{*testsupport::CpuScriptNamed("all")};
     SWhostdrivers drivers;
+
+    explicit ForcedVariant(int variant)
+    {
+        pf::setCpuProbe(&cpu);
+        drivers.Init();
+        drivers.SetUseMMX(variant >= 1);
+        drivers.SetUseSSE(variant >= 2);
+        drivers.SetUseSSE2(variant >= 3);
+    }
+    ~ForcedVariant()
+    {
+        drivers.Shutdown();
+        pf::setCpuProbe(nullptr);
+    }
+    int MeshKind() const { return drivers.UseSSE2() != 0 ? 2 : drivers.UseSSE() != 0 ? 1 : 0; }
+    std::string Label() const
+    {
+        return "mmx=" + std::to_string(drivers.UseMMX()) + " sse=" + std::to_string(drivers.UseSSE()) +
+               " sse2=" + std::to_string(drivers.UseSSE2()) + " kind=" + std::to_string(MeshKind());
+    }
+};
+
+std::unique_ptr<SWmeshrendererCommon> MakeRenderer(int kind)
+{
+    if (kind == 2)
+        return std::make_unique<SWmeshrendererSSE2>();
+    if (kind == 1)
+        return std::make_unique<SWmeshrendererSSE>();
+    return std::make_unique<SWmeshrendererScalar>();
+}
+
+struct MeshScene {
+    ForcedVariant variant;
     SWrendercamera camera;
     SWrendersurface surface;
     SWmaterial material{"bench"};
     SWmesh mesh;
-    SWmeshrendererScalar renderer;
+    std::unique_ptr<SWmeshrendererCommon> owned;
+    SWmeshrendererCommon& renderer;
     SWmatrix view;
 
     // rings x segments sphere of radius 1; inside: the camera far enough to see all of it; else close enough
     // that the view's sides and the near plane cut it.
-    MeshScene(uint32_t rings, uint32_t segments, bool inside)
+    MeshScene(int variantIndex, uint32_t rings, uint32_t segments, bool inside)
+        : variant(variantIndex), owned(MakeRenderer(variant.MeshKind())), renderer(*owned)
     {
-        drivers.Init();
         SetShadeDataSource(FlatRamps);
         surface.Init();
         surface.SetCamera(&camera);
@@ -69,11 +112,7 @@ struct MeshScene {
         surface.GetViewMatrix(matrix);
         view = SWmatrix(std::span<const float, 16>(matrix, 16));
     }
-    ~MeshScene()
-    {
-        SetShadeDataSource(nullptr);
-        drivers.Shutdown();
-    }
+    ~MeshScene() { SetShadeDataSource(nullptr); }
 };
 
 // 10k: 100 x 100; 100k: 316 x 316.
@@ -82,12 +121,19 @@ uint32_t SideOf(int64_t vertices)
     return vertices >= 100000 ? 316u : 100u;
 }
 
-void BM_VertexStage(benchmark::State& state)
+void BM_VertexStage(benchmark::State& state, int variantIndex)
 {
     const uint32_t side = SideOf(state.range(0));
     const bool inside = state.range(1) != 0;
-    MeshScene scene(side, side, inside);
+    MeshScene scene(variantIndex, side, side, inside);
+    const int kind = scene.variant.MeshKind();
+    state.SetLabel(scene.variant.Label());
     scene.renderer.BuildDrawGroups();
+    std::vector<std::unique_ptr<SWpackeddrawgroup>> packs;
+    for (SWdrawgroup* group = scene.renderer.FirstGroup(); group != nullptr; group = group->next.get()) {
+        packs.push_back(std::make_unique<SWpackeddrawgroup>());
+        PackDrawGroup(*packs.back(), *group);
+    }
     SWframelighting lighting;
     SetUpFrameLighting(scene.view, SWmatrix(), scene.camera, lighting);
     SWshadedata shade;
@@ -98,10 +144,13 @@ void BM_VertexStage(benchmark::State& state)
     for (const SWdrawgroup* group = scene.renderer.FirstGroup(); group != nullptr; group = group->next.get())
         vertices += group->VertexCount();
     for (auto _ : state) {
+        size_t packIndex = 0;
         for (const SWdrawgroup* group = scene.renderer.FirstGroup(); group != nullptr; group = group->next.get()) {
-            const std::vector<uint32_t> visible(group->VertexCount() / 32 + 1, 0xFFFFFFFFu);
-            out.resize(size_t{group->VertexCount()} * group->stages.vertexStride);
-            outcodes.resize(group->VertexCount());
+            const SWpackeddrawgroup& packed = *packs[packIndex++];
+            const uint32_t room = static_cast<uint32_t>(packed.vertices.size() * 4);
+            const std::vector<uint32_t> visible(room / 32 + 1, 0xFFFFFFFFu);
+            out.resize(size_t{room} * group->stages.vertexStride);
+            outcodes.resize(room);
             SWvertexstage stage;
             stage.group = group;
             stage.lighting = &lighting;
@@ -110,22 +159,22 @@ void BM_VertexStage(benchmark::State& state)
             stage.stride = group->stages.vertexStride;
             stage.nearValue = scene.surface.NearValue();
             stage.viewport = inside ? &scene.surface.Viewport() : nullptr;
-            ShadeVertices(stage, out.data(), outcodes.data());
+            if (kind == 0)
+                ShadeVertices(stage, out.data(), outcodes.data());
+            else
+                ShadeVertexPacks(packed, stage, false, out.data(), outcodes.data());
         }
         benchmark::DoNotOptimize(out.data());
     }
     state.SetItemsProcessed(state.iterations() * vertices);
 }
-BENCHMARK(BM_VertexStage)
-    ->ArgsProduct({{10000, 100000}, {1, 0}})
-    ->ArgNames({"vertices", "inside"})
-    ->Unit(benchmark::kMicrosecond);
 
-void BM_CullAndQueue(benchmark::State& state)
+void BM_CullAndQueue(benchmark::State& state, int variantIndex)
 {
     const uint32_t side = SideOf(state.range(0));
     const bool inside = state.range(1) != 0;
-    MeshScene scene(side, side, inside);
+    MeshScene scene(variantIndex, side, side, inside);
+    state.SetLabel(scene.variant.Label());
     scene.material.SetTransparency(0.5f);
     uint64_t triangles = 0;
     uint64_t visible = 0;
@@ -141,18 +190,15 @@ void BM_CullAndQueue(benchmark::State& state)
     state.counters["culled/s"] =
         benchmark::Counter(static_cast<double>(triangles - visible), benchmark::Counter::kIsRate);
 }
-BENCHMARK(BM_CullAndQueue)
-    ->ArgsProduct({{10000, 100000}, {1, 0}})
-    ->ArgNames({"vertices", "inside"})
-    ->Unit(benchmark::kMicrosecond);
 
-void BM_ReferenceScene(benchmark::State& state)
+void BM_ReferenceScene(benchmark::State& state, int variantIndex)
 {
     using Clock = std::chrono::steady_clock;
     const auto width = static_cast<uint32_t>(state.range(0));
     const bool orbiting = state.range(1) != 0;
-    SWhostdrivers drivers;
-    drivers.Init();
+    // The surface is made afresh under the forced variant: its rasteriser chooses the stages once.
+    ForcedVariant variant(variantIndex);
+    state.SetLabel(variant.Label());
     rendertest::ReferenceScene scene = rendertest::MakeReferenceScene();
     SWrendercamera camera;
     SWrendersurface surface;
@@ -179,12 +225,26 @@ void BM_ReferenceScene(benchmark::State& state)
     const double frames = static_cast<double>(std::max<int64_t>(state.iterations(), 1));
     state.counters["queue-ms"] = 1000.0 * queueSeconds / frames;
     state.counters["end-frame-ms"] = 1000.0 * endSeconds / frames;
-    drivers.Shutdown();
 }
-BENCHMARK(BM_ReferenceScene)
-    ->ArgsProduct({{640, 1024}, {1, 0}})
-    ->ArgNames({"width", "orbiting"})
-    ->Unit(benchmark::kMillisecond);
+
+const bool kRegistered = [] {
+    for (int v = 0; v < 4; ++v) {
+        const std::string suffix = std::string("/") + kVariants[v];
+        benchmark::RegisterBenchmark(("BM_VertexStage" + suffix).c_str(), BM_VertexStage, v)
+            ->ArgsProduct({{10000, 100000}, {1, 0}})
+            ->ArgNames({"vertices", "inside"})
+            ->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark(("BM_CullAndQueue" + suffix).c_str(), BM_CullAndQueue, v)
+            ->ArgsProduct({{10000, 100000}, {1, 0}})
+            ->ArgNames({"vertices", "inside"})
+            ->Unit(benchmark::kMicrosecond);
+        benchmark::RegisterBenchmark(("BM_ReferenceScene" + suffix).c_str(), BM_ReferenceScene, v)
+            ->ArgsProduct({{640, 1024}, {1, 0}})
+            ->ArgNames({"width", "orbiting"})
+            ->Unit(benchmark::kMillisecond);
+    }
+    return true;
+}();
 
 } // namespace
 

@@ -1,4 +1,4 @@
-// The software rasteriser's plain baselines.
+// The software rasteriser, every case once per processor variant (plain, mmx, sse, sse2, forced).
 //   B1 fill rate: two triangles covering 640 x 480, per configured pipeline, filter and blend mode, depth
 //      TestAndWrite; items are pixels.
 //   B2 triangle rate: meshes of screen triangles of about 8, 32, 128 and 512 pixels, with equal depth terms
@@ -8,9 +8,13 @@
 
 #include <cmath>
 #include <memory>
+#include <string>
 #include <vector>
 
+#include "platform/sys/scripted_cpu.h"
+#include "render/render_drivers.h"
 #include "render/software/rasteriser.h"
+#include "testsupport/render/cpu_scripts.h"
 #include "testsupport/render/raster_host.h"
 
 namespace {
@@ -19,6 +23,34 @@ using testsupport::PackVertices;
 using testsupport::PrimitiveList;
 using testsupport::RasterTestHost;
 using testsupport::ScreenVertex;
+
+constexpr const char* kVariants[] = {"plain", "mmx", "sse", "sse2"};
+
+// The driver manager with variant v (0 plain .. 3 sse2) forced, as `vortan-render --variant` forces it: a scripted
+// processor with every feature and the wishes set. Made before the code under test chooses its routines.
+struct ForcedVariant {
+    pf::ScriptedCpu cpu{*testsupport::CpuScriptNamed("all")};
+    SWhostdrivers drivers;
+
+    explicit ForcedVariant(int variant)
+    {
+        pf::setCpuProbe(&cpu);
+        drivers.Init();
+        drivers.SetUseMMX(variant >= 1);
+        drivers.SetUseSSE(variant >= 2);
+        drivers.SetUseSSE2(variant >= 3);
+    }
+    ~ForcedVariant()
+    {
+        drivers.Shutdown();
+        pf::setCpuProbe(nullptr);
+    }
+    std::string Label() const
+    {
+        return "mmx=" + std::to_string(drivers.UseMMX()) + " sse=" + std::to_string(drivers.UseSSE()) +
+               " sse2=" + std::to_string(drivers.UseSSE2());
+    }
+};
 
 constexpr int32_t kWidth = 640;
 constexpr int32_t kHeight = 480;
@@ -84,8 +116,10 @@ ScreenVertex Vertex(float x, float y, float w)
     return v;
 }
 
-void FillRate(benchmark::State& state)
+void FillRate(benchmark::State& state, int variantIndex)
 {
+    const ForcedVariant variant(variantIndex);
+    state.SetLabel(variant.Label());
     const int index = static_cast<int>(state.range(0));
     const auto filter = static_cast<uint8_t>(state.range(1));
     const int blendMode = static_cast<int>(state.range(2));
@@ -122,11 +156,11 @@ void FillRateCases(benchmark::internal::Benchmark* bench)
     bench->ArgNames({"pipeline", "filter", "blend"});
 }
 
-BENCHMARK(FillRate)->Apply(FillRateCases)->Unit(benchmark::kMillisecond);
-
 // Right triangles of legs `leg` tiling the screen, two per square.
-void TriangleRate(benchmark::State& state)
+void TriangleRate(benchmark::State& state, int variantIndex)
 {
+    const ForcedVariant variant(variantIndex);
+    state.SetLabel(variant.Label());
     const int pixels = static_cast<int>(state.range(0));
     const bool isPerspective = state.range(1) != 0;
     const float leg = std::sqrt(2.0f * static_cast<float>(pixels));
@@ -166,10 +200,19 @@ void TriangleRate(benchmark::State& state)
 
 // The walk stays affine while a triangle's bounding box is at most 256 pixels, so right triangles of 128 pixels and
 // less never take the perspective walk whatever their depth terms; 512 is the smallest size here that shows it.
-BENCHMARK(TriangleRate)
-    ->ArgsProduct({{8, 32, 128, 512}, {0, 1}})
-    ->ArgNames({"pixels", "perspective"})
-    ->Unit(benchmark::kMillisecond);
+const bool kRegistered = [] {
+    for (int v = 0; v < 4; ++v) {
+        const std::string suffix = std::string("/") + kVariants[v];
+        benchmark::RegisterBenchmark(("FillRate" + suffix).c_str(), FillRate, v)
+            ->Apply(FillRateCases)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("TriangleRate" + suffix).c_str(), TriangleRate, v)
+            ->ArgsProduct({{8, 32, 128, 512}, {0, 1}})
+            ->ArgNames({"pixels", "perspective"})
+            ->Unit(benchmark::kMillisecond);
+    }
+    return true;
+}();
 
 } // namespace
 
