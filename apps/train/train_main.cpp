@@ -1,5 +1,7 @@
 // vortan-train: writes the codecs' generated tables.
 //   tonalwave bootstrap --set SET --out FILE   the bootstrap codebooks of a parameter set (8k8, 8k6, 11k10, 22k24)
+//   tonalwave train --set SET --corpus DIR --out FILE [--passes N]
+//                                              its envelope codebooks trained on DIR/train/*.wav
 //   sc36 bootstrap --out FILE                  the SC36 bootstrap tables
 //   sc36 train --corpus DIR --out FILE         the SC36 tables trained on DIR/train/*.wav
 #include <cstdio>
@@ -11,6 +13,7 @@
 #include <vector>
 
 #include "apps/train/sc36_train.h"
+#include "apps/train/tonalwave_train.h"
 #include "codecs/sound/Tonalwave/tables/tonalwave_bootstrap.h"
 #include "codecs/sound/Tonalwave/tonalwave_parameters.h"
 #include "platform/base/atomic_file.h"
@@ -21,7 +24,8 @@ constexpr int kExitDone = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
-constexpr const char* kUsage = "usage: vortan-train tonalwave bootstrap --set 8k8|8k6|11k10|22k24 --out FILE";
+constexpr const char* kUsage = "usage: vortan-train tonalwave bootstrap --set 8k8|8k6|11k10|22k24 --out FILE\n"
+                               "       vortan-train tonalwave train --set SET --corpus DIR --out FILE [--passes N]";
 
 int Report(int code, const std::string& message)
 {
@@ -80,6 +84,8 @@ int main(int argc, char** argv)
     const std::span<char* const> args(argv + 1, static_cast<size_t>(argc > 0 ? argc - 1 : 0));
     if (args.size() >= 2 && std::strcmp(args[0], "tonalwave") == 0 && std::strcmp(args[1], "bootstrap") == 0)
         return Bootstrap(args.subspan(2));
+    if (args.size() >= 2 && std::strcmp(args[0], "tonalwave") == 0 && std::strcmp(args[1], "train") == 0)
+        return RunTonalwaveTrain(args.subspan(2));
     if (!args.empty() && std::strcmp(args[0], "sc36") == 0)
         return RunSc36Train(args.subspan(1));
     return Report(kExitUsage, std::string(kUsage) + "\n       vortan-train sc36 bootstrap|train ...");

@@ -37,6 +37,18 @@ struct TonalwaveFrameAnalysis {
     bool mediumWanted = false; // W
 };
 
+// Receives each envelope quantiser's target as the encoder chose to code it; the training tool learns the
+// codebooks from these. Called during EncodeFrame only while a sink is set.
+class TonalwaveTrainingSink {
+public:
+    virtual ~TonalwaveTrainingSink() = default;
+    // target: what the two stages together approximate for the chosen predictor set; weights: the quantiser's.
+    virtual void OnLsp(std::span<const float> target, std::span<const float> weights, const LspChoice& choice) = 0;
+    // One split of a band-scale block: the residual of the chosen form, its weights, and the chosen row.
+    virtual void OnBandSplit(TonalwaveKind kind, int row, std::span<const float> residual,
+                             std::span<const float> weights) = 0;
+};
+
 class TonalwaveEncoder : public CodecPart {
 public:
     // Null for a set without band edges or codebooks. tables replaces the committed codebooks when given (the
@@ -52,6 +64,8 @@ public:
 
     // Pins every later window code (0..8) while set; the succession rule is bypassed. For tests only.
     void PinWindowCode(std::optional<int> code) { m_pinnedWindowCode = code; }
+    // The training tool's observer; null stops the calls. Not owned.
+    void SetTrainingSink(TonalwaveTrainingSink* sink) { m_sink = sink; }
 
     const TonalwaveLayout& Layout() const { return m_layout; }
     int Channels() const { return m_channels; }
@@ -167,6 +181,7 @@ private:
     int m_previousWindowCode = 0;
     int m_lspFrames = -1;
     std::optional<int> m_pinnedWindowCode;
+    TonalwaveTrainingSink* m_sink = nullptr;
     TonalwaveFrameRecord m_record;
     TonalwaveFrameAnalysis m_analysis;
     TonalwaveFieldList m_fields;

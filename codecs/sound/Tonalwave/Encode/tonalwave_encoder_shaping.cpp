@@ -65,6 +65,21 @@ void TonalwaveEncoder::AnalyseEnvelope(FrameArrays& arrays)
             QuantiseLsp(book, std::span<const float>(lsp, static_cast<size_t>(order)),
                         std::span<const float>(state.lspMemory).first(static_cast<size_t>(order)), m_lspFrames >= 1);
         const int splits = static_cast<int>(m_splitBounds.size()) - 1;
+        if (m_sink != nullptr) {
+            // The chosen set's target, as the quantiser formed it from the memory before this frame.
+            const float* const rho = m_lspPredictor.data() + static_cast<size_t>(choice.indices[0]) * 20;
+            const bool predicted = m_lspFrames >= 1;
+            float target[kLspMaxOrder] = {};
+            float weights[kLspMaxOrder] = {};
+            for (int i = 0; i < order; ++i) {
+                const float r = predicted ? rho[i] : 0.0f;
+                target[i] = (lsp[i] - r * state.lspMemory[static_cast<size_t>(i)]) / (1.0f - r);
+            }
+            LspWeights(std::span<const float>(lsp, static_cast<size_t>(order)), m_splitBounds,
+                       std::span<float>(weights, static_cast<size_t>(order)));
+            m_sink->OnLsp(std::span<const float>(target, static_cast<size_t>(order)),
+                          std::span<const float>(weights, static_cast<size_t>(order)), choice);
+        }
         for (int i = 0; i < 2 + splits; ++i)
             m_record.envelopeIndex[c][i] = choice.indices[static_cast<size_t>(i)];
         state.lspMemory = choice.memory;
@@ -327,6 +342,20 @@ void TonalwaveEncoder::BandScaleEnvelope(FrameArrays& arrays)
             const int winner = trials == 2 && !(std::trunc(error[0]) < std::trunc(error[1])) ? 1 : 0;
             const float predicted = winner == 1 ? beta : 0.0f;
             m_record.bandScalePredFlag[c][b] = winner;
+            if (m_sink != nullptr) {
+                float residual[kMaxBands] = {};
+                float scaled[kMaxBands] = {};
+                for (int split = 0; split < splits; ++split) {
+                    for (int j = 0; j < rowLength; ++j) {
+                        const int band = split + j * splits;
+                        residual[j] = (e[band] - predicted * memory[static_cast<size_t>(band)]) / (1.0f - predicted);
+                        scaled[j] = weight[band] * (1.0f - predicted) * (1.0f - predicted);
+                    }
+                    m_sink->OnBandSplit(kind, chosen[winner][split],
+                                        std::span<const float>(residual, static_cast<size_t>(rowLength)),
+                                        std::span<const float>(scaled, static_cast<size_t>(rowLength)));
+                }
+            }
             for (int split = 0; split < splits; ++split)
                 m_record.bandScaleIndex[c][b][split] = chosen[winner][split];
             start = 0;
