@@ -1,5 +1,6 @@
 #include "engine/behaviour/properties.h"
 
+#include <atomic>
 #include <vector>
 
 #include "engine/behaviour/property.h"
@@ -31,6 +32,22 @@ uint32_t TypeOfRecordTag(uint32_t tag)
 }
 
 } // namespace
+
+namespace {
+
+std::atomic<uint64_t> g_processRemovals{0};
+
+void RaiseProcessRemovals()
+{
+    g_processRemovals.fetch_add(1, std::memory_order_relaxed);
+}
+
+} // namespace
+
+uint64_t SWproperties2::GetProcessRemovalCount()
+{
+    return g_processRemovals.load(std::memory_order_relaxed);
+}
 
 SWproperties2::~SWproperties2()
 {
@@ -104,6 +121,7 @@ bool SWproperties2::RemoveVariable(SWproperty* variable)
         v = next;
     }
     ++m_removals;
+    RaiseProcessRemovals();
     OnVariableRemoved(*variable);
     m_variables.Delete(variable);
     return true;

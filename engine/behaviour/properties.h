@@ -43,6 +43,9 @@ public:
 
     // Raised by every removal, so that callers caching a variable know to look it up again.
     uint64_t GetRemovalCount() const { return m_removals; }
+    // Raised by every removal from any list and by every list that goes with variables in it: handles caching a
+    // variable of a list that tells its world nothing (a sound's, a Java entry's) look it up again after it.
+    static uint64_t GetProcessRemovalCount();
 
 protected:
     // Called for each variable just before it is deleted (the world counts deletions through it).

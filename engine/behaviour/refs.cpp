@@ -1,5 +1,6 @@
 #include "engine/behaviour/refs.h"
 
+#include "engine/behaviour/properties.h"
 #include "engine/behaviour/property.h"
 #include "engine/core/node.h"
 #include "engine/core/world.h"
@@ -11,6 +12,7 @@ VariableRef::VariableRef(const SWworld& world, SWproperty* variable)
     m_id = variable->GetId();
     m_cache = variable;
     m_stamp = world.GetStructureGeneration();
+    m_removals = SWproperties2::GetProcessRemovalCount();
 }
 
 SWproperty* VariableRef::Get(const SWworld* world) const
@@ -18,9 +20,11 @@ SWproperty* VariableRef::Get(const SWworld* world) const
     if (m_id == 0 || world == nullptr)
         return nullptr;
     const uint64_t generation = world->GetStructureGeneration();
-    if (m_stamp != generation) {
+    const uint64_t removals = SWproperties2::GetProcessRemovalCount();
+    if (m_stamp != generation || m_removals != removals) {
         m_cache = world->FindVariableById(m_id);
         m_stamp = generation;
+        m_removals = removals;
     }
     return m_cache;
 }

@@ -2,6 +2,8 @@
 // Handles to objects of the world that editors may delete while something of the runtime still names them. A
 // handle keeps the object's id and a cached pointer stamped with the world's structure generation, which every
 // deletion raises; a stale stamp looks the id up again, and an id that names nothing any more reads as null.
+// Variables are also stamped with the count of variable removals from any list, since the variable lists of
+// sounds and Java entries remove variables without telling their world.
 #include <cstdint>
 
 class SWnode;
@@ -21,8 +23,9 @@ public:
 
 private:
     uint32_t m_id = 0;
-    mutable SWproperty* m_cache = nullptr; // valid while m_stamp is the world's generation
-    mutable uint64_t m_stamp = UINT64_MAX;
+    mutable SWproperty* m_cache = nullptr;    // valid while both stamps hold
+    mutable uint64_t m_stamp = UINT64_MAX;    // the world's structure generation
+    mutable uint64_t m_removals = UINT64_MAX; // variable removals from any list (sounds' and Java entries' too)
 };
 
 class NodeRef {

@@ -489,6 +489,19 @@ TEST(ExpressionWatch, APropertyChangedEventFindsItsVariableByQualifiedName)
     EXPECT_EQ(event->GetWatchedVariable(), s.Var("lamp", "level"));
     s.world.GetRootNode()->FindByName("lamp")->RemoveVariable(s.Var("lamp", "level"));
     EXPECT_EQ(event->GetWatchedVariable(), nullptr);
+    // Lists that tell the world nothing of their removals: a resource's and a sound's.
+    auto* res = static_cast<SWjavaclassnode*>(s.world.GetJavaClasses().Head());
+    event->SetWatchedVariableName(std::string("RESOURCE:res.gain"));
+    ASSERT_EQ(event->GetWatchedVariable(), res->FindVariable("gain"));
+    res->RemoveVariable(res->FindVariable("gain"));
+    EXPECT_EQ(event->GetWatchedVariable(), nullptr);
+    int code = -1;
+    std::unique_ptr<SWexpression> e = SWexpression::CompileExpression(&s.world, "SOUND:hum.volume*4", code);
+    ASSERT_EQ(code, 0);
+    SWsound* hum = s.world.GetSoundList().FindByName("hum");
+    SWproperties2& sound = s.world.GetSoundVariables(*hum);
+    sound.RemoveVariable(sound.FindVariable("volume"));
+    EXPECT_FLOAT_EQ(SWexpression::Evaluate(e.get())->GetAsFloat(), 0.0f);
 }
 
 TEST(ExpressionRecords, TheWorldFileCarriesTheListWithItsTargets)
