@@ -9,6 +9,7 @@
 // thread starts and after it stops; the render and window threads only read the active flags, which is why they
 // are plain bytes.
 #include <cstdint>
+#include <memory>
 
 namespace pf {
 class IDirect3D8;
@@ -16,6 +17,9 @@ class Profile;
 } // namespace pf
 
 class SWnodeextension; // what a node-extension factory makes; no factory is set in this system
+class SWrenderer;
+class SWrenderdevice;
+class SWrendertarget;
 
 inline constexpr int kAngleTableSize = 16384;
 
@@ -47,6 +51,14 @@ public:
     virtual bool EndFloatMode();   // the word BeginFloatMode replaced; true
 
     uint8_t IsReady() const { return m_ready; }
+
+    // Makes the Direct3D 8 pair, neither initialised: false, or either left null, when it cannot.
+    using Direct3D8Factory = bool (*)(std::unique_ptr<SWrenderdevice>& outDevice,
+                                      std::unique_ptr<SWrendertarget>& outSurface);
+    static Direct3D8Factory SetDirect3D8Factory(Direct3D8Factory factory); // the previous one; null removes it
+    // A renderer for device flags (1 window device, 2 Direct3D 8 device), or null when not ready or when no device
+    // could be made.
+    std::unique_ptr<SWrenderer> CreateRenderer(uint32_t flags) const;
     uint8_t UseMMX() const { return m_activeMMX; }
     uint8_t UseSSE() const { return m_activeSSE; }
     uint8_t UseSSE2() const { return m_activeSSE2; }
