@@ -35,24 +35,19 @@ public:
 
     void OnLsp(std::span<const float> target, std::span<const float> weights, const LspChoice& choice) override
     {
-        const size_t order = target.size();
-        const size_t first = m_shape.lspOffset + static_cast<size_t>(choice.indices[1]) * order;
-        const size_t secondBase = m_shape.lspOffset + static_cast<size_t>(m_shape.lspStage1Rows) * order;
-        const std::vector<int>& bounds = m_splitBounds;
+        LspObservation seen;
+        std::copy(target.begin(), target.end(), seen.target.begin());
+        std::copy(weights.begin(), weights.end(), seen.weights.begin());
+        seen.indices = choice.indices;
+        const auto order = static_cast<size_t>(m_shape.lspOrder);
         double error = 0.0;
-        for (size_t s = 0; s + 1 < bounds.size(); ++s) {
-            const size_t second = secondBase + static_cast<size_t>(choice.indices[2 + s]) * order;
-            for (auto i = static_cast<size_t>(bounds[s]); i < static_cast<size_t>(bounds[s + 1]); ++i) {
-                const double w = weights[i];
-                const double one = m_tables[first + i] / kStoredScale;
-                const double two = m_tables[second + i] / kStoredScale;
-                m_sum[first + i] += w * (target[i] - two);
-                m_weight[first + i] += w;
-                m_sum[second + i] += w * (target[i] - one);
-                m_weight[second + i] += w;
-                error += w * (target[i] - one - two) * (target[i] - one - two);
+        for (size_t s = 0; s + 1 < m_splitBounds.size(); ++s) {
+            for (auto i = static_cast<size_t>(m_splitBounds[s]); i < static_cast<size_t>(m_splitBounds[s + 1]); ++i) {
+                const double diff = target[i] - Stage1(m_tables, seen, i, order) - Stage2(m_tables, seen, s, i, order);
+                error += weights[i] * diff * diff;
             }
         }
+        m_lsp.push_back(seen);
         m_pass.lspError += error;
         ++m_pass.lspFrames;
     }
@@ -87,7 +82,7 @@ public:
     }
 
     // The centroids; a value no target reached keeps its old one.
-    std::vector<int16_t> Updated() const
+    std::vector<int16_t> Updated()
     {
         std::vector<int16_t> out(m_tables.begin(), m_tables.end());
         const auto move = [&](size_t from, size_t count) {
@@ -101,7 +96,55 @@ public:
         for (size_t k = 0; k < kTonalwaveKinds; ++k)
             move(m_shape.bandOffset[k], m_shape.bandSize[k]);
         const auto order = static_cast<size_t>(m_shape.lspOrder);
-        move(m_shape.lspOffset, static_cast<size_t>(m_shape.lspStage1Rows + m_shape.lspStage2Rows) * order);
+        // The first stage against the old second, then the second against the new first: each step is the
+        // weighted centroid for the other stage as it then stands, so neither undoes the other.
+        std::fill(m_sum.begin(), m_sum.end(), 0.0);
+        std::fill(m_weight.begin(), m_weight.end(), 0.0);
+        for (const LspObservation& seen : m_lsp)
+            for (size_t s = 0; s + 1 < m_splitBounds.size(); ++s)
+                for (auto i = static_cast<size_t>(m_splitBounds[s]); i < static_cast<size_t>(m_splitBounds[s + 1]);
+                     ++i) {
+                    const size_t at = m_shape.lspOffset + static_cast<size_t>(seen.indices[1]) * order + i;
+                    m_sum[at] += seen.weights[i] * (seen.target[i] - Stage2(out, seen, s, i, order));
+                    m_weight[at] += seen.weights[i];
+                }
+        move(m_shape.lspOffset, static_cast<size_t>(m_shape.lspStage1Rows) * order);
+        KeepFirstStageOrder(out);
+        const size_t second = m_shape.lspOffset + static_cast<size_t>(m_shape.lspStage1Rows) * order;
+        for (const LspObservation& seen : m_lsp)
+            for (size_t s = 0; s + 1 < m_splitBounds.size(); ++s)
+                for (auto i = static_cast<size_t>(m_splitBounds[s]); i < static_cast<size_t>(m_splitBounds[s + 1]);
+                     ++i) {
+                    const size_t at = second + static_cast<size_t>(seen.indices[2 + s]) * order + i;
+                    m_sum[at] += seen.weights[i] * (seen.target[i] - Stage1(out, seen, i, order));
+                    m_weight[at] += seen.weights[i];
+                }
+        move(second, static_cast<size_t>(m_shape.lspStage2Rows) * order);
+        return out;
+    }
+
+private:
+    struct LspObservation {
+        std::array<float, kLspMaxOrder> target = {};
+        std::array<float, kLspMaxOrder> weights = {};
+        std::array<int32_t, 2 + 4> indices = {};
+    };
+
+    double Stage1(std::span<const int16_t> tables, const LspObservation& seen, size_t i, size_t order) const
+    {
+        return tables[m_shape.lspOffset + static_cast<size_t>(seen.indices[1]) * order + i] / kStoredScale;
+    }
+
+    double Stage2(std::span<const int16_t> tables, const LspObservation& seen, size_t split, size_t i,
+                  size_t order) const
+    {
+        const size_t second = m_shape.lspOffset + static_cast<size_t>(m_shape.lspStage1Rows) * order;
+        return tables[second + static_cast<size_t>(seen.indices[2 + split]) * order + i] / kStoredScale;
+    }
+
+    void KeepFirstStageOrder(std::vector<int16_t>& out) const
+    {
+        const auto order = static_cast<size_t>(m_shape.lspOrder);
         // First-stage rows ascend strictly inside (0, pi), with room between neighbours.
         const auto top = static_cast<int>(kPi * kStoredScale) - kLeastLspSpacing;
         for (int row = 0; row < m_shape.lspStage1Rows; ++row) {
@@ -117,10 +160,8 @@ public:
                 most = line[i] - kLeastLspSpacing;
             }
         }
-        return out;
     }
 
-private:
     static int RowsOf(TonalwaveSet set, size_t k)
     {
         const TonalwaveParameterSet& p = ParametersOf(set);
@@ -129,8 +170,9 @@ private:
 
     TonalwaveTableShape m_shape;
     std::span<const int16_t> m_tables;
-    std::vector<double> m_sum;
+    std::vector<double> m_sum; // the band-scale sums, then the stages' in turn
     std::vector<double> m_weight;
+    std::vector<LspObservation> m_lsp;
     std::array<size_t, kTonalwaveKinds> m_bandRowLength = {};
     std::vector<int> m_splitBounds;
     TonalwaveTrainingPass m_pass;
