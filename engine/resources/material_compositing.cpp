@@ -158,16 +158,23 @@ void SWmaterial::BuildDot3NormalMap()
     if (map == nullptr)
         return;
     const float a = 8.0f * m_bumpAmount;
-    const auto h = [&](int32_t x, int32_t y) {
-        const int32_t wx = (x + width) % width;
-        const int32_t wy = (y + height) % height;
-        return SWpixelimage::GreyOf(source[static_cast<size_t>(wy) * width + wx]) / 255.0f;
-    };
+    // The heights once per texel, not four times; the scratch grows only with the largest bump map seen.
+    thread_local std::vector<float> heights;
+    const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
+    if (heights.size() < count)
+        heights.resize(count);
+    for (size_t i = 0; i < count; ++i)
+        heights[i] = SWpixelimage::GreyOf(source[i]) / 255.0f;
+    const auto h = [&](int32_t x, int32_t y) { return heights[static_cast<size_t>(y) * width + x]; };
     uint32_t* out = map->GetPixelBuffer();
     for (int32_t y = 0; y < height; ++y) {
+        const int32_t up = y == 0 ? height - 1 : y - 1;
+        const int32_t down = y == height - 1 ? 0 : y + 1;
         for (int32_t x = 0; x < width; ++x) {
-            float nx = -a * (h(x + 1, y) - h(x - 1, y));
-            float ny = -a * (h(x, y + 1) - h(x, y - 1));
+            const int32_t left = x == 0 ? width - 1 : x - 1;
+            const int32_t right = x == width - 1 ? 0 : x + 1;
+            float nx = -a * (h(right, y) - h(left, y));
+            float ny = -a * (h(x, down) - h(x, up));
             float nz = 1.0f;
             const float length = std::sqrt(nx * nx + ny * ny + nz * nz);
             if (std::isfinite(length) && length > 0.0f) {
