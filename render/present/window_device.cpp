@@ -104,7 +104,9 @@ bool SWwindowdevice::BeginFrame()
 {
     if (m_target == nullptr)
         return false;
-    m_target->SetJitter(0.0f, 0.0f);
+    float x = 0.0f, y = 0.0f;
+    m_accumulator.Jitter(m_accumulator.GetStep(), x, y);
+    m_target->SetJitter(x, y);
     if (m_gdiMode == 0 && m_primary != nullptr && m_primary->IsLost() != pf::S_OK)
         return false;
     return m_target->BeginFrame();
@@ -149,6 +151,7 @@ bool SWwindowdevice::SetSize(uint32_t width, uint32_t height)
     const bool sized = m_target != nullptr && m_target->Resize(width, height);
     m_width = sized ? width : 0;
     m_height = sized ? height : 0;
+    m_accumulator.SetSize(m_width, m_height);
     FollowCurrentBuffer();
     if (m_primary != nullptr && m_primary->IsLost() == pf::DDERR_SURFACELOST && !pf::succeeded(m_primary->Restore()))
         ReleasePrimary();
@@ -188,6 +191,7 @@ bool SWwindowdevice::SetSupersampling(uint32_t a, uint32_t b)
     if (m_target == nullptr || !m_target->SetSupersampling(a, b))
         return false;
     m_target->Resize(m_width, m_height);
+    m_accumulator.Reset();
     m_superX = a;
     m_superY = b;
     FollowCurrentBuffer();
@@ -227,6 +231,8 @@ bool SWwindowdevice::SetPhase(uint32_t phase)
 bool SWwindowdevice::SetAntialiasing(bool on)
 {
     m_antialiasing = on ? 1 : 0;
+    if (!on)
+        m_accumulator.Reset();
     return true;
 }
 
@@ -323,7 +329,14 @@ bool SWwindowdevice::Present()
     m_counters = {};
     if (buffer == nullptr || buffer->Width() <= 0 || buffer->Height() <= 0)
         return false;
-    if (m_antialiasing == 0 && m_accumulating != 0) {
+    if (m_antialiasing != 0) {
+        // The frame's own size, which the accumulator writes over, whatever the output was told.
+        m_accumulator.SetFrame(buffer->Row(0), static_cast<uint32_t>(buffer->PitchBytes()), SWaccumulator::kFormat32);
+        m_accumulator.SetSize(static_cast<uint32_t>(buffer->Width()), static_cast<uint32_t>(buffer->Height()));
+        m_accumulator.Accumulate();
+        Invalidate();
+        m_accumulating = 1;
+    } else if (m_accumulating != 0) {
         Invalidate();
         m_accumulating = 0;
     }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/gfx/dib.h"
+#include "render/present/accumulator.h"
 #include "render/present/pixel_converter.h"
 #include "render/render_device.h"
 
@@ -48,7 +49,7 @@ public:
     bool SetRenderMode(uint32_t mode) override;
     bool SetPhase(uint32_t phase) override;
     bool SetAntialiasing(bool on) override;
-    bool IsAntialiasingDone() override { return false; }
+    bool IsAntialiasingDone() override { return m_accumulator.IsDone(); }
     void SetGdiMode(bool on) override;
     bool SetWindow(pf::Hwnd window) override;
     bool RefreshPalette() override;
@@ -59,6 +60,7 @@ public:
     bool HasPrimarySurface() const { return m_primary != nullptr; }
     const Counters& LastPresent() const { return m_counters; }
     const uint8_t* PaletteMap() const { return m_paletteMap; }
+    const SWaccumulator& Accumulator() const { return m_accumulator; }
     // Rows first..last of the current buffer: the columns and rows whose blocks were drawn in the last two frames;
     // false when none was.
     bool GetDirtyRect(int32_t first, int32_t last, pf::Rect& out) const;
@@ -71,6 +73,7 @@ private:
     void CreatePrimary();
     void FollowCurrentBuffer();
 
+    SWaccumulator m_accumulator;
     std::unique_ptr<SWrendersurface> m_target;
     SWpixelconverter m_converter;
     pf::Hwnd m_window = 0;

@@ -229,3 +229,25 @@ TEST_F(WindowDeviceTest, DestroyedWindowPresentsNothing)
     EXPECT_FALSE(device->Present());
     EXPECT_EQ(device->LastPresent().pixels, 0u);
 }
+
+// Ten accumulated frames, then antialiasing off: the step starts again and the next Present redraws everything once.
+TEST_F(WindowDeviceTest, AntialiasingOffResetsAndInvalidatesOnce)
+{
+    Make(48, 40);
+    ASSERT_TRUE(device->SetAntialiasing(true));
+    for (int frame = 0; frame < 10; ++frame) {
+        Fill(5);
+        ASSERT_TRUE(device->Present());
+    }
+    EXPECT_EQ(device->Accumulator().GetStep(), 10);
+    EXPECT_FALSE(device->IsAntialiasingDone());
+    ASSERT_TRUE(device->SetAntialiasing(false));
+    EXPECT_EQ(device->Accumulator().GetStep(), 0);
+    device->RefreshBuffers(); // clears the redraw flags the accumulating frames left
+    ASSERT_FALSE(Frame().IsRedrawAll());
+    ASSERT_TRUE(device->Present());
+    EXPECT_TRUE(Frame().IsRedrawAll());
+    device->RefreshBuffers();
+    ASSERT_TRUE(device->Present());
+    EXPECT_FALSE(Frame().IsRedrawAll());
+}
