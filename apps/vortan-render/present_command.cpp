@@ -1,0 +1,188 @@
+// vortan-render present: the reference scene's world drawn through a window's own renderer, made as the designer
+// makes it, and presented into a window of the headless screen at the asked display depth, through bitmaps or the
+// DirectDraw-shaped primary surface; the window's client pixels are written as a PNG.
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "apps/vortan-render/command_table.h"
+#include "engine/core/root_object.h"
+#include "engine/core/window.h"
+#include "engine/core/world.h"
+#include "platform/base/user_constants.h"
+#include "platform/ddraw/direct_draw.h"
+#include "platform/display/screen.h"
+#include "platform/gfx/display_mode.h"
+#include "platform/gfx/png_file.h"
+#include "platform/ui/core/ui.h"
+#include "platform/ui/core/window.h"
+#include "render/present/window_device.h"
+#include "render/present/window_render_side.h"
+#include "render/render_drivers.h"
+#include "render/render_surface.h"
+#include "testsupport/render/reference_scene.h"
+
+namespace {
+
+using rendertool::kExitDone;
+using rendertool::kExitFailed;
+using rendertool::kExitRefused;
+using rendertool::kExitUsage;
+using rendertool::ReportError;
+
+struct PresentOptions {
+    std::string out;
+    int32_t width = 320;
+    int32_t height = 240;
+    int32_t depth = 0;
+    bool five55 = false;
+    bool directDraw = false;
+    bool antialias = false;
+    long long frames = 1;
+    bool interlaced = false;
+};
+
+bool ParseSizeText(std::string_view text, PresentOptions& options, std::string& error)
+{
+    const size_t cross = text.find('x');
+    if (cross == std::string_view::npos) {
+        error = "--size must be WxH, not \"" + std::string(text) + "\"";
+        return false;
+    }
+    const auto w = rendertool::ParseNumber(text.substr(0, cross), "--size width", 1, 4096, error);
+    const auto h = w ? rendertool::ParseNumber(text.substr(cross + 1), "--size height", 1, 4096, error) : std::nullopt;
+    if (!w || !h)
+        return false;
+    options.width = static_cast<int32_t>(*w);
+    options.height = static_cast<int32_t>(*h);
+    return true;
+}
+
+int ParseOptions(std::span<char* const> args, PresentOptions& options)
+{
+    if (args.empty())
+        return ReportError(kExitUsage, "present needs an output path");
+    options.out = args[0];
+    std::string error;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string_view arg = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (arg == "--555") {
+            options.five55 = true;
+        } else if (arg == "--ddraw") {
+            options.directDraw = true;
+        } else if (arg == "--antialias") {
+            options.antialias = true;
+        } else if (arg == "--size" && hasValue) {
+            if (!ParseSizeText(args[++i], options, error))
+                return ReportError(kExitUsage, error);
+        } else if (arg == "--depth" && hasValue) {
+            const auto depth = rendertool::ParseNumber(args[++i], "--depth", 8, 32, error);
+            if (!depth || (*depth != 8 && *depth != 16 && *depth != 24 && *depth != 32))
+                return ReportError(kExitUsage, error.empty() ? "--depth must be 8, 16, 24 or 32" : error);
+            options.depth = static_cast<int32_t>(*depth);
+        } else if (arg == "--frames" && hasValue) {
+            const auto frames = rendertool::ParseNumber(args[++i], "--frames", 1, 1000, error);
+            if (!frames)
+                return ReportError(kExitUsage, error);
+            options.frames = *frames;
+        } else if (arg == "--mode" && hasValue) {
+            const std::string_view mode = args[++i];
+            if (mode != "normal" && mode != "interlaced")
+                return ReportError(kExitUsage, "--mode must be normal or interlaced");
+            options.interlaced = mode == "interlaced";
+        } else {
+            return ReportError(kExitUsage, "unknown or incomplete argument " + std::string(arg));
+        }
+    }
+    if (options.depth == 0)
+        return ReportError(kExitUsage, "present needs --depth 8|16|24|32");
+    return kExitDone;
+}
+
+// One frame as the world's frame step draws it; answers the milliseconds Present took, or a negative value.
+double DrawAndPresent(SWworld& world, SWwindowrenderside& side)
+{
+    side.RefreshBuffers();
+    side.SetPhase(0);
+    if (!side.BeginFrame())
+        return -1.0;
+    SWrendertarget* target = side.GetSurface();
+    if (target == nullptr)
+        return -1.0;
+    world.GetRootObject()->Render(*target);
+    side.EndFrame();
+    const auto start = std::chrono::steady_clock::now();
+    side.Present();
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+int RunPresent(std::span<char* const> args)
+{
+    PresentOptions options;
+    if (const int parsed = ParseOptions(args, options); parsed != kExitDone)
+        return parsed;
+    if (options.directDraw)
+        pf::registerDirectDrawStandIn();
+    pf::screen().reset();
+    pf::screen().setSize({std::max(options.width, 640), std::max(options.height, 480)});
+    pf::screen().setDepth(options.depth);
+    pf::displayMode().setSixteenBitLayout(options.five55 ? pf::SixteenBitLayout::kRgb555
+                                                         : pf::SixteenBitLayout::kRgb565);
+    SWrenderdrivers::Get().Init();
+    auto ui = std::make_unique<pf::Ui>();
+    pf::Window* window = ui->createWindow(
+        {"window", "", pf::WS_POPUP | pf::WS_VISIBLE, 0, pf::Rect::fromXywh(0, 0, options.width, options.height)});
+    if (window == nullptr)
+        return ReportError(kExitFailed, "no window could be made");
+    ui->pump();
+    int result = kExitDone;
+    {
+        rendertest::ReferenceScene scene = rendertest::MakeReferenceScene();
+        SWwindow* sceneWindow = scene.world->AddWindow(std::make_unique<SWwindow>(window->hwnd(), 1u, false));
+        auto* side = dynamic_cast<SWwindowrenderside*>(sceneWindow->GetRenderer());
+        if (side == nullptr)
+            return ReportError(kExitFailed, "the window got no renderer");
+        if (options.interlaced)
+            side->Renderer().SetRenderMode(1);
+        if (!side->SetSize(static_cast<uint32_t>(options.width), static_cast<uint32_t>(options.height)))
+            return ReportError(kExitFailed, "the renderer took no device for that size");
+        if (options.depth == 8)
+            side->Renderer().RealizePalette(nullptr);
+        side->SetBackground(scene.world->GetRootObject()->GetBackground());
+        side->SetAntialiasing(options.antialias);
+        auto* device = static_cast<SWwindowdevice*>(side->Renderer().GetPrimary());
+        const long long frames = options.antialias ? 30 : options.frames;
+        for (long long frame = 0; frame < frames; ++frame) {
+            rendertest::PlaceReferenceCamera(side->Camera(), options.antialias ? 0 : static_cast<uint32_t>(frame));
+            const double ms = DrawAndPresent(*scene.world, *side);
+            const SWwindowdevice::Counters& counters = device->LastPresent();
+            std::printf("frame=%lld path=%s bands=%u pixels=%llu present_ms=%.3f\n", frame,
+                        counters.directDraw ? "DirectDraw" : "GDI", counters.bands,
+                        static_cast<unsigned long long>(counters.pixels), ms);
+            if (ms < 0)
+                result = kExitFailed;
+            if (options.antialias && side->IsAntialiasingDone())
+                break;
+        }
+        const auto pixels = ui->surfaceOf(*window);
+        std::string error;
+        if (pixels == nullptr || !pf::writePngFile(options.out, *pixels, error))
+            result = ReportError(kExitRefused, "cannot write " + options.out + ": " + error);
+    }
+    ui.reset();
+    SWrenderdrivers::Get().Shutdown();
+    if (options.directDraw)
+        pf::unregisterDirectDrawStandIn();
+    return result;
+}
+
+const bool g_registered =
+    RegisterRenderToolCommand({"present",
+                               "OUT.png --depth 8|16|24|32 [--size WxH] [--555] [--ddraw] [--antialias] [--frames N] "
+                               "[--mode normal|interlaced]",
+                               &RunPresent});
+
+} // namespace
