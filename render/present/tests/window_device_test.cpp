@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "platform/base/user_constants.h"
@@ -250,4 +253,36 @@ TEST_F(WindowDeviceTest, AntialiasingOffResetsAndInvalidatesOnce)
     device->RefreshBuffers();
     ASSERT_TRUE(device->Present());
     EXPECT_FALSE(Frame().IsRedrawAll());
+}
+
+// The render thread runs frames while the window's thread resizes and refreshes the palette, each holding the one
+// lock that stands for the world's; the sanitizers watch the shared state.
+TEST_F(WindowDeviceTest, FramesAndWindowChangesShareTheWorldLock)
+{
+    Make(96, 64);
+    std::recursive_mutex worldLock;
+    std::atomic<bool> stop{false};
+    std::thread render([&] {
+        for (int frame = 0; frame < 60; ++frame) {
+            std::lock_guard<std::recursive_mutex> hold(worldLock);
+            device->RefreshBuffers();
+            if (device->BeginFrame()) {
+                device->EndFrame();
+                device->Present();
+            }
+        }
+        stop = true;
+    });
+    uint32_t width = 96;
+    while (!stop) {
+        std::lock_guard<std::recursive_mutex> hold(worldLock);
+        width = width == 96 ? 80 : 96;
+        EXPECT_TRUE(device->SetSize(width, 64));
+        device->RefreshPalette();
+    }
+    render.join();
+    EXPECT_TRUE(device->SetSize(96, 64));
+    Fill(2);
+    ASSERT_TRUE(device->Present());
+    ExpectShown(32);
 }
