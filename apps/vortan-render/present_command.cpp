@@ -102,9 +102,11 @@ int ParseOptions(std::span<char* const> args, PresentOptions& options)
     return kExitDone;
 }
 
-// One frame as the world's frame step draws it; answers the milliseconds Present took, or a negative value.
-double DrawAndPresent(SWworld& world, SWwindowrenderside& side)
+// One frame as the world's frame step draws it; answers the milliseconds Present took, or a negative value, and
+// those from BeginFrame to EndFrame in outFrameMs.
+double DrawAndPresent(SWworld& world, SWwindowrenderside& side, double& outFrameMs)
 {
+    const auto begin = std::chrono::steady_clock::now();
     side.RefreshBuffers();
     side.SetPhase(0);
     if (!side.BeginFrame())
@@ -115,6 +117,7 @@ double DrawAndPresent(SWworld& world, SWwindowrenderside& side)
     world.GetRootObject()->Render(*target);
     side.EndFrame();
     const auto start = std::chrono::steady_clock::now();
+    outFrameMs = std::chrono::duration<double, std::milli>(start - begin).count();
     side.Present();
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
@@ -157,11 +160,12 @@ int RunPresent(std::span<char* const> args)
         const long long frames = options.antialias ? 30 : options.frames;
         for (long long frame = 0; frame < frames; ++frame) {
             rendertest::PlaceReferenceCamera(side->Camera(), options.antialias ? 0 : static_cast<uint32_t>(frame));
-            const double ms = DrawAndPresent(*scene.world, *side);
+            double frameMs = 0.0;
+            const double ms = DrawAndPresent(*scene.world, *side, frameMs);
             const SWwindowdevice::Counters& counters = device->LastPresent();
-            std::printf("frame=%lld path=%s bands=%u pixels=%llu present_ms=%.3f\n", frame,
+            std::printf("frame=%lld path=%s bands=%u pixels=%llu present_ms=%.3f frame_ms=%.3f\n", frame,
                         counters.directDraw ? "DirectDraw" : "GDI", counters.bands,
-                        static_cast<unsigned long long>(counters.pixels), ms);
+                        static_cast<unsigned long long>(counters.pixels), ms, frameMs);
             if (ms < 0)
                 result = kExitFailed;
             if (options.antialias && side->IsAntialiasingDone())
