@@ -172,6 +172,7 @@ void SWpixelconverter::MapPalette(const uint8_t entries[256 * 4])
         m_paletteMap[index] = static_cast<uint8_t>(best);
     }
     m_paletteMapped = 1;
+    m_paletteMapBuilt = 1;
 }
 
 void SWpixelconverter::Convert(int32_t x, int32_t firstRow, int32_t columns, int32_t rows)

@@ -28,6 +28,7 @@ public:
     void SetModes(bool interlaced, bool accumulate);
     void MapPalette(const uint8_t entries[256 * 4]); // red, green, blue, flags per system entry
     void ClearPaletteMap() { m_paletteMapped = 0; }
+    void RestorePaletteMap() { m_paletteMapped = m_paletteMapBuilt; } // the map last built, if any
     void SetRefreshFirst() { m_refreshFirst = 1; }
     // The rectangle of source pixels, clamped to the source and to the destination; only dirty blocks.
     void Convert(int32_t x, int32_t firstRow, int32_t columns, int32_t rows);
@@ -78,6 +79,7 @@ private:
     int32_t m_destHeight = 0;
     uint8_t m_refreshFirst = 0;
     uint8_t m_paletteMapped = 0;
+    uint8_t m_paletteMapBuilt = 0;
     uint8_t m_paletteMap[kCubeColours] = {};
     uint64_t m_converted = 0;
 };

@@ -395,7 +395,7 @@ bool SWwindowdevice::PresentGdi(SWpixelbuffer& buffer)
         ++m_counters.bands;
     }
     if (depth == 8)
-        RefreshPalette(); // the palette map serves the DirectDraw path again
+        m_converter.RestorePaletteMap(); // for an 8-bit primary surface, which shows system palette indices
     return true;
 }
 
