@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/core/camera_node.h"
+#include "engine/core/mesh_node.h"
 #include "engine/core/node.h"
 #include "engine/core/root_object.h"
 #include "engine/core/type_tag.h"
@@ -157,9 +158,24 @@ bool WriteVertexBinding(const SWmeshobject& mesh, SWchunkstream& out)
     return Good(out);
 }
 
+// Vertex frames address the mesh's vertices by index, which the geometry codec renumbers: its row must learn of
+// them to store such a mesh plain.
+bool DrawnByANodeWithVertexFrames(SWworld& world, const SWmeshobject& mesh)
+{
+    SWnode* root = world.GetRootNode();
+    for (SWnode* node = root; node != nullptr; node = node->NextInTree(root)) {
+        const auto* drawer = dynamic_cast<const SWmeshnode*>(node);
+        if (drawer != nullptr && drawer->GetGeometry() == &mesh && drawer->GetVertexFrameTable() != nullptr)
+            return true;
+    }
+    return false;
+}
+
 bool WriteMesh(SWworldwriting& out, SWmeshobject& mesh, SWchunkstream& s)
 {
     const SWcompressionscheme* chosen = mesh.GetScheme();
+    const uint32_t word =
+        DrawnByANodeWithVertexFrames(out.World(), mesh) ? SWgeometrycodecscheme::kWordNodeHasVertexFrames : 0;
     return WriteGeometryHeader(mesh, s) &&
            Nested(s, kTagMeshSettings,
                   [&](SWchunkstream& m) {
@@ -167,7 +183,7 @@ bool WriteMesh(SWworldwriting& out, SWmeshobject& mesh, SWchunkstream& s)
                       m.WriteU32(mesh.GetUserPositionSetting());
                       return m.WriteU32(mesh.GetUserTextureSetting());
                   }) &&
-           WriteSchemeRecord(out, SchemeKind::kMesh, s, &mesh, mesh) &&
+           WriteSchemeRecord(out, SchemeKind::kMesh, s, &mesh, mesh, word) &&
            Nested(s, kTagMorphTargets, [&](SWchunkstream& m) { return WriteMorphTargets(mesh, m); }) &&
            Nested(s, kTagVertexBinding, [&](SWchunkstream& m) { return WriteVertexBinding(mesh, m); });
 }

@@ -32,7 +32,7 @@ void ReportDamaged(const std::string& what, const std::string& name)
 }
 
 bool WriteSchemeRecord(SWworldwriting& out, SchemeKind kind, SWchunkstream& s, CVTN_Container* object,
-                       SWschemechoice& choice)
+                       SWschemechoice& choice, uint32_t word)
 {
     const SWcompressionschemes& table = SWcompressionschemes::Table();
     const SWcompressionscheme* chosen = choice.GetScheme();
@@ -40,7 +40,7 @@ bool WriteSchemeRecord(SWworldwriting& out, SchemeKind kind, SWchunkstream& s, C
     if (use == nullptr && table.DefaultOf(kind) == nullptr)
         return true;
     choice.SetScheme(use);
-    const bool written = table.WriteResource(static_cast<int>(kind), s, object, 0);
+    const bool written = table.WriteResource(static_cast<int>(kind), s, object, word);
     choice.SetScheme(chosen);
     return written;
 }

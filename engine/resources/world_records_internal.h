@@ -42,9 +42,10 @@ inline bool Good(const SWchunkstream& s)
 void ReportDamaged(const std::string& what, const std::string& name);
 
 // The object's resource record through the row the mode asks for, its choice left as it was (world_records.h).
-// True without writing when its kind has no row yet: the resource is then stored by its other records alone.
+// True without writing when its kind has no row yet: the resource is then stored by its other records alone. word
+// goes to the row as it is (a mesh row learns so that a node drawing the mesh has vertex frames).
 bool WriteSchemeRecord(SWworldwriting& out, SchemeKind kind, SWchunkstream& s, CVTN_Container* object,
-                       SWschemechoice& choice);
+                       SWschemechoice& choice, uint32_t word = 0);
 // The row of id when it is one of kind; null otherwise (0, unknown, or another kind's).
 const SWcompressionscheme* RowOf(uint32_t id, SchemeKind kind);
 
