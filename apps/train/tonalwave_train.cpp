@@ -25,6 +25,7 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitRefused = 3;
 constexpr int kMostPasses = 50;
+constexpr int kDefaultPasses = 4;
 constexpr const char* kUsage =
     "usage: vortan-train tonalwave train --set 8k8|8k6|11k10|22k24 --corpus DIR --out FILE [--passes N]";
 
@@ -117,7 +118,7 @@ int RunTonalwaveTrain(std::span<char* const> args)
     std::string setWord;
     std::string corpus;
     std::string out;
-    int passes = 4;
+    int passes = kDefaultPasses;
     for (size_t i = 0; i < args.size(); i += 2) {
         if (i + 1 >= args.size())
             return Report(kExitUsage, kUsage);
@@ -187,9 +188,10 @@ int RunTonalwaveTrain(std::span<char* const> args)
     std::snprintf(line, sizeof line, "corpus: %zu files, %zu samples at %d Hz, FNV-1a %016llx", files.size(), samples,
                   config->sampleRate, static_cast<unsigned long long>(hash));
     provenance += line;
-    const std::string command = "vortan-train tonalwave train --set " + setWord + " --corpus CORPUS --out " +
-                                "codecs/sound/Tonalwave/tables/tonalwave_tables_" + setWord + ".cpp --passes " +
-                                std::to_string(passes);
+    // Within the source's column limit: the default pass count is left out.
+    const std::string command = "vortan-train tonalwave train --set " + setWord + " --corpus DIR --out " +
+                                "codecs/sound/Tonalwave/tables/tonalwave_tables_" + setWord + ".cpp" +
+                                (passes == kDefaultPasses ? "" : " --passes " + std::to_string(passes));
     const std::string source = sound::TrainedTablesSource(*set, trained, command, provenance);
     std::string writeError;
     if (!pf::writeFileAtomically(out, source, &writeError))

@@ -57,8 +57,8 @@ TEST(TonalwaveTables, CommittedSourceIsTheGeneratorsOutput)
         std::stringstream text;
         text << file.rdbuf();
         const std::string source = text.str();
-        const std::string trainedCommand = std::string("// vortan-train tonalwave train --set ") +
-                                           sound::TableSuffixOf(set) + " --corpus CORPUS --out ";
+        const std::string trainedCommand =
+            std::string("// vortan-train tonalwave train --set ") + sound::TableSuffixOf(set) + " --corpus DIR --out ";
         if (source.rfind(trainedCommand, 0) != 0) {
             EXPECT_TRUE(std::equal(values.begin(), values.end(), stored.begin()));
             EXPECT_EQ(source, sound::BootstrapTablesSource(set, values, CommandOf(set)));

@@ -1,4 +1,4 @@
-// vortan-train tonalwave train --set 11k10 --corpus CORPUS --out codecs/sound/Tonalwave/tables/tonalwave_tables_11k10.cpp --passes 4
+// vortan-train tonalwave train --set 11k10 --corpus DIR --out codecs/sound/Tonalwave/tables/tonalwave_tables_11k10.cpp
 // wrote this file: do not edit. Envelope codebooks of the 11kHz-10kbps set trained on synthesised speech;
 // the other codebooks are the bootstrap draws.
 // pass 1: LSP error 1.174365 rad^2, band-scale error 542.17559 (9118 frames, 33770 vectors)

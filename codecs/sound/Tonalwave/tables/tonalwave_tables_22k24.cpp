@@ -1,4 +1,4 @@
-// vortan-train tonalwave train --set 22k24 --corpus CORPUS --out codecs/sound/Tonalwave/tables/tonalwave_tables_22k24.cpp --passes 4
+// vortan-train tonalwave train --set 22k24 --corpus DIR --out codecs/sound/Tonalwave/tables/tonalwave_tables_22k24.cpp
 // wrote this file: do not edit. Envelope codebooks of the 22kHz-24kbps set trained on synthesised speech;
 // the other codebooks are the bootstrap draws.
 // pass 1: LSP error 4.254602 rad^2, band-scale error 800.91949 (9118 frames, 40556 vectors)

@@ -1,4 +1,4 @@
-// vortan-train tonalwave train --set 8k8 --corpus CORPUS --out codecs/sound/Tonalwave/tables/tonalwave_tables_8k8.cpp --passes 4
+// vortan-train tonalwave train --set 8k8 --corpus DIR --out codecs/sound/Tonalwave/tables/tonalwave_tables_8k8.cpp
 // wrote this file: do not edit. Envelope codebooks of the 8kHz-8kbps set trained on synthesised speech;
 // the other codebooks are the bootstrap draws.
 // pass 1: LSP error 0.600326 rad^2, band-scale error 786.42292 (6697 frames, 26518 vectors)
