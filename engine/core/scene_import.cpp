@@ -245,8 +245,13 @@ void CopyVariables(const SWproperties2& from, SWproperties2& to)
 
 void MergeSounds(SWworld& target, SWworld& import, const MergeOptions& options, MergeRecord& record)
 {
-    for (const std::string& path : import.GetFileReferences().Paths())
-        target.AddFileReference(path); // restored sound files live as long as the world that plays them
+    // Restored sound files live as long as the world that plays them: the import lets go of them, or deleting it
+    // would delete the files the merged sounds play.
+    const std::vector<std::string> paths = import.GetFileReferences().Paths();
+    for (const std::string& path : paths) {
+        target.AddFileReference(path);
+        import.GetFileReferences().Release(path);
+    }
     SWsoundlist& sounds = import.GetSoundList();
     while (SWsound* sound = sounds.GetFirst()) {
         const std::string inFile = sound->GetName();

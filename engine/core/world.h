@@ -177,6 +177,7 @@ public:
     SoundQueues TakeSoundQueues(); // the frame step's: every queued sound, the queues left empty
     void AddFileReference(std::string path) { m_files.Add(std::move(path)); }
     const SWfilereferences& GetFileReferences() const { return m_files; }
+    SWfilereferences& GetFileReferences() { return m_files; }
 
     // -- Textures and backgrounds
     SWtexture* FindTextureByName(std::string_view name) const;

@@ -3,6 +3,7 @@
 #include <set>
 
 #include "engine/core/document_file.h"
+#include "engine/core/scene_import.h"
 #include "engine/core/world_file.h"
 #include "engine/resources/sound_schemes/tests/sound_scheme_test_support.h"
 
@@ -76,6 +77,32 @@ TEST(SoundSchemesWorldFile, PublishedWorldRestoresEverySound)
     }
     EXPECT_TRUE(temp.OwnTemporaries().empty());
     EXPECT_TRUE(reports.reports.empty());
+}
+
+// Sounds merged from an opened world keep playing their restored files once that world is gone, and the files go
+// with the world they were merged into.
+TEST(SoundSchemesWorldFile, MergedSoundsKeepTheirRestoredFiles)
+{
+    const PrivateTempDir temp;
+    const RecordingReports reports;
+    SWworld published;
+    const std::string path = temp.File("tone.wav");
+    WriteFile(path, WaveBytes(1, 8000, 16, Tone(1, 8000, 1600)));
+    AddSound(published, "tone", path, "7492");
+    {
+        SWworld target;
+        {
+            WorldLoadResult loaded = SaveAndLoad(published, WorldFileMode::kPublished);
+            ASSERT_EQ(loaded.status, DocumentStatus::kOk);
+            MergeWorld(target, *loaded.world, MergeOptions{}, "published.vto");
+        }
+        SWsound* const sound = target.GetSoundList().FindByName("tone");
+        ASSERT_NE(sound, nullptr);
+        EXPECT_TRUE(ReadWave(sound->GetFileName()).opened) << "the file outlives the world it was restored in";
+        EXPECT_EQ(target.GetFileReferences().Paths().size(), 1u);
+        EXPECT_EQ(temp.OwnTemporaries().size(), 1u);
+    }
+    EXPECT_TRUE(temp.OwnTemporaries().empty());
 }
 
 // A scene file stores every sound raw, whatever its chosen row: the files come back byte for byte.
