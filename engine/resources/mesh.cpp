@@ -109,6 +109,7 @@ void SWmesh::ClearTableUnlessFits()
     m_polygons.clear();
     m_indexRecords.clear();
     m_smoothingMasks.clear();
+    m_unresolvedMaterials.clear();
     m_cornerKeyCount = 0;
     m_normals.clear();
     m_faceNormals.clear();
@@ -126,6 +127,7 @@ SWpolygonbuild SWmesh::BuildPolygonIndices(const SWarrayblock* chain)
     m_polygons.clear();
     m_indexRecords.clear();
     m_smoothingMasks.clear();
+    m_unresolvedMaterials.clear();
     m_polygons.reserve(triangles);
     m_indexRecords.reserve(triangles);
     m_smoothingMasks.reserve(triangles);
@@ -169,6 +171,21 @@ SWpolygonbuild SWmesh::BuildPolygonIndices(const SWarrayblock* chain)
     m_faceNormals.clear();
     m_loaded = 0;
     return build;
+}
+
+void SWmesh::SetPolygonMaterial(uint32_t polygon, SWmaterial* material)
+{
+    if (polygon >= m_polygons.size())
+        return;
+    m_polygons[polygon].material = material;
+    if (material != nullptr)
+        m_unresolvedMaterials.erase(polygon);
+}
+
+void SWmesh::SetUnresolvedMaterialName(uint32_t polygon, std::string name)
+{
+    if (polygon < m_polygons.size() && m_polygons[polygon].material == nullptr)
+        m_unresolvedMaterials.insert_or_assign(polygon, std::move(name));
 }
 
 void SWmesh::ComputeNormals()

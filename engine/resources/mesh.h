@@ -12,8 +12,10 @@
 // The loaded byte is set by Prepare once the arrays are complete; the renderer draws nothing until then. Two bytes
 // hold Prepare off: "filling" while a loader writes the arrays, "detached" while the mesh is out of the world.
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "engine/core/bbox.h"
@@ -79,6 +81,13 @@ public:
     // shorter ones and those naming what does not exist are dropped and counted. Corner keys follow the
     // smoothing masks. The mesh is not loaded until prepared again.
     SWpolygonbuild BuildPolygonIndices(const SWarrayblock* chain);
+    // A material drops the polygon's kept name (below); ignored for a polygon that does not exist.
+    void SetPolygonMaterial(uint32_t polygon, SWmaterial* material);
+
+    // Stored material names that found no material, by polygon: written back as read, bound once one of the name
+    // exists. Only polygons without a material have one; a new polygon table starts without any.
+    const std::map<uint32_t, std::string>& GetUnresolvedMaterialNames() const { return m_unresolvedMaterials; }
+    void SetUnresolvedMaterialName(uint32_t polygon, std::string name); // ignored past the table or with a material
 
     // -- Normals and bounds
     uint32_t GetCornerKeyCount() const { return m_cornerKeyCount; }
@@ -143,6 +152,7 @@ private:
     std::vector<SWpolygonentry> m_polygons;
     std::vector<SWindexrecord> m_indexRecords;
     std::vector<uint32_t> m_smoothingMasks; // per polygon
+    std::map<uint32_t, std::string> m_unresolvedMaterials;
     uint32_t m_cornerKeyCount = 0;
     std::vector<float> m_normals;
     std::vector<float> m_faceNormals;

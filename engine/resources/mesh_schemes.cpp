@@ -222,9 +222,25 @@ void ApplyStoredMesh(StoredMesh& stored, SWmesh& mesh, const MeshMaterialLookup&
             last->Append(std::move(block));
         last = added;
     }
+    const auto positions = static_cast<uint32_t>(stored.positions.size() / 3);
+    const auto uvs = static_cast<uint32_t>(stored.uvs.size() / 2);
     mesh.SetVertices(std::move(stored.positions));
     mesh.SetTextureVertices(std::move(stored.uvs));
     mesh.BuildPolygonIndices(chain.get()); // drops what names nothing, as every loaded polygon
+    // A name without a material is kept so that saving writes it back; dropped triangles take no polygon number.
+    uint32_t polygon = 0;
+    for (size_t t = 0; t < stored.triangles.size(); ++t) {
+        const StoredTriangle& triangle = stored.triangles[t];
+        const auto fits = [](const uint32_t(&indices)[3], uint32_t count) {
+            return std::all_of(indices, indices + 3, [count](uint32_t i) { return i < count; });
+        };
+        if (!fits(triangle.position, positions) || (withTexture && !fits(triangle.texture, uvs)))
+            continue;
+        const uint16_t index = stored.materials[t];
+        if (index != kNoMaterial && materials[index] == nullptr)
+            mesh.SetUnresolvedMaterialName(polygon, stored.materialNames[index]);
+        ++polygon;
+    }
 }
 } // namespace
 
@@ -303,26 +319,34 @@ bool WriteMeshFaces(SWchunkstream& out, const SWmesh& mesh, std::span<const uint
 {
     const uint32_t count = mesh.GetPolygonCount();
     auto source = [&](uint32_t i) { return faceOrder.empty() ? i : faceOrder[i]; };
-    std::vector<const SWmaterial*> names;
-    std::map<const SWmaterial*, uint16_t> indexOf;
+    const std::map<uint32_t, std::string>& unresolved = mesh.GetUnresolvedMaterialNames();
+    std::vector<std::string_view> names;
+    // A material by itself (two of one name stay apart); a name that found none by the name.
+    std::map<const SWmaterial*, uint16_t> indexOfMaterial;
+    std::map<std::string_view, uint16_t> indexOfName;
     std::vector<uint16_t> indices(count, kNoMaterial);
-    for (uint32_t i = 0; i < count; ++i) {
-        const SWmaterial* const material = mesh.GetPolygons()[source(i)].material;
-        if (material == nullptr)
-            continue;
-        auto [at, added] = indexOf.emplace(material, static_cast<uint16_t>(names.size()));
+    const auto indexOf = [&](auto& table, auto key, std::string_view name) {
+        auto [at, added] = table.emplace(key, static_cast<uint16_t>(names.size()));
         if (added && names.size() == kNoMaterial) {
-            indexOf.erase(at); // more names than an index can tell apart: the rest go without
-            continue;
+            table.erase(at); // more names than an index can tell apart: the rest go without
+            return kNoMaterial;
         }
         if (added)
-            names.push_back(material);
-        indices[i] = at->second;
+            names.push_back(name);
+        return at->second;
+    };
+    for (uint32_t i = 0; i < count; ++i) {
+        const SWmaterial* const material = mesh.GetPolygons()[source(i)].material;
+        if (material != nullptr) {
+            indices[i] = indexOf(indexOfMaterial, material, material->GetName());
+        } else if (const auto kept = unresolved.find(source(i)); kept != unresolved.end()) {
+            indices[i] = indexOf(indexOfName, std::string_view(kept->second), kept->second);
+        }
     }
     SWrecordbuilder materials(out, kTagMaterials);
     materials.Stream().WriteU32(static_cast<uint32_t>(names.size()));
-    for (const SWmaterial* material : names)
-        materials.Stream().WriteString(material->GetName());
+    for (const std::string_view name : names)
+        materials.Stream().WriteString(name);
     materials.Stream().WriteU32(count);
     for (const uint16_t index : indices)
         materials.Stream().WriteU16(index);

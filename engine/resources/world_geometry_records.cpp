@@ -1,6 +1,7 @@
 // The geometry list of a world's file ("GMLS"): meshes ("MMES") and camera objects ("CMRA"), and the registry of
 // the geometry kinds other files add.
 #include <array>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -395,7 +396,8 @@ bool ReadGeometryList(SWworldreading& in, uint32_t index)
     return true;
 }
 
-// After the nodes exist: vertex bindings find their nodes, and meshes are made ready to draw.
+// After the nodes exist: vertex bindings find their nodes, kept material names their materials, and meshes are made
+// ready to draw.
 void LinkGeometry(SWworldreading& in)
 {
     SWnode* rootNode = in.World().GetRootNode();
@@ -406,6 +408,11 @@ void LinkGeometry(SWworldreading& in)
             continue;
         for (size_t b = 0; b < mesh->GetVertexBuckets().size(); ++b)
             mesh->SetCachedNode(b, rootNode->FindById(mesh->GetVertexBuckets()[b].nodeId));
+        const std::map<uint32_t, std::string> unresolved = mesh->GetUnresolvedMaterialNames(); // binding erases
+        for (const auto& [polygon, name] : unresolved) {
+            if (SWmaterial* material = FindMaterial(in.World(), name))
+                mesh->SetPolygonMaterial(polygon, material);
+        }
         mesh->Prepare();
     }
 }

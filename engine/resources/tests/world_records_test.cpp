@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -204,6 +205,24 @@ TEST(WorldRecords, ATextureNameThatFindsNothingIsWrittenBackUnchanged)
     EXPECT_EQ(back->GetTexture(), nullptr);
     EXPECT_EQ(back->GetTextureName(), "frost.png");
     EXPECT_EQ(back->GetBumpTextureName(), "missing-bump.png");
+    EXPECT_EQ(Save(*loaded.world), first);
+}
+
+TEST(WorldRecords, AMeshMaterialNameThatFindsNothingIsWrittenBackUnchanged)
+{
+    SWmaterial ghost("ghost"); // drawn by the mesh but in no list of the world: its name alone is stored
+    const std::unique_ptr<SWworld> world = worldtest::MakeSampleWorld();
+    SWmeshobject* mesh = NodeNamed<SWmeshnode>(*world, "meshnode0")->GetMeshObject();
+    ASSERT_GE(mesh->GetPolygonCount(), 3u);
+    mesh->SetPolygonMaterial(1, &ghost);
+    const std::vector<uint8_t> first = Save(*world);
+    WorldLoadResult loaded = Load(first);
+    ASSERT_EQ(loaded.status, DocumentStatus::kOk);
+    const SWmeshobject* back = NodeNamed<SWmeshnode>(*loaded.world, "meshnode0")->GetMeshObject();
+    ASSERT_EQ(back->GetPolygonCount(), mesh->GetPolygonCount());
+    EXPECT_EQ(back->GetPolygons()[1].material, nullptr);
+    EXPECT_NE(back->GetPolygons()[2].material, nullptr);
+    EXPECT_EQ(back->GetUnresolvedMaterialNames(), (std::map<uint32_t, std::string>{{1, "ghost"}}));
     EXPECT_EQ(Save(*loaded.world), first);
 }
 
