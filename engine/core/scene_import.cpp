@@ -205,7 +205,7 @@ void MergeResources(SWworld& target, SWworld& import, const MergeOptions& option
             target.GetRootObject()->AddTexture(std::move(owned));
             return placed;
         });
-        record.entries.push_back({MergedKind::kTexture, 0, t->GetName(), inFile});
+        record.entries.push_back({MergedKind::kTexture, 0, t->GetName(), inFile, t});
     }
     const auto materialNamed = [&](const std::string& name) {
         for (SWmaterial* m = target.GetRootObject()->GetFirstMaterial(); m; m = SWrootobject::GetNextMaterial(m)) {
@@ -227,7 +227,7 @@ void MergeResources(SWworld& target, SWworld& import, const MergeOptions& option
             target.GetRootObject()->AddMaterial(std::move(owned));
             return placed;
         });
-        record.entries.push_back({MergedKind::kMaterial, 0, m->GetName(), inFile});
+        record.entries.push_back({MergedKind::kMaterial, 0, m->GetName(), inFile, m});
     }
 }
 
@@ -264,7 +264,7 @@ void MergeSounds(SWworld& target, SWworld& import, const MergeOptions& options, 
         SWsound* placed = target.GetSoundList().Add(std::move(owned));
         if (const SWproperties2* variables = import.FindSoundVariables(*sound))
             CopyVariables(*variables, target.GetSoundVariables(*placed));
-        record.entries.push_back({MergedKind::kSound, 0, placed->GetName(), inFile});
+        record.entries.push_back({MergedKind::kSound, 0, placed->GetName(), inFile, placed});
     }
 }
 
@@ -361,6 +361,42 @@ bool MaterialInUse(SWworld& world, const SWmaterial* material)
     return false;
 }
 
+// The resource an entry names: the very object merged while it is still in the target's list under the recorded
+// name (a name check too, since a freed address may come back as another object); by name for a stored record.
+SWtexture* MergedTexture(SWworld& target, const MergeEntry& entry)
+{
+    if (entry.object == nullptr)
+        return target.FindTextureByName(entry.name);
+    for (SWtexture* t = target.GetRootObject()->GetFirstTexture(); t; t = SWrootobject::GetNextTexture(t)) {
+        if (t == entry.object)
+            return t->GetName() == entry.name ? t : nullptr;
+    }
+    return nullptr;
+}
+
+SWmaterial* MergedMaterial(SWworld& target, const MergeEntry& entry)
+{
+    if (entry.object == nullptr)
+        return FindMaterial(target, entry.name);
+    for (SWmaterial* m = target.GetRootObject()->GetFirstMaterial(); m; m = SWrootobject::GetNextMaterial(m)) {
+        if (m == entry.object)
+            return m->GetName() == entry.name ? m : nullptr;
+    }
+    return nullptr;
+}
+
+SWsound* MergedSound(SWworld& target, const MergeEntry& entry)
+{
+    const SWsoundlist& sounds = target.GetSoundList();
+    if (entry.object == nullptr)
+        return sounds.FindByName(entry.name);
+    for (SWsound* s = sounds.GetFirst(); s != nullptr; s = sounds.GetNext(s)) {
+        if (s == entry.object)
+            return s->GetName() == entry.name ? s : nullptr;
+    }
+    return nullptr;
+}
+
 } // namespace
 
 WorldLoadResult ImportWorld(const std::string& path)
@@ -443,20 +479,20 @@ size_t RemoveMerged(SWworld& target, const MergeRecord& record, bool resources)
             break;
         case MergedKind::kTexture:
             // Every holder (materials, hot spots, the background, registered holders) lets go first.
-            if (SWtexture* texture = target.FindTextureByName(entry->name); texture != nullptr) {
+            if (SWtexture* texture = MergedTexture(target, *entry); texture != nullptr) {
                 target.ReplaceTextureReferences(texture, nullptr, false);
                 ++removed;
             }
             break;
         case MergedKind::kMaterial:
-            if (SWmaterial* m = FindMaterial(target, entry->name); m != nullptr && !MaterialInUse(target, m)) {
+            if (SWmaterial* m = MergedMaterial(target, *entry); m != nullptr && !MaterialInUse(target, m)) {
                 m->Detach();
                 delete m;
                 ++removed;
             }
             break;
         case MergedKind::kSound:
-            if (SWsound* sound = target.GetSoundList().FindByName(entry->name); sound != nullptr)
+            if (SWsound* sound = MergedSound(target, *entry); sound != nullptr)
                 removed += target.RemoveSound(sound) ? 1 : 0;
             break;
         case MergedKind::kGeometry: // deleted with the last node that drew it

@@ -34,7 +34,13 @@ struct MergeEntry {
     uint32_t id = 0;        // nodes, events, cursors; 0 for kinds without one
     std::string name;       // as it is in the target
     std::string nameInFile; // as the file had it
-    bool operator==(const MergeEntry&) const = default;
+    // Run time only, never stored: the texture, material or sound itself, because two instances of one loadable
+    // world keep the same names. Only compared with the target's lists, never followed; null: found by name.
+    const void* object = nullptr;
+    bool operator==(const MergeEntry& other) const // the stored fields
+    {
+        return kind == other.kind && id == other.id && name == other.name && nameInFile == other.nameInFile;
+    }
 };
 
 struct MergeRecord {

@@ -197,6 +197,83 @@ TEST_F(SampleImport, RemovingAMergeLetsABaseMaterialUsingAnImportedTextureGo)
     EXPECT_EQ(Bytes(*base), before);
 }
 
+const MergeEntry* EntryOf(const MergeRecord& record, MergedKind kind, const std::string& nameInFile)
+{
+    for (const MergeEntry& entry : record.entries) {
+        if (entry.kind == kind && entry.nameInFile == nameInFile)
+            return &entry;
+    }
+    return nullptr;
+}
+
+struct ResourceCounts {
+    size_t textures = 0, materials = 0, sounds = 0;
+    bool operator==(const ResourceCounts&) const = default;
+};
+
+ResourceCounts CountResources(const SWworld& world)
+{
+    ResourceCounts counts;
+    for (SWtexture* t = world.GetRootObject()->GetFirstTexture(); t; t = SWrootobject::GetNextTexture(t))
+        ++counts.textures;
+    for (SWmaterial* m = world.GetRootObject()->GetFirstMaterial(); m; m = SWrootobject::GetNextMaterial(m))
+        ++counts.materials;
+    counts.sounds = world.GetSoundList().Count();
+    return counts;
+}
+
+ResourceCounts CountResources(const MergeRecord& record)
+{
+    ResourceCounts counts;
+    for (const MergeEntry& entry : record.entries) {
+        counts.textures += entry.kind == MergedKind::kTexture ? 1 : 0;
+        counts.materials += entry.kind == MergedKind::kMaterial ? 1 : 0;
+        counts.sounds += entry.kind == MergedKind::kSound ? 1 : 0;
+    }
+    return counts;
+}
+
+// Instances keep their names, so each removal must take its own textures, materials and sounds, in either order.
+TEST_F(SampleImport, RemovingOneInstanceLeavesTheOthersResourcesInUse)
+{
+    for (const bool secondFirst : {false, true}) {
+        SCOPED_TRACE(secondFirst ? "second instance removed first" : "first instance removed first");
+        const std::unique_ptr<SWworld> base = BaseWorld();
+        const std::vector<uint8_t> before = Bytes(*base);
+        MergeOptions options;
+        options.uniqueNames = false;
+        std::vector<MergeRecord> records;
+        for (int i = 0; i < 2; ++i) {
+            WorldLoadResult import = ImportWorld(m_sample);
+            ASSERT_EQ(import.status, DocumentStatus::kOk);
+            records.push_back(MergeWorld(*base, *import.world, options, m_sample));
+        }
+        const MergeRecord& removed = records[secondFirst ? 1 : 0];
+        const MergeRecord& kept = records[secondFirst ? 0 : 1];
+        RemoveMerged(*base, removed);
+
+        EXPECT_EQ(CountResources(*base), CountResources(kept));
+        const MergeEntry* node = EntryOf(kept, MergedKind::kNode, "meshnode0");
+        const MergeEntry* material = EntryOf(kept, MergedKind::kMaterial, "brick");
+        const MergeEntry* texture = EntryOf(kept, MergedKind::kTexture, "bricks.png");
+        ASSERT_TRUE(node && material && texture);
+        auto* mesh = dynamic_cast<SWmeshnode*>(base->GetRootNode()->FindById(node->id));
+        ASSERT_NE(mesh, nullptr);
+        ASSERT_NE(mesh->GetMeshObject(), nullptr);
+        const SWmaterial* drawn = mesh->GetMeshObject()->GetPolygons()[0].material;
+        EXPECT_EQ(drawn, material->object);
+        ASSERT_NE(drawn, nullptr);
+        EXPECT_EQ(drawn->GetTexture(), texture->object);
+        const MergeEntry* sound = EntryOf(kept, MergedKind::kSound, "speech");
+        ASSERT_NE(sound, nullptr);
+        EXPECT_EQ(base->GetSoundList().GetFirst(), sound->object);
+
+        RemoveMerged(*base, kept);
+        EXPECT_EQ(CountResources(*base), ResourceCounts{});
+        EXPECT_EQ(Bytes(*base), before);
+    }
+}
+
 TEST_F(SampleImport, KindsLeftOutStayInTheImportAndTheirChildrenComeAlong)
 {
     const std::unique_ptr<SWworld> base = BaseWorld();
