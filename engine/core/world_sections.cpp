@@ -1,6 +1,11 @@
 #include "engine/core/world_sections.h"
 
 #include <atomic>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <utility>
+#include <vector>
 
 #include "engine/core/buffer.h"
 #include "engine/core/chunk_stream.h"
@@ -17,11 +22,53 @@ constexpr std::array<uint32_t, kSectionCount> kSectionTags = {
     MakeTag("VSBK"), MakeTag("SNLS"), MakeTag("TTIP"), MakeTag("72EX"), MakeTag("72ES"),
 };
 
+// Per section: the handler as installed, and the one the world file is handed (see Effective).
+struct Installed {
+    std::atomic<const SWworldsectionhandler*> handler{nullptr};
+    std::atomic<const SWworldsectionhandler*> effective{nullptr};
+};
+
 // Function-local, so that registrations from other files' static initialisers find it built.
-std::array<std::atomic<const SWworldsectionhandler*>, kSectionCount>& Handlers()
+std::array<Installed, kSectionCount>& Handlers()
 {
-    static std::array<std::atomic<const SWworldsectionhandler*>, kSectionCount> handlers{};
+    static std::array<Installed, kSectionCount> handlers{};
     return handlers;
+}
+
+// The reader of a sub-record section that nothing reads: its payload kept as bytes, as without a handler.
+template <size_t Section> bool KeepPayload(SWworldreading& in, SWchunkstream& payload)
+{
+    std::vector<uint8_t> bytes(static_cast<size_t>(payload.Remaining()));
+    payload.ReadBytes(bytes);
+    SWkeptsections::Of(in.World()).Payload(static_cast<WorldSection>(Section)) = std::move(bytes);
+    return payload.Status() == SWchunkstream::kStatusGood;
+}
+
+using StreamReader = bool (*)(SWworldreading&, SWchunkstream&);
+template <size_t... Sections>
+constexpr std::array<StreamReader, kSectionCount> MakeKeepers(std::index_sequence<Sections...>)
+{
+    return {&KeepPayload<Sections>...};
+}
+constexpr std::array<StreamReader, kSectionCount> kKeepers = MakeKeepers(std::make_index_sequence<kSectionCount>{});
+
+// A handler that only merges or links a sub-record section must not cost the file that section: the world file
+// is handed a copy whose reader keeps the payload, and with no writer the kept payload is written back.
+const SWworldsectionhandler* Effective(WorldSection section, const SWworldsectionhandler* handler)
+{
+    if (handler == nullptr || !IsStreamSection(section) || handler->readStream != nullptr ||
+        handler->writeStream != nullptr)
+        return handler;
+    static std::mutex mutex;
+    static std::map<std::pair<WorldSection, const SWworldsectionhandler*>, std::unique_ptr<SWworldsectionhandler>>
+        copies; // never dropped: a reader may still hold one that a test has since replaced
+    const std::lock_guard<std::mutex> lock(mutex);
+    std::unique_ptr<SWworldsectionhandler>& copy = copies[{section, handler}];
+    if (copy == nullptr) {
+        copy = std::make_unique<SWworldsectionhandler>(*handler);
+        copy->readStream = kKeepers[static_cast<size_t>(section)];
+    }
+    return copy.get();
 }
 
 std::atomic<const SWworldpicturecodec*> g_pictureCodec{nullptr};
@@ -175,14 +222,17 @@ const SWworldsectionhandler* FindWorldSectionHandler(WorldSection section)
 {
     if (section >= WorldSection::kCount)
         return nullptr;
-    return Handlers()[static_cast<size_t>(section)].load(std::memory_order_acquire);
+    return Handlers()[static_cast<size_t>(section)].effective.load(std::memory_order_acquire);
 }
 
 const SWworldsectionhandler* ReplaceWorldSectionHandler(WorldSection section, const SWworldsectionhandler* handler)
 {
     if (section >= WorldSection::kCount)
         return nullptr;
-    return Handlers()[static_cast<size_t>(section)].exchange(handler, std::memory_order_acq_rel);
+    Installed& installed = Handlers()[static_cast<size_t>(section)];
+    const SWworldsectionhandler* previous = installed.handler.exchange(handler, std::memory_order_acq_rel);
+    installed.effective.store(Effective(section, handler), std::memory_order_release);
+    return previous;
 }
 
 SWworldsectionregistration::SWworldsectionregistration(WorldSection section, const SWworldsectionhandler* handler)
@@ -190,9 +240,11 @@ SWworldsectionregistration::SWworldsectionregistration(WorldSection section, con
 {
     if (section >= WorldSection::kCount || handler == nullptr)
         return;
+    Installed& installed = Handlers()[static_cast<size_t>(section)];
     const SWworldsectionhandler* expected = nullptr;
-    registered =
-        Handlers()[static_cast<size_t>(section)].compare_exchange_strong(expected, handler, std::memory_order_acq_rel);
+    registered = installed.handler.compare_exchange_strong(expected, handler, std::memory_order_acq_rel);
+    if (registered)
+        installed.effective.store(Effective(section, handler), std::memory_order_release);
 }
 
 const SWworldpicturecodec* GetWorldPictureCodec()

@@ -14,8 +14,10 @@
 //
 // How to register: once, at start-up, from a namespace-scope SWworldsectionregistration in your own source file,
 // as the block filters and the tag registry do. A handler's functions are plain function pointers; any of them may
-// be null (a null write writes nothing; a null read skips the record or keeps nothing). A section takes one
-// handler: a second registration for it loses and keeps the first.
+// be null (a null write writes nothing; a null read skips the record or keeps nothing), except that a sub-record
+// section whose handler has neither writeStream nor readStream (one that only merges or links) is kept as bytes
+// as without a handler: FindWorldSectionHandler answers a copy of it whose readStream keeps the payload. A section
+// takes one handler: a second registration for it loses and keeps the first.
 //
 //   bool WriteTextureList(SWworldwriting& out, uint32_t rootIndex);   // AddRecord("TXLS", rootIndex, ...) etc.
 //   bool ReadTextureList(SWworldreading& in, uint32_t index);         // index: the "TXLS" record; in.Children(index)
@@ -165,7 +167,8 @@ struct SWworldsectionhandler {
     void (*merge)(SWworld& target, SWworld& import, uint32_t kinds, MergeRecord& record) = nullptr;
 };
 
-// The handler of section, or null. Handlers are installed at start-up and then only read.
+// The handler of section as the world file uses it (see above for one that only merges or links), or null.
+// Handlers are installed at start-up and then only read.
 const SWworldsectionhandler* FindWorldSectionHandler(WorldSection section);
 // Installs handler (not owned: a static of its registrant) and answers the one it replaced. For tests and tools
 // that put a fake in place for a while and restore the previous one; programs register.

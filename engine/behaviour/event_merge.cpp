@@ -1,0 +1,44 @@
+// The merge of a world's events into another (scene import, sub-worlds). Action ids are unique only within their
+// world, so two files number their actions alike: the merged ones take fresh ids from the target's counter, and
+// every link and id list among them follows, so a merged action still reaches the one it reached in its file.
+#include <map>
+#include <string>
+#include <vector>
+
+#include "engine/behaviour/action_node.h"
+#include "engine/behaviour/event.h"
+#include "engine/core/scene_import.h"
+#include "engine/core/world.h"
+#include "engine/core/world_sections.h"
+
+namespace {
+
+void MergeEventSection(SWworld& target, SWworld& import, uint32_t, MergeRecord& record)
+{
+    std::vector<SWevent*> merged;
+    while (SWevent* event = import.GetFirstEvent()) {
+        import.UnlinkEvent(event);
+        target.AppendEvent(event);
+        merged.push_back(event);
+        const std::string name = event->GetName().value_or("");
+        record.entries.push_back({MergedKind::kEvent, event->GetId(), name, name});
+    }
+    // Old ids of every merged event first: a link may name an action of another merged event.
+    std::map<uint32_t, uint32_t> fresh;
+    for (const SWevent* event : merged) {
+        for (const SWactionnode* a = event->GetFirstAction(); a != nullptr; a = SWevent::GetNextAction(a)) {
+            if (a->GetActionId() != SWactionnode::kUnset && !fresh.contains(a->GetActionId()))
+                fresh.emplace(a->GetActionId(), target.NextActionId());
+        }
+    }
+    for (const SWevent* event : merged) {
+        for (SWactionnode* a = event->GetFirstAction(); a != nullptr; a = SWevent::GetNextAction(a))
+            a->RemapIds(fresh);
+    }
+}
+
+// Only the merge: the "72ES" payload stays as the world file keeps a section without a reader.
+constexpr SWworldsectionhandler kEventSection = {.merge = &MergeEventSection};
+const SWworldsectionregistration kEventSectionRegistered(WorldSection::kEvents, &kEventSection);
+
+} // namespace
