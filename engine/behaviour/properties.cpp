@@ -183,8 +183,6 @@ void SWproperties2::ReadOneVariable(SWchunkstream& in, uint32_t type)
         std::unique_ptr<SWchunkstream> child = in.OpenChild();
         read->Load(*child); // a damaged record keeps what was read
     }
-    if (read->GetId() != 0)
-        RaiseUniqueIdPast(read->GetId());
     KeepOrReplace(std::move(read));
 }
 

@@ -7,6 +7,7 @@
 #include "engine/core/chunk_stream.h"
 #include "engine/core/matrix.h"
 #include "engine/core/quaternion.h"
+#include "engine/core/read_context.h"
 #include "engine/core/record_builder.h"
 #include "engine/core/vector.h"
 
@@ -828,8 +829,10 @@ bool SWproperty::Load(SWchunkstream& in)
                 good = LoadOwnRecord(*child);
             else if (tag == kTagBoundValue)
                 good = LoadBoundRecord(*child);
-            else
-                good = child->ReadU32(m_id);
+            else if (const uint32_t id = ReadObjectId(*child); child->Status() == 0) {
+                m_id = id;
+                good = true;
+            }
             good = good && child->Status() == 0;
         }
         if (!good || in.Status() != 0)

@@ -9,6 +9,7 @@
 #include "engine/core/chunk_stream.h"
 #include "engine/core/matrix.h"
 #include "engine/core/quaternion.h"
+#include "engine/core/read_context.h"
 #include "engine/core/record_builder.h"
 #include "engine/core/typed_value_text.h"
 #include "engine/core/unique_id.h"
@@ -226,6 +227,41 @@ TEST(PropertiesRecords, ReadIdsRaiseTheCounterAndDuplicatesGetFreshOnes)
     EXPECT_NE(list.FindVariable("c")->GetId(), 0u);
     EXPECT_GT(NextUniqueId(), high);
     EXPECT_EQ(list.FindVariableById(high), list.FindVariable("a"));
+}
+
+// Variables of a file go through its read context like every stored id: kept when it is opened (a second holder's
+// copy of an id is a duplicate), all fresh when it is read to merge, never kept from 0x80000000 up.
+TEST(PropertiesRecords, ReadIdsFollowTheReadContextsPolicy)
+{
+    const uint32_t stored = PeekUniqueId() + 1000;
+    RecordWriter w;
+    w.OwnInteger("a", 1, stored);
+    w.OwnInteger("huge", 2, 0xFFFFFFF0u);
+    const std::vector<uint8_t> bytes = w.Bytes();
+    const auto read = [&](SWproperties2& list, SWreadcontext& context) {
+        SWchunkstream in(bytes);
+        in.SetReadContext(&context);
+        EXPECT_TRUE(list.ReadVariables(in));
+    };
+
+    SWreadcontext opening(SWreadcontext::IdMode::kKeep);
+    SWproperties2 first;
+    SWproperties2 second;
+    read(first, opening);
+    read(second, opening);
+    EXPECT_EQ(first.FindVariable("a")->GetId(), stored);
+    EXPECT_NE(second.FindVariable("a")->GetId(), stored);
+    EXPECT_LT(first.FindVariable("huge")->GetId(), kLowestUnsafeId);
+    EXPECT_GT(PeekUniqueId(), stored);
+    EXPECT_LT(PeekUniqueId(), kLowestUnsafeId);
+
+    SWreadcontext merging(SWreadcontext::IdMode::kFresh);
+    SWproperties2 merged;
+    read(merged, merging);
+    const uint32_t mergedId = merged.FindVariable("a")->GetId();
+    EXPECT_NE(mergedId, stored);
+    EXPECT_NE(mergedId, second.FindVariable("a")->GetId());
+    EXPECT_LT(merged.FindVariable("huge")->GetId(), kLowestUnsafeId);
 }
 
 TEST(PropertiesRecords, DamagedRecordsKeepWhatWasReadAndUnknownTagsAreSkipped)
