@@ -2,6 +2,7 @@
 //   sound encode wave IN.wav OUT.bin QUALITY   the stored data of a sound (channels, rate, block stream)
 //   sound decode wave IN.bin OUT.wav           back to a 16-bit wave file
 //   sound encode|decode MODEL ...             a Tonalwave model (ac8 ... acs48), sound_tonalwave_commands.cpp
+//   sound encode|decode ID|raw ...            through a sound scheme row, sound_scheme_commands.cpp
 //   sound compare REF.wav TEST.wav             length, lag, SNR, segmental SNR and log-spectral distance
 #include <cmath>
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "apps/vortan-codec/command_table.h"
+#include "apps/vortan-codec/sound_scheme_commands.h"
 #include "apps/vortan-codec/sound_tonalwave_commands.h"
 #include "apps/vortan-codec/tool_io.h"
 #include "codecs/sound/wave_codec/wave_file_codec.h"
@@ -40,6 +42,8 @@ int EncodeWave(std::span<char* const> args)
 {
     if (!args.empty() && IsTonalwaveCodecWord(args[0]))
         return EncodeTonalwaveCommand(args);
+    if (!args.empty() && IsSoundSchemeWord(args[0]))
+        return EncodeThroughScheme(args);
     if (args.size() != 4 || std::strcmp(args[0], "wave") != 0)
         return ReportError(kExitUsage, "usage: vortan-codec sound encode wave IN.wav OUT.bin QUALITY");
     std::string error;
@@ -68,6 +72,8 @@ int DecodeWave(std::span<char* const> args)
 {
     if (!args.empty() && IsTonalwaveCodecWord(args[0]))
         return DecodeTonalwaveCommand(args);
+    if (!args.empty() && IsSoundSchemeWord(args[0]))
+        return DecodeThroughScheme(args);
     const bool keepPartial = args.size() == 4 && std::strcmp(args[3], "--keep-partial") == 0;
     if (args.size() != (keepPartial ? 4u : 3u) || std::strcmp(args[0], "wave") != 0)
         return ReportError(kExitUsage, "usage: vortan-codec sound decode wave IN.bin OUT.wav [--keep-partial]");
@@ -160,9 +166,13 @@ int Compare(std::span<char* const> args)
 
 const bool kRegistered =
     RegisterCodecToolCommand(
-        {"sound", "encode", "wave IN.wav OUT.bin QUALITY | MODEL IN.wav OUT.bin [--trace]", EncodeWave}) &&
+        {"sound", "encode",
+         "wave IN.wav OUT.bin QUALITY | MODEL IN.wav OUT.bin [--trace] | ID|raw IN.wav OUT.bin [QUALITY]",
+         EncodeWave}) &&
     RegisterCodecToolCommand(
-        {"sound", "decode", "wave IN.bin OUT.wav [--keep-partial] | MODEL IN.bin OUT.wav [--lose LIST]", DecodeWave}) &&
+        {"sound", "decode",
+         "wave IN.bin OUT.wav [--keep-partial] | MODEL IN.bin OUT.wav [--lose LIST] | ID|raw IN.bin OUT.wav",
+         DecodeWave}) &&
     RegisterCodecToolCommand({"sound", "compare", "REF.wav TEST.wav", Compare});
 
 } // namespace

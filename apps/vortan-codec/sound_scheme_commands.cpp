@@ -1,0 +1,210 @@
+// The sound scheme rows from the command line, so that the tool measures exactly what a world stores:
+//   sound encode ID|raw IN.wav OUT.bin [QUALITY]   the row's record payload without its name and file name
+//   sound decode ID|raw IN.bin OUT.wav             that payload read back through the row into a wave file
+//   sound accepts IN.wav                           each sound row's answer and its reason
+// A sound that does not fit its row is stored by the default row instead; the row's report says so on stderr.
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "apps/vortan-codec/command_table.h"
+#include "apps/vortan-codec/sound_scheme_commands.h"
+#include "apps/vortan-codec/tool_io.h"
+#include "engine/core/buffer.h"
+#include "engine/core/chunk_stream.h"
+#include "engine/core/world.h"
+#include "engine/resources/compression_scheme.h"
+#include "engine/resources/resource_report.h"
+#include "engine/resources/sound.h"
+#include "platform/base/atomic_file.h"
+#include "platform/base/endian.h"
+
+namespace {
+
+using codectool::kExitDone;
+using codectool::kExitFailed;
+using codectool::kExitRefused;
+using codectool::kExitUsage;
+using codectool::ReportError;
+
+constexpr int kSoundKind = 1;
+constexpr size_t kRecordHeadBytes = 8; // tag and length
+
+// Counts what the rows report while printing it, so that a decode can tell a damaged payload from a clean one.
+class StderrReports : public ResourceReportSink {
+public:
+    StderrReports() { SetResourceReportSink(this); }
+    ~StderrReports() override { SetResourceReportSink(nullptr); }
+    StderrReports(const StderrReports&) = delete;
+    StderrReports& operator=(const StderrReports&) = delete;
+    void Report(const ResourceReport& report) override
+    {
+        ++count;
+        std::fprintf(stderr, "%s: %s\n", report.caption.c_str(), report.text.c_str());
+    }
+    size_t count = 0;
+};
+
+const SWcompressionscheme* SoundRowOf(const char* word)
+{
+    if (std::strcmp(word, "raw") == 0)
+        return SWcompressionschemes::Table().DefaultOf(SchemeKind::kSound);
+    if (!IsSoundSchemeId(word))
+        return nullptr;
+    const SWcompressionscheme* row = SWcompressionschemes::Table().FindById(pf::loadU32le(reinterpret_cast<const uint8_t*>(word)));
+    return row != nullptr && row->GetKind() == SchemeKind::kSound ? row : nullptr;
+}
+
+// The payload after the record's head and its two strings; nullopt when the record is not shaped so.
+std::optional<std::vector<uint8_t>> PayloadAfterNames(const std::vector<uint8_t>& record)
+{
+    size_t at = kRecordHeadBytes;
+    for (int i = 0; i < 2; ++i) {
+        if (record.size() < at + 4)
+            return std::nullopt;
+        const size_t length = pf::loadU32le(&record[at]);
+        if (record.size() - at - 4 < length)
+            return std::nullopt;
+        at += 4 + length;
+    }
+    return std::vector<uint8_t>(record.begin() + static_cast<std::ptrdiff_t>(at), record.end());
+}
+
+} // namespace
+
+bool IsSoundSchemeId(const char* word)
+{
+    if (std::strlen(word) != 4)
+        return false;
+    for (int i = 0; i < 4; ++i)
+        if (word[i] < '0' || word[i] > '9')
+            return false;
+    return true;
+}
+
+bool IsSoundSchemeWord(const char* word)
+{
+    return std::strcmp(word, "raw") == 0 || IsSoundSchemeId(word);
+}
+
+int EncodeThroughScheme(std::span<char* const> args)
+{
+    if (args.size() != 3 && args.size() != 4)
+        return ReportError(kExitUsage, "usage: vortan-codec sound encode ID|raw IN.wav OUT.bin [QUALITY]");
+    const SWcompressionscheme* row = SoundRowOf(args[0]);
+    if (row == nullptr)
+        return ReportError(kExitUsage, std::string("no sound scheme \"") + args[0] + "\"");
+    std::string error;
+    std::optional<int64_t> quality;
+    if (args.size() == 4) {
+        quality = codectool::ParseNumber(args[3], {"QUALITY", 0, 100}, error);
+        if (!quality)
+            return ReportError(kExitUsage, error);
+    }
+    if (!codectool::CheckInputFile(args[1], error))
+        return ReportError(kExitRefused, error);
+    const std::unique_ptr<pf::AtomicFile> output = codectool::OpenOutput(args[2], error);
+    if (!output)
+        return ReportError(kExitRefused, error);
+
+    StderrReports reports;
+    SWworld world;
+    auto owned = std::make_unique<SWsound>("sound");
+    owned->SetWorld(&world);
+    owned->SetFileName(args[1]);
+    owned->SetScheme(row);
+    if (quality)
+        owned->SetQualityPercent(static_cast<uint32_t>(*quality));
+    SWsound* sound = world.GetSoundList().Add(std::move(owned));
+    SWbuffer buffer;
+    bool stored = false;
+    {
+        SWchunkstream out(buffer, SWchunkstream::kWrite);
+        stored = SWcompressionschemes::Table().WriteResource(kSoundKind, out, sound, 0) &&
+                 out.Status() == SWchunkstream::kStatusGood;
+    }
+    const std::vector<uint8_t> record = buffer.ToVector();
+    const std::optional<std::vector<uint8_t>> payload = PayloadAfterNames(record);
+    if (!stored || !payload)
+        return ReportError(kExitRefused, std::string("cannot encode ") + args[1] + " with scheme " + args[0]);
+    if (!codectool::FinishOutput(*output, *payload, error))
+        return ReportError(kExitRefused, error);
+    char tag[5] = {};
+    pf::storeU32le(reinterpret_cast<uint8_t*>(tag), pf::loadU32le(record.data()));
+    std::printf("%zu bytes\n", payload->size());
+    std::printf("record %s: %zu bytes\n", tag, record.size());
+    return kExitDone;
+}
+
+int DecodeThroughScheme(std::span<char* const> args)
+{
+    if (args.size() != 3)
+        return ReportError(kExitUsage, "usage: vortan-codec sound decode ID|raw IN.bin OUT.wav");
+    const SWcompressionscheme* row = SoundRowOf(args[0]);
+    if (row == nullptr)
+        return ReportError(kExitUsage, std::string("no sound scheme \"") + args[0] + "\"");
+    std::string error;
+    const std::optional<std::vector<uint8_t>> payload =
+        codectool::ReadWholeFile(args[1], error, codectool::kMaxInputBytes - 16);
+    if (!payload)
+        return ReportError(kExitRefused, error);
+    const std::unique_ptr<pf::AtomicFile> output = codectool::OpenOutput(args[2], error);
+    if (!output)
+        return ReportError(kExitRefused, error);
+
+    // The record a world would hold: the row's tag, an empty name and file name, then the payload.
+    std::vector<uint8_t> record(kRecordHeadBytes + 8);
+    pf::storeU32le(&record[0], row->GetId());
+    pf::storeU32le(&record[4], static_cast<uint32_t>(8 + payload->size()));
+    record.insert(record.end(), payload->begin(), payload->end());
+
+    StderrReports reports;
+    SWworld world; // deletes the temporary file the row makes when it goes
+    auto owned = std::make_unique<SWsound>();
+    owned->SetWorld(&world);
+    SWsound* sound = world.GetSoundList().Add(std::move(owned));
+    SWchunkstream in(record);
+    const bool read = SWcompressionschemes::Table().ReadResource(row->GetId(), in, sound, 0);
+    if (!read || reports.count > 0)
+        return ReportError(kExitFailed, std::string("cannot decode ") + args[1] + " with scheme " + args[0] +
+                                            (read ? ": the payload is damaged" : ""));
+    const std::optional<std::vector<uint8_t>> wave = codectool::ReadWholeFile(sound->GetFileName(), error);
+    if (!wave)
+        return ReportError(kExitFailed, error);
+    if (!codectool::FinishOutput(*output, *wave, error))
+        return ReportError(kExitRefused, error);
+    return kExitDone;
+}
+
+namespace {
+
+int AcceptsCommand(std::span<char* const> args)
+{
+    if (args.size() != 1)
+        return ReportError(kExitUsage, "usage: vortan-codec sound accepts IN.wav");
+    std::string error;
+    if (!codectool::CheckInputFile(args[0], error))
+        return ReportError(kExitRefused, error);
+    SWworld world;
+    auto owned = std::make_unique<SWsound>("sound");
+    owned->SetWorld(&world);
+    owned->SetFileName(args[0]);
+    const SWsound* sound = world.GetSoundList().Add(std::move(owned));
+    for (const SWcompressionscheme* row : SWcompressionschemes::Table().OfferedRows(SchemeKind::kSound)) {
+        char id[5] = {};
+        pf::storeU32le(reinterpret_cast<uint8_t*>(id), row->GetId());
+        const bool accepted = row->Accepts(sound);
+        const std::optional<std::string> why = accepted ? std::nullopt : row->Describe(sound);
+        std::printf("%s %-10s %s%s%s\n", id, row->GetShortName().c_str(), accepted ? "yes" : "no", why ? ": " : "",
+                    why ? why->c_str() : "");
+    }
+    return kExitDone;
+}
+
+const bool kRegistered = RegisterCodecToolCommand({"sound", "accepts", "IN.wav", AcceptsCommand});
+
+} // namespace
