@@ -89,6 +89,7 @@ bool SWrenderer::EndFrame()
 
 bool SWrenderer::SetRenderMode(uint32_t mode)
 {
+    m_renderMode = mode;
     for (auto& device : m_devices)
         device->SetRenderMode(mode);
     return !m_devices.empty();

@@ -34,14 +34,14 @@ public:
     virtual bool SetAntialiasing(bool on); // every device; whether a primary device exists
     virtual bool IsAntialiasingDone();     // the primary's; false without one
 
-    bool SetWindow(pf::Hwnd window);
-    bool RefreshPalette();                       // true when any device answers true
+    virtual bool SetWindow(pf::Hwnd window);
+    virtual bool RefreshPalette();               // true when any device answers true
     bool RealizePalette(pf::PaletteRef palette); // likewise
-    void SetGdiMode(bool on);
+    virtual void SetGdiMode(bool on);
     void SetFlags(uint32_t flags) { m_flags = flags; }
     uint32_t GetFlags() const { return m_flags; }
     void AddDevice(std::unique_ptr<SWrenderdevice> device); // the first one added becomes primary
-    void SetOwnerWord(uint32_t value);                      // the targets of devices that have one
+    virtual void SetOwnerWord(uint32_t value);              // the targets of devices that have one
 
     SWrenderdevice* GetPrimary() const { return m_primary; }
     size_t GetDeviceCount() const { return m_devices.size(); }
@@ -49,6 +49,7 @@ public:
     uint32_t GetWidth() const { return m_width; }
     uint32_t GetHeight() const { return m_height; }
     uint32_t GetSupersampling() const { return m_factor; }
+    uint32_t GetRenderMode() const { return m_renderMode; } // the last one set, 0 at first
 
 private:
     std::vector<std::unique_ptr<SWrenderdevice>> m_devices;
@@ -57,4 +58,5 @@ private:
     uint32_t m_height = 0;
     uint32_t m_factor = 1;
     uint32_t m_flags = 0;
+    uint32_t m_renderMode = 0;
 };

@@ -13,14 +13,28 @@ const bool g_installed = [] {
     return true;
 }();
 
+std::unique_ptr<SWrenderer> CreateThroughDrivers(uint32_t deviceFlags)
+{
+    return SWrenderdrivers::Get().CreateRenderer(deviceFlags);
+}
+
+SWwindowrenderside::RendererMaker g_rendererMaker = &CreateThroughDrivers;
+
 } // namespace
+
+SWwindowrenderside::RendererMaker SWwindowrenderside::SetRendererMaker(RendererMaker maker)
+{
+    const RendererMaker previous = g_rendererMaker;
+    g_rendererMaker = maker != nullptr ? maker : &CreateThroughDrivers;
+    return previous;
+}
 
 std::unique_ptr<SWwindowrenderer> SWwindowrenderside::Make(uint32_t windowHandle, uint32_t deviceFlags, bool gdiMode)
 {
-    std::unique_ptr<SWrenderer> renderer = SWrenderdrivers::Get().CreateRenderer(deviceFlags);
-    if (renderer == nullptr)
+    std::unique_ptr<SWwindowrenderside> side(new SWwindowrenderside()); // the render camera first
+    side->m_renderer = g_rendererMaker(deviceFlags);
+    if (side->m_renderer == nullptr)
         return nullptr;
-    std::unique_ptr<SWwindowrenderside> side(new SWwindowrenderside(std::move(renderer)));
     SWrenderer& r = *side->m_renderer;
     if (gdiMode)
         r.SetGdiMode(true);
@@ -44,7 +58,37 @@ bool SWwindowrenderside::BeginFrame()
         const float aspect = static_cast<float>(m_height) / static_cast<float>(m_width);
         camera->ComputeSurfaceMatrices(m_cameraNode->GetWorldMatrix(), m_camera, aspect);
     }
-    return m_renderer->BeginFrame();
+    if (m_renderer->GetRenderMode() == 2) {
+        // Without a camera object the default separation serves, as for a camera object whose stereo value is 1.
+        const float separation = camera != nullptr ? camera->GetEyeSeparation() : SWcameraobject::kEyeSeparationPerUnit;
+        const SWvector side = m_camera.GetUp().Cross(m_camera.GetDirection());
+        const float length = side.Length();
+        if (length > 0.0f) {
+            const float shift = (m_phase == 0 ? -0.5f : 0.5f) * separation / length;
+            m_centrePosition = m_camera.GetPosition();
+            const SWvector eye = m_centrePosition + side * shift;
+            m_camera.SetPosition(eye.x, eye.y, eye.z);
+            m_eyeMoved = true;
+        }
+    }
+    const bool begun = m_renderer->BeginFrame();
+    if (!begun)
+        RestoreEye();
+    return begun;
+}
+
+bool SWwindowrenderside::EndFrame()
+{
+    RestoreEye();
+    return m_renderer->EndFrame();
+}
+
+void SWwindowrenderside::RestoreEye()
+{
+    if (m_eyeMoved) {
+        m_camera.SetPosition(m_centrePosition.x, m_centrePosition.y, m_centrePosition.z);
+        m_eyeMoved = false;
+    }
 }
 
 bool SWwindowrenderside::SetSize(uint32_t width, uint32_t height)
