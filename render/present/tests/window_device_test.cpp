@@ -224,6 +224,39 @@ TEST_F(WindowDeviceTest, DirectDrawWritesOnlyTheVisibleClientArea)
     EXPECT_EQ(std::vector<uint32_t>(coverSurface->row(0), coverSurface->row(0) + 30), before);
 }
 
+// In interlaced mode the frame holds the even field's rows above the odd field's; the window shows them woven back
+// into screen order, across band boundaries, at 32 bits as at 8.
+TEST_F(WindowDeviceTest, InterlacedFramesShowTheirRowsInScreenOrder)
+{
+    for (int depth : {32, 8}) {
+        pf::screen().reset();
+        ASSERT_TRUE(pf::screen().setDepth(depth));
+        Make(40, 100);
+        ASSERT_TRUE(device->SetRenderMode(1));
+        if (depth == 8) {
+            ASSERT_TRUE(device->RealizePalette(nullptr));
+            device->SetGdiMode(true);
+        }
+        SWpixelbuffer& frame = Frame();
+        ASSERT_EQ(frame.Height(), 100);
+        for (int32_t y = 0; y < 100; ++y) {
+            for (int32_t x = 0; x < 40; ++x)
+                frame.Row(y)[x] = y < 50 ? 0xFFFFFFu : 0u; // the even field white, the odd one black
+            frame.CurrentMask(y) = ~0u;
+        }
+        ASSERT_TRUE(device->Present());
+        const auto surface = m_ui->surfaceOf(*window);
+        const pf::Point origin = window->clientToScreen({0, 0});
+        const pf::Point at = {origin.x - window->windowRect().l, origin.y - window->windowRect().t};
+        for (int32_t y = 0; y < 100; ++y)
+            for (int32_t x = 0; x < 40; x += 13)
+                ASSERT_EQ(surface->pixel(at.x + x, at.y + y) & 0xFFFFFF, y % 2 == 0 ? 0xFFFFFFu : 0u)
+                    << "depth " << depth << " row " << y << " column " << x;
+        device.reset();
+        window->destroy();
+    }
+}
+
 TEST_F(WindowDeviceTest, DestroyedWindowPresentsNothing)
 {
     Make(32, 32);
