@@ -296,6 +296,13 @@ bool SWwindowdevice::SetDrawDC(pf::Dc* dc)
     return true;
 }
 
+uint32_t SWwindowdevice::RowMask(const SWpixelbuffer& buffer, int32_t row) const
+{
+    const int32_t height = buffer.Height();
+    const int32_t index = m_renderMode == 1 ? (row >> 1) + ((row & 1) ? (height + 1) >> 1 : 0) : row;
+    return buffer.CurrentMask(index) | buffer.PreviousMask(index);
+}
+
 bool SWwindowdevice::GetDirtyRect(int32_t first, int32_t last, pf::Rect& out) const
 {
     const SWpixelbuffer* buffer = m_target != nullptr ? m_target->GetCurrentBuffer() : nullptr;
@@ -306,8 +313,7 @@ bool SWwindowdevice::GetDirtyRect(int32_t first, int32_t last, pf::Rect& out) co
     uint32_t columns = 0;
     int32_t top = -1, bottom = -1;
     for (int32_t r = std::max(first, 0); r <= last && r < height; ++r) {
-        const int32_t index = m_renderMode == 1 ? (r >> 1) + ((r & 1) ? (height + 1) >> 1 : 0) : r;
-        const uint32_t mask = buffer->CurrentMask(index) | buffer->PreviousMask(index);
+        const uint32_t mask = RowMask(*buffer, r);
         if (mask == 0)
             continue;
         columns |= mask;
@@ -388,10 +394,30 @@ bool SWwindowdevice::PresentGdi(SWpixelbuffer& buffer)
         m_converter.Convert(dirty.l, dirty.t, dirty.r - dirty.l, dirty.b - dirty.t);
         m_dibHeader.biHeight = -rows;
         info.bmiHeader = m_dibHeader;
-        dc->setDIBitsToDevice(dirty.l, dirty.t, static_cast<uint32_t>(dirty.r - dirty.l),
-                              static_cast<uint32_t>(dirty.b - dirty.t), dirty.l, dirty.t - top, 0,
-                              static_cast<uint32_t>(rows), std::span<const uint8_t>(m_band.data(), stride * rows), info,
-                              pf::DIB_RGB_COLORS);
+        // The band buffer serves every band, so outside the dirty blocks it holds another band's or an older
+        // frame's pixels: only the dirty runs are drawn, rows of the same mask together.
+        const std::span<const uint8_t> bits(m_band.data(), static_cast<size_t>(stride * rows));
+        const uint32_t shift = buffer.BlockShift();
+        int32_t groupTop = dirty.t;
+        uint32_t groupMask = RowMask(buffer, dirty.t);
+        for (int32_t r = dirty.t + 1; r <= dirty.b; ++r) {
+            const uint32_t mask = r < dirty.b ? RowMask(buffer, r) : ~groupMask;
+            if (mask == groupMask)
+                continue;
+            for (uint32_t rest = groupMask; rest != 0;) {
+                const int32_t first = std::countr_zero(rest);
+                const int32_t ones = std::countr_one(rest >> first);
+                rest = ones + first >= 32 ? 0 : rest & (~0u << (first + ones));
+                const int32_t left = first << shift;
+                const int32_t right = std::min<int32_t>((first + ones) << shift, width);
+                if (left < right)
+                    dc->setDIBitsToDevice(left, groupTop, static_cast<uint32_t>(right - left),
+                                          static_cast<uint32_t>(r - groupTop), left, groupTop - top, 0,
+                                          static_cast<uint32_t>(rows), bits, info, pf::DIB_RGB_COLORS);
+            }
+            groupTop = r;
+            groupMask = mask;
+        }
         ++m_counters.bands;
     }
     if (depth == 8)

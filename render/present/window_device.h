@@ -64,6 +64,7 @@ public:
     // Rows first..last of the current buffer: the columns and rows whose blocks were drawn in the last two frames;
     // false when none was.
     bool GetDirtyRect(int32_t first, int32_t last, pf::Rect& out) const;
+    uint32_t RowMask(const SWpixelbuffer& buffer, int32_t row) const; // this frame's and the last one's blocks
 
 private:
     bool PresentGdi(SWpixelbuffer& buffer);

@@ -176,6 +176,21 @@ TEST_F(WindowDeviceTest, OnlyBandsWithDirtyBlocksAreDrawn)
     EXPECT_FALSE(device->GetDirtyRect(0, 31, dirty));
 }
 
+// One band buffer serves every band: after a full frame it holds the last band's rows, and a later frame whose
+// dirty blocks are scattered must not draw those rows over the blocks between them.
+TEST_F(WindowDeviceTest, BlocksBetweenDirtyOnesKeepWhatTheyShow)
+{
+    Make(256, 64);
+    Fill(5);
+    ASSERT_TRUE(device->Present());
+    SWpixelbuffer& frame = Frame();
+    for (int32_t y = 0; y < frame.Height(); ++y)
+        frame.CurrentMask(y) = frame.PreviousMask(y) = y == 3 ? 0b1u : y == 9 ? 0b1000u : 0u;
+    ASSERT_TRUE(device->Present());
+    EXPECT_EQ(device->LastPresent().bands, 1u);
+    ExpectShown(32);
+}
+
 TEST_F(WindowDeviceTest, DirectDrawPresentsThroughThePrimaryAndFallsBackToGdi)
 {
     pf::registerDirectDrawStandIn();
