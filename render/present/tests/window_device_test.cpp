@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <bit>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -17,6 +18,9 @@
 #include "platform/gfx/display_mode.h"
 #include "platform/ui/core/ui.h"
 #include "platform/ui/core/window.h"
+#include "render/format_record.h"
+#include "render/mesh/clipper.h"
+#include "render/render_camera.h"
 #include "render/render_surface.h"
 #include "render/software/pixel_buffer.h"
 
@@ -189,6 +193,73 @@ TEST_F(WindowDeviceTest, BlocksBetweenDirtyOnesKeepWhatTheyShow)
     ASSERT_TRUE(device->Present());
     EXPECT_EQ(device->LastPresent().bands, 1u);
     ExpectShown(32);
+}
+
+namespace {
+
+// A small triangle, clockwise on the screen, at depth 0.5 and `dx` across, queued and clipped in one colour.
+void QueueSmallTriangle(SWrendersurface& surface, float dx, uint32_t colour)
+{
+    SWrenderbatch* const batch = surface.Queue().NewBatch();
+    SWtexturestages* const format = batch->TakeFormatRecord();
+    format->colourCount = 2;
+    format->firstFloatWord = 6;
+    format->vertexStride = 6;
+    format->combineMode = 3;
+    const float corners[3][2] = {{dx, 0.05f}, {dx + 0.04f, -0.03f}, {dx - 0.04f, -0.03f}};
+    SWprimitivenode* const node = batch->AllocPrimitives(1);
+    uint32_t* const words = batch->TakeWords(18);
+    uint8_t codes[3];
+    for (int i = 0; i < 3; ++i) {
+        uint32_t* const v = words + 6 * i;
+        const float x = corners[i][0], y = corners[i][1], z = -0.5f;
+        v[0] = std::bit_cast<uint32_t>(x);
+        v[1] = std::bit_cast<uint32_t>(y);
+        v[2] = std::bit_cast<uint32_t>(z);
+        v[3] = 0;
+        v[4] = colour;
+        v[5] = 0;
+        codes[i] = (x < z ? 1 : 0) | (x > -z ? 2 : 0) | (y < z ? 4 : 0) | (y > -z ? 8 : 0);
+    }
+    node->format = format;
+    node->vertices = words;
+    batch->AppendPrimitives(node);
+    surface.GetClipper()->ClipQueuedTriangle(node, codes, *batch);
+    for (int i = 0; i < 3; ++i)
+        surface.GetClipper()->Project(words + 6 * i);
+}
+
+} // namespace
+
+// A small triangle moving over a large still background: after the first frame only the bands under its blocks
+// of this frame and the last are drawn, about its own pixels are converted, and the window shows the frame.
+TEST_F(WindowDeviceTest, SmallMovingTriangleConvertsAboutItsOwnBlocks)
+{
+    Make(320, 256);
+    SWrendercamera camera;
+    ASSERT_TRUE(device->SetCamera(&camera));
+    auto& surface = *static_cast<SWrendersurface*>(device->GetSurface());
+    for (int frame = 0; frame < 6; ++frame) {
+        SCOPED_TRACE(frame);
+        ASSERT_TRUE(device->RefreshBuffers());
+        ASSERT_TRUE(device->BeginFrame());
+        float matrix[16];
+        ASSERT_TRUE(surface.GetViewMatrix(matrix));
+        QueueSmallTriangle(surface, -0.2f + 0.05f * static_cast<float>(frame), 0x00FF8040u);
+        ASSERT_TRUE(device->EndFrame());
+        ASSERT_TRUE(device->Present());
+        int drawn = 0;
+        for (int32_t y = 0; y < 256; ++y)
+            for (int32_t x = 0; x < 320; ++x)
+                drawn += Frame().Row(y)[x] == 0x00FF8040u ? 1 : 0;
+        ASSERT_GT(drawn, 50);
+        ExpectShown(32);
+        if (frame == 0)
+            continue;
+        EXPECT_LE(device->LastPresent().bands, 2u);
+        EXPECT_GE(device->LastPresent().pixels, static_cast<uint64_t>(drawn));
+        EXPECT_LT(device->LastPresent().pixels, static_cast<uint64_t>(drawn) * 12);
+    }
 }
 
 TEST_F(WindowDeviceTest, DirectDrawPresentsThroughThePrimaryAndFallsBackToGdi)
