@@ -55,7 +55,8 @@ const SWcompressionscheme* SoundRowOf(const char* word)
         return SWcompressionschemes::Table().DefaultOf(SchemeKind::kSound);
     if (!IsSoundSchemeId(word))
         return nullptr;
-    const SWcompressionscheme* row = SWcompressionschemes::Table().FindById(pf::loadU32le(reinterpret_cast<const uint8_t*>(word)));
+    const SWcompressionscheme* row =
+        SWcompressionschemes::Table().FindById(pf::loadU32le(reinterpret_cast<const uint8_t*>(word)));
     return row != nullptr && row->GetKind() == SchemeKind::kSound ? row : nullptr;
 }
 
