@@ -12,43 +12,16 @@
 
 #include "engine/resources/background.h"
 #include "engine/resources/image32.h"
-#include "platform/sys/scripted_cpu.h"
 #include "render/format_record.h"
-#include "render/render_drivers.h"
 #include "render/render_queue.h"
 #include "render/software/depth_buffer.h"
 #include "render/software/pixel_buffer.h"
-#include "testsupport/render/cpu_scripts.h"
+#include "testsupport/render/forced_variant.h"
 
 namespace {
 
-constexpr const char* kVariants[] = {"plain", "mmx", "sse", "sse2"};
-
-// The driver manager with variant v (0 plain .. 3 sse2) forced, as `vortan-render --variant` forces it: a scripted
-// processor with every feature and the wishes set. Made before the code under test chooses its routines.
-struct ForcedVariant {
-    pf::ScriptedCpu cpu{*testsupport::CpuScriptNamed("all")};
-    SWhostdrivers drivers;
-
-    explicit ForcedVariant(int variant)
-    {
-        pf::setCpuProbe(&cpu);
-        drivers.Init();
-        drivers.SetUseMMX(variant >= 1);
-        drivers.SetUseSSE(variant >= 2);
-        drivers.SetUseSSE2(variant >= 3);
-    }
-    ~ForcedVariant()
-    {
-        drivers.Shutdown();
-        pf::setCpuProbe(nullptr);
-    }
-    std::string Label() const
-    {
-        return "mmx=" + std::to_string(drivers.UseMMX()) + " sse=" + std::to_string(drivers.UseSSE()) +
-               " sse2=" + std::to_string(drivers.UseSSE2());
-    }
-};
+using testsupport::kRenderVariants;
+using ForcedVariant = testsupport::ForcedRenderVariant;
 
 constexpr int32_t kWidth = 1024;
 constexpr int32_t kHeight = 768;
@@ -94,7 +67,7 @@ void RefreshFill(benchmark::State& state, int variantIndex, bool image, uint32_t
 
 const bool kRefreshRegistered = [] {
     for (int v = 0; v < 4; ++v) {
-        const std::string suffix = std::string("/") + kVariants[v];
+        const std::string suffix = std::string("/") + kRenderVariants[v];
         for (const bool image : {false, true}) {
             for (const uint32_t repeat : {1u, 2u}) {
                 const std::string name = std::string(image ? "BM_RefreshImageRepeat" : "BM_RefreshColourRepeat") +

@@ -19,16 +19,14 @@
 #include "engine/core/world.h"
 #include "engine/resources/material.h"
 #include "engine/resources/mesh.h"
-#include "platform/sys/scripted_cpu.h"
 #include "render/mesh/mesh_renderer.h"
 #include "render/mesh/vector_mesh_renderer.h"
 #include "render/mesh/vertex_shading.h"
 #include "render/render_batch.h"
 #include "render/render_camera.h"
-#include "render/render_drivers.h"
 #include "render/render_surface.h"
 #include "testsupport/mesh/mesh_generators.h"
-#include "testsupport/render/cpu_scripts.h"
+#include "testsupport/render/forced_variant.h"
 #include "testsupport/render/mesh_loading.h"
 #include "testsupport/render/reference_scene.h"
 
@@ -47,33 +45,8 @@ bool FlatRamps(const SWmaterial&, SWshadedata& out)
     return true;
 }
 
-constexpr const char* kVariants[] = {"plain", "mmx", "sse", "sse2"};
-
-// The driver manager with variant v (0 plain .. 3 sse2) forced, as `vortan-render --variant` forces it.
-struct ForcedVariant {
-    pf::ScriptedCpu cpu{*testsupport::CpuScriptNamed("all")};
-    SWhostdrivers drivers;
-
-    explicit ForcedVariant(int variant)
-    {
-        pf::setCpuProbe(&cpu);
-        drivers.Init();
-        drivers.SetUseMMX(variant >= 1);
-        drivers.SetUseSSE(variant >= 2);
-        drivers.SetUseSSE2(variant >= 3);
-    }
-    ~ForcedVariant()
-    {
-        drivers.Shutdown();
-        pf::setCpuProbe(nullptr);
-    }
-    int MeshKind() const { return drivers.UseSSE2() != 0 ? 2 : drivers.UseSSE() != 0 ? 1 : 0; }
-    std::string Label() const
-    {
-        return "mmx=" + std::to_string(drivers.UseMMX()) + " sse=" + std::to_string(drivers.UseSSE()) +
-               " sse2=" + std::to_string(drivers.UseSSE2()) + " kind=" + std::to_string(MeshKind());
-    }
-};
+using testsupport::kRenderVariants;
+using ForcedVariant = testsupport::ForcedRenderVariant;
 
 std::unique_ptr<SWmeshrendererCommon> MakeRenderer(int kind)
 {
@@ -229,7 +202,7 @@ void BM_ReferenceScene(benchmark::State& state, int variantIndex)
 
 const bool kRegistered = [] {
     for (int v = 0; v < 4; ++v) {
-        const std::string suffix = std::string("/") + kVariants[v];
+        const std::string suffix = std::string("/") + kRenderVariants[v];
         benchmark::RegisterBenchmark(("BM_VertexStage" + suffix).c_str(), BM_VertexStage, v)
             ->ArgsProduct({{10000, 100000}, {1, 0}})
             ->ArgNames({"vertices", "inside"})

@@ -11,10 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/sys/scripted_cpu.h"
-#include "render/render_drivers.h"
 #include "render/software/rasteriser.h"
-#include "testsupport/render/cpu_scripts.h"
+#include "testsupport/render/forced_variant.h"
 #include "testsupport/render/raster_host.h"
 
 namespace {
@@ -24,33 +22,8 @@ using testsupport::PrimitiveList;
 using testsupport::RasterTestHost;
 using testsupport::ScreenVertex;
 
-constexpr const char* kVariants[] = {"plain", "mmx", "sse", "sse2"};
-
-// The driver manager with variant v (0 plain .. 3 sse2) forced, as `vortan-render --variant` forces it: a scripted
-// processor with every feature and the wishes set. Made before the code under test chooses its routines.
-struct ForcedVariant {
-    pf::ScriptedCpu cpu{*testsupport::CpuScriptNamed("all")};
-    SWhostdrivers drivers;
-
-    explicit ForcedVariant(int variant)
-    {
-        pf::setCpuProbe(&cpu);
-        drivers.Init();
-        drivers.SetUseMMX(variant >= 1);
-        drivers.SetUseSSE(variant >= 2);
-        drivers.SetUseSSE2(variant >= 3);
-    }
-    ~ForcedVariant()
-    {
-        drivers.Shutdown();
-        pf::setCpuProbe(nullptr);
-    }
-    std::string Label() const
-    {
-        return "mmx=" + std::to_string(drivers.UseMMX()) + " sse=" + std::to_string(drivers.UseSSE()) +
-               " sse2=" + std::to_string(drivers.UseSSE2());
-    }
-};
+using testsupport::kRenderVariants;
+using ForcedVariant = testsupport::ForcedRenderVariant;
 
 constexpr int32_t kWidth = 640;
 constexpr int32_t kHeight = 480;
@@ -202,7 +175,7 @@ void TriangleRate(benchmark::State& state, int variantIndex)
 // less never take the perspective walk whatever their depth terms; 512 is the smallest size here that shows it.
 const bool kRegistered = [] {
     for (int v = 0; v < 4; ++v) {
-        const std::string suffix = std::string("/") + kVariants[v];
+        const std::string suffix = std::string("/") + kRenderVariants[v];
         benchmark::RegisterBenchmark(("FillRate" + suffix).c_str(), FillRate, v)
             ->Apply(FillRateCases)
             ->Unit(benchmark::kMillisecond);

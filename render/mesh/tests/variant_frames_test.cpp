@@ -10,11 +10,9 @@
 
 #include "engine/core/root_object.h"
 #include "engine/core/world.h"
-#include "platform/sys/scripted_cpu.h"
 #include "render/render_camera.h"
-#include "render/render_drivers.h"
 #include "render/render_surface.h"
-#include "testsupport/render/cpu_scripts.h"
+#include "testsupport/render/forced_variant.h"
 #include "testsupport/render/reference_scene.h"
 
 namespace {
@@ -27,15 +25,9 @@ struct Frames {
 // since its rasteriser chooses the stages once.
 Frames DrawOrbit(int variant, const std::vector<uint32_t>& frames)
 {
-    pf::ScriptedCpu cpu(*testsupport::CpuScriptNamed("all"));
-    pf::setCpuProbe(&cpu);
     Frames out;
     {
-        SWhostdrivers drivers;
-        drivers.Init();
-        drivers.SetUseMMX(variant >= 1);
-        drivers.SetUseSSE(variant >= 2);
-        drivers.SetUseSSE2(variant >= 3);
+        const testsupport::ForcedRenderVariant forced(variant);
         rendertest::ReferenceScene scene = rendertest::MakeReferenceScene();
         SWrendercamera camera;
         SWrendersurface surface;
@@ -55,9 +47,7 @@ Frames DrawOrbit(int variant, const std::vector<uint32_t>& frames)
                 pixels.insert(pixels.end(), shown.Row(y), shown.Row(y) + shown.Width());
             out.pixels.push_back(std::move(pixels));
         }
-        drivers.Shutdown();
     }
-    pf::setCpuProbe(nullptr);
     return out;
 }
 
