@@ -3,7 +3,6 @@
 // decoder hold, counted by this program's own operator new.
 #include <atomic>
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <new>
 #include <string>
@@ -13,8 +12,7 @@
 
 #include "codecs/sound/speech/sc36/sc36_codec.h"
 #include "codecs/sound/speech/sc36/sc36_frame_driver.h"
-#include "platform/base/endian.h"
-#include "platform/media/riff_wave_reader.h"
+#include "testsupport/sound/speech_fixture.h"
 
 namespace {
 
@@ -57,22 +55,7 @@ namespace {
 
 const std::vector<int16_t>& Speech()
 {
-    static const std::vector<int16_t> samples = [] {
-        const char* root = std::getenv("VORTAN_SOURCE_DIR");
-        const std::filesystem::path base =
-            root != nullptr ? std::filesystem::path(root) : std::filesystem::path(__FILE__).parent_path().parent_path();
-        pf::WaveError error = pf::WaveError::kNone;
-        const auto reader =
-            pf::RiffWaveReader::open((base / "codecs/sound/tests/data/speech_8000_mono.wav").string(), &error);
-        std::vector<int16_t> loaded;
-        if (!reader)
-            return loaded;
-        std::vector<uint8_t> bytes(reader->dataBytes());
-        bytes.resize(reader->read(bytes));
-        for (size_t i = 0; i + 1 < bytes.size(); i += 2)
-            loaded.push_back(static_cast<int16_t>(pf::loadU16le(&bytes[i])));
-        return loaded;
-    }();
+    static const std::vector<int16_t> samples = soundtest::SpeechFixture8k();
     return samples;
 }
 

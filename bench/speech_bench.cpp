@@ -2,7 +2,6 @@
 // factors (seconds of speech per CPU second), the achieved bit rate, the speech measures of the round trip, and the
 // memory one encoder and one decoder hold.
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -12,30 +11,14 @@
 #include "codecs/sound/speech/rt24/rt24_encoder.h"
 #include "codecs/sound/speech/rt24/rt24_format.h"
 #include "codecs/sound/speech/rt24/rt24_frame_driver.h"
-#include "platform/base/endian.h"
-#include "platform/media/riff_wave_reader.h"
+#include "testsupport/sound/speech_fixture.h"
 #include "testsupport/sound/speech_metrics.h"
 
 namespace {
 
 const std::vector<int16_t>& Speech()
 {
-    static const std::vector<int16_t> samples = [] {
-        const char* root = std::getenv("VORTAN_SOURCE_DIR");
-        const std::filesystem::path base =
-            root != nullptr ? std::filesystem::path(root) : std::filesystem::path(__FILE__).parent_path().parent_path();
-        pf::WaveError error = pf::WaveError::kNone;
-        const auto reader =
-            pf::RiffWaveReader::open((base / "codecs/sound/tests/data/speech_8000_mono.wav").string(), &error);
-        std::vector<int16_t> loaded;
-        if (!reader)
-            return loaded;
-        std::vector<uint8_t> bytes(reader->dataBytes());
-        bytes.resize(reader->read(bytes));
-        for (size_t i = 0; i + 1 < bytes.size(); i += 2)
-            loaded.push_back(static_cast<int16_t>(pf::loadU16le(&bytes[i])));
-        return loaded;
-    }();
+    static const std::vector<int16_t> samples = soundtest::SpeechFixture8k();
     return samples;
 }
 

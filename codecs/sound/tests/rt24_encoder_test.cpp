@@ -1,6 +1,5 @@
 #include <cmath>
 #include <cstdint>
-#include <filesystem>
 #include <memory>
 #include <numbers>
 #include <vector>
@@ -11,8 +10,7 @@
 #include "codecs/sound/speech/rt24/rt24_codec.h"
 #include "codecs/sound/speech/rt24/rt24_encoder.h"
 #include "codecs/sound/speech/rt24/rt24_format.h"
-#include "platform/base/endian.h"
-#include "platform/media/riff_wave_reader.h"
+#include "testsupport/sound/speech_fixture.h"
 
 using namespace sound;
 
@@ -63,23 +61,6 @@ std::vector<int16_t> Sine(double period, size_t count)
     std::vector<int16_t> samples(count);
     for (size_t n = 0; n < count; ++n)
         samples[n] = static_cast<int16_t>(8000.0 * std::sin(2.0 * std::numbers::pi * static_cast<double>(n) / period));
-    return samples;
-}
-
-std::vector<int16_t> Fixture()
-{
-    const char* root = std::getenv("VORTAN_SOURCE_DIR");
-    const std::filesystem::path base = root != nullptr ? root : ".";
-    pf::WaveError error = pf::WaveError::kNone;
-    const auto reader =
-        pf::RiffWaveReader::open((base / "codecs/sound/tests/data/speech_8000_mono.wav").string(), &error);
-    std::vector<int16_t> samples;
-    if (!reader)
-        return samples;
-    std::vector<uint8_t> bytes(reader->dataBytes());
-    bytes.resize(reader->read(bytes));
-    for (size_t i = 0; i + 1 < bytes.size(); i += 2)
-        samples.push_back(static_cast<int16_t>(pf::loadU16le(&bytes[i])));
     return samples;
 }
 
@@ -155,7 +136,7 @@ TEST(Rt24EncoderAnalysis, FirstFrameAnalysesTheZeroFilledHistory)
 
 TEST(Rt24EncoderAnalysis, MinutesOfSilenceThenSpeechStayFiniteAndDetectSpeechAgain)
 {
-    const std::vector<int16_t> speech = Fixture();
+    const std::vector<int16_t> speech = soundtest::SpeechFixture8k();
     ASSERT_FALSE(speech.empty());
     Encoder e;
     const std::vector<int16_t> silence(kRt24FrameSamples, 0);

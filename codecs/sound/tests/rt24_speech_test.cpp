@@ -1,7 +1,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <numbers>
 #include <span>
 #include <string>
@@ -14,7 +13,7 @@
 #include "codecs/sound/speech/rt24/rt24_frame_driver.h"
 #include "codecs/sound/tests/speech_test_signals.h"
 #include "platform/base/endian.h"
-#include "platform/media/riff_wave_reader.h"
+#include "testsupport/sound/speech_fixture.h"
 #include "testsupport/sound/speech_metrics.h"
 
 using namespace sound;
@@ -22,23 +21,6 @@ using namespace sound;
 namespace {
 
 using speechtest::Vowel;
-
-std::vector<int16_t> Fixture()
-{
-    const char* root = std::getenv("VORTAN_SOURCE_DIR");
-    const std::filesystem::path base = root != nullptr ? root : ".";
-    pf::WaveError error = pf::WaveError::kNone;
-    const auto reader =
-        pf::RiffWaveReader::open((base / "codecs/sound/tests/data/speech_8000_mono.wav").string(), &error);
-    std::vector<int16_t> samples;
-    if (!reader)
-        return samples;
-    std::vector<uint8_t> bytes(reader->dataBytes());
-    bytes.resize(reader->read(bytes));
-    for (size_t i = 0; i + 1 < bytes.size(); i += 2)
-        samples.push_back(static_cast<int16_t>(pf::loadU16le(&bytes[i])));
-    return samples;
-}
 
 std::vector<int16_t> RoundTrip(std::span<const int16_t> samples, const Rt24DecodeOptions& options = {})
 {
@@ -68,7 +50,7 @@ TEST(Rt24Speech, VowelsComeBackVoicedAtTheirPitch)
 
 TEST(Rt24Speech, FixtureKeepsItsSpectrumAndEnergy)
 {
-    const std::vector<int16_t> speech = Fixture();
+    const std::vector<int16_t> speech = soundtest::SpeechFixture8k();
     ASSERT_FALSE(speech.empty());
     const std::vector<int16_t> decoded = RoundTrip(speech);
     const soundtest::SpeechComparison result = soundtest::CompareSpeech(speech, decoded, 8000, 4000);
@@ -82,7 +64,7 @@ TEST(Rt24Speech, FixtureKeepsItsSpectrumAndEnergy)
 
 TEST(Rt24Speech, TimeScaleStretchesTheLength)
 {
-    const std::vector<int16_t> speech = Fixture();
+    const std::vector<int16_t> speech = soundtest::SpeechFixture8k();
     ASSERT_FALSE(speech.empty());
     const Rt24Encoded encoded = Rt24EncodeSamples(speech);
     const size_t normal = Rt24DecodeFrames(encoded.frames, {}).samples.size();
@@ -103,7 +85,7 @@ TEST(Rt24Speech, TimeScaleStretchesTheLength)
 
 TEST(Rt24Speech, SameInputSameBytes)
 {
-    const std::vector<int16_t> speech = Fixture();
+    const std::vector<int16_t> speech = soundtest::SpeechFixture8k();
     ASSERT_FALSE(speech.empty());
     const Rt24Encoded first = Rt24EncodeSamples(speech);
     const Rt24Encoded second = Rt24EncodeSamples(speech);
@@ -117,7 +99,7 @@ TEST(Rt24Speech, SameInputSameBytes)
 
 TEST(Rt24Speech, LostFramesKeepTheLengthAndStayQuiet)
 {
-    const std::vector<int16_t> speech = Fixture();
+    const std::vector<int16_t> speech = soundtest::SpeechFixture8k();
     ASSERT_FALSE(speech.empty());
     const Rt24Encoded encoded = Rt24EncodeSamples(speech);
     Rt24DecodeOptions options;
@@ -172,7 +154,7 @@ TEST(Rt24Speech, StoredDataHeader)
 
 TEST(Rt24Speech, EncoderAndDecoderRunOnTwoThreadsAtOnce)
 {
-    const std::vector<int16_t> speech = Fixture();
+    const std::vector<int16_t> speech = soundtest::SpeechFixture8k();
     ASSERT_FALSE(speech.empty());
     const Rt24Encoded reference = Rt24EncodeSamples(speech);
     const std::vector<int16_t> expected = Rt24DecodeFrames(reference.frames, {}).samples;

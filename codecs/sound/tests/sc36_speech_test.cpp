@@ -2,7 +2,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <numbers>
 #include <span>
 #include <string>
@@ -15,31 +14,13 @@
 #include "codecs/sound/speech/sc36/sc36_codec.h"
 #include "codecs/sound/speech/sc36/sc36_frame_driver.h"
 #include "codecs/sound/tests/speech_test_signals.h"
-#include "platform/base/endian.h"
-#include "platform/media/riff_wave_reader.h"
+#include "testsupport/sound/speech_fixture.h"
 #include "testsupport/sound/speech_metrics.h"
 
 using namespace sound;
 using speechtest::Vowel;
 
 namespace {
-
-std::vector<int16_t> Fixture()
-{
-    const char* root = std::getenv("VORTAN_SOURCE_DIR");
-    const std::filesystem::path base = root != nullptr ? root : ".";
-    pf::WaveError error = pf::WaveError::kNone;
-    const auto reader =
-        pf::RiffWaveReader::open((base / "codecs/sound/tests/data/speech_8000_mono.wav").string(), &error);
-    std::vector<int16_t> samples;
-    if (!reader)
-        return samples;
-    std::vector<uint8_t> bytes(reader->dataBytes());
-    bytes.resize(reader->read(bytes));
-    for (size_t i = 0; i + 1 < bytes.size(); i += 2)
-        samples.push_back(static_cast<int16_t>(pf::loadU16le(&bytes[i])));
-    return samples;
-}
 
 std::vector<int16_t> RoundTrip(std::span<const int16_t> samples, Sc36StreamVariant variant,
                                const Sc36DecodeOptions& options = {})
@@ -106,7 +87,7 @@ TEST(Sc36Speech, SameInputGivesSameBytes)
 
 TEST(Sc36Speech, FixtureRoundTripKeepsPitchEnergyAndSpectrum)
 {
-    const std::vector<int16_t> fixture = Fixture();
+    const std::vector<int16_t> fixture = soundtest::SpeechFixture8k();
     ASSERT_FALSE(fixture.empty()) << "set VORTAN_SOURCE_DIR";
     for (const Sc36StreamVariant variant :
          {Sc36StreamVariant::k3200, Sc36StreamVariant::k6400, Sc36StreamVariant::kSwitched}) {
@@ -157,7 +138,7 @@ double VoicedWaveformCorrelation(std::span<const int16_t> original, std::span<co
 
 TEST(Sc36Speech, PhasesOfTheEnhancementLayerFollowTheWaveform)
 {
-    const std::vector<int16_t> fixture = Fixture();
+    const std::vector<int16_t> fixture = soundtest::SpeechFixture8k();
     ASSERT_FALSE(fixture.empty()) << "set VORTAN_SOURCE_DIR";
     const FrameTrack track = TrackOf(fixture);
     const double base = VoicedWaveformCorrelation(fixture, RoundTrip(fixture, Sc36StreamVariant::k3200), track);

@@ -1,7 +1,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -9,30 +8,12 @@
 #include "codecs/sound/speech/sc36/sc36_tables.h"
 #include "codecs/sound/speech/sc36/tables/sc36_training.h"
 #include "codecs/sound/tests/speech_test_signals.h"
-#include "platform/base/endian.h"
-#include "platform/media/riff_wave_reader.h"
+#include "testsupport/sound/speech_fixture.h"
 #include "testsupport/sound/speech_metrics.h"
 
 using namespace sound;
 
 namespace {
-
-std::vector<int16_t> Fixture()
-{
-    const char* root = std::getenv("VORTAN_SOURCE_DIR");
-    const std::filesystem::path base = root != nullptr ? root : ".";
-    pf::WaveError error = pf::WaveError::kNone;
-    const auto reader =
-        pf::RiffWaveReader::open((base / "codecs/sound/tests/data/speech_8000_mono.wav").string(), &error);
-    std::vector<int16_t> samples;
-    if (!reader)
-        return samples;
-    std::vector<uint8_t> bytes(reader->dataBytes());
-    bytes.resize(reader->read(bytes));
-    for (size_t i = 0; i + 1 < bytes.size(); i += 2)
-        samples.push_back(static_cast<int16_t>(pf::loadU16le(&bytes[i])));
-    return samples;
-}
 
 // Vowels at a few pitches with a noise burst between them: voiced and unvoiced frames in both sets.
 std::vector<int16_t> SmallCorpus()
@@ -101,7 +82,7 @@ TEST(Sc36Tables, OneTrainingPassIsRepeatableAndKeepsTheConstraints)
 // The fixture's sentence is none of the training corpus', so this is a held-out comparison.
 TEST(Sc36Tables, TrainedTablesBeatTheBootstrapTablesOnTheFixture)
 {
-    const std::vector<int16_t> fixture = Fixture();
+    const std::vector<int16_t> fixture = soundtest::SpeechFixture8k();
     ASSERT_FALSE(fixture.empty()) << "set VORTAN_SOURCE_DIR";
     std::vector<Sc36TrainingFrame> frames;
     ASSERT_TRUE(CollectSc36TrainingFrames(fixture, frames));
