@@ -1,5 +1,7 @@
 #include "codecs/sound/Tonalwave/tonalwave_codebooks.h"
 
+#include "codecs/sound/Tonalwave/tonalwave_support.h"
+
 namespace sound {
 
 TonalwaveTableShape ShapeOf(TonalwaveSet set)
@@ -28,6 +30,49 @@ TonalwaveTableShape ShapeOf(TonalwaveSet set)
     at += static_cast<size_t>(shape.lspStage1Rows + shape.lspStage2Rows + 2) * static_cast<size_t>(p.lspOrder);
     shape.total = at;
     return shape;
+}
+
+std::span<const int16_t> TablesToOpen(TonalwaveSet set, std::span<const int16_t> given)
+{
+    if (!HasBandEdges(set))
+        return {};
+    const std::span<const int16_t> tables = given.empty() ? StoredTablesOf(set) : given;
+    return tables.size() == ShapeOf(set).total ? tables : std::span<const int16_t>();
+}
+
+TonalwaveCodebooks ConvertCodebooks(TonalwaveSet set, std::span<const int16_t> tables)
+{
+    const TonalwaveParameterSet& p = ParametersOf(set);
+    const TonalwaveTableShape shape = ShapeOf(set);
+    TonalwaveCodebooks books;
+    for (size_t k = 0; k < kTonalwaveKinds; ++k) {
+        for (size_t half = 0; half < 2; ++half) {
+            books.main[k][half].resize(shape.mainSize[k]);
+            ConvertCodebook(tables.subspan(shape.mainOffset[k] + half * shape.mainSize[k], shape.mainSize[k]), false,
+                            books.main[k][half]);
+        }
+        books.band[k].resize(shape.bandSize[k]);
+        ConvertCodebook(tables.subspan(shape.bandOffset[k], shape.bandSize[k]), true, books.band[k]);
+        books.bandEdges[k] = BandEdgesOf(set, static_cast<TonalwaveKind>(k));
+    }
+    books.bandRowLength = {books.bandEdges[0].count / p.bandIndicesLong, books.bandEdges[1].count / p.bandIndicesMedium,
+                           books.bandEdges[2].count / p.bandIndicesShort};
+    books.periodic.resize(shape.periodicSize);
+    ConvertCodebook(tables.subspan(shape.periodicOffset, shape.periodicSize), true, books.periodic);
+
+    const auto order = static_cast<size_t>(shape.lspOrder);
+    auto copyRows = [&](size_t from, int rows, std::vector<float>& out) {
+        out.assign(static_cast<size_t>(rows) * kTonalwaveLspStride, 0.0f);
+        for (int row = 0; row < rows; ++row)
+            ConvertCodebook(tables.subspan(from + static_cast<size_t>(row) * order, order), true,
+                            std::span<float>(out).subspan(static_cast<size_t>(row) * kTonalwaveLspStride, order));
+    };
+    copyRows(shape.lspOffset, shape.lspStage1Rows, books.lspStage1);
+    copyRows(shape.lspOffset + static_cast<size_t>(shape.lspStage1Rows) * order, shape.lspStage2Rows, books.lspStage2);
+    copyRows(shape.lspOffset + static_cast<size_t>(shape.lspStage1Rows + shape.lspStage2Rows) * order, 2,
+             books.lspPredictor);
+    books.splitBounds = SplitBoundaries(p.lspSplits, p.lspOrder);
+    return books;
 }
 
 std::span<const int16_t> StoredTablesOf(TonalwaveSet set)

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "codecs/sound/Tonalwave/tonalwave_parameters.h"
 
@@ -34,6 +35,28 @@ TonalwaveTableShape ShapeOf(TonalwaveSet set);
 // The committed tables of a set; empty for the sets that have none (they cannot be opened).
 std::span<const int16_t> StoredTablesOf(TonalwaveSet set);
 bool HasStoredTables(TonalwaveSet set);
+
+// The tables an encoder or decoder opens with: given ones when there are any, else the committed ones. Empty when
+// the set has no band edges or the tables are not of the set's shape: the open fails.
+std::span<const int16_t> TablesToOpen(TonalwaveSet set, std::span<const int16_t> given);
+
+inline constexpr int kTonalwaveLspStride = 20; // envelope rows in memory are this wide whatever the order
+
+// A set's stored tables as the floats both directions code with, indexed by kind (long, medium, short).
+struct TonalwaveCodebooks {
+    std::array<std::array<std::vector<float>, 2>, kTonalwaveKinds> main; // the pair of each kind, unscaled
+    std::array<std::vector<float>, kTonalwaveKinds> band;
+    std::array<BandEdges, kTonalwaveKinds> bandEdges;
+    std::array<int, kTonalwaveKinds> bandRowLength = {};
+    std::vector<float> periodic;     // the pair, the first codebook's rows first
+    std::vector<float> lspStage1;    // 2^L1 rows of kTonalwaveLspStride
+    std::vector<float> lspStage2;    // 2^L2 rows
+    std::vector<float> lspPredictor; // 2 rows
+    std::vector<int> splitBounds;
+};
+
+// tables: of the set's shape (TablesToOpen).
+TonalwaveCodebooks ConvertCodebooks(TonalwaveSet set, std::span<const int16_t> tables);
 
 // One function per generated file.
 std::span<const int16_t> StoredTables8k8();

@@ -78,11 +78,8 @@ float SignOfHalf(int32_t index)
 std::unique_ptr<TonalwaveDecoder> TonalwaveDecoder::Create(const TonalwaveConfiguration& config, size_t scratchBytes,
                                                            std::span<const int16_t> tables)
 {
-    // A set without band edges cannot be decoded: its open fails.
-    if (!HasBandEdges(config.set))
-        return nullptr;
-    const std::span<const int16_t> stored = tables.empty() ? StoredTablesOf(config.set) : tables;
-    if (stored.empty() || stored.size() != ShapeOf(config.set).total)
+    const std::span<const int16_t> stored = TablesToOpen(config.set, tables);
+    if (stored.empty())
         return nullptr;
     return std::make_unique<TonalwaveDecoder>(config, scratchBytes, stored);
 }
@@ -92,7 +89,6 @@ TonalwaveDecoder::TonalwaveDecoder(const TonalwaveConfiguration& config, size_t 
     : m_layout(BuildLayout(config)), m_scratch(scratchBytes)
 {
     const TonalwaveSizes& s = m_layout.sizes;
-    const TonalwaveParameterSet& p = ParametersOf(config.set);
     m_channels = s.channels;
     m_frameSamples = s.frameSamples;
     m_mediumLength = s.mediumLength;
@@ -100,36 +96,16 @@ TonalwaveDecoder::TonalwaveDecoder(const TonalwaveConfiguration& config, size_t 
     m_frameOrder = OrderOf(m_frameSamples);
     m_quarterBandCut = config.set == TonalwaveSet::k8k6;
 
-    const std::span<const int16_t> stored = tables;
-    const TonalwaveTableShape shape = ShapeOf(config.set);
-    for (size_t k = 0; k < kTonalwaveKinds; ++k) {
-        for (size_t half = 0; half < 2; ++half) {
-            m_main[k][half].resize(shape.mainSize[k]);
-            ConvertCodebook(stored.subspan(shape.mainOffset[k] + half * shape.mainSize[k], shape.mainSize[k]), false,
-                            m_main[k][half]);
-        }
-        m_bandBook[k].resize(shape.bandSize[k]);
-        ConvertCodebook(stored.subspan(shape.bandOffset[k], shape.bandSize[k]), true, m_bandBook[k]);
-        m_bandEdges[k] = BandEdgesOf(config.set, static_cast<TonalwaveKind>(k));
-    }
-    m_bandRowLength = {m_bandEdges[0].count / p.bandIndicesLong, m_bandEdges[1].count / p.bandIndicesMedium,
-                       m_bandEdges[2].count / p.bandIndicesShort};
-    m_periodicBook.resize(shape.periodicSize);
-    ConvertCodebook(stored.subspan(shape.periodicOffset, shape.periodicSize), true, m_periodicBook);
-
-    // Envelope rows are kTonalwaveLspStride floats wide in memory, whatever the order.
-    const auto order = static_cast<size_t>(shape.lspOrder);
-    auto copyRows = [&](size_t from, int rows, std::vector<float>& out) {
-        out.assign(static_cast<size_t>(rows) * kTonalwaveLspStride, 0.0f);
-        for (int row = 0; row < rows; ++row)
-            ConvertCodebook(stored.subspan(from + static_cast<size_t>(row) * order, order), true,
-                            std::span<float>(out).subspan(static_cast<size_t>(row) * kTonalwaveLspStride, order));
-    };
-    copyRows(shape.lspOffset, shape.lspStage1Rows, m_lspStage1);
-    copyRows(shape.lspOffset + static_cast<size_t>(shape.lspStage1Rows) * order, shape.lspStage2Rows, m_lspStage2);
-    copyRows(shape.lspOffset + static_cast<size_t>(shape.lspStage1Rows + shape.lspStage2Rows) * order, 2,
-             m_lspPredictor);
-    m_splitBounds = SplitBoundaries(p.lspSplits, p.lspOrder);
+    TonalwaveCodebooks books = ConvertCodebooks(config.set, tables);
+    m_main = std::move(books.main);
+    m_bandBook = std::move(books.band);
+    m_bandEdges = books.bandEdges;
+    m_bandRowLength = books.bandRowLength;
+    m_periodicBook = std::move(books.periodic);
+    m_lspStage1 = std::move(books.lspStage1);
+    m_lspStage2 = std::move(books.lspStage2);
+    m_lspPredictor = std::move(books.lspPredictor);
+    m_splitBounds = std::move(books.splitBounds);
 
     m_longSlope = SineSlope(m_frameSamples, 2.0 * m_frameSamples);
     m_mediumSlope = SineSlope(m_mediumLength, 2.0 * m_mediumLength);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "codecs/sound/Tonalwave/Decode/tonalwave_synthesis.h"
+#include "codecs/sound/Tonalwave/tonalwave_codebooks.h"
 #include "codecs/sound/Tonalwave/tonalwave_frame.h"
 #include "codecs/sound/Tonalwave/tonalwave_layout.h"
 #include "codecs/sound/Tonalwave/tonalwave_support.h"
@@ -20,7 +21,6 @@ namespace sound {
 
 // Sized from the deepest push of every model and frame kind, concealment included, with a wide margin.
 inline constexpr size_t kTonalwaveDecoderScratchBytes = 138500;
-inline constexpr int kTonalwaveLspStride = 20; // envelope rows in memory are this wide whatever the order
 
 class TonalwaveDecoder : public CodecPart {
 public:

@@ -14,7 +14,7 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr float kHalfSqrt2 = 0.70710677f;
-constexpr int kLspStride = 20;
+constexpr int kLspStride = kTonalwaveLspStride;
 constexpr float kLeastBandValue = 0.1f;
 constexpr int kMaxBands = 64;
 
@@ -58,10 +58,8 @@ double LagBandwidthOf(int sampleRate)
 std::unique_ptr<TonalwaveEncoder> TonalwaveEncoder::Create(const TonalwaveConfiguration& config, size_t scratchBytes,
                                                            std::span<const int16_t> tables)
 {
-    if (!HasBandEdges(config.set))
-        return nullptr;
-    const std::span<const int16_t> stored = tables.empty() ? StoredTablesOf(config.set) : tables;
-    if (stored.empty() || stored.size() != ShapeOf(config.set).total)
+    const std::span<const int16_t> stored = TablesToOpen(config.set, tables);
+    if (stored.empty())
         return nullptr;
     return std::make_unique<TonalwaveEncoder>(config, scratchBytes, stored);
 }
@@ -78,41 +76,29 @@ TonalwaveEncoder::TonalwaveEncoder(const TonalwaveConfiguration& config, size_t 
     m_quarterBandCut = config.set == TonalwaveSet::k8k6;
     m_periodicCandidates = config.sampleRate >= 22050 ? 3 : 8;
 
-    const TonalwaveTableShape shape = ShapeOf(config.set);
+    TonalwaveCodebooks books = ConvertCodebooks(config.set, tables);
+    m_main = std::move(books.main);
+    m_bandBook = std::move(books.band);
+    m_bandEdges = books.bandEdges;
+    m_bandRowLength = books.bandRowLength;
+    m_lspStage1 = std::move(books.lspStage1);
+    m_lspStage2 = std::move(books.lspStage2);
+    m_lspPredictor = std::move(books.lspPredictor);
+    m_splitBounds = std::move(books.splitBounds);
     for (size_t k = 0; k < kTonalwaveKinds; ++k) {
         for (size_t half = 0; half < 2; ++half) {
-            m_main[k][half].resize(shape.mainSize[k]);
-            ConvertCodebook(tables.subspan(shape.mainOffset[k] + half * shape.mainSize[k], shape.mainSize[k]), false,
-                            m_main[k][half]);
-            m_mainEnergy[k][half].resize(shape.mainSize[k]);
+            m_mainEnergy[k][half].resize(m_main[k][half].size());
             CodebookEnergies(m_main[k][half], m_mainEnergy[k][half]);
         }
-        m_bandBook[k].resize(shape.bandSize[k]);
-        ConvertCodebook(tables.subspan(shape.bandOffset[k], shape.bandSize[k]), true, m_bandBook[k]);
-        m_bandEdges[k] = BandEdgesOf(config.set, static_cast<TonalwaveKind>(k));
     }
-    m_bandRowLength = {m_bandEdges[0].count / p.bandIndicesLong, m_bandEdges[1].count / p.bandIndicesMedium,
-                       m_bandEdges[2].count / p.bandIndicesShort};
-    const size_t periodicHalf = shape.periodicSize / 2;
+    // The search takes each codebook of the periodic pair on its own.
+    const size_t periodicHalf = books.periodic.size() / 2;
     for (size_t half = 0; half < 2; ++half) {
-        m_periodicBook[half].resize(periodicHalf);
-        ConvertCodebook(tables.subspan(shape.periodicOffset + half * periodicHalf, periodicHalf), true,
-                        m_periodicBook[half]);
+        const auto first = books.periodic.begin() + static_cast<ptrdiff_t>(half * periodicHalf);
+        m_periodicBook[half].assign(first, first + static_cast<ptrdiff_t>(periodicHalf));
         m_periodicEnergy[half].resize(periodicHalf);
         CodebookEnergies(m_periodicBook[half], m_periodicEnergy[half]);
     }
-    const auto order = static_cast<size_t>(shape.lspOrder);
-    auto copyRows = [&](size_t from, int rows, std::vector<float>& out) {
-        out.assign(static_cast<size_t>(rows) * kLspStride, 0.0f);
-        for (int row = 0; row < rows; ++row)
-            ConvertCodebook(tables.subspan(from + static_cast<size_t>(row) * order, order), true,
-                            std::span<float>(out).subspan(static_cast<size_t>(row) * kLspStride, order));
-    };
-    copyRows(shape.lspOffset, shape.lspStage1Rows, m_lspStage1);
-    copyRows(shape.lspOffset + static_cast<size_t>(shape.lspStage1Rows) * order, shape.lspStage2Rows, m_lspStage2);
-    copyRows(shape.lspOffset + static_cast<size_t>(shape.lspStage1Rows + shape.lspStage2Rows) * order, 2,
-             m_lspPredictor);
-    m_splitBounds = SplitBoundaries(p.lspSplits, p.lspOrder);
     m_lpc = std::make_unique<LspAnalysis>(p.lspOrder, LagBandwidthOf(config.sampleRate), config.sampleRate);
 
     m_longSlope = SineSlope(m_frameSamples, 2.0 * m_frameSamples);
