@@ -241,7 +241,7 @@ private:
 template <class Interface> class Buffer final : public Counted<Interface> {
 public:
     Buffer(const Guid& iid, uint32_t length, uint32_t usage, uint32_t kind)
-        : Counted<Interface>(iid), m_bytes(length, 0), m_usage(usage), m_kind(kind)
+        : Counted<Interface>(iid), m_bytes(length, config().newResourceFill), m_usage(usage), m_kind(kind)
     {
     }
     HResult Lock(uint32_t offset, uint32_t size, uint8_t** data, uint32_t flags) override
@@ -306,8 +306,10 @@ public:
                     return D3DERR_OUTOFVIDEOMEMORY;
                 std::vector<PixelPlane> planes;
                 uint32_t w = width, h = height;
+                const uint8_t fill = config().newResourceFill;
                 for (uint32_t l = 0; levels == 0 || l < levels; ++l) {
                     planes.push_back(*PixelPlane::make(format, w, h));
+                    std::fill(planes.back().bytes.begin(), planes.back().bytes.end(), fill);
                     if (w == 1 && h == 1)
                         break;
                     w = std::max(1u, w / 2);

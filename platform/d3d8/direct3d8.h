@@ -20,7 +20,8 @@ struct Direct3D8Config {
     std::set<D3DFORMAT> textureFormats = {D3DFMT_X8R8G8B8, D3DFMT_A8R8G8B8, D3DFMT_R5G6B5};
     std::set<D3DFORMAT> depthFormats = {D3DFMT_D24X8, D3DFMT_D16};
     std::set<uint32_t> multiSampleTypes = {D3DMULTISAMPLE_NONE};
-    bool rasterise = true; // off where a test only counts calls
+    bool rasterise = true;       // off where a test only counts calls
+    uint8_t newResourceFill = 0; // every byte of a new texture or buffer: non-zero shows what a caller never wrote
 
     static D3DCAPS8 defaultCaps();
 };

@@ -374,5 +374,41 @@ TEST_F(Direct3D8Test, BoundObjectsLiveUntilUnboundAndAWholeDeviceLifeLeaksNoRefe
     EXPECT_EQ(d3d8LiveObjects(), 1); // the runtime alone; TearDown checks it goes too
 }
 
+class Direct3D8FilledTest : public Direct3D8Test {
+protected:
+    Direct3D8Config configFor() const override
+    {
+        Direct3D8Config c;
+        c.newResourceFill = 0xA5;
+        return c;
+    }
+};
+
+TEST_F(Direct3D8FilledTest, NewTexturesAndBuffersStartWithTheFillByteSoThatUnwrittenBytesShow)
+{
+    ASSERT_EQ(createDevice(), D3D_OK);
+    IDirect3DTexture8* texture = nullptr;
+    ASSERT_EQ(device->CreateTexture(4, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &texture), D3D_OK);
+    D3DLOCKED_RECT locked;
+    ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
+    const auto* texels = static_cast<const uint8_t*>(locked.pBits);
+    for (int i = 0; i < 4 * 4; ++i)
+        EXPECT_EQ(texels[i], 0xA5) << i;
+    texture->UnlockRect(0);
+    texture->Release();
+
+    IDirect3DVertexBuffer8* vb = nullptr;
+    ASSERT_EQ(device->CreateVertexBuffer(16, D3DUSAGE_WRITEONLY, 0, D3DPOOL_DEFAULT, &vb), D3D_OK);
+    uint8_t* bytes = nullptr;
+    ASSERT_EQ(vb->Lock(0, 0, &bytes, 0), D3D_OK);
+    EXPECT_EQ(bytes[0], 0xA5);
+    EXPECT_EQ(bytes[15], 0xA5);
+    vb->Unlock();
+    ASSERT_EQ(vb->Lock(0, 0, &bytes, D3DLOCK_DISCARD), D3D_OK); // discarding still gives fresh zeroed bytes
+    EXPECT_EQ(bytes[15], 0);
+    vb->Unlock();
+    vb->Release();
+}
+
 } // namespace
 } // namespace pf
