@@ -147,3 +147,14 @@ MotionCreator FindMotionCreator(int32_t kindId)
     const auto found = registries.creators.find(kindId);
     return found != registries.creators.end() ? found->second : nullptr;
 }
+
+std::vector<int32_t> ListMotionCreatorKinds()
+{
+    Registries& registries = GetRegistries();
+    const std::lock_guard guard(registries.lock);
+    std::vector<int32_t> kinds;
+    kinds.reserve(registries.creators.size());
+    for (const auto& [kind, creator] : registries.creators)
+        kinds.push_back(kind);
+    return kinds;
+}

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/behaviour/action_target.h"
 #include "engine/core/list.h"
@@ -84,3 +85,4 @@ bool RegisterActionHandler(int32_t kindId, ActionHandler handler);
 bool RegisterMotionCreator(int32_t kindId, MotionCreator creator);
 ActionHandler FindActionHandler(int32_t kindId); // null when none is registered
 MotionCreator FindMotionCreator(int32_t kindId);
+std::vector<int32_t> ListMotionCreatorKinds(); // the kinds with a motion creator, ascending
