@@ -53,8 +53,8 @@ public:
 
     virtual float GetRangeMin() const = 0;
     virtual float GetRangeMax() const = 0;
-    // The whole outer record of this generator.
-    bool Save(SWchunkstream& out) const;
+    // The whole outer record of this generator; it is read back through Read, which chooses the kind.
+    bool Save(SWchunkstream& out) const override;
     // The generator of the outer record at in's position (its tag decides the kind), or null when the tag is not a
     // generator's or the record is damaged; in is then left after the record.
     static std::unique_ptr<SWgenerator> Read(SWworld* world, SWchunkstream& in);

@@ -55,6 +55,10 @@ public:
     virtual void SetDuration(float ms) { m_durationMs = ms; }
     virtual void StretchDuration(float ms) { SetDuration(ms); }
     virtual SWmotion* Clone() const { return nullptr; } // a motion of the same class; caller owns
+    // The motion's record list (each kind's own records, then its shared ones). A kind without records writes
+    // and reads nothing. Load answers false when damaged; what was read stays.
+    virtual bool Save(SWchunkstream& /*out*/) const { return true; }
+    virtual bool Load(SWchunkstream& /*in*/) { return true; }
 
     bool SetLoopForever(bool forever) { return SetLoop(forever); }
     int32_t SetLoopCount(int32_t count) { return SetRepeatCount(count); }

@@ -46,8 +46,8 @@ public:
     void SetValue(int i, float value);
     bool IsRunningCopy() const { return m_runningCopy != 0; }
 
-    bool Save(SWchunkstream& out) const;
-    bool Load(SWchunkstream& in); // false when damaged; what was read stays
+    bool Save(SWchunkstream& out) const override;
+    bool Load(SWchunkstream& in) override; // false when damaged; what was read stays
 
 private:
     SWmatrix m_aim; // kept for the editor; the step does not read it

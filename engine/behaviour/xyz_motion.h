@@ -53,8 +53,8 @@ public:
     void CopyRepeatSettings(); // the motion's loop settings into its three generators
     bool IsRunningCopy() const { return m_runningCopy != 0; }
 
-    bool Save(SWchunkstream& out) const; // the records of the header comment, in order
-    bool Load(SWchunkstream& in);        // false when damaged; what was read stays
+    bool Save(SWchunkstream& out) const override; // the records of the header comment, in order
+    bool Load(SWchunkstream& in) override;        // false when damaged; what was read stays
 
 private:
     void StepGenerators(float ms, bool setTime);

@@ -1,6 +1,10 @@
-// Motion and generator records from any bytes. The first byte chooses: even, the rest is a run of generator
-// records; odd, the rest is an XYZ motion's record list. Never a crash, a hang or a leak; what loads writes bytes
-// that load again to the same bytes, and stepping it over a long time ends.
+// Motion and generator records from any bytes. The first byte chooses the reader: 0, the rest is a run of generator
+// records; a kind with a registered motion creator (41 for the XYZ rotation, and so on), the rest is the record list
+// of that kind's motion; any other byte, the registered kinds in ascending order taken round by that byte, so every
+// motion a later part registers is read here without naming it. Never a crash, a hang or a leak; what loads writes
+// bytes that load again to the same bytes, and starting, stepping it over a long time and folding it into a node
+// ends.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -8,8 +12,9 @@
 #include <span>
 #include <vector>
 
+#include "engine/behaviour/action_kind.h"
 #include "engine/behaviour/generator.h"
-#include "engine/behaviour/xyz_motion.h"
+#include "engine/behaviour/motion.h"
 #include "engine/core/buffer.h"
 #include "engine/core/chunk_stream.h"
 #include "engine/core/object_node.h"
@@ -52,21 +57,46 @@ void FuzzGenerators(SWworld& world, std::span<const uint8_t> bytes)
     }
 }
 
-void FuzzXyz(SWworld& world, std::span<const uint8_t> bytes)
+int32_t ChooseKind(uint8_t selector)
 {
-    SWxyzmotion motion(&world);
-    SWchunkstream in(bytes);
-    if (!motion.Load(in))
+    const std::vector<int32_t> kinds = ListMotionCreatorKinds();
+    if (kinds.empty())
+        return -1;
+    if (std::find(kinds.begin(), kinds.end(), static_cast<int32_t>(selector)) != kinds.end())
+        return selector;
+    return kinds[selector % kinds.size()];
+}
+
+void FuzzMotion(SWworld& world, int32_t kind, std::span<const uint8_t> bytes)
+{
+    const MotionCreator create = FindMotionCreator(kind);
+    std::unique_ptr<SWmotion> motion(create(&world));
+    if (motion == nullptr)
         return;
-    const std::vector<uint8_t> first = Written([&](SWchunkstream& out) { return motion.Save(out); });
-    SWxyzmotion again(&world);
-    SWchunkstream reread(first);
-    if (!again.Load(reread) || Written([&](SWchunkstream& out) { return again.Save(out); }) != first)
-        std::abort();
+    SWchunkstream in(bytes);
+    if (motion->Load(in)) {
+        const std::vector<uint8_t> first = Written([&](SWchunkstream& out) { return motion->Save(out); });
+        std::unique_ptr<SWmotion> again(create(&world));
+        SWchunkstream reread(first);
+        if (!again->Load(reread) || Written([&](SWchunkstream& out) { return again->Save(out); }) != first)
+            std::abort();
+    }
+    // A damaged list keeps what was read; it must run as safely as a whole one.
     auto* node = new SWobjectnode();
     world.AddNode(node, nullptr);
-    Exercise(motion);
-    motion.ApplyToNode(*node);
+    auto* nodeMotion = dynamic_cast<SWnodemotion*>(motion.get());
+    if (nodeMotion != nullptr)
+        nodeMotion->BindNode(node->GetId());
+    motion->Start();
+    Exercise(*motion);
+    if (nodeMotion != nullptr)
+        nodeMotion->ApplyToNode(*node);
+    std::unique_ptr<SWmotion> copy(motion->Clone());
+    if (copy != nullptr) {
+        copy->Start();
+        Exercise(*copy);
+    }
+    motion->Stop();
 }
 
 } // namespace
@@ -77,9 +107,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     SWworld world;
     const std::span<const uint8_t> rest(data + 1, size - 1);
-    if ((data[0] & 1) == 0)
+    if (data[0] == 0) {
         FuzzGenerators(world, rest);
-    else
-        FuzzXyz(world, rest);
+        return 0;
+    }
+    const int32_t kind = ChooseKind(data[0]);
+    if (kind >= 0)
+        FuzzMotion(world, kind, rest);
     return 0;
 }
