@@ -1,4 +1,4 @@
-// vortan-train tonalwave train: a set's envelope codebooks trained on the corpus, as generated source.
+// vortan-train tonalwave train: a set's codebooks trained on the corpus, as generated source.
 #include "apps/train/tonalwave_train.h"
 
 #include <algorithm>
@@ -26,8 +26,9 @@ constexpr int kExitUsage = 2;
 constexpr int kExitRefused = 3;
 constexpr int kMostPasses = 50;
 constexpr int kDefaultPasses = 4;
-constexpr const char* kUsage =
-    "usage: vortan-train tonalwave train --set 8k8|8k6|11k10|22k24 --corpus DIR --out FILE [--passes N]";
+constexpr int kMostThreads = 64;
+constexpr const char* kUsage = "usage: vortan-train tonalwave train --set 8k8|8k6|11k10|22k24 --corpus DIR --out FILE "
+                               "[--passes N] [--threads N]";
 
 int Report(int code, const std::string& message)
 {
@@ -119,6 +120,7 @@ int RunTonalwaveTrain(std::span<char* const> args)
     std::string corpus;
     std::string out;
     int passes = kDefaultPasses;
+    int threads = 1;
     for (size_t i = 0; i < args.size(); i += 2) {
         if (i + 1 >= args.size())
             return Report(kExitUsage, kUsage);
@@ -134,6 +136,10 @@ int RunTonalwaveTrain(std::span<char* const> args)
             const auto [end, failure] = std::from_chars(value.data(), value.data() + value.size(), passes);
             if (failure != std::errc() || end != value.data() + value.size() || passes < 1 || passes > kMostPasses)
                 return Report(kExitUsage, "--passes takes 1 to " + std::to_string(kMostPasses));
+        } else if (key == "--threads") {
+            const auto [end, failure] = std::from_chars(value.data(), value.data() + value.size(), threads);
+            if (failure != std::errc() || end != value.data() + value.size() || threads < 1 || threads > kMostThreads)
+                return Report(kExitUsage, "--threads takes 1 to " + std::to_string(kMostThreads));
         } else {
             return Report(kExitUsage, kUsage);
         }
@@ -145,14 +151,28 @@ int RunTonalwaveTrain(std::span<char* const> args)
     if (!config)
         return Report(kExitUsage, "SET must be 8k8, 8k6, 11k10 or 22k24, not \"" + setWord + "\"");
 
+    // DIR/train/*.wav; a corpus root without a train folder gives every DIR/*/train/*.wav (speech, music).
     std::vector<std::filesystem::path> files;
     std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(corpus) / "train", error))
-        if (entry.path().extension() == ".wav")
-            files.push_back(entry.path());
-    std::sort(files.begin(), files.end());
+    std::vector<std::filesystem::path> folders;
+    if (std::filesystem::is_directory(std::filesystem::path(corpus) / "train", error)) {
+        folders.push_back(std::filesystem::path(corpus) / "train");
+    } else {
+        for (const auto& entry : std::filesystem::directory_iterator(corpus, error))
+            if (std::filesystem::is_directory(entry.path() / "train", error))
+                folders.push_back(entry.path() / "train");
+    }
+    std::sort(folders.begin(), folders.end());
+    for (const std::filesystem::path& folder : folders) {
+        std::vector<std::filesystem::path> waves;
+        for (const auto& entry : std::filesystem::directory_iterator(folder, error))
+            if (entry.path().extension() == ".wav")
+                waves.push_back(entry.path());
+        std::sort(waves.begin(), waves.end());
+        files.insert(files.end(), waves.begin(), waves.end());
+    }
     if (files.empty())
-        return Report(kExitRefused, "no training waves in " + corpus + "/train");
+        return Report(kExitRefused, "no training waves in " + corpus + "/train or " + corpus + "/*/train");
     std::vector<std::vector<int16_t>> sounds;
     uint64_t hash = 0xCBF29CE484222325ull;
     size_t samples = 0;
@@ -161,7 +181,8 @@ int RunTonalwaveTrain(std::span<char* const> args)
         std::vector<int16_t> speech = ReadSpeech(file, config->sampleRate, reason);
         if (!reason.empty())
             return Report(kExitRefused, reason);
-        hash = CorpusHash(hash, file.filename().string(), speech);
+        hash = CorpusHash(hash, file.parent_path().parent_path().filename().string() + "/" + file.filename().string(),
+                          speech);
         samples += speech.size();
         sounds.push_back(std::move(speech));
     }
@@ -171,24 +192,44 @@ int RunTonalwaveTrain(std::span<char* const> args)
 
     const auto started = std::chrono::steady_clock::now();
     const std::vector<int16_t> start = sound::BuildBootstrapTables(*set);
-    std::vector<sound::TonalwaveTrainingPass> record;
-    const std::vector<int16_t> trained = sound::TrainTonalwaveTables(*set, sounds, start, passes, record);
+    sound::TonalwaveTrainingOptions options;
+    options.passes = passes;
+    options.threads = threads;
+    const sound::TonalwaveTrainingResult result = sound::TrainTonalwaveTables(*set, sounds, start, options);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    std::string provenance;
-    char line[200];
-    for (size_t i = 0; i < record.size(); ++i) {
-        std::snprintf(line, sizeof line,
-                      "%s %zu: LSP error %.6f rad^2, band-scale error %.5f (%zu frames, %zu vectors)",
-                      i + 1 < record.size() ? "pass" : "trained", i + 1 < record.size() ? i + 1 : record.size() - 1,
-                      record[i].lspError, record[i].bandError, record[i].lspFrames, record[i].bandVectors);
-        std::printf("%s\n", line);
-        provenance += line;
-        provenance += '\n';
+    if (result.rounds.empty())
+        return Report(kExitFailed, "the bootstrap tables cannot open an encoder");
+    // Per round, the tables it started from (round 0: the bootstrap); the last round's are the final pass's.
+    std::string provenance = "weighted errors of each round's tables, training share / validation share:\n";
+    char line[240];
+    const auto errors = [&](const char* what, double training, double validation) {
+        std::snprintf(line, sizeof line, " %s %.6g / %.6g", what, training, validation);
+        return std::string(line);
+    };
+    for (size_t i = 0; i < result.rounds.size(); ++i) {
+        const sound::TonalwaveTrainingRound& round = result.rounds[i];
+        std::snprintf(line, sizeof line, "round %zu:", i);
+        std::string text = line;
+        text += errors("LSP", round.training.lspError, round.validation.lspError);
+        text += errors("band", round.training.bandError, round.validation.bandError);
+        text += errors("main", round.training.mainError, round.validation.mainError);
+        text += errors("periodic", round.training.periodicError, round.validation.periodicError);
+        std::snprintf(line, sizeof line, "; score %.4f%s", round.score, i == result.kept ? ", kept" : "");
+        text += line;
+        std::printf("%s\n", text.c_str());
+        provenance += text + '\n';
     }
-    std::snprintf(line, sizeof line, "corpus: %zu files, %zu samples at %d Hz, FNV-1a %016llx", files.size(), samples,
-                  config->sampleRate, static_cast<unsigned long long>(hash));
+    const sound::TonalwaveTrainingPass& counted = result.rounds[0].training;
+    std::snprintf(line, sizeof line, "training share per round: %zu frames, %zu band, %zu main, %zu periodic vectors",
+                  counted.lspFrames, counted.bandVectors, counted.mainVectors, counted.periodicVectors);
+    std::printf("%s\n", line);
     provenance += line;
-    // Within the source's column limit: the default pass count is left out.
+    provenance += '\n';
+    const std::vector<int16_t>& trained = result.tables;
+    std::snprintf(line, sizeof line, "corpus: %zu files (every 8th validation), %zu samples at %d Hz, FNV-1a %016llx",
+                  files.size(), samples, config->sampleRate, static_cast<unsigned long long>(hash));
+    provenance += line;
+    // Within the source's column limit: the default pass count is left out, and the thread count changes nothing.
     const std::string command = "vortan-train tonalwave train --set " + setWord + " --corpus DIR --out " +
                                 "codecs/sound/Tonalwave/tables/tonalwave_tables_" + setWord + ".cpp" +
                                 (passes == kDefaultPasses ? "" : " --passes " + std::to_string(passes));

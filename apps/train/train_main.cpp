@@ -1,7 +1,8 @@
 // vortan-train: writes the codecs' generated tables.
 //   tonalwave bootstrap --set SET --out FILE   the bootstrap codebooks of a parameter set (8k8, 8k6, 11k10, 22k24)
-//   tonalwave train --set SET --corpus DIR --out FILE [--passes N]
-//                                              its envelope codebooks trained on DIR/train/*.wav
+//   tonalwave train --set SET --corpus DIR [--corpus DIR2 ...] --out FILE [--passes N] [--threads N]
+//                                              its codebooks trained on DIR/train/*.wav
+//   midi --seed N --out FILE [--seconds S]     a generated MIDI file for the music corpus
 //   sc36 bootstrap --out FILE                  the SC36 bootstrap tables
 //   sc36 train --corpus DIR --out FILE         the SC36 tables trained on DIR/train/*.wav
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "apps/train/midi_generate.h"
 #include "apps/train/sc36_train.h"
 #include "apps/train/tonalwave_train.h"
 #include "codecs/sound/Tonalwave/tables/tonalwave_bootstrap.h"
@@ -25,7 +27,8 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
 constexpr const char* kUsage = "usage: vortan-train tonalwave bootstrap --set 8k8|8k6|11k10|22k24 --out FILE\n"
-                               "       vortan-train tonalwave train --set SET --corpus DIR --out FILE [--passes N]";
+                               "       vortan-train tonalwave train --set SET --corpus DIR --out FILE [--passes N]\n"
+                               "       vortan-train midi --seed N --out FILE [--seconds S]";
 
 int Report(int code, const std::string& message)
 {
@@ -86,6 +89,8 @@ int main(int argc, char** argv)
         return Bootstrap(args.subspan(2));
     if (args.size() >= 2 && std::strcmp(args[0], "tonalwave") == 0 && std::strcmp(args[1], "train") == 0)
         return RunTonalwaveTrain(args.subspan(2));
+    if (!args.empty() && std::strcmp(args[0], "midi") == 0)
+        return RunMidi(args.subspan(1));
     if (!args.empty() && std::strcmp(args[0], "sc36") == 0)
         return RunSc36Train(args.subspan(1));
     return Report(kExitUsage, std::string(kUsage) + "\n       vortan-train sc36 bootstrap|train ...");

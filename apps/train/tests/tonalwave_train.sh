@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# vortan-train tonalwave train on a one-file corpus: two runs write the same bytes, the source names the command
-# and the passes, and bad arguments and unusable corpora are refused with their exit codes.
+# vortan-train tonalwave train on a small corpus: two runs on one and two threads write the same bytes, the source
+# names the command and records every round, and bad arguments and unusable corpora are refused with their exit
+# codes.
 set -euo pipefail
 train=$1
 root=$2
@@ -9,18 +10,23 @@ trap 'rm -rf "$work"' EXIT
 fail() { echo "tonalwave_train: $*" >&2; exit 1; }
 
 mkdir -p "$work/corpus/train" "$work/empty/train" "$work/stereo/train"
-cp "$root/codecs/sound/tests/data/speech_8000_mono.wav" "$work/corpus/train/a.wav"
+# Five files: two runs of sounds, which two threads code at once.
+for name in a b c d e; do
+    cp "$root/codecs/sound/tests/data/speech_8000_mono.wav" "$work/corpus/train/$name.wav"
+done
 cp "$root/codecs/sound/tests/data/music_11025_stereo.wav" "$work/stereo/train/a.wav"
 
 "$train" tonalwave train --set 8k8 --corpus "$work/corpus" --out "$work/one.cpp" --passes 1 > "$work/log"
-"$train" tonalwave train --passes 1 --out "$work/two.cpp" --corpus "$work/corpus" --set 8k8 > /dev/null
-cmp -s "$work/one.cpp" "$work/two.cpp" || fail "two runs wrote different tables"
+"$train" tonalwave train --passes 1 --out "$work/two.cpp" --corpus "$work/corpus" --set 8k8 --threads 2 > /dev/null
+cmp -s "$work/one.cpp" "$work/two.cpp" || fail "one and two threads wrote different tables"
 head -n 1 "$work/one.cpp" | grep -q -- "--set 8k8 --corpus DIR --out .*--passes 1$" || fail "the source does not name its command"
-grep -q "^// pass 1: LSP error" "$work/one.cpp" || fail "the source does not record the pass"
-grep -q "^pass 1: LSP error" "$work/log" || fail "the pass is not printed"
+grep -q "^// round 0: LSP .* main .* periodic .*; score 4.0000" "$work/one.cpp" || fail "the source does not record the start"
+grep -q "^// round 1: LSP .* main .* periodic .*; score" "$work/one.cpp" || fail "the source does not record the pass"
+grep -q "^round 1: LSP" "$work/log" || fail "the pass is not printed"
+grep -q "kept$" "$work/log" || fail "the kept round is not named"
 grep -q "StoredTables8k8()" "$work/one.cpp" || fail "not the 8k8 table function"
 # 11025 Hz speech resampled from the same file trains the 11k10 set.
-"$train" tonalwave train --set 11k10 --corpus "$work/corpus" --out "$work/eleven.cpp" --passes 1 > /dev/null
+"$train" tonalwave train --set 11k10 --corpus "$work/corpus" --out "$work/eleven.cpp" --passes 1 --threads 2 > /dev/null
 grep -q "StoredTables11k10()" "$work/eleven.cpp" || fail "not the 11k10 table function"
 
 expect() {
@@ -34,6 +40,7 @@ expect() {
 expect 2 --set 16k16 --corpus "$work/corpus" --out "$work/x.cpp"
 expect 2 --set 8k8 --corpus "$work/corpus" --out "$work/x.cpp" --passes 0
 expect 2 --set 8k8 --corpus "$work/corpus" --out "$work/x.cpp" --passes 2x
+expect 2 --set 8k8 --corpus "$work/corpus" --out "$work/x.cpp" --threads 0
 expect 2 --set 8k8 --corpus "$work/corpus"
 expect 3 --set 8k8 --corpus "$work/empty" --out "$work/x.cpp"
 expect 3 --set 8k8 --corpus "$work/stereo" --out "$work/x.cpp"

@@ -1,9 +1,10 @@
-// Training of the envelope codebooks: a pass is repeatable to the byte, keeps the rows the decoder needs, and the
-// tables it learns on one half of a speech fixture quantise the other half's envelope better than the bootstrap
-// draws, and decode it closer to the original.
+// Training of the codebooks: a pass is repeatable to the byte whatever the thread count, keeps the rows the decoder
+// needs, never learns from its validation share, and the tables it learns on one half of a speech fixture quantise
+// the other half better than the bootstrap draws, and decode it closer to the original.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -13,13 +14,21 @@
 #include "codecs/sound/Tonalwave/tables/tonalwave_bootstrap.h"
 #include "codecs/sound/Tonalwave/tables/tonalwave_training.h"
 #include "codecs/sound/Tonalwave/tonalwave_codebooks.h"
-#include "codecs/sound/Tonalwave/tonalwave_slot_driver.h"
 #include "testsupport/sound/sound_metrics.h"
 
 namespace {
 
 using sound::TonalwaveSet;
 
+uint32_t Little(const std::vector<uint8_t>& bytes, size_t at, int count)
+{
+    uint32_t value = 0;
+    for (int i = count - 1; i >= 0; --i)
+        value = value << 8 | bytes[at + static_cast<size_t>(i)];
+    return value;
+}
+
+// The 16-bit mono samples of a committed fixture at rate; empty (with a failure) otherwise.
 std::vector<int16_t> Speech(const char* name, int rate)
 {
     const char* root = std::getenv("VORTAN_SOURCE_DIR");
@@ -33,10 +42,29 @@ std::vector<int16_t> Speech(const char* name, int rate)
             bytes.insert(bytes.end(), buffer, buffer + got);
         std::fclose(file);
     }
-    sound::TonalwaveSourceSound sound = sound::ReadWaveSamples(std::move(bytes));
-    EXPECT_EQ(sound.channels, 1);
-    EXPECT_EQ(sound.sampleRate, rate);
-    return sound.samples;
+    std::vector<int16_t> samples;
+    bool formatSeen = false;
+    for (size_t at = 12; at + 8 <= bytes.size();) {
+        const size_t size = Little(bytes, at + 4, 4);
+        if (size > bytes.size() - at - 8)
+            break;
+        if (std::equal(bytes.begin() + static_cast<ptrdiff_t>(at), bytes.begin() + static_cast<ptrdiff_t>(at + 4),
+                       "fmt ") &&
+            size >= 16) {
+            EXPECT_EQ(Little(bytes, at + 10, 2), 1u) << name << ": channels";
+            EXPECT_EQ(Little(bytes, at + 12, 4), static_cast<uint32_t>(rate)) << name << ": rate";
+            EXPECT_EQ(Little(bytes, at + 22, 2), 16u) << name << ": bits";
+            formatSeen = true;
+        } else if (std::equal(bytes.begin() + static_cast<ptrdiff_t>(at),
+                              bytes.begin() + static_cast<ptrdiff_t>(at + 4), "data") &&
+                   formatSeen) {
+            for (size_t i = 0; i + 1 < size; i += 2)
+                samples.push_back(static_cast<int16_t>(Little(bytes, at + 8 + i, 2)));
+        }
+        at += 8 + size + (size & 1);
+    }
+    EXPECT_FALSE(samples.empty()) << path;
+    return samples;
 }
 
 // The fixture's first and second halves: the training share and the held-out share.
@@ -55,61 +83,140 @@ Halves SplitSpeech()
     return halves;
 }
 
-TEST(TonalwaveTraining, APassRepeatsByteForByteAndKeepsTheDecodersConstraints)
+// The training half cut into pieces of a quarter of a second, so that runs of them code on several threads.
+std::vector<std::vector<int16_t>> Pieces(const std::vector<int16_t>& sound, size_t length)
+{
+    std::vector<std::vector<int16_t>> pieces;
+    for (size_t at = 0; at < sound.size(); at += length)
+        pieces.emplace_back(sound.begin() + static_cast<ptrdiff_t>(at),
+                            sound.begin() + static_cast<ptrdiff_t>(std::min(at + length, sound.size())));
+    return pieces;
+}
+
+bool SameRange(const std::vector<int16_t>& a, const std::vector<int16_t>& b, size_t from, size_t count)
+{
+    return std::equal(a.begin() + static_cast<ptrdiff_t>(from), a.begin() + static_cast<ptrdiff_t>(from + count),
+                      b.begin() + static_cast<ptrdiff_t>(from));
+}
+
+TEST(TonalwaveTraining, APassRepeatsByteForByteOnAnyThreadCountAndKeepsTheDecodersConstraints)
 {
     const Halves halves = SplitSpeech();
     ASSERT_FALSE(halves.train[0].empty());
+    const std::vector<std::vector<int16_t>> pieces = Pieces(halves.train[0], 2000);
+    ASSERT_GE(pieces.size(), 9u); // three runs of four at least
     const std::vector<int16_t> start = sound::BuildBootstrapTables(TonalwaveSet::k8k8);
-    std::vector<sound::TonalwaveTrainingPass> first;
-    std::vector<sound::TonalwaveTrainingPass> second;
-    const std::vector<int16_t> once = sound::TrainTonalwaveTables(TonalwaveSet::k8k8, halves.train, start, 1, first);
-    const std::vector<int16_t> again = sound::TrainTonalwaveTables(TonalwaveSet::k8k8, halves.train, start, 1, second);
-    EXPECT_EQ(once, again);
-    ASSERT_EQ(first.size(), 2u);
-    EXPECT_EQ(first[0].lspError, second[0].lspError);
-    EXPECT_GT(first[0].lspFrames, 30u); // 2.5 s of 512-sample frames
-    EXPECT_GT(first[0].bandVectors, first[0].lspFrames);
-    EXPECT_NE(once, start);
+    sound::TonalwaveTrainingOptions options;
+    options.passes = 1;
+    options.validationEvery = 0;
+    const sound::TonalwaveTrainingResult once = sound::TrainTonalwaveTables(TonalwaveSet::k8k8, pieces, start, options);
+    options.threads = 3;
+    const sound::TonalwaveTrainingResult again =
+        sound::TrainTonalwaveTables(TonalwaveSet::k8k8, pieces, start, options);
+    options.threads = 2;
+    const sound::TonalwaveTrainingResult twice =
+        sound::TrainTonalwaveTables(TonalwaveSet::k8k8, pieces, start, options);
+    EXPECT_EQ(once.tables, again.tables);
+    EXPECT_EQ(once.tables, twice.tables);
+    ASSERT_EQ(once.rounds.size(), 2u);
+    ASSERT_EQ(again.rounds.size(), 2u);
+    for (size_t i = 0; i < 2; ++i) {
+        // The sums are added in one order: the errors agree to the last bit, not just closely.
+        EXPECT_EQ(once.rounds[i].training.lspError, again.rounds[i].training.lspError);
+        EXPECT_EQ(once.rounds[i].training.mainError, again.rounds[i].training.mainError);
+        EXPECT_EQ(once.rounds[i].training.periodicError, again.rounds[i].training.periodicError);
+    }
+    const sound::TonalwaveTrainingPass& counted = once.rounds[0].training;
+    EXPECT_GT(counted.lspFrames, 30u); // 2.5 s of 512-sample frames
+    EXPECT_GT(counted.bandVectors, counted.lspFrames);
+    EXPECT_GT(counted.mainVectors, counted.lspFrames);
+    EXPECT_GT(counted.periodicVectors, 0u);
+    // With no validation share the training share scores the rounds; one pass beats the bootstrap draws.
+    EXPECT_EQ(once.kept, 1u);
+    EXPECT_LT(once.rounds[1].score, once.rounds[0].score);
 
     const sound::TonalwaveTableShape shape = sound::ShapeOf(TonalwaveSet::k8k8);
-    ASSERT_EQ(once.size(), shape.total);
+    const std::vector<int16_t>& trained = once.tables;
+    ASSERT_EQ(trained.size(), shape.total);
     const auto order = static_cast<size_t>(shape.lspOrder);
     for (int row = 0; row < shape.lspStage1Rows; ++row) {
-        const int16_t* line = once.data() + shape.lspOffset + static_cast<size_t>(row) * order;
+        const int16_t* line = trained.data() + shape.lspOffset + static_cast<size_t>(row) * order;
         EXPECT_GT(line[0], 0) << "row " << row;
         EXPECT_LT(line[order - 1], 6434) << "row " << row; // pi in stored units
         for (size_t k = 1; k < order; ++k)
             EXPECT_LT(line[k - 1], line[k]) << "row " << row;
     }
-    // Only the envelope codebooks move: the main and periodic rows and the predictors stay as they were.
+    // Every codebook the encoder searched moves; the predictor rows stay as they were.
+    for (size_t k = 0; k < shape.mainSize.size(); ++k)
+        EXPECT_FALSE(SameRange(trained, start, shape.mainOffset[k], 2 * shape.mainSize[k])) << "main pair " << k;
+    EXPECT_FALSE(SameRange(trained, start, shape.periodicOffset, shape.periodicSize / 2));
+    EXPECT_FALSE(SameRange(trained, start, shape.periodicOffset + shape.periodicSize / 2, shape.periodicSize / 2));
     const size_t predictors = shape.lspOffset + static_cast<size_t>(shape.lspStage1Rows + shape.lspStage2Rows) * order;
-    EXPECT_TRUE(std::equal(once.begin() + static_cast<ptrdiff_t>(predictors), once.end(),
-                           start.begin() + static_cast<ptrdiff_t>(predictors)));
-    EXPECT_TRUE(std::equal(once.begin() + static_cast<ptrdiff_t>(shape.periodicOffset),
-                           once.begin() + static_cast<ptrdiff_t>(shape.periodicOffset + shape.periodicSize),
-                           start.begin() + static_cast<ptrdiff_t>(shape.periodicOffset)));
+    EXPECT_TRUE(SameRange(trained, start, predictors, shape.total - predictors));
+}
+
+TEST(TonalwaveTraining, TheValidationShareOnlyMeasures)
+{
+    const Halves halves = SplitSpeech();
+    const std::vector<std::vector<int16_t>> pieces = Pieces(halves.train[0], 5000);
+    ASSERT_GE(pieces.size(), 4u);
+    const std::vector<int16_t> start = sound::BuildBootstrapTables(TonalwaveSet::k8k8);
+    // Every second piece validates; training on the first pieces alone must see exactly the same training share.
+    std::vector<std::vector<int16_t>> odd;
+    for (size_t i = 0; i < pieces.size(); i += 2)
+        odd.push_back(pieces[i]);
+    sound::TonalwaveTrainingOptions options;
+    options.passes = 2;
+    options.validationEvery = 2;
+    const sound::TonalwaveTrainingResult held = sound::TrainTonalwaveTables(TonalwaveSet::k8k8, pieces, start, options);
+    options.validationEvery = 0;
+    const sound::TonalwaveTrainingResult alone = sound::TrainTonalwaveTables(TonalwaveSet::k8k8, odd, start, options);
+    ASSERT_EQ(held.rounds.size(), 3u);
+    ASSERT_EQ(alone.rounds.size(), 3u);
+    for (size_t i = 0; i < held.rounds.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(held.rounds[i].training.mainError, alone.rounds[i].training.mainError);
+        EXPECT_EQ(held.rounds[i].training.mainVectors, alone.rounds[i].training.mainVectors);
+        EXPECT_NE(held.rounds[i].validation.mainError, held.rounds[i].training.mainError);
+    }
+    // The kept round is the one whose tables score lowest on the validation share, its tables the result.
+    size_t best = 0;
+    for (size_t i = 1; i < held.rounds.size(); ++i)
+        if (held.rounds[i].score < held.rounds[best].score)
+            best = i;
+    EXPECT_EQ(held.kept, best);
+    EXPECT_DOUBLE_EQ(held.rounds[0].score, 4.0); // four quantisers, each relative to itself
 }
 
 TEST(TonalwaveTraining, TrainedTablesBeatTheBootstrapOnHeldOutSpeech)
 {
     const Halves halves = SplitSpeech();
     const std::vector<int16_t> start = sound::BuildBootstrapTables(TonalwaveSet::k8k8);
-    std::vector<sound::TonalwaveTrainingPass> passes;
-    const std::vector<int16_t> trained =
-        sound::TrainTonalwaveTables(TonalwaveSet::k8k8, halves.train, start, 3, passes);
-    ASSERT_EQ(passes.size(), 4u);
-    // On the training share every pass lowers the band-scale error, which the centroid step cannot raise.
-    for (size_t i = 1; i < passes.size(); ++i)
-        EXPECT_LT(passes[i].bandError, passes[i - 1].bandError) << "pass " << i;
+    sound::TonalwaveTrainingOptions options;
+    options.passes = 3;
+    options.validationEvery = 0;
+    const sound::TonalwaveTrainingResult result =
+        sound::TrainTonalwaveTables(TonalwaveSet::k8k8, halves.train, start, options);
+    ASSERT_EQ(result.rounds.size(), 4u);
+    // On the training share every pass lowers the band-scale and main errors, which the least-squares step cannot
+    // raise for the choices it was given and the encoder's search then improves on.
+    for (size_t i = 1; i < result.rounds.size(); ++i) {
+        EXPECT_LT(result.rounds[i].training.bandError, result.rounds[i - 1].training.bandError) << "pass " << i;
+        EXPECT_LT(result.rounds[i].training.mainError, result.rounds[i - 1].training.mainError) << "pass " << i;
+    }
+    const std::vector<int16_t>& trained = result.tables;
 
     const std::vector<std::vector<int16_t>> heldOut = {halves.heldOut};
     const sound::TonalwaveTrainingPass before = sound::MeasureTonalwaveTables(TonalwaveSet::k8k8, heldOut, start);
     const sound::TonalwaveTrainingPass after = sound::MeasureTonalwaveTables(TonalwaveSet::k8k8, heldOut, trained);
-    std::printf("held out: LSP error %.6f -> %.6f, band-scale error %.5f -> %.5f\n", before.lspError, after.lspError,
-                before.bandError, after.bandError);
+    std::printf("held out: LSP error %.6f -> %.6f, band-scale error %.5f -> %.5f, main error %.6g -> %.6g, periodic "
+                "error %.6g -> %.6g\n",
+                before.lspError, after.lspError, before.bandError, after.bandError, before.mainError, after.mainError,
+                before.periodicError, after.periodicError);
     EXPECT_LT(after.lspError, before.lspError);
     EXPECT_LT(after.bandError, before.bandError);
-
+    EXPECT_LT(after.mainError, before.mainError);
+    EXPECT_LT(after.periodicError, before.periodicError);
     const std::vector<int16_t> bootstrapOut =
         sound::TonalwaveRoundTripWithTables(TonalwaveSet::k8k8, halves.heldOut, start);
     const std::vector<int16_t> trainedOut =
@@ -169,11 +276,13 @@ TEST(TonalwaveTraining, SetsWithoutTablesHaveNoTrainingConfiguration)
     EXPECT_TRUE(sound::MonoConfigurationOf(TonalwaveSet::k8k8).has_value());
     EXPECT_TRUE(sound::MonoConfigurationOf(TonalwaveSet::k22k24).has_value());
     EXPECT_FALSE(sound::MonoConfigurationOf(TonalwaveSet::k16k16).has_value());
-    std::vector<sound::TonalwaveTrainingPass> passes;
     const std::vector<int16_t> start = sound::BuildBootstrapTables(TonalwaveSet::k8k8);
-    // A start of the wrong size cannot open an encoder: the tables come back unchanged, with no pass recorded.
+    // A start of the wrong size cannot open an encoder: the tables come back unchanged, with no round recorded.
     const std::vector<int16_t> wrong(start.begin(), start.end() - 1);
-    EXPECT_EQ(sound::TrainTonalwaveTables(TonalwaveSet::k8k8, {{0, 1, 2}}, wrong, 2, passes), wrong);
+    const sound::TonalwaveTrainingResult result =
+        sound::TrainTonalwaveTables(TonalwaveSet::k8k8, {{0, 1, 2}}, wrong, sound::TonalwaveTrainingOptions{});
+    EXPECT_EQ(result.tables, wrong);
+    EXPECT_TRUE(result.rounds.empty());
     EXPECT_TRUE(sound::TonalwaveRoundTripWithTables(TonalwaveSet::k8k8, std::vector<int16_t>(100), wrong).empty());
 }
 

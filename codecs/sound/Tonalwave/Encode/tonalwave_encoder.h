@@ -47,6 +47,17 @@ public:
     // One split of a band-scale block: the residual of the chosen form, its weights, and the chosen row.
     virtual void OnBandSplit(TonalwaveKind kind, int row, std::span<const float> residual,
                              std::span<const float> weights) = 0;
+    // One vector of a conjugate search as the search saw it: weightedTarget is W2 x, weight2 is W2; periodic tells
+    // the periodic pair from the main pair of kind.
+    virtual void OnConjugateVector(TonalwaveKind kind, bool periodic, const ConjugateChoice& choice,
+                                   std::span<const float> weightedTarget, std::span<const float> weight2)
+    {
+        (void)kind;
+        (void)periodic;
+        (void)choice;
+        (void)weightedTarget;
+        (void)weight2;
+    }
 };
 
 class TonalwaveEncoder : public CodecPart {

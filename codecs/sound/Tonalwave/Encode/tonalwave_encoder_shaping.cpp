@@ -211,6 +211,10 @@ void TonalwaveEncoder::AnalysePeriodic(FrameArrays& arrays)
             SearchConjugatePair(vt, vw, length, vectors.widths[static_cast<size_t>(i)], books, search, vy);
         m_record.periodicVqA[static_cast<size_t>(i)] = choice.indexA;
         m_record.periodicVqB[static_cast<size_t>(i)] = choice.indexB;
+        if (m_sink != nullptr)
+            m_sink->OnConjugateVector(TonalwaveKind::kLong, true, choice,
+                                      std::span<const float>(vt, static_cast<size_t>(length)),
+                                      std::span<const float>(vw, static_cast<size_t>(length)));
         for (int j = 0; j < length; ++j) {
             const int v = vectors.coefficientOf[static_cast<size_t>(start + j)];
             shape[v] = vy[j];
@@ -507,6 +511,9 @@ void TonalwaveEncoder::QuantiseCoefficients(FrameArrays& arrays)
             SearchConjugatePair(vt, vw, count, vectors.widths[static_cast<size_t>(i)], books, search, vy);
         m_record.vqIndexA[static_cast<size_t>(i)] = choice.indexA;
         m_record.vqIndexB[static_cast<size_t>(i)] = choice.indexB;
+        if (m_sink != nullptr)
+            m_sink->OnConjugateVector(kind, false, choice, std::span<const float>(vt, static_cast<size_t>(count)),
+                                      std::span<const float>(vw, static_cast<size_t>(count)));
         for (int j = 0; j < count; ++j) {
             const int accumulator = vectors.coefficientOf[static_cast<size_t>(start + j)] >> shift;
             correlation[accumulator] += vt[j] * vy[j];

@@ -1,9 +1,11 @@
 #pragma once
-// Training of a set's envelope codebooks (the line-spectral first and second stages and the band-scale rows of
-// every block kind) with the encoder in the loop: each pass codes the sounds with the tables of the pass before,
-// gathers every quantiser target with the row the encoder chose, and moves each row to the weighted centroid of
-// its targets. No random numbers: the same sounds and start tables give the same bytes with the same compiler and
-// C library. The other codebooks are carried over unchanged.
+// Training of a set's codebooks with the encoder in the loop: the line-spectral first and second stages, the
+// band-scale rows of every block kind, the main conjugate pair of every block kind and the periodic pair. Each pass
+// codes the sounds with the tables of the pass before, gathers every quantiser target with the rows the encoder
+// chose, and moves the rows to the weighted least-squares solution for those choices; the pass whose tables code a
+// validation share best is kept. No random numbers, and the sums are added in corpus order whatever the thread
+// count: the same sounds and start tables give the same bytes with the same compiler and C library. The two
+// predictor rows are carried over unchanged.
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -15,24 +17,48 @@
 namespace sound {
 
 struct TonalwaveTrainingPass {
-    double lspError = 0.0;  // mean weighted squared error of the quantised frequencies per frame (rad^2)
-    double bandError = 0.0; // mean weighted squared error of the band-scale values per block split
+    double lspError = 0.0;      // mean weighted squared error of the quantised frequencies per frame (rad^2)
+    double bandError = 0.0;     // mean weighted squared error of the band-scale values per block split
+    double mainError = 0.0;     // mean W^2-weighted squared error of the normalised coefficients per vector
+    double periodicError = 0.0; // the same for the periodic values
     size_t lspFrames = 0;
     size_t bandVectors = 0;
+    size_t mainVectors = 0;
+    size_t periodicVectors = 0;
+};
+
+struct TonalwaveTrainingOptions {
+    int passes = 4;
+    int threads = 1;         // the result does not depend on it
+    int validationEvery = 8; // every this-th sound (the last of each group) only measures; 0: none
+};
+
+// One round: the errors of the tables it started from on the training and the validation share, and its score,
+// the sum over the four quantisers of the validation error relative to the start tables' (the training share's
+// when there is no validation share).
+struct TonalwaveTrainingRound {
+    TonalwaveTrainingPass training;
+    TonalwaveTrainingPass validation;
+    double score = 0.0;
+};
+
+struct TonalwaveTrainingResult {
+    std::vector<int16_t> tables;                // the kept round's
+    std::vector<TonalwaveTrainingRound> rounds; // passes + 1: the start tables, then each pass's result
+    size_t kept = 0;                            // index into rounds
 };
 
 // The mono configuration of a set that has tables; nullopt for the others.
 std::optional<TonalwaveConfiguration> MonoConfigurationOf(TonalwaveSet set);
 
-// How well tables quantise the envelopes of sounds (mono, at the set's rate): the errors of one coding pass.
+// How well tables quantise sounds (mono, at the set's rate): the errors of one coding pass.
 TonalwaveTrainingPass MeasureTonalwaveTables(TonalwaveSet set, const std::vector<std::vector<int16_t>>& sounds,
                                              std::span<const int16_t> tables);
 
-// passes rounds from start; outPasses gets one line per round, measured with the tables that round started from,
-// then one more for the result.
-std::vector<int16_t> TrainTonalwaveTables(TonalwaveSet set, const std::vector<std::vector<int16_t>>& sounds,
-                                          std::span<const int16_t> start, int passes,
-                                          std::vector<TonalwaveTrainingPass>& outPasses);
+// options.passes rounds from start. When no encoder can be made with start, the start tables come back with no
+// round recorded.
+TonalwaveTrainingResult TrainTonalwaveTables(TonalwaveSet set, const std::vector<std::vector<int16_t>>& sounds,
+                                             std::span<const int16_t> start, const TonalwaveTrainingOptions& options);
 
 // Mono samples at the set's rate coded with tables and decoded with the same tables, frame by frame through the
 // stored frame layout; the output is two frames late, as the codec's is, and two frames longer. Empty when an
