@@ -16,10 +16,10 @@
 #include "engine/resources/particle_node.h"
 #include "engine/resources/picture.h"
 #include "engine/resources/speech_data.h"
-#include "engine/resources/tests/queue_target.h"
 #include "platform/gfx/text/fixed_font_engine.h"
 #include "platform/gfx/text/font_engine.h"
 #include "testsupport/image/png_image.h"
+#include "testsupport/resources/queue_target.h"
 
 namespace {
 

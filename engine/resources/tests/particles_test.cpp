@@ -10,9 +10,9 @@
 #include "engine/core/chunk_stream.h"
 #include "engine/core/root_object.h"
 #include "engine/resources/particle_node.h"
-#include "engine/resources/tests/queue_target.h"
 #include "engine/resources/tests/world_round_trip.h"
 #include "render/format_record.h"
+#include "testsupport/resources/queue_target.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 
 #include "engine/resources/image24.h"
 #include "engine/resources/image32.h"
-#include "engine/resources/tests/queue_target.h"
 #include "render/format_record.h"
+#include "testsupport/resources/queue_target.h"
 
 namespace {
 
