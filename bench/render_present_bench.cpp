@@ -1,12 +1,15 @@
 // Presentation's conversions: Mpixels/s per display depth (8 dithered into the colour cube, 16 dithered 5-6-5,
 // 24 packed, 32 copied) for a 1024 x 768 frame whose every block is dirty, converted into memory and presented
 // through a window of the headless screen at that depth (bitmap bands, the platform's own conversion included); and the
-// anti-aliasing accumulator's Mpixels/s on 32-bit and 5-6-5 frames, cycling through its adding steps.
+// anti-aliasing accumulator's Mpixels/s on 32-bit and 5-6-5 frames, cycling through its adding steps. The conversions
+// are registered once per processor variant (plain, mmx, sse, sse2, forced; the 32-bit copy is the one that has a
+// wide form), each run labelled with the flags in force.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
 #include <memory>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "platform/base/user_constants.h"
@@ -18,15 +21,19 @@
 #include "render/present/window_device.h"
 #include "render/render_surface.h"
 #include "render/software/pixel_buffer.h"
+#include "testsupport/render/forced_variant.h"
 
 namespace {
+
+using testsupport::kRenderVariants;
+using ForcedVariant = testsupport::ForcedRenderVariant;
 
 constexpr int32_t kWidth = 1024;
 constexpr int32_t kHeight = 768;
 
-void ConvertFullFrame(benchmark::State& state)
+void ConvertFullFrame(benchmark::State& state, int variantIndex, uint32_t depth)
 {
-    const uint32_t depth = static_cast<uint32_t>(state.range(0));
+    const ForcedVariant variant(variantIndex);
     SWpixelbuffer frame;
     if (!frame.SetSize(kWidth, kHeight)) {
         state.SkipWithError("no frame");
@@ -46,6 +53,7 @@ void ConvertFullFrame(benchmark::State& state)
     const bool sixteen = depth == 16;
     converter.Configure(depth, sixteen ? 0xF800 : 0xFF0000, sixteen ? 0x07E0 : 0xFF00, sixteen ? 0x1F : 0xFF,
                         dest.data(), pitch, 0, 0, kWidth, kHeight);
+    state.SetLabel(variant.Label() + (converter.IsWideCopy() ? " copy=wide" : ""));
     for (auto _ : state) {
         converter.Convert(0, 0, kWidth, kHeight);
         benchmark::DoNotOptimize(dest.data());
@@ -77,9 +85,10 @@ void AccumulateFrame(benchmark::State& state)
                                                      benchmark::Counter::kIsRate);
 }
 
-void PresentToWindow(benchmark::State& state)
+void PresentToWindow(benchmark::State& state, int variantIndex, int depth)
 {
-    const int depth = static_cast<int>(state.range(0));
+    const ForcedVariant variant(variantIndex);
+    state.SetLabel(variant.Label());
     pf::screen().reset();
     pf::screen().setDepth(depth);
     {
@@ -112,10 +121,23 @@ void PresentToWindow(benchmark::State& state)
                                                      benchmark::Counter::kIsRate);
 }
 
+const bool kConversionsRegistered = [] {
+    for (const int depth : {8, 16, 24, 32}) {
+        for (int v = 0; v < 4; ++v) {
+            const std::string suffix = "/depth:" + std::to_string(depth) + "/" + kRenderVariants[v];
+            benchmark::RegisterBenchmark(("PresentToWindow" + suffix).c_str(), [v, depth](benchmark::State& state) {
+                PresentToWindow(state, v, depth);
+            })->Unit(benchmark::kMillisecond);
+            benchmark::RegisterBenchmark(("ConvertFullFrame" + suffix).c_str(), [v, depth](benchmark::State& state) {
+                ConvertFullFrame(state, v, static_cast<uint32_t>(depth));
+            })->Unit(benchmark::kMillisecond);
+        }
+    }
+    return true;
+}();
+
 } // namespace
 
-BENCHMARK(PresentToWindow)->ArgName("depth")->Arg(8)->Arg(16)->Arg(24)->Arg(32)->Unit(benchmark::kMillisecond);
 BENCHMARK(AccumulateFrame)->ArgName("565")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
-BENCHMARK(ConvertFullFrame)->ArgName("depth")->Arg(8)->Arg(16)->Arg(24)->Arg(32)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -6,10 +6,12 @@
 #include <chrono>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "apps/vortan-render/command_table.h"
+#include "apps/vortan-render/variant_option.h"
 #include "engine/core/root_object.h"
 #include "engine/core/window.h"
 #include "engine/core/world.h"
@@ -56,6 +58,7 @@ struct PresentOptions {
     bool interlaced = false;
     bool live = false;
     bool ownServer = false; // a private X server, read back after the last frame
+    std::optional<std::string> variant;
 };
 
 // No live display could be had; ctest counts the run as skipped.
@@ -95,6 +98,10 @@ int ParseOptions(std::span<char* const> args, PresentOptions& options)
         } else if (arg == "--xvfb") {
             options.live = true;
             options.ownServer = true;
+        } else if (arg == "--variant" && hasValue) {
+            if (!rendertool::VariantDrivers::IsVariantName(args[++i]))
+                return ReportError(kExitUsage, "--variant: plain, mmx, sse or sse2");
+            options.variant = args[i];
         } else if (arg == "--antialias") {
             options.antialias = true;
         } else if (arg == "--size" && hasValue) {
@@ -220,6 +227,11 @@ int RunPresent(std::span<char* const> args)
     pf::displayMode().setSixteenBitLayout(options.five55 ? pf::SixteenBitLayout::kRgb555
                                                          : pf::SixteenBitLayout::kRgb565);
     SWrenderdrivers::Get().Init();
+    // The renderer is made through the process's driver manager; the routines read the flags of the one started
+    // last, which is this one.
+    rendertool::VariantDrivers variants;
+    variants.Start(options.variant);
+    variants.Print();
     auto ui = std::make_unique<pf::Ui>();
     if (backend != nullptr)
         ui->setBackend(backend.get());
@@ -279,7 +291,7 @@ int RunPresent(std::span<char* const> args)
 const bool g_registered =
     RegisterRenderToolCommand({"present",
                                "OUT.png --depth 8|16|24|32 [--size WxH] [--555] [--ddraw] [--antialias] [--frames N] "
-                               "[--mode normal|interlaced] [--live [--xvfb]]",
+                               "[--mode normal|interlaced] [--variant plain|mmx|sse|sse2] [--live [--xvfb]]",
                                &RunPresent});
 
 } // namespace

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <new>
 
+#include "render/present/pixel_copy.h"
+#include "render/render_drivers.h"
 #include "render/software/block_runs.h"
 #include "render/software/pixel_buffer.h"
 
@@ -23,6 +25,12 @@ bool UsableMask(uint32_t mask)
     const int low = std::countr_zero(mask);
     const int bits = std::popcount(mask);
     return bits >= 4 && bits <= 8 && (mask >> low) == (1u << bits) - 1;
+}
+
+bool UsesSSE()
+{
+    const SWrenderdrivers* drivers = SWrenderdrivers::Current();
+    return drivers != nullptr && drivers->UseSSE() != 0;
 }
 
 } // namespace
@@ -133,7 +141,10 @@ void SWpixelconverter::Configure(uint32_t depth, uint32_t redMask, uint32_t gree
         m_bytesPerPixel = 3;
         break;
     case 32:
-        m_routine = redMask != 255 ? &SWpixelconverter::Row32 : &SWpixelconverter::Row32Swap;
+        if (redMask == 255)
+            m_routine = &SWpixelconverter::Row32Swap;
+        else
+            m_routine = UsesSSE() ? &SWpixelconverter::Row32Wide : &SWpixelconverter::Row32;
         m_bytesPerPixel = 4;
         break;
     default:
@@ -283,7 +294,12 @@ void SWpixelconverter::Row24Swap(const uint32_t* source, uint8_t* dest, int32_t 
 
 void SWpixelconverter::Row32(const uint32_t* source, uint8_t* dest, int32_t count)
 {
-    std::memcpy(dest, source, static_cast<size_t>(count) * 4);
+    CopyPixelsPlain(source, dest, count);
+}
+
+void SWpixelconverter::Row32Wide(const uint32_t* source, uint8_t* dest, int32_t count)
+{
+    CopyPixelsWide(source, dest, count);
 }
 
 void SWpixelconverter::Row32Swap(const uint32_t* source, uint8_t* dest, int32_t count)

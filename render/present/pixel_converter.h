@@ -34,6 +34,8 @@ public:
     void Convert(int32_t x, int32_t firstRow, int32_t columns, int32_t rows);
 
     bool HasRoutine() const { return m_routine != nullptr; }
+    // The 32-bit copy in wide groups, chosen by Configure when the driver manager has SSE active.
+    bool IsWideCopy() const { return m_routine == &SWpixelconverter::Row32Wide; }
     uint32_t BytesPerPixel() const { return m_bytesPerPixel; }
     bool IsPaletteMapped() const { return m_paletteMapped != 0; }
     const uint8_t* PaletteMap() const { return m_paletteMap; }
@@ -55,6 +57,7 @@ private:
     void Row24(const uint32_t* source, uint8_t* dest, int32_t count);
     void Row24Swap(const uint32_t* source, uint8_t* dest, int32_t count);
     void Row32(const uint32_t* source, uint8_t* dest, int32_t count);
+    void Row32Wide(const uint32_t* source, uint8_t* dest, int32_t count);
     void Row32Swap(const uint32_t* source, uint8_t* dest, int32_t count);
     uint8_t CubeAt(uint32_t pixel, uintptr_t address) const;
 

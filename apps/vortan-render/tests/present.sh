@@ -28,10 +28,20 @@ done
 
 expect_done present "$work/still.png" --depth 32 --size 150x100 > /dev/null
 expect_done present "$work/aa.png" --depth 32 --antialias --size 150x100 > "$work/aa.txt"
-[ "$(wc -l < "$work/aa.txt")" -eq 24 ] || fail "antialiasing did not finish after 24 frames"
+[ "$(grep -c '^frame=' "$work/aa.txt")" -eq 24 ] || fail "antialiasing did not finish after 24 frames"
 cmp -s "$work/still.png" "$work/aa.png" && fail "the anti-aliased picture equals the plain one"
 
 expect_done present "$work/fields.png" --depth 24 --mode interlaced --size 150x100 > /dev/null
+# Forced variants are reported as such; sse and sse2 differ only in the mesh renderer kind, whose frames are the
+# same, and both present through the wide 32-bit copy, so their pictures are equal.
+for variant in plain sse sse2; do
+    expect_done present "$work/$variant.png" --depth 32 --size 150x100 --variant "$variant" > "$work/$variant.txt"
+    grep -q "^variant=$variant forced " "$work/$variant.txt" || fail "--variant $variant: not reported as forced"
+    [ "$(png_size "$work/$variant.png")" = 150x100 ] || fail "--variant $variant: the picture is not 150 x 100"
+done
+cmp -s "$work/sse.png" "$work/sse2.png" || fail "the sse2 picture differs from the sse one"
+grep -Eq '^variant=(plain|mmx|sse|sse2) probed ' "$work/gdi32.txt" || fail "without --variant the probe is not reported"
+expect_usage present "$work/bad.png" --depth 32 --variant avx
 expect_usage present "$work/bad.png" --depth 12
 expect_usage present "$work/bad.png" --size 150x100
 expect_usage present "$work/bad.png" --depth 32 --mode stereo
