@@ -17,6 +17,7 @@
 #include "engine/core/matrix.h"
 #include "engine/core/node.h"
 
+class SWmotioncontroller;
 class SWnodemotion;
 class SWproperty;
 class TypedValueTransform;
@@ -85,6 +86,9 @@ public:
     SWtimedactionentry* AttachTimedAction(SWnodemotion* motion); // a new entry, frame the identity
     bool DeleteTimedAction(SWtimedactionentry* entry);
     SWtimedactionentry* FindTimedActionEntry(const SWnodemotion* motion) const;
+    // The node's type-12 timed action; with create, a missing one is built for world, bound to this node, put
+    // into the world's timed-action table and started. Null without one (or without a world to create in).
+    SWmotioncontroller* GetMotionController(SWworld* world, bool create);
 
     void SetVisible(bool visible); // the geometry's hidden and visible bytes
     int GetKindCode() const;       // 1 mesh, camera, root; 4 particle geometry; 3 hot spot; else 2

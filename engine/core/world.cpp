@@ -364,7 +364,7 @@ void SWworld::Start()
     m_keys.ResetKeyStates();
     StoreAllCurrentValues();
     ResetEvents();
-    // The per-node start steps belong to the motion controllers, which object nodes do not have yet.
+    RunNodeStartSteps();
     GetPostedQueue().Clear();
     GetDispatchQueue().Clear();
 }

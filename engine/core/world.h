@@ -64,7 +64,8 @@ enum class WorldPart : size_t {
     kTooltipLayer,
     kCanvasManager,
     kLoaderQueue,
-    kKeptSections, // sections of the file read without their handler, written back as they were
+    kKeptSections,    // sections of the file read without their handler, written back as they were
+    kBuiltBackground, // what the last set-background run built, so a repeated run only refreshes
     kCount,
 };
 
@@ -133,9 +134,24 @@ public:
         return m_arcballSettings ? *m_arcballSettings : m_ownArcball;
     }
     void SetArcballSettings(const SWarcballsettings* settings) { m_arcballSettings = settings; } // null: our own
-    SWwindow* AddWindow(std::unique_ptr<SWwindow> window);                                       // owned here
+    // A copy of settings kept by the world, so no action an editor may delete is pointed into.
+    void SetArcballSettingsCopy(const SWarcballsettings& settings)
+    {
+        m_boundArcball = settings;
+        m_arcballSettings = &m_boundArcball;
+    }
+    SWwindow* AddWindow(std::unique_ptr<SWwindow> window); // owned here
     const std::vector<std::unique_ptr<SWwindow>>& GetWindows() const { return m_windows; }
     void Invalidate(bool immediate); // every window redraws; immediate also wakes the render thread
+    // The view the user works in: the window named by SetCurrentView while it is still in the window list, else
+    // the first window, else none. Its camera is the window's camera node, else the camera list's first; its size
+    // is what its renderer was last given (0 x 0 without a window or renderer).
+    void SetCurrentView(SWwindow* window) { m_currentView = window; } // null: the first window
+    SWwindow* GetCurrentView() const;
+    SWcameranode* GetCurrentViewCamera() const;
+    void GetCurrentViewSize(uint32_t& width, uint32_t& height) const;
+    // Ends mouse-look in every running navigation motion; releasing the pointer stays with the caller.
+    void EndAllMouseLook();
     bool IsFullRedrawRequested() const { return m_fullRedraw; }
     void ClearFullRedraw() { m_fullRedraw = false; }
     CVTN_SyncEvent& GetRedrawEvent() { return m_redrawEvent; }
@@ -155,6 +171,9 @@ public:
     // The start of a run, under the lock, only when not running: running; key states cleared; variables reset;
     // events reset; the per-node start steps; both input queues emptied.
     void Start();
+    void RunNodeStartSteps(); // each object node's motion controller: pending state cleared, controller reset
+    // The full reset's visit callback: the current frame of an object node's existing controller cleared.
+    static void ResetNodeController(SWnode& node, void* unusedA, void* unusedB);
     bool IsRunning() const { return m_running; }
     void SetRunningFlag(bool running) { m_running = running; } // the frame step's stop
 
@@ -276,7 +295,9 @@ private:
     SWobjectnode* m_arcballNode = nullptr; // a node of the tree; cleared when it is deleted
     uint8_t m_arcballFlag = 0;
     SWarcballsettings m_ownArcball;
-    const SWarcballsettings* m_arcballSettings = nullptr; // an action's, which outlives its use here
+    const SWarcballsettings* m_arcballSettings = nullptr; // m_boundArcball, or settings that outlive their use here
+    SWarcballsettings m_boundArcball;
+    SWwindow* m_currentView = nullptr; // compared with the window list before use, never followed blindly
     float m_verticalFactor = 1.0f;
     std::array<std::optional<std::string>, 3> m_hostTexts;
     uint8_t m_stereo = 0;
