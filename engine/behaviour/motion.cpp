@@ -269,10 +269,10 @@ void SWnodemotion::ReleaseHolds()
     m_ownHolds = 0;
 }
 
-void SWnodemotion::Start()
+void SWnodemotion::BindNode(uint32_t nodeId)
 {
-    SWmotion::Start();
-    AddHold();
+    if (std::find(m_boundNodes.begin(), m_boundNodes.end(), nodeId) == m_boundNodes.end())
+        m_boundNodes.push_back(nodeId);
 }
 
 void SWnodemotion::Stop()

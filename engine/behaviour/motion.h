@@ -116,8 +116,7 @@ public:
     SWnodemotion(const SWnodemotion& other);
     ~SWnodemotion() override;
 
-    void Start() override; // running, holding its sequence when it has one
-    void Stop() override;  // stopped, its holds released
+    void Stop() override; // stopped, its holds released
 
     uint32_t GetType() const { return m_type; }
     uint32_t GetActionId() const { return m_actionId; }
@@ -144,6 +143,11 @@ public:
     const SWmatrix& GetMatrix() const { return m_matrix; } // increment A, as Apply computed it
     const SWmatrix& GetMatrix(bool second) const { return second ? m_folded : m_matrix; } // B: as folded
     void SetIncrement(const SWmatrix& m) { m_matrix = m_folded = m; }
+    void SetIncrements(const SWmatrix& a, const SWmatrix& b)
+    {
+        m_matrix = a;
+        m_folded = b;
+    }
     bool ChangedThisFrame() const { return m_changed != 0; }
     void Rewind() override; // both increments back to the identity, then the clock
     // Folds increment B into node's local matrix in the chosen reference frame (the increment is re-expressed
@@ -156,9 +160,10 @@ public:
     SWnode* GetTargetNode() const { return m_targetNode; }
     void SetTargetNodeName(std::optional<std::string> name) { m_targetName = std::move(name); }
     const std::optional<std::string>& GetTargetNodeName() const { return m_targetName; }
-    void BindNode(uint32_t nodeId) { m_boundNodes.push_back(nodeId); } // a node this motion moves
+    void BindNode(uint32_t nodeId); // a node this motion moves; once however often it is bound
     const std::vector<uint32_t>& GetBoundNodes() const { return m_boundNodes; }
 
+    // Starting places no hold: whoever starts a motion for a sequence places one per node with AddHold.
     void SetHoldObject(SWactionqueueentry* entry) { m_holdObject = QueueEntryRef(entry); }
     SWactionqueueentry* GetHoldObject() const { return m_holdObject.Get(); }
     void AddHold(); // nothing without a hold object

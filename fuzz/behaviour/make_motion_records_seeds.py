@@ -46,6 +46,11 @@ seeds = {
     "xyz_channel_3": bytes([53]) + rec("7443", struct.pack("<B", 0)) + rec("7452", rec("7450", struct.pack("<Ifd", 3, 1.0, 10.0))) + shared,
     "track_target": bytes([42]) + rec("7443", struct.pack("<dH", 0.0, 1) + s("target")
                                       + struct.pack("<BBB4f", 1, 3, 4, 1.0, 2.0, 3.0, 4.0)) + shared,
+    "keyframe_play": bytes([44]) + rec("7443", struct.pack("<dBBBIIBdIBB", 500.0, 1, 1, 0, 0, 30, 1, 2000.0, 7, 1, 0))
+    + rec("7469", s("run")) + shared,
+    "keyframe_jump": bytes([47]) + rec("7443", struct.pack("<dBBII", 250.0, 0, 1, 12, 3)) + rec("7469", s("")) + shared,
+    "vertex_play": bytes([50]) + rec("7443", struct.pack("<dBIIBdI", 0.0, 1, 0, 0xFFFFFFFF, 0, 0.0, 5)) + shared,
+    "vertex_jump": bytes([51]) + rec("7443", struct.pack("<dBIIBdI", 1000.0, 0, 2, 9, 1, 0.0, 0)) + shared,
 }
 for name, data in seeds.items():
     with open(os.path.join(here, name), "wb") as f:

@@ -1,8 +1,11 @@
 #include "testsupport/behaviour/frame_driver.h"
 
+#include <vector>
+
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/action_settings.h"
 #include "engine/behaviour/event.h"
+#include "engine/behaviour/motion.h"
 #include "engine/behaviour/timed_action_table.h"
 #include "engine/core/object_node.h"
 #include "engine/core/typed_value_data.h"
@@ -73,15 +76,37 @@ void FrameDriver::Frame(uint32_t dtMs)
             world.GetDispatchQueue().Push(new SWinputrecord(InputKind::kTimer, world.GetFrameTimeMs(), e));
         }
         world.ProcessEvents();
-        TimedActionTable& table = TimedActionTable::Of(world);
-        for (uint32_t type = 0; type < 20; ++type)
-            if (auto* list = table.GetTypeList(type))
-                for (auto& motion : *list)
-                    motion->Step(now);
-        table.PurgeDone();
+        StepMotions(now);
     }
     clock.advance(dtMs);
     world.SetCurrentWorldTime(world.GetCurrentWorldTime() + static_cast<float>(dtMs));
+}
+
+void FrameDriver::StepMotions(float now)
+{
+    TimedActionTable& table = TimedActionTable::Of(world);
+    std::vector<SWnodemotion*> motions;
+    for (uint32_t type = 0; type < kTimedActionTypes; ++type)
+        if (auto* list = table.GetTypeList(type))
+            for (auto& motion : *list)
+                motions.push_back(motion.get());
+    for (SWnodemotion* motion : motions)
+        motion->Step(now);
+    SWnode* const root = world.GetRootNode();
+    for (SWnodemotion* motion : motions) {
+        // The last step of a motion applies and finishes it: what it applied is still folded in.
+        if (motion->IsRunning() && root != nullptr)
+            for (const uint32_t id : motion->GetBoundNodes())
+                if (auto* node = dynamic_cast<SWobjectnode*>(root->FindById(id))) {
+                    motion->ApplyToNode(*node);
+                    world.UpdateNodeTransforms(node, 0);
+                }
+        if (motion->IsDone()) {
+            motion->ReleaseHolds();
+            motion->SetHoldObject(nullptr);
+        }
+    }
+    table.PurgeDone();
 }
 
 SWinputrecord* FrameDriver::Click(SWnode* node, uint32_t mask)

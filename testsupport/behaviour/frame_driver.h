@@ -1,7 +1,9 @@
 #pragma once
 // FrameDriver: a world on a virtual clock, run frame by frame in the order the frame step will follow: the posted
-// records moved to the dispatch queue, a step record, a timer record for each due timer, ProcessEvents, then the
-// running motions stepped and the finished ones purged; then the clock and the world's time advance. It also
+// records moved to the dispatch queue, a step record, a timer record for each due timer, ProcessEvents, then every
+// motion of the timed-action table stepped, the running ones folded into their bound nodes (whose world matrices
+// follow), the holds of finished ones released and the finished ones deleted; then the clock and the world's time
+// advance. It also
 // stands in for starting and stopping the world, and builds the small worlds tests and traces need.
 #include <cstdint>
 #include <memory>
@@ -51,8 +53,11 @@ public:
     SWactionkind plain;      // kind 0, no handler: each execution is only reported
     SWactionkind motionKind; // kind 41, whose handler starts the test motion
 
+    static constexpr uint32_t kTimedActionTypes = 20;
+
 private:
     void SetObserverFrame();
+    void StepMotions(float now);
     TraceObserver* m_observer = nullptr;
     int m_frames = 0;
 };

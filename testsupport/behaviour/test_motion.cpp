@@ -28,6 +28,7 @@ void StartTestMotion(SWevent*, SWevents*, const ActionTarget&, const ActionSubje
 {
     if (auto* motion = dynamic_cast<SWnodemotion*>(subject.motion)) {
         motion->BindNode(1);
+        motion->AddHold(); // one per node, as the start handlers place them
         if (!motion->IsRunning())
             motion->Start();
     }

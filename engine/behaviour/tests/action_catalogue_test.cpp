@@ -144,7 +144,9 @@ TEST(ActionFactory, EachKindGetsItsClassAndDefaults)
     EXPECT_EQ(*static_cast<const int32_t*>(argument->GetData(SWdatanode::kInt)), 0);
     auto* motion = dynamic_cast<SWmotionaction*>(event->CreateAction(kinds.FindKind(51)));
     ASSERT_NE(motion, nullptr);
-    EXPECT_EQ(motion->GetMotion(), nullptr); // until its motion's creator is registered
+    const auto* jump = dynamic_cast<const SWnodemotion*>(motion->GetMotion());
+    ASSERT_NE(jump, nullptr); // its creator is registered: the vertex jump
+    EXPECT_EQ(jump->GetType(), 8u);
     EXPECT_EQ(event->CreateAction(nullptr), nullptr);
     EXPECT_EQ(event->CountActions(), 6u);
 }
