@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "apps/vortan-render/command_table.h"
+#include "apps/vortan-render/frame_dump.h"
 #include "apps/vortan-render/variant_option.h"
 #include "engine/core/root_object.h"
 #include "engine/core/world.h"
@@ -46,6 +47,8 @@ struct FrameOptions {
     bool nearCut = false;   // mesh command only
     bool scene = false;     // scene command: the processor variants are chosen (--variant or the probe)
     std::optional<std::string> variant;
+    uint32_t frames = 1; // scene command: orbit frames drawn one after another from --frame on
+    std::string dump;    // scene command: the directory each frame's triangles are written to
 };
 
 struct FrameTotals {
@@ -134,6 +137,13 @@ std::optional<FrameOptions> ParseOptions(std::span<char* const> args, bool meshC
         } else if (flag == "--jitter" && !meshCommand) {
             if (!ParseJitter(value, options, outError))
                 return std::nullopt;
+        } else if (flag == "--frames" && !meshCommand) {
+            const auto frames = ParseNumber(value, "--frames", 1, 100000, outError);
+            if (!frames)
+                return std::nullopt;
+            options.frames = static_cast<uint32_t>(*frames);
+        } else if (flag == "--dump" && !meshCommand) {
+            options.dump = value;
         } else if (flag == "--variant" && !meshCommand) {
             if (!rendertool::VariantDrivers::IsVariantName(value)) {
                 outError = "--variant: plain, mmx, sse or sse2";
@@ -148,6 +158,10 @@ std::optional<FrameOptions> ParseOptions(std::span<char* const> args, bool meshC
             outError = "unknown option " + flag;
             return std::nullopt;
         }
+    }
+    if ((options.frames > 1 || !options.dump.empty()) && options.mode != "normal") {
+        outError = "--frames and --dump draw normal frames only";
+        return std::nullopt;
     }
     return options;
 }
@@ -175,11 +189,13 @@ SWmeshrenderstats CollectStats(SWrootobject& root)
     return total;
 }
 
-// One frame of the world as the frame step draws it.
-bool DrawFrame(SWworld& world, SWrendersurface& surface, FrameTotals& totals)
+// One frame of the world as the frame step draws it; a dump, when given, sees the refreshed buffer first.
+bool DrawFrame(SWworld& world, SWrendersurface& surface, FrameTotals& totals, FrameDump* dump = nullptr)
 {
     surface.BeginFrame();
     surface.RefreshBuffers();
+    if (dump != nullptr)
+        dump->BeginFrame(*surface.GetCurrentBuffer());
     const Clock::time_point queueStart = Clock::now();
     const bool queued = world.GetRootObject()->Render(surface);
     totals.queueMs += MsSince(queueStart);
@@ -259,9 +275,31 @@ int DrawAndWrite(SWworld& world, const FrameOptions& options, const SWbackground
     int frames = 0;
     bool drawn = true;
     if (options.mode == "normal") {
-        placeCamera(camera, options, 0.0f);
-        drawn = DrawFrame(world, surface, totals);
-        frames = 1;
+        std::unique_ptr<FrameDump> dump = options.dump.empty() ? nullptr : std::make_unique<FrameDump>(options.dump);
+        surface.GetRasteriser()->SetRecorder(dump.get());
+        FrameOptions orbit = options;
+        std::vector<uint32_t> readBack;
+        for (uint32_t i = 0; i < options.frames; ++i, ++orbit.frame) {
+            const FrameTotals before = totals;
+            placeCamera(camera, orbit, 0.0f);
+            drawn = DrawFrame(world, surface, totals, dump.get()) && drawn;
+            if (options.frames > 1) {
+                // The read-back a presenting caller would make: the whole 32-bit frame copied out.
+                const Clock::time_point copyStart = Clock::now();
+                const SWpixelbuffer& drawnFrame = *surface.GetCurrentBuffer();
+                readBack.resize(static_cast<size_t>(drawnFrame.Width()) * static_cast<size_t>(drawnFrame.Height()));
+                for (int32_t y = 0; y < drawnFrame.Height(); ++y)
+                    std::copy_n(drawnFrame.Row(y), drawnFrame.Width(),
+                                readBack.begin() + static_cast<ptrdiff_t>(y) * drawnFrame.Width());
+                std::printf("frame=%u queue-ms=%.3f end-frame-ms=%.3f copy-ms=%.3f\n", orbit.frame,
+                            totals.queueMs - before.queueMs, totals.endFrameMs - before.endFrameMs, MsSince(copyStart));
+            }
+            std::string error;
+            if (dump != nullptr && !dump->EndFrame(*surface.GetCurrentBuffer(), orbit.frame, error))
+                return ReportError(kExitRefused, "--dump: " + error);
+        }
+        surface.GetRasteriser()->SetRecorder(nullptr);
+        frames = static_cast<int>(options.frames);
     } else if (options.mode == "interlaced") {
         surface.SetRenderMode(1);
         placeCamera(camera, options, 0.0f);
@@ -347,7 +385,7 @@ int RunMesh(std::span<char* const> args)
 const bool kSceneRegistered = RegisterRenderToolCommand(
     {"scene",
      "OUT.png [--size WxH] [--frame N] [--supersample 2] [--mode normal|interlaced|stereo] [--jitter X,Y] "
-     "[--variant plain|mmx|sse|sse2]",
+     "[--variant plain|mmx|sse|sse2] [--frames N] [--dump DIR]",
      &RunScene});
 const bool kMeshRegistered = RegisterRenderToolCommand(
     {"mesh",

@@ -267,12 +267,17 @@ void SWrasteriser::DrawPrimitives(const SWprimitivenode* list)
             pipeline->SetFormat(format);
             pipeline->Prepare();
         }
+        const SWtrianglerecorder::Run run{format, index, (format != nullptr && (format->flags & kDepthTestFlag) != 0),
+                                          (format != nullptr && (format->flags & kDepthWriteFlag) != 0),
+                                          pipeline != nullptr ? pipeline->DepthScale() : 1.0f};
         for (; node->next != nullptr && node->format == format; node = node->next) {
             if (pipeline == nullptr || !pipeline->IsReady() || node->vertices == nullptr) {
                 ++m_stats.skippedTriangles;
                 continue;
             }
             const uint32_t* v = node->vertices;
+            if (m_recorder != nullptr)
+                m_recorder->Record(run, v, v + format->vertexStride, v + 2 * format->vertexStride);
             pipeline->DrawTriangle(v, v + format->vertexStride, v + 2 * format->vertexStride);
         }
     }
@@ -293,8 +298,9 @@ void SWrasteriser::DrawIndexed(const SWdirectdraw& record)
     }
     // Translucent triangles test depth but never write it, whatever the record's flags.
     const bool isTranslucent = format->vertexAlpha != 0 || (format->flags & kTextureAlphaFlag) != 0;
-    pipeline->SetDepthFlags((format->flags & kDepthTestFlag) != 0,
-                            (format->flags & kDepthWriteFlag) != 0 && !isTranslucent);
+    const bool depthTest = (format->flags & kDepthTestFlag) != 0;
+    const bool depthWrite = (format->flags & kDepthWriteFlag) != 0 && !isTranslucent;
+    pipeline->SetDepthFlags(depthTest, depthWrite);
     pipeline->SetFormat(format);
     if (!pipeline->Prepare()) {
         m_stats.skippedTriangles += static_cast<uint64_t>(record.triangleCount);
@@ -314,7 +320,11 @@ void SWrasteriser::DrawIndexed(const SWdirectdraw& record)
             ++m_stats.skippedTriangles;
             continue;
         }
-        pipeline->DrawTriangle(words + size_t{corner[0]} * stride, words + size_t{corner[1]} * stride,
-                               words + size_t{corner[2]} * stride);
+        const uint32_t* v0 = words + size_t{corner[0]} * stride;
+        const uint32_t* v1 = words + size_t{corner[1]} * stride;
+        const uint32_t* v2 = words + size_t{corner[2]} * stride;
+        if (m_recorder != nullptr)
+            m_recorder->Record({format, index, depthTest, depthWrite, pipeline->DepthScale()}, v0, v1, v2);
+        pipeline->DrawTriangle(v0, v1, v2);
     }
 }

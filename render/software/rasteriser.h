@@ -21,6 +21,21 @@ struct SWtexturestages;
 inline constexpr int kPipelineCount = 255;
 inline constexpr int kStageClassCount = 13;
 
+// Sees every triangle as it is handed to its pipeline, in drawing order, with what that pipeline draws it with:
+// the developer tool writes frames out through it for side-by-side runs with other renderers.
+class SWtrianglerecorder {
+public:
+    struct Run {
+        const SWtexturestages* format; // not owned; lives for the frame
+        int pipeline;                  // index of the pipeline that draws the run
+        bool depthTest;
+        bool depthWrite;
+        float depthScale; // depth term = w term x this
+    };
+    virtual ~SWtrianglerecorder() = default;
+    virtual void Record(const Run& run, const uint32_t* v0, const uint32_t* v1, const uint32_t* v2) = 0;
+};
+
 // Which routine set a stage class is made in.
 enum class StageVariant : uint8_t { kPlain = 0, kMMX = 1, kSSE = 2 };
 
@@ -47,6 +62,8 @@ public:
     SWrasterpipeline* Pipeline(int index);
     StageVariant VariantOf(int stageClass) const { return m_variants[stageClass]; }
 
+    void SetRecorder(SWtrianglerecorder* recorder) { m_recorder = recorder; } // not owned; null stops recording
+
     const SWrasterstats& Stats() const { return m_stats; }
     void ResetStats() { m_stats = {}; }
 
@@ -61,4 +78,5 @@ private:
     StageVariant m_variants[kStageClassCount] = {};
     std::unique_ptr<uint32_t[]> m_scratch; // kRegisterCount rows of kPassPixels pixels
     SWrasterstats m_stats;
+    SWtrianglerecorder* m_recorder = nullptr; // not owned: the tool's, for the frames it writes out
 };

@@ -38,6 +38,23 @@ visible() { sed -nE 's/^triangles=[0-9]+ visible=([0-9]+) .*/\1/p' "$1"; }
 [ "$(visible "$work/sse2.txt")" -ge "$(visible "$work/plain.txt")" ] || fail "the SSE2 renderer lost faces"
 expect_usage scene "$work/x.png" --variant avx
 
+# Orbit frames one after another, each timed; the dump holds each frame's triangles, its background and our picture,
+# and a frame drawn alone after the others is the same picture.
+mkdir "$work/dump"
+expect_done scene "$work/orbit.png" --size 160x120 --frames 3 --dump "$work/dump" > "$work/orbit.txt"
+[ "$(grep -Ec '^frame=[0-2] queue-ms=[0-9.]+ end-frame-ms=[0-9.]+ copy-ms=[0-9.]+$' "$work/orbit.txt")" -eq 3 ] ||
+    fail "--frames 3 did not time three frames"
+[ "$(ls "$work/dump")" = "$(printf 'frame-0000.bin\nframe-0001.bin\nframe-0002.bin')" ] || fail "not three dumped frames"
+[ "$(head -c 4 "$work/dump/frame-0002.bin")" = VTRF ] || fail "a dumped frame lacks its magic"
+# Background and picture are 160 x 120 words each; the triangles make the file larger than both.
+[ "$(stat -c %s "$work/dump/frame-0000.bin")" -gt $((20 + 2 * 160 * 120 * 4 + 8 + 100 * 3 * 4)) ] ||
+    fail "the dump holds no triangles"
+expect_done scene "$work/last.png" --size 160x120 --frame 2 > /dev/null
+cmp -s "$work/orbit.png" "$work/last.png" || fail "the last orbit frame differs from the same frame drawn alone"
+expect_usage scene "$work/x.png" --frames 2 --mode stereo
+expect_usage scene "$work/x.png" --frames 0
+expect_refused scene "$work/x.png" --size 16x12 --dump "$work/missing"
+
 expect_usage scene
 expect_usage scene "$work/x.png" --mode sideways
 expect_usage scene "$work/x.png" --size 0x10

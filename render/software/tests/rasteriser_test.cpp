@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <random>
 #include <vector>
@@ -634,3 +635,65 @@ TEST(RasterWalk, EqualDepthTermsWalkAffinelyWhateverTheSize)
 }
 
 } // namespace
+
+// The recorder sees each triangle a pipeline draws, in order, with the flags that pipeline draws it with: the
+// indexed path's translucent record without depth writes, the queue path's with them; triangles that are skipped
+// (a bad index, an unconfigured pipeline) are never seen.
+TEST(RasteriserDraw, RecorderSeesExactlyTheDrawnTrianglesWithTheirFlags)
+{
+    struct Seen {
+        int pipeline;
+        bool depthWrite;
+        float x1;
+    };
+    class Recorder final : public SWtrianglerecorder {
+    public:
+        std::vector<Seen> seen;
+        void Record(const Run& run, const uint32_t*, const uint32_t* v1, const uint32_t*) override
+        {
+            float x = 0;
+            std::memcpy(&x, v1, 4);
+            seen.push_back({run.pipeline, run.depthWrite, x});
+        }
+    };
+    RasterTestHost host(32, 32);
+    SWrasteriser rasteriser;
+    rasteriser.Create(&host);
+    Recorder recorder;
+    rasteriser.SetRecorder(&recorder);
+    SWtexturestages format = CountingFormat();
+    format.flags = 3;
+    std::vector<ScreenVertex> v(4);
+    v[0] = {2, 2, 1, {1, 0}, {}};
+    v[1] = {30, 2, 1, {1, 0}, {}};
+    v[2] = {2, 30, 1, {1, 0}, {}};
+    v[3] = {20, 2, 1, {1, 0}, {}};
+    const std::vector<uint32_t> words = PackVertices(format, v);
+    SWsoftvertexbuffer* vb = SWsoftvertexbuffer::Create(4, 0);
+    SWsoftindexbuffer* ib = SWsoftindexbuffer::Create(9);
+    ASSERT_TRUE(vb != nullptr && ib != nullptr);
+    std::copy(words.begin(), words.end(), vb->Data());
+    const uint16_t indices[9] = {0, 1, 2, 0, 7, 2, 0, 3, 2}; // the second names a vertex past the count
+    std::copy(indices, indices + 9, ib->Data());
+    rasteriser.DrawIndexed({nullptr, &format, vb, ib, 4, 3});
+    SWtexturestages unconfigured = format;
+    unconfigured.combineMode = 7;
+    PrimitiveList list;
+    list.Add(&unconfigured, words.data());
+    list.Add(&format, words.data());
+    rasteriser.DrawPrimitives(list.First());
+    rasteriser.SetRecorder(nullptr);
+    rasteriser.DrawPrimitives(list.First());
+    vb->Release();
+    ib->Release();
+
+    const int pipeline = SWrasteriser::PipelineIndex(format, false);
+    ASSERT_EQ(recorder.seen.size(), 3u);
+    EXPECT_EQ(recorder.seen[0].pipeline, SWrasteriser::PipelineIndex(format, true));
+    EXPECT_FALSE(recorder.seen[0].depthWrite);
+    EXPECT_EQ(recorder.seen[0].x1, 30.0f);
+    EXPECT_EQ(recorder.seen[1].x1, 20.0f);
+    EXPECT_EQ(recorder.seen[2].pipeline, pipeline);
+    EXPECT_TRUE(recorder.seen[2].depthWrite);
+    EXPECT_EQ(rasteriser.Stats().skippedTriangles, 1u + 2u);
+}
