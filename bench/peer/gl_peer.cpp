@@ -1,0 +1,750 @@
+// vortan-gl-peer: draws the frames that `vortan-render scene --dump DIR` wrote, through OSMesa, as the fair peer of
+// our software rasteriser: the same screen-space triangles, depth order, textures, filters and blends, one small
+// fragment program per pipeline doing that pipeline's arithmetic in floats. It links OSMesa and nothing of Vortan;
+// the file layout it reads is described in README.md beside it.
+//
+//   vortan-gl-peer DIR [--warmup N] [--timed N] [--pictures OUTDIR]
+//
+// Prints GL_RENDERER, then the milliseconds per frame from glClear to glFinish (drawn-frames cycle through the dumped
+// ones), and the same with a glReadPixels of the frame in BGRA added. --pictures writes each dumped frame as the peer
+// drew it to OUTDIR/peer-NNNN.raw: width x height 32-bit words 0x00RRGGBB, top row first.
+#define GL_GLEXT_PROTOTYPES 1
+#include <GL/gl.h>
+#include <GL/glext.h>
+#include <GL/osmesa.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kStages = 8;
+constexpr uint32_t kMostSide = 8192;
+
+bool g_shaderFailed = false; // a program that did not build draws nothing, so the run must not count
+
+// A bounded little-endian cursor: a read past the end yields 0 and marks the cursor.
+class Cursor {
+public:
+    explicit Cursor(const std::vector<uint8_t>& bytes) : m_bytes(bytes) {}
+    uint32_t U32()
+    {
+        if (m_bytes.size() - m_at < 4) {
+            m_bad = true;
+            m_at = m_bytes.size();
+            return 0;
+        }
+        const uint32_t v = uint32_t{m_bytes[m_at]} | uint32_t{m_bytes[m_at + 1]} << 8 |
+                           uint32_t{m_bytes[m_at + 2]} << 16 | uint32_t{m_bytes[m_at + 3]} << 24;
+        m_at += 4;
+        return v;
+    }
+    uint8_t U8()
+    {
+        if (m_at >= m_bytes.size()) {
+            m_bad = true;
+            return 0;
+        }
+        return m_bytes[m_at++];
+    }
+    float F32()
+    {
+        const uint32_t bits = U32();
+        float f;
+        std::memcpy(&f, &bits, 4);
+        return f;
+    }
+    size_t Remaining() const { return m_bytes.size() - m_at; }
+    bool Bad() const { return m_bad; }
+    // n words, only when the bytes hold them.
+    bool Words(size_t n, std::vector<uint32_t>& out)
+    {
+        if (n > Remaining() / 4) {
+            m_bad = true;
+            return false;
+        }
+        out.resize(n);
+        for (uint32_t& w : out)
+            w = U32();
+        return true;
+    }
+    bool Bytes(size_t n, std::vector<uint8_t>& out)
+    {
+        if (n > Remaining()) {
+            m_bad = true;
+            return false;
+        }
+        out.assign(m_bytes.begin() + static_cast<ptrdiff_t>(m_at), m_bytes.begin() + static_cast<ptrdiff_t>(m_at + n));
+        m_at += n;
+        return true;
+    }
+
+private:
+    const std::vector<uint8_t>& m_bytes;
+    size_t m_at = 0;
+    bool m_bad = false;
+};
+
+struct Texture {
+    uint32_t width = 0, height = 0;
+    std::vector<uint32_t> pixels;
+    std::vector<uint8_t> falloff;
+    GLuint nearest = 0, linear = 0, table = 0;
+};
+
+struct Layer {
+    uint32_t constant = 0;
+    int32_t texture = -1;
+    uint8_t flags = 0;
+    int8_t set = 0;
+};
+
+struct Run {
+    uint32_t pipeline = 0;
+    bool depthTest = false, depthWrite = false;
+    uint8_t blendMode = 0, combineMode = 0;
+    float depthScale = 1.0f;
+    uint8_t stride = 0, firstFloat = 0, colours = 0, layerCount = 0;
+    Layer layers[kStages];
+    uint32_t triangles = 0;
+    std::vector<uint32_t> words;
+    GLuint buffer = 0;
+    GLuint program = 0;
+};
+
+struct Frame {
+    uint32_t width = 0, height = 0, index = 0;
+    std::vector<uint32_t> background;
+    std::vector<Texture> textures;
+    std::vector<Run> runs;
+    GLuint backgroundTexture = 0;
+};
+
+std::optional<Frame> ReadFrame(const std::string& path, std::string& error)
+{
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    Cursor c(bytes);
+    Frame f;
+    if (bytes.size() < 20 || std::memcmp(bytes.data(), "VTRF", 4) != 0) {
+        error = path + ": not a dumped frame";
+        return std::nullopt;
+    }
+    c.U32();
+    if (c.U32() != 1) {
+        error = path + ": unknown version";
+        return std::nullopt;
+    }
+    f.width = c.U32();
+    f.height = c.U32();
+    f.index = c.U32();
+    if (f.width == 0 || f.height == 0 || f.width > kMostSide || f.height > kMostSide ||
+        !c.Words(size_t{f.width} * f.height, f.background)) {
+        error = path + ": bad size or short background";
+        return std::nullopt;
+    }
+    const uint32_t textureCount = c.U32();
+    if (textureCount > c.Remaining() / 12) {
+        error = path + ": texture count beyond the file";
+        return std::nullopt;
+    }
+    f.textures.resize(textureCount);
+    for (Texture& t : f.textures) {
+        t.width = c.U32();
+        t.height = c.U32();
+        if (t.width == 0 || t.height == 0 || t.width > kMostSide || t.height > kMostSide ||
+            !c.Words(size_t{t.width} * t.height, t.pixels) || !c.Bytes(c.U32(), t.falloff)) {
+            error = path + ": damaged texture";
+            return std::nullopt;
+        }
+    }
+    const uint32_t runCount = c.U32();
+    if (runCount > c.Remaining() / 16) {
+        error = path + ": run count beyond the file";
+        return std::nullopt;
+    }
+    f.runs.resize(runCount);
+    for (Run& r : f.runs) {
+        r.pipeline = c.U32();
+        r.depthTest = c.U8() != 0;
+        r.depthWrite = c.U8() != 0;
+        r.blendMode = c.U8();
+        r.combineMode = c.U8();
+        r.depthScale = c.F32();
+        r.stride = c.U8();
+        r.firstFloat = c.U8();
+        r.colours = c.U8();
+        r.layerCount = c.U8();
+        for (Layer& l : r.layers) {
+            l.constant = c.U32();
+            l.texture = static_cast<int32_t>(c.U32());
+            l.flags = c.U8();
+            l.set = static_cast<int8_t>(c.U8());
+            c.U8();
+            c.U8();
+            if (l.texture >= static_cast<int32_t>(textureCount))
+                l.texture = -1;
+        }
+        r.triangles = c.U32();
+        if (r.stride < 4 || r.firstFloat > r.stride || r.triangles > c.Remaining() / (12u * r.stride) ||
+            !c.Words(size_t{r.triangles} * 3 * r.stride, r.words)) {
+            error = path + ": damaged run";
+            return std::nullopt;
+        }
+    }
+    if (c.Bad()) {
+        error = path + ": truncated";
+        return std::nullopt;
+    }
+    return f;
+}
+
+// ---- shaders
+
+const char* kVertexShader = R"(#version 130
+in vec4 position;
+in vec4 colour0;
+in vec4 colour1;
+in vec2 uv0;
+in vec2 uv1;
+in vec2 uv2;
+in vec2 uv3;
+out vec4 c0;
+out vec4 c1;
+flat out float a0;
+out vec2 t0;
+out vec2 t1;
+out vec2 t2;
+out vec2 t3;
+void main()
+{
+    gl_Position = position;
+    c0 = colour0;
+    c1 = colour1;
+    a0 = colour0.a;
+    t0 = uv0;
+    t1 = uv1;
+    t2 = uv2;
+    t3 = uv3;
+}
+)";
+
+// Our byte arithmetic in floats: b x c / 256 on bytes is b c (255 / 256) on [0, 1] values; sums saturate.
+const char* kFragmentCommon = R"(
+in vec4 c0;
+in vec4 c1;
+flat in float a0;
+in vec2 t0;
+in vec2 t1;
+in vec2 t2;
+in vec2 t3;
+uniform sampler2D layer0;
+uniform sampler2D layer1;
+uniform sampler2D layer2;
+uniform sampler2D layer3;
+uniform sampler2D table0;
+uniform sampler2D table1;
+uniform sampler2D table2;
+uniform sampler2D table3;
+uniform vec4 size0;
+uniform vec4 size1;
+uniform vec4 size2;
+uniform vec4 size3;
+uniform vec3 centre0;
+uniform vec3 centre1;
+uniform vec3 centre2;
+uniform vec3 centre3;
+uniform vec3 k0;
+const float kByte = 255.0 / 256.0;
+vec3 mul(vec3 a, vec3 b) { return a * b * kByte; }
+vec3 sat(vec3 a) { return min(a, vec3(1.0)); }
+vec4 Falloff(sampler2D table, vec2 uv, vec4 size, vec3 centre)
+{
+    vec2 texel = uv * size.xy;
+    if (texel.x < 0.0 || texel.y < 0.0 || texel.x >= size.x - 1.0 || texel.y >= size.y - 1.0)
+        return vec4(0.0);
+    vec2 d = (texel - vec2(15.0)) * 1024.0;
+    float q = d.x * d.x + d.y * d.y + 1048576.0;
+    if (q >= 268402690.0)
+        return vec4(0.0);
+    float f = texelFetch(table, ivec2(int(q / 524288.0), 0), 0).r * 255.0;
+    return vec4(floor(centre * 255.0 * f / 256.0) / 255.0, 0.0);
+}
+vec4 Sample(sampler2D image, sampler2D table, vec2 uv, vec4 size, vec3 centre, int mode)
+{
+    if (mode == 1)
+        return texture(image, uv + 0.5 * size.zw);
+    if (mode >= 2)
+        return Falloff(table, uv, size, centre);
+    return texture(image, uv);
+}
+)";
+
+std::string FragmentSource(uint32_t pipeline, const int filters[4], uint8_t blendMode, uint8_t combineMode,
+                           int alphaLayer)
+{
+    std::string s = "#version 130\n";
+    s += kFragmentCommon;
+    s += "void main()\n{\n";
+    for (int i = 0; i < 4; ++i) {
+        const std::string n = std::to_string(i);
+        s += "    vec4 r" + std::to_string(8 + i) + " = Sample(layer" + n + ", table" + n + ", t" + n + ", size" + n +
+             ", centre" + n + ", " + std::to_string(filters[i]) + ");\n";
+    }
+    s += "    vec3 c = c0.rgb, d = c1.rgb, r1;\n    vec3 r0;\n";
+    switch (pipeline) {
+    case 24:
+        s += "    r0 = sat(c + d);\n";
+        break;
+    case 25:
+        s += "    r0 = sat(mul(r8.rgb, c) + d);\n";
+        break;
+    case 26:
+        s += "    r1 = sat(mul(r8.rgb, k0) + c);\n    r0 = sat(r1 + d);\n";
+        break;
+    case 27:
+        s += "    r1 = sat(mul(r8.rgb, c) + d);\n    r0 = sat(mul(r9.rgb, k0) + r1);\n";
+        break;
+    case 32:
+        s += "    r1 = sat(c + d);\n    r0 = sat(r8.rgb + r1);\n";
+        break;
+    case 33:
+        s += "    r1 = sat(mul(c, r9.rgb) + r8.rgb);\n    r0 = sat(r1 + d);\n";
+        break;
+    case 34:
+        s += "    r1 = sat(c + d);\n    r1 = sat(mul(r9.rgb, k0) + r1);\n    r0 = sat(r1 + r8.rgb);\n";
+        break;
+    case 35:
+        s += "    r1 = sat(mul(r9.rgb, c) + d);\n    r1 = sat(mul(r10.rgb, k0) + r1);\n    r0 = sat(r1 + r8.rgb);\n";
+        break;
+    default:
+        s += "    r0 = vec3(1.0, 0.0, 1.0);\n";
+        break; // a pipeline the peer does not draw shows as magenta
+    }
+    // Blend alphas as our final stages take them: A is colour 0's (vertex 0's, as our plain Gouraud keeps it) or
+    // colour 1's in combine mode 5, T the first modulated layer's texel.
+    const std::string a = combineMode == 5 ? "c1.a" : "a0";
+    const std::string t = "r" + std::to_string(8 + alphaLayer) + ".a";
+    const std::string alpha = blendMode == 1 ? a : blendMode == 2 ? t : blendMode == 3 ? a + " * " + t : "1.0";
+    s += "    gl_FragColor = vec4(r0, " + alpha + ");\n}\n";
+    return s;
+}
+
+GLuint Compile(GLenum kind, const std::string& source)
+{
+    const GLuint shader = glCreateShader(kind);
+    const char* text = source.c_str();
+    glShaderSource(shader, 1, &text, nullptr);
+    glCompileShader(shader);
+    GLint ok = 0;
+    glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+    if (!ok) {
+        char log[2048];
+        glGetShaderInfoLog(shader, sizeof log, nullptr, log);
+        std::fprintf(stderr, "shader: %s\n", log);
+        g_shaderFailed = true;
+    }
+    return shader;
+}
+
+GLuint Link(const std::string& fragment)
+{
+    const GLuint program = glCreateProgram();
+    glAttachShader(program, Compile(GL_VERTEX_SHADER, kVertexShader));
+    glAttachShader(program, Compile(GL_FRAGMENT_SHADER, fragment));
+    const char* names[] = {"position", "colour0", "colour1", "uv0", "uv1", "uv2", "uv3"};
+    for (GLuint i = 0; i < 7; ++i)
+        glBindAttribLocation(program, i, names[i]);
+    glLinkProgram(program);
+    GLint ok = 0;
+    glGetProgramiv(program, GL_LINK_STATUS, &ok);
+    if (!ok) {
+        char log[2048];
+        glGetProgramInfoLog(program, sizeof log, nullptr, log);
+        std::fprintf(stderr, "program: %s\n", log);
+        g_shaderFailed = true;
+    }
+    return program;
+}
+
+// ---- set-up, outside the timed window
+
+constexpr int kVertexFloats = 4 + 2 + 8; // clip position, two packed colours (as floats holding bits), 4 uv pairs
+
+float WordFloat(uint32_t word)
+{
+    float f;
+    std::memcpy(&f, &word, 4);
+    return f;
+}
+
+// The filter of a layer as our texture stage takes it: flags & 3 picks nearest (0), filtered (1) or falloff (2, 3).
+int FilterOf(const Layer& layer)
+{
+    return layer.flags & 3;
+}
+
+// The layer whose alpha our texture-alpha blend reads: the first without the additive bit, after the mode's fixed
+// layers.
+int AlphaLayer(const Run& run)
+{
+    int first = 0;
+    for (int i = 0; i < kStages; ++i) {
+        if ((run.layers[i].flags & 8) == 0) {
+            first = i;
+            break;
+        }
+    }
+    const int fixed = run.combineMode == 4 ? 1 : run.combineMode == 5 ? 2 : 0;
+    return std::min(first + fixed, 3);
+}
+
+void UploadTexture(Texture& t)
+{
+    const auto make = [&](GLint filter) {
+        GLuint name = 0;
+        glGenTextures(1, &name);
+        glBindTexture(GL_TEXTURE_2D, name);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, static_cast<GLsizei>(t.width), static_cast<GLsizei>(t.height), 0,
+                     GL_BGRA, GL_UNSIGNED_BYTE, t.pixels.data());
+        return name;
+    };
+    t.nearest = make(GL_NEAREST);
+    t.linear = make(GL_LINEAR);
+    if (!t.falloff.empty()) {
+        std::vector<uint8_t> table(512, 0);
+        std::copy_n(t.falloff.begin(), std::min<size_t>(512, t.falloff.size()), table.begin());
+        glGenTextures(1, &t.table);
+        glBindTexture(GL_TEXTURE_2D, t.table);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_R8, 512, 1, 0, GL_RED, GL_UNSIGNED_BYTE, table.data());
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    }
+}
+
+// Each vertex as GL takes it: (x w, y w, z w, w) with w = 1 / our w term, so that GL's perspective-correct
+// interpolation divides by our 1/w; z falls as our depth term rises, so nearer is smaller and GL_LESS hides equal
+// depths as ours does.
+void UploadRun(Run& run, const Frame& frame, float mostWTerm)
+{
+    std::vector<uint32_t> data; // floats and packed colours, as their bits
+    data.reserve(size_t{run.triangles} * 3 * kVertexFloats);
+    const auto put = [&data](float f) {
+        uint32_t bits;
+        std::memcpy(&bits, &f, 4);
+        data.push_back(bits);
+    };
+    for (size_t v = 0; v < size_t{run.triangles} * 3; ++v) {
+        const uint32_t* w = run.words.data() + v * run.stride;
+        const float x = WordFloat(w[0]), y = WordFloat(w[1]), term = std::max(WordFloat(w[3]), 1e-20f);
+        const float clipW = 1.0f / term;
+        const float nx = 2.0f * x / static_cast<float>(frame.width) - 1.0f;
+        const float ny = 1.0f - 2.0f * y / static_cast<float>(frame.height);
+        const float nz = 1.0f - 2.0f * term / mostWTerm;
+        for (const float f : {nx * clipW, ny * clipW, nz * clipW, clipW})
+            put(f);
+        for (int colour = 0; colour < 2; ++colour)
+            data.push_back(colour < run.colours && 4u + colour < run.stride ? w[4 + colour] : 0u);
+        for (int layer = 0; layer < 4; ++layer) {
+            const size_t word = run.firstFloat + 2u * static_cast<uint8_t>(std::max<int8_t>(run.layers[layer].set, 0));
+            data.push_back(word + 1 < run.stride ? w[word] : 0u);
+            data.push_back(word + 1 < run.stride ? w[word + 1] : 0u);
+        }
+    }
+    glGenBuffers(1, &run.buffer);
+    glBindBuffer(GL_ARRAY_BUFFER, run.buffer);
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(data.size() * 4), data.data(), GL_STATIC_DRAW);
+}
+
+struct Programs {
+    std::map<std::string, GLuint> byKey;
+    GLuint background = 0;
+};
+
+GLuint ProgramFor(Programs& programs, const Run& run)
+{
+    int filters[4];
+    for (int i = 0; i < 4; ++i)
+        filters[i] = FilterOf(run.layers[i]);
+    const std::string source = FragmentSource(run.pipeline, filters, run.blendMode, run.combineMode, AlphaLayer(run));
+    auto [it, added] = programs.byKey.emplace(source, 0);
+    if (added)
+        it->second = Link(source);
+    return it->second;
+}
+
+void Prepare(Frame& frame, Programs& programs)
+{
+    for (Texture& t : frame.textures)
+        UploadTexture(t);
+    glGenTextures(1, &frame.backgroundTexture);
+    glBindTexture(GL_TEXTURE_2D, frame.backgroundTexture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, static_cast<GLsizei>(frame.width), static_cast<GLsizei>(frame.height), 0,
+                 GL_BGRA, GL_UNSIGNED_BYTE, frame.background.data());
+    float mostWTerm = 1e-20f;
+    for (const Run& run : frame.runs)
+        for (size_t v = 0; v < size_t{run.triangles} * 3; ++v)
+            mostWTerm = std::max(mostWTerm, WordFloat(run.words[v * run.stride + 3]));
+    mostWTerm *= 1.0001f;
+    for (Run& run : frame.runs) {
+        UploadRun(run, frame, mostWTerm);
+        run.program = ProgramFor(programs, run);
+    }
+}
+
+// ---- drawing, inside the timed window
+
+void BindLayers(const Frame& frame, const Run& run)
+{
+    const GLuint program = run.program;
+    glUseProgram(program);
+    for (int i = 0; i < 4; ++i) {
+        const std::string n = std::to_string(i);
+        const Layer& layer = run.layers[i];
+        const Texture* t = layer.texture >= 0 && i < run.layerCount ? &frame.textures[layer.texture] : nullptr;
+        glActiveTexture(GL_TEXTURE0 + i);
+        glBindTexture(GL_TEXTURE_2D, t == nullptr ? 0 : FilterOf(layer) == 1 ? t->linear : t->nearest);
+        glActiveTexture(GL_TEXTURE4 + i);
+        glBindTexture(GL_TEXTURE_2D, t == nullptr ? 0 : t->table);
+        glUniform1i(glGetUniformLocation(program, ("layer" + n).c_str()), i);
+        glUniform1i(glGetUniformLocation(program, ("table" + n).c_str()), 4 + i);
+        const float w = t != nullptr ? static_cast<float>(t->width) : 1.0f;
+        const float h = t != nullptr ? static_cast<float>(t->height) : 1.0f;
+        glUniform4f(glGetUniformLocation(program, ("size" + n).c_str()), w, h, 1.0f / w, 1.0f / h);
+        uint32_t centre = 0;
+        if (t != nullptr && t->width >= 16 && t->height >= 16)
+            centre = t->pixels[size_t{t->height / 2 - 1} * t->width + t->width / 2 - 1];
+        glUniform3f(glGetUniformLocation(program, ("centre" + n).c_str()), (centre >> 16 & 255) / 255.0f,
+                    (centre >> 8 & 255) / 255.0f, (centre & 255) / 255.0f);
+    }
+    const uint32_t k = run.layers[0].constant;
+    glUniform3f(glGetUniformLocation(program, "k0"), (k >> 16 & 255) / 255.0f, (k >> 8 & 255) / 255.0f,
+                (k & 255) / 255.0f);
+}
+
+void DrawFrame(const Frame& frame, const Programs& programs)
+{
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    // The background first: a screen-aligned quad, each pixel its own texel.
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_BLEND);
+    glUseProgram(programs.background);
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, frame.backgroundTexture);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    static const float quad[] = {-1, -1, 0, 1, 1, -1, 0, 1, -1, 1, 0, 1, 1, 1, 0, 1};
+    static const float quadUv[] = {0, 1, 1, 1, 0, 0, 1, 0};
+    for (GLuint a = 1; a < 7; ++a)
+        glDisableVertexAttribArray(a);
+    glEnableVertexAttribArray(0);
+    glEnableVertexAttribArray(3);
+    glVertexAttribPointer(0, 4, GL_FLOAT, GL_FALSE, 0, quad);
+    glVertexAttribPointer(3, 2, GL_FLOAT, GL_FALSE, 0, quadUv);
+    glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+    for (GLuint a = 0; a < 7; ++a)
+        glEnableVertexAttribArray(a);
+    for (const Run& run : frame.runs) {
+        if (run.triangles == 0)
+            continue;
+        if (run.depthTest)
+            glEnable(GL_DEPTH_TEST);
+        else
+            glDisable(GL_DEPTH_TEST);
+        glDepthMask(run.depthWrite ? GL_TRUE : GL_FALSE);
+        if (run.blendMode != 0)
+            glEnable(GL_BLEND);
+        else
+            glDisable(GL_BLEND);
+        BindLayers(frame, run);
+        glBindBuffer(GL_ARRAY_BUFFER, run.buffer);
+        constexpr GLsizei stride = kVertexFloats * sizeof(float);
+        const auto at = [](int floats) { return reinterpret_cast<const void*>(static_cast<uintptr_t>(floats * 4)); };
+        glVertexAttribPointer(0, 4, GL_FLOAT, GL_FALSE, stride, at(0));
+        // Our packed colours are 0xAARRGGBB words, bytes B, G, R, A in memory: given as BGRA, GL swaps them back.
+        glVertexAttribPointer(1, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, stride, at(4));
+        glVertexAttribPointer(2, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, stride, at(5));
+        for (GLuint layer = 0; layer < 4; ++layer)
+            glVertexAttribPointer(3 + layer, 2, GL_FLOAT, GL_FALSE, stride, at(6 + 2 * static_cast<int>(layer)));
+        glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(run.triangles * 3));
+    }
+    glDepthMask(GL_TRUE);
+    glFinish();
+}
+
+double MsSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+bool WritePicture(const std::string& path, const std::vector<uint32_t>& bgraBottomUp, uint32_t width, uint32_t height)
+{
+    std::vector<uint32_t> rows(bgraBottomUp.size());
+    for (uint32_t y = 0; y < height; ++y)
+        for (uint32_t x = 0; x < width; ++x)
+            rows[size_t{y} * width + x] = bgraBottomUp[size_t{height - 1 - y} * width + x] & 0x00FFFFFFu;
+    const std::string temp = path + ".part";
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(rows.data()), static_cast<std::streamsize>(rows.size() * 4));
+    out.close();
+    if (!out)
+        return false;
+    std::error_code error;
+    std::filesystem::rename(temp, path, error);
+    return !error;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: vortan-gl-peer DIR [--warmup N] [--timed N] [--pictures OUTDIR]\n");
+        return 3;
+    }
+    const std::string directory = argv[1];
+    long warmup = 20, timed = 200;
+    std::string pictures;
+    for (int i = 2; i + 1 < argc; i += 2) {
+        const std::string flag = argv[i];
+        if (flag == "--warmup")
+            warmup = std::clamp(std::strtol(argv[i + 1], nullptr, 10), 0L, 100000L);
+        else if (flag == "--timed")
+            timed = std::clamp(std::strtol(argv[i + 1], nullptr, 10), 1L, 100000L);
+        else if (flag == "--pictures")
+            pictures = argv[i + 1];
+        else {
+            std::fprintf(stderr, "unknown option %s\n", flag.c_str());
+            return 3;
+        }
+    }
+    std::vector<std::string> paths;
+    std::error_code listError;
+    for (const auto& entry : std::filesystem::directory_iterator(directory, listError))
+        if (entry.path().filename().string().rfind("frame-", 0) == 0)
+            paths.push_back(entry.path().string());
+    std::sort(paths.begin(), paths.end());
+    if (paths.empty()) {
+        std::fprintf(stderr, "no dumped frames in %s\n", directory.c_str());
+        return 3;
+    }
+    std::vector<Frame> frames;
+    for (const std::string& path : paths) {
+        std::string error;
+        std::optional<Frame> frame = ReadFrame(path, error);
+        if (!frame) {
+            std::fprintf(stderr, "%s\n", error.c_str());
+            return 3;
+        }
+        if (!frames.empty() && (frame->width != frames[0].width || frame->height != frames[0].height)) {
+            std::fprintf(stderr, "%s: another size than the first frame\n", path.c_str());
+            return 3;
+        }
+        frames.push_back(std::move(*frame));
+    }
+    const uint32_t width = frames[0].width, height = frames[0].height;
+    const int attributes[] = {OSMESA_FORMAT,
+                              OSMESA_BGRA,
+                              OSMESA_DEPTH_BITS,
+                              24,
+                              OSMESA_STENCIL_BITS,
+                              0,
+                              OSMESA_ACCUM_BITS,
+                              0,
+                              OSMESA_PROFILE,
+                              OSMESA_COMPAT_PROFILE,
+                              OSMESA_CONTEXT_MAJOR_VERSION,
+                              3,
+                              OSMESA_CONTEXT_MINOR_VERSION,
+                              0,
+                              0};
+    OSMesaContext context = OSMesaCreateContextAttribs(attributes, nullptr);
+    if (context == nullptr) {
+        std::fprintf(stderr, "OSMesa gave no context\n");
+        return 1;
+    }
+    std::vector<uint32_t> target(size_t{width} * height);
+    if (!OSMesaMakeCurrent(context, target.data(), GL_UNSIGNED_BYTE, static_cast<GLsizei>(width),
+                           static_cast<GLsizei>(height))) {
+        std::fprintf(stderr, "OSMesa could not bind the frame\n");
+        OSMesaDestroyContext(context);
+        return 1;
+    }
+    std::printf("renderer=%s\n", reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
+    glViewport(0, 0, static_cast<GLsizei>(width), static_cast<GLsizei>(height));
+    glDepthFunc(GL_LESS);
+    glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_DITHER);
+    glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);
+    glClearColor(0, 0, 0, 0);
+    glClearDepth(1.0);
+    Programs programs;
+    programs.background = Link("#version 130\nin vec2 t0;\nuniform sampler2D layer0;\n"
+                               "void main() { gl_FragColor = texture(layer0, t0); }\n");
+    glUseProgram(programs.background);
+    glUniform1i(glGetUniformLocation(programs.background, "layer0"), 0);
+    GLuint vertexArray = 0;
+    glGenVertexArrays(1, &vertexArray);
+    glBindVertexArray(vertexArray);
+    for (Frame& frame : frames)
+        Prepare(frame, programs);
+    if (g_shaderFailed) {
+        OSMesaDestroyContext(context);
+        return 1;
+    }
+
+    if (!pictures.empty()) {
+        for (const Frame& frame : frames) {
+            DrawFrame(frame, programs);
+            std::vector<uint32_t> read(size_t{width} * height);
+            glReadPixels(0, 0, static_cast<GLsizei>(width), static_cast<GLsizei>(height), GL_BGRA, GL_UNSIGNED_BYTE,
+                         read.data());
+            char name[32];
+            std::snprintf(name, sizeof name, "/peer-%04u.raw", frame.index);
+            if (!WritePicture(pictures + name, read, width, height)) {
+                std::fprintf(stderr, "cannot write %s%s\n", pictures.c_str(), name);
+                return 1;
+            }
+        }
+    }
+    for (long i = 0; i < warmup; ++i)
+        DrawFrame(frames[static_cast<size_t>(i) % frames.size()], programs);
+    std::vector<double> drawMs, readMs;
+    std::vector<uint32_t> read(size_t{width} * height);
+    for (long i = 0; i < timed; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        DrawFrame(frames[static_cast<size_t>(i) % frames.size()], programs);
+        drawMs.push_back(MsSince(start));
+        glReadPixels(0, 0, static_cast<GLsizei>(width), static_cast<GLsizei>(height), GL_BGRA, GL_UNSIGNED_BYTE,
+                     read.data());
+        readMs.push_back(MsSince(start));
+    }
+    double drawSum = 0, readSum = 0;
+    for (size_t i = 0; i < drawMs.size(); ++i) {
+        drawSum += drawMs[i];
+        readSum += readMs[i];
+    }
+    std::printf("frames=%zu timed=%ld ms-per-frame=%.4f ms-per-frame-readback=%.4f\n", frames.size(), timed,
+                drawSum / static_cast<double>(timed), readSum / static_cast<double>(timed));
+    glDeleteVertexArrays(1, &vertexArray);
+    OSMesaDestroyContext(context);
+    return 0;
+}
