@@ -63,11 +63,20 @@ SWactionnode* SWbackgroundaction::Clone() const
     auto* copy = new SWbackgroundaction(GetKindId());
     copy->settings = settings;
     copy->m_textureName = m_textureName;
+    if (m_ownPicture != nullptr)
+        copy->m_ownPicture = m_ownPicture->Clone();
     return copy;
+}
+
+void SWbackgroundaction::SetOwnPicture(std::unique_ptr<SWtexture> picture)
+{
+    m_ownPicture = std::move(picture);
 }
 
 SWtexture* SWbackgroundaction::GetTexture() const
 {
+    if (m_ownPicture != nullptr)
+        return m_ownPicture.get();
     if (GetWorld() == nullptr || !m_textureName)
         return nullptr;
     return GetWorld()->FindTextureByName(*m_textureName);

@@ -101,12 +101,17 @@ public:
     SWactionnode* Clone() const override;
     void SetTextureName(std::optional<std::string> name) { m_textureName = std::move(name); }
     const std::optional<std::string>& GetTextureName() const { return m_textureName; }
-    // The world's texture of that name, looked up at each use so a deleted texture is never reached.
+    // The action's own picture when it has one, else the world's texture of that name, looked up at each use so a
+    // deleted texture is never reached.
     SWtexture* GetTexture() const;
+    // A picture stored inside the action's record (older files): the action owns it.
+    void SetOwnPicture(std::unique_ptr<SWtexture> picture);
+    SWtexture* GetOwnPicture() const { return m_ownPicture.get(); }
     Settings settings;
 
 private:
     std::optional<std::string> m_textureName;
+    std::unique_ptr<SWtexture> m_ownPicture;
 };
 
 class SWvisibilityaction : public SWactionnode { // kinds 21 (hide) and 22 (show)
