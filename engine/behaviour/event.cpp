@@ -71,6 +71,8 @@ void SWevent::FreeTypeData()
     m_watched = nullptr;
     m_watchedRef.Reset();
     m_watchedName.reset();
+    m_secondName.reset();
+    m_watchConstant.reset();
     m_watchOptions[0] = m_watchOptions[1] = 1;
     m_keys.reset();
     m_allKeys = 0;
@@ -289,6 +291,12 @@ void SWevent::SetWatchedVariableName(std::optional<std::string> name)
 uint8_t SWevent::GetWatchOption(int index) const
 {
     return index == 0 || index == 1 ? m_watchOptions[index] : 0;
+}
+
+void SWevent::SetWatchOption(int index, uint8_t value)
+{
+    if (index == 0 || index == 1)
+        m_watchOptions[index] = value;
 }
 
 // -- Key list

@@ -154,6 +154,13 @@ public:
     const std::optional<std::string>& GetWatchedVariableName() const { return m_watchedName; }
     void SetWatchedVariableName(std::optional<std::string> name); // resolved later; forgets the variable
     uint8_t GetWatchOption(int index) const;
+    void SetWatchOption(int index, uint8_t value); // index 0 or 1
+    // The comparison partner kept with the event for the editor: a second variable's qualified name, or a 32-bit
+    // constant. Dispatch reads neither.
+    const std::optional<std::string>& GetSecondVariableName() const { return m_secondName; }
+    void SetSecondVariableName(std::optional<std::string> name) { m_secondName = std::move(name); }
+    const std::optional<uint32_t>& GetWatchConstant() const { return m_watchConstant; }
+    void SetWatchConstant(std::optional<uint32_t> bits) { m_watchConstant = bits; }
 
     // -- Key list (19, 20)
     void AddKey(const SWkeyentry* key);    // null ignored
@@ -220,6 +227,8 @@ private:
     mutable VariableRef m_watchedRef; // the same, or the name's resolution, in a world
     uint8_t m_watchOptions[2] = {1, 1};
     std::optional<std::string> m_watchedName;
+    std::optional<std::string> m_secondName;
+    std::optional<uint32_t> m_watchConstant;
     // Key list
     std::unique_ptr<SWlist> m_keys;
     uint8_t m_allKeys = 0;

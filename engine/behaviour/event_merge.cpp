@@ -10,6 +10,7 @@
 #include "engine/core/scene_import.h"
 #include "engine/core/world.h"
 #include "engine/core/world_sections.h"
+#include "engine/resources/resource_report.h"
 
 namespace {
 
@@ -37,8 +38,28 @@ void MergeEventSection(SWworld& target, SWworld& import, uint32_t, MergeRecord& 
     }
 }
 
-// Only the merge: the "72ES" payload stays as the world file keeps a section without a reader.
-constexpr SWworldsectionhandler kEventSection = {.merge = &MergeEventSection};
+bool WriteEventSection(SWworldwriting& out, SWchunkstream& payload)
+{
+    return out.World().SaveEvents(payload);
+}
+
+// A damaged event ends the section; the events before it stay and the world's load goes on, so the user hears of
+// it once rather than finding part of the behaviour silently gone.
+bool ReadEventSection(SWworldreading& in, SWchunkstream& payload)
+{
+    std::string failed;
+    if (in.World().LoadEvents(payload, &failed))
+        return true;
+    ResourceReport report;
+    report.caption = "Damaged behaviour";
+    report.text = "The events of this world could not all be read: reading stopped at event " + failed +
+                  ". The events before it were kept.";
+    ReportResource(report);
+    return true;
+}
+
+constexpr SWworldsectionhandler kEventSection = {
+    .writeStream = &WriteEventSection, .readStream = &ReadEventSection, .merge = &MergeEventSection};
 const SWworldsectionregistration kEventSectionRegistered(WorldSection::kEvents, &kEventSection);
 
 } // namespace

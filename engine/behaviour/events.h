@@ -24,6 +24,7 @@
 class BehaviourObserver;
 class SWactionnode;
 class SWactionqueueentry;
+class SWchunkstream;
 class SWdelayedaction;
 class SWevent;
 class SWworld;
@@ -53,6 +54,12 @@ public:
     void RenameEventReferences(std::string_view oldName, std::string_view newName);
     void ResetEvents(); // the world's start: active := enabled, unblocked, timers from the current time
 
+    // -- Records: the "72ES" section of the world's file (behaviour_records.cpp)
+    bool SaveEvents(SWchunkstream& out) const;
+    // Appends the events read; the first event that fails is dropped and ends the read with false, the events
+    // read before it kept. failedEvent: that event described for the user (its place and its name when read).
+    bool LoadEvents(SWchunkstream& in, std::string* failedEvent = nullptr);
+
     // -- Event types
     void SetEventTypeName(uint32_t type, std::optional<std::string> name);
     void SetEventTypeHidden(uint32_t type, bool hidden);
@@ -60,6 +67,8 @@ public:
     uint32_t GetEventTypeCount() const { return kTypes; }
 
     uint32_t NextActionId() { return m_nextActionId++; }
+    uint32_t PeekNextActionId() const { return m_nextActionId; }
+    void SetNextActionId(uint32_t id) { m_nextActionId = id; }
     void RaiseActionIdPast(uint32_t id); // ids read from a file: later ones never repeat them
 
     // -- Queues

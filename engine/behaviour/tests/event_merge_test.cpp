@@ -120,6 +120,10 @@ TEST(EventMerge, TheEventsSectionStaysBytesWhileItsHandlerOnlyMerges)
     }
     SWdocumentfile file;
     ASSERT_EQ(SWdocumentfile::Parse(written, file), DocumentStatus::kOk);
+    // A handler that only merges, as a build without the events reader has.
+    static SWworldsectionhandler kMergeOnly;
+    kMergeOnly.merge = registered->merge;
+    const SWworldsectionhandler* real = ReplaceWorldSectionHandler(WorldSection::kEvents, &kMergeOnly);
     SWreadcontext context(SWreadcontext::IdMode::kKeep);
     WorldLoadResult loaded = ReadWorldFile(file, context);
     ASSERT_EQ(loaded.status, DocumentStatus::kOk);
@@ -128,6 +132,7 @@ TEST(EventMerge, TheEventsSectionStaysBytesWhileItsHandlerOnlyMerges)
     EXPECT_EQ(kept->Payload(WorldSection::kEvents), (std::vector<uint8_t>{'e', 'v', 0, 1, 2}));
     std::vector<uint8_t> again;
     EXPECT_EQ(WriteWorldFile(*loaded.world, WorldFileMode::kScene, again), DocumentStatus::kOk);
+    ReplaceWorldSectionHandler(WorldSection::kEvents, real);
     EXPECT_EQ(again, written);
 }
 
