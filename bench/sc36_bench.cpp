@@ -6,12 +6,14 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <benchmark/benchmark.h>
 
 #include "codecs/sound/speech/sc36/sc36_codec.h"
-#include "codecs/sound/speech/sc36/sc36_frame_driver.h"
+#include "codecs/sound/speech/sc36/sc36_stream.h"
+#include "codecs/sound/wave_frame_stream.h"
 #include "testsupport/sound/speech_fixture.h"
 
 namespace {
@@ -69,6 +71,18 @@ sound::Sc36StreamVariant VariantOf(const benchmark::State& state)
     return static_cast<sound::Sc36StreamVariant>(state.range(0));
 }
 
+constexpr uint32_t kSc36Scheme = sound::SchemeIdOf("7490");
+
+// The fixture through the encode loop of the variant.
+std::vector<uint8_t> EncodeSpeech(sound::Sc36StreamVariant variant)
+{
+    static const std::vector<uint8_t> bytes = sound::SampleBytes(Speech());
+    sound::MemoryFrameSource source(bytes);
+    sound::VectorFrameSink sink;
+    sound::Sc36EncodeStream(kSc36Scheme, source, sink, static_cast<uint8_t>(variant));
+    return std::move(sink.bytes);
+}
+
 // Heap bytes an open handle of this kind and variant holds, its transform tables excluded (they are shared).
 template <sound::Sc36Variant V> int64_t BytesOfOpen(bool encoder)
 {
@@ -90,14 +104,14 @@ void BM_Sc36Encode(benchmark::State& state)
         state.SkipWithError("speech fixture missing");
         return;
     }
-    sound::Sc36Encoded encoded;
+    std::vector<uint8_t> encoded;
     for (auto _ : state) {
-        encoded = sound::Sc36EncodeSamples(Speech(), VariantOf(state));
-        benchmark::DoNotOptimize(encoded.frames.data());
+        encoded = EncodeSpeech(VariantOf(state));
+        benchmark::DoNotOptimize(encoded.data());
     }
     state.counters["realtime_x"] =
         benchmark::Counter(Seconds() * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
-    state.counters["bit/s"] = static_cast<double>(encoded.frames.size()) * 8.0 / Seconds();
+    state.counters["bit/s"] = static_cast<double>(encoded.size()) * 8.0 / Seconds();
     state.counters["encoder_bytes"] = static_cast<double>(VariantOf(state) == sound::Sc36StreamVariant::k3200
                                                               ? BytesOfOpen<sound::Sc36Variant::k3200>(true)
                                                               : BytesOfOpen<sound::Sc36Variant::k6400>(true));
@@ -109,13 +123,15 @@ void BM_Sc36Decode(benchmark::State& state)
         state.SkipWithError("speech fixture missing");
         return;
     }
-    const sound::Sc36Encoded encoded = sound::Sc36EncodeSamples(Speech(), VariantOf(state));
+    const std::vector<uint8_t> encoded = EncodeSpeech(VariantOf(state));
     sound::Sc36DecodeOptions options;
     options.timeScale = static_cast<float>(state.range(1)) / 100.0f;
-    sound::Sc36Decoded decoded;
+    sound::VectorFrameSink decoded;
     for (auto _ : state) {
-        decoded = sound::Sc36DecodeFrames(encoded.frames, VariantOf(state), options);
-        benchmark::DoNotOptimize(decoded.samples.data());
+        decoded.bytes.clear();
+        sound::MemoryFrameSource source(encoded);
+        sound::Sc36DecodeStream(kSc36Scheme, source, decoded, static_cast<uint8_t>(VariantOf(state)), options);
+        benchmark::DoNotOptimize(decoded.bytes.data());
     }
     // Seconds of coded speech per CPU second, whatever the time scale stretches it to.
     state.counters["realtime_x"] =

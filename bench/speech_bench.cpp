@@ -3,6 +3,7 @@
 // memory one encoder and one decoder hold.
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <benchmark/benchmark.h>
@@ -10,7 +11,8 @@
 #include "codecs/sound/speech/rt24/rt24_decoder.h"
 #include "codecs/sound/speech/rt24/rt24_encoder.h"
 #include "codecs/sound/speech/rt24/rt24_format.h"
-#include "codecs/sound/speech/rt24/rt24_frame_driver.h"
+#include "codecs/sound/speech/rt24/rt24_stream.h"
+#include "codecs/sound/wave_frame_stream.h"
 #include "testsupport/sound/speech_fixture.h"
 #include "testsupport/sound/speech_metrics.h"
 
@@ -20,6 +22,23 @@ const std::vector<int16_t>& Speech()
 {
     static const std::vector<int16_t> samples = soundtest::SpeechFixture8k();
     return samples;
+}
+
+constexpr uint32_t kRt24Scheme = sound::SchemeIdOf("7491");
+
+// The fixture's samples as the bytes the encode loop reads.
+const std::vector<uint8_t>& SpeechBytes()
+{
+    static const std::vector<uint8_t> bytes = sound::SampleBytes(Speech());
+    return bytes;
+}
+
+std::vector<uint8_t> EncodeSpeech()
+{
+    sound::MemoryFrameSource source(SpeechBytes());
+    sound::VectorFrameSink sink;
+    sound::Rt24EncodeStream(kRt24Scheme, source, sink);
+    return std::move(sink.bytes);
 }
 
 double Seconds()
@@ -33,14 +52,14 @@ void BM_Rt24Encode(benchmark::State& state)
         state.SkipWithError("speech fixture missing");
         return;
     }
-    sound::Rt24Encoded encoded;
+    std::vector<uint8_t> encoded;
     for (auto _ : state) {
-        encoded = sound::Rt24EncodeSamples(Speech());
-        benchmark::DoNotOptimize(encoded.frames.data());
+        encoded = EncodeSpeech();
+        benchmark::DoNotOptimize(encoded.data());
     }
     state.counters["realtime_x"] =
         benchmark::Counter(Seconds() * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
-    state.counters["bit/s"] = static_cast<double>(encoded.frames.size()) * 8.0 / Seconds();
+    state.counters["bit/s"] = static_cast<double>(encoded.size()) * 8.0 / Seconds();
     // One encoder: its state, its quantiser, the 401-sample history and the three Kaiser half windows.
     state.counters["encoder_bytes"] = static_cast<double>(sizeof(sound::Rt24Encoder) + sizeof(sound::Rt24Quantiser) +
                                                           401 * sizeof(float) + (111 + 121 + 131) * sizeof(float));
@@ -52,19 +71,21 @@ void BM_Rt24Decode(benchmark::State& state)
         state.SkipWithError("speech fixture missing");
         return;
     }
-    const sound::Rt24Encoded encoded = sound::Rt24EncodeSamples(Speech());
+    const std::vector<uint8_t> encoded = EncodeSpeech();
     sound::Rt24DecodeOptions options;
     options.timeScale = static_cast<float>(state.range(0)) / 100.0f;
-    sound::Rt24Decoded decoded;
+    sound::VectorFrameSink decoded;
     for (auto _ : state) {
-        decoded = sound::Rt24DecodeFrames(encoded.frames, options);
-        benchmark::DoNotOptimize(decoded.samples.data());
+        decoded.bytes.clear();
+        sound::MemoryFrameSource source(encoded);
+        sound::Rt24DecodeStream(kRt24Scheme, source, decoded, options);
+        benchmark::DoNotOptimize(decoded.bytes.data());
     }
     state.counters["realtime_x"] =
         benchmark::Counter(Seconds() * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
     state.counters["decoder_bytes"] = static_cast<double>(sizeof(sound::Rt24Decoder) + sizeof(sound::Rt24Quantiser));
     if (state.range(0) == 100) {
-        const soundtest::SpeechComparison result = soundtest::CompareSpeech(Speech(), decoded.samples, 8000, 4000);
+        const soundtest::SpeechComparison result = soundtest::CompareSpeech(Speech(), decoded.Samples(), 8000, 4000);
         state.counters["LSD_voiced_dB"] = result.voicedLogSpectralDistanceDb;
         state.counters["F0_err_pct"] = result.f0RmsErrorPercent;
         state.counters["energy_err_dB"] = result.meanEnergyErrorDb;

@@ -1,8 +1,9 @@
 // vortan-codec sound ...: the own wave codec and the sound measures from the command line.
-//   sound encode wave IN.wav OUT.bin QUALITY   the stored data of a sound (channels, rate, block stream)
-//   sound decode wave IN.bin OUT.wav           back to a 16-bit wave file
-//   sound encode|decode MODEL ...             a Tonalwave model (ac8 ... acs48), sound_tonalwave_commands.cpp
-//   sound encode|decode ID|raw ...            through a sound scheme row, sound_scheme_commands.cpp
+//   sound encode wave IN.wav OUT.bin QUALITY   the stored data of a sound (channels, rate, block stream), via "7498"
+//   sound decode wave IN.bin OUT.wav [--keep-partial]   back to a 16-bit wave file; the option calls the routine
+//   sound encode|decode SCHEME ...            through a sound scheme row, sound_scheme_commands.cpp
+//   sound encode MODEL ... --trace, decode MODEL ... --lose LIST   a Tonalwave loop directly,
+//                                             sound_tonalwave_commands.cpp
 //   sound compare REF.wav TEST.wav             length, lag, SNR, segmental SNR and log-spectral distance
 #include <cmath>
 #include <cstdio>
@@ -40,41 +41,23 @@ int ExitCodeOf(sound::WaveFileResult result)
 
 int EncodeWave(std::span<char* const> args)
 {
-    if (!args.empty() && IsTonalwaveCodecWord(args[0]))
+    // --trace watches the Tonalwave encoder, so it runs the family's loop directly; every other form is a row's.
+    if (args.size() == 4 && IsTonalwaveCodecWord(args[0]) && std::strcmp(args[3], "--trace") == 0)
         return EncodeTonalwaveCommand(args);
     if (!args.empty() && IsSoundSchemeWord(args[0]))
         return EncodeThroughScheme(args);
-    if (args.size() != 4 || std::strcmp(args[0], "wave") != 0)
-        return ReportError(kExitUsage, "usage: vortan-codec sound encode wave IN.wav OUT.bin QUALITY");
-    std::string error;
-    const std::optional<int64_t> quality = codectool::ParseNumber(args[3], {"QUALITY", 0, kLargestQuality}, error);
-    if (!quality)
-        return ReportError(kExitUsage, error);
-    if (!codectool::CheckInputFile(args[1], error))
-        return ReportError(kExitRefused, error);
-    const std::unique_ptr<pf::AtomicFile> output = codectool::OpenOutput(args[2], error);
-    if (!output)
-        return ReportError(kExitRefused, error);
-    std::vector<uint8_t> stored;
-    sound::VectorByteSink sink(stored);
-    const sound::WaveFileResult result = sound::EncodeWaveFile(args[1], sink, static_cast<uint32_t>(*quality), error);
-    if (result == sound::WaveFileResult::kNotCodable)
-        return ReportError(kExitRefused, "cannot encode " + error);
-    if (result != sound::WaveFileResult::kOk)
-        return ReportError(ExitCodeOf(result), error);
-    if (!codectool::FinishOutput(*output, stored, error))
-        return ReportError(kExitRefused, error);
-    std::printf("%zu bytes\n", stored.size());
-    return kExitDone;
+    return ReportError(kExitUsage, "usage: vortan-codec sound encode SCHEME IN.wav OUT.bin [QUALITY] (SCHEME: raw, "
+                                   "wave, ac8, ac10, acs20, ac24, acs48, rt24, sc3, sc6, sc3-6 or a four-digit id)");
 }
 
 int DecodeWave(std::span<char* const> args)
 {
-    if (!args.empty() && IsTonalwaveCodecWord(args[0]))
+    // With an option the family's loop or the own codec's routine runs directly; every other form is a row's.
+    if (args.size() > 3 && IsTonalwaveCodecWord(args[0]))
         return DecodeTonalwaveCommand(args);
-    if (!args.empty() && IsSoundSchemeWord(args[0]))
-        return DecodeThroughScheme(args);
     const bool keepPartial = args.size() == 4 && std::strcmp(args[3], "--keep-partial") == 0;
+    if (!keepPartial && !args.empty() && IsSoundSchemeWord(args[0]))
+        return DecodeThroughScheme(args);
     if (args.size() != (keepPartial ? 4u : 3u) || std::strcmp(args[0], "wave") != 0)
         return ReportError(kExitUsage, "usage: vortan-codec sound decode wave IN.bin OUT.wav [--keep-partial]");
     std::string error;
@@ -167,11 +150,10 @@ int Compare(std::span<char* const> args)
 const bool kRegistered =
     RegisterCodecToolCommand(
         {"sound", "encode",
-         "wave IN.wav OUT.bin QUALITY | MODEL IN.wav OUT.bin [--trace] | ID|raw IN.wav OUT.bin [QUALITY]",
-         EncodeWave}) &&
+         "wave IN.wav OUT.bin QUALITY | SCHEME IN.wav OUT.bin [QUALITY] | MODEL IN.wav OUT.bin --trace", EncodeWave}) &&
     RegisterCodecToolCommand(
         {"sound", "decode",
-         "wave IN.bin OUT.wav [--keep-partial] | MODEL IN.bin OUT.wav [--lose LIST] | ID|raw IN.bin OUT.wav",
+         "wave IN.bin OUT.wav [--keep-partial] | SCHEME IN.bin OUT.wav | MODEL IN.bin OUT.wav --lose LIST",
          DecodeWave}) &&
     RegisterCodecToolCommand({"sound", "compare", "REF.wav TEST.wav", Compare});
 

@@ -1,6 +1,8 @@
 // vortan-codec sound ... for the SC36 speech codec (8000 Hz mono, 3200 and 6400 bit/s):
-//   sound encode sc3|sc6|sc3-6 IN.wav OUT.bin   the stored data: u8 variant, u16 bits, u16 channels, u32 rate, frames
-//   sound decode sc3|sc6|sc3-6 IN.bin OUT.wav [--time-scale X] [--lose LIST]
+//   sound encode sc3|sc6|sc3-6 IN.wav OUT.bin   through the row "7490": u8 variant, u16 bits, u16 channels, u32 rate,
+//                                               frames
+//   sound decode sc3|sc6|sc3-6 IN.bin OUT.wav [--time-scale X] [--lose LIST]   through the row, or with an option the
+//                                               loop directly
 //   sound sc36-layers info IN.bin | extract MASK IN.bin OUT.bin | merge IN1.bin IN2.bin OUT.bin
 //   sound trace sc36 IN.wav                      per frame the voicing and energy the registry names, and the indices
 #include <algorithm>
@@ -16,11 +18,13 @@
 #include <vector>
 
 #include "apps/vortan-codec/command_table.h"
+#include "apps/vortan-codec/sound_scheme_commands.h"
 #include "apps/vortan-codec/tool_io.h"
 #include "codecs/sound/speech/probe_registry.h"
 #include "codecs/sound/speech/sc36/sc36_codec.h"
 #include "codecs/sound/speech/sc36/sc36_format.h"
-#include "codecs/sound/speech/sc36/sc36_frame_driver.h"
+#include "codecs/sound/speech/sc36/sc36_stream.h"
+#include "codecs/sound/wave_frame_stream.h"
 #include "platform/base/atomic_file.h"
 #include "platform/base/endian.h"
 #include "platform/media/riff_wave_reader.h"
@@ -36,6 +40,7 @@ using codectool::ReportError;
 using sound::Sc36StreamVariant;
 
 constexpr uint32_t kMaxLostFrames = 1'000'000;
+constexpr uint32_t kSc36Scheme = sound::SchemeIdOf("7490");
 // Stream operations work on rings addressed by 16-bit positions, so a file goes through them this many bytes at a
 // time; every chunk ends on a frame boundary.
 constexpr uint16_t kChunkBytes = 4096;
@@ -117,30 +122,7 @@ void PrintRun(size_t frames, double seconds, double bitsPerSecond, double millis
 
 int EncodeCommand(std::span<char* const> args)
 {
-    const char* const usage = "usage: vortan-codec sound encode sc3|sc6|sc3-6 IN.wav OUT.bin";
-    if (args.size() != 3 || !VariantOfWord(args[0]))
-        return ReportError(kExitUsage, usage);
-    const Sc36StreamVariant variant = *VariantOfWord(args[0]);
-    std::string error;
-    std::vector<int16_t> samples;
-    if (!LoadSpeech(args[1], "encode", samples, error))
-        return ReportError(kExitRefused, error);
-    const std::unique_ptr<pf::AtomicFile> output = codectool::OpenOutput(args[2], error);
-    if (!output)
-        return ReportError(kExitRefused, error);
-    const Clock::time_point start = Clock::now();
-    const sound::Sc36Encoded encoded = sound::Sc36EncodeSamples(samples, variant);
-    const double milliseconds = MillisecondsSince(start);
-    if (encoded.result != sound::kCodecOk)
-        return ReportError(kExitFailed, "cannot encode " + std::string(args[1]) + ": codec result " +
-                                            std::to_string(encoded.result));
-    if (!codectool::FinishOutput(*output, sound::Sc36StoredData(variant, encoded.frames), error))
-        return ReportError(kExitRefused, error);
-    const double seconds = static_cast<double>(samples.size()) / sound::kSc36SampleRate;
-    const double codedSeconds = static_cast<double>(encoded.frameCount) * sound::kSc36FrameSamples / 8000.0;
-    PrintRun(encoded.frameCount, seconds, codedSeconds > 0.0 ? encoded.frames.size() * 8.0 / codedSeconds : 0.0,
-             milliseconds);
-    return kExitDone;
+    return EncodeThroughScheme(args); // what a world stores, the word setting the variant
 }
 
 std::optional<float> ParseTimeScale(std::string_view text, std::string& outError)
@@ -192,6 +174,8 @@ int DecodeCommand(std::span<char* const> args)
         "usage: vortan-codec sound decode sc3|sc6|sc3-6 IN.bin OUT.wav [--time-scale X] [--lose LIST]";
     if (args.size() < 3 || !VariantOfWord(args[0]))
         return ReportError(kExitUsage, usage);
+    if (args.size() == 3)
+        return DecodeThroughScheme(args); // as a world reads it; the options run the loop directly
     std::string error;
     sound::Sc36DecodeOptions options;
     for (size_t i = 3; i < args.size(); i += 2) {
@@ -223,20 +207,21 @@ int DecodeCommand(std::span<char* const> args)
     // The stored variant decides, as a sound's own variant byte does; the word only names what the caller expects.
     if (*VariantOfWord(args[0]) != variant)
         std::printf("%s holds %s data; decoding it as %s\n", args[1], WordOfVariant(variant), WordOfVariant(variant));
+    sound::MemoryFrameSource source(frames);
+    sound::VectorFrameSink pcm;
     const Clock::time_point start = Clock::now();
-    const sound::Sc36Decoded decoded = sound::Sc36DecodeFrames(frames, variant, options);
+    const sound::FrameLoopResult decoded =
+        sound::Sc36DecodeStream(kSc36Scheme, source, pcm, static_cast<uint8_t>(variant), options);
     const double milliseconds = MillisecondsSince(start);
-    if (decoded.result != sound::kCodecOk)
+    if (!decoded.done || decoded.damagedFrames != 0)
         return ReportError(kExitFailed, "cannot decode " + std::string(args[1]) + ": codec result " +
-                                            std::to_string(decoded.result));
-    std::vector<uint8_t> pcm(decoded.samples.size() * 2);
-    for (size_t i = 0; i < decoded.samples.size(); ++i)
-        pf::storeU16le(&pcm[2 * i], static_cast<uint16_t>(decoded.samples[i]));
-    if (!writer->write(pcm) || !writer->finish())
+                                            std::to_string(decoded.codecResult) + ", " +
+                                            std::to_string(decoded.damagedFrames) + " frames failed");
+    if (!writer->write(pcm.bytes) || !writer->finish())
         return ReportError(kExitRefused, writer->error());
-    const double seconds = static_cast<double>(decoded.samples.size()) / sound::kSc36SampleRate;
-    const double codedSeconds = static_cast<double>(decoded.frameCount) * sound::kSc36FrameSamples / 8000.0;
-    PrintRun(decoded.frameCount, seconds, codedSeconds > 0.0 ? frames.size() * 8.0 / codedSeconds : 0.0, milliseconds);
+    const double seconds = static_cast<double>(pcm.bytes.size() / 2) / sound::kSc36SampleRate;
+    const double codedSeconds = static_cast<double>(decoded.frames) * sound::kSc36FrameSamples / 8000.0;
+    PrintRun(decoded.frames, seconds, codedSeconds > 0.0 ? frames.size() * 8.0 / codedSeconds : 0.0, milliseconds);
     return kExitDone;
 }
 

@@ -1,7 +1,9 @@
 // The sound scheme rows from the command line, so that the tool measures exactly what a world stores:
-//   sound encode ID|raw IN.wav OUT.bin [QUALITY]   the row's record payload without its name and file name
-//   sound decode ID|raw IN.bin OUT.wav             that payload read back through the row into a wave file
+//   sound encode SCHEME IN.wav OUT.bin [QUALITY]   the row's record payload without its name and file name
+//   sound decode SCHEME IN.bin OUT.wav             that payload read back through the row into a wave file
 //   sound accepts IN.wav                           each sound row's answer and its reason
+// SCHEME is a row's four-digit id or its word: raw, wave, ac8, ac10, acs20, ac24, acs48, rt24, sc3, sc6, sc3-6 (the
+// three SC36 words set the sound's variant).
 // A sound that does not fit its row is stored by the default row instead; the row's report says so on stderr.
 #include <cstdio>
 #include <cstring>
@@ -49,10 +51,30 @@ public:
     size_t count = 0;
 };
 
+struct SchemeWord {
+    const char* word;
+    const char* id;
+    int variant; // the SC36 variant the word sets; -1: none
+};
+constexpr SchemeWord kSchemeWords[] = {
+    {"wave", "7498", -1}, {"acs48", "7496", -1}, {"ac24", "7495", -1}, {"acs20", "7494", -1}, {"ac10", "7493", -1},
+    {"ac8", "7492", -1},  {"rt24", "7491", -1},  {"sc3", "7490", 0},   {"sc6", "7490", 1},    {"sc3-6", "7490", 2},
+};
+
+const SchemeWord* SchemeWordOf(const char* word)
+{
+    for (const SchemeWord& entry : kSchemeWords)
+        if (std::strcmp(entry.word, word) == 0)
+            return &entry;
+    return nullptr;
+}
+
 const SWcompressionscheme* SoundRowOf(const char* word)
 {
     if (std::strcmp(word, "raw") == 0)
         return SWcompressionschemes::Table().DefaultOf(SchemeKind::kSound);
+    if (const SchemeWord* entry = SchemeWordOf(word))
+        word = entry->id;
     if (!IsSoundSchemeId(word))
         return nullptr;
     const SWcompressionscheme* row =
@@ -89,13 +111,16 @@ bool IsSoundSchemeId(const char* word)
 
 bool IsSoundSchemeWord(const char* word)
 {
-    return std::strcmp(word, "raw") == 0 || IsSoundSchemeId(word);
+    return std::strcmp(word, "raw") == 0 || SchemeWordOf(word) != nullptr || IsSoundSchemeId(word);
 }
 
 int EncodeThroughScheme(std::span<char* const> args)
 {
-    if (args.size() != 3 && args.size() != 4)
-        return ReportError(kExitUsage, "usage: vortan-codec sound encode ID|raw IN.wav OUT.bin [QUALITY]");
+    // The own codec's word keeps its landed form, its quality required.
+    const bool wave = !args.empty() && std::strcmp(args[0], "wave") == 0;
+    if ((args.size() != 3 || wave) && args.size() != 4)
+        return ReportError(kExitUsage, wave ? "usage: vortan-codec sound encode wave IN.wav OUT.bin QUALITY"
+                                            : "usage: vortan-codec sound encode SCHEME IN.wav OUT.bin [QUALITY]");
     const SWcompressionscheme* row = SoundRowOf(args[0]);
     if (row == nullptr)
         return ReportError(kExitUsage, std::string("no sound scheme \"") + args[0] + "\"");
@@ -120,6 +145,8 @@ int EncodeThroughScheme(std::span<char* const> args)
     owned->SetScheme(row);
     if (quality)
         owned->SetQualityPercent(static_cast<uint32_t>(*quality));
+    if (const SchemeWord* entry = SchemeWordOf(args[0]); entry != nullptr && entry->variant >= 0)
+        owned->SetSc36Variant(static_cast<uint8_t>(entry->variant));
     SWsound* sound = world.GetSoundList().Add(std::move(owned));
     SWbuffer buffer;
     bool stored = false;
@@ -144,7 +171,7 @@ int EncodeThroughScheme(std::span<char* const> args)
 int DecodeThroughScheme(std::span<char* const> args)
 {
     if (args.size() != 3)
-        return ReportError(kExitUsage, "usage: vortan-codec sound decode ID|raw IN.bin OUT.wav");
+        return ReportError(kExitUsage, "usage: vortan-codec sound decode SCHEME IN.bin OUT.wav");
     const SWcompressionscheme* row = SoundRowOf(args[0]);
     if (row == nullptr)
         return ReportError(kExitUsage, std::string("no sound scheme \"") + args[0] + "\"");

@@ -1,6 +1,6 @@
 // vortan-codec sound ... for the RT24 speech codec (8000 Hz mono, 2400 bit/s):
-//   sound encode rt24 IN.wav OUT.bin                  the stored data: u16 bits, u16 channels, u32 rate, the frames
-//   sound decode rt24 IN.bin OUT.wav [--time-scale X] [--lose LIST]
+//   sound encode rt24 IN.wav OUT.bin                  through the row "7491": u16 bits, u16 channels, u32 rate, frames
+//   sound decode rt24 IN.bin OUT.wav [--time-scale X] [--lose LIST]   through the row, or with an option the loop
 //   sound trace rt24 IN.wav                           per frame the parameters the registry names, and the indices
 //   sound compare --speech REF.wav TEST.wav           alignment, F0, voicing, energy and spectra of speech
 #include <charconv>
@@ -17,13 +17,15 @@
 #include "apps/vortan-codec/sound_speech_commands.h"
 
 #include "apps/vortan-codec/command_table.h"
+#include "apps/vortan-codec/sound_scheme_commands.h"
 #include "apps/vortan-codec/tool_io.h"
 #include "codecs/sound/speech/bit_ring.h"
 #include "codecs/sound/speech/probe_registry.h"
 #include "codecs/sound/speech/rt24/rt24_codec.h"
 #include "codecs/sound/speech/rt24/rt24_decoder.h"
 #include "codecs/sound/speech/rt24/rt24_format.h"
-#include "codecs/sound/speech/rt24/rt24_frame_driver.h"
+#include "codecs/sound/speech/rt24/rt24_stream.h"
+#include "codecs/sound/wave_frame_stream.h"
 #include "platform/base/atomic_file.h"
 #include "platform/base/endian.h"
 #include "platform/media/riff_wave_reader.h"
@@ -106,27 +108,7 @@ bool IsRt24CodecWord(const char* word)
 
 int EncodeRt24Command(std::span<char* const> args)
 {
-    if (args.size() != 3 || std::strcmp(args[0], "rt24") != 0)
-        return ReportError(kExitUsage, "usage: vortan-codec sound encode rt24 IN.wav OUT.bin");
-    std::string error;
-    Speech speech;
-    if (!LoadSpeech(args[1], true, "encode", speech, error))
-        return ReportError(kExitRefused, error);
-    const std::unique_ptr<pf::AtomicFile> output = codectool::OpenOutput(args[2], error);
-    if (!output)
-        return ReportError(kExitRefused, error);
-    const Clock::time_point start = Clock::now();
-    const sound::Rt24Encoded encoded = sound::Rt24EncodeSamples(speech.samples);
-    const double milliseconds = MillisecondsSince(start);
-    if (encoded.result != sound::kCodecOk)
-        return ReportError(kExitFailed, "cannot encode " + std::string(args[1]) + ": codec result " +
-                                            std::to_string(encoded.result));
-    const std::vector<uint8_t> stored = sound::Rt24StoredData(encoded.frames);
-    if (!codectool::FinishOutput(*output, stored, error))
-        return ReportError(kExitRefused, error);
-    const double seconds = static_cast<double>(speech.samples.size()) / sound::kRt24SampleRate;
-    PrintRun(encoded.frameCount, seconds, seconds > 0.0 ? encoded.frames.size() * 8.0 / seconds : 0.0, milliseconds);
-    return kExitDone;
+    return EncodeThroughScheme(args); // what a world stores
 }
 
 namespace {
@@ -167,6 +149,8 @@ int DecodeRt24Command(std::span<char* const> args)
     const char* const usage = "usage: vortan-codec sound decode rt24 IN.bin OUT.wav [--time-scale X] [--lose LIST]";
     if (args.size() < 3 || std::strcmp(args[0], "rt24") != 0)
         return ReportError(kExitUsage, usage);
+    if (args.size() == 3)
+        return DecodeThroughScheme(args); // as a world reads it; the options run the loop directly
     std::string error;
     sound::Rt24DecodeOptions options;
     for (size_t i = 3; i < args.size(); i += 2) {
@@ -196,20 +180,20 @@ int DecodeRt24Command(std::span<char* const> args)
         pf::RiffWaveWriter::create(args[2], pf::WaveFormat::pcm(1, sound::kRt24SampleRate, 16), &error);
     if (!writer)
         return ReportError(kExitRefused, error);
+    sound::MemoryFrameSource source(frames);
+    sound::VectorFrameSink pcm;
     const Clock::time_point start = Clock::now();
-    const sound::Rt24Decoded decoded = sound::Rt24DecodeFrames(frames, options);
+    const sound::FrameLoopResult decoded = sound::Rt24DecodeStream(sound::SchemeIdOf("7491"), source, pcm, options);
     const double milliseconds = MillisecondsSince(start);
-    if (decoded.result != sound::kCodecOk)
+    if (!decoded.done || decoded.damagedFrames != 0)
         return ReportError(kExitFailed, "cannot decode " + std::string(args[1]) + ": codec result " +
-                                            std::to_string(decoded.result));
-    std::vector<uint8_t> pcm(decoded.samples.size() * 2);
-    for (size_t i = 0; i < decoded.samples.size(); ++i)
-        pf::storeU16le(&pcm[2 * i], static_cast<uint16_t>(decoded.samples[i]));
-    if (!writer->write(pcm) || !writer->finish())
+                                            std::to_string(decoded.codecResult) + ", " +
+                                            std::to_string(decoded.damagedFrames) + " frames failed");
+    if (!writer->write(pcm.bytes) || !writer->finish())
         return ReportError(kExitRefused, writer->error());
-    const double seconds = static_cast<double>(decoded.samples.size()) / sound::kRt24SampleRate;
-    const double codedSeconds = static_cast<double>(decoded.frameCount) * sound::kRt24FrameSamples / 8000.0;
-    PrintRun(decoded.frameCount, seconds, codedSeconds > 0.0 ? frames.size() * 8.0 / codedSeconds : 0.0, milliseconds);
+    const double seconds = static_cast<double>(pcm.bytes.size() / 2) / sound::kRt24SampleRate;
+    const double codedSeconds = static_cast<double>(decoded.frames) * sound::kRt24FrameSamples / 8000.0;
+    PrintRun(decoded.frames, seconds, codedSeconds > 0.0 ? frames.size() * 8.0 / codedSeconds : 0.0, milliseconds);
     return kExitDone;
 }
 

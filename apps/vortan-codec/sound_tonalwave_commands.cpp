@@ -10,17 +10,21 @@
 #include <ctime>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "apps/vortan-codec/command_table.h"
 #include "apps/vortan-codec/tool_io.h"
+#include "codecs/sound/Tonalwave/Encode/tonalwave_encoder.h"
 #include "codecs/sound/Tonalwave/tonalwave_codec.h"
 #include "codecs/sound/Tonalwave/tonalwave_layout.h"
-#include "codecs/sound/Tonalwave/tonalwave_slot_driver.h"
+#include "codecs/sound/Tonalwave/tonalwave_stream.h"
+#include "codecs/sound/wave_frame_stream.h"
 #include "platform/base/atomic_file.h"
 #include "platform/base/endian.h"
+#include "platform/media/riff_wave_reader.h"
 
 namespace {
 
@@ -127,15 +131,30 @@ int EncodeTonalwaveCommand(std::span<char* const> args)
     std::optional<std::vector<uint8_t>> file = codectool::ReadWholeFile(args[1], error);
     if (!file)
         return ReportError(kExitRefused, error);
-    const sound::TonalwaveSourceSound source = sound::ReadWaveSamples(std::move(*file));
-    if (!source.error.empty())
-        return ReportError(kExitRefused, std::string("cannot read ") + args[1] + ": " + source.error);
+    pf::WaveError waveError = pf::WaveError::kNone;
+    const auto reader = pf::RiffWaveReader::fromBytes(std::move(*file), &waveError);
+    if (!reader)
+        return ReportError(kExitRefused,
+                           std::string("cannot read ") + args[1] + ": " + pf::describeWaveError(waveError));
+    const pf::WaveFormat format = reader->format();
+    if ((format.bits != 8 && format.bits != 16) || format.channels == 0)
+        return ReportError(kExitRefused, std::string("cannot read ") + args[1] + ": not an 8- or 16-bit wave file");
+    sound::CodecInfo info;
+    sound::DescriptorOf(*model).getInfo(&info);
+    if (format.channels != info.channels || format.rate != info.sampleRate)
+        return ReportError(kExitRefused,
+                           std::string("cannot encode ") + args[1] + ": " + sound::NameOf(*model) + " codes " +
+                               std::to_string(info.sampleRate) + " Hz with " + std::to_string(info.channels) +
+                               (info.channels == 1 ? " channel" : " channels") + ", not " +
+                               std::to_string(format.rate) + " Hz with " + std::to_string(format.channels));
+    std::vector<uint8_t> pcm(reader->dataBytes());
+    pcm.resize(reader->read(pcm));
     const std::unique_ptr<pf::AtomicFile> output = codectool::OpenOutput(args[2], error);
     if (!output)
         return ReportError(kExitRefused, error);
-    sound::TonalwaveTrace printer;
+    sound::TonalwaveEncodeOptions options;
     if (trace) {
-        printer = [](size_t frame, const sound::TonalwaveEncoder& encoder) {
+        options.trace = [](size_t frame, const sound::TonalwaveEncoder& encoder) {
             const sound::TonalwaveFrameRecord& r = encoder.LastRecord();
             std::printf("frame %zu: window %d, bandwidth %d, fine %d, gains", frame, r.windowCode, r.bandwidthCode,
                         encoder.LastAnalysis().fineStructureFlag);
@@ -152,22 +171,27 @@ int EncodeTonalwaveCommand(std::span<char* const> args)
             std::printf("\n");
         };
     }
+    sound::MemoryFrameSource source(pcm, format.bits == 8);
+    sound::VectorFrameSink sink;
     const std::clock_t start = std::clock();
-    const sound::TonalwaveEncodedSound encoded =
-        sound::EncodeTonalwaveSamples(*model, source.samples, source.channels, source.sampleRate, 0, printer);
+    const sound::FrameLoopResult encoded =
+        sound::TonalwaveEncodeStream(sound::SchemeIdOfTonalwaveModel(*model), source, sink, options);
     const double cpuSeconds = static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
-    if (!encoded.error.empty())
-        return ReportError(kExitRefused, std::string("cannot encode ") + args[1] + ": " + encoded.error);
-    if (!codectool::FinishOutput(*output, encoded.stored, error))
+    if (!encoded.done || encoded.damagedFrames != 0)
+        return ReportError(codectool::kExitFailed,
+                           std::string("cannot encode ") + args[1] + ": " + std::to_string(encoded.damagedFrames) +
+                               " frames failed, codec result " + std::to_string(encoded.codecResult));
+    std::vector<uint8_t> stored = sound::TonalwaveStoredHeader(format.channels, format.rate);
+    stored.insert(stored.end(), sink.bytes.begin(), sink.bytes.end());
+    if (!codectool::FinishOutput(*output, stored, error))
         return ReportError(kExitRefused, error);
-    sound::CodecInfo info;
-    sound::DescriptorOf(*model).getInfo(&info);
+    const size_t samples = pcm.size() / (format.bits / 8u) / format.channels;
     const double framesPerSecond = static_cast<double>(info.sampleRate) / info.frameSamples;
-    const double seconds = static_cast<double>(source.samples.size()) / source.channels / source.sampleRate;
-    std::printf("%s: %d Hz, %d channels, %.3f s, %zu frames, nominal %.0f bit/s, stored %.0f bit/s, encoded in %.1f "
+    const double seconds = static_cast<double>(samples) / format.rate;
+    std::printf("%s: %u Hz, %u channels, %.3f s, %u frames, nominal %.0f bit/s, stored %.0f bit/s, encoded in %.1f "
                 "ms, %.0fx realtime\n",
-                sound::NameOf(*model), source.sampleRate, source.channels, seconds, encoded.frames,
-                info.bitsPerFrame[0] * framesPerSecond, sound::kTonalwaveSlotBytes * 8.0 * framesPerSecond,
+                sound::NameOf(*model), format.rate, format.channels, seconds, encoded.frames,
+                info.bitsPerFrame[0] * framesPerSecond, sound::kTonalwaveStoredSlotBytes * 8.0 * framesPerSecond,
                 cpuSeconds * 1000.0, cpuSeconds > 0.0 ? seconds / cpuSeconds : 0.0);
     return kExitDone;
 }
@@ -198,11 +222,34 @@ int DecodeTonalwaveCommand(std::span<char* const> args)
     const std::unique_ptr<pf::AtomicFile> output = codectool::OpenOutput(args[2], error);
     if (!output)
         return ReportError(kExitRefused, error);
+    if (stored->size() < sound::kTonalwaveStoredHeaderBytes)
+        return ReportError(kExitRefused, std::string("cannot decode ") + args[1] + ": shorter than its 8-byte header");
+    sound::CodecInfo info;
+    sound::DescriptorOf(*model).getInfo(&info);
+    const uint16_t storedChannels = pf::loadU16le(&(*stored)[2]);
+    if (storedChannels != info.channels)
+        return ReportError(kExitRefused, std::string("cannot decode ") + args[1] + ": the header names " +
+                                             std::to_string(storedChannels) + " channels, the model has " +
+                                             std::to_string(info.channels));
+    struct {
+        std::vector<int16_t> samples;
+        int channels;
+        int sampleRate;
+        uint32_t frames;
+    } decoded{{}, static_cast<int>(info.channels), static_cast<int>(pf::loadU32le(&(*stored)[4])), 0};
+    sound::TonalwaveDecodeOptions options;
+    options.lostFrames = lost;
+    sound::MemoryFrameSource source(std::span<const uint8_t>(*stored).subspan(sound::kTonalwaveStoredHeaderBytes));
+    sound::VectorFrameSink sink;
     const std::clock_t start = std::clock();
-    const sound::TonalwaveDecodedSound decoded = sound::DecodeTonalwaveSlots(*model, *stored, lost);
+    const sound::FrameLoopResult result =
+        sound::TonalwaveDecodeStream(sound::SchemeIdOfTonalwaveModel(*model), source, sink, options);
     const double cpuSeconds = static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
-    if (!decoded.error.empty())
-        return ReportError(kExitRefused, std::string("cannot decode ") + args[1] + ": " + decoded.error);
+    if (!result.done || result.damagedFrames != 0)
+        return ReportError(kExitRefused, std::string("cannot decode ") + args[1] + ": " +
+                                             std::to_string(result.damagedFrames) + " frames failed");
+    decoded.samples = sink.Samples();
+    decoded.frames = result.frames;
     // A 16-bit PCM wave file: the 44-byte header, then the samples.
     const auto dataBytes = static_cast<uint32_t>(decoded.samples.size() * 2);
     std::vector<uint8_t> wave(44 + static_cast<size_t>(dataBytes));
@@ -225,7 +272,7 @@ int DecodeTonalwaveCommand(std::span<char* const> args)
     const double seconds = decoded.sampleRate > 0
                                ? static_cast<double>(decoded.samples.size()) / decoded.channels / decoded.sampleRate
                                : 0.0;
-    std::printf("%s: %d Hz, %d channels, %zu frames, %.3f s, decoded in %.1f ms, %.0fx realtime\n",
+    std::printf("%s: %d Hz, %d channels, %u frames, %.3f s, decoded in %.1f ms, %.0fx realtime\n",
                 sound::NameOf(*model), decoded.sampleRate, decoded.channels, decoded.frames, seconds,
                 cpuSeconds * 1000.0, cpuSeconds > 0.0 ? seconds / cpuSeconds : 0.0);
     return kExitDone;

@@ -27,16 +27,22 @@ if [ "$tool_status" -eq "$exit_usage" ]; then
     exit "$exit_skip"
 fi
 expect_done sound encode rt24 "$fixture" "$work/speech.bin" > "$work/encode.txt"
-grep -Eq "$run_line" "$work/encode.txt" || fail "encode line: $(cat "$work/encode.txt")"
-grep -q '^frames 226, ' "$work/encode.txt" || fail "222 whole frames, a short one and three of zeros"
-# Header (16 bits, mono, 8000 Hz) and 226 frames of 54 bits in 1526 bytes.
+# Through the row "7491": the payload's size, then the record's.
+[ "$(sed -n 1p "$work/encode.txt")" = "$(stat -c %s "$work/speech.bin") bytes" ] ||
+    fail "encode lines: $(cat "$work/encode.txt")"
+grep -q '^record 7491: [0-9]* bytes$' "$work/encode.txt" || fail "record line: $(cat "$work/encode.txt")"
+# Header (16 bits, mono, 8000 Hz) and 226 frames of 54 bits in 1526 bytes: 222 whole frames, a short one and three
+# of zeros.
 [ "$(stat -c %s "$work/speech.bin")" -eq $((8 + 1526)) ] || fail "stored size $(stat -c %s "$work/speech.bin")"
 cmp -s <(head -c 8 "$work/speech.bin") <(printf '\x10\x00\x01\x00\x40\x1f\x00\x00') || fail "stored header"
 
-expect_done sound decode rt24 "$work/speech.bin" "$work/speech.wav" > "$work/decode.txt"
-grep -Eq "$run_line" "$work/decode.txt" || fail "decode line: $(cat "$work/decode.txt")"
+expect_done sound decode rt24 "$work/speech.bin" "$work/speech.wav" > /dev/null
 samples() { echo $(( ($(stat -c %s "$1") - 44) / 2 )); }
 [ "$(samples "$work/speech.wav")" -eq $((226 * 180)) ] || fail "decoded $(samples "$work/speech.wav") samples"
+# An option runs the loop directly: at time scale 1 it gives the row's samples.
+expect_done sound decode rt24 "$work/speech.bin" "$work/direct.wav" --time-scale 1 > "$work/decode.txt"
+grep -Eq "$run_line" "$work/decode.txt" || fail "decode line: $(cat "$work/decode.txt")"
+cmp -s <(tail -c +45 "$work/speech.wav") <(tail -c +45 "$work/direct.wav") || fail "the loop and the row decode apart"
 expect_done sound decode rt24 "$work/speech.bin" "$work/half.wav" --time-scale 0.5 > /dev/null
 expect_done sound decode rt24 "$work/speech.bin" "$work/double.wav" --time-scale 2 --lose 10,11,12 > /dev/null
 half=$(samples "$work/half.wav")
@@ -53,9 +59,10 @@ lsd="$(sed -n 's/^voiced log-spectral distance: \([0-9.]*\) dB$/\1/p' "$work/com
 awk -v d="$lsd" 'BEGIN { exit !(d > 0 && d <= 11.5) }' || fail "voiced log-spectral distance $lsd dB"
 
 # Refusals: exactly the refusal or usage code and one line naming the file or argument and the cause.
-expect_refused sound encode rt24 "$other_rate" "$work/bad.bin"
-expect_message "cannot encode $other_rate: 22050 Hz, 1 channels; RT24 speech is 8000 Hz mono"
-[ ! -e "$work/bad.bin" ] || fail "a refused encode left a file"
+# A sound of another rate is stored uncompressed through the row, which says why.
+expect_done sound encode rt24 "$other_rate" "$work/raw.bin" > "$work/encode.txt"
+expect_message "^RT24: RT24 takes 8000 Hz mono speech only; this sound is 22050 Hz Mono"
+grep -q '^record 7499: ' "$work/encode.txt" || fail "no fallback record: $(cat "$work/encode.txt")"
 expect_refused sound encode rt24 "$work/none.wav" "$work/bad.bin"
 expect_message "cannot read $work/none.wav: No such file or directory"
 expect_usage sound decode rt24 "$work/speech.bin" "$work/bad.wav" --time-scale 6
@@ -63,9 +70,14 @@ expect_message '--time-scale must be a number from 0.2 to 5, not "6"'
 expect_usage sound decode rt24 "$work/speech.bin" "$work/bad.wav" --lose 3,x
 expect_message '--lose must be a whole number'
 head -c 5 "$work/speech.bin" > "$work/cut.bin"
-expect_refused sound decode rt24 "$work/cut.bin" "$work/bad.wav"
+expect_exit "$exit_failed" sound decode rt24 "$work/cut.bin" "$work/bad.wav"
+expect_message "cannot decode $work/cut.bin with scheme rt24"
+expect_exit "$exit_failed" sound decode rt24 "$root/codecs/sound/tests/data/speech_22050_mono.wav" "$work/bad.wav"
+expect_message "cannot decode .* with scheme rt24"
+# The direct loop names what is wrong with the head.
+expect_refused sound decode rt24 "$work/cut.bin" "$work/bad.wav" --time-scale 1
 expect_message "cannot decode $work/cut.bin: shorter than its 8-byte header"
-expect_refused sound decode rt24 "$root/codecs/sound/tests/data/speech_22050_mono.wav" "$work/bad.wav"
+expect_refused sound decode rt24 "$root/codecs/sound/tests/data/speech_22050_mono.wav" "$work/bad.wav" --time-scale 1
 expect_message "cannot decode .*: not RT24 data"
 [ ! -e "$work/bad.wav" ] || fail "a refused decode left a file"
 expect_refused sound compare --speech "$fixture" "$other_rate"

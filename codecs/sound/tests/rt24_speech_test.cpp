@@ -10,13 +10,15 @@
 #include <gtest/gtest.h>
 
 #include "codecs/sound/speech/rt24/rt24_format.h"
-#include "codecs/sound/speech/rt24/rt24_frame_driver.h"
+#include "codecs/sound/speech/rt24/rt24_stream.h"
+#include "codecs/sound/tests/frame_loop_test_support.h"
 #include "codecs/sound/tests/speech_test_signals.h"
 #include "platform/base/endian.h"
 #include "testsupport/sound/speech_fixture.h"
 #include "testsupport/sound/speech_metrics.h"
 
 using namespace sound;
+using namespace looptest;
 
 namespace {
 

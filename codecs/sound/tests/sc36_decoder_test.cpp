@@ -11,10 +11,12 @@
 #include "codecs/sound/codec_handle.h"
 #include "codecs/sound/speech/sc36/sc36_codec.h"
 #include "codecs/sound/speech/sc36/sc36_decoder.h"
-#include "codecs/sound/speech/sc36/sc36_frame_driver.h"
+#include "codecs/sound/speech/sc36/sc36_stream.h"
+#include "codecs/sound/tests/frame_loop_test_support.h"
 #include "codecs/sound/tests/speech_test_signals.h"
 
 using namespace sound;
+using namespace looptest;
 using speechtest::Vowel;
 
 namespace {

@@ -12,12 +12,14 @@
 
 #include "codecs/sound/speech/probe_registry.h"
 #include "codecs/sound/speech/sc36/sc36_codec.h"
-#include "codecs/sound/speech/sc36/sc36_frame_driver.h"
+#include "codecs/sound/speech/sc36/sc36_stream.h"
+#include "codecs/sound/tests/frame_loop_test_support.h"
 #include "codecs/sound/tests/speech_test_signals.h"
 #include "testsupport/sound/speech_fixture.h"
 #include "testsupport/sound/speech_metrics.h"
 
 using namespace sound;
+using namespace looptest;
 using speechtest::Vowel;
 
 namespace {

@@ -10,7 +10,7 @@
 
 #include "codecs/sound/Tonalwave/Decode/tonalwave_decoder.h"
 #include "codecs/sound/Tonalwave/tonalwave_codec.h"
-#include "codecs/sound/Tonalwave/tonalwave_slot_driver.h"
+#include "codecs/sound/tests/frame_loop_test_support.h"
 #include "codecs/sound/tests/tonalwave_allocation_probe.h"
 #include "codecs/sound/tests/tonalwave_test_support.h"
 
@@ -234,7 +234,8 @@ TEST(TonalwaveRobustness, AnyBytesDecodeToFullFrames)
         SCOPED_TRACE(sound::NameOf(model));
         sound::CodecInfo info;
         sound::DescriptorOf(model).getInfo(&info);
-        std::vector<uint8_t> stored = sound::StoredHeaderBytes({16, info.channels, info.sampleRate});
+        std::vector<uint8_t> stored =
+            sound::TonalwaveStoredHeader(static_cast<uint16_t>(info.channels), info.sampleRate);
         for (int frame = 0; frame < 48; ++frame) {
             std::vector<uint8_t> slot(558);
             for (uint8_t& b : slot)
@@ -242,7 +243,7 @@ TEST(TonalwaveRobustness, AnyBytesDecodeToFullFrames)
             slot[0] = static_cast<uint8_t>((slot[0] & 0xF0) | (frame % 16));
             stored.insert(stored.end(), slot.begin(), slot.end());
         }
-        const sound::TonalwaveDecodedSound sound = sound::DecodeTonalwaveSlots(model, stored);
+        const looptest::TonalwaveDecodedSound sound = looptest::DecodeTonalwaveSlots(model, stored);
         EXPECT_TRUE(sound.error.empty()) << sound.error;
         EXPECT_EQ(sound.frames, 48u);
         EXPECT_EQ(sound.samples.size(), 48u * info.channels * info.frameSamples);
@@ -283,12 +284,12 @@ TEST(TonalwaveThreads, TwoDecodersOnTwoThreadsAgreeWithOne)
         codes.push_back(i % 9);
     codes[20] = 15;
     const std::vector<uint8_t> stream = tonalwavetest::RandomStoredStream(TonalwaveModel::kAcs48, codes, random);
-    const sound::TonalwaveDecodedSound reference = sound::DecodeTonalwaveSlots(TonalwaveModel::kAcs48, stream);
+    const looptest::TonalwaveDecodedSound reference = looptest::DecodeTonalwaveSlots(TonalwaveModel::kAcs48, stream);
     ASSERT_TRUE(reference.error.empty());
-    sound::TonalwaveDecodedSound first;
-    sound::TonalwaveDecodedSound second;
-    std::thread a([&] { first = sound::DecodeTonalwaveSlots(TonalwaveModel::kAcs48, stream); });
-    std::thread b([&] { second = sound::DecodeTonalwaveSlots(TonalwaveModel::kAcs48, stream); });
+    looptest::TonalwaveDecodedSound first;
+    looptest::TonalwaveDecodedSound second;
+    std::thread a([&] { first = looptest::DecodeTonalwaveSlots(TonalwaveModel::kAcs48, stream); });
+    std::thread b([&] { second = looptest::DecodeTonalwaveSlots(TonalwaveModel::kAcs48, stream); });
     a.join();
     b.join();
     EXPECT_EQ(first.samples, reference.samples);
@@ -301,15 +302,16 @@ TEST(TonalwaveSlots, LostListAndShortLastSlot)
     const std::vector<int> codes = {0, 0, 0, 0};
     std::vector<uint8_t> stream = tonalwavetest::RandomStoredStream(TonalwaveModel::kAc8, codes, random);
     const std::vector<size_t> lost = {2, 3};
-    const sound::TonalwaveDecodedSound whole = sound::DecodeTonalwaveSlots(TonalwaveModel::kAc8, stream);
-    const sound::TonalwaveDecodedSound concealed = sound::DecodeTonalwaveSlots(TonalwaveModel::kAc8, stream, lost);
+    const looptest::TonalwaveDecodedSound whole = looptest::DecodeTonalwaveSlots(TonalwaveModel::kAc8, stream);
+    const looptest::TonalwaveDecodedSound concealed =
+        looptest::DecodeTonalwaveSlots(TonalwaveModel::kAc8, stream, lost);
     ASSERT_EQ(whole.samples.size(), 4u * 512);
     EXPECT_TRUE(std::equal(whole.samples.begin(), whole.samples.begin() + 1024, concealed.samples.begin()));
     EXPECT_FALSE(std::equal(whole.samples.begin() + 1024, whole.samples.end(), concealed.samples.begin() + 1024));
     stream.erase(stream.end() - 500, stream.end()); // the last slot keeps its first 58 bytes
-    EXPECT_EQ(sound::DecodeTonalwaveSlots(TonalwaveModel::kAc8, stream).frames, 4u);
+    EXPECT_EQ(looptest::DecodeTonalwaveSlots(TonalwaveModel::kAc8, stream).frames, 4u);
     stream[2] = 2; // two channels for a mono model
-    EXPECT_FALSE(sound::DecodeTonalwaveSlots(TonalwaveModel::kAc8, stream).error.empty());
+    EXPECT_FALSE(looptest::DecodeTonalwaveSlots(TonalwaveModel::kAc8, stream).error.empty());
 }
 
 } // namespace

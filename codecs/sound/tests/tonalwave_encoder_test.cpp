@@ -1,5 +1,5 @@
 // The Tonalwave encoder: its transform against the decoder's synthesis, its analysis stages on signals whose answer
-// is known, its interface contracts, and whole sounds coded and decoded through the frame driver.
+// is known, its interface contracts, and whole sounds coded and decoded through the frame loops.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -19,7 +19,7 @@
 #include "codecs/sound/Tonalwave/Encode/tonalwave_lsp_analysis.h"
 #include "codecs/sound/Tonalwave/Encode/tonalwave_vector_search.h"
 #include "codecs/sound/Tonalwave/tonalwave_codec.h"
-#include "codecs/sound/Tonalwave/tonalwave_slot_driver.h"
+#include "codecs/sound/tests/frame_loop_test_support.h"
 #include "codecs/sound/tests/tonalwave_allocation_probe.h"
 #include "codecs/sound/tests/tonalwave_test_support.h"
 #include "testsupport/sound/sound_metrics.h"
@@ -75,7 +75,7 @@ std::vector<int16_t> Fixture(const char* name, int& channels, int& rate)
             bytes.insert(bytes.end(), buffer, buffer + got);
         std::fclose(file);
     }
-    sound::TonalwaveSourceSound sound = sound::ReadWaveSamples(std::move(bytes));
+    looptest::WaveSamples sound = looptest::ReadWaveSamples(std::move(bytes));
     channels = sound.channels;
     rate = sound.sampleRate;
     return sound.samples;
@@ -99,17 +99,17 @@ const char* FixtureOf(TonalwaveModel model)
 
 // The coded, decoded and measured round trip of a whole sound.
 struct RoundTrip {
-    sound::TonalwaveEncodedSound encoded;
-    sound::TonalwaveDecodedSound decoded;
+    looptest::TonalwaveEncodedSound encoded;
+    looptest::TonalwaveDecodedSound decoded;
     soundtest::SoundComparison comparison;
 };
 
 RoundTrip CodeAndMeasure(TonalwaveModel model, std::span<const int16_t> samples, int channels, int rate)
 {
     RoundTrip trip;
-    trip.encoded = sound::EncodeTonalwaveSamples(model, samples, channels, rate);
+    trip.encoded = looptest::EncodeTonalwaveSamples(model, samples, channels, rate);
     EXPECT_EQ(trip.encoded.error, "");
-    trip.decoded = sound::DecodeTonalwaveSlots(model, trip.encoded.stored);
+    trip.decoded = looptest::DecodeTonalwaveSlots(model, trip.encoded.stored);
     EXPECT_EQ(trip.decoded.error, "");
     trip.comparison = soundtest::CompareSounds(samples, trip.decoded.samples, channels, rate, 4096);
     return trip;
@@ -440,10 +440,10 @@ TEST(TonalwaveWindowDecision, SilenceStaysLongAndFinite)
         SCOPED_TRACE(sound::NameOf(model));
         const sound::CodecInfo info = InfoOf(model);
         const std::vector<int16_t> silence(static_cast<size_t>(6 * info.frameSamples * info.channels), 0);
-        const sound::TonalwaveEncodedSound encoded =
-            sound::EncodeTonalwaveSamples(model, silence, info.channels, info.sampleRate);
+        const looptest::TonalwaveEncodedSound encoded =
+            looptest::EncodeTonalwaveSamples(model, silence, info.channels, info.sampleRate);
         ASSERT_EQ(encoded.error, "");
-        const sound::TonalwaveDecodedSound decoded = sound::DecodeTonalwaveSlots(model, encoded.stored);
+        const looptest::TonalwaveDecodedSound decoded = looptest::DecodeTonalwaveSlots(model, encoded.stored);
         ASSERT_EQ(decoded.error, "");
         for (size_t f = 0; f < encoded.frames; ++f)
             EXPECT_EQ(encoded.stored[8 + f * 558] & 0x0F, 0) << "frame " << f;
@@ -661,7 +661,7 @@ TEST(TonalwaveEncoderDeterminism, SameInputSameBytesAcrossInstancesAndThreads)
     const sound::CodecInfo info = InfoOf(TonalwaveModel::kAcs20);
     const std::vector<int16_t> input = MixedSignal(2, info.sampleRate, 40 * 512, 11);
     const auto code = [&] {
-        return sound::EncodeTonalwaveSamples(TonalwaveModel::kAcs20, input, 2, info.sampleRate).stored;
+        return looptest::EncodeTonalwaveSamples(TonalwaveModel::kAcs20, input, 2, info.sampleRate).stored;
     };
     const std::vector<uint8_t> first = code();
     EXPECT_EQ(code(), first);
@@ -677,8 +677,8 @@ TEST(TonalwaveEncoderDeterminism, SameInputSameBytesAcrossInstancesAndThreads)
 TEST(TonalwaveEncoderDeterminism, SameSetConfigurationsGiveTheSameBytes)
 {
     const std::vector<int16_t> input = MixedSignal(1, 22050, 12 * 1024, 12);
-    const auto a = sound::EncodeTonalwaveSamples(TonalwaveModel::kAc24, input, 1, 22050, 0x12224);
-    const auto b = sound::EncodeTonalwaveSamples(TonalwaveModel::kAc24, input, 1, 22050, 0x12232);
+    const auto a = looptest::EncodeTonalwaveSamples(TonalwaveModel::kAc24, input, 1, 22050, 0x12224);
+    const auto b = looptest::EncodeTonalwaveSamples(TonalwaveModel::kAc24, input, 1, 22050, 0x12232);
     ASSERT_EQ(a.error, "");
     EXPECT_EQ(a.stored, b.stored);
 }

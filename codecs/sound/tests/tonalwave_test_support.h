@@ -11,7 +11,7 @@
 #include "codecs/sound/Tonalwave/tonalwave_frame.h"
 #include "codecs/sound/Tonalwave/tonalwave_layout.h"
 #include "codecs/sound/Tonalwave/tonalwave_parameters.h"
-#include "codecs/sound/Tonalwave/tonalwave_slot_driver.h"
+#include "codecs/sound/tests/frame_loop_test_support.h"
 
 namespace tonalwavetest {
 
@@ -78,9 +78,9 @@ inline std::vector<uint8_t> RandomStoredStream(sound::TonalwaveModel model, std:
     const sound::TonalwaveLayout layout = LayoutOf(model);
     sound::CodecInfo info;
     sound::DescriptorOf(model).getInfo(&info);
-    std::vector<uint8_t> stored = sound::StoredHeaderBytes({16, info.channels, info.sampleRate});
+    std::vector<uint8_t> stored = sound::TonalwaveStoredHeader(static_cast<uint16_t>(info.channels), info.sampleRate);
     for (const int code : windowCodes) {
-        std::array<uint8_t, sound::kTonalwaveSlotBytes> slot = {};
+        std::array<uint8_t, sound::kTonalwaveStoredSlotBytes> slot = {};
         sound::RingPosition at;
         if (code == sound::kTonalwaveLostWindowCode) {
             sound::WriteBits(slot, at, 15, 4);

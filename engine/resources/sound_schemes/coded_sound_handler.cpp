@@ -73,7 +73,7 @@ bool CodedSoundHandler::Read(SWchunkstream& in, CVTN_Container* object, uint32_t
     MmioStream input(&in, false, error);
     MmioFrameStream source(input);
     MmioFrameStream sink(output);
-    const FrameLoopResult result = DecodeFrames(source, sink, header.variant);
+    const sound::FrameLoopResult result = DecodeFrames(source, sink, header.variant);
     const bool written = output.Close() && !result.sinkFailed;
     if (!result.done)
         return false;
@@ -116,7 +116,7 @@ bool CodedSoundHandler::Write(SWchunkstream& out, CVTN_Container* object, uint32
     MmioStream output(&payload, true, error);
     MmioFrameStream source(input, format.bitsPerSample);
     MmioFrameStream sink(output);
-    const FrameLoopResult result = EncodeFrames(source, sink, sound->GetSc36Variant());
+    const sound::FrameLoopResult result = EncodeFrames(source, sink, sound->GetSc36Variant());
     const bool stored = output.Close() && result.done && !result.sinkFailed && result.endedCleanly;
     if (!stored) // unfinished, the record emits nothing
         return StoreUncompressed(out, *sound, GetShortName() + " could not code the file");

@@ -10,8 +10,8 @@
 #include <optional>
 #include <string>
 
+#include "engine/resources/sound_schemes/mmio_frame_stream.h"
 #include "engine/resources/sound_schemes/sound_scheme_handler.h"
-#include "engine/resources/sound_schemes/wave_frame_stream.h"
 
 struct SoundLayout {
     uint16_t channels = 0;
@@ -41,6 +41,8 @@ public:
 protected:
     virtual std::optional<SoundLayout> LayoutOf(uint32_t id) const = 0;
     virtual bool HasVariantByte() const { return false; }
-    virtual FrameLoopResult EncodeFrames(WaveFrameSource& source, WaveFrameSink& sink, uint8_t variant) const = 0;
-    virtual FrameLoopResult DecodeFrames(WaveFrameSource& source, WaveFrameSink& sink, uint8_t variant) const = 0;
+    virtual sound::FrameLoopResult EncodeFrames(sound::WaveFrameSource& source, sound::WaveFrameSink& sink,
+                                                uint8_t variant) const = 0;
+    virtual sound::FrameLoopResult DecodeFrames(sound::WaveFrameSource& source, sound::WaveFrameSink& sink,
+                                                uint8_t variant) const = 0;
 };

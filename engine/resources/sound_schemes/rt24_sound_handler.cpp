@@ -1,7 +1,7 @@
 #include "engine/resources/sound_schemes/rt24_sound_handler.h"
 
+#include "codecs/sound/speech/rt24/rt24_stream.h"
 #include "engine/core/type_tag.h"
-#include "engine/resources/sound_schemes/rt24_stream.h"
 
 std::optional<SoundLayout> Rt24SoundHandler::LayoutOf(uint32_t id) const
 {
@@ -10,12 +10,14 @@ std::optional<SoundLayout> Rt24SoundHandler::LayoutOf(uint32_t id) const
     return SoundLayout{1, 8000, "RT24", "speech"};
 }
 
-FrameLoopResult Rt24SoundHandler::EncodeFrames(WaveFrameSource& source, WaveFrameSink& sink, uint8_t /*variant*/) const
+sound::FrameLoopResult Rt24SoundHandler::EncodeFrames(sound::WaveFrameSource& source, sound::WaveFrameSink& sink,
+                                                      uint8_t /*variant*/) const
 {
-    return Rt24EncodeStream(GetId(), source, sink);
+    return sound::Rt24EncodeStream(GetId(), source, sink);
 }
 
-FrameLoopResult Rt24SoundHandler::DecodeFrames(WaveFrameSource& source, WaveFrameSink& sink, uint8_t /*variant*/) const
+sound::FrameLoopResult Rt24SoundHandler::DecodeFrames(sound::WaveFrameSource& source, sound::WaveFrameSink& sink,
+                                                      uint8_t /*variant*/) const
 {
-    return Rt24DecodeStream(GetId(), source, sink);
+    return sound::Rt24DecodeStream(GetId(), source, sink);
 }

@@ -1,7 +1,7 @@
 #include "engine/resources/sound_schemes/sc36_sound_handler.h"
 
+#include "codecs/sound/speech/sc36/sc36_stream.h"
 #include "engine/core/type_tag.h"
-#include "engine/resources/sound_schemes/sc36_stream.h"
 
 std::optional<SoundLayout> Sc36SoundHandler::LayoutOf(uint32_t id) const
 {
@@ -10,12 +10,14 @@ std::optional<SoundLayout> Sc36SoundHandler::LayoutOf(uint32_t id) const
     return SoundLayout{1, 8000, "SC36", "speech"};
 }
 
-FrameLoopResult Sc36SoundHandler::EncodeFrames(WaveFrameSource& source, WaveFrameSink& sink, uint8_t variant) const
+sound::FrameLoopResult Sc36SoundHandler::EncodeFrames(sound::WaveFrameSource& source, sound::WaveFrameSink& sink,
+                                                      uint8_t variant) const
 {
-    return Sc36EncodeStream(GetId(), source, sink, variant);
+    return sound::Sc36EncodeStream(GetId(), source, sink, variant);
 }
 
-FrameLoopResult Sc36SoundHandler::DecodeFrames(WaveFrameSource& source, WaveFrameSink& sink, uint8_t variant) const
+sound::FrameLoopResult Sc36SoundHandler::DecodeFrames(sound::WaveFrameSource& source, sound::WaveFrameSink& sink,
+                                                      uint8_t variant) const
 {
-    return Sc36DecodeStream(GetId(), source, sink, variant);
+    return sound::Sc36DecodeStream(GetId(), source, sink, variant);
 }

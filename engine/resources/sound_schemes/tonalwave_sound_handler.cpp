@@ -1,7 +1,7 @@
 #include "engine/resources/sound_schemes/tonalwave_sound_handler.h"
 
+#include "codecs/sound/Tonalwave/tonalwave_stream.h"
 #include "engine/core/type_tag.h"
-#include "engine/resources/sound_schemes/tonalwave_stream.h"
 
 std::optional<SoundLayout> TonalwaveSoundHandler::LayoutOf(uint32_t id) const
 {
@@ -19,14 +19,14 @@ std::optional<SoundLayout> TonalwaveSoundHandler::LayoutOf(uint32_t id) const
     return std::nullopt;
 }
 
-FrameLoopResult TonalwaveSoundHandler::EncodeFrames(WaveFrameSource& source, WaveFrameSink& sink,
-                                                    uint8_t /*variant*/) const
+sound::FrameLoopResult TonalwaveSoundHandler::EncodeFrames(sound::WaveFrameSource& source, sound::WaveFrameSink& sink,
+                                                           uint8_t /*variant*/) const
 {
-    return TonalwaveEncodeStream(GetId(), source, sink);
+    return sound::TonalwaveEncodeStream(GetId(), source, sink);
 }
 
-FrameLoopResult TonalwaveSoundHandler::DecodeFrames(WaveFrameSource& source, WaveFrameSink& sink,
-                                                    uint8_t /*variant*/) const
+sound::FrameLoopResult TonalwaveSoundHandler::DecodeFrames(sound::WaveFrameSource& source, sound::WaveFrameSink& sink,
+                                                           uint8_t /*variant*/) const
 {
-    return TonalwaveDecodeStream(GetId(), source, sink);
+    return sound::TonalwaveDecodeStream(GetId(), source, sink);
 }

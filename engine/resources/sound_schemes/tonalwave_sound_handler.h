@@ -9,6 +9,8 @@ public:
 
 protected:
     std::optional<SoundLayout> LayoutOf(uint32_t id) const override;
-    FrameLoopResult EncodeFrames(WaveFrameSource& source, WaveFrameSink& sink, uint8_t variant) const override;
-    FrameLoopResult DecodeFrames(WaveFrameSource& source, WaveFrameSink& sink, uint8_t variant) const override;
+    sound::FrameLoopResult EncodeFrames(sound::WaveFrameSource& source, sound::WaveFrameSink& sink,
+                                        uint8_t variant) const override;
+    sound::FrameLoopResult DecodeFrames(sound::WaveFrameSource& source, sound::WaveFrameSink& sink,
+                                        uint8_t variant) const override;
 };

@@ -4,15 +4,16 @@
 #include <thread>
 
 #include "codecs/sound/Tonalwave/tonalwave_codec.h"
-#include "engine/resources/sound_schemes/rt24_stream.h"
-#include "engine/resources/sound_schemes/sc36_stream.h"
+#include "codecs/sound/Tonalwave/tonalwave_stream.h"
+#include "codecs/sound/speech/rt24/rt24_stream.h"
+#include "codecs/sound/speech/sc36/sc36_stream.h"
 #include "engine/resources/sound_schemes/tests/sound_scheme_test_support.h"
-#include "engine/resources/sound_schemes/tonalwave_stream.h"
 #include "testsupport/sound/sound_metrics.h"
 
 namespace {
 
 using namespace soundschemetest;
+using namespace sound;
 
 std::vector<uint8_t> RandomBytes(size_t n, uint32_t seed)
 {

@@ -25,7 +25,7 @@
 #include "engine/resources/compression_scheme.h"
 #include "engine/resources/resource_report.h"
 #include "engine/resources/sound.h"
-#include "engine/resources/sound_schemes/wave_frame_stream.h"
+#include "engine/resources/sound_schemes/mmio_frame_stream.h"
 #include "platform/base/endian.h"
 #include "platform/media/riff_wave_reader.h"
 
@@ -180,7 +180,7 @@ public:
 };
 
 // Bytes in memory as a loop's source: steps back over everything delivered, records every read it was asked for.
-class MemorySource : public WaveFrameSource {
+class MemorySource : public sound::WaveFrameSource {
 public:
     explicit MemorySource(std::vector<uint8_t> bytes, bool eightBit = false)
         : m_bytes(std::move(bytes)), m_eightBit(eightBit)
@@ -227,7 +227,7 @@ private:
     bool m_eightBit;
 };
 
-class MemorySink : public WaveFrameSink {
+class MemorySink : public sound::WaveFrameSink {
 public:
     bool Write(const void* bytes, size_t n) override
     {
@@ -245,13 +245,7 @@ public:
     std::vector<uint8_t> bytes;
 };
 
-inline std::vector<uint8_t> SampleBytes(std::span<const int16_t> samples)
-{
-    std::vector<uint8_t> out;
-    for (const int16_t s : samples)
-        PutU16(out, static_cast<uint16_t>(s));
-    return out;
-}
+using sound::SampleBytes;
 
 // A four-character id as its tag, from text known only at run time.
 inline uint32_t IdTag(std::string_view id)

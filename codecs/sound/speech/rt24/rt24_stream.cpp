@@ -1,4 +1,4 @@
-#include "engine/resources/sound_schemes/rt24_stream.h"
+#include "codecs/sound/speech/rt24/rt24_stream.h"
 
 #include <algorithm>
 #include <array>
@@ -8,21 +8,22 @@
 #include "codecs/sound/speech/bit_ring.h"
 #include "codecs/sound/speech/rt24/rt24_codec.h"
 #include "codecs/sound/speech/rt24/rt24_format.h"
-#include "engine/core/type_tag.h"
 #include "platform/base/endian.h"
+
+namespace sound {
 
 namespace {
 
-constexpr uint32_t kSchemeId = MakeTag("7491");
-constexpr uint16_t kRingBytes = (sound::kRt24FrameBits + 7) / 8 + 2;
+constexpr uint32_t kSchemeId = SchemeIdOf("7491");
+constexpr uint16_t kRingBytes = (kRt24FrameBits + 7) / 8 + 2;
 constexpr int kRefillBytes = 7;
-constexpr size_t kPcmBytes = 2 * sound::kRt24FrameSamples;
+constexpr size_t kPcmBytes = 2 * kRt24FrameSamples;
 // At time scale 1 every decode call reads a frame; a decoder that keeps calling without reading is stuck.
 constexpr int kMaxCallsWithoutFrame = 8;
 
 struct HandleCloser {
-    sound::CodecResult (*close)(std::unique_ptr<sound::CodecHandle>*);
-    std::unique_ptr<sound::CodecHandle>* handle;
+    CodecResult (*close)(std::unique_ptr<CodecHandle>*);
+    std::unique_ptr<CodecHandle>* handle;
     ~HandleCloser()
     {
         if (*handle)
@@ -31,7 +32,7 @@ struct HandleCloser {
 };
 
 // Tops the ring up to seven unread bytes; false once the source has no more.
-bool RefillRing(sound::CodecIO& io, WaveFrameSource& source)
+bool RefillRing(CodecIO& io, WaveFrameSource& source)
 {
     io.endBit = 0;
     int unread = io.endByte >= io.startByte ? io.endByte - io.startByte : io.codedSize - io.startByte + io.endByte;
@@ -47,7 +48,7 @@ bool RefillRing(sound::CodecIO& io, WaveFrameSource& source)
     return true;
 }
 
-uint32_t BitsHeld(const sound::CodecIO& io)
+uint32_t BitsHeld(const CodecIO& io)
 {
     const uint32_t bytes = (io.endByte + io.codedSize - io.startByte) % io.codedSize;
     return bytes * 8 + io.endBit - io.startBit;
@@ -96,22 +97,22 @@ FrameLoopResult Rt24EncodeStream(uint32_t schemeId, WaveFrameSource& source, Wav
     FrameLoopResult result;
     if (schemeId != kSchemeId)
         return result;
-    std::unique_ptr<sound::CodecHandle> encoder;
-    if (sound::Rt24EncoderOpen(&encoder) != sound::kCodecOk)
+    std::unique_ptr<CodecHandle> encoder;
+    if (Rt24EncoderOpen(&encoder) != kCodecOk)
         return result;
-    const HandleCloser closer{sound::Rt24EncoderClose, &encoder};
+    const HandleCloser closer{Rt24EncoderClose, &encoder};
 
     Rt24BitPacker packer;
     std::array<uint8_t, kPcmBytes> bytes;
-    std::array<int16_t, sound::kRt24FrameSamples> pcm;
+    std::array<int16_t, kRt24FrameSamples> pcm;
     std::array<uint8_t, kRingBytes> coded;
     const auto codeFrame = [&](bool flush) {
         coded.fill(0); // the packer relies on bits above the frame being zero
-        sound::CodecIO io;
+        CodecIO io;
         io.samples = pcm.data();
         io.coded = coded.data();
         io.codedSize = kRingBytes;
-        if (sound::Rt24Encode(encoder.get(), &io) != sound::kCodecOk)
+        if (Rt24Encode(encoder.get(), &io) != kCodecOk)
             ++result.damagedFrames;
         ++result.frames;
         if (!Rt24PackBits(coded, sink, uint32_t{io.endByte} * 8 + io.endBit, flush, packer))
@@ -135,38 +136,46 @@ FrameLoopResult Rt24EncodeStream(uint32_t schemeId, WaveFrameSource& source, Wav
     return result;
 }
 
-FrameLoopResult Rt24DecodeStream(uint32_t schemeId, WaveFrameSource& source, WaveFrameSink& sink)
+FrameLoopResult Rt24DecodeStream(uint32_t schemeId, WaveFrameSource& source, WaveFrameSink& sink,
+                                 const Rt24DecodeOptions& options)
 {
     FrameLoopResult result;
     if (schemeId != kSchemeId)
         return result;
-    std::unique_ptr<sound::CodecHandle> decoder;
-    if (sound::Rt24DecoderOpen(&decoder) != sound::kCodecOk)
+    std::unique_ptr<CodecHandle> decoder;
+    if (Rt24DecoderOpen(&decoder) != kCodecOk)
         return result;
-    const HandleCloser closer{sound::Rt24DecoderClose, &decoder};
+    const HandleCloser closer{Rt24DecoderClose, &decoder};
 
     std::array<uint8_t, kRingBytes> ring{};
-    std::array<int16_t, sound::kRt24FrameSamples> pcm{};
+    std::array<int16_t, kRt24FrameSamples> pcm{};
     std::array<uint8_t, kPcmBytes> bytes;
-    sound::CodecIO io;
+    CodecIO io;
     io.samples = pcm.data();
     io.coded = ring.data();
     io.codedSize = kRingBytes;
-    sound::Rt24SetTimeScale(decoder.get(), 1.0f);
+    result.codecResult = Rt24SetTimeScale(decoder.get(), options.timeScale);
+    if (result.codecResult != kCodecOk)
+        return result;
     bool sourceLeft = true;
     int callsWithoutFrame = 0;
     for (;;) {
         if (sourceLeft)
             sourceLeft = RefillRing(io, source);
         uint8_t needFrame = 0;
-        sound::Rt24GetNeedFrame(decoder.get(), &needFrame);
+        Rt24GetNeedFrame(decoder.get(), &needFrame);
         // A frame asked for must be whole in the ring: otherwise the decoder would read padding and stale bytes.
-        if (needFrame != 0 && sound::CountFrames(io, sound::kRt24FrameBits) == 0)
+        if (needFrame != 0 && CountFrames(io, kRt24FrameBits) == 0)
             break;
         callsWithoutFrame = needFrame != 0 ? 0 : callsWithoutFrame + 1;
         if (callsWithoutFrame > kMaxCallsWithoutFrame)
             break;
-        if (sound::Rt24Decode(decoder.get(), &io) != sound::kCodecOk) {
+        if (needFrame != 0 && std::find(options.lostFrames.begin(), options.lostFrames.end(), result.frames) !=
+                                  options.lostFrames.end()) {
+            Rt24MarkFrameLost(decoder.get());
+            Rt24SkipFrames(decoder.get(), &io, 1, &io.startByte, &io.startBit);
+        }
+        if (Rt24Decode(decoder.get(), &io) != kCodecOk) {
             ++result.damagedFrames;
             break;
         }
@@ -184,3 +193,34 @@ FrameLoopResult Rt24DecodeStream(uint32_t schemeId, WaveFrameSource& source, Wav
     result.done = true;
     return result;
 }
+
+std::vector<uint8_t> Rt24StoredData(std::span<const uint8_t> frames)
+{
+    std::vector<uint8_t> stored(kRt24StoredHeaderBytes + frames.size());
+    pf::storeU16le(&stored[0], 16);
+    pf::storeU16le(&stored[2], 1);
+    pf::storeU32le(&stored[4], kRt24SampleRate);
+    std::copy(frames.begin(), frames.end(), stored.begin() + kRt24StoredHeaderBytes);
+    return stored;
+}
+
+bool SplitRt24StoredData(std::span<const uint8_t> stored, std::span<const uint8_t>& outFrames, std::string& outError)
+{
+    outFrames = {};
+    if (stored.size() < kRt24StoredHeaderBytes) {
+        outError = "shorter than its 8-byte header";
+        return false;
+    }
+    const uint16_t bits = pf::loadU16le(&stored[0]);
+    const uint16_t channels = pf::loadU16le(&stored[2]);
+    const uint32_t rate = pf::loadU32le(&stored[4]);
+    if (bits != 16 || channels != 1 || rate != kRt24SampleRate) {
+        outError = "not RT24 data: " + std::to_string(bits) + " bits, " + std::to_string(channels) + " channels, " +
+                   std::to_string(rate) + " Hz (RT24 carries 16 bits, 1 channel, 8000 Hz)";
+        return false;
+    }
+    outFrames = stored.subspan(kRt24StoredHeaderBytes);
+    return true;
+}
+
+} // namespace sound

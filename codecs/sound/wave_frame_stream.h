@@ -1,11 +1,15 @@
 #pragma once
 // What the sound schemes' frame loops read samples or coded bytes from and write them to. A loop sees only these
-// operations, so it runs alike on a wave file, a record's payload, or a test's memory; MmioFrameStream lends them
-// to an MmioStream.
+// operations, so it runs alike on a wave file, a record's payload, or bytes in memory; the engine lends them to its
+// MmioStream, and MemoryFrameSource and VectorFrameSink hold them in memory for tools, tests and benchmarks.
 #include <cstddef>
 #include <cstdint>
+#include <span>
+#include <vector>
 
-class MmioStream;
+#include "codecs/sound/codec_handle.h"
+
+namespace sound {
 
 class WaveFrameSource {
 public:
@@ -31,26 +35,50 @@ size_t ReadWhole(WaveFrameSource& source, void* buffer, size_t n, bool widen);
 
 // How a loop ended. `done` is the routine's own answer; the rest says what a caller may want to report.
 struct FrameLoopResult {
-    bool done = false;          // false: the id is not the family's, or the codec would not open
+    bool done = false;          // false: the id is not the family's, the codec would not open or refused a setting
     uint32_t frames = 0;        // frames handed to the codec, flush frames and concealed frames included
     uint32_t damagedFrames = 0; // frames the codec refused or the loop skipped and concealed
     bool endedCleanly = true;   // the source ended at a frame's end, without a read error
     bool sinkFailed = false;    // the sink refused bytes
+    CodecResult codecResult = kCodecOk; // when not done: what the codec answered
 };
 
-// An MmioStream as a loop's source (mode 0 wave file or mode 1 record) or sink. The stream outlives this.
-class MmioFrameStream final : public WaveFrameSource, public WaveFrameSink {
+// A sound scheme's four-character id ("7491") as the number a record stores.
+constexpr uint32_t SchemeIdOf(const char (&id)[5])
+{
+    return static_cast<uint32_t>(static_cast<uint8_t>(id[0])) |
+           static_cast<uint32_t>(static_cast<uint8_t>(id[1])) << 8 |
+           static_cast<uint32_t>(static_cast<uint8_t>(id[2])) << 16 |
+           static_cast<uint32_t>(static_cast<uint8_t>(id[3])) << 24;
+}
+
+// Bytes in memory as a loop's source. With eightBitSamples the bytes are unsigned 8-bit samples that the encode
+// loops read widened. The history is the whole span, so any step back within it succeeds.
+class MemoryFrameSource final : public WaveFrameSource {
 public:
-    explicit MmioFrameStream(MmioStream& stream, uint16_t bitsPerSample = 16);
+    explicit MemoryFrameSource(std::span<const uint8_t> bytes, bool eightBitSamples = false);
 
     bool Read(void* buffer, size_t n, size_t& outCount, bool widen) override;
     bool SetHistory(uint32_t capacity) override;
     bool StepBack(int64_t n) override;
-    bool HasEightBitSamples() const override { return m_bitsPerSample == 8; }
-    bool HasFailed() const override;
-    bool Write(const void* bytes, size_t n) override;
+    bool HasEightBitSamples() const override { return m_eightBit; }
+    bool HasFailed() const override { return false; }
 
 private:
-    MmioStream& m_stream; // the caller's
-    uint16_t m_bitsPerSample;
+    std::span<const uint8_t> m_bytes; // the caller's
+    size_t m_position = 0;
+    bool m_eightBit;
 };
+
+// Appends everything written to a vector.
+class VectorFrameSink final : public WaveFrameSink {
+public:
+    bool Write(const void* bytes, size_t n) override;
+    std::vector<int16_t> Samples() const; // the bytes read as 16-bit little-endian samples
+    std::vector<uint8_t> bytes;
+};
+
+// Samples as the 16-bit little-endian bytes a loop reads.
+std::vector<uint8_t> SampleBytes(std::span<const int16_t> samples);
+
+} // namespace sound

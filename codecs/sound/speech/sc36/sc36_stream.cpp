@@ -1,4 +1,4 @@
-#include "engine/resources/sound_schemes/sc36_stream.h"
+#include "codecs/sound/speech/sc36/sc36_stream.h"
 
 #include <algorithm>
 #include <array>
@@ -8,19 +8,19 @@
 #include "codecs/sound/speech/sc36/sc36_codec.h"
 #include "platform/base/endian.h"
 
+namespace sound {
+
 namespace {
 
-using sound::Sc36Variant;
-
-constexpr size_t kPcmBytes = 2 * sound::kSc36FrameSamples;
+constexpr size_t kPcmBytes = 2 * kSc36FrameSamples;
 constexpr size_t kCodedBytes = 20;
 constexpr size_t kReadBytes = kSc36WindowBytes - 1;
 // At time scale 1 a decode call uses one frame; more calls than this for one frame mean the decoder is stuck.
 constexpr int kMaxCallsPerFrame = 8;
 
 struct HandleCloser {
-    sound::CodecResult (*close)(std::unique_ptr<sound::CodecHandle>*);
-    std::unique_ptr<sound::CodecHandle>* handle;
+    CodecResult (*close)(std::unique_ptr<CodecHandle>*);
+    std::unique_ptr<CodecHandle>* handle;
     ~HandleCloser()
     {
         if (*handle)
@@ -31,13 +31,13 @@ struct HandleCloser {
 template <Sc36Variant V> FrameLoopResult Encode(WaveFrameSource& source, WaveFrameSink& sink, bool layerSwitching)
 {
     FrameLoopResult result;
-    std::unique_ptr<sound::CodecHandle> encoder;
-    if (sound::Sc36EncoderOpen<V>(&encoder) != sound::kCodecOk)
+    std::unique_ptr<CodecHandle> encoder;
+    if (Sc36EncoderOpen<V>(&encoder) != kCodecOk)
         return result;
-    const HandleCloser closer{sound::Sc36EncoderClose<V>, &encoder};
+    const HandleCloser closer{Sc36EncoderClose<V>, &encoder};
 
     std::array<uint8_t, kPcmBytes> bytes;
-    std::array<int16_t, sound::kSc36FrameSamples> pcm;
+    std::array<int16_t, kSc36FrameSamples> pcm;
     std::array<uint8_t, kCodedBytes> coded;
     uint32_t layerMask = 1;
     const bool widen = source.HasEightBitSamples();
@@ -46,7 +46,7 @@ template <Sc36Variant V> FrameLoopResult Encode(WaveFrameSource& source, WaveFra
     for (uint32_t frame = 0; flushLeft > 0 && !result.sinkFailed; ++frame) {
         if (layerSwitching && frame % kSc36SwitchFrames == 0) {
             layerMask = layerMask == 1 ? 3 : 1;
-            sound::Sc36SetEncoderLayers(encoder.get(), layerMask);
+            Sc36SetEncoderLayers(encoder.get(), layerMask);
         }
         bytes.fill(0);
         if (!sourceEnded) {
@@ -58,11 +58,11 @@ template <Sc36Variant V> FrameLoopResult Encode(WaveFrameSource& source, WaveFra
         for (size_t i = 0; i < pcm.size(); ++i)
             pcm[i] = static_cast<int16_t>(pf::loadU16le(&bytes[2 * i]));
         coded.fill(0);
-        sound::CodecIO io;
+        CodecIO io;
         io.samples = pcm.data();
         io.coded = coded.data();
         io.codedSize = static_cast<uint16_t>(coded.size());
-        if (sound::Sc36Encode<V>(encoder.get(), &io) != sound::kCodecOk)
+        if (Sc36Encode<V>(encoder.get(), &io) != kCodecOk)
             ++result.damagedFrames;
         ++result.frames;
         if (io.endByte > 0 && !sink.Write(coded.data(), io.endByte))
@@ -75,8 +75,9 @@ template <Sc36Variant V> FrameLoopResult Encode(WaveFrameSource& source, WaveFra
 
 class Sc36Decoding {
 public:
-    Sc36Decoding(sound::CodecHandle& decoder, WaveFrameSink& sink, FrameLoopResult& result)
-        : m_decoder(decoder), m_sink(sink), m_result(result)
+    Sc36Decoding(CodecHandle& decoder, WaveFrameSink& sink, FrameLoopResult& result,
+                 std::span<const uint32_t> lostFrames)
+        : m_decoder(decoder), m_sink(sink), m_result(result), m_lostFrames(lostFrames)
     {
         m_io.samples = m_pcm.data();
         m_io.coded = m_window.data();
@@ -109,17 +110,22 @@ private:
         uint32_t whole = 0;
         uint16_t end = 0;
         uint8_t flag = 0;
-        sound::Sc36CountFrames(&m_decoder, &m_io, &whole, &end, &flag);
+        Sc36CountFrames(&m_decoder, &m_io, &whole, &end, &flag);
         if (whole == 0)
             return ConcealIfMalformed<V>();
+        if (std::find(m_lostFrames.begin(), m_lostFrames.end(), m_result.frames) != m_lostFrames.end()) {
+            Sc36FindFrames(&m_decoder, &m_io, 1, &end, &flag);
+            Sc36MarkFrameLost(&m_decoder);
+            m_io.startByte = end;
+        }
         for (int call = 0; call < kMaxCallsPerFrame; ++call) {
             const uint16_t before = m_io.startByte;
-            if (sound::Sc36Decode<V>(&m_decoder, &m_io) != sound::kCodecOk && m_io.startByte == before)
+            if (Sc36Decode<V>(&m_decoder, &m_io) != kCodecOk && m_io.startByte == before)
                 return ConcealIfMalformed<V>();
             if (!Emit())
                 return false;
             uint8_t needed = 0;
-            sound::Sc36IsFrameNeeded(&m_decoder, &needed);
+            Sc36IsFrameNeeded(&m_decoder, &needed);
             if (needed != 0)
                 break;
         }
@@ -134,14 +140,13 @@ private:
         uint16_t end = 0;
         uint8_t flag = 0;
         const uint16_t held = static_cast<uint16_t>(m_io.endByte - m_io.startByte);
-        if (sound::Sc36FindFrames(&m_decoder, &m_io, 1, &end, &flag) != sound::kCodecBadFrame ||
-            held < sound::kSc36LayerBytes)
+        if (Sc36FindFrames(&m_decoder, &m_io, 1, &end, &flag) != kCodecBadFrame || held < kSc36LayerBytes)
             return false;
         ++m_result.damagedFrames;
         ++m_result.frames;
-        m_io.startByte = static_cast<uint16_t>(m_io.startByte + sound::kSc36LayerBytes);
-        sound::Sc36MarkFrameLost(&m_decoder);
-        sound::Sc36Decode<V>(&m_decoder, &m_io);
+        m_io.startByte = static_cast<uint16_t>(m_io.startByte + kSc36LayerBytes);
+        Sc36MarkFrameLost(&m_decoder);
+        Sc36Decode<V>(&m_decoder, &m_io);
         return Emit();
     }
 
@@ -158,27 +163,29 @@ private:
         return !m_result.sinkFailed;
     }
 
-    sound::CodecHandle& m_decoder; // the caller's, open for the whole run
-    WaveFrameSink& m_sink;         // the caller's
-    FrameLoopResult& m_result;     // the caller's
+    CodecHandle& m_decoder;                 // the caller's, open for the whole run
+    WaveFrameSink& m_sink;                  // the caller's
+    FrameLoopResult& m_result;              // the caller's
+    std::span<const uint32_t> m_lostFrames; // the caller's
     std::array<uint8_t, kSc36WindowBytes> m_window{};
-    std::array<int16_t, sound::kSc36FrameSamples> m_pcm{};
-    sound::CodecIO m_io;
+    std::array<int16_t, kSc36FrameSamples> m_pcm{};
+    CodecIO m_io;
 };
 
-template <Sc36Variant V> FrameLoopResult Decode(WaveFrameSource& source, WaveFrameSink& sink)
+template <Sc36Variant V>
+FrameLoopResult Decode(WaveFrameSource& source, WaveFrameSink& sink, const Sc36DecodeOptions& options)
 {
     FrameLoopResult result;
-    std::unique_ptr<sound::CodecHandle> decoder;
-    if (sound::Sc36DecoderOpen<V>(&decoder) != sound::kCodecOk)
+    std::unique_ptr<CodecHandle> decoder;
+    if (Sc36DecoderOpen<V>(&decoder) != kCodecOk)
         return result;
-    const HandleCloser closer{sound::Sc36DecoderClose<V>, &decoder};
-    sound::Sc36SetTimeScale(decoder.get(), 1.0f);
-    float factor = 0.0f;
-    sound::Sc36GetTimeScale(decoder.get(), &factor);
+    const HandleCloser closer{Sc36DecoderClose<V>, &decoder};
+    result.codecResult = Sc36SetTimeScale(decoder.get(), options.timeScale);
+    if (result.codecResult != kCodecOk)
+        return result;
     if (!source.SetHistory(kSc36HistoryBytes))
         return result;
-    Sc36Decoding decoding(*decoder, sink, result);
+    Sc36Decoding decoding(*decoder, sink, result, options.lostFrames);
     decoding.Run<V>(source);
     result.done = true;
     return result;
@@ -208,9 +215,48 @@ FrameLoopResult Sc36EncodeStream(uint32_t /*schemeId*/, WaveFrameSource& source,
     return Encode<Sc36Variant::k3200>(source, sink, false);
 }
 
-FrameLoopResult Sc36DecodeStream(uint32_t /*schemeId*/, WaveFrameSource& source, WaveFrameSink& sink, uint8_t variant)
+FrameLoopResult Sc36DecodeStream(uint32_t /*schemeId*/, WaveFrameSource& source, WaveFrameSink& sink, uint8_t variant,
+                                 const Sc36DecodeOptions& options)
 {
     if (Sc36RateFlagsOf(variant).UsesFullRateCodec())
-        return Decode<Sc36Variant::k6400>(source, sink);
-    return Decode<Sc36Variant::k3200>(source, sink);
+        return Decode<Sc36Variant::k6400>(source, sink, options);
+    return Decode<Sc36Variant::k3200>(source, sink, options);
 }
+
+std::vector<uint8_t> Sc36StoredData(Sc36StreamVariant variant, std::span<const uint8_t> frames)
+{
+    std::vector<uint8_t> stored(kSc36StoredHeaderBytes + frames.size());
+    stored[0] = static_cast<uint8_t>(variant);
+    pf::storeU16le(&stored[1], 16);
+    pf::storeU16le(&stored[3], 1);
+    pf::storeU32le(&stored[5], kSc36SampleRate);
+    std::copy(frames.begin(), frames.end(), stored.begin() + kSc36StoredHeaderBytes);
+    return stored;
+}
+
+bool SplitSc36StoredData(std::span<const uint8_t> stored, Sc36StreamVariant& outVariant,
+                         std::span<const uint8_t>& outFrames, std::string& outError)
+{
+    outFrames = {};
+    if (stored.size() < kSc36StoredHeaderBytes) {
+        outError = "shorter than its 9-byte header";
+        return false;
+    }
+    if (stored[0] > 2) {
+        outError = "unknown SC36 variant " + std::to_string(stored[0]) + " (0, 1 or 2)";
+        return false;
+    }
+    const uint16_t bits = pf::loadU16le(&stored[1]);
+    const uint16_t channels = pf::loadU16le(&stored[3]);
+    const uint32_t rate = pf::loadU32le(&stored[5]);
+    if (bits != 16 || channels != 1 || rate != kSc36SampleRate) {
+        outError = "not SC36 data: " + std::to_string(bits) + " bits, " + std::to_string(channels) + " channels, " +
+                   std::to_string(rate) + " Hz (SC36 carries 16 bits, 1 channel, 8000 Hz)";
+        return false;
+    }
+    outVariant = static_cast<Sc36StreamVariant>(stored[0]);
+    outFrames = stored.subspan(kSc36StoredHeaderBytes);
+    return true;
+}
+
+} // namespace sound

@@ -1,20 +1,23 @@
-#include "engine/resources/sound_schemes/tonalwave_stream.h"
+#include "codecs/sound/Tonalwave/tonalwave_stream.h"
 
 #include <algorithm>
 #include <array>
 #include <memory>
 
+#include "codecs/sound/Tonalwave/Encode/tonalwave_encoder.h"
+#include "codecs/sound/Tonalwave/tonalwave_frame.h"
 #include "codecs/sound/codec_handle.h"
-#include "engine/core/type_tag.h"
 #include "platform/base/endian.h"
+
+namespace sound {
 
 namespace {
 
 constexpr size_t kPcmSamples = kTonalwavePcmBufferBytes / 2;
 
 struct HandleCloser {
-    sound::CodecResult (*close)(std::unique_ptr<sound::CodecHandle>*);
-    std::unique_ptr<sound::CodecHandle>* handle;
+    CodecResult (*close)(std::unique_ptr<CodecHandle>*);
+    std::unique_ptr<CodecHandle>* handle;
     ~HandleCloser()
     {
         if (*handle)
@@ -37,38 +40,59 @@ bool WriteSamples(WaveFrameSink& sink, const int16_t* samples, size_t count)
     return sink.Write(bytes.data(), 2 * count);
 }
 
+constexpr struct {
+    uint32_t id;
+    TonalwaveModel model;
+} kModels[] = {
+    {SchemeIdOf("7496"), TonalwaveModel::kAcs48}, {SchemeIdOf("7495"), TonalwaveModel::kAc24},
+    {SchemeIdOf("7494"), TonalwaveModel::kAcs20}, {SchemeIdOf("7493"), TonalwaveModel::kAc10},
+    {SchemeIdOf("7492"), TonalwaveModel::kAc8},
+};
+
 } // namespace
 
-std::optional<sound::TonalwaveModel> TonalwaveModelOfScheme(uint32_t schemeId)
+std::optional<TonalwaveModel> TonalwaveModelOfScheme(uint32_t schemeId)
 {
-    static constexpr struct {
-        uint32_t id;
-        sound::TonalwaveModel model;
-    } kModels[] = {
-        {MakeTag("7496"), sound::TonalwaveModel::kAcs48}, {MakeTag("7495"), sound::TonalwaveModel::kAc24},
-        {MakeTag("7494"), sound::TonalwaveModel::kAcs20}, {MakeTag("7493"), sound::TonalwaveModel::kAc10},
-        {MakeTag("7492"), sound::TonalwaveModel::kAc8},
-    };
     for (const auto& row : kModels)
         if (row.id == schemeId)
             return row.model;
     return std::nullopt;
 }
 
-FrameLoopResult TonalwaveEncodeStream(uint32_t schemeId, WaveFrameSource& source, WaveFrameSink& sink)
+uint32_t SchemeIdOfTonalwaveModel(TonalwaveModel model)
+{
+    for (const auto& row : kModels)
+        if (row.model == model)
+            return row.id;
+    return 0;
+}
+
+std::vector<uint8_t> TonalwaveStoredHeader(uint16_t channels, uint32_t sampleRate)
+{
+    std::vector<uint8_t> bytes(kTonalwaveStoredHeaderBytes);
+    pf::storeU16le(&bytes[0], 16);
+    pf::storeU16le(&bytes[2], channels);
+    pf::storeU32le(&bytes[4], sampleRate);
+    return bytes;
+}
+
+FrameLoopResult TonalwaveEncodeStream(uint32_t schemeId, WaveFrameSource& source, WaveFrameSink& sink,
+                                      const TonalwaveEncodeOptions& options)
 {
     FrameLoopResult result;
-    const std::optional<sound::TonalwaveModel> model = TonalwaveModelOfScheme(schemeId);
+    const std::optional<TonalwaveModel> model = TonalwaveModelOfScheme(schemeId);
     if (!model)
         return result;
-    const sound::TonalwaveDescriptor& row = sound::DescriptorOf(*model);
-    sound::CodecInfo info;
+    const TonalwaveDescriptor& row = DescriptorOf(*model);
+    CodecInfo info;
     row.getInfo(&info);
     const size_t frameValues = size_t{info.channels} * row.frameSize();
     if (frameValues == 0 || frameValues > kPcmSamples)
         return result;
-    std::unique_ptr<sound::CodecHandle> encoder;
-    if (row.openEncoder(&encoder) != sound::kCodecOk)
+    std::unique_ptr<CodecHandle> encoder;
+    result.codecResult = options.configurationCode != 0 ? OpenTonalwaveEncoder(options.configurationCode, &encoder)
+                                                        : row.openEncoder(&encoder);
+    if (result.codecResult != kCodecOk)
         return result;
     const HandleCloser closer{row.closeEncoder, &encoder};
 
@@ -77,12 +101,14 @@ FrameLoopResult TonalwaveEncodeStream(uint32_t schemeId, WaveFrameSource& source
     std::array<uint8_t, kTonalwaveStoredSlotBytes> slot;
     const auto codeFrame = [&] {
         slot.fill(0); // the slot's tail is defined as zeros: the same bytes on every run, and they compress
-        sound::CodecIO io;
+        CodecIO io;
         io.samples = pcm.data();
         io.coded = slot.data();
         io.codedSize = static_cast<uint16_t>(slot.size());
-        if (row.encode(encoder.get(), &io) != sound::kCodecOk)
+        if (row.encode(encoder.get(), &io) != kCodecOk)
             ++result.damagedFrames;
+        if (options.trace)
+            options.trace(result.frames, static_cast<const TonalwaveEncoder&>(*encoder->state));
         ++result.frames;
         if (!sink.Write(slot.data(), slot.size()))
             result.sinkFailed = true;
@@ -110,20 +136,22 @@ FrameLoopResult TonalwaveEncodeStream(uint32_t schemeId, WaveFrameSource& source
     return result;
 }
 
-FrameLoopResult TonalwaveDecodeStream(uint32_t schemeId, WaveFrameSource& source, WaveFrameSink& sink)
+FrameLoopResult TonalwaveDecodeStream(uint32_t schemeId, WaveFrameSource& source, WaveFrameSink& sink,
+                                      const TonalwaveDecodeOptions& options)
 {
     FrameLoopResult result;
-    const std::optional<sound::TonalwaveModel> model = TonalwaveModelOfScheme(schemeId);
+    const std::optional<TonalwaveModel> model = TonalwaveModelOfScheme(schemeId);
     if (!model)
         return result;
-    const sound::TonalwaveDescriptor& row = sound::DescriptorOf(*model);
-    sound::CodecInfo info;
+    const TonalwaveDescriptor& row = DescriptorOf(*model);
+    CodecInfo info;
     row.getInfo(&info);
     const size_t channels = info.channels;
     if (channels == 0 || size_t{channels} * row.frameSize() > kPcmSamples)
         return result;
-    std::unique_ptr<sound::CodecHandle> decoder;
-    if (row.openDecoder(&decoder) != sound::kCodecOk)
+    std::unique_ptr<CodecHandle> decoder;
+    result.codecResult = row.openDecoder(&decoder);
+    if (result.codecResult != kCodecOk)
         return result;
     const HandleCloser closer{row.closeDecoder, &decoder};
 
@@ -137,11 +165,13 @@ FrameLoopResult TonalwaveDecodeStream(uint32_t schemeId, WaveFrameSource& source
             std::fill(slot.begin() + static_cast<ptrdiff_t>(got), slot.end(), uint8_t{0});
             result.endedCleanly = false;
         }
-        sound::CodecIO io;
+        if (std::find(options.lostFrames.begin(), options.lostFrames.end(), result.frames) != options.lostFrames.end())
+            slot[0] = static_cast<uint8_t>((slot[0] & 0xF0) | kTonalwaveLostWindowCode); // the window code's 4 bits
+        CodecIO io;
         io.samples = pcm.data();
         io.coded = slot.data();
         io.codedSize = static_cast<uint16_t>(slot.size());
-        if (row.decode(decoder.get(), &io) != sound::kCodecOk)
+        if (row.decode(decoder.get(), &io) != kCodecOk)
             ++result.damagedFrames;
         ++result.frames;
         const size_t values = std::min<size_t>(size_t{io.sampleCount} * channels, kPcmSamples);
@@ -157,3 +187,5 @@ FrameLoopResult TonalwaveDecodeStream(uint32_t schemeId, WaveFrameSource& source
     result.done = true;
     return result;
 }
+
+} // namespace sound

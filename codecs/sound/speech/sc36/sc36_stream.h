@@ -11,8 +11,20 @@
 // outputs nothing, so without them the sound's end would be cut. Layer switching counts them like any frame.
 #include <cstddef>
 #include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
 
-#include "engine/resources/sound_schemes/wave_frame_stream.h"
+#include "codecs/sound/wave_frame_stream.h"
+
+namespace sound {
+
+// The variant byte a sound stores before its head.
+enum class Sc36StreamVariant : uint8_t {
+    k3200 = 0,
+    k6400 = 1,
+    kSwitched = 2,
+};
 
 inline constexpr int kSc36FlushFrames = 2;
 inline constexpr int kSc36SwitchFrames = 20;
@@ -26,8 +38,24 @@ struct Sc36RateFlags {
 };
 Sc36RateFlags Sc36RateFlagsOf(uint8_t variant);
 
+// What a tool or test may change; the sound schemes always decode with the defaults.
+struct Sc36DecodeOptions {
+    float timeScale = 1.0f;           // 0.5 to 5; another value is refused with the codec's answer
+    std::vector<uint32_t> lostFrames; // frame numbers from 0, skipped and decoded as lost
+};
+
 // Always done unless the codec will not open.
 FrameLoopResult Sc36EncodeStream(uint32_t schemeId, WaveFrameSource& source, WaveFrameSink& sink, uint8_t variant);
 // The source must keep a history (SetHistory): a pass steps back over the bytes its frame did not use. A frame
 // whose layers do not chain is counted damaged, its base layer skipped and the frame concealed.
-FrameLoopResult Sc36DecodeStream(uint32_t schemeId, WaveFrameSource& source, WaveFrameSink& sink, uint8_t variant);
+FrameLoopResult Sc36DecodeStream(uint32_t schemeId, WaveFrameSource& source, WaveFrameSink& sink, uint8_t variant,
+                                 const Sc36DecodeOptions& options = {});
+
+// A stored sound's payload: u8 variant, u16 bits per sample, u16 channels, u32 rate, then the frames.
+inline constexpr size_t kSc36StoredHeaderBytes = 9;
+std::vector<uint8_t> Sc36StoredData(Sc36StreamVariant variant, std::span<const uint8_t> frames);
+// False, with outError, when the head is short, the variant unknown or the sound not 16 bits, mono, 8000 Hz.
+bool SplitSc36StoredData(std::span<const uint8_t> stored, Sc36StreamVariant& outVariant,
+                         std::span<const uint8_t>& outFrames, std::string& outError);
+
+} // namespace sound
