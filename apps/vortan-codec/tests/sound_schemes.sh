@@ -42,6 +42,25 @@ grep -q '^SNR: inf dB$' "$work/compare.txt" && fail "a coded row compared as los
 expect_done sound encode raw "$data/speech_8000_mono.wav" "$work/raw.bin" > /dev/null
 cmp -s "$work/7499.bin" "$work/raw.bin" || fail "raw and 7499 differ"
 
+# Each scheme word names its row; the SC36 words set the sound's variant, the payload's first byte.
+while read -r word id fixture; do
+    expect_done sound encode "$word" "$data/$fixture.wav" "$work/$word.bin" > "$work/encode.txt"
+    grep -q "^record $id: " "$work/encode.txt" || fail "$word is not row $id: $(cat "$work/encode.txt")"
+done <<'WORDS'
+ac8 7492 speech_8000_mono
+acs48 7496 music_22050_stereo
+rt24 7491 speech_8000_mono
+sc3 7490 speech_8000_mono
+sc6 7490 speech_8000_mono
+sc3-6 7490 speech_8000_mono
+WORDS
+cmp -s "$work/ac8.bin" "$work/7492.bin" || fail "ac8 and 7492 differ"
+cmp -s "$work/rt24.bin" "$work/7491.bin" || fail "rt24 and 7491 differ"
+for pair in sc3:00 sc6:01 sc3-6:02; do
+    [ "$(head -c 1 "$work/${pair%%:*}.bin" | od -An -tx1 | tr -d ' ')" = "${pair##*:}" ] || fail "${pair%%:*} variant byte"
+done
+expect_done sound decode sc3 "$work/sc6.bin" "$work/sc6.wav"
+
 # The own codec's quality reaches the row.
 expect_done sound encode 7498 "$data/speech_8000_mono.wav" "$work/q20.bin" 20 > /dev/null
 [ "$(stat -c %s "$work/q20.bin")" -lt "$(stat -c %s "$work/7498.bin")" ] || fail "quality 20 is not smaller"
