@@ -94,6 +94,11 @@ void SWtracktargetmotion::Apply()
     SWmatrix inverseOwn;
     own->GetWorldMatrix().Invert(inverseOwn);
     const SWvector p = inverseOwn.TransformPoint(target->GetWorldMatrix().GetTranslation());
+    if (p.x * p.x + p.y * p.y + p.z * p.z < kOnTheNode * kOnTheNode) {
+        // A target on the node gives no way to aim: turning would flatten the node onto one axis for good.
+        SetIncrement(SWmatrix());
+        return;
+    }
     const float length = std::sqrt(p.x * p.x + p.y * p.y + p.z * p.z + 1.1754944e-38f);
     float x = p.x / length, y = p.y / length, z = p.z / length;
     if (((own->GetKindFlags() & SWnode::kKindCamera) != 0 && m_aimAxis == 2) || m_aimAway != 0) {

@@ -4,8 +4,9 @@
 // away, as cameras look down -Z. The increment is the whole correction, so with the local frame (option 1) the
 // axis points at the target after one step and the increment is the identity from then on.
 //
-// A target along the axis perpendicular to the turn, or on the node itself, has no direction in that plane: the
-// first rotation is then the identity rather than a division by zero folded into the node for good.
+// A target along the axis perpendicular to the turn has no direction in that plane: the first rotation is then the
+// identity rather than a division by zero folded into the node for good. A target on the node itself gives no
+// direction at all, so the node keeps its pose.
 //
 // Option 2, option 3 and values 1..6 are the editor's; they are kept, copied and (1..4) saved, never used here.
 //
@@ -23,6 +24,7 @@ class SWtracktargetmotion : public SWnodemotion {
 public:
     static constexpr uint32_t kType = 4;
     static constexpr float kSmallestLength = 1e-20f;
+    static constexpr float kOnTheNode = 1e-6f; // a target nearer than this is on the node: no turn
 
     explicit SWtracktargetmotion(SWworld* world);
     SWtracktargetmotion(const SWtracktargetmotion& other); // a running copy

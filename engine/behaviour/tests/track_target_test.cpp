@@ -59,6 +59,8 @@ TEST(TrackTarget, OnTheAxisNothingBehindItAFlipAndAcrossOrOnItFinite)
         const float across[3][3] = {{0, 5, 0}, {5, 0, 0}, {5, 0, 0}};
         EXPECT_TRUE(Finite(a.Increment(across[axis][0], across[axis][1], across[axis][2]))) << axis;
         EXPECT_TRUE(Finite(a.Increment(0, 0, 0))) << axis;
+        EXPECT_EQ(a.Increment(0, 0, 0), SWmatrix()) << axis; // no way to aim: the node keeps its pose
+        EXPECT_EQ(a.Increment(0, 1e-7f, 0), SWmatrix()) << axis;
     }
 }
 
