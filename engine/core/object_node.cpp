@@ -138,7 +138,7 @@ int SWobjectnode::GetKindCode() const
     if (HasKind(kKindMesh) || HasKind(kKindCamera) || HasKind(kKindRoot))
         return 1;
     const SWgeometry* geometry = GetGeometry();
-    if (geometry != nullptr && geometry->IsKindOf(MakeTag("PRTS")))
+    if (geometry != nullptr && geometry->IsKindOf(MakeTag("PSYS"))) // the particle node's tag
         return 4;
     if (HasKind(kKindHotspot))
         return 3;
