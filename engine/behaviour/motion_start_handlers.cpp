@@ -8,11 +8,13 @@
 #include "engine/behaviour/action_settings.h"
 #include "engine/behaviour/arcball_motion.h"
 #include "engine/behaviour/events.h"
+#include "engine/behaviour/keyframe_motion.h"
 #include "engine/behaviour/motion.h"
 #include "engine/behaviour/motion_controller.h"
 #include "engine/behaviour/navigation_motion.h"
 #include "engine/behaviour/timed_action_table.h"
 #include "engine/behaviour/track_target_motion.h"
+#include "engine/behaviour/vertex_keyframe_motion.h"
 #include "engine/core/camera_node.h"
 #include "engine/core/object_node.h"
 #include "engine/core/window.h"
@@ -43,6 +45,36 @@ SWnode* NamedNode(SWworld* world, const ActionTarget& target)
 bool ClonesPerNode(uint32_t type)
 {
     return type == kTypeTrackTarget || type == kTypeArcball || type == kTypeSpeech || type == kTypeNavigation;
+}
+
+// The key-frame types bind a clone to each node that has what they play; others are not started there.
+bool BindsKeyFrames(SWnodemotion& clone, SWobjectnode& node)
+{
+    if (auto* play = dynamic_cast<SWkeyframemotion*>(&clone))
+        return play->Bind(node);
+    if (auto* jump = dynamic_cast<SWkeyframejumpmotion*>(&clone))
+        return jump->Bind(node);
+    if (auto* vertices = dynamic_cast<SWvertexkeyframemotion*>(&clone))
+        return vertices->Bind(node);
+    return false;
+}
+
+bool IsKeyFrameType(uint32_t type)
+{
+    return type == SWkeyframemotion::kType || type == SWkeyframejumpmotion::kType ||
+           type == SWvertexkeyframemotion::kPlay || type == SWvertexkeyframemotion::kJump;
+}
+
+// Each class keeps its own play-the-subtree byte.
+bool PlaysSubtree(const SWnodemotion& motion)
+{
+    if (const auto* play = dynamic_cast<const SWkeyframemotion*>(&motion))
+        return play->GetApplyToChildren();
+    if (const auto* jump = dynamic_cast<const SWkeyframejumpmotion*>(&motion))
+        return jump->GetApplyToChildren();
+    if (const auto* vertices = dynamic_cast<const SWvertexkeyframemotion*>(&motion))
+        return vertices->GetApplyToChildren();
+    return false;
 }
 
 void ClearNavigationState(SWobjectnode& camera)
@@ -92,7 +124,10 @@ void StartMotion(SWevent*, SWevents* events, const ActionTarget& target, const A
         if (const auto* arcball = dynamic_cast<const SWarcballmotion*>(motion); arcball && arcball->IsExclusive())
             world->GetRootNode()->VisitTree(EndArcballOn, nullptr, nullptr);
     StartCall call{world, motion};
-    node->Visit(StartOn, &call, nullptr);
+    if (IsKeyFrameType(motion->GetType()) && PlaysSubtree(*motion))
+        node->VisitTree(StartOn, &call, nullptr);
+    else
+        node->Visit(StartOn, &call, nullptr);
 }
 
 struct StopCall {
@@ -215,7 +250,14 @@ void StartMotionOnNode(SWobjectnode& node, SWworld& world, SWnodemotion& motion)
 {
     SWnodemotion* running = &motion;
     const uint32_t type = motion.GetType();
-    if (ClonesPerNode(type)) {
+    if (IsKeyFrameType(type)) {
+        std::unique_ptr<SWnodemotion> clone(dynamic_cast<SWnodemotion*>(motion.Clone()));
+        if (!clone || !BindsKeyFrames(*clone, node))
+            return; // a node without the frames it plays is not started
+        running = clone.get();
+        running->SetHoldObject(motion.GetHoldObject());
+        TimedActionTable::Of(world).Add(std::move(clone));
+    } else if (ClonesPerNode(type)) {
         std::unique_ptr<SWnodemotion> clone(dynamic_cast<SWnodemotion*>(motion.Clone()));
         if (!clone)
             return;
