@@ -52,6 +52,7 @@ struct FrameOptions {
 };
 
 struct FrameTotals {
+    double refreshMs = 0.0;
     double queueMs = 0.0;
     double endFrameMs = 0.0;
 };
@@ -193,7 +194,9 @@ SWmeshrenderstats CollectStats(SWrootobject& root)
 bool DrawFrame(SWworld& world, SWrendersurface& surface, FrameTotals& totals, FrameDump* dump = nullptr)
 {
     surface.BeginFrame();
+    const Clock::time_point refreshStart = Clock::now();
     surface.RefreshBuffers();
+    totals.refreshMs += MsSince(refreshStart);
     if (dump != nullptr)
         dump->BeginFrame(*surface.GetCurrentBuffer());
     const Clock::time_point queueStart = Clock::now();
@@ -281,6 +284,7 @@ int DrawAndWrite(SWworld& world, const FrameOptions& options, const SWbackground
         std::vector<uint32_t> readBack;
         for (uint32_t i = 0; i < options.frames; ++i, ++orbit.frame) {
             const FrameTotals before = totals;
+            const uint64_t rasterBefore = surface.GetRasteriser()->Stats().drawNanoseconds;
             placeCamera(camera, orbit, 0.0f);
             drawn = DrawFrame(world, surface, totals, dump.get()) && drawn;
             if (options.frames > 1) {
@@ -291,8 +295,13 @@ int DrawAndWrite(SWworld& world, const FrameOptions& options, const SWbackground
                 for (int32_t y = 0; y < drawnFrame.Height(); ++y)
                     std::copy_n(drawnFrame.Row(y), drawnFrame.Width(),
                                 readBack.begin() + static_cast<ptrdiff_t>(y) * drawnFrame.Width());
-                std::printf("frame=%u queue-ms=%.3f end-frame-ms=%.3f copy-ms=%.3f\n", orbit.frame,
-                            totals.queueMs - before.queueMs, totals.endFrameMs - before.endFrameMs, MsSince(copyStart));
+                const double copyMs = MsSince(copyStart);
+                // The rasteriser draws the indexed records as the meshes hand them over and the queue at EndFrame;
+                // raster-ms is its share of both.
+                const uint64_t rasterNs = surface.GetRasteriser()->Stats().drawNanoseconds - rasterBefore;
+                std::printf("frame=%u refresh-ms=%.3f queue-ms=%.3f end-frame-ms=%.3f raster-ms=%.3f copy-ms=%.3f\n",
+                            orbit.frame, totals.refreshMs - before.refreshMs, totals.queueMs - before.queueMs,
+                            totals.endFrameMs - before.endFrameMs, static_cast<double>(rasterNs) / 1e6, copyMs);
             }
             std::string error;
             if (dump != nullptr && !dump->EndFrame(*surface.GetCurrentBuffer(), orbit.frame, error))

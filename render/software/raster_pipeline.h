@@ -21,6 +21,7 @@ struct SWrasterstats {
     uint64_t perspectiveTriangles = 0; // walked in perspective sub-spans
     uint64_t skippedTriangles = 0;     // refused: no program, a bad record, a bad index or a non-finite vertex
     uint64_t pixelsDrawn = 0;          // visible pixels handed to the stages
+    uint64_t drawNanoseconds = 0;      // spent in SWrasteriser::Draw, for the tools' rasteriser-level timing
 };
 
 class SWrasterpipeline {

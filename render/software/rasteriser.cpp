@@ -1,6 +1,7 @@
 #include "render/software/rasteriser.h"
 
 #include <algorithm>
+#include <chrono>
 #include <new>
 
 #include "render/format_record.h"
@@ -249,10 +250,13 @@ SWrasterpipeline* SWrasteriser::Pipeline(int index)
 
 void SWrasteriser::Draw(const SWdirectdraw* chain, const SWprimitivenode* list)
 {
+    const auto start = std::chrono::steady_clock::now();
     for (const SWdirectdraw* record = chain; record != nullptr; record = record->next)
         DrawIndexed(*record);
     if (list != nullptr)
         DrawPrimitives(list);
+    m_stats.drawNanoseconds += static_cast<uint64_t>(
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start).count());
 }
 
 void SWrasteriser::DrawPrimitives(const SWprimitivenode* list)

@@ -42,7 +42,8 @@ expect_usage scene "$work/x.png" --variant avx
 # and a frame drawn alone after the others is the same picture.
 mkdir "$work/dump"
 expect_done scene "$work/orbit.png" --size 160x120 --frames 3 --dump "$work/dump" > "$work/orbit.txt"
-[ "$(grep -Ec '^frame=[0-2] queue-ms=[0-9.]+ end-frame-ms=[0-9.]+ copy-ms=[0-9.]+$' "$work/orbit.txt")" -eq 3 ] ||
+frame_line='^frame=[0-2] refresh-ms=[0-9.]+ queue-ms=[0-9.]+ end-frame-ms=[0-9.]+ raster-ms=[0-9.]+ copy-ms=[0-9.]+$'
+[ "$(grep -Ec "$frame_line" "$work/orbit.txt")" -eq 3 ] ||
     fail "--frames 3 did not time three frames"
 [ "$(ls "$work/dump")" = "$(printf 'frame-0000.bin\nframe-0001.bin\nframe-0002.bin')" ] || fail "not three dumped frames"
 [ "$(head -c 4 "$work/dump/frame-0002.bin")" = VTRF ] || fail "a dumped frame lacks its magic"
