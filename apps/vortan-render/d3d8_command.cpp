@@ -152,7 +152,7 @@ int ParseOptions(std::span<char* const> args, D3D8Options& options)
 
 // The calls of one frame, counted as the regression figures count them.
 struct FrameCalls {
-    size_t draws = 0, stateBlocks = 0, stateCalls = 0, locks = 0, uploads = 0, presents = 0;
+    size_t draws = 0, stateBlocks = 0, stateCalls = 0, locks = 0, uploads = 0, creates = 0;
 };
 
 FrameCalls CountCalls(const std::vector<pf::D3D8Call>& calls)
@@ -165,7 +165,7 @@ FrameCalls CountCalls(const std::vector<pf::D3D8Call>& calls)
         n.stateCalls += m == "SetRenderState" || m == "SetTextureStageState" || m == "SetTexture";
         n.locks += m == "VertexBuffer::Lock" || m == "IndexBuffer::Lock";
         n.uploads += m == "UpdateTexture";
-        n.presents += m == "Present";
+        n.creates += m == "CreateVertexBuffer" || m == "CreateIndexBuffer" || m == "CreateTexture";
     }
     return n;
 }
@@ -316,9 +316,9 @@ int RunD3D8(std::span<char* const> args)
             last = pf::d3d8CallLog();
             const FrameCalls n = CountCalls(last);
             std::printf("frame=%lld device=%s presented=%s draws=%zu state_blocks=%zu state_calls=%zu locks=%zu "
-                        "uploads=%zu\n",
+                        "uploads=%zu creates=%zu\n",
                         frame, DeviceName(renderer), presented ? "yes" : "no", n.draws, n.stateBlocks, n.stateCalls,
-                        n.locks, n.uploads);
+                        n.locks, n.uploads, n.creates);
             if (!presented)
                 result = kExitFailed;
             if (options.antialias && hardware.side->IsAntialiasingDone())

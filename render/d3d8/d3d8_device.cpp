@@ -26,10 +26,18 @@ pf::Window* LiveWindow(Hwnd handle)
 
 SWd3d8device::~SWd3d8device()
 {
+    ReleaseDevice();
+    m_surface.reset();
+}
+
+void SWd3d8device::ReleaseDevice()
+{
+    if (m_quads != nullptr)
+        m_quads->Release();
+    m_quads = nullptr;
     if (m_device != nullptr)
         m_device->Release();
     m_device = nullptr;
-    m_surface.reset();
 }
 
 bool SWd3d8device::AttachSurface(std::unique_ptr<SWrendertarget> target)
@@ -87,11 +95,15 @@ bool SWd3d8device::DrawBackgroundImage()
     SWd3d8texture* copy = m_surface->DeviceTextureFor(image);
     if (copy == nullptr || copy->GetInterface() == nullptr)
         return false;
-    IDirect3DVertexBuffer8* buffer = nullptr;
-    if (!succeeded(m_device->CreateVertexBuffer(4 * kQuadStride, D3DUSAGE_WRITEONLY | D3DUSAGE_DYNAMIC, kQuadFvf,
-                                                D3DPOOL_DEFAULT, &buffer)) ||
-        buffer == nullptr)
+    // Kept from frame to frame: every quad is written over it with a discarding lock.
+    if (m_quads == nullptr &&
+        (!succeeded(m_device->CreateVertexBuffer(4 * kQuadStride, D3DUSAGE_WRITEONLY | D3DUSAGE_DYNAMIC, kQuadFvf,
+                                                 D3DPOOL_DEFAULT, &m_quads)) ||
+         m_quads == nullptr)) {
+        m_quads = nullptr;
         return false;
+    }
+    IDirect3DVertexBuffer8* const buffer = m_quads;
     bool ok = succeeded(m_device->BeginScene());
     const std::pair<D3DRENDERSTATETYPE, uint32_t> states[] = {
         {D3DRS_SPECULARENABLE, 0},      {D3DRS_ZFUNC, D3DCMP_ALWAYS},     {D3DRS_ZWRITEENABLE, 1},
@@ -142,7 +154,6 @@ bool SWd3d8device::DrawBackgroundImage()
     }
     m_device->SetStreamSource(0, nullptr, 0);
     m_device->SetTexture(0, nullptr);
-    buffer->Release();
     ok = succeeded(m_device->EndScene()) && ok;
     return ok;
 }
@@ -258,9 +269,7 @@ bool SWd3d8device::SetSize(uint32_t width, uint32_t height)
         return false;
     if (width == m_width && height == m_height)
         return true;
-    if (m_device != nullptr)
-        m_device->Release();
-    m_device = nullptr;
+    ReleaseDevice();
     const bool sized = m_surface->Resize(width, height);
     if (sized && width > 0 && height > 0) {
         m_device = m_surface->GetDevice();

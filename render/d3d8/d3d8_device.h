@@ -47,6 +47,7 @@ public:
 
 private:
     bool DrawBackgroundImage();
+    void ReleaseDevice();
     bool DrawQuad(pf::IDirect3DVertexBuffer8& buffer, const float corners[4], const float uv[4]);
     bool ReadBack();
     bool PresentFields();
@@ -54,7 +55,8 @@ private:
     std::unique_ptr<SWd3d8surface> m_surface;
     const SWbackground* m_background = nullptr; // not owned: the world's
     uint32_t m_clearColour = 0;
-    pf::IDirect3DDevice8* m_device = nullptr; // one reference held, taken by SetSize
+    pf::IDirect3DDevice8* m_device = nullptr;      // one reference held, taken by SetSize
+    pf::IDirect3DVertexBuffer8* m_quads = nullptr; // the background's quad buffer of m_device; one reference held
     pf::Hwnd m_window = pf::kNoWindow;
     int32_t m_viewX = 0;
     int32_t m_viewY = 0;

@@ -106,6 +106,10 @@ TEST_F(D3D8Device, TilesOfTheImageSizeAreCutAtTheRightAndBottomEdges)
     // The last tile: 4 x 8 pixels of the image, its coordinates cut in proportion.
     EXPECT_EQ(QuadVertex(draws[8], 0), (std::array<float, 4>{59.5f, 39.5f, 0.0f, 0.0f}));
     EXPECT_EQ(QuadVertex(draws[8], 3), (std::array<float, 4>{63.5f, 47.5f, 4.0f / 32, 8.0f / 32}));
+    clearD3D8CallLog();
+    ASSERT_TRUE(device->RefreshBuffers()); // the next frame writes over the same quad buffer
+    EXPECT_EQ(CountOf("CreateVertexBuffer"), 0u);
+    EXPECT_EQ(CountOf("DrawPrimitive"), 9u);
 }
 
 TEST_F(D3D8Device, AnEmptyImageOrOneThatCannotBeUploadedClearsInstead)
