@@ -147,7 +147,9 @@ std::vector<uint32_t> FindCutChain(const CutEdgeGraph& graph, CutChainBudget& bu
             starts.push_back(i);
     if (starts.empty())
         starts.push_back(0); // only closed loops: look for one from the lowest-index edge
-    std::vector<uint32_t> chain;
+    // The longest chain of any start, ties to the later start. Every edge left behind becomes another record of
+    // the vertex, and each record beyond the first costs the stream a twin and often a component of its own; a
+    // fan whose faces disagree in winding splits into its runs of agreeing faces only when every run leaves whole.
     std::vector<uint32_t> longest;
     for (const uint32_t start : starts) {
         SearchResult found = SearchFromEdge(graph, start, budget);
@@ -155,15 +157,14 @@ std::vector<uint32_t> FindCutChain(const CutEdgeGraph& graph, CutChainBudget& bu
             return {};
         if (found.loop)
             return found.chain;
-        if (found.chain.size() > longest.size())
-            longest = found.chain;
-        chain = std::move(found.chain); // the best chain of the last start searched
+        if (!found.chain.empty() && found.chain.size() >= longest.size())
+            longest = std::move(found.chain);
     }
-    // Every extraction moves at least one edge, so splitting always ends: when the last search was trimmed to
-    // nothing, the longest chain of any start serves, and failing that a single edge.
-    if (chain.empty())
-        chain = longest.empty() ? std::vector<uint32_t>{starts.back()} : std::move(longest);
-    return chain;
+    // Every extraction moves at least one edge, so splitting always ends: when every search was trimmed to
+    // nothing, a single edge serves.
+    if (longest.empty())
+        longest.push_back(starts.back());
+    return longest;
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 #pragma once
 // Cut chain extraction: from a list of directed edges (a fan's pairs, seen as edges of the vertex's link), take
-// one chain out: a closed loop when the search finds one, else the longest open chain of the last search. Edges
+// one chain out: a closed loop when the search finds one, else the longest open chain of any search. Edges
 // carry the group of their face; within a group a chain never stops where the group continues, so a chain is
 // made of whole group paths.
 #include <cstdint>
@@ -20,10 +20,10 @@ struct CutChainBudget {
     bool Exhausted() const { return stepsLeft == 0; }
 };
 
-// Removes one chain from edges (the rest keep their order) and returns it in chain order. Never returns an empty
-// chain for a non-empty list: with no start-free edge it looks for a loop from the lowest-index edge, and when no
-// search yields an edge it takes a single one. Groups are indexed by face. Returns an empty chain when the budget
-// runs out (the caller then gives up).
+// Removes one chain from edges (the rest keep their order) and returns it in chain order: the longest of every
+// start's search, ties to the later start. Never returns an empty chain for a non-empty list: with no start-free
+// edge it looks for a loop from the lowest-index edge, and when no search yields an edge it takes a single one. Groups
+// are indexed by face. Returns an empty chain when the budget runs out (the caller then gives up).
 std::vector<CutEdge> ExtractCutChain(std::vector<CutEdge>& edges, std::span<const uint32_t> faceGroups,
                                      CutChainBudget& budget);
 

@@ -144,6 +144,54 @@ private:
     std::vector<size_t> m_heap;
 };
 
+// Code lengths of at most `limit` bits with the fewest code bits for these weights, by package-merge: level by
+// level from the deepest, the items of the level below are paired into packages and merged with the leaves, and
+// the cheapest 2n - 2 items of the top level say how often each leaf is counted. Needs 2^limit >= n >= 2. Ties go
+// to the leaf, and among leaves to the earlier entry, so the lengths are deterministic.
+std::vector<uint32_t> LimitedLengths(const std::vector<TableEntry>& leaves, uint32_t limit)
+{
+    const size_t n = leaves.size();
+    std::vector<size_t> order(n);
+    for (size_t i = 0; i < n; ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t a, size_t b) { return leaves[a].weight < leaves[b].weight; });
+    // isLeaf[d] holds level d's merged list (d = 0 the top), leaf or package per item; weights only while merging.
+    std::vector<std::vector<uint8_t>> isLeaf(limit);
+    std::vector<uint64_t> below;
+    std::vector<uint64_t> merged;
+    for (uint32_t d = limit; d-- > 0;) {
+        merged.clear();
+        std::vector<uint8_t>& kinds = isLeaf[d];
+        size_t leaf = 0;
+        size_t package = 0;
+        const size_t packages = below.size() / 2;
+        while (leaf < n || package < packages) {
+            const uint64_t packed = package < packages ? below[2 * package] + below[2 * package + 1] : UINT64_MAX;
+            if (leaf < n && leaves[order[leaf]].weight <= packed) {
+                merged.push_back(leaves[order[leaf++]].weight);
+                kinds.push_back(1);
+            } else {
+                merged.push_back(packed);
+                kinds.push_back(0);
+                ++package;
+            }
+        }
+        std::swap(below, merged);
+    }
+    std::vector<uint32_t> lengths(n, 0);
+    size_t taken = 2 * n - 2;
+    for (uint32_t d = 0; d < limit && taken > 0; ++d) {
+        size_t leavesTaken = 0;
+        for (size_t i = 0; i < taken; ++i)
+            leavesTaken += isLeaf[d][i];
+        for (size_t i = 0; i < leavesTaken; ++i)
+            ++lengths[order[i]];
+        taken = 2 * (taken - leavesTaken);
+    }
+    return lengths;
+}
+
 // Canonical codes for entries sorted by rising length: each takes the leftmost free place of its depth.
 void AssignCanonicalCodes(std::vector<TableEntry>& table)
 {
@@ -162,15 +210,18 @@ struct CodeTable {
 };
 
 // The table for the `selected` most frequent offsets and the escape, whose weight is the number of values left
-// out (it may be 0): Huffman lengths, entries by rising length, canonical codes.
-int BuildCodeTable(const std::vector<TableEntry>& histogram, size_t selected, uint64_t total, CodeTable& out)
+// out (it may be 0): Huffman lengths, or the best lengths of at most `limit` bits when a limit is given, entries
+// by rising length, canonical codes.
+int BuildCodeTable(const std::vector<TableEntry>& histogram, size_t selected, uint64_t total, CodeTable& out,
+                   uint32_t limit = 0)
 {
     std::vector<TableEntry> entries(histogram.begin(), histogram.begin() + static_cast<ptrdiff_t>(selected));
     uint64_t covered = 0;
     for (const TableEntry& entry : entries)
         covered += entry.weight;
     entries.push_back({kEscapeSymbol, total - covered, 0, 0});
-    const std::vector<uint32_t> lengths = CodeHeap(entries).Lengths(entries.size());
+    const std::vector<uint32_t> lengths =
+        limit == 0 ? CodeHeap(entries).Lengths(entries.size()) : LimitedLengths(entries, limit);
     for (size_t i = 0; i < entries.size(); ++i)
         entries[i].length = lengths[i];
     std::stable_sort(entries.begin(), entries.end(),
@@ -291,9 +342,37 @@ size_t CheapestSelectionEstimate(const std::vector<TableEntry>& histogram, uint6
     return chosen;
 }
 
+// Every entry's length travels in L bits, L being the longest length, so a Huffman code with a few long codes
+// makes the whole table wide. From the Huffman code's longest length down, each shorter limit is priced until one
+// costs more than the limit above it: the entries narrow by a bit each, the codes grow as the limit bites.
+int BuildNarrowestTable(const std::vector<TableEntry>& histogram, size_t selected, uint64_t total, uint32_t offsetBits,
+                        CodeTable& out, uint64_t& outBits)
+{
+    int result = BuildCodeTable(histogram, selected, total, out);
+    if (result != PX_OK)
+        return result;
+    outBits = VariableBits(out, offsetBits);
+    uint32_t shortest = 1; // 2^L must hold every entry and the escape
+    while ((uint64_t{1} << shortest) < selected + 1)
+        ++shortest;
+    for (uint32_t limit = out.longest; limit-- > shortest;) {
+        CodeTable narrower;
+        result = BuildCodeTable(histogram, selected, total, narrower, limit);
+        if (result != PX_OK)
+            return result;
+        const uint64_t bits = VariableBits(narrower, offsetBits);
+        if (bits >= outBits)
+            break;
+        outBits = bits;
+        out = std::move(narrower);
+    }
+    return PX_OK;
+}
+
 // The table of fewest bits among a few selection sizes priced exactly: the estimate's choice, and the sizes the
 // percentage walk takes at 98 and 100 percent and a single value, so a list never costs more than it did with
-// either fixed percentage, nor more than one bit per value beyond its raw offsets.
+// either fixed percentage, nor more than one bit per value beyond its raw offsets. Each size is priced with its
+// narrowest worthwhile code lengths.
 int BuildCheapestTable(const std::vector<TableEntry>& histogram, uint64_t total, uint32_t offsetBits, CodeTable& out)
 {
     const size_t candidates[] = {CheapestSelectionEstimate(histogram, total, offsetBits),
@@ -303,10 +382,10 @@ int BuildCheapestTable(const std::vector<TableEntry>& histogram, uint64_t total,
         if (std::find(candidates, candidates + i, candidates[i]) != candidates + i)
             continue;
         CodeTable table;
-        const int result = BuildCodeTable(histogram, candidates[i], total, table);
+        uint64_t bits = 0;
+        const int result = BuildNarrowestTable(histogram, candidates[i], total, offsetBits, table, bits);
         if (result != PX_OK)
             return result;
-        const uint64_t bits = VariableBits(table, offsetBits);
         if (bits < bestBits) {
             bestBits = bits;
             out = std::move(table);

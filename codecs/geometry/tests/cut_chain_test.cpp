@@ -44,14 +44,28 @@ TEST(ExtractCutChain, OpenChainIsTrimmedBackToAFreeEnd)
     EXPECT_EQ(edges.size(), 4u);
 }
 
-TEST(ExtractCutChain, LastStartsBestChainWins)
+TEST(ExtractCutChain, EqualChainsGoToTheLaterStart)
 {
-    // Starts 1 -> 2 (group 0) and 3 -> 4 -> 2 (group 1); neither closes a loop, the last start's chain is taken.
+    // Starts 1 -> 2 (group 0) and 3 -> 4 -> 2 (group 1); neither closes a loop, both chains are two edges long,
+    // and the later start's chain is taken.
     std::vector<CutEdge> edges = {{1, 2, 0}, {2, 3, 3}, {3, 4, 6}, {4, 2, 9}};
     const std::vector<uint32_t> groups = {0, 0, 1, 1};
     px::CutChainBudget budget{1000000};
     const std::vector<CutEdge> chain = px::ExtractCutChain(edges, groups, budget);
     EXPECT_EQ(Ends(chain), (std::vector<std::pair<uint32_t, uint32_t>>{{3, 4}, {4, 2}}));
+}
+
+TEST(ExtractCutChain, LongestChainOfAnyStartIsTaken)
+{
+    // 1 -> 2 -> 3 -> 4 over three faces of their own groups: every edge is a start, and only the first one's chain
+    // takes the run whole; the shorter chains of later starts would leave edges behind as further records.
+    std::vector<CutEdge> edges = {{1, 2, 0}, {2, 3, 3}, {3, 4, 6}, {7, 8, 9}};
+    const std::vector<uint32_t> groups = {0, 1, 2, 3};
+    px::CutChainBudget budget{1000000};
+    const std::vector<CutEdge> chain = px::ExtractCutChain(edges, groups, budget);
+    EXPECT_EQ(Ends(chain), (std::vector<std::pair<uint32_t, uint32_t>>{{1, 2}, {2, 3}, {3, 4}}));
+    ASSERT_EQ(edges.size(), 1u);
+    EXPECT_EQ(edges[0].start, 7u);
 }
 
 TEST(ExtractCutChain, OnlyClosedLoopsStillYieldAChain)
@@ -76,6 +90,24 @@ TEST(SplitNonManifoldVertices, BowtieCentreBecomesTwoRecords)
     EXPECT_EQ(records[5].position, 0u);
     for (const px::FanRecord& record : records)
         EXPECT_TRUE(record.state == px::FanState::kOpen || record.pairs.empty());
+}
+
+TEST(SplitNonManifoldVertices, FacesOfDisagreeingWindingSplitIntoTheirRunsOnly)
+{
+    // A closed fan of six around vertex 0 with its third face turned over: vertex 0 keeps one record for the run
+    // of five agreeing faces and one for the turned face, and the two ends of the spoke that both faces run the
+    // same way, 3 and 4, one each more. Nothing else splits.
+    const std::vector<std::array<uint32_t, 3>> triangles = {{0, 1, 2}, {0, 2, 3}, {0, 4, 3},
+                                                            {0, 4, 5}, {0, 5, 6}, {0, 6, 1}};
+    const std::vector<uint32_t> groups = {0, 1, 2, 3, 4, 5};
+    std::vector<px::FanRecord> records;
+    ASSERT_EQ(px::SplitNonManifoldVertices(triangles, groups, records), px::PX_OK);
+    std::vector<uint32_t> recordsOf(7, 0);
+    for (const px::FanRecord& record : records) {
+        EXPECT_TRUE(record.state == px::FanState::kOpen || record.state == px::FanState::kClosed);
+        ++recordsOf[record.position];
+    }
+    EXPECT_EQ(recordsOf, (std::vector<uint32_t>{2, 1, 1, 2, 2, 1, 1}));
 }
 
 TEST(SplitNonManifoldVertices, DoubleSidedPairEndsAsOpenFans)

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "codecs/geometry/bit_reader.h"
@@ -443,6 +444,27 @@ TEST(IntegerCoderLeastBits, SpreadListsCostFarLessThanAFullTable)
     const std::vector<NamedList> lists = AdversarialLists();
     EXPECT_LT(BlockBits(lists[0].items, kLeastBits) * 3, BlockBits(lists[0].items, 98) * 2);
     EXPECT_LT(BlockBits(lists[2].items, kLeastBits) * 3, BlockBits(lists[2].items, 98) * 2);
+}
+
+TEST(IntegerCoderLeastBits, DeepCodesAreCutShortWhereWideEntriesCostMore)
+{
+    // Counts rising like Fibonacci numbers give a Huffman code as deep as the list is long, and every table entry
+    // carries its length in L bits: a code of at most a few bits more than pays for its longer codes.
+    std::vector<int32_t> values;
+    uint32_t a = 1;
+    uint32_t b = 1;
+    for (int32_t symbol = 0; symbol < 16; ++symbol) {
+        values.insert(values.end(), a, symbol * 37);
+        b = std::exchange(a, a + b);
+    }
+    const std::vector<DataItem> items = DeltasOf(values);
+    const Bytes least = Encode(items, kLeastBits);
+    const Bytes full = Encode(items, 100);
+    const size_t longestAt = 8 + 8; // stream header, then min and max before L
+    EXPECT_GE(full[longestAt], 15u);
+    EXPECT_LE(least[longestAt], 8u);
+    EXPECT_GE(least[longestAt], 5u); // 16 values and the escape need 5 bits at least
+    EXPECT_LT(BlockBits(items, kLeastBits), BlockBits(items, 100));
 }
 
 TEST(IntegerCoderLeastBits, AbsoluteItemsAroundTheDeltasComeBackInPlace)

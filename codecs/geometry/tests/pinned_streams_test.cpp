@@ -1,18 +1,23 @@
 // Streams written by an earlier encoder must decode to the same face sets forever: the stream sets under
 // tests/data/pinned were written once (generated models with every attribute kind and several objects, and the
 // small meshes of the public corpus) with the hash of what they decoded to. The encoder may choose other tables
-// since, so the same models encoded today must decode to those very hashes too.
+// since, so the same models encoded today must decode to those very hashes too; only a mesh whose faces disagree
+// in winding may come back in another order, since the encoder now splits it into fewer pieces, and it must
+// still decode to the same polygons at the same positions as its pinned stream.
 //
 // To write the set again (only ever on purpose, with the encoder whose streams are to be pinned):
 //   VORTAN_WRITE_PINNED_STREAMS=codecs/geometry/tests/data/pinned ctest -R PinnedStreams
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <bit>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -75,6 +80,56 @@ uint64_t HashOf(const px::PXModel& model)
         hash.Add(std::bit_cast<uint32_t>(set.creaseAngle));
     }
     return hash.Value();
+}
+
+// The polygons of every face set as coordinate cycles, each started at its least corner and all sorted: the same
+// for two decodings that differ only in the order of vertices and faces.
+uint64_t ShapeHashOf(const px::PXModel& model)
+{
+    ModelHash hash;
+    hash.Add(model.Count());
+    for (const px::PXIndexedFaceSet& set : model.Lists()) {
+        using Corner = std::array<uint32_t, 3>;
+        std::vector<std::vector<Corner>> polygons(1);
+        for (const int32_t index : set.coordIndex) {
+            if (index < 0) {
+                polygons.emplace_back();
+                continue;
+            }
+            const float* p = &set.coord[3 * static_cast<size_t>(index)];
+            polygons.back().push_back(
+                {std::bit_cast<uint32_t>(p[0]), std::bit_cast<uint32_t>(p[1]), std::bit_cast<uint32_t>(p[2])});
+        }
+        for (std::vector<Corner>& polygon : polygons)
+            std::rotate(polygon.begin(), std::min_element(polygon.begin(), polygon.end()), polygon.end());
+        std::sort(polygons.begin(), polygons.end());
+        for (const std::vector<Corner>& polygon : polygons) {
+            hash.Add(polygon.size());
+            for (const Corner& corner : polygon) {
+                hash.Add(uint64_t{corner[0]} | uint64_t{corner[1]} << 32);
+                hash.Add(corner[2]);
+            }
+        }
+    }
+    return hash.Value();
+}
+
+// Whether two faces of one face set run along the same edge in the same direction.
+bool WindingsDisagree(const px::PXModel& model)
+{
+    for (const px::PXIndexedFaceSet& set : model.Lists()) {
+        std::set<std::pair<int32_t, int32_t>> edges;
+        size_t first = 0;
+        for (size_t i = 0; i < set.coordIndex.size(); ++i) {
+            if (set.coordIndex[i] >= 0)
+                continue;
+            for (size_t k = first; k < i; ++k)
+                if (!edges.emplace(set.coordIndex[k], set.coordIndex[k + 1 < i ? k + 1 : first]).second)
+                    return true;
+            first = i + 1;
+        }
+    }
+    return false;
 }
 
 struct PinnedCase {
@@ -240,13 +295,13 @@ std::optional<std::vector<uint8_t>> Encoded(const px::PXModel& model)
     return meshtest::StreamSetFileOf(streams);
 }
 
-std::optional<uint64_t> DecodedHash(std::span<const uint8_t> file)
+std::optional<uint64_t> DecodedHash(std::span<const uint8_t> file, uint64_t (*hashOf)(const px::PXModel&) = HashOf)
 {
     px::PXStreamSet streams;
     px::PXModel model;
     if (!meshtest::ReadStreamSetFile(file, streams) || px::DecompressModel(streams, model) != px::PX_OK)
         return std::nullopt;
-    return HashOf(model);
+    return hashOf(model);
 }
 
 std::vector<uint8_t> ReadBytes(const std::filesystem::path& path)
@@ -320,19 +375,29 @@ TEST(PinnedStreams, TodaysEncodingDecodesToThePinnedModels)
         GTEST_SKIP() << "VORTAN_SOURCE_DIR not set";
     const std::map<std::string, uint64_t> pinned = PinnedManifest(*folder);
     size_t checked = 0;
+    size_t reordered = 0;
     for (const std::vector<PinnedCase>& cases : {GeneratedCases(), CorpusCases()}) {
         for (const PinnedCase& entry : cases) {
             const auto found = pinned.find(entry.name);
             if (found == pinned.end())
                 continue;
             SCOPED_TRACE(entry.name);
-            const std::optional<std::vector<uint8_t>> file = Encoded(entry.model());
+            const px::PXModel model = entry.model();
+            const std::optional<std::vector<uint8_t>> file = Encoded(model);
             ASSERT_TRUE(file.has_value());
-            EXPECT_EQ(DecodedHash(*file), std::optional<uint64_t>(found->second));
+            if (WindingsDisagree(model)) {
+                const std::vector<uint8_t> pinnedFile = ReadBytes(*folder / (entry.name + ".px"));
+                ASSERT_TRUE(DecodedHash(pinnedFile, ShapeHashOf).has_value());
+                EXPECT_EQ(DecodedHash(*file, ShapeHashOf), DecodedHash(pinnedFile, ShapeHashOf));
+                ++reordered;
+            } else {
+                EXPECT_EQ(DecodedHash(*file), std::optional<uint64_t>(found->second));
+            }
             ++checked;
         }
     }
     EXPECT_GE(checked, GeneratedCases().size());
+    EXPECT_LE(reordered * 10, checked); // the exception stays one: most pinned models must match exactly
 }
 
 } // namespace
