@@ -1,6 +1,7 @@
 #include "apps/vortan-trace/gen_command.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -160,6 +161,15 @@ int RunGenCommand(int argc, char** argv)
     double dt = 33.0;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
+        if (arg == "--seed") {
+            double value = 0.0;
+            if (i + 1 >= argc || !ReadNumber(argv[i + 1], value) || value < 0.0 || value > 4294967295.0 ||
+                value != std::floor(value))
+                return Refuse("--seed takes a whole number from 0 to 4294967295");
+            world.SeedRandom(static_cast<uint32_t>(value));
+            ++i;
+            continue;
+        }
         if (arg == "--frames" || arg == "--dt") {
             double value = 0.0;
             if (i + 1 >= argc || !ReadNumber(argv[i + 1], value) || value < (arg == "--dt" ? 1.0 : 0.0) ||

@@ -23,7 +23,7 @@ std::vector<TraceScenario>& Scenarios()
 const char* const kHelp = R"(usage: vortan-trace list
        vortan-trace run NAME [--frames N] [--dt MS]
        vortan-trace expr TEXT
-       vortan-trace gen KIND [name=value ...] [--frames N] [--dt MS]
+       vortan-trace gen KIND [name=value ...] [--frames N] [--dt MS] [--seed S]
        vortan-trace --help
 
 Builds the scenario's world, starts it on a virtual clock and runs N frames (the scenario's default when not
@@ -58,7 +58,8 @@ twice), the tokens (operands with their qualified name or constant, type and val
 gives with its type. Exits 3 when the text does not compile.
 
 gen steps one value generator every MS milliseconds (default 33) for N frames (default 40) and prints
-"t=<ms> value=<v> delta=<d>" per frame, after a line with its duration, delay and range. Kinds and settings:
+"t=<ms> value=<v> delta=<d>" per frame, after a line with its duration, delay and range. --seed S (or seed=S)
+seeds the world's random source, so a random curve repeats. Kinds and settings:
   all:                                duration delay loop forever pingpong seed
   sine square triangle saw-up saw-down: period end-period lock phase start-time sustain-time decay-time
                                       start-amp sustain-amp (default 1) decay-amp offset scale absolute positive

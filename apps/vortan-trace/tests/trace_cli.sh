@@ -4,7 +4,7 @@
 source "$(dirname "$0")/lib/golden.sh"
 tool=$1
 "$tool" list > /tmp/trace_cli.$$ || fail "list failed"
-for name in dispatch delays sequences conditions keys expressions clock xyz; do
+for name in dispatch delays sequences conditions keys expressions clock xyz track keyframe; do
     grep -q "^$name " /tmp/trace_cli.$$ || fail "list does not name $name"
 done
 rm -f /tmp/trace_cli.$$
@@ -36,6 +36,15 @@ for kind in sine square triangle saw-up saw-down axis polynomial random property
     "$tool" gen "$kind" --frames 3 > /dev/null 2>&1 || fail "gen $kind failed"
 done
 "$tool" gen axis amount=90 duration=100 --dt 25 --frames 6 | grep -q '^t=100.0 value=90 ' || fail "gen axis: no 90 at 100 ms"
+expect_usage gen random --seed
+expect_usage gen random --seed -1
+expect_usage gen random --seed 1.5
+# The same seed draws the same random curve; another seed another.
+a=$("$tool" gen random min=0 max=100 --seed 7 --frames 20) || fail "gen random --seed 7 failed"
+b=$("$tool" gen random min=0 max=100 --seed 7 --frames 20) || fail "gen random --seed 7 failed"
+c=$("$tool" gen random min=0 max=100 --seed 8 --frames 20) || fail "gen random --seed 8 failed"
+[ "$a" = "$b" ] || fail "gen random: the same seed drew two curves"
+[ "$a" != "$c" ] || fail "gen random: seeds 7 and 8 drew the same curve"
 expect_usage expr "1" "2"
 # expr: the value of a text that compiles; a text that does not is refused (exit 3) with its code and the value 0.
 out=$("$tool" expr "(1+2)*lamp.count/box.width" 2>&1) || fail "expr of a valid text failed"
