@@ -121,7 +121,8 @@ TEST_F(D3D8Drawer, TheFourThousandNinetySeventhTriangleStartsANewFillAfterThePen
 
 TEST_F(D3D8Drawer, FourThousandNinetySixPendingRunsAreDrawnBeforeMoreAreTaken)
 {
-    SWtexturestages a = PlainBlock(), b = PlainBlock();
+    // Two layouts, so that neither stream fills: only the number of runs makes the drawer flush.
+    SWtexturestages a = PlainBlock(6), b = PlainBlock(8);
     for (int i = 0; i < 2049; ++i) {
         Append(a, 1);
         Append(b, 1);
@@ -129,6 +130,7 @@ TEST_F(D3D8Drawer, FourThousandNinetySixPendingRunsAreDrawnBeforeMoreAreTaken)
     ASSERT_TRUE(DrawBatch());
     EXPECT_EQ(CountOf("DrawPrimitive"), 4098u);
     EXPECT_EQ(surface->GetDrawer()->GetCounters().flushes, 2u);
+    EXPECT_EQ(CountOf("VertexBuffer::Lock"), 4u); // each stream filled again after the flush
     EXPECT_EQ(CountOf("BeginStateBlock"), 2u);
 }
 
