@@ -25,7 +25,7 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitRefused = 3;
 constexpr int kMostPasses = 50;
-constexpr int kDefaultPasses = 4;
+constexpr int kDefaultPasses = 5;
 constexpr int kMostThreads = 64;
 constexpr const char* kUsage = "usage: vortan-train tonalwave train --set 8k8|8k6|11k10|22k24 --corpus DIR --out FILE "
                                "[--passes N] [--threads N]";
@@ -200,24 +200,23 @@ int RunTonalwaveTrain(std::span<char* const> args)
     if (result.rounds.empty())
         return Report(kExitFailed, "the bootstrap tables cannot open an encoder");
     // Per round, the tables it started from (round 0: the bootstrap); the last round's are the final pass's.
-    std::string provenance = "weighted errors of each round's tables, training share / validation share:\n";
+    std::string provenance = "weighted errors of each round's tables on the training and the validation share:\n";
     char line[240];
-    const auto errors = [&](const char* what, double training, double validation) {
-        std::snprintf(line, sizeof line, " %s %.6g / %.6g", what, training, validation);
-        return std::string(line);
-    };
     for (size_t i = 0; i < result.rounds.size(); ++i) {
         const sound::TonalwaveTrainingRound& round = result.rounds[i];
-        std::snprintf(line, sizeof line, "round %zu:", i);
-        std::string text = line;
-        text += errors("LSP", round.training.lspError, round.validation.lspError);
-        text += errors("band", round.training.bandError, round.validation.bandError);
-        text += errors("main", round.training.mainError, round.validation.mainError);
-        text += errors("periodic", round.training.periodicError, round.validation.periodicError);
-        std::snprintf(line, sizeof line, "; score %.4f%s", round.score, i == result.kept ? ", kept" : "");
-        text += line;
-        std::printf("%s\n", text.c_str());
-        provenance += text + '\n';
+        for (const bool validation : {false, true}) {
+            const sound::TonalwaveTrainingPass& pass = validation ? round.validation : round.training;
+            std::snprintf(line, sizeof line, "round %zu %s: LSP %.6g band %.6g main %.6g periodic %.6g", i,
+                          validation ? "validation" : "training", pass.lspError, pass.bandError, pass.mainError,
+                          pass.periodicError);
+            std::string text = line;
+            if (validation) {
+                std::snprintf(line, sizeof line, "; score %.4f%s", round.score, i == result.kept ? ", kept" : "");
+                text += line;
+            }
+            std::printf("%s\n", text.c_str());
+            provenance += text + '\n';
+        }
     }
     const sound::TonalwaveTrainingPass& counted = result.rounds[0].training;
     std::snprintf(line, sizeof line, "training share per round: %zu frames, %zu band, %zu main, %zu periodic vectors",

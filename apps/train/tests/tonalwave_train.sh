@@ -20,9 +20,11 @@ cp "$root/codecs/sound/tests/data/music_11025_stereo.wav" "$work/stereo/train/a.
 "$train" tonalwave train --passes 1 --out "$work/two.cpp" --corpus "$work/corpus" --set 8k8 --threads 2 > /dev/null
 cmp -s "$work/one.cpp" "$work/two.cpp" || fail "one and two threads wrote different tables"
 head -n 1 "$work/one.cpp" | grep -q -- "--set 8k8 --corpus DIR --out .*--passes 1$" || fail "the source does not name its command"
-grep -q "^// round 0: LSP .* main .* periodic .*; score 4.0000" "$work/one.cpp" || fail "the source does not record the start"
-grep -q "^// round 1: LSP .* main .* periodic .*; score" "$work/one.cpp" || fail "the source does not record the pass"
-grep -q "^round 1: LSP" "$work/log" || fail "the pass is not printed"
+grep -q "^// round 0 validation: LSP .* main .* periodic .*; score 4.0000" "$work/one.cpp" ||
+    fail "the source does not record the start"
+grep -q "^// round 1 training: LSP .* main .* periodic " "$work/one.cpp" || fail "the source does not record the pass"
+grep -q "^round 1 validation: LSP .*; score" "$work/log" || fail "the pass is not printed"
+awk 'NR > 1 && length > 120 { exit 1 }' "$work/one.cpp" || fail "a provenance line is over 120 columns"
 grep -q "kept$" "$work/log" || fail "the kept round is not named"
 grep -q "StoredTables8k8()" "$work/one.cpp" || fail "not the 8k8 table function"
 # 11025 Hz speech resampled from the same file trains the 11k10 set.

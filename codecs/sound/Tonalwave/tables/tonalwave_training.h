@@ -28,7 +28,7 @@ struct TonalwaveTrainingPass {
 };
 
 struct TonalwaveTrainingOptions {
-    int passes = 4;
+    int passes = 5;
     int threads = 1;         // the result does not depend on it
     int validationEvery = 8; // every this-th sound (the last of each group) only measures; 0: none
 };
