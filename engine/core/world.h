@@ -66,6 +66,7 @@ enum class WorldPart : size_t {
     kLoaderQueue,
     kKeptSections,    // sections of the file read without their handler, written back as they were
     kBuiltBackground, // what the last set-background run built, so a repeated run only refreshes
+    kFrameState,      // what the frame step keeps from one frame to the next
     kCount,
 };
 
@@ -176,6 +177,15 @@ public:
     static void ResetNodeController(SWnode& node, void* unusedA, void* unusedB);
     bool IsRunning() const { return m_running; }
     void SetRunningFlag(bool running) { m_running = running; } // the frame step's stop
+
+    // -- The frame (defined with the behaviour runtime, frame_step.cpp). RunFrame: one frame on the render thread,
+    // under the lock the caller holds: input, the world's own records, motions, events, transforms, the purge,
+    // sounds, tooltips, then drawing through each window's renderer. SetRunning: the preview's start and stop.
+    void RunFrame();
+    void SetRunning(bool on);
+    // The nearest visible object node with geometry whose world bounding box the ray through pixel (x, y) of the
+    // current view meets; null when none is or the view has no size. Boxes, not triangles.
+    virtual SWnode* PickNode(int32_t x, int32_t y);
 
     // -- Input posting (any thread). False: nothing was posted (out of memory).
     bool PostInputEvent(InputKind kind, SWinputtarget target = {});
