@@ -10,8 +10,10 @@
 
 #include "engine/behaviour/action_kind.h"
 #include "engine/behaviour/action_settings.h"
+#include "engine/behaviour/expression.h"
 #include "engine/behaviour/property.h"
 #include "engine/behaviour/scene_handlers.h"
+#include "engine/behaviour/variable_name.h"
 #include "engine/core/camera_node.h"
 #include "engine/core/hotspot.h"
 #include "engine/core/object_node.h"
@@ -301,4 +303,24 @@ TEST(SceneHandlers, CameraStereoFilteringAndLabels)
         RunHandler(world, 58, ActionTarget::Text("spot"), &label);
         EXPECT_EQ(spot->GetLabelState(), s.want) << int(s.mode);
     }
+}
+
+TEST(EditorEntries, RenamedVariableKeepsItsIdAndLeavesItsOldName)
+{
+    SWworld world;
+    auto* box = new SWobjectnode();
+    box->SetName(std::string("box"));
+    world.AddNode(box, nullptr);
+    auto made = std::make_unique<SWproperty>(kTypeFloat);
+    made->SetName(std::string("width"));
+    SWproperty* const width = box->AddVariable(std::move(made));
+    int code = 0;
+    ASSERT_EQ(SWexpression::ResolveVariableReference(&world, "box.width", code), width);
+    SetStringMemberAt18(width, "depth");
+    EXPECT_EQ(world.FindVariableById(width->GetId()), width);
+    EXPECT_EQ(SWexpression::ResolveVariableReference(&world, "box.width", code), nullptr);
+    EXPECT_EQ(SWexpression::ResolveVariableReference(&world, "box.depth", code), width);
+    SetStringMemberAt18(width, nullptr);
+    EXPECT_FALSE(width->GetName().has_value());
+    SetStringMemberAt18(nullptr, "ignored");
 }
