@@ -1,0 +1,291 @@
+// The world's frame step on a virtual clock: the order in which a frame's records fire, starting and stopping the
+// preview, picking, drawing through a window's renderer, the purge of motions whose nodes went, and input posted
+// from another thread while frames run.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "engine/behaviour/action_node.h"
+#include "engine/behaviour/behaviour_observer.h"
+#include "engine/behaviour/event.h"
+#include "engine/behaviour/motion_start_handlers.h"
+#include "engine/behaviour/property.h"
+#include "engine/behaviour/timed_action_table.h"
+#include "engine/core/camera_node.h"
+#include "engine/core/data_node.h"
+#include "engine/core/mesh_node.h"
+#include "engine/core/root_object.h"
+#include "engine/core/typed_value_data.h"
+#include "engine/core/window.h"
+#include "engine/core/world.h"
+#include "engine/resources/mesh_object.h"
+#include "platform/time/clock.h"
+#include "platform/time/virtual_clock.h"
+#include "testsupport/behaviour/test_motion.h"
+
+namespace {
+
+class Recorder : public BehaviourObserver {
+public:
+    void EventFired(const SWevent& event, const SWinputrecord&) override
+    {
+        fired.emplace_back(frame, event.GetName().value_or(""));
+    }
+    std::vector<int> FramesOf(const std::string& name) const
+    {
+        std::vector<int> frames;
+        for (const auto& [f, n] : fired)
+            if (n == name)
+                frames.push_back(f);
+        return frames;
+    }
+    int frame = 0;
+    std::vector<std::pair<int, std::string>> fired;
+};
+
+struct Preview {
+    pf::VirtualClock clock{5000};
+    SWworld world;
+    Recorder recorder;
+    int frame = 0;
+
+    Preview()
+    {
+        pf::setClock(&clock);
+        world.SetObserver(&recorder);
+    }
+    ~Preview()
+    {
+        world.SetObserver(nullptr);
+        pf::setClock(nullptr);
+    }
+    void Frame(uint32_t dt = 33)
+    {
+        recorder.frame = ++frame;
+        world.RunFrame();
+        clock.advance(dt);
+    }
+    SWevent* Event(EventType type, const char* name)
+    {
+        SWevent* e = world.AddEventOfType(static_cast<uint32_t>(type));
+        e->SetName(std::string(name));
+        return e;
+    }
+    SWactionnode* Action(SWevent* e, int32_t kind, const char* argument)
+    {
+        SWactionnode* a = e->CreateAction(world.GetActionCategories().FindKind(kind));
+        a->AddArgument(argument, SWdatanode::kString, true);
+        return a;
+    }
+};
+
+TEST(FrameStep, EachRecordFiresOnTheFrameItsTurnComes)
+{
+    Preview r;
+    r.Event(EventType::kWorldStart, "start");
+    r.Event(EventType::kWorldStep, "step");
+    r.Event(EventType::kWorldStop, "stop");
+    SWevent* timer = r.Event(EventType::kTimerEvent, "timer");
+    timer->SetTimerInterval(100.0f);
+    r.Action(timer, 11, "poke"); // trigger event
+    r.Event(EventType::kCustomEvent, "poke");
+    SWevent* never = r.Event(EventType::kTimerEvent, "never");
+    never->SetTimerInterval(-1.0f);
+
+    r.world.SetRunning(true);
+    for (int i = 0; i < 10; ++i)
+        r.Frame();
+    r.world.SetRunning(false);
+    for (int i = 0; i < 3; ++i)
+        r.Frame();
+
+    EXPECT_EQ(r.recorder.FramesOf("start"), std::vector<int>{1});
+    EXPECT_EQ(r.recorder.FramesOf("step").size(), 10u);
+    EXPECT_EQ(r.recorder.FramesOf("step").front(), 1);
+    // Times 0, 33, ... : 132 and 264 are the first at least 100 ms after the last firing.
+    EXPECT_EQ(r.recorder.FramesOf("timer"), (std::vector<int>{5, 9}));
+    EXPECT_EQ(r.recorder.FramesOf("poke"), (std::vector<int>{6, 10}));
+    EXPECT_EQ(r.recorder.FramesOf("stop"), std::vector<int>{11});
+    EXPECT_TRUE(r.recorder.FramesOf("never").empty());
+}
+
+TEST(FrameStep, ARestartBeginsAfreshWithEveryVariableAtItsInitialValue)
+{
+    Preview r;
+    r.Event(EventType::kWorldStart, "start");
+    SWevent* holder = r.Event(EventType::kCustomEvent, "holder");
+    auto owned = std::make_unique<SWproperty>(kTypeFloat);
+    owned->SetName(std::string("level"));
+    owned->SetFloatAll(5.0f);
+    SWproperty* eventVariable = holder->AddVariable(std::move(owned));
+    auto worldOwned = std::make_unique<SWproperty>(kTypeFloat);
+    worldOwned->SetName(std::string("score"));
+    worldOwned->SetFloatAll(1.0f);
+    SWproperty* worldVariable = r.world.GetVariables().AddVariable(std::move(worldOwned));
+    SWevent* delayed = r.Event(EventType::kWorldStep, "tick");
+    r.Action(delayed, 11, "holder")->SetDelay(10000.0);
+
+    r.world.SetRunning(true);
+    r.Frame();
+    r.Frame();
+    eventVariable->AssignFloat(9.0f);
+    worldVariable->AssignFloat(7.0f);
+    EXPECT_GT(r.world.GetDelayedActions().Count(), 0u);
+    r.world.SetRunning(false);
+    r.Frame();
+    EXPECT_EQ(r.world.GetDelayedActions().Count(), 0u) << "pending delays go with the run";
+    EXPECT_FALSE(r.world.IsRunning());
+
+    r.world.SetRunning(true);
+    EXPECT_EQ(eventVariable->GetAsFloat(), 5.0f);
+    EXPECT_EQ(worldVariable->GetAsFloat(), 1.0f);
+    r.Frame();
+    EXPECT_EQ(r.recorder.FramesOf("start"), (std::vector<int>{1, 4}));
+}
+
+// A recording renderer of a given view size.
+class RecordingRenderer : public SWwindowrenderer {
+public:
+    bool SetAntialiasing(bool on) override { return Log(on ? "aa on" : "aa off"); }
+    bool IsAntialiasingDone() override { return Log("aa done?"); }
+    bool RefreshBuffers() override { return Log("refresh"); }
+    bool SetPhase(uint32_t phase) override { return Log("phase " + std::to_string(phase)); }
+    bool BeginFrame() override { return Log("begin"); }
+    SWrendertarget* GetSurface() override
+    {
+        Log("surface");
+        return nullptr;
+    }
+    bool EndFrame() override { return Log("end"); }
+    bool Present() override { return Log("present"); }
+    bool SetSize(uint32_t w, uint32_t h) override
+    {
+        width = w;
+        height = h;
+        return true;
+    }
+    void GetSize(uint32_t& w, uint32_t& h) const override
+    {
+        w = width;
+        h = height;
+    }
+    bool Log(std::string call)
+    {
+        calls.push_back(std::move(call));
+        return true;
+    }
+    std::vector<std::string> calls;
+    uint32_t width = 0;
+    uint32_t height = 0;
+};
+
+TEST(FrameStep, EachWindowWithARendererDrawsInOneOrTwoPasses)
+{
+    Preview r;
+    RecordingRenderer renderer;
+    r.world.AddWindow(std::make_unique<SWwindow>(&renderer));
+    r.world.AddWindow(std::make_unique<SWwindow>(nullptr)); // draws nothing
+    r.Frame();
+    EXPECT_EQ(renderer.calls, (std::vector<std::string>{"aa on", "aa done?", "refresh", "phase 0", "begin", "surface",
+                                                        "end", "present"}));
+    renderer.calls.clear();
+    r.world.SetRenderMode(2);
+    r.Frame();
+    EXPECT_EQ(renderer.calls, (std::vector<std::string>{"aa on", "aa done?", "refresh", "phase 0", "begin", "surface",
+                                                        "end", "phase 1", "begin", "surface", "end", "present"}));
+}
+
+// Boxes of side 2 at the given depths along the camera's view axis (+z).
+SWmeshnode* Box(SWworld& world, float z, const char* name)
+{
+    auto* mesh = static_cast<SWmeshobject*>(world.GetRootObject()->AddGeometry(std::make_unique<SWmeshobject>()));
+    mesh->SetVertices({-1, -1, -1, 1, 1, 1});
+    mesh->ComputeBoundingBox();
+    mesh->SetLoaded(true);
+    auto* node = new SWmeshnode(mesh);
+    node->SetName(std::string(name));
+    node->SetInitialMatrix(SWmatrix::Translation(0, 0, z));
+    world.AddNode(node, nullptr);
+    return node;
+}
+
+TEST(FrameStep, AClickPicksTheNearestBoxUnderThePointer)
+{
+    Preview r;
+    RecordingRenderer renderer;
+    SWwindow* window = r.world.AddWindow(std::make_unique<SWwindow>(&renderer));
+    r.world.SetCurrentView(window);
+    auto* camera = new SWcameranode();
+    r.world.AddNode(camera, nullptr);
+    r.world.AddCamera(camera);
+    EXPECT_EQ(r.world.PickNode(50, 50), nullptr) << "a view of no size picks nothing";
+    renderer.SetSize(100, 100);
+    SWnode* far = Box(r.world, 20.0f, "far");
+    SWnode* near = Box(r.world, 10.0f, "near");
+    r.world.UpdateNodeTransforms(r.world.GetRootNode(), 1);
+    EXPECT_EQ(r.world.PickNode(50, 50), near);
+    EXPECT_EQ(r.world.PickNode(0, 0), nullptr);
+    near->GetGeometry()->SetVisible(false);
+    EXPECT_EQ(r.world.PickNode(50, 50), far);
+
+    // Through the frame: a press posts a click on the picked node.
+    SWevent* click = r.Event(EventType::kLeftClickObject, "clicked");
+    click->AddObjectName(std::string("far"));
+    r.world.SetRunning(true);
+    r.world.PostInputEvent(InputKind::kMousePressed, SWmousepoint{2, 50, 50});
+    r.Frame();
+    EXPECT_EQ(r.recorder.FramesOf("clicked"), std::vector<int>{1});
+}
+
+TEST(FrameStep, AMotionWhoseNodeIsDeletedIsPurgedAndKeysKeepTheirState)
+{
+    Preview r;
+    auto* node = new SWobjectnode();
+    r.world.AddNode(node, nullptr);
+    TestMotion motion(&r.world, 4, 10000.0f); // a type that runs one copy per node
+    StartMotionOnNode(*node, r.world, motion);
+    ASSERT_EQ(TimedActionTable::Of(r.world).Count(), 1u);
+    r.world.SetRunning(true);
+    r.Frame();
+    r.world.DeleteNode(node);
+    r.Frame();
+    EXPECT_EQ(TimedActionTable::Of(r.world).Count(), 0u);
+
+    const SWkeyentry* key = r.world.GetKeyTable().GetLetter('K');
+    r.world.PostKeyDown(*key);
+    r.Frame();
+    EXPECT_TRUE(key->IsPressed());
+    r.world.PostKeyUp(*key);
+    r.Frame();
+    EXPECT_FALSE(key->IsPressed());
+}
+
+// Another thread posts keys and queues sounds while frames run; the thread sanitizer build checks the locks.
+TEST(FrameStep, InputPostedFromAnotherThreadWhileFramesRun)
+{
+    Preview r;
+    r.Event(EventType::kKeyPressed, "keys");
+    r.world.SetRunning(true);
+    const SWkeyentry* key = r.world.GetKeyTable().GetLetter('A');
+    std::atomic<bool> done{false};
+    std::thread poster([&] {
+        for (int i = 0; i < 200; ++i) {
+            r.world.PostKeyDown(*key);
+            r.world.PostKeyUp(*key);
+            r.world.QueueSoundPlay(nullptr);
+        }
+        done = true;
+    });
+    while (!done)
+        r.Frame();
+    poster.join();
+    r.Frame();
+    EXPECT_EQ(r.recorder.FramesOf("keys").size(), 200u);
+}
+
+} // namespace
