@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <random>
@@ -30,6 +31,22 @@ OffMesh Triangulated(const OffMesh& mesh)
     for (const std::vector<int32_t>& polygon : meshtest::PolygonsOf(mesh.coordIndex))
         for (size_t k = 2; k < polygon.size(); ++k)
             out.coordIndex.insert(out.coordIndex.end(), {polygon[0], polygon[k - 1], polygon[k], -1});
+    return out;
+}
+
+// Every `every`-th polygon turned over, so that neighbours disagree in winding along its edges and the encoder
+// must split the vertices around it.
+OffMesh WithTurnedFaces(const OffMesh& mesh, size_t every)
+{
+    OffMesh out;
+    out.positions = mesh.positions;
+    size_t face = 0;
+    for (std::vector<int32_t> polygon : meshtest::PolygonsOf(mesh.coordIndex)) {
+        if (face++ % every == 0)
+            std::reverse(polygon.begin(), polygon.end());
+        out.coordIndex.insert(out.coordIndex.end(), polygon.begin(), polygon.end());
+        out.coordIndex.push_back(-1);
+    }
     return out;
 }
 
@@ -146,7 +163,8 @@ TEST(GeometryCodecMeshDriven, SettingsRangeRoundTripsWithinBounds)
     const OffMesh meshes[] = {
         Triangulated(meshtest::MakeSphere(10, 14)), Triangulated(meshtest::MakeTorus(9, 7, true)),
         Triangulated(meshtest::MakeGrid(8, 5, true)),
-        Triangulated(meshtest::Concatenate(meshtest::MakeBowtie(), meshtest::MakeDoubleCone(), 4))};
+        Triangulated(meshtest::Concatenate(meshtest::MakeBowtie(), meshtest::MakeDoubleCone(), 4)),
+        WithTurnedFaces(Triangulated(meshtest::MakeTorus(9, 7, true)), 3)};
     for (const OffMesh& mesh : meshes) {
         for (uint32_t setting = 0; setting <= 8; setting += 2) {
             const uint32_t positionBits = 10 + setting;
