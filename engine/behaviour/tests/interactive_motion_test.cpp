@@ -11,6 +11,7 @@
 #include "engine/behaviour/action_kind.h"
 #include "engine/behaviour/arcball_motion.h"
 #include "engine/behaviour/navigation_motion.h"
+#include "engine/behaviour/timed_action_table.h"
 #include "engine/core/buffer.h"
 #include "engine/core/chunk_stream.h"
 #include "engine/core/object_node.h"
@@ -384,4 +385,47 @@ TEST(InteractiveRecords, EveryCreatedKindSavesAndLoadsToTheSameBytes)
         ASSERT_TRUE(LoadInto(*again, bytes));
         EXPECT_EQ(Saved(*again), bytes);
     }
+}
+
+TEST(ArcballRecords, StoredCodesNothingDrivesReadAsNone)
+{
+    for (const uint8_t code : {3, 7, 9, 12, 200}) {
+        SWcontrolchannel written;
+        SWbuffer buffer;
+        {
+            SWchunkstream out(buffer, SWchunkstream::kWrite);
+            written.Write(out);
+        }
+        std::vector<uint8_t> bytes = buffer.ToVector();
+        bytes[8 + 4] = code; // after the record header and the empty target name's length
+        SWchunkstream in(std::span<const uint8_t>(bytes.data(), bytes.size()));
+        in.TakeTag();
+        std::unique_ptr<SWchunkstream> body = in.OpenChild();
+        SWcontrolchannel read;
+        ASSERT_TRUE(read.Read(*body)) << int(code);
+        EXPECT_EQ(read.GetInputCode(), SWcontrolchannel::kNone) << int(code);
+    }
+}
+
+TEST(Navigation, EndAllMouseLookReachesEveryRunningNavigation)
+{
+    LookingWorld world;
+    std::vector<SWnavigationmotion*> running;
+    for (int i = 0; i < 2; ++i) {
+        auto* node = new SWobjectnode();
+        world.AddNode(node, nullptr);
+        auto motion = std::make_unique<SWnavigationmotion>(&world);
+        motion->SetTarget(node);
+        motion->Start();
+        motion->MouseDown(0, 0, SWchannelmotion::kButtonRight);
+        running.push_back(motion.get());
+        TimedActionTable::Of(world).Add(std::move(motion));
+    }
+    ASSERT_TRUE(running[0]->IsMouseLook() && running[1]->IsMouseLook());
+    world.ClearNavigationChanged();
+    world.EndAllMouseLook();
+    EXPECT_FALSE(running[0]->IsMouseLook());
+    EXPECT_FALSE(running[1]->IsMouseLook());
+    EXPECT_EQ(world.GetNavigationChanged(), 1);
+    EXPECT_EQ(world.ends, 0); // releasing the pointer stays with the caller
 }

@@ -300,3 +300,31 @@ TEST(MotionControllerLife, RunsOnWithEmptySlotsAndForgetsDeletedActions)
     EXPECT_TRUE(a.controller->IsDone());
     EXPECT_EQ(TimedActionTable::Of(a.world).PurgeDone(), 1u);
 }
+
+TEST(MotionControllerHandlers, NodeAxisLockAndArcballBindingCopiesItsSettings)
+{
+    Animated a;
+    AnimationTrack* track = a.node->GetAnimationTracks().FindByName(kDefaultAnimationName);
+    for (uint32_t f = 0; f < 11; ++f)
+        track->SetKey(f, SWmatrix::Translation(static_cast<float>(f), 2.0f * static_cast<float>(f), 0.0f));
+    a.node->SetAxisLock(2);
+    SWoldanimationaction play(2);
+    play.settings = PlayOf(0, 10);
+    a.controller->Play(&play);
+    a.StepTo(100.0f);
+    EXPECT_EQ(a.controller->GetCurrentFrame(), 3);
+    EXPECT_FLOAT_EQ(a.node->GetAnimationMatrix()[3], 3.0f);
+    EXPECT_FLOAT_EQ(a.node->GetAnimationMatrix()[7], 0.0f); // y locked on the node
+
+    auto binding = std::make_unique<SWoldarcballaction>(4);
+    binding->settings.values[5] = 42.0f;
+    FindActionHandler(4)(nullptr, &a.world, ActionTarget::Text("walker"),
+                         ActionSubject{binding.get(), nullptr, nullptr});
+    binding.reset(); // an editor deletes the action while the world runs
+    EXPECT_EQ(a.world.GetArcballNode(), a.node);
+    EXPECT_EQ(a.world.GetArcballFlag(), 1);
+    EXPECT_EQ(a.world.GetArcballSettings().values[5], 42.0f);
+    FindActionHandler(4)(nullptr, &a.world, ActionTarget::Text("nobody"), ActionSubject{});
+    EXPECT_EQ(a.world.GetArcballNode(), nullptr);
+    EXPECT_EQ(a.world.GetArcballSettings().values[5], 100.0f);
+}
