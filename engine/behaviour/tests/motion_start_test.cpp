@@ -2,7 +2,11 @@
 // them, and the world's current view.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
+#include <string>
+#include <unistd.h>
+#include <vector>
 
 #include "engine/behaviour/action_settings.h"
 #include "engine/behaviour/arcball_motion.h"
@@ -11,7 +15,9 @@
 #include "engine/behaviour/timed_action_table.h"
 #include "engine/core/camera_node.h"
 #include "engine/core/object_node.h"
+#include "engine/core/sub_world_loader.h"
 #include "engine/core/window.h"
+#include "engine/core/world_file.h"
 #include "testsupport/behaviour/frame_driver.h"
 
 namespace {
@@ -218,4 +224,49 @@ TEST(CurrentView, NamedWindowWhileListedElseTheFirstAndItsCameraAndSize)
     SWwindow stranger(&first);
     world.SetCurrentView(&stranger); // not in the list: the first window stands
     EXPECT_EQ(world.GetCurrentView(), one);
+}
+
+TEST(SubWorldHandlers, LoadUnloadAndShowGoThroughTheLoaderWithTheActionsSettings)
+{
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("vortan_handlers_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    {
+        SWworld level;
+        auto* crate = new SWobjectnode();
+        crate->SetName(std::string("crate"));
+        level.AddNode(crate, nullptr);
+        ASSERT_EQ(SaveWorldFile(level, WorldFileMode::kScene, (folder / "level2.vtn").string()), DocumentStatus::kOk);
+    }
+    SWworld world;
+    auto* floor = new SWobjectnode();
+    floor->SetName(std::string("floor"));
+    world.AddNode(floor, nullptr);
+    world.GetSubWorlds().Add("level2")->SetFileName("level2.vtn");
+    CVTN_SubWorldLoader& loader = CVTN_SubWorldLoader::Of(world);
+    loader.SetBaseFolder(folder.string());
+    const auto run = [&](int32_t kind, SWactionnode& action, const char* name) {
+        FindActionHandler(kind)(nullptr, &world, ActionTarget::Text(name), ActionSubject{&action, nullptr, nullptr});
+    };
+
+    SWimportvtoactionnode load(54);
+    load.settings.fileName = std::string("floor"); // the node the instance goes under
+    run(54, load, "nothing of that name");
+    EXPECT_EQ(world.GetRootNode()->FindByName("crate"), nullptr);
+    run(54, load, "level2"); // stopped: read and merged at once
+    SWnode* const crate = world.GetRootNode()->FindByName("crate");
+    ASSERT_NE(crate, nullptr);
+    EXPECT_TRUE(crate->IsInSubtreeOf(*floor));
+
+    SWshowworldaction hide(56);
+    hide.show = 0;
+    run(56, hide, "level2");
+    const std::vector<CVTN_SubWorldInstance*> instances = loader.Instances(*world.GetSubWorlds().FindByName("level2"));
+    ASSERT_EQ(instances.size(), 1u);
+    EXPECT_TRUE(instances[0]->hidden);
+
+    SWunloadworldaction unload(55);
+    run(55, unload, "level2");
+    EXPECT_EQ(world.GetRootNode()->FindByName("crate"), nullptr);
+    std::filesystem::remove_all(folder);
 }
