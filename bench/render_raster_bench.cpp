@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "render/software/rasteriser.h"
+#include "testsupport/render/fill_scene.h"
 #include "testsupport/render/forced_variant.h"
 #include "testsupport/render/raster_host.h"
 
@@ -28,65 +29,11 @@ using ForcedVariant = testsupport::ForcedRenderVariant;
 constexpr int32_t kWidth = 640;
 constexpr int32_t kHeight = 480;
 
-struct Textures {
-    std::unique_ptr<SWimage32> picture;
-    std::unique_ptr<testsupport::FalloffImage> falloff;
-
-    Textures()
-    {
-        std::vector<uint32_t> texels(256 * 256);
-        for (size_t i = 0; i < texels.size(); ++i)
-            texels[i] = static_cast<uint32_t>(i * 2654435761u) | 0x80000000u;
-        picture = std::make_unique<SWimage32>("picture", 256, 256, texels.data());
-        std::vector<uint32_t> lighting(32 * 32, 0xFFFFFFFFu);
-        std::vector<uint8_t> bytes(512, 200);
-        falloff = std::make_unique<testsupport::FalloffImage>(lighting.data(), bytes);
-    }
-};
-
-const Textures& SharedTextures()
-{
-    static const Textures textures;
-    return textures;
-}
-
-// The record whose triangles take pipeline `index` (mode index / 8, layers by its code), every layer `filter`.
-SWtexturestages FormatFor(int index, uint8_t filter, int blendMode)
-{
-    SWtexturestages format;
-    const int mode = index / 8, code = index % 8;
-    const int free = code == 0 ? 0 : code == 3 ? 2 : 1; // layers past the mode's fixed ones
-    const int layers = free + (mode - 3);
-    testsupport::SetVertexLayout(format, 2, 1);
-    format.combineMode = static_cast<uint8_t>(mode);
-    format.layerCount = static_cast<uint8_t>(layers);
-    for (int layer = 0; layer < layers; ++layer) {
-        format.images[layer] = filter == 2 ? static_cast<const SWtexture*>(SharedTextures().falloff.get())
-                                           : SharedTextures().picture.get();
-        format.layerFlags[layer] = filter;
-        format.coordinateSets[layer] = 0;
-    }
-    if (code == 2)
-        format.layerFlags[mode - 3] |= 8;
-    format.constants[0] = 0x808080;
-    format.constants[1] = 0x101010;
-    format.constants[2] = 0xC0C0C0;
-    format.vertexAlpha = (blendMode & 1) != 0 ? 1 : 0;
-    format.flags = static_cast<uint8_t>(3 | ((blendMode & 2) != 0 ? 4 : 0));
-    return format;
-}
+using testsupport::FillFormat;
 
 ScreenVertex Vertex(float x, float y, float w)
 {
-    ScreenVertex v;
-    v.x = x;
-    v.y = y;
-    v.w = w;
-    v.colours[0] = 0x80C0A080u;
-    v.colours[1] = 0x00102030u;
-    v.uv[0][0] = x / 128.0f;
-    v.uv[0][1] = y / 128.0f;
-    return v;
+    return testsupport::FillVertex(x, y, w);
 }
 
 void FillRate(benchmark::State& state, int variantIndex)
@@ -99,9 +46,8 @@ void FillRate(benchmark::State& state, int variantIndex)
     RasterTestHost host(kWidth, kHeight);
     SWrasteriser rasteriser;
     rasteriser.Create(&host);
-    const SWtexturestages format = FormatFor(index, filter, blendMode);
-    const std::vector<ScreenVertex> vertices = {Vertex(0, 0, 1), Vertex(kWidth, 0, 1),       Vertex(kWidth, kHeight, 1),
-                                                Vertex(0, 0, 1), Vertex(kWidth, kHeight, 1), Vertex(0, kHeight, 1)};
+    const SWtexturestages format = FillFormat(index, filter, blendMode);
+    const std::vector<ScreenVertex> vertices = testsupport::FillTriangles(kWidth, kHeight);
     const std::vector<uint32_t> words = PackVertices(format, vertices);
     PrimitiveList list;
     list.Add(&format, words.data());
@@ -140,7 +86,7 @@ void TriangleRate(benchmark::State& state, int variantIndex)
     RasterTestHost host(kWidth, kHeight);
     SWrasteriser rasteriser;
     rasteriser.Create(&host);
-    SWtexturestages format = FormatFor(25, 1, 0);
+    SWtexturestages format = FillFormat(25, 1, 0);
     format.flags = 3;
     std::vector<ScreenVertex> vertices;
     auto depth = [&](float y) { return isPerspective ? 1.0f + 7.0f * y / kHeight : 1.0f; };

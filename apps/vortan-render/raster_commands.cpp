@@ -1,15 +1,18 @@
 // `vortan-render raster`: the rasteriser's fixed test scene drawn into a square pixel buffer and written as PNG;
-// with --list, what each draw of each cell did.
+// with --list, what each draw of each cell did. `vortan-render fill`: the fill-rate benchmark's two screen triangles
+// through one pipeline, written out as a frame dump for the GL peer.
 #include <cstdio>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "apps/vortan-render/command_table.h"
+#include "apps/vortan-render/frame_dump.h"
 #include "apps/vortan-render/variant_option.h"
 #include "platform/gfx/png_file.h"
 #include "platform/gfx/surface32.h"
 #include "render/software/rasteriser.h"
+#include "testsupport/render/fill_scene.h"
 #include "testsupport/render/raster_scene.h"
 
 namespace {
@@ -83,7 +86,100 @@ int RunRaster(std::span<char* const> args)
     return kExitDone;
 }
 
+struct FillOptions {
+    std::string directory;
+    long long pipeline = 25;
+    long long filter = 0;
+    long long blend = 0;
+    long long width = 640;
+    long long height = 480;
+    std::optional<std::string> variant;
+};
+
+int ParseFillOptions(std::span<char* const> args, FillOptions& out)
+{
+    if (args.empty() || std::string_view(args[0]).starts_with("--"))
+        return ReportError(kExitUsage, "fill: expected DIR first");
+    out.directory = args[0];
+    for (size_t i = 1; i + 1 < args.size(); i += 2) {
+        const std::string_view arg = args[i];
+        std::string error;
+        std::optional<long long> value;
+        if (arg == "--variant") {
+            if (!rendertool::VariantDrivers::IsVariantName(args[i + 1]))
+                return ReportError(kExitUsage, "fill: --variant must be plain, mmx, sse or sse2");
+            out.variant = args[i + 1];
+            continue;
+        }
+        long long* field = arg == "--pipeline" ? &out.pipeline
+                           : arg == "--filter" ? &out.filter
+                           : arg == "--blend"  ? &out.blend
+                           : arg == "--width"  ? &out.width
+                           : arg == "--height" ? &out.height
+                                               : nullptr;
+        const bool isSize = arg == "--width" || arg == "--height";
+        if (field == nullptr)
+            return ReportError(kExitUsage, "fill: unknown argument \"" + std::string(arg) + "\"");
+        value = rendertool::ParseNumber(args[i + 1], std::string(arg).c_str(), isSize ? kLeastSize : 0,
+                                        isSize                ? kMostSize
+                                        : arg == "--pipeline" ? 254
+                                                              : 3,
+                                        error);
+        if (!value)
+            return ReportError(kExitUsage, error);
+        *field = *value;
+    }
+    if (args.size() % 2 == 0)
+        return ReportError(kExitUsage, "fill: an option lacks its value");
+    if (out.filter > 2)
+        return ReportError(kExitUsage, "fill: --filter must be 0 (nearest), 1 (bilinear) or 2 (falloff)");
+    return kExitDone;
+}
+
+int RunFill(std::span<char* const> args)
+{
+    FillOptions options;
+    if (const int parsed = ParseFillOptions(args, options); parsed != kExitDone)
+        return parsed;
+    const auto width = static_cast<int32_t>(options.width);
+    const auto height = static_cast<int32_t>(options.height);
+    testsupport::RasterTestHost host(width, height);
+    if (host.Buffer().Width() != width)
+        return ReportError(kExitRefused, "fill: no memory for the picture");
+    host.Clear(0);
+    rendertool::VariantDrivers drivers;
+    drivers.Start(options.variant);
+    drivers.Print();
+    SWrasteriser rasteriser;
+    if (!rasteriser.Create(&host))
+        return ReportError(kExitRefused, "fill: no memory for the rasteriser");
+    const int pipeline = static_cast<int>(options.pipeline);
+    const SWtexturestages format =
+        testsupport::FillFormat(pipeline, static_cast<uint8_t>(options.filter), static_cast<int>(options.blend));
+    // The benchmark's records reach only the configured pipelines; another number makes a record of another one.
+    if (SWrasteriser::PipelineIndex(format, false) != pipeline || !rasteriser.IsConfigured(pipeline))
+        return ReportError(kExitUsage, "fill: pipeline " + std::to_string(pipeline) + " has no stage program");
+    const std::vector<uint32_t> words = testsupport::PackVertices(format, testsupport::FillTriangles(width, height));
+    testsupport::PrimitiveList list;
+    list.Add(&format, words.data());
+    list.Add(&format, words.data() + 3 * format.vertexStride);
+    rendertool::FrameDump dump(options.directory);
+    dump.BeginFrame(host.Buffer());
+    rasteriser.SetRecorder(&dump);
+    rasteriser.DrawPrimitives(list.First());
+    rasteriser.SetRecorder(nullptr);
+    std::string error;
+    if (!dump.EndFrame(host.Buffer(), 0, error))
+        return ReportError(kExitRefused, "fill: " + error);
+    std::printf("pipeline=%d pixels=%llu\n", pipeline, static_cast<unsigned long long>(rasteriser.Stats().pixelsDrawn));
+    return kExitDone;
+}
+
 const bool kRegistered =
     RegisterRenderToolCommand({"raster", "OUT.png [--size N] [--list] [--variant plain|mmx|sse|sse2]", RunRaster});
+const bool kFillRegistered = RegisterRenderToolCommand(
+    {"fill",
+     "DIR [--pipeline 24..43] [--filter 0|1|2] [--blend 0..3] [--width W] [--height H] [--variant plain|mmx|sse|sse2]",
+     RunFill});
 
 } // namespace

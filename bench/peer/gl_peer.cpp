@@ -3,11 +3,12 @@
 // fragment program per pipeline doing that pipeline's arithmetic in floats. It links OSMesa and nothing of Vortan;
 // the file layout it reads is described in README.md beside it.
 //
-//   vortan-gl-peer DIR [--warmup N] [--timed N] [--pictures OUTDIR]
+//   vortan-gl-peer DIR [--warmup N] [--timed N] [--pictures OUTDIR] [--background 0|1]
 //
 // Prints GL_RENDERER, then the milliseconds per frame from glClear to glFinish (drawn-frames cycle through the dumped
 // ones), and the same with a glReadPixels of the frame in BGRA added. --pictures writes each dumped frame as the peer
-// drew it to OUTDIR/peer-NNNN.raw: width x height 32-bit words 0x00RRGGBB, top row first.
+// drew it to OUTDIR/peer-NNNN.raw: width x height 32-bit words 0x00RRGGBB, top row first. --background 0 leaves the
+// background quad out (the frame is cleared only), for cases where our side times the triangles alone.
 #define GL_GLEXT_PROTOTYPES 1
 #include <GL/gl.h>
 #include <GL/glext.h>
@@ -540,10 +541,9 @@ void BindLayers(const Frame& frame, const Run& run)
                 (k & 255) / 255.0f);
 }
 
-void DrawFrame(const Frame& frame, const Programs& programs)
+// The background first: a screen-aligned quad, each pixel its own texel.
+void DrawBackground(const Frame& frame, const Programs& programs)
 {
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    // The background first: a screen-aligned quad, each pixel its own texel.
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_BLEND);
     glUseProgram(programs.background);
@@ -559,6 +559,10 @@ void DrawFrame(const Frame& frame, const Programs& programs)
     glVertexAttribPointer(0, 4, GL_FLOAT, GL_FALSE, 0, quad);
     glVertexAttribPointer(3, 2, GL_FLOAT, GL_FALSE, 0, quadUv);
     glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+}
+
+void DrawRuns(const Frame& frame)
+{
     for (GLuint a = 0; a < 7; ++a)
         glEnableVertexAttribArray(a);
     for (const Run& run : frame.runs) {
@@ -586,6 +590,14 @@ void DrawFrame(const Frame& frame, const Programs& programs)
         glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(run.triangles * 3));
     }
     glDepthMask(GL_TRUE);
+}
+
+void DrawFrame(const Frame& frame, const Programs& programs, bool background)
+{
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    if (background)
+        DrawBackground(frame, programs);
+    DrawRuns(frame);
     glFinish();
 }
 
@@ -621,6 +633,7 @@ int main(int argc, char** argv)
     }
     const std::string directory = argv[1];
     long warmup = 20, timed = 200;
+    bool background = true;
     std::string pictures;
     for (int i = 2; i + 1 < argc; i += 2) {
         const std::string flag = argv[i];
@@ -628,6 +641,8 @@ int main(int argc, char** argv)
             warmup = std::clamp(std::strtol(argv[i + 1], nullptr, 10), 0L, 100000L);
         else if (flag == "--timed")
             timed = std::clamp(std::strtol(argv[i + 1], nullptr, 10), 1L, 100000L);
+        else if (flag == "--background")
+            background = std::string(argv[i + 1]) != "0";
         else if (flag == "--pictures")
             pictures = argv[i + 1];
         else {
@@ -713,7 +728,7 @@ int main(int argc, char** argv)
 
     if (!pictures.empty()) {
         for (const Frame& frame : frames) {
-            DrawFrame(frame, programs);
+            DrawFrame(frame, programs, background);
             std::vector<uint32_t> read(size_t{width} * height);
             glReadPixels(0, 0, static_cast<GLsizei>(width), static_cast<GLsizei>(height), GL_BGRA, GL_UNSIGNED_BYTE,
                          read.data());
@@ -726,12 +741,12 @@ int main(int argc, char** argv)
         }
     }
     for (long i = 0; i < warmup; ++i)
-        DrawFrame(frames[static_cast<size_t>(i) % frames.size()], programs);
+        DrawFrame(frames[static_cast<size_t>(i) % frames.size()], programs, background);
     std::vector<double> drawMs, readMs;
     std::vector<uint32_t> read(size_t{width} * height);
     for (long i = 0; i < timed; ++i) {
         const auto start = std::chrono::steady_clock::now();
-        DrawFrame(frames[static_cast<size_t>(i) % frames.size()], programs);
+        DrawFrame(frames[static_cast<size_t>(i) % frames.size()], programs, background);
         drawMs.push_back(MsSince(start));
         glReadPixels(0, 0, static_cast<GLsizei>(width), static_cast<GLsizei>(height), GL_BGRA, GL_UNSIGNED_BYTE,
                      read.data());

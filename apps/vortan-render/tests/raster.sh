@@ -50,4 +50,17 @@ expect_message 'unknown argument "--colour"'
 expect_refused raster "$work" --size 16
 expect_message "cannot write $work"
 [ ! -e "$work/bad.png" ] || fail "a refused run wrote its output"
+
+# fill: the fill-rate triangles cover every pixel once and are written out as one dumped frame, which holds the
+# background, the run of two triangles and the drawn picture.
+mkdir "$work/fill"
+expect_done fill "$work/fill" --pipeline 34 --filter 2 --width 64 --height 48 > "$work/fill.txt"
+grep -q '^pipeline=34 pixels=3072$' "$work/fill.txt" || fail "fill: not every pixel of 64 x 48 drawn once"
+[ "$(head -c 4 "$work/fill/frame-0000.bin")" = VTRF ] || fail "fill: no dumped frame"
+[ "$(stat -c %s "$work/fill/frame-0000.bin")" -gt $((20 + 2 * 64 * 48 * 4 + 2 * 3)) ] || fail "fill: dump too short"
+expect_usage fill "$work/fill" --pipeline 28
+expect_message 'pipeline 28 has no stage program'
+expect_usage fill "$work/fill" --filter 3
+expect_usage fill "$work/fill" --pipeline
+expect_refused fill "$work/missing" --width 16 --height 16
 echo "ok"
