@@ -1,0 +1,164 @@
+#include "apps/vortan-trace/world_file_commands.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "apps/vortan-trace/demo_world.h"
+#include "apps/vortan-trace/scenario_table.h"
+#include "engine/behaviour/timed_action_table.h"
+#include "engine/core/document_file.h"
+#include "engine/core/read_context.h"
+#include "engine/core/world.h"
+#include "engine/core/world_file.h"
+#include "platform/time/clock.h"
+#include "platform/time/virtual_clock.h"
+
+namespace {
+
+constexpr int kRefused = 3;
+
+int Refuse(const std::string& text)
+{
+    std::fprintf(stderr, "vortan-trace: %s\n", text.c_str());
+    return kRefused;
+}
+
+int MakeDemo(const std::string& path)
+{
+    SWworld world;
+    AddFrameDemo(world);
+    AddSpeechDemo(world);
+    std::string error;
+    const DocumentStatus status = SaveWorldFile(world, WorldFileMode::kScene, path, &error);
+    if (status != DocumentStatus::kOk)
+        return Refuse("cannot write " + path + ": " + DocumentStatusText(status) + " " + error);
+    std::printf("wrote %s: %zu events\n", path.c_str(), world.CountEvents());
+    return kTraceDone;
+}
+
+// Loads path and writes it again into out; the world stays in loaded.
+int LoadAndWrite(const std::string& path, std::vector<uint8_t>& out, WorldLoadResult& loaded)
+{
+    loaded = LoadWorldFile(path, SWreadcontext::IdMode::kKeep);
+    if (loaded.status != DocumentStatus::kOk)
+        return Refuse("cannot read " + path + ": " + DocumentStatusText(loaded.status));
+    if (WriteWorldFile(*loaded.world, WorldFileMode::kScene, out) != DocumentStatus::kOk)
+        return Refuse("cannot save the world read from " + path);
+    return kTraceDone;
+}
+
+int RoundTrip(const std::string& path)
+{
+    std::vector<uint8_t> first;
+    WorldLoadResult loaded;
+    if (const int status = LoadAndWrite(path, first, loaded); status != kTraceDone)
+        return status;
+    SWdocumentfile file;
+    if (SWdocumentfile::Parse(first, file) != DocumentStatus::kOk)
+        return Refuse("the saved world does not parse");
+    SWreadcontext context(SWreadcontext::IdMode::kKeep);
+    WorldLoadResult again = ReadWorldFile(file, context);
+    if (again.status != DocumentStatus::kOk)
+        return Refuse("the saved world does not load");
+    std::vector<uint8_t> second;
+    if (WriteWorldFile(*again.world, WorldFileMode::kScene, second) != DocumentStatus::kOk)
+        return Refuse("the reloaded world does not save");
+    if (first == second) {
+        std::printf("identical: %zu bytes, %zu events\n", first.size(), again.world->CountEvents());
+        return kTraceDone;
+    }
+    // The first record of the second save whose stored bytes differ from the first's.
+    SWdocumentfile secondFile;
+    SWdocumentfile::Parse(second, secondFile);
+    const auto& a = file.Records();
+    const auto& b = secondFile.Records();
+    for (size_t i = 0; i < std::min(a.size(), b.size()); ++i) {
+        if (a[i].tag == b[i].tag &&
+            std::equal(a[i].payload.begin(), a[i].payload.end(), b[i].payload.begin(), b[i].payload.end()))
+            continue;
+        char tag[5] = {};
+        std::memcpy(tag, &b[i].tag, 4);
+        std::printf("different: record %zu (\"%s\") of %zu and %zu records\n", i, tag, a.size(), b.size());
+        return 1;
+    }
+    std::printf("different: %zu and %zu bytes\n", first.size(), second.size());
+    return 1;
+}
+
+int RunFile(const std::string& path, long frames, const std::string& savePath)
+{
+    WorldLoadResult loaded = LoadWorldFile(path, SWreadcontext::IdMode::kKeep);
+    if (loaded.status != DocumentStatus::kOk)
+        return Refuse("cannot read " + path + ": " + DocumentStatusText(loaded.status));
+    SWworld& world = *loaded.world;
+    pf::VirtualClock clock(1000);
+    pf::setClock(&clock);
+    TracePrinter printer;
+    DemoRenderer renderer(kDemoViewSize, kDemoViewSize);
+    AddDemoWindow(world, renderer);
+    world.SetObserver(&printer);
+    printer.Note(0, "loaded " + std::to_string(world.CountEvents()) + " events");
+    world.SetRunning(true);
+    for (long frame = 1; frame <= frames; ++frame) {
+        printer.SetFrame(static_cast<int>(frame));
+        world.RunFrame();
+        clock.advance(33);
+    }
+    printer.Note(static_cast<int>(frames), "running motions " + std::to_string(TimedActionTable::Of(world).Count()));
+    world.SetRunning(false);
+    printer.SetFrame(static_cast<int>(frames + 1));
+    world.RunFrame();
+    world.SetObserver(nullptr);
+    pf::setClock(nullptr);
+    if (!savePath.empty()) {
+        std::string error;
+        if (SaveWorldFile(world, WorldFileMode::kScene, savePath, &error) != DocumentStatus::kOk)
+            return Refuse("cannot write " + savePath + ": " + error);
+    }
+    return kTraceDone;
+}
+
+} // namespace
+
+bool IsWorldFileCommand(const char* command)
+{
+    const std::string_view c = command;
+    return c == "make-demo" || c == "file" || c == "roundtrip";
+}
+
+int RunWorldFileCommand(int argc, char** argv)
+{
+    const std::string_view command = argv[0];
+    if (argc < 2)
+        return Refuse(std::string(command) + " needs a file");
+    const std::string path = argv[1];
+    if (command == "make-demo" && argc == 2)
+        return MakeDemo(path);
+    if (command == "roundtrip" && argc == 2)
+        return RoundTrip(path);
+    if (command != "file")
+        return Refuse(std::string(command) + " takes one file");
+    long frames = 120;
+    std::string savePath;
+    for (int i = 2; i < argc; i += 2) {
+        const std::string_view option = argv[i];
+        if (i + 1 >= argc)
+            return Refuse(std::string(option) + " needs a value");
+        if (option == "--frames") {
+            char* end = nullptr;
+            frames = std::strtol(argv[i + 1], &end, 10);
+            if (end == argv[i + 1] || *end != '\0' || frames < 0 || frames > 1000000)
+                return Refuse("--frames takes a count from 0 to 1000000");
+        } else if (option == "--save") {
+            savePath = argv[i + 1];
+        } else {
+            return Refuse("unknown option " + std::string(option));
+        }
+    }
+    return RunFile(path, frames, savePath);
+}
