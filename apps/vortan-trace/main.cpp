@@ -10,6 +10,7 @@
 #include "apps/vortan-trace/expr_command.h"
 #include "apps/vortan-trace/gen_command.h"
 #include "apps/vortan-trace/scenario_table.h"
+#include "apps/vortan-trace/world_file_commands.h"
 #include "testsupport/behaviour/frame_driver.h"
 
 namespace {
@@ -24,6 +25,7 @@ const char* const kHelp = R"(usage: vortan-trace list
        vortan-trace run NAME [--frames N] [--dt MS]
        vortan-trace expr TEXT
        vortan-trace gen KIND [name=value ...] [--frames N] [--dt MS] [--seed S]
+       vortan-trace make-demo OUT.vtn | file IN.vtn [--frames N] [--save OUT.vtn] | roundtrip IN.vtn
        vortan-trace --help
 
 Builds the scenario's world, starts it on a virtual clock and runs N frames (the scenario's default when not
@@ -178,6 +180,8 @@ int main(int argc, char** argv)
     }
     if (command == "gen")
         return RunGenCommand(argc - 2, argv + 2);
+    if (IsWorldFileCommand(argv[1]))
+        return RunWorldFileCommand(argc - 1, argv + 1);
     if (command == "run")
         return Run(std::span<char* const>(argv + 2, static_cast<size_t>(argc - 2)));
     std::fprintf(stderr, "vortan-trace: unknown command \"%s\"\n", argv[1]);
