@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# make-demo writes a world that roundtrip saves twice to identical bytes and that file runs for 120 frames, firing
+# its start, timer, trigger and stop events; a missing file and a bad option are refused with exit 3.
+source "$(dirname "$0")/lib/golden.sh"
+tool=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+run() { # run NAME ARGS...: the tool's output in $work/NAME.out, its exit status in $work/NAME.status
+    local name=$1
+    shift
+    local status=0
+    "$tool" "$@" > "$work/$name.out" 2> "$work/$name.err" || status=$?
+    echo "$status" > "$work/$name.status"
+    if [ "$status" -eq "$exit_sanitizer" ] ||
+        grep -Eq 'ERROR: (Address|Leak|Memory|Thread)Sanitizer|runtime error:' "$work/$name.err"; then
+        cat "$work/$name.err" >&2
+        fail "sanitizer report from: vortan-trace $*"
+    fi
+}
+
+run demo make-demo "$work/demo.vtn"
+[ "$(cat "$work/demo.status")" -eq 0 ] || fail "make-demo failed: $(cat "$work/demo.err")"
+run round roundtrip "$work/demo.vtn"
+[ "$(cat "$work/round.status")" -eq 0 ] || fail "roundtrip: $(cat "$work/round.out")"
+grep -q '^identical: ' "$work/round.out" || fail "roundtrip printed: $(cat "$work/round.out")"
+
+run file file "$work/demo.vtn" --frames 120 --save "$work/again.vtn"
+[ "$(cat "$work/file.status")" -eq 0 ] || fail "file failed: $(cat "$work/file.err")"
+[ "$(grep -c ' dispatch step$' "$work/file.out")" -eq 120 ] || fail "file did not run 120 frames"
+grep -q '^F1 fire "start" by start$' "$work/file.out" || fail "no start event on frame 1"
+grep -q '^F5 fire "timer" by timer "timer"$' "$work/file.out" || fail "no timer on frame 5"
+grep -q '^F6 fire "poke" by trigger "poke"$' "$work/file.out" || fail "no trigger on frame 6"
+grep -q '^F121 fire "stop" by stop$' "$work/file.out" || fail "no stop event on the frame after the last"
+run round2 roundtrip "$work/again.vtn"
+grep -q '^identical: ' "$work/round2.out" || fail "the world saved after running does not round-trip"
+
+run missing file "$work/none.vtn"
+[ "$(cat "$work/missing.status")" -eq 3 ] || fail "a missing file exits $(cat "$work/missing.status"), not 3"
+run option file "$work/demo.vtn" --frames many
+[ "$(cat "$work/option.status")" -eq 3 ] || fail "a bad --frames exits $(cat "$work/option.status"), not 3"
+echo ok
