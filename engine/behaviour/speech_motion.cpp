@@ -156,8 +156,11 @@ void SWspeechmotion::TurnHead(const float angles[3])
     SWmatrix r = SWmatrix::Rotation(-angles[1], 2);
     r.PostMultiply(SWmatrix::Rotation(angles[0], 0));
     r.PostMultiply(SWmatrix::Rotation(angles[2], 1));
+    // The last turn is undone before the new one is applied, both on the same side of the local matrix, so the
+    // head stands at its rest pose turned by this frame's angles alone: with the new turn first, turns about two
+    // axes would not cancel and the head would drift away frame by frame.
     SWmatrix b;
-    m_headMatrix.Multiply(b, r);
+    r.Multiply(b, m_headMatrix);
     r.Invert(m_headMatrix);
     SWmatrix local;
     b.Multiply(local, head->GetLocalMatrix());

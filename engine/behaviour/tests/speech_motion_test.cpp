@@ -128,6 +128,25 @@ TEST(SpeechMotion, TheHeadTurnsByTheAngleChannelsAndEachFrameUndoesTheLast)
     for (int i = 0; i < 16; ++i)
         EXPECT_NEAR(h.head->GetLocalMatrix()[i], rest[i], 1e-6f) << "angle 0: back at rest";
 
+    // Turns about two axes at once: once the angles are back at 0, so is the head, whatever came between.
+    Head both;
+    ASSERT_TRUE(both.mesh->AddVertexBucket(both.head->GetId(), {3}));
+    both.script->AddChannel(19, {0.3f, 0.5f, 0.0f});
+    both.script->AddChannel(21, {0.4f, -0.2f, 0.0f});
+    both.script->AddChannel(20, {0.0f, 0.7f, 0.0f});
+    auto turning = both.StartedMotion();
+    turning->Step(kFrameMs * 1.5f);
+    const SWmatrix second = both.head->GetLocalMatrix();
+    turning->Step(kFrameMs * 2.5f);
+    for (int i = 0; i < 16; ++i)
+        EXPECT_NEAR(both.head->GetLocalMatrix()[i], SWmatrix()[i], 1e-5f) << i;
+    // The second frame's pose is its own turn from rest: Rz(-0.7) Rx(0.5) Ry(-0.2).
+    SWmatrix expected = SWmatrix::Rotation(-0.7f, 2);
+    expected.PostMultiply(SWmatrix::Rotation(0.5f, 0));
+    expected.PostMultiply(SWmatrix::Rotation(-0.2f, 1));
+    for (int i = 0; i < 16; ++i)
+        EXPECT_NEAR(second[i], expected[i], 1e-5f) << i;
+
     Head still;
     still.script->AddChannel(0, {1.0f});
     ASSERT_TRUE(still.mesh->AddVertexBucket(still.head->GetId(), {3}));
