@@ -146,7 +146,8 @@ SWmatrix SWcontrolchannel::BuildMatrix()
             Feed(world, m_lastAmount); // a spin that never fades
         } else if (m_momentumTimeMs > 0.0f && dt < m_momentumTimeMs) {
             const double fading = (static_cast<double>(m_momentumTimeMs) - dt) * m_lastAmount / m_momentumTimeMs;
-            Feed(world, static_cast<int32_t>(std::clamp(std::trunc(fading), -2.0e9, 2.0e9)));
+            // An endless momentum time makes the share not a number: that fades nothing more.
+            Feed(world, fading == fading ? static_cast<int32_t>(std::clamp(std::trunc(fading), -2.0e9, 2.0e9)) : 0);
         } else {
             m_momentumActive = 0;
         }

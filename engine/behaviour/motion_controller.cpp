@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 
 #include "engine/behaviour/action_settings.h"
@@ -23,6 +24,12 @@ int32_t ToFrame(double value)
     if (!(value == value))
         return 0;
     return static_cast<int32_t>(std::clamp(std::trunc(value), -1.0e9, 1.0e9));
+}
+
+// A frame plus a clip's base, both as stored files give them, never overflowing.
+int32_t FrameSum(int64_t a, int64_t b)
+{
+    return static_cast<int32_t>(std::clamp<int64_t>(a + b, INT32_MIN, INT32_MAX));
 }
 
 SWmatrix QuaternionMatrix(const CVTN_Quaternion& q)
@@ -208,7 +215,7 @@ void SWmotioncontroller::Play(SWoldanimationaction* action)
     const uint32_t base = ClipBase(s.clipId);
     if (HasKeyFrames(*node)) {
         if (s.fromCurrentFrame != 0)
-            s.startFrame = m_currentFrame - static_cast<int32_t>(base);
+            s.startFrame = FrameSum(m_currentFrame, -int64_t{base});
         if (s.endFrame < 0)
             s.endFrame = static_cast<int32_t>(node->GetAnimationTracks().GetFrameCount());
     } else if (HasUsableVertexFrames(*node)) {
@@ -223,7 +230,7 @@ void SWmotioncontroller::Play(SWoldanimationaction* action)
     m_play = ActionRef(GetWorld(), action);
     m_remainingPasses = s.passCount;
     m_forward = 1;
-    CaptureTransition(s.transitionSeconds, s.axisLock, s.startFrame + static_cast<int32_t>(base), s.clipId);
+    CaptureTransition(s.transitionSeconds, s.axisLock, FrameSum(s.startFrame, base), s.clipId);
     const double span = std::abs(static_cast<double>(s.endFrame) - s.startFrame);
     const double passMs =
         s.useDuration != 0 && s.durationSeconds > 0.0 ? s.durationSeconds * 1000.0 : span * kMsPerFrame;
@@ -245,7 +252,7 @@ void SWmotioncontroller::JumpTo(SWoldjumpaction* action)
     m_jumpStart = GetElapsed();
     m_jump = ActionRef(GetWorld(), action);
     const SWoldjumpaction::Settings& s = action->settings;
-    CaptureTransition(s.transitionSeconds, s.axisLock, s.frame + static_cast<int32_t>(ClipBase(s.clipId)), s.clipId);
+    CaptureTransition(s.transitionSeconds, s.axisLock, FrameSum(s.frame, ClipBase(s.clipId)), s.clipId);
     Take(action);
 }
 
@@ -281,7 +288,7 @@ int32_t SWmotioncontroller::FrameAt(const SWoldanimationaction& play, float t) c
         frame = reverse ? int64_t{s.endFrame} + q : int64_t{s.endFrame} - q;
     frame = std::max<int64_t>(frame, 0);
     frame = std::min<int64_t>(frame, reverse ? s.startFrame : s.endFrame);
-    return static_cast<int32_t>(std::max<int64_t>(frame, 0) + ClipBase(s.clipId));
+    return FrameSum(std::max<int64_t>(frame, 0), ClipBase(s.clipId));
 }
 
 void SWmotioncontroller::CaptureTransition(double transitionSeconds, uint8_t actionAxisLock, int32_t targetFrame,
@@ -448,7 +455,7 @@ void SWmotioncontroller::ApplyPlay(float now)
     SWoldanimationaction* const action = PlayAction();
     const SWoldanimationaction::Settings& s = action->settings;
     const float tau = static_cast<float>(s.transitionSeconds * 1000.0);
-    const int32_t base = static_cast<int32_t>(ClipBase(s.clipId));
+    const uint32_t base = ClipBase(s.clipId);
     float e = now - m_playStart;
     if (e < tau) {
         Blend(tau > 0.0f ? e / tau : 1.0f);
@@ -460,7 +467,7 @@ void SWmotioncontroller::ApplyPlay(float now)
             return;
         }
         if (s.loopForever == 0 && m_remainingPasses < 2) {
-            ShowFrame((m_forward != 0 ? s.endFrame : s.startFrame) + base);
+            ShowFrame(FrameSum(m_forward != 0 ? s.endFrame : s.startFrame, base));
             if (SWworld* world = GetWorld())
                 world->PostInputEvent(InputKind::kMotionFinished, static_cast<SWnode*>(GetNode()));
             StopPlay();
@@ -478,7 +485,7 @@ void SWmotioncontroller::ApplyPlay(float now)
             m_remainingPasses -= static_cast<int32_t>(passes);
         if (s.pingPong != 0 && std::fmod(passes, 2.0) != 0.0)
             m_forward = m_forward != 0 ? 0 : 1;
-        CaptureTransition(s.transitionSeconds, s.axisLock, (m_forward != 0 ? s.startFrame : s.endFrame) + base,
+        CaptureTransition(s.transitionSeconds, s.axisLock, FrameSum(m_forward != 0 ? s.startFrame : s.endFrame, base),
                           s.clipId);
         m_playStart = now;
         if (m_playPeriodMs <= 0.0f) {
@@ -498,7 +505,7 @@ void SWmotioncontroller::ApplyJump(float now)
     const float tau = static_cast<float>(action->settings.transitionSeconds * 1000.0);
     const float e = now - m_jumpStart;
     if (e >= tau) {
-        ShowFrame(action->settings.frame + static_cast<int32_t>(ClipBase(action->settings.clipId)));
+        ShowFrame(FrameSum(action->settings.frame, ClipBase(action->settings.clipId)));
         StopJump();
     } else {
         Blend(e / tau);

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <future>
+#include <limits>
 #include <memory>
 #include <numbers>
 #include <vector>
@@ -327,4 +328,43 @@ TEST(MotionControllerHandlers, NodeAxisLockAndArcballBindingCopiesItsSettings)
     FindActionHandler(4)(nullptr, &a.world, ActionTarget::Text("nobody"), ActionSubject{});
     EXPECT_EQ(a.world.GetArcballNode(), nullptr);
     EXPECT_EQ(a.world.GetArcballSettings().values[5], 100.0f);
+}
+
+TEST(MotionControllerPlay, ExtremeStoredFieldsNeitherOverflowNorHang)
+{
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    struct Case {
+        int32_t start, end, passes;
+        uint8_t useDuration;
+        double duration, transition;
+    };
+    const Case cases[] = {
+        {INT32_MAX, INT32_MIN, 3, 0, 0.0, 0.0},
+        {INT32_MIN, INT32_MAX, -5, 1, 1e-30, 0.0},
+        {0, 10, 2, 1, inf, 0.0},
+        {0, 10, 2, 1, nan, nan},
+        {0, 10, INT32_MAX, 0, 0.0, 1e30},
+        {5, 5, INT32_MIN, 1, -1.0, -1.0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.start);
+        Animated a(11, 7);
+        SWoldanimationaction play(2);
+        play.settings = PlayOf(c.start, c.end);
+        play.settings.passCount = c.passes;
+        play.settings.useDuration = c.useDuration;
+        play.settings.durationSeconds = c.duration;
+        play.settings.transitionSeconds = c.transition;
+        a.controller->Play(&play);
+        SWoldjumpaction jump(32);
+        jump.settings = {0, 1, INT32_MAX, nan, 1};
+        WithinSeconds([&] {
+            for (float t = 10.0f; t <= 2000.0f; t += 10.0f)
+                a.StepTo(t);
+            a.controller->JumpTo(&jump);
+            a.StepTo(1e9f);
+        });
+        EXPECT_GE(a.controller->GetCurrentFrame(), 0);
+    }
 }
