@@ -26,6 +26,7 @@
 #include "engine/core/read_context.h"
 #include "engine/core/record_builder.h"
 #include "engine/core/type_tag.h"
+#include "engine/core/typed_value_data.h"
 #include "engine/core/world.h"
 #include "engine/core/world_file.h"
 #include "engine/core/world_sections.h"
@@ -353,6 +354,45 @@ TEST(BehaviourRecords, AWholeWorldFileKeepsItsBehaviourAndExpressionsThroughTwoS
     std::vector<uint8_t> second;
     ASSERT_EQ(WriteWorldFile(*loaded.world, WorldFileMode::kScene, second), DocumentStatus::kOk);
     EXPECT_EQ(second, first);
+}
+
+// A file read to be merged takes fresh ids throughout, and the references among its records still agree: the
+// condition's operand is the merged event's own variable, the expression action's argument the merged entry.
+TEST(BehaviourRecords, AFileReadToMergeKeepsItsReferencesWithFreshIds)
+{
+    SWworld world;
+    SWevent* e = world.NewEvent();
+    e->SetName(std::string("mine"));
+    auto owned = std::make_unique<SWproperty>(kTypeFloat);
+    owned->SetName(std::string("level"));
+    SWproperty* variable = e->AddVariable(std::move(owned));
+    auto* condition = dynamic_cast<SWconditionaction*>(Add(*e, 25));
+    condition->SetOperand1(variable);
+    SWexpressionentry* entry = SWexpressionlist::Of(world).Add(std::make_unique<SWexpression>(&world));
+    Add(*e, 35)->AddArgument(entry, SWdatanode::kObject, false);
+    std::vector<uint8_t> bytes;
+    ASSERT_EQ(WriteWorldFile(world, WorldFileMode::kScene, bytes), DocumentStatus::kOk);
+
+    SWdocumentfile file;
+    ASSERT_EQ(SWdocumentfile::Parse(bytes, file), DocumentStatus::kOk);
+    SWreadcontext context(SWreadcontext::IdMode::kFresh);
+    WorldLoadResult merged = ReadWorldFile(file, context);
+    ASSERT_EQ(merged.status, DocumentStatus::kOk);
+    SWevent* copy = merged.world->GetFirstEvent();
+    ASSERT_NE(copy, nullptr);
+    EXPECT_NE(copy->GetId(), e->GetId());
+    SWproperty* copiedVariable = copy->GetFirstVariable();
+    ASSERT_NE(copiedVariable, nullptr);
+    EXPECT_NE(copiedVariable->GetId(), variable->GetId());
+    const auto* copiedCondition = dynamic_cast<const SWconditionaction*>(copy->GetFirstAction());
+    ASSERT_NE(copiedCondition, nullptr);
+    EXPECT_EQ(copiedCondition->settings.operand1Id, copiedVariable->GetId());
+    const SWactionnode* expression = SWevent::GetNextAction(copy->GetFirstAction());
+    const SWexpressionlist* list = SWexpressionlist::Find(*merged.world);
+    ASSERT_NE(list, nullptr);
+    const void* argument = static_cast<const SWdatanode*>(expression->GetArguments().Head())->GetData(0);
+    EXPECT_TRUE(list->Holds(argument));
+    EXPECT_NE(static_cast<const SWexpressionentry*>(argument)->GetId(), entry->GetId());
 }
 
 // Each older form read into the fields of its revision.
