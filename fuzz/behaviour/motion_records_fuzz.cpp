@@ -3,22 +3,30 @@
 // of that kind's motion; any other byte, the registered kinds in ascending order taken round by that byte, so every
 // motion a later part registers is read here without naming it. Never a crash, a hang or a leak; what loads writes
 // bytes that load again to the same bytes, and starting, stepping it over a long time and folding it into a node
-// ends.
+// ends. The node carries a key-frame track, a mesh and a vertex frame table, so the key-frame motions that bind to
+// it play from whatever frames and times their records give.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "engine/behaviour/action_kind.h"
 #include "engine/behaviour/generator.h"
+#include "engine/behaviour/keyframe_motion.h"
 #include "engine/behaviour/motion.h"
+#include "engine/behaviour/vertex_keyframe_motion.h"
+#include "engine/core/animation_data.h"
 #include "engine/core/buffer.h"
 #include "engine/core/chunk_stream.h"
+#include "engine/core/mesh_node.h"
 #include "engine/core/object_node.h"
+#include "engine/core/root_object.h"
 #include "engine/core/world.h"
+#include "engine/resources/mesh_object.h"
 
 namespace {
 
@@ -67,6 +75,42 @@ int32_t ChooseKind(uint8_t selector)
     return kinds[selector % kinds.size()];
 }
 
+// A mesh node of 4 vertices with a 10-frame default track and a frame table of 3 frames of 5 vertices.
+SWmeshnode* AnimatedNode(SWworld& world)
+{
+    auto* mesh = static_cast<SWmeshobject*>(world.GetRootObject()->AddGeometry(std::make_unique<SWmeshobject>()));
+    mesh->SetVertices(std::vector<float>{0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0});
+    auto* node = new SWmeshnode(mesh);
+    world.AddNode(node, nullptr);
+    AnimationTrack& track = node->GetAnimationTracks().AddTrack(std::string(kDefaultAnimationName));
+    for (uint32_t f = 0; f < 10; ++f) {
+        SWmatrix key = SWmatrix::Rotation(0.1f * static_cast<float>(f), 1);
+        key.SetTranslation(static_cast<float>(f), 0.0f, 0.0f);
+        track.SetKey(f, key);
+    }
+    auto table = std::make_unique<VertexFrameTable>();
+    if (table->Allocate(3, 5)) {
+        for (uint32_t f = 0; f < 3; ++f) {
+            std::span<float> positions = table->GetFrameVertices(f);
+            for (size_t i = 0; i < positions.size(); ++i)
+                positions[i] = static_cast<float>(f + i);
+        }
+        table->SetReady(true);
+        node->SetVertexFrameTable(std::move(table));
+    }
+    return node;
+}
+
+void Bind(SWmotion& motion, SWmeshnode& node)
+{
+    if (auto* play = dynamic_cast<SWkeyframemotion*>(&motion))
+        play->Bind(node);
+    else if (auto* jump = dynamic_cast<SWkeyframejumpmotion*>(&motion))
+        jump->Bind(node);
+    else if (auto* vertices = dynamic_cast<SWvertexkeyframemotion*>(&motion))
+        vertices->Bind(node);
+}
+
 void FuzzMotion(SWworld& world, int32_t kind, std::span<const uint8_t> bytes)
 {
     const MotionCreator create = FindMotionCreator(kind);
@@ -82,17 +126,18 @@ void FuzzMotion(SWworld& world, int32_t kind, std::span<const uint8_t> bytes)
             std::abort();
     }
     // A damaged list keeps what was read; it must run as safely as a whole one.
-    auto* node = new SWobjectnode();
-    world.AddNode(node, nullptr);
+    SWmeshnode* node = AnimatedNode(world);
     auto* nodeMotion = dynamic_cast<SWnodemotion*>(motion.get());
     if (nodeMotion != nullptr)
         nodeMotion->BindNode(node->GetId());
+    Bind(*motion, *node);
     motion->Start();
     Exercise(*motion);
     if (nodeMotion != nullptr)
         nodeMotion->ApplyToNode(*node);
     std::unique_ptr<SWmotion> copy(motion->Clone());
     if (copy != nullptr) {
+        Bind(*copy, *node);
         copy->Start();
         Exercise(*copy);
     }
