@@ -240,7 +240,7 @@ void main()
 }
 )";
 
-// Our byte arithmetic in floats: b x c / 256 on bytes is b c (255 / 256) on [0, 1] values; sums saturate.
+// Our byte arithmetic in floats on [0, 1] values that stay whole multiples of 1/255; sums saturate.
 const char* kFragmentCommon = R"(
 in vec4 c0;
 in vec4 c1;
@@ -266,8 +266,8 @@ uniform vec3 centre1;
 uniform vec3 centre2;
 uniform vec3 centre3;
 uniform vec3 k0;
-const float kByte = 255.0 / 256.0;
-vec3 mul(vec3 a, vec3 b) { return a * b * kByte; }
+// b x c / 256 on bytes, truncated as our stages truncate; the small bias keeps exact byte products whole.
+vec3 mul(vec3 a, vec3 b) { return floor(a * b * (255.0 * 255.0 / 256.0) + 0.001) / 255.0; }
 vec3 sat(vec3 a) { return min(a, vec3(1.0)); }
 vec4 Falloff(sampler2D table, vec2 uv, vec4 size, vec3 centre)
 {
@@ -287,7 +287,9 @@ vec4 Sample(sampler2D image, sampler2D table, vec2 uv, vec4 size, vec3 centre, i
         return texture(image, uv + 0.5 * size.zw);
     if (mode >= 2)
         return Falloff(table, uv, size, centre);
-    return texture(image, uv);
+    // Our fixed-point weights are truncated, so a coordinate exactly on a texel edge lands a hair before it, in
+    // the texel to the left or above; GL's rounds the other way there.
+    return texture(image, uv - size.zw / 1024.0);
 }
 )";
 
@@ -302,7 +304,9 @@ std::string FragmentSource(uint32_t pipeline, const int filters[4], uint8_t blen
         s += "    vec4 r" + std::to_string(8 + i) + " = Sample(layer" + n + ", table" + n + ", t" + n + ", size" + n +
              ", centre" + n + ", " + std::to_string(filters[i]) + ");\n";
     }
-    s += "    vec3 c = c0.rgb, d = c1.rgb, r1;\n    vec3 r0;\n";
+    // Our Gouraud stage keeps the integer part of each interpolated channel.
+    s += "    vec3 c = floor(c0.rgb * 255.0 + 0.001) / 255.0, d = floor(c1.rgb * 255.0 + 0.001) / 255.0, r1;\n";
+    s += "    vec3 r0;\n";
     switch (pipeline) {
     case 24:
         s += "    r0 = sat(c + d);\n";
