@@ -155,13 +155,18 @@ TEST(TonalwaveTraining, APassRepeatsByteForByteOnAnyThreadCountAndKeepsTheDecode
         for (size_t k = 1; k < order; ++k)
             EXPECT_LT(line[k - 1], line[k]) << "row " << row;
     }
-    // Every codebook the encoder searched moves; the predictor rows stay as they were.
+    // Every codebook moves, the predictor rows too, which stay in [0, 0.95].
     for (size_t k = 0; k < shape.mainSize.size(); ++k)
         EXPECT_FALSE(SameRange(trained, start, shape.mainOffset[k], 2 * shape.mainSize[k])) << "main pair " << k;
     EXPECT_FALSE(SameRange(trained, start, shape.periodicOffset, shape.periodicSize / 2));
     EXPECT_FALSE(SameRange(trained, start, shape.periodicOffset + shape.periodicSize / 2, shape.periodicSize / 2));
     const size_t predictors = shape.lspOffset + static_cast<size_t>(shape.lspStage1Rows + shape.lspStage2Rows) * order;
-    EXPECT_TRUE(SameRange(trained, start, predictors, shape.total - predictors));
+    ASSERT_EQ(shape.total - predictors, 2 * order);
+    EXPECT_FALSE(SameRange(trained, start, predictors, 2 * order)); // a short sound may use one set only
+    for (size_t i = predictors; i < shape.total; ++i) {
+        EXPECT_GE(trained[i], 0) << "predictor value " << i - predictors;
+        EXPECT_LE(trained[i] / 2048.0, 0.95) << "predictor value " << i - predictors;
+    }
 }
 
 TEST(TonalwaveTraining, TheValidationShareOnlyMeasures)
@@ -255,12 +260,12 @@ TEST(TonalwaveTraining, CommittedTablesBeatTheBootstrapOnTheFixtures)
         double distanceDropDb; // at least
     };
     const Case cases[] = {
-        {TonalwaveSet::k8k8, "speech_8000_mono.wav", 8000, 1, 4.4, 2.5},
-        {TonalwaveSet::k8k6, "speech_8000_mono.wav", 8000, 1, 3.2, 0.4},
-        {TonalwaveSet::k11k10, "speech_11025_mono.wav", 11025, 1, 4.7, 3.4},
+        {TonalwaveSet::k8k8, "speech_8000_mono.wav", 8000, 1, 4.4, 2.6},
+        {TonalwaveSet::k8k6, "speech_8000_mono.wav", 8000, 1, 3.2, 0.3},
+        {TonalwaveSet::k11k10, "speech_11025_mono.wav", 11025, 1, 4.7, 3.3},
         {TonalwaveSet::k11k10, "music_11025_stereo.wav", 11025, 2, 5.2, 5.0},
-        {TonalwaveSet::k22k24, "speech_22050_mono.wav", 22050, 1, 6.9, 6.0},
-        {TonalwaveSet::k22k24, "music_22050_stereo.wav", 22050, 2, 6.9, 5.5},
+        {TonalwaveSet::k22k24, "speech_22050_mono.wav", 22050, 1, 6.5, 5.9},
+        {TonalwaveSet::k22k24, "music_22050_stereo.wav", 22050, 2, 7.1, 5.5},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.fixture);

@@ -42,8 +42,10 @@ struct TonalwaveFrameAnalysis {
 class TonalwaveTrainingSink {
 public:
     virtual ~TonalwaveTrainingSink() = default;
-    // target: what the two stages together approximate for the chosen predictor set; weights: the quantiser's.
-    virtual void OnLsp(std::span<const float> target, std::span<const float> weights, const LspChoice& choice) = 0;
+    // target: what the two stages together approximate for the chosen predictor set; weights: the quantiser's;
+    // lsp: the frame's frequencies; memory: the prediction memory they were predicted from, when predicted.
+    virtual void OnLsp(std::span<const float> target, std::span<const float> weights, const LspChoice& choice,
+                       std::span<const float> lsp, std::span<const float> memory, bool predicted) = 0;
     // One split of a band-scale block: the residual of the chosen form, its weights, and the chosen row.
     virtual void OnBandSplit(TonalwaveKind kind, int row, std::span<const float> residual,
                              std::span<const float> weights) = 0;

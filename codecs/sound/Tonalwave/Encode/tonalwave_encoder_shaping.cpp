@@ -78,7 +78,9 @@ void TonalwaveEncoder::AnalyseEnvelope(FrameArrays& arrays)
             LspWeights(std::span<const float>(lsp, static_cast<size_t>(order)), m_splitBounds,
                        std::span<float>(weights, static_cast<size_t>(order)));
             m_sink->OnLsp(std::span<const float>(target, static_cast<size_t>(order)),
-                          std::span<const float>(weights, static_cast<size_t>(order)), choice);
+                          std::span<const float>(weights, static_cast<size_t>(order)), choice,
+                          std::span<const float>(lsp, static_cast<size_t>(order)),
+                          std::span<const float>(state.lspMemory).first(static_cast<size_t>(order)), predicted);
         }
         for (int i = 0; i < 2 + splits; ++i)
             m_record.envelopeIndex[c][i] = choice.indices[static_cast<size_t>(i)];

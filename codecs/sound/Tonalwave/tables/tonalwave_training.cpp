@@ -21,6 +21,7 @@ constexpr double kStoredScale = 2048.0;
 constexpr double kPi = 3.14159265358979323846;
 // First-stage rows keep at least this spacing (stored units, about 0.01 rad): the decoder's rows must ascend.
 constexpr int kLeastLspSpacing = 20;
+constexpr double kLargestPredictor = 0.95;
 // Sounds are coded in runs of this many, each run into its own sums, and the runs' sums are added in corpus order:
 // the thread count decides only which runs code at the same time, never the order of an addition.
 constexpr size_t kRunLength = 4;
@@ -85,18 +86,26 @@ public:
             m_pairSums[book].Resize(m_pairs[book].rowLength);
     }
 
-    void OnLsp(std::span<const float> target, std::span<const float> weights, const LspChoice& choice) override
+    void OnLsp(std::span<const float> target, std::span<const float> weights, const LspChoice& choice,
+               std::span<const float> lsp, std::span<const float> memory, bool predicted) override
     {
         LspObservation seen;
         std::copy(target.begin(), target.end(), seen.target.begin());
-        std::copy(weights.begin(), weights.end(), seen.weights.begin());
+        std::copy(weights.begin(), weights.end(), seen.lspWeights.begin());
+        std::copy(lsp.begin(), lsp.end(), seen.lsp.begin());
+        std::copy(memory.begin(), memory.end(), seen.memory.begin());
+        seen.predicted = predicted;
         seen.indices = choice.indices;
         const auto order = static_cast<size_t>(m_shape.lspOrder);
+        // The error of the frequencies themselves: l - ((1 - rho) r + rho q) = (1 - rho) (t - r), so a stage row's
+        // target t weighs (1 - rho)^2 as much as its frequency does.
         double error = 0.0;
         for (size_t s = 0; s + 1 < m_splitBounds.size(); ++s) {
             for (auto i = static_cast<size_t>(m_splitBounds[s]); i < static_cast<size_t>(m_splitBounds[s + 1]); ++i) {
+                const double den = 1.0 - (predicted ? Predictor(m_tables, seen.indices[0], i, order) : 0.0);
+                seen.weights[i] = static_cast<float>(weights[i] * den * den);
                 const double diff = target[i] - Stage1(m_tables, seen, i, order) - Stage2(m_tables, seen, s, i, order);
-                error += weights[i] * diff * diff;
+                error += seen.weights[i] * diff * diff;
             }
         }
         m_lsp.push_back(seen);
@@ -234,6 +243,7 @@ public:
                     m_weight[at] += seen.weights[i];
                 }
         move(second, static_cast<size_t>(m_shape.lspStage2Rows) * order);
+        UpdatePredictors(out);
         for (size_t book = 0; book < kPairBooks; ++book)
             UpdatePair(m_pairs[book], m_pairSums[book], out);
         return out;
@@ -242,9 +252,45 @@ public:
 private:
     struct LspObservation {
         std::array<float, kLspMaxOrder> target = {};
-        std::array<float, kLspMaxOrder> weights = {};
+        std::array<float, kLspMaxOrder> weights = {};    // of the targets
+        std::array<float, kLspMaxOrder> lspWeights = {}; // of the frequencies
+        std::array<float, kLspMaxOrder> lsp = {};
+        std::array<float, kLspMaxOrder> memory = {};
         std::array<int32_t, 2 + 4> indices = {};
+        bool predicted = false;
     };
+
+    // Each predicted frame stays with the set the encoder chose for it; each set's coefficient i is then the
+    // weighted least-squares fit of l - r = rho (q - r) over its frames, r being the stages' sum as they now stand
+    // (the reconstruction is (1 - rho) r + rho q), clamped to [0, 0.95].
+    void UpdatePredictors(std::vector<int16_t>& out) const
+    {
+        const auto order = static_cast<size_t>(m_shape.lspOrder);
+        const size_t rows =
+            m_shape.lspOffset + static_cast<size_t>(m_shape.lspStage1Rows + m_shape.lspStage2Rows) * order;
+        std::vector<double> product(2 * order, 0.0);
+        std::vector<double> energy(2 * order, 0.0);
+        for (const LspObservation& seen : m_lsp) {
+            if (!seen.predicted)
+                continue;
+            const auto set = static_cast<size_t>(seen.indices[0] & 1);
+            for (size_t s = 0; s + 1 < m_splitBounds.size(); ++s)
+                for (auto i = static_cast<size_t>(m_splitBounds[s]); i < static_cast<size_t>(m_splitBounds[s + 1]);
+                     ++i) {
+                    const double r = Stage1(out, seen, i, order) + Stage2(out, seen, s, i, order);
+                    const double b = seen.memory[i] - r;
+                    product[set * order + i] += seen.lspWeights[i] * (seen.lsp[i] - r) * b;
+                    energy[set * order + i] += seen.lspWeights[i] * b * b;
+                }
+        }
+        for (size_t k = 0; k < 2 * order; ++k) {
+            if (!(energy[k] > 0.0))
+                continue;
+            const double rho = std::clamp(product[k] / energy[k], 0.0, kLargestPredictor);
+            out[rows + k] = static_cast<int16_t>(
+                std::min(std::round(rho * kStoredScale), std::floor(kLargestPredictor * kStoredScale)));
+        }
+    }
 
     // Alternating weighted least squares for the chosen rows and signs: A against the old B, then B against the
     // new A as stored (rounded), so that B absorbs what A's rounding left.
@@ -275,6 +321,13 @@ private:
                     other += sums.shared[(a * rows + b) * n + j] * (out[place.offsetA + a * n + j] / place.scale);
                 out[place.offsetB + b * n + j] = store((sums.targetB[b * n + j] - other) / w);
             }
+    }
+
+    double Predictor(std::span<const int16_t> tables, int32_t set, size_t i, size_t order) const
+    {
+        const size_t rows =
+            m_shape.lspOffset + static_cast<size_t>(m_shape.lspStage1Rows + m_shape.lspStage2Rows) * order;
+        return tables[rows + static_cast<size_t>(set & 1) * order + i] / kStoredScale;
     }
 
     double Stage1(std::span<const int16_t> tables, const LspObservation& seen, size_t i, size_t order) const
@@ -513,9 +566,9 @@ std::string TrainedTablesSource(TonalwaveSet set, std::span<const int16_t> value
     // The bootstrap text's second and third lines describe drawn tables; these were trained.
     const size_t second = text.find('\n') + 1;
     const size_t body = text.find("#include");
-    std::string header = "// wrote this file: do not edit. Codebooks of the ";
+    std::string header = "// wrote this file: do not edit. Every codebook of the ";
     header += NameOf(set);
-    header += " set trained on the sound corpus; the two\n// predictor rows are the bootstrap draws.\n";
+    header += " set trained on the sound corpus.\n";
     size_t from = 0;
     while (from < provenance.size()) {
         size_t end = provenance.find('\n', from);

@@ -1,11 +1,11 @@
 #pragma once
-// Training of a set's codebooks with the encoder in the loop: the line-spectral first and second stages, the
-// band-scale rows of every block kind, the main conjugate pair of every block kind and the periodic pair. Each pass
-// codes the sounds with the tables of the pass before, gathers every quantiser target with the rows the encoder
-// chose, and moves the rows to the weighted least-squares solution for those choices; the pass whose tables code a
-// validation share best is kept. No random numbers, and the sums are added in corpus order whatever the thread
-// count: the same sounds and start tables give the same bytes with the same compiler and C library. The two
-// predictor rows are carried over unchanged.
+// Training of a set's codebooks with the encoder in the loop: the line-spectral first and second stages and the
+// two predictor rows, the band-scale rows of every block kind, the main conjugate pair of every block kind and the
+// periodic pair. Each pass codes the sounds with the tables of the pass before, gathers every quantiser target with
+// the rows the encoder chose, and moves the rows to the weighted least-squares solution for those choices; the pass
+// whose tables code a validation share best is kept. No random numbers, and the sums are added in corpus order
+// whatever the thread count: the same sounds and start tables give the same bytes with the same compiler and C
+// library.
 #include <cstdint>
 #include <optional>
 #include <span>
