@@ -365,6 +365,8 @@ const SWdatanode* FirstArgument(const SWactionnode& action)
 
 uint32_t ExpressionEntryId(const SWactionnode& action, const SWdatanode& argument)
 {
+    if (argument.GetType() == SWdatanode::kInt) // an entry still waited for by its id
+        return static_cast<uint32_t>(*static_cast<const int32_t*>(argument.GetData(SWdatanode::kInt)));
     const SWworld* const world = action.GetWorld();
     const SWexpressionlist* const list = world != nullptr ? SWexpressionlist::Find(*world) : nullptr;
     const void* const entry =
@@ -379,6 +381,12 @@ void AddExpressionArgument(SWactionnode& action, uint32_t id)
     SWworld* const world = action.GetWorld();
     SWexpressionlist* const list = world != nullptr && id != 0 ? SWexpressionlist::Find(*world) : nullptr;
     SWexpressionentry* const entry = list != nullptr ? list->FindById(id) : nullptr;
+    if (entry == nullptr && id != 0) {
+        // Not read yet: the id waits in the argument's place until ResolveLoadedReferences finds the entry.
+        const auto pending = static_cast<int32_t>(id);
+        action.AddArgument(&pending, SWdatanode::kInt, true);
+        return;
+    }
     // A missing entry keeps its place, so the arguments after it keep theirs.
     action.AddArgument(entry, SWdatanode::kObject, false);
 }
@@ -1128,4 +1136,26 @@ bool SWevents::LoadEvents(SWchunkstream& in, std::string* failedEvent)
     }
     settleCounter();
     return in.Status() == SWchunkstream::kStatusGood;
+}
+
+void SWevents::ResolveLoadedReferences()
+{
+    SWworld* const world = AsWorld();
+    const SWexpressionlist* const list = world != nullptr ? SWexpressionlist::Find(*world) : nullptr;
+    if (list == nullptr)
+        return;
+    for (SWevent* e = GetFirstEvent(); e != nullptr; e = GetNextEvent(e))
+        for (SWactionnode* a = e->GetFirstAction(); a != nullptr; a = SWevent::GetNextAction(a)) {
+            if (a->GetKindId() != 35)
+                continue;
+            for (SWlistnode* n = a->GetArguments().Head(); n != nullptr; n = n->Next()) {
+                auto* argument = static_cast<SWdatanode*>(n);
+                if (argument->GetType() != SWdatanode::kInt)
+                    continue;
+                const auto id =
+                    static_cast<uint32_t>(*static_cast<const int32_t*>(argument->GetData(SWdatanode::kInt)));
+                if (SWexpressionentry* entry = list->FindById(id))
+                    argument->SetData(entry, SWdatanode::kObject, false);
+            }
+        }
 }

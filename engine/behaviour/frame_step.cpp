@@ -457,6 +457,7 @@ void SWworld::SetRunning(bool on)
         SetStartFlag(1);
         SetStopFlag(0);
         SetRunningFlag(false);
+        ResolveLoadedReferences();
         Start();
         TakeWatchedValues(*this, state);
         PostInputEvent(InputKind::kWorldStart);

@@ -530,6 +530,32 @@ TEST(BehaviourRecords, AnOldExpressionActionLoadsAsTheExpressionActionWithItsEnt
     EXPECT_EQ(static_cast<const SWdatanode*>(a->GetArguments().Head())->GetData(SWdatanode::kObject), entry);
 }
 
+// A file that keeps the events before the expression list: the arguments wait as ids, save as they were read, and
+// find their entries when the preview starts.
+TEST(BehaviourRecords, ExpressionArgumentsReadBeforeTheirEntriesFindThemAtTheStart)
+{
+    SWworld source;
+    SWexpressionentry* entry = SWexpressionlist::Of(source).Add(std::make_unique<SWexpression>(&source));
+    Add(*source.NewEvent(), 35)->AddArgument(entry, SWdatanode::kObject, false);
+    const std::vector<uint8_t> events = Saved(source);
+    const std::vector<uint8_t> expressions =
+        Written([&](SWchunkstream& out) { EXPECT_TRUE(SWexpressionlist::Of(source).Save(out)); });
+
+    SWworld w;
+    ASSERT_TRUE(Load(w, events));
+    EXPECT_EQ(Saved(w), events);
+    SWchunkstream in(std::span<const uint8_t>(expressions.data(), expressions.size()));
+    ASSERT_TRUE(SWexpressionlist::Of(w).Load(in));
+    const SWactionnode* action = w.GetFirstEvent()->GetFirstAction();
+    const auto* argument = static_cast<const SWdatanode*>(action->GetArguments().Head());
+    EXPECT_FALSE(SWexpressionlist::Of(w).Holds(argument->GetData(SWdatanode::kObject)));
+    w.SetRunning(true);
+    argument = static_cast<const SWdatanode*>(action->GetArguments().Head());
+    EXPECT_EQ(argument->GetData(SWdatanode::kObject), SWexpressionlist::Of(w).FindById(entry->GetId()));
+    EXPECT_NE(argument->GetData(SWdatanode::kObject), nullptr);
+    EXPECT_EQ(Saved(w), events);
+}
+
 TEST(BehaviourRecords, WrittenValuesThatCouldNotBeStoredAsTheyAreAreStoredSoundly)
 {
     SWworld world;
