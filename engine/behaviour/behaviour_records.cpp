@@ -504,8 +504,9 @@ bool ReadPartB(SWactionnode& action, SWchunkstream& in, int32_t readKind)
         // The URL action takes its two arguments by position: an empty URL stays, or its frame name would
         // become the URL.
         const bool keepEmpty = readKind == 10;
+        // Arguments hold C texts: a stored text that starts with a zero byte is an empty one.
         return ReadStringList(in, [&](std::optional<std::string> text) {
-            if (text && !text->empty())
+            if (text && text->c_str()[0] != '\0')
                 action.AddArgument(text->c_str(), SWdatanode::kString, true);
             else if (keepEmpty)
                 action.AddArgument("", SWdatanode::kString, true);
