@@ -24,6 +24,7 @@
 #include "engine/core/window.h"
 #include "engine/core/world.h"
 #include "engine/resources/mesh_object.h"
+#include "engine/resources/sound.h"
 #include "platform/time/clock.h"
 #include "platform/time/virtual_clock.h"
 #include "testsupport/behaviour/test_motion.h"
@@ -263,6 +264,28 @@ TEST(FrameStep, AMotionWhoseNodeIsDeletedIsPurgedAndKeysKeepTheirState)
     r.world.PostKeyUp(*key);
     r.Frame();
     EXPECT_FALSE(key->IsPressed());
+}
+
+// The sound step: a sound whose file cannot be opened is tried once and leaves the load queue; a play and a stop
+// queued for it report its end once.
+TEST(FrameStep, QueuedSoundsAreLoadedOncePlayedStoppedAndReportedOnce)
+{
+    Preview r;
+    SWevent* ended = r.Event(EventType::kSoundFinished, "ended");
+    ended->AddSoundName(std::string("hum"));
+    SWsound* hum = r.world.GetSoundList().Add(std::make_unique<SWsound>("hum"));
+    hum->SetFileName("/nonexistent/vortan/hum.wav");
+    r.world.SetRunning(true);
+    r.world.QueueSoundLoad(hum);
+    r.Frame();
+    EXPECT_EQ(hum->GetReady(), 0);
+    EXPECT_TRUE(r.world.TakeSoundQueues().load.empty()) << "an unreadable file is not tried every frame";
+    r.world.QueueSoundPlay(hum);
+    r.Frame();
+    r.world.QueueSoundStop(hum);
+    for (int i = 0; i < 4; ++i)
+        r.Frame();
+    EXPECT_EQ(r.recorder.FramesOf("ended").size(), 1u);
 }
 
 // Another thread posts keys and queues sounds while frames run; the thread sanitizer build checks the locks.
