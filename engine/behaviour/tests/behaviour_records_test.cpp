@@ -668,16 +668,32 @@ TEST(BehaviourRecords, IdsReadNeverComeOutOfTheCountersAgain)
 
 TEST(BehaviourRecords, AFailedEventGoesAloneAndTheEventsBeforeItKeepTheirArguments)
 {
-    SWworld source;
-    SWevent* first = source.NewEvent();
-    first->SetName(std::string("first"));
-    AddTextArguments(*Add(*first, 11), {"broken"});
-    SWevent* second = source.NewEvent();
-    second->SetName(std::string("broken"));
-    Add(*second, 11);
-    std::vector<uint8_t> bytes = Saved(source);
-    // The section cut short: the second event's record claims more bytes than remain.
-    bytes.resize(bytes.size() - 3);
+    const auto event = [](SWchunkstream& out, const char* name, const Fill& actions) {
+        Record(out, MakeTag("7303"), [&](SWchunkstream& e) {
+            Record(e, MakeTag("7399"), [&](SWchunkstream& f) {
+                f.WriteU32(0), f.WriteU8(1), f.WriteU8(1), f.WriteString(std::string_view(name));
+            });
+            Record(e, MakeTag("72AS"), actions);
+        });
+    };
+    const std::vector<uint8_t> bytes = Written([&](SWchunkstream& out) {
+        out.WriteU32(0);
+        // A trigger naming the event that fails.
+        event(out, "first", [](SWchunkstream& o) {
+            Record(o, MakeTag("7410"), [](SWchunkstream& b) {
+                PartA(b, 1);
+                b.WriteU32(1);
+                b.WriteString(std::string_view("broken"));
+            });
+        });
+        // Named, then damaged: its expression action claims more entries than its record holds.
+        event(out, "broken", [](SWchunkstream& o) {
+            Record(o, MakeTag("7435"), [](SWchunkstream& b) {
+                PartA(b, 2);
+                b.WriteU32(0xFFFFFFFF);
+            });
+        });
+    });
 
     SWworld w;
     EXPECT_FALSE(Load(w, bytes));
