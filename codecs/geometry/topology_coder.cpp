@@ -86,15 +86,13 @@ int EncodeObject(const TriangleRecord& object, MeshGraph& graph, ComponentRecord
 bool RingsAreSymmetric(const MeshGraph& graph, const RingSlots& slots)
 {
     for (uint32_t v = 0; v < graph.nodes.size(); ++v) {
-        const std::span<const int32_t> ring = slots.SortedRing(v);
-        for (size_t i = 0; i < ring.size();) {
-            size_t j = i;
-            while (j < ring.size() && ring[j] == ring[i])
-                ++j;
-            if (ring[i] < 0 || static_cast<uint32_t>(ring[i]) >= graph.nodes.size() ||
-                slots.CountOf(static_cast<uint32_t>(ring[i]), static_cast<int32_t>(v)) != j - i)
+        const VertexNode& node = graph.nodes[v];
+        for (uint32_t k = 0; k < node.valence; ++k) {
+            const int32_t n = graph.Neighbour(v, k);
+            if (n < 0 || static_cast<uint32_t>(n) >= graph.nodes.size())
                 return false;
-            i = j;
+            if (slots.CountOf(static_cast<uint32_t>(n), static_cast<int32_t>(v)) != slots.CountOf(v, n))
+                return false;
         }
     }
     return true;

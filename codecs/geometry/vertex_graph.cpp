@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <tuple>
 
 #include "codecs/geometry/fan_split.h"
 #include "codecs/geometry/px_result.h"
@@ -50,75 +49,77 @@ uint32_t MeshGraph::AddNode(uint32_t valence)
     return static_cast<uint32_t>(nodes.size() - 1);
 }
 
-RingSlots::RingSlots(const MeshGraph& graph)
+RingSlots::RingSlots(const MeshGraph& graph) : m_graph(graph)
 {
-    m_start.resize(graph.nodes.size() + 1);
-    size_t total = 0;
-    for (uint32_t v = 0; v < graph.nodes.size(); ++v) {
-        m_start[v] = total;
-        total += graph.nodes[v].valence;
-    }
-    m_start.back() = total;
-    m_neighbours.resize(total);
-    m_slots.resize(total);
+    // Only long rings get a sorted copy; a short one is scanned where it lies, which finds the same first slot.
     std::vector<std::pair<int32_t, uint32_t>> longRing;
     for (uint32_t v = 0; v < graph.nodes.size(); ++v) {
         const uint32_t valence = graph.nodes[v].valence;
-        int32_t* neighbours = m_neighbours.data() + m_start[v];
-        uint32_t* slots = m_slots.data() + m_start[v];
-        if (valence > kScannedRing) {
-            longRing.clear();
-            for (uint32_t k = 0; k < valence; ++k)
-                longRing.emplace_back(graph.Neighbour(v, k), k);
-            std::sort(longRing.begin(), longRing.end());
-            for (uint32_t k = 0; k < valence; ++k)
-                std::tie(neighbours[k], slots[k]) = longRing[k];
+        if (valence <= kScannedRing)
             continue;
-        }
-        // Insertion by neighbour; slots arrive rising, so equal neighbours keep their slot order.
-        for (uint32_t k = 0; k < valence; ++k) {
-            const int32_t neighbour = graph.Neighbour(v, k);
-            uint32_t at = k;
-            for (; at > 0 && neighbours[at - 1] > neighbour; --at) {
-                neighbours[at] = neighbours[at - 1];
-                slots[at] = slots[at - 1];
-            }
-            neighbours[at] = neighbour;
-            slots[at] = k;
+        longRing.clear();
+        for (uint32_t k = 0; k < valence; ++k)
+            longRing.emplace_back(graph.Neighbour(v, k), k);
+        std::sort(longRing.begin(), longRing.end());
+        m_longNodes.push_back({v, m_neighbours.size()});
+        for (const auto& [neighbour, slot] : longRing) {
+            m_neighbours.push_back(neighbour);
+            m_slots.push_back(slot);
         }
     }
+}
+
+size_t RingSlots::LongRingStart(uint32_t node) const
+{
+    const auto at = std::lower_bound(m_longNodes.begin(), m_longNodes.end(), node,
+                                     [](const LongRing& ring, uint32_t n) { return ring.node < n; });
+    return at->start;
 }
 
 int32_t RingSlots::Find(uint32_t node, int32_t neighbour) const
 {
-    const std::span<const int32_t> ring = SortedRing(node);
-    // Most rings hold a handful of entries, where a scan beats a search; a long ring of a degenerate mesh does not.
-    size_t first = 0;
-    if (ring.size() <= kScannedRing) {
-        while (first < ring.size() && ring[first] < neighbour)
-            ++first;
-    } else {
-        first = static_cast<size_t>(std::lower_bound(ring.begin(), ring.end(), neighbour) - ring.begin());
-    }
-    if (first == ring.size() || ring[first] != neighbour)
+    if (node >= m_graph.nodes.size())
         return -1;
-    return static_cast<int32_t>(m_slots[m_start[node] + first]);
+    const VertexNode& n = m_graph.nodes[node];
+    if (n.valence <= kScannedRing) {
+        const int32_t* ring = m_graph.neighbours.data() + n.ringStart;
+        for (uint32_t k = 0; k < n.valence; ++k)
+            if (ring[k] == neighbour)
+                return static_cast<int32_t>(k);
+        return -1;
+    }
+    const size_t start = LongRingStart(node);
+    const auto begin = m_neighbours.begin() + static_cast<std::ptrdiff_t>(start);
+    const auto end = begin + n.valence;
+    const auto first = std::lower_bound(begin, end, neighbour);
+    if (first == end || *first != neighbour)
+        return -1;
+    return static_cast<int32_t>(m_slots[static_cast<size_t>(first - m_neighbours.begin())]);
 }
 
 uint32_t RingSlots::CountOf(uint32_t node, int32_t neighbour) const
 {
-    const std::span<const int32_t> ring = SortedRing(node);
-    if (ring.size() <= kScannedRing)
-        return static_cast<uint32_t>(std::count(ring.begin(), ring.end(), neighbour));
-    const auto [first, end] = std::equal_range(ring.begin(), ring.end(), neighbour);
+    if (node >= m_graph.nodes.size())
+        return 0;
+    const VertexNode& n = m_graph.nodes[node];
+    if (n.valence <= kScannedRing) {
+        const int32_t* ring = m_graph.neighbours.data() + n.ringStart;
+        return static_cast<uint32_t>(std::count(ring, ring + n.valence, neighbour));
+    }
+    const auto begin = m_neighbours.begin() + static_cast<std::ptrdiff_t>(LongRingStart(node));
+    const auto [first, end] = std::equal_range(begin, begin + n.valence, neighbour);
     return static_cast<uint32_t>(end - first);
 }
 
-std::span<const int32_t> RingSlots::SortedRing(uint32_t node) const
+std::vector<int32_t> RingSlots::SortedRing(uint32_t node) const
 {
-    if (node + size_t{1} >= m_start.size())
+    if (node >= m_graph.nodes.size())
         return {};
-    return std::span<const int32_t>(m_neighbours).subspan(m_start[node], m_start[node + 1] - m_start[node]);
+    const VertexNode& n = m_graph.nodes[node];
+    std::vector<int32_t> ring(m_graph.neighbours.begin() + n.ringStart,
+                              m_graph.neighbours.begin() + n.ringStart + n.valence);
+    std::sort(ring.begin(), ring.end());
+    return ring;
 }
 
 namespace {

@@ -52,18 +52,26 @@ public:
     uint32_t AddNode(uint32_t valence);                     // appends a node with an unset ring of that valence
 };
 
-// A lookup from (node, neighbour) to the ring slot, for rings that no longer turn: each node's ring sorted by
-// neighbour, so a look-up stays within the node's own entries. Memory follows the edge count.
+// A lookup from (node, neighbour) to the ring slot, for rings that no longer turn, over a graph that outlives it.
+// Short rings are scanned in place; only long ones (of a degenerate mesh) keep a copy sorted by neighbour, so a
+// hostile ring costs a search, not a scan per look-up. Memory follows the long rings' slots.
 class RingSlots {
 public:
     explicit RingSlots(const MeshGraph& graph);
     int32_t Find(uint32_t node, int32_t neighbour) const;     // the first slot of node that holds neighbour, or -1
     uint32_t CountOf(uint32_t node, int32_t neighbour) const; // how many slots of node hold neighbour
-    std::span<const int32_t> SortedRing(uint32_t node) const; // node's neighbours in rising order; empty past the end
+    std::vector<int32_t> SortedRing(uint32_t node) const;     // node's neighbours in rising order; empty past the end
 
 private:
-    std::vector<size_t> m_start;       // per node, where its entries begin; one more entry closes the last
-    std::vector<int32_t> m_neighbours; // per node, rising; equal neighbours by rising slot
+    struct LongRing {
+        uint32_t node = 0;
+        size_t start = 0; // where its entries begin in m_neighbours and m_slots
+    };
+    size_t LongRingStart(uint32_t node) const; // node must have a long ring
+
+    const MeshGraph& m_graph;
+    std::vector<LongRing> m_longNodes; // by rising node
+    std::vector<int32_t> m_neighbours; // per long ring, rising; equal neighbours by rising slot
     std::vector<uint32_t> m_slots;     // the ring slot of each entry
 };
 
