@@ -6,18 +6,8 @@ namespace px {
 
 namespace {
 
-template <size_t N> Quantised<N> RoundedAverage(const std::array<double, N>& sum, uint32_t count)
-{
-    Quantised<N> out{};
-    for (size_t i = 0; i < N; ++i)
-        out[i] = static_cast<int32_t>(RoundHalfAway(sum[i] / count));
-    return out;
-}
-
-uint32_t Next(uint32_t k, uint32_t valence)
-{
-    return k + 1 < valence ? k + 1 : 0; // k < valence always; a division costs more than this test here
-}
+using walk_detail::Next;
+using walk_detail::RoundedAverage;
 
 } // namespace
 
@@ -32,59 +22,6 @@ int32_t AttributeAtCorner(const CornerAttributes& corners, int32_t corner, uint3
 int32_t AttributeAtSlot(const MeshGraph& graph, const CornerAttributes& corners, uint32_t v, uint32_t k)
 {
     return AttributeAtCorner(corners, graph.Corner(v, k), 0);
-}
-
-template <size_t N>
-std::optional<Quantised<N>> PredictAtVertex(const MeshGraph& graph, const RingSlots& slots, uint32_t v,
-                                            const VertexValues<N>& values)
-{
-    const uint32_t valence = graph.nodes[v].valence;
-    std::array<double, N> sum{};
-    uint32_t terms = 0;
-    for (uint32_t i = 0; i < valence; ++i) {
-        const int32_t a = graph.Neighbour(v, i);
-        const int32_t b = graph.Neighbour(v, Next(i, valence));
-        if (graph.IsDummy(a) || graph.IsDummy(b) || !values.isCoded(static_cast<uint32_t>(a)) ||
-            !values.isCoded(static_cast<uint32_t>(b)))
-            continue;
-        const int32_t k = slots.Find(static_cast<uint32_t>(b), a);
-        if (k < 0)
-            continue; // cannot happen for consistent rings; the term is left out on both sides
-        const int32_t c = graph.Neighbour(
-            static_cast<uint32_t>(b), Next(static_cast<uint32_t>(k), graph.nodes[static_cast<uint32_t>(b)].valence));
-        if (graph.IsDummy(c) || !values.isCoded(static_cast<uint32_t>(c)))
-            continue;
-        const Quantised<N> va = values.valueOf(static_cast<uint32_t>(a));
-        const Quantised<N> vb = values.valueOf(static_cast<uint32_t>(b));
-        const Quantised<N> vc = values.valueOf(static_cast<uint32_t>(c));
-        for (size_t d = 0; d < N; ++d) {
-            const double term = static_cast<double>(vb[d]) + va[d] - vc[d];
-            sum[d] += values.roundTermsToFloat ? static_cast<double>(static_cast<float>(term)) : term;
-        }
-        ++terms;
-    }
-    if (terms > 0)
-        return RoundedAverage(sum, terms);
-    return NeighbourAverage(graph, v, values);
-}
-
-template <size_t N>
-std::optional<Quantised<N>> NeighbourAverage(const MeshGraph& graph, uint32_t v, const VertexValues<N>& values)
-{
-    std::array<double, N> sum{};
-    uint32_t count = 0;
-    for (uint32_t i = 0; i < graph.nodes[v].valence; ++i) {
-        const int32_t n = graph.Neighbour(v, i);
-        if (graph.IsDummy(n) || !values.isCoded(static_cast<uint32_t>(n)))
-            continue;
-        const Quantised<N> value = values.valueOf(static_cast<uint32_t>(n));
-        for (size_t d = 0; d < N; ++d)
-            sum[d] += value[d];
-        ++count;
-    }
-    if (count == 0)
-        return std::nullopt;
-    return RoundedAverage(sum, count);
 }
 
 template <size_t N>
@@ -157,13 +94,8 @@ std::optional<Quantised<N>> WedgeAverage(const MeshGraph& graph, const Wedge& we
     return RoundedAverage(sum, count);
 }
 
-template std::optional<Quantised<2>> PredictAtVertex(const MeshGraph&, const RingSlots&, uint32_t,
-                                                     const VertexValues<2>&);
-template std::optional<Quantised<3>> PredictAtVertex(const MeshGraph&, const RingSlots&, uint32_t,
-                                                     const VertexValues<3>&);
 template std::optional<Quantised<2>> PredictAtWedge(const MeshGraph&, const RingSlots&, const Wedge&,
                                                     const WedgeValues<2>&);
-template std::optional<Quantised<3>> NeighbourAverage(const MeshGraph&, uint32_t, const VertexValues<3>&);
 template std::optional<Quantised<3>> WedgeAverage(const MeshGraph&, const Wedge&, const WedgeValues<3>&);
 
 } // namespace px

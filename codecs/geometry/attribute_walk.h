@@ -8,8 +8,11 @@
 #include <functional>
 #include <optional>
 #include <span>
+#include <tuple>
+#include <type_traits>
 #include <vector>
 
+#include "codecs/geometry/quantisation.h"
 #include "codecs/geometry/vertex_graph.h"
 
 namespace px {
@@ -33,9 +36,83 @@ template <size_t N> struct VertexValues {
     bool roundTermsToFloat = false; // positions round each parallelogram term to a single float first
 };
 
-template <size_t N>
-std::optional<Quantised<N>> PredictAtVertex(const MeshGraph& graph, const RingSlots& slots, uint32_t v,
-                                            const VertexValues<N>& values);
+namespace walk_detail {
+
+template <size_t N> Quantised<N> RoundedAverage(const std::array<double, N>& sum, uint32_t count)
+{
+    Quantised<N> out{};
+    for (size_t i = 0; i < N; ++i)
+        out[i] = static_cast<int32_t>(RoundHalfAway(sum[i] / count));
+    return out;
+}
+
+inline uint32_t Next(uint32_t k, uint32_t valence)
+{
+    return k + 1 < valence ? k + 1 : 0; // k < valence always; a division costs more than this test here
+}
+
+} // namespace walk_detail
+
+// The average of node v's coded regular neighbours. Values is VertexValues or any type with the same members: a
+// hot walk passes its own, whose look-ups inline.
+template <typename Values>
+auto NeighbourAverage(const MeshGraph& graph, uint32_t v, const Values& values)
+    -> std::optional<std::remove_cvref_t<decltype(values.valueOf(uint32_t{}))>>
+{
+    using Value = std::remove_cvref_t<decltype(values.valueOf(uint32_t{}))>;
+    constexpr size_t N = std::tuple_size_v<Value>;
+    std::array<double, N> sum{};
+    uint32_t count = 0;
+    for (uint32_t i = 0; i < graph.nodes[v].valence; ++i) {
+        const int32_t n = graph.Neighbour(v, i);
+        if (graph.IsDummy(n) || !values.isCoded(static_cast<uint32_t>(n)))
+            continue;
+        const Value value = values.valueOf(static_cast<uint32_t>(n));
+        for (size_t d = 0; d < N; ++d)
+            sum[d] += value[d];
+        ++count;
+    }
+    if (count == 0)
+        return std::nullopt;
+    return walk_detail::RoundedAverage(sum, count);
+}
+
+template <typename Values>
+auto PredictAtVertex(const MeshGraph& graph, const RingSlots& slots, uint32_t v, const Values& values)
+    -> std::optional<std::remove_cvref_t<decltype(values.valueOf(uint32_t{}))>>
+{
+    using walk_detail::Next;
+    using Value = std::remove_cvref_t<decltype(values.valueOf(uint32_t{}))>;
+    constexpr size_t N = std::tuple_size_v<Value>;
+    const uint32_t valence = graph.nodes[v].valence;
+    std::array<double, N> sum{};
+    uint32_t terms = 0;
+    for (uint32_t i = 0; i < valence; ++i) {
+        const int32_t a = graph.Neighbour(v, i);
+        const int32_t b = graph.Neighbour(v, Next(i, valence));
+        if (graph.IsDummy(a) || graph.IsDummy(b) || !values.isCoded(static_cast<uint32_t>(a)) ||
+            !values.isCoded(static_cast<uint32_t>(b)))
+            continue;
+        const int32_t k = slots.Find(static_cast<uint32_t>(b), a);
+        if (k < 0)
+            continue; // cannot happen for consistent rings; the term is left out on both sides
+        const int32_t c = graph.Neighbour(
+            static_cast<uint32_t>(b), Next(static_cast<uint32_t>(k), graph.nodes[static_cast<uint32_t>(b)].valence));
+        if (graph.IsDummy(c) || !values.isCoded(static_cast<uint32_t>(c)))
+            continue;
+        const Value va = values.valueOf(static_cast<uint32_t>(a));
+        const Value vb = values.valueOf(static_cast<uint32_t>(b));
+        const Value vc = values.valueOf(static_cast<uint32_t>(c));
+        for (size_t d = 0; d < N; ++d) {
+            const double term = static_cast<double>(vb[d]) + va[d] - vc[d];
+            sum[d] += values.roundTermsToFloat ? static_cast<double>(static_cast<float>(term)) : term;
+        }
+        ++terms;
+    }
+    if (terms > 0)
+        return walk_detail::RoundedAverage(sum, terms);
+    return NeighbourAverage(graph, v, values);
+}
 
 template <size_t N> struct WedgeValues {
     const CornerAttributes* corners = nullptr; // not owned: the caller's table outlives the call
@@ -47,10 +124,7 @@ template <size_t N>
 std::optional<Quantised<N>> PredictAtWedge(const MeshGraph& graph, const RingSlots& slots, const Wedge& wedge,
                                            const WedgeValues<N>& values);
 
-// Rounded averages for the colour coder: of the coded regular neighbours, and of the coded other corners of a
-// wedge's faces.
-template <size_t N>
-std::optional<Quantised<N>> NeighbourAverage(const MeshGraph& graph, uint32_t v, const VertexValues<N>& values);
+// The rounded average of the coded other corners of a wedge's faces, for the colour coder.
 template <size_t N>
 std::optional<Quantised<N>> WedgeAverage(const MeshGraph& graph, const Wedge& wedge, const WedgeValues<N>& values);
 

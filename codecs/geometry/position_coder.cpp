@@ -46,17 +46,23 @@ Box PositionBounds(std::span<const PositionInput> objects)
     return box;
 }
 
+// The walk's values, looked up per ring entry: called directly rather than through VertexValues' function objects.
+struct PositionLookup {
+    const MeshGraph& graph;
+    const std::vector<Quantised<3>>& values;
+    const std::vector<uint8_t>& coded;
+    static constexpr bool roundTermsToFloat = true;
+    bool isCoded(uint32_t node) const { return coded[node] != 0; }
+    Quantised<3> valueOf(uint32_t node) const { return values[static_cast<uint32_t>(graph.nodes[node].position)]; }
+};
+
 // The walk both sides make: each regular node without a twin in traversal order, predicted or not. `restore`
 // receives the node and its prediction (none: an absolute record) and returns the node's quantised value.
 template <typename Restore>
 void WalkPositions(const MeshGraph& graph, const RingSlots& slots, std::vector<Quantised<3>>& values,
                    std::vector<uint8_t>& coded, Restore restore)
 {
-    const VertexValues<3> lookup{
-        [&](uint32_t node) { return coded[node] != 0; },
-        [&](uint32_t node) { return values[static_cast<uint32_t>(graph.nodes[node].position)]; },
-        true,
-    };
+    const PositionLookup lookup{graph, values, coded};
     for (const uint32_t v : graph.traversal) {
         if (graph.nodes[v].twin != kNoNode)
             continue;
