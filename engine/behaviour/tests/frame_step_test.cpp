@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
 #include <memory>
 #include <string>
 #include <thread>
@@ -147,6 +148,28 @@ TEST(FrameStep, ARestartBeginsAfreshWithEveryVariableAtItsInitialValue)
     EXPECT_EQ(worldVariable->GetAsFloat(), 1.0f);
     r.Frame();
     EXPECT_EQ(r.recorder.FramesOf("start"), (std::vector<int>{1, 4}));
+}
+
+// A watched variable posts a change on the frame after it changes, once per change; not a number, compared by its
+// bits, posts once and not again while it stays.
+TEST(FrameStep, AWatchedVariablePostsEachChangeOnce)
+{
+    Preview r;
+    auto owned = std::make_unique<SWproperty>(kTypeFloat);
+    owned->SetName(std::string("level"));
+    SWproperty* level = r.world.GetVariables().AddVariable(std::move(owned));
+    SWevent* watch = r.Event(EventType::kPropertyChanged, "changed");
+    watch->SetWatchedVariable(level);
+    r.world.SetRunning(true);
+    r.Frame();
+    level->AssignFloat(2.0f);
+    r.Frame();
+    r.Frame();
+    level->AssignFloat(std::nanf(""));
+    r.Frame();
+    level->AssignFloat(std::nanf(""));
+    r.Frame();
+    EXPECT_EQ(r.recorder.FramesOf("changed"), (std::vector<int>{2, 4}));
 }
 
 // A recording renderer of a given view size.
