@@ -11,6 +11,7 @@
 #include "engine/core/buffer.h"
 #include "engine/core/chunk_stream.h"
 #include "engine/core/read_context.h"
+#include "engine/core/unique_id.h"
 #include "engine/core/world.h"
 
 namespace {
@@ -53,7 +54,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     SWworld again;
     again.SetBuildNumber(4100);
     Load(again, first, SWworld::kDefaultFileVersion);
-    if (again.CountEvents() != world.CountEvents() || Saved(again) != first)
+    if (again.CountEvents() != world.CountEvents())
+        std::abort();
+    // Once the process's id counter has been raised to the range a reader renumbers (a stored id just below it
+    // was kept), the ids handed out since are renumbered by the next read: the bytes then differ in ids alone.
+    if (PeekUniqueId() < kLowestUnsafeId && Saved(again) != first)
         std::abort();
     return 0;
 }
