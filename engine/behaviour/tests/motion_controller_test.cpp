@@ -18,6 +18,7 @@
 #include "engine/behaviour/motion_controller.h"
 #include "engine/behaviour/timed_action_table.h"
 #include "engine/core/animation_data.h"
+#include "engine/core/camera_node.h"
 #include "engine/core/node_names.h"
 #include "engine/core/object_node.h"
 #include "engine/core/world.h"
@@ -367,4 +368,29 @@ TEST(MotionControllerPlay, ExtremeStoredFieldsNeitherOverflowNorHang)
         });
         EXPECT_GE(a.controller->GetCurrentFrame(), 0);
     }
+}
+
+TEST(MotionControllerTransform, PendingRelativeMoveInTheNodesFrameOrTheViewCameras)
+{
+    Animated own;
+    own.node->SetKindFlags(own.node->GetKindFlags() | SWobjectnode::kFlagRelativeInOwnFrame);
+    own.node->PendingRelativeMatrix() = SWmatrix::Translation(1.0f, 0.0f, 0.0f);
+    own.node->PendingRelativeByte() = 1;
+    own.StepTo(10.0f);
+    EXPECT_FLOAT_EQ(own.node->GetLocalMatrix()[3], 1.0f);
+    EXPECT_EQ(own.node->PendingRelativeByte(), 0);
+    EXPECT_EQ(own.node->PendingRelativeMatrix(), SWmatrix());
+
+    // Without the flag the move is given in the camera's frame: a camera turned a quarter about Z turns x into y.
+    Animated viewed;
+    auto* camera = new SWcameranode();
+    camera->SetLocalMatrix(SWmatrix::Rotation(std::numbers::pi_v<float> / 2, 2));
+    viewed.world.AddNode(camera, nullptr);
+    viewed.world.AddCamera(camera);
+    viewed.world.UpdateNodeTransforms(viewed.world.GetRootNode(), 1);
+    viewed.node->PendingRelativeMatrix() = SWmatrix::Translation(1.0f, 0.0f, 0.0f);
+    viewed.node->PendingRelativeByte() = 1;
+    viewed.StepTo(10.0f);
+    EXPECT_NEAR(viewed.node->GetLocalMatrix()[3], 0.0f, 1e-6f);
+    EXPECT_NEAR(viewed.node->GetLocalMatrix()[7], 1.0f, 1e-6f);
 }
