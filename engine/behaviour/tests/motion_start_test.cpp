@@ -270,3 +270,38 @@ TEST(SubWorldHandlers, LoadUnloadAndShowGoThroughTheLoaderWithTheActionsSettings
     EXPECT_EQ(world.GetRootNode()->FindByName("crate"), nullptr);
     std::filesystem::remove_all(folder);
 }
+
+TEST(OldTransformHandlers, StopTranslationFinishesOnlySequencesWaitingOnThatNode)
+{
+    FrameDriver d;
+    d.Node("a");
+    d.Node("b");
+    std::vector<SWactionnode*> moves;
+    for (const char* name : {"a", "b"}) {
+        SWevent* event = d.Event(3, name);
+        auto* queue = static_cast<SWqueueaction*>(d.Action(event, 30));
+        auto* move = static_cast<SWoldtranslationaction*>(d.Action(event, 26, name));
+        move->settings.x = 1.0f;
+        move->settings.durationMs = 100000;
+        move->SetQueueLink(queue->GetActionId());
+        move->SetWait(1);
+        d.Action(event, 0)->SetQueueLink(queue->GetActionId());
+        d.Post(SWinputrecord::SWinputrecordTrigger(event, std::nullopt, 0));
+        moves.push_back(move);
+    }
+    d.Frame();
+    d.Frame();
+    std::vector<SWactionqueueentry*> entries;
+    for (SWlistnode* n = d.world.GetActionQueues().Head(); n != nullptr; n = n->Next())
+        entries.push_back(static_cast<SWactionqueueentry*>(n));
+    ASSERT_EQ(entries.size(), 2u);
+    for (SWactionqueueentry* e : entries) {
+        ASSERT_FALSE(e->IsFinished());
+        ASSERT_TRUE(e->GetCurrentAction() == moves[0] || e->GetCurrentAction() == moves[1]); // still waiting
+    }
+    ASSERT_NE(entries[0]->GetCurrentAction(), entries[1]->GetCurrentAction());
+    SWactionnode stop(28);
+    FindActionHandler(28)(nullptr, &d.world, ActionTarget::Text("a"), ActionSubject{&stop, nullptr, nullptr});
+    for (SWactionqueueentry* e : entries)
+        EXPECT_EQ(e->IsFinished(), e->GetCurrentAction() == moves[0]);
+}
