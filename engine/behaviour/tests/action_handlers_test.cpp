@@ -22,8 +22,10 @@
 #include "engine/core/window.h"
 #include "engine/core/world.h"
 #include "engine/resources/background.h"
+#include "engine/resources/image24.h"
 #include "engine/resources/mesh.h"
 #include "engine/resources/sound.h"
+#include "engine/resources/texture.h"
 #include "platform/media/audio_out.h"
 #include "platform/media/null_audio.h"
 
@@ -323,4 +325,30 @@ TEST(EditorEntries, RenamedVariableKeepsItsIdAndLeavesItsOldName)
     SetStringMemberAt18(width, nullptr);
     EXPECT_FALSE(width->GetName().has_value());
     SetStringMemberAt18(nullptr, "ignored");
+}
+
+TEST(SceneHandlers, TextureBackgroundIsACopyNamedBgtextureRebuiltWhenTheTextureChanges)
+{
+    SWworld world;
+    const uint32_t pixels[4] = {0x112233, 0x445566, 0x778899, 0xAABBCC};
+    ASSERT_TRUE(world.GetRootObject()->AddTexture(std::make_unique<SWimage24>("sky", 2, 2, pixels)));
+    SWtexture* const sky = world.FindTextureByName("sky");
+    ASSERT_NE(sky, nullptr);
+    SWbackgroundaction action;
+    action.SetWorld(&world);
+    action.SetTextureName(std::string("sky"));
+    action.settings.mode = SWbackground::kModeStretch;
+    DoActionSetBackground(&world, &action);
+    SWbackground* const first = world.GetRootObject()->GetBackground();
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(first->GetTexture(), nullptr);
+    EXPECT_NE(first->GetTexture(), sky);
+    EXPECT_EQ(first->GetTexture()->GetName(), "bgtexture");
+    EXPECT_EQ(first->GetMode(), SWbackground::kModeStretch);
+    const uint64_t serial = first->GetSerial();
+    DoActionSetBackground(&world, &action);
+    EXPECT_EQ(world.GetRootObject()->GetBackground()->GetSerial(), serial); // unchanged: only refreshed
+    sky->Touch();
+    DoActionSetBackground(&world, &action);
+    EXPECT_NE(world.GetRootObject()->GetBackground()->GetSerial(), serial); // the texture changed: built again
 }
