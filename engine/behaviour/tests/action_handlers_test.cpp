@@ -352,3 +352,18 @@ TEST(SceneHandlers, TextureBackgroundIsACopyNamedBgtextureRebuiltWhenTheTextureC
     DoActionSetBackground(&world, &action);
     EXPECT_NE(world.GetRootObject()->GetBackground()->GetSerial(), serial); // the texture changed: built again
 }
+
+TEST(SceneHandlers, BilinearFilteringFollowsItsByteAndIgnoresOtherTargets)
+{
+    SWworld world;
+    const uint32_t pixel = 0;
+    ASSERT_TRUE(world.GetRootObject()->AddTexture(std::make_unique<SWimage24>("t", 1, 1, &pixel)));
+    SWtexture* const t = world.FindTextureByName("t");
+    const auto bilinear = [&] { return (t->GetTextureFlags() & SWtexture::kFlagBilinear) != 0; };
+    RunHandler(world, 23, ActionTarget::Byte(1), nullptr);
+    EXPECT_TRUE(bilinear());
+    RunHandler(world, 23, ActionTarget::Text("0"), nullptr); // not a byte: no target
+    EXPECT_TRUE(bilinear());
+    RunHandler(world, 23, ActionTarget::Byte(0), nullptr);
+    EXPECT_FALSE(bilinear());
+}
