@@ -429,3 +429,46 @@ TEST(Navigation, EndAllMouseLookReachesEveryRunningNavigation)
     EXPECT_EQ(world.GetNavigationChanged(), 1);
     EXPECT_EQ(world.ends, 0); // releasing the pointer stays with the caller
 }
+
+TEST(InteractiveMotions, DrivenNodeDeletedWhileRunningIsNeverReached)
+{
+    Driven<SWarcballmotion> arcball;
+    arcball.motion.MouseDown(0, 0, SWchannelmotion::kButtonLeft);
+    arcball.motion.MouseMove(&arcball.world, 40, 0, SWchannelmotion::kButtonLeft);
+    arcball.world.DeleteNode(arcball.node);
+    arcball.motion.Step(33.0f);
+    EXPECT_EQ(arcball.motion.GetDrivenNode(), nullptr);
+    EXPECT_EQ(arcball.motion.GetMatrix(), SWmatrix());
+
+    Driven<SWnavigationmotion> walk;
+    walk.motion.KeyDown(walk.world.GetKeyTable().FindKeyByCode('w'));
+    walk.world.DeleteNode(walk.node);
+    walk.motion.Step(500.0f);
+    EXPECT_EQ(walk.motion.GetDrivenNode(), nullptr);
+    EXPECT_EQ(walk.motion.GetMatrix(), SWmatrix());
+}
+
+TEST(NavigationRecords, KeyCodesTheTableLacksReadAsEmptySlots)
+{
+    LookingWorld world;
+    SWbuffer buffer;
+    {
+        SWchunkstream out(buffer, SWchunkstream::kWrite);
+        SWrecordbuilder own(out, MakeTag("7443"));
+        own.Stream().WriteU8(0);
+        for (const uint32_t code : {258u, 5000u, 0xFFFFFFFFu, 0x80000000u, 115u, 260u})
+            own.Stream().WriteU32(code);
+        own.Stream().WriteF32(2.0f);
+        own.Stream().WriteF32(1.0f);
+        own.Finish();
+        out.WriteTag(kTagEnd);
+    }
+    SWnavigationmotion motion(&world);
+    ASSERT_TRUE(LoadInto(motion, buffer.ToVector()));
+    EXPECT_EQ(motion.GetKeySlot(0), world.GetKeyTable().FindKeyByCode(258));
+    EXPECT_EQ(motion.GetKeySlot(1), nullptr);
+    EXPECT_EQ(motion.GetKeySlot(2), nullptr);
+    EXPECT_EQ(motion.GetKeySlot(3), nullptr);
+    EXPECT_EQ(motion.GetKeySlot(6), world.GetKeyTable().FindKeyByCode(115));
+    EXPECT_EQ(motion.GetWalkSpeed(), 2.0f);
+}
