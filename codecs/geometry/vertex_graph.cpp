@@ -8,12 +8,6 @@
 
 namespace px {
 
-namespace {
-
-constexpr size_t kScannedRing = 16; // rings up to this long are scanned rather than searched
-
-} // namespace
-
 int32_t MeshGraph::SlotOf(uint32_t node, int32_t neighbour) const
 {
     const VertexNode& n = nodes[node];
@@ -76,38 +70,21 @@ size_t RingSlots::LongRingStart(uint32_t node) const
     return at->start;
 }
 
-int32_t RingSlots::Find(uint32_t node, int32_t neighbour) const
+int32_t RingSlots::FindInLongRing(uint32_t node, int32_t neighbour) const
 {
-    if (node >= m_graph.nodes.size())
-        return -1;
-    const VertexNode& n = m_graph.nodes[node];
-    if (n.valence <= kScannedRing) {
-        const int32_t* ring = m_graph.neighbours.data() + n.ringStart;
-        for (uint32_t k = 0; k < n.valence; ++k)
-            if (ring[k] == neighbour)
-                return static_cast<int32_t>(k);
-        return -1;
-    }
     const size_t start = LongRingStart(node);
     const auto begin = m_neighbours.begin() + static_cast<std::ptrdiff_t>(start);
-    const auto end = begin + n.valence;
+    const auto end = begin + m_graph.nodes[node].valence;
     const auto first = std::lower_bound(begin, end, neighbour);
     if (first == end || *first != neighbour)
         return -1;
     return static_cast<int32_t>(m_slots[static_cast<size_t>(first - m_neighbours.begin())]);
 }
 
-uint32_t RingSlots::CountOf(uint32_t node, int32_t neighbour) const
+uint32_t RingSlots::CountInLongRing(uint32_t node, int32_t neighbour) const
 {
-    if (node >= m_graph.nodes.size())
-        return 0;
-    const VertexNode& n = m_graph.nodes[node];
-    if (n.valence <= kScannedRing) {
-        const int32_t* ring = m_graph.neighbours.data() + n.ringStart;
-        return static_cast<uint32_t>(std::count(ring, ring + n.valence, neighbour));
-    }
     const auto begin = m_neighbours.begin() + static_cast<std::ptrdiff_t>(LongRingStart(node));
-    const auto [first, end] = std::equal_range(begin, begin + n.valence, neighbour);
+    const auto [first, end] = std::equal_range(begin, begin + m_graph.nodes[node].valence, neighbour);
     return static_cast<uint32_t>(end - first);
 }
 

@@ -58,11 +58,41 @@ public:
 class RingSlots {
 public:
     explicit RingSlots(const MeshGraph& graph);
-    int32_t Find(uint32_t node, int32_t neighbour) const;     // the first slot of node that holds neighbour, or -1
-    uint32_t CountOf(uint32_t node, int32_t neighbour) const; // how many slots of node hold neighbour
-    std::vector<int32_t> SortedRing(uint32_t node) const;     // node's neighbours in rising order; empty past the end
+    // The first slot of node that holds neighbour, or -1.
+    int32_t Find(uint32_t node, int32_t neighbour) const
+    {
+        if (node >= m_graph.nodes.size())
+            return -1;
+        const VertexNode& n = m_graph.nodes[node];
+        if (n.valence > kScannedRing)
+            return FindInLongRing(node, neighbour);
+        const int32_t* ring = m_graph.neighbours.data() + n.ringStart;
+        for (uint32_t k = 0; k < n.valence; ++k)
+            if (ring[k] == neighbour)
+                return static_cast<int32_t>(k);
+        return -1;
+    }
+    // How many slots of node hold neighbour.
+    uint32_t CountOf(uint32_t node, int32_t neighbour) const
+    {
+        if (node >= m_graph.nodes.size())
+            return 0;
+        const VertexNode& n = m_graph.nodes[node];
+        if (n.valence > kScannedRing)
+            return CountInLongRing(node, neighbour);
+        const int32_t* ring = m_graph.neighbours.data() + n.ringStart;
+        uint32_t count = 0;
+        for (uint32_t k = 0; k < n.valence; ++k)
+            count += ring[k] == neighbour ? 1 : 0;
+        return count;
+    }
+    std::vector<int32_t> SortedRing(uint32_t node) const; // node's neighbours in rising order; empty past the end
 
 private:
+    static constexpr uint32_t kScannedRing = 16; // rings up to this long are scanned rather than searched
+
+    int32_t FindInLongRing(uint32_t node, int32_t neighbour) const;
+    uint32_t CountInLongRing(uint32_t node, int32_t neighbour) const;
     struct LongRing {
         uint32_t node = 0;
         size_t start = 0; // where its entries begin in m_neighbours and m_slots
