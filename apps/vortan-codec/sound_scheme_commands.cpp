@@ -4,13 +4,16 @@
 //   sound accepts IN.wav                           each sound row's answer and its reason
 // SCHEME is a row's four-digit id or its word: raw, wave, ac8, ac10, acs20, ac24, acs48, rt24, sc3, sc6, sc3-6 (the
 // three SC36 words set the sound's variant).
-// A sound that does not fit its row is stored by the default row instead; the row's report says so on stderr.
+// A sound that does not fit its row is stored by the default row instead; the row's report says so on stderr. A file
+// that is no readable wave file at all is refused: a world would store it as it is, but a codec command asked to
+// code it has nothing to code.
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "apps/vortan-codec/command_table.h"
@@ -24,6 +27,7 @@
 #include "engine/resources/sound.h"
 #include "platform/base/atomic_file.h"
 #include "platform/base/endian.h"
+#include "platform/media/riff_wave_reader.h"
 
 namespace {
 
@@ -36,19 +40,42 @@ using codectool::ReportError;
 constexpr int kSoundKind = 1;
 constexpr size_t kRecordHeadBytes = 8; // tag and length
 
-// Counts what the rows report while printing it, so that a decode can tell a damaged payload from a clean one.
+// Keeps what the rows report until the command knows its outcome, so that a decode can tell a damaged payload from
+// a clean one, and a refusal for a write the rows could not make stays the one line of its error.
 class StderrReports : public ResourceReportSink {
 public:
     StderrReports() { SetResourceReportSink(this); }
-    ~StderrReports() override { SetResourceReportSink(nullptr); }
+    ~StderrReports() override
+    {
+        SetResourceReportSink(nullptr);
+        Print();
+    }
     StderrReports(const StderrReports&) = delete;
     StderrReports& operator=(const StderrReports&) = delete;
     void Report(const ResourceReport& report) override
     {
         ++count;
-        std::fprintf(stderr, "%s: %s\n", report.caption.c_str(), report.text.c_str());
+        lines.push_back(report.caption + ": " + report.text);
+        // A row that could not write its scratch file met a full disk or a refused folder, not a damaged payload.
+        constexpr std::string_view kCannotWrite = "cannot write ";
+        if (const size_t at = report.text.find(kCannotWrite); at != std::string::npos) {
+            const size_t cause = report.text.find(": ", at + kCannotWrite.size());
+            writeFailure = cause == std::string::npos ? report.text.substr(at) : report.text.substr(cause + 2);
+        }
     }
+    void Print()
+    {
+        for (const std::string& line : lines)
+            std::fprintf(stderr, "%s\n", line.c_str());
+        lines.clear();
+    }
+    void Discard() { lines.clear(); }
+
     size_t count = 0;
+    std::string writeFailure; // the cause of the last write the rows could not make; empty when none failed
+
+private:
+    std::vector<std::string> lines;
 };
 
 struct SchemeWord {
@@ -133,6 +160,12 @@ int EncodeThroughScheme(std::span<char* const> args)
     }
     if (!codectool::CheckInputFile(args[1], error))
         return ReportError(kExitRefused, error);
+    if (row != SWcompressionschemes::Table().DefaultOf(SchemeKind::kSound)) {
+        pf::WaveError waveError{};
+        if (pf::RiffWaveReader::open(args[1], &waveError) == nullptr)
+            return ReportError(kExitRefused,
+                               std::string("cannot read ") + args[1] + ": " + pf::describeWaveError(waveError));
+    }
     const std::unique_ptr<pf::AtomicFile> output = codectool::OpenOutput(args[2], error);
     if (!output)
         return ReportError(kExitRefused, error);
@@ -155,6 +188,7 @@ int EncodeThroughScheme(std::span<char* const> args)
         stored = SWcompressionschemes::Table().WriteResource(kSoundKind, out, sound, 0) &&
                  out.Status() == SWchunkstream::kStatusGood;
     }
+    reports.Print();
     const std::vector<uint8_t> record = buffer.ToVector();
     const std::optional<std::vector<uint8_t>> payload = PayloadAfterNames(record);
     if (!stored || !payload)
@@ -197,6 +231,11 @@ int DecodeThroughScheme(std::span<char* const> args)
     SWsound* sound = world.GetSoundList().Add(std::move(owned));
     SWchunkstream in(record);
     const bool read = SWcompressionschemes::Table().ReadResource(row->GetId(), in, sound, 0);
+    if (!reports.writeFailure.empty()) {
+        reports.Discard();
+        return ReportError(kExitRefused, std::string("cannot write ") + args[2] + ": " + reports.writeFailure);
+    }
+    reports.Print();
     if (!read || reports.count > 0)
         return ReportError(kExitFailed, std::string("cannot decode ") + args[1] + " with scheme " + args[0] +
                                             (read ? ": the payload is damaged" : ""));

@@ -27,11 +27,13 @@ expect_done sound encode wave "$fixture" "$work/q100.bin" 100 > /dev/null
 # Refusals: exactly the refusal or usage code, and one line naming the file or argument and the cause.
 expect_usage sound encode wave "$fixture" "$work/bad.bin" 101
 expect_message 'QUALITY must be a whole number from 0 to 100, not "101"'
-# A file the own codec cannot code goes through its row like any sound: stored uncompressed, and the row says why.
-expect_done sound encode wave "$work/encode.txt" "$work/fallback.bin" 50 > "$work/fallback.txt"
-expect_message "^Wave codec: .*not a RIFF/WAVE file; stored uncompressed$"
-grep -q '^record 7499: ' "$work/fallback.txt" || fail "no fallback record: $(cat "$work/fallback.txt")"
-cmp -s "$work/encode.txt" <(tail -c +5 "$work/fallback.bin") || fail "the fallback does not hold the file"
+# A file that is no wave file has nothing to code: refused, where a world would store it as it is. Raw stores it.
+expect_refused sound encode wave "$work/encode.txt" "$work/notwave.bin" 50
+expect_message "cannot read $work/encode.txt: .*RIFF/WAVE"
+[ ! -e "$work/notwave.bin" ] || fail "a refused encode left a file"
+expect_done sound encode raw "$work/encode.txt" "$work/fallback.bin" > "$work/fallback.txt"
+grep -q '^record 7499: ' "$work/fallback.txt" || fail "no raw record: $(cat "$work/fallback.txt")"
+cmp -s "$work/encode.txt" <(tail -c +5 "$work/fallback.bin") || fail "the raw record does not hold the file"
 expect_refused sound encode wave "$work/none.wav" "$work/bad.bin" 50
 expect_message "cannot read $work/none.wav: No such file or directory"
 [ ! -e "$work/bad.bin" ] || fail "a refused encode left a file"
@@ -53,12 +55,11 @@ partial_bytes=$(stat -c %s "$work/partial.wav")
     fail "--keep-partial kept $partial_bytes bytes"
 cmp -s -n 44 <(head -c 4 "$work/partial.wav") <(printf RIFF) || fail "the kept part is no wave file"
 expect_done sound compare "$fixture" "$work/partial.wav" > /dev/null
-# A rate the codec cannot carry (0 Hz: bytes 24..27 of the fixture's header) is not coded: stored uncompressed.
+# A rate no wave file can have (0 Hz: bytes 24..27 of the fixture's header) makes no readable wave file: refused.
 cp "$fixture" "$work/rate0.wav"
 printf '\0\0\0\0' | dd of="$work/rate0.wav" bs=1 seek=24 conv=notrunc status=none
-expect_done sound encode wave "$work/rate0.wav" "$work/rate0.bin" 50 > "$work/rate0.txt"
-expect_message "^Wave codec: .*; stored uncompressed$"
-grep -q '^record 7499: ' "$work/rate0.txt" || fail "rate 0 was coded: $(cat "$work/rate0.txt")"
+expect_refused sound encode wave "$work/rate0.wav" "$work/rate0.bin" 50
+expect_message "cannot read $work/rate0.wav: .*rate"
 expect_refused sound compare "$work/rate0.wav" "$work/rate0.wav"
 expect_message "cannot read $work/rate0.wav: .*rate"
 expect_refused sound decode wave "$work/none.bin" "$work/none.wav"
