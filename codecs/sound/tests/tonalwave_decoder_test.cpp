@@ -90,8 +90,11 @@ TEST(TonalwaveConcealment, FirstGoodFrameAfterALossWeakensThePrediction)
     sound::TonalwaveFrameRecord first = tonalwavetest::RandomRecord(probe->Layout(), 0, random);
     sound::TonalwaveFrameRecord second = tonalwavetest::RandomRecord(probe->Layout(), 0, random);
     first.envelopeIndex[0][0] = 0;
-    second.envelopeIndex[0][0] = 0; // predictor set 0: 614 / 2048
-    const float rho = 614.0f / 2048.0f;
+    second.envelopeIndex[0][0] = 0; // predictor set 0, whose weights follow the line-spectral stages
+    const sound::TonalwaveTableShape shape = sound::ShapeOf(sound::TonalwaveSet::k8k8);
+    const size_t predictors = shape.lspOffset + static_cast<size_t>(shape.lspStage1Rows + shape.lspStage2Rows) *
+                                                    static_cast<size_t>(shape.lspOrder);
+    const std::span<const int16_t> stored = sound::StoredTablesOf(sound::TonalwaveSet::k8k8);
     std::vector<float> out(512);
     const auto plain = DecoderOf(0x18080);
     plain->DecodeFrame(first, out);
@@ -104,6 +107,7 @@ TEST(TonalwaveConcealment, FirstGoodFrameAfterALossWeakensThePrediction)
     lossy->DecodeFrame(LostFrame(), out);
     lossy->DecodeFrame(second, out);
     for (int k = 0; k < order; ++k) {
+        const float rho = static_cast<float>(stored[predictors + static_cast<size_t>(k)]) / 2048.0f;
         const float r2 = (predicted[static_cast<size_t>(k)] - rho * r1[static_cast<size_t>(k)]) / (1.0f - rho);
         const float weak = rho / 2.0f;
         EXPECT_NEAR(lossy->Frequencies(0)[static_cast<size_t>(k)],
