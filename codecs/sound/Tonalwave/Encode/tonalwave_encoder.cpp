@@ -14,7 +14,6 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr float kHalfSqrt2 = 0.70710677f;
-constexpr int kLspStride = kTonalwaveLspStride;
 constexpr float kLeastBandValue = 0.1f;
 constexpr int kMaxBands = 64;
 
