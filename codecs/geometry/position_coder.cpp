@@ -164,6 +164,10 @@ int DecodePositions(std::span<const uint8_t> stream, std::span<const MeshGraph* 
         return PX_ERR;
     // First the kinds: whether a record is predicted depends on the topology alone.
     std::vector<DataItem> items;
+    size_t records = 0; // the decoded graphs already bound this
+    for (const MeshGraph* graph : graphs)
+        records += graph->traversal.size();
+    items.reserve(3 * records);
     for (size_t o = 0; o < graphs.size(); ++o) {
         WalkPredictionKinds(*graphs[o], [&](bool predicted) {
             for (int axis = 0; axis < 3; ++axis)

@@ -81,17 +81,27 @@ int EncodeObject(const TriangleRecord& object, MeshGraph& graph, ComponentRecord
     return PX_OK;
 }
 
+constexpr uint32_t kComparedRing = 16; // rings up to this long are checked for repeats pairwise
+
 // Every directed ring entry (v, n) must have its reverse (n, v), as often: the rings describe one consistent
 // surface. A neighbour that is no node has no reverse.
 bool RingsAreSymmetric(const MeshGraph& graph, const RingSlots& slots)
 {
     for (uint32_t v = 0; v < graph.nodes.size(); ++v) {
         const VertexNode& node = graph.nodes[v];
+        const int32_t* ring = graph.neighbours.data() + node.ringStart;
+        // Most rings name each neighbour once; then each reverse must be there exactly once, and the ring itself
+        // needs no count. Long rings are counted, not compared pairwise.
+        bool distinct = node.valence <= kComparedRing;
+        for (uint32_t i = 0; distinct && i < node.valence; ++i)
+            for (uint32_t j = i + 1; j < node.valence; ++j)
+                distinct = distinct && ring[i] != ring[j];
         for (uint32_t k = 0; k < node.valence; ++k) {
-            const int32_t n = graph.Neighbour(v, k);
+            const int32_t n = ring[k];
             if (n < 0 || static_cast<uint32_t>(n) >= graph.nodes.size())
                 return false;
-            if (slots.CountOf(static_cast<uint32_t>(n), static_cast<int32_t>(v)) != slots.CountOf(v, n))
+            const uint32_t forward = distinct ? 1 : slots.CountOf(v, n);
+            if (slots.CountOf(static_cast<uint32_t>(n), static_cast<int32_t>(v)) != forward)
                 return false;
         }
     }
