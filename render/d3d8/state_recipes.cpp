@@ -41,28 +41,19 @@ std::vector<SWrenderstateentry> RenderStatesFor(Blend blend)
 // The stage-state fragments the table is written in.
 class StageList {
 public:
-    StageList& FiltersFromParameters(uint32_t s)
+    // A stage sampling a material image: its filters are the pass's parameters, its coordinates wrap.
+    StageList& Wrapped(uint32_t s, uint32_t set)
     {
         m_list.push_back({s, D3DTSS_MINFILTER, 0, true});
         m_list.push_back({s, D3DTSS_MAGFILTER, 0, true});
-        return *this;
+        return Sampling(s, set, D3DTADDRESS_WRAP);
     }
-    StageList& Linear(uint32_t s)
+    // A stage sampling a lookup image through set 0: always linear, its coordinates clamped.
+    StageList& Clamped(uint32_t s)
     {
         m_list.push_back({s, D3DTSS_MINFILTER, D3DTEXF_LINEAR, false});
         m_list.push_back({s, D3DTSS_MAGFILTER, D3DTEXF_LINEAR, false});
-        return *this;
-    }
-    StageList& Coords(uint32_t s, uint32_t set)
-    {
-        m_list.push_back({s, D3DTSS_TEXCOORDINDEX, set, false});
-        return *this;
-    }
-    StageList& Address(uint32_t s, uint32_t mode)
-    {
-        m_list.push_back({s, D3DTSS_ADDRESSU, mode, false});
-        m_list.push_back({s, D3DTSS_ADDRESSV, mode, false});
-        return *this;
+        return Sampling(s, 0, D3DTADDRESS_CLAMP);
     }
     StageList& Colour(uint32_t s, uint32_t op, uint32_t arg1 = kNoArgument, uint32_t arg2 = kNoArgument)
     {
@@ -76,6 +67,13 @@ public:
     std::vector<SWstagestateentry> Take() { return std::move(m_list); }
 
 private:
+    StageList& Sampling(uint32_t s, uint32_t set, uint32_t addressMode)
+    {
+        m_list.push_back({s, D3DTSS_TEXCOORDINDEX, set, false});
+        m_list.push_back({s, D3DTSS_ADDRESSU, addressMode, false});
+        m_list.push_back({s, D3DTSS_ADDRESSV, addressMode, false});
+        return *this;
+    }
     // The operation first, then its arguments: ARG1 and ARG2 follow the operation's own state id.
     StageList& Operation(uint32_t s, uint32_t opState, uint32_t op, uint32_t arg1, uint32_t arg2)
     {
@@ -108,9 +106,7 @@ std::vector<RecipeLists> BuildTable()
                 StageList().Colour(0, D3DTOP_DISABLE).Alpha(0, D3DTOP_SELECTARG1, DIF).Alpha(1, D3DTOP_DISABLE), {});
     t[1] = Make(Blend::kAlphaFactor,
                 StageList()
-                    .FiltersFromParameters(0)
-                    .Coords(0, 0)
-                    .Address(0, D3DTADDRESS_WRAP)
+                    .Wrapped(0, 0)
                     .Colour(0, D3DTOP_MODULATE, TEX, CUR)
                     .Alpha(0, D3DTOP_ADD, TFA, TEX)
                     .Colour(1, D3DTOP_SELECTARG2, NA, CUR)
@@ -120,45 +116,28 @@ std::vector<RecipeLists> BuildTable()
     t[3] = t[1];
     t[2] = Make(Blend::kAlphaFactor,
                 StageList()
-                    .FiltersFromParameters(0)
-                    .Coords(0, 0)
-                    .Address(0, D3DTADDRESS_WRAP)
+                    .Wrapped(0, 0)
                     .Colour(0, D3DTOP_MODULATE, TEX, TFA)
                     .Alpha(0, D3DTOP_SELECTARG1, DIF)
                     .Colour(1, D3DTOP_ADD, DIF, CUR)
                     .Alpha(1, D3DTOP_SELECTARG1, CUR)
                     .Disable(2),
                 {0});
-    t[4] = Make(Blend::kAddFactor,
-                StageList()
-                    .FiltersFromParameters(0)
-                    .Coords(0, 1)
-                    .Address(0, D3DTADDRESS_WRAP)
-                    .Colour(0, D3DTOP_MODULATE, TEX, TFA)
-                    .Alpha(0, D3DTOP_SELECTARG1, TFA)
-                    .Disable(1),
-                {0});
+    t[4] =
+        Make(Blend::kAddFactor,
+             StageList().Wrapped(0, 1).Colour(0, D3DTOP_MODULATE, TEX, TFA).Alpha(0, D3DTOP_SELECTARG1, TFA).Disable(1),
+             {0});
     t[9] = t[4];
-    t[5] = Make(Blend::kAlpha,
-                StageList()
-                    .Linear(0)
-                    .Coords(0, 0)
-                    .Address(0, D3DTADDRESS_CLAMP)
-                    .Colour(0, D3DTOP_ADD, TEX, DIF)
-                    .Alpha(0, D3DTOP_SELECTARG1, DIF)
-                    .Disable(1),
-                {0});
+    t[5] =
+        Make(Blend::kAlpha,
+             StageList().Clamped(0).Colour(0, D3DTOP_ADD, TEX, DIF).Alpha(0, D3DTOP_SELECTARG1, DIF).Disable(1), {0});
     t[8] = t[5];
     t[6] = Make(Blend::kAlphaFactor,
                 StageList()
-                    .FiltersFromParameters(0)
-                    .Coords(0, 1)
-                    .Address(0, D3DTADDRESS_WRAP)
+                    .Wrapped(0, 1)
                     .Colour(0, D3DTOP_MODULATE, TEX, CUR)
                     .Alpha(0, D3DTOP_ADD, TFA, TEX)
-                    .Linear(1)
-                    .Coords(1, 0)
-                    .Address(1, D3DTADDRESS_CLAMP)
+                    .Clamped(1)
                     .Colour(1, D3DTOP_ADD, TEX, CUR)
                     .Alpha(1, D3DTOP_MODULATE, DIF, CUR)
                     .Disable(2),
@@ -166,34 +145,23 @@ std::vector<RecipeLists> BuildTable()
     t[10] = t[6];
     t[7] = Make(Blend::kAlphaFactor,
                 StageList()
-                    .FiltersFromParameters(0)
-                    .Coords(0, 1)
-                    .Address(0, D3DTADDRESS_WRAP)
+                    .Wrapped(0, 1)
                     .Colour(0, D3DTOP_MODULATE, TEX, TFA)
                     .Alpha(0, D3DTOP_SELECTARG1, DIF)
-                    .Linear(1)
-                    .Coords(1, 0)
-                    .Address(1, D3DTADDRESS_CLAMP)
+                    .Clamped(1)
                     .Colour(1, D3DTOP_ADD, TEX, CUR)
                     .Alpha(1, D3DTOP_SELECTARG1, CUR)
                     .Colour(2, D3DTOP_ADD, DIF, CUR)
                     .Alpha(2, D3DTOP_SELECTARG1, CUR)
                     .Disable(3),
                 {0, 1});
-    t[11] = Make(Blend::kAddFactor,
-                 StageList()
-                     .FiltersFromParameters(0)
-                     .Coords(0, 2)
-                     .Address(0, D3DTADDRESS_WRAP)
-                     .Colour(0, D3DTOP_MODULATE, TEX, TFA)
-                     .Alpha(0, D3DTOP_SELECTARG1, TFA)
-                     .Disable(1),
-                 {0});
+    t[11] =
+        Make(Blend::kAddFactor,
+             StageList().Wrapped(0, 2).Colour(0, D3DTOP_MODULATE, TEX, TFA).Alpha(0, D3DTOP_SELECTARG1, TFA).Disable(1),
+             {0});
     t[12] = Make(Blend::kAlphaFactor,
                  StageList()
-                     .FiltersFromParameters(0)
-                     .Coords(0, 1)
-                     .Address(0, D3DTADDRESS_WRAP)
+                     .Wrapped(0, 1)
                      .Colour(0, D3DTOP_DOTPRODUCT3, TEX, CUR)
                      .Alpha(0, D3DTOP_SELECTARG1, CUR)
                      .Colour(1, D3DTOP_MODULATE, TFA, CUR)
@@ -201,26 +169,16 @@ std::vector<RecipeLists> BuildTable()
                      .Disable(2),
                  {0});
     t[16] = t[12];
-    t[13] = Make(Blend::kAdd,
-                 StageList()
-                     .Linear(0)
-                     .Coords(0, 0)
-                     .Address(0, D3DTADDRESS_CLAMP)
-                     .Colour(0, D3DTOP_SELECTARG1, TEX)
-                     .Alpha(0, D3DTOP_SELECTARG1, CUR)
-                     .Disable(1),
-                 {0});
+    t[13] =
+        Make(Blend::kAdd,
+             StageList().Clamped(0).Colour(0, D3DTOP_SELECTARG1, TEX).Alpha(0, D3DTOP_SELECTARG1, CUR).Disable(1), {0});
     t[15] = t[13];
     t[14] = Make(Blend::kAlphaFactor,
                  StageList()
-                     .FiltersFromParameters(0)
-                     .Coords(0, 1)
-                     .Address(0, D3DTADDRESS_WRAP)
+                     .Wrapped(0, 1)
                      .Colour(0, D3DTOP_DOTPRODUCT3, TEX, CUR)
                      .Alpha(0, D3DTOP_SELECTARG1, CUR)
-                     .FiltersFromParameters(1)
-                     .Coords(1, 1)
-                     .Address(1, D3DTADDRESS_WRAP)
+                     .Wrapped(1, 1)
                      .Colour(1, D3DTOP_MODULATE, TEX, CUR)
                      .Alpha(1, D3DTOP_MODULATE, TEX, TFA)
                      .Disable(2),
@@ -228,14 +186,10 @@ std::vector<RecipeLists> BuildTable()
     t[18] = t[14];
     t[17] = Make(Blend::kAddFactor,
                  StageList()
-                     .FiltersFromParameters(0)
-                     .Coords(0, 2)
-                     .Address(0, D3DTADDRESS_WRAP)
+                     .Wrapped(0, 2)
                      .Colour(0, D3DTOP_MODULATE, TEX, TFA)
                      .Alpha(0, D3DTOP_SELECTARG1, TFA)
-                     .Linear(1)
-                     .Coords(1, 0)
-                     .Address(1, D3DTADDRESS_CLAMP)
+                     .Clamped(1)
                      .Colour(1, D3DTOP_ADD, TEX, CUR)
                      .Alpha(1, D3DTOP_SELECTARG1, CUR)
                      .Disable(2),
@@ -332,36 +286,35 @@ bool ApplyRecipePass(pf::IDirect3DDevice8& device, const SWrecipepass& pass)
         return false;
     const SWstaterecipe& recipe = StateRecipe(pass.recipe);
     uint32_t next = 0;
-    const auto take = [&]() -> const SWrecipeparameter* {
-        return next < pass.parameterCount ? &pass.parameters[next++] : nullptr;
+    // The next parameter when it is of the kind the entry wants; null when the pass has run out or holds another.
+    const auto take = [&](SWrecipeparameter::Kind kind) -> const SWrecipeparameter* {
+        if (next >= pass.parameterCount || pass.parameters[next].kind != kind)
+            return nullptr;
+        return &pass.parameters[next++];
     };
-    for (const SWrenderstateentry& e : recipe.renderStates) {
-        uint32_t value = e.value;
-        if (e.fromParameter) {
-            const SWrecipeparameter* p = take();
-            if (p == nullptr || p->kind != SWrecipeparameter::Kind::kValue)
-                return false;
-            value = p->value;
+    const auto valueOf = [&](uint32_t fixed, bool fromParameter, uint32_t& outValue) {
+        if (!fromParameter) {
+            outValue = fixed;
+            return true;
         }
-        if (!pf::succeeded(device.SetRenderState(e.state, value)))
+        const SWrecipeparameter* p = take(SWrecipeparameter::Kind::kValue);
+        if (p != nullptr)
+            outValue = p->value;
+        return p != nullptr;
+    };
+    uint32_t value = 0;
+    for (const SWrenderstateentry& e : recipe.renderStates) {
+        if (!valueOf(e.value, e.fromParameter, value) || !pf::succeeded(device.SetRenderState(e.state, value)))
             return false;
     }
     for (const SWstagestateentry& e : recipe.stageStates) {
-        uint32_t value = e.value;
-        if (e.fromParameter) {
-            const SWrecipeparameter* p = take();
-            if (p == nullptr || p->kind != SWrecipeparameter::Kind::kValue)
-                return false;
-            value = p->value;
-        }
-        if (!pf::succeeded(device.SetTextureStageState(e.stage, e.type, value)))
+        if (!valueOf(e.value, e.fromParameter, value) ||
+            !pf::succeeded(device.SetTextureStageState(e.stage, e.type, value)))
             return false;
     }
     for (const uint32_t stage : recipe.textureStages) {
-        const SWrecipeparameter* p = take();
-        if (p == nullptr || p->kind != SWrecipeparameter::Kind::kTexture)
-            return false;
-        if (!pf::succeeded(device.SetTexture(stage, p->texture)))
+        const SWrecipeparameter* p = take(SWrecipeparameter::Kind::kTexture);
+        if (p == nullptr || !pf::succeeded(device.SetTexture(stage, p->texture)))
             return false;
     }
     return true;
