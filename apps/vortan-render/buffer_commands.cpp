@@ -94,27 +94,20 @@ struct BackgroundArguments {
     uint32_t colour = 0;
 };
 
-bool ParseSize(std::string_view text, int32_t& outWidth, int32_t& outHeight, std::string& outError)
+// A size the pixel buffer can hold: each side within its limit and no more pixels than it takes in all.
+bool ParseBufferSize(std::string_view text, int32_t& outWidth, int32_t& outHeight, std::string& outError)
 {
-    const size_t cross = text.find('x');
-    if (cross == std::string_view::npos) {
-        outError = "--size must be WxH, not \"" + std::string(text) + "\"";
+    int32_t width = 0;
+    int32_t height = 0;
+    if (!rendertool::ParseSize(text, SWpixelbuffer::kMostSide, width, height, outError))
         return false;
-    }
-    const auto width =
-        rendertool::ParseNumber(text.substr(0, cross), "--size width", 1, SWpixelbuffer::kMostSide, outError);
-    const auto height =
-        width ? rendertool::ParseNumber(text.substr(cross + 1), "--size height", 1, SWpixelbuffer::kMostSide, outError)
-              : std::nullopt;
-    if (!width || !height)
-        return false;
-    if (*width * *height > SWpixelbuffer::kMostPixels) {
+    if (static_cast<long long>(width) * height > SWpixelbuffer::kMostPixels) {
         outError =
             "--size " + std::string(text) + " is more than " + std::to_string(SWpixelbuffer::kMostPixels) + " pixels";
         return false;
     }
-    outWidth = static_cast<int32_t>(*width);
-    outHeight = static_cast<int32_t>(*height);
+    outWidth = width;
+    outHeight = height;
     return true;
 }
 
@@ -138,7 +131,7 @@ std::optional<BackgroundArguments> ParseBackground(std::span<char* const> args, 
         const std::string_view arg = args[i];
         const bool hasValue = i + 1 < args.size();
         if (arg == "--size" && hasValue) {
-            if (!ParseSize(args[++i], parsed.width, parsed.height, outError))
+            if (!ParseBufferSize(args[++i], parsed.width, parsed.height, outError))
                 return std::nullopt;
             sized = true;
         } else if (arg == "--image" && hasValue) {

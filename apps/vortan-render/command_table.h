@@ -1,6 +1,7 @@
 #pragma once
 // The families of `vortan-render` register their commands at start-up, each from its own source, so that later
 // renderer work adds commands without touching the others.
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -27,5 +28,8 @@ int ReportError(int exitCode, const std::string& message);
 // A whole decimal number within [lowest, highest]; nullopt, with outError naming the argument, otherwise.
 std::optional<long long> ParseNumber(std::string_view text, const char* name, long long lowest, long long highest,
                                      std::string& outError);
+// "WxH", each side a whole number from 1 to mostSide; false, with outError naming the option, otherwise, and the
+// outputs left as they were.
+bool ParseSize(std::string_view text, long long mostSide, int32_t& outWidth, int32_t& outHeight, std::string& outError);
 
 } // namespace rendertool

@@ -54,22 +54,6 @@ struct D3D8Options {
     bool compare = false;
 };
 
-bool ParseSize(std::string_view text, D3D8Options& options, std::string& error)
-{
-    const size_t cross = text.find('x');
-    if (cross == std::string_view::npos) {
-        error = "--size must be WxH, not \"" + std::string(text) + "\"";
-        return false;
-    }
-    const auto w = rendertool::ParseNumber(text.substr(0, cross), "--size width", 1, 4096, error);
-    const auto h = w ? rendertool::ParseNumber(text.substr(cross + 1), "--size height", 1, 4096, error) : std::nullopt;
-    if (!w || !h)
-        return false;
-    options.width = static_cast<int32_t>(*w);
-    options.height = static_cast<int32_t>(*h);
-    return true;
-}
-
 bool ParseFail(std::string_view text, D3D8Options& options, std::string& error)
 {
     const size_t colon = text.rfind(':');
@@ -115,7 +99,7 @@ int ParseOptions(std::span<char* const> args, D3D8Options& options)
         } else if (arg == "--compare") {
             options.compare = true;
         } else if (arg == "--size" && hasValue) {
-            ok = ParseSize(args[++i], options, error);
+            ok = rendertool::ParseSize(args[++i], 4096, options.width, options.height, error);
         } else if (arg == "--frames" && hasValue) {
             const auto frames = rendertool::ParseNumber(args[++i], "--frames", 1, 1000, error);
             ok = frames.has_value();

@@ -55,6 +55,23 @@ std::optional<long long> ParseNumber(std::string_view text, const char* name, lo
     return value;
 }
 
+bool ParseSize(std::string_view text, long long mostSide, int32_t& outWidth, int32_t& outHeight, std::string& outError)
+{
+    const size_t cross = text.find('x');
+    if (cross == std::string_view::npos) {
+        outError = "--size must be WxH, not \"" + std::string(text) + "\"";
+        return false;
+    }
+    const auto width = ParseNumber(text.substr(0, cross), "--size width", 1, mostSide, outError);
+    const auto height =
+        width ? ParseNumber(text.substr(cross + 1), "--size height", 1, mostSide, outError) : std::nullopt;
+    if (!width || !height)
+        return false;
+    outWidth = static_cast<int32_t>(*width);
+    outHeight = static_cast<int32_t>(*height);
+    return true;
+}
+
 } // namespace rendertool
 
 int main(int argc, char** argv)

@@ -64,22 +64,6 @@ struct PresentOptions {
 // No live display could be had; ctest counts the run as skipped.
 constexpr int kExitNoDisplay = 77;
 
-bool ParseSizeText(std::string_view text, PresentOptions& options, std::string& error)
-{
-    const size_t cross = text.find('x');
-    if (cross == std::string_view::npos) {
-        error = "--size must be WxH, not \"" + std::string(text) + "\"";
-        return false;
-    }
-    const auto w = rendertool::ParseNumber(text.substr(0, cross), "--size width", 1, 4096, error);
-    const auto h = w ? rendertool::ParseNumber(text.substr(cross + 1), "--size height", 1, 4096, error) : std::nullopt;
-    if (!w || !h)
-        return false;
-    options.width = static_cast<int32_t>(*w);
-    options.height = static_cast<int32_t>(*h);
-    return true;
-}
-
 int ParseOptions(std::span<char* const> args, PresentOptions& options)
 {
     if (args.empty())
@@ -105,7 +89,7 @@ int ParseOptions(std::span<char* const> args, PresentOptions& options)
         } else if (arg == "--antialias") {
             options.antialias = true;
         } else if (arg == "--size" && hasValue) {
-            if (!ParseSizeText(args[++i], options, error))
+            if (!rendertool::ParseSize(args[++i], 4096, options.width, options.height, error))
                 return ReportError(kExitUsage, error);
         } else if (arg == "--depth" && hasValue) {
             const auto depth = rendertool::ParseNumber(args[++i], "--depth", 8, 32, error);
