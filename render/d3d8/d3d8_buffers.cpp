@@ -5,6 +5,29 @@
 #include "platform/base/result.h"
 #include "platform/d3d8/d3d8.h"
 
+namespace {
+
+// A device buffer is locked once at a time; a refused lock, or one that gives no memory, leaves it unlocked.
+template <class Buffer>
+void* LockOnce(Buffer& buffer, bool& locked, uint32_t offsetBytes, uint32_t sizeBytes, bool discard)
+{
+    uint8_t* data = nullptr;
+    if (locked || !pf::succeeded(buffer.Lock(offsetBytes, sizeBytes, &data, discard ? pf::D3DLOCK_DISCARD : 0)) ||
+        data == nullptr)
+        return nullptr;
+    locked = true;
+    return data;
+}
+
+template <class Buffer> void UnlockIfLocked(Buffer& buffer, bool& locked)
+{
+    if (locked)
+        buffer.Unlock();
+    locked = false;
+}
+
+} // namespace
+
 SWd3d8vertexbuffer* SWd3d8vertexbuffer::Create(pf::IDirect3DDevice8& device, uint32_t vertexCount, uint32_t strideBytes,
                                                uint32_t usage, uint32_t fvf)
 {
@@ -29,8 +52,7 @@ SWd3d8vertexbuffer::SWd3d8vertexbuffer(pf::IDirect3DVertexBuffer8* buffer, uint3
 
 SWd3d8vertexbuffer::~SWd3d8vertexbuffer()
 {
-    if (m_locked)
-        m_buffer->Unlock();
+    UnlockIfLocked(*m_buffer, m_locked);
     m_buffer->Release();
 }
 
@@ -43,19 +65,12 @@ void* SWd3d8vertexbuffer::Lock(uint32_t firstVertex)
 
 void* SWd3d8vertexbuffer::LockRange(uint32_t offsetBytes, uint32_t sizeBytes, bool discard)
 {
-    uint8_t* data = nullptr;
-    if (m_locked || !pf::succeeded(m_buffer->Lock(offsetBytes, sizeBytes, &data, discard ? pf::D3DLOCK_DISCARD : 0)) ||
-        data == nullptr)
-        return nullptr;
-    m_locked = true;
-    return data;
+    return LockOnce(*m_buffer, m_locked, offsetBytes, sizeBytes, discard);
 }
 
 void SWd3d8vertexbuffer::Unlock()
 {
-    if (m_locked)
-        m_buffer->Unlock();
-    m_locked = false;
+    UnlockIfLocked(*m_buffer, m_locked);
 }
 
 SWd3d8indexbuffer* SWd3d8indexbuffer::Create(pf::IDirect3DDevice8& device, uint32_t indexCount, uint32_t usage)
@@ -80,25 +95,18 @@ SWd3d8indexbuffer::SWd3d8indexbuffer(pf::IDirect3DIndexBuffer8* buffer, uint32_t
 
 SWd3d8indexbuffer::~SWd3d8indexbuffer()
 {
-    if (m_locked)
-        m_buffer->Unlock();
+    UnlockIfLocked(*m_buffer, m_locked);
     m_buffer->Release();
 }
 
 void* SWd3d8indexbuffer::Lock(uint32_t firstIndex)
 {
-    uint8_t* data = nullptr;
-    if (m_locked || firstIndex >= m_capacity ||
-        !pf::succeeded(m_buffer->Lock(firstIndex * 2, 0, &data, firstIndex == 0 ? pf::D3DLOCK_DISCARD : 0)) ||
-        data == nullptr)
+    if (firstIndex >= m_capacity)
         return nullptr;
-    m_locked = true;
-    return data;
+    return LockOnce(*m_buffer, m_locked, firstIndex * 2, 0, firstIndex == 0);
 }
 
 void SWd3d8indexbuffer::Unlock()
 {
-    if (m_locked)
-        m_buffer->Unlock();
-    m_locked = false;
+    UnlockIfLocked(*m_buffer, m_locked);
 }
