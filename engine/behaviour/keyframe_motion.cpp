@@ -5,6 +5,7 @@
 
 #include "engine/behaviour/action_kind.h"
 #include "engine/behaviour/input_queue.h"
+#include "engine/behaviour/motion_record_loop.h"
 #include "engine/core/animation_data.h"
 #include "engine/core/chunk_stream.h"
 #include "engine/core/node_names.h"
@@ -17,6 +18,23 @@ namespace {
 
 constexpr uint32_t kTagOwn = MakeTag("7443");
 constexpr uint32_t kTagBlock = MakeTag("7469");
+
+// The record naming the key-frame block both key-frame motions play from.
+bool SaveBlockRecord(SWchunkstream& out, const KeyFrameBlockRef& block)
+{
+    SWrecordbuilder record(out, kTagBlock);
+    record.Stream().WriteString(block.GetName());
+    return record.Finish();
+}
+
+bool LoadBlockRecord(SWchunkstream& body, KeyFrameBlockRef& block)
+{
+    std::optional<std::string> name;
+    if (!body.ReadString(name))
+        return false;
+    block.SetName(std::move(name));
+    return true;
+}
 
 SWmotion* CreatePlay(SWworld* world)
 {
@@ -289,35 +307,27 @@ bool SWkeyframemotion::Save(SWchunkstream& out) const
         if (!own.Finish())
             return false;
     }
-    {
-        SWrecordbuilder block(out, kTagBlock);
-        block.Stream().WriteString(m_block.GetName());
-        if (!block.Finish())
-            return false;
-    }
-    return SaveNodeRecords(out);
+    return SaveBlockRecord(out, m_block) && SaveNodeRecords(out);
 }
 
 bool SWkeyframemotion::Load(SWchunkstream& in)
 {
-    while (in.PeekTag() != kTagEnd) {
-        const uint32_t tag = in.TakeTag();
-        std::unique_ptr<SWchunkstream> body = in.OpenChild();
+    return ReadMotionRecords(in, [this](uint32_t tag, SWchunkstream& body) {
         bool good = true;
         if (tag == kTagOwn) {
-            const double blend = body->ReadF64();
+            const double blend = body.ReadF64();
             std::array<uint8_t, 5> options{};
-            options[0] = body->ReadU8();
-            options[1] = body->ReadU8();
-            options[2] = body->ReadU8();
-            const uint32_t start = body->ReadU32();
-            const uint32_t end = body->ReadU32();
-            const uint8_t useExplicit = body->ReadU8();
-            const double explicitMs = body->ReadF64();
-            const uint32_t optionValue = body->ReadU32();
-            options[3] = body->ReadU8();
-            options[4] = body->ReadU8();
-            good = body->Status() == SWchunkstream::kStatusGood;
+            options[0] = body.ReadU8();
+            options[1] = body.ReadU8();
+            options[2] = body.ReadU8();
+            const uint32_t start = body.ReadU32();
+            const uint32_t end = body.ReadU32();
+            const uint8_t useExplicit = body.ReadU8();
+            const double explicitMs = body.ReadF64();
+            const uint32_t optionValue = body.ReadU32();
+            options[3] = body.ReadU8();
+            options[4] = body.ReadU8();
+            good = body.Status() == SWchunkstream::kStatusGood;
             if (good) {
                 m_options = options;
                 m_startFrame = static_cast<int32_t>(start);
@@ -328,19 +338,12 @@ bool SWkeyframemotion::Load(SWchunkstream& in)
                 SetBlendTime(UsableTime(blend));
             }
         } else if (tag == kTagBlock) {
-            std::optional<std::string> name;
-            good = body->ReadString(name);
-            if (good)
-                m_block.SetName(std::move(name));
+            good = LoadBlockRecord(body, m_block);
         } else {
-            good = LoadNodeRecord(tag, *body);
+            good = LoadNodeRecord(tag, body);
         }
-        if (!good || body->Status() != SWchunkstream::kStatusGood) {
-            in.Fail(SWchunkstream::kStatusShortRead);
-            return false;
-        }
-    }
-    return in.Status() == SWchunkstream::kStatusGood;
+        return good;
+    });
 }
 
 // ---- SWkeyframejumpmotion
@@ -421,28 +424,20 @@ bool SWkeyframejumpmotion::Save(SWchunkstream& out) const
         if (!own.Finish())
             return false;
     }
-    {
-        SWrecordbuilder block(out, kTagBlock);
-        block.Stream().WriteString(m_block.GetName());
-        if (!block.Finish())
-            return false;
-    }
-    return SaveNodeRecords(out);
+    return SaveBlockRecord(out, m_block) && SaveNodeRecords(out);
 }
 
 bool SWkeyframejumpmotion::Load(SWchunkstream& in)
 {
-    while (in.PeekTag() != kTagEnd) {
-        const uint32_t tag = in.TakeTag();
-        std::unique_ptr<SWchunkstream> body = in.OpenChild();
+    return ReadMotionRecords(in, [this](uint32_t tag, SWchunkstream& body) {
         bool good = true;
         if (tag == kTagOwn) {
-            const double transition = body->ReadF64();
-            const uint8_t option1 = body->ReadU8();
-            const uint8_t option2 = body->ReadU8();
-            const uint32_t frame = body->ReadU32();
-            const uint32_t optionValue = body->ReadU32();
-            good = body->Status() == SWchunkstream::kStatusGood;
+            const double transition = body.ReadF64();
+            const uint8_t option1 = body.ReadU8();
+            const uint8_t option2 = body.ReadU8();
+            const uint32_t frame = body.ReadU32();
+            const uint32_t optionValue = body.ReadU32();
+            good = body.Status() == SWchunkstream::kStatusGood;
             if (good) {
                 m_options = {option1, option2};
                 m_frame = static_cast<int32_t>(frame);
@@ -450,17 +445,10 @@ bool SWkeyframejumpmotion::Load(SWchunkstream& in)
                 UpdateTargetTransform(UsableTime(transition));
             }
         } else if (tag == kTagBlock) {
-            std::optional<std::string> name;
-            good = body->ReadString(name);
-            if (good)
-                m_block.SetName(std::move(name));
+            good = LoadBlockRecord(body, m_block);
         } else {
-            good = LoadNodeRecord(tag, *body);
+            good = LoadNodeRecord(tag, body);
         }
-        if (!good || body->Status() != SWchunkstream::kStatusGood) {
-            in.Fail(SWchunkstream::kStatusShortRead);
-            return false;
-        }
-    }
-    return in.Status() == SWchunkstream::kStatusGood;
+        return good;
+    });
 }

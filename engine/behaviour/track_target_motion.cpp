@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "engine/behaviour/action_kind.h"
+#include "engine/behaviour/motion_record_loop.h"
 #include "engine/core/chunk_stream.h"
 #include "engine/core/node.h"
 #include "engine/core/object_node.h"
@@ -184,22 +185,20 @@ bool SWtracktargetmotion::Save(SWchunkstream& out) const
 
 bool SWtracktargetmotion::Load(SWchunkstream& in)
 {
-    while (in.PeekTag() != kTagEnd) {
-        const uint32_t tag = in.TakeTag();
-        std::unique_ptr<SWchunkstream> body = in.OpenChild();
+    return ReadMotionRecords(in, [this](uint32_t tag, SWchunkstream& body) {
         bool good = true;
         if (tag == kTagOwn) {
-            const double duration = body->ReadF64();
-            const uint16_t axis = body->ReadU16();
+            const double duration = body.ReadF64();
+            const uint16_t axis = body.ReadU16();
             std::optional<std::string> name;
-            body->ReadString(name);
-            const uint8_t away = body->ReadU8();
-            const uint8_t option2 = body->ReadU8();
-            const uint8_t option3 = body->ReadU8();
+            body.ReadString(name);
+            const uint8_t away = body.ReadU8();
+            const uint8_t option2 = body.ReadU8();
+            const uint8_t option3 = body.ReadU8();
             std::array<float, 4> values{};
             for (float& v : values)
-                v = body->ReadF32();
-            good = body->Status() == SWchunkstream::kStatusGood;
+                v = body.ReadF32();
+            good = body.Status() == SWchunkstream::kStatusGood;
             if (good) {
                 m_durationMs = duration >= 0.0 ? static_cast<float>(duration) : 0.0f;
                 SetAimOption(axis);
@@ -211,12 +210,8 @@ bool SWtracktargetmotion::Load(SWchunkstream& in)
                     m_values[i] = values[i];
             }
         } else {
-            good = LoadNodeRecord(tag, *body);
+            good = LoadNodeRecord(tag, body);
         }
-        if (!good || body->Status() != SWchunkstream::kStatusGood) {
-            in.Fail(SWchunkstream::kStatusShortRead);
-            return false;
-        }
-    }
-    return in.Status() == SWchunkstream::kStatusGood;
+        return good;
+    });
 }

@@ -6,6 +6,7 @@
 
 #include "engine/behaviour/action_kind.h"
 #include "engine/behaviour/keyframe_motion.h"
+#include "engine/behaviour/motion_record_loop.h"
 #include "engine/core/animation_data.h"
 #include "engine/core/bbox.h"
 #include "engine/core/chunk_stream.h"
@@ -221,19 +222,17 @@ bool SWvertexkeyframemotion::Save(SWchunkstream& out) const
 
 bool SWvertexkeyframemotion::Load(SWchunkstream& in)
 {
-    while (in.PeekTag() != kTagEnd) {
-        const uint32_t tag = in.TakeTag();
-        std::unique_ptr<SWchunkstream> body = in.OpenChild();
+    return ReadMotionRecords(in, [this](uint32_t tag, SWchunkstream& body) {
         bool good = true;
         if (tag == kTagOwn) {
-            const double offset = body->ReadF64();
-            const uint8_t option = body->ReadU8();
-            const uint32_t start = body->ReadU32();
-            const uint32_t end = body->ReadU32();
-            const uint8_t useExplicit = body->ReadU8();
-            const double explicitMs = body->ReadF64();
-            const uint32_t optionValue = body->ReadU32();
-            good = body->Status() == SWchunkstream::kStatusGood;
+            const double offset = body.ReadF64();
+            const uint8_t option = body.ReadU8();
+            const uint32_t start = body.ReadU32();
+            const uint32_t end = body.ReadU32();
+            const uint8_t useExplicit = body.ReadU8();
+            const double explicitMs = body.ReadF64();
+            const uint32_t optionValue = body.ReadU32();
+            good = body.Status() == SWchunkstream::kStatusGood;
             if (good) {
                 m_option = option;
                 m_startFrame = static_cast<int32_t>(start);
@@ -244,12 +243,8 @@ bool SWvertexkeyframemotion::Load(SWchunkstream& in)
                 SetTimeOffset(UsableTime(offset));
             }
         } else {
-            good = LoadNodeRecord(tag, *body);
+            good = LoadNodeRecord(tag, body);
         }
-        if (!good || body->Status() != SWchunkstream::kStatusGood) {
-            in.Fail(SWchunkstream::kStatusShortRead);
-            return false;
-        }
-    }
-    return in.Status() == SWchunkstream::kStatusGood;
+        return good;
+    });
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/behaviour/action_kind.h"
+#include "engine/behaviour/motion_record_loop.h"
 #include "engine/core/chunk_stream.h"
 #include "engine/core/record_builder.h"
 #include "engine/core/type_tag.h"
@@ -270,21 +271,17 @@ bool SWxyzmotion::Load(SWchunkstream& in)
                 SetGenerator(std::move(generator), static_cast<int>(channel));
             continue;
         }
-        in.TakeTag();
-        std::unique_ptr<SWchunkstream> body = in.OpenChild();
-        bool good = true;
-        if (tag == kTagOwn) {
-            const uint8_t order = body->ReadU8();
-            good = body->Status() == SWchunkstream::kStatusGood;
-            if (good)
-                SetRotationOrder(order);
-        } else {
-            good = LoadNodeRecord(tag, *body);
-        }
-        if (!good || body->Status() != SWchunkstream::kStatusGood) {
-            in.Fail(SWchunkstream::kStatusShortRead);
+        const bool read = ReadMotionRecord(in, in.TakeTag(), [this](uint32_t recordTag, SWchunkstream& body) {
+            if (recordTag != kTagOwn)
+                return LoadNodeRecord(recordTag, body);
+            const uint8_t order = body.ReadU8();
+            if (body.Status() != SWchunkstream::kStatusGood)
+                return false;
+            SetRotationOrder(order);
+            return true;
+        });
+        if (!read)
             return false;
-        }
     }
     return in.Status() == SWchunkstream::kStatusGood;
 }
