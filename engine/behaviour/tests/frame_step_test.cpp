@@ -132,15 +132,23 @@ TEST(FrameStep, ARestartBeginsAfreshWithEveryVariableAtItsInitialValue)
     SWevent* delayed = r.Event(EventType::kWorldStep, "tick");
     r.Action(delayed, 11, "holder")->SetDelay(10000.0);
 
+    auto* node = new SWobjectnode();
+    r.world.AddNode(node, nullptr);
+    TestMotion turning(&r.world, 4, 1.0e6f); // a type that runs one copy per node
+
     r.world.SetRunning(true);
     r.Frame();
+    StartMotionOnNode(*node, r.world, turning);
     r.Frame();
+    EXPECT_EQ(TimedActionTable::Of(r.world).Count(), 1u);
     eventVariable->AssignFloat(9.0f);
     worldVariable->AssignFloat(7.0f);
     EXPECT_GT(r.world.GetDelayedActions().Count(), 0u);
     r.world.SetRunning(false);
     r.Frame();
     EXPECT_EQ(r.world.GetDelayedActions().Count(), 0u) << "pending delays go with the run";
+    EXPECT_EQ(TimedActionTable::Of(r.world).Count(), 0u) << "and so do the motions it started";
+    EXPECT_EQ(node->GetTimedActions(), nullptr);
     EXPECT_FALSE(r.world.IsRunning());
 
     r.world.SetRunning(true);
