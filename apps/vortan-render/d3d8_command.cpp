@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "apps/vortan-render/command_table.h"
+#include "apps/vortan-render/window_frame.h"
 #include "engine/core/root_object.h"
 #include "engine/core/window.h"
 #include "engine/core/world.h"
@@ -154,19 +155,10 @@ FrameCalls CountCalls(const std::vector<pf::D3D8Call>& calls)
     return n;
 }
 
-// Draws one frame as the world's frame step does; false when there was nothing to draw into.
+// Draws and presents one frame; false when there was nothing to draw into or the presentation failed.
 bool DrawFrame(SWworld& world, SWwindowrenderside& side)
 {
-    side.RefreshBuffers();
-    side.SetPhase(0);
-    if (!side.BeginFrame())
-        return false;
-    SWrendertarget* target = side.GetSurface();
-    if (target == nullptr)
-        return false;
-    world.GetRootObject()->Render(*target);
-    side.EndFrame();
-    return side.Present();
+    return rendertool::DrawWindowFrame(world, side) && side.Present();
 }
 
 // A window of the reference scene's world, its renderer asked for the flags.

@@ -12,6 +12,7 @@
 
 #include "apps/vortan-render/command_table.h"
 #include "apps/vortan-render/variant_option.h"
+#include "apps/vortan-render/window_frame.h"
 #include "engine/core/root_object.h"
 #include "engine/core/window.h"
 #include "engine/core/world.h"
@@ -120,15 +121,8 @@ int ParseOptions(std::span<char* const> args, PresentOptions& options)
 double DrawAndPresent(SWworld& world, SWwindowrenderside& side, double& outFrameMs)
 {
     const auto begin = std::chrono::steady_clock::now();
-    side.RefreshBuffers();
-    side.SetPhase(0);
-    if (!side.BeginFrame())
+    if (!rendertool::DrawWindowFrame(world, side))
         return -1.0;
-    SWrendertarget* target = side.GetSurface();
-    if (target == nullptr)
-        return -1.0;
-    world.GetRootObject()->Render(*target);
-    side.EndFrame();
     const auto start = std::chrono::steady_clock::now();
     outFrameMs = std::chrono::duration<double, std::milli>(start - begin).count();
     side.Present();
