@@ -20,6 +20,33 @@ size_t ReadWhole(WaveFrameSource& source, void* buffer, size_t n, bool widen)
     return got;
 }
 
+size_t ReadFromMemory(std::span<const uint8_t> bytes, size_t& position, void* buffer, size_t n, bool widen)
+{
+    auto* const out = static_cast<uint8_t*>(buffer);
+    const size_t take = std::min(widen ? n / 2 : n, bytes.size() - position);
+    for (size_t i = 0; i < take; ++i) {
+        const uint8_t b = bytes[position + i];
+        if (widen)
+            pf::storeU16le(out + 2 * i, static_cast<uint16_t>(257 * b - 32768));
+        else
+            out[i] = b;
+    }
+    position += take;
+    return widen ? 2 * take : take;
+}
+
+void LoadSamples(const uint8_t* bytes, size_t count, int16_t* out)
+{
+    for (size_t i = 0; i < count; ++i)
+        out[i] = static_cast<int16_t>(pf::loadU16le(bytes + 2 * i));
+}
+
+void StoreSamples(const int16_t* samples, size_t count, uint8_t* out)
+{
+    for (size_t i = 0; i < count; ++i)
+        pf::storeU16le(out + 2 * i, static_cast<uint16_t>(samples[i]));
+}
+
 MemoryFrameSource::MemoryFrameSource(std::span<const uint8_t> bytes, bool eightBitSamples)
     : m_bytes(bytes), m_eightBit(eightBitSamples)
 {
@@ -27,17 +54,7 @@ MemoryFrameSource::MemoryFrameSource(std::span<const uint8_t> bytes, bool eightB
 
 bool MemoryFrameSource::Read(void* buffer, size_t n, size_t& outCount, bool widen)
 {
-    auto* const out = static_cast<uint8_t*>(buffer);
-    const size_t take = std::min(widen ? n / 2 : n, m_bytes.size() - m_position);
-    for (size_t i = 0; i < take; ++i) {
-        const uint8_t b = m_bytes[m_position + i];
-        if (widen)
-            pf::storeU16le(out + 2 * i, static_cast<uint16_t>(257 * b - 32768));
-        else
-            out[i] = b;
-    }
-    m_position += take;
-    outCount = widen ? 2 * take : take;
+    outCount = ReadFromMemory(m_bytes, m_position, buffer, n, widen);
     return outCount > 0;
 }
 
@@ -64,16 +81,14 @@ bool VectorFrameSink::Write(const void* data, size_t n)
 std::vector<int16_t> VectorFrameSink::Samples() const
 {
     std::vector<int16_t> out(bytes.size() / 2);
-    for (size_t i = 0; i < out.size(); ++i)
-        out[i] = static_cast<int16_t>(pf::loadU16le(&bytes[2 * i]));
+    LoadSamples(bytes.data(), out.size(), out.data());
     return out;
 }
 
 std::vector<uint8_t> SampleBytes(std::span<const int16_t> samples)
 {
     std::vector<uint8_t> out(2 * samples.size());
-    for (size_t i = 0; i < samples.size(); ++i)
-        pf::storeU16le(&out[2 * i], static_cast<uint16_t>(samples[i]));
+    StoreSamples(samples.data(), samples.size(), out.data());
     return out;
 }
 

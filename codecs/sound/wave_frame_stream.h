@@ -4,6 +4,7 @@
 // MmioStream, and MemoryFrameSource and VectorFrameSink hold them in memory for tools, tests and benchmarks.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -32,6 +33,25 @@ public:
 
 // Reads until n bytes arrived or the source has no more; the bytes placed in buffer.
 size_t ReadWhole(WaveFrameSource& source, void* buffer, size_t n, bool widen);
+
+// One Read of bytes held in memory, from position on, which moves past what was taken: up to n bytes into buffer,
+// or with widen n / 2 unsigned 8-bit samples widened as WaveFrameSource::Read says. Returns the bytes delivered.
+size_t ReadFromMemory(std::span<const uint8_t> bytes, size_t& position, void* buffer, size_t n, bool widen);
+
+// Count samples from and to the 16-bit little-endian bytes a loop reads and writes, alike on every host.
+void LoadSamples(const uint8_t* bytes, size_t count, int16_t* out);
+void StoreSamples(const int16_t* samples, size_t count, uint8_t* out);
+
+// Closes a loop's codec handle on every way out of the loop, unless it was closed already.
+struct HandleCloser {
+    CodecResult (*close)(std::unique_ptr<CodecHandle>*);
+    std::unique_ptr<CodecHandle>* handle;
+    ~HandleCloser()
+    {
+        if (*handle)
+            close(handle);
+    }
+};
 
 // How a loop ended. `done` is the routine's own answer; the rest says what a caller may want to report.
 struct FrameLoopResult {

@@ -15,28 +15,10 @@ namespace {
 
 constexpr size_t kPcmSamples = kTonalwavePcmBufferBytes / 2;
 
-struct HandleCloser {
-    CodecResult (*close)(std::unique_ptr<CodecHandle>*);
-    std::unique_ptr<CodecHandle>* handle;
-    ~HandleCloser()
-    {
-        if (*handle)
-            close(handle);
-    }
-};
-
-// Little-endian bytes to samples in place: the buffers are the codec's PCM and must read alike on every host.
-void BytesToSamples(const uint8_t* bytes, size_t count, int16_t* out)
-{
-    for (size_t i = 0; i < count; ++i)
-        out[i] = static_cast<int16_t>(pf::loadU16le(bytes + 2 * i));
-}
-
 bool WriteSamples(WaveFrameSink& sink, const int16_t* samples, size_t count)
 {
     std::array<uint8_t, kTonalwavePcmBufferBytes> bytes;
-    for (size_t i = 0; i < count; ++i)
-        pf::storeU16le(&bytes[2 * i], static_cast<uint16_t>(samples[i]));
+    StoreSamples(samples, count, bytes.data());
     return sink.Write(bytes.data(), 2 * count);
 }
 
@@ -119,7 +101,7 @@ FrameLoopResult TonalwaveEncodeStream(uint32_t schemeId, WaveFrameSource& source
         const size_t got = ReadWhole(source, bytes.data(), 2 * frameValues, widen) / 2; // whole samples
         if (got == 0)
             break;
-        BytesToSamples(bytes.data(), got, pcm.data());
+        LoadSamples(bytes.data(), got, pcm.data());
         std::fill(pcm.begin() + static_cast<ptrdiff_t>(got), pcm.begin() + static_cast<ptrdiff_t>(frameValues),
                   int16_t{0});
         codeFrame();

@@ -21,16 +21,6 @@ constexpr size_t kPcmBytes = 2 * kRt24FrameSamples;
 // At time scale 1 every decode call reads a frame; a decoder that keeps calling without reading is stuck.
 constexpr int kMaxCallsWithoutFrame = 8;
 
-struct HandleCloser {
-    CodecResult (*close)(std::unique_ptr<CodecHandle>*);
-    std::unique_ptr<CodecHandle>* handle;
-    ~HandleCloser()
-    {
-        if (*handle)
-            close(handle);
-    }
-};
-
 // Tops the ring up to seven unread bytes; false once the source has no more.
 bool RefillRing(CodecIO& io, WaveFrameSource& source)
 {
@@ -124,8 +114,7 @@ FrameLoopResult Rt24EncodeStream(uint32_t schemeId, WaveFrameSource& source, Wav
         bytes.fill(0);
         const size_t got = ReadWhole(source, bytes.data(), bytes.size(), widen) & ~size_t{1};
         last = got < bytes.size(); // a count that is a multiple of 180 ends with a silent frame
-        for (size_t i = 0; i < pcm.size(); ++i)
-            pcm[i] = static_cast<int16_t>(pf::loadU16le(&bytes[2 * i]));
+        LoadSamples(bytes.data(), pcm.size(), pcm.data());
         codeFrame(false);
     }
     pcm.fill(0);
@@ -181,8 +170,7 @@ FrameLoopResult Rt24DecodeStream(uint32_t schemeId, WaveFrameSource& source, Wav
         }
         result.frames += needFrame != 0 ? 1 : 0;
         const size_t count = std::min<size_t>(io.sampleCount, pcm.size());
-        for (size_t i = 0; i < count; ++i)
-            pf::storeU16le(&bytes[2 * i], static_cast<uint16_t>(pcm[i]));
+        StoreSamples(pcm.data(), count, bytes.data());
         if (count > 0 && !sink.Write(bytes.data(), 2 * count)) {
             result.sinkFailed = true;
             break;

@@ -18,16 +18,6 @@ constexpr size_t kReadBytes = kSc36WindowBytes - 1;
 // At time scale 1 a decode call uses one frame; more calls than this for one frame mean the decoder is stuck.
 constexpr int kMaxCallsPerFrame = 8;
 
-struct HandleCloser {
-    CodecResult (*close)(std::unique_ptr<CodecHandle>*);
-    std::unique_ptr<CodecHandle>* handle;
-    ~HandleCloser()
-    {
-        if (*handle)
-            close(handle);
-    }
-};
-
 template <Sc36Variant V> FrameLoopResult Encode(WaveFrameSource& source, WaveFrameSink& sink, bool layerSwitching)
 {
     FrameLoopResult result;
@@ -55,8 +45,7 @@ template <Sc36Variant V> FrameLoopResult Encode(WaveFrameSource& source, WaveFra
         } else {
             --flushLeft;
         }
-        for (size_t i = 0; i < pcm.size(); ++i)
-            pcm[i] = static_cast<int16_t>(pf::loadU16le(&bytes[2 * i]));
+        LoadSamples(bytes.data(), pcm.size(), pcm.data());
         coded.fill(0);
         CodecIO io;
         io.samples = pcm.data();
@@ -156,8 +145,7 @@ private:
         if (count == 0)
             return true;
         std::array<uint8_t, kPcmBytes> bytes;
-        for (size_t i = 0; i < count; ++i)
-            pf::storeU16le(&bytes[2 * i], static_cast<uint16_t>(m_pcm[i]));
+        StoreSamples(m_pcm.data(), count, bytes.data());
         if (!m_sink.Write(bytes.data(), 2 * count))
             m_result.sinkFailed = true;
         return !m_result.sinkFailed;

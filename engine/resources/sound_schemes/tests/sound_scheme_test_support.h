@@ -190,17 +190,8 @@ public:
     bool Read(void* buffer, size_t n, size_t& outCount, bool widen) override
     {
         asks.push_back({n, widen});
-        auto* const out = static_cast<uint8_t*>(buffer);
-        const size_t take = std::min(widen ? n / 2 : n, m_bytes.size() - m_position);
-        for (size_t i = 0; i < take; ++i) {
-            const uint8_t b = m_bytes[m_position + i];
-            if (widen)
-                pf::storeU16le(out + 2 * i, static_cast<uint16_t>(257 * b - 32768));
-            else
-                out[i] = b;
-        }
-        m_position += take;
-        outCount = widen ? 2 * take : take;
+        outCount = sound::ReadFromMemory(m_bytes, m_position, buffer, n, widen);
+        const auto* const out = static_cast<const uint8_t*>(buffer);
         delivered.insert(delivered.end(), out, out + outCount);
         return outCount > 0;
     }
