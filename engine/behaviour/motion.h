@@ -73,6 +73,13 @@ public:
     void SetSoundName(std::optional<std::string> name) { m_soundName = std::move(name); }
     const std::optional<std::string>& GetSoundName() const { return m_soundName; }
     SWworld* GetWorld() const { return m_world; }
+    // A motion read without a world (a particle node's generators are read with their geometry, which a merge may
+    // move into another world) takes the world that runs it; one that has a world keeps it.
+    void AdoptWorld(SWworld* world)
+    {
+        if (m_world == nullptr)
+            m_world = world;
+    }
     void CopyTo(SWmotion& other) const; // the settings: loops, duration, sound; the other's clock from the start
 
     float GetLocalTime() const { return m_localMs; }

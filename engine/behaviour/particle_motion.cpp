@@ -54,8 +54,10 @@ bool SWparticlemotion::Step(float nowMs)
         return SWnodemotion::Step(nowMs);
     }
     for (int slot = 0; slot < SWparticlenode::kSlotCount; ++slot)
-        if (SWgenerator* g = SlotGenerator(*particles, slot))
+        if (SWgenerator* g = SlotGenerator(*particles, slot)) {
+            g->AdoptWorld(GetWorld());
             g->Step(nowMs);
+        }
     return SWnodemotion::Step(nowMs);
 }
 

@@ -257,10 +257,11 @@ bool SWparticlenode::ReadBody(SWchunkstream& in)
             if (child->Status() != 0 || index >= kSlotCount)
                 return false;
             Slot& slot = slots[index];
-            if (g_codec != nullptr && g_codec->read != nullptr) {
+            if (g_codec != nullptr && g_codec->read != nullptr &&
+                (g_codec->knows == nullptr || g_codec->knows(child->PeekTag()))) {
                 slot.generator = g_codec->read(*child);
-                if (slot.generator == nullptr)
-                    return false;
+                if (slot.generator == nullptr || child->Remaining() != 0)
+                    return false; // damaged, or more after the generator than a slot holds
             } else {
                 std::vector<uint8_t> bytes(static_cast<size_t>(child->Remaining()));
                 child->ReadBytes(bytes);

@@ -5,8 +5,9 @@
 // with the opacity as vertex alpha; a particle with any corner outside the view volume is left out, so nothing
 // needs clipping. The system advances to the world's time at each draw.
 //
-// Generators belong to the behaviour runtime, which installs the codec of their records. Without it a stored slot
-// is kept as its record's bytes and written back unchanged.
+// Generators belong to the behaviour runtime, which installs the codec of their records. A stored slot whose record
+// the codec does not know (or every slot, without a codec) is kept as its bytes and written back unchanged, so a
+// newer generator survives a save by an older program; a record the codec knows but finds damaged fails the read.
 //
 // Record "PSYS": "GHDR", "PPAR" (14 f32), "PCOL" (64 u32), then per filled slot "PGSL" (u8 slot, the generator's
 // own record).
@@ -32,6 +33,7 @@ public:
 struct SWparametergeneratorcodec {
     bool (*write)(const SWparametergenerator& generator, SWchunkstream& out) = nullptr; // the generator's record
     std::unique_ptr<SWparametergenerator> (*read)(SWchunkstream& in) = nullptr;         // null: damaged
+    bool (*knows)(uint32_t tag) = nullptr; // a record tag read reads; null: every tag
 };
 void SetParameterGeneratorCodec(const SWparametergeneratorcodec* codec); // not owned; null removes it
 const SWparametergeneratorcodec* GetParameterGeneratorCodec();
