@@ -33,6 +33,13 @@ SWpicture* AddPicture(SWrootobject& root, const char* name, int32_t width, int32
     return placed;
 }
 
+// The scenes' shared texture: a 256 x 256 checker of 32-pixel cells, tinted warm and cool.
+SWpicture* AddChecker(SWrootobject& root)
+{
+    return AddPicture(root, "checker", 256, 256, BackgroundGenerator::kChecker, {0.95f, 0.85f, 0.55f},
+                      {0.25f, 0.35f, 0.6f}, {0.125f, 0.125f, 0.0f});
+}
+
 SWmaterial* AddMaterial(SWrootobject& root, const char* name, uint32_t renderMode)
 {
     auto material = std::make_unique<SWmaterial>(name);
@@ -62,9 +69,7 @@ ReferenceScene MakeReferenceScene()
     SWworld& world = *scene.world;
     SWrootobject& root = *world.GetRootObject();
 
-    // A 256 x 256 checker of 32-pixel cells, tinted warm and cool.
-    SWpicture* checker = AddPicture(root, "checker", 256, 256, BackgroundGenerator::kChecker, {0.95f, 0.85f, 0.55f},
-                                    {0.25f, 0.35f, 0.6f}, {0.125f, 0.125f, 0.0f});
+    SWpicture* checker = AddChecker(root);
     SWpicture* radial = AddPicture(root, "environment", 128, 128, BackgroundGenerator::kRadial, {1.0f, 1.0f, 0.9f},
                                    {0.1f, 0.2f, 0.45f}, {0.5f, 0.5f, 0.0f});
 
@@ -140,8 +145,7 @@ std::optional<ReferenceScene> MakeMeshScene(const TexturedMesh& shape, const std
     scene.world = std::make_unique<SWworld>();
     SWworld& world = *scene.world;
     SWrootobject& root = *world.GetRootObject();
-    SWpicture* checker = AddPicture(root, "checker", 256, 256, BackgroundGenerator::kChecker, {0.95f, 0.85f, 0.55f},
-                                    {0.25f, 0.35f, 0.6f}, {0.125f, 0.125f, 0.0f});
+    SWpicture* checker = AddChecker(root);
     SWmaterial* material = AddMaterial(root, "mesh", renderMode);
     material->SetAmbientColour(0.2f, 1.0f, 1.0f, 1.0f);
     material->SetDiffuseColour(0.8f, 0.9f, 0.7f, 0.5f);
