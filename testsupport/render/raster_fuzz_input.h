@@ -147,41 +147,48 @@ struct Outcome {
     size_t pixelsDrawn = 0;
 };
 
+// What both paths start from: the scene read from the front of the input and a rasteriser drawing into its host;
+// the rest of the input is left in `in` for the path to read.
+struct Drawing {
+    explicit Drawing(std::span<const uint8_t> data) : in(data)
+    {
+        ReadScene(in, scene, host);
+        rasteriser.Create(&host);
+    }
+    Outcome Result() const { return {host.CanariesIntact(), host.PixelsDrawn()}; }
+
+    Bytes in;
+    Host host;
+    Scene scene;
+    SWrasteriser rasteriser;
+};
+
 // The queue path: triangles of stride words each, one after another, drawn through DrawPrimitives.
 inline Outcome DrawQueueInput(std::span<const uint8_t> data)
 {
-    Bytes in(data);
-    Host host;
-    Scene scene;
-    ReadScene(in, scene, host);
-    SWrasteriser rasteriser;
-    rasteriser.Create(&host);
-    const std::vector<uint32_t> words = ReadWords(in, kMostVertexWords);
-    const size_t stride = scene.format.vertexStride;
+    Drawing drawing(data);
+    const std::vector<uint32_t> words = ReadWords(drawing.in, kMostVertexWords);
+    const size_t stride = drawing.scene.format.vertexStride;
     std::vector<SWprimitivenode> nodes;
     for (size_t first = 0; stride > 0 && first + 3 * stride <= words.size(); first += 3 * stride) {
         SWprimitivenode node;
-        node.format = &scene.format;
+        node.format = &drawing.scene.format;
         node.vertices = words.data() + first;
         nodes.push_back(node);
     }
     nodes.push_back(SWprimitivenode{});
     for (size_t i = 0; i + 1 < nodes.size(); ++i)
         nodes[i].next = &nodes[i + 1];
-    rasteriser.DrawPrimitives(nodes.data());
-    return {host.CanariesIntact(), host.PixelsDrawn()};
+    drawing.rasteriser.DrawPrimitives(nodes.data());
+    return drawing.Result();
 }
 
 // The indexed path: stated vertex and triangle counts, buffers of their own sizes and indices of any value, drawn
 // through a direct-draw record. A buffer that cannot be made counts as a damaged canary: it never should fail.
 inline Outcome DrawIndexedInput(std::span<const uint8_t> data)
 {
-    Bytes in(data);
-    Host host;
-    Scene scene;
-    ReadScene(in, scene, host);
-    SWrasteriser rasteriser;
-    rasteriser.Create(&host);
+    Drawing drawing(data);
+    Bytes& in = drawing.in;
     const int32_t vertexCount = static_cast<int16_t>(in.U16());
     const int32_t triangleCount = static_cast<int16_t>(in.U16());
     const uint32_t bufferVertices = in.U8();
@@ -199,11 +206,11 @@ inline Outcome DrawIndexedInput(std::span<const uint8_t> data)
         indices->Data()[i] = static_cast<uint16_t>(in.U8() % 64);
     const std::vector<uint32_t> words = ReadWords(in, vertices->WordCount());
     std::copy(words.begin(), words.end(), vertices->Data());
-    SWdirectdraw record{nullptr, &scene.format, vertices, indices, vertexCount, triangleCount};
-    rasteriser.Draw(&record, nullptr);
+    SWdirectdraw record{nullptr, &drawing.scene.format, vertices, indices, vertexCount, triangleCount};
+    drawing.rasteriser.Draw(&record, nullptr);
     vertices->Release();
     indices->Release();
-    return {host.CanariesIntact(), host.PixelsDrawn()};
+    return drawing.Result();
 }
 
 } // namespace rasterfuzz
