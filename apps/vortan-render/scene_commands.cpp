@@ -205,6 +205,8 @@ bool DrawFrame(SWworld& world, SWrendersurface& surface, FrameTotals& totals, Fr
     const Clock::time_point endStart = Clock::now();
     const bool ended = surface.EndFrame();
     totals.endFrameMs += MsSince(endStart);
+    if (dump != nullptr)
+        dump->AddMeshes(*world.GetRootObject(), surface);
     return queued && ended;
 }
 

@@ -3,18 +3,21 @@
 // fragment program per pipeline doing that pipeline's arithmetic in floats. It links OSMesa and nothing of Vortan;
 // the file layout it reads is described in README.md beside it.
 //
-//   vortan-gl-peer DIR [--warmup N] [--timed N] [--pictures OUTDIR] [--background 0|1]
+//   vortan-gl-peer DIR [--warmup N] [--timed N] [--pictures OUTDIR] [--background 0|1] [--level raster|frame]
 //
 // Prints GL_RENDERER, then the milliseconds per frame from glClear to glFinish (drawn-frames cycle through the dumped
 // ones), and the same with a glReadPixels of the frame in BGRA added. --pictures writes each dumped frame as the peer
 // drew it to OUTDIR/peer-NNNN.raw: width x height 32-bit words 0x00RRGGBB, top row first. --background 0 leaves the
-// background quad out (the frame is cleared only), for cases where our side times the triangles alone.
+// background quad out (the frame is cleared only), for cases where our side times the triangles alone. --level frame
+// draws each frame's object-space meshes from DIR/mesh-NNNN.bin instead of its screen triangles: the peer's vertex
+// shader transforms and shades them as our vertex stage does, GL culls back faces and clips.
 #define GL_GLEXT_PROTOTYPES 1
 #include <GL/gl.h>
 #include <GL/glext.h>
 #include <GL/osmesa.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
@@ -123,13 +126,63 @@ struct Run {
     GLuint program = 0;
 };
 
+// One draw group of the frame level: object-space vertices and triangles, with what our vertex stage read for it.
+struct MeshGroup {
+    Run run; // how its triangles are drawn; run.triangles is the group's triangle count
+    uint32_t drawFlags = 0;
+    int32_t highlightWord = -1, textureWord = -1, reflectionWord = -1;
+    float combined[12] = {};
+    float vectors[18] = {}; // light, highlight bases b1 and b2, eye, view x and y: all in object space
+    float highlightScale = 0.0f, highlightOffset = 0.0f;
+    uint32_t constants[2] = {};
+    std::vector<uint32_t> ramps;    // ramp 1 then ramp 2, 256 colours each
+    std::vector<uint32_t> vertices; // position and normal, six floats (as bits) each
+    std::vector<uint32_t> coordinates;
+    std::vector<uint32_t> indices;
+    uint32_t vertexCount = 0;
+    GLuint buffer = 0, indexBuffer = 0, rampTexture = 0;
+};
+
+struct MeshFrame {
+    float xScale = 0.0f, xOffset = 0.0f, yScale = 0.0f, yOffset = 0.0f, nearValue = 0.0f;
+    std::vector<uint8_t> angles; // the angle table's high bytes
+    std::vector<MeshGroup> groups;
+    GLuint angleTexture = 0;
+};
+
 struct Frame {
     uint32_t width = 0, height = 0, index = 0;
     std::vector<uint32_t> background;
     std::vector<Texture> textures;
     std::vector<Run> runs;
     GLuint backgroundTexture = 0;
+    std::optional<MeshFrame> meshes; // the frame level only
 };
+
+// The part of a run that says how its triangles are drawn; shared by the frame file's runs and the mesh file's groups.
+void ReadRunHeader(Cursor& c, Run& r, uint32_t textureCount)
+{
+    r.pipeline = c.U32();
+    r.depthTest = c.U8() != 0;
+    r.depthWrite = c.U8() != 0;
+    r.blendMode = c.U8();
+    r.combineMode = c.U8();
+    r.depthScale = c.F32();
+    r.stride = c.U8();
+    r.firstFloat = c.U8();
+    r.colours = c.U8();
+    r.layerCount = c.U8();
+    for (Layer& l : r.layers) {
+        l.constant = c.U32();
+        l.texture = static_cast<int32_t>(c.U32());
+        l.flags = c.U8();
+        l.set = static_cast<int8_t>(c.U8());
+        c.U8();
+        c.U8();
+        if (l.texture >= static_cast<int32_t>(textureCount))
+            l.texture = -1;
+    }
+}
 
 std::optional<Frame> ReadFrame(const std::string& path, std::string& error)
 {
@@ -176,26 +229,7 @@ std::optional<Frame> ReadFrame(const std::string& path, std::string& error)
     }
     f.runs.resize(runCount);
     for (Run& r : f.runs) {
-        r.pipeline = c.U32();
-        r.depthTest = c.U8() != 0;
-        r.depthWrite = c.U8() != 0;
-        r.blendMode = c.U8();
-        r.combineMode = c.U8();
-        r.depthScale = c.F32();
-        r.stride = c.U8();
-        r.firstFloat = c.U8();
-        r.colours = c.U8();
-        r.layerCount = c.U8();
-        for (Layer& l : r.layers) {
-            l.constant = c.U32();
-            l.texture = static_cast<int32_t>(c.U32());
-            l.flags = c.U8();
-            l.set = static_cast<int8_t>(c.U8());
-            c.U8();
-            c.U8();
-            if (l.texture >= static_cast<int32_t>(textureCount))
-                l.texture = -1;
-        }
+        ReadRunHeader(c, r, textureCount);
         r.triangles = c.U32();
         if (r.stride < 4 || r.firstFloat > r.stride || r.triangles > c.Remaining() / (12u * r.stride) ||
             !c.Words(size_t{r.triangles} * 3 * r.stride, r.words)) {
@@ -208,6 +242,108 @@ std::optional<Frame> ReadFrame(const std::string& path, std::string& error)
         return std::nullopt;
     }
     return f;
+}
+
+constexpr uint32_t kAngleTableSize = 16384;
+constexpr uint32_t kMostGroupVertices = 65536; // our groups index with 16 bits
+
+// DIR/mesh-NNNN.bin beside its frame: the frame level's groups, every count checked against the bytes that follow.
+bool ReadMeshes(const std::string& path, Frame& frame, std::string& error)
+{
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    Cursor c(bytes);
+    if (bytes.size() < 20 || std::memcmp(bytes.data(), "VTRM", 4) != 0) {
+        error = path + ": not a dumped mesh frame";
+        return false;
+    }
+    c.U32();
+    if (c.U32() != 1) {
+        error = path + ": unknown version";
+        return false;
+    }
+    const uint32_t width = c.U32(), height = c.U32(), index = c.U32();
+    if (width != frame.width || height != frame.height || index != frame.index) {
+        error = path + ": another size or frame than its frame file";
+        return false;
+    }
+    MeshFrame m;
+    m.xScale = c.F32();
+    m.xOffset = c.F32();
+    m.yScale = c.F32();
+    m.yOffset = c.F32();
+    m.nearValue = std::fabs(c.F32());
+    if (!(m.nearValue > 0.0f && m.nearValue < 1.0f) || !std::isfinite(m.xScale * m.xOffset * m.yScale * m.yOffset)) {
+        error = path + ": bad viewport or near plane";
+        return false;
+    }
+    if (c.U32() != kAngleTableSize || !c.Bytes(kAngleTableSize, m.angles)) {
+        error = path + ": damaged angle table";
+        return false;
+    }
+    const uint32_t groupCount = c.U32();
+    constexpr size_t kGroupHeadBytes = 112 + 16 + 48 + 72 + 8 + 8 + 2048 + 12;
+    if (groupCount > c.Remaining() / kGroupHeadBytes) {
+        error = path + ": group count beyond the file";
+        return false;
+    }
+    const auto wordOf = [](uint32_t bits, uint8_t stride) {
+        const auto word = static_cast<int32_t>(bits);
+        return word >= 0 && word + 2 <= stride ? word : -1; // a pair that would not fit the stride is not written
+    };
+    m.groups.resize(groupCount);
+    for (MeshGroup& g : m.groups) {
+        ReadRunHeader(c, g.run, static_cast<uint32_t>(frame.textures.size()));
+        g.drawFlags = c.U32();
+        g.highlightWord = wordOf(c.U32(), g.run.stride);
+        g.textureWord = wordOf(c.U32(), g.run.stride);
+        g.reflectionWord = wordOf(c.U32(), g.run.stride);
+        for (float& f : g.combined)
+            f = c.F32();
+        for (float& f : g.vectors)
+            f = c.F32();
+        g.highlightScale = c.F32();
+        g.highlightOffset = c.F32();
+        g.constants[0] = c.U32();
+        g.constants[1] = c.U32();
+        if (!c.Words(512, g.ramps)) {
+            error = path + ": damaged ramps";
+            return false;
+        }
+        g.vertexCount = c.U32();
+        if (g.vertexCount > kMostGroupVertices || !c.Words(size_t{g.vertexCount} * 6, g.vertices)) {
+            error = path + ": damaged vertices";
+            return false;
+        }
+        const uint32_t pairs = c.U32();
+        if (pairs != 0 && pairs != g.vertexCount) {
+            error = path + ": damaged coordinates";
+            return false;
+        }
+        if (!c.Words(size_t{pairs} * 2, g.coordinates)) {
+            error = path + ": damaged coordinates";
+            return false;
+        }
+        g.run.triangles = c.U32();
+        if (g.run.stride < 6 || g.run.firstFloat > g.run.stride || !c.Words(size_t{g.run.triangles} * 3, g.indices)) {
+            error = path + ": damaged triangles";
+            return false;
+        }
+        for (const uint32_t corner : g.indices) {
+            if (corner >= g.vertexCount) {
+                error = path + ": a corner past the group's vertices";
+                return false;
+            }
+        }
+    }
+    if (c.Bad()) {
+        error = path + ": truncated";
+        return false;
+    }
+    // Our frame draws the see-through groups after every opaque one.
+    std::stable_partition(m.groups.begin(), m.groups.end(), [](const MeshGroup& g) { return (g.drawFlags & 32) == 0; });
+    frame.meshes = std::move(m);
+    return true;
 }
 
 // ---- shaders
@@ -237,6 +373,84 @@ void main()
     t1 = uv1;
     t2 = uv2;
     t3 = uv3;
+}
+)";
+
+// The frame level: our vertex stage. Position through our combined matrix and the one fixed map of our clip space
+// to GL's; c = N . L, its index into the angle table (clamped, truncated), the table's high byte choosing the entry of
+// both shade ramps; the highlight pair (folded beyond the silhouette) and the reflection pair, each sent to the layer
+// whose coordinate word it fills.
+const char* kMeshVertexShader = R"(#version 130
+in vec3 position;
+in vec3 normal;
+in vec2 uv;
+uniform mat4 toClip;
+uniform vec3 lightUnit;
+uniform vec3 b1;
+uniform vec3 b2;
+uniform vec3 eye;
+uniform vec3 viewX;
+uniform vec3 viewY;
+uniform vec2 highlight;
+uniform int flags;
+uniform int highlightOn;
+uniform int colours;
+uniform ivec4 pairOf;
+uniform vec4 constant0;
+uniform vec4 constant1;
+uniform sampler2D angles;
+uniform sampler2D ramps;
+out vec4 c0;
+out vec4 c1;
+flat out float a0;
+out vec2 t0;
+out vec2 t1;
+out vec2 t2;
+out vec2 t3;
+vec2 Pick(int source, vec2 h, vec2 r)
+{
+    return source == 1 ? h : source == 2 ? uv : source == 3 ? r : vec2(0.0);
+}
+void main()
+{
+    gl_Position = toClip * vec4(position, 1.0);
+    float c = dot(normal, lightUnit);
+    int index = c > 0.0 ? int(min(c * 16383.0, 16383.0)) : 0;
+    int level = int(texelFetch(angles, ivec2(index % 128, index / 128), 0).r * 255.0 + 0.5);
+    vec4 k0 = vec4(0.0);
+    vec4 k1 = vec4(0.0);
+    if ((flags & 4) != 0) {
+        k0 = texelFetch(ramps, ivec2(level, 0), 0);
+        k1 = texelFetch(ramps, ivec2(level, 1), 0);
+    }
+    if ((flags & 16) != 0) {
+        k0 = constant0;
+        k1 = constant1;
+    }
+    vec2 h = vec2(0.0);
+    if (highlightOn != 0) {
+        int lit = c >= 0.0 ? level : 0;
+        k0 = texelFetch(ramps, ivec2(lit, 0), 0);
+        k1 = texelFetch(ramps, ivec2(lit, 1), 0);
+        float a = dot(normal, b2);
+        float b = dot(normal, b1);
+        float f = 1.0;
+        if (c < 0.0) {
+            float r = sqrt(a * a + b * b + 1e-9);
+            f = (2.0 - r) / r;
+        }
+        h = vec2(f * a, f * b) * highlight.x + highlight.y;
+    }
+    vec3 d = position - eye;
+    vec3 rv = d / sqrt(dot(d, d) + 1.1754944e-38) + normal;
+    vec2 r = vec2(dot(rv, viewX), dot(rv, viewY)) * 0.375 + 0.5;
+    c0 = colours > 0 ? k0 : vec4(0.0);
+    c1 = colours > 1 ? k1 : vec4(0.0);
+    a0 = c0.a;
+    t0 = Pick(pairOf.x, h, r);
+    t1 = Pick(pairOf.y, h, r);
+    t2 = Pick(pairOf.z, h, r);
+    t3 = Pick(pairOf.w, h, r);
 }
 )";
 
@@ -362,14 +576,19 @@ GLuint Compile(GLenum kind, const std::string& source)
     return shader;
 }
 
-GLuint Link(const std::string& fragment)
+GLuint Link(const std::string& fragment, bool frameLevel = false)
 {
     const GLuint program = glCreateProgram();
-    glAttachShader(program, Compile(GL_VERTEX_SHADER, kVertexShader));
+    glAttachShader(program, Compile(GL_VERTEX_SHADER, frameLevel ? kMeshVertexShader : kVertexShader));
     glAttachShader(program, Compile(GL_FRAGMENT_SHADER, fragment));
     const char* names[] = {"position", "colour0", "colour1", "uv0", "uv1", "uv2", "uv3"};
-    for (GLuint i = 0; i < 7; ++i)
-        glBindAttribLocation(program, i, names[i]);
+    const char* meshNames[] = {"position", "normal", "uv"};
+    if (frameLevel)
+        for (GLuint i = 0; i < 3; ++i)
+            glBindAttribLocation(program, i, meshNames[i]);
+    else
+        for (GLuint i = 0; i < 7; ++i)
+            glBindAttribLocation(program, i, names[i]);
     glLinkProgram(program);
     GLint ok = 0;
     glGetProgramiv(program, GL_LINK_STATUS, &ok);
@@ -482,22 +701,64 @@ struct Programs {
     GLuint background = 0;
 };
 
-GLuint ProgramFor(Programs& programs, const Run& run)
+GLuint ProgramFor(Programs& programs, const Run& run, bool frameLevel = false)
 {
     int filters[4];
     for (int i = 0; i < 4; ++i)
         filters[i] = FilterOf(run.layers[i]);
     const std::string source = FragmentSource(run.pipeline, filters, run.blendMode, run.combineMode, AlphaLayer(run));
-    auto [it, added] = programs.byKey.emplace(source, 0);
+    auto [it, added] = programs.byKey.emplace((frameLevel ? "frame\n" : "") + source, 0);
     if (added)
-        it->second = Link(source);
+        it->second = Link(source, frameLevel);
     return it->second;
+}
+
+void UploadGroup(MeshGroup& g)
+{
+    std::vector<uint32_t> data;
+    data.reserve(size_t{g.vertexCount} * 8);
+    for (size_t v = 0; v < g.vertexCount; ++v) {
+        data.insert(data.end(), g.vertices.begin() + static_cast<ptrdiff_t>(v * 6),
+                    g.vertices.begin() + static_cast<ptrdiff_t>(v * 6 + 6));
+        data.push_back(g.coordinates.empty() ? 0u : g.coordinates[v * 2]);
+        data.push_back(g.coordinates.empty() ? 0u : g.coordinates[v * 2 + 1]);
+    }
+    glGenBuffers(1, &g.buffer);
+    glBindBuffer(GL_ARRAY_BUFFER, g.buffer);
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(data.size() * 4), data.data(), GL_STATIC_DRAW);
+    glGenBuffers(1, &g.indexBuffer);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, g.indexBuffer);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(g.indices.size() * 4), g.indices.data(),
+                 GL_STATIC_DRAW);
+    glGenTextures(1, &g.rampTexture);
+    glBindTexture(GL_TEXTURE_2D, g.rampTexture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 256, 2, 0, GL_BGRA, GL_UNSIGNED_BYTE, g.ramps.data());
+}
+
+void PrepareMeshes(Frame& frame, Programs& programs)
+{
+    MeshFrame& m = *frame.meshes;
+    glGenTextures(1, &m.angleTexture);
+    glBindTexture(GL_TEXTURE_2D, m.angleTexture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_R8, 128, 128, 0, GL_RED, GL_UNSIGNED_BYTE, m.angles.data());
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    for (MeshGroup& g : m.groups) {
+        UploadGroup(g);
+        g.run.program = ProgramFor(programs, g.run, true);
+    }
 }
 
 void Prepare(Frame& frame, Programs& programs)
 {
     for (Texture& t : frame.textures)
         UploadTexture(t);
+    if (frame.meshes)
+        PrepareMeshes(frame, programs);
     glGenTextures(1, &frame.backgroundTexture);
     glBindTexture(GL_TEXTURE_2D, frame.backgroundTexture);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
@@ -596,12 +857,111 @@ void DrawRuns(const Frame& frame)
     glDepthMask(GL_TRUE);
 }
 
+// Our clip space (x and y within plus and minus z, the eye looking down -z, z from the near value to -1) to GL's:
+// W = -z, x and y through our viewport to the pixel they land on, and a depth that grows with W from -1 at the near
+// plane to 1 at our far one, so GL clips where our clipper does and GL_LESS keeps the nearer.
+void ClipMatrix(const MeshFrame& m, const MeshGroup& g, uint32_t width, uint32_t height, float out[16])
+{
+    const double w = width, h = height, n = m.nearValue;
+    const double b = 2.0 * n / (1.0 - n), a = 1.0 + b;
+    const double fixed[4][4] = {{-2.0 * m.xScale / w, 0.0, -(2.0 * m.xOffset / w - 1.0), 0.0},
+                                {0.0, 2.0 * m.yScale / h, -(1.0 - 2.0 * m.yOffset / h), 0.0},
+                                {0.0, 0.0, -a, -b},
+                                {0.0, 0.0, -1.0, 0.0}};
+    double ours[4][4] = {};
+    for (int r = 0; r < 3; ++r)
+        for (int col = 0; col < 4; ++col)
+            ours[r][col] = g.combined[r * 4 + col];
+    ours[3][3] = 1.0;
+    for (int r = 0; r < 4; ++r)
+        for (int col = 0; col < 4; ++col) {
+            double sum = 0.0;
+            for (int k = 0; k < 4; ++k)
+                sum += fixed[r][k] * ours[k][col];
+            out[r * 4 + col] = static_cast<float>(sum);
+        }
+}
+
+// Which pair each layer's coordinate word holds: 1 highlight, 2 texture, 3 reflection, 0 none.
+int PairOf(const MeshGroup& g, int layer)
+{
+    const int word = g.run.firstFloat + 2 * std::max<int>(g.run.layers[layer].set, 0);
+    if (word + 1 >= g.run.stride)
+        return 0;
+    return word == g.highlightWord ? 1 : word == g.textureWord ? 2 : word == g.reflectionWord ? 3 : 0;
+}
+
+void DrawGroups(const Frame& frame)
+{
+    const MeshFrame& m = *frame.meshes;
+    for (GLuint a = 0; a < 7; ++a)
+        glDisableVertexAttribArray(a);
+    for (GLuint a = 0; a < 3; ++a)
+        glEnableVertexAttribArray(a);
+    // The corners go over in the order our rasteriser takes them, and our kept faces turn the same way in GL's
+    // window (our viewport's negative x scale and GL's upward y each mirror once).
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_BACK);
+    glFrontFace(GL_CW);
+    const auto colour = [](uint32_t c) {
+        return std::array<float, 4>{(c >> 16 & 255) / 255.0f, (c >> 8 & 255) / 255.0f, (c & 255) / 255.0f,
+                                    (c >> 24) / 255.0f};
+    };
+    for (const MeshGroup& g : m.groups) {
+        if (g.run.triangles == 0)
+            continue;
+        const Run& run = g.run;
+        if (run.depthTest)
+            glEnable(GL_DEPTH_TEST);
+        else
+            glDisable(GL_DEPTH_TEST);
+        glDepthMask(run.depthWrite ? GL_TRUE : GL_FALSE);
+        if (run.blendMode != 0)
+            glEnable(GL_BLEND);
+        else
+            glDisable(GL_BLEND);
+        BindLayers(frame, run);
+        const GLuint p = run.program;
+        glActiveTexture(GL_TEXTURE8);
+        glBindTexture(GL_TEXTURE_2D, m.angleTexture);
+        glActiveTexture(GL_TEXTURE9);
+        glBindTexture(GL_TEXTURE_2D, g.rampTexture);
+        glUniform1i(glGetUniformLocation(p, "angles"), 8);
+        glUniform1i(glGetUniformLocation(p, "ramps"), 9);
+        float toClip[16];
+        ClipMatrix(m, g, frame.width, frame.height, toClip);
+        glUniformMatrix4fv(glGetUniformLocation(p, "toClip"), 1, GL_TRUE, toClip);
+        const char* vectorNames[] = {"lightUnit", "b1", "b2", "eye", "viewX", "viewY"};
+        for (int i = 0; i < 6; ++i)
+            glUniform3fv(glGetUniformLocation(p, vectorNames[i]), 1, g.vectors + 3 * i);
+        glUniform2f(glGetUniformLocation(p, "highlight"), g.highlightScale, g.highlightOffset);
+        glUniform1i(glGetUniformLocation(p, "flags"), static_cast<GLint>(g.drawFlags));
+        glUniform1i(glGetUniformLocation(p, "highlightOn"), g.highlightWord >= 0 ? 1 : 0);
+        glUniform1i(glGetUniformLocation(p, "colours"), run.colours);
+        glUniform4i(glGetUniformLocation(p, "pairOf"), PairOf(g, 0), PairOf(g, 1), PairOf(g, 2), PairOf(g, 3));
+        glUniform4fv(glGetUniformLocation(p, "constant0"), 1, colour(g.constants[0]).data());
+        glUniform4fv(glGetUniformLocation(p, "constant1"), 1, colour(g.constants[1]).data());
+        glBindBuffer(GL_ARRAY_BUFFER, g.buffer);
+        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, g.indexBuffer);
+        constexpr GLsizei stride = 8 * sizeof(float);
+        glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, stride, nullptr);
+        glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(uintptr_t{12}));
+        glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(uintptr_t{24}));
+        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(run.triangles * 3), GL_UNSIGNED_INT, nullptr);
+    }
+    glDisable(GL_CULL_FACE);
+    glDepthMask(GL_TRUE);
+}
+
 void DrawFrame(const Frame& frame, const Programs& programs, bool background)
 {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     if (background)
         DrawBackground(frame, programs);
-    DrawRuns(frame);
+    if (frame.meshes)
+        DrawGroups(frame);
+    else
+        DrawRuns(frame);
     glFinish();
 }
 
@@ -632,12 +992,15 @@ bool WritePicture(const std::string& path, const std::vector<uint32_t>& bgraBott
 int main(int argc, char** argv)
 {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: vortan-gl-peer DIR [--warmup N] [--timed N] [--pictures OUTDIR]\n");
+        std::fprintf(stderr,
+                     "usage: vortan-gl-peer DIR [--warmup N] [--timed N] [--pictures OUTDIR] [--background 0|1] "
+                     "[--level raster|frame]\n");
         return 3;
     }
     const std::string directory = argv[1];
     long warmup = 20, timed = 200;
     bool background = true;
+    bool frameLevel = false;
     std::string pictures;
     for (int i = 2; i + 1 < argc; i += 2) {
         const std::string flag = argv[i];
@@ -649,6 +1012,8 @@ int main(int argc, char** argv)
             background = std::string(argv[i + 1]) != "0";
         else if (flag == "--pictures")
             pictures = argv[i + 1];
+        else if (flag == "--level" && (std::string(argv[i + 1]) == "raster" || std::string(argv[i + 1]) == "frame"))
+            frameLevel = std::string(argv[i + 1]) == "frame";
         else {
             std::fprintf(stderr, "unknown option %s\n", flag.c_str());
             return 3;
@@ -671,6 +1036,14 @@ int main(int argc, char** argv)
         if (!frame) {
             std::fprintf(stderr, "%s\n", error.c_str());
             return 3;
+        }
+        if (frameLevel) {
+            std::string meshPath = path;
+            meshPath.replace(meshPath.rfind("frame-"), 6, "mesh-");
+            if (!ReadMeshes(meshPath, *frame, error)) {
+                std::fprintf(stderr, "%s\n", error.c_str());
+                return 3;
+            }
         }
         if (!frames.empty() && (frame->width != frames[0].width || frame->height != frames[0].height)) {
             std::fprintf(stderr, "%s: another size than the first frame\n", path.c_str());
