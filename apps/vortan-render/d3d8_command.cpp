@@ -237,6 +237,13 @@ void ComparePixels(const pf::Surface32& a, const pf::Surface32& b, int32_t width
     std::printf("compare psnr=%.2f differing=%.4f\n", psnr, double(differing) / (double(width) * height));
 }
 
+// The same line whether the window got no renderer at all or a renderer without the Direct3D 8 device.
+void ReportRefusedCard(const pf::Direct3D8Config& config)
+{
+    std::printf("card refused: vendor 0x%04X build %u is not one the Direct3D 8 device accepts\n", config.vendorId,
+                config.driverBuild & 0xFFFF);
+}
+
 int RunD3D8(std::span<char* const> args)
 {
     D3D8Options options;
@@ -263,8 +270,7 @@ int RunD3D8(std::span<char* const> args)
         SceneWindow hardware;
         const bool sized = OpenSceneWindow(*ui, options, options.flags, 0, hardware);
         if (hardware.side == nullptr) {
-            std::printf("card refused: vendor 0x%04X build %u is not one the Direct3D 8 device accepts\n",
-                        config.vendorId, config.driverBuild & 0xFFFF);
+            ReportRefusedCard(config);
             return ReportError(kExitFailed, "the window got no renderer");
         }
         SWrenderer& renderer = hardware.side->Renderer();
@@ -273,8 +279,7 @@ int RunD3D8(std::span<char* const> args)
             if (auto* found = dynamic_cast<const SWd3d8device*>(renderer.GetDevice(i)); found != nullptr)
                 d3d = found;
         if (d3d == nullptr)
-            std::printf("card refused: vendor 0x%04X build %u is not one the Direct3D 8 device accepts\n",
-                        config.vendorId, config.driverBuild & 0xFFFF);
+            ReportRefusedCard(config);
         else if (!d3d->HasDevice())
             std::printf("Direct3D 8 device not created: the renderer passed over it\n");
         std::printf("presenting device: %s\n", DeviceName(renderer));
