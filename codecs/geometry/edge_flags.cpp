@@ -103,7 +103,7 @@ int FlagPropagation::Propagate(uint32_t v)
             if (m_graph.Flag(v, k) >= 0)
                 continue;
             const uint32_t n = static_cast<uint32_t>(m_graph.Neighbour(v, k));
-            const int32_t j = m_slots.Find(n, static_cast<int32_t>(v));
+            const int32_t j = m_slots.Opposite(v, k);
             if (j < 0)
                 return -1;
             const int8_t flag = DeduceEdgeFlag(m_graph, m_counts, v, k, n, static_cast<uint32_t>(j));
@@ -152,7 +152,7 @@ template <typename Resolve> int FlagPropagation::Run(Resolve resolve)
         if (k == m_graph.nodes[v].valence)
             return -1;
         const uint32_t n = static_cast<uint32_t>(m_graph.Neighbour(v, k));
-        const int32_t j = m_slots.Find(n, static_cast<int32_t>(v));
+        const int32_t j = m_slots.Opposite(v, k);
         const int flag = j < 0 ? -1 : resolve(v, k);
         if (flag < 0)
             return -1;

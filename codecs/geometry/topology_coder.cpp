@@ -133,8 +133,8 @@ bool AssignPositionIndices(MeshGraph& graph, std::span<const uint32_t> pairs, ui
 bool BuildDecodedTriangles(MeshGraph& graph, const RingSlots& slots, std::vector<std::array<uint32_t, 3>>& out)
 {
     out.clear();
-    const auto place = [&](uint32_t v, int32_t toward, int32_t following, int32_t corner) {
-        const int32_t slot = slots.Find(v, toward);
+    // slot: v's first slot that holds the triangle's next vertex, or -1.
+    const auto place = [&](uint32_t v, int32_t slot, int32_t following, int32_t corner) {
         const uint32_t valence = graph.nodes[v].valence;
         if (slot < 0 || graph.Neighbour(v, NextSlot(static_cast<uint32_t>(slot), valence)) != following ||
             graph.Corner(v, static_cast<uint32_t>(slot)) != -1)
@@ -151,8 +151,23 @@ bool BuildDecodedTriangles(MeshGraph& graph, const RingSlots& slots, std::vector
                 node.order >= graph.nodes[static_cast<size_t>(b)].order)
                 continue;
             const int32_t t = static_cast<int32_t>(out.size());
-            if (!place(v, a, b, 3 * t) || !place(static_cast<uint32_t>(a), b, static_cast<int32_t>(v), 3 * t + 1) ||
-                !place(static_cast<uint32_t>(b), static_cast<int32_t>(v), a, 3 * t + 2))
+            // The first slots are found through the opposites: v's slot of a is the opposite of a's slot of v; a's
+            // slot of b is the opposite of b's slot of a, which in a consistent ring follows b's slot of v.
+            const int32_t atA = slots.Opposite(v, k);
+            const int32_t slotOfA = atA < 0 ? slots.Find(v, a) : slots.Opposite(static_cast<uint32_t>(a), atA);
+            const int32_t slotOfV = slots.Opposite(v, NextSlot(k, node.valence));
+            int32_t slotOfB = -1;
+            if (slotOfV >= 0) {
+                const uint32_t following = NextSlot(static_cast<uint32_t>(slotOfV), graph.nodes[b].valence);
+                slotOfB = graph.Neighbour(static_cast<uint32_t>(b), following) == a
+                              ? slots.Opposite(static_cast<uint32_t>(b), following)
+                              : slots.Find(static_cast<uint32_t>(a), b);
+            } else {
+                slotOfB = slots.Find(static_cast<uint32_t>(a), b);
+            }
+            if (!place(v, slotOfA, b, 3 * t) ||
+                !place(static_cast<uint32_t>(a), slotOfB, static_cast<int32_t>(v), 3 * t + 1) ||
+                !place(static_cast<uint32_t>(b), slotOfV, a, 3 * t + 2))
                 return false;
             out.push_back({static_cast<uint32_t>(node.position),
                            static_cast<uint32_t>(graph.nodes[static_cast<size_t>(a)].position),
@@ -175,9 +190,10 @@ int DecodeObject(const ComponentRecord& record, DecodedTopology& out)
     MeshGraph& graph = out.graph;
     if (RunCommands(record.commands, record.VertexCount(), graph) != PX_OK)
         return PX_ERR;
-    const RingSlots slots(graph); // the rings are final from here on
+    RingSlots slots(graph); // the rings are final from here on
     if (!RingsAreSymmetric(graph, slots) || !AssignPositionIndices(graph, record.identification, out.vertexCount))
         return PX_ERR;
+    slots.FindOpposites();
     for (int32_t& corner : graph.corners)
         corner = -1;
     if (!BuildDecodedTriangles(graph, slots, out.triangles) || record.faceEdgeCounts.size() != out.triangles.size())
@@ -236,12 +252,13 @@ bool WalkPolygon(const MeshGraph& graph, const RingSlots& slots, uint32_t start,
     outCorners.clear();
     const int32_t startOrder = graph.nodes[start].order;
     uint32_t from = start;
+    uint32_t left = k; // the slot of `from` the walk left it by
     int32_t at = graph.Neighbour(start, k);
     for (;;) {
         if (graph.IsDummy(at) || graph.nodes[static_cast<size_t>(at)].order < startOrder)
             return false; // the polygon belongs to an earlier vertex
         const uint32_t c = static_cast<uint32_t>(at);
-        const int32_t j = slots.Find(c, static_cast<int32_t>(from));
+        const int32_t j = slots.Opposite(from, left);
         if (j < 0 || graph.Corner(c, static_cast<uint32_t>(j)) < 0)
             return false;
         outCorners.push_back(graph.Corner(c, static_cast<uint32_t>(j)));
@@ -261,6 +278,7 @@ bool WalkPolygon(const MeshGraph& graph, const RingSlots& slots, uint32_t start,
             return false;
         walked = 1;
         from = c;
+        left = slot;
         at = graph.Neighbour(c, slot);
     }
 }

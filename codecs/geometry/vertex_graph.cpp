@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 #include "codecs/geometry/fan_split.h"
 #include "codecs/geometry/px_result.h"
@@ -86,6 +87,17 @@ uint32_t RingSlots::CountInLongRing(uint32_t node, int32_t neighbour) const
     const auto begin = m_neighbours.begin() + static_cast<std::ptrdiff_t>(LongRingStart(node));
     const auto [first, end] = std::equal_range(begin, begin + m_graph.nodes[node].valence, neighbour);
     return static_cast<uint32_t>(end - first);
+}
+
+void RingSlots::FindOpposites()
+{
+    std::vector<int32_t> opposite(m_graph.neighbours.size(), -1);
+    for (uint32_t v = 0; v < m_graph.nodes.size(); ++v) {
+        const VertexNode& node = m_graph.nodes[v];
+        for (uint32_t k = 0; k < node.valence; ++k)
+            opposite[node.ringStart + k] = Opposite(v, k);
+    }
+    m_opposite = std::move(opposite);
 }
 
 std::vector<int32_t> RingSlots::SortedRing(uint32_t node) const

@@ -86,6 +86,16 @@ public:
             count += ring[k] == neighbour ? 1 : 0;
         return count;
     }
+    // The slot of node's neighbour in ring slot k that holds node (the first such), or -1: Find(neighbour, node).
+    int32_t Opposite(uint32_t node, uint32_t k) const
+    {
+        const uint32_t at = m_graph.nodes[node].ringStart + k;
+        if (!m_opposite.empty())
+            return m_opposite[at];
+        return Find(static_cast<uint32_t>(m_graph.neighbours[at]), static_cast<int32_t>(node));
+    }
+    // Looks every ring entry's opposite up once, for a decoder that asks for each several times.
+    void FindOpposites();
     std::vector<int32_t> SortedRing(uint32_t node) const; // node's neighbours in rising order; empty past the end
 
 private:
@@ -103,6 +113,7 @@ private:
     std::vector<LongRing> m_longNodes; // by rising node
     std::vector<int32_t> m_neighbours; // per long ring, rising; equal neighbours by rising slot
     std::vector<uint32_t> m_slots;     // the ring slot of each entry
+    std::vector<int32_t> m_opposite;   // per ring entry of the graph, once found; empty until then
 };
 
 // Nodes for the manifold fan records, with a dummy closing each boundary loop. edgeFlags are the triangles'
