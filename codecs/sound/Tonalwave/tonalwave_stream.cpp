@@ -31,6 +31,28 @@ constexpr struct {
     {SchemeIdOf("7492"), TonalwaveModel::kAc8},
 };
 
+// A scheme's model and one frame's values, all channels interleaved.
+struct SchemeFrame {
+    const TonalwaveDescriptor* row;
+    size_t channels;
+    size_t values;
+};
+
+// None for an id that names no model of the family, or a frame the loops' PCM buffer cannot hold.
+std::optional<SchemeFrame> SchemeFrameOf(uint32_t schemeId)
+{
+    const std::optional<TonalwaveModel> model = TonalwaveModelOfScheme(schemeId);
+    if (!model)
+        return std::nullopt;
+    const TonalwaveDescriptor& row = DescriptorOf(*model);
+    CodecInfo info;
+    row.getInfo(&info);
+    const size_t values = size_t{info.channels} * row.frameSize();
+    if (values == 0 || values > kPcmSamples)
+        return std::nullopt;
+    return SchemeFrame{&row, info.channels, values};
+}
+
 } // namespace
 
 std::optional<TonalwaveModel> TonalwaveModelOfScheme(uint32_t schemeId)
@@ -62,15 +84,11 @@ FrameLoopResult TonalwaveEncodeStream(uint32_t schemeId, WaveFrameSource& source
                                       const TonalwaveEncodeOptions& options)
 {
     FrameLoopResult result;
-    const std::optional<TonalwaveModel> model = TonalwaveModelOfScheme(schemeId);
-    if (!model)
+    const std::optional<SchemeFrame> frame = SchemeFrameOf(schemeId);
+    if (!frame)
         return result;
-    const TonalwaveDescriptor& row = DescriptorOf(*model);
-    CodecInfo info;
-    row.getInfo(&info);
-    const size_t frameValues = size_t{info.channels} * row.frameSize();
-    if (frameValues == 0 || frameValues > kPcmSamples)
-        return result;
+    const TonalwaveDescriptor& row = *frame->row;
+    const size_t frameValues = frame->values;
     std::unique_ptr<CodecHandle> encoder;
     result.codecResult = options.configurationCode != 0 ? OpenTonalwaveEncoder(options.configurationCode, &encoder)
                                                         : row.openEncoder(&encoder);
@@ -122,15 +140,11 @@ FrameLoopResult TonalwaveDecodeStream(uint32_t schemeId, WaveFrameSource& source
                                       const TonalwaveDecodeOptions& options)
 {
     FrameLoopResult result;
-    const std::optional<TonalwaveModel> model = TonalwaveModelOfScheme(schemeId);
-    if (!model)
+    const std::optional<SchemeFrame> frame = SchemeFrameOf(schemeId);
+    if (!frame)
         return result;
-    const TonalwaveDescriptor& row = DescriptorOf(*model);
-    CodecInfo info;
-    row.getInfo(&info);
-    const size_t channels = info.channels;
-    if (channels == 0 || size_t{channels} * row.frameSize() > kPcmSamples)
-        return result;
+    const TonalwaveDescriptor& row = *frame->row;
+    const size_t channels = frame->channels;
     std::unique_ptr<CodecHandle> decoder;
     result.codecResult = row.openDecoder(&decoder);
     if (result.codecResult != kCodecOk)
