@@ -2,21 +2,40 @@
 
 #include <span>
 
+#include "engine/behaviour/frame_step.h"
 #include "engine/core/matrix.h"
 #include "engine/core/root_object.h"
+#include "engine/core/world.h"
 #include "engine/resources/geometry.h"
+#include "engine/resources/render_layer.h"
 #include "render/render_batch.h"
 #include "render/render_target.h"
 
 namespace {
 
-SWlayerdrawer g_layerDrawer = nullptr;
+// A root object drawn outside a frame step (a thumbnail, a test) has no world to take layers from, and one drawn
+// inside it belongs to that world only when it is that world's own root object.
+bool DrawWorldLayers(SWrootobject& root, SWrendertarget& target)
+{
+    SWworld* const world = WorldBeingDrawn();
+    if (world == nullptr || world->GetRootObject() != &root)
+        return false;
+    const auto* layer = dynamic_cast<const SWrenderlayer*>(world->GetPart(WorldPart::kTooltipLayer));
+    if (layer == nullptr)
+        return false;
+    layer->RenderItems(target);
+    return true;
+}
+
+SWlayerdrawer g_layerDrawer = &DrawWorldLayers;
 
 } // namespace
 
-void SetLayerDrawer(SWlayerdrawer drawer)
+SWlayerdrawer SetLayerDrawer(SWlayerdrawer drawer)
 {
+    const SWlayerdrawer previous = g_layerDrawer;
     g_layerDrawer = drawer;
+    return previous;
 }
 
 bool SWrootobject::Render(SWrendertarget& target)

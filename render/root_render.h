@@ -5,6 +5,7 @@ class SWrootobject;
 class SWrendertarget;
 
 // Draws the world's render layers after the geometry's batches, one batch per item, flushing the target itself.
-// The scene resources install it once; without one a world has no layers to draw.
+// The one installed from the start draws the tooltip layer of the world whose frame step is drawing this root
+// object; without a drawer no layers are drawn. Answers the drawer it replaces.
 using SWlayerdrawer = bool (*)(SWrootobject& root, SWrendertarget& target);
-void SetLayerDrawer(SWlayerdrawer drawer);
+SWlayerdrawer SetLayerDrawer(SWlayerdrawer drawer);

@@ -25,6 +25,7 @@
 #include "engine/behaviour/channel_motion.h"
 #include "engine/behaviour/event.h"
 #include "engine/behaviour/events.h"
+#include "engine/behaviour/frame_step.h"
 #include "engine/behaviour/motion.h"
 #include "engine/behaviour/motion_controller.h"
 #include "engine/behaviour/navigation_motion.h"
@@ -333,8 +334,24 @@ void SoundStep(SWworld& world, FrameState& state)
     sounds.PollAll();
 }
 
+thread_local SWworld* t_worldBeingDrawn = nullptr;
+
+// Marks the world as the one this thread draws, for the render layers the root object's render draws after the
+// scene; the previous mark comes back when the drawing step ends.
+class DrawingScope {
+public:
+    explicit DrawingScope(SWworld& world) : m_previous(t_worldBeingDrawn) { t_worldBeingDrawn = &world; }
+    ~DrawingScope() { t_worldBeingDrawn = m_previous; }
+    DrawingScope(const DrawingScope&) = delete;
+    DrawingScope& operator=(const DrawingScope&) = delete;
+
+private:
+    SWworld* const m_previous;
+};
+
 void Draw(SWworld& world)
 {
+    const DrawingScope scope(world);
     SWrootobject* const root = world.GetRootObject();
     const bool still = world.GetNothingAnimated() != 0;
     for (const std::unique_ptr<SWwindow>& window : world.GetWindows()) {
@@ -388,6 +405,11 @@ std::optional<float> RayHitsBox(const SWvector& origin, const SWvector& dir, con
 }
 
 } // namespace
+
+SWworld* WorldBeingDrawn()
+{
+    return t_worldBeingDrawn;
+}
 
 SWnode* SWworld::PickNode(int32_t x, int32_t y)
 {

@@ -52,7 +52,7 @@ TEST(RootRender, OpaqueBatchThenTransparentGeometryInListOrderSkippingHiddenThen
 {
     DrawLog log;
     g_log = &log;
-    SetLayerDrawer(LogLayers);
+    const SWlayerdrawer installed = SetLayerDrawer(LogLayers);
     SWrendercamera camera;
     SWrendersurface surface;
     ASSERT_TRUE(surface.Init());
@@ -73,7 +73,7 @@ TEST(RootRender, OpaqueBatchThenTransparentGeometryInListOrderSkippingHiddenThen
     EXPECT_TRUE(log.transparent->IsTransparent());
     EXPECT_EQ(log.transparent->GetKind(), SWrenderbatch::Kind::kDepthSum);
     EXPECT_TRUE(surface.EndFrame());
-    SetLayerDrawer(nullptr);
+    SetLayerDrawer(installed);
     g_log = nullptr;
 }
 

@@ -3,6 +3,7 @@
 // from another thread while frames run.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <memory>
@@ -24,11 +25,15 @@
 #include "engine/core/typed_value_data.h"
 #include "engine/core/window.h"
 #include "engine/core/world.h"
+#include "engine/resources/image32.h"
 #include "engine/resources/mesh_object.h"
 #include "engine/resources/sound.h"
+#include "engine/resources/tooltip.h"
 #include "platform/time/clock.h"
 #include "platform/time/virtual_clock.h"
+#include "testsupport/behaviour/drawn_images.h"
 #include "testsupport/behaviour/test_motion.h"
+#include "testsupport/resources/queue_target.h"
 
 namespace {
 
@@ -187,11 +192,16 @@ public:
     bool IsAntialiasingDone() override { return Log("aa done?"); }
     bool RefreshBuffers() override { return Log("refresh"); }
     bool SetPhase(uint32_t phase) override { return Log("phase " + std::to_string(phase)); }
-    bool BeginFrame() override { return Log("begin"); }
+    bool BeginFrame() override
+    {
+        if (surface != nullptr)
+            ClearQueue(*surface);
+        return Log("begin");
+    }
     SWrendertarget* GetSurface() override
     {
         Log("surface");
-        return nullptr;
+        return surface;
     }
     bool EndFrame() override { return Log("end"); }
     bool Present() override { return Log("present"); }
@@ -214,7 +224,67 @@ public:
     std::vector<std::string> calls;
     uint32_t width = 0;
     uint32_t height = 0;
+    SWrendertarget* surface = nullptr; // not owned
 };
+
+// A tooltip's fade advances once per frame while the preview is stopped, and each frame draws the sprite the fade
+// shows (the fader while fading, then the tooltip itself) after the scene; the same root object drawn outside a
+// frame step draws no layers.
+TEST(FrameStep, TooltipsFadeFrameByFrameAndAreDrawnOverTheScene)
+{
+    Preview r;
+    QueueTarget target(64, 64);
+    RecordingRenderer renderer;
+    renderer.surface = &target;
+    r.world.AddWindow(std::make_unique<SWwindow>(&renderer));
+    EnsureTooltipParts(r.world);
+    auto* tip = new CVTN_ToolTip(&r.world, "tip");
+    SWtooltips::Find(r.world)->GetList().AddTail(tip);
+    tip->fadeIn = 100.0;
+    tip->fadeOut = 100.0;
+    ASSERT_TRUE(tip->SetTextureSize(16, 16));
+    uint32_t* pixels = tip->GetTexture()->GetPixelBuffer();
+    std::fill(pixels, pixels + tip->GetTexture()->PixelCount(), 0xFFFFFFFFu);
+    const SWtexture* const main = tip->GetTexture();
+    const SWtexture* const fader = tip->GetFader();
+    using Images = std::vector<const SWtexture*>;
+
+    r.Frame(); // time 0: nothing shown
+    EXPECT_EQ(DrawnImages(target), Images{});
+    EXPECT_EQ(target.flushes, 1);
+    tip->Show(false); // fades in from time 0 over 100 ms
+    std::vector<uint32_t> alphas;
+    for (int i = 0; i < 3; ++i) { // times 33, 66, 99
+        r.Frame();
+        EXPECT_EQ(DrawnImages(target), Images{fader}) << i;
+        alphas.push_back(tip->GetFader()->GetPixels()[0] >> 24);
+    }
+    EXPECT_NEAR(alphas[0], 84.0, 2.0);
+    EXPECT_NEAR(alphas[1], 168.0, 2.0);
+    EXPECT_NEAR(alphas[2], 252.0, 2.0);
+    r.Frame(); // 132: the fade is over
+    EXPECT_EQ(DrawnImages(target), Images{main});
+    EXPECT_FALSE(tip->IsFading());
+
+    tip->Hide(false); // fades out from 132
+    r.Frame();        // 165
+    EXPECT_EQ(DrawnImages(target), Images{fader});
+    EXPECT_NEAR(tip->GetFader()->GetPixels()[0] >> 24, 255.0 - 84.0, 2.0);
+    r.Frame(); // 198
+    r.Frame(); // 231
+    EXPECT_EQ(DrawnImages(target), Images{fader});
+    r.Frame(); // 264: hidden
+    EXPECT_EQ(DrawnImages(target), Images{});
+    EXPECT_EQ(target.flushes, 9);
+
+    tip->Show(true);
+    ClearQueue(target);
+    ASSERT_TRUE(r.world.GetRootObject()->Render(target));
+    EXPECT_EQ(DrawnImages(target), Images{});
+    EXPECT_EQ(target.flushes, 9);
+    r.Frame();
+    EXPECT_EQ(DrawnImages(target), Images{main});
+}
 
 TEST(FrameStep, EachWindowWithARendererDrawsInOneOrTwoPasses)
 {
