@@ -103,6 +103,12 @@ float KeyFrameRangeMs(int32_t start, int32_t end, bool useExplicit, float explic
     return static_cast<float>(std::fabs(static_cast<double>(end) - start) * kKeyFrameMs);
 }
 
+int32_t EndFrameOfCount(uint32_t frameCount)
+{
+    return frameCount > static_cast<uint32_t>(std::numeric_limits<int32_t>::max()) ? std::numeric_limits<int32_t>::max()
+                                                                                   : static_cast<int32_t>(frameCount);
+}
+
 // ---- KeyFrameBlockRef
 
 bool KeyFrameBlockRef::IsDefault() const
@@ -226,12 +232,8 @@ bool SWkeyframemotion::Bind(SWobjectnode& node)
     if (!m_block.Bind(m_world, &node))
         return false;
     BindNode(node.GetId());
-    if (m_endFrame == -1) {
-        const uint32_t count = m_block.GetFrameCount(m_world);
-        SetEndFrame(count > static_cast<uint32_t>(std::numeric_limits<int32_t>::max())
-                        ? std::numeric_limits<int32_t>::max()
-                        : static_cast<int32_t>(count));
-    }
+    if (m_endFrame == -1)
+        SetEndFrame(EndFrameOfCount(m_block.GetFrameCount(m_world)));
     return true;
 }
 

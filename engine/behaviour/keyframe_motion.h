@@ -44,6 +44,8 @@ inline constexpr double kKeyFrameMs = 33.333333333333336;
 int32_t KeyFrameAt(float ms, float offsetMs, int32_t start, int32_t end, bool useExplicit, float explicitMs);
 // The play time of a frame range: |end - start| frames, or the explicit duration when it is used and above 0.
 float KeyFrameRangeMs(int32_t start, int32_t end, bool useExplicit, float explicitMs);
+// The end frame a binding gives an unset end: the frame count, held to the largest frame number a motion stores.
+int32_t EndFrameOfCount(uint32_t frameCount);
 
 // A node's key-frame block as the motions name it: the default track for an empty or default name.
 class KeyFrameBlockRef {

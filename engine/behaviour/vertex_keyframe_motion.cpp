@@ -1,7 +1,6 @@
 #include "engine/behaviour/vertex_keyframe_motion.h"
 
 #include <algorithm>
-#include <limits>
 #include <span>
 
 #include "engine/behaviour/action_kind.h"
@@ -136,12 +135,8 @@ bool SWvertexkeyframemotion::Bind(SWobjectnode& node)
         return false;
     SetTargetObject(&node);
     BindNode(node.GetId());
-    if (m_endFrame == -1) {
-        const uint32_t count = node.GetVertexFrameTable()->GetFrameCount();
-        SetEndFrame(count > static_cast<uint32_t>(std::numeric_limits<int32_t>::max())
-                        ? std::numeric_limits<int32_t>::max()
-                        : static_cast<int32_t>(count));
-    }
+    if (m_endFrame == -1)
+        SetEndFrame(EndFrameOfCount(node.GetVertexFrameTable()->GetFrameCount()));
     return true;
 }
 
