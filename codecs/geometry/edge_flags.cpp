@@ -9,13 +9,14 @@ namespace {
 
 constexpr int8_t kUnknown = -1;
 
+// k is always a slot of the ring, below valence; a division costs more than these tests here.
 uint32_t Prev(uint32_t k, uint32_t valence)
 {
-    return (k + valence - 1) % valence;
+    return k > 0 ? k - 1 : valence - 1;
 }
 uint32_t Next(uint32_t k, uint32_t valence)
 {
-    return (k + 1) % valence;
+    return k + 1 < valence ? k + 1 : 0;
 }
 
 // A ring slot whose neighbour and both ring neighbours are regular: its flag cannot be read off a dummy.

@@ -15,7 +15,7 @@ namespace {
 
 uint32_t NextSlot(uint32_t k, uint32_t valence)
 {
-    return (k + 1) % valence;
+    return k + 1 < valence ? k + 1 : 0; // k is a slot of the ring, below valence; a division costs more here
 }
 
 // Face edge counts in the order the decoder numbers faces: at each face's earliest vertex, in traversal order.
