@@ -12,13 +12,11 @@
 #include <string_view>
 #include <vector>
 
+#include "apps/train/train_exit_codes.h"
 #include "platform/base/atomic_file.h"
 
 namespace {
 
-constexpr int kExitDone = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
 constexpr int kTicksPerQuarter = 480;
 constexpr int kDrumChannel = 9;
 constexpr const char* kUsage = "usage: vortan-train midi --seed N --out FILE.mid [--seconds S]";

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "apps/train/train_exit_codes.h"
 #include "codecs/sound/speech/sc36/tables/sc36_training.h"
 #include "platform/base/atomic_file.h"
 #include "platform/base/endian.h"
@@ -16,10 +17,6 @@
 
 namespace {
 
-constexpr int kExitDone = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
-constexpr int kExitRefused = 3;
 constexpr const char* kCommittedPath = "codecs/sound/speech/sc36/tables/sc36_coding_tables.cpp";
 constexpr const char* kUsage = "usage: vortan-train sc36 bootstrap --out FILE\n"
                                "       vortan-train sc36 train --corpus DIR --out FILE [--passes N]";

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "apps/train/train_exit_codes.h"
 #include "codecs/sound/Tonalwave/tables/tonalwave_bootstrap.h"
 #include "codecs/sound/Tonalwave/tables/tonalwave_training.h"
 #include "platform/base/atomic_file.h"
@@ -20,10 +21,6 @@
 
 namespace {
 
-constexpr int kExitDone = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
-constexpr int kExitRefused = 3;
 constexpr int kMostPasses = 50;
 constexpr int kDefaultPasses = 5;
 constexpr int kMostThreads = 64;

@@ -16,15 +16,12 @@
 #include "apps/train/midi_generate.h"
 #include "apps/train/sc36_train.h"
 #include "apps/train/tonalwave_train.h"
+#include "apps/train/train_exit_codes.h"
 #include "codecs/sound/Tonalwave/tables/tonalwave_bootstrap.h"
 #include "codecs/sound/Tonalwave/tonalwave_parameters.h"
 #include "platform/base/atomic_file.h"
 
 namespace {
-
-constexpr int kExitDone = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
 
 constexpr const char* kUsage = "usage: vortan-train tonalwave bootstrap --set 8k8|8k6|11k10|22k24 --out FILE\n"
                                "       vortan-train tonalwave train --set SET --corpus DIR --out FILE [--passes N]\n"
