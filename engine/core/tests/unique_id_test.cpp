@@ -31,6 +31,26 @@ TEST(UniqueId, WrapSkipsNoneAndUnset)
     EXPECT_EQ(NextUniqueId(), 1u); // neither 0xFFFFFFFF ("unset") nor 0 ("none")
 }
 
+// A file may keep an id just below the range readers renumber; the ids made after it must stay below that range
+// (or the next read renumbers them) without ever repeating a kept one. The counter is first raised to just below
+// the ids it steps over, so the cases reach them within a few calls.
+TEST(UniqueId, IdsMadeAfterAKeptHighIdStayBelowTheRenumberedRangeAndStepOverKeptOnes)
+{
+    RaiseUniqueIdPast(kFirstUnraisedId - 1);
+    EXPECT_EQ(PeekUniqueId(), kFirstUnraisedId - 1);
+    RaiseUniqueIdPast(0x7FFFFFFFu);
+    RaiseUniqueIdPast(0x7FFFFFF0u);
+    RaiseUniqueIdPast(kFirstUnraisedId + 1);
+    RaiseUniqueIdPast(kFirstUnraisedId + 2);
+    EXPECT_EQ(NextUniqueId(), kFirstUnraisedId);
+    EXPECT_EQ(NextUniqueId(), kFirstUnraisedId + 3);
+    EXPECT_EQ(NextUniqueId(), kFirstUnraisedId + 4);
+    RaiseUniqueIdPast(kFirstUnraisedId + 1); // below the counter now: nothing changes
+    EXPECT_EQ(NextUniqueId(), kFirstUnraisedId + 5);
+    RaiseUniqueIdPast(kFirstUnraisedId - 5); // below: as before
+    EXPECT_EQ(NextUniqueId(), kFirstUnraisedId + 6);
+}
+
 TEST(UniqueId, ThreadsNeverShareAnId)
 {
     constexpr int kThreads = 4;
