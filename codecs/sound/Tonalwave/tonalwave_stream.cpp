@@ -7,11 +7,13 @@
 #include "codecs/sound/Tonalwave/Encode/tonalwave_encoder.h"
 #include "codecs/sound/Tonalwave/tonalwave_frame.h"
 #include "codecs/sound/codec_handle.h"
-#include "platform/base/endian.h"
+#include "codecs/sound/stored_sound_format.h"
 
 namespace sound {
 
 namespace {
+
+static_assert(kTonalwaveStoredHeaderBytes == kStoredSoundFormatBytes);
 
 constexpr size_t kPcmSamples = kTonalwavePcmBufferBytes / 2;
 
@@ -74,9 +76,7 @@ uint32_t SchemeIdOfTonalwaveModel(TonalwaveModel model)
 std::vector<uint8_t> TonalwaveStoredHeader(uint16_t channels, uint32_t sampleRate)
 {
     std::vector<uint8_t> bytes(kTonalwaveStoredHeaderBytes);
-    pf::storeU16le(&bytes[0], 16);
-    pf::storeU16le(&bytes[2], channels);
-    pf::storeU32le(&bytes[4], sampleRate);
+    WriteStoredSoundFormat(bytes.data(), channels, sampleRate);
     return bytes;
 }
 

@@ -8,11 +8,13 @@
 #include "codecs/sound/speech/bit_ring.h"
 #include "codecs/sound/speech/rt24/rt24_codec.h"
 #include "codecs/sound/speech/rt24/rt24_format.h"
-#include "platform/base/endian.h"
+#include "codecs/sound/stored_sound_format.h"
 
 namespace sound {
 
 namespace {
+
+static_assert(kRt24StoredHeaderBytes == kStoredSoundFormatBytes);
 
 constexpr uint32_t kSchemeId = SchemeIdOf("7491");
 constexpr uint16_t kRingBytes = (kRt24FrameBits + 7) / 8 + 2;
@@ -185,9 +187,7 @@ FrameLoopResult Rt24DecodeStream(uint32_t schemeId, WaveFrameSource& source, Wav
 std::vector<uint8_t> Rt24StoredData(std::span<const uint8_t> frames)
 {
     std::vector<uint8_t> stored(kRt24StoredHeaderBytes + frames.size());
-    pf::storeU16le(&stored[0], 16);
-    pf::storeU16le(&stored[2], 1);
-    pf::storeU32le(&stored[4], kRt24SampleRate);
+    WriteStoredSoundFormat(stored.data(), 1, kRt24SampleRate);
     std::copy(frames.begin(), frames.end(), stored.begin() + kRt24StoredHeaderBytes);
     return stored;
 }
@@ -199,14 +199,8 @@ bool SplitRt24StoredData(std::span<const uint8_t> stored, std::span<const uint8_
         outError = "shorter than its 8-byte header";
         return false;
     }
-    const uint16_t bits = pf::loadU16le(&stored[0]);
-    const uint16_t channels = pf::loadU16le(&stored[2]);
-    const uint32_t rate = pf::loadU32le(&stored[4]);
-    if (bits != 16 || channels != 1 || rate != kRt24SampleRate) {
-        outError = "not RT24 data: " + std::to_string(bits) + " bits, " + std::to_string(channels) + " channels, " +
-                   std::to_string(rate) + " Hz (RT24 carries 16 bits, 1 channel, 8000 Hz)";
+    if (!CheckStoredSpeechFormat(stored.data(), "RT24", kRt24SampleRate, outError))
         return false;
-    }
     outFrames = stored.subspan(kRt24StoredHeaderBytes);
     return true;
 }

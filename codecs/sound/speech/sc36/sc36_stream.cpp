@@ -6,11 +6,13 @@
 
 #include "codecs/sound/codec_handle.h"
 #include "codecs/sound/speech/sc36/sc36_codec.h"
-#include "platform/base/endian.h"
+#include "codecs/sound/stored_sound_format.h"
 
 namespace sound {
 
 namespace {
+
+static_assert(kSc36StoredHeaderBytes == 1 + kStoredSoundFormatBytes); // the variant byte, then the format
 
 constexpr size_t kPcmBytes = 2 * kSc36FrameSamples;
 constexpr size_t kCodedBytes = 20;
@@ -215,9 +217,7 @@ std::vector<uint8_t> Sc36StoredData(Sc36StreamVariant variant, std::span<const u
 {
     std::vector<uint8_t> stored(kSc36StoredHeaderBytes + frames.size());
     stored[0] = static_cast<uint8_t>(variant);
-    pf::storeU16le(&stored[1], 16);
-    pf::storeU16le(&stored[3], 1);
-    pf::storeU32le(&stored[5], kSc36SampleRate);
+    WriteStoredSoundFormat(&stored[1], 1, kSc36SampleRate);
     std::copy(frames.begin(), frames.end(), stored.begin() + kSc36StoredHeaderBytes);
     return stored;
 }
@@ -234,14 +234,8 @@ bool SplitSc36StoredData(std::span<const uint8_t> stored, Sc36StreamVariant& out
         outError = "unknown SC36 variant " + std::to_string(stored[0]) + " (0, 1 or 2)";
         return false;
     }
-    const uint16_t bits = pf::loadU16le(&stored[1]);
-    const uint16_t channels = pf::loadU16le(&stored[3]);
-    const uint32_t rate = pf::loadU32le(&stored[5]);
-    if (bits != 16 || channels != 1 || rate != kSc36SampleRate) {
-        outError = "not SC36 data: " + std::to_string(bits) + " bits, " + std::to_string(channels) + " channels, " +
-                   std::to_string(rate) + " Hz (SC36 carries 16 bits, 1 channel, 8000 Hz)";
+    if (!CheckStoredSpeechFormat(&stored[1], "SC36", kSc36SampleRate, outError))
         return false;
-    }
     outVariant = static_cast<Sc36StreamVariant>(stored[0]);
     outFrames = stored.subspan(kSc36StoredHeaderBytes);
     return true;
