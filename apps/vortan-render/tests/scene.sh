@@ -39,14 +39,21 @@ visible() { sed -nE 's/^triangles=[0-9]+ visible=([0-9]+) .*/\1/p' "$1"; }
 expect_usage scene "$work/x.png" --variant avx
 
 # Orbit frames one after another, each timed; the dump holds each frame's triangles, its background and our picture,
-# and a frame drawn alone after the others is the same picture.
+# and beside it the frame's draw groups in object space; a frame drawn alone after the others is the same picture.
 mkdir "$work/dump"
 expect_done scene "$work/orbit.png" --size 160x120 --frames 3 --dump "$work/dump" > "$work/orbit.txt"
 frame_line='^frame=[0-2] refresh-ms=[0-9.]+ queue-ms=[0-9.]+ end-frame-ms=[0-9.]+ raster-ms=[0-9.]+ copy-ms=[0-9.]+$'
 [ "$(grep -Ec "$frame_line" "$work/orbit.txt")" -eq 3 ] ||
     fail "--frames 3 did not time three frames"
-[ "$(ls "$work/dump")" = "$(printf 'frame-0000.bin\nframe-0001.bin\nframe-0002.bin')" ] || fail "not three dumped frames"
+[ "$(ls "$work/dump")" = "$(printf 'frame-0000.bin\nframe-0001.bin\nframe-0002.bin\nmesh-0000.bin\nmesh-0001.bin\nmesh-0002.bin')" ] ||
+    fail "not three dumped frames with their meshes"
 [ "$(head -c 4 "$work/dump/frame-0002.bin")" = VTRF ] || fail "a dumped frame lacks its magic"
+[ "$(head -c 4 "$work/dump/mesh-0002.bin")" = VTRM ] || fail "a dumped mesh frame lacks its magic"
+# Header, viewport, angle table and group count, then at least the torus: its ramps and 10,000 vertices.
+[ "$(od -An -tu4 -j $((44 + 16384)) -N4 "$work/dump/mesh-0000.bin" | tr -d ' ')" -ge 1 ] ||
+    fail "the mesh dump holds no draw group"
+[ "$(stat -c %s "$work/dump/mesh-0000.bin")" -gt $((44 + 16384 + 4 + 2048 + 10000 * 24)) ] ||
+    fail "the mesh dump holds no vertices"
 # Background and picture are 160 x 120 words each; the triangles make the file larger than both.
 [ "$(stat -c %s "$work/dump/frame-0000.bin")" -gt $((20 + 2 * 160 * 120 * 4 + 8 + 100 * 3 * 4)) ] ||
     fail "the dump holds no triangles"
