@@ -2,6 +2,7 @@
 
 #include "codecs/geometry/list_stack.h"
 #include "codecs/geometry/px_result.h"
+#include "codecs/geometry/topology_stream.h"
 #include "codecs/geometry/vertex_graph.h"
 
 namespace px {
@@ -221,6 +222,19 @@ int RunCommands(std::span<const TopologyCommand> commands, uint32_t vertexCount,
     outGraph = MeshGraph();
     outGraph.nodes.resize(vertexCount);
     outGraph.nodesInUse = vertexCount;
+    // The rings' room at once, when the commands' own valences are what a mesh has (about six ring entries per
+    // vertex) and within what a checked stream may hold; otherwise the rings grow as the run goes, as a run that
+    // fails early should not have reserved much.
+    uint64_t slots = 0;
+    for (const TopologyCommand& command : commands)
+        if (command.kind == CommandKind::kAdd || command.kind == CommandKind::kAddDummy)
+            slots += command.valence;
+    if (slots <= kMaxStreamRingSlots && slots <= 8 * uint64_t{commands.size()}) {
+        outGraph.neighbours.reserve(slots);
+        outGraph.corners.reserve(slots);
+        outGraph.flags.reserve(slots);
+    }
+    outGraph.traversal.reserve(vertexCount);
     const int result = CommandRun(outGraph, vertexCount).Run(commands);
     if (result != PX_OK)
         return result;

@@ -133,6 +133,7 @@ bool AssignPositionIndices(MeshGraph& graph, std::span<const uint32_t> pairs, ui
 bool BuildDecodedTriangles(MeshGraph& graph, const RingSlots& slots, std::vector<std::array<uint32_t, 3>>& out)
 {
     out.clear();
+    out.reserve(graph.neighbours.size() / 3); // each triangle takes three ring entries
     // slot: v's first slot that holds the triangle's next vertex, or -1.
     const auto place = [&](uint32_t v, int32_t slot, int32_t following, int32_t corner) {
         const uint32_t valence = graph.nodes[v].valence;
@@ -289,6 +290,7 @@ int BuildPolygonCorners(const MeshGraph& graph, const RingSlots& slots, size_t t
                         std::vector<int32_t>& outCorners)
 {
     outCorners.clear();
+    outCorners.reserve(4 * triangleCount); // the most the check below lets through
     std::vector<uint8_t> used(graph.neighbours.size(), 0);
     std::vector<int32_t> walk;
     for (const uint32_t s : graph.traversal) {
