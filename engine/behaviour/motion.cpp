@@ -338,7 +338,7 @@ void SWnodemotion::ApplyToNode(SWobjectnode& node)
     } else if ((m_optionFlags & kFrameTarget) != 0) {
         // a target frame without a target: the identity
     } else if ((m_optionFlags & kFrameCamera) != 0) {
-        const SWcameranode* const camera = m_world != nullptr ? m_world->GetActiveCamera() : nullptr;
+        const SWcameranode* const camera = m_world != nullptr ? m_world->GetCurrentViewCamera() : nullptr;
         if (camera != nullptr) {
             reference = camera->GetWorldMatrix();
             const SWcameraobject* const object = camera->GetCameraObject();
@@ -382,7 +382,7 @@ void SWnodemotion::GetReferenceMatrix(SWobjectnode& node, SWtimedactionentry& en
     } else if ((m_optionFlags & kFrameParent) != 0) {
         entry.frame = ParentFrame(node);
     } else if ((m_optionFlags & kFrameCamera) != 0) {
-        const SWcameranode* const camera = m_world != nullptr ? m_world->GetActiveCamera() : nullptr;
+        const SWcameranode* const camera = m_world != nullptr ? m_world->GetCurrentViewCamera() : nullptr;
         entry.frame = camera != nullptr ? camera->GetWorldMatrix() : SWmatrix();
     } else if ((m_optionFlags & kFrameTarget) != 0) {
         entry.frame = m_targetNode != nullptr ? WorldMatrixOf(m_targetNode) : SWmatrix();

@@ -82,6 +82,17 @@ public:
     }
     void CopyTo(SWmotion& other) const; // the settings: loops, duration, sound; the other's clock from the start
 
+    // The story board's preview flag and start time (the action's delay on its time line, in ms): the board sets
+    // them and the runtime keeps them without reading them. Neither is saved, and a copy (Clone, copy construction)
+    // starts with neither: the board sets the copy's own.
+    void SetPreviewFlag(uint8_t flag) { m_board.preview = flag; }
+    uint8_t GetPreviewFlag() const { return m_board.preview; }
+    void SetPreviewStartTime(float ms) { m_board.startMs = ms; }
+    float GetPreviewStartTime() const { return m_board.startMs; }
+    // The ready test: 0 when the motion cannot run, else its kind code (its timed-action type). A motion without a
+    // timed-action type (a generator) is never run by itself and answers 0.
+    virtual uint32_t IsReady() const { return 0; }
+
     float GetLocalTime() const { return m_localMs; }
     float GetElapsed() const { return m_elapsedMs; }
     float GetStepDelta() const { return m_stepDeltaMs; }
@@ -114,6 +125,17 @@ protected:
     SWsound* m_sound = nullptr; // a sound of the world's list, not owned
     std::optional<std::string> m_soundName;
     SWworld* m_world; // the owning world; may be null in tests
+
+private:
+    // Copies start from the defaults, so no copy of a motion carries the board's settings of the original.
+    struct BoardSettings {
+        BoardSettings() = default;
+        BoardSettings(const BoardSettings&) {}
+        BoardSettings& operator=(const BoardSettings&) { return *this; }
+        uint8_t preview = 0;
+        float startMs = 0.0f;
+    };
+    BoardSettings m_board;
 };
 
 // Timed-action types: 2, 3 and 11 (the XYZ rotation, translation and scale) are cloned at each start.
@@ -126,13 +148,14 @@ public:
     void Stop() override; // stopped, its holds released
 
     uint32_t GetType() const { return m_type; }
+    uint32_t IsReady() const override { return m_type; }
     uint32_t GetActionId() const { return m_actionId; }
     void SetActionId(uint32_t id) { m_actionId = id; }
     float GetStartDelay() const { return m_startDelayMs; }
     void SetStartDelay(float ms) { m_startDelayMs = ms; }
-    // Reference frames of the increment: 1 local, 2 parent, 4 world axes, 8 camera, 16 target node, 32 fixed
-    // (also sets the fixed-frame byte), 64 capture into the node's entry, 128 pivot at the node. With bit 32 clear,
-    // bit 1 clears bit 128.
+    // Reference frames of the increment: 1 local, 2 parent, 4 world axes, 8 the current view's camera, 16 target node,
+    // 32 fixed (also sets the fixed-frame byte), 64 capture into the node's entry, 128 pivot at the node. With bit 32
+    // clear, bit 1 clears bit 128.
     static constexpr uint32_t kFrameLocal = 1;
     static constexpr uint32_t kFrameParent = 2;
     static constexpr uint32_t kFrameWorld = 4;

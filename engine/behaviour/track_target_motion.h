@@ -33,6 +33,8 @@ public:
     void Apply() override;
     void Reset(bool onPassBoundary) override;
     SWmotion* Clone() const override { return new SWtracktargetmotion(*this); }
+    // Without a target name there is nothing to aim at: not ready.
+    uint32_t IsReady() const override { return m_targetName && !m_targetName->empty() ? SWnodemotion::IsReady() : 0; }
 
     void SetTargetName(std::optional<std::string> name); // forgets the resolved target
     const std::optional<std::string>& GetTargetName() const { return m_targetName; }
