@@ -19,6 +19,7 @@
 #include "engine/core/object_node.h"
 #include "engine/core/window.h"
 #include "engine/core/world.h"
+#include "engine/resources/geometry.h"
 #include "engine/resources/sound_list.h"
 
 namespace {
@@ -81,6 +82,8 @@ void ClearNavigationState(SWobjectnode& camera)
 {
     camera.RunKeyState() = 0;
     camera.SlotTwelveKeyState() = 0;
+    if (camera.GetGeometry() != nullptr)
+        camera.GetGeometry()->ClearKeyStateValues();
 }
 
 struct StartCall {

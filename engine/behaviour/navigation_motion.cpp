@@ -11,6 +11,7 @@
 #include "engine/core/record_builder.h"
 #include "engine/core/type_tag.h"
 #include "engine/core/world.h"
+#include "engine/resources/geometry.h"
 
 namespace {
 
@@ -126,8 +127,13 @@ int SWnavigationmotion::MatchSlot(const SWkeyentry* key) const
 
 void SWnavigationmotion::SetRunState(uint8_t state)
 {
-    if (auto* node = GetDrivenNode())
-        node->RunKeyState() = state;
+    SWobjectnode* const node = GetDrivenNode();
+    if (node == nullptr)
+        return;
+    node->RunKeyState() = state;
+    // Leaving run (its release or the slow key) also clears the two values of the node's geometry.
+    if (state == 0 && node->GetGeometry() != nullptr)
+        node->GetGeometry()->ClearKeyStateValues();
 }
 
 void SWnavigationmotion::BeginMouseLook()

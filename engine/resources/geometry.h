@@ -35,6 +35,17 @@ public:
     bool IsVisible() const { return m_visible != 0; }
     void SetVisible(bool visible) { m_visible = visible ? 1 : 0; }
 
+    // Two navigation values of the node that carries this geometry: the navigation motion clears both on the slow
+    // key and when the run key is let go, and a camera reset clears them. Nothing here reads them; they are not
+    // saved. An index other than 0 or 1 reads 0 and sets nothing.
+    float GetKeyStateValue(int index) const { return index == 0 || index == 1 ? m_keyStateValues[index] : 0.0f; }
+    void SetKeyStateValue(int index, float value)
+    {
+        if (index == 0 || index == 1)
+            m_keyStateValues[index] = value;
+    }
+    void ClearKeyStateValues() { m_keyStateValues[0] = m_keyStateValues[1] = 0.0f; }
+
     // The extents (min x, max x, min y, max y, min z, max z) the geometry occupies; null when it has none yet.
     virtual const SWbbox* GetBoundingBox() const { return nullptr; }
 
@@ -49,4 +60,5 @@ private:
     SWmatrix m_renderMatrix;
     uint8_t m_hidden = 0;
     uint8_t m_visible = 1;
+    float m_keyStateValues[2] = {0.0f, 0.0f};
 };
