@@ -62,7 +62,7 @@ uint32_t KindBitOf(const SWnode& node, const std::set<const CVTN_Container*>& bo
         return kMergeCameras;
     if (node.HasKind(SWnode::kKindMesh))
         return kMergeMeshes;
-    if (node.GetGeometry() != nullptr && node.GetGeometry()->IsKindOf(MakeTag("PRTS")))
+    if (node.GetGeometry() != nullptr && node.GetGeometry()->IsKindOf(MakeTag("PSYS"))) // the particle node's tag
         return kMergeParticles;
     if (bones.count(&node) != 0)
         return kMergeBones;

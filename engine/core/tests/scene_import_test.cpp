@@ -16,6 +16,7 @@
 #include "engine/core/world.h"
 #include "engine/resources/material.h"
 #include "engine/resources/mesh_object.h"
+#include "engine/resources/particle_node.h"
 #include "engine/resources/sound.h"
 #include "engine/resources/texture.h"
 #include "testsupport/world/sample_world.h"
@@ -331,3 +332,38 @@ TEST_F(SampleImport, ResynchroniseAppliesEachOptionToAChangedFile)
 }
 
 } // namespace
+
+TEST(SceneImportKinds, ParticleSystemsFollowTheirOwnKindBit)
+{
+    // An import holding a particle system's node beside a plain object node.
+    const auto makeImport = []() {
+        auto import = std::make_unique<SWworld>();
+        auto particles = std::make_unique<SWparticlenode>();
+        SWobjectnode* sparks = AddObject(*import, "sparks");
+        sparks->SetGeometry(particles.get());
+        import->GetRootObject()->AddGeometry(std::move(particles));
+        AddObject(*import, "plain");
+        return import;
+    };
+    struct Case {
+        uint32_t kinds;
+        bool sparks;
+        bool plain;
+    };
+    const Case cases[] = {
+        {kMergeParticles, true, false},
+        {kMergeDummies, false, true},
+        {kMergeAll & ~kMergeParticles, false, true},
+        {kMergeAll, true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.kinds);
+        SWworld base;
+        const std::unique_ptr<SWworld> import = makeImport();
+        MergeOptions options;
+        options.kinds = c.kinds;
+        MergeWorld(base, *import, options, "particles.vtn");
+        EXPECT_EQ(base.GetRootNode()->FindByName("sparks") != nullptr, c.sparks);
+        EXPECT_EQ(base.GetRootNode()->FindByName("plain") != nullptr, c.plain);
+    }
+}
