@@ -95,6 +95,12 @@ std::vector<SWnodemotion*> AllMotions(SWworld& world)
     return motions;
 }
 
+// The story board's preview flag marks the motions it drives by its own time, not the run's.
+bool IsWorldTimeDriven(const SWmotion& motion)
+{
+    return motion.GetPreviewFlag() != 0;
+}
+
 void TakeWatchedValues(SWworld& world, FrameState& state)
 {
     state.watched.clear();
@@ -105,7 +111,8 @@ void TakeWatchedValues(SWworld& world, FrameState& state)
 }
 
 // What a run leaves behind goes: the running motions but the controllers (which drop their slots and restart
-// their clocks), pending delays, sequences, mouse-look, and the sounds the run started.
+// their clocks) and the motions the story board drives, pending delays, sequences, mouse-look, and the sounds the run
+// started.
 void ClearRun(SWworld& world, FrameState& state)
 {
     bool mouseLook = false;
@@ -116,7 +123,7 @@ void ClearRun(SWworld& world, FrameState& state)
     if (mouseLook)
         world.EndMouseLook();
     for (SWnodemotion* motion : AllMotions(world)) {
-        if (motion->GetType() == kTypeController)
+        if (motion->GetType() == kTypeController || IsWorldTimeDriven(*motion))
             continue;
         if (auto* particles = dynamic_cast<SWparticlemotion*>(motion))
             if (SWparticlenode* system = particles->GetParticleGeometry())
@@ -248,7 +255,11 @@ void StepMotions(SWworld& world, FrameState& state, float now)
         motions = AllMotions(world);
     }
     for (SWnodemotion* motion : motions) {
-        motion->Step(now);
+        // A motion the story board previews follows the board's time, which only the board moves.
+        if (IsWorldTimeDriven(*motion))
+            motion->SetTime(world.GetPreviewTime());
+        else
+            motion->Step(now);
         if (motion->IsRunning() && motion->ChangedThisFrame())
             world.SetNothingAnimated(0);
     }

@@ -367,6 +367,54 @@ TEST(FrameStep, AMotionWhoseNodeIsDeletedIsPurgedAndKeysKeepTheirState)
     EXPECT_FALSE(key->IsPressed());
 }
 
+// A motion that logs how the frame step moves it: 's' for a step to a time, 't' for a jump to one.
+class ClockLog : public SWnodemotion {
+public:
+    explicit ClockLog(SWworld* world) : SWnodemotion(world, 4) {}
+    SWmotion* Clone() const override { return new ClockLog(*this); }
+    bool Step(float nowMs) override
+    {
+        calls.emplace_back('s', nowMs);
+        return true;
+    }
+    void SetTime(float ms) override { calls.emplace_back('t', ms); }
+    std::vector<std::pair<char, float>> calls;
+};
+
+// A motion the story board previews follows the board's time through SetTime, running or not, and outlives the
+// clearing that starting the preview does; the frame step never moves the board's time itself.
+TEST(FrameStep, AMotionTheStoryBoardPreviewsFollowsItsTime)
+{
+    Preview r;
+    auto boarded = std::make_unique<ClockLog>(&r.world);
+    auto plain = std::make_unique<ClockLog>(&r.world);
+    boarded->SetPreviewFlag(1);
+    ClockLog* const board = boarded.get();
+    ClockLog* const run = plain.get();
+    TimedActionTable::Of(r.world).Add(std::move(boarded));
+    TimedActionTable::Of(r.world).Add(std::move(plain));
+    using Calls = std::vector<std::pair<char, float>>;
+
+    r.world.SetPreviewTime(250.0f);
+    r.Frame(); // world time 0
+    r.Frame(); // 33
+    r.world.SetPreviewTime(400.0f);
+    r.Frame(); // 66
+    EXPECT_EQ(board->calls, (Calls{{'t', 250.0f}, {'t', 250.0f}, {'t', 400.0f}}));
+    EXPECT_EQ(run->calls, (Calls{{'s', 0.0f}, {'s', 33.0f}, {'s', 66.0f}}));
+    EXPECT_EQ(r.world.GetPreviewTime(), 400.0f);
+
+    r.world.SetRunning(true); // the run's own motions go, the board's stays
+    ASSERT_EQ(TimedActionTable::Of(r.world).Count(), 1u);
+    board->calls.clear();
+    r.Frame();
+    EXPECT_EQ(board->calls, (Calls{{'t', 400.0f}}));
+    r.world.SetRunning(false);
+    r.Frame();
+    r.Frame();
+    EXPECT_EQ(TimedActionTable::Of(r.world).Count(), 1u);
+}
+
 // The sound step: a sound whose file cannot be opened is tried once and leaves the load queue; a play and a stop
 // queued for it report its end once.
 TEST(FrameStep, QueuedSoundsAreLoadedOncePlayedStoppedAndReportedOnce)
