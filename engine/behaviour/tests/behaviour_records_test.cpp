@@ -666,6 +666,37 @@ TEST(BehaviourRecords, IdsReadNeverComeOutOfTheCountersAgain)
     EXPECT_NE(w.NewEvent()->GetId(), 0x1234u);
 }
 
+// An event id kept from a file just below the range readers renumber: the events made after it still take ids
+// below that range, so the world saves the same bytes after it loads again.
+TEST(BehaviourRecords, EventsMadeAfterAKeptIdJustBelowTheRenumberedRangeKeepTheirIdsThroughALoad)
+{
+    const std::vector<uint8_t> bytes = Written([](SWchunkstream& out) {
+        out.WriteU32(0);
+        Record(out, MakeTag("7303"), [](SWchunkstream& e) {
+            Record(e, MakeTag("7399"), [](SWchunkstream& f) {
+                f.WriteU32(0x7FFFFFFFu), f.WriteU8(1), f.WriteU8(1), f.WriteString(std::string_view("top"));
+            });
+            Record(e, MakeTag("72AS"), [](SWchunkstream&) {});
+        });
+    });
+    SWworld first;
+    SWreadcontext keep(SWreadcontext::IdMode::kKeep);
+    ASSERT_TRUE(Load(first, bytes, 951, &keep));
+    ASSERT_EQ(first.GetFirstEvent()->GetId(), 0x7FFFFFFFu);
+    SWevent* made = first.NewEvent();
+    made->SetName(std::string("made"));
+    EXPECT_LT(made->GetId(), kLowestUnsafeId);
+    EXPECT_NE(made->GetId(), 0x7FFFFFFFu);
+    const std::vector<uint8_t> saved = Saved(first);
+
+    SWworld again;
+    SWreadcontext keepAgain(SWreadcontext::IdMode::kKeep);
+    ASSERT_TRUE(Load(again, saved, 951, &keepAgain));
+    ASSERT_EQ(again.CountEvents(), 2u);
+    EXPECT_EQ(SWevents::GetNextEvent(again.GetFirstEvent())->GetId(), made->GetId());
+    EXPECT_EQ(Saved(again), saved);
+}
+
 TEST(BehaviourRecords, AFailedEventGoesAloneAndTheEventsBeforeItKeepTheirArguments)
 {
     const auto event = [](SWchunkstream& out, const char* name, const Fill& actions) {
