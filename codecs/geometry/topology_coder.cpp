@@ -87,20 +87,31 @@ constexpr uint32_t kComparedRing = 16; // rings up to this long are checked for 
 // surface. A neighbour that is no node has no reverse.
 bool RingsAreSymmetric(const MeshGraph& graph, const RingSlots& slots)
 {
+    // Most rings name each neighbour once. Between two such rings an entry's reverse is there exactly once when
+    // its opposite slot was found, and nothing needs counting. Long rings are counted, not compared pairwise.
+    std::vector<uint8_t> distinct(graph.nodes.size(), 0);
     for (uint32_t v = 0; v < graph.nodes.size(); ++v) {
         const VertexNode& node = graph.nodes[v];
         const int32_t* ring = graph.neighbours.data() + node.ringStart;
-        // Most rings name each neighbour once; then each reverse must be there exactly once, and the ring itself
-        // needs no count. Long rings are counted, not compared pairwise.
-        bool distinct = node.valence <= kComparedRing;
-        for (uint32_t i = 0; distinct && i < node.valence; ++i)
+        bool once = node.valence <= kComparedRing;
+        for (uint32_t i = 0; once && i < node.valence; ++i)
             for (uint32_t j = i + 1; j < node.valence; ++j)
-                distinct = distinct && ring[i] != ring[j];
+                once = once && ring[i] != ring[j];
+        distinct[v] = once ? 1 : 0;
+    }
+    for (uint32_t v = 0; v < graph.nodes.size(); ++v) {
+        const VertexNode& node = graph.nodes[v];
+        const int32_t* ring = graph.neighbours.data() + node.ringStart;
         for (uint32_t k = 0; k < node.valence; ++k) {
             const int32_t n = ring[k];
             if (n < 0 || static_cast<uint32_t>(n) >= graph.nodes.size())
                 return false;
-            const uint32_t forward = distinct ? 1 : slots.CountOf(v, n);
+            if (distinct[v] != 0 && distinct[static_cast<uint32_t>(n)] != 0) {
+                if (slots.Opposite(v, k) < 0)
+                    return false;
+                continue;
+            }
+            const uint32_t forward = distinct[v] != 0 ? 1 : slots.CountOf(v, n);
             if (slots.CountOf(static_cast<uint32_t>(n), static_cast<int32_t>(v)) != forward)
                 return false;
         }
@@ -192,9 +203,9 @@ int DecodeObject(const ComponentRecord& record, DecodedTopology& out)
     if (RunCommands(record.commands, record.VertexCount(), graph) != PX_OK)
         return PX_ERR;
     RingSlots slots(graph); // the rings are final from here on
+    slots.FindOpposites();
     if (!RingsAreSymmetric(graph, slots) || !AssignPositionIndices(graph, record.identification, out.vertexCount))
         return PX_ERR;
-    slots.FindOpposites();
     for (int32_t& corner : graph.corners)
         corner = -1;
     if (!BuildDecodedTriangles(graph, slots, out.triangles) || record.faceEdgeCounts.size() != out.triangles.size())
