@@ -45,7 +45,7 @@ public:
     void SetHeadNode(SWobjectnode* node);
     SWobjectnode* GetHeadNode() const;
     // What the story board asks before it offers to play the motion: 0 without a script or its name, else the type.
-    uint32_t ReadyType() const { return m_speech != nullptr || m_speechName ? kType : 0; }
+    uint32_t IsReady() const override { return m_speech != nullptr || m_speechName ? kType : 0; }
 
 private:
     void Bind(SWobjectnode& node);

@@ -1,6 +1,6 @@
-// Particle system records ("PSYS" after its "GHDR"): "PPAR", "PCOL" and kept "PGSL" slots. A read either fails and
-// leaves the node as it was, or gives a node whose record reads back to the same bytes; slots read without a
-// generator codec come back byte for byte.
+// Particle system records ("PSYS" after its "GHDR"): "PPAR", "PCOL" and "PGSL" slots. The engine is linked whole, so
+// slots holding a generator record of a known kind go through the generators' readers, and others are kept. A read
+// either fails and leaves the node as it was, or gives a node whose record reads back to the same bytes.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>

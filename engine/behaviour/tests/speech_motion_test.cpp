@@ -184,9 +184,9 @@ TEST(SpeechMotion, TheStartBindsTheScriptByNameItsFaceAndTheHead)
     ASSERT_NE(action, nullptr);
     auto* motion = dynamic_cast<SWspeechmotion*>(action->GetMotion());
     ASSERT_NE(motion, nullptr);
-    EXPECT_EQ(motion->ReadyType(), 0u);
+    EXPECT_EQ(motion->IsReady(), 0u);
     motion->SetSpeechDataName(std::string("talk"));
-    EXPECT_EQ(motion->ReadyType(), SWspeechmotion::kType);
+    EXPECT_EQ(motion->IsReady(), SWspeechmotion::kType);
     motion->SetLoop(true);
 
     // Saved and read back, the name is what it keeps.
