@@ -22,6 +22,7 @@
 #include "engine/core/world_file.h"
 #include "platform/time/clock.h"
 #include "platform/time/virtual_clock.h"
+#include "testsupport/behaviour/preview_run.h"
 
 namespace {
 
@@ -37,45 +38,7 @@ public:
     int ends = 0;
 };
 
-class Recorder : public BehaviourObserver {
-public:
-    void EventFired(const SWevent& event, const SWinputrecord&) override
-    {
-        fired.emplace_back(frame, event.GetName().value_or(""));
-    }
-    std::vector<int> FramesOf(const std::string& name) const
-    {
-        std::vector<int> frames;
-        for (const auto& [f, n] : fired)
-            if (n == name)
-                frames.push_back(f);
-        return frames;
-    }
-    int frame = 0;
-    std::vector<std::pair<int, std::string>> fired;
-};
-
-struct Preview {
-    pf::VirtualClock clock{5000};
-    LookingWorld world;
-    Recorder recorder;
-
-    Preview()
-    {
-        pf::setClock(&clock);
-        world.SetObserver(&recorder);
-    }
-    ~Preview()
-    {
-        world.SetObserver(nullptr);
-        pf::setClock(nullptr);
-    }
-    void Frame()
-    {
-        ++recorder.frame;
-        world.RunFrame();
-        clock.advance(33);
-    }
+struct Preview : PreviewRun<LookingWorld> {
     SWnavigationmotion* Navigation()
     {
         auto* node = new SWobjectnode();

@@ -32,51 +32,13 @@
 #include "platform/time/clock.h"
 #include "platform/time/virtual_clock.h"
 #include "testsupport/behaviour/drawn_images.h"
+#include "testsupport/behaviour/preview_run.h"
 #include "testsupport/behaviour/test_motion.h"
 #include "testsupport/resources/queue_target.h"
 
 namespace {
 
-class Recorder : public BehaviourObserver {
-public:
-    void EventFired(const SWevent& event, const SWinputrecord&) override
-    {
-        fired.emplace_back(frame, event.GetName().value_or(""));
-    }
-    std::vector<int> FramesOf(const std::string& name) const
-    {
-        std::vector<int> frames;
-        for (const auto& [f, n] : fired)
-            if (n == name)
-                frames.push_back(f);
-        return frames;
-    }
-    int frame = 0;
-    std::vector<std::pair<int, std::string>> fired;
-};
-
-struct Preview {
-    pf::VirtualClock clock{5000};
-    SWworld world;
-    Recorder recorder;
-    int frame = 0;
-
-    Preview()
-    {
-        pf::setClock(&clock);
-        world.SetObserver(&recorder);
-    }
-    ~Preview()
-    {
-        world.SetObserver(nullptr);
-        pf::setClock(nullptr);
-    }
-    void Frame(uint32_t dt = 33)
-    {
-        recorder.frame = ++frame;
-        world.RunFrame();
-        clock.advance(dt);
-    }
+struct Preview : PreviewRun<> {
     SWevent* Event(EventType type, const char* name)
     {
         SWevent* e = world.AddEventOfType(static_cast<uint32_t>(type));
