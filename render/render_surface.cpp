@@ -10,8 +10,6 @@
 
 namespace {
 
-// The near value never reaches 0, where the projection's 1/z would meet the eye.
-constexpr float kMostNearValue = -1e-10f;
 // A surface without a camera draws with a default one's depth range.
 const SWrendercamera kDefaultCamera;
 
@@ -160,29 +158,7 @@ bool SWrendersurface::GetViewMatrix(float out[16])
             m_viewport.yOffset = m_viewport.yScale;
         }
     }
-    float nearValue = -(n / f);
-    if (!(nearValue < kMostNearValue))
-        nearValue = kMostNearValue;
-    SetNearValue(nearValue);
-
-    SWmatrix matrix;
-    if (camera != nullptr) {
-        const SWrendercamera::Window saved = camera->GetWindow();
-        float left, right, bottom, top;
-        camera->GetWindowX(left, right);
-        camera->GetWindowY(bottom, top);
-        const float shiftX = w > 0.0f ? (right - left) / w * m_jitterX : 0.0f;
-        const float shiftY = h > 0.0f ? (top - bottom) / h * m_jitterY : 0.0f;
-        camera->SetWindowX(left + shiftX, right + shiftX);
-        camera->SetWindowY(bottom + shiftY, top + shiftY);
-        camera->BuildViewMatrix(matrix);
-        camera->RestoreWindow(saved);
-    } else {
-        kDefaultCamera.BuildViewMatrix(matrix);
-    }
-    for (int i = 0; i < 16; ++i)
-        out[i] = matrix[i];
-    return true;
+    return FinishViewMatrix(camera, n, f, w, h, out);
 }
 
 SWvertexbuffer* SWrendersurface::CreateVertexBuffer(uint32_t coordinateSets, uint32_t vertexCount)

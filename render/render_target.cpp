@@ -2,7 +2,18 @@
 
 #include <new>
 
+#include "engine/core/matrix.h"
 #include "render/mesh/clipper.h"
+#include "render/render_camera.h"
+
+namespace {
+
+// The near value never reaches 0, where the projection's 1/z would meet the eye.
+constexpr float kMostNearValue = -1e-10f;
+// A target without a camera draws with a default one's view.
+const SWrendercamera kDefaultCamera;
+
+} // namespace
 
 SWrendertarget::SWrendertarget() = default;
 
@@ -130,4 +141,31 @@ void SWrendertarget::SetNearValue(float nearValue)
     m_nearValue = nearValue;
     if (m_clipper != nullptr)
         m_clipper->SetNearPlane(nearValue);
+}
+
+bool SWrendertarget::FinishViewMatrix(SWrendercamera* camera, float n, float f, float w, float h, float out[16])
+{
+    float nearValue = -(n / f);
+    if (!(nearValue < kMostNearValue))
+        nearValue = kMostNearValue;
+    SetNearValue(nearValue);
+
+    SWmatrix matrix;
+    if (camera != nullptr) {
+        const SWrendercamera::Window saved = camera->GetWindow();
+        float left, right, bottom, top;
+        camera->GetWindowX(left, right);
+        camera->GetWindowY(bottom, top);
+        const float shiftX = w > 0.0f ? (right - left) / w * m_jitterX : 0.0f;
+        const float shiftY = h > 0.0f ? (top - bottom) / h * m_jitterY : 0.0f;
+        camera->SetWindowX(left + shiftX, right + shiftX);
+        camera->SetWindowY(bottom + shiftY, top + shiftY);
+        camera->BuildViewMatrix(matrix);
+        camera->RestoreWindow(saved);
+    } else {
+        kDefaultCamera.BuildViewMatrix(matrix);
+    }
+    for (int i = 0; i < 16; ++i)
+        out[i] = matrix[i];
+    return true;
 }

@@ -91,6 +91,9 @@ protected:
     void FreeDirectDraws();
     void SetClipper(std::unique_ptr<SWclipper> clipper);
     void SetNearValue(float nearValue);
+    // Hands the clipper the near value for the depth range n..f and writes the view matrix of the camera (a default
+    // one when null) with its window shifted by the jitter, in pixels of a w x h frame. Always true.
+    bool FinishViewMatrix(SWrendercamera* camera, float n, float f, float w, float h, float out[16]);
 
     SWrenderqueue m_queue;
     float m_jitterX = 0.0f;

@@ -16,7 +16,6 @@ namespace {
 
 using namespace pf;
 
-constexpr float kMostNearValue = -1e-10f;
 const SWrendercamera kDefaultCamera;
 
 constexpr uint32_t kNvidia = 0x10DE;
@@ -355,10 +354,6 @@ bool SWd3d8surface::GetViewMatrix(float out[16])
             m_viewport.yOffset = m_viewport.yScale - 0.5f;
         }
     }
-    float nearValue = -(n / f);
-    if (!(nearValue < kMostNearValue))
-        nearValue = kMostNearValue;
-    SetNearValue(nearValue);
     if (m_device != nullptr) {
         D3DMATRIX projection;
         projection.m[0][0] = 1.0f;
@@ -368,24 +363,7 @@ bool SWd3d8surface::GetViewMatrix(float out[16])
         projection.m[3][2] = m_viewport.depthOffset;
         m_device->SetTransform(D3DTS_PROJECTION, &projection);
     }
-    SWmatrix matrix;
-    if (camera != nullptr) {
-        const SWrendercamera::Window saved = camera->GetWindow();
-        float left, right, bottom, top;
-        camera->GetWindowX(left, right);
-        camera->GetWindowY(bottom, top);
-        const float shiftX = w > 0.0f ? (right - left) / w * m_jitterX : 0.0f;
-        const float shiftY = h > 0.0f ? (top - bottom) / h * m_jitterY : 0.0f;
-        camera->SetWindowX(left + shiftX, right + shiftX);
-        camera->SetWindowY(bottom + shiftY, top + shiftY);
-        camera->BuildViewMatrix(matrix);
-        camera->RestoreWindow(saved);
-    } else {
-        kDefaultCamera.BuildViewMatrix(matrix);
-    }
-    for (int i = 0; i < 16; ++i)
-        out[i] = matrix[i];
-    return true;
+    return FinishViewMatrix(camera, n, f, w, h, out);
 }
 
 SWd3d8vertexbuffer* SWd3d8surface::CreateScreenVertexBuffer(uint32_t textureSets, uint32_t vertexCount, bool dynamic)
