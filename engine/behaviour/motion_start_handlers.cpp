@@ -8,6 +8,7 @@
 #include "engine/behaviour/action_settings.h"
 #include "engine/behaviour/arcball_motion.h"
 #include "engine/behaviour/events.h"
+#include "engine/behaviour/handler_world.h"
 #include "engine/behaviour/keyframe_motion.h"
 #include "engine/behaviour/motion.h"
 #include "engine/behaviour/motion_controller.h"
@@ -29,18 +30,8 @@ constexpr uint32_t kTypeArcball = 5;
 constexpr uint32_t kTypeSpeech = 14;
 constexpr uint32_t kTypeNavigation = 16;
 
-SWworld* WorldOf(SWevents* events)
-{
-    return events != nullptr ? events->AsWorld() : nullptr;
-}
-
-SWnode* NamedNode(SWworld* world, const ActionTarget& target)
-{
-    const char* const name = target.GetText();
-    if (world == nullptr || name == nullptr || world->GetRootNode() == nullptr)
-        return nullptr;
-    return world->GetRootNode()->FindByName(name);
-}
+using behaviour_handlers::NamedNode;
+using behaviour_handlers::WorldOf;
 
 // The types whose template stays with its action and runs as one clone per node.
 bool ClonesPerNode(uint32_t type)

@@ -10,6 +10,7 @@
 #include "engine/behaviour/action_kind.h"
 #include "engine/behaviour/action_settings.h"
 #include "engine/behaviour/events.h"
+#include "engine/behaviour/handler_world.h"
 #include "engine/core/camera_node.h"
 #include "engine/core/hotspot.h"
 #include "engine/core/object_node.h"
@@ -22,18 +23,8 @@
 
 namespace {
 
-SWworld* WorldOf(SWevents* events)
-{
-    return events != nullptr ? events->AsWorld() : nullptr;
-}
-
-SWnode* NamedNode(SWworld* world, const ActionTarget& target)
-{
-    const char* const name = target.GetText();
-    if (world == nullptr || name == nullptr || world->GetRootNode() == nullptr)
-        return nullptr;
-    return world->GetRootNode()->FindByName(name);
-}
+using behaviour_handlers::NamedNode;
+using behaviour_handlers::WorldOf;
 
 uint32_t Channel(float value)
 {
