@@ -3,12 +3,10 @@
 // Heap allocations are counted by replacing the global operator new in this program alone.
 #include <benchmark/benchmark.h>
 
-#include <atomic>
-#include <cstdlib>
 #include <memory>
-#include <new>
 #include <string>
 
+#include "bench/support/counting_allocator.h"
 #include "engine/behaviour/expression.h"
 #include "engine/behaviour/property.h"
 #include "engine/core/object_node.h"
@@ -20,8 +18,6 @@
 #endif
 
 namespace {
-
-std::atomic<uint64_t> g_allocations{0};
 
 void AddNode(SWworld& world, const char* name, const char* variable, float value)
 {
@@ -55,13 +51,13 @@ void BM_EvaluateExpression(benchmark::State& state)
         state.SkipWithError("the benchmark's text did not compile");
         return;
     }
-    const uint64_t before = g_allocations.load();
+    const uint64_t before = bench_support::CountedAllocations();
     for (auto _ : state) {
         std::unique_ptr<SWproperty> value = SWexpression::Evaluate(expression.get());
         benchmark::DoNotOptimize(value->GetAsFloat());
     }
     state.counters["allocs_per_eval"] =
-        static_cast<double>(g_allocations.load() - before) / static_cast<double>(state.iterations());
+        static_cast<double>(bench_support::CountedAllocations() - before) / static_cast<double>(state.iterations());
 }
 BENCHMARK(BM_EvaluateExpression)->Unit(benchmark::kNanosecond)->Iterations(1000000);
 
@@ -89,11 +85,11 @@ void BM_PeerEvaluate(benchmark::State& state)
     parser.DefineVar("c_z", &cz);
     parser.SetExpr(kPeerText);
     benchmark::DoNotOptimize(parser.Eval()); // the first evaluation compiles the text
-    const uint64_t before = g_allocations.load();
+    const uint64_t before = bench_support::CountedAllocations();
     for (auto _ : state)
         benchmark::DoNotOptimize(parser.Eval());
     state.counters["allocs_per_eval"] =
-        static_cast<double>(g_allocations.load() - before) / static_cast<double>(state.iterations());
+        static_cast<double>(bench_support::CountedAllocations() - before) / static_cast<double>(state.iterations());
 }
 BENCHMARK(BM_PeerEvaluate)->Unit(benchmark::kNanosecond)->Iterations(1000000);
 
@@ -113,28 +109,5 @@ BENCHMARK(BM_PeerCompile)->Unit(benchmark::kNanosecond);
 #endif
 
 } // namespace
-
-// The replacement pair allocates with malloc and frees with free, which GCC cannot see across the replacement.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-
-void* operator new(std::size_t size)
-{
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size != 0 ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-
-void operator delete(void* p) noexcept
-{
-    std::free(p);
-}
-
-void operator delete(void* p, std::size_t) noexcept
-{
-    std::free(p);
-}
 
 BENCHMARK_MAIN();

@@ -6,14 +6,12 @@
 // operator new) should be 0.
 #include <benchmark/benchmark.h>
 
-#include <atomic>
 #include <cstdint>
-#include <cstdlib>
 #include <memory>
-#include <new>
 #include <string>
 #include <vector>
 
+#include "bench/support/counting_allocator.h"
 #include "engine/behaviour/action_settings.h"
 #include "engine/behaviour/arcball_motion.h"
 #include "engine/behaviour/key_table.h"
@@ -29,8 +27,6 @@
 #include "engine/resources/mesh.h"
 
 namespace {
-
-std::atomic<uint64_t> g_allocations{0};
 
 constexpr uint32_t kSide = 100;
 constexpr uint32_t kVertices = kSide * kSide;
@@ -159,7 +155,7 @@ void BM_SetWorldBackground(benchmark::State& state)
     SWbackgroundaction action;
     action.settings = {1.0f, 0.5f, 0.0f, 1};
     DoActionSetBackground(&world, &action); // the first run builds the background
-    const uint64_t before = g_allocations.load();
+    const uint64_t before = bench_support::CountedAllocations();
     uint64_t runs = 0;
     for (auto _ : state) {
         for (int i = 0; i < 1000; ++i)
@@ -167,33 +163,10 @@ void BM_SetWorldBackground(benchmark::State& state)
         runs += 1000;
     }
     state.counters["allocations_per_run"] =
-        static_cast<double>(g_allocations.load() - before) / static_cast<double>(runs);
+        static_cast<double>(bench_support::CountedAllocations() - before) / static_cast<double>(runs);
 }
 BENCHMARK(BM_SetWorldBackground)->Unit(benchmark::kMicrosecond);
 
 } // namespace
-
-// The replacement pair allocates with malloc and frees with free, which GCC cannot see across the replacement.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-
-void* operator new(std::size_t size)
-{
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size != 0 ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-
-void operator delete(void* p) noexcept
-{
-    std::free(p);
-}
-
-void operator delete(void* p, std::size_t) noexcept
-{
-    std::free(p);
-}
 
 BENCHMARK_MAIN();

@@ -1,57 +1,18 @@
 // Speed of the SC36 speech codec on one core over the committed 8000 Hz speech fixture: encode and decode realtime
 // factors (seconds of speech per CPU second) for each variant, and the heap bytes one open encoder and one open
 // decoder hold, counted by this program's own operator new.
-#include <atomic>
-#include <cstdlib>
 #include <memory>
-#include <new>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include <benchmark/benchmark.h>
 
+#include "bench/support/counting_allocator.h"
 #include "codecs/sound/speech/sc36/sc36_codec.h"
 #include "codecs/sound/speech/sc36/sc36_stream.h"
 #include "codecs/sound/wave_frame_stream.h"
 #include "testsupport/sound/speech_fixture.h"
-
-namespace {
-
-std::atomic<int64_t> g_allocatedBytes{0};
-
-} // namespace
-
-// Counts what is asked for; the memory counter of an open is the difference across it. The deletes stay out of
-// line, and so do the news: inlined, the compiler pairs free or delete with malloc and warns of a mismatch that
-// is none.
-[[gnu::noinline]] void* operator new(std::size_t size)
-{
-    g_allocatedBytes.fetch_add(static_cast<int64_t>(size), std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size))
-        return p;
-    throw std::bad_alloc();
-}
-[[gnu::noinline]] void* operator new[](std::size_t size)
-{
-    return operator new(size);
-}
-[[gnu::noinline]] void operator delete(void* p) noexcept
-{
-    std::free(p);
-}
-[[gnu::noinline]] void operator delete[](void* p) noexcept
-{
-    std::free(p);
-}
-[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept
-{
-    std::free(p);
-}
-[[gnu::noinline]] void operator delete[](void* p, std::size_t) noexcept
-{
-    std::free(p);
-}
 
 namespace {
 
@@ -89,10 +50,10 @@ template <sound::Sc36Variant V> int64_t BytesOfOpen(bool encoder)
     std::unique_ptr<sound::CodecHandle> warm;
     // A first open builds the shared transform tables, so the counted one holds only its own state.
     encoder ? sound::Sc36EncoderOpen<V>(&warm) : sound::Sc36DecoderOpen<V>(&warm);
-    const int64_t before = g_allocatedBytes.load();
+    const int64_t before = bench_support::CountedBytes();
     std::unique_ptr<sound::CodecHandle> handle;
     encoder ? sound::Sc36EncoderOpen<V>(&handle) : sound::Sc36DecoderOpen<V>(&handle);
-    const int64_t bytes = g_allocatedBytes.load() - before;
+    const int64_t bytes = bench_support::CountedBytes() - before;
     encoder ? sound::Sc36EncoderClose<V>(&handle) : sound::Sc36DecoderClose<V>(&handle);
     encoder ? sound::Sc36EncoderClose<V>(&warm) : sound::Sc36DecoderClose<V>(&warm);
     return bytes;
