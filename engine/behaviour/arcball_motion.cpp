@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/behaviour/action_kind.h"
+#include "engine/behaviour/channel_increment.h"
 #include "engine/core/chunk_stream.h"
 #include "engine/core/object_node.h"
 #include "engine/core/record_builder.h"
@@ -133,21 +134,8 @@ void SWarcballmotion::Apply()
             if (GetChannel(first + 1).GetInputCode() != SWcontrolchannel::kNone)
                 GetChannel(first + 1).Feed(world, m_dragY);
         }
-    const SWobjectnode* const node = GetDrivenNode();
-    if (node == nullptr) {
-        SetIncrement(SWmatrix());
-        return;
-    }
-    const SWobjectnode* const parentNode = GetParentTransform();
-    const SWmatrix parent = parentNode != nullptr ? parentNode->GetWorldMatrix() : SWmatrix();
-    SWmatrix local = node->GetLocalMatrix();
-    SWmatrix increment;
-    for (const uint32_t index : m_order) {
-        SWcontrolchannel& channel = m_channels[index];
-        if (channel.GetInputCode() == SWcontrolchannel::kNone || (!channel.IsActive() && !channel.IsMomentumActive()))
-            continue;
-        m_changed = 1;
-        SWmatrix c = channel.BuildMatrix();
+    const auto reframe = [this](uint32_t, const SWcontrolchannel& channel, const SWmatrix& parent,
+                                const SWmatrix& local, SWmatrix& c) {
         uint8_t bits = channel.GetFrameBits();
         if ((bits & kFrameLocal) != 0)
             bits &= static_cast<uint8_t>(~kFramePivot);
@@ -163,10 +151,9 @@ void SWarcballmotion::Apply()
             inverse.PostMultiply(c);
             c = inverse.PostMultiply(x);
         }
-        local.PostMultiply(c);
-        increment.PostMultiply(c);
-    }
-    SetIncrement(increment);
+    };
+    if (ApplyChannelIncrements(*this, reframe))
+        m_changed = 1;
 }
 
 namespace {

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "engine/behaviour/action_kind.h"
+#include "engine/behaviour/channel_increment.h"
 #include "engine/behaviour/key_table.h"
 #include "engine/behaviour/timed_action_table.h"
 #include "engine/core/chunk_stream.h"
@@ -285,21 +286,8 @@ void SWnavigationmotion::Apply()
 {
     m_changed = 0;
     FeedHeldKeys(GetElapsed());
-    const SWobjectnode* const node = GetDrivenNode();
-    if (node == nullptr) {
-        SetIncrement(SWmatrix());
-        return;
-    }
-    const SWobjectnode* const parentNode = GetParentTransform();
-    const SWmatrix parent = parentNode != nullptr ? parentNode->GetWorldMatrix() : SWmatrix();
-    SWmatrix local = node->GetLocalMatrix();
-    SWmatrix increment;
-    for (const uint32_t index : m_order) {
-        SWcontrolchannel& channel = m_channels[index];
-        if (channel.GetInputCode() == SWcontrolchannel::kNone || (!channel.IsActive() && !channel.IsMomentumActive()))
-            continue;
-        m_changed = 1;
-        SWmatrix c = channel.BuildMatrix();
+    const auto reframe = [this](uint32_t index, const SWcontrolchannel&, const SWmatrix& parent, const SWmatrix& local,
+                                SWmatrix& c) {
         if (m_freeMode == 0 && (index == 1 || index == 0)) {
             SWmatrix t;
             parent.Multiply(t, local);
@@ -320,10 +308,9 @@ void SWnavigationmotion::Apply()
             inverse.PostMultiply(c);
             c = inverse.PostMultiply(x);
         }
-        local.PostMultiply(c);
-        increment.PostMultiply(c);
-    }
-    SetIncrement(increment);
+    };
+    if (ApplyChannelIncrements(*this, reframe))
+        m_changed = 1;
 }
 
 // -- Records
