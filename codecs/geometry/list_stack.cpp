@@ -251,7 +251,10 @@ bool ListStack::Clean(size_t listPos)
 {
     const int32_t listId = m_stack[listPos];
     ActiveList& list = L(listPos);
-    std::vector<int32_t> work;
+    std::vector<int32_t>& work = m_work;
+    std::vector<int32_t>& removed = m_removed;
+    work.clear();
+    removed.clear();
     size_t kept = 0;
     for (const int32_t element : m_pending) {
         if (!E(element).alive || E(element).freeCount != 0)
@@ -262,7 +265,6 @@ bool ListStack::Clean(size_t listPos)
             m_pending[kept++] = element;
     }
     m_pending.resize(kept);
-    std::vector<int32_t> removed;
     while (!work.empty()) {
         const int32_t element = work.back();
         work.pop_back();

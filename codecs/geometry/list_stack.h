@@ -92,6 +92,9 @@ private:
     std::vector<ActiveList> m_lists;
     std::vector<int32_t> m_stack;
     std::vector<int32_t> m_pending; // elements that became full since their list was last cleaned
+    // Cleaning's scratch lists, kept between calls: cleaning runs once per step, and never inside itself.
+    std::vector<int32_t> m_work;
+    std::vector<int32_t> m_removed;
 };
 
 } // namespace px
