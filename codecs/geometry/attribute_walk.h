@@ -51,6 +51,21 @@ inline uint32_t Next(uint32_t k, uint32_t valence)
     return k + 1 < valence ? k + 1 : 0; // k < valence always; a division costs more than this test here
 }
 
+// Whether a node the values call coded is always a regular one, so the dummy test before the coded test can go.
+template <typename Values> constexpr bool CodedNodesAreRegular = requires
+{
+    requires Values::codedNodesAreRegular;
+};
+
+// A neighbour that takes part: a regular node already coded.
+template <typename Values> bool IsCodedRegular(const MeshGraph& graph, int32_t n, const Values& values)
+{
+    if constexpr (CodedNodesAreRegular<Values>)
+        return values.isCoded(static_cast<uint32_t>(n));
+    else
+        return !graph.IsDummy(n) && values.isCoded(static_cast<uint32_t>(n));
+}
+
 } // namespace walk_detail
 
 // The average of node v's coded regular neighbours. Values is VertexValues or any type with the same members: a
@@ -65,7 +80,7 @@ auto NeighbourAverage(const MeshGraph& graph, uint32_t v, const Values& values)
     uint32_t count = 0;
     for (uint32_t i = 0; i < graph.nodes[v].valence; ++i) {
         const int32_t n = graph.Neighbour(v, i);
-        if (graph.IsDummy(n) || !values.isCoded(static_cast<uint32_t>(n)))
+        if (!walk_detail::IsCodedRegular(graph, n, values))
             continue;
         const Value value = values.valueOf(static_cast<uint32_t>(n));
         for (size_t d = 0; d < N; ++d)
@@ -90,15 +105,14 @@ auto PredictAtVertex(const MeshGraph& graph, const RingSlots& slots, uint32_t v,
     for (uint32_t i = 0; i < valence; ++i) {
         const int32_t a = graph.Neighbour(v, i);
         const int32_t b = graph.Neighbour(v, Next(i, valence));
-        if (graph.IsDummy(a) || graph.IsDummy(b) || !values.isCoded(static_cast<uint32_t>(a)) ||
-            !values.isCoded(static_cast<uint32_t>(b)))
+        if (!walk_detail::IsCodedRegular(graph, a, values) || !walk_detail::IsCodedRegular(graph, b, values))
             continue;
         const int32_t k = slots.Find(static_cast<uint32_t>(b), a);
         if (k < 0)
             continue; // cannot happen for consistent rings; the term is left out on both sides
         const int32_t c = graph.Neighbour(
             static_cast<uint32_t>(b), Next(static_cast<uint32_t>(k), graph.nodes[static_cast<uint32_t>(b)].valence));
-        if (graph.IsDummy(c) || !values.isCoded(static_cast<uint32_t>(c)))
+        if (!walk_detail::IsCodedRegular(graph, c, values))
             continue;
         const Value va = values.valueOf(static_cast<uint32_t>(a));
         const Value vb = values.valueOf(static_cast<uint32_t>(b));
