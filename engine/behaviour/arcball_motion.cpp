@@ -146,10 +146,7 @@ void SWarcballmotion::Apply()
             SWmatrix x;
             f.Invert(x);
             x.PostMultiply(t);
-            SWmatrix inverse;
-            x.Invert(inverse);
-            inverse.PostMultiply(c);
-            c = inverse.PostMultiply(x);
+            ExpressStepInFrame(x, c);
         }
     };
     if (ApplyChannelIncrements(*this, reframe))

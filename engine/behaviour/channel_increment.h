@@ -10,6 +10,15 @@
 #include "engine/core/matrix.h"
 #include "engine/core/object_node.h"
 
+// Re-expresses the step c in the frame x: c becomes the inverse of x, times c, times x.
+inline void ExpressStepInFrame(const SWmatrix& x, SWmatrix& c)
+{
+    SWmatrix inverse;
+    x.Invert(inverse);
+    inverse.PostMultiply(c);
+    c = inverse.PostMultiply(x);
+}
+
 // reframe(index, channel, parent, local, c) may re-express the channel's matrix c in another frame before it is
 // applied; parent is the parent transform's world matrix (identity without one) and local the node's local matrix
 // with the steps before this one applied. A motion without a driven node gets the identity increment. Answers

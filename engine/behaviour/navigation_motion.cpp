@@ -303,10 +303,7 @@ void SWnavigationmotion::Apply()
                 f.Invert(f);
                 f.Multiply(x, t);
             }
-            SWmatrix inverse;
-            x.Invert(inverse);
-            inverse.PostMultiply(c);
-            c = inverse.PostMultiply(x);
+            ExpressStepInFrame(x, c);
         }
     };
     if (ApplyChannelIncrements(*this, reframe))
