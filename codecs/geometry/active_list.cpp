@@ -238,6 +238,9 @@ int RunCommands(std::span<const TopologyCommand> commands, uint32_t vertexCount,
     const int result = CommandRun(outGraph, vertexCount).Run(commands);
     if (result != PX_OK)
         return result;
+    // Regular nodes were numbered from the front and dummies from the back until the two met, so the regular
+    // ones, each listed once in the traversal, are exactly those below its length.
+    outGraph.dummiesFrom = static_cast<uint32_t>(outGraph.traversal.size());
     // Every ring entry must be set; a node with a dummy neighbour is a boundary node.
     for (uint32_t v = 0; v < vertexCount; ++v) {
         VertexNode& node = outGraph.nodes[v];

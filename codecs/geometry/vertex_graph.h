@@ -45,7 +45,15 @@ public:
     int32_t Corner(uint32_t node, uint32_t k) const { return corners[nodes[node].ringStart + k]; }
     int8_t& Flag(uint32_t node, uint32_t k) { return flags[nodes[node].ringStart + k]; }
     int8_t Flag(uint32_t node, uint32_t k) const { return flags[nodes[node].ringStart + k]; }
-    bool IsDummy(int32_t node) const { return nodes[static_cast<uint32_t>(node)].kind == NodeKind::kDummy; }
+    // A decoded graph numbers its dummies last, so its passes answer from the index without reading the node.
+    uint32_t dummiesFrom = kNoDummyTail; // when set, exactly the nodes from here on are dummies
+    static constexpr uint32_t kNoDummyTail = UINT32_MAX;
+
+    bool IsDummy(int32_t node) const
+    {
+        const uint32_t n = static_cast<uint32_t>(node);
+        return dummiesFrom != kNoDummyTail ? n >= dummiesFrom : nodes[n].kind == NodeKind::kDummy;
+    }
 
     int32_t SlotOf(uint32_t node, int32_t neighbour) const; // linear search of the ring; -1 when absent
     void RotateRing(uint32_t node, uint32_t newFirst);      // neighbours, corners and flags turn together
