@@ -206,8 +206,7 @@ int DecodeObject(const ComponentRecord& record, DecodedTopology& out)
     slots.FindOpposites();
     if (!RingsAreSymmetric(graph, slots) || !AssignPositionIndices(graph, record.identification, out.vertexCount))
         return PX_ERR;
-    for (int32_t& corner : graph.corners)
-        corner = -1;
+    // The command run leaves every corner unset (-1), and nothing before the triangles sets one.
     if (!BuildDecodedTriangles(graph, slots, out.triangles) || record.faceEdgeCounts.size() != out.triangles.size())
         return PX_ERR;
     if (DecodeResidualEdgeFlags(graph, slots, record.faceEdgeCounts, record.residualFlags) != PX_OK)
