@@ -1,5 +1,6 @@
 // vortan-train sc36: the SC36 speech codec's quantiser tables as generated source.
 #include "apps/train/sc36_train.h"
+#include "apps/train/corpus_hash.h"
 
 #include <algorithm>
 #include <charconv>
@@ -62,19 +63,6 @@ std::vector<std::filesystem::path> TrainingFiles(const std::filesystem::path& co
     return files;
 }
 
-// FNV-1a over the names and samples the training read: the corpus as the tables saw it.
-uint64_t CorpusHash(uint64_t hash, const std::string& name, const std::vector<int16_t>& samples)
-{
-    const auto mix = [&](uint8_t byte) { hash = (hash ^ byte) * 0x100000001B3ull; };
-    for (const char c : name)
-        mix(static_cast<uint8_t>(c));
-    for (const int16_t s : samples) {
-        mix(static_cast<uint8_t>(s & 0xFF));
-        mix(static_cast<uint8_t>((s >> 8) & 0xFF));
-    }
-    return hash;
-}
-
 int WriteSource(const std::string& out, const sound::Sc36Tables& tables, const std::string& command,
                 const std::string& provenance)
 {
@@ -122,7 +110,7 @@ int Train(std::span<char* const> args)
     if (files.empty())
         return Report(kExitRefused, "no wave files in " + corpus + "/train");
     std::vector<sound::Sc36TrainingFrame> frames;
-    uint64_t hash = 0xCBF29CE484222325ull;
+    uint64_t hash = kCorpusHashStart;
     for (const auto& file : files) {
         std::string error;
         const std::vector<int16_t> samples = ReadSpeech(file, error);

@@ -1,5 +1,6 @@
 // vortan-train tonalwave train: a set's codebooks trained on the corpus, as generated source.
 #include "apps/train/tonalwave_train.h"
+#include "apps/train/corpus_hash.h"
 
 #include <algorithm>
 #include <charconv>
@@ -96,19 +97,6 @@ std::vector<int16_t> ReadSpeech(const std::filesystem::path& path, int rate, std
     return Resample(samples, static_cast<int>(format.rate), rate);
 }
 
-// FNV-1a over the names and samples the training read: the corpus as the tables saw it.
-uint64_t CorpusHash(uint64_t hash, const std::string& name, const std::vector<int16_t>& samples)
-{
-    const auto mix = [&](uint8_t byte) { hash = (hash ^ byte) * 0x100000001B3ull; };
-    for (const char c : name)
-        mix(static_cast<uint8_t>(c));
-    for (const int16_t s : samples) {
-        mix(static_cast<uint8_t>(s & 0xFF));
-        mix(static_cast<uint8_t>((s >> 8) & 0xFF));
-    }
-    return hash;
-}
-
 } // namespace
 
 int RunTonalwaveTrain(std::span<char* const> args)
@@ -171,7 +159,7 @@ int RunTonalwaveTrain(std::span<char* const> args)
     if (files.empty())
         return Report(kExitRefused, "no training waves in " + corpus + "/train or " + corpus + "/*/train");
     std::vector<std::vector<int16_t>> sounds;
-    uint64_t hash = 0xCBF29CE484222325ull;
+    uint64_t hash = kCorpusHashStart;
     size_t samples = 0;
     for (const std::filesystem::path& file : files) {
         std::string reason;
