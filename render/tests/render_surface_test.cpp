@@ -13,6 +13,7 @@
 #include "render/mesh/clipper.h"
 #include "render/render_camera.h"
 #include "render/software/rasteriser.h"
+#include "testsupport/render/queued_triangle.h"
 
 namespace {
 
@@ -361,33 +362,8 @@ TEST(RenderSurfaceFrame, ClippedTriangleCoversTheWholeView)
 // A triangle far larger than the view, clockwise on the screen, queued and clipped to the view in one colour.
 void QueueViewFillingTriangle(SWrendersurface& surface, uint32_t colour)
 {
-    SWrenderbatch* const batch = surface.Queue().NewBatch();
-    SWtexturestages* const format = batch->TakeFormatRecord();
-    format->colourCount = 2;
-    format->firstFloatWord = 6;
-    format->vertexStride = 6;
-    format->combineMode = 3;
     const float corners[3][2] = {{0.0f, 50.0f}, {40.0f, -30.0f}, {-40.0f, -30.0f}};
-    SWprimitivenode* const node = batch->AllocPrimitives(1);
-    uint32_t* const words = batch->TakeWords(18);
-    uint8_t codes[3];
-    for (int i = 0; i < 3; ++i) {
-        uint32_t* const v = words + 6 * i;
-        const float x = corners[i][0], y = corners[i][1], z = -0.5f;
-        v[0] = std::bit_cast<uint32_t>(x);
-        v[1] = std::bit_cast<uint32_t>(y);
-        v[2] = std::bit_cast<uint32_t>(z);
-        v[3] = 0;
-        v[4] = colour;
-        v[5] = 0;
-        codes[i] = (x < z ? 1 : 0) | (x > -z ? 2 : 0) | (y < z ? 4 : 0) | (y > -z ? 8 : 0);
-    }
-    node->format = format;
-    node->vertices = words;
-    batch->AppendPrimitives(node);
-    surface.GetClipper()->ClipQueuedTriangle(node, codes, *batch);
-    for (int i = 0; i < 3; ++i)
-        surface.GetClipper()->Project(words + 6 * i);
+    QueueFlatTriangle(surface, corners, colour);
 }
 
 // Interlaced, each field is drawn into its own half of the buffer: field 0 the first (H + 1) / 2 rows, field 1

@@ -23,6 +23,7 @@
 #include "render/render_camera.h"
 #include "render/render_surface.h"
 #include "render/software/pixel_buffer.h"
+#include "testsupport/render/queued_triangle.h"
 
 namespace {
 
@@ -200,33 +201,8 @@ namespace {
 // A small triangle, clockwise on the screen, at depth 0.5 and `dx` across, queued and clipped in one colour.
 void QueueSmallTriangle(SWrendersurface& surface, float dx, uint32_t colour)
 {
-    SWrenderbatch* const batch = surface.Queue().NewBatch();
-    SWtexturestages* const format = batch->TakeFormatRecord();
-    format->colourCount = 2;
-    format->firstFloatWord = 6;
-    format->vertexStride = 6;
-    format->combineMode = 3;
     const float corners[3][2] = {{dx, 0.05f}, {dx + 0.04f, -0.03f}, {dx - 0.04f, -0.03f}};
-    SWprimitivenode* const node = batch->AllocPrimitives(1);
-    uint32_t* const words = batch->TakeWords(18);
-    uint8_t codes[3];
-    for (int i = 0; i < 3; ++i) {
-        uint32_t* const v = words + 6 * i;
-        const float x = corners[i][0], y = corners[i][1], z = -0.5f;
-        v[0] = std::bit_cast<uint32_t>(x);
-        v[1] = std::bit_cast<uint32_t>(y);
-        v[2] = std::bit_cast<uint32_t>(z);
-        v[3] = 0;
-        v[4] = colour;
-        v[5] = 0;
-        codes[i] = (x < z ? 1 : 0) | (x > -z ? 2 : 0) | (y < z ? 4 : 0) | (y > -z ? 8 : 0);
-    }
-    node->format = format;
-    node->vertices = words;
-    batch->AppendPrimitives(node);
-    surface.GetClipper()->ClipQueuedTriangle(node, codes, *batch);
-    for (int i = 0; i < 3; ++i)
-        surface.GetClipper()->Project(words + 6 * i);
+    QueueFlatTriangle(surface, corners, colour);
 }
 
 } // namespace
