@@ -6,19 +6,17 @@
 //   sound sc36-layers info IN.bin | extract MASK IN.bin OUT.bin | merge IN1.bin IN2.bin OUT.bin
 //   sound trace sc36 IN.wav                      per frame the voicing and energy the registry names, and the indices
 #include <algorithm>
-#include <charconv>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <optional>
 #include <span>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "apps/vortan-codec/command_table.h"
 #include "apps/vortan-codec/sound_scheme_commands.h"
+#include "apps/vortan-codec/speech_tool_io.h"
 #include "apps/vortan-codec/tool_io.h"
 #include "codecs/sound/speech/probe_registry.h"
 #include "codecs/sound/speech/sc36/sc36_codec.h"
@@ -26,9 +24,6 @@
 #include "codecs/sound/speech/sc36/sc36_stream.h"
 #include "codecs/sound/wave_frame_stream.h"
 #include "platform/base/atomic_file.h"
-#include "platform/base/endian.h"
-#include "platform/media/riff_wave_reader.h"
-#include "platform/media/riff_wave_writer.h"
 
 namespace {
 
@@ -39,13 +34,11 @@ using codectool::kExitUsage;
 using codectool::ReportError;
 using sound::Sc36StreamVariant;
 
-constexpr uint32_t kMaxLostFrames = 1'000'000;
 constexpr uint32_t kSc36Scheme = sound::SchemeIdOf("7490");
+constexpr codectool::TimeScaleRange kSc36TimeScales{0.5f, 5.0f};
 // Stream operations work on rings addressed by 16-bit positions, so a file goes through them this many bytes at a
 // time; every chunk ends on a frame boundary.
 constexpr uint16_t kChunkBytes = 4096;
-
-using Clock = std::chrono::steady_clock;
 
 struct CodecWord {
     const char* word;
@@ -73,84 +66,9 @@ const char* WordOfVariant(Sc36StreamVariant variant)
     return "?";
 }
 
-// A 16-bit (or widened 8-bit) 8000 Hz mono wave file; false, with outError, for anything else.
-bool LoadSpeech(const std::string& path, const char* verb, std::vector<int16_t>& out, std::string& outError)
-{
-    std::optional<std::vector<uint8_t>> file = codectool::ReadWholeFile(path, outError);
-    if (!file)
-        return false;
-    pf::WaveError waveError = pf::WaveError::kNone;
-    const auto reader = pf::RiffWaveReader::fromBytes(std::move(*file), &waveError);
-    if (!reader) {
-        outError = "cannot " + std::string(verb) + " " + path + ": " + pf::describeWaveError(waveError);
-        return false;
-    }
-    const pf::WaveFormat format = reader->format();
-    if (format.bits != 8 && format.bits != 16) {
-        outError = "cannot " + std::string(verb) + " " + path + ": not an 8- or 16-bit wave file";
-        return false;
-    }
-    if (format.rate != static_cast<uint32_t>(sound::kSc36SampleRate) || format.channels != 1) {
-        outError = "cannot " + std::string(verb) + " " + path + ": " + std::to_string(format.rate) + " Hz, " +
-                   std::to_string(format.channels) + " channels; SC36 speech is 8000 Hz mono (resample first)";
-        return false;
-    }
-    std::vector<uint8_t> bytes(reader->dataBytes());
-    bytes.resize(reader->read(bytes));
-    out.clear();
-    if (format.bits == 8) {
-        for (const uint8_t b : bytes)
-            out.push_back(static_cast<int16_t>(257 * int32_t{b} - 32768));
-    } else {
-        for (size_t i = 0; i + 1 < bytes.size(); i += 2)
-            out.push_back(static_cast<int16_t>(pf::loadU16le(&bytes[i])));
-    }
-    return true;
-}
-
-double MillisecondsSince(Clock::time_point start)
-{
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-void PrintRun(size_t frames, double seconds, double bitsPerSecond, double milliseconds)
-{
-    const double realtime = milliseconds > 0.0 ? seconds * 1000.0 / milliseconds : 0.0;
-    std::printf("frames %zu, seconds %.3f, bit/s %.1f, ms %.1f, realtime %.1fx\n", frames, seconds, bitsPerSecond,
-                milliseconds, realtime);
-}
-
 int EncodeCommand(std::span<char* const> args)
 {
     return EncodeThroughScheme(args); // what a world stores, the word setting the variant
-}
-
-std::optional<float> ParseTimeScale(std::string_view text, std::string& outError)
-{
-    float value = 0.0f;
-    const auto [end, problem] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (problem != std::errc() || end != text.data() + text.size() || !(value >= 0.5f) || !(value <= 5.0f)) {
-        outError = "--time-scale must be a number from 0.5 to 5, not \"" + std::string(text) + "\"";
-        return std::nullopt;
-    }
-    return value;
-}
-
-// "3,7,12": frame numbers from 0.
-std::optional<std::vector<uint32_t>> ParseFrameList(std::string_view text, std::string& outError)
-{
-    std::vector<uint32_t> frames;
-    while (true) {
-        const size_t comma = text.find(',');
-        const std::optional<int64_t> frame =
-            codectool::ParseNumber(text.substr(0, comma), {"--lose", 0, kMaxLostFrames}, outError);
-        if (!frame)
-            return std::nullopt;
-        frames.push_back(static_cast<uint32_t>(*frame));
-        if (comma == std::string_view::npos)
-            return frames;
-        text.remove_prefix(comma + 1);
-    }
 }
 
 // Reads IN.bin of a stored SC36 sound; false, with outError naming the file, for anything that is not one.
@@ -177,52 +95,29 @@ int DecodeCommand(std::span<char* const> args)
     if (args.size() == 3)
         return DecodeThroughScheme(args); // as a world reads it; the options run the loop directly
     std::string error;
+    std::optional<codectool::SpeechDecodeOptions> parsed =
+        codectool::ParseSpeechDecodeOptions(args.subspan(3), kSc36TimeScales, usage, error);
+    if (!parsed)
+        return ReportError(kExitUsage, error);
     sound::Sc36DecodeOptions options;
-    for (size_t i = 3; i < args.size(); i += 2) {
-        if (i + 1 >= args.size())
-            return ReportError(kExitUsage, usage);
-        if (std::strcmp(args[i], "--time-scale") == 0) {
-            const std::optional<float> scale = ParseTimeScale(args[i + 1], error);
-            if (!scale)
-                return ReportError(kExitUsage, error);
-            options.timeScale = *scale;
-        } else if (std::strcmp(args[i], "--lose") == 0) {
-            std::optional<std::vector<uint32_t>> lost = ParseFrameList(args[i + 1], error);
-            if (!lost)
-                return ReportError(kExitUsage, error);
-            options.lostFrames = std::move(*lost);
-        } else {
-            return ReportError(kExitUsage, usage);
-        }
-    }
+    options.timeScale = parsed->timeScale;
+    options.lostFrames = std::move(parsed->lostFrames);
     std::vector<uint8_t> stored;
     Sc36StreamVariant variant = Sc36StreamVariant::k3200;
     std::span<const uint8_t> frames;
     if (!LoadStored(args[1], "decode", stored, variant, frames, error))
         return ReportError(kExitRefused, error);
-    const std::unique_ptr<pf::RiffWaveWriter> writer =
-        pf::RiffWaveWriter::create(args[2], pf::WaveFormat::pcm(1, sound::kSc36SampleRate, 16), &error);
-    if (!writer)
-        return ReportError(kExitRefused, error);
-    // The stored variant decides, as a sound's own variant byte does; the word only names what the caller expects.
-    if (*VariantOfWord(args[0]) != variant)
-        std::printf("%s holds %s data; decoding it as %s\n", args[1], WordOfVariant(variant), WordOfVariant(variant));
-    sound::MemoryFrameSource source(frames);
-    sound::VectorFrameSink pcm;
-    const Clock::time_point start = Clock::now();
-    const sound::FrameLoopResult decoded =
-        sound::Sc36DecodeStream(kSc36Scheme, source, pcm, static_cast<uint8_t>(variant), options);
-    const double milliseconds = MillisecondsSince(start);
-    if (!decoded.done || decoded.damagedFrames != 0)
-        return ReportError(kExitFailed, "cannot decode " + std::string(args[1]) + ": codec result " +
-                                            std::to_string(decoded.codecResult) + ", " +
-                                            std::to_string(decoded.damagedFrames) + " frames failed");
-    if (!writer->write(pcm.bytes) || !writer->finish())
-        return ReportError(kExitRefused, writer->error());
-    const double seconds = static_cast<double>(pcm.bytes.size() / 2) / sound::kSc36SampleRate;
-    const double codedSeconds = static_cast<double>(decoded.frames) * sound::kSc36FrameSamples / 8000.0;
-    PrintRun(decoded.frames, seconds, codedSeconds > 0.0 ? frames.size() * 8.0 / codedSeconds : 0.0, milliseconds);
-    return kExitDone;
+    const bool expected = *VariantOfWord(args[0]) == variant;
+    const char* const inPath = args[1];
+    const auto decode = [&](sound::WaveFrameSource& source, sound::WaveFrameSink& pcm) {
+        // The stored variant decides, as a sound's own variant byte does; the word only names what the caller
+        // expects. Said once the output is open, so that a refused output prints nothing.
+        if (!expected)
+            std::printf("%s holds %s data; decoding it as %s\n", inPath, WordOfVariant(variant),
+                        WordOfVariant(variant));
+        return sound::Sc36DecodeStream(kSc36Scheme, source, pcm, static_cast<uint8_t>(variant), options);
+    };
+    return codectool::RunSpeechDecode({inPath, args[2], frames, sound::kSc36FrameSamples}, decode);
 }
 
 // A decoder handle only to carry the layer-size table the stream operations read.
@@ -474,9 +369,10 @@ int TraceCommand(std::span<char* const> args)
     if (args.size() != 2 || std::strcmp(args[0], "sc36") != 0)
         return ReportError(kExitUsage, "usage: vortan-codec sound trace sc36 IN.wav");
     std::string error;
-    std::vector<int16_t> samples;
-    if (!LoadSpeech(args[1], "trace", samples, error))
+    codectool::SpeechWave speech;
+    if (!codectool::LoadSpeechWave(args[1], {"trace", "SC36"}, speech, error))
         return ReportError(kExitRefused, error);
+    const std::vector<int16_t>& samples = speech.samples;
     using Variant = sound::Sc36Variant;
     std::unique_ptr<sound::CodecHandle> handle;
     if (sound::Sc36EncoderOpen<Variant::k3200>(&handle) != sound::kCodecOk)
@@ -518,22 +414,17 @@ int TraceCommand(std::span<char* const> args)
     return result;
 }
 
-// Commands that share a name with another codec's are told apart by the word after the name.
-bool RegisterWithWord(const char* name, const char* usage, int (*run)(std::span<char* const>), const char* word)
-{
-    CodecToolCommand command{"sound", name, usage, run};
-    command.word = word;
-    return RegisterCodecToolCommand(command);
-}
-
 const bool kRegistered[] = {
-    RegisterWithWord("encode", "sc3 IN.wav OUT.bin", EncodeCommand, "sc3"),
-    RegisterWithWord("encode", "sc6 IN.wav OUT.bin", EncodeCommand, "sc6"),
-    RegisterWithWord("encode", "sc3-6 IN.wav OUT.bin", EncodeCommand, "sc3-6"),
-    RegisterWithWord("decode", "sc3 IN.bin OUT.wav [--time-scale X] [--lose LIST]", DecodeCommand, "sc3"),
-    RegisterWithWord("decode", "sc6 IN.bin OUT.wav [--time-scale X] [--lose LIST]", DecodeCommand, "sc6"),
-    RegisterWithWord("decode", "sc3-6 IN.bin OUT.wav [--time-scale X] [--lose LIST]", DecodeCommand, "sc3-6"),
-    RegisterWithWord("trace", "sc36 IN.wav", TraceCommand, "sc36"),
+    RegisterCodecToolCommand({"sound", "encode", "sc3 IN.wav OUT.bin", EncodeCommand, "sc3"}),
+    RegisterCodecToolCommand({"sound", "encode", "sc6 IN.wav OUT.bin", EncodeCommand, "sc6"}),
+    RegisterCodecToolCommand({"sound", "encode", "sc3-6 IN.wav OUT.bin", EncodeCommand, "sc3-6"}),
+    RegisterCodecToolCommand(
+        {"sound", "decode", "sc3 IN.bin OUT.wav [--time-scale X] [--lose LIST]", DecodeCommand, "sc3"}),
+    RegisterCodecToolCommand(
+        {"sound", "decode", "sc6 IN.bin OUT.wav [--time-scale X] [--lose LIST]", DecodeCommand, "sc6"}),
+    RegisterCodecToolCommand(
+        {"sound", "decode", "sc3-6 IN.bin OUT.wav [--time-scale X] [--lose LIST]", DecodeCommand, "sc3-6"}),
+    RegisterCodecToolCommand({"sound", "trace", "sc36 IN.wav", TraceCommand, "sc36"}),
     RegisterCodecToolCommand({"sound", "sc36-layers",
                               "info IN.bin | extract MASK IN.bin OUT.bin | merge IN1.bin IN2.bin OUT.bin",
                               LayersCommand}),
