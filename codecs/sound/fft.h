@@ -36,6 +36,15 @@ bool RealInverseFFT(std::span<float> data, int order, uint32_t flags);
 
 void ScaleFloats(float factor, float* data, size_t count);
 
+// The order of the smallest power of two not below points (1 -> 0, 256 -> 8, 300 -> 9), as the transforms take it.
+inline int TransformOrderOf(int points)
+{
+    int order = 0;
+    while ((1 << order) < points)
+        ++order;
+    return order;
+}
+
 // 386, 486 or 586 for those processor types, else 0. This platform does not report the old types, so the answer
 // is always 0, which selects the floating-point set-ups of the codecs that ask.
 uint32_t ProcessorClass();

@@ -87,6 +87,17 @@ std::vector<int> SplitEven(int total, int parts)
     return sizes;
 }
 
+size_t MainVectorBytes(const TonalwaveLayout& layout)
+{
+    size_t bytes = 0;
+    for (size_t k = 0; k < kTonalwaveKinds; ++k) {
+        const TonalwaveVectorSet& set = layout.vectors[k];
+        bytes += set.widths.capacity() + 2 * (set.start.capacity() + set.coefficientOf.capacity()) +
+                 layout.fieldWidths[k].capacity();
+    }
+    return bytes;
+}
+
 TonalwaveKind KindOfWindowCode(int windowCode)
 {
     switch (windowCode) {

@@ -2,6 +2,7 @@
 // What a Tonalwave codec builds once at open from its configuration: the field width lists of the three frame
 // kinds, the bit widths of every vector, and the mapping of vector elements to transform coefficients.
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -34,6 +35,9 @@ struct TonalwaveLayout {
 
 // Builds every list and map; std::bad_alloc escapes to the open that catches it.
 TonalwaveLayout BuildLayout(const TonalwaveConfiguration& config);
+
+// The heap bytes of the main vector sets and the field lists, as the codecs' memory figures count them.
+size_t MainVectorBytes(const TonalwaveLayout& layout);
 
 // A total split over parts, larger parts first: part i gets ceil(rest / parts left).
 std::vector<int> SplitEven(int total, int parts);

@@ -22,14 +22,6 @@ constexpr float kPeriodicGainLargest = 25000.0f;
 constexpr float kPeriodicGainMu = 200.0f;
 constexpr int kMaxBands = 64;
 
-int OrderOf(int points)
-{
-    int order = 0;
-    while ((1 << order) < points)
-        ++order;
-    return order;
-}
-
 // The concealment window's length by sampling rate.
 int ConcealLengthOf(int sampleRate)
 {
@@ -42,14 +34,6 @@ int ConcealLengthOf(int sampleRate)
     if (sampleRate <= 22050)
         return 721;
     return 1435;
-}
-
-std::vector<float> SineSlope(int length, double period)
-{
-    std::vector<float> slope(static_cast<size_t>(length));
-    for (int n = 0; n < length; ++n)
-        slope[static_cast<size_t>(n)] = static_cast<float>(std::sin((n + 0.5) * kPi / period));
-    return slope;
 }
 
 // Zeros, the slope in the middle of the frame's span, then ones: the rise of a frame that starts with that slope.
@@ -93,7 +77,7 @@ TonalwaveDecoder::TonalwaveDecoder(const TonalwaveConfiguration& config, size_t 
     m_frameSamples = s.frameSamples;
     m_mediumLength = s.mediumLength;
     m_shortLength = s.shortLength;
-    m_frameOrder = OrderOf(m_frameSamples);
+    m_frameOrder = TransformOrderOf(m_frameSamples);
     m_quarterBandCut = config.set == TonalwaveSet::k8k6;
 
     TonalwaveCodebooks books = ConvertCodebooks(config.set, tables);
@@ -141,7 +125,7 @@ TonalwaveDecoder::TonalwaveDecoder(const TonalwaveConfiguration& config, size_t 
     bool warmed = RealFFT(warm, m_frameOrder, FFT_FORWARD | FFT_INIT_ONLY);
     for (size_t k = 0; k < kTonalwaveKinds; ++k)
         warmed = warmed && ComplexFFT(std::span<float>(warm).first(static_cast<size_t>(s.blockLength[k])),
-                                      OrderOf(s.blockLength[k] / 2), FFT_FORWARD | FFT_NO_SCALE);
+                                      TransformOrderOf(s.blockLength[k] / 2), FFT_FORWARD | FFT_NO_SCALE);
     if (!warmed) // the transform layer could not build its tables: as any failed allocation of open
         throw std::bad_alloc();
 }
@@ -177,13 +161,8 @@ size_t TonalwaveDecoder::MemoryBytes() const
         for (const std::vector<float>& memory : channel.bandMemory)
             floats += memory.capacity();
     }
-    size_t bytes = sizeof(*this) + floats * sizeof(float) + m_scratch.SizeBytes();
-    for (size_t k = 0; k < kTonalwaveKinds; ++k) {
-        const TonalwaveVectorSet& set = m_layout.vectors[k];
-        bytes += set.widths.capacity() + 2 * (set.start.capacity() + set.coefficientOf.capacity()) +
-                 m_layout.fieldWidths[k].capacity();
-    }
-    return bytes;
+    const size_t bytes = sizeof(*this) + floats * sizeof(float) + m_scratch.SizeBytes();
+    return bytes + MainVectorBytes(m_layout);
 }
 
 bool TonalwaveDecoder::DecodeFrame(const TonalwaveFrameRecord& frame, std::span<float> out)
@@ -517,32 +496,7 @@ void TonalwaveDecoder::LimitBandwidth(const TonalwaveFrameRecord& frame, Tonalwa
 
 WindowShape TonalwaveDecoder::ShapeOfCode(int windowCode) const
 {
-    const float* const longSlope = m_longSlope.data();
-    const float* const medium = m_mediumSlope.data();
-    const float* const shortSlope = m_shortSlope.data();
-    const int n = m_frameSamples;
-    const int m = m_mediumLength;
-    const int s = m_shortLength / 2;
-    switch (windowCode) {
-    case 1:
-        return {n, longSlope, n, shortSlope, s};
-    case 2:
-        return {m_shortLength, shortSlope, s, shortSlope, s};
-    case 3:
-        return {n, shortSlope, s, longSlope, n};
-    case 4:
-        return {m, shortSlope, s, medium, m};
-    case 5:
-        return {n, medium, m, longSlope, n};
-    case 6:
-        return {n, longSlope, n, medium, m};
-    case 7:
-        return {m, medium, m, shortSlope, s};
-    case 8:
-        return {m, medium, m, medium, m};
-    default:
-        return {n, longSlope, n, longSlope, n};
-    }
+    return ShapeOfWindowCode(windowCode, {m_longSlope, m_mediumSlope, m_shortSlope});
 }
 
 bool TonalwaveDecoder::SynthesizeCoefficients(std::span<const float> coefficients, int windowCode, std::span<float> out)

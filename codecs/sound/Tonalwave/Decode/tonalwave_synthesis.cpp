@@ -12,18 +12,10 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-int OrderOf(int points)
-{
-    int order = 0;
-    while ((1 << order) < points)
-        ++order;
-    return order;
-}
-
 } // namespace
 
 InverseMdct::InverseMdct(int length)
-    : m_length(length), m_order(OrderOf(length / 2)), m_pre(static_cast<size_t>(length)),
+    : m_length(length), m_order(TransformOrderOf(length / 2)), m_pre(static_cast<size_t>(length)),
       m_post(static_cast<size_t>(length))
 {
     assert(length >= 4 && (length & (length - 1)) == 0 && "a block length is a power of two");
@@ -89,6 +81,45 @@ void AddWindowed(const float* y, const WindowShape& shape, float* dest)
     for (int n = 0; n < fallStart + shape.rightLength; ++n) {
         const int k = n - fallStart;
         dest[length + n] += k < 0 ? y[length + n] : y[length + n] * shape.right[shape.rightLength - 1 - k];
+    }
+}
+
+std::vector<float> SineSlope(int length, double period)
+{
+    std::vector<float> slope(static_cast<size_t>(length));
+    for (int n = 0; n < length; ++n)
+        slope[static_cast<size_t>(n)] = static_cast<float>(std::sin((n + 0.5) * kPi / period));
+    return slope;
+}
+
+WindowShape ShapeOfWindowCode(int code, const WindowSlopes& slopes)
+{
+    const float* const longSlope = slopes.longSlope.data();
+    const float* const medium = slopes.medium.data();
+    const float* const shortSlope = slopes.shortSlope.data();
+    const auto n = static_cast<int>(slopes.longSlope.size());
+    const auto m = static_cast<int>(slopes.medium.size());
+    const auto shortLength = static_cast<int>(slopes.shortSlope.size());
+    const int s = shortLength / 2;
+    switch (code) {
+    case 1:
+        return {n, longSlope, n, shortSlope, s};
+    case 2:
+        return {shortLength, shortSlope, s, shortSlope, s};
+    case 3:
+        return {n, shortSlope, s, longSlope, n};
+    case 4:
+        return {m, shortSlope, s, medium, m};
+    case 5:
+        return {n, medium, m, longSlope, n};
+    case 6:
+        return {n, longSlope, n, medium, m};
+    case 7:
+        return {m, medium, m, shortSlope, s};
+    case 8:
+        return {m, medium, m, medium, m};
+    default:
+        return {n, longSlope, n, longSlope, n};
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The synthesis side of the Tonalwave transform: the inverse modified discrete cosine transform and the sine-slope
 // windows of the nine window codes with their overlap-add.
+#include <span>
 #include <vector>
 
 namespace sound {
@@ -35,5 +36,18 @@ struct WindowShape {
 
 // dest[n] += y[n] w[n] for the 2L samples of the block.
 void AddWindowed(const float* y, const WindowShape& shape, float* dest);
+
+// sin((n + 0.5) pi / period) for n < length: the rising slope of a window.
+std::vector<float> SineSlope(int length, double period);
+
+// The slopes of a frame's windows, both directions alike: long over the frame's N samples, medium over M, short
+// over S, of which a short window uses the first S/2. The windows' lengths follow from theirs.
+struct WindowSlopes {
+    std::span<const float> longSlope;
+    std::span<const float> medium;
+    std::span<const float> shortSlope;
+};
+// The shape of a block of window code 0 to 8; another code reads as 0.
+WindowShape ShapeOfWindowCode(int code, const WindowSlopes& slopes);
 
 } // namespace sound

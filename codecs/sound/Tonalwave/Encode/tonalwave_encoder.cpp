@@ -17,22 +17,6 @@ constexpr float kHalfSqrt2 = 0.70710677f;
 constexpr float kLeastBandValue = 0.1f;
 constexpr int kMaxBands = 64;
 
-int OrderOf(int points)
-{
-    int order = 0;
-    while ((1 << order) < points)
-        ++order;
-    return order;
-}
-
-std::vector<float> SineSlope(int length, double period)
-{
-    std::vector<float> slope(static_cast<size_t>(length));
-    for (int n = 0; n < length; ++n)
-        slope[static_cast<size_t>(n)] = static_cast<float>(std::sin((n + 0.5) * kPi / period));
-    return slope;
-}
-
 // w[0] = 0.08 and w[k] = 0.54 - 0.46 cos(2 pi (k + 1) / L) above: the detectors' window.
 std::vector<float> HammingWindow(int length)
 {
@@ -71,7 +55,7 @@ TonalwaveEncoder::TonalwaveEncoder(const TonalwaveConfiguration& config, size_t 
     const TonalwaveParameterSet& p = ParametersOf(config.set);
     m_channels = s.channels;
     m_frameSamples = s.frameSamples;
-    m_frameOrder = OrderOf(m_frameSamples);
+    m_frameOrder = TransformOrderOf(m_frameSamples);
     m_quarterBandCut = config.set == TonalwaveSet::k8k6;
     m_periodicCandidates = config.sampleRate >= 22050 ? 3 : 8;
 
@@ -159,7 +143,7 @@ TonalwaveEncoder::TonalwaveEncoder(const TonalwaveConfiguration& config, size_t 
                              FFT_FORWARD | FFT_NO_SCALE);
     for (size_t k = 0; k < kTonalwaveKinds; ++k)
         warmed = warmed && ComplexFFT(std::span<float>(warm).first(static_cast<size_t>(s.blockLength[k])),
-                                      OrderOf(s.blockLength[k] / 2), FFT_FORWARD | FFT_NO_SCALE);
+                                      TransformOrderOf(s.blockLength[k] / 2), FFT_FORWARD | FFT_NO_SCALE);
     if (!warmed) // the transform layer could not build its tables: as any failed allocation of open
         throw std::bad_alloc();
 }
@@ -192,14 +176,10 @@ size_t TonalwaveEncoder::MemoryBytes() const
         for (const std::vector<float>& memory : channel.bandMemory)
             floats += memory.capacity();
     }
-    size_t bytes = sizeof(*this) + sizeof(LspAnalysis) + kLspGridPoints * sizeof(double) + floats * sizeof(float) +
-                   m_scratch.SizeBytes() + m_channelState.capacity() * sizeof(ChannelState);
-    for (size_t k = 0; k < kTonalwaveKinds; ++k) {
-        const TonalwaveVectorSet& set = m_layout.vectors[k];
-        bytes += set.widths.capacity() + 2 * (set.start.capacity() + set.coefficientOf.capacity()) +
-                 m_layout.fieldWidths[k].capacity();
-    }
-    return bytes;
+    const size_t bytes = sizeof(*this) + sizeof(LspAnalysis) + kLspGridPoints * sizeof(double) +
+                         floats * sizeof(float) + m_scratch.SizeBytes() +
+                         m_channelState.capacity() * sizeof(ChannelState);
+    return bytes + MainVectorBytes(m_layout);
 }
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -431,32 +411,7 @@ void TonalwaveEncoder::DetectAttacks(bool& transient, bool& medium)
 
 WindowShape TonalwaveEncoder::ShapeOfCode(int code) const
 {
-    const float* const longSlope = m_longSlope.data();
-    const float* const medium = m_mediumSlope.data();
-    const float* const shortSlope = m_shortSlope.data();
-    const int n = m_frameSamples;
-    const int m = m_layout.sizes.mediumLength;
-    const int s = m_layout.sizes.shortLength / 2;
-    switch (code) {
-    case 1:
-        return {n, longSlope, n, shortSlope, s};
-    case 2:
-        return {m_layout.sizes.shortLength, shortSlope, s, shortSlope, s};
-    case 3:
-        return {n, shortSlope, s, longSlope, n};
-    case 4:
-        return {m, shortSlope, s, medium, m};
-    case 5:
-        return {n, medium, m, longSlope, n};
-    case 6:
-        return {n, longSlope, n, medium, m};
-    case 7:
-        return {m, medium, m, shortSlope, s};
-    case 8:
-        return {m, medium, m, medium, m};
-    default:
-        return {n, longSlope, n, longSlope, n};
-    }
+    return ShapeOfWindowCode(code, {m_longSlope, m_mediumSlope, m_shortSlope});
 }
 
 void TonalwaveEncoder::WindowSamples(const float* input, const WindowShape& shape, float* out)
@@ -502,8 +457,8 @@ void TonalwaveEncoder::ForwardBlock(const float* input, const WindowShape& shape
         work[2 * m] = re * c - im * s;
         work[2 * m + 1] = re * s + im * c;
     }
-    const bool ran =
-        ComplexFFT(std::span<float>(work, static_cast<size_t>(length)), OrderOf(half), FFT_FORWARD | FFT_NO_SCALE);
+    const bool ran = ComplexFFT(std::span<float>(work, static_cast<size_t>(length)), TransformOrderOf(half),
+                                FFT_FORWARD | FFT_NO_SCALE);
     assert(ran && "the transform layer takes every block length of an open encoder");
     (void)ran;
     for (int p = 0; p < half; ++p) {
