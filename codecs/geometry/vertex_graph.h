@@ -46,13 +46,20 @@ public:
     int8_t& Flag(uint32_t node, uint32_t k) { return flags[nodes[node].ringStart + k]; }
     int8_t Flag(uint32_t node, uint32_t k) const { return flags[nodes[node].ringStart + k]; }
     // A decoded graph numbers its dummies last, so its passes answer from the index without reading the node.
-    uint32_t dummiesFrom = kNoDummyTail; // when set, exactly the nodes from here on are dummies
+    uint32_t dummiesFrom = kNoDummyTail; // when set, exactly the nodes from here on are dummies, and every
+                                         // regular node's order is its index
     static constexpr uint32_t kNoDummyTail = UINT32_MAX;
 
     bool IsDummy(int32_t node) const
     {
         const uint32_t n = static_cast<uint32_t>(node);
         return dummiesFrom != kNoDummyTail ? n >= dummiesFrom : nodes[n].kind == NodeKind::kDummy;
+    }
+    // Whether regular node a comes before regular node b in traversal order. A decoded graph numbers its regular
+    // nodes in that order, so its walks compare indices instead of reading two records from anywhere in the table.
+    bool Before(uint32_t a, uint32_t b) const
+    {
+        return dummiesFrom != kNoDummyTail ? a < b : nodes[a].order < nodes[b].order;
     }
 
     int32_t SlotOf(uint32_t node, int32_t neighbour) const; // linear search of the ring; -1 when absent
