@@ -122,6 +122,14 @@ int Traversal::Run()
 
 // ---- decoder ----
 
+// Unset ring entries: no neighbour yet, no corner, no flag.
+void SizeRings(MeshGraph& graph, size_t slots)
+{
+    graph.neighbours.resize(slots, kNoNode);
+    graph.corners.resize(slots, -1);
+    graph.flags.resize(slots, 0);
+}
+
 class CommandRun {
 public:
     CommandRun(MeshGraph& graph, uint32_t vertexCount)
@@ -139,6 +147,7 @@ private:
     ListStack m_lists;
     int64_t m_front = 0;
     int64_t m_back;
+    size_t m_ringEnd = 0; // where the next vertex's ring begins
 };
 
 int32_t CommandRun::MakeVertexRecord(const TopologyCommand& command)
@@ -149,13 +158,13 @@ int32_t CommandRun::MakeVertexRecord(const TopologyCommand& command)
     const int32_t index = static_cast<int32_t>(dummy ? m_back-- : m_front++);
     VertexNode& node = m_graph.nodes[static_cast<size_t>(index)];
     node.valence = command.valence;
-    node.ringStart = static_cast<uint32_t>(m_graph.neighbours.size());
+    node.ringStart = static_cast<uint32_t>(m_ringEnd);
     node.kind = dummy ? NodeKind::kDummy : NodeKind::kInterior;
     node.position = dummy ? -1 : index;
     node.order = dummy ? -1 : index;
-    m_graph.neighbours.resize(m_graph.neighbours.size() + command.valence, kNoNode);
-    m_graph.corners.resize(m_graph.corners.size() + command.valence, -1);
-    m_graph.flags.resize(m_graph.flags.size() + command.valence, 0);
+    m_ringEnd += command.valence;
+    if (m_ringEnd > m_graph.neighbours.size()) // rings not sized up front grow with the run
+        SizeRings(m_graph, m_ringEnd);
     if (!dummy)
         m_graph.traversal.push_back(static_cast<uint32_t>(index));
     return index;
@@ -222,18 +231,16 @@ int RunCommands(std::span<const TopologyCommand> commands, uint32_t vertexCount,
     outGraph = MeshGraph();
     outGraph.nodes.resize(vertexCount);
     outGraph.nodesInUse = vertexCount;
-    // The rings' room at once, when the commands' own valences are what a mesh has (about six ring entries per
-    // vertex) and within what a checked stream may hold; otherwise the rings grow as the run goes, as a run that
-    // fails early should not have reserved much.
+    // The rings at once, in one fill each, when the commands' own valences are what a mesh has (about six ring
+    // entries per vertex) and within what a checked stream may hold; otherwise the rings grow as the run goes, as
+    // a run that fails early should not have taken much. Either way a node's ring starts where the commands before
+    // it end.
     uint64_t slots = 0;
     for (const TopologyCommand& command : commands)
         if (command.kind == CommandKind::kAdd || command.kind == CommandKind::kAddDummy)
             slots += command.valence;
-    if (slots <= kMaxStreamRingSlots && slots <= 8 * uint64_t{commands.size()}) {
-        outGraph.neighbours.reserve(slots);
-        outGraph.corners.reserve(slots);
-        outGraph.flags.reserve(slots);
-    }
+    if (slots <= kMaxStreamRingSlots && slots <= 8 * uint64_t{commands.size()})
+        SizeRings(outGraph, slots);
     outGraph.traversal.reserve(vertexCount);
     const int result = CommandRun(outGraph, vertexCount).Run(commands);
     if (result != PX_OK)
