@@ -1,5 +1,7 @@
 #include "codecs/geometry/edge_flags.h"
 
+#include <algorithm>
+
 #include "codecs/geometry/px_result.h"
 #include "codecs/geometry/vertex_graph.h"
 
@@ -224,17 +226,28 @@ int DecodeResidualEdgeFlags(MeshGraph& graph, const RingSlots& slots, std::span<
                             std::span<const uint8_t> residual)
 {
     const bool anyHidden = AnyFaceBelowThree(faceCounts);
+    const int8_t inner = anyHidden ? kUnknown : 1;
     for (uint32_t v = 0; v < graph.nodes.size(); ++v) {
         const VertexNode& node = graph.nodes[v];
+        const int32_t* ring = graph.neighbours.data() + node.ringStart;
+        int8_t* flags = graph.flags.data() + node.ringStart;
+        bool nearDummy = false;
+        for (uint32_t k = 0; k < node.valence; ++k)
+            nearDummy = nearDummy || graph.IsDummy(ring[k]);
+        // Most rings have no dummy in them, and every slot of theirs is inner: one fill, no test per slot.
+        if (node.kind == NodeKind::kDummy || !nearDummy) {
+            std::fill(flags, flags + node.valence, node.kind == NodeKind::kDummy ? int8_t{0} : inner);
+            continue;
+        }
         for (uint32_t k = 0; k < node.valence; ++k) {
             int8_t flag = 0;
-            if (node.kind == NodeKind::kDummy || graph.IsDummy(graph.Neighbour(v, k)))
+            if (graph.IsDummy(ring[k]))
                 flag = 0;
             else if (!IsInnerSlot(graph, v, k))
                 flag = 1; // next to a dummy: a boundary edge, always a polygon edge
             else
-                flag = anyHidden ? kUnknown : 1;
-            graph.Flag(v, k) = flag;
+                flag = inner;
+            flags[k] = flag;
         }
     }
     if (!anyHidden)
