@@ -641,19 +641,10 @@ int DecodeCodedValue(BitReader& in, const CanonicalDecoder& decoder, const Delta
     return PX_OK;
 }
 
-} // namespace
-
-int DecodeIntegerData(BitReader& in, std::span<DataItem> items)
+// The block from its min and max on, the absolute values already read: passes each delta value, in order, to
+// put. deltaCount is the caller's number of delta items, which the block's own count must match.
+template <typename Put> int DecodeDeltaValues(BitReader& in, uint64_t deltaCount, Put put)
 {
-    uint64_t deltaCount = 0;
-    for (DataItem& item : items) {
-        if (item.mode == kModeAbsolute && item.width <= 32)
-            item.value = static_cast<int32_t>(in.GetBits(item.width));
-        else if (item.mode == kModeDelta)
-            ++deltaCount;
-        else
-            return PX_ERR;
-    }
     DeltaRange range;
     range.min = in.GetSigned32();
     range.max = in.GetSigned32();
@@ -672,11 +663,47 @@ int DecodeIntegerData(BitReader& in, std::span<DataItem> items)
         return PX_ERR;
     if (in.GetBits(32) != deltaCount || deltaCount > in.RemainingBits())
         return PX_ERR;
-    for (DataItem& item : items) {
-        if (item.mode == kModeDelta && DecodeCodedValue(in, decoder, range, offsetBits, item.value) != PX_OK)
+    for (uint64_t i = 0; i < deltaCount; ++i) {
+        int32_t value = 0;
+        if (DecodeCodedValue(in, decoder, range, offsetBits, value) != PX_OK)
             return PX_ERR;
+        put(value);
     }
     return in.Overrun() ? PX_ERR : PX_OK;
+}
+
+} // namespace
+
+int DecodeIntegerData(BitReader& in, std::span<DataItem> items)
+{
+    uint64_t deltaCount = 0;
+    for (DataItem& item : items) {
+        if (item.mode == kModeAbsolute && item.width <= 32)
+            item.value = static_cast<int32_t>(in.GetBits(item.width));
+        else if (item.mode == kModeDelta)
+            ++deltaCount;
+        else
+            return PX_ERR;
+    }
+    DataItem* next = items.data();
+    return DecodeDeltaValues(in, deltaCount, [&next](int32_t value) {
+        while (next->mode != kModeDelta)
+            ++next; // the block holds exactly deltaCount delta values, so this stops at a delta item
+        (next++)->value = value;
+    });
+}
+
+int DecodeDeltaData(BitReader& in, uint64_t deltaCount, std::vector<int32_t>& outValues)
+{
+    outValues.clear();
+    // Each code takes at least a bit, so a count the stream cannot hold fails before anything is reserved.
+    if (deltaCount > in.RemainingBits())
+        return PX_ERR;
+    outValues.reserve(deltaCount);
+    const int result = DecodeDeltaValues(in, deltaCount, [&outValues](int32_t value) { outValues.push_back(value); });
+    if (result != PX_OK)
+        outValues.clear();
+    return result;
 }
 
 } // namespace px

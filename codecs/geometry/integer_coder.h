@@ -8,6 +8,7 @@
 // and the escape's offset all ones, N (32) and the N codes.
 #include <cstdint>
 #include <span>
+#include <vector>
 
 namespace px {
 
@@ -38,5 +39,8 @@ int EncodeIntegerDataByPercentage(BitWriter& out, std::span<const DataItem> item
 // the block is damaged: a table that is not a complete prefix code, counts beyond the stream, a value outside
 // [min, max], or a coded count other than the caller's number of delta items.
 int DecodeIntegerData(BitReader& in, std::span<DataItem> items);
+// The same block for a caller that reads its absolute values itself, from a copy of the reader, and has skipped
+// them in `in`: the deltaCount delta values in order, or PX_ERR (outValues empty) as above.
+int DecodeDeltaData(BitReader& in, uint64_t deltaCount, std::vector<int32_t>& outValues);
 
 } // namespace px

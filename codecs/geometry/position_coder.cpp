@@ -169,35 +169,37 @@ int DecodePositions(std::span<const uint8_t> stream, std::span<const MeshGraph* 
     if (in.Overrun() || !std::isfinite(box.extent) || !std::isfinite(box.min[0]) || !std::isfinite(box.min[1]) ||
         !std::isfinite(box.min[2]))
         return PX_ERR;
-    // First the kinds: whether a record is predicted depends on the topology alone.
-    std::vector<DataItem> items;
-    size_t records = 0; // the decoded graphs already bound this
-    for (const MeshGraph* graph : graphs)
-        records += graph->traversal.size();
-    items.reserve(3 * records);
+    // First the kinds: whether a record is predicted depends on the topology alone. The absolute records' values
+    // lead the block; they are skipped here and read during the walk from a copy of the reader left at them.
+    uint64_t absoluteBits = 0;
+    uint64_t deltaCount = 0;
     for (size_t o = 0; o < graphs.size(); ++o) {
         WalkPredictionKinds(*graphs[o], [&](bool predicted) {
-            for (int axis = 0; axis < 3; ++axis)
-                items.push_back(predicted ? DataItem{0, kModeDelta, 0}
-                                          : DataItem{0, kModeAbsolute, static_cast<uint8_t>(widths[o])});
+            if (predicted)
+                deltaCount += 3;
+            else
+                absoluteBits += 3 * widths[o];
         });
     }
-    if (DecodeIntegerData(in, items) != PX_OK)
+    BitReader absolutes = in;
+    in.SkipBits(absoluteBits);
+    std::vector<int32_t> deltas;
+    if (DecodeDeltaData(in, deltaCount, deltas) != PX_OK)
         return PX_ERR;
     std::vector<std::vector<float>> positions(graphs.size());
     std::vector<QuantisedPositions> quantised(graphs.size());
-    size_t next = 0;
+    size_t next = 0; // the walks take exactly deltaCount deltas, as the kinds above counted them
     for (size_t o = 0; o < graphs.size(); ++o) {
         std::vector<Quantised<3>> values(vertexCounts[o]);
-        WalkPositions(*graphs[o], RingSlots(*graphs[o]), values,
-                      [&](uint32_t, const std::optional<Quantised<3>>& predicted) {
-                          Quantised<3> value{};
-                          for (int axis = 0; axis < 3; ++axis) {
-                              const int64_t item = items[next++].value;
-                              value[axis] = static_cast<int32_t>(predicted ? (*predicted)[axis] + item : item);
-                          }
-                          return value;
-                      });
+        WalkPositions(
+            *graphs[o], RingSlots(*graphs[o]), values, [&](uint32_t, const std::optional<Quantised<3>>& predicted) {
+                Quantised<3> value{};
+                for (int axis = 0; axis < 3; ++axis) {
+                    value[axis] = predicted ? static_cast<int32_t>((*predicted)[axis] + int64_t{deltas[next++]})
+                                            : static_cast<int32_t>(absolutes.GetBits(widths[o]));
+                }
+                return value;
+            });
         const uint64_t scale = QuantisationScale(widths[o], kPositionScaleKnee);
         positions[o].resize(3 * static_cast<size_t>(vertexCounts[o]));
         for (size_t p = 0; p < values.size(); ++p)
