@@ -2,6 +2,8 @@
 
 #include <new>
 
+#include "codecs/sound/fft_tables.h"
+
 namespace sound {
 
 CodecResult OpenCodecHandle(std::unique_ptr<CodecHandle>* handleVar, CodecKind kind, uint32_t formatTag,
@@ -23,6 +25,25 @@ CodecResult OpenCodecHandle(std::unique_ptr<CodecHandle>* handleVar, CodecKind k
     return kCodecOk;
 }
 
+CodecResult OpenBuiltCodecHandle(std::unique_ptr<CodecHandle>* handleVar, CodecKind kind, uint32_t formatTag,
+                                 uint32_t secondFormatTag, const std::function<bool(CodecHandle&)>& build)
+{
+    const CodecResult opened = OpenCodecHandle(handleVar, kind, formatTag, secondFormatTag);
+    if (opened != kCodecOk)
+        return opened;
+    bool built = false;
+    try {
+        built = build(**handleVar);
+    } catch (const std::bad_alloc&) {
+        built = false;
+    }
+    if (built)
+        return kCodecOk;
+    // Whatever was made goes with the handle; the caller's variable ends null.
+    CloseCodecHandle(handleVar, kind);
+    return kCodecOutOfMemory;
+}
+
 CodecResult CloseCodecHandle(std::unique_ptr<CodecHandle>* handleVar, CodecKind kind)
 {
     if (handleVar == nullptr)
@@ -34,6 +55,14 @@ CodecResult CloseCodecHandle(std::unique_ptr<CodecHandle>* handleVar, CodecKind 
     (*handleVar)->magic = 0;
     handleVar->reset();
     return kCodecOk;
+}
+
+CodecResult CloseTransformingCodecHandle(std::unique_ptr<CodecHandle>* handleVar, CodecKind kind)
+{
+    const CodecResult closed = CloseCodecHandle(handleVar, kind);
+    if (closed == kCodecOk)
+        FreeTransformTables();
+    return closed;
 }
 
 CodecResult CheckHandle(const CodecHandle* handle, CodecKind kind)
@@ -54,6 +83,24 @@ CodecResult CheckHandleEitherKind(const CodecHandle* handle)
     return kCodecOk;
 }
 
+namespace {
+
+// The record's positions against its ring, checked after its buffers.
+CodecResult CheckRingPositions(const CodecIO& io)
+{
+    if (io.startByte >= io.codedSize)
+        return kCodecBadStartByte;
+    if (io.endByte >= io.codedSize)
+        return kCodecBadEndByte;
+    if (io.startBit > 7)
+        return kCodecBadStartBit;
+    if (io.endBit > 7)
+        return kCodecBadEndBit;
+    return kCodecOk;
+}
+
+} // namespace
+
 CodecResult CheckCodecIO(const CodecIO* io)
 {
     if (io == nullptr)
@@ -62,15 +109,16 @@ CodecResult CheckCodecIO(const CodecIO* io)
         return kCodecNoCoded;
     if (io->samples == nullptr)
         return kCodecNoSamples;
-    if (io->startByte >= io->codedSize)
-        return kCodecBadStartByte;
-    if (io->endByte >= io->codedSize)
-        return kCodecBadEndByte;
-    if (io->startBit > 7)
-        return kCodecBadStartBit;
-    if (io->endBit > 7)
-        return kCodecBadEndBit;
-    return kCodecOk;
+    return CheckRingPositions(*io);
+}
+
+CodecResult CheckCodecRing(const CodecIO* io)
+{
+    if (io == nullptr)
+        return kCodecNullArgument;
+    if (io->coded == nullptr)
+        return kCodecNoCoded;
+    return CheckRingPositions(*io);
 }
 
 CodecResult CheckFrameCall(const CodecHandle* handle, const CodecIO* io, CodecKind kind, FrameCheckOrder order)

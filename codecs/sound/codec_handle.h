@@ -3,6 +3,7 @@
 // close, one I/O record per frame call with bit-exact read and write positions, and the 16-bit result codes.
 // The checks below are the building blocks of each family's validation order; the first failing check decides.
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 namespace sound {
@@ -110,13 +111,32 @@ struct CodecHandle {
 CodecResult OpenCodecHandle(std::unique_ptr<CodecHandle>* handleVar, CodecKind kind, uint32_t formatTag = 0,
                             uint32_t secondFormatTag = 0);
 
+// The open call of a family, whole: OpenCodecHandle, then build fills the fresh handle; when build answers false or
+// memory runs out, the half-built handle is closed and the result is 6000 with the variable null.
+CodecResult OpenBuiltCodecHandle(std::unique_ptr<CodecHandle>* handleVar, CodecKind kind, uint32_t formatTag,
+                                 uint32_t secondFormatTag, const std::function<bool(CodecHandle&)>& build);
+
 // A close call: 6170 null variable, 6100 null handle or bad magic, 6110 or 6115 wrong kind; else the magic is
 // cleared, everything the handle owns is freed, the variable becomes null and the result is 0.
 CodecResult CloseCodecHandle(std::unique_ptr<CodecHandle>* handleVar, CodecKind kind);
+// The close call of a family whose states run transforms: as CloseCodecHandle, and a close that succeeds lets the
+// cached transform tables go.
+CodecResult CloseTransformingCodecHandle(std::unique_ptr<CodecHandle>* handleVar, CodecKind kind);
 
 CodecResult CheckHandle(const CodecHandle* handle, CodecKind kind); // 6100, then 6110 or 6115
 CodecResult CheckHandleEitherKind(const CodecHandle* handle);       // 6100, then 6105
-CodecResult CheckCodecIO(const CodecIO* io); // 6170, 6130, 6125, 6145, 6150, 6135, 6140 in that order
+// The family state behind a handle of the kind: 0 with out set; the handle check's result; or 6100 for a state of
+// another family.
+template <typename State> CodecResult CheckHandleState(CodecHandle* handle, CodecKind kind, State*& out)
+{
+    const CodecResult checked = CheckHandle(handle, kind);
+    if (checked != kCodecOk)
+        return checked;
+    out = dynamic_cast<State*>(handle->state.get());
+    return out != nullptr ? kCodecOk : kCodecBadHandle;
+}
+CodecResult CheckCodecIO(const CodecIO* io);   // 6170, 6130, 6125, 6145, 6150, 6135, 6140 in that order
+CodecResult CheckCodecRing(const CodecIO* io); // the same without the sample buffer: for calls that take none
 
 // Frame-call checks of the families that check both: the handle first (RT24, and the SC36 decoder once a frame
 // is present) or the record first (the SC36 encoder).

@@ -8,7 +8,6 @@
 #include "codecs/sound/Tonalwave/Encode/tonalwave_encoder.h"
 #include "codecs/sound/Tonalwave/tonalwave_bits.h"
 #include "codecs/sound/Tonalwave/tonalwave_parameters.h"
-#include "codecs/sound/fft_tables.h"
 
 namespace sound {
 
@@ -133,53 +132,35 @@ const char* NameOf(TonalwaveModel model)
 
 CodecResult OpenTonalwaveDecoder(uint32_t configurationCode, std::unique_ptr<CodecHandle>* handleVar)
 {
-    const CodecResult opened = OpenCodecHandle(handleVar, CodecKind::kDecoder);
-    if (opened != kCodecOk)
-        return opened;
-    const std::optional<TonalwaveConfiguration> config = DecodeConfigurationCode(configurationCode);
-    try {
-        if (config) {
-            auto part = std::make_unique<TonalwaveDecoderPart>();
-            part->decoder = TonalwaveDecoder::Create(*config);
-            if (part->decoder) {
-                part->output = std::make_unique<float[]>(static_cast<size_t>(config->channels) *
-                                                         static_cast<size_t>(part->decoder->FrameSamples()));
-                (*handleVar)->state = std::move(part);
-                return kCodecOk;
-            }
-        }
-    } catch (const std::bad_alloc&) {
-    }
-    CloseCodecHandle(handleVar, CodecKind::kDecoder);
-    return kCodecOutOfMemory;
+    return OpenBuiltCodecHandle(handleVar, CodecKind::kDecoder, 0, 0, [configurationCode](CodecHandle& handle) {
+        const std::optional<TonalwaveConfiguration> config = DecodeConfigurationCode(configurationCode);
+        if (!config)
+            return false;
+        auto part = std::make_unique<TonalwaveDecoderPart>();
+        part->decoder = TonalwaveDecoder::Create(*config);
+        if (!part->decoder)
+            return false;
+        part->output = std::make_unique<float[]>(static_cast<size_t>(config->channels) *
+                                                 static_cast<size_t>(part->decoder->FrameSamples()));
+        handle.state = std::move(part);
+        return true;
+    });
 }
 
 CodecResult OpenTonalwaveEncoder(uint32_t configurationCode, std::unique_ptr<CodecHandle>* handleVar)
 {
-    const CodecResult opened = OpenCodecHandle(handleVar, CodecKind::kEncoder);
-    if (opened != kCodecOk)
-        return opened;
-    const std::optional<TonalwaveConfiguration> config = DecodeConfigurationCode(configurationCode);
-    try {
-        if (config) {
-            std::unique_ptr<TonalwaveEncoder> encoder = TonalwaveEncoder::Create(*config);
-            if (encoder) {
-                (*handleVar)->state = std::move(encoder);
-                return kCodecOk;
-            }
-        }
-    } catch (const std::bad_alloc&) {
-    }
-    CloseCodecHandle(handleVar, CodecKind::kEncoder);
-    return kCodecOutOfMemory;
+    return OpenBuiltCodecHandle(handleVar, CodecKind::kEncoder, 0, 0, [configurationCode](CodecHandle& handle) {
+        const std::optional<TonalwaveConfiguration> config = DecodeConfigurationCode(configurationCode);
+        if (!config)
+            return false;
+        handle.state = TonalwaveEncoder::Create(*config);
+        return handle.state != nullptr;
+    });
 }
 
 CodecResult CloseTonalwaveEncoder(std::unique_ptr<CodecHandle>* handleVar)
 {
-    const CodecResult closed = CloseCodecHandle(handleVar, CodecKind::kEncoder);
-    if (closed == kCodecOk)
-        FreeTransformTables();
-    return closed;
+    return CloseTransformingCodecHandle(handleVar, CodecKind::kEncoder);
 }
 
 CodecResult EncodeTonalwaveFrame(CodecHandle* handle, CodecIO* io)
@@ -200,10 +181,7 @@ CodecResult EncodeTonalwaveFrame(CodecHandle* handle, CodecIO* io)
 
 CodecResult CloseTonalwaveDecoder(std::unique_ptr<CodecHandle>* handleVar)
 {
-    const CodecResult closed = CloseCodecHandle(handleVar, CodecKind::kDecoder);
-    if (closed == kCodecOk)
-        FreeTransformTables();
-    return closed;
+    return CloseTransformingCodecHandle(handleVar, CodecKind::kDecoder);
 }
 
 CodecResult DecodeTonalwaveFrame(CodecHandle* handle, CodecIO* io)

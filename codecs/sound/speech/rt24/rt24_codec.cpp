@@ -6,7 +6,6 @@
 #include <new>
 
 #include "codecs/sound/fft.h"
-#include "codecs/sound/fft_tables.h"
 #include "codecs/sound/speech/bit_ring.h"
 #include "codecs/sound/speech/probe_registry.h"
 #include "codecs/sound/speech/rt24/rt24_decoder.h"
@@ -60,30 +59,7 @@ bool BuildStates(CodecHandle& handle)
 
 CodecResult OpenRt24(std::unique_ptr<CodecHandle>* handleVar, CodecKind kind)
 {
-    const CodecResult opened = OpenCodecHandle(handleVar, kind, kRt24FormatTag, kRt24SecondTag);
-    if (opened != kCodecOk)
-        return opened;
-    bool built = false;
-    try {
-        built = BuildStates(**handleVar);
-    } catch (const std::bad_alloc&) {
-        built = false;
-    }
-    if (!built) {
-        // Whatever was made goes with the handle; the caller's variable ends null.
-        CloseCodecHandle(handleVar, kind);
-        handleVar->reset();
-        return kCodecOutOfMemory;
-    }
-    return kCodecOk;
-}
-
-CodecResult CloseRt24(std::unique_ptr<CodecHandle>* handleVar, CodecKind kind)
-{
-    const CodecResult closed = CloseCodecHandle(handleVar, kind);
-    if (closed == kCodecOk)
-        FreeTransformTables();
-    return closed;
+    return OpenBuiltCodecHandle(handleVar, kind, kRt24FormatTag, kRt24SecondTag, BuildStates);
 }
 
 bool HasRt24Tag(const CodecHandle* handle)
@@ -103,15 +79,6 @@ CodecResult CheckRt24Frame(const CodecHandle* handle, const CodecIO* io, CodecKi
 Rt24Decoder* DecoderOf(CodecHandle* handle)
 {
     return dynamic_cast<Rt24Decoder*>(handle->state.get());
-}
-
-CodecResult CheckDecoderSetting(CodecHandle* handle, Rt24Decoder*& outDecoder)
-{
-    const CodecResult checked = CheckHandle(handle, CodecKind::kDecoder);
-    if (checked != kCodecOk)
-        return checked;
-    outDecoder = DecoderOf(handle);
-    return outDecoder != nullptr ? kCodecOk : kCodecBadHandle;
 }
 
 // 54, 67 or 64 bits by the handle's tag; 0 for another tag.
@@ -207,18 +174,18 @@ CodecResult Rt24Decode(CodecHandle* handle, CodecIO* io)
 
 CodecResult Rt24EncoderClose(std::unique_ptr<CodecHandle>* handleVar)
 {
-    return CloseRt24(handleVar, CodecKind::kEncoder);
+    return CloseTransformingCodecHandle(handleVar, CodecKind::kEncoder);
 }
 
 CodecResult Rt24DecoderClose(std::unique_ptr<CodecHandle>* handleVar)
 {
-    return CloseRt24(handleVar, CodecKind::kDecoder);
+    return CloseTransformingCodecHandle(handleVar, CodecKind::kDecoder);
 }
 
 CodecResult Rt24GetNeedFrame(CodecHandle* handle, uint8_t* out)
 {
     Rt24Decoder* decoder = nullptr;
-    const CodecResult checked = CheckDecoderSetting(handle, decoder);
+    const CodecResult checked = CheckHandleState(handle, CodecKind::kDecoder, decoder);
     if (checked != kCodecOk)
         return checked;
     if (out == nullptr)
@@ -230,7 +197,7 @@ CodecResult Rt24GetNeedFrame(CodecHandle* handle, uint8_t* out)
 CodecResult Rt24SetTimeScale(CodecHandle* handle, float scale)
 {
     Rt24Decoder* decoder = nullptr;
-    const CodecResult checked = CheckDecoderSetting(handle, decoder);
+    const CodecResult checked = CheckHandleState(handle, CodecKind::kDecoder, decoder);
     if (checked != kCodecOk)
         return checked;
     if (!(scale >= kRt24MinTimeScale && scale <= kRt24MaxTimeScale))
@@ -242,7 +209,7 @@ CodecResult Rt24SetTimeScale(CodecHandle* handle, float scale)
 CodecResult Rt24GetTimeScale(CodecHandle* handle, float* out)
 {
     Rt24Decoder* decoder = nullptr;
-    const CodecResult checked = CheckDecoderSetting(handle, decoder);
+    const CodecResult checked = CheckHandleState(handle, CodecKind::kDecoder, decoder);
     if (checked != kCodecOk)
         return checked;
     if (out == nullptr)
@@ -254,7 +221,7 @@ CodecResult Rt24GetTimeScale(CodecHandle* handle, float* out)
 CodecResult Rt24MarkFrameLost(CodecHandle* handle)
 {
     Rt24Decoder* decoder = nullptr;
-    const CodecResult checked = CheckDecoderSetting(handle, decoder);
+    const CodecResult checked = CheckHandleState(handle, CodecKind::kDecoder, decoder);
     if (checked != kCodecOk)
         return checked;
     decoder->MarkFrameLost();

@@ -6,7 +6,6 @@
 #include <span>
 
 #include "codecs/sound/fft.h"
-#include "codecs/sound/fft_tables.h"
 #include "codecs/sound/speech/bit_ring.h"
 #include "codecs/sound/speech/probe_registry.h"
 #include "codecs/sound/speech/sc36/sc36_decoder.h"
@@ -75,45 +74,9 @@ Sc36Decoder* DecoderOf(CodecHandle* handle)
     return dynamic_cast<Sc36Decoder*>(handle->state.get());
 }
 
-CodecResult CheckDecoder(CodecHandle* handle, Sc36Decoder*& out)
-{
-    const CodecResult checked = CheckHandle(handle, CodecKind::kDecoder);
-    if (checked != kCodecOk)
-        return checked;
-    out = DecoderOf(handle);
-    return out != nullptr ? kCodecOk : kCodecBadHandle;
-}
-
-CodecResult CheckEncoder(CodecHandle* handle, Sc36Encoder*& out)
-{
-    const CodecResult checked = CheckHandle(handle, CodecKind::kEncoder);
-    if (checked != kCodecOk)
-        return checked;
-    out = EncoderOf(handle);
-    return out != nullptr ? kCodecOk : kCodecBadHandle;
-}
-
 bool IsGoodHandle(const CodecHandle* handle)
 {
     return handle != nullptr && handle->magic == kCodecHandleMagic;
-}
-
-// The ring checks of the stream operations, which need no sample buffer.
-CodecResult CheckRing(const CodecIO* io)
-{
-    if (io == nullptr)
-        return kCodecNullArgument;
-    if (io->coded == nullptr)
-        return kCodecNoCoded;
-    if (io->startByte >= io->codedSize)
-        return kCodecBadStartByte;
-    if (io->endByte >= io->codedSize)
-        return kCodecBadEndByte;
-    if (io->startBit > 7)
-        return kCodecBadStartBit;
-    if (io->endBit > 7)
-        return kCodecBadEndBit;
-    return kCodecOk;
 }
 
 const LayerSizeTable& LayerSizesOf(const CodecHandle* handle)
@@ -174,33 +137,6 @@ template <Sc36Variant V> bool BuildDecoder(CodecHandle& handle)
     handle.secondState = std::make_unique<Sc36CallRecord>();
     handle.functions = std::make_unique<CodecFunctionTable>(Sc36Functions<V>());
     return handle.state && handle.secondState && handle.functions && PrepareTransforms(CodecKind::kDecoder);
-}
-
-CodecResult OpenSc36(std::unique_ptr<CodecHandle>* handleVar, CodecKind kind, uint32_t tag, bool (*build)(CodecHandle&))
-{
-    const CodecResult opened = OpenCodecHandle(handleVar, kind, tag, kSc36BaseLayerTag);
-    if (opened != kCodecOk)
-        return opened;
-    bool built = false;
-    try {
-        built = build(**handleVar);
-    } catch (const std::bad_alloc&) {
-        built = false;
-    }
-    if (!built) {
-        CloseCodecHandle(handleVar, kind);
-        handleVar->reset();
-        return kCodecOutOfMemory;
-    }
-    return kCodecOk;
-}
-
-CodecResult CloseSc36(std::unique_ptr<CodecHandle>* handleVar, CodecKind kind)
-{
-    const CodecResult closed = CloseCodecHandle(handleVar, kind);
-    if (closed == kCodecOk)
-        FreeTransformTables();
-    return closed;
 }
 
 // The ring bytes of one layer, read through the bit ring at the read position.
@@ -318,12 +254,12 @@ template <Sc36Variant V> CodecResult Sc36GetInfo(CodecInfo* info)
 
 template <Sc36Variant V> CodecResult Sc36EncoderOpen(std::unique_ptr<CodecHandle>* handleVar)
 {
-    return OpenSc36(handleVar, CodecKind::kEncoder, TagOf(V), BuildEncoder<V>);
+    return OpenBuiltCodecHandle(handleVar, CodecKind::kEncoder, TagOf(V), kSc36BaseLayerTag, BuildEncoder<V>);
 }
 
 template <Sc36Variant V> CodecResult Sc36DecoderOpen(std::unique_ptr<CodecHandle>* handleVar)
 {
-    return OpenSc36(handleVar, CodecKind::kDecoder, TagOf(V), BuildDecoder<V>);
+    return OpenBuiltCodecHandle(handleVar, CodecKind::kDecoder, TagOf(V), kSc36BaseLayerTag, BuildDecoder<V>);
 }
 
 template <Sc36Variant V> CodecResult Sc36Encode(CodecHandle* handle, CodecIO* io)
@@ -359,7 +295,7 @@ template <Sc36Variant V> CodecResult Sc36Encode(CodecHandle* handle, CodecIO* io
 template <Sc36Variant V> CodecResult Sc36Decode(CodecHandle* handle, CodecIO* io)
 {
     Sc36Decoder* decoder = nullptr;
-    const CodecResult checked = CheckDecoder(handle, decoder);
+    const CodecResult checked = CheckHandleState(handle, CodecKind::kDecoder, decoder);
     if (checked != kCodecOk)
         return checked;
     const CurrentRecord current(*handle, io);
@@ -368,12 +304,12 @@ template <Sc36Variant V> CodecResult Sc36Decode(CodecHandle* handle, CodecIO* io
 
 template <Sc36Variant V> CodecResult Sc36EncoderClose(std::unique_ptr<CodecHandle>* handleVar)
 {
-    return CloseSc36(handleVar, CodecKind::kEncoder);
+    return CloseTransformingCodecHandle(handleVar, CodecKind::kEncoder);
 }
 
 template <Sc36Variant V> CodecResult Sc36DecoderClose(std::unique_ptr<CodecHandle>* handleVar)
 {
-    return CloseSc36(handleVar, CodecKind::kDecoder);
+    return CloseTransformingCodecHandle(handleVar, CodecKind::kDecoder);
 }
 
 template <Sc36Variant V> const CodecFunctionTable& Sc36Functions()
@@ -425,7 +361,7 @@ CodecResult Sc36GetCapabilities(Sc36Capabilities* out)
 CodecResult Sc36IsFrameNeeded(CodecHandle* handle, uint8_t* out)
 {
     Sc36Decoder* decoder = nullptr;
-    if (const CodecResult checked = CheckDecoder(handle, decoder); checked != kCodecOk)
+    if (const CodecResult checked = CheckHandleState(handle, CodecKind::kDecoder, decoder); checked != kCodecOk)
         return checked;
     if (out == nullptr)
         return kCodecNullArgument;
@@ -436,7 +372,7 @@ CodecResult Sc36IsFrameNeeded(CodecHandle* handle, uint8_t* out)
 CodecResult Sc36SetTimeScale(CodecHandle* handle, float factor)
 {
     Sc36Decoder* decoder = nullptr;
-    if (const CodecResult checked = CheckDecoder(handle, decoder); checked != kCodecOk)
+    if (const CodecResult checked = CheckHandleState(handle, CodecKind::kDecoder, decoder); checked != kCodecOk)
         return checked;
     if (!(factor >= kMinimumTimeScale && factor <= kMaximumTimeScale))
         return kCodecBadTimeScale;
@@ -447,7 +383,7 @@ CodecResult Sc36SetTimeScale(CodecHandle* handle, float factor)
 CodecResult Sc36GetTimeScale(CodecHandle* handle, float* out)
 {
     Sc36Decoder* decoder = nullptr;
-    if (const CodecResult checked = CheckDecoder(handle, decoder); checked != kCodecOk)
+    if (const CodecResult checked = CheckHandleState(handle, CodecKind::kDecoder, decoder); checked != kCodecOk)
         return checked;
     if (out == nullptr)
         return kCodecNullArgument;
@@ -458,7 +394,7 @@ CodecResult Sc36GetTimeScale(CodecHandle* handle, float* out)
 CodecResult Sc36MarkFrameLost(CodecHandle* handle)
 {
     Sc36Decoder* decoder = nullptr;
-    if (const CodecResult checked = CheckDecoder(handle, decoder); checked != kCodecOk)
+    if (const CodecResult checked = CheckHandleState(handle, CodecKind::kDecoder, decoder); checked != kCodecOk)
         return checked;
     decoder->Loss().present = 0;
     return kCodecOk;
@@ -487,7 +423,7 @@ CodecResult Sc36GetLevel(CodecHandle* handle, uint16_t* out)
 CodecResult Sc36SetDiscontinuity(CodecHandle* handle, uint32_t value)
 {
     Sc36Decoder* decoder = nullptr;
-    if (const CodecResult checked = CheckDecoder(handle, decoder); checked != kCodecOk)
+    if (const CodecResult checked = CheckHandleState(handle, CodecKind::kDecoder, decoder); checked != kCodecOk)
         return checked;
     decoder->RequestDiscontinuity(value);
     return kCodecOk;
@@ -496,7 +432,7 @@ CodecResult Sc36SetDiscontinuity(CodecHandle* handle, uint32_t value)
 CodecResult Sc36RequestRepeat(CodecHandle* handle)
 {
     Sc36Decoder* decoder = nullptr;
-    if (const CodecResult checked = CheckDecoder(handle, decoder); checked != kCodecOk)
+    if (const CodecResult checked = CheckHandleState(handle, CodecKind::kDecoder, decoder); checked != kCodecOk)
         return checked;
     decoder->RequestRepeat();
     return kCodecOk;
@@ -567,9 +503,9 @@ uint32_t HeldBytes(const CodecIO& io)
 
 CodecResult Sc36ExtractLayers(CodecHandle* handle, CodecIO* source, CodecIO* destination, uint32_t mask)
 {
-    if (const CodecResult checked = CheckRing(source); checked != kCodecOk)
+    if (const CodecResult checked = CheckCodecRing(source); checked != kCodecOk)
         return checked;
-    if (const CodecResult checked = CheckRing(destination); checked != kCodecOk)
+    if (const CodecResult checked = CheckCodecRing(destination); checked != kCodecOk)
         return checked;
     const LayerSizeTable& sizes = LayerSizesOf(handle);
     destination->endByte = destination->startByte;
@@ -610,7 +546,7 @@ CodecResult Sc36MergeLayers(CodecHandle* handle, CodecIO* source1, CodecIO* sour
                             uint32_t mask1, uint32_t mask2)
 {
     for (const CodecIO* io : {source1, source2, destination})
-        if (const CodecResult checked = CheckRing(io); checked != kCodecOk)
+        if (const CodecResult checked = CheckCodecRing(io); checked != kCodecOk)
             return checked;
     const LayerSizeTable& sizes = LayerSizesOf(handle);
     if ((mask1 & mask2) != 0 || !IsPrefixLayerMask(mask1 | mask2, sizes))
@@ -675,7 +611,7 @@ CodecResult Sc36GetStreamLayers(CodecHandle* handle, CodecIO* io, uint32_t* outM
 CodecResult Sc36SetEncoderLayers(CodecHandle* handle, uint32_t mask)
 {
     Sc36Encoder* encoder = nullptr;
-    if (const CodecResult checked = CheckEncoder(handle, encoder); checked != kCodecOk)
+    if (const CodecResult checked = CheckHandleState(handle, CodecKind::kEncoder, encoder); checked != kCodecOk)
         return checked;
     if (!IsPrefixLayerMask(mask, LayerSizesOf(handle)))
         return kCodecBadLayers;
@@ -698,7 +634,7 @@ CodecResult Sc36SetEncoderLayers(CodecHandle* handle, uint32_t mask)
 CodecResult Sc36GetEncoderLayers(CodecHandle* handle, uint32_t* outMask)
 {
     Sc36Encoder* encoder = nullptr;
-    if (const CodecResult checked = CheckEncoder(handle, encoder); checked != kCodecOk)
+    if (const CodecResult checked = CheckHandleState(handle, CodecKind::kEncoder, encoder); checked != kCodecOk)
         return checked;
     if (outMask == nullptr)
         return kCodecNullArgument;
