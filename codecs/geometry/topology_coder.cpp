@@ -84,8 +84,8 @@ int EncodeObject(const TriangleRecord& object, MeshGraph& graph, ComponentRecord
 constexpr uint32_t kComparedRing = 16; // rings up to this long are checked for repeats pairwise
 
 // Every directed ring entry (v, n) must have its reverse (n, v), as often: the rings describe one consistent
-// surface. A neighbour that is no node has no reverse.
-bool RingsAreSymmetric(const MeshGraph& graph, const RingSlots& slots)
+// surface. A neighbour that is no node has no reverse. outDistinct: whether every ring names each neighbour once.
+bool RingsAreSymmetric(const MeshGraph& graph, const RingSlots& slots, bool& outDistinct)
 {
     // Most rings name each neighbour once. Between two such rings an entry's reverse is there exactly once when
     // its opposite slot was found, and nothing needs counting. Long rings are counted, not compared pairwise.
@@ -99,6 +99,7 @@ bool RingsAreSymmetric(const MeshGraph& graph, const RingSlots& slots)
                 once = once && ring[i] != ring[j];
         distinct[v] = once ? 1 : 0;
     }
+    outDistinct = std::find(distinct.begin(), distinct.end(), 0) == distinct.end();
     for (uint32_t v = 0; v < graph.nodes.size(); ++v) {
         const VertexNode& node = graph.nodes[v];
         const int32_t* ring = graph.neighbours.data() + node.ringStart;
@@ -139,12 +140,35 @@ bool AssignPositionIndices(MeshGraph& graph, std::span<const uint32_t> pairs, ui
     return true;
 }
 
+// The polygons of a surface whose every polygon is a triangle, as the polygon walk finds them when every ring
+// names each neighbour once: the walk starts at each node's slots in turn, and the triangle it closes from slot k
+// is the one whose corner lies in slot k - 1. So a node's triangles come in slot order, except that the one in
+// its last slot, which slot 0 closes, comes first. first..end are the triangles the node has just made, and
+// lastSlot whether the last of them lies in its last slot.
+void AppendTrianglePolygons(uint32_t first, uint32_t end, bool lastSlot, std::vector<int32_t>& out)
+{
+    const auto append = [&](uint32_t t) {
+        out.insert(out.end(),
+                   {static_cast<int32_t>(3 * t), static_cast<int32_t>(3 * t + 1), static_cast<int32_t>(3 * t + 2), -1});
+    };
+    if (lastSlot)
+        append(--end);
+    for (uint32_t t = first; t < end; ++t)
+        append(t);
+}
+
 // Triangles at their earliest vertex, with corners numbered in the same visit: the node's slot gets 3t, the
-// next vertex's slot that holds the third one 3t + 1, the third's slot that holds the node 3t + 2.
-bool BuildDecodedTriangles(MeshGraph& graph, const RingSlots& slots, std::vector<std::array<uint32_t, 3>>& out)
+// next vertex's slot that holds the third one 3t + 1, the third's slot that holds the node 3t + 2. polygons, when
+// given, gets each triangle as a polygon, in the order of the polygon walk (see AppendTrianglePolygons).
+bool BuildDecodedTriangles(MeshGraph& graph, const RingSlots& slots, std::vector<std::array<uint32_t, 3>>& out,
+                           std::vector<int32_t>* polygons)
 {
     out.clear();
     out.reserve(graph.neighbours.size() / 3); // each triangle takes three ring entries
+    if (polygons) {
+        polygons->clear();
+        polygons->reserve(4 * out.capacity());
+    }
     // slot: v's first slot that holds the triangle's next vertex, or -1.
     const auto place = [&](uint32_t v, int32_t slot, int32_t following, int32_t corner) {
         const uint32_t valence = graph.nodes[v].valence;
@@ -157,6 +181,8 @@ bool BuildDecodedTriangles(MeshGraph& graph, const RingSlots& slots, std::vector
     size_t inner = 0; // slots between two regular neighbours
     for (const uint32_t v : graph.traversal) {
         const VertexNode& node = graph.nodes[v];
+        const uint32_t first = static_cast<uint32_t>(out.size());
+        bool lastSlot = false;
         for (uint32_t k = 0; k < node.valence; ++k) {
             const int32_t a = graph.Neighbour(v, k);
             const int32_t b = graph.Neighbour(v, NextSlot(k, node.valence));
@@ -187,7 +213,10 @@ bool BuildDecodedTriangles(MeshGraph& graph, const RingSlots& slots, std::vector
             out.push_back({static_cast<uint32_t>(node.position),
                            static_cast<uint32_t>(graph.nodes[static_cast<size_t>(a)].position),
                            static_cast<uint32_t>(graph.nodes[static_cast<size_t>(b)].position)});
+            lastSlot = k + 1 == node.valence;
         }
+        if (polygons)
+            AppendTrianglePolygons(first, static_cast<uint32_t>(out.size()), lastSlot, *polygons);
     }
     // Every slot between two regular neighbours belongs to exactly one triangle. Each triangle set three such
     // slots that were unset, so counting them is enough.
@@ -201,13 +230,23 @@ int DecodeObject(const ComponentRecord& record, DecodedTopology& out)
         return PX_ERR;
     RingSlots slots(graph); // the rings are final from here on
     slots.FindOpposites();
-    if (!RingsAreSymmetric(graph, slots) || !AssignPositionIndices(graph, record.identification, out.vertexCount))
+    bool distinct = false;
+    if (!RingsAreSymmetric(graph, slots, distinct) ||
+        !AssignPositionIndices(graph, record.identification, out.vertexCount))
         return PX_ERR;
+    // When every face has three polygon edges every polygon is a triangle, and over rings that name each
+    // neighbour once the walk would find exactly the triangles: they are listed as they are made instead.
+    const std::vector<uint8_t>& counts = record.faceEdgeCounts;
+    const bool trianglesOnly = distinct && std::find_if(counts.begin(), counts.end(),
+                                                        [](uint8_t count) { return count != 3; }) == counts.end();
     // The command run leaves every corner unset (-1), and nothing before the triangles sets one.
-    if (!BuildDecodedTriangles(graph, slots, out.triangles) || record.faceEdgeCounts.size() != out.triangles.size())
+    if (!BuildDecodedTriangles(graph, slots, out.triangles, trianglesOnly ? &out.cornerList : nullptr) ||
+        counts.size() != out.triangles.size())
         return PX_ERR;
-    if (DecodeResidualEdgeFlags(graph, slots, record.faceEdgeCounts, record.residualFlags) != PX_OK)
+    if (DecodeResidualEdgeFlags(graph, slots, counts, record.residualFlags) != PX_OK)
         return PX_ERR;
+    if (trianglesOnly)
+        return PX_OK;
     return BuildPolygonCorners(graph, slots, out.triangles.size(), PX_ERR, out.cornerList);
 }
 
