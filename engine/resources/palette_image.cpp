@@ -109,10 +109,7 @@ bool SWimage::Read(SWchunkstream& in)
         if (in.Status() != 0 || !stored.hasHeader || !stored.hasIndices)
             return false;
         std::vector<uint32_t> shown(stored.indices.size());
-        SetName(std::move(stored.header.name));
-        SetTextureFlags(stored.header.flags);
-        SetSize(static_cast<int32_t>(stored.header.width), static_cast<int32_t>(stored.header.height));
-        Pixels().swap(shown);
+        TakeStoredImage(stored.header, shown);
     } catch (const std::bad_alloc&) {
         return false;
     }
@@ -146,10 +143,7 @@ std::unique_ptr<SWtexture> SWimage::Clone() const
         return nullptr;
     try {
         auto copy = std::make_unique<SWimage>();
-        copy->SetName(GetName());
-        copy->SetTextureFlags(GetTextureFlags());
-        copy->Pixels() = Pixels();
-        copy->SetSize(GetWidth(), GetHeight());
+        CopyImageTo(*copy);
         copy->m_palette = m_palette;
         copy->m_colours = m_colours;
         copy->m_indices = m_indices;

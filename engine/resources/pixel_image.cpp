@@ -1,6 +1,9 @@
 #include "engine/resources/pixel_image.h"
 
 #include <new>
+#include <utility>
+
+#include "engine/resources/texture_header_record.h"
 
 uint8_t SWpixelimage::GreyOf(uint32_t pixel)
 {
@@ -21,4 +24,20 @@ bool SWpixelimage::Allocate(int64_t width, int64_t height)
     }
     SetSize(static_cast<int32_t>(width), static_cast<int32_t>(height));
     return true;
+}
+
+void SWpixelimage::TakeStoredImage(TextureHeader& header, std::vector<uint32_t>& shown)
+{
+    SetName(std::move(header.name));
+    SetTextureFlags(header.flags);
+    SetSize(static_cast<int32_t>(header.width), static_cast<int32_t>(header.height));
+    m_pixels.swap(shown);
+}
+
+void SWpixelimage::CopyImageTo(SWpixelimage& copy) const
+{
+    copy.SetName(GetName());
+    copy.SetTextureFlags(GetTextureFlags());
+    copy.m_pixels = m_pixels;
+    copy.SetSize(GetWidth(), GetHeight());
 }

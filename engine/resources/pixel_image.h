@@ -9,6 +9,8 @@
 
 #include "engine/resources/texture.h"
 
+struct TextureHeader;
+
 class SWpixelimage : public SWtexture {
 public:
     const uint32_t* GetPixels() const override { return m_pixels.empty() ? nullptr : m_pixels.data(); }
@@ -24,6 +26,10 @@ protected:
     bool Allocate(int64_t width, int64_t height);
     std::vector<uint32_t>& Pixels() { return m_pixels; }
     const std::vector<uint32_t>& Pixels() const { return m_pixels; }
+    // A read image takes the stored name, flags and size, and shown as its pixels (swapped, never copied).
+    void TakeStoredImage(TextureHeader& header, std::vector<uint32_t>& shown);
+    // What every clone starts with: name, flags, pixels and size; throws std::bad_alloc, leaving copy half made.
+    void CopyImageTo(SWpixelimage& copy) const;
 
 private:
     std::vector<uint32_t> m_pixels;

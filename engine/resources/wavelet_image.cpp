@@ -139,10 +139,7 @@ bool SWwaveletimage::Read(SWchunkstream& in)
     }
     if (stored.hasPixels)
         shown.swap(stored.pixels);
-    SetName(std::move(stored.header.name));
-    SetTextureFlags(stored.header.flags);
-    SetSize(static_cast<int32_t>(stored.header.width), static_cast<int32_t>(stored.header.height));
-    Pixels().swap(shown);
+    TakeStoredImage(stored.header, shown);
     m_quality = std::min(stored.quality, 100u);
     m_stream.swap(stored.stream);
     m_damaged = false;
@@ -180,10 +177,7 @@ std::unique_ptr<SWtexture> SWwaveletimage::Clone() const
         return nullptr;
     try {
         auto copy = std::make_unique<SWwaveletimage>();
-        copy->SetName(GetName());
-        copy->SetTextureFlags(GetTextureFlags());
-        copy->Pixels() = Pixels();
-        copy->SetSize(GetWidth(), GetHeight());
+        CopyImageTo(*copy);
         copy->m_quality = m_quality;
         copy->m_stream = m_stream;
         copy->m_damaged = m_damaged;
