@@ -512,7 +512,15 @@ namespace {
 
 // Codes up to this long are found by one look-up of the next bits; longer ones by the walk over lengths.
 constexpr uint32_t kLookupBits = 10;
-constexpr uint32_t kLookupLengthBits = 8; // a look-up entry: table index above, code length in the low 8 bits
+
+// What the next lookupBits bits start with: a code of at most that length, or nothing (length 0) when the code is
+// longer. A code's value is kept beside its table index so that the common case needs no second look-up.
+struct LookupEntry {
+    uint32_t index = 0;  // table entry
+    int32_t value = 0;   // min + offset; unused for the escape
+    uint8_t length = 0;  // 0: a longer code starts here
+    bool escape = false; // the escape, whose offset follows raw
+};
 
 // A canonical code read back: per length, the first code and the index of its first table entry.
 struct CanonicalDecoder {
@@ -520,21 +528,26 @@ struct CanonicalDecoder {
     std::vector<uint64_t> firstCode;
     std::vector<uint32_t> firstIndex;
     std::vector<uint32_t> countAt;
-    std::vector<uint32_t> lookup; // per value of the next lookupBits bits: its entry and length, or 0 when longer
+    std::vector<LookupEntry> lookup; // per value of the next lookupBits bits
     uint32_t lookupBits = 0;
     uint32_t longest = 0;
 };
 
-// Every code of at most lookupBits bits fills the look-up slots of all bit strings it starts.
-void FillLookup(CanonicalDecoder& decoder)
+// Every code of at most lookupBits bits fills the look-up slots of all bit strings it starts. The table's offsets
+// are already checked against the range, so each value lies in [min, max].
+void FillLookup(CanonicalDecoder& decoder, const DeltaRange& range)
 {
     decoder.lookupBits = std::min(decoder.longest, kLookupBits);
-    decoder.lookup.assign(size_t{1} << decoder.lookupBits, 0);
+    decoder.lookup.assign(size_t{1} << decoder.lookupBits, LookupEntry{});
     for (uint32_t length = 1; length <= decoder.lookupBits; ++length) {
         const uint32_t spare = decoder.lookupBits - length;
         for (uint32_t k = 0; k < decoder.countAt[length]; ++k) {
             const uint64_t code = decoder.firstCode[length] + k;
-            const uint32_t entry = (decoder.firstIndex[length] + k) << kLookupLengthBits | length;
+            const uint32_t index = decoder.firstIndex[length] + k;
+            const int64_t symbol = decoder.symbols[index];
+            const bool escape = symbol == kEscapeSymbol;
+            const LookupEntry entry{index, escape ? 0 : static_cast<int32_t>(range.min + symbol),
+                                    static_cast<uint8_t>(length), escape};
             std::fill_n(decoder.lookup.begin() + static_cast<ptrdiff_t>(code << spare), size_t{1} << spare, entry);
         }
     }
@@ -579,7 +592,7 @@ int ReadCodeTable(BitReader& in, const DeltaRange& range, uint32_t offsetBits, C
         return PX_ERR; // an incomplete tree leaves codes that lead nowhere
     if (in.Overrun())
         return PX_ERR;
-    FillLookup(out);
+    FillLookup(out, range);
     return PX_OK;
 }
 
@@ -603,10 +616,10 @@ size_t FindLongCode(BitReader& in, const CanonicalDecoder& decoder, uint32_t& ou
 // The tree is complete, so every bit string starts with exactly one code.
 uint32_t FindCode(const CanonicalDecoder& decoder, uint64_t window, uint32_t& outLength)
 {
-    const uint32_t entry = decoder.lookup[window >> (64 - decoder.lookupBits)];
-    if (entry != 0) {
-        outLength = entry & ((1u << kLookupLengthBits) - 1);
-        return entry >> kLookupLengthBits;
+    const LookupEntry& entry = decoder.lookup[window >> (64 - decoder.lookupBits)];
+    if (entry.length != 0) {
+        outLength = entry.length;
+        return entry.index;
     }
     for (uint32_t length = decoder.lookupBits + 1; length <= decoder.longest; ++length) {
         const uint64_t code = window >> (64 - length);
@@ -663,12 +676,32 @@ template <typename Put> int DecodeDeltaValues(BitReader& in, uint64_t deltaCount
         return PX_ERR;
     if (in.GetBits(32) != deltaCount || deltaCount > in.RemainingBits())
         return PX_ERR;
+    // Codes the look-up finds whole are taken from one window of the stream, the bits used added up and skipped
+    // when the window runs short: the position does not wait on each code's length in memory. Escapes and long
+    // codes go through the reader. Bits past the end read as 0 either way, and skipping past it marks the overrun.
+    uint64_t window = in.PeekWindow();
+    uint32_t used = 0;
     for (uint64_t i = 0; i < deltaCount; ++i) {
+        if (used > BitReader::kWindowBits - decoder.lookupBits) {
+            in.SkipBits(used);
+            window = in.PeekWindow();
+            used = 0;
+        }
+        const LookupEntry& entry = decoder.lookup[(window << used) >> (64 - decoder.lookupBits)];
+        if (entry.length != 0 && !entry.escape) {
+            used += entry.length;
+            put(entry.value);
+            continue;
+        }
+        in.SkipBits(used);
+        used = 0;
         int32_t value = 0;
         if (DecodeCodedValue(in, decoder, range, offsetBits, value) != PX_OK)
             return PX_ERR;
         put(value);
+        window = in.PeekWindow();
     }
+    in.SkipBits(used);
     return in.Overrun() ? PX_ERR : PX_OK;
 }
 

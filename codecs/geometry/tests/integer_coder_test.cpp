@@ -44,6 +44,23 @@ int Decode(const Bytes& stream, std::vector<DataItem>& items)
     return px::DecodeIntegerData(reader, items);
 }
 
+// The same block read as a caller that reads its absolute values itself does: skipped, then the deltas alone.
+int DecodeDeltasOnly(const Bytes& stream, const std::vector<DataItem>& items, std::vector<int32_t>& outValues)
+{
+    outValues.assign(3, 0x55AA55AA);
+    px::BitReader reader;
+    if (!reader.Open(stream))
+        return -1;
+    uint64_t deltaCount = 0;
+    for (const DataItem& item : items) {
+        if (item.mode == px::kModeAbsolute)
+            reader.SkipBits(item.width);
+        else
+            ++deltaCount;
+    }
+    return px::DecodeDeltaData(reader, deltaCount, outValues);
+}
+
 std::vector<DataItem> Deltas(std::initializer_list<int32_t> values)
 {
     std::vector<DataItem> items;
@@ -122,6 +139,13 @@ TEST(IntegerCoderRoundTrip, RandomMixedListsComeBackExactly)
         ASSERT_EQ(Decode(stream, decoded), px::PX_OK);
         for (size_t i = 0; i < items.size(); ++i)
             ASSERT_EQ(decoded[i].value, items[i].value) << "item " << i;
+        std::vector<int32_t> deltas;
+        ASSERT_EQ(DecodeDeltasOnly(stream, items, deltas), px::PX_OK);
+        std::vector<int32_t> expected;
+        for (const DataItem& item : items)
+            if (item.mode == px::kModeDelta)
+                expected.push_back(item.value);
+        ASSERT_EQ(deltas, expected);
     }
 }
 
@@ -314,8 +338,12 @@ TEST(IntegerCoderDamaged, EveryTruncationFailsCleanly)
     const Bytes valid = Encode(items, 98);
     for (size_t length = 8; length < valid.size(); ++length) {
         SCOPED_TRACE(length);
+        const Bytes cut(valid.begin(), valid.begin() + static_cast<long>(length));
         std::vector<DataItem> decoded = items;
-        EXPECT_EQ(Decode(Bytes(valid.begin(), valid.begin() + static_cast<long>(length)), decoded), px::PX_ERR);
+        EXPECT_EQ(Decode(cut, decoded), px::PX_ERR);
+        std::vector<int32_t> deltas;
+        EXPECT_EQ(DecodeDeltasOnly(cut, items, deltas), px::PX_ERR);
+        EXPECT_TRUE(deltas.empty());
     }
 }
 
