@@ -6,35 +6,22 @@
 #include <span>
 #include <vector>
 
-#include "engine/core/buffer.h"
 #include "engine/core/chunk_stream.h"
 #include "engine/resources/speech_data.h"
-
-namespace {
-
-std::vector<uint8_t> PayloadOf(SWspeechdata& speech)
-{
-    SWbuffer buffer;
-    SWchunkstream out(buffer, SWchunkstream::kWrite);
-    if (!speech.Write(out))
-        std::abort();
-    return buffer.ToVector();
-}
-
-} // namespace
+#include "testsupport/resources/record_payload.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     SWspeechdata kept("kept");
     kept.AddChannel(3, {0.5f, 1.0f});
-    const std::vector<uint8_t> before = PayloadOf(kept);
+    const std::vector<uint8_t> before = RecordPayloadOf(kept);
     SWchunkstream in(std::span<const uint8_t>(data, size));
     if (!kept.Read(in)) {
-        if (PayloadOf(kept) != before)
+        if (RecordPayloadOf(kept) != before)
             std::abort(); // a failed read changed the object
         return 0;
     }
-    const std::vector<uint8_t> written = PayloadOf(kept);
+    const std::vector<uint8_t> written = RecordPayloadOf(kept);
     SWspeechdata again;
     SWchunkstream reread(written);
     if (!again.Read(reread) || !(again == kept))

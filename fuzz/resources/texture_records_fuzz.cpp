@@ -8,54 +8,29 @@
 #include <span>
 #include <vector>
 
-#include "engine/core/buffer.h"
 #include "engine/core/chunk_stream.h"
-#include "engine/core/type_tag.h"
 #include "engine/resources/palette_image.h"
 #include "engine/resources/resource_report.h"
-#include "engine/resources/texture_header_record.h"
 #include "engine/resources/wavelet_image.h"
+#include "testsupport/resources/record_payload.h"
 
 namespace {
 
-bool ClaimsTooManyPixels(std::span<const uint8_t> payload)
-{
-    SWchunkstream in(payload);
-    while (in.Remaining() >= 8) {
-        const uint32_t tag = in.TakeTag();
-        const auto child = in.OpenChild();
-        TextureHeader header;
-        if (tag == MakeTag("TXHD") && ReadTextureHeader(*child, header) &&
-            uint64_t{header.width} * header.height > (uint64_t{1} << 22))
-            return true;
-    }
-    return false;
-}
-
-std::vector<uint8_t> PayloadOf(SWtexture& image)
-{
-    SWbuffer buffer;
-    SWchunkstream out(buffer, SWchunkstream::kWrite);
-    if (!image.Write(out))
-        std::abort(); // every image the reader accepts can be written
-    return buffer.ToVector();
-}
-
 template <typename Image> void CheckRecord(std::span<const uint8_t> payload, Image& kept)
 {
-    const std::vector<uint8_t> before = PayloadOf(kept);
+    const std::vector<uint8_t> before = RecordPayloadOf(kept);
     SWchunkstream in(payload);
     if (!kept.Read(in)) {
-        if (PayloadOf(kept) != before)
+        if (RecordPayloadOf(kept) != before)
             std::abort(); // a failed read changed the image
         return;
     }
     if (!kept.IsValid())
         std::abort();
-    const std::vector<uint8_t> written = PayloadOf(kept);
+    const std::vector<uint8_t> written = RecordPayloadOf(kept);
     Image again;
     SWchunkstream reread(written);
-    if (!again.Read(reread) || PayloadOf(again) != written)
+    if (!again.Read(reread) || RecordPayloadOf(again) != written)
         std::abort();
 }
 
@@ -66,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (size < 1)
         return 0;
     const std::span<const uint8_t> payload(data + 1, size - 1);
-    if (ClaimsTooManyPixels(payload))
+    if (ClaimsMorePixelsThan(payload, uint64_t{1} << 22))
         return 0;
     const uint32_t pixels[4] = {0xFF102030u, 0xFF405060u, 0xFF708090u, 0xFFA0B0C0u};
     if (data[0] % 2 == 0) {
