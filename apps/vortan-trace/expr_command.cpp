@@ -10,32 +10,11 @@
 #include "engine/core/typed_value_text.h"
 #include "engine/core/world.h"
 #include "testsupport/behaviour/demo_scene.h"
+#include "testsupport/world/typed_value_names.h"
 
 namespace {
 
 constexpr int kRefused = 3;
-
-const char* TypeName(uint32_t type)
-{
-    switch (type) {
-    case kTypeString:
-        return "string";
-    case kTypeInteger:
-        return "integer";
-    case kTypeBoolean:
-        return "boolean";
-    case kTypeFloat:
-        return "float";
-    case kTypeVector:
-        return "vector";
-    case kTypeQuaternion:
-        return "quaternion";
-    case kTypeMatrix:
-        return "matrix";
-    default:
-        return "unknown";
-    }
-}
 
 std::string Operand(const SWworld& world, const SWexpressiontoken& token)
 {
@@ -49,7 +28,8 @@ std::string Operand(const SWworld& world, const SWexpressiontoken& token)
         const std::optional<std::string> name = world.GetQualifiedName(*variable);
         text += name ? *name : std::string("#") + std::to_string(variable->GetId());
     }
-    return text + " " + TypeName(variable->GetType()) + " = " + TypedValueText(variable->GetCurrentData());
+    return text + " " + worldtest::TypedValueTypeName(variable->GetType()) + " = " +
+           TypedValueText(variable->GetCurrentData());
 }
 
 } // namespace
@@ -84,6 +64,7 @@ int RunExprCommand(const char* text)
         }
     }
     const std::unique_ptr<SWproperty> value = SWexpression::Evaluate(expression.get());
-    std::printf("value %s %s\n", TypeName(value->GetType()), TypedValueText(value->GetCurrentData()).c_str());
+    std::printf("value %s %s\n", worldtest::TypedValueTypeName(value->GetType()),
+                TypedValueText(value->GetCurrentData()).c_str());
     return expression != nullptr ? 0 : kRefused;
 }

@@ -10,30 +10,9 @@
 #include "apps/vortan-world/command_table.h"
 #include "engine/behaviour/property.h"
 #include "engine/core/typed_value_text.h"
+#include "testsupport/world/typed_value_names.h"
 
 namespace {
-
-const char* TypeName(uint32_t type)
-{
-    switch (type) {
-    case kTypeString:
-        return "string";
-    case kTypeInteger:
-        return "integer";
-    case kTypeBoolean:
-        return "boolean";
-    case kTypeFloat:
-        return "float";
-    case kTypeVector:
-        return "vector";
-    case kTypeQuaternion:
-        return "quaternion";
-    case kTypeMatrix:
-        return "matrix";
-    default:
-        return "unknown";
-    }
-}
 
 std::optional<uint32_t> TypeOfLetter(char letter)
 {
@@ -98,7 +77,8 @@ int RunOps(std::span<char* const> args)
     }
     const auto result = left->ApplyOperator(*right, *op);
     if (result)
-        std::printf("result %s %s\n", TypeName(result->GetType()), TypedValueText(result->GetCurrentData()).c_str());
+        std::printf("result %s %s\n", worldtest::TypedValueTypeName(result->GetType()),
+                    TypedValueText(result->GetCurrentData()).c_str());
     else
         std::printf("result none\n");
     std::printf("compare %d\n", left->Compare(*right));
