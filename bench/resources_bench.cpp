@@ -44,6 +44,7 @@
 #include "testsupport/mesh/mesh_corpus.h"
 #include "testsupport/mesh/mesh_generators.h"
 #include "testsupport/mesh/off_file.h"
+#include "testsupport/mesh/polygon_chain.h"
 
 namespace {
 
@@ -321,23 +322,7 @@ std::unique_ptr<SWmeshobject> MeshObjectOf(const meshtest::OffMesh& off)
 {
     auto mesh = std::make_unique<SWmeshobject>();
     mesh->SetVertices(std::vector<float>(off.positions));
-    std::unique_ptr<SWarrayblock> head;
-    SWarrayblock* last = nullptr;
-    std::vector<uint32_t> corners;
-    for (const int32_t index : off.coordIndex) {
-        if (index >= 0) {
-            corners.push_back(static_cast<uint32_t>(index));
-            continue;
-        }
-        auto block = std::make_unique<SWarrayblock>(std::move(corners), false, std::vector<uint32_t>{}, 0, nullptr);
-        corners = {};
-        SWarrayblock* const added = block.get();
-        if (last == nullptr)
-            head = std::move(block);
-        else
-            last->Append(std::move(block));
-        last = added;
-    }
+    const std::unique_ptr<SWarrayblock> head = meshtest::PolygonChainOf(off);
     mesh->BuildPolygonIndices(head.get());
     return mesh;
 }

@@ -14,31 +14,9 @@
 #include "engine/resources/array_block.h"
 #include "engine/resources/mesh_object.h"
 #include "testsupport/mesh/off_file.h"
+#include "testsupport/mesh/polygon_chain.h"
 
 namespace {
-
-// The polygons in file order; an index below 0 or past the vertex count stays in, as the mesh must drop it.
-std::unique_ptr<SWarrayblock> ChainOf(const meshtest::OffMesh& off)
-{
-    std::unique_ptr<SWarrayblock> head;
-    SWarrayblock* last = nullptr;
-    std::vector<uint32_t> corners;
-    for (const int32_t index : off.coordIndex) {
-        if (index >= 0) {
-            corners.push_back(static_cast<uint32_t>(index));
-            continue;
-        }
-        auto block = std::make_unique<SWarrayblock>(std::move(corners), false, std::vector<uint32_t>{}, 0, nullptr);
-        corners = {};
-        SWarrayblock* const added = block.get();
-        if (last == nullptr)
-            head = std::move(block);
-        else
-            last->Append(std::move(block));
-        last = added;
-    }
-    return head;
-}
 
 bool BoundsExact(const SWbbox& box, const std::vector<float>& positions)
 {
@@ -69,7 +47,7 @@ int RunMesh(std::span<char* const> args)
     SWmeshobject mesh;
     mesh.SetFilling(true);
     mesh.SetVertices(std::vector<float>(off->positions));
-    const std::unique_ptr<SWarrayblock> chain = ChainOf(*off);
+    const std::unique_ptr<SWarrayblock> chain = meshtest::PolygonChainOf(*off);
     const SWpolygonbuild built = mesh.BuildPolygonIndices(chain.get());
     mesh.SetFilling(false);
     mesh.Prepare();

@@ -15,37 +15,14 @@
 #include "engine/resources/mesh_object.h"
 #include "testsupport/mesh/mesh_generators.h"
 #include "testsupport/mesh/off_file.h"
+#include "testsupport/mesh/polygon_chain.h"
 
 namespace {
-
-// The OFF mesh's polygons as an array-block chain, each with the given smoothing mask.
-std::unique_ptr<SWarrayblock> ChainOf(const meshtest::OffMesh& mesh, uint32_t mask = 1)
-{
-    std::unique_ptr<SWarrayblock> head;
-    SWarrayblock* last = nullptr;
-    std::vector<uint32_t> corners;
-    for (const int32_t index : mesh.coordIndex) {
-        if (index >= 0) {
-            corners.push_back(static_cast<uint32_t>(index));
-            continue;
-        }
-        auto block = std::make_unique<SWarrayblock>(std::move(corners), false, std::vector<uint32_t>{}, 0, nullptr);
-        corners = {};
-        block->SetSmoothingMask(mask);
-        SWarrayblock* const added = block.get();
-        if (last == nullptr)
-            head = std::move(block);
-        else
-            last->Append(std::move(block));
-        last = added;
-    }
-    return head;
-}
 
 SWpolygonbuild Load(SWmeshobject& mesh, const meshtest::OffMesh& off, uint32_t mask = 1)
 {
     mesh.SetVertices(std::vector<float>(off.positions));
-    const std::unique_ptr<SWarrayblock> chain = ChainOf(off, mask);
+    const std::unique_ptr<SWarrayblock> chain = meshtest::PolygonChainOf(off, mask);
     return mesh.BuildPolygonIndices(chain.get());
 }
 
