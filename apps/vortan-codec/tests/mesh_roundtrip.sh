@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# vortan-codec mesh encode / decode / roundtrip on a small mesh written here: the decoded mesh has the same
+# vortan-codec mesh encode / decode / roundtrip on a small committed mesh: the decoded mesh has the same
 # counts, the round trip reports consistent maps, and damaged or missing stream-set files are refused.
 set -euo pipefail
 tool=$1
@@ -7,20 +7,8 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 source "$(dirname "$0")/../../../testsupport/tools/run_tool.sh"
 
-cat > "$work/pyramid.off" <<'MESH'
-OFF
-5 5 0
-0 0 0
-2 0 0
-2 2 0
-0 2 0
-1 1 1.5
-4 3 2 1 0
-3 0 1 4
-3 1 2 4
-3 2 3 4
-3 3 0 4
-MESH
+# A square pyramid: a quadrilateral base and four triangles.
+cp "$(dirname "$0")/data/pyramid.off" "$work/pyramid.off"
 
 expect_done mesh encode "$work/pyramid.off" "$work/pyramid.px" --pos-bits 14 > /dev/null
 expect_done mesh decode "$work/pyramid.px" "$work/decoded.off"

@@ -8,20 +8,8 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 source "$(dirname "$0")/../../../testsupport/tools/run_tool.sh"
 
-cat > "$work/pyramid.off" <<'MESH'
-OFF
-5 5 0
-0 0 0
-2 0 0
-2 2 0
-0 2 0
-1 1 1.5
-4 3 2 1 0
-3 0 1 4
-3 1 2 4
-3 2 3 4
-3 3 0 4
-MESH
+# A square pyramid: a quadrilateral base and four triangles.
+cp "$(dirname "$0")/data/pyramid.off" "$work/pyramid.off"
 
 expect_done mesh encode "$work/pyramid.off" "$work/pyramid.px" --pos-bits 14 --stats > "$work/stats.txt"
 cat "$work/stats.txt"
