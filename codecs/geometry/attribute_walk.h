@@ -10,6 +10,7 @@
 #include <span>
 #include <tuple>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "codecs/geometry/quantisation.h"
@@ -38,13 +39,29 @@ template <size_t N> struct VertexValues {
 
 namespace walk_detail {
 
+template <size_t N> void RoundedAverage(const std::array<double, N>& sum, uint32_t count, Quantised<N>& out)
+{
+    // A division costs more than the rest of a prediction. By a power of two it equals the multiplication by the
+    // exact inverse (both round the same quotient), and most predictions average one, two or four terms.
+    if ((count & (count - 1)) == 0) {
+        const double inverse = 1.0 / count;
+        for (size_t i = 0; i < N; ++i)
+            out[i] = static_cast<int32_t>(RoundHalfAway(sum[i] * inverse));
+        return;
+    }
+    for (size_t i = 0; i < N; ++i)
+        out[i] = static_cast<int32_t>(RoundHalfAway(sum[i] / count));
+}
+
 template <size_t N> Quantised<N> RoundedAverage(const std::array<double, N>& sum, uint32_t count)
 {
     Quantised<N> out{};
-    for (size_t i = 0; i < N; ++i)
-        out[i] = static_cast<int32_t>(RoundHalfAway(sum[i] / count));
+    RoundedAverage(sum, count, out);
     return out;
 }
+
+template <typename Values>
+using ValueOf = std::remove_cvref_t<decltype(std::declval<const Values&>().valueOf(uint32_t{}))>;
 
 inline uint32_t Next(uint32_t k, uint32_t valence)
 {
@@ -68,13 +85,13 @@ template <typename Values> bool IsCodedRegular(const MeshGraph& graph, int32_t n
 
 } // namespace walk_detail
 
-// The average of node v's coded regular neighbours. Values is VertexValues or any type with the same members: a
-// hot walk passes its own, whose look-ups inline.
+// The average of node v's coded regular neighbours into outAverage; false when there is none. Values is
+// VertexValues or any type with the same members: a hot walk passes its own, whose look-ups inline.
 template <typename Values>
-auto NeighbourAverage(const MeshGraph& graph, uint32_t v, const Values& values)
-    -> std::optional<std::remove_cvref_t<decltype(values.valueOf(uint32_t{}))>>
+bool NeighbourAverage(const MeshGraph& graph, uint32_t v, const Values& values,
+                      walk_detail::ValueOf<Values>& outAverage)
 {
-    using Value = std::remove_cvref_t<decltype(values.valueOf(uint32_t{}))>;
+    using Value = walk_detail::ValueOf<Values>;
     constexpr size_t N = std::tuple_size_v<Value>;
     std::array<double, N> sum{};
     uint32_t count = 0;
@@ -88,16 +105,29 @@ auto NeighbourAverage(const MeshGraph& graph, uint32_t v, const Values& values)
         ++count;
     }
     if (count == 0)
-        return std::nullopt;
-    return walk_detail::RoundedAverage(sum, count);
+        return false;
+    walk_detail::RoundedAverage(sum, count, outAverage);
+    return true;
 }
 
 template <typename Values>
-auto PredictAtVertex(const MeshGraph& graph, const RingSlots& slots, uint32_t v, const Values& values)
-    -> std::optional<std::remove_cvref_t<decltype(values.valueOf(uint32_t{}))>>
+std::optional<walk_detail::ValueOf<Values>> NeighbourAverage(const MeshGraph& graph, uint32_t v, const Values& values)
+{
+    walk_detail::ValueOf<Values> average{};
+    if (!NeighbourAverage(graph, v, values, average))
+        return std::nullopt;
+    return average;
+}
+
+// The parallelogram prediction at node v into outPrediction, else the neighbour average; false when neither
+// exists. The walks call this form: an optional of an array comes back through memory in pieces and is read whole,
+// which stalls each vertex.
+template <typename Values>
+bool PredictAtVertex(const MeshGraph& graph, const RingSlots& slots, uint32_t v, const Values& values,
+                     walk_detail::ValueOf<Values>& outPrediction)
 {
     using walk_detail::Next;
-    using Value = std::remove_cvref_t<decltype(values.valueOf(uint32_t{}))>;
+    using Value = walk_detail::ValueOf<Values>;
     constexpr size_t N = std::tuple_size_v<Value>;
     const uint32_t valence = graph.nodes[v].valence;
     std::array<double, N> sum{};
@@ -123,9 +153,21 @@ auto PredictAtVertex(const MeshGraph& graph, const RingSlots& slots, uint32_t v,
         }
         ++terms;
     }
-    if (terms > 0)
-        return walk_detail::RoundedAverage(sum, terms);
-    return NeighbourAverage(graph, v, values);
+    if (terms > 0) {
+        walk_detail::RoundedAverage(sum, terms, outPrediction);
+        return true;
+    }
+    return NeighbourAverage(graph, v, values, outPrediction);
+}
+
+template <typename Values>
+std::optional<walk_detail::ValueOf<Values>> PredictAtVertex(const MeshGraph& graph, const RingSlots& slots, uint32_t v,
+                                                            const Values& values)
+{
+    walk_detail::ValueOf<Values> prediction{};
+    if (!PredictAtVertex(graph, slots, v, values, prediction))
+        return std::nullopt;
+    return prediction;
 }
 
 template <size_t N> struct WedgeValues {

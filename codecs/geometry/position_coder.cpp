@@ -64,7 +64,7 @@ struct PositionLookup {
 };
 
 // The walk both sides make: each regular node without a twin in traversal order, predicted or not. `restore`
-// receives the node and its prediction (none: an absolute record) and returns the node's quantised value.
+// receives the node and its prediction (null: an absolute record) and returns the node's quantised value.
 template <typename Restore>
 void WalkPositions(const MeshGraph& graph, const RingSlots& slots, std::vector<Quantised<3>>& values, Restore restore)
 {
@@ -73,8 +73,9 @@ void WalkPositions(const MeshGraph& graph, const RingSlots& slots, std::vector<Q
     for (const uint32_t v : graph.traversal) {
         if (graph.nodes[v].twin != kNoNode)
             continue;
-        const std::optional<Quantised<3>> prediction = PredictAtVertex(graph, slots, v, lookup);
-        const Quantised<3> value = restore(v, prediction);
+        Quantised<3> prediction{};
+        const bool predicted = PredictAtVertex(graph, slots, v, lookup, prediction);
+        const Quantised<3> value = restore(v, predicted ? &prediction : nullptr);
         values[static_cast<uint32_t>(graph.nodes[v].position)] = value;
         byNode[v] = {value[0], value[1], value[2], 1};
     }
@@ -116,16 +117,14 @@ int EncodePositions(std::span<const PositionInput> objects, uint32_t bits, std::
             for (int axis = 0; axis < 3; ++axis)
                 actual[p][axis] = Quantise(object.positions[3 * p + axis], box.min[axis], box.extent, scale);
         std::vector<Quantised<3>> values(count);
-        WalkPositions(*object.graph, RingSlots(*object.graph), values,
-                      [&](uint32_t v, const std::optional<Quantised<3>>& predicted) {
-                          const Quantised<3>& value = actual[static_cast<uint32_t>(object.graph->nodes[v].position)];
-                          for (int axis = 0; axis < 3; ++axis) {
-                              items.push_back(predicted
-                                                  ? DataItem{value[axis] - (*predicted)[axis], kModeDelta, 0}
-                                                  : DataItem{value[axis], kModeAbsolute, static_cast<uint8_t>(bits)});
-                          }
-                          return value;
-                      });
+        WalkPositions(*object.graph, RingSlots(*object.graph), values, [&](uint32_t v, const Quantised<3>* predicted) {
+            const Quantised<3>& value = actual[static_cast<uint32_t>(object.graph->nodes[v].position)];
+            for (int axis = 0; axis < 3; ++axis) {
+                items.push_back(predicted ? DataItem{value[axis] - (*predicted)[axis], kModeDelta, 0}
+                                          : DataItem{value[axis], kModeAbsolute, static_cast<uint8_t>(bits)});
+            }
+            return value;
+        });
         quantised[o] = std::move(actual);
     }
     BitWriter out(static_cast<uint8_t>(StreamKind::kPositions));
@@ -191,15 +190,14 @@ int DecodePositions(std::span<const uint8_t> stream, std::span<const MeshGraph* 
     size_t next = 0; // the walks take exactly deltaCount deltas, as the kinds above counted them
     for (size_t o = 0; o < graphs.size(); ++o) {
         std::vector<Quantised<3>> values(vertexCounts[o]);
-        WalkPositions(
-            *graphs[o], RingSlots(*graphs[o]), values, [&](uint32_t, const std::optional<Quantised<3>>& predicted) {
-                Quantised<3> value{};
-                for (int axis = 0; axis < 3; ++axis) {
-                    value[axis] = predicted ? static_cast<int32_t>((*predicted)[axis] + int64_t{deltas[next++]})
-                                            : static_cast<int32_t>(absolutes.GetBits(widths[o]));
-                }
-                return value;
-            });
+        WalkPositions(*graphs[o], RingSlots(*graphs[o]), values, [&](uint32_t, const Quantised<3>* predicted) {
+            Quantised<3> value{};
+            for (int axis = 0; axis < 3; ++axis) {
+                value[axis] = predicted ? static_cast<int32_t>((*predicted)[axis] + int64_t{deltas[next++]})
+                                        : static_cast<int32_t>(absolutes.GetBits(widths[o]));
+            }
+            return value;
+        });
         const uint64_t scale = QuantisationScale(widths[o], kPositionScaleKnee);
         positions[o].resize(3 * static_cast<size_t>(vertexCounts[o]));
         for (size_t p = 0; p < values.size(); ++p)
