@@ -5,6 +5,7 @@
 #include "engine/behaviour/action_kind.h"
 #include "engine/behaviour/action_settings.h"
 #include "engine/behaviour/events.h"
+#include "engine/behaviour/handler_world.h"
 #include "engine/behaviour/motion_controller.h"
 #include "engine/core/data_node.h"
 #include "engine/core/object_node.h"
@@ -12,14 +13,8 @@
 
 namespace {
 
-SWnode* NamedNode(SWevents* events, const ActionTarget& target)
-{
-    SWworld* const world = events != nullptr ? events->AsWorld() : nullptr;
-    const char* const name = target.GetText();
-    if (world == nullptr || name == nullptr || world->GetRootNode() == nullptr)
-        return nullptr;
-    return world->GetRootNode()->FindByName(name);
-}
+using behaviour_handlers::NamedNode;
+using behaviour_handlers::WorldOf;
 
 SWmotioncontroller* ControllerOf(SWnode& node, bool create)
 {
@@ -47,10 +42,10 @@ void StopPlayOn(SWnode& node, void*, void*)
         controller->StopPlay();
 }
 
-void OldAnimationPlay(SWevent*, SWevents* world, const ActionTarget& target, const ActionSubject& subject)
+void OldAnimationPlay(SWevent*, SWevents* events, const ActionTarget& target, const ActionSubject& subject)
 {
     auto* const play = dynamic_cast<SWoldanimationaction*>(subject.action);
-    SWnode* const node = NamedNode(world, target);
+    SWnode* const node = NamedNode(WorldOf(events), target);
     if (play == nullptr || node == nullptr)
         return;
     if (play->settings.hierarchy != 0)
@@ -59,10 +54,10 @@ void OldAnimationPlay(SWevent*, SWevents* world, const ActionTarget& target, con
         node->Visit(PlayOn, play, nullptr);
 }
 
-void OldAnimationJumpTo(SWevent*, SWevents* world, const ActionTarget& target, const ActionSubject& subject)
+void OldAnimationJumpTo(SWevent*, SWevents* events, const ActionTarget& target, const ActionSubject& subject)
 {
     auto* const jump = dynamic_cast<SWoldjumpaction*>(subject.action);
-    SWnode* const node = NamedNode(world, target);
+    SWnode* const node = NamedNode(WorldOf(events), target);
     if (jump == nullptr || node == nullptr)
         return;
     if (jump->settings.hierarchy != 0)
@@ -71,32 +66,32 @@ void OldAnimationJumpTo(SWevent*, SWevents* world, const ActionTarget& target, c
         node->Visit(JumpOn, jump, nullptr);
 }
 
-void OldAnimationStop(SWevent*, SWevents* world, const ActionTarget& target, const ActionSubject&)
+void OldAnimationStop(SWevent*, SWevents* events, const ActionTarget& target, const ActionSubject&)
 {
-    if (SWnode* node = NamedNode(world, target))
+    if (SWnode* node = NamedNode(WorldOf(events), target))
         node->VisitTree(StopPlayOn, nullptr, nullptr);
 }
 
-void OldTranslation(SWevent*, SWevents* world, const ActionTarget& target, const ActionSubject& subject)
+void OldTranslation(SWevent*, SWevents* events, const ActionTarget& target, const ActionSubject& subject)
 {
-    SWnode* const node = NamedNode(world, target);
+    SWnode* const node = NamedNode(WorldOf(events), target);
     if (node != nullptr)
         if (SWmotioncontroller* controller = ControllerOf(*node, true))
             controller->Translate(dynamic_cast<SWoldtranslationaction*>(subject.action));
 }
 
-void OldRotation(SWevent*, SWevents* world, const ActionTarget& target, const ActionSubject& subject)
+void OldRotation(SWevent*, SWevents* events, const ActionTarget& target, const ActionSubject& subject)
 {
-    SWnode* const node = NamedNode(world, target);
+    SWnode* const node = NamedNode(WorldOf(events), target);
     if (node != nullptr)
         if (SWmotioncontroller* controller = ControllerOf(*node, true))
             controller->Rotate(dynamic_cast<SWoldrotationaction*>(subject.action));
 }
 
 // Sequences still waiting on an action of kind for the node named name are let go.
-void FinishSequencesWaitingOn(SWevents* world, int32_t kind, const char* name)
+void FinishSequencesWaitingOn(SWevents* events, int32_t kind, const char* name)
 {
-    for (SWlistnode* n = world->GetActionQueues().Head(); n != nullptr; n = n->Next()) {
+    for (SWlistnode* n = events->GetActionQueues().Head(); n != nullptr; n = n->Next()) {
         auto* const entry = static_cast<SWactionqueueentry*>(n);
         const SWactionnode* const current = entry->GetCurrentAction();
         if (current == nullptr || current->GetKindId() != kind || entry->IsFinished())
@@ -108,32 +103,32 @@ void FinishSequencesWaitingOn(SWevents* world, int32_t kind, const char* name)
     }
 }
 
-void OldStopTranslation(SWevent*, SWevents* world, const ActionTarget& target, const ActionSubject&)
+void OldStopTranslation(SWevent*, SWevents* events, const ActionTarget& target, const ActionSubject&)
 {
-    SWnode* const node = NamedNode(world, target);
+    SWnode* const node = NamedNode(WorldOf(events), target);
     if (node == nullptr)
         return;
     if (SWmotioncontroller* controller = ControllerOf(*node, false))
         controller->StopTranslation();
-    FinishSequencesWaitingOn(world, 26, target.GetText());
+    FinishSequencesWaitingOn(events, 26, target.GetText());
 }
 
-void OldStopRotation(SWevent*, SWevents* world, const ActionTarget& target, const ActionSubject&)
+void OldStopRotation(SWevent*, SWevents* events, const ActionTarget& target, const ActionSubject&)
 {
-    SWnode* const node = NamedNode(world, target);
+    SWnode* const node = NamedNode(WorldOf(events), target);
     if (node == nullptr)
         return;
     if (SWmotioncontroller* controller = ControllerOf(*node, false))
         controller->StopRotation();
-    FinishSequencesWaitingOn(world, 27, target.GetText());
+    FinishSequencesWaitingOn(events, 27, target.GetText());
 }
 
 void OldBindArcball(SWevent*, SWevents* events, const ActionTarget& target, const ActionSubject& subject)
 {
-    SWworld* const world = events != nullptr ? events->AsWorld() : nullptr;
+    SWworld* const world = WorldOf(events);
     if (world == nullptr)
         return;
-    auto* const node = dynamic_cast<SWobjectnode*>(NamedNode(events, target));
+    auto* const node = dynamic_cast<SWobjectnode*>(NamedNode(world, target));
     if (node == nullptr) {
         world->SetArcballNode(nullptr);
         world->SetArcballFlag(0);

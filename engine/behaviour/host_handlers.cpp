@@ -8,6 +8,7 @@
 #include "engine/behaviour/action_settings.h"
 #include "engine/behaviour/events.h"
 #include "engine/behaviour/expression.h"
+#include "engine/behaviour/handler_world.h"
 #include "engine/behaviour/property.h"
 #include "engine/core/cursor_list.h"
 #include "engine/core/world.h"
@@ -19,10 +20,7 @@ namespace {
 constexpr uint32_t kBeepHz = 3000;
 constexpr uint32_t kBeepMs = 20;
 
-SWworld* WorldOf(SWevents* events)
-{
-    return events != nullptr ? events->AsWorld() : nullptr;
-}
+using behaviour_handlers::WorldOf;
 
 std::optional<std::string> CopyOf(const char* text)
 {

@@ -5,6 +5,7 @@
 #include "engine/behaviour/action_kind.h"
 #include "engine/behaviour/action_settings.h"
 #include "engine/behaviour/events.h"
+#include "engine/behaviour/handler_world.h"
 #include "engine/behaviour/timed_action_table.h"
 #include "engine/core/object_node.h"
 #include "engine/core/world.h"
@@ -93,10 +94,7 @@ namespace {
 
 SWobjectnode* ParticleNodeNamed(SWworld* world, const ActionTarget& target)
 {
-    const char* const name = target.GetText();
-    if (world == nullptr || name == nullptr || world->GetRootNode() == nullptr)
-        return nullptr;
-    auto* node = dynamic_cast<SWobjectnode*>(world->GetRootNode()->FindByName(name));
+    auto* const node = dynamic_cast<SWobjectnode*>(behaviour_handlers::NamedNode(world, target));
     if (node == nullptr || node->GetKindCode() != 4 || dynamic_cast<SWparticlenode*>(node->GetGeometry()) == nullptr)
         return nullptr;
     return node;
@@ -105,7 +103,7 @@ SWobjectnode* ParticleNodeNamed(SWworld* world, const ActionTarget& target)
 // One handler for both kinds: the action's start byte chooses.
 void StartOrStopParticles(SWevent*, SWevents* events, const ActionTarget& target, const ActionSubject& subject)
 {
-    SWworld* const world = events != nullptr ? events->AsWorld() : nullptr;
+    SWworld* const world = behaviour_handlers::WorldOf(events);
     SWobjectnode* const node = ParticleNodeNamed(world, target);
     const auto* const action = dynamic_cast<const SWparticleaction*>(subject.action);
     if (node == nullptr || action == nullptr)

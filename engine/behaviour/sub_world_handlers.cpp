@@ -3,15 +3,13 @@
 #include "engine/behaviour/action_kind.h"
 #include "engine/behaviour/action_settings.h"
 #include "engine/behaviour/events.h"
+#include "engine/behaviour/handler_world.h"
 #include "engine/core/sub_world_loader.h"
 #include "engine/core/world.h"
 
 namespace {
 
-SWworld* WorldOf(SWevents* events)
-{
-    return events != nullptr ? events->AsWorld() : nullptr;
-}
+using behaviour_handlers::WorldOf;
 
 CVTN_SubWorld* NamedSubWorld(SWworld* world, const ActionTarget& target)
 {
