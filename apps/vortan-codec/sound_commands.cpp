@@ -18,9 +18,9 @@
 #include "apps/vortan-codec/sound_scheme_commands.h"
 #include "apps/vortan-codec/sound_tonalwave_commands.h"
 #include "apps/vortan-codec/tool_io.h"
+#include "apps/vortan-codec/wave_samples.h"
 #include "codecs/sound/wave_codec/wave_file_codec.h"
 #include "platform/base/atomic_file.h"
-#include "platform/base/endian.h"
 #include "platform/media/riff_wave_reader.h"
 #include "testsupport/sound/sound_metrics.h"
 
@@ -85,30 +85,11 @@ struct Sound {
 // False, with outError, for a file that is missing, no wave file, or of a format the measures cannot take.
 bool LoadSound(const char* path, Sound& out, std::string& outError)
 {
-    std::optional<std::vector<uint8_t>> file = codectool::ReadWholeFile(path, outError);
-    if (!file)
+    const std::unique_ptr<pf::RiffWaveReader> reader = codectool::OpenWaveSamples(path, "read", outError);
+    if (!reader)
         return false;
-    pf::WaveError waveError = pf::WaveError::kNone;
-    const auto reader = pf::RiffWaveReader::fromBytes(std::move(*file), &waveError);
-    if (!reader) {
-        outError = std::string("cannot read ") + path + ": " + pf::describeWaveError(waveError);
-        return false;
-    }
-    if ((reader->format().bits != 8 && reader->format().bits != 16) || reader->format().channels == 0) {
-        outError = std::string("cannot read ") + path + ": not an 8- or 16-bit wave file";
-        return false;
-    }
     out.format = reader->format();
-    std::vector<uint8_t> bytes(reader->dataBytes());
-    bytes.resize(reader->read(bytes));
-    if (out.format.bits == 8) {
-        for (const uint8_t b : bytes)
-            out.samples.push_back(static_cast<int16_t>(257 * int32_t{b} - 32768));
-    } else {
-        for (size_t i = 0; i + 1 < bytes.size(); i += 2)
-            out.samples.push_back(static_cast<int16_t>(pf::loadU16le(&bytes[i])));
-    }
-    out.samples.resize(out.samples.size() / out.format.channels * out.format.channels);
+    out.samples = codectool::ReadWaveSamples(*reader);
     return true;
 }
 

@@ -9,8 +9,8 @@
 #include <system_error>
 
 #include "apps/vortan-codec/tool_io.h"
+#include "apps/vortan-codec/wave_samples.h"
 #include "codecs/sound/wave_frame_stream.h"
-#include "platform/base/endian.h"
 #include "platform/media/riff_wave_writer.h"
 
 namespace codectool {
@@ -68,36 +68,18 @@ double MillisecondsSince(Clock::time_point start)
 bool LoadSpeechWave(const std::string& path, const SpeechWaveRule& rule, SpeechWave& out, std::string& outError)
 {
     out.samples.clear();
-    std::optional<std::vector<uint8_t>> file = ReadWholeFile(path, outError);
-    if (!file)
+    const std::unique_ptr<pf::RiffWaveReader> reader = OpenWaveSamples(path, rule.verb, outError);
+    if (!reader)
         return false;
-    const std::string cannot = "cannot " + std::string(rule.verb) + " " + path + ": ";
-    pf::WaveError waveError = pf::WaveError::kNone;
-    const auto reader = pf::RiffWaveReader::fromBytes(std::move(*file), &waveError);
-    if (!reader) {
-        outError = cannot + pf::describeWaveError(waveError);
-        return false;
-    }
     out.format = reader->format();
-    if (out.format.bits != 8 && out.format.bits != 16) {
-        outError = cannot + "not an 8- or 16-bit wave file";
-        return false;
-    }
     const bool mono = out.format.channels == 1;
     if (!mono || (!rule.anyMonoRate && out.format.rate != static_cast<uint32_t>(kSpeechSampleRate))) {
-        outError = cannot + std::to_string(out.format.rate) + " Hz, " + std::to_string(out.format.channels) +
-                   " channels; " + rule.codecName + " speech is 8000 Hz mono (resample first)";
+        outError = "cannot " + std::string(rule.verb) + " " + path + ": " + std::to_string(out.format.rate) + " Hz, " +
+                   std::to_string(out.format.channels) + " channels; " + rule.codecName +
+                   " speech is 8000 Hz mono (resample first)";
         return false;
     }
-    std::vector<uint8_t> bytes(reader->dataBytes());
-    bytes.resize(reader->read(bytes));
-    if (out.format.bits == 8) {
-        for (const uint8_t b : bytes)
-            out.samples.push_back(static_cast<int16_t>(257 * int32_t{b} - 32768));
-    } else {
-        for (size_t i = 0; i + 1 < bytes.size(); i += 2)
-            out.samples.push_back(static_cast<int16_t>(pf::loadU16le(&bytes[i])));
-    }
+    out.samples = ReadWaveSamples(*reader);
     return true;
 }
 
