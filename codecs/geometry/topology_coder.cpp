@@ -84,22 +84,27 @@ int EncodeObject(const TriangleRecord& object, MeshGraph& graph, ComponentRecord
 constexpr uint32_t kComparedRing = 16; // rings up to this long are checked for repeats pairwise
 
 // Every directed ring entry (v, n) must have its reverse (n, v), as often: the rings describe one consistent
-// surface. A neighbour that is no node has no reverse. outDistinct: whether every ring names each neighbour once.
-bool RingsAreSymmetric(const MeshGraph& graph, const RingSlots& slots, bool& outDistinct)
+// surface. A neighbour that is no node has no reverse. oppositesFound: every entry's opposite slot was found.
+// outDistinct: whether every ring names each neighbour once.
+bool RingsAreSymmetric(const MeshGraph& graph, const RingSlots& slots, bool oppositesFound, bool& outDistinct)
 {
     // Most rings name each neighbour once. Between two such rings an entry's reverse is there exactly once when
     // its opposite slot was found, and nothing needs counting. Long rings are counted, not compared pairwise.
+    // When all rings are such and every opposite was found, no entry needs looking at again.
     std::vector<uint8_t> distinct(graph.nodes.size(), 0);
     for (uint32_t v = 0; v < graph.nodes.size(); ++v) {
         const VertexNode& node = graph.nodes[v];
         const int32_t* ring = graph.neighbours.data() + node.ringStart;
-        bool once = node.valence <= kComparedRing;
-        for (uint32_t i = 0; once && i < node.valence; ++i)
-            for (uint32_t j = i + 1; j < node.valence; ++j)
-                once = once && ring[i] != ring[j];
-        distinct[v] = once ? 1 : 0;
+        // Every pair compared without a branch on the result: repeats are rare, so a test per pair only costs.
+        bool repeat = node.valence > kComparedRing;
+        for (uint32_t i = 1; !repeat && i < node.valence; ++i)
+            for (uint32_t j = 0; j < i; ++j)
+                repeat |= ring[i] == ring[j];
+        distinct[v] = repeat ? 0 : 1;
     }
     outDistinct = std::find(distinct.begin(), distinct.end(), 0) == distinct.end();
+    if (outDistinct && oppositesFound)
+        return true;
     for (uint32_t v = 0; v < graph.nodes.size(); ++v) {
         const VertexNode& node = graph.nodes[v];
         const int32_t* ring = graph.neighbours.data() + node.ringStart;
@@ -160,8 +165,9 @@ void AppendTrianglePolygons(uint32_t first, uint32_t end, bool lastSlot, std::ve
 // Triangles at their earliest vertex, with corners numbered in the same visit: the node's slot gets 3t, the
 // next vertex's slot that holds the third one 3t + 1, the third's slot that holds the node 3t + 2. polygons, when
 // given, gets each triangle as a polygon, in the order of the polygon walk (see AppendTrianglePolygons).
-bool BuildDecodedTriangles(MeshGraph& graph, const RingSlots& slots, std::vector<std::array<uint32_t, 3>>& out,
-                           std::vector<int32_t>* polygons)
+// distinct: every ring names each neighbour once.
+bool BuildDecodedTriangles(MeshGraph& graph, const RingSlots& slots, bool distinct,
+                           std::vector<std::array<uint32_t, 3>>& out, std::vector<int32_t>* polygons)
 {
     out.clear();
     out.reserve(graph.neighbours.size() / 3); // each triangle takes three ring entries
@@ -192,10 +198,14 @@ bool BuildDecodedTriangles(MeshGraph& graph, const RingSlots& slots, std::vector
             if (!graph.Before(v, static_cast<uint32_t>(a)) || !graph.Before(v, static_cast<uint32_t>(b)))
                 continue;
             const int32_t t = static_cast<int32_t>(out.size());
-            // The first slots are found through the opposites: v's slot of a is the opposite of a's slot of v; a's
-            // slot of b is the opposite of b's slot of a, which in a consistent ring follows b's slot of v.
-            const int32_t atA = slots.Opposite(v, k);
-            const int32_t slotOfA = atA < 0 ? slots.Find(v, a) : slots.Opposite(static_cast<uint32_t>(a), atA);
+            // The first slots are found through the opposites: v's slot of a is the opposite of a's slot of v (or
+            // k, a's only slot, when rings name each neighbour once); a's slot of b is the opposite of b's slot of
+            // a, which in a consistent ring follows b's slot of v.
+            int32_t slotOfA = static_cast<int32_t>(k);
+            if (!distinct) {
+                const int32_t atA = slots.Opposite(v, k);
+                slotOfA = atA < 0 ? slots.Find(v, a) : slots.Opposite(static_cast<uint32_t>(a), atA);
+            }
             const int32_t slotOfV = slots.Opposite(v, NextSlot(k, node.valence));
             int32_t slotOfB = -1;
             if (slotOfV >= 0) {
@@ -229,9 +239,9 @@ int DecodeObject(const ComponentRecord& record, DecodedTopology& out)
     if (RunCommands(record.commands, record.VertexCount(), graph) != PX_OK)
         return PX_ERR;
     RingSlots slots(graph); // the rings are final from here on
-    slots.FindOpposites();
+    const bool oppositesFound = slots.FindOpposites();
     bool distinct = false;
-    if (!RingsAreSymmetric(graph, slots, distinct) ||
+    if (!RingsAreSymmetric(graph, slots, oppositesFound, distinct) ||
         !AssignPositionIndices(graph, record.identification, out.vertexCount))
         return PX_ERR;
     // When every face has three polygon edges every polygon is a triangle, and over rings that name each
@@ -240,7 +250,7 @@ int DecodeObject(const ComponentRecord& record, DecodedTopology& out)
     const bool trianglesOnly = distinct && std::find_if(counts.begin(), counts.end(),
                                                         [](uint8_t count) { return count != 3; }) == counts.end();
     // The command run leaves every corner unset (-1), and nothing before the triangles sets one.
-    if (!BuildDecodedTriangles(graph, slots, out.triangles, trianglesOnly ? &out.cornerList : nullptr) ||
+    if (!BuildDecodedTriangles(graph, slots, distinct, out.triangles, trianglesOnly ? &out.cornerList : nullptr) ||
         counts.size() != out.triangles.size())
         return PX_ERR;
     if (DecodeResidualEdgeFlags(graph, slots, counts, record.residualFlags) != PX_OK)

@@ -89,15 +89,20 @@ uint32_t RingSlots::CountInLongRing(uint32_t node, int32_t neighbour) const
     return static_cast<uint32_t>(end - first);
 }
 
-void RingSlots::FindOpposites()
+bool RingSlots::FindOpposites()
 {
     std::vector<int32_t> opposite(m_graph.neighbours.size(), -1);
+    int32_t least = 0;
     for (uint32_t v = 0; v < m_graph.nodes.size(); ++v) {
         const VertexNode& node = m_graph.nodes[v];
-        for (uint32_t k = 0; k < node.valence; ++k)
-            opposite[node.ringStart + k] = Opposite(v, k);
+        for (uint32_t k = 0; k < node.valence; ++k) {
+            const int32_t slot = Opposite(v, k);
+            opposite[node.ringStart + k] = slot;
+            least = std::min(least, slot);
+        }
     }
     m_opposite = std::move(opposite);
+    return least >= 0;
 }
 
 std::vector<int32_t> RingSlots::SortedRing(uint32_t node) const

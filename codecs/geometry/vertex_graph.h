@@ -109,8 +109,9 @@ public:
             return m_opposite[at];
         return Find(static_cast<uint32_t>(m_graph.neighbours[at]), static_cast<int32_t>(node));
     }
-    // Looks every ring entry's opposite up once, for a decoder that asks for each several times.
-    void FindOpposites();
+    // Looks every ring entry's opposite up once, for a decoder that asks for each several times. Whether every
+    // entry has one: each neighbour is a node whose ring names the node back.
+    bool FindOpposites();
     std::vector<int32_t> SortedRing(uint32_t node) const; // node's neighbours in rising order; empty past the end
 
 private:
