@@ -13,8 +13,8 @@
 #include "apps/train/train_exit_codes.h"
 #include "codecs/sound/speech/sc36/tables/sc36_training.h"
 #include "platform/base/atomic_file.h"
-#include "platform/base/endian.h"
 #include "platform/media/riff_wave_reader.h"
+#include "testsupport/sound/pcm_samples.h"
 
 namespace {
 
@@ -42,12 +42,7 @@ std::vector<int16_t> ReadSpeech(const std::filesystem::path& path, std::string& 
         outError = path.string() + " is not 16-bit mono at 8000 or 16000 Hz";
         return {};
     }
-    std::vector<uint8_t> bytes(reader->dataBytes());
-    bytes.resize(reader->read(bytes));
-    std::vector<int16_t> samples;
-    samples.reserve(bytes.size() / 2);
-    for (size_t i = 0; i + 1 < bytes.size(); i += 2)
-        samples.push_back(static_cast<int16_t>(pf::loadU16le(&bytes[i])));
+    const std::vector<int16_t> samples = soundtest::ReadPcmSamples(*reader);
     return format.rate == 16000 ? sound::DecimateSpeechByTwo(samples) : samples;
 }
 

@@ -17,8 +17,8 @@
 #include "codecs/sound/Tonalwave/tables/tonalwave_bootstrap.h"
 #include "codecs/sound/Tonalwave/tables/tonalwave_training.h"
 #include "platform/base/atomic_file.h"
-#include "platform/base/endian.h"
 #include "platform/media/riff_wave_reader.h"
+#include "testsupport/sound/pcm_samples.h"
 
 namespace {
 
@@ -88,12 +88,7 @@ std::vector<int16_t> ReadSpeech(const std::filesystem::path& path, int rate, std
         outError = path.string() + " is not 16-bit mono at 8000 to 48000 Hz";
         return {};
     }
-    std::vector<uint8_t> bytes(reader->dataBytes());
-    bytes.resize(reader->read(bytes));
-    std::vector<int16_t> samples;
-    samples.reserve(bytes.size() / 2);
-    for (size_t i = 0; i + 1 < bytes.size(); i += 2)
-        samples.push_back(static_cast<int16_t>(pf::loadU16le(&bytes[i])));
+    const std::vector<int16_t> samples = soundtest::ReadPcmSamples(*reader);
     return Resample(samples, static_cast<int>(format.rate), rate);
 }
 

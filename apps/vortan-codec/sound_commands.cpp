@@ -22,6 +22,7 @@
 #include "codecs/sound/wave_codec/wave_file_codec.h"
 #include "platform/base/atomic_file.h"
 #include "platform/media/riff_wave_reader.h"
+#include "testsupport/sound/pcm_samples.h"
 #include "testsupport/sound/sound_metrics.h"
 
 namespace {
@@ -89,7 +90,7 @@ bool LoadSound(const char* path, Sound& out, std::string& outError)
     if (!reader)
         return false;
     out.format = reader->format();
-    out.samples = codectool::ReadWaveSamples(*reader);
+    out.samples = soundtest::ReadPcmSamples(*reader);
     return true;
 }
 

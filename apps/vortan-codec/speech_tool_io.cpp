@@ -12,6 +12,7 @@
 #include "apps/vortan-codec/wave_samples.h"
 #include "codecs/sound/wave_frame_stream.h"
 #include "platform/media/riff_wave_writer.h"
+#include "testsupport/sound/pcm_samples.h"
 
 namespace codectool {
 
@@ -79,7 +80,7 @@ bool LoadSpeechWave(const std::string& path, const SpeechWaveRule& rule, SpeechW
                    " speech is 8000 Hz mono (resample first)";
         return false;
     }
-    out.samples = ReadWaveSamples(*reader);
+    out.samples = soundtest::ReadPcmSamples(*reader);
     return true;
 }
 

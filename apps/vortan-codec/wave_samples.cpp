@@ -2,9 +2,9 @@
 
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include "apps/vortan-codec/tool_io.h"
-#include "platform/base/endian.h"
 
 namespace codectool {
 
@@ -24,23 +24,6 @@ std::unique_ptr<pf::RiffWaveReader> OpenWaveSamples(const std::string& path, con
         return nullptr;
     }
     return reader;
-}
-
-std::vector<int16_t> ReadWaveSamples(pf::RiffWaveReader& reader)
-{
-    const pf::WaveFormat format = reader.format();
-    std::vector<uint8_t> bytes(reader.dataBytes());
-    bytes.resize(reader.read(bytes));
-    std::vector<int16_t> samples;
-    if (format.bits == 8) {
-        for (const uint8_t b : bytes)
-            samples.push_back(static_cast<int16_t>(257 * int32_t{b} - 32768));
-    } else {
-        for (size_t i = 0; i + 1 < bytes.size(); i += 2)
-            samples.push_back(static_cast<int16_t>(pf::loadU16le(&bytes[i])));
-    }
-    samples.resize(samples.size() / format.channels * format.channels); // the reader refuses 0 channels
-    return samples;
 }
 
 } // namespace codectool
