@@ -229,10 +229,13 @@ struct Claims {
 };
 
 // Expands the packed commands while the whole stream stays within the vertex and ring limits. A run of adds
-// costs a few bits whatever its length, so its count is checked before it is expanded.
+// costs a few bits whatever its length, so every count is checked before anything is expanded. outVertices and
+// outSlots: what this object's commands add.
 bool ExpandCommands(const std::vector<PackedCommand>& packed, uint64_t maxRegular, Claims& claims,
-                    std::vector<TopologyCommand>& out)
+                    std::vector<TopologyCommand>& out, uint64_t& outVertices, uint64_t& outSlots)
 {
+    const Claims before = claims;
+    uint64_t commands = 0;
     for (const PackedCommand& p : packed) {
         if (p.command.kind == CommandKind::kAdd || p.command.kind == CommandKind::kAddDummy) {
             claims.vertices += p.count;
@@ -245,8 +248,14 @@ bool ExpandCommands(const std::vector<PackedCommand>& packed, uint64_t maxRegula
         } else if (p.command.kind == CommandKind::kMerge) {
             claims.merges += p.count;
         }
-        out.insert(out.end(), p.count, p.command);
+        commands += p.count;
     }
+    // A count above one is a run of adds, held to the vertex limit above, so what is reserved is bounded too.
+    out.reserve(commands);
+    for (const PackedCommand& p : packed)
+        out.insert(out.end(), p.count, p.command);
+    outVertices = claims.vertices - before.vertices;
+    outSlots = claims.slots - before.slots;
     return true;
 }
 
@@ -256,15 +265,6 @@ bool ExpandCommands(const std::vector<PackedCommand>& packed, uint64_t maxRegula
 bool RingEntriesFitSurfaces(const Claims& claims)
 {
     return claims.slots <= 12 * (claims.vertices + 2 * claims.merges);
-}
-
-uint64_t RingSlotsOf(const ComponentRecord& record)
-{
-    uint64_t slots = 0;
-    for (const TopologyCommand& command : record.commands)
-        if (command.kind == CommandKind::kAdd || command.kind == CommandKind::kAddDummy)
-            slots += command.valence;
-    return slots;
 }
 
 int ReadFaceEdgeCounts(BitReader& in, uint64_t maxFaces, std::vector<uint8_t>& out)
@@ -277,6 +277,7 @@ int ReadFaceEdgeCounts(BitReader& in, uint64_t maxFaces, std::vector<uint8_t>& o
     if (b.size() != ones)
         return PX_ERR;
     out.clear();
+    out.reserve(a.size());
     size_t nextB = 0;
     for (const uint8_t flag : a)
         out.push_back(flag == 0 ? 3 : (b[nextB++] == 1 ? 1 : 2));
@@ -334,26 +335,28 @@ int ReadTopology(std::span<const uint8_t> stream, uint64_t maxPositions, std::ve
     }
     items = {};
     std::vector<ComponentRecord> records(objects);
+    std::vector<uint64_t> vertices(objects); // regular and dummy, per object
+    std::vector<uint64_t> slots(objects);    // ring entries per object
     Claims claims;
     for (uint32_t o = 0; o < objects; ++o) {
         if (!ReadCommandFields(in, packed[o], widths) ||
-            !ExpandCommands(packed[o], maxRegular, claims, records[o].commands))
+            !ExpandCommands(packed[o], maxRegular, claims, records[o].commands, vertices[o], slots[o]))
             return PX_ERR;
     }
     if (!RingEntriesFitSurfaces(claims))
         return PX_ERR;
     packed = {};
-    for (ComponentRecord& record : records) {
+    for (uint32_t o = 0; o < objects; ++o) {
         // Faces, virtual ones included, are a third of the ring entries.
-        if (ReadFaceEdgeCounts(in, RingSlotsOf(record) / 3 + 1, record.faceEdgeCounts) != PX_OK)
+        if (ReadFaceEdgeCounts(in, slots[o] / 3 + 1, records[o].faceEdgeCounts) != PX_OK)
             return PX_ERR;
     }
-    for (ComponentRecord& record : records) {
-        if (DecodeFlagRuns(in, RingSlotsOf(record) / 2 + 1, record.residualFlags) != PX_OK)
+    for (uint32_t o = 0; o < objects; ++o) {
+        if (DecodeFlagRuns(in, slots[o] / 2 + 1, records[o].residualFlags) != PX_OK)
             return PX_ERR;
     }
-    for (ComponentRecord& record : records) {
-        if (ReadIdentificationPairs(in, record.VertexCount(), record.identification) != PX_OK)
+    for (uint32_t o = 0; o < objects; ++o) {
+        if (ReadIdentificationPairs(in, vertices[o], records[o].identification) != PX_OK)
             return PX_ERR;
     }
     if (in.Overrun())
