@@ -10,7 +10,7 @@
 #include "engine/core/document_file.h"
 #include "engine/core/document_objects.h"
 #include "engine/core/read_context.h"
-#include "platform/base/endian.h"
+#include "testsupport/world/document_bytes.h"
 
 namespace {
 
@@ -18,17 +18,6 @@ void Check(bool condition)
 {
     if (!condition)
         std::abort();
-}
-
-std::vector<uint8_t> WithHeader(std::span<const uint8_t> body)
-{
-    std::vector<uint8_t> file = {'V', 'T', 'N', 'F', '0', '9', '5', '1'};
-    file.resize(kDocumentHeaderBytes);
-    pf::storeU32le(&file[8], BodyChecksum(body));
-    pf::storeU32le(&file[12], 0);
-    pf::storeU32le(&file[16], static_cast<uint32_t>(kDocumentHeaderBytes + body.size()));
-    file.insert(file.end(), body.begin(), body.end());
-    return file;
 }
 
 // The records again through the writer, payloads decoded; false when a record cannot be rewritten as it is.
@@ -85,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::span<const uint8_t> input(data, size);
     ReadDocument(std::vector<uint8_t>(input.begin(), input.end()));
     if (size + kDocumentHeaderBytes <= 0xFFFFFFFF)
-        ReadDocument(WithHeader(input));
+        ReadDocument(documenttest::FileOf(std::vector<uint8_t>(input.begin(), input.end()), false));
     SWdocumentfile damaged;
     SWdocumentfile::ParseDamaged(std::vector<uint8_t>(input.begin(), input.end()), damaged);
     return 0;

@@ -11,7 +11,7 @@
 #include "engine/core/read_context.h"
 #include "engine/core/world.h"
 #include "engine/core/world_file.h"
-#include "platform/base/endian.h"
+#include "testsupport/world/document_bytes.h"
 
 namespace {
 
@@ -19,17 +19,6 @@ void Check(bool condition)
 {
     if (!condition)
         std::abort();
-}
-
-std::vector<uint8_t> WithHeader(std::span<const uint8_t> body)
-{
-    std::vector<uint8_t> file = {'V', 'T', 'N', 'F', '0', '9', '5', '1'};
-    file.resize(kDocumentHeaderBytes);
-    pf::storeU32le(&file[8], BodyChecksum(body));
-    pf::storeU32le(&file[12], 0);
-    pf::storeU32le(&file[16], static_cast<uint32_t>(kDocumentHeaderBytes + body.size()));
-    file.insert(file.end(), body.begin(), body.end());
-    return file;
 }
 
 void CheckStable(SWworld& world)
@@ -53,7 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (size + kDocumentHeaderBytes > 0xFFFFFFFF)
         return 0;
     SWdocumentfile file;
-    if (SWdocumentfile::Parse(WithHeader(std::span<const uint8_t>(data, size)), file) != DocumentStatus::kOk)
+    if (SWdocumentfile::Parse(documenttest::FileOf(std::vector<uint8_t>(data, data + size), false), file) !=
+        DocumentStatus::kOk)
         return 0;
     for (const auto mode : {SWreadcontext::IdMode::kKeep, SWreadcontext::IdMode::kFresh}) {
         SWreadcontext context(mode);

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/core/tests/document_test_support.h"
 #include "engine/core/type_tag.h"
 #include "platform/base/endian.h"
+#include "testsupport/world/document_bytes.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include "engine/core/document_file.h"
 #include "engine/core/read_context.h"
 #include "engine/core/tag_registry.h"
-#include "engine/core/tests/document_test_support.h"
 #include "engine/core/unique_id.h"
+#include "testsupport/world/document_bytes.h"
 
 namespace {
 

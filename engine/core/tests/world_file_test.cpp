@@ -13,9 +13,9 @@
 #include "engine/core/node.h"
 #include "engine/core/object_node.h"
 #include "engine/core/root_object.h"
-#include "engine/core/tests/document_test_support.h"
 #include "engine/core/unique_id.h"
 #include "engine/core/world.h"
+#include "testsupport/world/document_bytes.h"
 
 namespace {
 

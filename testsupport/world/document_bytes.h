@@ -1,6 +1,6 @@
 #pragma once
-// Documents built byte by byte for the container's and the object reader's tests, so that readers are checked
-// against the layout rather than against our own writer.
+// Documents built byte by byte for the container's and the object reader's tests and fuzz targets, so that readers
+// are checked against the layout rather than against our own writer.
 #include <cstdint>
 #include <string>
 #include <vector>
