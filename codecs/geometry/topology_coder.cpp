@@ -18,6 +18,11 @@ uint32_t NextSlot(uint32_t k, uint32_t valence)
     return k + 1 < valence ? k + 1 : 0; // k is a slot of the ring, below valence; a division costs more here
 }
 
+uint32_t PrevSlot(uint32_t k, uint32_t valence)
+{
+    return k > 0 ? k - 1 : valence - 1;
+}
+
 // Face edge counts in the order the decoder numbers faces: at each face's earliest vertex, in traversal order.
 std::vector<uint8_t> CollectFaceEdgeCounts(const MeshGraph& graph, std::span<const uint8_t> countsByFace)
 {
@@ -200,15 +205,23 @@ bool BuildDecodedTriangles(MeshGraph& graph, const RingSlots& slots, bool distin
             const int32_t t = static_cast<int32_t>(out.size());
             // The first slots are found through the opposites: v's slot of a is the opposite of a's slot of v (or
             // k, a's only slot, when rings name each neighbour once); a's slot of b is the opposite of b's slot of
-            // a, which in a consistent ring follows b's slot of v.
+            // a, which in a consistent ring follows b's slot of v. When rings name each neighbour once, a's slot
+            // of b is also the one before a's slot of v if it holds b: a's ring is read for the corner anyway,
+            // while b's opposites would be one more read from elsewhere.
             int32_t slotOfA = static_cast<int32_t>(k);
+            int32_t beforeV = -1; // the slot before a's slot of v, when a's ring has each neighbour once
             if (!distinct) {
                 const int32_t atA = slots.Opposite(v, k);
                 slotOfA = atA < 0 ? slots.Find(v, a) : slots.Opposite(static_cast<uint32_t>(a), atA);
+            } else if (const int32_t vInA = slots.Opposite(v, k); vInA >= 0) {
+                beforeV = static_cast<int32_t>(
+                    PrevSlot(static_cast<uint32_t>(vInA), graph.nodes[static_cast<uint32_t>(a)].valence));
             }
             const int32_t slotOfV = slots.Opposite(v, NextSlot(k, node.valence));
             int32_t slotOfB = -1;
-            if (slotOfV >= 0) {
+            if (beforeV >= 0 && graph.Neighbour(static_cast<uint32_t>(a), static_cast<uint32_t>(beforeV)) == b) {
+                slotOfB = beforeV;
+            } else if (slotOfV >= 0) {
                 const uint32_t following = NextSlot(static_cast<uint32_t>(slotOfV), graph.nodes[b].valence);
                 slotOfB = graph.Neighbour(static_cast<uint32_t>(b), following) == a
                               ? slots.Opposite(static_cast<uint32_t>(b), following)
