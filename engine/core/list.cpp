@@ -47,13 +47,18 @@ void SWlist::AddHead(SWlistnode* node)
     InsertBefore(m_head, node);
 }
 
-void SWlist::InsertBefore(SWlistnode* where, SWlistnode* node)
+bool SWlist::CanInsert(const SWlistnode* where, const SWlistnode* node) const
 {
     if (node == nullptr)
-        return;
+        return false;
     assert(!node->IsLinked() && "a node is in one list at a time");
     assert((where == nullptr || Contains(where)) && "the place to insert is in this list");
-    if (node->IsLinked() || (where != nullptr && !Contains(where)))
+    return !node->IsLinked() && (where == nullptr || Contains(where));
+}
+
+void SWlist::InsertBefore(SWlistnode* where, SWlistnode* node)
+{
+    if (!CanInsert(where, node))
         return;
     if (where == nullptr)
         Link(node, m_tail, nullptr);
@@ -63,11 +68,7 @@ void SWlist::InsertBefore(SWlistnode* where, SWlistnode* node)
 
 void SWlist::InsertAfter(SWlistnode* where, SWlistnode* node)
 {
-    if (node == nullptr)
-        return;
-    assert(!node->IsLinked() && "a node is in one list at a time");
-    assert((where == nullptr || Contains(where)) && "the place to insert is in this list");
-    if (node->IsLinked() || (where != nullptr && !Contains(where)))
+    if (!CanInsert(where, node))
         return;
     if (where == nullptr)
         Link(node, nullptr, m_head);

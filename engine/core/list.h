@@ -33,6 +33,7 @@ public:
     bool Contains(const SWlistnode* node) const { return node != nullptr && node->m_list == this; }
 
 private:
+    bool CanInsert(const SWlistnode* where, const SWlistnode* node) const; // a free node; where null or in this list
     void Link(SWlistnode* node, SWlistnode* before, SWlistnode* after);
 
     SWlistnode* m_head = nullptr;
