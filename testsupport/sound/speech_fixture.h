@@ -1,6 +1,8 @@
 #pragma once
-// The committed 8000 Hz mono speech recording that the speech codecs' tests and benchmarks code, as samples.
+// The committed sound recordings (codecs/sound/tests/data) that the sound codecs' tests and benchmarks code: any of
+// them as bytes, and the 8000 Hz mono speech as samples.
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <vector>
@@ -10,17 +12,36 @@
 
 namespace soundtest {
 
-// Empty when the file cannot be read. The source folder comes from VORTAN_SOURCE_DIR (as ctest sets it), else from
+// The path of the recording named name. The source folder comes from VORTAN_SOURCE_DIR (as ctest sets it), else from
 // where this header lies, so that a benchmark run by hand finds it too.
-inline std::vector<int16_t> SpeechFixture8k()
+inline std::filesystem::path SoundFixturePath(const char* name)
 {
     const char* root = std::getenv("VORTAN_SOURCE_DIR");
     const std::filesystem::path base = root != nullptr
                                            ? std::filesystem::path(root)
                                            : std::filesystem::path(__FILE__).parent_path().parent_path().parent_path();
+    return base / "codecs/sound/tests/data" / name;
+}
+
+// The whole file; empty when it cannot be read.
+inline std::vector<uint8_t> SoundFixtureBytes(const char* name)
+{
+    std::vector<uint8_t> bytes;
+    if (FILE* file = std::fopen(SoundFixturePath(name).string().c_str(), "rb")) {
+        uint8_t buffer[65536];
+        size_t got = 0;
+        while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+            bytes.insert(bytes.end(), buffer, buffer + got);
+        std::fclose(file);
+    }
+    return bytes;
+}
+
+// Empty when the file cannot be read.
+inline std::vector<int16_t> SpeechFixture8k()
+{
     pf::WaveError error = pf::WaveError::kNone;
-    const auto reader =
-        pf::RiffWaveReader::open((base / "codecs/sound/tests/data/speech_8000_mono.wav").string(), &error);
+    const auto reader = pf::RiffWaveReader::open(SoundFixturePath("speech_8000_mono.wav").string(), &error);
     std::vector<int16_t> samples;
     if (!reader)
         return samples;

@@ -23,6 +23,7 @@
 #include "codecs/sound/tests/tonalwave_allocation_probe.h"
 #include "codecs/sound/tests/tonalwave_test_support.h"
 #include "testsupport/sound/sound_metrics.h"
+#include "testsupport/sound/speech_fixture.h"
 
 namespace {
 
@@ -64,17 +65,7 @@ std::vector<int16_t> MixedSignal(int channels, int rate, size_t frames, uint32_t
 
 std::vector<int16_t> Fixture(const char* name, int& channels, int& rate)
 {
-    const char* root = std::getenv("VORTAN_SOURCE_DIR");
-    const std::filesystem::path path =
-        std::filesystem::path(root != nullptr ? root : ".") / "codecs/sound/tests/data" / name;
-    std::vector<uint8_t> bytes;
-    if (FILE* file = std::fopen(path.string().c_str(), "rb")) {
-        uint8_t buffer[65536];
-        size_t got = 0;
-        while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-            bytes.insert(bytes.end(), buffer, buffer + got);
-        std::fclose(file);
-    }
+    std::vector<uint8_t> bytes = soundtest::SoundFixtureBytes(name);
     looptest::WaveSamples sound = looptest::ReadWaveSamples(std::move(bytes));
     channels = sound.channels;
     rate = sound.sampleRate;

@@ -15,6 +15,7 @@
 #include "codecs/sound/Tonalwave/tables/tonalwave_training.h"
 #include "codecs/sound/Tonalwave/tonalwave_codebooks.h"
 #include "testsupport/sound/sound_metrics.h"
+#include "testsupport/sound/speech_fixture.h"
 
 namespace {
 
@@ -31,17 +32,8 @@ uint32_t Little(const std::vector<uint8_t>& bytes, size_t at, int count)
 // The 16-bit samples of a committed fixture of rate and channels, mixed to mono; empty (with a failure) otherwise.
 std::vector<int16_t> Fixture(const char* name, int rate, uint32_t channels)
 {
-    const char* root = std::getenv("VORTAN_SOURCE_DIR");
-    const std::filesystem::path path =
-        std::filesystem::path(root != nullptr ? root : ".") / "codecs/sound/tests/data" / name;
-    std::vector<uint8_t> bytes;
-    if (FILE* file = std::fopen(path.string().c_str(), "rb")) {
-        uint8_t buffer[65536];
-        size_t got = 0;
-        while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-            bytes.insert(bytes.end(), buffer, buffer + got);
-        std::fclose(file);
-    }
+    const std::filesystem::path path = soundtest::SoundFixturePath(name);
+    const std::vector<uint8_t> bytes = soundtest::SoundFixtureBytes(name);
     std::vector<int16_t> samples;
     bool formatSeen = false;
     for (size_t at = 12; at + 8 <= bytes.size();) {

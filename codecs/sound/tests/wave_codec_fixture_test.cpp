@@ -10,6 +10,7 @@
 #include "codecs/sound/tests/wave_codec_test_support.h"
 #include "platform/media/riff_wave_reader.h"
 #include "testsupport/sound/sound_metrics.h"
+#include "testsupport/sound/speech_fixture.h"
 
 using namespace sound;
 
@@ -23,8 +24,7 @@ struct Fixture {
 
 std::string DataPath(const std::string& name)
 {
-    const char* root = std::getenv("VORTAN_SOURCE_DIR");
-    return std::string(root != nullptr ? root : ".") + "/codecs/sound/tests/data/" + name;
+    return soundtest::SoundFixturePath(name.c_str()).string();
 }
 
 Fixture LoadFixture(const std::string& name)
