@@ -251,14 +251,16 @@ int RunCommands(std::span<const TopologyCommand> commands, uint32_t vertexCount,
     // Every ring entry must be set; a node with a dummy neighbour is a boundary node.
     for (uint32_t v = 0; v < vertexCount; ++v) {
         VertexNode& node = outGraph.nodes[v];
+        const int32_t* ring = outGraph.neighbours.data() + node.ringStart;
+        bool nearDummy = false;
         for (uint32_t k = 0; k < node.valence; ++k) {
-            const int32_t neighbour = outGraph.Neighbour(v, k);
-            if (neighbour < 0 || static_cast<uint32_t>(neighbour) >= vertexCount ||
-                neighbour == static_cast<int32_t>(v))
+            const uint32_t neighbour = static_cast<uint32_t>(ring[k]); // unset entries (-1) wrap to the top
+            if (neighbour >= vertexCount || neighbour == v)
                 return PX_ERR;
-            if (node.kind != NodeKind::kDummy && outGraph.IsDummy(neighbour))
-                node.kind = NodeKind::kBoundary;
+            nearDummy = nearDummy || neighbour >= outGraph.dummiesFrom;
         }
+        if (node.kind != NodeKind::kDummy && nearDummy)
+            node.kind = NodeKind::kBoundary;
         node.mark = 1;
     }
     return PX_OK;
