@@ -120,10 +120,10 @@ std::optional<walk_detail::ValueOf<Values>> NeighbourAverage(const MeshGraph& gr
 }
 
 // The parallelogram prediction at node v into outPrediction, else the neighbour average; false when neither
-// exists. The walks call this form: an optional of an array comes back through memory in pieces and is read whole,
-// which stalls each vertex.
-template <typename Values>
-bool PredictAtVertex(const MeshGraph& graph, const RingSlots& slots, uint32_t v, const Values& values,
+// exists. Slots is RingSlots or any type with its Find. The walks call this form: an optional of an array comes back
+// through memory in pieces and is read whole, which stalls each vertex.
+template <typename Values, typename Slots>
+bool PredictAtVertex(const MeshGraph& graph, const Slots& slots, uint32_t v, const Values& values,
                      walk_detail::ValueOf<Values>& outPrediction)
 {
     using walk_detail::Next;
@@ -160,8 +160,8 @@ bool PredictAtVertex(const MeshGraph& graph, const RingSlots& slots, uint32_t v,
     return NeighbourAverage(graph, v, values, outPrediction);
 }
 
-template <typename Values>
-std::optional<walk_detail::ValueOf<Values>> PredictAtVertex(const MeshGraph& graph, const RingSlots& slots, uint32_t v,
+template <typename Values, typename Slots>
+std::optional<walk_detail::ValueOf<Values>> PredictAtVertex(const MeshGraph& graph, const Slots& slots, uint32_t v,
                                                             const Values& values)
 {
     walk_detail::ValueOf<Values> prediction{};

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <optional>
 
 #include "codecs/geometry/bit_reader.h"
 #include "codecs/geometry/bit_writer.h"
@@ -63,13 +64,45 @@ struct PositionLookup {
     }
 };
 
+// The first ring slot of a neighbour, as RingSlots::Find gives it, for the position walk, which asks nothing else.
+// Short rings are scanned where they lie; the look-up with sorted copies of long rings is built only once a long
+// ring is met: most meshes have none, and building it read every node record.
+class FirstSlots {
+public:
+    explicit FirstSlots(const MeshGraph& graph) : m_graph(graph) {}
+
+    int32_t Find(uint32_t node, int32_t neighbour) const
+    {
+        if (node >= m_graph.nodes.size())
+            return -1;
+        const VertexNode& n = m_graph.nodes[node];
+        if (n.valence > kScannedRing) {
+            if (!m_longRings)
+                m_longRings.emplace(m_graph);
+            return m_longRings->Find(node, neighbour);
+        }
+        const int32_t* ring = m_graph.neighbours.data() + n.ringStart;
+        for (uint32_t k = 0; k < n.valence; ++k)
+            if (ring[k] == neighbour)
+                return static_cast<int32_t>(k);
+        return -1;
+    }
+
+private:
+    static constexpr uint32_t kScannedRing = 16; // a hostile ring longer than this costs a search, not a scan
+
+    const MeshGraph& m_graph;                     // not owned: the walk's graph outlives the look-up
+    mutable std::optional<RingSlots> m_longRings; // built on the first long ring
+};
+
 // The walk both sides make: each regular node without a twin in traversal order, predicted or not. `restore`
 // receives the node and its prediction (null: an absolute record) and returns the node's quantised value.
 template <typename Restore>
-void WalkPositions(const MeshGraph& graph, const RingSlots& slots, std::vector<Quantised<3>>& values, Restore restore)
+void WalkPositions(const MeshGraph& graph, std::vector<Quantised<3>>& values, Restore restore)
 {
     std::vector<PositionLookup::Slot> byNode(graph.nodes.size(), PositionLookup::Slot{});
     const PositionLookup lookup{byNode};
+    const FirstSlots slots(graph);
     for (const uint32_t v : graph.traversal) {
         if (graph.nodes[v].twin != kNoNode)
             continue;
@@ -117,7 +150,7 @@ int EncodePositions(std::span<const PositionInput> objects, uint32_t bits, std::
             for (int axis = 0; axis < 3; ++axis)
                 actual[p][axis] = Quantise(object.positions[3 * p + axis], box.min[axis], box.extent, scale);
         std::vector<Quantised<3>> values(count);
-        WalkPositions(*object.graph, RingSlots(*object.graph), values, [&](uint32_t v, const Quantised<3>* predicted) {
+        WalkPositions(*object.graph, values, [&](uint32_t v, const Quantised<3>* predicted) {
             const Quantised<3>& value = actual[static_cast<uint32_t>(object.graph->nodes[v].position)];
             for (int axis = 0; axis < 3; ++axis) {
                 items.push_back(predicted ? DataItem{value[axis] - (*predicted)[axis], kModeDelta, 0}
@@ -190,7 +223,7 @@ int DecodePositions(std::span<const uint8_t> stream, std::span<const MeshGraph* 
     size_t next = 0; // the walks take exactly deltaCount deltas, as the kinds above counted them
     for (size_t o = 0; o < graphs.size(); ++o) {
         std::vector<Quantised<3>> values(vertexCounts[o]);
-        WalkPositions(*graphs[o], RingSlots(*graphs[o]), values, [&](uint32_t, const Quantised<3>* predicted) {
+        WalkPositions(*graphs[o], values, [&](uint32_t, const Quantised<3>* predicted) {
             Quantised<3> value{};
             for (int axis = 0; axis < 3; ++axis) {
                 value[axis] = predicted ? static_cast<int32_t>((*predicted)[axis] + int64_t{deltas[next++]})

@@ -7,9 +7,13 @@
 
 #include <cmath>
 
+#include "codecs/geometry/bit_writer.h"
 #include "codecs/geometry/colour_coder.h"
+#include "codecs/geometry/integer_coder.h"
 #include "codecs/geometry/normal_coder.h"
+#include "codecs/geometry/position_coder.h"
 #include "codecs/geometry/px_result.h"
+#include "codecs/geometry/stream_header.h"
 #include "testsupport/mesh/face_set.h"
 #include "testsupport/mesh/mesh_generators.h"
 
@@ -273,6 +277,59 @@ TEST(AttributeStreams, ObjectWithoutAnAttributeBesideOneWithIt)
             EXPECT_TRUE(second.texCoord.empty() && second.colour.empty() && second.normal.empty());
             EXPECT_TRUE(second.texCoordIndex.empty() && second.colourIndex.empty() && second.normalIndex.empty());
         }
+    }
+}
+
+// A ring that names a neighbour twice: the parallelogram at v over (a, b) takes c after the first slot of a in b's
+// ring, as the encoder of every pinned stream did, in a short ring and in one long enough to be searched. The
+// stream is written by hand, so a walk that took another slot would decode v elsewhere.
+TEST(PositionCoder, RepeatedNeighbourTakesItsFirstSlot)
+{
+    enum : uint32_t { kA, kB, kC1, kC2, kV };
+    for (const uint32_t padding : {0u, 20u}) {
+        SCOPED_TRACE(padding);
+        // Each node's position is its index and traversal order is node order.
+        std::vector<std::vector<int32_t>> rings = {{kV}, {kA, kC1, kA, kC2}, {kV}, {kV}, {kA, kB}};
+        rings[kB].insert(rings[kB].end(), padding, kV);
+        px::MeshGraph graph;
+        for (uint32_t n = 0; n < rings.size(); ++n) {
+            px::VertexNode node;
+            node.position = static_cast<int32_t>(n);
+            node.order = static_cast<int32_t>(n);
+            node.valence = static_cast<uint32_t>(rings[n].size());
+            node.ringStart = static_cast<uint32_t>(graph.neighbours.size());
+            graph.nodes.push_back(node);
+            graph.neighbours.insert(graph.neighbours.end(), rings[n].begin(), rings[n].end());
+            graph.traversal.push_back(n);
+        }
+        graph.corners.assign(graph.neighbours.size(), -1);
+        graph.flags.assign(graph.neighbours.size(), 1);
+        graph.nodesInUse = static_cast<uint32_t>(rings.size());
+        // a, c1 and c2 have no coded neighbour when walked: raw. b has only a (twice): the average, a. v has the
+        // one parallelogram b + a - c1 = 25; with c2 it would be 0.
+        const int32_t a = 10, b = 20, c1 = 5, c2 = 30, v = 40;
+        std::vector<px::DataItem> items;
+        for (const auto& [value, predicted] :
+             {std::pair{a, false}, {b - a, true}, {c1, false}, {c2, false}, {v - (b + a - c1), true}})
+            items.insert(items.end(), 3,
+                         predicted ? px::DataItem{value, px::kModeDelta, 0}
+                                   : px::DataItem{value, px::kModeAbsolute, 8});
+        px::BitWriter writer(static_cast<uint8_t>(px::StreamKind::kPositions));
+        writer.PutBits(1, 16);
+        for (const float bound : {0.0f, 0.0f, 0.0f, 1.0f})
+            writer.PutFloat(bound);
+        writer.PutBits(8, 5);
+        ASSERT_EQ(px::EncodeIntegerData(writer, items), px::PX_OK);
+        const std::vector<uint8_t> stream = writer.Finish();
+
+        const px::MeshGraph* graphs[] = {&graph};
+        const uint32_t counts[] = {static_cast<uint32_t>(rings.size())};
+        std::vector<std::vector<float>> positions;
+        std::vector<px::QuantisedPositions> quantised;
+        ASSERT_EQ(px::DecodePositions(stream, graphs, counts, positions, quantised), px::PX_OK);
+        ASSERT_EQ(quantised.size(), 1u);
+        const px::QuantisedPositions expected = {{a, a, a}, {b, b, b}, {c1, c1, c1}, {c2, c2, c2}, {v, v, v}};
+        EXPECT_EQ(quantised[0], expected);
     }
 }
 
