@@ -19,31 +19,12 @@
 #include "engine/resources/mesh_object.h"
 #include "engine/resources/palette_image.h"
 #include "engine/resources/resource_report.h"
+#include "engine/resources/tests/world_round_trip.h"
 #include "engine/resources/texture.h"
 #include "engine/resources/wavelet_image.h"
 #include "testsupport/world/sample_world.h"
 
 namespace {
-
-// The nested tags of every record of tag in the file.
-std::vector<uint32_t> NestedTagsOf(const std::vector<uint8_t>& bytes, uint32_t tag)
-{
-    SWdocumentfile file;
-    EXPECT_EQ(SWdocumentfile::Parse(std::vector<uint8_t>(bytes), file), DocumentStatus::kOk);
-    std::vector<uint32_t> tags;
-    for (const DocumentRecord& record : file.Records()) {
-        if (record.tag != tag)
-            continue;
-        std::vector<uint8_t> payload;
-        EXPECT_EQ(SWdocumentfile::DecodePayload(record, payload), PayloadStatus::kOk);
-        SWchunkstream in{std::span<const uint8_t>(payload)};
-        while (in.Remaining() >= 8) {
-            tags.push_back(in.TakeTag());
-            in.SkipRecord();
-        }
-    }
-    return tags;
-}
 
 std::vector<SWtexture*> Textures(const SWworld& world)
 {

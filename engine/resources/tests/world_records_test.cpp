@@ -30,6 +30,7 @@
 #include "engine/resources/mesh_object.h"
 #include "engine/resources/resource_report.h"
 #include "engine/resources/sound.h"
+#include "engine/resources/tests/world_round_trip.h"
 #include "engine/resources/texture_header_record.h"
 #include "testsupport/world/sample_world.h"
 
@@ -58,26 +59,6 @@ template <typename T> T* NodeNamed(SWworld& world, const char* name)
 std::vector<uint32_t> PixelsOf(const SWtexture& t)
 {
     return std::vector<uint32_t>(t.GetPixels(), t.GetPixels() + size_t{t.GetWidth32()} * t.GetHeight32());
-}
-
-// The nested tags of every record of tag in file, in order.
-std::vector<uint32_t> NestedTagsOf(const std::vector<uint8_t>& bytes, uint32_t tag)
-{
-    SWdocumentfile file;
-    EXPECT_EQ(SWdocumentfile::Parse(std::vector<uint8_t>(bytes), file), DocumentStatus::kOk);
-    std::vector<uint32_t> tags;
-    for (const DocumentRecord& record : file.Records()) {
-        if (record.tag != tag)
-            continue;
-        std::vector<uint8_t> payload;
-        EXPECT_EQ(SWdocumentfile::DecodePayload(record, payload), PayloadStatus::kOk);
-        SWchunkstream in{std::span<const uint8_t>(payload)};
-        while (in.Remaining() >= 8) {
-            tags.push_back(in.TakeTag());
-            in.SkipRecord();
-        }
-    }
-    return tags;
 }
 
 TEST(WorldRecords, EveryRecordComesBackAndSavesToTheSameBytes)
