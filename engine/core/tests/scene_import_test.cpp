@@ -13,6 +13,7 @@
 #include "engine/core/node.h"
 #include "engine/core/object_node.h"
 #include "engine/core/root_object.h"
+#include "engine/core/tests/world_test_support.h"
 #include "engine/core/world.h"
 #include "engine/resources/material.h"
 #include "engine/resources/mesh_object.h"
@@ -22,14 +23,6 @@
 #include "testsupport/world/sample_world.h"
 
 namespace {
-
-SWobjectnode* AddObject(SWworld& world, const char* name, SWnode* parent = nullptr)
-{
-    auto* node = new SWobjectnode; // the tree owns it from AddNode on
-    node->SetName(name);
-    world.AddNode(node, parent);
-    return node;
-}
 
 std::unique_ptr<SWworld> FileWorld()
 {
@@ -52,13 +45,6 @@ std::unique_ptr<SWworld> BaseWorld()
     world->SetArcballNode(box);
     world->GetSubWorlds().Add("level2");
     return world;
-}
-
-std::vector<uint8_t> Bytes(SWworld& world)
-{
-    std::vector<uint8_t> bytes;
-    EXPECT_EQ(WriteWorldFile(world, WorldFileMode::kScene, bytes), DocumentStatus::kOk);
-    return bytes;
 }
 
 class SceneImport : public ::testing::Test {
@@ -100,7 +86,7 @@ TEST_F(SceneImport, ClashingNamesAreRenamedAndRecorded)
 TEST_F(SceneImport, InstancesKeepTheirNames)
 {
     const std::unique_ptr<SWworld> base = BaseWorld();
-    const std::vector<uint8_t> before = Bytes(*base);
+    const std::vector<uint8_t> before = SceneBytes(*base);
     WorldLoadResult import = ImportWorld(m_path);
     MergeOptions options;
     options.uniqueNames = false;
@@ -112,13 +98,13 @@ TEST_F(SceneImport, InstancesKeepTheirNames)
     EXPECT_EQ(floor->GetFirstChildNode()->GetId(), record.entries[0].id);
     // Removal takes the entries that came in, not the base's own of the same name.
     RemoveMerged(*base, record);
-    EXPECT_EQ(Bytes(*base), before);
+    EXPECT_EQ(SceneBytes(*base), before);
 }
 
 TEST_F(SceneImport, RemovingTheMergeGivesBackTheWorldAsItWas)
 {
     const std::unique_ptr<SWworld> base = BaseWorld();
-    const std::vector<uint8_t> before = Bytes(*base);
+    const std::vector<uint8_t> before = SceneBytes(*base);
     WorldLoadResult import = ImportWorld(m_path);
     const MergeRecord record = MergeWorld(*base, *import.world, {}, m_path);
     // The base now points at what came in: its arcball is an imported node.
@@ -129,7 +115,7 @@ TEST_F(SceneImport, RemovingTheMergeGivesBackTheWorldAsItWas)
     EXPECT_EQ(base->GetArcballNode(), nullptr); // dropped before the node went, never left dangling
     EXPECT_EQ(base->GetCameraList().Count(), 0u);
     base->SetArcballNode(static_cast<SWobjectnode*>(base->GetRootNode()->FindByName("box")));
-    EXPECT_EQ(Bytes(*base), before);
+    EXPECT_EQ(SceneBytes(*base), before);
 }
 
 TEST_F(SceneImport, TwoImportsOfOneFileHaveDisjointIds)
@@ -179,7 +165,7 @@ TEST_F(SampleImport, RemovingAMergeLetsABaseMaterialUsingAnImportedTextureGo)
     auto own = std::make_unique<SWmaterial>("paint");
     SWmaterial* paint = own.get();
     base->GetRootObject()->AddMaterial(std::move(own));
-    const std::vector<uint8_t> before = Bytes(*base);
+    const std::vector<uint8_t> before = SceneBytes(*base);
     WorldLoadResult import = ImportWorld(m_sample);
     ASSERT_EQ(import.status, DocumentStatus::kOk);
     const MergeRecord record = MergeWorld(*base, *import.world, {}, m_sample);
@@ -195,7 +181,7 @@ TEST_F(SampleImport, RemovingAMergeLetsABaseMaterialUsingAnImportedTextureGo)
     RemoveMerged(*base, record);
     EXPECT_EQ(paint->GetTexture(), nullptr); // let go before the texture went: no dangling pointer
     paint->SetTexture(nullptr);
-    EXPECT_EQ(Bytes(*base), before);
+    EXPECT_EQ(SceneBytes(*base), before);
 }
 
 const MergeEntry* EntryOf(const MergeRecord& record, MergedKind kind, const std::string& nameInFile)
@@ -240,7 +226,7 @@ TEST_F(SampleImport, RemovingOneInstanceLeavesTheOthersResourcesInUse)
     for (const bool secondFirst : {false, true}) {
         SCOPED_TRACE(secondFirst ? "second instance removed first" : "first instance removed first");
         const std::unique_ptr<SWworld> base = BaseWorld();
-        const std::vector<uint8_t> before = Bytes(*base);
+        const std::vector<uint8_t> before = SceneBytes(*base);
         MergeOptions options;
         options.uniqueNames = false;
         std::vector<MergeRecord> records;
@@ -271,7 +257,7 @@ TEST_F(SampleImport, RemovingOneInstanceLeavesTheOthersResourcesInUse)
 
         RemoveMerged(*base, kept);
         EXPECT_EQ(CountResources(*base), ResourceCounts{});
-        EXPECT_EQ(Bytes(*base), before);
+        EXPECT_EQ(SceneBytes(*base), before);
     }
 }
 

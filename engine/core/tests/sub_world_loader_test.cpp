@@ -13,6 +13,7 @@
 #include "engine/core/node.h"
 #include "engine/core/object_node.h"
 #include "engine/core/sub_worlds.h"
+#include "engine/core/tests/world_test_support.h"
 #include "engine/core/world.h"
 #include "engine/core/world_file.h"
 #include "engine/resources/geometry.h"
@@ -20,21 +21,6 @@
 #include "testsupport/world/sample_world.h"
 
 namespace {
-
-SWobjectnode* AddObject(SWworld& world, const char* name, SWnode* parent = nullptr)
-{
-    auto* node = new SWobjectnode; // the tree owns it from AddNode on
-    node->SetName(name);
-    world.AddNode(node, parent);
-    return node;
-}
-
-std::vector<uint8_t> Bytes(SWworld& world)
-{
-    std::vector<uint8_t> bytes;
-    EXPECT_EQ(WriteWorldFile(world, WorldFileMode::kScene, bytes), DocumentStatus::kOk);
-    return bytes;
-}
 
 class SubWorldLoader : public ::testing::Test {
 protected:
@@ -77,7 +63,7 @@ protected:
 
 TEST_F(SubWorldLoader, DirectLoadAddsAnInstanceAndUnloadTakesItAllOut)
 {
-    const std::vector<uint8_t> before = Bytes(*m_world);
+    const std::vector<uint8_t> before = SceneBytes(*m_world);
     CVTN_SubWorldInstance* instance = m_loader->LoadFile(*m_entry, {}, false);
     ASSERT_NE(instance, nullptr);
     EXPECT_TRUE(instance->loaded);
@@ -88,7 +74,7 @@ TEST_F(SubWorldLoader, DirectLoadAddsAnInstanceAndUnloadTakesItAllOut)
     EXPECT_EQ(instance->record.entries.size(), 2u);
     EXPECT_TRUE(m_loader->UnloadSubWorld(*m_entry, instance, false));
     EXPECT_EQ(Find("room"), nullptr);
-    EXPECT_EQ(Bytes(*m_world), before);
+    EXPECT_EQ(SceneBytes(*m_world), before);
 }
 
 TEST_F(SubWorldLoader, RootNameAndTransformApplyOnlyWhenAsked)
@@ -214,14 +200,14 @@ TEST_F(SubWorldLoader, ThreadedLoadMergesOnlyWhenCompleted)
 TEST_F(SubWorldLoader, AFileThatFailsAddsNothing)
 {
     m_entry->SetFileName("missing.vtn");
-    const std::vector<uint8_t> before = Bytes(*m_world);
+    const std::vector<uint8_t> before = SceneBytes(*m_world);
     EXPECT_EQ(m_loader->LoadFile(*m_entry, {}, false), nullptr);
     CVTN_SubWorldInstance* threaded = m_loader->LoadFile(*m_entry, {}, true);
     ASSERT_NE(threaded, nullptr);
     ASSERT_TRUE(CompleteAll());
     EXPECT_TRUE(threaded->failed);
     EXPECT_FALSE(threaded->loaded);
-    EXPECT_EQ(Bytes(*m_world), before);
+    EXPECT_EQ(SceneBytes(*m_world), before);
 }
 
 TEST_F(SubWorldLoader, UnloadingALoadingInstanceStopsIt)

@@ -7,6 +7,7 @@
 
 #include "engine/core/chunk_stream.h"
 #include "engine/core/document_file.h"
+#include "engine/core/tests/world_test_support.h"
 #include "engine/core/type_tag.h"
 #include "engine/core/world.h"
 
@@ -76,13 +77,6 @@ constexpr SWworldsectionhandler kFakeSpeech = {
         },
 };
 
-std::vector<uint8_t> Save(SWworld& world)
-{
-    std::vector<uint8_t> bytes;
-    EXPECT_EQ(WriteWorldFile(world, WorldFileMode::kScene, bytes), DocumentStatus::kOk);
-    return bytes;
-}
-
 WorldLoadResult Load(std::vector<uint8_t> bytes)
 {
     SWdocumentfile file;
@@ -98,7 +92,7 @@ std::vector<uint8_t> FileWithSections()
     SectionSwap events(WorldSection::kEvents, &kFakeEvents);
     SectionSwap speech(WorldSection::kSpeech, &kFakeSpeech);
     SWworld world;
-    return Save(world);
+    return SceneBytes(world);
 }
 
 TEST(WorldSections, WithoutHandlersTheSectionsComeBackByteForByte)
@@ -115,7 +109,7 @@ TEST(WorldSections, WithoutHandlersTheSectionsComeBackByteForByte)
     ASSERT_TRUE(kept->Payload(WorldSection::kEvents).has_value());
     EXPECT_EQ(kept->Payload(WorldSection::kEvents)->size(), 8u);
     EXPECT_EQ(kept->Records(WorldSection::kSpeech).size(), 3u);
-    EXPECT_EQ(Save(*loaded.world), written);
+    EXPECT_EQ(SceneBytes(*loaded.world), written);
 }
 
 TEST(WorldSections, HandlersAreHandedTheirSectionsInTheFilesOrder)
@@ -130,7 +124,7 @@ TEST(WorldSections, HandlersAreHandedTheirSectionsInTheFilesOrder)
     EXPECT_EQ(g_calls, (std::vector<std::string>{"QJSH:first:1", "QJSH::0", "72EX:expressions",
                                                  std::string("72ES:events\x01\x02", 13)}));
     EXPECT_EQ(SWkeptsections::Find(*loaded.world), nullptr); // nothing kept when every section was handled
-    EXPECT_EQ(Save(*loaded.world), written);
+    EXPECT_EQ(SceneBytes(*loaded.world), written);
 }
 
 TEST(WorldSections, ASectionThatFailsToReadIsSkippedWithItsDescendants)
