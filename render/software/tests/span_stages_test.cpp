@@ -11,6 +11,7 @@
 #include "render/format_record.h"
 #include "render/software/gouraud_stage.h"
 #include "render/software/span_writer.h"
+#include "render/software/tests/span_stage_bench.h"
 #include "render/software/texture_stages.h"
 
 namespace {
@@ -78,40 +79,9 @@ TEST(PlainStages, Dot3IsClampedAndZeroForOpposedVectors)
     EXPECT_EQ(plainstage::Dot3(0x8080C0, 0x8080C0), 64u * 0x01010101u);
 }
 
-// A stage bound to scratch rows of its own, run over one list of spans.
-struct StageBench {
-    std::vector<uint32_t> rows[4];
-    SWoperand operands[4];
-    SWtexturestages format;
-
-    StageBench()
-    {
-        for (int i = 0; i < 4; ++i) {
-            rows[i].assign(kPassPixels, 0xDEADBEEF);
-            operands[i].row = rows[i].data();
-        }
-    }
-    void Run(SWspanstage& stage, uint8_t a, const uint32_t* const vertices[3], const std::vector<SWspan>& spans)
-    {
-        SWspanstage::Binding binding;
-        binding.operands = operands;
-        binding.format = &format;
-        binding.registers[0] = a;
-        SWspanstage::SetupRoutine setup = nullptr;
-        const SWspanstage::SpanRoutine routine = stage.GetRoutines(binding, setup);
-        if (setup != nullptr)
-            setup(stage, vertices);
-        std::vector<SWspan> list = spans;
-        list.push_back(SWspan{});
-        const SWspan* next = list.data();
-        while (next->pixels != nullptr)
-            next = routine(stage, next);
-    }
-};
-
 TEST(GouraudStage, EqualColoursAreExactAlphaIncludedAndVertexZeroGivesAlpha)
 {
-    StageBench bench;
+    SpanStageBench bench;
     uint32_t frame[8] = {};
     const uint32_t v[3][6] = {{0, 0, 0, 0, 0x80123456u}, {0, 0, 0, 0, 0x80123456u}, {0, 0, 0, 0, 0x80123456u}};
     const uint32_t* vertices[3] = {v[0], v[1], v[2]};
@@ -171,7 +141,7 @@ TEST(TextureStage, MissingOrUnsizedLayersWriteZero)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        StageBench bench;
+        SpanStageBench bench;
         bench.format.layerCount = c.layerCount;
         bench.format.images[0] = c.image;
         bench.format.vertexStride = c.stride;
@@ -185,7 +155,7 @@ TEST(TextureStage, MissingOrUnsizedLayersWriteZero)
         EXPECT_TRUE(std::all_of(bench.rows[0].begin(), bench.rows[0].begin() + 4, [](uint32_t p) { return p == 0; }));
     }
     // A falloff layer needs its table: a plain 32 x 32 image gives the zero fill too.
-    StageBench bench;
+    SpanStageBench bench;
     SWimage32 plain("plain", 32, 32, std::vector<uint32_t>(1024, 0xFFFFFFu).data());
     bench.format.layerCount = 1;
     bench.format.images[0] = &plain;
@@ -202,7 +172,7 @@ TEST(TextureStage, RepeatsAndLargeRepeatCountsWrapExactly)
     for (size_t i = 0; i < texels.size(); ++i)
         texels[i] = static_cast<uint32_t>(i);
     SWimage32 image("grid", 8, 8, texels.data());
-    StageBench bench;
+    SpanStageBench bench;
     bench.format.layerCount = 1;
     bench.format.images[0] = &image;
     bench.format.vertexStride = 6;

@@ -14,42 +14,12 @@
 #include "render/format_record.h"
 #include "render/software/gouraud_stage.h"
 #include "render/software/span_writer.h"
+#include "render/software/tests/span_stage_bench.h"
 #include "render/software/texture_stages.h"
 
 #include "engine/resources/image32.h"
 
 namespace {
-
-// One stage bound to its own scratch rows (or to the frame buffer as output), run over a list of spans.
-struct VariantBench {
-    std::vector<uint32_t> rows[4];
-    SWoperand operands[4];
-    SWtexturestages format;
-
-    explicit VariantBench(bool toFrameBuffer)
-    {
-        for (int i = 0; i < 4; ++i) {
-            rows[i].assign(kPassPixels, 0xDEADBEEF);
-            operands[i].row = rows[i].data();
-        }
-        operands[0].isFrameBuffer = toFrameBuffer;
-    }
-    void Run(SWspanstage& stage, uint8_t a, const uint32_t* const vertices[3], const std::vector<SWspan>& spans)
-    {
-        SWspanstage::Binding binding;
-        binding.operands = operands;
-        binding.format = &format;
-        binding.registers[0] = a;
-        SWspanstage::SetupRoutine setup = nullptr;
-        const SWspanstage::SpanRoutine routine = stage.GetRoutines(binding, setup);
-        if (setup != nullptr)
-            setup(stage, vertices);
-        std::vector<SWspan> list = spans;
-        list.push_back(SWspan{});
-        for (const SWspan* next = list.data(); next->pixels != nullptr;)
-            next = routine(stage, next);
-    }
-};
 
 // Random spans inside the triangle (weights stay in [0, 1) with s + t below 1 along each span), lengths 1 to 32,
 // some following each other in the frame so that they merge.
@@ -84,7 +54,7 @@ TEST(SpanVariants, GouraudMMXMatchesPlainInColourAndInterpolatesAlpha)
         for (auto& frame : frames)
             frame.assign(600, 0x5A5A5A5Au);
         const std::vector<SWspan> spans = RandomSpans(random, frames[0]);
-        VariantBench benches[3] = {VariantBench(toFrame), VariantBench(toFrame), VariantBench(toFrame)};
+        SpanStageBench benches[3] = {SpanStageBench(toFrame), SpanStageBench(toFrame), SpanStageBench(toFrame)};
         for (int variant = 0; variant < 3; ++variant) {
             std::vector<SWspan> moved = spans;
             for (SWspan& span : moved)
@@ -121,7 +91,7 @@ TEST(SpanVariants, GouraudMMXAlphaFollowsTheWeights)
     const uint32_t v[3][6] = {{0, 0, 0, 0, 0x10000000u}, {0, 0, 0, 0, 0xF0FF0000u}, {0, 0, 0, 0, 0x800000FFu}};
     const uint32_t* vertices[3] = {v[0], v[1], v[2]};
     std::vector<uint32_t> frame(8);
-    VariantBench bench(false);
+    SpanStageBench bench(false);
     SWgouraudstageMMX stage;
     const double s = 0.25, t = 0.5, ds = 0.0625, dt = -0.03125;
     bench.Run(stage, 16, vertices,
@@ -163,7 +133,7 @@ TEST(SpanVariants, WideCombinersGiveThePlainPixels)
             std::vector<uint32_t> frame(1200);
             for (uint32_t& p : frame)
                 p = operand();
-            VariantBench benches[2] = {VariantBench(toFrame), VariantBench(toFrame)};
+            SpanStageBench benches[2] = {SpanStageBench(toFrame), SpanStageBench(toFrame)};
             for (int r = 1; r < 4; ++r)
                 for (uint32_t& p : benches[0].rows[r])
                     p = operand();
@@ -172,7 +142,7 @@ TEST(SpanVariants, WideCombinersGiveThePlainPixels)
             benches[1].rows[0] = benches[0].rows[0];
             for (int r = 1; r < 4; ++r)
                 benches[1].rows[r] = benches[0].rows[r];
-            for (VariantBench& bench : benches) {
+            for (SpanStageBench& bench : benches) {
                 bench.format.constants[2] = 0x80FF4010u;
                 if (outOnC)
                     bench.operands[2].row = bench.rows[0].data();
@@ -230,8 +200,8 @@ TEST(SpanVariants, NearestMMXDiffersOnlyAtTexelBoundaries)
         const uint32_t* vertices[3] = {v[0], v[1], v[2]};
         std::vector<uint32_t> frame(600);
         const std::vector<SWspan> spans = RandomSpans(random, frame);
-        VariantBench benches[2] = {VariantBench(false), VariantBench(false)};
-        for (VariantBench& bench : benches) {
+        SpanStageBench benches[2] = {SpanStageBench(false), SpanStageBench(false)};
+        for (SpanStageBench& bench : benches) {
             bench.format.layerCount = 1;
             bench.format.images[0] = &image;
             bench.format.vertexStride = 6;
