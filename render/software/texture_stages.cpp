@@ -149,23 +149,6 @@ uint32_t* OutputOf(const SWspanstage& stage, const SWspan& span, int32_t offset)
     return out.isFrameBuffer ? span.pixels : out.row + offset;
 }
 
-} // namespace
-
-const SWspan* SWtexturestage::NearestSpans(SWspanstage& stage, const SWspan* spans)
-{
-    const SWtexturestage& self = static_cast<const SWtexturestage&>(stage);
-    const Layer& layer = self.m_layer;
-    return ForEachSpanInPass(spans, [&](const SWspan& span, int32_t offset) {
-        uint32_t* const out = OutputOf(stage, span, offset);
-        uint32_t u, v, du, dv;
-        self.StartOf(span, u, v, du, dv);
-        for (int32_t i = 0; i < span.count; ++i, u += du, v += dv)
-            out[i] = Texel(layer, u, v);
-    });
-}
-
-namespace {
-
 uint32_t FilteredTexel(const SWtexturestage::Layer& layer, uint32_t u, uint32_t v)
 {
     const uint32_t p00 = Texel(layer, u, v);
@@ -184,7 +167,8 @@ uint32_t FilteredTexel(const SWtexturestage::Layer& layer, uint32_t u, uint32_t 
 
 } // namespace
 
-const SWspan* SWtexturestage::FilteredSpans(SWspanstage& stage, const SWspan* spans)
+template <uint32_t (*Sample)(const SWtexturestage::Layer&, uint32_t, uint32_t)>
+const SWspan* SWtexturestage::SampledSpans(SWspanstage& stage, const SWspan* spans)
 {
     const SWtexturestage& self = static_cast<const SWtexturestage&>(stage);
     const Layer& layer = self.m_layer;
@@ -193,7 +177,7 @@ const SWspan* SWtexturestage::FilteredSpans(SWspanstage& stage, const SWspan* sp
         uint32_t u, v, du, dv;
         self.StartOf(span, u, v, du, dv);
         for (int32_t i = 0; i < span.count; ++i, u += du, v += dv)
-            out[i] = FilteredTexel(layer, u, v);
+            out[i] = Sample(layer, u, v);
     });
 }
 
@@ -241,7 +225,7 @@ SWspanstage::SpanRoutine SWnearesttexturestage::SelectRoutines(SetupRoutine& out
     if (!FindBoundLayer(false))
         return ZeroSpans;
     outSetup = SetUpNearest;
-    return NearestSpans;
+    return SampledSpans<Texel>;
 }
 
 SWspanstage::SpanRoutine SWnearesttexturestageMMX::SelectRoutines(SetupRoutine& outSetup)
@@ -283,7 +267,7 @@ SWspanstage::SpanRoutine SWfilteredtexturestage::SelectRoutines(SetupRoutine& ou
     if (!FindBoundLayer(false))
         return ZeroSpans;
     outSetup = SetUpFiltered;
-    return FilteredSpans;
+    return SampledSpans<FilteredTexel>;
 }
 
 SWspanstage::SpanRoutine SWfalloffstage::SelectRoutines(SetupRoutine& outSetup)

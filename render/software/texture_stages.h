@@ -43,8 +43,9 @@ protected:
 
     static void SetUpNearest(SWspanstage& stage, const uint32_t* const vertices[3]);
     static void SetUpFiltered(SWspanstage& stage, const uint32_t* const vertices[3]); // half a texel back
-    static const SWspan* NearestSpans(SWspanstage& stage, const SWspan* spans);
-    static const SWspan* FilteredSpans(SWspanstage& stage, const SWspan* spans);
+    // Every pixel is Sample(layer, u, v) at its coordinates: the nearest texel, or the four around it filtered.
+    template <uint32_t (*Sample)(const Layer&, uint32_t, uint32_t)>
+    static const SWspan* SampledSpans(SWspanstage& stage, const SWspan* spans);
     static const SWspan* FalloffSpans(SWspanstage& stage, const SWspan* spans);
 
     Layer m_layer;
