@@ -13,6 +13,7 @@
 #include "engine/behaviour/expression.h"
 #include "engine/behaviour/property.h"
 #include "engine/behaviour/scene_handlers.h"
+#include "engine/behaviour/tests/sized_test_renderer.h"
 #include "engine/behaviour/variable_name.h"
 #include "engine/core/camera_node.h"
 #include "engine/core/hotspot.h"
@@ -39,22 +40,10 @@ public:
     std::vector<std::string> messages;
 };
 
-class RecordingRenderer : public SWwindowrenderer {
+class RecordingRenderer : public SizedTestRenderer {
 public:
     void SetBackground(SWbackground* background) override { backgrounds.push_back(background); }
-    bool SetSize(uint32_t w, uint32_t h) override
-    {
-        width = w;
-        height = h;
-        return true;
-    }
-    void GetSize(uint32_t& w, uint32_t& h) const override
-    {
-        w = width;
-        h = height;
-    }
     std::vector<SWbackground*> backgrounds;
-    uint32_t width = 0, height = 0;
 };
 
 void RunHandler(SWworld& world, int32_t kind, const ActionTarget& target, SWactionnode* action)

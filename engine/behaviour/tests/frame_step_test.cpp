@@ -17,6 +17,7 @@
 #include "engine/behaviour/event.h"
 #include "engine/behaviour/motion_start_handlers.h"
 #include "engine/behaviour/property.h"
+#include "engine/behaviour/tests/sized_test_renderer.h"
 #include "engine/behaviour/timed_action_table.h"
 #include "engine/core/camera_node.h"
 #include "engine/core/data_node.h"
@@ -148,7 +149,7 @@ TEST(FrameStep, AWatchedVariablePostsEachChangeOnce)
 }
 
 // A recording renderer of a given view size.
-class RecordingRenderer : public SWwindowrenderer {
+class RecordingRenderer : public SizedTestRenderer {
 public:
     bool SetAntialiasing(bool on) override { return Log(on ? "aa on" : "aa off"); }
     bool IsAntialiasingDone() override { return Log("aa done?"); }
@@ -167,25 +168,12 @@ public:
     }
     bool EndFrame() override { return Log("end"); }
     bool Present() override { return Log("present"); }
-    bool SetSize(uint32_t w, uint32_t h) override
-    {
-        width = w;
-        height = h;
-        return true;
-    }
-    void GetSize(uint32_t& w, uint32_t& h) const override
-    {
-        w = width;
-        h = height;
-    }
     bool Log(std::string call)
     {
         calls.push_back(std::move(call));
         return true;
     }
     std::vector<std::string> calls;
-    uint32_t width = 0;
-    uint32_t height = 0;
     SWrendertarget* surface = nullptr; // not owned
 };
 

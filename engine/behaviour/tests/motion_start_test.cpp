@@ -12,6 +12,7 @@
 #include "engine/behaviour/arcball_motion.h"
 #include "engine/behaviour/event.h"
 #include "engine/behaviour/navigation_motion.h"
+#include "engine/behaviour/tests/sized_test_renderer.h"
 #include "engine/behaviour/timed_action_table.h"
 #include "engine/core/camera_node.h"
 #include "engine/core/object_node.h"
@@ -56,27 +57,15 @@ void Stop(FrameDriver& d, const char* node, uint32_t actionId, uint8_t all)
     FindActionHandler(46)(nullptr, &d.world, ActionTarget::Text(node), ActionSubject{&stop, nullptr, nullptr});
 }
 
-class RecordingRenderer : public SWwindowrenderer {
+class RecordingRenderer : public SizedTestRenderer {
 public:
     void OnCameraNode(SWcameranode* node) override
     {
         ++cameraCalls;
         camera = node;
     }
-    bool SetSize(uint32_t w, uint32_t h) override
-    {
-        width = w;
-        height = h;
-        return true;
-    }
-    void GetSize(uint32_t& w, uint32_t& h) const override
-    {
-        w = width;
-        h = height;
-    }
     int cameraCalls = 0;
     SWcameranode* camera = nullptr;
-    uint32_t width = 0, height = 0;
 };
 
 } // namespace
