@@ -14,6 +14,7 @@
 #include "engine/behaviour/behaviour_observer.h"
 #include "engine/behaviour/event.h"
 #include "engine/behaviour/navigation_motion.h"
+#include "engine/behaviour/tests/looking_world.h"
 #include "engine/behaviour/timed_action_table.h"
 #include "engine/core/object_node.h"
 #include "engine/core/sub_world_loader.h"
@@ -25,18 +26,6 @@
 #include "testsupport/behaviour/preview_run.h"
 
 namespace {
-
-class LookingWorld : public SWworld {
-public:
-    bool BeginMouseLook() override
-    {
-        ++begins;
-        return true;
-    }
-    void EndMouseLook() override { ++ends; }
-    int begins = 0;
-    int ends = 0;
-};
 
 struct Preview : PreviewRun<LookingWorld> {
     SWnavigationmotion* Navigation()

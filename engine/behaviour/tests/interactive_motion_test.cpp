@@ -11,6 +11,7 @@
 #include "engine/behaviour/action_kind.h"
 #include "engine/behaviour/arcball_motion.h"
 #include "engine/behaviour/navigation_motion.h"
+#include "engine/behaviour/tests/looking_world.h"
 #include "engine/behaviour/timed_action_table.h"
 #include "engine/core/buffer.h"
 #include "engine/core/chunk_stream.h"
@@ -22,18 +23,6 @@
 namespace {
 
 constexpr float kPi = std::numbers::pi_v<float>;
-
-class LookingWorld : public SWworld {
-public:
-    bool BeginMouseLook() override
-    {
-        ++begins;
-        return true;
-    }
-    void EndMouseLook() override { ++ends; }
-    int begins = 0;
-    int ends = 0;
-};
 
 // A node in a world, driven by motion, stepped on the motion's own clock and folded as the frame step folds it.
 template <typename Motion> struct Driven {
