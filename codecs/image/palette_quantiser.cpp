@@ -76,21 +76,13 @@ public:
         Box found;
         found.lo = {kSide, kSide, kSide};
         found.hi = {-1, -1, -1};
-        for (int c2 = box.lo[0]; c2 <= box.hi[0]; ++c2) {
-            for (int c1 = box.lo[1]; c1 <= box.hi[1]; ++c1) {
-                for (int c0 = box.lo[2]; c0 <= box.hi[2]; ++c0) {
-                    const uint64_t count = m_histogram[CellIndex(c2, c1, c0)];
-                    if (count == 0)
-                        continue;
-                    const std::array<int, 3> cell = {c2, c1, c0};
-                    for (size_t a = 0; a < 3; ++a) {
-                        found.lo[a] = std::min(found.lo[a], cell[a]);
-                        found.hi[a] = std::max(found.hi[a], cell[a]);
-                    }
-                    found.moments.Add(CellMoments(cell, count));
-                }
+        ForEachOccupiedCell(box, [&](const std::array<int, 3>& cell, uint64_t count) {
+            for (size_t a = 0; a < 3; ++a) {
+                found.lo[a] = std::min(found.lo[a], cell[a]);
+                found.hi[a] = std::max(found.hi[a], cell[a]);
             }
-        }
+            found.moments.Add(CellMoments(cell, count));
+        });
         if (found.moments.pixels == 0)
             found.lo = found.hi = box.lo;
         found.key = found.moments.SquaredError();
@@ -124,6 +116,20 @@ public:
     }
 
 private:
+    // visit(cell, count) for every cell of the box that holds pixels, p2 outermost and p0 innermost.
+    template <typename Visit> void ForEachOccupiedCell(const Box& box, Visit&& visit) const
+    {
+        for (int c2 = box.lo[0]; c2 <= box.hi[0]; ++c2) {
+            for (int c1 = box.lo[1]; c1 <= box.hi[1]; ++c1) {
+                for (int c0 = box.lo[2]; c0 <= box.hi[2]; ++c0) {
+                    const uint64_t count = m_histogram[CellIndex(c2, c1, c0)];
+                    if (count != 0)
+                        visit(std::array<int, 3>{c2, c1, c0}, count);
+                }
+            }
+        }
+    }
+
     static Moments CellMoments(const std::array<int, 3>& cell, uint64_t count)
     {
         Moments m;
@@ -139,17 +145,9 @@ private:
     std::vector<Moments> Slices(const Box& box, size_t axis) const
     {
         std::vector<Moments> slices(static_cast<size_t>(box.hi[axis] - box.lo[axis] + 1));
-        for (int c2 = box.lo[0]; c2 <= box.hi[0]; ++c2) {
-            for (int c1 = box.lo[1]; c1 <= box.hi[1]; ++c1) {
-                for (int c0 = box.lo[2]; c0 <= box.hi[2]; ++c0) {
-                    const uint64_t count = m_histogram[CellIndex(c2, c1, c0)];
-                    if (count == 0)
-                        continue;
-                    const std::array<int, 3> cell = {c2, c1, c0};
-                    slices[static_cast<size_t>(cell[axis] - box.lo[axis])].Add(CellMoments(cell, count));
-                }
-            }
-        }
+        ForEachOccupiedCell(box, [&](const std::array<int, 3>& cell, uint64_t count) {
+            slices[static_cast<size_t>(cell[axis] - box.lo[axis])].Add(CellMoments(cell, count));
+        });
         return slices;
     }
 
