@@ -10,6 +10,7 @@
 #include "codecs/geometry/px_model.h"
 #include "codecs/geometry/px_result.h"
 #include "codecs/geometry/px_stream.h"
+#include "engine/core/child_records.h"
 #include "engine/core/chunk_stream.h"
 #include "engine/core/record_builder.h"
 #include "engine/core/type_tag.h"
@@ -363,12 +364,11 @@ bool ReadMeshPayload(SWchunkstream& in, SWmesh& mesh, const MeshMaterialLookup& 
 {
     StoredMesh stored;
     try {
-        while (in.Status() == 0 && in.Remaining() >= 8) {
-            const uint32_t tag = in.TakeTag();
-            const std::unique_ptr<SWchunkstream> child = in.OpenChild();
-            if (!ReadSubRecord(tag, *child, stored) || child->Status() != 0)
-                return false;
-        }
+        const auto readChild = [&stored](uint32_t tag, SWchunkstream& child) {
+            return ReadSubRecord(tag, child, stored);
+        };
+        if (!ReadChildRecords(in, readChild))
+            return false;
         const size_t triangles = stored.triangles.size();
         if (in.Status() != 0 || !stored.hasGeometry || triangles == 0 || !stored.hasMaterials || !stored.hasMasks ||
             stored.materials.size() != triangles || stored.masks.size() != triangles)

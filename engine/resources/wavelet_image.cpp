@@ -4,6 +4,7 @@
 #include <new>
 
 #include "codecs/image/image_codec.h"
+#include "engine/core/child_records.h"
 #include "engine/core/chunk_stream.h"
 #include "engine/core/record_builder.h"
 #include "engine/core/tag_registry.h"
@@ -119,12 +120,11 @@ bool SWwaveletimage::Read(SWchunkstream& in)
 {
     StoredWavelet stored;
     try {
-        while (in.Status() == 0 && in.Remaining() >= 8) {
-            const uint32_t tag = in.TakeTag();
-            const std::unique_ptr<SWchunkstream> child = in.OpenChild();
-            if (!ReadSubRecord(tag, *child, stored) || child->Status() != 0)
-                return false;
-        }
+        const auto readChild = [&stored](uint32_t tag, SWchunkstream& child) {
+            return ReadSubRecord(tag, child, stored);
+        };
+        if (!ReadChildRecords(in, readChild))
+            return false;
     } catch (const std::bad_alloc&) {
         return false;
     }
