@@ -514,9 +514,9 @@ namespace {
 constexpr uint32_t kLookupBits = 10;
 
 // What the next lookupBits bits start with: a code of at most that length, or nothing (length 0) when the code is
-// longer. A code's value is kept beside its table index so that the common case needs no second look-up.
+// longer. The code's value is kept here, so the common case needs no second look-up; 8 bytes, so the index is a
+// shift.
 struct LookupEntry {
-    uint32_t index = 0;  // table entry
     int32_t value = 0;   // min + offset; unused for the escape
     uint8_t length = 0;  // 0: a longer code starts here
     bool escape = false; // the escape, whose offset follows raw
@@ -546,8 +546,8 @@ void FillLookup(CanonicalDecoder& decoder, const DeltaRange& range)
             const uint32_t index = decoder.firstIndex[length] + k;
             const int64_t symbol = decoder.symbols[index];
             const bool escape = symbol == kEscapeSymbol;
-            const LookupEntry entry{index, escape ? 0 : static_cast<int32_t>(range.min + symbol),
-                                    static_cast<uint8_t>(length), escape};
+            const LookupEntry entry{escape ? 0 : static_cast<int32_t>(range.min + symbol), static_cast<uint8_t>(length),
+                                    escape};
             std::fill_n(decoder.lookup.begin() + static_cast<ptrdiff_t>(code << spare), size_t{1} << spare, entry);
         }
     }
@@ -612,16 +612,13 @@ size_t FindLongCode(BitReader& in, const CanonicalDecoder& decoder, uint32_t& ou
     return 0;
 }
 
-// The table entry whose code starts the window: by the look-up for short codes, else by the lengths above it.
-// The tree is complete, so every bit string starts with exactly one code.
+// The table entry whose code starts the window: the look-up gives a short code's length, else the search starts
+// past it. The tree is complete, so every bit string starts with exactly one code.
 uint32_t FindCode(const CanonicalDecoder& decoder, uint64_t window, uint32_t& outLength)
 {
     const LookupEntry& entry = decoder.lookup[window >> (64 - decoder.lookupBits)];
-    if (entry.length != 0) {
-        outLength = entry.length;
-        return entry.index;
-    }
-    for (uint32_t length = decoder.lookupBits + 1; length <= decoder.longest; ++length) {
+    const uint32_t shortest = entry.length != 0 ? entry.length : decoder.lookupBits + 1;
+    for (uint32_t length = shortest; length <= decoder.longest; ++length) {
         const uint64_t code = window >> (64 - length);
         const uint32_t n = decoder.countAt[length];
         if (n != 0 && code >= decoder.firstCode[length] && code - decoder.firstCode[length] < n) {
@@ -679,17 +676,19 @@ template <typename Put> int DecodeDeltaValues(BitReader& in, uint64_t deltaCount
     // Codes the look-up finds whole are taken from one window of the stream, the bits used added up and skipped
     // when the window runs short: the position does not wait on each code's length in memory. Escapes and long
     // codes go through the reader. Bits past the end read as 0 either way, and skipping past it marks the overrun.
-    uint64_t window = in.PeekWindow();
+    uint64_t window = in.PeekWindow(); // its bits not yet taken at the top
     uint32_t used = 0;
+    const uint32_t lookupShift = 64 - decoder.lookupBits;
     for (uint64_t i = 0; i < deltaCount; ++i) {
         if (used > BitReader::kWindowBits - decoder.lookupBits) {
             in.SkipBits(used);
             window = in.PeekWindow();
             used = 0;
         }
-        const LookupEntry& entry = decoder.lookup[(window << used) >> (64 - decoder.lookupBits)];
+        const LookupEntry entry = decoder.lookup[window >> lookupShift];
         if (entry.length != 0 && !entry.escape) {
             used += entry.length;
+            window <<= entry.length;
             put(entry.value);
             continue;
         }

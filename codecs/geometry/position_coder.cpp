@@ -65,8 +65,8 @@ struct PositionLookup {
 };
 
 // The first ring slot of a neighbour, as RingSlots::Find gives it, for the position walk, which asks nothing else.
-// Short rings are scanned where they lie; the look-up with sorted copies of long rings is built only once a long
-// ring is met: most meshes have none, and building it read every node record.
+// Short rings are scanned where they lie; the look-up with sorted copies of long rings is built when a long ring is
+// first met, so a mesh without one skips the pass over every node record that building it takes.
 class FirstSlots {
 public:
     explicit FirstSlots(const MeshGraph& graph) : m_graph(graph) {}
