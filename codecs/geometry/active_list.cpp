@@ -1,5 +1,7 @@
 #include "codecs/geometry/active_list.h"
 
+#include <algorithm>
+
 #include "codecs/geometry/list_stack.h"
 #include "codecs/geometry/px_result.h"
 #include "codecs/geometry/topology_stream.h"
@@ -236,9 +238,13 @@ int RunCommands(std::span<const TopologyCommand> commands, uint32_t vertexCount,
     // a run that fails early should not have taken much. Either way a node's ring starts where the commands before
     // it end.
     uint64_t slots = 0;
-    for (const TopologyCommand& command : commands)
-        if (command.kind == CommandKind::kAdd || command.kind == CommandKind::kAddDummy)
+    uint32_t longest = 0;
+    for (const TopologyCommand& command : commands) {
+        if (command.kind == CommandKind::kAdd || command.kind == CommandKind::kAddDummy) {
             slots += command.valence;
+            longest = std::max(longest, command.valence);
+        }
+    }
     if (slots <= kMaxStreamRingSlots && slots <= 8 * uint64_t{commands.size()})
         SizeRings(outGraph, slots);
     outGraph.traversal.reserve(vertexCount);
@@ -248,6 +254,7 @@ int RunCommands(std::span<const TopologyCommand> commands, uint32_t vertexCount,
     // Regular nodes were numbered from the front and dummies from the back until the two met, so the regular
     // ones, each listed once in the traversal, are exactly those below its length.
     outGraph.dummiesFrom = static_cast<uint32_t>(outGraph.traversal.size());
+    outGraph.longestRing = longest;
     // Every ring entry must be set; a node with a dummy neighbour is a boundary node.
     for (uint32_t v = 0; v < vertexCount; ++v) {
         VertexNode& node = outGraph.nodes[v];

@@ -36,6 +36,7 @@ uint32_t MeshGraph::AddNode(uint32_t valence)
 {
     VertexNode node;
     node.valence = valence;
+    longestRing = std::max(longestRing, valence); // an unknown longest stays unknown
     node.ringStart = static_cast<uint32_t>(neighbours.size());
     neighbours.resize(neighbours.size() + valence, kNoNode);
     corners.resize(corners.size() + valence, -1);
@@ -47,6 +48,8 @@ uint32_t MeshGraph::AddNode(uint32_t valence)
 RingSlots::RingSlots(const MeshGraph& graph) : m_graph(graph)
 {
     // Only long rings get a sorted copy; a short one is scanned where it lies, which finds the same first slot.
+    if (graph.longestRing <= kScannedRing)
+        return;
     std::vector<std::pair<int32_t, uint32_t>> longRing;
     for (uint32_t v = 0; v < graph.nodes.size(); ++v) {
         const uint32_t valence = graph.nodes[v].valence;

@@ -49,6 +49,10 @@ public:
     uint32_t dummiesFrom = kNoDummyTail; // when set, exactly the nodes from here on are dummies, and every
                                          // regular node's order is its index
     static constexpr uint32_t kNoDummyTail = UINT32_MAX;
+    // When known, no ring is longer than this. A decoded graph knows it from its commands, so a ring-slot look-up
+    // built over it need not read every node to find the long rings it keeps sorted copies of.
+    uint32_t longestRing = kLongestUnknown;
+    static constexpr uint32_t kLongestUnknown = UINT32_MAX;
 
     bool IsDummy(int32_t node) const
     {
@@ -79,7 +83,7 @@ public:
         if (node >= m_graph.nodes.size())
             return -1;
         const VertexNode& n = m_graph.nodes[node];
-        if (n.valence > kScannedRing)
+        if (n.valence > kScannedRing && !m_longNodes.empty())
             return FindInLongRing(node, neighbour);
         const int32_t* ring = m_graph.neighbours.data() + n.ringStart;
         for (uint32_t k = 0; k < n.valence; ++k)
@@ -93,7 +97,7 @@ public:
         if (node >= m_graph.nodes.size())
             return 0;
         const VertexNode& n = m_graph.nodes[node];
-        if (n.valence > kScannedRing)
+        if (n.valence > kScannedRing && !m_longNodes.empty())
             return CountInLongRing(node, neighbour);
         const int32_t* ring = m_graph.neighbours.data() + n.ringStart;
         uint32_t count = 0;
@@ -116,6 +120,8 @@ public:
 
 private:
     static constexpr uint32_t kScannedRing = 16; // rings up to this long are scanned rather than searched
+    // A long ring is searched when the look-up holds sorted copies, which it makes of every long ring unless the
+    // graph says it has none; a graph that says so wrongly still gets the same answers, by a scan.
 
     int32_t FindInLongRing(uint32_t node, int32_t neighbour) const;
     uint32_t CountInLongRing(uint32_t node, int32_t neighbour) const;

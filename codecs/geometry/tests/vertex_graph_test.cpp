@@ -20,7 +20,11 @@ px::MeshGraph GraphOfRings(const std::vector<std::vector<int32_t>>& rings)
     return graph;
 }
 
-TEST(RingSlotsFind, AgreesWithAScanOfEveryRing)
+// Also over a graph that wrongly claims to have no long rings: the look-up then keeps no sorted copies, and must
+// still answer every long ring by a scan.
+class RingSlotsFind : public testing::TestWithParam<bool> {};
+
+TEST_P(RingSlotsFind, AgreesWithAScanOfEveryRing)
 {
     std::mt19937 random(3);
     std::vector<std::vector<int32_t>> rings;
@@ -30,7 +34,9 @@ TEST(RingSlotsFind, AgreesWithAScanOfEveryRing)
             neighbour = static_cast<int32_t>(random() % 24) - 1; // repeats, and -1 as a missing neighbour does
         rings.push_back(ring);
     }
-    const px::MeshGraph graph = GraphOfRings(rings);
+    px::MeshGraph graph = GraphOfRings(rings);
+    if (GetParam())
+        graph.longestRing = 6;
     const px::RingSlots slots(graph);
     for (uint32_t node = 0; node < rings.size() + 2; ++node) {
         for (int32_t neighbour = -2; neighbour < 25; ++neighbour) {
@@ -46,5 +52,7 @@ TEST(RingSlotsFind, AgreesWithAScanOfEveryRing)
         EXPECT_EQ(got, sorted);
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(LongestRingClaim, RingSlotsFind, testing::Bool());
 
 } // namespace
