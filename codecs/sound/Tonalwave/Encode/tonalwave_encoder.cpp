@@ -33,6 +33,17 @@ double LagBandwidthOf(int sampleRate)
     return sampleRate >= 22050 ? 450.0 : 240.0;
 }
 
+// The rows of a conjugate book stored by column; left empty (the search then reads the rows) for a book that is not
+// 64 rows of rowLength.
+void ByColumn(const std::vector<float>& rows, int rowLength, std::vector<float>& columns)
+{
+    columns.clear();
+    if (rowLength <= 0 || rows.size() != static_cast<size_t>(kConjugateRows) * static_cast<size_t>(rowLength))
+        return;
+    columns.resize(rows.size());
+    StoreByColumn(rows.data(), rowLength, columns.data());
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -72,6 +83,8 @@ TonalwaveEncoder::TonalwaveEncoder(const TonalwaveConfiguration& config, size_t 
         for (size_t half = 0; half < 2; ++half) {
             m_mainEnergy[k][half].resize(m_main[k][half].size());
             CodebookEnergies(m_main[k][half], m_mainEnergy[k][half]);
+            ByColumn(m_main[k][half], s.rowLength[k], m_mainColumns[k][half]);
+            ByColumn(m_mainEnergy[k][half], s.rowLength[k], m_mainEnergyColumns[k][half]);
         }
     }
     // The search takes each codebook of the periodic pair on its own.
@@ -81,6 +94,8 @@ TonalwaveEncoder::TonalwaveEncoder(const TonalwaveConfiguration& config, size_t 
         m_periodicBook[half].assign(first, first + static_cast<ptrdiff_t>(periodicHalf));
         m_periodicEnergy[half].resize(periodicHalf);
         CodebookEnergies(m_periodicBook[half], m_periodicEnergy[half]);
+        ByColumn(m_periodicBook[half], s.periodicRowLength, m_periodicColumns[half]);
+        ByColumn(m_periodicEnergy[half], s.periodicRowLength, m_periodicEnergyColumns[half]);
     }
     m_lpc = std::make_unique<LspAnalysis>(p.lspOrder, LagBandwidthOf(config.sampleRate), config.sampleRate);
 
@@ -168,9 +183,12 @@ size_t TonalwaveEncoder::MemoryBytes() const
         floats += m_main[k][0].capacity() + m_main[k][1].capacity() + m_mainEnergy[k][0].capacity() +
                   m_mainEnergy[k][1].capacity() + m_bandBook[k].capacity() + m_pre[k].capacity() +
                   m_post[k].capacity() + m_cosines[k].capacity();
+        for (size_t half = 0; half < 2; ++half)
+            floats += m_mainColumns[k][half].capacity() + m_mainEnergyColumns[k][half].capacity();
     }
     for (size_t half = 0; half < 2; ++half)
-        floats += m_periodicBook[half].capacity() + m_periodicEnergy[half].capacity();
+        floats += m_periodicBook[half].capacity() + m_periodicEnergy[half].capacity() +
+                  m_periodicColumns[half].capacity() + m_periodicEnergyColumns[half].capacity();
     for (const ChannelState& channel : m_channelState) {
         floats += channel.attack.buffer.capacity() + channel.inversePower.capacity();
         for (const std::vector<float>& memory : channel.bandMemory)

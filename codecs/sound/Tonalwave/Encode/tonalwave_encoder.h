@@ -169,6 +169,11 @@ private:
     std::array<BandEdges, kTonalwaveKinds> m_bandEdges;
     std::array<std::vector<float>, 2> m_periodicBook;
     std::array<std::vector<float>, 2> m_periodicEnergy;
+    // The same books and energies stored by column, for the search's preselection.
+    std::array<std::array<std::vector<float>, 2>, kTonalwaveKinds> m_mainColumns;
+    std::array<std::array<std::vector<float>, 2>, kTonalwaveKinds> m_mainEnergyColumns;
+    std::array<std::vector<float>, 2> m_periodicColumns;
+    std::array<std::vector<float>, 2> m_periodicEnergyColumns;
     std::vector<float> m_lspStage1;
     std::vector<float> m_lspStage2;
     std::vector<float> m_lspPredictor;

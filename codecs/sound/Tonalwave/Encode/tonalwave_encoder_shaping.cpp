@@ -20,6 +20,11 @@ constexpr int kMainCandidates = 16;
 constexpr int kMaxBands = 64;
 constexpr size_t kGainStride = 1 + kTonalwaveMaxBlocks;
 
+const float* ColumnsOrNull(const std::vector<float>& columns)
+{
+    return columns.empty() ? nullptr : columns.data();
+}
+
 int Log2Of(int value)
 {
     int order = 0;
@@ -193,8 +198,15 @@ void TonalwaveEncoder::AnalysePeriodic(FrameArrays& arrays)
     }
     // The channels' values form one array coded by interleaved vectors with the conjugate search.
     const TonalwaveVectorSet& vectors = m_layout.periodic;
-    const ConjugatePair books{m_periodicBook[0].data(), m_periodicBook[1].data(), m_periodicEnergy[0].data(),
-                              m_periodicEnergy[1].data(), m_layout.sizes.periodicRowLength};
+    const ConjugatePair books{m_periodicBook[0].data(),
+                              m_periodicBook[1].data(),
+                              m_periodicEnergy[0].data(),
+                              m_periodicEnergy[1].data(),
+                              m_layout.sizes.periodicRowLength,
+                              ColumnsOrNull(m_periodicColumns[0]),
+                              ColumnsOrNull(m_periodicColumns[1]),
+                              ColumnsOrNull(m_periodicEnergyColumns[0]),
+                              ColumnsOrNull(m_periodicEnergyColumns[1])};
     const ConjugateSearch search{m_periodicCandidates, 4.0f};
     float correlation[kTonalwaveMaxChannels] = {};
     float energy[kTonalwaveMaxChannels] = {};
@@ -493,8 +505,15 @@ void TonalwaveEncoder::QuantiseCoefficients(FrameArrays& arrays)
         arrays.target[i] *= w2;
     }
     const TonalwaveVectorSet& vectors = m_layout.vectors[k];
-    const ConjugatePair books{m_main[k][0].data(), m_main[k][1].data(), m_mainEnergy[k][0].data(),
-                              m_mainEnergy[k][1].data(), m_layout.sizes.rowLength[k]};
+    const ConjugatePair books{m_main[k][0].data(),
+                              m_main[k][1].data(),
+                              m_mainEnergy[k][0].data(),
+                              m_mainEnergy[k][1].data(),
+                              m_layout.sizes.rowLength[k],
+                              ColumnsOrNull(m_mainColumns[k][0]),
+                              ColumnsOrNull(m_mainColumns[k][1]),
+                              ColumnsOrNull(m_mainEnergyColumns[k][0]),
+                              ColumnsOrNull(m_mainEnergyColumns[k][1])};
     const ConjugateSearch search{kMainCandidates, 1.0f};
     float correlation[kTonalwaveMaxChannels * kTonalwaveMaxBlocks] = {};
     float energy[kTonalwaveMaxChannels * kTonalwaveMaxBlocks] = {};

@@ -16,23 +16,47 @@ struct HalfScores {
     float sign[kConjugateRows] = {};
 };
 
-// c = sum C T and p = sum (0.25 C^2) W2 per row; signed halves score |c| - p and keep the sign of c.
-void Preselect(const float* book, const float* energy, int rowLength, const float* target, const float* weight2,
-               int length, bool isSigned, const ConjugateSearch& search, HalfScores& out)
+// c = sum C T and p = sum (0.25 C^2) W2 of every row. The rows' sums run side by side, each still adding its terms
+// in coefficient order, so the scores come out bit for bit as one row at a time would give them; stored by column,
+// the rows of one coefficient are adjacent and the compiler can take several at once.
+template <bool kByColumn>
+void SumRows(const float* book, const float* energy, int rowLength, const float* target, const float* weight2,
+             int length, float* c, float* p)
 {
-    out.list.count = 0;
     for (int e = 0; e < kConjugateRows; ++e) {
-        const float* const row = book + static_cast<size_t>(e) * static_cast<size_t>(rowLength);
-        const float* const rowEnergy = energy + static_cast<size_t>(e) * static_cast<size_t>(rowLength);
-        float c = 0.0f;
-        float p = 0.0f;
-        for (int j = 0; j < length; ++j) {
-            c += row[j] * target[j];
-            p += rowEnergy[j] * weight2[j];
+        c[e] = 0.0f;
+        p[e] = 0.0f;
+    }
+    for (int j = 0; j < length; ++j) {
+        const float t = target[j];
+        const float w = weight2[j];
+        for (int e = 0; e < kConjugateRows; ++e) {
+            const size_t at = kByColumn
+                                  ? static_cast<size_t>(j) * kConjugateRows + static_cast<size_t>(e)
+                                  : static_cast<size_t>(e) * static_cast<size_t>(rowLength) + static_cast<size_t>(j);
+            c[e] += book[at] * t;
+            p[e] += energy[at] * w;
         }
-        out.sign[e] = isSigned && c <= 0.0f ? -1.0f : 1.0f;
-        const float score = search.scoreScale * ((isSigned ? std::fabs(c) : c) - p);
-        out.list.Offer(e, score, std::min(search.candidates, kConjugateMaxCandidates));
+    }
+}
+
+// Signed halves score |c| - p and keep the sign of c; the rows are offered in order.
+void Preselect(const float* book, const float* energy, const float* columns, const float* columnEnergy, int rowLength,
+               const float* target, const float* weight2, int length, bool isSigned, const ConjugateSearch& search,
+               HalfScores& out)
+{
+    float c[kConjugateRows];
+    float p[kConjugateRows];
+    if (columns != nullptr && columnEnergy != nullptr)
+        SumRows<true>(columns, columnEnergy, rowLength, target, weight2, length, c, p);
+    else
+        SumRows<false>(book, energy, rowLength, target, weight2, length, c, p);
+    out.list.count = 0;
+    const int capacity = std::min(search.candidates, kConjugateMaxCandidates);
+    for (int e = 0; e < kConjugateRows; ++e) {
+        out.sign[e] = isSigned && c[e] <= 0.0f ? -1.0f : 1.0f;
+        const float score = search.scoreScale * ((isSigned ? std::fabs(c[e]) : c[e]) - p[e]);
+        out.list.Offer(e, score, capacity);
     }
 }
 
@@ -52,13 +76,15 @@ void CandidateList::Offer(int row, float score, int capacity)
     int at = 0;
     while (at < count && score < scores[at])
         ++at;
+    // The entries from at on move down one by passing the newcomer along; a short list moves faster so than
+    // through a library copy.
     const int last = std::min(count, capacity - 1);
-    for (int i = last; i > at; --i) {
-        rows[i] = rows[i - 1];
-        scores[i] = scores[i - 1];
+    int carriedRow = row;
+    float carriedScore = score;
+    for (int i = at; i <= last; ++i) {
+        std::swap(rows[i], carriedRow);
+        std::swap(scores[i], carriedScore);
     }
-    rows[at] = row;
-    scores[at] = score;
     count = std::min(count + 1, capacity);
 }
 
@@ -81,24 +107,41 @@ ConjugateChoice SearchConjugatePair(const float* target, const float* weight2, i
     const bool signedB = bitsB >= 7;
     HalfScores a;
     HalfScores b;
-    Preselect(books.a, books.energyA, books.rowLength, target, weight2, length, signedA, search, a);
-    Preselect(books.b, books.energyB, books.rowLength, target, weight2, length, signedB, search, b);
+    Preselect(books.a, books.energyA, books.columnsA, books.columnEnergyA, books.rowLength, target, weight2, length,
+              signedA, search, a);
+    Preselect(books.b, books.energyB, books.columnsB, books.columnEnergyB, books.rowLength, target, weight2, length,
+              signedB, search, b);
     PruneCandidates(a.list, b.list);
+    // The B candidates side by side, coefficient by coefficient: each pair's cross sum still adds its terms in
+    // coefficient order, while the sums of one A row against every B candidate run together.
+    const int countB = b.list.count;
+    float columnsOfB[kConjugateRows * kConjugateMaxCandidates];
+    for (int ib = 0; ib < countB; ++ib) {
+        const float* const rowB = books.b + static_cast<size_t>(b.list.rows[ib]) * static_cast<size_t>(books.rowLength);
+        for (int j = 0; j < length; ++j)
+            columnsOfB[j * countB + ib] = rowB[j];
+    }
     int bestA = a.list.rows[0];
     int bestB = b.list.rows[0];
     float bestCost = 0.0f;
     bool first = true;
+    float cross[kConjugateMaxCandidates];
     for (int ia = 0; ia < a.list.count; ++ia) {
         const int ra = a.list.rows[ia];
         const float* const rowA = books.a + static_cast<size_t>(ra) * static_cast<size_t>(books.rowLength);
-        for (int ib = 0; ib < b.list.count; ++ib) {
+        for (int ib = 0; ib < countB; ++ib)
+            cross[ib] = 0.0f;
+        for (int j = 0; j < length; ++j) {
+            const float x = rowA[j];
+            const float w = weight2[j];
+            const float* const column = columnsOfB + j * countB;
+            for (int ib = 0; ib < countB; ++ib)
+                cross[ib] += x * column[ib] * w;
+        }
+        for (int ib = 0; ib < countB; ++ib) {
             const int rb = b.list.rows[ib];
-            const float* const rowB = books.b + static_cast<size_t>(rb) * static_cast<size_t>(books.rowLength);
-            float cross = 0.0f;
-            for (int j = 0; j < length; ++j)
-                cross += rowA[j] * rowB[j] * weight2[j];
             const float cost =
-                search.scoreScale * 0.5f * a.sign[ra] * b.sign[rb] * cross - a.list.scores[ia] - b.list.scores[ib];
+                search.scoreScale * 0.5f * a.sign[ra] * b.sign[rb] * cross[ib] - a.list.scores[ia] - b.list.scores[ib];
             if (first || cost < bestCost) {
                 first = false;
                 bestCost = cost;
@@ -117,6 +160,14 @@ ConjugateChoice SearchConjugatePair(const float* target, const float* weight2, i
     for (int j = 0; j < length; ++j)
         reconstruction[j] = halfA * rowA[j] + halfB * rowB[j];
     return choice;
+}
+
+void StoreByColumn(const float* rows, int rowLength, float* columns)
+{
+    for (int e = 0; e < kConjugateRows; ++e)
+        for (int j = 0; j < rowLength; ++j)
+            columns[static_cast<size_t>(j) * kConjugateRows + static_cast<size_t>(e)] =
+                rows[static_cast<size_t>(e) * static_cast<size_t>(rowLength) + static_cast<size_t>(j)];
 }
 
 QuantisedGain QuantiseGain(float g, float largest, float mu, float step, int levels)

@@ -14,7 +14,17 @@ struct ConjugatePair {
     const float* energyA = nullptr; // 0.25 A^2, same shape
     const float* energyB = nullptr;
     int rowLength = 0;
+    // Optional: the same books and energies stored coefficient by coefficient (rowLength groups of 64 floats, one
+    // per row), which lets the preselection score every row at once. Null takes the rows above; the choice is the
+    // same either way, only slower.
+    const float* columnsA = nullptr;
+    const float* columnsB = nullptr;
+    const float* columnEnergyA = nullptr;
+    const float* columnEnergyB = nullptr;
 };
+
+// The coefficient-by-coefficient copy of 64 rows of rowLength that ConjugatePair's columns take.
+void StoreByColumn(const float* rows, int rowLength, float* columns);
 
 struct ConjugateSearch {
     int candidates = 16;     // K per codebook; 64 takes every row
@@ -26,8 +36,8 @@ struct ConjugateChoice {
     int32_t indexB = 0;
 };
 
-// target is W2 x, weight2 is W2, both of the vector's length; bits (up to 14) split ceil/floor, a 7-bit half
-// carrying a sign. Writes the reconstruction 0.5 (sA A + sB B) to reconstruction.
+// target is W2 x, weight2 is W2, both of the vector's length (at most 64); bits (up to 14) split ceil/floor, a 7-bit
+// half carrying a sign. Writes the reconstruction 0.5 (sA A + sB B) to reconstruction.
 ConjugateChoice SearchConjugatePair(const float* target, const float* weight2, int length, int bits,
                                     const ConjugatePair& books, const ConjugateSearch& search, float* reconstruction);
 
