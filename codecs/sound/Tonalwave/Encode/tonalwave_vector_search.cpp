@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "codecs/sound/Tonalwave/tonalwave_support.h"
 
@@ -40,6 +41,43 @@ void SumRows(const float* book, const float* energy, int rowLength, const float*
     }
 }
 
+// CandidateList::Offer of every row in order, for scores without a NaN. Offer then keeps its list in descending
+// order, so the entries a newcomer goes behind are exactly those greater than it, and counting them over a list
+// padded with -infinity to whole groups of four replaces the scan that stops at the first one not greater.
+void OfferAll(const float* score, int capacity, CandidateList& list)
+{
+    float kept[kConjugateMaxCandidates];
+    const int padded = (capacity + 3) / 4 * 4;
+    for (int i = 0; i < padded; ++i)
+        kept[i] = -std::numeric_limits<float>::infinity();
+    int count = 0;
+    for (int e = 0; e < kConjugateRows; ++e) {
+        const float value = score[e];
+        if (count > 0 && !(value > kept[count - 1])) {
+            if (count < capacity) {
+                list.rows[count] = e;
+                kept[count] = value;
+                ++count;
+            }
+            continue;
+        }
+        int at = 0;
+        for (int i = 0; i < padded; ++i)
+            at += kept[i] > value ? 1 : 0;
+        const int last = std::min(count, capacity - 1);
+        int carriedRow = e;
+        float carriedScore = value;
+        for (int i = at; i <= last; ++i) {
+            std::swap(list.rows[i], carriedRow);
+            std::swap(kept[i], carriedScore);
+        }
+        count = std::min(count + 1, capacity);
+    }
+    for (int i = 0; i < count; ++i)
+        list.scores[i] = kept[i];
+    list.count = count;
+}
+
 // Signed halves score |c| - p and keep the sign of c; the rows are offered in order.
 void Preselect(const float* book, const float* energy, const float* columns, const float* columnEnergy, int rowLength,
                const float* target, const float* weight2, int length, bool isSigned, const ConjugateSearch& search,
@@ -51,13 +89,21 @@ void Preselect(const float* book, const float* energy, const float* columns, con
         SumRows<true>(columns, columnEnergy, rowLength, target, weight2, length, c, p);
     else
         SumRows<false>(book, energy, rowLength, target, weight2, length, c, p);
-    out.list.count = 0;
-    const int capacity = std::min(search.candidates, kConjugateMaxCandidates);
+    float score[kConjugateRows];
+    int unordered = 0;
     for (int e = 0; e < kConjugateRows; ++e) {
         out.sign[e] = isSigned && c[e] <= 0.0f ? -1.0f : 1.0f;
-        const float score = search.scoreScale * ((isSigned ? std::fabs(c[e]) : c[e]) - p[e]);
-        out.list.Offer(e, score, capacity);
+        score[e] = search.scoreScale * ((isSigned ? std::fabs(c[e]) : c[e]) - p[e]);
+        unordered |= score[e] != score[e] ? 1 : 0;
     }
+    out.list.count = 0;
+    const int capacity = std::min(search.candidates, kConjugateMaxCandidates);
+    if (unordered != 0) {
+        for (int e = 0; e < kConjugateRows; ++e)
+            out.list.Offer(e, score[e], capacity);
+        return;
+    }
+    OfferAll(score, capacity, out.list);
 }
 
 } // namespace
