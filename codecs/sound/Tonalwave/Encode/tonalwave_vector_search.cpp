@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 #include "codecs/sound/Tonalwave/tonalwave_support.h"
@@ -78,6 +79,60 @@ void OfferAll(const float* score, int capacity, CandidateList& list)
     list.count = count;
 }
 
+// The same list as OfferAll gives, found without offering: true when the rows that could make the list have
+// scores all different. Offer's list ends as the capacity greatest scores in descending order, so without ties among
+// them (and with the least of them not shared by a row left out) which rows it holds and in which order is settled
+// by the scores alone. Every row's group (row modulo capacity) has its greatest score at or above the least of
+// those greatest, so at least capacity rows reach that floor; only the rows that do are ranked, each by how many of
+// them score more. False, leaving the list alone, when two of them tie.
+bool PickDistinct(const float* score, int capacity, CandidateList& list)
+{
+    static_assert(kConjugateRows == 64, "the rank mask holds one bit per row");
+    if (capacity < 1)
+        return false;
+    float greatest[kConjugateMaxCandidates];
+    for (int g = 0; g < capacity; ++g)
+        greatest[g] = score[g];
+    for (int e = capacity; e < kConjugateRows; ++e) {
+        const int g = e % capacity;
+        greatest[g] = score[e] > greatest[g] ? score[e] : greatest[g];
+    }
+    float floor = greatest[0];
+    for (int g = 1; g < capacity; ++g)
+        floor = greatest[g] < floor ? greatest[g] : floor;
+    float value[kConjugateRows + 3];
+    int row[kConjugateRows];
+    int n = 0;
+    for (int e = 0; e < kConjugateRows; ++e) {
+        value[n] = score[e];
+        row[n] = e;
+        n += score[e] >= floor ? 1 : 0;
+    }
+    const int padded = (n + 3) / 4 * 4;
+    for (int i = n; i < padded; ++i)
+        value[i] = -std::numeric_limits<float>::infinity();
+    int rank[kConjugateRows];
+    uint64_t seen = 0;
+    for (int i = 0; i < n; ++i) {
+        const float v = value[i];
+        int above = 0;
+        for (int f = 0; f < padded; ++f)
+            above += value[f] > v ? 1 : 0;
+        rank[i] = above;
+        seen |= uint64_t{1} << above;
+    }
+    if (seen != (n == kConjugateRows ? ~uint64_t{0} : (uint64_t{1} << n) - 1))
+        return false;
+    for (int i = 0; i < n; ++i) {
+        if (rank[i] < capacity) {
+            list.rows[rank[i]] = row[i];
+            list.scores[rank[i]] = value[i];
+        }
+    }
+    list.count = capacity;
+    return true;
+}
+
 // Signed halves score |c| - p and keep the sign of c; the rows are offered in order.
 void Preselect(const float* book, const float* energy, const float* columns, const float* columnEnergy, int rowLength,
                const float* target, const float* weight2, int length, bool isSigned, const ConjugateSearch& search,
@@ -103,7 +158,8 @@ void Preselect(const float* book, const float* energy, const float* columns, con
             out.list.Offer(e, score[e], capacity);
         return;
     }
-    OfferAll(score, capacity, out.list);
+    if (!PickDistinct(score, capacity, out.list))
+        OfferAll(score, capacity, out.list);
 }
 
 } // namespace
