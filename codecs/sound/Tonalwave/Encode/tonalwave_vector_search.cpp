@@ -93,9 +93,10 @@ bool PickDistinct(const float* score, int capacity, CandidateList& list)
     float greatest[kConjugateMaxCandidates];
     for (int g = 0; g < capacity; ++g)
         greatest[g] = score[g];
-    for (int e = capacity; e < kConjugateRows; ++e) {
-        const int g = e % capacity;
-        greatest[g] = score[e] > greatest[g] ? score[e] : greatest[g];
+    for (int base = capacity; base < kConjugateRows; base += capacity) {
+        const int groups = std::min(capacity, kConjugateRows - base);
+        for (int g = 0; g < groups; ++g)
+            greatest[g] = score[base + g] > greatest[g] ? score[base + g] : greatest[g];
     }
     float floor = greatest[0];
     for (int g = 1; g < capacity; ++g)
