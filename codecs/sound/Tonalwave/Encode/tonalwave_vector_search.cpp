@@ -124,11 +124,11 @@ bool PickDistinct(const float* score, int capacity, CandidateList& list)
     }
     if (seen != (n == kConjugateRows ? ~uint64_t{0} : (uint64_t{1} << n) - 1))
         return false;
+    // The ranks are 0 .. n - 1, each once: every ranked row is placed, without a branch, and those past capacity
+    // lie beyond the list's count.
     for (int i = 0; i < n; ++i) {
-        if (rank[i] < capacity) {
-            list.rows[rank[i]] = row[i];
-            list.scores[rank[i]] = value[i];
-        }
+        list.rows[rank[i]] = row[i];
+        list.scores[rank[i]] = value[i];
     }
     list.count = capacity;
     return true;
