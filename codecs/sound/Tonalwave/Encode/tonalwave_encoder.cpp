@@ -97,6 +97,7 @@ TonalwaveEncoder::TonalwaveEncoder(const TonalwaveConfiguration& config, size_t 
         ByColumn(m_periodicBook[half], s.periodicRowLength, m_periodicColumns[half]);
         ByColumn(m_periodicEnergy[half], s.periodicRowLength, m_periodicEnergyColumns[half]);
     }
+    TabulatePeriodicPositions();
     m_lpc = std::make_unique<LspAnalysis>(p.lspOrder, LagBandwidthOf(config.sampleRate), config.sampleRate);
 
     m_longSlope = SineSlope(m_frameSamples, 2.0 * m_frameSamples);
@@ -195,8 +196,8 @@ size_t TonalwaveEncoder::MemoryBytes() const
             floats += memory.capacity();
     }
     const size_t bytes = sizeof(*this) + sizeof(LspAnalysis) + kLspGridPoints * sizeof(double) +
-                         floats * sizeof(float) + m_scratch.SizeBytes() +
-                         m_channelState.capacity() * sizeof(ChannelState);
+                         floats * sizeof(float) + m_periodicPositions.capacity() * sizeof(int16_t) +
+                         m_scratch.SizeBytes() + m_channelState.capacity() * sizeof(ChannelState);
     return bytes + MainVectorBytes(m_layout);
 }
 

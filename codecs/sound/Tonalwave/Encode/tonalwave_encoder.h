@@ -144,6 +144,8 @@ private:
     void AnalyseEnvelope(FrameArrays& arrays);
     void LimitBandwidth(FrameArrays& arrays);
     void AnalysePeriodic(FrameArrays& arrays);
+    PeriodicPlacement Placement() const;
+    void TabulatePeriodicPositions();
     void BandScaleEnvelope(FrameArrays& arrays);
     void NormaliseGains(FrameArrays& arrays);
     void ComputeWeights(FrameArrays& arrays);
@@ -174,6 +176,9 @@ private:
     std::array<std::array<std::vector<float>, 2>, kTonalwaveKinds> m_mainEnergyColumns;
     std::array<std::vector<float>, 2> m_periodicColumns;
     std::array<std::vector<float>, 2> m_periodicEnergyColumns;
+    // The coefficient of each periodic value (or -1) for every period index, index by index: they depend on the
+    // configuration alone.
+    std::vector<int16_t> m_periodicPositions;
     std::vector<float> m_lspStage1;
     std::vector<float> m_lspStage2;
     std::vector<float> m_lspPredictor;

@@ -128,6 +128,32 @@ void TonalwaveEncoder::LimitBandwidth(FrameArrays& arrays)
 
 // The fundamental whose harmonic windows hold the most of the flattened energy, its windows' values coded as a
 // short vector per channel, and the rebuilt component taken out of the flattened spectrum.
+PeriodicPlacement TonalwaveEncoder::Placement() const
+{
+    const TonalwaveParameterSet& p = ParametersOf(m_layout.config.set);
+    PeriodicPlacement placement;
+    placement.rateKhz = static_cast<float>(m_layout.config.sampleRate) / 1000.0f;
+    placement.valuesPerChannel = p.periodicLength;
+    placement.largestIndex = (1 << p.periodBits) - 1;
+    placement.frameSamples = m_frameSamples;
+    placement.channels = m_channels;
+    placement.bitRateKbps = m_layout.config.bitRateKbps;
+    return placement;
+}
+
+void TonalwaveEncoder::TabulatePeriodicPositions()
+{
+    // Frames hold at most 2048 coefficients, so an index fits 16 bits.
+    const PeriodicPlacement placement = Placement();
+    const int r = placement.valuesPerChannel;
+    std::vector<int> row(static_cast<size_t>(r));
+    m_periodicPositions.resize(static_cast<size_t>(placement.largestIndex + 1) * static_cast<size_t>(r));
+    for (int index = 0; index <= placement.largestIndex; ++index) {
+        PeriodicPositions(index, placement, row);
+        std::copy(row.begin(), row.end(), m_periodicPositions.begin() + static_cast<ptrdiff_t>(index) * r);
+    }
+}
+
 void TonalwaveEncoder::AnalysePeriodic(FrameArrays& arrays)
 {
     const TonalwaveParameterSet& p = ParametersOf(m_layout.config.set);
@@ -136,13 +162,7 @@ void TonalwaveEncoder::AnalysePeriodic(FrameArrays& arrays)
     const int indices = 1 << p.periodBits;
     const int levels = 1 << p.periodicGainBits;
     const float step = kPeriodicGainLargest / static_cast<float>(levels - 1);
-    PeriodicPlacement placement;
-    placement.rateKhz = static_cast<float>(m_layout.config.sampleRate) / 1000.0f;
-    placement.valuesPerChannel = r;
-    placement.largestIndex = indices - 1;
-    placement.frameSamples = n;
-    placement.channels = m_channels;
-    placement.bitRateKbps = m_layout.config.bitRateKbps;
+    const PeriodicPlacement placement = Placement();
 
     ScratchFrame scratch(m_scratch);
     const size_t values = static_cast<size_t>(m_channels) * static_cast<size_t>(r);
@@ -164,10 +184,11 @@ void TonalwaveEncoder::AnalysePeriodic(FrameArrays& arrays)
         float best = -1e30f;
         int bestIndex = 0;
         for (int index = 0; index < indices; ++index) {
-            PeriodicPositions(index, placement, std::span<int>(position, static_cast<size_t>(r)));
+            const int16_t* const tabulated =
+                m_periodicPositions.data() + static_cast<size_t>(index) * static_cast<size_t>(r);
             float sum = 0.0f;
             for (int i = 0; i < r; ++i)
-                sum += position[i] >= 0 ? score[position[i]] : 0.0f;
+                sum += tabulated[i] >= 0 ? score[tabulated[i]] : 0.0f;
             if (sum > best) {
                 best = sum;
                 bestIndex = index;
