@@ -360,6 +360,53 @@ TEST(TonalwaveVectorSearch, SearchFindsAnExactCodebookPair)
         EXPECT_FLOAT_EQ(y[static_cast<size_t>(j)], target[static_cast<size_t>(j)]);
 }
 
+// The encoder scores rows from a copy stored by column; the choice must be the one the rows alone give, ties and
+// repeated rows included, at every candidate count and bit split.
+TEST(TonalwaveVectorSearch, ColumnCopyChoosesAsTheRowsDo)
+{
+    std::mt19937 random(6);
+    std::uniform_int_distribution<int> value(-40, 40); // a narrow range, so equal scores and costs occur
+    for (const int length : {1, 5, 8, 13}) {
+        const size_t size = 64 * static_cast<size_t>(length);
+        std::vector<float> a(size), b(size), ea(size), eb(size);
+        for (size_t i = 0; i < size; ++i) {
+            a[i] = static_cast<float>(value(random));
+            b[i] = static_cast<float>(value(random));
+        }
+        std::copy_n(a.begin(), length, a.begin() + 9 * length); // a repeated row
+        sound::CodebookEnergies(a, ea);
+        sound::CodebookEnergies(b, eb);
+        std::vector<float> ca(size), cb(size), cea(size), ceb(size);
+        sound::StoreByColumn(a.data(), length, ca.data());
+        sound::StoreByColumn(b.data(), length, cb.data());
+        sound::StoreByColumn(ea.data(), length, cea.data());
+        sound::StoreByColumn(eb.data(), length, ceb.data());
+        const sound::ConjugatePair rows{a.data(), b.data(), ea.data(), eb.data(), length};
+        const sound::ConjugatePair columns{a.data(),  b.data(),  ea.data(),  eb.data(), length,
+                                           ca.data(), cb.data(), cea.data(), ceb.data()};
+        for (int trial = 0; trial < 40; ++trial) {
+            std::vector<float> target(static_cast<size_t>(length)), weight(static_cast<size_t>(length));
+            for (int j = 0; j < length; ++j) {
+                target[static_cast<size_t>(j)] = static_cast<float>(value(random)) * (trial % 5 == 0 ? 0.0f : 1.0f);
+                weight[static_cast<size_t>(j)] = static_cast<float>(1 + value(random) % 3);
+            }
+            for (const int candidates : {8, 16, 64}) {
+                for (const int bits : {12, 14}) {
+                    const sound::ConjugateSearch search{candidates, trial % 2 == 0 ? 1.0f : 4.0f};
+                    std::vector<float> yRows(static_cast<size_t>(length)), yColumns(static_cast<size_t>(length));
+                    const sound::ConjugateChoice byRows = sound::SearchConjugatePair(
+                        target.data(), weight.data(), length, bits, rows, search, yRows.data());
+                    const sound::ConjugateChoice byColumns = sound::SearchConjugatePair(
+                        target.data(), weight.data(), length, bits, columns, search, yColumns.data());
+                    ASSERT_EQ(byRows.indexA, byColumns.indexA) << length << " " << trial << " " << candidates;
+                    ASSERT_EQ(byRows.indexB, byColumns.indexB) << length << " " << trial << " " << candidates;
+                    ASSERT_EQ(yRows, yColumns);
+                }
+            }
+        }
+    }
+}
+
 TEST(TonalwaveVectorSearch, PruningNeverLeavesFewerThanEight)
 {
     std::mt19937 random(5);
