@@ -146,4 +146,17 @@ TonalwaveLayout BuildLayout(const TonalwaveConfiguration& config)
     return layout;
 }
 
+PeriodicPlacement PlacementOf(const TonalwaveLayout& layout, int frameSamples, int channels)
+{
+    const TonalwaveParameterSet& p = ParametersOf(layout.config.set);
+    PeriodicPlacement placement;
+    placement.rateKhz = static_cast<float>(layout.config.sampleRate) / 1000.0f;
+    placement.valuesPerChannel = p.periodicLength;
+    placement.largestIndex = (1 << p.periodBits) - 1;
+    placement.frameSamples = frameSamples;
+    placement.channels = channels;
+    placement.bitRateKbps = layout.config.bitRateKbps;
+    return placement;
+}
+
 } // namespace sound

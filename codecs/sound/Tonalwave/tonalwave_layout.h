@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "codecs/sound/Tonalwave/tonalwave_parameters.h"
+#include "codecs/sound/Tonalwave/tonalwave_support.h"
 
 namespace sound {
 
@@ -38,6 +39,9 @@ TonalwaveLayout BuildLayout(const TonalwaveConfiguration& config);
 
 // The heap bytes of the main vector sets and the field lists, as the codecs' memory figures count them.
 size_t MainVectorBytes(const TonalwaveLayout& layout);
+
+// Where a frame's periodic values go, as the encoder and the decoder both place them.
+PeriodicPlacement PlacementOf(const TonalwaveLayout& layout, int frameSamples, int channels);
 
 // A total split over parts, larger parts first: part i gets ceil(rest / parts left).
 std::vector<int> SplitEven(int total, int parts);

@@ -270,13 +270,7 @@ void TonalwaveDecoder::DequantizePeriodic(const TonalwaveFrameRecord& frame, flo
             values[vectors.coefficientOf[static_cast<size_t>(start + j)]] =
                 SignOfHalf(a) * rowA[j] + SignOfHalf(b) * rowB[j];
     }
-    PeriodicPlacement placement;
-    placement.rateKhz = static_cast<float>(m_layout.config.sampleRate) / 1000.0f;
-    placement.valuesPerChannel = p.periodicLength;
-    placement.largestIndex = (1 << p.periodBits) - 1;
-    placement.frameSamples = m_frameSamples;
-    placement.channels = m_channels;
-    placement.bitRateKbps = m_layout.config.bitRateKbps;
+    const PeriodicPlacement placement = PlacementOf(m_layout, m_frameSamples, m_channels);
     PlacePeriodic(std::span<const int32_t>(frame.periodIndex, static_cast<size_t>(m_channels)),
                   std::span<const float>(values, static_cast<size_t>(m_channels * p.periodicLength)),
                   std::span<float>(spectrum, static_cast<size_t>(m_channels * m_frameSamples)), placement);

@@ -126,19 +126,9 @@ void TonalwaveEncoder::LimitBandwidth(FrameArrays& arrays)
     std::fill_n(arrays.periodic, all, 0.0f);
 }
 
-// The fundamental whose harmonic windows hold the most of the flattened energy, its windows' values coded as a
-// short vector per channel, and the rebuilt component taken out of the flattened spectrum.
 PeriodicPlacement TonalwaveEncoder::Placement() const
 {
-    const TonalwaveParameterSet& p = ParametersOf(m_layout.config.set);
-    PeriodicPlacement placement;
-    placement.rateKhz = static_cast<float>(m_layout.config.sampleRate) / 1000.0f;
-    placement.valuesPerChannel = p.periodicLength;
-    placement.largestIndex = (1 << p.periodBits) - 1;
-    placement.frameSamples = m_frameSamples;
-    placement.channels = m_channels;
-    placement.bitRateKbps = m_layout.config.bitRateKbps;
-    return placement;
+    return PlacementOf(m_layout, m_frameSamples, m_channels);
 }
 
 void TonalwaveEncoder::TabulatePeriodicPositions()
@@ -154,6 +144,8 @@ void TonalwaveEncoder::TabulatePeriodicPositions()
     }
 }
 
+// The fundamental whose harmonic windows hold the most of the flattened energy, its windows' values coded as a
+// short vector per channel, and the rebuilt component taken out of the flattened spectrum.
 void TonalwaveEncoder::AnalysePeriodic(FrameArrays& arrays)
 {
     const TonalwaveParameterSet& p = ParametersOf(m_layout.config.set);
