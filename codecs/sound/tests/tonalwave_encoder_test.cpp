@@ -427,6 +427,94 @@ TEST(TonalwaveVectorSearch, PruningNeverLeavesFewerThanEight)
     }
 }
 
+// The search one pair at a time: every row offered in order, the lists pruned, and each pair's cross sum added in
+// coefficient order. The search sums many B candidates at once in blocks with padding; the choice and its cost must
+// not move for any list length, whole blocks or not.
+sound::ConjugateChoice PairByPair(const std::vector<float>& target, const std::vector<float>& weight, int bits,
+                                  const sound::ConjugatePair& books, const sound::ConjugateSearch& search)
+{
+    const int length = books.rowLength;
+    const auto at = [length](int row, int j) { return static_cast<size_t>(row * length + j); };
+    const auto half = [&](const float* book, const float* energy, bool isSigned, sound::CandidateList& list,
+                          float* sign) {
+        for (int e = 0; e < sound::kConjugateRows; ++e) {
+            float c = 0.0f;
+            float p = 0.0f;
+            for (int j = 0; j < length; ++j) {
+                c += book[at(e, j)] * target[static_cast<size_t>(j)];
+                p += energy[at(e, j)] * weight[static_cast<size_t>(j)];
+            }
+            sign[e] = isSigned && c <= 0.0f ? -1.0f : 1.0f;
+            list.Offer(e, search.scoreScale * ((isSigned ? std::fabs(c) : c) - p), search.candidates);
+        }
+    };
+    sound::CandidateList a;
+    sound::CandidateList b;
+    float signA[sound::kConjugateRows];
+    float signB[sound::kConjugateRows];
+    half(books.a, books.energyA, (bits + 1) / 2 >= 7, a, signA);
+    half(books.b, books.energyB, bits / 2 >= 7, b, signB);
+    sound::PruneCandidates(a, b);
+    sound::ConjugateChoice best;
+    float bestCost = 0.0f;
+    for (int ia = 0; ia < a.count; ++ia) {
+        for (int ib = 0; ib < b.count; ++ib) {
+            const int ra = a.rows[ia];
+            const int rb = b.rows[ib];
+            float cross = 0.0f;
+            for (int j = 0; j < length; ++j)
+                cross += books.a[at(ra, j)] * books.b[at(rb, j)] * weight[static_cast<size_t>(j)];
+            const float cost = search.scoreScale * 0.5f * signA[ra] * signB[rb] * cross - a.scores[ia] - b.scores[ib];
+            if ((ia == 0 && ib == 0) || cost < bestCost) {
+                bestCost = cost;
+                best.indexA = ra + (signA[ra] < 0.0f ? 64 : 0);
+                best.indexB = rb + (signB[rb] < 0.0f ? 64 : 0);
+            }
+        }
+    }
+    return best;
+}
+
+TEST(TonalwaveVectorSearch, BlockedCrossSumsChooseAsPairByPair)
+{
+    std::mt19937 random(8);
+    std::uniform_int_distribution<int> value(-40, 40); // narrow, so equal costs occur
+    for (const int length : {1, 6, 17, 64}) {
+        const size_t size = 64 * static_cast<size_t>(length);
+        std::vector<float> a(size), b(size), ea(size), eb(size), ca(size), cb(size), cea(size), ceb(size);
+        for (size_t i = 0; i < size; ++i) {
+            a[i] = static_cast<float>(value(random));
+            b[i] = static_cast<float>(value(random)) * 0.37f;
+        }
+        sound::CodebookEnergies(a, ea);
+        sound::CodebookEnergies(b, eb);
+        sound::StoreByColumn(a.data(), length, ca.data());
+        sound::StoreByColumn(b.data(), length, cb.data());
+        sound::StoreByColumn(ea.data(), length, cea.data());
+        sound::StoreByColumn(eb.data(), length, ceb.data());
+        const sound::ConjugatePair books{a.data(),  b.data(),  ea.data(),  eb.data(), length,
+                                         ca.data(), cb.data(), cea.data(), ceb.data()};
+        for (int trial = 0; trial < 12; ++trial) {
+            std::vector<float> target(static_cast<size_t>(length)), weight(static_cast<size_t>(length));
+            for (int j = 0; j < length; ++j) {
+                target[static_cast<size_t>(j)] = static_cast<float>(value(random)) * 1.3f;
+                weight[static_cast<size_t>(j)] = static_cast<float>(1 + value(random) % 3) * 0.7f;
+            }
+            for (const int candidates : {1, 3, 5, 9, 16, 21, 64}) {
+                for (const int bits : {12, 14}) {
+                    const sound::ConjugateSearch search{candidates, trial % 2 == 0 ? 1.0f : 4.0f};
+                    std::vector<float> y(static_cast<size_t>(length));
+                    const sound::ConjugateChoice got =
+                        sound::SearchConjugatePair(target.data(), weight.data(), length, bits, books, search, y.data());
+                    const sound::ConjugateChoice want = PairByPair(target, weight, bits, books, search);
+                    ASSERT_EQ(got.indexA, want.indexA) << length << " " << trial << " " << candidates << " " << bits;
+                    ASSERT_EQ(got.indexB, want.indexB) << length << " " << trial << " " << candidates << " " << bits;
+                }
+            }
+        }
+    }
+}
+
 TEST(TonalwaveVectorSearch, GainRefinementStaysInsideTheLevels)
 {
     const float step = 13000.0f / 255.0f;

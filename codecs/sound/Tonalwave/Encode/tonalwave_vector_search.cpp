@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 #include "codecs/sound/Tonalwave/tonalwave_support.h"
@@ -13,15 +14,29 @@ namespace {
 
 constexpr int kLeastPrunedList = 8;
 
+// Four float lanes: one SSE2 or NEON register where there is one, plain code elsewhere. Each lane multiplies and adds
+// exactly as its scalar would, in the same order.
+using Lanes = float __attribute__((vector_size(16)));
+constexpr int kLanes = 4;
+
+Lanes LoadLanes(const float* from)
+{
+    Lanes lanes;
+    std::memcpy(&lanes, from, sizeof lanes);
+    return lanes;
+}
+
+void StoreLanes(float* to, Lanes lanes)
+{
+    std::memcpy(to, &lanes, sizeof lanes);
+}
+
 struct HalfScores {
     CandidateList list;
     float sign[kConjugateRows] = {};
 };
 
-// c = sum C T and p = sum (0.25 C^2) W2 of every row. The rows' sums run side by side, each still adding its terms
-// in coefficient order, so the scores come out bit for bit as one row at a time would give them; stored by column,
-// the rows of one coefficient are adjacent and the compiler can take several at once.
-template <bool kByColumn>
+// c = sum C T and p = sum (0.25 C^2) W2 of every row, each adding its terms in coefficient order.
 void SumRows(const float* book, const float* energy, int rowLength, const float* target, const float* weight2,
              int length, float* c, float* p)
 {
@@ -33,13 +48,59 @@ void SumRows(const float* book, const float* energy, int rowLength, const float*
         const float t = target[j];
         const float w = weight2[j];
         for (int e = 0; e < kConjugateRows; ++e) {
-            const size_t at = kByColumn
-                                  ? static_cast<size_t>(j) * kConjugateRows + static_cast<size_t>(e)
-                                  : static_cast<size_t>(e) * static_cast<size_t>(rowLength) + static_cast<size_t>(j);
+            const size_t at = static_cast<size_t>(e) * static_cast<size_t>(rowLength) + static_cast<size_t>(j);
             c[e] += book[at] * t;
             p[e] += energy[at] * w;
         }
     }
+}
+
+// SumRows over the copy stored by column, sixteen rows at a time through the whole vector: the rows of one
+// coefficient are adjacent, so four go in each register, and the sums stay in registers instead of going through
+// memory for every coefficient; each still adds in coefficient order, so the scores come out bit for bit the same.
+void SumColumns(const float* columns, const float* columnEnergy, const float* target, const float* weight2, int length,
+                float* c, float* p)
+{
+    constexpr int kBlock = 4;
+    static_assert(kConjugateRows % (kBlock * kLanes) == 0, "the rows split into whole blocks");
+    for (int base = 0; base < kConjugateRows; base += kBlock * kLanes) {
+        Lanes sumC[kBlock] = {};
+        Lanes sumP[kBlock] = {};
+        for (int j = 0; j < length; ++j) {
+            const float t = target[j];
+            const float w = weight2[j];
+            const float* const book = columns + static_cast<size_t>(j) * kConjugateRows + static_cast<size_t>(base);
+            const float* const energy =
+                columnEnergy + static_cast<size_t>(j) * kConjugateRows + static_cast<size_t>(base);
+            for (int k = 0; k < kBlock; ++k) {
+                sumC[k] += LoadLanes(book + k * kLanes) * t;
+                sumP[k] += LoadLanes(energy + k * kLanes) * w;
+            }
+        }
+        for (int k = 0; k < kBlock; ++k) {
+            StoreLanes(c + base + k * kLanes, sumC[k]);
+            StoreLanes(p + base + k * kLanes, sumP[k]);
+        }
+    }
+}
+
+// The cross sums x C_A C_B W2 of one A row against B candidates stored by column in groups of four (stride floats a
+// coefficient), kBlock groups from first at once so their sums stay in registers; every sum adds in coefficient
+// order from zero, as one pair at a time would.
+template <int kBlock>
+void CrossBlock(const float* rowA, const float* weight2, int length, const float* columns, int stride, int first,
+                float* cross)
+{
+    Lanes sum[kBlock] = {};
+    for (int j = 0; j < length; ++j) {
+        const float x = rowA[j];
+        const float w = weight2[j];
+        const float* const column = columns + j * stride + first;
+        for (int k = 0; k < kBlock; ++k)
+            sum[k] += x * LoadLanes(column + k * kLanes) * w;
+    }
+    for (int k = 0; k < kBlock; ++k)
+        StoreLanes(cross + first + k * kLanes, sum[k]);
 }
 
 // CandidateList::Offer of every row in order, for scores without a NaN. Offer then keeps its list in descending
@@ -142,9 +203,9 @@ void Preselect(const float* book, const float* energy, const float* columns, con
     float c[kConjugateRows];
     float p[kConjugateRows];
     if (columns != nullptr && columnEnergy != nullptr)
-        SumRows<true>(columns, columnEnergy, rowLength, target, weight2, length, c, p);
+        SumColumns(columns, columnEnergy, target, weight2, length, c, p);
     else
-        SumRows<false>(book, energy, rowLength, target, weight2, length, c, p);
+        SumRows(book, energy, rowLength, target, weight2, length, c, p);
     float score[kConjugateRows];
     int unordered = 0;
     for (int e = 0; e < kConjugateRows; ++e) {
@@ -215,14 +276,19 @@ ConjugateChoice SearchConjugatePair(const float* target, const float* weight2, i
     Preselect(books.b, books.energyB, books.columnsB, books.columnEnergyB, books.rowLength, target, weight2, length,
               signedB, search, b);
     PruneCandidates(a.list, b.list);
-    // The B candidates side by side, coefficient by coefficient: each pair's cross sum still adds its terms in
-    // coefficient order, while the sums of one A row against every B candidate run together.
+    // The B candidates side by side, coefficient by coefficient, padded with zeros to whole groups of four: each
+    // pair's cross sum still adds its terms in coefficient order, while the sums of one A row against up to sixteen
+    // B candidates run together in registers. The padding's sums are never read.
     const int countB = b.list.count;
+    const int stride = (countB + kLanes - 1) / kLanes * kLanes;
     float columnsOfB[kConjugateRows * kConjugateMaxCandidates];
+    for (int j = 0; j < length; ++j)
+        for (int ib = countB; ib < stride; ++ib)
+            columnsOfB[j * stride + ib] = 0.0f;
     for (int ib = 0; ib < countB; ++ib) {
         const float* const rowB = books.b + static_cast<size_t>(b.list.rows[ib]) * static_cast<size_t>(books.rowLength);
         for (int j = 0; j < length; ++j)
-            columnsOfB[j * countB + ib] = rowB[j];
+            columnsOfB[j * stride + ib] = rowB[j];
     }
     int bestA = a.list.rows[0];
     int bestB = b.list.rows[0];
@@ -232,14 +298,21 @@ ConjugateChoice SearchConjugatePair(const float* target, const float* weight2, i
     for (int ia = 0; ia < a.list.count; ++ia) {
         const int ra = a.list.rows[ia];
         const float* const rowA = books.a + static_cast<size_t>(ra) * static_cast<size_t>(books.rowLength);
-        for (int ib = 0; ib < countB; ++ib)
-            cross[ib] = 0.0f;
-        for (int j = 0; j < length; ++j) {
-            const float x = rowA[j];
-            const float w = weight2[j];
-            const float* const column = columnsOfB + j * countB;
-            for (int ib = 0; ib < countB; ++ib)
-                cross[ib] += x * column[ib] * w;
+        int done = 0;
+        for (; stride - done >= 4 * kLanes; done += 4 * kLanes)
+            CrossBlock<4>(rowA, weight2, length, columnsOfB, stride, done, cross);
+        switch ((stride - done) / kLanes) {
+        case 3:
+            CrossBlock<3>(rowA, weight2, length, columnsOfB, stride, done, cross);
+            break;
+        case 2:
+            CrossBlock<2>(rowA, weight2, length, columnsOfB, stride, done, cross);
+            break;
+        case 1:
+            CrossBlock<1>(rowA, weight2, length, columnsOfB, stride, done, cross);
+            break;
+        default:
+            break;
         }
         for (int ib = 0; ib < countB; ++ib) {
             const int rb = b.list.rows[ib];
