@@ -2,8 +2,10 @@
 // limit, the periodic component of long frames, the band-scale envelope, the gains, the perceptual weights and the
 // conjugate search of the normalised coefficients with its closed-loop gains.
 #include <algorithm>
+#include <bit>
 #include <cassert>
 #include <cmath>
+#include <cstdint>
 
 #include "codecs/sound/Tonalwave/Encode/tonalwave_encoder.h"
 
@@ -477,13 +479,20 @@ void TonalwaveEncoder::ComputeWeights(FrameArrays& arrays)
         if (kind == TonalwaveKind::kLong) {
             const float a = fine ? 0.6f : 0.5f;
             const float b = fine ? 0.72f : 0.6f;
+            // The band scale holds one value through each band, so its power is taken once a run of equal values.
+            uint32_t bandBits = 0;
+            float bandPower = 0.0f;
             for (int j = 0; j < n; ++j) {
                 const size_t at = base + static_cast<size_t>(j);
                 const float t = arrays.spectrum[at] * arrays.envelope[at];
                 const float d = t - arrays.periodic[at];
                 const float r = std::min(1.0f, (d * d + 10.001f) / (t * t + 10.001f));
-                arrays.weights[at] =
-                    std::pow(arrays.envelope[at], a) * std::pow(arrays.bands[at], b) * (gains[0] + 0.1f) * r;
+                const uint32_t bits = std::bit_cast<uint32_t>(arrays.bands[at]);
+                if (j == 0 || bits != bandBits) {
+                    bandBits = bits;
+                    bandPower = std::pow(arrays.bands[at], b);
+                }
+                arrays.weights[at] = std::pow(arrays.envelope[at], a) * bandPower * (gains[0] + 0.1f) * r;
             }
             continue;
         }
