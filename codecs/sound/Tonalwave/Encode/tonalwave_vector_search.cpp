@@ -290,11 +290,16 @@ ConjugateChoice SearchConjugatePair(const float* target, const float* weight2, i
         for (int j = 0; j < length; ++j)
             columnsOfB[j * stride + ib] = rowB[j];
     }
-    int bestA = a.list.rows[0];
-    int bestB = b.list.rows[0];
+    // The costs of one A row against every B candidate are figured a group at a time, each multiplying and
+    // subtracting in the order one pair alone would; the padding's are never read. The first pair of least cost wins.
+    float signOfB[kConjugateMaxCandidates];
+    for (int ib = 0; ib < stride; ++ib)
+        signOfB[ib] = ib < countB ? b.sign[b.list.rows[ib]] : 0.0f;
+    int bestIndexA = 0;
+    int bestIndexB = 0;
     float bestCost = 0.0f;
-    bool first = true;
     float cross[kConjugateMaxCandidates];
+    float cost[kConjugateMaxCandidates];
     for (int ia = 0; ia < a.list.count; ++ia) {
         const int ra = a.list.rows[ia];
         const float* const rowA = books.a + static_cast<size_t>(ra) * static_cast<size_t>(books.rowLength);
@@ -314,18 +319,22 @@ ConjugateChoice SearchConjugatePair(const float* target, const float* weight2, i
         default:
             break;
         }
+        const float scaled = search.scoreScale * 0.5f * a.sign[ra];
+        const float scoreA = a.list.scores[ia];
+        for (int g = 0; g < stride; g += kLanes)
+            StoreLanes(cost + g,
+                       scaled * LoadLanes(signOfB + g) * LoadLanes(cross + g) - scoreA - LoadLanes(b.list.scores + g));
+        if (ia == 0 && countB > 0)
+            bestCost = cost[0];
         for (int ib = 0; ib < countB; ++ib) {
-            const int rb = b.list.rows[ib];
-            const float cost =
-                search.scoreScale * 0.5f * a.sign[ra] * b.sign[rb] * cross[ib] - a.list.scores[ia] - b.list.scores[ib];
-            if (first || cost < bestCost) {
-                first = false;
-                bestCost = cost;
-                bestA = ra;
-                bestB = rb;
-            }
+            const bool better = cost[ib] < bestCost;
+            bestCost = better ? cost[ib] : bestCost;
+            bestIndexA = better ? ia : bestIndexA;
+            bestIndexB = better ? ib : bestIndexB;
         }
     }
+    const int bestA = a.list.rows[bestIndexA];
+    const int bestB = b.list.rows[bestIndexB];
     ConjugateChoice choice;
     choice.indexA = bestA + (a.sign[bestA] < 0.0f ? 64 : 0);
     choice.indexB = bestB + (b.sign[bestB] < 0.0f ? 64 : 0);
