@@ -155,16 +155,31 @@ void LspAnalysis::AnalysePredictor(std::span<const float> windowed, std::array<d
     const int order = m_order;
     double r[kLspMaxOrder + 1] = {};
     const size_t count = windowed.size();
-    double r0 = 0.0;
-    for (size_t i = 0; i < count; ++i)
-        r0 += static_cast<double>(windowed[i]) * windowed[i];
-    r[0] = 1.0;
-    for (int k = 1; k <= order; ++k) {
-        double sum = 0.0;
-        for (size_t i = 0; i + static_cast<size_t>(k) < count; ++i)
-            sum += static_cast<double>(windowed[i]) * windowed[i + static_cast<size_t>(k)];
-        r[k] = sum / (r0 + 1e-35) * m_lagWindow[static_cast<size_t>(k)];
+    // Eight lags at a time: their sums are independent, so running them through one pass over the samples keeps eight
+    // additions in flight instead of waiting on one. Each sum still adds its products in sample order, the shared
+    // pass over the samples all eight reach and then each lag's own tail.
+    constexpr int kLags = 8;
+    double sums[kLspMaxOrder + kLags] = {};
+    for (int first = 0; first <= order; first += kLags) {
+        const size_t reach = static_cast<size_t>(first + kLags - 1);
+        const size_t shared = count > reach ? count - reach : 0;
+        double sum[kLags] = {};
+        for (size_t i = 0; i < shared; ++i) {
+            const double x = windowed[i];
+            for (int q = 0; q < kLags; ++q)
+                sum[q] += x * windowed[i + static_cast<size_t>(first + q)];
+        }
+        for (int q = 0; q < kLags; ++q) {
+            const auto lag = static_cast<size_t>(first + q);
+            for (size_t i = shared; i + lag < count; ++i)
+                sum[q] += static_cast<double>(windowed[i]) * windowed[i + lag];
+            sums[first + q] = sum[q];
+        }
     }
+    const double r0 = sums[0];
+    r[0] = 1.0;
+    for (int k = 1; k <= order; ++k)
+        r[k] = sums[k] / (r0 + 1e-35) * m_lagWindow[static_cast<size_t>(k)];
     if (!Levinson(r, order, out)) {
         for (int k = 1; k <= order; ++k)
             r[k] *= 0.99;
