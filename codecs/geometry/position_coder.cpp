@@ -233,13 +233,9 @@ int DecodePositions(std::span<const uint8_t> stream, std::span<const MeshGraph* 
         });
         const uint64_t scale = QuantisationScale(widths[o], kPositionScaleKnee);
         positions[o].resize(3 * static_cast<size_t>(vertexCounts[o]));
-        float* out = positions[o].data();
-        const float minX = box.min[0], minY = box.min[1], minZ = box.min[2], extent = box.extent;
-        for (size_t p = 0; p < values.size(); ++p) {
-            out[3 * p] = Dequantise(values[p][0], minX, extent, scale);
-            out[3 * p + 1] = Dequantise(values[p][1], minY, extent, scale);
-            out[3 * p + 2] = Dequantise(values[p][2], minZ, extent, scale);
-        }
+        for (size_t p = 0; p < values.size(); ++p)
+            for (int axis = 0; axis < 3; ++axis)
+                positions[o][3 * p + axis] = Dequantise(values[p][axis], box.min[axis], box.extent, scale);
         quantised[o] = std::move(values);
     }
     outPositions = std::move(positions);

@@ -38,9 +38,7 @@ inline int32_t Quantise(float value, float minimum, float extent, uint64_t scale
     return static_cast<int32_t>(q < 0 ? 0 : (q > static_cast<int64_t>(scale) ? static_cast<int64_t>(scale) : q));
 }
 
-// Every quantised value is 32-bit; taking it as such converts it exactly as a wider integer would, and lets a loop
-// over many values convert them in packed registers.
-inline float Dequantise(int32_t q, float minimum, float extent, uint64_t scale)
+inline float Dequantise(int64_t q, float minimum, float extent, uint64_t scale)
 {
     return static_cast<float>(q) / static_cast<float>(scale) * extent + minimum;
 }
