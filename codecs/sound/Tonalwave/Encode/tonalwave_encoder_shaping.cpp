@@ -177,15 +177,24 @@ void TonalwaveEncoder::AnalysePeriodic(FrameArrays& arrays)
         }
         float best = -1e30f;
         int bestIndex = 0;
-        for (int index = 0; index < indices; ++index) {
-            const int16_t* const tabulated =
-                m_periodicPositions.data() + static_cast<size_t>(index) * static_cast<size_t>(r);
-            float sum = 0.0f;
+        // Four period indices at a time: their sums are independent, so they add side by side, each still in
+        // position order; the greatest is then taken in index order, the first of equals kept.
+        constexpr int kTogether = 4;
+        for (int first = 0; first < indices; first += kTogether) {
+            const int together = std::min(kTogether, indices - first);
+            const int16_t* tabulated[kTogether];
+            for (int q = 0; q < kTogether; ++q)
+                tabulated[q] = m_periodicPositions.data() +
+                               static_cast<size_t>(first + std::min(q, together - 1)) * static_cast<size_t>(r);
+            float sum[kTogether] = {};
             for (int i = 0; i < r; ++i)
-                sum += tabulated[i] >= 0 ? score[tabulated[i]] : 0.0f;
-            if (sum > best) {
-                best = sum;
-                bestIndex = index;
+                for (int q = 0; q < kTogether; ++q)
+                    sum[q] += tabulated[q][i] >= 0 ? score[tabulated[q][i]] : 0.0f;
+            for (int q = 0; q < together; ++q) {
+                if (sum[q] > best) {
+                    best = sum[q];
+                    bestIndex = first + q;
+                }
             }
         }
         m_record.periodIndex[c] = bestIndex;
