@@ -382,25 +382,33 @@ void TonalwaveEncoder::DetectAttacks(bool& transient, bool& medium)
             std::copy(buffer + p.hop, buffer + size, buffer);
             Gather(c, start + h * p.hop, p.hop, buffer + size - p.hop);
             const float* const x = buffer + 1; // the L samples; buffer[0] is the one before
-            float q = 0.1f;
-            for (int i = size - 1 - p.energyLength; i < size - 1; ++i)
-                q += buffer[i] * buffer[i];
-            q /= static_cast<float>(p.energyLength);
             for (int i = 0; i < p.length; ++i)
                 windowed[i] = x[i] * m_attackWindow[static_cast<size_t>(i)];
+            // The energy, the two correlations and the residual are four independent sums; one pass adds them side
+            // by side rather than each waiting on its own last addition, every sum still in sample order. The
+            // residual filters with the coefficient of the hop before.
+            float q = 0.1f;
             double r0 = 0.0;
             double r1 = 0.0;
-            for (int i = 0; i < p.length; ++i) {
-                r0 += static_cast<double>(windowed[i]) * windowed[i];
-                if (i + 1 < p.length)
-                    r1 += static_cast<double>(windowed[i]) * windowed[i + 1];
-            }
-            const float coefficient = -static_cast<float>(r1 / (r0 + 1e-35)) * m_attackLagFactor;
             float residual = 0.0f;
-            for (int i = size - p.tail; i < size; ++i) {
-                const float value = buffer[i - 1] * state.coefficient + buffer[i];
-                residual += value * value;
+            const int energyFrom = size - 1 - p.energyLength;
+            const int tailFrom = size - p.tail;
+            const int span = std::max({p.length, p.energyLength, p.tail});
+            for (int i = 0; i < span; ++i) {
+                if (i < p.energyLength)
+                    q += buffer[energyFrom + i] * buffer[energyFrom + i];
+                if (i < p.length) {
+                    r0 += static_cast<double>(windowed[i]) * windowed[i];
+                    if (i + 1 < p.length)
+                        r1 += static_cast<double>(windowed[i]) * windowed[i + 1];
+                }
+                if (i < p.tail) {
+                    const float value = buffer[tailFrom + i - 1] * state.coefficient + buffer[tailFrom + i];
+                    residual += value * value;
+                }
             }
+            q /= static_cast<float>(p.energyLength);
+            const float coefficient = -static_cast<float>(r1 / (r0 + 1e-35)) * m_attackLagFactor;
             state.coefficient = coefficient;
             const float e = std::sqrt(residual / std::sqrt(q));
             const float decayed = m_attackDecay * state.envelope1;
