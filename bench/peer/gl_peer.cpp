@@ -826,6 +826,21 @@ void DrawBackground(const Frame& frame, const Programs& programs)
     glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
 }
 
+// The depth, blend and texture state one run draws with.
+void ApplyRunState(const Frame& frame, const Run& run)
+{
+    if (run.depthTest)
+        glEnable(GL_DEPTH_TEST);
+    else
+        glDisable(GL_DEPTH_TEST);
+    glDepthMask(run.depthWrite ? GL_TRUE : GL_FALSE);
+    if (run.blendMode != 0)
+        glEnable(GL_BLEND);
+    else
+        glDisable(GL_BLEND);
+    BindLayers(frame, run);
+}
+
 void DrawRuns(const Frame& frame)
 {
     for (GLuint a = 0; a < 7; ++a)
@@ -833,16 +848,7 @@ void DrawRuns(const Frame& frame)
     for (const Run& run : frame.runs) {
         if (run.triangles == 0)
             continue;
-        if (run.depthTest)
-            glEnable(GL_DEPTH_TEST);
-        else
-            glDisable(GL_DEPTH_TEST);
-        glDepthMask(run.depthWrite ? GL_TRUE : GL_FALSE);
-        if (run.blendMode != 0)
-            glEnable(GL_BLEND);
-        else
-            glDisable(GL_BLEND);
-        BindLayers(frame, run);
+        ApplyRunState(frame, run);
         glBindBuffer(GL_ARRAY_BUFFER, run.buffer);
         constexpr GLsizei stride = kVertexFloats * sizeof(float);
         const auto at = [](int floats) { return reinterpret_cast<const void*>(static_cast<uintptr_t>(floats * 4)); };
@@ -911,16 +917,7 @@ void DrawGroups(const Frame& frame)
         if (g.run.triangles == 0)
             continue;
         const Run& run = g.run;
-        if (run.depthTest)
-            glEnable(GL_DEPTH_TEST);
-        else
-            glDisable(GL_DEPTH_TEST);
-        glDepthMask(run.depthWrite ? GL_TRUE : GL_FALSE);
-        if (run.blendMode != 0)
-            glEnable(GL_BLEND);
-        else
-            glDisable(GL_BLEND);
-        BindLayers(frame, run);
+        ApplyRunState(frame, run);
         const GLuint p = run.program;
         glActiveTexture(GL_TEXTURE8);
         glBindTexture(GL_TEXTURE_2D, m.angleTexture);
