@@ -102,21 +102,15 @@ void BM_VertexPlayStep(benchmark::State& state)
         for (uint32_t x = 0; x < kSide; ++x)
             grid.insert(grid.end(), {static_cast<float>(x), static_cast<float>(y), 0.0f});
     mesh->SetVertices(std::move(grid));
-    std::unique_ptr<SWarrayblock> chain;
-    SWarrayblock* last = nullptr;
+    SWarrayblockChain chain;
     for (uint32_t y = 0; y + 1 < kSide; ++y)
         for (uint32_t x = 0; x + 1 < kSide; ++x) {
             const uint32_t v = y * kSide + x;
             const uint32_t quad[4] = {v, v + 1, v + kSide + 1, v + kSide};
             auto block = std::make_unique<SWarrayblock>(quad, false, std::span<const uint32_t>(), 1, nullptr);
-            SWarrayblock* const added = block.get();
-            if (last == nullptr)
-                chain = std::move(block);
-            else
-                last->Append(std::move(block));
-            last = added;
+            chain.Add(std::move(block));
         }
-    mesh->BuildPolygonIndices(chain.get());
+    mesh->BuildPolygonIndices(chain.Head());
     mesh->ComputeBoundingBox();
     auto* node = new SWmeshnode(mesh);
     world.AddNode(node, nullptr);

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <utility>
 #include <vector>
 
 class SWmaterial;
@@ -43,4 +44,28 @@ private:
     SWmaterial* m_material; // the world's, not owned
     uint32_t m_smoothingMask = 1;
     std::unique_ptr<SWarrayblock> m_next;
+};
+
+// A chain built in order: each block goes after the last one added, without walking the chain.
+class SWarrayblockChain {
+public:
+    void Add(std::unique_ptr<SWarrayblock> block)
+    {
+        SWarrayblock* const added = block.get();
+        if (m_last == nullptr)
+            m_head = std::move(block);
+        else
+            m_last->Append(std::move(block));
+        m_last = added;
+    }
+    SWarrayblock* Head() const { return m_head.get(); } // null while empty
+    std::unique_ptr<SWarrayblock> Release()
+    {
+        m_last = nullptr;
+        return std::move(m_head);
+    }
+
+private:
+    std::unique_ptr<SWarrayblock> m_head;
+    SWarrayblock* m_last = nullptr;
 };

@@ -208,26 +208,20 @@ void ApplyStoredMesh(StoredMesh& stored, SWmesh& mesh, const MeshMaterialLookup&
     for (size_t i = 0; lookup && i < materials.size(); ++i)
         materials[i] = lookup(stored.materialNames[i]);
     const bool withTexture = !stored.uvs.empty();
-    std::unique_ptr<SWarrayblock> chain;
-    SWarrayblock* last = nullptr;
+    SWarrayblockChain chain;
     for (size_t t = 0; t < stored.triangles.size(); ++t) {
         const uint16_t index = stored.materials[t];
         auto block =
             std::make_unique<SWarrayblock>(stored.triangles[t].position, withTexture, stored.triangles[t].texture, 0u,
                                            index == kNoMaterial ? nullptr : materials[index]);
         block->SetSmoothingMask(stored.masks[t]);
-        SWarrayblock* const added = block.get();
-        if (last == nullptr)
-            chain = std::move(block);
-        else
-            last->Append(std::move(block));
-        last = added;
+        chain.Add(std::move(block));
     }
     const auto positions = static_cast<uint32_t>(stored.positions.size() / 3);
     const auto uvs = static_cast<uint32_t>(stored.uvs.size() / 2);
     mesh.SetVertices(std::move(stored.positions));
     mesh.SetTextureVertices(std::move(stored.uvs));
-    mesh.BuildPolygonIndices(chain.get()); // drops what names nothing, as every loaded polygon
+    mesh.BuildPolygonIndices(chain.Head()); // drops what names nothing, as every loaded polygon
     // A name without a material is kept so that saving writes it back; dropped triangles take no polygon number.
     uint32_t polygon = 0;
     for (size_t t = 0; t < stored.triangles.size(); ++t) {

@@ -9,8 +9,7 @@ namespace meshtest {
 
 std::unique_ptr<SWarrayblock> PolygonChainOf(const OffMesh& off, uint32_t smoothingMask)
 {
-    std::unique_ptr<SWarrayblock> head;
-    SWarrayblock* last = nullptr;
+    SWarrayblockChain chain;
     std::vector<uint32_t> corners;
     for (const int32_t index : off.coordIndex) {
         if (index >= 0) {
@@ -20,14 +19,9 @@ std::unique_ptr<SWarrayblock> PolygonChainOf(const OffMesh& off, uint32_t smooth
         auto block = std::make_unique<SWarrayblock>(std::move(corners), false, std::vector<uint32_t>{}, 0, nullptr);
         corners = {};
         block->SetSmoothingMask(smoothingMask);
-        SWarrayblock* const added = block.get();
-        if (last == nullptr)
-            head = std::move(block);
-        else
-            last->Append(std::move(block));
-        last = added;
+        chain.Add(std::move(block));
     }
-    return head;
+    return chain.Release();
 }
 
 } // namespace meshtest

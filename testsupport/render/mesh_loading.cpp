@@ -17,21 +17,15 @@ uint32_t LoadMesh(SWmesh& mesh, const TexturedMesh& source, SWmaterial* material
     mesh.SetFilling(true);
     mesh.SetVertices(std::vector<float>(source.positions));
     mesh.SetTextureVertices(textured ? std::vector<float>(source.uv) : std::vector<float>{});
-    std::unique_ptr<SWarrayblock> head;
-    SWarrayblock* last = nullptr;
+    SWarrayblockChain chain;
     for (size_t p = 0; p < source.polygons.size(); ++p) {
         const std::vector<uint32_t> none;
         auto block = std::make_unique<SWarrayblock>(std::span<const uint32_t>(source.polygons[p]), textured,
                                                     std::span<const uint32_t>(textured ? source.uvPolygons[p] : none),
                                                     0, material);
-        SWarrayblock* const added = block.get();
-        if (last == nullptr)
-            head = std::move(block);
-        else
-            last->Append(std::move(block));
-        last = added;
+        chain.Add(std::move(block));
     }
-    const SWpolygonbuild build = mesh.BuildPolygonIndices(head.get());
+    const SWpolygonbuild build = mesh.BuildPolygonIndices(chain.Head());
     mesh.SetFilling(false);
     mesh.Prepare();
     return build.polygons - build.Dropped();

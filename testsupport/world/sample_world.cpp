@@ -143,8 +143,7 @@ std::unique_ptr<SWmeshobject> MeshOf(const meshtest::OffMesh& off, const std::st
         uv.push_back(off.positions[i + 1] * 0.5f + 0.5f);
     }
     mesh->SetTextureVertices(std::move(uv));
-    std::unique_ptr<SWarrayblock> chain;
-    SWarrayblock* last = nullptr;
+    SWarrayblockChain chain;
     std::vector<uint32_t> corners;
     uint32_t polygon = 0;
     for (const int32_t index : off.coordIndex) {
@@ -154,16 +153,11 @@ std::unique_ptr<SWmeshobject> MeshOf(const meshtest::OffMesh& off, const std::st
         }
         auto block = std::make_unique<SWarrayblock>(corners, true, corners, 0u, materials[polygon % materials.size()]);
         block->SetSmoothingMask(polygon % 3 == 0 ? 0u : 1u << (polygon % 5));
-        SWarrayblock* added = block.get();
-        if (chain == nullptr)
-            chain = std::move(block);
-        else
-            last->Append(std::move(block));
-        last = added;
+        chain.Add(std::move(block));
         corners.clear();
         ++polygon;
     }
-    mesh->BuildPolygonIndices(chain.get());
+    mesh->BuildPolygonIndices(chain.Head());
     return mesh;
 }
 

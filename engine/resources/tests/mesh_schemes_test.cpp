@@ -45,8 +45,7 @@ std::unique_ptr<SWmeshobject> MeshOf(const meshtest::OffMesh& off, const std::ve
     mesh->SetVertices(std::vector<float>(off.positions));
     const bool textured = !uvs.empty();
     mesh->SetTextureVertices(std::move(uvs));
-    std::unique_ptr<SWarrayblock> chain;
-    SWarrayblock* last = nullptr; // Append walks the chain from the block it is called on
+    SWarrayblockChain chain;
     std::vector<uint32_t> corners;
     uint32_t polygon = 0;
     for (const int32_t index : off.coordIndex) {
@@ -57,16 +56,11 @@ std::unique_ptr<SWmeshobject> MeshOf(const meshtest::OffMesh& off, const std::ve
         SWmaterial* const material = materials.empty() ? nullptr : materials[polygon % materials.size()];
         auto block = std::make_unique<SWarrayblock>(corners, textured, corners, 0u, material);
         block->SetSmoothingMask(masks.empty() ? 1u : masks[polygon % masks.size()]);
-        SWarrayblock* const added = block.get();
-        if (chain == nullptr)
-            chain = std::move(block);
-        else
-            last->Append(std::move(block));
-        last = added;
+        chain.Add(std::move(block));
         corners.clear();
         ++polygon;
     }
-    mesh->BuildPolygonIndices(chain.get());
+    mesh->BuildPolygonIndices(chain.Head());
     return mesh;
 }
 

@@ -65,8 +65,7 @@ struct Grid {
         mesh.SetVertices(std::move(positions));
         if (textured)
             mesh.SetTextureVertices(std::move(uv));
-        std::unique_ptr<SWarrayblock> head;
-        SWarrayblock* last = nullptr;
+        SWarrayblockChain chain;
         for (uint32_t y = 0; y < rows; ++y)
             for (uint32_t x = 0; x < columns; ++x) {
                 const uint32_t a = y * (columns + 1) + x;
@@ -75,14 +74,9 @@ struct Grid {
                                                             std::span<const uint32_t>(corners), 0,
                                                             materialOf(y * columns + x, context));
                 block->SetSmoothingMask(1);
-                SWarrayblock* const added = block.get();
-                if (last == nullptr)
-                    head = std::move(block);
-                else
-                    last->Append(std::move(block));
-                last = added;
+                chain.Add(std::move(block));
             }
-        mesh.BuildPolygonIndices(head.get());
+        mesh.BuildPolygonIndices(chain.Head());
         mesh.ComputeNormals();
     }
 };
