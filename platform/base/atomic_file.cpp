@@ -1,6 +1,7 @@
 #include "platform/base/atomic_file.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <vector>
 
@@ -21,19 +22,6 @@ constexpr size_t kMaxTempStemBytes = 200; // leaves room for the marks and the r
 std::string CannotWrite(const std::string& path, const std::string& cause)
 {
     return "cannot write " + path + ": " + cause;
-}
-
-const char* KindOfNonFile(mode_t mode)
-{
-    if (S_ISDIR(mode))
-        return "it is a folder, not a file";
-    if (S_ISFIFO(mode))
-        return "it is a FIFO, not a file";
-    if (S_ISSOCK(mode))
-        return "it is a socket, not a file";
-    if (S_ISCHR(mode) || S_ISBLK(mode))
-        return "it is a device, not a file";
-    return "it is not a regular file";
 }
 
 std::string FolderOf(const std::string& path)
@@ -81,7 +69,7 @@ Destination ResolveDestination(const std::string& path)
             return out;
         }
         if (!S_ISLNK(out.info.st_mode)) {
-            out.refusal = KindOfNonFile(out.info.st_mode);
+            out.refusal = notAFileText(out.info.st_mode);
             return out;
         }
         std::vector<char> target(PATH_MAX + 1);
@@ -212,6 +200,11 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes, std::s
     if (outError != nullptr)
         *outError = written ? std::string() : error;
     return written;
+}
+
+void ignoreFileSizeSignal()
+{
+    std::signal(SIGXFSZ, SIG_IGN);
 }
 
 } // namespace pf

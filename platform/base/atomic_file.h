@@ -46,4 +46,9 @@ private:
 bool writeFileAtomically(const std::string& path, std::string_view bytes, std::string* outError = nullptr,
                          unsigned newFileMode = 0644);
 
+// For a program that writes files, called once at its start: a write past the file-size limit (`ulimit -f`) then
+// fails with EFBIG, which the writer reports ("File too large") and cleans up after, instead of SIGXFSZ ending the
+// process with the temporary file left behind.
+void ignoreFileSizeSignal();
+
 } // namespace pf

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include <sys/stat.h>
+
 namespace pf {
 
 namespace {
@@ -22,6 +24,19 @@ std::string errorText(int errnoValue)
 {
     char buffer[256] = {};
     return PickErrorText(::strerror_r(errnoValue, buffer, sizeof buffer), buffer);
+}
+
+const char* notAFileText(unsigned mode)
+{
+    if (S_ISDIR(mode))
+        return "it is a folder, not a file";
+    if (S_ISFIFO(mode))
+        return "it is a FIFO, not a file";
+    if (S_ISSOCK(mode))
+        return "it is a socket, not a file";
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return "it is a device, not a file";
+    return "it is not a regular file";
 }
 
 } // namespace pf
