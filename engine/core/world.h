@@ -212,8 +212,9 @@ public:
     SWtexture* FindTextureByName(std::string_view name) const;
     void SetBilinear(uint8_t on); // the bilinear bit of every texture: set above 0, else cleared
     // Every holder of old (materials, the background definition, hot spots, registered holders) is pointed at
-    // replacement; without keep, old is then detached and deleted. Under the lock.
-    void ReplaceTextureReferences(SWtexture* old, SWtexture* replacement, bool keep);
+    // replacement; without keep, old is then detached and deleted. Under the lock. Virtual: a host that shows the
+    // world's textures learns of every replacement, however it is reached.
+    virtual void ReplaceTextureReferences(SWtexture* old, SWtexture* replacement, bool keep);
     void RegisterTextureHolder(SWtextureholder* holder);
     void UnregisterTextureHolder(SWtextureholder* holder);
     // A new render copy of definition (its texture copied, its colour and mode); nothing before the root object.

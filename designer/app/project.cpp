@@ -1,0 +1,497 @@
+#include "designer/app/project.h"
+
+#include <algorithm>
+#include <cctype>
+#include <set>
+#include <unordered_set>
+
+#include "designer/app/designer_app.h"
+#include "designer/app/editor_settings.h"
+#include "designer/app/extended_world.h"
+#include "designer/app/notification.h"
+#include "designer/app/registry.h"
+#include "designer/app/user_message.h"
+#include "engine/behaviour/action_node.h"
+#include "engine/behaviour/event.h"
+#include "engine/behaviour/expression_list.h"
+#include "engine/core/header.h"
+#include "engine/core/node.h"
+#include "engine/core/root_object.h"
+#include "engine/resources/background.h"
+#include "engine/resources/material.h"
+#include "engine/resources/mesh.h"
+#include "engine/resources/mesh_object.h"
+#include "engine/resources/sound.h"
+#include "engine/resources/texture.h"
+#include "engine/resources/tooltip.h"
+#include "platform/base/user_constants.h"
+
+namespace {
+
+constexpr int32_t kPreviewSphereReference = 328328; // the material editor's sphere: never counted, never saved
+
+bool EndsWithPublishedExtension(const std::string& path)
+{
+    constexpr std::string_view kExtension = ".vto";
+    if (path.size() < kExtension.size())
+        return false;
+    return std::equal(kExtension.begin(), kExtension.end(), path.end() - kExtension.size(),
+                      [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
+}
+
+std::string BaseName(const std::string& path)
+{
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+ResyncOptions OptionsOf(const CVTN_SubWorld& entry)
+{
+    ResyncOptions options;
+    options.textures = entry.GetOption(CVTN_SubWorld::kTextures) != 0;
+    options.materials = entry.GetOption(CVTN_SubWorld::kMaterials) != 0;
+    options.hierarchy = entry.GetOption(CVTN_SubWorld::kHierarchy) != 0;
+    options.transforms = entry.GetOption(CVTN_SubWorld::kTransforms) != 0;
+    options.motion = entry.GetOption(CVTN_SubWorld::kMotion) != 0;
+    options.objects = entry.GetOption(CVTN_SubWorld::kObjects) != 0;
+    options.background = entry.GetOption(CVTN_SubWorld::kBackground) != 0;
+    options.onLoad = entry.GetOption(CVTN_SubWorld::kOnLoad) != 0;
+    options.keepRemoved = entry.GetOption(CVTN_SubWorld::kKeepRemoved) != 0;
+    return options;
+}
+
+SWmaterial* FindMaterialNamed(SWworld& world, std::string_view name)
+{
+    for (SWmaterial* m = world.GetRootObject()->GetFirstMaterial(); m; m = SWrootobject::GetNextMaterial(m)) {
+        if (m->GetName() == name)
+            return m;
+    }
+    return nullptr;
+}
+
+// The resources an entry names, as RemoveMerged finds them: the very object while it is listed under the
+// recorded name, else by name.
+SWtexture* TextureOf(SWworld& world, const MergeEntry& entry)
+{
+    SWtexture* named = world.FindTextureByName(entry.name);
+    if (entry.object == nullptr || named == entry.object)
+        return named;
+    for (SWtexture* t = world.GetRootObject()->GetFirstTexture(); t; t = SWrootobject::GetNextTexture(t)) {
+        if (t == entry.object)
+            return t->GetName() == entry.name ? t : nullptr;
+    }
+    return nullptr;
+}
+
+SWmaterial* MaterialOf(SWworld& world, const MergeEntry& entry)
+{
+    if (entry.object == nullptr)
+        return FindMaterialNamed(world, entry.name);
+    for (SWmaterial* m = world.GetRootObject()->GetFirstMaterial(); m; m = SWrootobject::GetNextMaterial(m)) {
+        if (m == entry.object)
+            return m->GetName() == entry.name ? m : nullptr;
+    }
+    return nullptr;
+}
+
+SWsound* SoundOf(SWworld& world, const MergeEntry& entry)
+{
+    const SWsoundlist& sounds = world.GetSoundList();
+    if (entry.object == nullptr)
+        return sounds.FindByName(entry.name);
+    for (SWsound* s = sounds.GetFirst(); s != nullptr; s = sounds.GetNext(s)) {
+        if (s == entry.object)
+            return s->GetName() == entry.name ? s : nullptr;
+    }
+    return nullptr;
+}
+
+CVTN_ToolTip* TooltipOf(SWworld& world, const std::string& name)
+{
+    SWtooltips* tooltips = SWtooltips::Find(world);
+    for (SWlistnode* n = tooltips != nullptr ? tooltips->GetList().Tail() : nullptr; n != nullptr; n = n->Prev()) {
+        if (static_cast<CVTN_ToolTip*>(n)->GetName() == name)
+            return static_cast<CVTN_ToolTip*>(n);
+    }
+    return nullptr;
+}
+
+void CollectChildrenFirst(SWnode& node, std::vector<SWnode*>& out)
+{
+    for (SWnode* child = node.GetFirstChildNode(); child != nullptr; child = child->GetNextSiblingNode())
+        CollectChildrenFirst(*child, out);
+    out.push_back(&node);
+}
+
+// Materials that a mesh drawn by a node outside the doomed subtrees still uses: RemoveMerged keeps those.
+std::unordered_set<const SWmaterial*> MaterialsKept(SWworld& world, const std::vector<SWnode*>& doomed)
+{
+    const std::unordered_set<const SWnode*> going(doomed.begin(), doomed.end());
+    std::unordered_set<const SWmaterial*> kept;
+    SWnode* root = world.GetRootNode();
+    for (SWnode* n = root; n != nullptr; n = n->NextInTree(root)) {
+        const auto* mesh = going.count(n) == 0 ? dynamic_cast<const SWmesh*>(n->GetGeometry()) : nullptr;
+        for (uint32_t p = 0; mesh != nullptr && p < mesh->GetPolygonCount(); ++p)
+            kept.insert(mesh->GetPolygons()[p].material);
+    }
+    return kept;
+}
+
+bool SameBackground(const SWbackground* a, const SWbackground* b)
+{
+    if (a == nullptr || b == nullptr)
+        return a == b;
+    return a->GetTexture() == nullptr && b->GetTexture() == nullptr && a->GetColour() == b->GetColour();
+}
+
+} // namespace
+
+CVTND_Project::CVTND_Project(CVTND_ExtendedWorld& world, CVTND_EditorSettings* settings) : m_world(world)
+{
+    if (settings != nullptr)
+        settings->Load();
+    m_world.SetProject(this);
+}
+
+CVTND_Project::~CVTND_Project()
+{
+    if (m_world.GetProject() == this)
+        m_world.SetProject(nullptr);
+}
+
+void CVTND_Project::SetObjectName(const char* text)
+{
+    if (text != nullptr)
+        m_objectName = std::string(text);
+}
+
+void CVTND_Project::SetAuthor(const char* text)
+{
+    if (text != nullptr)
+        m_author = std::string(text);
+}
+
+void CVTND_Project::SetOrganization(const char* text)
+{
+    if (text != nullptr)
+        m_organization = std::string(text);
+}
+
+bool CVTND_Project::SetMetrics(uint8_t metrics)
+{
+    if (metrics > 7)
+        return false;
+    m_metrics = metrics;
+    return true;
+}
+
+std::vector<std::string> CVTND_Project::GetCreatingTools() const
+{
+    const std::lock_guard<std::mutex> lock(m_toolsLock);
+    return m_tools;
+}
+
+void CVTND_Project::SetCreatingTools(std::vector<std::string> tools)
+{
+    const std::lock_guard<std::mutex> lock(m_toolsLock);
+    m_tools = std::move(tools);
+}
+
+CVTND_Project::AddedFile* CVTND_Project::FindAddedFile(const CVTN_SubWorld* entry)
+{
+    const auto found = m_fileData.find(entry);
+    return found != m_fileData.end() ? &found->second : nullptr;
+}
+
+const CVTND_Project::AddedFile* CVTND_Project::FindAddedFile(const CVTN_SubWorld* entry) const
+{
+    const auto found = m_fileData.find(entry);
+    return found != m_fileData.end() ? &found->second : nullptr;
+}
+
+CVTN_SubWorld* CVTND_Project::AppendAddedFile(std::optional<std::string> name, AddedFile data)
+{
+    CVTN_SubWorld* entry = m_files.Add(std::move(name));
+    m_fileData[entry] = std::move(data);
+    return entry;
+}
+
+// -- Announcements
+
+void CVTND_Project::AnnounceMerged(const MergeRecord& record)
+{
+    CVTNDesignerApp* app = GetDesignerApp();
+    if (app == nullptr || app->GetWorld() != &m_world)
+        return;
+    for (const MergeEntry& entry : record.entries) {
+        CVTND_Object object;
+        switch (entry.kind) {
+        case MergedKind::kNode:
+            object.InitFromNode(m_world.GetRootNode()->FindById(entry.id));
+            break;
+        case MergedKind::kMaterial:
+            object.InitMaterial(MaterialOf(m_world, entry));
+            break;
+        case MergedKind::kTexture:
+            object.InitTexture(TextureOf(m_world, entry));
+            break;
+        case MergedKind::kSound:
+            object = CVTND_Object(SoundOf(m_world, entry));
+            break;
+        default:
+            break;
+        }
+        if (object.GetObject() != nullptr)
+            app->AnnounceObject(object);
+    }
+}
+
+// Every object of record (or of only, when given) that removal will take, announced deleted while it lives and
+// forgotten by the droppers: nodes with what goes with their subtree, children first; events after their actions.
+void CVTND_Project::AnnounceRemoved(const MergeRecord& record, const std::vector<MergeEntry>* only)
+{
+    CVTNDesignerApp* app = GetDesignerApp();
+    if (app == nullptr || app->GetWorld() != &m_world)
+        return;
+    const std::vector<MergeEntry>& entries = only != nullptr ? *only : record.entries;
+    std::vector<CVTND_Object> going;
+    std::vector<SWnode*> doomed;
+    std::unordered_set<const SWnode*> listed;
+    for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
+        SWnode* node = entry->kind == MergedKind::kNode ? m_world.GetRootNode()->FindById(entry->id) : nullptr;
+        if (node == nullptr || node == m_world.GetRootNode() || listed.count(node) != 0)
+            continue;
+        std::vector<SWnode*> subtree;
+        CollectChildrenFirst(*node, subtree);
+        for (SWnode* n : subtree) {
+            if (listed.insert(n).second) {
+                doomed.push_back(n);
+                going.emplace_back(n);
+            }
+        }
+    }
+    const bool resources = only == nullptr;
+    const std::unordered_set<const SWmaterial*> kept = MaterialsKept(m_world, doomed);
+    for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
+        switch (entry->kind) {
+        case MergedKind::kEvent:
+            if (SWevent* event = m_world.FindEventById(entry->id)) {
+                for (SWactionnode* a = event->GetFirstAction(); a != nullptr; a = SWevent::GetNextAction(a))
+                    going.emplace_back(a);
+                going.emplace_back(event);
+            }
+            break;
+        case MergedKind::kCursor:
+            if (SWcursor* cursor = m_world.GetCursorList().FindById(entry->id))
+                going.emplace_back(cursor);
+            break;
+        case MergedKind::kSubWorld:
+            if (CVTN_SubWorld* sub = m_world.GetSubWorlds().FindByName(entry->name))
+                going.emplace_back(sub);
+            break;
+        default:
+            if (entry->kind == kMergedExpression) {
+                SWexpressionlist* list = SWexpressionlist::Find(m_world);
+                if (SWexpressionentry* found = list != nullptr ? list->FindByName(entry->name) : nullptr)
+                    going.emplace_back(found);
+            } else if (entry->kind == kMergedTooltip) {
+                if (CVTN_ToolTip* tooltip = TooltipOf(m_world, entry->name)) {
+                    CVTND_Object object;
+                    object.InitTooltip(tooltip);
+                    going.push_back(object);
+                }
+            }
+            break;
+        }
+    }
+    for (auto entry = entries.rbegin(); resources && entry != entries.rend(); ++entry) {
+        CVTND_Object object;
+        if (entry->kind == MergedKind::kTexture)
+            object.InitTexture(TextureOf(m_world, *entry));
+        else if (entry->kind == MergedKind::kMaterial)
+            object.InitMaterial(MaterialOf(m_world, *entry));
+        else if (entry->kind == MergedKind::kSound)
+            object = CVTND_Object(SoundOf(m_world, *entry));
+        const bool materialStays =
+            object.IsType(ObjectType::kMaterial) && kept.count(static_cast<const SWmaterial*>(object.GetObject())) != 0;
+        if (object.GetObject() != nullptr && !materialStays)
+            going.push_back(object);
+    }
+    for (const CVTND_Object& object : going) {
+        CVTND_Event deleted(EventCode::kDeleted, object);
+        if (object.IsType(ObjectType::kAction))
+            deleted.related[0] = CVTND_Object(static_cast<SWactionnode*>(object.GetObject())->GetEvent());
+        app->Broadcast(deleted);
+    }
+    for (const CVTND_Object& object : going)
+        app->ForgetDeleted(object, 0);
+}
+
+// -- Added files
+
+CVTN_SubWorld* CVTND_Project::AddSceneFile(const std::string& path, pf::Window* owner)
+{
+    if (EndsWithPublishedExtension(path)) {
+        ShowUserMessage(owner, "A published file cannot be added to a project:\n" + path, pf::MB_ICONHAND);
+        return nullptr;
+    }
+    WorldLoadResult import = ImportWorld(path);
+    if (import.status != DocumentStatus::kOk || import.world == nullptr) {
+        ShowUserMessage(owner, path + ": " + DocumentStatusText(import.status), pf::MB_ICONHAND);
+        return nullptr;
+    }
+    const bool first = m_files.Count() == 0;
+    AddedFile data;
+    if (const SWheader* header = import.world->GetRootObject()->FindHeader())
+        data.tools = header->GetCreatingTools();
+    data.record = MergeWorld(m_world, *import.world, MergeOptions(), path);
+    CVTN_SubWorld* entry = AppendAddedFile(BaseName(path), std::move(data));
+    entry->SetFileName(path);
+    AnnounceMerged(FindAddedFile(entry)->record);
+    if (const SWheader* header = import.world->GetRootObject()->FindHeader(); first && header != nullptr) {
+        if (header->GetAuthor())
+            m_author = header->GetAuthor();
+        if (header->GetOrganization())
+            m_organization = header->GetOrganization();
+        if (header->GetObjectName())
+            m_objectName = header->GetObjectName();
+    }
+    OfferLoadedBackground(*import.world, false, owner);
+    if (CVTNDesignerApp* app = GetDesignerApp(); app != nullptr && app->GetWorld() == &m_world)
+        app->SetModified();
+    return entry;
+}
+
+bool CVTND_Project::RemoveSubWorld(CVTN_SubWorld* entry)
+{
+    AddedFile* data = FindAddedFile(entry);
+    if (data == nullptr)
+        return false;
+    AnnounceRemoved(data->record, nullptr);
+    RemoveMerged(m_world, data->record);
+    m_fileData.erase(entry);
+    m_files.Remove(entry);
+    if (CVTNDesignerApp* app = GetDesignerApp(); app != nullptr && app->GetWorld() == &m_world)
+        app->SetModified();
+    return true;
+}
+
+bool CVTND_Project::SynchronizeSubWorld(pf::Window* owner, CVTN_SubWorld* entry)
+{
+    AddedFile* data = FindAddedFile(entry);
+    if (data == nullptr || !entry->GetFileName())
+        return false;
+    const std::string path = *entry->GetFileName();
+    WorldLoadResult import = ImportWorld(path);
+    if (import.status != DocumentStatus::kOk || import.world == nullptr) {
+        ShowUserMessage(owner, path + ": " + DocumentStatusText(import.status), pf::MB_ICONHAND);
+        return false;
+    }
+    if (import.newer)
+        ShowUserMessage(owner, path + " was written by a newer version; what this version does not know is left out.",
+                        pf::MB_ICONEXCLAMATION);
+    const ResyncOptions options = OptionsOf(*entry);
+    if (!options.keepRemoved) {
+        std::vector<MergeEntry> missing;
+        for (const MergeEntry& recorded : data->record.entries) {
+            const bool inFile =
+                !recorded.nameInFile.empty() && import.world->GetRootNode()->FindByName(recorded.nameInFile) != nullptr;
+            if (recorded.kind == MergedKind::kNode && !inFile)
+                missing.push_back(recorded);
+        }
+        AnnounceRemoved(data->record, &missing);
+    }
+    const size_t before = data->record.entries.size();
+    Resynchronise(m_world, *import.world, data->record, options);
+    MergeRecord added;
+    const size_t kept = std::min(before, data->record.entries.size());
+    added.entries.assign(data->record.entries.begin() + static_cast<std::ptrdiff_t>(kept), data->record.entries.end());
+    AnnounceMerged(added);
+    if (options.background)
+        OfferLoadedBackground(*import.world, true, owner);
+    if (CVTNDesignerApp* app = GetDesignerApp(); app != nullptr && app->GetWorld() == &m_world)
+        app->SetModified();
+    return true;
+}
+
+void CVTND_Project::UpdateWorldHeader()
+{
+    // The world's lock first and throughout: the publish worker holds it while it reads the tools.
+    SWworldlock lock(m_world);
+    SWheader& header = m_world.GetRootObject()->GetHeader();
+    header.SetObjectName(m_objectName);
+    header.SetAuthor(m_author);
+    header.SetOrganization(m_organization);
+    uint32_t meshes = 0;
+    uint32_t vertices = 0;
+    uint32_t polygons = 0;
+    for (SWgeometry* g = m_world.GetRootObject()->GetFirstGeometry(); g != nullptr;
+         g = dynamic_cast<SWgeometry*>(g->GetNextSibling())) {
+        const auto* object = dynamic_cast<const SWmeshobject*>(g);
+        if (object != nullptr && object->GetObjectReference().id == kPreviewSphereReference)
+            continue;
+        if (const auto* mesh = dynamic_cast<const SWmesh*>(g)) {
+            ++meshes;
+            vertices += mesh->GetVertexCount();
+            polygons += mesh->GetPolygonCount();
+        }
+    }
+    uint32_t materials = 0;
+    for (SWmaterial* m = m_world.GetRootObject()->GetFirstMaterial(); m; m = SWrootobject::GetNextMaterial(m))
+        ++materials;
+    uint32_t textures = 0;
+    for (SWtexture* t = m_world.GetRootObject()->GetFirstTexture(); t; t = SWrootobject::GetNextTexture(t))
+        ++textures;
+    header.SetCounts(meshes, vertices, materials, textures, polygons);
+    std::vector<std::string> tools;
+    for (CVTN_SubWorld* entry = m_files.GetFirst(); entry != nullptr; entry = CVTN_SubWorlds::GetNext(entry)) {
+        for (const std::string& tool : m_fileData[entry].tools) {
+            if (std::find(tools.begin(), tools.end(), tool) == tools.end())
+                tools.push_back(tool);
+        }
+    }
+    header.SetCreatingTools(tools);
+    SetCreatingTools(std::move(tools));
+}
+
+bool CVTND_Project::OfferLoadedBackground(SWworld& import, bool warning, pf::Window* owner)
+{
+    SWbackground* loaded = import.GetRootObject()->GetBackground();
+    if (loaded == nullptr || SameBackground(m_world.GetRootObject()->GetBackground(), loaded))
+        return false;
+    const ModalTool notice =
+        warning && loaded->GetTexture() != nullptr ? ModalTool::kLoadedBackgroundWarning : ModalTool::kLoadedBackground;
+    const CVTND_ModalToolRun run = CVTND_Registry::FindModalTool(notice);
+    CVTNDesignerApp* app = GetDesignerApp();
+    if (run == nullptr || app == nullptr)
+        return false;
+    CVTND_ModalRequest request;
+    request.owner = owner;
+    request.background = loaded;
+    if (run(*app, request) != pf::IDYES)
+        return false;
+    {
+        SWworldlock lock(m_world);
+        loaded->Detach(); // the import forgets it
+        std::unique_ptr<SWbackground> taken(loaded);
+        m_world.SetBackgroundTexture(taken.get());
+        m_world.GetRootObject()->SetBackground(std::move(taken));
+    }
+    m_world.Invalidate(false);
+    return true;
+}
+
+void CVTND_Project::RenameMergeEntries(MergedKind kind, const void* object, uint32_t id, const std::string& oldName,
+                                       const std::string& newName)
+{
+    for (auto& [entry, data] : m_fileData) {
+        for (MergeEntry& merged : data.record.entries) {
+            if (merged.kind != kind)
+                continue;
+            const bool same = id != 0 ? merged.id == id
+                                      : (merged.object != nullptr ? merged.object == object : merged.name == oldName);
+            if (same)
+                merged.name = newName;
+        }
+    }
+}

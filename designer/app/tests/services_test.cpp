@@ -1,0 +1,164 @@
+#include <memory>
+
+#include <gtest/gtest.h>
+
+#include "designer/app/editor_settings.h"
+#include "designer/app/project_object.h"
+#include "designer/app/registry.h"
+#include "designer/app/window_placement.h"
+#include "engine/core/camera_node.h"
+#include "engine/core/hotspot.h"
+#include "engine/core/mesh_node.h"
+#include "engine/core/object_node.h"
+#include "engine/core/world.h"
+#include "engine/resources/particle_node.h"
+#include "platform/display/screen.h"
+#include "platform/settings/settings_backend.h"
+#include "platform/settings/settings_store.h"
+#include "platform/testing/ui_fixture.h"
+
+namespace {
+
+TEST(ProjectObject, NodeTypesFollowTheKindFlagsInTheirOrder)
+{
+    SWworld world;
+    SWobjectnode object;
+    SWnode bone(0);
+    SWnode group(SWnode::kKindGroup);
+    SWhotspot spot;
+    SWmeshnode mesh(nullptr);
+    SWobjectnode camera(SWnode::kKindCamera);
+    SWobjectnode particles;
+    SWparticlenode system;
+    particles.SetGeometry(&system);
+    SWobjectnode cameraWithMesh(SWnode::kKindCamera | SWnode::kKindMesh);
+    const struct {
+        SWnode* node;
+        uint16_t type;
+    } cases[] = {{world.GetRootNode(), 18},
+                 {&camera, 2},
+                 {&spot, 13},
+                 {&particles, 14},
+                 {&mesh, 1},
+                 {&group, 5},
+                 {&object, 3},
+                 {&bone, 4},
+                 {&cameraWithMesh, 2}};
+    for (const auto& c : cases) {
+        CVTND_Object reference;
+        reference.InitFromNode(c.node);
+        EXPECT_EQ(reference.GetType(), c.type);
+        EXPECT_TRUE(reference.IsNodeType());
+    }
+    particles.SetGeometry(nullptr);
+    EXPECT_TRUE(CVTND_Object(static_cast<SWnode*>(nullptr)).IsEmpty());
+}
+
+TEST(ProjectObject, ListsForgetEveryEntryNamingAnObject)
+{
+    int a = 0;
+    int b = 0;
+    CVTND_Objects list;
+    EXPECT_TRUE(list.AddUnique({ObjectType::kSound, &a}));
+    EXPECT_FALSE(list.AddUnique({ObjectType::kSound, &a}));
+    list.Add({ObjectType::kMaterial, &a});
+    list.Add({ObjectType::kSound, &b});
+    EXPECT_EQ(list.RemoveObject(&a), 2u);
+    ASSERT_EQ(list.Count(), 1u);
+    EXPECT_EQ(list[0].GetObject(), &b);
+    EXPECT_FALSE(list.Remove({ObjectType::kSound, &a}));
+}
+
+pf::Window* NoEditor(const CVTND_EditorRequest&)
+{
+    return nullptr;
+}
+
+TEST(Registry, TheFirstRegistrationOfAKeyWinsAndActionsFallBackToAnyKind)
+{
+    CVTND_EditorRegistration first(ObjectType::kAction, 77, &NoEditor);
+    CVTND_EditorRegistration second(ObjectType::kAction, 77, reinterpret_cast<CVTND_EditorConstructor>(&NoEditor));
+    EXPECT_TRUE(first.registered);
+    EXPECT_FALSE(second.registered);
+    EXPECT_EQ(CVTND_Registry::FindEditor(16, 77), &NoEditor);
+    EXPECT_EQ(CVTND_Registry::FindEditor(16, 78), CVTND_Registry::FindEditor(16, kAnyActionKind));
+    // Other types ignore the action kind they are given.
+    EXPECT_EQ(CVTND_Registry::ReplaceEditor(6, 5, &NoEditor), nullptr);
+    EXPECT_EQ(CVTND_Registry::FindEditor(6, kAnyActionKind), &NoEditor);
+    EXPECT_EQ(CVTND_Registry::ReplaceEditor(6, kAnyActionKind, nullptr), &NoEditor);
+    EXPECT_EQ(CVTND_Registry::ReplaceEditor(16, 77, nullptr), &NoEditor);
+    EXPECT_EQ(CVTND_Registry::FindEditor(6, kAnyActionKind), nullptr);
+}
+
+TEST(EditorSettings, MissingValuesAreCreatedOnceAndOtherKindsLeftAlone)
+{
+    pf::SettingsStore store(nullptr);
+    const CVTND_SettingRegistration flag({91, "test flag", SettingKind::kFlag, 1});
+    const CVTND_SettingRegistration colour({92, "test colour", SettingKind::kColour, 0x102030});
+    const CVTND_SettingRegistration count({93, "test count", SettingKind::kDword, 7});
+    const std::string_view key = CVTND_EditorSettings::kKey;
+    const uint8_t wrongLength[2] = {1, 2};
+    store.setBinary(key, "test colour", wrongLength);
+    store.setString(key, "test count", "seven");
+    CVTND_EditorSettings settings(store);
+    settings.Load();
+
+    EXPECT_EQ(store.getDword(key, "open wizard"), 1u);
+    EXPECT_EQ(store.getString(key, "user name"), std::string());
+    EXPECT_EQ(store.getBinary(key, "test flag"), std::vector<uint8_t>{1});
+    EXPECT_EQ(settings.GetColour(92), 0x102030u); // the default, the stored value left as it was
+    EXPECT_EQ(store.getBinary(key, "test colour"), std::vector<uint8_t>({1, 2}));
+    EXPECT_EQ(settings.GetDword(93), 7u);
+    EXPECT_EQ(store.getString(key, "test count"), "seven");
+
+    EXPECT_TRUE(settings.SetColour(92, 0xA0B0C0));
+    EXPECT_EQ(settings.GetColour(92), 0xA0B0C0u);
+    EXPECT_FALSE(settings.SetDword(92, 5)); // not a dword setting
+    EXPECT_TRUE(settings.SetFlag(91, false));
+    EXPECT_FALSE(settings.GetFlag(91));
+    const auto all = CVTND_EditorSettings::Registered();
+    EXPECT_TRUE(std::is_sorted(all.begin(), all.end(), [](const auto& a, const auto& b) { return a.id < b.id; }));
+
+    EXPECT_TRUE(settings.SetDirectory(BrowseCategory::kScenes, "/scenes"));
+    EXPECT_EQ(settings.GetDirectory(BrowseCategory::kScenes), "/scenes");
+    EXPECT_EQ(settings.GetDirectory(BrowseCategory::kProjects), "");
+    EXPECT_EQ(store.getString(key, "directory 1"), "/scenes");
+}
+
+class Placement : public pf::UiFixture {};
+
+TEST_F(Placement, WindowsOpenAtTheMouseAndStayOnTheScreen)
+{
+    const pf::Rect area = pf::screen().workArea();
+    pf::Window window;
+    pf::CreateParams params;
+    params.style = pf::WS_POPUP;
+    params.rect = pf::Rect::fromXywh(0, 0, 200, 100);
+    ASSERT_TRUE(window.create(params));
+    const struct {
+        pf::Point mouse;
+        pf::Point expected;
+    } cases[] = {
+        {{area.l + 10, area.t + 20}, {area.l + 10, area.t + 20}},
+        {{area.r - 1, area.t}, {area.r - 200, area.t}},
+        {{area.l, area.b - 1}, {area.l, area.b - 100}},
+        {{area.r - 5, area.b - 5}, {area.r - 200, area.b - 100}},
+        {{area.l - 50, area.t - 50}, {area.l, area.t}},
+    };
+    for (const auto& c : cases) {
+        sim().mouseMove(c.mouse);
+        PlaceWindowAtCursor(window);
+        EXPECT_EQ(window.screenRect().l, c.expected.x);
+        EXPECT_EQ(window.screenRect().t, c.expected.y);
+        EXPECT_EQ(window.screenRect().width(), 200);
+    }
+    pf::Window large;
+    params.rect = pf::Rect::fromXywh(0, 0, static_cast<int32_t>(area.width()) + 300, 50);
+    ASSERT_TRUE(large.create(params));
+    sim().mouseMove({area.r - 10, area.t + 10});
+    PlaceWindowAtCursor(large);
+    EXPECT_EQ(large.screenRect().l, area.l); // its top-left corner stays on the screen
+    EXPECT_EQ(large.screenRect().t, area.t + 10);
+}
+
+} // namespace
