@@ -1,0 +1,189 @@
+#include "designer/workspace/rgb_channel_scroll.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "designer/workspace/control_edges.h"
+#include "designer/workspace/number_text.h"
+#include "designer/workspace/workspace_messages.h"
+#include "platform/base/user_constants.h"
+#include "platform/gfx/gdi_objects.h"
+#include "platform/ui/controls/edit.h"
+#include "platform/ui/core/paint_dc.h"
+#include "platform/ui/core/ui.h"
+
+namespace {
+
+constexpr int32_t kGap = 4;
+constexpr int32_t kThumbHalf = 3;
+
+// The channel's colour at fraction f of the track: black to the full channel, or black to white for intensity.
+pf::ColorRef ChannelColour(int32_t mode, double f)
+{
+    const auto level = static_cast<uint8_t>(std::lround(std::clamp(f, 0.0, 1.0) * 255.0));
+    switch (mode) {
+    case 0:
+        return pf::rgb(level, 0, 0);
+    case 1:
+        return pf::rgb(0, level, 0);
+    case 2:
+        return pf::rgb(0, 0, level);
+    default:
+        return pf::rgb(level, level, level);
+    }
+}
+
+} // namespace
+
+void CVTND_RGBChannelScroll::Initialize()
+{
+    if (GetEdit() != nullptr || !isWindow())
+        return;
+    const pf::Rect client = clientRect();
+    auto* edit = pf::ui().createWindow({"edit",
+                                        "",
+                                        pf::WS_CHILD | pf::WS_VISIBLE | pf::WS_BORDER | pf::ES_AUTOHSCROLL,
+                                        0,
+                                        {client.r - kEditWidth, 0, client.r, client.b},
+                                        hwnd(),
+                                        kEditId});
+    if (edit != nullptr)
+        ShowValueText();
+}
+
+pf::Edit* CVTND_RGBChannelScroll::GetEdit() const
+{
+    return dynamic_cast<pf::Edit*>(child(kEditId));
+}
+
+pf::Rect CVTND_RGBChannelScroll::TrackRect() const
+{
+    const pf::Rect client = clientRect();
+    return {client.l, client.t, std::max(client.l, client.r - kEditWidth - kGap), client.b};
+}
+
+void CVTND_RGBChannelScroll::SetValue(float value, int32_t mode)
+{
+    m_mode = mode >= 0 && mode <= 2 ? mode : 3;
+    m_value = std::isfinite(value) ? value : 0.0f;
+    ShowValueText();
+    invalidate(true);
+}
+
+void CVTND_RGBChannelScroll::ShowValueText()
+{
+    pf::Edit* edit = GetEdit();
+    if (edit == nullptr)
+        return;
+    m_updating = true;
+    edit->setText(m_mode <= 2 ? FormatNumberInt(static_cast<double>(m_value) * 255.0) : FormatNumberG(m_value));
+    m_updating = false;
+}
+
+void CVTND_RGBChannelScroll::TakeValueAt(int32_t x)
+{
+    const pf::Rect track = TrackRect().inflatedBy(-(2 + kThumbHalf), 0);
+    const double span = std::max<double>(1.0, static_cast<double>(track.width() - 1));
+    m_value = static_cast<float>(std::clamp((x - track.l) / span, 0.0, 1.0));
+    ShowValueText();
+    invalidate(true);
+}
+
+void CVTND_RGBChannelScroll::ValueTyped()
+{
+    const pf::Edit* edit = GetEdit();
+    if (edit == nullptr)
+        return;
+    const float typed = ParseNumberText(edit->text());
+    if (m_mode <= 2)
+        m_value = std::isnan(typed) ? 0.0f : std::clamp(typed / 255.0f, 0.0f, 1.0f);
+    else
+        m_value = std::isfinite(typed) ? typed : 0.0f;
+    invalidate(true); // the slider follows; the box keeps what the person is typing
+    Send(workspace_messages::kChannelChanged);
+}
+
+void CVTND_RGBChannelScroll::Send(uint32_t message)
+{
+    workspace_messages::SendToParent(*this, message, static_cast<pf::WParam>(id()),
+                                     reinterpret_cast<pf::LParam>(&m_value));
+}
+
+pf::LResult CVTND_RGBChannelScroll::handle(const pf::Msg& msg)
+{
+    using namespace workspace_messages;
+    const pf::Hwnd self = hwnd();
+    switch (msg.message) {
+    case pf::WM_CREATE:
+        Initialize();
+        return 0;
+    case pf::WM_SIZE:
+        if (pf::Edit* edit = GetEdit()) {
+            const pf::Rect client = clientRect();
+            edit->move({client.r - kEditWidth, 0, client.r, client.b});
+        }
+        return 0;
+    case pf::WM_PAINT:
+        Paint();
+        return 0;
+    case pf::WM_ERASEBKGND:
+        return 1;
+    case pf::WM_COMMAND:
+        if (pf::loWord(msg.wParam) == kEditId && pf::hiWord(msg.wParam) == pf::EN_CHANGE && !m_updating)
+            ValueTyped();
+        return 0;
+    case pf::WM_LBUTTONDOWN: {
+        const pf::Point at = pf::pointFromLParam(msg.lParam);
+        if (!isEnabled() || !TrackRect().contains(at))
+            return 0;
+        pf::ui().setCapture(self);
+        m_dragging = true;
+        TakeValueAt(at.x);
+        Send(kChannelDragging);
+        return 0;
+    }
+    case pf::WM_MOUSEMOVE:
+        if (m_dragging) {
+            TakeValueAt(pf::pointFromLParam(msg.lParam).x);
+            Send(kChannelDragging);
+        }
+        return 0;
+    case pf::WM_LBUTTONUP:
+        if (!m_dragging)
+            return 0;
+        m_dragging = false;
+        if (pf::ui().capture() == self)
+            pf::ui().releaseCapture();
+        if (isAlive(self, this))
+            Send(kChannelChanged);
+        return 0;
+    case pf::WM_CAPTURECHANGED:
+        if (static_cast<pf::Hwnd>(msg.lParam) != self)
+            m_dragging = false;
+        return 0;
+    default:
+        return pf::Control::handle(msg);
+    }
+}
+
+void CVTND_RGBChannelScroll::Paint()
+{
+    pf::PaintDc dc(*this);
+    const pf::Rect client = clientRect();
+    const pf::Rect track = TrackRect();
+    dc.fillRect({track.r, client.t, std::max(track.r, client.r - kEditWidth), client.b},
+                pf::createSolidBrush(pf::getSysColor(pf::COLOR_BTNFACE)));
+    const pf::Rect band = DrawSunkenEdge(dc, track);
+    if (band.isEmpty())
+        return;
+    // One column at a time: the band is a few hundred pixels wide at most.
+    const double span = std::max<double>(1.0, static_cast<double>(band.width() - 1));
+    for (int32_t x = band.l; x < band.r; ++x)
+        dc.fillRect({x, band.t, x + 1, band.b}, pf::createSolidBrush(ChannelColour(m_mode, (x - band.l) / span)));
+    const pf::Rect inner = track.inflatedBy(-(2 + kThumbHalf), 0);
+    const double shown = std::clamp(static_cast<double>(m_value), 0.0, 1.0);
+    const int32_t x = inner.l + static_cast<int32_t>(std::lround(shown * std::max<int64_t>(0, inner.width() - 1)));
+    const pf::Rect thumb{x - kThumbHalf, client.t, x + kThumbHalf + 1, client.b};
+    dc.fillRect(thumb, pf::createSolidBrush(pf::getSysColor(pf::COLOR_BTNFACE)));
+    DrawRaisedEdge(dc, thumb);
+}
