@@ -8,10 +8,15 @@
 #include "designer/workspace/font_button.h"
 #include "designer/workspace/gradient.h"
 #include "designer/workspace/in_position_input.h"
+#include "designer/workspace/movable_target_picker.h"
 #include "designer/workspace/polynomial_ctrl.h"
+#include "designer/workspace/property_field.h"
 #include "designer/workspace/rgb_channel_scroll.h"
 #include "designer/workspace/static_line.h"
+#include "designer/workspace/texture_viewer.h"
+#include "designer/workspace/value_generator.h"
 #include "designer/workspace/waveform_ctrl.h"
+#include "platform/base/user_constants.h"
 #include "platform/ui/core/cursor.h"
 #include "platform/ui/core/ui.h"
 
@@ -33,8 +38,13 @@ void RegisterWorkspaceControls(pf::Ui& ui)
     RegisterControl<CVTND_FontButton>(ui);
     RegisterControl<CVTND_Gradient>(ui);
     RegisterControl<CVTND_InPositionInput>(ui);
+    RegisterControl<CVTND_MovableTargetPicker>(ui);
     RegisterControl<CVTND_PolynomialCtrl>(ui);
+    RegisterControl<CVTND_PropertyToCompareWith>(ui, pf::IDC_IBEAM);
+    RegisterControl<CVTND_PropertyToTest>(ui, pf::IDC_IBEAM);
     RegisterControl<CVTND_RGBChannelScroll>(ui);
     RegisterControl<CVTND_StaticLine>(ui);
+    RegisterControl<CVTND_TextureViewer>(ui);
+    RegisterControl<CVTND_ValueGenerator>(ui);
     RegisterControl<CVTND_WaveformCtrl>(ui);
 }

@@ -25,6 +25,11 @@ enum : int32_t {
     kPolynomial,
     kAudio,
     kLine,
+    kValue,
+    kViewer,
+    kPicker,
+    kTestField,
+    kCompareField,
 };
 
 struct Received {
@@ -51,6 +56,11 @@ inline void RegisterControlsTemplate()
                               {"CVTND_PolynomialCtrl", kPolynomial, {460, 140, 590, 230}, 0, ""},
                               {"CVTND_AudioWaveformCtrl", kAudio, {10, 240, 410, 320}, 0, ""},
                               {"CVTND_StaticLine", kLine, {10, 330, 590, 332}, 0, ""},
+                              {"CVTND_ValueGenerator", kValue, {10, 340, 150, 362}, 0, ""},
+                              {"CVTND_TextureViewer", kViewer, {420, 240, 590, 320}, 0, ""},
+                              {"CVTND_MovableTargetPicker", kPicker, {160, 340, 200, 380}, 0, ""},
+                              {"CVTND_PropertyToTest", kTestField, {210, 340, 400, 360}, pf::WS_BORDER, ""},
+                              {"CVTND_PropertyToCompareWith", kCompareField, {210, 365, 400, 385}, pf::WS_BORDER, ""},
                           }});
 }
 
