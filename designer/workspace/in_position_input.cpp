@@ -14,6 +14,7 @@ namespace {
 
 constexpr pf::ColorRef kCrossColour = pf::rgb(160, 160, 160);
 constexpr pf::ColorRef kMarkColour = pf::rgb(200, 0, 0);
+constexpr int32_t kMarkRadius = 4;
 
 float ClampFraction(float v)
 {
@@ -30,7 +31,8 @@ void CVTND_InPositionInput::SetPoint(float x, float y)
 
 pf::Rect CVTND_InPositionInput::AreaRect() const
 {
-    return clientRect().inflatedBy(-2, -2);
+    // Inside the edge by the mark's radius, so a point at a corner still shows its whole mark.
+    return clientRect().inflatedBy(-2 - kMarkRadius, -2 - kMarkRadius);
 }
 
 void CVTND_InPositionInput::TakePointAt(pf::Point client)
@@ -91,22 +93,23 @@ pf::LResult CVTND_InPositionInput::handle(const pf::Msg& msg)
 void CVTND_InPositionInput::Paint()
 {
     pf::PaintDc dc(*this);
-    const pf::Rect area = DrawSunkenEdge(dc, clientRect());
-    dc.fillRect(area, pf::createSolidBrush(pf::getSysColor(isEnabled() ? pf::COLOR_WINDOW : pf::COLOR_BTNFACE)));
+    const pf::Rect inside = DrawSunkenEdge(dc, clientRect());
+    dc.fillRect(inside, pf::createSolidBrush(pf::getSysColor(isEnabled() ? pf::COLOR_WINDOW : pf::COLOR_BTNFACE)));
+    const pf::Rect area = AreaRect();
     if (area.isEmpty())
         return;
     const pf::Point at{area.l + static_cast<int32_t>(std::lround(m_point[0] * (area.width() - 1))),
                        area.t + static_cast<int32_t>(std::lround(m_point[1] * (area.height() - 1)))};
     dc.selectPen(pf::createPen(pf::PS_DOT, 1, kCrossColour));
-    dc.moveTo({area.l, at.y});
-    dc.lineTo({area.r, at.y});
-    dc.moveTo({at.x, area.t});
-    dc.lineTo({at.x, area.b});
+    dc.moveTo({inside.l, at.y});
+    dc.lineTo({inside.r, at.y});
+    dc.moveTo({at.x, inside.t});
+    dc.lineTo({at.x, inside.b});
     const int32_t saved = dc.saveDc();
-    dc.intersectClipRect(area);
+    dc.intersectClipRect(inside);
     const pf::ColorRef mark = isEnabled() ? kMarkColour : pf::getSysColor(pf::COLOR_GRAYTEXT);
     dc.selectPen(pf::createPen(pf::PS_SOLID, 2, mark));
     dc.selectBrush(pf::Brush{pf::BS_NULL, 0});
-    dc.ellipse({at.x - 4, at.y - 4, at.x + 5, at.y + 5});
+    dc.ellipse({at.x - kMarkRadius, at.y - kMarkRadius, at.x + kMarkRadius + 1, at.y + kMarkRadius + 1});
     dc.restoreDc(saved);
 }

@@ -12,7 +12,7 @@ public:
 
     void SetPoint(float x, float y); // stored (not finite: 0; clamped); shown at the next paint
     const std::array<float, 2>& GetPoint() const { return m_point; }
-    pf::Rect AreaRect() const; // the picking area inside the sunken edge, client coordinates
+    pf::Rect AreaRect() const; // the picking area, client coordinates: the corners are the fractions 0 and 1
 
 protected:
     pf::LResult handle(const pf::Msg& msg) override;

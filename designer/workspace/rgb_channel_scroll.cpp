@@ -173,7 +173,10 @@ void CVTND_RGBChannelScroll::Paint()
     const pf::Rect track = TrackRect();
     dc.fillRect({track.r, client.t, std::max(track.r, client.r - kEditWidth), client.b},
                 pf::createSolidBrush(pf::getSysColor(pf::COLOR_BTNFACE)));
-    const pf::Rect band = DrawSunkenEdge(dc, track);
+    // The channel is a strip across the middle; the thumb stands the whole height over it.
+    const int32_t strip = std::min<int32_t>(4, static_cast<int32_t>(track.height() / 4));
+    dc.fillRect(track, pf::createSolidBrush(pf::getSysColor(pf::COLOR_BTNFACE)));
+    const pf::Rect band = DrawSunkenEdge(dc, track.inflatedBy(0, -strip));
     if (band.isEmpty())
         return;
     // One column at a time: the band is a few hundred pixels wide at most.

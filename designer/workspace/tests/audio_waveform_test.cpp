@@ -8,6 +8,7 @@
 #include "designer/workspace/audio_waveform_ctrl.h"
 #include "designer/workspace/tests/workspace_fixture.h"
 #include "platform/base/atomic_file.h"
+#include "platform/media/riff_wave_reader.h"
 #include "platform/media/riff_wave_writer.h"
 
 namespace {
@@ -66,6 +67,59 @@ TEST(WaveEnvelope, BlocksKeepTheExtremesOfEveryChannel)
     EXPECT_EQ(columns[2], (std::pair<int16_t, int16_t>{0, 0}));
     // More columns than blocks: every column shows one block.
     EXPECT_EQ(envelope.Columns(40000).size(), 40000u);
+}
+
+// A whole file in memory: the 44-byte header of one chunk each, then the samples as given.
+std::vector<uint8_t> WaveBytes(uint16_t tag, uint16_t bits, const std::vector<uint8_t>& samples)
+{
+    const auto u32 = [](std::vector<uint8_t>& out, uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    };
+    const auto u16 = [](std::vector<uint8_t>& out, uint16_t v) {
+        out.push_back(static_cast<uint8_t>(v));
+        out.push_back(static_cast<uint8_t>(v >> 8));
+    };
+    std::vector<uint8_t> out{'R', 'I', 'F', 'F'};
+    u32(out, static_cast<uint32_t>(36 + samples.size()));
+    out.insert(out.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
+    u32(out, 16);
+    u16(out, tag);
+    u16(out, 1); // mono
+    u32(out, 8000);
+    u32(out, 8000u * bits / 8);
+    u16(out, static_cast<uint16_t>(bits / 8));
+    u16(out, bits);
+    out.insert(out.end(), {'d', 'a', 't', 'a'});
+    u32(out, static_cast<uint32_t>(samples.size()));
+    out.insert(out.end(), samples.begin(), samples.end());
+    return out;
+}
+
+TEST(WaveEnvelope, EveryDrawnSampleKindScalesToSixteenBits)
+{
+    const struct {
+        const char* kind;
+        uint16_t tag;
+        uint16_t bits;
+        std::vector<uint8_t> samples; // one loud positive and one loud negative sample, then silence
+        std::pair<int16_t, int16_t> extremes;
+    } cases[] = {
+        {"8-bit", 1, 8, {0xFF, 0x00, 0x80}, {-32768, 32512}},
+        {"24-bit", 1, 24, {0x00, 0x00, 0x40, 0x00, 0x00, 0xC0, 0, 0, 0}, {-16384, 16384}},
+        {"32-bit", 1, 32, {0, 0, 0xFF, 0x7F, 0, 0, 0x00, 0x80, 0, 0, 0, 0}, {-32768, 32767}},
+        {"float", 3, 32, {0, 0, 0x00, 0x3F, 0, 0, 0x80, 0xBF, 0, 0, 0xC0, 0x7F}, {-32767, 16384}}, // 0.5, -1, NaN
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.kind);
+        pf::WaveError error = pf::WaveError::kNone;
+        auto reader = pf::RiffWaveReader::fromBytes(WaveBytes(c.tag, c.bits, c.samples), &error);
+        ASSERT_NE(reader, nullptr);
+        CVTND_WaveEnvelope envelope;
+        ASSERT_TRUE(CVTND_WaveEnvelope::Parse(*reader, std::stop_token(), envelope));
+        EXPECT_EQ(envelope.SampleCount(), 3u);
+        EXPECT_EQ(envelope.Columns(1)[0], c.extremes);
+    }
 }
 
 TEST(WaveEnvelope, UnreadableOrDamagedFilesGiveAnEmptyEnvelope)
