@@ -1,0 +1,164 @@
+#include "designer/eventedit/control_receptor.h"
+
+#include <string>
+
+#include "designer/app/designer_app.h"
+#include "designer/app/map_canvas.h"
+#include "designer/eventedit/editor_engine.h"
+#include "designer/eventedit/map_object.h"
+#include "designer/workspace/world_write_lock.h"
+#include "engine/behaviour/event.h"
+#include "engine/core/world.h"
+#include "platform/base/user_constants.h"
+#include "platform/ui/controls/list_view.h"
+#include "platform/ui/core/ui.h"
+#include "platform/ui/core/window.h"
+
+namespace {
+
+// The default name of a new event: the type's display name, made unique with "%s_%d" ignoring case.
+bool UniqueEventName(const SWworld& world, uint32_t type, std::string& outName)
+{
+    outName.clear();
+    const char* base = world.GetEventTypeName(type);
+    if (base == nullptr)
+        return false;
+    std::string name = base;
+    for (int suffix = 1; world.FindEvent(name) != nullptr; ++suffix)
+        name = std::string(base) + "_" + std::to_string(suffix);
+    outName = std::move(name);
+    return true;
+}
+
+// The Events panel's list: the first list view among the panel's children.
+pf::ListView* EventsList(CVTNDesignerApp& app)
+{
+    pf::Window* panel = app.GetPanel(PanelRole::kEvents);
+    if (panel == nullptr || !pf::hasUi())
+        return nullptr;
+    for (const pf::Hwnd child : panel->children()) {
+        if (auto* list = dynamic_cast<pf::ListView*>(pf::ui().window(child)))
+            return list;
+    }
+    return nullptr;
+}
+
+MapObject* FindOrAdd(CEditorEngine& engine, const EdContent& item)
+{
+    if (MapObject* found = engine.FindContentObject(item.GetContent()))
+        return found;
+    if (SWnode* node = item.GetNode())
+        return engine.AddNode(node);
+    if (SWsound* sound = item.GetSound())
+        return engine.AddSound(sound);
+    if (SWexpressionentry* entry = item.GetExpression())
+        return engine.AddExpression(entry);
+    if (SWcursor* cursor = item.GetCursor())
+        return engine.AddKind1000(cursor);
+    if (CVTN_SubWorld* world = item.GetWorld())
+        return engine.AddWorld(world);
+    if (SWmaterial* material = item.GetMaterial())
+        return engine.AddKind4000(material);
+    return nullptr;
+}
+
+} // namespace
+
+ControlReceptor::ControlReceptor(pf::Window* mapWindow) : DropReceptor(kAcceptMask, kPriority), m_mapWindow(mapWindow)
+{
+}
+
+int32_t ControlReceptor::GetScreenX(pf::Window* window)
+{
+    return window != nullptr ? window->clientToScreen({0, 0}).x : -1;
+}
+
+int32_t ControlReceptor::GetScreenY(pf::Window* window)
+{
+    return window != nullptr ? window->clientToScreen({0, 0}).y : -1;
+}
+
+int32_t ControlReceptor::GetWidth(pf::Window* window)
+{
+    return window != nullptr ? window->clientRect().r : 0;
+}
+
+int32_t ControlReceptor::GetHeight(pf::Window* window)
+{
+    return window != nullptr ? window->clientRect().b : 0;
+}
+
+pf::Point ControlReceptor::ScreenToMap(pf::Window* window, pf::Point screen) const
+{
+    if (window == nullptr)
+        return screen;
+    const pf::Point client = window->screenToClient(screen);
+    pf::Point scroll;
+    if (const CVTND_MapCanvas* map = FindMapCanvas(window))
+        scroll = map->GetScrollOrigin();
+    return {client.x + scroll.x, client.y + scroll.y};
+}
+
+void ControlReceptor::OnDrop(pf::Window* window, pf::Point at, Droppable* droppable, bool more)
+{
+    CVTNDesignerApp* app = GetDesignerApp();
+    if (droppable == nullptr || app == nullptr)
+        return;
+    const pf::Point map = ScreenToMap(window, at);
+    if (UIObject* item = droppable->AsPaletteObject()) {
+        DropPaletteObject(window, map, *item, more);
+        return;
+    }
+    if (MapObject* moved = droppable->AsMapObject()) {
+        moved->x = map.x - moved->grabOffset.x;
+        moved->y = map.y - moved->grabOffset.y;
+    }
+    if (!more)
+        app->RedrawEventMaps();
+}
+
+void ControlReceptor::DropPaletteObject(pf::Window* window, pf::Point map, UIObject& item, bool more)
+{
+    CEditorEngine* engine = GetEditorEngine();
+    CVTNDesignerApp* app = GetDesignerApp();
+    if (engine == nullptr)
+        return;
+    if (item.GetContentKind() == EdKind::kEventType) {
+        DropEventType(static_cast<uint32_t>(item.GetEventType()), map);
+    } else if (MapObject* object = FindOrAdd(*engine, item)) {
+        engine->PlaceAt(object, map.x - object->width / 2, map.y - object->height / 2);
+        if (item.GetNode() != nullptr && item.followUp != 0) {
+            if (CVTND_MapCanvas* canvas = FindMapCanvas(window)) {
+                canvas->SetMenuObject(object);
+                window->send(pf::WM_COMMAND, kFollowUpCommand, 0);
+                return;
+            }
+        }
+    }
+    if (!more)
+        app->RedrawEventMaps();
+}
+
+void ControlReceptor::DropEventType(uint32_t type, pf::Point map)
+{
+    CEditorEngine* engine = GetEditorEngine();
+    SWworld* world = engine != nullptr ? engine->World() : nullptr;
+    std::string name;
+    if (world == nullptr || type >= kEventTypeCount || !UniqueEventName(*world, type, name))
+        return;
+    SWevent* event = nullptr;
+    {
+        CVTND_WorldWriteLock lock(world);
+        event = world->NewEvent();
+        event->SetType(type);
+        event->SetName(name);
+    }
+    if (pf::ListView* list = EventsList(*engine->App())) {
+        list->insertCallbackItem(list->getItemCount(), -1, reinterpret_cast<pf::LParam>(event));
+        list->invalidate();
+    }
+    if (MapObject* object = engine->AddEvent(event)) {
+        object->x = map.x - object->width / 2;
+        object->y = map.y - object->height / 2;
+    }
+}

@@ -1,0 +1,300 @@
+// Drag tracking: one drag at a time, forwarded by the main frame in screen coordinates. Every end of a drag --
+// a drop, a release where nothing takes it, a lost capture -- leaves the screen as it was: the move outlines are
+// erased, the receptor under the cursor is left, and the drag's palette objects are deleted.
+#include <utility>
+#include <vector>
+
+#include "designer/app/designer_app.h"
+#include "designer/eventedit/editor_engine.h"
+#include "designer/eventedit/map_object.h"
+#include "platform/display/screen_dc.h"
+#include "platform/ui/core/ui.h"
+#include "platform/ui/core/window.h"
+
+namespace {
+
+pf::Window* WindowAt(pf::Point screen)
+{
+    if (!pf::hasUi())
+        return nullptr;
+    return pf::ui().window(pf::ui().windowFromPoint(screen));
+}
+
+const DropReceptor* OwnReceptor(Droppable* droppable)
+{
+    return droppable != nullptr ? droppable->AsMapObject() : nullptr;
+}
+
+} // namespace
+
+DropReceptor* CEditorEngine::FindReceptorAt(pf::Window* window, pf::Point screen, const DropReceptor* skip,
+                                            bool skipSelected)
+{
+    DropReceptor* kept = nullptr;
+    for (SWlistnode* n = m_receptors.Head(); n != nullptr; n = n->Next()) {
+        DropReceptor* receptor = &static_cast<DropReceptorLink*>(n)->receptor;
+        if (receptor == skip || !receptor->OwnsWindow(window))
+            continue;
+        if (kept != nullptr && receptor->priority >= kept->priority)
+            continue; // could not replace the one kept: spare the geometry
+        if (skipSelected) {
+            MapObject* object = receptor->AsMapObject();
+            if (object != nullptr && m_selection.Contains(object))
+                continue;
+        }
+        const int64_t left = receptor->GetScreenX(window);
+        const int64_t top = receptor->GetScreenY(window);
+        const int64_t right = left + receptor->GetWidth(window);
+        const int64_t bottom = top + receptor->GetHeight(window);
+        if (screen.x >= left && screen.x <= right && screen.y >= top && screen.y <= bottom)
+            kept = receptor;
+    }
+    return kept;
+}
+
+// Each dragged object asks with its own receptor skipped; the first answer that names a receptor is the
+// candidate, and any later answer that differs from it (none included) leaves the drag without one.
+CEditorEngine::Candidate CEditorEngine::AgreedReceptor(pf::Window* window, pf::Point screen)
+{
+    Candidate result;
+    const auto consider = [&](const DropReceptor* skip) {
+        DropReceptor* answer = FindReceptorAt(window, screen, skip, true);
+        if (result.receptor == nullptr)
+            result.receptor = answer;
+        else if (answer != result.receptor)
+            result.agreed = false;
+    };
+    if (m_dragList.empty()) {
+        for (CESN* entry = m_selection.First(); entry != nullptr && result.agreed; entry = CEditorSelection::Next(entry))
+            consider(entry->object);
+    } else {
+        for (Droppable* droppable : m_dragList) {
+            if (!result.agreed)
+                break;
+            consider(OwnReceptor(droppable));
+        }
+    }
+    if (!result.agreed)
+        result.receptor = nullptr;
+    return result;
+}
+
+bool CEditorEngine::AllAccept(DropReceptor& receptor)
+{
+    if (m_dragList.empty()) {
+        for (CESN* entry = m_selection.First(); entry != nullptr; entry = CEditorSelection::Next(entry)) {
+            if (!receptor.Accepts(*entry->object) || !receptor.CanAccept(entry->object))
+                return false;
+        }
+        return true;
+    }
+    for (Droppable* droppable : m_dragList) {
+        if (droppable == nullptr || !receptor.Accepts(*droppable) || !receptor.CanAccept(droppable))
+            return false;
+    }
+    return true;
+}
+
+Droppable* CEditorEngine::Payload()
+{
+    if (!m_dragList.empty())
+        return m_dragList.front();
+    return m_selection.IsEmpty() ? nullptr : m_selection.First()->object;
+}
+
+void CEditorEngine::DrawMoveOutlines()
+{
+    if (!pf::hasUi())
+        return;
+    pf::ScreenDc dc;
+    dc.selectPen(GetPen(EnginePen::kDragOutline));
+    dc.setROP2(pf::R2_XORPEN);
+    for (CESN* entry = m_selection.First(); entry != nullptr; entry = CEditorSelection::Next(entry)) {
+        const int32_t w = entry->object->GetWidth(m_sourceMap);
+        const int32_t h = entry->object->GetHeight(m_sourceMap);
+        const pf::Point p = entry->outline;
+        const pf::Point corners[] = {p, {p.x + w, p.y}, {p.x + w, p.y + h}, {p.x, p.y + h}, p};
+        dc.polyline(corners);
+    }
+}
+
+void CEditorEngine::BeginDrag(pf::Point screen, pf::Window* sourceMap)
+{
+    if (m_dragging)
+        EndDrag();
+    m_dragging = true;
+    if (m_app != nullptr && m_app->GetMainFrame() != nullptr)
+        m_app->GetMainFrame()->send(kMsgBeginEditorDrag, 0, 0);
+    m_last = screen;
+    m_current = nullptr;
+    m_currentWindow = nullptr;
+    m_sourceMap = sourceMap;
+    if (m_dragList.size() == 1) {
+        if (m_dragList.front() != nullptr)
+            m_dragList.front()->ShowDragCursor();
+        return;
+    }
+    if (!m_dragList.empty()) {
+        // The shared cursor of several objects comes with the editor images; the arrow stands in.
+        if (pf::hasUi())
+            pf::ui().setCursor(pf::loadCursor(pf::IDC_ARROW));
+        return;
+    }
+    for (CESN* entry = m_selection.First(); entry != nullptr; entry = CEditorSelection::Next(entry))
+        entry->outline = {entry->object->GetScreenX(sourceMap), entry->object->GetScreenY(sourceMap)};
+    DrawMoveOutlines();
+    m_outlinesDrawn = true;
+}
+
+void CEditorEngine::DragTo(pf::Point screen)
+{
+    if (!m_dragging || screen == m_last)
+        return;
+    pf::Window* window = WindowAt(screen);
+    if (window == nullptr)
+        return;
+    DropReceptor* candidate = nullptr;
+    if (m_dragList.size() == 1) {
+        candidate = FindReceptorAt(window, screen, OwnReceptor(m_dragList.front()), false);
+    } else {
+        if (m_dragList.empty() && m_outlinesDrawn) {
+            DrawMoveOutlines();
+            for (CESN* entry = m_selection.First(); entry != nullptr; entry = CEditorSelection::Next(entry))
+                entry->outline = {entry->outline.x + screen.x - m_last.x, entry->outline.y + screen.y - m_last.y};
+            DrawMoveOutlines();
+        }
+        const Candidate agreed = AgreedReceptor(window, screen);
+        if (!agreed.agreed) {
+            m_last = screen;
+            return;
+        }
+        candidate = agreed.receptor;
+    }
+    Droppable* payload = Payload();
+    if (candidate == nullptr) {
+        if (m_current != nullptr)
+            m_current->OnLeave(m_currentWindow, payload);
+        m_current = nullptr;
+        m_currentWindow = nullptr;
+    } else if (candidate == m_current) {
+        if (m_currentWindow == nullptr) {
+            candidate->OnEnter(window, screen, payload);
+            m_currentWindow = window;
+        }
+        candidate->OnHover(window, screen, payload);
+    } else {
+        if (m_current != nullptr && m_currentWindow != nullptr)
+            m_current->OnLeave(m_currentWindow, payload);
+        m_current = nullptr;
+        m_currentWindow = nullptr;
+        if (AllAccept(*candidate)) {
+            m_current = candidate;
+            candidate->OnEnter(window, screen, payload);
+            candidate->OnHover(window, screen, payload);
+            m_currentWindow = window;
+        }
+    }
+    m_last = screen;
+}
+
+void CEditorEngine::Drop(pf::Point screen)
+{
+    if (!m_dragging)
+        return;
+    if (pf::Window* window = WindowAt(screen)) {
+        if (m_dragList.size() == 1)
+            DropOne(window, screen);
+        else if (!m_dragList.empty())
+            DropSeveral(window, screen);
+        else
+            DropSelection(window, screen);
+    }
+    EndDrag();
+}
+
+void CEditorEngine::CancelDrag()
+{
+    if (m_dragging)
+        EndDrag();
+}
+
+void CEditorEngine::EndDrag()
+{
+    if (m_outlinesDrawn) {
+        DrawMoveOutlines();
+        m_outlinesDrawn = false;
+    }
+    if (m_current != nullptr)
+        m_current->OnLeave(m_currentWindow, Payload());
+    m_current = nullptr;
+    m_currentWindow = nullptr;
+    const std::vector<Droppable*> dragged = std::move(m_dragList);
+    m_dragList.clear();
+    for (Droppable* droppable : dragged) {
+        if (droppable != nullptr && droppable->AsPaletteObject() != nullptr)
+            DeleteDroppable(droppable);
+    }
+    m_sourceMap = nullptr;
+    m_dragging = false;
+}
+
+// The receptor's leave comes before the drop, so feedback is gone when the drop changes what it drew over.
+void CEditorEngine::DropOne(pf::Window* window, pf::Point screen)
+{
+    Droppable* droppable = m_dragList.front();
+    if (droppable == nullptr)
+        return;
+    DropReceptor* receptor = FindReceptorAt(window, screen, OwnReceptor(droppable), false);
+    if (receptor == nullptr || !receptor->Accepts(*droppable) || !receptor->CanAccept(droppable))
+        return;
+    if (m_current != nullptr)
+        m_current->OnLeave(window, droppable);
+    m_current = nullptr;
+    m_currentWindow = nullptr;
+    droppable->DroppedAt(screen);
+    receptor->OnDrop(window, screen, droppable, false);
+}
+
+void CEditorEngine::DropSeveral(pf::Window* window, pf::Point screen)
+{
+    const Candidate agreed = AgreedReceptor(window, screen);
+    if (agreed.receptor == nullptr || !AllAccept(*agreed.receptor))
+        return;
+    if (m_current != nullptr)
+        m_current->OnLeave(window, m_dragList.front());
+    m_current = nullptr;
+    m_currentWindow = nullptr;
+    const std::vector<Droppable*> dropping = m_dragList;
+    for (size_t i = 0; i < dropping.size(); ++i) {
+        // A drop may take a map object off the map (auto-remove): such an object is skipped.
+        if (!HoldsDroppable(dropping[i]) || !HoldsReceptor(agreed.receptor))
+            continue;
+        dropping[i]->DroppedAt(screen);
+        agreed.receptor->OnDrop(window, screen, dropping[i], i + 1 < dropping.size());
+    }
+}
+
+void CEditorEngine::DropSelection(pf::Window* window, pf::Point screen)
+{
+    if (m_outlinesDrawn) {
+        DrawMoveOutlines();
+        m_outlinesDrawn = false;
+    }
+    const Candidate agreed = AgreedReceptor(window, screen);
+    if (agreed.receptor == nullptr || !AllAccept(*agreed.receptor))
+        return;
+    if (m_current != nullptr)
+        m_current->OnLeave(window, Payload());
+    m_current = nullptr;
+    m_currentWindow = nullptr;
+    std::vector<std::pair<MapObject*, pf::Point>> moving;
+    for (CESN* entry = m_selection.First(); entry != nullptr; entry = CEditorSelection::Next(entry))
+        moving.emplace_back(entry->object, entry->outline);
+    for (size_t i = 0; i < moving.size(); ++i) {
+        auto [object, corner] = moving[i];
+        if (!HoldsDroppable(object) || !HoldsReceptor(agreed.receptor))
+            continue;
+        object->DroppedAt(corner);
+        agreed.receptor->OnDrop(window, corner, object, i + 1 < moving.size());
+    }
+}

@@ -1,0 +1,175 @@
+#pragma once
+// CEditorEngine: the single editor engine of a workspace. It keeps the map objects (one per event, action or thing
+// they refer to that the event map shows), the map's selection, its display settings with the pens made from
+// them, and the drag in progress. The application makes it through its registered creator and clears it before
+// the workspace goes; the main frame forwards a drag's moves and release to it.
+//
+// Sections of the implementation: editor_engine.cpp (registry, finds, placement, references, settings and pens),
+// drag_tracking.cpp (BeginDrag, DragTo, Drop, CancelDrag, FindReceptorAt).
+#include <array>
+#include <cstdint>
+
+#include "designer/app/engine_interface.h"
+#include "designer/eventedit/editor_objects.h"
+#include "designer/eventedit/editor_selection.h"
+#include "platform/gfx/gdi_objects.h"
+
+namespace pf {
+class Dc;
+}
+class CVTNDesignerApp;
+class CVTND_EditorSettings;
+class SWworld;
+
+// The main frame's side of a drag: the engine sends it this with wParam 0 when a drag begins; the frame sets its
+// dragging flag and takes the capture, forwards moves (screen points) to DragTo and the left release to Drop,
+// then sets the arrow and releases the capture; a capture lost meanwhile ends the drag with CancelDrag.
+inline constexpr uint32_t kMsgBeginEditorDrag = 0x400 + 201;
+
+// The name that marks the screen node among object nodes (its own icon).
+inline constexpr const char* kScreenNodeName = "Screen";
+
+// Setting ids of the editor engine.
+namespace EngineSetting {
+inline constexpr uint32_t kShowEventNames = 10;
+inline constexpr uint32_t kShowObjectNames = 11;
+inline constexpr uint32_t kStraightLines = 12;
+inline constexpr uint32_t kMapColour = 13;
+inline constexpr uint32_t kTextColour = 14;
+inline constexpr uint32_t kEventColour = 15;
+inline constexpr uint32_t kSelectedEventColour = 16;
+inline constexpr uint32_t kActionColour = 17;
+inline constexpr uint32_t kSelectedActionColour = 18;
+inline constexpr uint32_t kAutoRemove = 19;
+inline constexpr uint32_t kAutoPanning = 20;
+} // namespace EngineSetting
+
+enum class EnginePen : uint8_t {
+    kPrimarySelection,
+    kSecondarySelection,
+    kSelectedEventLink,
+    kEventLink,
+    kDragOutline,
+    kSelectedActionLink,
+    kActionLink,
+    kDotted,
+    kCount,
+};
+
+struct CVTND_Rgb {
+    uint8_t r = 0, g = 0, b = 0;
+    friend bool operator==(const CVTND_Rgb&, const CVTND_Rgb&) = default;
+};
+
+class CEditorEngine : public EditorObjects, public CVTND_EngineInterface {
+public:
+    static constexpr int32_t kPlacementLimit = 5000; // radii of the placement search stay below it
+
+    explicit CEditorEngine(CVTNDesignerApp* app = nullptr); // app: for its world, maps and broadcasts
+    ~CEditorEngine() override;
+
+    // -- CVTND_EngineInterface
+    void BeginDrag(pf::Point screen, pf::Window* sourceMap) override;
+    void DragTo(pf::Point screen) override;
+    void Drop(pf::Point screen) override;
+    void CancelDrag() override;
+    UIObject* MakePaletteObject(const CVTND_Object& object) override; // null until the palette types exist
+    uint32_t AddControlReceptor(pf::Window& picker, uint32_t acceptMask) override; // 0 until pickers exist
+    void RemoveControlReceptor(uint32_t handle) override;
+    void SettingChanged(uint32_t settingId) override;
+    void Clear() override; // selection emptied, placement cursor (0, 0), every object deleted
+
+    using EditorObjects::AddControlReceptor;
+    bool IsDragging() const { return m_dragging; }
+
+    // -- Drag tracking
+    // The receptor under a screen point in window: smallest priority wins, the first registered among equals.
+    DropReceptor* FindReceptorAt(pf::Window* window, pf::Point screen, const DropReceptor* skip, bool skipSelected);
+    DropReceptor* FindReceptor(DropReceptor* receptor) const { return HoldsReceptor(receptor) ? receptor : nullptr; }
+
+    // -- Registry of map objects: each Add makes an unplaced object (-1, -1) owned by every open map; null for null
+    MapObject* AddNode(SWnode* node);
+    MapObject* AddSound(SWsound* sound);
+    MapObject* AddExpression(SWexpressionentry* entry);
+    MapObject* AddKind1000(SWcursor* cursor);
+    MapObject* AddKind4000(SWmaterial* material);
+    MapObject* AddWorld(CVTN_SubWorld* world);
+    MapObject* AddAction(SWactionnode* action);
+    MapObject* AddEvent(SWevent* event); // also what it refers to, where not on the map yet
+    MapObject* FindNodeObject(const SWnode* node) const;
+    MapObject* FindSoundObject(const SWsound* sound) const;
+    MapObject* FindWorldObject(const CVTN_SubWorld* world) const;
+    MapObject* FindExpressionObject(const SWexpressionentry* entry) const;
+    MapObject* FindActionObject(const SWactionnode* action) const;
+    MapObject* FindEventObject(const SWevent* event) const;
+    MapObject* FindKind1000Object(const SWcursor* cursor) const;
+    MapObject* FindKind4000Object(const SWmaterial* material) const;
+    MapObject* FindContentObject(const void* content) const; // any map object of that content
+    void RemoveMapObject(MapObject* object);                 // selection entry, both lists, deleted
+    void UpdateEventIcon(SWevent* event);
+    void AddMapOwners(MapObject& object); // every open map canvas not yet an owner
+
+    // -- References and placement
+    bool IsReferenced(const MapObject* object) const;
+    void RemoveUnused();
+    void RefreshActionReceptors();                    // the action lists' receptors refill (none registered yet)
+    void DeleteActionReceptorsOf(SWactionnode* action); // the action lists that show action's branches go
+    void PlaceNear(MapObject* object, const MapObject* anchor);
+    void PlaceAt(MapObject* object, int32_t x0, int32_t y0);
+    void DrawLink(pf::Dc& dc, pf::Point from, pf::Point to) const;
+
+    static int32_t ActionTypeIcon(int32_t kindId);
+    static int32_t EventTypeIcon(uint32_t type);
+    static int32_t NodeIcon(const SWnode& node);
+
+    // -- State
+    CEditorSelection& Selection() { return m_selection; }
+    const CEditorSelection& Selection() const { return m_selection; }
+    CVTNDesignerApp* App() const { return m_app; }
+    SWworld* World() const;
+    pf::Point placementCursor{5, 5}; // where the canvas puts the next object without a position
+    bool showEventNames = true;
+    bool showObjectNames = true;
+    bool straightLines = true;
+    bool autoRemove = false;
+    bool autoPanning = true;
+    const CVTND_Rgb& Colour(uint32_t settingId) const; // ids 13 to 18
+    void SetColour(uint32_t settingId, CVTND_Rgb colour); // re-makes the pen of that colour
+    const pf::Pen& GetPen(EnginePen pen) const { return m_pens[static_cast<size_t>(pen)]; }
+    uint32_t PenGeneration(EnginePen pen) const { return m_penMade[static_cast<size_t>(pen)]; }
+
+    void LoadSettings(const CVTND_EditorSettings& settings); // ids 10 to 20
+    static void RegisterSettings();                          // once, before the settings load
+
+private:
+    // Drag tracking (drag_tracking.cpp)
+    struct Candidate {
+        DropReceptor* receptor = nullptr;
+        bool agreed = true;
+    };
+    Candidate AgreedReceptor(pf::Window* window, pf::Point screen);
+    bool AllAccept(DropReceptor& receptor);
+    Droppable* Payload();
+    void DrawMoveOutlines(); // every selection entry's outline at its stored point, exclusive-or
+    void EndDrag();          // outlines erased, the current receptor left, palette objects deleted
+    void DropOne(pf::Window* window, pf::Point screen);
+    void DropSeveral(pf::Window* window, pf::Point screen);
+    void DropSelection(pf::Window* window, pf::Point screen);
+
+    MapObject* MakeMapObject(uint16_t kind, void* content, EdImageList list, int32_t icon, bool small);
+    void AddEventTargets(SWevent& event, SWactionnode& action);
+    void MakePen(EnginePen pen);
+    void MakePens();
+    bool TryPosition(MapObject& object, int32_t x, int32_t y) const;
+
+    CVTNDesignerApp* m_app; // outlives the engine
+    CEditorSelection m_selection;
+    std::array<CVTND_Rgb, 6> m_colours{}; // settings 13 to 18
+    std::array<pf::Pen, static_cast<size_t>(EnginePen::kCount)> m_pens{};
+    std::array<uint32_t, static_cast<size_t>(EnginePen::kCount)> m_penMade{};
+    bool m_dragging = false;
+    bool m_outlinesDrawn = false;
+    pf::Window* m_sourceMap = nullptr; // the canvas of a move of the selection
+};
+
+std::unique_ptr<CEditorEngine> MakeEditorEngine(CVTNDesignerApp& app); // the registered creator's engine
