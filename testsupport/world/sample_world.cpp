@@ -239,6 +239,13 @@ void AddMeshes(SWworld& world, const SampleWorldOptions& options, SWobjectnode* 
 std::unique_ptr<SWworld> MakeSampleWorld(const SampleWorldOptions& options)
 {
     auto world = std::make_unique<SWworld>();
+    FillSampleWorld(*world, options);
+    return world;
+}
+
+void FillSampleWorld(SWworld& into, const SampleWorldOptions& options)
+{
+    SWworld* const world = &into;
     world->SetSceneSize(20.0f);
     world->SetPixelSize(800, 600);
     world->SetVerticalFactor(0.75f);
@@ -313,7 +320,7 @@ std::unique_ptr<SWworld> MakeSampleWorld(const SampleWorldOptions& options)
     sound->SetLoop(1);
     sound->SetRepeatCount(2);
     SWsound* placed = world->GetSoundList().Add(std::move(sound));
-    placed->SetWorld(world.get());
+    placed->SetWorld(world);
     AddVariables(world->GetSoundVariables(*placed), "speech");
 
     SWcursor* cursor = world->GetCursorList().Add("hand", NextUniqueId()); // ids are process-wide, as nodes' are
@@ -327,7 +334,6 @@ std::unique_ptr<SWworld> MakeSampleWorld(const SampleWorldOptions& options)
     entry->SetReferenceLimit(2);
     SWjavaclassnode* java = world->AddJavaClass(std::make_unique<SWjavaclassnode>("scores", "applets/Scores.class"));
     AddVariables(*java, "scores");
-    return world;
 }
 
 } // namespace worldtest

@@ -19,5 +19,7 @@ struct SampleWorldOptions {
 };
 
 std::unique_ptr<SWworld> MakeSampleWorld(const SampleWorldOptions& options = {});
+// The same records added to a world made elsewhere (the designer's world); meant for an empty world.
+void FillSampleWorld(SWworld& world, const SampleWorldOptions& options = {});
 
 } // namespace worldtest
