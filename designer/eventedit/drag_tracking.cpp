@@ -65,7 +65,8 @@ CEditorEngine::Candidate CEditorEngine::AgreedReceptor(pf::Window* window, pf::P
             result.agreed = false;
     };
     if (m_dragList.empty()) {
-        for (CESN* entry = m_selection.First(); entry != nullptr && result.agreed; entry = CEditorSelection::Next(entry))
+        for (CESN* entry = m_selection.First(); entry != nullptr && result.agreed;
+             entry = CEditorSelection::Next(entry))
             consider(entry->object);
     } else {
         for (Droppable* droppable : m_dragList) {

@@ -264,8 +264,7 @@ void ToggleStopId(SWstopsequencenode& list, uint32_t id)
         list.AddId(id);
 }
 
-void DropOnStopQueue(MapObject& target, SWactionnode& stop, Droppable& droppable, const EdContent& dragged,
-                     bool more)
+void DropOnStopQueue(MapObject& target, SWactionnode& stop, Droppable& droppable, const EdContent& dragged, bool more)
 {
     auto* list = dynamic_cast<SWstopsequencenode*>(&stop);
     SWevent* event = stop.GetEvent();

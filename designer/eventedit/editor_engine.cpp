@@ -222,17 +222,16 @@ MapObject* CEditorEngine::AddAction(SWactionnode* action)
         return nullptr;
     if (action->GetKindId() == kJavaCallbackKind)
         return MakeMapObject(EdKind::kAction, action, EdImageList::kObjects, 4, false);
-    MapObject* object = MakeMapObject(EdKind::kAction, action, EdImageList::kSmallActions,
-                                      ActionTypeIcon(action->GetKindId()), true);
+    MapObject* object =
+        MakeMapObject(EdKind::kAction, action, EdImageList::kSmallActions, ActionTypeIcon(action->GetKindId()), true);
     object->cursorImageList = EdImageList::kLargeActions;
     return object;
 }
 
 MapObject* CEditorEngine::AddEvent(SWevent* event)
 {
-    MapObject* object =
-        MakeMapObject(EdKind::kEvent, event, EdImageList::kEvents, event != nullptr ? EventTypeIcon(event->GetType()) : 0,
-                      false);
+    MapObject* object = MakeMapObject(EdKind::kEvent, event, EdImageList::kEvents,
+                                      event != nullptr ? EventTypeIcon(event->GetType()) : 0, false);
     if (object == nullptr)
         return nullptr;
     object->disabledImageList = EdImageList::kDisabledEvents;
@@ -311,16 +310,16 @@ MapObject* CEditorEngine::FindContentObject(const void* content) const
     return nullptr;
 }
 
-#define VORTAN_FIND_OBJECT(Name, Type, Getter)                                                                        \
-    MapObject* CEditorEngine::Name(const Type* thing) const                                                           \
-    {                                                                                                                 \
-        if (thing == nullptr)                                                                                         \
-            return nullptr;                                                                                           \
-        for (MapObject* o = FirstMapObject(); o != nullptr; o = NextMapObject(o)) {                                   \
-            if (o->Getter() == thing)                                                                                 \
-                return o;                                                                                             \
-        }                                                                                                             \
-        return nullptr;                                                                                               \
+#define VORTAN_FIND_OBJECT(Name, Type, Getter)                                                                         \
+    MapObject* CEditorEngine::Name(const Type* thing) const                                                            \
+    {                                                                                                                  \
+        if (thing == nullptr)                                                                                          \
+            return nullptr;                                                                                            \
+        for (MapObject* o = FirstMapObject(); o != nullptr; o = NextMapObject(o)) {                                    \
+            if (o->Getter() == thing)                                                                                  \
+                return o;                                                                                              \
+        }                                                                                                              \
+        return nullptr;                                                                                                \
     }
 VORTAN_FIND_OBJECT(FindNodeObject, SWnode, GetNode)
 VORTAN_FIND_OBJECT(FindSoundObject, SWsound, GetSound)
@@ -467,10 +466,10 @@ void CEditorEngine::PlaceNear(MapObject* object, const MapObject* anchor)
     for (int32_t radius = step; radius < kPlacementLimit; radius += step) {
         const float r = static_cast<float>(radius);
         for (double angle = 0.0; angle <= 2.0 * std::numbers::pi; angle += std::numbers::pi / 36.0) {
-            const int32_t x = static_cast<int32_t>(std::cos(angle) * r) + anchor->width / 2 + anchor->x -
-                              object->width / 2;
-            const int32_t y = static_cast<int32_t>(std::sin(angle) * r) + anchor->height / 2 + anchor->y -
-                              object->height / 2;
+            const int32_t x =
+                static_cast<int32_t>(std::cos(angle) * r) + anchor->width / 2 + anchor->x - object->width / 2;
+            const int32_t y =
+                static_cast<int32_t>(std::sin(angle) * r) + anchor->height / 2 + anchor->y - object->height / 2;
             if (TryPosition(*object, x, y))
                 return;
         }
@@ -512,13 +511,12 @@ int32_t CEditorEngine::ActionTypeIcon(int32_t kindId)
     static constexpr struct {
         int32_t kind;
         int32_t icon;
-    } kTable[] = {{0, 1},   {2, 1},   {44, 1},  {1, 2},   {3, 2},   {46, 2},  {4, 11},  {45, 11}, {62, 11},
-                  {63, 11}, {64, 11}, {5, 8},   {6, 27},  {7, 6},   {8, 7},   {10, 12}, {11, 30}, {12, 31},
-                  {13, 3},  {14, 4},  {15, 29}, {16, 23}, {19, 10}, {20, 13}, {21, 14}, {22, 15}, {23, 16},
-                  {24, 18}, {35, 18}, {25, 17}, {26, 20}, {43, 20}, {27, 19}, {41, 19}, {42, 19}, {28, 26},
-                  {29, 25}, {30, 21}, {31, 22}, {32, 9},  {47, 9},  {34, 28}, {37, 32}, {38, 33}, {39, 34},
-                  {40, 35}, {48, 38}, {49, 39}, {50, 36}, {51, 37}, {53, 42}, {54, 40}, {55, 41}, {56, 43},
-                  {61, 44}};
+    } kTable[] = {{0, 1},   {2, 1},   {44, 1},  {1, 2},   {3, 2},   {46, 2},  {4, 11},  {45, 11}, {62, 11}, {63, 11},
+                  {64, 11}, {5, 8},   {6, 27},  {7, 6},   {8, 7},   {10, 12}, {11, 30}, {12, 31}, {13, 3},  {14, 4},
+                  {15, 29}, {16, 23}, {19, 10}, {20, 13}, {21, 14}, {22, 15}, {23, 16}, {24, 18}, {35, 18}, {25, 17},
+                  {26, 20}, {43, 20}, {27, 19}, {41, 19}, {42, 19}, {28, 26}, {29, 25}, {30, 21}, {31, 22}, {32, 9},
+                  {47, 9},  {34, 28}, {37, 32}, {38, 33}, {39, 34}, {40, 35}, {48, 38}, {49, 39}, {50, 36}, {51, 37},
+                  {53, 42}, {54, 40}, {55, 41}, {56, 43}, {61, 44}};
     for (const auto& row : kTable) {
         if (row.kind == kindId)
             return row.icon;

@@ -73,7 +73,7 @@ public:
     void DragTo(pf::Point screen) override;
     void Drop(pf::Point screen) override;
     void CancelDrag() override;
-    UIObject* MakePaletteObject(const CVTND_Object& object) override; // null until the palette types exist
+    UIObject* MakePaletteObject(const CVTND_Object& object) override;              // null until the palette types exist
     uint32_t AddControlReceptor(pf::Window& picker, uint32_t acceptMask) override; // 0 until pickers exist
     void RemoveControlReceptor(uint32_t handle) override;
     void SettingChanged(uint32_t settingId) override;
@@ -112,7 +112,7 @@ public:
     // -- References and placement
     bool IsReferenced(const MapObject* object) const;
     void RemoveUnused();
-    void RefreshActionReceptors();                    // the action lists' receptors refill (none registered yet)
+    void RefreshActionReceptors();                      // the action lists' receptors refill (none registered yet)
     void DeleteActionReceptorsOf(SWactionnode* action); // the action lists that show action's branches go
     void PlaceNear(MapObject* object, const MapObject* anchor);
     void PlaceAt(MapObject* object, int32_t x0, int32_t y0);
@@ -133,7 +133,7 @@ public:
     bool straightLines = true;
     bool autoRemove = false;
     bool autoPanning = true;
-    const CVTND_Rgb& Colour(uint32_t settingId) const; // ids 13 to 18
+    const CVTND_Rgb& Colour(uint32_t settingId) const;    // ids 13 to 18
     void SetColour(uint32_t settingId, CVTND_Rgb colour); // re-makes the pen of that colour
     const pf::Pen& GetPen(EnginePen pen) const { return m_pens[static_cast<size_t>(pen)]; }
     uint32_t PenGeneration(EnginePen pen) const { return m_penMade[static_cast<size_t>(pen)]; }

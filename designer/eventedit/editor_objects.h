@@ -207,10 +207,10 @@ public:
     EditorObjects(const EditorObjects&) = delete;
     EditorObjects& operator=(const EditorObjects&) = delete;
 
-    void AddMapObject(MapObject* object); // both lists; the receptor list owns it
-    void AddDroppable(Droppable* droppable); // a palette object; owned here from now on
+    void AddMapObject(MapObject* object);            // both lists; the receptor list owns it
+    void AddDroppable(Droppable* droppable);         // a palette object; owned here from now on
     void AddControlReceptor(DropReceptor* receptor); // owned here from now on
-    void DeleteMapObject(MapObject* object); // unlinked from both lists and deleted
+    void DeleteMapObject(MapObject* object);         // unlinked from both lists and deleted
     void DeleteDroppable(Droppable* droppable);
     void DeleteControlReceptor(DropReceptor* receptor);
     bool HoldsReceptor(const DropReceptor* receptor) const;

@@ -110,8 +110,7 @@ bool ActionAccepts(SWactionnode& target, uint16_t k, const EdContent& dragged)
     if (kind == kStopQueueKind) {
         if (k == EdKind::kActionKind)
             return dragged.GetActionKind() != nullptr && dragged.GetActionKind()->GetKindId() == kQueueKind;
-        return k == EdKind::kAction && dragged.GetAction() != nullptr &&
-               dragged.GetAction()->GetKindId() == kQueueKind;
+        return k == EdKind::kAction && dragged.GetAction() != nullptr && dragged.GetAction()->GetKindId() == kQueueKind;
     }
     if (kind == 39)
         return k == EdKind::kCursor;

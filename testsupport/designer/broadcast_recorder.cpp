@@ -35,9 +35,9 @@ size_t BroadcastRecorder::Count(uint32_t code) const
 std::string BroadcastRecorder::Describe(const RecordedEvent& event) const
 {
     char line[160];
-    std::snprintf(line, sizeof line, "broadcast code %u detail %u subject type %u related types %u %u %u",
-                  event.code, event.detail, event.subject.GetType(), event.related[0].GetType(),
-                  event.related[1].GetType(), event.related[2].GetType());
+    std::snprintf(line, sizeof line, "broadcast code %u detail %u subject type %u related types %u %u %u", event.code,
+                  event.detail, event.subject.GetType(), event.related[0].GetType(), event.related[1].GetType(),
+                  event.related[2].GetType());
     return line;
 }
 

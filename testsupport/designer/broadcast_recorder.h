@@ -23,12 +23,12 @@ struct RecordedEvent {
 
 class BroadcastRecorder : public pf::Window {
 public:
-    BroadcastRecorder();  // a hidden popup, registered with the current application
+    BroadcastRecorder();           // a hidden popup, registered with the current application
     ~BroadcastRecorder() override; // unregistered first
 
     const std::vector<RecordedEvent>& Events() const { return m_events; }
     void Clear() { m_events.clear(); }
-    size_t Count(uint32_t code) const; // records of that code
+    size_t Count(uint32_t code) const;                      // records of that code
     std::string Describe(const RecordedEvent& event) const; // one line for traces and failure messages
 
 protected:

@@ -38,11 +38,11 @@ public:
     SWnode* particles = nullptr; // kind code 4
     SWnode* screenNode = nullptr;
     // Events, by type
-    SWevent* timer = nullptr;       // 4
-    SWevent* click = nullptr;       // 5, with object names
-    SWevent* motionDone = nullptr;  // 16
-    SWevent* soundDone = nullptr;   // 17, with a sound name
-    SWevent* key = nullptr;         // 19
+    SWevent* timer = nullptr;      // 4
+    SWevent* click = nullptr;      // 5, with object names
+    SWevent* motionDone = nullptr; // 16
+    SWevent* soundDone = nullptr;  // 17, with a sound name
+    SWevent* key = nullptr;        // 19
     // Actions of the timer event
     SWactionnode* condition = nullptr; // 25
     SWactionnode* thenFollower = nullptr;

@@ -31,7 +31,7 @@ public:
     ControlReceptor* Receptor() const { return m_receptor; }
     const std::vector<uint32_t>& Commands() const { return m_commands; } // WM_COMMAND ids received
     int Redraws() const { return m_redraws; }
-    pf::Point MapToScreen(pf::Point map) const; // a map point on screen
+    pf::Point MapToScreen(pf::Point map) const;        // a map point on screen
     pf::Point CentreOf(const MapObject& object) const; // the object's centre on screen
 
     static std::string LabelOf(const MapObject& object); // the name the boxes show
@@ -45,7 +45,7 @@ private:
     void BeginDragAt(pf::Point client);
 
     pf::Point m_scroll;
-    MapObject* m_menuObject = nullptr; // the engine's
+    MapObject* m_menuObject = nullptr;     // the engine's
     ControlReceptor* m_receptor = nullptr; // the engine's, deleted through it
     std::vector<uint32_t> m_commands;
     int m_redraws = 0;

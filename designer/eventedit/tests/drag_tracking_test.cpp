@@ -27,10 +27,10 @@ TEST_F(Tracking, TheSmallestPriorityWinsAndTheFirstRegisteredAmongEquals)
         pf::Point at;
         const DropReceptor* wanted;
     } cases[] = {
-        {{300, 100}, first},                   // top-left corner
-        {{340, 130}, first},                   // right and bottom edges belong to it
-        {{341, 130}, canvas->Receptor()},      // one past the right edge: the empty map
-        {{320, 131}, canvas->Receptor()},      // one past the bottom edge
+        {{300, 100}, first},              // top-left corner
+        {{340, 130}, first},              // right and bottom edges belong to it
+        {{341, 130}, canvas->Receptor()}, // one past the right edge: the empty map
+        {{320, 131}, canvas->Receptor()}, // one past the bottom edge
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.at.x) + "," + std::to_string(c.at.y));
@@ -56,9 +56,8 @@ TEST_F(Tracking, EnterHoverLeaveAndDropComeInOrderAcrossReceptors)
     }
     DragFromPalette({Item(EdKind::kSound, sample->sound, "speech")},
                     {{310, 110}, {310, 110}, {315, 112}, {410, 110}, {510, 110}, {520, 110}, {420, 120}});
-    const std::vector<std::string> wanted = {"a enter",  "a hover", "a hover",  "a leave", "b enter",
-                                             "b hover",  "b leave", "b enter",  "b hover", "b leave",
-                                             "b drop 420,120"};
+    const std::vector<std::string> wanted = {"a enter", "a hover", "a hover", "a leave", "b enter",       "b hover",
+                                             "b leave", "b enter", "b hover", "b leave", "b drop 420,120"};
     EXPECT_EQ(log, wanted);
     EXPECT_EQ(PaletteObjects(), 0u);
     EXPECT_EQ(engine->CurrentReceptor(), nullptr);

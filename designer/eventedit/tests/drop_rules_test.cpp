@@ -80,11 +80,13 @@ TEST_F(DropRules, AJavaMethodBecomesACallbackNamedByItsClassFile)
     const struct {
         const char* path;
         const char* className;
-    } cases[] = {{"applets/Scores.class", "Scores"}, {"C:\\java\\Deep.Name.class", "Deep.Name"}, {".hidden", ".hidden"}};
+    } cases[] = {
+        {"applets/Scores.class", "Scores"}, {"C:\\java\\Deep.Name.class", "Deep.Name"}, {".hidden", ".hidden"}};
     for (const auto& c : cases) {
         SWjavaclassnode entry("x", c.path);
         const CVTND_JavaMethod method{"score", &entry};
-        DragFromPalette({Item(EdKind::kJavaMethod, const_cast<CVTND_JavaMethod*>(&method))}, {canvas->CentreOf(*event)});
+        DragFromPalette({Item(EdKind::kJavaMethod, const_cast<CVTND_JavaMethod*>(&method))},
+                        {canvas->CentreOf(*event)});
         SWactionnode* made = LastActionOf(*sample->key);
         ASSERT_NE(made, nullptr);
         EXPECT_EQ(made->GetKindId(), 16);
@@ -235,16 +237,17 @@ TEST_F(DropRules, ArgumentNoticesNameTheActionItsEventAndTheArgument)
 
 TEST_F(DropRules, ConditionHalvesChooseTheBranchAndTheirOutlinesAlternate)
 {
-    MapObject* condition = Place(engine->FindActionObject(sample->condition) != nullptr
-                                     ? engine->FindActionObject(sample->condition)
-                                     : engine->AddAction(sample->condition),
-                                 300, 300);
+    MapObject* condition =
+        Place(engine->FindActionObject(sample->condition) != nullptr ? engine->FindActionObject(sample->condition)
+                                                                     : engine->AddAction(sample->condition),
+              300, 300);
     condition->width = condition->height = 32;
     canvas->RedrawMap();
     sim().pump();
     // The new actions appear beside it; the condition's own surroundings must come back exactly.
-    const pf::Rect around = pf::Rect::fromXywh(canvas->MapToScreen({300, 300}).x, canvas->MapToScreen({300, 300}).y,
-                                               32, 32).inflatedBy(12, 12);
+    const pf::Rect around =
+        pf::Rect::fromXywh(canvas->MapToScreen({300, 300}).x, canvas->MapToScreen({300, 300}).y, 32, 32)
+            .inflatedBy(12, 12);
     const auto before = pf::captureScreen(around);
     const pf::Point left = canvas->MapToScreen({304, 310});
     const pf::Point right = canvas->MapToScreen({328, 310});
