@@ -24,7 +24,7 @@ void CVTND_MovableTargetPicker::DisableDrop()
 {
     if (m_receptor == 0)
         return;
-    // The workspace may have been built again since: a handle is given back only to the engine that issued it.
+    // A handle goes back only to the engine that issued it, never to none after the workspace was torn down.
     const CVTNDesignerApp* app = GetDesignerApp();
     if (app != nullptr && app->GetEditorEngine() == m_engine)
         m_engine->RemoveControlReceptor(m_receptor);

@@ -87,12 +87,11 @@ TEST_F(DropTargets, PickerRegistersOnceAndGivesItBackWhenDestroyed)
     EXPECT_EQ(g_removed, (std::vector<uint32_t>{g_added[0].handle}));
 }
 
-TEST_F(DropTargets, PickerOfAnEarlierEngineGivesNothingToTheNewOne)
+TEST_F(DropTargets, PickerOutlivingItsEngineGivesNothingBack)
 {
     auto& picker = Control<CVTND_MovableTargetPicker>(kPicker);
     picker.EnableDrop();
-    app->DeleteEditorEngine(); // the workspace is built again
-    ASSERT_TRUE(app->MakeEditorEngine());
+    app->DeleteEditorEngine(); // the workspace is torn down around an open dialog
     picker.destroy();
     EXPECT_TRUE(g_removed.empty());
 }
