@@ -27,6 +27,36 @@ const DropReceptor* OwnReceptor(Droppable* droppable)
 
 } // namespace
 
+// -- Receptor calls, each shown to the observer first
+
+void CEditorEngine::Enter(DropReceptor& receptor, pf::Window* window, pf::Point at, Droppable* payload)
+{
+    if (receptorObserver)
+        receptorObserver({ReceptorCall::kEnter, &receptor, window, at, payload, false});
+    receptor.OnEnter(window, at, payload);
+}
+
+void CEditorEngine::Hover(DropReceptor& receptor, pf::Window* window, pf::Point at, Droppable* payload)
+{
+    if (receptorObserver)
+        receptorObserver({ReceptorCall::kHover, &receptor, window, at, payload, false});
+    receptor.OnHover(window, at, payload);
+}
+
+void CEditorEngine::Leave(DropReceptor& receptor, pf::Window* window, Droppable* payload)
+{
+    if (receptorObserver)
+        receptorObserver({ReceptorCall::kLeave, &receptor, window, {}, payload, false});
+    receptor.OnLeave(window, payload);
+}
+
+void CEditorEngine::DropOn(DropReceptor& receptor, pf::Window* window, pf::Point at, Droppable* payload, bool more)
+{
+    if (receptorObserver)
+        receptorObserver({ReceptorCall::kDrop, &receptor, window, at, payload, more});
+    receptor.OnDrop(window, at, payload, more);
+}
+
 DropReceptor* CEditorEngine::FindReceptorAt(pf::Window* window, pf::Point screen, const DropReceptor* skip,
                                             bool skipSelected)
 {
@@ -174,24 +204,24 @@ void CEditorEngine::DragTo(pf::Point screen)
     Droppable* payload = Payload();
     if (candidate == nullptr) {
         if (m_current != nullptr)
-            m_current->OnLeave(m_currentWindow, payload);
+            Leave(*m_current, m_currentWindow, payload);
         m_current = nullptr;
         m_currentWindow = nullptr;
     } else if (candidate == m_current) {
         if (m_currentWindow == nullptr) {
-            candidate->OnEnter(window, screen, payload);
+            Enter(*candidate, window, screen, payload);
             m_currentWindow = window;
         }
-        candidate->OnHover(window, screen, payload);
+        Hover(*candidate, window, screen, payload);
     } else {
         if (m_current != nullptr && m_currentWindow != nullptr)
-            m_current->OnLeave(m_currentWindow, payload);
+            Leave(*m_current, m_currentWindow, payload);
         m_current = nullptr;
         m_currentWindow = nullptr;
         if (AllAccept(*candidate)) {
             m_current = candidate;
-            candidate->OnEnter(window, screen, payload);
-            candidate->OnHover(window, screen, payload);
+            Enter(*candidate, window, screen, payload);
+            Hover(*candidate, window, screen, payload);
             m_currentWindow = window;
         }
     }
@@ -226,7 +256,7 @@ void CEditorEngine::EndDrag()
         m_outlinesDrawn = false;
     }
     if (m_current != nullptr)
-        m_current->OnLeave(m_currentWindow, Payload());
+        Leave(*m_current, m_currentWindow, Payload());
     m_current = nullptr;
     m_currentWindow = nullptr;
     const std::vector<Droppable*> dragged = std::move(m_dragList);
@@ -249,11 +279,11 @@ void CEditorEngine::DropOne(pf::Window* window, pf::Point screen)
     if (receptor == nullptr || !receptor->Accepts(*droppable) || !receptor->CanAccept(droppable))
         return;
     if (m_current != nullptr)
-        m_current->OnLeave(window, droppable);
+        Leave(*m_current, window, droppable);
     m_current = nullptr;
     m_currentWindow = nullptr;
     droppable->DroppedAt(screen);
-    receptor->OnDrop(window, screen, droppable, false);
+    DropOn(*receptor, window, screen, droppable, false);
 }
 
 void CEditorEngine::DropSeveral(pf::Window* window, pf::Point screen)
@@ -262,7 +292,7 @@ void CEditorEngine::DropSeveral(pf::Window* window, pf::Point screen)
     if (agreed.receptor == nullptr || !AllAccept(*agreed.receptor))
         return;
     if (m_current != nullptr)
-        m_current->OnLeave(window, m_dragList.front());
+        Leave(*m_current, window, m_dragList.front());
     m_current = nullptr;
     m_currentWindow = nullptr;
     const std::vector<Droppable*> dropping = m_dragList;
@@ -271,7 +301,7 @@ void CEditorEngine::DropSeveral(pf::Window* window, pf::Point screen)
         if (!HoldsDroppable(dropping[i]) || !HoldsReceptor(agreed.receptor))
             continue;
         dropping[i]->DroppedAt(screen);
-        agreed.receptor->OnDrop(window, screen, dropping[i], i + 1 < dropping.size());
+        DropOn(*agreed.receptor, window, screen, dropping[i], i + 1 < dropping.size());
     }
 }
 
@@ -285,7 +315,7 @@ void CEditorEngine::DropSelection(pf::Window* window, pf::Point screen)
     if (agreed.receptor == nullptr || !AllAccept(*agreed.receptor))
         return;
     if (m_current != nullptr)
-        m_current->OnLeave(window, Payload());
+        Leave(*m_current, window, Payload());
     m_current = nullptr;
     m_currentWindow = nullptr;
     std::vector<std::pair<MapObject*, pf::Point>> moving;
@@ -296,6 +326,6 @@ void CEditorEngine::DropSelection(pf::Window* window, pf::Point screen)
         if (!HoldsDroppable(object) || !HoldsReceptor(agreed.receptor))
             continue;
         object->DroppedAt(corner);
-        agreed.receptor->OnDrop(window, corner, object, i + 1 < moving.size());
+        DropOn(*agreed.receptor, window, corner, object, i + 1 < moving.size());
     }
 }

@@ -8,6 +8,7 @@
 // drag_tracking.cpp (BeginDrag, DragTo, Drop, CancelDrag, FindReceptorAt).
 #include <array>
 #include <cstdint>
+#include <functional>
 
 #include "designer/app/engine_interface.h"
 #include "designer/eventedit/editor_objects.h"
@@ -59,6 +60,17 @@ enum class EnginePen : uint8_t {
 struct CVTND_Rgb {
     uint8_t r = 0, g = 0, b = 0;
     friend bool operator==(const CVTND_Rgb&, const CVTND_Rgb&) = default;
+};
+
+// One call of a receptor's enter, hover, leave or drop operation, as the engine makes it (leave has no point).
+struct ReceptorCall {
+    enum What : uint8_t { kEnter, kHover, kLeave, kDrop };
+    What what;
+    DropReceptor* receptor;
+    pf::Window* window;
+    pf::Point at;
+    Droppable* payload;
+    bool more;
 };
 
 class CEditorEngine : public EditorObjects, public CVTND_EngineInterface {
@@ -123,6 +135,7 @@ public:
     static int32_t NodeIcon(const SWnode& node);
 
     // -- State
+    std::function<void(const ReceptorCall&)> receptorObserver; // developer tools' trace of receptor calls
     CEditorSelection& Selection() { return m_selection; }
     const CEditorSelection& Selection() const { return m_selection; }
     CVTNDesignerApp* App() const { return m_app; }
@@ -147,6 +160,10 @@ private:
         DropReceptor* receptor = nullptr;
         bool agreed = true;
     };
+    void Enter(DropReceptor& receptor, pf::Window* window, pf::Point at, Droppable* payload);
+    void Hover(DropReceptor& receptor, pf::Window* window, pf::Point at, Droppable* payload);
+    void Leave(DropReceptor& receptor, pf::Window* window, Droppable* payload);
+    void DropOn(DropReceptor& receptor, pf::Window* window, pf::Point at, Droppable* payload, bool more);
     Candidate AgreedReceptor(pf::Window* window, pf::Point screen);
     bool AllAccept(DropReceptor& receptor);
     Droppable* Payload();
