@@ -57,29 +57,35 @@ void CEditorEngine::DropOn(DropReceptor& receptor, pf::Window* window, pf::Point
     receptor.OnDrop(window, at, payload, more);
 }
 
+// Map objects are most of the receptors: their rectangles come from the window's origin and scroll, found once.
 DropReceptor* CEditorEngine::FindReceptorAt(pf::Window* window, pf::Point screen, const DropReceptor* skip,
                                             bool skipSelected)
 {
+    const MapView view = MapObject::ViewOf(window);
     DropReceptor* kept = nullptr;
     for (SWlistnode* n = m_receptors.Head(); n != nullptr; n = n->Next()) {
         DropReceptor* receptor = &static_cast<DropReceptorLink*>(n)->receptor;
-        if (receptor == skip || !receptor->OwnsWindow(window))
+        if (receptor == skip || (kept != nullptr && receptor->priority >= kept->priority))
+            continue; // a later receptor replaces the kept one only with a smaller priority
+        if (!receptor->OwnsWindow(window))
             continue;
-        if (kept != nullptr && receptor->priority >= kept->priority)
-            continue; // could not replace the one kept: spare the geometry
-        if (skipSelected) {
-            MapObject* object = receptor->AsMapObject();
-            if (object != nullptr && m_selection.Contains(object))
-                continue;
-        }
-        const int64_t left = receptor->GetScreenX(window);
-        const int64_t top = receptor->GetScreenY(window);
-        const int64_t right = left + receptor->GetWidth(window);
-        const int64_t bottom = top + receptor->GetHeight(window);
-        if (screen.x >= left && screen.x <= right && screen.y >= top && screen.y <= bottom)
-            kept = receptor;
+        MapObject* object = receptor->AsMapObject();
+        const pf::Rect box = object != nullptr ? object->ScreenBox(view) : ScreenBoxOf(*receptor, window);
+        const bool inside = screen.x >= box.l && screen.x <= box.r && screen.y >= box.t && screen.y <= box.b;
+        if (!inside || (skipSelected && object != nullptr && m_selection.Contains(object)))
+            continue;
+        kept = receptor;
     }
     return kept;
+}
+
+// A receptor's rectangle with both far edges included, as its own operations give it.
+pf::Rect CEditorEngine::ScreenBoxOf(DropReceptor& receptor, pf::Window* window)
+{
+    const int32_t left = receptor.GetScreenX(window);
+    const int32_t top = receptor.GetScreenY(window);
+    return {left, top, pf::saturateToInt32(int64_t{left} + receptor.GetWidth(window)),
+            pf::saturateToInt32(int64_t{top} + receptor.GetHeight(window))};
 }
 
 // Each dragged object asks with its own receptor skipped; the first answer that names a receptor is the

@@ -164,6 +164,7 @@ private:
     void Hover(DropReceptor& receptor, pf::Window* window, pf::Point at, Droppable* payload);
     void Leave(DropReceptor& receptor, pf::Window* window, Droppable* payload);
     void DropOn(DropReceptor& receptor, pf::Window* window, pf::Point at, Droppable* payload, bool more);
+    static pf::Rect ScreenBoxOf(DropReceptor& receptor, pf::Window* window); // right and bottom included
     Candidate AgreedReceptor(pf::Window* window, pf::Point screen);
     bool AllAccept(DropReceptor& receptor);
     Droppable* Payload();

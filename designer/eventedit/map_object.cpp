@@ -193,6 +193,24 @@ void MapObject::Select(pf::Window*, pf::Point, bool toggle, bool makePrimary)
 
 // -- DropReceptor
 
+MapView MapObject::ViewOf(pf::Window* window)
+{
+    MapView view;
+    if (window == nullptr)
+        return view;
+    view.clientOrigin = window->clientToScreen({0, 0});
+    if (const CVTND_MapCanvas* map = FindMapCanvas(window))
+        view.scroll = map->GetScrollOrigin();
+    return view;
+}
+
+pf::Rect MapObject::ScreenBox(const MapView& view) const
+{
+    const int32_t left = view.clientOrigin.x + x - view.scroll.x;
+    const int32_t top = view.clientOrigin.y + y - view.scroll.y;
+    return {left, top, pf::saturateToInt32(int64_t{left} + width), pf::saturateToInt32(int64_t{top} + height)};
+}
+
 pf::Point MapObject::ClientOrigin(pf::Window* window) const
 {
     pf::Point scroll;
@@ -203,16 +221,12 @@ pf::Point MapObject::ClientOrigin(pf::Window* window) const
 
 int32_t MapObject::GetScreenX(pf::Window* window)
 {
-    if (window == nullptr)
-        return -1;
-    return window->clientToScreen(ClientOrigin(window)).x;
+    return window != nullptr ? ScreenBox(ViewOf(window)).l : -1;
 }
 
 int32_t MapObject::GetScreenY(pf::Window* window)
 {
-    if (window == nullptr)
-        return -1;
-    return window->clientToScreen(ClientOrigin(window)).y;
+    return window != nullptr ? ScreenBox(ViewOf(window)).t : -1;
 }
 
 bool MapObject::IsCondition() const

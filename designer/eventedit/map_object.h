@@ -9,6 +9,12 @@
 
 class CEditorEngine;
 
+// Where a window shows the map: its client origin on screen and its scroll origin (none for other windows).
+struct MapView {
+    pf::Point clientOrigin;
+    pf::Point scroll;
+};
+
 class MapObject : public Droppable, public DropReceptor, public EdContent {
 public:
     static constexpr uint16_t kAcceptMask = 0x7FFE; // every content kind but property, and both role bits
@@ -23,6 +29,9 @@ public:
     // -- Droppable
     void ShowDragCursor() override;
     void Select(pf::Window* window, pf::Point at, bool toggle, bool makePrimary) override;
+
+    static MapView ViewOf(pf::Window* window);
+    pf::Rect ScreenBox(const MapView& view) const; // right and bottom edges included, as the receptor walk wants
 
     // -- DropReceptor: the map position less the canvas's scroll origin, on screen
     int32_t GetScreenX(pf::Window* window) override;

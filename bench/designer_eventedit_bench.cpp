@@ -1,0 +1,197 @@
+// The editor engine's drag steps on a large event map: 5,000 map objects and 50 control receptors on a headless
+// screen. One DragTo and one Drop of a single palette object over the map, and of a move of 20 selected objects.
+// The receptor walk is linear in the receptors; a drag step has a 16 ms frame to fit in.
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "designer/app/designer_app.h"
+#include "designer/app/extended_world.h"
+#include "designer/app/map_canvas.h"
+#include "designer/eventedit/control_receptor.h"
+#include "designer/eventedit/editor_engine.h"
+#include "designer/eventedit/map_object.h"
+#include "engine/core/node.h"
+#include "engine/core/world.h"
+#include "platform/base/user_constants.h"
+#include "platform/display/screen.h"
+#include "platform/ui/core/ui.h"
+#include "platform/ui/core/window.h"
+
+namespace {
+
+constexpr int kMapObjects = 5000;
+constexpr int kControlReceptors = 50; // the empty map's and 49 others
+constexpr int kMoved = 20;
+
+// A canvas that does not paint: the map window's drawing is measured elsewhere.
+class QuietCanvas : public pf::Window, public CVTND_MapCanvas {
+public:
+    QuietCanvas()
+    {
+        pf::CreateParams params;
+        params.text = "event map";
+        params.style = pf::WS_POPUP | pf::WS_VISIBLE;
+        params.rect = pf::Rect::fromXywh(0, 0, 1200, 1000);
+        create(params);
+    }
+    pf::Window* GetWindow() override { return this; }
+    pf::Point GetScrollOrigin() const override { return {}; }
+    void ScrollTo(pf::Point) override {}
+    void SetMenuObject(MapObject*) override {}
+    void RedrawMap() override {}
+};
+
+// Another receptor of the window, away from where the drags go, of a control's priority.
+class SideReceptor : public DropReceptor {
+public:
+    explicit SideReceptor(int index) : DropReceptor(0x7FFE, 4), m_top(900 + index) {}
+    int32_t GetScreenX(pf::Window*) override { return 1100; }
+    int32_t GetScreenY(pf::Window*) override { return m_top; }
+    int32_t GetWidth(pf::Window*) override { return 20; }
+    int32_t GetHeight(pf::Window*) override { return 1; }
+
+private:
+    int32_t m_top;
+};
+
+// The map: 5,000 nodes on a grid in the upper part of the window, room below for drops.
+struct LargeMap {
+    LargeMap()
+    {
+        pf::screen().reset();
+        ui = std::make_unique<pf::Ui>();
+        app = std::make_unique<CVTNDesignerApp>();
+        app->NewWorkspace();
+        app->MakeEditorEngine();
+        engine = GetEditorEngine();
+        canvas = std::make_unique<QuietCanvas>();
+        app->RegisterChildFrame(canvas.get(), canvas.get());
+        auto* empty = new ControlReceptor(canvas.get());
+        empty->AddOwner(canvas.get());
+        engine->AddControlReceptor(empty);
+        for (int i = 1; i < kControlReceptors; ++i) {
+            auto* side = new SideReceptor(i);
+            side->AddOwner(canvas.get());
+            engine->AddControlReceptor(side);
+        }
+        SWworld& world = *app->GetWorld();
+        for (int i = 0; i < kMapObjects; ++i) {
+            auto* node = new SWnode(SWnode::kKindObject);
+            node->SetName("n" + std::to_string(i));
+            world.AddNode(node, nullptr);
+            MapObject* object = engine->AddNode(node);
+            object->x = 10 + (i % 100) * 11;
+            object->y = 10 + (i / 100) * 11;
+            objects.push_back(object);
+        }
+        content = world.GetRootNode();
+    }
+    ~LargeMap()
+    {
+        engine->Clear();
+        app->UnregisterChildFrame(canvas.get());
+        canvas.reset();
+        app.reset();
+        ui.reset();
+    }
+
+    void BeginPaletteDrag(pf::Point from)
+    {
+        auto* item = new UIObject;
+        item->SetNode(static_cast<SWnode*>(content));
+        item->width = item->height = 32;
+        engine->AddDroppable(item);
+        engine->DragList().assign(1, item);
+        engine->BeginDrag(from, nullptr);
+    }
+
+    void BeginMove(pf::Point from)
+    {
+        engine->Selection().DeleteAll();
+        for (int i = 0; i < kMoved; ++i) {
+            MapObject* object = objects[static_cast<size_t>(i * 97)];
+            object->x = 10 + (i * 97 % 100) * 11;
+            object->y = 10 + (i * 97 / 100) * 11;
+            object->grabOffset = {0, 0};
+            engine->Selection().Add(object);
+        }
+        engine->DragList().clear();
+        engine->BeginDrag(from, canvas.get());
+    }
+
+    std::unique_ptr<pf::Ui> ui;
+    std::unique_ptr<CVTNDesignerApp> app;
+    CEditorEngine* engine = nullptr;
+    std::unique_ptr<QuietCanvas> canvas;
+    std::vector<MapObject*> objects;
+    void* content = nullptr; // the palette object's node: the root, dropped on the empty map
+};
+
+LargeMap& Map()
+{
+    static LargeMap map;
+    return map;
+}
+
+// Points over the empty part of the map, below the grid; alternating so every step is a move.
+constexpr pf::Point kOverA{300, 800};
+constexpr pf::Point kOverB{310, 804};
+
+void BM_DragToPaletteObject(benchmark::State& state)
+{
+    LargeMap& map = Map();
+    map.BeginPaletteDrag(kOverA);
+    bool flip = false;
+    for (auto _ : state) {
+        map.engine->DragTo(flip ? kOverA : kOverB);
+        flip = !flip;
+    }
+    map.engine->CancelDrag();
+}
+BENCHMARK(BM_DragToPaletteObject)->Unit(benchmark::kMicrosecond);
+
+void BM_DropPaletteObject(benchmark::State& state)
+{
+    LargeMap& map = Map();
+    for (auto _ : state) {
+        state.PauseTiming();
+        map.BeginPaletteDrag(kOverA);
+        map.engine->DragTo(kOverB);
+        state.ResumeTiming();
+        map.engine->Drop(kOverB);
+    }
+}
+BENCHMARK(BM_DropPaletteObject)->Unit(benchmark::kMicrosecond);
+
+void BM_DragToMoveOfTwenty(benchmark::State& state)
+{
+    LargeMap& map = Map();
+    map.BeginMove(kOverA);
+    bool flip = false;
+    for (auto _ : state) {
+        map.engine->DragTo(flip ? kOverA : kOverB);
+        flip = !flip;
+    }
+    map.engine->CancelDrag();
+}
+BENCHMARK(BM_DragToMoveOfTwenty)->Unit(benchmark::kMicrosecond);
+
+void BM_DropMoveOfTwenty(benchmark::State& state)
+{
+    LargeMap& map = Map();
+    for (auto _ : state) {
+        state.PauseTiming();
+        map.BeginMove(kOverA);
+        map.engine->DragTo(kOverB);
+        state.ResumeTiming();
+        map.engine->Drop(kOverB);
+    }
+}
+BENCHMARK(BM_DropMoveOfTwenty)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
