@@ -310,26 +310,62 @@ MapObject* CEditorEngine::FindContentObject(const void* content) const
     return nullptr;
 }
 
-#define VORTAN_FIND_OBJECT(Name, Type, Getter)                                                                         \
-    MapObject* CEditorEngine::Name(const Type* thing) const                                                            \
-    {                                                                                                                  \
-        if (thing == nullptr)                                                                                          \
-            return nullptr;                                                                                            \
-        for (MapObject* o = FirstMapObject(); o != nullptr; o = NextMapObject(o)) {                                    \
-            if (o->Getter() == thing)                                                                                  \
-                return o;                                                                                              \
-        }                                                                                                              \
-        return nullptr;                                                                                                \
+namespace {
+
+// The first map object, in creation order, whose typed content is thing.
+template <typename Thing, typename Getter>
+MapObject* FindByContent(const EditorObjects& objects, const Thing* thing, Getter get)
+{
+    if (thing == nullptr)
+        return nullptr;
+    for (MapObject* o = objects.FirstMapObject(); o != nullptr; o = objects.NextMapObject(o)) {
+        if ((o->*get)() == thing)
+            return o;
     }
-VORTAN_FIND_OBJECT(FindNodeObject, SWnode, GetNode)
-VORTAN_FIND_OBJECT(FindSoundObject, SWsound, GetSound)
-VORTAN_FIND_OBJECT(FindWorldObject, CVTN_SubWorld, GetWorld)
-VORTAN_FIND_OBJECT(FindExpressionObject, SWexpressionentry, GetExpression)
-VORTAN_FIND_OBJECT(FindActionObject, SWactionnode, GetAction)
-VORTAN_FIND_OBJECT(FindEventObject, SWevent, GetEvent)
-VORTAN_FIND_OBJECT(FindKind1000Object, SWcursor, GetCursor)
-VORTAN_FIND_OBJECT(FindKind4000Object, SWmaterial, GetMaterial)
-#undef VORTAN_FIND_OBJECT
+    return nullptr;
+}
+
+} // namespace
+
+MapObject* CEditorEngine::FindNodeObject(const SWnode* node) const
+{
+    return FindByContent(*this, node, &EdContent::GetNode);
+}
+
+MapObject* CEditorEngine::FindSoundObject(const SWsound* sound) const
+{
+    return FindByContent(*this, sound, &EdContent::GetSound);
+}
+
+MapObject* CEditorEngine::FindWorldObject(const CVTN_SubWorld* world) const
+{
+    return FindByContent(*this, world, &EdContent::GetWorld);
+}
+
+MapObject* CEditorEngine::FindExpressionObject(const SWexpressionentry* entry) const
+{
+    return FindByContent(*this, entry, &EdContent::GetExpression);
+}
+
+MapObject* CEditorEngine::FindActionObject(const SWactionnode* action) const
+{
+    return FindByContent(*this, action, &EdContent::GetAction);
+}
+
+MapObject* CEditorEngine::FindEventObject(const SWevent* event) const
+{
+    return FindByContent(*this, event, &EdContent::GetEvent);
+}
+
+MapObject* CEditorEngine::FindKind1000Object(const SWcursor* cursor) const
+{
+    return FindByContent(*this, cursor, &EdContent::GetCursor);
+}
+
+MapObject* CEditorEngine::FindKind4000Object(const SWmaterial* material) const
+{
+    return FindByContent(*this, material, &EdContent::GetMaterial);
+}
 
 void CEditorEngine::RemoveMapObject(MapObject* object)
 {
@@ -731,9 +767,9 @@ void CEditorEngine::Clear()
 
 namespace {
 
+// The application's first notice to a new engine: the display settings and colours, 10 to 20.
 std::unique_ptr<CVTND_EngineInterface> CreateEngine(CVTNDesignerApp& app)
 {
-    CEditorEngine::RegisterSettings();
     auto engine = std::make_unique<CEditorEngine>(&app);
     if (const CVTND_EditorSettings* settings = app.GetSettings())
         engine->LoadSettings(*settings);
@@ -774,12 +810,3 @@ const CVTND_EngineCreatorRegistration kEngineCreator(&CreateEngine);
 const CVTND_ReferenceDropperRegistration kMapDropper(&DropMapReferences);
 
 } // namespace
-
-std::unique_ptr<CEditorEngine> MakeEditorEngine(CVTNDesignerApp& app)
-{
-    CEditorEngine::RegisterSettings();
-    auto engine = std::make_unique<CEditorEngine>(&app);
-    if (const CVTND_EditorSettings* settings = app.GetSettings())
-        engine->LoadSettings(*settings);
-    return engine;
-}

@@ -152,7 +152,7 @@ public:
     uint32_t PenGeneration(EnginePen pen) const { return m_penMade[static_cast<size_t>(pen)]; }
 
     void LoadSettings(const CVTND_EditorSettings& settings); // ids 10 to 20
-    static void RegisterSettings();                          // once, before the settings load
+    static void RegisterSettings(); // ids 10 to 20 with the editor settings; done at start-up, again is harmless
 
 private:
     // Drag tracking (drag_tracking.cpp)
@@ -189,5 +189,3 @@ private:
     bool m_outlinesDrawn = false;
     pf::Window* m_sourceMap = nullptr; // the canvas of a move of the selection
 };
-
-std::unique_ptr<CEditorEngine> MakeEditorEngine(CVTNDesignerApp& app); // the registered creator's engine
