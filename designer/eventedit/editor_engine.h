@@ -154,6 +154,9 @@ public:
     void LoadSettings(const CVTND_EditorSettings& settings); // ids 10 to 20
     static void RegisterSettings(); // ids 10 to 20 with the editor settings; done at start-up, again is harmless
 
+protected:
+    void ForgetMapObject(MapObject* object) override { m_selection.Remove(object); }
+
 private:
     // Drag tracking (drag_tracking.cpp)
     struct Candidate {

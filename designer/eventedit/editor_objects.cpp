@@ -127,6 +127,7 @@ void EditorObjects::DeleteMapObject(MapObject* object)
 {
     if (object == nullptr)
         return;
+    ForgetMapObject(object);
     m_droppables.Remove(static_cast<Droppable*>(object));
     m_receptors.Remove(&object->link);
     if (m_current == object)

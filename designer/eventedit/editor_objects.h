@@ -226,7 +226,8 @@ public:
     DropReceptor* CurrentReceptor() const { return m_current; }
 
 protected:
-    void ReleaseAll(); // what the destructor and Clear do
+    void ReleaseAll();                          // what the destructor and Clear do
+    virtual void ForgetMapObject(MapObject*) {} // whatever else refers to a map object about to be deleted
 
     std::vector<Droppable*> m_dragList; // not owned: registered droppables
     DropReceptor* m_current = nullptr;

@@ -130,6 +130,11 @@ TEST_F(DropRules, NodesAndSoundsToggleInTheEventsNameLists)
     DragFromPalette({Item(EdKind::kNode, sample->mesh)}, {canvas->CentreOf(*click)});
     EXPECT_EQ(sample->click->GetObjectList()->Count(), names);
     EXPECT_NE(engine->FindNodeObject(sample->mesh), nullptr); // auto-remove is off
+    // A motion-finished event names object nodes only: a hot spot is refused, an object node toggles in.
+    MapObject* moved = Place(engine->AddEvent(sample->motionDone), 500, 100);
+    DragFromPalette({Item(EdKind::kNode, sample->hotspot)}, {canvas->CentreOf(*moved)});
+    DragFromPalette({Item(EdKind::kNode, sample->otherObject)}, {canvas->CentreOf(*moved)});
+    EXPECT_EQ(sample->motionDone->GetObjectList()->Count(), 2u);
 
     engine->autoRemove = true;
     DragFromPalette({Item(EdKind::kSound, sample->otherSound)}, {canvas->CentreOf(*rang)});

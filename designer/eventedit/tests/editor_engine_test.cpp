@@ -128,6 +128,11 @@ TEST_F(Engine, ReferencesDecideWhatRemoveUnusedTakesOff)
     EXPECT_EQ(engine->FindKind4000Object(sample->material), material);
     EXPECT_EQ(engine->FindNodeObject(sample->otherObject), used);
     (void)otherExpression;
+    // Deleted through the receptor registry, a selected map object still leaves the selection.
+    engine->Selection().Add(used);
+    engine->DeleteControlReceptor(used);
+    EXPECT_TRUE(engine->Selection().IsEmpty());
+    EXPECT_EQ(engine->FindNodeObject(sample->otherObject), nullptr);
 }
 
 TEST_F(Engine, LinksWithoutStraightLinesGoAcrossThenDown)
