@@ -1,6 +1,7 @@
 // Drag tracking: one drag at a time, forwarded by the main frame in screen coordinates. Every end of a drag --
 // a drop, a release where nothing takes it, a lost capture -- leaves the screen as it was: the move outlines are
 // erased, the receptor under the cursor is left, and the drag's palette objects are deleted.
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -93,8 +94,14 @@ pf::Rect CEditorEngine::ScreenBoxOf(DropReceptor& receptor, pf::Window* window)
 CEditorEngine::Candidate CEditorEngine::AgreedReceptor(pf::Window* window, pf::Point screen)
 {
     Candidate result;
+    // Selected map objects are passed over anyway, so an object with no receptor of its own, or a selected one,
+    // gets the same answer as every other such object: one walk serves them all.
+    std::optional<DropReceptor*> shared;
     const auto consider = [&](const DropReceptor* skip) {
-        DropReceptor* answer = FindReceptorAt(window, screen, skip, true);
+        const bool same = skip == nullptr || m_selection.Contains(static_cast<const MapObject*>(skip));
+        if (same && !shared)
+            shared = FindReceptorAt(window, screen, nullptr, true);
+        DropReceptor* answer = same ? *shared : FindReceptorAt(window, screen, skip, true);
         if (result.receptor == nullptr)
             result.receptor = answer;
         else if (answer != result.receptor)
