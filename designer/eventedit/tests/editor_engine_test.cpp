@@ -257,3 +257,28 @@ TEST_F(Engine, DropsAndTheRenderThreadShareTheWorldUnderItsLock)
 
 } // namespace
 } // namespace eventedittest
+
+namespace eventedittest {
+namespace {
+
+TEST_F(Engine, SelectionClicksToggleMakePrimaryOrStartOver)
+{
+    MapObject* a = engine->AddNode(sample->object);
+    MapObject* b = engine->AddNode(sample->camera);
+    MapObject* c = engine->AddSound(sample->sound);
+    const int redraws = canvas->Redraws();
+    a->Select(canvas.get(), {}, false, false);
+    b->Select(canvas.get(), {}, true, false); // Ctrl adds
+    c->Select(canvas.get(), {}, false, true); // Shift adds an unselected one
+    a->Select(canvas.get(), {}, false, true); // Shift makes a selected one primary
+    EXPECT_EQ(engine->Selection().Last()->object, a);
+    EXPECT_EQ(engine->Selection().Count(), 3u);
+    b->Select(canvas.get(), {}, true, false); // Ctrl takes it out
+    EXPECT_FALSE(engine->Selection().Contains(b));
+    c->Select(canvas.get(), {}, false, false);
+    EXPECT_TRUE(engine->Selection().IsSingle());
+    EXPECT_EQ(canvas->Redraws(), redraws + 6);
+}
+
+} // namespace
+} // namespace eventedittest
