@@ -228,8 +228,9 @@ TEST_F(Engine, FreshSettingsGiveTheDefaultsAndAChangedColourRemakesItsPen)
 // The render thread walks events, actions, arguments and links under the world's lock while drops change them.
 TEST_F(Engine, DropsAndTheRenderThreadShareTheWorldUnderItsLock)
 {
-    MapObject* event = Place(engine->AddEvent(sample->key), 300, 200);
-    MapObject* show = Place(engine->AddAction(sample->AddAction(*sample->key, 21)), 450, 200);
+    SWactionnode* target = sample->AddAction(*sample->key, 21);
+    MapObject* show = Place(engine->AddAction(target), 450, 200);
+    MapObject* queue = Place(engine->AddAction(sample->queue), 600, 200);
     std::atomic<bool> stop{false};
     size_t walked = 0;
     std::thread render([&] {
@@ -245,14 +246,17 @@ TEST_F(Engine, DropsAndTheRenderThreadShareTheWorldUnderItsLock)
         }
         walked = seen;
     });
-    for (int i = 0; i < 250; ++i) {
-        DragFromPalette({Item(EdKind::kNode, sample->object)}, {canvas->CentreOf(*show)});
-        DragFromPalette({Item(EdKind::kActionKind, sample->Kind(2))}, {canvas->CentreOf(*event)});
+    // 500 drops: arguments toggled on an action, and every fifth drop a new action hung on a queue.
+    for (int i = 0; i < 100; ++i) {
+        for (int toggle = 0; toggle < 4; ++toggle)
+            DragFromPalette({Item(EdKind::kNode, sample->object)}, {canvas->CentreOf(*show)});
+        DragFromPalette({Item(EdKind::kActionKind, sample->Kind(2))}, {canvas->CentreOf(*queue)});
     }
     stop = true;
     render.join();
     EXPECT_GT(walked, 0u);
-    EXPECT_EQ(sample->key->CountActions(), 251u);
+    EXPECT_EQ(sample->timer->CountActions(), 107u);
+    EXPECT_TRUE(target->GetArguments().Empty()); // an even number of toggles
 }
 
 } // namespace
