@@ -1,7 +1,9 @@
 // vortan-ui-demo [--trace] [--live [--xvfb] [--exit-after MS]] <output folder>
 // Writes controls.png (a dialog with one control of every kind, in normal, focused, checked and disabled states),
-// frame.png (a frame with two MDI children, tool bar, status bar, an open popup menu and a modal message box over
-// it) and drag-NN.png (an exclusive-or outline dragged across two windows, frame by frame, then erased). With
+// states.png (every kind of control in each state it has: normal, focused, pressed, checked, disabled), frame.png
+// (a frame with two MDI children, a tool bar with a checked, a disabled and a hot button, a status bar, an open
+// popup menu and a modal message box over it) and drag-NN.png (an exclusive-or outline dragged across two windows,
+// frame by frame, then erased). With
 // --trace it prints what a click on every control sends: window, message, code and the state read in the handler.
 //
 // --live runs the same scripts in real windows, then opens a window from which a person opens every live service
@@ -27,6 +29,7 @@
 #include "platform/ui/controls/scroll_bar.h"
 #include "platform/ui/controls/static_control.h"
 #include "platform/ui/controls/tab_control.h"
+#include "platform/ui/controls/tool_bar.h"
 #include "platform/ui/controls/trackbar.h"
 #include "platform/ui/controls/tree_view.h"
 #include "platform/ui/controls/up_down.h"
@@ -36,12 +39,15 @@
 #include "platform/ui/core/ui.h"
 #include "platform/ui/dialog/dialog.h"
 #include "platform/ui/frame/frame_window.h"
+#include "platform/ui/providers/live_menu.h"
 #include "platform/ui/providers/live_providers.h"
 #include "platform/ui/providers/providers.h"
+#include "states_scene.h"
 
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -168,6 +174,10 @@ void registerDemoResources()
                                0,
                                {{32790, "Edit event", 0, {}},
                                 {32791, "Rename", 0, {}},
+                                {32793, "Snap to grid", MF_CHECKED, {}},
+                                {32794, "Large icons", MF_CHECKED | MFT_RADIOCHECK, {}},
+                                {32795, "Small icons", 0, {}},
+                                {0, "Arrange", 0, {{32796, "By name", 0, {}}, {32797, "By time", 0, {}}}},
                                 {0, "", MF_SEPARATOR, {}},
                                 {32792, "Delete", MF_GRAYED, {}}}}});
     resources().addToolBar(132, {{57600, 0}, {57603, 1}, {0, -1}, {32771, 2}, {32780, 3}});
@@ -226,7 +236,7 @@ public:
     ImageListRef images;
 };
 
-// A popup menu drawn as a window of its own.
+// A popup menu drawn as the live menus are, its first item lit as under the pointer.
 class PopupWindow : public Window {
 public:
     std::vector<MenuItem> items;
@@ -235,20 +245,7 @@ public:
         if (msg.message != WM_PAINT)
             return Window::handle(msg);
         PaintDc dc(*this);
-        dc.fillRect(clientRect(), createSolidBrush(getSysColor(COLOR_MENU)));
-        dc.setBkMode(TRANSPARENT);
-        int32_t y = 2;
-        for (const MenuItem& item : items) {
-            if ((item.flags & MF_SEPARATOR) != 0) {
-                dc.draw3dRect({4, y + 3, clientRect().r - 4, y + 5}, getSysColor(COLOR_BTNSHADOW),
-                              getSysColor(COLOR_BTNHIGHLIGHT));
-                y += 8;
-                continue;
-            }
-            dc.setTextColor(getSysColor((item.flags & MF_GRAYED) != 0 ? COLOR_GRAYTEXT : COLOR_MENUTEXT));
-            dc.textOut(20, y + 3, item.text);
-            y += 20;
-        }
+        drawMenuLevel(dc, clientRect(), items, 0);
         return 0;
     }
 };
@@ -260,8 +257,9 @@ public:
     {
         m_popup = std::make_unique<PopupWindow>();
         m_popup->items = items;
+        const int32_t height = menuItemRects(items, 0).back().b + 2 + 2; // items, margin, border
         m_popup->create(
-            {"window", "", WS_POPUP | WS_BORDER, 0, Rect::fromXywh(point.x, point.y, 140, 72), kNoWindow, 0});
+            {"window", "", WS_POPUP | WS_BORDER, 0, Rect::fromXywh(point.x, point.y, 150, height), kNoWindow, 0});
         m_popup->show(SW_SHOWNOACTIVATE);
         ui().pump();
         return 0;
@@ -387,10 +385,16 @@ bool runControls(const std::string& dir, bool trace)
     return written;
 }
 
+// The demo's frame: a close request ends the run (see runLive) rather than destroying it under the script.
+class DemoFrame final : public FrameWindow {
+public:
+    LResult handle(const Msg& msg) override { return msg.message == WM_CLOSE ? 0 : FrameWindow::handle(msg); }
+};
+
 bool runFrame(const std::string& dir)
 {
-    FrameWindow frame;
-    if (!frame.createFrame("Vortan designer", {0, 0, 900, 640}, 128, WS_VISIBLE))
+    DemoFrame frame;
+    if (!frame.createFrame("Vortan designer", {0, 0, 900, 640}, 128, WS_VISIBLE | WS_THICKFRAME))
         return false;
     ImageListRef toolImages = ImageList::create(16, 16, ILC_COLOR32 | ILC_MASK, 4, 0);
     for (uint32_t id : {300u, 301u, 302u, 303u})
@@ -399,6 +403,12 @@ bool runFrame(const std::string& dir)
     frame.createStatusBar({300, 500, -1});
     frame.statusBar()->setText(0, "Ready");
     frame.statusBar()->setText(2, "x 120  y 48");
+    // The tool bar's states: the status-bar button checked, Delete disabled, Save under the pointer.
+    frame.toolBar()->checkButton(32780, true);
+    frame.toolBar()->enableButton(32771, false);
+    ui().pump();
+    const Rect save = frame.toolBar()->itemRect(frame.toolBar()->commandToIndex(57603));
+    UserSim().mouseMove(frame.toolBar()->clientToScreen({save.l + 8, save.t + 8}));
     MdiChild first, second;
     Window firstView, secondView;
     first.createChild(frame, "Event map 1", {10, 10, 420, 330});
@@ -413,7 +423,7 @@ bool runFrame(const std::string& dir)
     PhotographedMessageBox box(dir + "/frame.png");
     ui().providers().install(static_cast<MenuChooser*>(&menu));
     ui().providers().install(static_cast<MessageBoxProvider*>(&box));
-    Menu::load(164).subMenu(0).trackPopup(TPM_RIGHTBUTTON, secondView.clientToScreen({40, 30}), secondView);
+    Menu::load(164).subMenu(0).trackPopup(TPM_RIGHTBUTTON, secondView.clientToScreen({20, 175}), secondView);
     const bool menuShown = menu.shown();
     messageBox(frame.hwnd(), "Save the changes to the project?", "Designer", MB_YESNO | MB_ICONQUESTION);
     menu.close();
@@ -598,17 +608,32 @@ int runLive(const std::string& dir, bool trace, bool ownServer, int32_t exitAfte
     else
         std::printf("no sound: %s\n", audio.openError().c_str());
     bool ok = true;
+    bool interrupted = false;
     {
         Ui ui;
         ui.setBackend(choice.backend.get());
         g_live = {dynamic_cast<SdlBackend*>(choice.backend.get()), server.get()};
-        ok = runControls(dir, trace) && ok;
-        ok = runFrame(dir) && ok;
-        ok = runDrag(dir) && ok;
+        // A close request (a close box, or SIGINT or SIGTERM through the live display) ends the run at once, here
+        // between two scripts as in the services window below.
+        bool closeRequested = false;
+        ui.addObserver(&closeRequested,
+                       [&closeRequested](const Msg& m) { closeRequested = closeRequested || m.message == WM_CLOSE; });
+        const std::function<bool()> steps[] = {
+            [&] { return runControls(dir, trace); },
+            [&] { return demo::writeStatesScene(dir + "/states.png"); },
+            [&] { return runFrame(dir); },
+            [&] { return runDrag(dir); },
+        };
+        for (const auto& step : steps)
+            ok = (closeRequested || step()) && ok;
+        ui.removeObserver(&closeRequested);
+        interrupted = closeRequested; // what a script made of the closing of its window is no failure
         LiveProviders providers;
         providers.install();
         LiveServicesDialog services;
-        if (services.create(kIddLive, nullptr)) {
+        if (interrupted) {
+            std::printf("asked to close: the run ends\n");
+        } else if (services.create(kIddLive, nullptr)) {
             services.setPos(HWND_TOP, Rect::fromXywh(60, 60, 338, 281), SWP_NOSIZE);
             services.show(SW_SHOW);
             if (exitAfterMs > 0)
@@ -623,7 +648,7 @@ int runLive(const std::string& dir, bool trace, bool ownServer, int32_t exitAfte
         ui.setBackend(nullptr);
     }
     setAudioOut(nullptr);
-    return ok ? 0 : 1;
+    return ok || interrupted ? 0 : 1;
 }
 
 } // namespace
@@ -660,12 +685,14 @@ int main(int argc, char** argv)
     std::filesystem::create_directories(dir, error);
     screen().reset();
     registerDemoResources();
+    demo::registerStatesResources();
     if (live)
         return runLive(dir, trace, ownServer, exitAfterMs);
     bool ok = true;
     {
         Ui ui;
         ok = runControls(dir, trace) && ok;
+        ok = demo::writeStatesScene(dir + "/states.png") && ok;
         ok = runFrame(dir) && ok;
         ok = runDrag(dir) && ok;
     }

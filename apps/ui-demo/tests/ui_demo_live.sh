@@ -18,7 +18,7 @@ fi
 [ "$tool_status" -eq 0 ] || { cat "$work/report.txt" "$tool_err" >&2; fail "exit $tool_status"; }
 grep -q '^live equals headless: yes ' "$work/report.txt" || fail "$(grep '^live equals' "$work/report.txt")"
 grep -q '^scripts done; the services window is open$' "$work/report.txt" || fail "the scripts did not finish"
-for picture in controls live-controls frame drag-end; do
+for picture in controls live-controls states frame drag-end; do
     [ -s "$work/out/$picture.png" ] || fail "no $picture.png"
 done
 

@@ -1,6 +1,8 @@
 #include "platform/ui/controls/button.h"
 
 #include "platform/base/user_constants.h"
+#include "platform/gfx/edge.h"
+#include "platform/gfx/frame_control.h"
 #include "platform/gfx/gdi_objects.h"
 #include "platform/ui/core/paint_dc.h"
 #include "platform/ui/core/ui.h"
@@ -98,6 +100,8 @@ LResult Button::handle(const Msg& msg)
         m_pushed = false;
         if (ui().capture() == self)
             ui().releaseCapture();
+        if (isAlive(self, this) && !inside)
+            invalidate(true); // released elsewhere: it rises without a click
         if (isAlive(self, this) && inside)
             click();
         return 0;
@@ -113,6 +117,10 @@ LResult Button::handle(const Msg& msg)
         if (msg.wParam == VK_SPACE && isEnabled())
             click();
         return 0;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+        invalidateDefaultSiblings();
+        return Control::handle(msg);
     case BM_GETCHECK:
         return m_check;
     case BM_SETCHECK:
@@ -132,61 +140,95 @@ LResult Button::handle(const Msg& msg)
     }
 }
 
+bool Button::showsDefaultOutline() const
+{
+    if (isCheckBox() || isRadio() || buttonType() == BS_GROUPBOX || !isEnabled())
+        return false;
+    const Hwnd focus = ui().focus();
+    if (focus == hwnd())
+        return true;
+    if (buttonType() != BS_DEFPUSHBUTTON)
+        return false;
+    // A focused push button of the same dialog is the default while it holds the focus.
+    const auto* focused = dynamic_cast<const Button*>(ui().window(focus));
+    return focused == nullptr || focused->parent() != parent() || focused->isCheckBox() || focused->isRadio() ||
+           focused->buttonType() == BS_GROUPBOX;
+}
+
+void Button::invalidateDefaultSiblings()
+{
+    const Window* p = parent();
+    if (p == nullptr || isCheckBox() || isRadio())
+        return;
+    for (const Hwnd h : p->children()) {
+        auto* sibling = dynamic_cast<Button*>(ui().window(h));
+        if (sibling != nullptr && sibling != this && sibling->buttonType() == BS_DEFPUSHBUTTON)
+            sibling->invalidate(true);
+    }
+}
+
+void Button::paintGroupBox(Dc& dc)
+{
+    const Rect r = clientRect();
+    fillBackground(dc, r, WM_CTLCOLORSTATIC, getSysColor(COLOR_BTNFACE));
+    const Size extent = dc.getTextExtent(text());
+    const int32_t mid = extent.cy / 2;
+    drawEdge(dc, {r.l, r.t + mid, r.r, r.b}, EdgeKind::kEtched);
+    if (text().empty())
+        return;
+    dc.fillRect({r.l + 6, r.t, r.l + 10 + extent.cx, r.t + extent.cy + 1},
+                createSolidBrush(getSysColor(COLOR_BTNFACE)));
+    dc.setBkMode(TRANSPARENT);
+    drawFaceText(dc, {r.l + 8, r.t, r.l + 8 + extent.cx, r.t + extent.cy}, text(), 0);
+}
+
+void Button::paintMark(Dc& dc)
+{
+    const Rect r = clientRect();
+    fillBackground(dc, r, WM_CTLCOLORSTATIC, getSysColor(COLOR_BTNFACE));
+    const int32_t side = checkMarkSide(static_cast<int32_t>(r.height()));
+    const Rect box = Rect::fromXywh(r.l, r.t + static_cast<int32_t>((r.height() - side) / 2), side, side);
+    const bool grey = m_pushed || !isEnabled();
+    if (isRadio())
+        drawRadioButton(dc, box, m_check == BST_CHECKED, grey, isEnabled());
+    else
+        drawCheckBox(dc, box, m_check, grey, isEnabled());
+    dc.setBkMode(TRANSPARENT);
+    const Rect label{box.r + 4, r.t, r.r, r.b};
+    drawFaceText(dc, label, text(), 0);
+    if (ui().focus() != hwnd() || text().empty())
+        return;
+    // The focus mark rings the caption itself, one pixel clear of it.
+    const Size extent = dc.getTextExtent(text());
+    const int32_t top = label.t + static_cast<int32_t>((label.height() - extent.cy) / 2);
+    dc.drawFocusRect(Rect{label.l - 1, top - 1, label.l + extent.cx + 1, top + extent.cy + 1}.intersected(r));
+}
+
 void Button::paint()
 {
     PaintDc dc(*this);
-    const Rect r = clientRect();
-    const uint32_t t = buttonType();
-    const bool focused = ui().focus() == hwnd();
-    if (t == BS_GROUPBOX) {
-        fillBackground(dc, r, WM_CTLCOLORSTATIC, getSysColor(COLOR_BTNFACE));
-        const int32_t mid = 6;
-        dc.draw3dRect({r.l, r.t + mid, r.r, r.b}, getSysColor(COLOR_BTNSHADOW), getSysColor(COLOR_BTNHIGHLIGHT));
-        const Size extent = dc.getTextExtent(text());
-        dc.fillRect({r.l + 6, r.t, r.l + 10 + extent.cx, r.t + extent.cy},
-                    createSolidBrush(getSysColor(COLOR_BTNFACE)));
-        dc.setBkMode(TRANSPARENT);
-        dc.textOut(r.l + 8, r.t, text());
+    if (buttonType() == BS_GROUPBOX) {
+        paintGroupBox(dc);
         return;
     }
     if (isCheckBox() || isRadio()) {
-        fillBackground(dc, r, WM_CTLCOLORSTATIC, getSysColor(COLOR_BTNFACE));
-        const int32_t box = 13;
-        const Rect b{r.l, r.t + static_cast<int32_t>((r.height() - box) / 2), r.l + box, 0};
-        const Rect mark{b.l, b.t, b.l + box, b.t + box};
-        dc.fillRect(mark, createSolidBrush(getSysColor(m_pushed || !isEnabled() ? COLOR_BTNFACE : COLOR_WINDOW)));
-        dc.draw3dRect(mark, getSysColor(COLOR_BTNSHADOW), getSysColor(COLOR_BTNHIGHLIGHT));
-        if (m_check != BST_UNCHECKED) {
-            const Rect inner = mark.inflatedBy(-3, -3);
-            dc.fillRect(inner, createSolidBrush(getSysColor(m_check == BST_CHECKED
-                                                                ? (isEnabled() ? COLOR_BTNTEXT : COLOR_GRAYTEXT)
-                                                                : COLOR_BTNSHADOW)));
-        }
-        dc.setBkMode(TRANSPARENT);
-        drawText(dc, {r.l + box + 4, r.t, r.r, r.b}, text(), 0);
-        if (focused)
-            dc.drawFocusRect({r.l + box + 2, r.t, r.r, r.b});
+        paintMark(dc);
         return;
     }
-    dc.fillRect(r, createSolidBrush(getSysColor(COLOR_BTNFACE)));
+    const Rect r = clientRect();
     const bool sunken = m_pushed || ((style() & BS_PUSHLIKE) != 0 && m_check == BST_CHECKED);
-    if (sunken)
-        dc.draw3dRect(r, getSysColor(COLOR_BTNSHADOW), getSysColor(COLOR_BTNHIGHLIGHT));
-    else
-        dc.draw3dRect(r, getSysColor(COLOR_BTNHIGHLIGHT), getSysColor(COLOR_3DDKSHADOW));
-    if (t == BS_DEFPUSHBUTTON || focused)
-        dc.draw3dRect(r.inflatedBy(-1, -1), getSysColor(COLOR_WINDOWFRAME), getSysColor(COLOR_WINDOWFRAME));
+    const Rect inside = drawPushButtonFrame(dc, r, showsDefaultOutline(), sunken);
     dc.setTextColor(textColor());
     dc.setBkMode(TRANSPARENT);
-    const Rect face = sunken ? r.offsetBy(1, 1) : r;
+    const Rect face = sunken ? inside.offsetBy(1, 1) : inside;
     if (m_icon != nullptr)
         drawIcon(dc,
                  {face.l + static_cast<int32_t>((face.width() - m_icon->width()) / 2),
                   face.t + static_cast<int32_t>((face.height() - m_icon->height()) / 2)},
                  *m_icon);
     else
-        drawText(dc, face, text(), 1);
-    if (focused)
+        drawFaceText(dc, face, text(), 1);
+    if (ui().focus() == hwnd())
         dc.drawFocusRect(r.inflatedBy(-4, -4));
 }
 

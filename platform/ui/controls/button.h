@@ -24,6 +24,10 @@ protected:
 
 private:
     void paint();
+    void paintGroupBox(Dc& dc);
+    void paintMark(Dc& dc); // check boxes and radio buttons
+    bool showsDefaultOutline() const;
+    void invalidateDefaultSiblings(); // the default button's outline follows the focus among push buttons
     void uncheckGroupSiblings();
 
     int32_t m_check = 0;

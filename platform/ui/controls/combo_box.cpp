@@ -1,6 +1,7 @@
 #include "platform/ui/controls/combo_box.h"
 
 #include "platform/base/user_constants.h"
+#include "platform/gfx/frame_control.h"
 #include "platform/gfx/gdi_objects.h"
 #include "platform/ui/core/paint_dc.h"
 #include "platform/ui/core/ui.h"
@@ -53,6 +54,15 @@ public:
         default:
             return Window::handle(msg);
         }
+    }
+
+protected:
+    // The classic drop list has a plain dark line round it, not a pop-up's raised ring.
+    void paintNonClient(Dc& dc) override
+    {
+        const ColorRef line = getSysColor(COLOR_WINDOWFRAME);
+        dc.draw3dRect({0, 0, static_cast<int32_t>(windowRect().width()), static_cast<int32_t>(windowRect().height())},
+                      line, line);
     }
 
 private:
@@ -184,6 +194,7 @@ bool ComboBox::showDropDown(bool show)
     m_dropList = raw->hwnd();
     raw->show(SW_SHOWNOACTIVATE);
     ui().setCapture(m_dropList);
+    invalidate(false); // the drop button shows pushed while the list is open
     return true;
 }
 
@@ -199,6 +210,7 @@ void ComboBox::closeUp()
     if (Window* w = ui().window(list))
         w->destroy();
     m_dropListObject.reset();
+    invalidate(false);
     if (isAlive(self, this))
         notifyCommand(CBN_CLOSEUP);
 }
@@ -309,28 +321,25 @@ void ComboBox::paint()
     PaintDc dc(*this);
     const Rect r = clientRect();
     dc.fillRect(r, createSolidBrush(getSysColor(isEnabled() ? COLOR_WINDOW : COLOR_BTNFACE)));
-    dc.draw3dRect(r, getSysColor(COLOR_BTNSHADOW), getSysColor(COLOR_BTNHIGHLIGHT));
-    const Rect arrow{r.r - 16, r.t + 1, r.r - 1, r.b - 1};
-    dc.fillRect(arrow, createSolidBrush(getSysColor(COLOR_BTNFACE)));
-    dc.draw3dRect(arrow, getSysColor(COLOR_BTNHIGHLIGHT), getSysColor(COLOR_3DDKSHADOW));
-    const int32_t cx = (arrow.l + arrow.r) / 2;
-    const int32_t cy = (arrow.t + arrow.b) / 2;
-    for (int32_t i = 0; i < 4; ++i)
-        dc.fillRect({cx - 3 + i, cy - 1 + i, cx + 4 - i, cy + i},
-                    createSolidBrush(getSysColor(isEnabled() ? COLOR_BTNTEXT : COLOR_GRAYTEXT)));
-    int32_t x = 3;
+    const Rect well = drawClientEdge(dc);
+    const int32_t buttonWidth = std::min<int32_t>(fixedSystemMetric(SM_CXVSCROLL), static_cast<int32_t>(well.width()));
+    const Rect button{well.r - buttonWidth, well.t, well.r, well.b};
+    drawArrowButton(dc, button, Glyph::kDropArrow, isDroppedDown(), isEnabled(), true);
+    int32_t x = well.l + 1;
     if (m_imageList != nullptr && m_curSel >= 0 && m_images[static_cast<size_t>(m_curSel)] >= 0) {
         m_imageList->draw(dc, m_images[static_cast<size_t>(m_curSel)], {x, (r.b - m_imageList->imageHeight()) / 2},
                           ILD_TRANSPARENT);
         x += m_imageList->imageWidth() + 2;
     }
     const bool focused = ui().focus() == hwnd();
-    const Rect textArea{x - 1, r.t + 2, arrow.l - 1, r.b - 2};
+    const Rect textArea{x - 1, well.t + 1, button.l - 1, well.b - 1};
     if (focused)
         dc.fillRect(textArea, createSolidBrush(getSysColor(COLOR_HIGHLIGHT)));
     dc.setBkMode(TRANSPARENT);
     dc.setTextColor(getSysColor(!isEnabled() ? COLOR_GRAYTEXT : (focused ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT)));
-    drawText(dc, {x, r.t, arrow.l - 2, r.b}, m_curSel >= 0 ? m_items.at(m_curSel).text : text(), 0);
+    drawText(dc, {x + 1, r.t, button.l - 2, r.b}, m_curSel >= 0 ? m_items.at(m_curSel).text : text(), 0);
+    if (focused)
+        dc.drawFocusRect(textArea);
 }
 
 } // namespace pf

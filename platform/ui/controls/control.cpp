@@ -2,6 +2,7 @@
 
 #include "platform/base/user_constants.h"
 #include "platform/gfx/dc.h"
+#include "platform/gfx/edge.h"
 #include "platform/gfx/gdi_objects.h"
 #include "platform/ui/core/ui.h"
 
@@ -53,7 +54,9 @@ void Control::fillBackground(Dc& dc, const Rect& r, uint32_t ctlColorMessage, Co
         dc.fillRect(r, *brush);
 }
 
-void Control::drawText(Dc& dc, const Rect& r, std::string_view text, uint32_t align)
+namespace {
+
+Point textOrigin(Dc& dc, const Rect& r, std::string_view text, uint32_t align)
 {
     const Size extent = dc.getTextExtent(text);
     int32_t x = r.l;
@@ -61,11 +64,47 @@ void Control::drawText(Dc& dc, const Rect& r, std::string_view text, uint32_t al
         x = r.l + static_cast<int32_t>((r.width() - extent.cx) / 2);
     else if (align == 2)
         x = r.r - extent.cx;
-    const int32_t y = r.t + static_cast<int32_t>((r.height() - extent.cy) / 2);
+    return {x, r.t + static_cast<int32_t>((r.height() - extent.cy) / 2)};
+}
+
+} // namespace
+
+void Control::drawText(Dc& dc, const Rect& r, std::string_view text, uint32_t align)
+{
+    const Point at = textOrigin(dc, r, text, align);
     const int32_t saved = dc.saveDc();
     dc.intersectClipRect(r);
-    dc.textOut(x, y, text);
+    dc.textOut(at.x, at.y, text);
     dc.restoreDc(saved);
+}
+
+void Control::drawFaceText(Dc& dc, const Rect& r, std::string_view text, uint32_t align)
+{
+    if (isEnabled()) {
+        drawText(dc, r, text, align);
+        return;
+    }
+    const Point at = textOrigin(dc, r, text, align);
+    const int32_t saved = dc.saveDc();
+    dc.intersectClipRect({r.l, r.t, r.r + 1, r.b + 1}); // room for the highlight below and right
+    drawEtchedText(dc, at.x, at.y, text);
+    dc.restoreDc(saved);
+}
+
+Rect Control::drawClientEdge(Dc& dc)
+{
+    const Rect r = clientRect();
+    const bool bordered = (style() & WS_BORDER) != 0;
+    return drawEdge(dc, r, bordered ? EdgeKind::kSunkenInner : EdgeKind::kSunken);
+}
+
+void Control::paintNonClient(Dc& dc)
+{
+    Window::paintNonClient(dc);
+    if (!isChild() || (style() & (WS_BORDER | WS_DLGFRAME | WS_THICKFRAME)) != WS_BORDER)
+        return;
+    drawEdge(dc, {0, 0, static_cast<int32_t>(windowRect().width()), static_cast<int32_t>(windowRect().height())},
+             EdgeKind::kSunkenOuter);
 }
 
 std::vector<Window*> groupOf(Window& member)

@@ -1,6 +1,7 @@
 #pragma once
-// What every standard control shares: notifying its parent, asking the parent for colours, the flat look's
-// colours, and the rule that code running after a notification stops when the control died in it.
+// What every standard control shares: notifying its parent, asking the parent for colours, the sunken well and
+// etched text of the classic look, and the rule that code running after a notification stops when the control died
+// in it.
 #include "platform/base/color.h"
 #include "platform/ui/core/window.h"
 
@@ -27,6 +28,12 @@ protected:
     // a brush fills, a hollow brush leaves it alone, no answer fills `fallback`.
     void fillBackground(Dc& dc, const Rect& r, uint32_t ctlColorMessage, ColorRef fallback);
     void drawText(Dc& dc, const Rect& r, std::string_view text, uint32_t align); // 0 left, 1 centre, 2 right
+    // Text on the button face: as drawText, but etched when the control is disabled.
+    void drawFaceText(Dc& dc, const Rect& r, std::string_view text, uint32_t align);
+    // The sunken well of edits and lists, drawn over what the client shows. A WS_BORDER control's frame holds the
+    // outer ring and its client the inner one; without WS_BORDER both lie in the client. Returns what is inside.
+    Rect drawClientEdge(Dc& dc);
+    void paintNonClient(Dc& dc) override; // a WS_BORDER control's border is the outer ring of its well
     bool takesFocusOnClick() const { return true; }
 };
 

@@ -283,6 +283,8 @@ void Edit::paint()
                     .cx;
         dc.fillRect({x, 1, x + 1, 1 + lineHeight}, createSolidBrush(getSysColor(COLOR_WINDOWTEXT)));
     }
+    if ((style() & WS_BORDER) != 0)
+        drawClientEdge(dc);
 }
 
 // ---- rich edit

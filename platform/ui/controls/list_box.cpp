@@ -246,6 +246,7 @@ void ListBox::paint()
         if (focused && i == getCurSel())
             dc.drawFocusRect(row);
     }
+    drawClientEdge(dc);
 }
 
 } // namespace pf

@@ -1,6 +1,7 @@
 #include "platform/ui/controls/list_view.h"
 
 #include "platform/base/user_constants.h"
+#include "platform/gfx/edge.h"
 #include "platform/gfx/gdi_objects.h"
 #include "platform/ui/core/paint_dc.h"
 #include "platform/ui/core/ui.h"
@@ -503,9 +504,9 @@ void ListView::paint()
         for (const Column& c : m_columns) {
             const Rect h{x, 0, x + c.width, headerHeight()};
             dc.fillRect(h, createSolidBrush(getSysColor(COLOR_BTNFACE)));
-            dc.draw3dRect(h, getSysColor(COLOR_BTNHIGHLIGHT), getSysColor(COLOR_BTNSHADOW));
+            drawEdge(dc, h, EdgeKind::kButton);
             dc.setTextColor(getSysColor(COLOR_BTNTEXT));
-            drawText(dc, h.inflatedBy(-4, 0), c.heading, 0);
+            drawFaceText(dc, h.inflatedBy(-4, 0), c.heading, 0);
             x += c.width;
         }
     }
@@ -539,6 +540,7 @@ void ListView::paint()
         if (focused && (it.state & LVIS_FOCUSED) != 0)
             dc.drawFocusRect(label);
     }
+    drawClientEdge(dc);
 }
 
 } // namespace pf

@@ -1,6 +1,7 @@
 #include "platform/ui/controls/scroll_bar.h"
 
 #include "platform/base/user_constants.h"
+#include "platform/gfx/frame_control.h"
 #include "platform/gfx/gdi_objects.h"
 #include "platform/ui/core/paint_dc.h"
 #include "platform/ui/core/ui.h"
@@ -100,11 +101,13 @@ LResult ScrollBar::handle(const Msg& msg)
         const Point p = pointFromLParam(msg.lParam);
         ui().setCapture(self);
         m_tracking = true;
-        if (arrowRect(true).contains(p))
-            notifyScroll(SB_LINEUP, 0);
-        else if (arrowRect(false).contains(p))
-            notifyScroll(SB_LINEDOWN, 0);
-        else if (thumbRect().contains(p)) {
+        if (arrowRect(true).contains(p) || arrowRect(false).contains(p)) {
+            const bool up = arrowRect(true).contains(p);
+            m_heldArrow = up ? 1 : 2;
+            m_heldInside = true;
+            invalidate(true);
+            notifyScroll(up ? SB_LINEUP : SB_LINEDOWN, 0);
+        } else if (thumbRect().contains(p)) {
             m_dragging = true;
             m_dragPos = m_info.nPos;
             m_grab = isVertical() ? p.y - thumbRect().t : p.x - thumbRect().l;
@@ -115,6 +118,13 @@ LResult ScrollBar::handle(const Msg& msg)
         return 0;
     }
     case WM_MOUSEMOVE:
+        if (m_heldArrow != 0) {
+            const bool inside = arrowRect(m_heldArrow == 1).contains(pointFromLParam(msg.lParam));
+            if (inside != m_heldInside) {
+                m_heldInside = inside;
+                invalidate(true);
+            }
+        }
         if (m_dragging) {
             const int32_t next = posFromPoint(pointFromLParam(msg.lParam));
             if (next != m_dragPos) {
@@ -128,6 +138,7 @@ LResult ScrollBar::handle(const Msg& msg)
         if (!m_tracking)
             return 0;
         m_tracking = false;
+        m_heldArrow = 0;
         const bool dragged = m_dragging;
         m_dragging = false;
         if (ui().capture() == self)
@@ -155,16 +166,9 @@ LResult ScrollBar::handle(const Msg& msg)
 void ScrollBar::paint()
 {
     PaintDc dc(*this);
-    const Rect r = clientRect();
-    dc.fillRect(r, createSolidBrush(getSysColor(COLOR_SCROLLBAR)));
-    for (const bool up : {true, false}) {
-        const Rect a = arrowRect(up);
-        dc.fillRect(a, createSolidBrush(getSysColor(COLOR_BTNFACE)));
-        dc.draw3dRect(a, getSysColor(COLOR_BTNHIGHLIGHT), getSysColor(COLOR_3DDKSHADOW));
-    }
-    const Rect t = thumbRect();
-    dc.fillRect(t, createSolidBrush(getSysColor(COLOR_BTNFACE)));
-    dc.draw3dRect(t, getSysColor(COLOR_BTNHIGHLIGHT), getSysColor(COLOR_3DDKSHADOW));
+    const bool scrolls = m_info.nMax > m_info.nMin;
+    drawScrollBar(
+        dc, {clientRect(), isVertical(), scrolls ? thumbRect() : Rect{}, m_heldInside ? m_heldArrow : 0, isEnabled()});
 }
 
 } // namespace pf

@@ -31,6 +31,8 @@ private:
     int32_t m_dragPos = 0;
     int32_t m_grab = 0;
     bool m_tracking = false;
+    int32_t m_heldArrow = 0;   // the arrow pressed: 1 up or left, 2 down or right; 0 none
+    bool m_heldInside = false; // the pointer is still over it, so it shows pushed
 };
 
 } // namespace pf

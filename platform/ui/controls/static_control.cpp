@@ -1,6 +1,7 @@
 #include "platform/ui/controls/static_control.h"
 
 #include "platform/base/user_constants.h"
+#include "platform/gfx/edge.h"
 #include "platform/gfx/gdi_objects.h"
 #include "platform/ui/core/paint_dc.h"
 
@@ -41,7 +42,7 @@ void StaticControl::paint()
     const Rect r = clientRect();
     const uint32_t type = style() & SS_TYPEMASK;
     if (type == SS_ETCHEDHORZ) {
-        dc.draw3dRect({r.l, r.t, r.r, r.t + 2}, getSysColor(COLOR_BTNSHADOW), getSysColor(COLOR_BTNHIGHLIGHT));
+        drawEtchedLine(dc, {r.l, r.t}, static_cast<int32_t>(r.width()), false);
         return;
     }
     fillBackground(dc, r, WM_CTLCOLORSTATIC, getSysColor(COLOR_BTNFACE));
@@ -59,7 +60,10 @@ void StaticControl::paint()
     int32_t x = align == 1 ? static_cast<int32_t>((r.width() - extent.cx) / 2) : (align == 2 ? r.r - extent.cx : 0);
     const int32_t saved = dc.saveDc();
     dc.intersectClipRect(r);
-    dc.textOut(x, 0, text());
+    if (isEnabled())
+        dc.textOut(x, 0, text());
+    else
+        drawEtchedText(dc, x, 0, text());
     dc.restoreDc(saved);
 }
 

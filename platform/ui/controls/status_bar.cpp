@@ -1,8 +1,12 @@
 #include "platform/ui/controls/status_bar.h"
 
 #include "platform/base/user_constants.h"
+#include "platform/gfx/edge.h"
+#include "platform/gfx/frame_control.h"
 #include "platform/gfx/gdi_objects.h"
 #include "platform/ui/core/paint_dc.h"
+
+#include <algorithm>
 
 namespace pf {
 
@@ -67,17 +71,29 @@ LResult StatusBar::handle(const Msg& msg)
     }
 }
 
+bool StatusBar::showsSizeGrip() const
+{
+    const Window* top = parent() != nullptr ? parent()->topLevel() : nullptr;
+    return top != nullptr && (top->style() & WS_THICKFRAME) != 0;
+}
+
 void StatusBar::paint()
 {
     PaintDc dc(*this);
-    dc.fillRect(clientRect(), createSolidBrush(getSysColor(COLOR_BTNFACE)));
+    const Rect r = clientRect();
+    dc.fillRect(r, createSolidBrush(getSysColor(COLOR_BTNFACE)));
     dc.setBkMode(TRANSPARENT);
     dc.setTextColor(getSysColor(COLOR_BTNTEXT));
+    const int32_t grip = showsSizeGrip() ? static_cast<int32_t>(r.height()) : 0;
     for (int32_t i = 0; i < partCount(); ++i) {
-        const Rect pane = paneRect(i).inflatedBy(-1, -2);
-        dc.draw3dRect(pane, getSysColor(COLOR_BTNSHADOW), getSysColor(COLOR_BTNHIGHLIGHT));
+        Rect pane = paneRect(i).inflatedBy(-1, -2);
+        if (i == partCount() - 1)
+            pane.r = std::max(pane.l, std::min(pane.r, r.r - grip));
+        drawEdge(dc, pane, EdgeKind::kSunkenOuter);
         drawText(dc, pane.inflatedBy(-3, 0), m_texts[static_cast<size_t>(i)], 0);
     }
+    if (grip > 0)
+        drawSizeGrip(dc, {r.r - grip, r.t, r.r, r.b});
 }
 
 } // namespace pf

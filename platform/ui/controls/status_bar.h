@@ -25,6 +25,7 @@ protected:
 
 private:
     void paint();
+    bool showsSizeGrip() const; // when its top-level window can be resized
 
     std::vector<int32_t> m_edges{-1};
     std::vector<std::string> m_texts{std::string()};

@@ -1,6 +1,7 @@
 #include "platform/ui/controls/tab_control.h"
 
 #include "platform/base/user_constants.h"
+#include "platform/gfx/edge.h"
 #include "platform/gfx/gdi_objects.h"
 #include "platform/ui/core/paint_dc.h"
 #include "platform/ui/core/ui.h"
@@ -12,6 +13,22 @@ namespace pf {
 namespace {
 
 constexpr int32_t kTabHeight = 20;
+
+// A tab header: face inside, highlight up its left side and across its top, dark shadow then shadow down its
+// right; the two top corners are cut by a pixel and the bottom stays open onto the page.
+void drawTabHeader(Dc& dc, const Rect& t)
+{
+    const Brush highlight = createSolidBrush(getSysColor(COLOR_BTNHIGHLIGHT));
+    const Brush dark = createSolidBrush(getSysColor(COLOR_3DDKSHADOW));
+    const Brush shadow = createSolidBrush(getSysColor(COLOR_BTNSHADOW));
+    dc.fillRect({t.l + 1, t.t + 1, t.r - 1, t.b}, createSolidBrush(getSysColor(COLOR_BTNFACE)));
+    dc.fillRect({t.l, t.t + 2, t.l + 1, t.b}, highlight);
+    dc.fillRect({t.l + 1, t.t + 1, t.l + 2, t.t + 2}, highlight);
+    dc.fillRect({t.l + 2, t.t, t.r - 2, t.t + 1}, highlight);
+    dc.fillRect({t.r - 2, t.t + 1, t.r - 1, t.t + 2}, dark);
+    dc.fillRect({t.r - 1, t.t + 2, t.r, t.b}, dark);
+    dc.fillRect({t.r - 2, t.t + 2, t.r - 1, t.b}, shadow);
+}
 
 } // namespace
 
@@ -118,20 +135,23 @@ void TabControl::paint()
     PaintDc dc(*this);
     const Rect r = clientRect();
     fillBackground(dc, r, WM_CTLCOLORSTATIC, getSysColor(COLOR_BTNFACE));
-    dc.draw3dRect({r.l, kTabHeight, r.r, r.b}, getSysColor(COLOR_BTNHIGHLIGHT), getSysColor(COLOR_3DDKSHADOW));
+    drawEdge(dc, {r.l, kTabHeight, r.r, r.b}, EdgeKind::kButton);
     dc.setBkMode(TRANSPARENT);
     dc.setTextColor(textColor());
-    for (int32_t i = 0; i < getItemCount(); ++i) {
-        Rect t = getItemRect(i);
-        if (i == m_curSel)
-            t = {t.l - 2, t.t, t.r + 2, t.b + 1};
-        else
-            t.t += 2;
-        dc.fillRect(t, createSolidBrush(getSysColor(COLOR_BTNFACE)));
-        dc.draw3dRect(t, getSysColor(COLOR_BTNHIGHLIGHT), getSysColor(COLOR_3DDKSHADOW));
-        drawText(dc, t, m_items[static_cast<size_t>(i)], 1);
-        if (i == m_curSel && ui().focus() == hwnd())
-            dc.drawFocusRect(t.inflatedBy(-3, -3));
+    // The chosen tab last: it stands two pixels wider and taller than its neighbours and overlaps them.
+    for (int32_t pass = 0; pass < 2; ++pass) {
+        for (int32_t i = 0; i < getItemCount(); ++i) {
+            const bool chosen = i == m_curSel;
+            if (chosen != (pass == 1))
+                continue;
+            Rect t = getItemRect(i);
+            t = chosen ? Rect{t.l - 2, t.t, t.r + 2, t.b + 2} : Rect{t.l, t.t + 2, t.r, t.b};
+            drawTabHeader(dc, t);
+            const Rect caption = chosen ? Rect{t.l, t.t, t.r, t.b - 2} : t;
+            drawFaceText(dc, caption, m_items[static_cast<size_t>(i)], 1);
+            if (chosen && ui().focus() == hwnd())
+                dc.drawFocusRect(caption.inflatedBy(-3, -3));
+        }
     }
 }
 

@@ -1,6 +1,8 @@
 #include "platform/ui/controls/tool_bar.h"
 
 #include "platform/base/user_constants.h"
+#include "platform/gfx/edge.h"
+#include "platform/gfx/frame_control.h"
 #include "platform/gfx/gdi_objects.h"
 #include "platform/ui/core/paint_dc.h"
 #include "platform/ui/core/ui.h"
@@ -111,10 +113,21 @@ LResult ToolBar::handle(const Msg& msg)
         if (i < 0 || !m_buttons[static_cast<size_t>(i)].enabled)
             return 0;
         m_pressed = i;
+        m_hot = i;
         ui().setCapture(self);
         invalidate(itemRect(i), true);
         return 0;
     }
+    case WM_MOUSEMOVE: {
+        const int32_t under = hitTest(pointFromLParam(msg.lParam));
+        setHot(under >= 0 && m_buttons[static_cast<size_t>(under)].enabled ? under : -1);
+        if (m_hot >= 0)
+            ui().trackMouseLeave(self);
+        return 0;
+    }
+    case kMsgMouseLeave:
+        setHot(-1);
+        return 0;
     case WM_LBUTTONUP: {
         const int32_t pressed = m_pressed;
         m_pressed = -1;
@@ -134,25 +147,42 @@ LResult ToolBar::handle(const Msg& msg)
     }
 }
 
+void ToolBar::setHot(int32_t index)
+{
+    if (index == m_hot)
+        return;
+    if (m_hot >= 0)
+        invalidate(itemRect(m_hot), true);
+    m_hot = index;
+    if (m_hot >= 0)
+        invalidate(itemRect(m_hot), true);
+}
+
 void ToolBar::paint()
 {
     PaintDc dc(*this);
     const Rect r = clientRect();
     dc.fillRect(r, createSolidBrush(getSysColor(COLOR_BTNFACE)));
-    dc.draw3dRect(r, getSysColor(COLOR_BTNHIGHLIGHT), getSysColor(COLOR_BTNSHADOW));
+    drawEtchedLine(dc, {r.l, r.t}, static_cast<int32_t>(r.width()), false); // parts the bar from the menu
     for (int32_t i = 0; i < buttonCount(); ++i) {
         const Item& item = m_buttons[static_cast<size_t>(i)];
         const Rect b = itemRect(i);
         if (item.button.command == 0) {
-            dc.draw3dRect({b.l + 3, b.t, b.l + 5, b.b}, getSysColor(COLOR_BTNSHADOW), getSysColor(COLOR_BTNHIGHLIGHT));
+            drawEtchedLine(dc, {b.l + 3, b.t + 1}, static_cast<int32_t>(b.height()) - 2, true);
             continue;
         }
-        if (item.checked || i == m_pressed)
-            dc.draw3dRect(b, getSysColor(COLOR_BTNSHADOW), getSysColor(COLOR_BTNHIGHLIGHT));
+        const bool down = i == m_pressed && m_hot == i;
+        const bool sunken = item.checked || down;
+        if (item.checked && !down)
+            drawDitheredTrack(dc, b.inflatedBy(-1, -1));
+        if (sunken)
+            drawEdge(dc, b, EdgeKind::kSunkenOuter);
+        else if (i == m_hot || i == m_pressed)
+            drawEdge(dc, b, EdgeKind::kRaisedInner);
         if (m_images != nullptr && item.button.image >= 0)
             m_images->draw(dc, item.button.image,
-                           {b.l + static_cast<int32_t>((b.width() - m_images->imageWidth()) / 2),
-                            b.t + static_cast<int32_t>((b.height() - m_images->imageHeight()) / 2)},
+                           {b.l + static_cast<int32_t>((b.width() - m_images->imageWidth()) / 2) + (sunken ? 1 : 0),
+                            b.t + static_cast<int32_t>((b.height() - m_images->imageHeight()) / 2) + (sunken ? 1 : 0)},
                            item.enabled ? ILD_TRANSPARENT : ILD_TRANSPARENT | ILD_BLEND50);
     }
 }

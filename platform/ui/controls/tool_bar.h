@@ -1,7 +1,7 @@
 #pragma once
 // The tool bar at the top of a frame: buttons with a command id and an image, separators, check and enable
 // states. A click on an enabled button sends WM_COMMAND(id, 0) to the parent frame, which routes it to the
-// active view first.
+// active view first. Buttons are flat until the pointer is over them (raised) or they are down or checked (sunken).
 #include "platform/gfx/image_list.h"
 #include "platform/ui/controls/control.h"
 #include "platform/ui/core/resources.h"
@@ -40,9 +40,12 @@ private:
     void paint();
     int32_t hitTest(Point p) const;
 
+    void setHot(int32_t index);
+
     std::vector<Item> m_buttons;
     ImageListRef m_images;
     int32_t m_pressed = -1;
+    int32_t m_hot = -1; // the button under the pointer, raised
 };
 
 } // namespace pf

@@ -1,6 +1,8 @@
 #include "platform/ui/controls/trackbar.h"
 
 #include "platform/base/user_constants.h"
+#include "platform/gfx/edge.h"
+#include "platform/gfx/frame_control.h"
 #include "platform/gfx/gdi_objects.h"
 #include "platform/ui/core/paint_dc.h"
 #include "platform/ui/core/ui.h"
@@ -246,20 +248,22 @@ void Trackbar::paint()
     PaintDc dc(*this);
     const Rect r = clientRect();
     fillBackground(dc, r, WM_CTLCOLORSTATIC, getSysColor(COLOR_BTNFACE));
+    // The channel reaches half a thumb past the first and last positions, sunken round a one-pixel white groove.
     const Point a = pointForPos(m_min);
     const Point b = pointForPos(m_max);
-    const Rect channel = isVertical() ? Rect{a.x - 2, a.y, a.x + 2, b.y + 1} : Rect{a.x, a.y - 2, b.x + 1, a.y + 2};
+    const int32_t reach = kThumbLength / 2;
+    const Rect channel = isVertical() ? Rect{a.x - 2, a.y - reach, a.x + 3, b.y + reach + 1}
+                                      : Rect{a.x - reach, a.y - 2, b.x + reach + 1, a.y + 3};
     dc.fillRect(channel, createSolidBrush(getSysColor(COLOR_WINDOW)));
-    dc.draw3dRect(channel, getSysColor(COLOR_BTNSHADOW), getSysColor(COLOR_BTNHIGHLIGHT));
+    drawEdge(dc, channel, EdgeKind::kSunken);
+    const Brush tickBrush = createSolidBrush(getSysColor(isEnabled() ? COLOR_BTNTEXT : COLOR_BTNSHADOW));
     const int64_t ticks = (int64_t{m_max} - m_min) / m_ticFreq;
     for (int64_t i = 0; i <= ticks && ticks <= 1000; ++i) {
         const Point t = pointForPos(static_cast<int32_t>(m_min + i * m_ticFreq));
         const Rect tick = isVertical() ? Rect{r.r - 4, t.y, r.r - 1, t.y + 1} : Rect{t.x, r.b - 4, t.x + 1, r.b - 1};
-        dc.fillRect(tick, createSolidBrush(getSysColor(COLOR_BTNTEXT)));
+        dc.fillRect(tick, tickBrush);
     }
-    const Rect thumb = thumbRect();
-    dc.fillRect(thumb, createSolidBrush(getSysColor(m_drag == Drag::kThumb ? COLOR_3DLIGHT : COLOR_BTNFACE)));
-    dc.draw3dRect(thumb, getSysColor(COLOR_BTNHIGHLIGHT), getSysColor(COLOR_3DDKSHADOW));
+    drawPointedThumb(dc, thumbRect(), isVertical(), m_drag == Drag::kThumb);
     if (ui().focus() == hwnd())
         dc.drawFocusRect(r);
 }

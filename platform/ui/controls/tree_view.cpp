@@ -1,8 +1,10 @@
 #include "platform/ui/controls/tree_view.h"
 
 #include "platform/base/user_constants.h"
+#include "platform/gfx/frame_control.h"
 #include "platform/gfx/gdi_objects.h"
 #include "platform/gfx/memory_dc.h"
+#include "platform/gfx/surface_dc.h"
 #include "platform/ui/core/paint_dc.h"
 #include "platform/ui/core/ui.h"
 
@@ -28,22 +30,27 @@ uint32_t stateImageBits(uint32_t index)
     return (index & 15u) << 12;
 }
 
-// The check box pictures of TVS_CHECKBOXES: index 0 unused, 1 unchecked, 2 checked.
+// The check box pictures of TVS_CHECKBOXES, drawn as a dialog's check boxes are: index 0 unused, 1 unchecked,
+// 2 checked; opaque over the box only.
 ImageListRef makeCheckBoxImages()
 {
-    ImageListRef list = ImageList::create(16, 16, ILC_COLOR32, 3, 0);
+    constexpr int32_t kSide = 16;
+    const Rect box{2, 2, 15, 15};
+    ImageListRef list = ImageList::create(kSide, kSide, ILC_COLOR32, 3, 0);
     for (int32_t picture = 0; picture < 3; ++picture) {
-        std::vector<uint32_t> argb(256, 0);
-        std::vector<uint8_t> mask(256, 1);
-        for (int32_t y = 2; y < 15 && picture > 0; ++y) {
-            for (int32_t x = 2; x < 15; ++x) {
-                const bool edge = x == 2 || y == 2 || x == 14 || y == 14;
-                const bool tick = picture == 2 && x >= 5 && x <= 11 && y >= 5 && y <= 11;
-                argb[static_cast<size_t>(y * 16 + x)] = edge || tick ? 0xFF000000u : 0xFFFFFFFFu;
-                mask[static_cast<size_t>(y * 16 + x)] = 0;
+        auto surface = std::make_shared<Surface32>(kSide, kSide);
+        SurfaceDc dc(surface);
+        if (picture > 0)
+            drawCheckBox(dc, box, picture == 2 ? BST_CHECKED : BST_UNCHECKED, false, true);
+        std::vector<uint32_t> argb(kSide * kSide, 0);
+        std::vector<uint8_t> mask(kSide * kSide, 1);
+        for (int32_t y = box.t; y < box.b && picture > 0; ++y) {
+            for (int32_t x = box.l; x < box.r; ++x) {
+                argb[static_cast<size_t>(y * kSide + x)] = 0xFF000000u | surface->pixel(x, y);
+                mask[static_cast<size_t>(y * kSide + x)] = 0;
             }
         }
-        list->addIcon(*Icon::create(16, 16, std::move(argb), std::move(mask)));
+        list->addIcon(*Icon::create(kSide, kSide, std::move(argb), std::move(mask)));
     }
     return list;
 }
@@ -538,7 +545,10 @@ void TreeView::paint()
         dc.setTextColor(
             getSysColor(selected && focused ? COLOR_HIGHLIGHTTEXT : (isEnabled() ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT)));
         drawText(dc, label.inflatedBy(-2, 0), n.text, 0);
+        if (selected && focused)
+            dc.drawFocusRect(label);
     }
+    drawClientEdge(dc);
 }
 
 } // namespace pf

@@ -1,6 +1,7 @@
 #include "platform/ui/controls/up_down.h"
 
 #include "platform/base/user_constants.h"
+#include "platform/gfx/frame_control.h"
 #include "platform/gfx/gdi_objects.h"
 #include "platform/ui/core/paint_dc.h"
 #include "platform/ui/core/ui.h"
@@ -146,19 +147,11 @@ LResult UpDown::handle(const Msg& msg)
 void UpDown::paint()
 {
     PaintDc dc(*this);
+    const bool horizontal = (style() & UDS_HORZ) != 0;
     for (const bool up : {true, false}) {
-        const Rect a = arrowRect(up);
-        const bool sunken = m_pressed && m_pressedUp == up;
-        dc.fillRect(a, createSolidBrush(getSysColor(COLOR_BTNFACE)));
-        dc.draw3dRect(a, getSysColor(sunken ? COLOR_BTNSHADOW : COLOR_BTNHIGHLIGHT),
-                      getSysColor(sunken ? COLOR_BTNHIGHLIGHT : COLOR_3DDKSHADOW));
-        const int32_t cx = (a.l + a.r) / 2;
-        const int32_t cy = (a.t + a.b) / 2;
-        const Brush arrow = createSolidBrush(getSysColor(isEnabled() ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
-        for (int32_t i = 0; i < 3; ++i) {
-            const int32_t row = up ? cy - 1 + i : cy + 1 - i;
-            dc.fillRect({cx - i, row, cx + i + 1, row + 1}, arrow);
-        }
+        const Glyph arrow =
+            horizontal ? (up ? Glyph::kArrowRight : Glyph::kArrowLeft) : (up ? Glyph::kArrowUp : Glyph::kArrowDown);
+        drawArrowButton(dc, arrowRect(up), arrow, m_pressed && m_pressedUp == up, isEnabled());
     }
 }
 

@@ -13,10 +13,13 @@ namespace pf {
 
 class Window;
 
+// With MF_CHECKED, the item's mark is a radio dot instead of a tick: one choice of a group.
+constexpr uint32_t MFT_RADIOCHECK = 0x200;
+
 struct MenuItem {
     uint32_t id = 0; // command id; 0 for separators and popups
     std::string text;
-    uint32_t flags = 0;          // MF_GRAYED, MF_DISABLED, MF_CHECKED, MF_SEPARATOR
+    uint32_t flags = 0;          // MF_GRAYED, MF_DISABLED, MF_CHECKED (MFT_RADIOCHECK: a dot), MF_SEPARATOR
     std::vector<MenuItem> popup; // the items of a popup; empty for a command
     bool isPopup() const { return !popup.empty(); }
     bool isChoosable() const { return (flags & 0x803u) == 0 && !isPopup(); } // not grayed, disabled, separator

@@ -43,6 +43,8 @@ constexpr uint32_t kMsgNonClientClick = kLayerMessageBase + 3;
 // A command routed by a frame (menu, accelerator, tool bar) to its active view: wParam = id | code << 16. The view
 // answers non-zero when it handled it; otherwise the MDI child and then the frame get it.
 constexpr uint32_t kMsgRouteCommand = kLayerMessageBase + 4;
+// Sent once to a window that asked with Ui::trackMouseLeave, when the pointer next moves over another window.
+constexpr uint32_t kMsgMouseLeave = kLayerMessageBase + 5;
 
 using WindowFactory = std::function<std::unique_ptr<Window>()>;
 
@@ -106,6 +108,7 @@ public:
     Point cursorPos() const { return m_cursorPos; }
     void setCursorPos(Point p); // also moves the pointer of a live screen
     Hwnd windowFromPoint(Point screenPoint) const;
+    void trackMouseLeave(Hwnd hwnd);       // one kMsgMouseLeave when the pointer leaves it; one window at a time
     int16_t getKeyState(uint8_t vk) const; // negative while down; bit 0 toggled
     const std::array<uint8_t, 256>& keyboardState() const { return m_keys; }
     bool dropFiles(Point screenPoint, const std::vector<std::string>& paths); // kMsgDropFiles to the window there
@@ -207,6 +210,7 @@ private:
     Hwnd m_active = kNoWindow;
     Hwnd m_focus = kNoWindow;
     Hwnd m_capture = kNoWindow;
+    Hwnd m_mouseLeaveWatch = kNoWindow; // told with kMsgMouseLeave when the pointer moves off it
     Point m_messagePos;
     Point m_cursorPos;
     std::array<uint8_t, 256> m_keys{};

@@ -106,11 +106,21 @@ bool Ui::sendSetCursor(Window& target, uint32_t mouseMessage)
            0;
 }
 
+void Ui::trackMouseLeave(Hwnd hwnd)
+{
+    m_mouseLeaveWatch = hwnd;
+}
+
 void Ui::routeMouse(const InputEvent& e)
 {
     const uint32_t now = e.timeMs != 0 ? e.timeMs : clock().nowMs();
     m_cursorPos = e.screenPoint;
     m_messagePos = e.screenPoint;
+    if (m_mouseLeaveWatch != kNoWindow && windowFromPoint(e.screenPoint) != m_mouseLeaveWatch) {
+        const Hwnd left = m_mouseLeaveWatch;
+        m_mouseLeaveWatch = kNoWindow;
+        send(left, kMsgMouseLeave);
+    }
     const bool captured = window(m_capture) != nullptr;
     Window* target = captured ? window(m_capture) : window(windowFromPoint(e.screenPoint));
     if (target == nullptr)

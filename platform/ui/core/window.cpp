@@ -2,6 +2,8 @@
 
 #include "platform/base/assertion.h"
 #include "platform/base/user_constants.h"
+#include "platform/gfx/edge.h"
+#include "platform/gfx/frame_control.h"
 #include "platform/gfx/gdi_objects.h"
 #include "platform/gfx/png_file.h"
 #include "platform/ui/core/paint_dc.h"
@@ -391,6 +393,29 @@ bool Window::preTranslateMessage(const Msg& /*msg*/)
     return false;
 }
 
+namespace {
+
+// A window's own scroll bar: the thumb moves between the two arrow buttons as the bar control's does.
+ScrollBarLook ownScrollBar(const Rect& bar, bool vertical, const ScrollInfo& s, bool enabled)
+{
+    ScrollBarLook look{bar, vertical, {}, 0, enabled};
+    const Rect first = scrollArrowRect(bar, vertical, true);
+    const Rect second = scrollArrowRect(bar, vertical, false);
+    const int32_t start = vertical ? first.b : first.r;
+    const int32_t length = std::max(0, (vertical ? second.t : second.l) - start);
+    const int64_t span = int64_t{s.nMax} - s.nMin + 1;
+    const int32_t thumb = std::min(
+        length,
+        std::max(8, s.nPage > 0 ? static_cast<int32_t>(length * int64_t{s.nPage} / std::max<int64_t>(1, span)) : 16));
+    const int32_t at = start + static_cast<int32_t>((length - thumb) * (int64_t{s.nPos} - s.nMin) /
+                                                    std::max<int64_t>(1, span - std::max<int64_t>(1, s.nPage)));
+    if (length >= 8)
+        look.thumb = vertical ? Rect{bar.l, at, bar.r, at + thumb} : Rect{at, bar.t, at + thumb, bar.b};
+    return look;
+}
+
+} // namespace
+
 void Window::paintNonClient(Dc& dc)
 {
     const Rect insets = clientInsets();
@@ -398,9 +423,18 @@ void Window::paintNonClient(Dc& dc)
     if (insets == Rect{})
         return;
     const bool active = ui().activeWindow() == m_hwnd;
-    if ((m_style & (WS_BORDER | WS_DLGFRAME | WS_THICKFRAME)) != 0) {
+    const bool framed = (m_style & (WS_DLGFRAME | WS_THICKFRAME)) != 0;
+    if (framed) {
+        // A raised two-pixel edge around a band of the border colour.
         dc.fillRect(whole, createSolidBrush(getSysColor(active ? COLOR_ACTIVEBORDER : COLOR_INACTIVEBORDER)));
-        dc.draw3dRect(whole, getSysColor(COLOR_3DLIGHT), getSysColor(COLOR_3DDKSHADOW));
+        drawEdge(dc, whole, EdgeKind::kRaised);
+    } else if ((m_style & WS_BORDER) != 0) {
+        // A plain border: one raised ring round a pop-up, one dark line round a child.
+        const ColorRef line = getSysColor(COLOR_WINDOWFRAME);
+        if (isChild())
+            dc.draw3dRect(whole, line, line);
+        else
+            drawEdge(dc, whole, EdgeKind::kRaisedOuter);
     }
     if ((m_style & WS_CAPTION) == WS_CAPTION) {
         const int32_t edge = insets.l;
@@ -410,25 +444,19 @@ void Window::paintNonClient(Dc& dc)
         dc.setTextColor(getSysColor(active ? COLOR_CAPTIONTEXT : COLOR_INACTIVECAPTIONTEXT));
         dc.textOut(bar.l + 4, bar.t + 3, m_text);
     }
-    const auto drawBar = [&](int32_t bar, const Rect& r) {
-        dc.fillRect(r, createSolidBrush(getSysColor(COLOR_SCROLLBAR)));
-        const ScrollInfo& s = m_scroll[bar];
-        const int64_t span = int64_t{s.nMax} - s.nMin + 1;
-        const int32_t length = bar == SB_VERT ? static_cast<int32_t>(r.height()) : static_cast<int32_t>(r.width());
-        const int32_t thumb = std::max(
-            8, s.nPage > 0 ? static_cast<int32_t>(length * int64_t{s.nPage} / std::max<int64_t>(1, span)) : 16);
-        const int32_t at = static_cast<int32_t>((length - thumb) * (int64_t{s.nPos} - s.nMin) /
-                                                std::max<int64_t>(1, span - std::max<int64_t>(1, s.nPage)));
-        const Rect t =
-            bar == SB_VERT ? Rect{r.l, r.t + at, r.r, r.t + at + thumb} : Rect{r.l + at, r.t, r.l + at + thumb, r.b};
-        dc.fillRect(t, createSolidBrush(getSysColor(COLOR_BTNFACE)));
-        dc.draw3dRect(t, getSysColor(COLOR_BTNHIGHLIGHT), getSysColor(COLOR_BTNSHADOW));
-    };
     const Rect client = clientRect().offsetBy(insets.l, insets.t);
-    if ((m_style & WS_VSCROLL) != 0)
-        drawBar(SB_VERT, {client.r, client.t, client.r + fixedSystemMetric(SM_CXVSCROLL), client.b});
-    if ((m_style & WS_HSCROLL) != 0)
-        drawBar(SB_HORZ, {client.l, client.b, client.r, client.b + fixedSystemMetric(SM_CXVSCROLL)});
+    const int32_t breadth = fixedSystemMetric(SM_CXVSCROLL);
+    const bool vertical = (m_style & WS_VSCROLL) != 0;
+    const bool horizontal = (m_style & WS_HSCROLL) != 0;
+    if (vertical)
+        drawScrollBar(
+            dc, ownScrollBar({client.r, client.t, client.r + breadth, client.b}, true, m_scroll[SB_VERT], isEnabled()));
+    if (horizontal)
+        drawScrollBar(dc, ownScrollBar({client.l, client.b, client.r, client.b + breadth}, false, m_scroll[SB_HORZ],
+                                       isEnabled()));
+    if (vertical && horizontal)
+        dc.fillRect({client.r, client.b, client.r + breadth, client.b + breadth},
+                    createSolidBrush(getSysColor(COLOR_BTNFACE)));
 }
 
 } // namespace pf

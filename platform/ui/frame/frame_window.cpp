@@ -1,6 +1,7 @@
 #include "platform/ui/frame/frame_window.h"
 
 #include "platform/base/user_constants.h"
+#include "platform/gfx/edge.h"
 #include "platform/gfx/gdi_objects.h"
 #include "platform/ui/core/paint_dc.h"
 #include "platform/ui/core/ui.h"
@@ -80,8 +81,10 @@ void MdiClient::activate(MdiChild* child)
 LResult MdiClient::handle(const Msg& msg)
 {
     if (msg.message == WM_ERASEBKGND) {
-        if (Dc* dc = dcFromWParam(msg.wParam))
+        if (Dc* dc = dcFromWParam(msg.wParam)) {
             dc->fillRect(clientRect(), createSolidBrush(getSysColor(COLOR_APPWORKSPACE)));
+            drawEdge(*dc, clientRect(), EdgeKind::kSunken); // the workspace sits in a well under the bars
+        }
         return 1;
     }
     return Window::handle(msg);
@@ -199,9 +202,12 @@ void FrameWindow::paintNonClient(Dc& dc)
     dc.setBkMode(TRANSPARENT);
     for (int32_t i = 0; i < m_menu.itemCount(); ++i) {
         const MenuItem& item = m_menu.items()[static_cast<size_t>(i)];
-        dc.setTextColor(getSysColor((item.flags & (MF_GRAYED | MF_DISABLED)) != 0 ? COLOR_GRAYTEXT : COLOR_MENUTEXT));
         const Rect r = menuItemRect(i);
-        dc.textOut(r.l + kMenuItemPadding / 2, r.t + 3, item.text);
+        dc.setTextColor(getSysColor(COLOR_MENUTEXT));
+        if ((item.flags & (MF_GRAYED | MF_DISABLED)) != 0)
+            drawEtchedText(dc, r.l + kMenuItemPadding / 2, r.t + 3, item.text);
+        else
+            dc.textOut(r.l + kMenuItemPadding / 2, r.t + 3, item.text);
     }
 }
 
@@ -351,7 +357,7 @@ void MdiChild::paintNonClient(Dc& dc)
     const Rect whole{0, 0, static_cast<int32_t>(windowRect().width()), static_cast<int32_t>(windowRect().height())};
     const bool active = isActive();
     dc.fillRect(whole, createSolidBrush(getSysColor(active ? COLOR_ACTIVEBORDER : COLOR_INACTIVEBORDER)));
-    dc.draw3dRect(whole, getSysColor(COLOR_3DLIGHT), getSysColor(COLOR_3DDKSHADOW));
+    drawEdge(dc, whole, EdgeKind::kRaised);
     const Rect bar{insets.l, insets.l, whole.r - insets.r, insets.t - 1};
     dc.fillRect(bar, createSolidBrush(getSysColor(active ? COLOR_ACTIVECAPTION : COLOR_INACTIVECAPTION)));
     dc.setBkMode(TRANSPARENT);

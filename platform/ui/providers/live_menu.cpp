@@ -1,7 +1,9 @@
 #include "platform/ui/providers/live_menu.h"
 
 #include "platform/base/user_constants.h"
+#include "platform/gfx/edge.h"
 #include "platform/gfx/gdi_objects.h"
+#include "platform/gfx/glyph.h"
 #include "platform/ui/core/message_loop.h"
 #include "platform/ui/core/paint_dc.h"
 #include "platform/ui/core/ui.h"
@@ -114,6 +116,70 @@ std::vector<Rect> menuItemRects(const std::vector<MenuItem>& items, int32_t widt
 
 namespace {
 
+// The mark left of a checked item's text and the arrow right of a sub-menu's, in the text's colour.
+void drawMenuMarks(Dc& dc, const MenuItem& item, const Rect& r, int32_t width, ColorRef color, bool etched)
+{
+    const auto draw = [&](const Rect& box, Glyph glyph) {
+        if (etched)
+            drawEtchedGlyph(dc, box, glyph);
+        else
+            drawGlyph(dc, box, glyph, color);
+    };
+    const int32_t middle = r.t + static_cast<int32_t>(r.height() / 2);
+    if ((item.flags & MF_CHECKED) != 0) {
+        const bool radio = (item.flags & MFT_RADIOCHECK) != 0;
+        const int32_t side = radio ? 6 : 7;
+        draw(Rect::fromXywh(kTextLeft / 2 - side / 2, middle - side / 2, side, side),
+             radio ? Glyph::kDot : Glyph::kTick);
+    }
+    if (item.isPopup())
+        draw(Rect::fromXywh(width - 16, middle - 7, 14, 14), Glyph::kArrowRight);
+}
+
+} // namespace
+
+void drawMenuLevel(Dc& dc, const Rect& client, const std::vector<MenuItem>& items, int32_t highlight)
+{
+    dc.fillRect(client, createSolidBrush(getSysColor(COLOR_MENU)));
+    drawEdge(dc, client, EdgeKind::kRaisedInner); // the frame's outer ring is the window's border
+    dc.setBkMode(TRANSPARENT);
+    const std::vector<Rect> rects = menuItemRects(items, client.r);
+    for (size_t i = 0; i < items.size(); ++i) {
+        const MenuItem& item = items[i];
+        const Rect& r = rects[i];
+        if ((item.flags & MF_SEPARATOR) != 0) {
+            drawEtchedLine(dc, {2, r.t + 3}, client.r - 4, false);
+            continue;
+        }
+        const bool lit = static_cast<int32_t>(i) == highlight;
+        const bool grayed = (item.flags & (MF_GRAYED | MF_DISABLED)) != 0;
+        if (lit)
+            dc.fillRect({2, r.t, client.r - 2, r.b}, createSolidBrush(getSysColor(COLOR_HIGHLIGHT)));
+        // Grayed text is etched on the menu's face; on the lit bar it is plain grey, as an etch would vanish there.
+        const bool etched = grayed && !lit;
+        const ColorRef color = getSysColor(grayed ? COLOR_GRAYTEXT : lit ? COLOR_HIGHLIGHTTEXT : COLOR_MENUTEXT);
+        dc.setTextColor(color);
+        std::string text;
+        for (const char c : item.text)
+            if (c != '&')
+                text += c; // mnemonics are not underlined
+        const size_t tab = text.find('\t');
+        const auto out = [&](int32_t x, std::string_view s) {
+            if (etched)
+                drawEtchedText(dc, x, r.t + 3, s);
+            else
+                dc.textOut(x, r.t + 3, s);
+        };
+        out(kTextLeft, std::string_view(text).substr(0, tab));
+        if (tab != std::string::npos)
+            out(client.r - kTextLeft - static_cast<int32_t>(dc.getTextExtent(text.substr(tab + 1)).cx),
+                std::string_view(text).substr(tab + 1));
+        drawMenuMarks(dc, item, r, client.r, color, etched);
+    }
+}
+
+namespace {
+
 void MenuLevel::setHighlight(int32_t index)
 {
     if (index == m_highlight)
@@ -159,37 +225,7 @@ LResult MenuLevel::handle(const Msg& msg)
 void MenuLevel::paint()
 {
     PaintDc dc(*this);
-    const Rect client = clientRect();
-    dc.fillRect(client, createSolidBrush(getSysColor(COLOR_MENU)));
-    dc.setBkMode(TRANSPARENT);
-    const std::vector<Rect> rects = menuItemRects(m_items, client.r);
-    for (size_t i = 0; i < m_items.size(); ++i) {
-        const MenuItem& item = m_items[i];
-        const Rect& r = rects[i];
-        if ((item.flags & MF_SEPARATOR) != 0) {
-            dc.draw3dRect({4, r.t + 3, client.r - 4, r.t + 5}, getSysColor(COLOR_BTNSHADOW),
-                          getSysColor(COLOR_BTNHIGHLIGHT));
-            continue;
-        }
-        const bool lit = static_cast<int32_t>(i) == m_highlight;
-        const bool grayed = (item.flags & (MF_GRAYED | MF_DISABLED)) != 0;
-        if (lit)
-            dc.fillRect({2, r.t, client.r - 2, r.b}, createSolidBrush(getSysColor(COLOR_HIGHLIGHT)));
-        dc.setTextColor(getSysColor(grayed ? COLOR_GRAYTEXT : lit ? COLOR_HIGHLIGHTTEXT : COLOR_MENUTEXT));
-        std::string text;
-        for (const char c : item.text)
-            if (c != '&')
-                text += c; // mnemonics are not underlined
-        const size_t tab = text.find('\t');
-        dc.textOut(kTextLeft, r.t + 3, text.substr(0, tab));
-        if (tab != std::string::npos)
-            dc.textOut(client.r - kTextLeft - static_cast<int32_t>(dc.getTextExtent(text.substr(tab + 1)).cx), r.t + 3,
-                       text.substr(tab + 1));
-        if ((item.flags & MF_CHECKED) != 0)
-            dc.textOut(6, r.t + 3, "v");
-        if (item.isPopup())
-            dc.textOut(client.r - 14, r.t + 3, ">");
-    }
+    drawMenuLevel(dc, clientRect(), m_items, m_highlight);
 }
 
 bool MenuSession::open(const std::vector<MenuItem>& items, Point at)

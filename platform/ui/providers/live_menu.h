@@ -6,6 +6,8 @@
 
 namespace pf {
 
+class Dc;
+
 inline constexpr int32_t kMenuItemHeight = 20;
 inline constexpr int32_t kMenuSeparatorHeight = 8;
 
@@ -17,5 +19,8 @@ public:
 
 // Where each item of a menu level lies in its window's client area; separators are thinner.
 std::vector<Rect> menuItemRects(const std::vector<MenuItem>& items, int32_t width);
+// A menu level's client area: the inner ring of its raised frame, the items with their tick or radio marks and
+// sub-menu arrows, etched separators, grayed items etched; `highlight` (-1: none) is lit.
+void drawMenuLevel(Dc& dc, const Rect& client, const std::vector<MenuItem>& items, int32_t highlight);
 
 } // namespace pf

@@ -1,5 +1,8 @@
 // Frames, MDI children, menus, accelerators and command routing.
+#include "platform/gfx/gdi_objects.h"
+#include "platform/testing/image_check.h"
 #include "platform/testing/ui_fixture.h"
+#include "platform/ui/controls/tool_bar.h"
 #include "platform/ui/core/menu.h"
 #include "platform/ui/core/resources.h"
 #include "platform/ui/frame/frame_window.h"
@@ -207,6 +210,35 @@ TEST_F(Frames, MdiActivationTellsBothChildrenAndMovesTheFocusToTheView)
     EXPECT_EQ(second.activations, (std::vector<bool>{true, false}));
     EXPECT_EQ(ui().focus(), view.hwnd());
     second.destroy();
+}
+
+// Flat until the pointer is over a button (raised), sunken while it is held or checked.
+TEST_F(Frames, ToolBarButtonsRiseUnderThePointerAndSinkWhenDownOrChecked)
+{
+    ToolBar& bar = *frame.toolBar();
+    const Rect save = bar.itemRect(bar.commandToIndex(kCmdSave));
+    const Rect del = bar.itemRect(bar.commandToIndex(kCmdDelete));
+    const auto corner = [&](const Rect& r) { return screenPixel(bar.clientToScreen({r.l, r.t})); };
+    const uint32_t face = pixelFromColorRef(getSysColor(COLOR_BTNFACE));
+    const uint32_t highlight = pixelFromColorRef(getSysColor(COLOR_BTNHIGHLIGHT));
+    const uint32_t shadow = pixelFromColorRef(getSysColor(COLOR_BTNSHADOW));
+    EXPECT_EQ(corner(save), face) << "flat";
+    const Point over = bar.clientToScreen({save.l + 8, save.t + 8});
+    sim().mouseMove(over);
+    sim().pump();
+    EXPECT_EQ(corner(save), highlight) << "hot: raised";
+    sim().mouseMove(view.clientToScreen({50, 50}));
+    sim().pump();
+    EXPECT_EQ(corner(save), face) << "flat again once the pointer has left";
+    sim().mouseMove(over);
+    sim().mouseDown(over);
+    sim().pump();
+    EXPECT_EQ(corner(save), shadow) << "held: sunken";
+    sim().mouseUp(view.clientToScreen({50, 50}));
+    frame.toolBar()->checkButton(kCmdDelete, true);
+    sim().pump();
+    EXPECT_EQ(corner(save), face);
+    EXPECT_EQ(corner(del), shadow) << "checked: sunken";
 }
 
 } // namespace
