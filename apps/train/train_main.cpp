@@ -81,6 +81,7 @@ int Bootstrap(std::span<char* const> args)
 
 int main(int argc, char** argv)
 {
+    pf::ignoreFileSizeSignal(); // past `ulimit -f` a write fails and is reported; its temporary goes
     const std::span<char* const> args(argv + 1, static_cast<size_t>(argc > 0 ? argc - 1 : 0));
     if (args.size() >= 2 && std::strcmp(args[0], "tonalwave") == 0 && std::strcmp(args[1], "bootstrap") == 0)
         return Bootstrap(args.subspan(2));

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/base/atomic_file.h"
+
 namespace {
 
 std::vector<CodecToolCommand>& Commands()
@@ -38,6 +40,7 @@ bool RegisterCodecToolCommand(const CodecToolCommand& command)
 
 int main(int argc, char** argv)
 {
+    pf::ignoreFileSizeSignal(); // past `ulimit -f` a write fails and is reported; its temporary goes
     if (argc < 3)
         return PrintUsage();
     // A command bound to the codec word that follows the name wins over the family's general one.

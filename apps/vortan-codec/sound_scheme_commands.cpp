@@ -218,10 +218,15 @@ int DecodeThroughScheme(std::span<char* const> args)
     if (!output)
         return ReportError(kExitRefused, error);
 
-    // The record a world would hold: the row's tag, an empty name and file name, then the payload.
-    std::vector<uint8_t> record(kRecordHeadBytes + 8);
+    // The record a world would hold: the row's tag, the sound's name (the input's, so that the row's reports name
+    // it), an empty file name, then the payload.
+    const std::string name = args[1];
+    std::vector<uint8_t> record(kRecordHeadBytes + 4);
     pf::storeU32le(&record[0], row->GetId());
-    pf::storeU32le(&record[4], static_cast<uint32_t>(8 + payload->size()));
+    pf::storeU32le(&record[4], static_cast<uint32_t>(8 + name.size() + payload->size()));
+    pf::storeU32le(&record[8], static_cast<uint32_t>(name.size()));
+    record.insert(record.end(), name.begin(), name.end());
+    record.insert(record.end(), 4, 0);
     record.insert(record.end(), payload->begin(), payload->end());
 
     StderrReports reports;
@@ -235,10 +240,13 @@ int DecodeThroughScheme(std::span<char* const> args)
         reports.Discard();
         return ReportError(kExitRefused, std::string("cannot write ") + args[2] + ": " + reports.writeFailure);
     }
-    reports.Print();
-    if (!read || reports.count > 0)
-        return ReportError(kExitFailed, std::string("cannot decode ") + args[1] + " with scheme " + args[0] +
-                                            (read ? ": the payload is damaged" : ""));
+    // A row reads a damaged payload as far as it can and says what the world keeps of it; here nothing is kept, as
+    // no part is written, so its reports give way to the one line that says so.
+    if (!read || reports.count > 0) {
+        reports.Discard();
+        return ReportError(kExitRefused, std::string("cannot decode ") + args[1] + " with scheme " + args[0] +
+                                             ": the payload is damaged; " + args[2] + " was not written");
+    }
     const std::optional<std::vector<uint8_t>> wave = codectool::ReadWholeFile(sound->GetFileName(), error);
     if (!wave)
         return ReportError(kExitFailed, error);

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/base/input_file.h"
+
 namespace pf {
 class AtomicFile;
 }
@@ -26,7 +28,7 @@ inline constexpr int kExitRefused = 3; // an input or output refused: missing, a
 inline constexpr int kExitTimeout = 4; // a command with a time bound ran out of time
 
 // Inputs are held whole in memory; none of ours comes near this.
-inline constexpr size_t kMaxInputBytes = size_t{1} << 30;
+inline constexpr size_t kMaxInputBytes = pf::kMaxInputFileBytes;
 
 // The whole of a regular file; nullopt, with outError, for a missing, unreadable or oversized file or a non-file.
 std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path, std::string& outError,

@@ -16,6 +16,7 @@
 #include "platform/gfx/surface32.h"
 #include "render/software/pixel_buffer.h"
 #include "testsupport/image/png_image.h"
+#include "testsupport/tools/tool_input.h"
 
 namespace {
 
@@ -33,11 +34,9 @@ struct Picture {
 
 std::optional<Picture> ReadPicture(const std::string& path, std::string& outError)
 {
-    std::optional<testsupport::BgrImage> image = testsupport::ReadPng(path, outError, SWpixelbuffer::kMostPixels);
-    if (!image) {
-        outError = "cannot read " + path + ": " + outError;
+    std::optional<testsupport::BgrImage> image = tooltest::ReadPngInput(path, outError, SWpixelbuffer::kMostPixels);
+    if (!image)
         return std::nullopt;
-    }
     Picture picture{image->width, image->height, {}};
     picture.pixels.resize(static_cast<size_t>(image->width) * static_cast<size_t>(image->height));
     for (size_t i = 0; i < picture.pixels.size(); ++i) {

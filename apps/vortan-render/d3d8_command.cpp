@@ -62,6 +62,13 @@ bool ParseFail(std::string_view text, D3D8Options& options, std::string& error)
         error = "--fail must be METHOD:N, not \"" + std::string(text) + "\"";
         return false;
     }
+    const std::string_view method = text.substr(0, colon);
+    if (!pf::isD3D8FailableMethod(method)) {
+        error = "--fail: the stand-in has no method \"" + std::string(method) + "\" to fail; it fails";
+        for (const std::string_view known : pf::d3d8FailableMethods())
+            error += " " + std::string(known);
+        return false;
+    }
     const auto nth = rendertool::ParseNumber(text.substr(colon + 1), "--fail count", 1, 1000000, error);
     if (!nth)
         return false;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "apps/vortan-render/command_table.h"
+#include "platform/base/atomic_file.h"
 
 namespace {
 
@@ -76,6 +77,7 @@ bool ParseSize(std::string_view text, long long mostSide, int32_t& outWidth, int
 
 int main(int argc, char** argv)
 {
+    pf::ignoreFileSizeSignal(); // past `ulimit -f` a write fails and is reported; its temporary goes
     if (argc < 2)
         return PrintUsage();
     for (const RenderToolCommand& command : Commands()) {

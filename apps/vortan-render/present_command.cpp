@@ -116,6 +116,20 @@ int ParseOptions(std::span<char* const> args, PresentOptions& options)
     return kExitDone;
 }
 
+// The run's window. Asked to close (its close box, or SIGINT or SIGTERM through the live display), it ends the run
+// instead of going away under the renderer that draws into it.
+class PresentWindow final : public pf::Window {
+public:
+    pf::LResult handle(const pf::Msg& msg) override
+    {
+        if (msg.message != pf::WM_CLOSE)
+            return Window::handle(msg);
+        closeRequested = true;
+        return 0;
+    }
+    bool closeRequested = false;
+};
+
 // One frame as the world's frame step draws it; answers the milliseconds Present took, or a negative value, and
 // those from BeginFrame to EndFrame in outFrameMs.
 double DrawAndPresent(SWworld& world, SWwindowrenderside& side, double& outFrameMs)
@@ -130,15 +144,15 @@ double DrawAndPresent(SWworld& world, SWwindowrenderside& side, double& outFrame
 }
 
 // Lets the live backend show what the last Present drew: loop steps until it has presented, then a few more so that
-// the X server has drawn it too.
-void WaitUntilShown(pf::Ui& ui, pf::SdlBackend* backend)
+// the X server has drawn it too. A request to close ends the wait at once.
+void WaitUntilShown(pf::Ui& ui, pf::SdlBackend* backend, const PresentWindow& window)
 {
     if (backend == nullptr)
         return;
     const uint64_t before = backend->presentedFrameCount();
-    for (int i = 0; i < 200 && backend->presentedFrameCount() == before; ++i)
+    for (int i = 0; i < 200 && backend->presentedFrameCount() == before && !window.closeRequested; ++i)
         pf::runLoopStep(ui);
-    for (int i = 0; i < 10; ++i)
+    for (int i = 0; i < 10 && !window.closeRequested; ++i)
         pf::runLoopStep(ui);
 }
 
@@ -213,8 +227,11 @@ int RunPresent(std::span<char* const> args)
     auto ui = std::make_unique<pf::Ui>();
     if (backend != nullptr)
         ui->setBackend(backend.get());
-    pf::Window* window = ui->createWindow(
+    pf::Window* made = ui->createWindow(
         {"window", "", pf::WS_POPUP | pf::WS_VISIBLE, 0, pf::Rect::fromXywh(0, 0, options.width, options.height)});
+    auto* window = made != nullptr
+                       ? static_cast<PresentWindow*>(ui->replaceObject(*made, std::make_unique<PresentWindow>()))
+                       : nullptr;
     if (window == nullptr)
         return ReportError(kExitFailed, "no window could be made");
     ui->pump();
@@ -243,19 +260,27 @@ int RunPresent(std::span<char* const> args)
             std::printf("frame=%lld path=%s bands=%u pixels=%llu present_ms=%.3f frame_ms=%.3f\n", frame,
                         counters.directDraw ? "DirectDraw" : "GDI", counters.bands,
                         static_cast<unsigned long long>(counters.pixels), ms, frameMs);
+            std::fflush(stdout); // a live run is watched as it goes
             if (ms < 0)
                 result = kExitFailed;
             if (sdl != nullptr)
-                WaitUntilShown(*ui, sdl);
+                WaitUntilShown(*ui, sdl, *window);
+            if (window->closeRequested) {
+                std::printf("closed: the window was asked to close after frame %lld\n", frame);
+                break;
+            }
             if (options.antialias && side->IsAntialiasingDone())
                 break;
         }
-        const auto pixels = ui->surfaceOf(*window);
-        std::string error;
-        if (pixels == nullptr || !pf::writePngFile(options.out, *pixels, error))
-            result = ReportError(kExitRefused, "cannot write " + options.out + ": " + error);
-        if (server != nullptr && result == kExitDone)
-            result = WriteServerPicture(*server, *ui, *window, LivePathFor(options.out));
+        // A run asked to end has drawn no finished picture, so it writes none.
+        if (!window->closeRequested) {
+            const auto pixels = ui->surfaceOf(*window);
+            std::string error;
+            if (pixels == nullptr || !pf::writePngFile(options.out, *pixels, error))
+                result = ReportError(kExitRefused, "cannot write " + options.out + ": " + error);
+            if (server != nullptr && result == kExitDone)
+                result = WriteServerPicture(*server, *ui, *window, LivePathFor(options.out));
+        }
     }
     if (backend != nullptr)
         ui->setBackend(nullptr);

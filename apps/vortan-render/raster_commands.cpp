@@ -86,6 +86,10 @@ int RunRaster(std::span<char* const> args)
     return kExitDone;
 }
 
+// The configured pipelines, which the fill records reach; another number names no stage program.
+constexpr long long kFirstFillPipeline = 24;
+constexpr long long kLastFillPipeline = 43;
+
 struct FillOptions {
     std::string directory;
     long long pipeline = 25;
@@ -120,10 +124,14 @@ int ParseFillOptions(std::span<char* const> args, FillOptions& out)
         const bool isSize = arg == "--width" || arg == "--height";
         if (field == nullptr)
             return ReportError(kExitUsage, "fill: unknown argument \"" + std::string(arg) + "\"");
-        value = rendertool::ParseNumber(args[i + 1], std::string(arg).c_str(), isSize ? kLeastSize : 0,
-                                        isSize                ? kMostSize
-                                        : arg == "--pipeline" ? 254
-                                                              : 3,
+        const bool isPipeline = arg == "--pipeline";
+        value = rendertool::ParseNumber(args[i + 1], std::string(arg).c_str(),
+                                        isSize       ? kLeastSize
+                                        : isPipeline ? kFirstFillPipeline
+                                                     : 0,
+                                        isSize       ? kMostSize
+                                        : isPipeline ? kLastFillPipeline
+                                                     : 3,
                                         error);
         if (!value)
             return ReportError(kExitUsage, error);

@@ -27,6 +27,7 @@
 #include "testsupport/mesh/off_file.h"
 #include "testsupport/render/mesh_loading.h"
 #include "testsupport/render/reference_scene.h"
+#include "testsupport/tools/tool_input.h"
 
 namespace {
 
@@ -380,9 +381,9 @@ int RunMesh(std::span<char* const> args)
                                        "continuous|flat|gouraud|phong|dot3");
     std::optional<rendertest::TexturedMesh> shape = rendertest::MakeNamedMesh(options->mesh);
     if (!shape) {
-        const std::optional<meshtest::OffMesh> off = meshtest::ReadOffFile(options->mesh, &error);
+        const std::optional<meshtest::OffMesh> off = tooltest::ReadOffInput(options->mesh, error);
         if (!off)
-            return ReportError(kExitRefused, "mesh: " + options->mesh + ": " + error);
+            return ReportError(kExitRefused, "mesh: " + error);
         shape = rendertest::FromOff(*off);
         if (!rendertest::NormaliseToUnitRadius(*shape))
             return ReportError(kExitRefused, "mesh: " + options->mesh + ": the mesh has no extent");

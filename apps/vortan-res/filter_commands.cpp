@@ -3,8 +3,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,21 +11,11 @@
 #include "apps/vortan-res/command_table.h"
 #include "engine/resources/block_filter.h"
 #include "platform/base/atomic_file.h"
+#include "testsupport/tools/tool_input.h"
 
 namespace {
 
 constexpr uint64_t kMaxBlockBytes = uint64_t{1} << 31; // what the container's u32 size may name, with room
-
-std::optional<std::vector<uint8_t>> ReadFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
-        return std::nullopt;
-    return bytes;
-}
 
 std::optional<BlockFilter> FilterNamed(std::string_view name)
 {
@@ -63,9 +51,10 @@ int RunFilter(std::span<char* const> args)
     const std::string_view direction = args[1];
     if (!filter || (direction != "encode" && direction != "decode"))
         return ReportToolError(kExitUsage, "filter needs lzss|deflate encode|decode IN OUT");
-    const std::optional<std::vector<uint8_t>> input = ReadFile(args[2]);
+    std::string readError;
+    const std::optional<std::vector<uint8_t>> input = tooltest::ReadInput(args[2], readError);
     if (!input)
-        return ReportToolError(kExitRefused, std::string("cannot read ") + args[2]);
+        return ReportToolError(kExitRefused, readError);
 
     std::vector<uint8_t> output;
     const auto start = std::chrono::steady_clock::now();
@@ -81,13 +70,13 @@ int RunFilter(std::span<char* const> args)
         output.insert(output.end(), block->begin(), block->end());
     } else {
         if (input->size() < 4)
-            return ReportToolError(kExitRefused, std::string(args[2]) + ": no stated size");
+            return ReportToolError(kExitRefused, std::string("cannot read ") + args[2] + ": no stated size");
         const uint32_t size =
             (*input)[0] | ((*input)[1] << 8) | ((*input)[2] << 16) | (static_cast<uint32_t>((*input)[3]) << 24);
         const BlockFilterStatus status =
             DecodeBlock(*filter, std::span<const uint8_t>(*input).subspan(4), size, kMaxBlockBytes, output);
         if (status != BlockFilterStatus::kOk)
-            return ReportToolError(kExitRefused, std::string(args[2]) + ": " + StatusText(status));
+            return ReportToolError(kExitRefused, std::string("cannot decode ") + args[2] + ": " + StatusText(status));
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/resources/resource_report.h"
+#include "platform/base/atomic_file.h"
 
 namespace {
 
@@ -51,6 +52,7 @@ int ReportToolError(int exitCode, const std::string& message)
 
 int main(int argc, char** argv)
 {
+    pf::ignoreFileSizeSignal(); // past `ulimit -f` a write fails and is reported; its temporary goes
     StderrReportSink sink;
     SetResourceReportSink(&sink);
     int result = -1;

@@ -15,6 +15,7 @@
 #include "engine/resources/mesh_object.h"
 #include "testsupport/mesh/off_file.h"
 #include "testsupport/mesh/polygon_chain.h"
+#include "testsupport/tools/tool_input.h"
 
 namespace {
 
@@ -37,11 +38,11 @@ bool BoundsExact(const SWbbox& box, const std::vector<float>& positions)
 int RunMesh(std::span<char* const> args)
 {
     if (args.size() != 1)
-        return ReportToolError(kExitUsage, "mesh needs IN.off");
+        return ReportToolError(kExitUsage, "usage: vortan-res mesh IN.off");
     std::string error;
-    const std::optional<meshtest::OffMesh> off = meshtest::ReadOffFile(args[0], &error);
+    const std::optional<meshtest::OffMesh> off = tooltest::ReadOffInput(args[0], error);
     if (!off)
-        return ReportToolError(kExitRefused, std::string(args[0]) + ": " + error);
+        return ReportToolError(kExitRefused, error);
 
     const auto start = std::chrono::steady_clock::now();
     SWmeshobject mesh;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,8 +21,22 @@
 #include "platform/gfx/text/font_engine.h"
 #include "testsupport/image/png_image.h"
 #include "testsupport/resources/queue_target.h"
+#include "testsupport/tools/tool_input.h"
 
 namespace {
+
+constexpr const char* kPictureUsage = "linear|radial|checker|corner OUT.png [--param NAME=VALUE ...]";
+constexpr const char* kMaterialUsage =
+    "OUTPREFIX [--ambient I,R,G,B] [--diffuse ...] [--specular ...] [--smoothness N] "
+    "[--transparency T] [--mode 2..5] [--bump FILE.png --amount A]";
+constexpr const char* kTextUsage = "OUT.png FACE HEIGHT FLAGS ALIGN TEXT [--fixed]";
+constexpr const char* kParticlesUsage = "SECONDS [--seed N]";
+constexpr const char* kSpeechUsage = "FILE";
+
+int Usage(const char* group, const char* usage)
+{
+    return ReportToolError(kExitUsage, std::string("usage: vortan-res ") + group + " " + usage);
+}
 
 bool ParseFloat(std::string_view text, float& out)
 {
@@ -57,7 +72,7 @@ bool WritePixels(const std::string& path, const uint32_t* pixels, int width, int
 int RunPicture(std::span<char* const> args)
 {
     if (args.size() < 2 || (args.size() - 2) % 2 != 0)
-        return kExitUsage;
+        return Usage("picture", kPictureUsage);
     const std::string_view kind = args[0];
     const uint16_t type = kind == "linear"    ? BackgroundGenerator::kLinear
                           : kind == "radial"  ? BackgroundGenerator::kRadial
@@ -65,14 +80,14 @@ int RunPicture(std::span<char* const> args)
                           : kind == "corner"  ? BackgroundGenerator::kCorner
                                               : 0;
     if (type == 0)
-        return kExitUsage;
+        return Usage("picture", kPictureUsage);
     SWpicture picture("picture", 256, 256, type);
     BackgroundGenerator& g = picture.GetGenerator();
     for (size_t i = 2; i < args.size(); i += 2) {
         const std::string_view assignment = args[i + 1];
         const size_t equals = assignment.find('=');
         if (std::strcmp(args[i], "--param") != 0 || equals == std::string_view::npos)
-            return kExitUsage;
+            return Usage("picture", kPictureUsage);
         const std::string_view name = assignment.substr(0, equals);
         const std::string_view value = assignment.substr(equals + 1);
         float number = 0.0f;
@@ -108,7 +123,7 @@ int RunPicture(std::span<char* const> args)
 int RunMaterial(std::span<char* const> args)
 {
     if (args.empty() || (args.size() - 1) % 2 != 0)
-        return kExitUsage;
+        return Usage("material", kMaterialUsage);
     const std::string prefix = args[0];
     SWmaterial material("material");
     std::unique_ptr<SWimage32> bump;
@@ -134,16 +149,16 @@ int RunMaterial(std::span<char* const> args)
             amount = v[0];
         } else if (option == "--bump") {
             std::string error;
-            const auto png = testsupport::ReadPng(std::string(value), error);
+            const auto png = tooltest::ReadPngInput(std::string(value), error);
             if (!png)
-                return ReportToolError(kExitRefused, std::string(value) + ": " + error);
+                return ReportToolError(kExitRefused, error);
             std::vector<uint32_t> pixels(static_cast<size_t>(png->width) * png->height);
             for (size_t p = 0; p < pixels.size(); ++p)
                 pixels[p] = 0xFF000000u | uint32_t{png->pixels[p * 3 + 2]} << 16 |
                             uint32_t{png->pixels[p * 3 + 1]} << 8 | png->pixels[p * 3];
             bump = SWimage32::SWimage32FromPixels("bump", png->width, png->height, pixels.data());
             if (bump == nullptr)
-                return ReportToolError(kExitRefused, std::string(value) + ": size refused");
+                return ReportToolError(kExitRefused, "cannot use " + std::string(value) + " as a bump map: too large");
         } else {
             return ReportToolError(kExitUsage, "bad option: " + std::string(option) + " " + std::string(value));
         }
@@ -191,11 +206,11 @@ int RunMaterial(std::span<char* const> args)
 int RunText(std::span<char* const> args)
 {
     if (args.size() != 6 && !(args.size() == 7 && std::strcmp(args[6], "--fixed") == 0))
-        return kExitUsage;
+        return Usage("text", kTextUsage);
     float height = 0, flags = 0, align = 0;
     if (!ParseFloat(args[2], height) || !ParseFloat(args[3], flags) || !ParseFloat(args[4], align) || height < 1 ||
         height > 1024)
-        return kExitUsage;
+        return Usage("text", kTextUsage);
     pf::FixedFontEngine fixed;
     if (args.size() == 7)
         pf::setFontEngine(&fixed);
@@ -236,7 +251,7 @@ int RunParticles(std::span<char* const> args)
     float seconds = 0, seed = 1;
     if (args.empty() || !ParseFloat(args[0], seconds) || seconds < 0 || seconds > 3600 ||
         (args.size() != 1 && !(args.size() == 3 && std::strcmp(args[1], "--seed") == 0 && ParseFloat(args[2], seed))))
-        return kExitUsage;
+        return Usage("particles", kParticlesUsage);
     SWparticlenode node;
     node.GetParticles().SetSeed(static_cast<uint32_t>(seed));
     SWmatrix place; // the emitter 3 m in front of the camera and below its axis, its +Z turned to point up
@@ -274,13 +289,15 @@ int RunParticles(std::span<char* const> args)
 int RunSpeech(std::span<char* const> args)
 {
     if (args.size() != 1)
-        return kExitUsage;
-    const auto in = SWchunkstream::OpenFile(args[0], SWchunkstream::kRead);
-    if (in == nullptr)
-        return ReportToolError(kExitRefused, std::string(args[0]) + ": cannot be read");
+        return Usage("speech", kSpeechUsage);
+    std::string error;
+    const std::optional<std::vector<uint8_t>> bytes = tooltest::ReadInput(args[0], error);
+    if (!bytes)
+        return ReportToolError(kExitRefused, error);
+    SWchunkstream in(*bytes);
     SWspeechdata speech;
-    if (!speech.Read(*in))
-        return ReportToolError(kExitRefused, std::string(args[0]) + ": not a speech data record");
+    if (!speech.Read(in))
+        return ReportToolError(kExitRefused, std::string("cannot read ") + args[0] + ": not a speech data record");
     std::printf("name=%s mesh=%s third=%s rate=%u channels=%u\n", speech.GetString(0).c_str(),
                 speech.GetString(1).c_str(), speech.GetString(2).c_str(), speech.GetFrameRate(),
                 speech.GetChannelCount());
@@ -290,15 +307,10 @@ int RunSpeech(std::span<char* const> args)
     return kExitDone;
 }
 
-const bool kRegistered =
-    RegisterResToolCommand(
-        {"picture", "", "linear|radial|checker|corner OUT.png [--param NAME=VALUE ...]", &RunPicture}) &&
-    RegisterResToolCommand({"material", "",
-                            "OUTPREFIX [--ambient I,R,G,B] [--diffuse ...] [--specular ...] [--smoothness N] "
-                            "[--transparency T] [--mode 2..5] [--bump FILE.png --amount A]",
-                            &RunMaterial}) &&
-    RegisterResToolCommand({"text", "", "OUT.png FACE HEIGHT FLAGS ALIGN TEXT [--fixed]", &RunText}) &&
-    RegisterResToolCommand({"particles", "", "SECONDS [--seed N]", &RunParticles}) &&
-    RegisterResToolCommand({"speech", "", "FILE", &RunSpeech});
+const bool kRegistered = RegisterResToolCommand({"picture", "", kPictureUsage, &RunPicture}) &&
+                         RegisterResToolCommand({"material", "", kMaterialUsage, &RunMaterial}) &&
+                         RegisterResToolCommand({"text", "", kTextUsage, &RunText}) &&
+                         RegisterResToolCommand({"particles", "", kParticlesUsage, &RunParticles}) &&
+                         RegisterResToolCommand({"speech", "", kSpeechUsage, &RunSpeech});
 
 } // namespace

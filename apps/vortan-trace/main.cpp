@@ -11,6 +11,7 @@
 #include "apps/vortan-trace/gen_command.h"
 #include "apps/vortan-trace/scenario_table.h"
 #include "apps/vortan-trace/world_file_commands.h"
+#include "platform/base/atomic_file.h"
 #include "testsupport/behaviour/frame_driver.h"
 
 namespace {
@@ -156,6 +157,7 @@ void TraceRun::Frames(FrameDriver& driver, const std::function<void(int frame)>&
 
 int main(int argc, char** argv)
 {
+    pf::ignoreFileSizeSignal(); // past `ulimit -f` a write fails and is reported; its temporary goes
     if (argc < 2)
         return Usage();
     const std::string_view command = argv[1];

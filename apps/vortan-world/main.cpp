@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "apps/vortan-world/command_table.h"
+#include "platform/base/atomic_file.h"
 
 namespace {
 
@@ -31,6 +32,7 @@ bool RegisterWorldToolCommand(const WorldToolCommand& command)
 
 int main(int argc, char** argv)
 {
+    pf::ignoreFileSizeSignal(); // past `ulimit -f` a write fails and is reported; its temporary goes
     if (argc < 2)
         return PrintUsage();
     for (const WorldToolCommand& command : Commands())

@@ -1,5 +1,6 @@
 #include "platform/d3d8/direct3d8.h"
 
+#include "platform/base/assertion.h"
 #include "platform/base/gdi_constants.h"
 #include "platform/d3d8/draw_check.h"
 #include "platform/display/screen.h"
@@ -9,6 +10,7 @@
 #include "platform/ui/core/paint_dc.h"
 #include "platform/ui/core/ui.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -47,6 +49,7 @@ Direct3D8Config config()
 
 HResult planned(std::string_view method)
 {
+    PF_ASSERT(isD3D8FailableMethod(method), "every method a plan can fail is listed in d3d8FailableMethods");
     const std::lock_guard lock(g_mutex);
     auto it = g_callCounts.find(method);
     if (it == g_callCounts.end())
@@ -949,6 +952,59 @@ void setD3D8FailurePlan(const FailurePlan& plan)
     g_plan = plan;
     g_fired.assign(plan.entries.size(), false);
     g_callCounts.clear();
+}
+
+const std::vector<std::string_view>& d3d8FailableMethods()
+{
+    static const std::vector<std::string_view> kMethods = {
+        "ApplyStateBlock",
+        "BeginScene",
+        "BeginStateBlock",
+        "CheckDepthStencilMatch",
+        "CheckDeviceFormat",
+        "CheckDeviceMultiSampleType",
+        "Clear",
+        "CreateDevice",
+        "CreateIndexBuffer",
+        "CreateTexture",
+        "CreateVertexBuffer",
+        "DeleteStateBlock",
+        "DrawIndexedPrimitive",
+        "DrawPrimitive",
+        "EndScene",
+        "EndStateBlock",
+        "GetAdapterDisplayMode",
+        "GetAdapterIdentifier",
+        "GetBackBuffer",
+        "GetDeviceCaps",
+        "GetLevelDesc",
+        "IndexBuffer::Lock",
+        "IndexBuffer::Unlock",
+        "LockRect",
+        "Present",
+        "SetIndices",
+        "SetRenderState",
+        "SetStreamSource",
+        "SetTexture",
+        "SetTextureStageState",
+        "SetTransform",
+        "SetVertexShader",
+        "SetViewport",
+        "Surface::GetDesc",
+        "Surface::LockRect",
+        "Surface::UnlockRect",
+        "UnlockRect",
+        "UpdateTexture",
+        "VertexBuffer::Lock",
+        "VertexBuffer::Unlock",
+    };
+    return kMethods;
+}
+
+bool isD3D8FailableMethod(std::string_view method)
+{
+    const std::vector<std::string_view>& methods = d3d8FailableMethods();
+    return std::find(methods.begin(), methods.end(), method) != methods.end();
 }
 
 std::vector<D3D8Call> d3d8CallLog()

@@ -8,6 +8,7 @@
 
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace pf {
@@ -42,6 +43,10 @@ struct FailurePlan {
     std::vector<Entry> entries;
 };
 void setD3D8FailurePlan(const FailurePlan& plan);
+// The methods a plan can fail, as the plan and the call log spell them ("Present", "VertexBuffer::Lock", ...); a plan
+// naming another never fires.
+const std::vector<std::string_view>& d3d8FailableMethods();
+bool isD3D8FailableMethod(std::string_view method);
 
 struct D3D8Call {
     std::string method;

@@ -424,6 +424,9 @@ void SdlBackend::translate(Ui& target, const SDL_Event& e)
     case SDL_WINDOWEVENT:
         translateWindowEvent(target, e);
         return;
+    case SDL_QUIT:
+        askToClose(target);
+        return;
     default:
         return;
     }
@@ -466,6 +469,21 @@ void SdlBackend::translateWindowEvent(Ui& target, const SDL_Event& e)
         return;
     default:
         return;
+    }
+}
+
+// SDL turns SIGINT and SIGTERM into its quit event. The program is asked as its windows' close boxes would ask it,
+// so that it decides how to end (and may ask about unsaved work first): every application window shown here, topmost
+// first, gets WM_CLOSE. A window waiting for its modal dialog is disabled and left out; the dialog is asked instead.
+void SdlBackend::askToClose(Ui& target)
+{
+    for (const Hwnd hwnd : target.topLevels()) {
+        const auto shown = m_shown.find(hwnd);
+        if (shown == m_shown.end())
+            continue;
+        const TopLevelKind kind = shown->second.state.kind;
+        if ((kind == TopLevelKind::kFramed || kind == TopLevelKind::kBorderless) && isEnabledNow(target, hwnd))
+            target.post(hwnd, WM_CLOSE);
     }
 }
 

@@ -3,6 +3,7 @@
 // manager draws the frame), input translated into Ui::inject and the tree's own messages, and the windows'
 // surfaces copied to the screen. SDL's video calls happen on the user-interface thread only; other threads draw
 // into the surfaces and report it through surfaceChanged, which only records the rectangle and wakes the loop.
+// SIGINT and SIGTERM reach the program as WM_CLOSE to each enabled application window (see askToClose).
 #include "platform/ui/core/display_backend.h"
 
 #include <atomic>
@@ -51,6 +52,7 @@ private:
     void presentWindow(Shown& shown, const Rect& dirty);
     void translate(Ui& target, const SDL_Event& event);
     void translateWindowEvent(Ui& target, const SDL_Event& event);
+    void askToClose(Ui& target); // the process was told to end
     Shown* shownById(uint32_t windowId);
     void applyCursor(Ui& target);
 

@@ -37,6 +37,8 @@ SWtexturestages FillFormat(int index, uint8_t filter, int blendMode)
     const int free = code == 0 ? 0 : code == 3 ? 2 : 1; // layers past the mode's fixed ones
     const int layers = free + (mode - 3);
     SetVertexLayout(format, 2, 1);
+    if (mode < 3 || layers > kTextureStageCount)
+        return format; // no pipeline of that number: a record of none, which no caller can take for it
     format.combineMode = static_cast<uint8_t>(mode);
     format.layerCount = static_cast<uint8_t>(layers);
     for (int layer = 0; layer < layers; ++layer) {

@@ -12,6 +12,7 @@ namespace testsupport {
 
 // The record whose triangles take pipeline `index` (combine mode index / 8, layers by its code), every layer taking
 // `filter` (0 nearest, 1 bilinear, 2 radial falloff), blend mode 0 to 3. Its images live as long as the process.
+// An index whose mode has no fixed stages or whose layers a record cannot hold gives a record without layers.
 SWtexturestages FillFormat(int index, uint8_t filter, int blendMode);
 // A vertex at (x, y) with depth term w, the benchmark's two colours and texture coordinates x / 128, y / 128.
 ScreenVertex FillVertex(float x, float y, float w);

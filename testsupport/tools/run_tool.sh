@@ -59,3 +59,43 @@ skip_without_corpus() {
     echo "skipped: $1 (run scripts/fetch-test-data)"
     exit "$exit_skip"
 }
+
+# Starts the tool with the arguments after the first two in the background, its stdout in $tool_out; once a line of
+# it matches READY (an extended regular expression) sends SIGNAL (TERM, INT) and requires the tool to end within two
+# seconds, with exit 0 and no sanitizer report. A background job starts with SIGINT ignored, which a terminal's
+# program never does, so the tool gets every signal at its default.
+tool_out="$work/tool.out"
+expect_ends_on_signal() {
+    local signal=$1 ready=$2 pid sent ms
+    shift 2
+    env --default-signal=INT,TERM "$tool" "$@" > "$tool_out" 2> "$tool_err" &
+    pid=$!
+    for _ in $(seq 600); do
+        grep -Eq -- "$ready" "$tool_out" && break
+        kill -0 "$pid" 2> /dev/null || break
+        sleep 0.05
+    done
+    if ! grep -Eq -- "$ready" "$tool_out"; then
+        kill -KILL "$pid" 2> /dev/null || true
+        cat "$tool_out" "$tool_err" >&2
+        fail "SIG$signal: never ready ('$ready') in 30 s: $(basename "$tool") $*"
+    fi
+    kill -"$signal" "$pid"
+    sent=$(date +%s%N)
+    for _ in $(seq 40); do
+        kill -0 "$pid" 2> /dev/null || break
+        sleep 0.05
+    done
+    if kill -0 "$pid" 2> /dev/null; then
+        kill -KILL "$pid"
+        fail "SIG$signal: still running 2 s after the signal: $(basename "$tool") $*"
+    fi
+    tool_status=0
+    wait "$pid" || tool_status=$?
+    ms=$((($(date +%s%N) - sent) / 1000000))
+    if [ "$tool_status" -ne 0 ] || grep -Eq 'ERROR: (Address|Leak|Memory|Thread)Sanitizer|runtime error:' "$tool_err"; then
+        cat "$tool_err" >&2
+        fail "SIG$signal: exit $tool_status: $(basename "$tool") $*"
+    fi
+    [ "$ms" -le 2000 ] || fail "SIG$signal: ended $ms ms after the signal: $(basename "$tool") $*"
+}

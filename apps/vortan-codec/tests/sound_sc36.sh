@@ -95,7 +95,7 @@ expect_message '--time-scale must be a number from 0.5 to 5, not "0.49"'
 expect_usage sound decode sc6 "$work/sc6.bin" "$work/bad.wav" --lose 3,x
 expect_message '--lose must be a whole number'
 head -c 5 "$work/sc6.bin" > "$work/cut.bin"
-expect_exit "$exit_failed" sound decode sc6 "$work/cut.bin" "$work/bad.wav"
+expect_refused sound decode sc6 "$work/cut.bin" "$work/bad.wav"
 expect_message "cannot decode $work/cut.bin with scheme sc6"
 # The direct loop names what is wrong with the head.
 expect_refused sound decode sc6 "$work/cut.bin" "$work/bad.wav" --time-scale 1

@@ -73,9 +73,9 @@ cmp -s "$work/7499.bin" "$work/fallback.bin" || fail "the fallback is not the ra
 
 # Damaged payloads fail; refusals and usage errors exit with their own codes and leave no output.
 head -c 1000 "$work/7499.bin" > "$work/cut.bin"
-expect_exit "$exit_failed" sound decode 7499 "$work/cut.bin" "$work/cut.wav"
+expect_refused sound decode 7499 "$work/cut.bin" "$work/cut.wav"
 head -c 4 "$work/7498.bin" > "$work/cut.bin"
-expect_exit "$exit_failed" sound decode 7498 "$work/cut.bin" "$work/cut.wav"
+expect_refused sound decode 7498 "$work/cut.bin" "$work/cut.wav"
 [ ! -e "$work/cut.wav" ] || fail "a failed decode left its output"
 expect_refused sound encode 7492 "$work/none.wav" "$work/bad.bin"
 expect_refused sound decode 7492 "$work/none.bin" "$work/bad.wav"

@@ -37,19 +37,22 @@ cmp -s "$work/encode.txt" <(tail -c +5 "$work/fallback.bin") || fail "the raw re
 expect_refused sound encode wave "$work/none.wav" "$work/bad.bin" 50
 expect_message "cannot read $work/none.wav: No such file or directory"
 [ ! -e "$work/bad.bin" ] || fail "a refused encode left a file"
-# A damaged payload fails through the row, which reports it: the row's line, then the tool's.
+# A damaged payload is refused through the row, in one line that names the file and claims nothing kept.
 head -c 300 "$work/q70.bin" > "$work/cut.bin"
-expect_exit "$exit_failed" sound decode wave "$work/cut.bin" "$work/cut.wav"
-grep -q "cannot decode $work/cut.bin with scheme wave: the payload is damaged$" "$tool_err" || fail "cut stream: $(cat "$tool_err")"
+expect_refused sound decode wave "$work/cut.bin" "$work/cut.wav"
+expect_message "^vortan-codec: cannot decode $work/cut.bin with scheme wave: the payload is damaged; $work/cut.wav was not written$"
 [ ! -e "$work/cut.wav" ] || fail "a failed decode left its output"
-# A damaged stream leaves an existing wave file as it was, unless the good part is asked for.
+# A damaged stream leaves an existing wave file as it was, unless the good part is asked for and there is one.
 cp "$work/q70.wav" "$work/kept.wav"
-expect_exit "$exit_failed" sound decode wave "$work/cut.bin" "$work/kept.wav"
+expect_refused sound decode wave "$work/cut.bin" "$work/kept.wav"
 cmp -s "$work/q70.wav" "$work/kept.wav" || fail "a damaged stream changed the existing wave file"
+expect_refused sound decode wave "$work/cut.bin" "$work/kept.wav" --keep-partial
+expect_message "^vortan-codec: cannot decode $work/cut.bin: damaged or cut stream after 0 frames$"
+cmp -s "$work/q70.wav" "$work/kept.wav" || fail "a stream with no whole frame changed the existing wave file"
 # The first block (32768 of the 40000 samples) whole, the second cut.
 head -c "$(($(stat -c %s "$work/q70.bin") - 20))" "$work/q70.bin" > "$work/half.bin"
 expect_refused sound decode wave "$work/half.bin" "$work/partial.wav" --keep-partial
-expect_message "cannot decode $work/half.bin: damaged or cut stream"
+expect_message "cannot decode $work/half.bin: damaged or cut stream after 32768 frames; $work/partial.wav holds them$"
 partial_bytes=$(stat -c %s "$work/partial.wav")
 [ "$partial_bytes" -gt 44 ] && [ "$partial_bytes" -lt "$(stat -c %s "$work/q70.wav")" ] ||
     fail "--keep-partial kept $partial_bytes bytes"

@@ -156,14 +156,8 @@ for entry in "${commands[@]}"; do
 
     # A damaged input: refused, the old output untouched. A sound payload goes through its scheme's row, which reads
     # it as a world would and reports the damage: the decode ran and failed.
-    if [ "$name" = "sound decode wave" ]; then
-        run_command "$exit_failed" "$name" "$damaged" "$out"
-        tail -n 1 "$tool_err" | grep -Eq "cannot decode $damaged with scheme wave: " ||
-            fail "$name: damaged input: $(cat "$tool_err")"
-    else
-        run_command "$exit_refused" "$name" "$damaged" "$out"
-        expect_message "cannot (read|decode|encode) $damaged: "
-    fi
+    run_command "$exit_refused" "$name" "$damaged" "$out"
+    expect_message "cannot (read|decode|encode) $damaged( with scheme wave)?: "
     old_content | cmp -s - "$out" || fail "$name: a damaged input changed the output"
     record "$name" "damaged input" "untouched"
 

@@ -48,6 +48,10 @@ expect_done d3d8 "$work/new.png" --size 160x120 --vendor 0x10DE --build 650 > /d
 
 expect_usage d3d8 "$work/bad.png" --flags 1
 expect_usage d3d8 "$work/bad.png" --fail CreateDevice
+# A plan naming a method the stand-in does not have would never fire: the run would pass for a tested failure.
+expect_usage d3d8 "$work/bad.png" --fail Nope:3
+expect_message '--fail: the stand-in has no method "Nope" to fail; it fails .* CreateDevice .* Present '
+[ ! -e "$work/bad.png" ] || fail "a refused plan drew a picture"
 expect_usage d3d8 "$work/bad.png" --vendor 0x1FFFF
 expect_usage d3d8 "$work/bad.png" --mode stereo
 echo "d3d8: ok"

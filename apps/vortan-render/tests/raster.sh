@@ -60,6 +60,11 @@ grep -q '^pipeline=34 pixels=3072$' "$work/fill.txt" || fail "fill: not every pi
 [ "$(stat -c %s "$work/fill/frame-0000.bin")" -gt $((20 + 2 * 64 * 48 * 4 + 2 * 3)) ] || fail "fill: dump too short"
 expect_usage fill "$work/fill" --pipeline 28
 expect_message 'pipeline 28 has no stage program'
+# Only the configured range is taken: every number past it used to build a record of more layers than it holds.
+for pipeline in 0 2 23 44 96 99 254 255; do
+    expect_usage fill "$work/fill" --pipeline "$pipeline" --width 16 --height 16
+    expect_message "--pipeline must be a whole number from 24 to 43, not \"$pipeline\""
+done
 expect_usage fill "$work/fill" --filter 3
 expect_usage fill "$work/fill" --pipeline
 expect_refused fill "$work/missing" --width 16 --height 16

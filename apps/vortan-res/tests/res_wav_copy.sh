@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Every wave fixture through `vortan-res wav copy` in each stream mode: every copy is the file, bit for bit;
-# `wav info` reports their format, and refuses a file that is not PCM wave with exit code 3.
+# `wav info` reports their format, and refuses a file that is not PCM wave with exit code 3. A copy whose input
+# fails, at once or part way, leaves the output as it was.
 # Called with the tool's path and the source folder.
 set -euo pipefail
 tool="$1"
@@ -24,6 +25,19 @@ info="$(expect_done wav info "$data/speech_8000_mono.wav")"
 
 printf 'not a wave file' > "$work/text.wav"
 expect_refused wav info "$work/text.wav"
-expect_message "text.wav: refused: not a RIFF/WAVE file"
+expect_message "cannot read $work/text.wav: not a RIFF/WAVE file"
 expect_usage wav copy "$work/text.wav" "$work/out.wav" --mode 3
+
+# A folder, and a file whose every read fails (the process's own memory at address 0), in each mode: the old output
+# stays, and the input, not the output, is blamed.
+printf 'the old copy' > "$work/kept.wav"
+mkdir "$work/folder"
+for mode in 0 1 2; do
+    expect_refused wav copy "$work/folder" "$work/kept.wav" --mode "$mode"
+    expect_message "cannot read $work/folder: it is a folder, not a file"
+    expect_refused wav copy /proc/self/mem "$work/kept.wav" --mode "$mode"
+    expect_message "cannot read /proc/self/mem: "
+    [ "$(cat "$work/kept.wav")" = "the old copy" ] || fail "mode $mode: a failed input replaced the output"
+done
+[ -z "$(find "$work" -name '.kept.wav.*')" ] || fail "a temporary file was left"
 echo "wav copy ok"

@@ -375,3 +375,20 @@ TEST_F(WaveFileCodec, CutOrDamagedStreamKeepsTheSamplesBeforeTheDamageWhenAsked)
     EXPECT_EQ(DecodeToWaveFile(damagedSource, damagedPath, keep, error), WaveFileResult::kDamagedStream);
     EXPECT_EQ(ReadSamples(damagedPath).size(), kWaveBlockSamples);
 }
+
+// Damage inside the first block leaves no whole frame: nothing is kept, the old file stays, and no message says
+// otherwise.
+TEST_F(WaveFileCodec, DamageBeforeAnyWholeFrameKeepsNothingEvenWhenAsked)
+{
+    const std::vector<int16_t> samples = wavetest::Tone(40000, 440, 22050, 9000);
+    std::vector<uint8_t> stored;
+    VectorByteSink sink(stored);
+    ASSERT_TRUE(EncodeWaveFile(Write("first.wav", WaveBytes({}, SampleBytes(samples))), sink, 70));
+    const std::vector<uint8_t> cut(stored.begin(), stored.begin() + 300); // inside the first block
+    SpanByteSource cutSource(cut);
+    const std::string path = Write("kept-nothing.wav", {'o', 'l', 'd'});
+    std::string error;
+    EXPECT_EQ(DecodeToWaveFile(cutSource, path, {.keepPartial = true}, error), WaveFileResult::kDamagedStream);
+    EXPECT_EQ(error, "damaged or cut stream after 0 frames");
+    EXPECT_EQ(ReadBytes(path), (std::vector<uint8_t>{'o', 'l', 'd'}));
+}

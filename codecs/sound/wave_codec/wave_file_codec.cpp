@@ -257,8 +257,10 @@ WaveFileResult DecodeToWaveFile(WaveByteSource& source, const std::string& waveP
         WaveDecoder decoder;
         FrameWriter frames(*writer, header.channels);
         const WaveFileResult decoded = DecodeData(source, decoder, frames);
-        const bool keep =
-            decoded == WaveFileResult::kOk || (decoded == WaveFileResult::kDamagedStream && options.keepPartial);
+        const uint64_t framesDecoded = writer->dataBytes() / (2u * header.channels);
+        // A part is kept only when there is one: a wave file of no frames would claim a sound that is not there.
+        const bool keptPart = decoded == WaveFileResult::kDamagedStream && options.keepPartial && framesDecoded > 0;
+        const bool keep = decoded == WaveFileResult::kOk || keptPart;
         if (keep && !writer->finish()) {
             outError = writer->error();
             return WaveFileResult::kCannotWriteOutput;
@@ -268,8 +270,8 @@ WaveFileResult DecodeToWaveFile(WaveByteSource& source, const std::string& waveP
         else if (decoded == WaveFileResult::kOutOfMemory)
             outError = "out of memory";
         else if (decoded == WaveFileResult::kDamagedStream)
-            outError = "damaged or cut stream after " + std::to_string(writer->dataBytes() / (2u * header.channels)) +
-                       " frames" + (options.keepPartial ? "; " + wavePath + " holds them" : "");
+            outError = "damaged or cut stream after " + std::to_string(framesDecoded) + " frames" +
+                       (keptPart ? "; " + wavePath + " holds them" : "");
         return decoded;
     } catch (const std::bad_alloc&) {
         outError = "out of memory";

@@ -15,6 +15,7 @@
 #include <SDL_syswm.h>
 
 #include <chrono>
+#include <csignal>
 
 namespace pf {
 namespace {
@@ -78,6 +79,26 @@ TEST_F(LiveWindow, DeleteWindowFromTheWindowManagerGivesCloseUnlessDisabled)
     EXPECT_EQ(spy.messages(), (std::vector<uint32_t>{WM_CLOSE, WM_DESTROY}));
     EXPECT_EQ(ui().window(hwnd), nullptr);
     EXPECT_EQ(backend().sdlWindowOf(hwnd), nullptr);
+}
+
+// SDL turns the signal into its quit event, which used to be dropped: the program ran on until killed.
+TEST_F(LiveWindow, TerminationSignalAsksEveryEnabledWindowToClose)
+{
+    Window* waiting = createTopLevel(Rect::fromXywh(520, 100, 200, 150), WS_POPUP);
+    ASSERT_NE(waiting, nullptr);
+    ASSERT_TRUE(runUntil([&] { return backend().sdlWindowOf(waiting->hwnd()) != nullptr; }));
+    waiting->enable(false); // as behind a modal dialog: the dialog is asked, not the window it blocks
+    const Hwnd enabled = top->hwnd();
+    const Hwnd disabled = waiting->hwnd();
+    MessageSpy spy;
+    spy.onlyWindows({enabled, disabled}).onlyMessages({WM_CLOSE});
+
+    ASSERT_EQ(std::raise(SIGTERM), 0);
+    ASSERT_TRUE(runUntil([&] { return spy.count(WM_CLOSE) > 0; }));
+    settle();
+    EXPECT_EQ(spy.count(WM_CLOSE), 1u);
+    EXPECT_EQ(ui().window(enabled), nullptr); // the default answer to WM_CLOSE destroys the window
+    EXPECT_NE(ui().window(disabled), nullptr);
 }
 
 TEST_F(LiveWindow, SetCursorPosMovesThePointerAndTheScreenKeepsTheDisplaysWorkArea)
