@@ -252,6 +252,11 @@ void CVTNDesignerApp::BroadcastEvent(uint32_t message, uintptr_t wParam, const C
     }
 }
 
+void CVTNDesignerApp::Broadcast(const CVTND_Event& event)
+{
+    BroadcastEvent(kMsgDesignerNotify, 0, &event);
+}
+
 void CVTNDesignerApp::AnnounceObject(const CVTND_Object& object)
 {
     const CVTND_Event created(EventCode::kCreated, object);

@@ -114,7 +114,7 @@ public:
 
     // -- Notifications (user-interface thread)
     void BroadcastEvent(uint32_t message, uintptr_t wParam, const CVTND_Event* event);
-    void Broadcast(const CVTND_Event& event) { BroadcastEvent(kNotifyMessage, 0, &event); }
+    void Broadcast(const CVTND_Event& event);        // the designer's notification, wParam 0
     void AnnounceObject(const CVTND_Object& object); // code 1 for object
 
     // -- The editor factory
@@ -135,8 +135,6 @@ public:
     void ForgetDeleted(const CVTND_Object& object, uint32_t flags);
 
 private:
-    static constexpr uint32_t kNotifyMessage = 0x400 + 125;
-
     struct ChildFrame {
         pf::Window* frame = nullptr;       // the frame's own; unregistered before it goes
         CVTND_MapCanvas* canvas = nullptr; // an event map's canvas, or null

@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include "designer/app/designer_app.h"
+#include "designer/app/designer_utilities.h"
 #include "designer/app/editor_settings.h"
+#include "designer/app/extended_world.h"
 #include "designer/app/project_object.h"
 #include "designer/app/registry.h"
 #include "designer/app/window_placement.h"
+#include "designer/app/world_host.h"
 #include "engine/core/camera_node.h"
 #include "engine/core/hotspot.h"
 #include "engine/core/mesh_node.h"
@@ -16,6 +20,7 @@
 #include "platform/settings/settings_backend.h"
 #include "platform/settings/settings_store.h"
 #include "platform/testing/ui_fixture.h"
+#include "platform/ui/providers/providers.h"
 
 namespace {
 
@@ -159,6 +164,101 @@ TEST_F(Placement, WindowsOpenAtTheMouseAndStayOnTheScreen)
     PlaceWindowAtCursor(large);
     EXPECT_EQ(large.screenRect().l, area.l); // its top-left corner stays on the screen
     EXPECT_EQ(large.screenRect().t, area.t + 10);
+}
+
+} // namespace
+
+namespace {
+
+class Browsing : public pf::UiFixture {};
+
+TEST_F(Browsing, EachCategoryStartsWhereItWasLastLeft)
+{
+    pf::SettingsStore store(nullptr);
+    CVTND_EditorSettings settings(store);
+    CVTNDesignerApp app(&settings);
+    sim().expectFile(std::string("/scenes/a/house.vtn"));
+    sim().expectFile(std::nullopt);
+    sim().expectFile(std::string("/pictures/wall.jpg"));
+    sim().expectFile(std::string("/scenes/b/tree.vtn"));
+    EXPECT_EQ(BrowseForFile(BrowseCategory::kScenes, nullptr, "Add", 1, "Scenes|*.vtn"), "/scenes/a/house.vtn");
+    EXPECT_EQ(BrowseForFile(BrowseCategory::kResources, nullptr, "Picture", 1, "JPEG|*.jpg"), std::nullopt);
+    EXPECT_EQ(BrowseForFile(BrowseCategory::kResources, nullptr, "Picture", 1, "JPEG|*.jpg"), "/pictures/wall.jpg");
+    BrowseForFile(BrowseCategory::kScenes, nullptr, "Add", 1, "Scenes|*.vtn");
+    const auto& calls = ui().providers().scriptedFile().calls();
+    ASSERT_EQ(calls.size(), 4u);
+    EXPECT_EQ(calls[0].initialDirectory, "");
+    EXPECT_EQ(calls[2].initialDirectory, ""); // a cancel remembers nothing
+    EXPECT_EQ(calls[3].initialDirectory, "/scenes/a");
+    EXPECT_EQ(settings.GetDirectory(BrowseCategory::kResources), "/pictures");
+    EXPECT_EQ(settings.GetDirectory(BrowseCategory::kScenes), "/scenes/b");
+}
+
+// The render thread's callbacks reach the host while one is set and do nothing without one.
+struct RecordingHost : CVTND_WorldHost {
+    void JavaCallback(SWevent*, const char* text1, const char*, const char*) override { texts.push_back(text1); }
+    void SetCursor(const SWcursor*) override { texts.push_back("cursor"); }
+    void HostMessage(const char* text) override { texts.push_back(text); }
+    bool BeginMouseLook() override { return true; }
+    void EndMouseLook() override { texts.push_back("end look"); }
+    std::vector<std::string> texts;
+};
+
+TEST(WorldHost, CallbacksGoToTheHostWhileOneIsSet)
+{
+    CVTND_ExtendedWorld world;
+    EXPECT_FALSE(world.BeginMouseLook());
+    world.HostMessage("lost");
+    RecordingHost host;
+    world.SetHost(&host);
+    EXPECT_TRUE(world.BeginMouseLook());
+    world.HostMessage("hello");
+    world.JavaCallback(nullptr, "java", nullptr, nullptr);
+    world.SetCursor(nullptr);
+    world.EndMouseLook();
+    world.SetHost(nullptr);
+    world.HostMessage("after");
+    EXPECT_EQ(host.texts, (std::vector<std::string>{"hello", "java", "cursor", "end look"}));
+}
+
+CVTND_Object MakeHotspot(CVTNDesignerApp& app, const CVTND_CreateRequest& request)
+{
+    auto* spot = new SWhotspot();
+    spot->SetName(request.name);
+    app.GetWorld()->AddNode(spot, request.parent);
+    return CVTND_Object(static_cast<SWnode*>(spot));
+}
+
+int g_frames = 0;
+uint32_t g_lastNumber = 0;
+pf::Window* CountFrame(CVTNDesignerApp&, const CVTND_FrameRequest& request)
+{
+    ++g_frames;
+    g_lastNumber = request.number;
+    EXPECT_EQ(request.menuId, CVTNDesignerApp::kEventMapFrameMenu);
+    return nullptr;
+}
+
+TEST(ObjectsFactory, RegisteredTypesAreMadeAndOthersGiveNothing)
+{
+    CVTNDesignerApp app;
+    app.NewWorkspace();
+    EXPECT_TRUE(app.GetObjectsFactory().CreateObject(ObjectType::kTooltip, {"tip"}).IsEmpty());
+    const CVTND_ObjectCreator old = CVTND_Registry::ReplaceObjectCreator(13, &MakeHotspot);
+    const CVTND_Object made = app.GetObjectsFactory().CreateObject(ObjectType::kHotspot, {"spot"});
+    CVTND_Registry::ReplaceObjectCreator(13, old);
+    ASSERT_TRUE(made.IsType(ObjectType::kHotspot));
+    EXPECT_EQ(app.GetWorld()->GetRootNode()->FindByName("spot"), made.GetObject());
+
+    const CVTND_FrameCreator oldFrame = CVTND_Registry::ReplaceFrame(FrameClass::kEventMap, &CountFrame);
+    app.OpenEventMapWindow();
+    app.OpenEventMapWindow();
+    CVTND_Registry::ReplaceFrame(FrameClass::kEventMap, oldFrame);
+    EXPECT_EQ(g_frames, 2);
+    EXPECT_EQ(g_lastNumber, 2u); // each new map window takes the next number
+    const CVTND_ModalToolRun oldTool = CVTND_Registry::ReplaceModalTool(ModalTool::kScaleCenter, nullptr);
+    EXPECT_EQ(app.OnToolsScaleCenter(), -1);
+    CVTND_Registry::ReplaceModalTool(ModalTool::kScaleCenter, oldTool);
 }
 
 } // namespace
