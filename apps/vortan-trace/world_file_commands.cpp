@@ -1,8 +1,8 @@
 #include "apps/vortan-trace/world_file_commands.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -17,15 +17,23 @@
 #include "engine/core/world_file.h"
 #include "platform/time/clock.h"
 #include "platform/time/virtual_clock.h"
+#include "testsupport/tools/tool_world.h"
 
 namespace {
 
 constexpr int kRefused = 3;
+constexpr long kMostFrames = 1000000;
 
 int Refuse(const std::string& text)
 {
     std::fprintf(stderr, "vortan-trace: %s\n", text.c_str());
     return kRefused;
+}
+
+int Usage(const std::string& text)
+{
+    std::fprintf(stderr, "vortan-trace: %s\n", text.c_str());
+    return kTraceUsage;
 }
 
 int MakeDemo(const std::string& path)
@@ -35,8 +43,8 @@ int MakeDemo(const std::string& path)
     AddSpeechDemo(world);
     std::string error;
     const DocumentStatus status = SaveWorldFile(world, WorldFileMode::kScene, path, &error);
-    if (status != DocumentStatus::kOk)
-        return Refuse("cannot write " + path + ": " + DocumentStatusText(status) + " " + error);
+    if (status != DocumentStatus::kOk) // the writer's error names the file and the cause
+        return Refuse(error.empty() ? "cannot write " + path + ": " + DocumentStatusText(status) : error);
     std::printf("wrote %s: %zu events\n", path.c_str(), world.CountEvents());
     return kTraceDone;
 }
@@ -44,9 +52,10 @@ int MakeDemo(const std::string& path)
 // Loads path and writes it again into out; the world stays in loaded.
 int LoadAndWrite(const std::string& path, std::vector<uint8_t>& out, WorldLoadResult& loaded)
 {
-    loaded = LoadWorldFile(path, SWreadcontext::IdMode::kKeep);
+    std::string error;
+    loaded = tooltest::LoadToolWorld(path, SWreadcontext::IdMode::kKeep, error);
     if (loaded.status != DocumentStatus::kOk)
-        return Refuse("cannot read " + path + ": " + DocumentStatusText(loaded.status));
+        return Refuse(error);
     if (WriteWorldFile(*loaded.world, WorldFileMode::kScene, out) != DocumentStatus::kOk)
         return Refuse("cannot save the world read from " + path);
     return kTraceDone;
@@ -92,9 +101,10 @@ int RoundTrip(const std::string& path)
 
 int RunFile(const std::string& path, long frames, const std::string& savePath)
 {
-    WorldLoadResult loaded = LoadWorldFile(path, SWreadcontext::IdMode::kKeep);
+    std::string error;
+    WorldLoadResult loaded = tooltest::LoadToolWorld(path, SWreadcontext::IdMode::kKeep, error);
     if (loaded.status != DocumentStatus::kOk)
-        return Refuse("cannot read " + path + ": " + DocumentStatusText(loaded.status));
+        return Refuse(error);
     SWworld& world = *loaded.world;
     pf::VirtualClock clock(1000);
     pf::setClock(&clock);
@@ -116,9 +126,9 @@ int RunFile(const std::string& path, long frames, const std::string& savePath)
     world.SetObserver(nullptr);
     pf::setClock(nullptr);
     if (!savePath.empty()) {
-        std::string error;
-        if (SaveWorldFile(world, WorldFileMode::kScene, savePath, &error) != DocumentStatus::kOk)
-            return Refuse("cannot write " + savePath + ": " + error);
+        const DocumentStatus saved = SaveWorldFile(world, WorldFileMode::kScene, savePath, &error);
+        if (saved != DocumentStatus::kOk) // the writer's error names the file and the cause
+            return Refuse(error.empty() ? "cannot write " + savePath + ": " + DocumentStatusText(saved) : error);
     }
     return kTraceDone;
 }
@@ -135,29 +145,30 @@ int RunWorldFileCommand(int argc, char** argv)
 {
     const std::string_view command = argv[0];
     if (argc < 2)
-        return Refuse(std::string(command) + " needs a file");
+        return Usage(std::string(command) + " needs a file");
     const std::string path = argv[1];
     if (command == "make-demo" && argc == 2)
         return MakeDemo(path);
     if (command == "roundtrip" && argc == 2)
         return RoundTrip(path);
     if (command != "file")
-        return Refuse(std::string(command) + " takes one file");
+        return Usage(std::string(command) + " takes one file");
     long frames = 120;
     std::string savePath;
     for (int i = 2; i < argc; i += 2) {
         const std::string_view option = argv[i];
         if (i + 1 >= argc)
-            return Refuse(std::string(option) + " needs a value");
+            return Usage(std::string(option) + " needs a value");
         if (option == "--frames") {
-            char* end = nullptr;
-            frames = std::strtol(argv[i + 1], &end, 10);
-            if (end == argv[i + 1] || *end != '\0' || frames < 0 || frames > 1000000)
-                return Refuse("--frames takes a count from 0 to 1000000");
+            const std::string_view text = argv[i + 1];
+            const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), frames);
+            if (error != std::errc() || end != text.data() + text.size() || frames < 0 || frames > kMostFrames)
+                return Usage("--frames must be a whole number from 0 to " + std::to_string(kMostFrames) + ", not \"" +
+                             std::string(text) + "\"");
         } else if (option == "--save") {
             savePath = argv[i + 1];
         } else {
-            return Refuse("unknown option " + std::string(option));
+            return Usage("unknown option " + std::string(option));
         }
     }
     return RunFile(path, frames, savePath);

@@ -3,9 +3,8 @@
 // files too, and then exits 3.
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -14,6 +13,7 @@
 #include "engine/core/chunk_stream.h"
 #include "engine/core/document_file.h"
 #include "engine/core/type_tag.h"
+#include "testsupport/tools/tool_input.h"
 
 namespace {
 
@@ -29,15 +29,6 @@ int Refuse(const std::string& message)
 {
     std::fprintf(stderr, "vortan-world: %s\n", message.c_str());
     return kExitRefused;
-}
-
-bool ReadWhole(const std::string& path, std::vector<uint8_t>& out)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
 }
 
 // The nested records of a payload, one level down, as far as they frame: a payload of flat fields shows none.
@@ -83,12 +74,13 @@ int Dump(std::span<char* const> args)
     if (args.empty() || args.size() > 2 || (args.size() == 2 && std::strcmp(args[1], "-v") != 0))
         return PrintUsage();
     const bool verbose = args.size() == 2;
-    std::vector<uint8_t> bytes;
-    if (!ReadWhole(args[0], bytes))
-        return Refuse(std::string("cannot read ") + args[0]);
-    const size_t size = bytes.size();
+    std::string error;
+    std::optional<std::vector<uint8_t>> bytes = tooltest::ReadInput(args[0], error);
+    if (!bytes)
+        return Refuse(error);
+    const size_t size = bytes->size();
     SWdocumentfile doc;
-    const DocumentStatus status = SWdocumentfile::ParseDamaged(std::move(bytes), doc);
+    const DocumentStatus status = SWdocumentfile::ParseDamaged(std::move(*bytes), doc);
     const DocumentHeader& header = doc.Header();
     std::printf("header version=%04u seed=0x%08x flags=0x%x total=%u size=%zu checksum=0x%08x\n", header.version,
                 header.seed, header.flags, header.totalBytes, size, doc.ComputedChecksum());
@@ -97,7 +89,7 @@ int Dump(std::span<char* const> args)
     std::printf("records=%zu end=%s trailing=%llu\n", doc.Records().size(), doc.HasEnd() ? "yes" : "no",
                 static_cast<unsigned long long>(doc.TrailingBytes()));
     if (status != DocumentStatus::kOk)
-        return Refuse(std::string(args[0]) + ": " + DocumentStatusText(status));
+        return Refuse(std::string("cannot read ") + args[0] + ": " + DocumentStatusText(status));
     return kWorldToolDone;
 }
 

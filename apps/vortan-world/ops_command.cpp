@@ -1,5 +1,7 @@
 // `vortan-world ops LEFT OP RIGHT`: one cell of the variables' operator table and the comparison code, so that
 // the table can be checked by hand. Literals are TYPE:TEXT with i, f, b, s, v, q or m.
+#include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -36,13 +38,29 @@ std::optional<uint32_t> TypeOfLetter(char letter)
     }
 }
 
-std::unique_ptr<SWproperty> ParseLiteral(std::string_view literal)
+// The variables' own reading takes any text and truncates; a literal typed here is meant exactly, so an integer
+// that is not a whole number of 32 bits is refused rather than silently made another.
+bool IsWholeInt32(std::string_view text)
 {
-    if (literal.size() < 2 || literal[1] != ':')
+    int32_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return !text.empty() && error == std::errc() && end == text.data() + text.size();
+}
+
+// The variable of literal; null, with outError, when it is not TYPE:TEXT or its integer is out of range.
+std::unique_ptr<SWproperty> ParseLiteral(std::string_view literal, std::string& outError)
+{
+    const std::optional<uint32_t> type =
+        literal.size() >= 2 && literal[1] == ':' ? TypeOfLetter(literal[0]) : std::nullopt;
+    if (!type) {
+        outError = "\"" + std::string(literal) + "\" is no literal: TYPE:TEXT with TYPE one of i f b s v q m";
         return nullptr;
-    const std::optional<uint32_t> type = TypeOfLetter(literal[0]);
-    if (!type)
+    }
+    if (*type == kTypeInteger && !IsWholeInt32(literal.substr(2))) {
+        outError = "\"" + std::string(literal) + "\" is no integer: i: takes a whole number from " +
+                   std::to_string(INT32_MIN) + " to " + std::to_string(INT32_MAX);
         return nullptr;
+    }
     auto variable = std::make_unique<SWproperty>(*type);
     variable->SetAllFromData(ParseTypedValueText(literal.substr(2), *type));
     return variable;
@@ -68,11 +86,14 @@ int RunOps(std::span<char* const> args)
                              "q:0,0,0,1 m:16 values; OP one of + - * x /)\n");
         return kWorldToolUsage;
     }
-    const auto left = ParseLiteral(args[0]);
-    const auto right = ParseLiteral(args[2]);
+    std::string error;
+    const auto left = ParseLiteral(args[0], error);
+    const auto right = left ? ParseLiteral(args[2], error) : nullptr;
     const std::optional<int> op = ParseOperator(args[1]);
     if (!left || !right || !op) {
-        std::fprintf(stderr, "vortan-world ops: a literal is TYPE:TEXT (i f b s v q m) and OP one of + - * x /\n");
+        if (error.empty())
+            error = "\"" + std::string(args[1]) + "\" is no operator: one of + - * x /";
+        std::fprintf(stderr, "vortan-world: ops: %s\n", error.c_str());
         return kWorldToolUsage;
     }
     const auto result = left->ApplyOperator(*right, *op);

@@ -5,6 +5,7 @@
 // `vortan-world texture IN.vtn OUT.vtn NAME KIND`: converts one texture as the texture editor's kind combo does.
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -39,6 +40,7 @@
 #include "engine/resources/wavelet_image.h"
 #include "engine/resources/world_records.h"
 #include "platform/base/endian.h"
+#include "testsupport/tools/tool_world.h"
 
 namespace {
 
@@ -88,14 +90,16 @@ std::string IdText(uint32_t id)
     return text;
 }
 
-// The offered row of kind spelled text; null, with a message, otherwise.
-const SWcompressionscheme* OfferedRow(const char* text, SchemeKind kind, const char* option)
+// The offered row of kind spelled text; null, with outError naming the offered ones, otherwise.
+const SWcompressionscheme* OfferedRow(const char* text, SchemeKind kind, const char* option, std::string& outError)
 {
-    if (std::strlen(text) == 4)
-        for (const SWcompressionscheme* row : SWcompressionschemes::Table().OfferedRows(kind))
-            if (row->GetId() == pf::loadU32le(reinterpret_cast<const uint8_t*>(text)))
-                return row;
-    std::fprintf(stderr, "vortan-world: %s %s is not an offered scheme of its kind\n", option, text);
+    std::string offered;
+    for (const SWcompressionscheme* row : SWcompressionschemes::Table().OfferedRows(kind)) {
+        if (std::strlen(text) == 4 && row->GetId() == pf::loadU32le(reinterpret_cast<const uint8_t*>(text)))
+            return row;
+        offered += (offered.empty() ? "" : ", ") + IdText(row->GetId());
+    }
+    outError = std::string(option) + " \"" + text + "\" is not an offered scheme of its kind: " + offered;
     return nullptr;
 }
 
@@ -106,19 +110,26 @@ struct TextureKind {
     int quality = 0;  // "WAVL" only
 };
 
-bool ParseTextureKind(const std::string& text, TextureKind& out)
+// "CI32", "CIG8", "CIMG" or "WAVL:Q"; false, with outError naming the value and what is taken, otherwise.
+bool ParseTextureKind(const std::string& text, TextureKind& out, std::string& outError)
 {
     if (text == "CI32" || text == "CIG8" || text == "CIMG") {
         out.tag = pf::loadU32le(reinterpret_cast<const uint8_t*>(text.c_str()));
         return true;
     }
-    if (text.rfind("WAVL:", 0) != 0)
+    if (text.rfind("WAVL:", 0) != 0) {
+        outError = "the texture kind \"" + text + "\" is none of CI32, CIG8, WAVL:Q and CIMG";
         return false;
-    char* end = nullptr;
-    const long quality = std::strtol(text.c_str() + 5, &end, 10);
-    if (end == text.c_str() + 5 || *end != '\0' || quality < 0 || quality > 100)
+    }
+    int quality = -1;
+    const char* const digits = text.c_str() + 5;
+    const char* const end = text.c_str() + text.size();
+    const auto [stop, error] = std::from_chars(digits, end, quality);
+    if (error != std::errc() || stop != end || quality < 0 || quality > 100) {
+        outError = "the quality of \"" + text + "\" must be a whole number from 0 to 100";
         return false;
-    out = {MakeTag("WAVL"), static_cast<int>(quality)};
+    }
+    out = {MakeTag("WAVL"), quality};
     return true;
 }
 
@@ -275,17 +286,12 @@ size_t ImageRecordBytes(SWtexture& texture)
     return WriteImagePayload(texture, out) ? buffer.Size() : 0;
 }
 
-std::vector<uint8_t> FileBytes(const std::string& path)
+// 0 when the file cannot be looked at (it is only printed).
+uint64_t FileSize(const std::string& path)
 {
-    std::vector<uint8_t> bytes;
-    if (FILE* file = std::fopen(path.c_str(), "rb"); file != nullptr) {
-        uint8_t chunk[65536];
-        size_t got = 0;
-        while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
-            bytes.insert(bytes.end(), chunk, chunk + got);
-        std::fclose(file);
-    }
-    return bytes;
+    std::error_code error;
+    const uintmax_t size = std::filesystem::file_size(path, error);
+    return error ? 0 : static_cast<uint64_t>(size);
 }
 
 // -- publish
@@ -307,7 +313,25 @@ int PublishUsage()
     return kWorldToolUsage;
 }
 
-bool ParsePublishOptions(std::span<char* const> args, PublishOptions& options)
+// "S1,S2", each a digit.
+bool ParseMeshSettings(const char* value, PublishOptions& options, std::string& outError)
+{
+    unsigned first = 0, second = 0;
+    char extra = 0;
+    if (std::sscanf(value, "%u,%u%c", &first, &second, &extra) != 2 || first > 9 || second > 9 ||
+        std::strchr(value, '-') != nullptr) {
+        outError = std::string("--mesh-settings \"") + value + "\" must be S1,S2, each a whole number from 0 to 9";
+        return false;
+    }
+    options.settings = true;
+    options.first = first;
+    options.second = second;
+    return true;
+}
+
+// False, with outError, for a value out of its range; false with outError empty when the options do not form a
+// command (the usage says the rest).
+bool ParsePublishOptions(std::span<char* const> args, PublishOptions& options, std::string& outError)
 {
     for (size_t i = 2; i < args.size(); i += 2) {
         const std::string option = args[i];
@@ -315,32 +339,30 @@ bool ParsePublishOptions(std::span<char* const> args, PublishOptions& options)
             return false;
         const char* value = args[i + 1];
         if (option == "--mesh") {
-            options.mesh = OfferedRow(value, SchemeKind::kMesh, "--mesh");
+            options.mesh = OfferedRow(value, SchemeKind::kMesh, "--mesh", outError);
             if (options.mesh == nullptr)
                 return false;
         } else if (option == "--keyframes") {
-            options.keyFrames = OfferedRow(value, SchemeKind::kKeyFrames, "--keyframes");
+            options.keyFrames = OfferedRow(value, SchemeKind::kKeyFrames, "--keyframes", outError);
             if (options.keyFrames == nullptr)
                 return false;
         } else if (option == "--vertices") {
-            options.vertices = OfferedRow(value, SchemeKind::kVertexStreams, "--vertices");
+            options.vertices = OfferedRow(value, SchemeKind::kVertexStreams, "--vertices", outError);
             if (options.vertices == nullptr)
                 return false;
         } else if (option == "--mesh-settings") {
-            unsigned first = 0, second = 0;
-            char extra = 0;
-            if (std::sscanf(value, "%u,%u%c", &first, &second, &extra) != 2 || first > 9 || second > 9)
+            if (!ParseMeshSettings(value, options, outError))
                 return false;
-            options.settings = true;
-            options.first = first;
-            options.second = second;
         } else if (option == "--textures") {
             if (std::string(value) == "keep")
                 continue;
-            options.convert = ParseTextureKind(value, options.textures) &&
-                              (options.textures.tag == MakeTag("WAVL") || options.textures.tag == MakeTag("CIMG"));
-            if (!options.convert)
+            if (!ParseTextureKind(value, options.textures, outError))
                 return false;
+            options.convert = options.textures.tag == MakeTag("WAVL") || options.textures.tag == MakeTag("CIMG");
+            if (!options.convert) {
+                outError = std::string("--textures \"") + value + "\" must be keep, WAVL:Q (Q from 0 to 100) or CIMG";
+                return false;
+            }
         } else {
             return false;
         }
@@ -357,19 +379,25 @@ struct SourceCopy {
 int Publish(std::span<char* const> args)
 {
     PublishOptions options;
-    if (args.size() < 2 || args.size() % 2 != 0 || !ParsePublishOptions(args, options))
-        return PublishUsage();
+    std::string optionError;
+    if (args.size() < 2 || args.size() % 2 != 0 || !ParsePublishOptions(args, options, optionError)) {
+        if (optionError.empty())
+            return PublishUsage();
+        std::fprintf(stderr, "vortan-world: publish: %s\n", optionError.c_str());
+        return kWorldToolUsage;
+    }
     PrintingSink sink;
     const SinkInstallation installed(&sink);
     Stopwatch watch;
-    WorldLoadResult source = LoadWorldFile(args[0], SWreadcontext::IdMode::kKeep);
+    std::string error;
+    WorldLoadResult source = tooltest::LoadToolWorld(args[0], SWreadcontext::IdMode::kKeep, error);
     if (source.status != DocumentStatus::kOk)
-        return Refuse(std::string(args[0]) + ": " + DocumentStatusText(source.status));
+        return Refuse(error);
     const double loadMs = watch.LapMs();
     // The world to publish is a second copy, so the source's meshes and pictures stay to compare with.
-    WorldLoadResult world = LoadWorldFile(args[0], SWreadcontext::IdMode::kKeep);
+    WorldLoadResult world = tooltest::LoadToolWorld(args[0], SWreadcontext::IdMode::kKeep, error);
     if (world.status != DocumentStatus::kOk)
-        return Refuse(std::string(args[0]) + ": " + DocumentStatusText(world.status));
+        return Refuse(error);
     SourceCopy copy;
     for (SWtexture* t : Textures(*source.world))
         if (t->GetPixels() != nullptr)
@@ -400,15 +428,14 @@ int Publish(std::span<char* const> args)
                 std::printf("report [texture] %s: no pixels to convert, kept as it was\n", texture->GetName().c_str());
     const double convertMs = watch.LapMs();
 
-    std::string why;
-    const DocumentStatus saved = SaveWorldFile(w, WorldFileMode::kPublished, args[1], &why);
+    const DocumentStatus saved = SaveWorldFile(w, WorldFileMode::kPublished, args[1], &error);
     if (saved != DocumentStatus::kOk)
-        return Refuse(why.empty() ? DocumentStatusText(saved) : why);
+        return Refuse(error.empty() ? DocumentStatusText(saved) : error);
     const double publishMs = watch.LapMs();
-    const WorldLoadResult back = LoadWorldFile(args[1], SWreadcontext::IdMode::kKeep);
+    const WorldLoadResult back = tooltest::LoadToolWorld(args[1], SWreadcontext::IdMode::kKeep, error);
     const double readMs = watch.LapMs();
     if (back.status != DocumentStatus::kOk)
-        return Refuse(std::string(args[1]) + ": does not read back: " + DocumentStatusText(back.status));
+        return Refuse("the published file does not read back: " + error);
 
     // The per-resource lines: the records are written again, quietly, to measure each one.
     sink.muted = true;
@@ -509,10 +536,9 @@ int Publish(std::span<char* const> args)
                back.world->GetSoundList().Count() == w.GetSoundList().Count();
     sink.muted = false;
 
-    const size_t fileBytes = FileBytes(args[1]).size();
-    std::printf("total resources=%zu record-bytes=%zu file-bytes=%zu source-bytes=%zu read-back=%s\n", resources, total,
-                fileBytes, static_cast<size_t>(std::filesystem::file_size(args[0])),
-                complete ? "complete" : "incomplete");
+    std::printf("total resources=%zu record-bytes=%zu file-bytes=%llu source-bytes=%llu read-back=%s\n", resources,
+                total, static_cast<unsigned long long>(FileSize(args[1])),
+                static_cast<unsigned long long>(FileSize(args[0])), complete ? "complete" : "incomplete");
     std::printf("times load=%.1fms convert=%.1fms publish=%.1fms load-published=%.1fms\n", loadMs, convertMs, publishMs,
                 readMs);
     return complete ? kWorldToolDone : kExitFailed;
@@ -523,15 +549,20 @@ int Publish(std::span<char* const> args)
 int ConvertOne(std::span<char* const> args)
 {
     TextureKind kind;
-    if (args.size() != 4 || !ParseTextureKind(args[3], kind)) {
+    if (args.size() != 4) {
         std::fprintf(stderr, "usage: vortan-world texture IN.vtn OUT.vtn NAME CI32|CIG8|WAVL:Q|CIMG\n");
+        return kWorldToolUsage;
+    }
+    if (std::string error; !ParseTextureKind(args[3], kind, error)) {
+        std::fprintf(stderr, "vortan-world: texture: %s\n", error.c_str());
         return kWorldToolUsage;
     }
     PrintingSink sink;
     const SinkInstallation installed(&sink);
-    WorldLoadResult loaded = LoadWorldFile(args[0], SWreadcontext::IdMode::kKeep);
+    std::string error;
+    WorldLoadResult loaded = tooltest::LoadToolWorld(args[0], SWreadcontext::IdMode::kKeep, error);
     if (loaded.status != DocumentStatus::kOk)
-        return Refuse(std::string(args[0]) + ": " + DocumentStatusText(loaded.status));
+        return Refuse(error);
     SWtexture* const texture = loaded.world->FindTextureByName(args[2]);
     if (texture == nullptr)
         return Refuse(std::string("no texture named ") + args[2]);
@@ -541,14 +572,13 @@ int ConvertOne(std::span<char* const> args)
                                         : nullptr);
     if (!ReplaceTexture(*loaded.world, texture, kind))
         return Refuse(std::string("texture ") + args[2] + " has no pixels to convert");
-    std::string why;
-    const DocumentStatus saved = SaveWorldFile(*loaded.world, WorldFileMode::kScene, args[1], &why);
+    const DocumentStatus saved = SaveWorldFile(*loaded.world, WorldFileMode::kScene, args[1], &error);
     if (saved != DocumentStatus::kOk)
-        return Refuse(why.empty() ? DocumentStatusText(saved) : why);
+        return Refuse(error.empty() ? DocumentStatusText(saved) : error);
     SWtexture* const made = loaded.world->FindTextureByName(args[2]);
-    const PixelError error = TextureError(before, *made);
+    const PixelError difference = TextureError(before, *made);
     std::printf("texture %s %s %ux%u bytes=%zu psnr=%.2fdB max=%d\n", args[2], TagText(made->GetTag()).c_str(),
-                made->GetWidth32(), made->GetHeight32(), ImageRecordBytes(*made), error.psnr, error.largest);
+                made->GetWidth32(), made->GetHeight32(), ImageRecordBytes(*made), difference.psnr, difference.largest);
     return kWorldToolDone;
 }
 

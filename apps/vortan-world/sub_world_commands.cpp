@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <string>
 #include <thread>
@@ -15,11 +16,13 @@
 #include "engine/core/sub_worlds.h"
 #include "engine/core/world.h"
 #include "engine/core/world_file.h"
+#include "testsupport/tools/tool_world.h"
 
 namespace {
 
 constexpr int kExitFailed = 1;
 constexpr int kExitRefused = 3;
+constexpr int kLoadWaitSeconds = 10; // a threaded load that takes longer is given up
 
 int Refuse(const std::string& message)
 {
@@ -37,12 +40,27 @@ size_t CountNodes(const SWworld& world)
 
 bool WaitForLoads(CVTN_SubWorldLoader& loader)
 {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kLoadWaitSeconds);
     while (loader.PendingCount() != 0 && std::chrono::steady_clock::now() < deadline) {
         loader.CompletePendingLoads();
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return loader.PendingCount() == 0;
+}
+
+// The loader says only that a load failed; the file is read once more to say why.
+std::string WhyNotLoaded(const CVTN_SubWorld& entry, const std::string& folder, bool timedOut)
+{
+    const std::optional<std::string> name = entry.GetFileName();
+    if (!name || name->empty())
+        return "cannot load " + entry.GetName().value_or("the loadable world") + ": the entry names no file";
+    const std::string path = name->front() == '/' || folder.empty() ? *name : folder + "/" + *name;
+    if (timedOut)
+        return "cannot load " + path + ": it did not load within " + std::to_string(kLoadWaitSeconds) + " s";
+    std::string error;
+    if (tooltest::LoadToolWorld(path, SWreadcontext::IdMode::kFresh, error).status == DocumentStatus::kOk)
+        return "cannot load " + path + ": the loader refused it (its instance limit?)";
+    return error;
 }
 
 int LoadSub(std::span<char* const> args)
@@ -52,9 +70,10 @@ int LoadSub(std::span<char* const> args)
         std::fprintf(stderr, "usage: vortan-world load-sub WORLD NAME [--threaded]\n");
         return kWorldToolUsage;
     }
-    const WorldLoadResult loaded = LoadWorldFile(args[0], SWreadcontext::IdMode::kKeep);
+    std::string error;
+    const WorldLoadResult loaded = tooltest::LoadToolWorld(args[0], SWreadcontext::IdMode::kKeep, error);
     if (loaded.status != DocumentStatus::kOk)
-        return Refuse(std::string(args[0]) + ": " + DocumentStatusText(loaded.status));
+        return Refuse(error);
     SWworld& world = *loaded.world;
     CVTN_SubWorld* entry = world.GetSubWorlds().FindByName(args[1]);
     if (entry == nullptr)
@@ -63,8 +82,9 @@ int LoadSub(std::span<char* const> args)
     loader.SetBaseFolder(std::filesystem::path(args[0]).parent_path().string());
     const size_t nodesBefore = CountNodes(world);
     CVTN_SubWorldInstance* instance = loader.LoadFile(*entry, {}, threaded);
-    if (instance == nullptr || (threaded && !WaitForLoads(loader)) || !instance->loaded)
-        return Refuse(std::string("cannot load ") + entry->GetFileName().value_or("(no file)"));
+    const bool timedOut = instance != nullptr && threaded && !WaitForLoads(loader);
+    if (instance == nullptr || timedOut || !instance->loaded)
+        return Refuse(WhyNotLoaded(*entry, std::filesystem::path(args[0]).parent_path().string(), timedOut));
     std::printf("loaded %s %s: %zu objects, nodes %zu -> %zu\n", args[1], threaded ? "threaded" : "direct",
                 instance->record.entries.size(), nodesBefore, CountNodes(world));
     for (const MergeEntry& added : instance->record.entries)

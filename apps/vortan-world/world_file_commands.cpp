@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -23,6 +23,8 @@
 #include "engine/core/type_tag.h"
 #include "engine/core/world.h"
 #include "engine/core/world_file.h"
+#include "testsupport/tools/tool_input.h"
+#include "testsupport/tools/tool_world.h"
 #include "testsupport/world/sample_world.h"
 
 namespace {
@@ -58,35 +60,37 @@ int MakeSample(std::span<char* const> args)
     options.meshFolder = TestDataFolder("mesh");
     options.pictureFolder = TestDataFolder("image");
     const char* out = nullptr;
+    // Named inputs must be there: a sample silently built of its own content instead would pass for theirs.
+    std::string error;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string arg = args[i];
         const bool hasValue = i + 1 < args.size();
-        if (arg == "--meshes" && hasValue)
+        if (arg == "--meshes" && hasValue) {
             options.meshFolder = args[++i];
-        else if (arg == "--pictures" && hasValue)
+            if (!tooltest::CheckInputFolder(options.meshFolder, error))
+                return Refuse(error);
+        } else if (arg == "--pictures" && hasValue) {
             options.pictureFolder = args[++i];
-        else if (arg == "--sound" && hasValue)
+            if (!tooltest::CheckInputFolder(options.pictureFolder, error))
+                return Refuse(error);
+        } else if (arg == "--sound" && hasValue) {
             options.soundFile = args[++i];
-        else if (out == nullptr && !arg.starts_with("--"))
+            if (!tooltest::CheckInput(options.soundFile, error))
+                return Refuse(error);
+        } else if (out == nullptr && !arg.starts_with("--")) {
             out = args[i];
-        else
+        } else {
             return Usage();
+        }
     }
     if (out == nullptr)
         return Usage();
     const std::unique_ptr<SWworld> world = worldtest::MakeSampleWorld(options);
-    std::string why;
-    const DocumentStatus status = SaveWorldFile(*world, WorldFileMode::kScene, out, &why);
+    const DocumentStatus status = SaveWorldFile(*world, WorldFileMode::kScene, out, &error);
     if (status != DocumentStatus::kOk)
-        return Refuse(why.empty() ? DocumentStatusText(status) : why);
+        return Refuse(error.empty() ? DocumentStatusText(status) : error);
     std::printf("wrote %s\n", out);
     return kWorldToolDone;
-}
-
-std::vector<uint8_t> FileBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 int Roundtrip(std::span<char* const> args)
@@ -95,16 +99,20 @@ int Roundtrip(std::span<char* const> args)
         std::fprintf(stderr, "usage: vortan-world roundtrip IN OUT\n");
         return kWorldToolUsage;
     }
-    const WorldLoadResult loaded = LoadWorldFile(args[0], SWreadcontext::IdMode::kKeep);
+    std::string error;
+    const WorldLoadResult loaded = tooltest::LoadToolWorld(args[0], SWreadcontext::IdMode::kKeep, error);
     if (loaded.status != DocumentStatus::kOk)
-        return Refuse(std::string(args[0]) + ": " + DocumentStatusText(loaded.status));
+        return Refuse(error);
     for (const SkippedRecord& skipped : loaded.skipped)
         std::printf("skipped #%u %s: %s\n", skipped.index, TagText(skipped.tag).c_str(), skipped.reason.c_str());
-    std::string why;
-    const DocumentStatus saved = SaveWorldFile(*loaded.world, WorldFileMode::kScene, args[1], &why);
+    const DocumentStatus saved = SaveWorldFile(*loaded.world, WorldFileMode::kScene, args[1], &error);
     if (saved != DocumentStatus::kOk)
-        return Refuse(why.empty() ? DocumentStatusText(saved) : why);
-    const bool same = FileBytes(args[0]) == FileBytes(args[1]);
+        return Refuse(error.empty() ? DocumentStatusText(saved) : error);
+    const std::optional<std::vector<uint8_t>> in = tooltest::ReadInput(args[0], error);
+    const std::optional<std::vector<uint8_t>> out = in ? tooltest::ReadInput(args[1], error) : std::nullopt;
+    if (!out)
+        return Refuse(error);
+    const bool same = *in == *out;
     std::printf("version=%u newer=%s skipped=%zu identical=%s\n", loaded.version, loaded.newer ? "yes" : "no",
                 loaded.skipped.size(), same ? "yes" : "no");
     return same ? kWorldToolDone : kExitFailed;
@@ -124,25 +132,28 @@ int Import(std::span<char* const> args)
         std::fprintf(stderr, "usage: vortan-world import BASE IN OUT\n");
         return kWorldToolUsage;
     }
-    const WorldLoadResult base = LoadWorldFile(args[0], SWreadcontext::IdMode::kKeep);
+    std::string error;
+    const std::optional<std::vector<uint8_t>> baseBytes = tooltest::ReadInput(args[0], error);
+    if (!baseBytes)
+        return Refuse(error);
+    const WorldLoadResult base = tooltest::LoadToolWorld(args[0], SWreadcontext::IdMode::kKeep, error);
     if (base.status != DocumentStatus::kOk)
-        return Refuse(std::string(args[0]) + ": " + DocumentStatusText(base.status));
-    const WorldLoadResult import = ImportWorld(args[1]);
+        return Refuse(error);
+    const WorldLoadResult import = tooltest::ImportToolWorld(args[1], error);
     if (import.status != DocumentStatus::kOk)
-        return Refuse(std::string(args[1]) + ": " + DocumentStatusText(import.status));
+        return Refuse(error);
     const MergeRecord record = MergeWorld(*base.world, *import.world, {}, args[1]);
     std::printf("merged %s: %zu objects\n", record.fileName.c_str(), record.entries.size());
     for (const MergeEntry& entry : record.entries)
         std::printf("  %s id=%u name=%s file-name=%s\n", KindName(entry.kind), entry.id, entry.name.c_str(),
                     entry.nameInFile.c_str());
-    std::string why;
-    const DocumentStatus saved = SaveWorldFile(*base.world, WorldFileMode::kScene, args[2], &why);
+    const DocumentStatus saved = SaveWorldFile(*base.world, WorldFileMode::kScene, args[2], &error);
     if (saved != DocumentStatus::kOk)
-        return Refuse(why.empty() ? DocumentStatusText(saved) : why);
+        return Refuse(error.empty() ? DocumentStatusText(saved) : error);
     const size_t removed = RemoveMerged(*base.world, record);
     std::vector<uint8_t> after;
     const bool restored =
-        WriteWorldFile(*base.world, WorldFileMode::kScene, after) == DocumentStatus::kOk && after == FileBytes(args[0]);
+        WriteWorldFile(*base.world, WorldFileMode::kScene, after) == DocumentStatus::kOk && after == *baseBytes;
     std::printf("removed=%zu restored=%s\n", removed, restored ? "yes" : "no");
     return restored ? kWorldToolDone : kExitFailed;
 }

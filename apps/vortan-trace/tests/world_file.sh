@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # make-demo writes a world that roundtrip saves twice to identical bytes and that file runs for 120 frames, firing
-# its start, timer, trigger and stop events; a missing file and a bad option are refused with exit 3.
+# its start, timer, trigger and stop events; a missing file is refused with exit 3, a bad option with exit 2.
 source "$(dirname "$0")/lib/golden.sh"
 tool=$1
 work=$(mktemp -d)
@@ -37,6 +37,18 @@ grep -q '^identical: ' "$work/round2.out" || fail "the world saved after running
 
 run missing file "$work/none.vtn"
 [ "$(cat "$work/missing.status")" -eq 3 ] || fail "a missing file exits $(cat "$work/missing.status"), not 3"
-run option file "$work/demo.vtn" --frames many
-[ "$(cat "$work/option.status")" -eq 3 ] || fail "a bad --frames exits $(cat "$work/option.status"), not 3"
+grep -qx "vortan-trace: cannot read $work/none.vtn: No such file or directory" "$work/missing.err" ||
+    fail "missing file: $(cat "$work/missing.err")"
+# A bad argument is a usage error (2), as everywhere; -1 was refused as if the file were at fault.
+for frames in many -1 1000001; do
+    run option file "$work/demo.vtn" --frames "$frames"
+    [ "$(cat "$work/option.status")" -eq 2 ] || fail "--frames $frames exits $(cat "$work/option.status"), not 2"
+    grep -qx "vortan-trace: --frames must be a whole number from 0 to 1000000, not \"$frames\"" "$work/option.err" ||
+        fail "--frames $frames: $(cat "$work/option.err")"
+done
+# A folder as the saved file: the writer's message, once.
+run save file "$work/demo.vtn" --frames 1 --save "$work"
+[ "$(cat "$work/save.status")" -eq 3 ] || fail "saving over a folder exits $(cat "$work/save.status"), not 3"
+grep -qx "vortan-trace: cannot write $work: it is a folder, not a file" "$work/save.err" ||
+    fail "saving over a folder: $(cat "$work/save.err")"
 echo ok

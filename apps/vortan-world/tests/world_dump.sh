@@ -35,7 +35,8 @@ grep -q "truncated" "$tool_err" || fail "no truncation reported"
 grep -q 'end=no' <<< "$out" || fail "cut file shows an end: $out"
 
 expect_exit 3 dump "$work/missing.vtn"
-grep -q "cannot read" "$tool_err" || fail "a missing file is not reported"
+grep -qx "vortan-world: cannot read $work/missing.vtn: No such file or directory" "$tool_err" ||
+    fail "a missing file is not reported with its cause: $(cat "$tool_err")"
 expect_exit 2 dump
 expect_exit 2 dump "$seeds/tiny_plain.vtn" -x
 echo "dump ok"

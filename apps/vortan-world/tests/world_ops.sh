@@ -37,4 +37,9 @@ check f:nan + f:1 "float -?nan" 10
 expect_exit 2 ops i:1 % i:2
 expect_exit 2 ops z:1 + i:2
 expect_exit 2 ops i:1 +
+# An integer literal past 32 bits used to be truncated without a word.
+expect_exit 2 ops i:99999999999999 + i:1
+grep -qx 'vortan-world: ops: "i:99999999999999" is no integer: i: takes a whole number from -2147483648 to 2147483647' \
+    "$tool_err" || fail "out-of-range literal: $(cat "$tool_err")"
+expect_exit 2 ops i:1 + i:1.5
 echo "ops: ok"

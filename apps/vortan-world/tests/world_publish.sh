@@ -45,11 +45,22 @@ if [ "$textures" -gt 0 ]; then
     run_out 0 roundtrip "$work/one.vtn" "$work/one-again.vtn"
 fi
 
+# A value out of its range is named with its range, in one line; an incomplete command gets the usage.
 run_out 2 publish "$work/sample.vtn" "$work/never.vto" --mesh KRAW
+expect_message '^vortan-world: publish: --mesh "KRAW" is not an offered scheme of its kind: .*RMES'
 run_out 2 publish "$work/sample.vtn" "$work/never.vto" --textures WAVL:101
+expect_message '^vortan-world: publish: the quality of "WAVL:101" must be a whole number from 0 to 100$'
+run_out 2 publish "$work/sample.vtn" "$work/never.vto" --textures CI32
+expect_message '^vortan-world: publish: --textures "CI32" must be keep, WAVL:Q \(Q from 0 to 100\) or CIMG$'
+run_out 2 publish "$work/sample.vtn" "$work/never.vto" --mesh-settings 4,10
+expect_message '^vortan-world: publish: --mesh-settings "4,10" must be S1,S2, each a whole number from 0 to 9$'
 run_out 2 publish "$work/sample.vtn" "$work/never.vto" --keyframes
+expect_message '^usage: vortan-world publish '
 run_out 3 publish "$work/missing.vtn" "$work/never.vto"
 run_out 2 texture "$work/sample.vtn" "$work/never.vtn" any CI99
+expect_message '^vortan-world: texture: the texture kind "CI99" is none of CI32, CIG8, WAVL:Q and CIMG$'
+run_out 2 texture "$work/sample.vtn" "$work/never.vtn" any WAVL:x
+expect_message '^vortan-world: texture: the quality of "WAVL:x" must be a whole number from 0 to 100$'
 run_out 3 texture "$work/sample.vtn" "$work/never.vtn" "no such texture" CIMG
 [ ! -e "$work/never.vto" ] && [ ! -e "$work/never.vtn" ] || fail "a refused command wrote a file"
 echo "publish ok"
