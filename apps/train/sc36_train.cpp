@@ -15,6 +15,7 @@
 #include "platform/base/atomic_file.h"
 #include "platform/media/riff_wave_reader.h"
 #include "testsupport/sound/pcm_samples.h"
+#include "testsupport/tools/tool_input.h"
 
 namespace {
 
@@ -65,7 +66,7 @@ int WriteSource(const std::string& out, const sound::Sc36Tables& tables, const s
         return Report(kExitFailed, std::string("the tables break a constraint: ") + broken);
     std::string error;
     if (!pf::writeFileAtomically(out, sound::Sc36TablesSource(tables, command, provenance), &error))
-        return Report(kExitFailed, "cannot write " + out + ": " + error);
+        return Report(kExitFailed, tooltest::WriteRefusal(out, error));
     return kExitDone;
 }
 

@@ -19,6 +19,7 @@
 #include "platform/base/atomic_file.h"
 #include "platform/media/riff_wave_reader.h"
 #include "testsupport/sound/pcm_samples.h"
+#include "testsupport/tools/tool_input.h"
 
 namespace {
 
@@ -215,7 +216,7 @@ int RunTonalwaveTrain(std::span<char* const> args)
     const std::string source = sound::TrainedTablesSource(*set, trained, command, provenance);
     std::string writeError;
     if (!pf::writeFileAtomically(out, source, &writeError))
-        return Report(kExitFailed, "cannot write " + out + ": " + writeError);
+        return Report(kExitFailed, tooltest::WriteRefusal(out, writeError));
     std::printf("%s: %zu values, trained in %.1f s\n", out.c_str(), trained.size(), seconds);
     return kExitDone;
 }

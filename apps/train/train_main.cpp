@@ -20,6 +20,7 @@
 #include "codecs/sound/Tonalwave/tables/tonalwave_bootstrap.h"
 #include "codecs/sound/Tonalwave/tonalwave_parameters.h"
 #include "platform/base/atomic_file.h"
+#include "testsupport/tools/tool_input.h"
 
 namespace {
 
@@ -72,7 +73,7 @@ int Bootstrap(std::span<char* const> args)
     const std::string source = sound::BootstrapTablesSource(*set, values, command);
     std::string error;
     if (!pf::writeFileAtomically(out, source, &error))
-        return Report(kExitFailed, "cannot write " + out + ": " + error);
+        return Report(kExitFailed, tooltest::WriteRefusal(out, error));
     std::printf("%s: %zu values\n", out.c_str(), values.size());
     return kExitDone;
 }

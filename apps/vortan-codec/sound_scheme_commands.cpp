@@ -57,10 +57,14 @@ public:
         ++count;
         lines.push_back(report.caption + ": " + report.text);
         // A row that could not write its scratch file met a full disk or a refused folder, not a damaged payload.
+        // The wave codec's row passes the writer's words on; the frame codecs' rows say only that it failed.
         constexpr std::string_view kCannotWrite = "cannot write ";
         if (const size_t at = report.text.find(kCannotWrite); at != std::string::npos) {
             const size_t cause = report.text.find(": ", at + kCannotWrite.size());
             writeFailure = cause == std::string::npos ? report.text.substr(at) : report.text.substr(cause + 2);
+        } else if (report.text.find("could not be written") != std::string::npos ||
+                   report.text.find("cannot be written") != std::string::npos) {
+            writeFailure = "the decoded sound could not be written to its scratch file";
         }
     }
     void Print()

@@ -51,7 +51,7 @@ int WriteBuffer(const std::string& path, SWpixelbuffer& buffer)
     const pf::Surface32 view(buffer.Row(0), buffer.Width(), buffer.Height(), buffer.PitchBytes());
     std::string error;
     if (!pf::writePngFile(path, view, error))
-        return ReportError(kExitRefused, "cannot write " + path + ": " + error);
+        return ReportError(kExitRefused, tooltest::WriteRefusal(path, error));
     return kExitDone;
 }
 

@@ -30,6 +30,7 @@
 #include "render/present/window_render_side.h"
 #include "render/render_drivers.h"
 #include "testsupport/render/reference_scene.h"
+#include "testsupport/tools/tool_input.h"
 
 namespace {
 
@@ -317,7 +318,7 @@ int RunD3D8(std::span<char* const> args)
         const auto pixels = ui->surfaceOf(*hardware.window);
         std::string error;
         if (pixels == nullptr || !pf::writePngFile(options.out, *pixels, error))
-            result = ReportError(kExitRefused, "cannot write " + options.out + ": " + error);
+            result = ReportError(kExitRefused, tooltest::WriteRefusal(options.out, error));
         if (options.compare && result == kExitDone) {
             D3D8Options software = options;
             software.antialias = false;

@@ -31,6 +31,7 @@
 #include "render/render_drivers.h"
 #include "render/render_surface.h"
 #include "testsupport/render/reference_scene.h"
+#include "testsupport/tools/tool_input.h"
 
 // SDL stays loaded until the process ends, and the system libraries under it keep allocations of their own that
 // LeakSanitizer reports; only those libraries are named, never our code.
@@ -172,7 +173,7 @@ int WriteServerPicture(pf::XvfbServer& server, pf::Ui& ui, pf::Window& window, c
     if (shown->isEmpty())
         return ReportError(kExitFailed, "the X server gave no picture of the window");
     if (!pf::writePngFile(path, *shown, error))
-        return ReportError(kExitRefused, "cannot write " + path + ": " + error);
+        return ReportError(kExitRefused, tooltest::WriteRefusal(path, error));
     const std::shared_ptr<pf::Surface32> surface = ui.surfaceOf(window);
     long long differ = 0;
     {
@@ -277,7 +278,7 @@ int RunPresent(std::span<char* const> args)
             const auto pixels = ui->surfaceOf(*window);
             std::string error;
             if (pixels == nullptr || !pf::writePngFile(options.out, *pixels, error))
-                result = ReportError(kExitRefused, "cannot write " + options.out + ": " + error);
+                result = ReportError(kExitRefused, tooltest::WriteRefusal(options.out, error));
             if (server != nullptr && result == kExitDone)
                 result = WriteServerPicture(*server, *ui, *window, LivePathFor(options.out));
         }

@@ -14,6 +14,7 @@
 #include "render/software/rasteriser.h"
 #include "testsupport/render/fill_scene.h"
 #include "testsupport/render/raster_scene.h"
+#include "testsupport/tools/tool_input.h"
 
 namespace {
 
@@ -80,7 +81,7 @@ int RunRaster(std::span<char* const> args)
                              buffer.PitchBytes());
     std::string error;
     if (!pf::writePngFile(out, view, error))
-        return ReportError(kExitRefused, "cannot write " + out + ": " + error);
+        return ReportError(kExitRefused, tooltest::WriteRefusal(out, error));
     if (!isExpected)
         return ReportError(kExitFailed, "raster: a cell took another pipeline than it was built for");
     return kExitDone;

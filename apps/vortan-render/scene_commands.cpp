@@ -216,7 +216,7 @@ int WritePixels(const std::string& path, const uint32_t* pixels, int32_t width, 
     const pf::Surface32 view(const_cast<uint32_t*>(pixels), width, height, pitchBytes);
     std::string error;
     if (!pf::writePngFile(path, view, error))
-        return ReportError(kExitRefused, "cannot write " + path + ": " + error);
+        return ReportError(kExitRefused, tooltest::WriteRefusal(path, error));
     return kExitDone;
 }
 

@@ -14,13 +14,20 @@ export UBSAN_OPTIONS="${UBSAN_OPTIONS:+$UBSAN_OPTIONS:}halt_on_error=1:exitcode=
 export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}exitcode=$exit_sanitizer"
 
 tool_err="$work/tool.err" # the last run's stderr
+tool_timeout=""           # seconds a run may take; empty: no bound (a run past it fails as a wait)
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 # Runs the tool with its stderr in $tool_err; fails the test on any sanitizer report. Sets `tool_status`.
 run_tool() {
     tool_status=0
-    "$tool" "$@" 2> "$tool_err" || tool_status=$?
+    if [ -n "$tool_timeout" ]; then
+        timeout -k 2 "$tool_timeout" "$tool" "$@" 2> "$tool_err" || tool_status=$?
+        [ "$tool_status" -ne 124 ] && [ "$tool_status" -ne 137 ] ||
+            fail "still running after $tool_timeout s: $(basename "$tool") $*"
+    else
+        "$tool" "$@" 2> "$tool_err" || tool_status=$?
+    fi
     if [ "$tool_status" -eq "$exit_sanitizer" ] ||
         grep -Eq 'ERROR: (Address|Leak|Memory|Thread)Sanitizer|runtime error:' "$tool_err"; then
         cat "$tool_err" >&2

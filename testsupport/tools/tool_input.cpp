@@ -78,4 +78,10 @@ std::optional<meshtest::OffMesh> ReadOffInput(const std::string& path, std::stri
     return mesh;
 }
 
+std::string WriteRefusal(const std::string& path, const std::string& writerError)
+{
+    const std::string named = "cannot write " + path + ": ";
+    return writerError.starts_with(named) ? writerError : named + writerError;
+}
+
 } // namespace tooltest

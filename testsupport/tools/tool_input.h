@@ -27,4 +27,8 @@ std::optional<testsupport::BgrImage> ReadPngInput(const std::string& path, std::
 // An OFF mesh file.
 std::optional<meshtest::OffMesh> ReadOffInput(const std::string& path, std::string& outError);
 
+// "cannot write PATH: CAUSE" from a writer's error, which the atomic writer already words so: the file and the
+// cause are said once.
+std::string WriteRefusal(const std::string& path, const std::string& writerError);
+
 } // namespace tooltest
