@@ -3,12 +3,13 @@
 // states.png (every kind of control in each state it has: normal, focused, pressed, checked, disabled), frame.png
 // (a frame with two MDI children, a tool bar with a checked, a disabled and a hot button, a status bar, an open
 // popup menu and a modal message box over it) and drag-NN.png (an exclusive-or outline dragged across two windows,
-// frame by frame, then erased). With
-// --trace it prints what a click on every control sends: window, message, code and the state read in the handler.
+// frame by frame, then erased). With --trace it prints what a click on every control sends: window, message, code
+// and the state read in the handler.
 //
 // --live runs the same scripts in real windows, then opens a window from which a person opens every live service
 // (message box, file, colour and font dialogs, a popup menu on a right click) and the dialog of every control;
-// closing it ends the run. --xvfb runs on a private X server instead of $DISPLAY and also writes
+// closing it ends the run. A close request while the scripts run (SIGINT and SIGTERM arrive as one) ends it too,
+// at once and with exit 0. --xvfb runs on a private X server instead of $DISPLAY and also writes
 // live-controls.png, the controls dialog as the X server shows it, which must equal its part of controls.png.
 // --exit-after ends the interactive part on its own. Exit 77 when no display can be had.
 #include "platform/base/user_constants.h"
@@ -297,6 +298,7 @@ private:
 struct LiveDisplay {
     SdlBackend* backend = nullptr;
     XvfbServer* server = nullptr;
+    bool closeRequested = false; // a window was asked to close: the scripts stop waiting and comparing
 };
 LiveDisplay g_live;
 
@@ -306,7 +308,7 @@ void waitUntilShown()
     if (g_live.backend == nullptr)
         return;
     const uint64_t before = g_live.backend->presentedFrameCount();
-    for (int i = 0; i < 200 && g_live.backend->presentedFrameCount() == before; ++i)
+    for (int i = 0; i < 200 && g_live.backend->presentedFrameCount() == before && !g_live.closeRequested; ++i)
         runLoopStep(ui());
     for (int i = 0; i < 10; ++i)
         runLoopStep(ui());
@@ -316,6 +318,8 @@ void waitUntilShown()
 bool compareWithServer(Window& w, const std::string& path)
 {
     waitUntilShown();
+    if (g_live.closeRequested)
+        return true; // the window may be gone: nothing to compare, and no failure
     const Point origin = w.clientToScreen({0, 0});
     const Rect client = w.clientRect().offsetBy(origin.x, origin.y);
     const std::unique_ptr<Surface32> live = g_live.server->grab(client);
@@ -344,7 +348,7 @@ bool runControls(const std::string& dir, bool trace)
     ui().setFocus(dialog.child(kEdit)->hwnd());
     ui().pump();
     bool written = screen().writePng(dir + "/controls.png");
-    if (g_live.server != nullptr)
+    if (g_live.server != nullptr && !g_live.closeRequested)
         written = compareWithServer(dialog, dir + "/live-controls.png") && written;
     if (trace) {
         UserSim sim;
@@ -615,7 +619,7 @@ int runLive(const std::string& dir, bool trace, bool ownServer, int32_t exitAfte
         g_live = {dynamic_cast<SdlBackend*>(choice.backend.get()), server.get()};
         // A close request (a close box, or SIGINT or SIGTERM through the live display) ends the run at once, here
         // between two scripts as in the services window below.
-        bool closeRequested = false;
+        bool& closeRequested = g_live.closeRequested;
         ui.addObserver(&closeRequested,
                        [&closeRequested](const Msg& m) { closeRequested = closeRequested || m.message == WM_CLOSE; });
         const std::function<bool()> steps[] = {
