@@ -419,7 +419,11 @@ bool runFrame(const std::string& dir)
     firstView.create({"window", "", WS_CHILD | WS_VISIBLE, 0, first.clientRect(), first.hwnd(), 1});
     first.setView(&firstView);
     second.createChild(frame, "Time line", {200, 120, 640, 460});
-    secondView.create({"window", "", WS_CHILD | WS_VISIBLE, 0, second.clientRect(), second.hwnd(), 1});
+    // The time line scrolls both ways: the window's own scroll bars, drawn by the layer.
+    secondView.create(
+        {"window", "", WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL, 0, second.clientRect(), second.hwnd(), 1});
+    secondView.setScrollInfo(SB_VERT, {0, 100, 40, 20});
+    secondView.setScrollInfo(SB_HORZ, {0, 500, 100, 0});
     second.setView(&secondView);
     ui().pump();
 

@@ -264,15 +264,6 @@ TEST(ScrollBarPicture, ArrowsAtBothEndsAndARaisedThumbOnADitheredTrack)
         EXPECT_NE(here, c.at(x + 1, 7)) << "a checkerboard across";
         EXPECT_NE(here, c.at(x, 8)) << "and down";
     }
-    Canvas held(120);
-    drawScrollBar(held.dc, {bar, false, {50, 0, 70, 16}, 2, true});
-    EXPECT_EQ(held.at(110, 0), sys(COLOR_BTNSHADOW)) << "the held arrow is flat";
-    EXPECT_EQ(held.at(5, 0), sys(COLOR_BTNHIGHLIGHT)) << "the other one is not";
-    Canvas off(120);
-    drawScrollBar(off.dc, {bar, false, {50, 0, 70, 16}, 0, false});
-    EXPECT_TRUE(off.pixelsOf(sys(COLOR_BTNTEXT), firstFace).empty()) << "disabled: etched arrows";
-    EXPECT_TRUE(off.pixelsOf(sys(COLOR_BTNTEXT), secondFace).empty());
-    EXPECT_NE(off.at(55, 0), off.at(56, 0)) << "and no thumb over the track";
     const Rect tall{0, 0, 16, 20};
     EXPECT_EQ(scrollArrowRect(tall, true, true), (Rect{0, 0, 16, 10})) << "too short for two squares: halves";
     EXPECT_EQ(scrollArrowRect(tall, true, false), (Rect{0, 10, 16, 20}));
