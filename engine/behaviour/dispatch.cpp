@@ -3,6 +3,7 @@
 //
 // Sections: the frame step; matching records; firing and executing; delays; sequences; forgetting actions.
 #include <algorithm>
+#include <cassert>
 #include <memory>
 
 #include "engine/behaviour/action_kind.h"
@@ -11,6 +12,7 @@
 #include "engine/behaviour/action_settings.h"
 #include "engine/behaviour/behaviour_observer.h"
 #include "engine/behaviour/event.h"
+#include "engine/behaviour/event_index.h"
 #include "engine/behaviour/events.h"
 #include "engine/behaviour/key_table.h"
 #include "engine/behaviour/motion.h"
@@ -158,7 +160,16 @@ void SWevents::ProcessEvents()
         }
         DispatchInputRecord(*record);
     }
-    for (SWevent* e = GetFirstEvent(); e != nullptr; e = GetNextEvent(e)) {
+    ApplyActivationRequests();
+    RunActionQueues();
+}
+
+// Only events that asked are looked at, in list order as a walk of the whole list would take them.
+void SWevents::ApplyActivationRequests()
+{
+    assert(m_index.Check(m_events) && "the event index has fallen out of step with the list of events");
+    m_index.TakeRequests(m_requesting);
+    for (SWevent* e : m_requesting) {
         const uint8_t request = e->GetPendingRequest();
         if (request == SWevent::kRequestNone)
             continue;
@@ -167,7 +178,7 @@ void SWevents::ProcessEvents()
         if (m_observer != nullptr)
             m_observer->ActivationChanged(*e, e->IsActive());
     }
-    RunActionQueues();
+    m_requesting.clear();
 }
 
 // -- Matching records
@@ -264,69 +275,133 @@ bool MatchesSoundFinished(const SWevent& event, SWworld* world, const SWinputrec
     return false;
 }
 
+// The event a record fires, by the event's type; state the match keeps (a sequence's cursor, the last node or key,
+// the world's start flag) changes as it always did.
+Match MatchRecord(SWevent& e, const SWinputrecord& record, uint32_t kind, SWworld* world)
+{
+    Match match;
+    if (!e.IsActive() || e.IsBlocked())
+        return match;
+    switch (static_cast<EventType>(e.GetType())) {
+    case EventType::kWorldStart:
+        match.fires = kind == 8 && world != nullptr && world->GetStartFlag() != 0;
+        if (match.fires)
+            world->SetStartFlag(0);
+        break;
+    case EventType::kWorldStop:
+        match.fires = kind == 9 && world != nullptr && world->GetStopFlag() != 0;
+        break;
+    case EventType::kWorldStep:
+        match.fires = kind == 10;
+        break;
+    case EventType::kTimerEvent:
+        match.fires = kind == 11 && TargetAs<SWevent*>(record) == &e;
+        break;
+    case EventType::kLeftClickObject:
+    case EventType::kRightClickObject:
+    case EventType::kMiddleClickObject:
+        if (kind == 6)
+            match = MatchClick(e, record);
+        break;
+    case EventType::kMotionFinished:
+        match.fires = kind == 12 && MatchesMotionFinished(e, world, record);
+        break;
+    case EventType::kSoundFinished:
+        match.fires = kind == 13 && MatchesSoundFinished(e, world, record);
+        break;
+    case EventType::kPropertyChanged:
+        match.fires =
+            kind == 14 && e.GetWatchedVariable() != nullptr && TargetAs<SWproperty*>(record) == e.GetWatchedVariable();
+        break;
+    case EventType::kKeyPressed:
+        if (kind == 2)
+            match = MatchKey(e, record);
+        break;
+    case EventType::kKeyReleased:
+        if (kind == 1)
+            match = MatchKey(e, record);
+        break;
+    default:
+        break;
+    }
+    return match;
+}
+
 } // namespace
 
+// Every event a record can fire is of its group, or is the one event it names, so only those are looked at; the
+// order of firing is the list's, as a walk of the whole list would have it.
 void SWevents::DispatchInputRecord(SWinputrecord& record)
 {
     if (m_observer != nullptr)
         m_observer->RecordDispatched(record);
+    const uint32_t kind = record.GetKindCode();
+    if (kind == 5 || kind == 11) {
+        SWevent* const named = TargetAs<SWevent*>(record);
+        if (named == nullptr || !m_index.IsListed(named))
+            return; // aimed at nothing, or at an event no longer listed
+        if (kind == 5)
+            FireEvent(*named, record, {}, true);
+        else if (const Match match = MatchRecord(*named, record, kind, AsWorld()); match.fires)
+            FireEvent(*named, record, match.trigger, false);
+        return;
+    }
+    if (const EventGroup group = GroupOfRecordKind(kind); group != EventGroup::kNone)
+        DispatchToGroup(group, record);
+}
+
+// The candidates of a group merged in list order; each is matched as the walk of the whole list matched it.
+void SWevents::DispatchToGroup(EventGroup group, SWinputrecord& record)
+{
     SWworld* const world = AsWorld();
     const uint32_t kind = record.GetKindCode();
-    for (SWevent* e = GetFirstEvent(); e != nullptr;) {
-        SWevent* const next = GetNextEvent(e);
-        if (kind == 5 && TargetAs<SWevent*>(record) == e) {
-            FireEvent(*e, record, {}, true);
-            e = next;
-            continue;
+    // What selects the candidates, kept apart from the record's target, which an action may delete.
+    SWnode* const node = TargetAs<SWnode*>(record);
+    const SWkeyentry* const key = TargetAs<const SWkeyentry*>(record);
+    const std::optional<std::string> name = node != nullptr ? node->GetName() : std::nullopt;
+    const auto select = [&]() {
+        switch (group) {
+        case EventGroup::kClick:
+            return m_index.ClickCandidates(node != nullptr, name);
+        case EventGroup::kMotionFinished:
+            return m_index.MotionFinishedCandidates(name);
+        case EventGroup::kKeyPressed:
+        case EventGroup::kKeyReleased:
+            return m_index.KeyCandidates(group == EventGroup::kKeyPressed, key);
+        default:
+            return SWeventindex::Candidates{{&m_index.EventsOf(group)}};
         }
-        Match match;
-        if (e->IsActive() && !e->IsBlocked()) {
-            switch (static_cast<EventType>(e->GetType())) {
-            case EventType::kWorldStart:
-                match.fires = kind == 8 && world != nullptr && world->GetStartFlag() != 0;
-                if (match.fires)
-                    world->SetStartFlag(0);
-                break;
-            case EventType::kWorldStop:
-                match.fires = kind == 9 && world != nullptr && world->GetStopFlag() != 0;
-                break;
-            case EventType::kWorldStep:
-                match.fires = kind == 10;
-                break;
-            case EventType::kTimerEvent:
-                match.fires = kind == 11 && TargetAs<SWevent*>(record) == e;
-                break;
-            case EventType::kLeftClickObject:
-            case EventType::kRightClickObject:
-            case EventType::kMiddleClickObject:
-                if (kind == 6)
-                    match = MatchClick(*e, record);
-                break;
-            case EventType::kMotionFinished:
-                match.fires = kind == 12 && MatchesMotionFinished(*e, world, record);
-                break;
-            case EventType::kSoundFinished:
-                match.fires = kind == 13 && MatchesSoundFinished(*e, world, record);
-                break;
-            case EventType::kPropertyChanged:
-                match.fires = kind == 14 && e->GetWatchedVariable() != nullptr &&
-                              TargetAs<SWproperty*>(record) == e->GetWatchedVariable();
-                break;
-            case EventType::kKeyPressed:
-                if (kind == 2)
-                    match = MatchKey(*e, record);
-                break;
-            case EventType::kKeyReleased:
-                if (kind == 1)
-                    match = MatchKey(*e, record);
-                break;
-            default:
-                break;
+    };
+    SWeventindex::Candidates candidates = select();
+    size_t at[3] = {};
+    for (;;) {
+        const SWeventindex::Entry* next = nullptr;
+        size_t from = 0;
+        for (size_t i = 0; i < 3; ++i) {
+            const SWeventindex::Events* list = candidates.lists[i];
+            if (list != nullptr && at[i] < list->size() && (next == nullptr || (*list)[at[i]].order < next->order)) {
+                next = &(*list)[at[i]];
+                from = i;
             }
         }
-        if (match.fires)
+        if (next == nullptr)
+            break;
+        ++at[from];
+        SWevent* const e = next->event;
+        const uint64_t order = next->order;
+        const uint64_t changes = m_index.Changes();
+        const bool wasLast = e->Next() == nullptr;
+        if (const Match match = MatchRecord(*e, record, kind, world); match.fires)
             FireEvent(*e, record, match.trigger, false);
-        e = next;
+        if (m_index.Changes() == changes)
+            continue;
+        // Its actions changed the list (a sub-world came or went): the walk goes on from where e stood, and, as a
+        // walk of the whole list would, takes nothing appended after e when e was the last.
+        if (wasLast)
+            break;
+        candidates = select();
+        for (size_t i = 0; i < 3; ++i)
+            at[i] = candidates.lists[i] != nullptr ? SWeventindex::FirstAfter(*candidates.lists[i], order) : 0;
     }
 }
 

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <utility>
 #include <vector>
 
 #include "engine/behaviour/action_node.h"
+#include "engine/behaviour/event_index.h"
 #include "engine/behaviour/events.h"
 #include "engine/behaviour/expression.h"
 #include "engine/behaviour/key_table.h"
@@ -47,6 +49,8 @@ SWevent::SWevent(uint8_t reArmFlag, uint32_t type) : m_type(type), m_reArm(reArm
 
 SWevent::~SWevent()
 {
+    if (m_listedIn != nullptr) // deleted while listed, not through the world: its list lets go of it just after
+        m_listedIn->Index().Removed(*this);
     m_actions.DeleteAll();
     FreeTypeData();
 }
@@ -105,16 +109,32 @@ void SWevent::SetType(uint32_t type)
     m_type = type;
     m_timeLineMs = kTimeLineAfterTypeChange;
     MakeTypeData();
+    SelectorsChanged();
+}
+
+void SWevent::SelectorsChanged()
+{
+    if (m_listedIn != nullptr)
+        m_listedIn->Index().SelectorsChanged(*this);
 }
 
 void SWevent::SetName(std::optional<std::string> name)
 {
     if (m_name && m_world != nullptr)
         m_world->RenameEventReferences(*m_name, name ? std::string_view(*name) : std::string_view());
-    m_name = std::move(name);
+    const std::optional<std::string> old = std::exchange(m_name, std::move(name));
+    if (m_listedIn != nullptr)
+        m_listedIn->Index().Renamed(*this, old);
 }
 
 // -- State
+
+void SWevent::RequestActivation(bool on)
+{
+    m_pendingRequest = on ? kRequestActivate : kRequestDeactivate;
+    if (m_listedIn != nullptr)
+        m_listedIn->Index().RequestNoted(*this);
+}
 
 void SWevent::SetActive(bool on)
 {
@@ -175,6 +195,7 @@ void SWevent::AddObjectName(std::optional<std::string> name)
     if (!m_objects)
         m_objects = std::make_unique<SWlist>();
     m_objects->AddTail(new SWobjectnameentry(std::move(name)));
+    SelectorsChanged();
 }
 
 SWlist* SWevent::GetObjectList() const
@@ -189,6 +210,7 @@ void SWevent::ClearObjectList()
     m_objects.reset();
     m_cursor = nullptr;
     m_lastMatched = nullptr;
+    SelectorsChanged();
 }
 
 bool SWevent::RemoveObjectEntry(SWobjectnameentry* entry)
@@ -200,6 +222,7 @@ bool SWevent::RemoveObjectEntry(SWobjectnameentry* entry)
     m_objects->Delete(entry);
     if (m_objects->Empty())
         ClearObjectList();
+    SelectorsChanged();
     return true;
 }
 
@@ -207,6 +230,7 @@ void SWevent::SetSequenceMode(uint8_t on)
 {
     if (IsClickObjectType(m_type))
         m_sequence = on;
+    SelectorsChanged();
 }
 
 uint8_t SWevent::GetSequenceMode() const
@@ -316,6 +340,7 @@ void SWevent::AddKey(const SWkeyentry* key)
     if (m_firstKey == nullptr)
         m_firstKey = key;
     m_keys->AddTail(new SWkeyreference(key));
+    SelectorsChanged();
 }
 
 void SWevent::ClearKeyList()
@@ -324,6 +349,7 @@ void SWevent::ClearKeyList()
         return;
     m_keys.reset();
     m_firstKey = nullptr;
+    SelectorsChanged();
 }
 
 bool SWevent::RemoveKey(const SWkeyentry* key)
@@ -337,6 +363,7 @@ bool SWevent::RemoveKey(const SWkeyentry* key)
                 ClearKeyList();
             else if (m_firstKey == key)
                 m_firstKey = static_cast<SWkeyreference*>(m_keys->Head())->key;
+            SelectorsChanged();
             return true;
         }
     }
@@ -352,6 +379,7 @@ void SWevent::SetAllKeysFlag(uint8_t on)
 {
     if (IsKeyType())
         m_allKeys = on;
+    SelectorsChanged();
 }
 
 uint8_t SWevent::GetAllKeysFlag() const

@@ -111,8 +111,8 @@ public:
     bool IsEnabled() const { return m_enabled != 0; }
     void SetEnabled(bool enabled) { m_enabled = enabled ? 1 : 0; }
     bool IsActive() const { return m_active != 0; }
-    void SetActive(bool on); // on also re-arms and unblocks
-    void RequestActivation(bool on) { m_pendingRequest = on ? kRequestActivate : kRequestDeactivate; }
+    void SetActive(bool on);         // on also re-arms and unblocks
+    void RequestActivation(bool on); // applied at the end of the world's step
     uint8_t GetPendingRequest() const { return m_pendingRequest; }
     void ClearPendingRequest() { m_pendingRequest = kRequestNone; }
     uint8_t GetFlag() const { return m_reArm; } // the re-arm flag: 1 = ready again after each firing
@@ -202,12 +202,15 @@ protected:
     void OnVariableRemoved(SWproperty& variable) override;
 
 private:
+    friend class SWeventindex;
+
     void ConvertOldXyzTimes(const SWactionnode& action, SWxyzmotion& motion, uint32_t buildNumber);
     void FreeTypeData();
     void MakeTypeData();
     bool HasObjectList() const;
     bool IsKeyType() const;
     void UnsetStaleLinks();
+    void SelectorsChanged(); // what decides which records may fire it: its world's index follows
 
     uint32_t m_id = 0;
     SWevents* m_world = nullptr; // owns this event
@@ -246,4 +249,9 @@ private:
     uint8_t m_blocked = 0;
     SWlist m_actions; // of SWactionnode
     double m_timeLineMs = kTimeLineAtConstruction;
+
+    // Kept by the index of the world whose list holds this event (event_index.h).
+    SWevents* m_listedIn = nullptr; // that world, which deletes its events before it goes
+    uint64_t m_order = 0;           // rises along the list
+    uint8_t m_group = 0;            // the EventGroup it is filed under
 };

@@ -39,18 +39,6 @@ constexpr struct {
     {21, "Loading finished"},
 };
 
-bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    }
-    return true;
-}
-
 bool IsNamedArgument(const SWlistnode* n, std::string_view name)
 {
     const auto* argument = static_cast<const SWdatanode*>(n);
@@ -89,6 +77,7 @@ void SWevents::DeleteAllEvents()
         m_actionQueues.Remove(entry);
         entry->ReleaseReference();
     }
+    m_index.Clear(m_events);
     m_events.DeleteAll();
 }
 
@@ -98,6 +87,7 @@ SWevent* SWevents::AddEvent(uint8_t reArmFlag, uint32_t type)
     m_events.AddTail(event);
     event->SetId(NextUniqueId());
     event->SetWorld(this);
+    m_index.Added(*event);
     return event;
 }
 
@@ -107,11 +97,15 @@ void SWevents::AppendEvent(SWevent* event)
         return;
     m_events.AddTail(event);
     event->SetWorld(this);
+    m_index.Added(*event);
 }
 
 bool SWevents::UnlinkEvent(SWevent* event)
 {
-    return m_events.Remove(event);
+    if (!m_events.Remove(event))
+        return false;
+    m_index.Removed(*event);
+    return true;
 }
 
 bool SWevents::DeleteEvent(SWevent* event)
@@ -136,6 +130,7 @@ bool SWevents::DeleteEvent(SWevent* event)
     for (SWactionnode* a = event->GetFirstAction(); a != nullptr; a = SWevent::GetNextAction(a))
         ForgetAction(a);
     DropRecordsAimedAt(event);
+    m_index.Removed(*event);
     m_events.Delete(event);
     RaiseStructureGeneration();
     return true;
@@ -153,10 +148,7 @@ SWevent* SWevents::GetNextEvent(const SWevent* event)
 
 SWevent* SWevents::FindEvent(std::string_view name) const
 {
-    for (SWevent* e = GetFirstEvent(); e != nullptr; e = GetNextEvent(e))
-        if (e->GetName() && EqualsIgnoringAsciiCase(*e->GetName(), name))
-            return e;
-    return nullptr;
+    return m_index.FindByName(name);
 }
 
 SWevent* SWevents::FindEventById(uint32_t id) const

@@ -18,6 +18,7 @@
 
 #include "engine/behaviour/action_kind.h"
 #include "engine/behaviour/action_target.h"
+#include "engine/behaviour/event_index.h"
 #include "engine/behaviour/input_queue.h"
 #include "engine/core/list.h"
 
@@ -53,6 +54,8 @@ public:
     // string argument equal to oldName becomes newName.
     void RenameEventReferences(std::string_view oldName, std::string_view newName);
     void ResetEvents(); // the world's start: active := enabled, unblocked, timers from the current time
+    const SWeventindex& GetEventIndex() const { return m_index; }
+    bool CheckEventIndex() const { return m_index.Check(m_events); } // the index agrees with the list
 
     // -- Records: the "72ES" section of the world's file (behaviour_records.cpp)
     bool SaveEvents(SWchunkstream& out) const;
@@ -118,7 +121,12 @@ protected:
     void DeleteAllEvents();
 
 private:
+    friend class SWevent; // tells the index of its changes
     static constexpr uint32_t kTypes = 22;
+
+    SWeventindex& Index() { return m_index; }
+    void DispatchToGroup(EventGroup group, SWinputrecord& record);
+    void ApplyActivationRequests();
 
     void FireEvent(SWevent& event, const SWinputrecord& record, const ActionTarget& trigger, bool named);
     void RunGroup(SWevent& event, SWactionnode* from, uint32_t queueId, SWactionqueueentry& entry);
@@ -131,7 +139,8 @@ private:
     static constexpr int kMaxChainDepth = 64;
     static constexpr uint32_t kDefaultRandomSeed = 0x2545F491u;
 
-    SWlist m_events; // of SWevent
+    SWlist m_events;             // of SWevent
+    SWeventindex m_index{*this}; // follows m_events
     std::array<std::optional<std::string>, kTypes> m_typeNames;
     std::array<uint8_t, kTypes> m_hidden{};
     uint32_t m_nextActionId = 0;
@@ -144,6 +153,7 @@ private:
     BehaviourObserver* m_observer = nullptr;                // the tool's or a test's; outlives its installation
     std::vector<std::unique_ptr<SWdelayedaction>> m_dueNow; // taken from the list for this frame's run
     std::vector<const SWactionnode*> m_chain;               // the actions now executing, innermost last
+    std::vector<SWevent*> m_requesting;                     // this step's activation requests, reused
     uint32_t m_randomState = kDefaultRandomSeed;            // xorshift32; never 0
 };
 
