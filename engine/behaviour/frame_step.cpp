@@ -24,6 +24,7 @@
 
 #include "engine/behaviour/channel_motion.h"
 #include "engine/behaviour/event.h"
+#include "engine/behaviour/event_index.h"
 #include "engine/behaviour/events.h"
 #include "engine/behaviour/frame_step.h"
 #include "engine/behaviour/motion.h"
@@ -151,6 +152,8 @@ void HandleRawInput(SWworld& world, FrameState& state)
     std::vector<SWchannelmotion*> pointerMotions;
     std::vector<SWchannelmotion*> keyMotions;
     for (SWnodemotion* motion : AllMotions(world)) {
+        if (motion->GetType() != kTypeArcball && motion->GetType() != kTypeNavigation)
+            continue;
         auto* channel = dynamic_cast<SWchannelmotion*>(motion);
         if (channel == nullptr || !channel->IsRunning())
             continue;
@@ -209,34 +212,49 @@ void HandleRawInput(SWworld& world, FrameState& state)
         world.GetDispatchQueue().Push(click);
 }
 
+void QueueTimerRecord(SWevent& e, SWinputqueue& queue, uint32_t time, float now)
+{
+    const float interval = e.GetTimerInterval();
+    if (!e.IsActive() || e.IsBlocked() || std::isnan(interval) || interval < 0.0f ||
+        now - e.GetTimerLastTime() < interval)
+        return;
+    e.SetTimerLastTime(now); // restarted at once: one record per interval
+    queue.Push(new SWinputrecord(InputKind::kTimer, time, &e));
+}
+
+void QueueChangeRecord(SWevent& e, SWinputqueue& queue, uint32_t time, FrameState& state)
+{
+    SWproperty* const variable = e.GetWatchedVariable();
+    if (variable == nullptr)
+        return;
+    TypedValueData value = variable->GetCurrentData();
+    auto seen = state.watched.find(e.GetId());
+    if (seen == state.watched.end()) {
+        state.watched.emplace(e.GetId(), std::move(value));
+        return;
+    }
+    if (SameValue(seen->second, value))
+        return;
+    seen->second = std::move(value);
+    queue.Push(new SWinputrecord(InputKind::kPropertyChanged, time, variable));
+}
+
+// The timers and the watched variables, in the order of the world's list, which is the order their records fire.
 void QueueWorldRecords(SWworld& world, FrameState& state, float now)
 {
     SWinputqueue& queue = world.GetDispatchQueue();
     const uint32_t time = world.GetFrameTimeMs();
     queue.Push(new SWinputrecord(InputKind::kWorldStep, time));
-    for (SWevent* e = world.GetFirstEvent(); e != nullptr; e = SWevents::GetNextEvent(e)) {
-        if (e->GetType() == static_cast<uint32_t>(EventType::kTimerEvent)) {
-            const float interval = e->GetTimerInterval();
-            if (!e->IsActive() || e->IsBlocked() || std::isnan(interval) || interval < 0.0f ||
-                now - e->GetTimerLastTime() < interval)
-                continue;
-            e->SetTimerLastTime(now); // restarted at once: one record per interval
-            queue.Push(new SWinputrecord(InputKind::kTimer, time, e));
-        } else if (e->GetType() == static_cast<uint32_t>(EventType::kPropertyChanged)) {
-            SWproperty* const variable = e->GetWatchedVariable();
-            if (variable == nullptr)
-                continue;
-            TypedValueData value = variable->GetCurrentData();
-            auto seen = state.watched.find(e->GetId());
-            if (seen == state.watched.end()) {
-                state.watched.emplace(e->GetId(), std::move(value));
-                continue;
-            }
-            if (SameValue(seen->second, value))
-                continue;
-            seen->second = std::move(value);
-            queue.Push(new SWinputrecord(InputKind::kPropertyChanged, time, variable));
-        }
+    const SWeventindex& index = world.GetEventIndex();
+    const SWeventindex::Events& timers = index.EventsOf(EventGroup::kTimer);
+    const SWeventindex::Events& watchers = index.EventsOf(EventGroup::kPropertyChanged);
+    size_t t = 0;
+    size_t w = 0;
+    while (t < timers.size() || w < watchers.size()) {
+        if (w == watchers.size() || (t < timers.size() && timers[t].order < watchers[w].order))
+            QueueTimerRecord(*timers[t++].event, queue, time, now);
+        else
+            QueueChangeRecord(*watchers[w++].event, queue, time, state);
     }
 }
 
@@ -271,7 +289,7 @@ void FoldMotions(SWworld& world)
 {
     SWnode* const root = world.GetRootNode();
     for (SWnode* n = root; n != nullptr; n = n->NextInTree(root)) {
-        auto* const object = dynamic_cast<SWobjectnode*>(n);
+        SWobjectnode* const object = SWobjectnode::FromNode(n);
         if (object == nullptr)
             continue;
         object->UpdateMatrices(n->GetParentNode());
@@ -445,7 +463,7 @@ SWnode* SWworld::PickNode(int32_t x, int32_t y)
     float bestT = std::numeric_limits<float>::max();
     SWnode* const root = GetRootNode();
     for (SWnode* n = root; n != nullptr; n = n->NextInTree(root)) {
-        auto* const object = dynamic_cast<SWobjectnode*>(n);
+        SWobjectnode* const object = SWobjectnode::FromNode(n);
         SWgeometry* const geometry = n->GetGeometry();
         if (object == nullptr || geometry == nullptr || n == camera || !geometry->IsVisible())
             continue;

@@ -40,6 +40,7 @@ ListenerTable& Listeners()
 
 CVTN_Container::~CVTN_Container()
 {
+    m_classBits = 0; // no longer a node of any class, as a dynamic_cast would now answer
     if (m_mayListen)
         UnregisterAllListeners();
     Unlink();

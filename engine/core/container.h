@@ -72,6 +72,13 @@ public:
     uint32_t GetFlags() const { return m_flags; }
     void SetFlags(uint32_t flags) { m_flags = flags; }
 
+    // -- Class: what the tree walks ask of every container they pass, answered from a stored word instead of a
+    // dynamic_cast. A class sets its bit in its constructor; it is cleared where the destruction of the class's
+    // direct base begins, so that it answers as a dynamic_cast would.
+    static constexpr uint8_t kClassNode = 1;       // an SWnode
+    static constexpr uint8_t kClassObjectNode = 2; // an SWobjectnode
+    bool IsOfClass(uint8_t bit) const { return (m_classBits & bit) != 0; }
+
     // -- Notifications
     // The base answers kNotifyContentsChanged by telling its listeners kNotifyChanged.
     virtual void Notify(uint32_t code, CVTN_Container* sender);
@@ -82,6 +89,10 @@ public:
 
 protected:
     void AddTypeTag(uint32_t tag); // each tagged class's constructor adds its own
+    void SetClass(uint8_t bit, bool on)
+    {
+        m_classBits = static_cast<uint8_t>(on ? m_classBits | bit : m_classBits & ~bit);
+    }
 
 private:
     void Unlink(); // leaves the parent's list without notifying
@@ -99,4 +110,5 @@ private:
     uint32_t m_recordIndex = 0;
     uint32_t m_flags = 0;
     bool m_mayListen = false; // set once it registers: deletion then cleans up
+    uint8_t m_classBits = 0;
 };

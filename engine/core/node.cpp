@@ -3,10 +3,14 @@
 #include "engine/core/unique_id.h"
 #include "engine/core/world.h"
 
-SWnode::SWnode(uint16_t kindFlags) : m_kind(kindFlags), m_id(NextUniqueId()) {}
+SWnode::SWnode(uint16_t kindFlags) : m_kind(kindFlags), m_id(NextUniqueId())
+{
+    SetClass(kClassNode, true);
+}
 
 SWnode::~SWnode()
 {
+    SetClass(kClassObjectNode, false); // what was an object node is only a node now
     // Children go first (the container would delete them later, after this node's variables are gone, and a
     // child's removals ask its ancestors for the world).
     while (CVTN_Container* child = GetFirstChild(0)) {
@@ -22,15 +26,10 @@ void SWnode::SetId(uint32_t id)
     RaiseUniqueIdPast(id);
 }
 
-SWnode* SWnode::GetParentNode() const
-{
-    return dynamic_cast<SWnode*>(GetParent());
-}
-
 SWnode* SWnode::GetFirstChildNode() const
 {
     for (CVTN_Container* c = GetFirstChild(0); c != nullptr; c = c->GetNextSibling())
-        if (auto* node = dynamic_cast<SWnode*>(c))
+        if (SWnode* node = FromContainer(c))
             return node;
     return nullptr;
 }
@@ -38,7 +37,7 @@ SWnode* SWnode::GetFirstChildNode() const
 SWnode* SWnode::GetNextSiblingNode() const
 {
     for (CVTN_Container* c = GetNextSibling(); c != nullptr; c = c->GetNextSibling())
-        if (auto* node = dynamic_cast<SWnode*>(c))
+        if (SWnode* node = FromContainer(c))
             return node;
     return nullptr;
 }
@@ -60,7 +59,7 @@ bool SWnode::AddChildNode(SWnode* child)
 SWnode* SWnode::NextInTree(const SWnode* subtreeRoot) const
 {
     for (CVTN_Container* c = GetNextInTree(subtreeRoot); c != nullptr; c = c->GetNextInTree(subtreeRoot))
-        if (auto* node = dynamic_cast<SWnode*>(c))
+        if (SWnode* node = FromContainer(c))
             return node;
     return nullptr;
 }

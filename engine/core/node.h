@@ -43,6 +43,15 @@ public:
 
     explicit SWnode(uint16_t kindFlags);
     ~SWnode() override;
+    // The node a container is, or null: what dynamic_cast<SWnode*> answers, without its cost.
+    static SWnode* FromContainer(CVTN_Container* c)
+    {
+        return c != nullptr && c->IsOfClass(kClassNode) ? static_cast<SWnode*>(c) : nullptr;
+    }
+    static const SWnode* FromContainer(const CVTN_Container* c)
+    {
+        return c != nullptr && c->IsOfClass(kClassNode) ? static_cast<const SWnode*>(c) : nullptr;
+    }
 
     // -- Identity
     uint16_t GetKindFlags() const { return m_kind; }
@@ -59,7 +68,7 @@ public:
     void SetGeometry(SWgeometry* geometry) { m_geometry = geometry; } // the root object's; not owned
 
     // -- Tree
-    SWnode* GetParentNode() const;
+    SWnode* GetParentNode() const { return FromContainer(GetParent()); }
     SWnode* GetFirstChildNode() const;
     SWnode* GetNextSiblingNode() const;
     size_t GetChildCount() const { return CountChildren(0); }

@@ -8,6 +8,7 @@
 
 SWobjectnode::SWobjectnode(uint16_t extraKinds) : SWnode(static_cast<uint16_t>(kKindObject | extraKinds))
 {
+    SetClass(kClassObjectNode, true);
     auto initial = std::make_unique<TypedValueTransform>();
     auto current = std::make_unique<TypedValueTransform>();
     m_localInitial = initial.get();
@@ -76,7 +77,7 @@ void SWobjectnode::UpdateMatrices(const SWnode* parent)
     }
     const SWmatrix& local = m_local->Matrix();
     local.Multiply(m_object, m_animation);
-    const auto* transformParent = dynamic_cast<const SWobjectnode*>(parent);
+    const SWobjectnode* const transformParent = FromNode(parent);
     if (transformParent != nullptr) {
         transformParent->m_world.Multiply(m_world, m_object);
         transformParent->m_baseWorld.Multiply(m_baseWorld, local);

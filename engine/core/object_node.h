@@ -37,6 +37,15 @@ public:
 
     explicit SWobjectnode(uint16_t extraKinds = 0); // kind 1 plus extraKinds, with its built-in variables
     ~SWobjectnode() override;
+    // The object node a node is, or null: what dynamic_cast<SWobjectnode*> answers, without its cost.
+    static SWobjectnode* FromNode(SWnode* n)
+    {
+        return n != nullptr && n->IsOfClass(kClassObjectNode) ? static_cast<SWobjectnode*>(n) : nullptr;
+    }
+    static const SWobjectnode* FromNode(const SWnode* n)
+    {
+        return n != nullptr && n->IsOfClass(kClassObjectNode) ? static_cast<const SWobjectnode*>(n) : nullptr;
+    }
 
     // -- Matrices (copies)
     SWmatrix GetLocalMatrix() const;

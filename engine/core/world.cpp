@@ -144,7 +144,7 @@ void SWworld::UpdateNodeTransforms(SWnode* node, int)
     if (node == nullptr)
         return;
     for (SWnode* n = node; n != nullptr; n = n->NextInTree(node))
-        if (auto* object = dynamic_cast<SWobjectnode*>(n))
+        if (SWobjectnode* object = SWobjectnode::FromNode(n))
             object->UpdateMatrices(n->GetParentNode());
 }
 
@@ -153,7 +153,7 @@ void SWworld::UpdateGeometryMatrices(SWnode* node)
     if (node == nullptr)
         return;
     for (SWnode* n = node; n != nullptr; n = n->NextInTree(node))
-        if (auto* object = dynamic_cast<SWobjectnode*>(n))
+        if (SWobjectnode* object = SWobjectnode::FromNode(n))
             object->RefreshObjectMatrix();
 }
 
