@@ -6,6 +6,7 @@
 #include <limits>
 #include <vector>
 
+#include "engine/behaviour/properties.h"
 #include "engine/behaviour/property.h"
 #include "engine/core/java_class_node.h"
 #include "engine/core/node.h"
@@ -35,6 +36,23 @@ std::unique_ptr<SWproperty> Detached(const SWproperty& source)
         copy->OverwriteAllCopies(source.GetCurrentData());
     copy->SetAllFlags(SWproperty::kFlagTemporary);
     return copy;
+}
+
+// The variable Evaluate hands out for a value: an operand's value in all three copies, as a copy of it would hold
+// it; an operator's result in the current copy, as the operator table's variable holds it.
+std::unique_ptr<SWproperty> VariableOf(SWexpressionprogram::Outcome outcome, const TypedValueData& value)
+{
+    if (outcome == SWexpressionprogram::Outcome::kNoValue)
+        return FloatVariable(0.0f);
+    auto variable = std::make_unique<SWproperty>(value.type);
+    if (outcome == SWexpressionprogram::Outcome::kOperand) {
+        if (variable->HasValues())
+            variable->OverwriteAllCopies(value);
+    } else {
+        variable->AssignData(value);
+    }
+    variable->SetAllFlags(SWproperty::kFlagTemporary);
+    return variable;
 }
 
 // Digits with at most one point, as the scanner admits them; read without regard to the process locale.
@@ -105,7 +123,7 @@ public:
             if (const int code = FinishPending(); code != SWexpression::kCodeOk)
                 return code;
         } else if (m_last == Last::kOperator) {
-            m_out.AddTail(Operand(FloatVariable(0.0f)));
+            m_out.AddTail(Number(0.0f));
             m_last = Last::kOperand;
         }
         return m_level == SWexpression::kBaseLevel ? SWexpression::kCodeOk : SWexpression::kCodeSyntax;
@@ -119,10 +137,10 @@ private:
 
     bool OperandAllowed() const { return m_last == Last::kNone || m_last == Last::kOperator || m_last == Last::kOpen; }
 
-    static SWexpressiontoken* Operand(std::unique_ptr<SWproperty> constant)
+    static SWexpressiontoken* Number(float value)
     {
         auto* token = new SWexpressiontoken(SWexpressiontoken::kOperand, 0);
-        token->SetConstant(std::move(constant));
+        token->SetNumber(value);
         return token;
     }
 
@@ -213,7 +231,7 @@ private:
             token->SetReference(VariableRef(*m_world, variable));
             m_out.AddTail(token);
         } else {
-            m_out.AddTail(Operand(FloatVariable(ReadNumber(text))));
+            m_out.AddTail(Number(ReadNumber(text)));
         }
         m_last = Last::kOperand;
         return SWexpression::kCodeOk;
@@ -272,7 +290,7 @@ size_t ReduceGroup(std::vector<Item>& items, size_t first, size_t end)
     return end;
 }
 
-bool Reduce(std::vector<Item>& items, int32_t maximumLevel)
+bool ReduceItems(std::vector<Item>& items, int32_t maximumLevel)
 {
     for (int32_t level = maximumLevel; level >= 1; --level)
         for (size_t i = 0; i < items.size();) {
@@ -319,6 +337,10 @@ SWexpressiontoken::~SWexpressiontoken() = default;
 
 SWproperty* SWexpressiontoken::GetVariable(const SWworld* world) const
 {
+    if (m_constant == nullptr && m_number) {
+        m_constant = FloatVariable(*m_number);
+        m_number.reset();
+    }
     if (m_constant != nullptr)
         return m_constant.get();
     return m_reference.Get(world);
@@ -327,8 +349,15 @@ SWproperty* SWexpressiontoken::GetVariable(const SWworld* world) const
 void SWexpressiontoken::SetConstant(std::unique_ptr<SWproperty> constant)
 {
     m_constant = std::move(constant);
+    m_number.reset();
     if (m_constant != nullptr)
         m_constant->SetFlags(SWproperty::kFlagTemporary, true);
+}
+
+void SWexpressiontoken::SetNumber(float value)
+{
+    m_constant.reset();
+    m_number = value;
 }
 
 // -- Compiling
@@ -430,7 +459,8 @@ bool SWexpression::OperandsResolve() const
 {
     for (const SWlistnode* n = Head(); n != nullptr; n = n->Next()) {
         const auto* token = static_cast<const SWexpressiontoken*>(n);
-        if (token->GetKind() == SWexpressiontoken::kOperand && token->GetVariable(m_world) == nullptr)
+        if (token->GetKind() == SWexpressiontoken::kOperand && !token->IsConstant() &&
+            token->GetVariable(m_world) == nullptr)
             return false;
     }
     return true;
@@ -458,12 +488,14 @@ void SWexpression::AdoptTokens(SWexpression& compiled)
     ClearTokens();
     AddChain(compiled);
     m_maximumLevel = compiled.m_maximumLevel;
+    ForgetProgram();
 }
 
 void SWexpression::AddToken(uint32_t kind, int32_t level, uint32_t op)
 {
     IsValid();
     AddTail(new SWexpressiontoken(kind, level, op));
+    ForgetProgram();
 }
 
 void SWexpression::CopyFrom(const SWexpression& source)
@@ -472,13 +504,15 @@ void SWexpression::CopyFrom(const SWexpression& source)
     for (const SWlistnode* n = source.Head(); n != nullptr; n = n->Next()) {
         const auto* token = static_cast<const SWexpressiontoken*>(n);
         auto* copy = new SWexpressiontoken(token->GetKind(), token->GetLevel(), token->GetOperator());
-        if (token->GetKind() == SWexpressiontoken::kOperand) {
+        if (token->GetKind() == SWexpressiontoken::kOperand && token->GetNumber()) {
+            copy->SetNumber(*token->GetNumber());
+        } else if (token->GetKind() == SWexpressiontoken::kOperand) {
             const SWproperty* const variable = token->GetVariable(source.m_world);
             copy->SetConstant(variable != nullptr ? Detached(*variable) : FloatVariable(0.0f));
         }
         AddTail(copy);
     }
-    m_world = source.m_world;
+    SetWorld(source.m_world);
     m_compiled = 1;
     m_maximumLevel = source.m_maximumLevel;
     m_target = source.m_target;
@@ -491,6 +525,13 @@ void SWexpression::ClearTokens()
 {
     DeleteAll();
     m_maximumLevel = kBaseLevel;
+    ForgetProgram();
+}
+
+void SWexpression::SetWorld(SWworld* world)
+{
+    m_world = world;
+    ForgetProgram();
 }
 
 void SWexpression::SetText(std::optional<std::string> text)
@@ -504,37 +545,99 @@ void SWexpression::SetText(std::optional<std::string> text)
 
 std::unique_ptr<SWproperty> SWexpression::Evaluate(SWexpression* expression)
 {
+    TypedValueData value;
+    const Outcome outcome = expression != nullptr ? expression->Compute(value) : Outcome::kNoValue;
+    return VariableOf(outcome, value);
+}
+
+void SWexpression::EvaluateInto(SWexpression* expression, TypedValueData& out)
+{
+    if (expression == nullptr || expression->Compute(out) == Outcome::kNoValue)
+        out = TypedValueData::OfFloat(0.0f);
+}
+
+std::unique_ptr<SWproperty> SWexpression::EvaluateByReduction(SWexpression* expression)
+{
     if (expression == nullptr || !expression->IsValid() || expression->Empty())
         return FloatVariable(0.0f);
+    TypedValueData value;
+    const Outcome outcome = expression->Reduce(value);
+    return VariableOf(outcome, value);
+}
+
+SWexpression::Outcome SWexpression::Compute(TypedValueData& out)
+{
+    if (!IsProgramReady()) {
+        if (!IsValid() || Empty())
+            return Outcome::kNoValue;
+        if (!m_program.IsBuilt() && !m_reductionOnly)
+            m_reductionOnly = !m_program.Build(*this);
+        if (m_reductionOnly)
+            return Reduce(out);
+        if (!m_program.Bind(m_world)) {
+            m_compiled = 0; // compiled again by the next IsValid
+            return Outcome::kNoValue;
+        }
+        if (m_world != nullptr) {
+            m_boundGeneration = m_world->GetStructureGeneration();
+            m_boundRemovals = SWproperties2::GetProcessRemovalCount();
+        }
+    }
+    return m_program.Run(out);
+}
+
+// The operands resolved when the program was bound, and, with no deletion since, resolve alike now: IsValid would
+// answer true without compiling.
+bool SWexpression::IsProgramReady() const
+{
+    return m_compiled != 0 && m_program.IsBuilt() && m_program.TokenCount() == Count() && m_world != nullptr &&
+           m_boundGeneration == m_world->GetStructureGeneration() &&
+           m_boundRemovals == SWproperties2::GetProcessRemovalCount();
+}
+
+void SWexpression::ForgetProgram()
+{
+    m_program.Clear();
+    m_reductionOnly = false;
+    m_boundGeneration = UINT64_MAX;
+    m_boundRemovals = UINT64_MAX;
+}
+
+SWexpression::Outcome SWexpression::Reduce(TypedValueData& out)
+{
     std::vector<Item> items;
-    items.reserve(expression->Count());
-    for (const SWlistnode* n = expression->Head(); n != nullptr; n = n->Next()) {
+    items.reserve(Count());
+    for (const SWlistnode* n = Head(); n != nullptr; n = n->Next()) {
         const auto* token = static_cast<const SWexpressiontoken*>(n);
         Item item{token->GetKind(), token->GetLevel(), token->GetOperator(), nullptr, nullptr};
         if (token->GetKind() == SWexpressiontoken::kOperand) {
-            item.variable = token->GetVariable(expression->m_world);
+            item.variable = token->GetVariable(m_world);
             if (item.variable == nullptr) {
-                expression->m_compiled = 0; // compiled again by the next IsValid
-                return FloatVariable(0.0f);
+                m_compiled = 0; // compiled again by the next IsValid
+                return Outcome::kNoValue;
             }
         }
         items.push_back(std::move(item));
     }
-    if (!Reduce(items, expression->m_maximumLevel))
-        return FloatVariable(0.0f);
-    if (items[0].owned != nullptr)
-        return std::move(items[0].owned);
-    return Detached(*items[0].variable);
+    if (!ReduceItems(items, m_maximumLevel))
+        return Outcome::kNoValue;
+    out = items[0].variable->GetCurrentData();
+    return items[0].owned != nullptr ? Outcome::kApplied : Outcome::kOperand;
 }
 
 void SWexpression::Execute(const SWproperty& value)
+{
+    Execute(value.GetCurrentData());
+}
+
+void SWexpression::Execute(const TypedValueData& value)
 {
     if (!IsValid())
         return;
     SWproperty* const target = GetTargetVariable();
     if (target == nullptr)
         return;
-    target->Assign(value);
+    target->AssignData(value);
     if (!target->IsBound() || m_world == nullptr)
         return;
     // Assigning through a node's own translation or rotation view moves the node: the picture must follow.

@@ -18,12 +18,18 @@
 // a deleted variable is never reached: an operand that no longer resolves marks the expression not compiled, it
 // evaluates to 0, and the next IsValid compiles the stored text again. The stored text is never changed by
 // compiling; only the user changes it.
+//
+// The tokens are what an expression is and what its editors and records see. Evaluating runs them as a program
+// (expression_program.h) made from the tokens when first needed and kept until they change; while the world has
+// deleted nothing since the program's operands were resolved, an evaluation neither checks them one by one again
+// nor allocates.
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "engine/behaviour/expression_program.h"
 #include "engine/behaviour/refs.h"
 #include "engine/core/list.h"
 #include "engine/core/list_node.h"
@@ -48,20 +54,25 @@ public:
     }                                             // an open token's nesting level (5 outermost), an operator's
                                                   // precedence, 0 otherwise
     uint32_t GetOperator() const { return m_op; } // 0 "+", 1 "-", 2 "*", 3 "/"
-    bool IsConstant() const { return m_constant != nullptr; }
+    bool IsConstant() const { return m_constant != nullptr || m_number.has_value(); }
     // The operand's variable: the constant, or the referenced variable while it exists (null once it is gone).
     SWproperty* GetVariable(const SWworld* world) const;
     const VariableRef& GetReference() const { return m_reference; }
+    const std::optional<float>& GetNumber() const { return m_number; } // a number not yet made a variable
 
     void SetConstant(std::unique_ptr<SWproperty> constant); // flagged 16; owned by the token
+    // A float constant: its variable (flagged 16, owned by the token) is made when first asked for, so that a long
+    // text of numbers costs one small token each.
+    void SetNumber(float value);
     void SetReference(VariableRef reference) { m_reference = std::move(reference); }
 
 private:
     uint32_t m_kind;
     int32_t m_level;
     uint32_t m_op;
-    std::unique_ptr<SWproperty> m_constant; // operands made by the scanner (and copies), owned
-    VariableRef m_reference;                // operands naming a variable of the world
+    mutable std::unique_ptr<SWproperty> m_constant; // operands made by the scanner (and copies), owned
+    mutable std::optional<float> m_number;          // the scanner's numbers, until m_constant is made of one
+    VariableRef m_reference;                        // operands naming a variable of the world
 };
 
 class SWexpression : public SWlist {
@@ -88,6 +99,12 @@ public:
     // A new variable holding the value of expression (the caller owns it): the float 0 for null, invalid or empty
     // expressions and for operand pairs the operator table has no row for. The expression is left as it was.
     static std::unique_ptr<SWproperty> Evaluate(SWexpression* expression);
+    // The same value into out (its type and its current value), allocating nothing once the expression has run
+    // (unless a text grows beyond what out held).
+    static void EvaluateInto(SWexpression* expression, TypedValueData& out);
+    // The token reduction itself, one operator at a time: slow, allocating, and the same value; for checks of the
+    // program against it.
+    static std::unique_ptr<SWproperty> EvaluateByReduction(SWexpression* expression);
 
     // Rebuilds the tokens from the stored text: all of them (compiled) or none (not compiled); the text stays.
     void ParseExpression();
@@ -97,6 +114,7 @@ public:
     void CopyFrom(const SWexpression& source); // detached copies of every operand; no name, text or target text
     void ClearTokens();                        // constants go with their tokens
     void Execute(const SWproperty& value);     // assigns value to the target variable, when valid and present
+    void Execute(const TypedValueData& value); // the same with a value
 
     SWproperty* GetTargetVariable(); // the cached target, else the target text resolved (result code unused)
     void SetTargetVariable(SWproperty* variable);
@@ -104,7 +122,7 @@ public:
     uint32_t GetTargetVariableId() const { return m_target.GetId(); }
 
     SWworld* GetWorld() const { return m_world; }
-    void SetWorld(SWworld* world) { m_world = world; }
+    void SetWorld(SWworld* world);
     bool IsCompiled() const { return m_compiled != 0; }
     int32_t GetMaximumLevel() const { return m_maximumLevel; }
     const std::optional<std::string>& GetName() const { return m_name; }
@@ -115,8 +133,14 @@ public:
     void SetTargetText(std::optional<std::string> text); // the cached target is dropped
 
 private:
+    using Outcome = SWexpressionprogram::Outcome;
+
     bool OperandsResolve() const;
     void AdoptTokens(SWexpression& compiled); // takes compiled's tokens and maximum level
+    Outcome Compute(TypedValueData& out);     // the value, by the program when the tokens make one
+    Outcome Reduce(TypedValueData& out);      // the value, by the reduction
+    bool IsProgramReady() const;              // built, and bound with nothing deleted since
+    void ForgetProgram();                     // the tokens or the world changed
 
     SWworld* m_world;     // where references resolve; the world outlives its expressions
     VariableRef m_target; // cached result of the target text, or the id it was loaded with
@@ -125,4 +149,8 @@ private:
     int32_t m_maximumLevel = kBaseLevel;
     std::optional<std::string> m_text;
     std::optional<std::string> m_targetText;
+    SWexpressionprogram m_program;
+    bool m_reductionOnly = false;            // the tokens make no program
+    uint64_t m_boundGeneration = UINT64_MAX; // the world's structure generation when the program was bound
+    uint64_t m_boundRemovals = UINT64_MAX;   // and the count of variable removals
 };

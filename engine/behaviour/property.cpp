@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "engine/behaviour/variable_operators.h"
 #include "engine/core/buffer.h"
 #include "engine/core/chunk_stream.h"
 #include "engine/core/matrix.h"
@@ -16,31 +17,6 @@ namespace {
 constexpr uint32_t kTagOwnValue = MakeTag("7499");
 constexpr uint32_t kTagBoundValue = MakeTag("7497");
 constexpr uint32_t kTagId = MakeTag("7498");
-
-// Two's-complement arithmetic: user expressions may overflow, which must neither trap nor be undefined.
-int32_t WrapAdd(int32_t a, int32_t b)
-{
-    return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
-}
-
-int32_t WrapSubtract(int32_t a, int32_t b)
-{
-    return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
-}
-
-int32_t WrapMultiply(int32_t a, int32_t b)
-{
-    return static_cast<int32_t>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b));
-}
-
-int32_t SafeDivide(int32_t a, int32_t b)
-{
-    if (b == 0)
-        return 0;
-    if (a == INT32_MIN && b == -1)
-        return INT32_MIN; // the one quotient that does not fit; the hardware would trap
-    return a / b;
-}
 
 int OrderCode(bool less, bool greater)
 {
@@ -56,16 +32,6 @@ int FloatOrderCode(float a, float b)
     if (std::isnan(a) || std::isnan(b))
         return SWproperty::kCompareDifferent | SWproperty::kCompareLess;
     return OrderCode(a<b, a> b);
-}
-
-bool IsScalarType(uint32_t type)
-{
-    return type == kTypeInteger || type == kTypeBoolean || type == kTypeFloat;
-}
-
-bool IsRotationType(uint32_t type)
-{
-    return type == kTypeQuaternion || type == kTypeMatrix;
 }
 
 float SquaredLength(const SWvector& v)
@@ -480,272 +446,14 @@ int SWproperty::Compare(const SWproperty& right) const
 
 // -- Operator table
 
-namespace {
-
-struct Operands {
-    const SWproperty& left;
-    const SWproperty& right;
-    int op;
-};
-
-std::unique_ptr<SWproperty> ResultOf(uint32_t type)
-{
-    return std::make_unique<SWproperty>(type);
-}
-
-std::unique_ptr<SWproperty> StringRow(const Operands& o)
-{
-    auto result = ResultOf(kTypeString);
-    if (o.op == SWproperty::kOperatorAdd)
-        result->AssignString(o.left.GetAsString() + o.right.GetAsString());
-    else
-        result->AssignString(o.left.GetAsString());
-    return result;
-}
-
-std::unique_ptr<SWproperty> IntegerByInteger(const Operands& o)
-{
-    const int32_t a = o.left.GetAsInt();
-    const int32_t b = o.right.GetAsInt();
-    auto result = ResultOf(kTypeInteger);
-    switch (o.op) {
-    case SWproperty::kOperatorAdd:
-        result->AssignInt(WrapAdd(a, b));
-        break;
-    case SWproperty::kOperatorSubtract:
-        result->AssignInt(WrapSubtract(a, b));
-        break;
-    case SWproperty::kOperatorMultiply:
-        result->AssignInt(WrapMultiply(a, b));
-        break;
-    case SWproperty::kOperatorDivide:
-        result->AssignInt(SafeDivide(a, b));
-        break;
-    default:
-        break;
-    }
-    return result;
-}
-
-std::unique_ptr<SWproperty> FloatByFloat(const Operands& o)
-{
-    const float a = o.left.GetAsFloat();
-    const float b = o.right.GetAsFloat();
-    auto result = ResultOf(kTypeFloat);
-    switch (o.op) {
-    case SWproperty::kOperatorAdd:
-        result->AssignFloat(a + b);
-        break;
-    case SWproperty::kOperatorSubtract:
-        result->AssignFloat(a - b);
-        break;
-    case SWproperty::kOperatorMultiply:
-        result->AssignFloat(a * b);
-        break;
-    case SWproperty::kOperatorDivide:
-        result->AssignFloat(b == 0.0f ? 0.0f : a / b);
-        break;
-    default:
-        break;
-    }
-    return result;
-}
-
-// A number on the left, a vector on the right: "+" and "*" give vectors, "-" and "/" the left's own type.
-std::unique_ptr<SWproperty> NumberByVector(const Operands& o, uint32_t numberType)
-{
-    const float n = o.left.GetAsFloat();
-    const SWvector v = o.right.GetAsVector();
-    switch (o.op) {
-    case SWproperty::kOperatorAdd: {
-        auto result = ResultOf(kTypeVector);
-        result->AssignVector(v.x + n, v.y + n, v.z + n);
-        return result;
-    }
-    case SWproperty::kOperatorMultiply: {
-        auto result = ResultOf(kTypeVector);
-        result->AssignData(numberType == kTypeInteger ? TypedValueData::OfInteger(0) : TypedValueData::OfFloat(0.0f));
-        return result;
-    }
-    case SWproperty::kOperatorSubtract: {
-        auto result = ResultOf(numberType);
-        result->AssignVector(v.x - n, v.y - n, v.z - n);
-        return result;
-    }
-    default:
-        return ResultOf(numberType);
-    }
-}
-
-std::unique_ptr<SWproperty> IntegerRow(const Operands& o)
-{
-    const uint32_t r = o.right.GetType();
-    if (r == kTypeString || r == kTypeInteger || r == kTypeBoolean)
-        return IntegerByInteger(o);
-    if (r == kTypeFloat)
-        return FloatByFloat(o);
-    if (r == kTypeVector)
-        return NumberByVector(o, kTypeInteger);
-    return ResultOf(kTypeInteger); // quaternion, matrix: 0
-}
-
-std::unique_ptr<SWproperty> BooleanRow(const Operands& o)
-{
-    const bool a = o.left.GetAsBool();
-    const bool b = o.right.GetAsBool();
-    auto result = ResultOf(kTypeBoolean);
-    switch (o.op) {
-    case SWproperty::kOperatorAdd:
-        result->AssignBool(a || b);
-        break;
-    case SWproperty::kOperatorSubtract:
-        result->AssignBool(a && !b);
-        break;
-    case SWproperty::kOperatorMultiply:
-    case SWproperty::kOperatorDivide:
-        result->AssignBool(a && b);
-        break;
-    default:
-        break;
-    }
-    return result;
-}
-
-std::unique_ptr<SWproperty> FloatRow(const Operands& o)
-{
-    const uint32_t r = o.right.GetType();
-    if (r == kTypeVector)
-        return NumberByVector(o, kTypeFloat);
-    if (IsRotationType(r))
-        return ResultOf(kTypeFloat); // 0
-    return FloatByFloat(o);
-}
-
-std::unique_ptr<SWproperty> VectorRow(const Operands& o)
-{
-    const uint32_t r = o.right.GetType();
-    const SWvector a = o.left.GetAsVector();
-    auto result = ResultOf(kTypeVector);
-    if (IsRotationType(r)) {
-        SWmatrix moved;
-        SWmatrix::Translation(a.x, a.y, a.z).Multiply(moved, o.right.GetAsMatrix());
-        const SWvector t = moved.GetTranslation();
-        if (o.op >= SWproperty::kOperatorAdd && o.op <= SWproperty::kOperatorDivide)
-            result->AssignVector(t.x, t.y, t.z);
-        return result;
-    }
-    if (IsScalarType(r)) {
-        const float s = o.right.GetAsFloat();
-        switch (o.op) {
-        case SWproperty::kOperatorAdd:
-            result->AssignVector(a.x + s, a.y + s, a.z + s);
-            break;
-        case SWproperty::kOperatorSubtract:
-            result->AssignVector(a.x - s, a.y - s, a.z - s);
-            break;
-        case SWproperty::kOperatorMultiply:
-            result->AssignVector(a.x * s, a.y * s, a.z * s);
-            break;
-        case SWproperty::kOperatorDivide: {
-            const float inverse = 1.0f / s; // a zero divisor gives infinities and not-a-numbers, as the row says
-            result->AssignVector(a.x * inverse, a.y * inverse, a.z * inverse);
-            break;
-        }
-        default:
-            break;
-        }
-        return result;
-    }
-    const SWvector b = o.right.GetAsVector(); // string or vector
-    switch (o.op) {
-    case SWproperty::kOperatorAdd:
-        result->AssignVector(a.x + b.x, a.y + b.y, a.z + b.z);
-        break;
-    case SWproperty::kOperatorSubtract:
-        result->AssignVector(a.x - b.x, a.y - b.y, a.z - b.z);
-        break;
-    case SWproperty::kOperatorMultiply:
-        result->AssignFloat(a.Dot(b));
-        break;
-    case SWproperty::kOperatorDivide:
-        result->AssignVector(0.0f, 0.0f, 0.0f);
-        break;
-    default:
-        break;
-    }
-    return result;
-}
-
-std::unique_ptr<SWproperty> QuaternionRow(const Operands& o)
-{
-    const uint32_t r = o.right.GetType();
-    if (r == kTypeVector) {
-        auto result = ResultOf(kTypeVector);
-        if (o.op == SWproperty::kOperatorMultiply) {
-            SWmatrix rotation;
-            o.left.GetAsQuaternion().ToMatrix(rotation);
-            const SWvector v = o.right.GetAsVector();
-            SWmatrix moved;
-            rotation.Multiply(moved, SWmatrix::Translation(v.x, v.y, v.z));
-            const SWvector t = moved.GetTranslation();
-            result->AssignVector(t.x, t.y, t.z);
-        }
-        return result;
-    }
-    auto result = ResultOf(kTypeQuaternion);
-    if (IsScalarType(r) || o.op != SWproperty::kOperatorMultiply)
-        return result;
-    const CVTN_Quaternion a = o.left.GetAsQuaternion();
-    const CVTN_Quaternion b = o.right.GetAsQuaternion();
-    CVTN_Quaternion product;
-    a.Multiply(product, b);
-    result->AssignQuaternion(product);
-    return result;
-}
-
-std::unique_ptr<SWproperty> MatrixRow(const Operands& o)
-{
-    const uint32_t r = o.right.GetType();
-    if (r == kTypeVector) {
-        auto result = ResultOf(kTypeVector);
-        if (o.op == SWproperty::kOperatorMultiply) {
-            const SWvector t = o.left.GetAsMatrix().TransformPoint(o.right.GetAsVector());
-            result->AssignVector(t.x, t.y, t.z);
-        }
-        return result;
-    }
-    auto result = ResultOf(kTypeMatrix);
-    if (IsScalarType(r) || o.op != SWproperty::kOperatorMultiply)
-        return result;
-    SWmatrix product;
-    o.left.GetAsMatrix().Multiply(product, o.right.GetAsMatrix());
-    result->AssignMatrix(product);
-    return result;
-}
-
-} // namespace
-
 std::unique_ptr<SWproperty> SWproperty::ApplyOperator(const SWproperty& right, int op) const
 {
-    const Operands o{*this, right, op};
-    if (m_type == kTypeString)
-        return StringRow(o);
-    if (!IsTypedValueType(m_type) || !IsTypedValueType(right.GetType()))
+    TypedValueData value;
+    if (!ApplyVariableOperator(GetCurrentData(), right.GetCurrentData(), op, value))
         return nullptr;
-    switch (m_type) {
-    case kTypeInteger:
-        return IntegerRow(o);
-    case kTypeBoolean:
-        return BooleanRow(o);
-    case kTypeFloat:
-        return FloatRow(o);
-    case kTypeVector:
-        return VectorRow(o);
-    case kTypeQuaternion:
-        return QuaternionRow(o);
-    default:
-        return MatrixRow(o);
-    }
+    auto result = std::make_unique<SWproperty>(value.type);
+    result->AssignData(value);
+    return result;
 }
 
 // -- Records

@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/behaviour/variable_operators.h"
 #include "engine/core/list_node.h"
 #include "engine/core/typed_value.h"
 
@@ -113,6 +114,27 @@ public:
     std::string GetInitialString() const;
     SWmatrix GetInitialMatrix() const;
     TypedValueData GetCurrentData() const; // of this type; Default(type) without values
+    // The current value of an integer, boolean or float variable without copying it; false for the other types.
+    bool ReadScalar(SWscalarvalue& out) const
+    {
+        if (!IsScalarType(m_type))
+            return false;
+        if (const TypedValueData* stored = m_current != nullptr ? m_current->Stored() : nullptr) {
+            out = {m_type, stored->integer, stored->elements[0]};
+            return true;
+        }
+        const TypedValueData value = GetCurrentData();
+        out = {m_type, value.integer, value.elements[0]};
+        return true;
+    }
+    bool ReadFloat(float& out) const // the same for a float variable alone
+    {
+        if (m_type != kTypeFloat)
+            return false;
+        const TypedValueData* stored = m_current != nullptr ? m_current->Stored() : nullptr;
+        out = stored != nullptr ? stored->elements[0] : GetCurrentData().elements[0];
+        return true;
+    }
     TypedValueData GetInitialData() const;
     TypedValueData GetPreviousData() const;
 

@@ -54,7 +54,8 @@ public:
 
     virtual void SetTargetIndex(int16_t index); // the element index of a bound value; own storage ignores it
 
-    virtual TypedValueData Get() const = 0;            // the whole value, of this value's type
+    virtual TypedValueData Get() const = 0;                          // the whole value, of this value's type
+    virtual const TypedValueData* Stored() const { return nullptr; } // own storage: the value itself, not a copy
     virtual void Set(const TypedValueData& value) = 0; // value of any type, converted into this one by the table
 
     TypedValueData ReadTarget(uint32_t type, int16_t index) const override;

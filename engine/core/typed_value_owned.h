@@ -12,6 +12,7 @@ class TypedValueOwned : public TypedValue {
 public:
     explicit TypedValueOwned(uint32_t type); // the type's default value; the type is one of the seven
     TypedValueData Get() const override { return m_data; }
+    const TypedValueData* Stored() const override { return &m_data; }
     void Set(const TypedValueData& value) override;
 
 private:
