@@ -14,7 +14,9 @@ uint32_t Add(uint32_t b, uint32_t c)
     const uint32_t both = b & c & 0x80808080u;
     const uint32_t carry = both | (top & low); // the byte passed 255
     const uint32_t sum = low ^ top;
-    const uint32_t overflow = (carry >> 7) * 0xFFu;
+    // 0xFF in every byte that carried: bit 7 of the byte moved to bit 8, less bit 0; the top byte's bit 8 is the
+    // word's bit 32, gone, which leaves the same 0xFF there in 32-bit arithmetic.
+    const uint32_t overflow = (carry << 1) - (carry >> 7);
     return sum | overflow;
 }
 
@@ -108,7 +110,9 @@ const SWspan* Dot3Spans(SWspanstage& stage, const SWspan* spans)
 
 const SWspan* MultiplyAddSpans(SWspanstage& stage, const SWspan* spans)
 {
-    return CombineRuns(stage, spans, plainstage::MultiplyAdd);
+    // Through a lambda rather than the function's address, so that the loop has the form inline.
+    return CombineRuns(stage, spans,
+                       [](uint32_t b, uint32_t c, uint32_t d) { return plainstage::MultiplyAdd(b, c, d); });
 }
 
 const SWspan* ModulateSpans(SWspanstage& stage, const SWspan* spans)

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <optional>
 
 #include "render/software/block_runs.h"
 #include "render/software/float_bits.h"
@@ -112,6 +113,8 @@ template <bool kWrite> bool SWdepthbuffer::TestSpan()
     int32_t* const runs = m_runs.get();
     int32_t z = FloatToIntSaturated(m_span.startDepth);
     const int32_t dz = FloatToIntSaturated(m_span.step);
+    if (const std::optional<bool> uniform = TestUniformSpan<kWrite>(values, z, dz); uniform)
+        return *uniform;
     int32_t runCount = 0;
     int32_t run = 0; // positive: visible pixels so far, negative: hidden ones
     bool anyVisible = false;
@@ -139,6 +142,39 @@ template <bool kWrite> bool SWdepthbuffer::TestSpan()
         runs[runCount++] = run;
     runs[runCount] = 0;
     return anyVisible;
+}
+
+// The common spans of large triangles: wholly in front or wholly behind, with a depth that never saturates. Both
+// are told from one pass that the compiler can do several pixels at a time; a mixed span answers nothing and takes
+// the pixel-by-pixel walk, as does one whose depth would saturate.
+template <bool kWrite> std::optional<bool> SWdepthbuffer::TestUniformSpan(int32_t* values, int32_t z, int32_t dz) const
+{
+    const int32_t count = m_span.count;
+    const int64_t travel = int64_t{dz} * (count - 1); // so that neither i x dz nor z + i x dz leaves 32 bits
+    const int64_t last = int64_t{z} + travel;
+    const auto fits = [](int64_t v) {
+        return v >= std::numeric_limits<int32_t>::min() && v <= std::numeric_limits<int32_t>::max();
+    };
+    if (count < 1 || !fits(travel) || !fits(last))
+        return std::nullopt;
+    int32_t visible = 0;
+    for (int32_t i = 0; i < count; ++i)
+        visible += z + i * dz > values[i] ? 1 : 0; // equal depth is hidden, as below
+    int32_t* const runs = m_runs.get();
+    if (visible == count) {
+        if constexpr (kWrite)
+            for (int32_t i = 0; i < count; ++i)
+                values[i] = z + i * dz;
+        runs[0] = count;
+        runs[1] = 0;
+        return true;
+    }
+    if (visible == 0) {
+        runs[0] = -count;
+        runs[1] = 0;
+        return false;
+    }
+    return std::nullopt;
 }
 
 bool SWdepthbuffer::SpanFits() const

@@ -6,6 +6,7 @@
 // after the last run) for the span routines.
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 class SWdepthbuffer {
 public:
@@ -50,6 +51,8 @@ public:
 
 private:
     template <bool kWrite> bool TestSpan();
+    // A span wholly visible (true, depths stored when kWrite) or wholly hidden (false); none: mixed, or saturating.
+    template <bool kWrite> std::optional<bool> TestUniformSpan(int32_t* values, int32_t z, int32_t dz) const;
     bool SpanFits() const;
 
     Routine m_routine = Routine::kTestAndWrite;

@@ -156,13 +156,13 @@ uint32_t FilteredTexel(const SWtexturestage::Layer& layer, uint32_t u, uint32_t 
     const uint32_t p01 = Texel(layer, u, v + 0x10000u);
     const uint32_t p11 = Texel(layer, u + 0x10000u, v + 0x10000u);
     const uint16_t* const w = BilinearWeights(u >> 12 & 15, v >> 12 & 15);
-    uint32_t out = p00 & 0xFF000000u;
-    for (int shift = 0; shift <= 16; shift += 8) {
-        const uint32_t sum = (p00 >> shift & 0xFF) * w[0] + (p10 >> shift & 0xFF) * w[1] +
-                             (p01 >> shift & 0xFF) * w[2] + (p11 >> shift & 0xFF) * w[3];
-        out |= (sum >> 8) << shift;
-    }
-    return out;
+    // Red and blue side by side in one word, green apart: the weights sum to 256, so no channel's sum passes
+    // 255 x 256 and none carries into the next; each is its own sum shifted right 8, as channel by channel.
+    const uint32_t redBlue = (p00 & 0x00FF00FFu) * w[0] + (p10 & 0x00FF00FFu) * w[1] + (p01 & 0x00FF00FFu) * w[2] +
+                             (p11 & 0x00FF00FFu) * w[3];
+    const uint32_t green = (p00 & 0x0000FF00u) * w[0] + (p10 & 0x0000FF00u) * w[1] + (p01 & 0x0000FF00u) * w[2] +
+                           (p11 & 0x0000FF00u) * w[3];
+    return (p00 & 0xFF000000u) | (redBlue >> 8 & 0x00FF00FFu) | (green >> 8 & 0x0000FF00u);
 }
 
 } // namespace
