@@ -63,14 +63,19 @@ unsigned CurrentUmask()
     return 022;
 }
 
+// False at an error (errno tells) or at the end of the file (errno 0).
 bool ReadExactly(int fd, uint8_t* out, size_t count)
 {
+    errno = 0;
     while (count > 0) {
         const ssize_t got = ::read(fd, out, count);
         if (got < 0 && errno == EINTR)
             continue;
-        if (got <= 0)
+        if (got <= 0) {
+            if (got == 0)
+                errno = 0;
             return false;
+        }
         out += got;
         count -= static_cast<size_t>(got);
     }
@@ -98,6 +103,8 @@ const char* DocumentStatusText(DocumentStatus status)
         return "out of memory";
     case DocumentStatus::kWriteFailed:
         return "the file could not be written";
+    case DocumentStatus::kOverLimit:
+        return "the file is larger than the reader's limit allows";
     }
     return "unknown status";
 }
@@ -117,6 +124,8 @@ const char* PayloadStatusText(PayloadStatus status)
         return "out of memory";
     case PayloadStatus::kNoFilter:
         return "no block filter installed";
+    case PayloadStatus::kOverLimit:
+        return "decodes to more than the reader's limit allows";
     }
     return "unknown status";
 }
@@ -202,35 +211,58 @@ DocumentStatus SWdocumentfile::ParseDamaged(std::vector<uint8_t> file, SWdocumen
     return out.Load(std::move(file), true);
 }
 
-DocumentStatus SWdocumentfile::ReadFile(const std::string& path, SWdocumentfile& out)
+DocumentStatus SWdocumentfile::ReadFile(const std::string& path, SWdocumentfile& out, std::string* outError,
+                                        uint64_t maxBytes)
 {
     out = SWdocumentfile();
+    std::string cause;
+    const auto fail = [&](DocumentStatus status, std::string why) {
+        if (outError != nullptr)
+            *outError = path + ": " + (why.empty() ? DocumentStatusText(status) : why);
+        return status;
+    };
     // O_NONBLOCK: opening a FIFO without a writer must not wait for one.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return DocumentStatus::kCannotRead;
+        return fail(DocumentStatus::kCannotRead, std::strerror(errno));
     struct stat info = {};
     std::vector<uint8_t> file;
     DocumentStatus status = DocumentStatus::kOk;
     std::array<uint8_t, kDocumentHeaderBytes> head = {};
     DocumentHeader header;
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (::fstat(fd, &info) != 0) {
         status = DocumentStatus::kCannotRead;
+        cause = std::strerror(errno);
+    } else if (S_ISDIR(info.st_mode)) {
+        status = DocumentStatus::kCannotRead;
+        cause = "it is a folder, not a file";
+    } else if (!S_ISREG(info.st_mode)) {
+        status = DocumentStatus::kCannotRead;
+        cause = "it is a device, FIFO or socket, not a regular file";
+    } else if (static_cast<uint64_t>(info.st_size) > maxBytes) {
+        status = DocumentStatus::kOverLimit;
+        cause = "the file holds " + std::to_string(info.st_size) + " bytes, more than the limit of " +
+                std::to_string(maxBytes);
     } else if (static_cast<uint64_t>(info.st_size) < kDocumentHeaderBytes) {
         file.resize(static_cast<size_t>(info.st_size));
         status =
             ReadExactly(fd, file.data(), file.size()) ? ReadDocumentHeader(file, header) : DocumentStatus::kCannotRead;
     } else if (!ReadExactly(fd, head.data(), head.size())) {
         status = DocumentStatus::kCannotRead;
+        cause = errno != 0 ? std::strerror(errno) : "";
     } else if ((status = ReadDocumentHeader(head, header)) == DocumentStatus::kOk) {
         if (header.totalBytes != static_cast<uint64_t>(info.st_size)) {
             status = DocumentStatus::kTruncated; // before anything is reserved
+            cause = std::string(DocumentStatusText(status)) + " (its header says " + std::to_string(header.totalBytes) +
+                    " bytes, it holds " + std::to_string(info.st_size) + ")";
         } else {
             try {
                 file.resize(header.totalBytes);
                 std::copy(head.begin(), head.end(), file.begin());
-                if (!ReadExactly(fd, file.data() + kDocumentHeaderBytes, file.size() - kDocumentHeaderBytes))
-                    status = DocumentStatus::kTruncated; // it shrank while we read
+                if (!ReadExactly(fd, file.data() + kDocumentHeaderBytes, file.size() - kDocumentHeaderBytes)) {
+                    status = DocumentStatus::kTruncated;
+                    cause = "the file shrank while it was read";
+                }
             } catch (const std::bad_alloc&) {
                 status = DocumentStatus::kOutOfMemory;
             }
@@ -238,8 +270,9 @@ DocumentStatus SWdocumentfile::ReadFile(const std::string& path, SWdocumentfile&
     }
     ::close(fd);
     if (status != DocumentStatus::kOk)
-        return status;
-    return Parse(std::move(file), out);
+        return fail(status, cause);
+    status = Parse(std::move(file), out);
+    return status == DocumentStatus::kOk ? status : fail(status, "");
 }
 
 DocumentStatus SWdocumentfile::Load(std::vector<uint8_t> file, bool lenient)
@@ -302,12 +335,14 @@ DocumentStatus SWdocumentfile::ParseBody()
     }
 }
 
-PayloadStatus SWdocumentfile::DecodePayload(const DocumentRecord& record, std::vector<uint8_t>& out)
+PayloadStatus SWdocumentfile::DecodePayload(const DocumentRecord& record, std::vector<uint8_t>& out, uint64_t maxBytes)
 {
     out.clear();
     try {
         const uint8_t kind = record.Compression();
         if (kind == static_cast<uint8_t>(DocumentCompression::kNone)) {
+            if (record.payload.size() > maxBytes)
+                return PayloadStatus::kOverLimit;
             out.assign(record.payload.begin(), record.payload.end());
             return PayloadStatus::kOk;
         }
@@ -319,11 +354,13 @@ PayloadStatus SWdocumentfile::DecodePayload(const DocumentRecord& record, std::v
         const uint32_t stated = pf::loadU32le(record.payload.data());
         if (stated > kMaxRecordPayloadBytes)
             return PayloadStatus::kSizeRefused;
+        if (stated > maxBytes)
+            return PayloadStatus::kOverLimit;
         const SWpayloadfilter* filter = GetPayloadFilter();
         if (filter == nullptr)
             return PayloadStatus::kNoFilter;
         const PayloadStatus status =
-            filter->decode(kind, record.payload.subspan(kCompressedSizeBytes), stated, kMaxRecordPayloadBytes, out);
+            filter->decode(kind, record.payload.subspan(kCompressedSizeBytes), stated, maxBytes, out);
         if (status != PayloadStatus::kOk)
             out.clear();
         return status;

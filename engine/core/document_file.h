@@ -43,6 +43,7 @@ enum class DocumentStatus : int {
     kTooLarge = 5,    // writing: the file would reach 4 GiB, whose length a u32 cannot hold
     kOutOfMemory = 6,
     kWriteFailed = 7, // the atomic writer refused; the old file is as it was
+    kOverLimit = 8,   // reading: the file, or what it decodes to, is beyond the reader's limits (SWreadlimits)
 };
 const char* DocumentStatusText(DocumentStatus status); // a short sentence for reports
 
@@ -52,7 +53,8 @@ enum class PayloadStatus : int {
     kSizeRefused = 2,        // the stated uncompressed size is above 1 GiB or what the filter can reach
     kDamaged = 3,            // the compressed bytes do not decode to exactly the stated size
     kOutOfMemory = 4,
-    kNoFilter = 5, // no block filter was installed (the resources library is not linked)
+    kNoFilter = 5,  // no block filter was installed (the resources library is not linked)
+    kOverLimit = 6, // the stated uncompressed size is above the caller's limit (what is left of the read limit)
 };
 const char* PayloadStatusText(PayloadStatus status);
 
@@ -106,8 +108,11 @@ public:
 
     // Takes a whole file's bytes; on kOk out holds them, unscrambled, and their records. On failure out is empty.
     static DocumentStatus Parse(std::vector<uint8_t> file, SWdocumentfile& out);
-    // Reads path whole first; a FIFO, device or folder is refused without blocking.
-    static DocumentStatus ReadFile(const std::string& path, SWdocumentfile& out);
+    // Reads path whole first; a FIFO, device or folder is refused without blocking, as is a file longer than
+    // maxBytes (kOverLimit). On failure outError, when given, names path and the cause ("path: No such file or
+    // directory", "path: it is a folder, not a file", "path: the file is truncated (its header says ...)").
+    static DocumentStatus ReadFile(const std::string& path, SWdocumentfile& out, std::string* outError = nullptr,
+                                   uint64_t maxBytes = UINT64_MAX);
     // Lists the records of a file whose checksum or length is wrong too, as far as they frame (for dumps).
     static DocumentStatus ParseDamaged(std::vector<uint8_t> file, SWdocumentfile& out);
 
@@ -117,8 +122,10 @@ public:
     uint64_t TrailingBytes() const { return m_trailingBytes; } // after "END ", ignored
     uint32_t ComputedChecksum() const { return m_checksum; }
 
-    // The object payload of record, decoded when compressed; out is empty unless kOk.
-    static PayloadStatus DecodePayload(const DocumentRecord& record, std::vector<uint8_t>& out);
+    // The object payload of record, decoded when compressed; out is empty unless kOk. A payload that decodes to
+    // more than maxBytes is kOverLimit, refused before anything is reserved when its stated size says so.
+    static PayloadStatus DecodePayload(const DocumentRecord& record, std::vector<uint8_t>& out,
+                                       uint64_t maxBytes = kMaxRecordPayloadBytes);
 
 private:
     DocumentStatus Load(std::vector<uint8_t> file, bool lenient); // lenient: lists records despite damage

@@ -12,6 +12,16 @@ bool IsReserved(uint32_t id)
 
 } // namespace
 
+bool SWreadcontext::TakeBytes(std::uint64_t bytes)
+{
+    if (m_bytesTaken > m_limits.maxBytes || bytes > m_limits.maxBytes - m_bytesTaken) {
+        m_limitReached = true;
+        return false;
+    }
+    m_bytesTaken += bytes;
+    return true;
+}
+
 uint32_t SWreadcontext::TakeObjectId(uint32_t stored)
 {
     if (IsReserved(stored))

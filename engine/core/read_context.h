@@ -7,6 +7,11 @@
 // a fresh one on first sight, object or reference alike, so references within the file still agree and nothing
 // collides with the world it joins. In both modes 0 ("none") and 0xFFFFFFFF ("unset") keep their meanings, and an
 // id at or above 0x80000000 is mapped to a fresh one: raising the counter that far would wrap it onto ids in use.
+//
+// Limits. A file of a megabyte can state gigabytes (a compressed payload's size, an image's width and height), so
+// what a read may cost is the caller's to set: the decoded bytes of every record of the file together, and the
+// pixels of any one image. A stated size is checked before anything is reserved for it, and an inflating payload
+// stops at the limit, not after it. The defaults pass every world we write and know of, the largest included.
 #include <cstddef>
 #include <cstdint>
 #include <unordered_map>
@@ -17,6 +22,14 @@ class SWchunkstream;
 inline constexpr uint32_t kIdNone = 0;
 inline constexpr uint32_t kIdUnset = 0xFFFFFFFF;
 inline constexpr uint32_t kLowestUnsafeId = 0x80000000; // stored ids from here up are never raised to
+
+struct SWreadlimits {
+    static constexpr std::uint64_t kDefaultMaxBytes = std::uint64_t{256} << 20; // 256 MiB decoded per file
+    static constexpr std::uint64_t kDefaultMaxPixels = std::uint64_t{1} << 25;  // 32 M pixels per image
+    std::uint64_t maxBytes = kDefaultMaxBytes;   // every record's decoded payload, summed over the file
+    std::uint64_t maxPixels = kDefaultMaxPixels; // width x height of any one image
+    static constexpr SWreadlimits Defaults() { return {}; }
+};
 
 class SWreadcontext {
 public:
@@ -31,6 +44,17 @@ public:
     uint32_t FormatVersion() const { return m_formatVersion; } // 0 until the header or "WVER" set it
     void SetFormatVersion(uint32_t version) { m_formatVersion = version; }
 
+    const SWreadlimits& Limits() const { return m_limits; }
+    void SetLimits(const SWreadlimits& limits) { m_limits = limits; }
+    // What is left of the byte limit; a payload may be decoded only within it.
+    std::uint64_t BytesLeft() const { return m_bytesTaken >= m_limits.maxBytes ? 0 : m_limits.maxBytes - m_bytesTaken; }
+    std::uint64_t BytesTaken() const { return m_bytesTaken; }
+    // Counts bytes decoded against the limit: false, counting nothing, when they do not fit in what is left.
+    bool TakeBytes(std::uint64_t bytes);
+    // Once a limit refused something, the read stops and the caller is told (see WorldLoadResult).
+    bool LimitReached() const { return m_limitReached; }
+    void SetLimitReached() { m_limitReached = true; }
+
     uint32_t TakeObjectId(uint32_t stored);     // the id an object read with stored as its own gets
     uint32_t TakeReferencedId(uint32_t stored); // the id a reference to stored resolves to
     size_t MappedCount() const { return m_map.size(); }
@@ -40,6 +64,9 @@ private:
 
     IdMode m_mode;
     uint32_t m_formatVersion = 0;
+    SWreadlimits m_limits;
+    std::uint64_t m_bytesTaken = 0;
+    bool m_limitReached = false;
     std::unordered_map<uint32_t, uint32_t> m_map; // stored id -> id in memory, for ids that were not kept
     std::unordered_set<uint32_t> m_objectIds;     // stored ids already taken by an object
 };

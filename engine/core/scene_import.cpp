@@ -315,17 +315,52 @@ void MergeEvents(SWworld& target, SWworld& import, const MergeOptions& options, 
 {
     if ((options.kinds & kMergeEvents) == 0)
         return;
-    const SWworldsectionhandler* handler = FindWorldSectionHandler(WorldSection::kEvents);
-    if (handler != nullptr && handler->merge != nullptr) {
-        handler->merge(target, import, options.kinds, record);
-        return;
-    }
     while (SWevent* event = import.GetFirstEvent()) {
         import.UnlinkEvent(event);
         target.AppendEvent(event);
         const std::string name = event->GetName().value_or("");
         record.entries.push_back({MergedKind::kEvent, event->GetId(), name, name});
     }
+}
+
+// The flag a section's merge needs, beyond the merge taking entries at all.
+uint32_t SectionMergeBit(WorldSection section)
+{
+    switch (section) {
+    case WorldSection::kTooltips:
+        return kMergeTooltips;
+    case WorldSection::kExpressions:
+        return kMergeExpressions;
+    case WorldSection::kEvents:
+        return kMergeEvents;
+    default:
+        return 0;
+    }
+}
+
+void MergeSections(SWworld& target, SWworld& import, const MergeOptions& options, MergeRecord& record)
+{
+    for (size_t i = 0; i < static_cast<size_t>(WorldSection::kCount); ++i) {
+        const auto section = static_cast<WorldSection>(i);
+        const uint32_t bit = SectionMergeBit(section);
+        if (bit != 0 && (options.kinds & bit) == 0)
+            continue;
+        const SWworldsectionhandler* handler = FindWorldSectionHandler(section);
+        if (handler != nullptr && handler->merge != nullptr)
+            handler->merge(target, import, options.kinds, record);
+        else if (section == WorldSection::kEvents)
+            MergeEvents(target, import, options, record);
+    }
+}
+
+bool RemoveBySection(SWworld& target, const MergeEntry& entry)
+{
+    for (size_t i = 0; i < static_cast<size_t>(WorldSection::kCount); ++i) {
+        const SWworldsectionhandler* handler = FindWorldSectionHandler(static_cast<WorldSection>(i));
+        if (handler != nullptr && handler->removeMerged != nullptr && handler->removeMerged(target, entry))
+            return true;
+    }
+    return false;
 }
 
 // Merged entries were appended, and an instance keeps its names: the last of a name is the one merged last.
@@ -399,9 +434,9 @@ SWsound* MergedSound(SWworld& target, const MergeEntry& entry)
 
 } // namespace
 
-WorldLoadResult ImportWorld(const std::string& path)
+WorldLoadResult ImportWorld(const std::string& path, const SWreadlimits& limits)
 {
-    WorldLoadResult result = LoadWorldFile(path, SWreadcontext::IdMode::kFresh);
+    WorldLoadResult result = LoadWorldFile(path, SWreadcontext::IdMode::kFresh, limits);
     if (result.world) {
         for (SWgeometry* g = result.world->GetRootObject()->GetFirstGeometry(); g != nullptr;
              g = dynamic_cast<SWgeometry*>(g->GetNextSibling())) {
@@ -426,7 +461,7 @@ MergeRecord MergeWorld(SWworld& target, SWworld& import, const MergeOptions& opt
         MergeSounds(target, import, options, record);
     if (options.entries) {
         MergeEntries(target, import, options, record);
-        MergeEvents(target, import, options, record);
+        MergeSections(target, import, options, record);
     }
     return record;
 }
@@ -496,8 +531,12 @@ size_t RemoveMerged(SWworld& target, const MergeRecord& record, bool resources)
                 removed += target.RemoveSound(sound) ? 1 : 0;
             break;
         case MergedKind::kGeometry: // deleted with the last node that drew it
+            break;
         case MergedKind::kSpeechData:
         case MergedKind::kBlock:
+        case MergedKind::kExpression:
+        case MergedKind::kTooltip:
+            removed += RemoveBySection(target, *entry) ? 1 : 0;
             break;
         }
     }

@@ -27,6 +27,8 @@ enum class MergedKind : uint8_t {
     kJavaEntry = 8,
     kBlock = 9,
     kSubWorld = 10, // a loadable-world entry
+    kExpression = 11,
+    kTooltip = 12,
 };
 
 struct MergeEntry {
@@ -90,14 +92,18 @@ struct ResyncOptions {
     bool keepRemoved = false; // set: recorded objects missing from the file stay; clear: they are removed
 };
 
-// The file at path read to be merged: fresh ids; status other than kOk: nothing to merge.
-WorldLoadResult ImportWorld(const std::string& path);
+// The file at path read to be merged: fresh ids; status other than kOk: nothing to merge (message says why).
+WorldLoadResult ImportWorld(const std::string& path, const SWreadlimits& limits = SWreadlimits::Defaults());
 // Moves the import's nodes (with its cameras) and loadable-world entries into target; import keeps the rest (its
-// background definition among it, for the caller to offer). fileName goes into the record.
+// background definition among it, for the caller to offer). fileName goes into the record. With options.entries,
+// each section handler's merge hook then runs in section order (world_sections.h), the tooltips' only with
+// kMergeTooltips, the expressions' only with kMergeExpressions, the events' only with kMergeEvents.
 MergeRecord MergeWorld(SWworld& target, SWworld& import, const MergeOptions& options, std::string fileName);
 // Deletes what record lists from target, through the world's own deletion, which first drops every reference the
 // world holds to them (groups, cameras, arcball, materials and hot spots using a texture, registered texture
 // holders): nothing is left pointing at a deleted object. A material some mesh of the target still uses is kept.
+// Kinds the core does not own (speech data, blocks, expressions, tooltips) are offered to the section handlers'
+// removeMerged hooks in section order, until one takes the entry.
 // resources false keeps the textures, materials and sounds. Answers how many listed objects were removed.
 size_t RemoveMerged(SWworld& target, const MergeRecord& record, bool resources = true);
 // Brings what record lists in target up to date with import (the same file read again), option by option; new

@@ -1,8 +1,12 @@
 #include "engine/core/sub_world_loader.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <new>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "engine/behaviour/event.h"
 #include "engine/core/document_file.h"
@@ -13,41 +17,85 @@
 
 namespace {
 
-constexpr size_t kReadBlockBytes = 1024;
+constexpr size_t kReadBlockBytes = 64 * 1024;
 
 // The whole file, read a block at a time so that a stop request is seen between blocks; nullopt when it stopped or
-// failed.
-std::optional<std::vector<uint8_t>> ReadInBlocks(const std::string& path, const std::stop_token& stop)
+// failed (error says why, naming the file). Only a regular file of at most maxBytes is read: a FIFO or device
+// could block or never end.
+std::optional<std::vector<uint8_t>> ReadInBlocks(const std::string& path, uint64_t maxBytes,
+                                                 const std::stop_token& stop, std::string& error)
 {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr)
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        error = path + ": " + std::strerror(errno);
         return std::nullopt;
+    }
+    struct stat info = {};
     std::vector<uint8_t> bytes;
-    uint8_t block[kReadBlockBytes];
-    bool ok = true;
-    for (;;) {
-        if (stop.stop_requested()) {
+    bool ok = false;
+    if (::fstat(fd, &info) != 0) {
+        error = path + ": " + std::strerror(errno);
+    } else if (!S_ISREG(info.st_mode)) {
+        error = path + (S_ISDIR(info.st_mode) ? ": it is a folder, not a file" : ": it is not a regular file");
+    } else if (static_cast<uint64_t>(info.st_size) > maxBytes) {
+        error = path + ": the file holds " + std::to_string(info.st_size) + " bytes, more than the limit of " +
+                std::to_string(maxBytes);
+    } else {
+        ok = true;
+        try {
+            bytes.reserve(static_cast<size_t>(info.st_size));
+        } catch (const std::bad_alloc&) {
             ok = false;
-            break;
-        }
-        const size_t got = std::fread(block, 1, sizeof block, file);
-        bytes.insert(bytes.end(), block, block + got);
-        if (got < sizeof block) {
-            ok = std::ferror(file) == 0;
-            break;
+            error = path + ": out of memory";
         }
     }
-    std::fclose(file);
+    while (ok) {
+        if (stop.stop_requested()) {
+            ok = false;
+            error = path + ": the load was stopped";
+            break;
+        }
+        const uint64_t room = maxBytes - bytes.size(); // one byte past it tells that the file grew beyond
+        const size_t want = room >= kReadBlockBytes ? kReadBlockBytes : static_cast<size_t>(room) + 1;
+        const size_t at = bytes.size();
+        bytes.resize(at + want);
+        const ssize_t got = ::read(fd, bytes.data() + at, want);
+        if (got < 0 && errno == EINTR) {
+            bytes.resize(at);
+            continue;
+        }
+        if (got < 0) {
+            ok = false;
+            error = path + ": " + std::strerror(errno);
+            break;
+        }
+        bytes.resize(at + static_cast<size_t>(got));
+        if (bytes.size() > maxBytes) {
+            ok = false; // it grew while we read
+            error = path + ": the file grew beyond the limit of " + std::to_string(maxBytes) + " bytes";
+            break;
+        }
+        if (got == 0)
+            break;
+    }
+    ::close(fd);
     return ok ? std::optional(std::move(bytes)) : std::nullopt;
 }
 
-std::unique_ptr<SWworld> ParseImport(std::vector<uint8_t> bytes)
+std::unique_ptr<SWworld> ParseImport(std::vector<uint8_t> bytes, const SWreadlimits& limits, const std::string& path,
+                                     std::string& error)
 {
     SWdocumentfile file;
-    if (SWdocumentfile::Parse(std::move(bytes), file) != DocumentStatus::kOk)
+    if (const DocumentStatus status = SWdocumentfile::Parse(std::move(bytes), file); status != DocumentStatus::kOk) {
+        error = path + ": " + DocumentStatusText(status);
         return nullptr;
+    }
     SWreadcontext context(SWreadcontext::IdMode::kFresh);
-    return ReadWorldFile(file, context).world;
+    context.SetLimits(limits);
+    WorldLoadResult loaded = ReadWorldFile(file, context);
+    if (loaded.status != DocumentStatus::kOk)
+        error = path + ": " + loaded.message;
+    return std::move(loaded.world);
 }
 
 } // namespace
@@ -92,9 +140,11 @@ CVTN_SubWorldInstance* CVTN_SubWorldLoader::LoadFile(CVTN_SubWorld& entry, const
     slot.request = request;
     slot.serial = m_nextSerial++;
     const std::string path = PathOf(entry);
+    m_lastError.clear();
     if (!threaded) {
-        std::unique_ptr<SWworld> import = ImportWorld(path).world;
-        if (!import || !Merge(slot, *import)) {
+        WorldLoadResult imported = ImportWorld(path, m_limits);
+        if (!imported.world || !Merge(slot, *imported.world)) {
+            m_lastError = imported.world ? path + ": the world could not be merged" : imported.message;
             m_slots.pop_back();
             return nullptr;
         }
@@ -103,13 +153,14 @@ CVTN_SubWorldInstance* CVTN_SubWorldLoader::LoadFile(CVTN_SubWorld& entry, const
     slot.loader = std::make_unique<CVTN_ThreadHandler>("sub-world loader");
     const uint64_t serial = slot.serial;
     // The body owns everything it touches (the path, the queue), never the world: it may outlive its join.
-    const bool started = slot.loader->Start([queue = m_queue, path, serial](std::stop_token stop) {
-        std::optional<std::vector<uint8_t>> bytes = ReadInBlocks(path, stop);
+    const bool started = slot.loader->Start([queue = m_queue, path, serial, limits = m_limits](std::stop_token stop) {
+        std::string error;
+        std::optional<std::vector<uint8_t>> bytes = ReadInBlocks(path, limits.maxBytes, stop, error);
         if (stop.stop_requested())
             return;
-        std::unique_ptr<SWworld> import = bytes ? ParseImport(std::move(*bytes)) : nullptr;
+        std::unique_ptr<SWworld> import = bytes ? ParseImport(std::move(*bytes), limits, path, error) : nullptr;
         const std::lock_guard<std::mutex> guard(queue->lock);
-        queue->items.push_back({serial, std::move(import)});
+        queue->items.push_back({serial, std::move(import), std::move(error)});
     });
     if (!started) {
         m_slots.pop_back();
@@ -200,6 +251,8 @@ size_t CVTN_SubWorldLoader::CompletePendingLoads()
         slot->loader.reset();
         if (!item.import || !Merge(*slot, *item.import)) {
             slot->instance->failed = true;
+            slot->instance->message =
+                item.import ? PathOf(*slot->instance->entry) + ": the world could not be merged" : item.message;
             continue;
         }
         ++merged;

@@ -40,6 +40,7 @@ public:
     bool loaded = false;
     bool hidden = false;
     bool failed = false; // the file did not read: nothing was added
+    std::string message; // when failed: the file's name and why it did not read
 };
 
 class CVTN_SubWorldLoader : public SWworldpart {
@@ -51,6 +52,11 @@ public:
     ~CVTN_SubWorldLoader() override; // stops every loader thread
 
     void SetBaseFolder(std::string folder) { m_baseFolder = std::move(folder); } // where entries' files are
+    // What reading an entry's file may cost (read_context.h); loads already started keep the limits they had.
+    void SetReadLimits(const SWreadlimits& limits) { m_limits = limits; }
+    const SWreadlimits& ReadLimits() const { return m_limits; }
+    // Why the last direct load that answered null failed (the file's name and the cause); empty when none did.
+    const std::string& LastError() const { return m_lastError; }
     // An instance of entry, or null: the entry's reference limit is reached, or (not threaded) the file failed.
     // threaded: returns at once, the merge waits for CompletePendingLoads.
     CVTN_SubWorldInstance* LoadFile(CVTN_SubWorld& entry, const SubWorldLoadRequest& request, bool threaded);
@@ -69,6 +75,7 @@ private:
     struct Finished {
         uint64_t serial;                 // of the slot that asked; an unloaded slot's never matches again
         std::unique_ptr<SWworld> import; // null: the file did not read
+        std::string message;             // why not
     };
     struct Queue {
         std::mutex lock;
@@ -88,6 +95,8 @@ private:
 
     SWworld& m_world; // owns this part
     std::string m_baseFolder;
+    SWreadlimits m_limits;
+    std::string m_lastError;
     uint64_t m_nextSerial = 1;
     std::list<Slot> m_slots;                                    // in load order
     std::shared_ptr<Queue> m_queue = std::make_shared<Queue>(); // shared with loader threads, which may outlive us

@@ -327,8 +327,9 @@ namespace {
 
 class WorldReader {
 public:
-    WorldReader(const SWdocumentfile& file, SWreadcontext& context, WorldLoadResult& result)
-        : m_file(file), m_context(context), m_result(result)
+    WorldReader(const SWdocumentfile& file, SWreadcontext& context, WorldLoadResult& result,
+                const WorldMaker& makeWorld)
+        : m_file(file), m_context(context), m_result(result), m_makeWorld(makeWorld)
     {
     }
 
@@ -356,6 +357,7 @@ private:
     const SWdocumentfile& m_file;
     SWreadcontext& m_context;
     WorldLoadResult& m_result;
+    const WorldMaker& m_makeWorld;
     SWworld* m_world = nullptr;
     std::unique_ptr<SWworldreading> m_reading;
     std::vector<SWnode*> m_positions; // the node table's nodes by position; null where a node was dropped
@@ -387,7 +389,9 @@ bool WorldReader::Read()
     }
     if (worldIndex == kDocumentNoParent)
         return false;
-    m_result.world = std::make_unique<SWworld>();
+    m_result.world = m_makeWorld ? m_makeWorld() : nullptr;
+    if (m_result.world == nullptr)
+        m_result.world = std::make_unique<SWworld>();
     m_world = m_result.world.get();
     m_reading = std::make_unique<SWworldreading>(*m_world, m_file, m_context, m_result.skipped);
     m_context.SetFormatVersion(m_file.Header().version); // until "WVER" says otherwise
@@ -406,6 +410,8 @@ bool WorldReader::Read()
 void WorldReader::ReadChildren(uint32_t parentIndex, uint32_t parentTag)
 {
     for (const uint32_t index : m_reading->Children(parentIndex)) {
+        if (m_context.LimitReached())
+            return; // the load is refused whole: reading on would only cost more
         const uint32_t tag = m_reading->Tag(index);
         const std::optional<WorldSection> section = FindWorldSection(parentTag, tag);
         if (section && !IsStreamSection(*section)) {
@@ -456,7 +462,13 @@ void WorldReader::KeepRecords(WorldSection section, uint32_t index)
         SWkeptsections::Record record;
         record.tag = m_reading->Tag(at);
         record.parent = parent;
-        if (SWdocumentfile::DecodePayload(m_file.Records()[at], record.payload) != PayloadStatus::kOk) {
+        const PayloadStatus status =
+            SWdocumentfile::DecodePayload(m_file.Records()[at], record.payload, m_context.BytesLeft());
+        if (status == PayloadStatus::kOverLimit || !m_context.TakeBytes(record.payload.size())) {
+            m_context.SetLimitReached();
+            return;
+        }
+        if (status != PayloadStatus::kOk) {
             m_reading->Skip(at, "payload does not decode");
             continue;
         }
@@ -802,31 +814,47 @@ void WorldReader::Link()
 
 } // namespace
 
-WorldLoadResult ReadWorldFile(const SWdocumentfile& file, SWreadcontext& context)
+WorldLoadResult ReadWorldFile(const SWdocumentfile& file, SWreadcontext& context, const WorldMaker& makeWorld)
 {
     WorldLoadResult result;
     try {
-        WorldReader reader(file, context, result);
-        if (!reader.Read()) {
+        WorldReader reader(file, context, result, makeWorld);
+        const bool read = reader.Read();
+        if (context.LimitReached()) {
+            result = WorldLoadResult();
+            result.status = DocumentStatus::kOverLimit;
+            result.message = "the world decodes to more than the read limits allow (" +
+                             std::to_string(context.Limits().maxBytes) + " bytes, " +
+                             std::to_string(context.Limits().maxPixels) + " pixels an image)";
+        } else if (!read) {
             result = WorldLoadResult();
             result.status = DocumentStatus::kNotDocument;
+            result.message = "the file holds no world";
         }
     } catch (const std::bad_alloc&) {
         result = WorldLoadResult();
         result.status = DocumentStatus::kOutOfMemory;
+        result.message = DocumentStatusText(result.status);
     }
     return result;
 }
 
-WorldLoadResult LoadWorldFile(const std::string& path, SWreadcontext::IdMode mode)
+WorldLoadResult LoadWorldFile(const std::string& path, SWreadcontext::IdMode mode, const SWreadlimits& limits,
+                              const WorldMaker& makeWorld)
 {
     SWdocumentfile file;
-    const DocumentStatus status = SWdocumentfile::ReadFile(path, file);
+    std::string error;
+    const DocumentStatus status = SWdocumentfile::ReadFile(path, file, &error, limits.maxBytes);
     if (status != DocumentStatus::kOk) {
         WorldLoadResult failed;
         failed.status = status;
+        failed.message = std::move(error);
         return failed;
     }
     SWreadcontext context(mode);
-    return ReadWorldFile(file, context);
+    context.SetLimits(limits);
+    WorldLoadResult result = ReadWorldFile(file, context, makeWorld);
+    if (result.status != DocumentStatus::kOk)
+        result.message = path + ": " + result.message;
+    return result;
 }

@@ -10,7 +10,11 @@
 // converted file is never converted again.
 //
 // A load reads into a new world: a file that fails leaves the caller's world as it was.
+//
+// Limits: what a load may decode is bounded by its read context's SWreadlimits (read_context.h). A world that
+// reaches a limit is refused whole (kOverLimit), never loaded in part: the records read so far are dropped.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -36,7 +40,11 @@ struct WorldLoadResult {
     uint32_t version = 0;           // the world's format version (GetFileVersionNumber)
     bool newer = false;             // written by a newer writer than ours
     std::vector<SkippedRecord> skipped;
+    std::string message; // unless status is kOk: the file's name (when loaded by path) and the cause, one line
 };
+
+// Makes the world object a load reads into (a program's own world derived from SWworld); null or empty: SWworld.
+using WorldMaker = std::function<std::unique_ptr<SWworld>()>;
 
 // Appends the world's records under parentIndex (kDocumentNoParent at top level; the project record in a project).
 bool WriteWorldRecords(SWworld& world, SWdocumentwriter& writer, uint32_t parentIndex,
@@ -46,6 +54,8 @@ DocumentStatus WriteWorldFile(SWworld& world, WorldFileMode mode, std::vector<ui
 DocumentStatus SaveWorldFile(SWworld& world, WorldFileMode mode, const std::string& path,
                              std::string* outError = nullptr);
 
-// The world of file's first "WRLD" record; ids as the context's mode says.
-WorldLoadResult ReadWorldFile(const SWdocumentfile& file, SWreadcontext& context);
-WorldLoadResult LoadWorldFile(const std::string& path, SWreadcontext::IdMode mode);
+// The world of file's first "WRLD" record; ids as the context's mode says, limits as its Limits() say.
+WorldLoadResult ReadWorldFile(const SWdocumentfile& file, SWreadcontext& context, const WorldMaker& makeWorld = {});
+// The file at path read whole (refused when longer than limits.maxBytes) and its world read.
+WorldLoadResult LoadWorldFile(const std::string& path, SWreadcontext::IdMode mode,
+                              const SWreadlimits& limits = SWreadlimits::Defaults(), const WorldMaker& makeWorld = {});

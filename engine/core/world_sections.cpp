@@ -181,9 +181,13 @@ bool SWworldreading::Open(uint32_t index, Payload& out)
     out.bytes.clear();
     if (index >= m_file.Records().size())
         return false;
-    const PayloadStatus status = SWdocumentfile::DecodePayload(m_file.Records()[index], out.bytes);
-    if (status != PayloadStatus::kOk) {
-        Skip(index, PayloadStatusText(status));
+    const PayloadStatus status =
+        SWdocumentfile::DecodePayload(m_file.Records()[index], out.bytes, m_context.BytesLeft());
+    if (status == PayloadStatus::kOverLimit || (status == PayloadStatus::kOk && !m_context.TakeBytes(out.bytes.size())))
+        m_context.SetLimitReached();
+    if (status != PayloadStatus::kOk || m_context.LimitReached()) {
+        out.bytes.clear();
+        Skip(index, PayloadStatusText(status == PayloadStatus::kOk ? PayloadStatus::kOverLimit : status));
         return false;
     }
     out.stream = std::make_unique<SWchunkstream>(std::span<const uint8_t>(out.bytes));

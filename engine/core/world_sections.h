@@ -50,6 +50,7 @@
 class CVTN_Container;
 class SWchunkstream;
 class SWdocumentfile;
+struct MergeEntry;
 struct MergeRecord;
 class SWdocumentwriter;
 class SWreadcontext;
@@ -164,7 +165,14 @@ struct SWworldsectionhandler {
     // Merging a file into a world (scene import, sub-worlds): moves the section's objects from import into target
     // under both locks, renumbering what must be unique in the target, and lists them in record. kinds: the
     // MergeKindBits of scene_import.h. Null: the events move as they are; other sections stay in the import.
+    // MergeWorld runs it for every section that has one, in section order, after the core's own merge and only
+    // when the merge takes entries; the tooltips' needs kMergeTooltips, the expressions' kMergeExpressions and
+    // the events' kMergeEvents.
     void (*merge)(SWworld& target, SWworld& import, uint32_t kinds, MergeRecord& record) = nullptr;
+    // Taking a merge out again (RemoveMerged): removes from target what entry lists, for the merged kinds the core
+    // does not own (speech data, blocks, expressions, tooltips). Answers true when it removed the entry; an entry
+    // is offered to each section's hook in section order until one takes it.
+    bool (*removeMerged)(SWworld& target, const MergeEntry& entry) = nullptr;
 };
 
 // The handler of section as the world file uses it (see above for one that only merges or links), or null.

@@ -375,9 +375,13 @@ TEST_F(DocumentFiles, WhatIsNotARegularFileIsRefusedWithoutBlocking)
     const std::string fifo = PathOf("pipe.vtn");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     SWdocumentfile doc;
-    EXPECT_EQ(SWdocumentfile::ReadFile(fifo, doc), DocumentStatus::kCannotRead);
-    EXPECT_EQ(SWdocumentfile::ReadFile(m_dir.string(), doc), DocumentStatus::kCannotRead);
-    EXPECT_EQ(SWdocumentfile::ReadFile(PathOf("missing.vtn"), doc), DocumentStatus::kCannotRead);
+    std::string why;
+    EXPECT_EQ(SWdocumentfile::ReadFile(fifo, doc, &why), DocumentStatus::kCannotRead);
+    EXPECT_EQ(why, fifo + ": it is a device, FIFO or socket, not a regular file");
+    EXPECT_EQ(SWdocumentfile::ReadFile(m_dir.string(), doc, &why), DocumentStatus::kCannotRead);
+    EXPECT_EQ(why, m_dir.string() + ": it is a folder, not a file");
+    EXPECT_EQ(SWdocumentfile::ReadFile(PathOf("missing.vtn"), doc, &why), DocumentStatus::kCannotRead);
+    EXPECT_EQ(why, PathOf("missing.vtn") + ": No such file or directory");
 }
 
 TEST_F(DocumentFiles, LengthOtherThanTheFileIsTruncation)
@@ -388,9 +392,15 @@ TEST_F(DocumentFiles, LengthOtherThanTheFileIsTruncation)
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
     SWdocumentfile doc;
-    EXPECT_EQ(SWdocumentfile::ReadFile(path, doc), DocumentStatus::kTruncated);
+    std::string why;
+    EXPECT_EQ(SWdocumentfile::ReadFile(path, doc, &why), DocumentStatus::kTruncated);
+    EXPECT_EQ(why, path + ": the file is truncated (its header says 4294967280 bytes, it holds " +
+                       std::to_string(file.size()) + ")");
+    EXPECT_EQ(SWdocumentfile::ReadFile(path, doc, &why, file.size() - 1), DocumentStatus::kOverLimit);
+    EXPECT_NE(why.find("more than the limit"), std::string::npos);
     std::ofstream(PathOf("short.vtn"), std::ios::binary).write("VTNF09", 6);
-    EXPECT_EQ(SWdocumentfile::ReadFile(PathOf("short.vtn"), doc), DocumentStatus::kTruncated);
+    EXPECT_EQ(SWdocumentfile::ReadFile(PathOf("short.vtn"), doc, &why), DocumentStatus::kTruncated);
+    EXPECT_EQ(why, PathOf("short.vtn") + ": the file is truncated");
 }
 
 } // namespace

@@ -210,6 +210,36 @@ TEST(WorldFileVersions, TheBuildNumberWrittenIsOursWhateverWasRead)
     EXPECT_EQ(again.world->GetRootObject()->GetHeader().GetBuildNumber(), kCurrentBuildNumber);
 }
 
+// The byte limit covers every record's decoded payload together, compressed or not: a world that needs one byte
+// more than the limit is refused whole, and a stated size beyond what is left is refused before it is decoded.
+TEST(WorldFileLimits, TheByteLimitCoversTheWholeWorld)
+{
+    const std::unique_ptr<SWworld> world = SampleWorld();
+    world->GetRootObject()->GetHeader().SetAuthor(std::string(20000, 'a')); // a header worth deflating
+    for (const WorldFileMode mode : {WorldFileMode::kScene, WorldFileMode::kPublished}) {
+        SCOPED_TRACE(static_cast<int>(mode));
+        SWdocumentfile file;
+        ASSERT_EQ(SWdocumentfile::Parse(Save(*world, mode), file), DocumentStatus::kOk);
+        SWreadcontext measured(SWreadcontext::IdMode::kKeep);
+        ASSERT_EQ(ReadWorldFile(file, measured).status, DocumentStatus::kOk);
+        const uint64_t needed = measured.BytesTaken();
+        EXPECT_GT(needed, 20000u);
+        SWreadcontext exact(SWreadcontext::IdMode::kKeep);
+        exact.SetLimits({.maxBytes = needed});
+        EXPECT_EQ(ReadWorldFile(file, exact).status, DocumentStatus::kOk);
+        SWreadcontext tight(SWreadcontext::IdMode::kKeep);
+        tight.SetLimits({.maxBytes = needed - 1});
+        const WorldLoadResult refused = ReadWorldFile(file, tight);
+        EXPECT_EQ(refused.status, DocumentStatus::kOverLimit);
+        EXPECT_EQ(refused.world, nullptr);
+        EXPECT_NE(refused.message.find("read limits"), std::string::npos);
+        SWreadcontext small(SWreadcontext::IdMode::kKeep);
+        small.SetLimits({.maxBytes = 10000});
+        EXPECT_EQ(ReadWorldFile(file, small).status, DocumentStatus::kOverLimit);
+        EXPECT_LE(small.BytesTaken(), 10000u); // the header's 20000 were never taken
+    }
+}
+
 TEST(WorldFileIds, LoadedIdsRaiseTheCounterAndDuplicatesGetFreshOnes)
 {
     const std::unique_ptr<SWworld> world = SampleWorld();

@@ -7,6 +7,7 @@
 
 #include "engine/core/chunk_stream.h"
 #include "engine/core/document_file.h"
+#include "engine/core/scene_import.h"
 #include "engine/core/tests/world_test_support.h"
 #include "engine/core/type_tag.h"
 #include "engine/core/world.h"
@@ -154,6 +155,71 @@ TEST(WorldSections, TheFirstRegistrationOfASectionWins)
     EXPECT_EQ(FindWorldSection(MakeTag("5PTS"), MakeTag("72ES")), WorldSection::kEvents);
     EXPECT_EQ(FindWorldSection(MakeTag("ROOT"), MakeTag("72ES")), std::nullopt);
     EXPECT_EQ(FindWorldSection(MakeTag("WRLD"), MakeTag("SNLS")), WorldSection::kSounds);
+}
+
+TEST(WorldSections, ALoadMakesTheWorldItsCallerAsksFor)
+{
+    class DerivedWorld : public SWworld {};
+    SWworld world;
+    AddObject(world, "box");
+    SWdocumentfile file;
+    ASSERT_EQ(SWdocumentfile::Parse(SceneBytes(world), file), DocumentStatus::kOk);
+    SWreadcontext context(SWreadcontext::IdMode::kKeep);
+    const WorldLoadResult loaded = ReadWorldFile(file, context, [] { return std::make_unique<DerivedWorld>(); });
+    ASSERT_EQ(loaded.status, DocumentStatus::kOk);
+    EXPECT_NE(dynamic_cast<DerivedWorld*>(loaded.world.get()), nullptr);
+    EXPECT_NE(loaded.world->GetRootNode()->FindByName("box"), nullptr);
+    SWreadcontext plain(SWreadcontext::IdMode::kKeep);
+    EXPECT_EQ(dynamic_cast<DerivedWorld*>(ReadWorldFile(file, plain).world.get()), nullptr);
+}
+
+// Sections above the core merge their content and take it out again through their hooks.
+TEST(WorldSections, MergeAndRemoveReachTheSectionsHooksAsTheFlagsSay)
+{
+    static std::vector<std::string> calls;
+    static constexpr SWworldsectionhandler kMergingTooltips = {
+        .merge =
+            [](SWworld&, SWworld&, uint32_t, MergeRecord& record) {
+                calls.push_back("merge tooltips");
+                record.entries.push_back({MergedKind::kTooltip, 0, "tip", "tip"});
+            },
+        .removeMerged =
+            [](SWworld&, const MergeEntry& entry) {
+                calls.push_back("remove " + entry.name);
+                return entry.kind == MergedKind::kTooltip;
+            },
+    };
+    static constexpr SWworldsectionhandler kMergingExpressions = {
+        .merge =
+            [](SWworld&, SWworld&, uint32_t, MergeRecord& record) {
+                calls.push_back("merge expressions");
+                record.entries.push_back({MergedKind::kExpression, 0, "sum", "sum"});
+            },
+        .removeMerged =
+            [](SWworld&, const MergeEntry& entry) {
+                calls.push_back("remove " + entry.name);
+                return entry.kind == MergedKind::kExpression;
+            },
+    };
+    SectionSwap tooltips(WorldSection::kTooltips, &kMergingTooltips);
+    SectionSwap expressions(WorldSection::kExpressions, &kMergingExpressions);
+    SWworld target;
+    SWworld import;
+    MergeOptions options;
+    options.kinds = kMergeAll & ~kMergeExpressions;
+    EXPECT_EQ(MergeWorld(target, import, options, "a.vtn").entries.size(), 1u);
+    EXPECT_EQ(calls, (std::vector<std::string>{"merge tooltips"}));
+    calls.clear();
+    const MergeRecord record = MergeWorld(target, import, {}, "b.vtn");
+    EXPECT_EQ(calls, (std::vector<std::string>{"merge tooltips", "merge expressions"}));
+    calls.clear();
+    EXPECT_EQ(RemoveMerged(target, record), 2u);
+    // Last merged first; each entry is offered in section order until a hook takes it.
+    EXPECT_EQ(calls, (std::vector<std::string>{"remove sum", "remove sum", "remove tip"}));
+    options.entries = false;
+    calls.clear();
+    EXPECT_TRUE(MergeWorld(target, import, options, "c.vtn").entries.empty());
+    EXPECT_TRUE(calls.empty());
 }
 
 } // namespace
