@@ -54,4 +54,10 @@ grep -q "name=hello mesh=Head third= rate=30 channels=3" <<< "$out" || fail "spe
 grep -q "channel 0 code=0 values=3" <<< "$out" || fail "speech: $out"
 expect_refused speech "$seeds/hostile_channel_count"
 expect_refused speech "$seeds/truncated"
+expect_message "^vortan-res: cannot read $seeds/truncated: not a speech data record$"
+# Without its file it says how it is called; it used to exit 2 without a word, as the other scene commands did.
+expect_usage speech
+expect_message '^vortan-res: usage: vortan-res speech FILE$'
+expect_usage picture
+expect_message '^vortan-res: usage: vortan-res picture linear\|radial\|checker\|corner OUT.png '
 echo "scene resources ok"
