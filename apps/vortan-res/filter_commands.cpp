@@ -1,5 +1,7 @@
-// vortan-res filter lzss|deflate encode|decode IN OUT: one block through a filter, with its sizes and speed. An
-// encoded file holds the u32 uncompressed size (little-endian) and then the block, as the container stores it.
+// vortan-res filter lzss|deflate encode|decode IN OUT [--max-bytes N]: one block through a filter, with its sizes and
+// speed. An encoded file holds the u32 uncompressed size (little-endian) and then the block, as the container stores
+// it. A block is decoded only within N bytes (the world reader's default unless given): a stated size beyond it is
+// refused before anything is reserved.
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -12,10 +14,11 @@
 #include "engine/resources/block_filter.h"
 #include "platform/base/atomic_file.h"
 #include "testsupport/tools/tool_input.h"
+#include "testsupport/tools/tool_world.h"
 
 namespace {
 
-constexpr uint64_t kMaxBlockBytes = uint64_t{1} << 31; // what the container's u32 size may name, with room
+constexpr const char* kFilterUsage = "usage: vortan-res filter lzss|deflate encode|decode IN OUT [--max-bytes N]";
 
 std::optional<BlockFilter> FilterNamed(std::string_view name)
 {
@@ -43,14 +46,21 @@ const char* StatusText(BlockFilterStatus status)
     return "unknown";
 }
 
-int RunFilter(std::span<char* const> args)
+int RunFilter(std::span<char* const> given)
 {
+    std::vector<char*> args(given.begin(), given.end());
+    std::string limitError;
+    if (!tooltest::TakeReadLimitOptions(args, limitError))
+        return ReportToolError(kExitUsage, limitError);
+    if (tooltest::ToolReadLimits().maxPixels != SWreadlimits::kDefaultMaxPixels)
+        return ReportToolError(kExitUsage, "filter takes no --max-pixels: a block is bytes");
+    const uint64_t maxBytes = tooltest::ToolReadLimits().maxBytes;
     if (args.size() != 4)
-        return ReportToolError(kExitUsage, "filter needs lzss|deflate encode|decode IN OUT");
+        return ReportToolError(kExitUsage, kFilterUsage);
     const std::optional<BlockFilter> filter = FilterNamed(args[0]);
     const std::string_view direction = args[1];
     if (!filter || (direction != "encode" && direction != "decode"))
-        return ReportToolError(kExitUsage, "filter needs lzss|deflate encode|decode IN OUT");
+        return ReportToolError(kExitUsage, kFilterUsage);
     std::string readError;
     const std::optional<std::vector<uint8_t>> input = tooltest::ReadInput(args[2], readError);
     if (!input)
@@ -74,7 +84,11 @@ int RunFilter(std::span<char* const> args)
         const uint32_t size =
             (*input)[0] | ((*input)[1] << 8) | ((*input)[2] << 16) | (static_cast<uint32_t>((*input)[3]) << 24);
         const BlockFilterStatus status =
-            DecodeBlock(*filter, std::span<const uint8_t>(*input).subspan(4), size, kMaxBlockBytes, output);
+            DecodeBlock(*filter, std::span<const uint8_t>(*input).subspan(4), size, maxBytes, output);
+        if (status == BlockFilterStatus::kSizeBeyondReach && size > maxBytes)
+            return ReportToolError(kExitRefused, std::string("cannot decode ") + args[2] + ": it states " +
+                                                     std::to_string(size) + " bytes, more than the limit of " +
+                                                     std::to_string(maxBytes));
         if (status != BlockFilterStatus::kOk)
             return ReportToolError(kExitRefused, std::string("cannot decode ") + args[2] + ": " + StatusText(status));
     }
@@ -92,6 +106,7 @@ int RunFilter(std::span<char* const> args)
     return kExitDone;
 }
 
-const bool kRegistered = RegisterResToolCommand({"filter", "", "lzss|deflate encode|decode IN OUT", &RunFilter});
+const bool kRegistered =
+    RegisterResToolCommand({"filter", "", "lzss|deflate encode|decode IN OUT [--max-bytes N]", &RunFilter});
 
 } // namespace

@@ -27,6 +27,7 @@ const char* const kHelp = R"(usage: vortan-trace list
        vortan-trace expr TEXT
        vortan-trace gen KIND [name=value ...] [--frames N] [--dt MS] [--seed S]
        vortan-trace make-demo OUT.vtn | file IN.vtn [--frames N] [--save OUT.vtn] | roundtrip IN.vtn
+                    (file and roundtrip also take [--max-bytes N] [--max-pixels N]: what reading the world may take)
        vortan-trace --help
 
 Builds the scenario's world, starts it on a virtual clock and runs N frames (the scenario's default when not

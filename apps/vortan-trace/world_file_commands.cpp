@@ -143,6 +143,11 @@ bool IsWorldFileCommand(const char* command)
 
 int RunWorldFileCommand(int argc, char** argv)
 {
+    std::vector<char*> args(argv, argv + argc);
+    if (std::string error; !tooltest::TakeReadLimitOptions(args, error))
+        return Usage(error);
+    argc = static_cast<int>(args.size());
+    argv = args.data();
     const std::string_view command = argv[0];
     if (argc < 2)
         return Usage(std::string(command) + " needs a file");

@@ -1,6 +1,6 @@
 // `vortan-world dump FILE [-v]`: the header's fields, then every record in pre-order (index, tag, parent,
 // compression, sizes; with -v the nested tags one level down). It decodes the container only, so it shows damaged
-// files too, and then exits 3.
+// files too, and then exits 3; so does a file whose payloads decode to more than --max-bytes together.
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -14,6 +14,7 @@
 #include "engine/core/document_file.h"
 #include "engine/core/type_tag.h"
 #include "testsupport/tools/tool_input.h"
+#include "testsupport/tools/tool_world.h"
 
 namespace {
 
@@ -49,16 +50,19 @@ std::string NestedTags(std::span<const uint8_t> payload)
     return text;
 }
 
-void PrintRecord(size_t index, const DocumentRecord& record, bool verbose)
+// Prints one record; bytesLeft is what the read limit leaves for the payloads still to decode. False when this one
+// decodes to more than that.
+bool PrintRecord(size_t index, const DocumentRecord& record, bool verbose, uint64_t& bytesLeft)
 {
     const std::string parent =
         record.parentIndex == kDocumentNoParent ? std::string("-") : std::to_string(record.parentIndex);
     if (!record.framed) {
         std::printf("#%zu tag=%s length=%u unframed\n", index, TagText(record.tag).c_str(), record.length);
-        return;
+        return true;
     }
     std::vector<uint8_t> payload;
-    const PayloadStatus status = SWdocumentfile::DecodePayload(record, payload);
+    const PayloadStatus status = SWdocumentfile::DecodePayload(record, payload, bytesLeft);
+    bytesLeft -= payload.size();
     std::printf("#%zu tag=%s parent=%s compression=%u stored=%zu", index, TagText(record.tag).c_str(), parent.c_str(),
                 record.Compression(), record.payload.size());
     if (status == PayloadStatus::kOk)
@@ -67,6 +71,7 @@ void PrintRecord(size_t index, const DocumentRecord& record, bool verbose)
         std::printf(" payload: %s\n", PayloadStatusText(status));
     if (verbose && status == PayloadStatus::kOk && !payload.empty())
         std::printf("    %s\n", NestedTags(payload).c_str());
+    return status != PayloadStatus::kOverLimit;
 }
 
 int Dump(std::span<char* const> args)
@@ -75,7 +80,8 @@ int Dump(std::span<char* const> args)
         return PrintUsage();
     const bool verbose = args.size() == 2;
     std::string error;
-    std::optional<std::vector<uint8_t>> bytes = tooltest::ReadInput(args[0], error);
+    std::optional<std::vector<uint8_t>> bytes =
+        tooltest::ReadInput(args[0], error, tooltest::ToolReadLimits().maxBytes);
     if (!bytes)
         return Refuse(error);
     const size_t size = bytes->size();
@@ -84,12 +90,17 @@ int Dump(std::span<char* const> args)
     const DocumentHeader& header = doc.Header();
     std::printf("header version=%04u seed=0x%08x flags=0x%x total=%u size=%zu checksum=0x%08x\n", header.version,
                 header.seed, header.flags, header.totalBytes, size, doc.ComputedChecksum());
+    uint64_t bytesLeft = tooltest::ToolReadLimits().maxBytes;
+    bool withinLimit = true;
     for (size_t i = 0; i < doc.Records().size(); ++i)
-        PrintRecord(i, doc.Records()[i], verbose);
+        withinLimit = PrintRecord(i, doc.Records()[i], verbose, bytesLeft) && withinLimit;
     std::printf("records=%zu end=%s trailing=%llu\n", doc.Records().size(), doc.HasEnd() ? "yes" : "no",
                 static_cast<unsigned long long>(doc.TrailingBytes()));
     if (status != DocumentStatus::kOk)
         return Refuse(std::string("cannot read ") + args[0] + ": " + DocumentStatusText(status));
+    if (!withinLimit)
+        return Refuse(std::string("cannot read ") + args[0] + ": its records decode to more than the limit of " +
+                      std::to_string(tooltest::ToolReadLimits().maxBytes) + " bytes");
     return kWorldToolDone;
 }
 

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <optional>
 #include <span>
 #include <string>
 #include <thread>
@@ -48,19 +47,17 @@ bool WaitForLoads(CVTN_SubWorldLoader& loader)
     return loader.PendingCount() == 0;
 }
 
-// The loader says only that a load failed; the file is read once more to say why.
-std::string WhyNotLoaded(const CVTN_SubWorld& entry, const std::string& folder, bool timedOut)
+// Why the load of entry gave no loaded instance, with the file's name.
+std::string WhyNotLoaded(const CVTN_SubWorldLoader& loader, const CVTN_SubWorld& entry,
+                         const CVTN_SubWorldInstance* instance, bool timedOut)
 {
-    const std::optional<std::string> name = entry.GetFileName();
-    if (!name || name->empty())
-        return "cannot load " + entry.GetName().value_or("the loadable world") + ": the entry names no file";
-    const std::string path = name->front() == '/' || folder.empty() ? *name : folder + "/" + *name;
+    const std::string name = entry.GetFileName().value_or(entry.GetName().value_or("the loadable world"));
     if (timedOut)
-        return "cannot load " + path + ": it did not load within " + std::to_string(kLoadWaitSeconds) + " s";
-    std::string error;
-    if (tooltest::LoadToolWorld(path, SWreadcontext::IdMode::kFresh, error).status == DocumentStatus::kOk)
-        return "cannot load " + path + ": the loader refused it (its instance limit?)";
-    return error;
+        return "cannot load " + name + ": it did not load within " + std::to_string(kLoadWaitSeconds) + " s";
+    const std::string& message = instance != nullptr ? instance->message : loader.LastError();
+    if (!message.empty())
+        return "cannot load " + message;
+    return "cannot load " + name + ": the entry's limit of instances is reached";
 }
 
 int LoadSub(std::span<char* const> args)
@@ -81,10 +78,11 @@ int LoadSub(std::span<char* const> args)
     CVTN_SubWorldLoader& loader = CVTN_SubWorldLoader::Of(world);
     loader.SetBaseFolder(std::filesystem::path(args[0]).parent_path().string());
     const size_t nodesBefore = CountNodes(world);
+    loader.SetReadLimits(tooltest::ToolReadLimits());
     CVTN_SubWorldInstance* instance = loader.LoadFile(*entry, {}, threaded);
     const bool timedOut = instance != nullptr && threaded && !WaitForLoads(loader);
     if (instance == nullptr || timedOut || !instance->loaded)
-        return Refuse(WhyNotLoaded(*entry, std::filesystem::path(args[0]).parent_path().string(), timedOut));
+        return Refuse(WhyNotLoaded(loader, *entry, instance, timedOut));
     std::printf("loaded %s %s: %zu objects, nodes %zu -> %zu\n", args[1], threaded ? "threaded" : "direct",
                 instance->record.entries.size(), nodesBefore, CountNodes(world));
     for (const MergeEntry& added : instance->record.entries)

@@ -1,5 +1,9 @@
 #include "testsupport/tools/tool_world.h"
 
+#include <charconv>
+#include <cstdint>
+#include <string_view>
+
 #include "engine/core/document_file.h"
 #include "engine/core/scene_import.h"
 #include "engine/core/world.h"
@@ -8,6 +12,29 @@
 namespace tooltest {
 
 namespace {
+
+constexpr uint64_t kMostLimit = uint64_t{1} << 62;
+
+SWreadlimits& Limits()
+{
+    static SWreadlimits limits; // set once from the command line, before any world is read
+    return limits;
+}
+
+bool ParseLimit(const char* option, const char* text, uint64_t& out, std::string& outError)
+{
+    const std::string_view value = text != nullptr ? text : "";
+    uint64_t number = 0;
+    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), number);
+    if (value.empty() || error != std::errc() || end != value.data() + value.size() || number < 1 ||
+        number > kMostLimit) {
+        outError = std::string(option) + " must be a whole number from 1 to " + std::to_string(kMostLimit) +
+                   (text != nullptr ? ", not \"" + std::string(value) + "\"" : "");
+        return false;
+    }
+    out = number;
+    return true;
+}
 
 template <typename Load> WorldLoadResult LoadChecked(const std::string& path, std::string& outError, Load load)
 {
@@ -18,20 +45,47 @@ template <typename Load> WorldLoadResult LoadChecked(const std::string& path, st
     }
     WorldLoadResult loaded = load();
     if (loaded.status != DocumentStatus::kOk)
-        outError = "cannot read " + path + ": " + DocumentStatusText(loaded.status);
+        outError = "cannot read " +
+                   (loaded.message.empty() ? path + ": " + DocumentStatusText(loaded.status) : loaded.message);
     return loaded;
 }
 
 } // namespace
 
+bool TakeReadLimitOptions(std::vector<char*>& args, std::string& outError)
+{
+    std::vector<char*> rest;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string_view arg = args[i];
+        uint64_t* const field = arg == "--max-bytes"    ? &Limits().maxBytes
+                                : arg == "--max-pixels" ? &Limits().maxPixels
+                                                        : nullptr;
+        if (field == nullptr) {
+            rest.push_back(args[i]);
+            continue;
+        }
+        const char* const option = args[i];
+        const char* const value = i + 1 < args.size() ? args[++i] : nullptr;
+        if (!ParseLimit(option, value, *field, outError))
+            return false;
+    }
+    args = std::move(rest);
+    return true;
+}
+
+const SWreadlimits& ToolReadLimits()
+{
+    return Limits();
+}
+
 WorldLoadResult LoadToolWorld(const std::string& path, SWreadcontext::IdMode mode, std::string& outError)
 {
-    return LoadChecked(path, outError, [&] { return LoadWorldFile(path, mode); });
+    return LoadChecked(path, outError, [&] { return LoadWorldFile(path, mode, ToolReadLimits()); });
 }
 
 WorldLoadResult ImportToolWorld(const std::string& path, std::string& outError)
 {
-    return LoadChecked(path, outError, [&] { return ImportWorld(path); });
+    return LoadChecked(path, outError, [&] { return ImportWorld(path, ToolReadLimits()); });
 }
 
 } // namespace tooltest

@@ -30,4 +30,19 @@ for filter in lzss deflate; do
     expect_refused filter "$filter" decode "$work/cut" "$work/cut.out"
     [ ! -e "$work/cut.out" ] || fail "$filter: a refused block left an output"
 done
+
+# A block stating 2^31 - 1 bytes is refused before anything is reserved: by the default limit, by the one given, and
+# past a given limit by what the block can reach.
+head -c 100000 "$work/text" > "$work/some"
+expect_done filter deflate encode "$work/some" "$work/huge" > /dev/null
+printf '\xff\xff\xff\x7f' | dd of="$work/huge" bs=1 conv=notrunc status=none
+expect_refused filter deflate decode "$work/huge" "$work/huge.out"
+expect_message "cannot decode $work/huge: it states 2147483647 bytes, more than the limit of 268435456$"
+expect_refused filter deflate decode "$work/huge" "$work/huge.out" --max-bytes 1000
+expect_message "cannot decode $work/huge: it states 2147483647 bytes, more than the limit of 1000$"
+expect_refused filter deflate decode "$work/huge" "$work/huge.out" --max-bytes 3000000000
+expect_message "cannot decode $work/huge: stated size beyond what the block can hold$"
+[ ! -e "$work/huge.out" ] || fail "a refused block left an output"
+expect_usage filter deflate decode "$work/huge" "$work/huge.out" --max-bytes -1
+expect_usage filter deflate decode "$work/huge" "$work/huge.out" --max-pixels 10
 echo "filter ok"

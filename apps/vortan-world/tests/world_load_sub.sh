@@ -27,15 +27,15 @@ printf 'X' | dd of="$work/damaged.vtn" bs=1 seek=$((size - 20)) conv=notrunc sta
 for flag in "" --threaded; do
     rm -f "$work/level2.vtn"
     expect_exit 3 load-sub "$work/world.vtn" level2 $flag
-    grep -qx "vortan-world: cannot read $work/level2.vtn: No such file or directory" "$tool_err" ||
+    grep -qx "vortan-world: cannot load $work/level2.vtn: No such file or directory" "$tool_err" ||
         fail "missing $flag: $(cat "$tool_err")"
     cp "$work/cut.vtn" "$work/level2.vtn"
     expect_exit 3 load-sub "$work/world.vtn" level2 $flag
-    grep -Eqx "vortan-world: cannot read $work/level2.vtn: .*truncated.*" "$tool_err" ||
+    grep -Eqx "vortan-world: cannot load $work/level2.vtn: .*truncated.*" "$tool_err" ||
         fail "cut $flag: $(cat "$tool_err")"
     cp "$work/damaged.vtn" "$work/level2.vtn"
     expect_exit 3 load-sub "$work/world.vtn" level2 $flag
-    grep -Eqx "vortan-world: cannot read $work/level2.vtn: .*checksum.*" "$tool_err" ||
+    grep -Eqx "vortan-world: cannot load $work/level2.vtn: .*checksum.*" "$tool_err" ||
         fail "damaged $flag: $(cat "$tool_err")"
 done
 expect_exit 2 load-sub "$work/world.vtn"

@@ -40,4 +40,19 @@ grep -q "damaged file" "$tool_err" || fail "damage not reported"
 cmp -s "$work/damaged.vtn" "$work/damaged.before" || fail "a refused load changed its input"
 expect_exit 3 roundtrip "$work/missing.vtn" "$work/never.vtn"
 expect_exit 2 roundtrip "$work/sample.vtn"
+
+# The read limits, anywhere after the command: a world beyond them is refused whole; a bad value is a usage error.
+size=$(stat -c %s "$work/sample.vtn")
+expect_exit 3 roundtrip "$work/sample.vtn" "$work/never.vtn" --max-bytes 1000
+grep -qx "vortan-world: cannot read $work/sample.vtn: the file holds $size bytes, more than the limit of 1000" \
+    "$tool_err" || fail "over the byte limit: $(cat "$tool_err")"
+expect_exit 3 dump "$work/sample.vtn" --max-bytes 1000
+expect_exit 0 roundtrip --max-pixels 100000000 "$work/sample.vtn" "$work/limited.vtn" --max-bytes "$size"
+for bad in "--max-bytes 0" "--max-pixels x" "--max-bytes 4611686018427387905" "--max-bytes"; do
+    # shellcheck disable=SC2086 # the option and its value as two words
+    expect_exit 2 roundtrip "$work/sample.vtn" "$work/never.vtn" $bad
+    grep -Eqx "vortan-world: --max-(bytes|pixels) must be a whole number from 1 to 4611686018427387904(, not .*)?" \
+        "$tool_err" || fail "$bad: $(cat "$tool_err")"
+done
+[ ! -e "$work/never.vtn" ] || fail "a refused load wrote an output"
 echo "roundtrip ok"
