@@ -92,7 +92,7 @@ run_case() {
     args=${args//$work\/out\//$work/out.$BASHPID/}
     # shellcheck disable=SC2086 # the arguments are words without spaces
     expect_refused $args > /dev/null
-    expect_message "cannot read $in: ${causes[$in]}$"
+    expect_message "^vortan-[a-z]+: ([a-z-]+: )?cannot read $in: ${causes[$in]}$"
     [ -z "$(ls -A "$work/out.$BASHPID")" ] || fail "vortan-$name $args made $(ls -A "$work/out.$BASHPID")"
 }
 

@@ -187,7 +187,7 @@ check_command() {
 
     # An output folder that is missing: refused, nothing created.
     run_command "$exit_refused" "$name" "$good" "$dir/missing/$(file_name "$name" out)"
-    expect_message "cannot write $dir/missing/[^ ]*: No such file or directory"
+    expect_message "^vortan-[a-z]+: cannot write $dir/missing/[^ ]*: No such file or directory$"
     [ ! -e "$dir/missing" ] || fail "$name: the missing folder was made"
     record "$name" "output folder missing" "nothing created"
 
@@ -197,7 +197,7 @@ check_command() {
         old_content > "$dir/readonly/$(file_name "$name" out)"
         chmod 555 "$dir/readonly"
         run_command "$exit_refused" "$name" "$good" "$dir/readonly/$(file_name "$name" out)"
-        expect_message "cannot write $dir/readonly/[^ ]*: Permission denied"
+        expect_message "^vortan-[a-z]+: cannot write $dir/readonly/[^ ]*: Permission denied$"
         old_content | cmp -s - "$dir/readonly/$(file_name "$name" out)" || fail "$name: the read-only folder's file changed"
         chmod 755 "$dir/readonly"
         record "$name" "output folder read-only" "untouched"
@@ -228,7 +228,7 @@ check_command() {
         kind="fifo"
     fi
     run_command "$exit_refused" "$name" "$good" "$dir/$(file_name "$name" device)"
-    expect_message "cannot write $dir/[^ ]*: it is a (device|FIFO), not a file"
+    expect_message "^vortan-[a-z]+: cannot write $dir/[^ ]*: it is a (device|FIFO), not a file$"
     [ "$(stat -c %F "$dir/$(file_name "$name" device)")" = "$kind" ] || fail "$name: the $kind was replaced"
     record "$name" "output is a device node" "the node untouched"
 
@@ -242,8 +242,8 @@ check_command() {
     # The frame codecs' rows do not pass the writer's words on (the engine's report says only that the scratch file
     # could not be written), so for them the tool can name the file but not the system's cause.
     case $name in
-        "sound decode rt24") expect_message "cannot write $out: the decoded sound could not be written" ;;
-        *) expect_message "cannot write [^ ]*: (.*: )?File too large" ;;
+        "sound decode rt24") expect_message "^vortan-codec: cannot write $out: the decoded sound could not be written" ;;
+        *) expect_message "^vortan-[a-z]+: cannot write $out: (scratch file in [^ ]*: )?File too large$" ;;
     esac
     old_content | cmp -s - "$out" || fail "$name: a full disk changed the output"
     record "$name" "disk full (ulimit -f 1, SIGXFSZ at its default)" "untouched"

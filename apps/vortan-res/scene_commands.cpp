@@ -62,7 +62,7 @@ bool WritePixels(const std::string& path, const uint32_t* pixels, int width, int
     std::string error;
     const testsupport::BgrImage image = testsupport::FromBgr0(reinterpret_cast<const uint8_t*>(pixels), width, height);
     if (!testsupport::WritePng(path, image, error)) {
-        ReportToolError(kExitRefused, path + ": " + error);
+        ReportToolError(kExitRefused, tooltest::WriteRefusal(path, error));
         return false;
     }
     return true;
