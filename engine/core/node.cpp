@@ -1,5 +1,8 @@
 #include "engine/core/node.h"
 
+#include <atomic>
+#include <unordered_set>
+
 #include "engine/core/unique_id.h"
 #include "engine/core/world.h"
 
@@ -64,8 +67,20 @@ SWnode* SWnode::NextInTree(const SWnode* subtreeRoot) const
     return nullptr;
 }
 
+namespace {
+
+std::atomic<uint64_t> g_treeSearches{0};
+
+} // namespace
+
+uint64_t SWnode::TreeSearchCount()
+{
+    return g_treeSearches.load(std::memory_order_relaxed);
+}
+
 SWnode* SWnode::FindByName(std::string_view name) const
 {
+    g_treeSearches.fetch_add(1, std::memory_order_relaxed);
     for (const SWnode* n = this; n != nullptr; n = n->NextInTree(this))
         if (n->m_name && *n->m_name == name)
             return const_cast<SWnode*>(n);
@@ -74,6 +89,7 @@ SWnode* SWnode::FindByName(std::string_view name) const
 
 SWnode* SWnode::FindById(uint32_t id) const
 {
+    g_treeSearches.fetch_add(1, std::memory_order_relaxed);
     for (const SWnode* n = this; n != nullptr; n = n->NextInTree(this))
         if (n->m_id == id)
             return const_cast<SWnode*>(n);
@@ -123,6 +139,17 @@ SWgroupmember* SWnode::AddGroupMember(SWnode* node)
     auto* entry = new SWgroupmember(node);
     m_members.AddTail(entry);
     return entry;
+}
+
+void SWnode::AddGroupMembers(std::span<SWnode* const> nodes)
+{
+    std::unordered_set<const SWnode*> listed;
+    for (SWlistnode* n = m_members.Head(); n != nullptr; n = n->Next())
+        listed.insert(static_cast<SWgroupmember*>(n)->node);
+    for (SWnode* node : nodes) {
+        if (node != nullptr && listed.insert(node).second)
+            m_members.AddTail(new SWgroupmember(node));
+    }
 }
 
 SWgroupmember* SWnode::FindGroupMember(const SWnode* node) const

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -77,6 +78,9 @@ public:
     SWnode* NextInTree(const SWnode* subtreeRoot) const; // pre-order within subtreeRoot's subtree
     SWnode* FindByName(std::string_view name) const;     // this or the first below, depth first
     SWnode* FindById(uint32_t id) const;
+    // How many FindByName and FindById searches ran in this process: each may walk a whole tree, so readers and
+    // merges resolve many references through indexes instead, and tests check that they do.
+    static uint64_t TreeSearchCount();
     SWnode* GetRoot() const;   // the nearest ancestor (or this) that is a root node; null when none
     SWworld* GetWorld() const; // the world of the root; null outside a world
     void SetWorld(SWworld* world) { m_world = world; } // on the root only; the world outlives its tree
@@ -86,7 +90,8 @@ public:
     virtual void Visit(Visitor visitor, void* a, void* b);     // this node only
 
     // -- Groups (kind 4)
-    SWgroupmember* AddGroupMember(SWnode* node); // appended unless listed already; answers the entry
+    SWgroupmember* AddGroupMember(SWnode* node);          // appended unless listed already; answers the entry
+    void AddGroupMembers(std::span<SWnode* const> nodes); // each as AddGroupMember, in time linear in them all
     SWgroupmember* FindGroupMember(const SWnode* node) const;
     bool RemoveGroupMember(const SWnode* node);
     const SWlist& GetGroupMembers() const { return m_members; }

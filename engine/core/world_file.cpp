@@ -351,6 +351,7 @@ private:
     void ReadCursor(SWchunkstream& in);
     void ReadSubWorld(SWchunkstream& in);
     void ReadJavaClass(SWchunkstream& in);
+    SWnode* FindNode(uint32_t id) const;
     void LinkGroups();
     void Link();
 
@@ -361,6 +362,9 @@ private:
     SWworld* m_world = nullptr;
     std::unique_ptr<SWworldreading> m_reading;
     std::vector<SWnode*> m_positions; // the node table's nodes by position; null where a node was dropped
+    // The nodes read, by id: references resolve through it, not a walk of the tree for each one, so that a load
+    // takes time linear in its nodes and references. A read node's id is its own (duplicates were made fresh).
+    std::unordered_map<uint32_t, SWnode*> m_byId;
     std::vector<std::pair<SWnode*, std::vector<uint32_t>>> m_groups; // members, linked after the table
     std::vector<std::pair<SWobjectnode*, uint32_t>> m_geometryLinks; // node, geometry record index
     bool m_rootTaken = false;                                        // the node table's root node
@@ -545,14 +549,12 @@ void WorldReader::ReadStreamRoot(SWchunkstream& in)
                 if (nodeTag == kTagNode)
                     ReadNode(n, static_cast<uint32_t>(m_positions.size()));
             });
-            LinkGroups();
         } else if (tag == kTagCameraList) {
             ReadCameraList(s);
         } else if (tag == kTagArcball) {
             const uint32_t id = ReadReferencedId(s);
             const uint8_t flag = s.ReadU8();
-            SWnode* node = id == kIdUnset ? nullptr : m_world->GetRootNode()->FindById(id);
-            if (auto* object = dynamic_cast<SWobjectnode*>(node))
+            if (auto* object = dynamic_cast<SWobjectnode*>(FindNode(id)))
                 m_world->SetArcballNode(object);
             m_world->SetArcballFlag(flag);
         } else if (tag == kTagCursors) {
@@ -583,6 +585,7 @@ void WorldReader::ReadStreamRoot(SWchunkstream& in)
             }
         }
     });
+    LinkGroups(); // once, after every node table: a member may come later in the file than its group
 }
 
 std::unique_ptr<SWnode> MakeNode(uint16_t kind)
@@ -708,7 +711,8 @@ void WorldReader::ReadNodeHeader(SWchunkstream& in, uint32_t position)
         if (parentPosition >= position || m_positions[parentPosition] == nullptr)
             return;
         std::unique_ptr<SWnode> made = MakeNode(kind);
-        if (!m_world->AddNode(made.get(), m_positions[parentPosition]))
+        // The parent is a node of this world already: no walk up to its root to prove it, as AddNode would.
+        if (!m_positions[parentPosition]->AddChildNode(made.get()))
             return;
         node = made.release();
         node->SetKindFlags(kind);
@@ -718,17 +722,27 @@ void WorldReader::ReadNodeHeader(SWchunkstream& in, uint32_t position)
     node->SetEnabled(enabled != 0);
     node->SetName(std::move(name));
     m_positions[position] = node;
+    m_byId.emplace(node->GetId(), node);
+}
+
+SWnode* WorldReader::FindNode(uint32_t id) const
+{
+    if (id == kIdNone || id == kIdUnset)
+        return nullptr;
+    const auto found = m_byId.find(id);
+    return found == m_byId.end() ? nullptr : found->second;
 }
 
 void WorldReader::LinkGroups()
 {
-    SWnode* root = m_world->GetRootNode();
+    std::vector<SWnode*> members;
     for (auto& [group, ids] : m_groups) {
-        for (const uint32_t id : ids) {
-            if (SWnode* member = root->FindById(id))
-                group->AddGroupMember(member);
-        }
+        members.clear();
+        for (const uint32_t id : ids)
+            members.push_back(FindNode(id));
+        group->AddGroupMembers(members);
     }
+    m_groups.clear();
 }
 
 void WorldReader::ReadCameraList(SWchunkstream& in)
@@ -738,7 +752,7 @@ void WorldReader::ReadCameraList(SWchunkstream& in)
         return;
     for (uint32_t i = 0; i < count; ++i) {
         const uint32_t id = ReadReferencedId(in);
-        if (auto* camera = dynamic_cast<SWcameranode*>(m_world->GetRootNode()->FindById(id)))
+        if (auto* camera = dynamic_cast<SWcameranode*>(FindNode(id)))
             m_world->AddCamera(camera);
     }
 }

@@ -13,6 +13,7 @@
 #include "engine/core/node.h"
 #include "engine/core/object_node.h"
 #include "engine/core/root_object.h"
+#include "engine/core/tests/world_test_support.h"
 #include "engine/core/unique_id.h"
 #include "engine/core/world.h"
 #include "testsupport/world/document_bytes.h"
@@ -314,6 +315,72 @@ TEST(WorldFileIds, TwoMergeReadsOfOneFileHaveDisjointIdsThatAgreeWithin)
         EXPECT_EQ(w.GetActiveCamera(), Named(w, "eye"));
         EXPECT_NE(Named(w, "group")->FindGroupMember(Named(w, "box")), nullptr);
     }
+}
+
+// The stream root of a saved world with its node table ("NODT") repeated copies times, as a hostile file may hold it.
+std::vector<uint8_t> WithNodeTableRepeated(const std::vector<uint8_t>& saved, int copies)
+{
+    SWdocumentfile file;
+    EXPECT_EQ(SWdocumentfile::Parse(saved, file), DocumentStatus::kOk);
+    std::vector<RawRecord> records;
+    for (const DocumentRecord& record : file.Records()) {
+        RawRecord raw{record.tag, record.parentIndex, record.flags, {record.payload.begin(), record.payload.end()}};
+        if (record.tag == MakeTag("5PTS")) {
+            std::vector<uint8_t> grown;
+            for (size_t at = 0; at + 8 <= raw.payload.size();) {
+                const size_t length = pf::loadU32le(&raw.payload[at + 4]);
+                const auto begin = raw.payload.begin() + static_cast<ptrdiff_t>(at);
+                const auto end = begin + static_cast<ptrdiff_t>(8 + length);
+                const bool table = pf::loadU32le(&raw.payload[at]) == MakeTag("NODT");
+                for (int i = 0; i < (table ? copies : 1); ++i)
+                    grown.insert(grown.end(), begin, end);
+                at += 8 + length;
+            }
+            raw.payload = std::move(grown);
+        }
+        records.push_back(std::move(raw));
+    }
+    return FileOf(BodyOf(records));
+}
+
+// References (group members, cameras, the arcball) resolve through the reader's index of the nodes read: searching
+// the tree for each, and again for every group after each node table, made a load quadratic in its nodes.
+TEST(WorldFileScale, ReferencesResolveWithoutSearchingTheTreeForEach)
+{
+    const std::unique_ptr<SWworld> world = SampleWorld();
+    std::vector<SWnode*> nodes;
+    for (int i = 0; i < 30; ++i)
+        nodes.push_back(AddObject(*world, ("n" + std::to_string(i)).c_str()));
+    for (int g = 0; g < 10; ++g) {
+        auto* group = new SWnode(SWnode::kKindGroup);
+        group->SetName("grp" + std::to_string(g));
+        world->AddNode(group, nullptr);
+        for (SWnode* n : nodes)
+            group->AddGroupMember(n);
+    }
+    const std::vector<uint8_t> saved = Save(*world);
+    std::vector<uint64_t> searches;
+    for (const int copies : {1, 2, 8}) {
+        SCOPED_TRACE(copies);
+        const uint64_t before = SWnode::TreeSearchCount();
+        WorldLoadResult loaded = Load(WithNodeTableRepeated(saved, copies));
+        searches.push_back(SWnode::TreeSearchCount() - before);
+        ASSERT_EQ(loaded.status, DocumentStatus::kOk);
+        SWworld& w = *loaded.world;
+        size_t groups = 0;
+        for (SWnode* n = w.GetRootNode(); n != nullptr; n = n->NextInTree(w.GetRootNode())) {
+            if (n->HasKind(SWnode::kKindGroup) && n->GetName().value_or("").starts_with("grp")) {
+                ++groups;
+                EXPECT_EQ(n->GetGroupMembers().Count(), 30u); // every copy's group names the first copy's nodes
+                EXPECT_EQ(static_cast<SWgroupmember*>(n->GetGroupMembers().Head())->node, Named(w, "n0"));
+            }
+        }
+        EXPECT_EQ(groups, 10u * copies);
+        EXPECT_EQ(w.GetArcballNode(), Named(w, "box"));
+        EXPECT_EQ(w.GetActiveCamera(), Named(w, "eye"));
+    }
+    EXPECT_EQ(searches[1], searches[0]);
+    EXPECT_EQ(searches[2], searches[0]);
 }
 
 TEST(WorldFileDamaged, ANodeWhoseParentIsNotEarlierIsDroppedWithItsSubtree)
