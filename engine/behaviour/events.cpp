@@ -112,7 +112,12 @@ bool SWevents::DeleteEvent(SWevent* event)
 {
     if (event == nullptr || !m_events.Contains(event))
         return false;
-    if (event->GetName()) {
+    // Actions name events by name: while another event keeps the name, they name that one and keep it.
+    const auto namedAlike = [&](const SWevent* e) { return e != event && e->GetName() == event->GetName(); };
+    bool nameStays = false;
+    for (const SWevent* e = GetFirstEvent(); e != nullptr && event->GetName() && !nameStays; e = GetNextEvent(e))
+        nameStays = namedAlike(e);
+    if (event->GetName() && !nameStays) {
         const std::string name = *event->GetName();
         for (SWevent* e = GetFirstEvent(); e != nullptr; e = GetNextEvent(e))
             for (SWactionnode* a = e->GetFirstAction(); a != nullptr; a = SWevent::GetNextAction(a)) {

@@ -4,6 +4,8 @@
 #include <map>
 #include <set>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 #include "engine/behaviour/event.h"
@@ -28,28 +30,54 @@
 
 namespace {
 
-// name, or name_1, name_2, ...: the first that taken() does not claim.
-template <typename Taken> std::string UniqueName(const std::string& name, Taken taken)
-{
-    if (!taken(name))
-        return name;
-    for (int suffix = 1;; ++suffix) {
-        std::string candidate = name + "_" + std::to_string(suffix);
-        if (!taken(candidate))
-            return candidate;
+// The names of one kind in the target, for making merged names unique: name, or name_1, name_2, ... the first not
+// taken. Names only join (nothing is renamed or removed while a merge runs), so a suffix found taken stays taken
+// and the next search for that name starts where the last one stopped: every name costs a look-up or two instead
+// of a walk of the target for every suffix tried.
+class UniqueNames {
+public:
+    void Take(const std::string& name) { m_taken.insert(name); }
+    bool IsTaken(const std::string& name) const { return m_taken.contains(name); }
+    // Not taken by this: the caller takes it once the object joins the target.
+    std::string Unique(const std::string& name)
+    {
+        if (!IsTaken(name))
+            return name;
+        int& suffix = m_nextSuffix.try_emplace(name, 1).first->second;
+        for (;; ++suffix) {
+            std::string candidate = name + "_" + std::to_string(suffix);
+            if (!IsTaken(candidate))
+                return candidate; // the suffix stays: the candidate is not taken until its object joins
+        }
     }
+
+private:
+    std::unordered_set<std::string> m_taken;
+    std::unordered_map<std::string, int> m_nextSuffix; // per name: every lower suffix is taken
+};
+
+// The nodes of root's tree by id, the first in pre-order for an id held twice (as FindById answers).
+std::unordered_map<uint32_t, SWnode*> NodesById(SWnode* root)
+{
+    std::unordered_map<uint32_t, SWnode*> byId;
+    for (SWnode* n = root; n != nullptr; n = n->NextInTree(root))
+        byId.emplace(n->GetId(), n);
+    return byId;
 }
 
 std::set<const CVTN_Container*> BoundNodes(SWworld& world)
 {
     std::set<const CVTN_Container*> bones;
     SWnode* root = world.GetRootNode();
+    std::unordered_map<uint32_t, SWnode*> byId; // made at the first vertex binding
     for (SWnode* n = root; n != nullptr; n = n->NextInTree(root)) {
         auto* mesh = dynamic_cast<SWmeshnode*>(n);
         SWmeshobject* object = mesh ? mesh->GetMeshObject() : nullptr;
         for (size_t b = 0; object != nullptr && b < object->GetVertexBuckets().size(); ++b) {
-            if (SWnode* bone = root->FindById(object->GetVertexBuckets()[b].nodeId))
-                bones.insert(bone);
+            if (byId.empty())
+                byId = NodesById(root);
+            if (const auto bone = byId.find(object->GetVertexBuckets()[b].nodeId); bone != byId.end())
+                bones.insert(bone->second);
         }
     }
     return bones;
@@ -111,15 +139,20 @@ void MergeNodes(SWworld& target, SWworld& import, const MergeOptions& options, M
     for (SWnode* child = import.GetRootNode()->GetFirstChildNode(); child; child = child->GetNextSiblingNode())
         tops.push_back(child);
     std::set<SWgeometry*> geometry;
+    UniqueNames names;
+    if (options.uniqueNames) {
+        for (SWnode* n = targetRoot; n != nullptr; n = n->NextInTree(targetRoot)) {
+            if (n->GetName())
+                names.Take(*n->GetName());
+        }
+    }
     for (SWnode* top : tops) {
-        // Names are made unique before the subtree joins the target, so that it cannot clash with itself.
+        // Names are made unique before the subtree joins the target, so that it cannot clash with itself: two
+        // nodes of one name within a subtree keep sharing it, as they did in the file.
         for (SWnode* node = top; node != nullptr; node = node->NextInTree(top)) {
             const std::string inFile = node->GetName().value_or("");
-            if (options.uniqueNames && node->GetName()) {
-                node->SetName(UniqueName(inFile, [&](const std::string& candidate) {
-                    return targetRoot->FindByName(candidate) != nullptr;
-                }));
-            }
+            if (options.uniqueNames && node->GetName())
+                node->SetName(names.Unique(inFile));
             if (node->GetGeometry() != nullptr)
                 geometry.insert(node->GetGeometry());
             auto* mesh = dynamic_cast<SWmeshnode*>(node);
@@ -128,8 +161,14 @@ void MergeNodes(SWworld& target, SWworld& import, const MergeOptions& options, M
             record.entries.push_back({MergedKind::kNode, node->GetId(), node->GetName().value_or(""), inFile});
         }
         top->Detach();
-        if (!target.AddNode(top, under))
+        if (!target.AddNode(top, under)) {
             delete top; // cannot happen for a parent of the target's tree; never leak the subtree
+            continue;
+        }
+        for (SWnode* node = top; options.uniqueNames && node != nullptr; node = node->NextInTree(top)) {
+            if (node->GetName())
+                names.Take(*node->GetName());
+        }
     }
     for (SWlistnode* e = import.GetCameraList().Head(); e != nullptr; e = e->Next()) {
         SWcameranode* camera = static_cast<SWcameraentry*>(e)->node;
@@ -174,12 +213,13 @@ void MergeResources(SWworld& target, SWworld& import, const MergeOptions& option
         for (const SWtexture* t : {m->GetTexture(), m->GetReflectionTexture(), m->GetBumpTexture()})
             usedTextures.insert(t);
     }
-    SWnode* root = target.GetRootNode();
     std::vector<SWhotspot*> hotspots; // merged ones: their textures are the import's, by name
+    const std::unordered_map<uint32_t, SWnode*> byId = NodesById(target.GetRootNode());
     for (const MergeEntry& entry : record.entries) {
         if (entry.kind != MergedKind::kNode)
             continue;
-        if (auto* hotspot = dynamic_cast<SWhotspot*>(root->FindById(entry.id))) {
+        const auto found = byId.find(entry.id);
+        if (auto* hotspot = found == byId.end() ? nullptr : dynamic_cast<SWhotspot*>(found->second)) {
             hotspots.push_back(hotspot);
             if (hotspot->GetTextureName())
                 usedTextures.insert(import.FindTextureByName(*hotspot->GetTextureName()));
@@ -190,10 +230,14 @@ void MergeResources(SWworld& target, SWworld& import, const MergeOptions& option
         if (all || usedTextures.count(t) != 0)
             textures.push_back(t);
     }
+    UniqueNames textureNames;
+    for (SWtexture* t = target.GetRootObject()->GetFirstTexture(); t; t = SWrootobject::GetNextTexture(t))
+        textureNames.Take(t->GetName());
     for (SWtexture* t : textures) {
         const std::string inFile = t->GetName();
         if (options.uniqueNames)
-            t->SetName(UniqueName(inFile, [&](const std::string& c) { return target.FindTextureByName(c); }));
+            t->SetName(textureNames.Unique(inFile));
+        textureNames.Take(t->GetName());
         for (SWhotspot* hotspot : hotspots) {
             if (hotspot->GetTextureName() == inFile) {
                 hotspot->SetTextureName(t->GetName());
@@ -207,17 +251,14 @@ void MergeResources(SWworld& target, SWworld& import, const MergeOptions& option
         });
         record.entries.push_back({MergedKind::kTexture, 0, t->GetName(), inFile, t});
     }
-    const auto materialNamed = [&](const std::string& name) {
-        for (SWmaterial* m = target.GetRootObject()->GetFirstMaterial(); m; m = SWrootobject::GetNextMaterial(m)) {
-            if (m->GetName() == name)
-                return true;
-        }
-        return false;
-    };
+    UniqueNames materialNames;
+    for (SWmaterial* m = target.GetRootObject()->GetFirstMaterial(); m; m = SWrootobject::GetNextMaterial(m))
+        materialNames.Take(m->GetName());
     for (SWmaterial* m : materials) {
         const std::string inFile = m->GetName();
         if (options.uniqueNames)
-            m->SetName(UniqueName(inFile, materialNamed));
+            m->SetName(materialNames.Unique(inFile));
+        materialNames.Take(m->GetName());
         // Renamed textures: the material's names follow its pointers again.
         m->SetTexture(m->GetTexture());
         m->SetReflectionTexture(m->GetReflectionTexture());
@@ -253,13 +294,15 @@ void MergeSounds(SWworld& target, SWworld& import, const MergeOptions& options, 
         import.GetFileReferences().Release(path);
     }
     SWsoundlist& sounds = import.GetSoundList();
+    UniqueNames names;
+    for (SWsound* s = target.GetSoundList().GetFirst(); s != nullptr; s = target.GetSoundList().GetNext(s))
+        names.Take(s->GetName());
     while (SWsound* sound = sounds.GetFirst()) {
         const std::string inFile = sound->GetName();
         std::unique_ptr<SWsound> owned = sounds.Remove(sound);
-        if (options.uniqueNames) {
-            sound->SetName(UniqueName(
-                inFile, [&](const std::string& c) { return target.GetSoundList().FindByName(c) != nullptr; }));
-        }
+        if (options.uniqueNames)
+            sound->SetName(names.Unique(inFile));
+        names.Take(sound->GetName());
         sound->SetWorld(&target);
         SWsound* placed = target.GetSoundList().Add(std::move(owned));
         if (const SWproperties2* variables = import.FindSoundVariables(*sound))
@@ -271,12 +314,14 @@ void MergeSounds(SWworld& target, SWworld& import, const MergeOptions& options, 
 void MergeEntries(SWworld& target, SWworld& import, const MergeOptions& options, MergeRecord& record)
 {
     if ((options.kinds & kMergeCursors) != 0) {
+        UniqueNames names;
+        for (SWcursor* c = target.GetCursorList().GetFirst(); c != nullptr; c = CursorList::GetNext(c))
+            names.Take(c->name);
         for (SWcursor* c = import.GetCursorList().GetFirst(); c != nullptr; c = CursorList::GetNext(c)) {
             std::string name = c->name;
-            if (options.uniqueNames) {
-                name = UniqueName(
-                    name, [&](const std::string& n) { return target.GetCursorList().FindByName(n) != nullptr; });
-            }
+            if (options.uniqueNames)
+                name = names.Unique(name);
+            names.Take(name);
             SWcursor* added = target.GetCursorList().Add(name, c->id);
             added->imageFile = c->imageFile;
             added->hotSpotX = c->hotSpotX;
@@ -293,11 +338,18 @@ void MergeEntries(SWworld& target, SWworld& import, const MergeOptions& options,
         }
     }
     CVTN_SubWorlds& entries = target.GetSubWorlds();
+    UniqueNames names;
+    for (CVTN_SubWorld* w = entries.GetFirst(); w != nullptr; w = CVTN_SubWorlds::GetNext(w)) {
+        if (w->GetName())
+            names.Take(*w->GetName());
+    }
     for (CVTN_SubWorld* w = import.GetSubWorlds().GetFirst(); w != nullptr; w = CVTN_SubWorlds::GetNext(w)) {
         const std::string inFile = w->GetName().value_or("");
         std::optional<std::string> name = w->GetName();
         if (options.uniqueNames && name)
-            name = UniqueName(*name, [&](const std::string& c) { return entries.FindByName(c) != nullptr; });
+            name = names.Unique(*name);
+        if (name)
+            names.Take(*name);
         CVTN_SubWorld* added = entries.Add(name);
         added->SetDownloadUrl(w->GetDownloadUrl());
         added->SetFileName(w->GetFileName());
@@ -351,6 +403,67 @@ void MergeSections(SWworld& target, SWworld& import, const MergeOptions& options
         else if (section == WorldSection::kEvents)
             MergeEvents(target, import, options, record);
     }
+}
+
+// The action ids the merge took go back to the target's counter when it has not moved since and every merged event
+// (whose actions alone took them) is gone, so that a merge taken out leaves the world as it was.
+void GiveBackActionIds(SWworld& target, const MergeRecord& record, bool everyEventRemoved)
+{
+    if (everyEventRemoved && record.actionIdsTo > record.actionIdsFrom &&
+        target.PeekNextActionId() == record.actionIdsTo)
+        target.SetNextActionId(record.actionIdsFrom);
+}
+
+// The node after node's subtree in a pre-order walk of root's tree.
+SWnode* AfterSubtree(SWnode* node, const SWnode* root)
+{
+    for (SWnode* n = node; n != nullptr && n != root; n = n->GetParentNode()) {
+        if (SWnode* next = n->GetNextSiblingNode())
+            return next;
+    }
+    return nullptr;
+}
+
+// Deletes every listed node of target (with what lies below it) in one deletion: the world's deletion walks the
+// whole world to drop its references, so deleting each merged node alone would cost the world once per node.
+// Answers how many listed nodes were in the tree.
+size_t RemoveMergedNodes(SWworld& target, const MergeRecord& record)
+{
+    SWnode* root = target.GetRootNode();
+    std::unordered_set<uint32_t> listedIds;
+    for (const MergeEntry& entry : record.entries) {
+        if (entry.kind == MergedKind::kNode)
+            listedIds.insert(entry.id);
+    }
+    if (listedIds.empty())
+        return 0;
+    std::unordered_set<const SWnode*> listed; // the first node of each listed id, as FindById finds it
+    for (const auto& [id, node] : NodesById(root)) {
+        if (node != root && listedIds.contains(id))
+            listed.insert(node);
+    }
+    std::vector<SWnode*> tops; // listed nodes without a listed ancestor
+    for (SWnode* n = root->NextInTree(root); n != nullptr;) {
+        if (listed.contains(n)) {
+            tops.push_back(n);
+            n = AfterSubtree(n, root);
+        } else {
+            n = n->NextInTree(root);
+        }
+    }
+    if (tops.empty())
+        return 0;
+    auto* holder = new SWnode(0); // the tree owns it from AddNode on
+    if (!target.AddNode(holder, nullptr)) {
+        delete holder;
+        return 0;
+    }
+    for (SWnode* top : tops) {
+        top->Detach();
+        holder->AddChildNode(top);
+    }
+    target.DeleteNode(holder);
+    return listed.size();
 }
 
 bool RemoveBySection(SWworld& target, const MergeEntry& entry)
@@ -455,6 +568,7 @@ MergeRecord MergeWorld(SWworld& target, SWworld& import, const MergeOptions& opt
     SWworldlock importLock(import);
     if (options.parent != nullptr && options.parent->GetRoot() != target.GetRootNode())
         return record; // a parent of another world: nothing is merged
+    record.actionIdsFrom = target.PeekNextActionId();
     MergeNodes(target, import, options, record);
     MergeResources(target, import, options, record);
     if ((options.kinds & kMergeSounds) != 0)
@@ -463,6 +577,7 @@ MergeRecord MergeWorld(SWworld& target, SWworld& import, const MergeOptions& opt
         MergeEntries(target, import, options, record);
         MergeSections(target, import, options, record);
     }
+    record.actionIdsTo = target.PeekNextActionId();
     return record;
 }
 
@@ -483,15 +598,16 @@ size_t RemoveMerged(SWworld& target, const MergeRecord& record, bool resources)
         if (isResource(entry->kind) && resources)
             order.push_back(&*entry);
     }
+    bool nodesRemoved = false;
+    size_t eventsListed = 0;
+    size_t eventsRemoved = 0;
     for (const MergeEntry* entry : order) {
         switch (entry->kind) {
-        case MergedKind::kNode: {
-            // Deepest first: a node already gone with its parent is simply not found.
-            SWnode* node = target.GetRootNode()->FindById(entry->id);
-            if (node != nullptr && target.DeleteNode(node))
-                ++removed;
+        case MergedKind::kNode: // all at once, where the deepest would have gone first
+            if (!nodesRemoved)
+                removed += RemoveMergedNodes(target, record);
+            nodesRemoved = true;
             break;
-        }
         case MergedKind::kSubWorld:
             if (CVTN_SubWorld* found = LastNamed(target.GetSubWorlds(), entry->name);
                 found != nullptr && target.GetSubWorlds().Remove(found))
@@ -501,7 +617,11 @@ size_t RemoveMerged(SWworld& target, const MergeRecord& record, bool resources)
             removed += target.GetCursorList().Remove(target.GetCursorList().FindById(entry->id)) ? 1 : 0;
             break;
         case MergedKind::kEvent:
-            removed += target.DeleteEvent(target.FindEventById(entry->id)) ? 1 : 0;
+            ++eventsListed;
+            if (target.DeleteEvent(target.FindEventById(entry->id))) {
+                ++eventsRemoved;
+                ++removed;
+            }
             break;
         case MergedKind::kJavaEntry:
             for (SWlistnode* j = target.GetJavaClasses().Tail(); j != nullptr; j = j->Prev()) {
@@ -540,6 +660,7 @@ size_t RemoveMerged(SWworld& target, const MergeRecord& record, bool resources)
             break;
         }
     }
+    GiveBackActionIds(target, record, eventsRemoved == eventsListed);
     return removed;
 }
 

@@ -48,6 +48,10 @@ struct MergeEntry {
 struct MergeRecord {
     std::string fileName;
     std::vector<MergeEntry> entries; // in the order they were merged; nodes in pre-order
+    // Run time only, never stored: the target's next action id before and after the merge, so that taking the
+    // merge out gives back the ids its actions took when nothing holds them any more.
+    uint32_t actionIdsFrom = 0;
+    uint32_t actionIdsTo = 0;
 };
 
 // The kinds a merge takes, as the load-world action's import flags give them; a kind whose bit is clear stays in

@@ -363,8 +363,10 @@ bool ReadMeshPayload(SWchunkstream& in, SWmesh& mesh, const MeshMaterialLookup& 
         };
         if (!ReadChildRecords(in, readChild))
             return false;
+        // A mesh of vertices without polygons (a shape still being built, a bounding box) is written so, and reads
+        // back so: refusing it would drop it from every world that holds one.
         const size_t triangles = stored.triangles.size();
-        if (in.Status() != 0 || !stored.hasGeometry || triangles == 0 || !stored.hasMaterials || !stored.hasMasks ||
+        if (in.Status() != 0 || !stored.hasGeometry || !stored.hasMaterials || !stored.hasMasks ||
             stored.materials.size() != triangles || stored.masks.size() != triangles)
             return false;
         ApplyStoredMesh(stored, mesh, lookup);

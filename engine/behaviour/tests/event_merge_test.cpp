@@ -2,6 +2,9 @@
 // kept by a world file while the events handler only merges.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
@@ -10,12 +13,17 @@
 #include "engine/behaviour/action_settings.h"
 #include "engine/behaviour/event.h"
 #include "engine/core/chunk_stream.h"
+#include "engine/core/data_node.h"
 #include "engine/core/document_file.h"
+#include "engine/core/mesh_node.h"
 #include "engine/core/read_context.h"
+#include "engine/core/root_object.h"
 #include "engine/core/scene_import.h"
 #include "engine/core/world.h"
 #include "engine/core/world_file.h"
 #include "engine/core/world_sections.h"
+#include "engine/resources/mesh_object.h"
+#include "testsupport/world/sample_world.h"
 
 namespace {
 
@@ -134,6 +142,72 @@ TEST(EventMerge, TheEventsSectionStaysBytesWhileItsHandlerOnlyMerges)
     EXPECT_EQ(WriteWorldFile(*loaded.world, WorldFileMode::kScene, again), DocumentStatus::kOk);
     ReplaceWorldSectionHandler(WorldSection::kEvents, real);
     EXPECT_EQ(again, written);
+}
+
+// A world as the trace tool's demo holds it: a mesh of vertices without polygons, and a timer whose action triggers
+// an event by its name, which an import of the same world brings a second time.
+std::unique_ptr<SWworld> DemoLikeWorld()
+{
+    auto world = std::make_unique<SWworld>();
+    auto* mesh = static_cast<SWmeshobject*>(world->GetRootObject()->AddGeometry(std::make_unique<SWmeshobject>()));
+    mesh->SetName("box");
+    mesh->SetVertices({-1, -1, -1, 1, -1, -1, 1, 1, -1, -1, 1, -1});
+    mesh->ComputeBoundingBox();
+    auto* box = new SWmeshnode(mesh);
+    box->SetName(std::string("box"));
+    world->AddNode(box, nullptr);
+    SWevent* timer = world->AddEventOfType(static_cast<uint32_t>(EventType::kTimerEvent));
+    timer->SetName(std::string("timer"));
+    SWactionnode* trigger = timer->CreateAction(world->GetActionCategories().FindKind(11));
+    trigger->AddArgument("poke", SWdatanode::kString, true);
+    world->AddEventOfType(static_cast<uint32_t>(EventType::kCustomEvent))->SetName(std::string("poke"));
+    return world;
+}
+
+std::vector<uint8_t> Bytes(SWworld& world, WorldFileMode mode = WorldFileMode::kScene)
+{
+    std::vector<uint8_t> bytes;
+    EXPECT_EQ(WriteWorldFile(world, mode, bytes), DocumentStatus::kOk);
+    return bytes;
+}
+
+// Importing a world and taking the merge out again leaves the base as it was, for every pair of the sample, the
+// demo and the published sample: the demo's meshes once did not read back, its merged "poke" took the base's
+// trigger argument with it, and the action ids the merge took stayed taken.
+TEST(EventMerge, EveryPairOfWorldsComesOutOfAnImportAsItWas)
+{
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("vortan_pairs_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    struct File {
+        std::string path;
+        std::vector<uint8_t> bytes;
+    };
+    std::vector<File> files;
+    const std::unique_ptr<SWworld> sample = worldtest::MakeSampleWorld();
+    const std::unique_ptr<SWworld> demo = DemoLikeWorld();
+    for (const auto& [name, world, mode] : {std::tuple{"sample.vtn", sample.get(), WorldFileMode::kScene},
+                                            std::tuple{"demo.vtn", demo.get(), WorldFileMode::kScene},
+                                            std::tuple{"sample.vto", sample.get(), WorldFileMode::kPublished}}) {
+        File file{(folder / name).string(), Bytes(*world, mode)};
+        ASSERT_EQ(SaveDocumentFile(file.path, file.bytes), DocumentStatus::kOk);
+        files.push_back(std::move(file));
+    }
+    for (const File& base : files) {
+        for (const File& in : files) {
+            SCOPED_TRACE(base.path + " <- " + in.path);
+            WorldLoadResult target = LoadWorldFile(base.path, SWreadcontext::IdMode::kKeep);
+            ASSERT_EQ(target.status, DocumentStatus::kOk);
+            EXPECT_TRUE(target.skipped.empty());
+            const std::vector<uint8_t> before = Bytes(*target.world);
+            WorldLoadResult import = ImportWorld(in.path);
+            ASSERT_EQ(import.status, DocumentStatus::kOk);
+            const MergeRecord record = MergeWorld(*target.world, *import.world, {}, in.path);
+            EXPECT_GT(RemoveMerged(*target.world, record), 0u);
+            EXPECT_EQ(Bytes(*target.world), before);
+        }
+    }
+    std::filesystem::remove_all(folder);
 }
 
 } // namespace

@@ -353,3 +353,48 @@ TEST(SceneImportKinds, ParticleSystemsFollowTheirOwnKindBit)
         EXPECT_EQ(base.GetRootNode()->FindByName("plain") != nullptr, c.plain);
     }
 }
+
+namespace {
+
+// Names are given as they always were: the first free of name, name_1, name_2, ... in the target; nodes of one
+// subtree keep sharing a name, since the subtree joins the target only once all of it is named. Each name costs a
+// look-up or two instead of a search of the target's tree for every suffix tried.
+TEST(SceneImportNames, UniqueNamesKeepTheirSuffixesAndSearchNoTree)
+{
+    std::vector<uint64_t> searches;
+    for (const int extra : {0, 40}) {
+        SWworld target;
+        for (const char* name : {"a", "a_1", "b"})
+            AddObject(target, name);
+        target.GetCursorList().Add("hand", 1);
+        target.GetSubWorlds().Add("level");
+        SWworld import;
+        SWobjectnode* first = AddObject(import, "a");
+        AddObject(import, "b", first);
+        AddObject(import, "b", first);
+        for (const char* name : {"a", "a_2", "a", "c"})
+            AddObject(import, name);
+        for (int i = 0; i < extra; ++i)
+            AddObject(import, "a");
+        for (int i = 0; i < 2; ++i) {
+            import.GetCursorList().Add("hand", 10 + i);
+            import.GetSubWorlds().Add("level");
+        }
+        const uint64_t before = SWnode::TreeSearchCount();
+        const MergeRecord record = MergeWorld(target, import, {}, "names.vtn");
+        searches.push_back(SWnode::TreeSearchCount() - before);
+        std::vector<std::string> names;
+        for (const MergeEntry& entry : record.entries) {
+            if (entry.kind != MergedKind::kNode || names.size() < 7)
+                names.push_back(entry.name);
+        }
+        EXPECT_EQ(names, (std::vector<std::string>{"a_2", "b_1", "b_1", "a_3", "a_2_1", "a_4", "c", "hand_1", "hand_2",
+                                                   "level_1", "level_2"}));
+        if (extra != 0) {
+            EXPECT_EQ(record.entries[6 + extra].name, "a_" + std::to_string(4 + extra));
+        }
+    }
+    EXPECT_EQ(searches[1], searches[0]);
+}
+
+} // namespace
