@@ -43,7 +43,7 @@ format:
 clean:
 	rm -rf build
 
-# The threaded parts (engine core, platform, the codecs) under ThreadSanitizer.
+# The threaded parts (engine, platform, the codecs, the designer) under ThreadSanitizer.
 tsan: deps
 	cmake --preset tsan
 	cmake --build --preset tsan -j $(JOBS)
