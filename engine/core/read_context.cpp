@@ -15,11 +15,30 @@ bool IsReserved(uint32_t id)
 bool SWreadcontext::TakeBytes(std::uint64_t bytes)
 {
     if (m_bytesTaken > m_limits.maxBytes || bytes > m_limits.maxBytes - m_bytesTaken) {
-        m_limitReached = true;
+        SetLimitReached();
         return false;
     }
     m_bytesTaken += bytes;
     return true;
+}
+
+void SWreadcontext::SetLimitReached(std::string why)
+{
+    if (m_limitReached)
+        return; // the first refusal is the one to tell
+    m_limitReached = true;
+    m_limitText = why.empty() ? "it decodes to more than the limit of " + std::to_string(m_limits.maxBytes) + " bytes"
+                              : std::move(why);
+}
+
+bool SWreadcontext::TakeImage(uint64_t width, uint64_t height)
+{
+    // Each side of a stored image is a u32, so the product of two that fit cannot wrap.
+    if (width <= UINT32_MAX && height <= UINT32_MAX && width * height <= m_limits.maxPixels)
+        return true;
+    SetLimitReached("an image of " + std::to_string(width) + " x " + std::to_string(height) +
+                    " pixels, more than the limit of " + std::to_string(m_limits.maxPixels));
+    return false;
 }
 
 uint32_t SWreadcontext::TakeObjectId(uint32_t stored)

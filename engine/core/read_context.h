@@ -14,6 +14,7 @@
 // stops at the limit, not after it. The defaults pass every world we write and know of, the largest included.
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -51,9 +52,14 @@ public:
     std::uint64_t BytesTaken() const { return m_bytesTaken; }
     // Counts bytes decoded against the limit: false, counting nothing, when they do not fit in what is left.
     bool TakeBytes(std::uint64_t bytes);
-    // Once a limit refused something, the read stops and the caller is told (see WorldLoadResult).
+    // Once a limit refused something, the read stops and the caller is told (see WorldLoadResult) what was refused:
+    // why, as the first refusal gave it ("an image of ... pixels, more than the limit of ..."); without one, the
+    // byte limit.
     bool LimitReached() const { return m_limitReached; }
-    void SetLimitReached() { m_limitReached = true; }
+    void SetLimitReached(std::string why = {});
+    const std::string& LimitText() const { return m_limitText; }
+    // width x height within maxPixels; otherwise the limit is reached, with the image named in why.
+    bool TakeImage(uint64_t width, uint64_t height);
 
     uint32_t TakeObjectId(uint32_t stored);     // the id an object read with stored as its own gets
     uint32_t TakeReferencedId(uint32_t stored); // the id a reference to stored resolves to
@@ -67,6 +73,7 @@ private:
     SWreadlimits m_limits;
     std::uint64_t m_bytesTaken = 0;
     bool m_limitReached = false;
+    std::string m_limitText;
     std::unordered_map<uint32_t, uint32_t> m_map; // stored id -> id in memory, for ids that were not kept
     std::unordered_set<uint32_t> m_objectIds;     // stored ids already taken by an object
 };

@@ -837,9 +837,7 @@ WorldLoadResult ReadWorldFile(const SWdocumentfile& file, SWreadcontext& context
         if (context.LimitReached()) {
             result = WorldLoadResult();
             result.status = DocumentStatus::kOverLimit;
-            result.message = "the world decodes to more than the read limits allow (" +
-                             std::to_string(context.Limits().maxBytes) + " bytes, " +
-                             std::to_string(context.Limits().maxPixels) + " pixels an image)";
+            result.message = "refused by the read limits: " + context.LimitText();
         } else if (!read) {
             result = WorldLoadResult();
             result.status = DocumentStatus::kNotDocument;

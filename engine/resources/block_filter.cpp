@@ -15,6 +15,7 @@ constexpr uint32_t kHashSize = 1u << kHashBits;
 constexpr int kMaxChain = 48; // candidates tried per position: beyond this the ratio barely moves
 constexpr int32_t kNoPosition = -1;
 constexpr uint32_t kItemsPerGroup = 8;
+constexpr size_t kFirstInflateBytes = size_t{1} << 20; // a DEFLATE output's first size, unless stated smaller
 
 uint32_t HashOf(const uint8_t* p)
 {
@@ -216,16 +217,59 @@ BlockFilterStatus DeflateDecode(std::span<const uint8_t> input, uint64_t expecte
         return claim;
     if (input.empty())
         return BlockFilterStatus::kDamaged; // even an empty block has its header and checksum
-    if (!ResizeOutput(out, expectedBytes))
+    // The output grows as the stream inflates, from what the input plausibly gives up to the size stated: a block
+    // that states much and holds little costs what it holds, and one that would inflate past its size stops there.
+    const auto expected = static_cast<size_t>(expectedBytes);
+    size_t capacity = std::min<size_t>(expected, std::max<size_t>(kFirstInflateBytes, input.size() * 8));
+    if (!ResizeOutput(out, capacity))
         return BlockFilterStatus::kOutOfMemory;
-    uint8_t spare = 0; // zlib wants somewhere to write even when nothing is expected
-    uLongf outBytes = static_cast<uLongf>(out.size());
-    uLong inBytes = static_cast<uLong>(input.size());
-    const int result = uncompress2(out.empty() ? &spare : out.data(), &outBytes, input.data(), &inBytes);
-    // Z_OK means the stream ended with a good checksum; a stream that wants more room than stated is damaged.
-    if (result != Z_OK || outBytes != out.size() || inBytes != input.size())
-        return Fail(out, result == Z_MEM_ERROR ? BlockFilterStatus::kOutOfMemory : BlockFilterStatus::kDamaged);
-    return BlockFilterStatus::kOk;
+    z_stream stream = {};
+    if (inflateInit(&stream) != Z_OK)
+        return Fail(out, BlockFilterStatus::kOutOfMemory);
+    const auto end = [&](BlockFilterStatus status) {
+        inflateEnd(&stream);
+        return status == BlockFilterStatus::kOk ? status : Fail(out, status);
+    };
+    constexpr size_t kStep = size_t{1} << 30; // zlib counts in uInt
+    size_t consumed = 0;
+    size_t produced = 0;
+    uint8_t spare = 0; // where a stream that states nothing would write its first byte too many
+    for (;;) {
+        if (stream.avail_in == 0 && consumed < input.size()) {
+            const size_t n = std::min(kStep, input.size() - consumed);
+            stream.next_in = const_cast<Bytef*>(input.data() + consumed);
+            stream.avail_in = static_cast<uInt>(n);
+            consumed += n;
+        }
+        if (produced == capacity && capacity < expected) {
+            capacity = capacity > expected / 2 ? expected : capacity * 2;
+            try {
+                out.resize(capacity);
+            } catch (const std::bad_alloc&) {
+                return end(BlockFilterStatus::kOutOfMemory);
+            }
+        }
+        const bool full = produced == capacity;
+        const size_t room = full ? 1 : std::min(kStep, capacity - produced);
+        stream.next_out = full ? &spare : out.data() + produced;
+        stream.avail_out = static_cast<uInt>(room);
+        const int result = inflate(&stream, Z_NO_FLUSH);
+        const size_t wrote = room - stream.avail_out;
+        if (full && wrote != 0)
+            return end(BlockFilterStatus::kDamaged); // more than the size stated
+        produced += wrote;
+        if (result == Z_STREAM_END)
+            break;
+        if (result == Z_MEM_ERROR)
+            return end(BlockFilterStatus::kOutOfMemory);
+        if (result != Z_OK && result != Z_BUF_ERROR)
+            return end(BlockFilterStatus::kDamaged);
+        if (result == Z_BUF_ERROR && stream.avail_in == 0 && consumed == input.size())
+            return end(BlockFilterStatus::kDamaged); // the stream ends early
+    }
+    // The stream must end exactly at the stated size and at the end of the input: anything else is not our block.
+    const bool exact = produced == expected && stream.avail_in == 0 && consumed == input.size();
+    return end(exact ? BlockFilterStatus::kOk : BlockFilterStatus::kDamaged);
 }
 
 std::optional<std::vector<uint8_t>> EncodeBlock(BlockFilter filter, std::span<const uint8_t> input)

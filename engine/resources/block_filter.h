@@ -8,7 +8,8 @@
 // DEFLATE: the zlib format (two header bytes, the deflate stream, the Adler-32 checksum) at level 9.
 //
 // A decoder produces exactly the expected size or fails. An expected size is a claim: it is refused before
-// anything is reserved when it exceeds the caller's bound or what the format can reach from the input given.
+// anything is reserved when it exceeds the caller's bound or what the format can reach from the input given, and
+// DEFLATE's output grows as the stream inflates, so a block costs what it holds, never more than its claim.
 // Every function may be called on any thread at once; none keeps state between calls.
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,7 @@
 #include "engine/resources/texture_header_record.h"
 
 #include "engine/core/chunk_stream.h"
+#include "engine/core/read_context.h"
 #include "engine/core/record_builder.h"
 #include "engine/core/type_tag.h"
 #include "engine/resources/texture.h"
@@ -25,6 +26,10 @@ bool ReadTextureHeader(SWchunkstream& in, TextureHeader& out)
     in.ReadU32(header.height);
     in.ReadU32(header.flags);
     if (in.Status() != 0 || !SWtexture::IsAcceptedSize(header.width, header.height))
+        return false;
+    // The caller's pixel limit, before any image kind reserves for the size stated.
+    if (SWreadcontext* context = in.ReadContext();
+        context != nullptr && !context->TakeImage(header.width, header.height))
         return false;
     out = std::move(header);
     return true;

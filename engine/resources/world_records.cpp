@@ -118,15 +118,18 @@ std::unique_ptr<SWtexture> ReadPlainImage(uint32_t tag, SWchunkstream& in)
             return;
         const uint64_t pixels = uint64_t{header->width} * header->height;
         if (tag == kTag32 && sub == kTagPixels32) {
-            const std::optional<std::vector<uint8_t>> bytes = ReadExact(s, pixels * 4);
-            if (!bytes) {
+            // Straight into the image's own buffer: the largest image a limit allows costs its decoded record
+            // and itself, no copy between.
+            auto made = std::make_unique<SWimage32>(header->name, header->width, header->height, nullptr);
+            uint32_t* words = made->GetPixelBuffer();
+            if (s.Remaining() != pixels * 4 || words == nullptr ||
+                s.ReadBytes(words, static_cast<size_t>(pixels) * 4) != static_cast<size_t>(pixels) * 4) {
                 damaged = true;
                 return;
             }
-            std::vector<uint32_t> words(static_cast<size_t>(pixels));
-            for (size_t i = 0; i < words.size(); ++i)
-                words[i] = pf::loadU32le(&(*bytes)[i * 4]);
-            image = SWimage32::SWimage32FromPixels(header->name, header->width, header->height, words.data());
+            for (size_t i = 0; i < pixels; ++i)
+                words[i] = pf::loadU32le(reinterpret_cast<const uint8_t*>(&words[i]));
+            image = std::move(made);
         } else if (tag == kTag24 && sub == kTagPixels24) {
             std::optional<std::vector<uint8_t>> bytes = ReadExact(s, pixels * 3);
             auto made = std::make_unique<SWimage24>(header->name, header->width, header->height, nullptr);

@@ -216,6 +216,34 @@ TEST(DeflateFormat, IsZlibWithHeaderAndChecksum)
     EXPECT_EQ(DeflateDecode(bad, 1000, kNoBound, out), BlockFilterStatus::kDamaged);
 }
 
+// A block that states far more than it holds costs what it holds: the output grows as the stream inflates, so a
+// lie about the size is found before the stated size was ever reserved. One that would inflate past its size
+// stops there, and the stream must also end where the input does.
+TEST(DeflateFormat, AStatedSizeIsNeverReservedBeforeTheStreamReachesIt)
+{
+    std::mt19937 random(7);
+    std::vector<uint8_t> noise(20000);
+    for (uint8_t& b : noise)
+        b = static_cast<uint8_t>(random());
+    const std::vector<uint8_t> encoded = *DeflateEncode(noise);
+    const uint64_t stated = DeflateReachBytes(encoded.size()) - 1; // about 20 MB, within reach
+    std::vector<uint8_t> out;
+    EXPECT_EQ(DeflateDecode(encoded, stated, kNoBound, out), BlockFilterStatus::kDamaged);
+    EXPECT_TRUE(out.empty());
+    EXPECT_LT(out.capacity(), stated / 8);
+    EXPECT_EQ(DeflateDecode(encoded, noise.size() - 1, kNoBound, out), BlockFilterStatus::kDamaged);
+    std::vector<uint8_t> trailing = encoded;
+    trailing.push_back(0);
+    EXPECT_EQ(DeflateDecode(trailing, noise.size(), kNoBound, out), BlockFilterStatus::kDamaged);
+    ASSERT_EQ(DeflateDecode(encoded, noise.size(), kNoBound, out), BlockFilterStatus::kOk);
+    EXPECT_EQ(out, noise);
+    const std::vector<uint8_t> zeros(3u << 20); // inflates past the first output size: it grows on the way
+    ASSERT_EQ(DeflateDecode(*DeflateEncode(zeros), zeros.size(), kNoBound, out), BlockFilterStatus::kOk);
+    EXPECT_EQ(out, zeros);
+    ASSERT_EQ(DeflateDecode(*DeflateEncode({}), 0, kNoBound, out), BlockFilterStatus::kOk);
+    EXPECT_TRUE(out.empty());
+}
+
 TEST(BlockFilterKinds, StoredBlockMustMatchItsSizeAndUnknownKindIsABadArgument)
 {
     const std::vector<uint8_t> bytes = {1, 2, 3};

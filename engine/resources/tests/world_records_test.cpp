@@ -281,6 +281,39 @@ constexpr SWworldsectionhandler kDamagedTextures = {
         },
 };
 
+// Every image a world holds (textures, the background's, the hot spot's picture) is held to the caller's pixel
+// limit before anything is reserved for it; the world is then refused whole, saying which image.
+TEST(WorldRecords, ThePixelLimitCoversEveryImageOfTheWorld)
+{
+    const std::unique_ptr<SWworld> world = worldtest::MakeSampleWorld();
+    uint64_t largest = 0;
+    std::string largestSize;
+    for (SWtexture* t = world->GetRootObject()->GetFirstTexture(); t != nullptr; t = SWrootobject::GetNextTexture(t)) {
+        if (uint64_t{t->GetWidth32()} * t->GetHeight32() > largest) {
+            largest = uint64_t{t->GetWidth32()} * t->GetHeight32();
+            largestSize = std::to_string(t->GetWidth32()) + " x " + std::to_string(t->GetHeight32());
+        }
+    }
+    ASSERT_GT(largest, 1u);
+    for (const WorldFileMode mode : {WorldFileMode::kScene, WorldFileMode::kPublished}) {
+        SCOPED_TRACE(static_cast<int>(mode));
+        SWdocumentfile file;
+        ASSERT_EQ(SWdocumentfile::Parse(Save(*world, mode), file), DocumentStatus::kOk);
+        SWreadcontext enough(SWreadcontext::IdMode::kKeep);
+        enough.SetLimits({.maxPixels = largest});
+        EXPECT_EQ(ReadWorldFile(file, enough).status, DocumentStatus::kOk);
+        SWreadcontext tight(SWreadcontext::IdMode::kKeep);
+        tight.SetLimits({.maxPixels = largest - 1});
+        const WorldLoadResult refused = ReadWorldFile(file, tight);
+        EXPECT_EQ(refused.status, DocumentStatus::kOverLimit);
+        EXPECT_EQ(refused.message, "refused by the read limits: an image of " + largestSize +
+                                       " pixels, more than the limit of " + std::to_string(largest - 1));
+        SWreadcontext none(SWreadcontext::IdMode::kKeep);
+        none.SetLimits({.maxPixels = 0}); // the hot spot's picture and the background's image too
+        EXPECT_EQ(ReadWorldFile(file, none).status, DocumentStatus::kOverLimit);
+    }
+}
+
 TEST(WorldRecords, ADamagedResourceIsReportedAndLeftOutWhileTheRestLoads)
 {
     const std::unique_ptr<SWworld> world = worldtest::MakeSampleWorld();
