@@ -3,20 +3,17 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <new>
 #include <string_view>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <zlib.h>
 
 #include "engine/core/record_builder.h"
 #include "platform/base/atomic_file.h"
 #include "platform/base/endian.h"
+#include "platform/base/input_file.h"
 
 namespace {
 
@@ -63,21 +60,24 @@ unsigned CurrentUmask()
     return 022;
 }
 
-// False at an error (errno tells) or at the end of the file (errno 0).
-bool ReadExactly(int fd, uint8_t* out, size_t count)
+// "the file holds N bytes, more than the limit of M": the size as the file stands.
+std::string TooLargeText(const std::string& path, uint64_t maxBytes)
 {
-    errno = 0;
-    while (count > 0) {
-        const ssize_t got = ::read(fd, out, count);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0) {
-            if (got == 0)
-                errno = 0;
+    std::error_code error;
+    const uintmax_t size = std::filesystem::file_size(path, error);
+    return error ? "it is larger than the limit of " + std::to_string(maxBytes) + " bytes"
+                 : "the file holds " + std::to_string(size) + " bytes, more than the limit of " +
+                       std::to_string(maxBytes);
+}
+
+// Fills bytes from input; false at an error (result says why) or at the end of the file (result ok).
+bool ReadExactly(pf::InputFile& input, std::span<uint8_t> bytes, pf::InputFileResult& result)
+{
+    while (!bytes.empty()) {
+        const ptrdiff_t got = input.read(bytes, result);
+        if (got <= 0)
             return false;
-        }
-        out += got;
-        count -= static_cast<size_t>(got);
+        bytes = bytes.subspan(static_cast<size_t>(got));
     }
     return true;
 }
@@ -215,63 +215,47 @@ DocumentStatus SWdocumentfile::ReadFile(const std::string& path, SWdocumentfile&
                                         uint64_t maxBytes)
 {
     out = SWdocumentfile();
-    std::string cause;
-    const auto fail = [&](DocumentStatus status, std::string why) {
+    const auto fail = [&](DocumentStatus status, const std::string& why) {
         if (outError != nullptr)
             *outError = path + ": " + (why.empty() ? DocumentStatusText(status) : why);
         return status;
     };
-    // O_NONBLOCK: opening a FIFO without a writer must not wait for one.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return fail(DocumentStatus::kCannotRead, std::strerror(errno));
-    struct stat info = {};
-    std::vector<uint8_t> file;
-    DocumentStatus status = DocumentStatus::kOk;
-    std::array<uint8_t, kDocumentHeaderBytes> head = {};
-    DocumentHeader header;
-    if (::fstat(fd, &info) != 0) {
-        status = DocumentStatus::kCannotRead;
-        cause = std::strerror(errno);
-    } else if (S_ISDIR(info.st_mode)) {
-        status = DocumentStatus::kCannotRead;
-        cause = "it is a folder, not a file";
-    } else if (!S_ISREG(info.st_mode)) {
-        status = DocumentStatus::kCannotRead;
-        cause = "it is a device, FIFO or socket, not a regular file";
-    } else if (static_cast<uint64_t>(info.st_size) > maxBytes) {
-        status = DocumentStatus::kOverLimit;
-        cause = "the file holds " + std::to_string(info.st_size) + " bytes, more than the limit of " +
-                std::to_string(maxBytes);
-    } else if (static_cast<uint64_t>(info.st_size) < kDocumentHeaderBytes) {
-        file.resize(static_cast<size_t>(info.st_size));
-        status =
-            ReadExactly(fd, file.data(), file.size()) ? ReadDocumentHeader(file, header) : DocumentStatus::kCannotRead;
-    } else if (!ReadExactly(fd, head.data(), head.size())) {
-        status = DocumentStatus::kCannotRead;
-        cause = errno != 0 ? std::strerror(errno) : "";
-    } else if ((status = ReadDocumentHeader(head, header)) == DocumentStatus::kOk) {
-        if (header.totalBytes != static_cast<uint64_t>(info.st_size)) {
-            status = DocumentStatus::kTruncated; // before anything is reserved
-            cause = std::string(DocumentStatusText(status)) + " (its header says " + std::to_string(header.totalBytes) +
-                    " bytes, it holds " + std::to_string(info.st_size) + ")";
-        } else {
-            try {
-                file.resize(header.totalBytes);
-                std::copy(head.begin(), head.end(), file.begin());
-                if (!ReadExactly(fd, file.data() + kDocumentHeaderBytes, file.size() - kDocumentHeaderBytes)) {
-                    status = DocumentStatus::kTruncated;
-                    cause = "the file shrank while it was read";
-                }
-            } catch (const std::bad_alloc&) {
-                status = DocumentStatus::kOutOfMemory;
-            }
-        }
+    // The checked reader: a regular file only, opened without blocking, within the limit before a byte is held.
+    pf::InputFileResult result;
+    const std::unique_ptr<pf::InputFile> input = pf::InputFile::open(path, result, maxBytes);
+    if (input == nullptr && result.status == pf::InputFileStatus::kTooLarge)
+        return fail(DocumentStatus::kOverLimit, TooLargeText(path, maxBytes));
+    if (input == nullptr) {
+        const DocumentStatus status = result.status == pf::InputFileStatus::kTooLarge ? DocumentStatus::kOverLimit
+                                      : result.status == pf::InputFileStatus::kOutOfMemory
+                                          ? DocumentStatus::kOutOfMemory
+                                          : DocumentStatus::kCannotRead;
+        return fail(status, result.cause);
     }
-    ::close(fd);
-    if (status != DocumentStatus::kOk)
-        return fail(status, cause);
-    status = Parse(std::move(file), out);
+    const uint64_t size = input->sizeBytes();
+    std::vector<uint8_t> file;
+    try {
+        // The header first: its length must be the file's before the rest is reserved.
+        file.resize(static_cast<size_t>(std::min<uint64_t>(size, kDocumentHeaderBytes)));
+        if (!ReadExactly(*input, file, result))
+            return fail(DocumentStatus::kCannotRead,
+                        result.cause.empty() ? "the file shrank while it was read" : result.cause);
+        DocumentHeader header;
+        if (const DocumentStatus status = ReadDocumentHeader(file, header); status != DocumentStatus::kOk)
+            return fail(status, "");
+        if (header.totalBytes != size) {
+            return fail(DocumentStatus::kTruncated, std::string(DocumentStatusText(DocumentStatus::kTruncated)) +
+                                                        " (its header says " + std::to_string(header.totalBytes) +
+                                                        " bytes, it holds " + std::to_string(size) + ")");
+        }
+        file.resize(header.totalBytes);
+        if (!ReadExactly(*input, std::span<uint8_t>(file).subspan(kDocumentHeaderBytes), result))
+            return fail(DocumentStatus::kTruncated,
+                        result.cause.empty() ? "the file shrank while it was read" : result.cause);
+    } catch (const std::bad_alloc&) {
+        return fail(DocumentStatus::kOutOfMemory, "");
+    }
+    const DocumentStatus status = Parse(std::move(file), out);
     return status == DocumentStatus::kOk ? status : fail(status, "");
 }
 

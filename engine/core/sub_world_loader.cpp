@@ -1,12 +1,9 @@
 #include "engine/core/sub_world_loader.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
+#include <filesystem>
 #include <new>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <span>
 
 #include "engine/behaviour/event.h"
 #include "engine/core/document_file.h"
@@ -14,72 +11,52 @@
 #include "engine/core/object_node.h"
 #include "engine/core/sub_worlds.h"
 #include "engine/resources/geometry.h"
+#include "platform/base/input_file.h"
 
 namespace {
 
 constexpr size_t kReadBlockBytes = 64 * 1024;
 
 // The whole file, read a block at a time so that a stop request is seen between blocks; nullopt when it stopped or
-// failed (error says why, naming the file). Only a regular file of at most maxBytes is read: a FIFO or device
-// could block or never end.
+// failed (error says why, naming the file). Only a regular file of at most maxBytes is read (the checked reader):
+// a FIFO or device could block or never end.
 std::optional<std::vector<uint8_t>> ReadInBlocks(const std::string& path, uint64_t maxBytes,
                                                  const std::stop_token& stop, std::string& error)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        error = path + ": " + std::strerror(errno);
+    pf::InputFileResult result;
+    const std::unique_ptr<pf::InputFile> input = pf::InputFile::open(path, result, maxBytes);
+    if (input == nullptr) {
+        error = path + ": " + result.cause;
+        if (result.status == pf::InputFileStatus::kTooLarge) {
+            std::error_code failed;
+            const uintmax_t size = std::filesystem::file_size(path, failed);
+            if (!failed)
+                error = path + ": the file holds " + std::to_string(size) + " bytes, more than the limit of " +
+                        std::to_string(maxBytes);
+        }
         return std::nullopt;
     }
-    struct stat info = {};
     std::vector<uint8_t> bytes;
-    bool ok = false;
-    if (::fstat(fd, &info) != 0) {
-        error = path + ": " + std::strerror(errno);
-    } else if (!S_ISREG(info.st_mode)) {
-        error = path + (S_ISDIR(info.st_mode) ? ": it is a folder, not a file" : ": it is not a regular file");
-    } else if (static_cast<uint64_t>(info.st_size) > maxBytes) {
-        error = path + ": the file holds " + std::to_string(info.st_size) + " bytes, more than the limit of " +
-                std::to_string(maxBytes);
-    } else {
-        ok = true;
-        try {
-            bytes.reserve(static_cast<size_t>(info.st_size));
-        } catch (const std::bad_alloc&) {
-            ok = false;
-            error = path + ": out of memory";
-        }
+    try {
+        bytes.resize(static_cast<size_t>(input->sizeBytes()));
+    } catch (const std::bad_alloc&) {
+        error = path + ": out of memory";
+        return std::nullopt;
     }
-    while (ok) {
+    for (size_t at = 0; at < bytes.size();) {
         if (stop.stop_requested()) {
-            ok = false;
             error = path + ": the load was stopped";
-            break;
+            return std::nullopt;
         }
-        const uint64_t room = maxBytes - bytes.size(); // one byte past it tells that the file grew beyond
-        const size_t want = room >= kReadBlockBytes ? kReadBlockBytes : static_cast<size_t>(room) + 1;
-        const size_t at = bytes.size();
-        bytes.resize(at + want);
-        const ssize_t got = ::read(fd, bytes.data() + at, want);
-        if (got < 0 && errno == EINTR) {
-            bytes.resize(at);
-            continue;
+        const size_t want = std::min(kReadBlockBytes, bytes.size() - at);
+        const ptrdiff_t got = input->read(std::span<uint8_t>(bytes).subspan(at, want), result);
+        if (got <= 0) {
+            error = path + ": " + (got < 0 ? result.cause : std::string("the file shrank while it was read"));
+            return std::nullopt;
         }
-        if (got < 0) {
-            ok = false;
-            error = path + ": " + std::strerror(errno);
-            break;
-        }
-        bytes.resize(at + static_cast<size_t>(got));
-        if (bytes.size() > maxBytes) {
-            ok = false; // it grew while we read
-            error = path + ": the file grew beyond the limit of " + std::to_string(maxBytes) + " bytes";
-            break;
-        }
-        if (got == 0)
-            break;
+        at += static_cast<size_t>(got);
     }
-    ::close(fd);
-    return ok ? std::optional(std::move(bytes)) : std::nullopt;
+    return bytes; // what grew after it was opened is not part of the world it was
 }
 
 std::unique_ptr<SWworld> ParseImport(std::vector<uint8_t> bytes, const SWreadlimits& limits, const std::string& path,

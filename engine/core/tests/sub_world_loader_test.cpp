@@ -210,6 +210,35 @@ TEST_F(SubWorldLoader, AFileThatFailsAddsNothing)
     EXPECT_EQ(SceneBytes(*m_world), before);
 }
 
+// A FIFO, a folder, a missing file and a world beyond the read limits each fail at once, direct or threaded, and
+// say which file and why: a FIFO without a writer once blocked the loader for ever.
+TEST_F(SubWorldLoader, WhatCannotLoadFailsAtOnceNamingTheFileAndTheCause)
+{
+    ASSERT_EQ(::mkfifo((m_folder / "pipe.vtn").c_str(), 0600), 0);
+    std::filesystem::create_directory(m_folder / "folder.vtn");
+    const std::string base = m_folder.string() + "/";
+    const std::vector<std::pair<const char*, std::string>> cases = {
+        {"pipe.vtn", base + "pipe.vtn: it is a FIFO, not a file"},
+        {"folder.vtn", base + "folder.vtn: it is a folder, not a file"},
+        {"missing.vtn", base + "missing.vtn: No such file or directory"},
+        {"level2.vtn", base + "level2.vtn: the file holds " +
+                           std::to_string(std::filesystem::file_size(m_folder / "level2.vtn")) +
+                           " bytes, more than the limit of 40"},
+    };
+    m_loader->SetReadLimits({.maxBytes = 40});
+    for (const auto& [file, message] : cases) {
+        SCOPED_TRACE(file);
+        m_entry->SetFileName(file);
+        EXPECT_EQ(m_loader->LoadFile(*m_entry, {}, false), nullptr);
+        EXPECT_EQ(m_loader->LastError(), message);
+        CVTN_SubWorldInstance* threaded = m_loader->LoadFile(*m_entry, {}, true);
+        ASSERT_NE(threaded, nullptr);
+        ASSERT_TRUE(CompleteAll());
+        EXPECT_TRUE(threaded->failed);
+        EXPECT_EQ(threaded->message, message);
+    }
+}
+
 TEST_F(SubWorldLoader, UnloadingALoadingInstanceStopsIt)
 {
     CVTN_SubWorldInstance* instance = m_loader->LoadFile(*m_entry, {}, true);
