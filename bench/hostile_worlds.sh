@@ -30,7 +30,9 @@ run_case() {
         printf '%-22s %10s  > %s s (stopped)\n' "$name" "$size" "$limit"
         return
     fi
-    read -r seconds kb < "$work/time.txt"
+    read -r seconds kb <<EOF
+$(tail -n 1 "$work/time.txt")
+EOF
     printf '%-22s %10s %10s s %8s MB  exit %s  %s\n' "$name" "$size" "$seconds" "$((kb / 1024))" "$code" \
         "$(tail -n 1 "$work/out.txt" | cut -c1-100)"
 }
