@@ -1,7 +1,8 @@
 // Expressions from any bytes. The first byte chooses: even, the rest is an expression's text, compiled, parsed
 // and evaluated against a small scene; odd, the rest is an expression list's records, loaded, evaluated, written
 // and read again. Never a crash, a hang or a read of freed storage; a text that compiles evaluates alike twice
-// and keeps its tokens; a list that loads writes the same bytes after a second load.
+// and keeps its tokens; a list that loads writes the same bytes after a second load. Texts of tens of thousands of
+// bytes are tried: the longest seeds are long, and the length limit is raised unless the command line sets one.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -132,6 +133,24 @@ void FuzzRecords(std::span<const uint8_t> bytes)
 }
 
 } // namespace
+
+// libFuzzer's own hook before the first input: a default length limit of 64 KiB, as long texts are what once made
+// compiling quadratic; -max_len on the command line still decides.
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
+{
+    static std::vector<char*> args;
+    static char limit[] = "-max_len=65536";
+    args.assign(*argv, *argv + *argc);
+    for (const char* arg : args) {
+        if (std::string_view(arg).starts_with("-max_len="))
+            return 0;
+    }
+    args.insert(args.begin() + 1, limit);
+    args.push_back(nullptr);
+    *argc = static_cast<int>(args.size()) - 1;
+    *argv = args.data();
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -37,6 +37,9 @@ texts = {
     "text_bad_prefix": "lamp:a.b",
     "text_spaces": "1 + 2",
     "text_long_digits": "9" * 400 + ".5*0",
+    # Long texts, so that the fuzzer's length limit (the longest seed) lets it try texts of many thousand tokens.
+    "text_long_sum": "+".join(["lamp.level*2", "box.count", "(1-3)/4"] * 800),
+    "text_long_nesting": "(" * 2000 + "1" + "+1)" * 2000,
 }
 for name, text in texts.items():
     with open(os.path.join(here, name), "wb") as f:
@@ -47,6 +50,7 @@ lists = {
     "list_duplicate_ids": entry(5, "1+2", "a", 0) + entry(5, "3", "b", 0),
     "list_unknown_tag": record("ZZZZ", b"\x01\x02") + entry(9, "(1+", "broken", 0),
     "list_truncated": (entry(7, "box.count/lamp.count", "ints", 0))[:-3],
+    "list_long": b"".join(entry(200 + i, "lamp.level*%d+box.count" % i, "e%d" % i, 0) for i in range(300)),
 }
 for name, data in lists.items():
     with open(os.path.join(here, name), "wb") as f:
