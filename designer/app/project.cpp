@@ -60,52 +60,6 @@ ResyncOptions OptionsOf(const CVTN_SubWorld& entry)
     return options;
 }
 
-SWmaterial* FindMaterialNamed(SWworld& world, std::string_view name)
-{
-    for (SWmaterial* m = world.GetRootObject()->GetFirstMaterial(); m; m = SWrootobject::GetNextMaterial(m)) {
-        if (m->GetName() == name)
-            return m;
-    }
-    return nullptr;
-}
-
-// The resources an entry names, as RemoveMerged finds them: the very object while it is listed under the
-// recorded name, else by name.
-SWtexture* TextureOf(SWworld& world, const MergeEntry& entry)
-{
-    SWtexture* named = world.FindTextureByName(entry.name);
-    if (entry.object == nullptr || named == entry.object)
-        return named;
-    for (SWtexture* t = world.GetRootObject()->GetFirstTexture(); t; t = SWrootobject::GetNextTexture(t)) {
-        if (t == entry.object)
-            return t->GetName() == entry.name ? t : nullptr;
-    }
-    return nullptr;
-}
-
-SWmaterial* MaterialOf(SWworld& world, const MergeEntry& entry)
-{
-    if (entry.object == nullptr)
-        return FindMaterialNamed(world, entry.name);
-    for (SWmaterial* m = world.GetRootObject()->GetFirstMaterial(); m; m = SWrootobject::GetNextMaterial(m)) {
-        if (m == entry.object)
-            return m->GetName() == entry.name ? m : nullptr;
-    }
-    return nullptr;
-}
-
-SWsound* SoundOf(SWworld& world, const MergeEntry& entry)
-{
-    const SWsoundlist& sounds = world.GetSoundList();
-    if (entry.object == nullptr)
-        return sounds.FindByName(entry.name);
-    for (SWsound* s = sounds.GetFirst(); s != nullptr; s = sounds.GetNext(s)) {
-        if (s == entry.object)
-            return s->GetName() == entry.name ? s : nullptr;
-    }
-    return nullptr;
-}
-
 CVTN_ToolTip* TooltipOf(SWworld& world, const std::string& name)
 {
     SWtooltips* tooltips = SWtooltips::Find(world);
@@ -230,13 +184,13 @@ void CVTND_Project::AnnounceMerged(const MergeRecord& record)
             object.InitFromNode(m_world.GetRootNode()->FindById(entry.id));
             break;
         case MergedKind::kMaterial:
-            object.InitMaterial(MaterialOf(m_world, entry));
+            object.InitMaterial(MergedMaterial(m_world, entry));
             break;
         case MergedKind::kTexture:
-            object.InitTexture(TextureOf(m_world, entry));
+            object.InitTexture(MergedTexture(m_world, entry));
             break;
         case MergedKind::kSound:
-            object = CVTND_Object(SoundOf(m_world, entry));
+            object = CVTND_Object(MergedSound(m_world, entry));
             break;
         default:
             break;
@@ -307,11 +261,11 @@ void CVTND_Project::AnnounceRemoved(const MergeRecord& record, const std::vector
     for (auto entry = entries.rbegin(); resources && entry != entries.rend(); ++entry) {
         CVTND_Object object;
         if (entry->kind == MergedKind::kTexture)
-            object.InitTexture(TextureOf(m_world, *entry));
+            object.InitTexture(MergedTexture(m_world, *entry));
         else if (entry->kind == MergedKind::kMaterial)
-            object.InitMaterial(MaterialOf(m_world, *entry));
+            object.InitMaterial(MergedMaterial(m_world, *entry));
         else if (entry->kind == MergedKind::kSound)
-            object = CVTND_Object(SoundOf(m_world, *entry));
+            object = CVTND_Object(MergedSound(m_world, *entry));
         const bool materialStays =
             object.IsType(ObjectType::kMaterial) && kept.count(static_cast<const SWmaterial*>(object.GetObject())) != 0;
         if (object.GetObject() != nullptr && !materialStays)

@@ -76,27 +76,20 @@ pf::LResult CVTND_AngularInput::handle(const pf::Msg& msg)
     case pf::WM_LBUTTONDOWN:
         if (!isEnabled())
             return 0;
-        pf::ui().setCapture(self);
-        m_dragging = true;
+        m_drag.Begin(*this);
         TakeAngleAt(pf::pointFromLParam(msg.lParam));
         SendToParent(*this, kAngleDragging, static_cast<pf::WParam>(id()), reinterpret_cast<pf::LParam>(&m_angle));
         return 0;
     case pf::WM_MOUSEMOVE:
-        if (m_dragging && TakeAngleAt(pf::pointFromLParam(msg.lParam)))
+        if (m_drag.IsActive() && TakeAngleAt(pf::pointFromLParam(msg.lParam)))
             SendToParent(*this, kAngleDragging, static_cast<pf::WParam>(id()), reinterpret_cast<pf::LParam>(&m_angle));
         return 0;
     case pf::WM_LBUTTONUP:
-        if (!m_dragging)
-            return 0;
-        m_dragging = false;
-        if (pf::ui().capture() == self)
-            pf::ui().releaseCapture();
-        if (isAlive(self, this))
+        if (m_drag.End(*this) && isAlive(self, this))
             SendToParent(*this, kAngleReleased, static_cast<pf::WParam>(id()), reinterpret_cast<pf::LParam>(&m_angle));
         return 0;
     case pf::WM_CAPTURECHANGED:
-        if (static_cast<pf::Hwnd>(msg.lParam) != self)
-            m_dragging = false;
+        m_drag.CaptureChanged(msg, *this);
         return 0;
     default:
         return pf::Control::handle(msg);

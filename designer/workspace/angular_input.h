@@ -2,6 +2,7 @@
 // CVTND_AngularInput: a dial for one angle. 0 points right and angles grow counter-clockwise, as on the unit
 // circle. A press and every move of a drag send the parent kAngleDragging, the release kAngleReleased; wParam is
 // the control id and lParam points to the angle in radians, in [0, 2 pi).
+#include "designer/workspace/capture_drag.h"
 #include "platform/ui/controls/control.h"
 
 class CVTND_AngularInput : public pf::Control {
@@ -11,7 +12,7 @@ public:
     // Stored normalised into [0, 2 pi); a value that is not finite (or a null pointer) becomes 0. Repaints.
     void SetAngle(const float* radians);
     float GetAngle() const { return m_angle; }
-    bool IsDragging() const { return m_dragging; }
+    bool IsDragging() const { return m_drag.IsActive(); }
 
 protected:
     pf::LResult handle(const pf::Msg& msg) override;
@@ -22,7 +23,7 @@ private:
     pf::Rect DialRect() const;
 
     float m_angle = 0.0f;
-    bool m_dragging = false;
+    CVTND_CaptureDrag m_drag;
 };
 
 float NormaliseAngle(float radians); // into [0, 2 pi); not finite: 0

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <mutex>
 
-#include "designer/workspace/control_edges.h"
 #include "engine/core/thread_handler.h"
 #include "platform/base/user_constants.h"
+#include "platform/gfx/edge.h"
 #include "platform/gfx/gdi_objects.h"
 #include "platform/ui/core/paint_dc.h"
 #include "platform/ui/core/ui.h"
@@ -202,7 +202,7 @@ pf::LResult CVTND_AudioWaveformCtrl::handle(const pf::Msg& msg)
 void CVTND_AudioWaveformCtrl::Paint()
 {
     pf::PaintDc dc(*this);
-    const pf::Rect area = DrawSunkenEdge(dc, clientRect());
+    const pf::Rect area = pf::drawEdge(dc, clientRect(), pf::EdgeKind::kSunken);
     dc.fillRect(area, pf::createSolidBrush(kBackground));
     if (area.isEmpty())
         return;

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "designer/workspace/control_edges.h"
 #include "platform/base/user_constants.h"
+#include "platform/gfx/edge.h"
 #include "platform/gfx/gdi_objects.h"
 #include "platform/ui/core/paint_dc.h"
 #include "platform/ui/core/ui.h"
@@ -65,7 +65,8 @@ void CVTND_ColorButton::Paint()
     pf::PaintDc dc(*this);
     const pf::Rect client = clientRect();
     dc.fillRect(client, pf::createSolidBrush(pf::getSysColor(pf::COLOR_BTNFACE)));
-    const pf::Rect face = isPushed() ? DrawSunkenEdge(dc, client) : DrawRaisedEdge(dc, client);
+    const pf::Rect face =
+        isPushed() ? pf::drawEdge(dc, client, pf::EdgeKind::kSunken) : pf::drawEdge(dc, client, pf::EdgeKind::kButton);
     const int32_t shift = isPushed() ? 1 : 0;
     const pf::Rect swatch = face.inflatedBy(-3, -3).offsetBy(shift, shift);
     if (swatch.isEmpty())

@@ -4,10 +4,10 @@
 #include <cmath>
 #include <memory>
 
-#include "designer/workspace/control_edges.h"
 #include "designer/workspace/world_write_lock.h"
 #include "engine/behaviour/generator.h"
 #include "platform/gfx/dc.h"
+#include "platform/gfx/edge.h"
 #include "platform/gfx/gdi_objects.h"
 
 namespace {
@@ -52,7 +52,7 @@ std::vector<float> SampleGeneratorCurve(const SWgenerator& generator, float span
 
 void DrawCurvePlot(pf::Dc& dc, const pf::Rect& client, const std::vector<float>& samples, bool enabled)
 {
-    const pf::Rect area = DrawSunkenEdge(dc, client);
+    const pf::Rect area = pf::drawEdge(dc, client, pf::EdgeKind::kSunken);
     dc.fillRect(area, pf::createSolidBrush(pf::getSysColor(enabled ? pf::COLOR_WINDOW : pf::COLOR_BTNFACE)));
     if (area.height() < 3 || area.width() < 2)
         return;

@@ -4,9 +4,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "designer/workspace/control_edges.h"
 #include "platform/base/user_constants.h"
 #include "platform/gfx/dc.h"
+#include "platform/gfx/edge.h"
 #include "platform/gfx/text/font.h"
 #include "platform/ui/core/paint_dc.h"
 #include "platform/ui/core/ui.h"
@@ -52,7 +52,8 @@ void CVTND_FontButton::Paint()
     pf::PaintDc dc(*this);
     const pf::Rect client = clientRect();
     dc.fillRect(client, pf::createSolidBrush(pf::getSysColor(pf::COLOR_BTNFACE)));
-    pf::Rect face = isPushed() ? DrawSunkenEdge(dc, client) : DrawRaisedEdge(dc, client);
+    pf::Rect face =
+        isPushed() ? pf::drawEdge(dc, client, pf::EdgeKind::kSunken) : pf::drawEdge(dc, client, pf::EdgeKind::kButton);
     if (isPushed())
         face = face.offsetBy(1, 1);
     dc.setBkMode(pf::TRANSPARENT);

@@ -6,9 +6,9 @@
 #include <numeric>
 #include <vector>
 
-#include "designer/workspace/control_edges.h"
 #include "designer/workspace/workspace_messages.h"
 #include "platform/base/user_constants.h"
+#include "platform/gfx/edge.h"
 #include "platform/gfx/gdi_objects.h"
 #include "platform/ui/core/paint_dc.h"
 #include "platform/ui/core/ui.h"
@@ -359,7 +359,7 @@ void CVTND_Gradient::Paint()
     const pf::Rect curve = CurveRect();
     if (curve.height() > 2) {
         dc.fillRect(curve.inflatedBy(2, 2), pf::createSolidBrush(pf::getSysColor(pf::COLOR_WINDOW)));
-        DrawSunkenEdge(dc, curve.inflatedBy(2, 2));
+        pf::drawEdge(dc, curve.inflatedBy(2, 2), pf::EdgeKind::kSunken);
         std::vector<int32_t> points(f.curvePointCount);
         std::iota(points.begin(), points.end(), 0);
         std::stable_sort(points.begin(), points.end(),
@@ -386,7 +386,7 @@ void CVTND_Gradient::Paint()
     for (int32_t c = 0; c < CVTND_GradientFields::kBandWidth; ++c)
         dc.fillRect({band.l + c, band.t, band.l + c + 1, band.b},
                     pf::createSolidBrush(ColorRefOf(ColourAt(f, order, c))));
-    DrawSunkenEdge(dc, band.inflatedBy(2, 2));
+    pf::drawEdge(dc, band.inflatedBy(2, 2), pf::EdgeKind::kSunken);
     // The keys: triangles under the band in their colours, the selected one outlined in the highlight colour.
     for (uint32_t i = 0; i < f.keyCount; ++i) {
         const int32_t x = f.keyPositions[i];

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "designer/workspace/control_edges.h"
 #include "designer/workspace/workspace_messages.h"
 #include "platform/base/user_constants.h"
+#include "platform/gfx/edge.h"
 #include "platform/gfx/gdi_objects.h"
 #include "platform/ui/core/paint_dc.h"
 #include "platform/ui/core/ui.h"
@@ -61,29 +61,22 @@ pf::LResult CVTND_InPositionInput::handle(const pf::Msg& msg)
     case pf::WM_LBUTTONDOWN:
         if (!isEnabled())
             return 0;
-        pf::ui().setCapture(self);
-        m_dragging = true;
+        m_drag.Begin(*this);
         TakePointAt(pf::pointFromLParam(msg.lParam));
         sendPoint(kPointDragging);
         return 0;
     case pf::WM_MOUSEMOVE:
-        if (m_dragging) {
+        if (m_drag.IsActive()) {
             TakePointAt(pf::pointFromLParam(msg.lParam));
             sendPoint(kPointDragging);
         }
         return 0;
     case pf::WM_LBUTTONUP:
-        if (!m_dragging)
-            return 0;
-        m_dragging = false;
-        if (pf::ui().capture() == self)
-            pf::ui().releaseCapture();
-        if (isAlive(self, this))
+        if (m_drag.End(*this) && isAlive(self, this))
             sendPoint(kPointReleased);
         return 0;
     case pf::WM_CAPTURECHANGED:
-        if (static_cast<pf::Hwnd>(msg.lParam) != self)
-            m_dragging = false;
+        m_drag.CaptureChanged(msg, *this);
         return 0;
     default:
         return pf::Control::handle(msg);
@@ -93,7 +86,7 @@ pf::LResult CVTND_InPositionInput::handle(const pf::Msg& msg)
 void CVTND_InPositionInput::Paint()
 {
     pf::PaintDc dc(*this);
-    const pf::Rect inside = DrawSunkenEdge(dc, clientRect());
+    const pf::Rect inside = pf::drawEdge(dc, clientRect(), pf::EdgeKind::kSunken);
     dc.fillRect(inside, pf::createSolidBrush(pf::getSysColor(isEnabled() ? pf::COLOR_WINDOW : pf::COLOR_BTNFACE)));
     const pf::Rect area = AreaRect();
     if (area.isEmpty())

@@ -4,6 +4,7 @@
 // parent kPointDragging, the release kPointReleased; wParam is the control id and lParam points to the two floats.
 #include <array>
 
+#include "designer/workspace/capture_drag.h"
 #include "platform/ui/controls/control.h"
 
 class CVTND_InPositionInput : public pf::Control {
@@ -22,5 +23,5 @@ private:
     void TakePointAt(pf::Point client);
 
     std::array<float, 2> m_point = {0.5f, 0.5f};
-    bool m_dragging = false;
+    CVTND_CaptureDrag m_drag;
 };

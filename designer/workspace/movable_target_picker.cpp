@@ -2,9 +2,9 @@
 
 #include "designer/app/designer_app.h"
 #include "designer/app/engine_interface.h"
-#include "designer/workspace/control_edges.h"
 #include "designer/workspace/workspace_messages.h"
 #include "platform/base/user_constants.h"
+#include "platform/gfx/edge.h"
 #include "platform/gfx/gdi_objects.h"
 #include "platform/ui/core/paint_dc.h"
 
@@ -60,7 +60,7 @@ pf::LResult CVTND_MovableTargetPicker::handle(const pf::Msg& msg)
 void CVTND_MovableTargetPicker::Paint()
 {
     pf::PaintDc dc(*this);
-    const pf::Rect area = DrawSunkenEdge(dc, clientRect());
+    const pf::Rect area = pf::drawEdge(dc, clientRect(), pf::EdgeKind::kSunken);
     dc.fillRect(area, pf::createSolidBrush(pf::rgb(255, 255, 255)));
     if (m_icon == nullptr)
         return;

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "designer/workspace/control_edges.h"
 #include "designer/workspace/number_text.h"
 #include "designer/workspace/workspace_messages.h"
 #include "platform/base/user_constants.h"
+#include "platform/gfx/edge.h"
 #include "platform/gfx/gdi_objects.h"
 #include "platform/ui/controls/edit.h"
 #include "platform/ui/core/paint_dc.h"
@@ -136,30 +136,23 @@ pf::LResult CVTND_RGBChannelScroll::handle(const pf::Msg& msg)
         const pf::Point at = pf::pointFromLParam(msg.lParam);
         if (!isEnabled() || !TrackRect().contains(at))
             return 0;
-        pf::ui().setCapture(self);
-        m_dragging = true;
+        m_drag.Begin(*this);
         TakeValueAt(at.x);
         Send(kChannelDragging);
         return 0;
     }
     case pf::WM_MOUSEMOVE:
-        if (m_dragging) {
+        if (m_drag.IsActive()) {
             TakeValueAt(pf::pointFromLParam(msg.lParam).x);
             Send(kChannelDragging);
         }
         return 0;
     case pf::WM_LBUTTONUP:
-        if (!m_dragging)
-            return 0;
-        m_dragging = false;
-        if (pf::ui().capture() == self)
-            pf::ui().releaseCapture();
-        if (isAlive(self, this))
+        if (m_drag.End(*this) && isAlive(self, this))
             Send(kChannelChanged);
         return 0;
     case pf::WM_CAPTURECHANGED:
-        if (static_cast<pf::Hwnd>(msg.lParam) != self)
-            m_dragging = false;
+        m_drag.CaptureChanged(msg, *this);
         return 0;
     default:
         return pf::Control::handle(msg);
@@ -176,7 +169,7 @@ void CVTND_RGBChannelScroll::Paint()
     // The channel is a strip across the middle; the thumb stands the whole height over it.
     const int32_t strip = std::min<int32_t>(4, static_cast<int32_t>(track.height() / 4));
     dc.fillRect(track, pf::createSolidBrush(pf::getSysColor(pf::COLOR_BTNFACE)));
-    const pf::Rect band = DrawSunkenEdge(dc, track.inflatedBy(0, -strip));
+    const pf::Rect band = pf::drawEdge(dc, track.inflatedBy(0, -strip), pf::EdgeKind::kSunken);
     if (band.isEmpty())
         return;
     // One column at a time: the band is a few hundred pixels wide at most.
@@ -188,5 +181,5 @@ void CVTND_RGBChannelScroll::Paint()
     const int32_t x = inner.l + static_cast<int32_t>(std::lround(shown * std::max<int64_t>(0, inner.width() - 1)));
     const pf::Rect thumb{x - kThumbHalf, client.t, x + kThumbHalf + 1, client.b};
     dc.fillRect(thumb, pf::createSolidBrush(pf::getSysColor(pf::COLOR_BTNFACE)));
-    DrawRaisedEdge(dc, thumb);
+    pf::drawEdge(dc, thumb, pf::EdgeKind::kButton);
 }

@@ -8,6 +8,7 @@
 // c x 255 + 0.5, and 300 / 255 would wrap there to a wrong colour. A typed intensity that is not finite is 0.
 #include <cstdint>
 
+#include "designer/workspace/capture_drag.h"
 #include "platform/ui/controls/control.h"
 
 namespace pf {
@@ -39,6 +40,6 @@ private:
 
     float m_value = 0.0f;
     int32_t m_mode = 0;
-    bool m_dragging = false;
+    CVTND_CaptureDrag m_drag;
     bool m_updating = false; // set while the control writes its own box
 };

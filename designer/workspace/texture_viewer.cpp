@@ -7,11 +7,11 @@
 
 #include "designer/app/designer_app.h"
 #include "designer/app/extended_world.h"
-#include "designer/workspace/control_edges.h"
 #include "designer/workspace/world_write_lock.h"
 #include "engine/core/hotspot.h"
 #include "engine/resources/texture.h"
 #include "platform/base/user_constants.h"
+#include "platform/gfx/edge.h"
 #include "platform/gfx/gdi_objects.h"
 #include "platform/gfx/memory_dc.h"
 #include "platform/ui/core/paint_dc.h"
@@ -172,7 +172,7 @@ pf::LResult CVTND_TextureViewer::handle(const pf::Msg& msg)
 void CVTND_TextureViewer::Paint()
 {
     pf::PaintDc dc(*this);
-    const pf::Rect area = DrawSunkenEdge(dc, clientRect());
+    const pf::Rect area = pf::drawEdge(dc, clientRect(), pf::EdgeKind::kSunken);
     dc.fillRect(area, pf::createSolidBrush(kBackground));
     if (m_bitmap == nullptr)
         return;

@@ -509,8 +509,8 @@ bool MaterialInUse(SWworld& world, const SWmaterial* material)
     return false;
 }
 
-// The resource an entry names: the very object merged while it is still in the target's list under the recorded
-// name (a name check too, since a freed address may come back as another object); by name for a stored record.
+} // namespace
+
 SWtexture* MergedTexture(SWworld& target, const MergeEntry& entry)
 {
     if (entry.object == nullptr)
@@ -544,8 +544,6 @@ SWsound* MergedSound(SWworld& target, const MergeEntry& entry)
     }
     return nullptr;
 }
-
-} // namespace
 
 WorldLoadResult ImportWorld(const std::string& path, const SWreadlimits& limits)
 {

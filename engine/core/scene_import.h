@@ -12,7 +12,10 @@
 
 #include "engine/core/world_file.h"
 
+class SWmaterial;
 class SWnode;
+class SWsound;
+class SWtexture;
 class SWworld;
 
 enum class MergedKind : uint8_t {
@@ -110,6 +113,12 @@ MergeRecord MergeWorld(SWworld& target, SWworld& import, const MergeOptions& opt
 // removeMerged hooks in section order, until one takes the entry.
 // resources false keeps the textures, materials and sounds. Answers how many listed objects were removed.
 size_t RemoveMerged(SWworld& target, const MergeRecord& record, bool resources = true);
+// The resource an entry names, as RemoveMerged finds it: the very object merged while it is still in the target's
+// list under the recorded name (a name check too, since a freed address may come back as another object); by name
+// for an entry read from a file. Null when neither holds.
+SWtexture* MergedTexture(SWworld& target, const MergeEntry& entry);
+SWmaterial* MergedMaterial(SWworld& target, const MergeEntry& entry);
+SWsound* MergedSound(SWworld& target, const MergeEntry& entry);
 // Brings what record lists in target up to date with import (the same file read again), option by option; new
 // objects go into record. parent: where new nodes go (null: the root node). Answers how many objects changed.
 size_t Resynchronise(SWworld& target, SWworld& import, MergeRecord& record, const ResyncOptions& options,
