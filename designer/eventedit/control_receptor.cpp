@@ -3,6 +3,7 @@
 #include <string>
 
 #include "designer/app/designer_app.h"
+#include "designer/app/designer_utilities.h"
 #include "designer/app/map_canvas.h"
 #include "designer/eventedit/editor_engine.h"
 #include "designer/eventedit/map_object.h"
@@ -15,20 +16,6 @@
 #include "platform/ui/core/window.h"
 
 namespace {
-
-// The default name of a new event: the type's display name, made unique with "%s_%d" ignoring case.
-bool UniqueEventName(const SWworld& world, uint32_t type, std::string& outName)
-{
-    outName.clear();
-    const char* base = world.GetEventTypeName(type);
-    if (base == nullptr)
-        return false;
-    std::string name = base;
-    for (int suffix = 1; world.FindEvent(name) != nullptr; ++suffix)
-        name = std::string(base) + "_" + std::to_string(suffix);
-    outName = std::move(name);
-    return true;
-}
 
 // The Events panel's list: the first list view among the panel's children.
 pf::ListView* EventsList(CVTNDesignerApp& app)
@@ -144,7 +131,7 @@ void ControlReceptor::DropEventType(uint32_t type, pf::Point map)
     CEditorEngine* engine = GetEditorEngine();
     SWworld* world = engine != nullptr ? engine->World() : nullptr;
     std::string name;
-    if (world == nullptr || type >= kEventTypeCount || !UniqueEventName(*world, type, name))
+    if (world == nullptr || type >= kEventTypeCount || !MakeUniqueEventName(*world, type, name))
         return;
     SWevent* event = nullptr;
     {
