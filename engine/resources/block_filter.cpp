@@ -217,10 +217,19 @@ BlockFilterStatus DeflateDecode(std::span<const uint8_t> input, uint64_t expecte
         return claim;
     if (input.empty())
         return BlockFilterStatus::kDamaged; // even an empty block has its header and checksum
-    // The output grows as the stream inflates, from what the input plausibly gives up to the size stated: a block
-    // that states much and holds little costs what it holds, and one that would inflate past its size stops there.
+    // The stated size is reserved as address space only, and the output is filled in as the stream inflates, from
+    // what the input plausibly gives up to the size stated: a block that states much and holds little costs what
+    // it holds, one that holds all it states costs that once (never a copy), and one that would inflate past its
+    // size stops there.
     const auto expected = static_cast<size_t>(expectedBytes);
     size_t capacity = std::min<size_t>(expected, std::max<size_t>(kFirstInflateBytes, input.size() * 8));
+    try {
+        out.reserve(expected);
+    } catch (const std::bad_alloc&) {
+        return BlockFilterStatus::kOutOfMemory;
+    } catch (const std::length_error&) {
+        return BlockFilterStatus::kOutOfMemory;
+    }
     if (!ResizeOutput(out, capacity))
         return BlockFilterStatus::kOutOfMemory;
     z_stream stream = {};
@@ -243,11 +252,7 @@ BlockFilterStatus DeflateDecode(std::span<const uint8_t> input, uint64_t expecte
         }
         if (produced == capacity && capacity < expected) {
             capacity = capacity > expected / 2 ? expected : capacity * 2;
-            try {
-                out.resize(capacity);
-            } catch (const std::bad_alloc&) {
-                return end(BlockFilterStatus::kOutOfMemory);
-            }
+            out.resize(capacity); // within what was reserved: no copy, and nothing to throw
         }
         const bool full = produced == capacity;
         const size_t room = full ? 1 : std::min(kStep, capacity - produced);
