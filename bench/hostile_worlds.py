@@ -9,6 +9,7 @@ gigabytes. Each is made from a sample world (`vortan-world make-sample`) by rewr
     bomb5.vtn       five such header records
     image.vtn       one CI32 texture of 65536 x 1024 pixels in a DEFLATE-compressed record
     block.bin       a `vortan-res filter deflate decode` input stating 2^31 - 1 bytes of zeros
+    large.vtn       not hostile: an 80 MB world whose sphere has 1.1 M vertices, which the default limits pass
 """
 import os
 import struct
@@ -169,6 +170,31 @@ def main():
 
         changed.append([r[0], r[1], 2, deflated(len(frame) + pixels, chunks)])
     write_document(os.path.join(outdir, "image.vtn"), version, changed)
+
+    # The sample's second mesh (the sphere) as a grid of 1,000 x 1,100 vertices: its raw geometry, materials (none)
+    # and smoothing masks.
+    rows, columns = 1000, 1100
+    vertices = bytearray()
+    for i in range(rows):
+        for j in range(columns):
+            vertices += struct.pack("<fff", j / columns, i / rows, ((i * j) % 7) / 7.0)
+    triangles = bytearray()
+    count = 0
+    for i in range(rows - 1):
+        for j in range(columns - 1):
+            a = i * columns + j
+            triangles += struct.pack("<6I", a, a + columns, a + 1, 0, 0, 0)
+            triangles += struct.pack("<6I", a + 1, a + columns, a + columns + 1, 0, 0, 0)
+            count += 2
+    raw = struct.pack("<I", rows * columns) + vertices + struct.pack("<I", 0) + struct.pack("<I", count) + triangles
+    materials = struct.pack("<II", 0, count) + b"\xff\xff" * count
+    masks = struct.pack("<I", count) + struct.pack("<I", 1) * count
+    mesh_row = join([(tag("MRAW"), raw), (tag("MMAT"), materials), (tag("MSMO"), masks)])
+    changed = [list(r) for r in records]
+    spheres = [r for r in changed if r[0] == tag("MMES")]
+    sphere = spheres[1]
+    sphere[3] = join([(t, mesh_row if t == tag("RMES") else p) for t, p in nested(sphere[3])])
+    write_document(os.path.join(outdir, "large.vtn"), version, changed)
 
     with open(os.path.join(outdir, "block.bin"), "wb") as out:
         out.write(deflated((1 << 31) - 1, zeros((1 << 31) - 1)))

@@ -52,5 +52,6 @@ run_case "roundtrip bomb" "$work/bomb.vtn" "$world" roundtrip "$work/bomb.vtn" "
 run_case "roundtrip bomb x5" "$work/bomb5.vtn" "$world" roundtrip "$work/bomb5.vtn" "$work/rt.vtn"
 run_case "dump bomb" "$work/bomb.vtn" "$world" dump "$work/bomb.vtn" -v
 run_case "roundtrip image" "$work/image.vtn" "$world" roundtrip "$work/image.vtn" "$work/rt.vtn"
+run_case "roundtrip large (legit)" "$work/large.vtn" "$world" roundtrip "$work/large.vtn" "$work/rt.vtn"
 run_case "filter 2^31 block" "$work/block.bin" "$res" filter deflate decode "$work/block.bin" "$work/block.out"
 rm -rf "$work/sub" "$work/rt.vtn" "$work/imp.vtn" "$work/block.out" "$work/out.txt" "$work/time.txt"
