@@ -186,7 +186,7 @@ bool CVTND_ExtendedWorld::RenameExpression(SWexpressionentry* entry, const std::
     // Actions hold the entry itself, not its name: nothing else follows.
     entry->GetExpression()->SetName(newName);
     if (m_project != nullptr)
-        m_project->RenameMergeEntries(kMergedExpression, entry, 0, oldName, newName);
+        m_project->RenameMergeEntries(MergedKind::kExpression, entry, 0, oldName, newName);
     MarkModified();
     return true;
 }
@@ -225,7 +225,7 @@ bool CVTND_ExtendedWorld::RenameTooltip(CVTN_ToolTip* tooltip, const std::string
     // Tooltips name their nodes, never the reverse: the merge records are the only references by name.
     tooltip->SetTooltipName(newName);
     if (m_project != nullptr)
-        m_project->RenameMergeEntries(kMergedTooltip, tooltip, 0, oldName, newName);
+        m_project->RenameMergeEntries(MergedKind::kTooltip, tooltip, 0, oldName, newName);
     MarkModified();
     return true;
 }

@@ -45,6 +45,12 @@ std::string BaseName(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// One line naming the file and the cause.
+std::string ImportFailure(const std::string& path, const WorldLoadResult& import)
+{
+    return !import.message.empty() ? import.message : path + ": " + DocumentStatusText(import.status);
+}
+
 ResyncOptions OptionsOf(const CVTN_SubWorld& entry)
 {
     ResyncOptions options;
@@ -244,11 +250,14 @@ void CVTND_Project::AnnounceRemoved(const MergeRecord& record, const std::vector
                 going.emplace_back(sub);
             break;
         default:
-            if (entry->kind == kMergedExpression) {
+            if (entry->kind == MergedKind::kExpression) {
                 SWexpressionlist* list = SWexpressionlist::Find(m_world);
-                if (SWexpressionentry* found = list != nullptr ? list->FindByName(entry->name) : nullptr)
+                SWexpressionentry* found = list != nullptr ? list->FindById(entry->id) : nullptr;
+                if (found == nullptr && list != nullptr && !entry->name.empty())
+                    found = list->FindByName(entry->name);
+                if (found != nullptr)
                     going.emplace_back(found);
-            } else if (entry->kind == kMergedTooltip) {
+            } else if (entry->kind == MergedKind::kTooltip) {
                 if (CVTN_ToolTip* tooltip = TooltipOf(m_world, entry->name)) {
                     CVTND_Object object;
                     object.InitTooltip(tooltip);
@@ -291,7 +300,7 @@ CVTN_SubWorld* CVTND_Project::AddSceneFile(const std::string& path, pf::Window* 
     }
     WorldLoadResult import = ImportWorld(path);
     if (import.status != DocumentStatus::kOk || import.world == nullptr) {
-        ShowUserMessage(owner, path + ": " + DocumentStatusText(import.status), pf::MB_ICONHAND);
+        ShowUserMessage(owner, ImportFailure(path, import), pf::MB_ICONHAND);
         return nullptr;
     }
     const bool first = m_files.Count() == 0;
@@ -338,7 +347,7 @@ bool CVTND_Project::SynchronizeSubWorld(pf::Window* owner, CVTN_SubWorld* entry)
     const std::string path = *entry->GetFileName();
     WorldLoadResult import = ImportWorld(path);
     if (import.status != DocumentStatus::kOk || import.world == nullptr) {
-        ShowUserMessage(owner, path + ": " + DocumentStatusText(import.status), pf::MB_ICONHAND);
+        ShowUserMessage(owner, ImportFailure(path, import), pf::MB_ICONHAND);
         return false;
     }
     if (import.newer)

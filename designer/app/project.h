@@ -15,6 +15,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "designer/app/app_component.h"
 #include "engine/core/scene_import.h"
 #include "engine/core/sub_worlds.h"
 
@@ -23,13 +24,8 @@ class Window;
 }
 class CVTND_EditorSettings;
 class CVTND_ExtendedWorld;
-class CVTND_GradientStore;
 class SWbackground;
 class SWworld;
-
-// Merged kinds of the expression and tooltip sections, as stored in merge records.
-inline constexpr MergedKind kMergedExpression = static_cast<MergedKind>(11);
-inline constexpr MergedKind kMergedTooltip = static_cast<MergedKind>(12);
 
 class CVTND_Project {
 public:
@@ -99,6 +95,14 @@ public:
     void RenameMergeEntries(MergedKind kind, const void* object, uint32_t id, const std::string& oldName,
                             const std::string& newName);
 
+    // Records of the project item whose handler this build lacks, kept as read and written back unchanged.
+    struct KeptRecord {
+        uint32_t tag = 0;
+        std::vector<uint8_t> payload;
+    };
+    std::vector<KeptRecord>& GetKeptRecords() { return m_kept; }
+    const std::vector<KeptRecord>& GetKeptRecords() const { return m_kept; }
+
     // -- The project file
     struct LoadResult {
         std::unique_ptr<CVTND_ExtendedWorld> world;
@@ -133,4 +137,5 @@ private:
     std::vector<std::string> m_tools;
     CVTN_SubWorlds m_files;
     std::unordered_map<const CVTN_SubWorld*, AddedFile> m_fileData; // by entry of m_files
+    std::vector<KeptRecord> m_kept;
 };

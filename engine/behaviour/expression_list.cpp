@@ -11,6 +11,7 @@
 #include "engine/core/data_node.h"
 #include "engine/core/read_context.h"
 #include "engine/core/record_builder.h"
+#include "engine/core/scene_import.h"
 #include "engine/core/type_tag.h"
 #include "engine/core/unique_id.h"
 #include "engine/core/world_sections.h"
@@ -49,8 +50,52 @@ bool ReadExpressionSection(SWworldreading& in, SWchunkstream& payload)
     return SWexpressionlist::Of(in.World()).Load(payload);
 }
 
-constexpr SWworldsectionhandler kExpressionSection = {nullptr, nullptr, nullptr, &WriteExpressionSection,
-                                                      &ReadExpressionSection};
+// A merged entry's name must be unique in the target, as editors and the project's merge records find it by name;
+// an unnamed entry stays unnamed.
+std::string UniqueEntryName(const SWexpressionlist& target, const std::string& name)
+{
+    if (target.FindByName(name) == nullptr)
+        return name;
+    for (int suffix = 1;; ++suffix) {
+        std::string candidate = name + "_" + std::to_string(suffix);
+        if (target.FindByName(candidate) == nullptr)
+            return candidate;
+    }
+}
+
+// The import's entries move, so the kind-35 actions that hold them (which the events' merge brings after) still do.
+void MergeExpressionSection(SWworld& target, SWworld& import, uint32_t kinds, MergeRecord& record)
+{
+    SWexpressionlist* from = SWexpressionlist::Find(import);
+    if ((kinds & kMergeExpressions) == 0 || from == nullptr)
+        return;
+    SWexpressionlist& to = SWexpressionlist::Of(target);
+    while (auto* entry = static_cast<SWexpressionentry*>(from->Entries().Head())) {
+        std::unique_ptr<SWexpressionentry> moved = from->Unlink(entry);
+        const std::optional<std::string> inFile = moved->GetExpression()->GetName();
+        if (inFile)
+            moved->GetExpression()->SetName(UniqueEntryName(to, *inFile));
+        const std::string name = moved->GetExpression()->GetName().value_or("");
+        record.entries.push_back({MergedKind::kExpression, moved->GetId(), name, inFile.value_or(""), moved.get()});
+        to.Append(std::move(moved));
+    }
+}
+
+bool RemoveMergedExpression(SWworld& target, const MergeEntry& entry)
+{
+    if (entry.kind != MergedKind::kExpression)
+        return false;
+    SWexpressionlist* list = SWexpressionlist::Find(target);
+    SWexpressionentry* found = list != nullptr ? list->FindById(entry.id) : nullptr;
+    if (found == nullptr && list != nullptr && !entry.name.empty())
+        found = list->FindByName(entry.name);
+    return found != nullptr && list->Remove(found);
+}
+
+constexpr SWworldsectionhandler kExpressionSection = {.writeStream = &WriteExpressionSection,
+                                                      .readStream = &ReadExpressionSection,
+                                                      .merge = &MergeExpressionSection,
+                                                      .removeMerged = &RemoveMergedExpression};
 const SWworldsectionregistration kExpressionSectionRegistered(WorldSection::kExpressions, &kExpressionSection);
 
 } // namespace
@@ -163,6 +208,31 @@ bool SWexpressionlist::Remove(SWexpressionentry* entry)
     if (m_world != nullptr)
         m_world->RaiseStructureGeneration();
     return true;
+}
+
+std::unique_ptr<SWexpressionentry> SWexpressionlist::Unlink(SWexpressionentry* entry)
+{
+    if (!Holds(entry))
+        return nullptr;
+    m_entries.Remove(entry);
+    if (m_world != nullptr)
+        m_world->RaiseStructureGeneration();
+    return std::unique_ptr<SWexpressionentry>(entry);
+}
+
+void SWexpressionlist::Append(std::unique_ptr<SWexpressionentry> entry)
+{
+    if (entry == nullptr)
+        return;
+    // Tokens and the target cached in another world are dropped: they resolve again, here, at the next use.
+    SWexpression* expression = entry->GetExpression();
+    expression->SetWorld(m_world);
+    expression->SetText(expression->GetText());
+    if (expression->GetTargetText())
+        expression->SetTargetText(expression->GetTargetText());
+    else
+        expression->SetTargetVariableId(expression->GetTargetVariableId());
+    m_entries.AddTail(entry.release());
 }
 
 SWexpressionentry* SWexpressionlist::FindByName(std::string_view name) const

@@ -5,8 +5,12 @@
 // Records (the payload of the stream root's "72EX"), one per entry, lengths exact:
 //   "72EN" { "7ESB" { u32 entry id; string text; string name; u32 target variable id (0: none) } }
 // Ids are read through the document's id policy, so loaded ids raise the id counter and a duplicate gets a fresh
-// id. A text is kept as written even when it does not compile (a node it names may come later, or be mended by the
-// user); the expression compiles on first use. A damaged list loads nothing.
+// id.
+//
+// Merging a file into a world moves its entries, which its kind-35 actions hold directly, into the target's list
+// under names unique there ("%s_%d"); taking the merge out again removes them by id. A text is kept as written even
+// when it does not compile (a node it names may come later, or be mended by the user); the expression compiles on first
+// use. A damaged list loads nothing.
 #include <cstdint>
 #include <memory>
 #include <string_view>
@@ -48,6 +52,10 @@ public:
     // Unlinks and deletes entry, after deleting every argument of a kind-35 action that points at it. False: not
     // an entry of this list (nothing changed).
     bool Remove(SWexpressionentry* entry);
+    // Unlinks entry, which the caller then owns; null when it is not an entry of this list. Actions that hold it
+    // are left as they are: the caller moves the entry to the list of the world those actions go to.
+    std::unique_ptr<SWexpressionentry> Unlink(SWexpressionentry* entry);
+    void Append(std::unique_ptr<SWexpressionentry> entry);      // owned here; its expression resolves in our world
     SWexpressionentry* FindByName(std::string_view name) const; // byte for byte; unnamed never match
     SWexpressionentry* FindById(uint32_t id) const;
     bool Holds(const void* entry) const; // compares addresses only: safe for a pointer that may be stale

@@ -1,5 +1,6 @@
 #include "engine/resources/speech_data.h"
 
+#include <atomic>
 #include <bit>
 #include <new>
 
@@ -7,6 +8,7 @@
 
 #include "engine/core/chunk_stream.h"
 #include "engine/core/root_object.h"
+#include "engine/core/scene_import.h"
 #include "engine/core/tag_registry.h"
 #include "engine/core/type_tag.h"
 #include "engine/core/world_sections.h"
@@ -45,7 +47,80 @@ bool ReadSpeechSection(SWworldreading& in, uint32_t index)
     return true;
 }
 
-constexpr SWworldsectionhandler kSpeechSection = {&WriteSpeechSection, &ReadSpeechSection, nullptr, nullptr, nullptr};
+std::atomic<const SWspeechholders*> g_holders{nullptr};
+
+std::vector<SWspeechdata*> SpeechOf(CVTN_Container& root)
+{
+    std::vector<SWspeechdata*> found;
+    for (int list = 0; list < CVTN_Container::kChildLists; ++list) {
+        for (CVTN_Container* child = root.GetFirstChild(list); child != nullptr; child = child->GetNextSibling()) {
+            if (auto* speech = dynamic_cast<SWspeechdata*>(child))
+                found.push_back(speech);
+        }
+    }
+    return found;
+}
+
+std::string UniqueSpeechName(SWrootobject& target, const std::string& name)
+{
+    if (FindSpeechDataByName(&target, name) == nullptr)
+        return name;
+    for (int suffix = 1;; ++suffix) {
+        std::string candidate = name + "_" + std::to_string(suffix);
+        if (FindSpeechDataByName(&target, candidate) == nullptr)
+            return candidate;
+    }
+}
+
+// Speech motions find their script by name: the import's motions, which the events' merge brings after this one,
+// follow a script that had to take another name.
+void MergeSpeechSection(SWworld& target, SWworld& import, uint32_t, MergeRecord& record)
+{
+    SWrootobject* to = target.GetRootObject();
+    const SWspeechholders* holders = GetSpeechHolders();
+    for (SWspeechdata* speech : SpeechOf(*import.GetRootObject())) {
+        const std::string inFile = speech->GetName();
+        const std::string name = UniqueSpeechName(*to, inFile);
+        if (name != inFile) {
+            speech->SetString(0, name);
+            if (holders != nullptr && holders->rename != nullptr)
+                holders->rename(import, inFile, name);
+        }
+        speech->Detach();
+        if (!to->AddChild(speech)) {
+            delete speech;
+            continue;
+        }
+        record.entries.push_back({MergedKind::kSpeechData, 0, name, inFile, speech});
+    }
+}
+
+bool RemoveMergedSpeech(SWworld& target, const MergeEntry& entry)
+{
+    if (entry.kind != MergedKind::kSpeechData)
+        return false;
+    SWspeechdata* found = nullptr;
+    for (SWspeechdata* speech : SpeechOf(*target.GetRootObject())) {
+        const bool same = entry.object != nullptr ? speech == entry.object : true;
+        if (same && speech->GetName() == entry.name) {
+            found = speech;
+            break;
+        }
+    }
+    if (found == nullptr)
+        return false;
+    if (const SWspeechholders* holders = GetSpeechHolders(); holders != nullptr && holders->release != nullptr)
+        holders->release(target, *found);
+    found->Detach();
+    delete found;
+    target.RaiseStructureGeneration();
+    return true;
+}
+
+constexpr SWworldsectionhandler kSpeechSection = {.write = &WriteSpeechSection,
+                                                  .read = &ReadSpeechSection,
+                                                  .merge = &MergeSpeechSection,
+                                                  .removeMerged = &RemoveMergedSpeech};
 const SWworldsectionregistration kSpeechRegistered(WorldSection::kSpeech, &kSpeechSection);
 
 } // namespace
@@ -146,6 +221,16 @@ bool SWspeechdata::operator==(const SWspeechdata& other) const
                 return false;
     }
     return true;
+}
+
+const SWspeechholders* GetSpeechHolders()
+{
+    return g_holders.load(std::memory_order_acquire);
+}
+
+void SetSpeechHolders(const SWspeechholders* holders)
+{
+    g_holders.store(holders, std::memory_order_release);
 }
 
 SWspeechdata* FindSpeechData(CVTN_Container* container)

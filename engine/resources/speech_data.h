@@ -6,6 +6,8 @@
 // Record "QJSH": string 1, 2, 3, u32 frame rate, u32 channel count, per channel u32 value count, u32 code and the
 // values as f32. Records after them are skipped. Every count is checked against what the record still holds before
 // anything is allocated for it.
+//
+// Merging a file into a world moves its scripts to the target's root object under names unique there ("%s_%d").
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -52,6 +54,19 @@ private:
     uint32_t m_frameRate = kDefaultFrameRate;
     std::vector<SWspeechchannel> m_channels;
 };
+
+class SWworld;
+
+// What holds speech data above the resources, by name or by address (the speech motions of actions and the running
+// ones). The behaviour runtime installs it at start-up. A merge that renames a script to keep names unique makes
+// the import's holders follow; taking a merge out again first stops every holder of the script and makes it let
+// go, so none is left pointing at a deleted one.
+struct SWspeechholders {
+    void (*rename)(SWworld& world, const std::string& oldName, const std::string& newName) = nullptr;
+    void (*release)(SWworld& world, const SWspeechdata& data) = nullptr; // a holder keeps the name it had
+};
+const SWspeechholders* GetSpeechHolders();             // null until installed
+void SetSpeechHolders(const SWspeechholders* holders); // not owned: a static of the installer
 
 // The first speech data in a depth-first search of container and its children (container itself first); null.
 SWspeechdata* FindSpeechData(CVTN_Container* container);

@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/core/buffer.h"
 #include "engine/core/chunk_stream.h"
 #include "engine/core/node.h"
+#include "engine/core/read_context.h"
 #include "engine/core/record_builder.h"
+#include "engine/core/scene_import.h"
 #include "engine/core/type_tag.h"
 #include "engine/core/world_sections.h"
 #include "engine/resources/gdi_canvas.h"
@@ -36,7 +39,88 @@ bool ReadTooltips(SWworldreading& in, SWchunkstream& payload)
     return ReadTooltipList(in.World(), payload);
 }
 
-constexpr SWworldsectionhandler kTooltipSection = {nullptr, nullptr, nullptr, &WriteTooltips, &ReadTooltips};
+CVTN_ToolTip* FindTooltip(SWworld& world, const std::string& name)
+{
+    SWtooltips* tooltips = SWtooltips::Find(world);
+    for (SWlistnode* n = tooltips != nullptr ? tooltips->GetList().Head() : nullptr; n != nullptr; n = n->Next()) {
+        if (static_cast<CVTN_ToolTip*>(n)->GetName() == name)
+            return static_cast<CVTN_ToolTip*>(n);
+    }
+    return nullptr;
+}
+
+// Tooltips are found by name, so a merged one takes a name no tooltip of the target has ("%s_%d").
+std::string UniqueTooltipName(SWworld& target, const std::string& name)
+{
+    if (FindTooltip(target, name) == nullptr)
+        return name;
+    for (int suffix = 1;; ++suffix) {
+        std::string candidate = name + "_" + std::to_string(suffix);
+        if (FindTooltip(target, candidate) == nullptr)
+            return candidate;
+    }
+}
+
+// A tooltip's sprites live on its own world's layer, so it cannot simply move: it is written from the import and
+// read again into the target, where it makes its sprites on the target's layer. Its entries name nodes by id, and
+// merged nodes keep their ids.
+void MergeTooltipSection(SWworld& target, SWworld& import, uint32_t kinds, MergeRecord& record)
+{
+    SWtooltips* from = SWtooltips::Find(import);
+    if ((kinds & kMergeTooltips) == 0 || from == nullptr || from->GetList().Count() == 0)
+        return;
+    EnsureTooltipParts(target);
+    SWlist& to = SWtooltips::Find(target)->GetList();
+    for (SWlistnode* n = from->GetList().Head(); n != nullptr; n = n->Next()) {
+        const auto* source = static_cast<const CVTN_ToolTip*>(n);
+        SWbuffer buffer;
+        {
+            SWchunkstream out(buffer, SWchunkstream::kWrite);
+            out.SetFormatVersion(kWorldFormatVersion);
+            if (!source->Write(out))
+                continue; // one that cannot be written (out of memory) stays behind with the import
+        }
+        SWchunkstream in(buffer, SWchunkstream::kRead);
+        in.SetFormatVersion(kWorldFormatVersion);
+        auto copy = std::make_unique<CVTN_ToolTip>(&target);
+        if (!copy->Read(in))
+            continue;
+        // The nodes moved before the tooltips do, so the import no longer finds them and wrote names only: the
+        // copy's entries take their ids back where the target has the node.
+        const CVTN_ToolTipEntry* from = source->GetFirstEntry();
+        for (CVTN_ToolTipEntry* e = copy->GetFirstEntry(); e != nullptr && from != nullptr;
+             e = CVTN_ToolTip::GetNextEntry(e), from = CVTN_ToolTip::GetNextEntry(from)) {
+            if (from->nodeId != CVTN_ToolTipEntry::kNoNode && target.GetRootNode()->FindById(from->nodeId) != nullptr)
+                e->nodeId = from->nodeId;
+        }
+        const std::string name = UniqueTooltipName(target, source->GetName());
+        copy->SetTooltipName(name);
+        record.entries.push_back({MergedKind::kTooltip, 0, name, source->GetName(), copy.get()});
+        to.AddTail(copy.release());
+    }
+}
+
+bool RemoveMergedTooltip(SWworld& target, const MergeEntry& entry)
+{
+    if (entry.kind != MergedKind::kTooltip)
+        return false;
+    SWtooltips* tooltips = SWtooltips::Find(target);
+    for (SWlistnode* n = tooltips != nullptr ? tooltips->GetList().Head() : nullptr; n != nullptr; n = n->Next()) {
+        const auto* tooltip = static_cast<const CVTN_ToolTip*>(n);
+        const bool same = entry.object != nullptr ? tooltip == entry.object && tooltip->GetName() == entry.name
+                                                  : tooltip->GetName() == entry.name;
+        if (same) {
+            tooltips->GetList().Delete(n);
+            return true;
+        }
+    }
+    return false;
+}
+
+constexpr SWworldsectionhandler kTooltipSection = {.writeStream = &WriteTooltips,
+                                                   .readStream = &ReadTooltips,
+                                                   .merge = &MergeTooltipSection,
+                                                   .removeMerged = &RemoveMergedTooltip};
 const SWworldsectionregistration kTooltipsRegistered(WorldSection::kTooltips, &kTooltipSection);
 
 } // namespace
@@ -326,9 +410,11 @@ bool CVTN_ToolTip::Read(SWchunkstream& in)
     // Every entry takes an id and a string length at least.
     if (in.Status() != 0 || count > in.Remaining() / 8)
         return false;
+    // Node ids go through the document's id policy, so a file read to be merged, whose nodes get fresh ids, keeps
+    // its entries on them; "none" (0xFFFFFFFF) keeps its meaning.
     std::vector<uint32_t> ids(count);
     for (uint32_t& id : ids)
-        id = in.ReadU32();
+        id = ReadReferencedId(in);
     std::vector<std::string> names(count);
     for (std::string& text : names)
         in.ReadString(text);

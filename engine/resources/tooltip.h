@@ -15,6 +15,9 @@
 // Record "TTIP" (a sub-record of "5PTS"): per tooltip a "TTIE" record: string name, f64 delay, fade-in, fade-out,
 // u8 show at cursor, f32 x, y, u32 width, height, u32 n, n node ids (0xFFFFFFFF when only the name is left),
 // n strings (the entries' names), then the tooltip texture as a nested image record.
+//
+// Merging a file into a world (with the tooltips' merge bit) copies each tooltip through Write and Read into the
+// target, under a name unique there ("%s_%d"); taking the merge out again deletes the copy.
 #include <cstdint>
 #include <memory>
 #include <optional>

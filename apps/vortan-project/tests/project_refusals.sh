@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# `vortan-project` on what is not a whole project: a cut file, a folder, a scene file, a missing file. Each is
+# refused with exit 3 and one line naming the file and the cause, and nothing is written.
+set -euo pipefail
+tool="$1"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/../../../testsupport/tools/run_tool.sh"
+
+expect_done make-sample "$work/sample.vtp" > /dev/null
+size=$(stat -c %s "$work/sample.vtp")
+head -c $((size / 2)) "$work/sample.vtp" > "$work/cut.vtp"
+mkdir "$work/folder.vtp"
+
+for input in cut.vtp folder.vtp sample.vtn missing.vtp; do
+    for command in dump roundtrip; do
+        if [ "$command" = dump ]; then
+            expect_refused dump "$work/$input" > /dev/null
+        else
+            expect_refused roundtrip "$work/$input" "$work/never.vtp" > /dev/null
+        fi
+        expect_message "^vortan-project: .*$input: .+"
+        [ ! -e "$work/never.vtp" ] || fail "a refused read wrote an output"
+    done
+done
+expect_refused dump "$work/sample.vtn" > /dev/null
+expect_message "sample.vtn: it is not a project file"
+echo "project refusals ok"
