@@ -476,7 +476,11 @@ CVTND_Project::LoadResult CVTND_Project::LoadFile(const std::string& path, CVTND
         const DocumentStatus status = SWdocumentfile::ReadFile(path, file);
         if (status == DocumentStatus::kCannotRead) {
             const pf::InputFileResult why = pf::checkInputFile(path); // a folder, a device, a missing file
-            return Failed(path, why.ok() ? DocumentStatusText(status) : why.cause);
+            if (!why.ok()) {
+                CVTND_Project::LoadResult refused;
+                refused.message = why.message; // "cannot read PATH: CAUSE", as every reader of a named file says
+                return refused;
+            }
         }
         if (status != DocumentStatus::kOk)
             return Failed(path, DocumentStatusText(status));
