@@ -1,14 +1,21 @@
 # `make test`: install what is missing, configure, build and run every test (sanitizer build).
 # `make bench`: release build and every benchmark.  `make fuzz`: libFuzzer targets with clang.
+# `make run`: install what is missing, build and open the designer on the bundled sample (PRESET=dev: sanitizers).
 JOBS ?= $(shell nproc)
 LABEL ?=
+PRESET ?= release
 
-.PHONY: test layers format deps data build bench fuzz tsan clean
+.PHONY: test run layers format deps data build bench fuzz tsan clean
 
 test: layers build data
 	@if [ -n "$(LABEL)" ] && ! ctest --preset dev -N -L '$(LABEL)' | grep -q 'Total Tests: [1-9]'; then \
 		echo "no tests carry the label '$(LABEL)'; labels with tests: $$(scripts/test-labels)"; exit 1; fi
 	ctest --preset dev -j $(JOBS) $(if $(LABEL),-L '$(LABEL)')
+
+run: deps
+	cmake --preset $(PRESET)
+	cmake --build --preset $(PRESET) -j $(JOBS) --target vortan vortan_sample_project
+	build/$(PRESET)/apps/vortan/vortan build/$(PRESET)/samples/sample.vtp
 
 # Every include of ours against the layer table of DESIGN.md.
 layers:

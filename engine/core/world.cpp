@@ -205,6 +205,19 @@ SWwindow* SWworld::AddWindow(std::unique_ptr<SWwindow> window)
     return m_windows.back().get();
 }
 
+std::unique_ptr<SWwindow> SWworld::RemoveWindow(SWwindow* window)
+{
+    const auto found = std::find_if(m_windows.begin(), m_windows.end(),
+                                    [window](const std::unique_ptr<SWwindow>& w) { return w.get() == window; });
+    if (window == nullptr || found == m_windows.end())
+        return nullptr;
+    std::unique_ptr<SWwindow> removed = std::move(*found);
+    m_windows.erase(found);
+    if (m_currentView == window)
+        m_currentView = nullptr;
+    return removed;
+}
+
 void SWworld::Invalidate(bool immediate)
 {
     for (const auto& window : m_windows)

@@ -142,6 +142,9 @@ public:
         m_arcballSettings = &m_boundArcball;
     }
     SWwindow* AddWindow(std::unique_ptr<SWwindow> window); // owned here
+    // Hands a window back to its caller (a view that closes); null when it is not one of ours. The current view
+    // falls back to the first remaining window.
+    std::unique_ptr<SWwindow> RemoveWindow(SWwindow* window);
     const std::vector<std::unique_ptr<SWwindow>>& GetWindows() const { return m_windows; }
     void Invalidate(bool immediate); // every window redraws; immediate also wakes the render thread
     // The view the user works in: the window named by SetCurrentView while it is still in the window list, else

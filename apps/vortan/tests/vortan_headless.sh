@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# vortan on the headless screen: the screenshot run on the sample, without and with a click on the cube (the view's
+# corner shows the first background, then the second one), the run without a display, and the usage errors.
+set -euo pipefail
+tool="$1"
+sample="$2"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/../../../testsupport/tools/run_tool.sh"
+export VORTAN_SETTINGS_FILE="$work/settings.reg" XDG_CACHE_HOME="$work/cache"
+
+# The colour of pixel (x, y) of an 8-bit RGB PNG as "r,g,b".
+pixel() {
+    python3 - "$1" "$2" "$3" <<'PY'
+import sys, zlib, struct
+data = open(sys.argv[1], 'rb').read()
+pos, chunks = 8, []
+while pos < len(data):
+    length, kind = struct.unpack('>I4s', data[pos:pos + 8])
+    chunks.append((kind, data[pos + 8:pos + 8 + length]))
+    pos += 12 + length
+width, height = struct.unpack('>II', dict(chunks)[b'IHDR'][:8])
+raw = zlib.decompress(b''.join(d for k, d in chunks if k == b'IDAT'))
+stride, rows, prev = width * 3, [], bytearray(width * 3)
+for y in range(height):
+    f, line = raw[y * (stride + 1)], bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
+    for i in range(stride):
+        a = line[i - 3] if i >= 3 else 0
+        b, c = prev[i], prev[i - 3] if i >= 3 else 0
+        p = a + b - c
+        pred = [0, a, b, (a + b) // 2, a if abs(p - a) <= abs(p - b) and abs(p - a) <= abs(p - c) else b if abs(p - b) <= abs(p - c) else c][f]
+        line[i] = (line[i] + pred) & 255
+    rows.append(line)
+    prev = line
+x, y = int(sys.argv[2]), int(sys.argv[3])
+print(','.join(str(v) for v in rows[y][x * 3:x * 3 + 3]))
+PY
+}
+
+# The view's top-left corner on the screen: the frame at the work area's origin, the first view inside its MDI client.
+corner_x=40
+corner_y=110
+expect_done --screenshot "$work/still.png" --frames 5 "$sample"
+[ "$(pixel "$work/still.png" $corner_x $corner_y)" = "32,48,80" ] || fail "first background: $(pixel "$work/still.png" $corner_x $corner_y)"
+expect_done --screenshot "$work/clicked.png" --frames 10 --click 400,280 "$sample"
+[ "$(pixel "$work/clicked.png" $corner_x $corner_y)" = "255,153,26" ] ||
+    fail "second background: $(pixel "$work/clicked.png" $corner_x $corner_y)"
+
+VORTAN_DISPLAY=headless expect_done "$sample" > "$work/out.txt"
+grep -q "the screen is in $work/cache/vortan/screen.png" "$work/out.txt" || fail "$(cat "$work/out.txt")"
+[ -s "$work/cache/vortan/screen.png" ] || fail "no screen.png"
+
+expect_usage --no-such-option
+expect_usage -m macros.txt
+expect_usage -L log.txt
+grep -q "batch mode" "$tool_err" || fail "no word of the batch mode"
+expect_usage --click 10,10 "$sample"
+expect_usage --screenshot "$work/x.png" --frames 0
+echo ok

@@ -1,0 +1,186 @@
+// vortan [options] [PROJECT.vtp]: the designer. With a display it opens in a real window; without one it says why,
+// runs the screenshot mode on the same project and prints where the picture is.
+//   --screenshot OUT.png [--frames N] [--click X,Y]   on the headless screen: the preview started, a click at a
+//                                                       point of the 3D view, N frames drawn, the screen written
+//   --exit-after MS                                    closes the main window after MS milliseconds
+// Switch letters in any case. The batch mode (-m, -l) is not available. Exit 0, 2 usage, 3 a refusal.
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "designer/app/developer_run.h"
+#include "designer/app/startup.h"
+#include "platform/base/atomic_file.h"
+#include "platform/display/screen.h"
+#include "platform/live/sdl_audio.h"
+#include "platform/live/sdl_backend.h"
+#include "platform/ui/core/ui.h"
+#include "platform/ui/providers/live_providers.h"
+
+// SDL stays loaded until the process ends, and the system libraries under it keep allocations of their own that
+// LeakSanitizer reports; only those libraries are named, never our code.
+extern "C" const char* __lsan_default_suppressions()
+{
+    return "leak:libdbus-1.so\nleak:libX11.so\nleak:libSDL2\n";
+}
+
+namespace {
+
+constexpr int kExitUsage = 2;
+
+struct Options {
+    std::optional<std::string> project;
+    std::optional<std::string> screenshot;
+    uint32_t frames = 30;
+    std::optional<pf::Point> click;
+    uint32_t exitAfterMs = 0;
+};
+
+int Usage(const std::string& why)
+{
+    if (!why.empty())
+        std::fprintf(stderr, "vortan: %s\n", why.c_str());
+    std::fprintf(stderr, "usage: vortan [--screenshot OUT.png [--frames N] [--click X,Y]] [--exit-after MS] "
+                         "[PROJECT.vtp]\n");
+    return kExitUsage;
+}
+
+bool ParseNumber(std::string_view text, uint32_t& out, uint32_t low, uint32_t high)
+{
+    const auto [end, failed] = std::from_chars(text.data(), text.data() + text.size(), out);
+    return failed == std::errc() && end == text.data() + text.size() && out >= low && out <= high;
+}
+
+std::string Lower(std::string_view text)
+{
+    std::string out(text);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+std::optional<int> Parse(int argc, char** argv, Options& options)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = Lower(argv[i]);
+        const bool hasValue = i + 1 < argc;
+        if (arg == "-m" || arg == "-l" || arg == "/m" || arg == "/l")
+            return Usage("the batch mode (" + std::string(argv[i]) + ") is not available");
+        if (arg == "--screenshot" && hasValue) {
+            options.screenshot = argv[++i];
+        } else if (arg == "--frames" && hasValue) {
+            if (!ParseNumber(argv[++i], options.frames, 1, 10000))
+                return Usage("--frames takes a number from 1 to 10000");
+        } else if (arg == "--click" && hasValue) {
+            const std::string_view value = argv[++i];
+            const size_t comma = value.find(',');
+            uint32_t x = 0;
+            uint32_t y = 0;
+            if (comma == std::string_view::npos || !ParseNumber(value.substr(0, comma), x, 0, 16384) ||
+                !ParseNumber(value.substr(comma + 1), y, 0, 16384))
+                return Usage("--click takes X,Y");
+            options.click = pf::Point{static_cast<int32_t>(x), static_cast<int32_t>(y)};
+        } else if (arg == "--exit-after" && hasValue) {
+            if (!ParseNumber(argv[++i], options.exitAfterMs, 1, 86400000))
+                return Usage("--exit-after takes milliseconds");
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return Usage("unknown option " + std::string(argv[i]));
+        } else if (!options.project) {
+            options.project = argv[i];
+        } else {
+            return Usage("one project at most");
+        }
+    }
+    if (!options.screenshot && (options.click || options.frames != 30))
+        return Usage("--frames and --click go with --screenshot");
+    return std::nullopt;
+}
+
+std::string DefaultScreenshotPath()
+{
+    const char* cache = std::getenv("XDG_CACHE_HOME");
+    std::string base = cache != nullptr && cache[0] == '/' ? std::string(cache) : std::string();
+    if (base.empty()) {
+        const char* home = std::getenv("HOME");
+        base = std::string(home != nullptr ? home : "/tmp") + "/.cache";
+    }
+    return base + "/vortan/screen.png";
+}
+
+int RunHeadless(const Options& options, const std::string& out)
+{
+    pf::screen().reset();
+    pf::Ui ui;
+    CVTND_StderrMessageBox boxes;
+    CVTND_CancelModalDriver modal;
+    ui.providers().install(static_cast<pf::MessageBoxProvider*>(&boxes));
+    ui.providers().install(static_cast<pf::ModalDriver*>(&modal));
+    CVTND_Designer designer;
+    CVTND_StartOptions start;
+    start.project = options.project;
+    start.developerRun = true;
+    if (!designer.Start(std::move(start))) {
+        std::fprintf(stderr, "vortan: the main window could not be made\n");
+        return 1;
+    }
+    CVTND_ScreenshotOptions shot;
+    shot.out = out;
+    shot.frames = options.frames;
+    shot.click = options.click;
+    const int status = RunScreenshot(designer, shot);
+    ui.providers().install(static_cast<pf::MessageBoxProvider*>(nullptr));
+    ui.providers().install(static_cast<pf::ModalDriver*>(nullptr));
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    pf::ignoreFileSizeSignal();
+    Options options;
+    if (const std::optional<int> refused = Parse(argc, argv, options))
+        return *refused;
+    if (options.screenshot)
+        return RunHeadless(options, *options.screenshot);
+
+    pf::DisplayChoice choice = pf::openDisplayBackend();
+    if (!choice.backend->isLive()) {
+        const std::string out = DefaultScreenshotPath();
+        std::printf("vortan: no display (%s); running the screenshot mode instead\n", choice.reason.c_str());
+        const int status = RunHeadless(options, out);
+        if (status == 0)
+            std::printf("vortan: the screen is in %s\n", out.c_str());
+        return status;
+    }
+    pf::SdlAudio audio;
+    if (audio.isOpen())
+        pf::setAudioOut(&audio);
+    int status = 0;
+    {
+        pf::Ui ui;
+        ui.setBackend(choice.backend.get());
+        pf::LiveProviders providers;
+        providers.install();
+        {
+            CVTND_Designer designer;
+            CVTND_StartOptions start;
+            start.project = options.project;
+            start.exitAfterMs = options.exitAfterMs;
+            if (!designer.Start(std::move(start))) {
+                std::fprintf(stderr, "vortan: the main window could not be made\n");
+                status = 1;
+            } else {
+                status = designer.Run();
+            }
+            designer.Exit();
+        }
+        ui.setBackend(nullptr);
+    }
+    pf::setAudioOut(nullptr);
+    return status;
+}

@@ -1,0 +1,70 @@
+#include "designer/app/developer_run.h"
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <thread>
+
+#include "designer/app/child_render_view.h"
+#include "designer/app/startup.h"
+#include "platform/display/screen.h"
+#include "platform/ui/core/input.h"
+#include "platform/ui/core/ui.h"
+#include "platform/ui/dialog/dialog.h"
+
+int32_t CVTND_StderrMessageBox::show(const pf::MessageBoxCall& call)
+{
+    std::string line = call.text;
+    for (char& c : line)
+        if (c == '\n')
+            c = ' ';
+    std::fprintf(stderr, "%s: %s\n", call.caption.c_str(), line.c_str());
+    // The save question of a developer run discards: nothing a person made is in it.
+    const uint32_t buttons = call.flags & 0xF;
+    return buttons == pf::MB_YESNOCANCEL || buttons == pf::MB_YESNO ? pf::IDNO : pf::answerForUnscripted(call.flags);
+}
+
+void CVTND_CancelModalDriver::run(pf::Dialog& dialog)
+{
+    std::fprintf(stderr, "%s: cancelled\n", dialog.text().c_str());
+    dialog.endDialog(pf::IDCANCEL);
+}
+
+int RunScreenshot(CVTND_Designer& designer, const CVTND_ScreenshotOptions& options)
+{
+    pf::Ui& ui = pf::ui();
+    designer.StartPreview();
+    ui.pump();
+    const auto waitFrames = [&](uint32_t count) {
+        const uint64_t target = designer.GetRenderThread().FrameCount() + count;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (designer.GetRenderThread().FrameCount() < target && std::chrono::steady_clock::now() < deadline) {
+            ui.pump();
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        ui.pump();
+    };
+    waitFrames(2);
+    if (options.click) {
+        if (CChildRenderView* view = designer.ActiveView()) {
+            const pf::Point at = view->clientToScreen(*options.click);
+            ui.inject(pf::InputEvent::mouse(pf::InputEvent::Kind::kMouseMove, at, pf::InputEvent::Button::kLeft));
+            ui.inject(pf::InputEvent::mouse(pf::InputEvent::Kind::kMouseDown, at, pf::InputEvent::Button::kLeft));
+            ui.inject(pf::InputEvent::mouse(pf::InputEvent::Kind::kMouseUp, at, pf::InputEvent::Button::kLeft));
+        }
+    }
+    waitFrames(options.frames);
+    std::error_code error;
+    const std::filesystem::path parent = std::filesystem::path(options.out).parent_path();
+    if (!parent.empty())
+        std::filesystem::create_directories(parent, error);
+    const bool written = pf::screen().writePng(options.out);
+    designer.Close();
+    designer.Exit();
+    ui.clearQuit();
+    if (!written) {
+        std::fprintf(stderr, "vortan: cannot write %s\n", options.out.c_str());
+        return 3;
+    }
+    return 0;
+}

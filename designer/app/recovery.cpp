@@ -1,0 +1,71 @@
+#include "designer/app/recovery.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+namespace {
+
+std::string Variable(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value != nullptr ? std::string(value) : std::string();
+}
+
+} // namespace
+
+std::string CVTND_Recovery::DefaultPath()
+{
+    const std::string settings = Variable("VORTAN_SETTINGS_FILE");
+    if (!settings.empty())
+        return (std::filesystem::path(settings).parent_path() / "recovery.vtp").string();
+    std::string state = Variable("XDG_STATE_HOME");
+    if (state.empty() || state.front() != '/') {
+        const std::string home = Variable("HOME");
+        if (home.empty())
+            return {};
+        state = home + "/.local/state";
+    }
+    return state + "/vortan/recovery.vtp";
+}
+
+CVTND_Recovery::CVTND_Recovery(std::string path) : m_path(path.empty() ? DefaultPath() : std::move(path))
+{
+    if (m_path.empty())
+        return;
+    std::error_code error;
+    std::filesystem::create_directories(std::filesystem::path(m_path).parent_path(), error);
+    const std::string lockPath = m_path + ".lock";
+    const int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return;
+    }
+    m_lockFd = fd;
+}
+
+CVTND_Recovery::~CVTND_Recovery()
+{
+    if (m_lockFd >= 0)
+        ::close(m_lockFd);
+}
+
+bool CVTND_Recovery::Exists() const
+{
+    std::error_code error;
+    return !m_path.empty() && std::filesystem::exists(m_path, error);
+}
+
+void CVTND_Recovery::Delete()
+{
+    if (!IsOwner())
+        return;
+    std::error_code error;
+    std::filesystem::remove(m_path, error);
+}

@@ -1,0 +1,675 @@
+#include "designer/app/startup.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <thread>
+#include <utility>
+
+#include "designer/app/app_component.h"
+#include "designer/app/app_registrations.h"
+#include "designer/app/child_render_view.h"
+#include "designer/app/designer_app.h"
+#include "designer/app/editor_settings.h"
+#include "designer/app/engine_interface.h"
+#include "designer/app/extended_world.h"
+#include "designer/app/main_frame.h"
+#include "designer/app/notification.h"
+#include "designer/app/project.h"
+#include "designer/app/recovery.h"
+#include "designer/app/registry.h"
+#include "designer/app/user_dialogs.h"
+#include "engine/core/root_object.h"
+#include "engine/core/thread_handler.h"
+#include "engine/core/window.h"
+#include "engine/resources/resource_report.h"
+#include "platform/display/screen.h"
+#include "platform/settings/profile.h"
+#include "platform/settings/settings_store.h"
+#include "platform/time/mm_timer.h"
+#include "platform/time/timer_caps.h"
+#include "platform/ui/core/message_loop.h"
+#include "platform/ui/core/ui.h"
+#include "platform/ui/providers/providers.h"
+#include "render/render_drivers.h"
+
+namespace {
+
+constexpr uint32_t kTimerPeriodMs = 17;
+constexpr const char* kRecentSection = "Recent File List";
+constexpr const char* kProjectFilter = "Vortan projects (*.vtp)|*.vtp|All files (*.*)|*.*||";
+constexpr const char* kSceneFilter = "Scene files (*.vtn)|*.vtn|All files (*.*)|*.*||";
+
+CVTND_Designer* g_current = nullptr;
+
+// Threads that did not end in time, by name; shown once at exit.
+std::mutex g_stuckLock;
+std::vector<std::string>& StuckList()
+{
+    static std::vector<std::string> list;
+    return list;
+}
+
+// What a thread left running may still touch: kept until the process ends, reachable, never deleted.
+std::vector<std::unique_ptr<CVTNDesignerApp>>* g_keptAlive = nullptr;
+
+// The recovery interval (seconds; 0 off) and the snapshot quality: editor settings of the application.
+const CVTND_SettingRegistration kRecoveryInterval({kSettingRecoveryInterval, "recovery interval", SettingKind::kDword,
+                                                   120, ""});
+const CVTND_SettingRegistration kSnapshotQuality({kSettingSnapshotQuality, "snapshot quality", SettingKind::kDword, 90,
+                                                  ""});
+
+std::string FileNameOf(const std::string& path)
+{
+    return std::filesystem::path(path).filename().string();
+}
+
+} // namespace
+
+CVTND_Designer::CVTND_Designer()
+{
+    // Step 1: the application object's registrations are static; before anything reports, the sink takes over.
+    SetResourceReportSink(&m_sink);
+    m_sink.Take(TakeKeptResourceReports());
+    CVTN_ThreadHandler::SetStuckReporter([](const std::string& name) {
+        const std::lock_guard hold(g_stuckLock);
+        StuckList().push_back(name);
+    });
+    g_current = this;
+}
+
+CVTND_Designer::~CVTND_Designer()
+{
+    Exit();
+    if (g_current == this)
+        g_current = nullptr;
+}
+
+CVTND_Designer* CVTND_Designer::Current()
+{
+    return g_current;
+}
+
+std::vector<std::string> CVTND_Designer::StuckThreads() const
+{
+    const std::lock_guard hold(g_stuckLock);
+    return StuckList();
+}
+
+bool CVTND_Designer::Start(CVTND_StartOptions options)
+{
+    m_developerRun = options.developerRun;
+    // Step 2: the renderer's driver manager.
+    SWrenderdrivers::Get().Init();
+    // Step 4 (the command line was step 3, the caller's): settings, recent files, the "Viewer" switches.
+    m_store = options.store != nullptr ? std::move(options.store) : pf::SettingsStore::openDefault();
+    m_profile = std::make_unique<pf::Profile>(*m_store, kProfileKey);
+    for (size_t i = 0; i < kRecentFiles; ++i) {
+        const std::string path = m_profile->getString(kRecentSection, "File" + std::to_string(i + 1), "");
+        if (!path.empty())
+            m_recent.push_back(path);
+    }
+    SWrenderdrivers::Get().ApplyViewerProfile(*m_profile);
+    m_settings = std::make_unique<CVTND_EditorSettings>(*m_store);
+
+    // Step 5: the save-finished event is a member; the later parts' window classes; the editor images (made by the
+    // application object); the main frame on the work area; the timer.
+    for (const CVTND_WindowClassRegistrar registrar : CVTND_AppRegistry::WindowClassRegistrars())
+        registrar(pf::ui());
+    m_app = std::make_unique<CVTNDesignerApp>(m_settings.get());
+    m_steps.push_back("images");
+    auto frame = std::make_unique<CMainFrame>(*this);
+    if (!frame->Create(pf::screen().workArea()))
+        return false;
+    m_frame = frame.release(); // the layer's from now on; deleted with its window
+    m_frame->show(pf::SW_SHOW);
+    m_app->SetMainFrame(m_frame);
+    m_sink.SetTarget(&pf::ui(), m_frame->hwnd());
+    m_frame->SetRecentFiles(m_recent);
+    m_timerPeriod = pf::timeBeginPeriod(kTimerPeriodMs) == pf::TIMERR_NOERROR;
+    m_timer = std::make_unique<pf::MmTimer>(kTimerPeriodMs, [this] {
+        const std::lock_guard hold(m_timerLock);
+        if (m_timerWorld != nullptr)
+            m_timerWorld->GetRedrawEvent().Set();
+    });
+    m_renderThread = std::make_unique<CVTND_RenderThread>(options.joinTimeout);
+    m_renderThread->SetFaultCallback([this](SWworld* world, const std::string& what) {
+        {
+            const std::lock_guard hold(m_faultLock);
+            m_faultText = what;
+            m_faultWorld = world;
+        }
+        if (pf::hasUi() && m_frame != nullptr)
+            pf::ui().post(m_frame->hwnd(), kMsgRenderFault);
+    });
+    m_recovery = std::make_unique<CVTND_Recovery>(options.recoveryPath);
+
+    // Step 6: the workspace, the first-run question, the recovery offer, the render thread (in BuildWorkspace).
+    BuildWorkspace(nullptr);
+    m_started = true;
+    if (options.exitAfterMs > 0)
+        m_frame->setTimer(kExitTimer, options.exitAfterMs);
+    // A close during the questions below (the window manager's, or --exit-after) ends the start-up there.
+    if (!m_developerRun && m_settings->GetString(CVTND_EditorSettings::kUserName).empty())
+        RunUserInformationDialog(*m_frame, *m_settings);
+    if (!m_developerRun && !m_closed)
+        OfferRecoveryCopy();
+    if (m_closed)
+        return true;
+    if (!m_recovery->IsOwner())
+        m_frame->SetPaneText(0, "Another designer keeps the recovery copy: none is kept here");
+    if (const CVTND_WizardRun wizard = CVTND_AppRegistry::FindWizard();
+        wizard != nullptr && m_settings->GetFlag(CVTND_EditorSettings::kOpenWizard))
+        wizard(*m_app, *m_frame);
+    if (options.project)
+        OpenProjectFile(*options.project, false);
+    const uint32_t interval = m_settings->GetDword(kSettingRecoveryInterval);
+    if (interval > 0)
+        m_frame->setTimer(kRecoveryTimer, interval * 1000);
+    UpdateCommandStates();
+    return true;
+}
+
+int CVTND_Designer::Run()
+{
+    if (!m_started)
+        return 1;
+    return pf::runMessageLoop(pf::ui());
+}
+
+void CVTND_Designer::BuildWorkspace(LoadedWorkspace* loaded)
+{
+    if (m_app->MakeEditorEngine())
+        m_steps.push_back("engine");
+    if (CVTND_AppRegistry::FindViewCursorCreator() != nullptr)
+        m_steps.push_back("cursor");
+    if (m_panels == nullptr)
+        if (const CVTND_PanelsCreator creator = CVTND_AppRegistry::FindPanelsCreator()) {
+            m_panels = creator(*m_app, *m_frame);
+            m_steps.push_back("panels");
+        }
+    if (loaded != nullptr)
+        m_app->SetWorkspace(std::move(loaded->result.world), std::move(loaded->result.project),
+                            std::move(loaded->result.gradients));
+    else
+        m_app->NewWorkspace();
+    m_steps.push_back("world");
+    // The viewing configuration and the navigation settings: created with their defaults when missing.
+    m_store->getOrCreateDword(kViewingKey, "antialiasing", 0);
+    m_store->getOrCreateDword(kViewingKey, "supersampling", 1);
+    (void)m_store->valueNames(kNavigationKey);
+    CVTND_ExtendedWorld* world = m_app->GetWorld();
+    m_app->SetPropertiesObject(CVTND_Object(static_cast<uint16_t>(ObjectType::kRoot), world->GetRootNode()));
+    if (m_app->OpenEventMapWindow() != nullptr)
+        m_steps.push_back("event map");
+    NewView();
+    SetTimerWorld(world);
+    m_renderThread->Start(*world);
+    m_steps.push_back("render thread");
+    UpdateTitle();
+    UpdateCommandStates();
+}
+
+bool CVTND_Designer::TearDownWorkspace()
+{
+    if (m_app == nullptr || m_app->GetWorld() == nullptr)
+        return true;
+    StopPreview();
+    SetTimerWorld(nullptr);
+    const bool ended = m_renderThread->Stop();
+    m_steps.push_back("teardown");
+    m_app->Broadcast(CVTND_Event(EventCode::kWorkspaceClosing, CVTND_Object()));
+    // Open editors close without applying; each unregisters itself as its window goes.
+    std::vector<pf::Window*> editors;
+    for (const auto& record : m_app->GetEditDialogs())
+        if (record->dialog != nullptr)
+            editors.push_back(record->dialog);
+    for (pf::Window* editor : editors)
+        if (pf::hasUi() && pf::ui().isWindow(editor->hwnd()))
+            editor->destroy();
+    if (!ended) {
+        KeepAliveAfterStuckThread();
+        return false;
+    }
+    if (m_frame != nullptr && m_frame->mdiClient() != nullptr)
+        for (pf::MdiChild* child : m_frame->mdiClient()->childFrames())
+            child->destroy();
+    m_app->DeleteEditorEngine();
+    m_app->DeleteWorkspace();
+    if (m_recovery != nullptr)
+        m_recovery->Delete();
+    return true;
+}
+
+// The render thread did not end: whatever it may touch stays alive, and the designer carries on with a fresh
+// application object. The frames go without touching the world: their windows leave it only through the lock the
+// thread may hold, so they are emptied of it first.
+void CVTND_Designer::KeepAliveAfterStuckThread()
+{
+    if (g_keptAlive == nullptr)
+        g_keptAlive = new std::vector<std::unique_ptr<CVTNDesignerApp>>();
+    if (m_frame != nullptr && m_frame->mdiClient() != nullptr)
+        for (pf::MdiChild* child : m_frame->mdiClient()->childFrames()) {
+            if (auto* render = dynamic_cast<CChildRenderFrame*>(child))
+                render->View().Abandon();
+            child->destroy();
+        }
+    m_app->SetMainFrame(nullptr);
+    g_keptAlive->push_back(std::move(m_app));
+    m_renderThread = std::make_unique<CVTND_RenderThread>();
+    m_renderThread->SetFaultCallback([this](SWworld* world, const std::string& what) {
+        {
+            const std::lock_guard hold(m_faultLock);
+            m_faultText = what;
+            m_faultWorld = world;
+        }
+        if (pf::hasUi() && m_frame != nullptr)
+            pf::ui().post(m_frame->hwnd(), kMsgRenderFault);
+    });
+    m_app = std::make_unique<CVTNDesignerApp>(m_settings.get());
+    m_app->SetMainFrame(m_frame);
+}
+
+void CVTND_Designer::Close()
+{
+    if (m_closed || !AskSave())
+        return;
+    m_closed = true;
+    m_frame->killTimer(kRecoveryTimer);
+    m_frame->killTimer(kExitTimer);
+    TearDownWorkspace();
+    if (m_frame->mdiClient() != nullptr)
+        for (pf::MdiChild* child : m_frame->mdiClient()->childFrames())
+            child->destroy();
+    pf::ui().postQuit(0);
+}
+
+void CVTND_Designer::Exit()
+{
+    if (m_exited || !m_started)
+        return;
+    m_exited = true;
+    if (!m_closed) {
+        m_closed = true;
+        TearDownWorkspace();
+    }
+    if (m_timer != nullptr)
+        m_timer->kill();
+    m_timer.reset();
+    if (m_timerPeriod)
+        pf::timeEndPeriod(kTimerPeriodMs);
+    m_timerPeriod = false;
+    m_panels.reset();
+    const std::vector<std::string> stuck = StuckThreads();
+    if (!stuck.empty()) {
+        std::string names;
+        for (const std::string& name : stuck)
+            names += (names.empty() ? "" : ", ") + name;
+        pf::messageBox(m_frame != nullptr ? m_frame->hwnd() : pf::kNoWindow,
+                       "These threads did not end in time and were left running: " + names + ".", "Vortan",
+                       pf::MB_OK | pf::MB_ICONHAND);
+    }
+    m_sink.SetTarget(nullptr, pf::kNoWindow);
+    if (m_frame != nullptr && pf::hasUi() && pf::ui().isWindow(m_frame->hwnd()))
+        m_frame->destroy(); // deletes the frame
+    m_frame = nullptr;
+    m_app.reset(); // the shared editor images go with it
+    if (m_recovery != nullptr)
+        m_recovery->Delete();
+    m_recovery.reset();
+    SetResourceReportSink(nullptr);
+    CVTN_ThreadHandler::SetStuckReporter({});
+    SWrenderdrivers::Get().Shutdown();
+}
+
+// -- Project commands
+
+bool CVTND_Designer::AskSave()
+{
+    if (m_app == nullptr || !m_app->IsModified())
+        return true;
+    const CVTND_Project* project = m_app->GetProject();
+    const std::string name = !m_projectPath.empty()                           ? FileNameOf(m_projectPath)
+                             : project != nullptr && project->GetObjectName() ? *project->GetObjectName()
+                                                                              : std::string("Untitled");
+    const int32_t answer = pf::messageBox(m_frame->hwnd(), "Save changes to " + name + "?", "Vortan",
+                                          pf::MB_YESNOCANCEL | pf::MB_ICONQUESTION);
+    if (answer == pf::IDCANCEL)
+        return false;
+    if (answer == pf::IDYES)
+        return Save();
+    if (m_recovery != nullptr)
+        m_recovery->Delete();
+    return true;
+}
+
+bool CVTND_Designer::NewProject()
+{
+    if (!AskSave())
+        return false;
+    if (!TearDownWorkspace())
+        return false;
+    m_projectPath.clear();
+    BuildWorkspace(nullptr);
+    return true;
+}
+
+bool CVTND_Designer::OpenProject()
+{
+    const auto path =
+        BrowseFile(false, static_cast<int32_t>(BrowseCategory::kProjects), kProjectFilter, "vtp", "Open Project");
+    return path ? OpenProjectFile(*path) : false;
+}
+
+bool CVTND_Designer::OpenProjectFile(const std::string& path, bool askFirst)
+{
+    if (askFirst && !AskSave())
+        return false;
+    LoadedWorkspace loaded;
+    {
+        const pf::WaitCursor wait;
+        loaded.result = CVTND_Project::LoadFile(path, m_settings.get());
+    }
+    if (!loaded.result.ok()) {
+        ShowError(loaded.result.message.empty() ? "Cannot open " + path + "." : loaded.result.message);
+        DropRecent(path);
+        DrainReports();
+        return false;
+    }
+    if (!askFirst && !AskSave())
+        return false;
+    if (!TearDownWorkspace())
+        return false;
+    const std::string note = loaded.result.message;
+    BuildWorkspace(&loaded);
+    m_projectPath = path;
+    AddRecent(path);
+    UpdateTitle();
+    if (!note.empty())
+        pf::messageBox(m_frame->hwnd(), note, "Vortan", pf::MB_OK | pf::MB_ICONEXCLAMATION);
+    DrainReports();
+    return true;
+}
+
+void CVTND_Designer::OpenRecent(size_t index)
+{
+    if (index < m_recent.size()) {
+        const std::string path = m_recent[index];
+        OpenProjectFile(path);
+    }
+}
+
+bool CVTND_Designer::Save()
+{
+    return m_projectPath.empty() ? SaveAs() : SaveTo(m_projectPath);
+}
+
+bool CVTND_Designer::SaveAs()
+{
+    const auto path =
+        BrowseFile(true, static_cast<int32_t>(BrowseCategory::kProjects), kProjectFilter, "vtp", "Save Project As");
+    return path ? SaveTo(*path) : false;
+}
+
+bool CVTND_Designer::SaveTo(const std::string& path)
+{
+    CVTND_Project* project = m_app->GetProject();
+    if (project == nullptr)
+        return false;
+    bool saved = false;
+    {
+        const pf::WaitCursor wait;
+        const SWworldlock hold(*m_app->GetWorld());
+        saved = project->SaveFile(path, m_app->GetGradientStore(), m_frame);
+    }
+    if (!saved)
+        return false;
+    m_projectPath = path;
+    m_app->SetModified(0);
+    if (m_recovery != nullptr)
+        m_recovery->Delete();
+    AddRecent(path);
+    UpdateTitle();
+    return true;
+}
+
+bool CVTND_Designer::AddSceneFile()
+{
+    const auto path =
+        BrowseFile(false, static_cast<int32_t>(BrowseCategory::kScenes), kSceneFilter, "vtn", "Add Scene File");
+    return path ? AddSceneFilePath(*path) : false;
+}
+
+bool CVTND_Designer::AddSceneFilePath(const std::string& path)
+{
+    CVTND_Project* project = m_app->GetProject();
+    if (project == nullptr)
+        return false;
+    const bool first = project->GetAddedFiles().Count() == 0;
+    CVTN_SubWorld* added = nullptr;
+    {
+        const pf::WaitCursor wait;
+        added = project->AddSceneFile(path, m_frame);
+    }
+    if (added != nullptr) {
+        for (CChildRenderView* view : Views()) {
+            if (first)
+                view->TakeLastCamera();
+            view->RefreshBackground();
+        }
+        m_app->SetModified();
+        UpdateTitle();
+    }
+    DrainReports();
+    UpdateCommandStates();
+    return added != nullptr;
+}
+
+// -- Views and the preview
+
+CVTND_ExtendedWorld* CVTND_Designer::GetWorld() const
+{
+    return m_app != nullptr ? m_app->GetWorld() : nullptr;
+}
+
+std::vector<CChildRenderView*> CVTND_Designer::Views() const
+{
+    std::vector<CChildRenderView*> views;
+    if (m_frame == nullptr || m_frame->mdiClient() == nullptr)
+        return views;
+    for (pf::MdiChild* child : m_frame->mdiClient()->childFrames())
+        if (auto* frame = dynamic_cast<CChildRenderFrame*>(child); frame != nullptr && !frame->IsPlayer())
+            views.push_back(&frame->View());
+    return views;
+}
+
+CChildRenderView* CVTND_Designer::ActiveView() const
+{
+    if (m_frame == nullptr || m_frame->mdiClient() == nullptr)
+        return nullptr;
+    auto* frame = dynamic_cast<CChildRenderFrame*>(m_frame->mdiClient()->activeChild());
+    if (frame != nullptr)
+        return &frame->View();
+    const std::vector<CChildRenderView*> views = Views();
+    return views.empty() ? nullptr : views.front();
+}
+
+CChildRenderView* CVTND_Designer::NewView()
+{
+    CVTND_ExtendedWorld* world = GetWorld();
+    if (world == nullptr || m_frame == nullptr)
+        return nullptr;
+    const pf::Rect area = m_frame->mdiClient()->clientRect();
+    const int32_t count = static_cast<int32_t>(Views().size());
+    const int32_t width = std::max<int32_t>(200, static_cast<int32_t>(area.width() * 2 / 3));
+    const int32_t height = std::max<int32_t>(150, static_cast<int32_t>(area.height() * 2 / 3));
+    const pf::Rect rect = pf::Rect::fromXywh(8 + 24 * count, 8 + 24 * count, width, height);
+    CChildRenderFrame* frame =
+        CChildRenderFrame::Open(*m_frame, *world, "3D View " + std::to_string(count + 1), rect, false);
+    UpdateCommandStates();
+    return frame != nullptr ? &frame->View() : nullptr;
+}
+
+void CVTND_Designer::CloseActiveView()
+{
+    if (m_frame == nullptr || m_frame->mdiClient() == nullptr)
+        return;
+    if (pf::MdiChild* child = m_frame->mdiClient()->activeChild())
+        child->destroy();
+    UpdateCommandStates();
+}
+
+bool CVTND_Designer::IsPreviewRunning() const
+{
+    const CVTND_ExtendedWorld* world = GetWorld();
+    return world != nullptr && world->IsRunning();
+}
+
+bool CVTND_Designer::StartPreview()
+{
+    CVTND_ExtendedWorld* world = GetWorld();
+    if (world == nullptr || world->IsRunning())
+        return false;
+    m_renderThread->Resume(world);
+    world->SetRunning(true);
+    world->Invalidate(true);
+    m_app->Broadcast(CVTND_Event(EventCode::kPreviewStarted, CVTND_Object()));
+    UpdateCommandStates();
+    return true;
+}
+
+bool CVTND_Designer::StopPreview()
+{
+    CVTND_ExtendedWorld* world = GetWorld();
+    if (world == nullptr || !world->IsRunning())
+        return false;
+    world->SetRunning(false);
+    for (CChildRenderView* view : Views())
+        view->DropPointer();
+    world->Invalidate(true);
+    m_app->Broadcast(CVTND_Event(EventCode::kPreviewStopped, CVTND_Object()));
+    UpdateCommandStates();
+    return true;
+}
+
+void CVTND_Designer::OnRenderFault()
+{
+    std::string what;
+    SWworld* world = nullptr;
+    {
+        const std::lock_guard hold(m_faultLock);
+        what = std::exchange(m_faultText, {});
+        world = std::exchange(m_faultWorld, nullptr);
+    }
+    if (world == nullptr)
+        return;
+    if (world == GetWorld()) {
+        StopPreview();
+    } else {
+        world->SetRunning(false);
+    }
+    ShowError("The preview stopped: a frame failed (" + what + "). The project in memory is intact and can be saved.");
+}
+
+// -- Tools of later parts
+
+bool CVTND_Designer::HasTool(uint32_t command) const
+{
+    switch (command) {
+    case kCmdScaleCenter:
+        return CVTND_Registry::FindModalTool(ModalTool::kScaleCenter) != nullptr;
+    default:
+        return false; // the scene-file tools have no registration of their own yet
+    }
+}
+
+void CVTND_Designer::RunTool(uint32_t command)
+{
+    if (command == kCmdScaleCenter && m_app != nullptr) {
+        const SWworldlock hold(*GetWorld());
+        m_app->OnToolsScaleCenter();
+    }
+}
+
+// -- Reports, errors, recent files
+
+void CVTND_Designer::DrainReports()
+{
+    m_sink.Drain(m_frame != nullptr ? m_frame->hwnd() : pf::kNoWindow);
+}
+
+void CVTND_Designer::ShowError(const std::string& text)
+{
+    pf::messageBox(m_frame != nullptr ? m_frame->hwnd() : pf::kNoWindow, text, "Vortan", pf::MB_OK | pf::MB_ICONHAND);
+}
+
+void CVTND_Designer::AddRecent(const std::string& path)
+{
+    m_recent.erase(std::remove(m_recent.begin(), m_recent.end(), path), m_recent.end());
+    m_recent.insert(m_recent.begin(), path);
+    if (m_recent.size() > kRecentFiles)
+        m_recent.resize(kRecentFiles);
+    SaveRecent();
+}
+
+void CVTND_Designer::DropRecent(const std::string& path)
+{
+    const size_t before = m_recent.size();
+    m_recent.erase(std::remove(m_recent.begin(), m_recent.end(), path), m_recent.end());
+    if (m_recent.size() != before)
+        SaveRecent();
+}
+
+void CVTND_Designer::SaveRecent()
+{
+    for (size_t i = 0; i < kRecentFiles; ++i) {
+        const std::string entry = "File" + std::to_string(i + 1);
+        if (i < m_recent.size())
+            m_profile->writeString(kRecentSection, entry, m_recent[i]);
+        else
+            m_profile->deleteEntry(kRecentSection, entry);
+    }
+    if (m_frame != nullptr)
+        m_frame->SetRecentFiles(m_recent);
+}
+
+void CVTND_Designer::UpdateTitle()
+{
+    if (m_frame == nullptr)
+        return;
+    const std::string name = m_projectPath.empty() ? std::string("Untitled") : FileNameOf(m_projectPath);
+    m_frame->setText("Vortan - " + name);
+}
+
+void CVTND_Designer::UpdateCommandStates()
+{
+    if (m_frame == nullptr)
+        return;
+    const bool haveView = !Views().empty();
+    m_frame->UpdateCommandStates(IsPreviewRunning(), haveView, GetWorld() != nullptr && haveView);
+}
+
+void CVTND_Designer::SetTimerWorld(SWworld* world)
+{
+    const std::lock_guard hold(m_timerLock);
+    m_timerWorld = world;
+}
+
+std::optional<std::string> CVTND_Designer::BrowseFile(bool save, int32_t category, const std::string& filter,
+                                                      const std::string& extension, const std::string& title)
+{
+    pf::FileDialogRequest request;
+    request.save = save;
+    request.owner = m_frame != nullptr ? m_frame->hwnd() : pf::kNoWindow;
+    request.title = title;
+    request.filter = filter;
+    request.defaultExtension = extension;
+    request.initialDirectory = m_settings->GetDirectory(static_cast<BrowseCategory>(category));
+    request.flags = save ? pf::OFN_OVERWRITEPROMPT | pf::OFN_PATHMUSTEXIST : pf::OFN_FILEMUSTEXIST;
+    const auto paths = pf::getFileName(request);
+    if (!paths || paths->empty())
+        return std::nullopt;
+    const std::string directory = std::filesystem::path(paths->front()).parent_path().string();
+    if (!directory.empty())
+        m_settings->SetDirectory(static_cast<BrowseCategory>(category), directory);
+    return paths->front();
+}

@@ -1,0 +1,157 @@
+#pragma once
+// CVTND_Designer: the running designer: start-up in the order the workspace needs (the driver manager, the
+// settings and the recent files, the "Viewer" switches, the save-finished event, the later parts' window classes,
+// the shared editor images, the main frame on the work area, the 17 ms timer, then the workspace), the loop, the
+// project commands and the shutdown. The executable only parses its command line, picks the display and calls
+// Start, Run and Exit; tests run the same start-up in-process on their own window system.
+//
+// Threads: everything here runs on the user-interface thread except the timer's callback (it only sets the
+// world's redraw event, through a pointer swapped under m_timerLock) and the report and stuck-thread callbacks.
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "designer/app/app_component.h"
+#include "designer/app/project.h"
+#include "designer/app/render_thread.h"
+#include "designer/app/report_sink.h"
+#include "engine/core/sync_event.h"
+#include "platform/settings/settings_store.h"
+
+namespace pf {
+class MmTimer;
+class Profile;
+class Window;
+} // namespace pf
+class CChildRenderView;
+class CMainFrame;
+class CVTND_AppComponent;
+class CVTND_EditorSettings;
+class CVTND_ExtendedWorld;
+class CVTND_Recovery;
+class CVTNDesignerApp;
+class SWworld;
+
+// The application's own editor settings.
+inline constexpr uint32_t kSettingRecoveryInterval = 30; // seconds between recovery copies; 0: none
+inline constexpr uint32_t kSettingSnapshotQuality = 31;  // JPEG quality of snapshots
+
+struct CVTND_StartOptions {
+    std::optional<std::string> project;       // opened after the workspace is built, as Open Project does
+    std::unique_ptr<pf::SettingsStore> store; // null: the process's default settings file
+    bool developerRun = false;                // --screenshot: no first-run question, no recovery offer
+    uint32_t exitAfterMs = 0;                 // WM_CLOSE after this long; 0: never
+    std::string recoveryPath;                 // empty: the default place
+    std::chrono::milliseconds joinTimeout = CVTN_ThreadHandler::kJoinTimeout;
+};
+
+class CVTND_Designer {
+public:
+    static constexpr const char* kProfileKey = "Software\\Brenix\\Vortan";
+    static constexpr const char* kViewingKey = "Software\\Brenix\\Vortan\\Common\\Local Viewing Configuration";
+    static constexpr const char* kNavigationKey = "Software\\Brenix\\Vortan\\Common\\Navigation";
+    static constexpr size_t kRecentFiles = 4;
+
+    CVTND_Designer(); // the report sink and the stuck-thread reporter, before anything can report
+    ~CVTND_Designer();
+    CVTND_Designer(const CVTND_Designer&) = delete;
+    CVTND_Designer& operator=(const CVTND_Designer&) = delete;
+
+    static CVTND_Designer* Current(); // the one started last; null when none runs
+
+    bool Start(CVTND_StartOptions options); // on the current pf::Ui; false: no main frame could be made
+    int Run();                              // the loop, until the frame has closed
+    void Exit();                            // what remains of the shutdown; once
+
+    // -- Commands (user-interface thread)
+    bool NewProject();
+    bool OpenProject(); // through the file dialog
+    bool OpenProjectFile(const std::string& path, bool askFirst = true);
+    void OpenRecent(size_t index);
+    bool Save();
+    bool SaveAs();
+    bool SaveTo(const std::string& path);
+    bool AddSceneFile(); // through the file dialog
+    bool AddSceneFilePath(const std::string& path);
+    CChildRenderView* NewView();
+    void CloseActiveView();
+    bool StartPreview();
+    bool StopPreview();
+    void RunTool(uint32_t command);
+    bool HasTool(uint32_t command) const;
+    void Preferences();
+    void Close();   // the frame's close: the save question, then the shutdown; Cancel keeps everything
+    bool AskSave(); // true: go on (saved, or not wanted); false: Cancel
+
+    // -- Reached by the frame
+    void DrainReports();
+    void OnRenderFault();
+    void WriteRecoveryCopy();
+    void UpdateCommandStates();
+
+    // -- State
+    CVTNDesignerApp* GetApp() const { return m_app.get(); }
+    CMainFrame* GetMainFrame() const { return m_frame; }
+    CVTND_ExtendedWorld* GetWorld() const;
+    CChildRenderView* ActiveView() const;
+    std::vector<CChildRenderView*> Views() const;
+    CVTND_RenderThread& GetRenderThread() { return *m_renderThread; }
+    CVTND_ReportSink& GetReportSink() { return m_sink; }
+    CVTND_EditorSettings* GetSettings() const { return m_settings.get(); }
+    pf::SettingsStore& GetStore() const { return *m_store; }
+    CVTN_SyncEvent& GetSaveFinished() { return m_saveFinished; }
+    const std::string& GetProjectPath() const { return m_projectPath; }
+    const std::vector<std::string>& GetRecentFiles() const { return m_recent; }
+    bool IsPreviewRunning() const;
+    bool HasClosed() const { return m_closed; }
+    std::vector<std::string> StuckThreads() const;
+    CVTND_Recovery* GetRecovery() const { return m_recovery.get(); }
+    // The workspace's build steps as they ran, for tests of the order ("engine", "panels", ...).
+    const std::vector<std::string>& Steps() const { return m_steps; }
+
+private:
+    struct LoadedWorkspace {
+        CVTND_Project::LoadResult result;
+    };
+    void BuildWorkspace(LoadedWorkspace* loaded);
+    bool TearDownWorkspace(); // false when the render thread had to be left behind
+    void AddRecent(const std::string& path);
+    void DropRecent(const std::string& path);
+    void SaveRecent();
+    void UpdateTitle();
+    void SetTimerWorld(SWworld* world);
+    void ShowError(const std::string& text);
+    void KeepAliveAfterStuckThread();
+    void OfferRecoveryCopy();
+    std::optional<std::string> BrowseFile(bool save, int32_t category, const std::string& filter,
+                                          const std::string& extension, const std::string& title);
+
+    CVTND_ReportSink m_sink;
+    std::unique_ptr<pf::SettingsStore> m_store;
+    std::unique_ptr<pf::Profile> m_profile;
+    std::unique_ptr<CVTND_EditorSettings> m_settings;
+    std::unique_ptr<CVTNDesignerApp> m_app;
+    std::unique_ptr<CVTND_AppComponent> m_panels;
+    std::unique_ptr<CVTND_RenderThread> m_renderThread;
+    std::unique_ptr<CVTND_Recovery> m_recovery;
+    CVTN_SyncEvent m_saveFinished{true, false};
+    CMainFrame* m_frame = nullptr; // owned by its window
+    std::unique_ptr<pf::MmTimer> m_timer;
+    std::mutex m_timerLock; // guards m_timerWorld against the timer's thread
+    SWworld* m_timerWorld = nullptr;
+    std::mutex m_faultLock; // guards m_faultText, written on the render thread
+    std::string m_faultText;
+    SWworld* m_faultWorld = nullptr;
+    std::vector<std::string> m_recent;
+    std::string m_projectPath;
+    std::vector<std::string> m_steps;
+    bool m_developerRun = false;
+    bool m_started = false;
+    bool m_closed = false;
+    bool m_exited = false;
+    bool m_timerPeriod = false;
+};

@@ -1,0 +1,213 @@
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <stdexcept>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "designer/app/child_render_view.h"
+#include "designer/app/designer_app.h"
+#include "designer/app/extended_world.h"
+#include "designer/app/main_frame.h"
+#include "designer/app/render_thread.h"
+#include "designer/app/report_sink.h"
+#include "designer/app/startup.h"
+#include "designer/app/tests/test_windows.h"
+#include "engine/core/thread_handler.h"
+#include "engine/core/window.h"
+#include "engine/resources/resource_report.h"
+#include "platform/settings/profile.h"
+#include "platform/settings/settings_backend.h"
+#include "platform/settings/settings_store.h"
+#include "platform/testing/ui_fixture.h"
+#include "platform/time/timer_caps.h"
+#include "platform/ui/providers/providers.h"
+#include "render/render_drivers.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// A renderer that throws from BeginFrame, or blocks there until released.
+class TrapRenderer final : public SWwindowrenderer {
+public:
+    enum class Mode { kThrow, kBlock };
+    explicit TrapRenderer(Mode mode) : m_mode(mode) {}
+    bool BeginFrame() override
+    {
+        entered = true;
+        if (m_mode == Mode::kThrow)
+            throw std::runtime_error("trap frame");
+        while (!released)
+            std::this_thread::sleep_for(1ms);
+        return false;
+    }
+    std::atomic<bool> entered{false};
+    std::atomic<bool> released{false};
+
+private:
+    Mode m_mode;
+};
+
+bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit = 5000ms)
+{
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!condition() && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(1ms);
+    return condition();
+}
+
+class ApplicationTest : public pf::UiFixture {
+protected:
+    bool StartDesigner(CVTND_Designer& designer, pf::SettingsStore*& store)
+    {
+        CVTND_StartOptions options;
+        options.store = std::make_unique<pf::SettingsStore>(nullptr);
+        store = options.store.get();
+        options.developerRun = true;
+        options.recoveryPath = artifactPath("recovery-" + std::to_string(::getpid()) + ".vtp");
+        return designer.Start(std::move(options));
+    }
+};
+
+TEST_F(ApplicationTest, StartUpBuildsTheWorkspaceInOrderAndExitUndoesIt)
+{
+    std::vector<designertest::Received> log;
+    pf::SettingsStore* store = nullptr;
+    {
+        CVTND_Designer designer;
+        ASSERT_TRUE(StartDesigner(designer, store));
+        // The "Viewer" switches were handed to the driver manager after its Init: written back as 1.
+        pf::Profile profile(*store, CVTND_Designer::kProfileKey);
+        for (const char* name : {"MMX", "SSE", "SSE2"})
+            EXPECT_EQ(profile.getInt("Viewer", name, 0), 1) << name;
+        EXPECT_EQ(store->getDword(CVTND_Designer::kViewingKey, "supersampling"), 1u);
+        const std::vector<std::string> steps = designer.Steps();
+        const auto at = [&](const char* step) { return std::find(steps.begin(), steps.end(), step) - steps.begin(); };
+        EXPECT_LT(at("images"), at("world"));
+        EXPECT_LT(at("world"), at("render thread"));
+        ASSERT_EQ(designer.Views().size(), 1u);
+        CVTND_ExtendedWorld* world = designer.GetWorld();
+        ASSERT_EQ(world->GetWindows().size(), 1u);
+        EXPECT_EQ(world->GetCurrentView(), designer.Views().front()->GetEngineWindow());
+        EXPECT_EQ(world->GetHost(), designer.Views().front());
+        EXPECT_TRUE(designer.GetRenderThread().IsRunning());
+        EXPECT_EQ(pf::activeTimerPeriods(), std::vector<uint32_t>{17});
+
+        // Start and Stop broadcast 11 and 12; a second Start while running does nothing.
+        designertest::RecordingWindow tool("tool", log);
+        designer.GetApp()->RegisterChildFrame(&tool);
+        EXPECT_TRUE(designer.StartPreview());
+        EXPECT_FALSE(designer.StartPreview());
+        EXPECT_TRUE(designer.StopPreview());
+        EXPECT_FALSE(designer.StopPreview());
+        designer.GetApp()->UnregisterChildFrame(&tool);
+
+        // A second view, then the first closed: the world answers the remaining one.
+        CChildRenderView* second = designer.NewView();
+        ASSERT_NE(second, nullptr);
+        EXPECT_EQ(world->GetWindows().size(), 2u);
+        designer.Views().front()->parent()->destroy();
+        EXPECT_EQ(world->GetWindows().size(), 1u);
+        EXPECT_EQ(world->GetCurrentView(), second->GetEngineWindow());
+        designer.Exit();
+        EXPECT_TRUE(pf::activeTimerPeriods().empty());
+        EXPECT_FALSE(designer.GetRenderThread().IsRunning());
+    }
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0].code, static_cast<uint32_t>(EventCode::kPreviewStarted));
+    EXPECT_EQ(log[1].code, static_cast<uint32_t>(EventCode::kPreviewStopped));
+    // The sink is gone: a report is kept again.
+    TakeKeptResourceReports();
+    ReportResource({"after exit", "Test"});
+    EXPECT_EQ(TakeKeptResourceReports().reports.size(), 1u);
+}
+
+TEST_F(ApplicationTest, AFrameThatThrowsStopsThePreviewWithOneBoxAndTheThreadLivesOn)
+{
+    pf::SettingsStore* store = nullptr;
+    CVTND_Designer designer;
+    ASSERT_TRUE(StartDesigner(designer, store));
+    CVTND_ExtendedWorld* world = designer.GetWorld();
+    TrapRenderer trap(TrapRenderer::Mode::kThrow);
+    SWwindow* trapped = nullptr;
+    {
+        const SWworldlock hold(*world);
+        trapped = world->AddWindow(std::make_unique<SWwindow>(&trap));
+    }
+    designer.StartPreview();
+    ASSERT_TRUE(WaitFor([&] { return designer.GetRenderThread().IsFaulted(world); }));
+    ui().providers().scriptedMessageBox().expect(pf::IDOK);
+    ui().pump();
+    ASSERT_EQ(ui().providers().scriptedMessageBox().calls().size(), 1u);
+    EXPECT_NE(ui().providers().scriptedMessageBox().calls()[0].text.find("trap frame"), std::string::npos);
+    EXPECT_FALSE(world->IsRunning());
+    EXPECT_TRUE(designer.GetRenderThread().IsRunning());
+    // Not stepped again until Start: more ticks bring no second box.
+    const uint64_t frames = designer.GetRenderThread().FrameCount();
+    world->GetRedrawEvent().Set();
+    ASSERT_TRUE(WaitFor([&] { return designer.GetRenderThread().FrameCount() > frames; }));
+    ui().pump();
+    EXPECT_EQ(ui().providers().scriptedMessageBox().calls().size(), 1u);
+    {
+        const SWworldlock hold(*world);
+        world->RemoveWindow(trapped);
+    }
+    designer.Exit();
+}
+
+TEST(RenderThread, AFrameBlockedPastTheJoinTimeOutIsLeftRunningAndReported)
+{
+    std::vector<std::string> stuck;
+    CVTN_ThreadHandler::SetStuckReporter([&](const std::string& name) { stuck.push_back(name); });
+    auto world = std::make_unique<SWworld>();
+    TrapRenderer trap(TrapRenderer::Mode::kBlock);
+    world->AddWindow(std::make_unique<SWwindow>(&trap));
+    {
+        CVTND_RenderThread thread(50ms);
+        ASSERT_TRUE(thread.Start(*world));
+        world->GetRedrawEvent().Set();
+        ASSERT_TRUE(WaitFor([&] { return trap.entered.load(); }));
+        EXPECT_FALSE(thread.Stop());
+    }
+    EXPECT_EQ(stuck, std::vector<std::string>{"render thread"});
+    // The world stays alive for the thread, which ends once its frame does.
+    trap.released = true;
+    std::this_thread::sleep_for(200ms);
+    CVTN_ThreadHandler::SetStuckReporter({});
+}
+
+TEST_F(ApplicationTest, ReportsWaitForTheFrameAndShowInOneBox)
+{
+    CVTND_ReportSink sink;
+    for (int i = 0; i < 25; ++i)
+        sink.Report({"report " + std::to_string(i), i == 0 ? "First caption" : "Other"});
+    EXPECT_EQ(sink.Pending(), 25u);
+    std::string text;
+    std::string caption;
+    ASSERT_TRUE(sink.TakeBox(text, caption));
+    EXPECT_EQ(caption, "First caption");
+    EXPECT_NE(text.find("report 19"), std::string::npos);
+    EXPECT_EQ(text.find("report 20"), std::string::npos);
+    EXPECT_NE(text.find("and 5 more"), std::string::npos);
+    EXPECT_FALSE(sink.TakeBox(text, caption));
+
+    // From a worker before and after the target is set: one message, one box with both.
+    pf::Window target;
+    target.create({"window", "", pf::WS_POPUP, 0, pf::Rect::fromXywh(0, 0, 10, 10)});
+    std::thread([&] { sink.Report({"early", "Vortan"}); }).join();
+    EXPECT_EQ(ui().pendingPostCount(), 0u);
+    sink.SetTarget(&ui(), target.hwnd());
+    std::thread([&] { sink.Report({"late", "Vortan"}); }).join();
+    EXPECT_EQ(ui().pendingPostCount(), 1u);
+    ui().providers().scriptedMessageBox().expect(pf::IDOK);
+    sink.Drain(target.hwnd());
+    ASSERT_EQ(ui().providers().scriptedMessageBox().calls().size(), 1u);
+    EXPECT_EQ(ui().providers().scriptedMessageBox().calls()[0].text, "early\nlate");
+}
+
+} // namespace
