@@ -55,7 +55,7 @@ bool SWwindowrenderside::BeginFrame()
 {
     const SWcameraobject* camera = m_cameraNode != nullptr ? m_cameraNode->GetCameraObject() : nullptr;
     if (camera != nullptr && m_width != 0 && m_height != 0) {
-        const float aspect = static_cast<float>(m_height) / static_cast<float>(m_width);
+        const float aspect = static_cast<float>(m_width) / static_cast<float>(m_height);
         camera->ComputeSurfaceMatrices(m_cameraNode->GetWorldMatrix(), m_camera, aspect);
     }
     if (m_renderer->GetRenderMode() == 2) {

@@ -115,8 +115,10 @@ TEST_F(WindowRenderSideTest, RenderCameraFollowsTheCameraNode)
     ASSERT_TRUE(side->BeginFrame());
     side->EndFrame();
     SWrendercamera expected;
-    camera->ComputeSurfaceMatrices(node->GetWorldMatrix(), expected, 48.0f / 64.0f);
+    camera->ComputeSurfaceMatrices(node->GetWorldMatrix(), expected, 64.0f / 48.0f);
     ExpectSameView(side->Camera(), expected);
+    // Square pixels: the window at unit distance keeps the surface's proportions, as a click's pick ray assumes.
+    EXPECT_NEAR(side->Camera().GetWindowWidth() / side->Camera().GetWindowHeight(), 64.0f / 48.0f, 1e-4f);
     SWrendercamera defaults;
     SWmatrix a, b;
     defaults.BuildViewMatrix(a);
@@ -174,7 +176,7 @@ TEST_F(WindowRenderSideTest, StereoPassesSeeFromEitherEye)
     ASSERT_TRUE(side->SetSize(64, 48));
     window->SetCamera(node);
     SWrendercamera centre;
-    camera->ComputeSurfaceMatrices(node->GetWorldMatrix(), centre, 48.0f / 64.0f);
+    camera->ComputeSurfaceMatrices(node->GetWorldMatrix(), centre, 64.0f / 48.0f);
     const SWvector right = RightOf(node->GetWorldMatrix());
     ASSERT_GT(std::abs(right.x) + std::abs(right.z), 0.5f);
 
