@@ -132,9 +132,9 @@ SDL_Cursor* colorCursorOf(const Icon& icon)
     return cursor;
 }
 
-Rect clientInSurface(const TopLevelState& s)
+Rect shownInSurface(const TopLevelState& s)
 {
-    return s.clientRect.offsetBy(-s.windowRect.l, -s.windowRect.t);
+    return s.shownRect.offsetBy(-s.windowRect.l, -s.windowRect.t);
 }
 
 } // namespace
@@ -180,7 +180,7 @@ void SdlBackend::syncTopLevels(const std::vector<TopLevelState>& topmostFirst)
 {
     std::map<Hwnd, const TopLevelState*> wanted;
     for (const TopLevelState& s : topmostFirst)
-        if (s.visible && s.surface != nullptr && !s.clientRect.isEmpty())
+        if (s.visible && s.surface != nullptr && !s.shownRect.isEmpty())
             wanted[s.hwnd] = &s;
     for (auto it = m_shown.begin(); it != m_shown.end();) {
         if (wanted.count(it->first) != 0) {
@@ -224,7 +224,7 @@ void SdlBackend::markAllDirty(Hwnd hwnd, const Surface32& surface)
 
 void SdlBackend::createWindow(Shown& shown)
 {
-    const Rect& c = shown.state.clientRect;
+    const Rect& c = shown.state.shownRect;
     shown.window = SDL_CreateWindow(shown.state.title.c_str(), c.l, c.t, static_cast<int>(c.width()),
                                     static_cast<int>(c.height()), windowFlagsOf(shown.state.kind));
     if (shown.window == nullptr)
@@ -235,8 +235,8 @@ void SdlBackend::createWindow(Shown& shown)
 
 void SdlBackend::updateWindow(Shown& shown, const TopLevelState& next)
 {
-    const Rect& was = shown.state.clientRect;
-    const Rect& now = next.clientRect;
+    const Rect& was = shown.state.shownRect;
+    const Rect& now = next.shownRect;
     if (now.l != was.l || now.t != was.t)
         SDL_SetWindowPosition(shown.window, now.l, now.t);
     if (now.width() != was.width() || now.height() != was.height())
@@ -284,7 +284,7 @@ void SdlBackend::present()
             dirty = everything ? shown.state.surface->bounds() : (it != m_dirty.end() ? it->second : Rect{});
             m_dirty.erase(hwnd);
         }
-        dirty = dirty.intersected(clientInSurface(shown.state));
+        dirty = dirty.intersected(shownInSurface(shown.state));
         if (!dirty.isEmpty())
             presentWindow(shown, dirty);
     }
@@ -295,7 +295,7 @@ void SdlBackend::presentWindow(Shown& shown, const Rect& dirty)
     SDL_Surface* target = SDL_GetWindowSurface(shown.window);
     if (target == nullptr)
         return;
-    const Rect client = clientInSurface(shown.state);
+    const Rect client = shownInSurface(shown.state);
     const Rect local = dirty.offsetBy(-client.l, -client.t).intersected({0, 0, target->w, target->h});
     if (local.isEmpty())
         return;
@@ -317,7 +317,7 @@ void SdlBackend::presentWindow(Shown& shown, const Rect& dirty)
         const Rect bounds = overlay->bounds();
         for (int32_t y = 0; y < height; ++y)
             for (int32_t x = 0; x < width; ++x) {
-                const Point p{shown.state.clientRect.l + local.l + x, shown.state.clientRect.t + local.t + y};
+                const Point p{shown.state.shownRect.l + local.l + x, shown.state.shownRect.t + local.t + y};
                 if (bounds.contains(p))
                     pixels[static_cast<size_t>(y) * width + x] ^= overlay->pixel(p.x, p.y) & 0x00FFFFFFu;
             }
@@ -375,7 +375,7 @@ void SdlBackend::translate(Ui& target, const SDL_Event& e)
             return;
         const int32_t x = e.type == SDL_MOUSEMOTION ? e.motion.x : e.button.x;
         const int32_t y = e.type == SDL_MOUSEMOTION ? e.motion.y : e.button.y;
-        const Point p{shown->state.clientRect.l + x, shown->state.clientRect.t + y};
+        const Point p{shown->state.shownRect.l + x, shown->state.shownRect.t + y};
         if (e.type == SDL_MOUSEMOTION) {
             target.inject(InputEvent::mouseMove(p));
             return;
@@ -441,7 +441,7 @@ void SdlBackend::translateWindowEvent(Ui& target, const SDL_Event& e)
     Window* w = target.window(hwnd);
     if (w == nullptr)
         return;
-    const Rect client = shown->state.clientRect;
+    const Rect shownArea = shown->state.shownRect;
     const Rect frame = shown->state.windowRect;
     switch (e.window.event) {
     case SDL_WINDOWEVENT_CLOSE:
@@ -452,13 +452,13 @@ void SdlBackend::translateWindowEvent(Ui& target, const SDL_Event& e)
         return;
     case SDL_WINDOWEVENT_MOVED:
         // What the window manager gave, not what was asked: the tree follows the real window.
-        if (e.window.data1 != client.l || e.window.data2 != client.t)
-            w->move(frame.offsetBy(e.window.data1 - client.l, e.window.data2 - client.t));
+        if (e.window.data1 != shownArea.l || e.window.data2 != shownArea.t)
+            w->move(frame.offsetBy(e.window.data1 - shownArea.l, e.window.data2 - shownArea.t));
         return;
     case SDL_WINDOWEVENT_SIZE_CHANGED:
-        if (e.window.data1 != client.width() || e.window.data2 != client.height())
-            w->move({frame.l, frame.t, static_cast<int32_t>(frame.r + (e.window.data1 - client.width())),
-                     static_cast<int32_t>(frame.b + (e.window.data2 - client.height()))});
+        if (e.window.data1 != shownArea.width() || e.window.data2 != shownArea.height())
+            w->move({frame.l, frame.t, static_cast<int32_t>(frame.r + (e.window.data1 - shownArea.width())),
+                     static_cast<int32_t>(frame.b + (e.window.data2 - shownArea.height()))});
         return;
     case SDL_WINDOWEVENT_FOCUS_GAINED:
         if (w->isEnabled() && target.activeWindow() != hwnd)

@@ -7,6 +7,8 @@
 #include "platform/display/screen.h"
 #include "platform/gfx/gdi_objects.h"
 #include "platform/ui/core/paint_dc.h"
+#include "platform/ui/core/resources.h"
+#include "platform/ui/frame/frame_window.h"
 
 #include <atomic>
 #include <chrono>
@@ -49,6 +51,25 @@ TEST_F(LivePresent, ClientAreaOnTheServerEqualsTheHeadlessComposition)
     Compositor(screen()).composeRect(client, headless);
     const std::unique_ptr<Surface32> live = liveServer().grab(client);
     EXPECT_EQ(differingPixels(headless, *live), 0);
+}
+
+// The window manager draws a frame's caption and border, but its menu bar is ours: without it a live frame has no
+// menus to click.
+TEST_F(LivePresent, AFramesMenuBarIsShownAboveItsClientArea)
+{
+    constexpr uint32_t kMenuId = 128;
+    resources().addMenu(kMenuId, {{0, "File", 0, {{100, "Save", 0, {}}}}, {0, "Edit", 0, {{101, "Delete", 0, {}}}}});
+    FrameWindow frame;
+    ASSERT_TRUE(frame.createFrame("Menus", kTopRect, kMenuId, WS_VISIBLE));
+    ASSERT_TRUE(runUntil([&] { return backend().presentedFrameCount() > 0; }));
+    settle(300);
+    const Rect client = frame.clientRect().offsetBy(frame.clientToScreen({0, 0}).x, frame.clientToScreen({0, 0}).y);
+    const Rect bar{client.l, client.t - fixedSystemMetric(SM_CYMENU), client.r, client.t};
+    Surface32 headless(static_cast<int32_t>(bar.width()), static_cast<int32_t>(bar.height()));
+    Compositor(screen()).composeRect(bar, headless);
+    const std::unique_ptr<Surface32> live = liveServer().grab(bar);
+    EXPECT_EQ(differingPixels(headless, *live), 0);
+    frame.destroy();
 }
 
 TEST_F(LivePresent, FramesFromAnotherThreadReachTheServer)

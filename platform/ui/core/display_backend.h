@@ -26,8 +26,10 @@ enum class TopLevelKind {
 
 struct TopLevelState {
     Hwnd hwnd = kNoWindow;
-    Rect windowRect;                    // screen coordinates, our nominal frame included
-    Rect clientRect;                    // screen coordinates of the client area
+    Rect windowRect; // screen coordinates, our nominal frame included
+    // Screen coordinates of what a live screen shows of it, the window manager drawing the rest of the frame: the
+    // client area, with the menu bar above it when it has one.
+    Rect shownRect;
     std::shared_ptr<Surface32> surface; // the whole window from its top-left corner; shared with the tree
     bool visible = false;
     bool enabled = true;

@@ -64,7 +64,8 @@ void Ui::syncBackend()
         s.windowRect = w->m_rect;
         const Point origin = w->clientToScreen({0, 0});
         const Rect client = w->clientRect();
-        s.clientRect = client.offsetBy(origin.x, origin.y);
+        s.shownRect = client.offsetBy(origin.x, origin.y);
+        s.shownRect.t -= w->m_extraInsets.t; // the menu bar: without it a live frame has no menus to click
         s.surface = it == m_surfaces.end() ? nullptr : it->second;
         s.visible = (w->m_style & WS_VISIBLE) != 0;
         s.enabled = w->isEnabled();
