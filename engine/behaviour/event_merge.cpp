@@ -32,9 +32,16 @@ void MergeEventSection(SWworld& target, SWworld& import, uint32_t, MergeRecord& 
                 fresh.emplace(a->GetActionId(), target.NextActionId());
         }
     }
+    // Each world has its own catalogue of kinds, and the import's goes with the import world: a merged action takes
+    // the target's record of its kind. An action's own record (a host callback's) moves with it.
+    const SWactioncategories& importKinds = import.GetActionCategories();
+    const SWactioncategories& targetKinds = target.GetActionCategories();
     for (const SWevent* event : merged) {
-        for (SWactionnode* a = event->GetFirstAction(); a != nullptr; a = SWevent::GetNextAction(a))
+        for (SWactionnode* a = event->GetFirstAction(); a != nullptr; a = SWevent::GetNextAction(a)) {
             a->RemapIds(fresh);
+            if (a->GetKind() != nullptr && a->GetKind() == importKinds.FindKind(a->GetKindId()))
+                a->SetKind(targetKinds.FindKind(a->GetKindId()));
+        }
     }
 }
 

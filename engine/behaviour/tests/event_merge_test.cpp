@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -104,6 +105,30 @@ TEST(EventMerge, MergedActionsTakeFreshIdsAndTheirLinksFollowThem)
     // Later actions of the target do not repeat a merged id.
     const SWactionnode* later = target.NewEvent()->CreateAction(target.GetActionCategories().FindKind(11));
     EXPECT_FALSE(ids.contains(later->GetActionId()));
+}
+
+// The import world goes, and its catalogue of kinds with it: merged actions must hold the target's records, or the
+// first frame that runs one reads freed memory. A host callback's own record moves with its action.
+TEST(EventMerge, MergedActionsHoldTheTargetsKindsOnceTheImportIsGone)
+{
+    SWworld target;
+    auto import = std::make_unique<SWworld>();
+    SWevent* event = import->NewEvent();
+    event->CreateAction(import->GetActionCategories().FindKind(11));
+    event->CreateHostCallbackAction("page", "text");
+    MergeOptions options;
+    options.kinds = kMergeEvents;
+    MergeWorld(target, *import, options, "theirs.vtn");
+    import.reset();
+
+    const SWactionnode* merged = target.GetFirstEvent()->GetFirstAction();
+    ASSERT_NE(merged, nullptr);
+    EXPECT_EQ(merged->GetKind(), target.GetActionCategories().FindKind(11));
+    EXPECT_EQ(merged->GetKind()->GetKindId(), 11);
+    const SWactionnode* callback = SWevent::GetNextAction(merged);
+    ASSERT_NE(callback, nullptr);
+    ASSERT_NE(callback->GetKind(), nullptr);
+    EXPECT_EQ(callback->GetKind()->GetKindId(), callback->GetKindId());
 }
 
 TEST(EventMerge, TheEventsSectionStaysBytesWhileItsHandlerOnlyMerges)
