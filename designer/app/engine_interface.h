@@ -12,6 +12,11 @@ class Window;
 }
 class UIObject; // the editor engine's palette object
 
+// The main frame's side of a drag: the engine sends it this with wParam 0 when a drag begins; the frame sets its
+// dragging flag and takes the capture, forwards moves (screen points) to DragTo and the left release to Drop,
+// then sets the arrow and releases the capture; a capture lost meanwhile ends the drag with CancelDrag.
+inline constexpr uint32_t kMsgBeginEditorDrag = 0x400 + 201;
+
 class CVTND_EngineInterface {
 public:
     virtual ~CVTND_EngineInterface() = default;

@@ -301,6 +301,9 @@ pf::LResult CMainFrame::handle(const pf::Msg& msg)
             return 0;
         }
         break;
+    case kMsgBeginEditorDrag:
+        BeginDrag();
+        return 0;
     case kMsgDrainReports:
         m_designer.DrainReports();
         return 0;

@@ -22,11 +22,6 @@ class CVTNDesignerApp;
 class CVTND_EditorSettings;
 class SWworld;
 
-// The main frame's side of a drag: the engine sends it this with wParam 0 when a drag begins; the frame sets its
-// dragging flag and takes the capture, forwards moves (screen points) to DragTo and the left release to Drop,
-// then sets the arrow and releases the capture; a capture lost meanwhile ends the drag with CancelDrag.
-inline constexpr uint32_t kMsgBeginEditorDrag = 0x400 + 201;
-
 // The name that marks the screen node among object nodes (its own icon).
 inline constexpr const char* kScreenNodeName = "Screen";
 

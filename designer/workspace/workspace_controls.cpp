@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "designer/app/app_registrations.h"
 #include "designer/workspace/angular_input.h"
 #include "designer/workspace/audio_waveform_ctrl.h"
 #include "designer/workspace/color_button.h"
@@ -27,6 +28,9 @@ template <typename T> void RegisterControl(pf::Ui& ui, uint32_t classStyle = 0)
     ui.registerClass(
         {T::kClassName, [] { return std::make_unique<T>(); }, classStyle, pf::loadCursor(pf::IDC_ARROW), -1});
 }
+
+// Every window system the designer opens knows the controls before its first dialog.
+const CVTND_WindowClassRegistration kWorkspaceControls(RegisterWorkspaceControls);
 
 } // namespace
 

@@ -1,4 +1,5 @@
 // The workspace's window classes: a template names each control by its class, on a Ui that registered them.
+#include "designer/app/app_registrations.h"
 #include "designer/workspace/angular_input.h"
 #include "designer/workspace/audio_waveform_ctrl.h"
 #include "designer/workspace/color_button.h"
@@ -68,6 +69,10 @@ TEST_F(Registration, FreshUiWithoutTheClassesMakesNoneAndFailsCleanly)
                              kValue, kViewer, kPicker, kTestField, kCompareField})
         EXPECT_EQ(bare.child(id), nullptr) << id;
     bare.destroy();
+    // The designer's start-up runs the registered window-class registrars on its Ui: the controls are among them.
+    for (const CVTND_WindowClassRegistrar registrar : CVTND_AppRegistry::WindowClassRegistrars())
+        registrar(fresh);
+    EXPECT_NE(fresh.findClass(CVTND_AngularInput::kClassName), nullptr);
     RegisterWorkspaceControls(fresh);
     EXPECT_NE(fresh.findClass(CVTND_Gradient::kClassName), nullptr);
     EXPECT_FALSE(fresh.registerClass({CVTND_Gradient::kClassName, nullptr, 0, {}, -1})); // registered once
