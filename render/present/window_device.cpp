@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <optional>
+#include <shared_mutex>
 #include <span>
 
 #include "platform/base/gdi_constants.h"
@@ -30,9 +31,22 @@ template <typename T> void ReleaseCom(T*& object)
     object = nullptr;
 }
 
-pf::Window* LiveWindow(pf::Hwnd handle)
+// The window's client size and its origin on the screen, or nothing once it is gone. Read under the tree's lock:
+// this runs on the render thread while the user-interface thread adds, moves and destroys windows.
+struct LiveGeometry {
+    pf::Rect client;
+    pf::Point origin;
+};
+
+std::optional<LiveGeometry> LiveWindow(pf::Hwnd handle)
 {
-    return handle != pf::kNoWindow && pf::hasUi() ? pf::ui().window(handle) : nullptr;
+    if (handle == pf::kNoWindow || !pf::hasUi())
+        return std::nullopt;
+    const std::shared_lock lock(pf::ui().treeLock());
+    const pf::Window* window = pf::ui().window(handle);
+    if (window == nullptr)
+        return std::nullopt;
+    return LiveGeometry{window->clientRect(), window->clientToScreen({0, 0})};
 }
 
 } // namespace
@@ -280,7 +294,7 @@ bool SWwindowdevice::RealizePalette(pf::PaletteRef palette)
     if (palette != nullptr)
         m_remembered = palette;
     const pf::PaletteRef chosen = palette != nullptr ? palette : m_palette;
-    if (chosen == nullptr || LiveWindow(m_window) == nullptr)
+    if (chosen == nullptr || !LiveWindow(m_window))
         return false;
     pf::WindowDc dc(m_window);
     dc.selectPalette(chosen, true);
@@ -363,7 +377,7 @@ bool SWwindowdevice::PresentGdi(SWpixelbuffer& buffer)
     std::optional<pf::WindowDc> own;
     pf::Dc* dc = m_drawDc;
     if (dc == nullptr) {
-        if (LiveWindow(m_window) == nullptr)
+        if (!LiveWindow(m_window))
             return false;
         own.emplace(m_window);
         dc = &*own;
@@ -427,14 +441,14 @@ bool SWwindowdevice::PresentGdi(SWpixelbuffer& buffer)
 
 bool SWwindowdevice::PresentDirectDraw(SWpixelbuffer& buffer, bool& fallBackToGdi)
 {
-    pf::Window* window = LiveWindow(m_window);
-    if (window == nullptr)
+    const std::optional<LiveGeometry> window = LiveWindow(m_window);
+    if (!window)
         return false;
-    const pf::Rect client = window->clientRect();
+    const pf::Rect client = window->client;
     if (client.isEmpty() || static_cast<uint32_t>(client.r - client.l) != m_width ||
         static_cast<uint32_t>(client.b - client.t) != m_height)
         return false;
-    const pf::Point origin = window->clientToScreen({0, 0});
+    const pf::Point origin = window->origin;
     const pf::Rect screenClient = pf::Rect::fromXywh(origin.x, origin.y, client.r, client.b);
     alignas(RGNDATA) uint8_t clipBytes[kClipListBytes];
     auto* clip = reinterpret_cast<RGNDATA*>(clipBytes);

@@ -165,20 +165,24 @@ TEST(RenderThread, AFrameBlockedPastTheJoinTimeOutIsLeftRunningAndReported)
     std::vector<std::string> stuck;
     CVTN_ThreadHandler::SetStuckReporter([&](const std::string& name) { stuck.push_back(name); });
     auto world = std::make_unique<SWworld>();
-    TrapRenderer trap(TrapRenderer::Mode::kBlock);
-    world->AddWindow(std::make_unique<SWwindow>(&trap));
+    auto trap = std::make_unique<TrapRenderer>(TrapRenderer::Mode::kBlock);
+    world->AddWindow(std::make_unique<SWwindow>(trap.get()));
     {
         CVTND_RenderThread thread(50ms);
         ASSERT_TRUE(thread.Start(*world));
         world->GetRedrawEvent().Set();
-        ASSERT_TRUE(WaitFor([&] { return trap.entered.load(); }));
+        ASSERT_TRUE(WaitFor([&] { return trap->entered.load(); }));
         EXPECT_FALSE(thread.Stop());
     }
     EXPECT_EQ(stuck, std::vector<std::string>{"render thread"});
-    // The world stays alive for the thread, which ends once its frame does.
-    trap.released = true;
-    std::this_thread::sleep_for(200ms);
     CVTN_ThreadHandler::SetStuckReporter({});
+    // As the designer does, everything the detached thread may touch stays alive until the process ends; the thread
+    // itself ends once its frame does.
+    trap->released = true;
+    static auto* keptWorlds = new std::vector<std::unique_ptr<SWworld>>();     // never destroyed, not even at exit
+    static auto* keptTraps = new std::vector<std::unique_ptr<TrapRenderer>>(); // (reachable: no leak reported)
+    keptWorlds->push_back(std::move(world));
+    keptTraps->push_back(std::move(trap));
 }
 
 TEST_F(ApplicationTest, ReportsWaitForTheFrameAndShowInOneBox)
