@@ -255,12 +255,10 @@ void DropOnQueue(MapObject& target, SWactionnode& queue, Droppable& droppable, c
         Redraw();
 }
 
-// A queue's id in a stop list: appended when not listed. Taking a listed id out again needs a removal the stop
-// action does not offer yet, so a second drop of the same queue leaves the list as it is.
+// A queue's id in a stop list: taken out when listed, appended when not, so a second drop undoes the first.
 void ToggleStopId(SWstopsequencenode& list, uint32_t id)
 {
-    const std::vector<uint32_t>& ids = list.GetIds();
-    if (std::find(ids.begin(), ids.end(), id) == ids.end())
+    if (!list.RemoveId(id))
         list.AddId(id);
 }
 

@@ -132,6 +132,15 @@ SWactionnode* SWoldrotationaction::Clone() const
     return CloneWithSettings(*this);
 }
 
+bool SWstopsequencenode::RemoveId(uint32_t id)
+{
+    const auto it = std::find(m_ids.begin(), m_ids.end(), id);
+    if (it == m_ids.end())
+        return false;
+    m_ids.erase(it);
+    return true;
+}
+
 void SWstopsequencenode::RemapIds(const std::map<uint32_t, uint32_t>& map)
 {
     SWactionnode::RemapIds(map);

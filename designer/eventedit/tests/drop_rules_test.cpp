@@ -297,6 +297,9 @@ TEST_F(DropRules, QueuesTakeMembersAndStopQueuesListQueues)
     EXPECT_EQ(list->GetIds().back(), made->GetActionId());
     DragFromPalette({Item(EdKind::kActionKind, sample->Kind(2))}, {canvas->CentreOf(*stop)}); // refused
     EXPECT_EQ(LastActionOf(*sample->timer), made);
+    // The same queue dropped again is taken out of the list.
+    DragFromPalette({Item(EdKind::kAction, sample->queue)}, {canvas->CentreOf(*stop)});
+    EXPECT_EQ(list->GetIds(), (std::vector<uint32_t>{made->GetActionId()}));
 }
 
 // A link walk from the target up to the dropped action means the drop would close a loop.
