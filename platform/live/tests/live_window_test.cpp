@@ -81,6 +81,16 @@ TEST_F(LiveWindow, DeleteWindowFromTheWindowManagerGivesCloseUnlessDisabled)
     EXPECT_EQ(backend().sdlWindowOf(hwnd), nullptr);
 }
 
+// The designer names its project in the frame's title after the frame is shown; the window manager kept the first.
+TEST_F(LiveWindow, ATitleSetAfterShowingReachesTheWindowManager)
+{
+    top->setText("Vortan - sample.vtp");
+    settle();
+    SDL_Window* window = backend().sdlWindowOf(top->hwnd());
+    ASSERT_NE(window, nullptr);
+    EXPECT_STREQ(SDL_GetWindowTitle(window), "Vortan - sample.vtp");
+}
+
 // SDL turns the signal into its quit event, which used to be dropped: the program ran on until killed.
 TEST_F(LiveWindow, TerminationSignalAsksEveryEnabledWindowToClose)
 {

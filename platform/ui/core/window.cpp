@@ -337,6 +337,9 @@ LResult Window::defaultHandle(const Msg& msg)
         if ((m_style & WS_CAPTION) == WS_CAPTION)
             m_ncDirty = true;
         invalidate(true);
+        // A live screen's window manager draws a top-level window's caption: it learns the new title only here.
+        if (m_parent == kNoWindow)
+            ui().syncBackend();
         return 1;
     case WM_GETTEXT: {
         if (msg.wParam == 0 || msg.lParam == 0)
