@@ -346,6 +346,12 @@ void SdlBackend::waitForInput(Ui& target, int32_t timeoutMs)
     bool got = timeoutMs <= 0 ? SDL_PollEvent(&event) != 0 : SDL_WaitEventTimeout(&event, timeoutMs) != 0;
     while (got) {
         translate(target, event);
+        // A press, a release or a key may open or end a modal loop (a menu, a dialog) while it is handled; what
+        // follows it belongs to whoever holds the input then, so it waits in SDL's queue for the next loop step.
+        // Handed on in one batch, a click after a menu's choice reached the closing menu and undid the choice.
+        if (event.type == SDL_MOUSEBUTTONDOWN || event.type == SDL_MOUSEBUTTONUP || event.type == SDL_KEYDOWN ||
+            event.type == SDL_KEYUP)
+            break;
         got = SDL_PollEvent(&event) != 0;
     }
     applyCursor(target);

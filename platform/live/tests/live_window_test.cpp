@@ -250,3 +250,42 @@ TEST_F(LiveWindow, PopupMenuChosenByAClickThroughX)
 
 } // namespace
 } // namespace pf
+
+namespace pf {
+namespace {
+
+// A person quicker than the program: the click on an item and a click elsewhere reach SDL before the loop runs.
+// The choice stands, and the second click goes to the window under it once the menu has closed.
+TEST_F(LiveWindow, ClicksQueuedBehindAMenuChoiceNeitherUndoItNorVanish)
+{
+    LiveProviders providers;
+    providers.install();
+    MessageSpy spy;
+    spy.onlyWindows({top->hwnd()}).onlyMessages({WM_LBUTTONDOWN});
+    const Menu menu({{41, "First", 0, {}}, {42, "Second", 0, {}}});
+    const Point elsewhere{kTopRect.r - 30, kTopRect.b - 30};
+    bool clicked = false;
+    ui().addObserver(this, [&](const Msg& msg) {
+        if (msg.message != WM_TIMER || clicked)
+            return;
+        for (const Hwnd h : ui().topLevels())
+            if (Window* w = ui().window(h);
+                w != nullptr && w->className() == "popupmenu" && backend().sdlWindowOf(h) != nullptr) {
+                const Rect second = menuItemRects(menu.items(), w->clientRect().r)[1];
+                clicked = true;
+                liveServer().click(w->clientToScreen(centreOf(second)));
+                liveServer().click(elsewhere);
+                SDL_Delay(100);   // both clicks are in X's queue before SDL reads it
+                SDL_PumpEvents(); // and in SDL's before the menu sees the first
+            }
+    });
+    ui().setTimer(top->hwnd(), 1, 250);
+    const uint32_t chosen = menu.trackPopup(TPM_RETURNCMD, {kTopRect.l + 50, kTopRect.t + 50}, *top);
+    ui().removeObserver(this);
+    EXPECT_TRUE(clicked);
+    EXPECT_EQ(chosen, 42u);
+    EXPECT_TRUE(runUntil([&] { return spy.count(WM_LBUTTONDOWN) > 0; }, 3000));
+}
+
+} // namespace
+} // namespace pf

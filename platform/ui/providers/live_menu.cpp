@@ -261,6 +261,8 @@ int32_t MenuSession::levelAt(Point screen) const
 
 void MenuSession::mouse(uint32_t message, Point screen)
 {
+    if (m_done)
+        return;
     const int32_t levelIndex = levelAt(screen);
     const bool press = message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN;
     if (levelIndex < 0) {
@@ -305,6 +307,8 @@ void MenuSession::moveHighlight(MenuLevel& level, int step)
 
 void MenuSession::key(uint8_t vk)
 {
+    if (m_done)
+        return;
     MenuLevel* level = deepest();
     if (level == nullptr)
         return;
@@ -388,6 +392,8 @@ void MenuSession::closeFrom(size_t levelIndex)
 
 void MenuSession::finish(uint32_t command)
 {
+    if (m_done)
+        return; // the first choice stands: input that follows it is not the menu's
     m_chosen = command;
     m_done = true;
 }
