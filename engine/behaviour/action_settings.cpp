@@ -248,6 +248,25 @@ bool IsMotionKind(int32_t kindId)
            (kindId >= 59 && kindId <= 64);
 }
 
+bool RunsTemplate(uint32_t type)
+{
+    switch (type) {
+    case 1:
+    case 5:
+    case 6:
+    case 7:
+    case 8:
+    case 10:
+    case 13:
+    case 14:
+    case 15:
+    case 16:
+        return true;
+    default:
+        return false;
+    }
+}
+
 SWactionnode* MakeActionOfKind(int32_t kindId)
 {
     if (IsMotionKind(kindId))

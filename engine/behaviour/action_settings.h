@@ -328,3 +328,6 @@ public:
 // The class of a kind with its defaults; caller owns. Kind 39 carries its integer argument 0.
 SWactionnode* MakeActionOfKind(int32_t kindId);
 bool IsMotionKind(int32_t kindId);
+// Timed-action types whose template runs itself (type 4 does too, once its target is looked up); every other type
+// runs a clone per start. The run and the story board's preview both ask here, so they never choose differently.
+bool RunsTemplate(uint32_t type);

@@ -1,5 +1,7 @@
 #include "engine/behaviour/action_target.h"
 
+#include "engine/core/data_node.h"
+
 ActionTarget ActionTarget::Text(const char* text)
 {
     ActionTarget target;
@@ -82,4 +84,22 @@ const void* ActionTarget::GetExpressionEntry() const
 {
     const auto* address = std::get_if<EntryAddress>(&m_value);
     return address != nullptr ? address->entry : nullptr;
+}
+
+ActionTarget TargetOfArgument(const SWdatanode& argument, int32_t kind)
+{
+    constexpr int32_t kExecuteExpressionKind = 35;
+    switch (argument.GetType()) {
+    case SWdatanode::kObject:
+        return kind == kExecuteExpressionKind ? ActionTarget::ExpressionEntry(argument.GetData(SWdatanode::kObject))
+                                              : ActionTarget();
+    case SWdatanode::kString:
+        return ActionTarget::Text(argument.GetText());
+    case SWdatanode::kByte:
+        return ActionTarget::Byte(*static_cast<const uint8_t*>(argument.GetData(SWdatanode::kByte)));
+    case SWdatanode::kInt:
+        return ActionTarget::Integer(*static_cast<const int32_t*>(argument.GetData(SWdatanode::kInt)));
+    default:
+        return {};
+    }
 }

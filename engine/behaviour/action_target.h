@@ -7,6 +7,7 @@
 #include <variant>
 
 class SWactionnode;
+class SWdatanode;
 class SWkeyentry;
 class SWmotion;
 class SWnode;
@@ -44,3 +45,7 @@ struct ActionSubject {
     SWmotion* motion = nullptr;
     const char* text = nullptr;
 };
+
+// What a run hands a handler for one argument of an action of kind: a text for a string, the byte or integer of
+// those, an object only for the expression action (kind 35), whose object arguments name expression entries.
+ActionTarget TargetOfArgument(const SWdatanode& argument, int32_t kind);

@@ -23,8 +23,6 @@
 
 namespace {
 
-constexpr int32_t kExecuteExpressionKind = 35;
-
 template <typename T> T TargetAs(const SWinputrecord& record)
 {
     const auto* value = std::get_if<T>(&record.GetTarget());
@@ -89,44 +87,6 @@ bool IsActionSubjectKind(int32_t kind)
 bool IsOldControllerKind(int32_t kind)
 {
     return kind == 0 || kind == 2 || (kind >= 26 && kind <= 29) || kind == 32;
-}
-
-// Timed-action types that run the template itself; every other type runs a clone per start.
-bool RunsTemplate(uint32_t type)
-{
-    switch (type) {
-    case 1:
-    case 5:
-    case 6:
-    case 7:
-    case 8:
-    case 10:
-    case 13:
-    case 14:
-    case 15:
-    case 16:
-        return true;
-    default:
-        return false;
-    }
-}
-
-ActionTarget TargetOfArgument(const SWdatanode& argument, int32_t kind)
-{
-    switch (argument.GetType()) {
-    case SWdatanode::kObject:
-        // Only the expression action's object arguments are handed on (they name expression entries).
-        return kind == kExecuteExpressionKind ? ActionTarget::ExpressionEntry(argument.GetData(SWdatanode::kObject))
-                                              : ActionTarget();
-    case SWdatanode::kString:
-        return ActionTarget::Text(argument.GetText());
-    case SWdatanode::kByte:
-        return ActionTarget::Byte(*static_cast<const uint8_t*>(argument.GetData(SWdatanode::kByte)));
-    case SWdatanode::kInt:
-        return ActionTarget::Integer(*static_cast<const int32_t*>(argument.GetData(SWdatanode::kInt)));
-    default:
-        return {};
-    }
 }
 
 const char* ArgumentText(const SWactionnode& action, size_t index)

@@ -273,9 +273,10 @@ void StepMotions(SWworld& world, FrameState& state, float now)
         motions = AllMotions(world);
     }
     for (SWnodemotion* motion : motions) {
-        // A motion the story board previews follows the board's time, which only the board moves.
+        // A motion the story board previews follows the board's time, which only the board moves, counted from
+        // its action's start on the board, so it shows its own course between its start and its end.
         if (IsWorldTimeDriven(*motion))
-            motion->SetTime(world.GetPreviewTime());
+            motion->SetTime(std::max(0.0f, world.GetPreviewTime() - motion->GetPreviewStartTime()));
         else
             motion->Step(now);
         if (motion->IsRunning() && motion->ChangedThisFrame())

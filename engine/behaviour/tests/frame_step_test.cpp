@@ -331,14 +331,16 @@ public:
     std::vector<std::pair<char, float>> calls;
 };
 
-// A motion the story board previews follows the board's time through SetTime, running or not, and outlives the
-// clearing that starting the preview does; the frame step never moves the board's time itself.
+// A motion the story board previews follows the board's time less its start there (never below 0) through SetTime,
+// running or not, and outlives the clearing that starting the preview does; the frame step never moves the board's
+// time itself.
 TEST(FrameStep, AMotionTheStoryBoardPreviewsFollowsItsTime)
 {
     Preview r;
     auto boarded = std::make_unique<ClockLog>(&r.world);
     auto plain = std::make_unique<ClockLog>(&r.world);
     boarded->SetPreviewFlag(1);
+    boarded->SetPreviewStartTime(100.0f); // its action's delay on the board
     ClockLog* const board = boarded.get();
     ClockLog* const run = plain.get();
     TimedActionTable::Of(r.world).Add(std::move(boarded));
@@ -349,16 +351,19 @@ TEST(FrameStep, AMotionTheStoryBoardPreviewsFollowsItsTime)
     r.Frame(); // world time 0
     r.Frame(); // 33
     r.world.SetPreviewTime(400.0f);
-    r.Frame(); // 66
-    EXPECT_EQ(board->calls, (Calls{{'t', 250.0f}, {'t', 250.0f}, {'t', 400.0f}}));
-    EXPECT_EQ(run->calls, (Calls{{'s', 0.0f}, {'s', 33.0f}, {'s', 66.0f}}));
-    EXPECT_EQ(r.world.GetPreviewTime(), 400.0f);
+    r.Frame();                     // 66
+    r.world.SetPreviewTime(60.0f); // before its start: held at its own time 0
+    r.Frame();                     // 99
+    EXPECT_EQ(board->calls, (Calls{{'t', 150.0f}, {'t', 150.0f}, {'t', 300.0f}, {'t', 0.0f}}));
+    EXPECT_EQ(run->calls, (Calls{{'s', 0.0f}, {'s', 33.0f}, {'s', 66.0f}, {'s', 99.0f}}));
+    EXPECT_EQ(r.world.GetPreviewTime(), 60.0f);
+    r.world.SetPreviewTime(400.0f);
 
     r.world.SetRunning(true); // the run's own motions go, the board's stays
     ASSERT_EQ(TimedActionTable::Of(r.world).Count(), 1u);
     board->calls.clear();
     r.Frame();
-    EXPECT_EQ(board->calls, (Calls{{'t', 400.0f}}));
+    EXPECT_EQ(board->calls, (Calls{{'t', 300.0f}}));
     r.world.SetRunning(false);
     r.Frame();
     r.Frame();
