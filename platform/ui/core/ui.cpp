@@ -764,6 +764,24 @@ bool Ui::releaseCapture()
     return true;
 }
 
+ModalScope::ModalScope() : m_ui(ui())
+{
+    m_ui.assertUiThread();
+    // A copy: the handler may replace itself while it runs.
+    if (m_ui.m_modalDepth++ == 0 && m_ui.m_modalStateHandler) {
+        const Ui::ModalStateHandler handler = m_ui.m_modalStateHandler;
+        handler(true);
+    }
+}
+
+ModalScope::~ModalScope()
+{
+    if (--m_ui.m_modalDepth == 0 && m_ui.m_modalStateHandler) {
+        const Ui::ModalStateHandler handler = m_ui.m_modalStateHandler;
+        handler(false);
+    }
+}
+
 void Ui::reportStrictFailure(const std::string& what)
 {
     m_strictFailures.push_back(what);

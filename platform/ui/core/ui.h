@@ -144,8 +144,16 @@ public:
     void reportStrictFailure(const std::string& what);
     std::vector<std::string> strictFailures() const { return m_strictFailures; }
 
+    // ---- the modal state: how many modal runs (dialogs, message boxes, the common dialogs) are under way. The
+    // handler hears the outermost one begin (true) and end (false), so that modeless windows, which a modal run
+    // leaves enabled, can disable themselves meanwhile. Counted by ModalScope.
+    using ModalStateHandler = std::function<void(bool modal)>;
+    void setModalStateHandler(ModalStateHandler handler) { m_modalStateHandler = std::move(handler); } // empty: none
+    int32_t modalDepth() const { return m_modalDepth; }
+
 private:
     friend class Window;
+    friend class ModalScope;
     struct Timer {
         Hwnd hwnd;
         uint32_t id;
@@ -231,6 +239,21 @@ private:
     std::optional<int32_t> m_quitCode;
     std::function<void(const std::string&)> m_strictFailure;
     std::vector<std::string> m_strictFailures;
+    ModalStateHandler m_modalStateHandler;
+    int32_t m_modalDepth = 0;
+};
+
+// One modal run, for the length of a scope: Dialog::doModal and the provider entry points hold one, so a scripted
+// run and a live one (whose services nest a doModal, which only deepens the count) signal alike.
+class ModalScope {
+public:
+    ModalScope();
+    ~ModalScope();
+    ModalScope(const ModalScope&) = delete;
+    ModalScope& operator=(const ModalScope&) = delete;
+
+private:
+    Ui& m_ui; // the current one, which outlives every modal run it holds
 };
 
 // The hourglass for the length of a scope; the cursor before it comes back at the end.

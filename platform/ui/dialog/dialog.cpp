@@ -78,6 +78,7 @@ int32_t Dialog::doModal(int32_t idd, Window* owner)
     const std::optional<DialogTemplate> tpl = resources().dialog(idd);
     if (!tpl)
         return -1;
+    const ModalScope modalRun;
     m_modal = true;
     Window* ownerTop = owner != nullptr ? owner->topLevel() : nullptr;
     const Hwnd ownerHwnd = ownerTop != nullptr ? ownerTop->hwnd() : kNoWindow;

@@ -20,6 +20,7 @@ int32_t answerForUnscripted(uint32_t flags)
 
 int32_t messageBox(Hwnd owner, const std::string& text, const std::string& caption, uint32_t flags)
 {
+    const ModalScope modalRun;
     return ui().providers().messageBox().show({owner, text, caption, flags});
 }
 
@@ -122,16 +123,19 @@ std::optional<FontChoice> ScriptedFontDialog::choose(const FontDialogRequest& re
 
 std::optional<std::vector<std::string>> getFileName(const FileDialogRequest& request)
 {
+    const ModalScope modalRun;
     return ui().providers().fileDialog().choose(request);
 }
 
 std::optional<ColorRef> chooseColor(const ColorDialogRequest& request)
 {
+    const ModalScope modalRun;
     return ui().providers().colorDialog().choose(request);
 }
 
 std::optional<FontChoice> chooseFont(const FontDialogRequest& request)
 {
+    const ModalScope modalRun;
     return ui().providers().fontDialog().choose(request);
 }
 
