@@ -18,7 +18,8 @@ protected:
     {
         UiFixture::SetUp();
         for (const int32_t idd : {kIddOuter, kIddInner})
-            registerTemplate({idd, "Modal", {120, 60}, WS_POPUP | WS_CAPTION, {{"button", IDOK, {10, 10, 90, 30}, 0, "OK"}}});
+            registerTemplate(
+                {idd, "Modal", {120, 60}, WS_POPUP | WS_CAPTION, {{"button", IDOK, {10, 10, 90, 30}, 0, "OK"}}});
         owner.create({"window", "owner", WS_VISIBLE | WS_CAPTION, 0, {0, 0, 400, 300}, kNoWindow, 0});
         // Each signal records the depth it came at.
         ui().setModalStateHandler([this](bool modal) { signals.push_back({modal, ui().modalDepth()}); });

@@ -1,0 +1,22 @@
+#pragma once
+// The string-table ids of the event, timer and expression editors' texts: window titles and the messages their
+// checks show. Tests compare a message box with the text of its id, never with wording.
+#include <cstdint>
+#include <string>
+
+enum EditorText : uint32_t {
+    kIdsEditorErrorCaption = 21000, // the caption of every error box of the editors
+    kIdsNewEventTitle = 21001,
+    kIdsEditEventTitle = 21002,
+    kIdsValidName = 21003,       // the name is empty
+    kIdsUniqueName = 21004,      // another object bears the name
+    kIdsEmptyExpression = 21005, // no expression text, or a target of fewer than two characters
+    kIdsCannotInterpret = 21006, // the expression does not compile
+    kIdsTargetNotFound = 21007,  // the target property is not known to the world
+    kIdsValidValue = 21008,      // a number the field cannot take
+    kIdsNewExpressionTitle = 21009,
+    kIdsEditExpressionTitle = 21010,
+};
+
+// The text of id, registered with the editors' templates; empty when absent.
+std::string EditorTextOf(uint32_t id);

@@ -1,0 +1,246 @@
+#include "designer/eventedit/modeless_editor.h"
+
+#include <algorithm>
+
+#include "designer/app/designer_app.h"
+#include "designer/app/edit_dialog.h"
+#include "designer/app/extended_world.h"
+#include "designer/app/notification.h"
+#include "designer/eventedit/editor_engine.h"
+#include "designer/eventedit/editor_texts.h"
+#include "designer/eventedit/map_object.h"
+#include "engine/core/world.h"
+#include "platform/base/user_constants.h"
+#include "platform/ui/controls/list_view.h"
+#include "platform/ui/core/ui.h"
+#include "platform/ui/providers/providers.h"
+
+namespace {
+
+// Compares addresses only: a receptor the engine deleted must not be read to ask whether it is still listed.
+bool EngineListsReceptor(const CEditorEngine& engine, const DropReceptor* receptor)
+{
+    for (const SWlistnode* n = engine.Receptors().Head(); n != nullptr; n = n->Next()) {
+        if (&static_cast<const DropReceptorLink*>(n)->receptor == receptor)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+CVTND_ModelessEditorDlg::CVTND_ModelessEditorDlg(uint16_t kind, void* object, CVTND_EditDialog* record)
+    : m_kind(kind), m_object(object), m_record(record)
+{
+}
+
+CVTND_ModelessEditorDlg::~CVTND_ModelessEditorDlg() = default;
+
+CVTND_ModelessEditorDlg* CVTND_ModelessEditorDlg::Open(std::unique_ptr<CVTND_ModelessEditorDlg> editor, int32_t idd,
+                                                       pf::Window* parent)
+{
+    InstallEditorModalState();
+    // The record names the dialog before it initialises, so that an editor that closes while it opens finds its
+    // record to unregister.
+    if (editor->m_record != nullptr)
+        editor->m_record->dialog = editor.get();
+    if (!editor->create(idd, parent)) {
+        if (editor->m_record != nullptr && !editor->m_closed)
+            editor->m_record->dialog = nullptr;
+        return nullptr; // the window, if any was made, is gone, and postNcDestroy left the object to us
+    }
+    editor->m_ownsItself = true;
+    return editor.release();
+}
+
+void CVTND_ModelessEditorDlg::DestroyWindow()
+{
+    destroy();
+}
+
+void CVTND_ModelessEditorDlg::SetEditedObject(void* object)
+{
+    m_object = object;
+    if (m_record != nullptr)
+        m_record->object = object;
+}
+
+void CVTND_ModelessEditorDlg::PrepareActionList(pf::ListView& list)
+{
+    list.deleteAllItems();
+    if (list.columnCount() == 0)
+        list.insertColumn(0, "Action", static_cast<int32_t>(list.clientRect().width()));
+    list.setImageList(EditorSmallActionImages(), pf::LVSIL_SMALL);
+    if (std::find(m_actionLists.begin(), m_actionLists.end(), list.hwnd()) == m_actionLists.end())
+        m_actionLists.push_back(list.hwnd());
+}
+
+DropReceptor* CVTND_ModelessEditorDlg::AddReceptor(std::unique_ptr<DropReceptor> receptor)
+{
+    CEditorEngine* engine = Engine();
+    if (engine == nullptr || receptor == nullptr)
+        return nullptr;
+    DropReceptor* handed = receptor.release();
+    engine->AddControlReceptor(handed);
+    m_receptors.push_back(handed);
+    return handed;
+}
+
+bool CVTND_ModelessEditorDlg::HoldsReceptor(const DropReceptor* receptor) const
+{
+    const CEditorEngine* engine = Engine();
+    return engine != nullptr && std::find(m_receptors.begin(), m_receptors.end(), receptor) != m_receptors.end() &&
+           EngineListsReceptor(*engine, receptor);
+}
+
+void CVTND_ModelessEditorDlg::SetSelectionButtons(std::vector<int32_t> ids)
+{
+    m_selectionButtons = std::move(ids);
+}
+
+void CVTND_ModelessEditorDlg::SelectAction(SWactionnode* action)
+{
+    m_selectedAction = action;
+}
+
+void CVTND_ModelessEditorDlg::EnableSelectionButtons(bool enabled)
+{
+    for (const int32_t id : m_selectionButtons) {
+        if (pf::Window* button = child(id))
+            button->enable(enabled);
+    }
+}
+
+int32_t CVTND_ModelessEditorDlg::ShowError(uint32_t roleId)
+{
+    return pf::messageBox(hwnd(), EditorTextOf(roleId), EditorTextOf(kIdsEditorErrorCaption),
+                          pf::MB_OK | pf::MB_ICONHAND); // MB_ICONERROR
+}
+
+CVTNDesignerApp* CVTND_ModelessEditorDlg::App()
+{
+    return GetDesignerApp();
+}
+
+CEditorEngine* CVTND_ModelessEditorDlg::Engine()
+{
+    return GetEditorEngine();
+}
+
+SWworld* CVTND_ModelessEditorDlg::World()
+{
+    CVTNDesignerApp* app = App();
+    return app != nullptr ? app->GetWorld() : nullptr;
+}
+
+pf::LResult CVTND_ModelessEditorDlg::handle(const pf::Msg& msg)
+{
+    if (msg.message == kMsgDesignerNotify) {
+        const auto* event = reinterpret_cast<const CVTND_Event*>(msg.lParam);
+        if (event != nullptr)
+            HandleNotification(*event);
+        return 1; // nothing of this object may be touched here: the editor may be gone
+    }
+    if (msg.message == pf::WM_DESTROY)
+        Closing();
+    return Dialog::handle(msg);
+}
+
+bool CVTND_ModelessEditorDlg::HandleNotification(const CVTND_Event& event)
+{
+    if (event.Is(EventCode::kDeleted) && event.subject.IsType(ObjectType::kAction) && m_selectedAction != nullptr &&
+        event.subject.GetObject() == m_selectedAction) {
+        // The action is freed after this notice; a button left enabled would hand it to the next click.
+        m_selectedAction = nullptr;
+        EnableSelectionButtons(false);
+        OnSelectedActionForgotten();
+    }
+    if (event.Is(EventCode::kDeleted) && m_object != nullptr && event.subject.GetType() == m_kind &&
+        event.subject.GetObject() == m_object) {
+        DestroyWindow();
+        return true;
+    }
+    const pf::Hwnd self = hwnd();
+    OnNotify(event);
+    return !pf::ui().isWindow(self);
+}
+
+void CVTND_ModelessEditorDlg::onOK()
+{
+    if (!Validate())
+        return;
+    const pf::Hwnd self = hwnd();
+    Apply();
+    if (pf::ui().isWindow(self))
+        DestroyWindow();
+}
+
+void CVTND_ModelessEditorDlg::onCancel()
+{
+    DestroyWindow();
+}
+
+void CVTND_ModelessEditorDlg::postNcDestroy()
+{
+    if (m_ownsItself)
+        delete this;
+}
+
+void CVTND_ModelessEditorDlg::Closing()
+{
+    if (m_closed)
+        return;
+    m_closed = true;
+    OnClosing();
+    for (const pf::Hwnd h : m_actionLists) {
+        if (auto* list = dynamic_cast<pf::ListView*>(pf::ui().window(h))) {
+            list->deleteAllItems();
+            list->setImageList(nullptr, pf::LVSIL_SMALL);
+        }
+    }
+    m_actionLists.clear();
+    if (CEditorEngine* engine = Engine()) {
+        for (DropReceptor* receptor : m_receptors) {
+            if (EngineListsReceptor(*engine, receptor))
+                engine->DeleteControlReceptor(receptor);
+        }
+    }
+    m_receptors.clear();
+    m_selectedAction = nullptr;
+    if (CVTNDesignerApp* app = App())
+        app->UnregisterEditDialog(this);
+    m_record = nullptr;
+}
+
+// -- The modal state
+
+pf::ImageListRef EditorSmallActionImages()
+{
+    return nullptr;
+}
+
+void InstallEditorModalState()
+{
+    if (!pf::hasUi())
+        return;
+    pf::ui().setModalStateHandler([](bool modal) {
+        CVTNDesignerApp* app = GetDesignerApp();
+        if (app == nullptr)
+            return;
+        // Handles first: an editor may close while another one disables itself.
+        std::vector<pf::Hwnd> editors;
+        for (const auto& record : app->GetEditDialogs()) {
+            if (record->dialog != nullptr)
+                editors.push_back(record->dialog->hwnd());
+        }
+        for (const pf::Hwnd h : editors) {
+            auto* editor = dynamic_cast<CVTND_ModelessEditorDlg*>(pf::ui().window(h));
+            if (editor == nullptr)
+                continue;
+            if (modal)
+                editor->BeginModalState();
+            else
+                editor->EndModalState();
+        }
+    });
+}
