@@ -19,9 +19,9 @@ class SWworld;
 struct globe {
     int32_t level = 0;
     int32_t pass = 0;
-    int32_t faces = 0;    // F = 6 x 4^level
-    int32_t vertices = 0; // V = F + 2
-    int32_t edges = 0;    // E = 2 x F
+    int32_t faces = 0;              // F = 6 x 4^level
+    int32_t vertices = 0;           // V = F + 2
+    int32_t edges = 0;              // E = 2 x F
     std::vector<int32_t> faceEdges; // 4 per face, in order around the face
     std::vector<uint8_t> flags;     // beside faceEdges: 1 when the face runs the edge from its first vertex
     std::vector<int32_t> edgeTable; // two vertex indices per edge of the present pass
@@ -35,7 +35,7 @@ void globe_counts(globe& state);
 void start_globe(globe& state);
 void globe_cube(globe& state);
 void globe_subdivide(globe& state);
-int globe_normalize(float& x, float& y, float& z); // 0; 1, unchanged, for the zero vector
+int globe_normalize(float& x, float& y, float& z);                 // 0; 1, unchanged, for the zero vector
 int32_t globe_corner(const globe& state, int32_t face, int32_t k); // the start vertex of the face's edge k
 
 struct CVTND_SphereRequest {

@@ -177,6 +177,10 @@ void SWmesh::SetPolygonMaterial(uint32_t polygon, SWmaterial* material)
 {
     if (polygon >= m_polygons.size())
         return;
+    // The draw groups keep each group's material and are rebuilt only when the stamp moves: a change left
+    // unstamped would keep drawing with a material the mesh has let go.
+    if (m_polygons[polygon].material != material)
+        ++m_geometryStamp;
     m_polygons[polygon].material = material;
     if (material != nullptr)
         m_unresolvedMaterials.erase(polygon);

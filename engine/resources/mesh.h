@@ -81,7 +81,8 @@ public:
     // shorter ones and those naming what does not exist are dropped and counted. Corner keys follow the
     // smoothing masks. The mesh is not loaded until prepared again.
     SWpolygonbuild BuildPolygonIndices(const SWarrayblock* chain);
-    // A material drops the polygon's kept name (below); ignored for a polygon that does not exist.
+    // A material drops the polygon's kept name (below); ignored for a polygon that does not exist. A change of
+    // material adds 1 to the geometry stamp.
     void SetPolygonMaterial(uint32_t polygon, SWmaterial* material);
 
     // Stored material names that found no material, by polygon: written back as read, bound once one of the name

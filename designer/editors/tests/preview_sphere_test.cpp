@@ -12,7 +12,10 @@
 
 namespace {
 
-float Length(const float* p) { return std::sqrt(p[0] * p[0] + p[1] * p[1] + p[2] * p[2]); }
+float Length(const float* p)
+{
+    return std::sqrt(p[0] * p[0] + p[1] * p[1] + p[2] * p[2]);
+}
 
 // The sign of the quad's turn seen from outside: (c1 - c0) x (c2 - c0) against the direction of c0.
 float OutwardTurn(const globe& g, int32_t face)
