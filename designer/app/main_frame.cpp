@@ -27,7 +27,7 @@ std::vector<pf::MenuItem> FileItems(const std::vector<std::string>& recent)
         {kCmdAddSceneFile, "Add Scene File...", 0, {}},
         {kCmdOpenPublished, "Open Published World...", pf::MF_GRAYED, {}},
         {kCmdPublish, "Publish...", pf::MF_GRAYED, {}},
-        {kCmdSnapshot, "Snapshot...", pf::MF_GRAYED, {}},
+        {kCmdSnapshot, "Snapshot...", 0, {}},
         {0, "", pf::MF_SEPARATOR, {}},
     };
     for (size_t i = 0; i < recent.size() && i < 4; ++i)
@@ -167,7 +167,7 @@ void CMainFrame::UpdateCommandStates(bool running, bool haveView, bool publishab
     };
     set(kCmdStart, !running && haveView);
     set(kCmdStop, running);
-    set(kCmdSnapshot, false); // publishing, snapshots and the player are not built yet
+    set(kCmdSnapshot, haveView);
     set(kCmdCloseView, haveView);
     set(kCmdPublish, false);
     (void)publishable;
@@ -212,6 +212,9 @@ bool CMainFrame::handleCommand(uint32_t id, uint32_t code)
         return true;
     case kCmdCloseView:
         m_designer.CloseActiveView();
+        return true;
+    case kCmdSnapshot:
+        m_designer.Snapshot();
         return true;
     case kCmdStart:
         m_designer.StartPreview();

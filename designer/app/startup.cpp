@@ -17,6 +17,7 @@
 #include "designer/app/project.h"
 #include "designer/app/recovery.h"
 #include "designer/app/registry.h"
+#include "designer/app/snapshot.h"
 #include "designer/app/user_dialogs.h"
 #include "engine/core/root_object.h"
 #include "engine/core/thread_handler.h"
@@ -38,6 +39,7 @@ constexpr uint32_t kTimerPeriodMs = 17;
 constexpr const char* kRecentSection = "Recent File List";
 constexpr const char* kProjectFilter = "Vortan projects (*.vtp)|*.vtp|All files (*.*)|*.*||";
 constexpr const char* kSceneFilter = "Scene files (*.vtn)|*.vtn|All files (*.*)|*.*||";
+constexpr const char* kSnapshotFilter = "JPEG pictures (*.jpg)|*.jpg|Transparent PNG pictures (*.png)|*.png||";
 
 CVTND_Designer* g_current = nullptr;
 
@@ -568,6 +570,39 @@ void CVTND_Designer::OnRenderFault()
         world->SetRunning(false);
     }
     ShowError("The preview stopped: a frame failed (" + what + "). The project in memory is intact and can be saved.");
+}
+
+// -- Snapshots
+
+bool CVTND_Designer::Snapshot()
+{
+    if (ActiveView() == nullptr)
+        return false;
+    const auto path =
+        BrowseFile(true, static_cast<int32_t>(BrowseCategory::kSnapshots), kSnapshotFilter, "jpg", "Snapshot");
+    return path ? SnapshotTo(*path) : false;
+}
+
+bool CVTND_Designer::SnapshotTo(const std::string& path)
+{
+    CChildRenderView* view = ActiveView();
+    if (view == nullptr || view->GetEngineWindow() == nullptr)
+        return false;
+    const pf::Rect client = view->clientRect();
+    std::string error;
+    std::optional<CVTND_Snapshot> shot;
+    {
+        const pf::WaitCursor wait;
+        const SWworldlock hold(view->GetWorld());
+        shot = DrawSnapshot(view->GetWorld(), view->GetEngineWindow()->GetCameraNode(),
+                            static_cast<int32_t>(client.width()), static_cast<int32_t>(client.height()), error);
+    }
+    const int quality = static_cast<int>(m_settings->GetDword(kSettingSnapshotQuality));
+    if (!shot || !WriteSnapshot(path, *shot, quality, error)) {
+        ShowError("Cannot write the snapshot " + path + ": " + error + ".");
+        return false;
+    }
+    return true;
 }
 
 // -- Tools of later parts

@@ -81,6 +81,8 @@ public:
     void CloseActiveView();
     bool StartPreview();
     bool StopPreview();
+    bool Snapshot(); // through the file dialog
+    bool SnapshotTo(const std::string& path);
     void RunTool(uint32_t command);
     bool HasTool(uint32_t command) const;
     void Preferences();

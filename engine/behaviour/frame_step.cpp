@@ -449,16 +449,20 @@ SWnode* SWworld::PickNode(int32_t x, int32_t y)
     SWcameranode* const camera = GetCurrentViewCamera();
     if (width == 0 || height == 0 || camera == nullptr)
         return nullptr;
-    const SWcameraobject* const lens = camera->GetCameraObject();
-    const float fov = lens != nullptr ? lens->GetFieldOfView() : 0.7853982f;
+    // The ray runs from the eye through the pixel's centre, unprojected through the very matrices the view draws
+    // with, so what is picked is what the pixel shows at any size of view. The projection's scales are divided out
+    // rather than the whole matrix inverted: a near plane close to the eye leaves that inverse too coarse in floats.
+    static const SWcameraobject kDefaultLens;
+    const SWcameraobject* const lens = camera->GetCameraObject() != nullptr ? camera->GetCameraObject() : &kDefaultLens;
     const float aspect = static_cast<float>(width) / static_cast<float>(height);
-    // The camera looks along its +z axis; the image spans 2 tan(fov / 2) across at unit depth.
-    const float halfWidth = std::tan(fov * 0.5f);
+    const SWsurfacematrices matrices = lens->ComputeSurfaceMatrices(camera->GetWorldMatrix(), aspect);
+    SWmatrix eye;
+    matrices.view.Invert(eye);
     const float ndcX = (2.0f * (static_cast<float>(x) + 0.5f) / static_cast<float>(width)) - 1.0f;
     const float ndcY = 1.0f - (2.0f * (static_cast<float>(y) + 0.5f) / static_cast<float>(height));
-    const SWmatrix& eye = camera->GetWorldMatrix();
     const SWvector origin = eye.TransformPoint(SWvector(0.0f, 0.0f, 0.0f));
-    const SWvector dir = eye.TransformDirection(SWvector(ndcX * halfWidth, ndcY * halfWidth / aspect, 1.0f));
+    const SWvector dir =
+        eye.TransformDirection(SWvector(ndcX / matrices.projection[0], ndcY / matrices.projection[5], 1.0f));
 
     SWnode* best = nullptr;
     float bestT = std::numeric_limits<float>::max();
@@ -466,7 +470,7 @@ SWnode* SWworld::PickNode(int32_t x, int32_t y)
     for (SWnode* n = root; n != nullptr; n = n->NextInTree(root)) {
         SWobjectnode* const object = SWobjectnode::FromNode(n);
         SWgeometry* const geometry = n->GetGeometry();
-        if (object == nullptr || geometry == nullptr || n == camera || !geometry->IsVisible())
+        if (object == nullptr || geometry == nullptr || n == camera || !geometry->IsVisible() || geometry->IsHidden())
             continue;
         const SWbbox* const box = geometry->GetBoundingBox();
         if (box == nullptr || box->IsEmpty())

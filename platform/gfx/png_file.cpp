@@ -142,9 +142,9 @@ std::vector<uint8_t> rgbBytesOf(const PngImage& image)
 }
 
 // An upper bound of the encoded length, in 64 bits: libpng's own macro wraps at 32.
-size_t encodedBytesAtMost(uint64_t width, uint64_t height)
+size_t encodedBytesAtMost(uint64_t width, uint64_t height, uint64_t channels)
 {
-    const uint64_t filtered = height * (1 + width * 3);
+    const uint64_t filtered = height * (1 + width * channels);
     const uint64_t deflated = filtered + (filtered + 7) / 8 + (filtered + 63) / 64 + 11;
     const uint64_t chunkHeaders = 12 * (deflated / PNG_ZBUF_SIZE + 1);
     return static_cast<size_t>(8 + 25 + 16 + 44 + 12 + chunkHeaders + deflated);
@@ -203,25 +203,38 @@ std::optional<PngImage> readPngBytes(std::span<const uint8_t> png, const PngRead
     return finishRead(state.image(), png.size(), options, outError);
 }
 
-std::optional<std::vector<uint8_t>> encodePng(const PngImage& image, std::string& outError)
+namespace {
+
+// alpha: the kBgra bytes go out as they stand, as an 8-bit RGBA PNG; otherwise as 8-bit RGB.
+std::optional<std::vector<uint8_t>> encode(const PngImage& image, bool alpha, std::string& outError)
 {
     if (std::string refusal = encodeRefusal(image); !refusal.empty()) {
         outError = std::move(refusal);
         return std::nullopt;
     }
+    if (alpha && image.pixels != PngPixels::kBgra) {
+        outError = "the picture has no alpha to write";
+        return std::nullopt;
+    }
+    if (alpha && (uint64_t(image.width) * 4 > kMaxLibpngRowBytes ||
+                  uint64_t(image.width) * uint64_t(image.height) * 4 > kMaxLibpngBufferBytes)) {
+        outError = "the picture is too large for the PNG library";
+        return std::nullopt;
+    }
     try {
-        const std::vector<uint8_t> rgb = rgbBytesOf(image);
-        std::vector<uint8_t> out(encodedBytesAtMost(uint64_t(image.width), uint64_t(image.height)));
+        const std::vector<uint8_t> rgb = alpha ? std::vector<uint8_t>() : rgbBytesOf(image);
+        std::vector<uint8_t> out(encodedBytesAtMost(uint64_t(image.width), uint64_t(image.height), alpha ? 4 : 3));
         PngImageState state;
         png_image& png = state.image();
         png.width = static_cast<png_uint_32>(image.width);
         png.height = static_cast<png_uint_32>(image.height);
-        png.format = PNG_FORMAT_RGB;
+        png.format = alpha ? PNG_FORMAT_BGRA : PNG_FORMAT_RGB;
+        const uint8_t* const source = alpha ? image.bytes.data() : rgb.data();
         png_alloc_size_t written = out.size();
-        int done = png_image_write_to_memory(&png, out.data(), &written, 0, rgb.data(), 0, nullptr);
+        int done = png_image_write_to_memory(&png, out.data(), &written, 0, source, 0, nullptr);
         if (done == 0 && written > out.size()) { // the bound was short: libpng says what it needs
             out.resize(written);
-            done = png_image_write_to_memory(&png, out.data(), &written, 0, rgb.data(), 0, nullptr);
+            done = png_image_write_to_memory(&png, out.data(), &written, 0, source, 0, nullptr);
         }
         if (done == 0) {
             outError = std::string("cannot encode the PNG: ") + png.message;
@@ -235,13 +248,38 @@ std::optional<std::vector<uint8_t>> encodePng(const PngImage& image, std::string
     }
 }
 
-bool writePngFile(const std::string& path, const PngImage& image, std::string& outError)
+} // namespace
+
+std::optional<std::vector<uint8_t>> encodePng(const PngImage& image, std::string& outError)
 {
-    const std::optional<std::vector<uint8_t>> png = encodePng(image, outError);
+    return encode(image, false, outError);
+}
+
+std::optional<std::vector<uint8_t>> encodePngWithAlpha(const PngImage& image, std::string& outError)
+{
+    return encode(image, true, outError);
+}
+
+namespace {
+
+bool writeEncoded(const std::string& path, const std::optional<std::vector<uint8_t>>& png, std::string& outError)
+{
     if (!png)
         return false;
     const std::string_view bytes(reinterpret_cast<const char*>(png->data()), png->size());
     return writeFileAtomically(path, bytes, &outError);
+}
+
+} // namespace
+
+bool writePngFile(const std::string& path, const PngImage& image, std::string& outError)
+{
+    return writeEncoded(path, encodePng(image, outError), outError);
+}
+
+bool writePngFileWithAlpha(const std::string& path, const PngImage& image, std::string& outError)
+{
+    return writeEncoded(path, encodePngWithAlpha(image, outError), outError);
 }
 
 bool writePngFile(const std::string& path, const Surface32& surface, std::string& outError)

@@ -1,6 +1,7 @@
 #pragma once
 // PNG files in and out. Any PNG reads (grey, RGB, palette, with or without alpha, 1 to 16 bits) into the byte form
-// the caller asks for; writing always produces an 8-bit RGB PNG. A file on disk is replaced whole or left as it was.
+// the caller asks for; writing produces an 8-bit RGB PNG, or RGBA when asked. A file on disk is replaced whole or left
+// as it was.
 //
 // A PNG's header says how many pixels follow, and a few bytes can claim billions; the reader believes no claim
 // before checking it against the caller's pixel limit and against what the input's length can hold, so a refused
@@ -47,8 +48,12 @@ std::optional<PngImage> readPngBytes(std::span<const uint8_t> png, const PngRead
 // bytes do not match its size, or it is too large for the encoder.
 std::optional<std::vector<uint8_t>> encodePng(const PngImage& image, std::string& outError);
 
+// The 8-bit RGBA PNG of a kBgra image, each pixel's alpha written as it stands (0: clear); refused for other forms.
+std::optional<std::vector<uint8_t>> encodePngWithAlpha(const PngImage& image, std::string& outError);
+
 // Encoded in memory, then written beside the target and renamed over it: a failure leaves the old file as it was.
 bool writePngFile(const std::string& path, const PngImage& image, std::string& outError);
 bool writePngFile(const std::string& path, const Surface32& surface, std::string& outError); // byte 3 unwritten
+bool writePngFileWithAlpha(const std::string& path, const PngImage& image, std::string& outError);
 
 } // namespace pf

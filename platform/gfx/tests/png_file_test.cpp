@@ -289,6 +289,23 @@ TEST(PngFileWrite, EveryFormWritesAnRgbPngThatReadsBack)
     }
 }
 
+TEST(PngFileWrite, AlphaFormKeepsEachPixelsAlphaAndRefusesFormsWithoutOne)
+{
+    pf::PngImage image{2, 1, pf::PngPixels::kBgra, {0x10, 0x20, 0x30, 0x00, 0x40, 0x50, 0x60, 0xFF}};
+    std::string error;
+    const std::optional<Bytes> encoded = pf::encodePngWithAlpha(image, error);
+    ASSERT_TRUE(encoded) << error;
+    EXPECT_EQ((*encoded)[25], 6); // IHDR colour type: RGBA
+    EXPECT_EQ(Read(*encoded, pf::PngPixels::kBgra)->bytes, image.bytes);
+    const std::filesystem::path path = TempPath("alpha.png");
+    ASSERT_TRUE(pf::writePngFileWithAlpha(path.string(), image, error)) << error;
+    EXPECT_EQ(FileBytes(path), *encoded);
+    const pf::PngImage rgb{1, 1, pf::PngPixels::kRgb, {1, 2, 3}};
+    EXPECT_FALSE(pf::encodePngWithAlpha(rgb, error));
+    EXPECT_FALSE(pf::writePngFileWithAlpha(path.string(), rgb, error));
+    EXPECT_EQ(FileBytes(path), *encoded); // a refusal leaves the old file
+}
+
 TEST(PngFileWrite, SurfaceIsWrittenTopRowFirstWithoutItsAlpha)
 {
     std::vector<uint32_t> memory = {0x11223344u, 0xFF556677u, // the bottom row comes first in memory

@@ -1,0 +1,154 @@
+// The 3D views' own work on a running designer: snapshots and picking, which must agree with the picture.
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "designer/app/child_render_view.h"
+#include "designer/app/editor_settings.h"
+#include "designer/app/extended_world.h"
+#include "designer/app/sample_project.h"
+#include "designer/app/snapshot.h"
+#include "designer/app/startup.h"
+#include "engine/core/node.h"
+#include "engine/core/object_node.h"
+#include "engine/core/window.h"
+#include "engine/resources/geometry.h"
+#include "platform/gfx/jpeg_file.h"
+#include "platform/gfx/png_file.h"
+#include "platform/settings/settings_backend.h"
+#include "platform/settings/settings_store.h"
+#include "platform/testing/ui_fixture.h"
+
+namespace {
+
+SWnode* NodeNamed(SWworld& world, const std::string& name)
+{
+    for (SWnode* n = world.GetRootNode(); n != nullptr; n = n->NextInTree(world.GetRootNode()))
+        if (n->GetName() && *n->GetName() == name)
+            return n;
+    return nullptr;
+}
+
+class ViewsTest : public pf::UiFixture {
+protected:
+    void SetUp() override
+    {
+        UiFixture::SetUp();
+        CVTND_StartOptions options;
+        options.store = std::make_unique<pf::SettingsStore>(nullptr);
+        options.developerRun = true;
+        options.recoveryPath = artifactPath("views-recovery-" + std::to_string(::getpid()) + ".vtp");
+        ASSERT_TRUE(designer.Start(std::move(options)));
+        world = designer.GetWorld();
+        view = designer.ActiveView();
+        ASSERT_NE(view, nullptr);
+        {
+            const SWworldlock hold(*world);
+            BuildSampleWorld(*world);
+        }
+        view->TakeLastCamera();
+        view->RefreshBackground();
+        cube = NodeNamed(*world, "cube");
+        ASSERT_NE(cube, nullptr);
+    }
+    void TearDown() override
+    {
+        designer.Exit();
+        UiFixture::TearDown();
+    }
+    void SizeView(int32_t width, int32_t height)
+    {
+        view->move(pf::Rect::fromXywh(0, 0, width, height));
+        ASSERT_EQ(view->clientRect().width(), width);
+    }
+
+    CVTND_Designer designer;
+    CVTND_ExtendedWorld* world = nullptr;
+    CChildRenderView* view = nullptr;
+    SWnode* cube = nullptr;
+};
+
+// The cube alone: its drawn silhouette (alpha 255) is exactly where a click picks it, at wide, tall and square views;
+// every edge pixel picks it and the pixel beside it, outside, picks nothing.
+TEST_F(ViewsTest, ClicksPickExactlyTheDrawnSilhouetteAtEveryAspect)
+{
+    {
+        const SWworldlock hold(*world);
+        SWobjectnode::FromNode(NodeNamed(*world, "floor"))->SetVisible(false);
+    }
+    for (const auto& [width, height] : {std::pair{400, 200}, std::pair{150, 300}, std::pair{240, 240}}) {
+        SCOPED_TRACE(std::to_string(width) + " x " + std::to_string(height));
+        SizeView(width, height);
+        const SWworldlock hold(*world);
+        std::string error;
+        const auto shot = DrawSnapshot(*world, view->GetEngineWindow()->GetCameraNode(), width, height, error);
+        ASSERT_TRUE(shot) << error;
+        EXPECT_TRUE(WriteSnapshot(artifactPath("pick-" + std::to_string(width) + "x" + std::to_string(height) + ".png"),
+                                  *shot, 90, error));
+        int covered = 0;
+        int mismatched = 0;
+        int edges = 0;
+        int edgeMisses = 0;
+        for (int32_t y = 0; y < height; ++y) {
+            int32_t first = -1;
+            for (int32_t x = 0; x < width; ++x) {
+                const bool drawn = (shot->pixels[static_cast<size_t>(y * width + x)] >> 24) == 0xFF;
+                covered += drawn ? 1 : 0;
+                mismatched += drawn != (world->PickNode(x, y) == cube) ? 1 : 0;
+                if (drawn && first < 0)
+                    first = x;
+            }
+            if (first > 0) {
+                ++edges;
+                edgeMisses += world->PickNode(first, y) != cube ? 1 : 0;
+                edgeMisses += world->PickNode(first - 1, y) != nullptr ? 1 : 0;
+            }
+        }
+        EXPECT_GT(covered, width * height / 20);
+        EXPECT_GT(edges, height / 4);
+        EXPECT_EQ(edgeMisses, 0) << "of " << edges << " rows";
+        EXPECT_EQ(mismatched, 0) << "of " << covered << " drawn";
+    }
+}
+
+TEST_F(ViewsTest, SnapshotsAreAJpegOfTheViewsSizeAndAPngClearExactlyOnTheBackground)
+{
+    SizeView(320, 200);
+    const std::string jpeg = artifactPath("snapshot.jpg");
+    const std::string png = artifactPath("snapshot.png");
+    ASSERT_TRUE(designer.SnapshotTo(jpeg));
+    ASSERT_TRUE(designer.SnapshotTo(png));
+    std::string error;
+    const auto decoded = pf::readJpegFile(jpeg, {}, error);
+    ASSERT_TRUE(decoded) << error;
+    EXPECT_EQ(decoded->width, 320);
+    EXPECT_EQ(decoded->height, 200);
+    const auto clear = pf::readPngFile(png, {pf::PngPixels::kBgra}, error);
+    ASSERT_TRUE(clear) << error;
+    ASSERT_EQ(clear->width, 320);
+    const SWworldlock hold(*world);
+    int background = 0;
+    for (int32_t y = 0; y < 200; ++y)
+        for (int32_t x = 0; x < 320; ++x) {
+            const size_t at = static_cast<size_t>(y * 320 + x) * 4;
+            const bool opaque = clear->bytes[at + 3] == 0xFF;
+            ASSERT_TRUE(opaque || clear->bytes[at + 3] == 0) << x << "," << y;
+            // The sky is what no node covers; there the picture shows the first background and is clear.
+            if (world->PickNode(x, y) == nullptr) {
+                ++background;
+                EXPECT_FALSE(opaque) << x << "," << y;
+                EXPECT_EQ((uint32_t{clear->bytes[at + 2]} << 16) | (uint32_t{clear->bytes[at + 1]} << 8) |
+                              clear->bytes[at],
+                          kSampleBackground);
+            } else {
+                EXPECT_TRUE(opaque) << x << "," << y;
+            }
+        }
+    EXPECT_GT(background, 320 * 200 / 10);
+    // A folder that cannot be written: an error box, and no file.
+    ui().providers().scriptedMessageBox().expect(pf::IDOK);
+    EXPECT_FALSE(designer.SnapshotTo(artifactPath("no-such-folder/snapshot.png")));
+    EXPECT_EQ(ui().providers().scriptedMessageBox().pending(), 0u);
+}
+
+} // namespace
