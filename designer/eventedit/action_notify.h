@@ -4,6 +4,7 @@
 #include <cstdint>
 
 class SWactionnode;
+struct CVTND_JavaMethod;
 class SWdatanode;
 class SWevent;
 class SWworld;
@@ -21,3 +22,6 @@ void MoveActionAndNotify(SWevent* target, SWactionnode* action, SWactionnode* af
 void AnnounceNewAction(SWactionnode* action);
 
 SWworld* WorldOfAction(const SWactionnode* action); // the world whose lock guards action
+// A new host callback action of event for method (class name from its class file); null for no method. The caller
+// holds the world's lock.
+SWactionnode* CreateJavaCallbackAction(SWevent& event, const CVTND_JavaMethod* method);

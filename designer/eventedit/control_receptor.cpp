@@ -12,6 +12,7 @@
 #include "engine/core/world.h"
 #include "platform/base/user_constants.h"
 #include "platform/ui/controls/list_view.h"
+#include "platform/ui/controls/status_bar.h"
 #include "platform/ui/core/ui.h"
 #include "platform/ui/core/window.h"
 
@@ -84,6 +85,21 @@ pf::Point ControlReceptor::ScreenToMap(pf::Window* window, pf::Point screen) con
     if (const CVTND_MapCanvas* map = FindMapCanvas(window))
         scroll = map->GetScrollOrigin();
     return {client.x + scroll.x, client.y + scroll.y};
+}
+
+void ControlReceptor::OnHover(pf::Window* window, pf::Point at, Droppable*)
+{
+    pf::Window* frame = window != nullptr && window->parent() != nullptr ? window->parent()->parent() : nullptr;
+    if (frame == nullptr || !pf::hasUi())
+        return;
+    const pf::Point map = ScreenToMap(window, at);
+    for (const pf::Hwnd child : frame->children()) {
+        if (auto* status = dynamic_cast<pf::StatusBar*>(pf::ui().window(child))) {
+            status->setText(2, "X: " + std::to_string(map.x));
+            status->setText(3, "Y: " + std::to_string(map.y));
+            return;
+        }
+    }
 }
 
 void ControlReceptor::OnDrop(pf::Window* window, pf::Point at, Droppable* droppable, bool more)

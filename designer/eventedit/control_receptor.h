@@ -18,6 +18,8 @@ public:
     int32_t GetScreenY(pf::Window* window) override;
     int32_t GetWidth(pf::Window* window) override;
     int32_t GetHeight(pf::Window* window) override;
+    // Panes 2 and 3 of the status bar of the frame two parents above window show the map point.
+    void OnHover(pf::Window* window, pf::Point at, Droppable* droppable) override;
     void OnDrop(pf::Window* window, pf::Point at, Droppable* droppable, bool more) override;
 
     pf::Point ScreenToMap(pf::Window* window, pf::Point screen) const; // client point plus the scroll origin

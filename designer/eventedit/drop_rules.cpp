@@ -467,6 +467,11 @@ void MapObject::OnDrop(pf::Window*, pf::Point, Droppable* droppable, bool more)
     }
 }
 
+SWactionnode* CreateJavaCallbackAction(SWevent& event, const CVTND_JavaMethod* method)
+{
+    return method != nullptr ? CreateJavaCallback(event, *method) : nullptr;
+}
+
 // -- Notifications
 
 SWworld* WorldOfAction(const SWactionnode* action)

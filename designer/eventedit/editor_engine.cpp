@@ -11,7 +11,9 @@
 #include "designer/app/extended_world.h"
 #include "designer/app/map_canvas.h"
 #include "designer/app/registry.h"
+#include "designer/eventedit/actions_receptor.h"
 #include "designer/eventedit/map_object.h"
+#include "designer/eventedit/picker_receptors.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/event.h"
 #include "engine/behaviour/expression_list.h"
@@ -451,13 +453,33 @@ void CEditorEngine::RemoveUnused()
 
 void CEditorEngine::RefreshActionReceptors()
 {
-    // The action lists of the editors and story boards register their receptors here; none is made yet, so there
-    // is no list to refill.
+    for (SWlistnode* n = m_receptors.Head(); n != nullptr; n = n->Next()) {
+        if (auto* list = dynamic_cast<ActionsControlReceptor*>(&static_cast<DropReceptorLink*>(n)->receptor))
+            list->Refill();
+    }
 }
 
-void CEditorEngine::DeleteActionReceptorsOf(SWactionnode*)
+// A queue's list is shown once, so its match ends the scan; a condition has two branch lists, so the scan starts
+// over after each one.
+void CEditorEngine::DeleteActionReceptorsOf(SWactionnode* action)
 {
-    // As above: no action list shows a condition's or queue's branch yet.
+    if (action == nullptr)
+        return;
+    SWlistnode* n = m_receptors.Head();
+    while (n != nullptr) {
+        auto* list = dynamic_cast<ActionsControlReceptor*>(&static_cast<DropReceptorLink*>(n)->receptor);
+        n = n->Next();
+        if (list == nullptr)
+            continue;
+        if (list->queueTarget == action) {
+            DeleteControlReceptor(list);
+            return;
+        }
+        if (list->conditionTrueTarget == action || list->conditionFalseTarget == action) {
+            DeleteControlReceptor(list);
+            n = m_receptors.Head();
+        }
+    }
 }
 
 // -- Placement
@@ -747,12 +769,17 @@ UIObject* CEditorEngine::MakePaletteObject(const CVTND_Object&)
     return nullptr; // the panels' palette types come with the editor images
 }
 
-uint32_t CEditorEngine::AddControlReceptor(pf::Window&, uint32_t)
+uint32_t CEditorEngine::AddControlReceptor(pf::Window& picker, uint32_t)
 {
-    return 0; // no picker receptor exists yet; 0 is the handle RemoveControlReceptor ignores
+    auto* receptor = new MovableTargetControlReceptor(&picker);
+    receptor->AddOwner(&picker);
+    return EditorObjects::AddControlReceptor(receptor);
 }
 
-void CEditorEngine::RemoveControlReceptor(uint32_t) {}
+void CEditorEngine::RemoveControlReceptor(uint32_t handle)
+{
+    DeleteControlReceptor(FindReceptor(handle));
+}
 
 void CEditorEngine::Clear()
 {
@@ -791,11 +818,15 @@ void DropMapReferences(CVTNDesignerApp& app, const CVTND_Object& object, uint32_
         return;
     if (object.IsType(ObjectType::kEvent)) {
         auto* event = static_cast<SWevent*>(object.GetObject());
-        for (SWactionnode* a = event->GetFirstAction(); a != nullptr; a = SWevent::GetNextAction(a))
+        for (SWactionnode* a = event->GetFirstAction(); a != nullptr; a = SWevent::GetNextAction(a)) {
+            engine->DeleteActionReceptorsOf(a);
             engine->RemoveMapObject(engine->FindActionObject(a));
+        }
         engine->RemoveMapObject(engine->FindEventObject(event));
     } else if (object.IsType(ObjectType::kAction)) {
-        engine->RemoveMapObject(engine->FindActionObject(static_cast<SWactionnode*>(object.GetObject())));
+        auto* action = static_cast<SWactionnode*>(object.GetObject());
+        engine->DeleteActionReceptorsOf(action);
+        engine->RemoveMapObject(engine->FindActionObject(action));
     } else if (object.IsNodeType()) {
         RemoveNodeObjects(*engine, *static_cast<SWnode*>(object.GetObject()));
     }

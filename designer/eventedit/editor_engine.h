@@ -80,9 +80,10 @@ public:
     void DragTo(pf::Point screen) override;
     void Drop(pf::Point screen) override;
     void CancelDrag() override;
-    UIObject* MakePaletteObject(const CVTND_Object& object) override;              // null until the palette types exist
-    uint32_t AddControlReceptor(pf::Window& picker, uint32_t acceptMask) override; // 0 until pickers exist
-    void RemoveControlReceptor(uint32_t handle) override;
+    UIObject* MakePaletteObject(const CVTND_Object& object) override; // null for a type without one
+    // A movable-target receptor over picker, which hears of nodes dropped on it (acceptMask is the receptor's own).
+    uint32_t AddControlReceptor(pf::Window& picker, uint32_t acceptMask) override;
+    void RemoveControlReceptor(uint32_t handle) override; // the receptor deleted; unknown handles are ignored
     void SettingChanged(uint32_t settingId) override;
     void Clear() override; // selection emptied, placement cursor (0, 0), every object deleted
 
@@ -92,7 +93,6 @@ public:
     // -- Drag tracking
     // The receptor under a screen point in window: smallest priority wins, the first registered among equals.
     DropReceptor* FindReceptorAt(pf::Window* window, pf::Point screen, const DropReceptor* skip, bool skipSelected);
-    DropReceptor* FindReceptor(DropReceptor* receptor) const { return HoldsReceptor(receptor) ? receptor : nullptr; }
 
     // -- Registry of map objects: each Add makes an unplaced object (-1, -1) owned by every open map; null for null
     MapObject* AddNode(SWnode* node);
@@ -119,7 +119,7 @@ public:
     // -- References and placement
     bool IsReferenced(const MapObject* object) const;
     void RemoveUnused();
-    void RefreshActionReceptors();                      // the action lists' receptors refill (none registered yet)
+    void RefreshActionReceptors();                      // every action list's receptor refills its list
     void DeleteActionReceptorsOf(SWactionnode* action); // the action lists that show action's branches go
     void PlaceNear(MapObject* object, const MapObject* anchor);
     void PlaceAt(MapObject* object, int32_t x0, int32_t y0);

@@ -109,6 +109,7 @@ void EditorObjects::AddMapObject(MapObject* object)
         return;
     m_droppables.AddTail(static_cast<Droppable*>(object));
     m_receptors.AddTail(&object->link);
+    object->m_handle = ++m_lastHandle;
 }
 
 void EditorObjects::AddDroppable(Droppable* droppable)
@@ -117,10 +118,16 @@ void EditorObjects::AddDroppable(Droppable* droppable)
         m_droppables.AddTail(droppable);
 }
 
-void EditorObjects::AddControlReceptor(DropReceptor* receptor)
+uint32_t EditorObjects::AddControlReceptor(DropReceptor* receptor)
 {
-    if (receptor != nullptr)
-        m_receptors.AddTail(&receptor->link);
+    if (receptor == nullptr)
+        return 0;
+    m_receptors.AddTail(&receptor->link);
+    // 2^32 registrations in one workspace would be needed before a handle came round again.
+    if (++m_lastHandle == 0)
+        ++m_lastHandle;
+    receptor->m_handle = m_lastHandle;
+    return receptor->m_handle;
 }
 
 void EditorObjects::DeleteMapObject(MapObject* object)
@@ -168,6 +175,18 @@ void EditorObjects::DeleteControlReceptor(DropReceptor* receptor)
 bool EditorObjects::HoldsReceptor(const DropReceptor* receptor) const
 {
     return receptor != nullptr && m_receptors.Contains(&receptor->link);
+}
+
+DropReceptor* EditorObjects::FindReceptor(uint32_t handle) const
+{
+    if (handle == 0)
+        return nullptr;
+    for (SWlistnode* n = m_receptors.Head(); n != nullptr; n = n->Next()) {
+        DropReceptor* receptor = &static_cast<DropReceptorLink*>(n)->receptor;
+        if (receptor->m_handle == handle)
+            return receptor;
+    }
+    return nullptr;
 }
 
 bool EditorObjects::HoldsDroppable(const Droppable* droppable) const

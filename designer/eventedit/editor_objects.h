@@ -125,6 +125,9 @@ public:
     // The refuse mask wins; then any shared bit with the accept mask. The whole kind word counts.
     bool Accepts(const Droppable& droppable) const;
     virtual MapObject* AsMapObject() { return nullptr; }
+    // The engine's name for this receptor while it lists it; 0 before. Never reused, so a handle kept by a window
+    // after the engine deleted the receptor finds nothing rather than another window's receptor.
+    uint32_t Handle() const { return m_handle; }
 
     // The rectangle on screen for window; both right and bottom edges belong to it.
     virtual int32_t GetScreenX(pf::Window*) { return -1; }
@@ -143,7 +146,9 @@ public:
     uint8_t priority; // the smallest wins among receptors under the point
 
 private:
+    friend class EditorObjects;
     SWlist m_owners; // of CDropReceptorOwner
+    uint32_t m_handle = 0;
 };
 
 // The content a palette or map object stands for. The setters OR their bit into the kind word, never clearing it,
@@ -207,13 +212,14 @@ public:
     EditorObjects(const EditorObjects&) = delete;
     EditorObjects& operator=(const EditorObjects&) = delete;
 
-    void AddMapObject(MapObject* object);            // both lists; the receptor list owns it
-    void AddDroppable(Droppable* droppable);         // a palette object; owned here from now on
-    void AddControlReceptor(DropReceptor* receptor); // owned here from now on
-    void DeleteMapObject(MapObject* object);         // unlinked from both lists and deleted
+    void AddMapObject(MapObject* object);                // both lists; the receptor list owns it
+    void AddDroppable(Droppable* droppable);             // a palette object; owned here from now on
+    uint32_t AddControlReceptor(DropReceptor* receptor); // owned here from now on; its handle (0 for null)
+    void DeleteMapObject(MapObject* object);             // unlinked from both lists and deleted
     void DeleteDroppable(Droppable* droppable);
     void DeleteControlReceptor(DropReceptor* receptor);
     bool HoldsReceptor(const DropReceptor* receptor) const;
+    DropReceptor* FindReceptor(uint32_t handle) const; // null once the receptor is gone, and for 0
     bool HoldsDroppable(const Droppable* droppable) const;
 
     MapObject* FirstMapObject() const; // creation order
@@ -235,4 +241,5 @@ protected:
     pf::Window* m_currentWindow = nullptr;
     SWlist m_droppables; // palette objects (owned) and map objects (linked only)
     SWlist m_receptors;  // of DropReceptorLink, each receptor owned
+    uint32_t m_lastHandle = 0;
 };

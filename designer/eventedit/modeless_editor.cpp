@@ -7,6 +7,7 @@
 #include "designer/app/extended_world.h"
 #include "designer/app/notification.h"
 #include "designer/eventedit/editor_engine.h"
+#include "designer/eventedit/editor_images.h"
 #include "designer/eventedit/editor_texts.h"
 #include "designer/eventedit/map_object.h"
 #include "engine/core/world.h"
@@ -14,20 +15,6 @@
 #include "platform/ui/controls/list_view.h"
 #include "platform/ui/core/ui.h"
 #include "platform/ui/providers/providers.h"
-
-namespace {
-
-// Compares addresses only: a receptor the engine deleted must not be read to ask whether it is still listed.
-bool EngineListsReceptor(const CEditorEngine& engine, const DropReceptor* receptor)
-{
-    for (const SWlistnode* n = engine.Receptors().Head(); n != nullptr; n = n->Next()) {
-        if (&static_cast<const DropReceptorLink*>(n)->receptor == receptor)
-            return true;
-    }
-    return false;
-}
-
-} // namespace
 
 CVTND_ModelessEditorDlg::CVTND_ModelessEditorDlg(uint16_t kind, void* object, CVTND_EditDialog* record)
     : m_kind(kind), m_object(object), m_record(record)
@@ -81,16 +68,21 @@ DropReceptor* CVTND_ModelessEditorDlg::AddReceptor(std::unique_ptr<DropReceptor>
     if (engine == nullptr || receptor == nullptr)
         return nullptr;
     DropReceptor* handed = receptor.release();
-    engine->AddControlReceptor(handed);
-    m_receptors.push_back(handed);
+    m_receptors.push_back(engine->AddControlReceptor(handed));
     return handed;
 }
 
+// By handle, never by address: the engine may have deleted ours and made another at the same address since.
 bool CVTND_ModelessEditorDlg::HoldsReceptor(const DropReceptor* receptor) const
 {
     const CEditorEngine* engine = Engine();
-    return engine != nullptr && std::find(m_receptors.begin(), m_receptors.end(), receptor) != m_receptors.end() &&
-           EngineListsReceptor(*engine, receptor);
+    if (engine == nullptr || receptor == nullptr)
+        return false;
+    for (const uint32_t handle : m_receptors) {
+        if (engine->FindReceptor(handle) == receptor)
+            return true;
+    }
+    return false;
 }
 
 void CVTND_ModelessEditorDlg::SetSelectionButtons(std::vector<int32_t> ids)
@@ -200,10 +192,8 @@ void CVTND_ModelessEditorDlg::Closing()
     }
     m_actionLists.clear();
     if (CEditorEngine* engine = Engine()) {
-        for (DropReceptor* receptor : m_receptors) {
-            if (EngineListsReceptor(*engine, receptor))
-                engine->DeleteControlReceptor(receptor);
-        }
+        for (const uint32_t handle : m_receptors)
+            engine->DeleteControlReceptor(engine->FindReceptor(handle));
     }
     m_receptors.clear();
     m_selectedAction = nullptr;
@@ -216,7 +206,8 @@ void CVTND_ModelessEditorDlg::Closing()
 
 pf::ImageListRef EditorSmallActionImages()
 {
-    return nullptr;
+    const CVTND_EditorImages* images = GetEditorImages();
+    return images != nullptr ? images->List(EditorImageList::kSmallActions) : nullptr;
 }
 
 void InstallEditorModalState()

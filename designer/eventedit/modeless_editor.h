@@ -22,7 +22,7 @@
 //   1. OnClosing: what the derived editor itself lets go;
 //   2. every action list given to PrepareActionList: its items removed and its small image list detached, so the
 //      shared image list outlives the control;
-//   3. every receptor given to AddReceptor that the editor engine still lists: deleted through the engine;
+//   3. every receptor given to AddReceptor that the editor engine still lists (by handle): deleted through it;
 //   4. the open-editor record unregistered (CVTNDesignerApp::UnregisterEditDialog);
 //   then the layer destroys the controls and the window, and postNcDestroy deletes the object.
 //
@@ -107,7 +107,7 @@ private:
     void* m_object;                           // the world's
     CVTND_EditDialog* m_record;               // the application's list owns it, until we unregister
     SWactionnode* m_selectedAction = nullptr; // the event's; forgotten when announced deleted
-    std::vector<DropReceptor*> m_receptors;   // the engine's list owns them
+    std::vector<uint32_t> m_receptors;        // handles of ours; the engine's list owns the receptors
     std::vector<pf::Hwnd> m_actionLists;      // children of this window
     std::vector<int32_t> m_selectionButtons;
     bool m_ownsItself = false; // set once Open succeeded; postNcDestroy deletes then

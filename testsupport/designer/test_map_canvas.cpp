@@ -50,7 +50,7 @@ TestMapCanvas::TestMapCanvas(pf::Window& parent, const pf::Rect& clientRect)
     app->RegisterChildFrame(this, this);
     m_receptor = new ControlReceptor(this);
     m_receptor->AddOwner(this);
-    engine->AddControlReceptor(m_receptor);
+    m_handle = engine->AddControlReceptor(m_receptor);
     for (MapObject* o = engine->FirstMapObject(); o != nullptr; o = engine->NextMapObject(o))
         engine->AddMapOwners(*o);
 }
@@ -58,7 +58,7 @@ TestMapCanvas::TestMapCanvas(pf::Window& parent, const pf::Rect& clientRect)
 TestMapCanvas::~TestMapCanvas()
 {
     if (CEditorEngine* engine = GetEditorEngine()) {
-        engine->DeleteControlReceptor(engine->FindReceptor(m_receptor));
+        engine->DeleteControlReceptor(engine->FindReceptor(m_handle));
         for (MapObject* o = engine->FirstMapObject(); o != nullptr; o = engine->NextMapObject(o))
             o->RemoveOwner(this);
     }

@@ -47,6 +47,7 @@ private:
     pf::Point m_scroll;
     MapObject* m_menuObject = nullptr;     // the engine's
     ControlReceptor* m_receptor = nullptr; // the engine's, deleted through it
+    uint32_t m_handle = 0;                 // the engine's name for it
     std::vector<uint32_t> m_commands;
     int m_redraws = 0;
 };

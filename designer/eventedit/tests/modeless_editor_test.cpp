@@ -136,7 +136,7 @@ TEST_F(ModelessEditors, ReceptorsAreDeletedOnlyWhileTheEngineStillListsThem)
     EXPECT_EQ(engine->CountReceptors(), before + 2);
     engine->DeleteControlReceptor(taken); // the engine let it go first (an engine clear, a deleted target)
     EXPECT_EQ(receptorsDeleted, 1);
-    EXPECT_NE(engine->FindReceptor(kept), nullptr);
+    EXPECT_NE(engine->FindReceptor(kept->Handle()), nullptr);
     sim().click(*editor->child(pf::IDOK));
     EXPECT_EQ(receptorsDeleted, 2);
     EXPECT_EQ(engine->CountReceptors(), before);
