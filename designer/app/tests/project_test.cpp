@@ -386,8 +386,27 @@ std::vector<uint8_t> FileBytes(const std::string& path)
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
+// The later parts' record handlers set aside for a test, so the project item keeps those records as bytes.
+class LaterHandlersAside {
+public:
+    LaterHandlersAside()
+    {
+        for (const uint32_t tag : ProjectRecordTags())
+            m_displaced.emplace_back(tag, ReplaceProjectRecordHandler(tag, nullptr));
+    }
+    ~LaterHandlersAside()
+    {
+        for (const auto& [tag, handler] : m_displaced)
+            ReplaceProjectRecordHandler(tag, handler);
+    }
+
+private:
+    std::vector<std::pair<uint32_t, const CVTND_ProjectRecordHandler*>> m_displaced;
+};
+
 TEST_F(Project, AProjectReopensAsTheDesignerWorldAndSavesToTheSameBytes)
 {
+    const LaterHandlersAside aside;
     ASSERT_NE(project().AddSceneFile(SampleScene()), nullptr);
     EnsureTooltipParts(world());
     for (const char* name : {"one", "two", "three"})
@@ -427,6 +446,7 @@ TEST_F(Project, AProjectReopensAsTheDesignerWorldAndSavesToTheSameBytes)
 
 TEST_F(Project, RecordsOfLaterPartsSurviveAsBytesAndGradientsStaySiblings)
 {
+    const LaterHandlersAside aside;
     CVTND_Project::KeptRecord layout{MakeTag("PLAY"), {1, 2, 3}};
     CVTND_Project::KeptRecord tooltip{MakeTag("PRTT"), {4, 5}};
     CVTND_Project::KeptRecord gradient{MakeTag("PRW4"), {6}};
@@ -461,6 +481,7 @@ ProjectRecordRead LayoutDamaged(CVTND_ProjectReading&, uint32_t, SWchunkstream&)
 
 TEST_F(Project, NestedGradientsAreReadAndADamagedLayoutOpensWithANote)
 {
+    const LaterHandlersAside aside;
     std::vector<uint8_t> nested = {'P', 'R', 'W', '4', 1, 0, 0, 0, 9};
     project().GetKeptRecords() = {{MakeTag("PRTT"), nested}, {MakeTag("PLAY"), {0}}};
     std::vector<uint8_t> bytes;

@@ -243,7 +243,9 @@ TEST(ObjectsFactory, RegisteredTypesAreMadeAndOthersGiveNothing)
 {
     CVTNDesignerApp app;
     app.NewWorkspace();
+    const CVTND_ObjectCreator tooltips = CVTND_Registry::ReplaceObjectCreator(11, nullptr);
     EXPECT_TRUE(app.GetObjectsFactory().CreateObject(ObjectType::kTooltip, {"tip"}).IsEmpty());
+    CVTND_Registry::ReplaceObjectCreator(11, tooltips);
     const CVTND_ObjectCreator old = CVTND_Registry::ReplaceObjectCreator(13, &MakeHotspot);
     const CVTND_Object made = app.GetObjectsFactory().CreateObject(ObjectType::kHotspot, {"spot"});
     CVTND_Registry::ReplaceObjectCreator(13, old);

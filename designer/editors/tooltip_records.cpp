@@ -1,0 +1,37 @@
+// The designer tooltip's places in the designer services: the object factory's creator of type 11 and the project
+// item's "PRTT" records.
+#include "designer/app/designer_app.h"
+#include "designer/app/extended_world.h"
+#include "designer/app/project_records.h"
+#include "designer/app/registry.h"
+#include "designer/editors/designer_tooltip.h"
+#include "engine/core/chunk_stream.h"
+#include "engine/core/type_tag.h"
+
+namespace {
+
+CVTND_Object CreateTooltip(CVTNDesignerApp& app, const CVTND_CreateRequest& request)
+{
+    CVTND_Object object;
+    if (CVTND_ExtendedWorld* world = app.GetWorld())
+        object.InitTooltip(CreateDesignerTooltip(*world, request.name));
+    return object;
+}
+const CVTND_ObjectCreatorRegistration kCreatorRegistered(ObjectType::kTooltip, &CreateTooltip);
+
+bool WriteTooltips(CVTND_ProjectWriting& out, SWchunkstream& payload)
+{
+    return WriteTooltipRecords(out.world, payload);
+}
+
+// A damaged record is left out alone: the engine tooltip the world part brought stays with its stored texture.
+ProjectRecordRead ReadTooltip(CVTND_ProjectReading& in, uint32_t, SWchunkstream& payload)
+{
+    return ReadTooltipRecord(in.world, payload) == TooltipRecordRead::kOk ? ProjectRecordRead::kOk
+                                                                          : ProjectRecordRead::kDamagedOptional;
+}
+
+constexpr CVTND_ProjectRecordHandler kHandler = {&WriteTooltips, &ReadTooltip};
+const CVTND_ProjectRecordRegistration kHandlerRegistered(MakeTag("PRTT"), &kHandler);
+
+} // namespace
