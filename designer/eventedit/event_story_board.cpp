@@ -6,6 +6,7 @@
 
 #include "designer/app/designer_app.h"
 #include "designer/app/notification.h"
+#include "designer/eventedit/actions_receptor.h"
 #include "designer/eventedit/editor_engine.h"
 #include "designer/eventedit/map_object.h"
 #include "designer/eventedit/story_board_preview.h"
@@ -72,17 +73,19 @@ CEventStoryBoard::CEventStoryBoard() = default;
 CEventStoryBoard::~CEventStoryBoard()
 {
     m_preview.reset();
-    if (m_receptor != nullptr) {
-        if (CEditorEngine* engine = GetEditorEngine(); engine != nullptr && engine->HoldsReceptor(m_receptor))
-            engine->DeleteControlReceptor(m_receptor);
-        m_receptor = nullptr;
-    }
+    if (CEditorEngine* engine = GetEditorEngine(); engine != nullptr && m_receptorHandle != 0)
+        engine->RemoveControlReceptor(m_receptorHandle); // a handle the engine no longer knows is ignored
 }
 
 void CEventStoryBoard::Attach(SWevent* event)
 {
     Initialise();
     m_event = event;
+    if (CEditorEngine* engine = GetEditorEngine(); engine != nullptr && event != nullptr && m_receptorHandle == 0) {
+        auto* receptor = new StoryBoardControlReceptor(this, event);
+        receptor->AddOwner(this);
+        m_receptorHandle = engine->AddControlReceptor(receptor); // the engine owns it from now on
+    }
     m_preview = std::make_unique<EDPreview>(event);
     Rebuild();
 }

@@ -14,7 +14,6 @@
 
 class CSBActionNodeRow;
 class CVTND_Event;
-class DropReceptor;
 class EDPreview;
 class SWactionnode;
 class SWevent;
@@ -32,7 +31,7 @@ public:
 
     SWevent* Event() const { return m_event; }
     EDPreview* Preview() const { return m_preview.get(); }
-    DropReceptor* Receptor() const { return m_receptor; }
+    uint32_t ReceptorHandle() const { return m_receptorHandle; } // 0 while no engine took one
     CSBActionNodeRow* FindRow(const SWactionnode* action) const; // expanded or not
     bool RemoveRow(const SWactionnode* action);                  // deleted with its children
     void UpdateRow(const SWactionnode* action); // its markers and its later siblings', their held rows again
@@ -51,7 +50,7 @@ private:
     void DropRowsThatLeft(); // rows of actions moved to another event
     void RepaintRow(const CSBRow& row, int32_t oldHeight);
 
-    SWevent* m_event = nullptr;         // the world's; the frame closes before the event goes
-    DropReceptor* m_receptor = nullptr; // owned by the editor engine once registered
+    SWevent* m_event = nullptr;    // the world's; the frame closes before the event goes
+    uint32_t m_receptorHandle = 0; // of the StoryBoardControlReceptor the editor engine owns
     std::unique_ptr<EDPreview> m_preview;
 };

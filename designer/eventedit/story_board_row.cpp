@@ -4,9 +4,9 @@
 #include <cmath>
 
 #include "designer/eventedit/action_notify.h"
+#include "designer/eventedit/display_names.h"
 #include "designer/eventedit/story_board.h"
 #include "designer/workspace/world_write_lock.h"
-#include "engine/behaviour/action_kind.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/action_settings.h"
 #include "engine/behaviour/event.h"
@@ -163,11 +163,7 @@ void CSBRow::ShiftMarkers(double deltaMs)
 
 std::string CSBActionNodeRow::Label() const
 {
-    if (m_action == nullptr)
-        return {};
-    if (const SWactionkind* kind = m_action->GetKind(); kind != nullptr && kind->GetName())
-        return *kind->GetName();
-    return "Action " + std::to_string(m_action->GetKindId());
+    return m_action != nullptr ? FormatObjectDisplayName(*m_action) : std::string();
 }
 
 void CSBActionNodeRow::BuildMarkers()

@@ -7,6 +7,7 @@
 
 #include "designer/app/notification.h"
 #include "designer/eventedit/action_notify.h"
+#include "designer/eventedit/editor_objects.h"
 #include "designer/eventedit/story_board_preview.h"
 #include "designer/eventedit/tests/timeline_fixture.h"
 #include "engine/behaviour/action_settings.h"
@@ -18,6 +19,8 @@
 #include "platform/media/riff_wave_writer.h"
 #include "platform/ui/controls/scroll_bar.h"
 #include "platform/ui/controls/up_down.h"
+#include "testsupport/designer/drag_frame.h"
+#include "testsupport/designer/test_palette.h"
 
 namespace eventedittest {
 namespace {
@@ -220,6 +223,30 @@ TEST_F(TimelineRows, AnActionMovedAwayLeavesTheBoardAndDeletingTheEventClosesIt)
     ASSERT_TRUE(app->DeleteObject(CVTND_Object(timeline->event), CVTNDesignerApp::kDeleteFromMenu));
     EXPECT_FALSE(ui().isWindow(frameHandle));
     EXPECT_EQ(app->GetChildFrameCount(), 1u); // the recorder only
+}
+
+TEST_F(TimelineRows, AnActionKindDroppedOnTheBoardBecomesARowOfTheEvent)
+{
+    designertest::DragFrame dragFrame(pf::Rect::fromXywh(1110, 0, 160, 300)); // the drag's main frame from now on
+    designertest::TestPalette palette(dragFrame, pf::Rect::fromXywh(0, 0, 160, 300));
+    designertest::PaletteItem item;
+    item.contentKind = EdKind::kActionKind;
+    item.content = sample->Kind(21);
+    palette.items = {item};
+    sim().pump();
+    const size_t rows = Board().RowCount();
+    const pf::Point target = OnBoard(300, Board().clientRect().b - 10);
+    sim().mouseDown(palette.clientToScreen({20, 20}));
+    sim().mouseMove(target);
+    sim().mouseMove({target.x + 1, target.y});
+    sim().mouseUp({target.x + 1, target.y});
+    sim().pump();
+    SWactionnode* made = nullptr;
+    for (SWactionnode* a = timeline->event->GetFirstAction(); a != nullptr; a = SWevent::GetNextAction(a))
+        made = a;
+    ASSERT_EQ(made->GetKindId(), 21);
+    EXPECT_NE(Row(made), nullptr);
+    EXPECT_EQ(Board().RowCount(), rows + 1);
 }
 
 TEST_F(TimelineSoundMarkers, ARangeEndingAtZeroEndsWithTheSound)
