@@ -55,7 +55,7 @@ void AddSliderRow(std::vector<ControlDef>& controls, const char* label, int32_t 
 void AddTextureRow(std::vector<ControlDef>& controls, const char* label, int32_t top, int32_t combo, int32_t viewer)
 {
     controls.push_back({"static", -1, {8, top + 4, 88, top + 20}, 0, label});
-    controls.push_back({"combobox", combo, {88, top, 228, top + 160}, kCombo, ""});
+    controls.push_back({"combobox", combo, {88, top, 228, top + 22}, kCombo, ""});
     controls.push_back({"CVTND_TextureViewer", viewer, {232, top - 2, 276, top + 42}, 0, ""});
 }
 
@@ -110,7 +110,7 @@ void RegisterTextureEditor()
                           {"static", -1, {342, 10, 386, 26}, 0, "Height:"},
                           {"static", 1445, {388, 10, 416, 26}, 0, ""},
                           {"static", -1, {8, 38, 80, 54}, 0, "Image kind:"},
-                          {"combobox", 1002, {84, 36, 250, 180}, kCombo, ""},
+                          {"combobox", 1002, {84, 36, 250, 58}, kCombo, ""},
                           {"static", 1451, {8, 66, 80, 82}, WS_DISABLED, "Quality:"},
                           {"trackbar", 1352, {84, 62, 300, 86}, kStop | WS_DISABLED, ""},
                           {"edit", 1172, {304, 64, 344, 84}, kShownEdit | WS_DISABLED, ""},
@@ -121,7 +121,7 @@ void RegisterTextureEditor()
                           {"button", 1163, {8, 300, 100, 322}, kStop, "Load JPEG...", false},
                           {"edit", 1173, {103, 300, 223, 322}, kShownEdit, "", false},
                           {"static", 1377, {226, 302, 282, 318}, 0, "Texture:", false},
-                          {"combobox", 1302, {285, 300, 417, 440}, kCombo, "", false},
+                          {"combobox", 1302, {285, 300, 417, 322}, kCombo, "", false},
                           {"CVTND_TextureViewer", 1004, {8, 325, 417, 434}, 0, "", false},
                       }});
 }

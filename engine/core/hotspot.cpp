@@ -1,5 +1,7 @@
 #include "engine/core/hotspot.h"
 
+#include <algorithm>
+
 #include "engine/core/world.h"
 #include "engine/resources/texture.h"
 
@@ -26,6 +28,14 @@ void SWhotspot::SetImage(std::unique_ptr<SWtexture> image)
     m_picture = std::move(image);
     m_pictureWidth = m_picture ? m_picture->GetWidth() : 0;
     m_pictureHeight = m_picture ? m_picture->GetHeight() : 0;
+}
+
+void SWhotspot::SetPictureSize(int32_t width, int32_t height)
+{
+    const int32_t maxWidth = m_picture ? m_picture->GetWidth() : 0;
+    const int32_t maxHeight = m_picture ? m_picture->GetHeight() : 0;
+    m_pictureWidth = std::clamp(width, 0, maxWidth);
+    m_pictureHeight = std::clamp(height, 0, maxHeight);
 }
 
 bool SWhotspot::SetLabelState(uint8_t state)

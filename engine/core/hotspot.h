@@ -23,7 +23,8 @@ public:
     void ForgetTexture() { m_texture = nullptr; }
     SWtexture* GetCachedTexture() const { return m_texture; }
 
-    // Rectangles as fractions of the view: left, top, right, bottom.
+    // Rectangles X, Y, W, H as fractions of their texture's width and height (the alter-ego one of the alter-ego
+    // texture's), as the designer's texture viewer and hot-spot editor read them.
     const std::array<float, 4>& GetRect() const { return m_rect; }
     void SetRect(const std::array<float, 4>& rect) { m_rect = rect; }
     const std::array<float, 4>& GetAlterEgoRect() const { return m_alterEgo; }
@@ -31,6 +32,9 @@ public:
 
     SWtexture* GetImage() const { return m_picture.get(); }
     void SetImage(std::unique_ptr<SWtexture> image); // the old one is deleted; the size follows the image
+    // The part of the picture shown, from its top left (a cut rounded up to powers of two keeps its own size):
+    // each side clamped to 0..the picture's side, so 0 x 0 without a picture.
+    void SetPictureSize(int32_t width, int32_t height);
     int32_t GetPictureWidth() const { return m_pictureWidth; }
     int32_t GetPictureHeight() const { return m_pictureHeight; }
 

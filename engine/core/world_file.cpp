@@ -1,7 +1,9 @@
 #include "engine/core/world_file.h"
 
+#include <algorithm>
 #include <array>
 #include <functional>
+#include <limits>
 #include <new>
 #include <optional>
 #include <span>
@@ -670,8 +672,9 @@ void WorldReader::ReadHotspot(SWhotspot& hotspot, SWchunkstream& in)
         v = in.ReadF32();
     for (float& v : alterEgo)
         v = in.ReadF32();
-    in.ReadU32(); // the picture's size follows its picture; kept for readers without the image classes
-    in.ReadU32();
+    // The shown size is applied after the picture, which sets its own, and is held inside it there.
+    const uint32_t pictureWidth = in.ReadU32();
+    const uint32_t pictureHeight = in.ReadU32();
     const uint8_t label = in.ReadU8();
     if (in.Status() != SWchunkstream::kStatusGood)
         return;
@@ -686,8 +689,12 @@ void WorldReader::ReadHotspot(SWhotspot& hotspot, SWchunkstream& in)
     const std::unique_ptr<SWchunkstream> picture = in.OpenChild();
     if (picture->Status() != SWchunkstream::kStatusGood)
         return;
-    if (std::unique_ptr<SWtexture> image = codec->read(tag, *picture))
+    if (std::unique_ptr<SWtexture> image = codec->read(tag, *picture)) {
         hotspot.SetImage(std::move(image));
+        constexpr uint32_t kLargest = std::numeric_limits<int32_t>::max();
+        hotspot.SetPictureSize(static_cast<int32_t>(std::min(pictureWidth, kLargest)),
+                               static_cast<int32_t>(std::min(pictureHeight, kLargest)));
+    }
 }
 
 void WorldReader::ReadNodeHeader(SWchunkstream& in, uint32_t position)

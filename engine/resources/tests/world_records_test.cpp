@@ -172,6 +172,31 @@ TEST(WorldRecords, ResourcesAndTheirLinksComeBack)
     EXPECT_NE(java->FindVariable("scores_label"), nullptr);
 }
 
+// A cut rounded up to powers of two shows only its own part; a stored size beyond the picture is held inside it.
+TEST(WorldRecords, AHotSpotKeepsTheShownPartOfItsPicture)
+{
+    const std::unique_ptr<SWworld> world = worldtest::MakeSampleWorld();
+    auto* hotspot = NodeNamed<SWhotspot>(*world, "button");
+    const std::vector<uint32_t> pixels(128 * 64, 0xFF336699u);
+    hotspot->SetImage(SWimage32::SWimage32FromPixels("crop", 128, 64, pixels.data()));
+    hotspot->SetPictureSize(100, 60);
+    WorldLoadResult loaded = Load(Save(*world));
+    ASSERT_EQ(loaded.status, DocumentStatus::kOk);
+    auto* back = NodeNamed<SWhotspot>(*loaded.world, "button");
+    EXPECT_EQ(back->GetPictureWidth(), 100);
+    EXPECT_EQ(back->GetPictureHeight(), 60);
+
+    hotspot->SetPictureSize(500, -3);
+    EXPECT_EQ(hotspot->GetPictureWidth(), 128);
+    EXPECT_EQ(hotspot->GetPictureHeight(), 0);
+    std::vector<uint8_t> bytes = Save(*world);
+    loaded = Load(bytes);
+    EXPECT_EQ(NodeNamed<SWhotspot>(*loaded.world, "button")->GetPictureWidth(), 128);
+    hotspot->SetImage(nullptr);
+    hotspot->SetPictureSize(100, 60);
+    EXPECT_EQ(hotspot->GetPictureWidth(), 0);
+}
+
 TEST(WorldRecords, ATextureNameThatFindsNothingIsWrittenBackUnchanged)
 {
     const std::unique_ptr<SWworld> world = worldtest::MakeSampleWorld();
