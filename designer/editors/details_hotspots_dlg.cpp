@@ -135,7 +135,8 @@ bool CVTND_DetailsHotspotsDlg::onInitDialog()
         auto* list = item<pf::ListBox>(kIdList);
         for (SWnode* n = world->GetRootNode()->GetFirstChildNode(); n != nullptr; n = n->GetNextSiblingNode()) {
             auto* hotspot = dynamic_cast<SWhotspot*>(n);
-            if (hotspot == nullptr || !n->HasKind(SWnode::kKindHotspot) || hotspot->GetTextureName() != texture->GetName())
+            if (hotspot == nullptr || !n->HasKind(SWnode::kKindHotspot) ||
+                hotspot->GetTextureName() != texture->GetName())
                 continue;
             if (m_owner.SelectedHotspot() == nullptr)
                 m_owner.SetSelectedHotspot(hotspot);

@@ -44,8 +44,7 @@ constexpr int32_t kIdAlterEgoList = 1302;
 constexpr int32_t kIdMainPreview = 1003;
 constexpr int32_t kIdAlterEgoPreview = 1004;
 constexpr std::array<int32_t, 5> kRow = {kIdLoad, kIdPath, kIdListLabel, kIdAlterEgoList, kIdAlterEgoPreview};
-constexpr std::array<uint32_t, 4> kKindTexts = {kIdsKindLossless, kIdsKindWavelet, kIdsKindPalette,
-                                                kIdsKindGreyscale};
+constexpr std::array<uint32_t, 4> kKindTexts = {kIdsKindLossless, kIdsKindWavelet, kIdsKindPalette, kIdsKindGreyscale};
 
 pf::Window* MakeTextureEditor(const CVTND_EditorRequest& request)
 {
@@ -77,9 +76,9 @@ std::unique_ptr<SWtexture> MakeImageOfKind(const SWtexture& source, int32_t kind
     case CVTND_DetailsTextureDlg::kWavelet: {
         auto image = std::make_unique<SWwaveletimage>(source.GetName(), w, h, pixels, quality);
         if (image->IsValid() && !image->IsEncoded())
-            ReportResource({"The texture \"" + source.GetName() +
-                                "\" could not be wavelet-coded; it keeps its pixels unencoded.",
-                            "Texture"});
+            ReportResource(
+                {"The texture \"" + source.GetName() + "\" could not be wavelet-coded; it keeps its pixels unencoded.",
+                 "Texture"});
         return image;
     }
     case CVTND_DetailsTextureDlg::kPalette:
@@ -253,6 +252,11 @@ void CVTND_DetailsTextureDlg::ToggleHotspots()
             rowCheck->enable(false);
         }
     } else if (m_hotspots != nullptr) {
+        // Beside the editor, not over its previews.
+        const pf::Rect frame = screenRect();
+        const pf::Rect own = m_hotspots->screenRect();
+        m_hotspots->move(pf::Rect::fromXywh(frame.r, frame.t, static_cast<int32_t>(own.width()),
+                                            static_cast<int32_t>(own.height())));
         m_hotspots->show(pf::SW_SHOW);
         if (rowCheck != nullptr)
             rowCheck->enable(true);
@@ -285,9 +289,8 @@ void CVTND_DetailsTextureDlg::EnableTake(bool enabled)
 
 void CVTND_DetailsTextureDlg::LoadAlterEgo()
 {
-    const std::optional<std::string> path =
-        BrowseForFile(BrowseCategory::kResources, this, MaterialTextOf(kIdsOpenJpegTitle), 1,
-                      MaterialTextOf(kIdsJpegFilter));
+    const std::optional<std::string> path = BrowseForFile(
+        BrowseCategory::kResources, this, MaterialTextOf(kIdsOpenJpegTitle), 1, MaterialTextOf(kIdsJpegFilter));
     if (!path)
         return;
     CVTND_ExtendedWorld* const world = TheWorld();
@@ -369,8 +372,8 @@ void CVTND_DetailsTextureDlg::Layout()
     const int32_t y1 = y0 + hv + 3;
     load->move(pf::Rect::fromXywh(x0, y1, wLoad, hLoad));
     path->move(pf::Rect::fromXywh(x0 + wLoad + 3, y1, wPath, hLoad));
-    label->move(pf::Rect::fromXywh(x0 + wLoad + wPath + 6, y1, wLabel,
-                                   static_cast<int32_t>(label->windowRect().height())));
+    label->move(
+        pf::Rect::fromXywh(x0 + wLoad + wPath + 6, y1, wLabel, static_cast<int32_t>(label->windowRect().height())));
     list->move(pf::Rect::fromXywh(x0 + wLoad + wPath + wLabel + 9, y1, static_cast<int32_t>(list->windowRect().width()),
                                   static_cast<int32_t>(list->windowRect().height())));
 }

@@ -72,9 +72,9 @@ private:
     void Layout();
     void OnTextureDeleted(SWtexture* texture);
 
-    SWtexture* m_edited;                        // the world's, until the swap deletes it
-    std::unique_ptr<SWtexture> m_copy;          // ours until the swap hands it to the world
-    SWtexture* m_alterEgo = nullptr;            // a world texture or m_loadedAlterEgo; null: none
+    SWtexture* m_edited;                         // the world's, until the swap deletes it
+    std::unique_ptr<SWtexture> m_copy;           // ours until the swap hands it to the world
+    SWtexture* m_alterEgo = nullptr;             // a world texture or m_loadedAlterEgo; null: none
     std::unique_ptr<SWimage32> m_loadedAlterEgo; // a picture read from a JPEG file
     std::unique_ptr<CVTND_DetailsHotspotsDlg> m_hotspots;
     SWhotspot* m_selectedHotspot = nullptr; // the world's; dropped when announced deleted

@@ -24,11 +24,10 @@ constexpr int32_t kIdBilinear = 1187;
 constexpr std::array<int32_t, 3> kColourButtons = {1163, 1164, 1165};
 constexpr int32_t kFirstChannel = 1049; // four per colour: red, green, blue, intensity
 constexpr int32_t kLastChannel = 1060;
-constexpr std::array<std::pair<int32_t, uint32_t>, 4> kModeRadios = {
-    {{1014, SWmaterial::kModeContinuous},
-     {1015, SWmaterial::kModeFlat},
-     {1369, SWmaterial::kModeGouraud},
-     {1370, SWmaterial::kModePhong}}};
+constexpr std::array<std::pair<int32_t, uint32_t>, 4> kModeRadios = {{{1014, SWmaterial::kModeContinuous},
+                                                                      {1015, SWmaterial::kModeFlat},
+                                                                      {1369, SWmaterial::kModeGouraud},
+                                                                      {1370, SWmaterial::kModePhong}}};
 
 // A slider, the edit box that shows its value, and the value of a position.
 struct SliderRow {
@@ -77,8 +76,9 @@ int32_t PositionOfValue(int32_t slider, float value)
 
 const SWmaterialcolour& ColourOf(const SWmaterial& material, size_t colour)
 {
-    return colour == 0 ? material.GetAmbientColour()
-                       : colour == 1 ? material.GetDiffuseColour() : material.GetSpecularColour();
+    return colour == 0   ? material.GetAmbientColour()
+           : colour == 1 ? material.GetDiffuseColour()
+                         : material.GetSpecularColour();
 }
 
 void SetColour(SWmaterial& material, size_t colour, const SWmaterialcolour& c)
@@ -132,7 +132,7 @@ void CVTND_MaterialChildDlg::Fill()
             button->setCheck(m_material->GetRenderMode() == mode ? pf::BST_CHECKED : pf::BST_UNCHECKED);
     if (auto* bilinear = item<pf::Button>(kIdBilinear))
         bilinear->setCheck((m_material->GetMaterialFlags() & SWmaterial::kFlagBilinear) != 0 ? pf::BST_CHECKED
-                                                                                              : pf::BST_UNCHECKED);
+                                                                                             : pf::BST_UNCHECKED);
     m_updating = false;
 }
 
@@ -180,8 +180,9 @@ SWtexture* CVTND_MaterialChildDlg::TextureOfSlot(size_t slot) const
 {
     if (m_material == nullptr)
         return nullptr;
-    return slot == 0 ? m_material->GetTexture()
-                     : slot == 1 ? m_material->GetReflectionTexture() : m_material->GetBumpTexture();
+    return slot == 0   ? m_material->GetTexture()
+           : slot == 1 ? m_material->GetReflectionTexture()
+                       : m_material->GetBumpTexture();
 }
 
 void CVTND_MaterialChildDlg::SetTextureOfSlot(size_t slot, SWtexture* texture)
@@ -466,8 +467,8 @@ void CVTND_MaterialChildDlg::OnTextureNotice(const CVTND_Event& event)
                                       ? static_cast<SWtexture*>(event.related[0].GetObject())
                                       : nullptr;
         for (const TextureSlot& slot : kSlots)
-            if (auto* viewer = item<CVTND_TextureViewer>(slot.viewer); viewer != nullptr &&
-                                                                        viewer->GetMemberAt40() == texture)
+            if (auto* viewer = item<CVTND_TextureViewer>(slot.viewer);
+                viewer != nullptr && viewer->GetMemberAt40() == texture)
                 viewer->SetImage(replacement);
     }
     m_updating = false;
