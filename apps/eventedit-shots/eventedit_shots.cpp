@@ -6,10 +6,13 @@
 // screen, exclusive-or outlines included. OUTDIR/trace.txt lists every receptor call and every broadcast.
 //
 // Scenes: drag-move (three selected map objects moved across the map), drag-condition (an action kind held over a
-// condition's left half, then its right half, then dropped). Without scene names all run.
+// condition's left half, then its right half, then dropped), and the time-line window's timeline, timeline-zoom,
+// timeline-drag and timeline-scrub (testsupport/designer/timeline_shots.h; the scrub dumps what the preview ran into
+// the trace). Without scene names all run.
 //
 // --live runs the same scenes in real windows; --xvfb starts a private X server first, grabs each scene's final
-// picture back as live-<scene>.png and prints "live equals headless: yes (N of M pixels differ)".
+// picture back as live-<scene>.png and prints "live equals headless: yes (N of M pixels differ)". On a reviewer's
+// own display, --exit-after keeps each time-line window up that long for a person to use, and the last picture after.
 //
 // Exit 0 done, 1 a scene failed (the overlay not clear after a drag counts), 2 usage, 3 OUTDIR cannot be written,
 // 77 no display for --live.
@@ -49,6 +52,7 @@
 #include "testsupport/designer/sample_world.h"
 #include "testsupport/designer/test_map_canvas.h"
 #include "testsupport/designer/test_palette.h"
+#include "testsupport/designer/timeline_shots.h"
 
 namespace {
 
@@ -56,13 +60,15 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitRefused = 3;
 constexpr int kExitSkip = 77;
-const char* const kScenes[] = {"drag-move", "drag-condition"};
+const char* const kScenes[] = {"drag-move",     "drag-condition", "timeline",
+                               "timeline-zoom", "timeline-drag",  "timeline-scrub"};
 
 struct LiveDisplay {
     pf::SdlBackend* backend = nullptr;
     pf::XvfbServer* server = nullptr;
 };
 LiveDisplay g_live;
+int32_t g_holdMs = 0; // a reviewer's own display: how long each time-line window stays up to be used
 
 // The shared state of a run: the trace, the pictures written, and whether every write succeeded.
 struct Run {
@@ -242,8 +248,34 @@ bool SceneDragCondition(Stage& stage, CEditorEngine& engine, Run& run, pf::UserS
     return ok && onTrue;
 }
 
+bool RunTimeline(const std::string& scene, Run& run)
+{
+    CVTNDesignerApp app;
+    if (!app.MakeEditorEngine())
+        return false;
+    run.trace.push_back("scene " + scene);
+    pf::UserSim sim;
+    designertest::TimelineShot shot;
+    shot.picture = [&](const std::string& name) { return run.WritePicture(sim, name); };
+    shot.compareLive = [&](pf::Window& window) {
+        return g_live.server == nullptr || CompareWithServer(window, run, scene);
+    };
+    shot.trace = &run.trace;
+    if (g_holdMs > 0)
+        shot.hold = [] {
+            const uint32_t until = pf::clock().nowMs() + static_cast<uint32_t>(g_holdMs);
+            while (pf::clock().nowMs() < until && !pf::ui().quitCode())
+                pf::runLoopStep(pf::ui());
+        };
+    const bool ok = designertest::RunTimelineScene(scene, app, sim, shot);
+    run.trace.push_back(std::string("scene ") + scene + (ok ? " done" : " FAILED"));
+    return ok;
+}
+
 bool RunScene(const std::string& scene, Run& run)
 {
+    if (scene.rfind("timeline", 0) == 0)
+        return RunTimeline(scene, run);
     CVTNDesignerApp app;
     if (!app.MakeEditorEngine())
         return false;
@@ -327,6 +359,7 @@ int RunLive(Run& run, const std::vector<std::string>& scenes, bool ownServer, in
         pf::Ui ui;
         ui.setBackend(choice.backend.get());
         g_live = {dynamic_cast<pf::SdlBackend*>(choice.backend.get()), server.get()};
+        g_holdMs = server == nullptr ? exitAfterMs : 0;
         result = RunScenes(run, scenes);
         if (exitAfterMs > 0 && server == nullptr) {
             // A reviewer's own display: the last picture stays up for the time asked.
@@ -353,7 +386,8 @@ int Usage(const char* why)
 {
     std::fprintf(stderr,
                  "vortan-eventedit-shots: %s; usage: vortan-eventedit-shots [--live [--xvfb] [--exit-after MS]] "
-                 "OUTDIR [SCENE...]; scenes: drag-move drag-condition\n",
+                 "OUTDIR [SCENE...]; scenes: drag-move drag-condition timeline timeline-zoom timeline-drag "
+                 "timeline-scrub\n",
                  why);
     return kExitUsage;
 }

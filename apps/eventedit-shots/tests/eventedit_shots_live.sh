@@ -18,18 +18,20 @@ if [ "$tool_status" -eq "$exit_skip" ]; then
     exit "$exit_skip"
 fi
 [ "$tool_status" -eq 0 ] || { cat "$work/report.txt" "$tool_err" >&2; fail "exit $tool_status"; }
-[ "$(grep -c '^live equals headless: yes ' "$work/report.txt")" -eq 2 ] ||
+[ "$(grep -c '^live equals headless: yes ' "$work/report.txt")" -eq 6 ] ||
     fail "$(grep '^live equals' "$work/report.txt")"
-for scene in drag-move drag-condition; do
+for scene in drag-move drag-condition timeline timeline-zoom timeline-drag timeline-scrub; do
     [ -s "$work/out/live-$scene.png" ] || fail "no live-$scene.png"
 done
 grep -q '^drop the empty map' "$work/out/trace.txt" || fail "the move's drop is not traced"
 grep -q '^enter map object .action 25.' "$work/out/trace.txt" || fail "the condition's enter is not traced"
+grep -q "^node '.*' runs a motion of type 2 for action .*, preview 1 from 1500 ms" "$work/out/trace.txt" ||
+    fail "the scrub's rotation is not in the preview's dump"
 
 VORTAN_DISPLAY=headless expect_exit "$exit_skip" --live "$work/out" > "$work/headless.txt"
 grep -q '^no display: VORTAN_DISPLAY=headless$' "$work/headless.txt" || fail "no reason given for the skip"
 expect_usage "$work/out" drag-sideways
-expect_message 'scenes: drag-move drag-condition$'
+expect_message 'scenes: drag-move drag-condition timeline timeline-zoom timeline-drag timeline-scrub$'
 printf 'x' > "$work/file"
 expect_refused "$work/file/out"
 expect_message 'cannot write '
