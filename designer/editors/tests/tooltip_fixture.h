@@ -7,10 +7,12 @@
 #include <gtest/gtest.h>
 
 #include "designer/app/designer_app.h"
+#include "designer/app/edit_dialog.h"
 #include "designer/app/extended_world.h"
 #include "designer/app/project.h"
 #include "designer/editors/designer_tooltip.h"
 #include "designer/editors/gradient_store.h"
+#include "designer/workspace/workspace_controls.h"
 #include "engine/core/node.h"
 #include "engine/resources/image32.h"
 #include "engine/resources/tooltip.h"
@@ -25,6 +27,7 @@ public:
     void SetUp() override
     {
         UiFixture::SetUp();
+        RegisterWorkspaceControls(ui());
         app = std::make_unique<CVTNDesignerApp>();
         sample = std::make_unique<designertest::SampleWorld>(*app);
         ASSERT_TRUE(app->MakeEditorEngine());
@@ -33,6 +36,9 @@ public:
     }
     void TearDown() override
     {
+        // Editors left open by a failed check close while their objects live.
+        while (!app->GetEditDialogs().empty() && app->GetEditDialogs().front()->dialog != nullptr)
+            app->GetEditDialogs().front()->dialog->destroy();
         recorder.reset();
         sample.reset();
         app.reset();

@@ -1,0 +1,233 @@
+// The tooltip editor driven as a person would: typing, margins, positions, opacity bars, alignment radios, the
+// cursor choice, colour and font choosers, node drops, deletion notices, and OK's name checks.
+#include <cstring>
+#include <string>
+
+#include "designer/app/extended_world.h"
+#include "designer/app/notification.h"
+#include "designer/editors/details_tooltip_dlg.h"
+#include "designer/editors/tests/tooltip_fixture.h"
+#include "designer/eventedit/editor_texts.h"
+#include "designer/eventedit/picker_receptors.h"
+#include "designer/workspace/font_button.h"
+#include "engine/resources/gdi_canvas.h"
+#include "engine/resources/render_layer.h"
+#include "platform/ui/controls/button.h"
+#include "platform/ui/controls/list_box.h"
+#include "platform/ui/controls/scroll_bar.h"
+#include "platform/ui/providers/providers.h"
+
+namespace tooltiptest {
+namespace {
+
+class TooltipEditor : public EditorsFixture {
+public:
+    void SetUp() override
+    {
+        EditorsFixture::SetUp();
+        tip = NewTooltip("help");
+        ASSERT_NE(tip, nullptr);
+        tip->GetOrAddEntry(sample->object);
+        editor = dynamic_cast<CVTND_DetailsTooltipDlg*>(
+            app->EditObject(CVTND_Object(ObjectType::kTooltip, static_cast<CVTN_ToolTip*>(tip)), false));
+        ASSERT_NE(editor, nullptr);
+        editor->show(pf::SW_SHOW);
+        sim().pump();
+    }
+    pf::Window& Item(int32_t id) { return *editor->child(id); }
+    void Replace(int32_t id, const std::string& text)
+    {
+        sim().replaceText(Item(id), text);
+        sim().pump();
+    }
+    pf::ListBox& Nodes() { return *editor->item<pf::ListBox>(1000); }
+
+    VTND_ToolTip* tip = nullptr;
+    CVTND_DetailsTooltipDlg* editor = nullptr;
+};
+
+TEST_F(TooltipEditor, OpensShownAndRendersOncePerKeystroke)
+{
+    EXPECT_TRUE(tip->IsShown());
+    EXPECT_TRUE(tip->GetMainSprite()->IsEnabled());
+    EXPECT_EQ(Item(1004).getText(), "Tooltip");
+    EXPECT_EQ(Nodes().getCount(), 1);
+    const uint32_t renders = editor->RenderCount();
+    EXPECT_EQ(renders, 1u);
+    sim().typeText(Item(1004), "abc");
+    sim().pump();
+    EXPECT_EQ(editor->RenderCount(), renders + 3);
+    EXPECT_NE(tip->GetText().find("abc"), std::string::npos);
+    EXPECT_EQ(tip->LayOut()[0].text, tip->GetText());
+    const uint32_t width = tip->GetWidth();
+    sim().keyPress(pf::VK_RETURN);
+    sim().typeChars("x");
+    sim().pump();
+    ASSERT_EQ(tip->LayOut().size(), 3u); // the edit's CR LF ends two lines
+    EXPECT_EQ(tip->LayOut()[2].text, "x");
+    EXPECT_GT(tip->GetHeight(), 0u);
+    EXPECT_LE(tip->GetWidth(), width);
+}
+
+TEST_F(TooltipEditor, NumbersClampAtZeroAndTextWithoutOneChangesNothing)
+{
+    Replace(1172, "12");
+    EXPECT_EQ(tip->hMargin, 12);
+    Replace(1172, "-5");
+    EXPECT_EQ(tip->hMargin, 0);
+    Replace(1173, "7");
+    Replace(1173, "abc");
+    EXPECT_EQ(tip->vMargin, 7);
+    EXPECT_EQ(tip->GetHeight(), tip->LayOut()[0].height + 7u);
+    sim().click(Item(1363));
+    Replace(1174, "40");
+    Replace(1176, "-3");
+    float x = 0, y = 0;
+    tip->GetPosition(x, y);
+    EXPECT_EQ(x, 40.0f);
+    EXPECT_EQ(y, 0.0f);
+    EXPECT_EQ(tip->GetMainSprite()->GetX(), 40);
+    Replace(1176, "x");
+    tip->GetPosition(x, y);
+    EXPECT_EQ(y, 0.0f);
+    Replace(1180, "250.5");
+    Replace(1181, "1e2");
+    Replace(1178, "33");
+    EXPECT_EQ(tip->fadeIn, 250.5);
+    EXPECT_EQ(tip->fadeOut, 100.0);
+    EXPECT_EQ(tip->delay, 33.0);
+}
+
+TEST_F(TooltipEditor, OpacityBarsStopAtTheEndsAndRadiosMapToAlignments)
+{
+    auto* text = editor->item<pf::ScrollBar>(1177);
+    auto* back = editor->item<pf::ScrollBar>(1175);
+    EXPECT_EQ(text->position(), 255);
+    EXPECT_EQ(back->position(), 128);
+    const pf::Rect thumb = back->thumbRect();
+    const pf::Point from = back->clientToScreen({(thumb.l + thumb.r) / 2, (thumb.t + thumb.b) / 2});
+    sim().drag(from, {from.x + 400, from.y}, 8);
+    sim().pump();
+    EXPECT_EQ(tip->backOpacity, 0xFF000000u);
+    const pf::Rect right = back->arrowRect(false);
+    sim().click(*back, {(right.l + right.r) / 2, (right.t + right.b) / 2});
+    EXPECT_EQ(back->position(), 255);
+    const pf::Rect left = back->arrowRect(true);
+    sim().click(*back, {(left.l + left.r) / 2, (left.t + left.b) / 2});
+    EXPECT_EQ(tip->backOpacity, 254u << 24);
+
+    for (const auto& [id, horizontal, value] : {std::tuple{1014, true, 2},
+                                                {1015, true, 1},
+                                                {1013, true, 0},
+                                                {1017, false, 2},
+                                                {1018, false, 1},
+                                                {1016, false, 0}}) {
+        sim().click(Item(id));
+        sim().pump();
+        EXPECT_EQ(horizontal ? tip->hAlign : tip->vAlign, value) << id;
+    }
+    // The cursor choice disables the position; choosing it again changes nothing.
+    sim().click(Item(1012));
+    EXPECT_EQ(tip->showAtCursor, 1);
+    EXPECT_FALSE(Item(1174).isEnabled());
+    EXPECT_FALSE(Item(1176).isEnabled());
+    sim().click(Item(1012));
+    EXPECT_EQ(tip->showAtCursor, 1);
+    sim().click(Item(1363));
+    EXPECT_EQ(tip->showAtCursor, 0);
+    EXPECT_TRUE(Item(1174).isEnabled());
+}
+
+TEST_F(TooltipEditor, ChoosersSetColoursAndFont)
+{
+    sim().expectColor(pf::rgb(255, 128, 0));
+    sim().click(Item(1208));
+    sim().pump();
+    EXPECT_EQ(tip->textRGB[0], 255);
+    EXPECT_EQ(tip->textRGB[1], static_cast<uint8_t>(128.0f / 255.0f * 255.0f));
+    EXPECT_EQ(tip->textRGB[2], 0);
+    sim().expectColor(std::nullopt);
+    sim().click(Item(1209));
+    EXPECT_EQ(tip->backRGB[0], 0);
+
+    pf::FontChoice choice;
+    choice.logFont.height = -20;
+    choice.logFont.italic = 1;
+    choice.logFont.weight = 700;
+    std::strcpy(choice.logFont.face, "Sans");
+    choice.fontType = pf::SCREEN_FONTTYPE;
+    sim().expectFont(choice);
+    sim().click(Item(1164));
+    sim().pump();
+    EXPECT_EQ(tip->charHeight, 20);
+    EXPECT_EQ(tip->italic, 1);
+    EXPECT_EQ(tip->weight, 700);
+    EXPECT_GT(tip->overhang, 0);
+    EXPECT_EQ(tip->GetFaceName(), "Sans");
+    EXPECT_EQ(editor->item<CVTND_FontButton>(1164)->GetLogFont().height, -20);
+    EXPECT_NE(GdiCanvas::GetFontFlags(tip->GetMaskLine()) & GdiCanvas::kItalic, 0u);
+}
+
+TEST_F(TooltipEditor, NodesDroppedOnceAndDeletionsFollowed)
+{
+    editor->send(kMsgNodeDropped, 0, reinterpret_cast<pf::LParam>(sample->hotspot));
+    editor->send(kMsgNodeDropped, 0, reinterpret_cast<pf::LParam>(sample->hotspot));
+    EXPECT_EQ(Nodes().getCount(), 2);
+    EXPECT_NE(tip->FindEntry(sample->hotspot), nullptr);
+    app->Broadcast(CVTND_Event(EventCode::kDeleted, CVTND_Object(ObjectType::kHotspot, sample->hotspot)));
+    ASSERT_EQ(Nodes().getCount(), 1);
+    EXPECT_EQ(Nodes().getText(0), *sample->object->GetName());
+    // The tooltip deleted elsewhere closes the editor.
+    const pf::Hwnd window = editor->hwnd();
+    app->Broadcast(
+        CVTND_Event(EventCode::kDeleted, CVTND_Object(ObjectType::kTooltip, static_cast<CVTN_ToolTip*>(tip))));
+    EXPECT_FALSE(pf::ui().isWindow(window));
+    EXPECT_FALSE(tip->IsShown());
+}
+
+TEST_F(TooltipEditor, OkChecksTheNameAndCancelKeepsTheRest)
+{
+    NewTooltip("other");
+    Replace(1179, "");
+    sim().expectMessageBox(pf::IDOK);
+    sim().click(Item(pf::IDOK));
+    sim().pump();
+    ASSERT_TRUE(editor->isWindow());
+    Replace(1179, "other");
+    sim().expectMessageBox(pf::IDOK);
+    sim().click(Item(pf::IDOK));
+    sim().pump();
+    ASSERT_TRUE(editor->isWindow());
+    EXPECT_EQ(tip->GetName(), "help");
+    Replace(1179, "renamed");
+    recorder->Clear();
+    sim().click(Item(pf::IDOK));
+    sim().pump();
+    EXPECT_EQ(tip->GetName(), "renamed");
+    ASSERT_EQ(recorder->Count(3), 1u);
+    EXPECT_EQ(recorder->Events().back().firstText, std::optional<std::string>("help"));
+    EXPECT_FALSE(tip->IsShown());
+
+    // Cancel: the name stays, the other edits too.
+    auto* again = dynamic_cast<CVTND_DetailsTooltipDlg*>(
+        app->EditObject(CVTND_Object(ObjectType::kTooltip, static_cast<CVTN_ToolTip*>(tip)), false));
+    ASSERT_NE(again, nullptr);
+    sim().pump();
+    sim().replaceText(*again->child(1179), "lost");
+    sim().replaceText(*again->child(1172), "9");
+    again->send(pf::WM_COMMAND, pf::IDCANCEL, 0);
+    sim().pump();
+    EXPECT_EQ(tip->GetName(), "renamed");
+    EXPECT_EQ(tip->hMargin, 9);
+}
+
+TEST_F(TooltipEditor, AnEngineTooltipOpensNothing)
+{
+    auto engineTip = std::make_unique<CVTN_ToolTip>(&World(), "brought");
+    CVTN_ToolTip* brought = engineTip.get();
+    SWtooltips::Find(World())->GetList().AddTail(engineTip.release());
+    EXPECT_EQ(app->EditObject(CVTND_Object(ObjectType::kTooltip, brought), false), nullptr);
+}
+
+} // namespace
+} // namespace tooltiptest

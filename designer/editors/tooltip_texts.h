@@ -1,0 +1,20 @@
+#pragma once
+// The string-table ids of the tooltip, particle and sound editors' own texts. Tests compare a line or a message
+// box with the text of its id, never with wording. The name checks use the editors' shared roles (kIdsValidName,
+// kIdsUniqueName).
+#include <cstdint>
+#include <string>
+
+enum TooltipText : uint32_t {
+    kIdsSoundStereo = 24000, // the sound's format line, in its order: channels, sample depth, rate
+    kIdsSoundMono = 24001,
+    kIdsSound16Bit = 24002,
+    kIdsSound8Bit = 24003,
+    kIdsSoundOtherBits = 24004,  // "%d" of any other depth
+    kIdsSoundFrequency = 24005,  // after the rate's "Hz"
+    kIdsSeconds = 24006,         // after the length
+    kIdsBytes = 24007,           // after the file size
+    kIdsParticlesNoNode = 24008, // the particle system's own node is not in the scene
+};
+
+std::string TooltipTextOf(uint32_t id); // empty when absent
