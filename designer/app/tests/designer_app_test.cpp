@@ -212,8 +212,9 @@ TEST_F(DesignerApp, FactoryOpensNothingForUnknownKindsAndRunsTheBrowserForCursor
 {
     const size_t constructedBefore = g_constructed;
     int sound = 0;
+    const CVTND_EditorConstructor old = CVTND_Registry::ReplaceEditor(8, kAnyActionKind, nullptr);
     EXPECT_EQ(app->EditObject(CVTND_Object(ObjectType::kSound, &sound), false), nullptr);
-    const CVTND_EditorConstructor old = CVTND_Registry::ReplaceEditor(8, kAnyActionKind, &MakeNothing);
+    CVTND_Registry::ReplaceEditor(8, kAnyActionKind, &MakeNothing);
     EXPECT_EQ(app->EditObject(CVTND_Object(ObjectType::kSound, &sound), false), nullptr);
     CVTND_Registry::ReplaceEditor(8, kAnyActionKind, old);
     EXPECT_TRUE(app->GetEditDialogs().empty());

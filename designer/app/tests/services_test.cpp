@@ -87,12 +87,14 @@ TEST(Registry, TheFirstRegistrationOfAKeyWinsAndActionsFallBackToAnyKind)
     EXPECT_FALSE(second.registered);
     EXPECT_EQ(CVTND_Registry::FindEditor(16, 77), &NoEditor);
     EXPECT_EQ(CVTND_Registry::FindEditor(16, 78), CVTND_Registry::FindEditor(16, kAnyActionKind));
-    // Other types ignore the action kind they are given.
+    // Other types ignore the action kind they are given (the type's own editor set aside meanwhile).
+    const CVTND_EditorConstructor registered = CVTND_Registry::ReplaceEditor(6, kAnyActionKind, nullptr);
     EXPECT_EQ(CVTND_Registry::ReplaceEditor(6, 5, &NoEditor), nullptr);
     EXPECT_EQ(CVTND_Registry::FindEditor(6, kAnyActionKind), &NoEditor);
     EXPECT_EQ(CVTND_Registry::ReplaceEditor(6, kAnyActionKind, nullptr), &NoEditor);
     EXPECT_EQ(CVTND_Registry::ReplaceEditor(16, 77, nullptr), &NoEditor);
     EXPECT_EQ(CVTND_Registry::FindEditor(6, kAnyActionKind), nullptr);
+    CVTND_Registry::ReplaceEditor(6, kAnyActionKind, registered);
 }
 
 TEST(EditorSettings, MissingValuesAreCreatedOnceAndOtherKindsLeftAlone)
