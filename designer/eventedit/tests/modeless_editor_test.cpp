@@ -79,6 +79,8 @@ protected:
             const uint16_t t = static_cast<uint16_t>(type);
             displaced.push_back({t, CVTND_Registry::ReplaceEditor(t, kAnyActionKind, make)});
         }
+        // Sounds stand for a kind without an editor.
+        displaced.push_back({8, CVTND_Registry::ReplaceEditor(8, kAnyActionKind, nullptr)});
         g_deleted = 0;
     }
     void TearDown() override
