@@ -7,6 +7,7 @@
 
 #include "designer/app/designer_app.h"
 #include "designer/eventedit/editor_engine.h"
+#include "designer/eventedit/editor_images.h"
 #include "designer/eventedit/map_object.h"
 #include "platform/display/screen_dc.h"
 #include "platform/ui/core/ui.h"
@@ -179,9 +180,9 @@ void CEditorEngine::BeginDrag(pf::Point screen, pf::Window* sourceMap)
         return;
     }
     if (!m_dragList.empty()) {
-        // The shared cursor of several objects comes with the editor images; the arrow stands in.
+        const CVTND_EditorImages* images = GetEditorImages();
         if (pf::hasUi())
-            pf::ui().setCursor(pf::loadCursor(pf::IDC_ARROW));
+            pf::ui().setCursor(images != nullptr ? images->DragCursor() : pf::loadCursor(pf::IDC_ARROW));
         return;
     }
     for (CESN* entry = m_selection.First(); entry != nullptr; entry = CEditorSelection::Next(entry))

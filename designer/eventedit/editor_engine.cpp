@@ -190,7 +190,7 @@ void CEditorEngine::AddMapOwners(MapObject& object)
 
 MapObject* CEditorEngine::AddNode(SWnode* node)
 {
-    return MakeMapObject(EdKind::kNode, node, EdImageList::kObjects, node != nullptr ? NodeIcon(*node) : 0, false);
+    return MakeMapObject(EdKind::kNode, node, EdImageList::kObjects, node != nullptr ? MapNodeIcon(*node) : 0, false);
 }
 
 MapObject* CEditorEngine::AddSound(SWsound* sound)
@@ -588,7 +588,7 @@ int32_t CEditorEngine::EventTypeIcon(uint32_t type)
     return type < std::size(kTable) ? kTable[type] : 0;
 }
 
-int32_t CEditorEngine::NodeIcon(const SWnode& node)
+int32_t CEditorEngine::MapNodeIcon(const SWnode& node)
 {
     if (node.HasKind(SWnode::kKindRoot))
         return 6;
@@ -763,11 +763,6 @@ void CEditorEngine::SettingChanged(uint32_t settingId)
 }
 
 // -- The rest of the application's interface
-
-UIObject* CEditorEngine::MakePaletteObject(const CVTND_Object&)
-{
-    return nullptr; // the panels' palette types come with the editor images
-}
 
 uint32_t CEditorEngine::AddControlReceptor(pf::Window& picker, uint32_t)
 {

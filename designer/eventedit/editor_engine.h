@@ -14,16 +14,18 @@
 #include "designer/eventedit/editor_objects.h"
 #include "designer/eventedit/editor_selection.h"
 #include "platform/gfx/gdi_objects.h"
+#include "platform/gfx/icon.h"
 
 namespace pf {
 class Dc;
 }
 class CVTNDesignerApp;
 class CVTND_EditorSettings;
+class SWchunkstream;
 class SWworld;
 
-// The name that marks the screen node among object nodes (its own icon).
-inline constexpr const char* kScreenNodeName = "Screen";
+// The reserved name of the screen node among object nodes (its own icon); compared whole.
+inline constexpr const char* kScreenNodeName = "Vortan Screen";
 
 // Setting ids of the editor engine.
 namespace EngineSetting {
@@ -125,9 +127,17 @@ public:
     void PlaceAt(MapObject* object, int32_t x0, int32_t y0);
     void DrawLink(pf::Dc& dc, pf::Point from, pf::Point to) const;
 
+    // -- The map layout in the project file (map_layout.cpp)
+    bool WriteLayout(SWchunkstream& out) const;
+    // Finds or makes the map objects of world's contents and sets their positions and pictures. False when the block
+    // is damaged: what was read before the damage stays, nothing after it is read.
+    bool ReadLayout(SWchunkstream& in, SWworld& world);
+    bool ReadLayout(SWchunkstream& in); // against the application's world
+
     static int32_t ActionTypeIcon(int32_t kindId);
     static int32_t EventTypeIcon(uint32_t type);
-    static int32_t NodeIcon(const SWnode& node);
+    static int32_t MapNodeIcon(const SWnode& node); // index of a node's map object: groups 10, cursors' code 7
+    static pf::IconRef NodeIcon(const SWnode* node);  // the pickers' picture of a node: none for groups or null
 
     // -- State
     std::function<void(const ReceptorCall&)> receptorObserver; // developer tools' trace of receptor calls

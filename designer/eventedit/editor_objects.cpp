@@ -69,15 +69,6 @@ const CVTND_JavaMethod* EdContent::GetJavaMethod() const
     return static_cast<const CVTND_JavaMethod*>(Get(EdKind::kJavaMethod));
 }
 
-// -- UIObject
-
-void UIObject::ShowDragCursor()
-{
-    // The editor images turn the list and index into the icon; until they exist the pointer shows the arrow.
-    if (pf::hasUi())
-        pf::ui().setCursor(pf::loadCursor(pf::IDC_ARROW));
-}
-
 // -- EditorObjects
 
 EditorObjects::~EditorObjects()

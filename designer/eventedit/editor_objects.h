@@ -8,6 +8,7 @@
 // Ownership: the receptor list owns every receptor, map objects included; the droppable list owns the palette
 // objects and only links the map objects, which sit in both lists through two distinct link subobjects.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "platform/base/rect.h"
 
 namespace pf {
+class DibSection;
 class Window;
 }
 class CVTN_SubWorld;
@@ -84,6 +86,7 @@ public:
 
     // The picture of a map object (rows of blue, green, red, the bottom row first); empty: the icon is drawn.
     std::vector<uint8_t> pixels;
+    std::shared_ptr<pf::DibSection> bitmap; // the 32 x 32 picture made from pixels, drawn instead of the icon
     EdImageList imageList = EdImageList::kNone;
     EdImageList cursorImageList = EdImageList::kNone; // kNone: the drag cursor comes from imageList
     EdImageList disabledImageList = EdImageList::kNone;

@@ -164,13 +164,6 @@ CVTND_MapCanvas* FindMapCanvas(const pf::Window* window)
 
 // -- Droppable
 
-void MapObject::ShowDragCursor()
-{
-    // The icon's hot spot becomes the grab point once the editor images give icons; the arrow stands in meanwhile.
-    if (pf::hasUi())
-        pf::ui().setCursor(pf::loadCursor(pf::IDC_ARROW));
-}
-
 void MapObject::Select(pf::Window*, pf::Point, bool toggle, bool makePrimary)
 {
     CEditorEngine* engine = GetEditorEngine();

@@ -4,10 +4,14 @@
 // its content (EdContent). Its drop rules turn drops into events, actions, arguments and links, under the world's
 // lock, and announce each change to the tool windows after the lock is released.
 #include <cstdint>
+#include <string>
 
 #include "designer/eventedit/editor_objects.h"
 
 class CEditorEngine;
+namespace pf {
+class Dc;
+}
 
 // Where a window shows the map: its client origin on screen and its scroll origin (none for other windows).
 struct MapView {
@@ -29,6 +33,11 @@ public:
     // -- Droppable
     void ShowDragCursor() override;
     void Select(pf::Window* window, pf::Point at, bool toggle, bool makePrimary) override;
+    void Open(pf::Window* window, pf::Point at) override;
+
+    // On the canvas's paint context, at the map position less scroll; highlighted icons are blended 50 %.
+    void Draw(pf::Dc& dc, pf::Point scroll, bool highlight);
+    std::string Label() const; // what "show object names" writes under it; empty for none
 
     static MapView ViewOf(pf::Window* window);
     pf::Rect ScreenBox(const MapView& view) const; // right and bottom edges included, as the receptor walk wants

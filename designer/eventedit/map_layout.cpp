@@ -1,0 +1,319 @@
+// The event map's layout block: positions and pictures of the map objects, and the record of the project file that
+// carries it.
+#include "designer/eventedit/map_layout.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "designer/app/designer_app.h"
+#include "designer/app/extended_world.h"
+#include "designer/app/map_canvas.h"
+#include "designer/app/project.h"
+#include "designer/app/project_records.h"
+#include "designer/eventedit/editor_engine.h"
+#include "designer/eventedit/map_object.h"
+#include "engine/behaviour/action_node.h"
+#include "engine/behaviour/event.h"
+#include "engine/behaviour/expression_list.h"
+#include "engine/core/buffer.h"
+#include "engine/core/chunk_stream.h"
+#include "engine/core/cursor_list.h"
+#include "engine/core/node.h"
+#include "engine/core/root_object.h"
+#include "engine/core/sub_worlds.h"
+#include "engine/core/type_tag.h"
+#include "engine/core/world.h"
+#include "engine/resources/material.h"
+#include "engine/resources/sound.h"
+#include "engine/resources/sound_list.h"
+#include "platform/gfx/dib.h"
+
+namespace {
+
+constexpr uint32_t kNoPicture = 0xFFFFFFFF;
+constexpr int32_t kPictureSide = 32;
+constexpr size_t kPictureBytes = kPictureSide * kPictureSide * 3;
+constexpr uint32_t kLayoutTag = MakeTag("PLAY");
+
+bool KeyIsString(uint16_t kind)
+{
+    return kind == EdKind::kSound || kind == EdKind::kLoadedWorld || kind == EdKind::kMaterial;
+}
+
+bool KeyIsId(uint16_t kind)
+{
+    return kind == EdKind::kNode || kind == EdKind::kExpression || kind == EdKind::kAction ||
+           kind == EdKind::kEvent || kind == EdKind::kCursor;
+}
+
+SWmaterial* FindMaterial(const SWworld& world, const std::string& name)
+{
+    const SWrootobject* root = world.GetRootObject();
+    for (SWmaterial* m = root != nullptr ? root->GetFirstMaterial() : nullptr; m != nullptr;
+         m = SWrootobject::GetNextMaterial(m)) {
+        if (m->GetName() == name)
+            return m;
+    }
+    return nullptr;
+}
+
+// The world's thing a key names, or null.
+void* Resolve(SWworld& world, uint16_t kind, uint32_t id, const std::string& name)
+{
+    switch (kind) {
+    case EdKind::kNode:
+        return world.GetRootNode() != nullptr ? world.GetRootNode()->FindById(id) : nullptr;
+    case EdKind::kSound:
+        return world.GetSoundList().FindByName(name);
+    case EdKind::kExpression: {
+        const SWexpressionlist* expressions = SWexpressionlist::Find(world);
+        return expressions != nullptr ? expressions->FindById(id) : nullptr;
+    }
+    case EdKind::kAction:
+        for (SWevent* e = world.GetFirstEvent(); e != nullptr; e = SWevents::GetNextEvent(e)) {
+            if (SWactionnode* action = e->FindAction(id))
+                return action;
+        }
+        return nullptr;
+    case EdKind::kEvent:
+        return world.FindEventById(id);
+    case EdKind::kCursor:
+        return world.GetCursorList().FindById(id);
+    case EdKind::kLoadedWorld:
+        return world.GetSubWorlds().FindByName(name);
+    case EdKind::kMaterial:
+        return FindMaterial(world, name);
+    default:
+        return nullptr;
+    }
+}
+
+MapObject* FindOrAdd(CEditorEngine& engine, uint16_t kind, void* content)
+{
+    if (MapObject* found = engine.FindContentObject(content))
+        return found;
+    switch (kind) {
+    case EdKind::kNode:
+        return engine.AddNode(static_cast<SWnode*>(content));
+    case EdKind::kSound:
+        return engine.AddSound(static_cast<SWsound*>(content));
+    case EdKind::kExpression:
+        return engine.AddExpression(static_cast<SWexpressionentry*>(content));
+    case EdKind::kAction:
+        return engine.AddAction(static_cast<SWactionnode*>(content));
+    case EdKind::kEvent:
+        return engine.AddEvent(static_cast<SWevent*>(content));
+    case EdKind::kCursor:
+        return engine.AddKind1000(static_cast<SWcursor*>(content));
+    case EdKind::kLoadedWorld:
+        return engine.AddWorld(static_cast<CVTN_SubWorld*>(content));
+    case EdKind::kMaterial:
+        return engine.AddKind4000(static_cast<SWmaterial*>(content));
+    default:
+        return nullptr;
+    }
+}
+
+// The stored rows run bottom row first, three bytes per pixel (blue, green, red).
+std::shared_ptr<pf::DibSection> PictureBitmap(const std::vector<uint8_t>& pixels)
+{
+    std::shared_ptr<pf::DibSection> dib = pf::DibSection::create(kPictureSide, kPictureSide);
+    if (dib == nullptr || pixels.size() != kPictureBytes)
+        return nullptr;
+    for (int32_t r = 0; r < kPictureSide; ++r) {
+        for (int32_t c = 0; c < kPictureSide; ++c) {
+            const size_t at = static_cast<size_t>((kPictureSide - 1 - r) * kPictureSide * 3 + 3 * c);
+            dib->surface().setPixel(c, r,
+                                    0xFF000000u | (uint32_t{pixels[at + 2]} << 16) | (uint32_t{pixels[at + 1]} << 8) |
+                                        pixels[at]);
+        }
+    }
+    return dib;
+}
+
+struct Picture {
+    bool present = false;
+    std::vector<uint8_t> pixels; // only a whole 32 x 32 picture is kept
+};
+
+// Width, then height and the bytes. Other sizes are read past, never believed: the byte count is computed in 64
+// bits and must fit what the record still holds.
+bool ReadPicture(SWchunkstream& in, Picture& out)
+{
+    out = {};
+    uint32_t width = 0;
+    if (!in.ReadU32(width))
+        return false;
+    if (width == kNoPicture)
+        return true;
+    uint32_t height = 0;
+    if (!in.ReadU32(height))
+        return false;
+    const uint64_t bytes = uint64_t{width} * height * 3;
+    if (bytes > in.Remaining()) {
+        in.Fail(SWchunkstream::kStatusShortRead);
+        return false;
+    }
+    if (width != kPictureSide || height != kPictureSide)
+        return in.Skip(bytes);
+    out.present = true;
+    out.pixels.resize(kPictureBytes);
+    return in.ReadBytes(out.pixels) == kPictureBytes;
+}
+
+} // namespace
+
+bool CEditorEngine::WriteLayout(SWchunkstream& out) const
+{
+    std::vector<const MapObject*> objects;
+    for (MapObject* o = FirstMapObject(); o != nullptr; o = NextMapObject(o))
+        objects.push_back(o);
+    // Identifiers are positions in the list plus one; 0 is "no fold owner".
+    const auto idOf = [&](const MapObject* o) -> uint32_t {
+        const auto at = std::find(objects.begin(), objects.end(), o);
+        return at == objects.end() ? 0 : static_cast<uint32_t>(at - objects.begin()) + 1;
+    };
+    out.WriteU32(static_cast<uint32_t>(objects.size()));
+    for (const MapObject* o : objects) {
+        out.WriteU32(idOf(o));
+        out.WriteU32(idOf(o->foldOwner));
+        out.WriteU8(o->inputsFolded);
+        out.WriteU32(static_cast<uint32_t>(o->x));
+        out.WriteU32(static_cast<uint32_t>(o->y));
+        out.WriteU16(o->GetKindWord());
+        if (const SWnode* node = o->GetNode())
+            out.WriteU32(node->GetId());
+        else if (const SWsound* sound = o->GetSound())
+            out.WriteString(sound->GetName());
+        else if (const SWexpressionentry* entry = o->GetExpression())
+            out.WriteU32(entry->GetId());
+        else if (const SWactionnode* action = o->GetAction())
+            out.WriteU32(action->GetActionId());
+        else if (const SWevent* event = o->GetEvent())
+            out.WriteU32(event->GetId());
+        else if (const SWcursor* cursor = o->GetCursor())
+            out.WriteU32(cursor->id);
+        else if (const CVTN_SubWorld* world = o->GetWorld())
+            out.WriteString(world->GetName());
+        else if (const SWmaterial* material = o->GetMaterial())
+            out.WriteString(material->GetName());
+        if (o->pixels.size() == kPictureBytes) {
+            out.WriteU32(kPictureSide);
+            out.WriteU32(kPictureSide);
+            out.WriteBytes(o->pixels);
+        } else {
+            out.WriteU32(kNoPicture);
+        }
+    }
+    return true;
+}
+
+bool CEditorEngine::ReadLayout(SWchunkstream& in)
+{
+    SWworld* world = World();
+    return world != nullptr && ReadLayout(in, *world);
+}
+
+bool CEditorEngine::ReadLayout(SWchunkstream& in, SWworld& world)
+{
+    uint32_t count = 0;
+    if (!in.ReadU32(count) || count > in.Remaining() / kLayoutEntryMinBytes)
+        return false; // the record cannot hold that many entries: damaged, not huge
+    for (uint32_t i = 0; i < count; ++i) {
+        in.ReadU32(); // identifier and fold owner: written for readers of the file, not restored
+        in.ReadU32();
+        in.ReadU8();
+        const auto x = static_cast<int32_t>(in.ReadU32());
+        const auto y = static_cast<int32_t>(in.ReadU32());
+        const uint16_t kind = in.ReadU16() & EdKind::kContentMask;
+        uint32_t id = 0;
+        std::string name;
+        if (KeyIsId(kind))
+            id = in.ReadU32();
+        else if (KeyIsString(kind))
+            in.ReadString(name);
+        if (in.Status() != SWchunkstream::kStatusGood)
+            return false;
+        void* content = KeyIsId(kind) || KeyIsString(kind) ? Resolve(world, kind, id, name) : nullptr;
+        Picture picture;
+        if (!ReadPicture(in, picture))
+            return false;
+        MapObject* object = content != nullptr ? FindOrAdd(*this, kind, content) : nullptr;
+        if (object == nullptr)
+            continue;
+        object->x = x;
+        object->y = y;
+        if (picture.present) {
+            object->pixels = std::move(picture.pixels);
+            object->bitmap = PictureBitmap(object->pixels);
+            object->width = kPictureSide;
+            object->height = kPictureSide;
+        }
+    }
+    return in.Status() == SWchunkstream::kStatusGood;
+}
+
+// -- The project file's record
+
+namespace {
+
+// Without an engine (a project saved by a tool) the block read with the project goes back as it was.
+bool WriteLayoutRecord(CVTND_ProjectWriting& out, SWchunkstream& payload)
+{
+    CEditorEngine* engine = GetEditorEngine();
+    CVTNDesignerApp* app = GetDesignerApp();
+    if (engine == nullptr) {
+        for (const auto& kept : out.project.GetKeptRecords()) {
+            if (kept.tag == kLayoutTag)
+                return payload.WriteBytes(kept.payload);
+        }
+        return payload.WriteU32(0) && payload.WriteI32(0) && payload.WriteI32(0);
+    }
+    engine->WriteLayout(payload);
+    CVTND_MapCanvas* first = app != nullptr ? app->GetFirstEventMap() : nullptr;
+    const pf::Point origin = first != nullptr ? first->GetScrollOrigin() : pf::Point{};
+    payload.WriteI32(origin.x);
+    payload.WriteI32(origin.y);
+    return true;
+}
+
+// The block is checked now against the new world by a scratch engine (it makes no window) and kept with the project;
+// the workspace applies it once it is built.
+ProjectRecordRead ReadLayoutRecord(CVTND_ProjectReading& reading, uint32_t tag, SWchunkstream& payload)
+{
+    std::vector<uint8_t> bytes(static_cast<size_t>(payload.Remaining()));
+    payload.ReadBytes(bytes);
+    reading.project.GetKeptRecords().push_back({tag, bytes});
+    CEditorEngine scratch(nullptr);
+    SWchunkstream check{std::span<const uint8_t>(bytes)};
+    return scratch.ReadLayout(check, reading.world) ? ProjectRecordRead::kOk : ProjectRecordRead::kDamagedOptional;
+}
+
+constexpr CVTND_ProjectRecordHandler kLayoutHandler = {&WriteLayoutRecord, &ReadLayoutRecord};
+const CVTND_ProjectRecordRegistration kLayoutRegistered(kLayoutTag, &kLayoutHandler);
+
+} // namespace
+
+void ApplyProjectLayout(CVTNDesignerApp& app)
+{
+    CVTND_Project* project = app.GetProject();
+    CEditorEngine* engine = GetEditorEngine();
+    if (project == nullptr || engine == nullptr || app.GetWorld() == nullptr)
+        return;
+    auto& kept = project->GetKeptRecords();
+    const auto record = std::find_if(kept.begin(), kept.end(), [](const auto& r) { return r.tag == kLayoutTag; });
+    if (record == kept.end())
+        return;
+    const std::vector<uint8_t> bytes = std::move(record->payload);
+    kept.erase(record);
+    SWchunkstream in{std::span<const uint8_t>(bytes)};
+    if (!engine->ReadLayout(in, *app.GetWorld()))
+        return;
+    pf::Point origin;
+    if (in.Remaining() >= 8) {
+        origin.x = in.ReadI32();
+        origin.y = in.ReadI32();
+    }
+    if (CVTND_MapCanvas* first = app.GetFirstEventMap())
+        first->ScrollTo(origin);
+}
