@@ -20,12 +20,24 @@ void RegisterTexts()
     r.addString(kIdsRenameValidName, "Please enter a valid name (at least two characters).");
     r.addString(kIdsRenameUniqueName, "The new name must identify the object uniquely, and an object with this name "
                                       "already exists. Please enter a different name.");
-    const char* const kinds[] = {"\"Mesh node\"",          "\"Camera\"",        "\"Dummy node\"",
-                                 "\"Bone\"",               "\"Named selection set\"", "\"Material\"",
-                                 "\"Loaded world\"",       "\"Sound\"",         "\"Expression\"",
-                                 "\"Cursor\"",             "\"Tooltip\"",       "\"Texture\"",
-                                 "\"Hot spot\"",           "\"Particle system\"", "\"Event\"",
-                                 "\"Resource\"",           "\"Property\"",      "\"Layer\""};
+    const char* const kinds[] = {"\"Mesh node\"",
+                                 "\"Camera\"",
+                                 "\"Dummy node\"",
+                                 "\"Bone\"",
+                                 "\"Named selection set\"",
+                                 "\"Material\"",
+                                 "\"Loaded world\"",
+                                 "\"Sound\"",
+                                 "\"Expression\"",
+                                 "\"Cursor\"",
+                                 "\"Tooltip\"",
+                                 "\"Texture\"",
+                                 "\"Hot spot\"",
+                                 "\"Particle system\"",
+                                 "\"Event\"",
+                                 "\"Resource\"",
+                                 "\"Property\"",
+                                 "\"Layer\""};
     for (uint32_t i = 0; i < std::size(kinds); ++i)
         r.addString(kIdsKindMeshNode + i, kinds[i]);
 }
@@ -41,23 +53,22 @@ void RegisterPickers()
                           {"button", IDOK, {72, 266, 148, 290}, kStop | BS_DEFPUSHBUTTON, "OK"},
                           {"button", IDCANCEL, {156, 266, 232, 290}, kStop, "Cancel"},
                       }});
-    registerTemplate({kIddMultipleSelect,
-                      "Select Objects",
-                      {440, 300},
-                      WS_POPUP | WS_CAPTION,
-                      {
-                          {"static", -1, {8, 8, 190, 24}, 0, "Available:"},
-                          {"listbox", PickerControl::kOffered, {8, 26, 190, 256}, kList | LBS_SORT | LBS_EXTENDEDSEL,
-                           ""},
-                          {"button", PickerControl::kAdd, {198, 90, 242, 114}, kStop, ">>"},
-                          {"button", PickerControl::kRemove, {198, 124, 242, 148}, kStop, "<<"},
-                          {"static", -1, {250, 8, 432, 24}, 0, "Chosen:"},
-                          {"listbox", PickerControl::kChosen, {250, 26, 432, 256}, kList | LBS_EXTENDEDSEL, ""},
-                          {"button", PickerControl::kQueueMode, {8, 268, 190, 288}, kStop | BS_AUTOCHECKBOX,
-                           "Queue mode"},
-                          {"button", IDOK, {272, 266, 348, 290}, kStop | BS_DEFPUSHBUTTON, "OK"},
-                          {"button", IDCANCEL, {356, 266, 432, 290}, kStop, "Cancel"},
-                      }});
+    registerTemplate(
+        {kIddMultipleSelect,
+         "Select Objects",
+         {440, 300},
+         WS_POPUP | WS_CAPTION,
+         {
+             {"static", -1, {8, 8, 190, 24}, 0, "Available:"},
+             {"listbox", PickerControl::kOffered, {8, 26, 190, 256}, kList | LBS_SORT | LBS_EXTENDEDSEL, ""},
+             {"button", PickerControl::kAdd, {198, 90, 242, 114}, kStop, ">>"},
+             {"button", PickerControl::kRemove, {198, 124, 242, 148}, kStop, "<<"},
+             {"static", -1, {250, 8, 432, 24}, 0, "Chosen:"},
+             {"listbox", PickerControl::kChosen, {250, 26, 432, 256}, kList | LBS_EXTENDEDSEL, ""},
+             {"button", PickerControl::kQueueMode, {8, 268, 190, 288}, kStop | BS_AUTOCHECKBOX, "Queue mode"},
+             {"button", IDOK, {272, 266, 348, 290}, kStop | BS_DEFPUSHBUTTON, "OK"},
+             {"button", IDCANCEL, {356, 266, 432, 290}, kStop, "Cancel"},
+         }});
 }
 
 void RegisterRename()
@@ -72,8 +83,7 @@ void RegisterRename()
                           {"static", -1, {8, 38, 80, 56}, 0, "Current name:"},
                           {"edit", RenameControl::kCurrentName, {84, 36, 312, 58}, WS_BORDER | ES_READONLY, ""},
                           {"static", -1, {8, 70, 80, 88}, 0, "New name:"},
-                          {"edit", RenameControl::kNewName, {84, 68, 312, 90}, kStop | WS_BORDER | ES_AUTOHSCROLL,
-                           ""},
+                          {"edit", RenameControl::kNewName, {84, 68, 312, 90}, kStop | WS_BORDER | ES_AUTOHSCROLL, ""},
                           {"button", IDOK, {152, 116, 228, 140}, kStop | BS_DEFPUSHBUTTON, "OK"},
                           {"button", IDCANCEL, {236, 116, 312, 140}, kStop, "Cancel"},
                       }});

@@ -136,8 +136,8 @@ public:
 
     static int32_t ActionTypeIcon(int32_t kindId);
     static int32_t EventTypeIcon(uint32_t type);
-    static int32_t MapNodeIcon(const SWnode& node); // index of a node's map object: groups 10, cursors' code 7
-    static pf::IconRef NodeIcon(const SWnode* node);  // the pickers' picture of a node: none for groups or null
+    static int32_t MapNodeIcon(const SWnode& node);  // index of a node's map object: groups 10, cursors' code 7
+    static pf::IconRef NodeIcon(const SWnode* node); // the pickers' picture of a node: none for groups or null
 
     // -- State
     std::function<void(const ReceptorCall&)> receptorObserver; // developer tools' trace of receptor calls

@@ -19,7 +19,7 @@
 namespace pf {
 class DibSection;
 class Window;
-}
+} // namespace pf
 class CVTN_SubWorld;
 class SWactionkind;
 class SWactionnode;

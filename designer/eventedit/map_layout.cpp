@@ -19,6 +19,7 @@
 #include "engine/core/chunk_stream.h"
 #include "engine/core/cursor_list.h"
 #include "engine/core/node.h"
+#include "engine/core/record_builder.h"
 #include "engine/core/root_object.h"
 #include "engine/core/sub_worlds.h"
 #include "engine/core/type_tag.h"
@@ -42,8 +43,8 @@ bool KeyIsString(uint16_t kind)
 
 bool KeyIsId(uint16_t kind)
 {
-    return kind == EdKind::kNode || kind == EdKind::kExpression || kind == EdKind::kAction ||
-           kind == EdKind::kEvent || kind == EdKind::kCursor;
+    return kind == EdKind::kNode || kind == EdKind::kExpression || kind == EdKind::kAction || kind == EdKind::kEvent ||
+           kind == EdKind::kCursor;
 }
 
 SWmaterial* FindMaterial(const SWworld& world, const std::string& name)
@@ -123,9 +124,8 @@ std::shared_ptr<pf::DibSection> PictureBitmap(const std::vector<uint8_t>& pixels
     for (int32_t r = 0; r < kPictureSide; ++r) {
         for (int32_t c = 0; c < kPictureSide; ++c) {
             const size_t at = static_cast<size_t>((kPictureSide - 1 - r) * kPictureSide * 3 + 3 * c);
-            dib->surface().setPixel(c, r,
-                                    0xFF000000u | (uint32_t{pixels[at + 2]} << 16) | (uint32_t{pixels[at + 1]} << 8) |
-                                        pixels[at]);
+            dib->surface().setPixel(
+                c, r, 0xFF000000u | (uint32_t{pixels[at + 2]} << 16) | (uint32_t{pixels[at + 1]} << 8) | pixels[at]);
         }
     }
     return dib;
@@ -257,24 +257,33 @@ bool CEditorEngine::ReadLayout(SWchunkstream& in, SWworld& world)
 
 namespace {
 
-// Without an engine (a project saved by a tool) the block read with the project goes back as it was.
-bool WriteLayoutRecord(CVTND_ProjectWriting& out, SWchunkstream& payload)
+// The block of the application's engine, then the first map's scroll origin.
+void WriteLayoutPayload(const CVTND_ProjectWriting& out, SWchunkstream& payload)
 {
+    for (const auto& kept : out.project.GetKeptRecords()) {
+        if (kept.tag == kLayoutTag) {
+            payload.WriteBytes(kept.payload);
+            return;
+        }
+    }
     CEditorEngine* engine = GetEditorEngine();
     CVTNDesignerApp* app = GetDesignerApp();
-    if (engine == nullptr) {
-        for (const auto& kept : out.project.GetKeptRecords()) {
-            if (kept.tag == kLayoutTag)
-                return payload.WriteBytes(kept.payload);
-        }
-        return payload.WriteU32(0) && payload.WriteI32(0) && payload.WriteI32(0);
-    }
-    engine->WriteLayout(payload);
-    CVTND_MapCanvas* first = app != nullptr ? app->GetFirstEventMap() : nullptr;
+    if (engine != nullptr)
+        engine->WriteLayout(payload);
+    else
+        payload.WriteU32(0);
+    CVTND_MapCanvas* first = engine != nullptr && app != nullptr ? app->GetFirstEventMap() : nullptr;
     const pf::Point origin = first != nullptr ? first->GetScrollOrigin() : pf::Point{};
     payload.WriteI32(origin.x);
     payload.WriteI32(origin.y);
-    return true;
+}
+
+// One "PLAY" record. A block read with the project that no event map has applied yet goes back as it was.
+bool WriteLayoutRecord(CVTND_ProjectWriting& out, SWchunkstream& stream)
+{
+    SWrecordbuilder builder(stream, kLayoutTag);
+    WriteLayoutPayload(out, builder.Stream());
+    return builder.Finish();
 }
 
 // The block is checked now against the new world by a scratch engine (it makes no window) and kept with the project;

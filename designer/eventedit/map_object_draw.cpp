@@ -114,8 +114,8 @@ void MapObject::Draw(pf::Dc& dc, pf::Point scroll, bool highlight)
     std::string label;
     bool showLabel = false;
     if (const SWevent* event = GetEvent()) {
-        const EdImageList list = event->IsEnabled() || disabledImageList == EdImageList::kNone ? imageList
-                                                                                               : disabledImageList;
+        const EdImageList list =
+            event->IsEnabled() || disabledImageList == EdImageList::kNone ? imageList : disabledImageList;
         if (images != nullptr && images->ListOf(list) != nullptr)
             images->ListOf(list)->draw(dc, iconIndex, at, style);
         label = OrEmpty(event->GetName());
@@ -125,8 +125,7 @@ void MapObject::Draw(pf::Dc& dc, pf::Point scroll, bool highlight)
             pf::MemoryDc picture;
             picture.select(bitmap);
             dc.bitBlt(at.x, at.y, 32, 32, picture, 0, 0, pf::SRCCOPY);
-        }
-        else if (images != nullptr && images->ListOf(imageList) != nullptr)
+        } else if (images != nullptr && images->ListOf(imageList) != nullptr)
             images->ListOf(imageList)->draw(dc, iconIndex, at, style);
         label = Label();
         showLabel = engine->showObjectNames;
@@ -140,8 +139,8 @@ void MapObject::Draw(pf::Dc& dc, pf::Point scroll, bool highlight)
         entry == engine->Selection().Last() ? EnginePen::kPrimarySelection : EnginePen::kSecondarySelection;
     dc.selectPen(engine->GetPen(pen));
     dc.selectObject(pf::getStockObject(pf::NULL_BRUSH));
-    dc.ellipse({at.x - kEllipseMargin, at.y - kEllipseMargin, at.x + width + kEllipseMargin,
-                at.y + height + kEllipseMargin});
+    dc.ellipse(
+        {at.x - kEllipseMargin, at.y - kEllipseMargin, at.x + width + kEllipseMargin, at.y + height + kEllipseMargin});
 }
 
 void MapObject::Open(pf::Window* window, pf::Point)

@@ -56,8 +56,8 @@ std::vector<std::string> NamesOf(const SWlist* list, bool sounds)
 {
     std::vector<std::string> names;
     for (const SWlistnode* n = list != nullptr ? list->Head() : nullptr; n != nullptr; n = n->Next()) {
-        const std::optional<std::string>& name = sounds ? static_cast<const SWnameentry*>(n)->name
-                                                        : static_cast<const SWobjectnameentry*>(n)->name;
+        const std::optional<std::string>& name =
+            sounds ? static_cast<const SWnameentry*>(n)->name : static_cast<const SWobjectnameentry*>(n)->name;
         if (name)
             names.push_back(*name);
     }
@@ -145,9 +145,9 @@ void EditEventParameters(pf::Window* parent, SWevent* event, uint32_t type, bool
         return;
     }
     ObjectPickRequest request(type == 16 ? 2 : sounds ? 4 : keys ? 6 : 12);
-    const std::vector<std::string> entry =
-        objects ? NamesOf(event->GetObjectList(), false) : sounds ? NamesOf(event->GetSoundList(), true)
-                                                                 : KeyNamesOf(*event);
+    const std::vector<std::string> entry = objects  ? NamesOf(event->GetObjectList(), false)
+                                           : sounds ? NamesOf(event->GetSoundList(), true)
+                                                    : KeyNamesOf(*event);
     for (const std::string& name : entry)
         request.AddChosen(name);
     if (type != 16 && !sounds)
@@ -259,8 +259,8 @@ bool BuildEventParameterPickList(pf::Window* parent, SWactionnode* action, std::
                 if (action->GetArguments().Empty())
                     action->AddArgument(name.c_str(), SWdatanode::kString, true);
                 else
-                    static_cast<SWdatanode*>(action->GetArguments().Head())->SetData(name.c_str(), SWdatanode::kString,
-                                                                                    true);
+                    static_cast<SWdatanode*>(action->GetArguments().Head())
+                        ->SetData(name.c_str(), SWdatanode::kString, true);
             }
             if (engine != nullptr)
                 ShowNear(*engine, world->GetRootNode()->FindByName(name), anchor, &CEditorEngine::AddNode);
