@@ -68,6 +68,7 @@ constexpr int32_t LVN_GETDISPINFO = -150;
 constexpr int32_t TVN_SELCHANGING = -401;
 constexpr int32_t TVN_SELCHANGED = -402;
 constexpr int32_t TVN_ITEMEXPANDED = -406;
+constexpr int32_t TVN_BEGINDRAG = -407;
 constexpr int32_t TCN_SELCHANGE = -551;
 constexpr int32_t TCN_SELCHANGING = -552;
 constexpr int32_t UDN_DELTAPOS = -722;

@@ -198,6 +198,19 @@ bool UserSim::beginListDrag(ListView& list, int32_t index, Point screenTo)
     return true;
 }
 
+bool UserSim::beginTreeDrag(TreeView& tree, TreeItem item, Point screenTo)
+{
+    Rect r;
+    if (!tree.getItemRect(item, r, true))
+        return false;
+    const Point from = tree.clientToScreen(centreOf(r));
+    mouseMove(from);
+    mouseDown(from);
+    mouseMove({from.x + fixedSystemMetric(SM_CXDRAG) + 1, from.y});
+    mouseMove(screenTo);
+    return true;
+}
+
 bool UserSim::moveTrackbar(Trackbar& bar, int32_t pos)
 {
     const Point from = bar.clientToScreen(centreOf(bar.thumbRect()));

@@ -60,6 +60,7 @@ public:
     bool selectTab(TabControl& tab, int32_t index);
     bool clickTreeItem(TreeView& tree, TreeItem item);
     bool clickTreeCheck(TreeView& tree, TreeItem item);
+    bool beginTreeDrag(TreeView& tree, TreeItem item, Point screenTo); // press, move past the drag distance
     bool menuCommand(FrameWindow& frame, uint32_t command); // through the menu bar; the command arrives after a pump
 
     // ---- time and the screen

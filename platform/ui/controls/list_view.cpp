@@ -96,8 +96,11 @@ std::string ListView::getItemText(int32_t item, int32_t subItem)
     if (item < 0 || item >= getItemCount())
         return {};
     const Item& it = m_items[static_cast<size_t>(item)];
-    if (!it.callback || subItem != 0)
+    // A callback item asks for its label and for every sub-item whose text was never set.
+    if (!it.callback || (subItem != 0 && static_cast<size_t>(subItem) < it.texts.size()))
         return static_cast<size_t>(subItem) < it.texts.size() ? it.texts[static_cast<size_t>(subItem)] : std::string();
+    if (subItem < 0)
+        return {};
     char buffer[kTextMax] = {};
     NMLVDISPINFO info;
     info.hdr.code = LVN_GETDISPINFO;

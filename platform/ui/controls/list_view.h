@@ -3,7 +3,8 @@
 // LVN_ITEMCHANGING then LVN_ITEMCHANGED (iItem, uOldState, uNewState, uChanged = LVIF_STATE); a moving single
 // selection reports the old item's deselection first. deleteAllItems sends LVN_DELETEALLITEMS instead. A left press
 // on an item that moves more than SM_CXDRAG x SM_CYDRAG sends LVN_BEGINDRAG once, with no capture held after.
-// Callback texts (LPSTR_TEXTCALLBACK) are asked for with LVN_GETDISPINFO whenever they are needed.
+// Callback texts (LPSTR_TEXTCALLBACK) are asked for with LVN_GETDISPINFO whenever they are needed: a callback item's
+// label, and each of its sub-items whose text was never set.
 #include "platform/base/color.h"
 #include "platform/gfx/image_list.h"
 #include "platform/ui/controls/control.h"

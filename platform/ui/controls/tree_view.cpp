@@ -9,6 +9,8 @@
 #include "platform/ui/core/ui.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <utility>
 
 namespace pf {
 
@@ -469,11 +471,51 @@ LResult TreeView::handle(const Msg& msg)
         }
         if (!changeSelection(item, TVC_BYMOUSE))
             return 0;
+        if (msg.message == WM_LBUTTONDOWN && exists(item)) {
+            m_pressItem = item;
+            m_pressPoint = info.pt;
+            ui().setCapture(self);
+        }
         NMHDR click{};
         click.code = msg.message == WM_LBUTTONDOWN ? NM_CLICK : NM_DBLCLK;
         notify(click);
         return 0;
     }
+    case WM_RBUTTONDOWN: {
+        TVHITTESTINFO info;
+        info.pt = pointFromLParam(msg.lParam);
+        const TreeItem item = hitTest(info);
+        if (item != 0 && item != m_selected && !changeSelection(item, TVC_BYMOUSE))
+            return 0;
+        NMHDR click{};
+        click.code = NM_RCLICK;
+        notify(click);
+        return 0;
+    }
+    case WM_MOUSEMOVE: {
+        if (m_pressItem == 0 || (msg.wParam & MK_LBUTTON) == 0)
+            return 0;
+        const Point p = pointFromLParam(msg.lParam);
+        if (std::abs(p.x - m_pressPoint.x) <= fixedSystemMetric(SM_CXDRAG) &&
+            std::abs(p.y - m_pressPoint.y) <= fixedSystemMetric(SM_CYDRAG))
+            return 0;
+        const TreeItem item = std::exchange(m_pressItem, 0);
+        if (ui().capture() == self)
+            ui().releaseCapture(); // the receiver of the drag takes the capture
+        if (!exists(item))
+            return 0;
+        NMTREEVIEW nm;
+        nm.hdr.code = TVN_BEGINDRAG;
+        nm.itemNew = describe(item);
+        nm.ptDrag = m_pressPoint;
+        notify(nm.hdr);
+        return 0;
+    }
+    case WM_LBUTTONUP:
+        m_pressItem = 0;
+        if (ui().capture() == self)
+            ui().releaseCapture();
+        return 0;
     case WM_VSCROLL:
         if (loWord(msg.wParam) == SB_LINEDOWN)
             scrollLines(1);

@@ -3,7 +3,9 @@
 // programmatic ones too, send TVN_SELCHANGING (non-zero cancels) and TVN_SELCHANGED with the action (TVC_UNKNOWN,
 // or TVC_BYMOUSE for a click). A click on an item's button expands or collapses it with TVN_ITEMEXPANDED.
 // TVS_CHECKBOXES makes the control's own state images: 1 unchecked, 2 checked (state bits 12-15); a click on the
-// state icon toggles them and sends NM_CLICK.
+// state icon toggles them and sends NM_CLICK. A right press selects the item under it and sends NM_RCLICK. A left
+// press on an item that moves more than SM_CXDRAG x SM_CYDRAG sends TVN_BEGINDRAG once (itemNew and ptDrag, the press
+// point), with no capture held after, as list views do.
 #include "platform/gfx/image_list.h"
 #include "platform/ui/controls/control.h"
 #include "platform/ui/controls/string_list.h"
@@ -105,6 +107,8 @@ private:
     TreeItem m_next = 1;
     TreeItem m_selected = 0;
     int32_t m_top = 0;
+    TreeItem m_pressItem = 0; // the item a left press may drag; 0 when none
+    Point m_pressPoint;
     ImageListRef m_normal;
     ImageListRef m_state;
 };

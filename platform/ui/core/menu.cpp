@@ -54,6 +54,14 @@ const std::vector<MenuItem>& Menu::items() const
     return m_items == nullptr ? kNone : *m_items;
 }
 
+bool Menu::appendItem(MenuItem item)
+{
+    if (m_items == nullptr)
+        return false;
+    m_items->push_back(std::move(item));
+    return true;
+}
+
 Menu Menu::subMenu(int32_t position) const
 {
     if (m_items == nullptr || position < 0 || position >= itemCount() || !(*m_items)[position].isPopup())

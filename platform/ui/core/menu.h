@@ -39,6 +39,9 @@ public:
     int32_t checkItem(uint32_t idOrPosition, uint32_t flags);
     int32_t enableItem(uint32_t idOrPosition, uint32_t flags);       // MF_GRAYED or MF_DISABLED; MF_ENABLED = 0
     uint32_t itemState(uint32_t idOrPosition, uint32_t flags) const; // 0xFFFFFFFF when missing
+    // Adds item at the end of this menu's items; false for a null menu. A sub-menu taken of one of those items
+    // before is left pointing at moved storage: take it again.
+    bool appendItem(MenuItem item);
     // Hands the items to the menu chooser. Without TPM_RETURNCMD the choice is posted to the owner as
     // WM_COMMAND(id, 0) and arrives after this returns (1 when chosen); with it the id is returned, nothing posted.
     uint32_t trackPopup(uint32_t flags, Point screenPoint, Window& owner) const;

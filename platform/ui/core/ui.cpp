@@ -208,6 +208,12 @@ bool Ui::createWindowObject(Window& w, const CreateParams& params)
     {
         const std::unique_lock lock(m_treeLock);
         m_windows[h] = &w;
+        // An object made into a window again (a docking bar that floats) keeps nothing of its last tree place.
+        w.m_parent = kNoWindow;
+        w.m_owner = kNoWindow;
+        w.m_children.clear();
+        w.m_update = Region();
+        w.m_erase = false;
         if (child) {
             w.m_parent = parent->m_hwnd;
             parent->m_children.push_back(h);

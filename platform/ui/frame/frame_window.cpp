@@ -164,6 +164,8 @@ void FrameWindow::recalcLayout()
         bar->placeAtBottomOf(area);
         area.b -= StatusBar::kHeight;
     }
+    if (m_dockSite != nullptr)
+        area = m_dockSite->layoutDocked(area);
     if (MdiClient* client = mdiClient())
         client->setPos(HWND_TOP, area, SWP_NOZORDER);
 }
@@ -232,7 +234,9 @@ bool FrameWindow::routeCommand(uint32_t id, uint32_t code)
         if (ui().window(self) != this)
             return true;
     }
-    return handleCommand(id, code);
+    if (handleCommand(id, code))
+        return true;
+    return ui().window(self) == this && m_dockSite != nullptr && m_dockSite->dockCommand(id);
 }
 
 bool FrameWindow::preTranslateMessage(const Msg& msg)

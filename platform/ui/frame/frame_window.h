@@ -15,6 +15,15 @@ namespace pf {
 
 class MdiChild;
 
+// What takes edges of a frame's client area before the MDI client gets the rest (docked panels), and the commands
+// the frame's own chain left unhandled.
+class DockSite {
+public:
+    virtual ~DockSite() = default;
+    virtual Rect layoutDocked(const Rect& area) = 0; // places its windows within area; returns what is left
+    virtual bool dockCommand(uint32_t id) = 0;       // true when handled
+};
+
 class MdiClient : public Window {
 public:
     MdiChild* activeChild() const;
@@ -26,6 +35,15 @@ protected:
 
 private:
     friend class MdiChild;
+
+    // What takes edges of a frame's client area before the MDI client gets the rest (docked panels), and the commands
+    // the frame's own chain left unhandled.
+    class DockSite {
+    public:
+        virtual ~DockSite() = default;
+        virtual Rect layoutDocked(const Rect& area) = 0; // places its windows within area; returns what is left
+        virtual bool dockCommand(uint32_t id) = 0;       // true when handled
+    };
     Hwnd m_active = kNoWindow;
 };
 
@@ -44,7 +62,9 @@ public:
     Rect menuItemRect(int32_t position) const;     // window coordinates of a menu-bar item
     bool openMenu(int32_t position);               // the popup of a menu-bar item, through the menu chooser
     bool routeCommand(uint32_t id, uint32_t code); // view, MDI child, frame
-    virtual void recalcLayout();                   // tool bar at the top, status bar at the bottom, MDI client between
+    virtual void recalcLayout(); // tool bar at the top, status bar at the bottom, the dock site, MDI client between
+    void setDockSite(DockSite* site) { m_dockSite = site; } // not owned: the site clears itself before it goes
+    DockSite* dockSite() const { return m_dockSite; }
 
 protected:
     LResult handle(const Msg& msg) override;
@@ -58,6 +78,7 @@ private:
     Hwnd m_toolBar = kNoWindow;
     Hwnd m_statusBar = kNoWindow;
     Hwnd m_mdiClient = kNoWindow;
+    DockSite* m_dockSite = nullptr;
 };
 
 // An MDI child frame: a caption, one view filling its client area, the focus passed on to the view. Activation

@@ -200,17 +200,22 @@ TEST_F(ListViews, CallbackTextsAreAskedForWhenNeeded)
         if (m.message == WM_NOTIFY && notifyRecord<NMHDR>(m.lParam)->code == LVN_GETDISPINFO) {
             auto* info = notifyRecord<NMLVDISPINFO>(m.lParam);
             ++asked;
-            std::snprintf(info->item.pszText, static_cast<size_t>(info->item.cchTextMax), "item %d",
-                          static_cast<int>(info->item.lParam));
+            std::snprintf(info->item.pszText, static_cast<size_t>(info->item.cchTextMax), "item %d/%d",
+                          static_cast<int>(info->item.lParam), static_cast<int>(info->item.iSubItem));
             return 0;
         }
         return std::nullopt;
     };
-    EXPECT_EQ(view.getItemText(0, 0), "item 42");
+    EXPECT_EQ(view.getItemText(0, 0), "item 42/0");
     EXPECT_EQ(asked, 1);
     view.invalidate();
     sim().pump();
     EXPECT_EQ(asked, 2) << "painting needs the text too";
+    EXPECT_EQ(view.getItemText(0, 1), "item 42/1") << "a sub-item never set is asked for";
+    view.setItemText(0, 1, "fixed");
+    asked = 0;
+    EXPECT_EQ(view.getItemText(0, 1), "fixed");
+    EXPECT_EQ(asked, 0);
 }
 
 TEST_F(ListViews, ItemRectanglesAndHitTest)
@@ -265,6 +270,41 @@ TEST_F(ListControls, TreeSelectionNotifiesWithItsCause)
     ASSERT_GE(notes().size(), 2u);
     EXPECT_EQ(notes()[0], "-401:1");
     EXPECT_EQ(notes()[1], "-402:1");
+}
+
+TEST_F(ListControls, TreePressAndMoveBeginsDragOnceWithoutCapture)
+{
+    TreeView& tree = control<TreeView>(kTree);
+    const TreeItem root = tree.insertItem(TVI_ROOT, TVI_LAST, "root");
+    const TreeItem leaf = tree.insertItem(root, TVI_LAST, "leaf", -1, -1, 77);
+    tree.expand(root, TVE_EXPAND);
+    TreeItem dragged = 0;
+    LParam data = 0;
+    watch([&](const Msg& m) {
+        if (m.message != WM_NOTIFY)
+            return std::string();
+        const int32_t code = notifyRecord<NMHDR>(m.lParam)->code;
+        if (code == TVN_BEGINDRAG) {
+            dragged = notifyRecord<NMTREEVIEW>(m.lParam)->itemNew.hItem;
+            data = notifyRecord<NMTREEVIEW>(m.lParam)->itemNew.lParam;
+        }
+        return std::to_string(code);
+    });
+    const Point far = tree.clientToScreen({150, 120});
+    ASSERT_TRUE(sim().beginTreeDrag(tree, leaf, far));
+    sim().mouseMove({far.x + 10, far.y + 5});
+    const std::vector<std::string> seen = notes();
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), std::to_string(TVN_BEGINDRAG)), 1);
+    EXPECT_EQ(dragged, leaf);
+    EXPECT_EQ(data, 77);
+    EXPECT_EQ(tree.getSelectedItem(), leaf);
+    EXPECT_EQ(ui().capture(), kNoWindow);
+    sim().mouseUp(far);
+    spy->clear();
+    sim().click(tree, {4, 200}); // a press on no item never drags
+    sim().mouseMove(tree.clientToScreen({60, 200}));
+    const std::vector<std::string> after = notes();
+    EXPECT_EQ(std::count(after.begin(), after.end(), std::to_string(TVN_BEGINDRAG)), 0);
 }
 
 TEST_F(ListControls, TreeCheckBoxesToggleOnTheStateIcon)

@@ -188,6 +188,67 @@ TEST_F(Frames, LayoutPutsBarsAtTheEdgesAndTheClientBetween)
     EXPECT_EQ(frame.statusBar()->paneText(2), "x: 10");
 }
 
+// A site that keeps a 100-pixel strip at the left and takes one command the frame leaves.
+class LeftStrip : public DockSite {
+public:
+    Rect strip;
+    std::vector<uint32_t> commands;
+    Rect layoutDocked(const Rect& area) override
+    {
+        strip = {area.l, area.t, area.l + 100, area.b};
+        return {area.l + 100, area.t, area.r, area.b};
+    }
+    bool dockCommand(uint32_t id) override
+    {
+        commands.push_back(id);
+        return id == kCmdFrameOnly;
+    }
+};
+
+class Unhandling : public FrameWindow {};
+
+TEST_F(Frames, DockSiteTakesItsEdgeBeforeTheClientAndTheCommandsLeftOver)
+{
+    LeftStrip site;
+    frame.setDockSite(&site);
+    frame.recalcLayout();
+    const Rect client = frame.clientRect();
+    EXPECT_EQ(site.strip, (Rect{0, ToolBar::kHeight, 100, client.b - StatusBar::kHeight}));
+    EXPECT_EQ(frame.mdiClient()->windowRect(), (Rect{100, ToolBar::kHeight, client.r, client.b - StatusBar::kHeight}));
+    EXPECT_TRUE(frame.routeCommand(kCmdSave, 0));
+    EXPECT_TRUE(site.commands.empty()) << "the frame took it first";
+    frame.setDockSite(nullptr);
+
+    Unhandling bare;
+    ASSERT_TRUE(bare.createFrame("Bare", {0, 0, 400, 300}, kMenuId, WS_VISIBLE));
+    bare.setDockSite(&site);
+    EXPECT_TRUE(bare.routeCommand(kCmdFrameOnly, 0));
+    EXPECT_FALSE(bare.routeCommand(kCmdGrayed, 0));
+    EXPECT_EQ(site.commands, (std::vector<uint32_t>{kCmdFrameOnly, kCmdGrayed}));
+    bare.setDockSite(nullptr);
+    bare.destroy();
+}
+
+TEST_F(Frames, AWindowMadeAgainAsATopLevelKeepsNoParent)
+{
+    Window bar;
+    ASSERT_TRUE(bar.create({"window", "", WS_CHILD, 0, {0, 0, 40, 40}, frame.hwnd(), 7}));
+    ASSERT_TRUE(bar.destroy());
+    ASSERT_TRUE(bar.create({"window", "", WS_POPUP, 0, {100, 100, 140, 140}, frame.hwnd(), 0}));
+    EXPECT_EQ(bar.parent(), nullptr);
+    EXPECT_EQ(bar.owner(), &frame);
+    EXPECT_EQ(bar.screenRect(), (Rect{100, 100, 140, 140}));
+}
+
+TEST_F(Frames, AppendedItemJoinsTheMenuBarPopup)
+{
+    Menu edit = frame.menu().subMenu(1);
+    ASSERT_TRUE(edit.appendItem({kCmdGrayed + 10, "Panel", MF_CHECKED, {}}));
+    EXPECT_EQ(frame.menu().subMenu(1).itemCount(), 3);
+    EXPECT_EQ(frame.menu().itemState(kCmdGrayed + 10, 0) & MF_CHECKED, MF_CHECKED);
+    EXPECT_FALSE(Menu().appendItem({1, "x", 0, {}}));
+}
+
 class TrackedChild : public MdiChild {
 public:
     std::vector<bool> activations;
