@@ -28,6 +28,8 @@ public:
     virtual void CancelDrag() = 0; // the main frame lost its capture: the drag ends and nothing is dropped
     // A palette object for object, registered in the drag list's pool; null for a type without one.
     virtual UIObject* MakePaletteObject(const CVTND_Object& object) = 0;
+    // The drag list holds object alone from now on (null: empty), as a panel sets it before BeginDrag.
+    virtual void SetDragObject(UIObject* object) { (void)object; }
 
     // -- A picker control of the workspace that takes dropped nodes or properties (acceptMask: content kinds).
     virtual uint32_t AddControlReceptor(pf::Window& picker, uint32_t acceptMask) = 0; // a handle, never 0

@@ -27,6 +27,7 @@ class CVTNDesignerApp;
 class SWbackground;
 class SWevent;
 class SWnode;
+class SWproperty;
 
 inline constexpr int32_t kAnyActionKind = -1;
 
@@ -62,11 +63,18 @@ enum class ModalTool : uint8_t {
     kScaleCenter,             // the scale and centre tool, for a node
     kLoadedBackground,        // "the added file brings another background: take it?"
     kLoadedBackgroundWarning, // the same, for a background with a texture when the caller asks for the warning
+    kAddProperty,             // the add-property dialog: subject the owner, property and mode below
+    kRename,                  // the rename dialog, for the subject
 };
+
+// What the properties panel asks of the add-property dialog.
+enum class PropertyDialogMode : uint8_t { kAdd, kCast, kEdit };
 struct CVTND_ModalRequest {
     pf::Window* owner = nullptr;
     CVTND_Object subject;
     const SWbackground* background = nullptr; // the notices' loaded background
+    SWproperty* property = nullptr;           // the add-property dialog's cast source or edited property
+    PropertyDialogMode propertyMode = PropertyDialogMode::kAdd;
 };
 using CVTND_ModalToolRun = int32_t (*)(CVTNDesignerApp& app, const CVTND_ModalRequest& request); // the end code
 

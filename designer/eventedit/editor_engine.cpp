@@ -771,6 +771,13 @@ uint32_t CEditorEngine::AddControlReceptor(pf::Window& picker, uint32_t)
     return EditorObjects::AddControlReceptor(receptor);
 }
 
+void CEditorEngine::SetDragObject(UIObject* object)
+{
+    m_dragList.clear();
+    if (object != nullptr)
+        m_dragList.push_back(object);
+}
+
 void CEditorEngine::RemoveControlReceptor(uint32_t handle)
 {
     DeleteControlReceptor(FindReceptor(handle));

@@ -83,6 +83,7 @@ public:
     void Drop(pf::Point screen) override;
     void CancelDrag() override;
     UIObject* MakePaletteObject(const CVTND_Object& object) override; // null for a type without one
+    void SetDragObject(UIObject* object) override;
     // A movable-target receptor over picker, which hears of nodes dropped on it (acceptMask is the receptor's own).
     uint32_t AddControlReceptor(pf::Window& picker, uint32_t acceptMask) override;
     void RemoveControlReceptor(uint32_t handle) override; // the receptor deleted; unknown handles are ignored

@@ -1,0 +1,156 @@
+#include "designer/workspace/dock_state.h"
+
+#include <algorithm>
+#include <climits>
+#include <optional>
+
+#include "platform/settings/profile.h"
+
+namespace {
+
+constexpr int kMissing = INT_MIN;
+
+std::optional<int32_t> ReadValue(const pf::Profile& profile, const std::string& section, const char* entry)
+{
+    const int value = profile.getInt(section, entry, kMissing);
+    if (value == kMissing)
+        return std::nullopt;
+    return value;
+}
+
+std::optional<bool> ReadFlag(const pf::Profile& profile, const std::string& section, const char* entry)
+{
+    const std::optional<int32_t> value = ReadValue(profile, section, entry);
+    if (!value || (*value != 0 && *value != 1))
+        return std::nullopt;
+    return *value == 1;
+}
+
+bool InRange(std::optional<int32_t> value, int32_t low, int32_t high)
+{
+    return value && *value >= low && *value <= high;
+}
+
+// The floating rectangle, kept in 64 bits until it is known to fit, since the four values are the file's.
+std::optional<pf::Rect> ReadFloatRect(const pf::Profile& profile, const std::string& section, const pf::Rect& workArea)
+{
+    const std::optional<int32_t> x = ReadValue(profile, section, "FloatX");
+    const std::optional<int32_t> y = ReadValue(profile, section, "FloatY");
+    const std::optional<int32_t> w = ReadValue(profile, section, "FloatW");
+    const std::optional<int32_t> h = ReadValue(profile, section, "FloatH");
+    if (!x || !y || !InRange(w, kMinFloatSide, kMaxFloatSide) || !InRange(h, kMinFloatSide, kMaxFloatSide))
+        return std::nullopt;
+    const int64_t l = std::max<int64_t>(*x, workArea.l);
+    const int64_t t = std::max<int64_t>(*y, workArea.t);
+    const int64_t r = std::min<int64_t>(int64_t{*x} + *w, workArea.r);
+    const int64_t b = std::min<int64_t>(int64_t{*y} + *h, workArea.b);
+    if (r - l < kMinOnWorkArea || b - t < kMinOnWorkArea)
+        return std::nullopt;
+    return pf::Rect::fromXywh(*x, *y, *w, *h);
+}
+
+int32_t SideLimit(const pf::Rect& area, DockSide side)
+{
+    const int64_t span = side == DockSide::kBottom ? area.height() : area.width();
+    // Both columns share the width: each may take half of what the middle does not need.
+    const int64_t room = side == DockSide::kBottom ? span - kMinMiddle : (span - kMinMiddle) / 2;
+    return static_cast<int32_t>(std::clamp<int64_t>(room, 0, kMaxDockSize));
+}
+
+bool IsDocked(const CVTND_DockState& state, DockSide side)
+{
+    return state.visible && !state.floating && state.side == side;
+}
+
+} // namespace
+
+std::string DockSectionName(std::string_view barName, int32_t index)
+{
+    return std::string(barName) + "-SCBar-" + std::to_string(index);
+}
+
+CVTND_DockState ReadDockState(const pf::Profile& profile, std::string_view barName, int32_t index,
+                              const CVTND_DockState& fallback, const pf::Rect& workArea)
+{
+    const std::string section = DockSectionName(barName, index);
+    const std::optional<int32_t> side = ReadValue(profile, section, "Side");
+    const std::optional<int32_t> size = ReadValue(profile, section, "Size");
+    const std::optional<bool> visible = ReadFlag(profile, section, "Visible");
+    const std::optional<bool> floating = ReadFlag(profile, section, "Floating");
+    if (!InRange(side, 0, 2) || !InRange(size, kMinDockSize, kMaxDockSize) || !visible || !floating)
+        return fallback;
+    CVTND_DockState state;
+    state.side = static_cast<DockSide>(*side);
+    state.size = *size;
+    state.visible = *visible;
+    state.floating = *floating;
+    state.floatRect = fallback.floatRect;
+    const std::optional<pf::Rect> rect = ReadFloatRect(profile, section, workArea);
+    if (rect)
+        state.floatRect = *rect;
+    else if (state.floating)
+        return fallback; // a floating bar with no place on the screen could never be reached again
+    return state;
+}
+
+bool WriteDockState(pf::Profile& profile, std::string_view barName, int32_t index, const CVTND_DockState& state)
+{
+    const std::string section = DockSectionName(barName, index);
+    bool ok = profile.writeInt(section, "Side", static_cast<int>(state.side));
+    ok = profile.writeInt(section, "Size", state.size) && ok;
+    ok = profile.writeInt(section, "Visible", state.visible ? 1 : 0) && ok;
+    ok = profile.writeInt(section, "Floating", state.floating ? 1 : 0) && ok;
+    ok = profile.writeInt(section, "FloatX", state.floatRect.l) && ok;
+    ok = profile.writeInt(section, "FloatY", state.floatRect.t) && ok;
+    ok = profile.writeInt(section, "FloatW", static_cast<int>(state.floatRect.width())) && ok;
+    ok = profile.writeInt(section, "FloatH", static_cast<int>(state.floatRect.height())) && ok;
+    return ok;
+}
+
+int32_t DockedThickness(const pf::Rect& area, const std::vector<CVTND_DockState>& states, DockSide side)
+{
+    const auto first =
+        std::find_if(states.begin(), states.end(), [side](const CVTND_DockState& s) { return IsDocked(s, side); });
+    if (first == states.end())
+        return 0;
+    return std::clamp(first->size, 0, SideLimit(area, side));
+}
+
+pf::Rect LayoutDockedBars(const pf::Rect& area, const std::vector<CVTND_DockState>& states,
+                          std::vector<pf::Rect>& outRects)
+{
+    outRects.assign(states.size(), pf::Rect{});
+    if (area.isEmpty())
+        return area;
+    const int32_t left = DockedThickness(area, states, DockSide::kLeft);
+    const int32_t right = DockedThickness(area, states, DockSide::kRight);
+    pf::Rect middle{area.l + left, area.t, area.r - right, area.b};
+    const int32_t bottom = DockedThickness(middle, states, DockSide::kBottom);
+    const pf::Rect strips[3] = {
+        {area.l, area.t, area.l + left, area.b},
+        {area.r - right, area.t, area.r, area.b},
+        {middle.l, middle.b - bottom, middle.r, middle.b},
+    };
+    for (const DockSide side : {DockSide::kLeft, DockSide::kRight, DockSide::kBottom}) {
+        const pf::Rect strip = strips[static_cast<size_t>(side)];
+        const int64_t count =
+            std::count_if(states.begin(), states.end(), [side](const CVTND_DockState& s) { return IsDocked(s, side); });
+        if (count == 0 || strip.isEmpty())
+            continue;
+        const bool across = side == DockSide::kBottom; // the bottom row shares its width
+        const int64_t span = across ? strip.width() : strip.height();
+        int64_t at = 0;
+        for (size_t i = 0; i < states.size(); ++i) {
+            if (!IsDocked(states[i], side))
+                continue;
+            const int64_t next = at + span / count + (at == 0 ? span % count : 0);
+            outRects[i] = across ? pf::Rect{static_cast<int32_t>(strip.l + at), strip.t,
+                                            static_cast<int32_t>(strip.l + next), strip.b}
+                                 : pf::Rect{strip.l, static_cast<int32_t>(strip.t + at), strip.r,
+                                            static_cast<int32_t>(strip.t + next)};
+            at = next;
+        }
+    }
+    middle.b -= bottom;
+    return middle;
+}

@@ -1,0 +1,50 @@
+#pragma once
+// Where a docking panel's sizing bar sits: an edge of the main frame's client area or a floating window, with its
+// size, kept between runs in the settings section "<bar name>-SCBar-<index>" as the dwords "Side", "Size",
+// "Visible", "Floating", "FloatX", "FloatY", "FloatW" and "FloatH". A stored state is believed only whole: one value
+// missing or out of range and the bar takes its default place.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/base/rect.h"
+
+namespace pf {
+class Profile;
+}
+
+enum class DockSide : uint32_t { kLeft = 0, kRight = 1, kBottom = 2 }; // stored as "Side"
+
+struct CVTND_DockState {
+    DockSide side = DockSide::kLeft;
+    int32_t size = 220; // width at the left and the right, height at the bottom, in pixels
+    bool visible = true;
+    bool floating = false;
+    pf::Rect floatRect; // the floating window, screen coordinates
+    bool operator==(const CVTND_DockState&) const = default;
+};
+
+inline constexpr int32_t kMinDockSize = 60;    // a docked bar keeps its caption and a few rows
+inline constexpr int32_t kMaxDockSize = 4000;  // beyond any screen: a bigger stored value is damage
+inline constexpr int32_t kMinFloatSide = 80;   // a floating bar keeps its caption and close box
+inline constexpr int32_t kMaxFloatSide = 4000; // as above
+inline constexpr int32_t kMinOnWorkArea = 32;  // a floating bar this much on the work area can be taken back
+inline constexpr int32_t kMinMiddle = 120;     // what the docked bars leave the 3D views, each way
+
+std::string DockSectionName(std::string_view barName, int32_t index); // "%s-SCBar-%d"
+// The stored state, or fallback when the section is missing or any value is damaged: a side that is not one of
+// the three, a size outside [kMinDockSize, kMaxDockSize], flags other than 0 and 1, a floating rectangle of a
+// side outside [kMinFloatSide, kMaxFloatSide] or less than kMinOnWorkArea square on workArea.
+CVTND_DockState ReadDockState(const pf::Profile& profile, std::string_view barName, int32_t index,
+                              const CVTND_DockState& fallback, const pf::Rect& workArea);
+bool WriteDockState(pf::Profile& profile, std::string_view barName, int32_t index, const CVTND_DockState& state);
+
+// Lays the docked, visible bars of states out in area: the left and right columns take the full height, the bottom
+// row lies between them; the bars of one side share it equally in their order. A side is as thick as its first
+// shown bar's size, cut so the middle keeps kMinMiddle each way where area allows. outRects gets one rectangle per
+// state (empty for a hidden or floating bar); the result is what is left for the MDI client.
+pf::Rect LayoutDockedBars(const pf::Rect& area, const std::vector<CVTND_DockState>& states,
+                          std::vector<pf::Rect>& outRects);
+// The thickness the layout gives side in area, before sharing (0 when no bar shows there).
+int32_t DockedThickness(const pf::Rect& area, const std::vector<CVTND_DockState>& states, DockSide side);

@@ -1,0 +1,86 @@
+#include "designer/workspace/java_dlg.h"
+
+#include "designer/app/extended_world.h"
+#include "designer/app/java_class_reader.h"
+#include "designer/app/notification.h"
+#include "designer/workspace/list_panels.h"
+#include "engine/core/java_class_node.h"
+#include "platform/ui/frame/frame_window.h"
+
+namespace {
+
+constexpr const char* kClassExtension = ".class";
+
+bool EndsWith(const std::string& text, const std::string& tail)
+{
+    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+} // namespace
+
+CVTND_JavaDlg::CVTND_JavaDlg(CVTNDesignerApp& app) : CVTND_TreePanelDlg(app, PanelRole::kJava, panel_ids::kJava) {}
+
+void CVTND_JavaDlg::Empty()
+{
+    CVTND_TreePanelDlg::Empty();
+    m_methods.clear();
+}
+
+void CVTND_JavaDlg::Fill(CVTND_ExtendedWorld& world)
+{
+    for (SWlistnode* node = world.GetJavaClasses().Head(); node != nullptr; node = node->Next())
+        AddEntry(static_cast<SWjavaclassnode*>(node));
+}
+
+void CVTND_JavaDlg::AddEntry(SWjavaclassnode* entry)
+{
+    CVTND_Object object;
+    object.InitJavaClass(entry);
+    const std::string title = entry->GetClassName().empty() ? entry->GetName().value_or("") : entry->GetClassName();
+    const pf::TreeItem item = InsertEntry(pf::TVI_ROOT, object, title);
+    if (item == 0 || entry->GetClassPath().empty())
+        return;
+    // The world keeps the path as the page names the class; the file itself may carry the extension.
+    std::string path = entry->GetClassPath();
+    CVTND_JavaClass parsed;
+    std::string reason;
+    bool read = CVTND_JavaClassReader::ReadFile(path, parsed, reason);
+    if (!read && !EndsWith(path, kClassExtension)) {
+        std::string second;
+        if (CVTND_JavaClassReader::ReadFile(path + kClassExtension, parsed, second)) {
+            read = true;
+            path += kClassExtension;
+        }
+    }
+    if (!read) {
+        m_note = "The class " + title + " lists no methods: " + reason;
+        if (auto* frame = dynamic_cast<pf::FrameWindow*>(m_app.GetMainFrame()))
+            if (pf::StatusBar* bar = frame->statusBar())
+                bar->setText(0, m_note);
+        return;
+    }
+    for (const CVTND_JavaMethod& method : parsed.methods) {
+        auto methodItem = std::make_unique<CVTND_JavaMethodItem>();
+        methodItem->methodName = method.name;
+        methodItem->descriptor = method.descriptor;
+        methodItem->entry = entry;
+        methodItem->classPath = path;
+        InsertEntry(item, CVTND_Object(ObjectType::kJavaPanelItem, methodItem.get()), method.name + method.descriptor);
+        m_methods.push_back(std::move(methodItem));
+    }
+}
+
+void CVTND_JavaDlg::OnObjectEvent(const CVTND_Event& event)
+{
+    if (!event.subject.IsType(ObjectType::kResourceItem))
+        return;
+    if (event.Is(EventCode::kDeleted))
+        RemoveObject(event.subject.GetObject()); // its methods' items go with it; their records stay till a refill
+    else
+        Refill();
+}
+
+bool CVTND_JavaDlg::IsDraggable(const CVTND_Object& object) const
+{
+    return object.IsType(ObjectType::kJavaPanelItem);
+}

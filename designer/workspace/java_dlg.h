@@ -1,0 +1,37 @@
+#pragma once
+// CVTND_JavaDlg: the world's Java class entries, each with the methods its class file declares; a method is dragged
+// as a palette object of type 21 whose object is the panel's method item. A class file that cannot be read leaves
+// its class without methods and says why in the status bar.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "designer/workspace/panel_dlg.h"
+
+class SWjavaclassnode;
+
+// A method as the Java panel lists it: alive while the panel lists it, so a drag copies what it needs.
+struct CVTND_JavaMethodItem {
+    std::string methodName;
+    std::string descriptor;
+    SWjavaclassnode* entry = nullptr; // the world's
+    std::string classPath;            // the class file the method was read from
+};
+
+class CVTND_JavaDlg final : public CVTND_TreePanelDlg {
+public:
+    explicit CVTND_JavaDlg(CVTNDesignerApp& app);
+    void Empty() override;
+    const std::string& LastNote() const { return m_note; } // the last status-bar note; empty when none
+
+protected:
+    void Fill(CVTND_ExtendedWorld& world) override;
+    void OnObjectEvent(const CVTND_Event& event) override;
+    bool IsDraggable(const CVTND_Object& object) const override;
+
+private:
+    void AddEntry(SWjavaclassnode* entry);
+
+    std::vector<std::unique_ptr<CVTND_JavaMethodItem>> m_methods;
+    std::string m_note;
+};

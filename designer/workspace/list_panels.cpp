@@ -1,0 +1,118 @@
+#include "designer/workspace/list_panels.h"
+
+#include <algorithm>
+#include <string>
+
+#include "designer/app/extended_world.h"
+#include "designer/app/objects_factory.h"
+#include "designer/app/registry.h"
+#include "engine/behaviour/event.h"
+#include "engine/behaviour/expression.h"
+#include "engine/behaviour/expression_list.h"
+#include "engine/core/cursor_list.h"
+#include "engine/resources/sound.h"
+#include "engine/resources/sound_list.h"
+
+// -- Events
+
+CVTND_EventsDlg::CVTND_EventsDlg(CVTNDesignerApp& app)
+    : CVTND_ListPanelDlg(app, PanelRole::kEvents, panel_ids::kEvents, ObjectType::kEvent)
+{
+}
+
+void CVTND_EventsDlg::RedrawList()
+{
+    if (pf::ListView* list = GetList())
+        list->invalidate();
+}
+
+void CVTND_EventsDlg::Fill(CVTND_ExtendedWorld& world)
+{
+    for (SWevent* event = world.GetFirstEvent(); event != nullptr; event = SWevents::GetNextEvent(event))
+        AddItem(event);
+}
+
+std::string CVTND_EventsDlg::ItemText(void* object, int32_t) const
+{
+    return static_cast<SWevent*>(object)->GetName().value_or(std::string());
+}
+
+// -- Expressions
+
+CVTND_ExpressionsDlg::CVTND_ExpressionsDlg(CVTNDesignerApp& app)
+    : CVTND_ListPanelDlg(app, PanelRole::kExpressions, panel_ids::kExpressions, ObjectType::kExpression)
+{
+}
+
+void CVTND_ExpressionsDlg::NewExpression()
+{
+    CVTND_CreateRequest request;
+    request.owner = this;
+    m_app.GetObjectsFactory().CreateObject(static_cast<uint16_t>(ObjectType::kExpression), request);
+}
+
+void CVTND_ExpressionsDlg::Fill(CVTND_ExtendedWorld& world)
+{
+    if (const SWexpressionlist* list = SWexpressionlist::Find(world))
+        for (SWlistnode* node = list->Entries().Head(); node != nullptr; node = node->Next())
+            AddItem(static_cast<SWexpressionentry*>(node));
+}
+
+std::string CVTND_ExpressionsDlg::ItemText(void* object, int32_t) const
+{
+    const SWexpression* expression = static_cast<SWexpressionentry*>(object)->GetExpression();
+    return expression != nullptr ? expression->GetName().value_or(std::string()) : std::string();
+}
+
+void CVTND_ExpressionsDlg::OnCommand(int32_t id)
+{
+    if (id == panel_ids::kNew)
+        NewExpression();
+}
+
+void CVTND_ExpressionsDlg::Layout(const pf::Rect& client)
+{
+    constexpr int32_t kRow = 26;
+    if (pf::Window* list = child(kPanelMainControl))
+        list->move({client.l, client.t, client.r, std::max(client.t, client.b - kRow)});
+    if (pf::Window* button = child(panel_ids::kNew))
+        button->move({client.l + 2, client.b - kRow + 3, client.l + 72, client.b - 2});
+}
+
+// -- Sounds
+
+CVTND_SoundsDlg::CVTND_SoundsDlg(CVTNDesignerApp& app)
+    : CVTND_ListPanelDlg(app, PanelRole::kSounds, panel_ids::kSounds, ObjectType::kSound)
+{
+}
+
+void CVTND_SoundsDlg::Fill(CVTND_ExtendedWorld& world)
+{
+    const SWsoundlist& sounds = world.GetSoundList();
+    for (SWsound* sound = sounds.GetFirst(); sound != nullptr; sound = sounds.GetNext(sound))
+        AddItem(sound);
+}
+
+std::string CVTND_SoundsDlg::ItemText(void* object, int32_t) const
+{
+    return static_cast<SWsound*>(object)->GetName();
+}
+
+// -- Cursors
+
+CVTND_CursorsDlg::CVTND_CursorsDlg(CVTNDesignerApp& app)
+    : CVTND_ListPanelDlg(app, PanelRole::kCursors, panel_ids::kCursors, ObjectType::kCursor)
+{
+}
+
+void CVTND_CursorsDlg::Fill(CVTND_ExtendedWorld& world)
+{
+    for (SWcursor* cursor = world.GetCursorList().GetFirst(); cursor != nullptr; cursor = CursorList::GetNext(cursor))
+        AddItem(cursor);
+}
+
+std::string CVTND_CursorsDlg::ItemText(void* object, int32_t column) const
+{
+    const auto* cursor = static_cast<SWcursor*>(object);
+    return column == 0 ? cursor->name : std::to_string(cursor->id);
+}

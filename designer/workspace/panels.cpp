@@ -1,0 +1,196 @@
+#include "designer/workspace/panels.h"
+
+#include <algorithm>
+
+#include "designer/app/app_registrations.h"
+#include "designer/app/startup.h"
+#include "designer/workspace/java_dlg.h"
+#include "designer/workspace/list_panels.h"
+#include "designer/workspace/manipulate_dlg.h"
+#include "designer/workspace/panel_dlg.h"
+#include "designer/workspace/properties_dlg.h"
+#include "designer/workspace/scenegraph_dlg.h"
+#include "designer/workspace/tree_panels.h"
+#include "platform/display/screen.h"
+#include "platform/settings/profile.h"
+#include "platform/ui/core/menu.h"
+#include "platform/ui/core/ui.h"
+
+namespace {
+
+struct BarSpec {
+    const char* name;
+    const char* title;
+    DockSide side;
+    int32_t size;
+};
+
+// Bar order: the order of the View menu's entries, of the settings sections and of the bars on one side.
+constexpr BarSpec kBars[CVTND_Panels::kCount] = {
+    {"SceneGraph", "Scene graph", DockSide::kLeft, 220},
+    {"Events", "Events", DockSide::kLeft, 220},
+    {"Actions", "Actions", DockSide::kLeft, 220},
+    {"Properties", "Properties", DockSide::kRight, 250},
+    {"Manipulate", "Manipulate", DockSide::kRight, 250},
+    {"Expressions", "Expressions", DockSide::kBottom, 150},
+    {"Java", "Java", DockSide::kBottom, 150},
+    {"Sounds", "Sounds", DockSide::kBottom, 150},
+    {"Cursors", "Cursors", DockSide::kBottom, 150},
+    {"Resources", "Resources", DockSide::kBottom, 150},
+};
+
+std::unique_ptr<CVTND_PanelDlg> MakeContent(size_t index, CVTNDesignerApp& app)
+{
+    switch (index) {
+    case 0:
+        return std::make_unique<CVTND_ScenegraphDlg>(app);
+    case 1:
+        return std::make_unique<CVTND_EventsDlg>(app);
+    case 2:
+        return std::make_unique<CVTND_ActionsDlg>(app);
+    case 3:
+        return std::make_unique<CVTND_PropertiesDlg>(app);
+    case 4:
+        return std::make_unique<CVTND_ManipulateDlg>(app);
+    case 5:
+        return std::make_unique<CVTND_ExpressionsDlg>(app);
+    case 6:
+        return std::make_unique<CVTND_JavaDlg>(app);
+    case 7:
+        return std::make_unique<CVTND_SoundsDlg>(app);
+    case 8:
+        return std::make_unique<CVTND_CursorsDlg>(app);
+    default:
+        return std::make_unique<CVTND_ResourcesDlg>(app);
+    }
+}
+
+std::unique_ptr<CVTND_AppComponent> MakePanels(CVTNDesignerApp& app, pf::FrameWindow& frame)
+{
+    CVTND_Designer* designer = CVTND_Designer::Current();
+    auto profile = designer != nullptr
+                       ? std::make_unique<pf::Profile>(designer->GetStore(), CVTND_Designer::kProfileKey)
+                       : nullptr;
+    return std::make_unique<CVTND_Panels>(app, frame, std::move(profile));
+}
+
+const CVTND_PanelsRegistration kPanels(&MakePanels);
+const CVTND_WindowClassRegistration kBarClass(&CVTND_SizingBar::RegisterClass);
+
+} // namespace
+
+CVTND_Panels::CVTND_Panels(CVTNDesignerApp& app, pf::FrameWindow& frame, pf::Profile* profile)
+    : m_app(app), m_frame(frame), m_profile(profile)
+{
+    const pf::Rect work = pf::screen().workArea();
+    pf::Menu view = m_frame.menu().subMenu(1);
+    if (!view.isNull())
+        view.appendItem({0, "", pf::MF_SEPARATOR, {}});
+    for (size_t i = 0; i < kCount; ++i) {
+        const CVTND_DockState fallback = DefaultState(i, m_frame.screenRect());
+        const CVTND_DockState state =
+            m_profile != nullptr ? ReadDockState(*m_profile, kBars[i].name, static_cast<int32_t>(i), fallback, work)
+                                 : fallback;
+        m_bars[i] = std::make_unique<CVTND_SizingBar>(kBars[i].name, static_cast<int32_t>(i), kBars[i].title,
+                                                      MakeContent(i, app), *this);
+        m_bars[i]->Build(m_frame, state);
+        if (!view.isNull())
+            view.appendItem({kFirstViewCommand + static_cast<uint32_t>(i),
+                             std::string(kBars[i].title) + " Panel",
+                             state.visible ? pf::MF_CHECKED : 0u,
+                             {}});
+    }
+    m_frame.setDockSite(this);
+    m_frame.recalcLayout();
+}
+
+CVTND_Panels::CVTND_Panels(CVTNDesignerApp& app, pf::FrameWindow& frame, std::unique_ptr<pf::Profile> profile)
+    : CVTND_Panels(app, frame, profile.get())
+{
+    m_ownedProfile = std::move(profile);
+}
+
+CVTND_Panels::~CVTND_Panels()
+{
+    SaveStates();
+    if (m_frame.dockSite() == this)
+        m_frame.setDockSite(nullptr);
+    for (auto& bar : m_bars)
+        bar.reset();
+}
+
+CVTND_DockState CVTND_Panels::DefaultState(size_t index, const pf::Rect& frame)
+{
+    CVTND_DockState state;
+    const BarSpec& spec = kBars[std::min(index, kCount - 1)];
+    state.side = spec.side;
+    state.size = spec.size;
+    const int32_t step = static_cast<int32_t>(index) * 24;
+    state.floatRect = pf::Rect::fromXywh(frame.l + 80 + step, frame.t + 80 + step, 240, 320);
+    return state;
+}
+
+const char* CVTND_Panels::BarName(size_t index)
+{
+    return kBars[std::min(index, kCount - 1)].name;
+}
+
+CVTND_SizingBar* CVTND_Panels::FindBar(PanelRole role) const
+{
+    for (const auto& bar : m_bars)
+        if (bar != nullptr && bar->Content().GetRole() == role)
+            return bar.get();
+    return nullptr;
+}
+
+std::vector<CVTND_DockState> CVTND_Panels::States() const
+{
+    std::vector<CVTND_DockState> states;
+    for (const auto& bar : m_bars)
+        states.push_back(bar->GetState());
+    return states;
+}
+
+void CVTND_Panels::SaveStates() const
+{
+    if (m_profile == nullptr)
+        return;
+    for (size_t i = 0; i < kCount; ++i)
+        WriteDockState(*m_profile, kBars[i].name, static_cast<int32_t>(i), m_bars[i]->GetState());
+}
+
+pf::Rect CVTND_Panels::layoutDocked(const pf::Rect& area)
+{
+    std::vector<pf::Rect> rects;
+    const pf::Rect rest = LayoutDockedBars(area, States(), rects);
+    m_inLayout = true;
+    for (size_t i = 0; i < kCount; ++i)
+        if (m_bars[i] != nullptr && !m_bars[i]->GetState().floating)
+            m_bars[i]->PlaceDocked(rects[i]);
+    m_inLayout = false;
+    return rest;
+}
+
+bool CVTND_Panels::dockCommand(uint32_t id)
+{
+    if (id < kFirstViewCommand || id >= kFirstViewCommand + kCount)
+        return false;
+    CVTND_SizingBar& bar = *m_bars[id - kFirstViewCommand];
+    bar.SetVisible(!bar.GetState().visible);
+    return true;
+}
+
+void CVTND_Panels::BarChanged()
+{
+    if (m_inLayout)
+        return;
+    m_frame.recalcLayout();
+    UpdateMenu();
+}
+
+void CVTND_Panels::UpdateMenu()
+{
+    for (size_t i = 0; i < kCount; ++i)
+        m_frame.menu().checkItem(kFirstViewCommand + static_cast<uint32_t>(i),
+                                 m_bars[i]->GetState().visible ? pf::MF_CHECKED : 0u);
+}

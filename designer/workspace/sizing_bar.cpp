@@ -1,0 +1,310 @@
+#include "designer/workspace/sizing_bar.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "designer/workspace/panel_dlg.h"
+#include "platform/base/gdi_constants.h"
+#include "platform/base/user_constants.h"
+#include "platform/gfx/gdi_objects.h"
+#include "platform/ui/core/cursor.h"
+#include "platform/ui/core/paint_dc.h"
+#include "platform/ui/core/ui.h"
+#include "platform/ui/frame/frame_window.h"
+
+CVTND_SizingBar::CVTND_SizingBar(std::string name, int32_t index, std::string title,
+                                 std::unique_ptr<CVTND_PanelDlg> content, CVTND_DockHost& host)
+    : m_name(std::move(name)), m_index(index), m_title(std::move(title)), m_content(std::move(content)), m_host(host)
+{
+}
+
+CVTND_SizingBar::~CVTND_SizingBar()
+{
+    // The content's window is a child of ours: it must go while its object still exists.
+    if (m_content != nullptr && m_content->isWindow())
+        m_content->destroy();
+    if (isWindow())
+        destroy();
+}
+
+void CVTND_SizingBar::RegisterClass(pf::Ui& ui)
+{
+    ui.registerClass({kClassName, [] { return std::unique_ptr<pf::Window>(); }, pf::CS_DBLCLKS,
+                      pf::loadCursor(pf::IDC_ARROW), pf::COLOR_BTNFACE});
+}
+
+bool CVTND_SizingBar::Build(pf::FrameWindow& frame, const CVTND_DockState& state)
+{
+    m_frame = &frame;
+    m_state = state;
+    return MakeWindow();
+}
+
+bool CVTND_SizingBar::MakeWindow()
+{
+    pf::CreateParams params;
+    params.className = pf::ui().findClass(kClassName) != nullptr ? kClassName : "";
+    params.text = m_title;
+    if (m_state.floating) {
+        params.style = pf::WS_POPUP | pf::WS_BORDER | pf::WS_CLIPCHILDREN;
+        params.rect = m_state.floatRect;
+        params.parent = m_frame->hwnd(); // the owner: the bar stays above the frame and goes with it
+    } else {
+        params.style = pf::WS_CHILD | pf::WS_CLIPCHILDREN;
+        params.rect = {0, 0, 0, 0}; // the site places it at the next layout
+        params.parent = m_frame->hwnd();
+    }
+    if (!create(params))
+        return false;
+    m_content->CreateIn(*this, pf::Rect{0, kCaptionHeight, 10, kCaptionHeight + 10});
+    LayoutContent();
+    if (m_state.visible && m_state.floating)
+        show(pf::SW_SHOW);
+    return true;
+}
+
+CVTND_DockState CVTND_SizingBar::GetState() const
+{
+    CVTND_DockState state = m_state;
+    if (state.floating && isWindow())
+        state.floatRect = screenRect();
+    return state;
+}
+
+void CVTND_SizingBar::SetVisible(bool visible)
+{
+    if (m_state.visible == visible)
+        return;
+    m_state.visible = visible;
+    if (m_state.floating)
+        show(visible ? pf::SW_SHOW : pf::SW_HIDE);
+    m_host.BarChanged();
+}
+
+void CVTND_SizingBar::SetFloating(bool floating)
+{
+    if (m_state.floating == floating || m_frame == nullptr)
+        return;
+    if (!floating && isWindow())
+        RememberFloatRect();
+    if (floating && m_state.floatRect.isEmpty()) {
+        const pf::Rect here = screenRect();
+        m_state.floatRect = pf::Rect::fromXywh(here.l + 20, here.t + 20, std::max<int32_t>(kMinFloatSide, 240),
+                                               std::max<int32_t>(kMinFloatSide, 320));
+    }
+    m_rebuilding = true;
+    if (m_content->isWindow())
+        m_content->destroy();
+    destroy();
+    m_rebuilding = false;
+    m_state.floating = floating;
+    m_state.visible = true;
+    MakeWindow();
+    m_host.BarChanged();
+}
+
+void CVTND_SizingBar::SetDockedSize(int32_t size)
+{
+    m_state.size = std::clamp(size, kMinDockSize, kMaxDockSize);
+}
+
+void CVTND_SizingBar::PlaceDocked(const pf::Rect& rect)
+{
+    if (!isWindow() || m_state.floating)
+        return;
+    if (rect.isEmpty()) {
+        show(pf::SW_HIDE);
+        return;
+    }
+    setPos(pf::HWND_TOP, rect, pf::SWP_NOZORDER);
+    LayoutContent();
+    show(pf::SW_SHOW);
+}
+
+pf::Rect CVTND_SizingBar::GripRect() const
+{
+    const pf::Rect c = clientRect();
+    if (m_state.floating)
+        return {c.l, c.b - kGripWidth, c.r, c.b};
+    switch (m_state.side) {
+    case DockSide::kLeft:
+        return {c.r - kGripWidth, c.t, c.r, c.b};
+    case DockSide::kRight:
+        return {c.l, c.t, c.l + kGripWidth, c.b};
+    case DockSide::kBottom:
+        return {c.l, c.t, c.r, c.t + kGripWidth};
+    }
+    return {};
+}
+
+pf::Rect CVTND_SizingBar::CaptionRect() const
+{
+    pf::Rect c = clientRect();
+    if (!m_state.floating) {
+        if (m_state.side == DockSide::kLeft)
+            c.r -= kGripWidth;
+        else if (m_state.side == DockSide::kRight)
+            c.l += kGripWidth;
+        else
+            c.t += kGripWidth;
+    }
+    return {c.l, c.t, c.r, c.t + kCaptionHeight};
+}
+
+pf::Rect CVTND_SizingBar::CloseBoxRect() const
+{
+    const pf::Rect caption = CaptionRect();
+    return {caption.r - 16, caption.t + 3, caption.r - 4, caption.t + 15};
+}
+
+void CVTND_SizingBar::LayoutContent()
+{
+    if (!m_content->isWindow())
+        return;
+    const pf::Rect caption = CaptionRect();
+    pf::Rect area{caption.l, caption.b, caption.r, clientRect().b};
+    if (m_state.floating)
+        area.b -= kGripWidth;
+    if (area.b < area.t)
+        area.b = area.t;
+    m_content->move(area);
+}
+
+void CVTND_SizingBar::RememberFloatRect()
+{
+    if (m_state.floating && isWindow())
+        m_state.floatRect = screenRect();
+}
+
+pf::LResult CVTND_SizingBar::handle(const pf::Msg& msg)
+{
+    switch (msg.message) {
+    case pf::WM_PAINT:
+        Paint();
+        return 0;
+    case pf::WM_ERASEBKGND:
+        return 1;
+    case pf::WM_SIZE:
+        LayoutContent();
+        RememberFloatRect();
+        invalidate();
+        return 0;
+    case pf::WM_LBUTTONDOWN:
+        OnPress(pf::pointFromLParam(msg.lParam));
+        return 0;
+    case pf::WM_LBUTTONDBLCLK:
+        if (CaptionRect().contains(pf::pointFromLParam(msg.lParam)) &&
+            !CloseBoxRect().contains(pf::pointFromLParam(msg.lParam)))
+            SetFloating(!m_state.floating); // the window is new after this
+        return 0;
+    case pf::WM_MOUSEMOVE:
+        OnMove(pf::pointFromLParam(msg.lParam));
+        return 0;
+    case pf::WM_LBUTTONUP:
+        EndTrack();
+        return 0;
+    case pf::WM_CAPTURECHANGED:
+        m_track = Track::kNone;
+        return 0;
+    case pf::WM_SETCURSOR: {
+        const pf::Point at = screenToClient(pf::ui().cursorPos());
+        if (GripRect().contains(at)) {
+            const bool across = !m_state.floating && m_state.side != DockSide::kBottom;
+            pf::ui().setCursor(pf::loadCursor(across ? pf::IDC_SIZEWE : pf::IDC_SIZENS));
+            return 1;
+        }
+        return pf::Window::handle(msg);
+    }
+    case pf::WM_CLOSE: // the window manager's close box of a floating bar hides it, as ours does
+        SetVisible(false);
+        return 0;
+    default:
+        return pf::Window::handle(msg);
+    }
+}
+
+void CVTND_SizingBar::OnPress(pf::Point p)
+{
+    if (CloseBoxRect().contains(p)) {
+        SetVisible(false);
+        return;
+    }
+    m_trackStart = clientToScreen(p);
+    m_trackState = m_state;
+    m_trackRect = screenRect();
+    if (GripRect().contains(p))
+        m_track = m_state.floating ? Track::kFloatSize : Track::kSize;
+    else if (CaptionRect().contains(p) && m_state.floating)
+        m_track = Track::kMove;
+    else
+        return;
+    pf::ui().setCapture(hwnd());
+}
+
+void CVTND_SizingBar::OnMove(pf::Point p)
+{
+    if (m_track == Track::kNone)
+        return;
+    const pf::Point now = clientToScreen(p);
+    const int32_t dx = now.x - m_trackStart.x;
+    const int32_t dy = now.y - m_trackStart.y;
+    switch (m_track) {
+    case Track::kSize: {
+        const int32_t grow = m_state.side == DockSide::kLeft ? dx : (m_state.side == DockSide::kRight ? -dx : -dy);
+        SetDockedSize(m_trackState.size + grow);
+        m_host.BarChanged();
+        break;
+    }
+    case Track::kMove:
+        move(m_trackRect.offsetBy(dx, dy));
+        break;
+    case Track::kFloatSize: {
+        const pf::Rect r = m_trackRect;
+        const auto width = static_cast<int32_t>(std::clamp<int64_t>(r.width() + dx, kMinFloatSide, kMaxFloatSide));
+        const auto height = static_cast<int32_t>(std::clamp<int64_t>(r.height() + dy, kMinFloatSide, kMaxFloatSide));
+        move(pf::Rect::fromXywh(r.l, r.t, width, height));
+        break;
+    }
+    case Track::kNone:
+        break;
+    }
+}
+
+void CVTND_SizingBar::EndTrack()
+{
+    if (m_track == Track::kNone)
+        return;
+    m_track = Track::kNone;
+    RememberFloatRect();
+    if (pf::ui().capture() == hwnd())
+        pf::ui().releaseCapture();
+}
+
+void CVTND_SizingBar::Paint()
+{
+    pf::PaintDc dc(*this);
+    const pf::Rect client = clientRect();
+    dc.fillRect(client, pf::createSolidBrush(pf::getSysColor(pf::COLOR_BTNFACE)));
+    const pf::Rect grip = GripRect();
+    dc.draw3dRect(grip, pf::getSysColor(pf::COLOR_BTNHIGHLIGHT), pf::getSysColor(pf::COLOR_BTNSHADOW));
+    const pf::Rect caption = CaptionRect();
+    const bool active = m_state.floating || (m_content->isWindow() && pf::ui().focus() != pf::kNoWindow &&
+                                             pf::ui().window(pf::ui().focus()) != nullptr &&
+                                             pf::ui().window(pf::ui().focus())->isDescendantOf(this));
+    dc.fillRect(caption.inflatedBy(-1, -1),
+                pf::createSolidBrush(pf::getSysColor(active ? pf::COLOR_ACTIVECAPTION : pf::COLOR_INACTIVECAPTION)));
+    dc.setBkMode(pf::TRANSPARENT);
+    dc.setTextColor(pf::getSysColor(active ? pf::COLOR_CAPTIONTEXT : pf::COLOR_INACTIVECAPTIONTEXT));
+    dc.textOut(caption.l + 5, caption.t + 2, m_title);
+    const pf::Rect box = CloseBoxRect();
+    dc.fillRect(box, pf::createSolidBrush(pf::getSysColor(pf::COLOR_BTNFACE)));
+    dc.draw3dRect(box, pf::getSysColor(pf::COLOR_BTNHIGHLIGHT), pf::getSysColor(pf::COLOR_BTNSHADOW));
+    const pf::Pen pen = pf::createPen(0, 1, pf::getSysColor(pf::COLOR_BTNTEXT));
+    dc.selectPen(pen);
+    for (int32_t i = 0; i < 2; ++i) { // the cross, two pixels thick
+        dc.moveTo({box.l + 3 + i, box.t + 3});
+        dc.lineTo({box.r - 3 + i, box.b - 3});
+        dc.moveTo({box.r - 4 + i, box.t + 3});
+        dc.lineTo({box.l + 2 + i, box.b - 3});
+    }
+}

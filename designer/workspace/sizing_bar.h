@@ -1,0 +1,81 @@
+#pragma once
+// CVTND_SizingBar: the window of one docking panel: a caption with the panel's title and a close box over its
+// content dialog. Docked, it is a child of the main frame at the edge its state names, resized by dragging its
+// inner edge; floating, it is a top-level window owned by the frame, moved by its caption and sized by its bottom
+// edge. A double click on the caption floats or docks it. The bar keeps its content dialog object across both forms:
+// the window is made again, the content dialog's window with it.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "designer/workspace/dock_state.h"
+#include "platform/ui/core/window.h"
+
+namespace pf {
+class FrameWindow;
+class Ui;
+} // namespace pf
+class CVTND_PanelDlg;
+
+// What hears that a bar wants another place or size: the docking site, which lays the frame out again.
+class CVTND_DockHost {
+public:
+    virtual ~CVTND_DockHost() = default;
+    virtual void BarChanged() = 0;
+};
+
+class CVTND_SizingBar final : public pf::Window {
+public:
+    static constexpr const char* kClassName = "CVTND_SizingBar";
+    static constexpr int32_t kCaptionHeight = 18;
+    static constexpr int32_t kGripWidth = 5; // the inner edge of a docked bar, the bottom edge of a floating one
+
+    // name and index make the bar's settings section; content is owned from now on; host outlives the bar.
+    CVTND_SizingBar(std::string name, int32_t index, std::string title, std::unique_ptr<CVTND_PanelDlg> content,
+                    CVTND_DockHost& host);
+    ~CVTND_SizingBar() override;
+
+    // Makes the window in the form state says, with the content inside; false when the window could not be made.
+    bool Build(pf::FrameWindow& frame, const CVTND_DockState& state);
+    CVTND_DockState GetState() const; // a floating bar's rectangle as its window stands now
+    const std::string& GetName() const { return m_name; }
+    int32_t GetIndex() const { return m_index; }
+    const std::string& GetTitle() const { return m_title; }
+    CVTND_PanelDlg& Content() const { return *m_content; }
+
+    void SetVisible(bool visible);          // the close box and the View menu; a floating bar hides its window
+    void SetFloating(bool floating);        // the window is made again in the other form
+    void SetDockedSize(int32_t size);       // clamped to the stored limits
+    void PlaceDocked(const pf::Rect& rect); // the site's layout: frame client coordinates; empty hides
+    pf::Rect CaptionRect() const;           // client coordinates of the caption
+    pf::Rect CloseBoxRect() const;
+    pf::Rect GripRect() const; // empty when the bar has none (a bar hidden)
+
+    static void RegisterClass(pf::Ui& ui);
+
+protected:
+    pf::LResult handle(const pf::Msg& msg) override;
+
+private:
+    enum class Track : uint8_t { kNone, kSize, kMove, kFloatSize };
+    bool MakeWindow();
+    void LayoutContent();
+    void Paint();
+    void OnPress(pf::Point p);
+    void OnMove(pf::Point p);
+    void EndTrack();
+    void RememberFloatRect();
+
+    std::string m_name;
+    int32_t m_index;
+    std::string m_title;
+    std::unique_ptr<CVTND_PanelDlg> m_content;
+    CVTND_DockHost& m_host;             // the panels' site, which owns this bar
+    pf::FrameWindow* m_frame = nullptr; // owned by the designer; the site goes before it
+    CVTND_DockState m_state;
+    Track m_track = Track::kNone;
+    pf::Point m_trackStart;       // screen point of the press
+    CVTND_DockState m_trackState; // the state when the press began
+    pf::Rect m_trackRect;         // the floating window's rectangle when the press began
+    bool m_rebuilding = false;
+};

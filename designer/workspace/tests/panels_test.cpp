@@ -1,0 +1,345 @@
+// The ten docking panels over the sample world: following the world through the notification, drags, commands,
+// and the bars' places.
+#include <algorithm>
+
+#include <gtest/gtest.h>
+
+#include "designer/app/notification.h"
+#include "designer/workspace/java_dlg.h"
+#include "designer/workspace/list_panels.h"
+#include "designer/workspace/manipulate_dlg.h"
+#include "designer/workspace/panel_dlg.h"
+#include "designer/workspace/properties_dlg.h"
+#include "designer/workspace/property_drag_source.h"
+#include "designer/workspace/scenegraph_dlg.h"
+#include "designer/workspace/tests/panels_fixture.h"
+#include "designer/workspace/tree_panels.h"
+#include "engine/behaviour/event.h"
+#include "engine/behaviour/expression_list.h"
+#include "engine/behaviour/properties.h"
+#include "engine/behaviour/property.h"
+#include "engine/core/cursor_list.h"
+#include "engine/core/node.h"
+#include "engine/core/object_node.h"
+#include "engine/resources/sound.h"
+#include "engine/resources/sound_list.h"
+#include "testsupport/designer/broadcast_recorder.h"
+
+namespace panels_test {
+namespace {
+
+size_t CountNodes(const SWnode* node)
+{
+    size_t n = 1;
+    for (const SWnode* c = node->GetFirstChildNode(); c != nullptr; c = c->GetNextSiblingNode())
+        n += CountNodes(c);
+    return n;
+}
+
+size_t CountGroupMembers(const SWnode* node)
+{
+    size_t n = node->GetGroupMembers().Count();
+    for (const SWnode* c = node->GetFirstChildNode(); c != nullptr; c = c->GetNextSiblingNode())
+        n += CountGroupMembers(c);
+    return n;
+}
+
+std::vector<void*> WorldEvents(CVTND_ExtendedWorld& world)
+{
+    std::vector<void*> out;
+    for (SWevent* e = world.GetFirstEvent(); e != nullptr; e = SWevents::GetNextEvent(e))
+        out.push_back(e);
+    return out;
+}
+
+std::vector<void*> WorldSounds(CVTND_ExtendedWorld& world)
+{
+    std::vector<void*> out;
+    for (SWsound* s = world.GetSoundList().GetFirst(); s != nullptr; s = world.GetSoundList().GetNext(s))
+        out.push_back(s);
+    return out;
+}
+
+class Panels : public PanelsFixture {
+protected:
+    // Every list panel lists what the world holds, in its order; the scene graph has an item per node and member.
+    void ExpectPanelsMatchWorld()
+    {
+        EXPECT_EQ(Panel<CVTND_EventsDlg>(PanelRole::kEvents).Items(), WorldEvents(World()));
+        EXPECT_EQ(Panel<CVTND_SoundsDlg>(PanelRole::kSounds).Items(), WorldSounds(World()));
+        EXPECT_EQ(Panel<CVTND_CursorsDlg>(PanelRole::kCursors).Items().size(), World().GetCursorList().Count());
+        const SWexpressionlist* expressions = SWexpressionlist::Find(World());
+        EXPECT_EQ(Panel<CVTND_ExpressionsDlg>(PanelRole::kExpressions).Items().size(),
+                  expressions != nullptr ? expressions->Entries().Count() : 0u);
+        const SWnode* root = World().GetRootNode();
+        EXPECT_EQ(Panel<CVTND_ScenegraphDlg>(PanelRole::kSceneGraph).CountItems(),
+                  CountNodes(root) + CountGroupMembers(root));
+    }
+};
+
+TEST_F(Panels, FillFromTheWorldAndFollowEachCode)
+{
+    ExpectPanelsMatchWorld();
+    // 1: a new event and a new node appear once.
+    SWevent* added = World().AddEventOfType(4);
+    added->SetName(std::string("added"));
+    app->AnnounceObject(CVTND_Object(added));
+    auto* node = new SWobjectnode;
+    node->SetName(std::string("newcomer"));
+    World().AddNode(node, sample->object);
+    app->AnnounceObject(CVTND_Object(static_cast<SWnode*>(node)));
+    ExpectPanelsMatchWorld();
+    auto& graph = Panel<CVTND_ScenegraphDlg>(PanelRole::kSceneGraph);
+    const pf::TreeItem item = graph.FindItem(node);
+    ASSERT_NE(item, 0u);
+    EXPECT_EQ(graph.GetEntry(graph.GetTree()->getParentItem(item)).GetNode(), sample->object);
+    // 3: the tree takes the new name; lists read theirs when they paint.
+    node->SetName(std::string("renamed"));
+    CVTND_Event renamed(EventCode::kRenamed, CVTND_Object(static_cast<SWnode*>(node)));
+    renamed.SetTexts("newcomer", "renamed");
+    app->Broadcast(renamed);
+    EXPECT_EQ(graph.GetTree()->getItemText(item), "renamed");
+    EXPECT_EQ(Panel<CVTND_EventsDlg>(PanelRole::kEvents).GetList()->getItemText(5, 0), "added");
+    // 5: a node moved under another parent moves in the tree.
+    {
+        const SWworldlock hold(World());
+        ASSERT_TRUE(node->Detach());
+        ASSERT_TRUE(sample->otherObject->AddChildNode(node));
+    }
+    app->Broadcast(CVTND_Event(EventCode::kMoved, CVTND_Object(static_cast<SWnode*>(node))));
+    EXPECT_EQ(graph.GetEntry(graph.GetTree()->getParentItem(graph.FindItem(node))).GetNode(), sample->otherObject);
+    // 2: announced while alive, then gone.
+    std::unique_ptr<SWsound> sound = World().GetSoundList().Remove(sample->otherSound);
+    app->Broadcast(CVTND_Event(EventCode::kDeleted, CVTND_Object(sound.get())));
+    sound.reset();
+    EXPECT_TRUE(app->DeleteObject(CVTND_Object(added), CVTNDesignerApp::kDeleteFromMenu));
+    ExpectPanelsMatchWorld();
+    sim().pump(); // paints every list: nothing freed is read
+}
+
+TEST_F(Panels, EventAppendedDirectlyAndAnnouncedIsListedOnceEitherWay)
+{
+    auto& events = Panel<CVTND_EventsDlg>(PanelRole::kEvents);
+    SWevent* first = World().AddEventOfType(5);
+    EXPECT_TRUE(events.AddEvent(first));
+    app->AnnounceObject(CVTND_Object(first));
+    SWevent* second = World().AddEventOfType(5);
+    app->AnnounceObject(CVTND_Object(second));
+    EXPECT_FALSE(events.AddEvent(second));
+    const std::vector<void*> items = events.Items();
+    EXPECT_EQ(std::count(items.begin(), items.end(), first), 1);
+    EXPECT_EQ(std::count(items.begin(), items.end(), second), 1);
+}
+
+TEST_F(Panels, ANewWorkspaceLeavesNothingStaleAndRefillsAfterwards)
+{
+    app->Broadcast(CVTND_Event(EventCode::kWorkspaceClosing, CVTND_Object()));
+    EXPECT_TRUE(Panel<CVTND_EventsDlg>(PanelRole::kEvents).Items().empty());
+    EXPECT_EQ(Panel<CVTND_ScenegraphDlg>(PanelRole::kSceneGraph).CountItems(), 0u);
+    EXPECT_EQ(Panel<CVTND_ResourcesDlg>(PanelRole::kResources).CountItems(), 0u);
+    app->DeleteEditorEngine();
+    sample = std::make_unique<designertest::SampleWorld>(*app); // the old world is deleted here
+    app->MakeEditorEngine();
+    sim().pump(); // the posted refill, then paints
+    ExpectPanelsMatchWorld();
+    EXPECT_GT(Panel<CVTND_ActionsDlg>(PanelRole::kActions).CountItems(), 13u);
+}
+
+TEST_F(Panels, DragsMakeThePaletteObjectThenBeginWithoutAMap)
+{
+    auto& events = Panel<CVTND_EventsDlg>(PanelRole::kEvents);
+    ASSERT_TRUE(sim().beginListDrag(*events.GetList(), 1, frame.clientToScreen({500, 300})));
+    EXPECT_EQ(g_engine->calls, (std::vector<std::string>{"make:15", "set", "begin"}));
+    EXPECT_EQ(g_engine->made.back().GetObject(), sample->click);
+    sim().mouseUp(frame.clientToScreen({500, 300}));
+
+    auto& actions = Panel<CVTND_ActionsDlg>(PanelRole::kActions);
+    pf::TreeView& tree = *actions.GetTree();
+    const pf::TreeItem kind = tree.getChildItem(tree.getChildItem(pf::TVI_ROOT));
+    g_engine->calls.clear();
+    ASSERT_TRUE(sim().beginTreeDrag(tree, kind, frame.clientToScreen({500, 300})));
+    sim().mouseUp(frame.clientToScreen({500, 300}));
+    EXPECT_EQ(g_engine->calls, (std::vector<std::string>{"make:20", "set", "begin"}));
+    g_engine->calls.clear();
+    ASSERT_TRUE(sim().beginTreeDrag(tree, tree.getChildItem(pf::TVI_ROOT), frame.clientToScreen({500, 300})));
+    sim().mouseUp(frame.clientToScreen({500, 300}));
+    EXPECT_TRUE(g_engine->calls.empty()) << "a category heading is not dragged";
+
+    // A variable: its owner is recorded for the field that takes the drop.
+    PropertyDragSource = CVTND_Object();
+    app->SetPropertiesObject(CVTND_Object(sample->object));
+    auto& properties = Panel<CVTND_PropertiesDlg>(PanelRole::kProperties);
+    properties.Refill();
+    ASSERT_GT(properties.GetList()->getItemCount(), 0);
+    g_engine->calls.clear();
+    ASSERT_TRUE(sim().beginListDrag(*properties.GetList(), 0, frame.clientToScreen({500, 300})));
+    sim().mouseUp(frame.clientToScreen({500, 300}));
+    EXPECT_EQ(g_engine->calls.front(), "make:22");
+    EXPECT_EQ(PropertyDragSource, CVTND_Object(sample->object));
+
+    // Without an engine nothing starts.
+    app->DeleteEditorEngine();
+    ASSERT_TRUE(sim().beginListDrag(*events.GetList(), 0, frame.clientToScreen({500, 300})));
+    sim().mouseUp(frame.clientToScreen({500, 300}));
+}
+
+// The registered modal tools of the tests record what they were asked.
+std::vector<CVTND_ModalRequest> g_requests;
+int32_t RecordTool(CVTNDesignerApp&, const CVTND_ModalRequest& request)
+{
+    g_requests.push_back(request);
+    return pf::IDOK;
+}
+
+class PanelCommands : public Panels {
+protected:
+    void SetUp() override
+    {
+        Panels::SetUp();
+        g_requests.clear();
+        for (const ModalTool tool : {ModalTool::kAddProperty, ModalTool::kRename, ModalTool::kScaleCenter})
+            m_old.push_back({tool, CVTND_Registry::ReplaceModalTool(tool, &RecordTool)});
+    }
+    void TearDown() override
+    {
+        for (const auto& [tool, run] : m_old)
+            CVTND_Registry::ReplaceModalTool(tool, run);
+        Panels::TearDown();
+    }
+    std::vector<std::pair<ModalTool, CVTND_ModalToolRun>> m_old;
+};
+
+TEST_F(PanelCommands, PropertiesAddCastAndEditFollowTheirRules)
+{
+    auto& properties = Panel<CVTND_PropertiesDlg>(PanelRole::kProperties);
+    app->GetSelection().Clear();
+    app->GetSelection().Add(CVTND_Object(sample->timer)); // type 15 takes no new variable
+    EXPECT_FALSE(properties.AddProperty());
+    app->GetSelection().Clear();
+    app->GetSelection().Add(CVTND_Object(sample->object));
+    EXPECT_TRUE(properties.AddProperty());
+    ASSERT_EQ(g_requests.size(), 1u);
+    EXPECT_EQ(g_requests[0].subject, CVTND_Object(sample->object));
+    EXPECT_EQ(g_requests[0].propertyMode, PropertyDialogMode::kAdd);
+
+    app->SetPropertiesObject(CVTND_Object(sample->object));
+    properties.Refill();
+    EXPECT_FALSE(properties.CastProperty()) << "nothing selected to cast";
+    SWproperty* editable = nullptr;
+    int32_t index = 0;
+    for (void* item : properties.Items()) {
+        if ((static_cast<SWproperty*>(item)->GetFlags() & SWproperty::kFlagEditable) != 0) {
+            editable = static_cast<SWproperty*>(item);
+            break;
+        }
+        ++index;
+    }
+    ASSERT_NE(editable, nullptr);
+    properties.GetList()->setItemState(index, pf::LVIS_SELECTED, pf::LVIS_SELECTED);
+    EXPECT_TRUE(properties.CastProperty());
+    EXPECT_EQ(g_requests.back().property, editable);
+    EXPECT_EQ(g_requests.back().propertyMode, PropertyDialogMode::kCast);
+    {
+        designertest::BroadcastRecorder watcher;
+        EXPECT_TRUE(properties.EditProperty());
+        EXPECT_EQ(g_requests.back().propertyMode, PropertyDialogMode::kEdit);
+        EXPECT_EQ(watcher.Count(static_cast<uint32_t>(EventCode::kChanged)), 1u);
+    }
+    editable->SetFlags(SWproperty::kFlagEditable, false);
+    EXPECT_FALSE(properties.EditProperty()) << "a variable without the editable flag is not edited";
+}
+
+TEST_F(PanelCommands, SceneGraphScalesOnlyNodeTypesAndRenamesTheItemsObject)
+{
+    auto& graph = Panel<CVTND_ScenegraphDlg>(PanelRole::kSceneGraph);
+    EXPECT_TRUE(graph.ScaleCenter(CVTND_Object(sample->mesh)));
+    EXPECT_TRUE(graph.ScaleCenter(CVTND_Object(World().GetRootNode())));
+    EXPECT_FALSE(graph.ScaleCenter(CVTND_Object(sample->hotspot)));
+    EXPECT_FALSE(graph.ScaleCenter(CVTND_Object(sample->group)));
+    EXPECT_FALSE(graph.ScaleCenter(CVTND_Object(sample->sound)));
+    ASSERT_EQ(g_requests.size(), 2u);
+    EXPECT_EQ(g_requests[0].subject, CVTND_Object(sample->mesh));
+
+    g_requests.clear();
+    const pf::TreeItem item = graph.FindItem(sample->camera);
+    ASSERT_NE(item, 0u);
+    sim().expectMenu(CVTND_ScenegraphDlg::kCmdRename);
+    pf::Rect label;
+    ASSERT_TRUE(graph.GetTree()->getItemRect(item, label, true));
+    sim().click(*graph.GetTree(), {label.l + 4, label.t + 4}, pf::UserSim::Button::kRight);
+    ASSERT_EQ(g_requests.size(), 1u);
+    EXPECT_EQ(g_requests[0].subject, CVTND_Object(sample->camera));
+}
+
+TEST_F(Panels, GroupMembersAndHotSpotsAnswerTheirKinds)
+{
+    auto& graph = Panel<CVTND_ScenegraphDlg>(PanelRole::kSceneGraph);
+    const pf::TreeItem hotspot = graph.FindItem(sample->hotspot);
+    EXPECT_EQ(graph.GetEntry(hotspot).GetKind(), CSGnode::kHotspotEntry);
+    EXPECT_NE(graph.GetEntry(hotspot).GetHotspot(), nullptr);
+    EXPECT_EQ(graph.GetEntry(hotspot).GetNode(), nullptr);
+    const pf::TreeItem member = CVTND_ScenegraphDlg::InsertItemUnderHotspot(&graph, sample->group, sample->otherObject);
+    ASSERT_NE(member, 0u);
+    EXPECT_EQ(graph.GetTree()->getParentItem(member), graph.FindItem(sample->group));
+    EXPECT_EQ(graph.GetEntry(member).GetKind(), CSGnode::kGroupMember);
+    EXPECT_EQ(graph.GetEntry(member).GetMember(), sample->otherObject);
+    EXPECT_EQ(CVTND_ScenegraphDlg::InsertItemUnderHotspot(nullptr, sample->group, sample->mesh), 0u);
+}
+
+TEST_F(Panels, ManipulateKeepsTransformsAndSetsTypedValuesUnderTheLock)
+{
+    auto& manipulate = Panel<CVTND_ManipulateDlg>(PanelRole::kManipulate);
+    auto* node = SWobjectnode::FromNode(sample->object);
+    ASSERT_NE(node, nullptr);
+    manipulate.SelectNode(CVTND_Object(sample->object), true);
+    manipulate.SelectNode(CVTND_Object(sample->hotspot), false); // not a transform node
+    EXPECT_EQ(manipulate.GetSingleSelection(), CVTND_Object(sample->object));
+    manipulate.SelectNode(CVTND_Object(sample->otherObject), false);
+    EXPECT_TRUE(manipulate.GetSingleSelection().IsEmpty());
+    manipulate.RemoveNode(CVTND_Object(sample->otherObject));
+    ASSERT_EQ(manipulate.GetSingleSelection(), CVTND_Object(sample->object));
+
+    const SWmatrix before = node->GetLocalMatrix();
+    for (const auto& [field, text] : std::vector<std::pair<int32_t, const char*>>{
+             {0, "1.5"}, {1, "-2"}, {2, "3"}, {3, "0"}, {4, "90"}, {5, "0"}, {6, "2"}, {7, "2"}, {8, "2"}})
+        manipulate.child(panel_ids::kFirstValueEdit + field)->setText(text);
+    ASSERT_TRUE(manipulate.ApplyTypedValues());
+    const CVTND_Pose pose = PoseOf(node->GetLocalMatrix());
+    EXPECT_NEAR(pose.position[0], 1.5f, 1e-4f);
+    EXPECT_NEAR(pose.rotationDegrees[1], 90.0f, 1e-2f);
+    EXPECT_NEAR(pose.scale[2], 2.0f, 1e-4f);
+    manipulate.child(panel_ids::kFirstValueEdit)->setText("x");
+    EXPECT_FALSE(manipulate.ApplyTypedValues());
+    // Reset puts back what was stored at selection; ResetSelectedNodes stores the node's matrix afresh.
+    ASSERT_TRUE(manipulate.ResetSingle());
+    const SWmatrix after = node->GetLocalMatrix();
+    EXPECT_EQ(std::vector<float>(after.Data(), after.Data() + 16),
+              std::vector<float>(before.Data(), before.Data() + 16));
+    node->SetLocalMatrix(SWmatrix::Translation(4, 5, 6));
+    manipulate.ResetSelectedNodes();
+    node->SetLocalMatrix(SWmatrix());
+    manipulate.ResetSingle();
+    EXPECT_EQ(node->GetLocalMatrix().GetTranslation().x, 4.0f);
+    // A deleted node leaves the selection while it still lives.
+    app->Broadcast(CVTND_Event(EventCode::kDeleted, CVTND_Object(sample->object)));
+    EXPECT_EQ(manipulate.CountSelected(), 0u);
+}
+
+TEST(PanelsPose, MatrixRoundTripsThroughPositionRotationAndScale)
+{
+    for (const CVTND_Pose& pose : {CVTND_Pose{{1, 2, 3}, {10, 20, 30}, {1, 2, 3}},
+                                   CVTND_Pose{{-4, 0, 9}, {-170, 45, 179}, {0.5f, 0.5f, 0.5f}}}) {
+        const CVTND_Pose back = PoseOf(MatrixOf(pose));
+        for (size_t i = 0; i < 3; ++i) {
+            EXPECT_NEAR(back.position[i], pose.position[i], 1e-4f);
+            EXPECT_NEAR(back.rotationDegrees[i], pose.rotationDegrees[i], 1e-2f);
+            EXPECT_NEAR(back.scale[i], pose.scale[i], 1e-4f);
+        }
+    }
+    // The engine's own rotation about Y agrees with ours.
+    const CVTND_Pose turned = PoseOf(SWmatrix::Rotation(0.5f, 1));
+    EXPECT_NEAR(turned.rotationDegrees[1], 0.5f * 180.0f / 3.14159265f, 1e-2f);
+}
+
+} // namespace
+} // namespace panels_test
