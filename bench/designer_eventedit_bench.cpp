@@ -32,6 +32,105 @@
 
 namespace {
 
+// -- The story board
+
+constexpr int kBoardRows = 500;
+constexpr int kTargets = 50;
+
+// An event of rotate actions (kind 41), each on one of 50 object nodes, all starting at 0.
+struct RotateEvent {
+    explicit RotateEvent(int actions)
+    {
+        pf::screen().reset();
+        ui = std::make_unique<pf::Ui>();
+        app = std::make_unique<CVTNDesignerApp>();
+        app->NewWorkspace();
+        app->MakeEditorEngine();
+        SWworld& world = *app->GetWorld();
+        for (int i = 0; i < kTargets; ++i) {
+            auto* node = new SWobjectnode();
+            node->SetName("target" + std::to_string(i));
+            world.AddNode(node, nullptr);
+        }
+        event = world.NewEvent();
+        event->SetName(std::string("spins"));
+        SWactionkind* rotate = world.GetActionCategories().FindKind(41);
+        for (int i = 0; i < actions; ++i) {
+            SWactionnode* action = event->CreateAction(rotate);
+            const std::string target = "target" + std::to_string(i % kTargets);
+            action->AddArgument(target.c_str(), SWdatanode::kString, true);
+            action->SetDelay(i * 10.0);
+        }
+    }
+    ~RotateEvent() // before the large map's window system is made: one exists at a time
+    {
+        app.reset();
+        ui.reset();
+    }
+    SWworld& World() { return *app->GetWorld(); }
+
+    std::unique_ptr<pf::Ui> ui;
+    std::unique_ptr<CVTNDesignerApp> app;
+    SWevent* event = nullptr;
+};
+
+void BM_PreviewStepStartingRotations(benchmark::State& state)
+{
+    RotateEvent spins(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto preview = std::make_unique<EDPreview>(spins.event);
+        state.ResumeTiming();
+        preview->SetTime(1e9); // every start passed: one step starts them all under the lock
+        state.PauseTiming();
+        state.counters["running"] = static_cast<double>(TimedActionTable::Of(spins.World()).Count());
+        preview.reset();
+        {
+            SWworldlock lock(spins.World());
+            spins.World().RunFrame(); // the purge takes what the undo stopped
+        }
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_PreviewStepStartingRotations)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
+
+// The board in a window of its own; every paint draws all 500 rows, most of them clipped away.
+class BoardHost : public pf::Window {
+public:
+    BoardHost()
+    {
+        pf::CreateParams params;
+        params.text = "time line";
+        params.style = pf::WS_POPUP | pf::WS_VISIBLE;
+        params.rect = pf::Rect::fromXywh(0, 0, 1200, 1000);
+        create(params);
+    }
+};
+
+void BM_PaintBoardOf500Rows(benchmark::State& state)
+{
+    RotateEvent spins(kBoardRows);
+    BoardHost host;
+    CEventStoryBoard board;
+    pf::CreateParams params;
+    params.className = "static";
+    params.style = pf::WS_CHILD | pf::WS_VISIBLE | pf::SS_NOTIFY;
+    params.rect = pf::Rect::fromXywh(0, 30, 1200, 970);
+    params.parent = host.hwnd();
+    params.id = 1003;
+    board.create(params);
+    board.Attach(spins.event);
+    for (auto _ : state) {
+        board.invalidate(true);
+        board.update();
+    }
+    state.counters["rows"] = static_cast<double>(board.RowCount());
+    board.destroy();
+}
+BENCHMARK(BM_PaintBoardOf500Rows)->Unit(benchmark::kMicrosecond);
+
+// -- The event map
+
 constexpr int kMapObjects = 5000;
 constexpr int kControlReceptors = 50; // the empty map's and 49 others
 constexpr int kMoved = 20;
@@ -201,103 +300,6 @@ void BM_DropMoveOfTwenty(benchmark::State& state)
     }
 }
 BENCHMARK(BM_DropMoveOfTwenty)->Unit(benchmark::kMicrosecond);
-
-// -- The story board
-
-constexpr int kBoardRows = 500;
-constexpr int kTargets = 50;
-
-// An event of rotate actions (kind 41), each on one of 50 object nodes, all starting at 0.
-struct RotateEvent {
-    explicit RotateEvent(int actions)
-    {
-        pf::screen().reset();
-        ui = std::make_unique<pf::Ui>();
-        app = std::make_unique<CVTNDesignerApp>();
-        app->NewWorkspace();
-        app->MakeEditorEngine();
-        SWworld& world = *app->GetWorld();
-        for (int i = 0; i < kTargets; ++i) {
-            auto* node = new SWobjectnode();
-            node->SetName("target" + std::to_string(i));
-            world.AddNode(node, nullptr);
-        }
-        event = world.NewEvent();
-        event->SetName(std::string("spins"));
-        SWactionkind* rotate = world.GetActionCategories().FindKind(41);
-        for (int i = 0; i < actions; ++i) {
-            SWactionnode* action = event->CreateAction(rotate);
-            const std::string target = "target" + std::to_string(i % kTargets);
-            action->AddArgument(target.c_str(), SWdatanode::kString, true);
-            action->SetDelay(i * 10.0);
-        }
-    }
-    ~RotateEvent()
-    {
-        app.reset();
-        ui.reset();
-    }
-    SWworld& World() { return *app->GetWorld(); }
-
-    std::unique_ptr<pf::Ui> ui;
-    std::unique_ptr<CVTNDesignerApp> app;
-    SWevent* event = nullptr;
-};
-
-void BM_PreviewStepStartingRotations(benchmark::State& state)
-{
-    RotateEvent spins(static_cast<int>(state.range(0)));
-    for (auto _ : state) {
-        state.PauseTiming();
-        auto preview = std::make_unique<EDPreview>(spins.event);
-        state.ResumeTiming();
-        preview->SetTime(1e9); // every start passed: one step starts them all under the lock
-        state.PauseTiming();
-        state.counters["running"] = static_cast<double>(TimedActionTable::Of(spins.World()).Count());
-        preview.reset();
-        {
-            SWworldlock lock(spins.World());
-            spins.World().RunFrame(); // the purge takes what the undo stopped
-        }
-        state.ResumeTiming();
-    }
-}
-BENCHMARK(BM_PreviewStepStartingRotations)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
-
-// The board in a window of its own; every paint draws all 500 rows, most of them clipped away.
-class BoardHost : public pf::Window {
-public:
-    BoardHost()
-    {
-        pf::CreateParams params;
-        params.text = "time line";
-        params.style = pf::WS_POPUP | pf::WS_VISIBLE;
-        params.rect = pf::Rect::fromXywh(0, 0, 1200, 1000);
-        create(params);
-    }
-};
-
-void BM_PaintBoardOf500Rows(benchmark::State& state)
-{
-    RotateEvent spins(kBoardRows);
-    BoardHost host;
-    CEventStoryBoard board;
-    pf::CreateParams params;
-    params.className = "static";
-    params.style = pf::WS_CHILD | pf::WS_VISIBLE | pf::SS_NOTIFY;
-    params.rect = pf::Rect::fromXywh(0, 30, 1200, 970);
-    params.parent = host.hwnd();
-    params.id = 1003;
-    board.create(params);
-    board.Attach(spins.event);
-    for (auto _ : state) {
-        board.invalidate(true);
-        board.update();
-    }
-    state.counters["rows"] = static_cast<double>(board.RowCount());
-    board.destroy();
-}
-BENCHMARK(BM_PaintBoardOf500Rows)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

@@ -1,8 +1,10 @@
 #include "designer/eventedit/story_board_preview.h"
 
 #include <cmath>
+#include <map>
 #include <memory>
-#include <unordered_set>
+#include <set>
+#include <vector>
 
 #include "designer/eventedit/story_board_row.h"
 #include "engine/behaviour/action_kind.h"
@@ -21,23 +23,16 @@ namespace {
 
 // The type that looks its target node up by name at each start.
 constexpr uint32_t kTargetedType = 4;
+constexpr uint32_t kLastTimedType = 31; // the table's lists are by timed-action type, all below it
 
-using MotionSet = std::unordered_set<const SWnodemotion*>;
-
-// Every timed action an action started on the object nodes of the world's tree.
-MotionSet MotionsOnNodes(SWworld& world, uint32_t actionId)
+// Where each list of the timed-action table ended: motions added after it are the ones a step put in.
+std::map<uint32_t, size_t> TableEnds(TimedActionTable& table)
 {
-    MotionSet found;
-    SWnode* const root = world.GetRootNode();
-    for (SWnode* n = root; n != nullptr; n = n->NextInTree(root)) {
-        const SWobjectnode* object = SWobjectnode::FromNode(n);
-        if (object == nullptr)
-            continue;
-        for (auto* e = object->GetTimedActions(); e != nullptr; e = static_cast<SWtimedactionentry*>(e->Next()))
-            if (e->motion != nullptr && e->motion->GetActionId() == actionId)
-                found.insert(e->motion);
-    }
-    return found;
+    std::map<uint32_t, size_t> ends;
+    for (uint32_t type = 0; type <= kLastTimedType; ++type)
+        if (const auto* list = table.GetTypeList(type))
+            ends[type] = list->size();
+    return ends;
 }
 
 void MarkPreviewed(SWnodemotion& motion, float startMs)
@@ -72,8 +67,7 @@ EDPreview::~EDPreview()
 {
     if (SWworld* world = World()) {
         SWworldlock lock(*world);
-        for (const SWlistnode* n = m_nodes.Head(); n != nullptr; n = n->Next())
-            Undo(*world, *static_cast<const EDNode*>(n));
+        Undo(*world, StartedIds(nullptr));
     }
     m_nodes.DeleteAll();
 }
@@ -121,7 +115,7 @@ void EDPreview::Forget(const SWactionnode* action)
         return;
     if (SWworld* world = World()) {
         SWworldlock lock(*world);
-        Undo(*world, *node);
+        Undo(*world, StartedIds(node));
     }
     m_nodes.Delete(const_cast<EDNode*>(node));
 }
@@ -132,7 +126,9 @@ void EDPreview::Run(SWworld& world, EDNode& node)
     SWactionnode& action = *node.action;
     const float startMs = static_cast<float>(action.GetDelay());
     auto* const motion = dynamic_cast<SWnodemotion*>(action.GetMotion());
-    const MotionSet before = MotionsOnNodes(world, node.actionId);
+    TimedActionTable& table = TimedActionTable::Of(world);
+    const std::map<uint32_t, size_t> tableEnds = TableEnds(table);
+    const size_t templateNodes = motion != nullptr ? motion->GetBoundNodes().size() : 0;
     SWnodemotion* inUse = nullptr;
     SWnodemotion* copy = nullptr;
     if (motion != nullptr) {
@@ -148,7 +144,7 @@ void EDPreview::Run(SWworld& world, EDNode& node)
             } else if (std::unique_ptr<SWnodemotion> made{dynamic_cast<SWnodemotion*>(motion->Clone())}) {
                 copy = made.get();
                 MarkPreviewed(*copy, startMs);
-                TimedActionTable::Of(world).Add(std::move(made));
+                table.Add(std::move(made));
                 copy->Start();
                 inUse = copy;
             }
@@ -164,13 +160,18 @@ void EDPreview::Run(SWworld& world, EDNode& node)
             handler(action.GetEvent(), &world, TargetOfArgument(*static_cast<const SWdatanode*>(n), action.GetKindId()),
                     subject);
     }
+    // What the handler put on nodes follows the board's time too: the per-node clones, which the start handler
+    // adds to the table and starts on the frame's clock, and a template bound to a node of its own, which keeps
+    // its flag while it runs there.
     if (motion != nullptr)
-        motion->SetPreviewFlag(0);
-    // The per-node clones the handler made start on the frame's clock: they follow the board's time too. A template
-    // that runs on a node itself is among them and keeps its flag while it runs there.
-    for (const SWnodemotion* started : MotionsOnNodes(world, node.actionId))
-        if (before.count(started) == 0)
-            MarkPreviewed(*const_cast<SWnodemotion*>(started), startMs);
+        motion->SetPreviewFlag(motion->GetBoundNodes().size() > templateNodes ? 1 : 0);
+    for (uint32_t type = 0; type <= kLastTimedType; ++type) {
+        const auto* list = table.GetTypeList(type);
+        const auto end = tableEnds.find(type);
+        for (size_t i = end != tableEnds.end() ? end->second : 0; list != nullptr && i < list->size(); ++i)
+            if ((*list)[i]->GetActionId() == node.actionId)
+                MarkPreviewed(*(*list)[i], startMs);
+    }
     // A copy no handler bound to a node would run unseen for ever; the purge takes it.
     if (copy != nullptr && copy->GetBoundNodes().empty()) {
         copy->ReleaseHolds();
@@ -178,12 +179,33 @@ void EDPreview::Run(SWworld& world, EDNode& node)
     }
 }
 
-void EDPreview::Undo(SWworld& world, const EDNode& node)
+// One walk of the tree stops what the given actions started on every object node.
+void EDPreview::Undo(SWworld& world, const std::vector<uint32_t>& actionIds)
 {
-    if (node.started == 0 || !IsTimedActionKind(node.kind))
+    if (actionIds.empty())
         return;
+    const std::set<uint32_t> ids(actionIds.begin(), actionIds.end());
     SWnode* const root = world.GetRootNode();
-    for (SWnode* n = root; n != nullptr; n = n->NextInTree(root))
-        if (SWobjectnode* object = SWobjectnode::FromNode(n))
-            StopMotionsOfAction(*object, node.actionId, true);
+    for (SWnode* n = root; n != nullptr; n = n->NextInTree(root)) {
+        SWobjectnode* object = SWobjectnode::FromNode(n);
+        if (object == nullptr)
+            continue;
+        std::set<uint32_t> found;
+        for (auto* e = object->GetTimedActions(); e != nullptr; e = static_cast<SWtimedactionentry*>(e->Next()))
+            if (e->motion != nullptr && ids.count(e->motion->GetActionId()) != 0)
+                found.insert(e->motion->GetActionId());
+        for (const uint32_t id : found)
+            StopMotionsOfAction(*object, id, true);
+    }
+}
+
+std::vector<uint32_t> EDPreview::StartedIds(const EDNode* only) const
+{
+    std::vector<uint32_t> ids;
+    for (const SWlistnode* n = m_nodes.Head(); n != nullptr; n = n->Next()) {
+        const auto* node = static_cast<const EDNode*>(n);
+        if ((only == nullptr || node == only) && node->started != 0 && IsTimedActionKind(node->kind))
+            ids.push_back(node->actionId);
+    }
+    return ids;
 }

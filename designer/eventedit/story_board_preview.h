@@ -5,6 +5,7 @@
 // time counted from there. Other actions passed on the way are marked and never run. The undo (destruction, or
 // Forget for an action that goes) stops what an action started on every object node; the purge deletes it.
 #include <cstdint>
+#include <vector>
 
 #include "engine/core/list.h"
 
@@ -43,7 +44,8 @@ public:
 private:
     SWworld* World() const;
     void Run(SWworld& world, EDNode& node);
-    void Undo(SWworld& world, const EDNode& node);
+    void Undo(SWworld& world, const std::vector<uint32_t>& actionIds);
+    std::vector<uint32_t> StartedIds(const EDNode* only) const; // of started timed actions; null: every node
 
     SWevent* m_event; // the board's, which outlives its preview
     double m_timeMs = 0.0;
