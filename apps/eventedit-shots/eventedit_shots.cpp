@@ -8,11 +8,13 @@
 // Scenes: drag-move (three selected map objects moved across the map), drag-condition (an action kind held over a
 // condition's left half, then its right half, then dropped), and the time-line window's timeline, timeline-zoom,
 // timeline-drag and timeline-scrub (testsupport/designer/timeline_shots.h; the scrub dumps what the preview ran into
-// the trace). Without scene names all run.
+// the trace), and the editors over the map: event-editor-new, event-editor, timer-dialog and expression-editor
+// (testsupport/designer/editor_shots.h). Without scene names all run.
 //
 // --live runs the same scenes in real windows; --xvfb starts a private X server first, grabs each scene's final
 // picture back as live-<scene>.png and prints "live equals headless: yes (N of M pixels differ)". On a reviewer's
-// own display, --exit-after keeps each time-line window up that long for a person to use, and the last picture after.
+// own display, --exit-after keeps each time-line window and editor up that long for a person to use, and the last
+// picture after.
 //
 // Exit 0 done, 1 a scene failed (the overlay not clear after a drag counts), 2 usage, 3 OUTDIR cannot be written,
 // 77 no display for --live.
@@ -49,6 +51,7 @@
 #include "platform/ui/core/ui.h"
 #include "testsupport/designer/broadcast_recorder.h"
 #include "testsupport/designer/drag_frame.h"
+#include "testsupport/designer/editor_shots.h"
 #include "testsupport/designer/sample_world.h"
 #include "testsupport/designer/test_map_canvas.h"
 #include "testsupport/designer/test_palette.h"
@@ -60,8 +63,9 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitRefused = 3;
 constexpr int kExitSkip = 77;
-const char* const kScenes[] = {"drag-move",     "drag-condition", "timeline",
-                               "timeline-zoom", "timeline-drag",  "timeline-scrub"};
+const char* const kScenes[] = {"drag-move",     "drag-condition",   "timeline",         "timeline-zoom",
+                               "timeline-drag", "timeline-scrub",   "event-editor-new", "event-editor",
+                               "timer-dialog",  "expression-editor"};
 
 struct LiveDisplay {
     pf::SdlBackend* backend = nullptr;
@@ -272,10 +276,37 @@ bool RunTimeline(const std::string& scene, Run& run)
     return ok;
 }
 
+bool RunEditors(const std::string& scene, Run& run)
+{
+    CVTNDesignerApp app;
+    if (!app.MakeEditorEngine())
+        return false;
+    run.trace.push_back("scene " + scene);
+    pf::UserSim sim;
+    designertest::EditorShot shot;
+    shot.picture = [&](const std::string& name) { return run.WritePicture(sim, name); };
+    shot.compareLive = [&](pf::Window& window) {
+        return g_live.server == nullptr || CompareWithServer(window, run, scene);
+    };
+    shot.waitShown = [] { WaitUntilShown(); };
+    shot.trace = &run.trace;
+    if (g_holdMs > 0)
+        shot.hold = [] {
+            const uint32_t until = pf::clock().nowMs() + static_cast<uint32_t>(g_holdMs);
+            while (pf::clock().nowMs() < until && !pf::ui().quitCode())
+                pf::runLoopStep(pf::ui());
+        };
+    const bool ok = designertest::RunEditorScene(scene, app, sim, shot);
+    run.trace.push_back(std::string("scene ") + scene + (ok ? " done" : " FAILED"));
+    return ok;
+}
+
 bool RunScene(const std::string& scene, Run& run)
 {
     if (scene.rfind("timeline", 0) == 0)
         return RunTimeline(scene, run);
+    if (designertest::IsEditorScene(scene))
+        return RunEditors(scene, run);
     CVTNDesignerApp app;
     if (!app.MakeEditorEngine())
         return false;
@@ -387,7 +418,7 @@ int Usage(const char* why)
     std::fprintf(stderr,
                  "vortan-eventedit-shots: %s; usage: vortan-eventedit-shots [--live [--xvfb] [--exit-after MS]] "
                  "OUTDIR [SCENE...]; scenes: drag-move drag-condition timeline timeline-zoom timeline-drag "
-                 "timeline-scrub\n",
+                 "timeline-scrub event-editor-new event-editor timer-dialog expression-editor\n",
                  why);
     return kExitUsage;
 }

@@ -44,7 +44,7 @@ void RegisterEventEditor()
                           {"static", -1, {10, 12, 60, 28}, 0, "Name:"},
                           {"edit", 1032, {64, 10, 350, 30}, kEdit, ""},
                           {"static", -1, {10, 42, 60, 58}, 0, "Type:"},
-                          {"combobox", 1033, {64, 40, 250, 200}, kButton | CBS_DROPDOWNLIST, ""},
+                          {"combobox", 1033, {64, 40, 250, 62}, kButton | CBS_DROPDOWNLIST, ""},
                           {"button", 1059, {258, 39, 350, 61}, kButton, "Parameters..."},
                           {"button", -1, {10, 70, 180, 122}, BS_GROUPBOX, "Initial state"},
                           {"button", 1089, {20, 88, 100, 106}, kButton | WS_GROUP | BS_AUTORADIOBUTTON, "Active"},

@@ -1,0 +1,34 @@
+#pragma once
+// CVTND_EventTimerDlg: the modal dialog of a timer event's interval, opened at the mouse. The interval is a float of
+// milliseconds; the behaviour records store it as whole milliseconds in 32 bits, so a value they would write
+// differently from what the running world does with it (negative, not finite, 2^32 or more) is refused.
+#include <optional>
+#include <string_view>
+
+#include "platform/ui/dialog/dialog.h"
+
+class SWevent;
+
+class CVTND_EventTimerDlg : public pf::Dialog {
+public:
+    static constexpr int32_t kIdd = 151;
+    static constexpr int32_t kIdInterval = 1004;
+    static constexpr size_t kMaxTextBytes = 80;
+
+    explicit CVTND_EventTimerDlg(SWevent& event); // the world's; outlives the dialog
+    int32_t DoModal(pf::Window* parent);          // IDOK when stored; the caller redraws the event maps
+
+    // The interval text as the dialog reads it: leading blanks skipped, the longest decimal prefix (0 when none,
+    // as atof gives); nullopt when the stored float would be negative, not finite or at least 2^32.
+    static std::optional<float> ParseInterval(std::string_view text);
+
+protected:
+    bool onInitDialog() override;
+    void onOK() override;
+
+private:
+    SWevent& m_event;
+};
+
+// What the event parameters of a timer event run: the timer dialog over parent. The answer is the dialog's.
+int32_t EditTimerEventParameters(pf::Window* parent, SWevent& event);

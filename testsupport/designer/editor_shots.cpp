@@ -1,0 +1,148 @@
+#include "testsupport/designer/editor_shots.h"
+
+#include <memory>
+
+#include "designer/app/designer_app.h"
+#include "designer/app/extended_world.h"
+#include "designer/eventedit/event_edit_dlg.h"
+#include "designer/eventedit/event_timer_dlg.h"
+#include "designer/eventedit/expression_editor_dlg.h"
+#include "engine/behaviour/action_node.h"
+#include "engine/behaviour/event.h"
+#include "engine/behaviour/expression.h"
+#include "engine/behaviour/expression_list.h"
+#include "engine/behaviour/property.h"
+#include "engine/core/node.h"
+#include "platform/base/user_constants.h"
+#include "platform/testing/user_sim.h"
+#include "platform/ui/controls/list_view.h"
+#include "platform/ui/core/ui.h"
+#include "platform/ui/dialog/dialog.h"
+#include "testsupport/designer/drag_frame.h"
+#include "testsupport/designer/sample_world.h"
+#include "testsupport/designer/test_map_canvas.h"
+#include "testsupport/designer/test_palette.h"
+
+namespace designertest {
+
+namespace {
+
+struct Stage {
+    explicit Stage(CVTNDesignerApp& app)
+        : sample(app), frame(pf::Rect::fromXywh(40, 40, 820, 520)), palette(frame, pf::Rect::fromXywh(0, 0, 160, 520)),
+          canvas(frame, pf::Rect::fromXywh(160, 0, 660, 520))
+    {
+    }
+    SampleWorld sample;
+    DragFrame frame;
+    TestPalette palette;
+    TestMapCanvas canvas;
+};
+
+// An editor opened through the factory, moved onto the map at (x, y) of the frame's client area.
+pf::Window* OpenOverMap(CVTNDesignerApp& app, Stage& stage, EditorShot& shot, const CVTND_Object& object, pf::Point at)
+{
+    pf::Window* editor = app.EditObject(object, false);
+    if (editor == nullptr)
+        return nullptr;
+    const pf::Point origin = stage.frame.clientToScreen(at);
+    const pf::Rect r = editor->screenRect();
+    editor->move(r.offsetBy(origin.x - r.l, origin.y - r.t));
+    // A live window manager may hand the focus back to the frame while the editor first paints, leaving its
+    // controls clipped away: once the editor is up, it paints again.
+    if (shot.waitShown)
+        shot.waitShown();
+    editor->invalidate(true);
+    return editor;
+}
+
+bool Finish(pf::Window& editor, const std::string& scene, pf::UserSim& sim, EditorShot& shot)
+{
+    sim.pump();
+    bool ok = shot.picture(scene);
+    ok = shot.compareLive(editor) && ok;
+    if (shot.hold)
+        shot.hold();
+    return ok;
+}
+
+bool EventEditorNew(CVTNDesignerApp& app, Stage& stage, pf::UserSim& sim, EditorShot& shot)
+{
+    pf::Window* editor = OpenOverMap(app, stage, shot, CVTND_Object(ObjectType::kEvent, nullptr), {300, 60});
+    return editor != nullptr && Finish(*editor, "event-editor-new", sim, shot);
+}
+
+bool EventEditor(CVTNDesignerApp& app, Stage& stage, pf::UserSim& sim, EditorShot& shot)
+{
+    SampleWorld& s = stage.sample;
+    SWactionnode* condition = s.AddAction(*s.click, 25);
+    SWactionnode* shown = s.AddAction(*s.click, 21);
+    shown->SetThenLink(condition->GetActionId());
+    s.AddAction(*s.click, 22)->SetElseLink(condition->GetActionId());
+    s.AddAction(*s.click, 7);
+    auto* editor = dynamic_cast<CVTND_EventEditDlg*>(OpenOverMap(app, stage, shot, CVTND_Object(s.click), {300, 60}));
+    if (editor == nullptr)
+        return false;
+    sim.selectListViewItem(*editor->item<pf::ListView>(CVTND_EventEditDlg::kIdActions), 1);
+    const bool selected = editor->SelectedAction() == shown;
+    if (!selected && shot.trace != nullptr)
+        shot.trace->push_back("the hide action is not the selected one");
+    return Finish(*editor, "event-editor", sim, shot) && selected;
+}
+
+bool TimerDialog(CVTNDesignerApp&, Stage& stage, pf::UserSim& sim, EditorShot& shot)
+{
+    SampleWorld& s = stage.sample;
+    s.timer->SetTimerInterval(1000.0f);
+    sim.mouseMove(stage.frame.clientToScreen({420, 160}));
+    bool ok = false;
+    sim.onModal(CVTND_EventTimerDlg::kIdd, [&](pf::Dialog& dialog) {
+        if (shot.waitShown)
+            shot.waitShown();
+        ok = dialog.child(CVTND_EventTimerDlg::kIdInterval)->text() == "1000";
+        ok = Finish(dialog, "timer-dialog", sim, shot) && ok;
+        sim.click(*dialog.child(pf::IDCANCEL));
+    });
+    EditTimerEventParameters(&stage.frame, *s.timer);
+    return ok;
+}
+
+bool ExpressionEditor(CVTNDesignerApp& app, Stage& stage, pf::UserSim& sim, EditorShot& shot)
+{
+    SampleWorld& s = stage.sample;
+    auto level = std::make_unique<SWproperty>(kTypeFloat);
+    level->SetName(std::string("level"));
+    SWproperty* target = s.object->AddVariable(std::move(level));
+    SWexpression* expression = s.expression->GetExpression();
+    expression->SetText(std::string("NODE:object0.level*2+1"));
+    expression->SetTargetText(std::string("NODE:object0.level"));
+    expression->SetTargetVariable(target);
+    pf::Window* editor = OpenOverMap(app, stage, shot, CVTND_Object(s.expression), {240, 80});
+    return editor != nullptr && Finish(*editor, "expression-editor", sim, shot);
+}
+
+} // namespace
+
+bool IsEditorScene(const std::string& scene)
+{
+    for (const char* name : kEditorScenes) {
+        if (scene == name)
+            return true;
+    }
+    return false;
+}
+
+bool RunEditorScene(const std::string& scene, CVTNDesignerApp& app, pf::UserSim& sim, EditorShot& shot)
+{
+    Stage stage(app);
+    sim.pump();
+    if (scene == "event-editor-new")
+        return EventEditorNew(app, stage, sim, shot);
+    if (scene == "event-editor")
+        return EventEditor(app, stage, sim, shot);
+    if (scene == "timer-dialog")
+        return TimerDialog(app, stage, sim, shot);
+    return scene == "expression-editor" && ExpressionEditor(app, stage, sim, shot);
+}
+
+} // namespace designertest
