@@ -12,7 +12,7 @@
 #include "designer/eventedit/display_names.h"
 #include "designer/eventedit/editor_engine.h"
 #include "designer/eventedit/editor_texts.h"
-#include "designer/eventedit/event_timer_dlg.h"
+#include "designer/eventedit/pick_operations.h"
 #include "designer/workspace/world_write_lock.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/event.h"
@@ -301,12 +301,7 @@ void CVTND_EventEditDlg::OnEventParameters()
     auto* types = item<pf::ComboBox>(kIdType);
     const int32_t selected = types->getCurSel();
     const uint32_t type = selected >= 0 ? static_cast<uint32_t>(types->getItemData(selected)) : Event()->GetType();
-    // The timer's interval is edited here; the object, sound and key pick lists of the other types plug in with
-    // the object pickers.
-    if (type == static_cast<uint32_t>(EventType::kTimerEvent))
-        EditTimerEventParameters(this, *Event());
-    if (CVTNDesignerApp* app = App())
-        app->RedrawEventMaps();
+    EditEventParameters(this, Event(), type, true); // redraws the maps
 }
 
 void CVTND_EventEditDlg::OnDetails()
@@ -315,19 +310,28 @@ void CVTND_EventEditDlg::OnDetails()
     CVTNDesignerApp* app = App();
     if (action == nullptr || app == nullptr)
         return;
-    if (pf::Window* editor = app->EditObject(CVTND_Object(action), true)) {
-        editor->setPos(static_cast<pf::Hwnd>(pf::HWND_TOP), editor->windowRect(), pf::SWP_NOMOVE | pf::SWP_NOSIZE);
-        pf::ui().activate(editor->hwnd());
+    const pf::Hwnd self = hwnd();
+    EditActionDetails(action); // a new editor, or the one already open, which comes forward
+    const CVTND_EditDialog* record = app->FindEditDialog(static_cast<uint16_t>(ObjectType::kAction), action);
+    if (record != nullptr && record->dialog != nullptr) {
+        record->dialog->setPos(static_cast<pf::Hwnd>(pf::HWND_TOP), record->dialog->windowRect(),
+                               pf::SWP_NOMOVE | pf::SWP_NOSIZE);
+        pf::ui().activate(record->dialog->hwnd());
     }
-    if (pf::ui().isWindow(hwnd())) {
-        RefillActions();
-        app->RedrawEventMaps();
-    }
+    if (!pf::ui().isWindow(self))
+        return;
+    RefillActions();
+    app->RedrawEventMaps();
 }
 
 void CVTND_EventEditDlg::OnActionParameters()
 {
-    // The action's target pick plugs in with the object pickers.
+    SWactionnode* action = SelectedAction();
+    if (action == nullptr || !BuildEventParameterPickList(this, action, nullptr))
+        return;
+    RefillActions();
+    if (CVTNDesignerApp* app = App())
+        app->RedrawEventMaps();
 }
 
 void CVTND_EventEditDlg::OnRemove()

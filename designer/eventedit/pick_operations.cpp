@@ -8,6 +8,7 @@
 #include "designer/eventedit/action_notify.h"
 #include "designer/eventedit/display_names.h"
 #include "designer/eventedit/editor_engine.h"
+#include "designer/eventedit/event_timer_dlg.h"
 #include "designer/eventedit/map_object.h"
 #include "designer/workspace/world_write_lock.h"
 #include "engine/behaviour/action_kind.h"
@@ -140,6 +141,11 @@ void EditEventParameters(pf::Window* parent, SWevent* event, uint32_t type, bool
     const bool objects = type == 5 || type == 6 || type == 7 || type == 16;
     const bool sounds = type == 17;
     const bool keys = type == 19 || type == 20;
+    if (event != nullptr && type == static_cast<uint32_t>(EventType::kTimerEvent)) {
+        EditTimerEventParameters(parent, *event); // the timer dialog opens at the mouse itself
+        Redraw();
+        return;
+    }
     if (event == nullptr || world == nullptr || !(objects || sounds || keys)) {
         Redraw();
         return;
