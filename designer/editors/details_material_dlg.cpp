@@ -143,6 +143,8 @@ pf::LResult CVTND_DetailsMaterialDlg::handle(const pf::Msg& msg)
 void CVTND_DetailsMaterialDlg::Scroll(int32_t position)
 {
     m_page.scrollWindow(0, m_scrollPos - position);
+    // The page reaches past the frame, where nothing was drawn: what scrolls in from there is painted afresh.
+    m_page.invalidate(true);
     m_scrollPos = position;
     if (auto* bar = item<pf::ScrollBar>(kIdScrollBar))
         bar->setPosition(position);

@@ -127,12 +127,11 @@ CVTND_TextureViewer* CVTND_DetailsTextureDlg::AlterEgoPreview() const
 
 void CVTND_DetailsTextureDlg::RepaintPreviews(bool both)
 {
-    for (CVTND_TextureViewer* viewer : {MainPreview(), both ? AlterEgoPreview() : nullptr}) {
-        if (viewer == nullptr)
-            continue;
-        viewer->invalidate(true);
-        viewer->update();
-    }
+    for (CVTND_TextureViewer* viewer : {MainPreview(), both ? AlterEgoPreview() : nullptr})
+        if (viewer != nullptr)
+            viewer->invalidate(true);
+    // The whole dialog, parent first: a viewer painted alone would be wiped by a pending paint of the dialog.
+    update();
 }
 
 // -- Opening
@@ -167,7 +166,9 @@ bool CVTND_DetailsTextureDlg::onInitDialog()
         EnableQuality(true);
         if (auto* slider = item<pf::Trackbar>(kIdQuality)) {
             slider->setRange(1, 99);
+            slider->setTicFreq(10);
             slider->setPos(static_cast<int32_t>(wavelet->GetQuality()));
+            child(kIdQualityText)->setText(std::to_string(slider->getPos()));
         }
     }
     if (auto* list = item<pf::ComboBox>(kIdAlterEgoList)) {
@@ -204,8 +205,12 @@ void CVTND_DetailsTextureDlg::Rebuild(int32_t kind)
     ShowCopy();
     EnableQuality(kind == kWavelet);
     if (const auto* wavelet = dynamic_cast<const SWwaveletimage*>(m_copy.get()))
-        if (auto* slider = item<pf::Trackbar>(kIdQuality))
+        if (auto* slider = item<pf::Trackbar>(kIdQuality)) {
+            slider->setRange(1, 99);
+            slider->setTicFreq(10);
             slider->setPos(static_cast<int32_t>(wavelet->GetQuality()));
+            child(kIdQualityText)->setText(std::to_string(slider->getPos()));
+        }
 }
 
 void CVTND_DetailsTextureDlg::ShowCopy()

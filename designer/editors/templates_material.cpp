@@ -76,10 +76,10 @@ void RegisterMaterialPage()
     AddTextureRow(c, "Bump", 612, 1264, 1005);
     AddSliderRow(c, "Bump amount", 658, 1357, 1185);
     c.push_back({"button", -1, {4, 688, 280, 736}, BS_GROUPBOX, "Render mode"});
-    c.push_back({"button", 1014, {12, 706, 92, 726}, kStop | WS_GROUP | BS_AUTORADIOBUTTON, "Continuous"});
-    c.push_back({"button", 1015, {94, 706, 140, 726}, BS_AUTORADIOBUTTON, "Flat"});
-    c.push_back({"button", 1369, {142, 706, 210, 726}, BS_AUTORADIOBUTTON, "Gouraud"});
-    c.push_back({"button", 1370, {212, 706, 276, 726}, BS_AUTORADIOBUTTON, "Phong"});
+    c.push_back({"button", 1014, {10, 706, 98, 726}, kStop | WS_GROUP | BS_AUTORADIOBUTTON, "Continuous"});
+    c.push_back({"button", 1015, {100, 706, 146, 726}, BS_AUTORADIOBUTTON, "Flat"});
+    c.push_back({"button", 1369, {148, 706, 216, 726}, BS_AUTORADIOBUTTON, "Gouraud"});
+    c.push_back({"button", 1370, {218, 706, 276, 726}, BS_AUTORADIOBUTTON, "Phong"});
     c.push_back({"button", 1187, {8, 742, 200, 762}, kStop | BS_AUTOCHECKBOX, "Bilinear filtering"});
     registerTemplate({156, "", {284, 770}, WS_CHILD, std::move(c)});
 }

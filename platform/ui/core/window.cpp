@@ -428,8 +428,14 @@ void Window::paintNonClient(Dc& dc)
     const bool active = ui().activeWindow() == m_hwnd;
     const bool framed = (m_style & (WS_DLGFRAME | WS_THICKFRAME)) != 0;
     if (framed) {
-        // A raised two-pixel edge around a band of the border colour.
-        dc.fillRect(whole, createSolidBrush(getSysColor(active ? COLOR_ACTIVEBORDER : COLOR_INACTIVEBORDER)));
+        // A raised two-pixel edge around a band of the border colour. The band leaves the client alone: a frame
+        // repainted as its window is activated or deactivated must not wipe children that are not asked to paint.
+        const Rect inner = clientRect().offsetBy(insets.l, insets.t);
+        const Brush band = createSolidBrush(getSysColor(active ? COLOR_ACTIVEBORDER : COLOR_INACTIVEBORDER));
+        dc.fillRect({whole.l, whole.t, whole.r, inner.t}, band);
+        dc.fillRect({whole.l, inner.b, whole.r, whole.b}, band);
+        dc.fillRect({whole.l, inner.t, inner.l, inner.b}, band);
+        dc.fillRect({inner.r, inner.t, whole.r, inner.b}, band);
         drawEdge(dc, whole, EdgeKind::kRaised);
     } else if ((m_style & WS_BORDER) != 0) {
         // A plain border: one raised ring round a pop-up, one dark line round a child.

@@ -140,6 +140,28 @@ TEST_F(Painting, ScrollWindowMovesThePixels)
     EXPECT_EQ(screenPixel({15, 55}), pixelFromColorRef(rgb(255, 255, 255)));
 }
 
+// Activating another window repaints this one's frame only: a child that is not asked to paint keeps its pixels.
+TEST_F(Painting, AFrameRepaintedOnDeactivationLeavesTheClientAlone)
+{
+    SolidWindow top;
+    top.color = rgb(255, 255, 255);
+    top.create(test::topLevel({0, 0, 200, 150}, WS_VISIBLE | WS_CAPTION | WS_THICKFRAME));
+    SolidWindow child;
+    child.color = rgb(0, 0, 255);
+    child.create(test::childOf(top, {10, 10, 60, 60}));
+    sim().pump();
+    const Point inChild = child.clientToScreen({20, 20});
+    const Point inClient = top.clientToScreen({120, 100});
+    ASSERT_EQ(screenPixel(inChild), pixelFromColorRef(rgb(0, 0, 255)));
+    SolidWindow other;
+    other.create(test::topLevel({300, 0, 400, 100}, WS_VISIBLE | WS_CAPTION));
+    ui().activate(other.hwnd());
+    sim().pump();
+    ASSERT_NE(ui().activeWindow(), top.hwnd());
+    EXPECT_EQ(screenPixel(inChild), pixelFromColorRef(rgb(0, 0, 255)));
+    EXPECT_EQ(screenPixel(inClient), pixelFromColorRef(rgb(255, 255, 255)));
+}
+
 TEST_F(Painting, EraseAsksForTheBackgroundFirst)
 {
     TestWindow w;

@@ -1,0 +1,454 @@
+// vortan-editors-shots [--live [--xvfb] [--exit-after MS]] OUTDIR [SCENE...]
+//
+// The object editors photographed for a person to look at. The designer's sample world runs on the headless screen,
+// set up as a window test is (virtual clock, silent audio, pinned processor) but with the real fonts; each scene
+// opens its editor through the application's factory, drives it as a user would and writes PNGs of the composed
+// screen. OUTDIR/trace.txt lists every broadcast.
+//
+// Scenes:
+//   material-editor        the material editor of a textured material, its page and the preview sphere beside it
+//   material-scrolled      the same editor made shorter and scrolled half-way
+//   material-preview-only  the 128 x 128 preview alone, at full size, for each render mode 2 to 5
+//   texture-editor         the texture editor on a wavelet texture, the quality slider enabled
+//   texture-hotspots       the texture editor with its hot-spot editor and alter-ego row, a picture taken
+// Without scene names all run.
+//
+// --live runs the same scenes in real windows; --xvfb starts a private X server first, grabs each scene's final
+// picture back as live-<scene>.png and prints "live equals headless: yes (N of M pixels differ)". --exit-after MS
+// keeps the last scene's editors up that long on the reviewer's own display, for a person to use.
+//
+// Exit 0 done, 1 a scene failed, 2 usage, 3 OUTDIR cannot be written, 77 no display for --live.
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "designer/app/designer_app.h"
+#include "designer/app/extended_world.h"
+#include "designer/editors/details_hotspots_dlg.h"
+#include "designer/editors/details_material_dlg.h"
+#include "designer/editors/details_texture_dlg.h"
+#include "designer/editors/material_preview.h"
+#include "designer/workspace/workspace_controls.h"
+#include "engine/core/hotspot.h"
+#include "engine/core/root_object.h"
+#include "engine/resources/image24.h"
+#include "engine/resources/image32.h"
+#include "engine/resources/material.h"
+#include "engine/resources/palette_image.h"
+#include "engine/resources/wavelet_image.h"
+#include "platform/base/atomic_file.h"
+#include "platform/display/screen.h"
+#include "platform/gfx/png_file.h"
+#include "platform/live/sdl_audio.h"
+#include "platform/live/sdl_backend.h"
+#include "platform/media/audio_out.h"
+#include "platform/media/null_audio.h"
+#include "platform/sys/cpu_probe.h"
+#include "platform/sys/scripted_cpu.h"
+#include "platform/testing/image_check.h"
+#include "platform/testing/user_sim.h"
+#include "platform/testing/xvfb_server.h"
+#include "platform/time/clock.h"
+#include "platform/time/virtual_clock.h"
+#include "platform/ui/controls/button.h"
+#include "platform/ui/controls/combo_box.h"
+#include "platform/ui/controls/scroll_bar.h"
+#include "platform/ui/core/message_loop.h"
+#include "platform/ui/core/ui.h"
+#include "render/render_drivers.h"
+#include "testsupport/designer/broadcast_recorder.h"
+#include "testsupport/designer/sample_world.h"
+
+namespace {
+
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitRefused = 3;
+constexpr int kExitSkip = 77;
+const char* const kScenes[] = {"material-editor", "material-scrolled", "material-preview-only", "texture-editor",
+                               "texture-hotspots"};
+
+struct LiveDisplay {
+    pf::SdlBackend* backend = nullptr;
+    pf::XvfbServer* server = nullptr;
+    int32_t holdMs = 0; // the last scene stays up this long on a reviewer's display
+};
+LiveDisplay g_live;
+
+struct Run {
+    std::string dir;
+    std::vector<std::string> trace;
+    std::string failedWrite;
+    bool WritePicture(const pf::UserSim& sim, const std::string& name)
+    {
+        const std::string path = dir + "/" + name + ".png";
+        if (!sim.screenshot(path) && failedWrite.empty())
+            failedWrite = path + ": the picture was not written";
+        return failedWrite.empty();
+    }
+    bool WriteTexture(const SWtexture& texture, const std::string& name)
+    {
+        const std::string path = dir + "/" + name + ".png";
+        pf::Surface32 view(const_cast<uint32_t*>(texture.GetPixels()), texture.GetWidth(), texture.GetHeight(),
+                           static_cast<ptrdiff_t>(texture.GetWidth()) * 4);
+        std::string error;
+        if (!pf::writePngFile(path, view, error) && failedWrite.empty())
+            failedWrite = path + ": " + error;
+        return failedWrite.empty();
+    }
+};
+
+void WaitUntilShown()
+{
+    if (g_live.backend == nullptr)
+        return;
+    const uint64_t before = g_live.backend->presentedFrameCount();
+    for (int i = 0; i < 200 && g_live.backend->presentedFrameCount() == before; ++i)
+        pf::runLoopStep(pf::ui());
+    for (int i = 0; i < 10; ++i)
+        pf::runLoopStep(pf::ui());
+}
+
+// The scene's windows as the X server shows them, written as live-<scene>.png and compared with the layer's.
+bool CompareWithServer(const pf::Rect& area, Run& run, const std::string& scene)
+{
+    WaitUntilShown();
+    const std::unique_ptr<pf::Surface32> live = g_live.server->grab(area);
+    std::string error;
+    const std::string path = run.dir + "/live-" + scene + ".png";
+    if (live->isEmpty() || !pf::writePngFile(path, *live, error)) {
+        run.failedWrite = path + ": " + (error.empty() ? std::string("nothing grabbed") : error);
+        return false;
+    }
+    const std::unique_ptr<pf::Surface32> composed = pf::captureScreen(area);
+    int64_t differ = 0;
+    for (int32_t y = 0; y < live->height(); ++y)
+        for (int32_t x = 0; x < live->width(); ++x)
+            differ += (composed->pixel(x, y) & 0xFFFFFFu) != (live->pixel(x, y) & 0xFFFFFFu) ? 1 : 0;
+    std::printf("live equals headless: %s (%lld of %d pixels differ)\n", differ == 0 ? "yes" : "no",
+                static_cast<long long>(differ), live->width() * live->height());
+    return differ == 0;
+}
+
+// A picture of w x h: coloured tiles of 8 x 8 with a soft gradient across, so mapping and kinds are visible.
+std::vector<uint32_t> TilePicture(int32_t w, int32_t h)
+{
+    std::vector<uint32_t> pixels(static_cast<size_t>(w) * static_cast<size_t>(h));
+    for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x) {
+            const bool dark = ((x / 8) + (y / 8)) % 2 == 0;
+            const uint32_t r = dark ? 40 + 150 * x / w : 230;
+            const uint32_t g = dark ? 60 : 200 - 120 * y / h;
+            const uint32_t b = dark ? 160 : 60;
+            pixels[static_cast<size_t>(y) * w + x] = 0xFF000000u | r << 16 | g << 8 | b;
+        }
+    return pixels;
+}
+
+// What every scene shares: the application with the sample world, a recorder, transforms computed, and the editors'
+// own samples: textures of every kind the texture editor offers (generated, sides of powers of two), a textured
+// material and two hot spots on one texture.
+struct Stage {
+    explicit Stage(CVTNDesignerApp& app) : sample(app)
+    {
+        CVTND_ExtendedWorld& world = *app.GetWorld();
+        world.UpdateNodeTransforms(world.GetRootNode(), 0);
+        SWrootobject& root = *world.GetRootObject();
+        const std::vector<uint32_t> tiles = TilePicture(64, 64);
+        root.AddTexture(SWimage32::SWimage32FromPixels("tiles", 64, 64, tiles.data()));
+        root.AddTexture(std::make_unique<SWwaveletimage>("tiles-wavelet", 64, 64, tiles.data(), 60));
+        root.AddTexture(std::make_unique<SWimage>("tiles-palette", 64, 64, tiles.data()));
+        auto textured = std::make_unique<SWmaterial>("tiled");
+        textured->SetAmbientColour(0.3f, 1.0f, 1.0f, 1.0f);
+        textured->SetDiffuseColour(0.9f, 1.0f, 1.0f, 1.0f);
+        textured->SetSpecularColour(0.6f, 1.0f, 1.0f, 1.0f);
+        textured->SetSmoothness(20.0f);
+        textured->SetTexture(world.FindTextureByName("tiles"));
+        tiled = textured.get();
+        root.AddMaterial(std::move(textured));
+        for (const auto& [name, rect] : {std::pair{"door", std::array<float, 4>{0.125f, 0.25f, 0.25f, 0.5f}},
+                                         std::pair{"window", std::array<float, 4>{0.5f, 0.125f, 0.375f, 0.25f}}}) {
+            auto* hotspot = new SWhotspot; // the root node owns it once added
+            hotspot->SetName(std::string(name));
+            hotspot->SetTextureName(std::string("tiles"));
+            hotspot->SetRect(rect);
+            hotspot->SetAlterEgoRect(rect);
+            world.AddNode(hotspot, nullptr);
+        }
+    }
+    designertest::SampleWorld sample;
+    SWmaterial* tiled = nullptr; // the world's
+    designertest::BroadcastRecorder recorder;
+};
+
+template <typename T> T* Open(CVTNDesignerApp& app, CVTND_Object object, pf::UserSim& sim)
+{
+    T* editor = dynamic_cast<T*>(app.EditObject(object, false));
+    sim.pump();
+    return editor;
+}
+
+pf::Rect Around(std::initializer_list<const pf::Window*> windows)
+{
+    pf::Rect all{};
+    bool first = true;
+    for (const pf::Window* w : windows) {
+        const pf::Rect r = w->screenRect();
+        all = first ? r
+                    : pf::Rect{std::min(all.l, r.l), std::min(all.t, r.t), std::max(all.r, r.r), std::max(all.b, r.b)};
+        first = false;
+    }
+    return all;
+}
+
+bool SceneMaterial(CVTNDesignerApp& app, Stage& stage, Run& run, pf::UserSim& sim, bool scrolled, pf::Rect& outArea)
+{
+    auto* editor = Open<CVTND_DetailsMaterialDlg>(app, CVTND_Object(stage.tiled), sim);
+    if (editor == nullptr)
+        return false;
+    const pf::Rect r = editor->windowRect();
+    editor->move(pf::Rect::fromXywh(40, 20, static_cast<int32_t>(r.width()), scrolled ? 420 : 900));
+    sim.pump();
+    if (scrolled) {
+        auto* bar = editor->item<pf::ScrollBar>(1175);
+        const pf::Rect thumb = bar->thumbRect();
+        const pf::Point grab = bar->clientToScreen({(thumb.l + thumb.r) / 2, (thumb.t + thumb.b) / 2});
+        const pf::Rect track = bar->clientRect();
+        sim.drag(grab, {grab.x, grab.y + static_cast<int32_t>(track.height() / 2 - thumb.height() / 2)}, 4);
+        sim.pump();
+        run.trace.push_back("scrolled to " + std::to_string(editor->ScrollPosition()));
+    }
+    outArea = editor->screenRect();
+    return run.WritePicture(sim, scrolled ? "material-scrolled" : "material-editor");
+}
+
+// The tiled material: textured and without a bump texture, whose lighting would take every mode over.
+bool ScenePreviewOnly(CVTNDesignerApp& app, Stage& stage, Run& run, pf::UserSim& sim, pf::Rect& outArea)
+{
+    SWmaterial* brick = stage.tiled;
+    auto* editor = Open<CVTND_DetailsMaterialDlg>(app, CVTND_Object(brick), sim);
+    if (editor == nullptr)
+        return false;
+    editor->move(pf::Rect::fromXywh(40, 20, static_cast<int32_t>(editor->windowRect().width()), 940));
+    sim.pump();
+    bool ok = true;
+    const int32_t radios[] = {1014, 1015, 1369, 1370};
+    for (int32_t mode = 2; mode <= 5; ++mode) {
+        sim.click(*editor->Page().item<pf::Button>(radios[mode - 2]));
+        sim.pump();
+        ok = ok && brick->GetRenderMode() == static_cast<uint32_t>(mode);
+        ok = run.WriteTexture(*CVTND_MaterialPreview::Get().GetImage(),
+                              "material-preview-mode" + std::to_string(mode)) &&
+             ok;
+    }
+    outArea = editor->screenRect();
+    return ok;
+}
+
+bool SceneTexture(CVTNDesignerApp& app, Run& run, pf::UserSim& sim, bool hotspots, pf::Rect& outArea)
+{
+    CVTND_ExtendedWorld& world = *app.GetWorld();
+    SWtexture* texture = world.FindTextureByName(hotspots ? "tiles" : "tiles-wavelet");
+    auto* editor = Open<CVTND_DetailsTextureDlg>(app, CVTND_Object(ObjectType::kTexture, texture), sim);
+    if (editor == nullptr)
+        return false;
+    editor->move(pf::Rect::fromXywh(20, 20, 440, hotspots ? 560 : 460));
+    sim.pump();
+    if (!hotspots) {
+        outArea = editor->screenRect();
+        const bool enabled = editor->child(1352)->isEnabled();
+        run.trace.push_back(std::string("quality slider ") + (enabled ? "enabled" : "disabled"));
+        return run.WritePicture(sim, "texture-editor") && enabled;
+    }
+    sim.click(*editor->item<pf::Button>(1188)); // fit to window: the sample textures are small
+    sim.click(*editor->item<pf::Button>(1187));
+    sim.click(*editor->item<pf::Button>(1193));
+    auto* list = editor->item<pf::ComboBox>(1302);
+    sim.chooseCombo(*list, list->findExact("tiles-palette"));
+    CVTND_DetailsHotspotsDlg* dialog = editor->Hotspots();
+    SWhotspot* hotspot = editor->SelectedHotspot();
+    if (hotspot == nullptr)
+        return false;
+    sim.click(*dialog->item<pf::Button>(CVTND_DetailsHotspotsDlg::kIdTake));
+    sim.pump();
+    run.trace.push_back("took a picture of " + std::to_string(hotspot->GetPictureWidth()) + " x " +
+                        std::to_string(hotspot->GetPictureHeight()));
+    outArea = Around({editor, dialog});
+    return run.WritePicture(sim, "texture-hotspots") && hotspot->GetImage() != nullptr;
+}
+
+bool RunScene(const std::string& scene, Run& run, bool last)
+{
+    CVTNDesignerApp app;
+    Stage stage(app);
+    run.trace.push_back("scene " + scene);
+    pf::UserSim sim;
+    sim.pump();
+    pf::Rect area{};
+    bool ok = false;
+    if (scene == "material-editor" || scene == "material-scrolled")
+        ok = SceneMaterial(app, stage, run, sim, scene == "material-scrolled", area);
+    else if (scene == "material-preview-only")
+        ok = ScenePreviewOnly(app, stage, run, sim, area);
+    else
+        ok = SceneTexture(app, run, sim, scene == "texture-hotspots", area);
+    for (const designertest::RecordedEvent& event : stage.recorder.Events())
+        run.trace.push_back(stage.recorder.Describe(event));
+    if (g_live.server != nullptr && !area.isEmpty())
+        ok = CompareWithServer(area, run, scene) && ok;
+    if (last && g_live.backend != nullptr && g_live.server == nullptr && g_live.holdMs > 0) {
+        // A reviewer's own display: the editors stay up, live, for the time asked.
+        const uint32_t until = pf::clock().nowMs() + static_cast<uint32_t>(g_live.holdMs);
+        while (pf::clock().nowMs() < until)
+            pf::runLoopStep(pf::ui());
+    }
+    while (!app.GetEditDialogs().empty() && app.GetEditDialogs().front()->dialog != nullptr)
+        app.GetEditDialogs().front()->dialog->destroy();
+    run.trace.push_back(std::string("scene ") + scene + (ok ? " done" : " FAILED"));
+    return ok;
+}
+
+int RunScenes(Run& run, const std::vector<std::string>& scenes)
+{
+    RegisterWorkspaceControls(pf::ui());
+    SWrenderdrivers::Get().Init();
+    bool ok = true;
+    for (size_t i = 0; i < scenes.size(); ++i)
+        ok = RunScene(scenes[i], run, i + 1 == scenes.size()) && ok;
+    std::string text;
+    for (const std::string& line : run.trace)
+        text += line + "\n";
+    if (run.failedWrite.empty() && !pf::writeFileAtomically(run.dir + "/trace.txt", text))
+        run.failedWrite = run.dir + "/trace.txt: the file was not written";
+    if (!run.failedWrite.empty()) {
+        std::fprintf(stderr, "vortan-editors-shots: cannot write %s\n", run.failedWrite.c_str());
+        return kExitRefused;
+    }
+    return ok ? 0 : kExitFailed;
+}
+
+int RunHeadless(Run& run, const std::vector<std::string>& scenes)
+{
+    pf::VirtualClock clock(1000000);
+    pf::NullAudio audio;
+    pf::ScriptedCpu cpu;
+    pf::setClock(&clock);
+    pf::setAudioOut(&audio);
+    pf::setCpuProbe(&cpu);
+    int result = kExitFailed;
+    {
+        pf::Ui ui;
+        result = RunScenes(run, scenes);
+    }
+    pf::setCpuProbe(nullptr);
+    pf::setAudioOut(nullptr);
+    pf::setClock(nullptr);
+    return result;
+}
+
+int RunLive(Run& run, const std::vector<std::string>& scenes, bool ownServer)
+{
+    std::unique_ptr<pf::XvfbServer> server;
+    if (ownServer) {
+        server = std::make_unique<pf::XvfbServer>();
+        std::string error;
+        if (!server->start(error)) {
+            std::printf("no display: %s\n", error.c_str());
+            return kExitSkip;
+        }
+    }
+    pf::DisplayChoice choice = pf::openDisplayBackend();
+    if (!choice.backend->isLive()) {
+        std::printf("no display: %s\n", choice.reason.c_str());
+        return kExitSkip;
+    }
+    pf::SdlAudio audio;
+    if (audio.isOpen())
+        pf::setAudioOut(&audio);
+    int result = kExitFailed;
+    {
+        pf::Ui ui;
+        ui.setBackend(choice.backend.get());
+        g_live.backend = dynamic_cast<pf::SdlBackend*>(choice.backend.get());
+        g_live.server = server.get();
+        result = RunScenes(run, scenes);
+        g_live = {};
+        ui.setBackend(nullptr);
+    }
+    pf::setAudioOut(nullptr);
+    return result;
+}
+
+bool IsScene(const std::string& name)
+{
+    for (const char* scene : kScenes)
+        if (name == scene)
+            return true;
+    return false;
+}
+
+int Usage(const char* why)
+{
+    std::string names;
+    for (const char* scene : kScenes)
+        names += std::string(" ") + scene;
+    std::fprintf(stderr,
+                 "vortan-editors-shots: %s; usage: vortan-editors-shots [--live [--xvfb] [--exit-after MS]] OUTDIR "
+                 "[SCENE...]; scenes:%s\n",
+                 why, names.c_str());
+    return kExitUsage;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    bool live = false;
+    bool ownServer = false;
+    int32_t exitAfterMs = 0;
+    Run run;
+    std::vector<std::string> scenes;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--live") {
+            live = true;
+        } else if (arg == "--xvfb") {
+            ownServer = true;
+        } else if (arg == "--exit-after" && i + 1 < argc) {
+            const std::string_view ms = argv[++i];
+            const auto [end, failed] = std::from_chars(ms.data(), ms.data() + ms.size(), exitAfterMs);
+            if (failed != std::errc() || end != ms.data() + ms.size() || exitAfterMs < 1)
+                return Usage("--exit-after takes a positive number of milliseconds");
+        } else if (!arg.empty() && arg[0] == '-') {
+            return Usage(("unknown option " + arg).c_str());
+        } else if (run.dir.empty()) {
+            run.dir = arg;
+        } else if (IsScene(arg)) {
+            scenes.push_back(arg);
+        } else {
+            return Usage(("unknown scene " + arg).c_str());
+        }
+    }
+    if (run.dir.empty())
+        return Usage("no OUTDIR");
+    if ((ownServer || exitAfterMs > 0) && !live)
+        return Usage("--xvfb and --exit-after go with --live");
+    if (scenes.empty())
+        scenes.assign(std::begin(kScenes), std::end(kScenes));
+    std::error_code error;
+    std::filesystem::create_directories(run.dir, error);
+    if (error || !std::filesystem::is_directory(run.dir)) {
+        std::fprintf(stderr, "vortan-editors-shots: cannot write %s: %s\n", run.dir.c_str(),
+                     error ? error.message().c_str() : "not a folder");
+        return kExitRefused;
+    }
+    pf::screen().reset();
+    g_live.holdMs = exitAfterMs;
+    const int result = live ? RunLive(run, scenes, ownServer) : RunHeadless(run, scenes);
+    if (result == 0)
+        std::printf("written\n");
+    return result;
+}

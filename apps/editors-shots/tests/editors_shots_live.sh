@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# vortan-editors-shots --live on its own X server: every scene runs in real windows and its final picture, read
+# back from the server, equals the layer's pixel for pixel. Then the refusals: no display, an unknown scene, an
+# OUTDIR that cannot be written.
+set -euo pipefail
+tool="$1"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+# The display library's message-bus connection leaves a buffer behind at exit; nothing of ours is suppressed.
+export LSAN_OPTIONS="suppressions=$(dirname "$0")/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+source "$(dirname "$0")/../../../testsupport/tools/run_tool.sh"
+# A test machine may have no sound card, and its audio library says so on stderr; sound goes to a file instead.
+export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null
+
+scenes="material-editor material-scrolled material-preview-only texture-editor texture-hotspots"
+run_tool --live --xvfb "$work/out" > "$work/report.txt"
+if [ "$tool_status" -eq "$exit_skip" ]; then
+    cat "$work/report.txt"
+    exit "$exit_skip"
+fi
+[ "$tool_status" -eq 0 ] || { cat "$work/report.txt" "$tool_err" >&2; fail "exit $tool_status"; }
+[ "$(grep -c '^live equals headless: yes ' "$work/report.txt")" -eq 5 ] ||
+    fail "$(grep '^live equals' "$work/report.txt")"
+for scene in $scenes; do
+    [ -s "$work/out/live-$scene.png" ] || fail "no live-$scene.png"
+done
+for mode in 2 3 4 5; do
+    [ -s "$work/out/material-preview-mode$mode.png" ] || fail "no preview of render mode $mode"
+done
+grep -q '^took a picture of ' "$work/out/trace.txt" || fail "no hot-spot picture traced"
+grep -q '^quality slider enabled$' "$work/out/trace.txt" || fail "the wavelet quality slider is not enabled"
+
+VORTAN_DISPLAY=headless expect_exit "$exit_skip" --live "$work/out" > "$work/headless.txt"
+grep -q '^no display: VORTAN_DISPLAY=headless$' "$work/headless.txt" || fail "no reason given for the skip"
+expect_usage "$work/out" material-sideways
+expect_message "scenes: $scenes\$"
+printf 'x' > "$work/file"
+expect_refused "$work/file/out"
+expect_message 'cannot write '
+echo "ok"
