@@ -112,24 +112,31 @@ void WaitUntilShown()
         pf::runLoopStep(pf::ui());
 }
 
-// The scene's windows as the X server shows them, written as live-<scene>.png and compared with the layer's.
-bool CompareWithServer(const pf::Rect& area, Run& run, const std::string& scene)
+// The client areas of the scene's windows as the X server shows them (it shows no frames of ours), written as
+// live-<scene>.png (the first window's) and compared with the layer's.
+bool CompareWithServer(const std::vector<const pf::Window*>& windows, Run& run, const std::string& scene)
 {
     WaitUntilShown();
-    const std::unique_ptr<pf::Surface32> live = g_live.server->grab(area);
-    std::string error;
-    const std::string path = run.dir + "/live-" + scene + ".png";
-    if (live->isEmpty() || !pf::writePngFile(path, *live, error)) {
-        run.failedWrite = path + ": " + (error.empty() ? std::string("nothing grabbed") : error);
-        return false;
-    }
-    const std::unique_ptr<pf::Surface32> composed = pf::captureScreen(area);
     int64_t differ = 0;
-    for (int32_t y = 0; y < live->height(); ++y)
-        for (int32_t x = 0; x < live->width(); ++x)
-            differ += (composed->pixel(x, y) & 0xFFFFFFu) != (live->pixel(x, y) & 0xFFFFFFu) ? 1 : 0;
-    std::printf("live equals headless: %s (%lld of %d pixels differ)\n", differ == 0 ? "yes" : "no",
-                static_cast<long long>(differ), live->width() * live->height());
+    int64_t total = 0;
+    for (size_t i = 0; i < windows.size(); ++i) {
+        const pf::Point origin = windows[i]->clientToScreen({0, 0});
+        const pf::Rect area = windows[i]->clientRect().offsetBy(origin.x, origin.y);
+        const std::unique_ptr<pf::Surface32> live = g_live.server->grab(area);
+        std::string error;
+        const std::string path = run.dir + "/live-" + scene + (i == 0 ? "" : "-" + std::to_string(i)) + ".png";
+        if (live->isEmpty() || !pf::writePngFile(path, *live, error)) {
+            run.failedWrite = path + ": " + (error.empty() ? std::string("nothing grabbed") : error);
+            return false;
+        }
+        const std::unique_ptr<pf::Surface32> composed = pf::captureScreen(area);
+        for (int32_t y = 0; y < live->height(); ++y)
+            for (int32_t x = 0; x < live->width(); ++x)
+                differ += (composed->pixel(x, y) & 0xFFFFFFu) != (live->pixel(x, y) & 0xFFFFFFu) ? 1 : 0;
+        total += static_cast<int64_t>(live->width()) * live->height();
+    }
+    std::printf("live equals headless: %s (%lld of %lld pixels differ)\n", differ == 0 ? "yes" : "no",
+                static_cast<long long>(differ), static_cast<long long>(total));
     return differ == 0;
 }
 
@@ -191,20 +198,8 @@ template <typename T> T* Open(CVTNDesignerApp& app, CVTND_Object object, pf::Use
     return editor;
 }
 
-pf::Rect Around(std::initializer_list<const pf::Window*> windows)
-{
-    pf::Rect all{};
-    bool first = true;
-    for (const pf::Window* w : windows) {
-        const pf::Rect r = w->screenRect();
-        all = first ? r
-                    : pf::Rect{std::min(all.l, r.l), std::min(all.t, r.t), std::max(all.r, r.r), std::max(all.b, r.b)};
-        first = false;
-    }
-    return all;
-}
-
-bool SceneMaterial(CVTNDesignerApp& app, Stage& stage, Run& run, pf::UserSim& sim, bool scrolled, pf::Rect& outArea)
+bool SceneMaterial(CVTNDesignerApp& app, Stage& stage, Run& run, pf::UserSim& sim, bool scrolled,
+                   std::vector<const pf::Window*>& outShown)
 {
     auto* editor = Open<CVTND_DetailsMaterialDlg>(app, CVTND_Object(stage.tiled), sim);
     if (editor == nullptr)
@@ -221,12 +216,13 @@ bool SceneMaterial(CVTNDesignerApp& app, Stage& stage, Run& run, pf::UserSim& si
         sim.pump();
         run.trace.push_back("scrolled to " + std::to_string(editor->ScrollPosition()));
     }
-    outArea = editor->screenRect();
+    outShown = {editor};
     return run.WritePicture(sim, scrolled ? "material-scrolled" : "material-editor");
 }
 
 // The tiled material: textured and without a bump texture, whose lighting would take every mode over.
-bool ScenePreviewOnly(CVTNDesignerApp& app, Stage& stage, Run& run, pf::UserSim& sim, pf::Rect& outArea)
+bool ScenePreviewOnly(CVTNDesignerApp& app, Stage& stage, Run& run, pf::UserSim& sim,
+                      std::vector<const pf::Window*>& outShown)
 {
     SWmaterial* brick = stage.tiled;
     auto* editor = Open<CVTND_DetailsMaterialDlg>(app, CVTND_Object(brick), sim);
@@ -244,11 +240,12 @@ bool ScenePreviewOnly(CVTNDesignerApp& app, Stage& stage, Run& run, pf::UserSim&
                               "material-preview-mode" + std::to_string(mode)) &&
              ok;
     }
-    outArea = editor->screenRect();
+    outShown = {editor};
     return ok;
 }
 
-bool SceneTexture(CVTNDesignerApp& app, Run& run, pf::UserSim& sim, bool hotspots, pf::Rect& outArea)
+bool SceneTexture(CVTNDesignerApp& app, Run& run, pf::UserSim& sim, bool hotspots,
+                  std::vector<const pf::Window*>& outShown)
 {
     CVTND_ExtendedWorld& world = *app.GetWorld();
     SWtexture* texture = world.FindTextureByName(hotspots ? "tiles" : "tiles-wavelet");
@@ -258,7 +255,7 @@ bool SceneTexture(CVTNDesignerApp& app, Run& run, pf::UserSim& sim, bool hotspot
     editor->move(pf::Rect::fromXywh(20, 20, 440, hotspots ? 560 : 460));
     sim.pump();
     if (!hotspots) {
-        outArea = editor->screenRect();
+        outShown = {editor};
         const bool enabled = editor->child(1352)->isEnabled();
         run.trace.push_back(std::string("quality slider ") + (enabled ? "enabled" : "disabled"));
         return run.WritePicture(sim, "texture-editor") && enabled;
@@ -276,7 +273,7 @@ bool SceneTexture(CVTNDesignerApp& app, Run& run, pf::UserSim& sim, bool hotspot
     sim.pump();
     run.trace.push_back("took a picture of " + std::to_string(hotspot->GetPictureWidth()) + " x " +
                         std::to_string(hotspot->GetPictureHeight()));
-    outArea = Around({editor, dialog});
+    outShown = {editor, dialog};
     return run.WritePicture(sim, "texture-hotspots") && hotspot->GetImage() != nullptr;
 }
 
@@ -287,18 +284,18 @@ bool RunScene(const std::string& scene, Run& run, bool last)
     run.trace.push_back("scene " + scene);
     pf::UserSim sim;
     sim.pump();
-    pf::Rect area{};
+    std::vector<const pf::Window*> shown;
     bool ok = false;
     if (scene == "material-editor" || scene == "material-scrolled")
-        ok = SceneMaterial(app, stage, run, sim, scene == "material-scrolled", area);
+        ok = SceneMaterial(app, stage, run, sim, scene == "material-scrolled", shown);
     else if (scene == "material-preview-only")
-        ok = ScenePreviewOnly(app, stage, run, sim, area);
+        ok = ScenePreviewOnly(app, stage, run, sim, shown);
     else
-        ok = SceneTexture(app, run, sim, scene == "texture-hotspots", area);
+        ok = SceneTexture(app, run, sim, scene == "texture-hotspots", shown);
     for (const designertest::RecordedEvent& event : stage.recorder.Events())
         run.trace.push_back(stage.recorder.Describe(event));
-    if (g_live.server != nullptr && !area.isEmpty())
-        ok = CompareWithServer(area, run, scene) && ok;
+    if (g_live.server != nullptr && !shown.empty())
+        ok = CompareWithServer(shown, run, scene) && ok;
     if (last && g_live.backend != nullptr && g_live.server == nullptr && g_live.holdMs > 0) {
         // A reviewer's own display: the editors stay up, live, for the time asked.
         const uint32_t until = pf::clock().nowMs() + static_cast<uint32_t>(g_live.holdMs);
