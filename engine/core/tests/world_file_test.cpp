@@ -251,7 +251,13 @@ TEST(WorldFileIds, LoadedIdsRaiseTheCounterAndDuplicatesGetFreshOnes)
     ASSERT_EQ(loaded.status, DocumentStatus::kOk);
     EXPECT_EQ(Named(*loaded.world, "box")->GetId(), high);
     EXPECT_NE(Named(*loaded.world, "lid")->GetId(), high);
-    EXPECT_GT(NextUniqueId(), high);
+    // Below the renumbered range the counter is raised past a loaded id; within it (where the tests before this one
+    // in the same process may have taken the counter) the id is stepped over instead.
+    const uint32_t next = NextUniqueId();
+    EXPECT_NE(next, high);
+    if (high < kFirstUnraisedId) {
+        EXPECT_GT(next, high);
+    }
 }
 
 // Replaces a node id where the stream root stores it: its "NHDR", group members and the arcball.
