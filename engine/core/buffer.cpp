@@ -71,6 +71,25 @@ bool SWbuffer::Append(const void* data, size_t size)
     return Append(std::span<const uint8_t>(static_cast<const uint8_t*>(data), size));
 }
 
+bool SWbuffer::Adopt(SWbuffer&& other)
+{
+    if (this == &other || other.m_size == 0)
+        return true;
+    try {
+        m_blocks.reserve(m_blocks.size() + other.m_blocks.size());
+    } catch (const std::bad_alloc&) {
+        return false;
+    } catch (const std::length_error&) {
+        return false;
+    }
+    for (std::vector<uint8_t>& block : other.m_blocks)
+        if (!block.empty())
+            m_blocks.push_back(std::move(block)); // reserved above: cannot throw
+    m_size += other.m_size;
+    other.Clear();
+    return true;
+}
+
 bool SWbuffer::Flatten()
 {
     if (m_blocks.size() <= 1)

@@ -20,8 +20,11 @@ public:
     bool Empty() const { return m_size == 0; }
     size_t BlockCount() const { return m_blocks.size(); }
 
-    bool Append(std::span<const uint8_t> bytes);        // false: out of memory, nothing appended
-    bool Append(const void* data, size_t size);         // the same for size bytes at data
+    bool Append(std::span<const uint8_t> bytes); // false: out of memory, nothing appended
+    bool Append(const void* data, size_t size);  // the same for size bytes at data
+    // Appends other's bytes by taking its blocks, without a copy; other is left empty. False: out of memory, both
+    // unchanged.
+    bool Adopt(SWbuffer&& other);
     bool Flatten();                                     // joins the blocks into one; false: out of memory, unchanged
     std::span<const uint8_t> FlatBytes();               // flattens, then lends every byte; empty when that failed
     std::vector<uint8_t> ToVector() const;              // a copy of every byte in order

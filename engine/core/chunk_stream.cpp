@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <type_traits>
 
 // The bytes under a root stream and its children. Children share their root's device and position, so reading a
 // child advances its parent; each stream only keeps where its own record ends.
@@ -19,8 +20,21 @@ public:
     virtual bool Peek(uint8_t* out, size_t count) = 0;   // reads at position without advancing
     virtual bool Skip(uint64_t count) = 0;               // count never passes size
     virtual bool Write(const uint8_t* data, size_t count) = 0;
+    virtual bool WriteBuffer(SWbuffer& bytes) // empties bytes
+    {
+        bool written = true;
+        for (size_t i = 0; written && i < bytes.BlockCount(); ++i) {
+            const std::span<const uint8_t> block = bytes.Block(i);
+            written = block.empty() || Write(block.data(), block.size());
+        }
+        bytes.Clear();
+        return written;
+    }
     virtual bool Close() { return true; }
 
+    // The bytes themselves when the device reads memory: single values are taken from here without a virtual
+    // call, the commonest read of a world's file. Null for other devices.
+    const uint8_t* memory = nullptr;
     uint64_t position = 0; // bytes read, skipped or written so far
     uint64_t size = 0;     // bytes readable in all (reading)
     bool failed = false;   // sticky: every stream on it reports -1
@@ -30,7 +44,11 @@ namespace {
 
 class MemoryReader final : public SWchunkstream::Device {
 public:
-    explicit MemoryReader(std::span<const uint8_t> bytes) : m_bytes(bytes) { size = bytes.size(); }
+    explicit MemoryReader(std::span<const uint8_t> bytes) : m_bytes(bytes)
+    {
+        size = bytes.size();
+        memory = bytes.data();
+    }
 
     size_t Read(uint8_t* out, size_t count) override
     {
@@ -71,6 +89,19 @@ public:
             return false;
         position += count;
         return true;
+    }
+    bool WriteBuffer(SWbuffer& bytes) override
+    {
+        // Small buffers are copied: a block taken whole keeps its spare room, which many small records would waste.
+        constexpr size_t kAdoptFromBytes = 64 * 1024;
+        if (bytes.Size() < kAdoptFromBytes)
+            return Device::WriteBuffer(bytes);
+        const size_t size = bytes.Size();
+        const bool adopted = m_sink.Adopt(std::move(bytes));
+        bytes.Clear();
+        if (adopted)
+            position += size;
+        return adopted;
     }
 
 private:
@@ -329,7 +360,10 @@ template <typename T> bool SWchunkstream::ReadLe(T& out)
         Fail(kStatusShortRead);
         return false;
     }
-    if (m_device->Read(bytes, sizeof(T)) != sizeof(T)) {
+    if (m_device->memory != nullptr) {
+        std::memcpy(bytes, m_device->memory + m_device->position, sizeof(T));
+        m_device->position += sizeof(T);
+    } else if (m_device->Read(bytes, sizeof(T)) != sizeof(T)) {
         m_device->failed = true;
         Fail(kStatusError);
         return false;
@@ -339,6 +373,43 @@ template <typename T> bool SWchunkstream::ReadLe(T& out)
         value = static_cast<T>(value | (static_cast<T>(bytes[i]) << (8 * i)));
     out = value;
     return true;
+}
+
+template <typename T> bool SWchunkstream::ReadLeArray(std::span<T> out)
+{
+    static_assert(sizeof(T) == 2 || sizeof(T) == 4);
+    const size_t whole = CanRead() ? static_cast<size_t>(std::min<uint64_t>(out.size(), Remaining() / sizeof(T))) : 0;
+    auto* const bytes = reinterpret_cast<uint8_t*>(out.data());
+    const size_t gotBytes = whole == 0 ? 0 : m_device->Read(bytes, whole * sizeof(T));
+    if (gotBytes != whole * sizeof(T)) {
+        m_device->failed = true;
+        Fail(kStatusError);
+    }
+    const size_t got = gotBytes / sizeof(T);
+    if constexpr (std::endian::native == std::endian::big) {
+        for (size_t i = 0; i < got * sizeof(T); i += sizeof(T))
+            std::reverse(bytes + i, bytes + i + sizeof(T));
+    }
+    if (got != out.size()) {
+        std::memset(bytes + got * sizeof(T), 0, (out.size() - got) * sizeof(T));
+        Fail(kStatusShortRead);
+    }
+    return got == out.size() && Status() == kStatusGood;
+}
+
+bool SWchunkstream::ReadU16s(std::span<uint16_t> out)
+{
+    return ReadLeArray(out);
+}
+
+bool SWchunkstream::ReadU32s(std::span<uint32_t> out)
+{
+    return ReadLeArray(out);
+}
+
+bool SWchunkstream::ReadF32s(std::span<float> out)
+{
+    return ReadLeArray(out);
 }
 
 uint8_t SWchunkstream::ReadU8()
@@ -519,6 +590,35 @@ template <typename T> bool SWchunkstream::WriteLe(T value)
     return WriteBytes(bytes, sizeof bytes);
 }
 
+template <typename T> bool SWchunkstream::WriteLeArray(std::span<const T> values)
+{
+    static_assert(sizeof(T) == 2 || sizeof(T) == 4);
+    if constexpr (std::endian::native == std::endian::little) {
+        return WriteBytes(values.data(), values.size_bytes());
+    } else {
+        using Bits = std::conditional_t<sizeof(T) == 2, uint16_t, uint32_t>;
+        for (const T value : values)
+            if (!WriteLe(std::bit_cast<Bits>(value)))
+                return false;
+        return CanWrite();
+    }
+}
+
+bool SWchunkstream::WriteU16s(std::span<const uint16_t> values)
+{
+    return WriteLeArray(values);
+}
+
+bool SWchunkstream::WriteU32s(std::span<const uint32_t> values)
+{
+    return WriteLeArray(values);
+}
+
+bool SWchunkstream::WriteF32s(std::span<const float> values)
+{
+    return WriteLeArray(values);
+}
+
 bool SWchunkstream::WriteU8(uint8_t value)
 {
     return WriteLe(value);
@@ -562,6 +662,20 @@ bool SWchunkstream::WriteF32(float value)
 bool SWchunkstream::WriteF64(double value)
 {
     return WriteLe(std::bit_cast<uint64_t>(value));
+}
+
+bool SWchunkstream::WriteBuffer(SWbuffer& bytes)
+{
+    if (!CanWrite()) {
+        bytes.Clear();
+        return false;
+    }
+    if (!m_device->WriteBuffer(bytes)) {
+        m_device->failed = true;
+        Fail(kStatusError);
+        return false;
+    }
+    return true;
 }
 
 bool SWchunkstream::WriteString(const char* text)

@@ -103,6 +103,11 @@ public:
     // Answers the bytes read (0 at the record's end).
     size_t ReadBytes(void* out, size_t count);
     size_t ReadBytes(std::span<uint8_t> out) { return ReadBytes(out.data(), out.size()); }
+    // Arrays read in one block, as out.size() calls of the single reader would read them: whole values up to the
+    // record's end, the rest 0 with status 1 (a part value left unread). True when every value was read.
+    bool ReadU16s(std::span<uint16_t> out);
+    bool ReadU32s(std::span<uint32_t> out);
+    bool ReadF32s(std::span<float> out);
 
     // -- Writers (false when nothing was written: the stream is not writable or not good)
     bool WriteU8(uint8_t value);
@@ -122,6 +127,13 @@ public:
     bool WriteBytes(const void* data, size_t count);
     bool WriteBytes(std::span<const uint8_t> bytes) { return WriteBytes(bytes.data(), bytes.size()); }
     bool WriteTag(uint32_t tag) { return WriteU32(tag); }
+    // Writes bytes' contents and empties it, written or not. A stream writing a memory buffer takes large blocks as
+    // they are, so a record nested in many others is not copied once per level.
+    bool WriteBuffer(SWbuffer& bytes);
+    // Arrays written in one block, the same bytes as one single write per value.
+    bool WriteU16s(std::span<const uint16_t> values);
+    bool WriteU32s(std::span<const uint32_t> values);
+    bool WriteF32s(std::span<const float> values);
 
     class Device; // the bytes under a root stream and its children
 
@@ -136,6 +148,8 @@ public:
 private:
     template <typename T> bool ReadLe(T& out);
     template <typename T> bool WriteLe(T value);
+    template <typename T> bool ReadLeArray(std::span<T> out);
+    template <typename T> bool WriteLeArray(std::span<const T> values);
     bool CanRead();
     bool CanWrite();
     uint64_t DevicePosition() const;

@@ -150,27 +150,58 @@ uint32_t NextScrambleWord(uint32_t& state)
     return state;
 }
 
+namespace {
+
+// XORs bytes with the key stream from state on, a whole word at a time; bytes starts on a key-word boundary.
+void ScrambleFrom(std::span<uint8_t> bytes, uint32_t& state)
+{
+    size_t i = 0;
+    for (; i + 4 <= bytes.size(); i += 4)
+        pf::storeU32le(&bytes[i], pf::loadU32le(&bytes[i]) ^ NextScrambleWord(state)); // low byte first
+    if (i == bytes.size())
+        return;
+    const uint32_t word = NextScrambleWord(state);
+    for (size_t k = 0; i + k < bytes.size(); ++k)
+        bytes[i + k] ^= static_cast<uint8_t>(word >> (8 * k));
+}
+
+uint32_t ChecksumFrom(uLong crc, std::span<const uint8_t> bytes)
+{
+    // zlib takes uInt lengths; a body may be longer than one call can cover.
+    constexpr size_t kStep = size_t{1} << 30;
+    for (size_t i = 0; i < bytes.size(); i += kStep) {
+        const size_t n = std::min(kStep, bytes.size() - i);
+        crc = crc32(crc, bytes.data() + i, static_cast<uInt>(n));
+    }
+    return static_cast<uint32_t>(crc);
+}
+
+// Unscrambles body and answers the checksum of the plain bytes, a slice at a time so that each slice is summed
+// while it is still in the cache: one pass over memory instead of two.
+uint32_t UnscrambleAndChecksum(std::span<uint8_t> body, uint32_t seed)
+{
+    constexpr size_t kSliceBytes = 64 * 1024; // a multiple of 4: the key words stay aligned with the slices
+    uint32_t state = seed == 0 ? kScrambleZeroSeed : seed;
+    uLong crc = crc32(0L, Z_NULL, 0);
+    for (size_t i = 0; i < body.size(); i += kSliceBytes) {
+        const std::span<uint8_t> slice = body.subspan(i, std::min(kSliceBytes, body.size() - i));
+        ScrambleFrom(slice, state);
+        crc = ChecksumFrom(crc, slice);
+    }
+    return static_cast<uint32_t>(crc);
+}
+
+} // namespace
+
 void ScrambleBody(std::span<uint8_t> body, uint32_t seed)
 {
     uint32_t state = seed == 0 ? kScrambleZeroSeed : seed;
-    for (size_t i = 0; i < body.size(); i += 4) {
-        const uint32_t word = NextScrambleWord(state);
-        const size_t n = std::min<size_t>(4, body.size() - i);
-        for (size_t k = 0; k < n; ++k)
-            body[i + k] ^= static_cast<uint8_t>(word >> (8 * k)); // low byte first
-    }
+    ScrambleFrom(body, state);
 }
 
 uint32_t BodyChecksum(std::span<const uint8_t> plainBody)
 {
-    uLong crc = crc32(0L, Z_NULL, 0);
-    // zlib takes uInt lengths; a body may be longer than one call can cover.
-    constexpr size_t kStep = size_t{1} << 30;
-    for (size_t i = 0; i < plainBody.size(); i += kStep) {
-        const size_t n = std::min(kStep, plainBody.size() - i);
-        crc = crc32(crc, plainBody.data() + i, static_cast<uInt>(n));
-    }
-    return static_cast<uint32_t>(crc);
+    return ChecksumFrom(crc32(0L, Z_NULL, 0), plainBody);
 }
 
 DocumentStatus ReadDocumentHeader(std::span<const uint8_t> file, DocumentHeader& out)
@@ -269,9 +300,8 @@ DocumentStatus SWdocumentfile::Load(std::vector<uint8_t> file, bool lenient)
         return DocumentStatus::kTruncated;
     m_bytes = std::move(file);
     const std::span<uint8_t> body = std::span<uint8_t>(m_bytes).subspan(kDocumentHeaderBytes);
-    if (m_header.flags & kDocumentFlagScrambled)
-        ScrambleBody(body, m_header.seed);
-    m_checksum = BodyChecksum(body);
+    m_checksum =
+        (m_header.flags & kDocumentFlagScrambled) ? UnscrambleAndChecksum(body, m_header.seed) : BodyChecksum(body);
     const bool checksumMatches = m_checksum == m_header.seed;
     if (!checksumMatches && !lenient)
         return DocumentStatus::kDamaged;
@@ -362,18 +392,29 @@ SWdocumentwriter::SWdocumentwriter(DocumentWriteOptions options)
     m_stream.SetFormatVersion(options.formatVersion);
 }
 
+bool SWdocumentwriter::Refuses(uint32_t parentIndex, uint64_t payloadBytes)
+{
+    if (m_failed || (parentIndex != kDocumentNoParent && parentIndex >= m_count) || m_count == kDocumentNoParent ||
+        payloadBytes > kMaxFileBytes)
+        m_failed = true;
+    return m_failed;
+}
+
+bool SWdocumentwriter::Compresses(uint64_t payloadBytes) const
+{
+    return m_options.compression != DocumentCompression::kNone && GetPayloadFilter() != nullptr &&
+           payloadBytes >= kCompressFromBytes;
+}
+
 std::optional<uint32_t> SWdocumentwriter::AddRecord(uint32_t tag, uint32_t parentIndex,
                                                     std::span<const uint8_t> payload)
 {
-    if (m_failed || (parentIndex != kDocumentNoParent && parentIndex >= m_count) || m_count == kDocumentNoParent ||
-        payload.size() > kMaxFileBytes) {
-        m_failed = true;
+    if (Refuses(parentIndex, payload.size()))
         return std::nullopt;
-    }
     std::optional<std::vector<uint8_t>> packed;
     const SWpayloadfilter* filter = GetPayloadFilter();
     const auto kind = static_cast<uint8_t>(m_options.compression);
-    if (kind != 0 && filter != nullptr && payload.size() >= kCompressFromBytes) {
+    if (Compresses(payload.size())) {
         packed = filter->encode(kind, payload);
         // Worth it only when the block with its size field saves at least an eighth.
         if (packed && packed->size() + kCompressedSizeBytes > payload.size() - payload.size() / 8)
@@ -397,6 +438,31 @@ std::optional<uint32_t> SWdocumentwriter::AddRecord(uint32_t tag, uint32_t paren
     return m_count++;
 }
 
+std::optional<uint32_t> SWdocumentwriter::AddRecord(uint32_t tag, uint32_t parentIndex, SWbuffer&& payload)
+{
+    SWbuffer taken(std::move(payload));
+    if (Refuses(parentIndex, taken.Size()))
+        return std::nullopt;
+    if (Compresses(taken.Size())) {
+        const std::span<const uint8_t> flat = taken.FlatBytes(); // the filter takes one block
+        if (flat.size() != taken.Size()) {
+            m_failed = true; // out of memory joining the blocks
+            return std::nullopt;
+        }
+        return AddRecord(tag, parentIndex, flat);
+    }
+    SWrecordbuilder record(m_stream, tag);
+    SWchunkstream& out = record.Stream();
+    out.WriteU32(parentIndex);
+    out.WriteU32(static_cast<uint32_t>(DocumentCompression::kNone));
+    out.WriteBuffer(taken);
+    if (!record.Finish()) {
+        m_failed = true;
+        return std::nullopt;
+    }
+    return m_count++;
+}
+
 DocumentStatus SWdocumentwriter::Finish(std::vector<uint8_t>& out)
 {
     out.clear();
@@ -410,15 +476,18 @@ DocumentStatus SWdocumentwriter::Finish(std::vector<uint8_t>& out)
     } catch (const std::bad_alloc&) {
         return DocumentStatus::kOutOfMemory;
     }
+    // Each block is summed as it is copied, while its bytes are still in the cache.
     size_t at = kDocumentHeaderBytes;
+    uLong crc = crc32(0L, Z_NULL, 0);
     for (size_t i = 0; i < m_body.BlockCount(); ++i) {
         const std::span<const uint8_t> block = m_body.Block(i);
         std::copy(block.begin(), block.end(), out.begin() + static_cast<ptrdiff_t>(at));
+        crc = ChecksumFrom(crc, std::span<const uint8_t>(out).subspan(at, block.size()));
         at += block.size();
     }
     pf::storeU32le(&out[at], kTagEnd);
     const std::span<uint8_t> body = std::span<uint8_t>(out).subspan(kDocumentHeaderBytes);
-    const uint32_t seed = BodyChecksum(body);
+    const uint32_t seed = ChecksumFrom(crc, body.last(4));
     if (m_options.scramble)
         ScrambleBody(body, seed);
     std::copy(kMagic.begin(), kMagic.end(), out.begin());

@@ -159,10 +159,15 @@ public:
     // Appends one record and answers its pre-order index; nullopt, with the writer failed: parentIndex is not an
     // earlier record (nor kDocumentNoParent), or memory ran out.
     std::optional<uint32_t> AddRecord(uint32_t tag, uint32_t parentIndex, std::span<const uint8_t> payload);
+    // The same for a payload built in a buffer, which is emptied; a payload stored as it is goes in by its blocks.
+    std::optional<uint32_t> AddRecord(uint32_t tag, uint32_t parentIndex, SWbuffer&& payload);
     // The whole file: header, body and "END ", scrambled as the options say. kTooLarge at 4 GiB or more.
     DocumentStatus Finish(std::vector<uint8_t>& out);
 
 private:
+    bool Refuses(uint32_t parentIndex, uint64_t payloadBytes); // marks the writer failed when it refuses
+    bool Compresses(uint64_t payloadBytes) const;              // whether a filter is tried on such a payload
+
     DocumentWriteOptions m_options;
     SWbuffer m_body;
     SWchunkstream m_stream; // writes m_body

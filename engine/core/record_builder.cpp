@@ -29,12 +29,9 @@ bool SWrecordbuilder::Finish()
     return EmitPayload();
 }
 
-// Block by block, so that a payload of many megabytes is never copied whole; the buffer is freed either way.
+// Handed on by blocks, taken as they are where the parent writes memory, so that a payload of many megabytes is
+// never copied whole; the buffer is freed either way.
 bool SWrecordbuilder::EmitPayload()
 {
-    bool written = true;
-    for (size_t i = 0; written && i < m_buffer.BlockCount(); ++i)
-        written = m_parent.WriteBytes(m_buffer.Block(i));
-    m_buffer.Clear();
-    return written;
+    return m_parent.WriteBuffer(m_buffer);
 }

@@ -120,7 +120,7 @@ std::optional<uint32_t> SWworldwriting::AddRecord(uint32_t tag, uint32_t parent,
         if (fill && (!fill(out) || out.Status() != SWchunkstream::kStatusGood))
             return std::nullopt;
     }
-    return m_writer.AddRecord(tag, parent, payload.FlatBytes());
+    return m_writer.AddRecord(tag, parent, std::move(payload));
 }
 
 std::optional<uint32_t> SWworldwriting::FindRecord(const CVTN_Container* object) const
@@ -181,16 +181,22 @@ bool SWworldreading::Open(uint32_t index, Payload& out)
     out.bytes.clear();
     if (index >= m_file.Records().size())
         return false;
+    const DocumentRecord& record = m_file.Records()[index];
+    // A stored payload is read where it lies in the file, which outlives the reading: a copy would only cost
+    // time and the memory of the file over again. Its bytes count against the limit all the same.
+    const bool stored = record.Compression() == static_cast<uint8_t>(DocumentCompression::kNone);
     const PayloadStatus status =
-        SWdocumentfile::DecodePayload(m_file.Records()[index], out.bytes, m_context.BytesLeft());
-    if (status == PayloadStatus::kOverLimit || (status == PayloadStatus::kOk && !m_context.TakeBytes(out.bytes.size())))
+        stored ? (record.payload.size() > m_context.BytesLeft() ? PayloadStatus::kOverLimit : PayloadStatus::kOk)
+               : SWdocumentfile::DecodePayload(record, out.bytes, m_context.BytesLeft());
+    const size_t size = stored ? record.payload.size() : out.bytes.size();
+    if (status == PayloadStatus::kOverLimit || (status == PayloadStatus::kOk && !m_context.TakeBytes(size)))
         m_context.SetLimitReached();
     if (status != PayloadStatus::kOk || m_context.LimitReached()) {
         out.bytes.clear();
         Skip(index, PayloadStatusText(status == PayloadStatus::kOk ? PayloadStatus::kOverLimit : status));
         return false;
     }
-    out.stream = std::make_unique<SWchunkstream>(std::span<const uint8_t>(out.bytes));
+    out.stream = std::make_unique<SWchunkstream>(stored ? record.payload : std::span<const uint8_t>(out.bytes));
     out.stream->SetFormatVersion(m_context.FormatVersion());
     out.stream->SetReadContext(&m_context);
     return true;

@@ -108,9 +108,9 @@ private:
 // What a section reader is given: the world being built, the file and its read context.
 class SWworldreading {
 public:
-    // A decoded payload and the stream over it, with the format version and read context set.
+    // A payload and the stream over it, with the format version and read context set.
     struct Payload {
-        std::vector<uint8_t> bytes;
+        std::vector<uint8_t> bytes; // a compressed payload decoded; empty for a stored one, read in the file
         std::unique_ptr<SWchunkstream> stream;
     };
     // A section's state between its reads and its link: derive from it and keep it in Scratch.

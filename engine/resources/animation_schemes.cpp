@@ -210,8 +210,7 @@ bool SWvertexstreamblock::WriteBody(SWchunkstream& out) const
 {
     out.WriteU32(m_frameCount);
     out.WriteU32(m_vertexCount);
-    for (const float value : m_positions)
-        out.WriteF32(value);
+    out.WriteF32s(m_positions);
     return out.Status() == SWchunkstream::kStatusGood;
 }
 
@@ -225,9 +224,7 @@ bool SWvertexstreamblock::ReadBody(SWchunkstream& in)
         return false;
     try {
         std::vector<float> positions(static_cast<size_t>(bytes / 4));
-        for (float& value : positions)
-            value = in.ReadF32();
-        if (in.Status() != 0)
+        if (!in.ReadF32s(positions))
             return false;
         return SetFrames(frames, vertices, std::move(positions));
     } catch (const std::bad_alloc&) {

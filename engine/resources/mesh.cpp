@@ -57,13 +57,23 @@ private:
     std::vector<uint32_t> m_mask;  // per key
 };
 
-bool BlockFits(const SWarrayblock& block, uint32_t positions, uint32_t textureVertices)
+// One polygon as a build takes it, from a chain block or from a flat triangle list.
+struct PolygonView {
+    std::span<const uint32_t> corners;
+    std::span<const uint32_t> uvs; // one per corner when hasTextureIndices
+    bool hasTextureIndices;
+    uint32_t smoothingMask;
+    SWmaterial* material;
+    uint32_t flags;
+};
+
+bool PolygonFits(const PolygonView& polygon, uint32_t positions, uint32_t textureVertices)
 {
-    for (const uint32_t index : block.GetVertexIndices())
+    for (const uint32_t index : polygon.corners)
         if (index >= positions)
             return false;
-    if (block.HasTextureIndices() && textureVertices > 0)
-        for (const uint32_t index : block.GetTextureIndices())
+    if (polygon.hasTextureIndices && textureVertices > 0)
+        for (const uint32_t index : polygon.uvs)
             if (index >= textureVertices)
                 return false;
     return true;
@@ -117,13 +127,37 @@ void SWmesh::ClearTableUnlessFits()
 
 SWpolygonbuild SWmesh::BuildPolygonIndices(const SWarrayblock* chain)
 {
-    SWpolygonbuild build;
-    const uint32_t positions = GetVertexCount(), textures = GetTextureVertexCount();
     uint64_t triangles = 0;
     for (const SWarrayblock* block = chain; block != nullptr; block = block->GetNext())
         if (block->GetCount() >= 3)
             triangles += block->GetCount() - 2;
+    return BuildFrom(triangles, [chain](auto&& add) {
+        for (const SWarrayblock* block = chain; block != nullptr; block = block->GetNext())
+            add(PolygonView{block->GetVertexIndices(), block->GetTextureIndices(), block->HasTextureIndices(),
+                            block->GetSmoothingMask(), block->GetMaterial(), block->GetPolygonFlags()});
+    });
+}
 
+SWpolygonbuild SWmesh::BuildTriangleIndices(const SWtrianglelist& list)
+{
+    const size_t count = list.smoothingMasks.size();
+    const bool agree = list.corners.size() == count * 6 && list.materialIndices.size() == count;
+    return BuildFrom(agree ? count : 0, [&](auto&& add) {
+        for (size_t t = 0; t < count; ++t) {
+            const std::span<const uint32_t> corners = list.corners.subspan(agree ? t * 6 : 0, agree ? 3 : 0);
+            const uint16_t material = agree ? list.materialIndices[t] : 0;
+            add(PolygonView{corners, agree ? list.corners.subspan(t * 6 + 3, 3) : corners, list.hasTextureIndices,
+                            list.smoothingMasks[t],
+                            material < list.materials.size() ? list.materials[material] : nullptr, 0u});
+        }
+    });
+}
+
+// forEach calls its argument once per polygon in order; triangles is what the polygons make, to reserve.
+template <typename ForEachPolygon> SWpolygonbuild SWmesh::BuildFrom(uint64_t triangles, ForEachPolygon&& forEach)
+{
+    SWpolygonbuild build;
+    const uint32_t positions = GetVertexCount(), textures = GetTextureVertexCount();
     m_polygons.clear();
     m_indexRecords.clear();
     m_smoothingMasks.clear();
@@ -133,38 +167,34 @@ SWpolygonbuild SWmesh::BuildPolygonIndices(const SWarrayblock* chain)
     m_smoothingMasks.reserve(triangles);
     CornerKeyTable keys(positions);
     std::vector<uint32_t> cornerKeys;
-    for (const SWarrayblock* block = chain; block != nullptr; block = block->GetNext()) {
+    forEach([&](const PolygonView& polygon) {
         ++build.polygons;
-        if (block->GetCount() < 3) {
+        if (polygon.corners.size() < 3) {
             ++build.droppedShort;
-            continue;
+            return;
         }
-        if (!BlockFits(*block, positions, textures)) {
+        if (!PolygonFits(polygon, positions, textures)) {
             ++build.droppedOutOfRange;
-            continue;
+            return;
         }
-        const std::span<const uint32_t> corners = block->GetVertexIndices();
-        const std::span<const uint32_t> uvs = block->GetTextureIndices();
-        const bool withTexture = block->HasTextureIndices() && textures > 0;
-        const uint32_t mask = block->GetSmoothingMask();
+        const bool withTexture = polygon.hasTextureIndices && textures > 0;
         // Keys per corner of the polygon, so that the triangles of its fan share them (also when faceted).
         cornerKeys.clear();
-        for (const uint32_t position : corners)
-            cornerKeys.push_back(keys.KeyFor(position, mask));
-        for (size_t i = 1; i + 1 < corners.size(); ++i) {
+        for (const uint32_t position : polygon.corners)
+            cornerKeys.push_back(keys.KeyFor(position, polygon.smoothingMask));
+        for (size_t i = 1; i + 1 < polygon.corners.size(); ++i) {
             const size_t fan[3] = {0, i, i + 1};
             SWindexrecord record{};
             for (int c = 0; c < 3; ++c) {
-                record.position[c] = corners[fan[c]];
+                record.position[c] = polygon.corners[fan[c]];
                 record.cornerKey[c] = cornerKeys[fan[c]];
-                record.texture[c] = withTexture ? uvs[fan[c]] : 0;
+                record.texture[c] = withTexture ? polygon.uvs[fan[c]] : 0;
             }
-            m_polygons.push_back(
-                {block->GetMaterial(), block->GetPolygonFlags(), static_cast<uint32_t>(m_indexRecords.size())});
+            m_polygons.push_back({polygon.material, polygon.flags, static_cast<uint32_t>(m_indexRecords.size())});
             m_indexRecords.push_back(record);
-            m_smoothingMasks.push_back(mask);
+            m_smoothingMasks.push_back(polygon.smoothingMask);
         }
-    }
+    });
     build.triangles = static_cast<uint32_t>(m_polygons.size());
     m_cornerKeyCount = keys.Count();
     m_normals.clear();

@@ -44,6 +44,15 @@ struct SWindexrecord {
     uint32_t texture[3]; // 0 when the mesh has no texture vertices
 };
 
+// Triangles given flat, as a mesh's file stores them, for BuildTriangleIndices.
+struct SWtrianglelist {
+    std::span<const uint32_t> corners;         // six per triangle: three position indices, three texture indices
+    bool hasTextureIndices = false;            // false: the texture indices are ignored
+    std::span<const uint32_t> smoothingMasks;  // one per triangle
+    std::span<const uint16_t> materialIndices; // one per triangle, into materials; past its end: no material
+    std::span<SWmaterial* const> materials;    // the world's, not owned
+};
+
 // What BuildPolygonIndices did with a chain.
 struct SWpolygonbuild {
     uint32_t polygons = 0;          // blocks in the chain
@@ -81,6 +90,9 @@ public:
     // shorter ones and those naming what does not exist are dropped and counted. Corner keys follow the
     // smoothing masks. The mesh is not loaded until prepared again.
     SWpolygonbuild BuildPolygonIndices(const SWarrayblock* chain);
+    // The same table from triangles given flat, each as a chain block of three corners would give it, without a
+    // block per triangle. A list whose arrays disagree in length builds nothing (every triangle dropped as short).
+    SWpolygonbuild BuildTriangleIndices(const SWtrianglelist& triangles);
     // A material drops the polygon's kept name (below); ignored for a polygon that does not exist. A change of
     // material adds 1 to the geometry stamp.
     void SetPolygonMaterial(uint32_t polygon, SWmaterial* material);
@@ -148,6 +160,8 @@ protected:
     void ClearTableUnlessFits(); // keeps the invariant after an array changed
 
 private:
+    template <typename ForEachPolygon> SWpolygonbuild BuildFrom(uint64_t triangles, ForEachPolygon&& forEach);
+
     std::vector<float> m_vertices;
     std::vector<float> m_textureVertices;
     std::vector<SWpolygonentry> m_polygons;

@@ -4,6 +4,8 @@
 #include <map>
 #include <memory>
 #include <new>
+#include <span>
+#include <type_traits>
 #include <utility>
 
 #include "codecs/geometry/geometry_codec.h"
@@ -39,16 +41,14 @@ const MeshMaterialLookup& CurrentLookup()
     return tCurrentLookup != nullptr ? *tCurrentLookup : kNone;
 }
 
-struct StoredTriangle {
-    uint32_t position[3];
-    uint32_t texture[3];
-};
+constexpr size_t kIndicesPerTriangle = 6;   // three position indices, then three texture-vertex indices
+constexpr size_t kWriteRunTriangles = 4096; // triangles gathered per block write
 
 // A payload as read, before anything of the mesh changes.
 struct StoredMesh {
     std::vector<float> positions;
     std::vector<float> uvs;
-    std::vector<StoredTriangle> triangles;
+    std::vector<uint32_t> triangles; // kIndicesPerTriangle each
     bool hasGeometry = false;
     std::vector<std::string> materialNames;
     std::vector<uint16_t> materials;
@@ -65,32 +65,30 @@ const float* SourceVertices(const SWmesh& mesh)
     return mesh.GetVertices();
 }
 
-bool ReadFloats(SWchunkstream& in, uint32_t perItem, std::vector<float>& out)
+size_t TriangleCount(const StoredMesh& stored)
+{
+    return stored.triangles.size() / kIndicesPerTriangle;
+}
+
+// A u32 count of items of perItem values each, then the values: reserved only once the record is known to hold them.
+template <typename T> bool ReadCountedArray(SWchunkstream& in, size_t perItem, std::vector<T>& out)
 {
     const uint32_t count = in.ReadU32();
-    if (in.Status() != 0 || count > in.Remaining() / (4 * perItem))
+    if (in.Status() != 0 || count > in.Remaining() / (sizeof(T) * perItem))
         return false;
     out.resize(size_t{count} * perItem);
-    for (float& value : out)
-        value = in.ReadF32();
-    return in.Status() == 0;
+    if constexpr (std::is_same_v<T, float>)
+        return in.ReadF32s(out);
+    else if constexpr (std::is_same_v<T, uint16_t>)
+        return in.ReadU16s(out);
+    else
+        return in.ReadU32s(out);
 }
 
 bool ReadRaw(SWchunkstream& in, StoredMesh& stored)
 {
-    if (!ReadFloats(in, 3, stored.positions) || !ReadFloats(in, 2, stored.uvs))
-        return false;
-    const uint32_t count = in.ReadU32();
-    if (in.Status() != 0 || count > in.Remaining() / 24)
-        return false;
-    stored.triangles.resize(count);
-    for (StoredTriangle& triangle : stored.triangles) {
-        for (uint32_t& index : triangle.position)
-            index = in.ReadU32();
-        for (uint32_t& index : triangle.texture)
-            index = in.ReadU32();
-    }
-    return in.Status() == 0;
+    return ReadCountedArray(in, 3, stored.positions) && ReadCountedArray(in, 2, stored.uvs) &&
+           ReadCountedArray(in, kIndicesPerTriangle, stored.triangles);
 }
 
 bool ReadSlots(SWchunkstream& in, px::PXStreamSet& out)
@@ -123,13 +121,12 @@ bool TrianglesOfFaceSet(const px::PXIndexedFaceSet& set, bool withTexture, Store
         if (k - start >= 3) {
             for (size_t i = start + 1; i + 1 < k; ++i) {
                 const size_t corners[3] = {start, i, i + 1};
-                StoredTriangle triangle{};
-                for (int c = 0; c < 3; ++c) {
-                    triangle.position[c] = static_cast<uint32_t>(set.coordIndex[corners[c]]);
-                    const int32_t uv = withTexture ? set.texCoordIndex[corners[c]] : 0;
-                    triangle.texture[c] = uv >= 0 ? static_cast<uint32_t>(uv) : 0;
+                for (const size_t corner : corners)
+                    stored.triangles.push_back(static_cast<uint32_t>(set.coordIndex[corner]));
+                for (const size_t corner : corners) {
+                    const int32_t uv = withTexture ? set.texCoordIndex[corner] : 0;
+                    stored.triangles.push_back(uv >= 0 ? static_cast<uint32_t>(uv) : 0);
                 }
-                stored.triangles.push_back(triangle);
             }
         } else if (k > start) {
             return false; // the codec gives back polygons of three corners or more
@@ -164,12 +161,9 @@ bool ReadMaterials(SWchunkstream& in, StoredMesh& stored)
     stored.materialNames.resize(names);
     for (std::string& name : stored.materialNames)
         in.ReadString(name);
-    const uint32_t count = in.ReadU32();
-    if (in.Status() != 0 || count > in.Remaining() / 2)
+    if (!ReadCountedArray(in, 1, stored.materials))
         return false;
-    stored.materials.resize(count);
     for (uint16_t& index : stored.materials) {
-        index = in.ReadU16();
         if (index != kNoMaterial && index >= names)
             index = kNoMaterial; // a name that does not exist: no material, as an unknown name is
     }
@@ -178,13 +172,7 @@ bool ReadMaterials(SWchunkstream& in, StoredMesh& stored)
 
 bool ReadMasks(SWchunkstream& in, StoredMesh& stored)
 {
-    const uint32_t count = in.ReadU32();
-    if (in.Status() != 0 || count > in.Remaining() / 4)
-        return false;
-    stored.masks.resize(count);
-    for (uint32_t& mask : stored.masks)
-        mask = in.ReadU32();
-    return stored.hasMasks = in.Status() == 0;
+    return stored.hasMasks = ReadCountedArray(in, 1, stored.masks);
 }
 
 bool ReadSubRecord(uint32_t tag, SWchunkstream& in, StoredMesh& stored)
@@ -208,34 +196,45 @@ void ApplyStoredMesh(StoredMesh& stored, SWmesh& mesh, const MeshMaterialLookup&
     for (size_t i = 0; lookup && i < materials.size(); ++i)
         materials[i] = lookup(stored.materialNames[i]);
     const bool withTexture = !stored.uvs.empty();
-    SWarrayblockChain chain;
-    for (size_t t = 0; t < stored.triangles.size(); ++t) {
-        const uint16_t index = stored.materials[t];
-        auto block =
-            std::make_unique<SWarrayblock>(stored.triangles[t].position, withTexture, stored.triangles[t].texture, 0u,
-                                           index == kNoMaterial ? nullptr : materials[index]);
-        block->SetSmoothingMask(stored.masks[t]);
-        chain.Add(std::move(block));
-    }
     const auto positions = static_cast<uint32_t>(stored.positions.size() / 3);
     const auto uvs = static_cast<uint32_t>(stored.uvs.size() / 2);
     mesh.SetVertices(std::move(stored.positions));
     mesh.SetTextureVertices(std::move(stored.uvs));
-    mesh.BuildPolygonIndices(chain.Head()); // drops what names nothing, as every loaded polygon
+    // Drops what names nothing, as every loaded polygon; kNoMaterial lies past the table of names.
+    mesh.BuildTriangleIndices({stored.triangles, withTexture, stored.masks, stored.materials, materials});
     // A name without a material is kept so that saving writes it back; dropped triangles take no polygon number.
     uint32_t polygon = 0;
-    for (size_t t = 0; t < stored.triangles.size(); ++t) {
-        const StoredTriangle& triangle = stored.triangles[t];
-        const auto fits = [](const uint32_t(&indices)[3], uint32_t count) {
-            return std::all_of(indices, indices + 3, [count](uint32_t i) { return i < count; });
+    for (size_t t = 0; t < TriangleCount(stored); ++t) {
+        const std::span<const uint32_t> triangle =
+            std::span<const uint32_t>(stored.triangles).subspan(t * kIndicesPerTriangle, kIndicesPerTriangle);
+        const auto fits = [](std::span<const uint32_t> indices, uint32_t count) {
+            return std::all_of(indices.begin(), indices.end(), [count](uint32_t i) { return i < count; });
         };
-        if (!fits(triangle.position, positions) || (withTexture && !fits(triangle.texture, uvs)))
+        if (!fits(triangle.first(3), positions) || (withTexture && !fits(triangle.last(3), uvs)))
             continue;
         const uint16_t index = stored.materials[t];
         if (index != kNoMaterial && materials[index] == nullptr)
             mesh.SetUnresolvedMaterialName(polygon, stored.materialNames[index]);
         ++polygon;
     }
+}
+
+// Calls write with runs of at most kWriteRunTriangles triangles' values, gathered by fill(triangle, out), so that
+// a large table goes out in few writes without a copy of it all.
+template <typename T, size_t PerTriangle, typename Fill, typename Write>
+bool WriteGathered(uint32_t count, Fill&& fill, Write&& write)
+{
+    std::vector<T> run;
+    run.reserve(std::min<size_t>(count, kWriteRunTriangles) * PerTriangle);
+    for (uint32_t first = 0; first < count; first += static_cast<uint32_t>(kWriteRunTriangles)) {
+        run.clear();
+        const uint32_t last = static_cast<uint32_t>(std::min<size_t>(count, first + kWriteRunTriangles));
+        for (uint32_t i = first; i < last; ++i)
+            fill(i, run);
+        if (!write(std::span<const T>(run)))
+            return false;
+    }
+    return true;
 }
 } // namespace
 
@@ -294,20 +293,18 @@ bool WriteMeshRaw(SWchunkstream& out, const SWmesh& mesh)
     SWchunkstream& body = record.Stream();
     const float* const vertices = SourceVertices(mesh);
     body.WriteU32(mesh.GetVertexCount());
-    for (size_t i = 0; i < size_t{mesh.GetVertexCount()} * 3; ++i)
-        body.WriteF32(vertices[i]);
+    body.WriteF32s(std::span<const float>(vertices, vertices == nullptr ? 0 : size_t{mesh.GetVertexCount()} * 3));
     body.WriteU32(mesh.GetTextureVertexCount());
-    for (size_t i = 0; i < size_t{mesh.GetTextureVertexCount()} * 2; ++i)
-        body.WriteF32(mesh.GetTextureVertices()[i]);
+    body.WriteF32s(std::span<const float>(mesh.GetTextureVertices(), size_t{mesh.GetTextureVertexCount()} * 2));
     body.WriteU32(mesh.GetPolygonCount());
-    for (uint32_t p = 0; p < mesh.GetPolygonCount(); ++p) {
+    const auto fill = [&mesh](uint32_t p, std::vector<uint32_t>& out) {
         const SWindexrecord& index = mesh.GetIndexRecords()[mesh.GetPolygons()[p].indexRecord];
-        for (const uint32_t position : index.position)
-            body.WriteU32(position);
-        for (const uint32_t texture : index.texture)
-            body.WriteU32(texture);
-    }
-    return record.Finish();
+        out.insert(out.end(), std::begin(index.position), std::end(index.position));
+        out.insert(out.end(), std::begin(index.texture), std::end(index.texture));
+    };
+    return WriteGathered<uint32_t, kIndicesPerTriangle>(
+               mesh.GetPolygonCount(), fill, [&body](std::span<const uint32_t> run) { return body.WriteU32s(run); }) &&
+           record.Finish();
 }
 
 bool WriteMeshFaces(SWchunkstream& out, const SWmesh& mesh, std::span<const uint32_t> faceOrder)
@@ -343,15 +340,15 @@ bool WriteMeshFaces(SWchunkstream& out, const SWmesh& mesh, std::span<const uint
     for (const std::string_view name : names)
         materials.Stream().WriteString(name);
     materials.Stream().WriteU32(count);
-    for (const uint16_t index : indices)
-        materials.Stream().WriteU16(index);
+    materials.Stream().WriteU16s(indices);
     if (!materials.Finish())
         return false;
     SWrecordbuilder masks(out, kTagSmoothing);
     masks.Stream().WriteU32(count);
-    for (uint32_t i = 0; i < count; ++i)
-        masks.Stream().WriteU32(mesh.GetSmoothingMask(source(i)));
-    return masks.Finish();
+    const auto fill = [&](uint32_t i, std::vector<uint32_t>& run) { run.push_back(mesh.GetSmoothingMask(source(i))); };
+    return WriteGathered<uint32_t, 1>(
+               count, fill, [&masks](std::span<const uint32_t> run) { return masks.Stream().WriteU32s(run); }) &&
+           masks.Finish();
 }
 
 bool ReadMeshPayload(SWchunkstream& in, SWmesh& mesh, const MeshMaterialLookup& lookup)
@@ -365,7 +362,7 @@ bool ReadMeshPayload(SWchunkstream& in, SWmesh& mesh, const MeshMaterialLookup& 
             return false;
         // A mesh of vertices without polygons (a shape still being built, a bounding box) is written so, and reads
         // back so: refusing it would drop it from every world that holds one.
-        const size_t triangles = stored.triangles.size();
+        const size_t triangles = TriangleCount(stored);
         if (in.Status() != 0 || !stored.hasGeometry || !stored.hasMaterials || !stored.hasMasks ||
             stored.materials.size() != triangles || stored.masks.size() != triangles)
             return false;

@@ -68,9 +68,7 @@ bool ReadPixelRecord(SWchunkstream& in, const StoredWavelet& stored, std::vector
     if (in.Remaining() / 4 != count || in.Remaining() % 4 != 0)
         return false; // a pixel record of the wrong size fails the record
     out.resize(count);
-    for (uint32_t& pixel : out)
-        pixel = in.ReadU32();
-    return in.Status() == 0;
+    return in.ReadU32s(out);
 }
 
 bool ReadSubRecord(uint32_t tag, SWchunkstream& in, StoredWavelet& stored)
@@ -166,8 +164,7 @@ bool SWwaveletimage::Write(SWchunkstream& out)
         return stream.Finish();
     }
     SWrecordbuilder plain(out, kTagPixels);
-    for (const uint32_t pixel : Pixels())
-        plain.Stream().WriteU32(pixel);
+    plain.Stream().WriteU32s(Pixels());
     return plain.Finish();
 }
 

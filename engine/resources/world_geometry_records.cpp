@@ -153,8 +153,7 @@ bool WriteVertexBinding(const SWmeshobject& mesh, SWchunkstream& out)
     for (const SWvertexbucket& bucket : mesh.GetVertexBuckets()) {
         out.WriteU32(bucket.nodeId);
         out.WriteU32(static_cast<uint32_t>(bucket.vertices.size()));
-        for (const uint32_t v : bucket.vertices)
-            out.WriteU32(v);
+        out.WriteU32s(bucket.vertices);
     }
     return Good(out);
 }
@@ -227,9 +226,7 @@ bool ReadVertexBinding(SWchunkstream& in, SWmeshobject& mesh)
         if (!in.ReadU32(n) || n > in.Remaining() / 4)
             return false;
         std::vector<uint32_t> vertices(n);
-        for (uint32_t& v : vertices)
-            v = in.ReadU32();
-        if (!Good(in))
+        if (!in.ReadU32s(vertices) || !Good(in))
             return false;
         mesh.AddVertexBucket(node, std::move(vertices)); // a bucket naming what does not exist is left out
     }

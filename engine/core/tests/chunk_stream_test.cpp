@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <initializer_list>
 #include <limits>
@@ -192,6 +193,62 @@ TEST(ChunkStreamRead, ShortReadOfEveryWidthYieldsZeroAndStatusOne)
         EXPECT_FALSE(c.read(in));
         EXPECT_EQ(in.Status(), SWchunkstream::kStatusShortRead);
     }
+}
+
+// An array read in one block reads what as many single reads would: the values, the status and the position,
+// with a part value at the end left unread.
+TEST(ChunkStreamRead, ArraysReadAsSingleReadsDoUpToAShortEnd)
+{
+    std::vector<uint8_t> bytes(18);
+    for (size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<uint8_t>(0x11 * (i + 1));
+    for (size_t available = 0; available <= bytes.size(); ++available) {
+        SCOPED_TRACE(available);
+        const std::span<const uint8_t> held = std::span<const uint8_t>(bytes).first(available);
+        SWchunkstream bulk32(held), single32(held), bulk16(held), single16(held), bulkF(held), singleF(held);
+        std::vector<uint32_t> words(4, 9), singleWords(4);
+        std::vector<uint16_t> halves(9, 9), singleHalves(9);
+        std::vector<float> floats(4, 9.0f), singleFloats(4);
+        const bool read32 = bulk32.ReadU32s(words);
+        const bool read16 = bulk16.ReadU16s(halves);
+        const bool readF = bulkF.ReadF32s(floats);
+        bool singleRead32 = true, singleRead16 = true, singleReadF = true;
+        for (uint32_t& w : singleWords)
+            singleRead32 = single32.ReadU32(w) && singleRead32;
+        for (uint16_t& h : singleHalves)
+            singleRead16 = single16.ReadU16(h) && singleRead16;
+        for (float& f : singleFloats)
+            singleReadF = singleF.ReadF32(f) && singleReadF;
+        EXPECT_EQ(words, singleWords);
+        EXPECT_EQ(halves, singleHalves);
+        EXPECT_EQ(std::memcmp(floats.data(), singleFloats.data(), floats.size() * 4), 0);
+        EXPECT_EQ(read32, singleRead32);
+        EXPECT_EQ(read16, singleRead16);
+        EXPECT_EQ(readF, singleReadF);
+        EXPECT_EQ(bulk32.Status(), single32.Status());
+        EXPECT_EQ(bulk16.Status(), single16.Status());
+        EXPECT_EQ(bulk32.Position(), single32.Position());
+        EXPECT_EQ(bulk16.Position(), single16.Position());
+        EXPECT_EQ(bulkF.Position(), singleF.Position());
+    }
+}
+
+TEST(ChunkStreamWrite, ArraysStoreTheBytesOfSingleWrites)
+{
+    const std::vector<uint32_t> words = {1, 0x80000000u, 0xDEADBEEFu};
+    const std::vector<uint16_t> halves = {0xFFFF, 2, 0x1234};
+    const std::vector<float> floats = {-0.0f, 1.5f, std::numeric_limits<float>::quiet_NaN()};
+    SWbuffer bulk, single;
+    SWchunkstream bulkOut(bulk, SWchunkstream::kWrite), singleOut(single, SWchunkstream::kWrite);
+    EXPECT_TRUE(bulkOut.WriteU32s(words) && bulkOut.WriteU16s(halves) && bulkOut.WriteF32s(floats));
+    for (const uint32_t w : words)
+        singleOut.WriteU32(w);
+    for (const uint16_t h : halves)
+        singleOut.WriteU16(h);
+    for (const float f : floats)
+        singleOut.WriteF32(f);
+    EXPECT_EQ(bulk.ToVector(), single.ToVector());
+    EXPECT_EQ(bulkOut.Position(), singleOut.Position());
 }
 
 TEST(ChunkStreamRead, AfterAShortReadEveryReadFailsEvenWithBytesLeft)
@@ -526,7 +583,8 @@ TEST(RecordBuilder, UnfinishedOrFailedRecordEmitsNothing)
     EXPECT_EQ(out.Status(), -1); // a writer that lost part of its payload fails the whole stream
 }
 
-// A payload far larger than one block of the builder's buffer reaches the parent whole and in order.
+// A payload far larger than one block of the builder's buffer reaches the parent whole and in order, nested two
+// deep (whose blocks the parents take as they are), with what is written after it.
 TEST(RecordBuilder, PayloadOfManyBlocksIsEmittedInOrder)
 {
     std::vector<uint8_t> payload(300000);
@@ -535,13 +593,23 @@ TEST(RecordBuilder, PayloadOfManyBlocksIsEmittedInOrder)
     SWbuffer buffer;
     SWchunkstream out(buffer, SWchunkstream::kWrite);
     out.WriteU8(0xEE);
-    SWrecordbuilder record(out, kTagA);
+    SWrecordbuilder outer(out, kTagB);
+    outer.Stream().WriteU8(0xCC);
+    SWrecordbuilder record(outer.Stream(), kTagA);
     for (size_t at = 0; at < payload.size(); at += 1000)
         record.Stream().WriteBytes(std::span<const uint8_t>(payload).subspan(at, 1000));
     EXPECT_TRUE(record.Finish());
+    outer.Stream().WriteU8(0xDD);
+    EXPECT_TRUE(outer.Finish());
+    out.WriteU8(0xBB);
+    std::vector<uint8_t> inner = {0xCC};
+    AppendRecord(inner, kTagA, payload);
+    inner.push_back(0xDD);
     std::vector<uint8_t> expected = {0xEE};
-    AppendRecord(expected, kTagA, payload);
+    AppendRecord(expected, kTagB, inner);
+    expected.push_back(0xBB);
     EXPECT_EQ(buffer.ToVector(), expected);
+    EXPECT_EQ(out.Position(), expected.size());
 }
 
 TEST(RecordBuilder, FailedParentTakesNothingAndFinishSaysSo)

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <limits>
 #include <map>
@@ -442,6 +443,83 @@ TEST(MeshSchemeDamaged, ReadFailsAndTheMeshIsUnchanged)
         EXPECT_EQ(target->GetVertexCount(), 8u);
     }
     EXPECT_TRUE(ReadThroughTable(Join(good), *target)) << "the table's base case reads";
+}
+
+// A plain record read back builds the table a chain of the written triangles builds, corner keys, materials and
+// masks alike; cut anywhere in one of its sub-records (every boundary of each array read as a block among the
+// cuts), it fails whole and leaves the mesh as it was.
+TEST(MeshSchemeDamaged, PlainRecordCutAnywhereFailsAndAWholeOneRebuildsTheTable)
+{
+    std::vector<std::unique_ptr<SWmaterial>> owned;
+    std::vector<SWmaterial*> materials;
+    for (const char* name : {"red", "green"}) {
+        owned.push_back(std::make_unique<SWmaterial>(name));
+        materials.push_back(owned.back().get());
+    }
+    const meshtest::OffMesh sphere = meshtest::MakeSphere(4, 5);
+    std::vector<float> uvs;
+    for (size_t i = 0; i + 2 < sphere.positions.size(); i += 3)
+        uvs.insert(uvs.end(), {sphere.positions[i], sphere.positions[i + 2]});
+    const auto source = MeshOf(sphere, materials, {0u, 1u, 2u, 1u, 4u}, uvs);
+    source->SetUserSettings(9, 4); // stored plain
+    const Written written = WriteThroughRow(*source);
+    ASSERT_TRUE(written.ok);
+    const auto good = SubRecordsOf(written.record);
+    ASSERT_EQ(good.size(), 3u);
+    ASSERT_EQ(good[0].tag, MakeTag("MRAW"));
+    const MeshMaterialLookup lookup = [&](std::string_view name) -> SWmaterial* {
+        for (SWmaterial* material : materials)
+            if (material->GetName() == name)
+                return material;
+        return nullptr;
+    };
+    const auto read = [&](const std::vector<SubRecord>& subs, SWmesh& mesh) {
+        const std::vector<uint8_t> record = Join(subs);
+        SWchunkstream in(record);
+        in.TakeTag();
+        const auto payload = in.OpenChild();
+        return ReadMeshPayload(*payload, mesh, lookup);
+    };
+
+    // The file keeps triangles, so the faceted quads' halves no longer share keys: the chain of triangles says what
+    // a load must build.
+    SWmesh expected;
+    expected.SetVertices(std::vector<float>(sphere.positions));
+    expected.SetTextureVertices(std::vector<float>(uvs));
+    SWarrayblockChain chain;
+    for (uint32_t p = 0; p < source->GetPolygonCount(); ++p) {
+        const SWindexrecord& record = source->GetIndexRecords()[source->GetPolygons()[p].indexRecord];
+        auto block = std::make_unique<SWarrayblock>(record.position, true, record.texture, 0u,
+                                                    source->GetPolygons()[p].material);
+        block->SetSmoothingMask(source->GetSmoothingMask(p));
+        chain.Add(std::move(block));
+    }
+    expected.BuildPolygonIndices(chain.Head());
+    SWmeshobject loaded;
+    ASSERT_TRUE(read(good, loaded));
+    ASSERT_EQ(loaded.GetPolygonCount(), expected.GetPolygonCount());
+    EXPECT_EQ(loaded.GetCornerKeyCount(), expected.GetCornerKeyCount());
+    for (uint32_t p = 0; p < loaded.GetPolygonCount(); ++p) {
+        SCOPED_TRACE(p);
+        const SWindexrecord& got = loaded.GetIndexRecords()[loaded.GetPolygons()[p].indexRecord];
+        const SWindexrecord& want = expected.GetIndexRecords()[expected.GetPolygons()[p].indexRecord];
+        EXPECT_EQ(std::memcmp(&got, &want, sizeof got), 0);
+        EXPECT_EQ(loaded.GetPolygons()[p].material, expected.GetPolygons()[p].material);
+        EXPECT_EQ(loaded.GetPolygons()[p].flags, expected.GetPolygons()[p].flags);
+        EXPECT_EQ(loaded.GetSmoothingMask(p), expected.GetSmoothingMask(p));
+    }
+
+    auto target = MeshOf(meshtest::MakeCube());
+    for (size_t sub = 0; sub < good.size(); ++sub) {
+        for (size_t kept = 0; kept < good[sub].body.size(); ++kept) {
+            SCOPED_TRACE(std::to_string(sub) + " cut to " + std::to_string(kept));
+            auto subs = good;
+            subs[sub].body.resize(kept);
+            ASSERT_FALSE(read(subs, *target));
+            ASSERT_EQ(target->GetPolygonCount(), 12u);
+            ASSERT_EQ(target->GetVertexCount(), 8u);
+        }
+    }
 }
 
 } // namespace
