@@ -5,6 +5,7 @@
 // step without a registrant is skipped.
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/ui/core/cursor.h"
@@ -19,7 +20,14 @@ class CVTNDesignerApp;
 using CVTND_WindowClassRegistrar = void (*)(pf::Ui& ui);
 // The ten panels, owned by what it answers; registered with the application by the creator itself.
 using CVTND_PanelsCreator = std::unique_ptr<CVTND_AppComponent> (*)(CVTNDesignerApp& app, pf::FrameWindow& mainFrame);
-using CVTND_ViewCursorCreator = pf::Cursor (*)();
+// What a 3D view shows while the preview runs: the world's cursor entry as the render thread named it, copied.
+struct CVTND_CursorEntry {
+    std::string imageFile;
+    int32_t hotSpotX = 0;
+    int32_t hotSpotY = 0;
+};
+// entry null: the views' own cursor.
+using CVTND_ViewCursorCreator = pf::Cursor (*)(const CVTND_CursorEntry* entry);
 // Runs the wizard over the freshly built workspace; true when it changed the project.
 using CVTND_WizardRun = bool (*)(CVTNDesignerApp& app, pf::FrameWindow& mainFrame);
 

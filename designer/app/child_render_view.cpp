@@ -11,6 +11,7 @@
 #include "engine/behaviour/input_queue.h"
 #include "engine/behaviour/key_table.h"
 #include "engine/core/camera_node.h"
+#include "engine/core/cursor_list.h"
 #include "engine/core/list.h"
 #include "engine/core/root_object.h"
 #include "engine/core/window.h"
@@ -168,11 +169,16 @@ void CChildRenderView::JavaCallback(SWevent*, const char* text1, const char* tex
     HostMessage(text.c_str());
 }
 
-void CChildRenderView::SetCursor(const SWcursor*)
+void CChildRenderView::SetCursor(const SWcursor* cursor)
 {
     {
+        // The entry is read here, under the world's lock; the user-interface thread reads its file later.
         const std::lock_guard hold(m_workLock);
         m_cursorChanged = true;
+        if (cursor != nullptr)
+            m_cursorEntry = CVTND_CursorEntry{cursor->imageFile, cursor->hotSpotX, cursor->hotSpotY};
+        else
+            m_cursorEntry.reset();
     }
     PostWork();
 }
@@ -211,11 +217,13 @@ void CChildRenderView::DoHostWork()
 {
     std::optional<std::string> status;
     bool cursorChanged = false;
+    std::optional<CVTND_CursorEntry> entry;
     std::optional<bool> mouseLook;
     {
         const std::lock_guard hold(m_workLock);
         status = std::exchange(m_status, std::nullopt);
         cursorChanged = std::exchange(m_cursorChanged, false);
+        entry = m_cursorEntry;
         mouseLook = std::exchange(m_mouseLook, std::nullopt);
     }
     if (status)
@@ -223,7 +231,8 @@ void CChildRenderView::DoHostWork()
             bar->setText(0, *status);
     if (cursorChanged) {
         const CVTND_ViewCursorCreator creator = CVTND_AppRegistry::FindViewCursorCreator();
-        pf::ui().setCursor(creator != nullptr ? creator() : pf::loadCursor(pf::IDC_ARROW));
+        m_shownCursor = creator != nullptr ? creator(entry ? &*entry : nullptr) : pf::loadCursor(pf::IDC_ARROW);
+        pf::ui().setCursor(m_shownCursor);
     }
     if (mouseLook) {
         if (*mouseLook && !m_locked) {
@@ -306,6 +315,14 @@ pf::LResult CChildRenderView::handle(const pf::Msg& msg)
         }
         return 0;
     }
+    case pf::WM_SETCURSOR:
+        if (m_shownCursor.isNone())
+            if (const CVTND_ViewCursorCreator creator = CVTND_AppRegistry::FindViewCursorCreator())
+                m_shownCursor = creator(nullptr);
+        if (m_shownCursor.isNone())
+            return pf::Window::handle(msg);
+        pf::ui().setCursor(m_shownCursor);
+        return 1;
     case pf::WM_SETFOCUS:
         m_focused = true;
         return 0;

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "designer/app/app_registrations.h"
 #include "designer/app/world_host.h"
 #include "platform/ui/frame/frame_window.h"
 
@@ -63,6 +64,8 @@ private:
     std::mutex m_workLock; // the posted work below, written on the render thread
     std::optional<std::string> m_status;
     bool m_cursorChanged = false;
+    std::optional<CVTND_CursorEntry> m_cursorEntry; // the entry the world asked for last; nullopt: none
+    pf::Cursor m_shownCursor;                       // user-interface thread: what the view shows over itself
     std::optional<bool> m_mouseLook;
 };
 
