@@ -133,12 +133,15 @@ int Import(std::span<char* const> args)
         return kWorldToolUsage;
     }
     std::string error;
-    const std::optional<std::vector<uint8_t>> baseBytes = tooltest::ReadInput(args[0], error);
-    if (!baseBytes)
-        return Refuse(error);
     const WorldLoadResult base = tooltest::LoadToolWorld(args[0], SWreadcontext::IdMode::kKeep, error);
     if (base.status != DocumentStatus::kOk)
         return Refuse(error);
+    // The base as a scene file before the merge: what taking the merge out must give back. A published base reads
+    // from bytes of another kind, so its file's own bytes cannot be the measure; a scene file's are these.
+    std::vector<uint8_t> baseBytes;
+    if (const DocumentStatus written = WriteWorldFile(*base.world, WorldFileMode::kScene, baseBytes);
+        written != DocumentStatus::kOk)
+        return Refuse(std::string(args[0]) + ": " + DocumentStatusText(written));
     const WorldLoadResult import = tooltest::ImportToolWorld(args[1], error);
     if (import.status != DocumentStatus::kOk)
         return Refuse(error);
@@ -153,7 +156,7 @@ int Import(std::span<char* const> args)
     const size_t removed = RemoveMerged(*base.world, record);
     std::vector<uint8_t> after;
     const bool restored =
-        WriteWorldFile(*base.world, WorldFileMode::kScene, after) == DocumentStatus::kOk && after == *baseBytes;
+        WriteWorldFile(*base.world, WorldFileMode::kScene, after) == DocumentStatus::kOk && after == baseBytes;
     std::printf("removed=%zu restored=%s\n", removed, restored ? "yes" : "no");
     return restored ? kWorldToolDone : kExitFailed;
 }

@@ -23,6 +23,15 @@ expect_line 'identical=yes'
 expect_exit 0 dump "$work/merged.vtn" -v
 expect_line 'CAML\(20\)' # four cameras: two of the base, two brought in
 
+# A published sample as the base, the import or both: taking the merge out gives back the base as it was read,
+# though a published file's own bytes are of another kind than the scene file written.
+expect_exit 0 publish "$work/base.vtn" "$work/base.vto"
+for pair in "base.vto base.vtn" "base.vtn base.vto" "base.vto base.vto"; do
+    read -r into from <<< "$pair"
+    expect_exit 0 import "$work/$into" "$work/$from" "$work/merged.vtn"
+    expect_line '^removed=24 restored=yes$'
+done
+
 expect_exit 3 import "$work/base.vtn" "$work/missing.vtn" "$work/never.vtn"
 [ ! -e "$work/never.vtn" ] || fail "a refused import wrote an output"
 expect_exit 2 import "$work/base.vtn"
