@@ -4,7 +4,9 @@
 #include <cstring>
 
 #include "designer/app/notification.h"
+#include "designer/app/render_thread.h"
 #include "designer/editors/details_material_dlg.h"
+#include "designer/editors/details_texture_dlg.h"
 #include "designer/editors/material_preview.h"
 #include "designer/editors/material_texts.h"
 #include "designer/editors/preview_sphere.h"
@@ -273,6 +275,33 @@ TEST_F(MaterialEditor, TheNameIsAppliedOnCloseAndOnlyThen)
     ASSERT_EQ(recorder->Count(3), 1u);
     EXPECT_EQ(recorder->Events().back().firstText, "brick");
     EXPECT_EQ(recorder->Events().back().secondText, "clay");
+}
+
+} // namespace
+} // namespace editorstest
+
+namespace editorstest {
+namespace {
+
+// The render thread steps the world while the user drags sliders, the preview refreshes 60 times and a texture
+// editor swaps its copy in: every write of the editors is under the world's lock (ThreadSanitizer's run).
+TEST_F(MaterialEditor, TheRenderThreadStepsTheWorldWhileTheEditorsWrite)
+{
+    CVTND_RenderThread thread(std::chrono::milliseconds(2000));
+    ASSERT_TRUE(thread.Start(World()));
+    for (int i = 0; i < 60; ++i) {
+        editor->send(kMsgRenderPreview);
+        World().GetRedrawEvent().Set();
+        if (i % 15 == 0)
+            sim().moveTrackbar(*Page<pf::Trackbar>(1368), 100 + i);
+    }
+    auto* textures = Open<CVTND_DetailsTextureDlg>(CVTND_Object(ObjectType::kTexture, Texture("bricks.png")));
+    ASSERT_NE(textures, nullptr);
+    textures->send(pf::WM_CLOSE);
+    World().GetRedrawEvent().Set();
+    EXPECT_TRUE(thread.Stop());
+    EXPECT_NE(Texture("bricks.png"), nullptr);
+    EXPECT_GT(material->GetTransparency(), 0.0f);
 }
 
 } // namespace
