@@ -1,0 +1,143 @@
+// The dialog layouts of the world-level editors and tools: the loadable-world details (459), the header details
+// (518), the scene-file removal (517) and synchronisation (496) dialogs, with their texts. Registered at start-up,
+// before any window exists.
+#include <string>
+
+#include "designer/editors/world_texts.h"
+#include "platform/base/user_constants.h"
+#include "platform/ui/core/resources.h"
+
+namespace {
+
+using namespace pf;
+
+constexpr uint32_t kStop = WS_TABSTOP;
+constexpr uint32_t kEdit = WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL;
+constexpr uint32_t kShownEdit = WS_BORDER | ES_AUTOHSCROLL | ES_READONLY;
+constexpr uint32_t kCheck = WS_TABSTOP | BS_AUTOCHECKBOX;
+constexpr uint32_t kDefault = WS_TABSTOP | BS_DEFPUSHBUTTON;
+
+void RegisterTexts()
+{
+    ResourceRegistry& r = resources();
+    r.addString(kIdsPublishedTitle, "Choose the Published World");
+    r.addString(kIdsPublishedFilter, "Published worlds (*.vto)|*.vto||");
+    r.addString(kIdsRemoveFilesAsk, "Are you sure you want to remove the checked files and everything they brought "
+                                    "into the project? This cannot be undone.");
+    r.addString(kIdsRemoveFilesCaption, "Remove Scene Files");
+    r.addString(kIdsScaleTarget, "Please enter a size greater than zero.");
+    r.addString(kIdsBackgroundAsk, "The added scene file brings a background of its own. Do you want it to become "
+                                   "the project's background?");
+    r.addString(kIdsBackgroundWarning, "The added scene file brings a background with a picture, which makes the "
+                                       "published world larger. Do you want it to become the project's background?");
+}
+
+void RegisterWorldDetails()
+{
+    registerTemplate({459,
+                      "Loadable World",
+                      {360, 196},
+                      WS_POPUP | WS_CAPTION,
+                      {
+                          {"static", -1, {8, 12, 96, 28}, 0, "Name:"},
+                          {"edit", 1173, {100, 10, 352, 30}, kEdit, ""},
+                          {"static", -1, {8, 42, 96, 58}, 0, "Published file:"},
+                          {"edit", 1172, {100, 40, 284, 60}, kEdit, ""},
+                          {"button", 1164, {288, 39, 352, 61}, kStop, "Browse..."},
+                          {"static", -1, {8, 72, 96, 88}, 0, "Address:"},
+                          {"edit", 1004, {100, 70, 352, 90}, kEdit, ""},
+                          {"button", 1187, {8, 104, 220, 122}, kCheck, "Limit the number of references to"},
+                          {"edit", 1174, {224, 102, 280, 122}, kEdit, ""},
+                          {"button", IDOK, {272, 162, 352, 188}, kDefault, "Close"},
+                      }});
+}
+
+void RegisterHeaderDetails()
+{
+    registerTemplate({518,
+                      "World Header",
+                      {420, 330},
+                      WS_POPUP | WS_CAPTION,
+                      {
+                          {"static", -1, {8, 12, 96, 28}, 0, "Object name:"},
+                          {"edit", 1004, {100, 10, 412, 30}, kEdit, ""},
+                          {"static", -1, {8, 40, 96, 56}, 0, "Author:"},
+                          {"edit", 1172, {100, 38, 412, 58}, kEdit, ""},
+                          {"static", -1, {8, 68, 96, 84}, 0, "Organization:"},
+                          {"edit", 1173, {100, 66, 412, 86}, kEdit, ""},
+                          {"static", -1, {8, 96, 200, 112}, 0, "Made with:"},
+                          {"listbox", 1000, {8, 114, 200, 290}, WS_BORDER | WS_VSCROLL, ""},
+                          {"static", -1, {212, 98, 312, 114}, 0, "Meshes:"},
+                          {"edit", 1174, {316, 96, 412, 116}, kShownEdit, ""},
+                          {"static", -1, {212, 122, 312, 138}, 0, "Vertices:"},
+                          {"edit", 1175, {316, 120, 412, 140}, kShownEdit, ""},
+                          {"static", -1, {212, 146, 312, 162}, 0, "Materials:"},
+                          {"edit", 1176, {316, 144, 412, 164}, kShownEdit, ""},
+                          {"static", -1, {212, 170, 312, 186}, 0, "Textures:"},
+                          {"edit", 1177, {316, 168, 412, 188}, kShownEdit, ""},
+                          {"static", -1, {212, 194, 312, 210}, 0, "Polygons:"},
+                          {"edit", 1006, {316, 192, 412, 212}, kShownEdit, ""},
+                          {"static", -1, {212, 222, 412, 238}, 0, "Extents:"},
+                          {"static", 1359, {212, 244, 226, 260}, 0, "X"},
+                          {"edit", 1055, {228, 242, 286, 262}, kShownEdit, ""},
+                          {"static", 1360, {290, 244, 304, 260}, 0, "Y"},
+                          {"edit", 1056, {306, 242, 352, 262}, kShownEdit, ""},
+                          {"static", 1361, {356, 244, 370, 260}, 0, "Z"},
+                          {"edit", 1057, {372, 242, 412, 262}, kShownEdit, ""},
+                          {"button", IDOK, {332, 296, 412, 322}, kDefault, "Close"},
+                      }});
+}
+
+void RegisterSceneFileDialogs()
+{
+    registerTemplate({517,
+                      "Remove Scene Files",
+                      {420, 300},
+                      WS_POPUP | WS_CAPTION,
+                      {
+                          {"static", -1, {8, 8, 412, 24}, 0, "Check the files to remove from the project:"},
+                          {"treeview", 1000, {8, 28, 412, 256}, WS_BORDER | TVS_CHECKBOXES, ""},
+                          {"button", 1163, {8, 266, 120, 292}, kStop, "Remove Now"},
+                          {"button", IDOK, {332, 266, 412, 292}, kDefault, "Close"},
+                      }});
+    registerTemplate({496,
+                      "Synchronise Scene Files",
+                      {560, 330},
+                      WS_POPUP | WS_CAPTION,
+                      {
+                          {"static", -1, {8, 8, 300, 24}, 0, "Check the files to synchronise:"},
+                          {"treeview", 1000, {8, 28, 300, 286}, WS_BORDER | TVS_CHECKBOXES, ""},
+                          {"static", -1, {312, 8, 552, 24}, 0, "Take over from the selected file:"},
+                          {"button", 1193, {312, 30, 552, 48}, kCheck, "Textures"},
+                          {"button", 1191, {312, 52, 552, 70}, kCheck, "Materials"},
+                          {"button", 1188, {312, 74, 552, 92}, kCheck, "Object hierarchy"},
+                          {"button", 1187, {312, 96, 552, 114}, kCheck, "Object transforms"},
+                          {"button", 1426, {312, 118, 552, 136}, kCheck, "Object motion"},
+                          {"button", 1189, {312, 140, 552, 158}, kCheck, "Objects"},
+                          {"button", 1195, {312, 162, 552, 180}, kCheck, "Background"},
+                          {"CVTND_StaticLine", 1045, {312, 188, 552, 190}, 0, ""},
+                          {"button", 1428, {312, 198, 552, 216}, kCheck, "Synchronise after every load"},
+                          {"button", 1196, {312, 220, 552, 238}, kCheck, "Keep objects removed from the file"},
+                          {"button", 1194, {312, 250, 552, 268}, kCheck, "Apply the options to all files"},
+                          {"button", IDOK, {8, 296, 140, 322}, kDefault, "Synchronise Now"},
+                          {"button", IDCANCEL, {472, 296, 552, 322}, kStop, "Close"},
+                      }});
+}
+
+struct WorldTemplates {
+    WorldTemplates()
+    {
+        RegisterTexts();
+        RegisterWorldDetails();
+        RegisterHeaderDetails();
+        RegisterSceneFileDialogs();
+    }
+};
+const WorldTemplates kWorldTemplates;
+
+} // namespace
+
+std::string WorldTextOf(uint32_t id)
+{
+    return pf::resources().string(id).value_or(std::string());
+}
