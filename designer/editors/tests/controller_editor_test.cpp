@@ -1,0 +1,251 @@
+// The controller editor: its page table, the frame combo, the preview slider and its poses, its notices and the
+// snapshot around activation and closing, and the XYZ, track-target and speech pages, opened through the factory
+// on controller actions of the sample world and driven by the user's mouse and keys.
+#include <cmath>
+#include <memory>
+#include <string>
+
+#include "designer/app/notification.h"
+#include "designer/editors/controller_editor.h"
+#include "designer/editors/controller_pages.h"
+#include "designer/editors/tests/editors_fixture.h"
+#include "designer/workspace/value_generator.h"
+#include "engine/behaviour/action_node.h"
+#include "engine/behaviour/event.h"
+#include "engine/behaviour/generator.h"
+#include "engine/behaviour/speech_motion.h"
+#include "engine/behaviour/xyz_motion.h"
+#include "engine/core/data_node.h"
+#include "engine/core/node.h"
+#include "engine/core/object_node.h"
+#include "engine/resources/speech_data.h"
+#include "platform/ui/controls/button.h"
+#include "platform/ui/controls/combo_box.h"
+#include "platform/ui/controls/edit.h"
+#include "platform/ui/controls/trackbar.h"
+
+namespace editorstest {
+namespace {
+
+constexpr float kQuarterTurn = 1.5707964f;
+
+class ControllerEditor : public EditorsFixture {
+protected:
+    // A controller action of kind on the timer event; XYZ kinds turn a quarter about Y in one second.
+    SWactionnode* Controller(int32_t kind, const SWnode* target = nullptr)
+    {
+        SWactionnode* action = sample->AddAction(*sample->timer, kind);
+        if (auto* xyz = dynamic_cast<SWxyzmotion*>(action->GetMotion())) {
+            auto track = std::make_unique<SWaxistrack>(&World(), kQuarterTurn);
+            track->SetDuration(1000.0f);
+            xyz->SetGenerator(std::move(track), 1);
+        }
+        if (target != nullptr)
+            action->AddArgument(target->GetName()->c_str(), SWdatanode::kString, true);
+        return action;
+    }
+    CVTND_ActionControllerDlg* OpenOn(SWactionnode* action)
+    {
+        return Open<CVTND_ActionControllerDlg>(CVTND_Object(action));
+    }
+    SWobjectnode* Object() { return SWobjectnode::FromNode(sample->object); }
+    SWmatrix Posed(SWobjectnode& node, SWnodemotion& motion, float t)
+    {
+        motion.SetTime(t);
+        SWmatrix out;
+        node.GetInitialMatrix().Multiply(out, motion.GetMatrix(true));
+        return out;
+    }
+};
+
+TEST_F(ControllerEditor, ThePageFollowsTheMotionKindAndGrowsTheHost)
+{
+    struct Row {
+        int32_t kind, slot, idd, growth;
+    };
+    for (const Row row : {Row{41, 0, 382, 130}, Row{43, 1, 382, 130}, Row{53, 8, 382, 130}, Row{42, 3, 385, 140},
+                          Row{60, 9, 154, 130}}) {
+        SCOPED_TRACE(row.kind);
+        CVTND_ActionControllerDlg* editor = OpenOn(Controller(row.kind));
+        ASSERT_NE(editor, nullptr);
+        EXPECT_EQ(editor->PageIndex(), row.slot);
+        ASSERT_NE(editor->CurrentPage(), nullptr);
+        EXPECT_EQ(editor->CurrentPage()->Idd(), row.idd);
+        EXPECT_EQ(editor->CurrentPage()->windowRect().topLeft(), (pf::Point{5, 50}));
+        EXPECT_EQ(editor->clientRect().b, 172 + row.growth);
+        EXPECT_EQ(editor->ControllerPageControlId(1)->windowRect().t, 56 + row.growth);   // the duration field
+        EXPECT_EQ(editor->ControllerPageControlId(13)->windowRect().t, 140 + row.growth); // Close
+        EXPECT_EQ(editor->ControllerPageControlId(4), nullptr);
+        editor->DestroyWindow();
+    }
+}
+
+TEST_F(ControllerEditor, AKindWithoutAMotionOpensWithNoPageAndItsMotionControlsDisabled)
+{
+    CVTND_ActionControllerDlg* editor = OpenOn(Controller(52));
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->CurrentPage(), nullptr);
+    for (const int32_t id : {1004, 1373, 1374, 1173, 1188, 1376, 1369, 1370, 1352})
+        EXPECT_FALSE(editor->child(id)->isEnabled()) << id;
+    sim().click(*editor->child(1));
+    sim().pump();
+    EXPECT_TRUE(app->GetEditDialogs().empty());
+}
+
+TEST_F(ControllerEditor, OwnFrameDropsThePivotAndOtherFramesKeepItOnlyWhileChecked)
+{
+    SWactionnode* action = Controller(41);
+    auto* motion = dynamic_cast<SWnodemotion*>(action->GetMotion());
+    CVTND_ActionControllerDlg* editor = OpenOn(action);
+    auto* combo = editor->item<pf::ComboBox>(1376);
+    ASSERT_TRUE(sim().chooseCombo(*combo, 1)); // parent frame
+    sim().pump();
+    EXPECT_TRUE(editor->child(1369)->isEnabled());
+    sim().click(*editor->child(1369));
+    EXPECT_EQ(motion->GetOptionFlags(), SWnodemotion::kFrameParent | SWnodemotion::kFramePivot);
+    sim().chooseCombo(*combo, 2); // world frame: the checked pivot stays
+    EXPECT_EQ(motion->GetOptionFlags(), SWnodemotion::kFrameWorld | SWnodemotion::kFramePivot);
+    sim().chooseCombo(*combo, 0);
+    EXPECT_EQ(motion->GetOptionFlags(), SWnodemotion::kFrameLocal);
+    EXPECT_FALSE(editor->child(1369)->isEnabled());
+    sim().chooseCombo(*combo, 4); // target frame shows the picker and the placeholder
+    EXPECT_TRUE(editor->child(1003)->isVisible());
+    EXPECT_EQ(editor->child(1390)->getText(), "(no node)");
+}
+
+// The slider poses at duration x position / 1000 from each node's rest matrix, so two moves give the pose of one.
+TEST_F(ControllerEditor, TheSliderPosesFromRestAndWithArgumentsOnlyTheNamedNodes)
+{
+    SWactionnode* everywhere = Controller(41);
+    auto* motion = dynamic_cast<SWnodemotion*>(everywhere->GetMotion());
+    CVTND_ActionControllerDlg* editor = OpenOn(everywhere);
+    auto* slider = editor->item<pf::Trackbar>(1352);
+    sim().moveTrackbar(*slider, 500);
+    sim().moveTrackbar(*slider, 1000);
+    const SWmatrix full = Posed(*Object(), *motion, 1000.0f);
+    EXPECT_EQ(Object()->GetLocalMatrix(), full);
+    sim().moveTrackbar(*slider, 0);
+    EXPECT_EQ(Object()->GetLocalMatrix(), Object()->GetInitialMatrix());
+    editor->DestroyWindow();
+
+    SWactionnode* named = Controller(41, sample->otherObject);
+    editor = OpenOn(named);
+    sim().moveTrackbar(*editor->item<pf::Trackbar>(1352), 1000);
+    auto* other = SWobjectnode::FromNode(sample->otherObject);
+    EXPECT_EQ(other->GetLocalMatrix(), Posed(*other, *dynamic_cast<SWnodemotion*>(named->GetMotion()), 1000.0f));
+    EXPECT_EQ(Object()->GetLocalMatrix(), Object()->GetInitialMatrix());
+    sim().moveTrackbar(*editor->item<pf::Trackbar>(1352), 0);
+    named->SetSuppress(1); // a suppressed action poses nothing
+    sim().moveTrackbar(*editor->item<pf::Trackbar>(1352), 1000);
+    EXPECT_EQ(other->GetLocalMatrix(), other->GetInitialMatrix());
+}
+
+TEST_F(ControllerEditor, FieldsWriteThroughAndTellTheOthers)
+{
+    SWactionnode* action = Controller(43);
+    SWmotion* motion = action->GetMotion();
+    CVTND_ActionControllerDlg* editor = OpenOn(action);
+    recorder->Clear();
+    sim().replaceText(*editor->child(1173), "3.7");
+    EXPECT_EQ(motion->GetLoopCount(), 3);
+    sim().click(*editor->child(1373));
+    EXPECT_TRUE(motion->IsLoopingForever());
+    const size_t told = recorder->Count(4);
+    EXPECT_GE(told, 2u);
+    EXPECT_EQ(recorder->Events().back().sender, editor->hwnd());
+    EXPECT_EQ(recorder->Events().back().detail, 1u);
+    sim().click(*editor->child(1188));
+    EXPECT_TRUE(motion->IsPingPong());
+    EXPECT_EQ(recorder->Count(4), told); // the oscillate box tells nobody
+}
+
+TEST_F(ControllerEditor, NoticesOfTheReferenceAndTheActionAndTheSnapshotAroundActivation)
+{
+    SWactionnode* action = Controller(41, sample->object);
+    auto* motion = dynamic_cast<SWnodemotion*>(action->GetMotion());
+    motion->SetOptionFlags(SWnodemotion::kFrameTarget);
+    motion->SetTargetNodeName(sample->otherObject->GetName());
+    CVTND_ActionControllerDlg* editor = OpenOn(action);
+    EXPECT_EQ(motion->GetTargetNode(), sample->otherObject); // resolved by name on opening
+    EXPECT_EQ(editor->child(1390)->getText(), *sample->otherObject->GetName());
+
+    CVTND_Event renamed(EventCode::kRenamed, CVTND_Object(sample->otherObject));
+    renamed.SetTexts(std::string("old"), sample->otherObject->GetName());
+    app->Broadcast(renamed);
+    EXPECT_EQ(editor->child(1390)->getText(), *sample->otherObject->GetName());
+
+    // Deactivated, the pose is recorded; reactivated, what happened meanwhile is undone.
+    sim().moveTrackbar(*editor->item<pf::Trackbar>(1352), 1000);
+    const SWmatrix posed = Object()->GetLocalMatrix();
+    pf::Window elsewhere; // another top-level window
+    elsewhere.create({"window", "elsewhere", pf::WS_POPUP | pf::WS_VISIBLE, 0, pf::Rect::fromXywh(900, 700, 100, 80)});
+    sim().pump();
+    sim().click(elsewhere);
+    Object()->SetLocalMatrix(SWmatrix::Translation(9.0f, 0.0f, 0.0f));
+    sim().click(*editor->child(1357));
+    EXPECT_EQ(Object()->GetLocalMatrix(), posed);
+
+    CVTND_Event deleted(EventCode::kDeleted, CVTND_Object(sample->otherObject));
+    app->Broadcast(deleted);
+    EXPECT_EQ(motion->GetTargetNode(), nullptr);
+    EXPECT_FALSE(motion->GetTargetNodeName());
+    EXPECT_EQ(editor->child(1390)->getText(), "");
+
+    app->Broadcast(CVTND_Event(EventCode::kDeleted, CVTND_Object(action)));
+    sim().pump();
+    EXPECT_TRUE(app->GetEditDialogs().empty());
+    EXPECT_EQ(Object()->GetLocalMatrix(), Object()->GetInitialMatrix()); // back at rest after closing
+}
+
+TEST_F(ControllerEditor, XyzPageStoresDisplayUnitsAndTheRotationOrder)
+{
+    SWactionnode* rotate = Controller(41);
+    auto* motion = dynamic_cast<SWxyzmotion*>(rotate->GetMotion());
+    CVTND_ActionControllerDlg* editor = OpenOn(rotate);
+    pf::Window* page = editor->CurrentPage();
+    EXPECT_FALSE(editor->child(1004)->isEnabled());
+    auto* order = page->child(1002) != nullptr ? dynamic_cast<pf::ComboBox*>(page->child(1002)) : nullptr;
+    ASSERT_NE(order, nullptr);
+    sim().chooseCombo(*order, 8);
+    EXPECT_EQ(motion->GetRotationOrder(), 8);
+    auto* x = dynamic_cast<CVTND_ValueGenerator*>(page->child(1004));
+    ASSERT_NE(x, nullptr);
+    sim().replaceText(*x->GetEdit(), "90");
+    sim().pump();
+    EXPECT_NEAR(static_cast<SWaxistrack*>(motion->GetGenerator(0))->GetAmount(), kQuarterTurn, 1e-5);
+    editor->DestroyWindow();
+
+    SWactionnode* scale = Controller(53);
+    editor = OpenOn(scale);
+    auto* sx = dynamic_cast<CVTND_ValueGenerator*>(editor->CurrentPage()->child(1004));
+    sim().replaceText(*sx->GetEdit(), "50");
+    sim().pump();
+    EXPECT_NEAR(static_cast<SWaxistrack*>(dynamic_cast<SWxyzmotion*>(scale->GetMotion())->GetGenerator(0))->GetAmount(),
+                0.5f, 1e-5);
+    EXPECT_TRUE(editor->CurrentPage()->child(1012)->isVisible());
+}
+
+TEST_F(ControllerEditor, SpeechPageBindsTheWorldsFirstScript)
+{
+    SWactionnode* lipSync = Controller(60);
+    auto* motion = dynamic_cast<SWspeechmotion*>(lipSync->GetMotion());
+    ASSERT_NE(motion, nullptr);
+    CVTND_ActionControllerDlg* editor = OpenOn(lipSync); // no speech data: empty fields, nothing bound
+    EXPECT_EQ(editor->CurrentPage()->child(1004)->getText(), "");
+    EXPECT_EQ(motion->GetSpeechData(), nullptr);
+    editor->DestroyWindow();
+
+    auto* script = new SWspeechdata("hello");
+    script->SetString(1, *sample->object->GetName());
+    script->SetString(2, *sample->otherObject->GetName());
+    World().GetRootObject()->AddChild(script);
+    editor = OpenOn(lipSync);
+    EXPECT_EQ(editor->CurrentPage()->child(1004)->getText(), "hello");
+    EXPECT_EQ(editor->CurrentPage()->child(1005)->getText(), *sample->object->GetName());
+    EXPECT_EQ(editor->CurrentPage()->child(1006)->getText(), *sample->otherObject->GetName());
+    EXPECT_EQ(motion->GetSpeechData(), script);
+    EXPECT_EQ(motion->GetSound(), nullptr); // no sound of the speech's fixed name
+}
+
+} // namespace
+} // namespace editorstest
