@@ -1,6 +1,6 @@
 // The dialog layouts of the world-level editors and tools: the loadable-world details (459), the header details
-// (518), the scene-file removal (517) and synchronisation (496) dialogs, with their texts. Registered at start-up,
-// before any window exists.
+// (518), the scene-file removal (517) and synchronisation (496) dialogs and the scale and centre tool (279), with their
+// texts. Registered at start-up, before any window exists.
 #include <string>
 
 #include "designer/editors/world_texts.h"
@@ -124,6 +124,40 @@ void RegisterSceneFileDialogs()
                       }});
 }
 
+void RegisterScaleCenter()
+{
+    registerTemplate({279,
+                      "Scale and Centre",
+                      {400, 268},
+                      WS_POPUP | WS_CAPTION,
+                      {
+                          {"button",
+                           1012,
+                           {12, 10, 388, 28},
+                           kStop | WS_GROUP | BS_AUTORADIOBUTTON,
+                           "Scale to fit the render window"},
+                          {"button",
+                           1013,
+                           {12, 32, 388, 50},
+                           BS_AUTORADIOBUTTON,
+                           "Scale so that the bounding box matches these sizes:"},
+                          {"button", 1014, {12, 54, 388, 72}, BS_AUTORADIOBUTTON, "Do not change the size"},
+                          {"static", 1359, {32, 84, 46, 100}, 0, "X"},
+                          {"edit", 1004, {48, 82, 148, 102}, kEdit, ""},
+                          {"static", 1360, {32, 110, 46, 126}, 0, "Y"},
+                          {"edit", 1005, {48, 108, 148, 128}, kEdit, ""},
+                          {"static", 1361, {32, 136, 46, 152}, 0, "Z"},
+                          {"edit", 1006, {48, 134, 148, 154}, kEdit, ""},
+                          {"static", 1074, {160, 84, 220, 100}, 0, "Sizes in"},
+                          {"combobox", 1002, {222, 82, 340, 104}, WS_TABSTOP | CBS_DROPDOWNLIST, ""},
+                          {"static", 1075, {160, 110, 388, 126}, 0, "(world units are metres)"},
+                          {"button", 1188, {160, 136, 388, 154}, kCheck | WS_DISABLED, "Keep proportions"},
+                          {"button", 1187, {12, 180, 388, 198}, kCheck, "Centre the object on the world origin"},
+                          {"button", 1163, {212, 232, 296, 258}, kDefault, "OK"},
+                          {"button", IDCANCEL, {304, 232, 388, 258}, kStop, "Cancel"},
+                      }});
+}
+
 struct WorldTemplates {
     WorldTemplates()
     {
@@ -131,6 +165,7 @@ struct WorldTemplates {
         RegisterWorldDetails();
         RegisterHeaderDetails();
         RegisterSceneFileDialogs();
+        RegisterScaleCenter();
     }
 };
 const WorldTemplates kWorldTemplates;
