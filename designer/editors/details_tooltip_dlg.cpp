@@ -10,6 +10,7 @@
 #include "designer/app/notification.h"
 #include "designer/app/registry.h"
 #include "designer/editors/designer_tooltip.h"
+#include "designer/editors/object_pickers.h"
 #include "designer/eventedit/editor_texts.h"
 #include "designer/eventedit/picker_receptors.h"
 #include "designer/workspace/color_button.h"
@@ -42,6 +43,8 @@ constexpr int32_t kIdDelay = 1178;
 constexpr int32_t kIdFadeIn = 1180;
 constexpr int32_t kIdFadeOut = 1181;
 constexpr int32_t kIdNodes = 1000;
+constexpr int32_t kIdPick = 1210;
+constexpr uint8_t kPickHotspotsAndMeshes = 12;
 constexpr uint32_t kFontDialogFlags = 0x141; // screen fonts, start from the request, effects
 
 // The radio buttons of both alignments and the value each stands for.
@@ -294,6 +297,36 @@ void CVTND_DetailsTooltipDlg::OnClicked(int32_t id)
         ChooseColour(id);
     else if (id == kIdFont)
         ChooseFont();
+    else if (id == kIdPick)
+        PickNodes();
+}
+
+void CVTND_DetailsTooltipDlg::PickNodes()
+{
+    ObjectPickRequest request(kPickHotspotsAndMeshes);
+    for (CVTN_ToolTipEntry* e = m_tooltip->GetFirstEntry(); e != nullptr; e = CVTN_ToolTip::GetNextEntry(e)) {
+        const SWnode* node = m_tooltip->GetEntryNode(*e);
+        request.AddChosen(node != nullptr ? NodeNameOf(node) : e->name);
+    }
+    if (!request.Run(this, true, true))
+        return;
+    SWworld* world = World();
+    if (world == nullptr)
+        return;
+    auto* list = item<pf::ListBox>(kIdNodes);
+    list->resetContent();
+    // Names that no longer name a node are dropped.
+    const SWworldlock lock(*world);
+    while (CVTN_ToolTipEntry* e = m_tooltip->GetFirstEntry())
+        m_tooltip->DeleteEntry(e);
+    SWnode* root = world->GetRootNode();
+    for (const std::string& name : request.ResultNames()) {
+        SWnode* node = root != nullptr ? root->FindByName(name) : nullptr;
+        if (node != nullptr && m_tooltip->FindEntry(node) == nullptr) {
+            m_tooltip->GetOrAddEntry(node);
+            list->addString(name);
+        }
+    }
 }
 
 void CVTND_DetailsTooltipDlg::OnScroll(int32_t code, int32_t trackPos, pf::Window* bar)

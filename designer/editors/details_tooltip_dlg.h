@@ -41,6 +41,7 @@ private:
     void ChooseFont();
     void SetAtCursor(bool atCursor);
     void AddNode(SWnode* node);
+    void PickNodes();                                 // the multiple picker of hot spots and mesh nodes
     std::optional<int32_t> ReadInt(int32_t id) const; // "%d" of the edit's first 80 characters
     std::optional<double> ReadReal(int32_t id) const; // "%g" of the same
 

@@ -6,6 +6,7 @@
 #include "designer/app/extended_world.h"
 #include "designer/app/notification.h"
 #include "designer/editors/details_tooltip_dlg.h"
+#include "designer/editors/receptors_texts.h"
 #include "designer/editors/tests/tooltip_fixture.h"
 #include "designer/eventedit/editor_texts.h"
 #include "designer/eventedit/picker_receptors.h"
@@ -183,6 +184,31 @@ TEST_F(TooltipEditor, NodesDroppedOnceAndDeletionsFollowed)
         CVTND_Event(EventCode::kDeleted, CVTND_Object(ObjectType::kTooltip, static_cast<CVTN_ToolTip*>(tip))));
     EXPECT_FALSE(pf::ui().isWindow(window));
     EXPECT_FALSE(tip->IsShown());
+}
+
+TEST_F(TooltipEditor, ThePickerRebuildsTheEntriesAndDropsVanishedNames)
+{
+    tip->AddStoredEntry(CVTN_ToolTipEntry::kNoNode, "vanished");
+    sim().onModal(kIddMultipleSelect, [&](pf::Dialog& d) {
+        auto* offered = d.item<pf::ListBox>(PickerControl::kOffered);
+        auto* chosen = d.item<pf::ListBox>(PickerControl::kChosen);
+        ASSERT_EQ(chosen->getCount(), 2); // the node's name and the kept one
+        sim().selectListItem(*offered, offered->findExact(*sample->hotspot->GetName()));
+        sim().click(*d.item<pf::Window>(PickerControl::kAdd));
+        sim().click(*d.item<pf::Window>(pf::IDOK));
+    });
+    sim().click(Item(1210));
+    sim().pump();
+    std::vector<std::string> names;
+    for (CVTN_ToolTipEntry* e = tip->GetFirstEntry(); e != nullptr; e = CVTN_ToolTip::GetNextEntry(e))
+        names.push_back(*tip->GetEntryNode(*e)->GetName());
+    EXPECT_EQ(names, (std::vector<std::string>{*sample->object->GetName(), *sample->hotspot->GetName()}));
+    ASSERT_EQ(Nodes().getCount(), 2);
+    EXPECT_EQ(Nodes().getText(1), *sample->hotspot->GetName());
+    // Cancelled, nothing changes.
+    sim().onModal(kIddMultipleSelect, [&](pf::Dialog& d) { sim().click(*d.item<pf::Window>(pf::IDCANCEL)); });
+    sim().click(Item(1210));
+    EXPECT_EQ(Nodes().getCount(), 2);
 }
 
 TEST_F(TooltipEditor, OkChecksTheNameAndCancelKeepsTheRest)
