@@ -78,10 +78,11 @@ uint32_t SWrenderlayer::RenderItems(SWrendertarget& target) const
         format->flags = image->IsKindOf(MakeTag("CI32")) ? kFlagTextureAlpha : 0;
         format->images[0] = image;
 
-        const float x0 = 2.0f * static_cast<float>(sprite->GetX()) / targetWidth - 1.0f;
-        const float x1 = 2.0f * static_cast<float>(sprite->GetX() + sprite->GetWidth()) / targetWidth - 1.0f;
-        const float y0 = 1.0f - 2.0f * static_cast<float>(sprite->GetY()) / targetHeight;
-        const float y1 = 1.0f - 2.0f * static_cast<float>(sprite->GetY() + sprite->GetHeight()) / targetHeight;
+        // The rasteriser takes vertices in the target's pixels, top left first, as every drawn geometry hands them.
+        const float x0 = static_cast<float>(sprite->GetX());
+        const float x1 = static_cast<float>(sprite->GetX() + sprite->GetWidth());
+        const float y0 = static_cast<float>(sprite->GetY());
+        const float y1 = static_cast<float>(sprite->GetY() + sprite->GetHeight());
         const float imageWidth = static_cast<float>(image->GetWidth());
         const float imageHeight = static_cast<float>(image->GetHeight());
         const float u0 = static_cast<float>(sprite->GetSourceX()) / imageWidth;

@@ -48,9 +48,9 @@ TEST(RenderLayer, SpriteBatchFormatAndCorners)
     EXPECT_EQ(format->flags, 4); // texture alpha, neither depth test nor depth write
     EXPECT_EQ(format->images[0], image.get());
 
-    // Corners of both triangles: (x, y, u, v) in the 2D view.
-    const float left = 2.0f * 10 / 640 - 1, right = 2.0f * 74 / 640 - 1;
-    const float top = 1 - 2.0f * 20 / 480, bottom = 1 - 2.0f * 52 / 480;
+    // Corners of both triangles: (x, y, u, v) in the target's pixels, as the rasteriser takes every vertex.
+    const float left = 10, right = 74;
+    const float top = 20, bottom = 52;
     const float expected[6][4] = {{left, top, 0.25f, 0.25f},     {right, top, 0.75f, 0.25f},
                                   {right, bottom, 0.75f, 0.75f}, {left, top, 0.25f, 0.25f},
                                   {right, bottom, 0.75f, 0.75f}, {left, bottom, 0.25f, 0.75f}};
