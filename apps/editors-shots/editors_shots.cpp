@@ -11,13 +11,15 @@
 //   material-preview-only  the 128 x 128 preview alone, at full size, for each render mode 2 to 5
 //   texture-editor         the texture editor on a wavelet texture, the quality slider enabled
 //   texture-hotspots       the texture editor with its hot-spot editor and alter-ego row, a picture taken
-// Without scene names all run.
+// and the scenes registered from other sources (editors_scenes.h). Without scene names all run.
 //
 // --live runs the same scenes in real windows; --xvfb starts a private X server first, grabs each scene's final
 // picture back as live-<scene>.png and prints "live equals headless: yes (N of M pixels differ)". --exit-after MS
 // keeps the last scene's editors up that long on the reviewer's own display, for a person to use.
 //
 // Exit 0 done, 1 a scene failed, 2 usage, 3 OUTDIR cannot be written, 77 no display for --live.
+#include "apps/editors-shots/editors_scenes.h"
+
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
@@ -277,8 +279,42 @@ bool SceneTexture(CVTNDesignerApp& app, Run& run, pf::UserSim& sim, bool hotspot
     return run.WritePicture(sim, "texture-hotspots") && hotspot->GetImage() != nullptr;
 }
 
+EditorsSceneRun FindRegistered(const std::string& scene)
+{
+    for (const auto& [name, sceneRun] : RegisteredEditorsScenes())
+        if (name == scene)
+            return sceneRun;
+    return nullptr;
+}
+
+// A registered scene: it stands on what it starts itself; the comparison is the tool's.
+bool RunRegisteredScene(const std::string& scene, EditorsSceneRun sceneRun, Run& run)
+{
+    run.trace.push_back("scene " + scene);
+    pf::UserSim sim;
+    sim.pump();
+    EditorsSceneContext context{run.dir, run.trace, run.failedWrite, sim, {}, false, {}};
+    context.live = g_live.backend != nullptr;
+    context.finish = [&context, &run, &scene] {
+        bool same = true;
+        if (g_live.server != nullptr && !context.shown.empty())
+            same = CompareWithServer(context.shown, run, scene);
+        if (g_live.backend != nullptr && g_live.server == nullptr && g_live.holdMs > 0) {
+            const uint32_t until = pf::clock().nowMs() + static_cast<uint32_t>(g_live.holdMs);
+            while (pf::clock().nowMs() < until)
+                pf::runLoopStep(pf::ui());
+        }
+        return same;
+    };
+    const bool ok = sceneRun(context);
+    run.trace.push_back(std::string("scene ") + scene + (ok ? " done" : " FAILED"));
+    return ok;
+}
+
 bool RunScene(const std::string& scene, Run& run, bool last)
 {
+    if (const EditorsSceneRun registered = FindRegistered(scene))
+        return RunRegisteredScene(scene, registered, run);
     CVTNDesignerApp app;
     Stage stage(app);
     run.trace.push_back("scene " + scene);
@@ -384,7 +420,7 @@ bool IsScene(const std::string& name)
     for (const char* scene : kScenes)
         if (name == scene)
             return true;
-    return false;
+    return FindRegistered(name) != nullptr;
 }
 
 int Usage(const char* why)
@@ -392,6 +428,8 @@ int Usage(const char* why)
     std::string names;
     for (const char* scene : kScenes)
         names += std::string(" ") + scene;
+    for (const auto& [name, sceneRun] : RegisteredEditorsScenes())
+        names += " " + name;
     std::fprintf(stderr,
                  "vortan-editors-shots: %s; usage: vortan-editors-shots [--live [--xvfb] [--exit-after MS]] OUTDIR "
                  "[SCENE...]; scenes:%s\n",
@@ -400,6 +438,30 @@ int Usage(const char* why)
 }
 
 } // namespace
+
+std::vector<std::pair<std::string, EditorsSceneRun>>& EditableScenes()
+{
+    static std::vector<std::pair<std::string, EditorsSceneRun>> scenes;
+    return scenes;
+}
+
+const std::vector<std::pair<std::string, EditorsSceneRun>>& RegisteredEditorsScenes()
+{
+    return EditableScenes();
+}
+
+EditorsSceneRegistration::EditorsSceneRegistration(const char* name, EditorsSceneRun run)
+{
+    EditableScenes().emplace_back(name, run);
+}
+
+bool EditorsSceneContext::WritePicture(const std::string& name)
+{
+    const std::string path = dir + "/" + name + ".png";
+    if (!sim.screenshot(path) && failedWrite.empty())
+        failedWrite = path + ": the picture was not written";
+    return failedWrite.empty();
+}
 
 int main(int argc, char** argv)
 {
@@ -433,8 +495,11 @@ int main(int argc, char** argv)
         return Usage("no OUTDIR");
     if ((ownServer || exitAfterMs > 0) && !live)
         return Usage("--xvfb and --exit-after go with --live");
-    if (scenes.empty())
+    if (scenes.empty()) {
         scenes.assign(std::begin(kScenes), std::end(kScenes));
+        for (const auto& [name, sceneRun] : RegisteredEditorsScenes())
+            scenes.push_back(name);
+    }
     std::error_code error;
     std::filesystem::create_directories(run.dir, error);
     if (error || !std::filesystem::is_directory(run.dir)) {

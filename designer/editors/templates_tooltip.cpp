@@ -74,7 +74,7 @@ void RegisterTooltipEditor()
              {"static", -1, {328, 126, 342, 142}, 0, "Y"},
              {"edit", 1176, {344, 124, 412, 144}, kEdit, ""},
              {"button", -1, {228, 156, 440, 240}, BS_GROUPBOX, "Times (ms)"},
-             {"static", -1, {236, 174, 340, 190}, 0, "Wait before showing"},
+             {"static", -1, {236, 174, 340, 190}, 0, "Show after"},
              {"edit", 1178, {344, 172, 432, 192}, kEdit, ""},
              {"static", -1, {236, 196, 340, 212}, 0, "Fade in"},
              {"edit", 1180, {344, 194, 432, 214}, kEdit, ""},

@@ -13,13 +13,14 @@ source "$(dirname "$0")/../../../testsupport/tools/run_tool.sh"
 export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null
 
 scenes="material-editor material-scrolled material-preview-only texture-editor texture-hotspots"
+scenes="$scenes tooltip-editor tooltip-textures particle-editor particle-test sound-editor sound-editor-midi"
 run_tool --live --xvfb "$work/out" > "$work/report.txt"
 if [ "$tool_status" -eq "$exit_skip" ]; then
     cat "$work/report.txt"
     exit "$exit_skip"
 fi
 [ "$tool_status" -eq 0 ] || { cat "$work/report.txt" "$tool_err" >&2; fail "exit $tool_status"; }
-[ "$(grep -c '^live equals headless: yes ' "$work/report.txt")" -eq 5 ] ||
+[ "$(grep -c '^live equals headless: yes ' "$work/report.txt")" -eq "$(echo $scenes | wc -w)" ] ||
     fail "$(grep '^live equals' "$work/report.txt")"
 for scene in $scenes; do
     [ -s "$work/out/live-$scene.png" ] || fail "no live-$scene.png"
@@ -29,6 +30,8 @@ for mode in 2 3 4 5; do
 done
 grep -q '^took a picture of ' "$work/out/trace.txt" || fail "no hot-spot picture traced"
 grep -q '^quality slider enabled$' "$work/out/trace.txt" || fail "the wavelet quality slider is not enabled"
+! grep -q '^NOT: ' "$work/out/trace.txt" || fail "$(grep '^NOT: ' "$work/out/trace.txt")"
+[ -s "$work/out/tooltip-texture-three-lines.png" ] || fail "no tooltip texture of three lines"
 
 VORTAN_DISPLAY=headless expect_exit "$exit_skip" --live "$work/out" > "$work/headless.txt"
 grep -q '^no display: VORTAN_DISPLAY=headless$' "$work/headless.txt" || fail "no reason given for the skip"

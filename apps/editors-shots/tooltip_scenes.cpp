@@ -1,0 +1,395 @@
+// The tooltip, particle system and sound editors' scenes: tooltip-editor (the editor beside the 3D view that shows
+// the tooltip), tooltip-textures (the composed texture of each case as an RGBA PNG, premultiplied as stored),
+// particle-editor (a key selected, its colour in the sliders), particle-test (the 3D view a few frames into a test
+// run), sound-editor (the play line at 1.2 s of the clock) and sound-editor-midi.
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "apps/editors-shots/editors_scenes.h"
+#include "designer/app/child_render_view.h"
+#include "designer/app/designer_app.h"
+#include "designer/app/edit_dialog.h"
+#include "designer/app/extended_world.h"
+#include "designer/app/main_frame.h"
+#include "designer/app/sample_project.h"
+#include "designer/app/startup.h"
+#include "designer/editors/designer_tooltip.h"
+#include "designer/editors/details_particles_dlg.h"
+#include "designer/editors/details_sound_dlg.h"
+#include "designer/editors/details_tooltip_dlg.h"
+#include "designer/editors/gradient_store.h"
+#include "designer/workspace/audio_waveform_ctrl.h"
+#include "designer/workspace/gradient.h"
+#include "engine/core/matrix.h"
+#include "engine/core/object_node.h"
+#include "engine/core/root_object.h"
+#include "engine/resources/image32.h"
+#include "engine/resources/particle_node.h"
+#include "engine/resources/sound.h"
+#include "engine/resources/sound_list.h"
+#include "platform/base/atomic_file.h"
+#include "platform/gfx/png_file.h"
+#include "platform/media/riff_wave_writer.h"
+#include "platform/settings/settings_backend.h"
+#include "platform/settings/settings_store.h"
+#include "platform/testing/user_sim.h"
+#include "platform/ui/controls/trackbar.h"
+#include "platform/ui/core/ui.h"
+
+namespace {
+
+constexpr const char* kFace = "DejaVu Sans";
+
+// A running designer over the sample world: main frame, 3D view and render thread.
+struct EditorsStage {
+    explicit EditorsStage(EditorsSceneContext& context) : context(context), sim(context.sim)
+    {
+        CVTND_StartOptions options;
+        options.store = std::make_unique<pf::SettingsStore>(nullptr);
+        options.developerRun = true;
+        options.recoveryPath = context.dir + "/recovery.vtp";
+        started = designer.Start(std::move(options));
+        if (!started)
+            return;
+        app = designer.GetApp();
+        world = designer.GetWorld();
+        {
+            const SWworldlock hold(*world);
+            BuildSampleWorld(*world);
+        }
+        if (CChildRenderView* view = designer.ActiveView()) {
+            view->TakeLastCamera();
+            view->RefreshBackground();
+        }
+    }
+    ~EditorsStage()
+    {
+        if (!started)
+            return;
+        while (!app->GetEditDialogs().empty() && app->GetEditDialogs().front()->dialog != nullptr)
+            app->GetEditDialogs().front()->dialog->destroy();
+        designer.Exit();
+    }
+    // Lets the render thread draw the world (time moving by ms of the virtual clock headless) and the layer paint.
+    void Settle(uint32_t ms = 100)
+    {
+        for (uint32_t step = 0; step < ms; step += 20) {
+            world->Invalidate(true);
+            sim.advance(20);
+            std::this_thread::sleep_for(std::chrono::milliseconds(20)); // the render thread runs on real time
+            sim.pump();
+        }
+    }
+
+    EditorsSceneContext& context;
+    pf::UserSim& sim;
+    CVTND_Designer designer;
+    bool started = false;
+    CVTNDesignerApp* app = nullptr;
+    CVTND_ExtendedWorld* world = nullptr;
+};
+
+// The objects of these scenes: two tooltips, a particle system with a gradient record, a wave and a MIDI sound.
+struct Objects {
+    VTND_ToolTip* help = nullptr;
+    VTND_ToolTip* note = nullptr;
+    SWobjectnode* sparks = nullptr;
+    SWsound* chime = nullptr;
+    SWsound* tune = nullptr;
+};
+
+VTND_ToolTip* MakeTooltip(EditorsStage& stage, const std::string& name, const std::string& text)
+{
+    VTND_ToolTip* tip = CreateDesignerTooltip(*stage.world, name);
+    tip->SetFaceName(kFace);
+    tip->charHeight = 14;
+    tip->SetText(text);
+    tip->ApplyFont();
+    tip->Render();
+    return tip;
+}
+
+SWsound* AddSound(EditorsStage& stage, const std::string& name, const std::string& path)
+{
+    auto sound = std::make_unique<SWsound>(name);
+    sound->SetFileName(path);
+    const SWworldlock hold(*stage.world);
+    SWsound* added = stage.world->GetSoundList().Add(std::move(sound));
+    added->SetWorld(stage.world);
+    return added;
+}
+
+Objects AddObjects(EditorsStage& stage)
+{
+    Objects o;
+    o.help = MakeTooltip(stage, "help", "Click to open the door");
+    o.note = MakeTooltip(stage, "note", "Mind the step\r\nwhen leaving");
+    o.note->italic = 1;
+    o.note->hMargin = 10;
+    o.note->vMargin = 4;
+    o.note->backRGB[2] = 120;
+    o.note->ApplyFont();
+    o.note->Render();
+    {
+        const SWworldlock hold(*stage.world);
+        o.note->SetPosition(40.0f, 30.0f);
+        o.note->SetShownPosition(40, 30);
+        auto* system = stage.world->GetRootObject()->AddGeometry(std::make_unique<SWparticlenode>());
+        o.sparks = new SWobjectnode;
+        o.sparks->SetName(std::string("sparks"));
+        // Above the cube's near top edge, where the camera sees the particles rise.
+        o.sparks->SetInitialMatrix(SWmatrix::Translation(0.0f, 0.7f, -0.8f));
+        auto* particles = static_cast<SWparticlenode*>(system);
+        particles->GetParticles().SetSize(0.12f);
+        particles->GetParticles().SetEmissionSpeed(1.2f);
+        particles->GetParticles().SetLifeTime(900.0f);
+        stage.world->AddNode(o.sparks, nullptr);
+        o.sparks->SetGeometry(system);
+    }
+    if (auto* store = dynamic_cast<CVTND_GradientPersinstancy*>(stage.app->GetGradientStore())) {
+        CVTND_Gradient control;
+        CVTND_GradientFields fields = CVTND_GradientFields::Defaults();
+        fields.keyColours[1] = 0x00FF8000u;
+        fields.keyColours[3] = 0x002060FFu;
+        control.SetFields(fields);
+        if (CVTND_GradientPersinstancyNode* record = store->FindOrCreate(*stage.world, o.sparks, true))
+            record->StoreFromControl(control);
+    }
+    // A mono 8-bit 11,025 Hz wave of two seconds: a tone that swells and fades.
+    const std::string wave = stage.context.dir + "/chime.wav";
+    if (auto writer = pf::RiffWaveWriter::create(wave, pf::WaveFormat::pcm(1, 11025, 8))) {
+        std::vector<uint8_t> samples(22050);
+        for (size_t i = 0; i < samples.size(); ++i) {
+            const double envelope = i < 11025 ? i / 11025.0 : (22050 - i) / 11025.0;
+            const int swing = static_cast<int>(120.0 * envelope) + 1;
+            samples[i] = static_cast<uint8_t>(128 + (static_cast<int>(i * 37 % (2 * swing)) - swing));
+        }
+        writer->write(samples);
+        writer->finish();
+    }
+    o.chime = AddSound(stage, "chime", wave);
+    const std::string midi = stage.context.dir + "/tune.mid";
+    pf::writeFileAtomically(midi, std::string("MThd\0\0\0\6\0\0\0\1\0\x60", 14));
+    o.tune = AddSound(stage, "tune", midi);
+    return o;
+}
+
+// The editor at the screen's right, beside the main frame. Its client area is what a live run compares: the 3D
+// view keeps refining its picture while the world is still.
+void PlaceAtRight(EditorsStage& stage, pf::Window* editor)
+{
+    if (editor == nullptr)
+        return;
+    const pf::Rect r = editor->screenRect();
+    editor->show(pf::SW_HIDE);
+    editor->move(pf::Rect::fromXywh(1280 - r.width() - 8, 60, r.width(), r.height()));
+    editor->show(pf::SW_SHOW);
+    stage.sim.pump();
+    stage.context.shown = {editor};
+}
+
+pf::Window* Edit(EditorsStage& stage, const CVTND_Object& object)
+{
+    pf::Window* editor = stage.app->EditObject(object, false);
+    PlaceAtRight(stage, editor);
+    return editor;
+}
+
+bool Check(EditorsStage& stage, bool condition, const std::string& what)
+{
+    stage.context.trace.push_back(std::string(condition ? "ok: " : "NOT: ") + what);
+    return condition;
+}
+
+bool SceneTooltipEditor(EditorsSceneContext& context)
+{
+    EditorsStage stage(context);
+    if (!stage.started)
+        return false;
+    Objects o = AddObjects(stage);
+    auto* editor = dynamic_cast<CVTND_DetailsTooltipDlg*>(
+        Edit(stage, CVTND_Object(ObjectType::kTooltip, static_cast<CVTN_ToolTip*>(o.note))));
+    if (editor == nullptr)
+        return Check(stage, false, "the tooltip editor opened");
+    stage.sim.typeText(*editor->child(1004), " now");
+    stage.sim.replaceText(*editor->child(1172), "16");
+    stage.Settle(200);
+    bool ok = Check(stage, o.note->IsShown(), "the tooltip is shown while its editor is open");
+    ok = Check(stage, o.note->hMargin == 16, "the margin typed reached the tooltip") && ok;
+    ok = stage.context.WritePicture("tooltip-editor") && ok;
+    return stage.context.Finish() && ok;
+}
+
+bool WriteTexture(EditorsStage& stage, const VTND_ToolTip& tip, const std::string& name)
+{
+    const SWimage32* texture = tip.GetTexture();
+    pf::PngImage image;
+    image.width = texture->GetWidth();
+    image.height = texture->GetHeight();
+    image.pixels = pf::PngPixels::kBgra;
+    image.bytes.resize(static_cast<size_t>(image.width) * static_cast<size_t>(image.height) * 4);
+    for (size_t i = 0; i < texture->PixelCount(); ++i) {
+        const uint32_t p = texture->GetPixels()[i];
+        for (size_t b = 0; b < 4; ++b)
+            image.bytes[i * 4 + b] = static_cast<uint8_t>(p >> (8 * b));
+    }
+    std::string error;
+    const std::string path = stage.context.dir + "/tooltip-texture-" + name + ".png";
+    if (!pf::writePngFileWithAlpha(path, image, error)) {
+        stage.context.failedWrite = path + ": " + error;
+        return false;
+    }
+    stage.context.trace.push_back("texture " + name + ": " + std::to_string(tip.GetWidth()) + " x " +
+                                  std::to_string(tip.GetHeight()) + " in " + std::to_string(image.width) + " x " +
+                                  std::to_string(image.height));
+    return true;
+}
+
+bool SceneTooltipTextures(EditorsSceneContext& context)
+{
+    EditorsStage stage(context);
+    if (!stage.started)
+        return false;
+    VTND_ToolTip* tip = MakeTooltip(stage, "cases", "Align");
+    tip->hMargin = 24;
+    tip->vMargin = 12;
+    bool ok = true;
+    for (uint8_t v = 0; v < 3; ++v) {
+        for (uint8_t h = 0; h < 3; ++h) {
+            tip->hAlign = h;
+            tip->vAlign = v;
+            tip->Render();
+            ok = WriteTexture(stage, *tip, "align-" + std::to_string(h) + std::to_string(v)) && ok;
+        }
+    }
+    tip->hAlign = VTND_ToolTip::kLeft;
+    tip->vAlign = VTND_ToolTip::kTop;
+    tip->hMargin = 0;
+    tip->vMargin = 0;
+    tip->italic = 1;
+    tip->SetText("Italic text");
+    tip->ApplyFont();
+    tip->Render();
+    ok = WriteTexture(stage, *tip, "italic") && ok;
+    tip->italic = 0;
+    tip->ApplyFont();
+    tip->hMargin = 10;
+    tip->vMargin = 4;
+    tip->SetText("Margins");
+    tip->Render();
+    ok = WriteTexture(stage, *tip, "margins-10-4") && ok;
+    tip->hMargin = 0;
+    tip->vMargin = 0;
+    tip->textOpacity = 0xFF000000u;
+    tip->backOpacity = 0x80000000u;
+    tip->backRGB[0] = 40;
+    tip->SetText("Opacity 255 on 128");
+    tip->Render();
+    ok = WriteTexture(stage, *tip, "opacity-255-128") && ok;
+    tip->SetText("First line\nsecond\nand the third");
+    tip->Render();
+    ok = WriteTexture(stage, *tip, "three-lines") && ok;
+    ok = Check(stage, tip->LayOut().size() == 3, "three lines laid out") && ok;
+    // The last case in its editor, for a person to compare with its texture.
+    Edit(stage, CVTND_Object(ObjectType::kTooltip, static_cast<CVTN_ToolTip*>(tip)));
+    stage.Settle(60);
+    ok = stage.context.WritePicture("tooltip-textures") && ok;
+    return stage.context.Finish() && ok;
+}
+
+CVTND_DetailsParticlesDlg* OpenParticles(EditorsStage& stage, const Objects& o)
+{
+    CVTND_Object object;
+    object.InitFromNode(o.sparks);
+    return dynamic_cast<CVTND_DetailsParticlesDlg*>(Edit(stage, object));
+}
+
+bool SceneParticleEditor(EditorsSceneContext& context)
+{
+    EditorsStage stage(context);
+    if (!stage.started)
+        return false;
+    const Objects o = AddObjects(stage);
+    CVTND_DetailsParticlesDlg* editor = OpenParticles(stage, o);
+    if (editor == nullptr)
+        return Check(stage, false, "the particle editor opened");
+    CVTND_Gradient& gradient = *editor->Gradient();
+    stage.sim.click(gradient, {gradient.GetFields().keyPositions[1], gradient.BandRect().b - 2});
+    stage.Settle(60);
+    bool ok = Check(stage, gradient.GetFields().selectedKey == 1, "key 1 is selected");
+    ok = Check(stage, editor->child(1044)->getText() == "255", "its red shows in the edit") && ok;
+    ok = stage.context.WritePicture("particle-editor") && ok;
+    return stage.context.Finish() && ok;
+}
+
+bool SceneParticleTest(EditorsSceneContext& context)
+{
+    EditorsStage stage(context);
+    if (!stage.started)
+        return false;
+    const Objects o = AddObjects(stage);
+    CVTND_DetailsParticlesDlg* editor = OpenParticles(stage, o);
+    if (editor == nullptr)
+        return Check(stage, false, "the particle editor opened");
+    // A key's colour changed, so the system takes the gradient's colours.
+    CVTND_Gradient& gradient = *editor->Gradient();
+    stage.sim.click(gradient, {gradient.GetFields().keyPositions[0], gradient.BandRect().b - 2});
+    stage.sim.moveTrackbar(*editor->item<pf::Trackbar>(1359), 240);
+    stage.sim.click(*editor->child(CVTND_DetailsParticlesDlg::kIdStart));
+    stage.Settle(400);
+    const auto* particles = dynamic_cast<SWparticlenode*>(o.sparks->GetGeometry());
+    bool ok = Check(stage, editor->TestRunCount() == 1, "one test emission runs");
+    ok = Check(stage, particles->GetParticles().GetLiveCount() > 0, "particles live in the 3D view") && ok;
+    ok = stage.context.WritePicture("particle-test") && ok;
+    return stage.context.Finish() && ok;
+}
+
+bool SceneSoundEditor(EditorsSceneContext& context)
+{
+    EditorsStage stage(context);
+    if (!stage.started)
+        return false;
+    const Objects o = AddObjects(stage);
+    auto* editor = dynamic_cast<CVTND_DetailsSoundDlg*>(Edit(stage, CVTND_Object(o.chime)));
+    if (editor == nullptr)
+        return Check(stage, false, "the sound editor opened");
+    for (int i = 0; i < 200 && editor->Waveform()->IsParsing(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        stage.sim.pump();
+    }
+    stage.sim.click(*editor->child(1050));
+    stage.Settle(60); // the frame starts the sound
+    stage.Settle(1140);
+    bool ok = Check(stage, o.chime->IsPlaying(), "the sound plays");
+    ok = Check(stage, editor->Waveform()->DrawnMarkerX(2).has_value(), "the play line is drawn") && ok;
+    ok = stage.context.WritePicture("sound-editor") && ok;
+    return stage.context.Finish() && ok;
+}
+
+bool SceneSoundEditorMidi(EditorsSceneContext& context)
+{
+    EditorsStage stage(context);
+    if (!stage.started)
+        return false;
+    const Objects o = AddObjects(stage);
+    auto* editor = dynamic_cast<CVTND_DetailsSoundDlg*>(Edit(stage, CVTND_Object(o.tune)));
+    if (editor == nullptr)
+        return Check(stage, false, "the sound editor opened");
+    stage.Settle(60);
+    bool ok = Check(stage, editor->child(1320)->getText().empty(), "a MIDI sound shows no format");
+    ok = stage.context.WritePicture("sound-editor-midi") && ok;
+    return stage.context.Finish() && ok;
+}
+
+const EditorsSceneRegistration kTooltipEditor("tooltip-editor", &SceneTooltipEditor);
+const EditorsSceneRegistration kTooltipTextures("tooltip-textures", &SceneTooltipTextures);
+const EditorsSceneRegistration kParticleEditor("particle-editor", &SceneParticleEditor);
+const EditorsSceneRegistration kParticleTest("particle-test", &SceneParticleTest);
+const EditorsSceneRegistration kSoundEditor("sound-editor", &SceneSoundEditor);
+const EditorsSceneRegistration kSoundEditorMidi("sound-editor-midi", &SceneSoundEditorMidi);
+
+} // namespace
