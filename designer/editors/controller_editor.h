@@ -44,6 +44,10 @@ public:
     void Broadcast();          // code 4, detail 1, with the host as sender
     TKObjectModifierDialog& Snapshot() { return m_snapshot; }
     CVTND_MotionList& MotionList() { return m_motionList; }
+    // The key-frame pages' choice, rebuilt each time one opens: the entry of the motion list the motion plays and
+    // the largest frame its bars allow.
+    CVTND_MotionListNode* selectedEntry = nullptr; // one of MotionList's
+    int32_t frameLimit = 0;
 
 protected:
     bool onInitDialog() override;

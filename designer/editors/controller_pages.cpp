@@ -6,6 +6,7 @@
 #include "designer/app/designer_app.h"
 #include "designer/app/extended_world.h"
 #include "designer/app/notification.h"
+#include "designer/editors/controller_keyframe_pages.h"
 #include "designer/editors/controller_texts.h"
 #include "designer/eventedit/editor_engine.h"
 #include "designer/workspace/generator_slot.h"
@@ -317,7 +318,11 @@ std::array<std::unique_ptr<CVTND_ControllerPage>, CVTND_ActionControllerDlg::kPa
     std::array<std::unique_ptr<CVTND_ControllerPage>, CVTND_ActionControllerDlg::kPageSlots> pages;
     pages[0] = std::make_unique<CVTND_ControllerMotionXYZDlg>();
     pages[1] = std::make_unique<CVTND_ControllerMotionXYZDlg>();
+    pages[2] = std::make_unique<CVTND_ControllerMotionKeyframesDlg>();
     pages[3] = std::make_unique<CVTND_ControllerMotionRotationTrackTargetDlg>();
+    pages[5] = std::make_unique<CVTND_ControllerMotionKeyframesJumptoDlg>();
+    pages[6] = std::make_unique<CVTND_ControllerMotionVertexKeyframesDlg>();
+    pages[7] = std::make_unique<CVTND_ControllerMotionVertexKeyframesJumptoDlg>();
     pages[8] = std::make_unique<CVTND_ControllerMotionXYZDlg>();
     pages[9] = std::make_unique<CVTND_ControllerQJSpeechDlg>();
     return pages;

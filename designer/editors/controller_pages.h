@@ -1,7 +1,7 @@
 #pragma once
 // The motion pages of the controller editor: the XYZ page (rotate, translate, scale), the track-target page and the
-// lip-sync speech page. Each is a child dialog of the host whose object lives as long as the host and whose window
-// exists while the host shows it.
+// lip-sync speech page (the key-frame pages are in controller_keyframe_pages.h). Each is a child dialog of the host
+// whose object lives as long as the host and whose window exists while the host shows it.
 #include <array>
 #include <memory>
 
@@ -41,6 +41,6 @@ protected:
     void Open() override;
 };
 
-// The ten page objects by slot: 0 rotate, 1 translate and 8 scale XYZ, 3 track target, 9 speech; the key-frame
-// slots 2, 5, 6 and 7 and slot 4 hold none.
+// The ten page objects by slot: 0 rotate, 1 translate and 8 scale XYZ, 2 key-frame play, 3 track target, 5 key-frame
+// jump, 6 vertex play, 7 vertex jump, 9 speech; slot 4 holds none.
 std::array<std::unique_ptr<CVTND_ControllerPage>, CVTND_ActionControllerDlg::kPageSlots> MakeControllerPages();

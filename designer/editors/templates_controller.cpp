@@ -3,6 +3,7 @@
 // is placed 5 pixels right of and 50 below the host's top-left corner and is as tall as the host grows for it.
 // Registered at start-up, before any window exists.
 #include <string>
+#include <vector>
 
 #include "designer/editors/controller_texts.h"
 #include "designer/workspace/movable_target_picker.h"
@@ -123,6 +124,65 @@ void RegisterSpeechPage()
                       }});
 }
 
+// The frame bars and their edits, one row each.
+void AddFrameRow(std::vector<ControlDef>& controls, int32_t top, const char* label, int32_t bar, int32_t edit)
+{
+    controls.push_back({"static", -1, {12, top + 2, 110, top + 18}, 0, label});
+    controls.push_back({"scrollbar", bar, {114, top + 2, 330, top + 18}, 0, ""});
+    controls.push_back({"edit", edit, {334, top, 396, top + 20}, kEdit, ""});
+}
+
+void RegisterKeyframePages()
+{
+    std::vector<ControlDef> play = {
+        {"button", 1353, {2, 2, 406, 214}, BS_GROUPBOX, "Key-frame animation"},
+        {"static", -1, {12, 22, 110, 38}, 0, "Animation:"},
+        {"combobox", 1257, {114, 18, 396, 40}, kTab | CBS_DROPDOWNLIST, ""},
+        {"static", -1, {12, 52, 110, 68}, 0, "Transition (ms):"},
+        {"edit", 1258, {114, 48, 180, 68}, kEdit, ""},
+        {"button", 1205, {190, 50, 330, 66}, kTab | BS_AUTOCHECKBOX, "Extend time to (ms):"},
+        {"edit", 1206, {334, 48, 396, 68}, kEdit, ""},
+    };
+    AddFrameRow(play, 80, "Start frame:", 1078, 1079);
+    AddFrameRow(play, 108, "End frame:", 1081, 1082);
+    play.push_back({"button", 1104, {12, 140, 200, 156}, kTab | BS_AUTOCHECKBOX, "Apply to children"});
+    play.push_back({"button", 1188, {12, 162, 200, 178}, kTab | BS_AUTOCHECKBOX, "Reset orientation"});
+    play.push_back({"button", 1187, {12, 184, 200, 200}, kTab | BS_AUTOCHECKBOX, "Reset position"});
+    registerTemplate({384, "", {kPageWidth, 216}, WS_CHILD, play});
+
+    std::vector<ControlDef> jump = {
+        {"button", 1353, {2, 2, 406, 134}, BS_GROUPBOX, "Key-frame jump"},
+        {"static", -1, {12, 22, 110, 38}, 0, "Animation:"},
+        {"combobox", 1257, {114, 18, 396, 40}, kTab | CBS_DROPDOWNLIST, ""},
+        {"static", -1, {12, 52, 110, 68}, 0, "Transition (ms):"},
+        {"edit", 1258, {114, 48, 180, 68}, kEdit, ""},
+    };
+    AddFrameRow(jump, 80, "Frame:", 1081, 1082);
+    jump.push_back({"button", 1104, {12, 108, 200, 124}, kTab | BS_AUTOCHECKBOX, "Apply to children"});
+    registerTemplate({432, "", {kPageWidth, 136}, WS_CHILD, jump});
+
+    std::vector<ControlDef> vertexPlay = {
+        {"button", 1353, {2, 2, 406, 214}, BS_GROUPBOX, "Vertex animation"},
+        {"static", -1, {12, 22, 110, 38}, 0, "Time offset (ms):"},
+        {"edit", 1258, {114, 18, 180, 38}, kEdit, ""},
+        {"button", 1205, {190, 20, 330, 36}, kTab | BS_AUTOCHECKBOX, "Extend time to (ms):"},
+        {"edit", 1206, {334, 18, 396, 38}, kEdit, ""},
+    };
+    AddFrameRow(vertexPlay, 50, "Start frame:", 1078, 1079);
+    AddFrameRow(vertexPlay, 78, "End frame:", 1081, 1082);
+    vertexPlay.push_back({"button", 1104, {12, 110, 200, 126}, kTab | BS_AUTOCHECKBOX, "Apply to children"});
+    registerTemplate({434, "", {kPageWidth, 216}, WS_CHILD, vertexPlay});
+
+    std::vector<ControlDef> vertexJump = {
+        {"button", 1353, {2, 2, 406, 114}, BS_GROUPBOX, "Vertex jump"},
+        {"static", -1, {12, 22, 110, 38}, 0, "Time offset (ms):"},
+        {"edit", 1258, {114, 18, 180, 38}, kEdit, ""},
+    };
+    AddFrameRow(vertexJump, 50, "Frame:", 1081, 1082);
+    vertexJump.push_back({"button", 1104, {12, 82, 200, 98}, kTab | BS_AUTOCHECKBOX, "Apply to children"});
+    registerTemplate({443, "", {kPageWidth, 116}, WS_CHILD, vertexJump});
+}
+
 struct ControllerTemplates {
     ControllerTemplates()
     {
@@ -131,6 +191,7 @@ struct ControllerTemplates {
         RegisterXyzPage();
         RegisterTrackTargetPage();
         RegisterSpeechPage();
+        RegisterKeyframePages();
     }
 };
 const ControllerTemplates kControllerTemplates;

@@ -83,6 +83,7 @@ public:
     // The start handler's binding: the block on node and the node; an unset end frame (-1) becomes the block's
     // frame count. False, with nothing bound, when the node has no such block.
     bool Bind(SWobjectnode& node);
+    void Unbind() { m_block.Unbind(); } // the editors' pose: the block let go again, the settings kept
     SWobjectnode* GetBoundNode() const { return m_block.GetNode(m_world); }
     int32_t GetCurrentFrame() const { return m_frame; } // the frame the last Apply showed; -1 while blending
 
@@ -145,6 +146,7 @@ public:
     // The start handler's binding, then the frame's transform taken from the block. False, with nothing bound,
     // when the node has no such block.
     bool Bind(SWobjectnode& node);
+    void Unbind() { m_block.Unbind(); } // the editors' pose: the block let go again, the settings kept
     SWobjectnode* GetBoundNode() const { return m_block.GetNode(m_world); }
 
     int32_t GetFrame() const { return m_frame; }

@@ -13,8 +13,10 @@
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/event.h"
 #include "engine/behaviour/generator.h"
+#include "engine/behaviour/keyframe_motion.h"
 #include "engine/behaviour/speech_motion.h"
 #include "engine/behaviour/xyz_motion.h"
+#include "engine/core/animation_data.h"
 #include "engine/core/data_node.h"
 #include "engine/core/node.h"
 #include "engine/core/object_node.h"
@@ -22,6 +24,7 @@
 #include "platform/ui/controls/button.h"
 #include "platform/ui/controls/combo_box.h"
 #include "platform/ui/controls/edit.h"
+#include "platform/ui/controls/scroll_bar.h"
 #include "platform/ui/controls/trackbar.h"
 
 namespace editorstest {
@@ -63,8 +66,9 @@ TEST_F(ControllerEditor, ThePageFollowsTheMotionKindAndGrowsTheHost)
     struct Row {
         int32_t kind, slot, idd, growth;
     };
-    for (const Row row : {Row{41, 0, 382, 130}, Row{43, 1, 382, 130}, Row{53, 8, 382, 130}, Row{42, 3, 385, 140},
-                          Row{60, 9, 154, 130}}) {
+    for (const Row row :
+         {Row{41, 0, 382, 130}, Row{43, 1, 382, 130}, Row{53, 8, 382, 130}, Row{42, 3, 385, 140}, Row{60, 9, 154, 130},
+          Row{44, 2, 384, 220}, Row{47, 5, 432, 140}, Row{50, 6, 434, 220}, Row{51, 7, 443, 120}}) {
         SCOPED_TRACE(row.kind);
         CVTND_ActionControllerDlg* editor = OpenOn(Controller(row.kind));
         ASSERT_NE(editor, nullptr);
@@ -223,6 +227,60 @@ TEST_F(ControllerEditor, XyzPageStoresDisplayUnitsAndTheRotationOrder)
     EXPECT_NEAR(static_cast<SWaxistrack*>(dynamic_cast<SWxyzmotion*>(scale->GetMotion())->GetGenerator(0))->GetAmount(),
                 0.5f, 1e-5);
     EXPECT_TRUE(editor->CurrentPage()->child(1012)->isVisible());
+}
+
+// Two nodes share "walk" (21 and 41 frames, 3 and 2 keys); a third has no animation of that name.
+TEST_F(ControllerEditor, KeyFramePagesListTheAnimationsAndPoseFromRestLeavingTheMotionUnbound)
+{
+    auto* first = SWobjectnode::FromNode(sample->object);
+    auto* second = SWobjectnode::FromNode(sample->otherObject);
+    AnimationTrack& a = first->GetAnimationTracks().AddTrack(std::string("walk"));
+    for (const uint32_t f : {0u, 10u, 20u})
+        a.SetKey(f, SWmatrix::Translation(static_cast<float>(f), 0.0f, 0.0f));
+    AnimationTrack& b = second->GetAnimationTracks().AddTrack(std::string("walk"));
+    b.SetKey(0, SWmatrix());
+    b.SetKey(40, SWmatrix::Translation(4.0f, 0.0f, 0.0f));
+    second->GetAnimationTracks().AddTrack(std::string("wave")).SetKey(3, SWmatrix());
+    SWactionnode* play = Controller(44, sample->object);
+    play->AddArgument(sample->otherObject->GetName()->c_str(), SWdatanode::kString, true);
+    play->AddArgument(sample->mesh->GetName()->c_str(), SWdatanode::kString, true); // no "walk": skipped
+    auto* motion = dynamic_cast<SWkeyframemotion*>(play->GetMotion());
+    motion->SetBlockName(std::string("walk"));
+    CVTND_ActionControllerDlg* editor = OpenOn(play);
+    pf::Window* page = editor->CurrentPage();
+    auto* combo = dynamic_cast<pf::ComboBox*>(page->child(1257));
+    ASSERT_NE(combo, nullptr);
+    ASSERT_EQ(combo->getCount(), static_cast<int32_t>(editor->MotionList().Count()));
+    // The list's order reversed: the first entry at the bottom, the last at the top.
+    EXPECT_EQ(combo->getLBText(combo->getCount() - 1), editor->MotionList().First()->name);
+    EXPECT_EQ(combo->getLBText(0), static_cast<CVTND_MotionListNode*>(editor->MotionList().Tail())->name);
+    EXPECT_EQ(editor->MotionList().FindByName(std::string_view("walk"))->keyCount, 3);
+    ASSERT_TRUE(motion->GetBlockName());
+    EXPECT_EQ(*motion->GetBlockName(), "walk");
+    EXPECT_EQ(editor->frameLimit, 41);
+    EXPECT_EQ(motion->GetEndFrame(), 41); // unset: the limit
+
+    auto* mesh = SWobjectnode::FromNode(sample->mesh);
+    const SWmatrix meshBefore = mesh != nullptr ? mesh->GetLocalMatrix() : SWmatrix();
+    auto* endBar = dynamic_cast<pf::ScrollBar*>(page->child(1081));
+    const pf::Rect left = endBar->arrowRect(true);
+    sim().click(*endBar, {(left.l + left.r) / 2, (left.t + left.b) / 2}); // one frame back: 40
+    EXPECT_EQ(motion->GetEndFrame(), 40);
+    EXPECT_EQ(page->child(1082)->getText(), "40");
+    EXPECT_EQ(motion->GetBoundNode(), nullptr);
+    EXPECT_NE(second->GetLocalMatrix(), second->GetInitialMatrix()); // posed at the end of the play
+    if (mesh != nullptr) {
+        EXPECT_EQ(mesh->GetLocalMatrix(), meshBefore);
+    }
+    const pf::Rect right = endBar->arrowRect(false);
+    sim().click(*endBar, {(right.l + right.r) / 2, (right.t + right.b) / 2});
+    sim().click(*endBar, {(right.l + right.r) / 2, (right.t + right.b) / 2}); // held at the limit, posed there
+    EXPECT_EQ(motion->GetEndFrame(), 41);
+    editor->DestroyWindow();
+
+    SWactionnode* jump = Controller(47, sample->otherObject);
+    editor = OpenOn(jump);
+    EXPECT_EQ(editor->frameLimit, 2); // a jump's limit is the key count
 }
 
 TEST_F(ControllerEditor, SpeechPageBindsTheWorldsFirstScript)
