@@ -65,6 +65,8 @@ enum class ModalTool : uint8_t {
     kLoadedBackgroundWarning, // the same, for a background with a texture when the caller asks for the warning
     kAddProperty,             // the add-property dialog: subject the owner, property and mode below
     kRename,                  // the rename dialog, for the subject
+    kRemoveSceneFiles,        // the dialog that removes added scene files with what they brought
+    kSynchronizeSceneFiles,   // the dialog that sets each added file's options and reloads the checked ones
 };
 
 // What the properties panel asks of the add-property dialog.

@@ -612,8 +612,12 @@ bool CVTND_Designer::HasTool(uint32_t command) const
     switch (command) {
     case kCmdScaleCenter:
         return CVTND_Registry::FindModalTool(ModalTool::kScaleCenter) != nullptr;
+    case kCmdRemoveSceneFiles:
+        return CVTND_Registry::FindModalTool(ModalTool::kRemoveSceneFiles) != nullptr;
+    case kCmdSynchronizeSceneFiles:
+        return CVTND_Registry::FindModalTool(ModalTool::kSynchronizeSceneFiles) != nullptr;
     default:
-        return false; // the scene-file tools have no registration of their own yet
+        return false;
     }
 }
 
@@ -622,6 +626,17 @@ void CVTND_Designer::RunTool(uint32_t command)
     if (command == kCmdScaleCenter && m_app != nullptr) {
         const SWworldlock hold(*GetWorld());
         m_app->OnToolsScaleCenter();
+        return;
+    }
+    // The scene-file dialogs take the world's lock inside the project's operations, as the render thread runs.
+    const ModalTool tool =
+        command == kCmdRemoveSceneFiles ? ModalTool::kRemoveSceneFiles : ModalTool::kSynchronizeSceneFiles;
+    const CVTND_ModalToolRun run = CVTND_Registry::FindModalTool(tool);
+    if ((command == kCmdRemoveSceneFiles || command == kCmdSynchronizeSceneFiles) && run != nullptr &&
+        m_app != nullptr) {
+        CVTND_ModalRequest request;
+        request.owner = m_frame;
+        run(*m_app, request);
     }
 }
 

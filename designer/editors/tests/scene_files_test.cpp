@@ -1,0 +1,127 @@
+// The two scene-file dialogs, run as the application's commands run them: the tree of added files, removal after a
+// question, the options of one file or of all, and a reload that keeps the dialog open.
+#include <functional>
+
+#include "designer/app/project.h"
+#include "designer/app/registry.h"
+#include "designer/editors/remove_files_dlg.h"
+#include "designer/editors/synchronize_dlg.h"
+#include "designer/editors/tests/editors_fixture.h"
+#include "designer/editors/world_texts.h"
+#include "engine/core/sub_worlds.h"
+#include "platform/ui/controls/button.h"
+#include "platform/ui/controls/tree_view.h"
+
+namespace editorstest {
+namespace {
+
+class SceneFiles : public EditorsFixture {
+protected:
+    void SetUp() override
+    {
+        EditorsFixture::SetUp();
+        CVTND_Project& project = *app->GetProject();
+        first = project.AppendAddedFile(std::string("hall"), {});
+        first->SetFileName(std::string("/scenes/hall.vtn"));
+        first->SetOption(0, 1);
+        project.AppendAddedFile(std::string("unnamed"), {}); // no file name: no item
+        second = project.AppendAddedFile(std::string("tower"), {});
+        second->SetFileName(std::string("/scenes/tower.vtn"));
+    }
+    int32_t Run(ModalTool tool, int32_t idd, std::function<void(pf::Dialog&)> script)
+    {
+        sim().onModal(idd, std::move(script));
+        CVTND_ModalRequest request;
+        return CVTND_Registry::FindModalTool(tool)(*app, request);
+    }
+    std::vector<pf::TreeItem> Items(pf::TreeView& tree)
+    {
+        std::vector<pf::TreeItem> items;
+        for (pf::TreeItem i = tree.getChildItem(pf::TVI_ROOT); i != 0; i = tree.getNextSiblingItem(i))
+            items.push_back(i);
+        return items;
+    }
+    size_t Entries()
+    {
+        size_t n = 0;
+        for (CVTN_SubWorld* e = app->GetProject()->GetAddedFiles().GetFirst(); e != nullptr;
+             e = CVTN_SubWorlds::GetNext(e))
+            ++n;
+        return n;
+    }
+
+    CVTN_SubWorld* first = nullptr;
+    CVTN_SubWorld* second = nullptr;
+};
+
+TEST_F(SceneFiles, RemovalAsksFirstAndTakesTheCheckedFilesOnly)
+{
+    Run(ModalTool::kRemoveSceneFiles, CVTND_RemoveVTNFilesDlg::kIdd, [&](pf::Dialog& d) {
+        auto* tree = d.item<pf::TreeView>(1000);
+        std::vector<pf::TreeItem> items = Items(*tree);
+        ASSERT_EQ(items.size(), 2u);
+        EXPECT_EQ(tree->getItemText(items[0]), "/scenes/hall.vtn");
+        EXPECT_EQ(tree->getSelectedItem(), items[0]);
+        sim().clickTreeCheck(*tree, items[1]);
+        sim().expectMessageBox(pf::IDNO);
+        sim().click(*d.item<pf::Button>(1163));
+        EXPECT_EQ(LastBox(), WorldTextOf(kIdsRemoveFilesAsk));
+        EXPECT_EQ(Entries(), 3u);
+        app->SetModified(0);
+        sim().expectMessageBox(pf::IDYES);
+        sim().click(*d.item<pf::Button>(1163));
+        EXPECT_EQ(Entries(), 2u);
+        EXPECT_EQ(Items(*tree).size(), 1u);
+        EXPECT_EQ(app->IsModified(), 1);
+        sim().click(*d.item<pf::Button>(pf::IDOK));
+    });
+    EXPECT_EQ(app->GetProject()->GetAddedFiles().GetFirst(), first);
+}
+
+TEST_F(SceneFiles, AnOptionClickActsOnEveryFileOrOnTheSelectedOne)
+{
+    ASSERT_EQ(app->GetProject()->GetApplyToAll(), 1);
+    Run(ModalTool::kSynchronizeSceneFiles, CVTND_SynchronizeDlg::kIdd, [&](pf::Dialog& d) {
+        auto* textures = d.item<pf::Button>(1193);
+        EXPECT_EQ(textures->getCheck(), pf::BST_CHECKED); // the selected first file's
+        EXPECT_EQ(d.item<pf::Button>(1194)->getCheck(), pf::BST_CHECKED);
+        sim().click(*textures);
+        EXPECT_EQ(first->GetOption(0), 0); // every file's byte inverted: they still differ
+        EXPECT_EQ(second->GetOption(0), 1);
+
+        sim().click(*d.item<pf::Button>(1194));
+        EXPECT_EQ(app->GetProject()->GetApplyToAll(), 0);
+        auto* tree = d.item<pf::TreeView>(1000);
+        sim().clickTreeItem(*tree, Items(*tree)[1]);
+        EXPECT_EQ(textures->getCheck(), pf::BST_CHECKED); // the second file's, shown on selection
+        sim().click(*d.item<pf::Button>(1189));
+        EXPECT_EQ(second->GetOption(5), 1);
+        EXPECT_EQ(first->GetOption(5), 0);
+
+        // Synchronise with nothing checked: the project is marked and the dialog stays.
+        app->SetModified(0);
+        sim().click(*d.item<pf::Button>(pf::IDOK));
+        EXPECT_EQ(app->IsModified(), 1);
+        EXPECT_FALSE(d.hasEnded());
+        sim().click(*d.item<pf::Button>(pf::IDCANCEL));
+    });
+}
+
+TEST_F(SceneFiles, AnEmptyProjectDisablesBothActions)
+{
+    for (CVTN_SubWorld* e : {first, second})
+        app->GetProject()->RemoveSubWorld(e);
+    app->GetProject()->RemoveSubWorld(app->GetProject()->GetAddedFiles().GetFirst());
+    ASSERT_EQ(Entries(), 0u);
+    Run(ModalTool::kRemoveSceneFiles, CVTND_RemoveVTNFilesDlg::kIdd, [&](pf::Dialog& d) {
+        EXPECT_FALSE(d.child(1163)->isEnabled());
+        d.endDialog(pf::IDOK);
+    });
+    Run(ModalTool::kSynchronizeSceneFiles, CVTND_SynchronizeDlg::kIdd, [&](pf::Dialog& d) {
+        EXPECT_FALSE(d.child(pf::IDOK)->isEnabled());
+        d.endDialog(pf::IDCANCEL);
+    });
+}
+
+} // namespace
+} // namespace editorstest
