@@ -26,10 +26,6 @@ void RegisterTexts()
                                     "into the project? This cannot be undone.");
     r.addString(kIdsRemoveFilesCaption, "Remove Scene Files");
     r.addString(kIdsScaleTarget, "Please enter a size greater than zero.");
-    r.addString(kIdsBackgroundAsk, "The added scene file brings a background of its own. Do you want it to become "
-                                   "the project's background?");
-    r.addString(kIdsBackgroundWarning, "The added scene file brings a background with a picture, which makes the "
-                                       "published world larger. Do you want it to become the project's background?");
 }
 
 void RegisterWorldDetails()
@@ -158,6 +154,45 @@ void RegisterScaleCenter()
                       }});
 }
 
+void RegisterBackgroundNotices()
+{
+    registerTemplate(
+        {519,
+         "Loaded Background",
+         {360, 236},
+         WS_POPUP | WS_CAPTION,
+         {
+             {"static", -1, {8, 8, 352, 24}, 0, "The loaded scene file contains this background:"},
+             {"CVTND_TextureViewer", 1003, {120, 30, 240, 150}, 0, ""},
+             {"CVTND_ColorButton", 1165, {120, 30, 240, 150}, WS_DISABLED, "", false},
+             {"static", -1, {8, 160, 352, 192}, 0, "Do you want to import it as the project's default background?"},
+             {"button", IDOK, {184, 202, 264, 228}, kDefault, "Yes"},
+             {"button", IDCANCEL, {272, 202, 352, 228}, kStop, "No"},
+         }});
+    registerTemplate({228,
+                      "Loaded Background",
+                      {400, 300},
+                      WS_POPUP | WS_CAPTION,
+                      {
+                          {"static",
+                           1061,
+                           {8, 8, 392, 88},
+                           WS_BORDER,
+                           "The loaded scene file contains a background with a picture. Such a background causes "
+                           "serious problems when non-immersive stereo vision is used (see the manual), so it is "
+                           "better not used in this project."},
+                          {"CVTND_TextureViewer", 1003, {140, 96, 260, 216}, 0, ""},
+                          {"CVTND_ColorButton", 1165, {140, 96, 260, 216}, WS_DISABLED, "", false},
+                          {"static",
+                           -1,
+                           {8, 226, 392, 258},
+                           0,
+                           "Do you want to import it anyway as the project's default background?"},
+                          {"button", IDOK, {224, 266, 304, 292}, kDefault, "Yes"},
+                          {"button", IDCANCEL, {312, 266, 392, 292}, kStop, "No"},
+                      }});
+}
+
 struct WorldTemplates {
     WorldTemplates()
     {
@@ -166,6 +201,7 @@ struct WorldTemplates {
         RegisterHeaderDetails();
         RegisterSceneFileDialogs();
         RegisterScaleCenter();
+        RegisterBackgroundNotices();
     }
 };
 const WorldTemplates kWorldTemplates;

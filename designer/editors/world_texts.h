@@ -1,6 +1,6 @@
 #pragma once
 // The string-table ids of the world-level editors and tools: the loadable-world and header details, the scale and
-// centre tool, the scene-file dialogs and the loaded-background notices. Tests compare a message box with the text
+// centre tool and the scene-file dialogs. Tests compare a message box with the text
 // of its id, never with wording. Name checks use the editors' shared roles (kIdsValidName, kIdsUniqueName).
 #include <cstdint>
 #include <string>
@@ -10,9 +10,7 @@ enum WorldText : uint32_t {
     kIdsPublishedFilter = 28001, // its filter, "*.vto"
     kIdsRemoveFilesAsk = 28002,  // are you sure you want to remove the checked files? this cannot be undone
     kIdsRemoveFilesCaption = 28003,
-    kIdsScaleTarget = 28004,       // a target size that is not a positive number
-    kIdsBackgroundAsk = 28005,     // the added file brings another background: take it?
-    kIdsBackgroundWarning = 28006, // ... and it has a picture, which makes the published world larger
+    kIdsScaleTarget = 28004, // a target size that is not a positive number
 };
 
 std::string WorldTextOf(uint32_t id); // empty when absent
