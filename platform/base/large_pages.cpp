@@ -1,0 +1,22 @@
+#include "platform/base/large_pages.h"
+
+#include <sys/mman.h>
+
+#include <cstdint>
+
+namespace pf {
+
+void adviseLargePages(void* data, size_t bytes)
+{
+    constexpr uintptr_t kLargePageBytes = uintptr_t{2} << 20;
+    if (data == nullptr || bytes < kLargePageBytes)
+        return;
+    const auto start = reinterpret_cast<uintptr_t>(data);
+    const uintptr_t first = (start + kLargePageBytes - 1) & ~(kLargePageBytes - 1);
+    const uintptr_t end = (start + bytes) & ~(kLargePageBytes - 1);
+#ifdef MADV_HUGEPAGE
+    if (end > first)
+        (void)::madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE); // a hint: failure changes nothing
+#endif
+}
+} // namespace pf
