@@ -81,6 +81,17 @@ bool VertexFrameTable::Allocate(uint32_t frameCount, uint32_t vertexCount)
     return true;
 }
 
+bool VertexFrameTable::Adopt(uint32_t frameCount, uint32_t vertexCount, std::vector<float>&& positions)
+{
+    if (positions.size() != uint64_t{frameCount} * vertexCount * 3)
+        return false;
+    std::lock_guard guard(m_lock);
+    m_positions = std::move(positions);
+    m_frameCount = frameCount;
+    m_vertexCount = vertexCount;
+    return true;
+}
+
 std::span<float> VertexFrameTable::GetFrameVertices(uint32_t frame)
 {
     if (m_frameCount == 0 || m_vertexCount == 0)

@@ -85,6 +85,9 @@ class VertexFrameTable {
 public:
     // frames x vertices x 3 floats; false (nothing changed) when the product overflows or memory runs out.
     bool Allocate(uint32_t frameCount, uint32_t vertexCount);
+    // Takes positions as the frames, without a copy; false (nothing changed) when it is not frames x vertices x 3
+    // floats long.
+    bool Adopt(uint32_t frameCount, uint32_t vertexCount, std::vector<float>&& positions);
     uint32_t GetFrameCount() const { return m_frameCount; }
     uint32_t GetVertexCount() const { return m_vertexCount; }
     bool IsReady() const { return m_ready.load(std::memory_order_acquire); }

@@ -14,6 +14,7 @@
 #include "platform/base/atomic_file.h"
 #include "platform/base/endian.h"
 #include "platform/base/input_file.h"
+#include "platform/base/large_pages.h"
 
 namespace {
 
@@ -152,10 +153,62 @@ uint32_t NextScrambleWord(uint32_t& state)
 
 namespace {
 
-// XORs bytes with the key stream from state on, a whole word at a time; bytes starts on a key-word boundary.
+// The key stream is cut into slices of kLanes runs of kLaneWords words, one generator state per run, so that the
+// runs' steps do not wait on each other. xorshift32 is linear over the bits, so the state a run starts from is the
+// one before it taken kLaneWords steps at once through the matrix of those steps.
+constexpr size_t kLanes = 8;
+constexpr size_t kLaneWords = 2048;
+constexpr size_t kSliceBytes = kLanes * kLaneWords * 4; // 64 KiB
+
+// Column b: where the state with bit b alone set goes in kLaneWords steps.
+const std::array<uint32_t, 32>& LaneJumpColumns()
+{
+    static const std::array<uint32_t, 32> columns = [] {
+        std::array<uint32_t, 32> made{};
+        for (uint32_t b = 0; b < 32; ++b) {
+            uint32_t state = uint32_t{1} << b;
+            for (size_t k = 0; k < kLaneWords; ++k)
+                NextScrambleWord(state);
+            made[b] = state;
+        }
+        return made;
+    }();
+    return columns;
+}
+
+uint32_t JumpLane(uint32_t state)
+{
+    const std::array<uint32_t, 32>& columns = LaneJumpColumns();
+    uint32_t out = 0;
+    for (uint32_t b = 0; b < 32; ++b)
+        out ^= columns[b] & (0u - ((state >> b) & 1u));
+    return out;
+}
+
+// One whole slice; state is left as one word-by-word pass over the slice would leave it.
+void ScrambleSlice(uint8_t* slice, uint32_t& state)
+{
+    std::array<uint32_t, kLanes> lanes;
+    lanes[0] = state;
+    for (size_t j = 1; j < kLanes; ++j)
+        lanes[j] = JumpLane(lanes[j - 1]);
+    for (size_t i = 0; i < kLaneWords; ++i) {
+        for (uint32_t& lane : lanes)
+            NextScrambleWord(lane);
+        for (size_t j = 0; j < kLanes; ++j) {
+            uint8_t* const word = slice + (j * kLaneWords + i) * 4;
+            pf::storeU32le(word, pf::loadU32le(word) ^ lanes[j]); // low byte first
+        }
+    }
+    state = lanes[kLanes - 1];
+}
+
+// XORs bytes with the key stream from state on; bytes starts on a key-word boundary.
 void ScrambleFrom(std::span<uint8_t> bytes, uint32_t& state)
 {
     size_t i = 0;
+    for (; i + kSliceBytes <= bytes.size(); i += kSliceBytes)
+        ScrambleSlice(bytes.data() + i, state);
     for (; i + 4 <= bytes.size(); i += 4)
         pf::storeU32le(&bytes[i], pf::loadU32le(&bytes[i]) ^ NextScrambleWord(state)); // low byte first
     if (i == bytes.size())
@@ -180,7 +233,6 @@ uint32_t ChecksumFrom(uLong crc, std::span<const uint8_t> bytes)
 // while it is still in the cache: one pass over memory instead of two.
 uint32_t UnscrambleAndChecksum(std::span<uint8_t> body, uint32_t seed)
 {
-    constexpr size_t kSliceBytes = 64 * 1024; // a multiple of 4: the key words stay aligned with the slices
     uint32_t state = seed == 0 ? kScrambleZeroSeed : seed;
     uLong crc = crc32(0L, Z_NULL, 0);
     for (size_t i = 0; i < body.size(); i += kSliceBytes) {
@@ -279,6 +331,8 @@ DocumentStatus SWdocumentfile::ReadFile(const std::string& path, SWdocumentfile&
                                                         " (its header says " + std::to_string(header.totalBytes) +
                                                         " bytes, it holds " + std::to_string(size) + ")");
         }
+        file.reserve(header.totalBytes);
+        pf::adviseLargePages(file.data(), header.totalBytes);
         file.resize(header.totalBytes);
         if (!ReadExactly(*input, std::span<uint8_t>(file).subspan(kDocumentHeaderBytes), result))
             return fail(DocumentStatus::kTruncated,

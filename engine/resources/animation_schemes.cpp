@@ -9,6 +9,7 @@
 #include "engine/core/chunk_stream.h"
 #include "engine/core/record_builder.h"
 #include "engine/core/type_tag.h"
+#include "platform/base/large_pages.h"
 
 namespace {
 constexpr uint32_t kKeyBytes = 4 + 16 * 4;
@@ -206,6 +207,24 @@ std::unique_ptr<VertexFrameTable> SWvertexstreamblock::MakeTable() const
     }
 }
 
+std::unique_ptr<VertexFrameTable> SWvertexstreamblock::TakeTable()
+{
+    if (m_frameCount == 0 || m_vertexCount == 0)
+        return nullptr;
+    try {
+        auto table = std::make_unique<VertexFrameTable>();
+        if (!table->Adopt(m_frameCount, m_vertexCount, std::move(m_positions)))
+            return nullptr;
+        m_positions.clear();
+        m_frameCount = 0;
+        m_vertexCount = 0;
+        table->SetReady(true);
+        return table;
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
 bool SWvertexstreamblock::WriteBody(SWchunkstream& out) const
 {
     out.WriteU32(m_frameCount);
@@ -223,7 +242,9 @@ bool SWvertexstreamblock::ReadBody(SWchunkstream& in)
     if (in.Status() != 0 || bytes > in.Remaining())
         return false;
     try {
-        std::vector<float> positions(static_cast<size_t>(bytes / 4));
+        std::vector<float> positions;
+        pf::reserveWithLargePages(positions, static_cast<size_t>(bytes / 4));
+        positions.resize(static_cast<size_t>(bytes / 4));
         if (!in.ReadF32s(positions))
             return false;
         return SetFrames(frames, vertices, std::move(positions));

@@ -85,6 +85,8 @@ public:
     bool CopyFrom(VertexFrameTable& table); // under the table's lock; false: out of memory, nothing changed
     // A ready table of the block's frames; null without frames or when memory ran out.
     std::unique_ptr<VertexFrameTable> MakeTable() const;
+    // The same table made by moving the block's frames into it: the block is left without frames.
+    std::unique_ptr<VertexFrameTable> TakeTable();
 
     SchemeKind GetSchemeKind() const override { return SchemeKind::kVertexStreams; }
     bool WriteBody(SWchunkstream& out) const override;

@@ -7,6 +7,7 @@
 
 #include "engine/core/matrix.h"
 #include "engine/resources/array_block.h"
+#include "platform/base/large_pages.h"
 
 namespace {
 
@@ -162,9 +163,9 @@ template <typename ForEachPolygon> SWpolygonbuild SWmesh::BuildFrom(uint64_t tri
     m_indexRecords.clear();
     m_smoothingMasks.clear();
     m_unresolvedMaterials.clear();
-    m_polygons.reserve(triangles);
-    m_indexRecords.reserve(triangles);
-    m_smoothingMasks.reserve(triangles);
+    pf::reserveWithLargePages(m_polygons, triangles);
+    pf::reserveWithLargePages(m_indexRecords, triangles);
+    pf::reserveWithLargePages(m_smoothingMasks, triangles);
     CornerKeyTable keys(positions);
     std::vector<uint32_t> cornerKeys;
     forEach([&](const PolygonView& polygon) {
@@ -224,6 +225,8 @@ void SWmesh::SetUnresolvedMaterialName(uint32_t polygon, std::string name)
 
 void SWmesh::ComputeNormals()
 {
+    pf::reserveWithLargePages(m_faceNormals, m_polygons.size() * 3);
+    pf::reserveWithLargePages(m_normals, static_cast<size_t>(m_cornerKeyCount) * 3);
     m_faceNormals.assign(m_polygons.size() * 3, 0.0f);
     m_normals.assign(static_cast<size_t>(m_cornerKeyCount) * 3, 0.0f);
     const float* const p = m_vertices.data();

@@ -21,6 +21,7 @@
 #include "engine/resources/mesh.h"
 #include "engine/resources/mesh_object.h"
 #include "engine/resources/resource_report.h"
+#include "platform/base/large_pages.h"
 
 namespace {
 constexpr uint32_t kTagRaw = MakeTag("MRAW");
@@ -76,6 +77,8 @@ template <typename T> bool ReadCountedArray(SWchunkstream& in, size_t perItem, s
     const uint32_t count = in.ReadU32();
     if (in.Status() != 0 || count > in.Remaining() / (sizeof(T) * perItem))
         return false;
+    out.clear();
+    pf::reserveWithLargePages(out, size_t{count} * perItem);
     out.resize(size_t{count} * perItem);
     if constexpr (std::is_same_v<T, float>)
         return in.ReadF32s(out);

@@ -282,7 +282,7 @@ void LinkVertexBlocks(SWworldreading& in)
         auto& block = static_cast<SWvertexstreamblock&>(*pending->blocks[i]);
         auto* node = dynamic_cast<SWmeshnode*>(in.World().GetRootNode()->FindById(block.GetNodeId()));
         if (node != nullptr)
-            node->SetVertexFrameTable(block.MakeTable());
+            node->SetVertexFrameTable(block.TakeTable()); // the block goes with the reading
     }
 }
 

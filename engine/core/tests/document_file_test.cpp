@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -43,6 +44,38 @@ TEST(DocumentScramble, OddLengthsUseTheLowBytesOfTheLastWord)
     EXPECT_EQ(key, (std::array<uint8_t, 7>{0x21, 0x20, 0x04, 0x00, 0x01, 0x06, 0x08}));
     ScrambleBody(key, 1);
     EXPECT_EQ(key, (std::array<uint8_t, 7>{}));
+}
+
+// Long bodies are scrambled many runs of the key stream at a time: the key is still the generator's, word after
+// word, across every slice and at every length of the tail, and a document reads back through the same stream.
+TEST(DocumentScramble, LongBodiesTakeTheKeyStreamWordAfterWord)
+{
+    constexpr size_t kSlice = 64 * 1024;
+    for (const size_t length : {kSlice - 1, kSlice, kSlice + 3, 3 * kSlice + 4, 5 * kSlice + 4097}) {
+        SCOPED_TRACE(length);
+        std::vector<uint8_t> key(length);
+        ScrambleBody(key, 0x12345678);
+        uint32_t state = 0x12345678;
+        size_t wrong = 0;
+        for (size_t i = 0; i < length; i += 4) {
+            const uint32_t word = NextScrambleWord(state);
+            for (size_t k = 0; k < 4 && i + k < length; ++k)
+                wrong += key[i + k] != static_cast<uint8_t>(word >> (8 * k));
+        }
+        EXPECT_EQ(wrong, 0u);
+    }
+    std::vector<uint8_t> payload(3 * kSlice + 5);
+    for (size_t i = 0; i < payload.size(); ++i)
+        payload[i] = static_cast<uint8_t>(i * 31 + i / 97);
+    SWdocumentwriter writer({});
+    ASSERT_TRUE(writer.AddRecord(kTagTest, kDocumentNoParent, payload).has_value());
+    std::vector<uint8_t> file;
+    ASSERT_EQ(writer.Finish(file), DocumentStatus::kOk);
+    SWdocumentfile read;
+    ASSERT_EQ(SWdocumentfile::Parse(file, read), DocumentStatus::kOk);
+    ASSERT_EQ(read.Records().size(), 1u);
+    EXPECT_TRUE(
+        std::equal(payload.begin(), payload.end(), read.Records()[0].payload.begin(), read.Records()[0].payload.end()));
 }
 
 TEST(DocumentWriter, TinyFileHasTheGoldenBytes)
