@@ -37,9 +37,10 @@ print(','.join(str(v) for v in rows[y][x * 3:x * 3 + 3]))
 PY
 }
 
-# The view's top-left corner on the screen: the frame at the work area's origin, the first view inside its MDI client.
-corner_x=40
-corner_y=110
+# A point of the sky near the first view's top-left corner, on the screen: the frame at the work area's origin, the
+# view inside its MDI client, between the docked panels.
+corner_x=250
+corner_y=115
 expect_done --screenshot "$work/still.png" --frames 5 "$sample"
 [ "$(pixel "$work/still.png" $corner_x $corner_y)" = "32,48,80" ] || fail "first background: $(pixel "$work/still.png" $corner_x $corner_y)"
 expect_done --screenshot "$work/clicked.png" --frames 10 --click 400,280 "$sample"
