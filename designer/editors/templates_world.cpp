@@ -26,6 +26,13 @@ void RegisterTexts()
                                     "into the project? This cannot be undone.");
     r.addString(kIdsRemoveFilesCaption, "Remove Scene Files");
     r.addString(kIdsScaleTarget, "Please enter a size greater than zero.");
+    r.addString(kIdsPropertyUniqueName, "A property must have a name that no other property of its object has.");
+    r.addString(kIdsPropertyInconsistent, "This makes no sense: when the new property is a part of another, please "
+                                          "choose a consistent type.");
+    r.addString(kIdsPropertyNoOwner, "The property cannot be added there: choose the object that holds the property "
+                                     "to cast, or an object that takes properties.");
+    r.addString(kIdsEditPropertyTitle, "Edit Property");
+    r.addString(kIdsStringWord, "string");
 }
 
 void RegisterWorldDetails()
@@ -193,6 +200,69 @@ void RegisterBackgroundNotices()
                       }});
 }
 
+void RegisterPropertyDialogs()
+{
+    registerTemplate({110,
+                      "Add Property",
+                      {320, 290},
+                      WS_POPUP | WS_CAPTION,
+                      {
+                          {"static", -1, {8, 12, 56, 28}, 0, "Name:"},
+                          {"edit", 1028, {60, 10, 312, 30}, kEdit, ""},
+                          {"button", -1, {8, 38, 312, 112}, BS_GROUPBOX, "Type"},
+                          {"button", 1023, {16, 56, 106, 74}, kStop | WS_GROUP | BS_AUTORADIOBUTTON, "Float"},
+                          {"button", 1024, {110, 56, 200, 74}, BS_AUTORADIOBUTTON, "Vector"},
+                          {"button", 1017, {204, 56, 304, 74}, BS_AUTORADIOBUTTON, "Integer"},
+                          {"button", 1018, {16, 82, 106, 100}, BS_AUTORADIOBUTTON, "Orientation"},
+                          {"button", 1019, {110, 82, 200, 100}, BS_AUTORADIOBUTTON, "Boolean"},
+                          {"button", 1021, {204, 82, 304, 100}, BS_AUTORADIOBUTTON, "String"},
+                          {"button", 1026, {144, 256, 224, 282}, kDefault, "Add"},
+                          {"button", 1027, {232, 256, 312, 282}, kStop, "Done"},
+                          {"button", 1034, {232, 256, 312, 282}, kStop, "OK", false},
+                      }});
+    const auto page = [](int32_t idd, std::vector<ControlDef> controls) {
+        registerTemplate({idd, "", {308, 128}, WS_CHILD, std::move(controls)});
+    };
+    page(159, {{"static", -1, {4, 8, 80, 24}, 0, "Initial value:"}, {"edit", 1004, {84, 6, 300, 26}, kEdit, ""}});
+    page(160, {{"static", -1, {4, 8, 80, 24}, 0, "Initial value:"},
+               {"button", 1012, {84, 6, 160, 24}, kStop | WS_GROUP | BS_AUTORADIOBUTTON, "True"},
+               {"button", 1013, {164, 6, 240, 24}, BS_AUTORADIOBUTTON, "False"}});
+    std::vector<ControlDef> vector = {{"static", -1, {4, 8, 80, 24}, 0, "Initial value:"}};
+    std::vector<ControlDef> quaternion = vector;
+    const std::array<int32_t, 4> ids = {1004, 1172, 1173, 1174};
+    const std::array<const char*, 4> labels = {"X", "Y", "Z", "W"};
+    for (size_t k = 0; k < 4; ++k) {
+        const int32_t top = 6 + 26 * static_cast<int32_t>(k);
+        const ControlDef label{"static", -1, {84, top + 2, 98, top + 18}, 0, labels[k]};
+        const ControlDef edit{"edit", ids[k], {100, top, 200, top + 20}, kEdit, ""};
+        quaternion.push_back(label);
+        quaternion.push_back(edit);
+        if (k < 3) {
+            vector.push_back(label);
+            vector.push_back(edit);
+        }
+    }
+    page(161, std::move(vector));
+    page(162, std::move(quaternion));
+    std::vector<ControlDef> matrix;
+    for (int32_t k = 0; k < 16; ++k)
+        matrix.push_back(
+            {"edit", 1004 + k, {4 + 76 * (k % 4), 4 + 26 * (k / 4), 76 * (k % 4) + 76, 24 + 26 * (k / 4)}, kEdit, ""});
+    page(163, std::move(matrix));
+    registerTemplate({193,
+                      "Component",
+                      {200, 152},
+                      WS_POPUP | WS_CAPTION,
+                      {
+                          {"static", -1, {8, 8, 192, 24}, 0, "Bind to the component:"},
+                          {"button", 1012, {16, 30, 100, 48}, kStop | WS_GROUP | BS_AUTORADIOBUTTON, "X"},
+                          {"button", 1013, {16, 52, 100, 70}, BS_AUTORADIOBUTTON, "Y"},
+                          {"button", 1014, {16, 74, 100, 92}, BS_AUTORADIOBUTTON, "Z"},
+                          {"button", 1015, {16, 96, 100, 114}, BS_AUTORADIOBUTTON | WS_DISABLED, "W"},
+                          {"button", IDOK, {112, 118, 192, 144}, kDefault, "OK"},
+                      }});
+}
+
 struct WorldTemplates {
     WorldTemplates()
     {
@@ -202,6 +272,7 @@ struct WorldTemplates {
         RegisterSceneFileDialogs();
         RegisterScaleCenter();
         RegisterBackgroundNotices();
+        RegisterPropertyDialogs();
     }
 };
 const WorldTemplates kWorldTemplates;

@@ -1,6 +1,6 @@
 #pragma once
 // The string-table ids of the world-level editors and tools: the loadable-world and header details, the scale and
-// centre tool and the scene-file dialogs. Tests compare a message box with the text
+// centre tool, the scene-file dialogs and the property dialog. Tests compare a message box with the text
 // of its id, never with wording. Name checks use the editors' shared roles (kIdsValidName, kIdsUniqueName).
 #include <cstdint>
 #include <string>
@@ -10,7 +10,12 @@ enum WorldText : uint32_t {
     kIdsPublishedFilter = 28001, // its filter, "*.vto"
     kIdsRemoveFilesAsk = 28002,  // are you sure you want to remove the checked files? this cannot be undone
     kIdsRemoveFilesCaption = 28003,
-    kIdsScaleTarget = 28004, // a target size that is not a positive number
+    kIdsScaleTarget = 28004,          // a target size that is not a positive number
+    kIdsPropertyUniqueName = 28005,   // a property needs a name no other property of its owner has
+    kIdsPropertyInconsistent = 28006, // the cast makes no sense: choose a consistent type
+    kIdsPropertyNoOwner = 28007,      // the property cannot go there: no list, or not the source's
+    kIdsEditPropertyTitle = 28008,
+    kIdsStringWord = 28009, // the string page's first text
 };
 
 std::string WorldTextOf(uint32_t id); // empty when absent
