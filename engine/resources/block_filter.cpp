@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <new>
@@ -55,6 +56,15 @@ public:
             // A ring slot is reused only for a position a whole window later, which the distance test stops at.
             if (cand >= pos || pos - cand > kLzssWindowBytes)
                 break;
+            // Only a candidate that also matches at the best length so far can beat it: one comparison turns most
+            // away, and the match chosen is the one the full comparison of every candidate would choose.
+            if (bestLength != 0 && m_in[cand + bestLength] != m_in[pos + bestLength]) {
+                const int32_t next = m_prev[cand % kLzssWindowBytes];
+                if (next >= candidate)
+                    break;
+                candidate = next;
+                continue;
+            }
             size_t length = 0;
             while (length < limit && m_in[cand + length] == m_in[pos + length])
                 ++length;
@@ -182,9 +192,14 @@ BlockFilterStatus LzssDecode(std::span<const uint8_t> input, uint64_t expectedBy
             const size_t length = (word >> 12) + kLzssMinMatch;
             if (distance > op || length > expected - op)
                 return Fail(out, BlockFilterStatus::kDamaged);
-            // Byte by byte: a match may overlap the bytes it produces (a run).
-            for (size_t i = 0; i < length; ++i, ++op)
-                out[op] = out[op - distance];
+            if (distance >= length) {
+                std::memcpy(&out[op], &out[op - distance], length);
+                op += length;
+            } else {
+                // Byte by byte: the match overlaps the bytes it produces (a run).
+                for (size_t i = 0; i < length; ++i, ++op)
+                    out[op] = out[op - distance];
+            }
         }
     }
     if (ip != input.size())

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <cmath>
 #include <cstring>
@@ -172,6 +173,21 @@ TEST(LzssFormat, LayoutIsFlagByteThenLiteralsAndMatchWords)
         0x02, 0x30,      // distance 3 - 1 = 2, length 6 - 3 = 3 in bits 12-15
     };
     EXPECT_EQ(LzssEncode(input), expected);
+}
+
+// Files written hold the encoder's choice of matches: a faster search must choose the same ones. Few symbols make
+// long hash chains with many candidates of equal promise; the size and checksum are those of the files written so far.
+TEST(LzssFormat, EncoderChoosesTheMatchesItAlwaysHas)
+{
+    std::vector<uint8_t> input(200000);
+    uint32_t state = 12345;
+    for (size_t i = 0; i < input.size(); ++i) {
+        state = state * 1103515245u + 12345u;
+        input[i] = static_cast<uint8_t>((state >> 16) % 7 + (i / 64) % 3 * 7);
+    }
+    const std::vector<uint8_t> encoded = LzssEncode(input);
+    EXPECT_EQ(encoded.size(), 123599u);
+    EXPECT_EQ(crc32(0L, encoded.data(), static_cast<uInt>(encoded.size())), 0x51bbadf1u);
 }
 
 TEST(LzssFormat, DamagedStreamsAreRefused)
