@@ -313,6 +313,8 @@ void CVTND_ActionControllerDlg::PoseNodes(float t)
         return;
     {
         CVTND_WorldWriteLock lock(m_world);
+        // The XYZ motions step by increments: from an unstepped clock the increment to t is the whole pose at t.
+        motion->Reset(false);
         motion->SetTime(t);
         const SWmatrix m = motion->GetMatrix(true);
         if (m_action->GetSuppress() != 0)

@@ -13,6 +13,9 @@ source "$(dirname "$0")/../../../testsupport/tools/run_tool.sh"
 export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null
 
 scenes="material-editor material-scrolled material-preview-only texture-editor texture-hotspots"
+# Registered scenes follow in the order their sources register them.
+scenes="$scenes controller-rotate controller-scale controller-keyframes controller-jump controller-vertex"
+scenes="$scenes controller-target controller-speech controller-no-motion"
 scenes="$scenes tooltip-editor tooltip-textures particle-editor particle-test sound-editor sound-editor-midi"
 run_tool --live --xvfb "$work/out" > "$work/report.txt"
 if [ "$tool_status" -eq "$exit_skip" ]; then
@@ -32,6 +35,9 @@ grep -q '^took a picture of ' "$work/out/trace.txt" || fail "no hot-spot picture
 grep -q '^quality slider enabled$' "$work/out/trace.txt" || fail "the wavelet quality slider is not enabled"
 ! grep -q '^NOT: ' "$work/out/trace.txt" || fail "$(grep '^NOT: ' "$work/out/trace.txt")"
 [ -s "$work/out/tooltip-texture-three-lines.png" ] || fail "no tooltip texture of three lines"
+for scene in controller-rotate controller-keyframes controller-vertex; do
+    [ -s "$work/out/$scene-view.png" ] || fail "no 3D view of $scene"
+done
 
 VORTAN_DISPLAY=headless expect_exit "$exit_skip" --live "$work/out" > "$work/headless.txt"
 grep -q '^no display: VORTAN_DISPLAY=headless$' "$work/headless.txt" || fail "no reason given for the skip"

@@ -54,6 +54,7 @@ protected:
     SWobjectnode* Object() { return SWobjectnode::FromNode(sample->object); }
     SWmatrix Posed(SWobjectnode& node, SWnodemotion& motion, float t)
     {
+        motion.Reset(false);
         motion.SetTime(t);
         SWmatrix out;
         node.GetInitialMatrix().Multiply(out, motion.GetMatrix(true));
@@ -127,6 +128,7 @@ TEST_F(ControllerEditor, TheSliderPosesFromRestAndWithArgumentsOnlyTheNamedNodes
     sim().moveTrackbar(*slider, 500);
     sim().moveTrackbar(*slider, 1000);
     const SWmatrix full = Posed(*Object(), *motion, 1000.0f);
+    EXPECT_NE(full, Object()->GetInitialMatrix()); // a quarter turn
     EXPECT_EQ(Object()->GetLocalMatrix(), full);
     sim().moveTrackbar(*slider, 0);
     EXPECT_EQ(Object()->GetLocalMatrix(), Object()->GetInitialMatrix());
