@@ -8,7 +8,8 @@
 // Scenes: drag-move (three selected map objects moved across the map), drag-condition (an action kind held over a
 // condition's left half, then its right half, then dropped), and the time-line window's timeline, timeline-zoom,
 // timeline-drag and timeline-scrub (testsupport/designer/timeline_shots.h; the scrub dumps what the preview ran into
-// the trace), and the editors over the map: event-editor-new, event-editor, timer-dialog and expression-editor
+// the trace), and the editors over the map: event-editor-new, event-editor, timer-dialog, expression-editor,
+// condition-editor, queue-editor, stereo-editor, stop-controller-editor and text-flag-editors
 // (testsupport/designer/editor_shots.h). Without scene names all run.
 //
 // --live runs the same scenes in real windows; --xvfb starts a private X server first, grabs each scene's final
@@ -63,9 +64,10 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitRefused = 3;
 constexpr int kExitSkip = 77;
-const char* const kScenes[] = {"drag-move",     "drag-condition",   "timeline",         "timeline-zoom",
-                               "timeline-drag", "timeline-scrub",   "event-editor-new", "event-editor",
-                               "timer-dialog",  "expression-editor"};
+const char* const kScenes[] = {"drag-move",     "drag-condition",         "timeline",         "timeline-zoom",
+                               "timeline-drag", "timeline-scrub",         "event-editor-new", "event-editor",
+                               "timer-dialog",  "expression-editor",      "condition-editor", "queue-editor",
+                               "stereo-editor", "stop-controller-editor", "text-flag-editors"};
 
 struct LiveDisplay {
     pf::SdlBackend* backend = nullptr;
@@ -285,8 +287,8 @@ bool RunEditors(const std::string& scene, Run& run)
     pf::UserSim sim;
     designertest::EditorShot shot;
     shot.picture = [&](const std::string& name) { return run.WritePicture(sim, name); };
-    shot.compareLive = [&](pf::Window& window) {
-        return g_live.server == nullptr || CompareWithServer(window, run, scene);
+    shot.compareLive = [&](pf::Window& window, const std::string& name) {
+        return g_live.server == nullptr || CompareWithServer(window, run, name);
     };
     shot.waitShown = [] { WaitUntilShown(); };
     shot.trace = &run.trace;
@@ -418,7 +420,8 @@ int Usage(const char* why)
     std::fprintf(stderr,
                  "vortan-eventedit-shots: %s; usage: vortan-eventedit-shots [--live [--xvfb] [--exit-after MS]] "
                  "OUTDIR [SCENE...]; scenes: drag-move drag-condition timeline timeline-zoom timeline-drag "
-                 "timeline-scrub event-editor-new event-editor timer-dialog expression-editor\n",
+                 "timeline-scrub event-editor-new event-editor timer-dialog expression-editor condition-editor "
+                 "queue-editor stereo-editor stop-controller-editor text-flag-editors\n",
                  why);
     return kExitUsage;
 }

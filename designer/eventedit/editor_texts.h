@@ -16,6 +16,14 @@ enum EditorText : uint32_t {
     kIdsValidValue = 21008,      // a number the field cannot take
     kIdsNewExpressionTitle = 21009,
     kIdsEditExpressionTitle = 21010,
+    kIdsHideActionTitle = 21011, // the hide action's details
+    kIdsShowActionTitle = 21012, // the show action's details
+    kIdsWarningCaption = 21013,  // the caption of a question that warns
+    kIdsNoSuchProperty = 21014,  // the message was declared a property, but none exists: save anyway?
+    kIdsActionColumn = 21015,    // "Action"
+    kIdsBlockingColumn = 21016,  // "Blocking"
+    kIdsInterlaced = 21017,      // the interlaced stereo technique
+    kIdsColorCoding = 21018,     // the colour-coding stereo technique
 };
 
 // The text of id, registered with the editors' templates; empty when absent.

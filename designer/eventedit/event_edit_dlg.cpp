@@ -211,7 +211,7 @@ pf::LResult CVTND_EventEditDlg::handle(const pf::Msg& msg)
         if (header != nullptr && header->idFrom == static_cast<uintptr_t>(kIdActions)) {
             const auto* change = pf::notifyRecord<pf::NMLISTVIEW>(msg.lParam);
             if (header->code == pf::LVN_ITEMCHANGED)
-                OnItemChanged(change->iItem, change->uOldState, change->uNewState);
+                OnItemChanged(change);
             else if (header->code == pf::LVN_BEGINDRAG)
                 OnBeginDrag(change->iItem);
         }
@@ -306,28 +306,16 @@ void CVTND_EventEditDlg::OnEventParameters()
 
 void CVTND_EventEditDlg::OnDetails()
 {
-    SWactionnode* action = SelectedAction();
-    CVTNDesignerApp* app = App();
-    if (action == nullptr || app == nullptr)
-        return;
-    const pf::Hwnd self = hwnd();
-    EditActionDetails(action); // a new editor, or the one already open, which comes forward
-    const CVTND_EditDialog* record = app->FindEditDialog(static_cast<uint16_t>(ObjectType::kAction), action);
-    if (record != nullptr && record->dialog != nullptr) {
-        record->dialog->setPos(static_cast<pf::Hwnd>(pf::HWND_TOP), record->dialog->windowRect(),
-                               pf::SWP_NOMOVE | pf::SWP_NOSIZE);
-        pf::ui().activate(record->dialog->hwnd());
-    }
-    if (!pf::ui().isWindow(self))
+    if (SelectedAction() == nullptr || !OpenSelectedDetails())
         return;
     RefillActions();
-    app->RedrawEventMaps();
+    if (CVTNDesignerApp* app = App())
+        app->RedrawEventMaps();
 }
 
 void CVTND_EventEditDlg::OnActionParameters()
 {
-    SWactionnode* action = SelectedAction();
-    if (action == nullptr || !BuildEventParameterPickList(this, action, nullptr))
+    if (!PickSelectedTargets())
         return;
     RefillActions();
     if (CVTNDesignerApp* app = App())
@@ -336,52 +324,18 @@ void CVTND_EventEditDlg::OnActionParameters()
 
 void CVTND_EventEditDlg::OnRemove()
 {
-    SWactionnode* action = SelectedAction();
-    CVTNDesignerApp* app = App();
-    if (action == nullptr || app == nullptr)
-        return;
-    const pf::Hwnd self = hwnd();
-    SelectAction(nullptr);
-    app->DeleteObject(CVTND_Object(action), CVTNDesignerApp::kDeleteFromMenu);
-    if (!pf::ui().isWindow(self))
-        return;
-    app->RedrawEventMaps();
-    if (CEditorEngine* engine = Engine())
-        engine->RefreshActionReceptors();
-    RefillActions();
-    EnableSelectionButtons(false);
+    if (SelectedAction() != nullptr && RemoveSelectedAction())
+        RefillActions();
 }
 
-void CVTND_EventEditDlg::OnItemChanged(int32_t item, uint32_t oldState, uint32_t newState)
+void CVTND_EventEditDlg::OnItemChanged(const void* change)
 {
-    if ((newState & pf::LVIS_SELECTED) == 0 || (oldState & pf::LVIS_SELECTED) != 0 || item < 0)
-        return;
-    auto* action = reinterpret_cast<SWactionnode*>(this->item<pf::ListView>(kIdActions)->getItemData(item));
-    if (action == nullptr)
-        return;
-    SelectAction(action);
-    child(kIdRemove)->enable(true);
-    child(kIdActionParameters)->enable(ActionHasTargets(*action));
-    child(kIdDetails)->enable(ActionHasDetails(*action));
+    OnActionItemChanged(*item<pf::ListView>(kIdActions), change, {kIdRemove, kIdActionParameters, kIdDetails});
 }
 
 void CVTND_EventEditDlg::OnBeginDrag(int32_t item)
 {
-    auto* action =
-        item >= 0 ? reinterpret_cast<SWactionnode*>(this->item<pf::ListView>(kIdActions)->getItemData(item)) : nullptr;
-    CEditorEngine* engine = Engine();
-    if (action == nullptr || engine == nullptr)
-        return;
-    UIObject* object = engine->MakePaletteObject(CVTND_Object(action));
-    if (object == nullptr) {
-        // Until the panels' palette types exist an action travels as a plain palette object, in the engine's pool.
-        object = new UIObject;
-        engine->AddDroppable(object);
-    }
-    object->SetAction(action);
-    engine->DragList().clear();
-    engine->DragList().push_back(object);
-    engine->BeginDrag(pf::ui().messagePos(), nullptr);
+    DragActionOut(*this->item<pf::ListView>(kIdActions), item, false);
 }
 
 void CVTND_EventEditDlg::ForgetListedAction(const void* action)

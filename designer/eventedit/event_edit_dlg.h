@@ -50,7 +50,7 @@ private:
     void OnDetails();
     void OnActionParameters();
     void OnRemove();
-    void OnItemChanged(int32_t item, uint32_t oldState, uint32_t newState);
+    void OnItemChanged(const void* change);
     void OnBeginDrag(int32_t item);
     void ForgetListedAction(const void* action);
     void RepaintEventsPanel();

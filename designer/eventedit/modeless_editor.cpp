@@ -6,10 +6,13 @@
 #include "designer/app/edit_dialog.h"
 #include "designer/app/extended_world.h"
 #include "designer/app/notification.h"
+#include "designer/eventedit/display_names.h"
 #include "designer/eventedit/editor_engine.h"
 #include "designer/eventedit/editor_images.h"
 #include "designer/eventedit/editor_texts.h"
 #include "designer/eventedit/map_object.h"
+#include "designer/eventedit/pick_operations.h"
+#include "engine/behaviour/action_node.h"
 #include "engine/core/world.h"
 #include "platform/base/user_constants.h"
 #include "platform/ui/controls/list_view.h"
@@ -107,6 +110,92 @@ int32_t CVTND_ModelessEditorDlg::ShowError(uint32_t roleId)
 {
     return pf::messageBox(hwnd(), EditorTextOf(roleId), EditorTextOf(kIdsEditorErrorCaption),
                           pf::MB_OK | pf::MB_ICONHAND); // MB_ICONERROR
+}
+
+// -- The action lists' shared operations
+
+SWactionnode* CVTND_ModelessEditorDlg::ActionOfItem(const pf::ListView& list, int32_t item)
+{
+    if (item < 0 || item >= list.getItemCount())
+        return nullptr;
+    return reinterpret_cast<SWactionnode*>(list.getItemData(item));
+}
+
+bool CVTND_ModelessEditorDlg::OnActionItemChanged(const pf::ListView& list, const void* change,
+                                                  const ActionButtons& buttons)
+{
+    const auto* item = static_cast<const pf::NMLISTVIEW*>(change);
+    if ((item->uNewState & pf::LVIS_SELECTED) == 0 || (item->uOldState & pf::LVIS_SELECTED) != 0)
+        return false;
+    SWactionnode* action = ActionOfItem(list, item->iItem);
+    if (action == nullptr)
+        return false;
+    SelectAction(action);
+    const auto enableButton = [this](int32_t id, bool on) {
+        if (pf::Window* button = id != 0 ? child(id) : nullptr)
+            button->enable(on);
+    };
+    enableButton(buttons.remove, true);
+    enableButton(buttons.parameters, ActionHasTargets(*action));
+    enableButton(buttons.details, ActionHasDetails(*action));
+    return true;
+}
+
+bool CVTND_ModelessEditorDlg::RemoveSelectedAction()
+{
+    SWactionnode* action = m_selectedAction;
+    CVTNDesignerApp* app = App();
+    if (action == nullptr || app == nullptr)
+        return true;
+    const pf::Hwnd self = hwnd();
+    m_selectedAction = nullptr;
+    app->DeleteObject(CVTND_Object(action), CVTNDesignerApp::kDeleteFromMenu);
+    if (!pf::ui().isWindow(self))
+        return false;
+    app->RedrawEventMaps();
+    if (CEditorEngine* engine = Engine())
+        engine->RefreshActionReceptors();
+    EnableSelectionButtons(false);
+    return true;
+}
+
+bool CVTND_ModelessEditorDlg::OpenSelectedDetails()
+{
+    SWactionnode* action = m_selectedAction;
+    CVTNDesignerApp* app = App();
+    if (action == nullptr || app == nullptr)
+        return true;
+    const pf::Hwnd self = hwnd();
+    EditActionDetails(action); // a new editor, or the one already open, which comes forward
+    const CVTND_EditDialog* record = app->FindEditDialog(static_cast<uint16_t>(ObjectType::kAction), action);
+    if (record != nullptr && record->dialog != nullptr) {
+        record->dialog->setPos(static_cast<pf::Hwnd>(pf::HWND_TOP), record->dialog->windowRect(),
+                               pf::SWP_NOMOVE | pf::SWP_NOSIZE);
+        pf::ui().activate(record->dialog->hwnd());
+    }
+    return pf::ui().isWindow(self);
+}
+
+bool CVTND_ModelessEditorDlg::PickSelectedTargets()
+{
+    return m_selectedAction != nullptr && BuildEventParameterPickList(this, m_selectedAction, nullptr);
+}
+
+void CVTND_ModelessEditorDlg::DragActionOut(const pf::ListView& list, int32_t item, bool releaseCaptureFirst)
+{
+    SWactionnode* action = ActionOfItem(list, item);
+    CEditorEngine* engine = Engine();
+    if (action == nullptr || engine == nullptr)
+        return;
+    UIObject* object = engine->MakePaletteObject(CVTND_Object(action));
+    if (object == nullptr)
+        return;
+    object->SetAction(action);
+    engine->DragList().clear();
+    engine->DragList().push_back(object);
+    if (releaseCaptureFirst)
+        pf::ui().releaseCapture();
+    engine->BeginDrag(pf::ui().messagePos(), nullptr);
 }
 
 CVTNDesignerApp* CVTND_ModelessEditorDlg::App()

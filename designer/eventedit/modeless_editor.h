@@ -34,6 +34,7 @@
 #include <vector>
 
 #include "designer/app/project_object.h"
+#include "designer/app/registry.h"
 #include "platform/gfx/image_list.h"
 #include "platform/ui/dialog/dialog.h"
 
@@ -89,6 +90,24 @@ protected:
     void SelectAction(SWactionnode* action);                // null forgets it; enables nothing by itself
     void EnableSelectionButtons(bool enabled);
     int32_t ShowError(uint32_t roleId); // the role's text with the error caption and MB_ICONERROR
+
+    // -- The action lists' shared operations (the event, condition and queue editors)
+    // The buttons that act on the selected action: Remove, the target pick and Details (0 for one it lacks).
+    struct ActionButtons {
+        int32_t remove = 0;
+        int32_t parameters = 0;
+        int32_t details = 0;
+    };
+    static SWactionnode* ActionOfItem(const pf::ListView& list, int32_t item); // null outside the list
+    // LVN_ITEMCHANGED: only a new selection selects its action and enables the buttons by what it offers.
+    bool OnActionItemChanged(const pf::ListView& list, const void* change, const ActionButtons& buttons);
+    // Remove: deleted without a question, every action list refilled, the buttons disabled. False: the editor
+    // itself closed meanwhile (its object went with the action).
+    bool RemoveSelectedAction();
+    bool OpenSelectedDetails(); // the action's editor, raised and activated; false: this editor closed
+    bool PickSelectedTargets(); // the action's target pick; true when something changed
+    // LVN_BEGINDRAG: the item's action as a palette object, dragged from the last message's point.
+    void DragActionOut(const pf::ListView& list, int32_t item, bool releaseCaptureFirst);
     static CVTNDesignerApp* App();
     static CEditorEngine* Engine();
     static SWworld* World(); // the application's world, or null
@@ -113,6 +132,24 @@ private:
     bool m_ownsItself = false; // set once Open succeeded; postNcDestroy deletes then
     bool m_closed = false;
 };
+
+// The editors of action kinds: the action is the edited object (kind 16), which a deletion notice of it closes.
+class CVTND_ActionEditorDlg : public CVTND_ModelessEditorDlg {
+public:
+    CVTND_ActionEditorDlg(SWactionnode* action, CVTND_EditDialog* record)
+        : CVTND_ModelessEditorDlg(kActionKind, action, record)
+    {
+    }
+    SWactionnode* Action() const { return static_cast<SWactionnode*>(EditedObject()); }
+    static constexpr uint16_t kActionKind = 16;
+};
+
+// The factory's constructor of an action editor T, made from its template T::kIdd.
+template <typename T> pf::Window* MakeActionEditor(const CVTND_EditorRequest& request)
+{
+    return CVTND_ModelessEditorDlg::Open(
+        std::make_unique<T>(static_cast<SWactionnode*>(request.object), request.record), T::kIdd, request.parent);
+}
 
 // The shared small images of the action lists (the editor images' small action list); null while none exist.
 pf::ImageListRef EditorSmallActionImages();

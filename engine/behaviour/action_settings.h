@@ -197,6 +197,7 @@ public:
     const std::vector<uint32_t>& GetIds() const { return m_ids; }
     void AddId(uint32_t id) { m_ids.push_back(id); }
     bool RemoveId(uint32_t id); // the first entry of that id; false when none is listed
+    void ClearIds() { m_ids.clear(); }
     void RemapIds(const std::map<uint32_t, uint32_t>& map) override;
 
 protected:

@@ -4,17 +4,23 @@
 
 #include "designer/app/designer_app.h"
 #include "designer/app/extended_world.h"
+#include "designer/eventedit/condition_editor_dlg.h"
 #include "designer/eventedit/event_edit_dlg.h"
 #include "designer/eventedit/event_timer_dlg.h"
 #include "designer/eventedit/expression_editor_dlg.h"
+#include "designer/eventedit/stop_controller_dlg.h"
+#include "designer/workspace/workspace_controls.h"
 #include "engine/behaviour/action_node.h"
+#include "engine/behaviour/action_settings.h"
 #include "engine/behaviour/event.h"
 #include "engine/behaviour/expression.h"
 #include "engine/behaviour/expression_list.h"
 #include "engine/behaviour/property.h"
+#include "engine/core/data_node.h"
 #include "engine/core/node.h"
 #include "platform/base/user_constants.h"
 #include "platform/testing/user_sim.h"
+#include "platform/ui/controls/list_box.h"
 #include "platform/ui/controls/list_view.h"
 #include "platform/ui/core/ui.h"
 #include "platform/ui/dialog/dialog.h"
@@ -60,7 +66,7 @@ bool Finish(pf::Window& editor, const std::string& scene, pf::UserSim& sim, Edit
 {
     sim.pump();
     bool ok = shot.picture(scene);
-    ok = shot.compareLive(editor) && ok;
+    ok = shot.compareLive(editor, scene) && ok;
     if (shot.hold)
         shot.hold();
     return ok;
@@ -121,6 +127,84 @@ bool ExpressionEditor(CVTNDesignerApp& app, Stage& stage, pf::UserSim& sim, Edit
     return editor != nullptr && Finish(*editor, "expression-editor", sim, shot);
 }
 
+SWproperty* AddLevel(SWnode& node, const char* name)
+{
+    auto level = std::make_unique<SWproperty>(kTypeFloat);
+    level->SetName(std::string(name));
+    return node.AddVariable(std::move(level));
+}
+
+SWactionnode* AddNamed(SampleWorld& s, SWevent& event, int32_t kind, const std::string& target)
+{
+    SWactionnode* action = s.AddAction(event, kind);
+    action->AddArgument(target.c_str(), SWdatanode::kString, true);
+    return action;
+}
+
+bool ConditionEditor(CVTNDesignerApp& app, Stage& stage, pf::UserSim& sim, EditorShot& shot)
+{
+    SampleWorld& s = stage.sample;
+    auto* condition = dynamic_cast<SWconditionaction*>(s.condition);
+    if (condition == nullptr)
+        return false;
+    condition->SetOperand1(AddLevel(*s.object, "level"));
+    condition->settings.constant = 2.5f;
+    condition->settings.mask = 5;
+    pf::Window* editor = OpenOverMap(app, stage, shot, CVTND_Object(s.condition), {160, 40});
+    return editor != nullptr && Finish(*editor, "condition-editor", sim, shot);
+}
+
+bool QueueEditor(CVTNDesignerApp& app, Stage& stage, pf::UserSim& sim, EditorShot& shot)
+{
+    SampleWorld& s = stage.sample;
+    s.queueMembers.back()->SetWait(1);
+    pf::Window* editor = OpenOverMap(app, stage, shot, CVTND_Object(s.queue), {280, 60});
+    return editor != nullptr && Finish(*editor, "queue-editor", sim, shot);
+}
+
+bool StereoEditor(CVTNDesignerApp& app, Stage& stage, pf::UserSim& sim, EditorShot& shot)
+{
+    SampleWorld& s = stage.sample;
+    SWactionnode* stereo = AddNamed(s, *s.click, 37, s.camera->GetName().value_or(std::string()));
+    pf::Window* editor = OpenOverMap(app, stage, shot, CVTND_Object(stereo), {300, 120});
+    return editor != nullptr && Finish(*editor, "stereo-editor", sim, shot);
+}
+
+bool StopControllerEditor(CVTNDesignerApp& app, Stage& stage, pf::UserSim& sim, EditorShot& shot)
+{
+    SampleWorld& s = stage.sample;
+    const std::string node = s.object->GetName().value_or(std::string());
+    std::vector<SWactionnode*> motions;
+    for (const int32_t kind : {41, 42, 43, 44})
+        motions.push_back(AddNamed(s, *s.timer, kind, node));
+    auto* stop = dynamic_cast<SWstopmotionsaction*>(AddNamed(s, *s.click, 46, node));
+    if (stop == nullptr)
+        return false;
+    stop->AddTarget(motions[1]->GetActionId());
+    stop->AddTarget(motions[3]->GetActionId());
+    pf::Window* editor = OpenOverMap(app, stage, shot, CVTND_Object(stop), {200, 60});
+    return editor != nullptr && Finish(*editor, "stop-controller-editor", sim, shot);
+}
+
+// The seven small editors one after the other, each photographed and closed again.
+bool TextFlagEditors(CVTNDesignerApp& app, Stage& stage, pf::UserSim& sim, EditorShot& shot)
+{
+    SampleWorld& s = stage.sample;
+    bool ok = true;
+    for (const int32_t kind : {10, 20, 40, 21, 34, 55, 56}) {
+        SWactionnode* action = s.AddAction(*s.click, kind);
+        if (kind == 10 || kind == 20)
+            action->AddArgument(kind == 10 ? "http://example.org/next.html" : "level2.vto", SWdatanode::kString, true);
+        pf::Window* editor = OpenOverMap(app, stage, shot, CVTND_Object(action), {280, 120});
+        if (editor == nullptr)
+            return false;
+        ok = Finish(*editor, "text-flag-" + std::to_string(kind), sim, shot) && ok;
+        editor->destroy();
+        sim.pump();
+    }
+    return ok;
+}
+
 } // namespace
 
 bool IsEditorScene(const std::string& scene)
@@ -134,8 +218,19 @@ bool IsEditorScene(const std::string& scene)
 
 bool RunEditorScene(const std::string& scene, CVTNDesignerApp& app, pf::UserSim& sim, EditorShot& shot)
 {
+    RegisterWorkspaceControls(pf::ui());
     Stage stage(app);
     sim.pump();
+    if (scene == "condition-editor")
+        return ConditionEditor(app, stage, sim, shot);
+    if (scene == "queue-editor")
+        return QueueEditor(app, stage, sim, shot);
+    if (scene == "stereo-editor")
+        return StereoEditor(app, stage, sim, shot);
+    if (scene == "stop-controller-editor")
+        return StopControllerEditor(app, stage, sim, shot);
+    if (scene == "text-flag-editors")
+        return TextFlagEditors(app, stage, sim, shot);
     if (scene == "event-editor-new")
         return EventEditorNew(app, stage, sim, shot);
     if (scene == "event-editor")

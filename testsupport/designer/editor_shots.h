@@ -6,6 +6,11 @@
 // event-editor: a click event with a condition, its followers indented under it and a selected action.
 // timer-dialog: the timer dialog at the mouse, showing "1000".
 // expression-editor: an entry's target, text and name.
+// condition-editor: a condition with its operand, constant and followers on both branches.
+// queue-editor: a queue with one blocking member, showing "B".
+// stereo-editor: a stereo action on a camera, previewed.
+// stop-controller-editor: a stop controller with entries on both sides.
+// text-flag-editors: one picture for each of the seven small editors (text-flag-<kind>).
 #include <functional>
 #include <string>
 #include <vector>
@@ -18,14 +23,15 @@ class CVTNDesignerApp;
 
 namespace designertest {
 
-inline constexpr const char* kEditorScenes[] = {"event-editor-new", "event-editor", "timer-dialog",
-                                                "expression-editor"};
+inline constexpr const char* kEditorScenes[] = {"event-editor-new",  "event-editor",           "timer-dialog",
+                                                "expression-editor", "condition-editor",       "queue-editor",
+                                                "stereo-editor",     "stop-controller-editor", "text-flag-editors"};
 
 struct EditorShot {
     // Writes the screen as NAME.png; false when it could not be written.
     std::function<bool(const std::string& name)> picture;
-    // Compares what a live display shows of window with the layer's picture; true when there is no live display.
-    std::function<bool(pf::Window& window)> compareLive;
+    // Compares what a live display shows of window with the layer's picture NAME; true without a live display.
+    std::function<bool(pf::Window& window, const std::string& name)> compareLive;
     // Waits until a live display has shown what was drawn; empty: nothing to wait for.
     std::function<void()> waitShown;
     std::vector<std::string>* trace = nullptr; // lines for the tool's trace

@@ -270,15 +270,19 @@ TEST_F(EventEditors, DetailsOpensTheActionsEditorAndDeletingTheEventClosesAll)
     });
     Dlg* editor = OpenEvent(sample->timer);
     auto* list = editor->item<pf::ListView>(Dlg::kIdActions);
-    ASSERT_TRUE(sim().selectListViewItem(*list, 0));
+    SWactionnode* member = sample->queueMembers.front(); // a kind with details but no editor of its own yet
+    int32_t index = 0;
+    while (index < list->getItemCount() && list->getItemData(index) != reinterpret_cast<pf::LParam>(member))
+        ++index;
+    ASSERT_TRUE(sim().selectListViewItem(*list, index));
     sim().click(*editor->child(Dlg::kIdDetails));
     EXPECT_EQ(made, 1);
-    EXPECT_NE(app->FindEditDialog(16, sample->condition), nullptr);
+    EXPECT_NE(app->FindEditDialog(16, member), nullptr);
     CVTND_Registry::ReplaceEditor(16, kAnyActionKind, displaced);
 
     ASSERT_TRUE(app->DeleteObject(CVTND_Object(sample->timer), CVTNDesignerApp::kDeleteFromMenu));
     EXPECT_EQ(app->FindEditDialog(15, sample->timer), nullptr);
-    EXPECT_EQ(app->FindEditDialog(16, sample->condition), nullptr);
+    EXPECT_EQ(app->FindEditDialog(16, member), nullptr);
 }
 
 // -- The timer dialog

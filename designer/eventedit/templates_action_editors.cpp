@@ -1,0 +1,225 @@
+// The dialog layouts and texts of the action editors: the text and flag editors, the queue, the stop controller,
+// the condition test and stereo vision. Registered at start-up, before any window exists.
+#include <string>
+
+#include "designer/eventedit/editor_texts.h"
+#include "platform/base/user_constants.h"
+#include "platform/ui/core/resources.h"
+
+namespace {
+
+using namespace pf;
+
+constexpr uint32_t kTab = WS_TABSTOP;
+constexpr uint32_t kEdit = WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL;
+constexpr uint32_t kCheck = WS_TABSTOP | BS_AUTOCHECKBOX;
+constexpr uint32_t kList =
+    WS_TABSTOP | WS_BORDER | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_SHAREIMAGELISTS;
+constexpr uint32_t kDialog = WS_POPUP | WS_CAPTION;
+
+void RegisterTexts()
+{
+    ResourceRegistry& r = resources();
+    r.addString(kIdsHideActionTitle, "Hide Object Details");
+    r.addString(kIdsShowActionTitle, "Show Object Details");
+    r.addString(kIdsWarningCaption, "Warning");
+    r.addString(kIdsNoSuchProperty, "The message was declared to be a property, but no such property exists. "
+                                    "Save it anyway?");
+    r.addString(kIdsActionColumn, "Action");
+    r.addString(kIdsBlockingColumn, "Blocking");
+    r.addString(kIdsInterlaced, "Interlaced");
+    r.addString(kIdsColorCoding, "Color coding");
+}
+
+// OK and Cancel at the bottom right of a dialog of that size.
+void AddCloseButtons(DialogTemplate& t, const char* ok = "OK")
+{
+    const int32_t w = t.size.cx;
+    const int32_t h = t.size.cy;
+    t.controls.push_back({"button", IDOK, {w - 180, h - 34, w - 100, h - 10}, kTab | BS_DEFPUSHBUTTON, ok});
+    t.controls.push_back({"button", IDCANCEL, {w - 90, h - 34, w - 10, h - 10}, kTab, "Cancel"});
+}
+
+void RegisterTextEditors()
+{
+    DialogTemplate url{278,
+                       "Load URL",
+                       {400, 120},
+                       kDialog,
+                       {
+                           {"static", -1, {10, 14, 90, 30}, 0, "URL:"},
+                           {"edit", 1004, {94, 12, 390, 32}, kEdit, ""},
+                           {"static", -1, {10, 46, 90, 62}, 0, "Target frame:"},
+                           {"edit", 1172, {94, 44, 390, 64}, kEdit, ""},
+                       }};
+    AddCloseButtons(url);
+    registerTemplate(url);
+    DialogTemplate file{149,
+                        "Load Object File",
+                        {400, 90},
+                        kDialog,
+                        {
+                            {"static", -1, {10, 14, 90, 30}, 0, "File URL:"},
+                            {"edit", 1004, {94, 12, 390, 32}, kEdit, ""},
+                        }};
+    AddCloseButtons(file);
+    registerTemplate(file);
+    DialogTemplate message{150,
+                           "Send Message to Host",
+                           {400, 116},
+                           kDialog,
+                           {
+                               {"static", -1, {10, 14, 90, 30}, 0, "Message:"},
+                               {"edit", 1004, {94, 12, 390, 32}, kEdit, ""},
+                               {"button", 1187, {94, 42, 390, 60}, kCheck, "The message is a property"},
+                           }};
+    AddCloseButtons(message);
+    registerTemplate(message);
+}
+
+void RegisterFlagEditors()
+{
+    DialogTemplate hide{375,
+                        "Hide Object Details",
+                        {300, 84},
+                        kDialog,
+                        {
+                            {"button", 1187, {12, 14, 290, 32}, kCheck, "Apply to the children too"},
+                        }};
+    AddCloseButtons(hide);
+    registerTemplate(hide);
+    DialogTemplate reset{300,
+                         "Reset Object",
+                         {300, 130},
+                         kDialog,
+                         {
+                             {"button", 1187, {12, 12, 290, 30}, kCheck, "Reset the orientation"},
+                             {"button", 1188, {12, 36, 290, 54}, kCheck, "Reset the position"},
+                             {"button", 1193, {12, 60, 290, 78}, kCheck, "Apply to the children too"},
+                         }};
+    AddCloseButtons(reset);
+    registerTemplate(reset);
+    DialogTemplate unload{
+        462,
+        "Unload World",
+        {320, 150},
+        kDialog,
+        {
+            {"button", 1187, {12, 12, 310, 30}, kCheck, "Every reference of the world"},
+            {"button", -1, {10, 38, 310, 104}, BS_GROUPBOX, "Resources"},
+            {"button", 1012, {22, 56, 300, 74}, kTab | WS_GROUP | BS_AUTORADIOBUTTON, "Unload its resources too"},
+            {"button", 1013, {22, 78, 300, 96}, BS_AUTORADIOBUTTON, "Keep its resources"},
+        }};
+    AddCloseButtons(unload, "Close");
+    registerTemplate(unload);
+    DialogTemplate show{477,
+                        "Hide or Show World",
+                        {320, 196},
+                        kDialog,
+                        {
+                            {"button", -1, {10, 6, 310, 54}, BS_GROUPBOX, "The world"},
+                            {"button", 1012, {22, 24, 150, 42}, kTab | WS_GROUP | BS_AUTORADIOBUTTON, "Hide"},
+                            {"button", 1013, {160, 24, 300, 42}, BS_AUTORADIOBUTTON, "Show"},
+                            {"button", 1187, {12, 62, 310, 80}, kCheck, "Every reference of the world"},
+                            {"button", -1, {10, 86, 310, 150}, BS_GROUPBOX, "Reference"},
+                            {"button", 1014, {22, 104, 150, 122}, kTab | WS_GROUP | BS_AUTORADIOBUTTON, "First"},
+                            {"button", 1015, {160, 104, 300, 122}, BS_AUTORADIOBUTTON, "Last"},
+                        }};
+    AddCloseButtons(show, "Close");
+    registerTemplate(show);
+}
+
+void RegisterQueueAndStopEditors()
+{
+    DialogTemplate queue{207,
+                         "Queue",
+                         {360, 300},
+                         kDialog,
+                         {
+                             {"listview", 1001, {10, 10, 350, 200}, kList, ""},
+                             {"button", 1187, {10, 208, 200, 226}, kCheck, "Blocking"},
+                             {"button", 1188, {200, 208, 350, 226}, kCheck, "Loop"},
+                             {"button", 1163, {10, 234, 110, 256}, kTab, "Remove"},
+                             {"button", 1208, {120, 234, 230, 256}, kTab, "Parameters..."},
+                             {"button", 1165, {240, 234, 350, 256}, kTab, "Details..."},
+                             {"button", IDOK, {270, 266, 350, 290}, kTab | BS_DEFPUSHBUTTON, "Close"},
+                         }};
+    registerTemplate(queue);
+    DialogTemplate stop{424,
+                        "Stop Controller",
+                        {460, 300},
+                        kDialog,
+                        {
+                            {"static", -1, {10, 8, 200, 24}, 0, "Available motions:"},
+                            {"listbox", 1000, {10, 26, 200, 200}, WS_TABSTOP | WS_BORDER | LBS_MULTIPLESEL, ""},
+                            {"button", 1164, {210, 80, 250, 104}, kTab, "-->"},
+                            {"button", 1165, {210, 112, 250, 136}, kTab, "<--"},
+                            {"static", -1, {260, 8, 450, 24}, 0, "Motions to interrupt:"},
+                            {"listbox", 1002, {260, 26, 450, 200}, WS_TABSTOP | WS_BORDER | LBS_MULTIPLESEL, ""},
+                            {"combobox", 1262, {10, 206, 200, 228}, kTab | CBS_DROPDOWNLIST, "", false},
+                            {"button", 1187, {10, 236, 450, 254}, kCheck, "Stop all accumulated motions"},
+                            {"button", 1193, {10, 258, 300, 276}, kCheck, "Apply to the children too"},
+                            {"button", IDOK, {370, 266, 450, 290}, kTab | BS_DEFPUSHBUTTON, "Close"},
+                        }};
+    registerTemplate(stop);
+}
+
+void RegisterConditionAndStereoEditors()
+{
+    DialogTemplate condition{
+        189,
+        "Condition Test",
+        {520, 420},
+        kDialog,
+        {
+            {"static", -1, {10, 12, 120, 28}, 0, "Property to test:"},
+            {"CVTND_PropertyToTest", 1151, {124, 10, 510, 30}, kEdit, ""},
+            {"static", -1, {10, 40, 120, 56}, 0, "Compare with:"},
+            {"CVTND_PropertyToCompareWith", 1152, {124, 38, 510, 58}, kEdit, ""},
+            {"button", -1, {10, 64, 510, 132}, BS_GROUPBOX, "Comparison"},
+            {"button", 1160, {20, 82, 130, 100}, kTab | WS_GROUP | BS_AUTORADIOBUTTON, "Equal"},
+            {"button", 1161, {140, 82, 260, 100}, BS_AUTORADIOBUTTON, "Not equal"},
+            {"button", 1153, {270, 82, 380, 100}, BS_AUTORADIOBUTTON, "Greater"},
+            {"button", 1154, {390, 82, 500, 100}, BS_AUTORADIOBUTTON, "Less"},
+            {"button", 1155, {20, 106, 170, 124}, BS_AUTORADIOBUTTON, "Greater or equal"},
+            {"button", 1156, {180, 106, 320, 124}, BS_AUTORADIOBUTTON, "Less or equal"},
+            {"button", 1157, {330, 106, 470, 124}, BS_AUTORADIOBUTTON, "Changes only"},
+            {"button", -1, {10, 134, 510, 166}, BS_GROUPBOX, "Fires"},
+            {"button", 1168, {20, 146, 250, 162}, kTab | WS_GROUP | BS_AUTORADIOBUTTON, "When it becomes true"},
+            {"button", 1169, {260, 146, 500, 162}, BS_AUTORADIOBUTTON, "Whenever it is true"},
+            {"static", -1, {10, 174, 250, 190}, 0, "When true:"},
+            {"listview", 1162, {10, 192, 255, 340}, kList, ""},
+            {"static", -1, {265, 174, 510, 190}, 0, "When false:"},
+            {"listview", 1166, {265, 192, 510, 340}, kList, ""},
+            {"button", 1163, {10, 348, 110, 370}, kTab, "Remove"},
+            {"button", 1164, {120, 348, 230, 370}, kTab, "Parameters..."},
+            {"button", 1165, {240, 348, 350, 370}, kTab, "Details..."},
+        }};
+    AddCloseButtons(condition);
+    registerTemplate(condition);
+    DialogTemplate stereo{305,
+                          "Stereo Vision",
+                          {320, 110},
+                          kDialog,
+                          {
+                              {"static", -1, {10, 14, 90, 30}, 0, "Technique:"},
+                              {"combobox", 1262, {94, 12, 310, 34}, kTab | CBS_DROPDOWNLIST, ""},
+                              {"button", 1187, {12, 44, 310, 62}, kCheck, "Use this stereo feature"},
+                          }};
+    AddCloseButtons(stereo);
+    registerTemplate(stereo);
+}
+
+struct ActionEditorTemplates {
+    ActionEditorTemplates()
+    {
+        RegisterTexts();
+        RegisterTextEditors();
+        RegisterFlagEditors();
+        RegisterQueueAndStopEditors();
+        RegisterConditionAndStereoEditors();
+    }
+};
+const ActionEditorTemplates kActionEditorTemplates;
+
+} // namespace

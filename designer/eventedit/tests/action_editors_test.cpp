@@ -1,0 +1,427 @@
+// The action editors opened through the editor factory on actions of the sample world and driven as a user drives
+// them: the text and flag editors, the queue and the stop controller.
+#include <string>
+
+#include "designer/app/extended_world.h"
+#include "designer/app/notification.h"
+#include "designer/eventedit/condition_editor_dlg.h"
+#include "designer/eventedit/editor_texts.h"
+#include "designer/eventedit/flag_action_editors.h"
+#include "designer/eventedit/picker_receptors.h"
+#include "designer/eventedit/queue_editor_dlg.h"
+#include "designer/eventedit/stereo_editor_dlg.h"
+#include "designer/eventedit/stop_controller_dlg.h"
+#include "designer/eventedit/tests/eventedit_fixture.h"
+#include "designer/eventedit/text_action_editors.h"
+#include "designer/workspace/property_drag_source.h"
+#include "designer/workspace/workspace_controls.h"
+#include "engine/behaviour/action_node.h"
+#include "engine/behaviour/action_settings.h"
+#include "engine/behaviour/event.h"
+#include "engine/behaviour/property.h"
+#include "engine/core/camera_node.h"
+#include "engine/core/data_node.h"
+#include "engine/core/node.h"
+#include "engine/core/world.h"
+#include "engine/resources/sound.h"
+#include "platform/ui/controls/button.h"
+#include "platform/ui/controls/combo_box.h"
+#include "platform/ui/controls/list_box.h"
+#include "platform/ui/controls/list_view.h"
+#include "platform/ui/providers/providers.h"
+
+namespace eventedittest {
+namespace {
+
+class ActionEditors : public EventEditFixture {
+protected:
+    void SetUp() override
+    {
+        EventEditFixture::SetUp();
+        RegisterWorkspaceControls(ui());
+    }
+    template <typename T> T* OpenAction(SWactionnode* action)
+    {
+        return dynamic_cast<T*>(app->EditObject(CVTND_Object(action), false));
+    }
+    SWactionnode* Add(int32_t kind, std::vector<std::string> arguments = {})
+    {
+        SWactionnode* action = sample->AddAction(*sample->click, kind);
+        for (const std::string& a : arguments)
+            action->AddArgument(a.c_str(), SWdatanode::kString, true);
+        return action;
+    }
+    std::vector<std::string> Arguments(const SWactionnode& action)
+    {
+        std::vector<std::string> texts;
+        for (const SWlistnode* n = action.GetArguments().Head(); n != nullptr; n = n->Next()) {
+            const char* text = static_cast<const SWdatanode*>(n)->GetText();
+            texts.push_back(text != nullptr ? text : "<not a text>");
+        }
+        return texts;
+    }
+    static SWactionnode* ActionOf(const pf::ListView& list, int32_t item)
+    {
+        return reinterpret_cast<SWactionnode*>(list.getItemData(item));
+    }
+    bool Checked(pf::Window& editor, int32_t id)
+    {
+        return static_cast<pf::Dialog&>(editor).item<pf::Button>(id)->getCheck() == pf::BST_CHECKED;
+    }
+};
+
+TEST_F(ActionEditors, TextArgumentsAreWrittenOnOkOnly)
+{
+    SWactionnode* url = Add(10, {"http://example.org"});
+    auto* editor = OpenAction<CVTND_ActionLoadUrlDlg>(url);
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->child(1004)->text(), "http://example.org");
+    EXPECT_EQ(editor->child(1172)->text(), "");
+    sim().click(*editor->child(pf::IDOK));
+    EXPECT_EQ(Arguments(*url), (std::vector<std::string>{"http://example.org", ""}));
+
+    SWactionnode* file = Add(20, {"old.vto"});
+    auto* fileEditor = OpenAction<CVTND_ActionLoadVTNDlg>(file);
+    sim().replaceText(*fileEditor->child(1004), "new.vto");
+    sim().click(*fileEditor->child(pf::IDCANCEL));
+    EXPECT_EQ(Arguments(*file), (std::vector<std::string>{"old.vto"}));
+    fileEditor = OpenAction<CVTND_ActionLoadVTNDlg>(file);
+    sim().replaceText(*fileEditor->child(1004), "");
+    sim().click(*fileEditor->child(pf::IDOK));
+    EXPECT_EQ(Arguments(*file), (std::vector<std::string>{""}));
+}
+
+TEST_F(ActionEditors, TheHostMessageTakesPropertiesAndAsksBeforeAMissingOne)
+{
+    using Dlg = CVTND_ActionSendMessageToHostDlg;
+    auto* message = dynamic_cast<SWhostmessageaction*>(Add(40, {"hello"}));
+    ASSERT_NE(message, nullptr);
+    auto volume = std::make_unique<SWproperty>(kTypeFloat);
+    volume->SetName(std::string("volume"));
+    SWproperty* property = sample->world.GetSoundVariables(*sample->sound).AddVariable(std::move(volume));
+    auto* editor = OpenAction<Dlg>(message);
+    PropertyDragSource = CVTND_Object(sample->sound);
+    editor->send(kMsgPropertyDropped, Dlg::kIdText, reinterpret_cast<pf::LParam>(property));
+    EXPECT_EQ(editor->child(Dlg::kIdText)->text(), "hello"); // the box is clear: nothing changes
+    EXPECT_TRUE(PropertyDragSource.GetObject() == nullptr);
+    sim().click(*editor->child(Dlg::kIdIsProperty));
+    EXPECT_EQ(message->sendVariable, 0); // written on OK only
+    PropertyDragSource = CVTND_Object(sample->sound);
+    editor->send(kMsgPropertyDropped, Dlg::kIdText, reinterpret_cast<pf::LParam>(property));
+    EXPECT_EQ(editor->child(Dlg::kIdText)->text(), "SOUND:speech.volume");
+
+    sim().replaceText(*editor->child(Dlg::kIdText), "SOUND:speech.nothing");
+    sim().expectMessageBox(pf::IDNO);
+    sim().click(*editor->child(pf::IDOK));
+    const auto& asked = pf::ui().providers().scriptedMessageBox().calls().back();
+    EXPECT_EQ(asked.text, EditorTextOf(kIdsNoSuchProperty));
+    EXPECT_EQ(asked.flags, pf::MB_YESNO | pf::MB_ICONEXCLAMATION);
+    EXPECT_TRUE(editor->isWindow());
+    EXPECT_EQ(Arguments(*message), (std::vector<std::string>{"hello"}));
+    sim().replaceText(*editor->child(Dlg::kIdText), "SOUND:speech.volume");
+    sim().click(*editor->child(pf::IDOK)); // it exists: no question
+    EXPECT_EQ(Arguments(*message), (std::vector<std::string>{"SOUND:speech.volume"}));
+    EXPECT_EQ(message->sendVariable, 1);
+
+    editor = OpenAction<Dlg>(message);
+    sim().click(*editor->child(Dlg::kIdIsProperty));
+    sim().click(*editor->child(pf::IDCANCEL));
+    EXPECT_EQ(message->sendVariable, 1);
+}
+
+TEST_F(ActionEditors, NodeFlagsAreWrittenOnOkEachToItsByte)
+{
+    SWactionnode* hide = Add(21);
+    auto* hideEditor = OpenAction<CVTND_ActionHideUnhideDlg>(hide);
+    EXPECT_EQ(hideEditor->text(), EditorTextOf(kIdsHideActionTitle));
+    sim().click(*hideEditor->child(CVTND_ActionHideUnhideDlg::kIdChildren));
+    sim().click(*hideEditor->child(pf::IDOK));
+    EXPECT_EQ(dynamic_cast<SWvisibilityaction*>(hide)->settings.subtree, 1);
+    auto* showEditor = OpenAction<CVTND_ActionHideUnhideDlg>(Add(22));
+    EXPECT_EQ(showEditor->text(), EditorTextOf(kIdsShowActionTitle));
+    sim().click(*showEditor->child(pf::IDCANCEL));
+
+    auto* reset = dynamic_cast<SWresetaction*>(Add(34));
+    ASSERT_NE(reset, nullptr);
+    reset->settings.position = 1;
+    reset->settings.rotation = 0;
+    reset->settings.subtree = 1;
+    auto* resetEditor = OpenAction<CVTND_ActionResetObjectDlg>(reset);
+    EXPECT_FALSE(Checked(*resetEditor, CVTND_ActionResetObjectDlg::kIdRotation));
+    EXPECT_TRUE(Checked(*resetEditor, CVTND_ActionResetObjectDlg::kIdPosition));
+    sim().click(*resetEditor->child(CVTND_ActionResetObjectDlg::kIdRotation));
+    sim().click(*resetEditor->child(CVTND_ActionResetObjectDlg::kIdChildren));
+    EXPECT_EQ(reset->settings.rotation, 0); // not before OK
+    sim().click(*resetEditor->child(pf::IDOK));
+    EXPECT_EQ(reset->settings.rotation, 1);
+    EXPECT_EQ(reset->settings.position, 1);
+    EXPECT_EQ(reset->settings.subtree, 0);
+}
+
+TEST_F(ActionEditors, LoadedWorldFlagsAreWrittenAtEveryClick)
+{
+    using Unload = CVTND_ActionUnloadVTODlg;
+    auto* unload = dynamic_cast<SWunloadworldaction*>(Add(55));
+    ASSERT_NE(unload, nullptr);
+    auto* editor = OpenAction<Unload>(unload);
+    EXPECT_TRUE(Checked(*editor, Unload::kIdResourcesToo));
+    sim().click(*editor->child(Unload::kIdKeepResources));
+    EXPECT_EQ(unload->byte2, 0);
+    sim().click(*editor->child(Unload::kIdAll));
+    EXPECT_EQ(unload->byte1, 1);
+    EXPECT_FALSE(editor->child(Unload::kIdResourcesToo)->isEnabled());
+    sim().click(*editor->child(pf::IDCANCEL)); // stays set
+    EXPECT_EQ(unload->byte1, 1);
+
+    using Show = CVTND_ActionHideUnhideVTODlg;
+    auto* show = dynamic_cast<SWshowworldaction*>(Add(56));
+    ASSERT_NE(show, nullptr);
+    auto* showEditor = OpenAction<Show>(show);
+    EXPECT_TRUE(Checked(*showEditor, Show::kIdShow));
+    EXPECT_TRUE(Checked(*showEditor, Show::kIdLast));
+    sim().click(*showEditor->child(Show::kIdHide));
+    EXPECT_EQ(show->show, 0); // the runtime hides
+    sim().click(*showEditor->child(Show::kIdFirst));
+    EXPECT_EQ(show->byte3, 0);
+    sim().click(*showEditor->child(Show::kIdAll));
+    EXPECT_EQ(show->byte2, 1);
+    EXPECT_FALSE(showEditor->child(Show::kIdLast)->isEnabled());
+    sim().click(*showEditor->child(pf::IDOK));
+    EXPECT_EQ(show->show, 0);
+}
+
+TEST_F(ActionEditors, TheQueueShowsBlockingMembersAndStoresItsLoopOnEveryClose)
+{
+    using Dlg = CVTND_ActionSequenceActionsDlg;
+    auto* editor = OpenAction<Dlg>(sample->queue);
+    ASSERT_NE(editor, nullptr);
+    auto* list = editor->item<pf::ListView>(Dlg::kIdList);
+    ASSERT_EQ(list->getItemCount(), 2);
+    EXPECT_EQ(list->columnCount(), 2);
+    EXPECT_FALSE(editor->child(Dlg::kIdBlocking)->isEnabled());
+    ASSERT_TRUE(sim().selectListViewItem(*list, 1));
+    EXPECT_TRUE(editor->child(Dlg::kIdBlocking)->isEnabled());
+    sim().click(*editor->child(Dlg::kIdBlocking));
+    EXPECT_TRUE(sample->queueMembers[1]->IsWaiting());
+    EXPECT_EQ(list->getItemText(1, 1), "B");
+    engine->RefreshActionReceptors(); // another editor changed actions: the list refills
+    sim().pump();
+    EXPECT_EQ(list->getItemText(1, 1), "B");
+
+    sim().click(*editor->child(Dlg::kIdRemove));
+    EXPECT_EQ(list->getItemCount(), 1);
+    EXPECT_FALSE(editor->child(Dlg::kIdBlocking)->isEnabled());
+    EXPECT_FALSE(Checked(*editor, Dlg::kIdBlocking));
+
+    sim().click(*editor->child(Dlg::kIdLoop));
+    sim().keyPress(pf::VK_ESCAPE);
+    EXPECT_TRUE(app->GetEditDialogs().empty());
+    EXPECT_TRUE(dynamic_cast<SWqueueaction*>(sample->queue)->IsLooping());
+
+    auto* fresh = OpenAction<Dlg>(Add(30));
+    EXPECT_EQ(fresh->item<pf::ListView>(Dlg::kIdList)->getItemCount(), 0);
+    EXPECT_FALSE(Checked(*fresh, Dlg::kIdLoop));
+}
+
+TEST_F(ActionEditors, TheStopControllerOffersMotionsOfTheSameNodesAndReplacesItsList)
+{
+    using Dlg = CVTND_ActionStopControllerDlg;
+    const std::string node = *sample->object->GetName();
+    std::vector<SWactionnode*> motions;
+    for (const int32_t kind : {41, 42, 43, 44, 61})
+        motions.push_back(Add(kind, {node}));
+    motions[2]->AddArgument(node.c_str(), SWdatanode::kString, true); // names the node twice: listed once
+    Add(41, {*sample->camera->GetName()});                            // another node: not listed
+    auto* stop = dynamic_cast<SWstopmotionsaction*>(Add(46, {node}));
+    ASSERT_NE(stop, nullptr);
+    stop->AddTarget(motions[1]->GetActionId());
+    stop->AddTarget(999999); // not available: not shown
+    auto* editor = OpenAction<Dlg>(stop);
+    auto* available = editor->item<pf::ListBox>(Dlg::kIdAvailable);
+    auto* interrupt = editor->item<pf::ListBox>(Dlg::kIdInterrupt);
+    ASSERT_EQ(available->getCount(), 3);
+    ASSERT_EQ(interrupt->getCount(), 1);
+    EXPECT_EQ(available->getText(0).rfind("clicked.", 0), 0u);
+
+    sim().click(*interrupt, {interrupt->getItemRect(0).l + 4, interrupt->getItemRect(0).t + 4});
+    sim().click(*editor->child(Dlg::kIdToAvailable)); // back: four available, ids 0, 2, 3, 1 in list order
+    ASSERT_EQ(available->getCount(), 4);
+    for (const int32_t index : {1, 3})
+        sim().click(*available, {available->getItemRect(index).l + 4, available->getItemRect(index).t + 4});
+    const auto second = available->getItemData(1);
+    const auto fourth = available->getItemData(3);
+    sim().click(*editor->child(Dlg::kIdToInterrupt));
+    ASSERT_EQ(interrupt->getCount(), 2);
+    EXPECT_EQ(interrupt->getItemData(0), second);
+    EXPECT_EQ(interrupt->getItemData(1), fourth);
+
+    sim().click(*editor->child(Dlg::kIdStopAll));
+    EXPECT_EQ(stop->all, 1);
+    sim().click(*editor->child(pf::IDOK));
+    EXPECT_EQ(stop->GetIds(), (std::vector<uint32_t>{static_cast<uint32_t>(second), static_cast<uint32_t>(fourth)}));
+
+    editor = OpenAction<Dlg>(stop);
+    interrupt = editor->item<pf::ListBox>(Dlg::kIdInterrupt);
+    for (int32_t i = 0; i < interrupt->getCount(); ++i)
+        interrupt->setSel(i, true);
+    sim().click(*editor->child(Dlg::kIdToAvailable));
+    sim().click(*editor->child(pf::IDOK)); // an emptied list keeps the stop list
+    EXPECT_EQ(stop->GetIds().size(), 2u);
+
+    editor = OpenAction<Dlg>(stop);
+    ASSERT_TRUE(sample->world.RenameEvent(sample->click, "clicked", "touched"));
+    CVTND_Event renamed(EventCode::kRenamed, CVTND_Object(sample->click));
+    renamed.SetTexts(std::string("clicked"), std::string("touched"));
+    app->Broadcast(renamed);
+    EXPECT_EQ(editor->item<pf::ListBox>(Dlg::kIdAvailable)->getText(0).rfind("touched.", 0), 0u);
+}
+
+// -- The condition test
+
+TEST(ConditionConstant, DigitsPointsAndOneSignAnywhereMakeANumber)
+{
+    using Dlg = CVTND_ActionConditionDlg;
+    EXPECT_EQ(Dlg::ParseConstant("2.5"), 2.5f);
+    EXPECT_EQ(Dlg::ParseConstant("-2.5"), -2.5f);
+    EXPECT_EQ(Dlg::ParseConstant("+3"), 3.0f);
+    EXPECT_EQ(Dlg::ParseConstant(""), 0.0f);
+    EXPECT_EQ(Dlg::ParseConstant("1-2"), 1.0f); // a number by the rule, its decimal prefix converted
+    for (const char* refused : {"1.2.3", "+-1", "a", "1e3", "2 "})
+        EXPECT_FALSE(Dlg::ParseConstant(refused).has_value()) << refused;
+}
+
+TEST_F(ActionEditors, TheConditionWritesOperandsMaskAndBecomesOnOk)
+{
+    using Dlg = CVTND_ActionConditionDlg;
+    auto level = std::make_unique<SWproperty>(kTypeFloat);
+    level->SetName(std::string("level"));
+    SWproperty* tested = sample->object->AddVariable(std::move(level));
+    auto other = std::make_unique<SWproperty>(kTypeFloat);
+    other->SetName(std::string("limit"));
+    SWproperty* limit = sample->otherObject->AddVariable(std::move(other));
+    auto* condition = dynamic_cast<SWconditionaction*>(sample->condition);
+    ASSERT_NE(condition, nullptr);
+    condition->settings.mask = 5;
+    auto* editor = OpenAction<Dlg>(condition);
+    ASSERT_NE(editor, nullptr);
+    EXPECT_TRUE(Checked(*editor, Dlg::kIdGreaterOrEqual));
+    EXPECT_FALSE(editor->child(Dlg::kIdChangesOnly)->isEnabled());
+    EXPECT_EQ(editor->item<pf::ListView>(Dlg::kIdTrueList)->getItemCount(), 1);
+    EXPECT_EQ(editor->item<pf::ListView>(Dlg::kIdFalseList)->getItemCount(), 1);
+    recorder->Clear();
+    sim().replaceText(*editor->child(Dlg::kIdTested), "NODE:object0.level");
+    sim().replaceText(*editor->child(Dlg::kIdCompareWith), "NODE:object1.limit");
+    sim().click(*editor->child(Dlg::kIdBecomes));
+    sim().click(*editor->child(pf::IDOK));
+    EXPECT_EQ(condition->GetOperand1(), tested);
+    EXPECT_EQ(condition->GetOperand2(), limit);
+    EXPECT_FALSE(condition->settings.constant.has_value());
+    EXPECT_EQ(condition->settings.mask, 5);
+    EXPECT_EQ(condition->settings.changedOnly, 1);
+    EXPECT_TRUE(recorder->Events().empty()); // nothing is broadcast
+
+    // The compare-with text, each in an editor of its own; unusable ones change nothing.
+    struct Case {
+        const char* text;
+        bool operand;
+        std::optional<float> constant;
+    };
+    const Case cases[] = {{"2.5", false, 2.5f},
+                          {"+3", false, 3.0f},
+                          {"", false, 0.0f},
+                          {"1.2.3", false, 0.0f},
+                          {"a", false, 0.0f},
+                          {"BAD:object1.limit", false, 0.0f},
+                          {"NODE:object1.limit", true, std::nullopt},
+                          {"NODE:object1.nothing", true, std::nullopt}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        editor = OpenAction<Dlg>(condition);
+        sim().replaceText(*editor->child(Dlg::kIdCompareWith), c.text);
+        sim().click(*editor->child(pf::IDOK));
+        EXPECT_EQ(condition->GetOperand2() != nullptr, c.operand);
+        EXPECT_EQ(condition->settings.constant, c.constant);
+    }
+}
+
+TEST_F(ActionEditors, ChangesOnlyPassesThroughAndAnotherRadioReplacesIt)
+{
+    using Dlg = CVTND_ActionConditionDlg;
+    auto* condition = dynamic_cast<SWconditionaction*>(sample->condition);
+    condition->settings.mask = 16;
+    auto* editor = OpenAction<Dlg>(condition);
+    EXPECT_TRUE(Checked(*editor, Dlg::kIdChangesOnly));
+    sim().click(*editor->child(Dlg::kIdChangesOnly)); // disabled: nothing
+    sim().click(*editor->child(pf::IDOK));
+    EXPECT_EQ(condition->settings.mask, 16);
+    editor = OpenAction<Dlg>(condition);
+    sim().click(*editor->child(Dlg::kIdGreater));
+    sim().click(*editor->child(pf::IDOK));
+    EXPECT_EQ(condition->settings.mask, 4);
+}
+
+TEST_F(ActionEditors, TheConditionsListsTakeFollowersAndForgetDeletedProperties)
+{
+    using Dlg = CVTND_ActionConditionDlg;
+    auto level = std::make_unique<SWproperty>(kTypeFloat);
+    level->SetName(std::string("level"));
+    SWproperty* tested = sample->object->AddVariable(std::move(level));
+    auto* condition = dynamic_cast<SWconditionaction*>(sample->condition);
+    condition->SetOperand1(tested);
+    auto* editor = OpenAction<Dlg>(condition);
+    const pf::Rect placed = editor->screenRect();
+    editor->move(placed.offsetBy(900 - placed.l, 0)); // clear of the palette
+    sim().pump();
+    EXPECT_EQ(editor->child(Dlg::kIdTested)->text(), "NODE:object0.level");
+    auto* falseList = editor->item<pf::ListView>(Dlg::kIdFalseList);
+    const pf::Rect area = falseList->screenRect();
+    DragFromPalette({Item(EdKind::kActionKind, sample->Kind(21), "hide")}, {{area.l + 20, area.b - 10}});
+    ASSERT_EQ(falseList->getItemCount(), 2);
+    SWactionnode* made = ActionOf(*falseList, 1);
+    ASSERT_NE(made, nullptr);
+    EXPECT_EQ(made->GetElseLink(), condition->GetActionId());
+
+    ASSERT_TRUE(sim().selectListViewItem(*falseList, 1));
+    sim().click(*editor->child(Dlg::kIdRemove));
+    EXPECT_EQ(falseList->getItemCount(), 1);
+    EXPECT_FALSE(editor->child(Dlg::kIdRemove)->isEnabled());
+
+    app->Broadcast(CVTND_Event(EventCode::kDeleted, CVTND_Object(ObjectType::kProperty, tested)));
+    EXPECT_EQ(editor->child(Dlg::kIdTested)->text(), "");
+}
+
+// -- Stereo vision
+
+TEST_F(ActionEditors, StereoPreviewsOnItsCameraAndClosingPutsTheWorldBack)
+{
+    using Dlg = CVTND_ActionStereoscopicFeaturesDlg;
+    auto* camera = dynamic_cast<SWcameranode*>(sample->camera);
+    ASSERT_NE(camera, nullptr);
+    auto* stereo = dynamic_cast<SWstereoaction*>(Add(37, {*camera->GetName()}));
+    ASSERT_NE(stereo, nullptr);
+    stereo->settings.stereoOn = 0;
+    sample->world.SetStereo(0);
+    auto* editor = OpenAction<Dlg>(stereo);
+    EXPECT_EQ(camera->GetEyeIndex(), 0);
+    sim().click(*editor->child(Dlg::kIdEnabled));
+    EXPECT_EQ(stereo->settings.stereoOn, 1);
+    EXPECT_NE(camera->GetEyeIndex(), 0);
+    EXPECT_EQ(sample->world.GetStereo(), 1);
+    ASSERT_TRUE(sim().chooseCombo(*editor->item<pf::ComboBox>(Dlg::kIdTechnique), 0));
+    EXPECT_EQ(stereo->settings.eye, 1);
+    EXPECT_EQ(camera->GetEye(), 1);
+    sim().click(*editor->child(pf::IDCANCEL));
+    EXPECT_EQ(stereo->settings.stereoOn, 0); // the enabled byte as found
+    EXPECT_EQ(stereo->settings.eye, 1);      // the technique stays
+    EXPECT_EQ(camera->GetEyeIndex(), 0);
+    EXPECT_EQ(sample->world.GetStereo(), 0);
+
+    auto* aimless = dynamic_cast<SWstereoaction*>(Add(37));
+    editor = OpenAction<Dlg>(aimless);
+    ASSERT_TRUE(sim().chooseCombo(*editor->item<pf::ComboBox>(Dlg::kIdTechnique), 0));
+    EXPECT_EQ(aimless->settings.eye, 2); // without a target the technique changes nothing
+    sim().click(*editor->child(pf::IDOK));
+}
+
+} // namespace
+} // namespace eventedittest
