@@ -44,6 +44,12 @@ public:
     bool IsTwoButtonMiddle() const { return m_twoButtonMiddle != 0; }
     void SetTwoButtonMiddle(bool on) { m_twoButtonMiddle = on ? 1 : 0; }
     const std::array<float, 3>& GetAxisSpeeds() const { return m_axisSpeeds; }
+    // Axis 0..2 (others change nothing). No record keeps it: the translation channels' scales, set with it, carry it.
+    void SetAxisSpeed(int axis, float speed)
+    {
+        if (axis >= 0 && axis < 3)
+            m_axisSpeeds[static_cast<size_t>(axis)] = speed;
+    }
     int32_t GetDragX() const { return m_dragX; }
     int32_t GetDragY() const { return m_dragY; }
 
