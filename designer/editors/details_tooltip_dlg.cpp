@@ -15,6 +15,7 @@
 #include "designer/eventedit/picker_receptors.h"
 #include "designer/workspace/color_button.h"
 #include "designer/workspace/font_button.h"
+#include "designer/workspace/world_write_lock.h"
 #include "engine/core/node.h"
 #include "engine/core/world.h"
 #include "platform/ui/controls/list_box.h"
@@ -231,8 +232,7 @@ void CVTND_DetailsTooltipDlg::OnEditChanged(int32_t id)
     case kIdFadeIn:
     case kIdFadeOut:
         if (const std::optional<double> ms = ReadReal(id)) {
-            const std::optional<SWworldlock> lock =
-                world != nullptr ? std::optional<SWworldlock>(std::in_place, *world) : std::nullopt;
+            const CVTND_WorldWriteLock lock(world);
             (id == kIdDelay ? m_tooltip->delay : id == kIdFadeIn ? m_tooltip->fadeIn : m_tooltip->fadeOut) = *ms;
         }
         return;

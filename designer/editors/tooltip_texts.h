@@ -18,3 +18,10 @@ enum TooltipText : uint32_t {
 };
 
 std::string TooltipTextOf(uint32_t id); // empty when absent
+
+// The arcball editor's texts.
+enum ArcballText : uint32_t {
+    kIdsArcballFunctionFirst = 27500, // the 21 button functions in combo order: 0..9, 11..20, then None
+    kIdsArcballFrameFirst = 27521,    // the five frames: own, parent, world, camera, target
+    kIdsArcballNoTarget = 27526,      // the target edit without a target
+};

@@ -1,0 +1,403 @@
+#include "designer/editors/arcball_dlg.h"
+
+#include <array>
+#include <charconv>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "designer/app/designer_app.h"
+#include "designer/app/registry.h"
+#include "designer/editors/tooltip_texts.h"
+#include "designer/eventedit/editor_engine.h"
+#include "designer/eventedit/picker_receptors.h"
+#include "designer/workspace/movable_target_picker.h"
+#include "designer/workspace/world_write_lock.h"
+#include "engine/behaviour/action_node.h"
+#include "engine/behaviour/arcball_motion.h"
+#include "engine/behaviour/control_channel.h"
+#include "engine/core/node.h"
+#include "engine/core/world.h"
+#include "platform/gfx/dc.h"
+#include "platform/ui/controls/button.h"
+#include "platform/ui/controls/combo_box.h"
+
+namespace {
+
+constexpr int32_t kIdLeft = 1293;
+constexpr int32_t kIdRight = 1263;
+constexpr int32_t kIdMiddle = 1264;
+constexpr int32_t kIdFrame = 1376;
+constexpr int32_t kIdOwnPivot = 1124;
+constexpr int32_t kIdActualFrame = 1125;
+constexpr int32_t kIdTargetName = 1390;
+constexpr int32_t kIdPicker = 1003;
+constexpr int32_t kIdSensitivityX = 1344;
+constexpr int32_t kIdKeepRotating = 1187;
+constexpr int32_t kIdFriction = 1171;
+constexpr int32_t kIdExclusive = 1193;
+constexpr int32_t kIdLabelX = 1359;
+constexpr uint8_t kBitActualFrame = 0x40;
+constexpr uint8_t kBitOwnPivot = 0x80;
+constexpr uint8_t kFrameBits[] = {0x01, 0x02, 0x04, 0x08, 0x10};
+constexpr int32_t kFrameTarget = 4;
+constexpr int kFunctionCount = 21;
+
+struct Half {
+    uint8_t code;
+    bool negate;
+};
+struct Pair {
+    Half a;
+    Half b;
+};
+
+// The engine's presets, read back once from a motion of our own, so the editor never keeps a second copy.
+const std::array<Pair, kFunctionCount>& Functions()
+{
+    static const std::array<Pair, kFunctionCount> table = [] {
+        std::array<Pair, kFunctionCount> out{};
+        SWarcballmotion scratch(nullptr);
+        for (int f = 0; f < kFunctionCount; ++f) {
+            scratch.SetButtonFunction(2, static_cast<uint8_t>(f), 1.0f, 1.0f, 1.0f, false, 0.0f);
+            const SWcontrolchannel& a = scratch.GetChannel(0);
+            const SWcontrolchannel& b = scratch.GetChannel(1);
+            out[static_cast<size_t>(f)] = {{a.GetInputCode(), a.IsInverted()}, {b.GetInputCode(), b.IsInverted()}};
+        }
+        return out;
+    }();
+    return table;
+}
+
+bool Matches(const SWcontrolchannel& channel, const Half& half)
+{
+    if (channel.GetInputCode() != half.code)
+        return false;
+    return half.code == CVTND_ControllerMotionArcballDlg::kFunctionNone || channel.IsInverted() == half.negate;
+}
+
+// Button code and first channel of a button combo.
+std::pair<uint8_t, int> ButtonOf(int32_t combo)
+{
+    if (combo == kIdLeft)
+        return {2, 0};
+    if (combo == kIdMiddle)
+        return {4, 2};
+    return {1, 4};
+}
+
+std::string FormatReal(double value)
+{
+    char text[64];
+    std::snprintf(text, sizeof(text), "%g", value);
+    return text;
+}
+
+// atof: leading blanks skipped, the number that follows, 0 for none.
+float ReadNumber(const std::string& text)
+{
+    const char* p = text.data();
+    const char* end = p + std::min<size_t>(text.size(), 80);
+    while (p != end && (*p == ' ' || *p == '\t'))
+        ++p;
+    if (p != end && *p == '+')
+        ++p;
+    double value = 0.0;
+    if (std::from_chars(p, end, value).ec != std::errc())
+        return 0.0f;
+    return static_cast<float>(value);
+}
+
+pf::Window* MakeArcballEditor(const CVTND_EditorRequest& request)
+{
+    auto* action = static_cast<SWactionnode*>(request.object);
+    if (action == nullptr || dynamic_cast<SWarcballmotion*>(action->GetMotion()) == nullptr)
+        return nullptr;
+    return CVTND_ModelessEditorDlg::Open(std::make_unique<CVTND_ControllerMotionArcballDlg>(action, request.record),
+                                         CVTND_ControllerMotionArcballDlg::kIdd, request.parent);
+}
+const CVTND_EditorRegistration kRegistered(ObjectType::kAction, 45, &MakeArcballEditor);
+
+} // namespace
+
+CVTND_ControllerMotionArcballDlg::CVTND_ControllerMotionArcballDlg(SWactionnode* action, CVTND_EditDialog* record)
+    : CVTND_ModelessEditorDlg(static_cast<uint16_t>(ObjectType::kAction), action, record),
+      m_motion(dynamic_cast<SWarcballmotion*>(action->GetMotion()))
+{
+}
+
+uint8_t CVTND_ControllerMotionArcballDlg::RecogniseFunction(const SWcontrolchannel& a, const SWcontrolchannel& b)
+{
+    for (int f = 0; f < kFunctionCount; ++f) {
+        if (f == kFunctionNone)
+            continue;
+        const Pair& pair = Functions()[static_cast<size_t>(f)];
+        if (Matches(a, pair.a) && Matches(b, pair.b))
+            return static_cast<uint8_t>(f);
+    }
+    return kFunctionNone;
+}
+
+int32_t CVTND_ControllerMotionArcballDlg::ComboIndexOf(uint8_t function)
+{
+    if (function < kFunctionNone)
+        return function;
+    if (function > kFunctionNone && function < kFunctionCount)
+        return function - 1;
+    return kFunctionCount - 1;
+}
+
+uint8_t CVTND_ControllerMotionArcballDlg::FunctionOfComboIndex(int32_t index)
+{
+    if (index >= 0 && index < kFunctionNone)
+        return static_cast<uint8_t>(index);
+    if (index >= kFunctionNone && index < kFunctionCount - 1)
+        return static_cast<uint8_t>(index + 1);
+    return kFunctionNone;
+}
+
+SWworld* CVTND_ControllerMotionArcballDlg::MotionWorld() const
+{
+    return World();
+}
+
+void CVTND_ControllerMotionArcballDlg::ShowTarget(bool shown)
+{
+    child(kIdTargetName)->show(shown ? pf::SW_SHOW : pf::SW_HIDE);
+    child(kIdPicker)->show(shown ? pf::SW_SHOW : pf::SW_HIDE);
+    if (!shown)
+        return;
+    const SWnode* target = m_motion->GetChannel(0).GetTargetObject();
+    child(kIdTargetName)
+        ->setText(target != nullptr && target->GetName() ? *target->GetName() : TooltipTextOf(kIdsArcballNoTarget));
+}
+
+bool CVTND_ControllerMotionArcballDlg::onInitDialog()
+{
+    CVTND_ModelessEditorDlg::onInitDialog();
+    for (const int32_t id : {kIdLeft, kIdRight, kIdMiddle}) {
+        auto* combo = item<pf::ComboBox>(id);
+        for (int i = 0; i < kFunctionCount; ++i)
+            combo->addString(TooltipTextOf(kIdsArcballFunctionFirst + static_cast<uint32_t>(i)));
+        const int first = ButtonOf(id).second;
+        combo->setCurSel(ComboIndexOf(RecogniseFunction(m_motion->GetChannel(first), m_motion->GetChannel(first + 1))));
+    }
+    m_initialising = true;
+    float friction = 0.0f;
+    bool keepMoving = false;
+    bool haveRotation = false;
+    for (int c = 0; c < 6; ++c) {
+        const SWcontrolchannel& channel = m_motion->GetChannel(c);
+        if (!SWcontrolchannel::IsRotationCode(channel.GetInputCode()))
+            continue;
+        if (!haveRotation)
+            friction = channel.GetMomentumTime();
+        haveRotation = true;
+        keepMoving = keepMoving || channel.HasMomentum();
+    }
+    child(kIdFriction)->setText(FormatReal(friction));
+    item<pf::Button>(kIdKeepRotating)->setCheck(keepMoving ? pf::BST_CHECKED : 0);
+    item<pf::Button>(kIdExclusive)->setCheck(m_motion->IsExclusive() ? pf::BST_CHECKED : 0);
+    auto* frame = item<pf::ComboBox>(kIdFrame);
+    for (uint32_t i = 0; i < 5; ++i)
+        frame->addString(TooltipTextOf(kIdsArcballFrameFirst + i));
+    auto* picker = dynamic_cast<CVTND_MovableTargetPicker*>(child(kIdPicker));
+    if (picker != nullptr)
+        picker->EnableDrop();
+    SWcontrolchannel& first = m_motion->GetChannel(0);
+    if (first.GetTargetName() && first.GetTargetObject() == nullptr) {
+        SWworld* world = World();
+        SWnode* found = world != nullptr && world->GetRootNode() != nullptr
+                            ? world->GetRootNode()->FindByName(*first.GetTargetName())
+                            : nullptr;
+        const CVTND_WorldWriteLock lock(world);
+        first.SetTargetObject(found != nullptr && found->HasKind(SWnode::kKindObject) ? found : nullptr);
+    }
+    const uint8_t flags = first.GetFrameBits();
+    int32_t index = 0;
+    for (int32_t i = 1; i < 5; ++i) {
+        if ((flags & kFrameBits[i]) != 0) {
+            index = i;
+            break;
+        }
+    }
+    frame->setCurSel(index);
+    child(kIdOwnPivot)->enable(index != 0);
+    ShowTarget(index == kFrameTarget);
+    if (picker != nullptr)
+        picker->SetTarget(CEditorEngine::NodeIcon(first.GetTargetObject()));
+    item<pf::Button>(kIdOwnPivot)->setCheck((flags & kBitOwnPivot) != 0 ? pf::BST_CHECKED : 0);
+    item<pf::Button>(kIdActualFrame)->setCheck((flags & kBitActualFrame) != 0 ? pf::BST_CHECKED : 0);
+    for (int axis = 0; axis < 3; ++axis)
+        child(kIdSensitivityX + axis)
+            ->setText(FormatReal(m_motion->GetAxisSpeeds()[static_cast<size_t>(axis)] * 100.0));
+    m_initialising = false;
+    return true;
+}
+
+void CVTND_ControllerMotionArcballDlg::ButtonChanged(int32_t combo)
+{
+    const uint8_t button = ButtonOf(combo).first;
+    const uint8_t function = FunctionOfComboIndex(item<pf::ComboBox>(combo)->getCurSel());
+    // The release behaviour and friction are those before the change, read from the rotation channels.
+    bool keepMoving = false;
+    std::optional<float> friction;
+    for (int c = 0; c < 6; ++c) {
+        const SWcontrolchannel& channel = m_motion->GetChannel(c);
+        if (!SWcontrolchannel::IsRotationCode(channel.GetInputCode()))
+            continue;
+        if (!friction)
+            friction = channel.GetMomentumTime();
+        keepMoving = keepMoving || channel.HasMomentum();
+    }
+    const std::array<float, 3>& speeds = m_motion->GetAxisSpeeds();
+    SWworld* world = World();
+    const CVTND_WorldWriteLock lock(world);
+    m_motion->SetButtonFunction(button, function, speeds[0], speeds[1], speeds[2], keepMoving, friction.value_or(0.0f));
+}
+
+void CVTND_ControllerMotionArcballDlg::FrameChanged()
+{
+    const int32_t index = item<pf::ComboBox>(kIdFrame)->getCurSel();
+    if (index < 0 || index >= 5)
+        return;
+    uint8_t flags = m_motion->GetChannel(0).GetFrameBits() & (kBitActualFrame | kBitOwnPivot);
+    ShowTarget(false);
+    if (index != 0) {
+        child(kIdOwnPivot)->enable(true);
+        if (item<pf::Button>(kIdOwnPivot)->getCheck() == pf::BST_CHECKED)
+            flags |= kBitOwnPivot;
+    }
+    flags |= kFrameBits[index];
+    {
+        SWworld* world = World();
+        const CVTND_WorldWriteLock lock(world);
+        for (int c = 0; c < 6; ++c)
+            m_motion->GetChannel(c).SetFrameBits(flags);
+    }
+    if (index == 0)
+        child(kIdOwnPivot)->enable(false);
+    if (index == kFrameTarget)
+        ShowTarget(true);
+}
+
+void CVTND_ControllerMotionArcballDlg::ToggleFlag(uint8_t bit)
+{
+    const uint8_t value = static_cast<uint8_t>(m_motion->GetChannel(0).GetFrameBits() ^ bit) & bit;
+    SWworld* world = World();
+    const CVTND_WorldWriteLock lock(world);
+    for (int c = 0; c < 6; ++c) {
+        SWcontrolchannel& channel = m_motion->GetChannel(c);
+        channel.SetFrameBits(static_cast<uint8_t>((channel.GetFrameBits() & ~bit) | value));
+    }
+}
+
+void CVTND_ControllerMotionArcballDlg::ToggleKeepRotating()
+{
+    bool any = false;
+    for (int c = 0; c < 6; ++c) {
+        const SWcontrolchannel& channel = m_motion->GetChannel(c);
+        any = any || (SWcontrolchannel::IsRotationCode(channel.GetInputCode()) && channel.HasMomentum());
+    }
+    SWworld* world = World();
+    const CVTND_WorldWriteLock lock(world);
+    for (int c = 0; c < 6; ++c) {
+        SWcontrolchannel& channel = m_motion->GetChannel(c);
+        if (SWcontrolchannel::IsRotationCode(channel.GetInputCode()))
+            channel.SetMomentum(!any);
+    }
+}
+
+void CVTND_ControllerMotionArcballDlg::FrictionTyped()
+{
+    if (m_initialising)
+        return;
+    const float ms = ReadNumber(child(kIdFriction)->getText());
+    SWworld* world = World();
+    const CVTND_WorldWriteLock lock(world);
+    for (int c = 0; c < 6; ++c) {
+        SWcontrolchannel& channel = m_motion->GetChannel(c);
+        if (SWcontrolchannel::IsRotationCode(channel.GetInputCode()))
+            channel.SetMomentumTime(ms);
+    }
+}
+
+void CVTND_ControllerMotionArcballDlg::SensitivityTyped(int32_t edit)
+{
+    if (m_initialising)
+        return;
+    const int axis = edit - kIdSensitivityX;
+    const float speed = ReadNumber(child(edit)->getText()) * 0.01f;
+    SWworld* world = World();
+    const CVTND_WorldWriteLock lock(world);
+    m_motion->SetAxisSpeed(axis, speed);
+    for (int c = 0; c < 6; ++c) {
+        SWcontrolchannel& channel = m_motion->GetChannel(c);
+        if (channel.GetInputCode() == 4 + axis)
+            channel.SetScale(speed);
+    }
+}
+
+// Every channel takes the node, since the frame flags go into all six.
+void CVTND_ControllerMotionArcballDlg::NodeDropped(SWnode* node)
+{
+    if (node == nullptr)
+        return;
+    {
+        SWworld* world = World();
+        const CVTND_WorldWriteLock lock(world);
+        for (int c = 0; c < 6; ++c)
+            m_motion->GetChannel(c).SetTargetObject(node);
+    }
+    child(kIdTargetName)->setText(node->GetName().value_or(std::string()));
+    if (auto* picker = dynamic_cast<CVTND_MovableTargetPicker*>(child(kIdPicker)))
+        picker->SetTarget(CEditorEngine::NodeIcon(node));
+}
+
+pf::LResult CVTND_ControllerMotionArcballDlg::handle(const pf::Msg& msg)
+{
+    switch (msg.message) {
+    case kMsgNodeDropped:
+        NodeDropped(reinterpret_cast<SWnode*>(msg.lParam));
+        return 1;
+    case pf::WM_CTLCOLORSTATIC: {
+        // The axis letters in the axes' colours.
+        const pf::Window* label = pf::ui().window(static_cast<pf::Hwnd>(msg.lParam));
+        pf::Dc* dc = pf::dcFromWParam(msg.wParam);
+        const int32_t id = label != nullptr ? label->id() : -1;
+        if (dc != nullptr && id >= kIdLabelX && id < kIdLabelX + 3) {
+            static constexpr pf::ColorRef kColours[] = {pf::rgb(170, 0, 0), pf::rgb(0, 119, 0), pf::rgb(0, 0, 170)};
+            dc->setTextColor(kColours[id - kIdLabelX]);
+            return 0;
+        }
+        break;
+    }
+    case pf::WM_COMMAND: {
+        const int32_t id = pf::loWord(msg.wParam);
+        const int32_t code = pf::hiWord(msg.wParam);
+        if (code == pf::CBN_SELCHANGE && (id == kIdLeft || id == kIdRight || id == kIdMiddle))
+            ButtonChanged(id);
+        else if (code == pf::CBN_SELCHANGE && id == kIdFrame)
+            FrameChanged();
+        else if (code == pf::BN_CLICKED && id == kIdOwnPivot)
+            ToggleFlag(kBitOwnPivot);
+        else if (code == pf::BN_CLICKED && id == kIdActualFrame)
+            ToggleFlag(kBitActualFrame);
+        else if (code == pf::BN_CLICKED && id == kIdKeepRotating)
+            ToggleKeepRotating();
+        else if (code == pf::BN_CLICKED && id == kIdExclusive) {
+            SWworld* world = World();
+            const CVTND_WorldWriteLock lock(world);
+            m_motion->SetExclusive(!m_motion->IsExclusive());
+        } else if (code == pf::EN_CHANGE && id == kIdFriction)
+            FrictionTyped();
+        else if (code == pf::EN_CHANGE && id >= kIdSensitivityX && id < kIdSensitivityX + 3)
+            SensitivityTyped(id);
+        break;
+    }
+    default:
+        break;
+    }
+    return CVTND_ModelessEditorDlg::handle(msg);
+}
