@@ -36,7 +36,13 @@ bool MagnitudeAbove(float a, float b)
 // a position are chained, so the usual single mask costs one comparison.
 class CornerKeyTable {
 public:
-    explicit CornerKeyTable(uint32_t positions) : m_first(positions, kNoKey) {}
+    // keysAtMost: an upper bound of the keys to come, reserved so that the tables never move while they grow (the
+    // room a bound leaves unused is never touched, so it costs no memory).
+    CornerKeyTable(uint32_t positions, uint64_t keysAtMost) : m_first(positions, kNoKey)
+    {
+        pf::reserveWithLargePages(m_next, static_cast<size_t>(keysAtMost));
+        pf::reserveWithLargePages(m_mask, static_cast<size_t>(keysAtMost));
+    }
 
     uint32_t KeyFor(uint32_t position, uint32_t mask)
     {
@@ -166,7 +172,7 @@ template <typename ForEachPolygon> SWpolygonbuild SWmesh::BuildFrom(uint64_t tri
     pf::reserveWithLargePages(m_polygons, triangles);
     pf::reserveWithLargePages(m_indexRecords, triangles);
     pf::reserveWithLargePages(m_smoothingMasks, triangles);
-    CornerKeyTable keys(positions);
+    CornerKeyTable keys(positions, triangles * 3); // a polygon of n corners makes n - 2 triangles, n >= 3
     std::vector<uint32_t> cornerKeys;
     forEach([&](const PolygonView& polygon) {
         ++build.polygons;
