@@ -1,31 +1,40 @@
 // The controller editor: its page table, the frame combo, the preview slider and its poses, its notices and the
 // snapshot around activation and closing, and the XYZ, track-target and speech pages, opened through the factory
 // on controller actions of the sample world and driven by the user's mouse and keys.
+#include <atomic>
 #include <cmath>
 #include <memory>
+#include <span>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "designer/app/notification.h"
 #include "designer/editors/controller_editor.h"
 #include "designer/editors/controller_pages.h"
 #include "designer/editors/tests/editors_fixture.h"
+#include "designer/eventedit/editor_objects.h"
 #include "designer/workspace/value_generator.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/event.h"
 #include "engine/behaviour/generator.h"
 #include "engine/behaviour/keyframe_motion.h"
 #include "engine/behaviour/speech_motion.h"
+#include "engine/behaviour/track_target_motion.h"
 #include "engine/behaviour/xyz_motion.h"
 #include "engine/core/animation_data.h"
 #include "engine/core/data_node.h"
 #include "engine/core/node.h"
 #include "engine/core/object_node.h"
+#include "engine/resources/mesh.h"
 #include "engine/resources/speech_data.h"
 #include "platform/ui/controls/button.h"
 #include "platform/ui/controls/combo_box.h"
 #include "platform/ui/controls/edit.h"
 #include "platform/ui/controls/scroll_bar.h"
 #include "platform/ui/controls/trackbar.h"
+#include "testsupport/designer/drag_frame.h"
+#include "testsupport/designer/test_palette.h"
 
 namespace editorstest {
 namespace {
@@ -283,6 +292,95 @@ TEST_F(ControllerEditor, KeyFramePagesListTheAnimationsAndPoseFromRestLeavingThe
     SWactionnode* jump = Controller(47, sample->otherObject);
     editor = OpenOn(jump);
     EXPECT_EQ(editor->frameLimit, 2); // a jump's limit is the key count
+}
+
+TEST_F(ControllerEditor, ANodeDroppedOnTheTargetPickerBecomesTheTargetAndTheAimIsWritten)
+{
+    ASSERT_TRUE(app->MakeEditorEngine()); // the pickers register their receptors with it as they open
+    SWactionnode* action = Controller(42);
+    auto* aim = dynamic_cast<SWtracktargetmotion*>(action->GetMotion());
+    ASSERT_NE(aim, nullptr);
+    aim->SetTargetName(std::string("nowhere"));
+    CVTND_ActionControllerDlg* editor = OpenOn(action);
+    pf::Window* page = editor->CurrentPage();
+    EXPECT_EQ(page->child(1358)->getText(), "(no target)");
+    EXPECT_EQ(*aim->GetTargetName(), "nowhere"); // an unresolvable name is kept
+
+    designertest::DragFrame dragFrame(pf::Rect::fromXywh(1100, 600, 170, 200));
+    designertest::TestPalette palette(dragFrame, pf::Rect::fromXywh(0, 0, 170, 200));
+    designertest::PaletteItem item;
+    item.contentKind = EdKind::kNode;
+    item.content = sample->otherObject;
+    palette.items = {item};
+    sim().pump();
+    const pf::Point picker = page->child(1003)->clientToScreen({10, 10});
+    sim().mouseDown(palette.clientToScreen({20, 20}));
+    sim().mouseMove(picker);
+    sim().mouseMove({picker.x + 2, picker.y + 2});
+    sim().mouseUp({picker.x + 2, picker.y + 2});
+    sim().pump();
+    EXPECT_EQ(aim->GetTarget(), sample->otherObject);
+    EXPECT_EQ(aim->GetTargetName(), sample->otherObject->GetName());
+    EXPECT_EQ(page->child(1358)->getText(), *sample->otherObject->GetName());
+
+    sim().click(*page->child(1014));
+    EXPECT_EQ(aim->GetAimOption(), 2);
+    sim().click(*page->child(1385));
+    EXPECT_TRUE(aim->GetAimAway());
+}
+
+// The render thread steps the world under its lock while the user drags the slider.
+TEST_F(ControllerEditor, TheSliderMovesWhileTheRenderThreadRunsFrames)
+{
+    SWactionnode* action = Controller(41, sample->object);
+    CVTND_ActionControllerDlg* editor = OpenOn(action);
+    std::atomic<bool> stop{false};
+    std::thread render([&] {
+        while (!stop.load()) {
+            SWworldlock lock(World());
+            World().RunFrame();
+        }
+    });
+    auto* slider = editor->item<pf::Trackbar>(1352);
+    for (int i = 0; i < 200; ++i)
+        sim().moveTrackbar(*slider, (i * 37) % 1001);
+    stop = true;
+    render.join();
+    sim().moveTrackbar(*slider, 0);
+    EXPECT_EQ(Object()->GetLocalMatrix(), Object()->GetInitialMatrix());
+}
+
+// The mesh node's vertices swell by a tenth a frame over four frames.
+TEST_F(ControllerEditor, VertexPagesPoseTheMeshAndPutItsVerticesBackOnDeactivation)
+{
+    auto* node = SWobjectnode::FromNode(sample->mesh);
+    auto* mesh = node != nullptr ? dynamic_cast<SWmesh*>(node->GetGeometry()) : nullptr;
+    ASSERT_NE(mesh, nullptr);
+    ASSERT_GT(mesh->GetVertexCount(), 0u);
+    const std::vector<float> rest(mesh->GetVertices(), mesh->GetVertices() + mesh->GetVertexCount() * 3);
+    auto table = std::make_unique<VertexFrameTable>();
+    ASSERT_TRUE(table->Allocate(4, mesh->GetVertexCount()));
+    for (uint32_t frame = 0; frame < 4; ++frame) {
+        const std::span<float> out = table->GetFrameVertices(frame);
+        for (size_t i = 0; i < out.size(); ++i)
+            out[i] = rest[i] * (1.0f + 0.1f * static_cast<float>(frame));
+    }
+    table->SetReady(true);
+    node->SetVertexFrameTable(std::move(table));
+    SWactionnode* play = Controller(50, sample->mesh);
+    CVTND_ActionControllerDlg* editor = OpenOn(play);
+    EXPECT_EQ(editor->frameLimit, 4);
+    auto* endBar = dynamic_cast<pf::ScrollBar*>(editor->CurrentPage()->child(1081));
+    ASSERT_NE(endBar, nullptr);
+    const pf::Rect left = endBar->arrowRect(true);
+    sim().click(*endBar, {(left.l + left.r) / 2, (left.t + left.b) / 2}); // the end at frame 3, posed there
+    const std::vector<float> posed(mesh->GetVertices(), mesh->GetVertices() + rest.size());
+    EXPECT_NE(posed, rest);
+
+    pf::Window elsewhere; // another top-level window takes the activation: the vertices go back
+    elsewhere.create({"window", "elsewhere", pf::WS_POPUP | pf::WS_VISIBLE, 0, pf::Rect::fromXywh(900, 700, 100, 80)});
+    sim().click(elsewhere);
+    EXPECT_EQ(std::vector<float>(mesh->GetVertices(), mesh->GetVertices() + rest.size()), rest);
 }
 
 TEST_F(ControllerEditor, SpeechPageBindsTheWorldsFirstScript)
