@@ -325,6 +325,34 @@ TEST_F(Panels, ManipulateKeepsTransformsAndSetsTypedValuesUnderTheLock)
     EXPECT_EQ(manipulate.CountSelected(), 0u);
 }
 
+TEST_F(Panels, LongListsScrollByDraggingTheirThumbs)
+{
+    for (int i = 0; i < 300; ++i) {
+        World().GetSoundList().Add(std::make_unique<SWsound>("sound " + std::to_string(i)));
+        auto* node = new SWobjectnode;
+        node->SetName("node " + std::to_string(i));
+        World().AddNode(node, nullptr);
+    }
+    auto& sounds = Panel<CVTND_SoundsDlg>(PanelRole::kSounds);
+    auto& graph = Panel<CVTND_ScenegraphDlg>(PanelRole::kSceneGraph);
+    sounds.Refill();
+    graph.Refill();
+    sim().pump();
+    for (pf::Window* view : {static_cast<pf::Window*>(sounds.GetList()), static_cast<pf::Window*>(graph.GetTree())}) {
+        const pf::Rect thumb = view->ownScrollThumbRect(pf::SB_VERT);
+        ASSERT_FALSE(thumb.isEmpty());
+        const pf::Point grab{view->screenRect().l + thumb.l + 3, view->screenRect().t + thumb.t + 3};
+        sim().drag(grab, {grab.x, grab.y + 2000}, 6);
+        sim().pump();
+        const pf::ScrollInfo info = view->getScrollInfo(pf::SB_VERT);
+        EXPECT_EQ(info.nPos, info.nMax - static_cast<int32_t>(info.nPage) + 1) << "dragged to the end";
+    }
+    EXPECT_EQ(sounds.GetList()->topIndex(),
+              static_cast<int32_t>(WorldSounds(World()).size()) -
+                  static_cast<int32_t>(sounds.GetList()->getScrollInfo(pf::SB_VERT).nPage));
+    EXPECT_GT(graph.GetTree()->topRow(), 250);
+}
+
 TEST(PanelsPose, MatrixRoundTripsThroughPositionRotationAndScale)
 {
     for (const CVTND_Pose& pose : {CVTND_Pose{{1, 2, 3}, {10, 20, 30}, {1, 2, 3}},

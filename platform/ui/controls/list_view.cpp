@@ -257,6 +257,37 @@ int32_t ListView::headerHeight() const
     return viewType() == LVS_REPORT ? 20 : 0;
 }
 
+int32_t ListView::rowCount() const
+{
+    return (getItemCount() + perRow() - 1) / perRow();
+}
+
+int32_t ListView::shownRows() const
+{
+    return std::max<int32_t>(1, static_cast<int32_t>((clientRect().height() - headerHeight()) / rowHeight()));
+}
+
+bool ListView::scrollToRow(int32_t row)
+{
+    const int32_t next = std::clamp(row, 0, std::max(0, rowCount() - shownRows()));
+    if (next == m_top)
+        return false;
+    m_top = next;
+    invalidate(true);
+    return true;
+}
+
+void ListView::syncScrollBar()
+{
+    if ((style() & WS_VSCROLL) == 0)
+        return;
+    m_top = std::clamp(m_top, 0, std::max(0, rowCount() - shownRows()));
+    const ScrollInfo info{0, std::max(0, rowCount() - 1), static_cast<uint32_t>(shownRows()), m_top};
+    const ScrollInfo now = getScrollInfo(SB_VERT);
+    if (now.nMin != info.nMin || now.nMax != info.nMax || now.nPage != info.nPage || now.nPos != info.nPos)
+        setScrollInfo(SB_VERT, info, true);
+}
+
 int32_t ListView::perRow() const
 {
     const int32_t width = static_cast<int32_t>(clientRect().width());
@@ -437,6 +468,29 @@ LResult ListView::handle(const Msg& msg)
         if (ui().capture() == self)
             ui().releaseCapture();
         return 0;
+    case WM_VSCROLL:
+        switch (loWord(msg.wParam)) {
+        case SB_LINEUP:
+            scrollToRow(m_top - 1);
+            break;
+        case SB_LINEDOWN:
+            scrollToRow(m_top + 1);
+            break;
+        case SB_PAGEUP:
+            scrollToRow(m_top - shownRows());
+            break;
+        case SB_PAGEDOWN:
+            scrollToRow(m_top + shownRows());
+            break;
+        case SB_THUMBTRACK:
+        case SB_THUMBPOSITION:
+            scrollToRow(hiWord(msg.wParam));
+            break;
+        default:
+            break;
+        }
+        syncScrollBar();
+        return 0;
     case WM_KEYDOWN: {
         const int32_t current = getNextSelected();
         int32_t next = current;
@@ -498,6 +552,7 @@ LResult ListView::handle(const Msg& msg)
 
 void ListView::paint()
 {
+    syncScrollBar();
     PaintDc dc(*this);
     const Rect r = clientRect();
     dc.fillRect(r, createSolidBrush(m_bk != CLR_NONE ? m_bk : getSysColor(COLOR_WINDOW)));

@@ -77,6 +77,8 @@ public:
     void setTextColor(ColorRef c);
     void setTextBkColor(ColorRef c);
     int32_t topIndex() const { return m_top; }
+    // With WS_VSCROLL the view keeps its own scroll bar in step with its rows and scrolls by it (WM_VSCROLL).
+    bool scrollToRow(int32_t row); // the first row shown, clamped; false when nothing moved
     uint32_t viewType() const { return style() & 3; }
 
 protected:
@@ -101,6 +103,9 @@ private:
     int32_t rowHeight() const;
     int32_t headerHeight() const;
     int32_t perRow() const;
+    int32_t rowCount() const;  // rows of items in the current layout
+    int32_t shownRows() const; // rows that fit below the header, at least one
+    void syncScrollBar();
     void paint();
 
     std::vector<Column> m_columns;

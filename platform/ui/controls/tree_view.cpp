@@ -398,10 +398,27 @@ TreeItem TreeView::hitTest(TVHITTESTINFO& info) const
     return item;
 }
 
+int32_t TreeView::shownRows() const
+{
+    return std::max<int32_t>(1, static_cast<int32_t>(clientRect().height() / getItemHeight()));
+}
+
+void TreeView::syncScrollBar()
+{
+    if ((style() & WS_VSCROLL) == 0)
+        return;
+    const int32_t count = static_cast<int32_t>(rows().size());
+    m_top = std::clamp(m_top, 0, std::max(0, count - shownRows()));
+    const ScrollInfo info{0, std::max(0, count - 1), static_cast<uint32_t>(shownRows()), m_top};
+    const ScrollInfo now = getScrollInfo(SB_VERT);
+    if (now.nMin != info.nMin || now.nMax != info.nMax || now.nPage != info.nPage || now.nPos != info.nPos)
+        setScrollInfo(SB_VERT, info, true);
+}
+
 bool TreeView::scrollLines(int32_t lines)
 {
     const int32_t count = static_cast<int32_t>(rows().size());
-    const int32_t shown = std::max<int32_t>(1, static_cast<int32_t>(clientRect().height() / getItemHeight()));
+    const int32_t shown = shownRows();
     const int32_t next = std::clamp(m_top + lines, 0, std::max(0, count - shown));
     if (next == m_top)
         return false;
@@ -517,10 +534,27 @@ LResult TreeView::handle(const Msg& msg)
             ui().releaseCapture();
         return 0;
     case WM_VSCROLL:
-        if (loWord(msg.wParam) == SB_LINEDOWN)
+        switch (loWord(msg.wParam)) {
+        case SB_LINEDOWN:
             scrollLines(1);
-        else if (loWord(msg.wParam) == SB_LINEUP)
+            break;
+        case SB_LINEUP:
             scrollLines(-1);
+            break;
+        case SB_PAGEDOWN:
+            scrollLines(shownRows());
+            break;
+        case SB_PAGEUP:
+            scrollLines(-shownRows());
+            break;
+        case SB_THUMBTRACK:
+        case SB_THUMBPOSITION:
+            scrollLines(static_cast<int32_t>(hiWord(msg.wParam)) - m_top);
+            break;
+        default:
+            break;
+        }
+        syncScrollBar();
         return 0;
     case TVM_EXPAND:
         return expand(static_cast<TreeItem>(msg.lParam), static_cast<uint32_t>(msg.wParam)) ? 1 : 0;
@@ -539,6 +573,7 @@ LResult TreeView::handle(const Msg& msg)
 
 void TreeView::paint()
 {
+    syncScrollBar();
     PaintDc dc(*this);
     const Rect r = clientRect();
     dc.fillRect(r, createSolidBrush(getSysColor(COLOR_WINDOW)));

@@ -74,7 +74,9 @@ public:
     int32_t getItemHeight() const { return 16; }
     bool getItemRect(TreeItem item, Rect& out, bool textOnly) const; // false when not shown
     TreeItem hitTest(TVHITTESTINFO& info) const;
-    bool scrollLines(int32_t lines);                             // line scrolling, as WM_VSCROLL SB_LINEDOWN / UP do
+    bool scrollLines(int32_t lines); // line scrolling, as WM_VSCROLL SB_LINEDOWN / UP do
+    int32_t topRow() const { return m_top; }
+    // With WS_VSCROLL the view keeps its own scroll bar in step with its shown rows and scrolls by it.
     ImageListRef setImageList(ImageListRef list, int32_t which); // TVSIL_NORMAL, TVSIL_STATE
     ImageListRef getImageList(int32_t which) const;
     std::vector<TreeItem> visibleItems() const; // the shown rows in order, scrolled ones included
@@ -101,6 +103,8 @@ private:
     void removeSubtree(TreeItem item);
     void ensureStateImages();
     void paint();
+    int32_t shownRows() const;
+    void syncScrollBar();
 
     std::map<TreeItem, Node> m_items;
     std::vector<TreeItem> m_roots;

@@ -222,6 +222,18 @@ private:
     Point m_messagePos;
     Point m_cursorPos;
     std::array<uint8_t, 256> m_keys{};
+    // A left press on a window's own scroll bar, followed until the release.
+    struct BarTrack {
+        Hwnd hwnd = kNoWindow;
+        int32_t bar = 0;
+        bool thumb = false; // a thumb drag; otherwise an arrow or the track, already sent
+        int32_t grab = 0;   // the press within the thumb, along the bar
+        int32_t pos = 0;    // the last position sent
+    };
+    bool pressOwnScrollBar(Window& w, Point screen);
+    void trackOwnScrollBar(const InputEvent& e);
+    std::optional<BarTrack> m_barTrack;
+
     struct LastClick {
         Hwnd hwnd = kNoWindow;
         uint32_t timeMs = 0;

@@ -2,9 +2,11 @@
 #include "platform/ui/core/ui.h"
 
 #include "platform/base/user_constants.h"
+#include "platform/gfx/frame_control.h"
 #include "platform/time/clock.h"
 #include "platform/ui/core/keyboard.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace pf {
@@ -121,6 +123,10 @@ void Ui::routeMouse(const InputEvent& e)
         m_mouseLeaveWatch = kNoWindow;
         send(left, kMsgMouseLeave);
     }
+    if (m_barTrack) {
+        trackOwnScrollBar(e);
+        return;
+    }
     const bool captured = window(m_capture) != nullptr;
     Window* target = captured ? window(m_capture) : window(windowFromPoint(e.screenPoint));
     if (target == nullptr)
@@ -158,6 +164,8 @@ void Ui::routeMouse(const InputEvent& e)
     const Point client = target->screenToClient(e.screenPoint);
     if (!captured) {
         if (!target->clientRect().contains(client)) {
+            if (e.kind == InputEvent::Kind::kMouseDown && left && pressOwnScrollBar(*target, e.screenPoint))
+                return;
             // The frame takes no client message; a frame window opens its menu bar from this.
             if (e.kind == InputEvent::Kind::kMouseDown && left && target->m_parent == kNoWindow)
                 send(h, kMsgNonClientClick, static_cast<WParam>(e.screenPoint.x - target->m_rect.l),
@@ -178,6 +186,93 @@ void Ui::routeMouse(const InputEvent& e)
     if ((m_keys[VK_CONTROL] & 0x80) != 0)
         flags |= MK_CONTROL;
     send(h, message, flags, makeLParam(client.x, client.y));
+}
+
+namespace {
+
+uint32_t ScrollMessage(int32_t bar)
+{
+    return bar == SB_VERT ? WM_VSCROLL : WM_HSCROLL;
+}
+
+WParam ScrollCode(int32_t code, int32_t pos = 0)
+{
+    return makeWParam(code, pos);
+}
+
+} // namespace
+
+bool Ui::pressOwnScrollBar(Window& w, Point screen)
+{
+    const Rect frame = w.screenRect();
+    const Point p{screen.x - frame.l, screen.y - frame.t};
+    for (const int32_t bar : {SB_VERT, SB_HORZ}) {
+        const Rect r = w.ownScrollBarRect(bar);
+        if (r.isEmpty() || !r.contains(p))
+            continue;
+        const bool vertical = bar == SB_VERT;
+        const Rect thumb = w.ownScrollThumbRect(bar);
+        const int32_t along = vertical ? p.y : p.x;
+        int32_t code = -1;
+        if (scrollArrowRect(r, vertical, true).contains(p))
+            code = SB_LINEUP;
+        else if (scrollArrowRect(r, vertical, false).contains(p))
+            code = SB_LINEDOWN;
+        else if (!thumb.isEmpty() && thumb.contains(p))
+            code = SB_THUMBTRACK;
+        else if (!thumb.isEmpty())
+            code = along < (vertical ? thumb.t : thumb.l) ? SB_PAGEUP : SB_PAGEDOWN;
+        if (code < 0)
+            return true; // a bar with nothing to scroll takes the press and does nothing
+        m_barTrack = BarTrack{w.hwnd(), bar, code == SB_THUMBTRACK, along - (vertical ? thumb.t : thumb.l),
+                              w.getScrollInfo(bar).nPos};
+        if (code != SB_THUMBTRACK)
+            send(w.hwnd(), ScrollMessage(bar), ScrollCode(code), 0);
+        return true;
+    }
+    return false;
+}
+
+void Ui::trackOwnScrollBar(const InputEvent& e)
+{
+    BarTrack& track = *m_barTrack;
+    Window* w = window(track.hwnd);
+    if (w == nullptr) {
+        m_barTrack.reset();
+        return;
+    }
+    const uint32_t message = ScrollMessage(track.bar);
+    if (e.kind == InputEvent::Kind::kMouseUp) {
+        const BarTrack done = track;
+        m_barTrack.reset();
+        if (done.thumb)
+            send(done.hwnd, message, ScrollCode(SB_THUMBPOSITION, done.pos), 0);
+        if (window(done.hwnd) != nullptr)
+            send(done.hwnd, message, ScrollCode(SB_ENDSCROLL), 0);
+        return;
+    }
+    if (!track.thumb || e.kind != InputEvent::Kind::kMouseMove)
+        return;
+    const bool vertical = track.bar == SB_VERT;
+    const Rect r = w->ownScrollBarRect(track.bar);
+    const Rect thumb = w->ownScrollThumbRect(track.bar);
+    if (r.isEmpty() || thumb.isEmpty())
+        return;
+    const Rect frame = w->screenRect();
+    const int32_t along = vertical ? e.screenPoint.y - frame.t : e.screenPoint.x - frame.l;
+    const int32_t start = vertical ? scrollArrowRect(r, true, true).b : scrollArrowRect(r, false, true).r;
+    const int32_t end = vertical ? scrollArrowRect(r, true, false).t : scrollArrowRect(r, false, false).l;
+    const int64_t room = int64_t{end} - start - (vertical ? thumb.height() : thumb.width());
+    const ScrollInfo info = w->getScrollInfo(track.bar);
+    const int64_t last = std::max<int64_t>(info.nMin, int64_t{info.nMax} - std::max<int64_t>(1, info.nPage) + 1);
+    if (room <= 0 || last <= info.nMin)
+        return;
+    const int64_t offset = std::clamp<int64_t>(int64_t{along} - track.grab - start, 0, room);
+    const auto pos = static_cast<int32_t>(info.nMin + (offset * (last - info.nMin) + room / 2) / room);
+    if (pos == track.pos)
+        return;
+    track.pos = pos;
+    send(track.hwnd, message, ScrollCode(SB_THUMBTRACK, pos), 0);
 }
 
 void Ui::routeKey(const InputEvent& e, bool wasDown)

@@ -419,6 +419,24 @@ ScrollBarLook ownScrollBar(const Rect& bar, bool vertical, const ScrollInfo& s, 
 
 } // namespace
 
+Rect Window::ownScrollBarRect(int32_t bar) const
+{
+    const uint32_t style = bar == SB_VERT ? WS_VSCROLL : (bar == SB_HORZ ? WS_HSCROLL : 0);
+    if (style == 0 || (m_style & style) == 0)
+        return {};
+    const Rect insets = clientInsets();
+    const Rect client = clientRect().offsetBy(insets.l, insets.t);
+    const int32_t breadth = fixedSystemMetric(SM_CXVSCROLL);
+    return bar == SB_VERT ? Rect{client.r, client.t, client.r + breadth, client.b}
+                          : Rect{client.l, client.b, client.r, client.b + breadth};
+}
+
+Rect Window::ownScrollThumbRect(int32_t bar) const
+{
+    const Rect r = ownScrollBarRect(bar);
+    return r.isEmpty() ? Rect{} : ownScrollBar(r, bar == SB_VERT, m_scroll[bar], isEnabled()).thumb;
+}
+
 void Window::paintNonClient(Dc& dc)
 {
     const Rect insets = clientInsets();

@@ -100,6 +100,12 @@ public:
     int32_t setScrollPos(int32_t bar, int32_t pos, bool redraw = true); // the previous position
     int32_t getScrollPos(int32_t bar) const { return getScrollInfo(bar).nPos; }
     void setScrollRange(int32_t bar, int32_t minPos, int32_t maxPos, bool redraw = true);
+    // Where an own scroll bar and its thumb lie, in window coordinates (the frame's top-left is 0, 0); empty when
+    // the window has no such bar, or the bar no thumb. A press on the bar sends WM_VSCROLL or WM_HSCROLL to the
+    // window itself, as a scroll-bar control does to its parent: the arrows a line, the track a page, a thumb
+    // drag SB_THUMBTRACK while it moves and SB_THUMBPOSITION when let go, each press ending with SB_ENDSCROLL.
+    Rect ownScrollBarRect(int32_t bar) const;
+    Rect ownScrollThumbRect(int32_t bar) const;
 
     bool writePng(const std::string& path) const; // this window's pixels, frame included
 

@@ -357,3 +357,98 @@ TEST_F(ListControls, TreeLineScrollingMovesTheFirstVisibleItem)
 
 } // namespace
 } // namespace pf
+
+namespace pf {
+namespace {
+
+// A window's own vertical scroll bar: presses send their codes to the window itself, and views of 500 rows follow.
+class OwnScrollBars : public test::Controls {
+protected:
+    template <typename T> T& make(const char* cls, uint32_t style)
+    {
+        auto* view = dynamic_cast<T*>(ui().createWindow({cls,
+                                                         "",
+                                                         WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | style,
+                                                         0,
+                                                         {300, 20, 500, 220},
+                                                         host.hwnd(),
+                                                         700}));
+        EXPECT_NE(view, nullptr);
+        ui().addObserver(this, [this, view](const Msg& m) {
+            if (m.message == WM_VSCROLL && m.hwnd == view->hwnd())
+                codes.push_back({loWord(m.wParam), hiWord(m.wParam)});
+        });
+        return *view;
+    }
+    void TearDown() override
+    {
+        ui().removeObserver(this);
+        test::Controls::TearDown();
+    }
+    Point onBar(const Window& w, Point inBar) const
+    {
+        const Rect bar = w.ownScrollBarRect(SB_VERT);
+        return {w.screenRect().l + bar.l + inBar.x, w.screenRect().t + bar.t + inBar.y};
+    }
+    // The down arrow once, the track below the thumb once, then the thumb dragged to the bottom.
+    void scrollThrough(Window& w)
+    {
+        const Rect bar = w.ownScrollBarRect(SB_VERT);
+        ASSERT_FALSE(bar.isEmpty());
+        sim().click(onBar(w, {static_cast<int32_t>(bar.width() / 2), static_cast<int32_t>(bar.height()) - 4}));
+        sim().click(onBar(w, {static_cast<int32_t>(bar.width() / 2), static_cast<int32_t>(bar.height()) - 24}));
+        sim().pump();
+        const Rect thumb = w.ownScrollThumbRect(SB_VERT);
+        ASSERT_FALSE(thumb.isEmpty());
+        const Point grab{w.screenRect().l + thumb.l + 4, w.screenRect().t + thumb.t + 3};
+        sim().drag(grab, {grab.x, grab.y + 400}, 5);
+        sim().pump();
+    }
+    std::vector<std::pair<int32_t, int32_t>> codes; // (code, position)
+};
+
+TEST_F(OwnScrollBars, PressesSendLinePageAndThumbCodesAndAListOf500Follows)
+{
+    ListView& list = make<ListView>("listview", LVS_REPORT);
+    list.insertColumn(0, "Name", 150);
+    for (int i = 0; i < 500; ++i)
+        list.insertItem(i, "item " + std::to_string(i));
+    sim().pump();
+    const ScrollInfo info = list.getScrollInfo(SB_VERT);
+    EXPECT_EQ(info.nMax, 499);
+    const int32_t shown = static_cast<int32_t>(info.nPage);
+    ASSERT_GT(shown, 3);
+    scrollThrough(list);
+    ASSERT_GE(codes.size(), 6u);
+    EXPECT_EQ(codes[0].first, SB_LINEDOWN);
+    EXPECT_EQ(codes[1].first, SB_ENDSCROLL);
+    EXPECT_EQ(codes[2].first, SB_PAGEDOWN);
+    EXPECT_EQ(codes[3].first, SB_ENDSCROLL);
+    EXPECT_EQ(codes[4].first, SB_THUMBTRACK);
+    EXPECT_EQ(codes[codes.size() - 2].first, SB_THUMBPOSITION);
+    EXPECT_EQ(codes.back().first, SB_ENDSCROLL);
+    EXPECT_EQ(codes[codes.size() - 2].second, 500 - shown) << "dragged to the end";
+    EXPECT_EQ(list.topIndex(), 500 - shown);
+    EXPECT_EQ(list.getScrollInfo(SB_VERT).nPos, 500 - shown) << "the bar follows the view";
+    EXPECT_EQ(list.hitTest({20, 22}), 500 - shown) << "the first row shown is the one a click reaches";
+}
+
+TEST_F(OwnScrollBars, ATreeOf500FollowsItsBar)
+{
+    TreeView& tree = make<TreeView>("treeview", TVS_HASBUTTONS);
+    for (int i = 0; i < 500; ++i)
+        tree.insertItem(TVI_ROOT, TVI_LAST, "node " + std::to_string(i));
+    sim().pump();
+    scrollThrough(tree);
+    const int32_t shown = static_cast<int32_t>(tree.getScrollInfo(SB_VERT).nPage);
+    EXPECT_EQ(tree.topRow(), 500 - shown);
+    EXPECT_EQ(tree.getFirstVisibleItem(), tree.visibleItems()[static_cast<size_t>(500 - shown)]);
+    codes.clear();
+    const Rect bar = tree.ownScrollBarRect(SB_VERT);
+    sim().click(onBar(tree, {static_cast<int32_t>(bar.width() / 2), 4})); // the up arrow
+    EXPECT_EQ(tree.topRow(), 500 - shown - 1);
+    EXPECT_EQ(codes, (std::vector<std::pair<int32_t, int32_t>>{{SB_LINEUP, 0}, {SB_ENDSCROLL, 0}}));
+}
+
+} // namespace
+} // namespace pf
