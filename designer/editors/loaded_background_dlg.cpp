@@ -62,7 +62,7 @@ pf::LResult CVTND_LoadedBackgroundWarningDlg::handle(const pf::Msg& msg)
 {
     if (msg.message == pf::WM_CTLCOLORSTATIC) {
         const pf::Window* control = pf::ui().window(static_cast<pf::Hwnd>(msg.lParam));
-        if (control != nullptr && control->id() == kIdWarning) {
+        if (control != nullptr && control->id() >= kIdWarning && control->id() <= kIdWarning + 2) {
             static const pf::Brush kWhite = pf::createSolidBrush(0xFFFFFF);
             if (pf::Dc* dc = pf::dcFromWParam(msg.wParam)) {
                 dc->setBkMode(pf::TRANSPARENT);

@@ -26,7 +26,7 @@ private:
 class CVTND_LoadedBackgroundWarningDlg : public CVTND_LoadedBackgroundDlg {
 public:
     static constexpr int32_t kIdd = 228;
-    static constexpr int32_t kIdWarning = 1061;
+    static constexpr int32_t kIdWarning = 1061; // the first of the warning's three lines
 
 protected:
     pf::LResult handle(const pf::Msg& msg) override;

@@ -59,7 +59,7 @@ void RegisterHeaderDetails()
 {
     registerTemplate({518,
                       "World Header",
-                      {420, 330},
+                      {420, 356},
                       WS_POPUP | WS_CAPTION,
                       {
                           {"static", -1, {8, 12, 96, 28}, 0, "Object name:"},
@@ -69,7 +69,7 @@ void RegisterHeaderDetails()
                           {"static", -1, {8, 68, 96, 84}, 0, "Organization:"},
                           {"edit", 1173, {100, 66, 412, 86}, kEdit, ""},
                           {"static", -1, {8, 96, 200, 112}, 0, "Made with:"},
-                          {"listbox", 1000, {8, 114, 200, 290}, WS_BORDER | WS_VSCROLL, ""},
+                          {"listbox", 1000, {8, 114, 200, 310}, WS_BORDER | WS_VSCROLL, ""},
                           {"static", -1, {212, 98, 312, 114}, 0, "Meshes:"},
                           {"edit", 1174, {316, 96, 412, 116}, kShownEdit, ""},
                           {"static", -1, {212, 122, 312, 138}, 0, "Vertices:"},
@@ -82,12 +82,12 @@ void RegisterHeaderDetails()
                           {"edit", 1006, {316, 192, 412, 212}, kShownEdit, ""},
                           {"static", -1, {212, 222, 412, 238}, 0, "Extents:"},
                           {"static", 1359, {212, 244, 226, 260}, 0, "X"},
-                          {"edit", 1055, {228, 242, 286, 262}, kShownEdit, ""},
-                          {"static", 1360, {290, 244, 304, 260}, 0, "Y"},
-                          {"edit", 1056, {306, 242, 352, 262}, kShownEdit, ""},
-                          {"static", 1361, {356, 244, 370, 260}, 0, "Z"},
-                          {"edit", 1057, {372, 242, 412, 262}, kShownEdit, ""},
-                          {"button", IDOK, {332, 296, 412, 322}, kDefault, "Close"},
+                          {"edit", 1055, {230, 242, 340, 262}, kShownEdit, ""},
+                          {"static", 1360, {212, 268, 226, 284}, 0, "Y"},
+                          {"edit", 1056, {230, 266, 340, 286}, kShownEdit, ""},
+                          {"static", 1361, {212, 292, 226, 308}, 0, "Z"},
+                          {"edit", 1057, {230, 290, 340, 310}, kShownEdit, ""},
+                          {"button", IDOK, {332, 322, 412, 348}, kDefault, "Close"},
                       }});
 }
 
@@ -163,41 +163,40 @@ void RegisterScaleCenter()
 
 void RegisterBackgroundNotices()
 {
-    registerTemplate(
-        {519,
-         "Loaded Background",
-         {360, 236},
-         WS_POPUP | WS_CAPTION,
-         {
-             {"static", -1, {8, 8, 352, 24}, 0, "The loaded scene file contains this background:"},
-             {"CVTND_TextureViewer", 1003, {120, 30, 240, 150}, 0, ""},
-             {"CVTND_ColorButton", 1165, {120, 30, 240, 150}, WS_DISABLED, "", false},
-             {"static", -1, {8, 160, 352, 192}, 0, "Do you want to import it as the project's default background?"},
-             {"button", IDOK, {184, 202, 264, 228}, kDefault, "Yes"},
-             {"button", IDCANCEL, {272, 202, 352, 228}, kStop, "No"},
-         }});
-    registerTemplate({228,
+    registerTemplate({519,
                       "Loaded Background",
-                      {400, 300},
+                      {420, 250},
                       WS_POPUP | WS_CAPTION,
                       {
-                          {"static",
-                           1061,
-                           {8, 8, 392, 88},
-                           WS_BORDER,
-                           "The loaded scene file contains a background with a picture. Such a background causes "
-                           "serious problems when non-immersive stereo vision is used (see the manual), so it is "
-                           "better not used in this project."},
-                          {"CVTND_TextureViewer", 1003, {140, 96, 260, 216}, 0, ""},
-                          {"CVTND_ColorButton", 1165, {140, 96, 260, 216}, WS_DISABLED, "", false},
-                          {"static",
-                           -1,
-                           {8, 226, 392, 258},
-                           0,
-                           "Do you want to import it anyway as the project's default background?"},
-                          {"button", IDOK, {224, 266, 304, 292}, kDefault, "Yes"},
-                          {"button", IDCANCEL, {312, 266, 392, 292}, kStop, "No"},
+                          {"static", -1, {8, 8, 412, 24}, 0, "The loaded scene file contains this background:"},
+                          {"CVTND_TextureViewer", 1003, {150, 30, 270, 150}, 0, ""},
+                          {"CVTND_ColorButton", 1165, {150, 30, 270, 150}, 0, "", false},
+                          {"static", -1, {8, 162, 412, 178}, 0, "Do you want to import it as the project's default"},
+                          {"static", -1, {8, 180, 412, 196}, 0, "background?"},
+                          {"button", IDOK, {244, 216, 324, 242}, kDefault, "Yes"},
+                          {"button", IDCANCEL, {332, 216, 412, 242}, kStop, "No"},
                       }});
+    // The warning's lines are statics of their own (a static shows one line), each black on white.
+    registerTemplate(
+        {228,
+         "Loaded Background",
+         {420, 330},
+         WS_POPUP | WS_CAPTION,
+         {
+             {"static",
+              1061,
+              {8, 8, 412, 26},
+              0,
+              " The loaded scene file contains a background with a picture. Such a"},
+             {"static", 1062, {8, 26, 412, 44}, 0, " background causes serious problems when non-immersive stereo"},
+             {"static", 1063, {8, 44, 412, 62}, 0, " vision is used (see the manual), so it is better not used here."},
+             {"CVTND_TextureViewer", 1003, {150, 72, 270, 192}, 0, ""},
+             {"CVTND_ColorButton", 1165, {150, 72, 270, 192}, 0, "", false},
+             {"static", -1, {8, 204, 412, 220}, 0, "Do you want to import it anyway as the project's"},
+             {"static", -1, {8, 222, 412, 238}, 0, "default background?"},
+             {"button", IDOK, {244, 296, 324, 322}, kDefault, "Yes"},
+             {"button", IDCANCEL, {332, 296, 412, 322}, kStop, "No"},
+         }});
 }
 
 void RegisterPropertyDialogs()

@@ -17,6 +17,8 @@ scenes="material-editor material-scrolled material-preview-only texture-editor t
 scenes="$scenes controller-rotate controller-scale controller-keyframes controller-jump controller-vertex"
 scenes="$scenes controller-target controller-speech controller-no-motion"
 scenes="$scenes tooltip-editor tooltip-textures particle-editor particle-test sound-editor sound-editor-midi"
+scenes="$scenes world-details header-details scale-centre remove-files synchronise-files loaded-background"
+scenes="$scenes loaded-background-warning property-add"
 run_tool --live --xvfb "$work/out" > "$work/report.txt"
 if [ "$tool_status" -eq "$exit_skip" ]; then
     cat "$work/report.txt"
@@ -33,6 +35,7 @@ for mode in 2 3 4 5; do
 done
 grep -q '^took a picture of ' "$work/out/trace.txt" || fail "no hot-spot picture traced"
 grep -q '^quality slider enabled$' "$work/out/trace.txt" || fail "the wavelet quality slider is not enabled"
+grep -q '^scale-centre shows 2.000000 and 1.000000$' "$work/out/trace.txt" || fail "the sizes did not follow the typed one"
 ! grep -q '^NOT: ' "$work/out/trace.txt" || fail "$(grep '^NOT: ' "$work/out/trace.txt")"
 [ -s "$work/out/tooltip-texture-three-lines.png" ] || fail "no tooltip texture of three lines"
 for scene in controller-rotate controller-keyframes controller-vertex; do

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "designer/app/notification.h"
+#include "designer/app/project.h"
 #include "designer/app/render_thread.h"
 #include "designer/editors/details_material_dlg.h"
 #include "designer/editors/details_texture_dlg.h"
@@ -302,6 +303,23 @@ TEST_F(MaterialEditor, TheRenderThreadStepsTheWorldWhileTheEditorsWrite)
     EXPECT_TRUE(thread.Stop());
     EXPECT_NE(Texture("bricks.png"), nullptr);
     EXPECT_GT(material->GetTransparency(), 0.0f);
+}
+
+} // namespace
+} // namespace editorstest
+
+namespace editorstest {
+namespace {
+
+TEST_F(MaterialEditor, ASavedProjectHoldsNoPreviewSphere)
+{
+    ASSERT_NE(FindPreviewSphere(World(), kPreviewSphereId), nullptr);
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(app->GetProject()->WriteBytes(bytes, app->GetGradientStore()));
+    CVTND_Project::LoadResult loaded = CVTND_Project::LoadBytes(std::move(bytes), "saved.vtp");
+    ASSERT_TRUE(loaded.ok()) << loaded.message;
+    EXPECT_EQ(FindPreviewSphere(*loaded.world, kPreviewSphereId), nullptr);
+    EXPECT_NE(FindPreviewSphere(World(), kPreviewSphereId), nullptr); // the open world keeps it
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "designer/app/notification.h"
+#include "designer/app/project.h"
 #include "designer/editors/details_hotspots_dlg.h"
 #include "designer/editors/details_texture_dlg.h"
 #include "designer/editors/material_texts.h"
@@ -368,6 +369,17 @@ TEST_F(HotspotEditor, TakeCutsAPictureOfPowersOfTwoWhoseRestIsZero)
     EXPECT_EQ(px[100] & 0xFFFFFF, 0u);      // right of it
     EXPECT_EQ(px[60 * 128] & 0xFFFFFF, 0u); // below it
     EXPECT_EQ(hotspots->item<CVTND_TextureViewer>(1003)->GetMemberAt40(), picture);
+
+    // The shown size survives a saved and reopened project.
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(app->GetProject()->WriteBytes(bytes, app->GetGradientStore()));
+    CVTND_Project::LoadResult loaded = CVTND_Project::LoadBytes(std::move(bytes), "saved.vtp");
+    ASSERT_TRUE(loaded.ok()) << loaded.message;
+    auto* reopened = dynamic_cast<SWhotspot*>(loaded.world->GetRootNode()->FindByName(*hotspot->GetName()));
+    ASSERT_NE(reopened, nullptr);
+    ASSERT_NE(reopened->GetImage(), nullptr);
+    EXPECT_EQ(reopened->GetPictureWidth(), 100);
+    EXPECT_EQ(reopened->GetPictureHeight(), 60);
 
     sim().click(*hotspots->item<pf::Button>(1208));
     EXPECT_EQ(hotspot->GetImage(), nullptr);
