@@ -28,6 +28,7 @@
 #include "engine/core/object_node.h"
 #include "engine/resources/mesh.h"
 #include "engine/resources/speech_data.h"
+#include "platform/testing/image_check.h"
 #include "platform/ui/controls/button.h"
 #include "platform/ui/controls/combo_box.h"
 #include "platform/ui/controls/edit.h"
@@ -381,6 +382,33 @@ TEST_F(ControllerEditor, VertexPagesPoseTheMeshAndPutItsVerticesBackOnDeactivati
     elsewhere.create({"window", "elsewhere", pf::WS_POPUP | pf::WS_VISIBLE, 0, pf::Rect::fromXywh(900, 700, 100, 80)});
     sim().click(elsewhere);
     EXPECT_EQ(std::vector<float>(mesh->GetVertices(), mesh->GetVertices() + rest.size()), rest);
+}
+
+// A waveform put on X takes the motion's loops, and so do the two constant axes; the axis labels have their colours.
+TEST_F(ControllerEditor, XyzPageGivesEveryAxisTheLoopsAfterAGeneratorIsReplacedAndColoursItsLabels)
+{
+    SWactionnode* action = Controller(43);
+    auto* motion = dynamic_cast<SWxyzmotion*>(action->GetMotion());
+    motion->SetLoop(true);
+    motion->SetOscillate(true);
+    CVTND_ActionControllerDlg* editor = OpenOn(action);
+    auto* x = dynamic_cast<CVTND_ValueGenerator*>(editor->CurrentPage()->child(1004));
+    ASSERT_NE(x, nullptr);
+    sim().expectMenu(CVTND_ValueGenerator::kMenuCommandBase + 1); // a sine
+    sim().click(*x->GetButton());
+    sim().pump();
+    ASSERT_NE(motion->GetGenerator(0)->GetType(), motion->GetGenerator(1)->GetType());
+    for (int axis = 0; axis < 3; ++axis) {
+        EXPECT_TRUE(motion->GetGenerator(axis)->IsLoopingForever()) << axis;
+        EXPECT_TRUE(motion->GetGenerator(axis)->IsPingPong()) << axis;
+    }
+    // The label's text in its colour: some pixel of "X:" is dark red.
+    const pf::Rect label = editor->CurrentPage()->child(1359)->screenRect();
+    bool red = false;
+    for (int32_t y = label.t; y < label.b && !red; ++y)
+        for (int32_t px = label.l; px < label.r && !red; ++px)
+            red = pf::screenPixel({px, y}) == 0xAA0000u;
+    EXPECT_TRUE(red);
 }
 
 TEST_F(ControllerEditor, SpeechPageBindsTheWorldsFirstScript)
