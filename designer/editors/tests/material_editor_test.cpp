@@ -18,6 +18,8 @@
 #include "designer/workspace/rgb_channel_scroll.h"
 #include "designer/workspace/texture_viewer.h"
 #include "engine/core/camera_node.h"
+#include "engine/core/scene_import.h"
+#include "engine/core/sub_worlds.h"
 #include "engine/resources/image24.h"
 #include "engine/resources/material.h"
 #include "engine/resources/mesh_object.h"
@@ -320,6 +322,43 @@ TEST_F(MaterialEditor, ASavedProjectHoldsNoPreviewSphere)
     ASSERT_TRUE(loaded.ok()) << loaded.message;
     EXPECT_EQ(FindPreviewSphere(*loaded.world, kPreviewSphereId), nullptr);
     EXPECT_NE(FindPreviewSphere(World(), kPreviewSphereId), nullptr); // the open world keeps it
+}
+
+} // namespace
+} // namespace editorstest
+
+namespace editorstest {
+namespace {
+
+// The previewed material goes with the scene file that brought it: the hidden sphere keeps nothing of it, and the
+// next preview, of another material, reads nothing freed (ASan).
+TEST_F(MaterialEditor, AMaterialRemovedWithItsSceneFileIsNotKeptByTheSphere)
+{
+    auto owned = std::make_unique<SWmaterial>("imported");
+    owned->SetDiffuseColour(1.0f, 0.1f, 0.9f, 0.1f);
+    SWmaterial* imported = owned.get();
+    World().GetRootObject()->AddMaterial(std::move(owned));
+    CVTND_Project::AddedFile data;
+    data.record.fileName = "imported.vtn";
+    data.record.entries.push_back({MergedKind::kMaterial, 0, "imported", "imported", imported});
+    CVTN_SubWorld* entry = app->GetProject()->AppendAddedFile(std::string("imported"), std::move(data));
+    editor->destroy();
+    editor = Open<CVTND_DetailsMaterialDlg>(CVTND_Object(imported));
+    ASSERT_NE(editor, nullptr);
+    sim().click(*Page<pf::Button>(1370)); // a change, so the preview renders with it once more
+    sim().pump();
+
+    ASSERT_TRUE(app->GetProject()->RemoveSubWorld(entry));
+    EXPECT_TRUE(app->GetEditDialogs().empty()); // its editor closed with it
+    bool kept = false;
+    for (SWmaterial* m = World().GetRootObject()->GetFirstMaterial(); m != nullptr;
+         m = SWrootobject::GetNextMaterial(m))
+        kept = kept || m == imported;
+    EXPECT_FALSE(kept);
+    const uint64_t before = Renders();
+    editor = Open<CVTND_DetailsMaterialDlg>(CVTND_Object(material));
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(Renders(), before + 1);
 }
 
 } // namespace
