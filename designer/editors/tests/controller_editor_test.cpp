@@ -411,6 +411,34 @@ TEST_F(ControllerEditor, XyzPageGivesEveryAxisTheLoopsAfterAGeneratorIsReplacedA
     EXPECT_TRUE(red);
 }
 
+TEST_F(ControllerEditor, AReferenceNamingNoObjectNodeIsDroppedOnOpening)
+{
+    SWactionnode* action = Controller(43);
+    auto* motion = dynamic_cast<SWnodemotion*>(action->GetMotion());
+    motion->SetOptionFlags(SWnodemotion::kFrameTarget);
+    motion->SetTargetNodeName(std::string("nowhere"));
+    CVTND_ActionControllerDlg* editor = OpenOn(action);
+    EXPECT_FALSE(motion->GetTargetNodeName());
+    EXPECT_EQ(editor->child(1390)->getText(), "(no node)");
+}
+
+// With the extend flag the play lasts the extended time plus the transition, whatever its frames.
+TEST_F(ControllerEditor, KeyFramePlayTakesItsTimesFromTheFieldsAndTheExtendFlag)
+{
+    SWactionnode* play = Controller(44, sample->object);
+    auto* motion = dynamic_cast<SWkeyframemotion*>(play->GetMotion());
+    CVTND_ActionControllerDlg* editor = OpenOn(play);
+    pf::Window* page = editor->CurrentPage();
+    sim().replaceText(*page->child(1258), "200");
+    sim().replaceText(*page->child(1206), "3000");
+    sim().click(*page->child(1205));
+    EXPECT_FLOAT_EQ(motion->GetBlendTime(), 200.0f);
+    EXPECT_TRUE(motion->GetUseExplicitDuration());
+    EXPECT_FLOAT_EQ(motion->GetDuration(), 3200.0f);
+    sim().click(*page->child(1104));
+    EXPECT_EQ(motion->GetOption(2), 0); // apply to children off
+}
+
 TEST_F(ControllerEditor, SpeechPageBindsTheWorldsFirstScript)
 {
     SWactionnode* lipSync = Controller(60);
