@@ -1,7 +1,11 @@
 // The Java class reader: a class made byte by byte, its method list, and every way a damaged file is refused.
 #include "designer/app/java_class_reader.h"
 
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -153,6 +157,45 @@ TEST(JavaClassReader, ModifiedUtf8DecodesZeroAndSurrogatePairs)
     EXPECT_FALSE(CVTND_JavaClassReader::DecodeModifiedUtf8(std::vector<uint8_t>{'a', 0}, out)) << "a raw zero";
     EXPECT_FALSE(CVTND_JavaClassReader::DecodeModifiedUtf8(std::vector<uint8_t>{0xF0, 0x9F, 0x98, 0x80}, out));
     EXPECT_TRUE(out.empty());
+}
+
+// The fetched corpus (scripts/fetch-test-data.d/java.sh): every class of a public library lists without error, and
+// a few known classes list the methods they declare (counted apart from this reader).
+std::filesystem::path JavaCorpusFolder()
+{
+    if (const char* data = std::getenv("VORTAN_TEST_DATA"))
+        return std::filesystem::path(data) / "java";
+    if (const char* cache = std::getenv("XDG_CACHE_HOME"))
+        return std::filesystem::path(cache) / "vortan-test-data/java";
+    const char* home = std::getenv("HOME");
+    return std::filesystem::path(home != nullptr ? home : "/nonexistent") / ".cache/vortan-test-data/java";
+}
+
+TEST(JavaClassCorpus, EveryClassOfALibraryListsAndKnownOnesCountRight)
+{
+    const std::filesystem::path folder = JavaCorpusFolder();
+    if (!std::filesystem::exists(folder / ".complete")) {
+        const char* ci = std::getenv("CI");
+        if (ci != nullptr && std::string(ci) == "true")
+            FAIL() << "the Java corpus is missing at " << folder << ": run scripts/fetch-test-data";
+        GTEST_SKIP() << "the Java corpus is not fetched (scripts/fetch-test-data)";
+    }
+    size_t classes = 0;
+    std::map<std::string, size_t> counts;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        if (entry.path().extension() != ".class")
+            continue;
+        CVTND_JavaClass parsed;
+        std::string reason;
+        ASSERT_TRUE(CVTND_JavaClassReader::ReadFile(entry.path().string(), parsed, reason)) << reason;
+        ++classes;
+        counts[parsed.className] = parsed.methods.size();
+    }
+    EXPECT_GT(classes, 300u);
+    EXPECT_EQ(counts["org/apache/commons/lang3/StringUtils"], 248u);
+    EXPECT_EQ(counts["org/apache/commons/lang3/ArrayUtils"], 360u);
+    EXPECT_EQ(counts["org/apache/commons/lang3/BooleanUtils"], 42u);
+    EXPECT_EQ(counts["org/apache/commons/lang3/CharUtils"], 23u);
 }
 
 } // namespace
