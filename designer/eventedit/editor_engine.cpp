@@ -805,11 +805,18 @@ std::unique_ptr<CVTND_EngineInterface> CreateEngine(CVTNDesignerApp& app)
     return engine;
 }
 
+// Nothing keeps two map objects of one content apart, so none of them may outlive it.
+void RemoveEveryObjectOf(CEditorEngine& engine, const void* content)
+{
+    while (MapObject* object = engine.FindContentObject(content))
+        engine.RemoveMapObject(object);
+}
+
 void RemoveNodeObjects(CEditorEngine& engine, SWnode& node)
 {
     for (SWnode* child = node.GetFirstChildNode(); child != nullptr; child = child->GetNextSiblingNode())
         RemoveNodeObjects(engine, *child);
-    engine.RemoveMapObject(engine.FindNodeObject(&node));
+    RemoveEveryObjectOf(engine, &node);
 }
 
 // A deleted event takes its actions' map objects along, a node its subtree's, before anything is freed.
@@ -822,13 +829,13 @@ void DropMapReferences(CVTNDesignerApp& app, const CVTND_Object& object, uint32_
         auto* event = static_cast<SWevent*>(object.GetObject());
         for (SWactionnode* a = event->GetFirstAction(); a != nullptr; a = SWevent::GetNextAction(a)) {
             engine->DeleteActionReceptorsOf(a);
-            engine->RemoveMapObject(engine->FindActionObject(a));
+            RemoveEveryObjectOf(*engine, a);
         }
-        engine->RemoveMapObject(engine->FindEventObject(event));
+        RemoveEveryObjectOf(*engine, event);
     } else if (object.IsType(ObjectType::kAction)) {
         auto* action = static_cast<SWactionnode*>(object.GetObject());
         engine->DeleteActionReceptorsOf(action);
-        engine->RemoveMapObject(engine->FindActionObject(action));
+        RemoveEveryObjectOf(*engine, action);
     } else if (object.IsNodeType()) {
         RemoveNodeObjects(*engine, *static_cast<SWnode*>(object.GetObject()));
     }

@@ -3,6 +3,7 @@
 #include "designer/eventedit/map_layout.h"
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "designer/app/designer_app.h"
@@ -257,6 +258,20 @@ bool CEditorEngine::ReadLayout(SWchunkstream& in, SWworld& world)
 
 namespace {
 
+// The block of the project read last, until its workspace's first map applies it. One slot: a project read and then
+// dropped (the user kept the open one) is replaced by the next read, and the bytes are resolved against the world of
+// the project that applies them, never through pointers kept from the read.
+struct PendingLayout {
+    const CVTND_Project* project = nullptr;
+    std::vector<uint8_t> bytes;
+};
+
+PendingLayout& Pending()
+{
+    static PendingLayout pending;
+    return pending;
+}
+
 // The block of the application's engine, then the first map's scroll origin.
 void WriteLayoutPayload(const CVTND_ProjectWriting& out, SWchunkstream& payload)
 {
@@ -265,6 +280,10 @@ void WriteLayoutPayload(const CVTND_ProjectWriting& out, SWchunkstream& payload)
             payload.WriteBytes(kept.payload);
             return;
         }
+    }
+    if (Pending().project == &out.project) {
+        payload.WriteBytes(Pending().bytes);
+        return;
     }
     CEditorEngine* engine = GetEditorEngine();
     CVTNDesignerApp* app = GetDesignerApp();
@@ -290,9 +309,10 @@ bool WriteLayoutRecord(CVTND_ProjectWriting& out, SWchunkstream& stream)
 // the workspace applies it once it is built.
 ProjectRecordRead ReadLayoutRecord(CVTND_ProjectReading& reading, uint32_t tag, SWchunkstream& payload)
 {
+    (void)tag;
     std::vector<uint8_t> bytes(static_cast<size_t>(payload.Remaining()));
     payload.ReadBytes(bytes);
-    reading.project.GetKeptRecords().push_back({tag, bytes});
+    Pending() = {&reading.project, bytes};
     CEditorEngine scratch(nullptr);
     SWchunkstream check{std::span<const uint8_t>(bytes)};
     return scratch.ReadLayout(check, reading.world) ? ProjectRecordRead::kOk : ProjectRecordRead::kDamagedOptional;
@@ -307,22 +327,35 @@ void ApplyProjectLayout(CVTNDesignerApp& app)
 {
     CVTND_Project* project = app.GetProject();
     CEditorEngine* engine = GetEditorEngine();
-    if (project == nullptr || engine == nullptr || app.GetWorld() == nullptr)
+    SWworld* world = app.GetWorld();
+    if (project == nullptr || engine == nullptr || world == nullptr)
         return;
+    // A block the test or tool put beside the project's records counts as the one read with it.
     auto& kept = project->GetKeptRecords();
     const auto record = std::find_if(kept.begin(), kept.end(), [](const auto& r) { return r.tag == kLayoutTag; });
-    if (record == kept.end())
-        return;
-    const std::vector<uint8_t> bytes = std::move(record->payload);
-    kept.erase(record);
-    SWchunkstream in{std::span<const uint8_t>(bytes)};
-    if (!engine->ReadLayout(in, *app.GetWorld()))
-        return;
-    pf::Point origin;
-    if (in.Remaining() >= 8) {
-        origin.x = in.ReadI32();
-        origin.y = in.ReadI32();
+    std::optional<std::vector<uint8_t>> bytes;
+    if (record != kept.end()) {
+        bytes = std::move(record->payload);
+        kept.erase(record);
+    } else if (Pending().project == project) {
+        bytes = std::move(Pending().bytes);
     }
-    if (CVTND_MapCanvas* first = app.GetFirstEventMap())
-        first->ScrollTo(origin);
+    if (Pending().project == project)
+        Pending() = {};
+    if (bytes) {
+        SWchunkstream in{std::span<const uint8_t>(*bytes)};
+        if (engine->ReadLayout(in, *world)) {
+            pf::Point origin;
+            if (in.Remaining() >= 8) {
+                origin.x = in.ReadI32();
+                origin.y = in.ReadI32();
+            }
+            if (CVTND_MapCanvas* first = app.GetFirstEventMap())
+                first->ScrollTo(origin);
+        }
+    }
+    // Every event of the world is on the map; those the layout did not place are placed by the canvas.
+    for (SWevent* e = world->GetFirstEvent(); e != nullptr; e = SWevents::GetNextEvent(e))
+        if (engine->FindEventObject(e) == nullptr)
+            engine->AddEvent(e);
 }

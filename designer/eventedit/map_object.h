@@ -34,6 +34,7 @@ public:
     void ShowDragCursor() override;
     void Select(pf::Window* window, pf::Point at, bool toggle, bool makePrimary) override;
     void Open(pf::Window* window, pf::Point at) override;
+    void ShowContextMenu(pf::Window* window, pf::Point at) override; // popups of menu 164, states set by content
 
     // On the canvas's paint context, at the map position less scroll; highlighted icons are blended 50 %.
     void Draw(pf::Dc& dc, pf::Point scroll, bool highlight);

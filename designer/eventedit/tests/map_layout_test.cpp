@@ -259,7 +259,10 @@ TEST_F(MapLayout, KeptLayoutIsAppliedOnceWithTheScrollOrigin)
     app->GetProject()->GetKeptRecords().push_back({MakeTag("PLAY"), record});
     ApplyProjectLayout(*app);
     EXPECT_EQ(canvas->GetScrollOrigin(), (pf::Point{40, 25}));
-    EXPECT_EQ(Snapshot().size(), before.size());
+    for (const Placed& p : before)
+        EXPECT_EQ(engine->FindContentObject(p.content)->x, p.x);
+    for (SWevent* e = sample->world.GetFirstEvent(); e != nullptr; e = SWevents::GetNextEvent(e))
+        EXPECT_NE(engine->FindEventObject(e), nullptr); // every event of the world is on the map
     EXPECT_TRUE(app->GetProject()->GetKeptRecords().empty());
 }
 

@@ -1,0 +1,473 @@
+// The event map's canvas: painting the map with its links, and the mouse (click, Ctrl and Shift, rubber band,
+// drags handed to the editor engine, double clicks, context menus). Commands are in event_map_commands.cpp.
+#include "designer/eventedit/event_map_canvas.h"
+
+#include <algorithm>
+#include <string>
+
+#include "designer/app/designer_app.h"
+#include "designer/eventedit/editor_engine.h"
+#include "designer/eventedit/event_map_frame.h"
+#include "designer/eventedit/map_object.h"
+#include "engine/behaviour/action_node.h"
+#include "engine/behaviour/action_settings.h"
+#include "engine/behaviour/event.h"
+#include "engine/behaviour/expression_list.h"
+#include "engine/core/cursor_list.h"
+#include "engine/core/data_node.h"
+#include "engine/core/node.h"
+#include "engine/core/root_object.h"
+#include "engine/core/sub_worlds.h"
+#include "engine/core/world.h"
+#include "engine/resources/material.h"
+#include "engine/resources/sound_list.h"
+#include "platform/base/user_constants.h"
+#include "platform/gfx/dc.h"
+#include "platform/gfx/gdi_objects.h"
+#include "platform/time/clock.h"
+#include "platform/ui/core/paint_dc.h"
+#include "platform/ui/core/ui.h"
+
+namespace {
+
+constexpr int32_t kStopQueueKind = 31;
+
+bool KindIn(int32_t kind, std::initializer_list<std::pair<int32_t, int32_t>> ranges)
+{
+    for (const auto& [from, to] : ranges) {
+        if (kind >= from && kind <= to)
+            return true;
+    }
+    return false;
+}
+
+bool IsNodeEventType(uint32_t type)
+{
+    return type == 5 || type == 6 || type == 7 || type == 16;
+}
+
+std::vector<std::string> ListNames(const SWlist* list, bool sounds)
+{
+    std::vector<std::string> names;
+    for (const SWlistnode* n = list != nullptr ? list->Head() : nullptr; n != nullptr; n = n->Next()) {
+        const std::optional<std::string>& name =
+            sounds ? static_cast<const SWnameentry*>(n)->name : static_cast<const SWobjectnameentry*>(n)->name;
+        if (name)
+            names.push_back(*name);
+    }
+    return names;
+}
+
+SWmaterial* MaterialNamed(const SWworld& world, const std::string& name)
+{
+    const SWrootobject* root = world.GetRootObject();
+    for (SWmaterial* m = root != nullptr ? root->GetFirstMaterial() : nullptr; m != nullptr;
+         m = SWrootobject::GetNextMaterial(m)) {
+        if (m->GetName() == name)
+            return m;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+// -- CVTND_MapCanvas
+
+void CVTND_EventMap::ScrollTo(pf::Point origin)
+{
+    if (auto* view = dynamic_cast<CChildEventMapView*>(parent()))
+        view->ScrollTo(origin);
+    else
+        SetScrollOrigin(origin);
+}
+
+void CVTND_EventMap::SetScrollOrigin(pf::Point origin)
+{
+    m_scroll = origin;
+    invalidate(true);
+    update();
+}
+
+void CVTND_EventMap::RedrawMap()
+{
+    invalidate(true);
+    update();
+}
+
+MapObject* CVTND_EventMap::ObjectAt(pf::Point client) const
+{
+    const CEditorEngine* engine = GetEditorEngine();
+    for (MapObject* o = engine != nullptr ? engine->FirstMapObject() : nullptr; o != nullptr;
+         o = engine->NextMapObject(o)) {
+        const int32_t x = o->x - m_scroll.x;
+        const int32_t y = o->y - m_scroll.y;
+        if (client.x >= x && client.x <= x + o->width && client.y >= y && client.y <= y + o->height)
+            return o;
+    }
+    return nullptr;
+}
+
+// -- Painting
+
+pf::Point CVTND_EventMap::CentreOf(const MapObject& object) const
+{
+    const MapObject& shown = object.foldOwner != nullptr ? *object.foldOwner : object;
+    return {shown.x + shown.width / 2 - m_scroll.x, shown.y + shown.height / 2 - m_scroll.y};
+}
+
+void CVTND_EventMap::Join(pf::Dc& dc, const CEditorEngine& engine, const MapObject& a, const MapObject& b) const
+{
+    engine.DrawLink(dc, CentreOf(a), CentreOf(b));
+}
+
+void CVTND_EventMap::PlaceUnplaced(CEditorEngine& engine, int32_t textHeight)
+{
+    const int32_t clientWidth = clientRect().r;
+    for (MapObject* o = engine.FirstMapObject(); o != nullptr; o = engine.NextMapObject(o)) {
+        o->marked = 0;
+        if (o->x >= 0 && o->y >= 0)
+            continue;
+        o->x = engine.placementCursor.x;
+        o->y = engine.placementCursor.y;
+        engine.placementCursor.x += o->width + 5;
+        if (engine.placementCursor.x + o->width >= clientWidth) {
+            engine.placementCursor.x = 5;
+            engine.placementCursor.y += pf::fixedSystemMetric(pf::SM_CYICON) + textHeight + 5;
+        }
+    }
+}
+
+void CVTND_EventMap::DrawTargetLinks(pf::Dc& dc, CEditorEngine& engine, SWevent& event, SWactionnode& action,
+                                     MapObject& from, bool mark)
+{
+    SWworld* world = engine.World();
+    if (world == nullptr)
+        return;
+    const int32_t kind = action.GetKindId();
+    std::vector<MapObject*> targets;
+    std::vector<std::string> texts;
+    for (const SWlistnode* n = action.GetArguments().Head(); n != nullptr; n = n->Next())
+        if (const char* text = static_cast<const SWdatanode*>(n)->GetText())
+            texts.emplace_back(text);
+    const bool fromEvent = action.IsTargetTrigger();
+    if (KindIn(kind, {{2, 5}, {21, 22}, {26, 29}, {32, 34}, {37, 37}, {41, 53}, {57, 58}, {60, 64}})) {
+        for (const std::string& name : fromEvent ? ListNames(event.GetObjectList(), false) : texts)
+            targets.push_back(engine.FindNodeObject(world->GetRootNode()->FindByName(name)));
+    } else if (kind == 7 || kind == 8) {
+        for (const std::string& name : fromEvent ? ListNames(event.GetObjectList(), false) : texts)
+            targets.push_back(engine.FindSoundObject(world->GetSoundList().FindByName(name)));
+    } else if (KindIn(kind, {{11, 15}, {38, 38}})) {
+        for (const std::string& name : texts)
+            for (SWevent* e = world->GetFirstEvent(); e != nullptr; e = SWevents::GetNextEvent(e))
+                if (e->GetName() && *e->GetName() == name) {
+                    targets.push_back(engine.FindEventObject(e));
+                    break;
+                }
+    } else if (kind == 24 || kind == 35) {
+        const SWexpressionlist* expressions = SWexpressionlist::Find(*world);
+        for (const SWlistnode* n = action.GetArguments().Head(); n != nullptr; n = n->Next()) {
+            const void* entry = static_cast<const SWdatanode*>(n)->GetData(SWdatanode::kObject);
+            if (entry != nullptr && expressions != nullptr && expressions->Holds(entry))
+                targets.push_back(engine.FindExpressionObject(static_cast<const SWexpressionentry*>(entry)));
+        }
+    } else if (kind == 39) {
+        for (const SWlistnode* n = action.GetArguments().Head(); n != nullptr; n = n->Next())
+            if (const void* id = static_cast<const SWdatanode*>(n)->GetData(SWdatanode::kInt))
+                targets.push_back(engine.FindKind1000Object(
+                    world->GetCursorList().FindById(static_cast<uint32_t>(*static_cast<const int32_t*>(id)))));
+    } else if (kind >= 54 && kind <= 56) {
+        for (const std::string& name : texts)
+            targets.push_back(engine.FindWorldObject(world->GetSubWorlds().FindByName(name)));
+    } else if (kind == 59) {
+        for (const std::string& name : texts)
+            targets.push_back(engine.FindKind4000Object(MaterialNamed(*world, name)));
+    }
+    for (MapObject* target : targets) {
+        if (target == nullptr)
+            continue;
+        Join(dc, engine, from, *target);
+        if (mark)
+            target->marked = 1;
+    }
+}
+
+void CVTND_EventMap::DrawActionLinks(pf::Dc& dc, CEditorEngine& engine, SWevent& event, MapObject& eventObject)
+{
+    const bool selected = engine.Selection().Contains(&eventObject);
+    dc.selectPen(engine.GetPen(selected ? EnginePen::kSelectedActionLink : EnginePen::kActionLink));
+    for (SWactionnode* a = event.GetFirstAction(); a != nullptr; a = SWevent::GetNextAction(a)) {
+        MapObject* object = engine.FindActionObject(a);
+        if (object == nullptr)
+            continue;
+        if (selected)
+            object->marked = 1;
+        // The first link that names an action of this event with a map object; else the event.
+        MapObject* joined = &eventObject;
+        for (const uint32_t link : {a->GetThenLink(), a->GetElseLink(), a->GetQueueLink()}) {
+            if (link == SWactionnode::kUnset)
+                continue;
+            if (MapObject* up = engine.FindActionObject(event.FindAction(link)))
+                joined = up;
+            break;
+        }
+        Join(dc, engine, *object, *joined);
+        DrawTargetLinks(dc, engine, event, *a, *object, selected);
+    }
+}
+
+void CVTND_EventMap::DrawLinks(pf::Dc& dc, CEditorEngine& engine)
+{
+    SWworld* world = engine.World();
+    for (SWevent* e = world->GetFirstEvent(); e != nullptr; e = SWevents::GetNextEvent(e)) {
+        MapObject* eventObject = engine.FindEventObject(e);
+        if (eventObject == nullptr)
+            continue;
+        const bool selected = engine.Selection().Contains(eventObject);
+        dc.selectPen(engine.GetPen(selected ? EnginePen::kSelectedEventLink : EnginePen::kEventLink));
+        std::vector<MapObject*> linked;
+        if (IsNodeEventType(e->GetType()))
+            for (const std::string& name : ListNames(e->GetObjectList(), false))
+                linked.push_back(engine.FindNodeObject(world->GetRootNode()->FindByName(name)));
+        if (e->GetType() == 17)
+            for (const std::string& name : ListNames(e->GetSoundList(), true))
+                linked.push_back(engine.FindSoundObject(world->GetSoundList().FindByName(name)));
+        for (MapObject* target : linked) {
+            if (target == nullptr)
+                continue;
+            Join(dc, engine, *eventObject, *target);
+            if (selected)
+                target->marked = 1;
+        }
+    }
+    // A selected node marks the events that name it.
+    dc.selectPen(engine.GetPen(EnginePen::kSelectedEventLink));
+    for (CESN* s = engine.Selection().First(); s != nullptr; s = CEditorSelection::Next(s)) {
+        const SWnode* node = s->object->GetNode();
+        if (node == nullptr || !node->GetName())
+            continue;
+        for (SWevent* e = world->GetFirstEvent(); e != nullptr; e = SWevents::GetNextEvent(e)) {
+            MapObject* eventObject = engine.FindEventObject(e);
+            if (eventObject == nullptr || !IsNodeEventType(e->GetType()))
+                continue;
+            const std::vector<std::string> names = ListNames(e->GetObjectList(), false);
+            if (std::find(names.begin(), names.end(), *node->GetName()) == names.end())
+                continue;
+            eventObject->marked = 1;
+            Join(dc, engine, *eventObject, *s->object);
+        }
+    }
+    for (SWevent* e = world->GetFirstEvent(); e != nullptr; e = SWevents::GetNextEvent(e))
+        if (MapObject* eventObject = engine.FindEventObject(e))
+            DrawActionLinks(dc, engine, *e, *eventObject);
+    // Stop queues join the queues they list, in any event.
+    for (SWevent* e = world->GetFirstEvent(); e != nullptr; e = SWevents::GetNextEvent(e)) {
+        MapObject* eventObject = engine.FindEventObject(e);
+        const bool selected = eventObject != nullptr && engine.Selection().Contains(eventObject);
+        for (SWactionnode* a = e->GetFirstAction(); a != nullptr; a = SWevent::GetNextAction(a)) {
+            const auto* stop = dynamic_cast<const SWstopsequencenode*>(a);
+            MapObject* from = engine.FindActionObject(a);
+            if (stop == nullptr || a->GetKindId() != kStopQueueKind || from == nullptr || eventObject == nullptr)
+                continue;
+            dc.selectPen(engine.GetPen(selected ? EnginePen::kSelectedActionLink : EnginePen::kActionLink));
+            for (const uint32_t id : stop->GetIds())
+                if (MapObject* queue = engine.FindActionObject(world->FindActionById(id)))
+                    Join(dc, engine, *from, *queue);
+        }
+    }
+}
+
+void CVTND_EventMap::Paint()
+{
+    pf::PaintDc dc(*this);
+    CEditorEngine* engine = GetEditorEngine();
+    const pf::Rect client = clientRect();
+    dc.intersectClipRect(client);
+    const CVTND_Rgb background =
+        engine != nullptr ? engine->Colour(EngineSetting::kMapColour) : CVTND_Rgb{255, 255, 255};
+    dc.fillRect(client, pf::createSolidBrush(pf::rgb(background.r, background.g, background.b)));
+    if (engine == nullptr || engine->World() == nullptr)
+        return;
+    dc.selectObject(pf::getStockObject(pf::DEFAULT_GUI_FONT));
+    const int32_t textHeight = static_cast<int32_t>(dc.getTextExtent("A").cy);
+    PlaceUnplaced(*engine, textHeight);
+    DrawLinks(dc, *engine);
+    for (MapObject* o = engine->FirstMapObject(); o != nullptr; o = engine->NextMapObject(o))
+        if (o->foldOwner == nullptr)
+            o->Draw(dc, m_scroll, engine->Selection().Contains(o) || o->marked != 0);
+}
+
+// -- Mouse
+
+void CVTND_EventMap::ShowMapPoint(pf::Point client)
+{
+    if (auto* view = dynamic_cast<CChildEventMapView*>(parent()))
+        view->ShowMapPoint({client.x + m_scroll.x, client.y + m_scroll.y});
+}
+
+void CVTND_EventMap::DrawBand()
+{
+    CEditorEngine* engine = GetEditorEngine();
+    if (engine == nullptr)
+        return;
+    pf::WindowDc dc(*this);
+    dc.selectPen(engine->GetPen(EnginePen::kDotted));
+    dc.selectObject(pf::getStockObject(pf::NULL_BRUSH));
+    dc.setROP2(pf::R2_XORPEN);
+    dc.rectangle({std::min(m_press.x, m_bandCorner.x), std::min(m_press.y, m_bandCorner.y),
+                  std::max(m_press.x, m_bandCorner.x) + 1, std::max(m_press.y, m_bandCorner.y) + 1});
+}
+
+void CVTND_EventMap::OnLeftDown(pf::Point client)
+{
+    if (auto* view = dynamic_cast<CChildEventMapView*>(parent()))
+        view->FocusHiddenEdit();
+    pf::ui().setCapture(hwnd());
+    MapObject* object = ObjectAt(client);
+    if (object == nullptr) {
+        m_banding = true;
+        m_press = client;
+        m_bandCorner = client;
+        m_clicks = 0;
+        m_firstClicked = nullptr;
+        DrawBand();
+        return;
+    }
+    m_pressed = object;
+    m_press = client;
+    object->grabOffset = {client.x + m_scroll.x - object->x, client.y + m_scroll.y - object->y};
+    const uint32_t now = pf::clock().nowMs();
+    // A second press counts only on the object of the first: two quick clicks on two objects open nothing.
+    if (m_clicks == 1 && object == m_firstClicked && now - m_firstClickMs < pf::kDoubleClickTimeMs) {
+        m_clicks = 0;
+        m_firstClicked = nullptr;
+        OnDoubleClick(client);
+        return;
+    }
+    m_clicks = 1;
+    m_firstClickMs = now;
+    m_firstClicked = object;
+}
+
+void CVTND_EventMap::OnMouseMove(pf::Point client)
+{
+    ShowMapPoint(client);
+    if (m_banding) {
+        DrawBand();
+        m_bandCorner = {std::max(client.x, 0), std::max(client.y, 0)};
+        DrawBand();
+        return;
+    }
+    CEditorEngine* engine = GetEditorEngine();
+    if (m_pressed == nullptr || engine == nullptr)
+        return;
+    const int32_t dx = std::abs(client.x - m_press.x);
+    const int32_t dy = std::abs(client.y - m_press.y);
+    if (dx < pf::fixedSystemMetric(pf::SM_CXDRAG) / 2 && dy < pf::fixedSystemMetric(pf::SM_CYDRAG) / 2)
+        return;
+    const pf::Point screen = clientToScreen(client);
+    CEditorSelection& selection = engine->Selection();
+    MapObject* pressed = m_pressed;
+    m_pressed = nullptr;
+    m_clicks = 0;
+    pf::ui().releaseCapture();
+    engine->DragList().clear();
+    if (!selection.Contains(pressed) || selection.IsSingle()) {
+        engine->DragList().push_back(pressed);
+        engine->BeginDrag(screen, nullptr);
+    } else {
+        for (CESN* s = selection.First(); s != nullptr; s = CEditorSelection::Next(s))
+            s->object->grabOffset = {};
+        engine->BeginDrag(screen, this);
+    }
+}
+
+void CVTND_EventMap::OnLeftUp(pf::Point client)
+{
+    pf::ui().releaseCapture();
+    CEditorEngine* engine = GetEditorEngine();
+    if (!m_banding) {
+        if (m_pressed != nullptr) {
+            const bool ctrl = pf::ui().getKeyState(pf::VK_CONTROL) < 0;
+            const bool shift = pf::ui().getKeyState(pf::VK_SHIFT) < 0;
+            MapObject* pressed = m_pressed;
+            m_pressed = nullptr;
+            pressed->Select(this, clientToScreen(m_press), ctrl, shift);
+        }
+        return;
+    }
+    m_banding = false;
+    DrawBand();
+    if (engine == nullptr)
+        return;
+    m_bandCorner = {std::max(client.x, 0), std::max(client.y, 0)};
+    const pf::Rect band{std::min(m_press.x, m_bandCorner.x), std::min(m_press.y, m_bandCorner.y),
+                        std::max(m_press.x, m_bandCorner.x), std::max(m_press.y, m_bandCorner.y)};
+    CEditorSelection& selection = engine->Selection();
+    bool changed = false;
+    if (pf::ui().getKeyState(pf::VK_SHIFT) >= 0 && pf::ui().getKeyState(pf::VK_CONTROL) >= 0) {
+        changed = !selection.IsEmpty();
+        selection.DeleteAll();
+    }
+    for (MapObject* o = engine->FirstMapObject(); o != nullptr; o = engine->NextMapObject(o)) {
+        const int32_t l = o->x - m_scroll.x;
+        const int32_t t = o->y - m_scroll.y;
+        if (l > band.l && l + o->width < band.r && t > band.t && t + o->height < band.b)
+            changed = selection.Add(o) || changed;
+    }
+    if (changed)
+        if (CVTNDesignerApp* app = GetDesignerApp())
+            app->RedrawEventMaps();
+}
+
+void CVTND_EventMap::OnDoubleClick(pf::Point client)
+{
+    m_pressed = nullptr;
+    pf::ui().releaseCapture();
+    if (MapObject* object = ObjectAt(client))
+        object->Open(this, clientToScreen(client));
+}
+
+void CVTND_EventMap::OnRightDown(pf::Point client)
+{
+    m_menuObject = nullptr;
+    m_pressed = nullptr;
+    const pf::Point screen = clientToScreen(client);
+    if (MapObject* object = ObjectAt(client)) {
+        m_menuObject = object;
+        object->ShowContextMenu(this, screen);
+    } else {
+        ShowGeneralMenu(screen);
+    }
+}
+
+pf::LResult CVTND_EventMap::handle(const pf::Msg& msg)
+{
+    switch (msg.message) {
+    case pf::WM_PAINT:
+        Paint();
+        return 0;
+    case pf::WM_ERASEBKGND:
+        return 0;
+    case pf::WM_LBUTTONDOWN:
+        OnLeftDown(pf::pointFromLParam(msg.lParam));
+        return 0;
+    case pf::WM_MOUSEMOVE:
+        OnMouseMove(pf::pointFromLParam(msg.lParam));
+        return 0;
+    case pf::WM_LBUTTONUP:
+        OnLeftUp(pf::pointFromLParam(msg.lParam));
+        return 0;
+    case pf::WM_LBUTTONDBLCLK:
+        OnDoubleClick(pf::pointFromLParam(msg.lParam));
+        return 0;
+    case pf::WM_RBUTTONDOWN:
+        OnRightDown(pf::pointFromLParam(msg.lParam));
+        return 0;
+    case pf::WM_COMMAND:
+        if (RunCommand(static_cast<uint32_t>(msg.wParam & 0xFFFF)))
+            return 0;
+        return pf::StaticControl::handle(msg);
+    default:
+        return pf::StaticControl::handle(msg);
+    }
+}

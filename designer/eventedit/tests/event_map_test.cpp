@@ -1,0 +1,328 @@
+// The event map window driven as a user drives it: its structure, event types dragged from its list, selection by
+// click, Ctrl and rubber band, double clicks on the clock, context menus and their commands, the Delete key, align
+// and space, and scrolling. Each window shows the one map at its own origin.
+#include <string>
+#include <vector>
+
+#include "designer/app/registry.h"
+#include "designer/eventedit/tests/event_map_fixture.h"
+#include "engine/behaviour/action_node.h"
+#include "engine/behaviour/event.h"
+#include "engine/core/node.h"
+#include "platform/base/user_constants.h"
+#include "platform/display/screen.h"
+#include "platform/testing/image_check.h"
+#include "platform/time/clock.h"
+#include "platform/ui/controls/list_view.h"
+#include "platform/ui/controls/scroll_bar.h"
+#include "platform/ui/controls/status_bar.h"
+#include "platform/ui/controls/tool_bar.h"
+
+namespace eventedittest {
+namespace {
+
+using namespace EventMapCommand;
+
+class EventMapWindow : public EventMapFixture {
+protected:
+    static pf::Point ArrowCentre(pf::ScrollBar& bar)
+    {
+        const pf::Rect r = bar.arrowRect(true);
+        return bar.clientToScreen({(r.l + r.r) / 2, (r.t + r.b) / 2});
+    }
+    size_t EventCount() const
+    {
+        size_t n = 0;
+        for (SWevent* e = sample->world.GetFirstEvent(); e != nullptr; e = SWevents::GetNextEvent(e))
+            ++n;
+        return n;
+    }
+    bool EventExists(const SWevent* event) const
+    {
+        for (SWevent* e = sample->world.GetFirstEvent(); e != nullptr; e = SWevents::GetNextEvent(e))
+            if (e == event)
+                return true;
+        return false;
+    }
+    void RightClickAndChoose(const MapObject& o, uint32_t command)
+    {
+        sim().expectMenu(command);
+        sim().click(Centre(o), pf::InputEvent::Button::kRight);
+        sim().pump();
+    }
+};
+
+TEST_F(EventMapWindow, StructureListStatusToolBarAndTitles)
+{
+    CChildEventMapView& view = frame->View();
+    pf::ListView* list = view.EventList();
+    ASSERT_NE(list, nullptr);
+    const std::vector<uint32_t> order = {0, 1, 2, 4, 5, 7, 6, 16, 17, 19, 20, 3};
+    ASSERT_EQ(list->getItemCount(), 12);
+    for (int32_t i = 0; i < 12; ++i) {
+        EXPECT_EQ(static_cast<uint32_t>(list->getItemData(i)), order[static_cast<size_t>(i)]);
+        EXPECT_EQ(list->getItemImage(i), CEditorEngine::EventTypeIcon(order[static_cast<size_t>(i)]));
+    }
+    EXPECT_EQ(frame->Status()->paneText(2), "X: 0");
+    EXPECT_EQ(frame->Status()->paneText(3), "Y: 0");
+    EXPECT_TRUE(frame->Tools()->isButtonChecked(kShowList));
+    EXPECT_NE(view.child(EventMapControl::kHiddenEdit), nullptr);
+    EXPECT_FALSE(view.child(EventMapControl::kHiddenEdit)->isVisible());
+    auto* second = dynamic_cast<CChildEventMapFrame*>(app->OpenEventMapWindow());
+    ASSERT_NE(second, nullptr);
+    EXPECT_NE(frame->text(), second->text());
+    EXPECT_EQ(second->text().back(), '2');
+}
+
+TEST_F(EventMapWindow, NewWindowOwnsTheMapAndClosingLeavesIt)
+{
+    MapObject* object = Place(engine->AddSound(sample->sound), 50, 50);
+    const size_t receptors = engine->CountReceptors();
+    auto* second = dynamic_cast<CChildEventMapFrame*>(app->OpenEventMapWindow());
+    ASSERT_NE(second, nullptr);
+    CVTND_EventMap* other = second->GetEventMap();
+    EXPECT_TRUE(object->OwnsWindow(other));
+    EXPECT_EQ(engine->CountReceptors(), receptors + 1);
+    second->send(pf::WM_CLOSE, 0, 0);
+    sim().pump();
+    EXPECT_TRUE(engine->HoldsDroppable(object));
+    EXPECT_EQ(engine->CountReceptors(), receptors);
+}
+
+TEST_F(EventMapWindow, EventTypeDraggedFromTheListMakesAnEventWhereItDrops)
+{
+    pf::ListView* list = frame->View().EventList();
+    const size_t before = EventCount();
+    for (const pf::Point to : {OnCanvas(300, 200), OnCanvas(420, 260)}) {
+        ASSERT_TRUE(sim().beginListDrag(*list, 3, to)); // "timer", type 4
+        sim().mouseMove(to);
+        sim().mouseUp(to);
+        sim().pump();
+        EXPECT_TRUE(pf::screen().isOverlayClear());
+        sim().advance(1000); // the next press is not a double click
+    }
+    ASSERT_EQ(EventCount(), before + 2) << engine->IsDragging();
+    std::vector<SWevent*> made;
+    for (SWevent* e = sample->world.GetFirstEvent(); e != nullptr; e = SWevents::GetNextEvent(e))
+        if (e != sample->timer && e->GetType() == 4)
+            made.push_back(e);
+    ASSERT_EQ(made.size(), 2u);
+    EXPECT_NE(made[0]->GetName(), made[1]->GetName());
+    const MapObject* first = engine->FindEventObject(made[0]);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->x + first->width / 2, 300);
+    EXPECT_EQ(first->y + first->height / 2, 200);
+    EXPECT_TRUE(pf::screen().isOverlayClear());
+
+    // A drag that ends over the list itself makes nothing.
+    ASSERT_TRUE(sim().beginListDrag(*list, 3, list->clientToScreen({30, 200})));
+    sim().mouseUp(list->clientToScreen({30, 200}));
+    sim().pump();
+    EXPECT_EQ(EventCount(), before + 2);
+}
+
+TEST_F(EventMapWindow, ClickCtrlAndRubberBandSelect)
+{
+    MapObject* a = Place(engine->AddSound(sample->sound), 100, 100);
+    MapObject* b = Place(engine->AddSound(sample->otherSound), 200, 100);
+    MapObject* c = Place(engine->AddKind1000(sample->cursor), 300, 100);
+    sim().click(Centre(*a));
+    EXPECT_TRUE(engine->Selection().Contains(a) && engine->Selection().IsSingle());
+    sim().keyDown(pf::VK_CONTROL);
+    sim().click(Centre(*b));
+    sim().click(Centre(*a));
+    sim().keyUp(pf::VK_CONTROL);
+    EXPECT_TRUE(engine->Selection().Contains(b) && engine->Selection().IsSingle());
+
+    // The band takes only what lies strictly inside: c touches its right edge.
+    const auto before = pf::captureScreen(canvas->screenRect());
+    sim().mouseDown(OnCanvas(90, 90));
+    sim().mouseMove(OnCanvas(200, 150));
+    EXPECT_TRUE(canvas->IsBanding());
+    sim().mouseMove(OnCanvas(300 + c->width - 1, 150));
+    sim().mouseUp(OnCanvas(300 + c->width - 1, 150));
+    sim().pump();
+    EXPECT_TRUE(engine->Selection().Contains(a));
+    EXPECT_TRUE(engine->Selection().Contains(b));
+    EXPECT_FALSE(engine->Selection().Contains(c));
+    EXPECT_TRUE(pf::screen().isOverlayClear());
+}
+
+TEST_F(EventMapWindow, SecondPressWithinTheDoubleClickTimeOpensOnce)
+{
+    int opened = 0;
+    static int* counter = nullptr;
+    counter = &opened;
+    const uint16_t action = static_cast<uint16_t>(ObjectType::kAction);
+    const CVTND_EditorConstructor counting = [](const CVTND_EditorRequest&) -> pf::Window* {
+        ++*counter;
+        return nullptr;
+    };
+    const auto oldAny = CVTND_Registry::ReplaceEditor(action, kAnyActionKind, counting);
+    const auto oldQueue = CVTND_Registry::ReplaceEditor(action, 30, counting);
+    MapObject* queue = Place(engine->AddAction(sample->queue), 100, 100);
+    MapObject* other = Place(engine->AddSound(sample->sound), 300, 100);
+    sim().click(Centre(*queue));
+    sim().advance(499);
+    sim().click(Centre(*queue));
+    EXPECT_EQ(opened, 1);
+    sim().advance(1000);
+    sim().click(Centre(*queue));
+    sim().advance(500);
+    sim().click(Centre(*queue));
+    EXPECT_EQ(opened, 1);
+    sim().advance(1000);
+    sim().click(Centre(*other));
+    sim().advance(100);
+    sim().click(Centre(*queue)); // a second press on another object starts a new count
+    EXPECT_EQ(opened, 1);
+    CVTND_Registry::ReplaceEditor(action, kAnyActionKind, oldAny);
+    CVTND_Registry::ReplaceEditor(action, 30, oldQueue);
+}
+
+TEST_F(EventMapWindow, EventMenuStatesAndFlips)
+{
+    MapObject* click = Place(EventObject(sample->click), 400, 300);
+    sample->click->SetEnabled(true);
+    RightClickAndChoose(*click, kInitiallyActive);
+    ASSERT_FALSE(Menus().calls().empty());
+    const pf::MenuCall& call = Menus().calls().back();
+    const auto stateOf = [&](uint32_t id) {
+        for (const pf::MenuItem& item : call.items)
+            if (item.id == id)
+                return item.flags;
+        return 0xFFFFFFFFu;
+    };
+    EXPECT_NE(stateOf(kInitiallyActive) & pf::MF_CHECKED, 0u);
+    EXPECT_EQ(stateOf(kEventParameters) & pf::MF_GRAYED, 0u);
+    EXPECT_FALSE(sample->click->IsEnabled());
+    ASSERT_GE(recorder->Count(4), 1u);
+    EXPECT_EQ(recorder->Events().back().detail, 10u);
+    EXPECT_EQ(recorder->Events().back().sender, canvas->hwnd());
+
+    // Collapse twice: the nodes it folded come back; one folded into another event stays.
+    MapObject* hotspot = engine->FindNodeObject(sample->hotspot);
+    ASSERT_NE(hotspot, nullptr);
+    RightClickAndChoose(*click, kCollapseInputs);
+    EXPECT_EQ(hotspot->foldOwner, click);
+    RightClickAndChoose(*click, kCollapseInputs);
+    EXPECT_EQ(hotspot->foldOwner, nullptr);
+
+    sim().expectMenu(kShowObjectNames);
+    sim().click(OnCanvas(40, 200), pf::InputEvent::Button::kRight);
+    sim().pump();
+    EXPECT_FALSE(engine->showObjectNames);
+}
+
+TEST_F(EventMapWindow, RightClickDeleteTakesTheClickedEventNotTheSelection)
+{
+    MapObject* click = Place(EventObject(sample->click), 400, 300);
+    MapObject* timer = Place(EventObject(sample->timer), 100, 300);
+    engine->Selection().Add(timer);
+    RightClickAndChoose(*click, kDeleteEvent);
+    EXPECT_FALSE(EventExists(sample->click));
+    EXPECT_TRUE(EventExists(sample->timer));
+}
+
+TEST_F(EventMapWindow, DeleteKeyOnAnEventWithItsActionTouchesNoFreedMemory)
+{
+    MapObject* timer = Place(EventObject(sample->timer), 100, 300);
+    engine->Selection().Add(timer);
+    engine->Selection().Add(engine->FindActionObject(sample->queue));
+    Boxes().expect(pf::IDYES);
+    sim().click(Centre(*engine->FindActionObject(sample->condition))); // focus to the hidden edit
+    engine->Selection().DeleteAll();
+    engine->Selection().Add(timer);
+    engine->Selection().Add(engine->FindActionObject(sample->queue));
+    KeyUpOnCanvas(pf::VK_DELETE);
+    EXPECT_FALSE(EventExists(sample->timer));
+    EXPECT_EQ(Boxes().calls().size(), 1u);
+    EXPECT_EQ(Boxes().calls().back().caption, "Delete");
+    EXPECT_EQ(Boxes().calls().back().flags, static_cast<uint32_t>(pf::MB_YESNO | pf::MB_ICONEXCLAMATION));
+}
+
+TEST_F(EventMapWindow, DeleteKeyAsksForOneActionAndRemovesUnusedNodesQuietly)
+{
+    MapObject* used = Place(engine->AddNode(sample->hotspot), 100, 100); // named by the click event
+    sim().click(Centre(*used));
+    KeyUpOnCanvas(pf::VK_DELETE);
+    EXPECT_TRUE(engine->HoldsDroppable(used));
+    MapObject* unused = Place(engine->AddNode(sample->particles), 300, 100);
+    sim().click(Centre(*unused));
+    KeyUpOnCanvas(pf::VK_DELETE);
+    EXPECT_EQ(engine->FindNodeObject(sample->particles), nullptr);
+    EXPECT_TRUE(Boxes().calls().empty());
+
+    MapObject* action = Place(engine->AddAction(sample->stopQueue), 500, 100);
+    sim().click(Centre(*action));
+    Boxes().expect(pf::IDNO);
+    KeyUpOnCanvas(pf::VK_DELETE);
+    EXPECT_EQ(Boxes().calls().size(), 1u);
+    EXPECT_NE(engine->FindActionObject(sample->stopQueue), nullptr);
+}
+
+TEST_F(EventMapWindow, RemoveFromMapKeepsEventsOnTheMap)
+{
+    MapObject* timer = Place(EventObject(sample->timer), 100, 300);
+    MapObject* cursor = Place(engine->AddKind1000(sample->cursor), 300, 300);
+    engine->Selection().Add(timer);
+    engine->Selection().Add(cursor);
+    RightClickAndChoose(*cursor, kRemoveFromMap);
+    EXPECT_EQ(engine->FindEventObject(sample->timer), timer);
+    EXPECT_EQ(engine->FindKind1000Object(sample->cursor), nullptr);
+}
+
+TEST_F(EventMapWindow, AlignAndSpace)
+{
+    MapObject* a = Place(engine->AddSound(sample->sound), 100, 100);
+    MapObject* b = Place(engine->AddSound(sample->otherSound), 200, 150);
+    MapObject* c = Place(engine->AddKind1000(sample->cursor), 210, 220);
+    engine->Selection().Add(a);
+    canvas->RunCommand(kAlignX);
+    EXPECT_EQ(a->x, 100); // one selected: nothing
+    engine->Selection().Add(b);
+    engine->Selection().Add(c); // the reference, 10 from its neighbour b
+    canvas->RunCommand(kSpaceHorizontally);
+    EXPECT_EQ(a->x, 100);
+    EXPECT_EQ(b->x, 140);
+    EXPECT_EQ(c->x, 180);
+    canvas->RunCommand(kAlignY);
+    EXPECT_EQ(a->y, 220);
+    EXPECT_EQ(b->y, 220);
+    canvas->RunCommand(kSpaceVertically); // the reference on its neighbour's coordinate: all stack
+    EXPECT_EQ(a->y, 220);
+    EXPECT_EQ(c->y, 220);
+}
+
+TEST_F(EventMapWindow, ScrollBarsMoveTheOriginWithinTheirRange)
+{
+    canvas->ScrollTo({40, 25});
+    EXPECT_EQ(canvas->GetScrollOrigin(), (pf::Point{40, 25}));
+    EXPECT_EQ(frame->View().Bar(false)->position(), 40);
+    pf::ScrollBar* vertical = frame->View().Bar(true);
+    sim().click(ArrowCentre(*vertical));
+    EXPECT_EQ(canvas->GetScrollOrigin().y, 24);
+    canvas->ScrollTo({0, 0});
+    sim().click(ArrowCentre(*vertical));
+    EXPECT_EQ(canvas->GetScrollOrigin().y, 0);
+    EXPECT_NE(frame->Status()->paneText(1).find("Y: 0"), std::string::npos);
+
+    auto* second = dynamic_cast<CChildEventMapFrame*>(app->OpenEventMapWindow());
+    ASSERT_NE(second, nullptr);
+    second->GetEventMap()->ScrollTo({100, 0});
+    EXPECT_EQ(canvas->GetScrollOrigin().x, 0);
+}
+
+TEST_F(EventMapWindow, ShowingAndHidingTheListMovesTheCanvasBack)
+{
+    const pf::Rect before = canvas->windowRect();
+    frame->send(pf::WM_COMMAND, kShowList, 0);
+    EXPECT_FALSE(frame->View().IsListShown());
+    EXPECT_FALSE(frame->Tools()->isButtonChecked(kShowList));
+    EXPECT_LT(canvas->windowRect().l, before.l);
+    frame->send(pf::WM_COMMAND, kShowList, 0);
+    EXPECT_EQ(canvas->windowRect(), before);
+}
+
+} // namespace
+} // namespace eventedittest
