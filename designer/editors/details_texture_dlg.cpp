@@ -1,5 +1,6 @@
 #include "designer/editors/details_texture_dlg.h"
 
+#include <algorithm>
 #include <array>
 #include <vector>
 
@@ -20,6 +21,7 @@
 #include "engine/resources/palette_image.h"
 #include "engine/resources/resource_report.h"
 #include "engine/resources/wavelet_image.h"
+#include "platform/display/screen.h"
 #include "platform/ui/controls/button.h"
 #include "platform/ui/controls/combo_box.h"
 #include "platform/ui/controls/trackbar.h"
@@ -257,11 +259,16 @@ void CVTND_DetailsTextureDlg::ToggleHotspots()
             rowCheck->enable(false);
         }
     } else if (m_hotspots != nullptr) {
-        // Beside the editor, not over its previews.
+        // Beside the editor, not over its previews: at its right, else at its left, on the screen either way.
         const pf::Rect frame = screenRect();
         const pf::Rect own = m_hotspots->screenRect();
-        m_hotspots->move(pf::Rect::fromXywh(frame.r, frame.t, static_cast<int32_t>(own.width()),
-                                            static_cast<int32_t>(own.height())));
+        const pf::Rect area = pf::screen().workArea();
+        const int32_t width = static_cast<int32_t>(own.width());
+        const int32_t height = static_cast<int32_t>(own.height());
+        int32_t x = frame.r + width <= area.r ? frame.r : frame.l - width;
+        x = std::max(area.l, std::min(x, area.r - width));
+        const int32_t y = std::max(area.t, std::min(frame.t, area.b - height));
+        m_hotspots->move(pf::Rect::fromXywh(x, y, width, height));
         m_hotspots->show(pf::SW_SHOW);
         if (rowCheck != nullptr)
             rowCheck->enable(true);
