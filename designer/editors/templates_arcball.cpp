@@ -1,6 +1,8 @@
-// The dialog layout of the arcball editor (414), with the names of the button functions and frames. Registered at
-// start-up, before any window exists.
+// The dialog layouts of the arcball editor (414), with the names of the button functions and frames, and of the
+// polynomial (182), waveform (379) and property-reference (283) generator dialogs. Registered at start-up, before any
+// window exists.
 #include <string>
+#include <vector>
 
 #include "designer/editors/tooltip_texts.h"
 #include "platform/base/user_constants.h"
@@ -29,6 +31,9 @@ void RegisterTexts()
     for (uint32_t i = 0; i < 5; ++i)
         r.addString(kIdsArcballFrameFirst + i, frames[i]);
     r.addString(kIdsArcballNoTarget, "(none)");
+    const char* const waves[] = {"Sine", "Square wave", "Triangle", "Sawtooth up", "Sawtooth down"};
+    for (uint32_t i = 0; i < 5; ++i)
+        r.addString(kIdsWaveTypeFirst + i, waves[i]);
 }
 
 void RegisterArcballEditor()
@@ -71,11 +76,89 @@ void RegisterArcballEditor()
                       }});
 }
 
+void RegisterPolynomialDialog()
+{
+    registerTemplate({182,
+                      "Polynomial",
+                      {360, 238},
+                      WS_POPUP | WS_CAPTION,
+                      {
+                          {"CVTND_PolynomialCtrl", 1003, {8, 8, 352, 128}, 0, ""},
+                          {"static", -1, {8, 140, 90, 156}, 0, "Shape"},
+                          {"edit", 1181, {92, 138, 170, 158}, kEdit, ""},
+                          {"updown", 1355, {170, 138, 186, 158}, UDS_ALIGNRIGHT | UDS_ARROWKEYS | UDS_SETBUDDYINT, ""},
+                          {"static", -1, {8, 166, 90, 182}, 0, "Amplitude"},
+                          {"edit", 1182, {92, 164, 186, 184}, kEdit, ""},
+                          {"static", -1, {8, 192, 90, 208}, 0, "Offset"},
+                          {"edit", 1183, {92, 190, 186, 210}, kEdit, ""},
+                          {"button", 1187, {200, 140, 352, 158}, kCheck, "Invert"},
+                          {"button", 1188, {200, 166, 352, 184}, kCheck, "Mirror"},
+                          {"button", IDOK, {270, 206, 352, 230}, kStop | BS_DEFPUSHBUTTON, "Close"},
+                      }});
+}
+
+// A number row of the waveform dialog: its label, the edit and its spin.
+void AddNumber(std::vector<ControlDef>& c, const char* label, int32_t left, int32_t top, int32_t edit, int32_t spin,
+               int32_t labelId = -1)
+{
+    constexpr uint32_t kSpinStyle = UDS_ALIGNRIGHT | UDS_ARROWKEYS | UDS_SETBUDDYINT | UDS_NOTHOUSANDS;
+    c.push_back({"static", labelId, {left, top + 3, left + 70, top + 19}, 0, label});
+    c.push_back({"edit", edit, {left + 72, top, left + 136, top + 20}, kEdit, ""});
+    c.push_back({"updown", spin, {left + 136, top, left + 152, top + 20}, kSpinStyle, ""});
+}
+
+void RegisterWaveformDialog()
+{
+    std::vector<ControlDef> c;
+    c.push_back({"CVTND_WaveformCtrl", 1003, {8, 8, 512, 138}, 0, ""});
+    c.push_back({"static", -1, {8, 150, 70, 166}, 0, "Wave"});
+    c.push_back({"combobox", 1002, {72, 146, 220, 260}, kCombo, ""});
+    c.push_back({"button", -1, {4, 174, 172, 240}, BS_GROUPBOX, "Start"});
+    AddNumber(c, "Time (ms)", 10, 190, 1004, 1348);
+    AddNumber(c, "Amplitude", 10, 214, 1172, 1349);
+    c.push_back({"button", -1, {176, 174, 344, 240}, BS_GROUPBOX, "Sustain"});
+    AddNumber(c, "Time (ms)", 182, 190, 1174, 1351);
+    AddNumber(c, "Amplitude", 182, 214, 1176, 1352);
+    c.push_back({"button", 1387, {348, 174, 516, 240}, BS_GROUPBOX, "Decay"});
+    AddNumber(c, "Time (ms)", 354, 190, 1177, 1353, 1388);
+    AddNumber(c, "Amplitude", 354, 214, 1179, 1354, 1389);
+    c.push_back({"button", -1, {4, 246, 344, 312}, BS_GROUPBOX, "Wave"});
+    AddNumber(c, "Offset", 10, 262, 1181, 1355);
+    AddNumber(c, "Phase (deg)", 10, 286, 1183, 1357);
+    AddNumber(c, "Period (ms)", 182, 262, 1182, 1356);
+    AddNumber(c, "End period", 182, 286, 1184, 1358);
+    c.push_back({"button", 1187, {354, 250, 516, 268}, kCheck, "Lock periods"});
+    c.push_back({"button", 1193, {354, 270, 516, 288}, kCheck, "Infinite"});
+    c.push_back({"button", 1188, {354, 290, 434, 308}, kCheck, "Absolute"});
+    c.push_back({"button", 1195, {436, 290, 516, 308}, kCheck, "Positive"});
+    c.push_back({"button", IDOK, {434, 318, 516, 342}, kStop | BS_DEFPUSHBUTTON, "Close"});
+    registerTemplate({379, "Waveform", {520, 350}, WS_POPUP | WS_CAPTION, std::move(c)});
+}
+
+void RegisterPropertyDialog()
+{
+    registerTemplate(
+        {283,
+         "Property",
+         {360, 132},
+         WS_POPUP | WS_CAPTION,
+         {
+             {"static", -1, {8, 8, 352, 24}, 0, "Property to follow (drop one from the Properties panel):"},
+             {"edit", 1004, {8, 28, 352, 48}, kEdit, ""},
+             {"button", 1012, {8, 58, 352, 76}, kStop | WS_GROUP | BS_AUTORADIOBUTTON, "Its value"},
+             {"button", 1013, {8, 78, 352, 96}, BS_AUTORADIOBUTTON, "Its change since the previous step"},
+             {"button", IDOK, {270, 102, 352, 126}, kStop | BS_DEFPUSHBUTTON, "Close"},
+         }});
+}
+
 struct ArcballTemplates {
     ArcballTemplates()
     {
         RegisterTexts();
         RegisterArcballEditor();
+        RegisterPolynomialDialog();
+        RegisterWaveformDialog();
+        RegisterPropertyDialog();
     }
 };
 const ArcballTemplates kArcballTemplates;

@@ -25,3 +25,8 @@ enum ArcballText : uint32_t {
     kIdsArcballFrameFirst = 27521,    // the five frames: own, parent, world, camera, target
     kIdsArcballNoTarget = 27526,      // the target edit without a target
 };
+
+// The waveform dialog's wave types, in type order (1 sine .. 5 sawtooth down).
+enum WaveformText : uint32_t {
+    kIdsWaveTypeFirst = 27527,
+};

@@ -1,0 +1,171 @@
+#include "designer/editors/polynomial_generator_dlg.h"
+
+#include <charconv>
+#include <cstdio>
+#include <string>
+
+#include "designer/workspace/display_units.h"
+#include "designer/workspace/polynomial_ctrl.h"
+#include "designer/workspace/value_generator.h"
+#include "designer/workspace/world_write_lock.h"
+#include "engine/behaviour/generator.h"
+#include "platform/ui/controls/button.h"
+#include "platform/ui/controls/up_down.h"
+
+namespace {
+
+constexpr int32_t kIdCurve = 1003;
+constexpr int32_t kIdShape = 1181;
+constexpr int32_t kIdAmplitude = 1182;
+constexpr int32_t kIdOffset = 1183;
+constexpr int32_t kIdInvert = 1187;
+constexpr int32_t kIdMirror = 1188;
+constexpr int32_t kIdShapeSpin = 1355;
+constexpr int32_t kCodeAmplitude = 6;
+constexpr int32_t kCodeShape = 12;
+
+std::string FormatReal(double value)
+{
+    char text[64];
+    std::snprintf(text, sizeof(text), "%g", value);
+    return text;
+}
+
+// "%g" of the first 80 characters; 0 when they hold no number.
+float ReadNumber(std::string text)
+{
+    if (text.size() > 80)
+        text.resize(80);
+    const char* p = text.data();
+    const char* end = p + text.size();
+    while (p != end && (*p == ' ' || *p == '\t'))
+        ++p;
+    if (p != end && *p == '+')
+        ++p;
+    float value = 0.0f;
+    if (std::from_chars(p, end, value).ec != std::errc())
+        return 0.0f;
+    return value;
+}
+
+const bool kRegistered =
+    CVTND_ValueGenerator::RegisterDialog(SWgenerator::kPolynomial, &CVTND_PolynomialGeneratorDlg::Make);
+
+} // namespace
+
+CVTND_PolynomialGeneratorDlg::CVTND_PolynomialGeneratorDlg(CVTND_ValueGenerator& control, pf::Window* parent)
+    : CVTND_GeneratorDialog(control), m_generator(dynamic_cast<SWpolynomialgenerator*>(control.GetGenerator())),
+      m_unit(control.GetUnit())
+{
+    create(kIdd, parent);
+}
+
+std::unique_ptr<CVTND_GeneratorDialog> CVTND_PolynomialGeneratorDlg::Make(CVTND_ValueGenerator& control,
+                                                                          pf::Window* parent)
+{
+    (void)kRegistered;
+    return std::make_unique<CVTND_PolynomialGeneratorDlg>(control, parent);
+}
+
+CVTND_PolynomialCtrl* CVTND_PolynomialGeneratorDlg::Curve() const
+{
+    return dynamic_cast<CVTND_PolynomialCtrl*>(child(kIdCurve));
+}
+
+bool CVTND_PolynomialGeneratorDlg::onInitDialog()
+{
+    if (auto* spin = item<pf::UpDown>(kIdShapeSpin)) {
+        spin->setRange32(0, 32767);
+        spin->setBuddy(child(kIdShape)->hwnd());
+    }
+    if (CVTND_PolynomialCtrl* curve = Curve())
+        curve->SetGenerator(m_generator);
+    Refresh();
+    return true;
+}
+
+void CVTND_PolynomialGeneratorDlg::SetMode(int32_t unit)
+{
+    if (unit == m_unit)
+        return;
+    m_unit = unit;
+    Refresh();
+}
+
+void CVTND_PolynomialGeneratorDlg::SetTarget(SWgenerator* generator)
+{
+    m_generator = dynamic_cast<SWpolynomialgenerator*>(generator);
+    if (CVTND_PolynomialCtrl* curve = Curve()) {
+        const CVTND_WorldWriteLock lock(GetControl().GetSlot().GetWorld());
+        curve->SetGenerator(m_generator);
+    }
+    Refresh();
+}
+
+void CVTND_PolynomialGeneratorDlg::Refresh()
+{
+    if (m_generator == nullptr)
+        return;
+    m_updating = true;
+    child(kIdShape)->setText(FormatReal(m_generator->GetShape()));
+    child(kIdAmplitude)->setText(FormatReal(ToDisplayUnits(m_unit, m_generator->GetAmplitude())));
+    child(kIdOffset)->setText(FormatReal(ToDisplayUnits(m_unit, m_generator->GetOffset())));
+    item<pf::Button>(kIdInvert)->setCheck(m_generator->GetInvert() ? pf::BST_CHECKED : 0);
+    item<pf::Button>(kIdMirror)->setCheck(m_generator->GetMirror() ? pf::BST_CHECKED : 0);
+    m_updating = false;
+}
+
+void CVTND_PolynomialGeneratorDlg::EditChanged(int32_t id)
+{
+    CVTND_PolynomialCtrl* curve = Curve();
+    if (m_updating || m_generator == nullptr || curve == nullptr)
+        return;
+    float value = ReadNumber(child(id)->getText());
+    int32_t code = kCodeAmplitude;
+    {
+        const CVTND_WorldWriteLock lock(GetControl().GetSlot().GetWorld());
+        if (id == kIdShape) {
+            if (value < 0.0f) {
+                value = 0.0f;
+                m_updating = true;
+                child(kIdShape)->setText("0");
+                m_updating = false;
+            }
+            curve->SetShape(value);
+            code = kCodeShape;
+        } else if (id == kIdAmplitude) {
+            curve->SetAmplitude(FromDisplayUnits(m_unit, value));
+        } else {
+            m_generator->SetOffset(FromDisplayUnits(m_unit, value));
+            curve->Refresh();
+        }
+    }
+    GetControl().NotifyParent(code);
+}
+
+pf::LResult CVTND_PolynomialGeneratorDlg::handle(const pf::Msg& msg)
+{
+    if (msg.message == pf::WM_COMMAND && m_generator != nullptr) {
+        const int32_t id = pf::loWord(msg.wParam);
+        const int32_t code = pf::hiWord(msg.wParam);
+        if (code == pf::EN_CHANGE && (id == kIdShape || id == kIdAmplitude || id == kIdOffset)) {
+            EditChanged(id);
+        } else if (code == pf::BN_CLICKED && id == kIdInvert) {
+            const CVTND_WorldWriteLock lock(GetControl().GetSlot().GetWorld());
+            if (CVTND_PolynomialCtrl* curve = Curve())
+                curve->ToggleInvert();
+        } else if (code == pf::BN_CLICKED && id == kIdMirror) {
+            const bool mirror = item<pf::Button>(kIdMirror)->getCheck() == pf::BST_CHECKED;
+            if (mirror != m_generator->GetMirror()) {
+                {
+                    const CVTND_WorldWriteLock lock(GetControl().GetSlot().GetWorld());
+                    m_generator->SetMirror(mirror);
+                }
+                if (CVTND_PolynomialCtrl* curve = Curve())
+                    curve->Refresh();
+                GetControl().NotifyParent(kCodeAmplitude);
+            }
+        }
+    }
+    return CVTND_GeneratorDialog::handle(msg);
+}

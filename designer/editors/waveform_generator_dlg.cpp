@@ -1,0 +1,303 @@
+#include "designer/editors/waveform_generator_dlg.h"
+
+#include <charconv>
+#include <cstdio>
+#include <string>
+
+#include "designer/editors/tooltip_texts.h"
+#include "designer/workspace/display_units.h"
+#include "designer/workspace/value_generator.h"
+#include "designer/workspace/waveform_ctrl.h"
+#include "designer/workspace/world_write_lock.h"
+#include "engine/behaviour/generator.h"
+#include "platform/ui/controls/button.h"
+#include "platform/ui/controls/combo_box.h"
+#include "platform/ui/controls/up_down.h"
+
+namespace {
+
+constexpr int32_t kIdCurve = 1003;
+constexpr int32_t kIdType = 1002;
+constexpr int32_t kIdStartTime = 1004;
+constexpr int32_t kIdStartAmplitude = 1172;
+constexpr int32_t kIdSustainTime = 1174;
+constexpr int32_t kIdSustainAmplitude = 1176;
+constexpr int32_t kIdDecayTime = 1177;
+constexpr int32_t kIdDecayAmplitude = 1179;
+constexpr int32_t kIdOffset = 1181;
+constexpr int32_t kIdPeriod = 1182;
+constexpr int32_t kIdPhase = 1183;
+constexpr int32_t kIdEndPeriod = 1184;
+constexpr int32_t kIdLock = 1187;
+constexpr int32_t kIdInfinite = 1193;
+constexpr int32_t kIdAbsolute = 1188;
+constexpr int32_t kIdPositive = 1195;
+constexpr int32_t kIdsDecayGroup[] = {1387, 1388, 1389, kIdDecayTime, kIdDecayAmplitude, 1353, 1354};
+constexpr int32_t kCodeType = 11;
+
+// Each edit, its spin and the spin's range.
+struct Field {
+    int32_t edit;
+    int32_t spin;
+    int32_t lower;
+    int32_t upper;
+};
+constexpr Field kFields[] = {{kIdStartTime, 1348, 0, 32767},   {kIdStartAmplitude, 1349, -32767, 32767},
+                             {kIdSustainTime, 1351, 0, 32767}, {kIdSustainAmplitude, 1352, -32767, 32767},
+                             {kIdDecayTime, 1353, 0, 32767},   {kIdDecayAmplitude, 1354, -32767, 32767},
+                             {kIdOffset, 1355, -32767, 32767}, {kIdPeriod, 1356, 0, 32767},
+                             {kIdPhase, 1357, -180, 180},      {kIdEndPeriod, 1358, 0, 32767}};
+
+std::string FormatReal(double value)
+{
+    char text[64];
+    std::snprintf(text, sizeof(text), "%g", value);
+    return text;
+}
+
+float ReadNumber(std::string text)
+{
+    if (text.size() > 80)
+        text.resize(80);
+    const char* p = text.data();
+    const char* end = p + text.size();
+    while (p != end && (*p == ' ' || *p == '\t'))
+        ++p;
+    if (p != end && *p == '+')
+        ++p;
+    float value = 0.0f;
+    if (std::from_chars(p, end, value).ec != std::errc())
+        return 0.0f;
+    return value;
+}
+
+bool RegisterAll()
+{
+    bool all = true;
+    for (uint8_t type = SWgenerator::kSine; type <= SWgenerator::kSawtoothDown; ++type)
+        all = CVTND_ValueGenerator::RegisterDialog(type, &CVTND_WaveformGenerator::Make) && all;
+    return all;
+}
+const bool kRegistered = RegisterAll();
+
+} // namespace
+
+CVTND_WaveformGenerator::CVTND_WaveformGenerator(CVTND_ValueGenerator& control, pf::Window* parent)
+    : CVTND_GeneratorDialog(control), m_generator(dynamic_cast<SWwaveformgenerator*>(control.GetGenerator())),
+      m_unit(control.GetUnit())
+{
+    create(kIdd, parent);
+}
+
+std::unique_ptr<CVTND_GeneratorDialog> CVTND_WaveformGenerator::Make(CVTND_ValueGenerator& control, pf::Window* parent)
+{
+    (void)kRegistered;
+    return std::make_unique<CVTND_WaveformGenerator>(control, parent);
+}
+
+CVTND_WaveformCtrl* CVTND_WaveformGenerator::Curve() const
+{
+    return dynamic_cast<CVTND_WaveformCtrl*>(child(kIdCurve));
+}
+
+bool CVTND_WaveformGenerator::onInitDialog()
+{
+    auto* type = item<pf::ComboBox>(kIdType);
+    for (uint32_t i = 0; i < 5; ++i)
+        type->addString(TooltipTextOf(kIdsWaveTypeFirst + i));
+    for (const Field& field : kFields) {
+        if (auto* spin = item<pf::UpDown>(field.spin)) {
+            spin->setRange32(field.lower, field.upper);
+            spin->setBuddy(child(field.edit)->hwnd());
+        }
+    }
+    if (CVTND_WaveformCtrl* curve = Curve())
+        curve->SetGenerator(m_generator);
+    // A colour value is absolute from the start, so no box is offered that a later unit change would override.
+    if (m_unit == kUnitColour)
+        ApplyColourRule();
+    Refresh();
+    EnableDecay(m_generator == nullptr || !m_generator->GetInfinite());
+    return true;
+}
+
+void CVTND_WaveformGenerator::ApplyColourRule()
+{
+    child(kIdAbsolute)->enable(true);
+    child(kIdPositive)->enable(true);
+    if (m_unit != kUnitColour || m_generator == nullptr)
+        return;
+    {
+        const CVTND_WorldWriteLock lock(GetControl().GetSlot().GetWorld());
+        m_generator->SetAbsolute(true);
+    }
+    item<pf::Button>(kIdAbsolute)->setCheck(pf::BST_CHECKED);
+    item<pf::Button>(kIdPositive)->setCheck(0);
+    child(kIdAbsolute)->enable(false);
+    child(kIdPositive)->enable(false);
+    if (CVTND_WaveformCtrl* curve = Curve())
+        curve->Refresh();
+}
+
+void CVTND_WaveformGenerator::SetMode(int32_t unit)
+{
+    if (unit != m_unit) {
+        m_unit = unit;
+        ApplyColourRule();
+    }
+    Refresh();
+}
+
+void CVTND_WaveformGenerator::SetTarget(SWgenerator* generator)
+{
+    m_generator = dynamic_cast<SWwaveformgenerator*>(generator);
+    if (CVTND_WaveformCtrl* curve = Curve()) {
+        const CVTND_WorldWriteLock lock(GetControl().GetSlot().GetWorld());
+        curve->SetGenerator(m_generator);
+    }
+    Refresh();
+}
+
+void CVTND_WaveformGenerator::Refresh()
+{
+    if (m_generator == nullptr)
+        return;
+    m_updating = true;
+    const SWwaveformgenerator& g = *m_generator;
+    const std::pair<int32_t, double> values[] = {
+        {kIdStartTime, g.GetStartTime()},     {kIdStartAmplitude, ToDisplayUnits(m_unit, g.GetStartAmplitude())},
+        {kIdSustainTime, g.GetSustainTime()}, {kIdSustainAmplitude, ToDisplayUnits(m_unit, g.GetSustainAmplitude())},
+        {kIdDecayTime, g.GetDecayTime()},     {kIdDecayAmplitude, ToDisplayUnits(m_unit, g.GetDecayAmplitude())},
+        {kIdOffset, g.GetOffset()},           {kIdPeriod, g.GetPeriod()},
+        {kIdEndPeriod, g.GetEndPeriod()},     {kIdPhase, g.GetPhase()}};
+    for (const auto& [id, value] : values)
+        child(id)->setText(FormatReal(value));
+    item<pf::Button>(kIdAbsolute)->setCheck(g.GetAbsolute() ? pf::BST_CHECKED : 0);
+    item<pf::Button>(kIdPositive)->setCheck(g.GetPositive() ? pf::BST_CHECKED : 0);
+    item<pf::Button>(kIdLock)->setCheck(g.GetLock() ? pf::BST_CHECKED : 0);
+    item<pf::Button>(kIdInfinite)->setCheck(g.GetInfinite() ? pf::BST_CHECKED : 0);
+    const uint8_t type = g.GetType();
+    if (type >= SWgenerator::kSine && type <= SWgenerator::kSawtoothDown)
+        item<pf::ComboBox>(kIdType)->setCurSel(type - 1);
+    m_updating = false;
+}
+
+void CVTND_WaveformGenerator::EditChanged(int32_t id)
+{
+    CVTND_WaveformCtrl* curve = Curve();
+    if (m_updating || m_generator == nullptr || curve == nullptr)
+        return;
+    const std::string text = child(id)->getText();
+    const float value = ReadNumber(text);
+    int32_t code = 0;
+    {
+        const CVTND_WorldWriteLock lock(GetControl().GetSlot().GetWorld());
+        switch (id) {
+        case kIdStartTime:
+            curve->SetAttackTime(value);
+            code = 1;
+            break;
+        case kIdStartAmplitude:
+            curve->SetAttackAmplitude(FromDisplayUnits(m_unit, value));
+            code = 4;
+            break;
+        case kIdSustainTime:
+            curve->SetSustainTime(value);
+            code = 2;
+            break;
+        case kIdSustainAmplitude:
+            curve->SetSustainAmplitude(FromDisplayUnits(m_unit, value));
+            code = 5;
+            break;
+        case kIdDecayTime:
+            curve->SetDecayTime(value);
+            code = 3;
+            break;
+        case kIdDecayAmplitude:
+            curve->SetDecayAmplitude(FromDisplayUnits(m_unit, value));
+            code = 6;
+            break;
+        case kIdOffset:
+            curve->SetOffset(value);
+            code = 7;
+            break;
+        case kIdPhase:
+            curve->SetPhase(value);
+            code = 8;
+            break;
+        case kIdPeriod:
+            curve->SetPeriod(value);
+            code = 9;
+            break;
+        case kIdEndPeriod:
+            curve->SetEndPeriod(value);
+            code = 10;
+            break;
+        default:
+            return;
+        }
+    }
+    // With lock the other period shows the same text, as typed.
+    if ((id == kIdPeriod || id == kIdEndPeriod) && m_generator->GetLock()) {
+        m_updating = true;
+        child(id == kIdPeriod ? kIdEndPeriod : kIdPeriod)->setText(text);
+        m_updating = false;
+    }
+    GetControl().NotifyParent(code);
+}
+
+void CVTND_WaveformGenerator::EnableDecay(bool enabled)
+{
+    for (const int32_t id : kIdsDecayGroup)
+        if (pf::Window* w = child(id))
+            w->enable(enabled);
+}
+
+void CVTND_WaveformGenerator::Clicked(int32_t id)
+{
+    const CVTND_WorldWriteLock lock(GetControl().GetSlot().GetWorld());
+    SWwaveformgenerator& g = *m_generator;
+    if (id == kIdLock) {
+        g.SetLock(!g.GetLock());
+        return;
+    }
+    if (id == kIdInfinite) {
+        g.SetInfinite(!g.GetInfinite());
+        EnableDecay(!g.GetInfinite());
+    } else if (id == kIdAbsolute) {
+        g.SetAbsolute(!g.GetAbsolute());
+        if (g.GetAbsolute())
+            item<pf::Button>(kIdPositive)->setCheck(0);
+    } else if (id == kIdPositive) {
+        g.SetPositive(!g.GetPositive());
+        if (g.GetPositive())
+            item<pf::Button>(kIdAbsolute)->setCheck(0);
+    } else {
+        return;
+    }
+    if (CVTND_WaveformCtrl* curve = Curve())
+        curve->Refresh();
+}
+
+pf::LResult CVTND_WaveformGenerator::handle(const pf::Msg& msg)
+{
+    if (msg.message == pf::WM_COMMAND && m_generator != nullptr) {
+        const int32_t id = pf::loWord(msg.wParam);
+        const int32_t code = pf::hiWord(msg.wParam);
+        if (code == pf::EN_CHANGE) {
+            EditChanged(id);
+        } else if (code == pf::BN_CLICKED) {
+            Clicked(id);
+        } else if (code == pf::CBN_SELCHANGE && id == kIdType && !m_updating) {
+            const int32_t index = item<pf::ComboBox>(kIdType)->getCurSel();
+            if (CVTND_WaveformCtrl* curve = Curve(); curve != nullptr && index >= 0 && index < 5) {
+                {
+                    const CVTND_WorldWriteLock lock(GetControl().GetSlot().GetWorld());
+                    curve->SetWaveType(index + 1);
+                }
+                GetControl().NotifyParent(kCodeType);
+            }
+        }
+    }
+    return CVTND_GeneratorDialog::handle(msg);
+}
