@@ -15,7 +15,7 @@ export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null
 scenes="material-editor material-scrolled material-preview-only texture-editor texture-hotspots"
 # Registered scenes follow in the order their sources register them.
 scenes="$scenes controller-rotate controller-scale controller-keyframes controller-jump controller-vertex"
-scenes="$scenes controller-target controller-speech controller-no-motion"
+scenes="$scenes controller-target controller-speech controller-no-motion sphere-levels"
 scenes="$scenes tooltip-editor tooltip-textures particle-editor particle-test sound-editor sound-editor-midi"
 scenes="$scenes world-details header-details scale-centre remove-files synchronise-files loaded-background"
 scenes="$scenes loaded-background-warning property-add"
