@@ -17,13 +17,22 @@
 #include "designer/app/main_frame.h"
 #include "designer/app/sample_project.h"
 #include "designer/app/startup.h"
+#include "designer/editors/arcball_dlg.h"
 #include "designer/editors/designer_tooltip.h"
 #include "designer/editors/details_particles_dlg.h"
 #include "designer/editors/details_sound_dlg.h"
 #include "designer/editors/details_tooltip_dlg.h"
 #include "designer/editors/gradient_store.h"
+#include "designer/eventedit/picker_receptors.h"
 #include "designer/workspace/audio_waveform_ctrl.h"
 #include "designer/workspace/gradient.h"
+#include "designer/workspace/property_drag_source.h"
+#include "designer/workspace/value_generator.h"
+#include "engine/behaviour/action_node.h"
+#include "engine/behaviour/arcball_motion.h"
+#include "engine/behaviour/event.h"
+#include "engine/behaviour/generator.h"
+#include "engine/behaviour/property.h"
 #include "engine/core/matrix.h"
 #include "engine/core/object_node.h"
 #include "engine/core/root_object.h"
@@ -37,6 +46,8 @@
 #include "platform/settings/settings_backend.h"
 #include "platform/settings/settings_store.h"
 #include "platform/testing/user_sim.h"
+#include "platform/ui/controls/button.h"
+#include "platform/ui/controls/combo_box.h"
 #include "platform/ui/controls/trackbar.h"
 #include "platform/ui/core/ui.h"
 
@@ -391,5 +402,182 @@ const EditorsSceneRegistration kParticleEditor("particle-editor", &SceneParticle
 const EditorsSceneRegistration kParticleTest("particle-test", &SceneParticleTest);
 const EditorsSceneRegistration kSoundEditor("sound-editor", &SceneSoundEditor);
 const EditorsSceneRegistration kSoundEditorMidi("sound-editor-midi", &SceneSoundEditorMidi);
+
+// -- The arcball editor and the generator dialogs
+
+SWactionnode* NewArcballAction(EditorsStage& stage)
+{
+    const SWworldlock hold(*stage.world);
+    SWevent* event = stage.world->AddEventOfType(4);
+    event->SetName(std::string("arcball timer"));
+    SWactionkind* kind = stage.world->GetActionCategories().FindKind(45);
+    return kind != nullptr ? event->CreateAction(kind) : nullptr;
+}
+
+CVTND_ControllerMotionArcballDlg* OpenArcball(EditorsStage& stage)
+{
+    SWactionnode* action = NewArcballAction(stage);
+    if (action == nullptr)
+        return nullptr;
+    return dynamic_cast<CVTND_ControllerMotionArcballDlg*>(Edit(stage, CVTND_Object(action)));
+}
+
+bool SceneArcballNew(EditorsSceneContext& context)
+{
+    EditorsStage stage(context);
+    if (!stage.started)
+        return false;
+    CVTND_ControllerMotionArcballDlg* editor = OpenArcball(stage);
+    if (editor == nullptr)
+        return Check(stage, false, "the arcball editor opened");
+    stage.Settle(40);
+    bool ok = Check(stage, editor->item<pf::ComboBox>(1293)->getCurSel() == 3, "left rotates XY");
+    ok = Check(stage, editor->item<pf::ComboBox>(1376)->getCurSel() == 3, "the camera frame") && ok;
+    ok = stage.context.WritePicture("arcball-new") && ok;
+    return stage.context.Finish() && ok;
+}
+
+bool SceneArcballTarget(EditorsSceneContext& context)
+{
+    EditorsStage stage(context);
+    if (!stage.started)
+        return false;
+    CVTND_ControllerMotionArcballDlg* editor = OpenArcball(stage);
+    if (editor == nullptr)
+        return Check(stage, false, "the arcball editor opened");
+    stage.sim.chooseCombo(*editor->item<pf::ComboBox>(1376), 4);
+    SWnode* cube = stage.world->GetRootNode()->FindByName("cube");
+    // What the picker's receptor sends when a node is dropped on it.
+    editor->send(kMsgNodeDropped, 0, reinterpret_cast<pf::LParam>(cube));
+    stage.Settle(40);
+    bool ok = Check(stage, editor->Motion()->GetChannel(5).GetTargetObject() == cube, "every channel targets the cube");
+    ok = Check(stage, editor->child(1003)->isVisible(), "the picker shows") && ok;
+    ok = stage.context.WritePicture("arcball-target") && ok;
+    return stage.context.Finish() && ok;
+}
+
+// A value editor shown in degrees with its generator button, the particle editor's wobble made animatable.
+CVTND_ValueGenerator* AnimatedValue(EditorsStage& stage, const Objects& o)
+{
+    CVTND_DetailsParticlesDlg* editor = OpenParticles(stage, o);
+    auto* value = editor != nullptr ? dynamic_cast<CVTND_ValueGenerator*>(editor->child(1031)) : nullptr;
+    if (value != nullptr)
+        value->SetAnimated(true);
+    stage.sim.pump();
+    return value;
+}
+
+CVTND_GeneratorDialog* OpenGenerator(EditorsStage& stage, CVTND_ValueGenerator& value, uint8_t type,
+                                     CVTND_ValueGenerator::DialogSlot slot)
+{
+    for (int i = 0; i < 2; ++i) {
+        stage.sim.expectMenu(CVTND_ValueGenerator::kMenuCommandBase + type);
+        stage.sim.click(static_cast<pf::Window&>(*value.GetButton()));
+        stage.sim.pump();
+    }
+    CVTND_GeneratorDialog* dialog = value.GetDialog(slot);
+    if (dialog != nullptr) {
+        dialog->move(pf::Rect::fromXywh(20, 560, dialog->screenRect().width(), dialog->screenRect().height()));
+        stage.sim.pump();
+        stage.context.shown = {dialog};
+    }
+    return dialog;
+}
+
+bool ScenePolynomial(EditorsSceneContext& context)
+{
+    EditorsStage stage(context);
+    if (!stage.started)
+        return false;
+    const Objects o = AddObjects(stage);
+    CVTND_ValueGenerator* value = AnimatedValue(stage, o);
+    CVTND_GeneratorDialog* dialog = value != nullptr ? OpenGenerator(stage, *value, SWgenerator::kPolynomial,
+                                                                     CVTND_ValueGenerator::DialogSlot::kPolynomial)
+                                                     : nullptr;
+    if (dialog == nullptr)
+        return Check(stage, false, "the polynomial dialog opened");
+    stage.sim.replaceText(*dialog->child(1182), "90");
+    stage.sim.replaceText(*dialog->child(1181), "2");
+    stage.Settle(40);
+    bool ok = Check(stage, dialog->child(1182)->getText() == "90", "the amplitude shows in degrees");
+    ok = stage.context.WritePicture("polynomial") && ok;
+    return stage.context.Finish() && ok;
+}
+
+bool WaveformScene(EditorsSceneContext& context, bool colour)
+{
+    EditorsStage stage(context);
+    if (!stage.started)
+        return false;
+    const Objects o = AddObjects(stage);
+    CVTND_ValueGenerator* value = AnimatedValue(stage, o);
+    if (value != nullptr && colour)
+        value->SetUnit(2);
+    CVTND_GeneratorDialog* dialog =
+        value != nullptr ? OpenGenerator(stage, *value, SWgenerator::kSine, CVTND_ValueGenerator::DialogSlot::kWaveform)
+                         : nullptr;
+    if (dialog == nullptr)
+        return Check(stage, false, "the waveform dialog opened");
+    bool ok = true;
+    if (colour) {
+        ok = Check(stage, !dialog->child(1188)->isEnabled() && !dialog->child(1195)->isEnabled(),
+                   "both sign boxes are disabled for a colour") &&
+             ok;
+    } else {
+        stage.sim.replaceText(*dialog->child(1176), "45");
+        stage.sim.replaceText(*dialog->child(1182), "400");
+        stage.sim.click(*dialog->child(1193));
+        ok = Check(stage, !dialog->child(1177)->isEnabled(), "infinite greys the decay group") && ok;
+    }
+    stage.Settle(40);
+    ok = stage.context.WritePicture(colour ? "waveform-colour" : "waveform") && ok;
+    return stage.context.Finish() && ok;
+}
+
+bool SceneWaveform(EditorsSceneContext& context)
+{
+    return WaveformScene(context, false);
+}
+
+bool SceneWaveformColour(EditorsSceneContext& context)
+{
+    return WaveformScene(context, true);
+}
+
+bool ScenePropertyGenerator(EditorsSceneContext& context)
+{
+    EditorsStage stage(context);
+    if (!stage.started)
+        return false;
+    const Objects o = AddObjects(stage);
+    CVTND_ValueGenerator* value = AnimatedValue(stage, o);
+    CVTND_GeneratorDialog* dialog = value != nullptr ? OpenGenerator(stage, *value, SWgenerator::kProperty,
+                                                                     CVTND_ValueGenerator::DialogSlot::kProperty)
+                                                     : nullptr;
+    if (dialog == nullptr)
+        return Check(stage, false, "the property dialog opened");
+    SWnode* cube = stage.world->GetRootNode()->FindByName("cube");
+    auto speed = std::make_unique<SWproperty>(8);
+    speed->SetName(std::string("speed"));
+    SWproperty* property = nullptr;
+    {
+        const SWworldlock hold(*stage.world);
+        property = cube->AddVariable(std::move(speed));
+    }
+    // What the Properties panel and the field's receptor do with a property dragged onto the field.
+    PropertyDragSource.InitFromNode(cube);
+    dialog->send(kMsgPropertyDropped, 1004, reinterpret_cast<pf::LParam>(property));
+    stage.Settle(40);
+    bool ok = Check(stage, dialog->child(1004)->getText() == "NODE:cube.speed", "the dropped property is named");
+    ok = stage.context.WritePicture("property-generator") && ok;
+    return stage.context.Finish() && ok;
+}
+
+const EditorsSceneRegistration kArcballNew("arcball-new", &SceneArcballNew);
+const EditorsSceneRegistration kArcballTarget("arcball-target", &SceneArcballTarget);
+const EditorsSceneRegistration kPolynomial("polynomial", &ScenePolynomial);
+const EditorsSceneRegistration kWaveform("waveform", &SceneWaveform);
+const EditorsSceneRegistration kWaveformColour("waveform-colour", &SceneWaveformColour);
+const EditorsSceneRegistration kPropertyGenerator("property-generator", &ScenePropertyGenerator);
 
 } // namespace

@@ -45,18 +45,14 @@ void RegisterArcballEditor()
                       {
                           {"button", -1, {4, 4, 416, 104}, BS_GROUPBOX, "Mouse buttons"},
                           {"static", -1, {12, 24, 100, 40}, 0, "Left button"},
-                          {"combobox", 1293, {104, 20, 260, 380}, kCombo, ""},
+                          {"combobox", 1293, {104, 20, 260, 42}, kCombo, ""},
                           {"static", -1, {12, 50, 100, 66}, 0, "Middle button"},
-                          {"combobox", 1264, {104, 46, 260, 406}, kCombo, ""},
+                          {"combobox", 1264, {104, 46, 260, 68}, kCombo, ""},
                           {"static", -1, {12, 76, 100, 92}, 0, "Right button"},
-                          {"combobox", 1263, {104, 72, 260, 432}, kCombo, ""},
-                          {"static",
-                           -1,
-                           {268, 22, 410, 98},
-                           0,
-                           "On a two-button mouse, press left and right together for the middle button."},
+                          {"combobox", 1263, {104, 72, 260, 94}, kCombo, ""},
+                          {"static", -1, {268, 22, 410, 98}, 0, "Two buttons: left + right"},
                           {"button", -1, {4, 110, 416, 196}, BS_GROUPBOX, "Coordinate frame"},
-                          {"combobox", 1376, {12, 128, 130, 300}, kCombo, ""},
+                          {"combobox", 1376, {12, 128, 130, 150}, kCombo, ""},
                           {"button", 1124, {140, 128, 260, 146}, kCheck, "Use own pivot"},
                           {"button", 1125, {140, 150, 260, 168}, kCheck, "Use actual frame"},
                           {"edit", 1390, {268, 128, 370, 148}, WS_BORDER | ES_READONLY | ES_AUTOHSCROLL, "", false},
@@ -112,7 +108,7 @@ void RegisterWaveformDialog()
     std::vector<ControlDef> c;
     c.push_back({"CVTND_WaveformCtrl", 1003, {8, 8, 512, 138}, 0, ""});
     c.push_back({"static", -1, {8, 150, 70, 166}, 0, "Wave"});
-    c.push_back({"combobox", 1002, {72, 146, 220, 260}, kCombo, ""});
+    c.push_back({"combobox", 1002, {72, 146, 220, 168}, kCombo, ""});
     c.push_back({"button", -1, {4, 174, 172, 240}, BS_GROUPBOX, "Start"});
     AddNumber(c, "Time (ms)", 10, 190, 1004, 1348);
     AddNumber(c, "Amplitude", 10, 214, 1172, 1349);

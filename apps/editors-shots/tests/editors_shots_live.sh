@@ -17,6 +17,7 @@ scenes="material-editor material-scrolled material-preview-only texture-editor t
 scenes="$scenes controller-rotate controller-scale controller-keyframes controller-jump controller-vertex"
 scenes="$scenes controller-target controller-speech controller-no-motion sphere-levels"
 scenes="$scenes tooltip-editor tooltip-textures particle-editor particle-test sound-editor sound-editor-midi"
+scenes="$scenes arcball-new arcball-target polynomial waveform waveform-colour property-generator"
 scenes="$scenes world-details header-details scale-centre remove-files synchronise-files loaded-background"
 scenes="$scenes loaded-background-warning property-add"
 run_tool --live --xvfb "$work/out" > "$work/report.txt"
