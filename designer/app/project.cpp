@@ -25,6 +25,7 @@
 #include "engine/resources/texture.h"
 #include "engine/resources/tooltip.h"
 #include "platform/base/user_constants.h"
+#include "platform/ui/core/ui.h"
 
 namespace {
 
@@ -426,7 +427,8 @@ bool CVTND_Project::OfferLoadedBackground(SWworld& import, bool warning, pf::Win
         warning && loaded->GetTexture() != nullptr ? ModalTool::kLoadedBackgroundWarning : ModalTool::kLoadedBackground;
     const CVTND_ModalToolRun run = CVTND_Registry::FindModalTool(notice);
     CVTNDesignerApp* app = GetDesignerApp();
-    if (run == nullptr || app == nullptr)
+    // A program without windows, such as the project tool, has nobody to ask: the project keeps its background.
+    if (run == nullptr || app == nullptr || !pf::hasUi())
         return false;
     CVTND_ModalRequest request;
     request.owner = owner;

@@ -23,6 +23,7 @@ expect_dump '^      node\(0\) id=[1-9][0-9]* name=".+" in-file=".+"$'
 expect_dump '^      texture\(1\) id=0 name=".+"'
 expect_dump '^      material\(2\) id=0 name=".+"'
 expect_dump '^world version=951 nodes=[1-9][0-9]* events=[0-9]+ textures=[1-9][0-9]* materials=[1-9][0-9]* '
+expect_dump '^  PLAY length=[0-9]+ \(read by its handler\)$'
 expect_dump '^project added-files=1 kept-records=0$'
 
 expect_done roundtrip "$work/sample.vtp" "$work/again.vtp" > "$work/roundtrip"

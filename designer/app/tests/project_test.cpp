@@ -64,6 +64,11 @@ pf::Window* MakeEditor(const CVTND_EditorRequest& request)
     return editor;
 }
 
+int32_t DeclineNotice(CVTNDesignerApp&, const CVTND_ModalRequest&)
+{
+    return pf::IDNO;
+}
+
 class Project : public pf::UiFixture {
 protected:
     void SetUp() override
@@ -76,6 +81,9 @@ protected:
         app->NewWorkspace();
         for (const uint16_t type : {uint16_t{1}, uint16_t{3}, uint16_t{12}})
             previous.emplace_back(type, CVTND_Registry::ReplaceEditor(type, kAnyActionKind, &MakeEditor));
+        // The person declines every background an added file brings; one test answers the notice itself.
+        for (const ModalTool notice : {ModalTool::kLoadedBackground, ModalTool::kLoadedBackgroundWarning})
+            previousNotices.emplace_back(notice, CVTND_Registry::ReplaceModalTool(notice, &DeclineNotice));
         panelWindow = std::make_unique<RecordingWindow>("panel", log);
         app->RegisterPanel(PanelRole::kSceneGraph, panelWindow.get());
     }
@@ -83,6 +91,8 @@ protected:
     {
         for (const auto& [type, constructor] : previous)
             CVTND_Registry::ReplaceEditor(type, kAnyActionKind, constructor);
+        for (const auto& [notice, run] : previousNotices)
+            CVTND_Registry::ReplaceModalTool(notice, run);
         app.reset();
         panelWindow.reset();
         std::filesystem::remove_all(folder);
@@ -110,6 +120,7 @@ protected:
     std::filesystem::path folder;
     std::unique_ptr<CVTNDesignerApp> app;
     std::vector<std::pair<uint16_t, CVTND_EditorConstructor>> previous;
+    std::vector<std::pair<ModalTool, CVTND_ModalToolRun>> previousNotices;
 };
 
 SWtexture* FirstTexture(SWworld& world)
