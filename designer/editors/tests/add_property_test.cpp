@@ -150,6 +150,14 @@ TEST_F(AddProperty, EditingKeepsTheTypedValueAsTheInitialOneAndNeverWritesThroug
     });
     EXPECT_EQ(count->GetAsInt(), 7);
     EXPECT_TRUE(bound->IsBound());
+
+    count->SetFlags(SWproperty::kFlagBuiltIn, true); // name and type fixed: only the value is edited
+    Run(CVTND_Object(node), count, PropertyDialogMode::kEdit, [&](CVTND_AddPropertyDlg& d) {
+        for (const int32_t radio : {1023, 1024, 1017, 1018, 1019, 1021})
+            EXPECT_FALSE(d.child(radio)->isEnabled()) << radio;
+        EXPECT_TRUE(d.ShownPage()->child(1004)->isEnabled());
+        sim().click(*d.item<pf::Button>(1034));
+    });
 }
 
 } // namespace

@@ -119,12 +119,18 @@ TEST_F(HeaderDetails, OneAtATimeWithStatisticsThatFollowTheWorldEverySecond)
             mesh->ComputeBoundingBox();
         }
     app->GetProject()->SetMetrics(2);
+    CVTND_Project::AddedFile made;
+    made.tools = {"Modeller 3", ""};
+    app->GetProject()->AppendAddedFile(std::string("hall"), std::move(made));
     CVTND_DetailsHeaderDlg* editor = OpenHeader();
     ASSERT_NE(editor, nullptr);
     EXPECT_EQ(OpenHeader(), editor);
     const SWheader& header = World().GetRootObject()->GetHeader();
     EXPECT_EQ(editor->child(1174)->getText(), std::to_string(header.GetMeshCount()));
     EXPECT_EQ(editor->child(1006)->getText(), std::to_string(header.GetPolygonCount()));
+    auto* tools = editor->item<pf::ListBox>(1000);
+    ASSERT_EQ(tools->getCount(), 1); // the creating tools, the empty one left out
+    EXPECT_EQ(tools->getText(0), "Modeller 3");
     const std::string metres = editor->child(1055)->getText();
     ASSERT_NE(metres, "0");
 
