@@ -6,6 +6,8 @@
 #include "designer/app/extended_world.h"
 #include "designer/app/notification.h"
 #include "designer/app/registry.h"
+#include "designer/eventedit/editor_engine.h"
+#include "designer/eventedit/scenegraph_receptor.h"
 #include "designer/workspace/list_panels.h"
 #include "designer/workspace/manipulate_dlg.h"
 #include "designer/workspace/properties_dlg.h"
@@ -130,8 +132,38 @@ pf::TreeItem CVTND_ScenegraphDlg::InsertSubtree(pf::TreeItem parent, SWnode* top
     return first;
 }
 
+void CVTND_ScenegraphDlg::RegisterReceptor()
+{
+    auto* engine = dynamic_cast<CEditorEngine*>(m_app.GetEditorEngine());
+    pf::TreeView* tree = GetTree();
+    if (engine == nullptr || tree == nullptr)
+        return;
+    // An earlier receptor may name a tree window of an earlier form of this panel: it goes, and a new one comes.
+    if (m_receptor != nullptr && engine->HoldsReceptor(m_receptor))
+        engine->DeleteControlReceptor(m_receptor);
+    auto* receptor = new ScenegraphControlReceptor(
+        [this](uintptr_t item) -> SWnode* {
+            const CSGnode entry = GetEntry(static_cast<pf::TreeItem>(item));
+            return entry.GetNode() != nullptr ? entry.GetNode() : entry.GetHotspot();
+        },
+        [this](SWnode* group, SWnode* node) { InsertItemUnderHotspot(this, group, node); });
+    receptor->AddOwner(tree);
+    engine->AddControlReceptor(receptor);
+    m_receptor = receptor;
+}
+
+void CVTND_ScenegraphDlg::postNcDestroy()
+{
+    auto* engine = dynamic_cast<CEditorEngine*>(m_app.GetEditorEngine());
+    if (engine != nullptr && m_receptor != nullptr && engine->HoldsReceptor(m_receptor))
+        engine->DeleteControlReceptor(m_receptor);
+    m_receptor = nullptr;
+    CVTND_TreePanelDlg::postNcDestroy();
+}
+
 void CVTND_ScenegraphDlg::Fill(CVTND_ExtendedWorld& world)
 {
+    RegisterReceptor();
     if (SWnode* root = world.GetRootNode()) {
         const pf::TreeItem item = InsertSubtree(pf::TVI_ROOT, root);
         if (pf::TreeView* tree = GetTree(); tree != nullptr && item != 0)

@@ -6,6 +6,7 @@
 
 #include "designer/workspace/panel_dlg.h"
 
+class DropReceptor;
 class SWhotspot;
 class SWnode;
 
@@ -49,10 +50,13 @@ protected:
     void OnObjectEvent(const CVTND_Event& event) override;
     void OnSelection(const CVTND_Object& object) override;
     void OnContextMenu(const CVTND_Object& object) override;
+    void postNcDestroy() override; // the receptor goes with the tree it names
 
 private:
+    void RegisterReceptor(); // the tree as a drop target of the current editor engine, made afresh each fill
     pf::TreeItem InsertSubtree(pf::TreeItem parent, SWnode* top);
     void UpdateTexts(SWnode* node);
 
     std::set<pf::TreeItem> m_memberItems; // the items that show a group's member
+    DropReceptor* m_receptor = nullptr;   // owned by the engine that holds it; compared by address only
 };

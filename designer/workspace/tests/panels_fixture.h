@@ -106,9 +106,7 @@ protected:
     pf::FrameWindow frame;
     std::unique_ptr<designertest::SampleWorld> sample;
     std::unique_ptr<CVTND_Panels> panels;
-
-private:
-    CVTND_EngineCreator m_oldEngine = nullptr;
+    CVTND_EngineCreator m_oldEngine = nullptr; // the event editing's engine, put back after the test
 };
 
 } // namespace panels_test

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "designer/app/notification.h"
+#include "designer/eventedit/editor_engine.h"
+#include "designer/eventedit/scenegraph_receptor.h"
 #include "designer/workspace/java_dlg.h"
 #include "designer/workspace/list_panels.h"
 #include "designer/workspace/manipulate_dlg.h"
@@ -269,6 +271,31 @@ TEST_F(PanelCommands, SceneGraphScalesOnlyNodeTypesAndRenamesTheItemsObject)
     sim().click(*graph.GetTree(), {label.l + 4, label.t + 4}, pf::UserSim::Button::kRight);
     ASSERT_EQ(g_requests.size(), 1u);
     EXPECT_EQ(g_requests[0].subject, CVTND_Object(sample->camera));
+}
+
+TEST_F(Panels, TheTreeIsADropTargetOfTheEditorEngineAfterEveryFill)
+{
+    app->DeleteEditorEngine();
+    CVTND_Registry::ReplaceEngineCreator(m_oldEngine);
+    ASSERT_TRUE(app->MakeEditorEngine());
+    auto* engine = dynamic_cast<CEditorEngine*>(app->GetEditorEngine());
+    ASSERT_NE(engine, nullptr);
+    auto& graph = Panel<CVTND_ScenegraphDlg>(PanelRole::kSceneGraph);
+    graph.Refill();
+    graph.Refill(); // the second fill replaces the first receptor instead of adding one
+    pf::TreeView& tree = *graph.GetTree();
+    pf::Rect label;
+    ASSERT_TRUE(tree.getItemRect(graph.FindItem(sample->camera), label, true));
+    const pf::Point at = tree.clientToScreen({label.l + 2, label.t + 4});
+    DropReceptor* receptor = engine->FindReceptorAt(&tree, at, nullptr, false);
+    ASSERT_NE(dynamic_cast<ScenegraphControlReceptor*>(receptor), nullptr);
+    size_t count = 0;
+    for (SWlistnode* link = engine->Receptors().Head(); link != nullptr; link = link->Next())
+        count += dynamic_cast<ScenegraphControlReceptor*>(&static_cast<DropReceptorLink*>(link)->receptor) != nullptr;
+    EXPECT_EQ(count, 1u);
+    app->DeleteEditorEngine();
+    CVTND_Registry::ReplaceEngineCreator(&MakeRecordingEngine);
+    app->MakeEditorEngine();
 }
 
 TEST_F(Panels, GroupMembersAndHotSpotsAnswerTheirKinds)
