@@ -23,6 +23,7 @@
 #include "designer/editors/details_sound_dlg.h"
 #include "designer/editors/details_tooltip_dlg.h"
 #include "designer/editors/gradient_store.h"
+#include "designer/editors/trackball_dlg.h"
 #include "designer/eventedit/picker_receptors.h"
 #include "designer/workspace/audio_waveform_ctrl.h"
 #include "designer/workspace/gradient.h"
@@ -48,6 +49,7 @@
 #include "platform/testing/user_sim.h"
 #include "platform/ui/controls/button.h"
 #include "platform/ui/controls/combo_box.h"
+#include "platform/ui/controls/tab_control.h"
 #include "platform/ui/controls/trackbar.h"
 #include "platform/ui/core/ui.h"
 
@@ -579,5 +581,61 @@ const EditorsSceneRegistration kPolynomial("polynomial", &ScenePolynomial);
 const EditorsSceneRegistration kWaveform("waveform", &SceneWaveform);
 const EditorsSceneRegistration kWaveformColour("waveform-colour", &SceneWaveformColour);
 const EditorsSceneRegistration kPropertyGenerator("property-generator", &ScenePropertyGenerator);
+
+// -- The trackball editor, tab by tab
+
+bool TrackballScene(EditorsSceneContext& context, int32_t tab, bool none, const char* picture)
+{
+    EditorsStage stage(context);
+    if (!stage.started)
+        return false;
+    SWactionnode* action = nullptr;
+    {
+        const SWworldlock hold(*stage.world);
+        SWevent* event = stage.world->AddEventOfType(4);
+        event->SetName(std::string("trackball timer"));
+        SWactionkind* kind = stage.world->GetActionCategories().FindKind(63);
+        action = kind != nullptr ? event->CreateAction(kind) : nullptr;
+    }
+    auto* editor = action != nullptr ? dynamic_cast<CVTND_TrackballDlg*>(Edit(stage, CVTND_Object(action))) : nullptr;
+    if (editor == nullptr)
+        return Check(stage, false, "the trackball editor opened");
+    stage.sim.selectTab(*editor->item<pf::TabControl>(1271), tab);
+    bool ok = true;
+    if (none) {
+        stage.sim.chooseCombo(*editor->Page(2)->item<pf::ComboBox>(1119), 0);
+        ok = Check(stage, !editor->Page(2)->child(1376)->isEnabled(), "None greys the page's frame") && ok;
+    }
+    stage.Settle(40);
+    ok = stage.context.WritePicture(picture) && ok;
+    return stage.context.Finish() && ok;
+}
+
+bool SceneTrackballLeft(EditorsSceneContext& context)
+{
+    return TrackballScene(context, 0, false, "trackball-left");
+}
+bool SceneTrackballMiddle(EditorsSceneContext& context)
+{
+    return TrackballScene(context, 1, false, "trackball-middle");
+}
+bool SceneTrackballRight(EditorsSceneContext& context)
+{
+    return TrackballScene(context, 2, false, "trackball-right");
+}
+bool SceneTrackballGlobal(EditorsSceneContext& context)
+{
+    return TrackballScene(context, 3, false, "trackball-global");
+}
+bool SceneTrackballNone(EditorsSceneContext& context)
+{
+    return TrackballScene(context, 1, true, "trackball-none");
+}
+
+const EditorsSceneRegistration kTrackballLeft("trackball-left", &SceneTrackballLeft);
+const EditorsSceneRegistration kTrackballMiddle("trackball-middle", &SceneTrackballMiddle);
+const EditorsSceneRegistration kTrackballRight("trackball-right", &SceneTrackballRight);
+const EditorsSceneRegistration kTrackballGlobal("trackball-global", &SceneTrackballGlobal);
+const EditorsSceneRegistration kTrackballNone("trackball-none", &SceneTrackballNone);
 
 } // namespace

@@ -1,5 +1,6 @@
 // The dialog layouts of the arcball editor (414), with the names of the button functions and frames, and of the
-// polynomial (182), waveform (379) and property-reference (283) generator dialogs. Registered at start-up, before any
+// trackball editor (301) with its pages (302, 312), and of the polynomial (182), waveform (379) and
+// property-reference (283) generator dialogs. Registered at start-up, before any
 // window exists.
 #include <string>
 #include <vector>
@@ -31,6 +32,15 @@ void RegisterTexts()
     for (uint32_t i = 0; i < 5; ++i)
         r.addString(kIdsArcballFrameFirst + i, frames[i]);
     r.addString(kIdsArcballNoTarget, "(none)");
+    const char* const tabs[] = {"Left button actions", "Middle button actions", "Right button actions", "Global"};
+    for (uint32_t i = 0; i < 4; ++i)
+        r.addString(kIdsTrackballTabFirst + i, tabs[i]);
+    const char* const channelFunctions[] = {"None",        "Rotate X",    "Rotate Y",    "Rotate Z",
+                                            "Translate X", "Translate Y", "Translate Z", "Scale"};
+    for (uint32_t i = 0; i < 8; ++i)
+        r.addString(kIdsTrackballFunctionFirst + i, channelFunctions[i]);
+    r.addString(kIdsTrackballHorizontal, "Horizontal motion");
+    r.addString(kIdsTrackballVertical, "Vertical motion");
     const char* const waves[] = {"Sine", "Square wave", "Triangle", "Sawtooth up", "Sawtooth down"};
     for (uint32_t i = 0; i < 5; ++i)
         r.addString(kIdsWaveTypeFirst + i, waves[i]);
@@ -131,6 +141,61 @@ void RegisterWaveformDialog()
     registerTemplate({379, "Waveform", {520, 350}, WS_POPUP | WS_CAPTION, std::move(c)});
 }
 
+void RegisterTrackballEditor()
+{
+    registerTemplate({301,
+                      "Mouse Trackball",
+                      {620, 344},
+                      WS_POPUP | WS_CAPTION,
+                      {
+                          {"tab", 1271, {4, 312, 520, 338}, kStop, ""},
+                          {"button", IDOK, {530, 312, 612, 338}, kStop | BS_DEFPUSHBUTTON, "Close"},
+                      }});
+    constexpr uint32_t kPage = WS_CHILD;
+    registerTemplate({302,
+                      "",
+                      {300, 296},
+                      kPage,
+                      {
+                          {"button", 1117, {0, 0, 300, 296}, BS_GROUPBOX, ""},
+                          {"button", kIdsTrackballFunctionGroup, {8, 18, 292, 70}, BS_GROUPBOX, "Function"},
+                          {"combobox", 1119, {16, 38, 180, 60}, kCombo, ""},
+                          {"button", 1127, {190, 40, 284, 58}, kCheck, "Invert"},
+                          {"static", kIdsTrackballSensitivityLabel, {10, 80, 90, 96}, 0, "Sensitivity"},
+                          {"edit", 1120, {92, 78, 150, 98}, kEdit, ""},
+                          {"static", kIdsTrackballPercentLabel, {154, 80, 170, 96}, 0, "%"},
+                          {"button", kIdsTrackballLimitsGroup, {8, 104, 292, 154}, BS_GROUPBOX, "Limits"},
+                          {"button", 1123, {16, 124, 110, 142}, kCheck, "Apply"},
+                          {"static", 1129, {112, 126, 140, 142}, 0, "Min"},
+                          {"edit", 1122, {142, 122, 206, 142}, kEdit, ""},
+                          {"static", 1130, {212, 126, 240, 142}, 0, "Max"},
+                          {"edit", 1121, {240, 122, 288, 142}, kEdit, ""},
+                          {"button", kIdsTrackballReleaseGroup, {8, 158, 292, 206}, BS_GROUPBOX, "On release"},
+                          {"button", 1126, {16, 178, 120, 196}, kCheck, "Keep moving"},
+                          {"static", 1128, {124, 180, 176, 196}, 0, "Friction"},
+                          {"edit", 1171, {178, 176, 240, 196}, kEdit, ""},
+                          {"static", 1355, {244, 180, 270, 196}, 0, "ms"},
+                          {"button", kIdsTrackballFrameGroup, {8, 210, 292, 288}, BS_GROUPBOX, "Coordinate frame"},
+                          {"combobox", 1376, {16, 230, 120, 252}, kCombo, ""},
+                          {"button", 1124, {126, 228, 230, 246}, kCheck, "Use own pivot"},
+                          {"button", 1125, {126, 250, 230, 268}, kCheck, "Use actual frame"},
+                          {"edit", 1390, {16, 258, 120, 278}, WS_BORDER | ES_READONLY | ES_AUTOHSCROLL, "", false},
+                          {"CVTND_MovableTargetPicker", 1003, {240, 228, 284, 272}, 0, "", false},
+                      }});
+    registerTemplate(
+        {312,
+         "",
+         {300, 296},
+         kPage,
+         {
+             {"button", 1141, {8, 8, 292, 26}, kCheck, "Deactivate all other running arcballs"},
+             {"button", -1, {4, 34, 296, 100}, BS_GROUPBOX, "Input"},
+             {"button", 1139, {12, 52, 290, 70}, kStop | WS_GROUP | BS_AUTORADIOBUTTON, "Follow the mouse movement"},
+             {"button", 1140, {12, 72, 290, 90}, BS_AUTORADIOBUTTON, "Follow the distance from the centre"},
+             {"button", 1142, {8, 108, 292, 126}, kCheck, "Left and right together act as the middle button"},
+         }});
+}
+
 void RegisterPropertyDialog()
 {
     registerTemplate(
@@ -154,6 +219,7 @@ struct ArcballTemplates {
         RegisterArcballEditor();
         RegisterPolynomialDialog();
         RegisterWaveformDialog();
+        RegisterTrackballEditor();
         RegisterPropertyDialog();
     }
 };

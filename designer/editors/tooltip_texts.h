@@ -30,3 +30,17 @@ enum ArcballText : uint32_t {
 enum WaveformText : uint32_t {
     kIdsWaveTypeFirst = 27527,
 };
+
+// The trackball editor's texts, and the ids of its pages' own group boxes and labels.
+enum TrackballText : uint32_t {
+    kIdsTrackballTabFirst = 27532,      // left, middle, right button actions, global
+    kIdsTrackballFunctionFirst = 27536, // none, rotate X, Y, Z, translate X, Y, Z, scale
+    kIdsTrackballHorizontal = 27544,
+    kIdsTrackballVertical = 27545,
+    kIdsTrackballLimitsGroup = 27601,
+    kIdsTrackballSensitivityLabel = 27602,
+    kIdsTrackballFrameGroup = 27603,
+    kIdsTrackballFunctionGroup = 27604,
+    kIdsTrackballReleaseGroup = 27605,
+    kIdsTrackballPercentLabel = 27606,
+};

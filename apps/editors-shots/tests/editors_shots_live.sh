@@ -18,6 +18,7 @@ scenes="$scenes controller-rotate controller-scale controller-keyframes controll
 scenes="$scenes controller-target controller-speech controller-no-motion sphere-levels"
 scenes="$scenes tooltip-editor tooltip-textures particle-editor particle-test sound-editor sound-editor-midi"
 scenes="$scenes arcball-new arcball-target polynomial waveform waveform-colour property-generator"
+scenes="$scenes trackball-left trackball-middle trackball-right trackball-global trackball-none"
 scenes="$scenes world-details header-details scale-centre remove-files synchronise-files loaded-background"
 scenes="$scenes loaded-background-warning property-add"
 run_tool --live --xvfb "$work/out" > "$work/report.txt"
