@@ -62,6 +62,7 @@ pf::LResult CVTND_PanelDlg::handle(const pf::Msg& msg)
         if (event == nullptr)
             return 1;
         if (event->Is(EventCode::kWorkspaceClosing)) {
+            OnWorkspaceClosing();
             Empty();
             post(kMsgPanelRefill);
         } else {
@@ -248,13 +249,14 @@ std::vector<pf::TreeItem> CVTND_TreePanelDlg::ItemsOf(const void* object) const
     return out;
 }
 
-pf::TreeItem CVTND_TreePanelDlg::InsertEntry(pf::TreeItem parent, const CVTND_Object& object, const std::string& text)
+pf::TreeItem CVTND_TreePanelDlg::InsertEntry(pf::TreeItem parent, const CVTND_Object& object, const std::string& text,
+                                             int32_t image)
 {
     pf::TreeView* tree = GetTree();
     if (tree == nullptr)
         return 0;
     const pf::TreeItem item =
-        tree->insertItem(parent, pf::TVI_LAST, text, -1, -1, static_cast<pf::LParam>(m_entries.size()));
+        tree->insertItem(parent, pf::TVI_LAST, text, image, image, static_cast<pf::LParam>(m_entries.size()));
     if (item == 0)
         return 0;
     m_entries.push_back(object);

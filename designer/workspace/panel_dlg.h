@@ -46,6 +46,7 @@ protected:
 
     virtual void Fill(CVTND_ExtendedWorld& world) = 0;
     virtual void OnObjectEvent(const CVTND_Event& event) = 0; // every code but 9
+    virtual void OnWorkspaceClosing() {}                      // code 9, before the lists are emptied
     virtual void OnNotifyRecord(const pf::NMHDR& header, pf::LParam record) { (void)header, (void)record; }
     virtual void OnCommand(int32_t id) { (void)id; }
     virtual void Layout(const pf::Rect& client); // the main control fills the client area
@@ -110,7 +111,8 @@ public:
     pf::TreeItem FindItem(const void* object) const; // the first item of object; 0 when not listed
     std::vector<pf::TreeItem> ItemsOf(const void* object) const;
     // A new item under parent (pf::TVI_ROOT at the top) for object; 0 when parent is not an item.
-    pf::TreeItem InsertEntry(pf::TreeItem parent, const CVTND_Object& object, const std::string& text);
+    pf::TreeItem InsertEntry(pf::TreeItem parent, const CVTND_Object& object, const std::string& text,
+                             int32_t image = -1);
     bool RemoveObject(const void* object); // every item of object, with what lies under them
     CVTND_Object EntryOf(pf::TreeItem item) const;
     CVTND_Object SelectedEntry() const;

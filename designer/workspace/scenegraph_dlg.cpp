@@ -132,6 +132,20 @@ pf::TreeItem CVTND_ScenegraphDlg::InsertSubtree(pf::TreeItem parent, SWnode* top
     return first;
 }
 
+namespace {
+
+// Whether engine holds receptor, found among the engine's own: the receptor may have gone with an earlier engine.
+bool EngineHolds(const CEditorEngine& engine, const DropReceptor* receptor)
+{
+    for (SWlistnode* link = engine.Receptors().Head(); link != nullptr; link = link->Next())
+        if (DropReceptor& held = static_cast<DropReceptorLink*>(link)->receptor;
+            &held == receptor && dynamic_cast<ScenegraphControlReceptor*>(&held) != nullptr)
+            return true;
+    return false;
+}
+
+} // namespace
+
 void CVTND_ScenegraphDlg::RegisterReceptor()
 {
     auto* engine = dynamic_cast<CEditorEngine*>(m_app.GetEditorEngine());
@@ -139,7 +153,7 @@ void CVTND_ScenegraphDlg::RegisterReceptor()
     if (engine == nullptr || tree == nullptr)
         return;
     // An earlier receptor may name a tree window of an earlier form of this panel: it goes, and a new one comes.
-    if (m_receptor != nullptr && engine->HoldsReceptor(m_receptor))
+    if (m_receptor != nullptr && EngineHolds(*engine, m_receptor))
         engine->DeleteControlReceptor(m_receptor);
     auto* receptor = new ScenegraphControlReceptor(
         [this](uintptr_t item) -> SWnode* {
@@ -155,7 +169,7 @@ void CVTND_ScenegraphDlg::RegisterReceptor()
 void CVTND_ScenegraphDlg::postNcDestroy()
 {
     auto* engine = dynamic_cast<CEditorEngine*>(m_app.GetEditorEngine());
-    if (engine != nullptr && m_receptor != nullptr && engine->HoldsReceptor(m_receptor))
+    if (engine != nullptr && m_receptor != nullptr && EngineHolds(*engine, m_receptor))
         engine->DeleteControlReceptor(m_receptor);
     m_receptor = nullptr;
     CVTND_TreePanelDlg::postNcDestroy();

@@ -50,7 +50,8 @@ protected:
     void OnObjectEvent(const CVTND_Event& event) override;
     void OnSelection(const CVTND_Object& object) override;
     void OnContextMenu(const CVTND_Object& object) override;
-    void postNcDestroy() override; // the receptor goes with the tree it names
+    void postNcDestroy() override;                               // the receptor goes with the tree it names
+    void OnWorkspaceClosing() override { m_receptor = nullptr; } // it goes with the engine, deleted next
 
 private:
     void RegisterReceptor(); // the tree as a drop target of the current editor engine, made afresh each fill

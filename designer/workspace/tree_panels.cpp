@@ -2,6 +2,8 @@
 
 #include "designer/app/extended_world.h"
 #include "designer/app/notification.h"
+#include "designer/eventedit/editor_engine.h"
+#include "designer/eventedit/editor_images.h"
 #include "designer/workspace/list_panels.h"
 #include "engine/behaviour/action_kind.h"
 #include "engine/core/root_object.h"
@@ -20,13 +22,17 @@ CVTND_ActionsDlg::CVTND_ActionsDlg(CVTNDesignerApp& app)
 void CVTND_ActionsDlg::Fill(CVTND_ExtendedWorld& world)
 {
     pf::TreeView* tree = GetTree();
+    const CVTND_EditorImages* images = GetEditorImages();
+    if (tree != nullptr && images != nullptr && tree->getImageList(pf::TVSIL_NORMAL) == nullptr)
+        tree->setImageList(images->List(EditorImageList::kSmallActions), pf::TVSIL_NORMAL);
     for (const SWactioncategory* category = world.GetActionCategories().GetFirstCategory(); category != nullptr;
          category = static_cast<const SWactioncategory*>(category->Next())) {
         const pf::TreeItem heading = InsertEntry(pf::TVI_ROOT, CVTND_Object(), category->GetName());
         for (SWactionkind* kind = category->GetFirstKind(); kind != nullptr;
              kind = static_cast<SWactionkind*>(kind->Next()))
             if (kind->IsListed())
-                InsertEntry(heading, CVTND_Object(ObjectType::kActionKind, kind), kind->GetName().value_or(""));
+                InsertEntry(heading, CVTND_Object(ObjectType::kActionKind, kind), kind->GetName().value_or(""),
+                            images != nullptr ? CEditorEngine::ActionTypeIcon(kind->GetKindId()) : -1);
         if (tree != nullptr)
             tree->expand(heading, pf::TVE_EXPAND);
     }

@@ -293,6 +293,17 @@ TEST_F(Panels, TheTreeIsADropTargetOfTheEditorEngineAfterEveryFill)
     for (SWlistnode* link = engine->Receptors().Head(); link != nullptr; link = link->Next())
         count += dynamic_cast<ScenegraphControlReceptor*>(&static_cast<DropReceptorLink*>(link)->receptor) != nullptr;
     EXPECT_EQ(count, 1u);
+    // A rebuild: the closing notice, the engine deleted with the receptor, a new engine, the posted refill. The
+    // panel must not touch the receptor that went with the old engine.
+    app->Broadcast(CVTND_Event(EventCode::kWorkspaceClosing, CVTND_Object()));
+    app->DeleteEditorEngine();
+    ASSERT_TRUE(app->MakeEditorEngine());
+    sim().pump();
+    engine = dynamic_cast<CEditorEngine*>(app->GetEditorEngine());
+    ASSERT_TRUE(tree.getItemRect(graph.FindItem(sample->camera), label, true));
+    EXPECT_NE(dynamic_cast<ScenegraphControlReceptor*>(
+                  engine->FindReceptorAt(&tree, tree.clientToScreen({label.l + 2, label.t + 4}), nullptr, false)),
+              nullptr);
     app->DeleteEditorEngine();
     CVTND_Registry::ReplaceEngineCreator(&MakeRecordingEngine);
     app->MakeEditorEngine();
