@@ -24,6 +24,12 @@ enum EditorText : uint32_t {
     kIdsBlockingColumn = 21016,  // "Blocking"
     kIdsInterlaced = 21017,      // the interlaced stereo technique
     kIdsColorCoding = 21018,     // the colour-coding stereo technique
+    kIdsPageSolid = 21019,       // the colour-effect pages, in page order
+    kIdsPageTexture = 21020,
+    kIdsPageLinear = 21021,
+    kIdsPageRadial = 21022,
+    kIdsPageCorner = 21023,
+    kIdsPageChecker = 21024,
 };
 
 // The text of id, registered with the editors' templates; empty when absent.

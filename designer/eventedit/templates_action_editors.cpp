@@ -29,6 +29,12 @@ void RegisterTexts()
     r.addString(kIdsBlockingColumn, "Blocking");
     r.addString(kIdsInterlaced, "Interlaced");
     r.addString(kIdsColorCoding, "Color coding");
+    r.addString(kIdsPageSolid, "Solid color");
+    r.addString(kIdsPageTexture, "Texture");
+    r.addString(kIdsPageLinear, "Linear gradient");
+    r.addString(kIdsPageRadial, "Radial gradient");
+    r.addString(kIdsPageCorner, "Corner gradient");
+    r.addString(kIdsPageChecker, "Small squares");
 }
 
 // OK and Cancel at the bottom right of a dialog of that size.
@@ -210,6 +216,132 @@ void RegisterConditionAndStereoEditors()
     registerTemplate(stereo);
 }
 
+void RegisterPlaySoundEditor()
+{
+    registerTemplate({314,
+                      "Play Sound",
+                      {480, 300},
+                      kDialog,
+                      {
+                          {"CVTND_AudioWaveformCtrl", 1003, {10, 10, 470, 110}, WS_BORDER, ""},
+                          {"static", -1, {10, 124, 80, 140}, 0, "Start (ms):"},
+                          {"edit", 1112, {84, 122, 164, 142}, kEdit, ""},
+                          {"trackbar", 1111, {170, 120, 470, 144}, kTab, ""},
+                          {"static", -1, {10, 156, 80, 172}, 0, "End (ms):"},
+                          {"edit", 1114, {84, 154, 164, 174}, kEdit, ""},
+                          {"trackbar", 1113, {170, 152, 470, 176}, kTab, ""},
+                          {"static", -1, {10, 188, 80, 204}, 0, "Duration:"},
+                          {"edit", 1004, {84, 186, 164, 206}, kEdit | ES_READONLY, ""},
+                          {"button", 1115, {10, 216, 90, 234}, kTab | WS_GROUP | BS_AUTORADIOBUTTON, "Loop"},
+                          {"button", 1116, {100, 216, 180, 234}, BS_AUTORADIOBUTTON, "Repeat:"},
+                          {"edit", 1110, {184, 214, 244, 234}, kEdit, ""},
+                          {"button", 1117, {290, 212, 370, 236}, kTab, "Play"},
+                          {"button", 1119, {380, 212, 470, 236}, kTab, "Stop"},
+                          {"button", IDOK, {390, 266, 470, 290}, kTab | BS_DEFPUSHBUTTON, "Close"},
+                      }});
+}
+
+// The colour-effect pages: children of their host, placed below its kind combo box.
+constexpr uint32_t kPage = WS_CHILD;
+ControlDef Preview()
+{
+    return {"CVTND_TextureViewer", 1003, {8, 8, 136, 136}, WS_BORDER, ""};
+}
+
+void RegisterBackgroundEditor()
+{
+    registerTemplate({510,
+                      "Set Background",
+                      {420, 300},
+                      kDialog,
+                      {
+                          {"static", -1, {10, 12, 60, 28}, 0, "Kind:"},
+                          {"combobox", 1002, {64, 10, 260, 32}, kTab | CBS_DROPDOWNLIST, ""},
+                          {"button", 1164, {270, 9, 340, 33}, kTab, "Test"},
+                          {"button", IDOK, {330, 266, 410, 290}, kTab | BS_DEFPUSHBUTTON, "OK"},
+                      }});
+    registerTemplate({511,
+                      "",
+                      {400, 150},
+                      kPage,
+                      {
+                          {"static", -1, {8, 12, 90, 28}, 0, "Color:"},
+                          {"CVTND_ColorButton", 1163, {94, 8, 174, 32}, kTab, ""},
+                      }});
+    registerTemplate({512,
+                      "",
+                      {400, 150},
+                      kPage,
+                      {
+                          Preview(),
+                          {"combobox", 1002, {148, 8, 392, 30}, kTab | CBS_DROPDOWNLIST, ""},
+                          {"button", 1012, {148, 44, 260, 62}, kTab | WS_GROUP | BS_AUTORADIOBUTTON, "Tile"},
+                          {"button", 1013, {270, 44, 392, 62}, BS_AUTORADIOBUTTON, "Stretch"},
+                      }});
+    registerTemplate({513,
+                      "",
+                      {400, 150},
+                      kPage,
+                      {
+                          Preview(),
+                          {"static", -1, {148, 12, 210, 28}, 0, "Start:"},
+                          {"CVTND_ColorButton", 1163, {214, 8, 270, 30}, kTab, ""},
+                          {"static", -1, {280, 12, 330, 28}, 0, "End:"},
+                          {"CVTND_ColorButton", 1164, {334, 8, 390, 30}, kTab, ""},
+                          {"button", 1187, {148, 40, 270, 58}, kTab | BS_AUTOCHECKBOX, "Middle:"},
+                          {"CVTND_ColorButton", 1165, {274, 38, 330, 60}, kTab, ""},
+                          {"trackbar", 1352, {148, 66, 392, 90}, kTab, ""},
+                          {"CVTND_AngularInput", 1004, {148, 96, 196, 144}, 0, ""},
+                          {"edit", 1171, {206, 110, 266, 130}, kEdit | ES_READONLY, ""},
+                          {"static", -1, {270, 112, 330, 128}, 0, "degrees"},
+                      }});
+    registerTemplate({514,
+                      "",
+                      {400, 150},
+                      kPage,
+                      {
+                          Preview(),
+                          {"static", -1, {148, 12, 210, 28}, 0, "Centre:"},
+                          {"CVTND_ColorButton", 1163, {214, 8, 270, 30}, kTab, ""},
+                          {"static", -1, {280, 12, 330, 28}, 0, "Outside:"},
+                          {"CVTND_ColorButton", 1164, {334, 8, 390, 30}, kTab, ""},
+                          {"button", 1187, {148, 40, 270, 58}, kTab | BS_AUTOCHECKBOX, "Middle:"},
+                          {"CVTND_ColorButton", 1165, {274, 38, 330, 60}, kTab, ""},
+                          {"trackbar", 1352, {148, 66, 392, 90}, kTab, ""},
+                          {"CVTND_InPositionInput", 1004, {148, 96, 196, 144}, WS_BORDER, ""},
+                          {"edit", 1171, {206, 110, 266, 130}, kEdit | ES_READONLY, ""},
+                          {"edit", 1172, {272, 110, 332, 130}, kEdit | ES_READONLY, ""},
+                      }});
+    registerTemplate({515,
+                      "",
+                      {400, 150},
+                      kPage,
+                      {
+                          Preview(),
+                          {"static", -1, {148, 12, 210, 28}, 0, "First:"},
+                          {"CVTND_ColorButton", 1163, {214, 8, 270, 30}, kTab, ""},
+                          {"static", -1, {280, 12, 330, 28}, 0, "Second:"},
+                          {"CVTND_ColorButton", 1164, {334, 8, 390, 30}, kTab, ""},
+                          {"static", -1, {148, 44, 210, 60}, 0, "Size:"},
+                          {"edit", 1172, {214, 42, 274, 62}, kEdit, ""},
+                          {"edit", 1173, {280, 42, 340, 62}, kEdit, ""},
+                          {"CVTND_AngularInput", 1004, {148, 96, 196, 144}, 0, ""},
+                          {"edit", 1171, {206, 110, 266, 130}, kEdit, ""},
+                          {"static", -1, {270, 112, 330, 128}, 0, "degrees"},
+                      }});
+    registerTemplate({516,
+                      "",
+                      {400, 150},
+                      kPage,
+                      {
+                          Preview(),
+                          {"CVTND_ColorButton", 1163, {148, 8, 204, 30}, kTab, ""},
+                          {"CVTND_ColorButton", 1165, {336, 8, 392, 30}, kTab, ""},
+                          {"CVTND_ColorButton", 1164, {148, 114, 204, 136}, kTab, ""},
+                          {"CVTND_ColorButton", 1208, {336, 114, 392, 136}, kTab, ""},
+                      }});
+}
+
 struct ActionEditorTemplates {
     ActionEditorTemplates()
     {
@@ -218,6 +350,8 @@ struct ActionEditorTemplates {
         RegisterFlagEditors();
         RegisterQueueAndStopEditors();
         RegisterConditionAndStereoEditors();
+        RegisterPlaySoundEditor();
+        RegisterBackgroundEditor();
     }
 };
 const ActionEditorTemplates kActionEditorTemplates;

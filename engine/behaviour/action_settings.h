@@ -79,8 +79,8 @@ public:
 class SWsoundaction : public SWactionnode { // kind 7
 public:
     struct Settings {
-        uint8_t playOption1 = 0;
-        uint8_t playOption2 = 1;
+        uint8_t playOption1 = 0;  // loop
+        uint32_t playOption2 = 1; // repeat count, as the record stores it
         uint32_t startMs = 0;
         uint32_t endMs = 0;
     };

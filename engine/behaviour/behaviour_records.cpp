@@ -731,10 +731,8 @@ bool ReadPartC(SWactionnode& action, SWchunkstream& in, int32_t readKind, int re
             for (float& v : arc->settings.values)
                 in.ReadF32(v);
     } else if (auto* snd = dynamic_cast<SWsoundaction*>(&action)) {
-        uint32_t option2 = 0;
         in.ReadU8(snd->settings.playOption1);
-        in.ReadU32(option2);
-        snd->settings.playOption2 = static_cast<uint8_t>(option2);
+        in.ReadU32(snd->settings.playOption2);
         in.ReadU32(snd->settings.startMs);
         in.ReadU32(snd->settings.endMs);
     } else if (auto* vis = dynamic_cast<SWvisibilityaction*>(&action)) {

@@ -51,8 +51,11 @@ void PlaySound(SWevent*, SWevents* events, const ActionTarget& target, const Act
     s.startMs = std::min(s.startMs, length); // a start past the end would give an inverted range
     if (s.endMs <= s.startMs || s.endMs > length)
         s.endMs = length;
+    // The sound plays by its loop and repeat count; its own play options stay bytes, as its record stores them.
     sound->SetPlayOption(0, s.playOption1);
-    sound->SetPlayOption(1, s.playOption2);
+    sound->SetPlayOption(1, static_cast<uint8_t>(std::min<uint32_t>(s.playOption2, 255)));
+    sound->SetLoop(s.playOption1);
+    sound->SetRepeatCount(s.playOption2);
     sound->SetPlayRange(s.startMs, s.endMs);
     world->QueueSoundPlay(sound);
 }

@@ -4,6 +4,7 @@
 
 #include "designer/app/designer_app.h"
 #include "designer/app/extended_world.h"
+#include "designer/eventedit/background_action_dlg.h"
 #include "designer/eventedit/condition_editor_dlg.h"
 #include "designer/eventedit/event_edit_dlg.h"
 #include "designer/eventedit/event_timer_dlg.h"
@@ -20,6 +21,7 @@
 #include "engine/core/node.h"
 #include "platform/base/user_constants.h"
 #include "platform/testing/user_sim.h"
+#include "platform/ui/controls/combo_box.h"
 #include "platform/ui/controls/list_box.h"
 #include "platform/ui/controls/list_view.h"
 #include "platform/ui/core/ui.h"
@@ -205,6 +207,25 @@ bool TextFlagEditors(CVTNDesignerApp& app, Stage& stage, pf::UserSim& sim, Edito
     return ok;
 }
 
+// The set-background editor on each page in turn, chosen in its combo box as the user does.
+bool BackgroundPages(CVTNDesignerApp& app, Stage& stage, pf::UserSim& sim, EditorShot& shot)
+{
+    static constexpr const char* kPages[] = {"solid", "texture", "linear", "radial", "corners", "checker"};
+    SampleWorld& s = stage.sample;
+    SWactionnode* action = s.AddAction(*s.click, 19);
+    auto* editor =
+        dynamic_cast<CVTND_ActionBackgroundDlg*>(OpenOverMap(app, stage, shot, CVTND_Object(action), {200, 60}));
+    if (editor == nullptr)
+        return false;
+    bool ok = true;
+    for (int32_t page = 0; page < 6; ++page) {
+        sim.chooseCombo(*editor->item<pf::ComboBox>(CVTND_ActionBackgroundDlg::kIdKind), page);
+        ok = editor->PageIndex() == page && ok;
+        ok = Finish(*editor, std::string("background-") + kPages[page], sim, shot) && ok;
+    }
+    return ok;
+}
+
 } // namespace
 
 bool IsEditorScene(const std::string& scene)
@@ -231,6 +252,8 @@ bool RunEditorScene(const std::string& scene, CVTNDesignerApp& app, pf::UserSim&
         return StopControllerEditor(app, stage, sim, shot);
     if (scene == "text-flag-editors")
         return TextFlagEditors(app, stage, sim, shot);
+    if (scene == "background-pages")
+        return BackgroundPages(app, stage, sim, shot);
     if (scene == "event-editor-new")
         return EventEditorNew(app, stage, sim, shot);
     if (scene == "event-editor")

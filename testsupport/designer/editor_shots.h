@@ -11,6 +11,8 @@
 // stereo-editor: a stereo action on a camera, previewed.
 // stop-controller-editor: a stop controller with entries on both sides.
 // text-flag-editors: one picture for each of the seven small editors (text-flag-<kind>).
+// background-pages: the set-background editor on each of its six pages (background-solid, -texture, -linear,
+// -radial, -corners, -checker), with its preview picture.
 #include <functional>
 #include <string>
 #include <vector>
@@ -23,9 +25,9 @@ class CVTNDesignerApp;
 
 namespace designertest {
 
-inline constexpr const char* kEditorScenes[] = {"event-editor-new",  "event-editor",           "timer-dialog",
-                                                "expression-editor", "condition-editor",       "queue-editor",
-                                                "stereo-editor",     "stop-controller-editor", "text-flag-editors"};
+inline constexpr const char* kEditorScenes[] = {
+    "event-editor-new", "event-editor",  "timer-dialog",           "expression-editor", "condition-editor",
+    "queue-editor",     "stereo-editor", "stop-controller-editor", "text-flag-editors", "background-pages"};
 
 struct EditorShot {
     // Writes the screen as NAME.png; false when it could not be written.

@@ -8,6 +8,7 @@
 #include "designer/eventedit/editor_texts.h"
 #include "designer/eventedit/flag_action_editors.h"
 #include "designer/eventedit/picker_receptors.h"
+#include "designer/eventedit/play_sound_dlg.h"
 #include "designer/eventedit/queue_editor_dlg.h"
 #include "designer/eventedit/stereo_editor_dlg.h"
 #include "designer/eventedit/stop_controller_dlg.h"
@@ -24,10 +25,12 @@
 #include "engine/core/node.h"
 #include "engine/core/world.h"
 #include "engine/resources/sound.h"
+#include "platform/media/riff_wave_writer.h"
 #include "platform/ui/controls/button.h"
 #include "platform/ui/controls/combo_box.h"
 #include "platform/ui/controls/list_box.h"
 #include "platform/ui/controls/list_view.h"
+#include "platform/ui/controls/trackbar.h"
 #include "platform/ui/providers/providers.h"
 
 namespace eventedittest {
@@ -421,6 +424,114 @@ TEST_F(ActionEditors, StereoPreviewsOnItsCameraAndClosingPutsTheWorldBack)
     ASSERT_TRUE(sim().chooseCombo(*editor->item<pf::ComboBox>(Dlg::kIdTechnique), 0));
     EXPECT_EQ(aimless->settings.eye, 2); // without a target the technique changes nothing
     sim().click(*editor->child(pf::IDOK));
+}
+
+// -- Play sound
+
+TEST(PlaySoundValues, PositionsAndRepeatsStayWhatTheActionStores)
+{
+    using Dlg = CVTND_ActionPlaySoundDlg;
+    EXPECT_EQ(Dlg::ClampPosition(Dlg::ScanNumber("-5")), 0u);
+    EXPECT_EQ(Dlg::ClampPosition(Dlg::ScanNumber("1e12")), 4294967295u);
+    EXPECT_EQ(Dlg::ClampPosition(Dlg::ScanNumber("nan")), 0u);
+    EXPECT_EQ(Dlg::ClampPosition(Dlg::ScanNumber(" 250.7")), 250u);
+    EXPECT_EQ(Dlg::ClampRepeatCount(Dlg::ScanNumber("0")), 1u);
+    EXPECT_EQ(Dlg::ClampRepeatCount(Dlg::ScanNumber("-3")), 1u);
+    EXPECT_EQ(Dlg::ClampRepeatCount(Dlg::ScanNumber("1e20")), 2147483647u);
+    EXPECT_EQ(Dlg::ClampRepeatCount(Dlg::ScanNumber("300")), 300u);
+}
+
+class PlaySoundEditor : public ActionEditors {
+protected:
+    void SetUp() override
+    {
+        ActionEditors::SetUp();
+        const std::string path = artifactPath("play-sound-2500ms.wav");
+        auto writer = pf::RiffWaveWriter::create(path, pf::WaveFormat::pcm(1, 8000, 8));
+        ASSERT_NE(writer, nullptr);
+        const std::vector<uint8_t> silence(20000, 0x80); // 2.5 s at 8000 bytes a second
+        ASSERT_TRUE(writer->write(silence));
+        ASSERT_TRUE(writer->finish());
+        sample->sound->SetFileName(path);
+        action = dynamic_cast<SWsoundaction*>(Add(7, {sample->sound->GetName()}));
+        ASSERT_NE(action, nullptr);
+    }
+    SWsoundaction* action = nullptr;
+};
+
+TEST_F(PlaySoundEditor, ANewActionOpensOnTheWholeSoundAndEveryFieldWritesAtOnce)
+{
+    using Dlg = CVTND_ActionPlaySoundDlg;
+    ASSERT_EQ(sample->sound->GetLength(), 2500u);
+    recorder->Clear();
+    auto* editor = OpenAction<Dlg>(action);
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->child(Dlg::kIdStart)->text(), "0");
+    EXPECT_EQ(editor->child(Dlg::kIdEnd)->text(), "2500");
+    EXPECT_EQ(editor->child(Dlg::kIdDuration)->text(), "2500");
+    EXPECT_EQ(action->settings.endMs, 2500u);
+    EXPECT_TRUE(recorder->Events().empty()); // opening announces nothing
+
+    sim().replaceText(*editor->child(Dlg::kIdStart), "-5");
+    EXPECT_EQ(action->settings.startMs, 0u);
+    EXPECT_EQ(editor->child(Dlg::kIdStart)->text(), "0");
+    sim().replaceText(*editor->child(Dlg::kIdEnd), "1e12");
+    EXPECT_EQ(action->settings.endMs, 4294967295u);
+    EXPECT_EQ(editor->child(Dlg::kIdEnd)->text(), "4.29497e+09");
+    EXPECT_EQ(editor->item<pf::Trackbar>(Dlg::kIdEndSlider)->getPos(), 2500);
+    sim().replaceText(*editor->child(Dlg::kIdEnd), "2000");
+    EXPECT_EQ(editor->child(Dlg::kIdDuration)->text(), "2000");
+    sim().replaceText(*editor->child(Dlg::kIdRepeat), "0");
+    EXPECT_EQ(action->settings.playOption2, 1u);
+    EXPECT_EQ(editor->child(Dlg::kIdRepeat)->text(), "1");
+    sim().click(*editor->child(Dlg::kIdLoop));
+    EXPECT_EQ(action->settings.playOption1, 1);
+    ASSERT_FALSE(recorder->Events().empty());
+    for (const auto& e : recorder->Events()) {
+        EXPECT_EQ(e.code, 4u);
+        EXPECT_EQ(e.detail, 1u);
+        EXPECT_EQ(e.sender, editor->hwnd());
+        EXPECT_EQ(e.subject.GetObject(), action);
+    }
+}
+
+TEST_F(PlaySoundEditor, PlayFollowsTheSoundAndClosingStopsIt)
+{
+    using Dlg = CVTND_ActionPlaySoundDlg;
+    auto* editor = OpenAction<Dlg>(action);
+    sample->world.TakeSoundQueues();
+    sim().replaceText(*editor->child(Dlg::kIdRepeat), "3");
+    sim().click(*editor->child(Dlg::kIdPlay));
+    EXPECT_TRUE(editor->IsPreviewing());
+    auto queues = sample->world.TakeSoundQueues();
+    EXPECT_EQ(queues.play, std::vector<SWsound*>{sample->sound});
+    EXPECT_EQ(sample->sound->GetRepeatCount(), 3u);
+    EXPECT_EQ(sample->sound->GetLoop(), 0);
+    sim().click(*editor->child(Dlg::kIdStop));
+    EXPECT_FALSE(editor->IsPreviewing());
+    EXPECT_EQ(sample->world.TakeSoundQueues().stop, std::vector<SWsound*>{sample->sound});
+
+    sim().click(*editor->child(Dlg::kIdPlay));
+    sim().click(*editor->child(pf::IDOK)); // closing while it plays stops it
+    EXPECT_FALSE(sample->world.TakeSoundQueues().stop.empty());
+    EXPECT_TRUE(app->GetEditDialogs().empty());
+
+    editor = OpenAction<Dlg>(action);
+    app->Broadcast(CVTND_Event(EventCode::kDeleted, CVTND_Object(sample->sound)));
+    EXPECT_TRUE(app->GetEditDialogs().empty()); // the sound on display went
+}
+
+TEST_F(PlaySoundEditor, WithoutALinkedSoundEverythingIsInert)
+{
+    using Dlg = CVTND_ActionPlaySoundDlg;
+    SWactionnode* silent = Add(7, {"nowhere"});
+    auto* editor = OpenAction<Dlg>(silent);
+    sample->world.TakeSoundQueues();
+    sim().replaceText(*editor->child(Dlg::kIdStart), "100");
+    EXPECT_EQ(dynamic_cast<SWsoundaction*>(silent)->settings.startMs, 0u);
+    sim().click(*editor->child(Dlg::kIdPlay));
+    EXPECT_FALSE(editor->IsPreviewing());
+    EXPECT_TRUE(sample->world.TakeSoundQueues().play.empty());
 }
 
 } // namespace

@@ -121,6 +121,17 @@ TEST(SoundHandlers, PlayRangeIsCutToTheSoundAndStoredBack)
         EXPECT_LE(ping->GetRangeStartMs(), ping->GetRangeEndMs());
     }
     EXPECT_EQ(world.TakeSoundQueues().play.size(), std::size(cases));
+    // The sound plays by the action's loop and repeat count, a count beyond a byte's included.
+    SWsoundaction repeated(7);
+    repeated.settings.playOption1 = 0;
+    repeated.settings.playOption2 = 300;
+    RunHandler(world, 7, ActionTarget::Text("ping"), &repeated);
+    EXPECT_EQ(ping->GetLoop(), 0);
+    EXPECT_EQ(ping->GetRepeatCount(), 300u);
+    repeated.settings.playOption1 = 1;
+    RunHandler(world, 7, ActionTarget::Text("ping"), &repeated);
+    EXPECT_EQ(ping->GetLoop(), 1);
+    world.TakeSoundQueues();
     RunHandler(world, 8, ActionTarget::Text("ping"), nullptr);
     RunHandler(world, 8, ActionTarget::Text("nothing"), nullptr);
     EXPECT_EQ(world.TakeSoundQueues().stop, std::vector<SWsound*>{ping});

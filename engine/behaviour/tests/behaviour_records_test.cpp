@@ -191,7 +191,7 @@ void BuildEverything(SWworld& world)
         if (a->GetArguments().Count() == 0 && kind != 35 && kind != 23 && kind != 39 && kind != 19)
             AddTextArguments(*a, {"first", "second"});
         if (auto* s = dynamic_cast<SWsoundaction*>(a))
-            s->settings = {1, 0, 250, 900};
+            s->settings = {1, 300, 250, 900}; // a repeat count above a byte's
         if (auto* b = dynamic_cast<SWbackgroundaction*>(a)) {
             b->settings = {0.2f, 0.4f, 0.6f, 2};
             b->SetTextureName(std::string("sky"));
