@@ -1,7 +1,8 @@
 // The world-level editors' and tools' scenes: world-details (a loadable world), header-details (in inches, after
 // one tick), scale-centre (a 2 x 1 x 0.5 m node in match mode after typing 4), remove-files and synchronise-files
-// (two files checked), loaded-background and loaded-background-warning (a colour and a picture), and property-add
-// (the float page). Each runs on the designer's sample world without a started designer.
+// (two files checked), loaded-background and loaded-background-warning (a colour and a picture), property-add (the
+// float page), property-edit-bound (a cast's page disabled) and property-cast-component (a quaternion's components).
+// Each runs on the designer's sample world without a started designer.
 #include <functional>
 #include <memory>
 #include <string>
@@ -16,9 +17,11 @@
 #include "designer/editors/details_world_dlg.h"
 #include "designer/editors/loaded_background_dlg.h"
 #include "designer/workspace/workspace_controls.h"
+#include "engine/behaviour/property.h"
 #include "engine/core/mesh_node.h"
 #include "engine/core/root_object.h"
 #include "engine/core/sub_worlds.h"
+#include "engine/core/typed_value_data.h"
 #include "engine/resources/background.h"
 #include "engine/resources/image32.h"
 #include "engine/resources/mesh_object.h"
@@ -176,6 +179,52 @@ bool ScenePropertyAdd(EditorsSceneContext& context)
                       [&](pf::Dialog& d) { Type(context.sim, d, 1028, "speed"); });
 }
 
+// The edit mode on a bound property (its page disabled), and the component dialog of a quaternion's cast.
+bool ScenePropertyEditBound(EditorsSceneContext& context)
+{
+    WorldStage stage;
+    SWnode* node = stage.sample.object;
+    SWproperty* source = node->AddVariable(std::make_unique<SWproperty>(kTypeFloat));
+    source->SetName(std::string("level"));
+    source->AssignFloat(2.5f);
+    SWproperty* bound = node->AddVariable(std::make_unique<SWproperty>(kTypeInteger, *source, 0));
+    bound->SetName(std::string("whole level"));
+    CVTND_ModalRequest request;
+    request.subject = CVTND_Object(node);
+    request.property = bound;
+    request.propertyMode = PropertyDialogMode::kEdit;
+    return ShootModal(context, "property-edit-bound", 110, ModalTool::kAddProperty, request, stage.app,
+                      [](pf::Dialog&) {});
+}
+
+bool ScenePropertyCastComponent(EditorsSceneContext& context)
+{
+    WorldStage stage;
+    SWnode* node = stage.sample.object;
+    SWproperty* turn = node->AddVariable(std::make_unique<SWproperty>(kTypeQuaternion));
+    turn->SetName(std::string("turn"));
+    CVTND_ModalRequest request;
+    request.subject = CVTND_Object(node);
+    request.property = turn;
+    request.propertyMode = PropertyDialogMode::kCast;
+    bool ok = false;
+    context.sim.onModal(110, [&](pf::Dialog& d) {
+        Type(context.sim, d, 1028, "spin");
+        context.sim.onModal(193, [&](pf::Dialog& component) {
+            context.sim.pump();
+            context.shown = {&component};
+            ok = context.WritePicture("property-cast-component");
+            ok = context.Finish() && ok;
+            context.shown.clear();
+            component.endDialog(pf::IDCANCEL);
+        });
+        context.sim.click(*d.item<pf::Button>(1026)); // float from a quaternion: which component?
+        d.endDialog(pf::IDCANCEL);
+    });
+    CVTND_Registry::FindModalTool(ModalTool::kAddProperty)(stage.app, request);
+    return ok;
+}
+
 const EditorsSceneRegistration kWorldDetails("world-details", &SceneWorldDetails);
 const EditorsSceneRegistration kHeaderDetails("header-details", &SceneHeaderDetails);
 const EditorsSceneRegistration kScaleCentre("scale-centre", &SceneScaleCentre);
@@ -190,5 +239,7 @@ const EditorsSceneRegistration kLoadedBackgroundWarning("loaded-background-warni
     return SceneLoadedBackground(c, true);
 });
 const EditorsSceneRegistration kPropertyAdd("property-add", &ScenePropertyAdd);
+const EditorsSceneRegistration kPropertyEditBound("property-edit-bound", &ScenePropertyEditBound);
+const EditorsSceneRegistration kPropertyCastComponent("property-cast-component", &ScenePropertyCastComponent);
 
 } // namespace

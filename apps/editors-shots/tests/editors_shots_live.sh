@@ -20,7 +20,7 @@ scenes="$scenes tooltip-editor tooltip-textures particle-editor particle-test so
 scenes="$scenes arcball-new arcball-target polynomial waveform waveform-colour property-generator"
 scenes="$scenes trackball-left trackball-middle trackball-right trackball-global trackball-none"
 scenes="$scenes world-details header-details scale-centre remove-files synchronise-files loaded-background"
-scenes="$scenes loaded-background-warning property-add"
+scenes="$scenes loaded-background-warning property-add property-edit-bound property-cast-component"
 run_tool --live --xvfb "$work/out" > "$work/report.txt"
 if [ "$tool_status" -eq "$exit_skip" ]; then
     cat "$work/report.txt"
