@@ -98,7 +98,7 @@ int InspectClass(const std::vector<std::string>& args)
     std::printf("class %s\nsuper %s\nversion %u.%u\nfields %u\nmethods %zu\n", parsed.className.c_str(),
                 parsed.superName.c_str(), parsed.majorVersion, parsed.minorVersion, parsed.fieldCount,
                 parsed.methods.size());
-    for (const CVTND_JavaMethod& method : parsed.methods)
+    for (const CVTND_JavaClassMethod& method : parsed.methods)
         std::printf("  %s%s\n", method.name.c_str(), method.descriptor.c_str());
     return kExitDone;
 }

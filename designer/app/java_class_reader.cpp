@@ -204,7 +204,7 @@ private:
     }
 
     // Fields (methods null) or methods: access, name, descriptor and attributes each.
-    bool ReadMembers(std::vector<CVTND_JavaMethod>* methods, uint16_t& count, std::string& reason)
+    bool ReadMembers(std::vector<CVTND_JavaClassMethod>* methods, uint16_t& count, std::string& reason)
     {
         count = m_in.U16();
         if (count > m_in.Remaining() / 8)

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-struct CVTND_JavaMethod {
+struct CVTND_JavaClassMethod {
     std::string name;
     std::string descriptor; // "(I)V"
     uint16_t accessFlags = 0;
@@ -22,7 +22,7 @@ struct CVTND_JavaClass {
     std::string superName; // empty for java/lang/Object
     std::vector<std::string> interfaces;
     uint32_t fieldCount = 0;
-    std::vector<CVTND_JavaMethod> methods; // in the file's order
+    std::vector<CVTND_JavaClassMethod> methods; // in the file's order
 };
 
 class CVTND_JavaClassReader {

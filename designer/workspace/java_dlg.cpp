@@ -59,11 +59,11 @@ void CVTND_JavaDlg::AddEntry(SWjavaclassnode* entry)
                 bar->setText(0, m_note);
         return;
     }
-    for (const CVTND_JavaMethod& method : parsed.methods) {
+    for (const CVTND_JavaClassMethod& method : parsed.methods) {
         auto methodItem = std::make_unique<CVTND_JavaMethodItem>();
-        methodItem->methodName = method.name;
+        methodItem->method.name = method.name;
+        methodItem->method.classEntry = entry;
         methodItem->descriptor = method.descriptor;
-        methodItem->entry = entry;
         methodItem->classPath = path;
         InsertEntry(item, CVTND_Object(ObjectType::kJavaPanelItem, methodItem.get()), method.name + method.descriptor);
         m_methods.push_back(std::move(methodItem));

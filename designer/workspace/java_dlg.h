@@ -6,16 +6,17 @@
 #include <string>
 #include <vector>
 
+#include "designer/eventedit/editor_objects.h"
 #include "designer/workspace/panel_dlg.h"
 
 class SWjavaclassnode;
 
-// A method as the Java panel lists it: alive while the panel lists it, so a drag copies what it needs.
+// A method as the Java panel lists it: alive while the panel lists it. A drag carries its method record, the
+// method's name with its class entry, which holds the class file's path.
 struct CVTND_JavaMethodItem {
-    std::string methodName;
+    CVTND_JavaMethod method;
     std::string descriptor;
-    SWjavaclassnode* entry = nullptr; // the world's
-    std::string classPath;            // the class file the method was read from
+    std::string classPath; // the class file the method was read from
 };
 
 class CVTND_JavaDlg final : public CVTND_TreePanelDlg {

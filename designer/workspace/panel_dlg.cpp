@@ -5,6 +5,8 @@
 #include "designer/app/engine_interface.h"
 #include "designer/app/extended_world.h"
 #include "designer/app/notification.h"
+#include "designer/eventedit/editor_objects.h"
+#include "designer/workspace/java_dlg.h"
 #include "platform/ui/core/ui.h"
 
 // -- CVTND_PanelDlg
@@ -91,6 +93,47 @@ pf::LResult CVTND_PanelDlg::handle(const pf::Msg& msg)
     }
 }
 
+// What a drop receptor reads: the engine makes the palette object's look, the panel says what it carries.
+void CVTND_PanelDlg::SetPaletteContent(UIObject& palette, const CVTND_Object& object)
+{
+    void* content = object.GetObject();
+    if (object.IsNodeType()) {
+        palette.SetNode(static_cast<SWnode*>(content));
+        return;
+    }
+    switch (static_cast<ObjectType>(object.GetType())) {
+    case ObjectType::kEvent:
+        palette.SetEvent(static_cast<SWevent*>(content));
+        break;
+    case ObjectType::kActionKind:
+        palette.SetActionType(static_cast<SWactionkind*>(content));
+        break;
+    case ObjectType::kExpression:
+        palette.SetExpression(static_cast<SWexpressionentry*>(content));
+        break;
+    case ObjectType::kJavaPanelItem:
+        palette.SetJavaMethod(&static_cast<const CVTND_JavaMethodItem*>(content)->method);
+        break;
+    case ObjectType::kSound:
+        palette.SetSound(static_cast<SWsound*>(content));
+        break;
+    case ObjectType::kCursor:
+        palette.SetKind1000(static_cast<SWcursor*>(content));
+        break;
+    case ObjectType::kMaterial:
+        palette.SetKind4000(static_cast<SWmaterial*>(content));
+        break;
+    case ObjectType::kLoadedWorld:
+        palette.SetWorld(static_cast<CVTN_SubWorld*>(content));
+        break;
+    case ObjectType::kProperty:
+        palette.SetContent(EdKind::kProperty, content);
+        break;
+    default:
+        break;
+    }
+}
+
 bool CVTND_PanelDlg::StartPaletteDrag(const CVTND_Object& object)
 {
     CVTND_EngineInterface* engine = m_app.GetEditorEngine();
@@ -99,6 +142,7 @@ bool CVTND_PanelDlg::StartPaletteDrag(const CVTND_Object& object)
     UIObject* palette = engine->MakePaletteObject(object);
     if (palette == nullptr)
         return false;
+    SetPaletteContent(*palette, object);
     engine->SetDragObject(palette);
     engine->BeginDrag(pf::ui().cursorPos(), nullptr);
     return true;

@@ -21,6 +21,7 @@
 #include "platform/ui/dialog/dialog.h"
 
 class CVTND_Event;
+class UIObject;
 class CVTND_ExtendedWorld;
 
 inline constexpr uint32_t kMsgPanelRefill = pf::WM_USER + 250; // posted: the panel fills from the current world
@@ -54,6 +55,7 @@ protected:
     // The palette object of object made the drag list's only entry, then the drag begun at the cursor; false, with
     // nothing begun, without an engine or a palette type for object.
     bool StartPaletteDrag(const CVTND_Object& object);
+    static void SetPaletteContent(UIObject& palette, const CVTND_Object& object);
     void OpenEditor(const CVTND_Object& object); // its editor near the cursor
     CVTND_ExtendedWorld* World() const { return m_app.GetWorld(); }
 

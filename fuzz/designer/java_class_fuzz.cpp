@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     if (parsed.className.empty() || !reason.empty())
         std::abort();
-    for (const CVTND_JavaMethod& method : parsed.methods)
+    for (const CVTND_JavaClassMethod& method : parsed.methods)
         if (method.name == "<init>" || method.name == "<clinit>")
             std::abort();
     return 0;

@@ -9,6 +9,7 @@
 #include "designer/app/engine_interface.h"
 #include "designer/app/extended_world.h"
 #include "designer/app/registry.h"
+#include "designer/eventedit/editor_objects.h"
 #include "designer/workspace/panels.h"
 #include "designer/workspace/workspace_controls.h"
 #include "platform/settings/profile.h"
@@ -37,7 +38,8 @@ public:
     {
         calls.push_back("make:" + std::to_string(object.GetType()));
         made.push_back(object);
-        return reinterpret_cast<UIObject*>(&m_token); // a handle the panels pass on and never read
+        palettes.push_back(std::make_unique<UIObject>());
+        return palettes.back().get();
     }
     void SetDragObject(UIObject* object) override { calls.push_back(object != nullptr ? "set" : "clear"); }
     uint32_t AddControlReceptor(pf::Window&, uint32_t) override { return 1; }
@@ -45,8 +47,7 @@ public:
     void SettingChanged(uint32_t) override {}
     void Clear() override {}
 
-private:
-    int m_token = 0;
+    std::vector<std::unique_ptr<UIObject>> palettes; // what the panels filled with their content
 };
 
 inline RecordingEngine* g_engine = nullptr;

@@ -153,6 +153,7 @@ TEST_F(Panels, DragsMakeThePaletteObjectThenBeginWithoutAMap)
     ASSERT_TRUE(sim().beginListDrag(*events.GetList(), 1, frame.clientToScreen({500, 300})));
     EXPECT_EQ(g_engine->calls, (std::vector<std::string>{"make:15", "set", "begin"}));
     EXPECT_EQ(g_engine->made.back().GetObject(), sample->click);
+    EXPECT_EQ(g_engine->palettes.back()->GetEvent(), sample->click) << "the palette object carries the event";
     sim().mouseUp(frame.clientToScreen({500, 300}));
 
     auto& actions = Panel<CVTND_ActionsDlg>(PanelRole::kActions);
@@ -162,6 +163,8 @@ TEST_F(Panels, DragsMakeThePaletteObjectThenBeginWithoutAMap)
     ASSERT_TRUE(sim().beginTreeDrag(tree, kind, frame.clientToScreen({500, 300})));
     sim().mouseUp(frame.clientToScreen({500, 300}));
     EXPECT_EQ(g_engine->calls, (std::vector<std::string>{"make:20", "set", "begin"}));
+    EXPECT_EQ(g_engine->palettes.back()->GetActionKind(), actions.EntryOf(kind).GetObject());
+    EXPECT_NE(g_engine->palettes.back()->GetActionKind(), nullptr);
     g_engine->calls.clear();
     ASSERT_TRUE(sim().beginTreeDrag(tree, tree.getChildItem(pf::TVI_ROOT), frame.clientToScreen({500, 300})));
     sim().mouseUp(frame.clientToScreen({500, 300}));
@@ -177,6 +180,8 @@ TEST_F(Panels, DragsMakeThePaletteObjectThenBeginWithoutAMap)
     ASSERT_TRUE(sim().beginListDrag(*properties.GetList(), 0, frame.clientToScreen({500, 300})));
     sim().mouseUp(frame.clientToScreen({500, 300}));
     EXPECT_EQ(g_engine->calls.front(), "make:22");
+    EXPECT_EQ(g_engine->palettes.back()->GetProperty(),
+              reinterpret_cast<SWproperty*>(properties.GetList()->getItemData(0)));
     EXPECT_EQ(PropertyDragSource, CVTND_Object(sample->object));
 
     // Without an engine nothing starts.
