@@ -1,8 +1,12 @@
 // The polynomial, waveform and property-reference dialogs, opened as a person opens them: the value editor's generator
 // menu chosen twice on a value shown in degrees, the first time to make the generator, the second to open its dialog.
+#include <atomic>
 #include <cmath>
 #include <memory>
+#include <string>
+#include <thread>
 
+#include "designer/editors/arcball_dlg.h"
 #include "designer/editors/details_particles_dlg.h"
 #include "designer/editors/polynomial_generator_dlg.h"
 #include "designer/editors/property_generator_dlg.h"
@@ -13,10 +17,14 @@
 #include "designer/eventedit/picker_receptors.h"
 #include "designer/workspace/property_drag_source.h"
 #include "designer/workspace/value_generator.h"
+#include "engine/behaviour/action_node.h"
+#include "engine/behaviour/arcball_motion.h"
+#include "engine/behaviour/control_channel.h"
 #include "engine/behaviour/generator.h"
 #include "engine/behaviour/property.h"
 #include "engine/resources/sound.h"
 #include "platform/ui/controls/button.h"
+#include "platform/ui/controls/combo_box.h"
 
 namespace tooltiptest {
 namespace {
@@ -176,6 +184,68 @@ TEST_F(GeneratorDialogs, ThePropertyDialogTakesTypedAndDroppedReferences)
     sim().pump();
     EXPECT_EQ(value->GetDialog(CVTND_ValueGenerator::DialogSlot::kProperty), nullptr);
     EXPECT_EQ(GetEditorEngine()->FindReceptor(handle), nullptr);
+}
+
+} // namespace
+} // namespace tooltiptest
+
+namespace tooltiptest {
+namespace {
+
+// A render thread steps the arcball's channels' readers and evaluates the edited generator every frame, under the
+// world's lock, while the user changes functions, frames and generator fields 300 times.
+TEST_F(GeneratorDialogs, TheRenderThreadEvaluatesWhileTheEditorsWrite)
+{
+    auto* dialog = dynamic_cast<CVTND_WaveformGenerator*>(
+        OpenDialog(SWgenerator::kSine, CVTND_ValueGenerator::DialogSlot::kWaveform));
+    ASSERT_NE(dialog, nullptr);
+    SWactionnode* action = sample->AddAction(*sample->timer, 45);
+    auto* motion = dynamic_cast<SWarcballmotion*>(action->GetMotion());
+    ASSERT_NE(motion, nullptr);
+    auto* arcball = dynamic_cast<CVTND_ControllerMotionArcballDlg*>(app->EditObject(CVTND_Object(action), false));
+    ASSERT_NE(arcball, nullptr);
+    arcball->move(pf::Rect::fromXywh(800, 0, 420, 330));
+    dialog->move(pf::Rect::fromXywh(0, 500, 520, 350));
+    sim().pump();
+    SWgenerator* generator = value->GetGenerator();
+
+    std::atomic<bool> stop{false};
+    std::atomic<uint64_t> frames{0};
+    std::atomic<float> sink{0.0f};
+    std::thread render([&] {
+        float now = 0.0f;
+        while (!stop.load()) {
+            const SWworldlock hold(World());
+            now += 16.0f;
+            generator->Step(now);
+            float seen = generator->GetValue();
+            for (int c = 0; c < 6; ++c) {
+                const SWcontrolchannel& channel = motion->GetChannel(c);
+                seen += channel.GetScale() + static_cast<float>(channel.GetInputCode() + channel.GetFrameBits());
+            }
+            sink.store(seen);
+            frames.fetch_add(1);
+        }
+    });
+    for (int i = 0; i < 300; ++i) {
+        switch (i % 3) {
+        case 0:
+            ASSERT_TRUE(sim().chooseCombo(*arcball->item<pf::ComboBox>(1293), i % 10));
+            break;
+        case 1:
+            ASSERT_TRUE(sim().chooseCombo(*arcball->item<pf::ComboBox>(1376), i % 5));
+            break;
+        default:
+            sim().replaceText(*dialog->child(1182), std::to_string(100 + i));
+            break;
+        }
+        sim().pump();
+    }
+    stop.store(true);
+    render.join();
+    EXPECT_GT(frames.load(), 0u);
+    EXPECT_EQ(dynamic_cast<SWwaveformgenerator*>(generator)->GetPeriod(), 399.0f);
+    arcball->DestroyWindow();
 }
 
 } // namespace
