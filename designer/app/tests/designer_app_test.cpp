@@ -86,6 +86,8 @@ protected:
             previous.push_back(
                 {type, CVTND_Registry::ReplaceEditor(static_cast<uint16_t>(type), kAnyActionKind, &MakeTestEditor)});
         previousAction = CVTND_Registry::ReplaceEditor(16, kAnyActionKind, &MakeTestEditor);
+        // The tests' actions are of kind 21, whose own editor would win over the stand-in for any kind.
+        previousKind21 = CVTND_Registry::ReplaceEditor(16, 21, nullptr);
         previousBrowser = CVTND_Registry::ReplaceModalTool(ModalTool::kIconBrowser, &RunBrowser);
     }
     void TearDown() override
@@ -93,6 +95,7 @@ protected:
         for (const auto& [type, constructor] : previous)
             CVTND_Registry::ReplaceEditor(static_cast<uint16_t>(type), kAnyActionKind, constructor);
         CVTND_Registry::ReplaceEditor(16, kAnyActionKind, previousAction);
+        CVTND_Registry::ReplaceEditor(16, 21, previousKind21);
         CVTND_Registry::ReplaceModalTool(ModalTool::kIconBrowser, previousBrowser);
         for (const auto& record : std::vector<pf::Window*>(OpenDialogs()))
             static_cast<TestEditor*>(record)->Close();
@@ -123,6 +126,7 @@ protected:
     std::unique_ptr<CVTNDesignerApp> app;
     std::vector<std::pair<ObjectType, CVTND_EditorConstructor>> previous;
     CVTND_EditorConstructor previousAction = nullptr;
+    CVTND_EditorConstructor previousKind21 = nullptr;
     CVTND_ModalToolRun previousBrowser = nullptr;
 };
 
