@@ -262,6 +262,22 @@ void RegisterPropertyDialogs()
                       }});
 }
 
+// The world's background: the colour-effect pages sit at (8, 35), below the kind box, as in the action's editor.
+void RegisterBackgroundDetails()
+{
+    registerTemplate({285,
+                      "Background",
+                      {420, 300},
+                      WS_POPUP | WS_CAPTION,
+                      {
+                          {"static", -1, {10, 12, 60, 28}, 0, "Kind:"},
+                          {"combobox", 1002, {64, 10, 260, 32}, WS_TABSTOP | CBS_DROPDOWNLIST, ""},
+                          {"button", 1164, {270, 9, 340, 33}, kStop, "Test"},
+                          {"button", IDOK, {242, 266, 322, 290}, kDefault, "OK"},
+                          {"button", IDCANCEL, {330, 266, 410, 290}, kStop, "Cancel"},
+                      }});
+}
+
 struct WorldTemplates {
     WorldTemplates()
     {
@@ -272,6 +288,7 @@ struct WorldTemplates {
         RegisterScaleCenter();
         RegisterBackgroundNotices();
         RegisterPropertyDialogs();
+        RegisterBackgroundDetails();
     }
 };
 const WorldTemplates kWorldTemplates;
