@@ -342,6 +342,35 @@ void RegisterBackgroundEditor()
                       }});
 }
 
+void RegisterLoadWorldEditor()
+{
+    DialogTemplate load{461, "Load World", {460, 330}, kDialog, {}};
+    const char* const kImports[] = {"Meshes",    "Bones",        "Dummy objects", "Particle systems", "Cameras",
+                                    "Skin data", "Sounds",       "Cursors",       "Tooltips",         "Events",
+                                    "Actions",   "Java actions", "Expressions",   "Resources"};
+    const int32_t kIds[] = {1187, 1188, 1193, 1194, 1195, 1196, 1426, 1427, 1428, 1429, 1430, 1431, 1432, 1433};
+    load.controls.push_back({"button", -1, {10, 6, 450, 140}, BS_GROUPBOX, "Import"});
+    for (int32_t i = 0; i < 14; ++i) {
+        const int32_t x = 20 + (i % 3) * 142;
+        const int32_t y = 24 + (i / 3) * 22;
+        load.controls.push_back({"button", kIds[i], {x, y, x + 138, y + 18}, kCheck, kImports[i]});
+    }
+    load.controls.push_back({"button", 1434, {10, 148, 220, 166}, kCheck, "Run its start event"});
+    load.controls.push_back({"button", 1435, {230, 148, 450, 166}, kCheck, "Run its Java start class"});
+    load.controls.push_back({"static", -1, {10, 180, 60, 196}, 0, "Root:"});
+    load.controls.push_back({"static", 1436, {64, 180, 250, 196}, 0, ""});
+    load.controls.push_back({"CVTND_MovableTargetPicker", 1003, {260, 172, 296, 208}, WS_BORDER, ""});
+    load.controls.push_back({"button", 1165, {306, 178, 450, 200}, kTab, "Reset root"});
+    load.controls.push_back({"button", 1164, {10, 220, 170, 244}, kTab, "Load and show now"});
+    load.controls.push_back({"button", 1208, {10, 252, 60, 276}, kTab, "Fit"});
+    load.controls.push_back({"static", 1377, {66, 256, 220, 272}, 0, "Fit to the scene"});
+    load.controls.push_back({"button", 1209, {230, 252, 280, 276}, kTab, "Store"});
+    load.controls.push_back({"static", 1378, {286, 256, 450, 272}, 0, "Store as its placement"});
+    load.controls.push_back({"button", 1166, {180, 220, 340, 244}, kTab, "Reset placement"});
+    load.controls.push_back({"button", IDOK, {370, 296, 450, 320}, kTab | BS_DEFPUSHBUTTON, "Close"});
+    registerTemplate(load);
+}
+
 struct ActionEditorTemplates {
     ActionEditorTemplates()
     {
@@ -352,6 +381,7 @@ struct ActionEditorTemplates {
         RegisterConditionAndStereoEditors();
         RegisterPlaySoundEditor();
         RegisterBackgroundEditor();
+        RegisterLoadWorldEditor();
     }
 };
 const ActionEditorTemplates kActionEditorTemplates;

@@ -1,0 +1,140 @@
+// The load-world action's editor: its root picker, Load now with the linked worlds' instances, their fitting and
+// stored placement, and the instances let go again whenever they or the editor go.
+#include <cmath>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "designer/app/extended_world.h"
+#include "designer/app/notification.h"
+#include "designer/eventedit/load_world_dlg.h"
+#include "designer/eventedit/picker_receptors.h"
+#include "designer/eventedit/tests/eventedit_fixture.h"
+#include "designer/workspace/workspace_controls.h"
+#include "engine/behaviour/action_settings.h"
+#include "engine/core/data_node.h"
+#include "engine/core/node.h"
+#include "engine/core/object_node.h"
+#include "engine/core/sub_world_loader.h"
+#include "engine/core/sub_worlds.h"
+#include "engine/core/world.h"
+#include "engine/core/world_file.h"
+#include "platform/ui/controls/button.h"
+
+namespace eventedittest {
+namespace {
+
+using Dlg = CVTND_ActionLoadVTODlg;
+
+class LoadWorldEditor : public EventEditFixture {
+protected:
+    void SetUp() override
+    {
+        EventEditFixture::SetUp();
+        RegisterWorkspaceControls(ui());
+        folder = std::filesystem::path(artifactPath("load-world-editor"));
+        std::filesystem::create_directories(folder);
+        for (const char* name : {"hall", "tower"}) {
+            SWworld level;
+            auto* node = new SWobjectnode;
+            node->SetName(std::string(name) + "-room");
+            level.AddNode(node, nullptr);
+            ASSERT_EQ(SaveWorldFile(level, WorldFileMode::kScene, (folder / (std::string(name) + ".vtn")).string()),
+                      DocumentStatus::kOk);
+            CVTN_SubWorld* entry = sample->world.GetSubWorlds().Add(name);
+            entry->SetFileName(std::string(name) + ".vtn");
+        }
+        CVTN_SubWorldLoader::Of(sample->world).SetBaseFolder(folder.string());
+        action = dynamic_cast<SWimportvtoactionnode*>(sample->AddAction(*sample->click, 54));
+        ASSERT_NE(action, nullptr);
+    }
+    void Link(const char* name) { action->AddArgument(name, SWdatanode::kString, true); }
+    Dlg* Open() { return dynamic_cast<Dlg*>(app->EditObject(CVTND_Object(static_cast<SWactionnode*>(action)), false)); }
+    size_t Instances(const char* name) { return sample->world.GetRootNode()->FindByName(name) != nullptr ? 1 : 0; }
+
+    std::filesystem::path folder;
+    SWimportvtoactionnode* action = nullptr;
+};
+
+TEST_F(LoadWorldEditor, WithoutALinkedWorldLoadNowShowsNothing)
+{
+    Dlg* editor = Open();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_FALSE(editor->child(Dlg::kIdFit)->isEnabled());
+    sim().click(*editor->child(Dlg::kIdLoadNow));
+    EXPECT_TRUE(editor->ShownInstances().empty());
+    EXPECT_TRUE(editor->child(Dlg::kIdLoadNow)->isEnabled());
+    EXPECT_FALSE(editor->child(Dlg::kIdStore)->isEnabled());
+}
+
+TEST_F(LoadWorldEditor, StoreTakesTheLastInstancesPlacementAndClosingUnloadsThem)
+{
+    Link("hall");
+    Link("tower");
+    Link("nowhere");
+    Dlg* editor = Open();
+    sim().click(*editor->child(Dlg::kIdLoadNow));
+    ASSERT_EQ(editor->ShownInstances().size(), 2u);
+    EXPECT_EQ(Instances("hall-room") + Instances("tower-room"), 2u);
+    EXPECT_TRUE(editor->child(Dlg::kIdStore)->isEnabled());
+    EXPECT_FALSE(editor->child(Dlg::kIdLoadNow)->isEnabled());
+
+    SWobjectnode* last = editor->ShownInstances().back().instance->top;
+    SWmatrix moved = last->GetLocalMatrix();
+    moved.SetTranslation(3.0f, 4.0f, 5.0f);
+    last->SetLocalMatrix(moved);
+    sim().click(*editor->child(Dlg::kIdStore));
+    EXPECT_EQ(action->settings.placement, moved);
+    EXPECT_EQ(action->settings.spare2, 1u);
+
+    sim().click(*editor->child(Dlg::kIdResetTransform));
+    SWmatrix identity;
+    identity.SetIdentity();
+    EXPECT_EQ(action->settings.placement, identity);
+    EXPECT_EQ(action->settings.spare2, 0u);
+    EXPECT_EQ(last->GetLocalMatrix(), identity);
+
+    sim().click(*editor->child(pf::IDOK));
+    EXPECT_EQ(Instances("hall-room") + Instances("tower-room"), 0u);
+}
+
+TEST_F(LoadWorldEditor, AnInstanceWithoutSizeIsOnlyMovedWhenFitted)
+{
+    Link("hall");
+    Dlg* editor = Open();
+    sim().click(*editor->child(Dlg::kIdLoadNow));
+    ASSERT_EQ(editor->ShownInstances().size(), 1u);
+    sim().click(*editor->child(Dlg::kIdFit));
+    const SWmatrix fitted = editor->ShownInstances().front().instance->top->GetLocalMatrix();
+    for (int i = 0; i < 16; ++i)
+        EXPECT_TRUE(std::isfinite(fitted[i])) << i;
+    EXPECT_FLOAT_EQ(fitted[0], 1.0f); // not scaled: it has no radius to scale by
+    EXPECT_FLOAT_EQ(fitted[5], 1.0f);
+    EXPECT_FLOAT_EQ(fitted[10], 1.0f);
+}
+
+TEST_F(LoadWorldEditor, TheRootFollowsDropsAndReset)
+{
+    Dlg* editor = Open();
+    EXPECT_EQ(editor->child(Dlg::kIdRootName)->text(), sample->world.GetRootNode()->GetName().value_or(""));
+    editor->send(kMsgNodeDropped, 0, reinterpret_cast<pf::LParam>(sample->object));
+    EXPECT_EQ(action->settings.fileName, sample->object->GetName());
+    EXPECT_EQ(editor->child(Dlg::kIdRootName)->text(), *sample->object->GetName());
+    sim().click(*editor->child(Dlg::kIdResetRoot));
+    EXPECT_FALSE(action->settings.fileName.has_value());
+}
+
+TEST_F(LoadWorldEditor, AShownWorldDeletedIsUnloadedBeforeItGoes)
+{
+    Link("hall");
+    Dlg* editor = Open();
+    sim().click(*editor->child(Dlg::kIdLoadNow));
+    ASSERT_EQ(editor->ShownInstances().size(), 1u);
+    CVTN_SubWorld* hall = sample->world.GetSubWorlds().FindByName("hall");
+    app->Broadcast(CVTND_Event(EventCode::kDeleted, CVTND_Object(hall)));
+    EXPECT_TRUE(editor->ShownInstances().empty());
+    EXPECT_EQ(Instances("hall-room"), 0u);
+}
+
+} // namespace
+} // namespace eventedittest
