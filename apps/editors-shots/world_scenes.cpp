@@ -1,7 +1,8 @@
 // The world-level editors' and tools' scenes: world-details (a loadable world), header-details (in inches, after
 // one tick), scale-centre (a 2 x 1 x 0.5 m node in match mode after typing 4), remove-files and synchronise-files
 // (two files checked), loaded-background and loaded-background-warning (a colour and a picture), property-add (the
-// float page), property-edit-bound (a cast's page disabled) and property-cast-component (a quaternion's components).
+// float page), property-edit-bound (a cast's page disabled), property-cast-component (a quaternion's components)
+// and background-details-<page> (the world's background editor on each of its six pages).
 // Each runs on the designer's sample world without a started designer.
 #include <functional>
 #include <memory>
@@ -13,6 +14,7 @@
 #include "designer/app/extended_world.h"
 #include "designer/app/project.h"
 #include "designer/app/registry.h"
+#include "designer/editors/details_background_dlg.h"
 #include "designer/editors/details_header_dlg.h"
 #include "designer/editors/details_world_dlg.h"
 #include "designer/editors/loaded_background_dlg.h"
@@ -27,6 +29,7 @@
 #include "engine/resources/mesh_object.h"
 #include "platform/testing/user_sim.h"
 #include "platform/ui/controls/button.h"
+#include "platform/ui/controls/combo_box.h"
 #include "platform/ui/controls/edit.h"
 #include "platform/ui/controls/tree_view.h"
 #include "platform/ui/core/ui.h"
@@ -225,6 +228,30 @@ bool ScenePropertyCastComponent(EditorsSceneContext& context)
     return ok;
 }
 
+// The world's background editor on one of its six pages.
+bool SceneBackgroundDetails(EditorsSceneContext& context, int32_t page, const char* name)
+{
+    WorldStage stage;
+    auto* editor = dynamic_cast<CVTND_DetailsBackgroundDlg*>(
+        stage.app.EditObject(CVTND_Object(ObjectType::kBackground, nullptr), false));
+    if (editor == nullptr)
+        return false;
+    context.sim.chooseCombo(*editor->item<pf::ComboBox>(CVTND_DetailsBackgroundDlg::kIdKind), page);
+    context.sim.pump();
+    context.shown = {editor};
+    bool ok = context.WritePicture(std::string("background-details-") + name) && editor->PageIndex() == page;
+    ok = context.Finish() && ok;
+    context.shown.clear();
+    editor->destroy();
+    return ok;
+}
+
+template <int32_t kPage> bool SceneBackgroundPage(EditorsSceneContext& context)
+{
+    static constexpr const char* kNames[] = {"solid", "texture", "linear", "radial", "corner", "checker"};
+    return SceneBackgroundDetails(context, kPage, kNames[kPage]);
+}
+
 const EditorsSceneRegistration kWorldDetails("world-details", &SceneWorldDetails);
 const EditorsSceneRegistration kHeaderDetails("header-details", &SceneHeaderDetails);
 const EditorsSceneRegistration kScaleCentre("scale-centre", &SceneScaleCentre);
@@ -241,5 +268,11 @@ const EditorsSceneRegistration kLoadedBackgroundWarning("loaded-background-warni
 const EditorsSceneRegistration kPropertyAdd("property-add", &ScenePropertyAdd);
 const EditorsSceneRegistration kPropertyEditBound("property-edit-bound", &ScenePropertyEditBound);
 const EditorsSceneRegistration kPropertyCastComponent("property-cast-component", &ScenePropertyCastComponent);
+const EditorsSceneRegistration kBackgroundSolid("background-details-solid", &SceneBackgroundPage<0>);
+const EditorsSceneRegistration kBackgroundTexture("background-details-texture", &SceneBackgroundPage<1>);
+const EditorsSceneRegistration kBackgroundLinear("background-details-linear", &SceneBackgroundPage<2>);
+const EditorsSceneRegistration kBackgroundRadial("background-details-radial", &SceneBackgroundPage<3>);
+const EditorsSceneRegistration kBackgroundCorner("background-details-corner", &SceneBackgroundPage<4>);
+const EditorsSceneRegistration kBackgroundChecker("background-details-checker", &SceneBackgroundPage<5>);
 
 } // namespace

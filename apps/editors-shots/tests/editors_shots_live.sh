@@ -21,6 +21,8 @@ scenes="$scenes arcball-new arcball-target polynomial waveform waveform-colour p
 scenes="$scenes trackball-left trackball-middle trackball-right trackball-global trackball-none"
 scenes="$scenes world-details header-details scale-centre remove-files synchronise-files loaded-background"
 scenes="$scenes loaded-background-warning property-add property-edit-bound property-cast-component"
+scenes="$scenes background-details-solid background-details-texture background-details-linear"
+scenes="$scenes background-details-radial background-details-corner background-details-checker"
 run_tool --live --xvfb "$work/out" > "$work/report.txt"
 if [ "$tool_status" -eq "$exit_skip" ]; then
     cat "$work/report.txt"
