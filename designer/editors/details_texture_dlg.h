@@ -57,7 +57,7 @@ protected:
 
 private:
     void Close();
-    void Apply();
+    void Apply() override;
     void Rebuild(int32_t kind);
     void ShowCopy();
     void EnableQuality(bool enabled);
