@@ -1,6 +1,7 @@
 #include "designer/editors/designer_tooltip.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <optional>
 
@@ -17,6 +18,15 @@ namespace {
 constexpr uint32_t kAlignTopLeft = 36;
 constexpr uint32_t kTagTooltipRecord = MakeTag("PRTT");
 constexpr int32_t kMaxSide = 2047;
+
+// A stored position as a pixel: the float is kept as read, but a huge or non-finite one shows at the nearest edge
+// of what a view can hold (or at 0), never converted out of range.
+int32_t PixelOf(float value)
+{
+    if (!std::isfinite(value))
+        return 0;
+    return static_cast<int32_t>(std::clamp(value, -1.0e6f, 1.0e6f));
+}
 
 } // namespace
 
@@ -354,7 +364,7 @@ TooltipRecordRead ReadTooltipRecord(SWworld& world, SWchunkstream& in)
     tooltip->fadeOut = fadeOut;
     tooltip->showAtCursor = atCursor;
     tooltip->SetPosition(x, y);
-    tooltip->SetShownPosition(static_cast<int32_t>(x), static_cast<int32_t>(y));
+    tooltip->SetShownPosition(PixelOf(x), PixelOf(y));
     SWnode* root = world.GetRootNode();
     for (std::string& nodeName : nodeNames) {
         SWnode* node = root != nullptr ? root->FindByName(nodeName) : nullptr;

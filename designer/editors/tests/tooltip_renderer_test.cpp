@@ -1,5 +1,6 @@
 // The designer tooltip: layout, texture sizes, premultiplied pixels, margins and alignment, fonts, and its "PRTT"
 // record through the project file, whole and damaged.
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -314,9 +315,20 @@ TEST_F(Tooltip, DamagedRecordsChangeNothing)
     counted[countAt + 3] = 0x40;
     SWchunkstream countIn{std::span<const uint8_t>(counted)};
     EXPECT_EQ(ReadTooltipRecord(World(), countIn), TooltipRecordRead::kDamaged);
+    // A position far beyond any view is kept as stored and shown at the edge, never converted out of range.
+    std::vector<uint8_t> far = record;
+    const float huge = 4.2e21f;
+    std::memcpy(far.data() + countAt - 8, &huge, 4);
+    SWchunkstream farIn{std::span<const uint8_t>(far)};
+    ASSERT_EQ(ReadTooltipRecord(World(), farIn), TooltipRecordRead::kOk);
+    const auto* farTip = static_cast<CVTN_ToolTip*>(SWtooltips::Find(World())->GetList().Tail());
+    float x = 0, y = 0;
+    farTip->GetPosition(x, y);
+    EXPECT_EQ(x, huge);
+    EXPECT_EQ(farTip->GetMainSprite()->GetX(), 1000000);
     SWchunkstream whole{std::span<const uint8_t>(record)};
     EXPECT_EQ(ReadTooltipRecord(World(), whole), TooltipRecordRead::kOk);
-    EXPECT_EQ(SWtooltips::Find(World())->GetList().Count(), before + 1);
+    EXPECT_EQ(SWtooltips::Find(World())->GetList().Count(), before + 2);
 }
 
 // A project whose "PRTT" is cut short opens with the tooltip's engine part and one note.
