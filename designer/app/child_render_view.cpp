@@ -8,6 +8,7 @@
 #include "designer/app/app_registrations.h"
 #include "designer/app/designer_app.h"
 #include "designer/app/extended_world.h"
+#include "designer/app/main_frame.h"
 #include "engine/behaviour/input_queue.h"
 #include "engine/behaviour/key_table.h"
 #include "engine/core/camera_node.h"
@@ -306,13 +307,13 @@ pf::LResult CChildRenderView::handle(const pf::Msg& msg)
         return 1; // the renderer covers every pixel
     case pf::WM_PAINT: {
         const pf::PaintDc dc(*this); // validates; the render thread presents the frame
-        if (m_window != nullptr) {
-            {
-                const SWworldlock hold(m_world);
-                m_window->Invalidate();
-            }
-            m_world.Invalidate(true);
+        // A long holder of the world (the publish worker) must not stall the loop: the surface keeps the last
+        // frame meanwhile, and the next frame after it is drawn whole.
+        if (m_window != nullptr && m_world.TryLock()) {
+            m_window->Invalidate();
+            m_world.Unlock();
         }
+        m_world.GetRedrawEvent().Set();
         return 0;
     }
     case pf::WM_SETCURSOR:
@@ -382,16 +383,46 @@ CChildRenderFrame* CChildRenderFrame::Open(pf::FrameWindow& mainFrame, SWworld& 
     return placed;
 }
 
+CChildRenderFrame* CChildRenderFrame::OpenPlayer(pf::FrameWindow& mainFrame, std::unique_ptr<SWworld> world,
+                                                 const std::string& title, const pf::Rect& rect,
+                                                 std::function<void(SWworld&)> onClose)
+{
+    SWworld& shown = *world;
+    auto frame = std::unique_ptr<CChildRenderFrame>(new CChildRenderFrame(shown, true, std::move(world)));
+    frame->m_onClose = std::move(onClose);
+    if (!frame->create({"mdichild", title,
+                        pf::WS_CHILD | pf::WS_CAPTION | pf::WS_CLIPSIBLINGS | pf::WS_CLIPCHILDREN | pf::WS_VISIBLE, 0,
+                        rect, mainFrame.mdiClient()->hwnd(), 0}))
+        return nullptr;
+    CChildRenderFrame* placed = frame.release(); // its window owns it from now on
+    CChildRenderView& view = placed->m_view;
+    if (!view.create({"window", "", pf::WS_CHILD | pf::WS_VISIBLE, 0, placed->clientRect(), placed->hwnd(), 1})) {
+        placed->destroy();
+        return nullptr;
+    }
+    view.Attach();
+    placed->setView(&view);
+    view.Resize();
+    placed->activate();
+    return placed;
+}
+
 void CChildRenderFrame::onMdiActivate(bool active, pf::MdiChild*)
 {
     if (active)
         m_view.MakeActive();
+    // Start and Stop follow the active frame's world.
+    if (CVTNDesignerApp* app = GetDesignerApp(); app != nullptr && app->GetMainFrame() != nullptr && pf::hasUi())
+        pf::ui().post(app->GetMainFrame()->hwnd(), kMsgUpdateCommands);
 }
 
 pf::LResult CChildRenderFrame::handle(const pf::Msg& msg)
 {
-    if (msg.message == pf::WM_DESTROY)
+    if (msg.message == pf::WM_DESTROY) {
         if (CVTNDesignerApp* app = GetDesignerApp())
             app->UnregisterChildFrame(this);
+        if (const auto onClose = std::exchange(m_onClose, {}))
+            onClose(m_view.GetWorld());
+    }
     return pf::MdiChild::handle(msg);
 }

@@ -5,17 +5,19 @@
 // their work to the view. While the world runs, presses, releases, moves and keys go to the world's input queue.
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 
 #include "designer/app/app_registrations.h"
 #include "designer/app/world_host.h"
+#include "engine/core/world.h"
 #include "platform/ui/frame/frame_window.h"
 
 class CVTND_ExtendedWorld;
 class SWwindow;
-class SWworld;
 
 inline constexpr uint32_t kMsgViewHostWork = pf::WM_USER + 310; // a host callback's work, posted to the view
 
@@ -75,8 +77,15 @@ public:
     // A player frame shows a published world it owns; the render thread steps it until the frame closes.
     static CChildRenderFrame* Open(pf::FrameWindow& mainFrame, SWworld& world, const std::string& title,
                                    const pf::Rect& rect, bool player);
+    // A player frame that owns the published world it shows. onClose runs as the frame goes, before anything of it
+    // is freed, so the render thread lets go of the world first; the world is deleted after the view has left it.
+    static CChildRenderFrame* OpenPlayer(pf::FrameWindow& mainFrame, std::unique_ptr<SWworld> world,
+                                         const std::string& title, const pf::Rect& rect,
+                                         std::function<void(SWworld&)> onClose);
     CChildRenderView& View() { return m_view; }
     bool IsPlayer() const { return m_player; }
+    // A thread that did not stop may still step the world: it is handed over to be kept alive, never freed.
+    std::unique_ptr<SWworld> ReleaseWorld() { return std::move(m_owned); }
 
 protected:
     pf::LResult handle(const pf::Msg& msg) override;
@@ -84,7 +93,12 @@ protected:
     void postNcDestroy() override { delete this; }
 
 private:
-    CChildRenderFrame(SWworld& world, bool player) : m_view(world), m_player(player) {}
+    CChildRenderFrame(SWworld& world, bool player, std::unique_ptr<SWworld> owned = nullptr)
+        : m_owned(std::move(owned)), m_view(world), m_player(player)
+    {
+    }
+    std::unique_ptr<SWworld> m_owned; // a player's world; declared first, so it goes after the view has left it
     CChildRenderView m_view;
     bool m_player;
+    std::function<void(SWworld&)> m_onClose;
 };

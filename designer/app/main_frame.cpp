@@ -25,8 +25,8 @@ std::vector<pf::MenuItem> FileItems(const std::vector<std::string>& recent)
         {kCmdSaveAs, "Save As...", 0, {}},
         {0, "", pf::MF_SEPARATOR, {}},
         {kCmdAddSceneFile, "Add Scene File...", 0, {}},
-        {kCmdOpenPublished, "Open Published World...", pf::MF_GRAYED, {}},
-        {kCmdPublish, "Publish...", pf::MF_GRAYED, {}},
+        {kCmdOpenPublished, "Open Published World...", 0, {}},
+        {kCmdPublish, "Publish...", 0, {}},
         {kCmdSnapshot, "Snapshot...", 0, {}},
         {0, "", pf::MF_SEPARATOR, {}},
     };
@@ -169,8 +169,7 @@ void CMainFrame::UpdateCommandStates(bool running, bool haveView, bool publishab
     set(kCmdStop, running);
     set(kCmdSnapshot, haveView);
     set(kCmdCloseView, haveView);
-    set(kCmdPublish, false);
-    (void)publishable;
+    set(kCmdPublish, publishable);
     set(kCmdScaleCenter, m_designer.HasTool(kCmdScaleCenter));
     set(kCmdRemoveSceneFiles, m_designer.HasTool(kCmdRemoveSceneFiles));
     set(kCmdSynchronizeSceneFiles, m_designer.HasTool(kCmdSynchronizeSceneFiles));
@@ -215,6 +214,12 @@ bool CMainFrame::handleCommand(uint32_t id, uint32_t code)
         return true;
     case kCmdSnapshot:
         m_designer.Snapshot();
+        return true;
+    case kCmdPublish:
+        m_designer.Publish();
+        return true;
+    case kCmdOpenPublished:
+        m_designer.OpenPublishedWorld();
         return true;
     case kCmdStart:
         m_designer.StartPreview();
@@ -312,6 +317,9 @@ pf::LResult CMainFrame::handle(const pf::Msg& msg)
         return 0;
     case kMsgRenderFault:
         m_designer.OnRenderFault();
+        return 0;
+    case kMsgUpdateCommands:
+        m_designer.UpdateCommandStates();
         return 0;
     default:
         break;

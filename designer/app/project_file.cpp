@@ -13,6 +13,7 @@
 
 #include "designer/app/app_component.h"
 #include "designer/app/extended_world.h"
+#include "designer/app/preview_sphere_aside.h"
 #include "designer/app/project_records.h"
 #include "designer/app/registry.h"
 #include "designer/app/user_message.h"
@@ -39,7 +40,6 @@ constexpr uint32_t kTagTooltip = MakeTag("PRTT");
 constexpr uint32_t kTagGradients = MakeTag("PRW4");
 constexpr uint32_t kTagOldGradients = MakeTag("PRW3");
 constexpr uint32_t kTagWorld = MakeTag("WRLD");
-constexpr int32_t kPreviewSphereReference = 328328;
 constexpr uint8_t kLastMergedKind = 12;
 constexpr uint32_t kMergeEntryMinBytes = 1 + 4 + 4 + 4; // kind, id, two empty strings
 constexpr uint32_t kOptionCount = 9;
@@ -145,35 +145,6 @@ bool WriteProjectPayload(const CVTND_Project& project, CVTND_ExtendedWorld& worl
     }
     return out.Status() == SWchunkstream::kStatusGood;
 }
-
-// The material editor's preview sphere lives in the geometry list while the designer runs, but it is the
-// editor's, not the project's: it leaves the list for a save and comes back after, whatever the save did.
-class PreviewSphereAside {
-public:
-    explicit PreviewSphereAside(SWworld& world) : m_root(*world.GetRootObject())
-    {
-        for (SWgeometry* g = m_root.GetFirstGeometry(); g != nullptr;
-             g = dynamic_cast<SWgeometry*>(g->GetNextSibling())) {
-            const auto* mesh = dynamic_cast<const SWmeshobject*>(g);
-            if (mesh != nullptr && mesh->GetObjectReference().id == kPreviewSphereReference) {
-                g->Detach();
-                m_sphere.reset(g);
-                return;
-            }
-        }
-    }
-    ~PreviewSphereAside()
-    {
-        if (m_sphere)
-            m_root.AddGeometry(std::move(m_sphere));
-    }
-    PreviewSphereAside(const PreviewSphereAside&) = delete;
-    PreviewSphereAside& operator=(const PreviewSphereAside&) = delete;
-
-private:
-    SWrootobject& m_root;
-    std::unique_ptr<SWgeometry> m_sphere;
-};
 
 // -- Reading
 

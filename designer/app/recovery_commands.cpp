@@ -49,9 +49,14 @@ void CVTND_Designer::WriteRecoveryCopy()
     CVTND_Project* project = m_app->GetProject();
     if (project == nullptr)
         return;
-    const SWworldlock hold(*m_app->GetWorld());
+    // A world held elsewhere (the publish worker) is copied at the next interval rather than stall the loop.
+    SWworld& world = *m_app->GetWorld();
+    if (!world.TryLock())
+        return;
     std::vector<uint8_t> bytes;
-    if (project->WriteBytes(bytes, m_app->GetGradientStore()))
+    const bool written = project->WriteBytes(bytes, m_app->GetGradientStore());
+    world.Unlock();
+    if (written)
         pf::writeFileAtomically(m_recovery->Path(),
                                 std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }

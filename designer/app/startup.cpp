@@ -15,6 +15,8 @@
 #include "designer/app/main_frame.h"
 #include "designer/app/notification.h"
 #include "designer/app/project.h"
+#include "designer/app/publish_dialogs.h"
+#include "designer/app/publish_worker.h"
 #include "designer/app/recovery.h"
 #include "designer/app/registry.h"
 #include "designer/app/snapshot.h"
@@ -22,6 +24,7 @@
 #include "engine/core/root_object.h"
 #include "engine/core/thread_handler.h"
 #include "engine/core/window.h"
+#include "engine/core/world_file.h"
 #include "engine/resources/resource_report.h"
 #include "platform/display/screen.h"
 #include "platform/settings/profile.h"
@@ -40,6 +43,7 @@ constexpr const char* kRecentSection = "Recent File List";
 constexpr const char* kProjectFilter = "Vortan projects (*.vtp)|*.vtp|All files (*.*)|*.*||";
 constexpr const char* kSceneFilter = "Scene files (*.vtn)|*.vtn|All files (*.*)|*.*||";
 constexpr const char* kSnapshotFilter = "JPEG pictures (*.jpg)|*.jpg|Transparent PNG pictures (*.png)|*.png||";
+constexpr const char* kPublishedFilter = "Published worlds (*.vto)|*.vto|All files (*.*)|*.*||";
 
 CVTND_Designer* g_current = nullptr;
 
@@ -249,10 +253,14 @@ void CVTND_Designer::KeepAliveAfterStuckThread()
 {
     if (g_keptAlive == nullptr)
         g_keptAlive = new std::vector<std::unique_ptr<CVTNDesignerApp>>();
+    static auto* keptPlayers = new std::vector<std::unique_ptr<SWworld>>(); // reachable until the process ends
     if (m_frame != nullptr && m_frame->mdiClient() != nullptr)
         for (pf::MdiChild* child : m_frame->mdiClient()->childFrames()) {
-            if (auto* render = dynamic_cast<CChildRenderFrame*>(child))
+            if (auto* render = dynamic_cast<CChildRenderFrame*>(child)) {
                 render->View().Abandon();
+                if (std::unique_ptr<SWworld> player = render->ReleaseWorld())
+                    keptPlayers->push_back(std::move(player));
+            }
             child->destroy();
         }
     m_app->SetMainFrame(nullptr);
@@ -522,12 +530,39 @@ void CVTND_Designer::CloseActiveView()
 
 bool CVTND_Designer::IsPreviewRunning() const
 {
-    const CVTND_ExtendedWorld* world = GetWorld();
+    const SWworld* world = ActiveWorld();
     return world != nullptr && world->IsRunning();
+}
+
+SWworld* CVTND_Designer::ActiveWorld() const
+{
+    if (m_frame != nullptr && m_frame->mdiClient() != nullptr)
+        if (auto* frame = dynamic_cast<CChildRenderFrame*>(m_frame->mdiClient()->activeChild());
+            frame != nullptr && frame->IsPlayer())
+            return &frame->View().GetWorld();
+    return GetWorld();
+}
+
+std::vector<CChildRenderFrame*> CVTND_Designer::Players() const
+{
+    std::vector<CChildRenderFrame*> players;
+    if (m_frame != nullptr && m_frame->mdiClient() != nullptr)
+        for (pf::MdiChild* child : m_frame->mdiClient()->childFrames())
+            if (auto* frame = dynamic_cast<CChildRenderFrame*>(child); frame != nullptr && frame->IsPlayer())
+                players.push_back(frame);
+    return players;
 }
 
 bool CVTND_Designer::StartPreview()
 {
+    if (SWworld* player = ActiveWorld(); player != nullptr && player != GetWorld()) {
+        if (player->IsRunning())
+            return false;
+        m_renderThread->Resume(player);
+        player->SetRunning(true);
+        UpdateCommandStates();
+        return true;
+    }
     CVTND_ExtendedWorld* world = GetWorld();
     if (world == nullptr || world->IsRunning())
         return false;
@@ -541,6 +576,15 @@ bool CVTND_Designer::StartPreview()
 
 bool CVTND_Designer::StopPreview()
 {
+    if (SWworld* player = ActiveWorld(); player != nullptr && player != GetWorld()) {
+        if (!player->IsRunning())
+            return false;
+        player->SetRunning(false);
+        if (CChildRenderView* view = ActiveView())
+            view->DropPointer();
+        UpdateCommandStates();
+        return true;
+    }
     CVTND_ExtendedWorld* world = GetWorld();
     if (world == nullptr || !world->IsRunning())
         return false;
@@ -603,6 +647,127 @@ bool CVTND_Designer::SnapshotTo(const std::string& path)
         return false;
     }
     return true;
+}
+
+// -- Publishing
+
+bool CVTND_Designer::Publish()
+{
+    if (GetWorld() == nullptr)
+        return false;
+    const auto path =
+        BrowseFile(true, static_cast<int32_t>(BrowseCategory::kPublished), kPublishedFilter, "vto", "Publish");
+    return path ? PublishTo(*path) : false;
+}
+
+bool CVTND_Designer::PublishTo(const std::string& path, bool chooseSchemes)
+{
+    CVTND_ExtendedWorld* world = GetWorld();
+    CVTND_Project* project = m_app != nullptr ? m_app->GetProject() : nullptr;
+    if (world == nullptr || project == nullptr)
+        return false;
+    StopPreview();
+    // The page's player has the size of the project's current view.
+    int32_t width = 640;
+    int32_t height = 480;
+    for (CChildRenderView* view : Views()) {
+        const bool current = [&] {
+            const SWworldlock hold(*world);
+            return view->GetEngineWindow() != nullptr && world->GetCurrentView() == view->GetEngineWindow();
+        }();
+        if (current || view == Views().front()) {
+            width = static_cast<int32_t>(view->clientRect().width());
+            height = static_cast<int32_t>(view->clientRect().height());
+            if (current)
+                break;
+        }
+    }
+    if (chooseSchemes) {
+        std::unique_ptr<CVTND_PublishDlg> dialog;
+        {
+            const SWworldlock hold(*world);
+            dialog = std::make_unique<CVTND_PublishDlg>(*world, *project, width, height);
+        }
+        if (dialog->Run(*m_frame) != pf::IDOK)
+            return false;
+    }
+    CVTND_PublishRequest request{path, project->GetHtmlOption(), width, height};
+    SaveWorkerThread worker(*world, std::move(request), m_saveFinished);
+    if (worker.Start()) {
+        CVTND_WaitDlg wait(m_saveFinished, &worker);
+        wait.Run(*m_frame);
+    }
+    worker.Join();
+    DrainReports();
+    if (!worker.Result().ok) {
+        ShowError(worker.Result().message);
+        return false;
+    }
+    m_frame->SetPaneText(0, "Published " + path);
+    return true;
+}
+
+CChildRenderFrame* CVTND_Designer::OpenPublishedWorld()
+{
+    const auto path = BrowseFile(false, static_cast<int32_t>(BrowseCategory::kPublished), kPublishedFilter, "vto",
+                                 "Open Published World");
+    return path ? OpenPublishedFile(*path) : nullptr;
+}
+
+CChildRenderFrame* CVTND_Designer::OpenPublishedFile(const std::string& path)
+{
+    if (m_frame == nullptr || m_renderThread == nullptr)
+        return nullptr;
+    WorldLoadResult loaded;
+    {
+        const pf::WaitCursor wait;
+        loaded = LoadWorldFile(path, SWreadcontext::IdMode::kFresh, SWreadlimits::Defaults(),
+                               [] { return std::unique_ptr<SWworld>(std::make_unique<CVTND_ExtendedWorld>()); });
+    }
+    if (loaded.status != DocumentStatus::kOk || loaded.world == nullptr) {
+        ShowError(loaded.message.empty() ? "Cannot open " + path + ": " + DocumentStatusText(loaded.status) + "."
+                                         : loaded.message);
+        DrainReports();
+        return nullptr;
+    }
+    // The player shows the world at the size the page gives it: the active view's.
+    int32_t width = 640;
+    int32_t height = 480;
+    if (CChildRenderView* view = ActiveView()) {
+        width = static_cast<int32_t>(view->clientRect().width());
+        height = static_cast<int32_t>(view->clientRect().height());
+    }
+    const int32_t offset = 16 + 24 * static_cast<int32_t>(Players().size());
+    SWworld* world = loaded.world.get();
+    CVTND_RenderThread* thread = m_renderThread.get();
+    CChildRenderFrame* frame = CChildRenderFrame::OpenPlayer(
+        *m_frame, std::move(loaded.world), "Published: " + FileNameOf(path),
+        pf::Rect::fromXywh(offset, offset, width, height), [this, thread](SWworld& closing) {
+            // The render thread lets go of the world before the frame frees it.
+            if (m_renderThread.get() == thread)
+                thread->RemovePlayer(&closing);
+            closing.SetRunning(false);
+            if (pf::hasUi() && m_frame != nullptr)
+                pf::ui().post(m_frame->hwnd(), kMsgUpdateCommands);
+        });
+    if (frame == nullptr) {
+        ShowError("Cannot open a player for " + path + ".");
+        return nullptr;
+    }
+    // Grow the frame so that its view has exactly the page's size.
+    const pf::Rect client = frame->View().clientRect();
+    const pf::Rect outer = frame->windowRect();
+    frame->move(pf::Rect::fromXywh(offset, offset, static_cast<int32_t>(outer.width() + width - client.width()),
+                                   static_cast<int32_t>(outer.height() + height - client.height())));
+    frame->View().MakeActive();
+    world->SetRunning(true);
+    m_renderThread->AddPlayer(world);
+    world->Invalidate(true);
+    if (GetWorld() != nullptr)
+        GetWorld()->GetRedrawEvent().Set();
+    DrainReports();
+    UpdateCommandStates();
+    return frame;
 }
 
 // -- Tools of later parts
@@ -695,7 +860,8 @@ void CVTND_Designer::UpdateCommandStates()
     if (m_frame == nullptr)
         return;
     const bool haveView = !Views().empty();
-    m_frame->UpdateCommandStates(IsPreviewRunning(), haveView, GetWorld() != nullptr && haveView);
+    const bool playerActive = ActiveWorld() != nullptr && ActiveWorld() != GetWorld();
+    m_frame->UpdateCommandStates(IsPreviewRunning(), haveView || playerActive, GetWorld() != nullptr && haveView);
 }
 
 void CVTND_Designer::SetTimerWorld(SWworld* world)

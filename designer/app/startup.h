@@ -27,6 +27,7 @@ class MmTimer;
 class Profile;
 class Window;
 } // namespace pf
+class CChildRenderFrame;
 class CChildRenderView;
 class CMainFrame;
 class CVTND_AppComponent;
@@ -83,6 +84,16 @@ public:
     bool StopPreview();
     bool Snapshot(); // through the file dialog
     bool SnapshotTo(const std::string& path);
+    // Publishing: the ".vto" through the save dialog, the preview stopped, the schemes chosen in the publish dialog
+    // (skipped when chooseSchemes is false), the worker run behind the wait dialog; the HTML page when the project
+    // asks for it. False: cancelled or failed (one box says why; nothing half written).
+    bool Publish();
+    bool PublishTo(const std::string& path, bool chooseSchemes = true);
+    // A published world in a player frame of its own, running at once as a visitor's player runs it; the project
+    // never sees it. Null: cancelled, or the file was refused (one box names it and the cause).
+    CChildRenderFrame* OpenPublishedWorld();
+    CChildRenderFrame* OpenPublishedFile(const std::string& path);
+    std::vector<CChildRenderFrame*> Players() const;
     void RunTool(uint32_t command);
     bool HasTool(uint32_t command) const;
     void Preferences();
@@ -99,7 +110,8 @@ public:
     CVTNDesignerApp* GetApp() const { return m_app.get(); }
     CMainFrame* GetMainFrame() const { return m_frame; }
     CVTND_ExtendedWorld* GetWorld() const;
-    CChildRenderView* ActiveView() const;
+    CChildRenderView* ActiveView() const; // the active project view (a player frame's view when one is active)
+    SWworld* ActiveWorld() const;         // the active player's world, else the project's
     std::vector<CChildRenderView*> Views() const;
     CVTND_RenderThread& GetRenderThread() { return *m_renderThread; }
     CVTND_ReportSink& GetReportSink() { return m_sink; }

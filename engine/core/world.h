@@ -102,6 +102,7 @@ public:
     // -- Lock (recursive)
     virtual void Lock() { m_lock.Enter(); }
     virtual void Unlock() { m_lock.Leave(); }
+    bool TryLock() { return m_lock.TryEnter(); } // true: held (once more), to be let go with Unlock
 
     // -- Host callbacks: the embedding host implements them; the defaults do nothing
     virtual void JavaCallback(SWevent* event, const char* text1, const char* text2, const char* dataText);

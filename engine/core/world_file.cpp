@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <limits>
 #include <new>
@@ -126,8 +127,12 @@ bool WriteKeptRecords(SWworldwriting& out, const std::vector<SWkeptsections::Rec
 
 bool WriteRecordSection(SWworldwriting& out, WorldSection section, uint32_t parent)
 {
-    if (const SWworldsectionhandler* handler = FindWorldSectionHandler(section); handler && handler->write)
-        return handler->write(out, parent);
+    if (const SWworldsectionhandler* handler = FindWorldSectionHandler(section); handler && handler->write) {
+        out.BeginSection(section, parent);
+        const bool written = handler->write(out, parent);
+        out.EndSection();
+        return written;
+    }
     if (SWkeptsections* kept = SWkeptsections::Find(out.World()))
         return WriteKeptRecords(out, kept->Records(section), parent);
     return true;
@@ -269,12 +274,33 @@ bool WriteStreamRoot(SWworldwriting& writing, SWchunkstream& out)
     return ok;
 }
 
+// The resources a save writes, counted before it starts, so progress has its total from the first report.
+uint32_t CountResources(SWworld& world)
+{
+    size_t count = world.GetSoundList().Count();
+    if (const SWrootobject* root = world.GetRootObject())
+        for (const auto kind : {SWobjectlist::Kind::kTextures, SWobjectlist::Kind::kMaterials,
+                                SWobjectlist::Kind::kGeometry, SWobjectlist::Kind::kBackgrounds})
+            if (const SWobjectlist* list = root->GetList(kind))
+                count += list->CountChildren();
+    SWnode* top = world.GetRootNode();
+    for (SWnode* node = top; node != nullptr; node = node->NextInTree(top))
+        if (const auto* object = dynamic_cast<const SWobjectnode*>(node)) {
+            count += object->GetAnimationTracks().GetTrackCount() != 0 ? 1 : 0;
+            count += dynamic_cast<const SWmeshnode*>(node) != nullptr && object->GetVertexFrameTable() != nullptr;
+        }
+    return static_cast<uint32_t>(std::min<size_t>(count, UINT32_MAX));
+}
+
 } // namespace
 
-bool WriteWorldRecords(SWworld& world, SWdocumentwriter& writer, uint32_t parentIndex, WorldFileMode mode)
+bool WriteWorldRecords(SWworld& world, SWdocumentwriter& writer, uint32_t parentIndex, WorldFileMode mode,
+                       const WorldWriteProgress& progress)
 {
     SWworldlock lock(world);
     SWworldwriting writing(world, mode, writer);
+    if (progress)
+        writing.SetProgress(&progress, CountResources(world));
     const std::optional<uint32_t> top =
         writing.AddRecord(kTagWorld, parentIndex, [&](SWchunkstream& s) { return WriteWorldSettings(world, s); });
     if (!top)
@@ -295,7 +321,8 @@ bool WriteWorldRecords(SWworld& world, SWdocumentwriter& writer, uint32_t parent
         .has_value();
 }
 
-DocumentStatus WriteWorldFile(SWworld& world, WorldFileMode mode, std::vector<uint8_t>& out)
+DocumentStatus WriteWorldFile(SWworld& world, WorldFileMode mode, std::vector<uint8_t>& out,
+                              const WorldWriteProgress& progress)
 {
     out.clear();
     DocumentWriteOptions options;
@@ -305,7 +332,7 @@ DocumentStatus WriteWorldFile(SWworld& world, WorldFileMode mode, std::vector<ui
     options.formatVersion = kWorldFormatVersion;
     try {
         SWdocumentwriter writer(options);
-        if (!WriteWorldRecords(world, writer, kDocumentNoParent, mode))
+        if (!WriteWorldRecords(world, writer, kDocumentNoParent, mode, progress))
             return DocumentStatus::kOutOfMemory;
         return writer.Finish(out);
     } catch (const std::bad_alloc&) {

@@ -43,14 +43,20 @@ struct WorldLoadResult {
     std::string message; // unless status is kOk: the file's name (when loaded by path) and the cause, one line
 };
 
+// Told between resources while a world is written, on the writing thread: done of total resources (textures,
+// materials, backgrounds, geometry, motion blocks, sounds) are written, the last one of section ("meshes"). done
+// never passes total. Anything else the callback does must not touch the world, whose lock the writer holds.
+using WorldWriteProgress = std::function<void(uint32_t done, uint32_t total, const char* section)>;
+
 // Makes the world object a load reads into (a program's own world derived from SWworld); null or empty: SWworld.
 using WorldMaker = std::function<std::unique_ptr<SWworld>()>;
 
 // Appends the world's records under parentIndex (kDocumentNoParent at top level; the project record in a project).
 bool WriteWorldRecords(SWworld& world, SWdocumentwriter& writer, uint32_t parentIndex,
-                       WorldFileMode mode = WorldFileMode::kScene);
+                       WorldFileMode mode = WorldFileMode::kScene, const WorldWriteProgress& progress = {});
 // The whole file of world in mode; kTooLarge or kOutOfMemory leave out empty.
-DocumentStatus WriteWorldFile(SWworld& world, WorldFileMode mode, std::vector<uint8_t>& out);
+DocumentStatus WriteWorldFile(SWworld& world, WorldFileMode mode, std::vector<uint8_t>& out,
+                              const WorldWriteProgress& progress = {});
 DocumentStatus SaveWorldFile(SWworld& world, WorldFileMode mode, const std::string& path,
                              std::string* outError = nullptr);
 

@@ -1,5 +1,6 @@
 #include "engine/core/world_sections.h"
 
+#include <algorithm>
 #include <atomic>
 #include <map>
 #include <memory>
@@ -120,7 +121,40 @@ std::optional<uint32_t> SWworldwriting::AddRecord(uint32_t tag, uint32_t parent,
         if (fill && (!fill(out) || out.Status() != SWchunkstream::kStatusGood))
             return std::nullopt;
     }
-    return m_writer.AddRecord(tag, parent, std::move(payload));
+    const std::optional<uint32_t> index = m_writer.AddRecord(tag, parent, std::move(payload));
+    if (index && m_progress != nullptr && m_sectionParent)
+        CountResource(parent, fill != nullptr, *index);
+    return index;
+}
+
+void SWworldwriting::SetProgress(const WorldWriteProgress* progress, uint32_t total)
+{
+    m_progress = progress != nullptr && *progress ? progress : nullptr;
+    m_total = total;
+    m_done = 0;
+}
+
+void SWworldwriting::BeginSection(WorldSection section, uint32_t parent)
+{
+    static constexpr std::array<const char*, kSectionCount> kNames = {
+        "textures",      "materials", "backgrounds", "meshes",      "speech", "node motion",
+        "object motion", "sounds",    "tooltips",    "expressions", "events"};
+    m_sectionName = section < WorldSection::kCount ? kNames[static_cast<size_t>(section)] : "";
+    m_sectionParent = parent;
+    m_sectionList.reset();
+}
+
+void SWworldwriting::CountResource(uint32_t parent, bool hasPayload, uint32_t index)
+{
+    if (!hasPayload && parent == *m_sectionParent && !m_sectionList) {
+        m_sectionList = index; // the section's list: its items are the resources
+        return;
+    }
+    if (parent != *m_sectionParent && parent != m_sectionList)
+        return;
+    ++m_done;
+    m_total = std::max(m_total, m_done); // a resource the count before the save could not see
+    (*m_progress)(m_done, m_total, m_sectionName);
 }
 
 std::optional<uint32_t> SWworldwriting::FindRecord(const CVTN_Container* object) const

@@ -98,11 +98,26 @@ public:
     void NoteRecord(const CVTN_Container* object, uint32_t index) { m_records[object] = index; }
     std::optional<uint32_t> FindRecord(const CVTN_Container* object) const;
 
+    // Progress between resources (the world file sets it): while a record section is written, each record its
+    // writer adds under the section's parent, or under the empty list record it added there first, is one
+    // resource; nested records are parts of theirs.
+    void SetProgress(const WorldWriteProgress* progress, uint32_t total);
+    void BeginSection(WorldSection section, uint32_t parent);
+    void EndSection() { m_sectionParent.reset(); }
+
 private:
+    void CountResource(uint32_t parent, bool hasPayload, uint32_t index);
+
     SWworld& m_world;
     WorldFileMode m_mode;
     SWdocumentwriter& m_writer;
     std::unordered_map<const CVTN_Container*, uint32_t> m_records;
+    const WorldWriteProgress* m_progress = nullptr; // not owned; null: nobody listens
+    uint32_t m_done = 0;
+    uint32_t m_total = 0;
+    const char* m_sectionName = "";
+    std::optional<uint32_t> m_sectionParent; // set while a record section is written
+    std::optional<uint32_t> m_sectionList;
 };
 
 // What a section reader is given: the world being built, the file and its read context.

@@ -417,6 +417,9 @@ constexpr uint32_t TCM_DELETEALLITEMS = 0x1309;
 constexpr uint32_t TCM_GETCURSEL = 0x130B;
 constexpr uint32_t TCM_SETCURSEL = 0x130C;
 constexpr uint32_t SB_SETTEXT = 0x401;
+constexpr uint32_t PBM_SETPOS = 0x402;
+constexpr uint32_t PBM_SETRANGE32 = 0x406;
+constexpr uint32_t PBM_GETPOS = 0x408;
 
 // List views
 constexpr uint32_t LVM_SETBKCOLOR = 0x1001;

@@ -383,7 +383,10 @@ void SdlBackend::translate(Ui& target, const SDL_Event& e)
         const int32_t y = e.type == SDL_MOUSEMOTION ? e.motion.y : e.button.y;
         const Point p{shown->state.shownRect.l + x, shown->state.shownRect.t + y};
         if (e.type == SDL_MOUSEMOTION) {
-            target.inject(InputEvent::mouseMove(p));
+            if (m_relative)
+                target.injectLockedMotion(e.motion.xrel, e.motion.yrel);
+            else
+                target.inject(InputEvent::mouseMove(p));
             return;
         }
         if (e.button.button != SDL_BUTTON_LEFT && e.button.button != SDL_BUTTON_RIGHT)
@@ -496,6 +499,17 @@ void SdlBackend::askToClose(Ui& target)
 void SdlBackend::warpPointer(Point screenPoint)
 {
     SDL_WarpMouseGlobal(screenPoint.x, screenPoint.y);
+}
+
+void SdlBackend::setRelativePointer(bool on)
+{
+    // A display without relative motion still hands us absolute moves, which route as they always do.
+    if (on) {
+        m_relative = SDL_SetRelativeMouseMode(SDL_TRUE) == 0;
+    } else {
+        SDL_SetRelativeMouseMode(SDL_FALSE);
+        m_relative = false;
+    }
 }
 
 void SdlBackend::applyCursor(Ui& target)

@@ -35,6 +35,7 @@ public:
     void waitForInput(Ui& target, int32_t timeoutMs) override;
     void wake() override;
     void warpPointer(Point screenPoint) override;
+    void setRelativePointer(bool on) override;
 
     SDL_Window* sdlWindowOf(Hwnd hwnd) const; // null when the window is not shown here
     uint64_t presentedFrameCount() const { return m_presentedFrames.load(); }
@@ -69,6 +70,7 @@ private:
     uint32_t m_cursorId = 0;
     const void* m_cursorIcon = nullptr;
     SDL_Cursor* m_sdlCursor = nullptr; // ours, freed when replaced
+    bool m_relative = false;           // the pointer is locked: motion goes to Ui::injectLockedMotion
 };
 
 // The backend a run gets: SDL's when its video subsystem opens a display, else the headless one with the reason.

@@ -75,6 +75,38 @@ TEST(WorldRecords, EveryRecordComesBackAndSavesToTheSameBytes)
     }
 }
 
+TEST(WorldRecords, ProgressCountsEachResourceOnceAndChangesNoByte)
+{
+    const std::unique_ptr<SWworld> world = worldtest::MakeSampleWorld();
+    const std::vector<uint8_t> quiet = Save(*world, WorldFileMode::kPublished);
+    std::vector<uint32_t> done;
+    std::vector<uint32_t> totals;
+    std::vector<std::string> sections;
+    std::vector<uint8_t> told;
+    ASSERT_EQ(WriteWorldFile(*world, WorldFileMode::kPublished, told,
+                             [&](uint32_t d, uint32_t total, const char* section) {
+                                 done.push_back(d);
+                                 totals.push_back(total);
+                                 if (sections.empty() || sections.back() != section)
+                                     sections.emplace_back(section);
+                             }),
+              DocumentStatus::kOk);
+    EXPECT_EQ(told, quiet);
+    // The sample's textures, materials, background, geometry (meshes and the camera), one animated node, sounds.
+    size_t expected = world->GetSoundList().Count();
+    for (const auto kind : {SWobjectlist::Kind::kTextures, SWobjectlist::Kind::kMaterials,
+                            SWobjectlist::Kind::kGeometry, SWobjectlist::Kind::kBackgrounds})
+        expected += world->GetRootObject()->GetList(kind) ? world->GetRootObject()->GetList(kind)->CountChildren() : 0;
+    ASSERT_GE(done.size(), expected);
+    for (size_t i = 0; i < done.size(); ++i) {
+        EXPECT_EQ(done[i], i + 1);
+        EXPECT_EQ(totals[i], done.size()) << "the total was known before the first resource";
+    }
+    const std::vector<std::string> order = {"textures", "materials", "backgrounds", "meshes"};
+    ASSERT_GE(sections.size(), order.size());
+    EXPECT_TRUE(std::equal(order.begin(), order.end(), sections.begin()));
+}
+
 TEST(WorldRecords, ResourcesAndTheirLinksComeBack)
 {
     const std::unique_ptr<SWworld> world = worldtest::MakeSampleWorld();

@@ -6,6 +6,7 @@
 #include "platform/ui/controls/edit.h"
 #include "platform/ui/controls/list_box.h"
 #include "platform/ui/controls/list_view.h"
+#include "platform/ui/controls/progress_bar.h"
 #include "platform/ui/controls/scroll_bar.h"
 #include "platform/ui/controls/static_control.h"
 #include "platform/ui/controls/status_bar.h"
@@ -47,6 +48,7 @@ void registerStandardClasses(Ui& u)
     u.registerClass({"scrollbar", factoryOf<ScrollBar>(), 0, arrow, -1});
     u.registerClass({"trackbar", factoryOf<Trackbar>(), 0, arrow, -1});
     u.registerClass({"updown", factoryOf<UpDown>(), 0, arrow, -1});
+    u.registerClass({"msctls_progress32", factoryOf<ProgressBar>(), 0, arrow, -1});
     u.registerClass({"tab", factoryOf<TabControl>(), 0, arrow, -1});
     u.registerClass({"statusbar", factoryOf<StatusBar>(), 0, arrow, -1});
     u.registerClass({"toolbar", factoryOf<ToolBar>(), 0, arrow, -1});

@@ -52,6 +52,9 @@ public:
     virtual void waitForInput(Ui& target, int32_t timeoutMs) = 0;
     virtual void wake() = 0;           // any thread: ends a wait early
     virtual void warpPointer(Point) {} // SetCursorPos: a live screen moves the real pointer. UI thread
+    // Pointer lock: a live screen hides the pointer, keeps it in place and hands its motion to
+    // Ui::injectLockedMotion until turned off. UI thread
+    virtual void setRelativePointer(bool) {}
 };
 
 // Shows nothing and waits for nothing: the backend of tests and of runs without a display.

@@ -10,6 +10,7 @@
 #include "platform/ui/providers/providers.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace pf {
 
@@ -290,6 +291,8 @@ void Ui::finishWindow(Window& w)
 {
     const Hwnd self = w.m_hwnd;
     killTimersOf(self);
+    if (m_pointerLock == self)
+        unlockPointer();
     if (m_capture == self) {
         m_capture = kNoWindow;
         send(self, WM_CAPTURECHANGED, 0, 0);
@@ -759,9 +762,59 @@ Hwnd Ui::setCapture(Hwnd hwnd)
     if (hwnd != kNoWindow && window(hwnd) == nullptr)
         return previous;
     m_capture = hwnd;
+    if (m_pointerLock != kNoWindow && m_pointerLock != hwnd)
+        unlockPointer();
     if (previous != kNoWindow && previous != hwnd)
         send(previous, WM_CAPTURECHANGED, 0, static_cast<LParam>(hwnd));
     return previous;
+}
+
+bool Ui::lockPointer(Hwnd hwnd)
+{
+    assertUiThread();
+    Window* w = window(hwnd);
+    if (w == nullptr)
+        return false;
+    if (m_capture != hwnd)
+        setCapture(hwnd);
+    if (window(hwnd) == nullptr)
+        return false; // died of the capture's change
+    const Rect client = w->clientRect();
+    m_lockedPos =
+        w->clientToScreen({static_cast<int32_t>(client.width() / 2), static_cast<int32_t>(client.height() / 2)});
+    if (m_pointerLock == hwnd)
+        return true;
+    m_pointerLock = hwnd;
+    backend().setRelativePointer(true);
+    return true;
+}
+
+void Ui::unlockPointer()
+{
+    assertUiThread();
+    if (m_pointerLock == kNoWindow)
+        return;
+    m_pointerLock = kNoWindow;
+    backend().setRelativePointer(false);
+}
+
+void Ui::injectLockedMotion(int32_t dx, int32_t dy)
+{
+    if (m_pointerLock == kNoWindow || (dx == 0 && dy == 0))
+        return;
+    // Client coordinates travel as 16-bit halves: far out, the virtual position starts again from the centre,
+    // which costs one odd delta every 20,000 pixels of motion.
+    constexpr int32_t kReach = 20000;
+    Point next{m_lockedPos.x + dx, m_lockedPos.y + dy};
+    if (Window* w = window(m_pointerLock)) {
+        const Point client = w->screenToClient(next);
+        if (std::abs(client.x) > kReach || std::abs(client.y) > kReach) {
+            const Rect r = w->clientRect();
+            next = w->clientToScreen({static_cast<int32_t>(r.width() / 2), static_cast<int32_t>(r.height() / 2)});
+        }
+    }
+    m_lockedPos = next;
+    inject(InputEvent::mouseMove(next));
 }
 
 bool Ui::releaseCapture()

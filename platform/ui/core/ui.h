@@ -113,6 +113,14 @@ public:
     const std::array<uint8_t, 256>& keyboardState() const { return m_keys; }
     bool dropFiles(Point screenPoint, const std::vector<std::string>& paths); // kMsgDropFiles to the window there
 
+    // ---- pointer lock (mouse-look): the pointer stays where it is and its motion arrives as moves of the locked
+    // window from a virtual position that starts at the window's centre, so routing, capture and the deltas of
+    // consecutive moves stay as for any move. The lock ends with the locked window's capture and its window.
+    bool lockPointer(Hwnd hwnd); // takes the capture too; false for a dead handle
+    void unlockPointer();
+    Hwnd pointerLock() const { return m_pointerLock; }
+    void injectLockedMotion(int32_t dx, int32_t dy); // a live backend's relative motion; nothing when unlocked
+
     // ---- cursors
     Cursor setCursor(const Cursor& cursor); // returns the previous one
     const Cursor& currentCursor() const { return m_cursor; }
@@ -218,6 +226,8 @@ private:
     Hwnd m_active = kNoWindow;
     Hwnd m_focus = kNoWindow;
     Hwnd m_capture = kNoWindow;
+    Hwnd m_pointerLock = kNoWindow;
+    Point m_lockedPos;                  // the virtual position of a locked pointer, screen coordinates
     Hwnd m_mouseLeaveWatch = kNoWindow; // told with kMsgMouseLeave when the pointer moves off it
     Point m_messagePos;
     Point m_cursorPos;

@@ -6,6 +6,7 @@
 #include "platform/gfx/frame_control.h"
 #include "platform/gfx/surface_dc.h"
 #include "platform/testing/image_check.h"
+#include "platform/ui/controls/progress_bar.h"
 #include "platform/ui/providers/live_menu.h"
 
 namespace pf {
@@ -230,6 +231,37 @@ TEST(MenuLook, MarksTicksDotsAndSubMenuArrowsAndEtchesGrayedItems)
     EXPECT_EQ(count({width - 18, rows[0].t, width - 2, rows[0].b}, sys(COLOR_MENUTEXT)), 0);
     EXPECT_GT(count(rows[3], sys(COLOR_BTNHIGHLIGHT)), 5) << "grayed text is etched";
     EXPECT_EQ(count({2, rows[3].t, width - 2, rows[3].b}, sys(COLOR_MENUTEXT)), 0);
+}
+
+TEST_F(ControlLook, ProgressBarAnswersTheOldValuesAndFillsInProportionWithinItsWell)
+{
+    ProgressBar bar;
+    ASSERT_TRUE(bar.create({"msctls_progress32", "", WS_CHILD | WS_VISIBLE, 0, {10, 420, 210, 436}, host.hwnd(), 77}));
+    EXPECT_EQ(bar.send(PBM_SETRANGE32, 0, 40), static_cast<LResult>(100 << 16)); // the old range, 0 to 100
+    EXPECT_EQ(bar.send(PBM_SETPOS, 10, 0), 0);
+    EXPECT_EQ(bar.send(PBM_SETPOS, 90, 0), 10); // clamped to 40
+    EXPECT_EQ(bar.send(PBM_GETPOS, 0, 0), 40);
+    const uint32_t highlight = sys(COLOR_HIGHLIGHT);
+    const Rect client = bar.clientRect();
+    // How far the blocks reach from the left, in pixels of the middle row.
+    const auto reach = [&] {
+        sim().pump();
+        int32_t last = -1;
+        for (int32_t x = 0; x < client.r; ++x)
+            if (at(bar, {x, client.b / 2}) == highlight)
+                last = x;
+        return last + 1;
+    };
+    const int32_t full = reach();
+    EXPECT_GE(full, client.r - 4); // a full bar reaches the end of its well
+    EXPECT_LT(full, client.r);     // and leaves the well's edge
+    bar.send(PBM_SETPOS, 10, 0);
+    const int32_t quarter = reach();
+    EXPECT_GT(quarter, full / 4 - 10); // whole blocks only
+    EXPECT_LE(quarter, full / 4 + 2);
+    bar.send(PBM_SETPOS, 0, 0);
+    EXPECT_EQ(reach(), 0);
+    bar.destroy();
 }
 
 } // namespace

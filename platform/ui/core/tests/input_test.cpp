@@ -2,6 +2,7 @@
 #include "platform/ui/core/tests/test_windows.h"
 
 #include "platform/testing/ui_fixture.h"
+#include "platform/ui/core/display_backend.h"
 #include "platform/ui/core/keyboard.h"
 
 namespace pf {
@@ -115,6 +116,53 @@ TEST_F(Input, DestroyingTheCaptureWindowReleasesIt)
     EXPECT_EQ(child.count(WM_CAPTURECHANGED), 1u);
     sim().click({50, 50}); // goes to the parent now, and nothing touches the dead child
     EXPECT_GE(top.count(WM_LBUTTONDOWN), 1u);
+}
+
+// Records what the layer asks of a live screen about the pointer.
+class PointerBackend final : public DisplayBackend {
+public:
+    std::vector<bool> relative;
+    std::string name() const override { return "pointer"; }
+    bool isLive() const override { return false; }
+    void syncTopLevels(const std::vector<TopLevelState>&) override {}
+    void surfaceChanged(const Surface32*, const Rect&) override {}
+    void present() override {}
+    void waitForInput(Ui&, int32_t) override {}
+    void wake() override {}
+    void setRelativePointer(bool on) override { relative.push_back(on); }
+};
+
+TEST_F(Input, ALockedPointerMovesItsWindowFromTheCentreAndEndsWithTheCaptureOrTheWindow)
+{
+    PointerBackend backend;
+    ui().setBackend(&backend);
+    TestWindow top, view, other;
+    top.create(test::topLevel({0, 0, 400, 400}));
+    view.create(test::childOf(top, {100, 100, 300, 200}, 1));
+    other.create(test::childOf(top, {0, 300, 100, 400}, 2));
+    std::vector<Point> moves;
+    view.hook = [&](const Msg& m) -> std::optional<LResult> {
+        if (m.message == WM_MOUSEMOVE)
+            moves.push_back(pointFromLParam(m.lParam));
+        return std::nullopt;
+    };
+    ui().injectLockedMotion(5, 5); // not locked: nothing
+    EXPECT_TRUE(moves.empty());
+    ASSERT_TRUE(ui().lockPointer(view.hwnd()));
+    EXPECT_EQ(ui().capture(), view.hwnd());
+    ui().injectLockedMotion(7, -3);
+    ui().injectLockedMotion(-400, 0); // far outside the window: still the window's, by the capture
+    ASSERT_EQ(moves.size(), 2u);
+    EXPECT_EQ(moves[0], (Point{107, 47}));
+    EXPECT_EQ(moves[1], (Point{-293, 47}));
+    ui().setCapture(other.hwnd()); // the capture goes, and the lock with it
+    EXPECT_EQ(ui().pointerLock(), kNoWindow);
+    ASSERT_TRUE(ui().lockPointer(view.hwnd()));
+    view.destroy();
+    EXPECT_EQ(ui().pointerLock(), kNoWindow);
+    EXPECT_EQ(backend.relative, (std::vector<bool>{true, false, true, false}));
+    EXPECT_FALSE(ui().lockPointer(view.hwnd()));
+    ui().setBackend(nullptr);
 }
 
 class DoubleClickWindow : public TestWindow {};

@@ -1,0 +1,429 @@
+// Publishing and playing what was published, on a running designer: the choices of the publish dialog, the worker
+// behind the wait dialog, files that are whole or not there, the page, and the player frame.
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "designer/app/child_render_view.h"
+#include "designer/app/extended_world.h"
+#include "designer/app/main_frame.h"
+#include "designer/app/preview_sphere_aside.h"
+#include "designer/app/project.h"
+#include "designer/app/publish_dialogs.h"
+#include "designer/app/publish_worker.h"
+#include "designer/app/sample_project.h"
+#include "designer/app/startup.h"
+#include "engine/core/mesh_node.h"
+#include "engine/core/object_node.h"
+#include "engine/core/root_object.h"
+#include "engine/core/sync_event.h"
+#include "engine/core/type_tag.h"
+#include "engine/core/world_sections.h"
+#include "engine/resources/mesh_object.h"
+#include "engine/resources/sound.h"
+#include "platform/base/atomic_file.h"
+#include "platform/settings/settings_backend.h"
+#include "platform/settings/settings_store.h"
+#include "platform/testing/image_check.h"
+#include "platform/testing/ui_fixture.h"
+#include "platform/ui/controls/combo_box.h"
+#include "platform/ui/controls/list_view.h"
+#include "platform/ui/controls/progress_bar.h"
+#include "platform/ui/controls/tab_control.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit = 5000ms)
+{
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!condition() && std::chrono::steady_clock::now() < end) {
+        pf::ui().pump();
+        std::this_thread::sleep_for(2ms);
+    }
+    return condition();
+}
+
+SWnode* NodeNamed(SWworld& world, const std::string& name)
+{
+    for (SWnode* n = world.GetRootNode(); n != nullptr; n = n->NextInTree(world.GetRootNode()))
+        if (n->GetName() && *n->GetName() == name)
+            return n;
+    return nullptr;
+}
+
+// A short mono 16-bit wave file: a rising tone.
+void WriteWave(const std::string& path)
+{
+    constexpr uint32_t kRate = 11025;
+    constexpr uint32_t kSamples = 4000;
+    std::string bytes;
+    const auto u32 = [&](uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            bytes += static_cast<char>(v >> (8 * i));
+    };
+    const auto u16 = [&](uint16_t v) {
+        bytes += static_cast<char>(v);
+        bytes += static_cast<char>(v >> 8);
+    };
+    bytes += "RIFF";
+    u32(36 + kSamples * 2);
+    bytes += "WAVEfmt ";
+    u32(16);
+    u16(1);         // PCM
+    u16(1);         // mono
+    u32(kRate);     // samples per second
+    u32(kRate * 2); // bytes per second
+    u16(2);         // block
+    u16(16);        // bits
+    bytes += "data";
+    u32(kSamples * 2);
+    for (uint32_t i = 0; i < kSamples; ++i)
+        u16(static_cast<uint16_t>(static_cast<int16_t>(8000.0 * std::sin(i * (0.05 + i * 0.00001)))));
+    ASSERT_TRUE(pf::writeFileAtomically(path, bytes));
+}
+
+std::string FileText(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+class Publish : public pf::UiFixture {
+protected:
+    void SetUp() override
+    {
+        UiFixture::SetUp();
+        folder = artifactPath("publish-" + std::to_string(::getpid()) + "-" +
+                              ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+        CVTND_StartOptions options;
+        options.store = std::make_unique<pf::SettingsStore>(nullptr);
+        options.developerRun = true;
+        options.recoveryPath = (std::filesystem::path(folder) / "recovery.vtp").string();
+        ASSERT_TRUE(designer.Start(std::move(options)));
+        world = designer.GetWorld();
+        {
+            const SWworldlock hold(*world);
+            BuildSampleWorld(*world);
+        }
+        designer.ActiveView()->TakeLastCamera();
+        designer.ActiveView()->RefreshBackground();
+    }
+    void TearDown() override
+    {
+        designer.Exit();
+        UiFixture::TearDown();
+        std::filesystem::remove_all(folder);
+    }
+    std::string In(const std::string& name) const { return (std::filesystem::path(folder) / name).string(); }
+    // A hidden mesh with the preview sphere's reference id, as the material editor leaves it in the world.
+    SWgeometry* AddPreviewSphere()
+    {
+        const SWworldlock hold(*world);
+        auto sphere = std::make_unique<SWmeshobject>();
+        sphere->SetVertices({0, 0, 0, 1, 1, 1, 2, 0, 0});
+        sphere->SetName("MaterialSphereMesh");
+        sphere->GetObjectReference().id = kPreviewSphereReference;
+        return world->GetRootObject()->AddGeometry(std::move(sphere));
+    }
+    bool HasGeometry(SWworld& w, const std::string& name)
+    {
+        for (SWgeometry* g = w.GetRootObject()->GetFirstGeometry(); g != nullptr;
+             g = dynamic_cast<SWgeometry*>(g->GetNextSibling()))
+            if (g->GetName() == name)
+                return true;
+        return false;
+    }
+    // The wait dialog polls until the worker has finished; the poll timer runs on the virtual clock.
+    void WaitThroughTheDialog(std::function<void(CVTND_WaitDlg&)> eachPoll = {})
+    {
+        sim().onModal(kIddPublishWait, [this, eachPoll](pf::Dialog& d) {
+            auto& wait = static_cast<CVTND_WaitDlg&>(d);
+            for (int i = 0; i < 5000 && !d.hasEnded(); ++i) {
+                sim().advance(CVTND_WaitDlg::kPollMs);
+                if (eachPoll && !d.hasEnded())
+                    eachPoll(wait);
+                std::this_thread::sleep_for(1ms);
+            }
+        });
+    }
+
+    std::string folder;
+    CVTND_Designer designer;
+    CVTND_ExtendedWorld* world = nullptr;
+};
+
+// The dialog lists the kinds' objects preset to their rows; a row chosen on a tab is stored on OK; the file has
+// the choice, reads back, and leaves out the preview sphere, which is back in the world afterwards; the page is
+// written beside it at the view's size.
+TEST_F(Publish, TheDialogsChoicesAreStoredAndTheFileReadsBackWithoutThePreviewSphere)
+{
+    AddPreviewSphere();
+    const std::string path = In("sample.vto");
+    const SWcompressionscheme* chosen = SWcompressionschemes::Table().OfferedRows(SchemeKind::kMesh).back();
+    sim().expectFile(path);
+    sim().onModal(kIddPublish, [&](pf::Dialog& d) {
+        auto& dialog = static_cast<CVTND_PublishDlg&>(d);
+        for (const CVTND_PublishDlg::Entry& entry : dialog.Entries()) {
+            EXPECT_NE(entry.name, "MaterialSphereMesh");
+            EXPECT_EQ(entry.row, SWcompressionschemes::Table().DefaultOf(entry.kind)) << entry.name;
+        }
+        ASSERT_TRUE(sim().selectTab(*d.item<pf::TabControl>(kIdcPublishTabs), 3)); // geometry
+        auto* list = d.item<pf::ListView>(kIdcPublishList);
+        ASSERT_GT(list->getItemCount(), 0);
+        auto* combo = d.item<pf::ComboBox>(kIdcPublishScheme);
+        for (int32_t item = 0; item < list->getItemCount(); ++item) {
+            ASSERT_TRUE(sim().selectListViewItem(*list, item));
+            for (int32_t i = 0; i < combo->getCount(); ++i) {
+                if (reinterpret_cast<const SWcompressionscheme*>(combo->getItemData(i)) == chosen) {
+                    ASSERT_TRUE(sim().chooseCombo(*combo, i));
+                }
+            }
+            EXPECT_EQ(list->getItemText(item, 1), chosen->GetShortName());
+        }
+        for (int32_t tab = 0; tab < 5; ++tab) {
+            ASSERT_TRUE(sim().selectTab(*d.item<pf::TabControl>(kIdcPublishTabs), tab));
+            sim().pump();
+            d.writePng(artifactPath("publish-dialog-tab-" + std::to_string(tab) + ".png"));
+        }
+        sim().click(*d.child(pf::IDOK));
+    });
+    WaitThroughTheDialog();
+    ASSERT_TRUE(designer.Publish());
+    EXPECT_TRUE(ui().strictFailures().empty());
+    EXPECT_TRUE(HasGeometry(*world, "MaterialSphereMesh")) << "the sphere is back";
+    SWmeshnode* cube = dynamic_cast<SWmeshnode*>(NodeNamed(*world, "cube"));
+    ASSERT_NE(cube, nullptr);
+    EXPECT_EQ(cube->GetMeshObject()->GetScheme(), chosen);
+
+    const WorldLoadResult loaded = LoadWorldFile(path, SWreadcontext::IdMode::kFresh);
+    ASSERT_EQ(loaded.status, DocumentStatus::kOk) << loaded.message;
+    EXPECT_TRUE(loaded.skipped.empty());
+    EXPECT_FALSE(HasGeometry(*loaded.world, "MaterialSphereMesh"));
+    EXPECT_NE(NodeNamed(*loaded.world, "cube"), nullptr);
+    const std::string page = FileText(HtmlPagePath(path));
+    const pf::Rect client = designer.ActiveView()->clientRect();
+    EXPECT_NE(page.find("src=\"sample.vto\""), std::string::npos) << page;
+    EXPECT_NE(page.find("width=\"" + std::to_string(client.width()) + "\" height=\"" + std::to_string(client.height()) +
+                        "\""),
+              std::string::npos);
+    EXPECT_NE(page.find(kPublishedMimeType), std::string::npos);
+}
+
+// Every offered row of every kind publishes a file that reads back; a sound published twice with the wave codec's
+// row keeps the author's quality.
+TEST_F(Publish, EveryOfferedRowReadsBackAndTheWaveCodecKeepsTheSoundsQuality)
+{
+    const std::string wave = In("tone.wav");
+    WriteWave(wave);
+    SWsound* sound = nullptr;
+    {
+        const SWworldlock hold(*world);
+        auto made = std::make_unique<SWsound>();
+        made->SetName("tone");
+        made->SetFileName(wave);
+        made->SetQualityPercent(40);
+        sound = world->GetSoundList().Add(std::move(made));
+    }
+    const SWcompressionschemes& table = SWcompressionschemes::Table();
+    SWmeshnode* cube = dynamic_cast<SWmeshnode*>(NodeNamed(*world, "cube"));
+    ASSERT_NE(cube, nullptr);
+    for (const SchemeKind kind : {SchemeKind::kSound, SchemeKind::kMesh, SchemeKind::kKeyFrames}) {
+        for (const SWcompressionscheme* row : table.OfferedRows(kind)) {
+            SCOPED_TRACE(row->GetShortName());
+            {
+                const SWworldlock hold(*world);
+                if (kind == SchemeKind::kSound)
+                    sound->SetScheme(row);
+                else if (kind == SchemeKind::kMesh)
+                    cube->GetMeshObject()->SetScheme(row);
+                else
+                    cube->SetKeyFrameSchemeId(row->GetId());
+            }
+            const std::string path = In("rows.vto");
+            for (int time = 0; time < 2; ++time) {
+                CVTN_SyncEvent finished(true, false);
+                const CVTND_PublishResult result = PublishWorld(*world, {path, false, 320, 240}, &finished);
+                ASSERT_TRUE(result.ok) << result.message;
+                EXPECT_TRUE(finished.IsSet());
+                EXPECT_EQ(sound->GetQualityPercent(), 40u);
+            }
+            const WorldLoadResult loaded = LoadWorldFile(path, SWreadcontext::IdMode::kFresh);
+            ASSERT_EQ(loaded.status, DocumentStatus::kOk) << loaded.message;
+            EXPECT_TRUE(loaded.skipped.empty());
+            EXPECT_EQ(loaded.world->GetSoundList().Count(), 1u);
+        }
+    }
+}
+
+// A folder that cannot take the file: one box naming it, no file and no temporary left, the event set and the
+// world free again; an old file and page stand as they were.
+TEST_F(Publish, AFailedPublishLeavesNoPartialFileReleasesTheWorldAndSignals)
+{
+    std::filesystem::create_directories(In("blocked"));
+    const std::string inFile = In("blocker") + "/x.vto"; // a folder path through a plain file
+    ASSERT_TRUE(pf::writeFileAtomically(In("blocker"), "a file, not a folder"));
+    WaitThroughTheDialog();
+    sim().expectMessageBox(pf::IDOK);
+    EXPECT_FALSE(designer.PublishTo(inFile, false));
+    ASSERT_EQ(ui().providers().scriptedMessageBox().calls().size(), 1u);
+    EXPECT_NE(ui().providers().scriptedMessageBox().calls()[0].text.find(inFile), std::string::npos);
+    EXPECT_TRUE(designer.GetSaveFinished().IsSet());
+    std::atomic<bool> locked{false};
+    std::thread([&] {
+        const SWworldlock hold(*world);
+        locked = true;
+    }).join();
+    EXPECT_TRUE(locked);
+    EXPECT_EQ(FileText(In("blocker")), "a file, not a folder");
+
+    // Over a good old file and page: the page's write fails (its name is taken by a folder), the old page stays.
+    const std::string path = In("kept.vto");
+    ASSERT_TRUE(pf::writeFileAtomically(path, "old world"));
+    std::filesystem::create_directories(HtmlPagePath(path)); // cannot be replaced by a file
+    CVTN_SyncEvent finished(true, false);
+    const CVTND_PublishResult result = PublishWorld(*world, {path, true, 320, 240}, &finished);
+    EXPECT_FALSE(result.ok);
+    EXPECT_NE(result.message.find("kept.html"), std::string::npos) << result.message;
+    EXPECT_TRUE(finished.IsSet());
+    EXPECT_TRUE(std::filesystem::is_directory(HtmlPagePath(path)));
+    EXPECT_EQ(LoadWorldFile(path, SWreadcontext::IdMode::kFresh).status, DocumentStatus::kOk)
+        << "the world file is the new one, whole";
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        EXPECT_NE(entry.path().filename().string().front(), '.') << "a temporary was left: " << entry.path();
+}
+
+// The page takes the file's name as its source: quotes, angle brackets and ampersands cannot end the attribute
+// or add markup.
+TEST(PublishPage, TheFileNameIsEscapedInTheSourceAndTheTitle)
+{
+    const std::string page = MakeHtmlPage("a\"b<script>&'.vto", 640, 480);
+    EXPECT_EQ(page.find("<script>"), std::string::npos);
+    EXPECT_EQ(page.find("a\"b"), std::string::npos);
+    EXPECT_NE(page.find("src=\"a&quot;b&lt;script&gt;&amp;&#39;.vto\""), std::string::npos) << page;
+    EXPECT_NE(page.find("<title>a&quot;b&lt;script&gt;&amp;&#39;.vto</title>"), std::string::npos);
+    EXPECT_NE(page.find("width=\"640\" height=\"480\""), std::string::npos);
+    EXPECT_EQ(HtmlPagePath("/x/y.world.vto"), "/x/y.world.html");
+}
+
+// A writer held between resources: the wait dialog's bar and words show every step as the worker reaches it.
+std::atomic<int> g_released{0};
+std::atomic<int> g_written{0};
+constexpr int kHeldResources = 4;
+
+bool HeldTextures(SWworldwriting& out, uint32_t rootIndex)
+{
+    const std::optional<uint32_t> list = out.AddRecord(WorldSectionTag(WorldSection::kTextures), rootIndex, nullptr);
+    for (int i = 0; list && i < kHeldResources; ++i) {
+        while (g_released.load() <= i)
+            std::this_thread::sleep_for(1ms);
+        if (!out.AddRecord(MakeTag("HELD"), *list, [](SWchunkstream& s) { return s.WriteU32(7); }))
+            return false;
+        g_written = i + 1;
+    }
+    while (list && g_released.load() <= kHeldResources) // held once more, until the last step was seen
+        std::this_thread::sleep_for(1ms);
+    return list.has_value();
+}
+
+TEST_F(Publish, TheWaitDialogShowsEachStepOfAWriterHeldBetweenResources)
+{
+    static const SWworldsectionhandler kHeld = {&HeldTextures, nullptr, nullptr, nullptr, nullptr};
+    const SWworldsectionhandler* real = ReplaceWorldSectionHandler(WorldSection::kTextures, &kHeld);
+    g_released = 0;
+    g_written = 0;
+    std::vector<std::string> seen;
+    std::vector<int32_t> positions;
+    WaitThroughTheDialog([&](CVTND_WaitDlg& wait) {
+        const std::string text = wait.child(kIdcWaitText)->text();
+        const int32_t position = wait.item<pf::ProgressBar>(kIdcWaitBar)->getPos();
+        if (seen.empty() || seen.back() != text) {
+            seen.push_back(text);
+            positions.push_back(position);
+            if (position == 2) {
+                sim().pump();
+                wait.writePng(artifactPath("publish-wait-dialog.png"));
+            }
+        }
+        // The next resource only once the dialog has shown this one.
+        if (g_released.load() == g_written.load() && position == g_written.load() &&
+            g_released.load() <= kHeldResources)
+            ++g_released;
+    });
+    const bool published = designer.PublishTo(In("held.vto"), false);
+    ReplaceWorldSectionHandler(WorldSection::kTextures, real);
+    ASSERT_TRUE(published);
+    for (int i = 1; i <= kHeldResources; ++i) {
+        const std::string prefix = "Writing textures: " + std::to_string(i) + " of ";
+        const auto at =
+            std::find_if(seen.begin(), seen.end(), [&](const std::string& t) { return t.starts_with(prefix); });
+        ASSERT_NE(at, seen.end()) << prefix << " among " << ::testing::PrintToString(seen);
+        EXPECT_EQ(positions[static_cast<size_t>(at - seen.begin())], i);
+    }
+}
+
+// The published world plays in a frame of its own at once; a click on its cube switches its background, as in the
+// browser; closing the frame stops it and lets the render thread go before the world goes. A damaged file is one
+// box and no frame.
+TEST_F(Publish, APublishedWorldPlaysInAPlayerAndAClickOnItsCubeSwitchesItsBackground)
+{
+    const std::string path = In("play.vto");
+    CVTN_SyncEvent finished(true, false);
+    ASSERT_TRUE(PublishWorld(*world, {path, false, 320, 240}, &finished).ok);
+    designer.ActiveView()->move(pf::Rect::fromXywh(0, 0, 320, 240));
+    CChildRenderFrame* player = designer.OpenPublishedFile(path);
+    ASSERT_NE(player, nullptr);
+    CChildRenderView& view = player->View();
+    EXPECT_EQ(view.clientRect().width(), 320);
+    EXPECT_EQ(view.clientRect().height(), 240);
+    SWworld& played = view.GetWorld();
+    EXPECT_NE(&played, static_cast<SWworld*>(world));
+    EXPECT_TRUE(played.IsRunning());
+    EXPECT_FALSE(world->IsRunning()) << "the project's preview is not started";
+    EXPECT_TRUE(designer.IsPreviewRunning()) << "Start and Stop follow the active player";
+
+    const pf::Point corner = view.clientToScreen({2, 2});
+    ASSERT_TRUE(WaitFor([&] { return pf::screenPixel(corner) == kSampleBackground; }));
+    // The cube turns: the middle of where it is now stays on it.
+    pf::Rect hits{320, 240, 0, 0};
+    {
+        const SWworldlock hold(played);
+        SWnode* cube = NodeNamed(played, "cube");
+        for (int32_t y = 0; y < 240; y += 2)
+            for (int32_t x = 0; x < 320; x += 2)
+                if (played.PickNode(x, y) == cube)
+                    hits = {std::min(hits.l, x), std::min(hits.t, y), std::max(hits.r, x), std::max(hits.b, y)};
+    }
+    ASSERT_LT(hits.l, hits.r) << "the cube is in the view";
+    const pf::Point onCube{(hits.l + hits.r) / 2, (hits.t + hits.b) / 2};
+    sim().click(view, onCube);
+    ASSERT_TRUE(WaitFor([&] { return pf::screenPixel(corner) != kSampleBackground; }));
+    sim().pump();
+    designer.GetMainFrame()->writePng(artifactPath("player-frame.png"));
+
+    EXPECT_TRUE(designer.StopPreview());
+    EXPECT_FALSE(played.IsRunning());
+    player->destroy();
+    ui().pump();
+    EXPECT_TRUE(designer.Players().empty());
+
+    ASSERT_TRUE(pf::writeFileAtomically(In("damaged.vto"), "VTNF0951 and nothing that holds"));
+    sim().expectMessageBox(pf::IDOK);
+    EXPECT_EQ(designer.OpenPublishedFile(In("damaged.vto")), nullptr);
+    ASSERT_EQ(ui().providers().scriptedMessageBox().calls().size(), 1u);
+    EXPECT_NE(ui().providers().scriptedMessageBox().calls()[0].text.find("damaged.vto"), std::string::npos);
+    EXPECT_TRUE(designer.Players().empty());
+}
+
+} // namespace
