@@ -149,7 +149,11 @@ void CChildRenderView::DropPointer()
     if (!m_locked)
         return;
     m_locked = false;
-    if (pf::hasUi() && pf::ui().capture() == hwnd())
+    if (!pf::hasUi())
+        return;
+    if (pf::ui().pointerLock() == hwnd())
+        pf::ui().unlockPointer();
+    if (pf::ui().capture() == hwnd())
         pf::ui().releaseCapture();
 }
 
@@ -236,12 +240,10 @@ void CChildRenderView::DoHostWork()
         pf::ui().setCursor(m_shownCursor);
     }
     if (mouseLook) {
-        if (*mouseLook && !m_locked) {
-            m_locked = true;
-            pf::ui().setCapture(hwnd());
-        } else if (!*mouseLook) {
+        if (*mouseLook && !m_locked)
+            m_locked = pf::ui().lockPointer(hwnd()); // the capture with it; a live screen hides the pointer
+        else if (!*mouseLook)
             DropPointer();
-        }
     }
 }
 

@@ -6,6 +6,7 @@
 #include "designer/app/child_render_view.h"
 #include "designer/app/editor_settings.h"
 #include "designer/app/extended_world.h"
+#include "designer/app/main_frame.h"
 #include "designer/app/sample_project.h"
 #include "designer/app/snapshot.h"
 #include "designer/app/startup.h"
@@ -149,6 +150,47 @@ TEST_F(ViewsTest, SnapshotsAreAJpegOfTheViewsSizeAndAPngClearExactlyOnTheBackgro
     ui().providers().scriptedMessageBox().expect(pf::IDOK);
     EXPECT_FALSE(designer.SnapshotTo(artifactPath("no-such-folder/snapshot.png")));
     EXPECT_EQ(ui().providers().scriptedMessageBox().pending(), 0u);
+}
+
+// Mouse-look takes the pointer: granted only to the focused view of a running world, it locks the pointer with the
+// capture, and ends with the world's word, at Stop at once, and with the capture.
+TEST_F(ViewsTest, PointerLockBeginsAndEndsWithMouseLook)
+{
+    const auto ask = [&] {
+        const SWworldlock hold(*world);
+        return view->BeginMouseLook();
+    };
+    EXPECT_FALSE(ask()) << "not while stopped";
+    ASSERT_TRUE(designer.StartPreview());
+    ui().setFocus(view->hwnd());
+    ASSERT_TRUE(ask());
+    sim().pump();
+    EXPECT_EQ(ui().pointerLock(), view->hwnd());
+    EXPECT_EQ(ui().capture(), view->hwnd());
+    EXPECT_TRUE(view->IsPointerLocked());
+    {
+        const SWworldlock hold(*world);
+        view->EndMouseLook();
+    }
+    sim().pump();
+    EXPECT_EQ(ui().pointerLock(), pf::kNoWindow);
+    EXPECT_EQ(ui().capture(), pf::kNoWindow);
+
+    ASSERT_TRUE(ask());
+    sim().pump();
+    ASSERT_EQ(ui().pointerLock(), view->hwnd());
+    ASSERT_TRUE(designer.StopPreview());
+    EXPECT_EQ(ui().pointerLock(), pf::kNoWindow) << "Stop drops it at once";
+    EXPECT_FALSE(view->IsPointerLocked());
+
+    ASSERT_TRUE(designer.StartPreview());
+    ASSERT_TRUE(ask());
+    sim().pump();
+    ui().setCapture(designer.GetMainFrame()->hwnd()); // something else takes the mouse
+    EXPECT_EQ(ui().pointerLock(), pf::kNoWindow);
+    EXPECT_FALSE(view->IsPointerLocked());
+    ui().releaseCapture();
+    designer.StopPreview();
 }
 
 } // namespace
