@@ -27,6 +27,7 @@
 #include "engine/core/sync_event.h"
 #include "engine/core/type_tag.h"
 #include "engine/core/world_sections.h"
+#include "engine/resources/background.h"
 #include "engine/resources/mesh_object.h"
 #include "engine/resources/resource_report.h"
 #include "engine/resources/sound.h"
@@ -412,7 +413,16 @@ TEST_F(Publish, APublishedWorldPlaysInAPlayerAndAClickOnItsCubeSwitchesItsBackgr
     ASSERT_LT(hits.l, hits.r) << "the cube is in the view";
     const pf::Point onCube{(hits.l + hits.r) / 2, (hits.t + hits.b) / 2};
     sim().click(view, onCube);
-    ASSERT_TRUE(WaitFor([&] { return pf::screenPixel(corner) != kSampleBackground; }));
+    const bool switched = WaitFor([&] { return pf::screenPixel(corner) != kSampleBackground; });
+    if (!switched) {
+        const SWworldlock hold(played);
+        ADD_FAILURE() << "no switch seen; the world's background " << std::hex
+                      << played.GetRootObject()->GetBackground()->GetColour() << " at " << std::dec << onCube.x << ","
+                      << onCube.y << " hits " << hits.l << "," << hits.t << "," << hits.r << "," << hits.b << " pick "
+                      << (played.PickNode(onCube.x, onCube.y) != nullptr) << " under "
+                      << ui().windowFromPoint(view.clientToScreen(onCube)) << " view " << view.hwnd();
+    }
+    ASSERT_TRUE(switched);
     sim().pump();
     designer->GetMainFrame()->writePng(artifactPath("player-frame.png"));
 
