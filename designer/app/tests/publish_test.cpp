@@ -45,11 +45,12 @@ namespace {
 
 using namespace std::chrono_literals;
 
-bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit = 5000ms)
+// Runs the loop, the virtual clock a tick of the designer's timer at a time, until condition holds.
+bool WaitFor(pf::UserSim& sim, const std::function<bool()>& condition, std::chrono::milliseconds limit = 5000ms)
 {
     const auto end = std::chrono::steady_clock::now() + limit;
     while (!condition() && std::chrono::steady_clock::now() < end) {
-        pf::ui().pump();
+        sim.advance(17);
         std::this_thread::sleep_for(2ms);
     }
     return condition();
@@ -399,7 +400,7 @@ TEST_F(Publish, APublishedWorldPlaysInAPlayerAndAClickOnItsCubeSwitchesItsBackgr
     EXPECT_TRUE(designer->IsPreviewRunning()) << "Start and Stop follow the active player";
 
     const pf::Point corner = view.clientToScreen({2, 2});
-    ASSERT_TRUE(WaitFor([&] { return pf::screenPixel(corner) == kSampleBackground; }));
+    ASSERT_TRUE(WaitFor(sim(), [&] { return pf::screenPixel(corner) == kSampleBackground; }));
     // The cube turns: the middle of where it is now stays on it.
     pf::Rect hits{320, 240, 0, 0};
     {
@@ -413,13 +414,12 @@ TEST_F(Publish, APublishedWorldPlaysInAPlayerAndAClickOnItsCubeSwitchesItsBackgr
     ASSERT_LT(hits.l, hits.r) << "the cube is in the view";
     const pf::Point onCube{(hits.l + hits.r) / 2, (hits.t + hits.b) / 2};
     sim().click(view, onCube);
-    const bool switched = WaitFor([&] { return pf::screenPixel(corner) != kSampleBackground; });
+    const bool switched = WaitFor(sim(), [&] { return pf::screenPixel(corner) != kSampleBackground; });
     if (!switched) {
         const SWworldlock hold(played);
         ADD_FAILURE() << "no switch seen; the world's background " << std::hex
-                      << played.GetRootObject()->GetBackground()->GetColour() << " at " << std::dec << onCube.x << ","
-                      << onCube.y << " hits " << hits.l << "," << hits.t << "," << hits.r << "," << hits.b << " pick "
-                      << (played.PickNode(onCube.x, onCube.y) != nullptr) << " under "
+                      << played.GetRootObject()->GetBackground()->GetColour() << std::dec << " at " << onCube.x << ","
+                      << onCube.y << " pick " << (played.PickNode(onCube.x, onCube.y) != nullptr) << " under "
                       << ui().windowFromPoint(view.clientToScreen(onCube)) << " view " << view.hwnd();
     }
     ASSERT_TRUE(switched);
