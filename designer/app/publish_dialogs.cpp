@@ -60,7 +60,7 @@ void RegisterPublishTemplates()
          {560, 380},
          pf::WS_POPUP | pf::WS_CAPTION,
          {
-             {"tab", kIdcPublishTabs, {8, 8, 552, 330}, pf::WS_TABSTOP, ""},
+             {"tab", kIdcPublishTabs, {8, 8, 552, 330}, pf::WS_TABSTOP | pf::WS_CLIPSIBLINGS, ""},
              {"listview",
               kIdcPublishList,
               {18, 40, 542, 250},
