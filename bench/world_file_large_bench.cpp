@@ -82,13 +82,10 @@ bool Save(int which, int compression, const std::string& path, size_t& outBytes)
     return SaveDocumentFile(path, bytes) == DocumentStatus::kOk;
 }
 
+// One load as the designer makes it: the checked reader, then the world's records, the file let go as it is read.
 std::unique_ptr<SWworld> Load(const std::string& path)
 {
-    SWdocumentfile file;
-    if (SWdocumentfile::ReadFile(path, file) != DocumentStatus::kOk)
-        return nullptr;
-    SWreadcontext context(SWreadcontext::IdMode::kKeep);
-    return ReadWorldFile(file, context).world;
+    return LoadWorldFile(path, SWreadcontext::IdMode::kKeep).world;
 }
 
 // kB of a "Vm...:" line of /proc/self/status; 0 when absent.

@@ -2,6 +2,7 @@
 
 #include "engine/core/buffer.h"
 #include "platform/base/endian.h"
+#include "platform/base/large_pages.h"
 
 #include <algorithm>
 #include <bit>
@@ -49,12 +50,23 @@ public:
         size = bytes.size();
         memory = bytes.data();
     }
+    explicit MemoryReader(std::span<uint8_t> bytes, SWchunkstream::GiveBackRead)
+        : MemoryReader(std::span<const uint8_t>(bytes))
+    {
+        m_giveBack = bytes.data();
+    }
 
     size_t Read(uint8_t* out, size_t count) override
     {
         if (!Peek(out, count))
             return 0;
         position += count;
+        // Only large reads give pages back: an array of a mesh or a picture is where a file's bytes are, and a
+        // page is never read again once the reader has passed it.
+        if (m_giveBack != nullptr && count >= kGiveBackMinBytes) {
+            pf::releasePages(m_giveBack + m_givenBackTo, position - m_givenBackTo);
+            m_givenBackTo = position;
+        }
         return count;
     }
     bool Peek(uint8_t* out, size_t count) override
@@ -73,7 +85,11 @@ public:
     bool Write(const uint8_t*, size_t) override { return false; }
 
 private:
+    static constexpr size_t kGiveBackMinBytes = size_t{64} << 10;
+
     std::span<const uint8_t> m_bytes; // borrowed; outlives the stream by contract
+    uint8_t* m_giveBack = nullptr;    // m_bytes when its owner lets the pages read go
+    uint64_t m_givenBackTo = 0;       // bytes before it are given back where they fill whole pages
 };
 
 class BufferWriter final : public SWchunkstream::Device {
@@ -167,6 +183,11 @@ SWchunkstream::SWchunkstream(RootKey, std::unique_ptr<Device> device, int mode)
 
 SWchunkstream::SWchunkstream(std::span<const uint8_t> bytes)
     : SWchunkstream(RootKey{}, std::make_unique<MemoryReader>(bytes), kRead)
+{
+}
+
+SWchunkstream::SWchunkstream(std::span<uint8_t> bytes, GiveBackRead giveBack)
+    : SWchunkstream(RootKey{}, std::make_unique<MemoryReader>(bytes, giveBack), kRead)
 {
 }
 

@@ -43,6 +43,10 @@ public:
                                                             // kWrite: appends to buffer. buffer outlives the stream
                                                             // and is not changed by others while it is read
     explicit SWchunkstream(std::span<const uint8_t> bytes); // reads borrowed bytes, which outlive the stream
+    // Reads bytes as above and gives the whole pages that large reads have passed back to the system: for a
+    // payload read once, front to back, in heap memory its owner lets go of (they read as zeros afterwards).
+    struct GiveBackRead {};
+    SWchunkstream(std::span<uint8_t> bytes, GiveBackRead);
     // Caller owns; null when the file cannot be opened ("rb" or "wb").
     static std::unique_ptr<SWchunkstream> OpenFile(const std::string& path, int mode);
     virtual ~SWchunkstream(); // a child skips its unread rest; a file is closed

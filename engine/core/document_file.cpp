@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cassert>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -401,6 +402,15 @@ DocumentStatus SWdocumentfile::ParseBody()
         }
         m_records.push_back(record);
     }
+}
+
+std::span<uint8_t> SWdocumentfile::PayloadToGiveBack(const DocumentRecord& record) const
+{
+    assert(m_giveBackAsRead);
+    assert(record.payload.empty() ||
+           (record.payload.data() >= m_bytes.data() && record.payload.data() < m_bytes.data() + m_bytes.size()));
+    // m_bytes is this object's own, not const: its owner asked for its pages to be let go.
+    return {const_cast<uint8_t*>(record.payload.data()), record.payload.size()};
 }
 
 PayloadStatus SWdocumentfile::DecodePayload(const DocumentRecord& record, std::vector<uint8_t>& out, uint64_t maxBytes)

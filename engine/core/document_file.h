@@ -122,6 +122,14 @@ public:
     uint64_t TrailingBytes() const { return m_trailingBytes; } // after "END ", ignored
     uint32_t ComputedChecksum() const { return m_checksum; }
 
+    // For the file's only reader, which reads each stored payload once, front to back, and keeps none of it: lets
+    // that reader give the pages it has read back to the system (they read as zeros afterwards), so that a load
+    // need not hold the whole file beside what it builds.
+    void GiveBackAsRead() { m_giveBackAsRead = true; }
+    bool GivesBackAsRead() const { return m_giveBackAsRead; }
+    // record's stored payload, writable; only while GivesBackAsRead, for a record of this file.
+    std::span<uint8_t> PayloadToGiveBack(const DocumentRecord& record) const;
+
     // The object payload of record, decoded when compressed; out is empty unless kOk. A payload that decodes to
     // more than maxBytes is kOverLimit, refused before anything is reserved when its stated size says so.
     static PayloadStatus DecodePayload(const DocumentRecord& record, std::vector<uint8_t>& out,
@@ -137,6 +145,7 @@ private:
     bool m_hasEnd = false;
     uint64_t m_trailingBytes = 0;
     uint32_t m_checksum = 0;
+    bool m_giveBackAsRead = false;
 };
 
 struct DocumentWriteOptions {

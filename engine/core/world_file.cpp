@@ -897,6 +897,7 @@ WorldLoadResult LoadWorldFile(const std::string& path, SWreadcontext::IdMode mod
         failed.message = std::move(error);
         return failed;
     }
+    file.GiveBackAsRead(); // read once here and dropped with this function
     SWreadcontext context(mode);
     context.SetLimits(limits);
     WorldLoadResult result = ReadWorldFile(file, context, makeWorld);

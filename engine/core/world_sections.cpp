@@ -181,6 +181,7 @@ void SWworldreading::IndexChildren()
     const std::vector<DocumentRecord>& records = m_file.Records();
     m_children.assign(records.size() + 1, {});
     m_isSkipped.assign(records.size(), false);
+    m_isOpened.assign(records.size(), false);
     for (uint32_t i = 0; i < records.size(); ++i) {
         const uint32_t parent = records[i].parentIndex;
         if (!records[i].framed)
@@ -230,7 +231,14 @@ bool SWworldreading::Open(uint32_t index, Payload& out)
         Skip(index, PayloadStatusText(status == PayloadStatus::kOk ? PayloadStatus::kOverLimit : status));
         return false;
     }
-    out.stream = std::make_unique<SWchunkstream>(stored ? record.payload : std::span<const uint8_t>(out.bytes));
+    // A file its owner lets go of as it is read gives the pages of large arrays back once they are copied: the
+    // objects they become and the whole file would otherwise be resident together at the end of the load.
+    const bool giveBack = stored && m_file.GivesBackAsRead() && !m_isOpened[index];
+    m_isOpened[index] = true;
+    if (giveBack)
+        out.stream = std::make_unique<SWchunkstream>(m_file.PayloadToGiveBack(record), SWchunkstream::GiveBackRead{});
+    else
+        out.stream = std::make_unique<SWchunkstream>(stored ? record.payload : std::span<const uint8_t>(out.bytes));
     out.stream->SetFormatVersion(m_context.FormatVersion());
     out.stream->SetReadContext(&m_context);
     return true;

@@ -163,6 +163,7 @@ private:
     std::vector<SkippedRecord>& m_skipped;
     std::vector<std::vector<uint32_t>> m_children; // by parent index; the last entry: top-level records
     std::vector<bool> m_isSkipped;
+    std::vector<bool> m_isOpened; // a record's pages may be given back only on its first reading
     std::unordered_map<uint32_t, CVTN_Container*> m_objects;
     std::array<std::unique_ptr<Scratch>, static_cast<size_t>(WorldSection::kCount)> m_scratch;
 };

@@ -2,6 +2,8 @@
 
 #include <sys/mman.h>
 
+#include <unistd.h>
+
 #include <cstdint>
 
 namespace pf {
@@ -18,5 +20,18 @@ void adviseLargePages(void* data, size_t bytes)
     if (end > first)
         (void)::madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE); // a hint: failure changes nothing
 #endif
+}
+
+size_t releasePages(void* data, size_t bytes)
+{
+    static const uintptr_t pageBytes = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
+    if (data == nullptr || bytes < pageBytes)
+        return 0;
+    const auto start = reinterpret_cast<uintptr_t>(data);
+    const uintptr_t first = (start + pageBytes - 1) & ~(pageBytes - 1);
+    const uintptr_t end = (start + bytes) & ~(pageBytes - 1);
+    if (end <= first || ::madvise(reinterpret_cast<void*>(first), end - first, MADV_DONTNEED) != 0)
+        return 0;
+    return end - first;
 }
 } // namespace pf

@@ -10,6 +10,11 @@ namespace pf {
 // touched. A hint only: ignored where the system has none, for small ranges and for memory already touched.
 void adviseLargePages(void* data, size_t bytes);
 
+// Gives the whole pages inside [data, data + bytes) back to the system at once, so that a large buffer read front
+// to back need not stay resident behind its reader; they read as zeros afterwards. Only for heap memory the caller
+// owns alone and will not read again. Answers the bytes given back (0 where the system refuses).
+size_t releasePages(void* data, size_t bytes);
+
 // Reserves room for count items with the untouched rest advised as above; as std::vector::reserve otherwise
 // (it throws as that does).
 template <typename T> void reserveWithLargePages(std::vector<T>& items, size_t count)
