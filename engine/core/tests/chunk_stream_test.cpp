@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -231,6 +232,44 @@ TEST(ChunkStreamRead, ArraysReadAsSingleReadsDoUpToAShortEnd)
         EXPECT_EQ(bulk16.Position(), single16.Position());
         EXPECT_EQ(bulkF.Position(), singleF.Position());
     }
+}
+
+// A stream that gives back what it has read reads as a plain one, also when its last array is cut by the
+// record's end; the whole pages its large reads passed read as zeros afterwards, what a small read passed or the
+// reader has not reached is left as it was.
+TEST(ChunkStreamRead, AStreamGivingBackWhatItReadReadsAsAPlainOne)
+{
+    constexpr size_t kFloats = size_t{1} << 18; // 1 MiB: a large read
+    std::vector<uint8_t> bytes(4 + kFloats * 4 + 40000 + 4003);
+    for (size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<uint8_t>(i % 251 + 1);
+    const std::vector<uint8_t> original = bytes;
+    SWchunkstream plain{std::span<const uint8_t>(original)};
+    SWchunkstream given(std::span<uint8_t>(bytes), SWchunkstream::GiveBackRead{});
+
+    EXPECT_EQ(given.ReadU32(), plain.ReadU32());
+    std::vector<float> plainFloats(kFloats), givenFloats(kFloats);
+    ASSERT_TRUE(plain.ReadF32s(plainFloats));
+    ASSERT_TRUE(given.ReadF32s(givenFloats));
+    EXPECT_EQ(std::memcmp(plainFloats.data(), givenFloats.data(), kFloats * 4), 0);
+    std::vector<uint8_t> plainSmall(40000), givenSmall(40000);
+    EXPECT_EQ(given.ReadBytes(givenSmall), plain.ReadBytes(plainSmall));
+    EXPECT_EQ(givenSmall, plainSmall);
+    // The rest holds 1000 whole words and 3 bytes: the array of 1001 is cut.
+    std::vector<uint32_t> plainWords(1001, 9), givenWords(1001, 9);
+    EXPECT_FALSE(plain.ReadU32s(plainWords));
+    EXPECT_FALSE(given.ReadU32s(givenWords));
+    EXPECT_EQ(givenWords, plainWords);
+    EXPECT_EQ(given.Status(), SWchunkstream::kStatusShortRead);
+    EXPECT_EQ(given.Status(), plain.Status());
+    EXPECT_EQ(given.Position(), plain.Position());
+
+    const size_t arrayEnd = 4 + kFloats * 4;
+    EXPECT_EQ(bytes[arrayEnd / 2], 0) << "a page the large read passed is kept";
+    EXPECT_TRUE(std::equal(bytes.begin(), bytes.begin() + 4, original.begin()));
+    EXPECT_TRUE(std::equal(bytes.begin() + arrayEnd, bytes.begin() + arrayEnd + 36000, original.begin() + arrayEnd))
+        << "a small read gave pages back";
+    EXPECT_TRUE(std::equal(bytes.end() - 3, bytes.end(), original.end() - 3)) << "unread bytes were given back";
 }
 
 TEST(ChunkStreamWrite, ArraysStoreTheBytesOfSingleWrites)
