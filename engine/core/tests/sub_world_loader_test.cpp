@@ -5,8 +5,11 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <memory>
+#include <span>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -237,6 +240,53 @@ TEST_F(SubWorldLoader, WhatCannotLoadFailsAtOnceNamingTheFileAndTheCause)
         EXPECT_TRUE(threaded->failed);
         EXPECT_EQ(threaded->message, message);
     }
+}
+
+// Damaged bytes, a cut world and a file that is no world at all fail direct and threaded alike, naming the file and
+// a cause, and leave the world as it was; an absolute file name is taken as it stands, not under the base folder.
+TEST_F(SubWorldLoader, DamagedWorldsFailNamingTheFileAndAnAbsoluteNameIsTakenAsItIs)
+{
+    const std::filesystem::path whole = m_folder / "level2.vtn";
+    std::vector<char> bytes(std::filesystem::file_size(whole));
+    {
+        std::ifstream in(whole, std::ios::binary);
+        in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    }
+    const auto put = [&](const char* name, std::span<const char> content) {
+        std::ofstream(m_folder / name, std::ios::binary)
+            .write(content.data(), static_cast<std::streamsize>(content.size()));
+    };
+    put("cut.vtn", std::span<const char>(bytes).first(bytes.size() / 2));
+    std::vector<char> flipped = bytes;
+    for (size_t i = 16; i < flipped.size(); i += 7)
+        flipped[i] = static_cast<char>(~flipped[i]);
+    put("flipped.vtn", flipped);
+    put("text.vtn", std::string_view("not a world at all, only a line of text\n"));
+
+    for (const char* file : {"cut.vtn", "flipped.vtn", "text.vtn"}) {
+        SCOPED_TRACE(file);
+        m_entry->SetFileName(file);
+        const std::vector<uint8_t> before = SceneBytes(*m_world);
+        const std::string head = m_folder.string() + "/" + file + ": ";
+        EXPECT_EQ(m_loader->LoadFile(*m_entry, {}, false), nullptr);
+        EXPECT_EQ(m_loader->LastError().rfind(head, 0), 0u) << m_loader->LastError();
+        EXPECT_GT(m_loader->LastError().size(), head.size());
+        CVTN_SubWorldInstance* threaded = m_loader->LoadFile(*m_entry, {}, true);
+        ASSERT_NE(threaded, nullptr);
+        ASSERT_TRUE(CompleteAll());
+        EXPECT_TRUE(threaded->failed);
+        EXPECT_EQ(threaded->message.rfind(head, 0), 0u) << threaded->message;
+        EXPECT_GT(threaded->message.size(), head.size());
+        EXPECT_EQ(SceneBytes(*m_world), before);
+    }
+
+    m_entry->SetFileName(whole.string());
+    m_loader->SetBaseFolder((m_folder / "elsewhere").string());
+    CVTN_SubWorldInstance* threaded = m_loader->LoadFile(*m_entry, {}, true);
+    ASSERT_NE(threaded, nullptr);
+    ASSERT_TRUE(CompleteAll());
+    EXPECT_TRUE(threaded->loaded);
+    EXPECT_NE(Find("crate"), nullptr);
 }
 
 TEST_F(SubWorldLoader, UnloadingALoadingInstanceStopsIt)
