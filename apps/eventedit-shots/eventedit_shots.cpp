@@ -9,7 +9,8 @@
 // condition's left half, then its right half, then dropped), and the time-line window's timeline, timeline-zoom,
 // timeline-drag and timeline-scrub (testsupport/designer/timeline_shots.h; the scrub dumps what the preview ran into
 // the trace), and the editors over the map: event-editor-new, event-editor, timer-dialog, expression-editor,
-// condition-editor, queue-editor, stereo-editor, stop-controller-editor, text-flag-editors and background-pages
+// condition-editor, queue-editor, stereo-editor, stop-controller-editor, text-flag-editors, background-pages,
+// play-sound-editor and load-world-editor
 // (testsupport/designer/editor_shots.h). Without scene names all run.
 //
 // --live runs the same scenes in real windows; --xvfb starts a private X server first, grabs each scene's final
@@ -64,10 +65,11 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitRefused = 3;
 constexpr int kExitSkip = 77;
-const char* const kScenes[] = {"drag-move",     "drag-condition",         "timeline",          "timeline-zoom",
-                               "timeline-drag", "timeline-scrub",         "event-editor-new",  "event-editor",
-                               "timer-dialog",  "expression-editor",      "condition-editor",  "queue-editor",
-                               "stereo-editor", "stop-controller-editor", "text-flag-editors", "background-pages"};
+const char* const kScenes[] = {"drag-move",         "drag-condition",         "timeline",          "timeline-zoom",
+                               "timeline-drag",     "timeline-scrub",         "event-editor-new",  "event-editor",
+                               "timer-dialog",      "expression-editor",      "condition-editor",  "queue-editor",
+                               "stereo-editor",     "stop-controller-editor", "text-flag-editors", "background-pages",
+                               "play-sound-editor", "load-world-editor"};
 
 struct LiveDisplay {
     pf::SdlBackend* backend = nullptr;
@@ -417,12 +419,14 @@ bool IsScene(const std::string& name)
 
 int Usage(const char* why)
 {
-    std::fprintf(stderr,
-                 "vortan-eventedit-shots: %s; usage: vortan-eventedit-shots [--live [--xvfb] [--exit-after MS]] "
-                 "OUTDIR [SCENE...]; scenes: drag-move drag-condition timeline timeline-zoom timeline-drag "
-                 "timeline-scrub event-editor-new event-editor timer-dialog expression-editor condition-editor "
-                 "queue-editor stereo-editor stop-controller-editor text-flag-editors background-pages\n",
-                 why);
+    std::fprintf(
+        stderr,
+        "vortan-eventedit-shots: %s; usage: vortan-eventedit-shots [--live [--xvfb] [--exit-after MS]] "
+        "OUTDIR [SCENE...]; scenes: drag-move drag-condition timeline timeline-zoom timeline-drag "
+        "timeline-scrub event-editor-new event-editor timer-dialog expression-editor condition-editor "
+        "queue-editor stereo-editor stop-controller-editor text-flag-editors background-pages play-sound-editor "
+        "load-world-editor\n",
+        why);
     return kExitUsage;
 }
 

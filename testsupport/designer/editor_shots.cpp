@@ -1,6 +1,9 @@
 #include "testsupport/designer/editor_shots.h"
 
+#include <cmath>
+#include <filesystem>
 #include <memory>
+#include <unistd.h>
 
 #include "designer/app/designer_app.h"
 #include "designer/app/extended_world.h"
@@ -9,7 +12,10 @@
 #include "designer/eventedit/event_edit_dlg.h"
 #include "designer/eventedit/event_timer_dlg.h"
 #include "designer/eventedit/expression_editor_dlg.h"
+#include "designer/eventedit/load_world_dlg.h"
+#include "designer/eventedit/play_sound_dlg.h"
 #include "designer/eventedit/stop_controller_dlg.h"
+#include "designer/workspace/audio_waveform_ctrl.h"
 #include "designer/workspace/workspace_controls.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/action_settings.h"
@@ -19,7 +25,13 @@
 #include "engine/behaviour/property.h"
 #include "engine/core/data_node.h"
 #include "engine/core/node.h"
+#include "engine/core/object_node.h"
+#include "engine/core/sub_world_loader.h"
+#include "engine/core/sub_worlds.h"
+#include "engine/core/world_file.h"
+#include "engine/resources/sound.h"
 #include "platform/base/user_constants.h"
+#include "platform/media/riff_wave_writer.h"
 #include "platform/testing/user_sim.h"
 #include "platform/ui/controls/combo_box.h"
 #include "platform/ui/controls/list_box.h"
@@ -226,6 +238,85 @@ bool BackgroundPages(CVTNDesignerApp& app, Stage& stage, pf::UserSim& sim, Edito
     return ok;
 }
 
+// A folder of the scene's own files, gone with the scene.
+struct ScratchFolder {
+    ScratchFolder()
+        : path(std::filesystem::temp_directory_path() / ("vortan-editor-shots-" + std::to_string(::getpid())))
+    {
+        std::filesystem::create_directories(path);
+    }
+    ~ScratchFolder()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+    std::filesystem::path path;
+};
+
+bool PlaySoundEditor(CVTNDesignerApp& app, Stage& stage, pf::UserSim& sim, EditorShot& shot)
+{
+    SampleWorld& s = stage.sample;
+    ScratchFolder folder;
+    const std::string wave = (folder.path / "tone.wav").string();
+    auto writer = pf::RiffWaveWriter::create(wave, pf::WaveFormat::pcm(1, 8000, 8));
+    if (writer == nullptr)
+        return false;
+    std::vector<uint8_t> samples(20000); // 2.5 s of a tone that swells and fades, to give the envelope a shape
+    for (size_t i = 0; i < samples.size(); ++i) {
+        const double swell = std::sin(3.14159265 * static_cast<double>(i) / samples.size());
+        samples[i] = static_cast<uint8_t>(128.0 + 120.0 * swell * std::sin(static_cast<double>(i) * 0.3));
+    }
+    if (!writer->write(samples) || !writer->finish())
+        return false;
+    s.sound->SetFileName(wave);
+    SWactionnode* action = AddNamed(s, *s.click, 7, s.sound->GetName());
+    if (auto* play = dynamic_cast<SWsoundaction*>(action)) {
+        play->settings.startMs = 400;
+        play->settings.endMs = 2100;
+    }
+    auto* editor = OpenOverMap(app, stage, shot, CVTND_Object(action), {160, 60});
+    auto* waveform =
+        editor != nullptr
+            ? static_cast<pf::Dialog*>(editor)->item<CVTND_AudioWaveformCtrl>(CVTND_ActionPlaySoundDlg::kIdWaveform)
+            : nullptr;
+    if (waveform == nullptr)
+        return false;
+    for (int i = 0; i < 500 && waveform->IsParsing(); ++i) // the envelope is parsed on a thread of its own
+        sim.advance(10);
+    waveform->SetPlayPosition(8000 * 1200 / 1000); // where the marker stands 1.2 s into the preview
+    return Finish(*editor, "play-sound-editor", sim, shot);
+}
+
+bool LoadWorldEditor(CVTNDesignerApp& app, Stage& stage, pf::UserSim& sim, EditorShot& shot)
+{
+    SampleWorld& s = stage.sample;
+    ScratchFolder folder;
+    SWactionnode* action = s.AddAction(*s.click, 54);
+    for (const char* name : {"hall", "tower"}) {
+        SWworld level;
+        auto* node = new SWobjectnode; // the level's tree owns it
+        node->SetName(std::string(name) + "-room");
+        level.AddNode(node, nullptr);
+        if (SaveWorldFile(level, WorldFileMode::kScene, (folder.path / (std::string(name) + ".vtn")).string()) !=
+            DocumentStatus::kOk)
+            return false;
+        s.world.GetSubWorlds().Add(name)->SetFileName(std::string(name) + ".vtn");
+        action->AddArgument(name, SWdatanode::kString, true);
+    }
+    CVTN_SubWorldLoader::Of(s.world).SetBaseFolder(folder.path.string());
+    auto* editor =
+        dynamic_cast<CVTND_ActionLoadVTODlg*>(OpenOverMap(app, stage, shot, CVTND_Object(action), {180, 40}));
+    if (editor == nullptr)
+        return false;
+    sim.click(*editor->child(CVTND_ActionLoadVTODlg::kIdLoadNow));
+    const bool shown = editor->ShownInstances().size() == 2;
+    if (!shown && shot.trace != nullptr)
+        shot.trace->push_back("Load now did not show both worlds");
+    const bool ok = Finish(*editor, "load-world-editor", sim, shot) && shown;
+    editor->destroy(); // the instances go before their files
+    return ok;
+}
+
 } // namespace
 
 bool IsEditorScene(const std::string& scene)
@@ -254,6 +345,10 @@ bool RunEditorScene(const std::string& scene, CVTNDesignerApp& app, pf::UserSim&
         return TextFlagEditors(app, stage, sim, shot);
     if (scene == "background-pages")
         return BackgroundPages(app, stage, sim, shot);
+    if (scene == "play-sound-editor")
+        return PlaySoundEditor(app, stage, sim, shot);
+    if (scene == "load-world-editor")
+        return LoadWorldEditor(app, stage, sim, shot);
     if (scene == "event-editor-new")
         return EventEditorNew(app, stage, sim, shot);
     if (scene == "event-editor")

@@ -13,6 +13,8 @@
 // text-flag-editors: one picture for each of the seven small editors (text-flag-<kind>).
 // background-pages: the set-background editor on each of its six pages (background-solid, -texture, -linear,
 // -radial, -corners, -checker), with its preview picture.
+// play-sound-editor: a 2,500 ms sound's waveform with the start and end markers and the play marker at 1.2 s.
+// load-world-editor: the editor after Load now, with two instances shown.
 #include <functional>
 #include <string>
 #include <vector>
@@ -25,9 +27,10 @@ class CVTNDesignerApp;
 
 namespace designertest {
 
-inline constexpr const char* kEditorScenes[] = {
-    "event-editor-new", "event-editor",  "timer-dialog",           "expression-editor", "condition-editor",
-    "queue-editor",     "stereo-editor", "stop-controller-editor", "text-flag-editors", "background-pages"};
+inline constexpr const char* kEditorScenes[] = {"event-editor-new",  "event-editor",           "timer-dialog",
+                                                "expression-editor", "condition-editor",       "queue-editor",
+                                                "stereo-editor",     "stop-controller-editor", "text-flag-editors",
+                                                "background-pages",  "play-sound-editor",      "load-world-editor"};
 
 struct EditorShot {
     // Writes the screen as NAME.png; false when it could not be written.

@@ -18,12 +18,13 @@ if [ "$tool_status" -eq "$exit_skip" ]; then
     exit "$exit_skip"
 fi
 [ "$tool_status" -eq 0 ] || { cat "$work/report.txt" "$tool_err" >&2; fail "exit $tool_status"; }
-[ "$(grep -c '^live equals headless: yes ' "$work/report.txt")" -eq 27 ] ||
+[ "$(grep -c '^live equals headless: yes ' "$work/report.txt")" -eq 29 ] ||
     fail "$(grep '^live equals' "$work/report.txt")"
 for scene in drag-move drag-condition timeline timeline-zoom timeline-drag timeline-scrub event-editor-new \
     event-editor timer-dialog expression-editor condition-editor queue-editor stereo-editor stop-controller-editor \
     text-flag-10 text-flag-20 text-flag-40 text-flag-21 text-flag-34 text-flag-55 text-flag-56 background-solid \
-    background-texture background-linear background-radial background-corners background-checker; do
+    background-texture background-linear background-radial background-corners background-checker \
+    play-sound-editor load-world-editor; do
     [ -s "$work/out/live-$scene.png" ] || fail "no live-$scene.png"
 done
 grep -q '^drop the empty map' "$work/out/trace.txt" || fail "the move's drop is not traced"
@@ -34,7 +35,7 @@ grep -q "^node '.*' runs a motion of type 2 for action .*, preview 1 from 1500 m
 VORTAN_DISPLAY=headless expect_exit "$exit_skip" --live "$work/out" > "$work/headless.txt"
 grep -q '^no display: VORTAN_DISPLAY=headless$' "$work/headless.txt" || fail "no reason given for the skip"
 expect_usage "$work/out" drag-sideways
-expect_message 'scenes: drag-move drag-condition timeline timeline-zoom timeline-drag timeline-scrub event-editor-new event-editor timer-dialog expression-editor condition-editor queue-editor stereo-editor stop-controller-editor text-flag-editors background-pages$'
+expect_message 'scenes: drag-move drag-condition timeline timeline-zoom timeline-drag timeline-scrub event-editor-new event-editor timer-dialog expression-editor condition-editor queue-editor stereo-editor stop-controller-editor text-flag-editors background-pages play-sound-editor load-world-editor$'
 printf 'x' > "$work/file"
 expect_refused "$work/file/out"
 expect_message 'cannot write '

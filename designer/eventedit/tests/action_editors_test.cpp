@@ -1,9 +1,12 @@
 // The action editors opened through the editor factory on actions of the sample world and driven as a user drives
 // them: the text and flag editors, the queue and the stop controller.
+#include <atomic>
 #include <string>
+#include <thread>
 
 #include "designer/app/extended_world.h"
 #include "designer/app/notification.h"
+#include "designer/eventedit/background_action_dlg.h"
 #include "designer/eventedit/condition_editor_dlg.h"
 #include "designer/eventedit/editor_texts.h"
 #include "designer/eventedit/flag_action_editors.h"
@@ -424,6 +427,46 @@ TEST_F(ActionEditors, StereoPreviewsOnItsCameraAndClosingPutsTheWorldBack)
     ASSERT_TRUE(sim().chooseCombo(*editor->item<pf::ComboBox>(Dlg::kIdTechnique), 0));
     EXPECT_EQ(aimless->settings.eye, 2); // without a target the technique changes nothing
     sim().click(*editor->child(pf::IDOK));
+}
+
+// -- The render thread meanwhile
+
+TEST_F(ActionEditors, EditorsWriteWhileTheRenderThreadRunsTheirActions)
+{
+    // A running world whose timer fires every frame runs the condition, a stereo and a background action.
+    auto* stereo = dynamic_cast<SWstereoaction*>(sample->AddAction(*sample->timer, 37));
+    stereo->AddArgument(sample->camera->GetName()->c_str(), SWdatanode::kString, true);
+    auto* background = dynamic_cast<SWbackgroundaction*>(sample->AddAction(*sample->timer, 19));
+    ASSERT_TRUE(stereo != nullptr && background != nullptr);
+    sample->timer->SetTimerInterval(0.0f);
+    sample->world.SetRunning(true);
+    std::atomic<bool> stop{false};
+    std::thread render([&] {
+        while (!stop.load())
+            sample->world.RunFrame(); // takes the world's lock itself
+    });
+    for (int i = 0; i < 20; ++i) {
+        auto* condition = OpenAction<CVTND_ActionConditionDlg>(sample->condition);
+        sim().click(
+            *condition->child(i % 2 == 0 ? CVTND_ActionConditionDlg::kIdGreater : CVTND_ActionConditionDlg::kIdLess));
+        sim().click(*condition->child(pf::IDOK));
+        auto* queue = OpenAction<CVTND_ActionSequenceActionsDlg>(sample->queue);
+        sim().click(*queue->child(CVTND_ActionSequenceActionsDlg::kIdLoop));
+        sim().click(*queue->child(pf::IDOK));
+        auto* stereoEditor = OpenAction<CVTND_ActionStereoscopicFeaturesDlg>(stereo);
+        sim().click(*stereoEditor->child(CVTND_ActionStereoscopicFeaturesDlg::kIdEnabled));
+        sim().click(*stereoEditor->child(pf::IDOK));
+        auto* backgroundEditor = OpenAction<CVTND_ActionBackgroundDlg>(background);
+        ASSERT_TRUE(
+            sim().chooseCombo(*backgroundEditor->item<pf::ComboBox>(CVTND_ActionBackgroundDlg::kIdKind), 2 + i % 4));
+        sim().click(*backgroundEditor->child(CVTND_ActionBackgroundDlg::kIdTest));
+        sim().click(*backgroundEditor->child(pf::IDOK));
+    }
+    stop = true;
+    render.join();
+    sample->world.SetRunning(false);
+    EXPECT_TRUE(app->GetEditDialogs().empty());
+    EXPECT_EQ(dynamic_cast<SWconditionaction*>(sample->condition)->settings.mask, 8);
 }
 
 // -- Play sound
