@@ -23,7 +23,9 @@
 #include "engine/behaviour/action_settings.h"
 #include "engine/behaviour/event.h"
 #include "engine/behaviour/property.h"
+#include "engine/core/buffer.h"
 #include "engine/core/camera_node.h"
+#include "engine/core/chunk_stream.h"
 #include "engine/core/data_node.h"
 #include "engine/core/node.h"
 #include "engine/core/world.h"
@@ -95,6 +97,36 @@ TEST_F(ActionEditors, TextArgumentsAreWrittenOnOkOnly)
     sim().replaceText(*fileEditor->child(1004), "");
     sim().click(*fileEditor->child(pf::IDOK));
     EXPECT_EQ(Arguments(*file), (std::vector<std::string>{""}));
+}
+
+// The records keep a load-URL action's empty argument, so its frame name stays second, and drop every other kind's
+// empty argument: the editors write both alike, and a reopened load-object-file editor shows its field empty anyway.
+TEST_F(ActionEditors, EmptyTextArgumentsAfterASaveAndALoad)
+{
+    SWactionnode* url = Add(10, {"http://example.org"});
+    SWactionnode* file = Add(20, {"old.vto"});
+    sim().click(*OpenAction<CVTND_ActionLoadUrlDlg>(url)->child(pf::IDOK));
+    auto* fileEditor = OpenAction<CVTND_ActionLoadVTNDlg>(file);
+    sim().replaceText(*fileEditor->child(1004), "");
+    sim().click(*fileEditor->child(pf::IDOK));
+    SWbuffer buffer;
+    {
+        SWchunkstream out(buffer, SWchunkstream::kWrite);
+        out.SetFormatVersion(951);
+        ASSERT_TRUE(sample->world.SaveEvents(out));
+    }
+    const std::vector<uint8_t> bytes = buffer.ToVector();
+    SWworld reopened;
+    SWchunkstream in(std::span<const uint8_t>(bytes.data(), bytes.size()));
+    in.SetFormatVersion(951);
+    ASSERT_TRUE(reopened.LoadEvents(in));
+    SWevent* clicked = reopened.FindEvent("clicked");
+    ASSERT_NE(clicked, nullptr);
+    const SWactionnode* readUrl = clicked->FindAction(url->GetActionId());
+    const SWactionnode* readFile = clicked->FindAction(file->GetActionId());
+    ASSERT_TRUE(readUrl != nullptr && readFile != nullptr);
+    EXPECT_EQ(Arguments(*readUrl), (std::vector<std::string>{"http://example.org", ""}));
+    EXPECT_TRUE(Arguments(*readFile).empty());
 }
 
 TEST_F(ActionEditors, TheHostMessageTakesPropertiesAndAsksBeforeAMissingOne)
