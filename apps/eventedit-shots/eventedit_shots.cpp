@@ -54,6 +54,7 @@
 #include "testsupport/designer/broadcast_recorder.h"
 #include "testsupport/designer/drag_frame.h"
 #include "testsupport/designer/editor_shots.h"
+#include "testsupport/designer/receptors_shots.h"
 #include "testsupport/designer/sample_world.h"
 #include "testsupport/designer/test_map_canvas.h"
 #include "testsupport/designer/test_palette.h"
@@ -300,7 +301,8 @@ bool RunEditors(const std::string& scene, Run& run)
             while (pf::clock().nowMs() < until && !pf::ui().quitCode())
                 pf::runLoopStep(pf::ui());
         };
-    const bool ok = designertest::RunEditorScene(scene, app, sim, shot);
+    const bool ok = designertest::IsReceptorsScene(scene) ? designertest::RunReceptorsScene(scene, app, sim, shot)
+                                                          : designertest::RunEditorScene(scene, app, sim, shot);
     run.trace.push_back(std::string("scene ") + scene + (ok ? " done" : " FAILED"));
     return ok;
 }
@@ -309,7 +311,7 @@ bool RunScene(const std::string& scene, Run& run)
 {
     if (scene.rfind("timeline", 0) == 0)
         return RunTimeline(scene, run);
-    if (designertest::IsEditorScene(scene))
+    if (designertest::IsEditorScene(scene) || designertest::IsReceptorsScene(scene))
         return RunEditors(scene, run);
     CVTNDesignerApp app;
     if (!app.MakeEditorEngine())
@@ -409,12 +411,14 @@ int RunLive(Run& run, const std::vector<std::string>& scenes, bool ownServer, in
     return result;
 }
 
+// The event map's scenes (testsupport/designer/receptors_shots.h: event-map, event-map-elbows, rubber-band,
+// two-maps, rename, map-objects, pickers, images) run when named; a run without names leaves them out.
 bool IsScene(const std::string& name)
 {
     for (const char* scene : kScenes)
         if (name == scene)
             return true;
-    return false;
+    return designertest::IsReceptorsScene(name);
 }
 
 int Usage(const char* why)

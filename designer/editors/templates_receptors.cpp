@@ -78,12 +78,12 @@ void RegisterRename()
                       {320, 150},
                       WS_POPUP | WS_CAPTION,
                       {
-                          {"static", -1, {8, 10, 80, 28}, 0, "Object:"},
-                          {"static", RenameControl::kKindLabel, {84, 10, 312, 28}, 0, ""},
-                          {"static", -1, {8, 38, 80, 56}, 0, "Current name:"},
-                          {"edit", RenameControl::kCurrentName, {84, 36, 312, 58}, WS_BORDER | ES_READONLY, ""},
-                          {"static", -1, {8, 70, 80, 88}, 0, "New name:"},
-                          {"edit", RenameControl::kNewName, {84, 68, 312, 90}, kStop | WS_BORDER | ES_AUTOHSCROLL, ""},
+                          {"static", -1, {8, 10, 96, 28}, 0, "Object:"},
+                          {"static", RenameControl::kKindLabel, {100, 10, 312, 28}, 0, ""},
+                          {"static", -1, {8, 38, 96, 56}, 0, "Current name:"},
+                          {"edit", RenameControl::kCurrentName, {100, 36, 312, 58}, WS_BORDER | ES_READONLY, ""},
+                          {"static", -1, {8, 70, 96, 88}, 0, "New name:"},
+                          {"edit", RenameControl::kNewName, {100, 68, 312, 90}, kStop | WS_BORDER | ES_AUTOHSCROLL, ""},
                           {"button", IDOK, {152, 116, 228, 140}, kStop | BS_DEFPUSHBUTTON, "OK"},
                           {"button", IDCANCEL, {236, 116, 312, 140}, kStop, "Cancel"},
                       }});

@@ -103,6 +103,56 @@ std::optional<PaletteLook> LookOf(const CVTND_Object& object)
     }
 }
 
+// The content a panel's object stands for, where the object is the world's thing itself; a panel may set it again
+// with the same thing, which changes nothing.
+void SetPaletteContent(UIObject& item, const CVTND_Object& object)
+{
+    void* thing = object.GetObject();
+    if (thing == nullptr)
+        return;
+    switch (static_cast<ObjectType>(object.GetType())) {
+    case ObjectType::kMeshNode:
+    case ObjectType::kCamera:
+    case ObjectType::kObjectNode:
+    case ObjectType::kNode:
+    case ObjectType::kGroup:
+    case ObjectType::kHotspot:
+    case ObjectType::kParticleNode:
+    case ObjectType::kRoot:
+        item.SetNode(static_cast<SWnode*>(thing));
+        break;
+    case ObjectType::kMaterial:
+        item.SetKind4000(static_cast<SWmaterial*>(thing));
+        break;
+    case ObjectType::kLoadedWorld:
+        item.SetWorld(static_cast<CVTN_SubWorld*>(thing));
+        break;
+    case ObjectType::kSound:
+        item.SetSound(static_cast<SWsound*>(thing));
+        break;
+    case ObjectType::kExpression:
+        item.SetExpression(static_cast<SWexpressionentry*>(thing));
+        break;
+    case ObjectType::kCursor:
+        item.SetKind1000(static_cast<SWcursor*>(thing));
+        break;
+    case ObjectType::kEvent:
+        item.SetEvent(static_cast<SWevent*>(thing));
+        break;
+    case ObjectType::kAction:
+        item.SetAction(static_cast<SWactionnode*>(thing));
+        break;
+    case ObjectType::kActionKind:
+        item.SetActionType(static_cast<SWactionkind*>(thing));
+        break;
+    case ObjectType::kEventType:
+        item.SetEventType(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(thing)));
+        break;
+    default:
+        break; // tooltips, textures, Java items, properties: the panel knows what they stand for
+    }
+}
+
 } // namespace
 
 UIObject* CEditorEngine::MakePaletteObject(const CVTND_Object& object)
@@ -118,6 +168,7 @@ UIObject* CEditorEngine::MakePaletteObject(const CVTND_Object& object)
         item->width = pf::fixedSystemMetric(look->small ? pf::SM_CXSMICON : pf::SM_CXICON);
         item->height = pf::fixedSystemMetric(look->small ? pf::SM_CYSMICON : pf::SM_CYICON);
     }
+    SetPaletteContent(*item, object);
     AddDroppable(item);
     return item;
 }

@@ -66,6 +66,7 @@ TEST_F(EventMapWindow, StructureListStatusToolBarAndTitles)
     EXPECT_EQ(frame->Status()->paneText(2), "X: 0");
     EXPECT_EQ(frame->Status()->paneText(3), "Y: 0");
     EXPECT_TRUE(frame->Tools()->isButtonChecked(kShowList));
+    EXPECT_EQ(pf::screenPixel(OnCanvas(200, 300)), 0xFFFFFFu); // the map's background
     EXPECT_NE(view.child(EventMapControl::kHiddenEdit), nullptr);
     EXPECT_FALSE(view.child(EventMapControl::kHiddenEdit)->isVisible());
     auto* second = dynamic_cast<CChildEventMapFrame*>(app->OpenEventMapWindow());
