@@ -386,6 +386,13 @@ TEST(PaletteImageDamaged, ReadFailsAndTheImageIsUnchanged)
         {"indices one long", indices({0, 1, 2, 0, 0})},
         {"indices before palette", {good[0], good[2], good[1]}},
         {"no indices", {good[0], good[1]}},
+        {"no header", {good[1], good[2]}},
+        {"palette cut inside its count",
+         [&] {
+             auto records = good;
+             records[1].body = {1, 0};
+             return records;
+         }()},
     };
     SWimage target("kept", 1, 1, words.data());
     const std::vector<uint8_t> before = PayloadOf(target);
@@ -395,6 +402,10 @@ TEST(PaletteImageDamaged, ReadFailsAndTheImageIsUnchanged)
         EXPECT_EQ(PayloadOf(target), before);
     }
     EXPECT_TRUE(ReadPayload(target, JoinPayload(palette(colours)))) << "the table's base case reads";
+    auto later = good;
+    later.push_back({MakeTag("ZZZZ"), {1, 2, 3}});
+    EXPECT_TRUE(ReadPayload(target, JoinPayload(later))) << "a sub-record of a later version is skipped";
+    EXPECT_EQ(PayloadOf(target), PayloadOf(source));
 }
 
 } // namespace

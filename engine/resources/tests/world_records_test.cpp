@@ -413,4 +413,41 @@ TEST(WorldRecords, ADamagedResourceIsReportedAndLeftOutWhileTheRestLoads)
     EXPECT_NE(NodeNamed<SWmeshnode>(*loaded.world, "meshnode0")->GetMeshObject(), nullptr);
 }
 
+// A sound list holding a record of another kind and a sound without its fields, written by a stand-in.
+constexpr SWworldsectionhandler kDamagedSounds = {
+    .write =
+        [](SWworldwriting& out, uint32_t root) {
+            const std::optional<uint32_t> list = out.AddRecord(MakeTag("SNLS"), root, nullptr);
+            const auto image = [](SWchunkstream& s) { return s.WriteBytes(ImagePayload(MakeTag("PX32"), 2, 2, 16)); };
+            const auto noFields = [](SWchunkstream& s) { return s.WriteU32(7); };
+            return list && out.AddRecord(MakeTag("CI32"), *list, image) &&
+                   out.AddRecord(MakeTag("7403"), *list, noFields);
+        },
+};
+
+// Neither record becomes a sound: each is skipped with its reason, the damaged sound reported and taken out of the
+// world again, and everything else loads.
+TEST(WorldRecords, ASoundListSkipsWhatIsNoSoundAndASoundThatDoesNotRead)
+{
+    const std::unique_ptr<SWworld> world = worldtest::MakeSampleWorld();
+    std::vector<uint8_t> bytes;
+    {
+        const SWworldsectionhandler* real = ReplaceWorldSectionHandler(WorldSection::kSounds, &kDamagedSounds);
+        bytes = Save(*world);
+        ReplaceWorldSectionHandler(WorldSection::kSounds, real);
+    }
+    TakeKeptResourceReports();
+    WorldLoadResult loaded = Load(bytes);
+    ASSERT_EQ(loaded.status, DocumentStatus::kOk);
+    ASSERT_EQ(loaded.skipped.size(), 2u);
+    EXPECT_EQ(loaded.skipped[0].tag, MakeTag("CI32"));
+    EXPECT_EQ(loaded.skipped[0].reason, "not a sound");
+    EXPECT_EQ(loaded.skipped[1].tag, MakeTag("7403"));
+    EXPECT_EQ(loaded.skipped[1].reason, "sound does not read");
+    EXPECT_EQ(TakeKeptResourceReports().reports.size(), 1u);
+    EXPECT_EQ(loaded.world->GetSoundList().Count(), 0u);
+    EXPECT_NE(loaded.world->GetRootObject()->GetFirstTexture(), nullptr);
+    EXPECT_NE(NodeNamed<SWmeshnode>(*loaded.world, "meshnode0")->GetMeshObject(), nullptr);
+}
+
 } // namespace
