@@ -623,9 +623,8 @@ int runLive(const std::string& dir, bool trace, bool ownServer, int32_t exitAfte
         g_live = {dynamic_cast<SdlBackend*>(choice.backend.get()), server.get()};
         // A close request (a close box, or SIGINT or SIGTERM through the live display) ends the run at once, here
         // between two scripts as in the services window below.
-        bool& closeRequested = g_live.closeRequested;
-        ui.addObserver(&closeRequested,
-                       [&closeRequested](const Msg& m) { closeRequested = closeRequested || m.message == WM_CLOSE; });
+        ui.addObserver(&g_live.closeRequested,
+                       [](const Msg& m) { g_live.closeRequested = g_live.closeRequested || m.message == WM_CLOSE; });
         const std::function<bool()> steps[] = {
             [&] { return runControls(dir, trace); },
             [&] { return demo::writeStatesScene(dir + "/states.png"); },
@@ -633,9 +632,9 @@ int runLive(const std::string& dir, bool trace, bool ownServer, int32_t exitAfte
             [&] { return runDrag(dir); },
         };
         for (const auto& step : steps)
-            ok = (closeRequested || step()) && ok;
-        ui.removeObserver(&closeRequested);
-        interrupted = closeRequested; // what a script made of the closing of its window is no failure
+            ok = (g_live.closeRequested || step()) && ok;
+        ui.removeObserver(&g_live.closeRequested);
+        interrupted = g_live.closeRequested; // what a script made of the closing of its window is no failure
         LiveProviders providers;
         providers.install();
         LiveServicesDialog services;

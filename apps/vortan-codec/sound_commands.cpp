@@ -32,8 +32,6 @@ using codectool::kExitRefused;
 using codectool::kExitUsage;
 using codectool::ReportError;
 
-constexpr int64_t kLargestQuality = 100;
-
 // An input the codec cannot read or carry is refused; only a lack of memory is a failure of the run itself.
 int ExitCodeOf(sound::WaveFileResult result)
 {

@@ -82,7 +82,7 @@ void AddQuad(RasterDraw& draw, ScreenVertex a, ScreenVertex b, ScreenVertex c, S
 
 } // namespace
 
-RasterScene::RasterScene(int32_t size) : m_size(size), m_cellSide(size / kGrid)
+RasterScene::RasterScene(int32_t size) : m_cellSide(size / kGrid)
 {
     const std::vector<uint32_t> checker = CheckerTexels(), ramp = RampTexels(), normals = NormalTexels(),
                                 falloff = FalloffTexels();

@@ -63,7 +63,6 @@ private:
     RasterCell& NewCell(const std::string& name);
     ScreenVertex At(const RasterCell& cell, double fx, double fy) const; // fx, fy in [0, 1] of the cell
 
-    int32_t m_size;
     int32_t m_cellSide;
     std::unique_ptr<SWimage32> m_checker; // 8 x 8 texels of two colours with a distinct alpha each
     std::unique_ptr<SWimage32> m_ramp;    // 16 x 16 colour ramp
