@@ -897,7 +897,11 @@ WorldLoadResult LoadWorldFile(const std::string& path, SWreadcontext::IdMode mod
         failed.message = std::move(error);
         return failed;
     }
-    file.GiveBackAsRead(); // read once here and dropped with this function
+    // Read once here and dropped with this function. Only a large file gives its pages back: it is a mapping of its
+    // own that goes whole when freed, where a small one's pages would serve the next load already faulted in.
+    constexpr uint64_t kGiveBackFileBytes = uint64_t{32} << 20;
+    if (file.Header().totalBytes >= kGiveBackFileBytes)
+        file.GiveBackAsRead();
     SWreadcontext context(mode);
     context.SetLimits(limits);
     WorldLoadResult result = ReadWorldFile(file, context, makeWorld);
