@@ -101,3 +101,5 @@ void PublishSample(benchmark::State& state)
 BENCHMARK(PublishSample)->Unit(benchmark::kMillisecond);
 
 } // namespace
+
+BENCHMARK_MAIN();
