@@ -235,8 +235,13 @@ bool SWworldreading::Open(uint32_t index, Payload& out)
     // objects they become and the whole file would otherwise be resident together at the end of the load.
     const bool giveBack = stored && m_file.GivesBackAsRead() && !m_isOpened[index];
     m_isOpened[index] = true;
+    // A decoded payload is the reading's own, read once: a large one (a mapping of its own, gone whole when freed)
+    // gives its pages back as well; a small one's would serve the next decode already faulted in.
+    constexpr size_t kGiveBackDecodedBytes = size_t{32} << 20;
     if (giveBack)
         out.stream = std::make_unique<SWchunkstream>(m_file.PayloadToGiveBack(record), SWchunkstream::GiveBackRead{});
+    else if (!stored && out.bytes.size() >= kGiveBackDecodedBytes)
+        out.stream = std::make_unique<SWchunkstream>(std::span<uint8_t>(out.bytes), SWchunkstream::GiveBackRead{});
     else
         out.stream = std::make_unique<SWchunkstream>(stored ? record.payload : std::span<const uint8_t>(out.bytes));
     out.stream->SetFormatVersion(m_context.FormatVersion());
