@@ -3,10 +3,12 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <limits>
 #include <memory>
 #include <new>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <png.h>
 
@@ -171,18 +173,33 @@ size_t pngBytesPerPixel(PngPixels pixels)
 
 std::optional<PngImage> readPngFile(const std::string& path, const PngReadOptions& options, std::string& outError)
 {
-    const std::unique_ptr<FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-    if (!file) {
+    // Without O_NONBLOCK, opening a FIFO waits for a writer that may never come: the kind is checked before any wait.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
         outError = std::strerror(errno);
         return std::nullopt;
     }
     struct stat status {};
-    if (fstat(fileno(file.get()), &status) != 0) {
+    if (fstat(fd, &status) != 0) {
         outError = std::strerror(errno);
+        ::close(fd);
         return std::nullopt;
     }
     if (!S_ISREG(status.st_mode)) {
         outError = S_ISDIR(status.st_mode) ? "is a folder, not a PNG file" : "is not a regular file";
+        ::close(fd);
+        return std::nullopt;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        outError = std::strerror(errno);
+        ::close(fd);
+        return std::nullopt;
+    }
+    const std::unique_ptr<FILE, FileCloser> file(::fdopen(fd, "rb"));
+    if (!file) {
+        outError = std::strerror(errno);
+        ::close(fd);
         return std::nullopt;
     }
     PngImageState state;

@@ -394,6 +394,15 @@ TEST(PngFileRead, FileProblemsNameTheirCause)
     EXPECT_FALSE(pf::readPngFile(folder.string(), {}, error));
     EXPECT_NE(error.find("folder"), std::string::npos) << error;
     std::filesystem::remove(folder);
+    // A FIFO without a writer once kept the reader waiting for ever; a device is no file either.
+    const std::filesystem::path fifo = TempPath("a-fifo.png");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {fifo.string(), std::string("/dev/zero")}) {
+        error.clear();
+        EXPECT_FALSE(pf::readPngFile(path, {}, error));
+        EXPECT_EQ(error, "is not a regular file") << path;
+    }
+    std::filesystem::remove(fifo);
 }
 
 // --- damaged files and hostile claims ---
