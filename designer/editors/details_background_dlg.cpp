@@ -76,9 +76,7 @@ void CVTND_DetailsBackgroundDlg::InitDescription(const SWbackground& definition)
 
 void CVTND_DetailsBackgroundDlg::ShowPage(int32_t index)
 {
-    if (m_page != nullptr && m_page->isWindow())
-        m_page->destroy();
-    m_page.reset();
+    CloseColorEffectPage(m_page);
     m_pageIndex = index;
     if (m_description == nullptr)
         return;
@@ -151,26 +149,12 @@ void CVTND_DetailsBackgroundDlg::onOK()
 void CVTND_DetailsBackgroundDlg::OnClosing()
 {
     m_guard->Restore(); // nothing after OK's commit; what Test showed otherwise
-    if (m_page != nullptr && m_page->isWindow())
-        m_page->destroy();
-    m_page.reset();
+    CloseColorEffectPage(m_page);
 }
 
 pf::LResult CVTND_DetailsBackgroundDlg::handle(const pf::Msg& msg)
 {
-    if (msg.message == pf::WM_COMMAND) {
-        const int32_t id = pf::loWord(msg.wParam);
-        const int32_t code = pf::hiWord(msg.wParam);
-        if (id == kIdKind && code == pf::CBN_SELCHANGE) {
-            const int32_t selected = item<pf::ComboBox>(kIdKind)->getCurSel();
-            if (selected >= 0)
-                ShowPage(selected);
-            return 0;
-        }
-        if (id == kIdTest && code == pf::BN_CLICKED) {
-            OnTest();
-            return 0;
-        }
-    }
+    if (HandleColorEffectHostCommand(*this, msg))
+        return 0;
     return CVTND_ModelessEditorDlg::handle(msg);
 }

@@ -24,15 +24,6 @@ namespace {
 
 constexpr int32_t kSwitchKind = 23;
 
-const EdContent* ContentOf(Droppable* droppable)
-{
-    if (droppable == nullptr)
-        return nullptr;
-    if (MapObject* object = droppable->AsMapObject())
-        return object;
-    return droppable->AsPaletteObject();
-}
-
 SWactionnode* LastAction(const SWevent& event)
 {
     SWactionnode* last = nullptr;
@@ -57,32 +48,10 @@ void Redraw()
 
 } // namespace
 
-// -- The client area on screen
-
-int32_t ClientScreenX(pf::Window* window)
-{
-    return window != nullptr ? window->clientToScreen({0, 0}).x : -1;
-}
-
-int32_t ClientScreenY(pf::Window* window)
-{
-    return window != nullptr ? window->clientToScreen({0, 0}).y : -1;
-}
-
-int32_t ClientWidth(pf::Window* window)
-{
-    return window != nullptr ? window->clientRect().r : 0;
-}
-
-int32_t ClientHeight(pf::Window* window)
-{
-    return window != nullptr ? window->clientRect().b : 0;
-}
-
 // -- BaseActionsControlReceptor
 
 BaseActionsControlReceptor::BaseActionsControlReceptor(pf::Window* list, SWevent* event)
-    : DropReceptor(kAcceptMask, kPriority), event(event), m_list(list)
+    : ClientAreaReceptor(kAcceptMask, kPriority), event(event), m_list(list)
 {
 }
 
@@ -122,14 +91,14 @@ bool BaseActionsControlReceptor::Reaches(const SWactionnode& action) const
 
 bool BaseActionsControlReceptor::CanAccept(Droppable* droppable)
 {
-    const EdContent* content = ContentOf(droppable);
+    const EdContent* content = DroppedContent(droppable);
     const SWactionnode* action = content != nullptr ? content->GetAction() : nullptr;
     return action == nullptr || !Reaches(*action);
 }
 
 void BaseActionsControlReceptor::OnDrop(pf::Window*, pf::Point, Droppable* droppable, bool more)
 {
-    const EdContent* content = ContentOf(droppable);
+    const EdContent* content = DroppedContent(droppable);
     CEditorEngine* engine = GetEditorEngine();
     if (content == nullptr || event == nullptr)
         return;
@@ -213,26 +182,6 @@ void BaseActionsControlReceptor::Refill()
 
 // -- ActionsControlReceptor
 
-int32_t ActionsControlReceptor::GetScreenX(pf::Window* window)
-{
-    return ClientScreenX(window);
-}
-
-int32_t ActionsControlReceptor::GetScreenY(pf::Window* window)
-{
-    return ClientScreenY(window);
-}
-
-int32_t ActionsControlReceptor::GetWidth(pf::Window* window)
-{
-    return ClientWidth(window);
-}
-
-int32_t ActionsControlReceptor::GetHeight(pf::Window* window)
-{
-    return ClientHeight(window);
-}
-
 ActionsControlReceptor::Hit ActionsControlReceptor::HitTestList(pf::Window* window, pf::Point screen)
 {
     Hit hit;
@@ -305,26 +254,4 @@ void ActionsControlReceptor::OnLeave(pf::Window* window, Droppable*)
         DrawInsertionBand(window, band);
     insertionPoint = hovered;
     hovered = nullptr;
-}
-
-// -- StoryBoardControlReceptor
-
-int32_t StoryBoardControlReceptor::GetScreenX(pf::Window* window)
-{
-    return ClientScreenX(window);
-}
-
-int32_t StoryBoardControlReceptor::GetScreenY(pf::Window* window)
-{
-    return ClientScreenY(window);
-}
-
-int32_t StoryBoardControlReceptor::GetWidth(pf::Window* window)
-{
-    return ClientWidth(window);
-}
-
-int32_t StoryBoardControlReceptor::GetHeight(pf::Window* window)
-{
-    return ClientHeight(window);
 }

@@ -4,12 +4,12 @@
 // Java methods, and put them into the receptor's event, on the branch of its condition or into its queue.
 #include <cstdint>
 
-#include "designer/eventedit/editor_objects.h"
+#include "designer/eventedit/client_area_receptor.h"
 
 class SWactionnode;
 class SWevent;
 
-class BaseActionsControlReceptor : public DropReceptor {
+class BaseActionsControlReceptor : public ClientAreaReceptor {
 public:
     static constexpr uint16_t kAcceptMask = 0x288; // action, action kind, Java method
     static constexpr uint8_t kPriority = 4;
@@ -43,10 +43,6 @@ class ActionsControlReceptor : public BaseActionsControlReceptor {
 public:
     using BaseActionsControlReceptor::BaseActionsControlReceptor;
 
-    int32_t GetScreenX(pf::Window* window) override;
-    int32_t GetScreenY(pf::Window* window) override;
-    int32_t GetWidth(pf::Window* window) override;
-    int32_t GetHeight(pf::Window* window) override;
     void OnEnter(pf::Window* window, pf::Point at, Droppable* droppable) override;
     void OnHover(pf::Window* window, pf::Point at, Droppable* droppable) override;
     void OnLeave(pf::Window* window, Droppable* droppable) override;
@@ -66,15 +62,4 @@ public:
 class StoryBoardControlReceptor : public BaseActionsControlReceptor {
 public:
     using BaseActionsControlReceptor::BaseActionsControlReceptor;
-
-    int32_t GetScreenX(pf::Window* window) override;
-    int32_t GetScreenY(pf::Window* window) override;
-    int32_t GetWidth(pf::Window* window) override;
-    int32_t GetHeight(pf::Window* window) override;
 };
-
-// The client area of window on screen, as the control receptors cover it.
-int32_t ClientScreenX(pf::Window* window);
-int32_t ClientScreenY(pf::Window* window);
-int32_t ClientWidth(pf::Window* window);
-int32_t ClientHeight(pf::Window* window);

@@ -42,9 +42,7 @@ bool CVTND_ActionBackgroundDlg::onInitDialog()
 
 void CVTND_ActionBackgroundDlg::ShowPage(int32_t index)
 {
-    if (m_page != nullptr && m_page->isWindow())
-        m_page->destroy();
-    m_page.reset();
+    CloseColorEffectPage(m_page);
     m_pageIndex = index;
     if (Background() == nullptr)
         return;
@@ -73,26 +71,12 @@ void CVTND_ActionBackgroundDlg::OnNotify(const CVTND_Event& event)
 void CVTND_ActionBackgroundDlg::OnClosing()
 {
     m_guard->Restore(); // the action keeps its edits; the world's background is the project's again
-    if (m_page != nullptr && m_page->isWindow())
-        m_page->destroy();
-    m_page.reset();
+    CloseColorEffectPage(m_page);
 }
 
 pf::LResult CVTND_ActionBackgroundDlg::handle(const pf::Msg& msg)
 {
-    if (msg.message == pf::WM_COMMAND) {
-        const int32_t id = pf::loWord(msg.wParam);
-        const int32_t code = pf::hiWord(msg.wParam);
-        if (id == kIdKind && code == pf::CBN_SELCHANGE) {
-            const int32_t selected = item<pf::ComboBox>(kIdKind)->getCurSel();
-            if (selected >= 0)
-                ShowPage(selected);
-            return 0;
-        }
-        if (id == kIdTest && code == pf::BN_CLICKED) {
-            OnTest();
-            return 0;
-        }
-    }
+    if (HandleColorEffectHostCommand(*this, msg))
+        return 0;
     return CVTND_ActionEditorDlg::handle(msg);
 }

@@ -557,3 +557,10 @@ std::unique_ptr<CVTND_ColorEffectPage> MakeColorEffectPage(SWbackgroundaction& d
         return std::make_unique<CVTND_CE_BlenderCheckerDlg>(description);
     }
 }
+
+void CloseColorEffectPage(std::unique_ptr<CVTND_ColorEffectPage>& page)
+{
+    if (page != nullptr && page->isWindow())
+        page->destroy();
+    page.reset();
+}

@@ -10,6 +10,8 @@
 #include <memory>
 
 #include "engine/resources/picture.h"
+#include "platform/base/user_constants.h"
+#include "platform/ui/controls/combo_box.h"
 #include "platform/ui/dialog/dialog.h"
 
 class CVTND_Event;
@@ -153,3 +155,26 @@ int32_t FirstColorEffectPage(const SWbackgroundaction& description);
 // Makes the description fit page index (the own picture deleted or made as the page needs, under the world's
 // lock) and answers the page object for it, made anew.
 std::unique_ptr<CVTND_ColorEffectPage> MakeColorEffectPage(SWbackgroundaction& description, int32_t index);
+// The page's window destroyed, if it has one, and the page deleted.
+void CloseColorEffectPage(std::unique_ptr<CVTND_ColorEffectPage>& page);
+
+// A host's own commands: a new choice in its kind box (Host::kIdKind) shows that page, its Test button
+// (Host::kIdTest) tests. False for any other message, which the host's base then handles.
+template <class Host> bool HandleColorEffectHostCommand(Host& host, const pf::Msg& msg)
+{
+    if (msg.message != pf::WM_COMMAND)
+        return false;
+    const int32_t id = pf::loWord(msg.wParam);
+    const int32_t code = pf::hiWord(msg.wParam);
+    if (id == Host::kIdKind && code == pf::CBN_SELCHANGE) {
+        const int32_t selected = host.template item<pf::ComboBox>(Host::kIdKind)->getCurSel();
+        if (selected >= 0)
+            host.ShowPage(selected);
+        return true;
+    }
+    if (id == Host::kIdTest && code == pf::BN_CLICKED) {
+        host.OnTest();
+        return true;
+    }
+    return false;
+}

@@ -3,21 +3,17 @@
 // dropped on a property field. Each tells its owner dialog by a message and changes nothing itself.
 #include <cstdint>
 
-#include "designer/eventedit/editor_objects.h"
+#include "designer/eventedit/client_area_receptor.h"
 
 // Client area of the window dropped on; the owner hears 1086 (wParam 0, lParam the node) for nodes with the object
 // flag (1) or, when clickable, the hot-spot flag (2) too.
-class NodePickerControlReceptor : public DropReceptor {
+class NodePickerControlReceptor : public ClientAreaReceptor {
 public:
     static constexpr uint16_t kAcceptMask = 32;
     static constexpr uint8_t kPriority = 4;
 
     NodePickerControlReceptor(pf::Window* ownerDialog, uint16_t nodeFlags);
 
-    int32_t GetScreenX(pf::Window* window) override;
-    int32_t GetScreenY(pf::Window* window) override;
-    int32_t GetWidth(pf::Window* window) override;
-    int32_t GetHeight(pf::Window* window) override;
     void OnDrop(pf::Window* window, pf::Point at, Droppable* droppable, bool more) override;
 
     pf::Window* OwnerDialog() const { return m_owner; }
@@ -38,17 +34,13 @@ public:
 };
 
 // A property item from a panel dropped on a property field: 1151 to the owner, wParam the field's control id.
-class PropertyControlReceptor : public DropReceptor {
+class PropertyControlReceptor : public ClientAreaReceptor {
 public:
     static constexpr uint16_t kAcceptMask = 1;
     static constexpr uint8_t kPriority = 4;
 
     explicit PropertyControlReceptor(pf::Window* ownerDialog);
 
-    int32_t GetScreenX(pf::Window* window) override;
-    int32_t GetScreenY(pf::Window* window) override;
-    int32_t GetWidth(pf::Window* window) override;
-    int32_t GetHeight(pf::Window* window) override;
     void OnDrop(pf::Window* window, pf::Point at, Droppable* droppable, bool more) override;
 
 private:

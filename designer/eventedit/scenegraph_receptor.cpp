@@ -2,8 +2,6 @@
 
 #include "designer/app/designer_app.h"
 #include "designer/app/notification.h"
-#include "designer/eventedit/actions_receptor.h"
-#include "designer/eventedit/map_object.h"
 #include "designer/workspace/world_write_lock.h"
 #include "engine/core/node.h"
 #include "engine/core/object_node.h"
@@ -15,15 +13,6 @@
 #include "platform/ui/core/paint_dc.h"
 
 namespace {
-
-const EdContent* ContentOf(Droppable* droppable)
-{
-    if (droppable == nullptr)
-        return nullptr;
-    if (MapObject* object = droppable->AsMapObject())
-        return object;
-    return droppable->AsPaletteObject();
-}
 
 bool LiesBelow(const SWnode* target, const SWnode& node)
 {
@@ -37,29 +26,9 @@ bool LiesBelow(const SWnode* target, const SWnode& node)
 } // namespace
 
 ScenegraphControlReceptor::ScenegraphControlReceptor(NodeOfItem nodeOfItem, InsertUnderGroup insertUnderGroup)
-    : DropReceptor(kAcceptMask, kPriority), m_nodeOfItem(std::move(nodeOfItem)),
+    : ClientAreaReceptor(kAcceptMask, kPriority), m_nodeOfItem(std::move(nodeOfItem)),
       m_insertUnderGroup(std::move(insertUnderGroup))
 {
-}
-
-int32_t ScenegraphControlReceptor::GetScreenX(pf::Window* window)
-{
-    return ClientScreenX(window);
-}
-
-int32_t ScenegraphControlReceptor::GetScreenY(pf::Window* window)
-{
-    return ClientScreenY(window);
-}
-
-int32_t ScenegraphControlReceptor::GetWidth(pf::Window* window)
-{
-    return ClientWidth(window);
-}
-
-int32_t ScenegraphControlReceptor::GetHeight(pf::Window* window)
-{
-    return ClientHeight(window);
 }
 
 void ScenegraphControlReceptor::DrawItemBand(pf::Window* window)
@@ -130,7 +99,7 @@ void ScenegraphControlReceptor::OnLeave(pf::Window* window, Droppable*)
 
 void ScenegraphControlReceptor::OnDrop(pf::Window* window, pf::Point, Droppable* droppable, bool)
 {
-    const EdContent* content = ContentOf(droppable);
+    const EdContent* content = DroppedContent(droppable);
     SWnode* node = content != nullptr ? content->GetNode() : nullptr;
     SWnode* target = hoveredItem != 0 && m_nodeOfItem ? m_nodeOfItem(hoveredItem) : nullptr;
     if (node == nullptr || target == nullptr || target == node || target->HasKind(SWnode::kKindHotspot))

@@ -5,11 +5,11 @@
 #include <cstdint>
 #include <functional>
 
-#include "designer/eventedit/editor_objects.h"
+#include "designer/eventedit/client_area_receptor.h"
 
 class SWnode;
 
-class ScenegraphControlReceptor : public DropReceptor {
+class ScenegraphControlReceptor : public ClientAreaReceptor {
 public:
     static constexpr uint16_t kAcceptMask = 32;
     static constexpr uint8_t kPriority = 4;
@@ -20,10 +20,6 @@ public:
 
     ScenegraphControlReceptor(NodeOfItem nodeOfItem, InsertUnderGroup insertUnderGroup);
 
-    int32_t GetScreenX(pf::Window* window) override;
-    int32_t GetScreenY(pf::Window* window) override;
-    int32_t GetWidth(pf::Window* window) override;
-    int32_t GetHeight(pf::Window* window) override;
     void OnHover(pf::Window* window, pf::Point at, Droppable* droppable) override;
     void OnLeave(pf::Window* window, Droppable* droppable) override;
     void OnDrop(pf::Window* window, pf::Point at, Droppable* droppable, bool more) override;

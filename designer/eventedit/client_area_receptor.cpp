@@ -1,0 +1,33 @@
+#include "designer/eventedit/client_area_receptor.h"
+
+#include "designer/eventedit/map_object.h"
+#include "platform/ui/core/window.h"
+
+int32_t ClientAreaReceptor::GetScreenX(pf::Window* window)
+{
+    return window != nullptr ? window->clientToScreen({0, 0}).x : -1;
+}
+
+int32_t ClientAreaReceptor::GetScreenY(pf::Window* window)
+{
+    return window != nullptr ? window->clientToScreen({0, 0}).y : -1;
+}
+
+int32_t ClientAreaReceptor::GetWidth(pf::Window* window)
+{
+    return window != nullptr ? window->clientRect().r : 0;
+}
+
+int32_t ClientAreaReceptor::GetHeight(pf::Window* window)
+{
+    return window != nullptr ? window->clientRect().b : 0;
+}
+
+const EdContent* DroppedContent(Droppable* droppable)
+{
+    if (droppable == nullptr)
+        return nullptr;
+    if (MapObject* object = droppable->AsMapObject())
+        return object;
+    return droppable->AsPaletteObject();
+}
