@@ -1,18 +1,15 @@
 #include "designer/editors/arcball_dlg.h"
 
 #include <array>
-#include <charconv>
-#include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "designer/app/designer_app.h"
 #include "designer/app/registry.h"
+#include "designer/editors/editor_fields.h"
 #include "designer/editors/tooltip_texts.h"
-#include "designer/eventedit/editor_engine.h"
 #include "designer/eventedit/picker_receptors.h"
-#include "designer/workspace/movable_target_picker.h"
 #include "designer/workspace/world_write_lock.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/arcball_motion.h"
@@ -28,20 +25,16 @@ namespace {
 constexpr int32_t kIdLeft = 1293;
 constexpr int32_t kIdRight = 1263;
 constexpr int32_t kIdMiddle = 1264;
-constexpr int32_t kIdFrame = 1376;
-constexpr int32_t kIdOwnPivot = 1124;
-constexpr int32_t kIdActualFrame = 1125;
-constexpr int32_t kIdTargetName = 1390;
-constexpr int32_t kIdPicker = 1003;
 constexpr int32_t kIdSensitivityX = 1344;
 constexpr int32_t kIdKeepRotating = 1187;
 constexpr int32_t kIdFriction = 1171;
 constexpr int32_t kIdExclusive = 1193;
 constexpr int32_t kIdLabelX = 1359;
-constexpr uint8_t kBitActualFrame = 0x40;
-constexpr uint8_t kBitOwnPivot = 0x80;
-constexpr uint8_t kFrameBits[] = {0x01, 0x02, 0x04, 0x08, 0x10};
-constexpr int32_t kFrameTarget = 4;
+using frame_controls::kBitActualFrame;
+using frame_controls::kBitOwnPivot;
+using frame_controls::kIdActualFrame;
+using frame_controls::kIdFrame;
+using frame_controls::kIdOwnPivot;
 constexpr int kFunctionCount = 21;
 
 struct Half {
@@ -85,28 +78,6 @@ std::pair<uint8_t, int> ButtonOf(int32_t combo)
     if (combo == kIdMiddle)
         return {4, 2};
     return {1, 4};
-}
-
-std::string FormatReal(double value)
-{
-    char text[64];
-    std::snprintf(text, sizeof(text), "%g", value);
-    return text;
-}
-
-// atof: leading blanks skipped, the number that follows, 0 for none.
-float ReadNumber(const std::string& text)
-{
-    const char* p = text.data();
-    const char* end = p + std::min<size_t>(text.size(), 80);
-    while (p != end && (*p == ' ' || *p == '\t'))
-        ++p;
-    if (p != end && *p == '+')
-        ++p;
-    double value = 0.0;
-    if (std::from_chars(p, end, value).ec != std::errc())
-        return 0.0f;
-    return static_cast<float>(value);
 }
 
 pf::Window* MakeArcballEditor(const CVTND_EditorRequest& request)
@@ -162,17 +133,6 @@ SWworld* CVTND_ControllerMotionArcballDlg::MotionWorld() const
     return World();
 }
 
-void CVTND_ControllerMotionArcballDlg::ShowTarget(bool shown)
-{
-    child(kIdTargetName)->show(shown ? pf::SW_SHOW : pf::SW_HIDE);
-    child(kIdPicker)->show(shown ? pf::SW_SHOW : pf::SW_HIDE);
-    if (!shown)
-        return;
-    const SWnode* target = m_motion->GetChannel(0).GetTargetObject();
-    child(kIdTargetName)
-        ->setText(target != nullptr && target->GetName() ? *target->GetName() : TooltipTextOf(kIdsArcballNoTarget));
-}
-
 bool CVTND_ControllerMotionArcballDlg::onInitDialog()
 {
     CVTND_ModelessEditorDlg::onInitDialog();
@@ -199,36 +159,7 @@ bool CVTND_ControllerMotionArcballDlg::onInitDialog()
     child(kIdFriction)->setText(FormatReal(friction));
     item<pf::Button>(kIdKeepRotating)->setCheck(keepMoving ? pf::BST_CHECKED : 0);
     item<pf::Button>(kIdExclusive)->setCheck(m_motion->IsExclusive() ? pf::BST_CHECKED : 0);
-    auto* frame = item<pf::ComboBox>(kIdFrame);
-    for (uint32_t i = 0; i < 5; ++i)
-        frame->addString(TooltipTextOf(kIdsArcballFrameFirst + i));
-    auto* picker = dynamic_cast<CVTND_MovableTargetPicker*>(child(kIdPicker));
-    if (picker != nullptr)
-        picker->EnableDrop();
-    SWcontrolchannel& first = m_motion->GetChannel(0);
-    if (first.GetTargetName() && first.GetTargetObject() == nullptr) {
-        SWworld* world = World();
-        SWnode* found = world != nullptr && world->GetRootNode() != nullptr
-                            ? world->GetRootNode()->FindByName(*first.GetTargetName())
-                            : nullptr;
-        const CVTND_WorldWriteLock lock(world);
-        first.SetTargetObject(found != nullptr && found->HasKind(SWnode::kKindObject) ? found : nullptr);
-    }
-    const uint8_t flags = first.GetFrameBits();
-    int32_t index = 0;
-    for (int32_t i = 1; i < 5; ++i) {
-        if ((flags & kFrameBits[i]) != 0) {
-            index = i;
-            break;
-        }
-    }
-    frame->setCurSel(index);
-    child(kIdOwnPivot)->enable(index != 0);
-    ShowTarget(index == kFrameTarget);
-    if (picker != nullptr)
-        picker->SetTarget(CEditorEngine::NodeIcon(first.GetTargetObject()));
-    item<pf::Button>(kIdOwnPivot)->setCheck((flags & kBitOwnPivot) != 0 ? pf::BST_CHECKED : 0);
-    item<pf::Button>(kIdActualFrame)->setCheck((flags & kBitActualFrame) != 0 ? pf::BST_CHECKED : 0);
+    frame_controls::Init(*this, m_motion->GetChannel(0), World());
     for (int axis = 0; axis < 3; ++axis)
         child(kIdSensitivityX + axis)
             ->setText(FormatReal(m_motion->GetAxisSpeeds()[static_cast<size_t>(axis)] * 100.0));
@@ -259,27 +190,12 @@ void CVTND_ControllerMotionArcballDlg::ButtonChanged(int32_t combo)
 
 void CVTND_ControllerMotionArcballDlg::FrameChanged()
 {
-    const int32_t index = item<pf::ComboBox>(kIdFrame)->getCurSel();
-    if (index < 0 || index >= 5)
-        return;
-    uint8_t flags = m_motion->GetChannel(0).GetFrameBits() & (kBitActualFrame | kBitOwnPivot);
-    ShowTarget(false);
-    if (index != 0) {
-        child(kIdOwnPivot)->enable(true);
-        if (item<pf::Button>(kIdOwnPivot)->getCheck() == pf::BST_CHECKED)
-            flags |= kBitOwnPivot;
-    }
-    flags |= kFrameBits[index];
-    {
+    frame_controls::Changed(*this, m_motion->GetChannel(0), [this](uint8_t flags) {
         SWworld* world = World();
         const CVTND_WorldWriteLock lock(world);
         for (int c = 0; c < 6; ++c)
             m_motion->GetChannel(c).SetFrameBits(flags);
-    }
-    if (index == 0)
-        child(kIdOwnPivot)->enable(false);
-    if (index == kFrameTarget)
-        ShowTarget(true);
+    });
 }
 
 void CVTND_ControllerMotionArcballDlg::ToggleFlag(uint8_t bit)
@@ -313,7 +229,7 @@ void CVTND_ControllerMotionArcballDlg::FrictionTyped()
 {
     if (m_initialising)
         return;
-    const float ms = ReadNumber(child(kIdFriction)->getText());
+    const float ms = ReadNumber<double>(child(kIdFriction)->getText());
     SWworld* world = World();
     const CVTND_WorldWriteLock lock(world);
     for (int c = 0; c < 6; ++c) {
@@ -328,7 +244,7 @@ void CVTND_ControllerMotionArcballDlg::SensitivityTyped(int32_t edit)
     if (m_initialising)
         return;
     const int axis = edit - kIdSensitivityX;
-    const float speed = ReadNumber(child(edit)->getText()) * 0.01f;
+    const float speed = ReadNumber<double>(child(edit)->getText()) * 0.01f;
     SWworld* world = World();
     const CVTND_WorldWriteLock lock(world);
     m_motion->SetAxisSpeed(axis, speed);
@@ -350,9 +266,7 @@ void CVTND_ControllerMotionArcballDlg::NodeDropped(SWnode* node)
         for (int c = 0; c < 6; ++c)
             m_motion->GetChannel(c).SetTargetObject(node);
     }
-    child(kIdTargetName)->setText(node->GetName().value_or(std::string()));
-    if (auto* picker = dynamic_cast<CVTND_MovableTargetPicker*>(child(kIdPicker)))
-        picker->SetTarget(CEditorEngine::NodeIcon(node));
+    frame_controls::ShowDropped(*this, *node);
 }
 
 pf::LResult CVTND_ControllerMotionArcballDlg::handle(const pf::Msg& msg)

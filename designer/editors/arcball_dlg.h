@@ -36,7 +36,6 @@ private:
     void FrictionTyped();
     void SensitivityTyped(int32_t edit);
     void NodeDropped(SWnode* node);
-    void ShowTarget(bool shown);
     SWworld* MotionWorld() const;
 
     SWarcballmotion* m_motion; // the action's

@@ -65,6 +65,53 @@ SWmesh* MeshOf(const SWobjectnode& node)
     return dynamic_cast<SWmesh*>(node.GetGeometry());
 }
 
+template <class Motion> bool ChildrenOption(const SWmotion* motion)
+{
+    const auto* own = dynamic_cast<const Motion*>(motion);
+    return own != nullptr && own->GetOption(kOptionChildren) != 0;
+}
+
+// The page's title on the host, whose two buttons no key-frame page uses.
+void TitleHost(CVTND_ActionControllerDlg& host, uint32_t title)
+{
+    host.setText(ControllerTextOf(title));
+    for (const int32_t id : {1004, 1348})
+        host.child(id)->enable(false);
+}
+
+// The entry of the motion's animation, the first when it names none or one no target has (it is renamed to that),
+// selected in the combo.
+template <class Motion> void ChooseAnimation(pf::Dialog& page, CVTND_ActionControllerDlg& host, Motion& motion)
+{
+    CVTND_MotionList& list = host.MotionList();
+    if (list.First() != nullptr) {
+        CVTND_WorldWriteLock lock(motion.GetWorld());
+        if (!motion.GetBlockName())
+            motion.SetBlockName(list.First()->name);
+        host.selectedEntry = list.FindByName(motion.GetBlockName());
+        if (host.selectedEntry == nullptr) {
+            host.selectedEntry = list.First();
+            motion.SetBlockName(host.selectedEntry->name);
+        }
+    }
+    if (auto* combo = page.item<pf::ComboBox>(kAnimationCombo))
+        for (int32_t i = 0; i < combo->getCount(); ++i)
+            if (combo->getItemData(i) == reinterpret_cast<intptr_t>(host.selectedEntry))
+                combo->setCurSel(i);
+}
+
+// A node with the animation, alone, from its rest matrix; a node without it is skipped.
+template <class Motion, class Prepare> void PoseByMatrix(Motion& motion, SWobjectnode& object, float t, Prepare prepare)
+{
+    if (!motion.Bind(object))
+        return;
+    prepare();
+    motion.SetTime(t);
+    const SWmatrix m = motion.GetMatrix(false);
+    motion.Unbind();
+    PoseFromRest(object, m);
+}
+
 } // namespace
 
 // -- What the four pages share
@@ -91,6 +138,18 @@ void CVTND_ControllerKeyframePage::VisitTargets(const std::function<void(SWobjec
         for (SWnode* n = top; n != nullptr; n = children ? n->NextInTree(top) : nullptr)
             if (SWobjectnode* object = SWobjectnode::FromNode(n))
                 visit(*object);
+}
+
+void CVTND_ControllerKeyframePage::PoseTargets(const std::function<void(SWobjectnode&)>& pose)
+{
+    SWworld* world = DesignerWorld();
+    if (world == nullptr || Suppressed() || world->IsRunning())
+        return;
+    {
+        CVTND_WorldWriteLock lock(world);
+        VisitTargets(pose);
+    }
+    world->Invalidate(false);
 }
 
 bool CVTND_ControllerKeyframePage::Suppressed() const
@@ -160,17 +219,14 @@ pf::LResult CVTND_ControllerKeyframePage::handle(const pf::Msg& msg)
 
 bool CVTND_ControllerMotionKeyframesDlg::ApplyToChildren() const
 {
-    const auto* motion = dynamic_cast<const SWkeyframemotion*>(Motion());
-    return motion != nullptr && motion->GetOption(kOptionChildren) != 0;
+    return ChildrenOption<SWkeyframemotion>(Motion());
 }
 
 void CVTND_ControllerMotionKeyframesDlg::Open()
 {
     CVTND_ActionControllerDlg& host = *Host();
     auto* motion = dynamic_cast<SWkeyframemotion*>(Motion());
-    host.setText(ControllerTextOf(kIdsKeyFramePlayTitle));
-    for (const int32_t id : {1004, 1348})
-        host.child(id)->enable(false);
+    TitleHost(host, kIdsKeyFramePlayTitle);
     host.frameLimit = 0;
     if (motion == nullptr)
         return;
@@ -181,22 +237,9 @@ void CVTND_ControllerMotionKeyframesDlg::Open()
     child(kExtendedEdit)->setText(FormatNumberG(motion->GetExplicitDuration()));
     SetCheck(*this, kExtendCheck, motion->GetUseExplicitDuration());
     FillAnimations();
-    CVTND_MotionList& list = host.MotionList();
-    if (list.First() != nullptr) {
-        CVTND_WorldWriteLock lock(motion->GetWorld());
-        if (!motion->GetBlockName())
-            motion->SetBlockName(list.First()->name);
-        host.selectedEntry = list.FindByName(motion->GetBlockName());
-        if (host.selectedEntry == nullptr) {
-            host.selectedEntry = list.First();
-            motion->SetBlockName(host.selectedEntry->name);
-        }
+    ChooseAnimation(*this, host, *motion);
+    if (host.selectedEntry != nullptr)
         host.frameLimit = static_cast<int32_t>(std::min<uint32_t>(host.selectedEntry->frameCount, INT32_MAX));
-    }
-    if (auto* combo = item<pf::ComboBox>(kAnimationCombo))
-        for (int32_t i = 0; i < combo->getCount(); ++i)
-            if (combo->getItemData(i) == reinterpret_cast<intptr_t>(host.selectedEntry))
-                combo->setCurSel(i);
     ClampFrames();
 }
 
@@ -287,67 +330,38 @@ void CVTND_ControllerMotionKeyframesDlg::BarMoved(int32_t bar, int32_t position)
     PoseNow(bar == kStartBar ? motion->GetBlendTime() : motion->GetDuration());
 }
 
-// Each node with the animation, alone, from its rest matrix; a node without it is skipped.
 void CVTND_ControllerMotionKeyframesDlg::PoseAt(float t)
 {
-    auto* motion = dynamic_cast<SWkeyframemotion*>(Motion());
-    SWworld* world = DesignerWorld();
-    if (motion == nullptr || world == nullptr || Suppressed() || world->IsRunning())
-        return;
-    for (SWnode* top : ArgumentNodes()) {
-        CVTND_WorldWriteLock lock(world);
-        for (SWnode* n = top; n != nullptr; n = ApplyToChildren() ? n->NextInTree(top) : nullptr) {
-            SWobjectnode* object = SWobjectnode::FromNode(n);
-            if (object == nullptr || !motion->Bind(*object))
-                continue;
-            motion->SetTime(t);
-            const SWmatrix m = motion->GetMatrix(false);
-            motion->Unbind();
-            PoseFromRest(*object, m);
-        }
-    }
-    world->Invalidate(false);
+    if (auto* motion = dynamic_cast<SWkeyframemotion*>(Motion()))
+        PoseTargets([&](SWobjectnode& object) { PoseByMatrix(*motion, object, t, [] {}); });
 }
 
 // -- Key-frame jump
 
 bool CVTND_ControllerMotionKeyframesJumptoDlg::ApplyToChildren() const
 {
-    const auto* motion = dynamic_cast<const SWkeyframejumpmotion*>(Motion());
-    return motion != nullptr && motion->GetOption(kOptionChildren) != 0;
+    return ChildrenOption<SWkeyframejumpmotion>(Motion());
 }
 
 void CVTND_ControllerMotionKeyframesJumptoDlg::Open()
 {
     CVTND_ActionControllerDlg& host = *Host();
     auto* motion = dynamic_cast<SWkeyframejumpmotion*>(Motion());
-    host.setText(ControllerTextOf(kIdsKeyFrameJumpTitle));
-    for (const int32_t id : {1004, 1348})
-        host.child(id)->enable(false);
+    TitleHost(host, kIdsKeyFrameJumpTitle);
     host.frameLimit = 0;
     if (motion == nullptr)
         return;
     SetCheck(*this, kChildrenCheck, ApplyToChildren());
     child(kTransitionEdit)->setText(FormatNumberG(motion->GetTransitionTime()));
     FillAnimations();
-    CVTND_MotionList& list = host.MotionList();
-    CVTND_WorldWriteLock lock(motion->GetWorld());
-    if (list.First() != nullptr) {
-        if (!motion->GetBlockName())
-            motion->SetBlockName(list.First()->name);
-        host.selectedEntry = list.FindByName(motion->GetBlockName());
-        if (host.selectedEntry == nullptr) {
-            host.selectedEntry = list.First();
-            motion->SetBlockName(host.selectedEntry->name);
-        }
+    ChooseAnimation(*this, host, *motion);
+    if (host.selectedEntry != nullptr)
         host.frameLimit = std::max(0, host.selectedEntry->keyCount); // a jump goes to a key: keys, not frames
+    {
+        CVTND_WorldWriteLock lock(motion->GetWorld());
+        if (motion->GetFrame() > host.frameLimit)
+            motion->SetFrame(host.frameLimit);
     }
-    if (auto* combo = item<pf::ComboBox>(kAnimationCombo))
-        for (int32_t i = 0; i < combo->getCount(); ++i)
-            if (combo->getItemData(i) == reinterpret_cast<intptr_t>(host.selectedEntry))
-                combo->setCurSel(i);
-    if (motion->GetFrame() > host.frameLimit)
-        motion->SetFrame(host.frameLimit);
     SetBar(kEndBar, motion->GetFrame(), kEndEdit); // a negative frame stays, shown as 0
 }
 
@@ -394,23 +408,11 @@ void CVTND_ControllerMotionKeyframesJumptoDlg::BarMoved(int32_t bar, int32_t pos
 void CVTND_ControllerMotionKeyframesJumptoDlg::PoseAt(float t)
 {
     auto* motion = dynamic_cast<SWkeyframejumpmotion*>(Motion());
-    SWworld* world = DesignerWorld();
-    if (motion == nullptr || world == nullptr || Suppressed() || world->IsRunning())
+    if (motion == nullptr)
         return;
-    for (SWnode* top : ArgumentNodes()) {
-        CVTND_WorldWriteLock lock(world);
-        for (SWnode* n = top; n != nullptr; n = ApplyToChildren() ? n->NextInTree(top) : nullptr) {
-            SWobjectnode* object = SWobjectnode::FromNode(n);
-            if (object == nullptr || !motion->Bind(*object))
-                continue;
-            motion->UpdateTargetTransform(motion->GetTransitionTime());
-            motion->SetTime(t);
-            const SWmatrix m = motion->GetMatrix(false);
-            motion->Unbind();
-            PoseFromRest(*object, m);
-        }
-    }
-    world->Invalidate(false);
+    PoseTargets([&](SWobjectnode& object) {
+        PoseByMatrix(*motion, object, t, [&] { motion->UpdateTargetTransform(motion->GetTransitionTime()); });
+    });
 }
 
 // -- Vertex play and jump
@@ -437,9 +439,7 @@ void CVTND_ControllerMotionVertexKeyframesDlg::Open()
 {
     CVTND_ActionControllerDlg& host = *Host();
     auto* motion = dynamic_cast<SWvertexkeyframemotion*>(Motion());
-    host.setText(ControllerTextOf(IsJump() ? kIdsVertexJumpTitle : kIdsVertexPlayTitle));
-    for (const int32_t id : {1004, 1348})
-        host.child(id)->enable(false);
+    TitleHost(host, IsJump() ? kIdsVertexJumpTitle : kIdsVertexPlayTitle);
     if (motion == nullptr)
         return;
     host.frameLimit = VertexFrameLimit();
@@ -523,38 +523,26 @@ void CVTND_ControllerMotionVertexKeyframesDlg::BarMoved(int32_t bar, int32_t pos
 void CVTND_ControllerMotionVertexKeyframesDlg::PoseAt(float t)
 {
     auto* motion = dynamic_cast<SWvertexkeyframemotion*>(Motion());
-    SWworld* world = DesignerWorld();
-    if (motion == nullptr || world == nullptr || Suppressed() || world->IsRunning())
+    if (motion == nullptr)
         return;
     if (IsJump())
         RestoreVertices();
-    {
-        CVTND_WorldWriteLock lock(world);
-        VisitTargets([&](SWobjectnode& node) {
-            if (!motion->Bind(node))
-                return;
-            if (IsJump())
-                motion->Reset(false);
-            motion->SetTime(t);
-            motion->SetTargetObject(nullptr);
-        });
-    }
-    world->Invalidate(false);
+    PoseTargets([&](SWobjectnode& node) {
+        if (!motion->Bind(node))
+            return;
+        if (IsJump())
+            motion->Reset(false);
+        motion->SetTime(t);
+        motion->SetTargetObject(nullptr);
+    });
 }
 
 void CVTND_ControllerMotionVertexKeyframesDlg::RestoreVertices()
 {
-    SWworld* world = DesignerWorld();
-    if (world == nullptr || Suppressed() || world->IsRunning())
-        return;
-    {
-        CVTND_WorldWriteLock lock(world);
-        VisitTargets([](SWobjectnode& node) {
-            if (SWmesh* mesh = node.HasKind(SWnode::kKindMesh) ? MeshOf(node) : nullptr)
-                mesh->Refresh();
-        });
-    }
-    world->Invalidate(false);
+    PoseTargets([](SWobjectnode& node) {
+        if (SWmesh* mesh = node.HasKind(SWnode::kKindMesh) ? MeshOf(node) : nullptr)
+            mesh->Refresh();
+    });
 }
 
 void CVTND_ControllerMotionVertexKeyframesDlg::HostActivated(bool active)

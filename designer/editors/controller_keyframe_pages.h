@@ -26,6 +26,8 @@ protected:
     std::vector<SWnode*> ArgumentNodes() const;               // the action's named nodes found from the root
     // Every object node of the argument nodes, with their subtrees when the motion applies to children.
     void VisitTargets(const std::function<void(SWobjectnode&)>& visit) const;
+    // Each target under the world's lock, then a repaint; nothing while suppressed or while the world runs.
+    void PoseTargets(const std::function<void(SWobjectnode&)>& pose);
     void FillAnimations(); // the motion list and combo 1257 from the argument nodes
     void SetBar(int32_t bar, int32_t position, int32_t editId); // range 0..limit, shown within it
     void PoseNow(float t);                                      // what a bar does after the host refreshed its duration

@@ -1,9 +1,8 @@
 #include "designer/editors/polynomial_generator_dlg.h"
 
-#include <charconv>
-#include <cstdio>
 #include <string>
 
+#include "designer/editors/editor_fields.h"
 #include "designer/workspace/display_units.h"
 #include "designer/workspace/polynomial_ctrl.h"
 #include "designer/workspace/value_generator.h"
@@ -23,30 +22,6 @@ constexpr int32_t kIdMirror = 1188;
 constexpr int32_t kIdShapeSpin = 1355;
 constexpr int32_t kCodeAmplitude = 6;
 constexpr int32_t kCodeShape = 12;
-
-std::string FormatReal(double value)
-{
-    char text[64];
-    std::snprintf(text, sizeof(text), "%g", value);
-    return text;
-}
-
-// "%g" of the first 80 characters; 0 when they hold no number.
-float ReadNumber(std::string text)
-{
-    if (text.size() > 80)
-        text.resize(80);
-    const char* p = text.data();
-    const char* end = p + text.size();
-    while (p != end && (*p == ' ' || *p == '\t'))
-        ++p;
-    if (p != end && *p == '+')
-        ++p;
-    float value = 0.0f;
-    if (std::from_chars(p, end, value).ec != std::errc())
-        return 0.0f;
-    return value;
-}
 
 const bool kRegistered =
     CVTND_ValueGenerator::RegisterDialog(SWgenerator::kPolynomial, &CVTND_PolynomialGeneratorDlg::Make);

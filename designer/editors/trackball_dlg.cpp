@@ -1,17 +1,14 @@
 #include "designer/editors/trackball_dlg.h"
 
-#include <charconv>
-#include <cstdio>
 #include <string>
 
 #include "designer/app/designer_app.h"
 #include "designer/app/extended_world.h"
 #include "designer/app/registry.h"
+#include "designer/editors/editor_fields.h"
 #include "designer/editors/tooltip_texts.h"
-#include "designer/eventedit/editor_engine.h"
 #include "designer/eventedit/editor_images.h"
 #include "designer/eventedit/picker_receptors.h"
-#include "designer/workspace/movable_target_picker.h"
 #include "designer/workspace/world_write_lock.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/arcball_motion.h"
@@ -38,47 +35,22 @@ constexpr int32_t kIdKeepMoving = 1126;
 constexpr int32_t kIdFriction = 1171;
 constexpr int32_t kIdFrictionLabel = 1128;
 constexpr int32_t kIdMsLabel = 1355;
-constexpr int32_t kIdFrame = 1376;
-constexpr int32_t kIdOwnPivot = 1124;
-constexpr int32_t kIdActualFrame = 1125;
-constexpr int32_t kIdTargetName = 1390;
-constexpr int32_t kIdPicker = 1003;
+using frame_controls::kIdActualFrame;
+using frame_controls::kIdFrame;
+using frame_controls::kIdOwnPivot;
+using frame_controls::kIdPicker;
+using frame_controls::kIdTargetName;
 constexpr int32_t kIdExclusive = 1141;
 constexpr int32_t kIdFollowMovement = 1139;
 constexpr int32_t kIdFollowDistance = 1140;
 constexpr int32_t kIdTwoButtons = 1142;
 constexpr uint8_t kCodeNone = 10;
 constexpr uint8_t kCodeScale = 11;
-constexpr uint8_t kFrameBits[] = {0x01, 0x02, 0x04, 0x08, 0x10};
-constexpr int32_t kFrameTarget = 4;
 // The function entries: input code and axis image (-1 none).
 constexpr std::pair<uint8_t, int32_t> kFunctions[] = {{10, -1}, {0, 0}, {1, 1}, {2, 2},
                                                       {4, 0},   {5, 1}, {6, 2}, {11, 3}};
 constexpr float kToDegrees = 57.29578f;
 constexpr float kToRadians = 0.017453292f;
-
-std::string FormatReal(const char* format, double value)
-{
-    char text[64];
-    std::snprintf(text, sizeof(text), format, value);
-    return text;
-}
-
-float ReadNumber(std::string text)
-{
-    if (text.size() > 80)
-        text.resize(80);
-    const char* p = text.data();
-    const char* end = p + text.size();
-    while (p != end && (*p == ' ' || *p == '\t'))
-        ++p;
-    if (p != end && *p == '+')
-        ++p;
-    double value = 0.0;
-    if (std::from_chars(p, end, value).ec != std::errc())
-        return 0.0f;
-    return static_cast<float>(value);
-}
 
 SWworld* DesignerWorld()
 {
@@ -134,17 +106,6 @@ CVTND_TrackballButtonDlg::CVTND_TrackballButtonDlg(SWcontrolchannel& channel, bo
 {
 }
 
-void CVTND_TrackballButtonDlg::ShowTarget(bool shown)
-{
-    child(kIdTargetName)->show(shown ? pf::SW_SHOW : pf::SW_HIDE);
-    child(kIdPicker)->show(shown ? pf::SW_SHOW : pf::SW_HIDE);
-    if (!shown)
-        return;
-    const SWnode* target = m_channel.GetTargetObject();
-    child(kIdTargetName)
-        ->setText(target != nullptr && target->GetName() ? *target->GetName() : TooltipTextOf(kIdsArcballNoTarget));
-}
-
 void CVTND_TrackballButtonDlg::EnableFrameControls(bool enabled)
 {
     for (const int32_t id : {kIdFrame, kIdPicker, kIdTargetName, kIdOwnPivot, kIdActualFrame})
@@ -173,47 +134,19 @@ bool CVTND_TrackballButtonDlg::onInitDialog()
     item<pf::Button>(kIdInvert)->setCheck(m_channel.IsInverted() ? pf::BST_CHECKED : 0);
     m_initialising = true;
     const bool rotation = SWcontrolchannel::IsRotationCode(code);
-    child(kIdSensitivity)->setText(FormatReal("%g", m_channel.GetScale() * 100.0));
-    child(kIdMinimum)->setText(FormatReal("%g", m_channel.GetMinimum() * (rotation ? kToDegrees : 1.0f)));
-    child(kIdMaximum)->setText(FormatReal("%g", m_channel.GetMaximum() * (rotation ? kToDegrees : 1.0f)));
+    child(kIdSensitivity)->setText(FormatReal(m_channel.GetScale() * 100.0));
+    child(kIdMinimum)->setText(FormatReal(m_channel.GetMinimum() * (rotation ? kToDegrees : 1.0f)));
+    child(kIdMaximum)->setText(FormatReal(m_channel.GetMaximum() * (rotation ? kToDegrees : 1.0f)));
     item<pf::Button>(kIdLimits)->setCheck(m_channel.IsClamped() ? pf::BST_CHECKED : 0);
     for (const int32_t id : {kIdMinimum, kIdMaximum, kIdMinimumLabel, kIdMaximumLabel})
         child(id)->enable(m_channel.IsClamped());
-    child(kIdFriction)->setText(FormatReal("%.0f", m_channel.GetMomentumTime()));
+    child(kIdFriction)->setText(FormatReal(m_channel.GetMomentumTime(), "%.0f"));
     item<pf::Button>(kIdKeepMoving)->setCheck(m_channel.HasMomentum() ? pf::BST_CHECKED : 0);
     for (const int32_t id : {kIdFriction, kIdFrictionLabel, kIdMsLabel})
         child(id)->enable(m_channel.HasMomentum());
     m_initialising = false;
 
-    auto* frame = item<pf::ComboBox>(kIdFrame);
-    for (uint32_t i = 0; i < 5; ++i)
-        frame->addString(TooltipTextOf(kIdsArcballFrameFirst + i));
-    auto* picker = dynamic_cast<CVTND_MovableTargetPicker*>(child(kIdPicker));
-    if (picker != nullptr)
-        picker->EnableDrop();
-    if (m_channel.GetTargetName() && m_channel.GetTargetObject() == nullptr) {
-        SWworld* world = DesignerWorld();
-        SWnode* found = world != nullptr && world->GetRootNode() != nullptr
-                            ? world->GetRootNode()->FindByName(*m_channel.GetTargetName())
-                            : nullptr;
-        const CVTND_WorldWriteLock lock(world);
-        m_channel.SetTargetObject(found != nullptr && found->HasKind(SWnode::kKindObject) ? found : nullptr);
-    }
-    const uint8_t flags = m_channel.GetFrameBits();
-    int32_t index = 0;
-    for (int32_t i = 1; i < 5; ++i) {
-        if ((flags & kFrameBits[i]) != 0) {
-            index = i;
-            break;
-        }
-    }
-    frame->setCurSel(index);
-    child(kIdOwnPivot)->enable(index != 0);
-    ShowTarget(index == kFrameTarget);
-    if (picker != nullptr)
-        picker->SetTarget(CEditorEngine::NodeIcon(m_channel.GetTargetObject()));
-    item<pf::Button>(kIdOwnPivot)->setCheck((flags & 0x80) != 0 ? pf::BST_CHECKED : 0);
-    item<pf::Button>(kIdActualFrame)->setCheck((flags & 0x40) != 0 ? pf::BST_CHECKED : 0);
+    frame_controls::Init(*this, m_channel, DesignerWorld());
     if (code == kCodeNone) {
         for (const int32_t id : SavedControls())
             if (pf::Window* w = child(id))
@@ -258,32 +191,17 @@ void CVTND_TrackballButtonDlg::FunctionChanged()
 
 void CVTND_TrackballButtonDlg::FrameChanged()
 {
-    const int32_t index = item<pf::ComboBox>(kIdFrame)->getCurSel();
-    if (index < 0 || index >= 5)
-        return;
-    uint8_t flags = m_channel.GetFrameBits() & 0xC0;
-    ShowTarget(false);
-    if (index != 0) {
-        child(kIdOwnPivot)->enable(true);
-        if (item<pf::Button>(kIdOwnPivot)->getCheck() == pf::BST_CHECKED)
-            flags |= 0x80;
-    }
-    flags |= kFrameBits[index];
-    {
+    frame_controls::Changed(*this, m_channel, [this](uint8_t flags) {
         const CVTND_WorldWriteLock lock(DesignerWorld());
         m_channel.SetFrameBits(flags);
-    }
-    if (index == 0)
-        child(kIdOwnPivot)->enable(false);
-    if (index == kFrameTarget)
-        ShowTarget(true);
+    });
 }
 
 void CVTND_TrackballButtonDlg::NumberTyped(int32_t id)
 {
     if (m_initialising)
         return;
-    const float number = ReadNumber(child(id)->getText());
+    const float number = ReadNumber<double>(child(id)->getText());
     const bool rotation = SWcontrolchannel::IsRotationCode(m_channel.GetInputCode());
     const CVTND_WorldWriteLock lock(DesignerWorld());
     // A limit of a rotation is typed in degrees and kept in radians.
@@ -306,9 +224,7 @@ pf::LResult CVTND_TrackballButtonDlg::handle(const pf::Msg& msg)
                 const CVTND_WorldWriteLock lock(DesignerWorld());
                 m_channel.SetTargetObject(node);
             }
-            child(kIdTargetName)->setText(node->GetName().value_or(std::string()));
-            if (auto* picker = dynamic_cast<CVTND_MovableTargetPicker*>(child(kIdPicker)))
-                picker->SetTarget(CEditorEngine::NodeIcon(node));
+            frame_controls::ShowDropped(*this, *node);
         }
         return 1;
     }

@@ -30,7 +30,6 @@ protected:
 private:
     void FunctionChanged();
     void FrameChanged();
-    void ShowTarget(bool shown);
     void EnableFrameControls(bool enabled);
     void NumberTyped(int32_t id);
 

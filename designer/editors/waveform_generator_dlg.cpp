@@ -1,9 +1,8 @@
 #include "designer/editors/waveform_generator_dlg.h"
 
-#include <charconv>
-#include <cstdio>
 #include <string>
 
+#include "designer/editors/editor_fields.h"
 #include "designer/editors/tooltip_texts.h"
 #include "designer/workspace/display_units.h"
 #include "designer/workspace/value_generator.h"
@@ -47,29 +46,6 @@ constexpr Field kFields[] = {{kIdStartTime, 1348, 0, 32767},   {kIdStartAmplitud
                              {kIdDecayTime, 1353, 0, 32767},   {kIdDecayAmplitude, 1354, -32767, 32767},
                              {kIdOffset, 1355, -32767, 32767}, {kIdPeriod, 1356, 0, 32767},
                              {kIdPhase, 1357, -180, 180},      {kIdEndPeriod, 1358, 0, 32767}};
-
-std::string FormatReal(double value)
-{
-    char text[64];
-    std::snprintf(text, sizeof(text), "%g", value);
-    return text;
-}
-
-float ReadNumber(std::string text)
-{
-    if (text.size() > 80)
-        text.resize(80);
-    const char* p = text.data();
-    const char* end = p + text.size();
-    while (p != end && (*p == ' ' || *p == '\t'))
-        ++p;
-    if (p != end && *p == '+')
-        ++p;
-    float value = 0.0f;
-    if (std::from_chars(p, end, value).ec != std::errc())
-        return 0.0f;
-    return value;
-}
 
 bool RegisterAll()
 {

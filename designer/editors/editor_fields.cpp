@@ -1,0 +1,100 @@
+#include "designer/editors/editor_fields.h"
+
+#include <cstdio>
+
+#include "designer/editors/tooltip_texts.h"
+#include "designer/eventedit/editor_engine.h"
+#include "designer/workspace/movable_target_picker.h"
+#include "designer/workspace/world_write_lock.h"
+#include "engine/behaviour/control_channel.h"
+#include "engine/core/node.h"
+#include "engine/core/world.h"
+#include "platform/ui/controls/button.h"
+#include "platform/ui/controls/combo_box.h"
+
+std::string FormatReal(double value, const char* format)
+{
+    char text[64];
+    std::snprintf(text, sizeof(text), format, value);
+    return text;
+}
+
+namespace frame_controls {
+namespace {
+
+constexpr uint8_t kFrameBits[] = {0x01, 0x02, 0x04, 0x08, 0x10};
+constexpr int32_t kFrameTarget = 4;
+
+} // namespace
+
+void ShowTarget(pf::Dialog& page, const SWcontrolchannel& channel, bool shown)
+{
+    page.child(kIdTargetName)->show(shown ? pf::SW_SHOW : pf::SW_HIDE);
+    page.child(kIdPicker)->show(shown ? pf::SW_SHOW : pf::SW_HIDE);
+    if (!shown)
+        return;
+    const SWnode* target = channel.GetTargetObject();
+    page.child(kIdTargetName)
+        ->setText(target != nullptr && target->GetName() ? *target->GetName() : TooltipTextOf(kIdsArcballNoTarget));
+}
+
+void Init(pf::Dialog& page, SWcontrolchannel& channel, SWworld* world)
+{
+    auto* frame = page.item<pf::ComboBox>(kIdFrame);
+    for (uint32_t i = 0; i < 5; ++i)
+        frame->addString(TooltipTextOf(kIdsArcballFrameFirst + i));
+    auto* picker = dynamic_cast<CVTND_MovableTargetPicker*>(page.child(kIdPicker));
+    if (picker != nullptr)
+        picker->EnableDrop();
+    if (channel.GetTargetName() && channel.GetTargetObject() == nullptr) {
+        SWnode* found = world != nullptr && world->GetRootNode() != nullptr
+                            ? world->GetRootNode()->FindByName(*channel.GetTargetName())
+                            : nullptr;
+        const CVTND_WorldWriteLock lock(world);
+        channel.SetTargetObject(found != nullptr && found->HasKind(SWnode::kKindObject) ? found : nullptr);
+    }
+    const uint8_t flags = channel.GetFrameBits();
+    int32_t index = 0;
+    for (int32_t i = 1; i < 5; ++i) {
+        if ((flags & kFrameBits[i]) != 0) {
+            index = i;
+            break;
+        }
+    }
+    frame->setCurSel(index);
+    page.child(kIdOwnPivot)->enable(index != 0);
+    ShowTarget(page, channel, index == kFrameTarget);
+    if (picker != nullptr)
+        picker->SetTarget(CEditorEngine::NodeIcon(channel.GetTargetObject()));
+    page.item<pf::Button>(kIdOwnPivot)->setCheck((flags & kBitOwnPivot) != 0 ? pf::BST_CHECKED : 0);
+    page.item<pf::Button>(kIdActualFrame)->setCheck((flags & kBitActualFrame) != 0 ? pf::BST_CHECKED : 0);
+}
+
+void Changed(pf::Dialog& page, const SWcontrolchannel& channel, const std::function<void(uint8_t)>& write)
+{
+    const int32_t index = page.item<pf::ComboBox>(kIdFrame)->getCurSel();
+    if (index < 0 || index >= 5)
+        return;
+    uint8_t flags = channel.GetFrameBits() & (kBitActualFrame | kBitOwnPivot);
+    ShowTarget(page, channel, false);
+    if (index != 0) {
+        page.child(kIdOwnPivot)->enable(true);
+        if (page.item<pf::Button>(kIdOwnPivot)->getCheck() == pf::BST_CHECKED)
+            flags |= kBitOwnPivot;
+    }
+    flags |= kFrameBits[index];
+    write(flags);
+    if (index == 0)
+        page.child(kIdOwnPivot)->enable(false);
+    if (index == kFrameTarget)
+        ShowTarget(page, channel, true);
+}
+
+void ShowDropped(pf::Dialog& page, const SWnode& node)
+{
+    page.child(kIdTargetName)->setText(node.GetName().value_or(std::string()));
+    if (auto* picker = dynamic_cast<CVTND_MovableTargetPicker*>(page.child(kIdPicker)))
+        picker->SetTarget(CEditorEngine::NodeIcon(&node));
+}
+
+} // namespace frame_controls

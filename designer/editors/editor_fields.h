@@ -1,0 +1,55 @@
+#pragma once
+// What the mouse-motion and generator dialogs share: their number fields, read and shown as the C library's atof
+// and "%g" would, and the coordinate-frame controls of a control channel (frame combo, own pivot, actual frame,
+// target name and picker, the same ids in every template that has them).
+#include <algorithm>
+#include <charconv>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "platform/ui/dialog/dialog.h"
+
+class SWcontrolchannel;
+class SWnode;
+class SWworld;
+
+std::string FormatReal(double value, const char* format = "%g");
+
+// The number the first 80 characters start with, after blanks and a '+'; 0 when they start with none. Parsed is
+// the precision read in: a float read gives 0 for what lies beyond a float's range.
+template <class Parsed = float> float ReadNumber(std::string_view text)
+{
+    const char* p = text.data();
+    const char* end = p + std::min<size_t>(text.size(), 80);
+    while (p != end && (*p == ' ' || *p == '\t'))
+        ++p;
+    if (p != end && *p == '+')
+        ++p;
+    Parsed value = 0;
+    if (std::from_chars(p, end, value).ec != std::errc())
+        return 0.0f;
+    return static_cast<float>(value);
+}
+
+namespace frame_controls {
+
+constexpr int32_t kIdFrame = 1376;
+constexpr int32_t kIdOwnPivot = 1124;
+constexpr int32_t kIdActualFrame = 1125;
+constexpr int32_t kIdTargetName = 1390;
+constexpr int32_t kIdPicker = 1003;
+constexpr uint8_t kBitActualFrame = 0x40;
+constexpr uint8_t kBitOwnPivot = 0x80;
+
+// The target's name and picker, shown only for the target frame.
+void ShowTarget(pf::Dialog& page, const SWcontrolchannel& channel, bool shown);
+// Fills the controls from the channel, whose target is first looked up by name in the world when it has none.
+void Init(pf::Dialog& page, SWcontrolchannel& channel, SWworld* world);
+// The frame the combo now names: write(bits) stores the new frame bits, which keep the actual-frame flag.
+void Changed(pf::Dialog& page, const SWcontrolchannel& channel, const std::function<void(uint8_t)>& write);
+// The dropped node's name and picture, once the channels hold it.
+void ShowDropped(pf::Dialog& page, const SWnode& node);
+
+} // namespace frame_controls
