@@ -314,6 +314,50 @@ TEST_F(Panels, TheTreeIsADropTargetOfTheEditorEngineAfterEveryFill)
     app->MakeEditorEngine();
 }
 
+// Each panel that both drags and opens: a double click without moving opens the editor and starts no drag, a press
+// moved past the drag distance starts the drag and opens nothing.
+std::vector<void*> g_edited;
+pf::Window* RecordEditor(const CVTND_EditorRequest& request)
+{
+    g_edited.push_back(request.object);
+    return nullptr;
+}
+
+TEST_F(Panels, ADoubleClickOpensTheEditorAndOnlyAPressMovedOnDrags)
+{
+    const pf::Point away = frame.clientToScreen({500, 300});
+    const auto check = [&](const CVTND_Object& object, pf::Window& view, pf::Rect label, auto beginDrag) {
+        SCOPED_TRACE(object.GetType());
+        const auto displaced = CVTND_Registry::ReplaceEditor(object.GetType(), kAnyActionKind, &RecordEditor);
+        g_edited.clear();
+        g_engine->calls.clear();
+        sim().doubleClick(view.clientToScreen({label.l + 4, label.t + 4}));
+        EXPECT_EQ(g_edited, std::vector<void*>{object.GetObject()});
+        EXPECT_TRUE(g_engine->calls.empty()) << "a double click in place starts no drag";
+        g_edited.clear();
+        ASSERT_TRUE(beginDrag());
+        sim().mouseUp(away);
+        EXPECT_EQ(g_engine->calls,
+                  (std::vector<std::string>{"make:" + std::to_string(object.GetType()), "set", "begin"}));
+        EXPECT_TRUE(g_edited.empty());
+        CVTND_Registry::ReplaceEditor(object.GetType(), kAnyActionKind, displaced);
+    };
+    auto& resources = Panel<CVTND_ResourcesDlg>(PanelRole::kResources);
+    auto& graph = Panel<CVTND_ScenegraphDlg>(PanelRole::kSceneGraph);
+    for (const auto& [panel, object] :
+         {std::pair<CVTND_TreePanelDlg*, CVTND_Object>{&resources, CVTND_Object(sample->material)},
+          {&graph, CVTND_Object(sample->mesh)}}) {
+        pf::TreeView& tree = *panel->GetTree();
+        const pf::TreeItem item = panel->FindItem(object.GetObject());
+        pf::Rect label;
+        ASSERT_TRUE(tree.getItemRect(item, label, true));
+        check(object, tree, label, [&] { return sim().beginTreeDrag(tree, item, away); });
+    }
+    pf::ListView& events = *Panel<CVTND_EventsDlg>(PanelRole::kEvents).GetList();
+    check(CVTND_Object(ObjectType::kEvent, sample->click), events, events.getItemRect(1, pf::LVIR_LABEL),
+          [&] { return sim().beginListDrag(events, 1, away); });
+}
+
 TEST_F(Panels, GroupMembersAndHotSpotsAnswerTheirKinds)
 {
     auto& graph = Panel<CVTND_ScenegraphDlg>(PanelRole::kSceneGraph);
