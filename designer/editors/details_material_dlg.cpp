@@ -6,6 +6,7 @@
 #include "designer/app/extended_world.h"
 #include "designer/app/notification.h"
 #include "designer/app/registry.h"
+#include "designer/editors/editor_fields.h"
 #include "designer/editors/material_preview.h"
 #include "designer/eventedit/editor_texts.h"
 #include "designer/workspace/texture_viewer.h"
@@ -82,27 +83,11 @@ void CVTND_DetailsMaterialDlg::onOK()
 void CVTND_DetailsMaterialDlg::CloseWithName()
 {
     const std::string typed = m_page.child(kIdName) != nullptr ? m_page.child(kIdName)->getText() : std::string();
-    if (typed.empty()) {
-        ShowError(kIdsValidName);
-        return;
-    }
     const std::string old = m_material->GetName();
-    if (typed == old) {
-        DestroyWindow();
-        return;
-    }
-    CVTND_Event event(EventCode::kRenamed, CVTND_Object(m_material));
-    event.SetTexts(old, typed);
-    event.sender = hwnd();
-    CVTND_ExtendedWorld* const world = GetDesignerApp() != nullptr ? GetDesignerApp()->GetWorld() : nullptr;
-    if (world == nullptr || !world->RenameMaterial(m_material, old, typed)) {
-        ShowError(kIdsUniqueName);
-        return;
-    }
-    const pf::Hwnd self = hwnd();
-    GetDesignerApp()->Broadcast(event);
-    if (pf::ui().isWindow(self))
-        DestroyWindow();
+    if (const uint32_t error =
+            CloseRenamed(*this, typed, old, CVTND_Object(m_material),
+                         [&](CVTND_ExtendedWorld& world) { return world.RenameMaterial(m_material, old, typed); }))
+        ShowError(error);
 }
 
 void CVTND_DetailsMaterialDlg::OnNotify(const CVTND_Event& event)

@@ -10,6 +10,7 @@
 #include "designer/app/notification.h"
 #include "designer/app/registry.h"
 #include "designer/editors/details_hotspots_dlg.h"
+#include "designer/editors/editor_fields.h"
 #include "designer/editors/material_texts.h"
 #include "designer/eventedit/editor_texts.h"
 #include "designer/workspace/texture_viewer.h"
@@ -467,27 +468,11 @@ void CVTND_DetailsTextureDlg::Close()
             return;
     }
     const std::string name = child(kIdName)->getText();
-    if (name.empty()) {
-        ShowError(kIdsValidName);
-        return;
-    }
     const std::string old = m_edited->GetName();
-    if (name == old) {
-        DestroyWindow();
-        return;
-    }
-    CVTND_Event event(EventCode::kRenamed, CVTND_Object(ObjectType::kTexture, m_edited));
-    event.SetTexts(old, name);
-    event.sender = hwnd();
-    CVTND_ExtendedWorld* const world = TheWorld();
-    if (world == nullptr || !world->RenameTexture(m_edited, old, name)) {
-        ShowError(kIdsUniqueName);
-        return;
-    }
-    const pf::Hwnd self = hwnd();
-    GetDesignerApp()->Broadcast(event);
-    if (pf::ui().isWindow(self))
-        DestroyWindow();
+    if (const uint32_t error =
+            CloseRenamed(*this, name, old, CVTND_Object(ObjectType::kTexture, m_edited),
+                         [&](CVTND_ExtendedWorld& world) { return world.RenameTexture(m_edited, old, name); }))
+        ShowError(error);
 }
 
 // The swap: the world takes the copy in the texture's place and deletes the texture, all under the lock so that

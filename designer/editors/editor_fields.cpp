@@ -2,8 +2,13 @@
 
 #include <cstdio>
 
+#include "designer/app/designer_app.h"
+#include "designer/app/extended_world.h"
+#include "designer/app/notification.h"
 #include "designer/editors/tooltip_texts.h"
 #include "designer/eventedit/editor_engine.h"
+#include "designer/eventedit/editor_texts.h"
+#include "designer/eventedit/modeless_editor.h"
 #include "designer/workspace/movable_target_picker.h"
 #include "designer/workspace/world_write_lock.h"
 #include "engine/behaviour/control_channel.h"
@@ -11,6 +16,29 @@
 #include "engine/core/world.h"
 #include "platform/ui/controls/button.h"
 #include "platform/ui/controls/combo_box.h"
+
+uint32_t CloseRenamed(CVTND_ModelessEditorDlg& editor, const std::string& typed, const std::string& old,
+                      const CVTND_Object& object, const std::function<bool(CVTND_ExtendedWorld&)>& rename)
+{
+    if (typed.empty())
+        return kIdsValidName;
+    if (typed == old) {
+        editor.DestroyWindow();
+        return 0;
+    }
+    CVTND_Event event(EventCode::kRenamed, object);
+    event.SetTexts(old, typed);
+    event.sender = editor.hwnd();
+    CVTND_ExtendedWorld* const world = GetDesignerApp() != nullptr ? GetDesignerApp()->GetWorld() : nullptr;
+    if (world == nullptr || !rename(*world))
+        return kIdsUniqueName;
+    // A window that hears of the rename may close the editor itself.
+    const pf::Hwnd self = editor.hwnd();
+    GetDesignerApp()->Broadcast(event);
+    if (pf::ui().isWindow(self))
+        editor.DestroyWindow();
+    return 0;
+}
 
 std::string FormatReal(double value, const char* format)
 {

@@ -1,7 +1,8 @@
 #pragma once
-// What the mouse-motion and generator dialogs share: their number fields, read and shown as the C library's atof
-// and "%g" would, and the coordinate-frame controls of a control channel (frame combo, own pivot, actual frame,
-// target name and picker, the same ids in every template that has them).
+// What the editors' fields share: the mouse-motion and generator dialogs' number fields, read and shown as the C
+// library's atof and "%g" would; the coordinate-frame controls of a control channel (frame combo, own pivot, actual
+// frame, target name and picker, the same ids in every template that has them); the name field a details editor
+// renames its object with on closing.
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
@@ -11,9 +12,18 @@
 
 #include "platform/ui/dialog/dialog.h"
 
+class CVTND_ExtendedWorld;
+class CVTND_ModelessEditorDlg;
+class CVTND_Object;
 class SWcontrolchannel;
 class SWnode;
 class SWworld;
+
+// Closes a details editor whose name field holds typed: unchanged, it just closes; new, the world renames the object
+// (rename) and every window hears of it before the editor closes. The role of the error to show when the name is
+// empty or taken, the editor left open; 0 otherwise.
+uint32_t CloseRenamed(CVTND_ModelessEditorDlg& editor, const std::string& typed, const std::string& old,
+                      const CVTND_Object& object, const std::function<bool(CVTND_ExtendedWorld&)>& rename);
 
 std::string FormatReal(double value, const char* format = "%g");
 
