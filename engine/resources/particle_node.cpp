@@ -285,6 +285,11 @@ void SetParticleWorldTime(SWworld& world)
     const float now = world.GetCurrentWorldTime();
     for (SWgeometry* g = world.GetRootObject()->GetFirstGeometry(); g != nullptr;
          g = dynamic_cast<SWgeometry*>(g->GetNextSibling()))
-        if (auto* node = dynamic_cast<SWparticlenode*>(g))
+        if (auto* node = dynamic_cast<SWparticlenode*>(g)) {
             node->SetWorldTime(now);
+            // Particles move every frame whatever their motion reports, so the view is never still while
+            // any live: a still view would be refined from frames that no longer show them.
+            if (node->GetParticles().IsRunning() || node->GetParticles().GetLiveCount() != 0)
+                world.SetNothingAnimated(0);
+        }
 }

@@ -473,6 +473,10 @@ void StepTooltips(SWworld& world)
     if (tooltips == nullptr)
         return;
     const float now = world.GetCurrentWorldTime();
-    for (SWlistnode* n = tooltips->GetList().Head(); n != nullptr; n = n->Next())
-        static_cast<CVTN_ToolTip*>(n)->Step(now);
+    for (SWlistnode* n = tooltips->GetList().Head(); n != nullptr; n = n->Next()) {
+        auto* tooltip = static_cast<CVTN_ToolTip*>(n);
+        if (tooltip->IsFading())
+            world.SetNothingAnimated(0); // its fader's pixels change from frame to frame
+        tooltip->Step(now);
+    }
 }

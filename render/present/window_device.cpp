@@ -212,13 +212,21 @@ bool SWwindowdevice::SetSupersampling(uint32_t a, uint32_t b)
     return true;
 }
 
-bool SWwindowdevice::Invalidate()
+void SWwindowdevice::MarkAllForRedraw()
 {
     if (m_target != nullptr) {
         m_target->BufferA().MarkRedrawAll();
         m_target->BufferB().MarkRedrawAll();
         m_target->BufferC().MarkRedrawAll();
     }
+}
+
+bool SWwindowdevice::Invalidate()
+{
+    // What the view shows changed: a refinement carried on would keep writing the mean of the frames drawn
+    // before the change over every new one.
+    m_accumulator.Reset();
+    MarkAllForRedraw();
     return true;
 }
 
@@ -354,10 +362,10 @@ bool SWwindowdevice::Present()
         m_accumulator.SetFrame(buffer->Row(0), static_cast<uint32_t>(buffer->PitchBytes()), SWaccumulator::kFormat32);
         m_accumulator.SetSize(static_cast<uint32_t>(buffer->Width()), static_cast<uint32_t>(buffer->Height()));
         m_accumulator.Accumulate();
-        Invalidate();
+        MarkAllForRedraw();
         m_accumulating = 1;
     } else if (m_accumulating != 0) {
-        Invalidate();
+        MarkAllForRedraw();
         m_accumulating = 0;
     }
     m_converter.SetSource(buffer);
@@ -463,7 +471,7 @@ bool SWwindowdevice::PresentDirectDraw(SWpixelbuffer& buffer, bool& fallBackToGd
     const uint32_t count = std::min<uint32_t>(clip->rdh.nCount, (kClipListBytes - kRgnHeaderBytes) / sizeof(pf::Rect));
     const pf::Rect* rects = clip->Buffer;
     if (count != 1 || !(rects[0] == screenClient))
-        Invalidate();
+        MarkAllForRedraw();
     m_counters.directDraw = true;
     for (int32_t top = 0; top < buffer.Height(); top += kBandRows) {
         const int32_t rows = std::min(kBandRows, buffer.Height() - top);

@@ -73,6 +73,7 @@ private:
     void ReleasePrimary();
     void CreatePrimary();
     void FollowCurrentBuffer();
+    void MarkAllForRedraw(); // every buffer clears and redraws whole at its next refresh
 
     SWaccumulator m_accumulator;
     std::unique_ptr<SWrendersurface> m_target;

@@ -9,6 +9,7 @@
 #include "engine/core/buffer.h"
 #include "engine/core/chunk_stream.h"
 #include "engine/core/root_object.h"
+#include "engine/core/world.h"
 #include "engine/resources/particle_node.h"
 #include "engine/resources/tests/world_round_trip.h"
 #include "render/format_record.h"
@@ -233,3 +234,16 @@ TEST(ParticleNode, RecordKeepsSlotBytesAndRefusesDamage)
 }
 
 } // namespace
+
+// A running system moves every frame, whatever its motion reports, so the frame never counts its view as still.
+TEST(ParticleNode, RunningSystemKeepsTheViewAnimated)
+{
+    SWworld world;
+    auto* node = static_cast<SWparticlenode*>(world.GetRootObject()->AddGeometry(std::make_unique<SWparticlenode>()));
+    world.SetNothingAnimated(1);
+    SetParticleWorldTime(world);
+    EXPECT_EQ(world.GetNothingAnimated(), 1);
+    node->GetParticles().Start();
+    SetParticleWorldTime(world);
+    EXPECT_EQ(world.GetNothingAnimated(), 0);
+}

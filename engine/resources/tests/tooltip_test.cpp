@@ -63,7 +63,9 @@ TEST(Tooltip, FadesInAndOutThroughTheFader)
     EXPECT_FALSE(w.tip->GetMainSprite()->IsEnabled());
     EXPECT_EQ(w.tip->GetCurrentSprite(), w.tip->GetFaderSprite());
     w.world.SetCurrentWorldTime(1050.0f);
+    w.world.SetNothingAnimated(1);
     StepTooltips(w.world);
+    EXPECT_EQ(w.world.GetNothingAnimated(), 0); // a fading view is never refined as a still one
     // Half way: premultiplied and scaled by 0.5.
     EXPECT_EQ(w.tip->GetFader()->GetPixels()[0], 0x7F646464u);
     EXPECT_EQ(w.tip->GetFader()->GetPixels()[16 * 8 - 1], 0u);
@@ -72,6 +74,9 @@ TEST(Tooltip, FadesInAndOutThroughTheFader)
     EXPECT_FALSE(w.tip->IsFading());
     EXPECT_TRUE(w.tip->GetMainSprite()->IsEnabled());
     EXPECT_FALSE(w.tip->GetFaderSprite()->IsEnabled());
+    w.world.SetNothingAnimated(1);
+    StepTooltips(w.world);
+    EXPECT_EQ(w.world.GetNothingAnimated(), 1);
 
     w.tip->Hide(false);
     EXPECT_TRUE(w.tip->GetFaderSprite()->IsEnabled());

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <bit>
 #include <cstring>
@@ -348,6 +349,35 @@ TEST_F(WindowDeviceTest, AntialiasingOffResetsAndInvalidatesOnce)
     device->RefreshBuffers();
     ASSERT_TRUE(device->Present());
     EXPECT_FALSE(Frame().IsRedrawAll());
+}
+
+// A still view refined to its end, then its content changes (a texture edited, say) and the world asks for a full
+// redraw: the next frames show the new content, not the mean of the frames drawn before the change.
+TEST_F(WindowDeviceTest, InvalidateStartsTheRefinementAgainFromTheNewContent)
+{
+    Make(48, 40);
+    ASSERT_TRUE(device->SetAntialiasing(true));
+    const auto fillWith = [&](uint32_t colour) {
+        SWpixelbuffer& frame = Frame();
+        for (int32_t y = 0; y < frame.Height(); ++y) {
+            std::fill(frame.Row(y), frame.Row(y) + frame.Width(), colour);
+            frame.CurrentMask(y) = ~0u;
+        }
+    };
+    for (int frame = 0; frame < SWaccumulator::kLastStep + 3; ++frame) {
+        fillWith(0x204060);
+        ASSERT_TRUE(device->Present());
+    }
+    ASSERT_TRUE(device->IsAntialiasingDone());
+    ASSERT_TRUE(device->Invalidate());
+    EXPECT_FALSE(device->IsAntialiasingDone());
+    for (int frame = 0; frame < 4; ++frame) {
+        fillWith(0xC08020);
+        ASSERT_TRUE(device->Present());
+        for (int32_t y = 0; y < Frame().Height(); y += 13)
+            for (int32_t x = 0; x < Frame().Width(); x += 7)
+                ASSERT_EQ(Frame().Row(y)[x] & 0xFFFFFF, 0xC08020u) << "frame " << frame << " at " << x << "," << y;
+    }
 }
 
 // The render thread runs frames while the window's thread resizes and refreshes the palette, each holding the one
