@@ -20,9 +20,6 @@
 // Exit 0 done, 1 a scene failed, 2 usage, 3 OUTDIR cannot be written, 77 no display for --live.
 #include "apps/editors-shots/editors_scenes.h"
 
-#include <charconv>
-#include <cstdio>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -41,105 +38,33 @@
 #include "engine/resources/material.h"
 #include "engine/resources/palette_image.h"
 #include "engine/resources/wavelet_image.h"
-#include "platform/base/atomic_file.h"
-#include "platform/display/screen.h"
 #include "platform/gfx/png_file.h"
-#include "platform/live/sdl_audio.h"
-#include "platform/live/sdl_backend.h"
-#include "platform/media/audio_out.h"
-#include "platform/media/null_audio.h"
-#include "platform/sys/cpu_probe.h"
-#include "platform/sys/scripted_cpu.h"
-#include "platform/testing/image_check.h"
 #include "platform/testing/user_sim.h"
-#include "platform/testing/xvfb_server.h"
-#include "platform/time/clock.h"
-#include "platform/time/virtual_clock.h"
 #include "platform/ui/controls/button.h"
 #include "platform/ui/controls/combo_box.h"
 #include "platform/ui/controls/scroll_bar.h"
-#include "platform/ui/core/message_loop.h"
 #include "platform/ui/core/ui.h"
 #include "render/render_drivers.h"
 #include "testsupport/designer/broadcast_recorder.h"
 #include "testsupport/designer/sample_world.h"
+#include "testsupport/designer/shots_tool.h"
 
 namespace {
 
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
-constexpr int kExitRefused = 3;
-constexpr int kExitSkip = 77;
 const char* const kScenes[] = {"material-editor", "material-scrolled", "material-preview-only", "texture-editor",
                                "texture-hotspots"};
 
-struct LiveDisplay {
-    pf::SdlBackend* backend = nullptr;
-    pf::XvfbServer* server = nullptr;
-    int32_t holdMs = 0; // the last scene stays up this long on a reviewer's display
-};
-LiveDisplay g_live;
+using designertest::ShotsRun;
 
-struct Run {
-    std::string dir;
-    std::vector<std::string> trace;
-    std::string failedWrite;
-    bool WritePicture(const pf::UserSim& sim, const std::string& name)
-    {
-        const std::string path = dir + "/" + name + ".png";
-        if (!sim.screenshot(path) && failedWrite.empty())
-            failedWrite = path + ": the picture was not written";
-        return failedWrite.empty();
-    }
-    bool WriteTexture(const SWtexture& texture, const std::string& name)
-    {
-        const std::string path = dir + "/" + name + ".png";
-        pf::Surface32 view(const_cast<uint32_t*>(texture.GetPixels()), texture.GetWidth(), texture.GetHeight(),
-                           static_cast<ptrdiff_t>(texture.GetWidth()) * 4);
-        std::string error;
-        if (!pf::writePngFile(path, view, error) && failedWrite.empty())
-            failedWrite = path + ": " + error;
-        return failedWrite.empty();
-    }
-};
-
-void WaitUntilShown()
+bool WriteTexture(ShotsRun& run, const SWtexture& texture, const std::string& name)
 {
-    if (g_live.backend == nullptr)
-        return;
-    const uint64_t before = g_live.backend->presentedFrameCount();
-    for (int i = 0; i < 200 && g_live.backend->presentedFrameCount() == before; ++i)
-        pf::runLoopStep(pf::ui());
-    for (int i = 0; i < 10; ++i)
-        pf::runLoopStep(pf::ui());
-}
-
-// The client areas of the scene's windows as the X server shows them (it shows no frames of ours), written as
-// live-<scene>.png (the first window's) and compared with the layer's.
-bool CompareWithServer(const std::vector<const pf::Window*>& windows, Run& run, const std::string& scene)
-{
-    WaitUntilShown();
-    int64_t differ = 0;
-    int64_t total = 0;
-    for (size_t i = 0; i < windows.size(); ++i) {
-        const pf::Point origin = windows[i]->clientToScreen({0, 0});
-        const pf::Rect area = windows[i]->clientRect().offsetBy(origin.x, origin.y);
-        const std::unique_ptr<pf::Surface32> live = g_live.server->grab(area);
-        std::string error;
-        const std::string path = run.dir + "/live-" + scene + (i == 0 ? "" : "-" + std::to_string(i)) + ".png";
-        if (live->isEmpty() || !pf::writePngFile(path, *live, error)) {
-            run.failedWrite = path + ": " + (error.empty() ? std::string("nothing grabbed") : error);
-            return false;
-        }
-        const std::unique_ptr<pf::Surface32> composed = pf::captureScreen(area);
-        for (int32_t y = 0; y < live->height(); ++y)
-            for (int32_t x = 0; x < live->width(); ++x)
-                differ += (composed->pixel(x, y) & 0xFFFFFFu) != (live->pixel(x, y) & 0xFFFFFFu) ? 1 : 0;
-        total += static_cast<int64_t>(live->width()) * live->height();
-    }
-    std::printf("live equals headless: %s (%lld of %lld pixels differ)\n", differ == 0 ? "yes" : "no",
-                static_cast<long long>(differ), static_cast<long long>(total));
-    return differ == 0;
+    const std::string path = run.dir + "/" + name + ".png";
+    pf::Surface32 view(const_cast<uint32_t*>(texture.GetPixels()), texture.GetWidth(), texture.GetHeight(),
+                       static_cast<ptrdiff_t>(texture.GetWidth()) * 4);
+    std::string error;
+    if (!pf::writePngFile(path, view, error) && run.failedWrite.empty())
+        run.failedWrite = path + ": " + error;
+    return run.failedWrite.empty();
 }
 
 // A picture of w x h: coloured tiles of 8 x 8 with a soft gradient across, so mapping and kinds are visible.
@@ -200,7 +125,7 @@ template <typename T> T* Open(CVTNDesignerApp& app, CVTND_Object object, pf::Use
     return editor;
 }
 
-bool SceneMaterial(CVTNDesignerApp& app, Stage& stage, Run& run, pf::UserSim& sim, bool scrolled,
+bool SceneMaterial(CVTNDesignerApp& app, Stage& stage, ShotsRun& run, pf::UserSim& sim, bool scrolled,
                    std::vector<const pf::Window*>& outShown)
 {
     auto* editor = Open<CVTND_DetailsMaterialDlg>(app, CVTND_Object(stage.tiled), sim);
@@ -223,7 +148,7 @@ bool SceneMaterial(CVTNDesignerApp& app, Stage& stage, Run& run, pf::UserSim& si
 }
 
 // The tiled material: textured and without a bump texture, whose lighting would take every mode over.
-bool ScenePreviewOnly(CVTNDesignerApp& app, Stage& stage, Run& run, pf::UserSim& sim,
+bool ScenePreviewOnly(CVTNDesignerApp& app, Stage& stage, ShotsRun& run, pf::UserSim& sim,
                       std::vector<const pf::Window*>& outShown)
 {
     SWmaterial* brick = stage.tiled;
@@ -238,15 +163,15 @@ bool ScenePreviewOnly(CVTNDesignerApp& app, Stage& stage, Run& run, pf::UserSim&
         sim.click(*editor->Page().item<pf::Button>(radios[mode - 2]));
         sim.pump();
         ok = ok && brick->GetRenderMode() == static_cast<uint32_t>(mode);
-        ok = run.WriteTexture(*CVTND_MaterialPreview::Get().GetImage(),
-                              "material-preview-mode" + std::to_string(mode)) &&
+        ok = WriteTexture(run, *CVTND_MaterialPreview::Get().GetImage(),
+                          "material-preview-mode" + std::to_string(mode)) &&
              ok;
     }
     outShown = {editor};
     return ok;
 }
 
-bool SceneTexture(CVTNDesignerApp& app, Run& run, pf::UserSim& sim, bool hotspots,
+bool SceneTexture(CVTNDesignerApp& app, ShotsRun& run, pf::UserSim& sim, bool hotspots,
                   std::vector<const pf::Window*>& outShown)
 {
     CVTND_ExtendedWorld& world = *app.GetWorld();
@@ -288,22 +213,18 @@ EditorsSceneRun FindRegistered(const std::string& scene)
 }
 
 // A registered scene: it stands on what it starts itself; the comparison is the tool's.
-bool RunRegisteredScene(const std::string& scene, EditorsSceneRun sceneRun, Run& run)
+bool RunRegisteredScene(const std::string& scene, EditorsSceneRun sceneRun, ShotsRun& run)
 {
     run.trace.push_back("scene " + scene);
     pf::UserSim sim;
     sim.pump();
     EditorsSceneContext context{run.dir, run.trace, run.failedWrite, sim, {}, false, {}};
-    context.live = g_live.backend != nullptr;
+    context.live = run.backend != nullptr;
     context.finish = [&context, &run, &scene] {
         bool same = true;
-        if (g_live.server != nullptr && !context.shown.empty())
-            same = CompareWithServer(context.shown, run, scene);
-        if (g_live.backend != nullptr && g_live.server == nullptr && g_live.holdMs > 0) {
-            const uint32_t until = pf::clock().nowMs() + static_cast<uint32_t>(g_live.holdMs);
-            while (pf::clock().nowMs() < until)
-                pf::runLoopStep(pf::ui());
-        }
+        if (run.server != nullptr && !context.shown.empty())
+            same = run.CompareWithServer(context.shown, scene);
+        run.Hold();
         return same;
     };
     const bool ok = sceneRun(context);
@@ -311,7 +232,7 @@ bool RunRegisteredScene(const std::string& scene, EditorsSceneRun sceneRun, Run&
     return ok;
 }
 
-bool RunScene(const std::string& scene, Run& run, bool last)
+bool RunScene(const std::string& scene, ShotsRun& run, bool last)
 {
     if (const EditorsSceneRun registered = FindRegistered(scene))
         return RunRegisteredScene(scene, registered, run);
@@ -330,111 +251,24 @@ bool RunScene(const std::string& scene, Run& run, bool last)
         ok = SceneTexture(app, run, sim, scene == "texture-hotspots", shown);
     for (const designertest::RecordedEvent& event : stage.recorder.Events())
         run.trace.push_back(stage.recorder.Describe(event));
-    if (g_live.server != nullptr && !shown.empty())
-        ok = CompareWithServer(shown, run, scene) && ok;
-    if (last && g_live.backend != nullptr && g_live.server == nullptr && g_live.holdMs > 0) {
-        // A reviewer's own display: the editors stay up, live, for the time asked.
-        const uint32_t until = pf::clock().nowMs() + static_cast<uint32_t>(g_live.holdMs);
-        while (pf::clock().nowMs() < until)
-            pf::runLoopStep(pf::ui());
-    }
+    if (run.server != nullptr && !shown.empty())
+        ok = run.CompareWithServer(shown, scene) && ok;
+    if (last)
+        run.Hold(); // a reviewer's own display: the editors stay up, live, for the time asked
     while (!app.GetEditDialogs().empty() && app.GetEditDialogs().front()->dialog != nullptr)
         app.GetEditDialogs().front()->dialog->destroy();
     run.trace.push_back(std::string("scene ") + scene + (ok ? " done" : " FAILED"));
     return ok;
 }
 
-int RunScenes(Run& run, const std::vector<std::string>& scenes)
+int RunScenes(ShotsRun& run, const std::vector<std::string>& scenes)
 {
     RegisterWorkspaceControls(pf::ui());
     SWrenderdrivers::Get().Init();
     bool ok = true;
     for (size_t i = 0; i < scenes.size(); ++i)
         ok = RunScene(scenes[i], run, i + 1 == scenes.size()) && ok;
-    std::string text;
-    for (const std::string& line : run.trace)
-        text += line + "\n";
-    if (run.failedWrite.empty() && !pf::writeFileAtomically(run.dir + "/trace.txt", text))
-        run.failedWrite = run.dir + "/trace.txt: the file was not written";
-    if (!run.failedWrite.empty()) {
-        std::fprintf(stderr, "vortan-editors-shots: cannot write %s\n", run.failedWrite.c_str());
-        return kExitRefused;
-    }
-    return ok ? 0 : kExitFailed;
-}
-
-int RunHeadless(Run& run, const std::vector<std::string>& scenes)
-{
-    pf::VirtualClock clock(1000000);
-    pf::NullAudio audio;
-    pf::ScriptedCpu cpu;
-    pf::setClock(&clock);
-    pf::setAudioOut(&audio);
-    pf::setCpuProbe(&cpu);
-    int result = kExitFailed;
-    {
-        pf::Ui ui;
-        result = RunScenes(run, scenes);
-    }
-    pf::setCpuProbe(nullptr);
-    pf::setAudioOut(nullptr);
-    pf::setClock(nullptr);
-    return result;
-}
-
-int RunLive(Run& run, const std::vector<std::string>& scenes, bool ownServer)
-{
-    std::unique_ptr<pf::XvfbServer> server;
-    if (ownServer) {
-        server = std::make_unique<pf::XvfbServer>();
-        std::string error;
-        if (!server->start(error)) {
-            std::printf("no display: %s\n", error.c_str());
-            return kExitSkip;
-        }
-    }
-    pf::DisplayChoice choice = pf::openDisplayBackend();
-    if (!choice.backend->isLive()) {
-        std::printf("no display: %s\n", choice.reason.c_str());
-        return kExitSkip;
-    }
-    pf::SdlAudio audio;
-    if (audio.isOpen())
-        pf::setAudioOut(&audio);
-    int result = kExitFailed;
-    {
-        pf::Ui ui;
-        ui.setBackend(choice.backend.get());
-        g_live.backend = dynamic_cast<pf::SdlBackend*>(choice.backend.get());
-        g_live.server = server.get();
-        result = RunScenes(run, scenes);
-        g_live = {};
-        ui.setBackend(nullptr);
-    }
-    pf::setAudioOut(nullptr);
-    return result;
-}
-
-bool IsScene(const std::string& name)
-{
-    for (const char* scene : kScenes)
-        if (name == scene)
-            return true;
-    return FindRegistered(name) != nullptr;
-}
-
-int Usage(const char* why)
-{
-    std::string names;
-    for (const char* scene : kScenes)
-        names += std::string(" ") + scene;
-    for (const auto& [name, sceneRun] : RegisteredEditorsScenes())
-        names += " " + name;
-    std::fprintf(stderr,
-                 "vortan-editors-shots: %s; usage: vortan-editors-shots [--live [--xvfb] [--exit-after MS]] OUTDIR "
-                 "[SCENE...]; scenes:%s\n",
-                 why, names.c_str());
-    return kExitUsage;
+    return run.Finish(ok);
 }
 
 } // namespace
@@ -465,52 +299,8 @@ bool EditorsSceneContext::WritePicture(const std::string& name)
 
 int main(int argc, char** argv)
 {
-    bool live = false;
-    bool ownServer = false;
-    int32_t exitAfterMs = 0;
-    Run run;
-    std::vector<std::string> scenes;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--live") {
-            live = true;
-        } else if (arg == "--xvfb") {
-            ownServer = true;
-        } else if (arg == "--exit-after" && i + 1 < argc) {
-            const std::string_view ms = argv[++i];
-            const auto [end, failed] = std::from_chars(ms.data(), ms.data() + ms.size(), exitAfterMs);
-            if (failed != std::errc() || end != ms.data() + ms.size() || exitAfterMs < 1)
-                return Usage("--exit-after takes a positive number of milliseconds");
-        } else if (!arg.empty() && arg[0] == '-') {
-            return Usage(("unknown option " + arg).c_str());
-        } else if (run.dir.empty()) {
-            run.dir = arg;
-        } else if (IsScene(arg)) {
-            scenes.push_back(arg);
-        } else {
-            return Usage(("unknown scene " + arg).c_str());
-        }
-    }
-    if (run.dir.empty())
-        return Usage("no OUTDIR");
-    if ((ownServer || exitAfterMs > 0) && !live)
-        return Usage("--xvfb and --exit-after go with --live");
-    if (scenes.empty()) {
-        scenes.assign(std::begin(kScenes), std::end(kScenes));
-        for (const auto& [name, sceneRun] : RegisteredEditorsScenes())
-            scenes.push_back(name);
-    }
-    std::error_code error;
-    std::filesystem::create_directories(run.dir, error);
-    if (error || !std::filesystem::is_directory(run.dir)) {
-        std::fprintf(stderr, "vortan-editors-shots: cannot write %s: %s\n", run.dir.c_str(),
-                     error ? error.message().c_str() : "not a folder");
-        return kExitRefused;
-    }
-    pf::screen().reset();
-    g_live.holdMs = exitAfterMs;
-    const int result = live ? RunLive(run, scenes, ownServer) : RunHeadless(run, scenes);
-    if (result == 0)
-        std::printf("written\n");
-    return result;
+    designertest::ShotsTool tool{"vortan-editors-shots", {std::begin(kScenes), std::end(kScenes)}, {}, RunScenes};
+    for (const auto& [name, sceneRun] : RegisteredEditorsScenes())
+        tool.scenes.push_back(name);
+    return designertest::ShotsMain(argc, argv, tool);
 }
