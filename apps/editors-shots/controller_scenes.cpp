@@ -10,18 +10,14 @@
 //   controller-target     the track-target page with its target named and found
 //   controller-speech     the speech page with its three fields filled
 //   controller-no-motion  the host opened on an action that has no motion
-#include <chrono>
 #include <memory>
 #include <string>
-#include <thread>
 
+#include "apps/editors-shots/designer_stage.h"
 #include "apps/editors-shots/editors_scenes.h"
 #include "designer/app/child_render_view.h"
 #include "designer/app/designer_app.h"
-#include "designer/app/edit_dialog.h"
 #include "designer/app/extended_world.h"
-#include "designer/app/sample_project.h"
-#include "designer/app/startup.h"
 #include "designer/editors/controller_editor.h"
 #include "designer/workspace/value_generator.h"
 #include "engine/behaviour/action_kind.h"
@@ -40,8 +36,6 @@
 #include "engine/resources/sound.h"
 #include "engine/resources/sound_list.h"
 #include "engine/resources/speech_data.h"
-#include "platform/settings/settings_backend.h"
-#include "platform/settings/settings_store.h"
 #include "platform/testing/user_sim.h"
 #include "platform/ui/controls/combo_box.h"
 #include "platform/ui/controls/edit.h"
@@ -54,40 +48,16 @@ namespace {
 constexpr const char* kCube = "cube";
 constexpr const char* kFloor = "floor";
 
-// A running designer over the sample project's world, with its 3D view and render thread.
-struct ControllerStage {
-    explicit ControllerStage(EditorsSceneContext& context) : context(context), sim(context.sim)
-    {
-        CVTND_StartOptions options;
-        options.store = std::make_unique<pf::SettingsStore>(nullptr);
-        options.developerRun = true;
-        options.recoveryPath = context.dir + "/recovery.vtp";
-        started = designer.Start(std::move(options));
-        if (!started)
-            return;
-        app = designer.GetApp();
-        world = designer.GetWorld();
-        {
-            const SWworldlock hold(*world);
-            BuildSampleWorld(*world);
-            event = world->AddEventOfType(4);
-            event->SetName(std::string("controllers"));
-        }
-        if (CChildRenderView* view = designer.ActiveView()) {
-            view->TakeLastCamera();
-            view->RefreshBackground();
-        }
-    }
-    ~ControllerStage()
+// The designer with an event of its own for the controllers.
+struct ControllerStage : DesignerStage {
+    explicit ControllerStage(EditorsSceneContext& context) : DesignerStage(context)
     {
         if (!started)
             return;
-        while (!app->GetEditDialogs().empty() && app->GetEditDialogs().front()->dialog != nullptr)
-            app->GetEditDialogs().front()->dialog->destroy();
-        designer.Exit();
+        const SWworldlock hold(*world);
+        event = world->AddEventOfType(4);
+        event->SetName(std::string("controllers"));
     }
-    ControllerStage(const ControllerStage&) = delete;
-    ControllerStage& operator=(const ControllerStage&) = delete;
 
     SWobjectnode* Node(const char* name) const
     {
@@ -127,16 +97,6 @@ struct ControllerStage {
         context.shown = {editor};
         return editor;
     }
-    // The render thread draws the pose; the layer paints.
-    void Settle(uint32_t ms = 100)
-    {
-        for (uint32_t step = 0; step < ms; step += 20) {
-            world->Invalidate(true);
-            sim.advance(20);
-            std::this_thread::sleep_for(std::chrono::milliseconds(20)); // the render thread runs on real time
-            sim.pump();
-        }
-    }
     bool Pictures(const std::string& scene)
     {
         Settle(600); // the still view refines its picture over a few frames; the pose has settled by then
@@ -155,18 +115,6 @@ struct ControllerStage {
         }
         return ok;
     }
-    bool Check(bool condition, const std::string& what)
-    {
-        context.trace.push_back(std::string(condition ? "ok: " : "NOT: ") + what);
-        return condition;
-    }
-
-    EditorsSceneContext& context;
-    pf::UserSim& sim;
-    CVTND_Designer designer;
-    bool started = false;
-    CVTNDesignerApp* app = nullptr;
-    CVTND_ExtendedWorld* world = nullptr;
     SWevent* event = nullptr;
 };
 

@@ -9,14 +9,11 @@
 #include <thread>
 #include <vector>
 
+#include "apps/editors-shots/designer_stage.h"
 #include "apps/editors-shots/editors_scenes.h"
-#include "designer/app/child_render_view.h"
 #include "designer/app/designer_app.h"
-#include "designer/app/edit_dialog.h"
 #include "designer/app/extended_world.h"
 #include "designer/app/main_frame.h"
-#include "designer/app/sample_project.h"
-#include "designer/app/startup.h"
 #include "designer/editors/arcball_dlg.h"
 #include "designer/editors/designer_tooltip.h"
 #include "designer/editors/details_particles_dlg.h"
@@ -44,8 +41,6 @@
 #include "platform/base/atomic_file.h"
 #include "platform/gfx/png_file.h"
 #include "platform/media/riff_wave_writer.h"
-#include "platform/settings/settings_backend.h"
-#include "platform/settings/settings_store.h"
 #include "platform/testing/user_sim.h"
 #include "platform/ui/controls/button.h"
 #include "platform/ui/controls/combo_box.h"
@@ -57,55 +52,6 @@ namespace {
 
 constexpr const char* kFace = "DejaVu Sans";
 
-// A running designer over the sample world: main frame, 3D view and render thread.
-struct EditorsStage {
-    explicit EditorsStage(EditorsSceneContext& context) : context(context), sim(context.sim)
-    {
-        CVTND_StartOptions options;
-        options.store = std::make_unique<pf::SettingsStore>(nullptr);
-        options.developerRun = true;
-        options.recoveryPath = context.dir + "/recovery.vtp";
-        started = designer.Start(std::move(options));
-        if (!started)
-            return;
-        app = designer.GetApp();
-        world = designer.GetWorld();
-        {
-            const SWworldlock hold(*world);
-            BuildSampleWorld(*world);
-        }
-        if (CChildRenderView* view = designer.ActiveView()) {
-            view->TakeLastCamera();
-            view->RefreshBackground();
-        }
-    }
-    ~EditorsStage()
-    {
-        if (!started)
-            return;
-        while (!app->GetEditDialogs().empty() && app->GetEditDialogs().front()->dialog != nullptr)
-            app->GetEditDialogs().front()->dialog->destroy();
-        designer.Exit();
-    }
-    // Lets the render thread draw the world (time moving by ms of the virtual clock headless) and the layer paint.
-    void Settle(uint32_t ms = 100)
-    {
-        for (uint32_t step = 0; step < ms; step += 20) {
-            world->Invalidate(true);
-            sim.advance(20);
-            std::this_thread::sleep_for(std::chrono::milliseconds(20)); // the render thread runs on real time
-            sim.pump();
-        }
-    }
-
-    EditorsSceneContext& context;
-    pf::UserSim& sim;
-    CVTND_Designer designer;
-    bool started = false;
-    CVTNDesignerApp* app = nullptr;
-    CVTND_ExtendedWorld* world = nullptr;
-};
-
 // The objects of these scenes: two tooltips, a particle system with a gradient record, a wave and a MIDI sound.
 struct Objects {
     VTND_ToolTip* help = nullptr;
@@ -115,7 +61,7 @@ struct Objects {
     SWsound* tune = nullptr;
 };
 
-VTND_ToolTip* MakeTooltip(EditorsStage& stage, const std::string& name, const std::string& text)
+VTND_ToolTip* MakeTooltip(DesignerStage& stage, const std::string& name, const std::string& text)
 {
     VTND_ToolTip* tip = CreateDesignerTooltip(*stage.world, name);
     tip->SetFaceName(kFace);
@@ -126,7 +72,7 @@ VTND_ToolTip* MakeTooltip(EditorsStage& stage, const std::string& name, const st
     return tip;
 }
 
-SWsound* AddSound(EditorsStage& stage, const std::string& name, const std::string& path)
+SWsound* AddSound(DesignerStage& stage, const std::string& name, const std::string& path)
 {
     auto sound = std::make_unique<SWsound>(name);
     sound->SetFileName(path);
@@ -136,7 +82,7 @@ SWsound* AddSound(EditorsStage& stage, const std::string& name, const std::strin
     return added;
 }
 
-Objects AddObjects(EditorsStage& stage)
+Objects AddObjects(DesignerStage& stage)
 {
     Objects o;
     o.help = MakeTooltip(stage, "help", "Click to open the door");
@@ -193,7 +139,7 @@ Objects AddObjects(EditorsStage& stage)
 
 // The editor at the screen's right, beside the main frame. Its client area is what a live run compares: the 3D
 // view keeps refining its picture while the world is still.
-void PlaceAtRight(EditorsStage& stage, pf::Window* editor)
+void PlaceAtRight(DesignerStage& stage, pf::Window* editor)
 {
     if (editor == nullptr)
         return;
@@ -205,39 +151,32 @@ void PlaceAtRight(EditorsStage& stage, pf::Window* editor)
     stage.context.shown = {editor};
 }
 
-pf::Window* Edit(EditorsStage& stage, const CVTND_Object& object)
+pf::Window* Edit(DesignerStage& stage, const CVTND_Object& object)
 {
     pf::Window* editor = stage.app->EditObject(object, false);
     PlaceAtRight(stage, editor);
     return editor;
 }
 
-bool Check(EditorsStage& stage, bool condition, const std::string& what)
-{
-    stage.context.trace.push_back(std::string(condition ? "ok: " : "NOT: ") + what);
-    return condition;
-}
-
 bool SceneTooltipEditor(EditorsSceneContext& context)
 {
-    EditorsStage stage(context);
+    DesignerStage stage(context);
     if (!stage.started)
         return false;
     Objects o = AddObjects(stage);
     auto* editor = dynamic_cast<CVTND_DetailsTooltipDlg*>(
         Edit(stage, CVTND_Object(ObjectType::kTooltip, static_cast<CVTN_ToolTip*>(o.note))));
     if (editor == nullptr)
-        return Check(stage, false, "the tooltip editor opened");
+        return stage.Check(false, "the tooltip editor opened");
     stage.sim.typeText(*editor->child(1004), " now");
     stage.sim.replaceText(*editor->child(1172), "16");
     stage.Settle(200);
-    bool ok = Check(stage, o.note->IsShown(), "the tooltip is shown while its editor is open");
-    ok = Check(stage, o.note->hMargin == 16, "the margin typed reached the tooltip") && ok;
-    ok = stage.context.WritePicture("tooltip-editor") && ok;
-    return stage.context.Finish() && ok;
+    bool ok = stage.Check(o.note->IsShown(), "the tooltip is shown while its editor is open");
+    ok = stage.Check(o.note->hMargin == 16, "the margin typed reached the tooltip") && ok;
+    return stage.Done("tooltip-editor", ok);
 }
 
-bool WriteTexture(EditorsStage& stage, const VTND_ToolTip& tip, const std::string& name)
+bool WriteTexture(DesignerStage& stage, const VTND_ToolTip& tip, const std::string& name)
 {
     const SWimage32* texture = tip.GetTexture();
     pf::PngImage image;
@@ -264,7 +203,7 @@ bool WriteTexture(EditorsStage& stage, const VTND_ToolTip& tip, const std::strin
 
 bool SceneTooltipTextures(EditorsSceneContext& context)
 {
-    EditorsStage stage(context);
+    DesignerStage stage(context);
     if (!stage.started)
         return false;
     VTND_ToolTip* tip = MakeTooltip(stage, "cases", "Align");
@@ -306,15 +245,14 @@ bool SceneTooltipTextures(EditorsSceneContext& context)
     tip->SetText("First line\nsecond\nand the third");
     tip->Render();
     ok = WriteTexture(stage, *tip, "three-lines") && ok;
-    ok = Check(stage, tip->LayOut().size() == 3, "three lines laid out") && ok;
+    ok = stage.Check(tip->LayOut().size() == 3, "three lines laid out") && ok;
     // The last case in its editor, for a person to compare with its texture.
     Edit(stage, CVTND_Object(ObjectType::kTooltip, static_cast<CVTN_ToolTip*>(tip)));
     stage.Settle(60);
-    ok = stage.context.WritePicture("tooltip-textures") && ok;
-    return stage.context.Finish() && ok;
+    return stage.Done("tooltip-textures", ok);
 }
 
-CVTND_DetailsParticlesDlg* OpenParticles(EditorsStage& stage, const Objects& o)
+CVTND_DetailsParticlesDlg* OpenParticles(DesignerStage& stage, const Objects& o)
 {
     CVTND_Object object;
     object.InitFromNode(o.sparks);
@@ -323,31 +261,30 @@ CVTND_DetailsParticlesDlg* OpenParticles(EditorsStage& stage, const Objects& o)
 
 bool SceneParticleEditor(EditorsSceneContext& context)
 {
-    EditorsStage stage(context);
+    DesignerStage stage(context);
     if (!stage.started)
         return false;
     const Objects o = AddObjects(stage);
     CVTND_DetailsParticlesDlg* editor = OpenParticles(stage, o);
     if (editor == nullptr)
-        return Check(stage, false, "the particle editor opened");
+        return stage.Check(false, "the particle editor opened");
     CVTND_Gradient& gradient = *editor->Gradient();
     stage.sim.click(gradient, {gradient.GetFields().keyPositions[1], gradient.BandRect().b - 2});
     stage.Settle(60);
-    bool ok = Check(stage, gradient.GetFields().selectedKey == 1, "key 1 is selected");
-    ok = Check(stage, editor->child(1044)->getText() == "255", "its red shows in the edit") && ok;
-    ok = stage.context.WritePicture("particle-editor") && ok;
-    return stage.context.Finish() && ok;
+    bool ok = stage.Check(gradient.GetFields().selectedKey == 1, "key 1 is selected");
+    ok = stage.Check(editor->child(1044)->getText() == "255", "its red shows in the edit") && ok;
+    return stage.Done("particle-editor", ok);
 }
 
 bool SceneParticleTest(EditorsSceneContext& context)
 {
-    EditorsStage stage(context);
+    DesignerStage stage(context);
     if (!stage.started)
         return false;
     const Objects o = AddObjects(stage);
     CVTND_DetailsParticlesDlg* editor = OpenParticles(stage, o);
     if (editor == nullptr)
-        return Check(stage, false, "the particle editor opened");
+        return stage.Check(false, "the particle editor opened");
     // A key's colour changed, so the system takes the gradient's colours.
     CVTND_Gradient& gradient = *editor->Gradient();
     stage.sim.click(gradient, {gradient.GetFields().keyPositions[0], gradient.BandRect().b - 2});
@@ -355,21 +292,20 @@ bool SceneParticleTest(EditorsSceneContext& context)
     stage.sim.click(*editor->child(CVTND_DetailsParticlesDlg::kIdStart));
     stage.Settle(400);
     const auto* particles = dynamic_cast<SWparticlenode*>(o.sparks->GetGeometry());
-    bool ok = Check(stage, editor->TestRunCount() == 1, "one test emission runs");
-    ok = Check(stage, particles->GetParticles().GetLiveCount() > 0, "particles live in the 3D view") && ok;
-    ok = stage.context.WritePicture("particle-test") && ok;
-    return stage.context.Finish() && ok;
+    bool ok = stage.Check(editor->TestRunCount() == 1, "one test emission runs");
+    ok = stage.Check(particles->GetParticles().GetLiveCount() > 0, "particles live in the 3D view") && ok;
+    return stage.Done("particle-test", ok);
 }
 
 bool SceneSoundEditor(EditorsSceneContext& context)
 {
-    EditorsStage stage(context);
+    DesignerStage stage(context);
     if (!stage.started)
         return false;
     const Objects o = AddObjects(stage);
     auto* editor = dynamic_cast<CVTND_DetailsSoundDlg*>(Edit(stage, CVTND_Object(o.chime)));
     if (editor == nullptr)
-        return Check(stage, false, "the sound editor opened");
+        return stage.Check(false, "the sound editor opened");
     for (int i = 0; i < 200 && editor->Waveform()->IsParsing(); ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
         stage.sim.pump();
@@ -377,25 +313,23 @@ bool SceneSoundEditor(EditorsSceneContext& context)
     stage.sim.click(*editor->child(1050));
     stage.Settle(60); // the frame starts the sound
     stage.Settle(1140);
-    bool ok = Check(stage, o.chime->IsPlaying(), "the sound plays");
-    ok = Check(stage, editor->Waveform()->DrawnMarkerX(2).has_value(), "the play line is drawn") && ok;
-    ok = stage.context.WritePicture("sound-editor") && ok;
-    return stage.context.Finish() && ok;
+    bool ok = stage.Check(o.chime->IsPlaying(), "the sound plays");
+    ok = stage.Check(editor->Waveform()->DrawnMarkerX(2).has_value(), "the play line is drawn") && ok;
+    return stage.Done("sound-editor", ok);
 }
 
 bool SceneSoundEditorMidi(EditorsSceneContext& context)
 {
-    EditorsStage stage(context);
+    DesignerStage stage(context);
     if (!stage.started)
         return false;
     const Objects o = AddObjects(stage);
     auto* editor = dynamic_cast<CVTND_DetailsSoundDlg*>(Edit(stage, CVTND_Object(o.tune)));
     if (editor == nullptr)
-        return Check(stage, false, "the sound editor opened");
+        return stage.Check(false, "the sound editor opened");
     stage.Settle(60);
-    bool ok = Check(stage, editor->child(1320)->getText().empty(), "a MIDI sound shows no format");
-    ok = stage.context.WritePicture("sound-editor-midi") && ok;
-    return stage.context.Finish() && ok;
+    bool ok = stage.Check(editor->child(1320)->getText().empty(), "a MIDI sound shows no format");
+    return stage.Done("sound-editor-midi", ok);
 }
 
 const EditorsSceneRegistration kTooltipEditor("tooltip-editor", &SceneTooltipEditor);
@@ -407,7 +341,7 @@ const EditorsSceneRegistration kSoundEditorMidi("sound-editor-midi", &SceneSound
 
 // -- The arcball editor and the generator dialogs
 
-SWactionnode* NewArcballAction(EditorsStage& stage)
+SWactionnode* NewArcballAction(DesignerStage& stage)
 {
     const SWworldlock hold(*stage.world);
     SWevent* event = stage.world->AddEventOfType(4);
@@ -416,7 +350,7 @@ SWactionnode* NewArcballAction(EditorsStage& stage)
     return kind != nullptr ? event->CreateAction(kind) : nullptr;
 }
 
-CVTND_ControllerMotionArcballDlg* OpenArcball(EditorsStage& stage)
+CVTND_ControllerMotionArcballDlg* OpenArcball(DesignerStage& stage)
 {
     SWactionnode* action = NewArcballAction(stage);
     if (action == nullptr)
@@ -426,58 +360,56 @@ CVTND_ControllerMotionArcballDlg* OpenArcball(EditorsStage& stage)
 
 bool SceneArcballNew(EditorsSceneContext& context)
 {
-    EditorsStage stage(context);
+    DesignerStage stage(context);
     if (!stage.started)
         return false;
     CVTND_ControllerMotionArcballDlg* editor = OpenArcball(stage);
     if (editor == nullptr)
-        return Check(stage, false, "the arcball editor opened");
+        return stage.Check(false, "the arcball editor opened");
     stage.Settle(40);
-    bool ok = Check(stage, editor->item<pf::ComboBox>(1293)->getCurSel() == 3, "left rotates XY");
-    ok = Check(stage, editor->item<pf::ComboBox>(1376)->getCurSel() == 3, "the camera frame") && ok;
-    ok = stage.context.WritePicture("arcball-new") && ok;
-    return stage.context.Finish() && ok;
+    bool ok = stage.Check(editor->item<pf::ComboBox>(1293)->getCurSel() == 3, "left rotates XY");
+    ok = stage.Check(editor->item<pf::ComboBox>(1376)->getCurSel() == 3, "the camera frame") && ok;
+    return stage.Done("arcball-new", ok);
 }
 
 bool SceneArcballTarget(EditorsSceneContext& context)
 {
-    EditorsStage stage(context);
+    DesignerStage stage(context);
     if (!stage.started)
         return false;
     CVTND_ControllerMotionArcballDlg* editor = OpenArcball(stage);
     if (editor == nullptr)
-        return Check(stage, false, "the arcball editor opened");
+        return stage.Check(false, "the arcball editor opened");
     stage.sim.chooseCombo(*editor->item<pf::ComboBox>(1376), 4);
     SWnode* cube = stage.world->GetRootNode()->FindByName("cube");
     // What the picker's receptor sends when a node is dropped on it.
     editor->send(kMsgNodeDropped, 0, reinterpret_cast<pf::LParam>(cube));
     stage.Settle(40);
-    bool ok = Check(stage, editor->Motion()->GetChannel(5).GetTargetObject() == cube, "every channel targets the cube");
-    ok = Check(stage, editor->child(1003)->isVisible(), "the picker shows") && ok;
-    ok = stage.context.WritePicture("arcball-target") && ok;
-    return stage.context.Finish() && ok;
+    bool ok = stage.Check(editor->Motion()->GetChannel(5).GetTargetObject() == cube, "every channel targets the cube");
+    ok = stage.Check(editor->child(1003)->isVisible(), "the picker shows") && ok;
+    return stage.Done("arcball-target", ok);
 }
 
-// A value editor shown in degrees with its generator button, the particle editor's wobble made animatable.
-CVTND_ValueGenerator* AnimatedValue(EditorsStage& stage, const Objects& o)
+// The generator dialog of type over a value editor shown in degrees (a colour's unit with colour): the particle
+// editor's wobble made animatable.
+CVTND_GeneratorDialog* OpenGenerator(DesignerStage& stage, uint8_t type, CVTND_ValueGenerator::DialogSlot slot,
+                                     bool colour = false)
 {
-    CVTND_DetailsParticlesDlg* editor = OpenParticles(stage, o);
+    CVTND_DetailsParticlesDlg* editor = OpenParticles(stage, AddObjects(stage));
     auto* value = editor != nullptr ? dynamic_cast<CVTND_ValueGenerator*>(editor->child(1031)) : nullptr;
     if (value != nullptr)
         value->SetAnimated(true);
     stage.sim.pump();
-    return value;
-}
-
-CVTND_GeneratorDialog* OpenGenerator(EditorsStage& stage, CVTND_ValueGenerator& value, uint8_t type,
-                                     CVTND_ValueGenerator::DialogSlot slot)
-{
+    if (value == nullptr)
+        return nullptr;
+    if (colour)
+        value->SetUnit(2);
     for (int i = 0; i < 2; ++i) {
         stage.sim.expectMenu(CVTND_ValueGenerator::kMenuCommandBase + type);
-        stage.sim.click(static_cast<pf::Window&>(*value.GetButton()));
+        stage.sim.click(static_cast<pf::Window&>(*value->GetButton()));
         stage.sim.pump();
     }
-    CVTND_GeneratorDialog* dialog = value.GetDialog(slot);
+    CVTND_GeneratorDialog* dialog = value->GetDialog(slot);
     if (dialog != nullptr) {
         dialog->move(pf::Rect::fromXywh(20, 560, dialog->screenRect().width(), dialog->screenRect().height()));
         stage.sim.pump();
@@ -488,52 +420,42 @@ CVTND_GeneratorDialog* OpenGenerator(EditorsStage& stage, CVTND_ValueGenerator& 
 
 bool ScenePolynomial(EditorsSceneContext& context)
 {
-    EditorsStage stage(context);
+    DesignerStage stage(context);
     if (!stage.started)
         return false;
-    const Objects o = AddObjects(stage);
-    CVTND_ValueGenerator* value = AnimatedValue(stage, o);
-    CVTND_GeneratorDialog* dialog = value != nullptr ? OpenGenerator(stage, *value, SWgenerator::kPolynomial,
-                                                                     CVTND_ValueGenerator::DialogSlot::kPolynomial)
-                                                     : nullptr;
+    CVTND_GeneratorDialog* dialog =
+        OpenGenerator(stage, SWgenerator::kPolynomial, CVTND_ValueGenerator::DialogSlot::kPolynomial);
     if (dialog == nullptr)
-        return Check(stage, false, "the polynomial dialog opened");
+        return stage.Check(false, "the polynomial dialog opened");
     stage.sim.replaceText(*dialog->child(1182), "90");
     stage.sim.replaceText(*dialog->child(1181), "2");
     stage.Settle(40);
-    bool ok = Check(stage, dialog->child(1182)->getText() == "90", "the amplitude shows in degrees");
-    ok = stage.context.WritePicture("polynomial") && ok;
-    return stage.context.Finish() && ok;
+    bool ok = stage.Check(dialog->child(1182)->getText() == "90", "the amplitude shows in degrees");
+    return stage.Done("polynomial", ok);
 }
 
 bool WaveformScene(EditorsSceneContext& context, bool colour)
 {
-    EditorsStage stage(context);
+    DesignerStage stage(context);
     if (!stage.started)
         return false;
-    const Objects o = AddObjects(stage);
-    CVTND_ValueGenerator* value = AnimatedValue(stage, o);
-    if (value != nullptr && colour)
-        value->SetUnit(2);
     CVTND_GeneratorDialog* dialog =
-        value != nullptr ? OpenGenerator(stage, *value, SWgenerator::kSine, CVTND_ValueGenerator::DialogSlot::kWaveform)
-                         : nullptr;
+        OpenGenerator(stage, SWgenerator::kSine, CVTND_ValueGenerator::DialogSlot::kWaveform, colour);
     if (dialog == nullptr)
-        return Check(stage, false, "the waveform dialog opened");
+        return stage.Check(false, "the waveform dialog opened");
     bool ok = true;
     if (colour) {
-        ok = Check(stage, !dialog->child(1188)->isEnabled() && !dialog->child(1195)->isEnabled(),
-                   "both sign boxes are disabled for a colour") &&
+        ok = stage.Check(!dialog->child(1188)->isEnabled() && !dialog->child(1195)->isEnabled(),
+                         "both sign boxes are disabled for a colour") &&
              ok;
     } else {
         stage.sim.replaceText(*dialog->child(1176), "45");
         stage.sim.replaceText(*dialog->child(1182), "400");
         stage.sim.click(*dialog->child(1193));
-        ok = Check(stage, !dialog->child(1177)->isEnabled(), "infinite greys the decay group") && ok;
+        ok = stage.Check(!dialog->child(1177)->isEnabled(), "infinite greys the decay group") && ok;
     }
     stage.Settle(40);
-    ok = stage.context.WritePicture(colour ? "waveform-colour" : "waveform") && ok;
-    return stage.context.Finish() && ok;
+    return stage.Done(colour ? "waveform-colour" : "waveform", ok);
 }
 
 bool SceneWaveform(EditorsSceneContext& context)
@@ -548,16 +470,13 @@ bool SceneWaveformColour(EditorsSceneContext& context)
 
 bool ScenePropertyGenerator(EditorsSceneContext& context)
 {
-    EditorsStage stage(context);
+    DesignerStage stage(context);
     if (!stage.started)
         return false;
-    const Objects o = AddObjects(stage);
-    CVTND_ValueGenerator* value = AnimatedValue(stage, o);
-    CVTND_GeneratorDialog* dialog = value != nullptr ? OpenGenerator(stage, *value, SWgenerator::kProperty,
-                                                                     CVTND_ValueGenerator::DialogSlot::kProperty)
-                                                     : nullptr;
+    CVTND_GeneratorDialog* dialog =
+        OpenGenerator(stage, SWgenerator::kProperty, CVTND_ValueGenerator::DialogSlot::kProperty);
     if (dialog == nullptr)
-        return Check(stage, false, "the property dialog opened");
+        return stage.Check(false, "the property dialog opened");
     SWnode* cube = stage.world->GetRootNode()->FindByName("cube");
     auto speed = std::make_unique<SWproperty>(8);
     speed->SetName(std::string("speed"));
@@ -570,9 +489,8 @@ bool ScenePropertyGenerator(EditorsSceneContext& context)
     PropertyDragSource.InitFromNode(cube);
     dialog->send(kMsgPropertyDropped, 1004, reinterpret_cast<pf::LParam>(property));
     stage.Settle(40);
-    bool ok = Check(stage, dialog->child(1004)->getText() == "NODE:cube.speed", "the dropped property is named");
-    ok = stage.context.WritePicture("property-generator") && ok;
-    return stage.context.Finish() && ok;
+    bool ok = stage.Check(dialog->child(1004)->getText() == "NODE:cube.speed", "the dropped property is named");
+    return stage.Done("property-generator", ok);
 }
 
 const EditorsSceneRegistration kArcballNew("arcball-new", &SceneArcballNew);
@@ -586,7 +504,7 @@ const EditorsSceneRegistration kPropertyGenerator("property-generator", &ScenePr
 
 bool TrackballScene(EditorsSceneContext& context, int32_t tab, bool none, const char* picture)
 {
-    EditorsStage stage(context);
+    DesignerStage stage(context);
     if (!stage.started)
         return false;
     SWactionnode* action = nullptr;
@@ -599,16 +517,15 @@ bool TrackballScene(EditorsSceneContext& context, int32_t tab, bool none, const 
     }
     auto* editor = action != nullptr ? dynamic_cast<CVTND_TrackballDlg*>(Edit(stage, CVTND_Object(action))) : nullptr;
     if (editor == nullptr)
-        return Check(stage, false, "the trackball editor opened");
+        return stage.Check(false, "the trackball editor opened");
     stage.sim.selectTab(*editor->item<pf::TabControl>(1271), tab);
     bool ok = true;
     if (none) {
         stage.sim.chooseCombo(*editor->Page(2)->item<pf::ComboBox>(1119), 0);
-        ok = Check(stage, !editor->Page(2)->child(1376)->isEnabled(), "None greys the page's frame") && ok;
+        ok = stage.Check(!editor->Page(2)->child(1376)->isEnabled(), "None greys the page's frame") && ok;
     }
     stage.Settle(40);
-    ok = stage.context.WritePicture(picture) && ok;
-    return stage.context.Finish() && ok;
+    return stage.Done(picture, ok);
 }
 
 bool SceneTrackballLeft(EditorsSceneContext& context)

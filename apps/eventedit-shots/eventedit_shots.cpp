@@ -182,44 +182,21 @@ bool SceneDragCondition(Stage& stage, CEditorEngine& engine, ShotsRun& run, pf::
     return ok && onTrue;
 }
 
-bool RunTimeline(const std::string& scene, ShotsRun& run)
+// A scene of testsupport/designer: its shot writes through the run (the pictures, the trace, a reviewer's time);
+// drive adds the live comparison and runs it.
+template <typename Shot, typename Drive> bool RunShot(const std::string& scene, ShotsRun& run, const Drive& drive)
 {
     CVTNDesignerApp app;
     if (!app.MakeEditorEngine())
         return false;
     run.trace.push_back("scene " + scene);
     pf::UserSim sim;
-    designertest::TimelineShot shot;
+    Shot shot;
     shot.picture = [&](const std::string& name) { return run.WritePicture(sim, name); };
-    shot.compareLive = [&](pf::Window& window) {
-        return run.server == nullptr || run.CompareWithServer({&window}, scene);
-    };
     shot.trace = &run.trace;
     if (run.holdMs > 0)
         shot.hold = [&run] { run.Hold(true); };
-    const bool ok = designertest::RunTimelineScene(scene, app, sim, shot);
-    run.trace.push_back(std::string("scene ") + scene + (ok ? " done" : " FAILED"));
-    return ok;
-}
-
-bool RunEditors(const std::string& scene, ShotsRun& run)
-{
-    CVTNDesignerApp app;
-    if (!app.MakeEditorEngine())
-        return false;
-    run.trace.push_back("scene " + scene);
-    pf::UserSim sim;
-    designertest::EditorShot shot;
-    shot.picture = [&](const std::string& name) { return run.WritePicture(sim, name); };
-    shot.compareLive = [&](pf::Window& window, const std::string& name) {
-        return run.server == nullptr || run.CompareWithServer({&window}, name);
-    };
-    shot.waitShown = [&run] { run.WaitUntilShown(); };
-    shot.trace = &run.trace;
-    if (run.holdMs > 0)
-        shot.hold = [&run] { run.Hold(true); };
-    const bool ok = designertest::IsReceptorsScene(scene) ? designertest::RunReceptorsScene(scene, app, sim, shot)
-                                                          : designertest::RunEditorScene(scene, app, sim, shot);
+    const bool ok = drive(app, sim, shot);
     run.trace.push_back(std::string("scene ") + scene + (ok ? " done" : " FAILED"));
     return ok;
 }
@@ -227,9 +204,23 @@ bool RunEditors(const std::string& scene, ShotsRun& run)
 bool RunScene(const std::string& scene, ShotsRun& run)
 {
     if (scene.rfind("timeline", 0) == 0)
-        return RunTimeline(scene, run);
+        return RunShot<designertest::TimelineShot>(
+            scene, run, [&](CVTNDesignerApp& app, pf::UserSim& sim, designertest::TimelineShot& shot) {
+                shot.compareLive = [&](pf::Window& window) {
+                    return run.server == nullptr || run.CompareWithServer({&window}, scene);
+                };
+                return designertest::RunTimelineScene(scene, app, sim, shot);
+            });
     if (designertest::IsEditorScene(scene) || designertest::IsReceptorsScene(scene))
-        return RunEditors(scene, run);
+        return RunShot<designertest::EditorShot>(
+            scene, run, [&](CVTNDesignerApp& app, pf::UserSim& sim, designertest::EditorShot& shot) {
+                shot.compareLive = [&](pf::Window& window, const std::string& name) {
+                    return run.server == nullptr || run.CompareWithServer({&window}, name);
+                };
+                shot.waitShown = [&run] { run.WaitUntilShown(); };
+                return designertest::IsReceptorsScene(scene) ? designertest::RunReceptorsScene(scene, app, sim, shot)
+                                                             : designertest::RunEditorScene(scene, app, sim, shot);
+            });
     CVTNDesignerApp app;
     if (!app.MakeEditorEngine())
         return false;

@@ -24,44 +24,11 @@
 #include "platform/testing/user_sim.h"
 #include "platform/ui/core/paint_dc.h"
 #include "platform/ui/core/ui.h"
-#include "platform/ui/frame/frame_window.h"
+#include "testsupport/designer/drag_main_frame.h"
 #include "testsupport/designer/sample_world.h"
 
 namespace designertest {
 namespace {
-
-// The designer's main frame as far as a drag needs it: the capture on the engine's word, moves and the release on.
-class ShotMainFrame : public pf::FrameWindow {
-protected:
-    pf::LResult handle(const pf::Msg& msg) override
-    {
-        CEditorEngine* engine = GetEditorEngine();
-        switch (msg.message) {
-        case kMsgBeginEditorDrag:
-            m_dragging = true;
-            pf::ui().setCapture(hwnd());
-            return 1;
-        case pf::WM_MOUSEMOVE:
-            if (m_dragging && engine != nullptr)
-                engine->DragTo(clientToScreen(pf::pointFromLParam(msg.lParam)));
-            return 0;
-        case pf::WM_LBUTTONUP:
-            if (!m_dragging)
-                break;
-            m_dragging = false;
-            if (engine != nullptr)
-                engine->Drop(clientToScreen(pf::pointFromLParam(msg.lParam)));
-            pf::ui().releaseCapture();
-            return 0;
-        default:
-            break;
-        }
-        return pf::FrameWindow::handle(msg);
-    }
-
-private:
-    bool m_dragging = false;
-};
 
 struct Stage {
     explicit Stage(CVTNDesignerApp& app) : app(app), sample(app)
@@ -88,7 +55,7 @@ struct Stage {
 
     CVTNDesignerApp& app;
     SampleWorld sample;
-    ShotMainFrame frame;
+    DragMainFrame frame;
 };
 
 void Trace(const EditorShot& shot, const std::string& line)
@@ -130,6 +97,27 @@ void LayOutMap(Stage& stage)
             at(o, 560, 320);
 }
 
+// A new window over the laid-out map, drawn.
+CChildEventMapFrame* OpenLaidOutMap(Stage& stage, pf::UserSim& sim)
+{
+    CChildEventMapFrame* map = stage.OpenMap();
+    if (map == nullptr)
+        return nullptr;
+    LayOutMap(stage);
+    stage.app.RedrawEventMaps();
+    sim.pump();
+    return map;
+}
+
+// A modal dialog once it is up: its picture and the live comparison.
+bool ShootDialog(pf::UserSim& sim, const EditorShot& shot, pf::Dialog& d, const std::string& name)
+{
+    sim.pump();
+    if (shot.waitShown)
+        shot.waitShown();
+    return shot.picture(name) && shot.compareLive(d, name);
+}
+
 bool EventMapScene(const std::string& scene, Stage& stage, pf::UserSim& sim, const EditorShot& shot)
 {
     CChildEventMapFrame* map = stage.OpenMap();
@@ -155,12 +143,9 @@ bool EventMapScene(const std::string& scene, Stage& stage, pf::UserSim& sim, con
 
 bool RubberBandScene(Stage& stage, pf::UserSim& sim, const EditorShot& shot)
 {
-    CChildEventMapFrame* map = stage.OpenMap();
+    CChildEventMapFrame* map = OpenLaidOutMap(stage, sim);
     if (map == nullptr)
         return false;
-    LayOutMap(stage);
-    stage.app.RedrawEventMaps();
-    sim.pump();
     CVTND_EventMap& canvas = *map->GetEventMap();
     sim.mouseDown(canvas.clientToScreen({140, 10}));
     sim.mouseMove(canvas.clientToScreen({250, 120}));
@@ -191,19 +176,13 @@ bool TwoMapsScene(Stage& stage, pf::UserSim& sim, const EditorShot& shot)
 
 bool RenameScene(Stage& stage, pf::UserSim& sim, const EditorShot& shot)
 {
-    CChildEventMapFrame* map = stage.OpenMap();
+    CChildEventMapFrame* map = OpenLaidOutMap(stage, sim);
     if (map == nullptr)
         return false;
-    LayOutMap(stage);
-    stage.app.RedrawEventMaps();
-    sim.pump();
     bool ok = false;
     sim.mouseMove(map->GetEventMap()->clientToScreen({120, 120}));
     sim.onModal(kIddRename, [&](pf::Dialog& d) {
-        sim.pump();
-        if (shot.waitShown)
-            shot.waitShown();
-        ok = shot.picture("rename") && shot.compareLive(d, "rename");
+        ok = ShootDialog(sim, shot, d, "rename");
         if (shot.hold)
             shot.hold();
         d.endDialog(0);
@@ -264,19 +243,13 @@ bool PickersScene(Stage& stage, pf::UserSim& sim, const EditorShot& shot)
     bool ok = true;
     sim.mouseMove({200, 150});
     sim.onModal(kIddSingleSelect, [&](pf::Dialog& d) {
-        sim.pump();
-        if (shot.waitShown)
-            shot.waitShown();
-        ok = shot.picture("pickers-single") && shot.compareLive(d, "pickers-single") && ok;
+        ok = ShootDialog(sim, shot, d, "pickers-single") && ok;
         d.endDialog(pf::IDCANCEL);
     });
     ObjectPickRequest cameras(1);
     cameras.Run(&stage.frame, false, true);
     sim.onModal(kIddMultipleSelect, [&](pf::Dialog& d) {
-        sim.pump();
-        if (shot.waitShown)
-            shot.waitShown();
-        ok = shot.picture("pickers-multiple") && shot.compareLive(d, "pickers-multiple") && ok;
+        ok = ShootDialog(sim, shot, d, "pickers-multiple") && ok;
         d.endDialog(pf::IDCANCEL);
     });
     ObjectPickRequest targets(12);

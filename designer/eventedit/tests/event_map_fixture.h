@@ -15,50 +15,12 @@
 #include "designer/eventedit/map_object.h"
 #include "platform/testing/ui_fixture.h"
 #include "platform/ui/core/ui.h"
-#include "platform/ui/frame/frame_window.h"
 #include "platform/ui/providers/providers.h"
 #include "testsupport/designer/broadcast_recorder.h"
+#include "testsupport/designer/drag_main_frame.h"
 #include "testsupport/designer/sample_world.h"
 
 namespace eventedittest {
-
-// The main frame's part of a drag: capture on the engine's word, moves and the release forwarded.
-class DraggingMainFrame : public pf::FrameWindow {
-protected:
-    pf::LResult handle(const pf::Msg& msg) override
-    {
-        CEditorEngine* engine = GetEditorEngine();
-        switch (msg.message) {
-        case kMsgBeginEditorDrag:
-            m_dragging = true;
-            pf::ui().setCapture(hwnd());
-            return 1;
-        case pf::WM_MOUSEMOVE:
-            if (m_dragging && engine != nullptr)
-                engine->DragTo(clientToScreen(pf::pointFromLParam(msg.lParam)));
-            return 0;
-        case pf::WM_LBUTTONUP:
-            if (!m_dragging)
-                break;
-            m_dragging = false;
-            if (engine != nullptr)
-                engine->Drop(clientToScreen(pf::pointFromLParam(msg.lParam)));
-            pf::ui().releaseCapture();
-            return 0;
-        case pf::WM_CAPTURECHANGED:
-            if (m_dragging && engine != nullptr)
-                engine->CancelDrag();
-            m_dragging = false;
-            return 0;
-        default:
-            break;
-        }
-        return pf::FrameWindow::handle(msg);
-    }
-
-private:
-    bool m_dragging = false;
-};
 
 class EventMapFixture : public pf::UiFixture {
 protected:
@@ -70,7 +32,7 @@ protected:
         sample = std::make_unique<designertest::SampleWorld>(*app);
         ASSERT_TRUE(app->MakeEditorEngine());
         engine = GetEditorEngine();
-        mainFrame = std::make_unique<DraggingMainFrame>();
+        mainFrame = std::make_unique<designertest::DragMainFrame>();
         ASSERT_TRUE(mainFrame->createFrame("Vortan", pf::Rect::fromXywh(0, 0, 1200, 900), 0, pf::WS_VISIBLE));
         app->SetMainFrame(mainFrame.get());
         recorder = std::make_unique<designertest::BroadcastRecorder>();
@@ -120,7 +82,7 @@ protected:
     std::unique_ptr<CVTNDesignerApp> app;
     std::unique_ptr<designertest::SampleWorld> sample;
     CEditorEngine* engine = nullptr;
-    std::unique_ptr<DraggingMainFrame> mainFrame;
+    std::unique_ptr<designertest::DragMainFrame> mainFrame; // carries the editor's drags as the designer's does
     std::unique_ptr<designertest::BroadcastRecorder> recorder;
     CChildEventMapFrame* frame = nullptr; // owned by its window
     CVTND_EventMap* canvas = nullptr;

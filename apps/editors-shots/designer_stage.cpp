@@ -1,0 +1,66 @@
+#include "apps/editors-shots/designer_stage.h"
+
+#include <chrono>
+#include <memory>
+#include <thread>
+
+#include "designer/app/child_render_view.h"
+#include "designer/app/designer_app.h"
+#include "designer/app/edit_dialog.h"
+#include "designer/app/extended_world.h"
+#include "designer/app/sample_project.h"
+#include "platform/settings/settings_backend.h"
+#include "platform/settings/settings_store.h"
+#include "platform/testing/user_sim.h"
+
+DesignerStage::DesignerStage(EditorsSceneContext& context) : context(context), sim(context.sim)
+{
+    CVTND_StartOptions options;
+    options.store = std::make_unique<pf::SettingsStore>(nullptr);
+    options.developerRun = true;
+    options.recoveryPath = context.dir + "/recovery.vtp";
+    started = designer.Start(std::move(options));
+    if (!started)
+        return;
+    app = designer.GetApp();
+    world = designer.GetWorld();
+    {
+        const SWworldlock hold(*world);
+        BuildSampleWorld(*world);
+    }
+    if (CChildRenderView* view = designer.ActiveView()) {
+        view->TakeLastCamera();
+        view->RefreshBackground();
+    }
+}
+
+DesignerStage::~DesignerStage()
+{
+    if (!started)
+        return;
+    while (!app->GetEditDialogs().empty() && app->GetEditDialogs().front()->dialog != nullptr)
+        app->GetEditDialogs().front()->dialog->destroy();
+    designer.Exit();
+}
+
+void DesignerStage::Settle(uint32_t ms)
+{
+    for (uint32_t step = 0; step < ms; step += 20) {
+        world->Invalidate(true);
+        sim.advance(20);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20)); // the render thread runs on real time
+        sim.pump();
+    }
+}
+
+bool DesignerStage::Check(bool condition, const std::string& what)
+{
+    context.trace.push_back(std::string(condition ? "ok: " : "NOT: ") + what);
+    return condition;
+}
+
+bool DesignerStage::Done(const std::string& picture, bool ok)
+{
+    ok = context.WritePicture(picture) && ok;
+    return context.Finish() && ok;
+}
