@@ -100,8 +100,8 @@ Objects AddObjects(DesignerStage& stage)
         auto* system = stage.world->GetRootObject()->AddGeometry(std::make_unique<SWparticlenode>());
         o.sparks = new SWobjectnode;
         o.sparks->SetName(std::string("sparks"));
-        // Above the cube's near top edge, where the camera sees the particles rise.
-        o.sparks->SetInitialMatrix(SWmatrix::Translation(0.0f, 0.7f, -0.8f));
+        // Beside the cube (half a side of 1 about the origin), on the side of the view the editor leaves uncovered.
+        o.sparks->SetInitialMatrix(SWmatrix::Translation(1.6f, 0.6f, -0.8f));
         auto* particles = static_cast<SWparticlenode*>(system);
         particles->GetParticles().SetSize(0.12f);
         particles->GetParticles().SetEmissionSpeed(1.2f);
