@@ -362,10 +362,9 @@ pf::LResult CChildRenderView::handle(const pf::Msg& msg)
 
 // -- The frame
 
-CChildRenderFrame* CChildRenderFrame::Open(pf::FrameWindow& mainFrame, SWworld& world, const std::string& title,
-                                           const pf::Rect& rect, bool player)
+CChildRenderFrame* CChildRenderFrame::Place(std::unique_ptr<CChildRenderFrame> frame, pf::FrameWindow& mainFrame,
+                                            const std::string& title, const pf::Rect& rect)
 {
-    auto frame = std::unique_ptr<CChildRenderFrame>(new CChildRenderFrame(world, player));
     if (!frame->create({"mdichild", title,
                         pf::WS_CHILD | pf::WS_CAPTION | pf::WS_CLIPSIBLINGS | pf::WS_CLIPCHILDREN | pf::WS_VISIBLE, 0,
                         rect, mainFrame.mdiClient()->hwnd(), 0}))
@@ -379,6 +378,16 @@ CChildRenderFrame* CChildRenderFrame::Open(pf::FrameWindow& mainFrame, SWworld& 
     view.Attach();
     placed->setView(&view);
     view.Resize();
+    return placed;
+}
+
+CChildRenderFrame* CChildRenderFrame::Open(pf::FrameWindow& mainFrame, SWworld& world, const std::string& title,
+                                           const pf::Rect& rect, bool player)
+{
+    CChildRenderFrame* placed =
+        Place(std::unique_ptr<CChildRenderFrame>(new CChildRenderFrame(world, player)), mainFrame, title, rect);
+    if (placed == nullptr)
+        return nullptr;
     if (CVTNDesignerApp* app = GetDesignerApp(); app != nullptr && !player)
         app->RegisterChildFrame(placed);
     placed->activate();
@@ -392,20 +401,9 @@ CChildRenderFrame* CChildRenderFrame::OpenPlayer(pf::FrameWindow& mainFrame, std
     SWworld& shown = *world;
     auto frame = std::unique_ptr<CChildRenderFrame>(new CChildRenderFrame(shown, true, std::move(world)));
     frame->m_onClose = std::move(onClose);
-    if (!frame->create({"mdichild", title,
-                        pf::WS_CHILD | pf::WS_CAPTION | pf::WS_CLIPSIBLINGS | pf::WS_CLIPCHILDREN | pf::WS_VISIBLE, 0,
-                        rect, mainFrame.mdiClient()->hwnd(), 0}))
-        return nullptr;
-    CChildRenderFrame* placed = frame.release(); // its window owns it from now on
-    CChildRenderView& view = placed->m_view;
-    if (!view.create({"window", "", pf::WS_CHILD | pf::WS_VISIBLE, 0, placed->clientRect(), placed->hwnd(), 1})) {
-        placed->destroy();
-        return nullptr;
-    }
-    view.Attach();
-    placed->setView(&view);
-    view.Resize();
-    placed->activate();
+    CChildRenderFrame* placed = Place(std::move(frame), mainFrame, title, rect);
+    if (placed != nullptr)
+        placed->activate();
     return placed;
 }
 

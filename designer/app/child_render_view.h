@@ -97,6 +97,9 @@ private:
         : m_owned(std::move(owned)), m_view(world), m_player(player)
     {
     }
+    // The frame's window and its view's, made and attached; nullptr when either window cannot be made.
+    static CChildRenderFrame* Place(std::unique_ptr<CChildRenderFrame> frame, pf::FrameWindow& mainFrame,
+                                    const std::string& title, const pf::Rect& rect);
     std::unique_ptr<SWworld> m_owned; // a player's world; declared first, so it goes after the view has left it
     CChildRenderView m_view;
     bool m_player;
