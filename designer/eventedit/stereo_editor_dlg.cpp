@@ -29,8 +29,11 @@ CVTND_ActionStereoscopicFeaturesDlg::CVTND_ActionStereoscopicFeaturesDlg(SWactio
 {
     const SWstereoaction* stereo = StereoOf(action);
     m_openedEnabled = stereo != nullptr ? stereo->settings.stereoOn : 0;
-    const SWworld* world = action != nullptr ? action->GetWorld() : nullptr;
-    m_openedWorldStereo = world != nullptr ? world->GetStereo() : 0;
+    // The render thread's stereo actions write the world's stereo byte under the world's lock.
+    if (SWworld* world = action != nullptr ? action->GetWorld() : nullptr) {
+        SWworldlock lock(*world);
+        m_openedWorldStereo = world->GetStereo();
+    }
 }
 
 bool CVTND_ActionStereoscopicFeaturesDlg::onInitDialog()

@@ -28,6 +28,6 @@ private:
     SWnode* Target() const; // the camera the first argument names, found from the root; null: none
     void Preview();
 
-    uint8_t m_openedEnabled;     // the action's enabled byte at opening, for Cancel
-    uint8_t m_openedWorldStereo; // the world's stereo byte at opening, put back on closing
+    uint8_t m_openedEnabled;         // the action's enabled byte at opening, for Cancel
+    uint8_t m_openedWorldStereo = 0; // the world's stereo byte at opening, put back on closing
 };
