@@ -89,7 +89,9 @@ protected:
             start = start / named.parent_path();
         child(kFileNameEditId)->setText(named.filename().string());
         enterFolder(start);
-        return true;
+        // A person types the file's name first, not the folder: the name's field has the focus, its text selected.
+        gotoControl(child(kFileNameEditId));
+        return false;
     }
 
     LResult handle(const Msg& msg) override

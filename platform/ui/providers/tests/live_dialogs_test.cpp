@@ -265,6 +265,20 @@ TEST_F(LiveFileDialogTest, SaveAddsTheDefaultExtensionAndAsksBeforeReplacing)
     EXPECT_EQ(*refused, std::vector<std::string>{(folder / "new.scene").string()});
 }
 
+// The name is what a person types first: it goes to the file name's field, and Enter takes it.
+TEST_F(LiveFileDialogTest, TypingAtOnceNamesTheFileAndEnterTakesIt)
+{
+    FileDialogRequest r = request(true, OFN_PATHMUSTEXIST);
+    r.fileName = "old.vtn";
+    const auto answer = openAndAct([&] { return getFileName(r); },
+                                   [&] {
+                                       sim().typeChars("typed");
+                                       sim().keyPress(VK_RETURN);
+                                   });
+    ASSERT_TRUE(answer.has_value());
+    EXPECT_EQ(*answer, std::vector<std::string>{(folder / "typed.vtn").string()});
+}
+
 TEST_F(LiveFileDialogTest, PickFolderAnswersTheFolderShown)
 {
     const auto answer =
