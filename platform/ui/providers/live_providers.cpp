@@ -47,9 +47,9 @@ const char* buttonText(int32_t id)
     case IDCANCEL:
         return "Cancel";
     case IDYES:
-        return "&Yes";
+        return "Yes";
     case IDNO:
-        return "&No";
+        return "No";
     default:
         return "OK";
     }

@@ -52,6 +52,7 @@ TEST_F(LiveMessageBoxTest, ButtonsByTypeAnswerTheirIds)
         SCOPED_TRACE(c.flags);
         const int32_t answer = showAndAct(c.flags, [&](Window& box) {
             ASSERT_NE(box.child(c.pressed), nullptr);
+            EXPECT_EQ(box.child(c.pressed)->getText().find('&'), std::string::npos) << "a label shows as it reads";
             sim().click(*box.child(c.pressed));
         });
         EXPECT_EQ(answer, c.pressed);
