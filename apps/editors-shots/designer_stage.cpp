@@ -8,6 +8,7 @@
 #include "designer/app/designer_app.h"
 #include "designer/app/edit_dialog.h"
 #include "designer/app/extended_world.h"
+#include "designer/app/render_thread.h"
 #include "designer/app/sample_project.h"
 #include "platform/settings/settings_backend.h"
 #include "platform/settings/settings_store.h"
@@ -51,6 +52,18 @@ void DesignerStage::Settle(uint32_t ms)
         std::this_thread::sleep_for(std::chrono::milliseconds(20)); // the render thread runs on real time
         sim.pump();
     }
+    // The render thread runs at idle priority: on a busy machine a new view's first frame can come well after ms,
+    // and a picture taken before it shows the view black. Two frames counted from here hold one begun after the
+    // last change (each asked for, as the thread otherwise sleeps until the next change); a stalled thread still
+    // gives way after five seconds.
+    const CVTND_RenderThread& thread = designer.GetRenderThread();
+    const uint64_t target = thread.FrameCount() + 2;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (thread.FrameCount() < target && std::chrono::steady_clock::now() < deadline) {
+        world->Invalidate(true);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    sim.pump();
 }
 
 bool DesignerStage::Check(bool condition, const std::string& what)
