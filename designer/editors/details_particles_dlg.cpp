@@ -1,7 +1,6 @@
 #include "designer/editors/details_particles_dlg.h"
 
 #include <algorithm>
-#include <charconv>
 #include <memory>
 #include <vector>
 
@@ -9,6 +8,7 @@
 #include "designer/app/extended_world.h"
 #include "designer/app/notification.h"
 #include "designer/app/registry.h"
+#include "designer/editors/editor_fields.h"
 #include "designer/editors/gradient_store.h"
 #include "designer/editors/tooltip_texts.h"
 #include "designer/eventedit/editor_texts.h"
@@ -37,21 +37,6 @@ constexpr int32_t kUnitDegrees = 1;
 bool IsDegrees(int32_t id)
 {
     return id == 1021 || id == 1022 || id == 1031;
-}
-
-// "%g" of an edit: leading blanks skipped, the number that follows; none gives nothing.
-std::optional<double> ReadNumber(const std::string& text)
-{
-    const char* p = text.data();
-    const char* end = p + std::min<size_t>(text.size(), 80);
-    while (p != end && (*p == ' ' || *p == '\t'))
-        ++p;
-    if (p != end && *p == '+')
-        ++p;
-    double value = 0.0;
-    if (std::from_chars(p, end, value).ec != std::errc())
-        return std::nullopt;
-    return value;
 }
 
 pf::Window* MakeParticlesEditor(const CVTND_EditorRequest& request)
@@ -190,7 +175,7 @@ void CVTND_DetailsParticlesDlg::ColourEditChanged(int32_t id)
     CVTND_Gradient* gradient = Gradient();
     if (m_updating || !gradient->HasSelectedKey())
         return;
-    const std::optional<double> number = ReadNumber(child(id)->getText());
+    const std::optional<double> number = ParseLeading<double>(child(id)->getText());
     if (!number)
         return;
     // A number above 255 stops the slider there, and the key's component with it.

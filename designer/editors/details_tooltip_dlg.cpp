@@ -1,8 +1,6 @@
 #include "designer/editors/details_tooltip_dlg.h"
 
 #include <algorithm>
-#include <charconv>
-#include <cstdio>
 #include <memory>
 
 #include "designer/app/designer_app.h"
@@ -10,6 +8,7 @@
 #include "designer/app/notification.h"
 #include "designer/app/registry.h"
 #include "designer/editors/designer_tooltip.h"
+#include "designer/editors/editor_fields.h"
 #include "designer/editors/object_pickers.h"
 #include "designer/eventedit/editor_texts.h"
 #include "designer/eventedit/picker_receptors.h"
@@ -56,31 +55,6 @@ struct AlignRadio {
 };
 constexpr AlignRadio kAlignRadios[] = {{1013, true, 0},  {1014, true, 2},  {1015, true, 1},
                                        {1016, false, 0}, {1017, false, 2}, {1018, false, 1}};
-
-std::string FormatReal(double value)
-{
-    char text[64];
-    std::snprintf(text, sizeof(text), "%g", value);
-    return text;
-}
-
-// sscanf's reading of a number: leading blanks skipped, the longest number that follows; none gives nothing.
-template <typename T> std::optional<T> ParseLeading(std::string text)
-{
-    if (text.size() > 80)
-        text.resize(80);
-    const char* p = text.data();
-    const char* end = p + text.size();
-    while (p != end && (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n'))
-        ++p;
-    if (p != end && *p == '+')
-        ++p;
-    T value{};
-    const std::from_chars_result result = std::from_chars(p, end, value);
-    if (result.ec != std::errc())
-        return std::nullopt;
-    return value;
-}
 
 std::string NodeNameOf(const SWnode* node)
 {
@@ -219,8 +193,8 @@ void CVTND_DetailsTooltipDlg::OnEditChanged(int32_t id)
             float y = 0.0f;
             m_tooltip->GetPosition(x, y);
             (id == kIdX ? x : y) = static_cast<float>(std::max(*coordinate, 0));
-            if (world != nullptr) {
-                const SWworldlock lock(*world);
+            {
+                const CVTND_WorldWriteLock lock(world);
                 m_tooltip->SetPosition(x, y);
                 m_tooltip->SetShownPosition(static_cast<int32_t>(x), static_cast<int32_t>(y));
             }
@@ -245,10 +219,8 @@ void CVTND_DetailsTooltipDlg::SetAtCursor(bool atCursor)
 {
     if ((m_tooltip->showAtCursor != 0) == atCursor)
         return;
-    if (SWworld* world = World()) {
-        const SWworldlock lock(*world);
-        m_tooltip->showAtCursor = atCursor ? 1 : 0;
-    } else {
+    {
+        const CVTND_WorldWriteLock lock(World());
         m_tooltip->showAtCursor = atCursor ? 1 : 0;
     }
     child(kIdX)->enable(!atCursor);

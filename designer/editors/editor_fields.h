@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -27,20 +28,27 @@ uint32_t CloseRenamed(CVTND_ModelessEditorDlg& editor, const std::string& typed,
 
 std::string FormatReal(double value, const char* format = "%g");
 
-// The number the first 80 characters start with, after blanks and a '+'; 0 when they start with none. Parsed is
-// the precision read in: a float read gives 0 for what lies beyond a float's range.
-template <class Parsed = float> float ReadNumber(std::string_view text)
+// The number the first 80 characters start with, after blanks and a '+', as sscanf reads it; nothing when they start
+// with none or it lies beyond T's range.
+template <class T> std::optional<T> ParseLeading(std::string_view text)
 {
     const char* p = text.data();
     const char* end = p + std::min<size_t>(text.size(), 80);
-    while (p != end && (*p == ' ' || *p == '\t'))
+    while (p != end && (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n'))
         ++p;
     if (p != end && *p == '+')
         ++p;
-    Parsed value = 0;
+    T value{};
     if (std::from_chars(p, end, value).ec != std::errc())
-        return 0.0f;
-    return static_cast<float>(value);
+        return std::nullopt;
+    return value;
+}
+
+// The same as atof gives it: 0 for none. Parsed is the precision read in: a float read gives 0 for what lies beyond
+// a float's range.
+template <class Parsed = float> float ReadNumber(std::string_view text)
+{
+    return static_cast<float>(ParseLeading<Parsed>(text).value_or(Parsed{}));
 }
 
 namespace frame_controls {
