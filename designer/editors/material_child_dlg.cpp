@@ -9,6 +9,7 @@
 #include "designer/workspace/rgb_channel_scroll.h"
 #include "designer/workspace/texture_viewer.h"
 #include "designer/workspace/workspace_messages.h"
+#include "designer/workspace/world_write_lock.h"
 #include "engine/core/root_object.h"
 #include "engine/resources/material.h"
 #include "engine/resources/texture.h"
@@ -187,9 +188,7 @@ SWtexture* CVTND_MaterialChildDlg::TextureOfSlot(size_t slot) const
 
 void CVTND_MaterialChildDlg::SetTextureOfSlot(size_t slot, SWtexture* texture)
 {
-    CVTND_ExtendedWorld* const world = TheWorld();
-    if (world != nullptr)
-        world->Lock();
+    const CVTND_WorldWriteLock lock(TheWorld());
     if (slot == 0)
         m_material->SetTexture(texture);
     else if (slot == 1)
@@ -197,8 +196,6 @@ void CVTND_MaterialChildDlg::SetTextureOfSlot(size_t slot, SWtexture* texture)
     else
         m_material->SetBumpTexture(texture);
     m_material->BuildTexture();
-    if (world != nullptr)
-        world->Unlock();
 }
 
 // -- The handlers
@@ -276,8 +273,7 @@ void CVTND_MaterialChildDlg::SliderReleased(int32_t slider)
     const float value = ValueOfPosition(slider, bar->getPos());
     CVTND_ExtendedWorld* const world = TheWorld();
     {
-        if (world != nullptr)
-            world->Lock();
+        const CVTND_WorldWriteLock lock(world);
         switch (slider) {
         case kSmoothness:
             m_material->SetSmoothness(value);
@@ -298,8 +294,6 @@ void CVTND_MaterialChildDlg::SliderReleased(int32_t slider)
         m_material->Invalidate();
         if (slider == kBump && world != nullptr)
             world->GetRootObject()->NotifyChanged();
-        if (world != nullptr)
-            world->Unlock();
     }
     const std::array<float, 5> shown = {m_material->GetSmoothness(), m_material->GetTransparency(),
                                         m_material->GetTextureOpacity(), m_material->GetReflectivity(),
@@ -321,13 +315,9 @@ void CVTND_MaterialChildDlg::ColourButtonClicked(size_t colour)
     c.green = rgb[1];
     c.blue = rgb[2];
     {
-        CVTND_ExtendedWorld* const world = TheWorld();
-        if (world != nullptr)
-            world->Lock();
+        const CVTND_WorldWriteLock lock(TheWorld());
         SetColour(*m_material, colour, c);
         m_material->Invalidate();
-        if (world != nullptr)
-            world->Unlock();
     }
     m_updating = true;
     ShowColour(colour);
@@ -348,13 +338,11 @@ void CVTND_MaterialChildDlg::ChannelMessage(int32_t control, float value, bool w
         button->SetColor(c.red, c.green, c.blue);
     if (!write)
         return;
-    CVTND_ExtendedWorld* const world = TheWorld();
-    if (world != nullptr)
-        world->Lock();
-    SetColour(*m_material, colour, c);
-    m_material->Invalidate();
-    if (world != nullptr)
-        world->Unlock();
+    {
+        const CVTND_WorldWriteLock lock(TheWorld());
+        SetColour(*m_material, colour, c);
+        m_material->Invalidate();
+    }
     Changed();
 }
 
