@@ -235,8 +235,8 @@ TEST(ChunkStreamRead, ArraysReadAsSingleReadsDoUpToAShortEnd)
 }
 
 // A stream that gives back what it has read reads as a plain one, also when its last array is cut by the
-// record's end; the whole pages its large reads passed read as zeros afterwards, what a small read passed or the
-// reader has not reached is left as it was.
+// record's end; the whole pages its large reads passed read as zeros afterwards, part pages, what only a small read
+// passed and what the reader has not reached are left as they were.
 TEST(ChunkStreamRead, AStreamGivingBackWhatItReadReadsAsAPlainOne)
 {
     constexpr size_t kFloats = size_t{1} << 18; // 1 MiB: a large read
@@ -264,12 +264,19 @@ TEST(ChunkStreamRead, AStreamGivingBackWhatItReadReadsAsAPlainOne)
     EXPECT_EQ(given.Status(), plain.Status());
     EXPECT_EQ(given.Position(), plain.Position());
 
+    // What is given back depends on where the allocator put the bytes: a block that starts on a page boundary
+    // gives its first bytes back with the large read's pages, one that starts inside a page keeps that part page.
     const size_t arrayEnd = 4 + kFloats * 4;
-#if !defined(__SANITIZE_THREAD__) // under ThreadSanitizer a page given back is not seen to read as zeros
-    EXPECT_EQ(bytes[arrayEnd / 2], 0) << "a page the large read passed is kept";
-#endif
-    EXPECT_TRUE(std::equal(bytes.begin(), bytes.begin() + 4, original.begin()));
-    EXPECT_TRUE(std::equal(bytes.begin() + arrayEnd, bytes.begin() + arrayEnd + 36000, original.begin() + arrayEnd))
+    const auto page = static_cast<size_t>(::sysconf(_SC_PAGESIZE));
+    const auto at = reinterpret_cast<uintptr_t>(bytes.data());
+    const size_t firstWhole = (page - at % page) % page;
+    const size_t wholeEnd = (at + arrayEnd) / page * page - at;
+    ASSERT_LT(firstWhole, wholeEnd);
+    EXPECT_TRUE(std::all_of(bytes.begin() + firstWhole, bytes.begin() + wholeEnd, [](uint8_t b) { return b == 0; }))
+        << "a page the large read passed is kept";
+    EXPECT_TRUE(std::equal(bytes.begin(), bytes.begin() + firstWhole, original.begin()))
+        << "a part page was given back";
+    EXPECT_TRUE(std::equal(bytes.begin() + wholeEnd, bytes.begin() + arrayEnd + 36000, original.begin() + wholeEnd))
         << "a small read gave pages back";
     EXPECT_TRUE(std::equal(bytes.end() - 3, bytes.end(), original.end() - 3)) << "unread bytes were given back";
 }
