@@ -1,18 +1,13 @@
 #include "platform/gfx/png_file.h"
 
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <limits>
-#include <memory>
 #include <new>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <png.h>
 
 #include "platform/base/atomic_file.h"
+#include "platform/base/input_file.h"
 
 namespace pf {
 
@@ -43,10 +38,6 @@ public:
 
 private:
     png_image m_image;
-};
-
-struct FileCloser {
-    void operator()(FILE* file) const { std::fclose(file); }
 };
 
 png_uint_32 libpngFormatOf(PngPixels pixels)
@@ -173,41 +164,12 @@ size_t pngBytesPerPixel(PngPixels pixels)
 
 std::optional<PngImage> readPngFile(const std::string& path, const PngReadOptions& options, std::string& outError)
 {
-    // Without O_NONBLOCK, opening a FIFO waits for a writer that may never come: the kind is checked before any wait.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        outError = std::strerror(errno);
+    std::vector<uint8_t> bytes;
+    if (const InputFileResult read = readWholeFile(path, bytes); !read.ok()) {
+        outError = read.cause;
         return std::nullopt;
     }
-    struct stat status {};
-    if (fstat(fd, &status) != 0) {
-        outError = std::strerror(errno);
-        ::close(fd);
-        return std::nullopt;
-    }
-    if (!S_ISREG(status.st_mode)) {
-        outError = S_ISDIR(status.st_mode) ? "is a folder, not a PNG file" : "is not a regular file";
-        ::close(fd);
-        return std::nullopt;
-    }
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-        outError = std::strerror(errno);
-        ::close(fd);
-        return std::nullopt;
-    }
-    const std::unique_ptr<FILE, FileCloser> file(::fdopen(fd, "rb"));
-    if (!file) {
-        outError = std::strerror(errno);
-        ::close(fd);
-        return std::nullopt;
-    }
-    PngImageState state;
-    if (png_image_begin_read_from_stdio(&state.image(), file.get()) == 0) {
-        outError = std::string("not a PNG file, or damaged: ") + state.image().message;
-        return std::nullopt;
-    }
-    return finishRead(state.image(), static_cast<uint64_t>(status.st_size), options, outError);
+    return readPngBytes(bytes, options, outError);
 }
 
 std::optional<PngImage> readPngBytes(std::span<const uint8_t> png, const PngReadOptions& options, std::string& outError)

@@ -400,7 +400,7 @@ TEST(PngFileRead, FileProblemsNameTheirCause)
     for (const std::string& path : {fifo.string(), std::string("/dev/zero")}) {
         error.clear();
         EXPECT_FALSE(pf::readPngFile(path, {}, error));
-        EXPECT_EQ(error, "is not a regular file") << path;
+        EXPECT_NE(error.find("not a file"), std::string::npos) << error;
     }
     std::filesystem::remove(fifo);
 }
