@@ -181,7 +181,6 @@ void SWworldreading::IndexChildren()
     const std::vector<DocumentRecord>& records = m_file.Records();
     m_children.assign(records.size() + 1, {});
     m_isSkipped.assign(records.size(), false);
-    m_isOpened.assign(records.size(), false);
     for (uint32_t i = 0; i < records.size(); ++i) {
         const uint32_t parent = records[i].parentIndex;
         if (!records[i].framed)
@@ -233,12 +232,10 @@ bool SWworldreading::Open(uint32_t index, Payload& out)
     }
     // A file its owner lets go of as it is read gives the pages of large arrays back once they are copied: the
     // objects they become and the whole file would otherwise be resident together at the end of the load.
-    const bool giveBack = stored && m_file.GivesBackAsRead() && !m_isOpened[index];
-    m_isOpened[index] = true;
     // A decoded payload is the reading's own, read once: a large one (a mapping of its own, gone whole when freed)
     // gives its pages back as well; a small one's would serve the next decode already faulted in.
     constexpr size_t kGiveBackDecodedBytes = size_t{32} << 20;
-    if (giveBack)
+    if (stored && m_file.GivesBackAsRead())
         out.stream = std::make_unique<SWchunkstream>(m_file.PayloadToGiveBack(record), SWchunkstream::GiveBackRead{});
     else if (!stored && out.bytes.size() >= kGiveBackDecodedBytes)
         out.stream = std::make_unique<SWchunkstream>(std::span<uint8_t>(out.bytes), SWchunkstream::GiveBackRead{});

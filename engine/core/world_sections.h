@@ -145,7 +145,8 @@ public:
     uint32_t Tag(uint32_t index) const;
     // The records whose parent is index, in file order (framed ones only).
     const std::vector<uint32_t>& Children(uint32_t index) const;
-    // The payload of index decoded and opened; false, with the record listed as skipped, when it does not decode.
+    // The payload of index decoded and opened, once in a reading: a file that gives its pages back as it is read
+    // leaves zeros behind the stream. False, with the record listed as skipped, when it does not decode.
     bool Open(uint32_t index, Payload& out);
     // Lists index and its descendants as skipped with reason.
     void Skip(uint32_t index, const std::string& reason);
@@ -163,7 +164,6 @@ private:
     std::vector<SkippedRecord>& m_skipped;
     std::vector<std::vector<uint32_t>> m_children; // by parent index; the last entry: top-level records
     std::vector<bool> m_isSkipped;
-    std::vector<bool> m_isOpened; // a record's pages may be given back only on its first reading
     std::unordered_map<uint32_t, CVTN_Container*> m_objects;
     std::array<std::unique_ptr<Scratch>, static_cast<size_t>(WorldSection::kCount)> m_scratch;
 };
