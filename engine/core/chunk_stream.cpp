@@ -45,7 +45,7 @@ namespace {
 
 class MemoryReader final : public SWchunkstream::Device {
 public:
-    explicit MemoryReader(std::span<const uint8_t> bytes) : m_bytes(bytes)
+    explicit MemoryReader(std::span<const uint8_t> bytes) // borrowed; they outlive the stream by contract
     {
         size = bytes.size();
         memory = bytes.data();
@@ -74,7 +74,7 @@ public:
         if (count > size - position)
             return false;
         if (count != 0)
-            std::memcpy(out, m_bytes.data() + position, count);
+            std::memcpy(out, memory + position, count);
         return true;
     }
     bool Skip(uint64_t count) override
@@ -87,9 +87,8 @@ public:
 private:
     static constexpr size_t kGiveBackMinBytes = size_t{64} << 10;
 
-    std::span<const uint8_t> m_bytes; // borrowed; outlives the stream by contract
-    uint8_t* m_giveBack = nullptr;    // m_bytes when its owner lets the pages read go
-    uint64_t m_givenBackTo = 0;       // bytes before it are given back where they fill whole pages
+    uint8_t* m_giveBack = nullptr; // memory, when its owner lets the pages read go
+    uint64_t m_givenBackTo = 0;    // bytes before it are given back where they fill whole pages
 };
 
 class BufferWriter final : public SWchunkstream::Device {
