@@ -58,21 +58,16 @@ public:
                 break;
             // Only a candidate that also matches at the best length so far can beat it: one comparison turns most
             // away, and the match chosen is the one the full comparison of every candidate would choose.
-            if (bestLength != 0 && m_in[cand + bestLength] != m_in[pos + bestLength]) {
-                const int32_t next = m_prev[cand % kLzssWindowBytes];
-                if (next >= candidate)
-                    break;
-                candidate = next;
-                continue;
-            }
-            size_t length = 0;
-            while (length < limit && m_in[cand + length] == m_in[pos + length])
-                ++length;
-            if (length > bestLength) {
-                bestLength = static_cast<uint32_t>(length);
-                bestDistance = static_cast<uint32_t>(pos - cand);
-                if (length == limit)
-                    break;
+            if (bestLength == 0 || m_in[cand + bestLength] == m_in[pos + bestLength]) {
+                size_t length = 0;
+                while (length < limit && m_in[cand + length] == m_in[pos + length])
+                    ++length;
+                if (length > bestLength) {
+                    bestLength = static_cast<uint32_t>(length);
+                    bestDistance = static_cast<uint32_t>(pos - cand);
+                    if (length == limit)
+                        break;
+                }
             }
             const int32_t next = m_prev[cand % kLzssWindowBytes];
             if (next >= candidate)
