@@ -100,9 +100,8 @@ void CChildRenderView::Resize()
                               static_cast<uint32_t>(std::max<int64_t>(client.height(), 1)));
             renderer->SetBackground(m_world.GetRootObject()->GetBackground());
         }
-        m_window->Invalidate();
+        m_world.Invalidate(true);
     }
-    m_world.Invalidate(true);
     if (CVTNDesignerApp* app = GetDesignerApp();
         app != nullptr && &m_world == static_cast<SWworld*>(app->GetWorld()) && m_world.GetCurrentView() == m_window)
         app->SetReferenceSize(static_cast<float>(client.width()));
@@ -126,12 +125,9 @@ void CChildRenderView::RefreshBackground()
 {
     if (m_window == nullptr)
         return;
-    {
-        const SWworldlock hold(m_world);
-        if (SWwindowrenderer* renderer = m_window->GetRenderer())
-            renderer->SetBackground(m_world.GetRootObject()->GetBackground());
-        m_window->Invalidate();
-    }
+    const SWworldlock hold(m_world);
+    if (SWwindowrenderer* renderer = m_window->GetRenderer())
+        renderer->SetBackground(m_world.GetRootObject()->GetBackground());
     m_world.Invalidate(true);
 }
 

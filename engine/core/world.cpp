@@ -220,9 +220,13 @@ std::unique_ptr<SWwindow> SWworld::RemoveWindow(SWwindow* window)
 
 void SWworld::Invalidate(bool immediate)
 {
-    for (const auto& window : m_windows)
-        window->Invalidate();
-    m_fullRedraw = true;
+    {
+        // Editors call this after letting the world go; the render thread reads the renderers' redraw state.
+        const SWworldlock hold(*this);
+        for (const auto& window : m_windows)
+            window->Invalidate();
+        m_fullRedraw = true;
+    }
     if (immediate)
         m_redrawEvent.Set();
 }

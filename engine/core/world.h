@@ -11,8 +11,9 @@
 //   - resources: textures and backgrounds
 //   - settings and state fields
 //
-// Locking: the render thread steps the world under Lock; editors take it around their changes. The posted input
-// queue and the sound queues have their own locks and may be used from any thread; nothing else locks.
+// Locking: the render thread steps the world under Lock; editors take it around their changes. Invalidate takes it
+// itself. The posted input queue and the sound queues have their own locks and may be used from any thread; nothing
+// else locks.
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -147,7 +148,7 @@ public:
     // falls back to the first remaining window.
     std::unique_ptr<SWwindow> RemoveWindow(SWwindow* window);
     const std::vector<std::unique_ptr<SWwindow>>& GetWindows() const { return m_windows; }
-    void Invalidate(bool immediate); // every window redraws; immediate also wakes the render thread
+    void Invalidate(bool immediate); // every window redraws (under the lock); immediate also wakes the render thread
     // The view the user works in: the window named by SetCurrentView while it is still in the window list, else
     // the first window, else none. Its camera is the window's camera node, else the camera list's first; its size
     // is what its renderer was last given (0 x 0 without a window or renderer).
