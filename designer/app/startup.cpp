@@ -667,21 +667,17 @@ bool CVTND_Designer::PublishTo(const std::string& path, bool chooseSchemes)
     if (world == nullptr || project == nullptr)
         return false;
     StopPreview();
-    // The page's player has the size of the project's current view.
-    int32_t width = 640;
-    int32_t height = 480;
-    for (CChildRenderView* view : Views()) {
-        const bool current = [&] {
-            const SWworldlock hold(*world);
-            return view->GetEngineWindow() != nullptr && world->GetCurrentView() == view->GetEngineWindow();
-        }();
-        if (current || view == Views().front()) {
-            width = static_cast<int32_t>(view->clientRect().width());
-            height = static_cast<int32_t>(view->clientRect().height());
-            if (current)
-                break;
-        }
+    // The page's player has the size of the project's current view, else of its first.
+    const std::vector<CChildRenderView*> views = Views();
+    CChildRenderView* sized = views.empty() ? nullptr : views.front();
+    {
+        const SWworldlock hold(*world);
+        for (CChildRenderView* view : views)
+            if (view->GetEngineWindow() != nullptr && world->GetCurrentView() == view->GetEngineWindow())
+                sized = view;
     }
+    const int32_t width = sized != nullptr ? static_cast<int32_t>(sized->clientRect().width()) : 640;
+    const int32_t height = sized != nullptr ? static_cast<int32_t>(sized->clientRect().height()) : 480;
     if (chooseSchemes) {
         std::unique_ptr<CVTND_PublishDlg> dialog;
         {
