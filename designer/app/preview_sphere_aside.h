@@ -12,14 +12,20 @@
 
 inline constexpr int32_t kPreviewSphereReference = 328328; // the sphere's object reference id
 
+// The sphere is never counted, saved or published.
+inline bool IsPreviewSphere(const SWgeometry* geometry)
+{
+    const auto* mesh = dynamic_cast<const SWmeshobject*>(geometry);
+    return mesh != nullptr && mesh->GetObjectReference().id == kPreviewSphereReference;
+}
+
 class PreviewSphereAside {
 public:
     explicit PreviewSphereAside(SWworld& world) : m_root(*world.GetRootObject())
     {
         for (SWgeometry* g = m_root.GetFirstGeometry(); g != nullptr;
              g = dynamic_cast<SWgeometry*>(g->GetNextSibling())) {
-            const auto* mesh = dynamic_cast<const SWmeshobject*>(g);
-            if (mesh != nullptr && mesh->GetObjectReference().id == kPreviewSphereReference) {
+            if (IsPreviewSphere(g)) {
                 g->Detach();
                 m_sphere.reset(g);
                 return;

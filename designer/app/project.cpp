@@ -9,6 +9,7 @@
 #include "designer/app/editor_settings.h"
 #include "designer/app/extended_world.h"
 #include "designer/app/notification.h"
+#include "designer/app/preview_sphere_aside.h"
 #include "designer/app/registry.h"
 #include "designer/app/user_message.h"
 #include "engine/behaviour/action_node.h"
@@ -20,7 +21,6 @@
 #include "engine/resources/background.h"
 #include "engine/resources/material.h"
 #include "engine/resources/mesh.h"
-#include "engine/resources/mesh_object.h"
 #include "engine/resources/sound.h"
 #include "engine/resources/texture.h"
 #include "engine/resources/tooltip.h"
@@ -28,8 +28,6 @@
 #include "platform/ui/core/ui.h"
 
 namespace {
-
-constexpr int32_t kPreviewSphereReference = 328328; // the material editor's sphere: never counted, never saved
 
 bool EndsWithPublishedExtension(const std::string& path)
 {
@@ -391,8 +389,7 @@ void CVTND_Project::UpdateWorldHeader()
     uint32_t polygons = 0;
     for (SWgeometry* g = m_world.GetRootObject()->GetFirstGeometry(); g != nullptr;
          g = dynamic_cast<SWgeometry*>(g->GetNextSibling())) {
-        const auto* object = dynamic_cast<const SWmeshobject*>(g);
-        if (object != nullptr && object->GetObjectReference().id == kPreviewSphereReference)
+        if (IsPreviewSphere(g))
             continue;
         if (const auto* mesh = dynamic_cast<const SWmesh*>(g)) {
             ++meshes;

@@ -15,7 +15,6 @@
 #include "engine/core/type_tag.h"
 #include "engine/core/world.h"
 #include "engine/resources/geometry.h"
-#include "engine/resources/mesh_object.h"
 #include "engine/resources/sound.h"
 #include "platform/gfx/gdi_objects.h"
 #include "platform/ui/controls/button.h"
@@ -112,9 +111,8 @@ CVTND_PublishDlg::CVTND_PublishDlg(SWworld& world, CVTND_Project& project, int32
              static_cast<int32_t>(s->GetQualityPercent())});
     for (SWgeometry* g = world.GetRootObject()->GetFirstGeometry(); g != nullptr;
          g = dynamic_cast<SWgeometry*>(g->GetNextSibling())) {
-        const auto* meshObject = dynamic_cast<const SWmeshobject*>(g);
-        if (meshObject != nullptr && meshObject->GetObjectReference().id == kPreviewSphereReference)
-            continue; // the material editor's, never published
+        if (IsPreviewSphere(g))
+            continue; // the material editor's
         if (auto* choice = dynamic_cast<SWschemechoice*>(g);
             choice != nullptr && choice->GetSchemeKind() == SchemeKind::kMesh)
             m_entries.push_back(
