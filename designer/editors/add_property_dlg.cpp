@@ -1,12 +1,11 @@
 #include "designer/editors/add_property_dlg.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include "designer/app/designer_app.h"
 #include "designer/app/extended_world.h"
 #include "designer/app/window_placement.h"
+#include "designer/editors/editor_fields.h"
 #include "designer/editors/world_texts.h"
 #include "designer/eventedit/editor_texts.h"
 #include "engine/behaviour/properties.h"
@@ -52,14 +51,12 @@ const CVTND_ModalToolRegistration kAddPropertyTool(ModalTool::kAddProperty, &Run
 
 std::string Formatted(float value)
 {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.4f", static_cast<double>(value));
-    return text;
+    return FormatReal(value, "%.4f");
 }
 
 float NumberIn(const pf::Window* edit)
 {
-    return edit != nullptr ? static_cast<float>(std::atof(edit->getText().c_str())) : 0.0f;
+    return edit != nullptr ? ReadNumber<double>(edit->getText()) : 0.0f;
 }
 
 class CastComponentDlg : public pf::Dialog {

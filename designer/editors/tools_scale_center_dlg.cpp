@@ -1,14 +1,13 @@
 #include "designer/editors/tools_scale_center_dlg.h"
 
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include "designer/app/designer_app.h"
 #include "designer/app/extended_world.h"
 #include "designer/app/node_placement.h"
 #include "designer/app/registry.h"
+#include "designer/editors/editor_fields.h"
 #include "designer/editors/world_texts.h"
 #include "designer/eventedit/editor_texts.h"
 #include "engine/core/node.h"
@@ -79,11 +78,8 @@ bool CVTND_ToolsScaleCenterDlg::onInitDialog()
         units->setCurSel(m_unit);
     }
     m_updating = true;
-    for (size_t k = 0; k < 3; ++k) {
-        char text[64];
-        std::snprintf(text, sizeof text, "%g", static_cast<double>(m_target[k] * ShownPerMetre(m_unit)));
-        child(kIdSizes[k])->setText(text);
-    }
+    for (size_t k = 0; k < 3; ++k)
+        child(kIdSizes[k])->setText(FormatReal(m_target[k] * ShownPerMetre(m_unit)));
     m_updating = false;
     if (auto* keep = item<pf::Button>(kIdProportions))
         keep->setCheck(m_keepProportions ? pf::BST_CHECKED : pf::BST_UNCHECKED);
@@ -116,12 +112,10 @@ void CVTND_ToolsScaleCenterDlg::EnableSizeGroup(bool enabled)
 // The other two sizes follow the typed one in the measured proportions, in the unit shown.
 void CVTND_ToolsScaleCenterDlg::SizeTyped(int32_t axis)
 {
-    std::string text = child(kIdSizes[static_cast<size_t>(axis)])->getText();
-    if (text.size() > 1024)
-        text.resize(1024);
-    float v = 0.0f;
-    if (std::sscanf(text.c_str(), "%f", &v) != 1 || !(m_measured[static_cast<size_t>(axis)] > 0.0f))
+    const std::optional<float> typed = ParseLeading<float>(child(kIdSizes[static_cast<size_t>(axis)])->getText());
+    if (!typed || !(m_measured[static_cast<size_t>(axis)] > 0.0f))
         return; // no number, or nothing measured to take a proportion from
+    const float v = *typed;
     const float ratio = v / m_measured[static_cast<size_t>(axis)];
     m_updating = true;
     m_target[static_cast<size_t>(axis)] = v;
@@ -129,9 +123,7 @@ void CVTND_ToolsScaleCenterDlg::SizeTyped(int32_t axis)
         if (static_cast<int32_t>(k) == axis)
             continue;
         m_target[k] = m_measured[k] * ratio;
-        char shown[64];
-        std::snprintf(shown, sizeof shown, "%f", static_cast<double>(m_target[k]));
-        child(kIdSizes[k])->setText(shown);
+        child(kIdSizes[k])->setText(FormatReal(m_target[k], "%f"));
     }
     m_updating = false;
 }
@@ -186,10 +178,7 @@ bool CVTND_ToolsScaleCenterDlg::Apply()
     const auto* units = item<pf::ComboBox>(kIdUnit);
     m_unit = units != nullptr && units->getCurSel() >= 0 ? units->getCurSel() : 2;
     for (size_t k = 0; k < 3; ++k) {
-        std::string text = child(kIdSizes[k])->getText();
-        if (text.size() > 80)
-            text.resize(80);
-        m_target[k] = static_cast<float>(std::atof(text.c_str())) * kToMetres[static_cast<size_t>(m_unit)];
+        m_target[k] = ReadNumber<double>(child(kIdSizes[k])->getText()) * kToMetres[static_cast<size_t>(m_unit)];
     }
     const auto* centre = item<pf::Button>(kIdCentre);
     m_centre = centre != nullptr && centre->getCheck() == pf::BST_CHECKED;
