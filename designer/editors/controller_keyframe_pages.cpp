@@ -6,6 +6,7 @@
 #include "designer/app/designer_app.h"
 #include "designer/app/extended_world.h"
 #include "designer/editors/controller_texts.h"
+#include "designer/editors/editor_fields.h"
 #include "designer/workspace/number_text.h"
 #include "designer/workspace/world_write_lock.h"
 #include "engine/behaviour/action_node.h"
@@ -37,12 +38,6 @@ constexpr int32_t kResetPosition = 1187;
 constexpr int kOptionChildren = 2;
 constexpr int kOptionResetPosition = 4;
 constexpr int kOptionResetOrientation = 5;
-
-SWworld* DesignerWorld()
-{
-    CVTNDesignerApp* app = GetDesignerApp();
-    return app != nullptr ? app->GetWorld() : nullptr;
-}
 
 void SetCheck(pf::Dialog& page, int32_t id, bool on)
 {

@@ -8,6 +8,7 @@
 #include "designer/app/notification.h"
 #include "designer/editors/controller_keyframe_pages.h"
 #include "designer/editors/controller_texts.h"
+#include "designer/editors/editor_fields.h"
 #include "designer/eventedit/editor_engine.h"
 #include "designer/workspace/generator_slot.h"
 #include "designer/workspace/movable_target_picker.h"
@@ -41,12 +42,6 @@ constexpr int32_t kAxisLabels[] = {1359, 1360, 1361};
 constexpr pf::ColorRef kAxisColours[] = {pf::rgb(170, 0, 0), pf::rgb(0, 119, 0), pf::rgb(0, 0, 170)};
 constexpr const char* kRotationOrders[] = {"XYZ", "XZY", "YZX", "YXZ", "ZXY", "ZYX", "XYX", "YZY", "ZXZ"};
 constexpr const char* kSpeechSoundName = "Mouthworks Sound";
-
-SWworld* DesignerWorld()
-{
-    CVTNDesignerApp* app = GetDesignerApp();
-    return app != nullptr ? app->GetWorld() : nullptr;
-}
 
 SWnode* FindFromRoot(const std::string& name)
 {

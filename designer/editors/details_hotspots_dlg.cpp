@@ -10,6 +10,7 @@
 #include "designer/app/notification.h"
 #include "designer/app/registry.h"
 #include "designer/editors/details_texture_dlg.h"
+#include "designer/editors/editor_fields.h"
 #include "designer/editors/material_texts.h"
 #include "designer/eventedit/editor_texts.h"
 #include "designer/workspace/number_text.h"
@@ -28,12 +29,6 @@ constexpr int32_t kIdAdd = 1163;
 constexpr int32_t kIdRemove = 1164;
 constexpr int32_t kIdDiscard = 1208;
 constexpr int32_t kIdPicture = 1003;
-
-CVTND_ExtendedWorld* TheWorld()
-{
-    CVTNDesignerApp* app = GetDesignerApp();
-    return app != nullptr ? app->GetWorld() : nullptr;
-}
 
 int32_t NextPowerOfTwo(int32_t n)
 {
@@ -130,7 +125,7 @@ bool CVTND_DetailsHotspotsDlg::Create()
 bool CVTND_DetailsHotspotsDlg::onInitDialog()
 {
     const SWtexture* const texture = m_owner.EditedTexture();
-    CVTND_ExtendedWorld* const world = TheWorld();
+    CVTND_ExtendedWorld* const world = DesignerWorld();
     if (texture != nullptr && world != nullptr) {
         auto* list = item<pf::ListBox>(kIdList);
         for (SWnode* n = world->GetRootNode()->GetFirstChildNode(); n != nullptr; n = n->GetNextSiblingNode()) {
@@ -292,7 +287,7 @@ void CVTND_DetailsHotspotsDlg::Take()
         return;
     image->Notify(kNotifyContentsChanged, nullptr);
     image->Touch();
-    if (CVTND_ExtendedWorld* const world = TheWorld()) {
+    if (CVTND_ExtendedWorld* const world = DesignerWorld()) {
         SWworldlock lock(*world);
         hotspot->SetImage(std::move(image));
         hotspot->SetPictureSize(cut.w, cut.h);
@@ -311,7 +306,7 @@ void CVTND_DetailsHotspotsDlg::Discard()
         return;
     if (auto* viewer = item<CVTND_TextureViewer>(kIdPicture))
         viewer->SetImage(nullptr);
-    if (CVTND_ExtendedWorld* const world = TheWorld()) {
+    if (CVTND_ExtendedWorld* const world = DesignerWorld()) {
         SWworldlock lock(*world);
         hotspot->SetImage(nullptr);
     }
@@ -365,7 +360,7 @@ bool CVTND_DetailsHotspotsDlg::CommitName(const std::string& text)
     CVTND_Event event(EventCode::kRenamed, CVTND_Object(static_cast<SWnode*>(hotspot)));
     event.SetTexts(old, text);
     event.sender = hwnd();
-    CVTND_ExtendedWorld* const world = TheWorld();
+    CVTND_ExtendedWorld* const world = DesignerWorld();
     if (world == nullptr || !world->RenameNode(hotspot, old, text)) {
         ShowError(*this, kIdsHotspotUniqueName);
         return false;

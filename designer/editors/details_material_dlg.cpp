@@ -65,7 +65,7 @@ bool CVTND_DetailsMaterialDlg::onInitDialog()
 
 void CVTND_DetailsMaterialDlg::RefreshPreview()
 {
-    CVTND_ExtendedWorld* const world = GetDesignerApp() != nullptr ? GetDesignerApp()->GetWorld() : nullptr;
+    CVTND_ExtendedWorld* const world = DesignerWorld();
     if (world == nullptr)
         return;
     CVTND_MaterialPreview& preview = CVTND_MaterialPreview::Get();

@@ -59,12 +59,6 @@ pf::Window* MakeTextureEditor(const CVTND_EditorRequest& request)
 
 const CVTND_EditorRegistration kTextureEditor(ObjectType::kTexture, kAnyActionKind, &MakeTextureEditor);
 
-CVTND_ExtendedWorld* TheWorld()
-{
-    CVTNDesignerApp* app = GetDesignerApp();
-    return app != nullptr ? app->GetWorld() : nullptr;
-}
-
 // A picture of the chosen kind from the texture's pixels; null when the kind refuses its size.
 std::unique_ptr<SWtexture> MakeImageOfKind(const SWtexture& source, int32_t kind, int32_t quality)
 {
@@ -177,7 +171,7 @@ bool CVTND_DetailsTextureDlg::onInitDialog()
     if (auto* list = item<pf::ComboBox>(kIdAlterEgoList)) {
         list->resetContent();
         list->addString(MaterialTextOf(kIdsNoTexture));
-        CVTND_ExtendedWorld* const world = TheWorld();
+        CVTND_ExtendedWorld* const world = DesignerWorld();
         for (SWtexture* t = world != nullptr ? world->GetRootObject()->GetFirstTexture() : nullptr; t != nullptr;
              t = SWrootobject::GetNextTexture(t))
             list->addString(t->GetName());
@@ -306,7 +300,7 @@ void CVTND_DetailsTextureDlg::LoadAlterEgo()
         BrowseCategory::kResources, this, MaterialTextOf(kIdsOpenJpegTitle), 1, MaterialTextOf(kIdsJpegFilter));
     if (!path)
         return;
-    CVTND_ExtendedWorld* const world = TheWorld();
+    CVTND_ExtendedWorld* const world = DesignerWorld();
     if (world == nullptr)
         return;
     pf::ui().setCursor(pf::loadCursor(pf::IDC_WAIT));
@@ -333,7 +327,7 @@ void CVTND_DetailsTextureDlg::AlterEgoChosen()
         SetAlterEgo(nullptr);
         return;
     }
-    CVTND_ExtendedWorld* const world = TheWorld();
+    CVTND_ExtendedWorld* const world = DesignerWorld();
     SWtexture* const texture =
         index > 0 && world != nullptr ? world->FindTextureByName(list->getLBText(index)) : nullptr;
     if (texture != nullptr)
@@ -479,7 +473,7 @@ void CVTND_DetailsTextureDlg::Close()
 // the render thread never sees one without the other.
 void CVTND_DetailsTextureDlg::Apply()
 {
-    CVTND_ExtendedWorld* const world = TheWorld();
+    CVTND_ExtendedWorld* const world = DesignerWorld();
     if (m_discard || world == nullptr || m_copy == nullptr) {
         m_copy.reset();
         return;
@@ -505,7 +499,7 @@ void CVTND_DetailsTextureDlg::OnClosing()
     }
     m_alterEgo = nullptr;
     m_loadedAlterEgo.reset();
-    if (CVTND_ExtendedWorld* const world = TheWorld())
+    if (CVTND_ExtendedWorld* const world = DesignerWorld())
         world->Invalidate(false);
 }
 

@@ -17,6 +17,12 @@
 #include "platform/ui/controls/button.h"
 #include "platform/ui/controls/combo_box.h"
 
+CVTND_ExtendedWorld* DesignerWorld()
+{
+    CVTNDesignerApp* app = GetDesignerApp();
+    return app != nullptr ? app->GetWorld() : nullptr;
+}
+
 uint32_t CloseRenamed(CVTND_ModelessEditorDlg& editor, const std::string& typed, const std::string& old,
                       const CVTND_Object& object, const std::function<bool(CVTND_ExtendedWorld&)>& rename)
 {
@@ -29,7 +35,7 @@ uint32_t CloseRenamed(CVTND_ModelessEditorDlg& editor, const std::string& typed,
     CVTND_Event event(EventCode::kRenamed, object);
     event.SetTexts(old, typed);
     event.sender = editor.hwnd();
-    CVTND_ExtendedWorld* const world = GetDesignerApp() != nullptr ? GetDesignerApp()->GetWorld() : nullptr;
+    CVTND_ExtendedWorld* const world = DesignerWorld();
     if (world == nullptr || !rename(*world))
         return kIdsUniqueName;
     // A window that hears of the rename may close the editor itself.

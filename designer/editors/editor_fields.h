@@ -2,7 +2,7 @@
 // What the editors' fields share: the mouse-motion and generator dialogs' number fields, read and shown as the C
 // library's atof and "%g" would; the coordinate-frame controls of a control channel (frame combo, own pivot, actual
 // frame, target name and picker, the same ids in every template that has them); the name field a details editor
-// renames its object with on closing.
+// renames its object with on closing; the application's world they write to.
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
@@ -19,6 +19,8 @@ class CVTND_Object;
 class SWcontrolchannel;
 class SWnode;
 class SWworld;
+
+CVTND_ExtendedWorld* DesignerWorld(); // the application's world, or null when there is none
 
 // Closes a details editor whose name field holds typed: unchanged, it just closes; new, the world renames the object
 // (rename) and every window hears of it before the editor closes. The role of the error to show when the name is

@@ -3,6 +3,7 @@
 #include "designer/app/designer_app.h"
 #include "designer/app/extended_world.h"
 #include "designer/app/notification.h"
+#include "designer/editors/editor_fields.h"
 #include "designer/editors/material_texts.h"
 #include "designer/workspace/color_button.h"
 #include "designer/workspace/number_text.h"
@@ -92,12 +93,6 @@ void SetColour(SWmaterial& material, size_t colour, const SWmaterialcolour& c)
         material.SetSpecularColour(c.intensity, c.red, c.green, c.blue);
 }
 
-CVTND_ExtendedWorld* TheWorld()
-{
-    CVTNDesignerApp* app = GetDesignerApp();
-    return app != nullptr ? app->GetWorld() : nullptr;
-}
-
 } // namespace
 
 void CVTND_MaterialChildDlg::SetMaterial(SWmaterial* material)
@@ -148,7 +143,7 @@ void CVTND_MaterialChildDlg::FillTextureSlot(size_t slot)
     combo->resetContent();
     combo->addString(MaterialTextOf(kIdsNoTexture));
     int32_t selected = 0;
-    CVTND_ExtendedWorld* const world = TheWorld();
+    CVTND_ExtendedWorld* const world = DesignerWorld();
     SWrootobject* const root = world != nullptr ? world->GetRootObject() : nullptr;
     for (SWtexture* t = root != nullptr ? root->GetFirstTexture() : nullptr; t != nullptr;
          t = SWrootobject::GetNextTexture(t)) {
@@ -188,7 +183,7 @@ SWtexture* CVTND_MaterialChildDlg::TextureOfSlot(size_t slot) const
 
 void CVTND_MaterialChildDlg::SetTextureOfSlot(size_t slot, SWtexture* texture)
 {
-    const CVTND_WorldWriteLock lock(TheWorld());
+    const CVTND_WorldWriteLock lock(DesignerWorld());
     if (slot == 0)
         m_material->SetTexture(texture);
     else if (slot == 1)
@@ -271,7 +266,7 @@ void CVTND_MaterialChildDlg::SliderReleased(int32_t slider)
     if (bar == nullptr)
         return;
     const float value = ValueOfPosition(slider, bar->getPos());
-    CVTND_ExtendedWorld* const world = TheWorld();
+    CVTND_ExtendedWorld* const world = DesignerWorld();
     {
         const CVTND_WorldWriteLock lock(world);
         switch (slider) {
@@ -315,7 +310,7 @@ void CVTND_MaterialChildDlg::ColourButtonClicked(size_t colour)
     c.green = rgb[1];
     c.blue = rgb[2];
     {
-        const CVTND_WorldWriteLock lock(TheWorld());
+        const CVTND_WorldWriteLock lock(DesignerWorld());
         SetColour(*m_material, colour, c);
         m_material->Invalidate();
     }
@@ -339,7 +334,7 @@ void CVTND_MaterialChildDlg::ChannelMessage(int32_t control, float value, bool w
     if (!write)
         return;
     {
-        const CVTND_WorldWriteLock lock(TheWorld());
+        const CVTND_WorldWriteLock lock(DesignerWorld());
         SetColour(*m_material, colour, c);
         m_material->Invalidate();
     }
@@ -350,7 +345,7 @@ void CVTND_MaterialChildDlg::TextureChosen(size_t slot)
 {
     auto* combo = item<pf::ComboBox>(kSlots[slot].combo);
     auto* viewer = item<CVTND_TextureViewer>(kSlots[slot].viewer);
-    CVTND_ExtendedWorld* const world = TheWorld();
+    CVTND_ExtendedWorld* const world = DesignerWorld();
     const int32_t index = combo != nullptr ? combo->getCurSel() : -1;
     if (index == 0) {
         SetTextureOfSlot(slot, nullptr);
@@ -374,7 +369,7 @@ void CVTND_MaterialChildDlg::TextureChosen(size_t slot)
 
 void CVTND_MaterialChildDlg::RenderModeChosen(uint32_t mode)
 {
-    if (CVTND_ExtendedWorld* const world = TheWorld()) {
+    if (CVTND_ExtendedWorld* const world = DesignerWorld()) {
         SWworldlock lock(*world);
         m_material->SetRenderMode(mode);
         m_material->BuildTexture();
@@ -386,7 +381,7 @@ void CVTND_MaterialChildDlg::RenderModeChosen(uint32_t mode)
 
 void CVTND_MaterialChildDlg::BilinearToggled()
 {
-    if (CVTND_ExtendedWorld* const world = TheWorld()) {
+    if (CVTND_ExtendedWorld* const world = DesignerWorld()) {
         SWworldlock lock(*world);
         m_material->SetMaterialFlags(m_material->GetMaterialFlags() ^ SWmaterial::kFlagBilinear);
         m_material->BuildTexture();
@@ -401,7 +396,7 @@ void CVTND_MaterialChildDlg::Changed()
 {
     if (Window* frame = parent())
         frame->post(kMsgRenderPreview);
-    if (CVTND_ExtendedWorld* const world = TheWorld())
+    if (CVTND_ExtendedWorld* const world = DesignerWorld())
         world->Invalidate(false);
 }
 

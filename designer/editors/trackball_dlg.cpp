@@ -52,12 +52,6 @@ constexpr std::pair<uint8_t, int32_t> kFunctions[] = {{10, -1}, {0, 0}, {1, 1}, 
 constexpr float kToDegrees = 57.29578f;
 constexpr float kToRadians = 0.017453292f;
 
-SWworld* DesignerWorld()
-{
-    CVTNDesignerApp* app = GetDesignerApp();
-    return app != nullptr ? app->GetWorld() : nullptr;
-}
-
 pf::Window* MakeTrackballEditor(const CVTND_EditorRequest& request)
 {
     auto* action = static_cast<SWactionnode*>(request.object);
