@@ -243,7 +243,8 @@ void VTND_ToolTip::ComposeTexture()
     const int32_t maskWidth = m_maskImage != nullptr ? m_maskImage->GetWidth() : 0;
     if (w <= 0 || h <= 0 || maskWidth < w)
         return;
-    std::vector<uint32_t> mask(static_cast<size_t>(h + 1) * static_cast<size_t>(maskWidth), 0xFFFFFFFFu);
+    std::vector<uint32_t>& mask = m_maskRows;
+    mask.assign(static_cast<size_t>(h + 1) * static_cast<size_t>(maskWidth), 0xFFFFFFFFu);
     GdiCanvas::ReadRows(m_maskImage.get(), 0, h, mask.data());
     const uint32_t textAlpha = textOpacity >> 24;
     const uint32_t backAlpha = backOpacity >> 24;

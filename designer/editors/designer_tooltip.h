@@ -111,6 +111,7 @@ private:
     std::unique_ptr<GdiCanvasImage> m_maskImage;
     std::unique_ptr<GdiTextLine> m_colourLine;
     std::unique_ptr<GdiTextLine> m_maskLine;
+    std::vector<uint32_t> m_maskRows; // the mask read back at each render, kept for the next keystroke's
 };
 
 // What reading a "PRTT" payload came to.
