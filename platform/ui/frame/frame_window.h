@@ -35,15 +35,6 @@ protected:
 
 private:
     friend class MdiChild;
-
-    // What takes edges of a frame's client area before the MDI client gets the rest (docked panels), and the commands
-    // the frame's own chain left unhandled.
-    class DockSite {
-    public:
-        virtual ~DockSite() = default;
-        virtual Rect layoutDocked(const Rect& area) = 0; // places its windows within area; returns what is left
-        virtual bool dockCommand(uint32_t id) = 0;       // true when handled
-    };
     Hwnd m_active = kNoWindow;
 };
 
