@@ -279,13 +279,9 @@ bool ListView::scrollToRow(int32_t row)
 
 void ListView::syncScrollBar()
 {
-    if ((style() & WS_VSCROLL) == 0)
-        return;
-    m_top = std::clamp(m_top, 0, std::max(0, rowCount() - shownRows()));
-    const ScrollInfo info{0, std::max(0, rowCount() - 1), static_cast<uint32_t>(shownRows()), m_top};
-    const ScrollInfo now = getScrollInfo(SB_VERT);
-    if (now.nMin != info.nMin || now.nMax != info.nMax || now.nPage != info.nPage || now.nPos != info.nPos)
-        setScrollInfo(SB_VERT, info, true);
+    // The bar clamps its position as the view's first row is clamped: to the rows less a page.
+    if ((style() & WS_VSCROLL) != 0)
+        m_top = setScrollInfo(SB_VERT, {0, std::max(0, rowCount() - 1), static_cast<uint32_t>(shownRows()), m_top});
 }
 
 int32_t ListView::perRow() const
@@ -469,26 +465,7 @@ LResult ListView::handle(const Msg& msg)
             ui().releaseCapture();
         return 0;
     case WM_VSCROLL:
-        switch (loWord(msg.wParam)) {
-        case SB_LINEUP:
-            scrollToRow(m_top - 1);
-            break;
-        case SB_LINEDOWN:
-            scrollToRow(m_top + 1);
-            break;
-        case SB_PAGEUP:
-            scrollToRow(m_top - shownRows());
-            break;
-        case SB_PAGEDOWN:
-            scrollToRow(m_top + shownRows());
-            break;
-        case SB_THUMBTRACK:
-        case SB_THUMBPOSITION:
-            scrollToRow(hiWord(msg.wParam));
-            break;
-        default:
-            break;
-        }
+        scrollToRow(scrollRequest(msg.wParam, m_top, shownRows()));
         syncScrollBar();
         return 0;
     case WM_KEYDOWN: {

@@ -403,16 +403,12 @@ int32_t TreeView::shownRows() const
     return std::max<int32_t>(1, static_cast<int32_t>(clientRect().height() / getItemHeight()));
 }
 
-void TreeView::syncScrollBar()
+void TreeView::syncScrollBar(size_t rowCount)
 {
-    if ((style() & WS_VSCROLL) == 0)
-        return;
-    const int32_t count = static_cast<int32_t>(rows().size());
-    m_top = std::clamp(m_top, 0, std::max(0, count - shownRows()));
-    const ScrollInfo info{0, std::max(0, count - 1), static_cast<uint32_t>(shownRows()), m_top};
-    const ScrollInfo now = getScrollInfo(SB_VERT);
-    if (now.nMin != info.nMin || now.nMax != info.nMax || now.nPage != info.nPage || now.nPos != info.nPos)
-        setScrollInfo(SB_VERT, info, true);
+    // The bar clamps its position as the view's first row is clamped: to the rows less a page.
+    if ((style() & WS_VSCROLL) != 0)
+        m_top = setScrollInfo(SB_VERT, {0, std::max<int32_t>(0, static_cast<int32_t>(rowCount) - 1),
+                                        static_cast<uint32_t>(shownRows()), m_top});
 }
 
 bool TreeView::scrollLines(int32_t lines)
@@ -534,27 +530,8 @@ LResult TreeView::handle(const Msg& msg)
             ui().releaseCapture();
         return 0;
     case WM_VSCROLL:
-        switch (loWord(msg.wParam)) {
-        case SB_LINEDOWN:
-            scrollLines(1);
-            break;
-        case SB_LINEUP:
-            scrollLines(-1);
-            break;
-        case SB_PAGEDOWN:
-            scrollLines(shownRows());
-            break;
-        case SB_PAGEUP:
-            scrollLines(-shownRows());
-            break;
-        case SB_THUMBTRACK:
-        case SB_THUMBPOSITION:
-            scrollLines(static_cast<int32_t>(hiWord(msg.wParam)) - m_top);
-            break;
-        default:
-            break;
-        }
-        syncScrollBar();
+        scrollLines(scrollRequest(msg.wParam, m_top, shownRows()) - m_top);
+        syncScrollBar(rows().size());
         return 0;
     case TVM_EXPAND:
         return expand(static_cast<TreeItem>(msg.lParam), static_cast<uint32_t>(msg.wParam)) ? 1 : 0;
@@ -573,12 +550,12 @@ LResult TreeView::handle(const Msg& msg)
 
 void TreeView::paint()
 {
-    syncScrollBar();
+    const auto all = rows();
+    syncScrollBar(all.size());
     PaintDc dc(*this);
     const Rect r = clientRect();
     dc.fillRect(r, createSolidBrush(getSysColor(COLOR_WINDOW)));
     dc.setBkMode(TRANSPARENT);
-    const auto all = rows();
     const bool focused = ui().focus() == hwnd();
     const Pen linePen = createPen(PS_DOT, 1, getSysColor(COLOR_BTNSHADOW));
     for (int32_t i = m_top; i < static_cast<int32_t>(all.size()); ++i) {

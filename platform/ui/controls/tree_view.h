@@ -104,7 +104,7 @@ private:
     void ensureStateImages();
     void paint();
     int32_t shownRows() const;
-    void syncScrollBar();
+    void syncScrollBar(size_t rowCount); // rowCount: rows().size(), which the caller has at hand
 
     std::map<TreeItem, Node> m_items;
     std::vector<TreeItem> m_roots;

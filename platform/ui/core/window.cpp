@@ -271,16 +271,37 @@ int32_t Window::setScrollInfo(int32_t bar, const ScrollInfo& info, bool redraw)
 {
     if (bar != SB_HORZ && bar != SB_VERT)
         return 0;
-    ScrollInfo& s = m_scroll[bar];
-    s = info;
+    ScrollInfo s = info;
     s.nMax = std::max(s.nMax, s.nMin);
     const int32_t top = s.nPage > 0 ? std::max(s.nMin, s.nMax - static_cast<int32_t>(s.nPage) + 1) : s.nMax;
     s.nPos = std::clamp(s.nPos, s.nMin, top);
+    if (s == m_scroll[bar])
+        return s.nPos;
+    m_scroll[bar] = s;
     if (redraw) {
         m_ncDirty = true;
         invalidate(false);
     }
     return s.nPos;
+}
+
+int32_t scrollRequest(WParam wParam, int32_t pos, int32_t page)
+{
+    switch (loWord(wParam)) {
+    case SB_LINEUP:
+        return pos - 1;
+    case SB_LINEDOWN:
+        return pos + 1;
+    case SB_PAGEUP:
+        return pos - page;
+    case SB_PAGEDOWN:
+        return pos + page;
+    case SB_THUMBTRACK:
+    case SB_THUMBPOSITION:
+        return hiWord(wParam);
+    default:
+        return pos;
+    }
 }
 
 ScrollInfo Window::getScrollInfo(int32_t bar) const

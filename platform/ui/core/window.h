@@ -35,7 +35,13 @@ struct ScrollInfo {
     int32_t nMax = 100;
     uint32_t nPage = 0;
     int32_t nPos = 0;
+    friend bool operator==(const ScrollInfo&, const ScrollInfo&) = default;
 };
+
+// The position a WM_VSCROLL or WM_HSCROLL asks for (wParam: the code, and the thumb's position in the high word),
+// from the current position and the lines a page holds; the current position for a code that moves nothing.
+// The receiver clamps it to its range.
+int32_t scrollRequest(WParam wParam, int32_t pos, int32_t page);
 
 class Window {
 public:
@@ -95,6 +101,8 @@ public:
     bool killTimer(uint32_t id);
 
     // The window's own scroll bars (SB_HORZ, SB_VERT); the layer stores and draws them, the owner moves them.
+    // setScrollInfo answers the position as clamped to the range less a page; a bar left as it was is not redrawn,
+    // so a window may hand its bar its state from its own paint.
     int32_t setScrollInfo(int32_t bar, const ScrollInfo& info, bool redraw = true);
     ScrollInfo getScrollInfo(int32_t bar) const;
     int32_t setScrollPos(int32_t bar, int32_t pos, bool redraw = true); // the previous position
