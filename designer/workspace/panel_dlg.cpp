@@ -274,11 +274,6 @@ void CVTND_ListPanelDlg::OnNotifyRecord(const pf::NMHDR& header, pf::LParam reco
 
 // -- CVTND_TreePanelDlg
 
-bool CVTND_TreePanelDlg::onInitDialog()
-{
-    return CVTND_PanelDlg::onInitDialog();
-}
-
 pf::TreeItem CVTND_TreePanelDlg::FindItem(const void* object) const
 {
     const auto it = m_items.find(object);

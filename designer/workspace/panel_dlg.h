@@ -122,7 +122,6 @@ public:
     void Empty() override;
 
 protected:
-    bool onInitDialog() override;
     void OnNotifyRecord(const pf::NMHDR& header, pf::LParam record) override;
     virtual bool IsDraggable(const CVTND_Object& object) const { return !object.IsEmpty(); }
     virtual void OnSelection(const CVTND_Object& object) { (void)object; }
