@@ -152,9 +152,10 @@ void CVTND_ScenegraphDlg::RegisterReceptor()
     pf::TreeView* tree = GetTree();
     if (engine == nullptr || tree == nullptr)
         return;
-    // An earlier receptor may name a tree window of an earlier form of this panel: it goes, and a new one comes.
+    // Ours goes with the tree it names (postNcDestroy) and is forgotten with its engine: one the current engine still
+    // holds names this tree and serves every later fill.
     if (m_receptor != nullptr && EngineHolds(*engine, m_receptor))
-        engine->DeleteControlReceptor(m_receptor);
+        return;
     auto* receptor = new ScenegraphControlReceptor(
         [this](uintptr_t item) -> SWnode* {
             const CSGnode entry = GetEntry(static_cast<pf::TreeItem>(item));

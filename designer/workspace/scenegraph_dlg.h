@@ -54,7 +54,7 @@ protected:
     void OnWorkspaceClosing() override { m_receptor = nullptr; } // it goes with the engine, deleted next
 
 private:
-    void RegisterReceptor(); // the tree as a drop target of the current editor engine, made afresh each fill
+    void RegisterReceptor(); // the tree as a drop target of the current editor engine, at a fill, once per engine
     pf::TreeItem InsertSubtree(pf::TreeItem parent, SWnode* top);
     void UpdateTexts(SWnode* node);
 

@@ -287,7 +287,7 @@ TEST_F(Panels, TheTreeIsADropTargetOfTheEditorEngineAfterEveryFill)
     ASSERT_NE(engine, nullptr);
     auto& graph = Panel<CVTND_ScenegraphDlg>(PanelRole::kSceneGraph);
     graph.Refill();
-    graph.Refill(); // the second fill replaces the first receptor instead of adding one
+    graph.Refill(); // the second fill adds no second receptor
     pf::TreeView& tree = *graph.GetTree();
     pf::Rect label;
     ASSERT_TRUE(tree.getItemRect(graph.FindItem(sample->camera), label, true));
