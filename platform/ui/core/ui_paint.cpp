@@ -73,6 +73,12 @@ void Ui::paintWindow(Window& w)
     if (w.m_ncDirty) {
         w.m_ncDirty = false;
         WindowDc dc(w, true);
+        // The frame only: one repainted as its window is activated or deactivated must not wipe the client, nor
+        // children of it that are not asked to paint.
+        const Rect insets = w.clientInsets();
+        Region frame(Rect{0, 0, static_cast<int32_t>(w.m_rect.width()), static_cast<int32_t>(w.m_rect.height())});
+        frame.subtract(w.clientRect().offsetBy(insets.l, insets.t));
+        dc.selectClipRgn(&frame);
         w.paintNonClient(dc);
     }
     if (w.m_update.isEmpty())

@@ -467,14 +467,8 @@ void Window::paintNonClient(Dc& dc)
     const bool active = ui().activeWindow() == m_hwnd;
     const bool framed = (m_style & (WS_DLGFRAME | WS_THICKFRAME)) != 0;
     if (framed) {
-        // A raised two-pixel edge around a band of the border colour. The band leaves the client alone: a frame
-        // repainted as its window is activated or deactivated must not wipe children that are not asked to paint.
-        const Rect inner = clientRect().offsetBy(insets.l, insets.t);
-        const Brush band = createSolidBrush(getSysColor(active ? COLOR_ACTIVEBORDER : COLOR_INACTIVEBORDER));
-        dc.fillRect({whole.l, whole.t, whole.r, inner.t}, band);
-        dc.fillRect({whole.l, inner.b, whole.r, whole.b}, band);
-        dc.fillRect({whole.l, inner.t, inner.l, inner.b}, band);
-        dc.fillRect({inner.r, inner.t, whole.r, inner.b}, band);
+        // A raised two-pixel edge around a band of the border colour.
+        dc.fillRect(whole, createSolidBrush(getSysColor(active ? COLOR_ACTIVEBORDER : COLOR_INACTIVEBORDER)));
         drawEdge(dc, whole, EdgeKind::kRaised);
     } else if ((m_style & WS_BORDER) != 0) {
         // A plain border: one raised ring round a pop-up, one dark line round a child.
@@ -492,19 +486,14 @@ void Window::paintNonClient(Dc& dc)
         dc.setTextColor(getSysColor(active ? COLOR_CAPTIONTEXT : COLOR_INACTIVECAPTIONTEXT));
         dc.textOut(bar.l + 4, bar.t + 3, m_text);
     }
-    const Rect client = clientRect().offsetBy(insets.l, insets.t);
-    const int32_t breadth = fixedSystemMetric(SM_CXVSCROLL);
-    const bool vertical = (m_style & WS_VSCROLL) != 0;
-    const bool horizontal = (m_style & WS_HSCROLL) != 0;
-    if (vertical)
-        drawScrollBar(
-            dc, ownScrollBar({client.r, client.t, client.r + breadth, client.b}, true, m_scroll[SB_VERT], isEnabled()));
-    if (horizontal)
-        drawScrollBar(dc, ownScrollBar({client.l, client.b, client.r, client.b + breadth}, false, m_scroll[SB_HORZ],
-                                       isEnabled()));
-    if (vertical && horizontal)
-        dc.fillRect({client.r, client.b, client.r + breadth, client.b + breadth},
-                    createSolidBrush(getSysColor(COLOR_BTNFACE)));
+    const Rect vertical = ownScrollBarRect(SB_VERT);
+    const Rect horizontal = ownScrollBarRect(SB_HORZ);
+    if ((m_style & WS_VSCROLL) != 0)
+        drawScrollBar(dc, ownScrollBar(vertical, true, m_scroll[SB_VERT], isEnabled()));
+    if ((m_style & WS_HSCROLL) != 0)
+        drawScrollBar(dc, ownScrollBar(horizontal, false, m_scroll[SB_HORZ], isEnabled()));
+    if ((m_style & (WS_VSCROLL | WS_HSCROLL)) == (WS_VSCROLL | WS_HSCROLL))
+        dc.fillRect({vertical.l, horizontal.t, vertical.r, horizontal.b}, createSolidBrush(getSysColor(COLOR_BTNFACE)));
 }
 
 } // namespace pf
