@@ -75,11 +75,8 @@ int32_t ScrollBar::posFromPoint(Point p) const
     const Rect thumb = thumbRect();
     const int32_t start = isVertical() ? up.b : up.r;
     const int32_t thumbLength = static_cast<int32_t>(isVertical() ? thumb.height() : thumb.width());
-    const int32_t length = std::max(1, (isVertical() ? down.t : down.l) - start - thumbLength);
-    const int64_t span = int64_t{m_info.nMax} - m_info.nMin + 1 - std::max<int64_t>(1, m_info.nPage);
-    const int32_t along = (isVertical() ? p.y : p.x) - m_grab - start;
-    const int64_t pos = m_info.nMin + int64_t{along} * std::max<int64_t>(0, span) / length;
-    return static_cast<int32_t>(std::clamp<int64_t>(pos, m_info.nMin, m_info.nMin + std::max<int64_t>(0, span)));
+    const int32_t length = (isVertical() ? down.t : down.l) - start - thumbLength;
+    return scrollPosAtOffset(m_info, int64_t{isVertical() ? p.y : p.x} - m_grab - start, length);
 }
 
 void ScrollBar::notifyScroll(int32_t code, int32_t pos)

@@ -6,7 +6,6 @@
 #include "platform/time/clock.h"
 #include "platform/ui/core/keyboard.h"
 
-#include <algorithm>
 #include <cstdlib>
 
 namespace pf {
@@ -263,12 +262,9 @@ void Ui::trackOwnScrollBar(const InputEvent& e)
     const int32_t start = vertical ? scrollArrowRect(r, true, true).b : scrollArrowRect(r, false, true).r;
     const int32_t end = vertical ? scrollArrowRect(r, true, false).t : scrollArrowRect(r, false, false).l;
     const int64_t room = int64_t{end} - start - (vertical ? thumb.height() : thumb.width());
-    const ScrollInfo info = w->getScrollInfo(track.bar);
-    const int64_t last = std::max<int64_t>(info.nMin, int64_t{info.nMax} - std::max<int64_t>(1, info.nPage) + 1);
-    if (room <= 0 || last <= info.nMin)
+    if (room <= 0)
         return;
-    const int64_t offset = std::clamp<int64_t>(int64_t{along} - track.grab - start, 0, room);
-    const auto pos = static_cast<int32_t>(info.nMin + (offset * (last - info.nMin) + room / 2) / room);
+    const int32_t pos = scrollPosAtOffset(w->getScrollInfo(track.bar), int64_t{along} - track.grab - start, room);
     if (pos == track.pos)
         return;
     track.pos = pos;

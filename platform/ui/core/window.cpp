@@ -304,6 +304,13 @@ int32_t scrollRequest(WParam wParam, int32_t pos, int32_t page)
     }
 }
 
+int32_t scrollPosAtOffset(const ScrollInfo& info, int64_t offset, int64_t room)
+{
+    const int64_t travel = std::max<int64_t>(0, int64_t{info.nMax} - info.nMin + 1 - std::max<int64_t>(1, info.nPage));
+    const int64_t along = std::clamp<int64_t>(offset, 0, std::max<int64_t>(1, room));
+    return static_cast<int32_t>(info.nMin + along * travel / std::max<int64_t>(1, room));
+}
+
 ScrollInfo Window::getScrollInfo(int32_t bar) const
 {
     return (bar == SB_HORZ || bar == SB_VERT) ? m_scroll[bar] : ScrollInfo{};

@@ -42,6 +42,9 @@ struct ScrollInfo {
 // from the current position and the lines a page holds; the current position for a code that moves nothing.
 // The receiver clamps it to its range.
 int32_t scrollRequest(WParam wParam, int32_t pos, int32_t page);
+// The position a thumb dragged offset pixels along a track that leaves it room pixels of travel stands for: from
+// nMin to the range less a page, offset taken within 0 to room. A scroll-bar control's and a window's own bar alike.
+int32_t scrollPosAtOffset(const ScrollInfo& info, int64_t offset, int64_t room);
 
 class Window {
 public:
