@@ -16,5 +16,7 @@ public:
     virtual pf::Point GetScrollOrigin() const = 0; // map coordinates of the top-left corner of the view
     virtual void ScrollTo(pf::Point origin) = 0;
     virtual void SetMenuObject(MapObject* object) = 0; // the map object a context menu was opened for; null: none
+    // The engine is about to delete object (null: every one): a canvas that keeps map objects drops them here.
+    virtual void ForgetMapObject(const MapObject* /*object*/) {}
     virtual void RedrawMap() = 0;                      // now, not at the next paint
 };

@@ -1,6 +1,5 @@
 #include "designer/eventedit/client_area_receptor.h"
 
-#include "designer/eventedit/map_object.h"
 #include "platform/ui/core/window.h"
 
 int32_t ClientAreaReceptor::GetScreenX(pf::Window* window)
@@ -21,13 +20,4 @@ int32_t ClientAreaReceptor::GetWidth(pf::Window* window)
 int32_t ClientAreaReceptor::GetHeight(pf::Window* window)
 {
     return window != nullptr ? window->clientRect().b : 0;
-}
-
-const EdContent* DroppedContent(Droppable* droppable)
-{
-    if (droppable == nullptr)
-        return nullptr;
-    if (MapObject* object = droppable->AsMapObject())
-        return object;
-    return droppable->AsPaletteObject();
 }

@@ -14,6 +14,3 @@ public:
     int32_t GetWidth(pf::Window* window) override;   // 0 without a window
     int32_t GetHeight(pf::Window* window) override;  // 0 without a window
 };
-
-// The map object, else the palette object, that droppable carries; null when it carries neither.
-const EdContent* DroppedContent(Droppable* droppable);

@@ -54,13 +54,6 @@ SWactionnode* LastAction(const SWevent& event)
     return last;
 }
 
-const EdContent* ContentOf(Droppable* droppable)
-{
-    if (MapObject* object = droppable->AsMapObject())
-        return object;
-    return droppable->AsPaletteObject();
-}
-
 // The class file's name without folder and extension; a name that starts with its only dot keeps it.
 std::string JavaClassName(const std::string& path)
 {
@@ -297,7 +290,7 @@ void DropOnStopQueue(MapObject& target, SWactionnode& stop, Droppable& droppable
 // An action's target rules, by the action's kind.
 void SetActionTarget(MapObject& target, SWactionnode& action, Droppable& droppable, bool more)
 {
-    const EdContent* dragged = ContentOf(&droppable);
+    const EdContent* dragged = DroppedContent(&droppable);
     if (dragged == nullptr || droppable.GetContentKind() == EdKind::kEventType)
         return;
     const int32_t kind = action.GetKindId();
@@ -417,7 +410,7 @@ void ToggleEventName(MapObject& target, SWevent& event, Droppable& droppable, co
 
 void DropOnEvent(MapObject& target, SWevent& event, Droppable& droppable, bool more)
 {
-    const EdContent* dragged = ContentOf(&droppable);
+    const EdContent* dragged = DroppedContent(&droppable);
     if (dragged == nullptr)
         return;
     const uint16_t k = droppable.GetContentKind();

@@ -377,6 +377,23 @@ void CEditorEngine::RemoveMapObject(MapObject* object)
     DeleteMapObject(object);
 }
 
+void CEditorEngine::ForgetMapObject(MapObject* object)
+{
+    m_selection.Remove(object);
+    for (MapObject* o = FirstMapObject(); o != nullptr; o = NextMapObject(o))
+        if (o->foldOwner == object)
+            o->foldOwner = nullptr;
+    ForgetOnMaps(object);
+}
+
+void CEditorEngine::ForgetOnMaps(const MapObject* object)
+{
+    if (m_app == nullptr)
+        return;
+    for (CVTND_MapCanvas* map = m_app->GetFirstEventMap(); map != nullptr; map = m_app->GetNextEventMap())
+        map->ForgetMapObject(object);
+}
+
 void CEditorEngine::UpdateEventIcon(SWevent* event)
 {
     if (MapObject* object = FindEventObject(event))
@@ -789,6 +806,7 @@ void CEditorEngine::Clear()
         CancelDrag();
     m_selection.DeleteAll();
     placementCursor = {0, 0};
+    ForgetOnMaps(nullptr);
     ReleaseAll();
 }
 

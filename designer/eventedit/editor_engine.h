@@ -161,7 +161,7 @@ public:
     static void RegisterSettings(); // ids 10 to 20 with the editor settings; done at start-up, again is harmless
 
 protected:
-    void ForgetMapObject(MapObject* object) override { m_selection.Remove(object); }
+    void ForgetMapObject(MapObject* object) override; // selection, folds and every map's pointers
 
 private:
     // Drag tracking (drag_tracking.cpp)
@@ -182,6 +182,8 @@ private:
     void DropOne(pf::Window* window, pf::Point screen);
     void DropSeveral(pf::Window* window, pf::Point screen);
     void DropSelection(pf::Window* window, pf::Point screen);
+
+    void ForgetOnMaps(const MapObject* object); // null: every object
 
     MapObject* MakeMapObject(uint16_t kind, void* content, EdImageList list, int32_t icon, bool small);
     void AddEventTargets(SWevent& event, SWactionnode& action);

@@ -69,6 +69,15 @@ const CVTND_JavaMethod* EdContent::GetJavaMethod() const
     return static_cast<const CVTND_JavaMethod*>(Get(EdKind::kJavaMethod));
 }
 
+const EdContent* DroppedContent(Droppable* droppable)
+{
+    if (droppable == nullptr)
+        return nullptr;
+    if (MapObject* object = droppable->AsMapObject())
+        return object;
+    return droppable->AsPaletteObject();
+}
+
 // -- EditorObjects
 
 EditorObjects::~EditorObjects()

@@ -207,6 +207,9 @@ public:
     uint32_t followUp = 0; // a node dropped on the empty map opens its follow-up command there
 };
 
+// The map object, else the palette object, that droppable carries; null when it carries neither.
+const EdContent* DroppedContent(Droppable* droppable);
+
 // The registries and the drag state, the base of the editor engine.
 class EditorObjects {
 public:

@@ -107,6 +107,18 @@ MapObject* CVTND_EventMap::ObjectAt(pf::Point client) const
     return nullptr;
 }
 
+void CVTND_EventMap::ForgetMapObject(const MapObject* object)
+{
+    if (object == nullptr || m_pressed == object)
+        m_pressed = nullptr;
+    if (object == nullptr || m_menuObject == object)
+        m_menuObject = nullptr;
+    if (object == nullptr || m_firstClicked == object) {
+        m_firstClicked = nullptr;
+        m_clicks = 0;
+    }
+}
+
 // -- Painting
 
 pf::Point CVTND_EventMap::CentreOf(const MapObject& object) const

@@ -26,6 +26,7 @@ public:
     pf::Point GetScrollOrigin() const override { return m_scroll; }
     void ScrollTo(pf::Point origin) override; // through the view's scroll bars, as a user's scroll
     void SetMenuObject(MapObject* object) override { m_menuObject = object; }
+    void ForgetMapObject(const MapObject* object) override;
     void RedrawMap() override;
 
     void SetScrollOrigin(pf::Point origin); // the view's scroll handlers
@@ -71,8 +72,9 @@ private:
     void Space(bool onX);
 
     pf::Point m_scroll;
-    MapObject* m_pressed = nullptr;    // the engine's; cleared when anything else happens
-    MapObject* m_menuObject = nullptr; // the engine's; the dropper clears the maps' pointers with the object
+    // The engine's, each cleared when the engine deletes its object: a new object may take the same address.
+    MapObject* m_pressed = nullptr; // cleared when anything else happens
+    MapObject* m_menuObject = nullptr;
     pf::Point m_press;
     uint8_t m_clicks = 0;
     uint32_t m_firstClickMs = 0;

@@ -340,7 +340,6 @@ void CVTND_EventMap::RemoveFromMap(MapObject& object)
     CEditorSelection& selection = engine->Selection();
     if (!selection.Contains(&object)) {
         if (removable(&object)) {
-            m_menuObject = nullptr;
             engine->RemoveMapObject(&object);
             Redraw();
         }
@@ -350,11 +349,8 @@ void CVTND_EventMap::RemoveFromMap(MapObject& object)
     for (CESN* s = selection.First(); s != nullptr; s = CEditorSelection::Next(s))
         if (removable(s->object))
             going.push_back(s->object);
-    for (MapObject* o : going) {
-        if (o == m_menuObject)
-            m_menuObject = nullptr;
+    for (MapObject* o : going)
         engine->RemoveMapObject(o);
-    }
     if (!going.empty())
         Redraw();
 }
@@ -408,8 +404,6 @@ void CVTND_EventMap::DeleteSelection()
             changed = true;
         }
     }
-    if (!engine->HoldsDroppable(m_menuObject))
-        m_menuObject = nullptr;
     if (actionDeleted)
         engine->RefreshActionReceptors();
     if (changed)

@@ -22,15 +22,6 @@ constexpr int32_t kQueueKind = 30;
 constexpr int32_t kStopQueueKind = 31;
 constexpr int32_t kOutlineMargin = 5;
 
-const EdContent* ContentOf(Droppable* droppable)
-{
-    if (droppable == nullptr)
-        return nullptr;
-    if (MapObject* object = droppable->AsMapObject())
-        return object;
-    return droppable->AsPaletteObject();
-}
-
 bool NodeHas(const SWnode* node, uint16_t flags)
 {
     return node != nullptr && node->HasKind(flags);
@@ -310,7 +301,7 @@ void MapObject::OnLeave(pf::Window* window, Droppable*)
 
 bool MapObject::CanAccept(Droppable* droppable)
 {
-    const EdContent* dragged = ContentOf(droppable);
+    const EdContent* dragged = DroppedContent(droppable);
     if (dragged == nullptr)
         return false;
     const uint16_t k = droppable->GetContentKind();
