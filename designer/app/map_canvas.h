@@ -18,5 +18,5 @@ public:
     virtual void SetMenuObject(MapObject* object) = 0; // the map object a context menu was opened for; null: none
     // The engine is about to delete object (null: every one): a canvas that keeps map objects drops them here.
     virtual void ForgetMapObject(const MapObject* /*object*/) {}
-    virtual void RedrawMap() = 0;                      // now, not at the next paint
+    virtual void RedrawMap() = 0; // now, not at the next paint
 };

@@ -2,6 +2,123 @@
 
 namespace pf {
 
+namespace {
+
+// The message box's pictures, drawn in code at any side: a red disc with a cross (hand), a blue disc with a question
+// mark, a yellow triangle with an exclamation mark, a blue disc with an "i" (asterisk). Edges are sampled 4 x 4 a
+// pixel, so the outline is smooth over any background.
+enum class BoxIcon { kHand, kQuestion, kExclamation, kAsterisk };
+
+std::optional<BoxIcon> boxIconOf(uint32_t id)
+{
+    switch (id) {
+    case 32513:
+        return BoxIcon::kHand;
+    case 32514:
+        return BoxIcon::kQuestion;
+    case 32515:
+        return BoxIcon::kExclamation;
+    case 32516:
+        return BoxIcon::kAsterisk;
+    default:
+        return std::nullopt;
+    }
+}
+
+// 5 x 7 glyphs, one string a row.
+constexpr const char* kQuestionGlyph[7] = {".###.", "#...#", "....#", "..##.", "..#..", ".....", "..#.."};
+constexpr const char* kExclamationGlyph[7] = {".###.", ".###.", ".###.", "..#..", "..#..", ".....", ".###."};
+constexpr const char* kInfoGlyph[7] = {"..#..", ".....", ".##..", "..#..", "..#..", "..#..", ".###."};
+
+// Whether (u, v) in the unit square falls on a glyph drawn in the box [left, top] - [left + w, top + h].
+bool onGlyph(const char* const (&glyph)[7], double u, double v, double left, double top, double w, double h)
+{
+    const double gx = (u - left) / w * 5;
+    const double gy = (v - top) / h * 7;
+    if (gx < 0 || gy < 0 || gx >= 5 || gy >= 7)
+        return false;
+    return glyph[static_cast<int>(gy)][static_cast<int>(gx)] == '#';
+}
+
+// The colour of one sample, 0 where the picture is transparent.
+uint32_t boxIconSample(BoxIcon kind, double u, double v)
+{
+    constexpr uint32_t kOutline = 0xFF303030;
+    if (kind == BoxIcon::kExclamation) {
+        // Apex at the top middle, base along the bottom; the outline is the band just inside the edges.
+        const double top = 0.06;
+        const double bottom = 0.94;
+        if (v < top || v > bottom)
+            return 0;
+        const double half = (v - top) / (bottom - top) * 0.47;
+        const double off = u < 0.5 ? 0.5 - u : u - 0.5;
+        if (off > half)
+            return 0;
+        if (off > half - 0.06 || v > bottom - 0.05)
+            return kOutline;
+        return onGlyph(kExclamationGlyph, u, v, 0.41, 0.32, 0.18, 0.52) ? 0xFF000000 : 0xFFFFCC00;
+    }
+    const double du = u - 0.5;
+    const double dv = v - 0.5;
+    const double r2 = du * du + dv * dv;
+    if (r2 > 0.47 * 0.47)
+        return 0;
+    if (r2 > 0.42 * 0.42)
+        return kOutline;
+    const uint32_t fill = kind == BoxIcon::kHand ? 0xFFD42A2A : 0xFF2A62C8;
+    bool mark = false;
+    switch (kind) {
+    case BoxIcon::kHand: {
+        const double a = du - dv;
+        const double b = du + dv;
+        mark = r2 < 0.27 * 0.27 && ((a < 0.07 && a > -0.07) || (b < 0.07 && b > -0.07));
+        break;
+    }
+    case BoxIcon::kQuestion:
+        mark = onGlyph(kQuestionGlyph, u, v, 0.32, 0.2, 0.36, 0.6);
+        break;
+    default:
+        mark = onGlyph(kInfoGlyph, u, v, 0.34, 0.2, 0.32, 0.6);
+        break;
+    }
+    return mark ? 0xFFFFFFFF : fill;
+}
+
+IconRef boxIcon(BoxIcon kind, int32_t side)
+{
+    if (side < 1 || side > Icon::kMaxSide)
+        return nullptr;
+    constexpr int kSub = 4;
+    std::vector<uint32_t> argb(static_cast<size_t>(side) * side, 0);
+    for (int32_t y = 0; y < side; ++y)
+        for (int32_t x = 0; x < side; ++x) {
+            uint32_t r = 0;
+            uint32_t g = 0;
+            uint32_t b = 0;
+            uint32_t a = 0;
+            for (int sy = 0; sy < kSub; ++sy)
+                for (int sx = 0; sx < kSub; ++sx) {
+                    const uint32_t s =
+                        boxIconSample(kind, (x + (sx + 0.5) / kSub) / side, (y + (sy + 0.5) / kSub) / side);
+                    if (pixelAlpha(s) == 0)
+                        continue;
+                    r += pixelRed(s);
+                    g += pixelGreen(s);
+                    b += pixelBlue(s);
+                    a += 255;
+                }
+            if (a == 0)
+                continue;
+            const uint32_t n = a / 255; // samples covered
+            argb[static_cast<size_t>(y) * side + x] =
+                makePixel(static_cast<uint8_t>(r / n), static_cast<uint8_t>(g / n), static_cast<uint8_t>(b / n),
+                          static_cast<uint8_t>(a / (kSub * kSub)));
+        }
+    return Icon::create(side, side, std::move(argb), {});
+}
+
+} // namespace
+
 ResourceRegistry& resources()
 {
     static ResourceRegistry registry;
@@ -25,6 +142,8 @@ IconRef ResourceRegistry::icon(uint32_t id, int32_t side) const
                 return pick;
         }
     }
+    if (const std::optional<BoxIcon> kind = boxIconOf(id))
+        return boxIcon(*kind, side);
     return generatedIcon(id, side);
 }
 

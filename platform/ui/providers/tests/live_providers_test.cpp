@@ -2,6 +2,7 @@
 #include "platform/base/user_constants.h"
 #include "platform/testing/ui_fixture.h"
 #include "platform/ui/core/message_loop.h"
+#include "platform/ui/core/resources.h"
 #include "platform/ui/dialog/dialog.h"
 #include "platform/ui/providers/live_providers.h"
 
@@ -90,6 +91,32 @@ TEST_F(LiveMessageBoxTest, QuitEndsTheModalLoopAndStaysSet)
     ASSERT_TRUE(ui().quitCode().has_value());
     EXPECT_EQ(*ui().quitCode(), 3);
     EXPECT_EQ(runMessageLoop(ui()), 3);
+}
+
+// The box's pictures are what their kind shows (not a numbered tile): for the exclamation mark, a yellow triangle
+// with a black bar and dot, clear corners; for the hand a red disc with a white cross.
+TEST_F(LiveMessageBoxTest, IconsShowTheirKind)
+{
+    showAndAct(MB_OK | MB_ICONEXCLAMATION, [&](Window& box) {
+        sim().pump();
+        box.writePng(artifactPath("message-box-exclamation.png"));
+        sim().keyPress(VK_RETURN);
+    });
+    const IconRef warn = resources().icon(32515);
+    ASSERT_NE(warn, nullptr);
+    const auto rgbAt = [](const IconRef& icon, int32_t x, int32_t y) { return icon->pixel(x, y) & 0xFFFFFFu; };
+    for (const Point corner : {Point{0, 0}, Point{31, 0}, Point{0, 31}, Point{31, 31}})
+        EXPECT_EQ(pixelAlpha(warn->pixel(corner.x, corner.y)), 0) << corner.x << "," << corner.y;
+    EXPECT_EQ(rgbAt(warn, 10, 26), 0xFFCC00u);
+    EXPECT_EQ(rgbAt(warn, 16, 23), 0xFFCC00u) << "the gap between bar and dot";
+    EXPECT_EQ(rgbAt(warn, 16, 12), 0u);
+    EXPECT_EQ(rgbAt(warn, 16, 25), 0u);
+    const IconRef hand = resources().icon(32513, 16);
+    ASSERT_NE(hand, nullptr);
+    EXPECT_EQ(hand->width(), 16);
+    EXPECT_EQ(rgbAt(hand, 8, 8), 0xFFFFFFu);
+    EXPECT_EQ(rgbAt(hand, 4, 8), 0xD42A2Au);
+    EXPECT_EQ(pixelAlpha(hand->pixel(0, 0)), 0);
 }
 
 TEST(WrapText, BreaksAtSpacesAndNewlinesAndCutsLongWords)
