@@ -136,6 +136,21 @@ Rect ListBox::getItemRect(int32_t index) const
     return {0, row * itemHeight(), clientRect().r, (row + 1) * itemHeight()};
 }
 
+bool ListBox::setTopIndex(int32_t index)
+{
+    const int32_t next = std::clamp(index, 0, std::max(0, getCount() - shownRows()));
+    if (next == m_top)
+        return false;
+    m_top = next;
+    invalidate(true);
+    return true;
+}
+
+int32_t ListBox::shownRows() const
+{
+    return std::max<int32_t>(1, static_cast<int32_t>(clientRect().height()) / itemHeight());
+}
+
 int32_t ListBox::itemFromPoint(Point client) const
 {
     if (client.y < 0)
@@ -161,6 +176,67 @@ void ListBox::clickItem(int32_t index)
         m_anchor = index;
     }
     invalidate(true);
+    notifyIfChanged(before);
+}
+
+void ListBox::keyItem(uint32_t key)
+{
+    const int32_t current = getCurSel();
+    const int32_t page = std::max(1, shownRows() - 1);
+    int32_t next = current;
+    switch (key) {
+    case VK_UP:
+        next = current - 1;
+        break;
+    case VK_DOWN:
+        next = current + 1;
+        break;
+    case VK_PRIOR:
+        next = current - page;
+        break;
+    case VK_NEXT:
+        next = current + page;
+        break;
+    case VK_HOME:
+        next = 0;
+        break;
+    case VK_END:
+        next = getCount() - 1;
+        break;
+    default:
+        return;
+    }
+    if (getCount() == 0)
+        return;
+    next = std::clamp(next, 0, getCount() - 1);
+    const std::vector<int32_t> before = getSelItems();
+    if (!isMultiple()) {
+        m_single = next;
+    } else {
+        m_anchor = next;
+        if ((style() & LBS_EXTENDEDSEL) != 0)
+            for (int32_t i = 0; i < m_items.count(); ++i)
+                m_items.at(i).selected = i == next;
+    }
+    if (next < m_top)
+        setTopIndex(next);
+    else if (next >= m_top + shownRows())
+        setTopIndex(next - shownRows() + 1);
+    syncScrollBar();
+    invalidate(true);
+    notifyIfChanged(before);
+}
+
+void ListBox::syncScrollBar()
+{
+    // Items deleted since the last paint may leave the top past the last full page.
+    m_top = std::clamp(m_top, 0, std::max(0, getCount() - shownRows()));
+    if ((style() & WS_VSCROLL) != 0)
+        m_top = setScrollInfo(SB_VERT, {0, std::max(0, getCount() - 1), static_cast<uint32_t>(shownRows()), m_top});
+}
+
+void ListBox::notifyIfChanged(const std::vector<int32_t>& before)
+{
     if (getSelItems() != before && (style() & LBS_NOTIFY) != 0)
         notifyCommand(LBN_SELCHANGE);
 }
@@ -181,6 +257,13 @@ LResult ListBox::handle(const Msg& msg)
             clickItem(index);
         return 0;
     }
+    case WM_KEYDOWN:
+        keyItem(static_cast<uint32_t>(msg.wParam));
+        return 0;
+    case WM_VSCROLL:
+        setTopIndex(scrollRequest(msg.wParam, m_top, shownRows()));
+        syncScrollBar();
+        return 0;
     case WM_LBUTTONDBLCLK:
         if ((style() & LBS_NOTIFY) != 0)
             notifyCommand(LBN_DBLCLK);
@@ -228,6 +311,7 @@ LResult ListBox::handle(const Msg& msg)
 
 void ListBox::paint()
 {
+    syncScrollBar();
     PaintDc dc(*this);
     const Rect r = clientRect();
     dc.fillRect(r, createSolidBrush(getSysColor(COLOR_WINDOW)));

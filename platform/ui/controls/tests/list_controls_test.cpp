@@ -450,5 +450,58 @@ TEST_F(OwnScrollBars, ATreeOf500FollowsItsBar)
     EXPECT_EQ(codes, (std::vector<std::pair<int32_t, int32_t>>{{SB_LINEUP, 0}, {SB_ENDSCROLL, 0}}));
 }
 
+TEST_F(OwnScrollBars, AListBoxOf200ScrollsByKeysAndItsThumbWithTheSelectionInView)
+{
+    ListBox& list = make<ListBox>("listbox", LBS_NOTIFY);
+    for (int i = 0; i < 200; ++i)
+        list.addString("name " + std::to_string(i));
+    sim().pump();
+    const int32_t shown = list.shownRows();
+    ASSERT_GT(shown, 3);
+    EXPECT_EQ(list.getScrollInfo(SB_VERT).nMax, 199);
+    EXPECT_EQ(list.getScrollInfo(SB_VERT).nPage, static_cast<uint32_t>(shown));
+    sim().selectListItem(list, 0);
+    const auto keyTo = [&](uint8_t key, int32_t selected, int32_t top) {
+        sim().keyPress(key);
+        sim().pump();
+        EXPECT_EQ(list.getCurSel(), selected) << "key " << int{key};
+        EXPECT_EQ(list.getTopIndex(), top) << "key " << int{key};
+        EXPECT_EQ(list.getScrollInfo(SB_VERT).nPos, top) << "the bar follows the key " << int{key};
+    };
+    keyTo(VK_NEXT, shown - 1, 0);
+    keyTo(VK_NEXT, 2 * (shown - 1), shown - 1);
+    keyTo(VK_UP, 2 * (shown - 1) - 1, shown - 1);
+    keyTo(VK_END, 199, 200 - shown);
+    keyTo(VK_DOWN, 199, 200 - shown);
+    keyTo(VK_HOME, 0, 0);
+    keyTo(VK_PRIOR, 0, 0);
+    scrollThrough(list);
+    EXPECT_EQ(list.getTopIndex(), 200 - shown) << "the thumb dragged to the end";
+    EXPECT_EQ(list.getCurSel(), 0) << "scrolling leaves the selection";
+    sim().click(list.clientToScreen({10, 4}));
+    EXPECT_EQ(list.getCurSel(), 200 - shown) << "a click reaches the first row shown";
+    list.resetContent();
+    list.addString("only");
+    sim().pump();
+    EXPECT_EQ(list.getTopIndex(), 0);
+    EXPECT_EQ(list.getScrollInfo(SB_VERT).nPos, 0);
+}
+
+TEST_F(OwnScrollBars, KeysMoveTheCaretOfAnExtendedListBoxAndSelectItAlone)
+{
+    ListBox& list = make<ListBox>("listbox", LBS_EXTENDEDSEL);
+    for (int i = 0; i < 50; ++i)
+        list.addString("name " + std::to_string(i));
+    sim().pump();
+    sim().selectListItem(list, 1);
+    sim().keyDown(VK_CONTROL);
+    sim().selectListItem(list, 3);
+    sim().keyUp(VK_CONTROL);
+    sim().keyPress(VK_END);
+    EXPECT_EQ(list.getCurSel(), 49);
+    EXPECT_EQ(list.getSelItems(), (std::vector<int32_t>{49}));
+    EXPECT_EQ(list.getTopIndex(), 50 - list.shownRows());
+}
+
 } // namespace
 } // namespace pf
