@@ -25,7 +25,9 @@
 #include "engine/core/thread_handler.h"
 #include "engine/core/window.h"
 #include "engine/core/world_file.h"
+#include "engine/resources/background.h"
 #include "engine/resources/resource_report.h"
+#include "engine/resources/texture.h"
 #include "platform/display/screen.h"
 #include "platform/settings/profile.h"
 #include "platform/settings/settings_store.h"
@@ -64,6 +66,16 @@ const CVTND_SettingRegistration kRecoveryInterval({kSettingRecoveryInterval, "re
 const CVTND_SettingRegistration kSnapshotQuality({kSettingSnapshotQuality, "snapshot quality", SettingKind::kDword, 90,
                                                   ""});
 
+std::unique_ptr<SWbackground> CopyOfBackground(const SWbackground& background)
+{
+    auto copy = std::make_unique<SWbackground>(background.GetColour());
+    if (background.GetTexture() != nullptr)
+        copy->SetTexture(CloneTextureObject(background.GetTexture()));
+    copy->SetMode(background.GetMode());
+    copy->SetBackgroundFlags(background.GetBackgroundFlags());
+    return copy;
+}
+
 std::string FileNameOf(const std::string& path)
 {
     return std::filesystem::path(path).filename().string();
@@ -95,6 +107,24 @@ CVTND_Designer* CVTND_Designer::Current()
     return g_current;
 }
 
+std::vector<std::string> CVTND_Designer::ReadRecentFiles(const pf::Profile& profile)
+{
+    std::vector<std::string> recent;
+    for (size_t i = 0; i < kRecentFiles; ++i) {
+        std::string path = profile.getString(kRecentSection, "File" + std::to_string(i + 1), "");
+        if (!path.empty())
+            recent.push_back(std::move(path));
+    }
+    return recent;
+}
+
+void CVTND_Designer::ReadViewingConfiguration(pf::SettingsStore& store)
+{
+    store.getOrCreateDword(kViewingKey, "antialiasing", 0);
+    store.getOrCreateDword(kViewingKey, "supersampling", 1);
+    (void)store.valueNames(kNavigationKey);
+}
+
 std::vector<std::string> CVTND_Designer::StuckThreads() const
 {
     const std::lock_guard hold(g_stuckLock);
@@ -109,11 +139,7 @@ bool CVTND_Designer::Start(CVTND_StartOptions options)
     // Step 4 (the command line was step 3, the caller's): settings, recent files, the "Viewer" switches.
     m_store = options.store != nullptr ? std::move(options.store) : pf::SettingsStore::openDefault();
     m_profile = std::make_unique<pf::Profile>(*m_store, kProfileKey);
-    for (size_t i = 0; i < kRecentFiles; ++i) {
-        const std::string path = m_profile->getString(kRecentSection, "File" + std::to_string(i + 1), "");
-        if (!path.empty())
-            m_recent.push_back(path);
-    }
+    m_recent = ReadRecentFiles(*m_profile);
     SWrenderdrivers::Get().ApplyViewerProfile(*m_profile);
     m_settings = std::make_unique<CVTND_EditorSettings>(*m_store);
 
@@ -200,9 +226,7 @@ void CVTND_Designer::BuildWorkspace(LoadedWorkspace* loaded)
         m_app->NewWorkspace();
     m_steps.push_back("world");
     // The viewing configuration and the navigation settings: created with their defaults when missing.
-    m_store->getOrCreateDword(kViewingKey, "antialiasing", 0);
-    m_store->getOrCreateDword(kViewingKey, "supersampling", 1);
-    (void)m_store->valueNames(kNavigationKey);
+    ReadViewingConfiguration(*m_store);
     CVTND_ExtendedWorld* world = m_app->GetWorld();
     m_app->SetPropertiesObject(CVTND_Object(static_cast<uint16_t>(ObjectType::kRoot), world->GetRootNode()));
     if (m_app->OpenEventMapWindow() != nullptr)
@@ -415,8 +439,10 @@ bool CVTND_Designer::Save()
 
 bool CVTND_Designer::SaveAs()
 {
-    const auto path =
-        BrowseFile(true, static_cast<int32_t>(BrowseCategory::kProjects), kProjectFilter, "vtp", "Save Project As");
+    // The project's own name is proposed, in its own folder once it has one.
+    const std::string proposed = m_projectPath.empty() ? ProjectStem() + ".vtp" : m_projectPath;
+    const auto path = BrowseFile(true, static_cast<int32_t>(BrowseCategory::kProjects), kProjectFilter, "vtp",
+                                 "Save Project As", proposed);
     return path ? SaveTo(*path) : false;
 }
 
@@ -567,7 +593,13 @@ bool CVTND_Designer::StartPreview()
     if (world == nullptr || world->IsRunning())
         return false;
     m_renderThread->Resume(world);
-    world->SetRunning(true);
+    {
+        const SWworldlock hold(*world);
+        const SWbackground* background = world->GetRootObject()->GetBackground();
+        m_backgroundAtStart = BackgroundAtStart{background != nullptr ? background->GetSerial() : 0,
+                                                background != nullptr ? CopyOfBackground(*background) : nullptr};
+        world->SetRunning(true);
+    }
     world->Invalidate(true);
     m_app->Broadcast(CVTND_Event(EventCode::kPreviewStarted, CVTND_Object()));
     UpdateCommandStates();
@@ -588,13 +620,41 @@ bool CVTND_Designer::StopPreview()
     CVTND_ExtendedWorld* world = GetWorld();
     if (world == nullptr || !world->IsRunning())
         return false;
-    world->SetRunning(false);
+    EndPreviewOfProject(*world);
     for (CChildRenderView* view : Views())
         view->DropPointer();
     world->Invalidate(true);
     m_app->Broadcast(CVTND_Event(EventCode::kPreviewStopped, CVTND_Object()));
     UpdateCommandStates();
     return true;
+}
+
+// What the preview changed is the preview's, not the project's: the turned nodes and every variable go back to their
+// initial values and the background to the one kept at Start, so Save and Publish store the project as it was made.
+// The stop frame (the world-stop events, the end of the motions) runs here first, not at the next tick, so nothing
+// moves after the project is put back; a world whose frames fail is not stepped again.
+void CVTND_Designer::EndPreviewOfProject(CVTND_ExtendedWorld& world)
+{
+    const SWworldlock hold(world);
+    world.SetRunning(false);
+    if (!m_renderThread->IsFaulted(&world)) {
+        try {
+            world.RunFrame();
+        } catch (const std::exception&) {
+            // the render thread's own frames report such faults; the project is put back all the same
+        }
+    }
+    world.StoreAllCurrentValues();
+    if (m_backgroundAtStart) {
+        const SWbackground* now = world.GetRootObject()->GetBackground();
+        if ((now != nullptr ? now->GetSerial() : 0) != m_backgroundAtStart->serial) {
+            world.GetRootObject()->SetBackground(std::move(m_backgroundAtStart->copy));
+            world.RebuildBackground();
+            for (CChildRenderView* view : Views())
+                view->RefreshBackground(); // the renderers held the one just deleted
+        }
+        m_backgroundAtStart.reset();
+    }
 }
 
 void CVTND_Designer::OnRenderFault()
@@ -622,8 +682,8 @@ bool CVTND_Designer::Snapshot()
 {
     if (ActiveView() == nullptr)
         return false;
-    const auto path =
-        BrowseFile(true, static_cast<int32_t>(BrowseCategory::kSnapshots), kSnapshotFilter, "jpg", "Snapshot");
+    const auto path = BrowseFile(true, static_cast<int32_t>(BrowseCategory::kSnapshots), kSnapshotFilter, "jpg",
+                                 "Snapshot", ProjectStem() + ".jpg");
     return path ? SnapshotTo(*path) : false;
 }
 
@@ -655,8 +715,8 @@ bool CVTND_Designer::Publish()
 {
     if (GetWorld() == nullptr)
         return false;
-    const auto path =
-        BrowseFile(true, static_cast<int32_t>(BrowseCategory::kPublished), kPublishedFilter, "vto", "Publish");
+    const auto path = BrowseFile(true, static_cast<int32_t>(BrowseCategory::kPublished), kPublishedFilter, "vto",
+                                 "Publish", ProjectStem() + ".vto");
     return path ? PublishTo(*path) : false;
 }
 
@@ -866,8 +926,14 @@ void CVTND_Designer::SetTimerWorld(SWworld* world)
     m_timerWorld = world;
 }
 
+std::string CVTND_Designer::ProjectStem() const
+{
+    return m_projectPath.empty() ? std::string("Untitled") : std::filesystem::path(m_projectPath).stem().string();
+}
+
 std::optional<std::string> CVTND_Designer::BrowseFile(bool save, int32_t category, const std::string& filter,
-                                                      const std::string& extension, const std::string& title)
+                                                      const std::string& extension, const std::string& title,
+                                                      const std::string& proposed)
 {
     pf::FileDialogRequest request;
     request.save = save;
@@ -875,6 +941,7 @@ std::optional<std::string> CVTND_Designer::BrowseFile(bool save, int32_t categor
     request.title = title;
     request.filter = filter;
     request.defaultExtension = extension;
+    request.fileName = proposed;
     request.initialDirectory = m_settings->GetDirectory(static_cast<BrowseCategory>(category));
     request.flags = save ? pf::OFN_OVERWRITEPROMPT | pf::OFN_PATHMUSTEXIST : pf::OFN_FILEMUSTEXIST;
     const auto paths = pf::getFileName(request);

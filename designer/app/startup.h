@@ -35,6 +35,7 @@ class CVTND_EditorSettings;
 class CVTND_ExtendedWorld;
 class CVTND_Recovery;
 class CVTNDesignerApp;
+class SWbackground;
 class SWworld;
 
 // The application's own editor settings.
@@ -63,6 +64,11 @@ public:
     CVTND_Designer& operator=(const CVTND_Designer&) = delete;
 
     static CVTND_Designer* Current(); // the one started last; null when none runs
+
+    // The settings start-up reads, read as it reads them: the recent files (most recent first, at most
+    // kRecentFiles, empty entries skipped) and the viewing and navigation configuration (made when missing).
+    static std::vector<std::string> ReadRecentFiles(const pf::Profile& profile);
+    static void ReadViewingConfiguration(pf::SettingsStore& store);
 
     bool Start(CVTND_StartOptions options); // on the current pf::Ui; false: no main frame could be made
     int Run();                              // the loop, until the frame has closed
@@ -141,8 +147,12 @@ private:
     void ShowError(const std::string& text);
     void KeepAliveAfterStuckThread();
     void OfferRecoveryCopy();
+    void EndPreviewOfProject(CVTND_ExtendedWorld& world);
+    // proposed: the file name the dialog offers (with a folder: it opens there).
     std::optional<std::string> BrowseFile(bool save, int32_t category, const std::string& filter,
-                                          const std::string& extension, const std::string& title);
+                                          const std::string& extension, const std::string& title,
+                                          const std::string& proposed = {});
+    std::string ProjectStem() const; // the project file's name without its extension; "Untitled" before a save
 
     CVTND_ReportSink m_sink;
     std::unique_ptr<pf::SettingsStore> m_store;
@@ -160,6 +170,13 @@ private:
     std::mutex m_faultLock; // guards m_faultText, written on the render thread
     std::string m_faultText;
     SWworld* m_faultWorld = nullptr;
+    // The project's background as it stood at Start, kept while a preview of the project runs: the preview's
+    // set-background actions replace the root object's, which is the project's data.
+    struct BackgroundAtStart {
+        uint64_t serial = 0;                // of the root's background then; 0: it had none
+        std::unique_ptr<SWbackground> copy; // null: it had none
+    };
+    std::optional<BackgroundAtStart> m_backgroundAtStart;
     std::vector<std::string> m_recent;
     std::string m_projectPath;
     std::vector<std::string> m_steps;

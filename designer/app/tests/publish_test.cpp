@@ -382,6 +382,48 @@ TEST_F(Publish, TheWaitDialogShowsEachStepOfAWriterHeldBetweenResources)
 // The published world plays in a frame of its own at once; a click on its cube switches its background, as in the
 // browser; closing the frame stops it and lets the render thread go before the world goes. A damaged file is one
 // box and no frame.
+// Start, a click on the cube, Stop: the cube is back at rest and the background the click chose is gone, so the
+// project saves to the bytes it had before; the save and publish dialogs propose the project's own name.
+TEST_F(Publish, APreviewChangesNothingSavedAndTheDialogsProposeTheProjectsName)
+{
+    ASSERT_TRUE(designer->SaveTo(In("garden.vtp")));
+    const std::string before = FileText(In("garden.vtp"));
+    SWobjectnode* cube = SWobjectnode::FromNode(NodeNamed(*world, "cube"));
+    const SWmatrix rest = cube->GetLocalMatrix();
+    CChildRenderView& view = *designer->ActiveView();
+    view.move(pf::Rect::fromXywh(0, 0, 320, 240));
+    ASSERT_TRUE(designer->StartPreview());
+    ASSERT_TRUE(WaitFor(sim(), [&] {
+        const SWworldlock hold(*world);
+        return !(cube->GetLocalMatrix() == rest) && world->PickNode(160, 120) == cube;
+    }));
+    sim().click(view, {160, 120});
+    ASSERT_TRUE(WaitFor(sim(), [&] {
+        const SWworldlock hold(*world);
+        return world->GetRootObject()->GetBackground()->GetColour() != kSampleBackground;
+    }));
+    ASSERT_TRUE(designer->StopPreview());
+    {
+        const SWworldlock hold(*world);
+        EXPECT_EQ(world->GetRootObject()->GetBackground()->GetColour(), kSampleBackground);
+        EXPECT_TRUE(cube->GetLocalMatrix() == rest);
+    }
+    sim().advance(100); // frames after the stop move nothing
+    ASSERT_TRUE(designer->SaveTo(In("after.vtp")));
+    EXPECT_TRUE(FileText(In("after.vtp")) == before);
+    const pf::Point corner = view.clientToScreen({2, 2});
+    EXPECT_TRUE(WaitFor(sim(), [&] { return pf::screenPixel(corner) == kSampleBackground; }));
+
+    sim().expectFile(std::nullopt);
+    EXPECT_FALSE(designer->SaveAs());
+    sim().expectFile(std::nullopt);
+    EXPECT_FALSE(designer->Publish());
+    const auto& asked = ui().providers().scriptedFile().calls();
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[0].fileName, In("after.vtp"));
+    EXPECT_EQ(asked[1].fileName, "after.vto");
+}
+
 TEST_F(Publish, APublishedWorldPlaysInAPlayerAndAClickOnItsCubeSwitchesItsBackground)
 {
     const std::string path = In("play.vto");
