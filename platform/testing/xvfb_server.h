@@ -31,6 +31,9 @@ public:
     void tap(unsigned long keysym); // down and up
     // What a window manager sends when the user closes a top-level window: WM_DELETE_WINDOW to the X window.
     void askToClose(unsigned long xWindow);
+    // A top-level window of another program, found as a window manager lists it: the first child of the root
+    // window whose name (WM_NAME) starts with namePrefix; 0 when there is none.
+    unsigned long findTopLevel(const std::string& namePrefix);
     Point pointer(); // where the pointer is on the root window
     // The root window's pixels in `area` as 0x00RRGGBB; an empty surface when it cannot be read.
     std::unique_ptr<Surface32> grab(const Rect& area);
