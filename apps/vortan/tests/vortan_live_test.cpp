@@ -5,24 +5,29 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "designer/app/child_render_view.h"
 #include "designer/app/extended_world.h"
 #include "designer/app/main_frame.h"
 #include "designer/app/sample_project.h"
 #include "designer/app/startup.h"
+#include "designer/workspace/panels.h"
+#include "designer/workspace/sizing_bar.h"
 #include "platform/base/atomic_file.h"
 #include "platform/display/screen.h"
 #include "platform/gfx/png_file.h"
 #include "platform/live/tests/live_environment.h"
 #include "platform/settings/settings_backend.h"
 #include "platform/settings/settings_store.h"
+#include "platform/testing/image_check.h"
 
 namespace pf {
 namespace {
@@ -74,6 +79,48 @@ protected:
         LiveFixture::TearDown();
     }
     Point ViewPoint(CChildRenderView& view, Point client) { return view.clientToScreen(client); }
+    // Every docked panel's caption: the server shows, at the caption rectangle its bar names, what the layer composed
+    // there, a caption band with the panel's title written in it. The grabs, one under the other, go to a picture.
+    void ExpectPanelCaptionsWhereTheirBarsSay(const CMainFrame& frame)
+    {
+        std::vector<const CVTND_SizingBar*> bars;
+        for (const Hwnd child : frame.children())
+            if (const auto* bar = dynamic_cast<const CVTND_SizingBar*>(ui().window(child)); bar && bar->isVisible())
+                bars.push_back(bar);
+        EXPECT_EQ(bars.size(), CVTND_Panels::kCount);
+        Surface32 sheet(400, static_cast<int32_t>(bars.size()) * CVTND_SizingBar::kCaptionHeight);
+        for (size_t i = 0; i < bars.size(); ++i) {
+            SCOPED_TRACE(bars[i]->GetTitle());
+            const Rect caption = bars[i]->CaptionRect().inflatedBy(-1, -1);
+            const Point at = bars[i]->clientToScreen({caption.l, caption.t});
+            const Rect area = Rect::fromXywh(at.x, at.y, caption.width(), caption.height());
+            const std::unique_ptr<Surface32> composed = captureScreen(area);
+            std::unique_ptr<Surface32> shown;
+            ImageDifference difference;
+            runUntil(
+                [&] {
+                    shown = liveServer().grab(area);
+                    difference = compareSurfaces(*shown, *composed, 12);
+                    return !difference.sizeMismatch && difference.differing == 0;
+                },
+                5000);
+            EXPECT_FALSE(difference.sizeMismatch);
+            EXPECT_EQ(difference.differing, 0) << "at " << area.l << "," << area.t;
+            int written = 0; // the title's pixels: unlike the band's own colour, in the left half
+            for (int32_t y = 0; y < composed->height(); ++y)
+                for (int32_t x = 0; x < composed->width() / 2; ++x)
+                    written += composed->pixel(x, y) != composed->pixel(0, 0) ? 1 : 0;
+            EXPECT_GT(written, 15);
+            for (int32_t y = 0; !shown->isEmpty() && y < shown->height(); ++y)
+                for (int32_t x = 0; x < std::min(shown->width(), sheet.width()); ++x)
+                    sheet.setPixel(x, static_cast<int32_t>(i) * CVTND_SizingBar::kCaptionHeight + y,
+                                   shown->pixel(x, y));
+        }
+        if (const char* artifacts = std::getenv("VORTAN_TEST_ARTIFACTS")) {
+            std::string error;
+            writePngFile(std::string(artifacts) + "/vortan-live-captions.png", sheet, error);
+        }
+    }
 
     std::filesystem::path folder;
     CVTND_Designer designer;
@@ -97,6 +144,7 @@ TEST_F(DesignerLive, TheSampleTurnsAClickSwitchesTheBackgroundAndThePublishedWor
     ASSERT_TRUE(shown) << std::hex << GrabPixel(corner) << std::dec << " at " << corner.x << "," << corner.y;
     EXPECT_FALSE(IsBackground(GrabPixel(middle)));
     EXPECT_EQ(designer.GetMainFrame()->windowRect(), screen().workArea());
+    ExpectPanelCaptionsWhereTheirBarsSay(*designer.GetMainFrame());
 
     // Published before the preview changes the world's background.
     const std::string published = (folder / "sample.vto").string();
