@@ -77,13 +77,16 @@ CVTND_DockState ReadDockState(const pf::Profile& profile, std::string_view barNa
     const std::optional<int32_t> size = ReadValue(profile, section, "Size");
     const std::optional<bool> visible = ReadFlag(profile, section, "Visible");
     const std::optional<bool> floating = ReadFlag(profile, section, "Floating");
-    if (!InRange(side, 0, 2) || !InRange(size, kMinDockSize, kMaxDockSize) || !visible || !floating)
+    const std::optional<int32_t> share = ReadValue(profile, section, "Share");
+    if (!InRange(side, 0, 2) || !InRange(size, kMinDockSize, kMaxDockSize) || !visible || !floating ||
+        (share && !InRange(share, 0, kMaxDockSize)))
         return fallback;
     CVTND_DockState state;
     state.side = static_cast<DockSide>(*side);
     state.size = *size;
     state.visible = *visible;
     state.floating = *floating;
+    state.share = share.value_or(0);
     state.floatRect = fallback.floatRect;
     const std::optional<pf::Rect> rect = ReadFloatRect(profile, section, workArea);
     if (rect)
@@ -104,6 +107,7 @@ bool WriteDockState(pf::Profile& profile, std::string_view barName, int32_t inde
     ok = profile.writeInt(section, "FloatY", state.floatRect.t) && ok;
     ok = profile.writeInt(section, "FloatW", static_cast<int>(state.floatRect.width())) && ok;
     ok = profile.writeInt(section, "FloatH", static_cast<int>(state.floatRect.height())) && ok;
+    ok = profile.writeInt(section, "Share", state.share) && ok;
     return ok;
 }
 
@@ -139,16 +143,31 @@ pf::Rect LayoutDockedBars(const pf::Rect& area, const std::vector<CVTND_DockStat
             continue;
         const bool across = side == DockSide::kBottom; // the bottom row shares its width
         const int64_t span = across ? strip.width() : strip.height();
-        int64_t at = 0;
+        // Weights in 64 bits: ten shares of at most kMaxDockSize each, times a span, stay far inside.
+        int64_t given = 0;
+        int64_t withShare = 0;
+        for (const CVTND_DockState& s : states)
+            if (IsDocked(s, side) && s.share > 0) {
+                given += s.share;
+                ++withShare;
+            }
+        const int64_t unshared = withShare > 0 ? given / withShare : 1;
+        const auto weight = [unshared](const CVTND_DockState& s) { return s.share > 0 ? s.share : unshared; };
+        int64_t total = 0;
+        for (const CVTND_DockState& s : states)
+            if (IsDocked(s, side))
+                total += weight(s);
+        int64_t before = 0;
         for (size_t i = 0; i < states.size(); ++i) {
             if (!IsDocked(states[i], side))
                 continue;
-            const int64_t next = at + span / count + (at == 0 ? span % count : 0);
+            const int64_t at = span * before / total;
+            before += weight(states[i]);
+            const int64_t next = span * before / total;
             outRects[i] = across ? pf::Rect{static_cast<int32_t>(strip.l + at), strip.t,
                                             static_cast<int32_t>(strip.l + next), strip.b}
                                  : pf::Rect{strip.l, static_cast<int32_t>(strip.t + at), strip.r,
                                             static_cast<int32_t>(strip.t + next)};
-            at = next;
         }
     }
     middle.b -= bottom;

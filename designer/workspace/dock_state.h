@@ -1,8 +1,9 @@
 #pragma once
 // Where a docking panel's sizing bar sits: an edge of the main frame's client area or a floating window, with its
 // size, kept between runs in the settings section "<bar name>-SCBar-<index>" as the dwords "Side", "Size",
-// "Visible", "Floating", "FloatX", "FloatY", "FloatW" and "FloatH". A stored state is believed only whole: one value
-// missing or out of range and the bar takes its default place.
+// "Visible", "Floating", "FloatX", "FloatY", "FloatW", "FloatH" and "Share". A stored state is believed only whole:
+// one value missing or out of range and the bar takes its default place. "Share" alone may be missing (a file from
+// before the splitters): the bar then shares its side equally.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -22,6 +23,7 @@ struct CVTND_DockState {
     bool visible = true;
     bool floating = false;
     pf::Rect floatRect; // the floating window, screen coordinates
+    int32_t share = 0;  // its length along its side as a splitter last left it; 0: an equal share
     bool operator==(const CVTND_DockState&) const = default;
 };
 
@@ -31,17 +33,20 @@ inline constexpr int32_t kMinFloatSide = 80;   // a floating bar keeps its capti
 inline constexpr int32_t kMaxFloatSide = 4000; // as above
 inline constexpr int32_t kMinOnWorkArea = 32;  // a floating bar this much on the work area can be taken back
 inline constexpr int32_t kMinMiddle = 120;     // what the docked bars leave the 3D views, each way
+inline constexpr int32_t kMinSplitPane = 40;   // a splitter leaves each of its two bars its caption and a row
 
 std::string DockSectionName(std::string_view barName, int32_t index); // "%s-SCBar-%d"
 // The stored state, or fallback when the section is missing or any value is damaged: a side that is not one of
 // the three, a size outside [kMinDockSize, kMaxDockSize], flags other than 0 and 1, a floating rectangle of a
-// side outside [kMinFloatSide, kMaxFloatSide] or less than kMinOnWorkArea square on workArea.
+// side outside [kMinFloatSide, kMaxFloatSide] or less than kMinOnWorkArea square on workArea, a share outside
+// [0, kMaxDockSize].
 CVTND_DockState ReadDockState(const pf::Profile& profile, std::string_view barName, int32_t index,
                               const CVTND_DockState& fallback, const pf::Rect& workArea);
 bool WriteDockState(pf::Profile& profile, std::string_view barName, int32_t index, const CVTND_DockState& state);
 
 // Lays the docked, visible bars of states out in area: the left and right columns take the full height, the bottom
-// row lies between them; the bars of one side share it equally in their order. A side is as thick as its first
+// row lies between them; the bars of one side share it in their order, in proportion to their shares (a bar of
+// share 0 weighs as the average of the others, as all of them when none has one). A side is as thick as its first
 // shown bar's size, cut so the middle keeps kMinMiddle each way where area allows. outRects gets one rectangle per
 // state (empty for a hidden or floating bar); the result is what is left for the MDI client.
 pf::Rect LayoutDockedBars(const pf::Rect& area, const std::vector<CVTND_DockState>& states,

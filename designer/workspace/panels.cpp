@@ -166,7 +166,7 @@ pf::Rect CVTND_Panels::layoutDocked(const pf::Rect& area)
     m_inLayout = true;
     for (size_t i = 0; i < kCount; ++i)
         if (m_bars[i] != nullptr && !m_bars[i]->GetState().floating)
-            m_bars[i]->PlaceDocked(rects[i]);
+            m_bars[i]->PlaceDocked(rects[i], !rects[i].isEmpty() && NextOnSide(i) < kCount);
     m_inLayout = false;
     return rest;
 }
@@ -186,6 +186,40 @@ void CVTND_Panels::BarChanged()
         return;
     m_frame.recalcLayout();
     UpdateMenu();
+}
+
+size_t CVTND_Panels::NextOnSide(size_t index) const
+{
+    const DockSide side = m_bars[index]->GetState().side;
+    for (size_t j = index + 1; j < kCount; ++j) {
+        const CVTND_DockState state = m_bars[j]->GetState();
+        if (state.visible && !state.floating && state.side == side)
+            return j;
+    }
+    return kCount;
+}
+
+void CVTND_Panels::MoveSplitter(CVTND_SizingBar& bar, int32_t length)
+{
+    const size_t index = static_cast<size_t>(
+        std::find_if(m_bars.begin(), m_bars.end(), [&bar](const auto& b) { return b.get() == &bar; }) - m_bars.begin());
+    if (index >= kCount || NextOnSide(index) >= kCount)
+        return;
+    CVTND_SizingBar& next = *m_bars[NextOnSide(index)];
+    const int32_t pair = bar.DockedLength() + next.DockedLength();
+    if (pair < 2 * kMinSplitPane)
+        return;
+    // Every bar of the side keeps the length it shows now, so only the two beside the splitter move.
+    const DockSide side = bar.GetState().side;
+    for (const auto& b : m_bars) {
+        const CVTND_DockState state = b->GetState();
+        if (state.visible && !state.floating && state.side == side)
+            b->SetShare(b->DockedLength());
+    }
+    const int32_t first = std::clamp(length, kMinSplitPane, pair - kMinSplitPane);
+    bar.SetShare(first);
+    next.SetShare(pair - first);
+    BarChanged();
 }
 
 void CVTND_Panels::UpdateMenu()

@@ -41,9 +41,11 @@ public:
     bool dockCommand(uint32_t id) override;
     // -- CVTND_DockHost
     void BarChanged() override;
+    void MoveSplitter(CVTND_SizingBar& bar, int32_t length) override;
 
 private:
     void UpdateMenu();
+    size_t NextOnSide(size_t index) const; // the next docked, shown bar on index's side; kCount when none
 
     CVTNDesignerApp& m_app;
     pf::FrameWindow& m_frame; // the designer's; it outlives the panels

@@ -108,10 +108,19 @@ void CVTND_SizingBar::SetDockedSize(int32_t size)
     m_state.size = std::clamp(size, kMinDockSize, kMaxDockSize);
 }
 
-void CVTND_SizingBar::PlaceDocked(const pf::Rect& rect)
+void CVTND_SizingBar::SetShare(int32_t share)
+{
+    m_state.share = std::clamp(share, 0, kMaxDockSize);
+}
+
+void CVTND_SizingBar::PlaceDocked(const pf::Rect& rect, bool splitter)
 {
     if (!isWindow() || m_state.floating)
         return;
+    if (m_splitter != splitter) {
+        m_splitter = splitter;
+        invalidate();
+    }
     if (rect.isEmpty()) {
         show(pf::SW_HIDE);
         return;
@@ -137,17 +146,49 @@ pf::Rect CVTND_SizingBar::GripRect() const
     return {};
 }
 
-pf::Rect CVTND_SizingBar::CaptionRect() const
+int32_t CVTND_SizingBar::DockedLength() const
+{
+    const pf::Rect r = windowRect();
+    return static_cast<int32_t>(m_state.side == DockSide::kBottom ? r.width() : r.height());
+}
+
+pf::Rect CVTND_SizingBar::SplitterRect() const
+{
+    if (!m_splitter || m_state.floating)
+        return {};
+    const pf::Rect c = clientRect();
+    if (m_state.side == DockSide::kBottom)
+        return {c.r - kGripWidth, c.t + kGripWidth, c.r, c.b};
+    const pf::Rect grip = GripRect();
+    return {m_state.side == DockSide::kLeft ? c.l : grip.r, c.b - kGripWidth,
+            m_state.side == DockSide::kLeft ? grip.l : c.r, c.b};
+}
+
+pf::Rect CVTND_SizingBar::Inner() const
 {
     pf::Rect c = clientRect();
-    if (!m_state.floating) {
-        if (m_state.side == DockSide::kLeft)
-            c.r -= kGripWidth;
-        else if (m_state.side == DockSide::kRight)
-            c.l += kGripWidth;
-        else
-            c.t += kGripWidth;
+    if (m_state.floating) {
+        c.b -= kGripWidth;
+        return c;
     }
+    if (m_state.side == DockSide::kLeft)
+        c.r -= kGripWidth;
+    else if (m_state.side == DockSide::kRight)
+        c.l += kGripWidth;
+    else
+        c.t += kGripWidth;
+    if (m_splitter) {
+        if (m_state.side == DockSide::kBottom)
+            c.r -= kGripWidth;
+        else
+            c.b -= kGripWidth;
+    }
+    return c;
+}
+
+pf::Rect CVTND_SizingBar::CaptionRect() const
+{
+    const pf::Rect c = Inner();
     return {c.l, c.t, c.r, c.t + kCaptionHeight};
 }
 
@@ -162,9 +203,7 @@ void CVTND_SizingBar::LayoutContent()
     if (!m_content->isWindow())
         return;
     const pf::Rect caption = CaptionRect();
-    pf::Rect area{caption.l, caption.b, caption.r, clientRect().b};
-    if (m_state.floating)
-        area.b -= kGripWidth;
+    pf::Rect area{caption.l, caption.b, caption.r, Inner().b};
     if (area.b < area.t)
         area.b = area.t;
     m_content->move(area);
@@ -208,9 +247,13 @@ pf::LResult CVTND_SizingBar::handle(const pf::Msg& msg)
         return 0;
     case pf::WM_SETCURSOR: {
         const pf::Point at = screenToClient(pf::ui().cursorPos());
+        const bool columnSide = !m_state.floating && m_state.side != DockSide::kBottom;
         if (GripRect().contains(at)) {
-            const bool across = !m_state.floating && m_state.side != DockSide::kBottom;
-            pf::ui().setCursor(pf::loadCursor(across ? pf::IDC_SIZEWE : pf::IDC_SIZENS));
+            pf::ui().setCursor(pf::loadCursor(columnSide ? pf::IDC_SIZEWE : pf::IDC_SIZENS));
+            return 1;
+        }
+        if (SplitterRect().contains(at)) {
+            pf::ui().setCursor(pf::loadCursor(columnSide ? pf::IDC_SIZENS : pf::IDC_SIZEWE));
             return 1;
         }
         return pf::Window::handle(msg);
@@ -234,6 +277,8 @@ void CVTND_SizingBar::OnPress(pf::Point p)
     m_trackRect = screenRect();
     if (GripRect().contains(p))
         m_track = m_state.floating ? Track::kFloatSize : Track::kSize;
+    else if (SplitterRect().contains(p))
+        m_track = Track::kSplit;
     else if (CaptionRect().contains(p) && m_state.floating)
         m_track = Track::kMove;
     else
@@ -253,6 +298,12 @@ void CVTND_SizingBar::OnMove(pf::Point p)
         const int32_t grow = m_state.side == DockSide::kLeft ? dx : (m_state.side == DockSide::kRight ? -dx : -dy);
         SetDockedSize(m_trackState.size + grow);
         m_host.BarChanged();
+        break;
+    }
+    case Track::kSplit: {
+        const bool across = m_state.side == DockSide::kBottom;
+        const int64_t start = across ? m_trackRect.width() : m_trackRect.height();
+        m_host.MoveSplitter(*this, static_cast<int32_t>(start + (across ? dx : dy)));
         break;
     }
     case Track::kMove:
@@ -285,8 +336,9 @@ void CVTND_SizingBar::Paint()
     pf::PaintDc dc(*this);
     const pf::Rect client = clientRect();
     dc.fillRect(client, pf::createSolidBrush(pf::getSysColor(pf::COLOR_BTNFACE)));
-    const pf::Rect grip = GripRect();
-    dc.draw3dRect(grip, pf::getSysColor(pf::COLOR_BTNHIGHLIGHT), pf::getSysColor(pf::COLOR_BTNSHADOW));
+    for (const pf::Rect& edge : {GripRect(), SplitterRect()})
+        if (!edge.isEmpty())
+            dc.draw3dRect(edge, pf::getSysColor(pf::COLOR_BTNHIGHLIGHT), pf::getSysColor(pf::COLOR_BTNSHADOW));
     const pf::Rect caption = CaptionRect();
     const bool active = m_state.floating || (m_content->isWindow() && pf::ui().focus() != pf::kNoWindow &&
                                              pf::ui().window(pf::ui().focus()) != nullptr &&

@@ -1,9 +1,10 @@
 #pragma once
 // CVTND_SizingBar: the window of one docking panel: a caption with the panel's title and a close box over its
 // content dialog. Docked, it is a child of the main frame at the edge its state names, resized by dragging its
-// inner edge; floating, it is a top-level window owned by the frame, moved by its caption and sized by its bottom
-// edge. A double click on the caption floats or docks it. The bar keeps its content dialog object across both forms:
-// the window is made again, the content dialog's window with it.
+// inner edge, and, when another bar follows it on that edge, parted from that one by a splitter along its far end
+// (its bottom in a column, its right end in the bottom row); floating, it is a top-level window owned by the frame,
+// moved by its caption and sized by its bottom edge. A double click on the caption floats or docks it. The bar keeps
+// its content dialog object across both forms: the window is made again, the content dialog's window with it.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -16,12 +17,16 @@ class FrameWindow;
 class Ui;
 } // namespace pf
 class CVTND_PanelDlg;
+class CVTND_SizingBar;
 
 // What hears that a bar wants another place or size: the docking site, which lays the frame out again.
 class CVTND_DockHost {
 public:
     virtual ~CVTND_DockHost() = default;
     virtual void BarChanged() = 0;
+    // bar's splitter was dragged so that bar would be length long along its side; the bar after it gives or takes
+    // the difference.
+    virtual void MoveSplitter(CVTND_SizingBar& bar, int32_t length) = 0;
 };
 
 class CVTND_SizingBar final : public pf::Window {
@@ -43,13 +48,17 @@ public:
     const std::string& GetTitle() const { return m_title; }
     CVTND_PanelDlg& Content() const { return *m_content; }
 
-    void SetVisible(bool visible);          // the close box and the View menu; a floating bar hides its window
-    void SetFloating(bool floating);        // the window is made again in the other form
-    void SetDockedSize(int32_t size);       // clamped to the stored limits
-    void PlaceDocked(const pf::Rect& rect); // the site's layout: frame client coordinates; empty hides
-    pf::Rect CaptionRect() const;           // client coordinates of the caption
+    void SetVisible(bool visible);    // the close box and the View menu; a floating bar hides its window
+    void SetFloating(bool floating);  // the window is made again in the other form
+    void SetDockedSize(int32_t size); // clamped to the stored limits
+    void SetShare(int32_t share);     // clamped to [0, kMaxDockSize]
+    // The site's layout: frame client coordinates, empty hides; splitter when another bar follows on the side.
+    void PlaceDocked(const pf::Rect& rect, bool splitter = false);
+    int32_t DockedLength() const; // along its side, as placed
+    pf::Rect CaptionRect() const; // client coordinates of the caption
     pf::Rect CloseBoxRect() const;
-    pf::Rect GripRect() const; // empty when the bar has none (a bar hidden)
+    pf::Rect GripRect() const;     // empty when the bar has none (a bar hidden)
+    pf::Rect SplitterRect() const; // empty when no bar follows on its side
 
     static void RegisterClass(pf::Ui& ui);
 
@@ -57,8 +66,9 @@ protected:
     pf::LResult handle(const pf::Msg& msg) override;
 
 private:
-    enum class Track : uint8_t { kNone, kSize, kMove, kFloatSize };
+    enum class Track : uint8_t { kNone, kSize, kMove, kFloatSize, kSplit };
     bool MakeWindow();
+    pf::Rect Inner() const; // the client without the grip and the splitter
     void LayoutContent();
     void Paint();
     void OnPress(pf::Point p);
@@ -76,6 +86,7 @@ private:
     Track m_track = Track::kNone;
     pf::Point m_trackStart;       // screen point of the press
     CVTND_DockState m_trackState; // the state when the press began
-    pf::Rect m_trackRect;         // the floating window's rectangle when the press began
+    pf::Rect m_trackRect;         // the window's rectangle when the press began
+    bool m_splitter = false;      // another bar follows on the side
     bool m_rebuilding = false;
 };

@@ -35,6 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const CVTND_DockState state = ReadDockState(profile, CVTND_Panels::BarName(i), static_cast<int32_t>(i),
                                                     CVTND_Panels::DefaultState(i, frame), work);
         Check(state.size >= kMinDockSize && state.size <= kMaxDockSize);
+        Check(state.share >= 0 && state.share <= kMaxDockSize);
         if (state.floating)
             Check(state.floatRect.width() >= kMinFloatSide && state.floatRect.width() <= kMaxFloatSide &&
                   state.floatRect.height() >= kMinFloatSide && state.floatRect.height() <= kMaxFloatSide &&
@@ -50,6 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             Check(area.containsRect(rects[i]) && !rects[i].intersects(rest));
             if (!states[i].visible || states[i].floating)
                 Check(rects[i].isEmpty());
+            for (size_t j = 0; j < i; ++j) // the bars of a side, however their shares part it, never overlap
+                Check(!rects[i].intersects(rects[j]));
         }
     }
     return 0;

@@ -14,10 +14,15 @@ TEST(DockStateStore, RoundTripsEveryField)
 {
     pf::SettingsStore store(nullptr);
     pf::Profile profile(store, "Software\\Brenix\\Vortan");
-    const CVTND_DockState state{DockSide::kBottom, 333, false, true, pf::Rect::fromXywh(100, 120, 300, 400)};
+    const CVTND_DockState state{DockSide::kBottom, 333, false, true, pf::Rect::fromXywh(100, 120, 300, 400), 170};
     ASSERT_TRUE(WriteDockState(profile, "Sounds", 7, state));
     EXPECT_EQ(store.getDword("Software\\Brenix\\Vortan\\Sounds-SCBar-7", "Size"), 333u);
     EXPECT_EQ(ReadDockState(profile, "Sounds", 7, CVTND_DockState(), kWork), state);
+    // A section written before the splitters has no share: the rest is believed, the side shared equally.
+    store.deleteValue("Software\\Brenix\\Vortan\\Sounds-SCBar-7", "Share");
+    CVTND_DockState older = state;
+    older.share = 0;
+    EXPECT_EQ(ReadDockState(profile, "Sounds", 7, CVTND_DockState(), kWork), older);
 }
 
 TEST(DockStateStore, AnyDamagedValueGivesTheDefaultWhole)
@@ -31,7 +36,7 @@ TEST(DockStateStore, AnyDamagedValueGivesTheDefaultWhole)
     for (const Damage& damage :
          {Damage{"Side", 3}, Damage{"Side", 0xFFFFFFFFu}, Damage{"Size", 0}, Damage{"Size", 0x7FFFFFFF},
           Damage{"Visible", 2}, Damage{"Floating", 7}, Damage{"FloatW", 5}, Damage{"FloatH", 100000},
-          Damage{"FloatX", 5000}, Damage{"FloatY", 0x80000000u}}) {
+          Damage{"FloatX", 5000}, Damage{"FloatY", 0x80000000u}, Damage{"Share", 0xFFFFFFFFu}, Damage{"Share", 5000}}) {
         SCOPED_TRACE(std::string(damage.entry) + " = " + std::to_string(damage.value));
         pf::SettingsStore store(nullptr);
         pf::Profile profile(store, "Software\\Brenix\\Vortan");
@@ -65,6 +70,17 @@ TEST(DockLayout, SidesShareTheAreaAndLeaveTheMiddle)
     EXPECT_TRUE(rects[0].isEmpty());
     EXPECT_TRUE(rects[2].isEmpty());
     EXPECT_EQ(rects[1], (pf::Rect{0, 30, 999, 730}).intersected({0, 30, rects[1].r, 730}));
+
+    // Shares part a side in proportion, whatever its length now; a bar without one weighs as the average.
+    std::vector<CVTND_DockState> column(3, CVTND_DockState{DockSide::kLeft, 200, true, false, {}});
+    column[0].share = 100;
+    column[1].share = 300;
+    LayoutDockedBars({0, 0, 1000, 600}, column, rects);
+    EXPECT_EQ(rects[0], (pf::Rect{0, 0, 200, 100}));
+    EXPECT_EQ(rects[1], (pf::Rect{0, 100, 200, 400}));
+    EXPECT_EQ(rects[2], (pf::Rect{0, 400, 200, 600})) << "share 0 weighs 200";
+    LayoutDockedBars({0, 0, 1000, 300}, column, rects);
+    EXPECT_EQ(rects[1], (pf::Rect{0, 50, 200, 200}));
 }
 
 class Docking : public PanelsFixture {};
@@ -84,6 +100,44 @@ TEST_F(Docking, DefaultLayoutDocksAroundTheClientAndASplitterDragResizesIt)
     sim().drag(from, {from.x + 60, from.y}, 4);
     EXPECT_EQ(graph.GetState().size, 280);
     EXPECT_EQ(frame.mdiClient()->windowRect().l, client.l + 60);
+}
+
+TEST_F(Docking, SplitterBetweenTwoBarsOfASideResizesBothAndIsRememberedAcrossARestart)
+{
+    CVTND_SizingBar& graph = panels->Bar(0);
+    CVTND_SizingBar& events = panels->Bar(1);
+    CVTND_SizingBar& actions = panels->Bar(2);
+    EXPECT_TRUE(actions.SplitterRect().isEmpty()) << "the last bar of a side has none";
+    const int32_t pair = graph.DockedLength() + events.DockedLength();
+    const int32_t graphBefore = graph.DockedLength();
+    const pf::Rect actionsBefore = actions.windowRect();
+    const pf::Rect split = graph.SplitterRect();
+    ASSERT_FALSE(split.isEmpty());
+    const pf::Point from = graph.clientToScreen({split.l + 40, split.t + 2});
+    sim().drag(from, {from.x, from.y + 70}, 4);
+    EXPECT_EQ(graph.DockedLength(), graphBefore + 70);
+    EXPECT_EQ(events.DockedLength(), pair - graph.DockedLength());
+    EXPECT_EQ(events.windowRect().t, graph.windowRect().b);
+    EXPECT_EQ(actions.windowRect(), actionsBefore) << "only the two beside the splitter move";
+    // Far past the next bar: that one keeps its caption and a row.
+    const pf::Point moved = graph.clientToScreen({split.l + 40, graph.SplitterRect().t + 2});
+    sim().drag(moved, {moved.x, moved.y + 2000}, 4);
+    EXPECT_EQ(events.DockedLength(), kMinSplitPane);
+
+    // The bottom row's splitter runs across.
+    CVTND_SizingBar& java = panels->Bar(6);
+    const int32_t javaBefore = java.DockedLength();
+    const pf::Rect across = panels->Bar(5).SplitterRect();
+    const pf::Point at = panels->Bar(5).clientToScreen({across.l + 2, across.t + 20});
+    sim().drag(at, {at.x - 30, at.y}, 3);
+    EXPECT_EQ(java.DockedLength(), javaBefore + 30);
+
+    const std::vector<pf::Rect> placed = {graph.windowRect(), events.windowRect(), java.windowRect()};
+    panels.reset();
+    MakePanels();
+    EXPECT_EQ(
+        (std::vector<pf::Rect>{panels->Bar(0).windowRect(), panels->Bar(1).windowRect(), panels->Bar(6).windowRect()}),
+        placed);
 }
 
 TEST_F(Docking, CloseBoxHidesAndTheViewMenuShowsAgain)
