@@ -37,7 +37,8 @@ void CVTND_JavaDlg::AddEntry(SWjavaclassnode* entry)
     CVTND_Object object;
     object.InitJavaClass(entry);
     const std::string title = entry->GetClassName().empty() ? entry->GetName().value_or("") : entry->GetClassName();
-    const pf::TreeItem item = InsertEntry(pf::TVI_ROOT, object, title);
+    UseObjectImages();
+    const pf::TreeItem item = InsertEntry(pf::TVI_ROOT, object, title, SmallObjectImage(4));
     if (item == 0 || entry->GetClassPath().empty())
         return;
     // The world keeps the path as the page names the class; the file itself may carry the extension.

@@ -6,12 +6,16 @@
 #include "designer/app/extended_world.h"
 #include "designer/app/objects_factory.h"
 #include "designer/app/registry.h"
+#include "designer/eventedit/editor_engine.h"
+#include "designer/eventedit/editor_images.h"
 #include "engine/behaviour/event.h"
 #include "engine/behaviour/expression.h"
 #include "engine/behaviour/expression_list.h"
 #include "engine/core/cursor_list.h"
 #include "engine/resources/sound.h"
 #include "engine/resources/sound_list.h"
+#include "platform/base/user_constants.h"
+#include "platform/ui/core/resources.h"
 
 // -- Events
 
@@ -37,11 +41,33 @@ std::string CVTND_EventsDlg::ItemText(void* object, int32_t) const
     return static_cast<SWevent*>(object)->GetName().value_or(std::string());
 }
 
+// The editor images keep the event icons at the large size only; the same icon resources give the small pictures.
+pf::ImageListRef CVTND_EventsDlg::Images()
+{
+    if (m_images != nullptr || GetEditorImages() == nullptr)
+        return m_images;
+    const int32_t side = pf::fixedSystemMetric(pf::SM_CXSMICON);
+    const std::vector<uint32_t>& ids = CVTND_EditorImages::IdsOf(EditorImageList::kEvents);
+    m_images = pf::ImageList::create(side, side, pf::ILC_COLOR32 | pf::ILC_MASK, static_cast<int32_t>(ids.size()), 0);
+    for (const uint32_t id : ids) {
+        const pf::IconRef icon = pf::resources().icon(id, side);
+        if (icon == nullptr || m_images->addIcon(*icon) < 0)
+            return m_images = nullptr; // a hole would shift every later type onto the wrong picture
+    }
+    return m_images;
+}
+
+int32_t CVTND_EventsDlg::ItemImage(void* object) const
+{
+    return m_images != nullptr ? CEditorEngine::EventTypeIcon(static_cast<SWevent*>(object)->GetType()) : -1;
+}
+
 // -- Expressions
 
 CVTND_ExpressionsDlg::CVTND_ExpressionsDlg(CVTNDesignerApp& app)
     : CVTND_ListPanelDlg(app, PanelRole::kExpressions, panel_ids::kExpressions, ObjectType::kExpression)
 {
+    m_objectIcon = 3;
 }
 
 void CVTND_ExpressionsDlg::NewExpression()
@@ -84,6 +110,7 @@ void CVTND_ExpressionsDlg::Layout(const pf::Rect& client)
 CVTND_SoundsDlg::CVTND_SoundsDlg(CVTNDesignerApp& app)
     : CVTND_ListPanelDlg(app, PanelRole::kSounds, panel_ids::kSounds, ObjectType::kSound)
 {
+    m_objectIcon = 1;
 }
 
 void CVTND_SoundsDlg::Fill(CVTND_ExtendedWorld& world)
@@ -103,6 +130,7 @@ std::string CVTND_SoundsDlg::ItemText(void* object, int32_t) const
 CVTND_CursorsDlg::CVTND_CursorsDlg(CVTNDesignerApp& app)
     : CVTND_ListPanelDlg(app, PanelRole::kCursors, panel_ids::kCursors, ObjectType::kCursor)
 {
+    m_objectIcon = 7;
 }
 
 void CVTND_CursorsDlg::Fill(CVTND_ExtendedWorld& world)

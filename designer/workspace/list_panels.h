@@ -16,6 +16,11 @@ public:
 protected:
     void Fill(CVTND_ExtendedWorld& world) override;
     std::string ItemText(void* object, int32_t column) const override;
+    pf::ImageListRef Images() override;
+    int32_t ItemImage(void* object) const override;
+
+private:
+    pf::ImageListRef m_images; // the event icons at the small size, as the list's rows take them
 };
 
 // The world's expression entries by name, with New, which runs the expression editor on no entry.

@@ -5,6 +5,7 @@
 #include "designer/app/engine_interface.h"
 #include "designer/app/extended_world.h"
 #include "designer/app/notification.h"
+#include "designer/eventedit/editor_images.h"
 #include "designer/eventedit/editor_objects.h"
 #include "designer/workspace/java_dlg.h"
 #include "platform/ui/core/ui.h"
@@ -156,9 +157,30 @@ void CVTND_PanelDlg::OpenEditor(const CVTND_Object& object)
 
 // -- CVTND_ListPanelDlg
 
+pf::ImageListRef CVTND_PanelDlg::SmallObjectImages()
+{
+    const CVTND_EditorImages* images = GetEditorImages();
+    return images != nullptr ? images->List(EditorImageList::kTree) : nullptr;
+}
+
+int32_t CVTND_PanelDlg::SmallObjectImage(int32_t objectIcon)
+{
+    const CVTND_EditorImages* images = GetEditorImages();
+    if (images == nullptr || objectIcon < 0 || static_cast<size_t>(objectIcon) >= images->TreeIndices().size())
+        return -1;
+    return images->TreeIndices()[static_cast<size_t>(objectIcon)];
+}
+
+void CVTND_TreePanelDlg::UseObjectImages()
+{
+    if (pf::TreeView* tree = GetTree(); tree != nullptr && tree->getImageList(pf::TVSIL_NORMAL) == nullptr)
+        tree->setImageList(SmallObjectImages(), pf::TVSIL_NORMAL);
+}
+
 bool CVTND_ListPanelDlg::onInitDialog()
 {
     if (pf::ListView* list = GetList()) {
+        list->setImageList(Images(), pf::LVSIL_SMALL);
         int32_t index = 0;
         for (const Column& column : Columns())
             list->insertColumn(index++, column.heading, column.width);
@@ -182,7 +204,7 @@ bool CVTND_ListPanelDlg::AddItem(void* object)
     pf::ListView* list = GetList();
     if (list == nullptr || object == nullptr || FindItem(object) >= 0)
         return false;
-    return list->insertCallbackItem(list->getItemCount(), -1, reinterpret_cast<pf::LParam>(object)) >= 0;
+    return list->insertCallbackItem(list->getItemCount(), ItemImage(object), reinterpret_cast<pf::LParam>(object)) >= 0;
 }
 
 bool CVTND_ListPanelDlg::RemoveItem(const void* object)
@@ -227,9 +249,17 @@ void CVTND_ListPanelDlg::OnObjectEvent(const CVTND_Event& event)
     case EventCode::kReplaced:
         Refill();
         break;
-    default: // renamed, changed, moved: the texts come from the objects at the next paint
-        if (pf::ListView* list = GetList())
+    default: // renamed, changed, moved: the texts come from the objects at the next paint, the picture may change
+        if (pf::ListView* list = GetList()) {
+            if (const int32_t index = FindItem(event.subject.GetObject()); index >= 0) {
+                pf::LVITEM item;
+                item.mask = pf::LVIF_IMAGE;
+                item.iItem = index;
+                item.iImage = ItemImage(event.subject.GetObject());
+                list->setItem(item);
+            }
             list->invalidate();
+        }
         break;
     }
 }

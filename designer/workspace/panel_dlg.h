@@ -37,6 +37,10 @@ public:
     PanelRole GetRole() const { return m_role; }
     void Refill(); // emptied, then filled from the application's world (left empty without one)
     virtual void Empty() = 0;
+    // The small object pictures (the scene-graph tree's list of the editor images) and the index there of object
+    // icon objectIcon (as the map and palette objects number them); null and -1 without the editor images.
+    static pf::ImageListRef SmallObjectImages();
+    static int32_t SmallObjectImage(int32_t objectIcon);
 
 protected:
     pf::LResult handle(const pf::Msg& msg) override;
@@ -94,11 +98,14 @@ protected:
     };
     virtual std::vector<Column> Columns() const { return {{"Name", 200}}; }
     virtual std::string ItemText(void* object, int32_t column) const = 0;
+    virtual pf::ImageListRef Images() { return SmallObjectImages(); } // the list's small images, once at start
+    virtual int32_t ItemImage(void* object) const { return (void)object, SmallObjectImage(m_objectIcon); }
     virtual bool IsDraggable() const { return true; }
     virtual void OnSelection(void* object) { (void)object; }
     CVTND_Object ObjectOf(void* object) const { return CVTND_Object(m_type, object); }
 
     ObjectType m_type;
+    int32_t m_objectIcon = -1; // the object icon of every item; -1: none
 
 private:
     mutable std::string m_text; // the last callback text, alive until the list copies it
@@ -122,6 +129,7 @@ public:
     void Empty() override;
 
 protected:
+    void UseObjectImages(); // the small object pictures as the tree's images, unless it has some
     void OnNotifyRecord(const pf::NMHDR& header, pf::LParam record) override;
     virtual bool IsDraggable(const CVTND_Object& object) const { return !object.IsEmpty(); }
     virtual void OnSelection(const CVTND_Object& object) { (void)object; }

@@ -23,6 +23,12 @@ std::string NodeText(const SWnode& node)
     return node.GetName().value_or("(unnamed)");
 }
 
+// The node's picture as its map and palette objects show it, at the tree's size.
+int32_t NodeImage(const SWnode& node)
+{
+    return CVTND_PanelDlg::SmallObjectImage(CEditorEngine::MapNodeIcon(node));
+}
+
 } // namespace
 
 SWhotspot* CSGnode::GetHotspot() const
@@ -53,7 +59,7 @@ pf::TreeItem CVTND_ScenegraphDlg::InsertItemUnderHotspot(CVTND_ScenegraphDlg* pa
     const pf::TreeItem groupItem = panel->FindItem(group);
     if (groupItem == 0 || panel->m_memberItems.count(groupItem) != 0)
         return 0;
-    const pf::TreeItem item = panel->InsertEntry(groupItem, CVTND_Object(node), NodeText(*node));
+    const pf::TreeItem item = panel->InsertEntry(groupItem, CVTND_Object(node), NodeText(*node), NodeImage(*node));
     if (item != 0)
         panel->m_memberItems.insert(item);
     return item;
@@ -113,7 +119,7 @@ pf::TreeItem CVTND_ScenegraphDlg::InsertSubtree(pf::TreeItem parent, SWnode* top
     while (!pending.empty()) {
         const auto [under, node] = pending.back();
         pending.pop_back();
-        const pf::TreeItem item = InsertEntry(under, CVTND_Object(node), NodeText(*node));
+        const pf::TreeItem item = InsertEntry(under, CVTND_Object(node), NodeText(*node), NodeImage(*node));
         if (first == 0)
             first = item;
         if (item == 0)
@@ -179,6 +185,7 @@ void CVTND_ScenegraphDlg::postNcDestroy()
 void CVTND_ScenegraphDlg::Fill(CVTND_ExtendedWorld& world)
 {
     RegisterReceptor();
+    UseObjectImages();
     if (SWnode* root = world.GetRootNode()) {
         const pf::TreeItem item = InsertSubtree(pf::TVI_ROOT, root);
         if (pf::TreeView* tree = GetTree(); tree != nullptr && item != 0)
@@ -191,8 +198,10 @@ void CVTND_ScenegraphDlg::UpdateTexts(SWnode* node)
     pf::TreeView* tree = GetTree();
     if (tree == nullptr)
         return;
-    for (const pf::TreeItem item : ItemsOf(node))
+    for (const pf::TreeItem item : ItemsOf(node)) {
         tree->setItemText(item, NodeText(*node));
+        tree->setItemImage(item, NodeImage(*node), NodeImage(*node)); // a camera's sub-type or a name may change it
+    }
 }
 
 void CVTND_ScenegraphDlg::OnObjectEvent(const CVTND_Event& event)

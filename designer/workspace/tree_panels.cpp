@@ -61,16 +61,17 @@ CVTND_ResourcesDlg::CVTND_ResourcesDlg(CVTNDesignerApp& app)
 
 void CVTND_ResourcesDlg::Fill(CVTND_ExtendedWorld& world)
 {
+    UseObjectImages();
     pf::TreeItem headings[4];
     for (size_t i = 0; i < 4; ++i)
         headings[i] = InsertEntry(pf::TVI_ROOT, CVTND_Object(), kHeadings[i]);
     if (const SWrootobject* root = world.GetRootObject()) {
         for (SWmaterial* m = root->GetFirstMaterial(); m != nullptr; m = SWrootobject::GetNextMaterial(m))
-            InsertEntry(headings[0], CVTND_Object(m), m->GetName());
+            InsertEntry(headings[0], CVTND_Object(m), m->GetName(), SmallObjectImage(9));
         for (SWtexture* t = root->GetFirstTexture(); t != nullptr; t = SWrootobject::GetNextTexture(t)) {
             CVTND_Object object;
             object.InitTexture(t);
-            InsertEntry(headings[1], object, t->GetName());
+            InsertEntry(headings[1], object, t->GetName(), SmallObjectImage(16));
         }
     }
     if (SWtooltips* tooltips = SWtooltips::Find(world))
@@ -81,7 +82,8 @@ void CVTND_ResourcesDlg::Fill(CVTND_ExtendedWorld& world)
             InsertEntry(headings[2], object, tooltip->GetName());
         }
     for (CVTN_SubWorld* sub = world.GetSubWorlds().GetFirst(); sub != nullptr; sub = CVTN_SubWorlds::GetNext(sub))
-        InsertEntry(headings[3], CVTND_Object(sub), sub->GetName().value_or(sub->GetFileName().value_or("")));
+        InsertEntry(headings[3], CVTND_Object(sub), sub->GetName().value_or(sub->GetFileName().value_or("")),
+                    SmallObjectImage(12));
     if (pf::TreeView* tree = GetTree())
         for (const pf::TreeItem heading : headings)
             tree->expand(heading, pf::TVE_EXPAND);

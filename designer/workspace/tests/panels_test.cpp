@@ -6,6 +6,7 @@
 
 #include "designer/app/notification.h"
 #include "designer/eventedit/editor_engine.h"
+#include "designer/eventedit/editor_images.h"
 #include "designer/eventedit/scenegraph_receptor.h"
 #include "designer/workspace/java_dlg.h"
 #include "designer/workspace/list_panels.h"
@@ -371,6 +372,35 @@ TEST_F(Panels, GroupMembersAndHotSpotsAnswerTheirKinds)
     EXPECT_EQ(graph.GetEntry(member).GetKind(), CSGnode::kGroupMember);
     EXPECT_EQ(graph.GetEntry(member).GetMember(), sample->otherObject);
     EXPECT_EQ(CVTND_ScenegraphDlg::InsertItemUnderHotspot(nullptr, sample->group, sample->mesh), 0u);
+}
+
+// The scene graph and the lists draw the pictures the map and palette objects of the same objects show.
+TEST_F(Panels, ListsShowTheEditorPicturesOfTheirObjects)
+{
+    const CVTND_EditorImages* images = GetEditorImages();
+    ASSERT_NE(images, nullptr);
+    auto& graph = Panel<CVTND_ScenegraphDlg>(PanelRole::kSceneGraph);
+    EXPECT_EQ(graph.GetTree()->getImageList(pf::TVSIL_NORMAL), images->List(EditorImageList::kTree));
+    const auto treeImage = [&](size_t objectIcon) { return images->TreeIndices()[objectIcon]; };
+    for (const auto& [node, objectIcon] :
+         {std::pair{sample->mesh, 0}, std::pair{sample->camera, 2}, std::pair{sample->otherCamera, 17},
+          std::pair{sample->group, 10}, std::pair{sample->hotspot, 15}, std::pair{sample->particles, 8},
+          std::pair{sample->screenNode, 18}, std::pair{sample->object, 5}}) {
+        SCOPED_TRACE(node->GetName().value_or(""));
+        EXPECT_EQ(graph.GetTree()->getItemImage(graph.FindItem(node)), treeImage(static_cast<size_t>(objectIcon)));
+    }
+    // Events by type, at the small size of the same icon resources.
+    auto& events = Panel<CVTND_EventsDlg>(PanelRole::kEvents);
+    const pf::ImageListRef small = events.GetList()->getImageList(pf::LVSIL_SMALL);
+    ASSERT_NE(small, nullptr);
+    EXPECT_EQ(small->count(), 12);
+    EXPECT_EQ(small->imageWidth(), pf::fixedSystemMetric(pf::SM_CXSMICON));
+    for (const auto& [event, index] : {std::pair{sample->timer, 2}, std::pair{sample->click, 3},
+                                       std::pair{sample->motionDone, 6}, std::pair{sample->key, 8}})
+        EXPECT_EQ(events.GetList()->getItemImage(events.FindItem(event)), index) << event->GetType();
+    auto& sounds = Panel<CVTND_SoundsDlg>(PanelRole::kSounds);
+    EXPECT_EQ(sounds.GetList()->getItemImage(sounds.FindItem(sample->sound)), treeImage(1));
+    sim().pump(); // every list paints its pictures
 }
 
 TEST_F(Panels, ManipulateKeepsTransformsAndSetsTypedValuesUnderTheLock)

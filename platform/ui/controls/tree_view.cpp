@@ -180,6 +180,12 @@ bool TreeView::setItemImage(TreeItem item, int32_t image, int32_t selectedImage)
     return true;
 }
 
+int32_t TreeView::getItemImage(TreeItem item) const
+{
+    const auto it = m_items.find(item);
+    return it != m_items.end() ? it->second.image : -1;
+}
+
 uint32_t TreeView::getItemState(TreeItem item, uint32_t mask) const
 {
     return exists(item) ? m_items.at(item).state & mask : 0;

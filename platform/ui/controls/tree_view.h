@@ -58,6 +58,7 @@ public:
     LParam getItemData(TreeItem item) const;
     bool setItemData(TreeItem item, LParam data);
     bool setItemImage(TreeItem item, int32_t image, int32_t selectedImage);
+    int32_t getItemImage(TreeItem item) const; // -1 for none or an unknown item
     uint32_t getItemState(TreeItem item, uint32_t mask) const;
     bool setItemState(TreeItem item, uint32_t state, uint32_t mask);
     bool getCheck(TreeItem item) const; // state image 2
