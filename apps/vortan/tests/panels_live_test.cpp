@@ -1,0 +1,219 @@
+// The docking panels on a real X server: long lists scrolled by dragging their thumbs, a bar floated by a double
+// click on its caption, the icon browser over a folder of icons and the 3D view's cursor made from a cursor entry.
+// The pictures go to the test artifacts for a person to look at.
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "designer/app/child_render_view.h"
+#include "designer/app/designer_app.h"
+#include "designer/app/extended_world.h"
+#include "designer/app/icon_browser_dlg.h"
+#include "designer/app/project_object.h"
+#include "designer/app/sample_project.h"
+#include "designer/app/startup.h"
+#include "designer/workspace/list_panels.h"
+#include "designer/workspace/scenegraph_dlg.h"
+#include "designer/workspace/sizing_bar.h"
+#include "engine/core/cursor_list.h"
+#include "engine/core/object_node.h"
+#include "engine/resources/sound.h"
+#include "engine/resources/sound_list.h"
+#include "platform/display/screen.h"
+#include "platform/gfx/png_file.h"
+#include "platform/live/tests/live_environment.h"
+#include "platform/settings/settings_backend.h"
+#include "platform/settings/settings_store.h"
+#include "platform/ui/controls/list_view.h"
+
+namespace pf {
+namespace {
+
+// A 32 x 32 XPM picture: a ring of colour a on colour b, its hot spot in the middle.
+std::string RingXpm(const char* a, const char* b)
+{
+    std::string text = "/* XPM */\nstatic char *ring[] = {\n\"32 32 3 1 16 16\",\n\"  c None\",\n\". c " +
+                       std::string(a) + "\",\n\"x c " + b + "\",\n";
+    for (int y = 0; y < 32; ++y) {
+        text += '"';
+        for (int x = 0; x < 32; ++x) {
+            const int d = (x - 16) * (x - 16) + (y - 16) * (y - 16);
+            text += d < 49 ? 'x' : (d < 196 ? '.' : (d < 225 ? 'x' : ' '));
+        }
+        text += y < 31 ? "\",\n" : "\"\n};\n";
+    }
+    return text;
+}
+
+class PanelsLive : public LiveFixture {
+protected:
+    void SetUp() override
+    {
+        LiveFixture::SetUp();
+        folder = std::filesystem::temp_directory_path() / ("vortan-panels-live-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(folder / "icons");
+        CVTND_StartOptions options;
+        options.store = std::make_unique<SettingsStore>(nullptr);
+        options.developerRun = true;
+        options.recoveryPath = (folder / "recovery.vtp").string();
+        ASSERT_TRUE(designer.Start(std::move(options)));
+        {
+            const SWworldlock hold(*designer.GetWorld());
+            BuildSampleWorld(*designer.GetWorld());
+        }
+        designer.ActiveView()->TakeLastCamera();
+        settle(300);
+    }
+    void TearDown() override
+    {
+        designer.Exit();
+        std::filesystem::remove_all(folder);
+        LiveFixture::TearDown();
+    }
+    template <typename T> T& Panel(PanelRole role) { return *dynamic_cast<T*>(designer.GetApp()->GetPanel(role)); }
+    // A panel's content lives in its bar for good, whichever window the bar has now.
+    CVTND_SizingBar* Bar(PanelRole role)
+    {
+        return dynamic_cast<CVTND_SizingBar*>(designer.GetApp()->GetPanel(role)->parent());
+    }
+    void Shoot(const std::string& name, const Surface32& picture)
+    {
+        if (const char* artifacts = std::getenv("VORTAN_TEST_ARTIFACTS")) {
+            std::string error;
+            EXPECT_TRUE(writePngFile(std::string(artifacts) + "/" + name, picture, error)) << error;
+        }
+    }
+    void ShootScreen(const std::string& name) { Shoot(name, *liveServer().grab(screen().workArea())); }
+
+    std::filesystem::path folder;
+    CVTND_Designer designer;
+};
+
+// A person presses on the thumb and drags it to the bottom: the list and the tree show their last rows.
+TEST_F(PanelsLive, LongListsScrollByDraggingTheirThumbs)
+{
+    CVTND_ExtendedWorld& world = *designer.GetWorld();
+    {
+        const SWworldlock hold(world);
+        for (int i = 0; i < 300; ++i) {
+            world.GetSoundList().Add(std::make_unique<SWsound>("sound " + std::to_string(i)));
+            auto* node = new SWobjectnode;
+            node->SetName("node " + std::to_string(i));
+            world.AddNode(node, nullptr);
+        }
+    }
+    auto& sounds = Panel<CVTND_SoundsDlg>(PanelRole::kSounds);
+    auto& graph = Panel<CVTND_ScenegraphDlg>(PanelRole::kSceneGraph);
+    sounds.Refill();
+    graph.Refill();
+    settle(300);
+    ShootScreen("panels-live-long-lists.png");
+    for (Window* view : {static_cast<Window*>(sounds.GetList()), static_cast<Window*>(graph.GetTree())}) {
+        const Rect thumb = view->ownScrollThumbRect(SB_VERT);
+        ASSERT_FALSE(thumb.isEmpty());
+        const Point grab{view->screenRect().l + (thumb.l + thumb.r) / 2, view->screenRect().t + thumb.t + 3};
+        liveServer().moveTo(grab);
+        settle(100);
+        liveServer().button(1, true);
+        for (int step = 1; step <= 6; ++step) {
+            liveServer().moveTo({grab.x, grab.y + step * 150});
+            settle(60);
+        }
+        liveServer().button(1, false);
+        const bool atEnd = runUntil(
+            [&] {
+                const ScrollInfo info = view->getScrollInfo(SB_VERT);
+                return info.nPos == info.nMax - static_cast<int32_t>(info.nPage) + 1;
+            },
+            3000);
+        EXPECT_TRUE(atEnd) << view->getScrollInfo(SB_VERT).nPos;
+    }
+    EXPECT_GT(graph.GetTree()->topRow(), 250);
+    EXPECT_GT(sounds.GetList()->topIndex(), 290);
+    settle(200);
+    ShootScreen("panels-live-scrolled.png");
+}
+
+// The ten bars docked around the 3D view; one floated by a double click on its caption; the icon browser over a
+// folder of icons; the 3D view's cursor made from a cursor entry's icon.
+TEST_F(PanelsLive, DockedFloatingIconBrowserAndViewCursor)
+{
+    SWcursor* entry = nullptr;
+    {
+        const SWworldlock hold(*designer.GetWorld());
+        entry = designer.GetWorld()->GetCursorList().Add("ring cursor", 41);
+    }
+    designer.GetApp()->AnnounceObject(CVTND_Object(entry));
+    for (int role = 0; role < static_cast<int>(PanelRole::kCount); ++role) {
+        CVTND_SizingBar* bar = Bar(static_cast<PanelRole>(role));
+        ASSERT_NE(bar, nullptr) << role;
+        EXPECT_TRUE(bar->isVisible()) << bar->GetTitle();
+    }
+    ShootScreen("panels-live-docked.png");
+
+    CVTND_SizingBar& cursors = *Bar(PanelRole::kCursors);
+    const Point caption = cursors.clientToScreen({cursors.CaptionRect().l + 30, cursors.CaptionRect().t + 8});
+    liveServer().moveTo(caption);
+    settle(100);
+    liveServer().click(caption);
+    liveServer().click(caption);
+    ASSERT_TRUE(runUntil([&] { return cursors.GetState().floating && cursors.isVisible(); }, 3000));
+    EXPECT_EQ(dynamic_cast<CVTND_CursorsDlg&>(cursors.Content()).Items(), std::vector<void*>{entry});
+    settle(400);
+    ShootScreen("panels-live-floating.png");
+
+    const char* colours[][2] = {{"#E03020", "#FFE040"}, {"#2060E0", "#FFFFFF"}, {"#20A040", "#102010"},
+                                {"#A020C0", "#F0B0F0"}, {"#F08000", "#303030"}, {"#00A0A0", "#E0FFFF"}};
+    for (size_t i = 0; i < std::size(colours); ++i)
+        std::ofstream(folder / "icons" / ("ring" + std::to_string(i) + ".xpm"))
+            << RingXpm(colours[i][0], colours[i][1]);
+    {
+        CVTND_IconBrowserDlg browser(*designer.GetApp(), entry);
+        ASSERT_TRUE(browser.create(kIddIconBrowser, nullptr));
+        browser.show(SW_SHOW);
+        browser.SetFolder((folder / "icons").string());
+        ASSERT_TRUE(runUntil([&] { return !browser.IsScanning() && browser.GetFound().size() == 6; }, 5000));
+        auto* list = browser.item<ListView>(CVTND_IconBrowserDlg::kIdList);
+        list->setItemState(2, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+        settle(400);
+        ShootScreen("panels-live-icon-browser.png");
+        liveServer().click(browser.child(IDOK)->clientToScreen({5, 5}));
+        ASSERT_TRUE(runUntil([&] { return !entry->imageFile.empty(); }, 3000));
+    }
+    EXPECT_EQ(entry->imageFile, (folder / "icons" / "ring2.xpm").string());
+
+    // The render thread asks for the entry's cursor; the view shows it once its message is handled.
+    CChildRenderView& view = *designer.ActiveView();
+    const Rect client = view.clientRect();
+    const Point over = view.clientToScreen({client.l + static_cast<int32_t>(client.width() * 4 / 5),
+                                            client.t + static_cast<int32_t>(client.height() / 5)});
+    liveServer().moveTo(over);
+    settle(200);
+    std::thread renderThread([&] {
+        const SWworldlock hold(*designer.GetWorld());
+        view.SetCursor(entry);
+    });
+    renderThread.join();
+    ASSERT_TRUE(runUntil([&] { return ui().currentCursor().icon != nullptr; }, 3000));
+    const IconRef icon = ui().currentCursor().icon;
+    EXPECT_EQ(icon->hotSpot(), (Point{16, 16}));
+    // An X grab leaves the pointer out: the shown cursor is drawn where the server has the pointer.
+    std::unique_ptr<Surface32> shot = liveServer().grab(screen().workArea());
+    ASSERT_NE(shot, nullptr);
+    const Point at = liveServer().pointer();
+    for (int32_t y = 0; y < icon->height(); ++y)
+        for (int32_t x = 0; x < icon->width(); ++x) {
+            const int32_t sx = at.x - icon->hotSpot().x + x;
+            const int32_t sy = at.y - icon->hotSpot().y + y;
+            if (sx >= 0 && sy >= 0 && sx < shot->width() && sy < shot->height())
+                shot->row(sy)[sx] = 0xFF000000u | icon->composeOver(x, y, shot->pixel(sx, sy) & 0xFFFFFF);
+        }
+    Shoot("panels-live-view-cursor.png", *shot);
+}
+
+} // namespace
+} // namespace pf
