@@ -6,21 +6,29 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <deque>
 #include <filesystem>
+#include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "designer/app/child_render_view.h"
+#include "designer/app/designer_app.h"
 #include "designer/app/extended_world.h"
 #include "designer/app/main_frame.h"
+#include "designer/app/publish_dialogs.h"
 #include "designer/app/sample_project.h"
 #include "designer/app/startup.h"
+#include "designer/app/user_dialogs.h"
 #include "designer/workspace/panels.h"
 #include "designer/workspace/sizing_bar.h"
+#include "engine/core/world_sections.h"
 #include "platform/base/atomic_file.h"
 #include "platform/display/screen.h"
 #include "platform/gfx/png_file.h"
@@ -28,6 +36,10 @@
 #include "platform/settings/settings_backend.h"
 #include "platform/settings/settings_store.h"
 #include "platform/testing/image_check.h"
+#include "platform/ui/controls/progress_bar.h"
+#include "platform/ui/controls/tab_control.h"
+#include "platform/ui/core/message_loop.h"
+#include "platform/ui/providers/live_providers.h"
 
 namespace pf {
 namespace {
@@ -248,6 +260,165 @@ TEST(DesignerProcess, SigtermAndTheWindowManagersCloseEndTheDesignerWithStatusZe
         EXPECT_LT(took.count(), 2000) << "ms";
         RecordProperty(bySignal ? "sigterm_exit_ms" : "close_exit_ms", static_cast<int>(took.count()));
     }
+    std::filesystem::remove_all(folder);
+}
+
+// -- Every window and dialog of the designer, as the X server shows it and as the layer composed it
+
+// The meshes held until released, so the wait dialog can be seen with its bar part way.
+std::atomic<bool> g_writeSection{false};
+const SWworldsectionhandler* g_realSection = nullptr;
+bool HeldSection(SWworldwriting& out, uint32_t parentIndex)
+{
+    while (!g_writeSection.load())
+        std::this_thread::sleep_for(1ms);
+    return g_realSection->write(out, parentIndex);
+}
+
+// Runs each modal dialog as the live loop does, first handing it, once it is up, to the scene for its template.
+class SceneModalDriver final : public ModalDriver {
+public:
+    std::map<int32_t, std::deque<std::function<void(Dialog&)>>> scenes;
+    void run(Dialog& dialog) override
+    {
+        auto found = scenes.find(dialog.templateId());
+        if (found != scenes.end() && !found->second.empty()) {
+            const std::function<void(Dialog&)> scene = std::move(found->second.front());
+            found->second.pop_front();
+            const auto shown = std::chrono::steady_clock::now() + 300ms; // painted and presented
+            while (std::chrono::steady_clock::now() < shown && !dialog.hasEnded())
+                runLoopStep(ui());
+            scene(dialog);
+        }
+        if (!dialog.hasEnded())
+            m_loop.run(dialog);
+    }
+
+private:
+    LoopModalDriver m_loop;
+};
+
+class DesignerWindowsLive : public LiveFixture {
+protected:
+    // The window's client area as the server shows it (it shows no frames of ours) must be what the layer composed
+    // there. The grab goes to live-NAME.png (whole: the window's rectangle, for the main frame's menu and tool bar)
+    // and the layer's whole window, frame included, to NAME.png.
+    void Shot(const Window& window, const std::string& name, bool whole = false)
+    {
+        const Point at = window.clientToScreen({0, 0});
+        const Rect client = Rect::fromXywh(at.x, at.y, window.clientRect().width(), window.clientRect().height());
+        ImageDifference difference;
+        const bool same = runUntil(
+            [&] {
+                const std::unique_ptr<Surface32> composed = captureScreen(client);
+                difference = compareSurfaces(*liveServer().grab(client), *composed, 12);
+                return !difference.sizeMismatch && difference.differing == 0 && !IsOneColour(*composed);
+            },
+            5000);
+        EXPECT_TRUE(same) << name << ": " << difference.differing << " pixels differ";
+        const char* artifacts = std::getenv("VORTAN_TEST_ARTIFACTS");
+        const std::string dir = artifacts != nullptr ? artifacts : std::filesystem::temp_directory_path().string();
+        std::string error;
+        EXPECT_TRUE(writePngFile(dir + "/live-" + name + ".png",
+                                 *liveServer().grab(whole ? window.windowRect() : client), error))
+            << error;
+        EXPECT_TRUE(window.writePng(dir + "/" + name + ".png"));
+        shots.push_back(name);
+    }
+    static bool IsOneColour(const Surface32& image)
+    {
+        for (int32_t y = 0; y < image.height(); ++y)
+            for (int32_t x = 0; x < image.width(); ++x)
+                if (image.pixel(x, y) != image.pixel(0, 0))
+                    return false;
+        return true;
+    }
+    void Press(const Window& dialog, int32_t id) { ui().post(dialog.hwnd(), WM_COMMAND, static_cast<uint32_t>(id)); }
+
+    std::vector<std::string> shots;
+};
+
+// The first run on a recovery copy left behind: the user-information dialog, the recovery offer (Yes opens the
+// copy), the frame with a second 3D view, the preferences, each tab of the publish dialog, the wait dialog with its
+// bar part way, the player of the published file, and the box a damaged project gives.
+TEST_F(DesignerWindowsLive, EveryWindowAndDialogAsTheServerShowsIt)
+{
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("vortan-live-windows-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    const std::filesystem::path sample =
+        std::filesystem::path(VORTAN_EXECUTABLE).parent_path().parent_path().parent_path() / "samples/sample.vtp";
+    std::filesystem::copy_file(sample, folder / "recovery.vtp");
+    ASSERT_TRUE(writeFileAtomically((folder / "damaged.vtp").string(), "VTNF0942 and nothing that holds"));
+
+    LiveProviders providers;
+    providers.install();
+    SceneModalDriver driver;
+    ui().providers().install(&driver);
+    driver.scenes[kIddUserInformation].push_back([&](Dialog& d) {
+        Shot(d, "user-information");
+        Press(d, IDCANCEL);
+    });
+    driver.scenes[kMessageBoxIdd].push_back([&](Dialog& d) {
+        Shot(d, "recovery-offer");
+        Press(d, IDYES);
+    });
+    CVTND_Designer designer;
+    CVTND_StartOptions options;
+    options.store = std::make_unique<SettingsStore>(nullptr);
+    options.recoveryPath = (folder / "recovery.vtp").string();
+    ASSERT_TRUE(designer.Start(std::move(options)));
+    EXPECT_TRUE(designer.GetApp()->IsModified()) << "the copy opened";
+
+    ASSERT_NE(designer.NewView(), nullptr);
+    ASSERT_EQ(designer.Views().size(), 2u);
+    Shot(*designer.GetMainFrame(), "main-frame-two-views", true);
+
+    driver.scenes[kIddPreferences].push_back([&](Dialog& d) {
+        Shot(d, "preferences");
+        Press(d, IDCANCEL);
+    });
+    designer.Preferences();
+
+    driver.scenes[kIddPublish].push_back([&](Dialog& d) {
+        auto* tabs = d.item<TabControl>(kIdcPublishTabs);
+        for (int32_t tab = 0; tab < 5; ++tab) {
+            const Rect item = tabs->getItemRect(tab);
+            liveServer().click(tabs->clientToScreen({(item.l + item.r) / 2, (item.t + item.b) / 2}));
+            EXPECT_TRUE(runUntil([&] { return tabs->getCurSel() == tab; }));
+            Shot(d, "publish-dialog-tab-" + std::to_string(tab));
+        }
+        Press(d, IDOK);
+    });
+    driver.scenes[kIddPublishWait].push_back([&](Dialog& d) {
+        EXPECT_TRUE(runUntil([&] { return d.item<ProgressBar>(kIdcWaitBar)->getPos() > 0; }));
+        Shot(d, "publish-wait-dialog");
+        g_writeSection = true;
+    });
+    g_realSection = ReplaceWorldSectionHandler(WorldSection::kGeometry, nullptr);
+    ASSERT_NE(g_realSection, nullptr);
+    static const SWworldsectionhandler kHeld = {&HeldSection, nullptr, nullptr, nullptr, nullptr};
+    ReplaceWorldSectionHandler(WorldSection::kGeometry, &kHeld);
+    const std::string published = (folder / "sample.vto").string();
+    const bool publishedOk = designer.PublishTo(published, true);
+    ReplaceWorldSectionHandler(WorldSection::kGeometry, g_realSection);
+    ASSERT_TRUE(publishedOk);
+
+    CChildRenderFrame* player = designer.OpenPublishedFile(published);
+    ASSERT_NE(player, nullptr);
+    settle(300);
+    EXPECT_TRUE(designer.StopPreview()) << "the player stops, so its picture holds still";
+    Shot(*designer.GetMainFrame(), "player-frame", true);
+
+    driver.scenes[kMessageBoxIdd].push_back([&](Dialog& d) {
+        Shot(d, "damaged-file-error");
+        Press(d, IDOK);
+    });
+    EXPECT_FALSE(designer.OpenProjectFile((folder / "damaged.vtp").string(), false));
+
+    EXPECT_EQ(shots.size(), 12u) << ::testing::PrintToString(shots);
+    designer.Exit();
+    ui().providers().install(static_cast<ModalDriver*>(nullptr));
     std::filesystem::remove_all(folder);
 }
 
