@@ -222,6 +222,18 @@ void CVTND_Panels::MoveSplitter(CVTND_SizingBar& bar, int32_t length)
     BarChanged();
 }
 
+// The layout takes a side's thickness from its first shown bar: a drag on any other bar's edge must move them all.
+void CVTND_Panels::ResizeSide(CVTND_SizingBar& bar, int32_t size)
+{
+    const DockSide side = bar.GetState().side;
+    for (const auto& b : m_bars) {
+        const CVTND_DockState state = b->GetState();
+        if (!state.floating && state.side == side)
+            b->SetDockedSize(size);
+    }
+    BarChanged();
+}
+
 void CVTND_Panels::UpdateMenu()
 {
     for (size_t i = 0; i < kCount; ++i)

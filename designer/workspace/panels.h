@@ -42,6 +42,7 @@ public:
     // -- CVTND_DockHost
     void BarChanged() override;
     void MoveSplitter(CVTND_SizingBar& bar, int32_t length) override;
+    void ResizeSide(CVTND_SizingBar& bar, int32_t size) override;
 
 private:
     void UpdateMenu();

@@ -296,8 +296,7 @@ void CVTND_SizingBar::OnMove(pf::Point p)
     switch (m_track) {
     case Track::kSize: {
         const int32_t grow = m_state.side == DockSide::kLeft ? dx : (m_state.side == DockSide::kRight ? -dx : -dy);
-        SetDockedSize(m_trackState.size + grow);
-        m_host.BarChanged();
+        m_host.ResizeSide(*this, m_trackState.size + grow);
         break;
     }
     case Track::kSplit: {

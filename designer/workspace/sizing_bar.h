@@ -27,6 +27,8 @@ public:
     // bar's splitter was dragged so that bar would be length long along its side; the bar after it gives or takes
     // the difference.
     virtual void MoveSplitter(CVTND_SizingBar& bar, int32_t length) = 0;
+    // bar's inner edge was dragged to make it size thick: every bar docked on its side takes that size.
+    virtual void ResizeSide(CVTND_SizingBar& bar, int32_t size) = 0;
 };
 
 class CVTND_SizingBar final : public pf::Window {

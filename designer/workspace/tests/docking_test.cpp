@@ -85,7 +85,7 @@ TEST(DockLayout, SidesShareTheAreaAndLeaveTheMiddle)
 
 class Docking : public PanelsFixture {};
 
-TEST_F(Docking, DefaultLayoutDocksAroundTheClientAndASplitterDragResizesIt)
+TEST_F(Docking, DefaultLayoutDocksAroundTheClientAndAnyBarsInnerEdgeResizesItsWholeSide)
 {
     const pf::Rect client = frame.mdiClient()->windowRect();
     CVTND_SizingBar& graph = panels->Bar(0);
@@ -100,6 +100,13 @@ TEST_F(Docking, DefaultLayoutDocksAroundTheClientAndASplitterDragResizesIt)
     sim().drag(from, {from.x + 60, from.y}, 4);
     EXPECT_EQ(graph.GetState().size, 280);
     EXPECT_EQ(frame.mdiClient()->windowRect().l, client.l + 60);
+    // The edge of a bar below the first moves the whole column too.
+    CVTND_SizingBar& actions = panels->Bar(2);
+    const pf::Point lower = actions.clientToScreen({actions.GripRect().l + 2, actions.GripRect().t + 60});
+    sim().drag(lower, {lower.x + 40, lower.y}, 4);
+    EXPECT_EQ(graph.windowRect().width(), 320);
+    EXPECT_EQ(actions.windowRect().width(), 320);
+    EXPECT_EQ(frame.mdiClient()->windowRect().l, client.l + 100);
 }
 
 TEST_F(Docking, SplitterBetweenTwoBarsOfASideResizesBothAndIsRememberedAcrossARestart)
