@@ -154,6 +154,14 @@ void CMainFrame::SetRecentFiles(const std::vector<std::string>& paths)
         for (const pf::MenuItem& item : popup.popup)
             if (item.id != 0 && (item.id < kCmdRecentFirst || item.id >= kCmdRecentFirst + 4))
                 fresh.enableItem(item.id, item.flags & pf::MF_GRAYED);
+    // Entries others appended after ours to a popup other than File (the docking panels' View entries) stay.
+    for (size_t p = 1; p < old.items().size() && p < fresh.items().size(); ++p) {
+        const pf::Menu from = old.subMenu(static_cast<int32_t>(p));
+        pf::Menu to = fresh.subMenu(static_cast<int32_t>(p));
+        const size_t ours = to.items().size();
+        for (size_t i = ours; i < from.items().size(); ++i)
+            to.appendItem(from.items()[i]);
+    }
     menu() = fresh;
     invalidate(true);
 }
