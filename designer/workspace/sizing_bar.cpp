@@ -258,8 +258,9 @@ pf::LResult CVTND_SizingBar::handle(const pf::Msg& msg)
         }
         return pf::Window::handle(msg);
     }
-    case pf::WM_CLOSE: // the window manager's close box of a floating bar hides it, as ours does
-        SetVisible(false);
+    case pf::WM_CLOSE:
+        // A floating bar has no frame of the window manager's; a close asked from outside is the session ending,
+        // which asks every top-level window. Hiding then would store the bar hidden: only our close box hides.
         return 0;
     default:
         return pf::Window::handle(msg);

@@ -179,6 +179,10 @@ TEST_F(Docking, DoubleClickFloatsAndDocksBackWithItsContentAndPlacesSurviveARest
     const pf::Point grab = sounds.clientToScreen({caption.l + 30, caption.t + 8});
     sim().drag(grab, {grab.x + 40, grab.y + 25}, 3);
     EXPECT_EQ(sounds.screenRect(), before.offsetBy(40, 25));
+    // The session's end asks every top-level window to close: the floating bar stays as it is, to be stored so.
+    sounds.send(pf::WM_CLOSE);
+    EXPECT_TRUE(sounds.GetState().visible);
+    EXPECT_TRUE(sounds.isVisible());
 
     // Another bar hidden and one resized; then the panels go and come again over the same settings.
     panels->Bar(1).SetVisible(false);
