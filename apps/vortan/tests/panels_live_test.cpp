@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -29,25 +28,10 @@
 #include "platform/settings/settings_backend.h"
 #include "platform/settings/settings_store.h"
 #include "platform/ui/controls/list_view.h"
+#include "testsupport/designer/panel_pictures.h"
 
 namespace pf {
 namespace {
-
-// A 32 x 32 XPM picture: a ring of colour a on colour b, its hot spot in the middle.
-std::string RingXpm(const char* a, const char* b)
-{
-    std::string text = "/* XPM */\nstatic char *ring[] = {\n\"32 32 3 1 16 16\",\n\"  c None\",\n\". c " +
-                       std::string(a) + "\",\n\"x c " + b + "\",\n";
-    for (int y = 0; y < 32; ++y) {
-        text += '"';
-        for (int x = 0; x < 32; ++x) {
-            const int d = (x - 16) * (x - 16) + (y - 16) * (y - 16);
-            text += d < 49 ? 'x' : (d < 196 ? '.' : (d < 225 ? 'x' : ' '));
-        }
-        text += y < 31 ? "\",\n" : "\"\n};\n";
-    }
-    return text;
-}
 
 class PanelsLive : public LiveFixture {
 protected:
@@ -66,6 +50,7 @@ protected:
             BuildSampleWorld(*designer.GetWorld());
         }
         designer.ActiveView()->TakeLastCamera();
+        designer.ActiveView()->RefreshBackground();
         settle(300);
     }
     void TearDown() override
@@ -153,6 +138,7 @@ TEST_F(PanelsLive, DockedFloatingIconBrowserAndViewCursor)
         ASSERT_NE(bar, nullptr) << role;
         EXPECT_TRUE(bar->isVisible()) << bar->GetTitle();
     }
+    settle(200);
     ShootScreen("panels-live-docked.png");
 
     CVTND_SizingBar& cursors = *Bar(PanelRole::kCursors);
@@ -166,11 +152,7 @@ TEST_F(PanelsLive, DockedFloatingIconBrowserAndViewCursor)
     settle(400);
     ShootScreen("panels-live-floating.png");
 
-    const char* colours[][2] = {{"#E03020", "#FFE040"}, {"#2060E0", "#FFFFFF"}, {"#20A040", "#102010"},
-                                {"#A020C0", "#F0B0F0"}, {"#F08000", "#303030"}, {"#00A0A0", "#E0FFFF"}};
-    for (size_t i = 0; i < std::size(colours); ++i)
-        std::ofstream(folder / "icons" / ("ring" + std::to_string(i) + ".xpm"))
-            << RingXpm(colours[i][0], colours[i][1]);
+    designertest::WriteRingIcons(folder / "icons");
     {
         CVTND_IconBrowserDlg browser(*designer.GetApp(), entry);
         ASSERT_TRUE(browser.create(kIddIconBrowser, nullptr));
@@ -199,19 +181,13 @@ TEST_F(PanelsLive, DockedFloatingIconBrowserAndViewCursor)
     });
     renderThread.join();
     ASSERT_TRUE(runUntil([&] { return ui().currentCursor().icon != nullptr; }, 3000));
+    settle(300); // the backend hands the cursor to the server as the loop goes on
     const IconRef icon = ui().currentCursor().icon;
     EXPECT_EQ(icon->hotSpot(), (Point{16, 16}));
     // An X grab leaves the pointer out: the shown cursor is drawn where the server has the pointer.
     std::unique_ptr<Surface32> shot = liveServer().grab(screen().workArea());
     ASSERT_NE(shot, nullptr);
-    const Point at = liveServer().pointer();
-    for (int32_t y = 0; y < icon->height(); ++y)
-        for (int32_t x = 0; x < icon->width(); ++x) {
-            const int32_t sx = at.x - icon->hotSpot().x + x;
-            const int32_t sy = at.y - icon->hotSpot().y + y;
-            if (sx >= 0 && sy >= 0 && sx < shot->width() && sy < shot->height())
-                shot->row(sy)[sx] = 0xFF000000u | icon->composeOver(x, y, shot->pixel(sx, sy) & 0xFFFFFF);
-        }
+    designertest::DrawPointer(*shot, *icon, liveServer().pointer(), screen().workArea().topLeft());
     Shoot("panels-live-view-cursor.png", *shot);
 }
 

@@ -1,9 +1,5 @@
 // The bars' places: stored and read whole or not at all, laid out within the frame, resized, floated and hidden.
 #include <gtest/gtest.h>
-#include <unistd.h>
-
-#include "designer/app/main_frame.h"
-#include "designer/app/startup.h"
 
 #include "designer/workspace/dock_state.h"
 #include "designer/workspace/list_panels.h"
@@ -200,32 +196,6 @@ TEST_F(Docking, DoubleClickFloatsAndDocksBackWithItsContentAndPlacesSurviveARest
     sim().pump();
     EXPECT_FALSE(again.GetState().floating);
     EXPECT_EQ(again.parent(), &frame);
-}
-
-// The designer's frame makes its menu bar again whenever the recent files change: the panels' entries must stay,
-// or a hidden panel could never be shown again.
-class DesignerMenu : public pf::UiFixture {};
-
-TEST_F(DesignerMenu, ThePanelsViewEntriesOutliveANewRecentFileList)
-{
-    CVTND_Designer designer;
-    CVTND_StartOptions options;
-    options.store = std::make_unique<pf::SettingsStore>(nullptr);
-    options.developerRun = true;
-    options.recoveryPath = artifactPath("panels-menu-" + std::to_string(::getpid()) + ".vtp");
-    ASSERT_TRUE(designer.Start(std::move(options)));
-    CMainFrame& frame = *designer.GetMainFrame();
-    const uint32_t java = CVTND_Panels::kFirstViewCommand + 6;
-    ASSERT_TRUE(frame.routeCommand(java, 0));
-    frame.SetRecentFiles({"/tmp/a.vtp", "/tmp/b.vtp"});
-    for (uint32_t i = 0; i < CVTND_Panels::kCount; ++i) {
-        const uint32_t state = frame.menu().itemState(CVTND_Panels::kFirstViewCommand + i, 0);
-        ASSERT_NE(state, 0xFFFFFFFFu) << CVTND_Panels::BarName(i);
-        EXPECT_EQ(state & pf::MF_CHECKED, i == 6 ? 0u : pf::MF_CHECKED) << CVTND_Panels::BarName(i);
-    }
-    EXPECT_TRUE(frame.routeCommand(java, 0)) << "the hidden panel comes back from the menu";
-    EXPECT_EQ(frame.menu().itemState(java, 0) & pf::MF_CHECKED, pf::MF_CHECKED);
-    designer.Exit();
 }
 
 } // namespace

@@ -1,0 +1,152 @@
+// The panels in the designer itself, headless, over the sample project's world: the View menu's entries, a bar
+// floated, the icon browser a double click on a cursor entry opens, and the 3D view's cursor made from that entry.
+// The pictures go to the test artifacts for a person to look at.
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "designer/app/child_render_view.h"
+#include "designer/app/extended_world.h"
+#include "designer/app/icon_browser_dlg.h"
+#include "designer/app/main_frame.h"
+#include "designer/app/project_object.h"
+#include "designer/app/sample_project.h"
+#include "designer/app/startup.h"
+#include "designer/workspace/list_panels.h"
+#include "designer/workspace/panels.h"
+#include "designer/workspace/sizing_bar.h"
+#include "engine/core/cursor_list.h"
+#include "platform/display/compositor.h"
+#include "platform/display/screen.h"
+#include "platform/gfx/png_file.h"
+#include "platform/settings/settings_backend.h"
+#include "platform/settings/settings_store.h"
+#include "platform/testing/ui_fixture.h"
+#include "platform/ui/controls/list_view.h"
+#include "testsupport/designer/panel_pictures.h"
+
+namespace {
+
+class DesignerPanels : public pf::UiFixture {
+protected:
+    void SetUp() override
+    {
+        UiFixture::SetUp();
+        useFreeType(); // pictures a person reads
+        folder = std::filesystem::temp_directory_path() / ("vortan-designer-panels-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(folder);
+        CVTND_StartOptions options;
+        options.store = std::make_unique<pf::SettingsStore>(nullptr);
+        options.developerRun = true;
+        options.recoveryPath = (folder / "recovery.vtp").string();
+        ASSERT_TRUE(designer.Start(std::move(options)));
+        {
+            const SWworldlock hold(*designer.GetWorld());
+            BuildSampleWorld(*designer.GetWorld());
+        }
+        designer.ActiveView()->TakeLastCamera();
+        designer.ActiveView()->RefreshBackground();
+        sim().pump();
+    }
+    void TearDown() override
+    {
+        designer.Exit();
+        std::filesystem::remove_all(folder);
+        UiFixture::TearDown();
+    }
+    CVTND_SizingBar& Bar(PanelRole role)
+    {
+        return dynamic_cast<CVTND_SizingBar&>(*designer.GetApp()->GetPanel(role)->parent());
+    }
+
+    std::filesystem::path folder;
+    CVTND_Designer designer;
+};
+
+// The frame makes its menu bar again whenever the recent files change: the panels' entries must stay, or a hidden
+// panel could never be shown again.
+TEST_F(DesignerPanels, TheViewEntriesOutliveANewRecentFileList)
+{
+    CMainFrame& frame = *designer.GetMainFrame();
+    const uint32_t java = CVTND_Panels::kFirstViewCommand + 6;
+    ASSERT_TRUE(frame.routeCommand(java, 0));
+    frame.SetRecentFiles({"/tmp/a.vtp", "/tmp/b.vtp"});
+    for (uint32_t i = 0; i < CVTND_Panels::kCount; ++i) {
+        const uint32_t state = frame.menu().itemState(CVTND_Panels::kFirstViewCommand + i, 0);
+        ASSERT_NE(state, 0xFFFFFFFFu) << CVTND_Panels::BarName(i);
+        EXPECT_EQ(state & pf::MF_CHECKED, i == 6 ? 0u : pf::MF_CHECKED) << CVTND_Panels::BarName(i);
+    }
+    EXPECT_TRUE(frame.routeCommand(java, 0)) << "the hidden panel comes back from the menu";
+    EXPECT_EQ(frame.menu().itemState(java, 0) & pf::MF_CHECKED, pf::MF_CHECKED);
+}
+
+TEST_F(DesignerPanels, AFloatingBarTheIconBrowserOfACursorEntryAndTheViewsCursorFromIt)
+{
+    SWcursor* entry = nullptr;
+    {
+        const SWworldlock hold(*designer.GetWorld());
+        entry = designer.GetWorld()->GetCursorList().Add("ring cursor", 41);
+    }
+    designer.GetApp()->AnnounceObject(CVTND_Object(entry));
+    sim().pump();
+    for (int role = 0; role < static_cast<int>(PanelRole::kCount); ++role)
+        EXPECT_TRUE(Bar(static_cast<PanelRole>(role)).isVisible()) << role;
+    pf::screen().writePng(artifactPath("panels-docked.png"));
+
+    CVTND_SizingBar& cursors = Bar(PanelRole::kCursors);
+    sim().doubleClick(cursors.clientToScreen({cursors.CaptionRect().l + 30, cursors.CaptionRect().t + 8}));
+    sim().pump();
+    ASSERT_TRUE(cursors.GetState().floating);
+    auto& list = dynamic_cast<CVTND_CursorsDlg&>(cursors.Content());
+    ASSERT_EQ(list.Items(), std::vector<void*>{entry});
+    pf::screen().writePng(artifactPath("panels-floating.png"));
+
+    // A double click on the entry runs the icon browser; the person picks the third ring and OK.
+    designertest::WriteRingIcons(folder / "icons");
+    bool browsed = false;
+    sim().onModal(kIddIconBrowser, [&](pf::Dialog& dialog) {
+        auto& browser = dynamic_cast<CVTND_IconBrowserDlg&>(dialog);
+        browser.SetFolder((folder / "icons").string());
+        for (int i = 0; i < 5000 && browser.IsScanning(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        sim().pump();
+        ASSERT_EQ(browser.GetFound().size(), 6u);
+        ASSERT_TRUE(sim().selectListViewItem(*browser.item<pf::ListView>(CVTND_IconBrowserDlg::kIdList), 2));
+        sim().pump();
+        pf::screen().writePng(artifactPath("panels-icon-browser.png"));
+        browsed = true;
+        sim().click(*browser.child(pf::IDOK));
+    });
+    pf::ListView& rows = *list.GetList();
+    const pf::Rect row = rows.getItemRect(0, pf::LVIR_LABEL);
+    sim().doubleClick(rows.clientToScreen({row.l + 10, row.t + 5}));
+    sim().pump();
+    ASSERT_TRUE(browsed);
+    EXPECT_EQ(entry->imageFile, (folder / "icons" / "ring2.xpm").string());
+
+    // The render thread names the entry; the view shows its icon once the posted request is handled.
+    CChildRenderView& view = *designer.ActiveView();
+    const pf::Rect client = view.clientRect();
+    const pf::Point over = view.clientToScreen({static_cast<int32_t>(client.width() * 4 / 5), 40});
+    sim().mouseMove(over);
+    std::thread renderThread([&] {
+        const SWworldlock hold(*designer.GetWorld());
+        view.SetCursor(entry);
+    });
+    renderThread.join();
+    sim().pump();
+    const pf::IconRef icon = pf::ui().currentCursor().icon;
+    ASSERT_NE(icon, nullptr);
+    EXPECT_EQ(icon->hotSpot(), (pf::Point{16, 16}));
+    pf::Surface32 shot(pf::screen().size().cx, pf::screen().size().cy);
+    pf::Compositor(pf::screen()).composeRect(pf::screen().bounds(), shot);
+    designertest::DrawPointer(shot, *icon, over); // the screen's pixels never hold the pointer
+    std::string error;
+    EXPECT_TRUE(pf::writePngFile(artifactPath("panels-view-cursor.png"), shot, error)) << error;
+}
+
+} // namespace
