@@ -52,7 +52,8 @@ public:
 
 protected:
     void Fill(CVTND_ExtendedWorld& world) override;
-    std::vector<Column> Columns() const override { return {{"Name", 150}, {"Id", 70}}; }
+    // Narrow enough that both show in a bar of the default bottom row.
+    std::vector<Column> Columns() const override { return {{"Name", 90}, {"Id", 36}}; }
     std::string ItemText(void* object, int32_t column) const override;
 };
 
