@@ -4,6 +4,8 @@
 //      crossing it (clip-space vertices with outcodes); items are vertices shaded.
 //   B3 culling and queueing: the same meshes through Render with a transparent material, so every visible
 //      triangle is queued and none drawn; items are triangles looked at, and the culled count is reported.
+//   Draw groups: the groups of the same meshes built afresh from the mesh's arrays, as a change of its geometry
+//      asks; items are triangles grouped.
 //   B4 reference scene: whole frames (refresh, SWrootobject::Render, EndFrame) at 640 x 480 and 1024 x 768, the
 //      camera orbiting (a new view every frame) or still; items are frames, with the milliseconds per frame spent
 //      building the queue (the meshes' Draw, clipping included) and in EndFrame (sort and rasterise).
@@ -164,6 +166,15 @@ void BM_CullAndQueue(benchmark::State& state, int variantIndex)
         benchmark::Counter(static_cast<double>(triangles - visible), benchmark::Counter::kIsRate);
 }
 
+void BM_BuildDrawGroups(benchmark::State& state)
+{
+    const uint32_t side = SideOf(state.range(0));
+    MeshScene scene(0, side, side, true);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(scene.renderer.BuildDrawGroups());
+    state.SetItemsProcessed(state.iterations() * scene.mesh.GetPolygonCount());
+}
+
 void BM_ReferenceScene(benchmark::State& state, int variantIndex)
 {
     using Clock = std::chrono::steady_clock;
@@ -201,6 +212,11 @@ void BM_ReferenceScene(benchmark::State& state, int variantIndex)
 }
 
 const bool kRegistered = [] {
+    benchmark::RegisterBenchmark("BM_BuildDrawGroups", BM_BuildDrawGroups)
+        ->Arg(10000)
+        ->Arg(100000)
+        ->ArgName("vertices")
+        ->Unit(benchmark::kMillisecond);
     for (int v = 0; v < 4; ++v) {
         const std::string suffix = std::string("/") + kRenderVariants[v];
         benchmark::RegisterBenchmark(("BM_VertexStage" + suffix).c_str(), BM_VertexStage, v)

@@ -74,6 +74,11 @@ struct PolygonView {
     uint32_t flags;
 };
 
+bool SameKind(const SWfacekind& a, const SWfacekind& b)
+{
+    return a.material == b.material && a.flags == b.flags && a.smoothingMask == b.smoothingMask;
+}
+
 bool PolygonFits(const PolygonView& polygon, uint32_t positions, uint32_t textureVertices)
 {
     for (const uint32_t index : polygon.corners)
@@ -108,28 +113,70 @@ void SWmesh::SetTextureVertices(std::vector<float>&& uv)
 
 uint32_t SWmesh::GetSmoothingMask(uint32_t polygon) const
 {
-    return polygon < m_smoothingMasks.size() ? m_smoothingMasks[polygon] : 0;
+    return polygon < m_kindOf.size() ? m_kinds[m_kindOf[polygon]].smoothingMask : 0;
+}
+
+SWindexrecord SWmesh::GetIndexRecord(uint32_t polygon) const
+{
+    SWindexrecord record{};
+    const std::span<const uint32_t> textures = GetCornerTextures();
+    for (size_t c = 0; c < 3; ++c) {
+        const size_t at = size_t{polygon} * 3 + c;
+        record.position[c] = m_cornerPositions[at];
+        record.cornerKey[c] = m_cornerKeys[at];
+        record.texture[c] = textures.empty() ? 0 : textures[at];
+    }
+    return record;
+}
+
+std::span<const uint32_t> SWmesh::GetCornerTextures() const
+{
+    switch (m_textureIndices) {
+    case TextureIndices::kPositions:
+        return m_cornerPositions;
+    case TextureIndices::kOwn:
+        return m_cornerTextures;
+    case TextureIndices::kZero:
+        break;
+    }
+    return {};
 }
 
 void SWmesh::ClearTableUnlessFits()
 {
     const uint32_t positions = GetVertexCount(), textures = GetTextureVertexCount();
-    const bool fits = std::all_of(m_indexRecords.begin(), m_indexRecords.end(), [&](const SWindexrecord& record) {
-        for (int c = 0; c < 3; ++c)
-            if (record.position[c] >= positions ||
-                (textures > 0 ? record.texture[c] >= textures : record.texture[c] != 0))
-                return false;
-        return true;
-    });
-    if (fits)
-        return;
-    m_polygons.clear();
-    m_indexRecords.clear();
-    m_smoothingMasks.clear();
+    const std::span<const uint32_t> cornerTextures = GetCornerTextures();
+    const bool fits =
+        std::all_of(m_cornerPositions.begin(), m_cornerPositions.end(), [&](uint32_t i) { return i < positions; }) &&
+        std::all_of(cornerTextures.begin(), cornerTextures.end(),
+                    [&](uint32_t i) { return textures > 0 ? i < textures : i == 0; });
+    if (!fits)
+        ClearTable();
+}
+
+void SWmesh::ClearTable()
+{
+    // Swapped out rather than cleared: a large table's memory goes back at once.
+    std::vector<uint32_t>().swap(m_cornerPositions);
+    std::vector<uint32_t>().swap(m_cornerKeys);
+    std::vector<uint32_t>().swap(m_cornerTextures);
+    std::vector<uint32_t>().swap(m_kindOf);
+    m_kinds.clear();
+    m_textureIndices = TextureIndices::kZero;
     m_unresolvedMaterials.clear();
     m_cornerKeyCount = 0;
-    m_normals.clear();
-    m_faceNormals.clear();
+    std::vector<float>().swap(m_normals);
+    std::vector<float>().swap(m_faceNormals);
+}
+
+uint32_t SWmesh::KindOf(const SWfacekind& kind)
+{
+    constexpr size_t kLooked = 32; // a mesh has few kinds; one whose every polygon differs is not searched whole
+    for (size_t i = m_kinds.size(), looked = 0; i > 0 && looked < kLooked; --i, ++looked)
+        if (SameKind(m_kinds[i - 1], kind))
+            return static_cast<uint32_t>(i - 1);
+    m_kinds.push_back(kind);
+    return static_cast<uint32_t>(m_kinds.size() - 1);
 }
 
 SWpolygonbuild SWmesh::BuildPolygonIndices(const SWarrayblock* chain)
@@ -138,6 +185,11 @@ SWpolygonbuild SWmesh::BuildPolygonIndices(const SWarrayblock* chain)
     for (const SWarrayblock* block = chain; block != nullptr; block = block->GetNext())
         if (block->GetCount() >= 3)
             triangles += block->GetCount() - 2;
+    ClearTable();
+    pf::reserveWithLargePages(m_cornerPositions, triangles * 3);
+    pf::reserveWithLargePages(m_cornerTextures, triangles * 3);
+    m_cornerPositions.resize(triangles * 3);
+    m_cornerTextures.resize(triangles * 3);
     return BuildFrom(triangles, [chain](auto&& add) {
         for (const SWarrayblock* block = chain; block != nullptr; block = block->GetNext())
             add(PolygonView{block->GetVertexIndices(), block->GetTextureIndices(), block->HasTextureIndices(),
@@ -145,35 +197,45 @@ SWpolygonbuild SWmesh::BuildPolygonIndices(const SWarrayblock* chain)
     });
 }
 
-SWpolygonbuild SWmesh::BuildTriangleIndices(const SWtrianglelist& list)
+SWpolygonbuild SWmesh::BuildTriangleIndices(SWtrianglelist&& list)
 {
     const size_t count = list.smoothingMasks.size();
-    const bool agree = list.corners.size() == count * 6 && list.materialIndices.size() == count;
+    const bool ownTextures = !list.textures.empty();
+    const bool agree = list.positions.size() == count * 3 && list.materialIndices.size() == count &&
+                       (!ownTextures || list.textures.size() == count * 3);
+    ClearTable();
+    if (agree) {
+        // Built in place: a triangle is written at or before where it was read.
+        m_cornerPositions = std::move(list.positions);
+        m_cornerTextures = std::move(list.textures);
+    }
+    const std::span<const uint32_t> corners = m_cornerPositions, uvs = ownTextures ? m_cornerTextures : corners;
     return BuildFrom(agree ? count : 0, [&](auto&& add) {
         for (size_t t = 0; t < count; ++t) {
-            const std::span<const uint32_t> corners = list.corners.subspan(agree ? t * 6 : 0, agree ? 3 : 0);
             const uint16_t material = agree ? list.materialIndices[t] : 0;
-            add(PolygonView{corners, agree ? list.corners.subspan(t * 6 + 3, 3) : corners, list.hasTextureIndices,
-                            list.smoothingMasks[t],
+            add(PolygonView{corners.subspan(agree ? t * 3 : 0, agree ? 3 : 0),
+                            uvs.subspan(agree ? t * 3 : 0, agree ? 3 : 0), true, list.smoothingMasks[t],
                             material < list.materials.size() ? list.materials[material] : nullptr, 0u});
         }
     });
 }
 
-// forEach calls its argument once per polygon in order; triangles is what the polygons make, to reserve.
+// forEach calls its argument once per polygon in order; triangles is what the polygons make, to reserve. The
+// position array holds room for them; the texture array too where the polygons bring texture indices of their own
+// (else the position indices serve).
 template <typename ForEachPolygon> SWpolygonbuild SWmesh::BuildFrom(uint64_t triangles, ForEachPolygon&& forEach)
 {
     SWpolygonbuild build;
     const uint32_t positions = GetVertexCount(), textures = GetTextureVertexCount();
-    m_polygons.clear();
-    m_indexRecords.clear();
-    m_smoothingMasks.clear();
-    m_unresolvedMaterials.clear();
-    pf::reserveWithLargePages(m_polygons, triangles);
-    pf::reserveWithLargePages(m_indexRecords, triangles);
-    pf::reserveWithLargePages(m_smoothingMasks, triangles);
+    const bool ownTextures = !m_cornerTextures.empty();
+    pf::reserveWithLargePages(m_cornerKeys, triangles * 3);
+    pf::reserveWithLargePages(m_kindOf, triangles);
     CornerKeyTable keys(positions, triangles * 3); // a polygon of n corners makes n - 2 triangles, n >= 3
-    std::vector<uint32_t> cornerKeys;
+    // Kinds by a hash of their fields, so that finding one costs a comparison however the polygons alternate.
+    std::array<uint32_t, 64> kindSlots;
+    kindSlots.fill(kNoKey);
+    std::vector<uint32_t> cornerKeys, corners, uvs;
+    size_t made = 0;
     forEach([&](const PolygonView& polygon) {
         ++build.polygons;
         if (polygon.corners.size() < 3) {
@@ -185,69 +247,92 @@ template <typename ForEachPolygon> SWpolygonbuild SWmesh::BuildFrom(uint64_t tri
             return;
         }
         const bool withTexture = polygon.hasTextureIndices && textures > 0;
+        // Copied first: a flat build writes its triangles into the arrays it reads them from.
+        corners.assign(polygon.corners.begin(), polygon.corners.end());
+        uvs.assign(polygon.uvs.begin(), polygon.uvs.end());
         // Keys per corner of the polygon, so that the triangles of its fan share them (also when faceted).
         cornerKeys.clear();
-        for (const uint32_t position : polygon.corners)
+        for (const uint32_t position : corners)
             cornerKeys.push_back(keys.KeyFor(position, polygon.smoothingMask));
-        for (size_t i = 1; i + 1 < polygon.corners.size(); ++i) {
+        const SWfacekind kind{polygon.material, polygon.flags, polygon.smoothingMask};
+        const size_t slot = (reinterpret_cast<uintptr_t>(kind.material) >> 4 ^ kind.flags * 0x9E3779B1u ^
+                             kind.smoothingMask * 0x85EBCA77u) %
+                            kindSlots.size();
+        if (kindSlots[slot] == kNoKey || !SameKind(m_kinds[kindSlots[slot]], kind))
+            kindSlots[slot] = KindOf(kind);
+        for (size_t i = 1; i + 1 < corners.size(); ++i) {
             const size_t fan[3] = {0, i, i + 1};
-            SWindexrecord record{};
-            for (int c = 0; c < 3; ++c) {
-                record.position[c] = polygon.corners[fan[c]];
-                record.cornerKey[c] = cornerKeys[fan[c]];
-                record.texture[c] = withTexture ? polygon.uvs[fan[c]] : 0;
+            for (size_t c = 0; c < 3; ++c) {
+                m_cornerPositions[made * 3 + c] = corners[fan[c]];
+                m_cornerKeys.push_back(cornerKeys[fan[c]]);
+                if (ownTextures)
+                    m_cornerTextures[made * 3 + c] = withTexture ? uvs[fan[c]] : 0;
             }
-            m_polygons.push_back({polygon.material, polygon.flags, static_cast<uint32_t>(m_indexRecords.size())});
-            m_indexRecords.push_back(record);
-            m_smoothingMasks.push_back(polygon.smoothingMask);
+            m_kindOf.push_back(kindSlots[slot]);
+            ++made;
         }
     });
-    build.triangles = static_cast<uint32_t>(m_polygons.size());
+    build.triangles = static_cast<uint32_t>(made);
+    m_cornerPositions.resize(made * 3);
+    m_cornerTextures.resize(ownTextures ? made * 3 : 0);
+    // Texture indices are kept only where they say more than the positions' or than 0.
+    const bool equal = ownTextures && m_cornerTextures == m_cornerPositions;
+    const bool zero =
+        ownTextures && std::all_of(m_cornerTextures.begin(), m_cornerTextures.end(), [](uint32_t i) { return i == 0; });
+    if (textures == 0 || zero || (!ownTextures && made == 0))
+        m_textureIndices = TextureIndices::kZero;
+    else if (!ownTextures || equal)
+        m_textureIndices = TextureIndices::kPositions;
+    else
+        m_textureIndices = TextureIndices::kOwn;
+    if (m_textureIndices != TextureIndices::kOwn)
+        std::vector<uint32_t>().swap(m_cornerTextures);
     m_cornerKeyCount = keys.Count();
-    m_normals.clear();
-    m_faceNormals.clear();
     m_loaded = 0;
     return build;
 }
 
 void SWmesh::SetPolygonMaterial(uint32_t polygon, SWmaterial* material)
 {
-    if (polygon >= m_polygons.size())
+    if (polygon >= m_kindOf.size())
         return;
+    SWfacekind kind = m_kinds[m_kindOf[polygon]];
     // The draw groups keep each group's material and are rebuilt only when the stamp moves: a change left
     // unstamped would keep drawing with a material the mesh has let go.
-    if (m_polygons[polygon].material != material)
+    if (kind.material != material)
         ++m_geometryStamp;
-    m_polygons[polygon].material = material;
+    kind.material = material;
+    m_kindOf[polygon] = KindOf(kind);
     if (material != nullptr)
         m_unresolvedMaterials.erase(polygon);
 }
 
 void SWmesh::SetUnresolvedMaterialName(uint32_t polygon, std::string name)
 {
-    if (polygon < m_polygons.size() && m_polygons[polygon].material == nullptr)
+    if (polygon < m_kindOf.size() && m_kinds[m_kindOf[polygon]].material == nullptr)
         m_unresolvedMaterials.insert_or_assign(polygon, std::move(name));
 }
 
 void SWmesh::ComputeNormals()
 {
-    pf::reserveWithLargePages(m_faceNormals, m_polygons.size() * 3);
+    const size_t polygons = m_kindOf.size();
+    pf::reserveWithLargePages(m_faceNormals, polygons * 3);
     pf::reserveWithLargePages(m_normals, static_cast<size_t>(m_cornerKeyCount) * 3);
-    m_faceNormals.assign(m_polygons.size() * 3, 0.0f);
+    m_faceNormals.assign(polygons * 3, 0.0f);
     m_normals.assign(static_cast<size_t>(m_cornerKeyCount) * 3, 0.0f);
     const float* const p = m_vertices.data();
-    for (size_t i = 0; i < m_polygons.size(); ++i) {
-        const SWindexrecord& record = m_indexRecords[m_polygons[i].indexRecord];
-        const float* a = p + 3 * static_cast<size_t>(record.position[0]);
-        const float* b = p + 3 * static_cast<size_t>(record.position[1]);
-        const float* c = p + 3 * static_cast<size_t>(record.position[2]);
+    for (size_t i = 0; i < polygons; ++i) {
+        const uint32_t* const position = &m_cornerPositions[3 * i];
+        const float* a = p + 3 * static_cast<size_t>(position[0]);
+        const float* b = p + 3 * static_cast<size_t>(position[1]);
+        const float* c = p + 3 * static_cast<size_t>(position[2]);
         const float e1[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
         const float e2[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
         float* const face = &m_faceNormals[3 * i];
         NormaliseInto(e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2], e1[0] * e2[1] - e1[1] * e2[0],
                       face);
-        for (const uint32_t key : record.cornerKey) {
-            float* const n = &m_normals[3 * static_cast<size_t>(key)];
+        for (size_t k = 0; k < 3; ++k) {
+            float* const n = &m_normals[3 * static_cast<size_t>(m_cornerKeys[3 * i + k])];
             n[0] += face[0];
             n[1] += face[1];
             n[2] += face[2];
@@ -262,7 +347,7 @@ void SWmesh::ComputeNormals()
 
 void SWmesh::UpdateNormals()
 {
-    if (m_vertices.empty() || m_polygons.empty())
+    if (m_vertices.empty() || m_kindOf.empty())
         return;
     ComputeNormals();
     NotifyListeners(kNotifyChanged);
@@ -286,7 +371,7 @@ void SWmesh::Prepare()
     if (m_busy != 0)
         return;
     m_busy = 1;
-    if (!m_vertices.empty() && !m_polygons.empty() && m_filling == 0 && m_detached == 0) {
+    if (!m_vertices.empty() && !m_kindOf.empty() && m_filling == 0 && m_detached == 0) {
         ComputeNormals();
         ComputeBoundingBox();
         m_loaded = 1;

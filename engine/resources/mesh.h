@@ -1,13 +1,17 @@
 #pragma once
 // SWmesh: a polygon mesh as the renderer draws it. Positions (three f32 each), optional texture vertices (u, v), and
-// a polygon table of triangles: per triangle its material, its flags and the number of its index record (three
-// position indices, three corner keys, three texture-vertex indices). A corner key stands for one position as
-// seen by polygons of one smoothing group (mask 0: by one polygon only); vertex normals are kept per corner key,
-// face normals per triangle.
+// a polygon table of triangles: per triangle three position indices, three corner keys, three texture-vertex indices
+// and its face kind (material, flags and smoothing mask). A corner key stands for one position as seen by polygons
+// of one smoothing group (mask 0: by one polygon only); vertex normals are kept per corner key, face normals per
+// triangle.
 //
-// Invariant: every index record names positions, texture vertices and corner keys that exist. The build drops the
-// polygons that would break it, and replacing the arrays with shorter ones clears a table they no longer fit, so
-// the renderer may index with them unchecked.
+// The table is kept as parallel arrays, and what most meshes repeat is kept once: the few distinct face kinds in a
+// table of their own, and texture indices that equal the position indices (a texture vertex per position) not at
+// all. A large mesh so costs about a third less than a record per triangle would.
+//
+// Invariant: every triangle names positions, texture vertices, corner keys and a face kind that exist. The build
+// drops the polygons that would break it, and replacing the arrays with shorter ones clears a table they no longer
+// fit, so the renderer may index with them unchecked.
 //
 // The loaded byte is set by Prepare once the arrays are complete; the renderer draws nothing until then. Two bytes
 // hold Prepare off: "filling" while a loader writes the arrays, "detached" while the mesh is out of the world.
@@ -32,22 +36,42 @@ struct SWmeshrendererdeleter {
 };
 using SWheldmeshrenderer = std::unique_ptr<SWmeshrenderer, SWmeshrendererdeleter>;
 
-struct SWpolygonentry {
-    SWmaterial* material; // the grouping key of the draw groups; the world's, not owned
-    uint32_t flags;       // the polygon flags of its array block
-    uint32_t indexRecord; // into GetIndexRecords()
+// What a triangle is drawn and grouped with; a mesh keeps each distinct one once.
+struct SWfacekind {
+    SWmaterial* material;   // the grouping key of the draw groups; the world's, not owned
+    uint32_t flags;         // the polygon flags of its array block
+    uint32_t smoothingMask; // of the polygon the triangle came from
 };
 
+// A polygon's material and flags, as GetPolygons()[p] gives them.
+struct SWpolygonentry {
+    SWmaterial* material;
+    uint32_t flags;
+};
+
+// One triangle's indices together, as GetIndexRecord gives them.
 struct SWindexrecord {
     uint32_t position[3];
     uint32_t cornerKey[3];
     uint32_t texture[3]; // 0 when the mesh has no texture vertices
 };
 
-// Triangles given flat, as a mesh's file stores them, for BuildTriangleIndices.
+class SWmesh;
+
+// GetPolygons()[p]: a polygon's material and flags, by value.
+class SWpolygontable {
+public:
+    explicit SWpolygontable(const SWmesh& mesh) : m_mesh(mesh) {}
+    SWpolygonentry operator[](uint32_t polygon) const; // the polygon must exist
+
+private:
+    const SWmesh& m_mesh;
+};
+
+// Triangles given flat, as a mesh's file stores them, for BuildTriangleIndices, which takes the index arrays over.
 struct SWtrianglelist {
-    std::span<const uint32_t> corners;         // six per triangle: three position indices, three texture indices
-    bool hasTextureIndices = false;            // false: the texture indices are ignored
+    std::vector<uint32_t> positions;           // three position indices per triangle
+    std::vector<uint32_t> textures;            // three texture indices per triangle; empty: those of the positions
     std::span<const uint32_t> smoothingMasks;  // one per triangle
     std::span<const uint16_t> materialIndices; // one per triangle, into materials; past its end: no material
     std::span<SWmaterial* const> materials;    // the world's, not owned
@@ -82,17 +106,25 @@ public:
     uint32_t GetTextureVertexCount() const { return static_cast<uint32_t>(m_textureVertices.size() / 2); }
     void SetTextureVertices(std::vector<float>&& uv); // two floats each; as SetVertices for the table
 
-    const SWpolygonentry* GetPolygons() const { return m_polygons.empty() ? nullptr : m_polygons.data(); }
-    uint32_t GetPolygonCount() const { return static_cast<uint32_t>(m_polygons.size()); }
-    std::span<const SWindexrecord> GetIndexRecords() const { return m_indexRecords; }
+    SWpolygontable GetPolygons() const { return SWpolygontable(*this); }
+    uint32_t GetPolygonCount() const { return static_cast<uint32_t>(m_kindOf.size()); }
+    SWindexrecord GetIndexRecord(uint32_t polygon) const; // the polygon must exist
+    // The table's arrays, three entries per polygon: position indices, corner keys, texture indices (the position
+    // indices where those serve; empty where every texture index is 0).
+    std::span<const uint32_t> GetCornerPositions() const { return m_cornerPositions; }
+    std::span<const uint32_t> GetCornerKeys() const { return m_cornerKeys; }
+    std::span<const uint32_t> GetCornerTextures() const;
+    std::span<const uint32_t> GetFaceKindIndices() const { return m_kindOf; } // one per polygon, into GetFaceKinds
+    std::span<const SWfacekind> GetFaceKinds() const { return m_kinds; }
     uint32_t GetSmoothingMask(uint32_t polygon) const; // 0 for a polygon that does not exist
     // Rebuilds the polygon table from the chain: a polygon of n > 3 corners becomes a fan of n - 2 triangles,
     // shorter ones and those naming what does not exist are dropped and counted. Corner keys follow the
     // smoothing masks. The mesh is not loaded until prepared again.
     SWpolygonbuild BuildPolygonIndices(const SWarrayblock* chain);
     // The same table from triangles given flat, each as a chain block of three corners would give it, without a
-    // block per triangle. A list whose arrays disagree in length builds nothing (every triangle dropped as short).
-    SWpolygonbuild BuildTriangleIndices(const SWtrianglelist& triangles);
+    // block per triangle; the list's index arrays become the table's. A list whose arrays disagree in length builds
+    // nothing (every triangle dropped as short).
+    SWpolygonbuild BuildTriangleIndices(SWtrianglelist&& triangles);
     // A material drops the polygon's kept name (below); ignored for a polygon that does not exist. A change of
     // material adds 1 to the geometry stamp.
     void SetPolygonMaterial(uint32_t polygon, SWmaterial* material);
@@ -160,13 +192,21 @@ protected:
     void ClearTableUnlessFits(); // keeps the invariant after an array changed
 
 private:
+    // Where a triangle's texture indices are.
+    enum class TextureIndices : uint8_t { kZero, kPositions, kOwn };
+
     template <typename ForEachPolygon> SWpolygonbuild BuildFrom(uint64_t triangles, ForEachPolygon&& forEach);
+    void ClearTable();
+    uint32_t KindOf(const SWfacekind& kind); // an equal kind among the last made, else a new one
 
     std::vector<float> m_vertices;
     std::vector<float> m_textureVertices;
-    std::vector<SWpolygonentry> m_polygons;
-    std::vector<SWindexrecord> m_indexRecords;
-    std::vector<uint32_t> m_smoothingMasks; // per polygon
+    std::vector<uint32_t> m_cornerPositions; // three per polygon
+    std::vector<uint32_t> m_cornerKeys;      // three per polygon
+    std::vector<uint32_t> m_cornerTextures;  // three per polygon, only while m_textureIndices is kOwn
+    std::vector<uint32_t> m_kindOf;          // per polygon, into m_kinds
+    std::vector<SWfacekind> m_kinds;
+    TextureIndices m_textureIndices = TextureIndices::kZero;
     std::map<uint32_t, std::string> m_unresolvedMaterials;
     uint32_t m_cornerKeyCount = 0;
     std::vector<float> m_normals;
@@ -186,3 +226,9 @@ private:
     const SWcompressionscheme* m_scheme = nullptr; // a row of the scheme table; null: the kind's default
     SWheldmeshrenderer m_renderer;                 // made by the first Draw, kept while its kind is wanted
 };
+
+inline SWpolygonentry SWpolygontable::operator[](uint32_t polygon) const
+{
+    const SWfacekind& kind = m_mesh.GetFaceKinds()[m_mesh.GetFaceKindIndices()[polygon]];
+    return {kind.material, kind.flags};
+}

@@ -44,12 +44,14 @@ const MeshMaterialLookup& CurrentLookup()
 
 constexpr size_t kIndicesPerTriangle = 6;   // three position indices, then three texture-vertex indices
 constexpr size_t kWriteRunTriangles = 4096; // triangles gathered per block write
+constexpr size_t kReadRunTriangles = 8192;  // triangles read per block read
 
 // A payload as read, before anything of the mesh changes.
 struct StoredMesh {
     std::vector<float> positions;
     std::vector<float> uvs;
-    std::vector<uint32_t> triangles; // kIndicesPerTriangle each
+    std::vector<uint32_t> cornerPositions; // three per triangle
+    std::vector<uint32_t> cornerTextures;  // three per triangle; empty while they equal the positions'
     bool hasGeometry = false;
     std::vector<std::string> materialNames;
     std::vector<uint16_t> materials;
@@ -68,7 +70,21 @@ const float* SourceVertices(const SWmesh& mesh)
 
 size_t TriangleCount(const StoredMesh& stored)
 {
-    return stored.triangles.size() / kIndicesPerTriangle;
+    return stored.cornerPositions.size() / 3;
+}
+
+// A triangle's texture indices: kept apart only from the first that differs from its position indices, as most
+// meshes store a texture vertex per position.
+void AddTextureCorners(StoredMesh& stored, std::span<const uint32_t> uv, size_t reserve)
+{
+    const size_t before = stored.cornerPositions.size() - 3;
+    if (stored.cornerTextures.empty() && std::equal(uv.begin(), uv.end(), stored.cornerPositions.begin() + before))
+        return;
+    if (stored.cornerTextures.empty()) {
+        pf::reserveWithLargePages(stored.cornerTextures, reserve);
+        stored.cornerTextures.assign(stored.cornerPositions.begin(), stored.cornerPositions.begin() + before);
+    }
+    stored.cornerTextures.insert(stored.cornerTextures.end(), uv.begin(), uv.end());
 }
 
 // A u32 count of items of perItem values each, then the values: reserved only once the record is known to hold them.
@@ -88,10 +104,34 @@ template <typename T> bool ReadCountedArray(SWchunkstream& in, size_t perItem, s
         return in.ReadU32s(out);
 }
 
+// The triangles, read a run at a time and parted into their position and texture indices as they come.
+bool ReadTriangles(SWchunkstream& in, StoredMesh& stored)
+{
+    const uint32_t count = in.ReadU32();
+    if (in.Status() != 0 || count > in.Remaining() / (sizeof(uint32_t) * kIndicesPerTriangle))
+        return false;
+    const size_t corners = size_t{count} * 3;
+    pf::reserveWithLargePages(stored.cornerPositions, corners);
+    std::vector<uint32_t> run(std::min<size_t>(count, kReadRunTriangles) * kIndicesPerTriangle);
+    for (size_t first = 0; first < count; first += kReadRunTriangles) {
+        const size_t triangles = std::min<size_t>(count - first, kReadRunTriangles);
+        const std::span<uint32_t> values = std::span<uint32_t>(run).first(triangles * kIndicesPerTriangle);
+        if (!in.ReadU32s(values))
+            return false;
+        for (size_t t = 0; t < triangles; ++t) {
+            const std::span<const uint32_t> triangle = values.subspan(t * kIndicesPerTriangle, kIndicesPerTriangle);
+            stored.cornerPositions.insert(stored.cornerPositions.end(), triangle.begin(), triangle.begin() + 3);
+            if (!stored.uvs.empty()) // without texture vertices a mesh reads every texture index as 0
+                AddTextureCorners(stored, triangle.last(3), corners);
+        }
+    }
+    return true;
+}
+
 bool ReadRaw(SWchunkstream& in, StoredMesh& stored)
 {
     return ReadCountedArray(in, 3, stored.positions) && ReadCountedArray(in, 2, stored.uvs) &&
-           ReadCountedArray(in, kIndicesPerTriangle, stored.triangles);
+           ReadTriangles(in, stored);
 }
 
 bool ReadSlots(SWchunkstream& in, px::PXStreamSet& out)
@@ -117,6 +157,13 @@ bool ReadSlots(SWchunkstream& in, px::PXStreamSet& out)
 // Triangles from the decoded runs of coordIndex: longer runs are fanned as polygons are everywhere else.
 bool TrianglesOfFaceSet(const px::PXIndexedFaceSet& set, bool withTexture, StoredMesh& stored)
 {
+    // Counted first, so that the arrays the mesh takes over are of their size and no more.
+    size_t cornerCount = 0, run = 0;
+    for (const int32_t index : set.coordIndex) {
+        run = index >= 0 ? run + 1 : 0;
+        cornerCount += index >= 0 && run >= 3 ? 3 : 0;
+    }
+    stored.cornerPositions.reserve(cornerCount);
     size_t start = 0;
     for (size_t k = 0; k <= set.coordIndex.size(); ++k) {
         if (k < set.coordIndex.size() && set.coordIndex[k] >= 0)
@@ -124,19 +171,20 @@ bool TrianglesOfFaceSet(const px::PXIndexedFaceSet& set, bool withTexture, Store
         if (k - start >= 3) {
             for (size_t i = start + 1; i + 1 < k; ++i) {
                 const size_t corners[3] = {start, i, i + 1};
-                for (const size_t corner : corners)
-                    stored.triangles.push_back(static_cast<uint32_t>(set.coordIndex[corner]));
-                for (const size_t corner : corners) {
-                    const int32_t uv = withTexture ? set.texCoordIndex[corner] : 0;
-                    stored.triangles.push_back(uv >= 0 ? static_cast<uint32_t>(uv) : 0);
+                uint32_t uvs[3] = {};
+                for (size_t c = 0; c < 3; ++c) {
+                    stored.cornerPositions.push_back(static_cast<uint32_t>(set.coordIndex[corners[c]]));
+                    const int32_t uv = withTexture ? set.texCoordIndex[corners[c]] : 0;
+                    uvs[c] = uv >= 0 ? static_cast<uint32_t>(uv) : 0;
                 }
+                AddTextureCorners(stored, uvs, cornerCount);
             }
         } else if (k > start) {
             return false; // the codec gives back polygons of three corners or more
         }
         start = k + 1;
     }
-    return !stored.triangles.empty();
+    return !stored.cornerPositions.empty();
 }
 
 bool ReadCompressed(SWchunkstream& in, StoredMesh& stored)
@@ -201,25 +249,32 @@ void ApplyStoredMesh(StoredMesh& stored, SWmesh& mesh, const MeshMaterialLookup&
     const bool withTexture = !stored.uvs.empty();
     const auto positions = static_cast<uint32_t>(stored.positions.size() / 3);
     const auto uvs = static_cast<uint32_t>(stored.uvs.size() / 2);
-    mesh.SetVertices(std::move(stored.positions));
-    mesh.SetTextureVertices(std::move(stored.uvs));
-    // Drops what names nothing, as every loaded polygon; kNoMaterial lies past the table of names.
-    mesh.BuildTriangleIndices({stored.triangles, withTexture, stored.masks, stored.materials, materials});
     // A name without a material is kept so that saving writes it back; dropped triangles take no polygon number.
+    // Found before the build, which takes the triangles over.
+    std::vector<std::pair<uint32_t, uint16_t>> unresolved;
+    const std::span<const uint32_t> cornerTextures =
+        stored.cornerTextures.empty() ? stored.cornerPositions : stored.cornerTextures;
     uint32_t polygon = 0;
     for (size_t t = 0; t < TriangleCount(stored); ++t) {
-        const std::span<const uint32_t> triangle =
-            std::span<const uint32_t>(stored.triangles).subspan(t * kIndicesPerTriangle, kIndicesPerTriangle);
-        const auto fits = [](std::span<const uint32_t> indices, uint32_t count) {
-            return std::all_of(indices.begin(), indices.end(), [count](uint32_t i) { return i < count; });
+        const auto fits = [t](std::span<const uint32_t> indices, uint32_t count) {
+            return std::all_of(indices.begin() + t * 3, indices.begin() + t * 3 + 3,
+                               [count](uint32_t i) { return i < count; });
         };
-        if (!fits(triangle.first(3), positions) || (withTexture && !fits(triangle.last(3), uvs)))
+        if (!fits(stored.cornerPositions, positions) || (withTexture && !fits(cornerTextures, uvs)))
             continue;
         const uint16_t index = stored.materials[t];
         if (index != kNoMaterial && materials[index] == nullptr)
-            mesh.SetUnresolvedMaterialName(polygon, stored.materialNames[index]);
+            unresolved.emplace_back(polygon, index);
         ++polygon;
     }
+    mesh.SetVertices(std::move(stored.positions));
+    mesh.SetTextureVertices(std::move(stored.uvs));
+    // Drops what names nothing, as every loaded polygon; kNoMaterial lies past the table of names.
+    mesh.BuildTriangleIndices({std::move(stored.cornerPositions),
+                               withTexture ? std::move(stored.cornerTextures) : std::vector<uint32_t>(), stored.masks,
+                               stored.materials, materials});
+    for (const auto& [at, index] : unresolved)
+        mesh.SetUnresolvedMaterialName(at, stored.materialNames[index]);
 }
 
 // Calls write with runs of at most kWriteRunTriangles triangles' values, gathered by fill(triangle, out), so that
@@ -254,7 +309,7 @@ int WriteMeshCompressed(SWchunkstream& out, const SWmesh& mesh, std::vector<uint
             set.texCoord.assign(mesh.GetTextureVertices(),
                                 mesh.GetTextureVertices() + size_t{mesh.GetTextureVertexCount()} * 2);
         for (uint32_t p = 0; p < mesh.GetPolygonCount(); ++p) {
-            const SWindexrecord& record = mesh.GetIndexRecords()[mesh.GetPolygons()[p].indexRecord];
+            const SWindexrecord record = mesh.GetIndexRecord(p);
             for (int c = 0; c < 3; ++c) {
                 set.coordIndex.push_back(static_cast<int32_t>(record.position[c]));
                 if (withTexture)
@@ -301,7 +356,7 @@ bool WriteMeshRaw(SWchunkstream& out, const SWmesh& mesh)
     body.WriteF32s(std::span<const float>(mesh.GetTextureVertices(), size_t{mesh.GetTextureVertexCount()} * 2));
     body.WriteU32(mesh.GetPolygonCount());
     const auto fill = [&mesh](uint32_t p, std::vector<uint32_t>& out) {
-        const SWindexrecord& index = mesh.GetIndexRecords()[mesh.GetPolygons()[p].indexRecord];
+        const SWindexrecord index = mesh.GetIndexRecord(p);
         out.insert(out.end(), std::begin(index.position), std::end(index.position));
         out.insert(out.end(), std::begin(index.texture), std::end(index.texture));
     };

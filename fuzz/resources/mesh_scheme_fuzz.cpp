@@ -19,7 +19,7 @@ namespace {
 void CheckIndices(const SWmesh& mesh)
 {
     for (uint32_t p = 0; p < mesh.GetPolygonCount(); ++p) {
-        const SWindexrecord& record = mesh.GetIndexRecords()[mesh.GetPolygons()[p].indexRecord];
+        const SWindexrecord record = mesh.GetIndexRecord(p);
         for (int c = 0; c < 3; ++c)
             if (record.position[c] >= mesh.GetVertexCount() || record.cornerKey[c] >= mesh.GetCornerKeyCount() ||
                 (mesh.GetTextureVertexCount() > 0 && record.texture[c] >= mesh.GetTextureVertexCount()))

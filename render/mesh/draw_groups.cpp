@@ -66,9 +66,11 @@ SWmeshview SWmeshview::Of(const SWmesh& mesh)
         view.textureVertices = {mesh.GetTextureVertices(), size_t{mesh.GetTextureVertexCount()} * 2};
     if (mesh.GetFaceNormals() != nullptr)
         view.faceNormals = {mesh.GetFaceNormals(), size_t{polygons} * 3};
-    if (mesh.GetPolygons() != nullptr)
-        view.polygons = {mesh.GetPolygons(), polygons};
-    view.records = mesh.GetIndexRecords();
+    view.cornerPositions = mesh.GetCornerPositions();
+    view.cornerKeys = mesh.GetCornerKeys();
+    view.cornerTextures = mesh.GetCornerTextures();
+    view.faceKindIndices = mesh.GetFaceKindIndices();
+    view.faceKinds = mesh.GetFaceKinds();
     view.cornerKeyCount = keys;
     view.stamp = mesh.GetGeometryStamp();
     return view;
@@ -154,29 +156,29 @@ bool SWmeshrenderer::BuildDrawGroups(const SWmeshview& view)
     const uint32_t textureCount = static_cast<uint32_t>(view.textureVertices.size() / 2);
     const bool hasTexture = textureCount > 0;
     const uint32_t keyCount = std::min(view.cornerKeyCount, static_cast<uint32_t>(view.normals.size() / 3));
-    const uint32_t polygonCount = static_cast<uint32_t>(view.polygons.size());
+    const uint32_t polygonCount = static_cast<uint32_t>(view.faceKindIndices.size());
+    const std::span<const uint32_t> positionOf = view.cornerPositions, keyOf = view.cornerKeys,
+                                    textureOf = view.cornerTextures;
+    const auto materialOf = [&view](uint32_t p) { return view.faceKinds[view.faceKindIndices[p]].material; };
 
     // Polygons whose indices would reach outside these arrays are left out of every group, so the build and the
     // drawing index unchecked afterwards.
     std::vector<uint8_t> taken(polygonCount, 0);
     std::vector<uint32_t> keyPosition(keyCount, kNone);
     for (uint32_t p = 0; p < polygonCount; ++p) {
-        const SWpolygonentry& polygon = view.polygons[p];
-        bool good = polygon.indexRecord < view.records.size();
-        if (good) {
-            const SWindexrecord& record = view.records[polygon.indexRecord];
-            for (int c = 0; c < 3 && good; ++c)
-                good = record.position[c] < positionCount && record.cornerKey[c] < keyCount &&
-                       (!hasTexture || record.texture[c] < textureCount);
-        }
+        const size_t at = size_t{p} * 3;
+        bool good = view.faceKindIndices[p] < view.faceKinds.size() && at + 3 <= positionOf.size() &&
+                    at + 3 <= keyOf.size() && (textureOf.empty() || at + 3 <= textureOf.size());
+        for (size_t c = at; c < at + 3 && good; ++c)
+            good = positionOf[c] < positionCount && keyOf[c] < keyCount &&
+                   (!hasTexture || textureOf.empty() || textureOf[c] < textureCount);
         if (!good) {
             taken[p] = 1;
             ++m_skippedPolygons;
             continue;
         }
-        const SWindexrecord& record = view.records[polygon.indexRecord];
-        for (int c = 0; c < 3; ++c)
-            keyPosition[record.cornerKey[c]] = record.position[c];
+        for (size_t c = at; c < at + 3; ++c)
+            keyPosition[keyOf[c]] = positionOf[c];
     }
 
     std::vector<uint32_t> keyVertex(keyCount, kNone);
@@ -197,7 +199,7 @@ bool SWmeshrenderer::BuildDrawGroups(const SWmeshview& view)
             ++firstUntaken;
         if (firstUntaken >= polygonCount)
             break;
-        SWmaterial* const material = view.polygons[firstUntaken].material;
+        SWmaterial* const material = materialOf(firstUntaken);
 
         for (const uint32_t key : touchedKeys)
             keyVertex[key] = kNone;
@@ -214,20 +216,19 @@ bool SWmeshrenderer::BuildDrawGroups(const SWmeshview& view)
         uint32_t distinct = 0;
 
         for (uint32_t p = firstUntaken; p < polygonCount; ++p) {
-            if (taken[p] != 0 || view.polygons[p].material != material)
+            if (taken[p] != 0 || materialOf(p) != material)
                 continue;
             taken[p] = 1;
             members.push_back(p);
-            const SWindexrecord& record = view.records[view.polygons[p].indexRecord];
-            for (int c = 0; c < 3; ++c) {
-                const uint32_t key = record.cornerKey[c];
+            for (size_t c = size_t{p} * 3; c < size_t{p} * 3 + 3; ++c) {
+                const uint32_t key = keyOf[c];
                 if (keyVertex[key] == kNone) {
                     keyVertex[key] = static_cast<uint32_t>(vertexKeys.size());
                     touchedKeys.push_back(key);
                     vertexKeys.push_back(key);
                     chainHead.push_back(kNone);
                 }
-                const uint32_t t = hasTexture ? record.texture[c] : 0;
+                const uint32_t t = hasTexture && !textureOf.empty() ? textureOf[c] : 0;
                 if (textureCoordinate[t] == kNone) {
                     textureCoordinate[t] = static_cast<uint32_t>(coordinateSource.size());
                     touchedTextures.push_back(t);
@@ -290,19 +291,19 @@ bool SWmeshrenderer::BuildDrawGroups(const SWmeshview& view)
         group->triangles.resize(members.size());
         for (size_t m = 0; m < members.size(); ++m) {
             const uint32_t p = members[m];
-            const SWindexrecord& record = view.records[view.polygons[p].indexRecord];
+            const size_t at = size_t{p} * 3;
             SWgrouptriangle& triangle = group->triangles[m];
             if (size_t{p} * 3 + 3 <= view.faceNormals.size()) {
                 triangle.normal[0] = view.faceNormals[size_t{p} * 3];
                 triangle.normal[1] = view.faceNormals[size_t{p} * 3 + 1];
                 triangle.normal[2] = view.faceNormals[size_t{p} * 3 + 2];
             }
-            const float* first = &view.positions[size_t{record.position[0]} * 3];
+            const float* first = &view.positions[size_t{positionOf[at]} * 3];
             triangle.distance =
                 triangle.normal[0] * first[0] + triangle.normal[1] * first[1] + triangle.normal[2] * first[2];
             for (int c = 0; c < 3; ++c) {
                 const uint32_t pair = cornerPairs[m * 3 + c];
-                const uint32_t index = hasTexture ? pairs[pair].output : keyVertex[record.cornerKey[c]];
+                const uint32_t index = hasTexture ? pairs[pair].output : keyVertex[keyOf[at + c]];
                 triangle.corners[c] = static_cast<uint16_t>(index);
             }
         }

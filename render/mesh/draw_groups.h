@@ -20,8 +20,7 @@ class SWmatrix;
 class SWmesh;
 class SWrenderbatch;
 class SWrendertarget;
-struct SWindexrecord;
-struct SWpolygonentry;
+struct SWfacekind;
 
 // Combine modes of the format record that a draw group selects.
 inline constexpr uint8_t kCombineNone = 0;
@@ -91,12 +90,15 @@ struct SWdrawgroup {
 // The arrays a build reads. The mesh keeps its indices in range, but the build checks them again because it
 // indexes its own arrays with them.
 struct SWmeshview {
-    std::span<const float> positions;       // three per position
-    std::span<const float> normals;         // three per corner key
-    std::span<const float> textureVertices; // two per texture vertex; empty when none
-    std::span<const float> faceNormals;     // three per polygon
-    std::span<const SWpolygonentry> polygons;
-    std::span<const SWindexrecord> records;
+    std::span<const float> positions;          // three per position
+    std::span<const float> normals;            // three per corner key
+    std::span<const float> textureVertices;    // two per texture vertex; empty when none
+    std::span<const float> faceNormals;        // three per polygon
+    std::span<const uint32_t> cornerPositions; // three per polygon
+    std::span<const uint32_t> cornerKeys;      // three per polygon
+    std::span<const uint32_t> cornerTextures;  // three per polygon; empty: every texture index is 0
+    std::span<const uint32_t> faceKindIndices; // one per polygon, into faceKinds
+    std::span<const SWfacekind> faceKinds;
     uint32_t cornerKeyCount = 0;
     uint32_t stamp = 0;
 

@@ -134,7 +134,7 @@ void ExpectWithinBounds(const SWmesh& source, const SWmesh& loaded, uint32_t pos
     for (uint32_t v = 0; v < source.GetVertexCount(); ++v)
         grid[keyOf(source.GetVertices() + v * 3, 0, 0, 0)].push_back(v);
     for (uint32_t p = 0; p < loaded.GetPolygonCount(); ++p) {
-        const SWindexrecord& out = loaded.GetIndexRecords()[loaded.GetPolygons()[p].indexRecord];
+        const SWindexrecord out = loaded.GetIndexRecord(p);
         for (const uint32_t corner : out.position) {
             const float* const v = loaded.GetVertices() + corner * 3;
             double best = std::numeric_limits<double>::max();
@@ -202,7 +202,7 @@ TEST(MeshSchemeRow, CubeKeepsMaterialsAndMasksWithTheirFaces)
     ExpectWithinBounds(*cube, loaded, 14, 10);
     // Each loaded triangle's material names the face its corners lie on, as the source's did.
     for (uint32_t p = 0; p < loaded.GetPolygonCount(); ++p) {
-        const SWindexrecord& record = loaded.GetIndexRecords()[loaded.GetPolygons()[p].indexRecord];
+        const SWindexrecord record = loaded.GetIndexRecord(p);
         const SWmaterial* const material = loaded.GetPolygons()[p].material;
         ASSERT_NE(material, nullptr);
         const size_t face =
@@ -213,7 +213,7 @@ TEST(MeshSchemeRow, CubeKeepsMaterialsAndMasksWithTheirFaces)
         for (uint32_t q = 0; q < cube->GetPolygonCount(); ++q) {
             if (cube->GetPolygons()[q].material != material)
                 continue;
-            const SWindexrecord& in = cube->GetIndexRecords()[cube->GetPolygons()[q].indexRecord];
+            const SWindexrecord in = cube->GetIndexRecord(q);
             int same = 0;
             for (int c = 0; c < 3; ++c)
                 for (int d = 0; d < 3; ++d)
@@ -488,7 +488,7 @@ TEST(MeshSchemeDamaged, PlainRecordCutAnywhereFailsAndAWholeOneRebuildsTheTable)
     expected.SetTextureVertices(std::vector<float>(uvs));
     SWarrayblockChain chain;
     for (uint32_t p = 0; p < source->GetPolygonCount(); ++p) {
-        const SWindexrecord& record = source->GetIndexRecords()[source->GetPolygons()[p].indexRecord];
+        const SWindexrecord record = source->GetIndexRecord(p);
         auto block = std::make_unique<SWarrayblock>(record.position, true, record.texture, 0u,
                                                     source->GetPolygons()[p].material);
         block->SetSmoothingMask(source->GetSmoothingMask(p));
@@ -501,8 +501,8 @@ TEST(MeshSchemeDamaged, PlainRecordCutAnywhereFailsAndAWholeOneRebuildsTheTable)
     EXPECT_EQ(loaded.GetCornerKeyCount(), expected.GetCornerKeyCount());
     for (uint32_t p = 0; p < loaded.GetPolygonCount(); ++p) {
         SCOPED_TRACE(p);
-        const SWindexrecord& got = loaded.GetIndexRecords()[loaded.GetPolygons()[p].indexRecord];
-        const SWindexrecord& want = expected.GetIndexRecords()[expected.GetPolygons()[p].indexRecord];
+        const SWindexrecord got = loaded.GetIndexRecord(p);
+        const SWindexrecord want = expected.GetIndexRecord(p);
         EXPECT_EQ(std::memcmp(&got, &want, sizeof got), 0);
         EXPECT_EQ(loaded.GetPolygons()[p].material, expected.GetPolygons()[p].material);
         EXPECT_EQ(loaded.GetPolygons()[p].flags, expected.GetPolygons()[p].flags);
@@ -519,6 +519,72 @@ TEST(MeshSchemeDamaged, PlainRecordCutAnywhereFailsAndAWholeOneRebuildsTheTable)
             ASSERT_EQ(target->GetPolygonCount(), 12u);
             ASSERT_EQ(target->GetVertexCount(), 8u);
         }
+    }
+}
+
+// A plain record of more triangles than one read takes at a time, whose texture indices part from the position
+// indices only in a later read: every triangle reads back as written, and a cut at the boundary of two reads, or
+// a byte either side, fails whole.
+TEST(MeshSchemeDamaged, TrianglesReadInRunsComeBackWholeOrNotAtAll)
+{
+    const meshtest::OffMesh sphere = meshtest::MakeSphere(48, 96); // 9,024 triangles
+    std::vector<float> uvs;
+    for (size_t i = 0; i + 2 < sphere.positions.size(); i += 3)
+        uvs.insert(uvs.end(), {sphere.positions[i], sphere.positions[i + 1]});
+    const uint32_t uvCount = static_cast<uint32_t>(uvs.size() / 2);
+    SWmeshobject source;
+    source.SetVertices(std::vector<float>(sphere.positions));
+    source.SetTextureVertices(std::move(uvs));
+    SWarrayblockChain chain;
+    std::vector<uint32_t> corners;
+    uint32_t made = 0;
+    for (const int32_t index : sphere.coordIndex) {
+        if (index >= 0) {
+            corners.push_back(static_cast<uint32_t>(index));
+            continue;
+        }
+        for (size_t i = 1; i + 1 < corners.size(); ++i, ++made) {
+            const std::vector<uint32_t> triangle = {corners[0], corners[i], corners[i + 1]};
+            std::vector<uint32_t> texture = triangle;
+            if (made >= 8500 && made % 3 == 0)
+                texture[2] = (texture[2] + 1) % uvCount;
+            chain.Add(std::make_unique<SWarrayblock>(triangle, true, texture, 0u, nullptr));
+        }
+        corners.clear();
+    }
+    source.BuildPolygonIndices(chain.Head());
+    ASSERT_GT(source.GetPolygonCount(), 8192u);
+    ASSERT_NE(source.GetCornerTextures().data(), source.GetCornerPositions().data()) << "some texture index differs";
+    source.SetUserSettings(9, 4); // stored plain
+    const Written written = WriteThroughRow(source);
+    ASSERT_TRUE(written.ok);
+    const auto good = SubRecordsOf(written.record);
+    ASSERT_EQ(good[0].tag, MakeTag("MRAW"));
+    const auto read = [](const std::vector<SubRecord>& subs, SWmesh& mesh) {
+        const std::vector<uint8_t> record = Join(subs);
+        SWchunkstream in(record);
+        in.TakeTag();
+        const auto payload = in.OpenChild();
+        return ReadMeshPayload(*payload, mesh, {});
+    };
+    SWmeshobject loaded;
+    ASSERT_TRUE(read(good, loaded));
+    ASSERT_EQ(loaded.GetPolygonCount(), source.GetPolygonCount());
+    for (uint32_t p = 0; p < loaded.GetPolygonCount(); ++p) {
+        const SWindexrecord got = loaded.GetIndexRecord(p), want = source.GetIndexRecord(p);
+        ASSERT_EQ(std::memcmp(got.position, want.position, sizeof got.position), 0) << p;
+        ASSERT_EQ(std::memcmp(got.texture, want.texture, sizeof got.texture), 0) << p;
+    }
+
+    // The triangles follow the counts and the arrays of positions and texture vertices.
+    const size_t triangles = 4 + 12 * size_t{source.GetVertexCount()} + 4 + 8 * size_t{uvCount} + 4;
+    auto target = MeshOf(meshtest::MakeCube());
+    for (const size_t kept : {triangles + 8192 * 24 - 1, triangles + 8192 * 24, triangles + 8192 * 24 + 1}) {
+        SCOPED_TRACE(kept);
+        auto subs = good;
+        subs[0].body.resize(kept);
+        EXPECT_FALSE(read(subs, *target));
+        EXPECT_EQ(target->GetPolygonCount(), 12u);
     }
 }
 

@@ -12,6 +12,7 @@
 #include "engine/core/matrix.h"
 #include "engine/core/type_tag.h"
 #include "engine/resources/array_block.h"
+#include "engine/resources/material.h"
 #include "engine/resources/mesh_object.h"
 #include "testsupport/mesh/mesh_generators.h"
 #include "testsupport/mesh/off_file.h"
@@ -78,8 +79,7 @@ TEST(MeshCornerKeys, DifferentMasksSplitAPosition)
     chain->Append(std::move(second));
     mesh.BuildPolygonIndices(chain.get());
     EXPECT_EQ(mesh.GetCornerKeyCount(), 6u);
-    const auto records = mesh.GetIndexRecords();
-    EXPECT_NE(records[0].cornerKey[1], records[1].cornerKey[0]) << "position 1 in two groups";
+    EXPECT_NE(mesh.GetIndexRecord(0).cornerKey[1], mesh.GetIndexRecord(1).cornerKey[0]) << "position 1 in two groups";
 }
 
 TEST(MeshNormals, UnitAndOutwardOnClosedMeshes)
@@ -90,13 +90,13 @@ TEST(MeshNormals, UnitAndOutwardOnClosedMeshes)
         mesh.ComputeNormals();
         mesh.ComputeBoundingBox();
         const SWvector centre = (mesh.GetComputedBoundingBox().Min() + mesh.GetComputedBoundingBox().Max()) * 0.5f;
-        const auto records = mesh.GetIndexRecords();
-        for (const SWindexrecord& record : records)
+        for (uint32_t p = 0; p < mesh.GetPolygonCount(); ++p)
             for (int c = 0; c < 3; ++c) {
+                const SWindexrecord record = mesh.GetIndexRecord(p);
                 const float* n = mesh.GetNormals() + 3 * record.cornerKey[c];
-                const float* p = mesh.GetVertices() + 3 * record.position[c];
+                const float* v = mesh.GetVertices() + 3 * record.position[c];
                 EXPECT_NEAR(LengthOf(n), 1.0f, 1e-5f);
-                const float outward = (p[0] - centre.x) * n[0] + (p[1] - centre.y) * n[1] + (p[2] - centre.z) * n[2];
+                const float outward = (v[0] - centre.x) * n[0] + (v[1] - centre.y) * n[1] + (v[2] - centre.z) * n[2];
                 EXPECT_GT(outward, 0.0f);
             }
     }
@@ -118,8 +118,8 @@ TEST(MeshNormals, DegenerateFacesGiveZeroNormalsNotNaN)
         else
             EXPECT_TRUE(n[0] == 0.0f && n[1] == 0.0f && n[2] == 0.0f);
     }
-    const uint32_t lonelyKey = mesh.GetIndexRecords()[3].cornerKey[2];
-    ASSERT_EQ(mesh.GetIndexRecords()[3].position[2], 4u);
+    const uint32_t lonelyKey = mesh.GetIndexRecord(3).cornerKey[2];
+    ASSERT_EQ(mesh.GetIndexRecord(3).position[2], 4u);
     for (int axis = 0; axis < 3; ++axis)
         EXPECT_EQ(mesh.GetNormals()[3 * lonelyKey + axis], 0.0f);
     for (uint32_t i = 0; i < 3 * mesh.GetCornerKeyCount(); ++i)
@@ -146,12 +146,11 @@ TEST(MeshPolygons, FansOfQuadsAndPentagons)
     const meshtest::OffMesh pentagon = meshtest::MakePolygon(5);
     const SWpolygonbuild built = Load(mesh, pentagon);
     EXPECT_EQ(built.triangles, 3u);
-    const auto records = mesh.GetIndexRecords();
     for (uint32_t t = 0; t < 3; ++t) {
-        EXPECT_EQ(records[t].position[0], static_cast<uint32_t>(pentagon.coordIndex[0]));
-        EXPECT_EQ(records[t].position[1], static_cast<uint32_t>(pentagon.coordIndex[t + 1]));
-        EXPECT_EQ(records[t].position[2], static_cast<uint32_t>(pentagon.coordIndex[t + 2]));
-        EXPECT_EQ(mesh.GetPolygons()[t].indexRecord, t);
+        const SWindexrecord record = mesh.GetIndexRecord(t);
+        EXPECT_EQ(record.position[0], static_cast<uint32_t>(pentagon.coordIndex[0]));
+        EXPECT_EQ(record.position[1], static_cast<uint32_t>(pentagon.coordIndex[t + 1]));
+        EXPECT_EQ(record.position[2], static_cast<uint32_t>(pentagon.coordIndex[t + 2]));
     }
     SWmeshobject quads;
     EXPECT_EQ(Load(quads, meshtest::MakeGrid(3, 2, false)).triangles, 12u);
@@ -188,7 +187,7 @@ TEST(MeshPolygons, ShortAndOutOfRangePolygonsAreDroppedAndCounted)
     EXPECT_EQ(built.droppedShort, 1u);
     EXPECT_EQ(built.droppedOutOfRange, 2u);
     EXPECT_EQ(mesh.GetPolygons()[0].flags, 7u);
-    EXPECT_EQ(mesh.GetIndexRecords()[1].texture[2], 0u);
+    EXPECT_EQ(mesh.GetIndexRecord(1).texture[2], 0u);
 }
 
 TEST(MeshPolygons, ShorterArraysClearATableTheyNoLongerFit)
@@ -199,7 +198,50 @@ TEST(MeshPolygons, ShorterArraysClearATableTheyNoLongerFit)
     EXPECT_EQ(mesh.GetPolygonCount(), 12u);
     mesh.SetVertices(std::vector<float>(12, 1.0f)); // 4 positions
     EXPECT_EQ(mesh.GetPolygonCount(), 0u);
-    EXPECT_EQ(mesh.GetPolygons(), nullptr);
+}
+
+// Triangles given flat: texture indices equal to the position indices are read through those, others are kept
+// apart, and either way every triangle reads back as given; a material set and set back finds the kind it had.
+TEST(MeshPolygons, FlatTrianglesKeepOnlyWhatDiffers)
+{
+    SWmaterial red("red"), green("green");
+    const std::vector<SWmaterial*> materials = {&red, &green};
+    const std::vector<uint32_t> positions = {0, 1, 2, 1, 3, 2, 0, 2, 3, 0, 1, 3};
+    const std::vector<uint32_t> masks = {1, 2, 1, 2};
+    const std::vector<uint16_t> materialIndices = {0, 1, 0, 1};
+    const auto build = [&](SWmesh& mesh, std::vector<uint32_t> textures) {
+        mesh.SetVertices({0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0});
+        mesh.SetTextureVertices({0, 0, 1, 0, 0, 1, 1, 1});
+        return mesh.BuildTriangleIndices({positions, std::move(textures), masks, materialIndices, materials});
+    };
+    SWmesh following, own;
+    EXPECT_EQ(build(following, positions).triangles, 4u);
+    EXPECT_EQ(following.GetCornerTextures().data(), following.GetCornerPositions().data());
+    std::vector<uint32_t> textures = positions;
+    textures[10] = 0;
+    EXPECT_EQ(build(own, textures).triangles, 4u);
+    EXPECT_NE(own.GetCornerTextures().data(), own.GetCornerPositions().data());
+    for (uint32_t t = 0; t < 4; ++t) {
+        const SWindexrecord a = following.GetIndexRecord(t), b = own.GetIndexRecord(t);
+        for (uint32_t c = 0; c < 3; ++c) {
+            EXPECT_EQ(a.position[c], positions[t * 3 + c]);
+            EXPECT_EQ(a.texture[c], positions[t * 3 + c]);
+            EXPECT_EQ(b.texture[c], textures[t * 3 + c]);
+        }
+        EXPECT_EQ(own.GetPolygons()[t].material, materials[t % 2]);
+        EXPECT_EQ(own.GetSmoothingMask(t), masks[t]);
+    }
+    EXPECT_EQ(own.GetFaceKinds().size(), 2u);
+    own.SetPolygonMaterial(0, &green);
+    own.SetPolygonMaterial(0, &red);
+    EXPECT_EQ(own.GetFaceKinds().size(), 3u) << "green with mask 1 is new; red with mask 1 is found again";
+    EXPECT_EQ(own.GetPolygons()[0].material, &red);
+
+    // Texture indices read through the positions still have to name texture vertices.
+    following.SetTextureVertices({0, 0, 1, 0, 0, 1});
+    EXPECT_EQ(following.GetPolygonCount(), 0u);
+    SWmesh mismatched;
+    EXPECT_EQ(build(mismatched, {0, 1, 2}).Dropped(), 4u) << "texture indices of another length build nothing";
 }
 
 TEST(MeshPolygons, LongChainIsFreedWithoutRecursion)

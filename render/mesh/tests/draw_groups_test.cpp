@@ -363,24 +363,22 @@ TEST(DrawGroups, PolygonsWithIndicesOutOfRangeAreLeftOut)
     const std::vector<float> normals(3 * 4, 0.0f);
     const std::vector<float> uv = {0, 0, 1, 0, 0, 1, 1, 1};
     const std::vector<float> faces(3 * 5, 0.0f);
-    const std::vector<SWindexrecord> records = {
-        {{0, 1, 2}, {0, 1, 2}, {0, 1, 2}},  // good
-        {{0, 1, 4}, {0, 1, 2}, {0, 1, 2}},  // position 4
-        {{1, 3, 2}, {1, 3, 9}, {1, 3, 2}},  // corner key 9
-        {{1, 3, 2}, {1, 3, 2}, {1, 3, 77}}, // texture vertex 77
-        {{1, 3, 2}, {1, 3, 2}, {1, 3, 2}},  // good
-    };
-    std::vector<SWpolygonentry> polygons;
-    for (uint32_t i = 0; i < 5; ++i)
-        polygons.push_back({&material, 0, i});
-    polygons.push_back({&material, 0, 12}); // no such record
+    // Per polygon: good, position 4, corner key 9, texture vertex 77, good, a face kind that does not exist.
+    const std::vector<uint32_t> cornerPositions = {0, 1, 2, 0, 1, 4, 1, 3, 2, 1, 3, 2, 1, 3, 2, 0, 1, 2};
+    const std::vector<uint32_t> cornerKeys = {0, 1, 2, 0, 1, 2, 1, 3, 9, 1, 3, 2, 1, 3, 2, 0, 1, 2};
+    const std::vector<uint32_t> cornerTextures = {0, 1, 2, 0, 1, 2, 1, 3, 2, 1, 3, 77, 1, 3, 2, 0, 1, 2};
+    const std::vector<uint32_t> kindIndices = {0, 0, 0, 0, 0, 1};
+    const std::vector<SWfacekind> kinds = {{&material, 0, 0}};
     SWmeshview view;
     view.positions = positions;
     view.normals = normals;
     view.textureVertices = uv;
     view.faceNormals = faces;
-    view.polygons = polygons;
-    view.records = records;
+    view.cornerPositions = cornerPositions;
+    view.cornerKeys = cornerKeys;
+    view.cornerTextures = cornerTextures;
+    view.faceKindIndices = kindIndices;
+    view.faceKinds = kinds;
     view.cornerKeyCount = 4;
     GroupRenderer renderer;
     renderer.BuildDrawGroups(view);
