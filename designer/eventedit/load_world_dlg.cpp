@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "designer/app/designer_app.h"
 #include "designer/app/node_placement.h"
@@ -22,6 +23,7 @@
 #include "engine/core/world.h"
 #include "platform/base/user_constants.h"
 #include "platform/ui/controls/button.h"
+#include "platform/ui/core/resources.h"
 
 namespace {
 
@@ -39,6 +41,28 @@ CVTND_ManipulateDlg* ManipulatePanel()
 {
     CVTNDesignerApp* app = GetDesignerApp();
     return app != nullptr ? dynamic_cast<CVTND_ManipulateDlg*>(app->GetPanel(PanelRole::kManipulate)) : nullptr;
+}
+
+// The button's picture, drawn as a person reads a disabled button's face when it is off: grey and faint.
+pf::IconRef ButtonPicture(uint32_t id, bool on)
+{
+    pf::IconRef icon = pf::resources().icon(id, 16);
+    if (on || icon == nullptr)
+        return icon;
+    const int32_t w = icon->width();
+    const int32_t h = icon->height();
+    std::vector<uint32_t> argb(static_cast<size_t>(w) * h);
+    std::vector<uint8_t> mask(argb.size());
+    for (int32_t y = 0; y < h; ++y) {
+        for (int32_t x = 0; x < w; ++x) {
+            const uint32_t p = icon->pixel(x, y);
+            const uint32_t grey = (((p >> 16) & 0xFF) + ((p >> 8) & 0xFF) + (p & 0xFF)) / 3;
+            const uint32_t faint = 0x80 + grey / 2;
+            argb[static_cast<size_t>(y) * w + x] = (p & 0xFF000000u) | faint << 16 | faint << 8 | faint;
+            mask[static_cast<size_t>(y) * w + x] = icon->isTransparentAt(x, y) ? 1 : 0;
+        }
+    }
+    return pf::Icon::create(w, h, std::move(argb), std::move(mask));
 }
 
 float LargestHalfExtent(const SWbbox& box)
@@ -91,6 +115,10 @@ void CVTND_ActionLoadVTODlg::EnableTransformButtons(bool on)
         if (pf::Window* control = child(id))
             control->enable(on);
     }
+    if (auto* fit = item<pf::Button>(kIdFit))
+        fit->setIcon(ButtonPicture(kFitIcon, on));
+    if (auto* store = item<pf::Button>(kIdStore))
+        store->setIcon(ButtonPicture(kStoreIcon, on));
 }
 
 void CVTND_ActionLoadVTODlg::LoadNow()
@@ -265,6 +293,10 @@ void CVTND_ActionLoadVTODlg::OnNotify(const CVTND_Event& event)
 void CVTND_ActionLoadVTODlg::OnClosing()
 {
     UnloadAll();
+    for (const int32_t id : {kIdFit, kIdStore}) {
+        if (auto* button = item<pf::Button>(id))
+            button->setIcon(nullptr);
+    }
 }
 
 pf::LResult CVTND_ActionLoadVTODlg::handle(const pf::Msg& msg)

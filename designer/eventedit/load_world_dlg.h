@@ -29,6 +29,8 @@ public:
     static constexpr int32_t kIdStoreText = 1378;
     static constexpr int32_t kIdStartEvent = 1434;
     static constexpr int32_t kIdJavaStart = 1435;
+    static constexpr uint32_t kFitIcon = 155; // the pictures on Fit and Store
+    static constexpr uint32_t kStoreIcon = 170;
     static constexpr float kSmallestRadius = 1e-6f; // metres: below it a world has no size to fit
 
     using CVTND_ActionEditorDlg::CVTND_ActionEditorDlg;
@@ -52,7 +54,7 @@ protected:
 
 private:
     void ShowRoot();
-    void EnableTransformButtons(bool on);
+    void EnableTransformButtons(bool on); // their pictures greyed while off
     void SelectShownInManipulatePanel();
     void UnloadAll();
 

@@ -1,9 +1,12 @@
 // The dialog layouts and texts of the action editors: the text and flag editors, the queue, the stop controller,
 // the condition test and stereo vision. Registered at start-up, before any window exists.
 #include <string>
+#include <vector>
 
 #include "designer/eventedit/editor_texts.h"
+#include "designer/eventedit/load_world_dlg.h"
 #include "platform/base/user_constants.h"
+#include "platform/gfx/icon.h"
 #include "platform/ui/core/resources.h"
 
 namespace {
@@ -371,6 +374,60 @@ void RegisterLoadWorldEditor()
     registerTemplate(load);
 }
 
+// The load-world editor's two pictures, 16 pixels a side: Fit, a world grown to the scene's frame; Store, a
+// placement put down into its tray.
+IconRef TransformPicture(bool store)
+{
+    constexpr int32_t kSide = 16;
+    std::vector<uint32_t> argb(kSide * kSide, 0);
+    std::vector<uint8_t> mask(kSide * kSide, 1);
+    const auto put = [&](int32_t x, int32_t y, uint32_t colour) {
+        argb[static_cast<size_t>(y * kSide + x)] = 0xFF000000u | colour;
+        mask[static_cast<size_t>(y * kSide + x)] = 0;
+    };
+    if (!store) {
+        for (int32_t i = 0; i < 4; ++i) { // the scene's frame, by its corners
+            for (const int32_t corner : {1, 14}) {
+                const int32_t inward = corner == 1 ? i : -i;
+                put(corner + inward, 1, 0x404040);
+                put(corner + inward, 14, 0x404040);
+                put(1, corner + inward, 0x404040);
+                put(14, corner + inward, 0x404040);
+            }
+        }
+        for (int32_t i = 0; i < 3; ++i) { // pulled out towards it
+            put(3 + i, 3 + i, 0x2050C0);
+            put(12 - i, 3 + i, 0x2050C0);
+            put(3 + i, 12 - i, 0x2050C0);
+            put(12 - i, 12 - i, 0x2050C0);
+        }
+        for (int32_t y = 6; y <= 9; ++y)
+            for (int32_t x = 6; x <= 9; ++x)
+                put(x, y, 0x3070E0);
+    } else {
+        for (int32_t y = 1; y <= 7; ++y) { // the arrow's shaft, then its head
+            put(7, y, 0x208030);
+            put(8, y, 0x208030);
+        }
+        for (int32_t i = 0; i < 4; ++i)
+            for (int32_t x = 4 + i; x <= 11 - i; ++x)
+                put(x, 8 + i, 0x208030);
+        for (int32_t x = 1; x <= 14; ++x) // the tray
+            put(x, 14, 0x404040);
+        for (int32_t y = 10; y <= 13; ++y) {
+            put(1, y, 0x404040);
+            put(14, y, 0x404040);
+        }
+    }
+    return Icon::create(kSide, kSide, std::move(argb), std::move(mask));
+}
+
+void RegisterPictures()
+{
+    resources().addIcon(CVTND_ActionLoadVTODlg::kFitIcon, TransformPicture(false), TransformPicture(false));
+    resources().addIcon(CVTND_ActionLoadVTODlg::kStoreIcon, TransformPicture(true), TransformPicture(true));
+}
+
 struct ActionEditorTemplates {
     ActionEditorTemplates()
     {
@@ -382,6 +439,7 @@ struct ActionEditorTemplates {
         RegisterPlaySoundEditor();
         RegisterBackgroundEditor();
         RegisterLoadWorldEditor();
+        RegisterPictures();
     }
 };
 const ActionEditorTemplates kActionEditorTemplates;

@@ -1,8 +1,10 @@
 #include "testsupport/designer/editor_shots.h"
 
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <memory>
+#include <thread>
 #include <unistd.h>
 
 #include "designer/app/designer_app.h"
@@ -30,9 +32,11 @@
 #include "engine/core/sub_worlds.h"
 #include "engine/core/world_file.h"
 #include "engine/resources/sound.h"
+#include "engine/resources/sound_list.h"
 #include "platform/base/user_constants.h"
 #include "platform/media/riff_wave_writer.h"
 #include "platform/testing/user_sim.h"
+#include "platform/time/virtual_clock.h"
 #include "platform/ui/controls/combo_box.h"
 #include "platform/ui/controls/list_box.h"
 #include "platform/ui/controls/list_view.h"
@@ -283,8 +287,25 @@ bool PlaySoundEditor(CVTNDesignerApp& app, Stage& stage, pf::UserSim& sim, Edito
         return false;
     for (int i = 0; i < 500 && waveform->IsParsing(); ++i) // the envelope is parsed on a thread of its own
         sim.advance(10);
-    waveform->SetPlayPosition(8000 * 1200 / 1000); // where the marker stands 1.2 s into the preview
-    return Finish(*editor, "play-sound-editor", sim, shot);
+    // Play, then the world's sound step starts what it queued; the clock runs until the preview is 1.2 s in, the
+    // editor's timer moving the marker with the sound, which is then held so that the picture stands still.
+    sim.click(*static_cast<pf::Dialog*>(editor)->child(CVTND_ActionPlaySoundDlg::kIdPlay));
+    for (SWsound* sound : s.world.TakeSoundQueues().play)
+        s.world.GetSoundList().Play(sound);
+    const bool realTime = dynamic_cast<pf::VirtualClock*>(&pf::clock()) == nullptr;
+    for (int i = 0; i < 500 && s.sound->GetPlayPosition() < 400 + 1200; ++i) {
+        if (realTime)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        sim.advance(10);
+    }
+    s.sound->Halt();
+    sim.advance(10);
+    const bool moved = s.sound->GetPlayPosition() >= 400 + 1200 && waveform->MarkerX(2) > waveform->MarkerX(0);
+    if (!moved && shot.trace != nullptr)
+        shot.trace->push_back("the play marker did not follow the sound");
+    const bool ok = Finish(*editor, "play-sound-editor", sim, shot) && moved;
+    sim.click(*static_cast<pf::Dialog*>(editor)->child(CVTND_ActionPlaySoundDlg::kIdStop));
+    return ok;
 }
 
 bool LoadWorldEditor(CVTNDesignerApp& app, Stage& stage, pf::UserSim& sim, EditorShot& shot)

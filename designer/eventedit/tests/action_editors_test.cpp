@@ -17,6 +17,7 @@
 #include "designer/eventedit/stop_controller_dlg.h"
 #include "designer/eventedit/tests/eventedit_fixture.h"
 #include "designer/eventedit/text_action_editors.h"
+#include "designer/workspace/audio_waveform_ctrl.h"
 #include "designer/workspace/property_drag_source.h"
 #include "designer/workspace/workspace_controls.h"
 #include "engine/behaviour/action_node.h"
@@ -30,6 +31,7 @@
 #include "engine/core/node.h"
 #include "engine/core/world.h"
 #include "engine/resources/sound.h"
+#include "engine/resources/sound_list.h"
 #include "platform/media/riff_wave_writer.h"
 #include "platform/ui/controls/button.h"
 #include "platform/ui/controls/combo_box.h"
@@ -582,6 +584,13 @@ TEST_F(PlaySoundEditor, PlayFollowsTheSoundAndClosingStopsIt)
     EXPECT_EQ(queues.play, std::vector<SWsound*>{sample->sound});
     EXPECT_EQ(sample->sound->GetRepeatCount(), 3u);
     EXPECT_EQ(sample->sound->GetLoop(), 0);
+    sample->world.GetSoundList().Play(sample->sound); // the world's sound step starts what was queued
+    sim().advance(1200);
+    auto* waveform = editor->item<CVTND_AudioWaveformCtrl>(Dlg::kIdWaveform);
+    const pf::Rect area = waveform->EnvelopeRect();
+    const int32_t expected = area.l + static_cast<int32_t>((area.width() - 1) * 1200 / 2500);
+    EXPECT_EQ(waveform->MarkerX(2), expected); // the marker follows the sound as the clock runs
+    EXPECT_EQ(waveform->DrawnMarkerX(2), expected);
     sim().click(*editor->child(Dlg::kIdStop));
     EXPECT_FALSE(editor->IsPreviewing());
     EXPECT_EQ(sample->world.TakeSoundQueues().stop, std::vector<SWsound*>{sample->sound});

@@ -19,7 +19,10 @@
 #include "engine/core/sub_worlds.h"
 #include "engine/core/world.h"
 #include "engine/core/world_file.h"
+#include "platform/base/user_constants.h"
+#include "platform/gfx/icon.h"
 #include "platform/ui/controls/button.h"
+#include "platform/ui/core/resources.h"
 
 namespace eventedittest {
 namespace {
@@ -51,6 +54,11 @@ protected:
     void Link(const char* name) { action->AddArgument(name, SWdatanode::kString, true); }
     Dlg* Open() { return dynamic_cast<Dlg*>(app->EditObject(CVTND_Object(static_cast<SWactionnode*>(action)), false)); }
     size_t Instances(const char* name) { return sample->world.GetRootNode()->FindByName(name) != nullptr ? 1 : 0; }
+    // The picture on a button, taken off it: the previous one is what BM_SETIMAGE answers.
+    static const pf::Icon* TakePicture(pf::Window& button)
+    {
+        return reinterpret_cast<const pf::Icon*>(button.send(pf::BM_SETIMAGE, pf::IMAGE_ICON, 0));
+    }
 
     std::filesystem::path folder;
     SWimportvtoactionnode* action = nullptr;
@@ -61,6 +69,10 @@ TEST_F(LoadWorldEditor, WithoutALinkedWorldLoadNowShowsNothing)
     Dlg* editor = Open();
     ASSERT_NE(editor, nullptr);
     EXPECT_FALSE(editor->child(Dlg::kIdFit)->isEnabled());
+    const pf::Icon* greyed = TakePicture(*editor->child(Dlg::kIdFit)); // Fit and Store show pictures, off as they are
+    ASSERT_NE(greyed, nullptr);
+    EXPECT_NE(greyed, pf::resources().icon(Dlg::kFitIcon, 16).get());
+    EXPECT_NE(TakePicture(*editor->child(Dlg::kIdStore)), nullptr);
     sim().click(*editor->child(Dlg::kIdLoadNow));
     EXPECT_TRUE(editor->ShownInstances().empty());
     EXPECT_TRUE(editor->child(Dlg::kIdLoadNow)->isEnabled());
@@ -78,6 +90,8 @@ TEST_F(LoadWorldEditor, StoreTakesTheLastInstancesPlacementAndClosingUnloadsThem
     EXPECT_EQ(Instances("hall-room") + Instances("tower-room"), 2u);
     EXPECT_TRUE(editor->child(Dlg::kIdStore)->isEnabled());
     EXPECT_FALSE(editor->child(Dlg::kIdLoadNow)->isEnabled());
+    EXPECT_EQ(TakePicture(*editor->child(Dlg::kIdFit)), pf::resources().icon(Dlg::kFitIcon, 16).get());
+    EXPECT_EQ(TakePicture(*editor->child(Dlg::kIdStore)), pf::resources().icon(Dlg::kStoreIcon, 16).get());
 
     SWobjectnode* last = editor->ShownInstances().back().instance->top;
     SWmatrix moved = last->GetLocalMatrix();
