@@ -132,7 +132,7 @@ bool SceneMaterial(CVTNDesignerApp& app, Stage& stage, ShotsRun& run, pf::UserSi
     if (editor == nullptr)
         return false;
     const pf::Rect r = editor->windowRect();
-    editor->move(pf::Rect::fromXywh(40, 20, static_cast<int32_t>(r.width()), scrolled ? 420 : 900));
+    editor->move(pf::Rect::fromXywh(40, 20, static_cast<int32_t>(r.width()), scrolled ? 420 : 960));
     sim.pump();
     if (scrolled) {
         auto* bar = editor->item<pf::ScrollBar>(1175);

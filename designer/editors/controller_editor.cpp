@@ -30,6 +30,7 @@ namespace {
 constexpr int32_t kClose = 1;
 constexpr int32_t kDurationEdit = 1004;
 constexpr int32_t kDurationSpin = 1348;
+constexpr int32_t kPreviewTimeEdit = 1174; // shows the slider's moment, in ms
 constexpr int32_t kRepeatEdit = 1173;
 constexpr int32_t kLoopRadio = 1373;
 constexpr int32_t kRepeatRadio = 1374;
@@ -293,6 +294,8 @@ void CVTND_ActionControllerDlg::UpdateControllerPreview(bool skipPose)
         m_updating = false;
     }
     float t = PreviewTime();
+    if (pf::Window* shown = child(kPreviewTimeEdit))
+        shown->setText(FormatNumberG(t));
     if (skipPose || (m_world != nullptr && m_world->IsRunning()))
         return; // a running preview shows the motion itself
     const uint32_t kind = motion->GetType() & 0xFF;

@@ -75,13 +75,13 @@ void RegisterMaterialPage()
     AddSliderRow(c, "Reflectivity", 580, 1356, 1033);
     AddTextureRow(c, "Bump", 612, 1264, 1005);
     AddSliderRow(c, "Bump amount", 658, 1357, 1185);
-    c.push_back({"button", -1, {4, 688, 280, 736}, BS_GROUPBOX, "Render mode"});
-    c.push_back({"button", 1014, {10, 706, 98, 726}, kStop | WS_GROUP | BS_AUTORADIOBUTTON, "Continuous"});
-    c.push_back({"button", 1015, {100, 706, 146, 726}, BS_AUTORADIOBUTTON, "Flat"});
-    c.push_back({"button", 1369, {148, 706, 216, 726}, BS_AUTORADIOBUTTON, "Gouraud"});
-    c.push_back({"button", 1370, {218, 706, 276, 726}, BS_AUTORADIOBUTTON, "Phong"});
-    c.push_back({"button", 1187, {8, 742, 200, 762}, kStop | BS_AUTOCHECKBOX, "Bilinear filtering"});
-    registerTemplate({156, "", {284, 770}, WS_CHILD, std::move(c)});
+    c.push_back({"button", -1, {4, 688, 280, 756}, BS_GROUPBOX, "Render mode"});
+    c.push_back({"button", 1014, {12, 706, 140, 726}, kStop | WS_GROUP | BS_AUTORADIOBUTTON, "Continuous"});
+    c.push_back({"button", 1015, {144, 706, 274, 726}, BS_AUTORADIOBUTTON, "Flat"});
+    c.push_back({"button", 1369, {12, 728, 140, 748}, BS_AUTORADIOBUTTON, "Gouraud"});
+    c.push_back({"button", 1370, {144, 728, 274, 748}, BS_AUTORADIOBUTTON, "Phong"});
+    c.push_back({"button", 1187, {8, 762, 200, 782}, kStop | BS_AUTOCHECKBOX, "Bilinear filtering"});
+    registerTemplate({156, "", {284, 790}, WS_CHILD, std::move(c)});
 }
 
 void RegisterMaterialFrame()
@@ -136,11 +136,11 @@ void RegisterHotspotsEditor()
                           {"listbox", 1000, {8, 8, 124, 202}, kStop | WS_BORDER | WS_VSCROLL | LBS_NOTIFY, ""},
                           {"static", -1, {132, 10, 170, 26}, 0, "Name:"},
                           {"edit", 1004, {172, 8, 260, 28}, kEdit, ""},
-                          {"static", -1, {132, 38, 146, 54}, 0, "X:"},
+                          {"static", -1, {130, 38, 147, 54}, 0, "X:"},
                           {"edit", 1173, {148, 36, 200, 56}, kShownEdit, ""},
                           {"static", -1, {206, 38, 220, 54}, 0, "Y:"},
                           {"edit", 1174, {222, 36, 260, 56}, kShownEdit, ""},
-                          {"static", -1, {132, 64, 146, 80}, 0, "W:"},
+                          {"static", -1, {130, 64, 147, 80}, 0, "W:"},
                           {"edit", 1175, {148, 62, 200, 82}, kShownEdit, ""},
                           {"static", -1, {206, 64, 220, 80}, 0, "H:"},
                           {"edit", 1176, {222, 62, 260, 82}, kShownEdit, ""},

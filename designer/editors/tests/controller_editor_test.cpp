@@ -140,6 +140,7 @@ TEST_F(ControllerEditor, TheSliderPosesFromRestAndWithArgumentsOnlyTheNamedNodes
     const SWmatrix full = Posed(*Object(), *motion, 1000.0f);
     EXPECT_NE(full, Object()->GetInitialMatrix()); // a quarter turn
     EXPECT_EQ(Object()->GetLocalMatrix(), full);
+    EXPECT_EQ(editor->child(1174)->text(), "1000"); // the moment shown beside the slider, in ms
     sim().moveTrackbar(*slider, 0);
     EXPECT_EQ(Object()->GetLocalMatrix(), Object()->GetInitialMatrix());
     editor->DestroyWindow();

@@ -1,0 +1,67 @@
+// The object and action editors' layouts as a person reads them, in the real fonts: no label of a check box, radio
+// button, group box, push button or one-line static text is cut off by its own control.
+#include <optional>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "platform/base/user_constants.h"
+#include "platform/gfx/frame_control.h"
+#include "platform/gfx/memory_dc.h"
+#include "platform/testing/ui_fixture.h"
+#include "platform/ui/core/resources.h"
+
+namespace editorstest {
+namespace {
+
+// The editors' dialogs and pages: the object editors, then the event and action editors with their colour pages.
+constexpr int32_t kEditorDialogs[] = {414, 182, 379, 301, 302, 312, 283, 381, 382, 385, 154, 384, 432, 434, 443,
+                                      156, 500, 474, 520, 457, 433, 118, 459, 518, 517, 496, 279, 519, 228, 110,
+                                      159, 160, 193, 285, 112, 151, 196, 278, 149, 150, 375, 300, 462, 477, 207,
+                                      424, 189, 305, 314, 510, 511, 512, 513, 514, 515, 516, 461};
+
+// How much of its control a label may take; nothing when the control shows no label of one line.
+std::optional<int32_t> RoomForLabel(const pf::ControlDef& c, int32_t lineHeight)
+{
+    const int32_t width = static_cast<int32_t>(c.rc.width());
+    const int32_t height = static_cast<int32_t>(c.rc.height());
+    if (c.text.empty())
+        return std::nullopt;
+    if (c.cls == "static")
+        return height < 2 * lineHeight ? std::optional<int32_t>(width) : std::nullopt;
+    if (c.cls != "button")
+        return std::nullopt;
+    const uint32_t type = c.style & 0xF;
+    if (type == pf::BS_GROUPBOX)
+        return width - 10;
+    if (type == pf::BS_PUSHBUTTON || type == pf::BS_DEFPUSHBUTTON)
+        return width - 4;
+    return width - pf::checkMarkSide(height) - 4; // the mark, then its label
+}
+
+class EditorLayouts : public pf::UiFixture {};
+
+TEST_F(EditorLayouts, EveryLabelFitsItsControl)
+{
+    useFreeType(); // the fonts a person sees
+    pf::MemoryDc dc;
+    const int32_t lineHeight = static_cast<int32_t>(dc.getTextExtent("Xg").cy);
+    int32_t dialogs = 0;
+    for (const int32_t idd : kEditorDialogs) {
+        const std::optional<pf::DialogTemplate> dialog = pf::resources().dialog(idd);
+        if (!dialog)
+            continue;
+        ++dialogs;
+        for (const pf::ControlDef& c : dialog->controls) {
+            const std::optional<int32_t> room = RoomForLabel(c, lineHeight);
+            if (!room)
+                continue;
+            EXPECT_LE(dc.getTextExtent(c.text).cx, *room)
+                << "dialog " << idd << ", control " << c.id << ": \"" << c.text << "\"";
+        }
+    }
+    EXPECT_GE(dialogs, 50);
+}
+
+} // namespace
+} // namespace editorstest
