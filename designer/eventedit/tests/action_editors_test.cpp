@@ -1,6 +1,7 @@
 // The action editors opened through the editor factory on actions of the sample world and driven as a user drives
 // them: the text and flag editors, the queue and the stop controller.
 #include <atomic>
+#include <chrono>
 #include <string>
 #include <thread>
 
@@ -576,6 +577,12 @@ TEST_F(PlaySoundEditor, PlayFollowsTheSoundAndClosingStopsIt)
 {
     using Dlg = CVTND_ActionPlaySoundDlg;
     auto* editor = OpenAction<Dlg>(action);
+    auto* waveform = editor->item<CVTND_AudioWaveformCtrl>(Dlg::kIdWaveform);
+    for (int i = 0; i < 400 && waveform->IsParsing(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5)); // the envelope is scanned on its own thread
+        sim().pump();
+    }
+    ASSERT_EQ(waveform->GetSampleCount(), 20000u);
     sample->world.TakeSoundQueues();
     sim().replaceText(*editor->child(Dlg::kIdRepeat), "3");
     sim().click(*editor->child(Dlg::kIdPlay));
@@ -586,7 +593,6 @@ TEST_F(PlaySoundEditor, PlayFollowsTheSoundAndClosingStopsIt)
     EXPECT_EQ(sample->sound->GetLoop(), 0);
     sample->world.GetSoundList().Play(sample->sound); // the world's sound step starts what was queued
     sim().advance(1200);
-    auto* waveform = editor->item<CVTND_AudioWaveformCtrl>(Dlg::kIdWaveform);
     const pf::Rect area = waveform->EnvelopeRect();
     const int32_t expected = area.l + static_cast<int32_t>((area.width() - 1) * 1200 / 2500);
     EXPECT_EQ(waveform->MarkerX(2), expected); // the marker follows the sound as the clock runs
