@@ -68,7 +68,8 @@ void RegisterView()
         {kIddEventMapView,
          "",
          {640, 420},
-         WS_CHILD,
+         // Clipped, so that the view's own repaint never covers a canvas that was drawn at once by RedrawMap.
+         WS_CHILD | WS_CLIPCHILDREN,
          {
              {"edit", EventMapControl::kHiddenEdit, {0, 0, 10, 10}, 0, "", false},
              {"listview", EventMapControl::kEventList, {0, 0, 100, 404}, WS_BORDER | LVS_ICON | LVS_SINGLESEL, ""},

@@ -333,6 +333,9 @@ TEST_F(EventMapWindow, ShowingAndHidingTheListMovesTheCanvasBack)
     EXPECT_FALSE(frame->View().IsListShown());
     EXPECT_FALSE(frame->Tools()->isButtonChecked(kShowList));
     EXPECT_LT(canvas->windowRect().l, before.l);
+    canvas->RedrawMap(); // drawn before the view repaints where the list was: the view must not paint over it
+    sim().pump();
+    EXPECT_EQ(pf::screenPixel(OnCanvas(200, 300)), 0xFFFFFFu);
     frame->send(pf::WM_COMMAND, kShowList, 0);
     EXPECT_EQ(canvas->windowRect(), before);
 }
