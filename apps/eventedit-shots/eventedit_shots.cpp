@@ -11,7 +11,9 @@
 // the trace), and the editors over the map: event-editor-new, event-editor, timer-dialog, expression-editor,
 // condition-editor, queue-editor, stereo-editor, stop-controller-editor, text-flag-editors, background-pages,
 // play-sound-editor and load-world-editor
-// (testsupport/designer/editor_shots.h). Without scene names all run.
+// (testsupport/designer/editor_shots.h), and the event map window's: event-map, event-map-elbows, rubber-band,
+// two-maps and rename (testsupport/designer/receptors_shots.h) and walkthrough, a person's first steps on the map
+// with a picture after each (testsupport/designer/walkthrough_shots.h). Without scene names all run.
 //
 // --live runs the same scenes in real windows; --xvfb starts a private X server first, grabs each scene's final
 // picture back as live-<scene>.png and prints "live equals headless: yes (N of M pixels differ)". On a reviewer's
@@ -41,6 +43,7 @@
 #include "testsupport/designer/test_map_canvas.h"
 #include "testsupport/designer/test_palette.h"
 #include "testsupport/designer/timeline_shots.h"
+#include "testsupport/designer/walkthrough_shots.h"
 
 namespace {
 
@@ -49,6 +52,9 @@ const char* const kScenes[] = {"drag-move",         "drag-condition",         "t
                                "timer-dialog",      "expression-editor",      "condition-editor",  "queue-editor",
                                "stereo-editor",     "stop-controller-editor", "text-flag-editors", "background-pages",
                                "play-sound-editor", "load-world-editor"};
+// The event map window's own scenes, run after those.
+const char* const kEventMapScenes[] = {"event-map", "event-map-elbows", "rubber-band",
+                                       "two-maps",  "rename",           designertest::kWalkthroughScene};
 
 using designertest::ShotsRun;
 
@@ -211,13 +217,16 @@ bool RunScene(const std::string& scene, ShotsRun& run)
                 };
                 return designertest::RunTimelineScene(scene, app, sim, shot);
             });
-    if (designertest::IsEditorScene(scene) || designertest::IsReceptorsScene(scene))
+    if (designertest::IsEditorScene(scene) || designertest::IsReceptorsScene(scene) ||
+        scene == designertest::kWalkthroughScene)
         return RunShot<designertest::EditorShot>(
             scene, run, [&](CVTNDesignerApp& app, pf::UserSim& sim, designertest::EditorShot& shot) {
                 shot.compareLive = [&](pf::Window& window, const std::string& name) {
                     return run.server == nullptr || run.CompareWithServer({&window}, name);
                 };
                 shot.waitShown = [&run] { run.WaitUntilShown(); };
+                if (scene == designertest::kWalkthroughScene)
+                    return designertest::RunWalkthroughScene(app, sim, shot);
                 return designertest::IsReceptorsScene(scene) ? designertest::RunReceptorsScene(scene, app, sim, shot)
                                                              : designertest::RunEditorScene(scene, app, sim, shot);
             });
@@ -255,11 +264,12 @@ int RunScenes(ShotsRun& run, const std::vector<std::string>& scenes)
 
 } // namespace
 
-// The event map's scenes (testsupport/designer/receptors_shots.h: event-map, event-map-elbows, rubber-band,
-// two-maps, rename, map-objects, pickers, images) run when named; a run without names leaves them out.
+// The map's other scenes (testsupport/designer/receptors_shots.h: map-objects, pickers, images) run when named; a
+// run without names leaves them out.
 int main(int argc, char** argv)
 {
-    const designertest::ShotsTool tool{
-        "vortan-eventedit-shots", {std::begin(kScenes), std::end(kScenes)}, designertest::IsReceptorsScene, RunScenes};
+    std::vector<std::string> scenes(std::begin(kScenes), std::end(kScenes));
+    scenes.insert(scenes.end(), std::begin(kEventMapScenes), std::end(kEventMapScenes));
+    const designertest::ShotsTool tool{"vortan-eventedit-shots", scenes, designertest::IsReceptorsScene, RunScenes};
     return designertest::ShotsMain(argc, argv, tool);
 }

@@ -14,6 +14,7 @@
 #include "designer/eventedit/event_map_frame.h"
 #include "designer/eventedit/event_map_texts.h"
 #include "designer/eventedit/map_object.h"
+#include "engine/behaviour/action_settings.h"
 #include "engine/behaviour/event.h"
 #include "engine/core/node.h"
 #include "platform/base/user_constants.h"
@@ -39,10 +40,13 @@ struct Stage {
     }
     ~Stage() { app.SetMainFrame(nullptr); }
 
-    // A new window, shown as a person first sees it before anything is drawn on its map.
+    // A new window, large enough for the laid-out map, shown as a person first sees it before anything is drawn on
+    // its map.
     CChildEventMapFrame* OpenMap()
     {
         auto* map = dynamic_cast<CChildEventMapFrame*>(app.OpenEventMapWindow());
+        if (map != nullptr)
+            map->move(pf::Rect::fromXywh(10, 10, 800, 520));
         pf::UserSim().pump();
         return map;
     }
@@ -85,6 +89,9 @@ void LayOutMap(Stage& stage)
         y += 50;
     }
     at(engine.FindActionObject(stage.sample.stopQueue), 60, 220);
+    if (auto* stop = dynamic_cast<SWstopsequencenode*>(stage.sample.stopQueue);
+        stop != nullptr && stop->GetIds().empty())
+        stop->AddId(stage.sample.queue->GetActionId());
     at(stage.Event(stage.sample.click), 380, 60);
     at(engine.FindNodeObject(stage.sample.hotspot), 480, 40);
     at(stage.Event(stage.sample.motionDone), 380, 200);
@@ -109,12 +116,11 @@ CChildEventMapFrame* OpenLaidOutMap(Stage& stage, pf::UserSim& sim)
     return map;
 }
 
-// A modal dialog once it is up: its picture and the live comparison.
+// A modal dialog once it is up: its picture and the live comparison, which waits for the dialog's first frame
+// itself (a wait before it would take that frame and leave the comparison waiting for one that never comes).
 bool ShootDialog(pf::UserSim& sim, const EditorShot& shot, pf::Dialog& d, const std::string& name)
 {
     sim.pump();
-    if (shot.waitShown)
-        shot.waitShown();
     return shot.picture(name) && shot.compareLive(d, name);
 }
 
@@ -152,7 +158,7 @@ bool RubberBandScene(Stage& stage, pf::UserSim& sim, const EditorShot& shot)
     sim.mouseMove(canvas.clientToScreen({330, 270}));
     const bool banded = canvas.IsBanding() && GetEditorEngine()->Selection().IsEmpty();
     Trace(shot, banded ? "band drawn, nothing selected yet" : "no band");
-    const bool ok = banded && shot.picture("rubber-band");
+    const bool ok = banded && shot.picture("rubber-band") && shot.compareLive(stage.frame, "rubber-band");
     sim.mouseUp(canvas.clientToScreen({330, 270}));
     sim.pump();
     Trace(shot, std::to_string(GetEditorEngine()->Selection().Count()) + " selected by the band");
@@ -166,7 +172,8 @@ bool TwoMapsScene(Stage& stage, pf::UserSim& sim, const EditorShot& shot)
     CChildEventMapFrame* second = stage.OpenMap();
     if (first == nullptr || second == nullptr)
         return false;
-    second->move(pf::Rect::fromXywh(300, 180, 700, 500));
+    first->move(pf::Rect::fromXywh(0, 0, 540, 560));
+    second->move(pf::Rect::fromXywh(545, 0, 540, 560));
     first->GetEventMap()->ScrollTo({0, 0});
     second->GetEventMap()->ScrollTo({120, 40});
     stage.app.RedrawEventMaps();
