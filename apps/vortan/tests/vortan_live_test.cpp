@@ -26,8 +26,15 @@
 #include "designer/app/sample_project.h"
 #include "designer/app/startup.h"
 #include "designer/app/user_dialogs.h"
+#include "designer/eventedit/editor_engine.h"
+#include "designer/eventedit/event_map_canvas.h"
+#include "designer/eventedit/event_map_frame.h"
+#include "designer/eventedit/map_object.h"
 #include "designer/workspace/panels.h"
 #include "designer/workspace/sizing_bar.h"
+#include "designer/workspace/tree_panels.h"
+#include "engine/behaviour/action_settings.h"
+#include "engine/behaviour/event.h"
 #include "engine/core/world_sections.h"
 #include "platform/base/atomic_file.h"
 #include "platform/display/screen.h"
@@ -36,8 +43,10 @@
 #include "platform/settings/settings_backend.h"
 #include "platform/settings/settings_store.h"
 #include "platform/testing/image_check.h"
+#include "platform/ui/controls/list_view.h"
 #include "platform/ui/controls/progress_bar.h"
 #include "platform/ui/controls/tab_control.h"
+#include "platform/ui/controls/tree_view.h"
 #include "platform/ui/core/message_loop.h"
 #include "platform/ui/providers/live_providers.h"
 
@@ -91,6 +100,20 @@ protected:
         LiveFixture::TearDown();
     }
     Point ViewPoint(CChildRenderView& view, Point client) { return view.clientToScreen(client); }
+    // The real pointer pressed at from, moved past the drag distance and on to to, released there.
+    void DragOnServer(Point from, Point to)
+    {
+        liveServer().moveTo(from);
+        settle(100);
+        liveServer().button(1, true);
+        for (const Point at : {Point{from.x + 10, from.y + 4}, Point{(from.x + to.x) / 2, (from.y + to.y) / 2}, to}) {
+            liveServer().moveTo(at);
+            settle(100);
+        }
+        liveServer().button(1, false);
+        settle(300);
+    }
+    void RemakeTheClickByDragging();
     // Every docked panel's caption: the server shows, at the caption rectangle its bar names, what the layer composed
     // there, a caption band with the panel's title written in it. The grabs, one under the other, go to a picture.
     void ExpectPanelCaptionsWhereTheirBarsSay(const CMainFrame& frame)
@@ -138,6 +161,67 @@ protected:
     CVTND_Designer designer;
 };
 
+void DesignerLive::RemakeTheClickByDragging()
+{
+    CVTNDesignerApp& app = *designer.GetApp();
+    CVTND_ExtendedWorld& world = *designer.GetWorld();
+    for (SWevent* e = world.GetFirstEvent(); e != nullptr; e = SWevents::GetNextEvent(e))
+        if (e->GetType() == static_cast<uint32_t>(EventType::kLeftClickObject)) {
+            ASSERT_TRUE(app.DeleteObject(CVTND_Object(e), CVTNDesignerApp::kDeleteFromKey));
+            break;
+        }
+    auto* canvas = dynamic_cast<CVTND_EventMap*>(app.GetFirstEventMap());
+    ASSERT_NE(canvas, nullptr) << "the event map window is open";
+    auto* view = dynamic_cast<CChildEventMapView*>(canvas->parent());
+    ASSERT_NE(view, nullptr);
+    pf::ListView& types = *view->EventList();
+    const int32_t leftClick = 4; // the list's order: 0, 1, 2, 4, 5, ...
+    ASSERT_EQ(types.getItemData(leftClick), static_cast<LParam>(EventType::kLeftClickObject));
+    const Rect icon = types.getItemRect(leftClick, LVIR_ICON);
+    const Point drop = canvas->clientToScreen({260, 200});
+    DragOnServer(types.clientToScreen({(icon.l + icon.r) / 2, (icon.t + icon.b) / 2}), drop);
+    SWevent* clicked = nullptr;
+    for (SWevent* e = world.GetFirstEvent(); e != nullptr; e = SWevents::GetNextEvent(e))
+        if (e->GetType() == static_cast<uint32_t>(EventType::kLeftClickObject))
+            clicked = e;
+    ASSERT_NE(clicked, nullptr) << "no event where the type was dropped";
+    {
+        const SWworldlock hold(world);
+        clicked->AddObjectName(std::string("cube"));
+    }
+
+    auto* actions = dynamic_cast<CVTND_ActionsDlg*>(app.GetPanel(PanelRole::kActions));
+    ASSERT_NE(actions, nullptr);
+    TreeView& tree = *actions->GetTree();
+    const SWactionkind* background = world.GetActionCategories().FindKind(19);
+    TreeItem kind{};
+    for (TreeItem c = tree.getChildItem(TVI_ROOT); c != TreeItem{} && kind == TreeItem{};
+         c = tree.getNextSiblingItem(c))
+        for (TreeItem k = tree.getChildItem(c); k != TreeItem{}; k = tree.getNextSiblingItem(k))
+            if (actions->EntryOf(k).GetObject() == background)
+                kind = k;
+    Rect label;
+    ASSERT_TRUE(tree.getItemRect(kind, label, true)) << "the set-background kind is folded away";
+    // Scrolled into sight as the panel's scroll bar would, when the panel is too short to show it.
+    while (label.b > tree.clientRect().b && tree.scrollLines(1))
+        ASSERT_TRUE(tree.getItemRect(kind, label, true));
+    settle(100);
+    const MapObject* shown = GetEditorEngine()->FindEventObject(clicked);
+    ASSERT_NE(shown, nullptr);
+    const Point scroll = canvas->GetScrollOrigin();
+    DragOnServer(
+        tree.clientToScreen({(label.l + label.r) / 2, (label.t + label.b) / 2}),
+        canvas->clientToScreen({shown->x + shown->width / 2 - scroll.x, shown->y + shown->height / 2 - scroll.y}));
+    auto* action = dynamic_cast<SWbackgroundaction*>(clicked->GetFirstAction());
+    ASSERT_NE(action, nullptr) << "no action where the kind was dropped";
+    ASSERT_NE(GetEditorEngine()->FindActionObject(action), nullptr);
+    const SWworldlock hold(world);
+    action->settings.red = kSampleClickedColour[0];
+    action->settings.green = kSampleClickedColour[1];
+    action->settings.blue = kSampleClickedColour[2];
+    action->settings.mode = 1;
+}
+
 // The frame on the work area; the view's corners show the first background and its middle the cube; Start turns
 // the cube (two grabs differ inside it and agree in the corners); a click on it switches the background; the
 // published file plays in a player whose click switches its own background too.
@@ -157,6 +241,16 @@ TEST_F(DesignerLive, TheSampleTurnsAClickSwitchesTheBackgroundAndThePublishedWor
     EXPECT_FALSE(IsBackground(GrabPixel(middle)));
     EXPECT_EQ(designer.GetMainFrame()->windowRect(), screen().workArea());
     ExpectPanelCaptionsWhereTheirBarsSay(*designer.GetMainFrame());
+
+    // The click on the cube made as a person makes it: the sample's own goes, "left click on object" is dragged from
+    // the event map's list onto the map and "set background" from the actions panel onto the new event.
+    RemakeTheClickByDragging();
+    if (HasFailure())
+        return;
+    // The 3D view in front of the event map again, as a click on its caption brings it.
+    Window& viewFrame = *view.parent();
+    liveServer().click(viewFrame.clientToScreen({40, -viewFrame.clientInsets().t / 2}));
+    settle(300);
 
     // Published before the preview changes the world's background.
     const std::string published = (folder / "sample.vto").string();
