@@ -134,6 +134,9 @@ bool ImageList::draw(Dc& dc, int32_t index, Point topLeft, uint32_t style) const
 {
     if (index < 0 || index >= count() || !dc.isValid())
         return false;
+    // Nothing of it can show: skipped whole, where the pixel walk below would test every pixel against the clip.
+    if (!Rect::fromXywh(topLeft.x, topLeft.y, m_cx, m_cy).intersects(dc.getClipBox()))
+        return true;
     if ((style & ILD_TRANSPARENT) == 0 && m_bkColor != CLR_NONE)
         dc.fillRect(Rect::fromXywh(topLeft.x, topLeft.y, m_cx, m_cy), createSolidBrush(m_bkColor));
     const uint32_t highlight = pixelFromColorRef(getSysColor(COLOR_HIGHLIGHT));

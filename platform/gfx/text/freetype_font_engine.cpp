@@ -19,6 +19,7 @@
 #include <mutex>
 #include <new>
 #include <set>
+#include <tuple>
 
 namespace pf {
 
@@ -77,6 +78,9 @@ private:
     std::map<FaceFile, FT_Face> m_faces; // opened once, kept for the process
     std::map<SizedFaceKey, std::shared_ptr<FreeTypeFace>> m_sized;
     std::map<char32_t, std::optional<FaceFile>> m_fallbacks;
+    // fontconfig's answer for each family, weight and slant, asked once: a match weighs every installed font, and
+    // text is drawn through a font made again for each label (the stock GUI font is one of them).
+    std::map<std::tuple<std::string, bool, bool>, std::optional<FontMatch>> m_matches;
 };
 
 int32_t scaleUp(int64_t units, int32_t height, int64_t unitsPerEm) // ceil(units * height / em), units >= 0
@@ -280,6 +284,9 @@ void FreeTypeContext::finishFontconfig()
 
 std::optional<FontMatch> FreeTypeContext::matchLocked(const std::string& family, bool bold, bool italic)
 {
+    auto key = std::make_tuple(family, bold, italic);
+    if (const auto found = m_matches.find(key); found != m_matches.end())
+        return found->second;
     FcPattern* pattern = FcPatternCreate();
     if (pattern == nullptr)
         return std::nullopt;
@@ -307,6 +314,7 @@ std::optional<FontMatch> FreeTypeContext::matchLocked(const std::string& family,
             out->family = reinterpret_cast<const char*>(name);
     }
     FcPatternDestroy(match);
+    m_matches.emplace(std::move(key), out);
     return out;
 }
 
