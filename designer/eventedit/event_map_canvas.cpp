@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <unordered_map>
 
 #include "designer/app/designer_app.h"
 #include "designer/eventedit/editor_engine.h"
@@ -70,6 +71,42 @@ SWmaterial* MaterialNamed(const SWworld& world, const std::string& name)
 }
 
 } // namespace
+
+// The map objects by what they show, and the world's events and nodes by name, gathered once per paint. The links
+// look up every event, action and target; a walk of the engine's list or the world's tree for each made the paint of
+// a large map take most of a second. Each lookup finds what the engine's and the world's own searches find: the first
+// in their order.
+struct CVTND_EventMap::PaintIndex {
+    PaintIndex(const CEditorEngine& engine, const SWworld& world)
+    {
+        for (MapObject* o = engine.FirstMapObject(); o != nullptr; o = engine.NextMapObject(o))
+            shown[o->GetContentKind()].emplace(o->GetContent(), o);
+        const SWnode* root = world.GetRootNode();
+        for (const SWnode* n = root; n != nullptr; n = n->NextInTree(root))
+            if (n->GetName())
+                nodes.emplace(*n->GetName(), const_cast<SWnode*>(n));
+        for (SWevent* e = world.GetFirstEvent(); e != nullptr; e = SWevents::GetNextEvent(e))
+            if (e->GetName())
+                events.emplace(*e->GetName(), e);
+    }
+    MapObject* Of(uint16_t kind, const void* content) const
+    {
+        const auto of = shown.find(kind);
+        if (content == nullptr || of == shown.end())
+            return nullptr;
+        const auto it = of->second.find(content);
+        return it != of->second.end() ? it->second : nullptr;
+    }
+    MapObject* NodeNamed(const std::string& name) const
+    {
+        const auto it = nodes.find(name);
+        return it != nodes.end() ? Of(EdKind::kNode, it->second) : nullptr;
+    }
+
+    std::unordered_map<uint16_t, std::unordered_map<const void*, MapObject*>> shown;
+    std::unordered_map<std::string, SWnode*> nodes;
+    std::unordered_map<std::string, SWevent*> events;
+};
 
 // -- CVTND_MapCanvas
 
@@ -149,8 +186,8 @@ void CVTND_EventMap::PlaceUnplaced(CEditorEngine& engine, int32_t textHeight)
     }
 }
 
-void CVTND_EventMap::DrawTargetLinks(pf::Dc& dc, CEditorEngine& engine, SWevent& event, SWactionnode& action,
-                                     MapObject& from, bool mark)
+void CVTND_EventMap::DrawTargetLinks(pf::Dc& dc, const CEditorEngine& engine, const PaintIndex& index, SWevent& event,
+                                     SWactionnode& action, MapObject& from, bool mark)
 {
     SWworld* world = engine.World();
     if (world == nullptr)
@@ -164,35 +201,32 @@ void CVTND_EventMap::DrawTargetLinks(pf::Dc& dc, CEditorEngine& engine, SWevent&
     const bool fromEvent = action.IsTargetTrigger();
     if (KindIn(kind, {{2, 5}, {21, 22}, {26, 29}, {32, 34}, {37, 37}, {41, 53}, {57, 58}, {60, 64}})) {
         for (const std::string& name : fromEvent ? ListNames(event.GetObjectList(), false) : texts)
-            targets.push_back(engine.FindNodeObject(world->GetRootNode()->FindByName(name)));
+            targets.push_back(index.NodeNamed(name));
     } else if (kind == 7 || kind == 8) {
         for (const std::string& name : fromEvent ? ListNames(event.GetObjectList(), false) : texts)
-            targets.push_back(engine.FindSoundObject(world->GetSoundList().FindByName(name)));
+            targets.push_back(index.Of(EdKind::kSound, world->GetSoundList().FindByName(name)));
     } else if (KindIn(kind, {{11, 15}, {38, 38}})) {
         for (const std::string& name : texts)
-            for (SWevent* e = world->GetFirstEvent(); e != nullptr; e = SWevents::GetNextEvent(e))
-                if (e->GetName() && *e->GetName() == name) {
-                    targets.push_back(engine.FindEventObject(e));
-                    break;
-                }
+            if (const auto it = index.events.find(name); it != index.events.end())
+                targets.push_back(index.Of(EdKind::kEvent, it->second));
     } else if (kind == 24 || kind == 35) {
         const SWexpressionlist* expressions = SWexpressionlist::Find(*world);
         for (const SWlistnode* n = action.GetArguments().Head(); n != nullptr; n = n->Next()) {
             const void* entry = static_cast<const SWdatanode*>(n)->GetData(SWdatanode::kObject);
             if (entry != nullptr && expressions != nullptr && expressions->Holds(entry))
-                targets.push_back(engine.FindExpressionObject(static_cast<const SWexpressionentry*>(entry)));
+                targets.push_back(index.Of(EdKind::kExpression, entry));
         }
     } else if (kind == 39) {
         for (const SWlistnode* n = action.GetArguments().Head(); n != nullptr; n = n->Next())
             if (const void* id = static_cast<const SWdatanode*>(n)->GetData(SWdatanode::kInt))
-                targets.push_back(engine.FindKind1000Object(
-                    world->GetCursorList().FindById(static_cast<uint32_t>(*static_cast<const int32_t*>(id)))));
+                targets.push_back(index.Of(EdKind::kCursor, world->GetCursorList().FindById(static_cast<uint32_t>(
+                                                                *static_cast<const int32_t*>(id)))));
     } else if (kind >= 54 && kind <= 56) {
         for (const std::string& name : texts)
-            targets.push_back(engine.FindWorldObject(world->GetSubWorlds().FindByName(name)));
+            targets.push_back(index.Of(EdKind::kLoadedWorld, world->GetSubWorlds().FindByName(name)));
     } else if (kind == 59) {
         for (const std::string& name : texts)
-            targets.push_back(engine.FindKind4000Object(MaterialNamed(*world, name)));
+            targets.push_back(index.Of(EdKind::kMaterial, MaterialNamed(*world, name)));
     }
     for (MapObject* target : targets) {
         if (target == nullptr)
@@ -203,12 +237,13 @@ void CVTND_EventMap::DrawTargetLinks(pf::Dc& dc, CEditorEngine& engine, SWevent&
     }
 }
 
-void CVTND_EventMap::DrawActionLinks(pf::Dc& dc, CEditorEngine& engine, SWevent& event, MapObject& eventObject)
+void CVTND_EventMap::DrawActionLinks(pf::Dc& dc, CEditorEngine& engine, const PaintIndex& index, SWevent& event,
+                                     MapObject& eventObject)
 {
     const bool selected = engine.Selection().Contains(&eventObject);
     dc.selectPen(engine.GetPen(selected ? EnginePen::kSelectedActionLink : EnginePen::kActionLink));
     for (SWactionnode* a = event.GetFirstAction(); a != nullptr; a = SWevent::GetNextAction(a)) {
-        MapObject* object = engine.FindActionObject(a);
+        MapObject* object = index.Of(EdKind::kAction, a);
         if (object == nullptr)
             continue;
         if (selected)
@@ -218,20 +253,21 @@ void CVTND_EventMap::DrawActionLinks(pf::Dc& dc, CEditorEngine& engine, SWevent&
         for (const uint32_t link : {a->GetThenLink(), a->GetElseLink(), a->GetQueueLink()}) {
             if (link == SWactionnode::kUnset)
                 continue;
-            if (MapObject* up = engine.FindActionObject(event.FindAction(link)))
+            if (MapObject* up = index.Of(EdKind::kAction, event.FindAction(link)))
                 joined = up;
             break;
         }
         Join(dc, engine, *object, *joined);
-        DrawTargetLinks(dc, engine, event, *a, *object, selected);
+        DrawTargetLinks(dc, engine, index, event, *a, *object, selected);
     }
 }
 
 void CVTND_EventMap::DrawLinks(pf::Dc& dc, CEditorEngine& engine)
 {
     SWworld* world = engine.World();
+    const PaintIndex index(engine, *world);
     for (SWevent* e = world->GetFirstEvent(); e != nullptr; e = SWevents::GetNextEvent(e)) {
-        MapObject* eventObject = engine.FindEventObject(e);
+        MapObject* eventObject = index.Of(EdKind::kEvent, e);
         if (eventObject == nullptr)
             continue;
         const bool selected = engine.Selection().Contains(eventObject);
@@ -239,10 +275,10 @@ void CVTND_EventMap::DrawLinks(pf::Dc& dc, CEditorEngine& engine)
         std::vector<MapObject*> linked;
         if (IsNodeEventType(e->GetType()))
             for (const std::string& name : ListNames(e->GetObjectList(), false))
-                linked.push_back(engine.FindNodeObject(world->GetRootNode()->FindByName(name)));
+                linked.push_back(index.NodeNamed(name));
         if (e->GetType() == 17)
             for (const std::string& name : ListNames(e->GetSoundList(), true))
-                linked.push_back(engine.FindSoundObject(world->GetSoundList().FindByName(name)));
+                linked.push_back(index.Of(EdKind::kSound, world->GetSoundList().FindByName(name)));
         for (MapObject* target : linked) {
             if (target == nullptr)
                 continue;
@@ -258,7 +294,7 @@ void CVTND_EventMap::DrawLinks(pf::Dc& dc, CEditorEngine& engine)
         if (node == nullptr || !node->GetName())
             continue;
         for (SWevent* e = world->GetFirstEvent(); e != nullptr; e = SWevents::GetNextEvent(e)) {
-            MapObject* eventObject = engine.FindEventObject(e);
+            MapObject* eventObject = index.Of(EdKind::kEvent, e);
             if (eventObject == nullptr || !IsNodeEventType(e->GetType()))
                 continue;
             const std::vector<std::string> names = ListNames(e->GetObjectList(), false);
@@ -269,20 +305,20 @@ void CVTND_EventMap::DrawLinks(pf::Dc& dc, CEditorEngine& engine)
         }
     }
     for (SWevent* e = world->GetFirstEvent(); e != nullptr; e = SWevents::GetNextEvent(e))
-        if (MapObject* eventObject = engine.FindEventObject(e))
-            DrawActionLinks(dc, engine, *e, *eventObject);
+        if (MapObject* eventObject = index.Of(EdKind::kEvent, e))
+            DrawActionLinks(dc, engine, index, *e, *eventObject);
     // Stop queues join the queues they list, in any event.
     for (SWevent* e = world->GetFirstEvent(); e != nullptr; e = SWevents::GetNextEvent(e)) {
-        MapObject* eventObject = engine.FindEventObject(e);
+        MapObject* eventObject = index.Of(EdKind::kEvent, e);
         const bool selected = eventObject != nullptr && engine.Selection().Contains(eventObject);
         for (SWactionnode* a = e->GetFirstAction(); a != nullptr; a = SWevent::GetNextAction(a)) {
             const auto* stop = dynamic_cast<const SWstopsequencenode*>(a);
-            MapObject* from = engine.FindActionObject(a);
+            MapObject* from = index.Of(EdKind::kAction, a);
             if (stop == nullptr || a->GetKindId() != kStopQueueKind || from == nullptr || eventObject == nullptr)
                 continue;
             dc.selectPen(engine.GetPen(selected ? EnginePen::kSelectedActionLink : EnginePen::kActionLink));
             for (const uint32_t id : stop->GetIds())
-                if (MapObject* queue = engine.FindActionObject(world->FindActionById(id)))
+                if (MapObject* queue = index.Of(EdKind::kAction, world->FindActionById(id)))
                     Join(dc, engine, *from, *queue);
         }
     }

@@ -42,12 +42,14 @@ protected:
 
 private:
     // -- Painting (event_map_canvas.cpp)
+    struct PaintIndex;
     void Paint();
     void PlaceUnplaced(CEditorEngine& engine, int32_t textHeight);
     void DrawLinks(pf::Dc& dc, CEditorEngine& engine);
-    void DrawActionLinks(pf::Dc& dc, CEditorEngine& engine, SWevent& event, MapObject& eventObject);
-    void DrawTargetLinks(pf::Dc& dc, CEditorEngine& engine, SWevent& event, SWactionnode& action, MapObject& from,
-                         bool mark);
+    void DrawActionLinks(pf::Dc& dc, CEditorEngine& engine, const PaintIndex& index, SWevent& event,
+                         MapObject& eventObject);
+    void DrawTargetLinks(pf::Dc& dc, const CEditorEngine& engine, const PaintIndex& index, SWevent& event,
+                         SWactionnode& action, MapObject& from, bool mark);
     void Join(pf::Dc& dc, const CEditorEngine& engine, const MapObject& a, const MapObject& b) const;
     pf::Point CentreOf(const MapObject& object) const;
 

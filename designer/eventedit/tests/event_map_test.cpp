@@ -7,6 +7,7 @@
 #include "designer/app/registry.h"
 #include "designer/eventedit/tests/event_map_fixture.h"
 #include "engine/behaviour/action_node.h"
+#include "engine/behaviour/action_settings.h"
 #include "engine/behaviour/event.h"
 #include "engine/core/node.h"
 #include "platform/base/user_constants.h"
@@ -73,6 +74,41 @@ TEST_F(EventMapWindow, StructureListStatusToolBarAndTitles)
     ASSERT_NE(second, nullptr);
     EXPECT_NE(frame->text(), second->text());
     EXPECT_EQ(second->text().back(), '2');
+}
+
+// Links run centre to centre in the event pens, the selected ones while the event is selected, which marks what it
+// names; a stop queue joins the queue it lists. Every target is found without a search of the world's tree.
+TEST_F(EventMapWindow, PaintJoinsLinksInTheirPensWithoutSearchingTheTree)
+{
+    MapObject* click = EventObject(sample->click);
+    MapObject* timer = EventObject(sample->timer);
+    for (MapObject* o = engine->FirstMapObject(); o != nullptr; o = engine->NextMapObject(o))
+        Place(o, 2000, 2000);
+    MapObject* button = Place(engine->FindNodeObject(sample->hotspot), 300, 100);
+    Place(click, 100, 100);
+    Place(timer, 100, 500);
+    MapObject* stop = Place(engine->FindActionObject(sample->stopQueue), 100, 300);
+    MapObject* queue = Place(engine->FindActionObject(sample->queue), 300, 300);
+    static_cast<SWstopsequencenode*>(sample->stopQueue)->AddId(sample->queue->GetActionId());
+    const auto between = [&](const MapObject& a, const MapObject& b) {
+        const pf::Point p = Centre(a);
+        const pf::Point q = Centre(b);
+        return pf::Point{(p.x + q.x) / 2, (p.y + q.y) / 2};
+    };
+    const auto colour = [&](EnginePen pen) { return pf::pixelFromColorRef(engine->GetPen(pen).color); };
+    const uint64_t searches = SWnode::TreeSearchCount();
+    canvas->RedrawMap();
+    EXPECT_EQ(SWnode::TreeSearchCount(), searches);
+    EXPECT_EQ(pf::screenPixel(between(*click, *button)), colour(EnginePen::kEventLink));
+    EXPECT_EQ(pf::screenPixel(between(*stop, *queue)), colour(EnginePen::kActionLink));
+    EXPECT_EQ(button->marked, 0);
+    engine->Selection().Add(click);
+    engine->Selection().Add(timer);
+    canvas->RedrawMap();
+    EXPECT_EQ(pf::screenPixel(between(*click, *button)), colour(EnginePen::kSelectedEventLink));
+    EXPECT_EQ(pf::screenPixel(between(*stop, *queue)), colour(EnginePen::kSelectedActionLink));
+    EXPECT_EQ(button->marked, 1);
+    EXPECT_EQ(SWnode::TreeSearchCount(), searches);
 }
 
 TEST_F(EventMapWindow, NewWindowOwnsTheMapAndClosingLeavesIt)
