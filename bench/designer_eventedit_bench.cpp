@@ -2,6 +2,9 @@
 // screen. One DragTo and one Drop of a single palette object over the map, and of a move of 20 selected objects.
 // The receptor walk is linear in the receptors; a drag step has a 16 ms frame to fit in.
 //
+// The event map window: one paint of its canvas over 5,000 map objects joined by 4,000 links, with and without a
+// selected event.
+//
 // The story board: one preview step that starts 100 and 1,000 rotate actions, timed as the world's lock is held
 // (the render thread waits that long), and one full paint of a board of 500 rows at the default zoom.
 #include <benchmark/benchmark.h>
@@ -15,6 +18,8 @@
 #include "designer/app/map_canvas.h"
 #include "designer/eventedit/control_receptor.h"
 #include "designer/eventedit/editor_engine.h"
+#include "designer/eventedit/event_map_canvas.h"
+#include "designer/eventedit/event_map_frame.h"
 #include "designer/eventedit/event_story_board.h"
 #include "designer/eventedit/map_object.h"
 #include "designer/eventedit/story_board_preview.h"
@@ -29,6 +34,7 @@
 #include "platform/display/screen.h"
 #include "platform/ui/core/ui.h"
 #include "platform/ui/core/window.h"
+#include "testsupport/designer/drag_main_frame.h"
 
 namespace {
 
@@ -129,7 +135,92 @@ void BM_PaintBoardOf500Rows(benchmark::State& state)
 }
 BENCHMARK(BM_PaintBoardOf500Rows)->Unit(benchmark::kMicrosecond);
 
-// -- The event map
+// -- The event map window's paint
+
+constexpr int kGroups = 1000; // an event, its two rotate actions and their two nodes: 5,000 map objects
+
+// The designer's main frame with one event map window; a world of 1,000 timer events, each with two rotate actions on
+// nodes of their own, all on the map in groups of five, so that 4,000 links join them. The window shows the top left
+// of the map; every paint walks all of it.
+struct LinkedMap {
+    LinkedMap()
+    {
+        pf::screen().reset();
+        ui = std::make_unique<pf::Ui>();
+        app = std::make_unique<CVTNDesignerApp>();
+        app->NewWorkspace();
+        app->MakeEditorEngine();
+        frame = std::make_unique<designertest::DragMainFrame>();
+        frame->createFrame("Vortan", pf::Rect::fromXywh(0, 0, 1280, 1000), 0, pf::WS_VISIBLE);
+        app->SetMainFrame(frame.get());
+        auto* map = dynamic_cast<CChildEventMapFrame*>(app->OpenEventMapWindow());
+        map->move(pf::Rect::fromXywh(0, 0, 1200, 900));
+        canvas = map->GetEventMap();
+        SWworld& world = *app->GetWorld();
+        CEditorEngine& engine = *GetEditorEngine();
+        SWactionkind* rotate = world.GetActionCategories().FindKind(41);
+        for (int i = 0; i < kGroups; ++i) {
+            SWevent* event = world.NewEvent();
+            event->SetType(4);
+            event->SetName("e" + std::to_string(i));
+            const pf::Point at{20 + i % 25 * 200, 20 + i / 25 * 120};
+            for (int k = 0; k < 2; ++k) {
+                const std::string name = "n" + std::to_string(2 * i + k);
+                auto* node = new SWobjectnode();
+                node->SetName(name);
+                world.AddNode(node, nullptr);
+                event->CreateAction(rotate)->AddArgument(name.c_str(), SWdatanode::kString, true);
+            }
+            MapObject* shown = engine.AddEvent(event);
+            shown->x = at.x;
+            shown->y = at.y;
+            int k = 0;
+            for (SWactionnode* a = event->GetFirstAction(); a != nullptr; a = SWevent::GetNextAction(a), ++k) {
+                MapObject* action = engine.FindActionObject(a);
+                action->x = at.x + 70;
+                action->y = at.y + k * 50;
+                MapObject* target =
+                    engine.FindNodeObject(world.GetRootNode()->FindByName("n" + std::to_string(2 * i + k)));
+                target->x = at.x + 130;
+                target->y = at.y + k * 50;
+            }
+            if (i == 0)
+                first = shown;
+        }
+        for (MapObject* o = engine.FirstMapObject(); o != nullptr; o = engine.NextMapObject(o))
+            ++objects;
+    }
+    ~LinkedMap()
+    {
+        GetEditorEngine()->Clear();
+        app->SetMainFrame(nullptr);
+        frame.reset();
+        app.reset();
+        ui.reset();
+    }
+
+    std::unique_ptr<pf::Ui> ui;
+    std::unique_ptr<CVTNDesignerApp> app;
+    std::unique_ptr<designertest::DragMainFrame> frame;
+    CVTND_EventMap* canvas = nullptr; // owned by the window tree
+    MapObject* first = nullptr;       // the first event's
+    int objects = 0;
+};
+
+// Arg 0: nothing selected; 1: the first event selected, so its links take the selected pens and its objects are
+// marked.
+void BM_PaintLargeMap(benchmark::State& state)
+{
+    LinkedMap map;
+    if (state.range(0) != 0)
+        GetEditorEngine()->Selection().Add(map.first);
+    for (auto _ : state)
+        map.canvas->RedrawMap();
+    state.counters["map objects"] = map.objects;
+}
+BENCHMARK(BM_PaintLargeMap)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// -- The event map's drags
 
 constexpr int kMapObjects = 5000;
 constexpr int kControlReceptors = 50; // the empty map's and 49 others
