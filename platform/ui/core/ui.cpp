@@ -574,6 +574,7 @@ void Ui::raise(Window& w)
         }
         syncScreen();
     } else {
+        w.m_ncDirty = true; // its frame too: a sibling that was above may have covered the caption
         w.invalidate(true);
     }
 }

@@ -360,6 +360,9 @@ LResult Window::handle(const Msg& msg)
 LResult Window::defaultHandle(const Msg& msg)
 {
     switch (msg.message) {
+    case WM_NCACTIVATE:
+        m_ncDirty = true; // the caption's colours follow the activation
+        return 1;
     case WM_SETTEXT:
         m_text = msg.lParam != 0 ? reinterpret_cast<const char*>(msg.lParam) : "";
         if ((m_style & WS_CAPTION) == WS_CAPTION)

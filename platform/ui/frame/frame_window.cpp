@@ -338,7 +338,7 @@ LResult MdiChild::handle(const Msg& msg)
         return 0;
     case WM_NCACTIVATE:
         invalidate(true);
-        return 1;
+        return Window::defaultHandle(msg);
     case WM_DESTROY:
         if (auto* client = dynamic_cast<MdiClient*>(parent()); client != nullptr && client->m_active == hwnd()) {
             client->m_active = kNoWindow;

@@ -273,6 +273,24 @@ TEST_F(Frames, MdiActivationTellsBothChildrenAndMovesTheFocusToTheView)
     second.destroy();
 }
 
+// A child brought to the front shows its whole frame, the caption another child covered drawn again, and the child
+// it replaces shows an inactive caption.
+TEST_F(Frames, MdiChildBroughtForwardRedrawsItsCaption)
+{
+    MdiChild second;
+    second.createChild(frame, "Event map 2", {100, 0, 500, 200});
+    sim().pump();
+    const Point caption = child.clientToScreen({200, -child.clientInsets().t / 2});
+    EXPECT_NE(screenPixel(caption), pixelFromColorRef(getSysColor(COLOR_ACTIVECAPTION))) << "covered";
+    sim().click(view.clientToScreen({350, 250})); // the first child's view, where the second leaves it in sight
+    sim().pump();
+    EXPECT_TRUE(child.isActive());
+    EXPECT_EQ(screenPixel(caption), pixelFromColorRef(getSysColor(COLOR_ACTIVECAPTION)));
+    const Point secondCaption = second.clientToScreen({350, -second.clientInsets().t / 2}); // right of the first
+    EXPECT_EQ(screenPixel(secondCaption), pixelFromColorRef(getSysColor(COLOR_INACTIVECAPTION)));
+    second.destroy();
+}
+
 // Flat until the pointer is over a button (raised), sunken while it is held or checked.
 TEST_F(Frames, ToolBarButtonsRiseUnderThePointerAndSinkWhenDownOrChecked)
 {
