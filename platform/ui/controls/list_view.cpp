@@ -51,6 +51,7 @@ int32_t ListView::insertItem(const LVITEM& item)
     if ((item.mask & LVIF_STATE) != 0)
         it.state = item.state & item.stateMask;
     m_items.insert(m_items.begin() + index, std::move(it));
+    syncScrollBar();
     invalidate(true);
     return index;
 }
@@ -142,6 +143,7 @@ bool ListView::deleteItem(int32_t item)
     m_items.erase(m_items.begin() + item);
     if (m_pressItem == item)
         m_pressItem = -1;
+    syncScrollBar();
     invalidate(true);
     return true;
 }
@@ -158,6 +160,7 @@ bool ListView::deleteAllItems()
     m_items.clear();
     m_top = 0;
     m_pressItem = -1;
+    syncScrollBar();
     invalidate(true);
     return true;
 }
@@ -468,6 +471,9 @@ LResult ListView::handle(const Msg& msg)
         scrollToRow(scrollRequest(msg.wParam, m_top, shownRows()));
         syncScrollBar();
         return 0;
+    case WM_SIZE: // the frame, bar included, paints before the client: the bar must be in step already
+        syncScrollBar();
+        return Control::handle(msg);
     case WM_KEYDOWN: {
         const int32_t current = getNextSelected();
         int32_t next = current;

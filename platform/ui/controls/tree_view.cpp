@@ -539,6 +539,9 @@ LResult TreeView::handle(const Msg& msg)
         scrollLines(scrollRequest(msg.wParam, m_top, shownRows()) - m_top);
         syncScrollBar(rows().size());
         return 0;
+    case WM_SIZE: // the frame, bar included, paints before the client: the bar must be in step already
+        syncScrollBar(rows().size());
+        return Control::handle(msg);
     case TVM_EXPAND:
         return expand(static_cast<TreeItem>(msg.lParam), static_cast<uint32_t>(msg.wParam)) ? 1 : 0;
     case TVM_HITTEST:
