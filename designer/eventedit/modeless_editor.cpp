@@ -19,6 +19,12 @@
 #include "platform/ui/core/ui.h"
 #include "platform/ui/providers/providers.h"
 
+namespace {
+
+constexpr uint32_t kMsgShowSelectedAction = pf::WM_USER + 1010; // posted by a refill of an action list
+
+} // namespace
+
 CVTND_ModelessEditorDlg::CVTND_ModelessEditorDlg(uint16_t kind, void* object, CVTND_EditDialog* record)
     : m_kind(kind), m_object(object), m_record(record)
 {
@@ -216,6 +222,17 @@ SWworld* CVTND_ModelessEditorDlg::World()
 
 pf::LResult CVTND_ModelessEditorDlg::handle(const pf::Msg& msg)
 {
+    if (msg.message == kMsgShowSelectedAction) {
+        ShowSelectedAction();
+        return 0;
+    }
+    if (msg.message == pf::WM_NOTIFY && m_selectedAction != nullptr && !m_closed) {
+        // The items come back after the emptying: the selection is shown again once the refill is through.
+        const auto* header = pf::notifyRecord<pf::NMHDR>(msg.lParam);
+        if (header != nullptr && header->code == pf::LVN_DELETEALLITEMS &&
+            std::find(m_actionLists.begin(), m_actionLists.end(), header->hwndFrom) != m_actionLists.end())
+            post(kMsgShowSelectedAction);
+    }
     if (msg.message == kMsgDesignerNotify) {
         const auto* event = reinterpret_cast<const CVTND_Event*>(msg.lParam);
         if (event != nullptr)
@@ -244,6 +261,24 @@ bool CVTND_ModelessEditorDlg::HandleNotification(const CVTND_Event& event)
     const pf::Hwnd self = hwnd();
     OnNotify(event);
     return !pf::ui().isWindow(self);
+}
+
+void CVTND_ModelessEditorDlg::ShowSelectedAction()
+{
+    SWactionnode* const action = m_selectedAction;
+    if (action == nullptr || m_closed)
+        return;
+    for (const pf::Hwnd h : m_actionLists) {
+        auto* list = dynamic_cast<pf::ListView*>(pf::ui().window(h));
+        if (list == nullptr)
+            continue;
+        for (int32_t i = 0; i < list->getItemCount(); ++i) {
+            if (ActionOfItem(*list, i) == action && (list->getItemState(i, pf::LVIS_SELECTED) == 0)) {
+                list->setItemState(i, pf::LVIS_SELECTED, pf::LVIS_SELECTED);
+                return;
+            }
+        }
+    }
 }
 
 void CVTND_ModelessEditorDlg::onOK()

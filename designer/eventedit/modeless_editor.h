@@ -14,6 +14,8 @@
 //   - A notification (kMsgDesignerNotify) names a deleted action that is the selected one: the editor forgets it
 //     and disables the selection buttons. It names the edited object deleted: DestroyWindow. Anything else goes to
 //     OnNotify. The handler touches no member after the window is gone.
+//   - Every refill of an action list (the editor engine refills them all after any change) shows the selected
+//     action selected again, so that the buttons never act on an action the lists do not show as selected.
 //   - While the application runs a modal state (pf::Ui's modal-state signal) BeginModalState disables each editor
 //     of the open-editor list and EndModalState enables it again.
 //
@@ -121,6 +123,7 @@ protected:
 private:
     void Closing();
     bool HandleNotification(const CVTND_Event& event); // true: the editor closed
+    void ShowSelectedAction();                         // its item selected in whichever action list holds it
 
     uint16_t m_kind;
     void* m_object;                           // the world's

@@ -504,6 +504,21 @@ TEST_F(ActionEditors, EditorsWriteWhileTheRenderThreadRunsTheirActions)
     EXPECT_EQ(dynamic_cast<SWconditionaction*>(sample->condition)->settings.mask, 8);
 }
 
+TEST_F(ActionEditors, TheSelectedActionStaysShownWhenItsDetailsOpen)
+{
+    auto* editor = OpenAction<CVTND_ActionConditionDlg>(sample->condition);
+    auto* list = editor->item<pf::ListView>(CVTND_ActionConditionDlg::kIdTrueList);
+    ASSERT_GT(list->getItemCount(), 0);
+    sim().selectListViewItem(*list, 0);
+    SWactionnode* selected = editor->SelectedAction();
+    sim().click(*editor->child(CVTND_ActionConditionDlg::kIdDetails)); // every action list is refilled
+    sim().pump();
+    ASSERT_TRUE(app->GetEditDialogs().size() == 2u);
+    EXPECT_EQ(editor->SelectedAction(), selected);
+    EXPECT_NE(list->getItemState(0, pf::LVIS_SELECTED), 0u); // what Remove would take is what the list shows
+    EXPECT_TRUE(editor->child(CVTND_ActionConditionDlg::kIdRemove)->isEnabled());
+}
+
 // -- Play sound
 
 TEST(PlaySoundValues, PositionsAndRepeatsStayWhatTheActionStores)
