@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "designer/app/extended_world.h"
 #include "designer/editors/object_pickers.h"
 #include "designer/editors/receptors_texts.h"
+#include "engine/behaviour/event.h"
 #include "engine/core/node.h"
 #include "engine/core/object_node.h"
 #include "engine/core/world.h"
@@ -219,6 +221,41 @@ TEST_F(ObjectPickers, PlacedAtTheCursorStaysOnTheScreen)
             EXPECT_EQ(placed.t, 100);
         }
     }
+}
+
+// A list longer than its box: the last name is reached by End, by Page Down, and by the thumb then a click.
+TEST_F(ObjectPickers, TheLastOf200NamesIsReachedByKeysAndByTheThumb)
+{
+    for (int i = 0; i < 200; ++i) {
+        const std::string digits = std::to_string(1000 + i).substr(1);
+        app->GetWorld()->AddEventOfType(0)->SetName("zz" + digits);
+    }
+    const auto pickLast = [&](const char* way, const std::function<void(pf::ListBox&)>& reach) {
+        SCOPED_TRACE(way);
+        sim().onModal(kIddSingleSelect, [&](pf::Dialog& d) {
+            auto* list = d.item<pf::ListBox>(PickerControl::kOffered);
+            sim().selectListItem(*list, 0);
+            reach(*list);
+            sim().pump();
+            EXPECT_EQ(list->getTopIndex(), list->getCount() - list->shownRows());
+            sim().click(*d.item<pf::Window>(pf::IDOK));
+        });
+        ObjectPickRequest request(5);
+        EXPECT_TRUE(request.Run(nullptr, false, false));
+        EXPECT_EQ(request.ResultNames(), (std::vector<std::string>{"zz199"}));
+    };
+    pickLast("End", [&](pf::ListBox&) { sim().keyPress(pf::VK_END); });
+    pickLast("Page Down", [&](pf::ListBox& list) {
+        for (int32_t pages = 0; pages * (list.shownRows() - 1) < list.getCount(); ++pages)
+            sim().keyPress(pf::VK_NEXT);
+    });
+    pickLast("thumb", [&](pf::ListBox& list) {
+        const pf::Rect thumb = list.ownScrollThumbRect(pf::SB_VERT);
+        ASSERT_FALSE(thumb.isEmpty());
+        const pf::Point grab{list.screenRect().l + thumb.l + 4, list.screenRect().t + thumb.t + 4};
+        sim().drag(grab, {grab.x, grab.y + 600}, 6);
+        sim().selectListItem(list, list.getCount() - 1);
+    });
 }
 
 } // namespace
