@@ -70,7 +70,9 @@ void Ui::paintTree(Window& w)
 void Ui::paintWindow(Window& w)
 {
     const Hwnd h = w.m_hwnd;
-    if (w.m_ncDirty) {
+    const auto paintFrame = [&w] {
+        if (!w.m_ncDirty)
+            return;
         w.m_ncDirty = false;
         WindowDc dc(w, true);
         // The frame only: one repainted as its window is activated or deactivated must not wipe the client, nor
@@ -80,14 +82,19 @@ void Ui::paintWindow(Window& w)
         frame.subtract(w.clientRect().offsetBy(insets.l, insets.t));
         dc.selectClipRgn(&frame);
         w.paintNonClient(dc);
-    }
+    };
+    paintFrame();
     if (w.m_update.isEmpty())
         return;
     const Region before = w.m_update;
     send(h, WM_PAINT);
+    if (window(h) != &w)
+        return;
     // A handler that never began a paint would be asked again forever; the region counts as painted.
-    if (window(h) == &w && w.m_update == before)
+    if (w.m_update == before)
         w.validate();
+    // A window may hand its own scroll bars their state from its paint, after its frame was drawn.
+    paintFrame();
 }
 
 Point Ui::surfaceOrigin(const Window& w, bool nonClient) const

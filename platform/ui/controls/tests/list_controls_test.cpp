@@ -2,6 +2,7 @@
 #include "platform/ui/controls/tests/control_fixture.h"
 
 #include "platform/gfx/memory_dc.h"
+#include "platform/testing/image_check.h"
 
 namespace pf {
 namespace {
@@ -488,6 +489,11 @@ TEST_F(OwnScrollBars, AListBoxOf200ScrollsByKeysAndItsThumbWithTheSelectionInVie
     sim().pump();
     EXPECT_EQ(list.getTopIndex(), 0);
     EXPECT_EQ(list.getScrollInfo(SB_VERT).nPos, 0);
+    // One item: the thumb fills the track, as the screen shows it (two neighbours of plain face, no dither).
+    const Rect thumb = list.ownScrollThumbRect(SB_VERT);
+    const Point middle{list.screenRect().l + (thumb.l + thumb.r) / 2, list.screenRect().t + (thumb.t + thumb.b) / 2};
+    EXPECT_EQ(screenPixel(middle), pixelFromColorRef(getSysColor(COLOR_BTNFACE)) & kPixelRgbMask);
+    EXPECT_EQ(screenPixel({middle.x + 1, middle.y}), pixelFromColorRef(getSysColor(COLOR_BTNFACE)) & kPixelRgbMask);
 }
 
 TEST_F(OwnScrollBars, KeysMoveTheCaretOfAnExtendedListBoxAndSelectItAlone)
