@@ -254,8 +254,10 @@ bool CVTND_MultipleSelectDlg::onInitDialog()
     if (offered != nullptr && chosen != nullptr && world != nullptr)
         FillObjectPickList(*world, *offered, chosen, &m_request, m_request.kind, m_names);
     // The box shows the mode the caller preset (an event's sequence flag); each click flips it.
-    if (auto* box = item<pf::Button>(PickerControl::kQueueMode))
+    if (auto* box = item<pf::Button>(PickerControl::kQueueMode)) {
         box->setCheck(m_request.queueMode != 0 ? pf::BST_CHECKED : pf::BST_UNCHECKED);
+        box->enable(m_request.offerQueueMode);
+    }
     if (m_placeAtCursor)
         PlaceWindowAtCursor(*this);
     return true;

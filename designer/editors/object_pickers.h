@@ -39,7 +39,8 @@ public:
     SWlist chosen; // of mse_node: shown as chosen, never offered
     SWlist result; // of mse_node: what the dialog ended with, in the order chosen
     uint8_t kind;
-    uint8_t queueMode = 0; // chosen names stay offered, so a name can be chosen several times
+    uint8_t queueMode = 0;      // chosen names stay offered, so a name can be chosen several times
+    bool offerQueueMode = true; // false: the multiple picker's queue-mode box is disabled
     uint8_t cancelled = 0;
     uint8_t placeAtCursor = 0;
 };

@@ -156,8 +156,11 @@ void EditEventParameters(pf::Window* parent, SWevent* event, uint32_t type, bool
                                                     : KeyNamesOf(*event);
     for (const std::string& name : entry)
         request.AddChosen(name);
-    if (type != 16 && !sounds)
-        request.queueMode = keys ? event->GetAllKeysFlag() : event->GetSequenceMode();
+    // The key list's flag is the runtime's key-combination byte, with which a key event never fires: no pick
+    // sets it, and the keys chosen here are the keys the event fires on.
+    request.offerQueueMode = !keys;
+    if (objects && type != 16)
+        request.queueMode = event->GetSequenceMode();
     if (request.Run(parent, true, placeAtCursor)) {
         const std::vector<std::string> chosen = request.ResultNames();
         {
@@ -177,8 +180,8 @@ void EditEventParameters(pf::Window* parent, SWevent* event, uint32_t type, bool
                     event->AddKey(key); // a name the table lacks comes only from a damaged list: skipped
             }
             if (keys)
-                event->SetAllKeysFlag(request.queueMode);
-            else if (type != 16 && !sounds)
+                event->SetAllKeysFlag(0);
+            else if (objects && type != 16)
                 event->SetSequenceMode(request.queueMode);
         }
         if (engine != nullptr && (objects || sounds)) {

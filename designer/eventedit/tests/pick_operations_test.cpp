@@ -120,6 +120,29 @@ TEST_F(PickOperations, SoundAndKeyEventsAndCancel)
     EXPECT_EQ(ObjectNames(*sample->click), before);
 }
 
+// The key list's flag silences a key event; the picker offers no queue mode for keys and its OK leaves it clear.
+TEST_F(PickOperations, KeyPickOffersNoQueueModeAndLeavesTheEventFiring)
+{
+    sample->key->SetAllKeysFlag(1); // as an older file may hold it
+    bool boxEnabled = true;
+    sim().onModal(kIddMultipleSelect, [&](pf::Dialog& d) {
+        auto* box = d.item<pf::Button>(PickerControl::kQueueMode);
+        boxEnabled = box->isEnabled();
+        seenQueue = box->getCheck();
+        sim().click(*box);
+        auto* offered = d.item<pf::ListBox>(PickerControl::kOffered);
+        sim().selectListItem(*offered, 0);
+        sim().click(*d.item<pf::Window>(PickerControl::kAdd));
+        sim().click(*d.item<pf::Window>(pf::IDOK));
+    });
+    EditEventParameters(canvas.get(), sample->key, 19, false);
+    EXPECT_FALSE(boxEnabled);
+    EXPECT_EQ(seenQueue, pf::BST_UNCHECKED);
+    EXPECT_EQ(sample->key->GetAllKeysFlag(), 0);
+    ASSERT_NE(sample->key->GetKeyEntry(), nullptr);
+    EXPECT_EQ(sample->key->GetKeyEntry()->Count(), 1u);
+}
+
 TEST_F(PickOperations, NodeTargetsReplaceArgumentsInResultOrderAndBroadcast)
 {
     SWactionnode* action = sample->AddAction(*sample->motionDone, 2);
