@@ -1,7 +1,9 @@
 #include "testsupport/designer/receptors_shots.h"
 
+#include <algorithm>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "designer/app/designer_app.h"
 #include "designer/app/extended_world.h"
@@ -23,8 +25,10 @@
 #include "platform/gfx/gdi_objects.h"
 #include "platform/testing/image_check.h"
 #include "platform/testing/user_sim.h"
+#include "platform/ui/controls/list_box.h"
 #include "platform/ui/core/paint_dc.h"
 #include "platform/ui/core/ui.h"
+#include "testsupport/designer/action_list_shots.h"
 #include "testsupport/designer/drag_main_frame.h"
 #include "testsupport/designer/sample_world.h"
 
@@ -206,22 +210,24 @@ bool MapObjectsScene(Stage& stage, pf::UserSim& sim, const EditorShot& shot)
     if (map == nullptr)
         return false;
     CEditorEngine& engine = *GetEditorEngine();
-    const auto at = [](MapObject* o, int32_t x, int32_t y) {
+    std::vector<const MapObject*> laid;
+    const auto at = [&laid](MapObject* o, int32_t x, int32_t y) {
         if (o != nullptr) {
             o->x = x + 30;
             o->y = y + 20;
+            laid.push_back(o);
         }
         return o;
     };
-    at(stage.Event(stage.sample.timer), 20, 20);
-    MapObject* disabled = at(stage.Event(stage.sample.key), 120, 20);
+    // Each event above the things it is joined to, so that no link runs through another picture.
+    at(stage.Event(stage.sample.key), 20, 20);
     stage.sample.key->SetEnabled(false);
-    (void)disabled;
-    SWactionnode* callback = stage.sample.motionDone->CreateHostCallbackAction("Lights", "toggle");
-    at(engine.AddAction(callback), 220, 20);
-    at(engine.FindActionObject(stage.sample.queue), 320, 20);
+    at(stage.Event(stage.sample.soundDone), 120, 20);
+    at(engine.FindSoundObject(stage.sample.sound), 220, 20);
+    at(engine.AddNode(stage.sample.particles), 320, 20);
+    SWactionnode* callback = stage.sample.soundDone->CreateHostCallbackAction("Lights", "toggle");
     at(engine.AddNode(stage.sample.camera), 20, 110);
-    at(engine.AddNode(stage.sample.particles), 120, 110);
+    at(engine.AddAction(callback), 120, 110);
     at(engine.AddSound(stage.sample.otherSound), 220, 110);
     at(engine.AddExpression(stage.sample.expression), 320, 110);
     at(engine.AddKind1000(stage.sample.cursor), 20, 200);
@@ -234,9 +240,16 @@ bool MapObjectsScene(Stage& stage, pf::UserSim& sim, const EditorShot& shot)
             pictured->bitmap->surface().setPixel(
                 x, y, 0xFF000000u | static_cast<uint32_t>((x * 8) << 16 | (y * 8) << 8 | 0x60));
     pictured->width = pictured->height = 32;
-    for (MapObject* o = engine.FirstMapObject(); o != nullptr; o = engine.NextMapObject(o))
-        if (!o->IsPlaced())
-            at(o, 420, 200);
+    // The rest of the map (what the window's placement pass put along its top) in rows below, apart enough for
+    // their labels.
+    const std::vector<const MapObject*> kinds = laid;
+    int32_t column = 0;
+    for (MapObject* o = engine.FirstMapObject(); o != nullptr; o = engine.NextMapObject(o)) {
+        if (std::find(kinds.begin(), kinds.end(), o) == kinds.end()) {
+            at(o, 20 + 100 * (column % 5), 290 + 70 * (column / 5));
+            ++column;
+        }
+    }
     engine.Selection().Add(engine.FindNodeObject(stage.sample.camera));
     engine.Selection().Add(engine.FindSoundObject(stage.sample.otherSound)); // primary
     map->GetEventMap()->ScrollTo({30, 20});
@@ -264,6 +277,16 @@ bool PickersScene(Stage& stage, pf::UserSim& sim, const EditorShot& shot)
     targets.AddChosen(*stage.sample.mesh->GetName());
     targets.queueMode = 1;
     targets.Run(&stage.frame, true, true);
+    // The keys are more than the list shows: End reaches the last one, the bar's thumb at the bottom.
+    sim.onModal(kIddSingleSelect, [&](pf::Dialog& d) {
+        auto* list = d.item<pf::ListBox>(PickerControl::kOffered);
+        sim.selectListItem(*list, 0);
+        sim.keyPress(pf::VK_END);
+        ok = list->getTopIndex() > 0 && ShootDialog(sim, shot, d, "pickers-long") && ok;
+        d.endDialog(pf::IDCANCEL);
+    });
+    ObjectPickRequest keys(6);
+    keys.Run(&stage.frame, false, true);
     return ok;
 }
 
@@ -335,6 +358,8 @@ bool IsReceptorsScene(const std::string& scene)
 
 bool RunReceptorsScene(const std::string& scene, CVTNDesignerApp& app, pf::UserSim& sim, const EditorShot& shot)
 {
+    if (scene == kActionListDropScene)
+        return RunActionListDropScene(app, sim, shot);
     Stage stage(app);
     sim.pump();
     if (scene == "event-map" || scene == "event-map-elbows")

@@ -11,16 +11,19 @@
 // map-objects: every content kind drawn by itself, one with a 32 x 32 picture, a disabled event, a highlighted
 //   object and both selection ellipses, at a scroll origin that is not zero.
 // pickers: the single picker on cameras, and the multiple picker on hot spots and meshes with two names chosen on
-//   entry and queue mode on (pickers-single, pickers-multiple).
+//   entry and queue mode on (pickers-single, pickers-multiple); the single picker on the keys, more than its list
+//   shows, scrolled to the last (pickers-long).
 // images: every image list of the editor images as a contact sheet, each index under its picture.
+// action-list-drop: testsupport/designer/action_list_shots.h.
 #include <string>
 
 #include "testsupport/designer/editor_shots.h"
 
 namespace designertest {
 
-inline constexpr const char* kReceptorsScenes[] = {"event-map", "event-map-elbows", "rubber-band", "two-maps",
-                                                   "rename",    "map-objects",      "pickers",     "images"};
+inline constexpr const char* kReceptorsScenes[] = {"event-map", "event-map-elbows", "rubber-band",
+                                                   "two-maps",  "rename",           "map-objects",
+                                                   "pickers",   "images",           "action-list-drop"};
 
 bool IsReceptorsScene(const std::string& scene);
 // Runs one scene on app (its engine made); false when the scene failed or its picture could not be written.
