@@ -8,6 +8,7 @@
 #include "platform/base/user_constants.h"
 #include "platform/gfx/dc.h"
 #include "platform/gfx/gdi_objects.h"
+#include "platform/gfx/text/font.h"
 #include "platform/ui/core/resources.h"
 #include "platform/ui/core/ui.h"
 
@@ -39,6 +40,8 @@ constexpr uint32_t kEventTypeAtIndex[12] = {0, 1, 4, 5, 7, 6, 16, 17, 19, 20, 3,
 const char* const kObjectRoles[20] = {"Msh", "Snd", "Cam", "f(x)", "Jv", "Obj", "Rt",  "Cur", "Prt", "Mat",
                                       "Grp", "11",  "Wld", "13",   "14", "HS",  "Tex", "Cm2", "Scr", "19"};
 
+constexpr int32_t kSmallestTextHeight = 6; // pixels: below it the glyphs no longer read
+
 struct Role {
     std::string text;
     uint32_t tint;
@@ -67,7 +70,14 @@ pf::IconRef RoleIcon(const Role& role, int32_t side)
     dc.setBkMode(pf::TRANSPARENT);
     dc.setTextColor(pf::rgb(0, 0, 0));
     dc.selectObject(pf::getStockObject(pf::DEFAULT_GUI_FONT));
-    const pf::Size extent = dc.getTextExtent(role.text);
+    pf::Size extent = dc.getTextExtent(role.text);
+    // A small tile takes a smaller face until the text fits, so that "a10" does not read as "a1".
+    for (int32_t height = 10; height >= kSmallestTextHeight && extent.cx > side - 2; --height) {
+        pf::LogFont request;
+        request.height = -height;
+        dc.selectFont(pf::createFontIndirect(request));
+        extent = dc.getTextExtent(role.text);
+    }
     dc.textOut((side - static_cast<int32_t>(extent.cx)) / 2, (side - static_cast<int32_t>(extent.cy)) / 2, role.text);
     std::vector<uint32_t> argb(static_cast<size_t>(side) * side);
     const pf::Surface32& s = dib->surface();
