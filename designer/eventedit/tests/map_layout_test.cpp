@@ -1,8 +1,10 @@
 // The event map's layout block: a round trip of every content kind with a picture, skipped and late entries, and
 // damaged blocks that end in bounded time with what was read before the damage kept; the project file's record.
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <tuple>
 #include <vector>
 
 #include "designer/app/extended_world.h"
@@ -222,19 +224,27 @@ TEST_F(MapLayout, PicturesOfOtherSizesAreSkipped)
     }
 }
 
+// Saved, closed and opened again as the designer does: the new world's map has the same places, picture and
+// scroll origin. A block cut short inside the file still opens, told once.
 TEST_F(MapLayout, ProjectFileKeepsTheLayoutAndReportsDamageOnce)
 {
     FillMap();
     canvas->ScrollTo({40, 25});
+    const std::vector<uint8_t> picture = pictured->pixels;
+    const auto places = [this] {
+        std::vector<std::tuple<uint16_t, int32_t, int32_t>> out;
+        for (MapObject* o = engine->FirstMapObject(); o != nullptr; o = engine->NextMapObject(o))
+            if (o->IsPlaced()) // the other events of the world come unplaced, for the canvas to place
+                out.emplace_back(o->GetKindWord(), o->x, o->y);
+        std::sort(out.begin(), out.end());
+        return out;
+    };
+    const auto before = places();
     const std::filesystem::path folder = std::filesystem::temp_directory_path() / "vortan_layout_test";
     std::filesystem::create_directories(folder);
     const std::string path = (folder / "layout.vtp").string();
     ASSERT_TRUE(app->GetProject()->SaveFile(path, app->GetGradientStore()));
-    CVTND_Project::LoadResult loaded = CVTND_Project::LoadFile(path);
-    ASSERT_TRUE(loaded.ok()) << loaded.message;
-    EXPECT_FALSE(loaded.damagedButOpened);
 
-    // Cut the layout's block short inside the file: the project opens, told once, positions before the damage kept.
     std::vector<uint8_t> block = Write();
     block.resize(block.size() / 2);
     app->GetProject()->GetKeptRecords().push_back({MakeTag("PLAY"), block});
@@ -244,6 +254,21 @@ TEST_F(MapLayout, ProjectFileKeepsTheLayoutAndReportsDamageOnce)
     CVTND_Project::LoadResult cut = CVTND_Project::LoadFile(damaged);
     ASSERT_TRUE(cut.ok()) << cut.message;
     EXPECT_TRUE(cut.damagedButOpened) << cut.message;
+
+    CVTND_Project::LoadResult loaded = CVTND_Project::LoadFile(path);
+    ASSERT_TRUE(loaded.ok()) << loaded.message;
+    EXPECT_FALSE(loaded.damagedButOpened);
+    engine->Clear();
+    canvas->ScrollTo({0, 0});
+    sample.reset(); // its pointers are into the world that goes now
+    app->SetWorkspace(std::move(loaded.world), std::move(loaded.project), std::move(loaded.gradients));
+    ApplyProjectLayout(*app);
+    EXPECT_EQ(places(), before);
+    EXPECT_EQ(canvas->GetScrollOrigin(), (pf::Point{40, 25}));
+    const SWnode* screen = app->GetWorld()->GetRootNode()->FindByName(kScreenNodeName);
+    const MapObject* reopened = engine->FindNodeObject(const_cast<SWnode*>(screen));
+    ASSERT_NE(reopened, nullptr);
+    EXPECT_EQ(reopened->pixels, picture);
     std::filesystem::remove_all(folder);
 }
 
