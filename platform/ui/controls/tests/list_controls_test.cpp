@@ -465,6 +465,7 @@ TEST_F(OwnScrollBars, AListBoxOf200ScrollsByKeysAndItsThumbWithTheSelectionInVie
     EXPECT_EQ(list.getScrollInfo(SB_VERT).nMax, 199);
     EXPECT_EQ(list.getScrollInfo(SB_VERT).nPage, static_cast<uint32_t>(shown));
     sim().selectListItem(list, 0);
+    watch();
     const auto keyTo = [&](uint8_t key, int32_t selected, int32_t top) {
         sim().keyPress(key);
         sim().pump();
@@ -479,6 +480,7 @@ TEST_F(OwnScrollBars, AListBoxOf200ScrollsByKeysAndItsThumbWithTheSelectionInVie
     keyTo(VK_DOWN, 199, 200 - shown);
     keyTo(VK_HOME, 0, 0);
     keyTo(VK_PRIOR, 0, 0);
+    EXPECT_EQ(spy->codes(WM_COMMAND), std::vector<int32_t>(5, LBN_SELCHANGE)) << "one for each key that moved it";
     scrollThrough(list);
     EXPECT_EQ(list.getTopIndex(), 200 - shown) << "the thumb dragged to the end";
     EXPECT_EQ(list.getCurSel(), 0) << "scrolling leaves the selection";
