@@ -283,6 +283,8 @@ bool PickersScene(Stage& stage, pf::UserSim& sim, const EditorShot& shot)
         sim.selectListItem(*list, 0);
         sim.keyPress(pf::VK_END);
         ok = list->getTopIndex() > 0 && ShootDialog(sim, shot, d, "pickers-long") && ok;
+        if (shot.hold)
+            shot.hold();
         d.endDialog(pf::IDCANCEL);
     });
     ObjectPickRequest keys(6);
