@@ -157,7 +157,10 @@ void ControlReceptor::DropEventType(uint32_t type, pf::Point map)
         event->SetName(name);
     }
     if (pf::ListView* list = EventsList(*engine->App())) {
-        list->insertCallbackItem(list->getItemCount(), -1, reinterpret_cast<pf::LParam>(event));
+        // With its type's picture, as the panel lists every other event, when the panel shows pictures.
+        const bool pictured = list->getImageList(pf::LVSIL_SMALL) != nullptr;
+        list->insertCallbackItem(list->getItemCount(), pictured ? CEditorEngine::EventTypeIcon(type) : -1,
+                                 reinterpret_cast<pf::LParam>(event));
         list->invalidate();
     }
     if (MapObject* object = engine->AddEvent(event)) {

@@ -14,6 +14,7 @@
 #include "engine/core/node.h"
 #include "engine/resources/material.h"
 #include "engine/resources/sound.h"
+#include "platform/gfx/image_list.h"
 #include "platform/ui/controls/list_view.h"
 #include "platform/ui/core/ui.h"
 
@@ -338,6 +339,7 @@ TEST_F(DropRules, TheEmptyMapMakesEventsAndPlacesThings)
     auto* list = dynamic_cast<pf::ListView*>(
         pf::ui().createWindow({"listview", "", pf::WS_CHILD, 0, pf::Rect::fromXywh(0, 0, 200, 200), panel->hwnd()}));
     ASSERT_NE(list, nullptr);
+    list->setImageList(pf::ImageList::create(16, 16, pf::ILC_COLOR32, 12, 0), pf::LVSIL_SMALL);
     app->RegisterPanel(PanelRole::kEvents, panel.get());
     const size_t events = sample->world.CountEvents();
     const pf::Point first = canvas->MapToScreen({300, 300});
@@ -353,6 +355,7 @@ TEST_F(DropRules, TheEmptyMapMakesEventsAndPlacesThings)
     EXPECT_NE(*a->GetName(), *b->GetName());
     EXPECT_EQ(*b->GetName(), *a->GetName() + "_1");
     EXPECT_EQ(list->getItemCount(), 2);
+    EXPECT_EQ(list->getItemImage(0), CEditorEngine::EventTypeIcon(4)) << "listed with its type's picture";
     const MapObject* shown = engine->FindEventObject(a);
     EXPECT_EQ((pf::Point{shown->x + shown->width / 2, shown->y + shown->height / 2}), (pf::Point{300, 300}));
 
