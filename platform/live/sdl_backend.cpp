@@ -204,8 +204,12 @@ void SdlBackend::syncTopLevels(const std::vector<TopLevelState>& topmostFirst)
     }
     const Hwnd topmost = topmostFirst.empty() ? kNoWindow : topmostFirst.front().hwnd;
     if (topmost != m_topmost)
-        if (const auto top = m_shown.find(topmost); top != m_shown.end())
+        if (const auto top = m_shown.find(topmost); top != m_shown.end()) {
             SDL_RaiseWindow(top->second.window);
+            // Without a window manager the keyboard stays with a closed dialog's window, so no key would come in
+            // until the user's system gave the focus to some window of ours again.
+            SDL_SetWindowInputFocus(top->second.window);
+        }
     m_topmost = topmost;
 
     const std::lock_guard lock(m_dirtyMutex);

@@ -98,6 +98,14 @@ TEST_F(LiveInput, MessageBoxAnsweredByClickOnYes)
     ui().removeObserver(this);
     EXPECT_TRUE(clicked);
     EXPECT_EQ(answer, IDYES);
+
+    // The keyboard comes back to the window left in front: without a window manager, no one else gives it back.
+    ui().setFocus(top->hwnd());
+    settle();
+    MessageSpy spy;
+    spy.onlyWindows({top->hwnd()}).onlyMessages({WM_KEYDOWN});
+    liveServer().tap(XK_a);
+    EXPECT_TRUE(runUntil([&] { return spy.count(WM_KEYDOWN) > 0; }, 2000));
 }
 
 } // namespace
