@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 namespace pf {
 
@@ -18,7 +20,50 @@ constexpr int32_t kIconCellWidth = 76;
 constexpr int32_t kIconCellHeight = 64;
 constexpr int32_t kSmallCellWidth = 120;
 
+int32_t widthOf(Dc& dc, std::string_view text)
+{
+    return static_cast<int32_t>(dc.getTextExtent(text).cx);
+}
+
+// line with as many of its bytes as fit before "..." in width; a code point is never split.
+std::string withEllipsis(Dc& dc, std::string line, int32_t width)
+{
+    while (!line.empty() && widthOf(dc, line + "...") > width) {
+        size_t last = line.size() - 1;
+        while (last > 0 && (static_cast<uint8_t>(line[last]) & 0xC0) == 0x80)
+            --last;
+        line.resize(last);
+    }
+    return line + "...";
+}
+
 } // namespace
+
+std::vector<std::string> iconLabelLines(Dc& dc, std::string_view text, int32_t width)
+{
+    std::vector<std::string> lines(1);
+    size_t at = 0;
+    while (at <= text.size()) {
+        const size_t space = std::min(text.find(' ', at), text.size());
+        const std::string_view word = text.substr(at, space - at);
+        std::string& line = lines.back();
+        const std::string joined = line.empty() ? std::string(word) : line + " " + std::string(word);
+        if (line.empty() || widthOf(dc, joined) <= width)
+            line = joined;
+        else
+            lines.emplace_back(word);
+        at = space + 1;
+    }
+    if (lines.size() > 2) {
+        for (size_t i = 2; i < lines.size(); ++i)
+            lines[1] += " " + lines[i];
+        lines.resize(2);
+    }
+    for (std::string& line : lines)
+        if (widthOf(dc, line) > width)
+            line = withEllipsis(dc, line, width);
+    return lines;
+}
 
 char* lpstrTextCallback()
 {
@@ -533,6 +578,18 @@ LResult ListView::handle(const Msg& msg)
     }
 }
 
+// Centred in r, the lines as a block: one line stands where a single centred line always stood.
+void ListView::drawIconLabel(Dc& dc, const Rect& r, const std::string& text)
+{
+    const std::vector<std::string> lines = iconLabelLines(dc, text, static_cast<int32_t>(r.width()));
+    const int32_t lineHeight = static_cast<int32_t>(dc.getTextExtent("A").cy);
+    int32_t top = r.t + (static_cast<int32_t>(r.height()) - lineHeight * static_cast<int32_t>(lines.size())) / 2;
+    for (const std::string& line : lines) {
+        drawText(dc, {r.l, top, r.r, top + lineHeight}, line, 1);
+        top += lineHeight;
+    }
+}
+
 void ListView::paint()
 {
     syncScrollBar();
@@ -569,7 +626,10 @@ void ListView::paint()
             images->draw(dc, it.image, getItemRect(i, LVIR_ICON).topLeft(), selected ? ILD_BLEND50 : ILD_TRANSPARENT);
         dc.setTextColor(selected ? getSysColor(COLOR_HIGHLIGHTTEXT)
                                  : (m_text != CLR_NONE ? m_text : getSysColor(COLOR_WINDOWTEXT)));
-        drawText(dc, label.inflatedBy(-2, 0), getItemText(i, 0), viewType() == LVS_ICON ? 1 : 0);
+        if (viewType() == LVS_ICON)
+            drawIconLabel(dc, label.inflatedBy(-2, 0), getItemText(i, 0));
+        else
+            drawText(dc, label.inflatedBy(-2, 0), getItemText(i, 0), 0);
         if (viewType() == LVS_REPORT) {
             int32_t x = m_columns.empty() ? 0 : m_columns[0].width;
             for (int32_t c = 1; c < columnCount(); ++c) {

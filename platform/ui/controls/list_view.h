@@ -45,6 +45,10 @@ struct NMLVDISPINFO {
 
 char* lpstrTextCallback(); // LPSTR_TEXTCALLBACK: a marker pointer, never read
 
+// An icon view's label as it is drawn in width pixels: at most two lines, broken at spaces, the last one that cannot
+// hold the rest ended with "...".
+std::vector<std::string> iconLabelLines(Dc& dc, std::string_view text, int32_t width);
+
 class ListView : public Control {
 public:
     static constexpr int32_t kTextMax = 260;
@@ -107,6 +111,7 @@ private:
     int32_t shownRows() const; // rows that fit below the header, at least one
     void syncScrollBar();
     void paint();
+    void drawIconLabel(Dc& dc, const Rect& r, const std::string& text);
 
     std::vector<Column> m_columns;
     std::vector<Item> m_items;

@@ -3,6 +3,7 @@
 
 #include "platform/gfx/memory_dc.h"
 #include "platform/testing/image_check.h"
+#include "platform/ui/core/paint_dc.h"
 
 namespace pf {
 namespace {
@@ -229,6 +230,29 @@ TEST_F(ListViews, ItemRectanglesAndHitTest)
     EXPECT_EQ(view.hitTest({label.l + 2, label.t + 2}), 1);
     EXPECT_EQ(view.hitTest({5, 115}), -1);
     EXPECT_TRUE(view.getItemRect(7, LVIR_BOUNDS).isEmpty());
+}
+
+// An icon view's label wraps at spaces onto a second line, and what two lines cannot hold ends with "...", so a
+// long name is never cut at both ends.
+TEST_F(ListViews, IconLabelsWrapOntoTwoLinesAndEndWithAnEllipsis)
+{
+    ListView& view = control<ListView>(kListView);
+    WindowDc dc(view);
+    const auto width = [&](std::string_view text) { return static_cast<int32_t>(dc.getTextExtent(text).cx); };
+    EXPECT_EQ(iconLabelLines(dc, "World start", width("World start")), (std::vector<std::string>{"World start"}));
+    EXPECT_EQ(iconLabelLines(dc, "Left click on object", width("Left click on")),
+              (std::vector<std::string>{"Left click on", "object"}));
+    const std::vector<std::string> cut = iconLabelLines(dc, "Left click on an object", width("Left click"));
+    ASSERT_EQ(cut.size(), 2u);
+    EXPECT_EQ(cut[0], "Left click");
+    EXPECT_EQ(cut[1].substr(cut[1].size() - 3), "...");
+    EXPECT_LE(width(cut[1]), width("Left click"));
+    EXPECT_EQ(cut[1].rfind("on", 0), 0u);
+    const std::vector<std::string> word =
+        iconLabelLines(dc, "\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9", width("\xC3\xA9\xC3\xA9"));
+    ASSERT_EQ(word.size(), 1u);
+    EXPECT_EQ(word[0].substr(word[0].size() - 3), "...") << "a word too wide for a line is cut whole letters at a time";
+    EXPECT_EQ(word[0].size() % 2, 1u);
 }
 
 TEST_F(ListViews, DestroyedViewLeavesItsSharedImageListDrawable)
