@@ -209,6 +209,7 @@ bool MapObjectsScene(Stage& stage, pf::UserSim& sim, const EditorShot& shot)
     CChildEventMapFrame* map = stage.OpenMap();
     if (map == nullptr)
         return false;
+    map->move(pf::Rect::fromXywh(10, 10, 1070, 700)); // the rest of the map in view too
     CEditorEngine& engine = *GetEditorEngine();
     std::vector<const MapObject*> laid;
     const auto at = [&laid](MapObject* o, int32_t x, int32_t y) {
