@@ -3,6 +3,7 @@
 #include "platform/base/user_constants.h"
 #include "platform/display/screen.h"
 #include "platform/live/sdl_keys.h"
+#include "platform/live/x_errors.h"
 #include "platform/media/audio_out.h"
 #include "platform/ui/core/keyboard.h"
 #include "platform/ui/core/ui.h"
@@ -55,6 +56,8 @@ bool openVideo(std::string& outReason)
             reason = "SDL video opened without a display";
             return;
         }
+        if (std::strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0)
+            passErrorsOfWakesToClosedWindows();
         g_wakeEvent = SDL_RegisterEvents(1);
         opened = g_wakeEvent != static_cast<uint32_t>(-1);
         if (!opened)

@@ -287,5 +287,26 @@ TEST_F(LiveWindow, ClicksQueuedBehindAMenuChoiceNeitherUndoItNorVanish)
     EXPECT_TRUE(runUntil([&] { return spy.count(WM_LBUTTONDOWN) > 0; }, 3000));
 }
 
+// SDL wakes the loop from the render thread by an X message to its newest window; that window closing at the
+// same moment must not end the program with X's BadWindow.
+TEST_F(LiveWindow, AnXMessageToAClosedWindowDoesNotEndTheProgram)
+{
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    ASSERT_EQ(SDL_GetWindowWMInfo(backend().sdlWindowOf(top->hwnd()), &info), SDL_TRUE);
+    ASSERT_EQ(info.subsystem, SDL_SYSWM_X11);
+    Display* display = info.info.x11.display;
+    const ::Window closed = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 8, 8, 0, 0, 0);
+    XDestroyWindow(display, closed);
+    XEvent wake{};
+    wake.xclient.type = ClientMessage;
+    wake.xclient.window = closed;
+    wake.xclient.format = 32;
+    XSendEvent(display, closed, False, NoEventMask, &wake);
+    XSync(display, False);
+    settle();
+    EXPECT_NE(ui().window(top->hwnd()), nullptr);
+}
+
 } // namespace
 } // namespace pf
