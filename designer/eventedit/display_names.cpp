@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "designer/eventedit/editor_engine.h"
+#include "designer/eventedit/event_lookups.h"
 #include "engine/behaviour/action_kind.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/event.h"
@@ -20,15 +21,6 @@ namespace {
 constexpr int32_t kHostCallbackKind = 16;
 constexpr int32_t kSwitchKind = 23;
 constexpr int32_t kCursorKind = 39;
-
-bool KindIn(int32_t kind, std::initializer_list<std::pair<int32_t, int32_t>> ranges)
-{
-    for (const auto& [from, to] : ranges) {
-        if (kind >= from && kind <= to)
-            return true;
-    }
-    return false;
-}
 
 bool OneOf(int32_t value, std::initializer_list<int32_t> values)
 {
@@ -216,7 +208,7 @@ bool EventCanCollapseInputs(const SWevent& event)
     const uint32_t type = event.GetType();
     if (type <= 4 || (type >= 8 && type <= 14) || type == 19 || type == 20)
         return false;
-    if (type == 5 || type == 6 || type == 7 || type == 16)
+    if (IsNodeEventType(type))
         return event.GetObjectList() != nullptr && !event.GetObjectList()->Empty();
     return true;
 }

@@ -12,6 +12,7 @@
 #include "designer/app/map_canvas.h"
 #include "designer/app/registry.h"
 #include "designer/eventedit/actions_receptor.h"
+#include "designer/eventedit/event_lookups.h"
 #include "designer/eventedit/map_object.h"
 #include "designer/eventedit/picker_receptors.h"
 #include "engine/behaviour/action_node.h"
@@ -46,25 +47,6 @@ int32_t SmallIconSize()
     return pf::fixedSystemMetric(pf::SM_CXSMICON);
 }
 
-bool KindIn(int32_t kind, std::initializer_list<std::pair<int32_t, int32_t>> ranges)
-{
-    for (const auto& [from, to] : ranges) {
-        if (kind >= from && kind <= to)
-            return true;
-    }
-    return false;
-}
-
-bool IsNodeTargetKind(int32_t kind)
-{
-    return KindIn(kind, {{2, 5}, {21, 22}, {26, 29}, {32, 34}, {37, 37}, {41, 53}, {57, 58}, {60, 64}});
-}
-
-bool IsNodeEventType(uint32_t type)
-{
-    return type == 5 || type == 6 || type == 7 || type == 16;
-}
-
 // The names an action's targets go by: its string arguments, or the event's own names when it acts on the
 // objects that fired the event (sound actions of a sound-finished event: the event's sound names).
 std::vector<std::string> TargetNames(const SWevent& event, const SWactionnode& action, bool sounds)
@@ -77,15 +59,8 @@ std::vector<std::string> TargetNames(const SWevent& event, const SWactionnode& a
         }
         return names;
     }
-    const SWlist* list = sounds && event.GetType() == 17 ? event.GetSoundList() : event.GetObjectList();
-    for (SWlistnode* n = list != nullptr ? list->Head() : nullptr; n != nullptr; n = n->Next()) {
-        const std::optional<std::string>& name = list == event.GetSoundList()
-                                                     ? static_cast<const SWnameentry*>(n)->name
-                                                     : static_cast<const SWobjectnameentry*>(n)->name;
-        if (name)
-            names.push_back(*name);
-    }
-    return names;
+    return sounds && event.GetType() == 17 ? ListNames(event.GetSoundList(), true)
+                                           : ListNames(event.GetObjectList(), false);
 }
 
 bool ArgumentHasText(const SWactionnode& action, const std::string& text)

@@ -8,6 +8,7 @@
 
 #include "designer/app/designer_app.h"
 #include "designer/eventedit/editor_engine.h"
+#include "designer/eventedit/event_lookups.h"
 #include "designer/eventedit/event_map_frame.h"
 #include "designer/eventedit/map_object.h"
 #include "engine/behaviour/action_node.h"
@@ -17,10 +18,8 @@
 #include "engine/core/cursor_list.h"
 #include "engine/core/data_node.h"
 #include "engine/core/node.h"
-#include "engine/core/root_object.h"
 #include "engine/core/sub_worlds.h"
 #include "engine/core/world.h"
-#include "engine/resources/material.h"
 #include "engine/resources/sound_list.h"
 #include "platform/base/user_constants.h"
 #include "platform/gfx/dc.h"
@@ -32,43 +31,6 @@
 namespace {
 
 constexpr int32_t kStopQueueKind = 31;
-
-bool KindIn(int32_t kind, std::initializer_list<std::pair<int32_t, int32_t>> ranges)
-{
-    for (const auto& [from, to] : ranges) {
-        if (kind >= from && kind <= to)
-            return true;
-    }
-    return false;
-}
-
-bool IsNodeEventType(uint32_t type)
-{
-    return type == 5 || type == 6 || type == 7 || type == 16;
-}
-
-std::vector<std::string> ListNames(const SWlist* list, bool sounds)
-{
-    std::vector<std::string> names;
-    for (const SWlistnode* n = list != nullptr ? list->Head() : nullptr; n != nullptr; n = n->Next()) {
-        const std::optional<std::string>& name =
-            sounds ? static_cast<const SWnameentry*>(n)->name : static_cast<const SWobjectnameentry*>(n)->name;
-        if (name)
-            names.push_back(*name);
-    }
-    return names;
-}
-
-SWmaterial* MaterialNamed(const SWworld& world, const std::string& name)
-{
-    const SWrootobject* root = world.GetRootObject();
-    for (SWmaterial* m = root != nullptr ? root->GetFirstMaterial() : nullptr; m != nullptr;
-         m = SWrootobject::GetNextMaterial(m)) {
-        if (m->GetName() == name)
-            return m;
-    }
-    return nullptr;
-}
 
 } // namespace
 
@@ -199,7 +161,7 @@ void CVTND_EventMap::DrawTargetLinks(pf::Dc& dc, const CEditorEngine& engine, co
         if (const char* text = static_cast<const SWdatanode*>(n)->GetText())
             texts.emplace_back(text);
     const bool fromEvent = action.IsTargetTrigger();
-    if (KindIn(kind, {{2, 5}, {21, 22}, {26, 29}, {32, 34}, {37, 37}, {41, 53}, {57, 58}, {60, 64}})) {
+    if (IsNodeTargetKind(kind)) {
         for (const std::string& name : fromEvent ? ListNames(event.GetObjectList(), false) : texts)
             targets.push_back(index.NodeNamed(name));
     } else if (kind == 7 || kind == 8) {

@@ -12,6 +12,7 @@
 #include "designer/app/project.h"
 #include "designer/app/project_records.h"
 #include "designer/eventedit/editor_engine.h"
+#include "designer/eventedit/event_lookups.h"
 #include "designer/eventedit/map_object.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/event.h"
@@ -21,7 +22,6 @@
 #include "engine/core/cursor_list.h"
 #include "engine/core/node.h"
 #include "engine/core/record_builder.h"
-#include "engine/core/root_object.h"
 #include "engine/core/sub_worlds.h"
 #include "engine/core/type_tag.h"
 #include "engine/core/world.h"
@@ -46,17 +46,6 @@ bool KeyIsId(uint16_t kind)
 {
     return kind == EdKind::kNode || kind == EdKind::kExpression || kind == EdKind::kAction || kind == EdKind::kEvent ||
            kind == EdKind::kCursor;
-}
-
-SWmaterial* FindMaterial(const SWworld& world, const std::string& name)
-{
-    const SWrootobject* root = world.GetRootObject();
-    for (SWmaterial* m = root != nullptr ? root->GetFirstMaterial() : nullptr; m != nullptr;
-         m = SWrootobject::GetNextMaterial(m)) {
-        if (m->GetName() == name)
-            return m;
-    }
-    return nullptr;
 }
 
 // The world's thing a key names, or null.
@@ -84,7 +73,7 @@ void* Resolve(SWworld& world, uint16_t kind, uint32_t id, const std::string& nam
     case EdKind::kLoadedWorld:
         return world.GetSubWorlds().FindByName(name);
     case EdKind::kMaterial:
-        return FindMaterial(world, name);
+        return MaterialNamed(world, name);
     default:
         return nullptr;
     }

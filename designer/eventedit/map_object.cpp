@@ -5,6 +5,7 @@
 #include "designer/app/designer_app.h"
 #include "designer/app/map_canvas.h"
 #include "designer/eventedit/editor_engine.h"
+#include "designer/eventedit/event_lookups.h"
 #include "engine/behaviour/action_kind.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/event.h"
@@ -31,15 +32,6 @@ bool IsParticleSystemNode(const SWnode* node)
 {
     const auto* object = dynamic_cast<const SWobjectnode*>(node);
     return object != nullptr && object->HasKind(SWnode::kKindObject) && object->GetKindCode() == 4;
-}
-
-bool KindIn(int32_t kind, std::initializer_list<std::pair<int32_t, int32_t>> ranges)
-{
-    for (const auto& [from, to] : ranges) {
-        if (kind >= from && kind <= to)
-            return true;
-    }
-    return false;
 }
 
 // An action, an action-kind item or a Java method item: what conditions, queues and events take.

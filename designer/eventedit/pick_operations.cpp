@@ -8,6 +8,7 @@
 #include "designer/eventedit/action_notify.h"
 #include "designer/eventedit/display_names.h"
 #include "designer/eventedit/editor_engine.h"
+#include "designer/eventedit/event_lookups.h"
 #include "designer/eventedit/event_timer_dlg.h"
 #include "designer/eventedit/map_object.h"
 #include "designer/workspace/world_write_lock.h"
@@ -27,15 +28,6 @@
 
 namespace {
 
-bool KindIn(int32_t kind, std::initializer_list<std::pair<int32_t, int32_t>> ranges)
-{
-    for (const auto& [from, to] : ranges) {
-        if (kind >= from && kind <= to)
-            return true;
-    }
-    return false;
-}
-
 SWworld* WorldOf(const SWevent* event)
 {
     return event != nullptr && event->GetWorld() != nullptr ? event->GetWorld()->AsWorld() : nullptr;
@@ -51,18 +43,6 @@ std::string KindName(const SWactionnode& action)
 {
     const SWactionkind* kind = action.GetKind();
     return kind != nullptr && kind->GetName() ? *kind->GetName() : std::string();
-}
-
-std::vector<std::string> NamesOf(const SWlist* list, bool sounds)
-{
-    std::vector<std::string> names;
-    for (const SWlistnode* n = list != nullptr ? list->Head() : nullptr; n != nullptr; n = n->Next()) {
-        const std::optional<std::string>& name =
-            sounds ? static_cast<const SWnameentry*>(n)->name : static_cast<const SWobjectnameentry*>(n)->name;
-        if (name)
-            names.push_back(*name);
-    }
-    return names;
 }
 
 std::vector<std::string> KeyNamesOf(const SWevent& event)
@@ -138,7 +118,7 @@ void EditEventParameters(pf::Window* parent, SWevent* event, uint32_t type, bool
 {
     CEditorEngine* engine = GetEditorEngine();
     SWworld* world = WorldOf(event);
-    const bool objects = type == 5 || type == 6 || type == 7 || type == 16;
+    const bool objects = IsNodeEventType(type);
     const bool sounds = type == 17;
     const bool keys = type == 19 || type == 20;
     if (event != nullptr && type == static_cast<uint32_t>(EventType::kTimerEvent)) {
@@ -151,8 +131,8 @@ void EditEventParameters(pf::Window* parent, SWevent* event, uint32_t type, bool
         return;
     }
     ObjectPickRequest request(type == 16 ? 2 : sounds ? 4 : keys ? 6 : 12);
-    const std::vector<std::string> entry = objects  ? NamesOf(event->GetObjectList(), false)
-                                           : sounds ? NamesOf(event->GetSoundList(), true)
+    const std::vector<std::string> entry = objects  ? ListNames(event->GetObjectList(), false)
+                                           : sounds ? ListNames(event->GetSoundList(), true)
                                                     : KeyNamesOf(*event);
     for (const std::string& name : entry)
         request.AddChosen(name);

@@ -1,0 +1,51 @@
+#include "designer/eventedit/event_lookups.h"
+
+#include <optional>
+
+#include "engine/behaviour/event.h"
+#include "engine/core/list.h"
+#include "engine/core/root_object.h"
+#include "engine/core/world.h"
+#include "engine/resources/material.h"
+
+bool KindIn(int32_t kind, std::initializer_list<std::pair<int32_t, int32_t>> ranges)
+{
+    for (const auto& [from, to] : ranges) {
+        if (kind >= from && kind <= to)
+            return true;
+    }
+    return false;
+}
+
+bool IsNodeTargetKind(int32_t kind)
+{
+    return KindIn(kind, {{2, 5}, {21, 22}, {26, 29}, {32, 34}, {37, 37}, {41, 53}, {57, 58}, {60, 64}});
+}
+
+bool IsNodeEventType(uint32_t type)
+{
+    return type == 5 || type == 6 || type == 7 || type == 16;
+}
+
+std::vector<std::string> ListNames(const SWlist* list, bool sounds)
+{
+    std::vector<std::string> names;
+    for (const SWlistnode* n = list != nullptr ? list->Head() : nullptr; n != nullptr; n = n->Next()) {
+        const std::optional<std::string>& name =
+            sounds ? static_cast<const SWnameentry*>(n)->name : static_cast<const SWobjectnameentry*>(n)->name;
+        if (name)
+            names.push_back(*name);
+    }
+    return names;
+}
+
+SWmaterial* MaterialNamed(const SWworld& world, const std::string& name)
+{
+    const SWrootobject* root = world.GetRootObject();
+    for (SWmaterial* m = root != nullptr ? root->GetFirstMaterial() : nullptr; m != nullptr;
+         m = SWrootobject::GetNextMaterial(m)) {
+        if (m->GetName() == name)
+            return m;
+    }
+    return nullptr;
+}

@@ -1,0 +1,22 @@
+#pragma once
+// Small lookups the event editing shares: ranges of action kind numbers, which events and actions name nodes of the
+// world's tree, the names an event's list holds, a material by name.
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <utility>
+#include <vector>
+
+class SWlist;
+class SWmaterial;
+class SWworld;
+
+bool KindIn(int32_t kind, std::initializer_list<std::pair<int32_t, int32_t>> ranges); // ranges include both ends
+bool IsNodeTargetKind(int32_t kind); // the action's targets are nodes of the world's tree, by name
+bool IsNodeEventType(uint32_t type); // the event's object list names nodes of the world's tree
+
+// The names list holds, in its order, those without a name left out; sounds: a list of sound names, else of object
+// names. Null is empty.
+std::vector<std::string> ListNames(const SWlist* list, bool sounds);
+
+SWmaterial* MaterialNamed(const SWworld& world, const std::string& name); // the first of that name; null if none
