@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <string>
@@ -46,10 +47,11 @@ struct FrameOptions {
     std::string mesh;       // mesh command only
     std::string renderMode; // mesh command only
     bool nearCut = false;   // mesh command only
+    float eyeDistance = 0;  // mesh command only: the eye's distance from the mesh's centre; 0 keeps the camera's
     bool scene = false;     // scene command: the processor variants are chosen (--variant or the probe)
-    std::optional<std::string> variant;
-    uint32_t frames = 1; // scene command: orbit frames drawn one after another from --frame on
-    std::string dump;    // scene command: the directory each frame's triangles are written to
+    std::optional<std::string> variant; // either command: the processor variants, named
+    uint32_t frames = 1; // orbit frames drawn one after another from --frame on (the mesh camera stays put)
+    std::string dump;    // the directory each frame's triangles are written to
 };
 
 struct FrameTotals {
@@ -139,14 +141,14 @@ std::optional<FrameOptions> ParseOptions(std::span<char* const> args, bool meshC
         } else if (flag == "--jitter" && !meshCommand) {
             if (!ParseJitter(value, options, outError))
                 return std::nullopt;
-        } else if (flag == "--frames" && !meshCommand) {
+        } else if (flag == "--frames") {
             const auto frames = ParseNumber(value, "--frames", 1, 100000, outError);
             if (!frames)
                 return std::nullopt;
             options.frames = static_cast<uint32_t>(*frames);
-        } else if (flag == "--dump" && !meshCommand) {
+        } else if (flag == "--dump") {
             options.dump = value;
-        } else if (flag == "--variant" && !meshCommand) {
+        } else if (flag == "--variant") {
             if (!rendertool::VariantDrivers::IsVariantName(value)) {
                 outError = "--variant: plain, mmx, sse or sse2";
                 return std::nullopt;
@@ -156,6 +158,15 @@ std::optional<FrameOptions> ParseOptions(std::span<char* const> args, bool meshC
             options.mesh = value;
         } else if (flag == "--mode" && meshCommand) {
             options.renderMode = value;
+        } else if (flag == "--eye-distance" && meshCommand) {
+            // The mesh's bounding radius is 1 and the near plane 0.15: from 1.2 on the eye stays outside the mesh.
+            char* end = nullptr;
+            const float distance = std::strtof(value.c_str(), &end);
+            if (value.empty() || *end != '\0' || !(distance >= 1.2f && distance <= 100.0f)) {
+                outError = "--eye-distance: expected a distance from 1.2 to 100";
+                return std::nullopt;
+            }
+            options.eyeDistance = distance;
         } else {
             outError = "unknown option " + flag;
             return std::nullopt;
@@ -163,6 +174,10 @@ std::optional<FrameOptions> ParseOptions(std::span<char* const> args, bool meshC
     }
     if ((options.frames > 1 || !options.dump.empty()) && options.mode != "normal") {
         outError = "--frames and --dump draw normal frames only";
+        return std::nullopt;
+    }
+    if (options.nearCut && options.eyeDistance > 0) {
+        outError = "--near-cut places its plane for the camera's own distance, not --eye-distance";
         return std::nullopt;
     }
     return options;
@@ -255,7 +270,8 @@ int DrawAndWrite(SWworld& world, const FrameOptions& options, const SWbackground
 {
     rendertool::VariantDrivers variants;
     SWhostdrivers plainDrivers;
-    if (options.scene) {
+    const bool chooseVariants = options.scene || options.variant.has_value();
+    if (chooseVariants) {
         variants.Start(options.variant);
         variants.Print();
     } else {
@@ -331,7 +347,7 @@ int DrawAndWrite(SWworld& world, const FrameOptions& options, const SWbackground
         frames = 2;
     }
     PrintReport(*world.GetRootObject(), surface, totals, frames);
-    if (!options.scene)
+    if (!chooseVariants)
         plainDrivers.Shutdown();
     if (!drawn)
         return ReportError(kExitFailed, "the frame was not drawn");
@@ -366,6 +382,12 @@ int RunScene(std::span<char* const> args)
 void PlaceMeshCameraFor(SWrendercamera& camera, const FrameOptions& options, float)
 {
     rendertest::PlaceMeshCamera(camera, options.nearCut);
+    // The eye sits one unit behind the position along the (unit) direction, so the same view from nearer or further.
+    if (options.eyeDistance > 0) {
+        const SWvector& d = camera.GetDirection();
+        const float along = options.eyeDistance - 1.0f;
+        camera.SetPosition(d.x * along, d.y * along, d.z * along);
+    }
 }
 
 int RunMesh(std::span<char* const> args)
@@ -402,7 +424,8 @@ const bool kSceneRegistered = RegisterRenderToolCommand(
 const bool kMeshRegistered = RegisterRenderToolCommand(
     {"mesh",
      "OUT.png --mesh cube|sphere|torus|FILE.off --mode continuous|flat|gouraud|phong|dot3 [--near-cut] "
-     "[--size WxH] [--supersample 2]",
+     "[--size WxH] [--supersample 2] [--eye-distance D] [--variant plain|mmx|sse|sse2] [--frames N] "
+     "[--dump DIR]",
      &RunMesh});
 
 } // namespace
