@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # vortan-render mesh: each render mode draws the mesh with nothing skipped and a picture of its own; the Dot3 mode
-# is queued per triangle; a near-plane cut clips the mesh and still draws; an OFF file loads; bad input is refused.
+# is queued per triangle; a near-plane cut clips the mesh and still draws; an OFF file loads; a nearer eye covers
+# more of the frame, and repeated frames are dumped for the GL peer; bad input is refused.
 set -euo pipefail
 tool="$1"
 work="$(mktemp -d)"
@@ -27,8 +28,23 @@ expect_done mesh "$work/tetra.png" --mesh "$work/tetra.off" --mode flat --size 6
 grep -Eq '^triangles=4 visible=[1-9] ' "$work/tetra.txt" || fail "the OFF tetrahedron was not drawn"
 grep -Eq '^drawn=[1-9][0-9]* pixels=[1-9][0-9]* ' "$work/tetra.txt" || fail "the OFF tetrahedron drew no pixel"
 
+mkdir "$work/dump"
+pixels_of() { sed -En 's/^drawn=[0-9]+ pixels=([0-9]+) .*/\1/p' "$1"; }
+expect_done mesh "$work/near.png" --mesh cube --mode gouraud --size 64x48 --eye-distance 1.8 --frames 2 \
+    --dump "$work/dump" --variant plain > "$work/near.txt"
+expect_done mesh "$work/far.png" --mesh cube --mode gouraud --size 64x48 > "$work/far.txt"
+(($(pixels_of "$work/near.txt") > 2 * $(pixels_of "$work/far.txt"))) || fail "the nearer eye did not cover more"
+for name in frame-0000 frame-0001 mesh-0000 mesh-0001; do
+    [[ -s "$work/dump/$name.bin" ]] || fail "mesh --dump wrote no $name.bin"
+done
+cmp -s "$work/near.png" "$work/far.png" && fail "the eye distance changed nothing"
+
 printf 'OFF\n4 1 0\n0 0 0\n' > "$work/short.off"
 expect_refused mesh "$work/x.png" --mesh "$work/short.off" --mode flat
 expect_refused mesh "$work/x.png" --mesh "$work/none.off" --mode flat
 expect_usage mesh "$work/x.png" --mesh cube --mode shiny
 expect_usage mesh "$work/x.png" --mode flat
+for distance in 1.1 101 2x ''; do
+    expect_usage mesh "$work/x.png" --mesh cube --mode flat --eye-distance "$distance"
+done
+expect_usage mesh "$work/x.png" --mesh cube --mode flat --eye-distance 2 --near-cut
