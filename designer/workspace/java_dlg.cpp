@@ -11,11 +11,6 @@ namespace {
 
 constexpr const char* kClassExtension = ".class";
 
-bool EndsWith(const std::string& text, const std::string& tail)
-{
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
-
 } // namespace
 
 CVTND_JavaDlg::CVTND_JavaDlg(CVTNDesignerApp& app) : CVTND_TreePanelDlg(app, PanelRole::kJava, panel_ids::kJava) {}
@@ -46,7 +41,7 @@ void CVTND_JavaDlg::AddEntry(SWjavaclassnode* entry)
     CVTND_JavaClass parsed;
     std::string reason;
     bool read = CVTND_JavaClassReader::ReadFile(path, parsed, reason);
-    if (!read && !EndsWith(path, kClassExtension)) {
+    if (!read && !path.ends_with(kClassExtension)) {
         std::string second;
         if (CVTND_JavaClassReader::ReadFile(path + kClassExtension, parsed, second)) {
             read = true;
