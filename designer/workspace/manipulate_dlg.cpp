@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <numbers>
 #include <optional>
 #include <string>
 
 #include "designer/app/extended_world.h"
 #include "designer/app/notification.h"
+#include "designer/editors/editor_fields.h"
 #include "designer/workspace/list_panels.h"
 #include "designer/workspace/world_write_lock.h"
 #include "engine/core/node.h"
@@ -22,13 +22,6 @@ constexpr float kDegrees = 180.0f / std::numbers::pi_v<float>;
 float Length3(float a, float b, float c)
 {
     return std::sqrt(a * a + b * b + c * c);
-}
-
-std::string NumberText(float value)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%.4g", static_cast<double>(value));
-    return text;
 }
 
 std::optional<float> ReadNumber(const std::string& text)
@@ -234,7 +227,7 @@ void CVTND_ManipulateDlg::ShowValues()
         if (field == nullptr)
             continue;
         const std::array<float, 3>& row = i < 3 ? pose.position : (i < 6 ? pose.rotationDegrees : pose.scale);
-        field->setText(node != nullptr ? NumberText(row[static_cast<size_t>(i % 3)]) : std::string());
+        field->setText(node != nullptr ? FormatReal(row[static_cast<size_t>(i % 3)], "%.4g") : std::string());
         field->enable(node != nullptr);
     }
 }
