@@ -339,10 +339,7 @@ bool CVTND_TreePanelDlg::RemoveObject(const void* object)
     pf::TreeView* tree = GetTree();
     if (tree == nullptr || object == nullptr || m_items.count(object) == 0)
         return false;
-    std::vector<pf::TreeItem> doomed;
-    for (auto [it, end] = m_items.equal_range(object); it != end; ++it)
-        doomed.push_back(it->second);
-    for (const pf::TreeItem item : doomed) {
+    for (const pf::TreeItem item : ItemsOf(object)) {
         if (!tree->exists(item))
             continue;
         // What lies under the item goes with it: its entries are forgotten first.
