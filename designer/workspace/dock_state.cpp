@@ -57,12 +57,12 @@ int32_t SideLimit(const pf::Rect& area, DockSide side)
     return static_cast<int32_t>(std::clamp<int64_t>(room, 0, kMaxDockSize));
 }
 
+} // namespace
+
 bool IsDocked(const CVTND_DockState& state, DockSide side)
 {
     return state.visible && !state.floating && state.side == side;
 }
-
-} // namespace
 
 std::string DockSectionName(std::string_view barName, int32_t index)
 {

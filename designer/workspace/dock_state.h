@@ -35,6 +35,9 @@ inline constexpr int32_t kMinOnWorkArea = 32;  // a floating bar this much on th
 inline constexpr int32_t kMinMiddle = 120;     // what the docked bars leave the 3D views, each way
 inline constexpr int32_t kMinSplitPane = 40;   // a splitter leaves each of its two bars its caption and a row
 
+// Whether state shows its bar docked on side (a hidden or floating bar is on no side).
+bool IsDocked(const CVTND_DockState& state, DockSide side);
+
 std::string DockSectionName(std::string_view barName, int32_t index); // "%s-SCBar-%d"
 // The stored state, or fallback when the section is missing or any value is damaged: a side that is not one of
 // the three, a size outside [kMinDockSize, kMaxDockSize], flags other than 0 and 1, a floating rectangle of a

@@ -191,11 +191,9 @@ void CVTND_Panels::BarChanged()
 size_t CVTND_Panels::NextOnSide(size_t index) const
 {
     const DockSide side = m_bars[index]->GetState().side;
-    for (size_t j = index + 1; j < kCount; ++j) {
-        const CVTND_DockState state = m_bars[j]->GetState();
-        if (state.visible && !state.floating && state.side == side)
+    for (size_t j = index + 1; j < kCount; ++j)
+        if (IsDocked(m_bars[j]->GetState(), side))
             return j;
-    }
     return kCount;
 }
 
@@ -211,11 +209,9 @@ void CVTND_Panels::MoveSplitter(CVTND_SizingBar& bar, int32_t length)
         return;
     // Every bar of the side keeps the length it shows now, so only the two beside the splitter move.
     const DockSide side = bar.GetState().side;
-    for (const auto& b : m_bars) {
-        const CVTND_DockState state = b->GetState();
-        if (state.visible && !state.floating && state.side == side)
+    for (const auto& b : m_bars)
+        if (IsDocked(b->GetState(), side))
             b->SetShare(b->DockedLength());
-    }
     const int32_t first = std::clamp(length, kMinSplitPane, pair - kMinSplitPane);
     bar.SetShare(first);
     next.SetShare(pair - first);
