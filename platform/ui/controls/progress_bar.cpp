@@ -77,8 +77,7 @@ LResult ProgressBar::handle(const Msg& msg)
     case WM_ERASEBKGND:
         return 1;
     case PBM_SETRANGE32: {
-        const LResult old = static_cast<LResult>((static_cast<uint32_t>(m_max) & 0xFFFFu) << 16 |
-                                                 (static_cast<uint32_t>(m_min) & 0xFFFFu));
+        const LResult old = makeLParam(m_min, m_max);
         setRange(static_cast<int32_t>(msg.wParam), static_cast<int32_t>(msg.lParam));
         return old;
     }
