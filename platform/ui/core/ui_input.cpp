@@ -194,11 +194,6 @@ uint32_t ScrollMessage(int32_t bar)
     return bar == SB_VERT ? WM_VSCROLL : WM_HSCROLL;
 }
 
-WParam ScrollCode(int32_t code, int32_t pos = 0)
-{
-    return makeWParam(code, pos);
-}
-
 } // namespace
 
 bool Ui::pressOwnScrollBar(Window& w, Point screen)
@@ -226,7 +221,7 @@ bool Ui::pressOwnScrollBar(Window& w, Point screen)
         m_barTrack = BarTrack{w.hwnd(), bar, code == SB_THUMBTRACK, along - (vertical ? thumb.t : thumb.l),
                               w.getScrollInfo(bar).nPos};
         if (code != SB_THUMBTRACK)
-            send(w.hwnd(), ScrollMessage(bar), ScrollCode(code), 0);
+            send(w.hwnd(), ScrollMessage(bar), makeWParam(code, 0), 0);
         return true;
     }
     return false;
@@ -245,9 +240,9 @@ void Ui::trackOwnScrollBar(const InputEvent& e)
         const BarTrack done = track;
         m_barTrack.reset();
         if (done.thumb)
-            send(done.hwnd, message, ScrollCode(SB_THUMBPOSITION, done.pos), 0);
+            send(done.hwnd, message, makeWParam(SB_THUMBPOSITION, done.pos), 0);
         if (window(done.hwnd) != nullptr)
-            send(done.hwnd, message, ScrollCode(SB_ENDSCROLL), 0);
+            send(done.hwnd, message, makeWParam(SB_ENDSCROLL, 0), 0);
         return;
     }
     if (!track.thumb || e.kind != InputEvent::Kind::kMouseMove)
@@ -268,7 +263,7 @@ void Ui::trackOwnScrollBar(const InputEvent& e)
     if (pos == track.pos)
         return;
     track.pos = pos;
-    send(track.hwnd, message, ScrollCode(SB_THUMBTRACK, pos), 0);
+    send(track.hwnd, message, makeWParam(SB_THUMBTRACK, pos), 0);
 }
 
 void Ui::routeKey(const InputEvent& e, bool wasDown)
