@@ -7,6 +7,7 @@
 #include "designer/app/designer_app.h"
 #include "designer/app/extended_world.h"
 #include "designer/app/notification.h"
+#include "designer/editors/editor_fields.h"
 #include "designer/workspace/angular_input.h"
 #include "designer/workspace/color_button.h"
 #include "designer/workspace/in_position_input.h"
@@ -38,21 +39,6 @@ std::string Format(float value)
     return error == std::errc() ? std::string(text, end) : std::string("0");
 }
 
-// "%f" of at most 80 characters: blanks skipped, the decimal prefix, 0 when none.
-float ScanFloat(std::string text)
-{
-    if (text.size() > 80)
-        text.resize(80);
-    size_t start = text.find_first_not_of(" \t");
-    if (start == std::string::npos)
-        return 0.0f;
-    if (text[start] == '+')
-        ++start;
-    float value = 0.0f;
-    const auto result = std::from_chars(text.data() + start, text.data() + text.size(), value);
-    return result.ec == std::errc() ? value : 0.0f;
-}
-
 SWpicture* OwnPictureOf(const SWbackgroundaction& description)
 {
     return dynamic_cast<SWpicture*>(description.GetOwnPicture());
@@ -60,13 +46,7 @@ SWpicture* OwnPictureOf(const SWbackgroundaction& description)
 
 SWtexture* FindWorldTexture(const SWworld* world, const std::string& name)
 {
-    const SWrootobject* root = world != nullptr ? world->GetRootObject() : nullptr;
-    for (SWtexture* t = root != nullptr ? root->GetFirstTexture() : nullptr; t != nullptr;
-         t = SWrootobject::GetNextTexture(t)) {
-        if (t->GetName() == name)
-            return t;
-    }
-    return nullptr;
+    return world != nullptr ? world->FindTextureByName(name) : nullptr;
 }
 
 } // namespace
@@ -428,7 +408,7 @@ pf::LResult CVTND_CE_GradientPage::handle(const pf::Msg& msg)
             }
         }
         if (code == pf::EN_CHANGE && m_type == BackgroundGenerator::kChecker && !m_updating) {
-            const float value = ScanFloat(child(id) != nullptr ? child(id)->getText() : std::string());
+            const float value = ReadNumber(child(id) != nullptr ? child(id)->getText() : std::string());
             if (id == kIdFirstText) {
                 const float radians = value * kDegreesToRadians;
                 m_updating = true;

@@ -11,6 +11,7 @@
 #include "designer/app/designer_app.h"
 #include "designer/app/notification.h"
 #include "designer/app/registry.h"
+#include "designer/editors/editor_fields.h"
 #include "designer/eventedit/event_story_board.h"
 #include "designer/eventedit/story_board_time.h"
 #include "designer/eventedit/storyboard_texts.h"
@@ -43,19 +44,6 @@ std::string ShortestText(double value)
     char text[32];
     const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::general);
     return std::string(text, result.ptr);
-}
-
-// What sscanf "%g" takes from the start of text: leading blanks, then a number; nothing read is 0.
-double LeadingNumber(const std::string& text)
-{
-    size_t at = text.find_first_not_of(" \t");
-    if (at == std::string::npos)
-        return 0.0;
-    if (text[at] == '+')
-        ++at;
-    double value = 0.0;
-    const auto result = std::from_chars(text.data() + at, text.data() + text.size(), value);
-    return result.ec == std::errc() ? value : 0.0;
 }
 
 } // namespace
@@ -211,7 +199,7 @@ void CChildEventTimelineView::OnZoomChanged()
     const pf::Window* edit = child(kZoomEdit);
     if (edit == nullptr || m_board == nullptr)
         return;
-    const double value = LeadingNumber(edit->getText().substr(0, kZoomChars));
+    const double value = ParseLeading<double>(edit->getText().substr(0, kZoomChars)).value_or(0.0);
     if (!(value >= 1.0))
         return;
     const double zoom = std::isfinite(value) ? std::min(value, static_cast<double>(kLargestZoom)) : kLargestZoom;
