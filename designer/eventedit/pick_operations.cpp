@@ -284,13 +284,7 @@ bool BuildEventParameterPickList(pf::Window* parent, SWactionnode* action, std::
         SWexpressionlist& expressions = SWexpressionlist::Of(*world);
         bool firstFound = false;
         for (size_t i = 0; i < names.size(); ++i) {
-            SWexpressionentry* entry = nullptr;
-            for (const SWlistnode* n = expressions.Entries().Head(); n != nullptr && entry == nullptr; n = n->Next()) {
-                auto* candidate = const_cast<SWexpressionentry*>(static_cast<const SWexpressionentry*>(n));
-                const SWexpression* e = candidate->GetExpression();
-                if (e != nullptr && e->GetName() && *e->GetName() == names[i])
-                    entry = candidate;
-            }
+            SWexpressionentry* entry = expressions.FindByName(names[i]);
             if (entry == nullptr)
                 continue;
             firstFound = firstFound || i == 0;
