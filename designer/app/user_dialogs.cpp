@@ -60,6 +60,7 @@ protected:
     bool onInitDialog() override
     {
         m_colours.resize(m_defs.size());
+        m_swatches.resize(m_defs.size());
         for (size_t row = 0; row < m_defs.size(); ++row) {
             const CVTND_SettingDef& def = m_defs[row];
             const int32_t id = kRowBase + 2 * static_cast<int32_t>(row);
@@ -69,8 +70,7 @@ protected:
                     box->setCheck(m_settings.GetFlag(def.id) ? pf::BST_CHECKED : pf::BST_UNCHECKED);
                 break;
             case SettingKind::kColour:
-                m_colours[row] = m_settings.GetColour(def.id);
-                child(id)->setText(ColourText(m_colours[row]));
+                SetSwatch(row, m_settings.GetColour(def.id));
                 break;
             case SettingKind::kDword:
                 child(id)->setText(std::to_string(m_settings.GetDword(def.id)));
@@ -85,6 +85,22 @@ protected:
 
     pf::LResult handle(const pf::Msg& msg) override
     {
+        // A colour row's field is a swatch of the colour, its value written on it in black or white, whichever reads.
+        if (msg.message == pf::WM_CTLCOLORSTATIC) {
+            const pf::Window* control = pf::ui().window(static_cast<pf::Hwnd>(msg.lParam));
+            const int32_t id = control != nullptr ? control->id() : 0;
+            const size_t row = static_cast<size_t>(id - kRowBase) / 2;
+            if (id >= kRowBase && (id - kRowBase) % 2 == 0 && row < m_defs.size() &&
+                m_defs[row].kind == SettingKind::kColour) {
+                const uint32_t rgb = m_colours[row];
+                const uint32_t light = ((rgb >> 16) & 0xFF) * 299 + ((rgb >> 8) & 0xFF) * 587 + (rgb & 0xFF) * 114;
+                if (pf::Dc* dc = pf::dcFromWParam(msg.wParam)) {
+                    dc->setBkColor(RgbToColorRef(rgb));
+                    dc->setTextColor(light > 128000 ? pf::rgb(0, 0, 0) : pf::rgb(255, 255, 255));
+                }
+                return pf::resultFromBrush(&m_swatches[row]);
+            }
+        }
         if (msg.message == pf::WM_COMMAND && pf::hiWord(msg.wParam) == pf::BN_CLICKED) {
             const int32_t id = pf::loWord(msg.wParam);
             if (id >= kRowBase && (id - kRowBase) % 2 == 1) {
@@ -144,8 +160,15 @@ private:
         const auto chosen = pf::chooseColor({hwnd(), RgbToColorRef(m_colours[row]), pf::CC_RGBINIT, &m_custom});
         if (!chosen)
             return;
-        m_colours[row] = (pf::getRValue(*chosen) << 16) | (pf::getGValue(*chosen) << 8) | pf::getBValue(*chosen);
-        child(kRowBase + 2 * static_cast<int32_t>(row))->setText(ColourText(m_colours[row]));
+        SetSwatch(row, (pf::getRValue(*chosen) << 16) | (pf::getGValue(*chosen) << 8) | pf::getBValue(*chosen));
+    }
+    void SetSwatch(size_t row, uint32_t rgb)
+    {
+        m_colours[row] = rgb;
+        m_swatches[row] = pf::createSolidBrush(RgbToColorRef(rgb));
+        pf::Window* field = child(kRowBase + 2 * static_cast<int32_t>(row));
+        field->setText(" " + ColourText(rgb));
+        field->invalidate();
     }
     static pf::ColorRef RgbToColorRef(uint32_t rgb)
     {
@@ -155,7 +178,8 @@ private:
     CVTND_EditorSettings& m_settings;
     CVTND_EngineInterface* m_engine;
     std::vector<CVTND_SettingDef> m_defs;
-    std::vector<uint32_t> m_colours; // 0x00RRGGBB by row, while the dialog runs
+    std::vector<uint32_t> m_colours;   // 0x00RRGGBB by row, while the dialog runs
+    std::vector<pf::Brush> m_swatches; // the colour rows' swatches, by row
     std::array<pf::ColorRef, 16> m_custom{};
 };
 
@@ -190,7 +214,7 @@ void RegisterPreferences(const std::vector<CVTND_SettingDef>& defs)
         } else {
             tpl.controls.push_back({"static", -1, {10, y + 2, 200, y + 18}, 0, std::string(def.valueName) + ":"});
             if (def.kind == SettingKind::kColour) {
-                tpl.controls.push_back({"static", id, {210, y + 2, 300, y + 18}, 0, ""});
+                tpl.controls.push_back({"static", id, {210, y, 300, y + 20}, pf::WS_BORDER, ""});
                 tpl.controls.push_back({"button", id + 1, {310, y, 410, y + 20}, pf::WS_TABSTOP, "Colour..."});
             } else {
                 tpl.controls.push_back(

@@ -1,13 +1,17 @@
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "designer/app/designer_app.h"
 #include "designer/app/designer_utilities.h"
 #include "designer/app/editor_settings.h"
+#include "designer/app/engine_interface.h"
 #include "designer/app/extended_world.h"
 #include "designer/app/project_object.h"
 #include "designer/app/registry.h"
+#include "designer/app/user_dialogs.h"
 #include "designer/app/window_placement.h"
 #include "designer/app/world_host.h"
 #include "engine/core/camera_node.h"
@@ -19,7 +23,9 @@
 #include "platform/display/screen.h"
 #include "platform/settings/settings_backend.h"
 #include "platform/settings/settings_store.h"
+#include "platform/testing/image_check.h"
 #include "platform/testing/ui_fixture.h"
+#include "platform/ui/dialog/dialog.h"
 #include "platform/ui/providers/providers.h"
 
 namespace {
@@ -130,6 +136,67 @@ TEST(EditorSettings, MissingValuesAreCreatedOnceAndOtherKindsLeftAlone)
     EXPECT_EQ(settings.GetDirectory(BrowseCategory::kScenes), "/scenes");
     EXPECT_EQ(settings.GetDirectory(BrowseCategory::kProjects), "");
     EXPECT_EQ(store.getString(key, "directory 1"), "/scenes");
+}
+
+// The preferences: a colour row shows a swatch of its colour; OK writes only what changed and tells the engine of
+// each; a dword that is not a number is refused with a box and the dialog stays; Cancel writes nothing.
+class Preferences : public pf::UiFixture {};
+
+struct HeardSettings : CVTND_EngineInterface {
+    void BeginDrag(pf::Point, pf::Window*) override {}
+    void DragTo(pf::Point) override {}
+    void Drop(pf::Point) override {}
+    void CancelDrag() override {}
+    UIObject* MakePaletteObject(const CVTND_Object&) override { return nullptr; }
+    uint32_t AddControlReceptor(pf::Window&, uint32_t) override { return 1; }
+    void RemoveControlReceptor(uint32_t) override {}
+    void SettingChanged(uint32_t id) override { changed.push_back(id); }
+    void Clear() override {}
+    std::vector<uint32_t> changed;
+};
+
+TEST_F(Preferences, OkWritesWhatChangedCancelNothingAndAColourShowsItsSwatch)
+{
+    const CVTND_SettingRegistration swatch({94, "swatch colour", SettingKind::kColour, 0x2060C0});
+    const CVTND_SettingRegistration count({95, "preference count", SettingKind::kDword, 7});
+    pf::SettingsStore store(nullptr);
+    CVTND_EditorSettings settings(store);
+    settings.Load();
+    pf::Window* owner = ui().createWindow({"window", "owner", pf::WS_POPUP | pf::WS_VISIBLE, 0, {0, 0, 600, 700}});
+    std::vector<CVTND_SettingDef> all =
+        CVTND_EditorSettings::Registered(); // the user's name and company have their own
+    std::erase_if(all, [](const CVTND_SettingDef& d) {
+        return d.id == CVTND_EditorSettings::kUserName || d.id == CVTND_EditorSettings::kUserOrganization;
+    });
+    const auto rowOf = [&](uint32_t id) {
+        return 100 +
+               2 * static_cast<int32_t>(
+                       std::find_if(all.begin(), all.end(), [&](const auto& d) { return d.id == id; }) - all.begin());
+    };
+    HeardSettings engine;
+    sim().onModal(kIddPreferences, [&](pf::Dialog& d) {
+        sim().pump();
+        pf::Window* field = d.child(rowOf(94));
+        ASSERT_NE(field, nullptr);
+        EXPECT_EQ(pf::screenPixel(field->clientToScreen({3, 3})), 0x2060C0u);
+        d.child(rowOf(95))->setText("seven");
+        sim().expectMessageBox(pf::IDOK);
+        sim().click(*d.child(pf::IDOK));
+        EXPECT_FALSE(d.hasEnded());
+        d.child(rowOf(95))->setText("12");
+        sim().click(*d.child(pf::IDOK));
+    });
+    EXPECT_EQ(RunPreferencesDialog(*owner, settings, &engine), pf::IDOK);
+    EXPECT_EQ(settings.GetDword(95), 12u);
+    EXPECT_EQ(engine.changed, std::vector<uint32_t>{95});
+
+    sim().onModal(kIddPreferences, [&](pf::Dialog& d) {
+        d.child(rowOf(95))->setText("40");
+        sim().click(*d.child(pf::IDCANCEL));
+    });
+    EXPECT_EQ(RunPreferencesDialog(*owner, settings, &engine), pf::IDCANCEL);
+    EXPECT_EQ(settings.GetDword(95), 12u);
+    EXPECT_EQ(engine.changed.size(), 1u);
 }
 
 class Placement : public pf::UiFixture {};
