@@ -131,7 +131,9 @@ void CVTND_EventMap::Join(pf::Dc& dc, const CEditorEngine& engine, const MapObje
     engine.DrawLink(dc, CentreOf(a), CentreOf(b));
 }
 
-void CVTND_EventMap::PlaceUnplaced(CEditorEngine& engine, int32_t textHeight)
+// Objects in a row are spaced by what is drawn of each, its name included: by the icon alone, the names of
+// neighbours ran into one another.
+void CVTND_EventMap::PlaceUnplaced(pf::Dc& dc, CEditorEngine& engine, int32_t textHeight)
 {
     const int32_t clientWidth = clientRect().r;
     for (MapObject* o = engine.FirstMapObject(); o != nullptr; o = engine.NextMapObject(o)) {
@@ -140,8 +142,11 @@ void CVTND_EventMap::PlaceUnplaced(CEditorEngine& engine, int32_t textHeight)
             continue;
         o->x = engine.placementCursor.x;
         o->y = engine.placementCursor.y;
-        engine.placementCursor.x += o->width + 5;
-        if (engine.placementCursor.x + o->width >= clientWidth) {
+        const std::string label = o->ShownLabel(engine);
+        const int32_t labelWidth = label.empty() ? 0 : static_cast<int32_t>(dc.getTextExtent(label).cx);
+        const int32_t drawnWidth = std::max(o->width, labelWidth);
+        engine.placementCursor.x += drawnWidth + 5;
+        if (engine.placementCursor.x + drawnWidth >= clientWidth) {
             engine.placementCursor.x = 5;
             engine.placementCursor.y += pf::fixedSystemMetric(pf::SM_CYICON) + textHeight + 5;
         }
@@ -299,7 +304,7 @@ void CVTND_EventMap::Paint()
         return;
     dc.selectObject(pf::getStockObject(pf::DEFAULT_GUI_FONT));
     const int32_t textHeight = static_cast<int32_t>(dc.getTextExtent("A").cy);
-    PlaceUnplaced(*engine, textHeight);
+    PlaceUnplaced(dc, *engine, textHeight);
     DrawLinks(dc, *engine);
     for (MapObject* o = engine->FirstMapObject(); o != nullptr; o = engine->NextMapObject(o))
         if (o->foldOwner == nullptr)

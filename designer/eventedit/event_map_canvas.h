@@ -44,7 +44,7 @@ private:
     // -- Painting (event_map_canvas.cpp)
     struct PaintIndex;
     void Paint();
-    void PlaceUnplaced(CEditorEngine& engine, int32_t textHeight);
+    void PlaceUnplaced(pf::Dc& dc, CEditorEngine& engine, int32_t textHeight);
     void DrawLinks(pf::Dc& dc, CEditorEngine& engine);
     void DrawActionLinks(pf::Dc& dc, CEditorEngine& engine, const PaintIndex& index, SWevent& event,
                          MapObject& eventObject);

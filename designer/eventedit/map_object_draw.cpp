@@ -111,26 +111,19 @@ void MapObject::Draw(pf::Dc& dc, pf::Point scroll, bool highlight)
     dc.setTextColor(ColourOf(*engine, EngineSetting::kTextColour));
     dc.setBkColor(ColourOf(*engine, EngineSetting::kMapColour));
     dc.setBkMode(pf::OPAQUE);
-    std::string label;
-    bool showLabel = false;
     if (const SWevent* event = GetEvent()) {
         const EdImageList list =
             event->IsEnabled() || disabledImageList == EdImageList::kNone ? imageList : disabledImageList;
         if (images != nullptr && images->ListOf(list) != nullptr)
             images->ListOf(list)->draw(dc, iconIndex, at, style);
-        label = OrEmpty(event->GetName());
-        showLabel = engine->showEventNames;
-    } else {
-        if (bitmap != nullptr) {
-            pf::MemoryDc picture;
-            picture.select(bitmap);
-            dc.bitBlt(at.x, at.y, 32, 32, picture, 0, 0, pf::SRCCOPY);
-        } else if (images != nullptr && images->ListOf(imageList) != nullptr)
-            images->ListOf(imageList)->draw(dc, iconIndex, at, style);
-        label = Label();
-        showLabel = engine->showObjectNames;
+    } else if (bitmap != nullptr) {
+        pf::MemoryDc picture;
+        picture.select(bitmap);
+        dc.bitBlt(at.x, at.y, 32, 32, picture, 0, 0, pf::SRCCOPY);
+    } else if (images != nullptr && images->ListOf(imageList) != nullptr) {
+        images->ListOf(imageList)->draw(dc, iconIndex, at, style);
     }
-    if (showLabel && !label.empty())
+    if (const std::string label = ShownLabel(*engine); !label.empty())
         dc.textOut(at.x, at.y + height, label);
     const CESN* entry = engine->Selection().Find(this);
     if (entry == nullptr)
@@ -141,6 +134,13 @@ void MapObject::Draw(pf::Dc& dc, pf::Point scroll, bool highlight)
     dc.selectObject(pf::getStockObject(pf::NULL_BRUSH));
     dc.ellipse(
         {at.x - kEllipseMargin, at.y - kEllipseMargin, at.x + width + kEllipseMargin, at.y + height + kEllipseMargin});
+}
+
+std::string MapObject::ShownLabel(const CEditorEngine& engine) const
+{
+    if (const SWevent* event = GetEvent())
+        return engine.showEventNames ? OrEmpty(event->GetName()) : std::string();
+    return engine.showObjectNames ? Label() : std::string();
 }
 
 void MapObject::Open(pf::Window* window, pf::Point)

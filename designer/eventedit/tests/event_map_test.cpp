@@ -1,6 +1,7 @@
 // The event map window driven as a user drives it: its structure, event types dragged from its list, selection by
 // click, Ctrl and rubber band, double clicks on the clock, context menus and their commands, the Delete key, align
 // and space, and scrolling. Each window shows the one map at its own origin.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "engine/core/node.h"
 #include "platform/base/user_constants.h"
 #include "platform/display/screen.h"
+#include "platform/gfx/memory_dc.h"
 #include "platform/testing/image_check.h"
 #include "platform/time/clock.h"
 #include "platform/ui/controls/list_view.h"
@@ -74,6 +76,33 @@ TEST_F(EventMapWindow, StructureListStatusToolBarAndTitles)
     ASSERT_NE(second, nullptr);
     EXPECT_NE(frame->text(), second->text());
     EXPECT_EQ(second->text().back(), '2');
+}
+
+// Objects the window places itself stand in rows spaced by their drawn width, names included.
+TEST_F(EventMapWindow, PlacedObjectsKeepTheirNamesApart)
+{
+    for (SWevent* event : {sample->click, sample->timer, sample->key})
+        EventObject(event);
+    for (SWnode* node : {sample->object, sample->mesh})
+        engine->AddNode(node);
+    canvas->RedrawMap();
+    pf::MemoryDc dc;
+    dc.selectObject(pf::getStockObject(pf::DEFAULT_GUI_FONT));
+    std::vector<std::pair<pf::Point, int32_t>> drawn; // top-left, right edge of icon or name
+    for (MapObject* o = engine->FirstMapObject(); o != nullptr; o = engine->NextMapObject(o)) {
+        ASSERT_TRUE(o->IsPlaced());
+        const int32_t name = static_cast<int32_t>(dc.getTextExtent(o->ShownLabel(*engine)).cx);
+        drawn.push_back({{o->x, o->y}, o->x + std::max(o->width, name)});
+    }
+    ASSERT_GE(drawn.size(), 5u);
+    std::sort(drawn.begin(), drawn.end(), [](const auto& a, const auto& b) {
+        return a.first.y != b.first.y ? a.first.y < b.first.y : a.first.x < b.first.x;
+    });
+    for (size_t i = 1; i < drawn.size(); ++i) {
+        if (drawn[i].first.y != drawn[i - 1].first.y)
+            continue; // a new row
+        EXPECT_GT(drawn[i].first.x, drawn[i - 1].second) << "object " << i << " of its row";
+    }
 }
 
 // Links run centre to centre in the event pens, the selected ones while the event is selected, which marks what it
