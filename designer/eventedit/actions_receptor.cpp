@@ -6,6 +6,7 @@
 #include "designer/eventedit/action_notify.h"
 #include "designer/eventedit/display_names.h"
 #include "designer/eventedit/editor_engine.h"
+#include "designer/eventedit/event_lookups.h"
 #include "designer/eventedit/map_object.h"
 #include "designer/workspace/world_write_lock.h"
 #include "engine/behaviour/action_kind.h"
@@ -23,14 +24,6 @@
 namespace {
 
 constexpr int32_t kSwitchKind = 23;
-
-SWactionnode* LastAction(const SWevent& event)
-{
-    SWactionnode* last = nullptr;
-    for (SWactionnode* a = event.GetFirstAction(); a != nullptr; a = SWevent::GetNextAction(a))
-        last = a;
-    return last;
-}
 
 SWactionnode* ActionBefore(const SWevent& event, const SWactionnode* action)
 {

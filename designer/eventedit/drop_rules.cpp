@@ -7,6 +7,7 @@
 #include "designer/app/notification.h"
 #include "designer/eventedit/action_notify.h"
 #include "designer/eventedit/editor_engine.h"
+#include "designer/eventedit/event_lookups.h"
 #include "designer/eventedit/map_object.h"
 #include "designer/workspace/world_write_lock.h"
 #include "engine/behaviour/action_kind.h"
@@ -44,14 +45,6 @@ void RefreshLists()
 {
     if (CEditorEngine* engine = GetEditorEngine())
         engine->RefreshActionReceptors();
-}
-
-SWactionnode* LastAction(const SWevent& event)
-{
-    SWactionnode* last = nullptr;
-    for (SWactionnode* a = event.GetFirstAction(); a != nullptr; a = SWevent::GetNextAction(a))
-        last = a;
-    return last;
 }
 
 // The class file's name without folder and extension; a name that starts with its only dot keeps it.

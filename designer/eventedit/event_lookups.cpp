@@ -39,6 +39,14 @@ std::vector<std::string> ListNames(const SWlist* list, bool sounds)
     return names;
 }
 
+SWactionnode* LastAction(const SWevent& event)
+{
+    SWactionnode* last = nullptr;
+    for (SWactionnode* a = event.GetFirstAction(); a != nullptr; a = SWevent::GetNextAction(a))
+        last = a;
+    return last;
+}
+
 SWmaterial* MaterialNamed(const SWworld& world, const std::string& name)
 {
     const SWrootobject* root = world.GetRootObject();

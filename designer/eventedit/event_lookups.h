@@ -1,12 +1,14 @@
 #pragma once
 // Small lookups the event editing shares: ranges of action kind numbers, which events and actions name nodes of the
-// world's tree, the names an event's list holds, a material by name.
+// world's tree, the names an event's list holds, an event's last action, a material by name.
 #include <cstdint>
 #include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
 
+class SWactionnode;
+class SWevent;
 class SWlist;
 class SWmaterial;
 class SWworld;
@@ -18,5 +20,7 @@ bool IsNodeEventType(uint32_t type); // the event's object list names nodes of t
 // The names list holds, in its order, those without a name left out; sounds: a list of sound names, else of object
 // names. Null is empty.
 std::vector<std::string> ListNames(const SWlist* list, bool sounds);
+
+SWactionnode* LastAction(const SWevent& event); // null for an event without actions
 
 SWmaterial* MaterialNamed(const SWworld& world, const std::string& name); // the first of that name; null if none
