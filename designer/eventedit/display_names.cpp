@@ -27,12 +27,6 @@ bool OneOf(int32_t value, std::initializer_list<int32_t> values)
     return std::find(values.begin(), values.end(), value) != values.end();
 }
 
-std::string KindName(const SWactionnode& action)
-{
-    const SWactionkind* kind = action.GetKind();
-    return kind != nullptr && kind->GetName() ? *kind->GetName() : std::string();
-}
-
 const SWdatanode* FirstArgument(const SWactionnode& action)
 {
     return static_cast<const SWdatanode*>(action.GetArguments().Head());
@@ -48,13 +42,6 @@ std::string ArgumentText(const SWdatanode& argument)
     if (const void* value = argument.GetData(SWdatanode::kByte))
         return std::to_string(*static_cast<const uint8_t*>(value));
     return {};
-}
-
-std::string ExpressionName(const SWdatanode& argument)
-{
-    const auto* entry = static_cast<const SWexpressionentry*>(argument.GetData(SWdatanode::kObject));
-    const SWexpression* expression = entry != nullptr ? entry->GetExpression() : nullptr;
-    return expression != nullptr && expression->GetName() ? *expression->GetName() : std::string();
 }
 
 std::string Counted(const std::string& name, size_t count, const std::string& first)
@@ -107,6 +94,19 @@ void InsertFollowers(FollowerWalk& walk, const SWactionnode& parent, bool onlyFi
 }
 
 } // namespace
+
+std::string KindName(const SWactionnode& action)
+{
+    const SWactionkind* kind = action.GetKind();
+    return kind != nullptr && kind->GetName() ? *kind->GetName() : std::string();
+}
+
+std::string ExpressionName(const SWdatanode& argument)
+{
+    const auto* entry = static_cast<const SWexpressionentry*>(argument.GetData(SWdatanode::kObject));
+    const SWexpression* expression = entry != nullptr ? entry->GetExpression() : nullptr;
+    return expression != nullptr && expression->GetName() ? *expression->GetName() : std::string();
+}
 
 std::string FormatObjectDisplayName(const SWactionnode& action)
 {

@@ -13,6 +13,8 @@ class SWactionnode;
 class SWdatanode;
 class SWevent;
 
+std::string KindName(const SWactionnode& action);       // its kind's name; empty when none
+std::string ExpressionName(const SWdatanode& argument); // the name of the expression it holds; empty when none
 std::string FormatObjectDisplayName(const SWactionnode& action);
 
 // The event's top-level actions, each followed by its followers indented 5 spaces a level; item data the action.

@@ -39,12 +39,6 @@ void Redraw()
         app->RedrawEventMaps();
 }
 
-std::string KindName(const SWactionnode& action)
-{
-    const SWactionkind* kind = action.GetKind();
-    return kind != nullptr && kind->GetName() ? *kind->GetName() : std::string();
-}
-
 std::vector<std::string> KeyNamesOf(const SWevent& event)
 {
     std::vector<std::string> names;
@@ -64,13 +58,6 @@ void ShowNear(CEditorEngine& engine, Thing* thing, const MapObject* anchor, Add 
     if (thing == nullptr || engine.FindContentObject(thing) != nullptr)
         return;
     engine.PlaceNear((engine.*add)(thing), anchor);
-}
-
-std::string ExpressionName(const SWdatanode& argument)
-{
-    const auto* entry = static_cast<const SWexpressionentry*>(argument.GetData(SWdatanode::kObject));
-    const SWexpression* expression = entry != nullptr ? entry->GetExpression() : nullptr;
-    return expression != nullptr && expression->GetName() ? *expression->GetName() : std::string();
 }
 
 void DeleteArguments(SWactionnode& action)
