@@ -9,6 +9,7 @@
 #include "designer/app/extended_world.h"
 #include "designer/app/project.h"
 #include "designer/app/registry.h"
+#include "designer/editors/editor_fields.h"
 #include "designer/workspace/number_text.h"
 #include "engine/core/bbox.h"
 #include "engine/core/header.h"
@@ -40,14 +41,6 @@ pf::Window* MakeHeaderEditor(const CVTND_EditorRequest& request)
 }
 
 const CVTND_EditorRegistration kHeaderEditor(ObjectType::kWorldHeader, kAnyActionKind, &MakeHeaderEditor);
-
-std::string TextOf(const pf::Window* w)
-{
-    std::string text = w != nullptr ? w->getText() : std::string();
-    if (text.size() > kMaxText)
-        text.resize(kMaxText);
-    return text;
-}
 
 // The extents of every mesh node's box in world units; 0 on each axis when there is none.
 std::array<float, 3> ContentExtents(const SWworld& world)
@@ -139,9 +132,9 @@ void CVTND_DetailsHeaderDlg::Apply()
     SWworld* world = World();
     if (app == nullptr || world == nullptr)
         return;
-    const std::string name = TextOf(child(kIdObjectName));
-    const std::string author = TextOf(child(kIdAuthor));
-    const std::string organization = TextOf(child(kIdOrganization));
+    const std::string name = FieldText(child(kIdObjectName), kMaxText);
+    const std::string author = FieldText(child(kIdAuthor), kMaxText);
+    const std::string organization = FieldText(child(kIdOrganization), kMaxText);
     SWworldlock lock(*world);
     SWheader& header = world->GetRootObject()->GetHeader();
     header.SetObjectName(name);

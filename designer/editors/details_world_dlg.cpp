@@ -11,6 +11,7 @@
 #include "designer/app/extended_world.h"
 #include "designer/app/notification.h"
 #include "designer/app/registry.h"
+#include "designer/editors/editor_fields.h"
 #include "designer/editors/world_texts.h"
 #include "designer/eventedit/editor_texts.h"
 #include "engine/core/sub_worlds.h"
@@ -35,14 +36,6 @@ pf::Window* MakeWorldEditor(const CVTND_EditorRequest& request)
 }
 
 const CVTND_EditorRegistration kWorldEditor(ObjectType::kLoadedWorld, kAnyActionKind, &MakeWorldEditor);
-
-std::string TextOf(const pf::Window* w)
-{
-    std::string text = w != nullptr ? w->getText() : std::string();
-    if (text.size() > kMaxText)
-        text.resize(kMaxText);
-    return text;
-}
 
 } // namespace
 
@@ -126,7 +119,7 @@ void CVTND_DetailsWorldDlg::LimitToggled()
 
 bool CVTND_DetailsWorldDlg::Validate()
 {
-    const std::string name = TextOf(child(kIdName));
+    const std::string name = FieldText(child(kIdName), kMaxText);
     if (name.empty()) {
         ShowError(kIdsValidName);
         return false;
@@ -154,10 +147,10 @@ void CVTND_DetailsWorldDlg::Apply()
     if (world == nullptr)
         return;
     SWworldlock lock(*world);
-    if (const std::string file = TextOf(child(kIdFile)); file.size() >= 2)
+    if (const std::string file = FieldText(child(kIdFile), kMaxText); file.size() >= 2)
         m_entry->SetFileName(file);
-    if (const std::string address = TextOf(child(kIdAddress)); address.size() >= 2)
+    if (const std::string address = FieldText(child(kIdAddress), kMaxText); address.size() >= 2)
         m_entry->SetDownloadUrl(address);
-    if (const std::string limit = TextOf(child(kIdLimit)); !limit.empty())
+    if (const std::string limit = FieldText(child(kIdLimit), kMaxText); !limit.empty())
         m_entry->SetReferenceLimit(LeadingUnsigned(limit));
 }

@@ -53,6 +53,14 @@ std::string FormatReal(double value, const char* format)
     return text;
 }
 
+std::string FieldText(const pf::Window* field, size_t limit)
+{
+    std::string text = field != nullptr ? field->getText() : std::string();
+    if (text.size() > limit)
+        text.resize(limit);
+    return text;
+}
+
 namespace frame_controls {
 namespace {
 

@@ -30,6 +30,9 @@ uint32_t CloseRenamed(CVTND_ModelessEditorDlg& editor, const std::string& typed,
 
 std::string FormatReal(double value, const char* format = "%g");
 
+// The field's text cut to its first limit bytes, as the fixed buffer it was read into held it; empty without a field.
+std::string FieldText(const pf::Window* field, size_t limit);
+
 // The number the first 80 characters start with, after blanks and a '+', as sscanf reads it; nothing when they start
 // with none or it lies beyond T's range.
 template <class T> std::optional<T> ParseLeading(std::string_view text)

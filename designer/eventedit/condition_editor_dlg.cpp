@@ -5,6 +5,7 @@
 
 #include "designer/app/designer_app.h"
 #include "designer/app/notification.h"
+#include "designer/editors/editor_fields.h"
 #include "designer/eventedit/actions_receptor.h"
 #include "designer/eventedit/display_names.h"
 #include "designer/eventedit/editor_engine.h"
@@ -37,14 +38,6 @@ std::string FormatFloat(float value)
     char text[32] = {};
     const auto [end, error] = std::to_chars(text, text + sizeof(text) - 1, value, std::chars_format::general, 6);
     return error == std::errc() ? std::string(text, end) : std::string();
-}
-
-std::string FieldText(const pf::Window* field)
-{
-    std::string text = field != nullptr ? field->getText() : std::string();
-    if (text.size() > CVTND_ActionConditionDlg::kMaxTextBytes)
-        text.resize(CVTND_ActionConditionDlg::kMaxTextBytes);
-    return text;
 }
 
 } // namespace
@@ -159,9 +152,10 @@ void CVTND_ActionConditionDlg::Apply()
     if (condition == nullptr || child(kIdTested) == nullptr || child(kIdCompareWith) == nullptr)
         return;
     int code = SWexpression::kCodeOk;
-    SWproperty* tested = SWexpression::ResolveVariableReference(world, FieldText(child(kIdTested)), code);
+    SWproperty* tested =
+        SWexpression::ResolveVariableReference(world, FieldText(child(kIdTested), kMaxTextBytes), code);
     const bool testedResolved = tested != nullptr && code == SWexpression::kCodeOk;
-    const std::string compareText = FieldText(child(kIdCompareWith));
+    const std::string compareText = FieldText(child(kIdCompareWith), kMaxTextBytes);
     SWproperty* compared = SWexpression::ResolveVariableReference(world, compareText, code);
     const int compareCode = compared != nullptr ? code : (code == SWexpression::kCodeOk ? -1 : code);
     CVTND_WorldWriteLock lock(world);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "designer/app/window_placement.h"
+#include "designer/editors/editor_fields.h"
 #include "designer/eventedit/editor_texts.h"
 #include "designer/workspace/world_write_lock.h"
 #include "engine/behaviour/event.h"
@@ -68,10 +69,7 @@ bool CVTND_EventTimerDlg::onInitDialog()
 
 void CVTND_EventTimerDlg::onOK()
 {
-    pf::Window* edit = child(kIdInterval);
-    std::string text = edit != nullptr ? edit->getText() : std::string();
-    if (text.size() > kMaxTextBytes)
-        text.resize(kMaxTextBytes);
+    const std::string text = FieldText(child(kIdInterval), kMaxTextBytes);
     if (!text.empty()) {
         const std::optional<float> interval = ParseInterval(text);
         if (!interval) {

@@ -6,6 +6,7 @@
 
 #include "designer/app/designer_app.h"
 #include "designer/app/notification.h"
+#include "designer/editors/editor_fields.h"
 #include "designer/eventedit/text_action_editors.h"
 #include "designer/workspace/audio_waveform_ctrl.h"
 #include "designer/workspace/world_write_lock.h"
@@ -33,14 +34,6 @@ std::string Format(double value)
     char text[40] = {};
     const auto [end, error] = std::to_chars(text, text + sizeof(text) - 1, value, std::chars_format::general, 6);
     return error == std::errc() ? std::string(text, end) : std::string("0");
-}
-
-std::string FieldText(const pf::Window* field, size_t limit)
-{
-    std::string text = field != nullptr ? field->getText() : std::string();
-    if (text.size() > limit)
-        text.resize(limit);
-    return text;
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "designer/app/designer_app.h"
+#include "designer/editors/editor_fields.h"
 #include "designer/eventedit/editor_texts.h"
 #include "designer/eventedit/picker_receptors.h"
 #include "designer/workspace/property_drag_source.h"
@@ -24,14 +25,6 @@ const CVTND_EditorRegistration kLoadUrl(ObjectType::kAction, 10, &MakeActionEdit
 const CVTND_EditorRegistration kLoadFile(ObjectType::kAction, 20, &MakeActionEditor<CVTND_ActionLoadVTNDlg>);
 const CVTND_EditorRegistration kSendMessage(ObjectType::kAction, 40,
                                             &MakeActionEditor<CVTND_ActionSendMessageToHostDlg>);
-
-std::string FieldText(const pf::Window* field)
-{
-    std::string text = field != nullptr ? field->getText() : std::string();
-    if (text.size() > CVTND_ActionTextArgumentsDlg::kMaxTextBytes)
-        text.resize(CVTND_ActionTextArgumentsDlg::kMaxTextBytes);
-    return text;
-}
 
 } // namespace
 
@@ -71,9 +64,9 @@ bool CVTND_ActionTextArgumentsDlg::onInitDialog()
 
 void CVTND_ActionTextArgumentsDlg::Apply()
 {
-    std::vector<std::string> texts{FieldText(child(kIdFirst))};
+    std::vector<std::string> texts{FieldText(child(kIdFirst), kMaxTextBytes)};
     if (m_fields > 1)
-        texts.push_back(FieldText(child(kIdSecond)));
+        texts.push_back(FieldText(child(kIdSecond), kMaxTextBytes));
     ReplaceTextArguments(*Action(), texts);
 }
 
@@ -102,7 +95,8 @@ bool CVTND_ActionSendMessageToHostDlg::Validate()
     if (item<pf::Button>(kIdIsProperty)->getCheck() != pf::BST_CHECKED)
         return true;
     int code = SWexpression::kCodeOk;
-    if (SWexpression::ResolveVariableReference(World(), FieldText(child(kIdText)), code) != nullptr)
+    if (SWexpression::ResolveVariableReference(
+            World(), FieldText(child(kIdText), CVTND_ActionTextArgumentsDlg::kMaxTextBytes), code) != nullptr)
         return true;
     return pf::messageBox(hwnd(), EditorTextOf(kIdsNoSuchProperty), EditorTextOf(kIdsWarningCaption),
                           pf::MB_YESNO | pf::MB_ICONEXCLAMATION) == pf::IDYES;
@@ -115,7 +109,7 @@ void CVTND_ActionSendMessageToHostDlg::Apply()
         CVTND_WorldWriteLock lock(Action()->GetWorld());
         message->sendVariable = isProperty ? 1 : 0;
     }
-    ReplaceTextArguments(*Action(), {FieldText(child(kIdText))});
+    ReplaceTextArguments(*Action(), {FieldText(child(kIdText), CVTND_ActionTextArgumentsDlg::kMaxTextBytes)});
 }
 
 void CVTND_ActionSendMessageToHostDlg::onCancel()
