@@ -21,6 +21,8 @@ void MoveActionAndNotify(SWevent* target, SWactionnode* action, SWactionnode* af
 // The created broadcast of a new action (first related its event).
 void AnnounceNewAction(SWactionnode* action);
 
+void RedrawMaps(); // every open event map; nothing while the application does not run
+
 SWworld* WorldOfAction(const SWactionnode* action); // the world whose lock guards action
 // A new host callback action of event for method (class name from its class file); null for no method. The caller
 // holds the world's lock.

@@ -33,12 +33,6 @@ SWactionnode* ActionBefore(const SWevent& event, const SWactionnode* action)
     return before;
 }
 
-void Redraw()
-{
-    if (CVTNDesignerApp* app = GetDesignerApp())
-        app->RedrawEventMaps();
-}
-
 } // namespace
 
 // -- BaseActionsControlReceptor
@@ -115,7 +109,7 @@ void BaseActionsControlReceptor::OnDrop(pf::Window*, pf::Point, Droppable* dropp
         return;
     }
     if (!more)
-        Redraw();
+        RedrawMaps();
     if (kind != EdKind::kAction)
         AnnounceNewAction(action);
     if (engine != nullptr)

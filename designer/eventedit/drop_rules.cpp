@@ -35,12 +35,6 @@ void Broadcast(const CVTND_Event& event)
         app->Broadcast(event);
 }
 
-void Redraw()
-{
-    if (CVTNDesignerApp* app = GetDesignerApp())
-        app->RedrawEventMaps();
-}
-
 void RefreshLists()
 {
     if (CEditorEngine* engine = GetEditorEngine())
@@ -82,7 +76,7 @@ void ShowNewAction(SWactionnode* action, MapObject& anchor, bool more)
         return;
     engine->PlaceNear(engine->AddAction(action), &anchor);
     if (!more) {
-        Redraw();
+        RedrawMaps();
         RefreshLists();
     }
     AnnounceNewAction(action);
@@ -206,7 +200,7 @@ void DropOnCondition(MapObject& target, SWactionnode& condition, Droppable& drop
         SetLinks(*moved, right ? id : SWactionnode::kUnset, right ? SWactionnode::kUnset : id, SWactionnode::kUnset);
     }
     if (!more)
-        Redraw();
+        RedrawMaps();
 }
 
 void DropOnQueue(MapObject& target, SWactionnode& queue, Droppable& droppable, const EdContent& dragged, bool more)
@@ -238,7 +232,7 @@ void DropOnQueue(MapObject& target, SWactionnode& queue, Droppable& droppable, c
         SetLinks(*moved, SWactionnode::kUnset, SWactionnode::kUnset, id);
     }
     if (!more)
-        Redraw();
+        RedrawMaps();
 }
 
 // A queue's id in a stop list: taken out when listed, appended when not, so a second drop undoes the first.
@@ -264,7 +258,7 @@ void DropOnStopQueue(MapObject& target, SWactionnode& stop, Droppable& droppable
             ToggleStopId(*list, queue->GetActionId());
         }
         if (!more)
-            Redraw();
+            RedrawMaps();
         return;
     }
     SWactionkind* kind = dragged.GetActionKind();
@@ -398,7 +392,7 @@ void ToggleEventName(MapObject& target, SWevent& event, Droppable& droppable, co
     } else if (droppable.IsPaletteObject()) {
         ShowTarget(dragged, target);
     }
-    Redraw();
+    RedrawMaps();
 }
 
 void DropOnEvent(MapObject& target, SWevent& event, Droppable& droppable, bool more)
@@ -417,7 +411,7 @@ void DropOnEvent(MapObject& target, SWevent& event, Droppable& droppable, bool m
                 SetLinks(*action, SWactionnode::kUnset, SWactionnode::kUnset, SWactionnode::kUnset);
             }
             if (!more) {
-                Redraw();
+                RedrawMaps();
                 RefreshLists();
             }
         } else {
@@ -459,6 +453,12 @@ SWactionnode* CreateJavaCallbackAction(SWevent& event, const CVTND_JavaMethod* m
 }
 
 // -- Notifications
+
+void RedrawMaps()
+{
+    if (CVTNDesignerApp* app = GetDesignerApp())
+        app->RedrawEventMaps();
+}
 
 SWworld* WorldOfAction(const SWactionnode* action)
 {
@@ -534,7 +534,7 @@ void MoveActionAndNotify(SWevent* target, SWactionnode* action, SWactionnode* af
         target->MoveActionTree(action, after);
     }
     if (redraw) {
-        Redraw();
+        RedrawMaps();
         RefreshLists();
     }
     Broadcast(record);

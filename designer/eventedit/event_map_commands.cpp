@@ -8,6 +8,7 @@
 #include "designer/app/extended_world.h"
 #include "designer/app/notification.h"
 #include "designer/editors/rename_dlg.h"
+#include "designer/eventedit/action_notify.h"
 #include "designer/eventedit/display_names.h"
 #include "designer/eventedit/editor_engine.h"
 #include "designer/eventedit/event_map_canvas.h"
@@ -29,12 +30,6 @@
 using namespace EventMapCommand;
 
 namespace {
-
-void Redraw()
-{
-    if (CVTNDesignerApp* app = GetDesignerApp())
-        app->RedrawEventMaps();
-}
 
 std::string Text(uint32_t id)
 {
@@ -145,11 +140,11 @@ bool CVTND_EventMap::RunCommand(uint32_t id)
     switch (id) {
     case kShowObjectNames:
         engine->showObjectNames = !engine->showObjectNames;
-        Redraw();
+        RedrawMaps();
         return true;
     case kShowEventNames:
         engine->showEventNames = !engine->showEventNames;
-        Redraw();
+        RedrawMaps();
         return true;
     case kAlignX:
     case kAlignY:
@@ -200,7 +195,7 @@ void CVTND_EventMap::EventCommand(uint32_t id, MapObject& object, SWevent& event
         event.SetEnabled(!event.IsEnabled());
     }
         changed(EventDetail::kInitiallyActiveToggled);
-        Redraw();
+        RedrawMaps();
         break;
     case kAutoReset: {
         CVTND_WorldWriteLock lock(world);
@@ -241,7 +236,7 @@ void CVTND_EventMap::ActionCommand(uint32_t id, MapObject& object, SWactionnode&
     switch (id) {
     case kActionParameters:
         if (BuildEventParameterPickList(this, &action, nullptr))
-            Redraw();
+            RedrawMaps();
         break;
     case kActionDetails:
         EditActionDetails(&action);
@@ -304,7 +299,7 @@ void CVTND_EventMap::DeleteByMenu(MapObject& object, uint16_t kind)
     }
     if (kind == EdKind::kAction)
         engine->RefreshActionReceptors();
-    Redraw();
+    RedrawMaps();
 }
 
 void CVTND_EventMap::CollapseInputs(MapObject& object, SWevent& event)
@@ -325,7 +320,7 @@ void CVTND_EventMap::CollapseInputs(MapObject& object, SWevent& event)
         else if (object.inputsFolded == 0 && node->foldOwner == &object)
             node->foldOwner = nullptr;
     }
-    Redraw();
+    RedrawMaps();
 }
 
 // Events and actions stay on the map: it is where they are edited, and nothing would bring them back.
@@ -341,7 +336,7 @@ void CVTND_EventMap::RemoveFromMap(MapObject& object)
     if (!selection.Contains(&object)) {
         if (removable(&object)) {
             engine->RemoveMapObject(&object);
-            Redraw();
+            RedrawMaps();
         }
         return;
     }
@@ -352,7 +347,7 @@ void CVTND_EventMap::RemoveFromMap(MapObject& object)
     for (MapObject* o : going)
         engine->RemoveMapObject(o);
     if (!going.empty())
-        Redraw();
+        RedrawMaps();
 }
 
 // -- The Delete key
@@ -407,7 +402,7 @@ void CVTND_EventMap::DeleteSelection()
     if (actionDeleted)
         engine->RefreshActionReceptors();
     if (changed)
-        Redraw();
+        RedrawMaps();
 }
 
 // -- Align and space
@@ -420,7 +415,7 @@ void CVTND_EventMap::Align(bool onX)
     const MapObject* reference = engine->Selection().Last()->object;
     for (CESN* s = engine->Selection().First(); s != nullptr; s = CEditorSelection::Next(s))
         (onX ? s->object->x : s->object->y) = onX ? reference->x : reference->y;
-    Redraw();
+    RedrawMaps();
 }
 
 void CVTND_EventMap::Space(bool onX)
@@ -444,5 +439,5 @@ void CVTND_EventMap::Space(bool onX)
         spacing = 40;
     for (size_t i = 1; i < sorted.size(); ++i)
         (onX ? sorted[i]->x : sorted[i]->y) = at(sorted[i - 1]) + spacing;
-    Redraw();
+    RedrawMaps();
 }

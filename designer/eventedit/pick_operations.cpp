@@ -33,12 +33,6 @@ SWworld* WorldOf(const SWevent* event)
     return event != nullptr && event->GetWorld() != nullptr ? event->GetWorld()->AsWorld() : nullptr;
 }
 
-void Redraw()
-{
-    if (CVTNDesignerApp* app = GetDesignerApp())
-        app->RedrawEventMaps();
-}
-
 std::vector<std::string> KeyNamesOf(const SWevent& event)
 {
     std::vector<std::string> names;
@@ -110,11 +104,11 @@ void EditEventParameters(pf::Window* parent, SWevent* event, uint32_t type, bool
     const bool keys = type == 19 || type == 20;
     if (event != nullptr && type == static_cast<uint32_t>(EventType::kTimerEvent)) {
         EditTimerEventParameters(parent, *event); // the timer dialog opens at the mouse itself
-        Redraw();
+        RedrawMaps();
         return;
     }
     if (event == nullptr || world == nullptr || !(objects || sounds || keys)) {
-        Redraw();
+        RedrawMaps();
         return;
     }
     ObjectPickRequest request(type == 16 ? 2 : sounds ? 4 : keys ? 6 : 12);
@@ -161,7 +155,7 @@ void EditEventParameters(pf::Window* parent, SWevent* event, uint32_t type, bool
             }
         }
     }
-    Redraw();
+    RedrawMaps();
 }
 
 bool BuildEventParameterPickList(pf::Window* parent, SWactionnode* action, std::string* outText)
@@ -192,7 +186,7 @@ bool BuildEventParameterPickList(pf::Window* parent, SWactionnode* action, std::
         if (engine != nullptr)
             for (const std::string& name : names)
                 ShowNear(*engine, world->GetRootNode()->FindByName(name), anchor, &CEditorEngine::AddNode);
-        Redraw();
+        RedrawMaps();
         BroadcastTargetsPicked(*action);
     } else if (kind == 5 || kind == 61 || kind == 7 || kind == 8 || kind == 39) {
         const bool sound = kind == 7 || kind == 8;
@@ -215,7 +209,7 @@ bool BuildEventParameterPickList(pf::Window* parent, SWactionnode* action, std::
             }
             if (engine != nullptr)
                 ShowNear(*engine, cursor, anchor, &CEditorEngine::AddKind1000);
-            Redraw();
+            RedrawMaps();
             if (outText != nullptr)
                 *outText = KindName(*action) + " (" + std::to_string(id) + ")";
             return true;
@@ -241,7 +235,7 @@ bool BuildEventParameterPickList(pf::Window* parent, SWactionnode* action, std::
             if (engine != nullptr)
                 ShowNear(*engine, world->GetRootNode()->FindByName(name), anchor, &CEditorEngine::AddNode);
         }
-        Redraw();
+        RedrawMaps();
     } else if (KindIn(kind, {{11, 15}, {38, 38}, {54, 56}})) {
         const bool worlds = kind >= 54;
         ObjectPickRequest request(worlds ? 11 : 5);
@@ -258,7 +252,7 @@ bool BuildEventParameterPickList(pf::Window* parent, SWactionnode* action, std::
         if (worlds && engine != nullptr) {
             for (const std::string& name : names)
                 ShowNear(*engine, world->GetSubWorlds().FindByName(name), anchor, &CEditorEngine::AddWorld);
-            Redraw();
+            RedrawMaps();
         }
     } else if (kind == 24 || kind == 35) {
         ObjectPickRequest request(7);
@@ -279,7 +273,7 @@ bool BuildEventParameterPickList(pf::Window* parent, SWactionnode* action, std::
             if (engine != nullptr)
                 ShowNear(*engine, entry, anchor, &CEditorEngine::AddExpression);
         }
-        Redraw();
+        RedrawMaps();
         if (outText != nullptr && !firstFound) {
             *outText = KindName(*action);
             return true;
