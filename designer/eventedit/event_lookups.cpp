@@ -4,6 +4,7 @@
 
 #include "engine/behaviour/event.h"
 #include "engine/core/list.h"
+#include "engine/core/object_node.h"
 #include "engine/core/root_object.h"
 #include "engine/core/world.h"
 #include "engine/resources/material.h"
@@ -25,6 +26,12 @@ bool IsNodeTargetKind(int32_t kind)
 bool IsNodeEventType(uint32_t type)
 {
     return type == 5 || type == 6 || type == 7 || type == 16;
+}
+
+bool IsParticleSystemNode(const SWnode* node)
+{
+    const auto* object = dynamic_cast<const SWobjectnode*>(node);
+    return object != nullptr && object->HasKind(SWnode::kKindObject) && object->GetKindCode() == 4;
 }
 
 std::vector<std::string> ListNames(const SWlist* list, bool sounds)

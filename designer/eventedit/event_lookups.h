@@ -1,6 +1,6 @@
 #pragma once
 // Small lookups the event editing shares: ranges of action kind numbers, which events and actions name nodes of the
-// world's tree, the names an event's list holds, an event's last action, a material by name.
+// world's tree, the names an event's list holds, an event's last action, a material by name, particle systems.
 #include <cstdint>
 #include <initializer_list>
 #include <string>
@@ -11,11 +11,13 @@ class SWactionnode;
 class SWevent;
 class SWlist;
 class SWmaterial;
+class SWnode;
 class SWworld;
 
 bool KindIn(int32_t kind, std::initializer_list<std::pair<int32_t, int32_t>> ranges); // ranges include both ends
-bool IsNodeTargetKind(int32_t kind); // the action's targets are nodes of the world's tree, by name
-bool IsNodeEventType(uint32_t type); // the event's object list names nodes of the world's tree
+bool IsNodeTargetKind(int32_t kind);           // the action's targets are nodes of the world's tree, by name
+bool IsNodeEventType(uint32_t type);           // the event's object list names nodes of the world's tree
+bool IsParticleSystemNode(const SWnode* node); // an object node of the particle kind; false for null
 
 // The names list holds, in its order, those without a name left out; sounds: a list of sound names, else of object
 // names. Null is empty.

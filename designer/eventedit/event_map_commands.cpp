@@ -11,6 +11,7 @@
 #include "designer/eventedit/action_notify.h"
 #include "designer/eventedit/display_names.h"
 #include "designer/eventedit/editor_engine.h"
+#include "designer/eventedit/event_lookups.h"
 #include "designer/eventedit/event_map_canvas.h"
 #include "designer/eventedit/event_map_texts.h"
 #include "designer/eventedit/map_object.h"
@@ -19,7 +20,6 @@
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/event.h"
 #include "engine/core/node.h"
-#include "engine/core/object_node.h"
 #include "engine/core/world.h"
 #include "platform/base/user_constants.h"
 #include "platform/ui/core/menu.h"
@@ -34,12 +34,6 @@ namespace {
 std::string Text(uint32_t id)
 {
     return pf::resources().string(id).value_or(std::string());
-}
-
-bool IsParticleSystem(const SWnode* node)
-{
-    const auto* object = dynamic_cast<const SWobjectnode*>(node);
-    return object != nullptr && object->HasKind(SWnode::kKindObject) && object->GetKindCode() == 4;
 }
 
 // What a selected map object stood for when a command began: deleting an event takes its actions' map objects along,
@@ -110,7 +104,7 @@ void MapObject::ShowContextMenu(pf::Window* window, pf::Point at)
         popup = menu->subMenu(static_cast<int32_t>(EventMapPopup::kObject));
         const SWnode* node = GetNode();
         enable(popup, kGetIcon, node != nullptr && node->HasKind(SWnode::kKindMesh));
-        enable(popup, kObjectDetails, node == nullptr || IsParticleSystem(node));
+        enable(popup, kObjectDetails, node == nullptr || IsParticleSystemNode(node));
         enable(popup, kRemoveFromMap, !engine->IsReferenced(this));
     }
     if (!popup.isNull())

@@ -10,7 +10,6 @@
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/event.h"
 #include "engine/core/node.h"
-#include "engine/core/object_node.h"
 #include "platform/gfx/dc.h"
 #include "platform/ui/core/paint_dc.h"
 #include "platform/ui/core/ui.h"
@@ -26,12 +25,6 @@ constexpr int32_t kOutlineMargin = 5;
 bool NodeHas(const SWnode* node, uint16_t flags)
 {
     return node != nullptr && node->HasKind(flags);
-}
-
-bool IsParticleSystemNode(const SWnode* node)
-{
-    const auto* object = dynamic_cast<const SWobjectnode*>(node);
-    return object != nullptr && object->HasKind(SWnode::kKindObject) && object->GetKindCode() == 4;
 }
 
 // An action, an action-kind item or a Java method item: what conditions, queues and events take.
