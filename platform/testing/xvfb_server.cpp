@@ -19,6 +19,8 @@ namespace pf {
 namespace {
 
 constexpr int kStartTimeoutMs = 20000; // two loaded CI cores can take seconds to start a server
+constexpr int kStopTimeoutMs = 3000;
+constexpr int kStopPollMs = 10;
 
 Display* asDisplay(void* connection)
 {
@@ -32,9 +34,18 @@ XvfbServer::~XvfbServer()
     if (m_connection != nullptr)
         XCloseDisplay(asDisplay(m_connection));
     if (m_pid > 0) {
+        // A SIGTERM that lands just before the server sleeps again is only seen at its next request, and with its
+        // clients quiet none comes: the server is asked, then made, to end.
         kill(m_pid, SIGTERM);
         int status = 0;
-        waitpid(m_pid, &status, 0);
+        for (int waitedMs = 0; waitpid(m_pid, &status, WNOHANG) == 0; waitedMs += kStopPollMs) {
+            if (waitedMs >= kStopTimeoutMs) {
+                kill(m_pid, SIGKILL);
+                waitpid(m_pid, &status, 0);
+                break;
+            }
+            usleep(kStopPollMs * 1000);
+        }
     }
 }
 
