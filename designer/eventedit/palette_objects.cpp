@@ -110,17 +110,11 @@ void SetPaletteContent(UIObject& item, const CVTND_Object& object)
     void* thing = object.GetObject();
     if (thing == nullptr)
         return;
-    switch (static_cast<ObjectType>(object.GetType())) {
-    case ObjectType::kMeshNode:
-    case ObjectType::kCamera:
-    case ObjectType::kObjectNode:
-    case ObjectType::kNode:
-    case ObjectType::kGroup:
-    case ObjectType::kHotspot:
-    case ObjectType::kParticleNode:
-    case ObjectType::kRoot:
+    if (object.IsNodeType()) {
         item.SetNode(static_cast<SWnode*>(thing));
-        break;
+        return;
+    }
+    switch (static_cast<ObjectType>(object.GetType())) {
     case ObjectType::kMaterial:
         item.SetKind4000(static_cast<SWmaterial*>(thing));
         break;
