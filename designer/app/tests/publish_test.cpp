@@ -26,6 +26,8 @@
 #include "engine/core/root_object.h"
 #include "engine/core/sync_event.h"
 #include "engine/core/type_tag.h"
+#include "engine/core/window.h"
+#include "engine/core/window_renderer.h"
 #include "engine/core/world_sections.h"
 #include "engine/resources/background.h"
 #include "engine/resources/mesh_object.h"
@@ -480,6 +482,48 @@ TEST_F(Publish, APublishedWorldPlaysInAPlayerAndAClickOnItsCubeSwitchesItsBackgr
     ASSERT_EQ(ui().providers().scriptedMessageBox().calls().size(), 1u);
     EXPECT_NE(ui().providers().scriptedMessageBox().calls()[0].text.find("damaged.vto"), std::string::npos);
     EXPECT_TRUE(designer->Players().empty());
+}
+
+// A still view is refined over several jittered frames; a picture is only comparable once that has settled. The
+// refinement is seen restarting first, so that a state settled before the view changed is not taken for it.
+std::unique_ptr<pf::Surface32> SettledPicture(pf::UserSim& sim, CChildRenderView& view)
+{
+    const auto settled = [&] {
+        const SWworldlock hold(view.GetWorld());
+        SWwindow* window = view.GetEngineWindow();
+        return window != nullptr && window->GetRenderer() != nullptr && window->GetRenderer()->IsAntialiasingDone();
+    };
+    EXPECT_TRUE(WaitFor(sim, [&] { return !settled(); })) << "the view was drawn again";
+    EXPECT_TRUE(WaitFor(sim, settled));
+    sim.pump();
+    const pf::Rect client = view.clientRect();
+    const pf::Point origin = view.clientToScreen({0, 0});
+    return pf::captureScreen(pf::Rect::fromXywh(origin.x, origin.y, client.width(), client.height()));
+}
+
+// With the default rows nothing is lost on the way: the player shows, pixel for pixel, what the preview showed.
+TEST_F(Publish, APublishedWorldPlaysPixelForPixelAsItPreviewed)
+{
+    {
+        const SWworldlock hold(*world);
+        while (SWevent* event = world->GetFirstEvent())
+            world->DeleteEvent(event);
+    }
+    CChildRenderView& design = *designer->ActiveView();
+    design.move(pf::Rect::fromXywh(0, 0, 320, 240));
+    ASSERT_TRUE(designer->StartPreview());
+    const std::unique_ptr<pf::Surface32> previewed = SettledPicture(sim(), design);
+    ASSERT_TRUE(designer->StopPreview());
+    const std::string path = In("same.vto");
+    ASSERT_TRUE(PublishWorld(*world, {path, false, 320, 240}, nullptr).ok);
+    CChildRenderFrame* player = designer->OpenPublishedFile(path);
+    ASSERT_NE(player, nullptr);
+    const std::unique_ptr<pf::Surface32> played = SettledPicture(sim(), player->View());
+    const pf::ImageDifference difference = pf::compareSurfaces(*previewed, *played, 0);
+    EXPECT_FALSE(difference.sizeMismatch);
+    EXPECT_EQ(difference.differing, 0u);
+    player->destroy();
+    ui().pump();
 }
 
 } // namespace
