@@ -13,7 +13,6 @@
 #include "designer/app/extended_world.h"
 #include "designer/app/icon_browser_dlg.h"
 #include "designer/app/project_object.h"
-#include "designer/app/sample_project.h"
 #include "designer/app/startup.h"
 #include "designer/workspace/list_panels.h"
 #include "designer/workspace/scenegraph_dlg.h"
@@ -29,6 +28,7 @@
 #include "platform/settings/settings_store.h"
 #include "platform/ui/controls/list_view.h"
 #include "testsupport/designer/panel_pictures.h"
+#include "testsupport/designer/sample_designer.h"
 
 namespace pf {
 namespace {
@@ -40,17 +40,7 @@ protected:
         LiveFixture::SetUp();
         folder = std::filesystem::temp_directory_path() / ("vortan-panels-live-" + std::to_string(::getpid()));
         std::filesystem::create_directories(folder / "icons");
-        CVTND_StartOptions options;
-        options.store = std::make_unique<SettingsStore>(nullptr);
-        options.developerRun = true;
-        options.recoveryPath = (folder / "recovery.vtp").string();
-        ASSERT_TRUE(designer.Start(std::move(options)));
-        {
-            const SWworldlock hold(*designer.GetWorld());
-            BuildSampleWorld(*designer.GetWorld());
-        }
-        designer.ActiveView()->TakeLastCamera();
-        designer.ActiveView()->RefreshBackground();
+        ASSERT_TRUE(designertest::StartOnSampleWorld(designer, folder));
         settle(300);
     }
     void TearDown() override

@@ -65,6 +65,7 @@
 #include "platform/ui/core/message_loop.h"
 #include "platform/ui/providers/live_file_dialog.h"
 #include "platform/ui/providers/live_providers.h"
+#include "testsupport/designer/sample_designer.h"
 
 namespace pf {
 namespace {
@@ -97,17 +98,7 @@ protected:
         LiveFixture::SetUp();
         folder = std::filesystem::temp_directory_path() / ("vortan-live-" + std::to_string(::getpid()));
         std::filesystem::create_directories(folder);
-        CVTND_StartOptions options;
-        options.store = std::make_unique<SettingsStore>(nullptr);
-        options.developerRun = true;
-        options.recoveryPath = (folder / "recovery.vtp").string();
-        ASSERT_TRUE(designer.Start(std::move(options)));
-        {
-            const SWworldlock hold(*designer.GetWorld());
-            BuildSampleWorld(*designer.GetWorld());
-        }
-        designer.ActiveView()->TakeLastCamera();
-        designer.ActiveView()->RefreshBackground();
+        ASSERT_TRUE(designertest::StartOnSampleWorld(designer, folder));
     }
     void TearDown() override
     {

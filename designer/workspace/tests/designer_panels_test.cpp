@@ -14,7 +14,6 @@
 #include "designer/app/icon_browser_dlg.h"
 #include "designer/app/main_frame.h"
 #include "designer/app/project_object.h"
-#include "designer/app/sample_project.h"
 #include "designer/app/startup.h"
 #include "designer/workspace/list_panels.h"
 #include "designer/workspace/panels.h"
@@ -28,6 +27,7 @@
 #include "platform/testing/ui_fixture.h"
 #include "platform/ui/controls/list_view.h"
 #include "testsupport/designer/panel_pictures.h"
+#include "testsupport/designer/sample_designer.h"
 
 namespace {
 
@@ -39,17 +39,7 @@ protected:
         useFreeType(); // pictures a person reads
         folder = std::filesystem::temp_directory_path() / ("vortan-designer-panels-" + std::to_string(::getpid()));
         std::filesystem::create_directories(folder);
-        CVTND_StartOptions options;
-        options.store = std::make_unique<pf::SettingsStore>(nullptr);
-        options.developerRun = true;
-        options.recoveryPath = (folder / "recovery.vtp").string();
-        ASSERT_TRUE(designer.Start(std::move(options)));
-        {
-            const SWworldlock hold(*designer.GetWorld());
-            BuildSampleWorld(*designer.GetWorld());
-        }
-        designer.ActiveView()->TakeLastCamera();
-        designer.ActiveView()->RefreshBackground();
+        ASSERT_TRUE(designertest::StartOnSampleWorld(designer, folder));
         sim().pump();
     }
     void TearDown() override

@@ -1,0 +1,33 @@
+#pragma once
+// The designer as its whole-program tests start it over the sample world: settings kept in memory only, a developer
+// run (no first-run questions), its recovery file in the test's folder, the first view looking through the sample's
+// camera. Header only, so the live tests need no library of ours for it.
+#include <filesystem>
+#include <memory>
+
+#include "designer/app/child_render_view.h"
+#include "designer/app/sample_project.h"
+#include "designer/app/startup.h"
+#include "engine/core/world.h"
+#include "platform/settings/settings_store.h"
+
+namespace designertest {
+
+inline bool StartOnSampleWorld(CVTND_Designer& designer, const std::filesystem::path& folder)
+{
+    CVTND_StartOptions options;
+    options.store = std::make_unique<pf::SettingsStore>(nullptr);
+    options.developerRun = true;
+    options.recoveryPath = (folder / "recovery.vtp").string();
+    if (!designer.Start(std::move(options)))
+        return false;
+    {
+        const SWworldlock hold(*designer.GetWorld());
+        BuildSampleWorld(*designer.GetWorld());
+    }
+    designer.ActiveView()->TakeLastCamera();
+    designer.ActiveView()->RefreshBackground();
+    return true;
+}
+
+} // namespace designertest
