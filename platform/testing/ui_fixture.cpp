@@ -69,4 +69,14 @@ std::string UiFixture::artifactPath(const std::string& name) const
     return (std::filesystem::path(testArtifactsDir()) / name).string();
 }
 
+std::string UiFixture::ownFolder() const
+{
+    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    const std::filesystem::path dir =
+        std::filesystem::path(testArtifactsDir()) / (std::string(info->test_suite_name()) + "." + info->name());
+    std::error_code error;
+    std::filesystem::create_directories(dir, error);
+    return dir.string();
+}
+
 } // namespace pf

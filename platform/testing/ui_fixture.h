@@ -32,6 +32,9 @@ protected:
     NullAudio& audio() { return m_audio; }
     void useFreeType();                                      // real fonts for the rest of the test
     std::string artifactPath(const std::string& name) const; // in $VORTAN_TEST_ARTIFACTS, never the source tree
+    // A folder of this test's own under the artifacts, created on demand: ctest runs the tests of one fixture as
+    // parallel processes, so files a test writes and then reads back must not share a path with another test.
+    std::string ownFolder() const;
 
 private:
     VirtualClock m_clock{kStartMs};

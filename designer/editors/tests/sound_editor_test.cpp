@@ -25,8 +25,7 @@ public:
     void SetUp() override
     {
         EditorsFixture::SetUp();
-        folder = std::filesystem::path(artifactPath("sound-editor"));
-        std::filesystem::create_directories(folder);
+        folder = std::filesystem::path(ownFolder());
     }
 
     // A wave of seconds of a rising ramp, in folder, as a new sound of the world.

@@ -2,6 +2,7 @@
 // them: the text and flag editors, the queue and the stop controller.
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <thread>
 
@@ -539,7 +540,7 @@ protected:
     void SetUp() override
     {
         ActionEditors::SetUp();
-        const std::string path = artifactPath("play-sound-2500ms.wav");
+        const std::string path = (std::filesystem::path(ownFolder()) / "play-sound-2500ms.wav").string();
         auto writer = pf::RiffWaveWriter::create(path, pf::WaveFormat::pcm(1, 8000, 8));
         ASSERT_NE(writer, nullptr);
         const std::vector<uint8_t> silence(20000, 0x80); // 2.5 s at 8000 bytes a second

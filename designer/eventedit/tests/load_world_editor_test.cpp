@@ -35,8 +35,7 @@ protected:
     {
         EventEditFixture::SetUp();
         RegisterWorkspaceControls(ui());
-        folder = std::filesystem::path(artifactPath("load-world-editor"));
-        std::filesystem::create_directories(folder);
+        folder = std::filesystem::path(ownFolder());
         for (const char* name : {"hall", "tower"}) {
             SWworld level;
             auto* node = new SWobjectnode;
