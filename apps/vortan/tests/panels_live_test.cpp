@@ -137,7 +137,7 @@ TEST_F(PanelsLive, DockedFloatingIconBrowserAndViewCursor)
     settle(100);
     liveServer().click(caption);
     liveServer().click(caption);
-    ASSERT_TRUE(runUntil([&] { return cursors.GetState().floating && cursors.isVisible(); }, 3000));
+    ASSERT_TRUE(runUntil([&] { return cursors.GetState().floating && cursors.isVisible(); }));
     EXPECT_EQ(dynamic_cast<CVTND_CursorsDlg&>(cursors.Content()).Items(), std::vector<void*>{entry});
     settle(400);
     ShootScreen("panels-live-floating.png");
@@ -148,13 +148,13 @@ TEST_F(PanelsLive, DockedFloatingIconBrowserAndViewCursor)
         ASSERT_TRUE(browser.create(kIddIconBrowser, nullptr));
         browser.show(SW_SHOW);
         browser.SetFolder((folder / "icons").string());
-        ASSERT_TRUE(runUntil([&] { return !browser.IsScanning() && browser.GetFound().size() == 6; }, 5000));
+        ASSERT_TRUE(runUntil([&] { return !browser.IsScanning() && browser.GetFound().size() == 6; }));
         auto* list = browser.item<ListView>(CVTND_IconBrowserDlg::kIdList);
         list->setItemState(2, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
         settle(400);
         ShootScreen("panels-live-icon-browser.png");
         liveServer().click(browser.child(IDOK)->clientToScreen({5, 5}));
-        ASSERT_TRUE(runUntil([&] { return !entry->imageFile.empty(); }, 3000));
+        ASSERT_TRUE(runUntil([&] { return !entry->imageFile.empty(); }));
     }
     EXPECT_EQ(entry->imageFile, (folder / "icons" / "ring2.xpm").string());
 
@@ -170,7 +170,7 @@ TEST_F(PanelsLive, DockedFloatingIconBrowserAndViewCursor)
         view.SetCursor(entry);
     });
     renderThread.join();
-    ASSERT_TRUE(runUntil([&] { return ui().currentCursor().icon != nullptr; }, 3000));
+    ASSERT_TRUE(runUntil([&] { return ui().currentCursor().icon != nullptr; }));
     settle(300); // the backend hands the cursor to the server as the loop goes on
     const IconRef icon = ui().currentCursor().icon;
     EXPECT_EQ(icon->hotSpot(), (Point{16, 16}));

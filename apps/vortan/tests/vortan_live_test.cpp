@@ -144,8 +144,7 @@ protected:
                     shown = liveServer().grab(area);
                     difference = compareSurfaces(*shown, *composed, 12);
                     return !difference.sizeMismatch && difference.differing == 0;
-                },
-                5000);
+                });
             EXPECT_FALSE(difference.sizeMismatch);
             EXPECT_EQ(difference.differing, 0) << "at " << area.l << "," << area.t;
             int written = 0; // the title's pixels: unlike the band's own colour, in the left half
@@ -280,8 +279,7 @@ TEST_F(DesignerLive, TheSampleTurnsAClickSwitchesTheBackgroundAndThePublishedWor
                 for (int32_t x = 0; x < 80; ++x)
                     differing += (a->pixel(x, y) & 0xFFFFFF) != (b->pixel(x, y) & 0xFFFFFF) ? 1 : 0;
             return differing > 100;
-        },
-        5000);
+        });
     EXPECT_GT(differing, 100) << "the cube turns";
     EXPECT_TRUE(IsBackground(GrabPixel(corner)));
 
@@ -289,7 +287,7 @@ TEST_F(DesignerLive, TheSampleTurnsAClickSwitchesTheBackgroundAndThePublishedWor
     liveServer().moveTo(middle);
     settle(200);
     liveServer().click(middle);
-    ASSERT_TRUE(runUntil([&] { return !IsBackground(GrabPixel(corner)); }, 5000));
+    ASSERT_TRUE(runUntil([&] { return !IsBackground(GrabPixel(corner)); }));
     if (const char* artifacts = std::getenv("VORTAN_TEST_ARTIFACTS")) {
         std::string error;
         writePngFile(std::string(artifacts) + "/vortan-live-clicked.png", *liveServer().grab(screen().workArea()),
@@ -303,12 +301,12 @@ TEST_F(DesignerLive, TheSampleTurnsAClickSwitchesTheBackgroundAndThePublishedWor
     const Rect playerClient = played.clientRect();
     const Point playerMiddle = ViewPoint(
         played, {static_cast<int32_t>(playerClient.width() / 2), static_cast<int32_t>(playerClient.height() / 2)});
-    ASSERT_TRUE(runUntil([&] { return IsBackground(GrabPixel(playerCorner)); }, 5000))
+    ASSERT_TRUE(runUntil([&] { return IsBackground(GrabPixel(playerCorner)); }))
         << "the published world starts from the first background";
     liveServer().moveTo(playerMiddle);
     settle(200);
     liveServer().click(playerMiddle);
-    ASSERT_TRUE(runUntil([&] { return !IsBackground(GrabPixel(playerCorner)); }, 5000));
+    ASSERT_TRUE(runUntil([&] { return !IsBackground(GrabPixel(playerCorner)); }));
 }
 
 // The designer as a person starts it, ended from outside once it is up: by SIGTERM, or by the window manager's
@@ -416,8 +414,7 @@ protected:
                 const std::unique_ptr<Surface32> composed = captureScreen(client);
                 difference = compareSurfaces(*liveServer().grab(client), *composed, 12);
                 return !difference.sizeMismatch && difference.differing == 0 && !IsOneColour(*composed);
-            },
-            5000);
+            });
         EXPECT_TRUE(same) << name << ": " << difference.differing << " pixels differ";
         const char* artifacts = std::getenv("VORTAN_TEST_ARTIFACTS");
         const std::string dir = artifacts != nullptr ? artifacts : std::filesystem::temp_directory_path().string();
@@ -599,7 +596,7 @@ protected:
         liveServer().moveTo(middle);
         settle(200);
         liveServer().click(middle);
-        EXPECT_TRUE(runUntil([&] { return !IsBackground(GrabPixel(corner)); }, 5000)) << "the click switched it";
+        EXPECT_TRUE(runUntil([&] { return !IsBackground(GrabPixel(corner)); })) << "the click switched it";
         // A still view is refined over several jittered frames: grabs are comparable only once that has settled.
         EXPECT_TRUE(runUntil(
             [&] {
@@ -607,8 +604,7 @@ protected:
                 SWwindow* window = view.GetEngineWindow();
                 return window != nullptr && window->GetRenderer() != nullptr &&
                        window->GetRenderer()->IsAntialiasingDone();
-            },
-            5000))
+            }))
             << "the view settled";
         settle(300);
         return liveServer().grab(area);

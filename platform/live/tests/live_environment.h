@@ -23,7 +23,7 @@ protected:
     Ui& ui() { return *m_ui; }
     SdlBackend& backend() { return *m_backend; }
     // Runs the loop until `done` holds or the time is up (then false); never hangs a test.
-    bool runUntil(const std::function<bool()>& done, int timeoutMs = 5000);
+    bool runUntil(const std::function<bool()>& done, int timeoutMs = 20000); // long enough for a loaded machine
     void settle(int ms = 150); // lets X, SDL and the loop exchange what they still owe each other
     Window* createTopLevel(const Rect& rect, uint32_t style);
 

@@ -105,7 +105,7 @@ TEST_F(LiveInput, MessageBoxAnsweredByClickOnYes)
     MessageSpy spy;
     spy.onlyWindows({top->hwnd()}).onlyMessages({WM_KEYDOWN});
     liveServer().tap(XK_a);
-    EXPECT_TRUE(runUntil([&] { return spy.count(WM_KEYDOWN) > 0; }, 2000));
+    EXPECT_TRUE(runUntil([&] { return spy.count(WM_KEYDOWN) > 0; }));
 }
 
 } // namespace
