@@ -139,12 +139,11 @@ protected:
             const std::unique_ptr<Surface32> composed = captureScreen(area);
             std::unique_ptr<Surface32> shown;
             ImageDifference difference;
-            runUntil(
-                [&] {
-                    shown = liveServer().grab(area);
-                    difference = compareSurfaces(*shown, *composed, 12);
-                    return !difference.sizeMismatch && difference.differing == 0;
-                });
+            runUntil([&] {
+                shown = liveServer().grab(area);
+                difference = compareSurfaces(*shown, *composed, 12);
+                return !difference.sizeMismatch && difference.differing == 0;
+            });
             EXPECT_FALSE(difference.sizeMismatch);
             EXPECT_EQ(difference.differing, 0) << "at " << area.l << "," << area.t;
             int written = 0; // the title's pixels: unlike the band's own colour, in the left half
@@ -271,15 +270,14 @@ TEST_F(DesignerLive, TheSampleTurnsAClickSwitchesTheBackgroundAndThePublishedWor
     ASSERT_NE(a, nullptr);
     runUntil([] { return false; }, 500);
     int differing = 0;
-    runUntil(
-        [&] {
-            const std::unique_ptr<Surface32> b = liveServer().grab(box);
-            differing = 0;
-            for (int32_t y = 0; b != nullptr && y < 80; ++y)
-                for (int32_t x = 0; x < 80; ++x)
-                    differing += (a->pixel(x, y) & 0xFFFFFF) != (b->pixel(x, y) & 0xFFFFFF) ? 1 : 0;
-            return differing > 100;
-        });
+    runUntil([&] {
+        const std::unique_ptr<Surface32> b = liveServer().grab(box);
+        differing = 0;
+        for (int32_t y = 0; b != nullptr && y < 80; ++y)
+            for (int32_t x = 0; x < 80; ++x)
+                differing += (a->pixel(x, y) & 0xFFFFFF) != (b->pixel(x, y) & 0xFFFFFF) ? 1 : 0;
+        return differing > 100;
+    });
     EXPECT_GT(differing, 100) << "the cube turns";
     EXPECT_TRUE(IsBackground(GrabPixel(corner)));
 
@@ -409,12 +407,11 @@ protected:
         const Point at = window.clientToScreen({0, 0});
         const Rect client = Rect::fromXywh(at.x, at.y, window.clientRect().width(), window.clientRect().height());
         ImageDifference difference;
-        const bool same = runUntil(
-            [&] {
-                const std::unique_ptr<Surface32> composed = captureScreen(client);
-                difference = compareSurfaces(*liveServer().grab(client), *composed, 12);
-                return !difference.sizeMismatch && difference.differing == 0 && !IsOneColour(*composed);
-            });
+        const bool same = runUntil([&] {
+            const std::unique_ptr<Surface32> composed = captureScreen(client);
+            difference = compareSurfaces(*liveServer().grab(client), *composed, 12);
+            return !difference.sizeMismatch && difference.differing == 0 && !IsOneColour(*composed);
+        });
         EXPECT_TRUE(same) << name << ": " << difference.differing << " pixels differ";
         const char* artifacts = std::getenv("VORTAN_TEST_ARTIFACTS");
         const std::string dir = artifacts != nullptr ? artifacts : std::filesystem::temp_directory_path().string();
@@ -598,14 +595,11 @@ protected:
         liveServer().click(middle);
         EXPECT_TRUE(runUntil([&] { return !IsBackground(GrabPixel(corner)); })) << "the click switched it";
         // A still view is refined over several jittered frames: grabs are comparable only once that has settled.
-        EXPECT_TRUE(runUntil(
-            [&] {
-                const SWworldlock hold(view.GetWorld());
-                SWwindow* window = view.GetEngineWindow();
-                return window != nullptr && window->GetRenderer() != nullptr &&
-                       window->GetRenderer()->IsAntialiasingDone();
-            }))
-            << "the view settled";
+        EXPECT_TRUE(runUntil([&] {
+            const SWworldlock hold(view.GetWorld());
+            SWwindow* window = view.GetEngineWindow();
+            return window != nullptr && window->GetRenderer() != nullptr && window->GetRenderer()->IsAntialiasingDone();
+        })) << "the view settled";
         settle(300);
         return liveServer().grab(area);
     }
