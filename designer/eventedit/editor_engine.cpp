@@ -47,22 +47,6 @@ int32_t SmallIconSize()
     return pf::fixedSystemMetric(pf::SM_CXSMICON);
 }
 
-// The names an action's targets go by: its string arguments, or the event's own names when it acts on the
-// objects that fired the event (sound actions of a sound-finished event: the event's sound names).
-std::vector<std::string> TargetNames(const SWevent& event, const SWactionnode& action, bool sounds)
-{
-    std::vector<std::string> names;
-    if (!action.IsTargetTrigger()) {
-        for (SWlistnode* n = action.GetArguments().Head(); n != nullptr; n = n->Next()) {
-            if (const char* text = static_cast<const SWdatanode*>(n)->GetText())
-                names.emplace_back(text);
-        }
-        return names;
-    }
-    return sounds && event.GetType() == 17 ? ListNames(event.GetSoundList(), true)
-                                           : ListNames(event.GetObjectList(), false);
-}
-
 bool ArgumentHasText(const SWactionnode& action, const std::string& text)
 {
     for (SWlistnode* n = action.GetArguments().Head(); n != nullptr; n = n->Next()) {
@@ -247,13 +231,13 @@ void CEditorEngine::AddEventTargets(SWevent& event, SWactionnode& action)
         return;
     const int32_t kind = action.GetKindId();
     if (IsNodeTargetKind(kind)) {
-        for (const std::string& name : TargetNames(event, action, false)) {
+        for (const std::string& name : ActionTargetNames(event, action, false)) {
             SWnode* node = world->GetRootNode()->FindByName(name);
             if (node != nullptr && FindNodeObject(node) == nullptr)
                 AddNode(node);
         }
     } else if (kind == 7 || kind == 8) {
-        for (const std::string& name : TargetNames(event, action, true)) {
+        for (const std::string& name : ActionTargetNames(event, action, true)) {
             SWsound* sound = world->GetSoundList().FindByName(name);
             if (sound != nullptr && FindSoundObject(sound) == nullptr)
                 AddSound(sound);

@@ -2,7 +2,9 @@
 
 #include <optional>
 
+#include "engine/behaviour/action_node.h"
 #include "engine/behaviour/event.h"
+#include "engine/core/data_node.h"
 #include "engine/core/list.h"
 #include "engine/core/object_node.h"
 #include "engine/core/root_object.h"
@@ -42,6 +44,20 @@ std::vector<std::string> ListNames(const SWlist* list, bool sounds)
             sounds ? static_cast<const SWnameentry*>(n)->name : static_cast<const SWobjectnameentry*>(n)->name;
         if (name)
             names.push_back(*name);
+    }
+    return names;
+}
+
+std::vector<std::string> ActionTargetNames(const SWevent& event, const SWactionnode& action, bool sounds)
+{
+    if (action.IsTargetTrigger())
+        return sounds && event.GetType() == static_cast<uint32_t>(EventType::kSoundFinished)
+                   ? ListNames(event.GetSoundList(), true)
+                   : ListNames(event.GetObjectList(), false);
+    std::vector<std::string> names;
+    for (const SWlistnode* n = action.GetArguments().Head(); n != nullptr; n = n->Next()) {
+        if (const char* text = static_cast<const SWdatanode*>(n)->GetText())
+            names.emplace_back(text);
     }
     return names;
 }

@@ -23,6 +23,11 @@ bool IsParticleSystemNode(const SWnode* node); // an object node of the particle
 // names. Null is empty.
 std::vector<std::string> ListNames(const SWlist* list, bool sounds);
 
+// The names an action's targets go by (sounds: it acts on sounds, else on nodes): its string arguments; or, when it
+// acts on what fired its event, the event's own names: a sound-finished event's sounds for a sound action, else the
+// event's objects. The engine puts these on the map and the map joins them, so both ask here.
+std::vector<std::string> ActionTargetNames(const SWevent& event, const SWactionnode& action, bool sounds);
+
 SWactionnode* LastAction(const SWevent& event); // null for an event without actions
 
 SWmaterial* MaterialNamed(const SWworld& world, const std::string& name); // the first of that name; null if none

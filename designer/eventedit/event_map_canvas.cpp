@@ -165,12 +165,11 @@ void CVTND_EventMap::DrawTargetLinks(pf::Dc& dc, const CEditorEngine& engine, co
     for (const SWlistnode* n = action.GetArguments().Head(); n != nullptr; n = n->Next())
         if (const char* text = static_cast<const SWdatanode*>(n)->GetText())
             texts.emplace_back(text);
-    const bool fromEvent = action.IsTargetTrigger();
     if (IsNodeTargetKind(kind)) {
-        for (const std::string& name : fromEvent ? ListNames(event.GetObjectList(), false) : texts)
+        for (const std::string& name : ActionTargetNames(event, action, false))
             targets.push_back(index.NodeNamed(name));
     } else if (kind == 7 || kind == 8) {
-        for (const std::string& name : fromEvent ? ListNames(event.GetObjectList(), false) : texts)
+        for (const std::string& name : ActionTargetNames(event, action, true))
             targets.push_back(index.Of(EdKind::kSound, world->GetSoundList().FindByName(name)));
     } else if (KindIn(kind, {{11, 15}, {38, 38}})) {
         for (const std::string& name : texts)

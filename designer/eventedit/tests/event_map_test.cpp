@@ -11,6 +11,7 @@
 #include "engine/behaviour/action_settings.h"
 #include "engine/behaviour/event.h"
 #include "engine/core/node.h"
+#include "engine/resources/sound.h"
 #include "platform/base/user_constants.h"
 #include "platform/display/screen.h"
 #include "platform/gfx/memory_dc.h"
@@ -47,6 +48,13 @@ protected:
                 return true;
         return false;
     }
+    pf::Point Between(const MapObject& a, const MapObject& b) const
+    {
+        const pf::Point p = Centre(a);
+        const pf::Point q = Centre(b);
+        return {(p.x + q.x) / 2, (p.y + q.y) / 2};
+    }
+    uint32_t PenColour(EnginePen pen) const { return pf::pixelFromColorRef(engine->GetPen(pen).color); }
     void RightClickAndChoose(const MapObject& o, uint32_t command)
     {
         sim().expectMenu(command);
@@ -119,25 +127,53 @@ TEST_F(EventMapWindow, PaintJoinsLinksInTheirPensWithoutSearchingTheTree)
     MapObject* stop = Place(engine->FindActionObject(sample->stopQueue), 100, 300);
     MapObject* queue = Place(engine->FindActionObject(sample->queue), 300, 300);
     static_cast<SWstopsequencenode*>(sample->stopQueue)->AddId(sample->queue->GetActionId());
-    const auto between = [&](const MapObject& a, const MapObject& b) {
-        const pf::Point p = Centre(a);
-        const pf::Point q = Centre(b);
-        return pf::Point{(p.x + q.x) / 2, (p.y + q.y) / 2};
-    };
-    const auto colour = [&](EnginePen pen) { return pf::pixelFromColorRef(engine->GetPen(pen).color); };
     const uint64_t searches = SWnode::TreeSearchCount();
     canvas->RedrawMap();
     EXPECT_EQ(SWnode::TreeSearchCount(), searches);
-    EXPECT_EQ(pf::screenPixel(between(*click, *button)), colour(EnginePen::kEventLink));
-    EXPECT_EQ(pf::screenPixel(between(*stop, *queue)), colour(EnginePen::kActionLink));
+    EXPECT_EQ(pf::screenPixel(Between(*click, *button)), PenColour(EnginePen::kEventLink));
+    EXPECT_EQ(pf::screenPixel(Between(*stop, *queue)), PenColour(EnginePen::kActionLink));
     EXPECT_EQ(button->marked, 0);
     engine->Selection().Add(click);
     engine->Selection().Add(timer);
     canvas->RedrawMap();
-    EXPECT_EQ(pf::screenPixel(between(*click, *button)), colour(EnginePen::kSelectedEventLink));
-    EXPECT_EQ(pf::screenPixel(between(*stop, *queue)), colour(EnginePen::kSelectedActionLink));
+    EXPECT_EQ(pf::screenPixel(Between(*click, *button)), PenColour(EnginePen::kSelectedEventLink));
+    EXPECT_EQ(pf::screenPixel(Between(*stop, *queue)), PenColour(EnginePen::kSelectedActionLink));
     EXPECT_EQ(button->marked, 1);
     EXPECT_EQ(SWnode::TreeSearchCount(), searches);
+}
+
+// A sound action that acts on what fired a sound-finished event joins the sounds the event names, the ones the
+// engine put on the map with the event, as it does when a project brings the event; a node action there has no node
+// to join, and the engine puts none.
+TEST_F(EventMapWindow, ActionsOnTheFinishedSoundsJoinTheSoundsTheEventNames)
+{
+    SWevent* chimed = sample->world.AddEventOfType(17);
+    chimed->AddSoundName(sample->otherSound->GetName());
+    SWactionnode* play = sample->AddAction(*chimed, 7);
+    SWactionnode* show = sample->AddAction(*chimed, 21);
+    for (SWactionnode* action : {play, show})
+        action->SetTargetIsTrigger(1);
+    const auto count = [&] {
+        size_t n = 0;
+        for (MapObject* o = engine->FirstMapObject(); o != nullptr; o = engine->NextMapObject(o))
+            ++n;
+        return n;
+    };
+    const size_t before = count();
+    MapObject* event = engine->AddEvent(chimed);
+    EXPECT_EQ(count(), before + 4); // the event, its two actions and its sound: no node
+    for (MapObject* o = engine->FirstMapObject(); o != nullptr; o = engine->NextMapObject(o))
+        Place(o, 2000, 2000);
+    MapObject* bell = engine->FindSoundObject(sample->otherSound);
+    ASSERT_NE(bell, nullptr);
+    Place(event, 100, 100);
+    Place(bell, 300, 100);
+    MapObject* playing = Place(engine->FindActionObject(play), 100, 300);
+    MapObject* showing = Place(engine->FindActionObject(show), 500, 300);
+    canvas->RedrawMap();
+    EXPECT_EQ(pf::screenPixel(Between(*event, *bell)), PenColour(EnginePen::kEventLink));
+    EXPECT_EQ(pf::screenPixel(Between(*playing, *bell)), PenColour(EnginePen::kActionLink));
+    EXPECT_EQ(pf::screenPixel(Between(*showing, *bell)), 0xFFFFFFu);
 }
 
 TEST_F(EventMapWindow, NewWindowOwnsTheMapAndClosingLeavesIt)
