@@ -78,10 +78,11 @@ function(vortan_library name)
     endif()
 endfunction()
 
-# vortan_tests(name LABEL label DIRS folder... LINKS lib...)
-# One GoogleTest executable of every folder's tests/*.cpp; each case is a ctest test with the label.
+# vortan_tests(name [SERIAL] LABEL label DIRS folder... LINKS lib...)
+# One GoogleTest executable of every folder's tests/*.cpp; each case is a ctest test with the label. SERIAL cases
+# run with no other test beside them.
 function(vortan_tests name)
-    cmake_parse_arguments(T "" "LABEL" "DIRS;LINKS" ${ARGN})
+    cmake_parse_arguments(T "SERIAL" "LABEL" "DIRS;LINKS" ${ARGN})
     set(files)
     foreach(dir ${T_DIRS})
         file(GLOB found CONFIGURE_DEPENDS ${dir}/tests/*.cpp)
@@ -94,8 +95,12 @@ function(vortan_tests name)
     target_link_libraries(${name} PRIVATE ${T_LINKS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
     vortan_apply_warnings(${name})
+    set(serial)
+    if(T_SERIAL)
+        set(serial RUN_SERIAL TRUE)
+    endif()
     gtest_discover_tests(${name}
         WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
-        PROPERTIES LABELS ${T_LABEL} ENVIRONMENT "VORTAN_SOURCE_DIR=${PROJECT_SOURCE_DIR};VORTAN_TEST_ARTIFACTS=${PROJECT_BINARY_DIR}/test-artifacts"
+        PROPERTIES ${serial} LABELS ${T_LABEL} ENVIRONMENT "VORTAN_SOURCE_DIR=${PROJECT_SOURCE_DIR}"
         DISCOVERY_TIMEOUT 120)
 endfunction()

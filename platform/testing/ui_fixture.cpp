@@ -24,9 +24,8 @@ void failOnAssert(const AssertionInfo& info)
 std::string testArtifactsDir()
 {
     const char* configured = std::getenv("VORTAN_TEST_ARTIFACTS");
-    const std::filesystem::path dir = configured != nullptr && *configured != '\0'
-                                          ? std::filesystem::path(configured)
-                                          : std::filesystem::temp_directory_path() / "vortan-test-artifacts";
+    const std::filesystem::path dir =
+        configured != nullptr && *configured != '\0' ? std::filesystem::path(configured) : VORTAN_BUILD_TEST_ARTIFACTS;
     std::error_code error;
     std::filesystem::create_directories(dir, error);
     return dir.string();
