@@ -19,6 +19,7 @@ DesignerStage::DesignerStage(EditorsSceneContext& context) : context(context), s
     CVTND_StartOptions options;
     options.store = std::make_unique<pf::SettingsStore>(nullptr);
     options.developerRun = true;
+    options.renderPriority = CVTN_ThreadHandler::Priority::kNormal; // frames come even beside busy work
     options.recoveryPath = context.dir + "/recovery.vtp";
     started = designer.Start(std::move(options));
     if (!started)

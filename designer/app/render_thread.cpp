@@ -8,7 +8,10 @@
 
 #include "engine/core/world.h"
 
-CVTND_RenderThread::CVTND_RenderThread(std::chrono::milliseconds joinTimeout) : m_joinTimeout(joinTimeout) {}
+CVTND_RenderThread::CVTND_RenderThread(std::chrono::milliseconds joinTimeout, CVTN_ThreadHandler::Priority priority)
+    : m_joinTimeout(joinTimeout), m_priority(priority)
+{
+}
 
 CVTND_RenderThread::~CVTND_RenderThread()
 {
@@ -21,7 +24,7 @@ bool CVTND_RenderThread::Start(SWworld& world)
         return false;
     m_world = &world;
     m_thread = std::make_unique<CVTN_ThreadHandler>("render thread", m_joinTimeout);
-    m_thread->SetPriority(CVTN_ThreadHandler::Priority::kIdle);
+    m_thread->SetPriority(m_priority);
     std::shared_ptr<Shared> shared = m_shared;
     return m_thread->Start([&world, shared](std::stop_token stop) { Body(stop, world, shared); });
 }

@@ -26,11 +26,12 @@ public:
     // world: the stepped world that faulted; what: the error's text.
     using FaultCallback = std::function<void(SWworld* world, const std::string& what)>;
 
-    explicit CVTND_RenderThread(std::chrono::milliseconds joinTimeout = CVTN_ThreadHandler::kJoinTimeout);
+    explicit CVTND_RenderThread(std::chrono::milliseconds joinTimeout = CVTN_ThreadHandler::kJoinTimeout,
+                                CVTN_ThreadHandler::Priority priority = CVTN_ThreadHandler::Priority::kIdle);
     ~CVTND_RenderThread(); // Stop()
 
     void SetFaultCallback(FaultCallback callback) { m_shared->onFault = std::move(callback); } // before Start
-    bool Start(SWworld& world);                                                                // at idle priority
+    bool Start(SWworld& world);                                                                // at its priority
     bool Stop(); // false: the thread did not end in time and was detached
     bool IsRunning() const { return m_thread != nullptr && m_thread->IsRunning(); }
     SWworld* GetWorld() const { return m_world; }
@@ -62,6 +63,7 @@ private:
     static void Body(std::stop_token stop, SWworld& world, const std::shared_ptr<Shared>& shared);
 
     std::chrono::milliseconds m_joinTimeout;
+    CVTN_ThreadHandler::Priority m_priority;
     std::unique_ptr<CVTN_ThreadHandler> m_thread;
     SWworld* m_world = nullptr;
     std::shared_ptr<Shared> m_shared = std::make_shared<Shared>();

@@ -163,7 +163,8 @@ bool CVTND_Designer::Start(CVTND_StartOptions options)
         if (m_timerWorld != nullptr)
             m_timerWorld->GetRedrawEvent().Set();
     });
-    m_renderThread = std::make_unique<CVTND_RenderThread>(options.joinTimeout);
+    m_renderPriority = options.renderPriority;
+    m_renderThread = std::make_unique<CVTND_RenderThread>(options.joinTimeout, m_renderPriority);
     m_renderThread->SetFaultCallback([this](SWworld* world, const std::string& what) {
         {
             const std::lock_guard hold(m_faultLock);
@@ -289,7 +290,7 @@ void CVTND_Designer::KeepAliveAfterStuckThread()
         }
     m_app->SetMainFrame(nullptr);
     g_keptAlive->push_back(std::move(m_app));
-    m_renderThread = std::make_unique<CVTND_RenderThread>();
+    m_renderThread = std::make_unique<CVTND_RenderThread>(CVTN_ThreadHandler::kJoinTimeout, m_renderPriority);
     m_renderThread->SetFaultCallback([this](SWworld* world, const std::string& what) {
         {
             const std::lock_guard hold(m_faultLock);

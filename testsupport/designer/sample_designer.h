@@ -18,6 +18,7 @@ inline bool StartOnSampleWorld(CVTND_Designer& designer, const std::filesystem::
     CVTND_StartOptions options;
     options.store = std::make_unique<pf::SettingsStore>(nullptr);
     options.developerRun = true;
+    options.renderPriority = CVTN_ThreadHandler::Priority::kNormal; // frames come even beside busy work
     options.recoveryPath = (folder / "recovery.vtp").string();
     if (!designer.Start(std::move(options)))
         return false;

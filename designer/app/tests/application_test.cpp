@@ -69,6 +69,7 @@ protected:
         options.store = std::make_unique<pf::SettingsStore>(nullptr);
         store = options.store.get();
         options.developerRun = true;
+        options.renderPriority = CVTN_ThreadHandler::Priority::kNormal; // frames come even beside busy work
         options.recoveryPath = artifactPath("recovery-" + std::to_string(::getpid()) + ".vtp");
         return designer.Start(std::move(options));
     }

@@ -130,6 +130,7 @@ TEST_F(IconFolder, RenderThreadsSetCursorShowsTheIconAfterThePump)
     CVTND_StartOptions options;
     options.store = std::make_unique<pf::SettingsStore>(nullptr);
     options.developerRun = true;
+    options.renderPriority = CVTN_ThreadHandler::Priority::kNormal; // frames come even beside busy work
     options.recoveryPath = artifactPath("cursor-recovery-" + std::to_string(::getpid()) + ".vtp");
     ASSERT_TRUE(designer.Start(std::move(options)));
     CChildRenderView* view = designer.ActiveView();

@@ -117,6 +117,7 @@ protected:
         CVTND_StartOptions options;
         options.store = std::make_unique<pf::SettingsStore>(nullptr);
         options.developerRun = true;
+        options.renderPriority = CVTN_ThreadHandler::Priority::kNormal; // frames come even beside busy work
         options.recoveryPath = (std::filesystem::path(folder) / "recovery.vtp").string();
         ASSERT_TRUE(designer->Start(std::move(options)));
         world = designer->GetWorld();

@@ -38,6 +38,7 @@ protected:
         CVTND_StartOptions options;
         options.store = std::make_unique<pf::SettingsStore>(nullptr);
         options.developerRun = true;
+        options.renderPriority = CVTN_ThreadHandler::Priority::kNormal; // frames come even beside busy work
         options.recoveryPath = artifactPath("views-recovery-" + std::to_string(::getpid()) + ".vtp");
         ASSERT_TRUE(designer.Start(std::move(options)));
         world = designer.GetWorld();
