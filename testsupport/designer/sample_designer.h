@@ -2,6 +2,7 @@
 // The designer as its whole-program tests start it over the sample world: settings kept in memory only, a developer
 // run (no first-run questions), its recovery file in the test's folder, the first view looking through the sample's
 // camera. Header only, so the live tests need no library of ours for it.
+#include <chrono>
 #include <filesystem>
 #include <memory>
 
@@ -13,12 +14,17 @@
 
 namespace designertest {
 
+// A machine busy with other tests (sanitizer builds, two cores) can hold the render thread up for seconds, so a
+// test's waits for its frames, and the designer's join of it at exit, allow a minute.
+inline constexpr std::chrono::milliseconds kRenderThreadWait{60000};
+
 inline bool StartOnSampleWorld(CVTND_Designer& designer, const std::filesystem::path& folder)
 {
     CVTND_StartOptions options;
     options.store = std::make_unique<pf::SettingsStore>(nullptr);
     options.developerRun = true;
     options.renderPriority = CVTN_ThreadHandler::Priority::kNormal; // frames come even beside busy work
+    options.joinTimeout = kRenderThreadWait;
     options.recoveryPath = (folder / "recovery.vtp").string();
     if (!designer.Start(std::move(options)))
         return false;

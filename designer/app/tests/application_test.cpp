@@ -27,6 +27,7 @@
 #include "platform/time/timer_caps.h"
 #include "platform/ui/providers/providers.h"
 #include "render/render_drivers.h"
+#include "testsupport/designer/sample_designer.h"
 
 namespace {
 
@@ -53,7 +54,7 @@ private:
     Mode m_mode;
 };
 
-bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit = 5000ms)
+bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit = designertest::kRenderThreadWait)
 {
     const auto end = std::chrono::steady_clock::now() + limit;
     while (!condition() && std::chrono::steady_clock::now() < end)
@@ -70,6 +71,7 @@ protected:
         store = options.store.get();
         options.developerRun = true;
         options.renderPriority = CVTN_ThreadHandler::Priority::kNormal; // frames come even beside busy work
+        options.joinTimeout = designertest::kRenderThreadWait;
         options.recoveryPath = artifactPath("recovery-" + std::to_string(::getpid()) + ".vtp");
         return designer.Start(std::move(options));
     }
@@ -130,11 +132,11 @@ TEST_F(ApplicationTest, StartUpBuildsTheWorkspaceInOrderAndExitUndoesIt)
 
 TEST_F(ApplicationTest, AFrameThatThrowsStopsThePreviewWithOneBoxAndTheThreadLivesOn)
 {
+    TrapRenderer trap(TrapRenderer::Mode::kThrow); // outlives the designer's render thread, even after a failure
     pf::SettingsStore* store = nullptr;
     CVTND_Designer designer;
     ASSERT_TRUE(StartDesigner(designer, store));
     CVTND_ExtendedWorld* world = designer.GetWorld();
-    TrapRenderer trap(TrapRenderer::Mode::kThrow);
     SWwindow* trapped = nullptr;
     {
         const SWworldlock hold(*world);

@@ -2,6 +2,7 @@
 // cursor made from the entry the render thread names.
 #include "designer/app/icon_browser_dlg.h"
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -21,6 +22,7 @@
 #include "platform/testing/ui_fixture.h"
 #include "platform/ui/controls/list_view.h"
 #include "testsupport/designer/broadcast_recorder.h"
+#include "testsupport/designer/sample_designer.h"
 
 namespace {
 
@@ -60,7 +62,9 @@ protected:
     }
     void WaitForScan(CVTND_IconBrowserDlg& dialog)
     {
-        for (int i = 0; i < 5000 && dialog.IsScanning(); ++i)
+        // The scan runs on its own thread, which a machine busy with other tests may hold up for seconds.
+        for (const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+             dialog.IsScanning() && std::chrono::steady_clock::now() < end;)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         sim().pump();
     }
@@ -131,6 +135,7 @@ TEST_F(IconFolder, RenderThreadsSetCursorShowsTheIconAfterThePump)
     options.store = std::make_unique<pf::SettingsStore>(nullptr);
     options.developerRun = true;
     options.renderPriority = CVTN_ThreadHandler::Priority::kNormal; // frames come even beside busy work
+    options.joinTimeout = designertest::kRenderThreadWait;
     options.recoveryPath = artifactPath("cursor-recovery-" + std::to_string(::getpid()) + ".vtp");
     ASSERT_TRUE(designer.Start(std::move(options)));
     CChildRenderView* view = designer.ActiveView();

@@ -42,13 +42,15 @@
 #include "platform/ui/controls/list_view.h"
 #include "platform/ui/controls/progress_bar.h"
 #include "platform/ui/controls/tab_control.h"
+#include "testsupport/designer/sample_designer.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 
 // Runs the loop, the virtual clock a tick of the designer's timer at a time, until condition holds.
-bool WaitFor(pf::UserSim& sim, const std::function<bool()>& condition, std::chrono::milliseconds limit = 5000ms)
+bool WaitFor(pf::UserSim& sim, const std::function<bool()>& condition,
+             std::chrono::milliseconds limit = designertest::kRenderThreadWait)
 {
     const auto end = std::chrono::steady_clock::now() + limit;
     while (!condition() && std::chrono::steady_clock::now() < end) {
@@ -118,6 +120,7 @@ protected:
         options.store = std::make_unique<pf::SettingsStore>(nullptr);
         options.developerRun = true;
         options.renderPriority = CVTN_ThreadHandler::Priority::kNormal; // frames come even beside busy work
+        options.joinTimeout = designertest::kRenderThreadWait;
         options.recoveryPath = (std::filesystem::path(folder) / "recovery.vtp").string();
         ASSERT_TRUE(designer->Start(std::move(options)));
         world = designer->GetWorld();
@@ -159,7 +162,8 @@ protected:
     {
         sim().onModal(kIddPublishWait, [this, eachPoll](pf::Dialog& d) {
             auto& wait = static_cast<CVTND_WaitDlg&>(d);
-            for (int i = 0; i < 5000 && !d.hasEnded(); ++i) {
+            const auto end = std::chrono::steady_clock::now() + designertest::kRenderThreadWait;
+            while (!d.hasEnded() && std::chrono::steady_clock::now() < end) {
                 sim().advance(CVTND_WaitDlg::kPollMs);
                 if (eachPoll && !d.hasEnded())
                     eachPoll(wait);

@@ -19,6 +19,7 @@
 #include "platform/settings/settings_backend.h"
 #include "platform/settings/settings_store.h"
 #include "platform/testing/ui_fixture.h"
+#include "testsupport/designer/sample_designer.h"
 
 namespace {
 
@@ -39,6 +40,7 @@ protected:
         options.store = std::make_unique<pf::SettingsStore>(nullptr);
         options.developerRun = true;
         options.renderPriority = CVTN_ThreadHandler::Priority::kNormal; // frames come even beside busy work
+        options.joinTimeout = designertest::kRenderThreadWait;
         options.recoveryPath = artifactPath("views-recovery-" + std::to_string(::getpid()) + ".vtp");
         ASSERT_TRUE(designer.Start(std::move(options)));
         world = designer.GetWorld();

@@ -100,8 +100,10 @@ TEST_F(SoundEditor, PlaysThroughTheQueueWithAMarkerOnTheClock)
     SWsound* wave = AddWave("mono8", 8, 1, 11025, 2.0);
     CVTND_DetailsSoundDlg* editor = Open(wave);
     ASSERT_NE(editor, nullptr);
-    for (int i = 0; i < 400 && editor->Waveform()->IsParsing(); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5)); // the scan runs on its own thread
+    // The scan runs on its own thread, which a machine busy with other tests may hold up for seconds.
+    for (const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+         editor->Waveform()->IsParsing() && std::chrono::steady_clock::now() < end;) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
         sim().pump();
     }
     ASSERT_EQ(editor->Waveform()->GetSampleCount(), 22050u);

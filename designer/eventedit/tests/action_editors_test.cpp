@@ -478,8 +478,12 @@ TEST_F(ActionEditors, EditorsWriteWhileTheRenderThreadRunsTheirActions)
     sample->world.SetRunning(true);
     std::atomic<bool> stop{false};
     std::thread render([&] {
-        while (!stop.load())
+        while (!stop.load()) {
             sample->world.RunFrame(); // takes the world's lock itself
+            // A pause between frames, as the designer's render thread waits for its timer: a loop that took the
+            // lock again at once kept the editors waiting for it for minutes.
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
     });
     for (int i = 0; i < 20; ++i) {
         auto* condition = OpenAction<CVTND_ActionConditionDlg>(sample->condition);
@@ -594,8 +598,10 @@ TEST_F(PlaySoundEditor, PlayFollowsTheSoundAndClosingStopsIt)
     using Dlg = CVTND_ActionPlaySoundDlg;
     auto* editor = OpenAction<Dlg>(action);
     auto* waveform = editor->item<CVTND_AudioWaveformCtrl>(Dlg::kIdWaveform);
-    for (int i = 0; i < 400 && waveform->IsParsing(); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5)); // the envelope is scanned on its own thread
+    // The envelope is scanned on its own thread, which a machine busy with other tests may hold up for seconds.
+    for (const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+         waveform->IsParsing() && std::chrono::steady_clock::now() < end;) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
         sim().pump();
     }
     ASSERT_EQ(waveform->GetSampleCount(), 20000u);

@@ -240,7 +240,7 @@ TEST_F(MapLayout, ProjectFileKeepsTheLayoutAndReportsDamageOnce)
         return out;
     };
     const auto before = places();
-    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "vortan_layout_test";
+    const std::filesystem::path folder = std::filesystem::path(ownFolder());
     std::filesystem::create_directories(folder);
     const std::string path = (folder / "layout.vtp").string();
     ASSERT_TRUE(app->GetProject()->SaveFile(path, app->GetGradientStore()));

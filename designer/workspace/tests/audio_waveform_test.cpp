@@ -38,10 +38,11 @@ std::string WriteTone(const std::string& name, uint32_t frames, uint16_t channel
 class AudioWaveform : public Controls {
 protected:
     CVTND_AudioWaveformCtrl& Waveform() { return Control<CVTND_AudioWaveformCtrl>(kAudio); }
-    // Runs the loop until the scanning thread's message has arrived; false after five seconds.
+    // Runs the loop until the scanning thread's message has arrived; false after 20 s (a busy machine may hold the
+    // thread up for seconds).
     bool WaitForEnvelope(CVTND_AudioWaveformCtrl& control)
     {
-        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
         while (control.IsParsing() && std::chrono::steady_clock::now() < until) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
             sim().pump();

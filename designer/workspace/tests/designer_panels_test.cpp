@@ -101,8 +101,9 @@ TEST_F(DesignerPanels, AFloatingBarTheIconBrowserOfACursorEntryAndTheViewsCursor
     sim().onModal(kIddIconBrowser, [&](pf::Dialog& dialog) {
         auto& browser = dynamic_cast<CVTND_IconBrowserDlg&>(dialog);
         browser.SetFolder((folder / "icons").string());
-        for (int i = 0; i < 5000 && browser.IsScanning(); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        for (const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+             browser.IsScanning() && std::chrono::steady_clock::now() < end;)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1)); // the scan thread may wait for a busy machine
         sim().pump();
         ASSERT_EQ(browser.GetFound().size(), 6u);
         ASSERT_TRUE(sim().selectListViewItem(*browser.item<pf::ListView>(CVTND_IconBrowserDlg::kIdList), 2));

@@ -1,6 +1,7 @@
 // The action handlers as the catalogue runs them: their effects on the world, its host and its windows, and the
 // sound behaviour where a stored action would otherwise give a wrong or dangerous result.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -66,7 +67,7 @@ SWobjectnode* AddObject(SWworld& world, const char* name, SWnode* parent, std::v
 // A silent 8000 Hz mono 16-bit wave of the given length.
 std::string WriteWave(const std::string& name, uint32_t ms)
 {
-    const std::string path = ::testing::TempDir() + name;
+    const std::string path = ::testing::TempDir() + std::to_string(::getpid()) + "_" + name;
     const uint32_t data = 8000 * 2 * ms / 1000;
     std::vector<uint8_t> b;
     auto u32 = [&](uint32_t v) {
@@ -95,7 +96,8 @@ TEST(SoundHandlers, PlayRangeIsCutToTheSoundAndStoredBack)
     HostWorld world;
     auto sound = std::make_unique<SWsound>();
     sound->SetName("ping");
-    sound->SetFileName(WriteWave("handlers_ping.wav", 1000));
+    const std::string wave = WriteWave("handlers_ping.wav", 1000);
+    sound->SetFileName(wave);
     SWsound* const ping = world.GetSoundList().Add(std::move(sound));
     const uint32_t length = ping->GetLength();
     ASSERT_GT(length, 900u);
@@ -135,6 +137,7 @@ TEST(SoundHandlers, PlayRangeIsCutToTheSoundAndStoredBack)
     RunHandler(world, 8, ActionTarget::Text("ping"), nullptr);
     RunHandler(world, 8, ActionTarget::Text("nothing"), nullptr);
     EXPECT_EQ(world.TakeSoundQueues().stop, std::vector<SWsound*>{ping});
+    std::remove(wave.c_str());
 }
 
 TEST(HostHandlers, BeepUrlFileCursorAndMessages)

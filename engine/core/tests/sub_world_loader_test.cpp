@@ -47,10 +47,10 @@ protected:
         std::filesystem::remove_all(m_folder);
     }
     SWnode* Find(const char* name) const { return m_world->GetRootNode()->FindByName(name); }
-    // Completes loads until none is pending; false after five seconds.
+    // Completes loads until none is pending; false after 20 s (a busy machine may hold the loading thread up).
     bool CompleteAll()
     {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
         while (m_loader->PendingCount() != 0 && std::chrono::steady_clock::now() < deadline) {
             m_loader->CompletePendingLoads();
             std::this_thread::sleep_for(std::chrono::milliseconds(2));

@@ -6,9 +6,11 @@
 #include "platform/gfx/surface_dc.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <filesystem>
+#include <string>
 #include <thread>
 
 namespace {
@@ -112,7 +114,9 @@ TEST_F(HeadlessScreen, PngReadBackEqualsTheComposedScreen)
     dc.moveTo({0, 0});
     dc.lineTo({63, 47});
 
-    const std::string path = (std::filesystem::temp_directory_path() / "pf_display_screen_test.png").string();
+    const std::string path =
+        (std::filesystem::temp_directory_path() / ("pf_display_screen_test_" + std::to_string(::getpid()) + ".png"))
+            .string();
     ASSERT_TRUE(m_screen.writePng(path));
     std::string error;
     const std::optional<pf::PngImage> png = pf::readPngFile(path, {}, error);
@@ -133,7 +137,8 @@ TEST_F(HeadlessScreen, PngReadBackEqualsTheComposedScreen)
 TEST_F(HeadlessScreen, PngToAnUnwritablePlaceFailsCleanly)
 {
     EXPECT_FALSE(m_screen.writePng("/nonexistent-directory/for/sure/screen.png"));
-    const std::string emptyPath = (std::filesystem::temp_directory_path() / "pf_empty.png").string();
+    const std::string emptyPath =
+        (std::filesystem::temp_directory_path() / ("pf_empty_" + std::to_string(::getpid()) + ".png")).string();
     pf::Surface32 empty(0, 0);
     std::string error;
     EXPECT_FALSE(pf::writePngFile(emptyPath, empty, error));
