@@ -285,8 +285,13 @@ bool PlaySoundEditor(CVTNDesignerApp& app, Stage& stage, pf::UserSim& sim, Edito
             : nullptr;
     if (waveform == nullptr)
         return false;
-    for (int i = 0; i < 500 && waveform->IsParsing(); ++i) // the envelope is parsed on a thread of its own
-        sim.advance(10);
+    // The envelope is parsed on a thread of its own, which a busy machine may hold up for seconds; the wait is in
+    // real time and leaves the clock where it was, so that every run takes the same picture.
+    for (const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+         waveform->IsParsing() && std::chrono::steady_clock::now() < end;) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        sim.pump();
+    }
     // Play, then the world's sound step starts what it queued; the clock runs until the preview is 1.2 s in, the
     // editor's timer moving the marker with the sound, which is then held so that the picture stands still.
     sim.click(*static_cast<pf::Dialog*>(editor)->child(CVTND_ActionPlaySoundDlg::kIdPlay));
