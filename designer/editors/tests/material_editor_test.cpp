@@ -290,7 +290,8 @@ namespace {
 // editor swaps its copy in: every write of the editors is under the world's lock (ThreadSanitizer's run).
 TEST_F(MaterialEditor, TheRenderThreadStepsTheWorldWhileTheEditorsWrite)
 {
-    CVTND_RenderThread thread(std::chrono::milliseconds(2000));
+    // At normal priority and with a minute to end its frame: at idle priority beside busy tests, Stop timed out.
+    CVTND_RenderThread thread(std::chrono::seconds(60), CVTN_ThreadHandler::Priority::kNormal);
     ASSERT_TRUE(thread.Start(World()));
     for (int i = 0; i < 60; ++i) {
         editor->send(kMsgRenderPreview);
