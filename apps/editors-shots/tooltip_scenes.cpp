@@ -306,7 +306,8 @@ bool SceneSoundEditor(EditorsSceneContext& context)
     auto* editor = dynamic_cast<CVTND_DetailsSoundDlg*>(Edit(stage, CVTND_Object(o.chime)));
     if (editor == nullptr)
         return stage.Check(false, "the sound editor opened");
-    for (int i = 0; i < 200 && editor->Waveform()->IsParsing(); ++i) {
+    const auto parsed = std::chrono::steady_clock::now() + std::chrono::seconds(20); // a busy machine's delays
+    while (editor->Waveform()->IsParsing() && std::chrono::steady_clock::now() < parsed) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
         stage.sim.pump();
     }

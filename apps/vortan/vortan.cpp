@@ -123,6 +123,7 @@ int RunHeadless(const Options& options, const std::string& out)
     CVTND_StartOptions start;
     start.project = options.project;
     start.developerRun = true;
+    start.renderPriority = CVTN_ThreadHandler::Priority::kNormal; // no person to yield to: the picture waits on frames
     if (!designer.Start(std::move(start))) {
         std::fprintf(stderr, "vortan: the main window could not be made\n");
         return 1;
