@@ -13,15 +13,11 @@
 #include "platform/settings/settings_backend.h"
 #include "platform/settings/settings_store.h"
 #include "platform/testing/user_sim.h"
+#include "testsupport/designer/sample_designer.h"
 
 DesignerStage::DesignerStage(EditorsSceneContext& context) : context(context), sim(context.sim)
 {
-    CVTND_StartOptions options;
-    options.store = std::make_unique<pf::SettingsStore>(nullptr);
-    options.developerRun = true;
-    options.renderPriority = CVTN_ThreadHandler::Priority::kNormal; // frames come even beside busy work
-    options.recoveryPath = context.dir + "/recovery.vtp";
-    started = designer.Start(std::move(options));
+    started = designer.Start(designertest::TestStartOptions(context.dir + "/recovery.vtp"));
     if (!started)
         return;
     app = designer.GetApp();

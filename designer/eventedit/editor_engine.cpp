@@ -12,6 +12,7 @@
 #include "designer/app/map_canvas.h"
 #include "designer/app/registry.h"
 #include "designer/eventedit/actions_receptor.h"
+#include "designer/eventedit/display_names.h"
 #include "designer/eventedit/event_lookups.h"
 #include "designer/eventedit/map_object.h"
 #include "designer/eventedit/picker_receptors.h"
@@ -47,40 +48,10 @@ int32_t SmallIconSize()
     return pf::fixedSystemMetric(pf::SM_CXSMICON);
 }
 
-bool ArgumentHasText(const SWactionnode& action, const std::string& text)
-{
-    for (SWlistnode* n = action.GetArguments().Head(); n != nullptr; n = n->Next()) {
-        const char* held = static_cast<const SWdatanode*>(n)->GetText();
-        if (held != nullptr && text == held)
-            return true;
-    }
-    return false;
-}
-
-bool ArgumentHasObject(const SWactionnode& action, const void* object)
-{
-    for (SWlistnode* n = action.GetArguments().Head(); n != nullptr; n = n->Next()) {
-        const auto* argument = static_cast<const SWdatanode*>(n);
-        if (argument->GetType() == SWdatanode::kObject && argument->GetData(SWdatanode::kObject) == object)
-            return true;
-    }
-    return false;
-}
-
-bool ArgumentHasInt(const SWactionnode& action, uint32_t value)
-{
-    for (SWlistnode* n = action.GetArguments().Head(); n != nullptr; n = n->Next()) {
-        const void* held = static_cast<const SWdatanode*>(n)->GetData(SWdatanode::kInt);
-        if (held != nullptr && static_cast<uint32_t>(*static_cast<const int32_t*>(held)) == value)
-            return true;
-    }
-    return false;
-}
-
 bool AnyActionHasText(const SWevent& event, const std::string& text)
 {
     for (SWactionnode* a = event.GetFirstAction(); a != nullptr; a = SWevent::GetNextAction(a)) {
-        if (ArgumentHasText(*a, text))
+        if (FindArgumentByText(*a, text) != nullptr)
             return true;
     }
     return false;
@@ -395,7 +366,7 @@ bool CEditorEngine::IsReferenced(const MapObject* object) const
                 return true;
         } else if (entry != nullptr || cursor != nullptr) {
             for (SWactionnode* a = event->GetFirstAction(); a != nullptr; a = SWevent::GetNextAction(a)) {
-                if (entry != nullptr ? ArgumentHasObject(*a, entry) : ArgumentHasInt(*a, cursor->id))
+                if ((entry != nullptr ? FindArgumentByPointer(*a, entry) : FindArgumentById(*a, cursor->id)) != nullptr)
                     return true;
             }
         } else if (material != nullptr) {

@@ -48,18 +48,23 @@ std::vector<std::string> ListNames(const SWlist* list, bool sounds)
     return names;
 }
 
-std::vector<std::string> ActionTargetNames(const SWevent& event, const SWactionnode& action, bool sounds)
+std::vector<std::string> ArgumentTexts(const SWactionnode& action)
 {
-    if (action.IsTargetTrigger())
-        return sounds && event.GetType() == static_cast<uint32_t>(EventType::kSoundFinished)
-                   ? ListNames(event.GetSoundList(), true)
-                   : ListNames(event.GetObjectList(), false);
-    std::vector<std::string> names;
+    std::vector<std::string> texts;
     for (const SWlistnode* n = action.GetArguments().Head(); n != nullptr; n = n->Next()) {
         if (const char* text = static_cast<const SWdatanode*>(n)->GetText())
-            names.emplace_back(text);
+            texts.emplace_back(text);
     }
-    return names;
+    return texts;
+}
+
+std::vector<std::string> ActionTargetNames(const SWevent& event, const SWactionnode& action, bool sounds)
+{
+    if (!action.IsTargetTrigger())
+        return ArgumentTexts(action);
+    return sounds && event.GetType() == static_cast<uint32_t>(EventType::kSoundFinished)
+               ? ListNames(event.GetSoundList(), true)
+               : ListNames(event.GetObjectList(), false);
 }
 
 SWactionnode* LastAction(const SWevent& event)

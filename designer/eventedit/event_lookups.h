@@ -23,6 +23,9 @@ bool IsParticleSystemNode(const SWnode* node); // an object node of the particle
 // names. Null is empty.
 std::vector<std::string> ListNames(const SWlist* list, bool sounds);
 
+// The action's string arguments, in their order, those without text left out.
+std::vector<std::string> ArgumentTexts(const SWactionnode& action);
+
 // The names an action's targets go by (sounds: it acts on sounds, else on nodes): its string arguments; or, when it
 // acts on what fired its event, the event's own names: a sound-finished event's sounds for a sound action, else the
 // event's objects. The engine puts these on the map and the map joins them, so both ask here.

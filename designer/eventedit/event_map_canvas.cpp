@@ -161,10 +161,6 @@ void CVTND_EventMap::DrawTargetLinks(pf::Dc& dc, const CEditorEngine& engine, co
         return;
     const int32_t kind = action.GetKindId();
     std::vector<MapObject*> targets;
-    std::vector<std::string> texts;
-    for (const SWlistnode* n = action.GetArguments().Head(); n != nullptr; n = n->Next())
-        if (const char* text = static_cast<const SWdatanode*>(n)->GetText())
-            texts.emplace_back(text);
     if (IsNodeTargetKind(kind)) {
         for (const std::string& name : ActionTargetNames(event, action, false))
             targets.push_back(index.NodeNamed(name));
@@ -172,7 +168,7 @@ void CVTND_EventMap::DrawTargetLinks(pf::Dc& dc, const CEditorEngine& engine, co
         for (const std::string& name : ActionTargetNames(event, action, true))
             targets.push_back(index.Of(EdKind::kSound, world->GetSoundList().FindByName(name)));
     } else if (KindIn(kind, {{11, 15}, {38, 38}})) {
-        for (const std::string& name : texts)
+        for (const std::string& name : ArgumentTexts(action))
             if (const auto it = index.events.find(name); it != index.events.end())
                 targets.push_back(index.Of(EdKind::kEvent, it->second));
     } else if (kind == 24 || kind == 35) {
@@ -188,10 +184,10 @@ void CVTND_EventMap::DrawTargetLinks(pf::Dc& dc, const CEditorEngine& engine, co
                 targets.push_back(index.Of(EdKind::kCursor, world->GetCursorList().FindById(static_cast<uint32_t>(
                                                                 *static_cast<const int32_t*>(id)))));
     } else if (kind >= 54 && kind <= 56) {
-        for (const std::string& name : texts)
+        for (const std::string& name : ArgumentTexts(action))
             targets.push_back(index.Of(EdKind::kLoadedWorld, world->GetSubWorlds().FindByName(name)));
     } else if (kind == 59) {
-        for (const std::string& name : texts)
+        for (const std::string& name : ArgumentTexts(action))
             targets.push_back(index.Of(EdKind::kMaterial, MaterialNamed(*world, name)));
     }
     for (MapObject* target : targets) {

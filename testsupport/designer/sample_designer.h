@@ -5,6 +5,7 @@
 #include <chrono>
 #include <filesystem>
 #include <memory>
+#include <string>
 
 #include "designer/app/child_render_view.h"
 #include "designer/app/sample_project.h"
@@ -18,15 +19,22 @@ namespace designertest {
 // test's waits for its frames, and the designer's join of it at exit, allow a minute.
 inline constexpr std::chrono::milliseconds kRenderThreadWait{60000};
 
-inline bool StartOnSampleWorld(CVTND_Designer& designer, const std::filesystem::path& folder)
+// How the tests start the designer: settings in memory, a developer run, frames drawn at normal priority so that they
+// come even beside busy work, a minute to end the render thread, the recovery file where the test says.
+inline CVTND_StartOptions TestStartOptions(const std::string& recoveryPath)
 {
     CVTND_StartOptions options;
     options.store = std::make_unique<pf::SettingsStore>(nullptr);
     options.developerRun = true;
-    options.renderPriority = CVTN_ThreadHandler::Priority::kNormal; // frames come even beside busy work
+    options.renderPriority = CVTN_ThreadHandler::Priority::kNormal;
     options.joinTimeout = kRenderThreadWait;
-    options.recoveryPath = (folder / "recovery.vtp").string();
-    if (!designer.Start(std::move(options)))
+    options.recoveryPath = recoveryPath;
+    return options;
+}
+
+inline bool StartOnSampleWorld(CVTND_Designer& designer, const std::filesystem::path& folder)
+{
+    if (!designer.Start(TestStartOptions((folder / "recovery.vtp").string())))
         return false;
     {
         const SWworldlock hold(*designer.GetWorld());

@@ -66,13 +66,9 @@ class ApplicationTest : public pf::UiFixture {
 protected:
     bool StartDesigner(CVTND_Designer& designer, pf::SettingsStore*& store)
     {
-        CVTND_StartOptions options;
-        options.store = std::make_unique<pf::SettingsStore>(nullptr);
+        CVTND_StartOptions options =
+            designertest::TestStartOptions(artifactPath("recovery-" + std::to_string(::getpid()) + ".vtp"));
         store = options.store.get();
-        options.developerRun = true;
-        options.renderPriority = CVTN_ThreadHandler::Priority::kNormal; // frames come even beside busy work
-        options.joinTimeout = designertest::kRenderThreadWait;
-        options.recoveryPath = artifactPath("recovery-" + std::to_string(::getpid()) + ".vtp");
         return designer.Start(std::move(options));
     }
 };

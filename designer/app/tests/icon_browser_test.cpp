@@ -131,13 +131,8 @@ TEST_F(IconFolder, RenderThreadsSetCursorShowsTheIconAfterThePump)
 {
     app.reset(); // one application at a time: the designer makes its own
     CVTND_Designer designer;
-    CVTND_StartOptions options;
-    options.store = std::make_unique<pf::SettingsStore>(nullptr);
-    options.developerRun = true;
-    options.renderPriority = CVTN_ThreadHandler::Priority::kNormal; // frames come even beside busy work
-    options.joinTimeout = designertest::kRenderThreadWait;
-    options.recoveryPath = artifactPath("cursor-recovery-" + std::to_string(::getpid()) + ".vtp");
-    ASSERT_TRUE(designer.Start(std::move(options)));
+    ASSERT_TRUE(designer.Start(
+        designertest::TestStartOptions(artifactPath("cursor-recovery-" + std::to_string(::getpid()) + ".vtp"))));
     CChildRenderView* view = designer.ActiveView();
     ASSERT_NE(view, nullptr);
     SWcursor entry("hand", 3);

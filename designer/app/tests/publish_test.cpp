@@ -116,13 +116,8 @@ protected:
         std::filesystem::create_directories(folder);
         (void)TakeKeptResourceReports(); // what earlier tests of the process left is not ours to show
         designer = std::make_unique<CVTND_Designer>();
-        CVTND_StartOptions options;
-        options.store = std::make_unique<pf::SettingsStore>(nullptr);
-        options.developerRun = true;
-        options.renderPriority = CVTN_ThreadHandler::Priority::kNormal; // frames come even beside busy work
-        options.joinTimeout = designertest::kRenderThreadWait;
-        options.recoveryPath = (std::filesystem::path(folder) / "recovery.vtp").string();
-        ASSERT_TRUE(designer->Start(std::move(options)));
+        ASSERT_TRUE(
+            designer->Start(designertest::TestStartOptions((std::filesystem::path(folder) / "recovery.vtp").string())));
         world = designer->GetWorld();
         {
             const SWworldlock hold(*world);

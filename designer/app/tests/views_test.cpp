@@ -36,13 +36,8 @@ protected:
     void SetUp() override
     {
         UiFixture::SetUp();
-        CVTND_StartOptions options;
-        options.store = std::make_unique<pf::SettingsStore>(nullptr);
-        options.developerRun = true;
-        options.renderPriority = CVTN_ThreadHandler::Priority::kNormal; // frames come even beside busy work
-        options.joinTimeout = designertest::kRenderThreadWait;
-        options.recoveryPath = artifactPath("views-recovery-" + std::to_string(::getpid()) + ".vtp");
-        ASSERT_TRUE(designer.Start(std::move(options)));
+        ASSERT_TRUE(designer.Start(
+            designertest::TestStartOptions(artifactPath("views-recovery-" + std::to_string(::getpid()) + ".vtp"))));
         world = designer.GetWorld();
         view = designer.ActiveView();
         ASSERT_NE(view, nullptr);

@@ -3,6 +3,7 @@
 
 #include "designer/app/extended_world.h"
 #include "designer/app/notification.h"
+#include "designer/eventedit/event_lookups.h"
 #include "designer/eventedit/tests/eventedit_fixture.h"
 #include "engine/behaviour/action_kind.h"
 #include "engine/behaviour/action_node.h"
@@ -37,14 +38,6 @@ std::vector<std::string> Names(const SWlist* list)
     for (SWlistnode* n = list != nullptr ? list->Head() : nullptr; n != nullptr; n = n->Next())
         names.push_back(*static_cast<SWnameentry*>(n)->name);
     return names;
-}
-
-SWactionnode* LastActionOf(const SWevent& event)
-{
-    SWactionnode* last = nullptr;
-    for (SWactionnode* a = event.GetFirstAction(); a != nullptr; a = SWevent::GetNextAction(a))
-        last = a;
-    return last;
 }
 
 TEST_F(DropRules, AnActionKindOnAnEventMakesAnActionPlacedClearAndAnnounced)
@@ -88,7 +81,7 @@ TEST_F(DropRules, AJavaMethodBecomesACallbackNamedByItsClassFile)
         const CVTND_JavaMethod method{"score", &entry};
         DragFromPalette({Item(EdKind::kJavaMethod, const_cast<CVTND_JavaMethod*>(&method))},
                         {canvas->CentreOf(*event)});
-        SWactionnode* made = LastActionOf(*sample->key);
+        SWactionnode* made = LastAction(*sample->key);
         ASSERT_NE(made, nullptr);
         EXPECT_EQ(made->GetKindId(), 16);
         EXPECT_EQ(made->GetKind()->GetFirstText(), std::optional<std::string>(c.className));
@@ -270,12 +263,12 @@ TEST_F(DropRules, ConditionHalvesChooseTheBranchAndTheirOutlinesAlternate)
     sim().mouseUp(right);
     EXPECT_TRUE(pf::screen().isOverlayClear());
     EXPECT_EQ(pf::compareSurfaces(*before, *pf::captureScreen(around), 0).differing, 0);
-    SWactionnode* made = LastActionOf(*sample->timer);
+    SWactionnode* made = LastAction(*sample->timer);
     EXPECT_EQ(made->GetThenLink(), sample->condition->GetActionId());
     EXPECT_EQ(made->GetElseLink(), SWactionnode::kUnset);
 
     DragFromPalette({Item(EdKind::kActionKind, sample->Kind(2))}, {left});
-    made = LastActionOf(*sample->timer);
+    made = LastAction(*sample->timer);
     EXPECT_EQ(made->GetElseLink(), sample->condition->GetActionId());
     EXPECT_EQ(made->GetThenLink(), SWactionnode::kUnset);
     EXPECT_EQ(pf::compareSurfaces(*before, *pf::captureScreen(around), 0).differing, 0);
@@ -286,18 +279,18 @@ TEST_F(DropRules, QueuesTakeMembersAndStopQueuesListQueues)
     MapObject* queue = Place(engine->AddAction(sample->queue), 200, 300);
     MapObject* stop = Place(engine->AddAction(sample->stopQueue), 400, 300);
     DragFromPalette({Item(EdKind::kActionKind, sample->Kind(2))}, {canvas->CentreOf(*queue)});
-    EXPECT_EQ(LastActionOf(*sample->timer)->GetQueueLink(), sample->queue->GetActionId());
+    EXPECT_EQ(LastAction(*sample->timer)->GetQueueLink(), sample->queue->GetActionId());
 
     DragFromPalette({Item(EdKind::kAction, sample->queue)}, {canvas->CentreOf(*stop)});
     auto* list = dynamic_cast<SWstopsequencenode*>(sample->stopQueue);
     ASSERT_NE(list, nullptr);
     EXPECT_EQ(list->GetIds(), (std::vector<uint32_t>{sample->queue->GetActionId()}));
     DragFromPalette({Item(EdKind::kActionKind, sample->Kind(30))}, {canvas->CentreOf(*stop)});
-    SWactionnode* made = LastActionOf(*sample->timer);
+    SWactionnode* made = LastAction(*sample->timer);
     EXPECT_EQ(made->GetKindId(), 30);
     EXPECT_EQ(list->GetIds().back(), made->GetActionId());
     DragFromPalette({Item(EdKind::kActionKind, sample->Kind(2))}, {canvas->CentreOf(*stop)}); // refused
-    EXPECT_EQ(LastActionOf(*sample->timer), made);
+    EXPECT_EQ(LastAction(*sample->timer), made);
     // The same queue dropped again is taken out of the list.
     DragFromPalette({Item(EdKind::kAction, sample->queue)}, {canvas->CentreOf(*stop)});
     EXPECT_EQ(list->GetIds(), (std::vector<uint32_t>{made->GetActionId()}));
