@@ -4,11 +4,13 @@
 #include "platform/display/screen.h"
 #include "platform/live/sdl_keys.h"
 #include "platform/live/x_errors.h"
+#include "platform/live/x_window.h"
 #include "platform/media/audio_out.h"
 #include "platform/ui/core/keyboard.h"
 #include "platform/ui/core/ui.h"
 
 #include <SDL.h>
+#include <SDL_syswm.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -26,6 +28,7 @@ uint32_t g_wakeEvent = 0;
 constexpr uint32_t kBeepHz = 750; // what a click on a window behind a modal dialog hears
 constexpr uint32_t kBeepMs = 60;
 constexpr size_t kMaxLogLines = 256;
+constexpr int kFrameExtentsWaitMs = 500; // a window manager answers within milliseconds; one that never does costs this
 
 void keepLogLine(void*, int, SDL_LogPriority, const char* message)
 {
@@ -45,6 +48,10 @@ bool openVideo(std::string& outReason)
         SDL_LogSetOutputFunction(keepLogLine, nullptr);
         SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
         SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+        // A click that gives a window the focus is a click too, as on any desktop: SDL would drop one that comes
+        // within moments of the focus, which a press right after the pointer entered a window does without a
+        // window manager.
+        SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
         // Our pixels are drawn in software already: the window surface is the X server's own image, never a
         // GL texture, so no GL driver (and none of its threads) is loaded to show them.
         SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
@@ -135,9 +142,45 @@ SDL_Cursor* colorCursorOf(const Icon& icon)
     return cursor;
 }
 
-Rect shownInSurface(const TopLevelState& s)
+// Where our caption's close box lies, window coordinates; empty for a window without a caption.
+Rect captionBand(const Window& w)
 {
-    return s.shownRect.offsetBy(-s.windowRect.l, -s.windowRect.t);
+    if ((w.style() & WS_CAPTION) != WS_CAPTION)
+        return {};
+    const int32_t edge = w.clientInsets().l;
+    return {edge, edge, static_cast<int32_t>(w.windowRect().width()) - edge,
+            edge + fixedSystemMetric(SM_CYCAPTION) - 1};
+}
+
+Rect closeBoxOf(const Rect& band)
+{
+    const int32_t side = static_cast<int32_t>(band.height()) - 4;
+    return side <= 4 ? Rect{} : Rect::fromXywh(band.r - side - 2, band.t + 2, side, side);
+}
+
+// A close box as a raised button face with a cross, drawn over the caption where no window manager draws one.
+uint32_t closeBoxPixel(const Rect& box, int32_t x, int32_t y)
+{
+    if (x == box.l || y == box.t)
+        return 0xFFFFFF;
+    if (x == box.r - 1 || y == box.b - 1)
+        return 0x404040;
+    const int32_t inset = 3;
+    const int32_t dx = x - box.l - inset;
+    const int32_t dy = y - box.t - inset;
+    const int32_t side = static_cast<int32_t>(box.width()) - 2 * inset;
+    const bool onCross = dx >= 0 && dy >= 0 && dx < side && dy < side &&
+                         ((dx - dy <= 1 && dy - dx <= 1) || (dx + dy >= side - 2 && dx + dy <= side));
+    return onCross ? 0x000000 : 0xC0C0C0;
+}
+
+// A window moved into the work area, and shrunk first where it is larger.
+Rect fitInWorkArea(const Rect& r, const Rect& work)
+{
+    const auto width = static_cast<int32_t>(std::max<int64_t>(1, std::min(r.width(), work.width())));
+    const auto height = static_cast<int32_t>(std::max<int64_t>(1, std::min(r.height(), work.height())));
+    return Rect::fromXywh(std::clamp(r.l, work.l, work.r - width), std::clamp(r.t, work.t, work.b - height), width,
+                          height);
 }
 
 } // namespace
@@ -158,13 +201,21 @@ std::unique_ptr<SdlBackend> SdlBackend::open(std::string& outReason)
     SDL_Rect usable{};
     if (SDL_GetDisplayUsableBounds(0, &usable) == 0)
         screen().setWorkArea(Rect::fromXywh(usable.x - bounds.x, usable.y - bounds.y, usable.w, usable.h));
-    return std::unique_ptr<SdlBackend>(new SdlBackend());
+    auto backend = std::unique_ptr<SdlBackend>(new SdlBackend());
+    if (std::strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0) {
+        backend->m_x = openConnection();
+        backend->m_windowManager = backend->m_x != nullptr && pf::windowManagerRuns(backend->m_x);
+        // A window manager that starts later takes our windows over: their reparenting tells us.
+        SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+    }
+    return backend;
 }
 
 SdlBackend::SdlBackend() = default;
 
 SdlBackend::~SdlBackend()
 {
+    closeConnection(m_x);
     for (auto& [hwnd, shown] : m_shown)
         SDL_DestroyWindow(shown.window);
     if (m_sdlCursor != nullptr) {
@@ -193,18 +244,23 @@ void SdlBackend::syncTopLevels(const std::vector<TopLevelState>& topmostFirst)
         SDL_DestroyWindow(it->second.window);
         it = m_shown.erase(it);
     }
-    for (const auto& [hwnd, state] : wanted) {
-        const auto it = m_shown.find(hwnd);
+    // Bottom first, so that an owner is on the server before the windows that name it.
+    for (auto s = topmostFirst.rbegin(); s != topmostFirst.rend(); ++s) {
+        if (wanted.count(s->hwnd) == 0)
+            continue;
+        const auto it = m_shown.find(s->hwnd);
         if (it == m_shown.end()) {
-            Shown& shown = m_shown[hwnd];
-            shown.state = *state;
+            Shown& shown = m_shown[s->hwnd];
+            shown.state = *s;
             createWindow(shown);
             if (shown.window == nullptr)
-                m_shown.erase(hwnd);
+                m_shown.erase(s->hwnd);
         } else {
-            updateWindow(it->second, *state);
+            updateWindow(it->second, *s);
         }
     }
+    if (!m_windowManager)
+        restackWithoutWindowManager(topmostFirst);
     const Hwnd topmost = topmostFirst.empty() ? kNoWindow : topmostFirst.front().hwnd;
     if (topmost != m_topmost)
         if (const auto top = m_shown.find(topmost); top != m_shown.end()) {
@@ -229,29 +285,117 @@ void SdlBackend::markAllDirty(Hwnd hwnd, const Surface32& surface)
     m_dirty[hwnd] = surface.bounds();
 }
 
+Rect SdlBackend::areaOf(const TopLevelState& s, bool ownCaption) const
+{
+    return ownCaption ? s.windowRect : s.shownRect;
+}
+
 void SdlBackend::createWindow(Shown& shown)
 {
-    const Rect& c = shown.state.shownRect;
-    shown.window = SDL_CreateWindow(shown.state.title.c_str(), c.l, c.t, static_cast<int>(c.width()),
-                                    static_cast<int>(c.height()), windowFlagsOf(shown.state.kind));
+    shown.ownCaption = m_x != nullptr && !m_windowManager && shown.state.kind == TopLevelKind::kFramed;
+    shown.area = areaOf(shown.state, shown.ownCaption);
+    const Rect& c = shown.area;
+    // Hidden until the window manager has been told whose it is and what kind: it reads both when it maps it.
+    shown.window = SDL_CreateWindow(
+        shown.state.title.c_str(), c.l, c.t, static_cast<int>(c.width()), static_cast<int>(c.height()),
+        windowFlagsOf(shown.state.kind) | SDL_WINDOW_HIDDEN | (shown.state.maximized ? SDL_WINDOW_MAXIMIZED : 0));
     if (shown.window == nullptr)
         return;
     shown.windowId = SDL_GetWindowID(shown.window);
+    shown.xWindow = xWindowOf(shown.window).window;
+    nameOwner(shown);
+    fitToWorkArea(shown);
+    SDL_ShowWindow(shown.window);
+    // SDL reads the frame of the window manager's from its events: until then it would take a place asked for as the
+    // frame's, after it as the window's.
+    if (m_windowManager)
+        SDL_PumpEvents();
     markAllDirty(shown.state.hwnd, *shown.state.surface);
 }
 
-void SdlBackend::updateWindow(Shown& shown, const TopLevelState& next)
+void SdlBackend::nameOwner(Shown& shown)
 {
-    const Rect& was = shown.state.shownRect;
-    const Rect& now = next.shownRect;
+    const TopLevelKind kind = shown.state.kind;
+    if (m_x == nullptr || shown.xWindow == 0 || shown.namedOwner == shown.state.owner ||
+        (kind != TopLevelKind::kFramed && kind != TopLevelKind::kBorderless))
+        return; // menus and tooltips are not the window manager's to stack
+    const auto owner = m_shown.find(shown.state.owner);
+    const unsigned long ownerWindow = owner != m_shown.end() ? owner->second.xWindow : 0;
+    if (ownerWindow == 0 && shown.namedOwner == kNoWindow)
+        return;
+    setOwner({m_x, shown.xWindow}, ownerWindow, ownerWindow != 0);
+    shown.namedOwner = ownerWindow != 0 ? shown.state.owner : kNoWindow;
+}
+
+void SdlBackend::fitToWorkArea(Shown& shown)
+{
+    if (m_x == nullptr || shown.state.kind != TopLevelKind::kFramed)
+        return;
+    const Rect frame = m_windowManager ? awaitFrameExtents({m_x, shown.xWindow}, kFrameExtentsWaitMs) : Rect{};
+    Rect work = m_windowManager ? workArea(m_x).intersected(screen().bounds()) : Rect{};
+    if (work.isEmpty())
+        work = screen().bounds();
+    const Rect& was = shown.area;
+    const Rect outer = fitInWorkArea({was.l - frame.l, was.t - frame.t, was.r + frame.r, was.b + frame.b}, work);
+    const Rect fitted{outer.l + frame.l, outer.t + frame.t, outer.r - frame.r, outer.b - frame.b};
+    // A window manager puts its frame where the window was asked to be (north-west gravity), the window inside it.
+    const Point asked = frame != Rect{} ? outer.topLeft() : fitted.topLeft();
+    if (asked != was.topLeft())
+        SDL_SetWindowPosition(shown.window, asked.x, asked.y);
+    if (fitted.width() != was.width() || fitted.height() != was.height())
+        SDL_SetWindowSize(shown.window, static_cast<int>(fitted.width()), static_cast<int>(fitted.height()));
+    if (fitted == was)
+        return;
+    // The tree learns the place at the next loop step, as from the window manager; the window shows it meanwhile.
+    const auto shift = [&](const Rect& r) {
+        return Rect{r.l + fitted.l - was.l, r.t + fitted.t - was.t, r.r + fitted.r - was.r, r.b + fitted.b - was.b};
+    };
+    shown.state.windowRect = shift(shown.state.windowRect);
+    shown.state.shownRect = shift(shown.state.shownRect);
+    m_fitted[shown.state.hwnd] = shown.state.windowRect;
+    shown.area = fitted;
+}
+
+void SdlBackend::restackWithoutWindowManager(const std::vector<TopLevelState>& topmostFirst)
+{
+    if (m_x == nullptr)
+        return;
+    std::vector<unsigned long> order;
+    for (auto s = topmostFirst.rbegin(); s != topmostFirst.rend(); ++s)
+        if (const auto it = m_shown.find(s->hwnd); it != m_shown.end() && it->second.xWindow != 0)
+            order.push_back(it->second.xWindow);
+    if (order == m_stackedOrder)
+        return;
+    m_stackedOrder = order;
+    restack(m_x, order);
+}
+
+void SdlBackend::updateWindow(Shown& shown, const TopLevelState& told)
+{
+    TopLevelState next = told;
+    if (m_fitted.count(next.hwnd) != 0) {
+        // A window placed within the work area stays there until the tree has learnt of it.
+        next.windowRect = shown.state.windowRect;
+        next.shownRect = shown.state.shownRect;
+    }
+    const Rect was = shown.area;
+    const Rect now = areaOf(next, shown.ownCaption);
     if (now.l != was.l || now.t != was.t)
         SDL_SetWindowPosition(shown.window, now.l, now.t);
     if (now.width() != was.width() || now.height() != was.height())
         SDL_SetWindowSize(shown.window, static_cast<int>(now.width()), static_cast<int>(now.height()));
     if (next.title != shown.state.title)
         SDL_SetWindowTitle(shown.window, next.title.c_str());
+    if (next.maximized != shown.state.maximized) {
+        if (next.maximized)
+            SDL_MaximizeWindow(shown.window);
+        else
+            SDL_RestoreWindow(shown.window);
+    }
     const bool newSurface = next.surface != shown.state.surface;
     shown.state = next;
+    shown.area = now;
+    nameOwner(shown);
     if (newSurface || now.width() != was.width() || now.height() != was.height())
         markAllDirty(next.hwnd, *next.surface);
 }
@@ -291,7 +435,7 @@ void SdlBackend::present()
             dirty = everything ? shown.state.surface->bounds() : (it != m_dirty.end() ? it->second : Rect{});
             m_dirty.erase(hwnd);
         }
-        dirty = dirty.intersected(shownInSurface(shown.state));
+        dirty = dirty.intersected(shown.area.offsetBy(-shown.state.windowRect.l, -shown.state.windowRect.t));
         if (!dirty.isEmpty())
             presentWindow(shown, dirty);
     }
@@ -302,7 +446,7 @@ void SdlBackend::presentWindow(Shown& shown, const Rect& dirty)
     SDL_Surface* target = SDL_GetWindowSurface(shown.window);
     if (target == nullptr)
         return;
-    const Rect client = shownInSurface(shown.state);
+    const Rect client = shown.area.offsetBy(-shown.state.windowRect.l, -shown.state.windowRect.t);
     const Rect local = dirty.offsetBy(-client.l, -client.t).intersected({0, 0, target->w, target->h});
     if (local.isEmpty())
         return;
@@ -324,10 +468,17 @@ void SdlBackend::presentWindow(Shown& shown, const Rect& dirty)
         const Rect bounds = overlay->bounds();
         for (int32_t y = 0; y < height; ++y)
             for (int32_t x = 0; x < width; ++x) {
-                const Point p{shown.state.shownRect.l + local.l + x, shown.state.shownRect.t + local.t + y};
+                const Point p{shown.area.l + local.l + x, shown.area.t + local.t + y};
                 if (bounds.contains(p))
                     pixels[static_cast<size_t>(y) * width + x] ^= overlay->pixel(p.x, p.y) & 0x00FFFFFFu;
             }
+    }
+    if (const Window* w = shown.ownCaption && hasUi() ? ui().window(shown.state.hwnd) : nullptr) {
+        const Rect box = closeBoxOf(captionBand(*w)).offsetBy(-client.l, -client.t); // in the SDL window
+        const Rect drawn = box.intersected(local);
+        for (int32_t y = drawn.t; y < drawn.b; ++y)
+            for (int32_t x = drawn.l; x < drawn.r; ++x)
+                pixels[static_cast<size_t>(y - local.t) * width + (x - local.l)] = closeBoxPixel(box, x, y);
     }
     SDL_LockSurface(target);
     auto* firstRow = static_cast<uint8_t*>(target->pixels) + static_cast<ptrdiff_t>(local.t) * target->pitch +
@@ -349,6 +500,10 @@ void SdlBackend::presentWindow(Shown& shown, const Rect& dirty)
 
 void SdlBackend::waitForInput(Ui& target, int32_t timeoutMs)
 {
+    for (const auto& [hwnd, rect] : std::map<Hwnd, Rect>(std::move(m_fitted)))
+        if (Window* w = target.window(hwnd))
+            w->move(rect);
+    m_fitted.clear();
     SDL_Event event;
     bool got = timeoutMs <= 0 ? SDL_PollEvent(&event) != 0 : SDL_WaitEventTimeout(&event, timeoutMs) != 0;
     while (got) {
@@ -388,7 +543,9 @@ void SdlBackend::translate(Ui& target, const SDL_Event& e)
             return;
         const int32_t x = e.type == SDL_MOUSEMOTION ? e.motion.x : e.button.x;
         const int32_t y = e.type == SDL_MOUSEMOTION ? e.motion.y : e.button.y;
-        const Point p{shown->state.shownRect.l + x, shown->state.shownRect.t + y};
+        const Point p{shown->area.l + x, shown->area.t + y};
+        if (dragCaption(target))
+            return;
         if (e.type == SDL_MOUSEMOTION) {
             if (m_relative)
                 target.injectLockedMotion(e.motion.xrel, e.motion.yrel);
@@ -402,10 +559,22 @@ void SdlBackend::translate(Ui& target, const SDL_Event& e)
         if (e.type == SDL_MOUSEBUTTONDOWN && !isEnabledNow(target, shown->state.hwnd) &&
             target.capture() == kNoWindow) {
             beep(kBeepHz, kBeepMs); // the window waits for its modal dialog
+            bringForward(target, shown->state.hwnd);
             return;
         }
+        if (e.type == SDL_MOUSEBUTTONDOWN && button == InputEvent::Button::kLeft && shown->ownCaption &&
+            target.capture() == kNoWindow && pressCaption(target, *shown, p))
+            return;
         target.inject(e.type == SDL_MOUSEBUTTONDOWN ? InputEvent::mouseDown(p, button)
                                                     : InputEvent::mouseUp(p, button));
+        return;
+    }
+    case SDL_MOUSEWHEEL: {
+        const Shown* shown = shownById(e.wheel.windowID);
+        const int32_t notches = e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e.wheel.y : e.wheel.y;
+        if (shown != nullptr && notches != 0 && !m_drag)
+            target.inject(InputEvent::mouseWheel({shown->area.l + e.wheel.mouseX, shown->area.t + e.wheel.mouseY},
+                                                 notches * WHEEL_DELTA));
         return;
     }
     case SDL_KEYDOWN:
@@ -440,6 +609,11 @@ void SdlBackend::translate(Ui& target, const SDL_Event& e)
     case SDL_WINDOWEVENT:
         translateWindowEvent(target, e);
         return;
+    case SDL_SYSWMEVENT:
+        if (e.syswm.msg != nullptr && e.syswm.msg->subsystem == SDL_SYSWM_X11 &&
+            (isReparentEvent(&e.syswm.msg->msg.x11.event) || isFrameExtentsEvent(&e.syswm.msg->msg.x11.event)))
+            checkWindowManager();
+        return;
     case SDL_QUIT:
         askToClose(target);
         return;
@@ -457,7 +631,7 @@ void SdlBackend::translateWindowEvent(Ui& target, const SDL_Event& e)
     Window* w = target.window(hwnd);
     if (w == nullptr)
         return;
-    const Rect shownArea = shown->state.shownRect;
+    const Rect shownArea = shown->area;
     const Rect frame = shown->state.windowRect;
     switch (e.window.event) {
     case SDL_WINDOWEVENT_CLOSE:
@@ -476,8 +650,16 @@ void SdlBackend::translateWindowEvent(Ui& target, const SDL_Event& e)
             w->move({frame.l, frame.t, static_cast<int32_t>(frame.r + (e.window.data1 - shownArea.width())),
                      static_cast<int32_t>(frame.b + (e.window.data2 - shownArea.height()))});
         return;
+    case SDL_WINDOWEVENT_MAXIMIZED:
+    case SDL_WINDOWEVENT_RESTORED:
+        // The window manager's state is the window's: the program keeps it with the window's place.
+        shown->state.maximized = e.window.event == SDL_WINDOWEVENT_MAXIMIZED;
+        w->setStyle(shown->state.maximized ? (w->style() | WS_MAXIMIZE) : (w->style() & ~WS_MAXIMIZE));
+        return;
     case SDL_WINDOWEVENT_FOCUS_GAINED:
-        if (w->isEnabled() && target.activeWindow() != hwnd)
+        if (!w->isEnabled())
+            bringForward(target, hwnd); // the window manager gave it the focus: its modal dialog takes it
+        else if (target.activeWindow() != hwnd)
             target.activate(hwnd);
         return;
     case SDL_WINDOWEVENT_EXPOSED:
@@ -486,6 +668,88 @@ void SdlBackend::translateWindowEvent(Ui& target, const SDL_Event& e)
     default:
         return;
     }
+}
+
+// The enabled window that a disabled one waits for, the nearest owned one topmost first, is raised and given the
+// keyboard: a click on a window behind its modal dialog brings the dialog forward.
+void SdlBackend::bringForward(Ui& target, Hwnd blocked)
+{
+    for (const Hwnd h : target.topLevels()) {
+        const Window* w = target.window(h);
+        const auto shown = m_shown.find(h);
+        if (w == nullptr || !w->isEnabled() || shown == m_shown.end() || !w->isVisible())
+            continue;
+        Window* owner = w->owner();
+        while (owner != nullptr && owner->topLevel()->hwnd() != blocked)
+            owner = owner->topLevel()->owner();
+        if (owner == nullptr)
+            continue;
+        target.activate(h);
+        SDL_RaiseWindow(shown->second.window);
+        SDL_SetWindowInputFocus(shown->second.window);
+        return;
+    }
+}
+
+bool SdlBackend::pressCaption(Ui& target, const Shown& shown, Point screenPoint)
+{
+    Window* w = target.window(shown.state.hwnd);
+    if (w == nullptr)
+        return false;
+    const Rect frame = w->screenRect();
+    const Point p{screenPoint.x - frame.l, screenPoint.y - frame.t};
+    const Rect band = captionBand(*w);
+    if (!band.contains(p))
+        return false;
+    if (!w->isEnabled()) {
+        beep(kBeepHz, kBeepMs);
+        bringForward(target, shown.state.hwnd);
+        return true;
+    }
+    if (closeBoxOf(band).contains(p)) {
+        target.post(shown.state.hwnd, WM_CLOSE);
+        return true;
+    }
+    target.activate(shown.state.hwnd);
+    m_drag = CaptionDrag{shown.state.hwnd, p};
+    return true;
+}
+
+// The real pointer is read, not the event's point: the event's window moves under it while it is dragged.
+bool SdlBackend::dragCaption(Ui& target)
+{
+    if (!m_drag)
+        return false;
+    Window* w = target.window(m_drag->hwnd);
+    int x = 0, y = 0;
+    const uint32_t buttons = SDL_GetGlobalMouseState(&x, &y);
+    if (w == nullptr || (buttons & SDL_BUTTON_LMASK) == 0) {
+        m_drag.reset();
+        return true; // the release that ends the drag is the caption's too
+    }
+    const Rect r = w->screenRect();
+    w->move(r.offsetBy(x - m_drag->grab.x - r.l, y - m_drag->grab.y - r.t));
+    return true;
+}
+
+void SdlBackend::checkWindowManager()
+{
+    const bool runs = pf::windowManagerRuns(m_x);
+    if (runs == m_windowManager)
+        return;
+    m_windowManager = runs;
+    // The frame changes hands: a window manager's frame replaces our caption, or our caption stands in for it.
+    for (auto& [hwnd, shown] : m_shown) {
+        const bool ownCaption = !m_windowManager && shown.state.kind == TopLevelKind::kFramed;
+        if (ownCaption == shown.ownCaption)
+            continue;
+        shown.ownCaption = ownCaption;
+        shown.area = areaOf(shown.state, ownCaption);
+        SDL_SetWindowPosition(shown.window, shown.area.l, shown.area.t);
+        SDL_SetWindowSize(shown.window, static_cast<int>(shown.area.width()), static_cast<int>(shown.area.height()));
+        markAllDirty(hwnd, *shown.state.surface);
+    }
+    m_stackedOrder.clear();
 }
 
 // SDL turns SIGINT and SIGTERM into its quit event. The program is asked as its windows' close boxes would ask it,

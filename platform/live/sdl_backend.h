@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,18 +39,37 @@ public:
     void setRelativePointer(bool on) override;
 
     SDL_Window* sdlWindowOf(Hwnd hwnd) const; // null when the window is not shown here
+    bool windowManagerRuns() const { return m_windowManager; }
     uint64_t presentedFrameCount() const { return m_presentedFrames.load(); }
 
 private:
     struct Shown {
         SDL_Window* window = nullptr;
         uint32_t windowId = 0;
+        unsigned long xWindow = 0;
         TopLevelState state;
+        // What the SDL window covers on the screen: the client area and menu bar beside a window manager's frame,
+        // the whole window where no window manager draws one and our caption stands in for it.
+        Rect area;
+        bool ownCaption = false;
+        Hwnd namedOwner = kNoWindow; // the owner the window manager was told
+    };
+    struct CaptionDrag {
+        Hwnd hwnd = kNoWindow;
+        Point grab; // the pointer within the window
     };
 
     SdlBackend();
+    Rect areaOf(const TopLevelState& s, bool ownCaption) const;
     void createWindow(Shown& shown);
-    void updateWindow(Shown& shown, const TopLevelState& next);
+    void nameOwner(Shown& shown);
+    void fitToWorkArea(Shown& shown);
+    void restackWithoutWindowManager(const std::vector<TopLevelState>& topmostFirst);
+    void checkWindowManager(); // one started or ended: frames and captions change hands
+    bool pressCaption(Ui& target, const Shown& shown, Point screen); // true when the press was the caption's
+    bool dragCaption(Ui& target);                                    // true while a caption drag runs
+    void bringForward(Ui& target, Hwnd blocked);
+    void updateWindow(Shown& shown, const TopLevelState& told);
     void presentWindow(Shown& shown, const Rect& dirty);
     void translate(Ui& target, const SDL_Event& event);
     void translateWindowEvent(Ui& target, const SDL_Event& event);
@@ -60,6 +80,11 @@ private:
     void markAllDirty(Hwnd hwnd, const Surface32& surface);
 
     std::map<Hwnd, Shown> m_shown; // UI thread only
+    void* m_x = nullptr;           // a connection of our own for window properties (Display*)
+    bool m_windowManager = false;
+    std::optional<CaptionDrag> m_drag;
+    std::map<Hwnd, Rect> m_fitted;             // windows placed within the work area, told to the tree next step
+    std::vector<unsigned long> m_stackedOrder; // bottom to top, as last restacked without a window manager
     Hwnd m_topmost = kNoWindow;
     mutable std::mutex m_dirtyMutex; // the two maps below, shared with drawing threads
     std::map<const Surface32*, Hwnd> m_surfaces;

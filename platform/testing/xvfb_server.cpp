@@ -27,35 +27,44 @@ Display* asDisplay(void* connection)
     return static_cast<Display*>(connection);
 }
 
+// A child is asked, then made, to end: a SIGTERM that lands just before it sleeps again is only seen at its next
+// wake-up, and with its clients quiet none comes.
+void stopChild(pid_t& pid)
+{
+    if (pid <= 0)
+        return;
+    kill(pid, SIGTERM);
+    int status = 0;
+    for (int waitedMs = 0; waitpid(pid, &status, WNOHANG) == 0; waitedMs += kStopPollMs) {
+        if (waitedMs >= kStopTimeoutMs) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            break;
+        }
+        usleep(kStopPollMs * 1000);
+    }
+    pid = -1;
+}
+
 } // namespace
 
 XvfbServer::~XvfbServer()
 {
+    stopChild(m_windowManager);
     if (m_connection != nullptr)
         XCloseDisplay(asDisplay(m_connection));
-    if (m_pid > 0) {
-        // A SIGTERM that lands just before the server sleeps again is only seen at its next request, and with its
-        // clients quiet none comes: the server is asked, then made, to end.
-        kill(m_pid, SIGTERM);
-        int status = 0;
-        for (int waitedMs = 0; waitpid(m_pid, &status, WNOHANG) == 0; waitedMs += kStopPollMs) {
-            if (waitedMs >= kStopTimeoutMs) {
-                kill(m_pid, SIGKILL);
-                waitpid(m_pid, &status, 0);
-                break;
-            }
-            usleep(kStopPollMs * 1000);
-        }
-    }
+    stopChild(m_pid);
 }
 
-bool XvfbServer::start(std::string& outError)
+bool XvfbServer::start(std::string& outError, Size screen)
 {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) {
         outError = "no pipe for the display number";
         return false;
     }
+    const std::string geometryText = std::to_string(screen.cx) + "x" + std::to_string(screen.cy) + "x24";
+    const char* geometry = geometryText.c_str(); // made before the fork: the child only calls exec
     const pid_t parent = getpid();
     m_pid = fork();
     if (m_pid < 0) {
@@ -80,7 +89,7 @@ bool XvfbServer::start(std::string& outError)
         fdText[n] = 0;
         for (int v = out, i = n - 1; i >= 0; --i, v /= 10)
             fdText[i] = static_cast<char>('0' + v % 10);
-        execlp("Xvfb", "Xvfb", "-displayfd", fdText, "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
+        execlp("Xvfb", "Xvfb", "-displayfd", fdText, "-screen", "0", geometry, "-nolisten", "tcp",
                static_cast<char*>(nullptr));
         _exit(127);
     }
@@ -174,6 +183,22 @@ void XvfbServer::askToClose(unsigned long xWindow)
     XSync(d, False);
 }
 
+void XvfbServer::maximize(unsigned long xWindow)
+{
+    Display* d = asDisplay(m_connection);
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = xWindow;
+    event.xclient.message_type = XInternAtom(d, "_NET_WM_STATE", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = 1; // add
+    event.xclient.data.l[1] = static_cast<long>(XInternAtom(d, "_NET_WM_STATE_MAXIMIZED_VERT", False));
+    event.xclient.data.l[2] = static_cast<long>(XInternAtom(d, "_NET_WM_STATE_MAXIMIZED_HORZ", False));
+    event.xclient.data.l[3] = 2; // from a pager, as a person's request
+    XSendEvent(d, DefaultRootWindow(d), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    XSync(d, False);
+}
+
 unsigned long XvfbServer::findTopLevel(const std::string& namePrefix)
 {
     Display* d = asDisplay(m_connection);
@@ -200,6 +225,112 @@ unsigned long XvfbServer::findTopLevel(const std::string& namePrefix)
     if (children != nullptr)
         XFree(children);
     return found;
+}
+
+bool XvfbServer::startWindowManager(std::string& outError)
+{
+    const pid_t parent = getpid();
+    m_windowManager = fork();
+    if (m_windowManager < 0) {
+        outError = "fork failed";
+        return false;
+    }
+    if (m_windowManager == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent)
+            _exit(127);
+        const int devNull = open("/dev/null", O_RDWR);
+        if (devNull >= 0) {
+            dup2(devNull, 0);
+            dup2(devNull, 1);
+            dup2(devNull, 2);
+        }
+        execlp("openbox", "openbox", "--sm-disable", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    for (int waitedMs = 0; property(0, "_NET_SUPPORTING_WM_CHECK").empty(); waitedMs += kStopPollMs) {
+        int status = 0;
+        if (waitedMs >= kStartTimeoutMs || waitpid(m_windowManager, &status, WNOHANG) != 0) {
+            outError = "openbox did not start (is the openbox package installed?)";
+            return false;
+        }
+        usleep(kStopPollMs * 1000);
+    }
+    return true;
+}
+
+void XvfbServer::stopWindowManager()
+{
+    stopChild(m_windowManager);
+    // The window manager's check window goes with its connection, the root's property may stay behind.
+    Display* d = asDisplay(m_connection);
+    XDeleteProperty(d, DefaultRootWindow(d), XInternAtom(d, "_NET_SUPPORTING_WM_CHECK", False));
+    XSync(d, False);
+}
+
+std::vector<unsigned long> XvfbServer::property(unsigned long xWindow, const std::string& name)
+{
+    Display* d = asDisplay(m_connection);
+    const ::Window target = xWindow != 0 ? xWindow : DefaultRootWindow(d);
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::vector<unsigned long> out;
+    XSync(d, False);
+    const XErrorHandler previous = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+    if (XGetWindowProperty(d, target, XInternAtom(d, name.c_str(), False), 0, 4096, False, AnyPropertyType, &type,
+                           &format, &count, &after, &data) == Success &&
+        data != nullptr && format == 32) {
+        const auto* items = reinterpret_cast<const unsigned long*>(data); // Xlib widens 32-bit items to longs
+        out.assign(items, items + count);
+    }
+    if (data != nullptr)
+        XFree(data);
+    XSync(d, False);
+    XSetErrorHandler(previous);
+    return out;
+}
+
+std::string XvfbServer::atomName(unsigned long atom)
+{
+    char* name = XGetAtomName(asDisplay(m_connection), atom);
+    if (name == nullptr)
+        return {};
+    std::string out(name);
+    XFree(name);
+    return out;
+}
+
+Rect XvfbServer::outerRect(unsigned long xWindow)
+{
+    Display* d = asDisplay(m_connection);
+    ::Window root = 0, child = 0;
+    int x = 0, y = 0, rootX = 0, rootY = 0;
+    unsigned int width = 0, height = 0, border = 0, depth = 0;
+    if (XGetGeometry(d, xWindow, &root, &x, &y, &width, &height, &border, &depth) == 0 ||
+        XTranslateCoordinates(d, xWindow, root, 0, 0, &rootX, &rootY, &child) == 0)
+        return {};
+    const std::vector<unsigned long> extents = property(xWindow, "_NET_FRAME_EXTENTS"); // left, right, top, bottom
+    Rect out = Rect::fromXywh(rootX, rootY, static_cast<int32_t>(width), static_cast<int32_t>(height));
+    if (extents.size() == 4) {
+        out.l -= static_cast<int32_t>(extents[0]);
+        out.r += static_cast<int32_t>(extents[1]);
+        out.t -= static_cast<int32_t>(extents[2]);
+        out.b += static_cast<int32_t>(extents[3]);
+    }
+    return out;
+}
+
+bool XvfbServer::isPointerGrabbed()
+{
+    Display* d = asDisplay(m_connection);
+    const int result = XGrabPointer(d, DefaultRootWindow(d), False, ButtonPressMask, GrabModeAsync, GrabModeAsync, None,
+                                    None, CurrentTime);
+    if (result == GrabSuccess)
+        XUngrabPointer(d, CurrentTime);
+    XSync(d, False);
+    return result == AlreadyGrabbed;
 }
 
 Point XvfbServer::pointer()

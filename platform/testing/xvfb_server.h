@@ -9,6 +9,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace pf {
 
@@ -19,8 +20,12 @@ public:
     XvfbServer(const XvfbServer&) = delete;
     XvfbServer& operator=(const XvfbServer&) = delete;
 
-    // Starts Xvfb with a 1280 x 1024 x 24 screen and points DISPLAY at it; false with the reason.
-    bool start(std::string& outError);
+    // Starts Xvfb with a screen of that size at depth 24 and points DISPLAY at it; false with the reason.
+    bool start(std::string& outError, Size screen = {1280, 1024});
+    // Starts openbox on the server and waits until it announces itself (_NET_SUPPORTING_WM_CHECK); it ends with the
+    // server. stopWindowManager ends it and waits until the announcement is gone.
+    bool startWindowManager(std::string& outError);
+    void stopWindowManager();
     const std::string& display() const { return m_display; } // ":N"
 
     // ---- a user at the server, through XTest; each call is flushed and synchronised before it returns
@@ -31,10 +36,23 @@ public:
     void tap(unsigned long keysym); // down and up
     // What a window manager sends when the user closes a top-level window: WM_DELETE_WINDOW to the X window.
     void askToClose(unsigned long xWindow);
+    // What a pager asks of the window manager when the user maximises a window (_NET_WM_STATE).
+    void maximize(unsigned long xWindow);
     // A top-level window of another program, found as a window manager lists it: the first child of the root
     // window whose name (WM_NAME) starts with namePrefix; 0 when there is none.
     unsigned long findTopLevel(const std::string& namePrefix);
     Point pointer(); // where the pointer is on the root window
+
+    // ---- what the server shows, as xprop and xwininfo read it
+    // A property of 32-bit items (windows, atoms, cardinals) of a window, 0 the root; empty when it is not set.
+    std::vector<unsigned long> property(unsigned long xWindow, const std::string& name);
+    std::string atomName(unsigned long atom);
+    // The client windows the window manager stacks, bottom to top (_NET_CLIENT_LIST_STACKING).
+    std::vector<unsigned long> stacking() { return property(0, "_NET_CLIENT_LIST_STACKING"); }
+    // The window's outer rectangle on the root window, the window manager's frame included (_NET_FRAME_EXTENTS).
+    Rect outerRect(unsigned long xWindow);
+    // Another client holds the pointer grab: a grab of our own then fails.
+    bool isPointerGrabbed();
     // The root window's pixels in `area` as 0x00RRGGBB; an empty surface when it cannot be read.
     std::unique_ptr<Surface32> grab(const Rect& area);
 
@@ -42,6 +60,7 @@ private:
     bool connect(std::string& outError);
 
     pid_t m_pid = -1;
+    pid_t m_windowManager = -1;
     std::string m_display;
     void* m_connection = nullptr; // Display*, ours
 };

@@ -48,6 +48,14 @@ void LiveFixture::SetUp()
 {
     ASSERT_NE(g_server, nullptr);
     std::string reason;
+    if (withWindowManager || screenSize != Size{1280, 1024}) {
+        delete g_server; // SDL has not opened yet: nothing holds the first server
+        g_server = new XvfbServer();
+        ASSERT_TRUE(g_server->start(reason, screenSize)) << reason;
+        if (withWindowManager) {
+            ASSERT_TRUE(g_server->startWindowManager(reason)) << reason;
+        }
+    }
     m_backend = SdlBackend::open(reason);
     ASSERT_NE(m_backend, nullptr) << reason;
     m_ui = std::make_unique<Ui>();

@@ -471,6 +471,17 @@ LResult ListView::handle(const Msg& msg)
         if (!isAlive(self, this))
             return 0;
         const Point p = pointFromLParam(msg.lParam);
+        if (const int32_t divider = msg.message != WM_RBUTTONDOWN ? dividerAt(p) : -1; divider >= 0) {
+            if (msg.message == WM_LBUTTONDBLCLK) {
+                fitColumn(divider);
+            } else {
+                m_sizing = divider;
+                m_sizingFrom = p.x;
+                m_sizingWidth = columnWidth(divider);
+                ui().setCapture(self);
+            }
+            return 0;
+        }
         const int32_t item = hitTest(p);
         if (item >= 0 && !selectOnly(item))
             return 0;
@@ -490,6 +501,12 @@ LResult ListView::handle(const Msg& msg)
         return 0;
     }
     case WM_MOUSEMOVE: {
+        if (m_sizing >= 0 && m_sizing < columnCount()) {
+            m_columns[static_cast<size_t>(m_sizing)].width =
+                std::max(0, m_sizingWidth + pointFromLParam(msg.lParam).x - m_sizingFrom);
+            invalidate(true);
+            return 0;
+        }
         if (m_pressItem < 0 || m_dragSent || (msg.wParam & MK_LBUTTON) == 0)
             return 0;
         const Point p = pointFromLParam(msg.lParam);
@@ -509,6 +526,7 @@ LResult ListView::handle(const Msg& msg)
     }
     case WM_LBUTTONUP:
         m_pressItem = -1;
+        m_sizing = -1;
         if (ui().capture() == self)
             ui().releaseCapture();
         return 0;
@@ -576,6 +594,37 @@ LResult ListView::handle(const Msg& msg)
     default:
         return Control::handle(msg);
     }
+}
+
+int32_t ListView::columnWidth(int32_t column) const
+{
+    return column >= 0 && column < columnCount() ? m_columns[static_cast<size_t>(column)].width : 0;
+}
+
+int32_t ListView::dividerAt(Point client) const
+{
+    constexpr int32_t kReach = 3; // pixels either side of the edge
+    if (viewType() != LVS_REPORT || client.y < 0 || client.y >= headerHeight())
+        return -1;
+    int32_t edge = 0;
+    for (int32_t c = 0; c < columnCount(); ++c) {
+        edge += m_columns[static_cast<size_t>(c)].width;
+        if (client.x >= edge - kReach && client.x <= edge + kReach)
+            return c;
+    }
+    return -1;
+}
+
+// As wide as its heading and its widest text with the margins they are drawn with.
+void ListView::fitColumn(int32_t column)
+{
+    WindowDc dc(*this);
+    int32_t widest = widthOf(dc, m_columns[static_cast<size_t>(column)].heading) + 8;
+    const int32_t margin = column == 0 ? (m_small != nullptr ? 16 : 0) + 8 : 8;
+    for (int32_t i = 0; i < getItemCount(); ++i)
+        widest = std::max(widest, widthOf(dc, getItemText(i, column)) + margin);
+    m_columns[static_cast<size_t>(column)].width = widest;
+    invalidate(true);
 }
 
 // Centred in r, the lines as a block: one line stands where a single centred line always stood.

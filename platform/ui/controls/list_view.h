@@ -55,6 +55,9 @@ public:
 
     int32_t insertColumn(int32_t index, std::string_view heading, int32_t width, int32_t format = 0);
     int32_t columnCount() const { return static_cast<int32_t>(m_columns.size()); }
+    // In the report view a header divider is dragged to size its column, and a double click on it fits the column to
+    // its widest text.
+    int32_t columnWidth(int32_t column) const;
     int32_t insertItem(const LVITEM& item); // the index, or -1
     int32_t insertItem(int32_t index, std::string_view text, int32_t image = -1);
     int32_t insertCallbackItem(int32_t index, int32_t image, LParam data);
@@ -112,6 +115,8 @@ private:
     void syncScrollBar();
     void paint();
     void drawIconLabel(Dc& dc, const Rect& r, const std::string& text);
+    int32_t dividerAt(Point client) const; // the column whose header's right edge is there; -1 for none
+    void fitColumn(int32_t column);
 
     std::vector<Column> m_columns;
     std::vector<Item> m_items;
@@ -124,6 +129,9 @@ private:
     int32_t m_pressItem = -1;
     Point m_pressPoint;
     bool m_dragSent = false;
+    int32_t m_sizing = -1; // the column whose divider is dragged
+    int32_t m_sizingFrom = 0;
+    int32_t m_sizingWidth = 0;
 };
 
 } // namespace pf

@@ -31,7 +31,9 @@ struct TopLevelState {
     // client area, with the menu bar above it when it has one.
     Rect shownRect;
     std::shared_ptr<Surface32> surface; // the whole window from its top-left corner; shared with the tree
+    Hwnd owner = kNoWindow;             // the top-level window it belongs to, kept above; none for most
     bool visible = false;
+    bool maximized = false; // WS_MAXIMIZE: shown maximised by the window manager, and kept in step with it
     bool enabled = true;
     TopLevelKind kind = TopLevelKind::kFramed;
     std::string title;

@@ -7,7 +7,7 @@
 namespace pf {
 
 struct InputEvent {
-    enum class Kind { kMouseMove, kMouseDown, kMouseUp, kKeyDown, kKeyUp, kCharacter };
+    enum class Kind { kMouseMove, kMouseDown, kMouseUp, kKeyDown, kKeyUp, kCharacter, kWheel };
     enum class Button { kLeft, kRight };
 
     Kind kind = Kind::kMouseMove;
@@ -18,6 +18,7 @@ struct InputEvent {
     bool extended = false;
     char32_t codePoint = 0; // character events
     uint32_t timeMs = 0;    // 0: read the clock
+    int32_t wheelDelta = 0; // wheel events: WHEEL_DELTA a notch, positive away from the user
 
     static InputEvent mouse(Kind kind, Point p, Button b)
     {
@@ -37,6 +38,12 @@ struct InputEvent {
     static InputEvent mouseMove(Point p) { return mouse(Kind::kMouseMove, p, Button::kLeft); }
     static InputEvent mouseDown(Point p, Button b = Button::kLeft) { return mouse(Kind::kMouseDown, p, b); }
     static InputEvent mouseUp(Point p, Button b = Button::kLeft) { return mouse(Kind::kMouseUp, p, b); }
+    static InputEvent mouseWheel(Point p, int32_t delta)
+    {
+        InputEvent e = mouse(Kind::kWheel, p, Button::kLeft);
+        e.wheelDelta = delta;
+        return e;
+    }
     static InputEvent keyDown(uint8_t vk) { return key(Kind::kKeyDown, vk); }
     static InputEvent keyUp(uint8_t vk) { return key(Kind::kKeyUp, vk); }
     static InputEvent character(char32_t c)

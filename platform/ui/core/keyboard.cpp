@@ -123,6 +123,11 @@ uint16_t scanCodeOf(uint8_t vk)
     }
 }
 
+bool isModifierKey(uint8_t vk)
+{
+    return vk == VK_SHIFT || vk == VK_CONTROL || vk == VK_MENU;
+}
+
 bool isExtendedKey(uint8_t vk)
 {
     switch (vk) {

@@ -110,6 +110,8 @@ uint32_t Menu::trackPopup(uint32_t flags, Point screenPoint, Window& owner) cons
         return 0;
     const Hwnd ownerHwnd = owner.hwnd();
     uint32_t chosen = ui().providers().menuChooser().choose(ownerHwnd, *m_items, screenPoint, flags);
+    if ((flags & TPM_MENUBAR) != 0 && isMenuBarMove(chosen))
+        return chosen;
     if (chosen != 0 && !isChoosableCommand(*m_items, chosen)) {
         ui().reportStrictFailure("menu command " + std::to_string(chosen) + " is disabled, a separator or absent");
         chosen = 0;

@@ -16,6 +16,23 @@ class Window;
 // With MF_CHECKED, the item's mark is a radio dot instead of a tick: one choice of a group.
 constexpr uint32_t MFT_RADIOCHECK = 0x200;
 
+// A popup of a frame's menu bar: besides a command, the chooser may answer with a move along the bar (Left and Right
+// at its first level, the pointer over another title, Escape back to the selected bar). Command ids are 16-bit, so
+// the moves lie above them.
+constexpr uint32_t TPM_MENUBAR = 0x10000;
+constexpr uint32_t TPM_SELECTFIRST = 0x20000; // opened from the keyboard: the first item lit
+constexpr uint32_t kMenuBarPrevious = 0x10001;
+constexpr uint32_t kMenuBarNext = 0x10002;
+constexpr uint32_t kMenuBarBack = 0x10003;
+constexpr uint32_t kMenuBarTitle = 0x20000; // | the position of the title the pointer moved onto
+constexpr bool isMenuBarMove(uint32_t chosen)
+{
+    return chosen > 0xFFFF;
+}
+// Asked of a menu bar's owner while its popup is open: wParam, lParam = a screen point; answers 1 + the position of
+// another title of the bar there, 0 for none or the open one.
+constexpr uint32_t kMsgMenuBarHitTest = 0xC000 + 9;
+
 struct MenuItem {
     uint32_t id = 0; // command id; 0 for separators and popups
     std::string text;

@@ -648,6 +648,16 @@ void Ui::showWindow(Window& w, int32_t cmd)
         hideWindow(w);
         return;
     }
+    // Maximised, a top-level window covers the work area; a live screen's window manager then says what it gave.
+    if (cmd == SW_SHOWMAXIMIZED && w.m_parent == kNoWindow) {
+        {
+            const std::unique_lock lock(m_treeLock);
+            w.m_style |= WS_MAXIMIZE;
+        }
+        w.move(screen().workArea());
+        if (window(self) != &w)
+            return;
+    }
     if ((w.m_style & WS_VISIBLE) == 0) {
         send(self, WM_SHOWWINDOW, 1, 0);
         if (window(self) != &w)

@@ -38,7 +38,8 @@ class VirtualClock;
 constexpr uint32_t kMsgDropFiles = kLayerMessageBase + 1;
 // Sent up the parent chain of a window pressed by a mouse button, wParam = the pressed window.
 constexpr uint32_t kMsgMouseActivate = kLayerMessageBase + 2;
-// A press on a top-level window's frame, outside its client area: wParam = x, lParam = y in window coordinates.
+// A press on a window's frame, outside its client area: wParam = x, lParam = y in window coordinates. A top-level
+// frame opens its menu bar from it, an MDI child moves, sizes or uses its caption buttons.
 constexpr uint32_t kMsgNonClientClick = kLayerMessageBase + 3;
 // A command routed by a frame (menu, accelerator, tool bar) to its active view: wParam = id | code << 16. The view
 // answers non-zero when it handled it; otherwise the MDI child and then the frame get it.
@@ -198,6 +199,7 @@ private:
     void paintTree(Window& w);
     void routeMouse(const InputEvent& event);
     void routeKey(const InputEvent& event, bool wasDown);
+    void routeWheel(const InputEvent& event);
     void updateKeyTable(const InputEvent& event);
     bool sendSetCursor(Window& target, uint32_t mouseMessage);
     void invalidateTree(Window& w, const Region& clientRegion, bool erase);

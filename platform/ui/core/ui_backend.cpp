@@ -67,7 +67,10 @@ void Ui::syncBackend()
         s.shownRect = client.offsetBy(origin.x, origin.y);
         s.shownRect.t -= w->m_extraInsets.t; // the menu bar: without it a live frame has no menus to click
         s.surface = it == m_surfaces.end() ? nullptr : it->second;
+        if (Window* owner = window(w->m_owner))
+            s.owner = topLevelOf(*owner)->m_hwnd;
         s.visible = (w->m_style & WS_VISIBLE) != 0;
+        s.maximized = (w->m_style & WS_MAXIMIZE) != 0;
         s.enabled = w->isEnabled();
         s.kind = kindOf(*w);
         s.title = w->m_text;

@@ -90,6 +90,9 @@ void Ui::inject(const InputEvent& event)
     const bool wasDown = (m_keys[event.vk] & 0x80) != 0;
     updateKeyTable(event);
     switch (event.kind) {
+    case InputEvent::Kind::kWheel:
+        routeWheel(event);
+        break;
     case InputEvent::Kind::kKeyDown:
     case InputEvent::Kind::kKeyUp:
     case InputEvent::Kind::kCharacter:
@@ -165,10 +168,10 @@ void Ui::routeMouse(const InputEvent& e)
         if (!target->clientRect().contains(client)) {
             if (e.kind == InputEvent::Kind::kMouseDown && left && pressOwnScrollBar(*target, e.screenPoint))
                 return;
-            // The frame takes no client message; a frame window opens its menu bar from this.
-            if (e.kind == InputEvent::Kind::kMouseDown && left && target->m_parent == kNoWindow)
-                send(h, kMsgNonClientClick, static_cast<WParam>(e.screenPoint.x - target->m_rect.l),
-                     e.screenPoint.y - target->m_rect.t);
+            // The frame takes no client message; a frame window opens its menu bar from this, a child frame moves.
+            if (e.kind == InputEvent::Kind::kMouseDown && left)
+                send(h, kMsgNonClientClick, static_cast<WParam>(e.screenPoint.x - target->screenRect().l),
+                     e.screenPoint.y - target->screenRect().t);
             return;
         }
         sendSetCursor(*target, message);
@@ -288,7 +291,41 @@ void Ui::routeKey(const InputEvent& e, bool wasDown)
         if (window(h) != w || window(target) == nullptr)
             return;
     }
+    // The accelerators of the window that owns a modeless one work in it too: chords and function keys, as plain
+    // keys (Delete, letters) are the editor's own.
+    Window* top = topLevelOf(*window(target));
+    const bool chord =
+        (m_keys[VK_CONTROL] & 0x80) != 0 || (m_keys[VK_MENU] & 0x80) != 0 || (e.vk >= VK_F1 && e.vk <= VK_F24);
+    for (Window* owner = top->owner(); msg.message == WM_KEYDOWN && chord && owner != nullptr && top->isEnabled() &&
+                                       owner->isEnabled() && !isModifierKey(e.vk);
+         owner = owner->topLevel()->owner())
+        if (owner->topLevel()->translateAccelerator(msg))
+            return;
+    if (window(target) == nullptr)
+        return;
+    // Alt+F4 that nothing took asks the window's top-level window to close, as its close box does.
+    if (msg.message == WM_KEYDOWN && e.vk == VK_F4 && (m_keys[VK_MENU] & 0x80) != 0 &&
+        (m_keys[VK_CONTROL] & 0x80) == 0) {
+        top = topLevelOf(*window(target));
+        if (top->isEnabled() && top->className() != "popupmenu" && top->className() != "combolist")
+            post(top->m_hwnd, WM_CLOSE);
+        return;
+    }
     send(target, msg.message, msg.wParam, msg.lParam);
+}
+
+// The wheel turns the window under the pointer, as the mouse's own window: the default processing of WM_MOUSEWHEEL
+// (Window::defaultHandle) scrolls it or hands the turn on to its parent.
+void Ui::routeWheel(const InputEvent& e)
+{
+    m_cursorPos = e.screenPoint;
+    Window* target = window(windowFromPoint(e.screenPoint));
+    if (target == nullptr || !topLevelOf(*target)->isEnabled() || m_capture != kNoWindow)
+        return;
+    const auto keys = static_cast<uint32_t>(((m_keys[VK_SHIFT] & 0x80) != 0 ? MK_SHIFT : 0) |
+                                            ((m_keys[VK_CONTROL] & 0x80) != 0 ? MK_CONTROL : 0));
+    send(target->m_hwnd, WM_MOUSEWHEEL, keys | (static_cast<uint32_t>(e.wheelDelta & 0xFFFF) << 16),
+         makeLParam(e.screenPoint.x, e.screenPoint.y));
 }
 
 bool Ui::dropFiles(Point screenPoint, const std::vector<std::string>& paths)

@@ -357,6 +357,44 @@ LResult Window::handle(const Msg& msg)
     return defaultHandle(msg);
 }
 
+namespace {
+
+// Three lines a notch (one for a finer wheel's part of one): to the window's own vertical bar, else to a vertical
+// scroll-bar control of it, reported to the window as the control reports its own scrolling; otherwise the parent is
+// offered the turn. True when something took it.
+bool scrollByWheel(Window& w, const Msg& msg)
+{
+    const int32_t delta = static_cast<int16_t>(hiWord(msg.wParam));
+    const int32_t lines = std::max(1, 3 * (delta < 0 ? -delta : delta) / WHEEL_DELTA);
+    const int32_t code = delta > 0 ? SB_LINEUP : SB_LINEDOWN;
+    Hwnd bar = kNoWindow;
+    bool scrolls = false;
+    if ((w.style() & WS_VSCROLL) != 0) {
+        const ScrollInfo info = w.getScrollInfo(SB_VERT);
+        scrolls = info.nMax > info.nMin;
+    }
+    for (const Hwnd h : w.children()) {
+        const Window* c = scrolls ? nullptr : ui().window(h);
+        if (c != nullptr && c->className() == "scrollbar" && (c->style() & SBS_VERT) != 0 && c->isVisible() &&
+            c->isEnabled()) {
+            bar = h;
+            scrolls = true;
+        }
+    }
+    if (!scrolls) {
+        Window* parent = w.parent();
+        return parent != nullptr && parent->send(WM_MOUSEWHEEL, msg.wParam, msg.lParam) != 0;
+    }
+    const Hwnd self = w.hwnd();
+    for (int32_t i = 0; i < lines && ui().window(self) == &w; ++i)
+        w.send(WM_VSCROLL, makeWParam(code, 0), static_cast<LParam>(bar));
+    if (ui().window(self) == &w)
+        w.send(WM_VSCROLL, makeWParam(SB_ENDSCROLL, 0), static_cast<LParam>(bar));
+    return true;
+}
+
+} // namespace
+
 LResult Window::defaultHandle(const Msg& msg)
 {
     switch (msg.message) {
@@ -412,6 +450,8 @@ LResult Window::defaultHandle(const Msg& msg)
     case WM_CLOSE:
         destroy();
         return 0;
+    case WM_MOUSEWHEEL:
+        return scrollByWheel(*this, msg) ? 1 : 0;
     default:
         return 0;
     }

@@ -93,7 +93,8 @@ public:
     void invalidate(bool erase = true);
     void invalidate(const Rect& rect, bool erase = true); // client coordinates
     void validate();
-    void update(); // UpdateWindow: paints now when the region is not empty
+    void invalidateFrame() { m_ncDirty = true; } // the frame repaints at the next paint, the client left as it is
+    void update();                               // UpdateWindow: paints now when the region is not empty
     const Region& updateRegion() const { return m_update; }
     bool needsErase() const { return m_erase; }
     bool scrollWindow(int32_t dx, int32_t dy); // moves client pixels and children, exposes a strip
@@ -129,6 +130,13 @@ protected:
     virtual bool reflect(const Msg& msg, LResult& outResult);
     // Keys on their way to the focus window, offered from the focus window up to its top-level window.
     virtual bool preTranslateMessage(const Msg& msg);
+    // A key-down offered to a frame that owns the window with the focus (a modeless editor): true when it was one of
+    // the frame's accelerators and became its command.
+    virtual bool translateAccelerator(const Msg& msg)
+    {
+        (void)msg;
+        return false;
+    }
     virtual void postNcDestroy() {}      // the very last call; may delete this
     virtual void paintNonClient(Dc& dc); // the frame, caption and border of our own look
     // Non-client room beyond the frame (a frame's menu bar). A plain field, not a virtual call: the render thread

@@ -196,6 +196,10 @@ bool Dialog::preTranslateMessage(const Msg& msg)
     }
     case VK_ESCAPE: {
         Window* cancel = child(IDCANCEL);
+        if (cancel == nullptr && !m_modal) {
+            send(WM_CLOSE); // a modeless window without a Cancel button closes as by its close box
+            return true;
+        }
         send(WM_COMMAND, makeWParam(IDCANCEL, BN_CLICKED), cancel != nullptr ? static_cast<LParam>(cancel->hwnd()) : 0);
         return true;
     }

@@ -2,7 +2,9 @@
 
 #include "platform/base/user_constants.h"
 #include "platform/gfx/edge.h"
+#include "platform/gfx/frame_control.h"
 #include "platform/gfx/gdi_objects.h"
+#include "platform/time/clock.h"
 #include "platform/ui/core/paint_dc.h"
 #include "platform/ui/core/ui.h"
 
@@ -11,10 +13,50 @@ namespace pf {
 namespace {
 
 constexpr int32_t kMenuItemPadding = 12;
+constexpr int32_t kMinimizedWidth = 160;
+constexpr int32_t kMinTrackSize = 100; // a child sized by its border keeps room for its caption's buttons
+constexpr int32_t kCornerGrip = 12;    // along the border from a corner, a press sizes both of its edges
+
+// A caption button: a raised face with its picture in black, a minimise bar, a maximise or restore box, a cross.
+void drawCaptionButton(Dc& dc, const Rect& r, int32_t picture)
+{
+    const Rect face = drawPushButtonFrame(dc, r, false, false);
+    const Brush black = createSolidBrush(0);
+    const auto frameRect = [&](const Rect& box) { dc.draw3dRect(box, 0, 0); };
+    const int32_t l = face.l + 2, t = face.t + 1, rr = face.r - 3, b = face.b - 2;
+    switch (picture) {
+    case 0:
+        dc.fillRect({l + 1, b - 2, rr - 1, b}, black);
+        break;
+    case 1:
+        frameRect({l, t, rr, b});
+        dc.fillRect({l, t, rr, t + 2}, black);
+        break;
+    case 2: // restore: two boxes, the back one peeking out
+        frameRect({l + 3, t, rr, b - 3});
+        dc.fillRect({l, t + 3, rr - 3, b}, createSolidBrush(getSysColor(COLOR_BTNFACE)));
+        frameRect({l, t + 3, rr - 3, b});
+        break;
+    default:
+        for (int32_t i = 0; i + l < rr && i + t < b; ++i) {
+            dc.fillRect(Rect::fromXywh(l + i, t + i, 2, 1), black);
+            dc.fillRect(Rect::fromXywh(rr - 2 - i, t + i, 2, 1), black);
+        }
+        break;
+    }
+}
 
 int32_t menuItemWidth(const MenuItem& item)
 {
     return static_cast<int32_t>(item.text.size()) * 6 + kMenuItemPadding;
+}
+
+// The letter after '&', else the title's first letter, upper case.
+char mnemonicOf(const std::string& title)
+{
+    const size_t amp = title.find('&');
+    const char c = amp != std::string::npos && amp + 1 < title.size() ? title[amp + 1] : (title.empty() ? 0 : title[0]);
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
 } // namespace
@@ -80,6 +122,11 @@ void MdiClient::activate(MdiChild* child)
 
 LResult MdiClient::handle(const Msg& msg)
 {
+    if (msg.message == WM_SIZE) {
+        for (MdiChild* child : childFrames())
+            child->fitToClient();
+        return 0;
+    }
     if (msg.message == WM_ERASEBKGND) {
         if (Dc* dc = dcFromWParam(msg.wParam)) {
             dc->fillRect(clientRect(), createSolidBrush(getSysColor(COLOR_APPWORKSPACE)));
@@ -182,14 +229,106 @@ Rect FrameWindow::menuItemRect(int32_t position) const
     return {x, top, x + menuItemWidth(m_menu.items()[static_cast<size_t>(position)]), insets.t};
 }
 
-bool FrameWindow::openMenu(int32_t position)
+bool FrameWindow::openMenu(int32_t position, bool fromKeys)
 {
-    const Menu popup = m_menu.subMenu(position);
-    if (popup.isNull())
+    if (m_menu.subMenu(position).isNull())
         return false;
-    const Rect item = menuItemRect(position);
-    popup.trackPopup(0, {windowRect().l + item.l, windowRect().t + item.b}, *this);
+    const Hwnd self = hwnd();
+    const int32_t count = m_menu.itemCount();
+    uint32_t chosen = 0;
+    for (;;) {
+        const Menu popup = m_menu.subMenu(position);
+        if (popup.isNull())
+            break;
+        setMenuBarHot(position, false);
+        const Rect item = menuItemRect(position);
+        chosen = popup.trackPopup(TPM_RETURNCMD | TPM_MENUBAR | (fromKeys ? TPM_SELECTFIRST : 0),
+                                  {windowRect().l + item.l, windowRect().t + item.b}, *this);
+        if (ui().window(self) != this)
+            return true;
+        if (chosen == kMenuBarNext || chosen == kMenuBarPrevious) {
+            position = (position + (chosen == kMenuBarNext ? 1 : count - 1)) % count;
+            fromKeys = true;
+        } else if ((chosen & kMenuBarTitle) != 0) {
+            position = static_cast<int32_t>(chosen & 0xFFFF);
+            fromKeys = false;
+        } else {
+            break;
+        }
+    }
+    // Escape from a popup steps back to its selected title; anything else leaves the bar.
+    setMenuBarHot(chosen == kMenuBarBack ? position : -1, chosen == kMenuBarBack);
+    if (chosen != 0 && !isMenuBarMove(chosen))
+        ui().post(self, WM_COMMAND, chosen, 0);
     return true;
+}
+
+void FrameWindow::setMenuBarHot(int32_t position, bool selected)
+{
+    m_barSelected = selected && position >= 0;
+    if (position == m_barHot)
+        return;
+    m_barHot = position;
+    invalidateFrame(); // the bar is in the frame
+}
+
+int32_t FrameWindow::menuBarTitleAt(Point screen) const
+{
+    for (int32_t i = 0; i < m_menu.itemCount(); ++i)
+        if (menuItemRect(i).contains({screen.x - windowRect().l, screen.y - windowRect().t}))
+            return i;
+    return -1;
+}
+
+bool FrameWindow::menuBarKey(const Msg& msg)
+{
+    if (m_menu.isNull() || m_menu.itemCount() == 0)
+        return false;
+    const auto vk = static_cast<uint8_t>(msg.wParam);
+    const bool repeat = (static_cast<uint32_t>(msg.lParam) & (1u << 30)) != 0;
+    if (msg.message == WM_KEYUP) {
+        // Alt pressed and let go alone selects the bar, or leaves it.
+        const bool alone = vk == VK_MENU && m_altAlone;
+        m_altAlone = false;
+        if (alone)
+            setMenuBarHot(m_barSelected ? -1 : 0, !m_barSelected);
+        return alone;
+    }
+    if (msg.message != WM_KEYDOWN)
+        return false;
+    m_altAlone = vk == VK_MENU && (repeat ? m_altAlone : true);
+    if (vk == VK_MENU)
+        return false;
+    const int32_t count = m_menu.itemCount();
+    const bool alt = ui().getKeyState(VK_MENU) < 0;
+    int32_t byLetter = -1;
+    for (int32_t i = 0; i < count && (alt || m_barSelected); ++i)
+        if (vk >= '0' && vk <= 'Z' && mnemonicOf(m_menu.items()[static_cast<size_t>(i)].text) == static_cast<char>(vk))
+            byLetter = i;
+    if (byLetter >= 0)
+        return openMenu(byLetter, true);
+    if (!m_barSelected) {
+        if (vk != VK_F10 || ui().getKeyState(VK_SHIFT) < 0 || ui().getKeyState(VK_CONTROL) < 0)
+            return false;
+        setMenuBarHot(0, true);
+        return true;
+    }
+    switch (vk) {
+    case VK_LEFT:
+    case VK_RIGHT:
+        setMenuBarHot((m_barHot + (vk == VK_RIGHT ? 1 : count - 1)) % count, true);
+        return true;
+    case VK_DOWN:
+    case VK_UP:
+    case VK_RETURN:
+        return openMenu(m_barHot, true);
+    case VK_ESCAPE:
+    case VK_F10:
+        setMenuBarHot(-1, false);
+        return true;
+    default:
+        return !alt; // the selected bar takes the keyboard; Alt chords go on to the accelerators
+    }
 }
 
 void FrameWindow::paintNonClient(Dc& dc)
@@ -205,7 +344,10 @@ void FrameWindow::paintNonClient(Dc& dc)
     for (int32_t i = 0; i < m_menu.itemCount(); ++i) {
         const MenuItem& item = m_menu.items()[static_cast<size_t>(i)];
         const Rect r = menuItemRect(i);
-        dc.setTextColor(getSysColor(COLOR_MENUTEXT));
+        const bool lit = i == m_barHot;
+        if (lit)
+            dc.fillRect(r, createSolidBrush(getSysColor(COLOR_HIGHLIGHT)));
+        dc.setTextColor(getSysColor(lit ? COLOR_HIGHLIGHTTEXT : COLOR_MENUTEXT));
         if ((item.flags & (MF_GRAYED | MF_DISABLED)) != 0)
             drawEtchedText(dc, r.l + kMenuItemPadding / 2, r.t + 3, item.text);
         else
@@ -239,15 +381,37 @@ bool FrameWindow::routeCommand(uint32_t id, uint32_t code)
     return ui().window(self) == this && m_dockSite != nullptr && m_dockSite->dockCommand(id);
 }
 
-bool FrameWindow::preTranslateMessage(const Msg& msg)
+bool FrameWindow::translateAccelerator(const Msg& msg)
 {
-    if (msg.message != WM_KEYDOWN)
-        return false;
     uint16_t command = 0;
-    if (!matchAccelerator(m_accelerators, static_cast<uint8_t>(msg.wParam), command))
+    if (msg.message != WM_KEYDOWN || m_barSelected ||
+        !matchAccelerator(m_accelerators, static_cast<uint8_t>(msg.wParam), command))
         return false;
+    m_altAlone = false;
     send(WM_COMMAND, makeWParam(command, 1), 0);
     return true;
+}
+
+bool FrameWindow::preTranslateMessage(const Msg& msg)
+{
+    // Ctrl+F4 closes the active child window, Ctrl+Tab brings the one at the back forward (Shift: the one below).
+    MdiClient* client = mdiClient();
+    MdiChild* active = client != nullptr ? client->activeChild() : nullptr;
+    if (msg.message == WM_KEYDOWN && active != nullptr && ui().getKeyState(VK_CONTROL) < 0 &&
+        ui().getKeyState(VK_MENU) >= 0) {
+        if (msg.wParam == VK_F4) {
+            active->post(WM_CLOSE);
+            return true;
+        }
+        if (msg.wParam == VK_TAB) {
+            const std::vector<MdiChild*> children = client->childFrames(); // bottom to top
+            const bool back = ui().getKeyState(VK_SHIFT) < 0;
+            if (children.size() > 1)
+                client->activate(back ? children[children.size() - 2] : children.front());
+            return true;
+        }
+    }
+    return translateAccelerator(msg) || menuBarKey(msg);
 }
 
 LResult FrameWindow::handle(const Msg& msg)
@@ -266,6 +430,15 @@ LResult FrameWindow::handle(const Msg& msg)
         for (int32_t i = 0; i < m_menu.itemCount(); ++i)
             if (menuItemRect(i).contains({static_cast<int32_t>(msg.wParam), static_cast<int32_t>(msg.lParam)}))
                 return openMenu(i) ? 1 : 0;
+        setMenuBarHot(-1, false);
+        return 0;
+    case kMsgMenuBarHitTest: {
+        const int32_t title = menuBarTitleAt({static_cast<int32_t>(msg.wParam), static_cast<int32_t>(msg.lParam)});
+        return title >= 0 && title != m_barHot ? title + 1 : 0;
+    }
+    case kMsgMouseActivate:
+        m_altAlone = false;       // Alt held for a click is no press of Alt alone
+        setMenuBarHot(-1, false); // a click elsewhere leaves a bar selected from the keyboard
         return 0;
     default:
         return Window::handle(msg);
@@ -296,6 +469,127 @@ void MdiChild::setView(Window* view)
     m_view = view != nullptr ? view->hwnd() : kNoWindow;
     if (view != nullptr)
         view->setPos(HWND_TOP, clientRect(), SWP_NOZORDER);
+}
+
+Rect MdiChild::captionButtonRect(CaptionButton button) const
+{
+    const Rect insets = clientInsets();
+    const int32_t edge = insets.l;
+    const int32_t height = insets.t - edge - 4;
+    const int32_t width = height - 3; // three of them leave most of a narrow caption to its title
+    const int32_t right = static_cast<int32_t>(windowRect().width()) - edge - 2;
+    const int32_t x = button == kCloseButton ? right - width : right - width * (3 - button) - 2;
+    return Rect::fromXywh(x, edge + 1, width, height);
+}
+
+void MdiChild::maximize()
+{
+    if (m_state == State::kNormal)
+        m_restore = windowRect();
+    m_state = State::kMaximized;
+    fitToClient();
+    activate();
+}
+
+void MdiChild::minimize()
+{
+    if (m_state == State::kNormal)
+        m_restore = windowRect();
+    m_state = State::kMinimized;
+    fitToClient();
+}
+
+void MdiChild::restore()
+{
+    if (m_state == State::kNormal)
+        return;
+    m_state = State::kNormal;
+    setPos(HWND_TOP, m_restore, SWP_NOZORDER);
+    invalidateFrame();
+}
+
+void MdiChild::fitToClient()
+{
+    const Window* client = parent();
+    if (client == nullptr || m_state == State::kNormal)
+        return;
+    const Rect area = client->clientRect();
+    const int32_t captionOnly = clientInsets().t + clientInsets().b;
+    setPos(HWND_TOP, m_state == State::kMaximized ? area : Rect{0, area.b - captionOnly, kMinimizedWidth, area.b},
+           SWP_NOZORDER);
+    invalidateFrame();
+}
+
+bool MdiChild::pressFrame(Point p)
+{
+    const uint32_t now = clock().nowMs();
+    for (const CaptionButton button : {kMinimizeButton, kMaximizeButton, kCloseButton}) {
+        if (!captionButtonRect(button).contains(p))
+            continue;
+        if (button == kCloseButton)
+            post(WM_CLOSE);
+        else if (button == kMinimizeButton && !isMinimized())
+            minimize();
+        else if (button == kMaximizeButton && !isMaximized())
+            maximize();
+        else
+            restore();
+        return true;
+    }
+    const Rect insets = clientInsets();
+    const auto width = static_cast<int32_t>(windowRect().width());
+    const auto height = static_cast<int32_t>(windowRect().height());
+    const int32_t edge = insets.l;
+    uint32_t edges = 0;
+    if (m_state == State::kNormal) {
+        const bool left = p.x < edge, right = p.x >= width - edge, top = p.y < edge, bottom = p.y >= height - edge;
+        const bool across = top || bottom, along = left || right;
+        edges = (left || (across && p.x < kCornerGrip) ? 1u : 0u) |
+                (right || (across && p.x >= width - kCornerGrip) ? 4u : 0u) |
+                (top || (along && p.y < kCornerGrip) ? 2u : 0u) |
+                (bottom || (along && p.y >= height - kCornerGrip) ? 8u : 0u);
+    }
+    const bool onCaption = edges == 0 && p.y < insets.t;
+    if (onCaption && m_captionPressed && now - m_lastCaptionPressMs <= kDoubleClickTimeMs) {
+        m_captionPressed = false;
+        if (isMaximized())
+            restore();
+        else
+            maximize();
+        return true;
+    }
+    m_captionPressed = onCaption;
+    m_lastCaptionPressMs = now;
+    if (edges == 0 && (!onCaption || m_state == State::kMaximized))
+        return false;
+    m_track = edges != 0 ? Track::kSize : Track::kMove;
+    m_sizeEdges = edges;
+    m_trackFrom = ui().messagePos();
+    m_trackRect = windowRect();
+    ui().setCapture(hwnd());
+    return true;
+}
+
+void MdiChild::track(Point screen)
+{
+    const int32_t dx = screen.x - m_trackFrom.x;
+    const int32_t dy = screen.y - m_trackFrom.y;
+    Rect r = m_trackRect;
+    if (m_track == Track::kMove) {
+        r = r.offsetBy(dx, dy);
+    } else {
+        if ((m_sizeEdges & 1) != 0)
+            r.l = std::min(r.l + dx, r.r - kMinTrackSize);
+        if ((m_sizeEdges & 2) != 0)
+            r.t = std::min(r.t + dy, r.b - kMinTrackSize);
+        if ((m_sizeEdges & 4) != 0)
+            r.r = std::max(r.r + dx, r.l + kMinTrackSize);
+        if ((m_sizeEdges & 8) != 0)
+            r.b = std::max(r.b + dy, r.t + kMinTrackSize);
+    }
+    if (m_state == State::kMinimized && m_track == Track::kMove)
+        m_restore = m_restore.offsetBy(r.l - windowRect().l, r.t - windowRect().t);
+    setPos(HWND_TOP, r, SWP_NOZORDER);
 }
 
 bool MdiChild::isActive() const
@@ -336,6 +630,18 @@ LResult MdiChild::handle(const Msg& msg)
     case kMsgMouseActivate:
         activate();
         return 0;
+    case kMsgNonClientClick:
+        return pressFrame({static_cast<int32_t>(msg.wParam), static_cast<int32_t>(msg.lParam)}) ? 1 : 0;
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONUP:
+        if (m_track == Track::kNone || ui().capture() != hwnd())
+            return Window::handle(msg);
+        track(ui().messagePos());
+        if (msg.message == WM_LBUTTONUP) {
+            m_track = Track::kNone;
+            ui().releaseCapture();
+        }
+        return 0;
     case WM_NCACTIVATE:
         invalidate(true);
         return Window::defaultHandle(msg);
@@ -367,6 +673,9 @@ void MdiChild::paintNonClient(Dc& dc)
     dc.setBkMode(TRANSPARENT);
     dc.setTextColor(getSysColor(active ? COLOR_CAPTIONTEXT : COLOR_INACTIVECAPTIONTEXT));
     dc.textOut(bar.l + 4, bar.t + 3, text());
+    drawCaptionButton(dc, captionButtonRect(kMinimizeButton), isMinimized() ? 2 : 0);
+    drawCaptionButton(dc, captionButtonRect(kMaximizeButton), isMaximized() ? 2 : 1);
+    drawCaptionButton(dc, captionButtonRect(kCloseButton), 3);
 }
 
 } // namespace pf

@@ -49,10 +49,13 @@ public:
     MdiClient* mdiClient() const;
     Menu& menu() { return m_menu; }
     void setAccelerators(std::vector<Accelerator> table) { m_accelerators = std::move(table); }
-    Window* activeView() const;                    // the active MDI child's view
-    Rect menuItemRect(int32_t position) const;     // window coordinates of a menu-bar item
-    bool openMenu(int32_t position);               // the popup of a menu-bar item, through the menu chooser
-    bool routeCommand(uint32_t id, uint32_t code); // view, MDI child, frame
+    Window* activeView() const;                // the active MDI child's view
+    Rect menuItemRect(int32_t position) const; // window coordinates of a menu-bar item
+    // The popup of a menu-bar item, through the menu chooser, and the bar's others as the user moves along it
+    // (Left and Right, the pointer over another title); fromKeys lights the popup's first item.
+    bool openMenu(int32_t position, bool fromKeys = false);
+    int32_t menuBarHot() const { return m_barHot; } // the lit title of the bar, -1 for none
+    bool routeCommand(uint32_t id, uint32_t code);  // view, MDI child, frame
     virtual void recalcLayout(); // tool bar at the top, status bar at the bottom, the dock site, MDI client between
     void setDockSite(DockSite* site) { m_dockSite = site; } // not owned: the site clears itself before it goes
     DockSite* dockSite() const { return m_dockSite; }
@@ -60,11 +63,19 @@ public:
 protected:
     LResult handle(const Msg& msg) override;
     bool preTranslateMessage(const Msg& msg) override;
+    bool translateAccelerator(const Msg& msg) override;
     void paintNonClient(Dc& dc) override;
     virtual bool handleCommand(uint32_t id, uint32_t code); // the frame's own commands; true when handled
 
 private:
+    bool menuBarKey(const Msg& msg); // F10, Alt and Alt+letter, and the keys of the selected bar
+    void setMenuBarHot(int32_t position, bool selected);
+    int32_t menuBarTitleAt(Point screen) const;
+
     Menu m_menu;
+    int32_t m_barHot = -1;      // the title lit: its popup open, or the bar selected from the keyboard
+    bool m_barSelected = false; // selected from the keyboard, no popup open
+    bool m_altAlone = false;    // Alt went down and no other key since
     std::vector<Accelerator> m_accelerators;
     Hwnd m_toolBar = kNoWindow;
     Hwnd m_statusBar = kNoWindow;
@@ -73,9 +84,18 @@ private:
 };
 
 // An MDI child frame: a caption, one view filling its client area, the focus passed on to the view. Activation
-// tells it through onMdiActivate and WM_NCACTIVATE.
+// tells it through onMdiActivate and WM_NCACTIVATE. The mouse moves it by its caption and sizes it by its border;
+// its caption buttons minimise it to a caption at the client's bottom, maximise it over the whole client area
+// (as a double click on the caption does) or restore it, and close it.
 class MdiChild : public Window {
 public:
+    enum CaptionButton : int32_t { kMinimizeButton, kMaximizeButton, kCloseButton };
+    Rect captionButtonRect(CaptionButton button) const; // window coordinates
+    bool isMaximized() const { return m_state == State::kMaximized; }
+    bool isMinimized() const { return m_state == State::kMinimized; }
+    void maximize();
+    void minimize();
+    void restore();
     bool createChild(FrameWindow& frame, std::string_view title, const Rect& rect);
     Window* view() const;
     void setView(Window* view); // a child of this frame
@@ -102,7 +122,21 @@ protected:
 private:
     friend class MdiClient;
     friend class FrameWindow;
+    enum class State { kNormal, kMinimized, kMaximized };
+    enum class Track { kNone, kMove, kSize };
+    bool pressFrame(Point window); // a press on the frame, window coordinates
+    void track(Point screen);
+    void fitToClient(); // a maximised or minimised child follows the client area's size
+
     Hwnd m_view = kNoWindow;
+    State m_state = State::kNormal;
+    Rect m_restore; // the place to restore to, parent client coordinates
+    Track m_track = Track::kNone;
+    Point m_trackFrom;        // screen
+    Rect m_trackRect;         // the rectangle when the press came
+    uint32_t m_sizeEdges = 0; // 1 left, 2 top, 4 right, 8 bottom
+    uint32_t m_lastCaptionPressMs = 0;
+    bool m_captionPressed = false; // the last press was on the caption, at m_lastCaptionPressMs
     std::vector<Accelerator> m_accelerators;
 };
 

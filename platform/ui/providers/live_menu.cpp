@@ -71,6 +71,9 @@ private:
     Hwnd m_owner;
     uint32_t m_flags;
     std::vector<std::unique_ptr<MenuLevel>> m_levels;
+    bool fromBar() const { return (m_flags & TPM_MENUBAR) != 0; }
+    int32_t barTitleAt(Point screen) const; // another title of the owner's menu bar; -1 for none
+
     Hwnd m_previousFocus = kNoWindow;
     bool m_pressed = false; // the release of the click that opened the menu chooses nothing
     bool m_done = false;
@@ -243,6 +246,8 @@ bool MenuSession::open(const std::vector<MenuItem>& items, Point at)
 uint32_t MenuSession::run()
 {
     Ui& u = ui();
+    if ((m_flags & TPM_SELECTFIRST) != 0)
+        moveHighlight(*deepest(), 1);
     m_previousFocus = u.setFocus(deepest()->hwnd()); // keys go to the menu while it is open
     runModalLoop(u, [&] { return m_done || m_levels.empty() || !u.isWindow(m_levels.front()->hwnd()); });
     closeFrom(0);
@@ -266,7 +271,10 @@ void MenuSession::mouse(uint32_t message, Point screen)
     const int32_t levelIndex = levelAt(screen);
     const bool press = message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN;
     if (levelIndex < 0) {
-        if (press)
+        // Over another title of the bar the menu came from, that title's menu takes over, as when pressed there.
+        if (const int32_t title = barTitleAt(screen); title >= 0 && (press || message == WM_MOUSEMOVE))
+            finish(kMenuBarTitle | static_cast<uint32_t>(title));
+        else if (press)
             finish(0); // a click outside every level dismisses the menu
         return;
     }
@@ -323,12 +331,16 @@ void MenuSession::key(uint8_t vk)
         if (selectable && level->items()[static_cast<size_t>(index)].isPopup()) {
             openSubMenu(m_levels.size() - 1, index);
             moveHighlight(*deepest(), 1);
+        } else if (fromBar()) {
+            finish(kMenuBarNext);
         }
         return;
     case VK_LEFT:
     case VK_ESCAPE:
         if (m_levels.size() > 1)
             closeFrom(m_levels.size() - 1);
+        else if (fromBar())
+            finish(vk == VK_LEFT ? kMenuBarPrevious : kMenuBarBack);
         else if (vk == VK_ESCAPE)
             finish(0);
         return;
@@ -343,11 +355,19 @@ void MenuSession::key(uint8_t vk)
         }
         return;
     case VK_MENU:
+    case VK_F10:
         finish(0);
         return;
     default:
         return;
     }
+}
+
+int32_t MenuSession::barTitleAt(Point screen) const
+{
+    if (!fromBar() || !hasUi())
+        return -1;
+    return static_cast<int32_t>(ui().send(m_owner, kMsgMenuBarHitTest, static_cast<WParam>(screen.x), screen.y)) - 1;
 }
 
 void MenuSession::openSubMenu(size_t levelIndex, int32_t index)

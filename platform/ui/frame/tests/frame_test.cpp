@@ -322,3 +322,66 @@ TEST_F(Frames, ToolBarButtonsRiseUnderThePointerAndSinkWhenDownOrChecked)
 
 } // namespace
 } // namespace pf
+
+namespace pf {
+namespace {
+
+// The bar from the keyboard: F10 and Alt alone select it, arrows walk it, Alt+letter opens by the title's letter,
+// and the popups answer moves along the bar until a command is chosen or Escape steps back to the selected title.
+TEST_F(Frames, MenuBarWalkedByKeysAndByItsPopupsMoves)
+{
+    sim().keyPress(VK_F10);
+    EXPECT_EQ(frame.menuBarHot(), 0);
+    sim().keyPress(VK_RIGHT);
+    EXPECT_EQ(frame.menuBarHot(), 1);
+    sim().keyPress(VK_RIGHT);
+    EXPECT_EQ(frame.menuBarHot(), 0) << "round the end";
+    sim().keyPress(VK_ESCAPE);
+    EXPECT_EQ(frame.menuBarHot(), -1);
+    sim().keyPress(VK_MENU);
+    EXPECT_EQ(frame.menuBarHot(), 0);
+    sim().keyPress(VK_MENU);
+    EXPECT_EQ(frame.menuBarHot(), -1);
+    EXPECT_TRUE(view.direct.empty() && frame.commands.empty());
+
+    // Alt+E: Edit, its first item lit; Left moves to File, where Escape steps back to File's title; Down opens it.
+    sim().expectMenu(kMenuBarPrevious);
+    sim().expectMenu(kMenuBarBack);
+    sim().keyChord(VK_MENU, 'E');
+    const auto& calls = ui().providers().scriptedMenu().calls();
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0].items.size(), 2u);
+    EXPECT_EQ(calls[0].flags & (TPM_MENUBAR | TPM_SELECTFIRST), TPM_MENUBAR | TPM_SELECTFIRST);
+    EXPECT_EQ(calls[1].items.size(), 3u);
+    EXPECT_EQ(frame.menuBarHot(), 0);
+    sim().expectMenu(kMenuBarTitle | 1); // the pointer moved onto Edit
+    sim().expectMenu(kCmdFrameOnly);
+    sim().keyPress(VK_DOWN);
+    EXPECT_EQ(frame.menuBarHot(), -1);
+    sim().pump();
+    EXPECT_EQ(frame.commands, (std::vector<std::pair<uint32_t, uint32_t>>{{kCmdFrameOnly, 0}}));
+}
+
+// A modeless window the frame owns passes the frame's accelerators on, and keeps the keys its controls take.
+TEST_F(Frames, AcceleratorsWorkInAModelessWindowTheFrameOwns)
+{
+    Window* editor = ui().createWindow(
+        {"window", "editor", WS_POPUP | WS_CAPTION | WS_VISIBLE, 0, {100, 100, 300, 200}, frame.hwnd()});
+    ASSERT_NE(editor, nullptr);
+    ui().activate(editor->hwnd());
+    ui().setFocus(editor->hwnd());
+    sim().keyChord(VK_CONTROL, 'S');
+    EXPECT_EQ(frame.commands, (std::vector<std::pair<uint32_t, uint32_t>>{{kCmdSave, 1}}));
+    sim().keyPress(VK_DELETE);
+    EXPECT_TRUE(view.taken.empty()) << "a plain key is the editor's";
+    sim().keyPress(VK_F10);
+    EXPECT_EQ(frame.menuBarHot(), -1) << "the frame's menu bar is its own";
+    frame.enable(false); // as under a modal dialog: its commands wait
+    sim().keyChord(VK_CONTROL, 'S');
+    EXPECT_EQ(frame.commands.size(), 1u);
+    frame.enable(true);
+    editor->destroy();
+}
+
+} // namespace
+} // namespace pf
