@@ -22,34 +22,52 @@ int32_t SaturatedAdd(int32_t z, int32_t dz)
 
 bool SWdepthbuffer::SetSize(int32_t width, int32_t height, uint32_t blockShift)
 {
-    m_values.reset();
-    m_clearMasks.reset();
-    m_runs.reset();
-    m_width = m_height = 0;
+    Release();
     m_blockShift = blockShift;
     if (width < 1 || height < 1)
         return true;
     const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
-    m_values.reset(new (std::nothrow) int32_t[count]);
-    m_clearMasks.reset(new (std::nothrow) uint32_t[static_cast<size_t>(height) + 1]);
-    m_runs.reset(new (std::nothrow) int32_t[static_cast<size_t>(width) + 1]);
-    if (!m_values || !m_clearMasks || !m_runs) {
-        m_values.reset();
-        m_clearMasks.reset();
-        m_runs.reset();
+    m_ownedValues.reset(new (std::nothrow) int32_t[count]);
+    m_ownedClearMasks.reset(new (std::nothrow) uint32_t[static_cast<size_t>(height) + 1]);
+    if (!m_ownedValues || !m_ownedClearMasks || !ReserveRuns(width)) {
+        Release();
         return false;
     }
+    m_values = m_ownedValues.get();
+    m_clearMasks = m_ownedClearMasks.get();
     m_width = width;
     m_height = height;
-    m_runs[0] = 0;
     MarkAllRows();
+    return true;
+}
+
+bool SWdepthbuffer::ShareValuesOf(SWdepthbuffer& owner)
+{
+    if (&owner == this)
+        return true;
+    m_ownedValues.reset();
+    m_ownedClearMasks.reset();
+    m_values = nullptr;
+    m_clearMasks = nullptr;
+    m_width = m_height = 0;
+    m_blockShift = owner.m_blockShift;
+    if (owner.m_values == nullptr)
+        return true;
+    if (!ReserveRuns(owner.m_width)) {
+        Release();
+        return false;
+    }
+    m_values = owner.m_values;
+    m_clearMasks = owner.m_clearMasks;
+    m_width = owner.m_width;
+    m_height = owner.m_height;
     return true;
 }
 
 void SWdepthbuffer::MarkAllRows()
 {
-    if (m_clearMasks)
-        std::fill_n(m_clearMasks.get(), static_cast<size_t>(m_height) + 1, ~0u);
+    if (m_clearMasks != nullptr)
+        std::fill_n(m_clearMasks, static_cast<size_t>(m_height) + 1, ~0u);
 }
 
 void SWdepthbuffer::ClearBlocks(int32_t row, uint32_t mask)
@@ -177,10 +195,32 @@ template <bool kWrite> std::optional<bool> SWdepthbuffer::TestUniformSpan(int32_
     return std::nullopt;
 }
 
+bool SWdepthbuffer::ReserveRuns(int32_t width)
+{
+    if (m_runCapacity < width + 1) {
+        m_runs.reset(new (std::nothrow) int32_t[static_cast<size_t>(width) + 1]);
+        m_runCapacity = m_runs ? width + 1 : 0;
+    }
+    if (m_runs)
+        m_runs[0] = 0;
+    return m_runs != nullptr;
+}
+
+void SWdepthbuffer::Release()
+{
+    m_ownedValues.reset();
+    m_ownedClearMasks.reset();
+    m_runs.reset();
+    m_runCapacity = 0;
+    m_values = nullptr;
+    m_clearMasks = nullptr;
+    m_width = m_height = 0;
+}
+
 bool SWdepthbuffer::SpanFits() const
 {
     const SpanRequest& s = m_span;
     // The edge walk clips its spans; one that still reaches outside the row is drawn as nothing.
-    return m_values && s.row >= 0 && s.row < m_height && s.firstPixel >= 0 && s.count >= 0 &&
+    return m_values != nullptr && s.row >= 0 && s.row < m_height && s.firstPixel >= 0 && s.count >= 0 &&
            s.count <= m_width - s.firstPixel;
 }

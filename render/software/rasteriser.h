@@ -4,16 +4,23 @@
 // record names another index is skipped. The stage objects are made once, in the variant the processor features
 // allow, and shared by every pipeline through the route table; the scratch rows are shared the same way.
 //
-// Drawing runs on the render thread only; nothing here takes a lock.
+// Drawing is asked for by one thread at a time (the render thread). With workers, a draw is cut into bands of rows
+// that lanes draw side by side: each lane has stages, scratch rows and pipelines of its own and draws only its
+// band's rows, so lanes never touch the same pixel, depth value or row mask, and no lock is taken while drawing.
 #include <array>
+#include <climits>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
+#include "render/software/raster_bands.h"
 #include "render/software/raster_pipeline.h"
 #include "render/software/span_stage.h"
 #include "render/software/stage_program.h"
 
+class SWdepthbuffer;
 class SWrasterhost;
+class SWrasterpool;
 struct SWdirectdraw;
 struct SWprimitivenode;
 struct SWtexturestages;
@@ -41,7 +48,7 @@ enum class StageVariant : uint8_t { kPlain = 0, kMMX = 1, kSSE = 2 };
 
 class SWrasteriser {
 public:
-    SWrasteriser();
+    SWrasteriser(); // its workers as VORTAN_RENDER_THREADS asks
     SWrasteriser(const SWrasteriser&) = delete;
     SWrasteriser& operator=(const SWrasteriser&) = delete;
     ~SWrasteriser();
@@ -50,10 +57,22 @@ public:
     // ran out: what was made still draws, and triangles that need the rest are skipped.
     bool Create(SWrasterhost* host);
 
+    // Each draws before it returns, whatever the workers: the caller's locks cover all of it.
     void Draw(const SWdirectdraw* chain, const SWprimitivenode* list); // every record of the chain, then the list
     // Queue entries up to the end node (whose next link is null and which carries no triangle).
     void DrawPrimitives(const SWprimitivenode* list);
-    void DrawIndexed(const SWdirectdraw& record);
+    void DrawIndexed(const SWdirectdraw& record); // that record alone, whatever its next link
+
+    // 0 draws every triangle on the calling thread in frame order. n >= 1 cuts the target into bands of bandRows
+    // rows (0: rows chosen from the height and n) that n lanes draw side by side, the calling thread one of them;
+    // the picture is the same. The threads are made by the first draw that needs them and kept; a change of n
+    // makes them anew. A recorder, when set, always sees the frame-order path.
+    void SetWorkers(int workers, int bandRows = 0);
+    int Workers() const { return m_workers; }
+    // VORTAN_RENDER_THREADS: 1 asks for the frame-order path, n > 1 for n workers; unset, or not a number from 1 to
+    // kMostWorkers, one worker per processor the system reports (the frame-order path on a single one).
+    static int WorkersFromEnvironment();
+    static constexpr int kMostWorkers = 64;
 
     // The pipeline a record's triangles take, or -1 when the combine mode and layers name none of the 255.
     static int PipelineIndex(const SWtexturestages& format, bool isIndexed);
@@ -68,8 +87,30 @@ public:
     void ResetStats() { m_stats = {}; }
 
 private:
-    void MakeStages();
+    struct RowWindow {
+        int32_t first = 0;
+        int32_t end = INT32_MAX;
+    };
+
+    bool MakeParts(SWrasterhost* host, const SWrasteriser* model);
+    void MakeStages(const SWrasteriser* model); // model: the variants it chose, else the drivers' wishes
     void ConfigurePrograms();
+
+    void DrawInOrder(const SWdirectdraw* chain, const SWprimitivenode* list);
+    void DrawRecordInOrder(const SWdirectdraw& record);
+    void DrawListInOrder(const SWprimitivenode* list);
+    // The prepared pipeline of a record's run (skipped triangles counted), or null when none draws it.
+    SWrasterpipeline* StartRecordRun(const SWdirectdraw& record, SWrasterrun& out);
+    // The prepared pipeline of a queue run of this format record, or null when none draws it.
+    SWrasterpipeline* StartListRun(const SWtexturestages* format, SWrasterrun& out);
+    bool PrepareRun(SWrasterpipeline& pipeline, const SWrasterrun& run, RowWindow window);
+
+    bool DrawInBands(const SWdirectdraw* chain, const SWprimitivenode* list); // false: nothing drawn, draw in order
+    bool ListRuns(const SWdirectdraw* chain, const SWprimitivenode* list);
+    bool MakeLanes();
+    SWrasteriser& Lane(int lane) { return lane == 0 ? *this : *m_lanes[static_cast<size_t>(lane) - 1]; }
+    void DrawBand(const SWrasterbands& bands, int band);
+    void TakeLaneStats();
 
     SWrasterhost* m_host = nullptr; // not owned: the surface that owns this rasteriser
     std::array<std::unique_ptr<SWrasterpipeline>, kPipelineCount> m_pipelines;
@@ -79,4 +120,11 @@ private:
     std::unique_ptr<uint32_t[]> m_scratch; // kRegisterCount rows of kPassPixels pixels
     SWrasterstats m_stats;
     SWtrianglerecorder* m_recorder = nullptr; // not owned: the tool's, for the frames it writes out
+
+    int m_workers = 0;
+    int32_t m_bandRows = 0;
+    std::unique_ptr<SWdepthbuffer> m_depthView; // a lane's own tester of the host's depth values
+    std::unique_ptr<SWrasterpool> m_pool;
+    std::vector<std::unique_ptr<SWrasteriser>> m_lanes; // lanes 1 to n - 1: stages and pipelines of their own
+    std::unique_ptr<SWrasterbands> m_bands;
 };
