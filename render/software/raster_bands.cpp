@@ -54,6 +54,7 @@ void SWrasterbands::Reset(int32_t height, int32_t bandRows, int chunks)
     m_height = std::max(height, 1);
     m_bandRows = std::max(bandRows, 1);
     m_bandCount = static_cast<int>((m_height + m_bandRows - 1) / m_bandRows);
+    m_bandScale = (uint64_t{1} << 32) / static_cast<uint64_t>(m_bandRows) + 1;
     m_chunks = std::max(chunks, 1);
     const size_t bins = static_cast<size_t>(m_chunks) * static_cast<size_t>(m_bandCount);
     if (m_bins.size() < bins)
@@ -142,8 +143,8 @@ void SWrasterbands::File(int chunk, uint32_t triangle, const uint32_t* const (&c
     const float y1 = std::bit_cast<float>(corners[1][1]);
     const float y2 = std::bit_cast<float>(corners[2][1]);
     const SWrasterrows rows = RowsCovered(std::min({y0, y1, y2}), std::max({y0, y1, y2}), m_height);
-    const int first = (rows.first < rows.end ? rows.first : rows.Home(m_height)) / m_bandRows;
-    const int last = rows.first < rows.end ? (rows.end - 1) / m_bandRows : first;
+    const int first = BandOf(rows.first < rows.end ? rows.first : rows.Home(m_height));
+    const int last = rows.first < rows.end ? BandOf(rows.end - 1) : first;
     std::vector<uint32_t>* const bins = &m_bins[static_cast<size_t>(chunk) * m_bandCount];
     for (int band = first; band <= last; ++band)
         bins[band].push_back(triangle);

@@ -57,6 +57,11 @@ public:
 private:
     bool Corners(const SWrasterrun& run, uint32_t i, const uint32_t* (&out)[3]) const;
     void File(int chunk, uint32_t triangle, const uint32_t* const (&corners)[3]);
+    // row / band rows without a division: exact for rows and band heights below 2^16, as targets' sides are.
+    int BandOf(int32_t row) const
+    {
+        return static_cast<int>((uint64_t{static_cast<uint32_t>(row)} * m_bandScale) >> 32);
+    }
 
     std::vector<SWrasterrun> m_runs;
     std::vector<const uint32_t*> m_listed;
@@ -65,6 +70,7 @@ private:
     uint64_t m_total = 0;
     int32_t m_height = 0;
     int32_t m_bandRows = 1;
+    uint64_t m_bandScale = 0; // 2^32 / band rows, rounded up
     int m_bandCount = 0;
     int m_chunks = 1;
 };

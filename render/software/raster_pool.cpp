@@ -32,19 +32,40 @@ SWrasterpool::~SWrasterpool()
 
 void SWrasterpool::Run(const Job& job)
 {
+    Hand(job);
+    job(0);
+    Wait();
+}
+
+void SWrasterpool::Start(Job job)
+{
+    Hand(std::move(job));
+}
+
+void SWrasterpool::Wait()
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_finished.wait(lock, [this] { return m_pending == 0; });
+}
+
+bool SWrasterpool::IsBusy()
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_pending != 0;
+}
+
+void SWrasterpool::Hand(Job job)
+{
     const Priority priority = PriorityOfThisThread();
+    Wait();
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
-        m_job = &job;
+        m_job = std::move(job);
         m_pending = static_cast<int>(m_threads.size());
         m_priority = priority;
         ++m_round;
     }
     m_started.notify_all();
-    job(0);
-    std::unique_lock<std::mutex> lock(m_mutex);
-    m_finished.wait(lock, [this] { return m_pending == 0; });
-    m_job = nullptr;
 }
 
 SWrasterpool::Priority SWrasterpool::PriorityOfThisThread()
@@ -69,6 +90,7 @@ void SWrasterpool::TakePriority(const Priority& priority)
 
 void SWrasterpool::Serve(int lane)
 {
+    pthread_setname_np(pthread_self(), "raster lane"); // so that profilers and debuggers tell the lanes apart
     uint64_t seen = 0;
     Priority mine = PriorityOfThisThread();
     for (;;) {
@@ -80,7 +102,7 @@ void SWrasterpool::Serve(int lane)
             if (m_stopping)
                 return;
             seen = m_round;
-            job = m_job;
+            job = &m_job;
             wanted = m_priority;
         }
         if (!(wanted == mine)) {

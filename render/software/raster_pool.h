@@ -1,7 +1,8 @@
 #pragma once
 // SWrasterpool: the rasteriser's worker threads, made once for the rasteriser and kept until it goes. Run hands one
 // job to every lane and returns only when all of them have finished it: lane 0 is the calling thread, lanes 1 to
-// n - 1 the workers, so no drawing outlives the call that asked for it and the caller's locks cover all of it.
+// n - 1 the workers. Start hands a job to the workers alone and returns at once; Wait (or the next Start or Run)
+// waits for it, so that the caller may go on with other work in the meantime.
 //
 // Workers take the scheduling class and nice value of the thread that calls Run, so that a render thread lowered
 // below the user interface does not draw at a higher priority through its helpers.
@@ -22,7 +23,11 @@ public:
     ~SWrasterpool(); // ends and joins every worker
 
     int Lanes() const { return static_cast<int>(m_threads.size()) + 1; }
-    void Run(const Job& job); // job(lane) once on every lane, the caller's own as lane 0; one caller at a time
+    // job(lane) once on every lane, the caller's own as lane 0; returns when all have finished. One caller at a time.
+    void Run(const Job& job);
+    void Start(Job job); // job(lane) once on lanes 1 to n - 1, after waiting for the job before; returns at once
+    void Wait();         // until the job last started has finished on every worker
+    bool IsBusy();       // a job started has not yet finished on every worker
 
 private:
     struct Priority {
@@ -34,11 +39,12 @@ private:
     static Priority PriorityOfThisThread();
     static void TakePriority(const Priority& priority);
     void Serve(int lane);
+    void Hand(Job job); // to the workers, once the job before is done
 
     std::mutex m_mutex; // guards everything below but the threads
     std::condition_variable m_started;
     std::condition_variable m_finished;
-    const Job* m_job = nullptr; // the caller's, for one Run
+    Job m_job;
     uint64_t m_round = 0;
     int m_pending = 0;
     bool m_stopping = false;

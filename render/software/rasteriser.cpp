@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <barrier>
 #include <charconv>
 #include <chrono>
 #include <cstdlib>
@@ -162,7 +163,10 @@ StageVariant ChooseVariant(const StageClass& stageClass, bool useMMX, bool useSS
 } // namespace
 
 SWrasteriser::SWrasteriser() : m_workers(WorkersFromEnvironment()) {}
-SWrasteriser::~SWrasteriser() = default;
+SWrasteriser::~SWrasteriser()
+{
+    FinishAhead();
+}
 
 bool SWrasteriser::Create(SWrasterhost* host)
 {
@@ -275,6 +279,7 @@ SWrasterpipeline* SWrasteriser::Pipeline(int index)
 
 void SWrasteriser::SetWorkers(int workers, int bandRows)
 {
+    FinishAhead();
     const int kept = std::clamp(workers, 0, kMostWorkers);
     if (kept != m_workers) {
         m_lanes.clear();
@@ -299,6 +304,7 @@ int SWrasteriser::WorkersFromEnvironment()
 
 void SWrasteriser::Draw(const SWdirectdraw* chain, const SWprimitivenode* list)
 {
+    FinishAhead();
     const auto start = std::chrono::steady_clock::now();
     if (m_workers == 0 || m_recorder != nullptr || !DrawInBands(chain, list))
         DrawInOrder(chain, list);
@@ -411,50 +417,142 @@ bool SWrasteriser::PrepareRun(SWrasterpipeline& pipeline, const SWrasterrun& run
     return pipeline.Prepare();
 }
 
+// One banded drawing: the lanes from firstLane on bin a chunk each, meet, then take bands until none is left.
+struct SWrasteriser::BandPass {
+    BandPass(SWrasterbands& b, int first, int lanes)
+        : bands(b), firstLane(first), meeting(lanes - first), finished(static_cast<size_t>(lanes))
+    {
+    }
+
+    SWrasterbands& bands;
+    const int firstLane;
+    std::atomic<bool> isBinned{true};
+    std::atomic<int> nextBand{0};
+    std::barrier<> meeting;
+    SWrasterstats before; // as the stats stood before the runs were listed, for a fall-back to frame order
+    Clock::time_point started;
+    std::vector<Clock::time_point> finished;  // per lane, written by that lane alone
+    const SWdirectdraw* records = nullptr;     // drawn ahead: the chain's first record and how many of them
+    size_t recordCount = 0;
+};
+
 // The runs are listed on this thread, as the frame-order path meets them; the lanes then bin the triangles and
 // draw the bands. Stats end as the frame-order path leaves them.
 bool SWrasteriser::DrawInBands(const SWdirectdraw* chain, const SWprimitivenode* list)
 {
-    SWpixelbuffer* pixels = m_host != nullptr ? m_host->CurrentPixelBuffer() : nullptr;
-    if (pixels == nullptr || pixels->Height() < 1 || !MakeLanes())
+    if (!MakeLanes())
         return false;
-    const SWrasterstats before = m_stats;
+    BandPass pass(*m_bands, 0, m_pool->Lanes());
+    if (!ListPass(pass, chain, list))
+        return false;
+    if (m_bands->TriangleCount() != 0)
+        m_pool->Run([this, &pass](int lane) { RunPass(pass, lane); });
+    return EndPass(pass);
+}
+
+bool SWrasteriser::DrawAhead(const SWdirectdraw* chain)
+{
+    if (!CanDrawAhead() || chain == nullptr || IsDrawingAhead() || !MakeLanes() || m_pool->Lanes() < 2)
+        return false;
+    FinishAhead();
+    try {
+        m_ahead = std::make_unique<BandPass>(*m_aheadBands, 1, m_pool->Lanes());
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    m_ahead->records = chain;
+    for (const SWdirectdraw* record = chain; record != nullptr; record = record->next)
+        ++m_ahead->recordCount;
+    if (!ListPass(*m_ahead, chain, nullptr)) {
+        m_ahead.reset();
+        return false;
+    }
+    if (m_aheadBands->TriangleCount() != 0)
+        m_pool->Start([this, pass = m_ahead.get()](int lane) { RunPass(*pass, lane); });
+    return true;
+}
+
+bool SWrasteriser::IsDrawingAhead() const
+{
+    return m_ahead != nullptr && m_pool->IsBusy();
+}
+
+void SWrasteriser::FinishAhead()
+{
+    if (m_ahead == nullptr)
+        return;
+    m_pool->Wait();
+    std::unique_ptr<BandPass> pass = std::move(m_ahead);
+    if (!EndPass(*pass)) {
+        const SWdirectdraw* record = pass->records;
+        for (size_t i = 0; i < pass->recordCount; ++i, record = record->next)
+            DrawRecordInOrder(*record);
+    }
+}
+
+bool SWrasteriser::ListPass(BandPass& pass, const SWdirectdraw* chain, const SWprimitivenode* list)
+{
+    SWpixelbuffer* pixels = m_host != nullptr ? m_host->CurrentPixelBuffer() : nullptr;
+    if (pixels == nullptr || pixels->Height() < 1)
+        return false;
+    pass.before = m_stats;
+    pass.started = Clock::now();
     const int lanes = m_pool->Lanes();
     const int32_t height = pixels->Height();
     // About four bands a lane, so that a lane that finishes early takes another band.
     const int32_t bandRows = m_bandRows > 0 ? m_bandRows : std::max<int32_t>(8, (height + 4 * lanes - 1) / (4 * lanes));
-    m_bands->Reset(height, bandRows, lanes);
-    if (!ListRuns(chain, list)) {
-        m_stats = before;
+    pass.bands.Reset(height, bandRows, lanes - pass.firstLane);
+    std::fill(pass.finished.begin(), pass.finished.end(), pass.started);
+    if (!ListRuns(pass.bands, chain, list)) {
+        m_stats = pass.before;
         return false;
     }
-    if (m_bands->TriangleCount() == 0)
-        return true;
-    std::atomic<bool> isBinned{true};
-    m_pool->Run([&](int lane) {
-        if (!m_bands->Bin(lane))
-            isBinned = false;
-    });
-    if (!isBinned) {
-        m_stats = before;
-        return false;
-    }
-    for (int chunk = 0; chunk < lanes; ++chunk)
-        m_stats.skippedTriangles += m_bands->Skipped(chunk);
-    std::atomic<int> nextBand{0};
-    m_pool->Run([&](int lane) {
-        for (int band = nextBand++; band < m_bands->BandCount(); band = nextBand++)
-            Lane(lane).DrawBand(*m_bands, band);
-    });
-    TakeLaneStats();
     return true;
 }
 
-bool SWrasteriser::ListRuns(const SWdirectdraw* chain, const SWprimitivenode* list)
+void SWrasteriser::RunPass(BandPass& pass, int lane)
+{
+    if (!pass.bands.Bin(lane - pass.firstLane))
+        pass.isBinned = false;
+    pass.meeting.arrive_and_wait();
+    if (pass.isBinned) {
+        for (int band = pass.nextBand++; band < pass.bands.BandCount(); band = pass.nextBand++)
+            Lane(lane).DrawBand(pass.bands, band);
+    }
+    pass.finished[static_cast<size_t>(lane)] = Clock::now();
+}
+
+// After the lanes have finished: the counts taken over, or, when binning ran out of memory, put back as they were
+// before the runs were listed (false: the caller draws the pass in frame order).
+bool SWrasteriser::EndPass(BandPass& pass)
+{
+    if (!pass.isBinned) {
+        m_stats = pass.before;
+        return false;
+    }
+    for (int chunk = 0; chunk < m_pool->Lanes() - pass.firstLane; ++chunk)
+        m_stats.skippedTriangles += pass.bands.Skipped(chunk);
+    for (const std::unique_ptr<SWrasteriser>& lane : m_lanes) {
+        SWrasterstats& s = lane->m_stats;
+        m_stats.affineTriangles += s.affineTriangles;
+        m_stats.perspectiveTriangles += s.perspectiveTriangles;
+        m_stats.skippedTriangles += s.skippedTriangles;
+        m_stats.pixelsDrawn += s.pixelsDrawn;
+        s = {};
+    }
+    if (pass.firstLane > 0) {
+        const Clock::time_point last = *std::max_element(pass.finished.begin(), pass.finished.end());
+        m_stats.drawNanoseconds += static_cast<uint64_t>(
+            std::chrono::duration_cast<std::chrono::nanoseconds>(last - pass.started).count());
+    }
+    return true;
+}
+
+bool SWrasteriser::ListRuns(SWrasterbands& bands, const SWdirectdraw* chain, const SWprimitivenode* list)
 {
     for (const SWdirectdraw* record = chain; record != nullptr; record = record->next) {
         SWrasterrun run;
-        if (StartRecordRun(*record, run) != nullptr && !m_bands->AddRun(run))
+        if (StartRecordRun(*record, run) != nullptr && !bands.AddRun(run))
             return false;
     }
     const SWprimitivenode* node = list;
@@ -462,12 +560,12 @@ bool SWrasteriser::ListRuns(const SWdirectdraw* chain, const SWprimitivenode* li
         const SWtexturestages* format = node->format;
         SWrasterrun run;
         const bool isDrawn = StartListRun(format, run) != nullptr;
-        if (isDrawn && !m_bands->AddRun(run))
+        if (isDrawn && !bands.AddRun(run))
             return false;
         for (; node->next != nullptr && node->format == format; node = node->next) {
             if (!isDrawn || node->vertices == nullptr)
                 ++m_stats.skippedTriangles;
-            else if (!m_bands->AddListed(node->vertices))
+            else if (!bands.AddListed(node->vertices))
                 return false;
         }
     }
@@ -480,6 +578,7 @@ bool SWrasteriser::MakeLanes()
         return true;
     try {
         m_bands = std::make_unique<SWrasterbands>();
+        m_aheadBands = std::make_unique<SWrasterbands>();
         m_pool = std::make_unique<SWrasterpool>(m_workers);
         m_lanes.clear();
         for (int lane = 1; lane < m_pool->Lanes(); ++lane) {
@@ -510,16 +609,4 @@ void SWrasteriser::DrawBand(const SWrasterbands& bands, int band)
         if (pipeline != nullptr)
             pipeline->DrawTriangle(v[0], v[1], v[2]);
     });
-}
-
-void SWrasteriser::TakeLaneStats()
-{
-    for (const std::unique_ptr<SWrasteriser>& lane : m_lanes) {
-        SWrasterstats& s = lane->m_stats;
-        m_stats.affineTriangles += s.affineTriangles;
-        m_stats.perspectiveTriangles += s.perspectiveTriangles;
-        m_stats.skippedTriangles += s.skippedTriangles;
-        m_stats.pixelsDrawn += s.pixelsDrawn;
-        s = {};
-    }
 }

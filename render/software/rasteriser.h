@@ -8,6 +8,7 @@
 // that lanes draw side by side: each lane has stages, scratch rows and pipelines of its own and draws only its
 // band's rows, so lanes never touch the same pixel, depth value or row mask, and no lock is taken while drawing.
 #include <array>
+#include <chrono>
 #include <climits>
 #include <cstdint>
 #include <memory>
@@ -63,6 +64,15 @@ public:
     void DrawPrimitives(const SWprimitivenode* list);
     void DrawIndexed(const SWdirectdraw& record); // that record alone, whatever its next link
 
+    // Starts drawing the chain's records on the worker threads alone and returns at once, so that the caller goes
+    // on with its frame meanwhile; false, with nothing started, in frame order, with fewer than two lanes or while
+    // what was started before is still drawing. The records and all they point at stay as they are until
+    // FinishAhead, which every other draw calls first; they are drawn before anything handed over after them.
+    bool DrawAhead(const SWdirectdraw* chain);
+    bool CanDrawAhead() const { return m_workers > 1 && m_recorder == nullptr; } // DrawAhead may start something
+    bool IsDrawingAhead() const;
+    void FinishAhead(); // waits for what DrawAhead started, then takes its counts
+
     // 0 draws every triangle on the calling thread in frame order. n >= 1 cuts the target into bands of bandRows
     // rows (0: rows chosen from the height and n) that n lanes draw side by side, the calling thread one of them;
     // the picture is the same. The threads are made by the first draw that needs them and kept; a change of n
@@ -105,12 +115,17 @@ private:
     SWrasterpipeline* StartListRun(const SWtexturestages* format, SWrasterrun& out);
     bool PrepareRun(SWrasterpipeline& pipeline, const SWrasterrun& run, RowWindow window);
 
+    using Clock = std::chrono::steady_clock;
+    struct BandPass;
+
     bool DrawInBands(const SWdirectdraw* chain, const SWprimitivenode* list); // false: nothing drawn, draw in order
-    bool ListRuns(const SWdirectdraw* chain, const SWprimitivenode* list);
+    bool ListPass(BandPass& pass, const SWdirectdraw* chain, const SWprimitivenode* list); // false: nothing listed
+    bool ListRuns(SWrasterbands& bands, const SWdirectdraw* chain, const SWprimitivenode* list);
+    void RunPass(BandPass& pass, int lane);
+    bool EndPass(BandPass& pass);
     bool MakeLanes();
     SWrasteriser& Lane(int lane) { return lane == 0 ? *this : *m_lanes[static_cast<size_t>(lane) - 1]; }
     void DrawBand(const SWrasterbands& bands, int band);
-    void TakeLaneStats();
 
     SWrasterhost* m_host = nullptr; // not owned: the surface that owns this rasteriser
     std::array<std::unique_ptr<SWrasterpipeline>, kPipelineCount> m_pipelines;
@@ -127,4 +142,6 @@ private:
     std::unique_ptr<SWrasterpool> m_pool;
     std::vector<std::unique_ptr<SWrasteriser>> m_lanes; // lanes 1 to n - 1: stages and pipelines of their own
     std::unique_ptr<SWrasterbands> m_bands;
+    std::unique_ptr<SWrasterbands> m_aheadBands; // the runs drawn ahead, while the next ones are listed
+    std::unique_ptr<BandPass> m_ahead;           // what DrawAhead started; null when nothing is
 };
