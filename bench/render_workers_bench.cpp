@@ -60,14 +60,20 @@ void BM_SphereCrowd(benchmark::State& state)
     state.SetItemsProcessed(state.iterations());
     state.counters["raster-ms"] = 1e-6 * static_cast<double>(after.drawNanoseconds - before.drawNanoseconds) / frames;
     state.counters["cpu-ms"] = 1000.0 * (ProcessSeconds() - cpuBefore) / frames;
-    state.counters["triangles"] =
-        static_cast<double>(after.affineTriangles + after.perspectiveTriangles - before.affineTriangles -
-                            before.perspectiveTriangles) /
-        frames;
+    state.counters["triangles"] = static_cast<double>(after.affineTriangles + after.perspectiveTriangles -
+                                                      before.affineTriangles - before.perspectiveTriangles) /
+                                  frames;
     state.counters["pixels"] = static_cast<double>(after.pixelsDrawn - before.pixelsDrawn) / frames;
 }
 
-BENCHMARK(BM_SphereCrowd)->Arg(1)->Arg(2)->Arg(4)->Arg(8)->ArgName("workers")->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SphereCrowd)
+    ->Arg(1)
+    ->Arg(2)
+    ->Arg(4)
+    ->Arg(8)
+    ->ArgName("workers")
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 

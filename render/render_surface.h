@@ -88,8 +88,8 @@ private:
     static Buffer* LendScratch(std::vector<Scratch<Buffer>>& scratches, uint32_t sets, uint32_t count, Make&& make);
 
     void FitCurrentBuffer();
-    void DrawAhead();     // hands the records that wait to the rasteriser's workers, when they are free
-    void DrawWaiting();   // the records Flush handed over or kept, if any
+    void DrawAhead();    // hands the records that wait to the rasteriser's workers, when they are free
+    void DrawWaiting();  // the records Flush handed over or kept, if any
     void RecordsFreed(); // the records were drawn and freed: none is drawn ahead any more
 
     std::unique_ptr<SWrasteriser> m_rasteriser;

@@ -67,8 +67,8 @@ private:
     int32_t m_runCapacity = 0;
     std::unique_ptr<int32_t[]> m_ownedValues;
     std::unique_ptr<uint32_t[]> m_ownedClearMasks;
-    int32_t* m_values = nullptr;       // m_ownedValues, or the owner's when shared
-    uint32_t* m_clearMasks = nullptr;  // height + 1; m_ownedClearMasks, or the owner's when shared
+    int32_t* m_values = nullptr;      // m_ownedValues, or the owner's when shared
+    uint32_t* m_clearMasks = nullptr; // height + 1; m_ownedClearMasks, or the owner's when shared
     int32_t m_width = 0;
     int32_t m_height = 0;
     uint32_t m_blockShift = 0;

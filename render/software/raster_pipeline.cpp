@@ -282,13 +282,16 @@ void SWrasterpipeline::EmitRow(const Triangle& tri, int32_t row, double xLeft, d
                 const double dx = pixel + 0.5 - xLeft;
                 m_writer.AddRun(pixels + pixel, count, {sLeft + dx * sStep, tLeft + dx * tStep, sStep, tStep});
             } else {
+                // Each sub-span's end is the next one's start, worked from the same numbers: asked once.
+                double s0, t0, s1, t1;
+                tri.PerspectiveAt(pixel + 0.5, centre, s0, t0);
                 for (int32_t done = 0; done < count; done += tri.subSpan) {
                     const int32_t stretch = std::min(tri.subSpan, count - done);
-                    double s0, t0, s1, t1;
-                    tri.PerspectiveAt(pixel + done + 0.5, centre, s0, t0);
                     tri.PerspectiveAt(pixel + done + tri.subSpan + 0.5, centre, s1, t1);
                     m_writer.AddRun(pixels + pixel + done, stretch,
                                     {s0, t0, (s1 - s0) / tri.subSpan, (t1 - t0) / tri.subSpan});
+                    s0 = s1;
+                    t0 = t1;
                 }
             }
         }

@@ -78,9 +78,9 @@ private:
     SWstageprogram m_program;
     SWspanwriter m_writer;
     SWrasterhost* m_host = nullptr;
-    SWpixelbuffer* m_pixels = nullptr;         // the host's, for one run of triangles
-    SWdepthbuffer* m_depth = nullptr;          // its depth buffer, or the view, for one run of triangles
-    SWdepthbuffer* m_depthView = nullptr;      // not owned: the lane's
+    SWpixelbuffer* m_pixels = nullptr;    // the host's, for one run of triangles
+    SWdepthbuffer* m_depth = nullptr;     // its depth buffer, or the view, for one run of triangles
+    SWdepthbuffer* m_depthView = nullptr; // not owned: the lane's
     int32_t m_windowFirst = 0;
     int32_t m_windowEnd = INT32_MAX;
     const SWtexturestages* m_format = nullptr; // not owned: the queue's or a draw group's, for one run

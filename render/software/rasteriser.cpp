@@ -429,10 +429,11 @@ struct SWrasteriser::BandPass {
     std::atomic<bool> isBinned{true};
     std::atomic<int> nextBand{0};
     std::barrier<> meeting;
+    std::atomic<bool> isBinnedByAll{false}; // the lanes have met: bands may be taken
     SWrasterstats before; // as the stats stood before the runs were listed, for a fall-back to frame order
     Clock::time_point started;
-    std::vector<Clock::time_point> finished;  // per lane, written by that lane alone
-    const SWdirectdraw* records = nullptr;     // drawn ahead: the chain's first record and how many of them
+    std::vector<Clock::time_point> finished; // per lane, written by that lane alone
+    const SWdirectdraw* records = nullptr;   // drawn ahead: the chain's first record and how many of them
     size_t recordCount = 0;
 };
 
@@ -481,6 +482,11 @@ void SWrasteriser::FinishAhead()
 {
     if (m_ahead == nullptr)
         return;
+    // This thread would only wait: it takes bands too, once the workers have binned.
+    if (m_aheadBands->TriangleCount() != 0) {
+        m_ahead->isBinnedByAll.wait(false);
+        TakeBands(*m_ahead, 0);
+    }
     m_pool->Wait();
     std::unique_ptr<BandPass> pass = std::move(m_ahead);
     if (!EndPass(*pass)) {
@@ -515,11 +521,23 @@ void SWrasteriser::RunPass(BandPass& pass, int lane)
     if (!pass.bands.Bin(lane - pass.firstLane))
         pass.isBinned = false;
     pass.meeting.arrive_and_wait();
+    pass.isBinnedByAll = true;
+    pass.isBinnedByAll.notify_all();
+    TakeBands(pass, lane);
+}
+
+void SWrasteriser::TakeBands(BandPass& pass, int lane)
+{
+    bool drew = false;
     if (pass.isBinned) {
-        for (int band = pass.nextBand++; band < pass.bands.BandCount(); band = pass.nextBand++)
+        for (int band = pass.nextBand++; band < pass.bands.BandCount(); band = pass.nextBand++) {
             Lane(lane).DrawBand(pass.bands, band);
+            drew = true;
+        }
     }
-    pass.finished[static_cast<size_t>(lane)] = Clock::now();
+    // The drawing ends with the last band drawn: a caller that came late and found none left adds nothing.
+    if (drew || lane >= pass.firstLane)
+        pass.finished[static_cast<size_t>(lane)] = Clock::now();
 }
 
 // After the lanes have finished: the counts taken over, or, when binning ran out of memory, put back as they were
@@ -542,8 +560,8 @@ bool SWrasteriser::EndPass(BandPass& pass)
     }
     if (pass.firstLane > 0) {
         const Clock::time_point last = *std::max_element(pass.finished.begin(), pass.finished.end());
-        m_stats.drawNanoseconds += static_cast<uint64_t>(
-            std::chrono::duration_cast<std::chrono::nanoseconds>(last - pass.started).count());
+        m_stats.drawNanoseconds +=
+            static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(last - pass.started).count());
     }
     return true;
 }
@@ -599,7 +617,7 @@ void SWrasteriser::DrawBand(const SWrasterbands& bands, int band)
     const RowWindow window{band * bands.BandRows(), std::min(bands.Height(), (band + 1) * bands.BandRows())};
     const SWrasterrun* prepared = nullptr;
     SWrasterpipeline* pipeline = nullptr;
-    bands.ForEachInBand(band, [&](const SWrasterrun& run, const uint32_t* const (&v)[3]) {
+    bands.ForEachInBand(band, [&](const SWrasterrun& run, const uint32_t* const(&v)[3]) {
         if (&run != prepared) {
             prepared = &run;
             pipeline = Pipeline(run.pipeline);

@@ -122,6 +122,7 @@ private:
     bool ListPass(BandPass& pass, const SWdirectdraw* chain, const SWprimitivenode* list); // false: nothing listed
     bool ListRuns(SWrasterbands& bands, const SWdirectdraw* chain, const SWprimitivenode* list);
     void RunPass(BandPass& pass, int lane);
+    void TakeBands(BandPass& pass, int lane); // draws bands until none is left
     bool EndPass(BandPass& pass);
     bool MakeLanes();
     SWrasteriser& Lane(int lane) { return lane == 0 ? *this : *m_lanes[static_cast<size_t>(lane) - 1]; }

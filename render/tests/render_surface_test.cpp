@@ -235,7 +235,7 @@ TEST(RenderTargetScratch, VertexAndIndexScratchReuseAndReferences)
     ASSERT_NE(vertices, nullptr);
     SWvertexbuffer* const second = surface.GetVertexScratch(1, 100);
     ASSERT_NE(second, nullptr);
-    EXPECT_NE(second, vertices); // the first is still held
+    EXPECT_NE(second, vertices);       // the first is still held
     EXPECT_EQ(vertices->AddRef(), 2u); // the surface's and the one handed out
     vertices->Release();
     vertices->Release();

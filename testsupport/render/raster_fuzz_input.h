@@ -184,7 +184,8 @@ template <typename Draw> Outcome DrawBothWays(std::span<const uint8_t> data, Ban
         return {};
     const SWrasterstats& a = inOrder.rasteriser.Stats();
     const SWrasterstats& b = banded.rasteriser.Stats();
-    const bool sameCounts = a.affineTriangles == b.affineTriangles && a.perspectiveTriangles == b.perspectiveTriangles &&
+    const bool sameCounts = a.affineTriangles == b.affineTriangles &&
+                            a.perspectiveTriangles == b.perspectiveTriangles &&
                             a.skippedTriangles == b.skippedTriangles && a.pixelsDrawn == b.pixelsDrawn;
     return {inOrder.host.CanariesIntact() && banded.host.CanariesIntact(), inOrder.host.PixelsDrawn(),
             sameCounts && inOrder.host.Memory() == banded.host.Memory()};

@@ -183,9 +183,9 @@ TEST(RasterBands, OverlapsBlendInFrameOrderAcrossBandEdges)
         v.colours[0] = colour;
         return v;
     };
-    const std::vector<testsupport::ScreenVertex> vertices = {
-        vertex(1, 1, 0x80FF0000u), vertex(60, 2, 0x80FF0000u), vertex(3, 58, 0x80FF0000u),
-        vertex(2, 3, 0x8000FF00u), vertex(59, 1, 0x8000FF00u), vertex(2, 57, 0x8000FF00u)};
+    const std::vector<testsupport::ScreenVertex> vertices = {vertex(1, 1, 0x80FF0000u),  vertex(60, 2, 0x80FF0000u),
+                                                             vertex(3, 58, 0x80FF0000u), vertex(2, 3, 0x8000FF00u),
+                                                             vertex(59, 1, 0x8000FF00u), vertex(2, 57, 0x8000FF00u)};
     const std::vector<uint32_t> words = testsupport::PackVertices(format, vertices);
     testsupport::PrimitiveList list;
     list.Add(&format, words.data());
@@ -241,7 +241,7 @@ TEST(RasterWorkers, TheVariableAsksForFrameOrderOrACount)
     const std::string kept = saved != nullptr ? saved : "";
     const int cores = static_cast<int>(std::thread::hardware_concurrency());
     const int byCores = cores > 1 ? std::min(cores, SWrasteriser::kMostWorkers) : 0;
-    const std::pair<const char*, int> cases[] = {{"1", 0}, {"3", 3}, {"64", 64}, {"0", byCores},
+    const std::pair<const char*, int> cases[] = {{"1", 0},        {"3", 3},        {"64", 64},   {"0", byCores},
                                                  {"65", byCores}, {"2x", byCores}, {"", byCores}};
     for (const auto& [text, workers] : cases) {
         setenv("VORTAN_RENDER_THREADS", text, 1);
