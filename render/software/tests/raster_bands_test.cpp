@@ -34,7 +34,7 @@
 namespace {
 
 constexpr int kWorkerCounts[] = {1, 2, 3, 8};
-// As chosen for the height (8 rows at these sizes, short last bands at 71, 43 and 61 rows), and 7.
+// As chosen for the height (8 rows at these sizes, short last bands at 61 and 43 rows), and 7.
 constexpr int32_t kChosenAndSeven[] = {0, 7};
 constexpr int32_t kChosen[] = {0};
 
@@ -123,10 +123,12 @@ TEST(RasterBands, WorldScenesAreTheFrameOrderPictureForEveryVariant)
             SWrendercamera camera;
             rendertest::PlaceReferenceCamera(camera, 7);
             ExpectBandsDrawAsFrameOrder(kChosen, [&](int workers, int32_t rows) {
-                return DrawWorldFrame(*scene.world, camera, 97, 71, workers, rows);
+                return DrawWorldFrame(*scene.world, camera, 81, 61, workers, rows);
             });
         }
-        for (const char* mode : {"continuous", "flat", "phong", "dot3"}) {
+        // The one kind of group the reference scene lacks: Dot3, whose groups always go through the queue.
+        {
+            const char* mode = "dot3";
             SCOPED_TRACE(mode);
             std::optional<rendertest::ReferenceScene> scene = rendertest::MakeMeshScene(*torus, mode);
             ASSERT_TRUE(scene.has_value());
@@ -152,14 +154,14 @@ std::vector<std::vector<uint8_t>> Seeds(const std::string& corpus)
     return seeds;
 }
 
-TEST(RasterBands, FuzzSeedsAreTheFrameOrderPictureAtEveryWorkerCount)
+TEST(RasterBands, FuzzSeedsAreTheFrameOrderPictureAtTwoAndEightWorkers)
 {
     const std::vector<std::vector<uint8_t>> queued = Seeds("raster");
     const std::vector<std::vector<uint8_t>> indexed = Seeds("raster_indexed");
     ASSERT_GT(queued.size(), 20u);
     ASSERT_GT(indexed.size(), 20u);
-    // The targets' own drawing takes 3 workers over bands of 5 rows; here the others, over bands of 7 rows.
-    for (const int workers : {1, 2, 8}) {
+    // The targets' own drawing takes 3 workers over bands of 5 rows; here 2 and 8, over bands of 7 rows.
+    for (const int workers : {2, 8}) {
         const rasterfuzz::Banding banding{workers, 7};
         for (size_t i = 0; i < queued.size(); ++i)
             EXPECT_TRUE(rasterfuzz::DrawQueueInput(queued[i], banding).pathsAgree) << "queue seed " << i;
