@@ -505,8 +505,10 @@ bool SWrasteriser::ListPass(BandPass& pass, const SWdirectdraw* chain, const SWp
     pass.started = Clock::now();
     const int lanes = m_pool->Lanes();
     const int32_t height = pixels->Height();
-    // About four bands a lane, so that a lane that finishes early takes another band.
-    const int32_t bandRows = m_bandRows > 0 ? m_bandRows : std::max<int32_t>(8, (height + 4 * lanes - 1) / (4 * lanes));
+    // About sixteen bands a lane: a draw handed over ahead is often one row of objects across the view, and its
+    // rows must still be spread over every lane; a lane that finishes early takes another band.
+    const int32_t bandRows =
+        m_bandRows > 0 ? m_bandRows : std::max<int32_t>(4, (height + 16 * lanes - 1) / (16 * lanes));
     pass.bands.Reset(height, bandRows, lanes - pass.firstLane);
     std::fill(pass.finished.begin(), pass.finished.end(), pass.started);
     if (!ListRuns(pass.bands, chain, list)) {
@@ -528,6 +530,7 @@ void SWrasteriser::RunPass(BandPass& pass, int lane)
 
 void SWrasteriser::TakeBands(BandPass& pass, int lane)
 {
+    Lane(lane).m_lastPrepared = nullptr; // run records of an earlier pass may sit at the same addresses
     bool drew = false;
     if (pass.isBinned) {
         for (int band = pass.nextBand++; band < pass.bands.BandCount(); band = pass.nextBand++) {
@@ -621,8 +624,16 @@ void SWrasteriser::DrawBand(const SWrasterbands& bands, int band)
         if (&run != prepared) {
             prepared = &run;
             pipeline = Pipeline(run.pipeline);
-            if (pipeline != nullptr && !PrepareRun(*pipeline, run, window))
+            // The run this lane prepared last, in an earlier band of the pass, only moves its window. Any other
+            // is prepared afresh: every pipeline of a lane binds the same stage objects.
+            if (pipeline != nullptr && m_lastPrepared == &run) {
+                pipeline->SetRowWindow(window.first, window.end);
+            } else if (pipeline != nullptr && PrepareRun(*pipeline, run, window)) {
+                m_lastPrepared = &run;
+            } else {
                 pipeline = nullptr;
+                m_lastPrepared = nullptr;
+            }
         }
         if (pipeline != nullptr)
             pipeline->DrawTriangle(v[0], v[1], v[2]);

@@ -145,4 +145,5 @@ private:
     std::unique_ptr<SWrasterbands> m_bands;
     std::unique_ptr<SWrasterbands> m_aheadBands; // the runs drawn ahead, while the next ones are listed
     std::unique_ptr<BandPass> m_ahead;           // what DrawAhead started; null when nothing is
+    const SWrasterrun* m_lastPrepared = nullptr; // by this lane in the pass being drawn; null: none
 };
