@@ -505,10 +505,9 @@ bool SWrasteriser::ListPass(BandPass& pass, const SWdirectdraw* chain, const SWp
     pass.started = Clock::now();
     const int lanes = m_pool->Lanes();
     const int32_t height = pixels->Height();
-    // About sixteen bands a lane: a draw handed over ahead is often one row of objects across the view, and its
-    // rows must still be spread over every lane; a lane that finishes early takes another band.
-    const int32_t bandRows =
-        m_bandRows > 0 ? m_bandRows : std::max<int32_t>(4, (height + 16 * lanes - 1) / (16 * lanes));
+    // About four bands a lane, so that a lane that finishes early takes another band; fewer, taller bands would
+    // leave lanes idle, more, shorter ones set up each triangle in more of them.
+    const int32_t bandRows = m_bandRows > 0 ? m_bandRows : std::max<int32_t>(8, (height + 4 * lanes - 1) / (4 * lanes));
     pass.bands.Reset(height, bandRows, lanes - pass.firstLane);
     std::fill(pass.finished.begin(), pass.finished.end(), pass.started);
     if (!ListRuns(pass.bands, chain, list)) {

@@ -34,7 +34,7 @@
 namespace {
 
 constexpr int kWorkerCounts[] = {1, 2, 3, 8};
-// As chosen for the height (4 rows at these sizes, short last bands at 102, 61 and 43 rows), and 7.
+// As chosen for the height (8 rows at these sizes, short last bands at 102, 61 and 43 rows), and 7.
 constexpr int32_t kChosenAndSeven[] = {0, 7};
 constexpr int32_t kChosen[] = {0};
 
