@@ -87,7 +87,7 @@ TEST_F(TextureEditor, ACloseWithoutARebuildLeavesTheTextureAndAChosenKindPutsThe
     EXPECT_EQ(recorder->Count(7), 0u);
 
     CVTND_DetailsTextureDlg* editor = OpenOn(bricks);
-    sim().chooseCombo(*editor->item<pf::ComboBox>(1002), 0);
+    sim().chooseCombo(*editor->item<pf::ComboBox>(1002), CVTND_DetailsTextureDlg::kGreyscale);
     Close(editor);
     SWtexture* copy = Texture("bricks.png");
     ASSERT_NE(copy, nullptr);
