@@ -35,7 +35,7 @@ public:
     void TakeLastCamera();    // the world's last camera, for a view opened on a world with cameras
     // The next frame draws the whole view afresh, ending a still view's refinement of what it showed before.
     void RedrawWhole();
-    void DropPointer();       // capture and pointer lock end (Stop, teardown)
+    void DropPointer(); // capture and pointer lock end (Stop, teardown)
     bool IsPointerLocked() const { return m_locked; }
     // The world is left to a thread that did not stop: the view forgets its window without taking the lock.
     void Abandon() { m_window = nullptr; }
