@@ -170,6 +170,15 @@ TEST_F(ViewsFollow, EditsShowInTheStillViewAtItsNextFrames)
     ASSERT_GT(left, 100);
     EXPECT_GT(tookChanged, took * 9 / 10);
     EXPECT_GT(leftChanged, left * 9 / 10);
+    // A click picks what the view shows there, off its centre too: every pixel of the moved cube picks it.
+    int misses = 0;
+    {
+        const SWworldlock hold(*world);
+        for (int32_t y = 0; y < moved->height(); ++y)
+            for (int32_t x = 0; x < moved->width(); ++x)
+                misses += now[static_cast<size_t>(y * moved->width() + x)] && world->PickNode(x, y) != cube ? 1 : 0;
+    }
+    EXPECT_LT(misses, took / 100);
 
     // The floor's diffuse colour, chosen in its material editor.
     SWmaterial* floor = world->GetRootObject()->GetFirstMaterial();
