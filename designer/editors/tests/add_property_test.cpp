@@ -124,7 +124,10 @@ TEST_F(AddProperty, ATypeChangeCarriesTheValueAndACancelledComponentCastsNothing
 
     SWproperty* place = node->AddVariable(std::make_unique<SWproperty>(kTypeVector));
     place->SetName(std::string("place"));
-    sim().onModal(193, [&](pf::Dialog& c) { sim().click(*c.item<pf::Button>(pf::IDCANCEL)); });
+    sim().onModal(193, [&](pf::Dialog& c) {
+        ASSERT_NE(c.item<pf::Button>(pf::IDCANCEL), nullptr);
+        sim().click(*c.item<pf::Button>(pf::IDCANCEL));
+    });
     bool open = false;
     Run(CVTND_Object(node), place, PropertyDialogMode::kCast, [&](CVTND_AddPropertyDlg& d) {
         AddNamed(d, "height");

@@ -249,6 +249,7 @@ TEST_F(ControllerEditor, RenamingANodeRenamesEveryReferenceToItByName)
     aim->SetTarget(twin);
     sample->click->AddObjectName(old);
     sample->click->AddObjectName(std::string("Object1")); // another case: another name
+    CVTND_ActionControllerDlg* aligning = OpenOn(align);
     CVTND_ActionControllerDlg* editor = OpenOn(rotate);
 
     sim().onModal(kIddRename, [this](pf::Dialog& d) {
@@ -259,6 +260,7 @@ TEST_F(ControllerEditor, RenamingANodeRenamesEveryReferenceToItByName)
     ASSERT_EQ(dialog.Run(), 1);
     EXPECT_EQ(twin->GetName(), std::optional<std::string>("twin"));
     EXPECT_EQ(editor->child(1390)->getText(), "twin");
+    EXPECT_EQ(aligning->CurrentPage()->child(1358)->getText(), "twin");
     EXPECT_EQ(motion->GetTargetNodeName(), std::optional<std::string>("twin"));
     sim().moveTrackbar(*editor->item<pf::Trackbar>(1352), 1000);
     auto* other = SWobjectnode::FromNode(twin);
