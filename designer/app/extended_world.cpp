@@ -33,20 +33,25 @@ constexpr int32_t kBackgroundActionKind = 19;
 constexpr int32_t kLoadWorldKind = 54;
 constexpr int32_t kHideShowWorldKind = 56;
 
-// Every string argument equal to oldName of the actions whose kind is in [firstKind, lastKind] becomes newName.
+// Every string argument of action equal to oldName becomes newName.
+void RenameActionArguments(SWactionnode& action, std::string_view oldName, const std::string& newName)
+{
+    for (SWlistnode* n = action.GetArguments().Head(); n != nullptr; n = n->Next()) {
+        auto* argument = static_cast<SWdatanode*>(n);
+        const char* text = argument->GetText();
+        if (text != nullptr && std::string_view(text) == oldName)
+            argument->SetText(newName.c_str(), true);
+    }
+}
+
+// The same for every action whose kind is in [firstKind, lastKind].
 void RenameStringArguments(SWworld& world, int32_t firstKind, int32_t lastKind, std::string_view oldName,
                            const std::string& newName)
 {
     for (SWevent* e = world.GetFirstEvent(); e != nullptr; e = SWevents::GetNextEvent(e)) {
         for (SWactionnode* a = e->GetFirstAction(); a != nullptr; a = SWevent::GetNextAction(a)) {
-            if (a->GetKindId() < firstKind || a->GetKindId() > lastKind)
-                continue;
-            for (SWlistnode* n = a->GetArguments().Head(); n != nullptr; n = n->Next()) {
-                auto* argument = static_cast<SWdatanode*>(n);
-                const char* text = argument->GetText();
-                if (text != nullptr && std::string_view(text) == oldName)
-                    argument->SetText(newName.c_str(), true);
-            }
+            if (a->GetKindId() >= firstKind && a->GetKindId() <= lastKind)
+                RenameActionArguments(*a, oldName, newName);
         }
     }
 }
@@ -66,14 +71,8 @@ void RenameNodeReferences(SWworld& world, std::string_view oldName, const std::s
              n = n->Next())
             RenameIfNamed(static_cast<SWobjectnameentry*>(n)->name, oldName, newName);
         for (SWactionnode* a = e->GetFirstAction(); a != nullptr; a = SWevent::GetNextAction(a)) {
-            if (ActionKindNamesNodes(a->GetKindId())) {
-                for (SWlistnode* n = a->GetArguments().Head(); n != nullptr; n = n->Next()) {
-                    auto* argument = static_cast<SWdatanode*>(n);
-                    const char* text = argument->GetText();
-                    if (text != nullptr && std::string_view(text) == oldName)
-                        argument->SetText(newName.c_str(), true);
-                }
-            }
+            if (ActionKindNamesNodes(a->GetKindId()))
+                RenameActionArguments(*a, oldName, newName);
             if (auto* load = dynamic_cast<SWimportvtoactionnode*>(a))
                 RenameIfNamed(load->settings.fileName, oldName, newName);
             auto* motion = dynamic_cast<SWnodemotion*>(a->GetMotion());
