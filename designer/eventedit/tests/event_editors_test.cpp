@@ -22,6 +22,7 @@
 #include "engine/behaviour/expression.h"
 #include "engine/behaviour/expression_list.h"
 #include "engine/behaviour/property.h"
+#include "engine/core/data_node.h"
 #include "engine/core/node.h"
 #include "engine/core/world.h"
 #include "platform/settings/settings_backend.h"
@@ -234,6 +235,25 @@ TEST_F(EventEditors, TheActionListIndentsFollowersAndActsOnTheSelection)
     EXPECT_EQ(list->getItemCount(), static_cast<int32_t>(actions - 1));
     EXPECT_FALSE(editor->child(Dlg::kIdRemove)->isEnabled());
     EXPECT_EQ(editor->SelectedAction(), nullptr);
+}
+
+// With auto-remove on, removing the one action that named a node takes the node off the map; a node another event
+// names stays.
+TEST_F(EventEditors, RemovingAnActionTakesWhatOnlyItNamedOffTheMap)
+{
+    engine->autoRemove = true;
+    SWactionnode* show = sample->AddAction(*sample->key, 21);
+    show->AddArgument("object1", SWdatanode::kString, true);
+    engine->AddNode(sample->otherObject);
+    engine->AddNode(sample->hotspot); // the click event names it
+    Dlg* editor = OpenEvent(sample->key);
+    auto* list = editor->item<pf::ListView>(Dlg::kIdActions);
+    ASSERT_EQ(list->getItemCount(), 1);
+    ASSERT_TRUE(sim().selectListViewItem(*list, 0));
+    sim().click(*editor->child(Dlg::kIdRemove));
+    EXPECT_EQ(sample->key->CountActions(), 0u);
+    EXPECT_EQ(engine->FindNodeObject(sample->otherObject), nullptr);
+    EXPECT_NE(engine->FindNodeObject(sample->hotspot), nullptr);
 }
 
 TEST_F(EventEditors, ActionsAreDroppedOntoTheListAndDraggedOutToAnotherEvent)

@@ -10,6 +10,7 @@
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/action_settings.h"
 #include "engine/behaviour/event.h"
+#include "engine/core/data_node.h"
 #include "engine/core/node.h"
 #include "engine/resources/sound.h"
 #include "platform/base/user_constants.h"
@@ -174,6 +175,27 @@ TEST_F(EventMapWindow, ActionsOnTheFinishedSoundsJoinTheSoundsTheEventNames)
     EXPECT_EQ(pf::screenPixel(Between(*event, *bell)), PenColour(EnginePen::kEventLink));
     EXPECT_EQ(pf::screenPixel(Between(*playing, *bell)), PenColour(EnginePen::kActionLink));
     EXPECT_EQ(pf::screenPixel(Between(*showing, *bell)), 0xFFFFFFu);
+}
+
+// A node dragged onto an action shows its link at once, and a second drop takes it away at once: the map never
+// shows a target the action no longer has.
+TEST_F(EventMapWindow, ANodeDroppedOnAnActionShowsOrDropsItsLinkAtOnce)
+{
+    SWactionnode* show = sample->AddAction(*sample->key, 21);
+    MapObject* action = Place(engine->AddAction(show), 100, 300);
+    MapObject* node = Place(engine->AddNode(sample->otherObject), 400, 300);
+    const pf::Point link = Between(*action, *node);
+    ASSERT_EQ(pf::screenPixel(link), 0xFFFFFFu);
+    sim().drag(Centre(*node), Centre(*action), 3);
+    sim().pump();
+    ASSERT_EQ(show->GetArguments().Count(), 1u);
+    EXPECT_EQ(pf::screenPixel(link), PenColour(EnginePen::kActionLink));
+    sim().advance(1000); // the next press is not a double click
+    sim().drag(Centre(*node), Centre(*action), 3);
+    sim().pump();
+    EXPECT_EQ(show->GetArguments().Count(), 0u);
+    EXPECT_EQ(pf::screenPixel(link), 0xFFFFFFu);
+    EXPECT_TRUE(pf::screen().isOverlayClear());
 }
 
 TEST_F(EventMapWindow, NewWindowOwnsTheMapAndClosingLeavesIt)
@@ -373,6 +395,39 @@ TEST_F(EventMapWindow, DeleteKeyAsksForOneActionAndRemovesUnusedNodesQuietly)
     KeyUpOnCanvas(pf::VK_DELETE);
     EXPECT_EQ(Boxes().calls().size(), 1u);
     EXPECT_NE(engine->FindActionObject(sample->stopQueue), nullptr);
+}
+
+// With auto-remove on, the map's deletions take off the map what only the deleted action or event named, at once;
+// what other events still name stays. Off, everything stays.
+TEST_F(EventMapWindow, DeletionsRemoveWhatOnlyTheyNamedWhenAutoRemoveIsOn)
+{
+    SWactionnode* show = sample->AddAction(*sample->key, 21);
+    show->AddArgument("object1", SWdatanode::kString, true);
+    MapObject* action = Place(engine->AddAction(show), 100, 300);
+    MapObject* node = Place(engine->AddNode(sample->otherObject), 400, 300);
+    Place(engine->AddNode(sample->hotspot), 400, 100); // the click event names it
+    const pf::Point nodeCentre = Centre(*node);
+    ASSERT_NE(pf::screenPixel(nodeCentre), 0xFFFFFFu);
+    engine->autoRemove = true;
+    RightClickAndChoose(*action, kDeleteAction);
+    EXPECT_EQ(sample->key->CountActions(), 0u);
+    EXPECT_EQ(engine->FindNodeObject(sample->otherObject), nullptr);
+    EXPECT_NE(engine->FindNodeObject(sample->hotspot), nullptr);
+    EXPECT_EQ(pf::screenPixel(nodeCentre), 0xFFFFFFu);
+
+    // The Delete key on an event: its own action's node goes with it, unless auto-remove is off.
+    for (const bool autoRemove : {false, true}) {
+        SWevent* event = sample->world.AddEventOfType(4);
+        sample->AddAction(*event, 21)->AddArgument("object1", SWdatanode::kString, true);
+        MapObject* shown = Place(engine->AddEvent(event), 100, 100);
+        ASSERT_NE(engine->FindNodeObject(sample->otherObject), nullptr);
+        engine->autoRemove = autoRemove;
+        sim().advance(1000);
+        sim().click(Centre(*shown));
+        Boxes().expect(pf::IDYES);
+        KeyUpOnCanvas(pf::VK_DELETE);
+        EXPECT_EQ(engine->FindNodeObject(sample->otherObject) == nullptr, autoRemove);
+    }
 }
 
 TEST_F(EventMapWindow, RemoveFromMapKeepsEventsOnTheMap)
