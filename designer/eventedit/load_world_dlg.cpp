@@ -65,6 +65,13 @@ pf::IconRef ButtonPicture(uint32_t id, bool on)
     return pf::Icon::create(w, h, std::move(argb), std::move(mask));
 }
 
+// An instance's top node is a group by its flags, which the manipulate panel would refuse; it is placed as the
+// object node it is.
+CVTND_Object PlacedTop(SWobjectnode* top)
+{
+    return CVTND_Object(static_cast<uint16_t>(ObjectType::kObjectNode), static_cast<SWnode*>(top));
+}
+
 float LargestHalfExtent(const SWbbox& box)
 {
     if (box.IsEmpty())
@@ -184,7 +191,7 @@ void CVTND_ActionLoadVTODlg::SelectShownInManipulatePanel()
         if (shown.instance->top == nullptr)
             continue;
         if (CVTND_ManipulateDlg* panel = ManipulatePanel())
-            panel->SelectNode(CVTND_Object(static_cast<SWnode*>(shown.instance->top)), false);
+            panel->SelectNode(PlacedTop(shown.instance->top), false);
         if (world != nullptr)
             world->SetArcballNode(shown.instance->top); // the last one keeps it
     }
@@ -291,7 +298,7 @@ void CVTND_ActionLoadVTODlg::UnloadAll()
     }
     for (const Shown& shown : m_shown) {
         if (panel != nullptr && shown.instance->top != nullptr)
-            panel->RemoveNode(CVTND_Object(static_cast<SWnode*>(shown.instance->top)));
+            panel->RemoveNode(PlacedTop(shown.instance->top));
         CVTN_SubWorldLoader::Of(*world).UnloadSubWorld(*shown.entry, shown.instance, false);
     }
     m_shown.clear();
@@ -311,7 +318,7 @@ void CVTND_ActionLoadVTODlg::OnNotify(const CVTND_Event& event)
                 continue;
             }
             if (CVTND_ManipulateDlg* panel = ManipulatePanel(); panel != nullptr && it->instance->top != nullptr)
-                panel->RemoveNode(CVTND_Object(static_cast<SWnode*>(it->instance->top)));
+                panel->RemoveNode(PlacedTop(it->instance->top));
             if (world != nullptr)
                 CVTN_SubWorldLoader::Of(*world).UnloadSubWorld(*it->entry, it->instance, false);
             it = m_shown.erase(it);
