@@ -199,7 +199,9 @@ bool CVTND_GradientPersinstancy::ReadCurrent(SWchunkstream& payload)
     auto record = std::make_unique<CVTND_GradientPersinstancyNode>();
     if (!record->Read(payload))
         return false;
-    Append(record.release());
+    // One that is not present holds nothing, not even a name: kept, a million of its nine bytes took a gigabyte.
+    if (record->IsPresent())
+        Append(record.release());
     return true;
 }
 

@@ -77,8 +77,8 @@ public:
 
     // The project item's records.
     bool WriteRecords(SWchunkstream& out, const SWworld* world) const; // one "PRW4" each
-    bool ReadCurrent(SWchunkstream& payload);                          // one "PRW4"; false: damaged, not kept
-    bool ReadOldList(SWchunkstream& payload);                          // one "PRW3"; false: it was damaged
+    bool ReadCurrent(SWchunkstream& payload); // one "PRW4"; kept when present; false: damaged, not kept
+    bool ReadOldList(SWchunkstream& payload); // one "PRW3"; false: it was damaged
 
 private:
     SWlist m_records; // of CVTND_GradientPersinstancyNode
