@@ -1,7 +1,7 @@
 #!/bin/sh
 # The hostile projects and settings of hostile_projects.py through two release builds side by side: wall seconds,
 # peak resident MB and exit code of `vortan-project dump` and of the designer's screenshot run on each, then the last
-# line the run wrote to stderr. A run past the time-out or the address limit is stopped and shown as such.
+# line the run wrote to stderr that names the file (a refusal's), else its last. A run past the time-out or the address limit is stopped and shown as such.
 #   bench/hostile_projects.sh BEFORE_BUILD AFTER_BUILD WORK_DIR [TIMEOUT_SECONDS]
 # Each build: a release build with apps/vortan/vortan and apps/vortan-project/vortan-project; WORK_DIR: where the
 # files are made (once) and the cases run.
@@ -19,7 +19,7 @@ if [ ! -f "$work/controls.reg" ]; then
     python3 "$here/hostile_projects.py" "$work/sample.vtp" "$work" || exit 1
 fi
 
-# measure BUILD KIND FILE [SETTINGS]: "seconds MB exit" of one run, its last stderr line in $work/last.txt.
+# measure BUILD KIND FILE [SETTINGS]: "seconds MB exit" of one run, its telling stderr line in $work/last.txt.
 measure() {
     build=$1
     kind=$2
@@ -38,12 +38,15 @@ measure() {
             timeout -s KILL "$limit" /usr/bin/time -f "%e %M" -o "$work/time.txt" "$@" > /dev/null 2> "$work/err.txt"
     )
     code=$?
-    grep -v '^Command\|^[0-9.]* [0-9]*$' "$work/err.txt" | tail -n 1 | cut -c1-150 > "$work/last.txt"
+    # The line that names the file (a refusal's), else the last one.
+    { grep -m 1 -F "$file" "$work/err.txt" || tail -n 1 "$work/err.txt"; } | cut -c1-160 > "$work/last.txt"
     if [ "$code" = 137 ] || [ ! -s "$work/time.txt" ]; then
         echo "stopped - $code"
         return
     fi
-    read -r seconds kb < "$work/time.txt"
+    read -r seconds kb << EOF
+$(tail -n 1 "$work/time.txt")
+EOF
     echo "$seconds $((kb / 1024)) $code"
 }
 
@@ -58,7 +61,7 @@ row() {
     kept=""
     if [ -n "$settings" ]; then
         size=$(stat -c %s "$work/home/settings.reg" 2> /dev/null || echo 0)
-        kept="settings after: $size bytes, recent file $(grep -c kept.vtp "$work/home/settings.reg" 2> /dev/null)"
+        kept="settings after: $size bytes, recent file $(grep -c kept.vtp "$work/home/settings.reg" 2> /dev/null); "
     fi
     set -- $old
     printf '%-24s %-6s %10s | %8s s %6s MB exit %-3s | ' "$name" "$kind" "$bytes" "$1" "$2" "$3"
