@@ -40,16 +40,15 @@ VTND_ToolTip::VTND_ToolTip(SWworld& world, std::string name, bool picturesNow)
 
 void VTND_ToolTip::MakePictures()
 {
+    // The render thread may make them (a first show) while the editor opens the tooltip: both under the lock.
+    const SWworldlock lock(m_world);
     if (m_picturesMade)
         return;
     m_picturesMade = true;
-    {
-        const SWworldlock lock(m_world);
-        if (SetTextureSize(m_textureWidth, m_textureHeight))
-            ++m_allocations;
-        if (SWlayersprite* sprite = GetMainSprite())
-            sprite->SetVisible(true); // enabled only while the engine base shows the tooltip
-    }
+    if (SetTextureSize(m_textureWidth, m_textureHeight))
+        ++m_allocations;
+    if (SWlayersprite* sprite = GetMainSprite())
+        sprite->SetVisible(true); // enabled only while the engine base shows the tooltip
     MakeCanvases(8, 8);
     if (!m_fontFromFile)
         ReadFontMetrics();
@@ -57,6 +56,7 @@ void VTND_ToolTip::MakePictures()
 
 void VTND_ToolTip::MakePicture()
 {
+    const SWworldlock lock(m_world);
     if (m_picturesMade)
         return;
     ApplyFont();
