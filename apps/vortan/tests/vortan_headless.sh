@@ -52,6 +52,15 @@ VORTAN_DISPLAY=headless expect_done "$sample" > "$work/out.txt"
 grep -q "the screen is in $work/cache/vortan/screen.png" "$work/out.txt" || fail "$(cat "$work/out.txt")"
 [ -s "$work/cache/vortan/screen.png" ] || fail "no screen.png"
 
+# A project the run refuses still gives its picture, then the refusal's exit code and the box's line.
+expect_refused --screenshot "$work/refused.png" --frames 1 "$work/missing.vtp"
+[ -s "$work/refused.png" ] || fail "no picture of the refused run"
+grep -q "missing.vtp" "$tool_err" || fail "the refusal names no file: $(cat "$tool_err")"
+# Settings that cannot be read are said once, not passed over in silence.
+mkdir "$work/settings-folder"
+VORTAN_SETTINGS_FILE="$work/settings-folder" expect_done --screenshot "$work/x.png" --frames 1 "$sample"
+grep -q "settings-folder: cannot be read" "$tool_err" || fail "no word of the settings: $(cat "$tool_err")"
+
 expect_usage --no-such-option
 expect_usage -m macros.txt
 expect_usage -L log.txt

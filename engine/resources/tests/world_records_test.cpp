@@ -29,6 +29,7 @@
 #include "engine/resources/image32.h"
 #include "engine/resources/material.h"
 #include "engine/resources/mesh_object.h"
+#include "engine/resources/picture.h"
 #include "engine/resources/resource_report.h"
 #include "engine/resources/sound.h"
 #include "engine/resources/tests/world_round_trip.h"
@@ -387,6 +388,39 @@ TEST(WorldRecords, ThePixelLimitCoversEveryImageOfTheWorld)
         SWreadcontext none(SWreadcontext::IdMode::kKeep);
         none.SetLimits({.maxPixels = 0}); // the hot spot's picture and the background's image too
         EXPECT_EQ(ReadWorldFile(file, none).status, DocumentStatus::kOverLimit);
+    }
+}
+
+// A generated picture is made from a few bytes: its pixels count against the byte limit, so that many of them in a
+// small file cannot add up to gigabytes, while a stored picture of the same size counts nothing.
+TEST(WorldRecords, GeneratedPicturesCountTheirPixelsAgainstTheByteLimit)
+{
+    constexpr uint64_t kPictureBytes = 512 * 512 * 4;
+    for (const bool generated : {true, false}) {
+        SCOPED_TRACE(generated);
+        const std::unique_ptr<SWworld> world = worldtest::MakeSampleWorld();
+        for (const char* name : {"one", "two", "three", "four"}) {
+            std::unique_ptr<SWtexture> image = generated ? std::unique_ptr<SWtexture>(std::make_unique<SWpicture>(
+                                                               name, 512, 512, BackgroundGenerator::kRadial))
+                                                         : std::make_unique<SWimage32>(name, 512, 512, nullptr);
+            world->GetRootObject()->AddTexture(std::move(image));
+        }
+        SWdocumentfile file;
+        ASSERT_EQ(SWdocumentfile::Parse(Save(*world, WorldFileMode::kScene), file), DocumentStatus::kOk);
+        SWreadcontext tight(SWreadcontext::IdMode::kKeep);
+        tight.SetLimits({.maxBytes = 3 * kPictureBytes});
+        const WorldLoadResult read = ReadWorldFile(file, tight);
+        if (!generated) {
+            EXPECT_EQ(read.status, DocumentStatus::kOk);
+            continue;
+        }
+        EXPECT_EQ(read.status, DocumentStatus::kOverLimit);
+        EXPECT_EQ(read.message, "refused by the read limits: an image of 512 x 512 pixels takes the images past the "
+                                "limit of " +
+                                    std::to_string(3 * kPictureBytes) + " bytes beyond what stores them");
+        SWreadcontext enough(SWreadcontext::IdMode::kKeep);
+        enough.SetLimits({.maxBytes = 5 * kPictureBytes});
+        EXPECT_EQ(ReadWorldFile(file, enough).status, DocumentStatus::kOk);
     }
 }
 
