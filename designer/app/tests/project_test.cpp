@@ -205,6 +205,48 @@ TEST_F(Project, RemovingAFileAnnouncesEachObjectBeforeItGoes)
     EXPECT_FALSE(project().RemoveSubWorld(entry)); // no longer ours
 }
 
+// The world's lookups by id and name answer as a walk of the tree does after scene files are added (the second
+// one's clashing names renamed), a node renamed and one deleted, and the first file removed again.
+TEST_F(Project, NodeLookupsFollowAddedAndRemovedFiles)
+{
+    const auto expectLookupsMatchWalk = [&](const std::vector<std::string>& names) {
+        SWnode* root = world().GetRootNode();
+        const auto walk = [&](auto matches) -> SWnode* {
+            for (SWnode* n = root; n != nullptr; n = n->NextInTree(root))
+                if (matches(*n))
+                    return n;
+            return nullptr;
+        };
+        for (const std::string& name : names)
+            EXPECT_EQ(root->FindByName(name), walk([&](const SWnode& n) { return n.GetName() == name; })) << name;
+        for (SWnode* n = root; n != nullptr; n = n->NextInTree(root))
+            EXPECT_EQ(root->FindById(n->GetId()), n);
+    };
+    CVTN_SubWorld* first = project().AddSceneFile(SampleScene());
+    ASSERT_NE(project().AddSceneFile(SampleScene("again.vtn")), nullptr);
+    ASSERT_NE(first, nullptr);
+    std::vector<std::string> names;
+    std::vector<uint32_t> firstIds;
+    for (const MergeEntry& e : project().FindAddedFile(first)->record.entries)
+        if (e.kind == MergedKind::kNode) {
+            names.push_back(e.name);
+            firstIds.push_back(e.id);
+        }
+    ASSERT_GT(names.size(), 5u);
+    SWnode* renamed = world().GetRootNode()->FindByName(names[1]);
+    ASSERT_TRUE(world().RenameNode(renamed, names[1], "renamed"));
+    names.push_back("renamed");
+    expectLookupsMatchWalk(names);
+    EXPECT_EQ(world().GetRootNode()->FindByName("renamed"), renamed);
+    ASSERT_TRUE(world().DeleteNode(world().GetRootNode()->FindByName(names[2])));
+    expectLookupsMatchWalk(names);
+
+    ASSERT_TRUE(project().RemoveSubWorld(first));
+    expectLookupsMatchWalk(names);
+    for (const uint32_t id : firstIds)
+        EXPECT_EQ(world().GetRootNode()->FindById(id), nullptr);
+}
+
 TEST_F(Project, RenamesRefuseTakenNamesAndKeepReferencesAndRecords)
 {
     CVTN_SubWorld* entry = project().AddSceneFile(SampleScene());
