@@ -37,6 +37,7 @@
 #include "engine/core/type_tag.h"
 #include "engine/core/world_file.h"
 #include "engine/resources/background.h"
+#include "engine/resources/image24.h"
 #include "engine/resources/image32.h"
 #include "engine/resources/material.h"
 #include "engine/resources/mesh_object.h"
@@ -495,6 +496,28 @@ TEST_F(Project, AProjectReopensAsTheDesignerWorldAndSavesToTheSameBytes)
     ASSERT_TRUE(loaded.project->WriteBytes(again, loaded.gradients.get()));
     EXPECT_EQ(again, FileBytes(path));
     EXPECT_EQ(app->GetProject(), &project()); // reading changed nothing of the application
+}
+
+// A project large enough that its reading gives the file's pages back as records become objects: no record is read
+// again after its pages went (it would come back as zeros), so it saves to the same bytes.
+TEST_F(Project, ALargeProjectReadsWholeWhileGivingItsPagesBack)
+{
+    ASSERT_NE(project().AddSceneFile(SampleScene()), nullptr);
+    std::vector<uint32_t> pixels(3400 * 3400);
+    for (size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = static_cast<uint32_t>(i * 2654435761u) & 0xFFFFFF;
+    ASSERT_TRUE(world().GetRootObject()->AddTexture(std::make_unique<SWimage24>("large", 3400, 3400, pixels.data())));
+    project().SetAuthor("someone");
+    const std::string path = (folder / "large.vtp").string();
+    ASSERT_TRUE(project().SaveFile(path, app->GetGradientStore()));
+    ASSERT_GT(std::filesystem::file_size(path), uint64_t{32} << 20);
+
+    CVTND_Project::LoadResult loaded = CVTND_Project::LoadFile(path);
+    ASSERT_TRUE(loaded.ok()) << loaded.message;
+    EXPECT_EQ(loaded.project->GetAuthor(), std::optional<std::string>("someone"));
+    std::vector<uint8_t> again;
+    ASSERT_TRUE(loaded.project->WriteBytes(again, loaded.gradients.get()));
+    EXPECT_TRUE(again == FileBytes(path));
 }
 
 TEST_F(Project, RecordsOfLaterPartsSurviveAsBytesAndGradientsStaySiblings)
