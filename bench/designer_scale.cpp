@@ -56,7 +56,6 @@
 #include "engine/core/window.h"
 #include "engine/core/world.h"
 #include "engine/core/world_file.h"
-#include "engine/resources/array_block.h"
 #include "engine/resources/image24.h"
 #include "engine/resources/material.h"
 #include "engine/resources/mesh_object.h"
@@ -69,6 +68,7 @@
 #include "platform/ui/frame/frame_window.h"
 #include "render/render_drivers.h"
 #include "testsupport/mesh/mesh_generators.h"
+#include "testsupport/world/sample_world.h"
 
 namespace {
 
@@ -101,32 +101,6 @@ std::string NodeName(int i)
     return "node " + std::to_string(i);
 }
 
-// A sphere of 62 x 128 quads and two fans: about 16,000 triangles.
-std::unique_ptr<SWmeshobject> SphereMesh(const meshtest::OffMesh& off, const std::string& name, SWmaterial* material)
-{
-    auto mesh = std::make_unique<SWmeshobject>();
-    mesh->SetName(name);
-    mesh->SetVertices(std::vector<float>(off.positions));
-    std::vector<float> uv;
-    for (size_t i = 0; i + 2 < off.positions.size(); i += 3) {
-        uv.push_back(off.positions[i] * 0.5f + 0.5f);
-        uv.push_back(off.positions[i + 1] * 0.5f + 0.5f);
-    }
-    mesh->SetTextureVertices(std::move(uv));
-    SWarrayblockChain chain;
-    std::vector<uint32_t> corners;
-    for (const int32_t index : off.coordIndex) {
-        if (index >= 0) {
-            corners.push_back(static_cast<uint32_t>(index));
-            continue;
-        }
-        chain.Add(std::make_unique<SWarrayblock>(corners, true, corners, 0u, material));
-        corners.clear();
-    }
-    mesh->BuildPolygonIndices(chain.Head());
-    return mesh;
-}
-
 // The scene: textures, one textured material and mesh per mesh node, nodes in groups of ten, a camera.
 void FillScene(const Counts& counts, SWworld& world)
 {
@@ -144,7 +118,7 @@ void FillScene(const Counts& counts, SWworld& world)
         textures.push_back(texture.get());
         root.AddTexture(std::move(texture));
     }
-    const meshtest::OffMesh sphere = meshtest::MakeSphere(64, 128);
+    const meshtest::OffMesh sphere = meshtest::MakeSphere(64, 128); // about 16,000 triangles
     SWnode* group = nullptr;
     for (int i = 0; i < counts.nodes; ++i) {
         SWobjectnode* node = nullptr;
@@ -154,7 +128,7 @@ void FillScene(const Counts& counts, SWworld& world)
             SWmaterial* placed = material.get();
             root.AddMaterial(std::move(material));
             auto* meshNode = new SWmeshnode;
-            meshNode->SetGeometry(root.AddGeometry(SphereMesh(sphere, "mesh " + std::to_string(i), placed)));
+            meshNode->SetGeometry(root.AddGeometry(worldtest::MeshOf(sphere, "mesh " + std::to_string(i), {placed})));
             node = meshNode;
         } else {
             node = new SWobjectnode;
