@@ -128,7 +128,8 @@ void FillScene(const Counts& counts, SWworld& world)
             SWmaterial* placed = material.get();
             root.AddMaterial(std::move(material));
             auto* meshNode = new SWmeshnode;
-            meshNode->SetGeometry(root.AddGeometry(worldtest::MeshOf(sphere, "mesh " + std::to_string(i), {placed})));
+            meshNode->SetGeometry(
+                root.AddGeometry(worldtest::MeshOf(sphere, "mesh " + std::to_string(i), {placed}, false)));
             node = meshNode;
         } else {
             node = new SWobjectnode;

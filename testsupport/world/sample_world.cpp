@@ -39,7 +39,7 @@
 namespace worldtest {
 
 std::unique_ptr<SWmeshobject> MeshOf(const meshtest::OffMesh& off, const std::string& name,
-                                     const std::vector<SWmaterial*>& materials)
+                                     const std::vector<SWmaterial*>& materials, bool masks)
 {
     auto mesh = std::make_unique<SWmeshobject>();
     mesh->SetName(name);
@@ -59,7 +59,8 @@ std::unique_ptr<SWmeshobject> MeshOf(const meshtest::OffMesh& off, const std::st
             continue;
         }
         auto block = std::make_unique<SWarrayblock>(corners, true, corners, 0u, materials[polygon % materials.size()]);
-        block->SetSmoothingMask(polygon % 3 == 0 ? 0u : 1u << (polygon % 5));
+        if (masks)
+            block->SetSmoothingMask(polygon % 3 == 0 ? 0u : 1u << (polygon % 5));
         chain.Add(std::move(block));
         corners.clear();
         ++polygon;
