@@ -418,6 +418,8 @@ VTND_ToolTip* CreateDesignerTooltip(SWworld& world, const std::string& name)
 {
     EnsureTooltipParts(world);
     auto tooltip = std::make_unique<VTND_ToolTip>(world, name);
+    tooltip->hAlign = VTND_ToolTip::kCentre; // a new tooltip's; stored ones keep what they were saved with
+    tooltip->vAlign = VTND_ToolTip::kMiddle;
     tooltip->ApplyFont();
     tooltip->Render();
     VTND_ToolTip* made = tooltip.get();

@@ -124,6 +124,8 @@ TEST_F(Tooltip, MarginsEnlargeTheBoxAndAlignmentPlacesTheText)
 {
     VTND_ToolTip* tip = NewTooltip("tip");
     tip->SetText("ab");
+    tip->hAlign = VTND_ToolTip::kLeft; // from the top left corner first
+    tip->vAlign = VTND_ToolTip::kTop;
     tip->Render();
     const uint32_t width = tip->GetWidth();
     const uint32_t height = tip->GetHeight();

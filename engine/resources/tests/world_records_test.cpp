@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <memory>
 #include <string>
@@ -406,6 +407,32 @@ TEST(WorldRecords, ADamagedResourceIsReportedAndLeftOutWhileTheRestLoads)
     EXPECT_EQ(TakeKeptResourceReports().reports.size(), 1u);
     ASSERT_NE(loaded.world->GetRootObject()->GetFirstTexture(), nullptr);
     EXPECT_EQ(SWrootobject::GetNextTexture(loaded.world->GetRootObject()->GetFirstTexture()), nullptr);
+    EXPECT_NE(NodeNamed<SWmeshnode>(*loaded.world, "meshnode0")->GetMeshObject(), nullptr);
+}
+
+// A factor a damaged file holds as NaN or beyond any meaning takes its default, with one report per material; the
+// material stays for its meshes, and a factor at the edge of what the editors write comes back as it was.
+TEST(WorldRecords, AMaterialFactorOutOfRangeIsResetWithAReport)
+{
+    const std::unique_ptr<SWworld> world = worldtest::MakeSampleWorld();
+    SWmaterial& first = *world->GetRootObject()->GetFirstMaterial();
+    SWmaterial& wood = *SWrootobject::GetNextMaterial(&first);
+    first.SetSmoothness(std::nanf(""));
+    first.SetBumpAmount(-1e30f);
+    first.SetTextureOpacity(0.5f);
+    wood.SetSmoothness(1000.0f);
+    const std::vector<uint8_t> bytes = Save(*world);
+    TakeKeptResourceReports(); // the save's own
+    WorldLoadResult loaded = Load(bytes);
+    ASSERT_EQ(loaded.status, DocumentStatus::kOk);
+    const std::vector<ResourceReport> reports = TakeKeptResourceReports().reports;
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_NE(reports[0].text.find("\"brick\""), std::string::npos);
+    const SWmaterial& back = *loaded.world->GetRootObject()->GetFirstMaterial();
+    EXPECT_EQ(back.GetSmoothness(), SWmaterial().GetSmoothness());
+    EXPECT_EQ(back.GetBumpAmount(), SWmaterial().GetBumpAmount());
+    EXPECT_EQ(back.GetTextureOpacity(), 0.5f);
+    EXPECT_EQ(SWrootobject::GetNextMaterial(&back)->GetSmoothness(), 1000.0f);
     EXPECT_NE(NodeNamed<SWmeshnode>(*loaded.world, "meshnode0")->GetMeshObject(), nullptr);
 }
 
