@@ -515,6 +515,11 @@ CVTND_Project::LoadResult CVTND_Project::LoadFile(const std::string& path, CVTND
         }
         if (status != DocumentStatus::kOk)
             return Failed(path, DocumentStatusText(status));
+        // Read once and dropped here: a large file gives its pages back as its records become objects, as a scene
+        // import does, or the whole file and the world it makes would be resident together.
+        constexpr uint64_t kGiveBackFileBytes = uint64_t{32} << 20;
+        if (file.Header().totalBytes >= kGiveBackFileBytes)
+            file.GiveBackAsRead();
         return LoadDocument(file, path, settings);
     } catch (const std::bad_alloc&) {
         return Failed(path, DocumentStatusText(DocumentStatus::kOutOfMemory));

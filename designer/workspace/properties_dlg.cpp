@@ -1,6 +1,7 @@
 #include "designer/workspace/properties_dlg.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "designer/app/extended_world.h"
 #include "designer/app/notification.h"
@@ -132,9 +133,11 @@ void CVTND_PropertiesDlg::Fill(CVTND_ExtendedWorld& world)
     SWproperties2* variables = VariablesOf(world, m_app.GetPropertiesObject());
     if (variables == nullptr)
         return;
+    std::vector<void*> shown;
     for (SWproperty* v = variables->GetFirstVariable(); v != nullptr; v = SWproperties2::GetNextVariable(v))
         if ((v->GetFlags() & SWproperty::kFlagTemporary) == 0)
-            AddItem(v);
+            shown.push_back(v);
+    AddItems(shown);
 }
 
 void CVTND_PropertiesDlg::OnObjectEvent(const CVTND_Event& event)

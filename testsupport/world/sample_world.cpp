@@ -37,6 +37,38 @@
 #include "testsupport/mesh/off_file.h"
 
 namespace worldtest {
+
+std::unique_ptr<SWmeshobject> MeshOf(const meshtest::OffMesh& off, const std::string& name,
+                                     const std::vector<SWmaterial*>& materials, bool masks)
+{
+    auto mesh = std::make_unique<SWmeshobject>();
+    mesh->SetName(name);
+    mesh->SetVertices(std::vector<float>(off.positions));
+    std::vector<float> uv;
+    for (size_t i = 0; i + 2 < off.positions.size(); i += 3) {
+        uv.push_back(off.positions[i] * 0.5f + 0.5f);
+        uv.push_back(off.positions[i + 1] * 0.5f + 0.5f);
+    }
+    mesh->SetTextureVertices(std::move(uv));
+    SWarrayblockChain chain;
+    std::vector<uint32_t> corners;
+    uint32_t polygon = 0;
+    for (const int32_t index : off.coordIndex) {
+        if (index >= 0) {
+            corners.push_back(static_cast<uint32_t>(index));
+            continue;
+        }
+        auto block = std::make_unique<SWarrayblock>(corners, true, corners, 0u, materials[polygon % materials.size()]);
+        if (masks)
+            block->SetSmoothingMask(polygon % 3 == 0 ? 0u : 1u << (polygon % 5));
+        chain.Add(std::move(block));
+        corners.clear();
+        ++polygon;
+    }
+    mesh->BuildPolygonIndices(chain.Head());
+    return mesh;
+}
+
 namespace {
 
 std::vector<std::filesystem::path> FilesOf(const std::string& folder, const char* extension)
@@ -130,37 +162,6 @@ void AddMaterials(SWworld& world)
     glass->SetRenderMode(SWmaterial::kModePhong);
     glass->SetTransparency(0.6f);
     glass->SetTextureOpacity(0.5f);
-}
-
-// The OFF polygons as a mesh; polygon i gets the materials and masks in turn, texture vertices from x and y.
-std::unique_ptr<SWmeshobject> MeshOf(const meshtest::OffMesh& off, const std::string& name,
-                                     const std::vector<SWmaterial*>& materials)
-{
-    auto mesh = std::make_unique<SWmeshobject>();
-    mesh->SetName(name);
-    mesh->SetVertices(std::vector<float>(off.positions));
-    std::vector<float> uv;
-    for (size_t i = 0; i + 2 < off.positions.size(); i += 3) {
-        uv.push_back(off.positions[i] * 0.5f + 0.5f);
-        uv.push_back(off.positions[i + 1] * 0.5f + 0.5f);
-    }
-    mesh->SetTextureVertices(std::move(uv));
-    SWarrayblockChain chain;
-    std::vector<uint32_t> corners;
-    uint32_t polygon = 0;
-    for (const int32_t index : off.coordIndex) {
-        if (index >= 0) {
-            corners.push_back(static_cast<uint32_t>(index));
-            continue;
-        }
-        auto block = std::make_unique<SWarrayblock>(corners, true, corners, 0u, materials[polygon % materials.size()]);
-        block->SetSmoothingMask(polygon % 3 == 0 ? 0u : 1u << (polygon % 5));
-        chain.Add(std::move(block));
-        corners.clear();
-        ++polygon;
-    }
-    mesh->BuildPolygonIndices(chain.Head());
-    return mesh;
 }
 
 void AddVariables(SWproperties2& list, const std::string& prefix)

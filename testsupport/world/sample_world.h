@@ -6,8 +6,15 @@
 // vertex frames, cursors, a Java class entry and a loadable-world entry.
 #include <memory>
 #include <string>
+#include <vector>
 
+class SWmaterial;
+class SWmeshobject;
 class SWworld;
+
+namespace meshtest {
+struct OffMesh;
+}
 
 namespace worldtest {
 
@@ -23,5 +30,9 @@ std::unique_ptr<SWworld> MakeSampleWorld(const SampleWorldOptions& options = {})
 bool WriteSampleTone(const std::string& path);
 // The same records added to a world made elsewhere (the designer's world); meant for an empty world.
 void FillSampleWorld(SWworld& world, const SampleWorldOptions& options = {});
+// The OFF polygons as a mesh; polygon i gets the materials and (with masks) smoothing masks in turn, texture
+// vertices from x and y.
+std::unique_ptr<SWmeshobject> MeshOf(const meshtest::OffMesh& off, const std::string& name,
+                                     const std::vector<SWmaterial*>& materials, bool masks = true);
 
 } // namespace worldtest
