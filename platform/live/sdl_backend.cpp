@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 namespace pf {
@@ -32,6 +33,12 @@ void keepLogLine(void*, int, SDL_LogPriority, const char* message)
     const std::lock_guard lock(g_logMutex);
     if (g_log.size() < kMaxLogLines)
         g_log.emplace_back(message != nullptr ? message : "");
+}
+
+// SDL's drivers that draw into memory only, or read input without showing anything.
+bool isInvisibleVideoDriver(std::string_view driver)
+{
+    return driver == "offscreen" || driver == "dummy" || driver == "evdev";
 }
 
 // SDL stays initialised until the process ends: shutting it down unloads the X client libraries, whose own
@@ -544,6 +551,13 @@ DisplayChoice openDisplayBackend()
     if (choice == "headless")
         return {std::make_unique<HeadlessBackend>(), "VORTAN_DISPLAY=headless"};
     std::string reason;
+    if (!openVideo(reason))
+        return {std::make_unique<HeadlessBackend>(), reason};
+    // Without a display SDL falls back on a driver that draws into memory: a window there is seen by no one, and a
+    // program that asks a question in it waits for ever. Only an explicit request takes such a screen.
+    const std::string driver = SDL_GetCurrentVideoDriver() != nullptr ? SDL_GetCurrentVideoDriver() : "";
+    if (choice != "sdl" && isInvisibleVideoDriver(driver))
+        return {std::make_unique<HeadlessBackend>(), "SDL's \"" + driver + "\" video driver shows nothing"};
     std::unique_ptr<SdlBackend> live = SdlBackend::open(reason);
     if (live != nullptr)
         return {std::move(live), choice == "sdl" ? "VORTAN_DISPLAY=sdl" : ""};

@@ -250,6 +250,26 @@ TEST_F(EventMapWindow, ClickCtrlAndRubberBandSelect)
     EXPECT_TRUE(pf::screen().isOverlayClear());
 }
 
+// The band is drawn by exclusive-or: a click on empty space (a band of no size) and a band repainted under it while
+// it shows both leave the map as a repaint draws it.
+TEST_F(EventMapWindow, ABandLeavesNoPixelBehindAfterAClickOrARepaint)
+{
+    const pf::Rect area = canvas->screenRect();
+    for (const pf::Point end : {pf::Point{600, 500}, pf::Point{660, 560}}) {
+        SCOPED_TRACE(end.x);
+        sim().mouseDown(OnCanvas(600, 500));
+        sim().mouseMove(OnCanvas(end.x, end.y));
+        canvas->invalidate();
+        sim().pump();
+        sim().mouseUp(OnCanvas(end.x, end.y));
+        sim().pump();
+        const std::unique_ptr<pf::Surface32> shown = pf::captureScreen(area);
+        canvas->invalidate();
+        sim().pump();
+        EXPECT_EQ(pf::compareSurfaces(*shown, *pf::captureScreen(area), 0).differing, 0);
+    }
+}
+
 TEST_F(EventMapWindow, SecondPressWithinTheDoubleClickTimeOpensOnce)
 {
     int opened = 0;
