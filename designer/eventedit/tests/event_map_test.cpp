@@ -255,10 +255,11 @@ TEST_F(EventMapWindow, ClickCtrlAndRubberBandSelect)
 TEST_F(EventMapWindow, ABandLeavesNoPixelBehindAfterAClickOrARepaint)
 {
     const pf::Rect area = canvas->screenRect();
-    for (const pf::Point end : {pf::Point{600, 500}, pf::Point{660, 560}}) {
+    for (const pf::Point end : {pf::Point{300, 250}, pf::Point{360, 310}}) {
         SCOPED_TRACE(end.x);
-        sim().mouseDown(OnCanvas(600, 500));
+        sim().mouseDown(OnCanvas(300, 250));
         sim().mouseMove(OnCanvas(end.x, end.y));
+        ASSERT_TRUE(canvas->IsBanding());
         canvas->invalidate();
         sim().pump();
         sim().mouseUp(OnCanvas(end.x, end.y));
