@@ -19,10 +19,12 @@
 #include <unistd.h>
 
 #include "designer/app/child_render_view.h"
+#include "designer/app/extended_world.h"
 #include "designer/app/sample_project.h"
 #include "designer/app/startup.h"
 #include "engine/core/thread_handler.h"
 #include "engine/core/world.h"
+#include "platform/settings/settings_backend.h"
 #include "platform/settings/settings_store.h"
 #include "platform/ui/core/ui.h"
 
@@ -41,9 +43,11 @@ public:
     {
         for (int64_t i = 0; i < count; ++i) {
             const pid_t pid = fork();
-            if (pid == 0)
-                for (volatile uint64_t spin = 0;; spin = spin + 1) {
-                }
+            if (pid == 0) {
+                volatile uint64_t spin = 0;
+                for (;;)
+                    spin = spin + 1;
+            }
             if (pid > 0)
                 m_pids.push_back(pid);
         }
