@@ -271,6 +271,20 @@ TEST_F(EventMapWindow, ABandLeavesNoPixelBehindAfterAClickOrARepaint)
     }
 }
 
+// The palette of event types is taller than the window shows: its own scroll bar brings the last label whole into
+// view, so no type is left cut at the bottom edge.
+TEST_F(EventMapWindow, ThePalettesOwnBarBringsItsLastLabelWholeIntoView)
+{
+    pf::ListView& palette = *frame->View().EventList();
+    const int32_t last = palette.getItemCount() - 1;
+    ASSERT_GT(last, 0);
+    const pf::Rect bar = palette.ownScrollBarRect(pf::SB_VERT);
+    ASSERT_FALSE(bar.isEmpty());
+    for (int32_t page = 0; page <= last; ++page)
+        sim().click({palette.screenRect().l + (bar.l + bar.r) / 2, palette.screenRect().t + bar.b - 24});
+    EXPECT_LE(palette.getItemRect(last, pf::LVIR_BOUNDS).b, palette.clientRect().b);
+}
+
 TEST_F(EventMapWindow, SecondPressWithinTheDoubleClickTimeOpensOnce)
 {
     int opened = 0;
