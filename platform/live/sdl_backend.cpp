@@ -74,9 +74,9 @@ bool openVideo(std::string& outReason)
     return opened;
 }
 
-uint32_t windowFlagsOf(TopLevelKind kind)
+uint32_t windowFlagsOf(const TopLevelState& state)
 {
-    switch (kind) {
+    switch (state.kind) {
     case TopLevelKind::kBorderless:
         return SDL_WINDOW_BORDERLESS;
     case TopLevelKind::kPopupMenu:
@@ -84,7 +84,8 @@ uint32_t windowFlagsOf(TopLevelKind kind)
     case TopLevelKind::kTooltip:
         return SDL_WINDOW_BORDERLESS | SDL_WINDOW_TOOLTIP | SDL_WINDOW_SKIP_TASKBAR;
     default:
-        return SDL_WINDOW_RESIZABLE;
+        // A fixed frame gets no grips: a window manager draws them as a strip along the bottom edge otherwise.
+        return state.resizable ? SDL_WINDOW_RESIZABLE : 0;
     }
 }
 
@@ -240,7 +241,7 @@ void SdlBackend::createWindow(Shown& shown)
 {
     const Rect& c = shown.state.shownRect;
     shown.window = SDL_CreateWindow(shown.state.title.c_str(), c.l, c.t, static_cast<int>(c.width()),
-                                    static_cast<int>(c.height()), windowFlagsOf(shown.state.kind));
+                                    static_cast<int>(c.height()), windowFlagsOf(shown.state));
     if (shown.window == nullptr)
         return;
     shown.windowId = SDL_GetWindowID(shown.window);
@@ -257,6 +258,8 @@ void SdlBackend::updateWindow(Shown& shown, const TopLevelState& next)
         SDL_SetWindowSize(shown.window, static_cast<int>(now.width()), static_cast<int>(now.height()));
     if (next.title != shown.state.title)
         SDL_SetWindowTitle(shown.window, next.title.c_str());
+    if (next.resizable != shown.state.resizable && next.kind == TopLevelKind::kFramed)
+        SDL_SetWindowResizable(shown.window, next.resizable ? SDL_TRUE : SDL_FALSE);
     const bool newSurface = next.surface != shown.state.surface;
     shown.state = next;
     if (newSurface || now.width() != was.width() || now.height() != was.height())
