@@ -104,9 +104,9 @@ void PreviewBesideBusyProcesses(benchmark::State& state)
 {
     const Priority priority = state.range(1) == 0 ? Priority::kIdle : Priority::kLow;
     state.SetLabel(priority == Priority::kIdle ? "idle" : "nice +" + std::to_string(CVTN_ThreadHandler::kLowNiceSteps));
-    const std::string recovery = (std::filesystem::temp_directory_path() /
-                                  ("vortan-priority-bench-" + std::to_string(::getpid()) + ".vtp"))
-                                     .string();
+    const std::string recovery =
+        (std::filesystem::temp_directory_path() / ("vortan-priority-bench-" + std::to_string(::getpid()) + ".vtp"))
+            .string();
     FrameTimes measured;
     for (auto _ : state) {
         pf::Ui ui;

@@ -1,8 +1,8 @@
 #include "platform/ui/controls/combo_box.h"
 
 #include "platform/base/user_constants.h"
-#include "platform/gfx/frame_control.h"
 #include "platform/display/screen.h"
+#include "platform/gfx/frame_control.h"
 #include "platform/gfx/gdi_objects.h"
 #include "platform/gfx/memory_dc.h"
 #include "platform/ui/core/paint_dc.h"

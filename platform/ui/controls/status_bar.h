@@ -26,7 +26,7 @@ protected:
 private:
     void paint();
     Rect textRect(int32_t pane) const; // where the pane's text goes, inside its sunken edge
-    bool showsSizeGrip() const; // when its top-level window can be resized
+    bool showsSizeGrip() const;        // when its top-level window can be resized
 
     std::vector<int32_t> m_edges{-1};
     std::vector<std::string> m_texts{std::string()};

@@ -14,9 +14,9 @@ class TipWindow final : public Window {
 public:
     // Shows text for over, below screenCell (where the cut text is); replaces any tip shown.
     static void show(Window& over, const Rect& screenCell, std::string_view text);
-    static void hide(const Window* over = nullptr);  // null: whichever shows; else only the tip shown for over
-    static std::optional<std::string> shownText();   // nullopt: none shows
-    static std::optional<Rect> shownRect();          // screen coordinates
+    static void hide(const Window* over = nullptr); // null: whichever shows; else only the tip shown for over
+    static std::optional<std::string> shownText();  // nullopt: none shows
+    static std::optional<Rect> shownRect();         // screen coordinates
 
 protected:
     LResult handle(const Msg& msg) override;
