@@ -872,6 +872,13 @@ void CVTND_Designer::RunTool(uint32_t command)
         CVTND_ModalRequest request;
         request.owner = m_frame;
         run(*m_app, request);
+        // A view that looked through a camera a removed file brought looks through the world's last one again.
+        for (CChildRenderView* view : Views()) {
+            const SWwindow* window = view->GetEngineWindow();
+            if (window != nullptr && window->GetCameraNode() == nullptr)
+                view->TakeLastCamera();
+            view->RefreshBackground();
+        }
     }
 }
 

@@ -19,6 +19,8 @@ struct SampleWorldOptions {
 };
 
 std::unique_ptr<SWworld> MakeSampleWorld(const SampleWorldOptions& options = {});
+// A second of a 440 Hz tone, 22050 Hz mono 16-bit, for a sample whose sound should play; false when not written.
+bool WriteSampleTone(const std::string& path);
 // The same records added to a world made elsewhere (the designer's world); meant for an empty world.
 void FillSampleWorld(SWworld& world, const SampleWorldOptions& options = {});
 
