@@ -20,13 +20,11 @@
 
 #include "designer/app/child_render_view.h"
 #include "designer/app/extended_world.h"
-#include "designer/app/sample_project.h"
 #include "designer/app/startup.h"
 #include "engine/core/thread_handler.h"
-#include "engine/core/world.h"
 #include "platform/settings/settings_backend.h"
-#include "platform/settings/settings_store.h"
 #include "platform/ui/core/ui.h"
+#include "testsupport/designer/sample_designer.h"
 
 namespace {
 
@@ -104,29 +102,19 @@ void PreviewBesideBusyProcesses(benchmark::State& state)
 {
     const Priority priority = state.range(1) == 0 ? Priority::kIdle : Priority::kLow;
     state.SetLabel(priority == Priority::kIdle ? "idle" : "nice +" + std::to_string(CVTN_ThreadHandler::kLowNiceSteps));
-    const std::string recovery =
-        (std::filesystem::temp_directory_path() / ("vortan-priority-bench-" + std::to_string(::getpid()) + ".vtp"))
-            .string();
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("vortan-priority-bench-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
     FrameTimes measured;
     for (auto _ : state) {
         pf::Ui ui;
         CVTND_Designer designer;
-        CVTND_StartOptions options;
-        options.store = std::make_unique<pf::SettingsStore>(nullptr);
-        options.developerRun = true;
-        options.recoveryPath = recovery;
-        options.renderPriority = priority;
-        CChildRenderView* view = designer.Start(std::move(options)) ? designer.ActiveView() : nullptr;
+        CChildRenderView* view =
+            designertest::StartOnSampleWorld(designer, folder, priority) ? designer.ActiveView() : nullptr;
         if (view == nullptr) {
             state.SkipWithError("the designer did not start");
             return;
         }
-        {
-            const SWworldlock hold(*designer.GetWorld());
-            BuildSampleWorld(*designer.GetWorld());
-        }
-        view->TakeLastCamera();
-        view->RefreshBackground();
         view->move(pf::Rect::fromXywh(0, 0, 800, 600));
         designer.StartPreview();
         {
@@ -140,6 +128,7 @@ void PreviewBesideBusyProcesses(benchmark::State& state)
         designer.StopPreview();
         designer.Exit();
     }
+    std::filesystem::remove_all(folder);
     state.counters["busy"] = static_cast<double>(state.range(0));
     state.counters["fps"] = static_cast<double>(measured.frames) / measured.seconds;
     state.counters["worst_gap_ms"] = measured.worstGapMs;

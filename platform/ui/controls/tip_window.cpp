@@ -45,7 +45,8 @@ void TipWindow::show(Window& over, const Rect& screenCell, std::string_view text
     const int32_t y = screenCell.b + height + 2 <= area.b ? screenCell.b + 2 : screenCell.t - height - 2;
     TipWindow* tip = currentTip();
     if (tip == nullptr) {
-        Window* made = ui().createWindow({"tooltip", std::string(text), WS_POPUP | WS_BORDER, 0,
+        // The border is drawn in the client: a live screen shows only the client of a top-level window.
+        Window* made = ui().createWindow({"tooltip", std::string(text), WS_POPUP, 0,
                                           Rect::fromXywh(x, y, width, height), over.topLevel()->hwnd(), 0});
         tip = dynamic_cast<TipWindow*>(made);
         if (tip == nullptr)
@@ -101,11 +102,12 @@ LResult TipWindow::handle(const Msg& msg)
     case WM_PAINT: {
         PaintDc dc(*this);
         const Rect r = clientRect();
-        dc.fillRect(r, createSolidBrush(getSysColor(COLOR_INFOBK)));
+        dc.fillRect(r, createSolidBrush(getSysColor(COLOR_INFOTEXT)));
+        dc.fillRect(r.inflatedBy(-1, -1), createSolidBrush(getSysColor(COLOR_INFOBK)));
         dc.selectObject(getStockObject(DEFAULT_GUI_FONT));
         dc.setBkMode(TRANSPARENT);
         dc.setTextColor(getSysColor(COLOR_INFOTEXT));
-        dc.textOut(kPadding, kPadding, text());
+        dc.textOut(kPadding + 1, kPadding, text());
         return 0;
     }
     case WM_ERASEBKGND:
