@@ -8,6 +8,7 @@
 //                                        benchmarks)
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -67,7 +68,7 @@ int Roundtrip(std::span<char* const> args)
     const std::string in = args[0];
     const std::string out = args[1];
     std::vector<uint8_t> original;
-    if (const pf::InputFileResult read = pf::readWholeFile(in, original); !read.ok())
+    if (const pf::InputFileResult read = pf::readWholeFile(in, original, UINT32_MAX); !read.ok())
         return Refuse(read.message);
     CVTNDesignerApp app; // the project reads through the application's registrations
     CVTND_Project::LoadResult loaded = CVTND_Project::LoadBytes(original, in);
@@ -80,10 +81,8 @@ int Roundtrip(std::span<char* const> args)
     }
     std::string why;
     const std::string_view bytes(reinterpret_cast<const char*>(written.data()), written.size());
-    if (!pf::writeFileAtomically(out, bytes, &why)) {
-        std::fprintf(stderr, "vortan-project: %s: %s\n", out.c_str(), why.c_str());
-        return kProjectToolFailed;
-    }
+    if (!pf::writeFileAtomically(out, bytes, &why))
+        return Refuse(why); // "cannot write OUT: CAUSE"
     std::printf("%sidentical=%s\n", loaded.damagedButOpened ? "damaged-part-left-out " : "",
                 written == original ? "yes" : "no");
     return kProjectToolDone;

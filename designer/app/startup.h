@@ -132,6 +132,7 @@ public:
     const std::vector<std::string>& GetRecentFiles() const { return m_recent; }
     bool IsPreviewRunning() const;
     bool HasClosed() const { return m_closed; }
+    bool ProjectRefused() const { return m_projectRefused; } // the project the start was given did not open
     std::vector<std::string> StuckThreads() const;
     CVTND_Recovery* GetRecovery() const { return m_recovery.get(); }
     // The workspace's build steps as they ran, for tests of the order ("engine", "panels", ...).
@@ -149,6 +150,7 @@ private:
     void UpdateTitle();
     void SetTimerWorld(SWworld* world);
     void ShowError(const std::string& text);
+    void ShowSettingsWarnings(); // those not yet shown, in one box
     void KeepAliveAfterStuckThread();
     void OfferRecoveryCopy();
     void EndPreviewOfProject(CVTND_ExtendedWorld& world);
@@ -160,6 +162,9 @@ private:
 
     CVTND_ReportSink m_sink;
     std::unique_ptr<pf::SettingsStore> m_store;
+    size_t m_settingsWarningsShown = 0;
+    bool m_projectRefused = false;
+    bool m_publishing = false; // the publish worker holds the world's lock for its whole run
     std::unique_ptr<pf::Profile> m_profile;
     std::unique_ptr<CVTND_EditorSettings> m_settings;
     std::unique_ptr<CVTNDesignerApp> m_app;

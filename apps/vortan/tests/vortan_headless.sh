@@ -71,6 +71,15 @@ for driver in none offscreen dummy; do
 done
 tool_timeout=""
 
+# A project the run refuses still gives its picture, then the refusal's exit code and the box's line.
+expect_refused --screenshot "$work/refused.png" --frames 1 "$work/missing.vtp"
+[ -s "$work/refused.png" ] || fail "no picture of the refused run"
+grep -q "missing.vtp" "$tool_err" || fail "the refusal names no file: $(cat "$tool_err")"
+# Settings that cannot be read are said once, not passed over in silence.
+mkdir "$work/settings-folder"
+VORTAN_SETTINGS_FILE="$work/settings-folder" expect_done --screenshot "$work/x.png" --frames 1 "$sample"
+grep -q "settings-folder: cannot be read" "$tool_err" || fail "no word of the settings: $(cat "$tool_err")"
+
 expect_usage --no-such-option
 expect_usage -m macros.txt
 expect_usage -L log.txt

@@ -131,6 +131,23 @@ TEST_F(ApplicationTest, StartUpBuildsTheWorkspaceInOrderAndExitUndoesIt)
     EXPECT_EQ(TakeKeptResourceReports().reports.size(), 1u);
 }
 
+// A first start creates every default setting: written as one file, not once per value.
+TEST_F(ApplicationTest, AFirstStartWritesTheSettingsOnce)
+{
+    CVTND_StartOptions options =
+        designertest::TestStartOptions(artifactPath("recovery-" + std::to_string(::getpid()) + ".vtp"));
+    auto backend = std::make_unique<pf::MemoryBackend>();
+    const pf::MemoryBackend* written = backend.get(); // owned by the store
+    options.store = std::make_unique<pf::SettingsStore>(std::move(backend));
+    CVTND_Designer designer;
+    ASSERT_TRUE(designer.Start(std::move(options)));
+    EXPECT_EQ(written->storeCount(), 1);
+    ASSERT_TRUE(written->text().has_value());
+    EXPECT_NE(written->text()->find("supersampling"), std::string::npos);
+    designer.Exit();
+    EXPECT_LE(written->storeCount(), 2) << "the shutdown's changes are one write more at most";
+}
+
 TEST_F(ApplicationTest, AFrameThatThrowsStopsThePreviewWithOneBoxAndTheThreadLivesOn)
 {
     TrapRenderer trap(TrapRenderer::Mode::kThrow); // outlives the designer's render thread, even after a failure

@@ -52,10 +52,16 @@ TEST_F(TimelineGeometry, RulerLabelsWholeSecondsOnTheBoardsGrid)
     EXPECT_EQ(pf::screenPixel(OnRuler(50, ruler.b - 5)), 0x000000u);
     EXPECT_NE(pf::screenPixel(OnRuler(1, ruler.b - 5)), 0x000000u);
     EXPECT_NE(pf::screenPixel(OnRuler(49, ruler.b - 5)), 0x000000u);
-    // The board's grid line of the same second, in the condition's row (no marker there).
-    const int32_t y = MiddleOf(timeline->condition);
+    // The board's grid line of the same second: drawn in the row's own grey, it shows where it crosses an expanded
+    // row's darker line (no marker there).
+    Row(timeline->condition)->SetExpanded(true);
+    Board().Redraw();
+    sim().pump();
+    const int32_t y = Row(timeline->condition)->Top() + Board().LineHeight();
     const int32_t origin = Board().TrackOrigin();
     EXPECT_EQ(pf::screenPixel(OnBoard(origin + 100, y)), 0xC0C0C0u);
+    EXPECT_EQ(pf::screenPixel(OnBoard(origin + 99, y)), 0x808080u);
+    EXPECT_EQ(pf::screenPixel(OnBoard(origin + 101, y)), 0x808080u);
     EXPECT_EQ(Ruler().screenRect().l, Board().screenRect().l + origin);
 }
 
