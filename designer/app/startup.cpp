@@ -10,6 +10,7 @@
 #include "designer/app/app_registrations.h"
 #include "designer/app/child_render_view.h"
 #include "designer/app/designer_app.h"
+#include "designer/app/designer_utilities.h"
 #include "designer/app/editor_settings.h"
 #include "designer/app/engine_interface.h"
 #include "designer/app/extended_world.h"
@@ -80,6 +81,15 @@ std::unique_ptr<SWbackground> CopyOfBackground(const SWbackground& background)
 std::string FileNameOf(const std::string& path)
 {
     return std::filesystem::path(path).filename().string();
+}
+
+// The project's path as the recent-file list and the title keep it: a relative one would name another file, or
+// none, once the designer starts from another folder.
+std::string AbsolutePathOf(const std::string& path)
+{
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    return error ? path : absolute.lexically_normal().string();
 }
 
 } // namespace
@@ -422,8 +432,9 @@ bool CVTND_Designer::OpenProject()
     return path ? OpenProjectFile(*path) : false;
 }
 
-bool CVTND_Designer::OpenProjectFile(const std::string& path, bool askFirst)
+bool CVTND_Designer::OpenProjectFile(const std::string& given, bool askFirst)
 {
+    const std::string path = AbsolutePathOf(given);
     if (askFirst && !AskSave())
         return false;
     LoadedWorkspace loaded;
@@ -433,6 +444,7 @@ bool CVTND_Designer::OpenProjectFile(const std::string& path, bool askFirst)
     }
     if (!loaded.result.ok()) {
         ShowError(loaded.result.message.empty() ? "Cannot open " + path + "." : loaded.result.message);
+        DropRecent(given); // as the list had it, perhaps relative
         DropRecent(path);
         DrainReports();
         return false;
@@ -474,8 +486,9 @@ bool CVTND_Designer::SaveAs()
     return path ? SaveTo(*path) : false;
 }
 
-bool CVTND_Designer::SaveTo(const std::string& path)
+bool CVTND_Designer::SaveTo(const std::string& given)
 {
+    const std::string path = AbsolutePathOf(given);
     CVTND_Project* project = m_app->GetProject();
     if (project == nullptr)
         return false;
@@ -979,7 +992,8 @@ std::optional<std::string> CVTND_Designer::BrowseFile(bool save, int32_t categor
     request.filter = filter;
     request.defaultExtension = extension;
     request.fileName = proposed;
-    request.initialDirectory = m_settings->GetDirectory(static_cast<BrowseCategory>(category));
+    request.initialDirectory =
+        BrowseStartFolder(m_settings->GetDirectory(static_cast<BrowseCategory>(category)), m_projectPath);
     request.flags = save ? pf::OFN_OVERWRITEPROMPT | pf::OFN_PATHMUSTEXIST : pf::OFN_FILEMUSTEXIST;
     const auto paths = pf::getFileName(request);
     if (!paths || paths->empty())

@@ -49,9 +49,10 @@ struct CVTND_StartOptions {
     uint32_t exitAfterMs = 0;                 // WM_CLOSE after this long; 0: never
     std::string recoveryPath;                 // empty: the default place
     std::chrono::milliseconds joinTimeout = CVTN_ThreadHandler::kJoinTimeout;
-    // The views draw at idle priority, behind everything else the machine runs; a test waiting for frames beside
-    // other busy tests asks for normal.
-    CVTN_ThreadHandler::Priority renderPriority = CVTN_ThreadHandler::Priority::kIdle;
+    // The views draw at normal scheduling a few nice steps behind the user-interface thread: menus and typing come
+    // first, yet background work cannot starve the preview a person watches. A test waiting for frames beside other
+    // busy tests asks for normal.
+    CVTN_ThreadHandler::Priority renderPriority = CVTN_ThreadHandler::Priority::kLow;
 };
 
 class CVTND_Designer {
@@ -169,7 +170,7 @@ private:
     std::unique_ptr<CVTNDesignerApp> m_app;
     std::unique_ptr<CVTND_AppComponent> m_panels;
     std::unique_ptr<CVTND_RenderThread> m_renderThread;
-    CVTN_ThreadHandler::Priority m_renderPriority = CVTN_ThreadHandler::Priority::kIdle;
+    CVTN_ThreadHandler::Priority m_renderPriority = CVTN_ThreadHandler::Priority::kLow;
     std::unique_ptr<CVTND_Recovery> m_recovery;
     CVTN_SyncEvent m_saveFinished{true, false};
     CMainFrame* m_frame = nullptr; // owned by its window

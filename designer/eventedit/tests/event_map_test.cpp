@@ -320,6 +320,41 @@ TEST_F(EventMapWindow, ClickCtrlAndRubberBandSelect)
     EXPECT_TRUE(pf::screen().isOverlayClear());
 }
 
+// The band is drawn by exclusive-or: a click on empty space (a band of no size) and a band repainted under it while
+// it shows both leave the map as a repaint draws it.
+TEST_F(EventMapWindow, ABandLeavesNoPixelBehindAfterAClickOrARepaint)
+{
+    const pf::Rect area = canvas->screenRect();
+    for (const pf::Point end : {pf::Point{300, 250}, pf::Point{360, 310}}) {
+        SCOPED_TRACE(end.x);
+        sim().mouseDown(OnCanvas(300, 250));
+        sim().mouseMove(OnCanvas(end.x, end.y));
+        ASSERT_TRUE(canvas->IsBanding());
+        canvas->invalidate();
+        sim().pump();
+        sim().mouseUp(OnCanvas(end.x, end.y));
+        sim().pump();
+        const std::unique_ptr<pf::Surface32> shown = pf::captureScreen(area);
+        canvas->invalidate();
+        sim().pump();
+        EXPECT_EQ(pf::compareSurfaces(*shown, *pf::captureScreen(area), 0).differing, 0);
+    }
+}
+
+// The palette of event types is taller than the window shows: its own scroll bar brings the last label whole into
+// view, so no type is left cut at the bottom edge.
+TEST_F(EventMapWindow, ThePalettesOwnBarBringsItsLastLabelWholeIntoView)
+{
+    pf::ListView& palette = *frame->View().EventList();
+    const int32_t last = palette.getItemCount() - 1;
+    ASSERT_GT(last, 0);
+    const pf::Rect bar = palette.ownScrollBarRect(pf::SB_VERT);
+    ASSERT_FALSE(bar.isEmpty());
+    for (int32_t page = 0; page <= last; ++page)
+        sim().click({palette.screenRect().l + (bar.l + bar.r) / 2, palette.screenRect().t + bar.b - 24});
+    EXPECT_LE(palette.getItemRect(last, pf::LVIR_BOUNDS).b, palette.clientRect().b);
+}
+
 TEST_F(EventMapWindow, SecondPressWithinTheDoubleClickTimeOpensOnce)
 {
     int opened = 0;

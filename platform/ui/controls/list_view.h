@@ -55,6 +55,11 @@ public:
 
     int32_t insertColumn(int32_t index, std::string_view heading, int32_t width, int32_t format = 0);
     int32_t columnCount() const { return static_cast<int32_t>(m_columns.size()); }
+    int32_t columnWidth(int32_t column) const;
+    // Each column as wide as its widest entry (heading included) where the client has room; where it has not, the
+    // narrow columns keep theirs and the wide ones share the rest alike (their texts end with "..."). The last
+    // column reaches the right edge. Call after the items change.
+    void fitColumnsToContent();
     int32_t insertItem(const LVITEM& item); // the index, or -1
     int32_t insertItem(int32_t index, std::string_view text, int32_t image = -1);
     int32_t insertCallbackItem(int32_t index, int32_t image, LParam data);
@@ -110,6 +115,7 @@ private:
     int32_t rowCount() const;  // rows of items in the current layout
     int32_t shownRows() const; // rows that fit below the header, at least one
     void syncScrollBar();
+    void offerCellText(Point client); // the tip for a cut label or sub-item under the pointer
     void paint();
     void drawIconLabel(Dc& dc, const Rect& r, const std::string& text);
 

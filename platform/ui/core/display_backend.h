@@ -34,6 +34,7 @@ struct TopLevelState {
     bool visible = false;
     bool enabled = true;
     TopLevelKind kind = TopLevelKind::kFramed;
+    bool resizable = true; // a sizing border (WS_THICKFRAME): only then may the window manager offer its grips
     std::string title;
 };
 
