@@ -15,7 +15,7 @@ test: layers build data
 run: deps
 	cmake --preset $(PRESET)
 	cmake --build --preset $(PRESET) -j $(JOBS) --target vortan vortan_sample_project
-	build/$(PRESET)/apps/vortan/vortan build/$(PRESET)/samples/sample.vtp
+	LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp build/$(PRESET)/apps/vortan/vortan build/$(PRESET)/samples/sample.vtp
 
 # Every include of ours against the layer table of DESIGN.md.
 layers:

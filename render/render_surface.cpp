@@ -1,5 +1,6 @@
 #include "render/render_surface.h"
 
+#include <algorithm>
 #include <bit>
 #include <new>
 
@@ -19,11 +20,13 @@ SWrendersurface::SWrendersurface() : m_current(&m_a) {}
 
 SWrendersurface::~SWrendersurface()
 {
+    if (m_rasteriser != nullptr)
+        m_rasteriser->FinishAhead();
     FreeDirectDraws();
-    if (m_vertexScratch != nullptr)
-        m_vertexScratch->Release();
-    if (m_indexScratch != nullptr)
-        m_indexScratch->Release();
+    for (const Scratch<SWsoftvertexbuffer>& scratch : m_vertexScratches)
+        scratch.buffer->Release();
+    for (const Scratch<SWsoftindexbuffer>& scratch : m_indexScratches)
+        scratch.buffer->Release();
 }
 
 bool SWrendersurface::Init()
@@ -47,6 +50,7 @@ bool SWrendersurface::SetSupersampling(uint32_t a, uint32_t b)
 {
     if (a != b || (a != 1 && a != 2))
         return false;
+    DrawWaiting();
     m_factor = a;
     m_a.SetRowRepeat(a);
     m_b.SetRowRepeat(a);
@@ -55,6 +59,7 @@ bool SWrendersurface::SetSupersampling(uint32_t a, uint32_t b)
 
 bool SWrendersurface::RefreshBuffers()
 {
+    DrawWaiting();
     if (m_mode == Mode::kStereo) {
         m_b.Refresh(true);
         m_a.Refresh(true);
@@ -66,6 +71,7 @@ bool SWrendersurface::RefreshBuffers()
 
 bool SWrendersurface::BeginFrame()
 {
+    DrawWaiting();
     m_current = (m_mode == Mode::kStereo && m_phase == 1) ? &m_b : &m_a;
     FitCurrentBuffer();
     return SWrendertarget::BeginFrame();
@@ -75,10 +81,12 @@ bool SWrendersurface::EndFrame()
 {
     if (!CanDraw()) {
         FreeDirectDraws();
+        RecordsFreed();
         m_queue.Clear();
         return false;
     }
     SWrendertarget::EndFrame();
+    RecordsFreed();
     if (m_mode == Mode::kStereo && m_phase == 1) {
         const int32_t rows = static_cast<int32_t>(m_factor * m_height);
         for (int32_t row = 0; row < rows; ++row)
@@ -100,6 +108,8 @@ bool SWrendersurface::Draw(const SWdirectdraw* /*chainB*/, const SWdirectdraw* c
 {
     if (!CanDraw())
         return false;
+    if (m_drawnAhead != nullptr && chainA == ChainA())
+        chainA = m_drawnAhead->draw.next;
     m_rasteriser->Draw(chainA, list);
     return true;
 }
@@ -108,15 +118,55 @@ bool SWrendersurface::Flush()
 {
     if (!CanDraw()) {
         FreeDirectDraws();
+        RecordsFreed();
         return false;
     }
-    return SWrendertarget::Flush();
+    if (m_rasteriser->Workers() > 0) {
+        DrawAhead();
+        return true;
+    }
+    const bool drawn = SWrendertarget::Flush();
+    RecordsFreed();
+    return drawn;
+}
+
+void SWrendersurface::DrawAhead()
+{
+    SWdirectdrawrecord* const first = m_drawnAhead != nullptr ? m_drawnAhead->next : FirstDirectDrawRecord();
+    if (first == nullptr || m_rasteriser->IsDrawingAhead() || !m_rasteriser->CanDrawAhead())
+        return;
+    SWdirectdrawrecord* last = first;
+    for (SWdirectdrawrecord* record = first; record != nullptr; record = record->next) {
+        if (record->draw.format != nullptr) {
+            record->heldFormat = *record->draw.format;
+            record->draw.format = &record->heldFormat;
+        }
+        last = record;
+    }
+    if (m_rasteriser->DrawAhead(&first->draw))
+        m_drawnAhead = last;
+}
+
+void SWrendersurface::RecordsFreed()
+{
+    m_drawnAhead = nullptr;
+}
+
+void SWrendersurface::DrawWaiting()
+{
+    if (ChainA() == nullptr)
+        return;
+    if (CanDraw())
+        SWrendertarget::Flush();
+    FreeDirectDraws();
+    RecordsFreed();
 }
 
 bool SWrendersurface::SetRenderMode(uint32_t mode)
 {
     if (mode > 2)
         return false;
+    DrawWaiting();
     m_mode = static_cast<Mode>(mode);
     return true;
 }
@@ -125,6 +175,7 @@ bool SWrendersurface::SetPhase(uint32_t phase)
 {
     if (phase > 1)
         return false;
+    DrawWaiting();
     m_phase = phase;
     if (m_mode == Mode::kStereo) {
         m_current = phase == 1 ? &m_b : &m_a;
@@ -137,6 +188,7 @@ bool SWrendersurface::GetViewMatrix(float out[16])
 {
     if (!CanDraw())
         return false;
+    DrawWaiting();
     SWrendercamera* const camera = GetCamera();
     const float n = camera != nullptr ? camera->GetNear() : kDefaultCamera.GetNear();
     const float f = camera != nullptr ? camera->GetFar() : kDefaultCamera.GetFar();
@@ -173,31 +225,44 @@ SWindexbuffer* SWrendersurface::CreateIndexBuffer(uint32_t indexCount)
 
 SWvertexbuffer* SWrendersurface::GetVertexScratch(uint32_t coordinateSets, uint32_t vertexCount)
 {
-    if (m_vertexScratch == nullptr || coordinateSets > m_vertexScratchSets || vertexCount > m_vertexScratchCount) {
-        if (m_vertexScratch != nullptr)
-            m_vertexScratch->Release();
-        m_vertexScratch = SWsoftvertexbuffer::Create(vertexCount, coordinateSets);
-        m_vertexScratchSets = m_vertexScratch != nullptr ? coordinateSets : 0;
-        m_vertexScratchCount = m_vertexScratch != nullptr ? vertexCount : 0;
-        if (m_vertexScratch == nullptr)
-            return nullptr;
-    }
-    m_vertexScratch->AddRef();
-    return m_vertexScratch;
+    return LendScratch(m_vertexScratches, coordinateSets, vertexCount,
+                       [&] { return SWsoftvertexbuffer::Create(vertexCount, coordinateSets); });
 }
 
 SWindexbuffer* SWrendersurface::GetIndexScratch(uint32_t indexCount)
 {
-    if (m_indexScratch == nullptr || indexCount > m_indexScratchCount) {
-        if (m_indexScratch != nullptr)
-            m_indexScratch->Release();
-        m_indexScratch = SWsoftindexbuffer::Create(indexCount);
-        m_indexScratchCount = m_indexScratch != nullptr ? indexCount : 0;
-        if (m_indexScratch == nullptr)
+    return LendScratch(m_indexScratches, 0, indexCount, [&] { return SWsoftindexbuffer::Create(indexCount); });
+}
+
+// A scratch buffer is free when the surface holds its only reference: a record waiting to be drawn holds one more.
+template <typename Buffer, typename Make>
+Buffer* SWrendersurface::LendScratch(std::vector<Scratch<Buffer>>& scratches, uint32_t sets, uint32_t count,
+                                     Make&& make)
+{
+    const auto isFree = [](Buffer* buffer) {
+        const bool free = buffer->AddRef() == 1;
+        buffer->Release();
+        return free;
+    };
+    auto scratch = std::find_if(scratches.begin(), scratches.end(),
+                                [&](const Scratch<Buffer>& kept) { return isFree(kept.buffer); });
+    if (scratch == scratches.end()) {
+        try {
+            scratches.push_back({make(), sets, count});
+        } catch (const std::bad_alloc&) {
             return nullptr;
+        }
+        scratch = scratches.end() - 1;
+    } else if (sets > scratch->sets || count > scratch->count) {
+        scratch->buffer->Release();
+        *scratch = {make(), sets, count};
     }
-    m_indexScratch->AddRef();
-    return m_indexScratch;
+    if (scratch->buffer == nullptr) {
+        scratches.erase(scratch);
+        return nullptr;
+    }
+    scratch->buffer->AddRef();
+    return scratch->buffer;
 }
 
 bool SWrendersurface::AttachImage(SWtexture* image)
@@ -210,6 +275,7 @@ bool SWrendersurface::AttachImage(SWtexture* image)
 
 bool SWrendersurface::SetSize(uint32_t width, uint32_t height, SWtexture* image)
 {
+    DrawWaiting();
     m_width = width;
     m_height = height;
     if (image != nullptr) {

@@ -3,10 +3,18 @@
 // the second buffer of the colour-coded stereo pair), halves A into C when supersampling by 2, and can take an
 // image as its pixels for off-screen frames (snapshots and previews).
 //
+// When its rasteriser draws in bands, Flush hands the direct-draw records to the rasteriser's workers and returns
+// while they draw, so that the meshes go on shading the next groups meanwhile; records handed over while the
+// workers are busy wait and go with the next Flush, or with the queue at the frame's end. Everything is drawn before
+// anything that would change where or how it draws (a new frame or view, a refresh, a size, mode or phase), and
+// each record keeps scratch buffers and a copy of its format record of its own until then, so that the producer
+// may change or free its own meanwhile; the textures it names must stay until the frame ends.
+//
 // Until Init has made the rasteriser and the clipper, every operation that needs them does nothing and answers
 // false, so a surface whose Init failed can be kept without harm.
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "render/render_target.h"
 #include "render/software/pixel_buffer.h"
@@ -68,7 +76,21 @@ public:
     float FarDistance() const override;
 
 private:
+    // A scratch buffer and the sizes it was made for; one reference owned.
+    template <typename Buffer> struct Scratch {
+        Buffer* buffer = nullptr;
+        uint32_t sets = 0;
+        uint32_t count = 0;
+    };
+
+    // A free scratch buffer, remade when too small, with one more reference; null without memory.
+    template <typename Buffer, typename Make>
+    static Buffer* LendScratch(std::vector<Scratch<Buffer>>& scratches, uint32_t sets, uint32_t count, Make&& make);
+
     void FitCurrentBuffer();
+    void DrawAhead();    // hands the records that wait to the rasteriser's workers, when they are free
+    void DrawWaiting();  // the records Flush handed over or kept, if any
+    void RecordsFreed(); // the records were drawn and freed: none is drawn ahead any more
 
     std::unique_ptr<SWrasteriser> m_rasteriser;
     Mode m_mode = Mode::kNormal;
@@ -79,9 +101,8 @@ private:
     SWpixelbuffer m_a;
     SWpixelbuffer m_b;
     SWpixelbuffer m_c;
-    SWsoftvertexbuffer* m_vertexScratch = nullptr; // one reference owned
-    uint32_t m_vertexScratchSets = 0;
-    uint32_t m_vertexScratchCount = 0;
-    SWsoftindexbuffer* m_indexScratch = nullptr; // one reference owned
-    uint32_t m_indexScratchCount = 0;
+    // Lent again once no record holds them: a record waiting to be drawn keeps its own.
+    std::vector<Scratch<SWsoftvertexbuffer>> m_vertexScratches;
+    std::vector<Scratch<SWsoftindexbuffer>> m_indexScratches;
+    SWdirectdrawrecord* m_drawnAhead = nullptr; // the last record handed to the workers; chain A's
 };

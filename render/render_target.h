@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "render/format_record.h"
 #include "render/render_queue.h"
 #include "render/software/direct_draw.h"
 
@@ -32,6 +33,7 @@ struct SWdirectdrawrecord {
     SWvertexbuffer* vertices = nullptr; // one reference owned
     SWindexbuffer* indices = nullptr;   // one reference owned
     SWdirectdrawrecord* next = nullptr; // the same chain, seen as records
+    SWtexturestages heldFormat;         // the draw's format as it was handed over, for a target that draws later
 };
 
 class SWrendertarget {
@@ -88,6 +90,7 @@ public:
     uint32_t ScratchCapacity(uint32_t slot) const { return slot < kScratchSlots ? m_scratch[slot].capacity : 0; }
 
 protected:
+    SWdirectdrawrecord* FirstDirectDrawRecord() { return m_chainA; } // chain A as records
     void FreeDirectDraws();
     void SetClipper(std::unique_ptr<SWclipper> clipper);
     void SetNearValue(float nearValue);

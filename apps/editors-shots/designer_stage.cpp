@@ -49,7 +49,7 @@ void DesignerStage::Settle(uint32_t ms)
         std::this_thread::sleep_for(std::chrono::milliseconds(20)); // the render thread runs on real time
         sim.pump();
     }
-    // The render thread runs at idle priority: on a busy machine a new view's first frame can come well after ms,
+    // The render thread runs behind the interface: on a busy machine a new view's first frame can come well after ms,
     // and a picture taken before it shows the view black. Two frames counted from here hold one begun after the
     // last change (each asked for, as the thread otherwise sleeps until the next change); a stalled thread still
     // gives way after five seconds.

@@ -2,10 +2,13 @@
 //   vortan-project make-sample OUT.vtp   a project with the sample scene written beside it ("OUT.vtn") and added
 //   vortan-project dump FILE.vtp         the header, the project item's records, then a summary of the world part
 //   vortan-project roundtrip IN OUT      read IN, write OUT, say whether OUT equals IN byte for byte
+//   vortan-project add-scene IN.vtp SCENE.vtn OUT.vtp   what File > Add Scene File does, the background question
+//                                        answered No, written to OUT
 //   vortan-project write-jpeg OUT.jpg W H QUALITY   a gradient picture through the platform's JPEG writer (seeds,
 //                                        benchmarks)
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -31,6 +34,7 @@ int Usage()
     std::fprintf(stderr, "usage: vortan-project make-sample OUT.vtp\n"
                          "       vortan-project dump FILE.vtp\n"
                          "       vortan-project roundtrip IN.vtp OUT.vtp\n"
+                         "       vortan-project add-scene IN.vtp SCENE.vtn OUT.vtp\n"
                          "       vortan-project write-jpeg OUT.jpg WIDTH HEIGHT QUALITY\n");
     return kProjectToolUsage;
 }
@@ -64,7 +68,7 @@ int Roundtrip(std::span<char* const> args)
     const std::string in = args[0];
     const std::string out = args[1];
     std::vector<uint8_t> original;
-    if (const pf::InputFileResult read = pf::readWholeFile(in, original); !read.ok())
+    if (const pf::InputFileResult read = pf::readWholeFile(in, original, UINT32_MAX); !read.ok())
         return Refuse(read.message);
     CVTNDesignerApp app; // the project reads through the application's registrations
     CVTND_Project::LoadResult loaded = CVTND_Project::LoadBytes(original, in);
@@ -77,12 +81,30 @@ int Roundtrip(std::span<char* const> args)
     }
     std::string why;
     const std::string_view bytes(reinterpret_cast<const char*>(written.data()), written.size());
-    if (!pf::writeFileAtomically(out, bytes, &why)) {
-        std::fprintf(stderr, "vortan-project: %s: %s\n", out.c_str(), why.c_str());
-        return kProjectToolFailed;
-    }
+    if (!pf::writeFileAtomically(out, bytes, &why))
+        return Refuse(why); // "cannot write OUT: CAUSE"
     std::printf("%sidentical=%s\n", loaded.damagedButOpened ? "damaged-part-left-out " : "",
                 written == original ? "yes" : "no");
+    return kProjectToolDone;
+}
+
+int AddScene(std::span<char* const> args)
+{
+    if (args.size() != 3)
+        return Usage();
+    CVTNDesignerApp app; // the project reads through the application's registrations
+    CVTND_Project::LoadResult loaded = CVTND_Project::LoadFile(args[0]);
+    if (!loaded.ok())
+        return Refuse(loaded.message);
+    app.SetWorkspace(std::move(loaded.world), std::move(loaded.project), std::move(loaded.gradients));
+    CVTND_Project& project = *app.GetProject();
+    // Without windows the project asks nobody about the scene's background: it keeps its own, as a No would.
+    if (project.AddSceneFile(args[1]) == nullptr)
+        return Refuse(std::string(args[1]) + ": the scene could not be added");
+    project.UpdateWorldHeader();
+    if (!project.SaveFile(args[2], app.GetGradientStore()))
+        return Refuse(std::string(args[2]) + ": the project could not be written");
+    std::printf("wrote %s with %s added\n", args[2], args[1]);
     return kProjectToolDone;
 }
 
@@ -134,6 +156,8 @@ int main(int argc, char** argv)
         return DumpProject(args);
     if (std::strcmp(argv[1], "roundtrip") == 0)
         return Roundtrip(args);
+    if (std::strcmp(argv[1], "add-scene") == 0)
+        return AddScene(args);
     if (std::strcmp(argv[1], "write-jpeg") == 0)
         return WriteJpeg(args);
     std::fprintf(stderr, "vortan-project: unknown command \"%s\"\n", argv[1]);

@@ -262,6 +262,8 @@ void PrintReport(SWrootobject& root, SWrendersurface& surface, const FrameTotals
                 static_cast<unsigned long long>(raster.pixelsDrawn),
                 static_cast<unsigned long long>(raster.skippedTriangles));
     std::printf("frames=%d queue-ms=%.3f end-frame-ms=%.3f\n", frames, totals.queueMs, totals.endFrameMs);
+    const int workers = surface.GetRasteriser()->Workers();
+    std::printf("workers=%d %s\n", workers > 0 ? workers : 1, workers > 0 ? "in bands" : "in frame order");
 }
 
 // Draws the world's frame in the chosen mode and writes it. The caller places the camera through placeCamera.

@@ -1,6 +1,7 @@
 // `vortan-world dump FILE [-v]`: the header's fields, then every record in pre-order (index, tag, parent,
 // compression, sizes; with -v the nested tags one level down). It decodes the container only, so it shows damaged
-// files too, and then exits 3; so does a file whose payloads decode to more than --max-bytes together.
+// files too, and then exits 3; so does a file whose compressed payloads grow by more than --max-bytes together.
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -12,6 +13,7 @@
 #include "apps/vortan-world/command_table.h"
 #include "engine/core/chunk_stream.h"
 #include "engine/core/document_file.h"
+#include "engine/core/read_context.h"
 #include "engine/core/type_tag.h"
 #include "testsupport/tools/tool_input.h"
 #include "testsupport/tools/tool_world.h"
@@ -50,9 +52,9 @@ std::string NestedTags(std::span<const uint8_t> payload)
     return text;
 }
 
-// Prints one record; bytesLeft is what the read limit leaves for the payloads still to decode. False when this one
-// decodes to more than that.
-bool PrintRecord(size_t index, const DocumentRecord& record, bool verbose, uint64_t& bytesLeft)
+// Prints one record; context counts what decoding the payloads makes beyond their stored bytes against the read
+// limit. False when this one takes it past the limit.
+bool PrintRecord(size_t index, const DocumentRecord& record, bool verbose, SWreadcontext& context)
 {
     const std::string parent =
         record.parentIndex == kDocumentNoParent ? std::string("-") : std::to_string(record.parentIndex);
@@ -61,8 +63,7 @@ bool PrintRecord(size_t index, const DocumentRecord& record, bool verbose, uint6
         return true;
     }
     std::vector<uint8_t> payload;
-    const PayloadStatus status = SWdocumentfile::DecodePayload(record, payload, bytesLeft);
-    bytesLeft -= payload.size();
+    const PayloadStatus status = context.DecodePayload(record, payload);
     std::printf("#%zu tag=%s parent=%s compression=%u stored=%zu", index, TagText(record.tag).c_str(), parent.c_str(),
                 record.Compression(), record.payload.size());
     if (status == PayloadStatus::kOk)
@@ -80,8 +81,7 @@ int Dump(std::span<char* const> args)
         return PrintUsage();
     const bool verbose = args.size() == 2;
     std::string error;
-    std::optional<std::vector<uint8_t>> bytes =
-        tooltest::ReadInput(args[0], error, tooltest::ToolReadLimits().maxBytes);
+    std::optional<std::vector<uint8_t>> bytes = tooltest::ReadInput(args[0], error, UINT32_MAX);
     if (!bytes)
         return Refuse(error);
     const size_t size = bytes->size();
@@ -90,17 +90,17 @@ int Dump(std::span<char* const> args)
     const DocumentHeader& header = doc.Header();
     std::printf("header version=%04u seed=0x%08x flags=0x%x total=%u size=%zu checksum=0x%08x\n", header.version,
                 header.seed, header.flags, header.totalBytes, size, doc.ComputedChecksum());
-    uint64_t bytesLeft = tooltest::ToolReadLimits().maxBytes;
+    SWreadcontext context(SWreadcontext::IdMode::kKeep);
+    context.SetLimits(tooltest::ToolReadLimits());
     bool withinLimit = true;
     for (size_t i = 0; i < doc.Records().size(); ++i)
-        withinLimit = PrintRecord(i, doc.Records()[i], verbose, bytesLeft) && withinLimit;
+        withinLimit = PrintRecord(i, doc.Records()[i], verbose, context) && withinLimit;
     std::printf("records=%zu end=%s trailing=%llu\n", doc.Records().size(), doc.HasEnd() ? "yes" : "no",
                 static_cast<unsigned long long>(doc.TrailingBytes()));
     if (status != DocumentStatus::kOk)
         return Refuse(std::string("cannot read ") + args[0] + ": " + DocumentStatusText(status));
     if (!withinLimit)
-        return Refuse(std::string("cannot read ") + args[0] + ": its records decode to more than the limit of " +
-                      std::to_string(tooltest::ToolReadLimits().maxBytes) + " bytes");
+        return Refuse(std::string("cannot read ") + args[0] + ": " + context.LimitText());
     return kWorldToolDone;
 }
 

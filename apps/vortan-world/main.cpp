@@ -22,8 +22,8 @@ int PrintUsage()
     for (const WorldToolCommand& command : Commands())
         std::fprintf(stderr, "  vortan-world %s %s\n", command.name, command.usage);
     std::fprintf(stderr,
-                 "every command that reads a world also takes %s: the decoded bytes of a whole file and the "
-                 "pixels of any one image it may take (%llu and %llu unless given)\n",
+                 "every command that reads a world also takes %s: what decoding a whole file may make beyond "
+                 "its stored bytes and the pixels of any one image (%llu and %llu unless given)\n",
                  tooltest::kReadLimitUsage, static_cast<unsigned long long>(SWreadlimits::kDefaultMaxBytes),
                  static_cast<unsigned long long>(SWreadlimits::kDefaultMaxPixels));
     return kWorldToolUsage;

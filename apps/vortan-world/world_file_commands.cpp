@@ -3,6 +3,8 @@
 // cache's mesh and image folders when the fetch script filled them. `vortan-world roundtrip IN OUT`:
 // load and save, and say whether OUT equals IN byte for byte. `vortan-world import BASE IN OUT`: merge IN into BASE,
 // print the merge record, write OUT, then remove the merge and say whether BASE came back byte for byte.
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -23,6 +25,9 @@
 #include "engine/core/type_tag.h"
 #include "engine/core/world.h"
 #include "engine/core/world_file.h"
+#include "engine/resources/sound.h"
+#include "engine/resources/sound_list.h"
+#include "platform/media/temp_file.h"
 #include "testsupport/tools/tool_input.h"
 #include "testsupport/tools/tool_world.h"
 #include "testsupport/world/sample_world.h"
@@ -85,8 +90,23 @@ int MakeSample(std::span<char* const> args)
     }
     if (out == nullptr)
         return Usage();
+    // Without a sound named, the sample's sound is a tone of its own, stored in the scene, so that it plays. Where
+    // no temporary file can be written, the writing of OUT meets the same cause and says so.
+    std::optional<std::string> tone;
+    if (options.soundFile.empty()) {
+        tone = pf::tempDirectory() + "/vortan-sample-" + std::to_string(::getpid()) + ".wav";
+        if (worldtest::WriteSampleTone(*tone))
+            options.soundFile = *tone;
+        else
+            tone.reset();
+    }
     const std::unique_ptr<SWworld> world = worldtest::MakeSampleWorld(options);
+    if (tone)
+        world->GetSoundList().GetFirst()->SetStoredFileName("sample.wav");
     const DocumentStatus status = SaveWorldFile(*world, WorldFileMode::kScene, out, &error);
+    std::error_code ignored;
+    if (tone)
+        std::filesystem::remove(*tone, ignored);
     if (status != DocumentStatus::kOk)
         return Refuse(error.empty() ? DocumentStatusText(status) : error);
     std::printf("wrote %s\n", out);

@@ -17,6 +17,7 @@
 #include "platform/display/screen.h"
 #include "platform/live/sdl_audio.h"
 #include "platform/live/sdl_backend.h"
+#include "platform/settings/settings_store.h"
 #include "platform/ui/core/ui.h"
 #include "platform/ui/providers/live_providers.h"
 
@@ -176,6 +177,9 @@ int main(int argc, char** argv)
                 std::fprintf(stderr, "vortan: the main window could not be made\n");
                 status = 1;
             } else {
+                // Shown in a box as well; the error stream keeps them where the box has gone.
+                for (const std::string& warning : designer.GetStore().warnings())
+                    std::fprintf(stderr, "vortan: settings: %s\n", warning.c_str());
                 status = designer.Run();
             }
             designer.Exit();

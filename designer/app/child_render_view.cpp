@@ -9,6 +9,7 @@
 #include "designer/app/designer_app.h"
 #include "designer/app/extended_world.h"
 #include "designer/app/main_frame.h"
+#include "designer/app/notification.h"
 #include "engine/behaviour/input_queue.h"
 #include "engine/behaviour/key_table.h"
 #include "engine/core/camera_node.h"
@@ -138,6 +139,17 @@ void CChildRenderView::TakeLastCamera()
     const SWworldlock hold(m_world);
     if (SWcameranode* camera = LastCamera(m_world))
         m_window->SetCamera(camera);
+}
+
+void CChildRenderView::RedrawWhole()
+{
+    if (m_window == nullptr)
+        return;
+    {
+        const SWworldlock hold(m_world);
+        m_window->Invalidate();
+    }
+    m_world.GetRedrawEvent().Set();
 }
 
 void CChildRenderView::DropPointer()
@@ -348,6 +360,9 @@ pf::LResult CChildRenderView::handle(const pf::Msg& msg)
     case kMsgViewHostWork:
         DoHostWork();
         return 0;
+    case kMsgViewRedraw:
+        RedrawWhole();
+        return 0;
     case pf::WM_DESTROY:
         Detach();
         return 0;
@@ -414,6 +429,13 @@ void CChildRenderFrame::onMdiActivate(bool active, pf::MdiChild*)
 
 pf::LResult CChildRenderFrame::handle(const pf::Msg& msg)
 {
+    // Whatever a notice reports may change what the view draws, now and when its sender has finished (an object
+    // announced deleted goes after the notice): the whole view is drawn afresh at both times.
+    if (msg.message == kMsgDesignerNotify) {
+        m_view.RedrawWhole();
+        pf::ui().post(m_view.hwnd(), kMsgViewRedraw);
+        return 1;
+    }
     if (msg.message == pf::WM_DESTROY) {
         if (CVTNDesignerApp* app = GetDesignerApp())
             app->UnregisterChildFrame(this);

@@ -20,6 +20,7 @@ class CVTND_ExtendedWorld;
 class SWwindow;
 
 inline constexpr uint32_t kMsgViewHostWork = pf::WM_USER + 310; // a host callback's work, posted to the view
+inline constexpr uint32_t kMsgViewRedraw = pf::WM_USER + 311;   // posted after a notice: the whole view again
 
 class CChildRenderView final : public pf::Window, public CVTND_WorldHost {
 public:
@@ -32,7 +33,9 @@ public:
     void MakeActive();
     void RefreshBackground(); // the root object's background into the renderer (after a file changed it)
     void TakeLastCamera();    // the world's last camera, for a view opened on a world with cameras
-    void DropPointer();       // capture and pointer lock end (Stop, teardown)
+    // The next frame draws the whole view afresh, ending a still view's refinement of what it showed before.
+    void RedrawWhole();
+    void DropPointer(); // capture and pointer lock end (Stop, teardown)
     bool IsPointerLocked() const { return m_locked; }
     // The world is left to a thread that did not stop: the view forgets its window without taking the lock.
     void Abandon() { m_window = nullptr; }

@@ -2,8 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string_view>
 
 #include "designer/app/designer_app.h"
+#include "designer/app/startup.h"
 #include "engine/behaviour/events.h"
 #include "engine/core/container.h"
 #include "engine/core/root_object.h"
@@ -32,6 +37,40 @@ std::string StemOf(const std::string& path)
     if (dot != std::string::npos && dot > 0)
         name.resize(dot);
     return name.empty() ? std::string("picture") : name;
+}
+
+std::string EnvironmentValue(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value != nullptr ? std::string(value) : std::string();
+}
+
+bool IsFolder(const std::string& path)
+{
+    std::error_code error;
+    return !path.empty() && std::filesystem::is_directory(path, error);
+}
+
+// The documents folder the desktop names in user-dirs.dirs (XDG_DOCUMENTS_DIR="$HOME/Documents"), else
+// ~/Documents, else home; "/" when even home is unknown.
+std::string UserDocumentsFolder()
+{
+    const std::string home = EnvironmentValue("HOME");
+    const std::string config = EnvironmentValue("XDG_CONFIG_HOME");
+    std::ifstream dirs((!config.empty() ? config : home + "/.config") + "/user-dirs.dirs");
+    constexpr std::string_view kEntry = "XDG_DOCUMENTS_DIR=\"";
+    for (std::string line; std::getline(dirs, line);) {
+        if (!line.starts_with(kEntry) || line.size() < kEntry.size() + 1 || line.back() != '"')
+            continue;
+        std::string folder = line.substr(kEntry.size(), line.size() - kEntry.size() - 1);
+        if (folder.starts_with("$HOME"))
+            folder = home + folder.substr(5);
+        if (folder.starts_with('/') && IsFolder(folder))
+            return folder;
+    }
+    if (IsFolder(home + "/Documents"))
+        return home + "/Documents";
+    return IsFolder(home) ? home : std::string("/");
 }
 
 uint32_t NextPowerOfTwo(uint32_t side)
@@ -102,6 +141,15 @@ uint32_t Blend(const uint32_t* source, const Tap& tap)
 
 } // namespace
 
+std::string BrowseStartFolder(const std::string& remembered, const std::string& projectPath)
+{
+    if (IsFolder(remembered))
+        return remembered;
+    if (const std::string projectFolder = FolderOf(projectPath); IsFolder(projectFolder))
+        return projectFolder;
+    return UserDocumentsFolder();
+}
+
 std::optional<std::string> BrowseForFile(BrowseCategory category, pf::Window* owner, const std::string& title,
                                          int32_t filterIndex, const std::string& filter, uint32_t extraFlags)
 {
@@ -112,8 +160,9 @@ std::optional<std::string> BrowseForFile(BrowseCategory category, pf::Window* ow
     request.filter = filter;
     request.filterIndex = filterIndex;
     request.flags = extraFlags;
-    if (settings != nullptr)
-        request.initialDirectory = settings->GetDirectory(category);
+    const CVTND_Designer* designer = CVTND_Designer::Current();
+    request.initialDirectory = BrowseStartFolder(settings != nullptr ? settings->GetDirectory(category) : std::string(),
+                                                 designer != nullptr ? designer->GetProjectPath() : std::string());
     const std::optional<std::vector<std::string>> chosen = pf::getFileName(request);
     if (!chosen || chosen->empty())
         return std::nullopt;

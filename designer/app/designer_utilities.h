@@ -16,8 +16,12 @@ class Window;
 class SWimage32;
 class SWworld;
 
-// The open-file dialog, starting in the folder last chosen for category and remembering the new one (through the
-// application's settings, when there are any). The chosen path, or nullopt when the user cancelled.
+// Where a file dialog starts: the folder last chosen for its category, else the open project's folder, else the
+// user's documents folder (or home); never the process's working folder, which means nothing to a person.
+std::string BrowseStartFolder(const std::string& remembered, const std::string& projectPath);
+
+// The open-file dialog, starting as BrowseStartFolder says and remembering the folder chosen for category (through
+// the application's settings, when there are any). The chosen path, or nullopt when the user cancelled.
 std::optional<std::string> BrowseForFile(BrowseCategory category, pf::Window* owner, const std::string& title,
                                          int32_t filterIndex, const std::string& filter, uint32_t extraFlags = 0);
 

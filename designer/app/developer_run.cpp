@@ -66,5 +66,5 @@ int RunScreenshot(CVTND_Designer& designer, const CVTND_ScreenshotOptions& optio
         std::fprintf(stderr, "vortan: cannot write %s\n", options.out.c_str());
         return 3;
     }
-    return 0;
+    return designer.ProjectRefused() ? 3 : 0; // the picture shows the empty project; its box said why
 }

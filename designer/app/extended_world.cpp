@@ -1,17 +1,22 @@
 #include "designer/app/extended_world.h"
 
 #include <cstring>
+#include <optional>
 #include <string_view>
 
 #include "designer/app/designer_app.h"
 #include "designer/app/notification.h"
 #include "designer/app/project.h"
 #include "designer/app/world_host.h"
+#include "engine/behaviour/action_kind.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/action_settings.h"
+#include "engine/behaviour/channel_motion.h"
 #include "engine/behaviour/event.h"
 #include "engine/behaviour/expression.h"
 #include "engine/behaviour/expression_list.h"
+#include "engine/behaviour/motion.h"
+#include "engine/behaviour/track_target_motion.h"
 #include "engine/core/data_node.h"
 #include "engine/core/hotspot.h"
 #include "engine/core/node.h"
@@ -28,19 +33,66 @@ constexpr int32_t kBackgroundActionKind = 19;
 constexpr int32_t kLoadWorldKind = 54;
 constexpr int32_t kHideShowWorldKind = 56;
 
-// Every string argument equal to oldName of the actions whose kind is in [firstKind, lastKind] becomes newName.
+// Every string argument of action equal to oldName becomes newName.
+void RenameActionArguments(SWactionnode& action, std::string_view oldName, const std::string& newName)
+{
+    for (SWlistnode* n = action.GetArguments().Head(); n != nullptr; n = n->Next()) {
+        auto* argument = static_cast<SWdatanode*>(n);
+        const char* text = argument->GetText();
+        if (text != nullptr && std::string_view(text) == oldName)
+            argument->SetText(newName.c_str(), true);
+    }
+}
+
+// The same for every action whose kind is in [firstKind, lastKind].
 void RenameStringArguments(SWworld& world, int32_t firstKind, int32_t lastKind, std::string_view oldName,
                            const std::string& newName)
 {
     for (SWevent* e = world.GetFirstEvent(); e != nullptr; e = SWevents::GetNextEvent(e)) {
         for (SWactionnode* a = e->GetFirstAction(); a != nullptr; a = SWevent::GetNextAction(a)) {
-            if (a->GetKindId() < firstKind || a->GetKindId() > lastKind)
+            if (a->GetKindId() >= firstKind && a->GetKindId() <= lastKind)
+                RenameActionArguments(*a, oldName, newName);
+        }
+    }
+}
+
+void RenameIfNamed(std::optional<std::string>& name, std::string_view oldName, const std::string& newName)
+{
+    if (name && *name == oldName)
+        name = newName;
+}
+
+// Every reference by name to a node the events hold: the object lists, the string arguments of the kinds that
+// name nodes, a load-world action's parent node and the motions' reference, aim and channel targets.
+void RenameNodeReferences(SWworld& world, std::string_view oldName, const std::string& newName)
+{
+    for (SWevent* e = world.GetFirstEvent(); e != nullptr; e = SWevents::GetNextEvent(e)) {
+        for (SWlistnode* n = e->GetObjectList() != nullptr ? e->GetObjectList()->Head() : nullptr; n != nullptr;
+             n = n->Next())
+            RenameIfNamed(static_cast<SWobjectnameentry*>(n)->name, oldName, newName);
+        for (SWactionnode* a = e->GetFirstAction(); a != nullptr; a = SWevent::GetNextAction(a)) {
+            if (ActionKindNamesNodes(a->GetKindId()))
+                RenameActionArguments(*a, oldName, newName);
+            if (auto* load = dynamic_cast<SWimportvtoactionnode*>(a))
+                RenameIfNamed(load->settings.fileName, oldName, newName);
+            auto* motion = dynamic_cast<SWnodemotion*>(a->GetMotion());
+            if (motion == nullptr)
                 continue;
-            for (SWlistnode* n = a->GetArguments().Head(); n != nullptr; n = n->Next()) {
-                auto* argument = static_cast<SWdatanode*>(n);
-                const char* text = argument->GetText();
-                if (text != nullptr && std::string_view(text) == oldName)
-                    argument->SetText(newName.c_str(), true);
+            std::optional<std::string> reference = motion->GetTargetNodeName();
+            RenameIfNamed(reference, oldName, newName);
+            motion->SetTargetNodeName(std::move(reference));
+            if (auto* aim = dynamic_cast<SWtracktargetmotion*>(motion);
+                aim != nullptr && aim->GetTargetName() && *aim->GetTargetName() == oldName) {
+                SWnode* const target = aim->GetTarget(); // setting the name forgets the resolved node
+                aim->SetTargetName(newName);
+                aim->SetTarget(target);
+            }
+            if (auto* channels = dynamic_cast<SWchannelmotion*>(motion)) {
+                for (int i = 0; i < SWchannelmotion::kChannelCount; ++i) {
+                    std::optional<std::string> target = channels->GetChannel(i).GetTargetName();
+                    RenameIfNamed(target, oldName, newName);
+                    channels->GetChannel(i).SetTargetName(std::move(target));
+                }
             }
         }
     }
@@ -133,7 +185,10 @@ bool CVTND_ExtendedWorld::RenameNode(SWnode* node, const std::string& oldName, c
     SWworldlock lock(*this);
     if (node == nullptr || node->GetWorld() != this || OtherNodeNamed(*this, node, newName))
         return false;
+    const std::optional<std::string> previous = node->GetName();
     node->SetName(newName);
+    if (previous)
+        RenameNodeReferences(*this, *previous, newName);
     if (m_project != nullptr)
         m_project->RenameMergeEntries(MergedKind::kNode, node, node->GetId(), oldName, newName);
     MarkModified();

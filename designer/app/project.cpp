@@ -302,22 +302,14 @@ CVTN_SubWorld* CVTND_Project::AddSceneFile(const std::string& path, pf::Window* 
         ShowUserMessage(owner, ImportFailure(path, import), pf::MB_ICONHAND);
         return nullptr;
     }
-    const bool first = m_files.Count() == 0;
     AddedFile data;
     if (const SWheader* header = import.world->GetRootObject()->FindHeader())
         data.tools = header->GetCreatingTools();
     data.record = MergeWorld(m_world, *import.world, MergeOptions(), path);
     CVTN_SubWorld* entry = AppendAddedFile(BaseName(path), std::move(data));
     entry->SetFileName(path);
+    // The scene's header names the scene, not the project: the project keeps its own name, author and organisation.
     AnnounceMerged(FindAddedFile(entry)->record);
-    if (const SWheader* header = import.world->GetRootObject()->FindHeader(); first && header != nullptr) {
-        if (header->GetAuthor())
-            m_author = header->GetAuthor();
-        if (header->GetOrganization())
-            m_organization = header->GetOrganization();
-        if (header->GetObjectName())
-            m_objectName = header->GetObjectName();
-    }
     OfferLoadedBackground(*import.world, false, owner);
     if (CVTNDesignerApp* app = GetDesignerApp(); app != nullptr && app->GetWorld() == &m_world)
         app->SetModified();

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "designer/app/app_component.h"
+#include "engine/core/read_context.h"
 #include "engine/core/scene_import.h"
 #include "engine/core/sub_worlds.h"
 
@@ -112,11 +113,18 @@ public:
         bool damagedButOpened = false; // a record the project can do without was damaged and left out
         bool ok() const { return project != nullptr; }
     };
+    // What opening a project may cost beyond its stored bytes (engine/core/read_context.h); a save is held to the
+    // same, so that what is saved opens again. Process-wide; the engine's defaults unless a tool or test says.
+    static SWreadlimits ReadLimits();
+    static void SetReadLimits(const SWreadlimits& limits);
     // Reads path into a new world, project and gradient store; changes nothing of the application.
     static LoadResult LoadFile(const std::string& path, CVTND_EditorSettings* settings = nullptr);
     // The same for bytes already in memory (name: for messages).
     static LoadResult LoadBytes(std::vector<uint8_t> bytes, const std::string& name,
                                 CVTND_EditorSettings* settings = nullptr);
+    // Reads what still frames of a file whose length or checksum is wrong (a copy cut short by a crash); an
+    // intact file reads as LoadFile reads it.
+    static LoadResult LoadDamagedFile(const std::string& path, CVTND_EditorSettings* settings = nullptr);
     // The file's bytes; false when they cannot be made (out of memory).
     bool WriteBytes(std::vector<uint8_t>& out, CVTND_GradientStore* gradients) const;
     // Writes through the atomic writer; a failure leaves the old file and is reported through the message box.

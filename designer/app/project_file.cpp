@@ -25,7 +25,11 @@
 #include "engine/core/root_object.h"
 #include "engine/core/type_tag.h"
 #include "engine/core/world_file.h"
+#include "engine/resources/background.h"
 #include "engine/resources/mesh_object.h"
+#include "engine/resources/picture.h"
+#include "engine/resources/texture.h"
+#include "engine/resources/wavelet_image.h"
 #include "platform/base/input_file.h"
 #include "platform/base/user_constants.h"
 
@@ -276,6 +280,29 @@ PayloadRead ReadProjectPayload(CVTND_ProjectReading& reading, SWchunkstream& in)
     return result;
 }
 
+// What opening the project would count against the read limits (see SWreadlimits): its records are stored, so only
+// pictures made from a few bytes count: generated ones, and wavelet streams past their free growth.
+uint64_t CountedOnOpening(const SWworld& world)
+{
+    const SWrootobject* root = world.GetRootObject();
+    std::vector<const SWtexture*> images;
+    for (const SWtexture* t = root->GetFirstTexture(); t != nullptr; t = SWrootobject::GetNextTexture(t))
+        images.push_back(t);
+    if (const SWbackground* background = root->GetBackground(); background != nullptr && background->GetTexture())
+        images.push_back(background->GetTexture());
+    uint64_t counted = 0;
+    for (const SWtexture* image : images) {
+        const uint64_t bytes = uint64_t{image->GetWidth32()} * image->GetHeight32() * 4;
+        uint64_t stored = bytes; // a byte a pixel at least: within the free growth
+        if (dynamic_cast<const SWpicture*>(image) != nullptr)
+            stored = 0;
+        else if (const auto* wavelet = dynamic_cast<const SWwaveletimage*>(image); wavelet && wavelet->IsEncoded())
+            stored = wavelet->GetStream().size();
+        counted += SWreadcontext::CountedGrowth(stored, bytes);
+    }
+    return counted;
+}
+
 CVTND_Project::LoadResult Failed(const std::string& name, const std::string& cause)
 {
     CVTND_Project::LoadResult result;
@@ -319,11 +346,15 @@ CVTND_Project::LoadResult LoadDocument(const SWdocumentfile& file, const std::st
     const std::optional<uint32_t> item = FindProjectItem(file, cause);
     if (!item)
         return Failed(name, cause);
+    // The project item is held to the read limits the world's records are: one budget for the whole file.
+    SWreadcontext context(SWreadcontext::IdMode::kKeep);
+    context.SetLimits(CVTND_Project::ReadLimits());
     std::vector<uint8_t> payload;
-    const PayloadStatus decoded = SWdocumentfile::DecodePayload(file.Records()[*item], payload);
+    const PayloadStatus decoded = context.DecodePayload(file.Records()[*item], payload);
+    if (decoded == PayloadStatus::kOverLimit)
+        return Failed(name, "refused by the read limits: " + context.LimitText());
     if (decoded != PayloadStatus::kOk)
         return Failed(name, std::string("its project record does not decode: ") + PayloadStatusText(decoded));
-    SWreadcontext context(SWreadcontext::IdMode::kKeep);
     WorldLoadResult loaded =
         ReadWorldFile(file, context, [] { return std::unique_ptr<SWworld>(std::make_unique<CVTND_ExtendedWorld>()); });
     if (loaded.status != DocumentStatus::kOk || loaded.world == nullptr)
@@ -396,6 +427,25 @@ CVTND_ProjectRecordRegistration::CVTND_ProjectRecordRegistration(uint32_t tag,
 
 // -- The project's file
 
+namespace {
+
+std::mutex g_limitsLock; // guards g_limits: tools and tests set them, any thread may open a project
+SWreadlimits g_limits = SWreadlimits::Defaults();
+
+} // namespace
+
+SWreadlimits CVTND_Project::ReadLimits()
+{
+    const std::lock_guard<std::mutex> lock(g_limitsLock);
+    return g_limits;
+}
+
+void CVTND_Project::SetReadLimits(const SWreadlimits& limits)
+{
+    const std::lock_guard<std::mutex> lock(g_limitsLock);
+    g_limits = limits;
+}
+
 bool CVTND_Project::WriteBytes(std::vector<uint8_t>& out, CVTND_GradientStore* gradients) const
 {
     out.clear();
@@ -428,15 +478,25 @@ bool CVTND_Project::WriteBytes(std::vector<uint8_t>& out, CVTND_GradientStore* g
 
 bool CVTND_Project::SaveFile(const std::string& path, CVTND_GradientStore* gradients, pf::Window* owner) const
 {
+    uint64_t counted = 0;
+    {
+        const SWworldlock lock(m_world);
+        counted = CountedOnOpening(m_world);
+    }
     std::vector<uint8_t> bytes;
-    std::string error;
-    if (!WriteBytes(bytes, gradients))
-        error = "the project could not be written (out of memory)";
-    else if (SaveDocumentFile(path, bytes, &error) != DocumentStatus::kOk && error.empty())
-        error = "the file could not be written";
-    if (error.empty())
+    std::string message; // each names the path once
+    // Written, it would be refused when opened: the person's work would look lost.
+    if (const uint64_t limit = ReadLimits().maxBytes; counted > limit)
+        message = path + ": not saved: its pictures would make " + std::to_string(counted) +
+                  " bytes beyond what stores them when opened, more than the read limit of " + std::to_string(limit) +
+                  "; make generated or compressed pictures smaller";
+    else if (!WriteBytes(bytes, gradients))
+        message = path + ": the project could not be written (out of memory)";
+    else if (std::string error; SaveDocumentFile(path, bytes, &error) != DocumentStatus::kOk)
+        message = error.empty() ? path + ": the file could not be written" : error; // "cannot write PATH: CAUSE"
+    else
         return true;
-    ShowUserMessage(owner, path + ": " + error, pf::MB_ICONHAND);
+    ShowUserMessage(owner, message, pf::MB_ICONHAND);
     return false;
 }
 
@@ -455,6 +515,11 @@ CVTND_Project::LoadResult CVTND_Project::LoadFile(const std::string& path, CVTND
         }
         if (status != DocumentStatus::kOk)
             return Failed(path, DocumentStatusText(status));
+        // Read once and dropped here: a large file gives its pages back as its records become objects, as a scene
+        // import does, or the whole file and the world it makes would be resident together.
+        constexpr uint64_t kGiveBackFileBytes = uint64_t{32} << 20;
+        if (file.Header().totalBytes >= kGiveBackFileBytes)
+            file.GiveBackAsRead();
         return LoadDocument(file, path, settings);
     } catch (const std::bad_alloc&) {
         return Failed(path, DocumentStatusText(DocumentStatus::kOutOfMemory));
@@ -472,5 +537,25 @@ CVTND_Project::LoadResult CVTND_Project::LoadBytes(std::vector<uint8_t> bytes, c
         return LoadDocument(file, name, settings);
     } catch (const std::bad_alloc&) {
         return Failed(name, DocumentStatusText(DocumentStatus::kOutOfMemory));
+    }
+}
+
+CVTND_Project::LoadResult CVTND_Project::LoadDamagedFile(const std::string& path, CVTND_EditorSettings* settings)
+{
+    try {
+        std::vector<uint8_t> bytes;
+        const pf::InputFileResult read = pf::readWholeFile(path, bytes, UINT32_MAX); // the container's largest
+        if (!read.ok()) {
+            CVTND_Project::LoadResult refused;
+            refused.message = read.message;
+            return refused;
+        }
+        SWdocumentfile file;
+        const DocumentStatus status = SWdocumentfile::ParseDamaged(std::move(bytes), file);
+        if (file.Records().empty())
+            return Failed(path, DocumentStatusText(status));
+        return LoadDocument(file, path, settings);
+    } catch (const std::bad_alloc&) {
+        return Failed(path, DocumentStatusText(DocumentStatus::kOutOfMemory));
     }
 }

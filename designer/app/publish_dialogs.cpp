@@ -182,6 +182,7 @@ void CVTND_PublishDlg::ShowTab(PublishTab tab)
         m_shown.push_back(i);
         RefreshRow(at);
     }
+    list->fitColumnsToContent();
     if (m_shown.empty()) {
         item<pf::ComboBox>(kIdcPublishScheme)->resetContent();
         child(kIdcPublishScheme)->enable(false);
@@ -242,6 +243,7 @@ void CVTND_PublishDlg::ChooseScheme(int32_t comboIndex)
     entry.row =
         reinterpret_cast<const SWcompressionscheme*>(item<pf::ComboBox>(kIdcPublishScheme)->getItemData(comboIndex));
     RefreshRow(m_selected);
+    item<pf::ListView>(kIdcPublishList)->fitColumnsToContent();
     child(kIdcPublishNote)->setText(entry.name + ": " + NoteOf(entry));
 }
 

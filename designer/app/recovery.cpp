@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <system_error>
 
@@ -68,4 +69,28 @@ void CVTND_Recovery::Delete()
         return;
     std::error_code error;
     std::filesystem::remove(m_path, error);
+}
+
+std::optional<std::string> CVTND_Recovery::MoveAside()
+{
+    if (!IsOwner())
+        return std::nullopt;
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    char stamp[32] = {};
+    if (::localtime_r(&now, &local) == nullptr || std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local) == 0)
+        return std::nullopt;
+    const std::filesystem::path from(m_path);
+    const std::string stem = (from.parent_path() / from.stem()).string() + "-" + stamp;
+    // Two failures within a second get a count after the time rather than overwrite the first.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string to =
+            stem + (attempt == 0 ? std::string() : "-" + std::to_string(attempt)) + from.extension().string();
+        std::error_code error;
+        if (std::filesystem::exists(to, error))
+            continue;
+        std::filesystem::rename(from, to, error);
+        return error ? std::nullopt : std::optional<std::string>(to);
+    }
+    return std::nullopt;
 }

@@ -27,16 +27,28 @@ void CVTND_Designer::OfferRecoveryCopy()
     }
     CVTND_Project::LoadResult result = CVTND_Project::LoadFile(m_recovery->Path(), m_settings.get());
     if (!result.ok()) {
-        ShowError(result.message.empty() ? "The recovery copy cannot be read." : result.message);
-        m_recovery->Delete();
-        return;
+        // Moved aside, never deleted; then what the container's lenient read still finds is opened.
+        const std::optional<std::string> aside = m_recovery->MoveAside();
+        const std::string where =
+            aside ? "It was kept as " + *aside + "." : "It was left at " + m_recovery->Path() + ".";
+        CVTND_Project::LoadResult damaged =
+            CVTND_Project::LoadDamagedFile(aside.value_or(m_recovery->Path()), m_settings.get());
+        if (!damaged.ok()) {
+            ShowError("The recovery copy cannot be read: " + result.message + "\n" + where);
+            return;
+        }
+        pf::messageBox(m_frame->hwnd(),
+                       "The recovery copy was damaged (" + result.message + "); what could still be read is opened.\n" +
+                           where,
+                       "Vortan", pf::MB_OK | pf::MB_ICONEXCLAMATION);
+        result = std::move(damaged);
     }
     LoadedWorkspace loaded;
     loaded.result = std::move(result);
     if (!TearDownWorkspace())
         return;
     BuildWorkspace(&loaded);
-    m_projectPath.clear(); // an untitled project, modified until it is saved somewhere
+    m_projectPath.clear(); // an untitled project, modified until it is saved somewhere; the copy stays until then
     m_app->SetModified();
     UpdateTitle();
     DrainReports();
@@ -49,10 +61,16 @@ void CVTND_Designer::WriteRecoveryCopy()
     CVTND_Project* project = m_app->GetProject();
     if (project == nullptr)
         return;
-    // A world held elsewhere (the publish worker) is copied at the next interval rather than stall the loop.
+    // The render thread holds the lock for each whole frame and lets go only between frames: on a large project
+    // a try at the timer's moment almost never lands in that gap, and no copy was ever made. Its frame ends soon,
+    // so the copy waits for it; only the publish worker, which holds the world for its whole run, is not waited for
+    // (the copy comes at the next interval).
     SWworld& world = *m_app->GetWorld();
-    if (!world.TryLock())
-        return;
+    if (!world.TryLock()) {
+        if (m_publishing)
+            return;
+        world.Lock();
+    }
     std::vector<uint8_t> bytes;
     const bool written = project->WriteBytes(bytes, m_app->GetGradientStore());
     world.Unlock();

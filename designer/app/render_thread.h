@@ -27,7 +27,7 @@ public:
     using FaultCallback = std::function<void(SWworld* world, const std::string& what)>;
 
     explicit CVTND_RenderThread(std::chrono::milliseconds joinTimeout = CVTN_ThreadHandler::kJoinTimeout,
-                                CVTN_ThreadHandler::Priority priority = CVTN_ThreadHandler::Priority::kIdle);
+                                CVTN_ThreadHandler::Priority priority = CVTN_ThreadHandler::Priority::kLow);
     ~CVTND_RenderThread(); // Stop()
 
     void SetFaultCallback(FaultCallback callback) { m_shared->onFault = std::move(callback); } // before Start

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <thread>
 #include <utility>
 
@@ -9,6 +10,7 @@
 #include "designer/app/app_registrations.h"
 #include "designer/app/child_render_view.h"
 #include "designer/app/designer_app.h"
+#include "designer/app/designer_utilities.h"
 #include "designer/app/editor_settings.h"
 #include "designer/app/engine_interface.h"
 #include "designer/app/extended_world.h"
@@ -81,6 +83,15 @@ std::string FileNameOf(const std::string& path)
     return std::filesystem::path(path).filename().string();
 }
 
+// The project's path as the recent-file list and the title keep it: a relative one would name another file, or
+// none, once the designer starts from another folder.
+std::string AbsolutePathOf(const std::string& path)
+{
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    return error ? path : absolute.lexically_normal().string();
+}
+
 } // namespace
 
 CVTND_Designer::CVTND_Designer()
@@ -138,6 +149,7 @@ bool CVTND_Designer::Start(CVTND_StartOptions options)
     SWrenderdrivers::Get().Init();
     // Step 4 (the command line was step 3, the caller's): settings, recent files, the "Viewer" switches.
     m_store = options.store != nullptr ? std::move(options.store) : pf::SettingsStore::openDefault();
+    const pf::SettingsStore::Batch batch(*m_store); // the defaults a first start creates: one write
     m_profile = std::make_unique<pf::Profile>(*m_store, kProfileKey);
     m_recent = ReadRecentFiles(*m_profile);
     SWrenderdrivers::Get().ApplyViewerProfile(*m_profile);
@@ -179,6 +191,7 @@ bool CVTND_Designer::Start(CVTND_StartOptions options)
     // Step 6: the workspace, the first-run question, the recovery offer, the render thread (in BuildWorkspace).
     BuildWorkspace(nullptr);
     m_started = true;
+    ShowSettingsWarnings();
     if (options.exitAfterMs > 0)
         m_frame->setTimer(kExitTimer, options.exitAfterMs);
     // A close during the questions below (the window manager's, or --exit-after) ends the start-up there.
@@ -194,7 +207,7 @@ bool CVTND_Designer::Start(CVTND_StartOptions options)
         wizard != nullptr && m_settings->GetFlag(CVTND_EditorSettings::kOpenWizard))
         wizard(*m_app, *m_frame);
     if (options.project)
-        OpenProjectFile(*options.project, false);
+        m_projectRefused = !OpenProjectFile(*options.project, false);
     const uint32_t interval = m_settings->GetDword(kSettingRecoveryInterval);
     if (interval > 0)
         m_frame->setTimer(kRecoveryTimer, interval * 1000);
@@ -206,7 +219,27 @@ int CVTND_Designer::Run()
 {
     if (!m_started)
         return 1;
-    return pf::runMessageLoop(pf::ui());
+    // Each turn of the loop is a batch of settings changes, written once at its end.
+    while (!pf::ui().quitCode().has_value()) {
+        {
+            const pf::SettingsStore::Batch batch(*m_store);
+            pf::runLoopStep(pf::ui());
+        }
+        ShowSettingsWarnings();
+    }
+    return *pf::ui().quitCode();
+}
+
+void CVTND_Designer::ShowSettingsWarnings()
+{
+    const std::vector<std::string> warnings = m_store->warnings();
+    if (warnings.size() <= m_settingsWarningsShown || m_frame == nullptr)
+        return;
+    std::string text = "Some settings could not be read or kept:";
+    for (size_t i = m_settingsWarningsShown; i < warnings.size(); ++i)
+        text += "\n" + warnings[i];
+    m_settingsWarningsShown = warnings.size();
+    pf::messageBox(m_frame->hwnd(), text, "Vortan", pf::MB_OK | pf::MB_ICONEXCLAMATION);
 }
 
 void CVTND_Designer::BuildWorkspace(LoadedWorkspace* loaded)
@@ -264,10 +297,10 @@ bool CVTND_Designer::TearDownWorkspace()
     if (m_frame != nullptr && m_frame->mdiClient() != nullptr)
         for (pf::MdiChild* child : m_frame->mdiClient()->childFrames())
             child->destroy();
+    // The recovery copy outlives the workspace: it goes when the work is saved or dropped (AskSave, SaveTo), not
+    // when a recovered project is opened in place of the empty one.
     m_app->DeleteEditorEngine();
     m_app->DeleteWorkspace();
-    if (m_recovery != nullptr)
-        m_recovery->Delete();
     return true;
 }
 
@@ -323,6 +356,9 @@ void CVTND_Designer::Exit()
     if (m_exited || !m_started)
         return;
     m_exited = true;
+    std::optional<pf::SettingsStore::Batch> batch(std::in_place, *m_store); // what the shutdown stores: one write
+    // An end that did not ask (Close asks, and drops or saves) keeps the copy of modified work.
+    const bool unsavedWork = !m_closed && m_app != nullptr && m_app->IsModified();
     if (!m_closed) {
         m_closed = true;
         TearDownWorkspace();
@@ -348,9 +384,10 @@ void CVTND_Designer::Exit()
         m_frame->destroy(); // deletes the frame
     m_frame = nullptr;
     m_app.reset(); // the shared editor images go with it
-    if (m_recovery != nullptr)
+    if (m_recovery != nullptr && !unsavedWork)
         m_recovery->Delete();
     m_recovery.reset();
+    batch.reset();
     SetResourceReportSink(nullptr);
     CVTN_ThreadHandler::SetStuckReporter({});
     SWrenderdrivers::Get().Shutdown();
@@ -395,8 +432,9 @@ bool CVTND_Designer::OpenProject()
     return path ? OpenProjectFile(*path) : false;
 }
 
-bool CVTND_Designer::OpenProjectFile(const std::string& path, bool askFirst)
+bool CVTND_Designer::OpenProjectFile(const std::string& given, bool askFirst)
 {
+    const std::string path = AbsolutePathOf(given);
     if (askFirst && !AskSave())
         return false;
     LoadedWorkspace loaded;
@@ -406,6 +444,7 @@ bool CVTND_Designer::OpenProjectFile(const std::string& path, bool askFirst)
     }
     if (!loaded.result.ok()) {
         ShowError(loaded.result.message.empty() ? "Cannot open " + path + "." : loaded.result.message);
+        DropRecent(given); // as the list had it, perhaps relative
         DropRecent(path);
         DrainReports();
         return false;
@@ -447,8 +486,9 @@ bool CVTND_Designer::SaveAs()
     return path ? SaveTo(*path) : false;
 }
 
-bool CVTND_Designer::SaveTo(const std::string& path)
+bool CVTND_Designer::SaveTo(const std::string& given)
 {
+    const std::string path = AbsolutePathOf(given);
     CVTND_Project* project = m_app->GetProject();
     if (project == nullptr)
         return false;
@@ -750,11 +790,13 @@ bool CVTND_Designer::PublishTo(const std::string& path, bool chooseSchemes)
     }
     CVTND_PublishRequest request{path, project->GetHtmlOption(), width, height};
     SaveWorkerThread worker(*world, std::move(request), m_saveFinished);
+    m_publishing = true;
     if (worker.Start()) {
         CVTND_WaitDlg wait(m_saveFinished, &worker);
         wait.Run(*m_frame);
     }
     worker.Join();
+    m_publishing = false;
     DrainReports();
     if (!worker.Result().ok) {
         ShowError(worker.Result().message);
@@ -859,6 +901,13 @@ void CVTND_Designer::RunTool(uint32_t command)
         CVTND_ModalRequest request;
         request.owner = m_frame;
         run(*m_app, request);
+        // A view that looked through a camera a removed file brought looks through the world's last one again.
+        for (CChildRenderView* view : Views()) {
+            const SWwindow* window = view->GetEngineWindow();
+            if (window != nullptr && window->GetCameraNode() == nullptr)
+                view->TakeLastCamera();
+            view->RefreshBackground();
+        }
     }
 }
 
@@ -943,7 +992,8 @@ std::optional<std::string> CVTND_Designer::BrowseFile(bool save, int32_t categor
     request.filter = filter;
     request.defaultExtension = extension;
     request.fileName = proposed;
-    request.initialDirectory = m_settings->GetDirectory(static_cast<BrowseCategory>(category));
+    request.initialDirectory =
+        BrowseStartFolder(m_settings->GetDirectory(static_cast<BrowseCategory>(category)), m_projectPath);
     request.flags = save ? pf::OFN_OVERWRITEPROMPT | pf::OFN_PATHMUSTEXIST : pf::OFN_FILEMUSTEXIST;
     const auto paths = pf::getFileName(request);
     if (!paths || paths->empty())

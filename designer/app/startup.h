@@ -49,9 +49,10 @@ struct CVTND_StartOptions {
     uint32_t exitAfterMs = 0;                 // WM_CLOSE after this long; 0: never
     std::string recoveryPath;                 // empty: the default place
     std::chrono::milliseconds joinTimeout = CVTN_ThreadHandler::kJoinTimeout;
-    // The views draw at idle priority, behind everything else the machine runs; a test waiting for frames beside
-    // other busy tests asks for normal.
-    CVTN_ThreadHandler::Priority renderPriority = CVTN_ThreadHandler::Priority::kIdle;
+    // The views draw at normal scheduling a few nice steps behind the user-interface thread: menus and typing come
+    // first, yet background work cannot starve the preview a person watches. A test waiting for frames beside other
+    // busy tests asks for normal.
+    CVTN_ThreadHandler::Priority renderPriority = CVTN_ThreadHandler::Priority::kLow;
 };
 
 class CVTND_Designer {
@@ -131,6 +132,7 @@ public:
     const std::vector<std::string>& GetRecentFiles() const { return m_recent; }
     bool IsPreviewRunning() const;
     bool HasClosed() const { return m_closed; }
+    bool ProjectRefused() const { return m_projectRefused; } // the project the start was given did not open
     std::vector<std::string> StuckThreads() const;
     CVTND_Recovery* GetRecovery() const { return m_recovery.get(); }
     // The workspace's build steps as they ran, for tests of the order ("engine", "panels", ...).
@@ -148,6 +150,7 @@ private:
     void UpdateTitle();
     void SetTimerWorld(SWworld* world);
     void ShowError(const std::string& text);
+    void ShowSettingsWarnings(); // those not yet shown, in one box
     void KeepAliveAfterStuckThread();
     void OfferRecoveryCopy();
     void EndPreviewOfProject(CVTND_ExtendedWorld& world);
@@ -159,12 +162,15 @@ private:
 
     CVTND_ReportSink m_sink;
     std::unique_ptr<pf::SettingsStore> m_store;
+    size_t m_settingsWarningsShown = 0;
+    bool m_projectRefused = false;
+    bool m_publishing = false; // the publish worker holds the world's lock for its whole run
     std::unique_ptr<pf::Profile> m_profile;
     std::unique_ptr<CVTND_EditorSettings> m_settings;
     std::unique_ptr<CVTNDesignerApp> m_app;
     std::unique_ptr<CVTND_AppComponent> m_panels;
     std::unique_ptr<CVTND_RenderThread> m_renderThread;
-    CVTN_ThreadHandler::Priority m_renderPriority = CVTN_ThreadHandler::Priority::kIdle;
+    CVTN_ThreadHandler::Priority m_renderPriority = CVTN_ThreadHandler::Priority::kLow;
     std::unique_ptr<CVTND_Recovery> m_recovery;
     CVTN_SyncEvent m_saveFinished{true, false};
     CMainFrame* m_frame = nullptr; // owned by its window

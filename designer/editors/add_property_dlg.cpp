@@ -123,11 +123,18 @@ void CVTND_InitPropertyPage::ShowDefaults(uint32_t type)
     }
 }
 
-void CVTND_InitPropertyPage::Fill(const SWproperty& property)
+void CVTND_InitPropertyPage::Fill(const SWproperty& property, uint32_t type)
 {
     switch (templateId()) {
     case 159:
-        child(1004)->setText(property.GetAsString());
+        if (type == kTypeInteger)
+            child(1004)->setText(std::to_string(property.GetAsInt()));
+        else if (type == kTypeFloat && property.GetType() != kTypeFloat)
+            child(1004)->setText(Formatted(property.GetAsFloat()));
+        else if (type == kTypeString && property.GetType() == kTypeFloat)
+            child(1004)->setText(FormatReal(property.GetAsFloat())); // 2.5, as a person would write it
+        else
+            child(1004)->setText(property.GetAsString());
         break;
     case 160: {
         const bool value = property.GetAsBool();
@@ -247,9 +254,10 @@ bool CVTND_AddPropertyDlg::onInitDialog()
         child(kIdName)->setText(m_property->GetName().value_or(std::string()));
         child(kIdName)->enable(false);
         CheckType(m_property->GetType());
+        // Every page shows the value as its type reads it, so a change of type carries the value over.
         for (size_t k = 0; k < m_pages.size(); ++k)
-            if (kPageTypes[k] != kTypeMatrix && kPageTypes[k] == m_property->GetType())
-                m_pages[k]->Fill(*m_property);
+            if (kPageTypes[k] != kTypeMatrix)
+                m_pages[k]->Fill(*m_property, kPageTypes[k]);
         ShowPage(PageOfType(m_property->GetType()));
         if (m_property->IsBuiltIn())
             for (const auto& [radio, type] : kRadios)

@@ -22,9 +22,9 @@ class SWproperty;
 // (quaternion) or 163 (matrix, which no type leads to).
 class CVTND_InitPropertyPage : public pf::Dialog {
 public:
-    void ShowDefaults(uint32_t type);      // what a new property of type starts with
-    void Fill(const SWproperty& property); // from its current value
-    void Write(SWproperty& property);      // into its current value; nothing for a bound property
+    void ShowDefaults(uint32_t type);                     // what a new property of type starts with
+    void Fill(const SWproperty& property, uint32_t type); // from its current value, as type reads it
+    void Write(SWproperty& property);                     // into its current value; nothing for a bound property
 
 protected:
     void onOK() override {}

@@ -9,7 +9,9 @@
 #include "designer/app/registry.h"
 #include "designer/editors/controller_pages.h"
 #include "designer/editors/controller_texts.h"
+#include "designer/editors/editor_fields.h"
 #include "designer/eventedit/editor_engine.h"
+#include "designer/eventedit/editor_texts.h"
 #include "designer/workspace/movable_target_picker.h"
 #include "designer/workspace/number_text.h"
 #include "designer/workspace/workspace_messages.h"
@@ -24,6 +26,7 @@
 #include "platform/ui/controls/button.h"
 #include "platform/ui/controls/combo_box.h"
 #include "platform/ui/controls/trackbar.h"
+#include "platform/ui/providers/providers.h"
 
 namespace {
 
@@ -411,10 +414,20 @@ bool CVTND_ActionControllerDlg::OnCommand(int32_t id, int32_t code)
     if (motion == nullptr || m_updating)
         return false;
     if (id == kRepeatEdit && code == pf::EN_CHANGE) {
-        const int32_t count = static_cast<int32_t>(ParseNumberText(child(kRepeatEdit)->getText()));
+        const double typed = ParseLeading<double>(child(kRepeatEdit)->getText()).value_or(0.0);
+        // The count is a 32-bit integer: a number beyond it (or none at all, as inf) is refused, the stored count and
+        // the field left as they were before the keystroke.
+        if (!(typed > -2147483649.0 && typed < 2147483648.0)) {
+            m_updating = true;
+            child(kRepeatEdit)->setText(std::to_string(motion->GetLoopCount()));
+            m_updating = false;
+            pf::messageBox(hwnd(), ControllerTextOf(kIdsRepeatRange), EditorTextOf(kIdsEditorErrorCaption),
+                           pf::MB_OK | pf::MB_ICONHAND);
+            return true;
+        }
         {
             CVTND_WorldWriteLock lock(m_world);
-            motion->SetRepeatCount(count);
+            motion->SetRepeatCount(static_cast<int32_t>(typed));
         }
         Broadcast();
         return true;

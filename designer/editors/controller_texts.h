@@ -17,8 +17,9 @@ enum ControllerText : uint32_t {
     kIdsRotateGroup = 27009,
     kIdsTranslateGroup = 27010,
     kIdsScaleGroup = 27011,
-    kIdsNoNode = 27012,   // static 1390 without a reference node
-    kIdsNoTarget = 27013, // static 1358 without a resolved target
+    kIdsNoNode = 27012,      // static 1390 without a reference node
+    kIdsNoTarget = 27013,    // static 1358 without a resolved target
+    kIdsRepeatRange = 27014, // a repeat count the field cannot hold
 };
 
 // The text of id, registered with the controller's templates; empty when absent.

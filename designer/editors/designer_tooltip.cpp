@@ -30,18 +30,37 @@ int32_t PixelOf(float value)
 
 } // namespace
 
-VTND_ToolTip::VTND_ToolTip(SWworld& world, std::string name) : CVTN_ToolTip(&world, std::move(name)), m_world(world)
+VTND_ToolTip::VTND_ToolTip(SWworld& world, std::string name, bool picturesNow)
+    : CVTN_ToolTip(&world, std::move(name)), m_world(world), m_fontFromFile(!picturesNow)
 {
     EnsureTooltipParts(world);
-    {
-        const SWworldlock lock(world);
-        if (SetTextureSize(m_textureWidth, m_textureHeight))
-            ++m_allocations;
-        if (SWlayersprite* sprite = GetMainSprite())
-            sprite->SetVisible(true); // enabled only while the engine base shows the tooltip
-    }
+    if (picturesNow)
+        MakePictures();
+}
+
+void VTND_ToolTip::MakePictures()
+{
+    // The render thread may make them (a first show) while the editor opens the tooltip: both under the lock.
+    const SWworldlock lock(m_world);
+    if (m_picturesMade)
+        return;
+    m_picturesMade = true;
+    if (SetTextureSize(m_textureWidth, m_textureHeight))
+        ++m_allocations;
+    if (SWlayersprite* sprite = GetMainSprite())
+        sprite->SetVisible(true); // enabled only while the engine base shows the tooltip
     MakeCanvases(8, 8);
-    ReadFontMetrics();
+    if (!m_fontFromFile)
+        ReadFontMetrics();
+}
+
+void VTND_ToolTip::MakePicture()
+{
+    const SWworldlock lock(m_world);
+    if (m_picturesMade)
+        return;
+    ApplyFont();
+    Render();
 }
 
 VTND_ToolTip::~VTND_ToolTip()
@@ -78,6 +97,7 @@ uint32_t VTND_ToolTip::TextureSizeFor(int32_t size)
 
 void VTND_ToolTip::ApplyFont()
 {
+    MakePictures();
     // Strikeout is kept and saved but the canvas is never asked for it.
     const uint32_t flags = (weight == 700 ? GdiCanvas::kBold : 0) | (italic != 0 ? GdiCanvas::kItalic : 0) |
                            (underline != 0 ? GdiCanvas::kUnderline : 0);
@@ -90,6 +110,7 @@ void VTND_ToolTip::ApplyFont()
 
 void VTND_ToolTip::ApplyLogFont(const pf::LogFont& font)
 {
+    MakePictures();
     GdiCanvas::SetLogFont(m_colourLine.get(), font);
     GdiCanvas::SetLogFont(m_maskLine.get(), font);
     ReadFontMetrics();
@@ -133,10 +154,14 @@ std::vector<VTND_ToolTip::Line> VTND_ToolTip::LayOut() const
 {
     std::vector<Line> lines(1);
     for (const char c : m_text) {
-        if (c == '\r' || c == '\n')
+        // Every line is a pixel high at least: past the largest side, more lines could not show.
+        if (c == '\r' || c == '\n') {
+            if (lines.size() == static_cast<size_t>(kMaxSide))
+                break;
             lines.emplace_back();
-        else if (lines.back().text.size() < kMaxLineLength)
+        } else if (lines.back().text.size() < kMaxLineLength) {
             lines.back().text.push_back(c);
+        }
     }
     const bool slanted = (GdiCanvas::GetFontFlags(m_colourLine.get()) & GdiCanvas::kItalic) != 0;
     for (Line& line : lines) {
@@ -149,6 +174,7 @@ std::vector<VTND_ToolTip::Line> VTND_ToolTip::LayOut() const
 
 void VTND_ToolTip::Render()
 {
+    MakePictures();
     const std::vector<Line> lines = LayOut();
     int32_t blockWidth = 0;
     int32_t blockHeight = 0;
@@ -359,7 +385,7 @@ TooltipRecordRead ReadTooltipRecord(SWworld& world, SWchunkstream& in)
         return TooltipRecordRead::kDamaged;
 
     EnsureTooltipParts(world);
-    auto tooltip = std::make_unique<VTND_ToolTip>(world, name);
+    auto tooltip = std::make_unique<VTND_ToolTip>(world, name, false);
     tooltip->delay = delay;
     tooltip->fadeIn = fadeIn;
     tooltip->fadeOut = fadeOut;
@@ -389,10 +415,8 @@ TooltipRecordRead ReadTooltipRecord(SWworld& world, SWchunkstream& in)
     tooltip->reserved = reserved;
     tooltip->hAlign = hAlign;
     tooltip->vAlign = vAlign;
-    tooltip->hMargin = static_cast<int32_t>(std::min<uint32_t>(hMargin, 0x7FFFFFFFu));
-    tooltip->vMargin = static_cast<int32_t>(std::min<uint32_t>(vMargin, 0x7FFFFFFFu));
-    tooltip->ApplyFont();
-    tooltip->Render();
+    tooltip->hMargin = static_cast<int32_t>(std::min<uint32_t>(hMargin, VTND_ToolTip::kMaxMargin));
+    tooltip->vMargin = static_cast<int32_t>(std::min<uint32_t>(vMargin, VTND_ToolTip::kMaxMargin));
 
     // The world part brought the same tooltip as an engine tooltip: the designer's takes its place.
     const SWworldlock lock(world);
@@ -418,6 +442,8 @@ VTND_ToolTip* CreateDesignerTooltip(SWworld& world, const std::string& name)
 {
     EnsureTooltipParts(world);
     auto tooltip = std::make_unique<VTND_ToolTip>(world, name);
+    tooltip->hAlign = VTND_ToolTip::kCentre; // a new tooltip's; stored ones keep what they were saved with
+    tooltip->vAlign = VTND_ToolTip::kMiddle;
     tooltip->ApplyFont();
     tooltip->Render();
     VTND_ToolTip* made = tooltip.get();

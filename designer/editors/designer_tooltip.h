@@ -33,12 +33,15 @@ public:
     enum VerticalAlign : uint8_t { kTop = 0, kMiddle = 1, kBottom = 2 };
 
     // world: its tooltip parts are made when missing; it outlives the tooltip. The tooltip is not listed anywhere.
-    VTND_ToolTip(SWworld& world, std::string name);
+    // A tooltip read from a file makes its texture and canvases when it is first drawn (picturesNow false): a
+    // project may hold thousands, each as large as a view, of which a visitor sees a few.
+    VTND_ToolTip(SWworld& world, std::string name, bool picturesNow = true);
     ~VTND_ToolTip() override;
 
     // The designer tooltip sizes itself from its text.
     void SetWidth(uint32_t) override {}
     void SetHeight(uint32_t) override {}
+    void MakePicture() override; // the font applied and the text rendered, once, when made lazily
 
     // -- Text
     const std::string& GetText() const { return m_text; }
@@ -96,9 +99,12 @@ public:
     // The smallest power of two strictly above size (size 0 or less: 1).
     static uint32_t TextureSizeFor(int32_t size);
 
+    static constexpr int32_t kMaxMargin = 2047; // a margin past a view's largest side shows nothing more
+
 private:
     GdiCanvas* Canvas() const;
     void MakeCanvases(int32_t width, int32_t height);
+    void MakePictures(); // the texture, its sprites and the canvases, when not yet made
 
     SWworld& m_world;
     std::string m_text = "Tooltip";
@@ -106,6 +112,8 @@ private:
     uint32_t m_textureWidth = 8;
     uint32_t m_textureHeight = 8;
     uint32_t m_allocations = 0;
+    bool m_picturesMade = false;
+    bool m_fontFromFile = false; // the font fields are the file's: the default font's metrics never replace them
     // The text lines draw on the images: they go first.
     std::unique_ptr<GdiCanvasImage> m_colourImage;
     std::unique_ptr<GdiCanvasImage> m_maskImage;

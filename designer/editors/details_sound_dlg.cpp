@@ -22,9 +22,12 @@ constexpr int32_t kIdWaveform = 1003;
 constexpr int32_t kIdPlay = 1050;
 constexpr int32_t kIdStop = 1326;
 
-// "Mono, 8-bit, 11025 Hz sampling rate": any depth but 8 and 16 is named by its own number.
+// "Mono, 8-bit, 11025 Hz sampling rate": any depth but 8 and 16 is named by its own number. A file the player
+// cannot open answers 0 for all three, which is no format at all.
 std::string FormatLine(SWsound& sound)
 {
+    if (sound.GetSampleRate() == 0)
+        return TooltipTextOf(kIdsSoundUnreadable);
     std::string line = TooltipTextOf(sound.GetChannels() != 1 ? kIdsSoundStereo : kIdsSoundMono);
     const uint16_t bits = sound.GetBitsPerSample();
     if (bits == 8 || bits == 16) {

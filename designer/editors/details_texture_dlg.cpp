@@ -199,6 +199,7 @@ void CVTND_DetailsTextureDlg::Rebuild(int32_t kind)
     made->Notify(kNotifyContentsChanged, nullptr);
     made->Touch();
     m_copy = std::move(made);
+    m_rebuilt = true;
     ShowCopy();
     EnableQuality(kind == kWavelet);
     if (const auto* wavelet = dynamic_cast<const SWwaveletimage*>(m_copy.get()))
@@ -470,11 +471,12 @@ void CVTND_DetailsTextureDlg::Close()
 }
 
 // The swap: the world takes the copy in the texture's place and deletes the texture, all under the lock so that
-// the render thread never sees one without the other.
+// the render thread never sees one without the other. A copy never rebuilt is the texture's clone: swapping it in
+// would only hand every holder a new object for the same picture.
 void CVTND_DetailsTextureDlg::Apply()
 {
     CVTND_ExtendedWorld* const world = DesignerWorld();
-    if (m_discard || world == nullptr || m_copy == nullptr) {
+    if (m_discard || !m_rebuilt || world == nullptr || m_copy == nullptr) {
         m_copy.reset();
         return;
     }

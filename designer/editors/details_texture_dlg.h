@@ -1,8 +1,9 @@
 #pragma once
 // CVTND_DetailsTextureDlg: the details editor of one texture (editor kind 12). It never changes the world's texture
 // in place: it edits a working copy (its name, its image kind and wavelet quality) and, when it closes normally,
-// puts the copy into the world in place of the texture, so every holder of the old object is redirected, even when
-// nothing was changed. A deletion of the texture elsewhere, or the workspace closing, closes it without applying.
+// puts the copy into the world in place of the texture, so every holder of the old object is redirected; a close
+// after no rebuild of the copy leaves the texture as it was. A deletion of the texture elsewhere, or the workspace
+// closing, closes it without applying.
 //
 // It owns the hot-spot editor of the texture and an optional alter-ego texture (a world texture, or a JPEG picture
 // of its own) from which hot spots cut their pictures; the hot-spot editor reads and sets the members it shares.
@@ -81,6 +82,7 @@ private:
     int32_t m_quality = kDefaultQuality;
     bool m_initialised = false;
     bool m_discard = false;
+    bool m_rebuilt = false; // the copy was made again in a chosen kind: the close swaps it in
     bool m_fit = false;
     bool m_rowShown = false;
     bool m_closing = false;

@@ -365,14 +365,13 @@ void CVTND_DetailsTooltipDlg::Apply()
 
 void CVTND_DetailsTooltipDlg::OnNotify(const CVTND_Event& event)
 {
-    if (!event.Is(EventCode::kDeleted) ||
-        !(event.subject.IsType(ObjectType::kMeshNode) || event.subject.IsType(ObjectType::kHotspot)))
+    if (!event.Is(EventCode::kDeleted) || !event.subject.IsNodeType()) // a node of any kind may have been dropped
         return;
     const auto* node = static_cast<const SWnode*>(event.subject.GetObject());
     if (m_tooltip->FindEntry(node) == nullptr)
         return;
     auto* list = item<pf::ListBox>(kIdNodes);
-    const int32_t index = list->findStringExact(-1, NodeNameOf(node));
+    const int32_t index = list->findExact(NodeNameOf(node)); // byte for byte: "lamp" and "Lamp" are two nodes
     if (index >= 0)
         list->deleteString(index);
 }

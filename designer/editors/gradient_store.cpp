@@ -187,6 +187,8 @@ void CVTND_GradientPersinstancy::RemoveObject(const SWworld& world, const SWnode
 bool CVTND_GradientPersinstancy::WriteRecords(SWchunkstream& out, const SWworld* world) const
 {
     for (const CVTND_GradientPersinstancyNode* r = First(); r != nullptr; r = Next(r)) {
+        if (!r->IsPresent())
+            continue; // its record would be the single byte 0, which reads as nothing
         SWrecordbuilder record(out, kTagCurrent);
         if (!r->Write(record.Stream(), world) || !record.Finish())
             return false;
@@ -199,7 +201,9 @@ bool CVTND_GradientPersinstancy::ReadCurrent(SWchunkstream& payload)
     auto record = std::make_unique<CVTND_GradientPersinstancyNode>();
     if (!record->Read(payload))
         return false;
-    Append(record.release());
+    // One that is not present holds nothing, not even a name: kept, a million of its nine bytes took a gigabyte.
+    if (record->IsPresent())
+        Append(record.release());
     return true;
 }
 

@@ -8,8 +8,9 @@
 // scene node that carries it (a NodeRef resolved in the project's world, so a node that is gone resolves to none)
 // and keeps a copy of the system's name from when it was attached, which it writes when the node is gone.
 //
-// Project records: one "PRW4" per record (Write, Read); older files hold one "PRW3" with a count and records of an
-// older layout (ReadOld), which are read as not present and written back as "PRW4" holding the single byte 0.
+// Project records: one "PRW4" per present record (Write, Read); older files hold one "PRW3" with a count and records
+// of an older layout (ReadOld), which are read as not present. A record not present is written as the single byte 0
+// (Write) by older builds; it holds nothing, so the store neither keeps one it reads nor writes one.
 //
 // "PRW4" payload: u8 present (0 ends the record); string name; 64 x (u32 colour table entry, i32 key position,
 // u32 key colour); 32 x (f32 curve value, i32 curve point position); u32 curve point count; u32 key count;
@@ -76,9 +77,9 @@ public:
     }
 
     // The project item's records.
-    bool WriteRecords(SWchunkstream& out, const SWworld* world) const; // one "PRW4" each
-    bool ReadCurrent(SWchunkstream& payload);                          // one "PRW4"; false: damaged, not kept
-    bool ReadOldList(SWchunkstream& payload);                          // one "PRW3"; false: it was damaged
+    bool WriteRecords(SWchunkstream& out, const SWworld* world) const; // one "PRW4" each present one
+    bool ReadCurrent(SWchunkstream& payload); // one "PRW4"; kept when present; false: damaged, not kept
+    bool ReadOldList(SWchunkstream& payload); // one "PRW3"; false: it was damaged
 
 private:
     SWlist m_records; // of CVTND_GradientPersinstancyNode

@@ -1,5 +1,8 @@
 #include "designer/editors/material_child_dlg.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "designer/app/designer_app.h"
 #include "designer/app/extended_world.h"
 #include "designer/app/notification.h"
@@ -66,14 +69,17 @@ float ValueOfPosition(int32_t slider, int32_t position)
     return static_cast<float>(position) * 0.001f;
 }
 
-// Positions are the values scaled and truncated toward zero.
+// Positions are the values scaled and truncated toward zero, held to the slider's range: a damaged scene may store
+// NaN or a value no position holds.
 int32_t PositionOfValue(int32_t slider, float value)
 {
-    if (slider == kSmoothness)
-        return static_cast<int32_t>(value);
-    if (slider == kBump)
-        return static_cast<int32_t>((value + 1.0f) * 1000.0f * 0.5f);
-    return static_cast<int32_t>(value * 1000.0f);
+    const SliderRow* row = RowOf(slider);
+    if (row == nullptr || std::isnan(value))
+        return row != nullptr ? row->minPos : 0;
+    const double scaled = slider == kSmoothness ? value
+                          : slider == kBump     ? (static_cast<double>(value) + 1.0) * 1000.0 * 0.5
+                                                : static_cast<double>(value) * 1000.0;
+    return static_cast<int32_t>(std::clamp(scaled, static_cast<double>(row->minPos), static_cast<double>(row->maxPos)));
 }
 
 const SWmaterialcolour& ColourOf(const SWmaterial& material, size_t colour)

@@ -1,5 +1,5 @@
 // The dialog layouts of the arcball editor (414), with the names of the button functions and frames, and of the
-// trackball editor (301) with its pages (302, 312), and of the polynomial (182), waveform (379) and
+// trackball editor (301) with its pages (302, 312), and of the polynomial (182), random (187), waveform (379) and
 // property-reference (283) generator dialogs. Registered at start-up, before any
 // window exists.
 #include <string>
@@ -100,6 +100,21 @@ void RegisterPolynomialDialog()
                           {"button", 1187, {200, 140, 352, 158}, kCheck, "Invert"},
                           {"button", 1188, {200, 166, 352, 184}, kCheck, "Mirror"},
                           {"button", IDOK, {270, 206, 352, 230}, kStop | BS_DEFPUSHBUTTON, "Close"},
+                      }});
+}
+
+void RegisterRandomDialog()
+{
+    registerTemplate({187,
+                      "Random",
+                      {240, 96},
+                      WS_POPUP | WS_CAPTION,
+                      {
+                          {"static", -1, {8, 11, 100, 27}, 0, "Lowest value"},
+                          {"edit", 1004, {102, 8, 232, 28}, kEdit, ""},
+                          {"static", -1, {8, 37, 100, 53}, 0, "Highest value"},
+                          {"edit", 1005, {102, 34, 232, 54}, kEdit, ""},
+                          {"button", IDOK, {150, 64, 232, 88}, kStop | BS_DEFPUSHBUTTON, "Close"},
                       }});
 }
 
@@ -218,6 +233,7 @@ struct ArcballTemplates {
         RegisterTexts();
         RegisterArcballEditor();
         RegisterPolynomialDialog();
+        RegisterRandomDialog();
         RegisterWaveformDialog();
         RegisterTrackballEditor();
         RegisterPropertyDialog();

@@ -26,6 +26,7 @@ void RegisterTexts()
     r.addString(kIdsSoundFrequency, "sampling rate");
     r.addString(kIdsSeconds, " seconds");
     r.addString(kIdsBytes, " bytes");
+    r.addString(kIdsSoundUnreadable, "The sound file cannot be read.");
     r.addString(kIdsParticlesNoNode, "The particle system's node is no longer part of the scene.");
 }
 

@@ -258,7 +258,8 @@ void RegisterPropertyDialogs()
                           {"button", 1013, {16, 52, 100, 70}, BS_AUTORADIOBUTTON, "Y"},
                           {"button", 1014, {16, 74, 100, 92}, BS_AUTORADIOBUTTON, "Z"},
                           {"button", 1015, {16, 96, 100, 114}, BS_AUTORADIOBUTTON | WS_DISABLED, "W"},
-                          {"button", IDOK, {112, 118, 192, 144}, kDefault, "OK"},
+                          {"button", IDOK, {112, 92, 192, 116}, kDefault, "OK"},
+                          {"button", IDCANCEL, {112, 120, 192, 144}, WS_TABSTOP, "Cancel"},
                       }});
 }
 

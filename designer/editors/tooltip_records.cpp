@@ -1,11 +1,12 @@
-// The designer tooltip's places in the designer services: the object factory's creator of type 11 and the project
-// item's "PRTT" records.
+// The designer tooltip's places in the designer services: the object factory's creator of type 11, the project
+// item's "PRTT" records and the dropper of deleted nodes.
 #include "designer/app/designer_app.h"
 #include "designer/app/extended_world.h"
 #include "designer/app/project_records.h"
 #include "designer/app/registry.h"
 #include "designer/editors/designer_tooltip.h"
 #include "engine/core/chunk_stream.h"
+#include "engine/core/node.h"
 #include "engine/core/type_tag.h"
 
 namespace {
@@ -33,5 +34,22 @@ ProjectRecordRead ReadTooltip(CVTND_ProjectReading& in, uint32_t, SWchunkstream&
 
 constexpr CVTND_ProjectRecordHandler kHandler = {&WriteTooltips, &ReadTooltip};
 const CVTND_ProjectRecordRegistration kHandlerRegistered(MakeTag("PRTT"), &kHandler);
+
+// A deleted node leaves every tooltip: an entry kept would save its name, which a later node may take.
+void DropTooltipEntries(CVTNDesignerApp& app, const CVTND_Object& object, uint32_t)
+{
+    CVTND_ExtendedWorld* world = app.GetWorld();
+    SWtooltips* tooltips = world != nullptr ? SWtooltips::Find(*world) : nullptr;
+    if (tooltips == nullptr || !object.IsNodeType())
+        return;
+    const auto* node = static_cast<const SWnode*>(object.GetObject());
+    const SWworldlock lock(*world);
+    for (SWlistnode* n = tooltips->GetList().Head(); n != nullptr; n = n->Next()) {
+        auto* tooltip = static_cast<CVTN_ToolTip*>(n);
+        while (CVTN_ToolTipEntry* entry = tooltip->FindEntry(node))
+            tooltip->DeleteEntry(entry);
+    }
+}
+const CVTND_ReferenceDropperRegistration kDropperRegistered(&DropTooltipEntries);
 
 } // namespace

@@ -15,6 +15,7 @@ enum TooltipText : uint32_t {
     kIdsSeconds = 24006,         // after the length
     kIdsBytes = 24007,           // after the file size
     kIdsParticlesNoNode = 24008, // the particle system's own node is not in the scene
+    kIdsSoundUnreadable = 24009, // the format line of a wave file that cannot be opened
 };
 
 std::string TooltipTextOf(uint32_t id); // empty when absent

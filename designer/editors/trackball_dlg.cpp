@@ -142,13 +142,24 @@ bool CVTND_TrackballButtonDlg::onInitDialog()
 
     frame_controls::Init(*this, m_channel, DesignerWorld());
     if (code == kCodeNone) {
-        for (const int32_t id : SavedControls())
-            if (pf::Window* w = child(id))
-                w->enable(false);
+        DisableForNone();
     } else if (code == kCodeScale) {
         EnableFrameControls(false);
     }
     return true;
+}
+
+// None leaves every control but the function disabled; the states from before come back with the next function,
+// so a page that opens on None saves them too.
+void CVTND_TrackballButtonDlg::DisableForNone()
+{
+    m_savedStates.clear();
+    for (const int32_t id : SavedControls()) {
+        pf::Window* w = child(id);
+        m_savedStates.push_back(w != nullptr && w->isEnabled());
+        if (w != nullptr)
+            w->enable(false);
+    }
 }
 
 void CVTND_TrackballButtonDlg::FunctionChanged()
@@ -164,14 +175,7 @@ void CVTND_TrackballButtonDlg::FunctionChanged()
             return;
     }
     if (code == kCodeNone) {
-        m_savedStates.clear();
-        for (const int32_t id : SavedControls()) {
-            pf::Window* w = child(id);
-            m_savedStates.push_back(w != nullptr && w->isEnabled());
-            if (w != nullptr)
-                w->enable(false);
-        }
-        // None leaves every control but the function disabled: the frame rule below is for the other codes.
+        DisableForNone(); // the frame rule below is for the other codes
         return;
     }
     if (old == kCodeNone) {

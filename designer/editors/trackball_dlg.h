@@ -28,6 +28,7 @@ protected:
     pf::LResult handle(const pf::Msg& msg) override;
 
 private:
+    void DisableForNone();
     void FunctionChanged();
     void FrameChanged();
     void EnableFrameControls(bool enabled);

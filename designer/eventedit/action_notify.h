@@ -22,6 +22,13 @@ void MoveActionAndNotify(SWevent* target, SWactionnode* action, SWactionnode* af
 void AnnounceNewAction(SWactionnode* action);
 
 void RedrawMaps(); // every open event map; nothing while the application does not run
+// A drop changed what the maps show: without more, every map is redrawn and every action list refilled now, once
+// for the whole drop; with more, that is owed to the drop that ends it.
+void MapChangedByDrop(bool more);
+// After events or actions were deleted: with auto-remove on, whatever they alone named leaves the map; every map is
+// redrawn either way.
+void RedrawAfterDeletion();
+void FinishDrop(); // pays an owed redraw: the drag ended on a drop that was skipped or changed nothing
 
 SWworld* WorldOfAction(const SWactionnode* action); // the world whose lock guards action
 // A new host callback action of event for method (class name from its class file); null for no method. The caller

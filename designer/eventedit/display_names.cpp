@@ -197,10 +197,11 @@ SWdatanode* FindArgumentById(const SWactionnode& action, uint32_t id)
     return nullptr;
 }
 
+// The types whose parameters EditEventParameters edits: a button or menu item for any other type would do nothing.
 bool EventHasParameters(const SWevent& event)
 {
     const uint32_t type = event.GetType();
-    return !(type <= 3 || (type >= 8 && type <= 14));
+    return type == 4 || IsNodeEventType(type) || type == 17 || type == 19 || type == 20;
 }
 
 bool EventCanCollapseInputs(const SWevent& event)

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "designer/app/designer_app.h"
+#include "designer/eventedit/action_notify.h"
 #include "designer/eventedit/editor_engine.h"
 #include "designer/eventedit/editor_images.h"
 #include "designer/eventedit/map_object.h"
@@ -317,6 +318,7 @@ void CEditorEngine::DropSeveral(pf::Window* window, pf::Point screen)
         dropping[i]->DroppedAt(screen);
         DropOn(*agreed.receptor, window, screen, dropping[i], i + 1 < dropping.size());
     }
+    FinishDrop();
 }
 
 void CEditorEngine::DropSelection(pf::Window* window, pf::Point screen)
@@ -342,4 +344,5 @@ void CEditorEngine::DropSelection(pf::Window* window, pf::Point screen)
         object->DroppedAt(corner);
         DropOn(*agreed.receptor, window, corner, object, i + 1 < moving.size());
     }
+    FinishDrop();
 }

@@ -41,6 +41,10 @@ void RefreshLists()
         engine->RefreshActionReceptors();
 }
 
+// A drop of several things changes the maps with each, but a person sees them redrawn once, after the last: the
+// redraw is owed until a drop without more follows, or the drag ends.
+bool g_mapsOwed = false;
+
 // The class file's name without folder and extension; a name that starts with its only dot keeps it.
 std::string JavaClassName(const std::string& path)
 {
@@ -75,10 +79,7 @@ void ShowNewAction(SWactionnode* action, MapObject& anchor, bool more)
     if (engine == nullptr || action == nullptr)
         return;
     engine->PlaceNear(engine->AddAction(action), &anchor);
-    if (!more) {
-        RedrawMaps();
-        RefreshLists();
-    }
+    MapChangedByDrop(more);
     AnnounceNewAction(action);
 }
 
@@ -145,7 +146,8 @@ struct TargetKey {
     int type = SWdatanode::kString;
 };
 
-void Toggle(MapObject& anchor, SWactionnode& action, const EdContent& dragged, const TargetKey& key, bool replace)
+void Toggle(MapObject& anchor, SWactionnode& action, const EdContent& dragged, const TargetKey& key, bool replace,
+            bool more)
 {
     if (key.datum == nullptr)
         return;
@@ -153,6 +155,7 @@ void Toggle(MapObject& anchor, SWactionnode& action, const EdContent& dragged, c
         RemoveArgumentAndNotify(&action, existing);
         if (CEditorEngine* engine = GetEditorEngine())
             AutoRemove(engine->FindContentObject(dragged.GetContent()));
+        MapChangedByDrop(more);
         return;
     }
     if (replace) {
@@ -161,6 +164,7 @@ void Toggle(MapObject& anchor, SWactionnode& action, const EdContent& dragged, c
     }
     AddActionArgumentAndNotify(&action, key.datum, key.type, key.type == SWdatanode::kString);
     ShowTarget(dragged, anchor);
+    MapChangedByDrop(more);
 }
 
 const char* NameOf(const std::optional<std::string>& name)
@@ -199,8 +203,7 @@ void DropOnCondition(MapObject& target, SWactionnode& condition, Droppable& drop
         CVTND_WorldWriteLock lock(WorldOfAction(&condition));
         SetLinks(*moved, right ? id : SWactionnode::kUnset, right ? SWactionnode::kUnset : id, SWactionnode::kUnset);
     }
-    if (!more)
-        RedrawMaps();
+    MapChangedByDrop(more);
 }
 
 void DropOnQueue(MapObject& target, SWactionnode& queue, Droppable& droppable, const EdContent& dragged, bool more)
@@ -231,8 +234,7 @@ void DropOnQueue(MapObject& target, SWactionnode& queue, Droppable& droppable, c
         CVTND_WorldWriteLock lock(WorldOfAction(&queue));
         SetLinks(*moved, SWactionnode::kUnset, SWactionnode::kUnset, id);
     }
-    if (!more)
-        RedrawMaps();
+    MapChangedByDrop(more);
 }
 
 // A queue's id in a stop list: taken out when listed, appended when not, so a second drop undoes the first.
@@ -257,8 +259,7 @@ void DropOnStopQueue(MapObject& target, SWactionnode& stop, Droppable& droppable
             CVTND_WorldWriteLock lock(WorldOfAction(&stop));
             ToggleStopId(*list, queue->GetActionId());
         }
-        if (!more)
-            RedrawMaps();
+        MapChangedByDrop(more);
         return;
     }
     SWactionkind* kind = dragged.GetActionKind();
@@ -287,25 +288,25 @@ void SetActionTarget(MapObject& target, SWactionnode& action, Droppable& droppab
     const auto in = [kind](int32_t from, int32_t to) { return kind >= from && kind <= to; };
     if (in(2, 4) || in(26, 29) || in(32, 34) || in(41, 49) || in(52, 53) || kind == 60 || in(62, 64)) {
         if (nodeWith(SWnode::kKindObject | SWnode::kKindGroup))
-            Toggle(target, action, *dragged, nodeKey, false);
+            Toggle(target, action, *dragged, nodeKey, false, more);
     } else if (kind == 5 || kind == 61) {
         if (nodeWith(SWnode::kKindCamera))
-            Toggle(target, action, *dragged, nodeKey, true);
+            Toggle(target, action, *dragged, nodeKey, true, more);
     } else if (kind == 7 || kind == 8) {
         if (const SWsound* sound = dragged->GetSound())
-            Toggle(target, action, *dragged, {sound->GetName().c_str()}, true);
+            Toggle(target, action, *dragged, {sound->GetName().c_str()}, true, more);
     } else if (in(11, 15) || kind == 38) {
         if (const SWevent* event = dragged->GetEvent())
-            Toggle(target, action, *dragged, {NameOf(event->GetName())}, false);
+            Toggle(target, action, *dragged, {NameOf(event->GetName())}, false, more);
     } else if (kind == 21 || kind == 22) {
         if (node != nullptr)
-            Toggle(target, action, *dragged, nodeKey, false);
+            Toggle(target, action, *dragged, nodeKey, false, more);
     } else if (kind == 24 || kind == 35) {
         if (const SWexpressionentry* entry = dragged->GetExpression())
-            Toggle(target, action, *dragged, {entry, SWdatanode::kObject}, false);
+            Toggle(target, action, *dragged, {entry, SWdatanode::kObject}, false, more);
     } else if (kind == 37) {
         if (nodeWith(SWnode::kKindCamera))
-            Toggle(target, action, *dragged, nodeKey, false);
+            Toggle(target, action, *dragged, nodeKey, false, more);
     } else if (kind == 39) {
         const SWcursor* cursor = dragged->GetCursor();
         if (cursor == nullptr)
@@ -324,18 +325,19 @@ void SetActionTarget(MapObject& target, SWactionnode& action, Droppable& droppab
         } else {
             ShowTarget(*dragged, target);
         }
+        MapChangedByDrop(more);
     } else if (kind == 50 || kind == 51) {
         if (nodeWith(SWnode::kKindGroup | SWnode::kKindMesh))
-            Toggle(target, action, *dragged, nodeKey, false);
+            Toggle(target, action, *dragged, nodeKey, false, more);
     } else if (in(54, 56)) {
         if (const CVTN_SubWorld* world = dragged->GetWorld())
-            Toggle(target, action, *dragged, {NameOf(world->GetName())}, false);
+            Toggle(target, action, *dragged, {NameOf(world->GetName())}, false, more);
     } else if (kind == 57 || kind == 58) {
         if (nodeWith(SWnode::kKindHotspot))
-            Toggle(target, action, *dragged, nodeKey, false);
+            Toggle(target, action, *dragged, nodeKey, false, more);
     } else if (kind == 59) {
         if (const SWmaterial* material = dragged->GetMaterial())
-            Toggle(target, action, *dragged, {material->GetName().c_str()}, false);
+            Toggle(target, action, *dragged, {material->GetName().c_str()}, false, more);
     } else if (kind == 25) {
         DropOnCondition(target, action, droppable, *dragged, more);
     } else if (kind == kQueueKind) {
@@ -346,7 +348,7 @@ void SetActionTarget(MapObject& target, SWactionnode& action, Droppable& droppab
 }
 
 // Steps 4 and 5 of an event drop: a node or sound name toggled in the event's list.
-void ToggleEventName(MapObject& target, SWevent& event, Droppable& droppable, const EdContent& dragged)
+void ToggleEventName(MapObject& target, SWevent& event, Droppable& droppable, const EdContent& dragged, bool more)
 {
     CEditorEngine* engine = GetEditorEngine();
     const uint32_t type = event.GetType();
@@ -392,7 +394,7 @@ void ToggleEventName(MapObject& target, SWevent& event, Droppable& droppable, co
     } else if (droppable.IsPaletteObject()) {
         ShowTarget(dragged, target);
     }
-    RedrawMaps();
+    MapChangedByDrop(more);
 }
 
 void DropOnEvent(MapObject& target, SWevent& event, Droppable& droppable, bool more)
@@ -410,12 +412,11 @@ void DropOnEvent(MapObject& target, SWevent& event, Droppable& droppable, bool m
                 CVTND_WorldWriteLock lock(WorldOfAction(action));
                 SetLinks(*action, SWactionnode::kUnset, SWactionnode::kUnset, SWactionnode::kUnset);
             }
-            if (!more) {
-                RedrawMaps();
-                RefreshLists();
-            }
+            MapChangedByDrop(more);
         } else {
-            MoveActionAndNotify(&event, action, LastAction(event), true);
+            MoveActionAndNotify(&event, action, LastAction(event), !more);
+            if (more)
+                MapChangedByDrop(more);
         }
         return;
     }
@@ -429,7 +430,7 @@ void DropOnEvent(MapObject& target, SWevent& event, Droppable& droppable, bool m
         ShowNewAction(made, target, more);
         return;
     }
-    ToggleEventName(target, event, droppable, *dragged);
+    ToggleEventName(target, event, droppable, *dragged, more);
 }
 
 } // namespace
@@ -438,13 +439,12 @@ void MapObject::OnDrop(pf::Window*, pf::Point, Droppable* droppable, bool more)
 {
     if (droppable == nullptr)
         return;
-    if (SWactionnode* action = GetAction()) {
+    if (SWactionnode* action = GetAction())
         SetActionTarget(*this, *action, *droppable, more);
-        if (!more)
-            RefreshLists();
-    } else if (SWevent* event = GetEvent()) {
+    else if (SWevent* event = GetEvent())
         DropOnEvent(*this, *event, *droppable, more);
-    }
+    if (!more)
+        FinishDrop(); // this last one may have changed nothing after others did
 }
 
 SWactionnode* CreateJavaCallbackAction(SWevent& event, const CVTND_JavaMethod* method)
@@ -453,6 +453,32 @@ SWactionnode* CreateJavaCallbackAction(SWevent& event, const CVTND_JavaMethod* m
 }
 
 // -- Notifications
+
+void MapChangedByDrop(bool more)
+{
+    if (more) {
+        g_mapsOwed = true;
+        return;
+    }
+    g_mapsOwed = false;
+    RedrawMaps();
+    RefreshLists();
+}
+
+void RedrawAfterDeletion()
+{
+    CEditorEngine* engine = GetEditorEngine();
+    if (engine != nullptr && engine->autoRemove)
+        engine->RemoveUnused(); // redraws
+    else
+        RedrawMaps();
+}
+
+void FinishDrop()
+{
+    if (g_mapsOwed)
+        MapChangedByDrop(false);
+}
 
 void RedrawMaps()
 {

@@ -233,70 +233,47 @@ void CEditorEngine::AddEventTargets(SWevent& event, SWactionnode& action)
 
 MapObject* CEditorEngine::FindContentObject(const void* content) const
 {
-    if (content == nullptr)
-        return nullptr;
-    for (MapObject* o = FirstMapObject(); o != nullptr; o = NextMapObject(o)) {
-        if (o->GetContent() == content)
-            return o;
-    }
-    return nullptr;
+    return FindMapObjectOf(content);
 }
-
-namespace {
-
-// The first map object, in creation order, whose typed content is thing.
-template <typename Thing, typename Getter>
-MapObject* FindByContent(const EditorObjects& objects, const Thing* thing, Getter get)
-{
-    if (thing == nullptr)
-        return nullptr;
-    for (MapObject* o = objects.FirstMapObject(); o != nullptr; o = objects.NextMapObject(o)) {
-        if ((o->*get)() == thing)
-            return o;
-    }
-    return nullptr;
-}
-
-} // namespace
 
 MapObject* CEditorEngine::FindNodeObject(const SWnode* node) const
 {
-    return FindByContent(*this, node, &EdContent::GetNode);
+    return FindMapObjectOf(node, EdKind::kNode);
 }
 
 MapObject* CEditorEngine::FindSoundObject(const SWsound* sound) const
 {
-    return FindByContent(*this, sound, &EdContent::GetSound);
+    return FindMapObjectOf(sound, EdKind::kSound);
 }
 
 MapObject* CEditorEngine::FindWorldObject(const CVTN_SubWorld* world) const
 {
-    return FindByContent(*this, world, &EdContent::GetWorld);
+    return FindMapObjectOf(world, EdKind::kLoadedWorld);
 }
 
 MapObject* CEditorEngine::FindExpressionObject(const SWexpressionentry* entry) const
 {
-    return FindByContent(*this, entry, &EdContent::GetExpression);
+    return FindMapObjectOf(entry, EdKind::kExpression);
 }
 
 MapObject* CEditorEngine::FindActionObject(const SWactionnode* action) const
 {
-    return FindByContent(*this, action, &EdContent::GetAction);
+    return FindMapObjectOf(action, EdKind::kAction);
 }
 
 MapObject* CEditorEngine::FindEventObject(const SWevent* event) const
 {
-    return FindByContent(*this, event, &EdContent::GetEvent);
+    return FindMapObjectOf(event, EdKind::kEvent);
 }
 
 MapObject* CEditorEngine::FindKind1000Object(const SWcursor* cursor) const
 {
-    return FindByContent(*this, cursor, &EdContent::GetCursor);
+    return FindMapObjectOf(cursor, EdKind::kCursor);
 }
 
 MapObject* CEditorEngine::FindKind4000Object(const SWmaterial* material) const
 {
-    return FindByContent(*this, material, &EdContent::GetMaterial);
+    return FindMapObjectOf(material, EdKind::kMaterial);
 }
 
 void CEditorEngine::RemoveMapObject(MapObject* object)

@@ -1,14 +1,10 @@
 #include "designer/eventedit/editor_images.h"
 
-#include <string>
-
 #include "designer/app/designer_app.h"
 #include "designer/app/registry.h"
+#include "designer/eventedit/editor_icons.h"
 #include "platform/base/gdi_constants.h"
 #include "platform/base/user_constants.h"
-#include "platform/gfx/dc.h"
-#include "platform/gfx/gdi_objects.h"
-#include "platform/gfx/text/font.h"
 #include "platform/ui/core/resources.h"
 #include "platform/ui/core/ui.h"
 
@@ -35,18 +31,6 @@ const Ids kSix = {359, 373, 371, 372, 374, 358};
 const Ids kMarkers = {362, 363, 364, 365, 366, 367, 368, 369, 370};
 constexpr uint32_t kDcBitmaps[2] = {347, 354};
 
-// Event types in the order of the event icons.
-constexpr uint32_t kEventTypeAtIndex[12] = {0, 1, 4, 5, 7, 6, 16, 17, 19, 20, 3, 2};
-const char* const kObjectRoles[20] = {"Msh", "Snd", "Cam", "f(x)", "Jv", "Obj", "Rt",  "Cur", "Prt", "Mat",
-                                      "Grp", "11",  "Wld", "13",   "14", "HS",  "Tex", "Cm2", "Scr", "19"};
-
-constexpr int32_t kSmallestTextHeight = 6; // pixels: below it the glyphs no longer read
-
-struct Role {
-    std::string text;
-    uint32_t tint;
-};
-
 int32_t Large()
 {
     return pf::fixedSystemMetric(pf::SM_CXICON);
@@ -57,45 +41,10 @@ int32_t Small()
     return pf::fixedSystemMetric(pf::SM_CXSMICON);
 }
 
-// A tile of the role's colour with its text, drawn through our own text path so it reads at both sizes.
-pf::IconRef RoleIcon(const Role& role, int32_t side)
+// Our own drawing of the id, at both sizes.
+void RegisterIcon(uint32_t id)
 {
-    pf::DibSectionRef dib = pf::DibSection::create(side, side);
-    if (dib == nullptr)
-        return nullptr;
-    pf::MemoryDc dc;
-    dc.select(dib);
-    dc.fillRect({0, 0, side, side}, pf::createSolidBrush(role.tint));
-    dc.fillRect({1, 1, side - 1, side - 1}, pf::createSolidBrush(role.tint | 0x404040));
-    dc.setBkMode(pf::TRANSPARENT);
-    dc.setTextColor(pf::rgb(0, 0, 0));
-    dc.selectObject(pf::getStockObject(pf::DEFAULT_GUI_FONT));
-    pf::Size extent = dc.getTextExtent(role.text);
-    // A small tile takes a smaller face until the text fits, so that "a10" does not read as "a1".
-    for (int32_t height = 10; height >= kSmallestTextHeight && extent.cx > side - 2; --height) {
-        pf::LogFont request;
-        request.height = -height;
-        dc.selectFont(pf::createFontIndirect(request));
-        extent = dc.getTextExtent(role.text);
-    }
-    dc.textOut((side - static_cast<int32_t>(extent.cx)) / 2, (side - static_cast<int32_t>(extent.cy)) / 2, role.text);
-    std::vector<uint32_t> argb(static_cast<size_t>(side) * side);
-    const pf::Surface32& s = dib->surface();
-    for (int32_t y = 0; y < side; ++y)
-        for (int32_t x = 0; x < side; ++x)
-            argb[static_cast<size_t>(y) * side + x] = 0xFF000000u | (s.pixel(x, y) & 0xFFFFFF);
-    return pf::Icon::create(side, side, std::move(argb), std::vector<uint8_t>(argb.size(), 0));
-}
-
-void RegisterIcon(uint32_t id, const Role& role)
-{
-    pf::resources().addIcon(id, RoleIcon(role, Large()), RoleIcon(role, Small()));
-}
-
-void RegisterList(const Ids& ids, const std::string& prefix, uint32_t tint)
-{
-    for (size_t i = 0; i < ids.size(); ++i)
-        RegisterIcon(ids[i], {prefix + std::to_string(i), tint});
+    pf::resources().addIcon(id, DrawEditorIcon(id, Large()), DrawEditorIcon(id, Small()));
 }
 
 pf::ImageListRef MakeList(const Ids& ids, int32_t side, int32_t initial, std::vector<pf::IconRef>& icons,
@@ -121,46 +70,12 @@ void CVTND_EditorImages::RegisterPictures()
     if (g_registered)
         return;
     g_registered = true;
-    for (size_t i = 0; i < std::size(kEventTypeAtIndex); ++i) {
-        const std::string type = "E" + std::to_string(kEventTypeAtIndex[i]);
-        RegisterIcon(kEventIcons[i], {type, pf::rgb(96, 128, 224)});
-        if (kEventIconsSecond[i] != kEventIcons[i])
-            RegisterIcon(kEventIconsSecond[i], {type, pf::rgb(160, 160, 160)});
-    }
-    for (size_t i = 0; i < kObjectIcons.size(); ++i)
-        RegisterIcon(kObjectIcons[i], {kObjectRoles[i], pf::rgb(224, 160, 64)});
-    // Icon 158 is the mesh in both the object and the action list; the object role wins.
-    for (size_t i = 1; i < kActionIcons.size(); ++i)
-        RegisterIcon(kActionIcons[i], {"a" + std::to_string(i), pf::rgb(96, 192, 96)});
-    RegisterIcon(356, {"S", pf::rgb(192, 96, 192)});
-    RegisterIcon(498, {"vtn", pf::rgb(192, 192, 96)});
-    RegisterList(kSmallThree, "s", pf::rgb(192, 192, 96));
-    const char* const axes[3] = {"X", "Y", "Z"};
-    for (size_t i = 0; i < 3; ++i)
-        RegisterIcon(kAxes[i], {axes[i], pf::rgb(192, 96, 192)});
-    RegisterList(kSix, "v", pf::rgb(96, 192, 192));
-    RegisterList(kMarkers, "m", pf::rgb(224, 96, 96));
-    for (size_t i = 0; i < kBitmaps.size(); ++i) {
-        pf::IconRef picture = RoleIcon({"b" + std::to_string(i), pf::rgb(200, 200, 200)}, 16);
-        pf::DibSectionRef dib = pf::DibSection::create(16, 16);
-        for (int32_t y = 0; y < 16; ++y)
-            for (int32_t x = 0; x < 16; ++x)
-                dib->surface().setPixel(x, y, picture->pixel(x, y));
-        pf::resources().addBitmap(kBitmaps[i], dib);
-    }
-    std::vector<uint32_t> arrow(32 * 32, 0);
-    std::vector<uint8_t> mask(32 * 32, 1);
-    // Two stacked sheets: several objects on the move.
-    for (int32_t sheet = 0; sheet < 2; ++sheet) {
-        const int32_t o = sheet * 6;
-        for (int32_t y = 2 + o; y < 18 + o; ++y)
-            for (int32_t x = 2 + o; x < 18 + o; ++x) {
-                const bool edge = x == 2 + o || x == 17 + o || y == 2 + o || y == 17 + o;
-                arrow[static_cast<size_t>(y) * 32 + x] = edge ? 0xFF000000u : 0xFFFFFFFFu;
-                mask[static_cast<size_t>(y) * 32 + x] = 0;
-            }
-    }
-    pf::resources().addCursor(kDragCursor, pf::Icon::create(32, 32, std::move(arrow), std::move(mask), {2, 2}));
+    // The 15 bitmaps and the two drawing surfaces are never shown: the layer's generated stand-ins serve them.
+    for (const Ids* ids : {&kEventIcons, &kEventIconsSecond, &kObjectIcons, &kActionIcons, &kTreeIcons, &kSceneFile,
+                           &kSmallThree, &kAxes, &kSix, &kMarkers})
+        for (const uint32_t id : *ids)
+            RegisterIcon(id);
+    pf::resources().addCursor(kDragCursor, DrawDragCursorPicture());
 }
 
 const std::vector<uint32_t>& CVTND_EditorImages::IdsOf(EditorImageList which)

@@ -90,6 +90,7 @@ void EditorObjects::ReleaseAll()
     m_dragList.clear();
     m_current = nullptr;
     m_currentWindow = nullptr;
+    m_byContent.clear();
     while (SWlistnode* n = m_droppables.Head()) {
         auto* droppable = static_cast<Droppable*>(n);
         m_droppables.Remove(n);
@@ -110,6 +111,7 @@ void EditorObjects::AddMapObject(MapObject* object)
     m_droppables.AddTail(static_cast<Droppable*>(object));
     m_receptors.AddTail(&object->link);
     object->m_handle = ++m_lastHandle;
+    m_byContent[object->GetContent()].push_back(object);
 }
 
 void EditorObjects::AddDroppable(Droppable* droppable)
@@ -135,6 +137,11 @@ void EditorObjects::DeleteMapObject(MapObject* object)
     if (object == nullptr)
         return;
     ForgetMapObject(object);
+    if (const auto listed = m_byContent.find(object->GetContent()); listed != m_byContent.end()) {
+        std::erase(listed->second, object);
+        if (listed->second.empty())
+            m_byContent.erase(listed);
+    }
     m_droppables.Remove(static_cast<Droppable*>(object));
     m_receptors.Remove(&object->link);
     if (m_current == object)
@@ -200,6 +207,17 @@ MapObject* EditorObjects::FirstMapObject() const
         if (MapObject* object = static_cast<Droppable*>(n)->AsMapObject())
             return object;
     }
+    return nullptr;
+}
+
+MapObject* EditorObjects::FindMapObjectOf(const void* content, uint16_t kindBits) const
+{
+    const auto listed = content != nullptr ? m_byContent.find(content) : m_byContent.end();
+    if (listed == m_byContent.end())
+        return nullptr;
+    for (MapObject* object : listed->second)
+        if ((object->GetKind() & kindBits) == kindBits)
+            return object;
     return nullptr;
 }
 

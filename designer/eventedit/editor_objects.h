@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/core/list.h"
@@ -230,6 +231,8 @@ public:
 
     MapObject* FirstMapObject() const; // creation order
     MapObject* NextMapObject(const MapObject* object) const;
+    // The first map object, in creation order, of that content; with kindBits, only one whose kind word has them.
+    MapObject* FindMapObjectOf(const void* content, uint16_t kindBits = 0) const;
     size_t CountDroppables() const { return m_droppables.Count(); }
     size_t CountReceptors() const { return m_receptors.Count(); }
     const SWlist& Receptors() const { return m_receptors; } // of DropReceptorLink
@@ -248,4 +251,7 @@ protected:
     SWlist m_droppables; // palette objects (owned) and map objects (linked only)
     SWlist m_receptors;  // of DropReceptorLink, each receptor owned
     uint32_t m_lastHandle = 0;
+    // The map objects of each content, in creation order: a map of thousands is searched by content at every
+    // placement and layout entry. A map object's content is set before it is added and never changes.
+    std::unordered_map<const void*, std::vector<MapObject*>> m_byContent;
 };

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "engine/behaviour/action_kind.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/event.h"
 #include "engine/core/data_node.h"
@@ -22,7 +23,7 @@ bool KindIn(int32_t kind, std::initializer_list<std::pair<int32_t, int32_t>> ran
 
 bool IsNodeTargetKind(int32_t kind)
 {
-    return KindIn(kind, {{2, 5}, {21, 22}, {26, 29}, {32, 34}, {37, 37}, {41, 53}, {57, 58}, {60, 64}});
+    return ActionKindNamesNodes(kind);
 }
 
 bool IsNodeEventType(uint32_t type)

@@ -304,6 +304,8 @@ void CVTND_EventMap::Paint()
     for (MapObject* o = engine->FirstMapObject(); o != nullptr; o = engine->NextMapObject(o))
         if (o->foldOwner == nullptr)
             o->Draw(dc, m_scroll, engine->Selection().Contains(o) || o->marked != 0);
+    if (m_bandShown)
+        DrawBand(dc);
 }
 
 // -- Mouse
@@ -314,17 +316,27 @@ void CVTND_EventMap::ShowMapPoint(pf::Point client)
         view->ShowMapPoint({client.x + m_scroll.x, client.y + m_scroll.y});
 }
 
-void CVTND_EventMap::DrawBand()
+void CVTND_EventMap::DrawBand(pf::Dc& dc) const
 {
     CEditorEngine* engine = GetEditorEngine();
     if (engine == nullptr)
         return;
-    pf::WindowDc dc(*this);
     dc.selectPen(engine->GetPen(EnginePen::kDotted));
     dc.selectObject(pf::getStockObject(pf::NULL_BRUSH));
     dc.setROP2(pf::R2_XORPEN);
     dc.rectangle({std::min(m_press.x, m_bandCorner.x), std::min(m_press.y, m_bandCorner.y),
                   std::max(m_press.x, m_bandCorner.x) + 1, std::max(m_press.y, m_bandCorner.y) + 1});
+}
+
+// A band of no size is never drawn: a click on empty space leaves nothing behind, whatever repaints in between.
+void CVTND_EventMap::ShowBand(bool show)
+{
+    show = show && m_banding && (m_press.x != m_bandCorner.x || m_press.y != m_bandCorner.y);
+    if (show == m_bandShown)
+        return;
+    m_bandShown = show;
+    pf::WindowDc dc(*this);
+    DrawBand(dc);
 }
 
 void CVTND_EventMap::OnLeftDown(pf::Point client)
@@ -339,7 +351,6 @@ void CVTND_EventMap::OnLeftDown(pf::Point client)
         m_bandCorner = client;
         m_clicks = 0;
         m_firstClicked = nullptr;
-        DrawBand();
         return;
     }
     m_pressed = object;
@@ -362,9 +373,9 @@ void CVTND_EventMap::OnMouseMove(pf::Point client)
 {
     ShowMapPoint(client);
     if (m_banding) {
-        DrawBand();
+        ShowBand(false);
         m_bandCorner = {std::max(client.x, 0), std::max(client.y, 0)};
-        DrawBand();
+        ShowBand(true);
         return;
     }
     CEditorEngine* engine = GetEditorEngine();
@@ -405,8 +416,8 @@ void CVTND_EventMap::OnLeftUp(pf::Point client)
         }
         return;
     }
+    ShowBand(false);
     m_banding = false;
-    DrawBand();
     if (engine == nullptr)
         return;
     m_bandCorner = {std::max(client.x, 0), std::max(client.y, 0)};

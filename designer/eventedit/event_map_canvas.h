@@ -59,7 +59,8 @@ private:
     void OnLeftUp(pf::Point client);
     void OnRightDown(pf::Point client);
     void OnDoubleClick(pf::Point client);
-    void DrawBand(); // exclusive-or, so a second call erases
+    void DrawBand(pf::Dc& dc) const; // exclusive-or, so a second call erases
+    void ShowBand(bool show);        // draws or erases the band on the window, once each way
     void ShowMapPoint(pf::Point client);
 
     // -- Commands (event_map_commands.cpp)
@@ -82,5 +83,6 @@ private:
     uint32_t m_firstClickMs = 0;
     MapObject* m_firstClicked = nullptr; // a second press counts only on the object of the first
     bool m_banding = false;
+    bool m_bandShown = false; // drawn on the window now; a repaint draws it again, so the next erase finds it
     pf::Point m_bandCorner;
 };

@@ -287,13 +287,11 @@ void CVTND_EventMap::DeleteByMenu(MapObject& object, uint16_t kind)
         doomed.push_back({kind, object.GetContent()});
     }
     m_menuObject = nullptr;
-    for (const Doomed& d : doomed) {
-        if (!Delete(d))
-            continue;
-    }
+    for (const Doomed& d : doomed)
+        Delete(d);
     if (kind == EdKind::kAction)
         engine->RefreshActionReceptors();
-    RedrawMaps();
+    RedrawAfterDeletion();
 }
 
 void CVTND_EventMap::CollapseInputs(MapObject& object, SWevent& event)
@@ -373,13 +371,14 @@ void CVTND_EventMap::DeleteSelection()
     if (!single && (kinds & 0x98) != 0 && Ask(parent(), kIdsDeleteSelected) != pf::IDYES)
         return;
     bool actionDeleted = false;
+    bool deleted = false;
     bool changed = false;
     for (const Doomed& d : doomed) {
         if (single &&
             Ask(parent(), d.kind == EdKind::kAction ? kIdsDeleteThisAction : kIdsDeleteThisEvent) != pf::IDYES)
             continue;
         if (Delete(d)) {
-            changed = true;
+            deleted = true;
             actionDeleted = actionDeleted || d.kind == EdKind::kAction;
         }
     }
@@ -395,7 +394,9 @@ void CVTND_EventMap::DeleteSelection()
     }
     if (actionDeleted)
         engine->RefreshActionReceptors();
-    if (changed)
+    if (deleted)
+        RedrawAfterDeletion();
+    else if (changed)
         RedrawMaps();
 }
 

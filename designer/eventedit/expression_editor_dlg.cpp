@@ -21,9 +21,10 @@
 
 namespace {
 
-CVTND_Object NewExpression(CVTNDesignerApp& app, const CVTND_CreateRequest& request)
+// Through the editor factory, as every editor: its record closes it with the project and lets it hear notices.
+CVTND_Object NewExpression(CVTNDesignerApp& app, const CVTND_CreateRequest&)
 {
-    CVTND_ExpressionEditorDlg::OpenNew(request.owner != nullptr ? request.owner : app.GetMainFrame());
+    app.EditObject(CVTND_Object(ObjectType::kExpression, nullptr), false);
     return {}; // nothing exists until the editor's OK adds the entry and announces it
 }
 
@@ -60,14 +61,6 @@ pf::Window* CVTND_ExpressionEditorDlg::Make(const CVTND_EditorRequest& request)
     // The factory keeps the record and fills in the dialog; the editor unregisters by its own address.
     return Open(std::make_unique<CVTND_ExpressionEditorDlg>(static_cast<SWexpressionentry*>(request.object)), kIdd,
                 request.parent);
-}
-
-pf::Window* CVTND_ExpressionEditorDlg::OpenNew(pf::Window* parent)
-{
-    pf::Window* editor = Open(std::make_unique<CVTND_ExpressionEditorDlg>(nullptr), kIdd, parent);
-    if (editor != nullptr)
-        editor->show(pf::SW_SHOW);
-    return editor;
 }
 
 std::string CVTND_ExpressionEditorDlg::ReferenceOf(const CVTND_Object& owner, const SWproperty& property)

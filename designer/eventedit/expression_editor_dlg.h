@@ -25,8 +25,7 @@ public:
 
     explicit CVTND_ExpressionEditorDlg(SWexpressionentry* entry); // null: a new expression
     ~CVTND_ExpressionEditorDlg() override;
-    static pf::Window* Make(const CVTND_EditorRequest& request); // the editor factory's, for an entry
-    static pf::Window* OpenNew(pf::Window* parent);              // shown; null when no window was made
+    static pf::Window* Make(const CVTND_EditorRequest& request); // the factory's: an entry, or none for a new one
 
     SWexpressionentry* Entry() const { return static_cast<SWexpressionentry*>(EditedObject()); }
     bool IsNewExpression() const { return m_isNew; }

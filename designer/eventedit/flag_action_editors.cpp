@@ -82,9 +82,9 @@ bool CVTND_ActionUnloadVTODlg::onInitDialog()
     const auto* unload = dynamic_cast<const SWunloadworldaction*>(Action());
     if (unload == nullptr)
         return true;
+    // The resources radios stay enabled with every reference ticked: the runtime unloads the resources as they say
+    // then too.
     Check(*this, kIdAll, unload->byte1 != 0);
-    child(kIdResourcesToo)->enable(unload->byte1 == 0);
-    child(kIdKeepResources)->enable(unload->byte1 == 0);
     Check(*this, kIdResourcesToo, unload->byte2 != 0);
     Check(*this, kIdKeepResources, unload->byte2 == 0);
     return true;
@@ -98,8 +98,6 @@ pf::LResult CVTND_ActionUnloadVTODlg::handle(const pf::Msg& msg)
         CVTND_WorldWriteLock lock(Action()->GetWorld());
         if (id == kIdAll) {
             unload->byte1 = unload->byte1 != 0 ? 0 : 1;
-            child(kIdResourcesToo)->enable(unload->byte1 == 0);
-            child(kIdKeepResources)->enable(unload->byte1 == 0);
         } else {
             unload->byte2 = id == kIdResourcesToo ? 1 : 0;
         }

@@ -65,6 +65,13 @@ pf::IconRef ButtonPicture(uint32_t id, bool on)
     return pf::Icon::create(w, h, std::move(argb), std::move(mask));
 }
 
+// An instance's top node is a group by its flags, which the manipulate panel would refuse; it is placed as the
+// object node it is.
+CVTND_Object PlacedTop(SWobjectnode* top)
+{
+    return CVTND_Object(static_cast<uint16_t>(ObjectType::kObjectNode), static_cast<SWnode*>(top));
+}
+
 float LargestHalfExtent(const SWbbox& box)
 {
     if (box.IsEmpty())
@@ -91,6 +98,30 @@ bool CVTND_ActionLoadVTODlg::onInitDialog()
     item<pf::Button>(kIdJavaStart)->setCheck(action->settings.byte2 != 0 ? pf::BST_CHECKED : pf::BST_UNCHECKED);
     ShowRoot();
     EnableTransformButtons(false);
+    return true;
+}
+
+// The import boxes and the two start boxes write their bit or byte at every click, as the other fields do.
+bool CVTND_ActionLoadVTODlg::StoreOption(int32_t id)
+{
+    SWimportvtoactionnode* action = LoadActionOf(Action());
+    auto* box = item<pf::Button>(id);
+    if (action == nullptr || box == nullptr)
+        return false;
+    const bool on = box->getCheck() == pf::BST_CHECKED;
+    const auto bit = std::find(std::begin(kImportBoxes), std::end(kImportBoxes), id);
+    if (bit == std::end(kImportBoxes) && id != kIdStartEvent && id != kIdJavaStart)
+        return false;
+    CVTND_WorldWriteLock lock(World());
+    if (id == kIdStartEvent) {
+        action->settings.byte1 = on ? 1 : 0;
+    } else if (id == kIdJavaStart) {
+        action->settings.byte2 = on ? 1 : 0;
+    } else {
+        const uint32_t mask = 1u << (bit - std::begin(kImportBoxes));
+        const auto flags = static_cast<uint32_t>(action->settings.index);
+        action->settings.index = static_cast<int32_t>(on ? flags | mask : flags & ~mask);
+    }
     return true;
 }
 
@@ -160,12 +191,15 @@ void CVTND_ActionLoadVTODlg::SelectShownInManipulatePanel()
         if (shown.instance->top == nullptr)
             continue;
         if (CVTND_ManipulateDlg* panel = ManipulatePanel())
-            panel->SelectNode(CVTND_Object(static_cast<SWnode*>(shown.instance->top)), false);
+            panel->SelectNode(PlacedTop(shown.instance->top), false);
         if (world != nullptr)
             world->SetArcballNode(shown.instance->top); // the last one keeps it
     }
 }
 
+// Moves each instance's contents onto the scene's centre and, unless they are about as large already, scales them
+// about that centre to the scene's size. A second Fit finds them there and changes nothing. The change is made in
+// world space and carried into the parent's frame, so that an instance's own placement is kept, never inverted.
 void CVTND_ActionLoadVTODlg::FitScale()
 {
     SWworld* world = World();
@@ -175,24 +209,32 @@ void CVTND_ActionLoadVTODlg::FitScale()
         SWobjectnode* top = shown.instance->top;
         if (top == nullptr)
             continue;
-        SWbbox box{SWvector{}, SWvector{}}; // always holds the origin
-        box.AddBox(GetNodeBoundingBox(*top, true));
+        const SWmatrix toWorld = ComputeNodeToWorldMatrix(*top);
+        const SWbbox box = GetNodeBoundingBox(*top, true);
         const float radius = LargestHalfExtent(box);
-        SWmatrix toWorld = ComputeNodeToWorldMatrix(*top);
-        SWmatrix fromWorld;
-        toWorld.Invert(fromWorld);
-        SWmatrix local;
-        fromWorld.Multiply(local, SWmatrix::Translation(m_sceneCentre.x, m_sceneCentre.y, m_sceneCentre.z));
-        // A world of no size, or a scene of none, has no scale to match: it is only moved.
+        const auto& e = box.Extents();
+        // A world of no size is centred by its own origin and, having no scale to match, only moved.
+        const SWvector centre = box.IsEmpty()
+                                    ? toWorld.GetTranslation()
+                                    : SWvector((e[0] + e[1]) * 0.5f, (e[2] + e[3]) * 0.5f, (e[4] + e[5]) * 0.5f);
+        float factor = 1.0f;
         if (radius > kSmallestRadius && m_sceneRadius > kSmallestRadius &&
-            std::fabs(m_sceneRadius - radius) > 0.1f * m_sceneRadius) {
-            SWmatrix scale;
-            scale.SetIdentity();
-            const float factor = m_sceneRadius / radius;
-            scale[0] = factor;
-            scale[5] = factor;
-            scale[10] = factor;
-            scale.Multiply(local, local);
+            std::fabs(m_sceneRadius - radius) > 0.1f * m_sceneRadius)
+            factor = m_sceneRadius / radius;
+        SWmatrix scale;
+        scale.SetIdentity();
+        scale[0] = factor;
+        scale[5] = factor;
+        scale[10] = factor;
+        SWmatrix change = SWmatrix::Translation(m_sceneCentre.x, m_sceneCentre.y, m_sceneCentre.z);
+        change.PostMultiply(scale).PostMultiply(SWmatrix::Translation(-centre.x, -centre.y, -centre.z));
+        SWmatrix placed;
+        change.Multiply(placed, toWorld);
+        SWmatrix local = placed;
+        if (const SWnode* parent = top->GetParentNode()) {
+            SWmatrix fromParent;
+            ComputeNodeToWorldMatrix(*parent).Invert(fromParent);
+            fromParent.Multiply(local, placed);
         }
         CVTND_WorldWriteLock lock(world);
         top->SetLocalMatrix(local);
@@ -256,7 +298,7 @@ void CVTND_ActionLoadVTODlg::UnloadAll()
     }
     for (const Shown& shown : m_shown) {
         if (panel != nullptr && shown.instance->top != nullptr)
-            panel->RemoveNode(CVTND_Object(static_cast<SWnode*>(shown.instance->top)));
+            panel->RemoveNode(PlacedTop(shown.instance->top));
         CVTN_SubWorldLoader::Of(*world).UnloadSubWorld(*shown.entry, shown.instance, false);
     }
     m_shown.clear();
@@ -276,7 +318,7 @@ void CVTND_ActionLoadVTODlg::OnNotify(const CVTND_Event& event)
                 continue;
             }
             if (CVTND_ManipulateDlg* panel = ManipulatePanel(); panel != nullptr && it->instance->top != nullptr)
-                panel->RemoveNode(CVTND_Object(static_cast<SWnode*>(it->instance->top)));
+                panel->RemoveNode(PlacedTop(it->instance->top));
             if (world != nullptr)
                 CVTN_SubWorldLoader::Of(*world).UnloadSubWorld(*it->entry, it->instance, false);
             it = m_shown.erase(it);
@@ -340,6 +382,8 @@ pf::LResult CVTND_ActionLoadVTODlg::handle(const pf::Msg& msg)
             ResetTransform();
             return 0;
         default:
+            if (StoreOption(pf::loWord(msg.wParam)))
+                return 0;
             break;
         }
     }

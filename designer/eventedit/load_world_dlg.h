@@ -2,8 +2,8 @@
 // CVTND_ActionLoadVTODlg: the editor of a load-world action (kind 54). It shows the action's import options, sets
 // the node the loaded worlds attach under (a node dropped on its picker; Reset root: the world's root), and can load
 // the linked worlds at once, so that the user places them and stores the last one's placement as the action's
-// initial transform. Only the root name, the initial transform and its use byte are written, each at once; the
-// import options are shown, never stored. Closing unloads every instance it loaded.
+// initial transform. The root name, the initial transform and its use byte, the import options and the two start
+// bytes are written, each at once. Closing unloads every instance it loaded.
 #include <cstdint>
 #include <vector>
 
@@ -54,6 +54,7 @@ protected:
 
 private:
     void ShowRoot();
+    bool StoreOption(int32_t id);         // an import or start box's state into the action; false for another control
     void EnableTransformButtons(bool on); // their pictures greyed while off
     void SelectShownInManipulatePanel();
     void UnloadAll();

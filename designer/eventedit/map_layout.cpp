@@ -3,7 +3,10 @@
 #include "designer/eventedit/map_layout.h"
 
 #include <algorithm>
+#include <map>
 #include <optional>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "designer/app/designer_app.h"
@@ -48,36 +51,72 @@ bool KeyIsId(uint16_t kind)
            kind == EdKind::kCursor;
 }
 
-// The world's thing a key names, or null.
-void* Resolve(SWworld& world, uint16_t kind, uint32_t id, const std::string& name)
-{
-    switch (kind) {
-    case EdKind::kNode:
-        return world.GetRootNode() != nullptr ? world.GetRootNode()->FindById(id) : nullptr;
-    case EdKind::kSound:
-        return world.GetSoundList().FindByName(name);
-    case EdKind::kExpression: {
-        const SWexpressionlist* expressions = SWexpressionlist::Find(world);
-        return expressions != nullptr ? expressions->FindById(id) : nullptr;
-    }
-    case EdKind::kAction:
+// The world's things a layout names, looked up in maps made once per read: a layout of many thousand entries must
+// not walk the world's lists for each. Each list's first thing of a key wins, as the lists' own finds answer.
+class LayoutResolver {
+public:
+    explicit LayoutResolver(SWworld& world) : m_world(world)
+    {
         for (SWevent* e = world.GetFirstEvent(); e != nullptr; e = SWevents::GetNextEvent(e)) {
-            if (SWactionnode* action = e->FindAction(id))
-                return action;
+            m_events.emplace(e->GetId(), e);
+            for (SWactionnode* a = e->GetFirstAction(); a != nullptr; a = SWevent::GetNextAction(a))
+                m_actions.emplace(a->GetActionId(), a);
         }
-        return nullptr;
-    case EdKind::kEvent:
-        return world.FindEventById(id);
-    case EdKind::kCursor:
-        return world.GetCursorList().FindById(id);
-    case EdKind::kLoadedWorld:
-        return world.GetSubWorlds().FindByName(name);
-    case EdKind::kMaterial:
-        return MaterialNamed(world, name);
-    default:
-        return nullptr;
+        if (const SWexpressionlist* expressions = SWexpressionlist::Find(world))
+            for (SWlistnode* n = expressions->Entries().Head(); n != nullptr; n = n->Next())
+                m_expressions.emplace(static_cast<SWexpressionentry*>(n)->GetId(), n);
+        for (SWcursor* c = world.GetCursorList().GetFirst(); c != nullptr; c = CursorList::GetNext(c))
+            m_cursors.emplace(c->id, c);
     }
-}
+
+    void* Resolve(uint16_t kind, uint32_t id, const std::string& name)
+    {
+        switch (kind) {
+        case EdKind::kNode:
+            return m_world.GetRootNode() != nullptr ? m_world.GetRootNode()->FindById(id) : nullptr;
+        case EdKind::kExpression:
+            return Find(m_expressions, id);
+        case EdKind::kAction:
+            return Find(m_actions, id);
+        case EdKind::kEvent:
+            return Find(m_events, id);
+        case EdKind::kCursor:
+            return Find(m_cursors, id);
+        case EdKind::kSound:
+        case EdKind::kLoadedWorld:
+        case EdKind::kMaterial:
+            return Named(kind, name);
+        default:
+            return nullptr;
+        }
+    }
+
+private:
+    template <typename Map> static void* Find(const Map& map, uint32_t id)
+    {
+        const auto at = map.find(id);
+        return at != map.end() ? at->second : nullptr;
+    }
+
+    // The few named kinds are found by their lists once per name.
+    void* Named(uint16_t kind, const std::string& name)
+    {
+        const auto [at, added] = m_named.try_emplace({kind, name}, nullptr);
+        if (added) {
+            if (kind == EdKind::kSound)
+                at->second = m_world.GetSoundList().FindByName(name);
+            else if (kind == EdKind::kLoadedWorld)
+                at->second = m_world.GetSubWorlds().FindByName(name);
+            else
+                at->second = MaterialNamed(m_world, name);
+        }
+        return at->second;
+    }
+
+    SWworld& m_world;
+    std::unordered_map<uint32_t, void*> m_events, m_actions, m_expressions, m_cursors;
+    std::map<std::pair<uint16_t, std::string>, void*> m_named;
+};
 
 MapObject* FindOrAdd(CEditorEngine& engine, uint16_t kind, void* content)
 {
@@ -151,17 +190,78 @@ bool ReadPicture(SWchunkstream& in, Picture& out)
     return in.ReadBytes(out.pixels) == kPictureBytes;
 }
 
+// One entry of a layout block, as read: what it names and where it goes.
+struct LayoutEntry {
+    int32_t x = 0;
+    int32_t y = 0;
+    uint16_t kind = 0;
+    uint32_t id = 0;
+    std::string name;
+    Picture picture;
+};
+
+// The entries of a block, up to any damage (false then).
+bool ParseLayout(SWchunkstream& in, std::vector<LayoutEntry>& out)
+{
+    uint32_t count = 0;
+    if (!in.ReadU32(count) || count > in.Remaining() / kLayoutEntryMinBytes)
+        return false; // the record cannot hold that many entries: damaged, not huge
+    out.reserve(count);
+    for (uint32_t i = 0; i < count; ++i) {
+        in.ReadU32(); // identifier and fold owner: written for readers of the file, not restored
+        in.ReadU32();
+        in.ReadU8();
+        LayoutEntry entry;
+        entry.x = static_cast<int32_t>(in.ReadU32());
+        entry.y = static_cast<int32_t>(in.ReadU32());
+        entry.kind = in.ReadU16() & EdKind::kContentMask;
+        if (KeyIsId(entry.kind))
+            entry.id = in.ReadU32();
+        else if (KeyIsString(entry.kind))
+            in.ReadString(entry.name);
+        if (in.Status() != SWchunkstream::kStatusGood || !ReadPicture(in, entry.picture))
+            return false;
+        out.push_back(std::move(entry));
+    }
+    return in.Status() == SWchunkstream::kStatusGood;
+}
+
+// Finds or makes the map object of each entry's content and places it.
+void ApplyLayout(CEditorEngine& engine, std::vector<LayoutEntry>& entries, SWworld& world)
+{
+    LayoutResolver resolver(world);
+    for (LayoutEntry& entry : entries) {
+        void* content = KeyIsId(entry.kind) || KeyIsString(entry.kind)
+                            ? resolver.Resolve(entry.kind, entry.id, entry.name)
+                            : nullptr;
+        MapObject* object = content != nullptr ? FindOrAdd(engine, entry.kind, content) : nullptr;
+        if (object == nullptr)
+            continue;
+        object->x = entry.x;
+        object->y = entry.y;
+        if (entry.picture.present) {
+            object->pixels = std::move(entry.picture.pixels);
+            object->bitmap = PictureBitmap(object->pixels);
+            object->width = kPictureSide;
+            object->height = kPictureSide;
+        }
+    }
+}
+
 } // namespace
 
 bool CEditorEngine::WriteLayout(SWchunkstream& out) const
 {
     std::vector<const MapObject*> objects;
-    for (MapObject* o = FirstMapObject(); o != nullptr; o = NextMapObject(o))
+    std::unordered_map<const MapObject*, uint32_t> positions;
+    for (MapObject* o = FirstMapObject(); o != nullptr; o = NextMapObject(o)) {
         objects.push_back(o);
+        positions.emplace(o, static_cast<uint32_t>(objects.size()));
+    }
     // Identifiers are positions in the list plus one; 0 is "no fold owner".
     const auto idOf = [&](const MapObject* o) -> uint32_t {
-        const auto at = std::find(objects.begin(), objects.end(), o);
-        return at == objects.end() ? 0 : static_cast<uint32_t>(at - objects.begin()) + 1;
+        const auto at = positions.find(o);
+        return at == positions.end() ? 0 : at->second;
     };
     out.WriteU32(static_cast<uint32_t>(objects.size()));
     for (const MapObject* o : objects) {
@@ -206,41 +306,10 @@ bool CEditorEngine::ReadLayout(SWchunkstream& in)
 
 bool CEditorEngine::ReadLayout(SWchunkstream& in, SWworld& world)
 {
-    uint32_t count = 0;
-    if (!in.ReadU32(count) || count > in.Remaining() / kLayoutEntryMinBytes)
-        return false; // the record cannot hold that many entries: damaged, not huge
-    for (uint32_t i = 0; i < count; ++i) {
-        in.ReadU32(); // identifier and fold owner: written for readers of the file, not restored
-        in.ReadU32();
-        in.ReadU8();
-        const auto x = static_cast<int32_t>(in.ReadU32());
-        const auto y = static_cast<int32_t>(in.ReadU32());
-        const uint16_t kind = in.ReadU16() & EdKind::kContentMask;
-        uint32_t id = 0;
-        std::string name;
-        if (KeyIsId(kind))
-            id = in.ReadU32();
-        else if (KeyIsString(kind))
-            in.ReadString(name);
-        if (in.Status() != SWchunkstream::kStatusGood)
-            return false;
-        void* content = KeyIsId(kind) || KeyIsString(kind) ? Resolve(world, kind, id, name) : nullptr;
-        Picture picture;
-        if (!ReadPicture(in, picture))
-            return false;
-        MapObject* object = content != nullptr ? FindOrAdd(*this, kind, content) : nullptr;
-        if (object == nullptr)
-            continue;
-        object->x = x;
-        object->y = y;
-        if (picture.present) {
-            object->pixels = std::move(picture.pixels);
-            object->bitmap = PictureBitmap(object->pixels);
-            object->width = kPictureSide;
-            object->height = kPictureSide;
-        }
-    }
-    return in.Status() == SWchunkstream::kStatusGood;
+    std::vector<LayoutEntry> entries;
+    const bool whole = ParseLayout(in, entries);
+    ApplyLayout(*this, entries, world);
+    return whole;
 }
 
 // -- The project file's record
@@ -252,8 +321,22 @@ namespace {
 // the project that applies them, never through pointers kept from the read.
 struct PendingLayout {
     const CVTND_Project* project = nullptr;
-    std::vector<uint8_t> bytes;
+    std::vector<uint8_t> bytes;       // written back as they were until applied
+    std::vector<LayoutEntry> entries; // as read from them, once: the apply only resolves
+    bool whole = false;               // read without damage
+    std::optional<pf::Point> origin;
 };
+
+// The entries of a block and the first map's scroll origin after them.
+void ReadLayoutBlock(std::span<const uint8_t> bytes, PendingLayout& out)
+{
+    SWchunkstream in{bytes};
+    out.whole = ParseLayout(in, out.entries);
+    if (out.whole && in.Remaining() >= 8) {
+        const int32_t x = in.ReadI32();
+        out.origin = pf::Point{x, in.ReadI32()};
+    }
+}
 
 PendingLayout& Pending()
 {
@@ -301,10 +384,12 @@ ProjectRecordRead ReadLayoutRecord(CVTND_ProjectReading& reading, uint32_t tag, 
     (void)tag;
     std::vector<uint8_t> bytes(static_cast<size_t>(payload.Remaining()));
     payload.ReadBytes(bytes);
-    Pending() = {&reading.project, bytes};
-    CEditorEngine scratch(nullptr);
-    SWchunkstream check{std::span<const uint8_t>(bytes)};
-    return scratch.ReadLayout(check, reading.world) ? ProjectRecordRead::kOk : ProjectRecordRead::kDamagedOptional;
+    PendingLayout read{&reading.project, {}, {}, false, {}};
+    ReadLayoutBlock(bytes, read);
+    read.bytes = std::move(bytes);
+    const bool whole = read.whole;
+    Pending() = std::move(read);
+    return whole ? ProjectRecordRead::kOk : ProjectRecordRead::kDamagedOptional;
 }
 
 constexpr CVTND_ProjectRecordHandler kLayoutHandler = {&WriteLayoutRecord, &ReadLayoutRecord};
@@ -322,26 +407,21 @@ void ApplyProjectLayout(CVTNDesignerApp& app)
     // A block the test or tool put beside the project's records counts as the one read with it.
     auto& kept = project->GetKeptRecords();
     const auto record = std::find_if(kept.begin(), kept.end(), [](const auto& r) { return r.tag == kLayoutTag; });
-    std::optional<std::vector<uint8_t>> bytes;
+    std::optional<PendingLayout> layout;
     if (record != kept.end()) {
-        bytes = std::move(record->payload);
+        layout.emplace();
+        ReadLayoutBlock(record->payload, *layout);
         kept.erase(record);
     } else if (Pending().project == project) {
-        bytes = std::move(Pending().bytes);
+        layout = std::move(Pending());
     }
     if (Pending().project == project)
         Pending() = {};
-    if (bytes) {
-        SWchunkstream in{std::span<const uint8_t>(*bytes)};
-        if (engine->ReadLayout(in, *world)) {
-            pf::Point origin;
-            if (in.Remaining() >= 8) {
-                origin.x = in.ReadI32();
-                origin.y = in.ReadI32();
-            }
-            if (CVTND_MapCanvas* first = app.GetFirstEventMap())
-                first->ScrollTo(origin);
-        }
+    if (layout) {
+        ApplyLayout(*engine, layout->entries, *world);
+        CVTND_MapCanvas* first = layout->whole ? app.GetFirstEventMap() : nullptr;
+        if (first != nullptr)
+            first->ScrollTo(layout->origin.value_or(pf::Point{}));
     }
     // Every event of the world is on the map; those the layout did not place are placed by the canvas.
     for (SWevent* e = world->GetFirstEvent(); e != nullptr; e = SWevents::GetNextEvent(e))

@@ -6,6 +6,7 @@
 #include "designer/app/edit_dialog.h"
 #include "designer/app/extended_world.h"
 #include "designer/app/notification.h"
+#include "designer/eventedit/action_notify.h"
 #include "designer/eventedit/display_names.h"
 #include "designer/eventedit/editor_engine.h"
 #include "designer/eventedit/editor_images.h"
@@ -158,7 +159,7 @@ bool CVTND_ModelessEditorDlg::RemoveSelectedAction()
     app->DeleteObject(CVTND_Object(action), CVTNDesignerApp::kDeleteFromMenu);
     if (!pf::ui().isWindow(self))
         return false;
-    app->RedrawEventMaps();
+    RedrawAfterDeletion();
     if (CEditorEngine* engine = Engine())
         engine->RefreshActionReceptors();
     EnableSelectionButtons(false);

@@ -288,7 +288,8 @@ pf::LResult CVTND_ActionPlaySoundDlg::handle(const pf::Msg& msg)
         if (id == kIdLoop || id == kIdRepeatRadio) {
             if (SWsoundaction* action = SoundActionOf(Action())) {
                 CVTND_WorldWriteLock lock(Action()->GetWorld());
-                action->settings.playOption1 = id == kIdLoop ? (action->settings.playOption1 != 0 ? 0 : 1) : 0;
+                // Each radio sets what it shows: a second click on Loop must not store "no loop" beside a ticked Loop.
+                action->settings.playOption1 = id == kIdLoop ? 1 : 0;
             }
             Announce();
             return 0;

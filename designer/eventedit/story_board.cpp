@@ -8,6 +8,8 @@
 #include "platform/base/gdi_constants.h"
 #include "platform/base/user_constants.h"
 #include "platform/gfx/dc.h"
+#include "platform/ui/controls/control.h"
+#include "platform/ui/controls/tip_window.h"
 #include "platform/ui/core/paint_dc.h"
 #include "platform/ui/core/resources.h"
 #include "platform/ui/core/ui.h"
@@ -15,6 +17,7 @@
 namespace {
 
 // Capitals, a descender and an accented capital: the tallest a label gets.
+constexpr int32_t kLabelLeft = 22; // right of the expand box
 constexpr const char* kMetricSample = "ABCXYZgjpq\xC3\x89";
 
 const pf::Pen& StockPen(int32_t index)
@@ -121,6 +124,11 @@ void CStoryBoard::DrawCurrentLine(pf::Dc& dc, int32_t x) const
 }
 
 // -- Geometry
+
+int32_t CStoryBoard::LabelRoom() const
+{
+    return m_labelWidth - 3 - kLabelLeft;
+}
 
 void CStoryBoard::SetLabelWidth(int32_t width)
 {
@@ -323,8 +331,9 @@ void CStoryBoard::DrawLabel(pf::Dc& dc, const CSBRow& row, int32_t y)
     dc.setBkMode(pf::OPAQUE);
     dc.setBkColor(pf::rgb(192, 192, 192));
     dc.setTextColor(pf::rgb(0, 0, 0));
-    const int32_t width = dc.getTextExtent(label).cx;
-    dc.textOut(std::max(22, m_labelWidth - 3 - width), y + m_textOffset, label);
+    const std::string shown = pf::fitWithEllipsis(dc, label, LabelRoom());
+    const int32_t width = dc.getTextExtent(shown).cx;
+    dc.textOut(std::max(kLabelLeft, m_labelWidth - 3 - width), y + m_textOffset, shown);
     dc.restoreDc(saved);
 }
 
@@ -342,6 +351,9 @@ pf::LResult CStoryBoard::handle(const pf::Msg& msg)
         return 0; // the cursor set on mouse moves stays
     case pf::WM_MOUSEMOVE:
         OnMouseMove(pf::pointFromLParam(msg.lParam));
+        return 0;
+    case pf::kMsgMouseLeave:
+        pf::TipWindow::hide(this);
         return 0;
     case pf::WM_LBUTTONDOWN:
     case pf::WM_LBUTTONDBLCLK:
@@ -377,6 +389,11 @@ void CStoryBoard::OnMouseMove(pf::Point p)
     }
     m_splitterHover = false;
     CSBRow* row = FindRowAt(p.y);
+    if (row != nullptr && p.x < m_labelWidth)
+        pf::offerWholeText(*this, {kLabelLeft, p.y - m_halfLineHeight, m_labelWidth - 3, p.y + m_halfLineHeight},
+                           row->Label(), LabelRoom());
+    else
+        pf::TipWindow::hide(this);
     CSBMarker* marker = row != nullptr ? row->MarkerAt(p.x) : nullptr;
     if (marker != nullptr) {
         m_hovered = marker;

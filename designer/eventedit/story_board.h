@@ -101,6 +101,7 @@ private:
     void OnLeftUp();
     void OnRightDown(pf::Point p);
     void MoveDragLine(int32_t x);
+    int32_t LabelRoom() const; // pixels a row's label may take before it is cut
     bool IsOverSplitter(int32_t x) const { return x > m_labelWidth && x < m_labelWidth + kSplitterWidth; }
     void AskForRulerLayout();
     void MeasureLines();

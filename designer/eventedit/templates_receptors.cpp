@@ -72,7 +72,11 @@ void RegisterView()
          WS_CHILD | WS_CLIPCHILDREN,
          {
              {"edit", EventMapControl::kHiddenEdit, {0, 0, 10, 10}, 0, "", false},
-             {"listview", EventMapControl::kEventList, {0, 0, 100, 404}, WS_BORDER | LVS_ICON | LVS_SINGLESEL, ""},
+             {"listview",
+              EventMapControl::kEventList,
+              {0, 0, 100, 404},
+              WS_BORDER | WS_VSCROLL | LVS_ICON | LVS_SINGLESEL,
+              ""},
              {"static", EventMapControl::kCanvas, {100, 0, 624, 404}, SS_NOTIFY, ""},
              {"scrollbar", EventMapControl::kVerticalBar, {624, 0, 640, 404}, SBS_VERT, ""},
              {"scrollbar", EventMapControl::kHorizontalBar, {100, 404, 624, 420}, 0, ""},

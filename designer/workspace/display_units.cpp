@@ -1,6 +1,9 @@
 #include "designer/workspace/display_units.h"
 
+#include <cmath>
 #include <numbers>
+
+#include "designer/workspace/number_text.h"
 
 namespace {
 
@@ -44,4 +47,13 @@ float ToDisplayUnits(int32_t unit, float value)
 float FromDisplayUnits(int32_t unit, float value)
 {
     return value * InverseUnitFactor(unit);
+}
+
+std::string FormatInDisplayUnits(int32_t unit, float value)
+{
+    const double shown = ToDisplayUnits(unit, value);
+    if (static_cast<DisplayUnit>(unit) != DisplayUnit::kDegrees || !std::isfinite(shown) || std::fabs(shown) > 1e9)
+        return FormatNumberG(shown);
+    const double rounded = std::round(shown * 1000.0) / 1000.0;
+    return FormatNumberG(rounded == 0.0 ? 0.0 : rounded); // no "-0"
 }

@@ -40,13 +40,17 @@ std::optional<pf::Rect> ReadFloatRect(const pf::Profile& profile, const std::str
     const std::optional<int32_t> h = ReadValue(profile, section, "FloatH");
     if (!x || !y || !InRange(w, kMinFloatSide, kMaxFloatSide) || !InRange(h, kMinFloatSide, kMaxFloatSide))
         return std::nullopt;
+    // No larger than the work area: each floating bar's window and its pictures cost its area, and more of it
+    // than the screen shows is never seen.
+    const int32_t width = static_cast<int32_t>(std::clamp<int64_t>(workArea.width(), kMinFloatSide, *w));
+    const int32_t height = static_cast<int32_t>(std::clamp<int64_t>(workArea.height(), kMinFloatSide, *h));
     const int64_t l = std::max<int64_t>(*x, workArea.l);
     const int64_t t = std::max<int64_t>(*y, workArea.t);
-    const int64_t r = std::min<int64_t>(int64_t{*x} + *w, workArea.r);
-    const int64_t b = std::min<int64_t>(int64_t{*y} + *h, workArea.b);
+    const int64_t r = std::min<int64_t>(int64_t{*x} + width, workArea.r);
+    const int64_t b = std::min<int64_t>(int64_t{*y} + height, workArea.b);
     if (r - l < kMinOnWorkArea || b - t < kMinOnWorkArea)
         return std::nullopt;
-    return pf::Rect::fromXywh(*x, *y, *w, *h);
+    return pf::Rect::fromXywh(*x, *y, width, height);
 }
 
 int32_t SideLimit(const pf::Rect& area, DockSide side)

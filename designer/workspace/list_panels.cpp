@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "designer/app/extended_world.h"
 #include "designer/app/objects_factory.h"
@@ -32,8 +33,10 @@ void CVTND_EventsDlg::RedrawList()
 
 void CVTND_EventsDlg::Fill(CVTND_ExtendedWorld& world)
 {
+    std::vector<void*> events;
     for (SWevent* event = world.GetFirstEvent(); event != nullptr; event = SWevents::GetNextEvent(event))
-        AddItem(event);
+        events.push_back(event);
+    AddItems(events);
 }
 
 std::string CVTND_EventsDlg::ItemText(void* object, int32_t) const
@@ -79,9 +82,11 @@ void CVTND_ExpressionsDlg::NewExpression()
 
 void CVTND_ExpressionsDlg::Fill(CVTND_ExtendedWorld& world)
 {
+    std::vector<void*> entries;
     if (const SWexpressionlist* list = SWexpressionlist::Find(world))
         for (SWlistnode* node = list->Entries().Head(); node != nullptr; node = node->Next())
-            AddItem(static_cast<SWexpressionentry*>(node));
+            entries.push_back(static_cast<SWexpressionentry*>(node));
+    AddItems(entries);
 }
 
 std::string CVTND_ExpressionsDlg::ItemText(void* object, int32_t) const
@@ -116,8 +121,10 @@ CVTND_SoundsDlg::CVTND_SoundsDlg(CVTNDesignerApp& app)
 void CVTND_SoundsDlg::Fill(CVTND_ExtendedWorld& world)
 {
     const SWsoundlist& sounds = world.GetSoundList();
+    std::vector<void*> listed;
     for (SWsound* sound = sounds.GetFirst(); sound != nullptr; sound = sounds.GetNext(sound))
-        AddItem(sound);
+        listed.push_back(sound);
+    AddItems(listed);
 }
 
 std::string CVTND_SoundsDlg::ItemText(void* object, int32_t) const
@@ -135,8 +142,10 @@ CVTND_CursorsDlg::CVTND_CursorsDlg(CVTNDesignerApp& app)
 
 void CVTND_CursorsDlg::Fill(CVTND_ExtendedWorld& world)
 {
+    std::vector<void*> cursors;
     for (SWcursor* cursor = world.GetCursorList().GetFirst(); cursor != nullptr; cursor = CursorList::GetNext(cursor))
-        AddItem(cursor);
+        cursors.push_back(cursor);
+    AddItems(cursors);
 }
 
 std::string CVTND_CursorsDlg::ItemText(void* object, int32_t column) const

@@ -1,6 +1,7 @@
 #include "designer/workspace/panel_dlg.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "designer/app/engine_interface.h"
 #include "designer/app/extended_world.h"
@@ -205,6 +206,19 @@ bool CVTND_ListPanelDlg::AddItem(void* object)
     if (list == nullptr || object == nullptr || FindItem(object) >= 0)
         return false;
     return list->insertCallbackItem(list->getItemCount(), ItemImage(object), reinterpret_cast<pf::LParam>(object)) >= 0;
+}
+
+void CVTND_ListPanelDlg::AddItems(const std::vector<void*>& objects)
+{
+    pf::ListView* list = GetList();
+    if (list == nullptr)
+        return;
+    std::unordered_set<const void*> listed;
+    for (int32_t i = 0; i < list->getItemCount(); ++i)
+        listed.insert(reinterpret_cast<const void*>(list->getItemData(i)));
+    for (void* object : objects)
+        if (object != nullptr && listed.insert(object).second)
+            list->insertCallbackItem(list->getItemCount(), ItemImage(object), reinterpret_cast<pf::LParam>(object));
 }
 
 bool CVTND_ListPanelDlg::RemoveItem(const void* object)

@@ -1,6 +1,7 @@
 #include "designer/workspace/properties_dlg.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "designer/app/extended_world.h"
 #include "designer/app/notification.h"
@@ -129,12 +130,15 @@ bool CVTND_PropertiesDlg::EditProperty()
 
 void CVTND_PropertiesDlg::Fill(CVTND_ExtendedWorld& world)
 {
-    SWproperties2* variables = VariablesOf(world, m_app.GetPropertiesObject());
-    if (variables == nullptr)
-        return;
-    for (SWproperty* v = variables->GetFirstVariable(); v != nullptr; v = SWproperties2::GetNextVariable(v))
-        if ((v->GetFlags() & SWproperty::kFlagTemporary) == 0)
-            AddItem(v);
+    if (SWproperties2* variables = VariablesOf(world, m_app.GetPropertiesObject())) {
+        std::vector<void*> shown;
+        for (SWproperty* v = variables->GetFirstVariable(); v != nullptr; v = SWproperties2::GetNextVariable(v))
+            if ((v->GetFlags() & SWproperty::kFlagTemporary) == 0)
+                shown.push_back(v);
+        AddItems(shown);
+    }
+    if (pf::ListView* list = GetList())
+        list->fitColumnsToContent();
 }
 
 void CVTND_PropertiesDlg::OnObjectEvent(const CVTND_Event& event)
@@ -144,7 +148,7 @@ void CVTND_PropertiesDlg::OnObjectEvent(const CVTND_Event& event)
         if (event.Is(EventCode::kDeleted))
             RemoveItem(event.subject.GetObject());
         else if (pf::ListView* list = GetList())
-            list->invalidate();
+            list->fitColumnsToContent(); // a new value may be wider
         return;
     }
     if (event.subject.GetObject() == nullptr || event.subject.GetObject() != shown.GetObject())
@@ -186,8 +190,10 @@ void CVTND_PropertiesDlg::OnCommand(int32_t id)
 void CVTND_PropertiesDlg::Layout(const pf::Rect& client)
 {
     constexpr int32_t kRow = 26;
-    if (pf::Window* list = child(kPanelMainControl))
+    if (pf::ListView* list = GetList()) {
         list->move({client.l, client.t, client.r, std::max(client.t, client.b - kRow)});
+        list->fitColumnsToContent();
+    }
     int32_t x = client.l + 2;
     for (const int32_t id : {panel_ids::kAdd, panel_ids::kCast, panel_ids::kEdit}) {
         if (pf::Window* button = child(id))

@@ -103,6 +103,9 @@ void CVTND_ResourcesDlg::OnObjectEvent(const CVTND_Event& event)
         RemoveObject(event.subject.GetObject());
     else
         Refill(); // names come from four lists with their own orders: a refill keeps them in the world's order
+    // A replaced object is still listed while this notice is sent, and deleted without another once it returns.
+    if (event.Is(EventCode::kReplaced))
+        RemoveObject(event.subject.GetObject());
 }
 
 bool CVTND_ResourcesDlg::IsDraggable(const CVTND_Object& object) const

@@ -216,9 +216,9 @@ void CVTND_ValueGenerator::UpdateText()
     if (!m_slot.IsBound())
         text = "";
     else if (generator == nullptr)
-        text = FormatNumberG(ToDisplayUnits(m_unit, m_emptyValue));
+        text = FormatInDisplayUnits(m_unit, m_emptyValue);
     else if (plain)
-        text = FormatNumberG(ToDisplayUnits(m_unit, static_cast<const SWaxistrack*>(generator)->GetAmount()));
+        text = FormatInDisplayUnits(m_unit, static_cast<const SWaxistrack*>(generator)->GetAmount());
     else
         text = KindName(generator->GetType());
     m_updating = true;

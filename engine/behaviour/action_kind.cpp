@@ -2,6 +2,7 @@
 
 #include <map>
 #include <mutex>
+#include <utility>
 
 namespace {
 
@@ -157,4 +158,14 @@ std::vector<int32_t> ListMotionCreatorKinds()
     for (const auto& [kind, creator] : registries.creators)
         kinds.push_back(kind);
     return kinds;
+}
+
+bool ActionKindNamesNodes(int32_t kindId)
+{
+    constexpr std::pair<int32_t, int32_t> kRanges[] = {{2, 5},   {21, 22}, {26, 29}, {32, 34},
+                                                       {37, 37}, {41, 53}, {57, 58}, {60, 64}};
+    for (const auto& [from, to] : kRanges)
+        if (kindId >= from && kindId <= to)
+            return true;
+    return false;
 }

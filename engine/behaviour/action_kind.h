@@ -86,3 +86,4 @@ bool RegisterMotionCreator(int32_t kindId, MotionCreator creator);
 ActionHandler FindActionHandler(int32_t kindId); // null when none is registered
 MotionCreator FindMotionCreator(int32_t kindId);
 std::vector<int32_t> ListMotionCreatorKinds(); // the kinds with a motion creator, ascending
+bool ActionKindNamesNodes(int32_t kindId);     // its string arguments are names of nodes of the world's tree

@@ -458,7 +458,8 @@ SWnode* SWworld::PickNode(int32_t x, int32_t y)
     const SWsurfacematrices matrices = lens->ComputeSurfaceMatrices(camera->GetWorldMatrix(), aspect);
     SWmatrix eye;
     matrices.view.Invert(eye);
-    const float ndcX = (2.0f * (static_cast<float>(x) + 0.5f) / static_cast<float>(width)) - 1.0f;
+    // The view shows the camera's +x on its left (the render camera's mapping), as its +y at its top.
+    const float ndcX = 1.0f - (2.0f * (static_cast<float>(x) + 0.5f) / static_cast<float>(width));
     const float ndcY = 1.0f - (2.0f * (static_cast<float>(y) + 0.5f) / static_cast<float>(height));
     const SWvector origin = eye.TransformPoint(SWvector(0.0f, 0.0f, 0.0f));
     const SWvector dir =

@@ -353,6 +353,7 @@ bool SWkeyframemotion::Load(SWchunkstream& in)
 SWkeyframejumpmotion::SWkeyframejumpmotion(SWworld* world) : SWnodemotion(world, kType)
 {
     m_block.SetName(std::string(kDefaultAnimationName));
+    m_durationMs = 1000.0f; // a new jump's transition; a stored jump reads its own
 }
 
 SWkeyframejumpmotion::SWkeyframejumpmotion(const SWkeyframejumpmotion& other)

@@ -246,6 +246,15 @@ uint64_t SWchunkstream::Remaining() const
     return m_end - m_device->position;
 }
 
+uint64_t SWchunkstream::RemainingAfter() const
+{
+    if (m_parent == nullptr || m_mode == kWrite)
+        return 0;
+    const uint64_t around = m_parent->Remaining(); // the parent reads through the same device, now inside us
+    const uint64_t inside = m_end > m_device->position ? m_end - m_device->position : 0;
+    return around > inside ? around - inside : 0;
+}
+
 uint64_t SWchunkstream::Position() const
 {
     return m_device->position - m_start;

@@ -56,8 +56,9 @@ public:
     // -- State
     int Status() const; // 0 good, 1 short read, -1 error
     bool IsWriting() const { return m_mode == kWrite; }
-    uint64_t Remaining() const;                                // bytes left to read in this record; 0 when writing
-    uint64_t Position() const;                                 // bytes this stream has read, skipped or written
+    uint64_t Remaining() const;      // bytes left to read in this record; 0 when writing
+    uint64_t RemainingAfter() const; // a child's: what its parent holds after this record's end; 0 at top level
+    uint64_t Position() const;       // bytes this stream has read, skipped or written
     uint32_t Depth() const { return m_depth; }                 // 0 for a root stream, parent's + 1 for a child
     uint32_t FormatVersion() const { return m_formatVersion; } // of the file read or written (951 for "0951")
     void SetFormatVersion(uint32_t version) { m_formatVersion = version; } // children inherit it when opened

@@ -121,6 +121,7 @@ bool CVTN_Container::AddChild(CVTN_Container* child, int list)
     child->m_nextSibling = nullptr;
     (m_lastChild[list] != nullptr ? m_lastChild[list]->m_nextSibling : m_firstChild[list]) = child;
     m_lastChild[list] = child;
+    child->OnLinked();
     child->NotifyListeners(kNotifyChildAdded);
     return true;
 }
@@ -129,6 +130,7 @@ void CVTN_Container::Unlink()
 {
     if (m_parent == nullptr)
         return;
+    OnUnlinking();
     const int list = m_childList;
     (m_prevSibling != nullptr ? m_prevSibling->m_nextSibling : m_parent->m_firstChild[list]) = m_nextSibling;
     (m_nextSibling != nullptr ? m_nextSibling->m_prevSibling : m_parent->m_lastChild[list]) = m_prevSibling;

@@ -89,6 +89,10 @@ public:
 
 protected:
     void AddTypeTag(uint32_t tag); // each tagged class's constructor adds its own
+    // Around the tree links: after this joined a parent's list, and before it leaves one, also when its parent
+    // deletes it (its own destructor's leaving is not heard: the derived classes are gone by then).
+    virtual void OnLinked() {}
+    virtual void OnUnlinking() {}
     void SetClass(uint8_t bit, bool on)
     {
         m_classBits = static_cast<uint8_t>(on ? m_classBits | bit : m_classBits & ~bit);

@@ -4,11 +4,14 @@
 #include <array>
 #include <atomic>
 #include <cassert>
+#include <condition_variable>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <new>
 #include <string_view>
+#include <thread>
 #include <zlib.h>
 
 #include "engine/core/record_builder.h"
@@ -244,6 +247,16 @@ uint32_t UnscrambleAndChecksum(std::span<uint8_t> body, uint32_t seed)
     return static_cast<uint32_t>(crc);
 }
 
+// The filtered payload of kind, or nothing when the filter fails or saves less than an eighth with its size field.
+std::optional<std::vector<uint8_t>> Pack(uint8_t kind, std::span<const uint8_t> payload)
+{
+    const SWpayloadfilter* filter = GetPayloadFilter();
+    std::optional<std::vector<uint8_t>> packed = filter != nullptr ? filter->encode(kind, payload) : std::nullopt;
+    if (packed && packed->size() + kCompressedSizeBytes > payload.size() - payload.size() / 8)
+        packed.reset();
+    return packed;
+}
+
 } // namespace
 
 void ScrambleBody(std::span<uint8_t> body, uint32_t seed)
@@ -450,10 +463,92 @@ PayloadStatus SWdocumentfile::DecodePayload(const DocumentRecord& record, std::v
 
 // -- Writing
 
+// A record added while others before it are still being filtered.
+struct SWdocumentwriter::Queued {
+    uint32_t tag = 0;
+    uint32_t parentIndex = 0;
+    std::vector<uint8_t> payload;
+    std::optional<std::vector<uint8_t>> packed;
+    bool filtered = false; // guarded by the packers' lock; set once packed holds the filter's result
+};
+
+// Threads that filter queued payloads: the records of a document are independent, and a published world spends
+// nearly all its time in the filter.
+class SWdocumentwriter::Packers {
+public:
+    Packers(unsigned threads, uint8_t kind) : m_kind(kind)
+    {
+        for (unsigned i = 0; i < threads; ++i)
+            m_threads.emplace_back([this] { Work(); });
+    }
+    ~Packers()
+    {
+        {
+            const std::lock_guard<std::mutex> guard(m_lock);
+            m_stop = true;
+        }
+        m_work.notify_all();
+        m_threads.clear(); // joins
+    }
+    void Submit(Queued& record)
+    {
+        {
+            const std::lock_guard<std::mutex> guard(m_lock);
+            m_waiting.push_back(&record);
+        }
+        m_work.notify_one();
+    }
+    bool Filtered(const Queued& record)
+    {
+        const std::lock_guard<std::mutex> guard(m_lock);
+        return record.filtered;
+    }
+    void WaitFor(const Queued& record)
+    {
+        std::unique_lock<std::mutex> hold(m_lock);
+        m_done.wait(hold, [&] { return record.filtered; });
+    }
+
+private:
+    void Work()
+    {
+        std::unique_lock<std::mutex> hold(m_lock);
+        for (;;) {
+            m_work.wait(hold, [&] { return m_stop || !m_waiting.empty(); });
+            if (m_waiting.empty())
+                return;
+            Queued* record = m_waiting.front();
+            m_waiting.pop_front();
+            hold.unlock();
+            std::optional<std::vector<uint8_t>> packed = Pack(m_kind, record->payload);
+            hold.lock();
+            record->packed = std::move(packed);
+            record->filtered = true;
+            m_done.notify_all();
+        }
+    }
+
+    const uint8_t m_kind;
+    std::mutex m_lock;
+    std::condition_variable m_work;
+    std::condition_variable m_done;
+    std::deque<Queued*> m_waiting; // not owned: the writer's queue holds them until they are written
+    bool m_stop = false;
+    std::vector<std::jthread> m_threads;
+};
+
 SWdocumentwriter::SWdocumentwriter(DocumentWriteOptions options)
     : m_options(options), m_stream(m_body, SWchunkstream::kWrite)
 {
     m_stream.SetFormatVersion(options.formatVersion);
+    const unsigned threads = options.threads != 0 ? options.threads : std::thread::hardware_concurrency();
+    if (threads > 1 && options.compression != DocumentCompression::kNone && GetPayloadFilter() != nullptr)
+        m_packers = std::make_unique<Packers>(threads, static_cast<uint8_t>(options.compression));
+}
+
+SWdocumentwriter::~SWdocumentwriter()
+{
+    m_packers.reset(); // joins before the queued records go
 }
 
 bool SWdocumentwriter::Refuses(uint32_t parentIndex, uint64_t payloadBytes)
@@ -475,31 +570,77 @@ std::optional<uint32_t> SWdocumentwriter::AddRecord(uint32_t tag, uint32_t paren
 {
     if (Refuses(parentIndex, payload.size()))
         return std::nullopt;
+    if (m_packers != nullptr)
+        return Queue(tag, parentIndex, payload);
     std::optional<std::vector<uint8_t>> packed;
-    const SWpayloadfilter* filter = GetPayloadFilter();
-    const auto kind = static_cast<uint8_t>(m_options.compression);
-    if (Compresses(payload.size())) {
-        packed = filter->encode(kind, payload);
-        // Worth it only when the block with its size field saves at least an eighth.
-        if (packed && packed->size() + kCompressedSizeBytes > payload.size() - payload.size() / 8)
-            packed.reset();
-    }
+    if (Compresses(payload.size()))
+        packed = Pack(static_cast<uint8_t>(m_options.compression), payload);
+    WriteRecord(tag, parentIndex, payload, packed);
+    if (m_failed)
+        return std::nullopt;
+    return m_count++;
+}
+
+void SWdocumentwriter::WriteRecord(uint32_t tag, uint32_t parentIndex, std::span<const uint8_t> payload,
+                                   const std::optional<std::vector<uint8_t>>& packed)
+{
     SWrecordbuilder record(m_stream, tag);
     SWchunkstream& out = record.Stream();
     out.WriteU32(parentIndex);
     if (packed) {
-        out.WriteU32(kind);
+        out.WriteU32(static_cast<uint32_t>(m_options.compression));
         out.WriteU32(static_cast<uint32_t>(payload.size()));
         out.WriteBytes(*packed);
     } else {
         out.WriteU32(static_cast<uint32_t>(DocumentCompression::kNone));
         out.WriteBytes(payload);
     }
-    if (!record.Finish()) {
+    if (!record.Finish())
+        m_failed = true;
+}
+
+std::optional<uint32_t> SWdocumentwriter::Queue(uint32_t tag, uint32_t parentIndex, std::span<const uint8_t> payload)
+{
+    // A few records per thread, and never much of the document, wait uncompressed at once.
+    constexpr size_t kQueuedPerThread = 4;
+    constexpr uint64_t kMaxQueuedBytes = 256ull << 20;
+    try {
+        auto queued = std::make_unique<Queued>();
+        queued->tag = tag;
+        queued->parentIndex = parentIndex;
+        queued->payload.assign(payload.begin(), payload.end());
+        queued->filtered = !Compresses(payload.size());
+        m_queuedBytes += payload.size();
+        if (!queued->filtered)
+            m_packers->Submit(*queued);
+        m_queue.push_back(std::move(queued));
+    } catch (const std::bad_alloc&) {
         m_failed = true;
         return std::nullopt;
     }
+    WriteQueued(false);
+    while (!m_queue.empty() && (m_queue.size() > kQueuedPerThread * std::thread::hardware_concurrency() ||
+                                m_queuedBytes > kMaxQueuedBytes)) {
+        m_packers->WaitFor(*m_queue.front());
+        WriteQueued(false);
+    }
+    if (m_failed)
+        return std::nullopt;
     return m_count++;
+}
+
+void SWdocumentwriter::WriteQueued(bool all)
+{
+    while (!m_queue.empty()) {
+        Queued& head = *m_queue.front();
+        if (all)
+            m_packers->WaitFor(head);
+        else if (!m_packers->Filtered(head))
+            return;
+        WriteRecord(head.tag, head.parentIndex, head.payload, head.packed);
+        m_queuedBytes -= head.payload.size();
+        m_queue.pop_front();
+    }
 }
 
 std::optional<uint32_t> SWdocumentwriter::AddRecord(uint32_t tag, uint32_t parentIndex, SWbuffer&& payload)
@@ -507,7 +648,7 @@ std::optional<uint32_t> SWdocumentwriter::AddRecord(uint32_t tag, uint32_t paren
     SWbuffer taken(std::move(payload));
     if (Refuses(parentIndex, taken.Size()))
         return std::nullopt;
-    if (Compresses(taken.Size())) {
+    if (Compresses(taken.Size()) || m_packers != nullptr) {
         const std::span<const uint8_t> flat = taken.FlatBytes(); // the filter takes one block
         if (flat.size() != taken.Size()) {
             m_failed = true; // out of memory joining the blocks
@@ -530,6 +671,8 @@ std::optional<uint32_t> SWdocumentwriter::AddRecord(uint32_t tag, uint32_t paren
 DocumentStatus SWdocumentwriter::Finish(std::vector<uint8_t>& out)
 {
     out.clear();
+    if (m_packers != nullptr)
+        WriteQueued(true);
     if (m_failed || m_stream.Status() != SWchunkstream::kStatusGood)
         return DocumentStatus::kOutOfMemory;
     const uint64_t total = kDocumentHeaderBytes + m_body.Size() + 4;

@@ -11,6 +11,8 @@
 // records without making objects, so a damaged object still shows where it lies. SWdocumentwriter builds one.
 #include <cstddef>
 #include <cstdint>
+#include <deque>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -154,11 +156,15 @@ struct DocumentWriteOptions {
     // Filters every payload of 256 bytes or more that it shrinks by at least an eighth; published files use DEFLATE.
     DocumentCompression compression = DocumentCompression::kNone;
     uint32_t formatVersion = kDocumentVersionScene; // given to every object's payload stream
+    // Compressing writers filter payloads on this many threads (0: one per core; 1: each as it is added); the
+    // file is the same byte for byte.
+    unsigned threads = 0;
 };
 
 class SWdocumentwriter {
 public:
     explicit SWdocumentwriter(DocumentWriteOptions options);
+    ~SWdocumentwriter(); // waits for the filters still running
     SWdocumentwriter(const SWdocumentwriter&) = delete;
     SWdocumentwriter& operator=(const SWdocumentwriter&) = delete;
 
@@ -176,8 +182,17 @@ public:
 private:
     bool Refuses(uint32_t parentIndex, uint64_t payloadBytes); // marks the writer failed when it refuses
     bool Compresses(uint64_t payloadBytes) const;              // whether a filter is tried on such a payload
+    void WriteRecord(uint32_t tag, uint32_t parentIndex, std::span<const uint8_t> payload,
+                     const std::optional<std::vector<uint8_t>>& packed);
+    std::optional<uint32_t> Queue(uint32_t tag, uint32_t parentIndex, std::span<const uint8_t> payload);
+    void WriteQueued(bool all); // the head of the queue while its filter is done (all: waiting for each)
 
+    struct Queued;
+    class Packers;
     DocumentWriteOptions m_options;
+    std::unique_ptr<Packers> m_packers;          // while records are compressed on several threads
+    std::deque<std::unique_ptr<Queued>> m_queue; // records added and not yet in the body, in their order
+    uint64_t m_queuedBytes = 0;
     SWbuffer m_body;
     SWchunkstream m_stream; // writes m_body
     uint32_t m_count = 0;

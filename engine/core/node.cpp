@@ -2,7 +2,9 @@
 
 #include <atomic>
 #include <unordered_set>
+#include <utility>
 
+#include "engine/core/node_index.h"
 #include "engine/core/unique_id.h"
 #include "engine/core/world.h"
 
@@ -13,6 +15,8 @@ SWnode::SWnode(uint16_t kindFlags) : m_kind(kindFlags), m_id(NextUniqueId())
 
 SWnode::~SWnode()
 {
+    if (m_index != nullptr)
+        m_index->RemoveSubtree(*this);
     SetClass(kClassObjectNode, false); // what was an object node is only a node now
     // Children go first (the container would delete them later, after this node's variables are gone, and a
     // child's removals ask its ancestors for the world).
@@ -25,8 +29,22 @@ SWnode::~SWnode()
 
 void SWnode::SetId(uint32_t id)
 {
+    const uint32_t old = m_id;
     m_id = id;
     RaiseUniqueIdPast(id);
+    if (m_index != nullptr && old != id)
+        m_index->Reidentified(*this, old);
+}
+
+void SWnode::SetName(std::optional<std::string> name)
+{
+    if (m_index == nullptr) {
+        m_name = std::move(name);
+        return;
+    }
+    std::optional<std::string> old = std::exchange(m_name, std::move(name));
+    if (old != m_name)
+        m_index->Renamed(*this, old);
 }
 
 SWnode* SWnode::GetFirstChildNode() const
@@ -80,6 +98,8 @@ uint64_t SWnode::TreeSearchCount()
 
 SWnode* SWnode::FindByName(std::string_view name) const
 {
+    if (m_index != nullptr)
+        return m_index->FindByName(name, *this);
     g_treeSearches.fetch_add(1, std::memory_order_relaxed);
     for (const SWnode* n = this; n != nullptr; n = n->NextInTree(this))
         if (n->m_name && *n->m_name == name)
@@ -89,6 +109,8 @@ SWnode* SWnode::FindByName(std::string_view name) const
 
 SWnode* SWnode::FindById(uint32_t id) const
 {
+    if (m_index != nullptr)
+        return m_index->FindById(id, *this);
     g_treeSearches.fetch_add(1, std::memory_order_relaxed);
     for (const SWnode* n = this; n != nullptr; n = n->NextInTree(this))
         if (n->m_id == id)
@@ -164,6 +186,20 @@ bool SWnode::RemoveGroupMember(const SWnode* node)
 {
     SWgroupmember* entry = FindGroupMember(node);
     return entry != nullptr && m_members.Delete(entry);
+}
+
+void SWnode::OnLinked()
+{
+    // Only list 0 is the tree the walks and so the index cover.
+    const SWnode* parent = GetChildList() == 0 ? GetParentNode() : nullptr;
+    if (parent != nullptr && parent->m_index != nullptr)
+        parent->m_index->AddSubtree(*this);
+}
+
+void SWnode::OnUnlinking()
+{
+    if (m_index != nullptr)
+        m_index->RemoveSubtree(*this);
 }
 
 void SWnode::OnVariableRemoved(SWproperty&)

@@ -20,6 +20,7 @@
 #include "engine/core/list.h"
 
 class SWgeometry;
+class SWnodeindex;
 class SWworld;
 
 class SWnode;
@@ -62,7 +63,7 @@ public:
     uint32_t GetId() const { return m_id; }
     void SetId(uint32_t id); // as read from a file: raises the id counter past it
     const std::optional<std::string>& GetName() const { return m_name; }
-    void SetName(std::optional<std::string> name) { m_name = std::move(name); }
+    void SetName(std::optional<std::string> name); // the world's index follows
     bool IsEnabled() const { return m_enabled != 0; }
     void SetEnabled(bool enabled) { m_enabled = enabled ? 1 : 0; }
     SWgeometry* GetGeometry() const { return m_geometry; }
@@ -76,10 +77,11 @@ public:
     SWnode* GetChild(size_t index) const; // null when index is not below the child count
     bool AddChildNode(SWnode* child);     // this owns child from now on; false as CVTN_Container::AddChild
     SWnode* NextInTree(const SWnode* subtreeRoot) const; // pre-order within subtreeRoot's subtree
-    SWnode* FindByName(std::string_view name) const;     // this or the first below, depth first
+    // This or the first below, depth first; through the world's index for a node of a world's tree.
+    SWnode* FindByName(std::string_view name) const;
     SWnode* FindById(uint32_t id) const;
-    // How many FindByName and FindById searches ran in this process: each may walk a whole tree, so readers and
-    // merges resolve many references through indexes instead, and tests check that they do.
+    // How many FindByName and FindById searches walked a tree in this process (those of a node outside any world's
+    // index): readers and merges resolve many references through indexes instead, and tests check that they do.
     static uint64_t TreeSearchCount();
     SWnode* GetRoot() const;   // the nearest ancestor (or this) that is a root node; null when none
     SWworld* GetWorld() const; // the world of the root; null outside a world
@@ -98,8 +100,12 @@ public:
 
 protected:
     void OnVariableRemoved(SWproperty& variable) override;
+    void OnLinked() override;
+    void OnUnlinking() override;
 
 private:
+    friend class SWnodeindex;
+
     uint16_t m_kind;
     uint32_t m_id;
     std::optional<std::string> m_name;
@@ -107,4 +113,5 @@ private:
     SWgeometry* m_geometry = nullptr; // owned by the root object's geometry list
     SWworld* m_world = nullptr;       // set on the root node
     SWlist m_members;                 // of SWgroupmember
+    SWnodeindex* m_index = nullptr;   // the index that lists this node, while its tree has one
 };

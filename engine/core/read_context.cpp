@@ -1,6 +1,7 @@
 #include "engine/core/read_context.h"
 
 #include "engine/core/chunk_stream.h"
+#include "engine/core/document_file.h"
 #include "engine/core/unique_id.h"
 
 namespace {
@@ -8,6 +9,12 @@ namespace {
 bool IsReserved(uint32_t id)
 {
     return id == kIdNone || id == kIdUnset;
+}
+
+std::uint64_t FreeGrowthOf(std::uint64_t storedBytes)
+{
+    constexpr std::uint64_t kFactor = SWreadlimits::kFreeGrowth;
+    return storedBytes > UINT64_MAX / kFactor ? UINT64_MAX : storedBytes * kFactor;
 }
 
 } // namespace
@@ -27,18 +34,57 @@ void SWreadcontext::SetLimitReached(std::string why)
     if (m_limitReached)
         return; // the first refusal is the one to tell
     m_limitReached = true;
-    m_limitText = why.empty() ? "it decodes to more than the limit of " + std::to_string(m_limits.maxBytes) + " bytes"
+    m_limitText = why.empty() ? "it decodes to more than the limit of " + std::to_string(m_limits.maxBytes) +
+                                    " bytes beyond what it stores"
                               : std::move(why);
 }
 
-bool SWreadcontext::TakeImage(uint64_t width, uint64_t height)
+bool SWreadcontext::TakeImage(uint64_t width, uint64_t height, uint64_t storedBytes)
 {
     // Each side of a stored image is a u32, so the product of two that fit cannot wrap.
-    if (width <= UINT32_MAX && height <= UINT32_MAX && width * height <= m_limits.maxPixels)
+    if (width > UINT32_MAX || height > UINT32_MAX || width * height > m_limits.maxPixels) {
+        SetLimitReached("an image of " + std::to_string(width) + " x " + std::to_string(height) +
+                        " pixels, more than the limit of " + std::to_string(m_limits.maxPixels));
+        return false;
+    }
+    // Images made from a few bytes (a generated picture, a stream that does not decode) are charged in full, so
+    // that many of them in a small file cannot add up to gigabytes.
+    const uint64_t pixels = width * height;
+    const uint64_t made = CountedGrowth(storedBytes, pixels > UINT64_MAX / 4 ? UINT64_MAX : pixels * 4);
+    if (made <= BytesLeft()) {
+        m_bytesTaken += made;
         return true;
+    }
     SetLimitReached("an image of " + std::to_string(width) + " x " + std::to_string(height) +
-                    " pixels, more than the limit of " + std::to_string(m_limits.maxPixels));
+                    " pixels takes the images past the limit of " + std::to_string(m_limits.maxBytes) +
+                    " bytes beyond what stores them");
     return false;
+}
+
+std::uint64_t SWreadcontext::CountedGrowth(std::uint64_t storedBytes, std::uint64_t decodedBytes)
+{
+    const std::uint64_t free = FreeGrowthOf(storedBytes);
+    return decodedBytes > free ? decodedBytes - free : 0;
+}
+
+std::uint64_t SWreadcontext::DecodedBytesAllowed(std::uint64_t storedBytes) const
+{
+    const std::uint64_t free = FreeGrowthOf(storedBytes);
+    const std::uint64_t left = BytesLeft();
+    return free > UINT64_MAX - left ? UINT64_MAX : free + left;
+}
+
+PayloadStatus SWreadcontext::DecodePayload(const DocumentRecord& record, std::vector<uint8_t>& out)
+{
+    const uint64_t stored = record.payload.size();
+    const PayloadStatus status = SWdocumentfile::DecodePayload(record, out, DecodedBytesAllowed(stored));
+    if (status == PayloadStatus::kOverLimit ||
+        (status == PayloadStatus::kOk && !TakeBytes(CountedGrowth(stored, out.size())))) {
+        SetLimitReached();
+        out.clear();
+        return PayloadStatus::kOverLimit;
+    }
+    return status;
 }
 
 uint32_t SWreadcontext::TakeObjectId(uint32_t stored)

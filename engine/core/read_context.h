@@ -9,16 +9,23 @@
 // id at or above 0x80000000 is mapped to a fresh one: raising the counter that far would wrap it onto ids in use.
 //
 // Limits. A file of a megabyte can state gigabytes (a compressed payload's size, an image's width and height), so
-// what a read may cost is the caller's to set: the decoded bytes of every record of the file together, and the
-// pixels of any one image. A stated size is checked before anything is reserved for it, and an inflating payload
-// stops at the limit, not after it. The defaults pass every world we write and know of, the largest included.
+// what a read may cost beyond the file is the caller's to set: the bytes decoding makes beyond the stored bytes it
+// made them from (a compressed payload's growth, an image's pixels past the bytes that carry them), summed over
+// the file, and the pixels of any one image. A file's own bytes are never counted: whatever was written, however
+// large, reads again. Real content grows by a small factor when decoded (deflated records, pictures of a byte a
+// pixel or a wavelet stream), so growth up to kFreeGrowth times the stored bytes is not counted either; a bomb,
+// a few bytes that claim gigabytes, is counted nearly whole. A stated size is checked before anything is reserved
+// for it, and an inflating payload stops at the limit, not after it.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 class SWchunkstream;
+struct DocumentRecord;
+enum class PayloadStatus : int;
 
 inline constexpr uint32_t kIdNone = 0;
 inline constexpr uint32_t kIdUnset = 0xFFFFFFFF;
@@ -27,8 +34,9 @@ inline constexpr uint32_t kLowestUnsafeId = 0x80000000; // stored ids from here 
 struct SWreadlimits {
     static constexpr std::uint64_t kDefaultMaxBytes = std::uint64_t{256} << 20; // 256 MiB decoded per file
     static constexpr std::uint64_t kDefaultMaxPixels = std::uint64_t{1} << 25;  // 32 M pixels per image
-    std::uint64_t maxBytes = kDefaultMaxBytes;   // every record's decoded payload, summed over the file
-    std::uint64_t maxPixels = kDefaultMaxPixels; // width x height of any one image
+    static constexpr std::uint64_t kFreeGrowth = 64; // decoded bytes per stored byte that count nothing
+    std::uint64_t maxBytes = kDefaultMaxBytes;       // what decoding makes beyond the stored bytes, over the file
+    std::uint64_t maxPixels = kDefaultMaxPixels;     // width x height of any one image
     static constexpr SWreadlimits Defaults() { return {}; }
 };
 
@@ -58,8 +66,17 @@ public:
     bool LimitReached() const { return m_limitReached; }
     void SetLimitReached(std::string why = {});
     const std::string& LimitText() const { return m_limitText; }
-    // width x height within maxPixels; otherwise the limit is reached, with the image named in why.
-    bool TakeImage(uint64_t width, uint64_t height);
+    // width x height within maxPixels, and its four bytes a pixel, less kFreeGrowth times storedBytes (what its
+    // record holds besides the size), within the byte limit; otherwise the limit is reached, naming the image.
+    bool TakeImage(uint64_t width, uint64_t height, uint64_t storedBytes = 0);
+    // record's payload into out, decoded when compressed, its growth past kFreeGrowth times the stored bytes
+    // counted against the byte limit (then reached when it does not fit). A stored payload is copied, counting
+    // nothing.
+    PayloadStatus DecodePayload(const DocumentRecord& record, std::vector<uint8_t>& out);
+    // The most a payload stored in storedBytes may decode to now; a growth beyond it reaches the limit.
+    std::uint64_t DecodedBytesAllowed(std::uint64_t storedBytes) const;
+    // What decoding storedBytes into decodedBytes counts against the byte limit.
+    static std::uint64_t CountedGrowth(std::uint64_t storedBytes, std::uint64_t decodedBytes);
 
     uint32_t TakeObjectId(uint32_t stored);     // the id an object read with stored as its own gets
     uint32_t TakeReferencedId(uint32_t stored); // the id a reference to stored resolves to

@@ -132,7 +132,8 @@ CVTN_SubWorldInstance* CVTN_SubWorldLoader::LoadFile(CVTN_SubWorld& entry, const
     // The body owns everything it touches (the path, the queue), never the world: it may outlive its join.
     const bool started = slot.loader->Start([queue = m_queue, path, serial, limits = m_limits](std::stop_token stop) {
         std::string error;
-        std::optional<std::vector<uint8_t>> bytes = ReadInBlocks(path, limits.maxBytes, stop, error);
+        // A file's own bytes are never held against the read limits; the container states its length in a u32.
+        std::optional<std::vector<uint8_t>> bytes = ReadInBlocks(path, UINT32_MAX, stop, error);
         if (stop.stop_requested())
             return;
         std::unique_ptr<SWworld> import = bytes ? ParseImport(std::move(*bytes), limits, path, error) : nullptr;

@@ -1,6 +1,8 @@
 #include "engine/core/thread_handler.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <condition_variable>
 #include <mutex>
 #include <system_error>
@@ -25,8 +27,9 @@ std::mutex g_reporterMutex; // guards g_reporter
 CVTN_ThreadHandler::StuckReporter g_reporter;
 std::atomic<uint32_t> g_detached{0};
 
-// SCHED_IDLE runs only when nothing else wants the processor; the other levels are nice values. Raising a thread
-// above normal needs privileges we normally lack, so it is a request that may be refused.
+// SCHED_IDLE runs only when nothing else wants the processor; the other levels are nice values, kLow counted from
+// the calling thread's own (a new thread inherits its creator's), so that it stays behind the thread that made it
+// however the process was started. Raising a thread needs privileges we normally lack: a request that may be refused.
 bool ApplyPriority(pthread_t handle, pid_t tid, CVTN_ThreadHandler::Priority priority)
 {
     using Priority = CVTN_ThreadHandler::Priority;
@@ -36,7 +39,12 @@ bool ApplyPriority(pthread_t handle, pid_t tid, CVTN_ThreadHandler::Priority pri
         return pthread_setschedparam(handle, SCHED_IDLE, &param) == 0;
     if (pthread_setschedparam(handle, SCHED_OTHER, &param) != 0)
         return false;
-    const int nice = priority == Priority::kLow ? 10 : priority == Priority::kHigh ? -5 : 0;
+    errno = 0;
+    const int own = getpriority(PRIO_PROCESS, static_cast<id_t>(gettid()));
+    const int base = errno == 0 ? own : 0;
+    const int nice = priority == Priority::kLow    ? std::min(base + CVTN_ThreadHandler::kLowNiceSteps, 19)
+                     : priority == Priority::kHigh ? -5
+                                                   : 0;
     return setpriority(PRIO_PROCESS, static_cast<id_t>(tid), nice) == 0;
 }
 

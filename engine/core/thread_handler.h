@@ -14,7 +14,10 @@
 
 class CVTN_ThreadHandler {
 public:
+    // kIdle: only when nothing else runs (SCHED_IDLE); kLow: normal scheduling, kLowNiceSteps nice steps behind the
+    // thread that asks for it; kNormal: nice 0; kHigh: nice -5 (usually refused).
     enum class Priority { kIdle, kLow, kNormal, kHigh };
+    static constexpr int kLowNiceSteps = 4;
     using Body = std::function<void(std::stop_token)>;
     using StuckReporter = std::function<void(const std::string& threadName)>;
 

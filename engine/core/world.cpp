@@ -27,6 +27,7 @@ SWworld::SWworld()
     : m_rootNode(std::make_unique<SWnode>(SWnode::kKindRoot)), m_rootObject(std::make_unique<SWrootobject>())
 {
     m_rootNode->SetWorld(this);
+    m_nodeIndex.IndexTree(*m_rootNode);
     m_sounds.SetFinishedHook([this](SWsound& sound) { PostInputEvent(InputKind::kSoundFinished, &sound); });
 }
 

@@ -31,6 +31,7 @@
 #include "engine/behaviour/properties.h"
 #include "engine/core/critical_section.h"
 #include "engine/core/cursor_list.h"
+#include "engine/core/node_index.h"
 #include "engine/core/sub_worlds.h"
 #include "engine/core/sync_event.h"
 #include "engine/resources/file_references.h"
@@ -294,6 +295,7 @@ private:
     bool RedirectBackground(SWtexture* old, SWtexture* replacement); // true: old went with it
 
     CVTN_CriticalSection m_lock;
+    SWnodeindex m_nodeIndex; // of the tree under m_rootNode, which goes first
     uint8_t m_startFlag = 0;
     uint8_t m_stopFlag = 0;
     bool m_running = false;

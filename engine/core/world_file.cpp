@@ -495,12 +495,9 @@ void WorldReader::KeepRecords(WorldSection section, uint32_t index)
         SWkeptsections::Record record;
         record.tag = m_reading->Tag(at);
         record.parent = parent;
-        const PayloadStatus status =
-            SWdocumentfile::DecodePayload(m_file.Records()[at], record.payload, m_context.BytesLeft());
-        if (status == PayloadStatus::kOverLimit || !m_context.TakeBytes(record.payload.size())) {
-            m_context.SetLimitReached();
+        const PayloadStatus status = m_context.DecodePayload(m_file.Records()[at], record.payload);
+        if (status == PayloadStatus::kOverLimit)
             return;
-        }
         if (status != PayloadStatus::kOk) {
             m_reading->Skip(at, "payload does not decode");
             continue;
@@ -890,7 +887,7 @@ WorldLoadResult LoadWorldFile(const std::string& path, SWreadcontext::IdMode mod
 {
     SWdocumentfile file;
     std::string error;
-    const DocumentStatus status = SWdocumentfile::ReadFile(path, file, &error, limits.maxBytes);
+    const DocumentStatus status = SWdocumentfile::ReadFile(path, file, &error);
     if (status != DocumentStatus::kOk) {
         WorldLoadResult failed;
         failed.status = status;

@@ -217,14 +217,9 @@ bool SWworldreading::Open(uint32_t index, Payload& out)
         return false;
     const DocumentRecord& record = m_file.Records()[index];
     // A stored payload is read where it lies in the file, which outlives the reading: a copy would only cost
-    // time and the memory of the file over again. Its bytes count against the limit all the same.
+    // time and the memory of the file over again. Like every stored byte, it counts nothing against the limit.
     const bool stored = record.Compression() == static_cast<uint8_t>(DocumentCompression::kNone);
-    const PayloadStatus status =
-        stored ? (record.payload.size() > m_context.BytesLeft() ? PayloadStatus::kOverLimit : PayloadStatus::kOk)
-               : SWdocumentfile::DecodePayload(record, out.bytes, m_context.BytesLeft());
-    const size_t size = stored ? record.payload.size() : out.bytes.size();
-    if (status == PayloadStatus::kOverLimit || (status == PayloadStatus::kOk && !m_context.TakeBytes(size)))
-        m_context.SetLimitReached();
+    const PayloadStatus status = stored ? PayloadStatus::kOk : m_context.DecodePayload(record, out.bytes);
     if (status != PayloadStatus::kOk || m_context.LimitReached()) {
         out.bytes.clear();
         Skip(index, PayloadStatusText(status == PayloadStatus::kOk ? PayloadStatus::kOverLimit : status));

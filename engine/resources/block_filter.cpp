@@ -9,6 +9,10 @@
 
 #include <zlib.h>
 
+#if VORTAN_HAVE_LIBDEFLATE
+#include <libdeflate.h>
+#endif
+
 namespace {
 
 constexpr int kHashBits = 14;
@@ -202,6 +206,36 @@ BlockFilterStatus LzssDecode(std::span<const uint8_t> input, uint64_t expectedBy
     return BlockFilterStatus::kOk;
 }
 
+#if VORTAN_HAVE_LIBDEFLATE
+// The zlib stream at the level that measured best on generated published worlds (designer_scale): level 6 of this
+// compressor wrote files as small as zlib's best level (within a fraction of a percent) at about twenty times its
+// speed, and as small as its own level 9 at nearly twice that speed. One compressor per thread, as publishing
+// filters records on every core.
+constexpr int kDeflateLevel = 6;
+
+struct CompressorDeleter {
+    void operator()(libdeflate_compressor* compressor) const { libdeflate_free_compressor(compressor); }
+};
+
+std::optional<std::vector<uint8_t>> DeflateEncode(std::span<const uint8_t> input)
+{
+    thread_local const std::unique_ptr<libdeflate_compressor, CompressorDeleter> compressor(
+        libdeflate_alloc_compressor(kDeflateLevel));
+    if (compressor == nullptr)
+        return std::nullopt;
+    try {
+        std::vector<uint8_t> out(libdeflate_zlib_compress_bound(compressor.get(), input.size()));
+        const size_t written =
+            libdeflate_zlib_compress(compressor.get(), input.data(), input.size(), out.data(), out.size());
+        if (written == 0)
+            return std::nullopt;
+        out.resize(written);
+        return out;
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+}
+#else
 std::optional<std::vector<uint8_t>> DeflateEncode(std::span<const uint8_t> input)
 {
     try {
@@ -217,6 +251,7 @@ std::optional<std::vector<uint8_t>> DeflateEncode(std::span<const uint8_t> input
         return std::nullopt;
     }
 }
+#endif
 
 BlockFilterStatus DeflateDecode(std::span<const uint8_t> input, uint64_t expectedBytes, uint64_t maxBytes,
                                 std::vector<uint8_t>& out)

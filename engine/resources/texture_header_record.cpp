@@ -27,9 +27,10 @@ bool ReadTextureHeader(SWchunkstream& in, TextureHeader& out)
     in.ReadU32(header.flags);
     if (in.Status() != 0 || !SWtexture::IsAcceptedSize(header.width, header.height))
         return false;
-    // The caller's pixel limit, before any image kind reserves for the size stated.
+    // The caller's limits, before any image kind reserves for the size stated; what follows the header in the
+    // image's record is what stores its pixels.
     if (SWreadcontext* context = in.ReadContext();
-        context != nullptr && !context->TakeImage(header.width, header.height))
+        context != nullptr && !context->TakeImage(header.width, header.height, in.RemainingAfter()))
         return false;
     out = std::move(header);
     return true;

@@ -131,8 +131,10 @@ bool WriteTooltipList(SWworld& world, SWchunkstream& payload)
     if (tooltips == nullptr)
         return true;
     for (SWlistnode* n = tooltips->GetList().Head(); n != nullptr; n = n->Next()) {
+        auto* tooltip = static_cast<CVTN_ToolTip*>(n);
+        tooltip->MakePicture();
         SWrecordbuilder record(payload, kTagEntry);
-        if (!static_cast<CVTN_ToolTip*>(n)->Write(record.Stream()) || !record.Finish())
+        if (!tooltip->Write(record.Stream()) || !record.Finish())
             return false;
     }
     return true;
@@ -309,6 +311,7 @@ void CVTN_ToolTip::Show(bool immediate)
 {
     if (m_shown)
         return;
+    MakePicture();
     m_shown = true;
     if (!immediate && m_faderSprite != nullptr && fadeIn > 0.0) {
         m_fade = Fade::kIn;

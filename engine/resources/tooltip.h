@@ -84,6 +84,9 @@ public:
     SWlayersprite* GetCurrentSprite() const { return m_currentSprite; }
 
     // -- Showing
+    // Makes the texture of a tooltip that draws it only when needed (a designer tooltip read from its project): Show
+    // and the world's writer call it first. A tooltip whose texture was read with it has nothing to make.
+    virtual void MakePicture() {}
     bool IsShown() const { return m_shown; }
     void Show(bool immediate);
     void Hide(bool immediate);

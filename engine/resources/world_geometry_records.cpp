@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/core/camera_node.h"
@@ -160,22 +161,23 @@ bool WriteVertexBinding(const SWmeshobject& mesh, SWchunkstream& out)
 
 // Vertex frames address the mesh's vertices by index, which the geometry codec renumbers: its row must learn of
 // them to store such a mesh plain.
-bool DrawnByANodeWithVertexFrames(SWworld& world, const SWmeshobject& mesh)
+// The meshes that some mesh node with vertex frames draws, found in one walk of the tree for the whole list.
+std::unordered_set<const SWgeometry*> DrawnByNodesWithVertexFrames(SWworld& world)
 {
+    std::unordered_set<const SWgeometry*> drawn;
     SWnode* root = world.GetRootNode();
     for (SWnode* node = root; node != nullptr; node = node->NextInTree(root)) {
         const auto* drawer = dynamic_cast<const SWmeshnode*>(node);
-        if (drawer != nullptr && drawer->GetGeometry() == &mesh && drawer->GetVertexFrameTable() != nullptr)
-            return true;
+        if (drawer != nullptr && drawer->GetGeometry() != nullptr && drawer->GetVertexFrameTable() != nullptr)
+            drawn.insert(drawer->GetGeometry());
     }
-    return false;
+    return drawn;
 }
 
-bool WriteMesh(SWworldwriting& out, SWmeshobject& mesh, SWchunkstream& s)
+bool WriteMesh(SWworldwriting& out, SWmeshobject& mesh, bool vertexFrames, SWchunkstream& s)
 {
     const SWcompressionscheme* chosen = mesh.GetScheme();
-    const uint32_t word =
-        DrawnByANodeWithVertexFrames(out.World(), mesh) ? SWgeometrycodecscheme::kWordNodeHasVertexFrames : 0;
+    const uint32_t word = vertexFrames ? SWgeometrycodecscheme::kWordNodeHasVertexFrames : 0;
     return WriteGeometryHeader(mesh, s) &&
            Nested(s, kTagMeshSettings,
                   [&](SWchunkstream& m) {
@@ -348,11 +350,14 @@ bool WriteGeometryList(SWworldwriting& out, uint32_t rootIndex)
     const std::optional<uint32_t> list = out.AddRecord(WorldSectionTag(WorldSection::kGeometry), rootIndex, nullptr);
     if (!list)
         return false;
+    const std::unordered_set<const SWgeometry*> withVertexFrames = DrawnByNodesWithVertexFrames(out.World());
     for (SWgeometry* g = out.World().GetRootObject()->GetFirstGeometry(); g != nullptr;
          g = dynamic_cast<SWgeometry*>(g->GetNextSibling())) {
         std::optional<uint32_t> index;
         if (auto* mesh = dynamic_cast<SWmeshobject*>(g)) {
-            index = out.AddRecord(kTagMesh, *list, [&](SWchunkstream& s) { return WriteMesh(out, *mesh, s); });
+            const bool vertexFrames = withVertexFrames.count(mesh) != 0;
+            index = out.AddRecord(kTagMesh, *list,
+                                  [&](SWchunkstream& s) { return WriteMesh(out, *mesh, vertexFrames, s); });
         } else if (auto* camera = dynamic_cast<SWcameraobject*>(g)) {
             index = out.AddRecord(kTagCamera, *list, [&](SWchunkstream& s) { return WriteCamera(*camera, s); });
         } else if (const SWgeometryrecordkind* kind = FindGeometryRecordKindOf(*g); kind && kind->write) {

@@ -2,6 +2,7 @@
 #include "engine/resources/world_records.h"
 
 #include <array>
+#include <cmath>
 #include <optional>
 #include <string>
 #include <vector>
@@ -65,6 +66,7 @@ constexpr uint32_t kTagPixels32 = MakeTag("PX32");
 constexpr uint32_t kTagPixels24 = MakeTag("PX24");
 constexpr uint32_t kTagPixelsGrey = MakeTag("PXG8");
 constexpr uint32_t kTagMaterial = MakeTag("MATL");
+constexpr float kLargestMaterialFactor = 1.0e6f;
 constexpr uint32_t kTagBackground = MakeTag("BGDI");
 
 // -- Images
@@ -331,6 +333,20 @@ std::unique_ptr<SWmaterial> ReadMaterial(SWchunkstream& in, std::array<std::stri
         in.ReadString(texture);
     if (!Good(in))
         return nullptr;
+    // A factor that is NaN or beyond a million (the sliders end at 100, the fractions at 1) comes from a damaged
+    // file: it takes the factor's default, with a report, and the material its scene relies on stays.
+    const std::array<float, 5> defaults = {m->GetSmoothness(), m->GetTransparency(), m->GetTextureOpacity(),
+                                           m->GetBumpAmount(), m->GetReflectivity()};
+    bool reset = false;
+    for (size_t i = 0; i < factors.size(); ++i) {
+        if (!(std::fabs(factors[i]) <= kLargestMaterialFactor)) {
+            factors[i] = defaults[i];
+            reset = true;
+        }
+    }
+    if (reset)
+        ReportResource({"The material \"" + name + "\" held a value out of range, which was reset to its default.",
+                        "Damaged resource"});
     m->SetName(std::move(name));
     m->SetStoredRenderMode(mode);
     m->SetMaterialFlags(flags);

@@ -1,5 +1,5 @@
-// The designer tooltip's "PRTT" payload, read into a small world with two named nodes. A record that reads is
-// written again, and that payload must read and write to the same bytes.
+// The designer tooltip's "PRTT" payload, read into a small world with two named nodes and drawn. A record that reads
+// is written again, and that payload must read and write to the same bytes.
 #include <cstdint>
 #include <cstdlib>
 #include <span>
@@ -58,6 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         Check(SWtooltips::Find(first.world)->GetList().Count() == before);
         return 0;
     }
+    // Drawn as a first show draws it, with whatever the record stated.
+    static_cast<CVTN_ToolTip*>(SWtooltips::Find(first.world)->GetList().Tail())->MakePicture();
     const std::vector<uint8_t> once = Rewritten(first.world);
     SmallWorld second;
     SWchunkstream again{std::span<const uint8_t>(once)};

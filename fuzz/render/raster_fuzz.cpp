@@ -1,5 +1,5 @@
 // Rasteriser fuzz target, queue path: any format record and screen triangles of arbitrary floats, drawn through
-// DrawPrimitives into a buffer between canary rows.
+// DrawPrimitives into a buffer between canary rows, in frame order and in bands, which must agree.
 #include <cstddef>
 #include <cstdint>
 
@@ -7,7 +7,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    if (!rasterfuzz::DrawQueueInput({data, size}).canariesIntact)
+    const rasterfuzz::Outcome outcome = rasterfuzz::DrawQueueInput({data, size});
+    if (!outcome.canariesIntact || !outcome.pathsAgree)
         __builtin_trap();
     return 0;
 }

@@ -1,5 +1,5 @@
 // Rasteriser fuzz target, indexed path: any format record, vertex words, indices and stated counts, drawn through
-// DrawIndexed into a buffer between canary rows.
+// DrawIndexed into a buffer between canary rows, in frame order and in bands, which must agree.
 #include <cstddef>
 #include <cstdint>
 
@@ -7,7 +7,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    if (!rasterfuzz::DrawIndexedInput({data, size}).canariesIntact)
+    const rasterfuzz::Outcome outcome = rasterfuzz::DrawIndexedInput({data, size});
+    if (!outcome.canariesIntact || !outcome.pathsAgree)
         __builtin_trap();
     return 0;
 }

@@ -1,12 +1,18 @@
 #include "platform/base/atomic_file.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <ctime>
+#include <string_view>
 #include <vector>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -94,6 +100,35 @@ void SyncFolder(const std::string& folder)
     }
 }
 
+// Temporaries a killed writer left beside the target (".NAME.XXXXXX"): each writer holds a lock on its own while
+// it lives, so one whose lock can be taken has no writer; one younger than a minute is left alone, its writer
+// perhaps between making it and locking it.
+void RemoveStaleTemporaries(const std::string& folder, const std::string& stem)
+{
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr)
+        return;
+    const std::string prefix = "." + stem + ".";
+    const time_t oldest = ::time(nullptr) - 60;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name(entry->d_name);
+        if (name.size() != prefix.size() + 6 || !name.starts_with(prefix) ||
+            !std::all_of(name.end() - 6, name.end(),
+                         [](char c) { return std::isalnum(static_cast<unsigned char>(c)); }))
+            continue;
+        const std::string path = folder + "/" + std::string(name);
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        struct stat info {};
+        if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_mtime < oldest &&
+            ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            ::unlink(path.c_str());
+        ::close(fd);
+    }
+    ::closedir(dir);
+}
+
 } // namespace
 
 std::unique_ptr<AtomicFile> AtomicFile::open(const std::string& path, std::string& outError, unsigned newFileMode)
@@ -105,12 +140,14 @@ std::unique_ptr<AtomicFile> AtomicFile::open(const std::string& path, std::strin
         return nullptr;
     }
     const std::string stem = NameOf(destination.path).substr(0, kMaxTempStemBytes);
+    RemoveStaleTemporaries(FolderOf(destination.path), stem);
     std::string tempPath = FolderOf(destination.path) + "/." + stem + ".XXXXXX";
     const int fd = ::mkostemp(tempPath.data(), O_CLOEXEC);
     if (fd < 0) {
         outError = CannotWrite(path, errorText(errno));
         return nullptr;
     }
+    (void)::flock(fd, LOCK_EX | LOCK_NB); // ours until it is renamed or we end: see RemoveStaleTemporaries
     std::unique_ptr<AtomicFile> file(new AtomicFile(path, destination.path, std::move(tempPath), fd));
     if (destination.exists && (destination.info.st_uid != ::geteuid() || destination.info.st_gid != ::getegid()))
         (void)::fchown(fd, destination.info.st_uid, destination.info.st_gid); // only a privileged writer can

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 namespace pf {
@@ -35,6 +36,12 @@ void keepLogLine(void*, int, SDL_LogPriority, const char* message)
     const std::lock_guard lock(g_logMutex);
     if (g_log.size() < kMaxLogLines)
         g_log.emplace_back(message != nullptr ? message : "");
+}
+
+// SDL's drivers that draw into memory only, or read input without showing anything.
+bool isInvisibleVideoDriver(std::string_view driver)
+{
+    return driver == "offscreen" || driver == "dummy" || driver == "evdev";
 }
 
 // SDL stays initialised until the process ends: shutting it down unloads the X client libraries, whose own
@@ -74,9 +81,9 @@ bool openVideo(std::string& outReason)
     return opened;
 }
 
-uint32_t windowFlagsOf(TopLevelKind kind)
+uint32_t windowFlagsOf(const TopLevelState& state)
 {
-    switch (kind) {
+    switch (state.kind) {
     case TopLevelKind::kBorderless:
         return SDL_WINDOW_BORDERLESS;
     case TopLevelKind::kPopupMenu:
@@ -84,7 +91,8 @@ uint32_t windowFlagsOf(TopLevelKind kind)
     case TopLevelKind::kTooltip:
         return SDL_WINDOW_BORDERLESS | SDL_WINDOW_TOOLTIP | SDL_WINDOW_SKIP_TASKBAR;
     default:
-        return SDL_WINDOW_RESIZABLE;
+        // A fixed frame gets no grips: a window manager draws them as a strip along the bottom edge otherwise.
+        return state.resizable ? SDL_WINDOW_RESIZABLE : 0;
     }
 }
 
@@ -298,7 +306,7 @@ void SdlBackend::createWindow(Shown& shown)
     // Hidden until the window manager has been told whose it is and what kind: it reads both when it maps it.
     shown.window = SDL_CreateWindow(
         shown.state.title.c_str(), c.l, c.t, static_cast<int>(c.width()), static_cast<int>(c.height()),
-        windowFlagsOf(shown.state.kind) | SDL_WINDOW_HIDDEN | (shown.state.maximized ? SDL_WINDOW_MAXIMIZED : 0));
+        windowFlagsOf(shown.state) | SDL_WINDOW_HIDDEN | (shown.state.maximized ? SDL_WINDOW_MAXIMIZED : 0));
     if (shown.window == nullptr)
         return;
     shown.windowId = SDL_GetWindowID(shown.window);
@@ -392,6 +400,8 @@ void SdlBackend::updateWindow(Shown& shown, const TopLevelState& told)
         else
             SDL_RestoreWindow(shown.window);
     }
+    if (next.resizable != shown.state.resizable && next.kind == TopLevelKind::kFramed)
+        SDL_SetWindowResizable(shown.window, next.resizable ? SDL_TRUE : SDL_FALSE);
     const bool newSurface = next.surface != shown.state.surface;
     shown.state = next;
     shown.area = now;
@@ -808,6 +818,13 @@ DisplayChoice openDisplayBackend()
     if (choice == "headless")
         return {std::make_unique<HeadlessBackend>(), "VORTAN_DISPLAY=headless"};
     std::string reason;
+    if (!openVideo(reason))
+        return {std::make_unique<HeadlessBackend>(), reason};
+    // Without a display SDL falls back on a driver that draws into memory: a window there is seen by no one, and a
+    // program that asks a question in it waits for ever. Only an explicit request takes such a screen.
+    const std::string driver = SDL_GetCurrentVideoDriver() != nullptr ? SDL_GetCurrentVideoDriver() : "";
+    if (choice != "sdl" && isInvisibleVideoDriver(driver))
+        return {std::make_unique<HeadlessBackend>(), "SDL's \"" + driver + "\" video driver shows nothing"};
     std::unique_ptr<SdlBackend> live = SdlBackend::open(reason);
     if (live != nullptr)
         return {std::move(live), choice == "sdl" ? "VORTAN_DISPLAY=sdl" : ""};

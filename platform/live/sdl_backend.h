@@ -98,8 +98,9 @@ private:
     bool m_relative = false;           // the pointer is locked: motion goes to Ui::injectLockedMotion
 };
 
-// The backend a run gets: SDL's when its video subsystem opens a display, else the headless one with the reason.
-// VORTAN_DISPLAY=headless or =sdl forces either (a forced SDL that cannot open still gives the headless one).
+// The backend a run gets: SDL's when its video subsystem opens a display a person sees, else the headless one with
+// the reason. VORTAN_DISPLAY=headless or =sdl forces either (a forced SDL that cannot open still gives the headless
+// one); only a forced SDL takes a driver that shows nothing (offscreen, dummy).
 struct DisplayChoice {
     std::unique_ptr<DisplayBackend> backend;
     std::string reason; // why this one; empty when SDL opened without a word

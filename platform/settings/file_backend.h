@@ -17,6 +17,7 @@ public:
 
     SettingsLoad load() override;
     bool store(const std::string& text, bool keepOriginal) override; // keeps the original as path + ".bak"
+    size_t maxTextBytes() const override { return kMaxFileBytes; }
 
     const std::string& path() const { return m_path; }
 

@@ -1,6 +1,8 @@
 #pragma once
 // Where the settings text lives between runs. The store keeps every value in memory and hands the backend the
 // whole text after each change.
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -18,6 +20,8 @@ public:
     // Replaces the stored text. With keepOriginal, the text as it was stored is first kept aside, so that a
     // damaged file's unreadable lines survive our rewrite; false, with nothing replaced, when either step fails.
     virtual bool store(const std::string& text, bool keepOriginal) = 0;
+    // The longest text load() reads back; the store never hands over a longer one.
+    virtual size_t maxTextBytes() const { return SIZE_MAX; }
 };
 
 // Text in memory, for tests: writes can be made to fail, and what was kept aside can be read back.
@@ -28,7 +32,9 @@ public:
 
     SettingsLoad load() override { return {m_text, {}}; }
     bool store(const std::string& text, bool keepOriginal) override;
+    size_t maxTextBytes() const override { return m_maxBytes; }
 
+    void setMaxTextBytes(size_t bytes) { m_maxBytes = bytes; }
     const std::optional<std::string>& text() const { return m_text; }
     const std::optional<std::string>& keptOriginal() const { return m_kept; }
     int storeCount() const { return m_stores; }
@@ -39,6 +45,7 @@ private:
     std::optional<std::string> m_kept;
     int m_stores = 0;
     bool m_fail = false;
+    size_t m_maxBytes = SIZE_MAX;
 };
 
 } // namespace pf

@@ -440,4 +440,11 @@ std::string formatSettingsFile(const SettingsTree& tree)
     return out;
 }
 
+size_t formattedSettingBytes(const SettingValue& value)
+{
+    std::string line;
+    AppendValue(line, value);
+    return line.size();
+}
+
 } // namespace pf

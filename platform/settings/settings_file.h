@@ -55,6 +55,7 @@ inline constexpr size_t kMaxSettingsWarnings = 100;
 
 SettingsParse parseSettingsFile(std::string_view text);
 std::string formatSettingsFile(const SettingsTree& tree);
+size_t formattedSettingBytes(const SettingValue& value); // its line in the text form, line break included
 
 bool sameSettingName(std::string_view a, std::string_view b);   // ASCII case folded
 bool normaliseKeyPath(std::string_view path, std::string& out); // trims outer backslashes; false: an empty

@@ -18,7 +18,24 @@ bool IsUnder(std::string_view path, std::string_view parent)
            sameSettingName(path.substr(0, parent.size()), parent);
 }
 
+std::string RefusedValueText(const std::string& key, const std::string& name, size_t bytes)
+{
+    return key + "\\" + name + ": a value of " + std::to_string(bytes) + " bytes in the settings file, more than the " +
+           std::to_string(SettingsStore::kMaxValueBytes) + " one may take; not kept";
+}
+
 } // namespace
+
+SettingsStore::Batch::Batch(SettingsStore& store) : m_store(store)
+{
+    const std::lock_guard lock(m_store.m_mutex);
+    ++m_store.m_batchDepth;
+}
+
+SettingsStore::Batch::~Batch()
+{
+    m_store.endBatch();
+}
 
 SettingsStore::SettingsStore(std::unique_ptr<SettingsBackend> backend) : m_backend(std::move(backend))
 {
@@ -32,6 +49,15 @@ SettingsStore::SettingsStore(std::unique_ptr<SettingsBackend> backend) : m_backe
         m_tree = std::move(parsed.tree);
         m_warnings.insert(m_warnings.end(), parsed.warnings.begin(), parsed.warnings.end());
     }
+    // A value read that would not fit our own rewrite (raw control bytes take four times their size written) is
+    // left out; the file as it stood is kept aside before the first rewrite.
+    for (SettingKey& key : m_tree.keys)
+        std::erase_if(key.values, [&](const SettingValue& value) {
+            const size_t bytes = formattedSettingBytes(value);
+            if (bytes > kMaxValueBytes)
+                m_warnings.push_back(RefusedValueText(key.path, value.name, bytes));
+            return bytes > kMaxValueBytes;
+        });
     m_keepOriginal = !m_warnings.empty();
 }
 
@@ -192,6 +218,12 @@ std::vector<std::string> SettingsStore::subKeys(std::string_view key) const
     return children;
 }
 
+bool SettingsStore::flush()
+{
+    const std::lock_guard lock(m_mutex);
+    return !m_unsaved || writeLocked();
+}
+
 std::vector<std::string> SettingsStore::warnings() const
 {
     const std::lock_guard lock(m_mutex);
@@ -212,6 +244,10 @@ bool SettingsStore::setLocked(std::string_view key, SettingValue value)
     std::string path;
     if (!normaliseKeyPath(key, path))
         return false;
+    if (const size_t bytes = formattedSettingBytes(value); bytes > kMaxValueBytes) {
+        m_warnings.push_back(RefusedValueText(path, value.name, bytes));
+        return false;
+    }
     try {
         SettingKey& target = m_tree.makeKey(path);
         if (SettingValue* const known = target.findValue(value.name)) {
@@ -233,8 +269,25 @@ bool SettingsStore::persistLocked()
     if (!m_backend)
         return true;
     m_unsaved = true;
+    return m_batchDepth > 0 || writeLocked();
+}
+
+bool SettingsStore::writeLocked()
+{
+    if (!m_backend)
+        return true;
     try {
-        if (!m_backend->store(formatSettingsFile(m_tree), m_keepOriginal))
+        const std::string text = formatSettingsFile(m_tree);
+        if (text.size() > m_backend->maxTextBytes()) {
+            // Written, it would be refused at the next start and every setting lost with it.
+            const std::string why = "the settings take " + std::to_string(text.size()) + " bytes, more than the " +
+                                    std::to_string(m_backend->maxTextBytes()) +
+                                    " a settings file may hold; the file was not rewritten";
+            if (m_warnings.empty() || m_warnings.back() != why)
+                m_warnings.push_back(why);
+            return false;
+        }
+        if (!m_backend->store(text, m_keepOriginal))
             return false;
     } catch (const std::bad_alloc&) {
         return false;
@@ -242,6 +295,13 @@ bool SettingsStore::persistLocked()
     m_keepOriginal = false;
     m_unsaved = false;
     return true;
+}
+
+void SettingsStore::endBatch()
+{
+    const std::lock_guard lock(m_mutex);
+    if (--m_batchDepth == 0 && m_unsaved)
+        writeLocked();
 }
 
 } // namespace pf

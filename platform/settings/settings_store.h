@@ -1,8 +1,8 @@
 #pragma once
 // The program's settings, standing in for the registry: typed values under backslash-path keys, held in memory
-// and written through to the backend on every change. Names compare without regard to ASCII case and keep their
-// first spelling. A typed get of a value of another type answers nothing. Every method may be called from any
-// thread.
+// and written through to the backend on every change, or once at the end of a batch of changes (Batch). Names compare
+// without regard to ASCII case and keep their first spelling. A typed get of a value of another type answers nothing.
+// Every method may be called from any thread.
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -20,6 +20,22 @@ class SettingsBackend;
 
 class SettingsStore {
 public:
+    // A value whose line in the settings file would pass this is refused: the file must stay one the reader takes.
+    static constexpr size_t kMaxValueBytes = size_t{1} << 20;
+
+    // Changes made while a batch is open are written once, when the outermost batch ends: a start-up sets a hundred
+    // values, and a large settings file written at each costs seconds. Batches nest; any thread may hold one.
+    class Batch {
+    public:
+        explicit Batch(SettingsStore& store);
+        ~Batch();
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+
+    private:
+        SettingsStore& m_store; // outlives the batch
+    };
+
     explicit SettingsStore(std::unique_ptr<SettingsBackend> backend); // loads once; null keeps values in memory
     static std::unique_ptr<SettingsStore> openDefault(); // the settings file, or memory only when there is no home
     ~SettingsStore();
@@ -29,8 +45,9 @@ public:
     std::optional<std::vector<uint8_t>> getBinary(std::string_view key, std::string_view name) const;
     std::optional<SettingType> typeOf(std::string_view key, std::string_view name) const;
 
-    // Each set and delete is written through; false when the key is not a valid path or the write failed, in which
-    // case the change is still held in memory and goes out with the next write that succeeds.
+    // Each set and delete is written through (in a batch: held for its end); false when the key is not a valid path,
+    // the value is refused (kMaxValueBytes, with a warning) or the write failed, in which case the change is still
+    // held in memory and goes out with the next write that succeeds.
     bool setDword(std::string_view key, std::string_view name, uint32_t value);
     bool setString(std::string_view key, std::string_view name, std::string_view value);
     bool setBinary(std::string_view key, std::string_view name, std::span<const uint8_t> value);
@@ -46,19 +63,26 @@ public:
     std::vector<std::string> valueNames(std::string_view key) const; // in the order they were made
     std::vector<std::string> subKeys(std::string_view key) const;    // direct children only
 
-    std::vector<std::string> warnings() const; // what could not be read at load, line by line
+    bool flush(); // writes what changed and was not yet written; true when nothing is left unwritten
+
+    // What could not be read at load, line by line, then every value or write refused since, in order; a person
+    // is to see each once.
+    std::vector<std::string> warnings() const;
 
 private:
     const SettingValue* findLocked(std::string_view key, std::string_view name) const;
     bool setLocked(std::string_view key, SettingValue value);
     bool persistLocked();
+    bool writeLocked();
+    void endBatch();
 
     mutable std::mutex m_mutex;
     std::unique_ptr<SettingsBackend> m_backend;
     SettingsTree m_tree;
     std::vector<std::string> m_warnings;
     bool m_keepOriginal = false; // the stored text had faults: keep it aside before the first rewrite
-    bool m_unsaved = false;      // memory holds changes the backend refused
+    bool m_unsaved = false;      // memory holds changes not yet written, or that the backend refused
+    int m_batchDepth = 0;
 };
 
 } // namespace pf

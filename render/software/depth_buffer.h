@@ -28,14 +28,18 @@ public:
     // Block shift: the pixel buffer's, so that a triangle's column mask names the same pixels in both buffers.
     // False, with the buffer empty, when the memory cannot be had; a side below 1 leaves it empty and answers true.
     bool SetSize(int32_t width, int32_t height, uint32_t blockShift);
+    // This buffer becomes a second tester of owner's values: the same size, rows and lazy-clear marks (not owned:
+    // owner outlives the use and is not resized meanwhile), with a span request, routine and run list of its own, so
+    // that threads may test different rows at once. False, with the buffer empty, when the run list cannot be had.
+    bool ShareValuesOf(SWdepthbuffer& owner);
     void MarkAllRows();                           // every block of every row is cleared before its next use
     void ClearBlocks(int32_t row, uint32_t mask); // values of the masked blocks to 0
 
     int32_t Width() const { return m_width; }
     int32_t Height() const { return m_height; }
     uint32_t BlockShift() const { return m_blockShift; }
-    const int32_t* Row(int32_t y) const { return m_values.get() + static_cast<int64_t>(y) * m_width; }
-    int32_t* Row(int32_t y) { return m_values.get() + static_cast<int64_t>(y) * m_width; }
+    const int32_t* Row(int32_t y) const { return m_values + static_cast<int64_t>(y) * m_width; }
+    int32_t* Row(int32_t y) { return m_values + static_cast<int64_t>(y) * m_width; }
     uint32_t ClearMask(int32_t y) const { return m_clearMasks[y]; }
 
     Routine GetRoutine() const { return m_routine; }
@@ -54,14 +58,19 @@ private:
     // A span wholly visible (true, depths stored when kWrite) or wholly hidden (false); none: mixed, or saturating.
     template <bool kWrite> std::optional<bool> TestUniformSpan(int32_t* values, int32_t z, int32_t dz) const;
     bool SpanFits() const;
+    bool ReserveRuns(int32_t width); // room for width + 1 entries, the first set to 0
+    void Release();
 
     Routine m_routine = Routine::kTestAndWrite;
     SpanRequest m_span;
     std::unique_ptr<int32_t[]> m_runs; // width + 1: a row whose pixels alternate needs one entry per pixel
-    std::unique_ptr<int32_t[]> m_values;
+    int32_t m_runCapacity = 0;
+    std::unique_ptr<int32_t[]> m_ownedValues;
+    std::unique_ptr<uint32_t[]> m_ownedClearMasks;
+    int32_t* m_values = nullptr;      // m_ownedValues, or the owner's when shared
+    uint32_t* m_clearMasks = nullptr; // height + 1; m_ownedClearMasks, or the owner's when shared
     int32_t m_width = 0;
     int32_t m_height = 0;
     uint32_t m_blockShift = 0;
-    std::unique_ptr<uint32_t[]> m_clearMasks; // height + 1
     uint32_t m_columnMask = ~0u;
 };

@@ -10,9 +10,10 @@ public:
     struct Setup {
         bool isFlat = false;
         uint32_t flatColour = 0;
-        int32_t start[4] = {}; // B, G, R, A: channel << 7 | 64 (8.7 plus one half)
-        int32_t d1[4] = {};    // (c1 - c0) x 128
-        int32_t d2[4] = {};    // (c2 - c0) x 128
+        int32_t start[4] = {};      // B, G, R, A: channel << 7 | 64 (8.7 plus one half)
+        int32_t d1[4] = {};         // (c1 - c0) x 128
+        int32_t d2[4] = {};         // (c2 - c0) x 128
+        int16_t deltaPairs[8] = {}; // d1, d2 of each channel side by side, for one multiply-add with s, t
     };
 
     const Setup& CurrentSetup() const { return m_setup; }

@@ -44,18 +44,26 @@ private:
     double m_slope = 0.0;
 };
 
-// floor(value), held within [lowest, highest] so that any coordinate becomes a usable row or column.
+// floor(value), held within [lowest, highest] so that any coordinate becomes a usable row or column. Worked by
+// truncation and one comparison: the edge walk asks twice a row, and a call into the maths library costs more than
+// the rest of the row's set-up.
 int64_t FloorWithin(double value, int64_t lowest, int64_t highest)
 {
-    const double whole = std::floor(value);
-    if (!(whole >= static_cast<double>(lowest)))
+    if (!(value >= static_cast<double>(lowest)))
         return lowest;
-    if (whole >= static_cast<double>(highest))
+    if (value >= static_cast<double>(highest))
         return highest;
-    return static_cast<int64_t>(whole);
+    const int64_t whole = static_cast<int64_t>(value);
+    return static_cast<double>(whole) > value ? whole - 1 : whole;
 }
 
 } // namespace
+
+SWrasterrows RowsCovered(double yTop, double yBottom, int32_t height)
+{
+    return {static_cast<int32_t>(FloorWithin(yTop + 0.5, 0, height)),
+            static_cast<int32_t>(FloorWithin(yBottom + 0.5, 0, height))};
+}
 
 struct SWrasterpipeline::Triangle {
     const uint32_t* vertices[3] = {};
@@ -100,6 +108,12 @@ void SWrasterpipeline::SetDepthFlags(bool test, bool write)
     m_depthWrite = write;
 }
 
+void SWrasterpipeline::SetRowWindow(int32_t first, int32_t end)
+{
+    m_windowFirst = first;
+    m_windowEnd = end;
+}
+
 bool SWrasterpipeline::Prepare()
 {
     m_ready = false;
@@ -111,10 +125,13 @@ bool SWrasterpipeline::Prepare()
     if (m_format->vertexStride < 4 + std::min<int>(m_format->colourCount, kStageInstances))
         return false;
     m_program.Build(*m_format);
+    if (m_depthView != nullptr && !m_depthView->ShareValuesOf(m_pixels->Depth()))
+        return false;
     const double ratio = static_cast<double>(m_host->NearDistance()) / static_cast<double>(m_host->FarDistance());
     const double kept = std::isfinite(ratio) ? std::clamp(ratio, kLeastDepthRatio, 1.0) : kLeastDepthRatio;
     m_depthScale = static_cast<float>(1073741824.0 * kept);
-    SWdepthbuffer& depth = m_pixels->Depth();
+    m_depth = m_depthView != nullptr ? m_depthView : &m_pixels->Depth();
+    SWdepthbuffer& depth = *m_depth;
     depth.SetRoutine(!m_depthTest   ? SWdepthbuffer::Routine::kTestNone
                      : m_depthWrite ? SWdepthbuffer::Routine::kTestAndWrite
                                     : SWdepthbuffer::Routine::kTestOnly);
@@ -186,11 +203,17 @@ void SWrasterpipeline::DrawTriangle(const uint32_t* v0, const uint32_t* v1, cons
         m_subSpanLength = tri.subSpan;
     }
     m_lastWalk = tri.isPerspective ? Walk::kPerspective : Walk::kAffine;
-    ++(tri.isPerspective ? m_stats->perspectiveTriangles : m_stats->affineTriangles);
+    const SWrasterrows rows = RowsCovered(tri.y[tri.top], tri.y[tri.bottom], m_pixels->Height());
+    const int32_t home = rows.Home(m_pixels->Height());
+    if (home >= m_windowFirst && home < m_windowEnd)
+        ++(tri.isPerspective ? m_stats->perspectiveTriangles : m_stats->affineTriangles);
+    const SWrasterrows walked{std::max(rows.first, m_windowFirst), std::min(rows.end, m_windowEnd)};
+    if (walked.first >= walked.end)
+        return;
 
-    m_pixels->Depth().SetColumnMask(tri.columnMask);
+    m_depth->SetColumnMask(tri.columnMask);
     m_program.RunSetups(tri.vertices);
-    WalkRows(tri);
+    WalkRows(tri, walked);
     m_writer.Finish();
 }
 
@@ -199,7 +222,7 @@ void SWrasterpipeline::RunPending(void* context, const SWspan* spans)
     static_cast<SWrasterpipeline*>(context)->m_program.RunSpans(spans);
 }
 
-void SWrasterpipeline::WalkRows(const Triangle& tri)
+void SWrasterpipeline::WalkRows(const Triangle& tri, const SWrasterrows& rows)
 {
     const int64_t height = m_pixels->Height();
     const int64_t width = m_pixels->Width();
@@ -208,10 +231,8 @@ void SWrasterpipeline::WalkRows(const Triangle& tri)
     const Edge upper(tri.x[tri.top], yTop, tri.x[tri.middle], yMiddle);
     const Edge lower(tri.x[tri.middle], yMiddle, tri.x[tri.bottom], yBottom);
     // Rows whose centre lies in (yTop, yMiddle] take the upper short edge, those in (yMiddle, yBottom] the lower.
-    const int64_t firstRow = FloorWithin(yTop + 0.5, 0, height);
     const int64_t middleRow = FloorWithin(yMiddle + 0.5, 0, height);
-    const int64_t endRow = FloorWithin(yBottom + 0.5, 0, height);
-    for (int64_t row = firstRow; row < endRow; ++row) {
+    for (int64_t row = rows.first; row < rows.end; ++row) {
         const double centre = static_cast<double>(row) + 0.5;
         const double shortX = row < middleRow ? upper.At(centre) : lower.At(centre);
         const double longX = longEdge.At(centre);
@@ -221,7 +242,7 @@ void SWrasterpipeline::WalkRows(const Triangle& tri)
         const int64_t end = FloorWithin(xRight + 0.5, 0, width);
         if (end - first < 1)
             continue;
-        SWdepthbuffer& depth = m_pixels->Depth();
+        SWdepthbuffer& depth = *m_depth;
         const double startDepth = tri.Depth(static_cast<double>(first) + 0.5, centre);
         depth.Span() = {static_cast<float>(startDepth), static_cast<float>(tri.DepthDx()), static_cast<int32_t>(first),
                         static_cast<int32_t>(end - first), static_cast<int32_t>(row)};
@@ -239,7 +260,7 @@ void SWrasterpipeline::EmitRow(const Triangle& tri, int32_t row, double xLeft, d
     const double centre = row + 0.5;
     // Short perspective rows: weights exact at the two edge points, linear between them.
     double sLeft = 0.0, tLeft = 0.0, sStep = 0.0, tStep = 0.0;
-    const int32_t rowCount = m_pixels->Depth().Span().count;
+    const int32_t rowCount = m_depth->Span().count;
     const bool isLinearRow = tri.isPerspective && rowCount <= tri.subSpan;
     if (isLinearRow) {
         double sRight, tRight;
@@ -250,7 +271,7 @@ void SWrasterpipeline::EmitRow(const Triangle& tri, int32_t row, double xLeft, d
         tStep = span > 0.0 ? (tRight - tLeft) / span : 0.0;
     }
     int32_t pixel = first;
-    for (const int32_t* run = m_pixels->Depth().RunList(); *run != 0; ++run) {
+    for (const int32_t* run = m_depth->RunList(); *run != 0; ++run) {
         const int32_t count = *run > 0 ? *run : -*run;
         if (*run > 0) {
             m_stats->pixelsDrawn += static_cast<uint64_t>(count);
@@ -261,13 +282,16 @@ void SWrasterpipeline::EmitRow(const Triangle& tri, int32_t row, double xLeft, d
                 const double dx = pixel + 0.5 - xLeft;
                 m_writer.AddRun(pixels + pixel, count, {sLeft + dx * sStep, tLeft + dx * tStep, sStep, tStep});
             } else {
+                // Each sub-span's end is the next one's start, worked from the same numbers: asked once.
+                double s0, t0, s1, t1;
+                tri.PerspectiveAt(pixel + 0.5, centre, s0, t0);
                 for (int32_t done = 0; done < count; done += tri.subSpan) {
                     const int32_t stretch = std::min(tri.subSpan, count - done);
-                    double s0, t0, s1, t1;
-                    tri.PerspectiveAt(pixel + done + 0.5, centre, s0, t0);
                     tri.PerspectiveAt(pixel + done + tri.subSpan + 0.5, centre, s1, t1);
                     m_writer.AddRun(pixels + pixel + done, stretch,
                                     {s0, t0, (s1 - s0) / tri.subSpan, (t1 - t0) / tri.subSpan});
+                    s0 = s1;
+                    t0 = t1;
                 }
             }
         }

@@ -7,14 +7,25 @@
 // right of the left edge and at or left of the right one; edges are evaluated afresh at every row centre from
 // their upper to their lower end, so triangles sharing an edge agree on every pixel of it. Small or flat triangles
 // are walked affinely; others with perspective-correct weights at sub-span starts.
+#include <climits>
 #include <cstdint>
 
 #include "render/software/span_writer.h"
 #include "render/software/stage_program.h"
 
+class SWdepthbuffer;
 class SWpixelbuffer;
 class SWrasterhost;
 struct SWtexturestages;
+
+// The rows [first, end) whose centres a triangle with these top and bottom y covers within a target of height rows:
+// the edge walk's own numbers, so that whoever sorts triangles by rows agrees with the walk.
+struct SWrasterrows {
+    int32_t first = 0;
+    int32_t end = 0;
+    int32_t Home(int32_t height) const { return first < height ? first : height - 1; } // the row it is counted in
+};
+SWrasterrows RowsCovered(double yTop, double yBottom, int32_t height);
 
 struct SWrasterstats {
     uint64_t affineTriangles = 0;      // walked affinely (drawn or not)
@@ -33,6 +44,12 @@ public:
     SWrasterpipeline& operator=(const SWrasterpipeline&) = delete;
 
     void SetHost(SWrasterhost* host) { m_host = host; } // not owned: the surface owns the rasteriser
+    // Another tester of the host's depth values (not owned; the rasteriser's lane), for drawing beside other
+    // threads; null tests with the depth buffer itself.
+    void SetDepthView(SWdepthbuffer* view) { m_depthView = view; }
+    // Only rows [first, end) are drawn, and a triangle is counted in the statistics by the window that holds its
+    // home row, so that windows that tile the target draw and count each triangle as one whole window would.
+    void SetRowWindow(int32_t first, int32_t end);
     void SetDepthFlags(bool test, bool write);
     void SetFormat(const SWtexturestages* format) { m_format = format; }
     SWstageprogram& Program() { return m_program; }
@@ -53,7 +70,7 @@ private:
     struct Triangle;
 
     static void RunPending(void* context, const SWspan* spans);
-    void WalkRows(const Triangle& tri);
+    void WalkRows(const Triangle& tri, const SWrasterrows& rows); // rows within the target and the window
     void EmitRow(const Triangle& tri, int32_t row, double xLeft, double xRight, int32_t first, uint32_t* pixels);
 
     const SWstageroutes* m_routes;
@@ -61,7 +78,11 @@ private:
     SWstageprogram m_program;
     SWspanwriter m_writer;
     SWrasterhost* m_host = nullptr;
-    SWpixelbuffer* m_pixels = nullptr;         // the host's, for one run of triangles
+    SWpixelbuffer* m_pixels = nullptr;    // the host's, for one run of triangles
+    SWdepthbuffer* m_depth = nullptr;     // its depth buffer, or the view, for one run of triangles
+    SWdepthbuffer* m_depthView = nullptr; // not owned: the lane's
+    int32_t m_windowFirst = 0;
+    int32_t m_windowEnd = INT32_MAX;
     const SWtexturestages* m_format = nullptr; // not owned: the queue's or a draw group's, for one run
     float m_depthScale = 1.0f;
     bool m_depthTest = false;

@@ -1,17 +1,28 @@
 #include "render/software/rasteriser.h"
 
 #include <algorithm>
+#include <atomic>
+#include <barrier>
+#include <charconv>
 #include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <iterator>
 #include <new>
+#include <thread>
 
 #include "render/format_record.h"
 #include "render/render_batch.h"
 #include "render/render_drivers.h"
 #include "render/software/combine_stages.h"
 #include "render/software/combine_stages_wide.h"
+#include "render/software/depth_buffer.h"
 #include "render/software/direct_draw.h"
 #include "render/software/gouraud_stage.h"
 #include "render/software/gouraud_stage_mmx.h"
+#include "render/software/pixel_buffer.h"
+#include "render/software/raster_host.h"
+#include "render/software/raster_pool.h"
 #include "render/software/texture_stages.h"
 
 namespace {
@@ -151,25 +162,43 @@ StageVariant ChooseVariant(const StageClass& stageClass, bool useMMX, bool useSS
 
 } // namespace
 
-SWrasteriser::SWrasteriser() = default;
-SWrasteriser::~SWrasteriser() = default;
+SWrasteriser::SWrasteriser() : m_workers(WorkersFromEnvironment()) {}
+SWrasteriser::~SWrasteriser()
+{
+    FinishAhead();
+}
 
 bool SWrasteriser::Create(SWrasterhost* host)
 {
+    return MakeParts(host, nullptr);
+}
+
+// A lane (made from the rasteriser it draws for, its model) takes the model's variants whatever the drivers say
+// now, makes only the configured pipelines, and its pipelines test depth through a view of their own.
+bool SWrasteriser::MakeParts(SWrasterhost* host, const SWrasteriser* model)
+{
+    const bool isLane = model != nullptr;
     m_host = host;
     m_scratch.reset(new (std::nothrow) uint32_t[static_cast<size_t>(kRegisterCount) * kPassPixels]());
     if (m_scratch) {
         for (int r = 0; r < kRegisterCount; ++r)
             m_routes.registerRows[r] = m_scratch.get() + static_cast<ptrdiff_t>(r) * kPassPixels;
     }
-    MakeStages();
-    bool isWhole = m_scratch != nullptr;
+    MakeStages(model);
+    if (isLane)
+        m_depthView.reset(new (std::nothrow) SWdepthbuffer());
+    bool isWhole = m_scratch != nullptr && (!isLane || m_depthView != nullptr);
     for (int index = 0; index < kPipelineCount; ++index) {
+        if (isLane && std::none_of(std::begin(kPrograms), std::end(kPrograms),
+                                   [index](const ProgramLine& line) { return line.index == index; }))
+            continue;
         m_pipelines[index].reset(new (std::nothrow) SWrasterpipeline(&m_routes, &m_stats));
-        if (m_pipelines[index] == nullptr)
+        if (m_pipelines[index] == nullptr) {
             isWhole = false;
-        else
-            m_pipelines[index]->SetHost(host);
+            continue;
+        }
+        m_pipelines[index]->SetHost(host);
+        m_pipelines[index]->SetDepthView(m_depthView.get());
     }
     // Without scratch rows no program can run: every pipeline stays empty and skips its triangles.
     if (m_scratch)
@@ -180,14 +209,14 @@ bool SWrasteriser::Create(SWrasterhost* host)
     return isWhole;
 }
 
-void SWrasteriser::MakeStages()
+void SWrasteriser::MakeStages(const SWrasteriser* model)
 {
     const SWrenderdrivers* drivers = SWrenderdrivers::Current();
     const bool useMMX = drivers != nullptr && drivers->UseMMX() != 0;
     const bool useSSE = drivers != nullptr && drivers->UseSSE() != 0;
     for (int c = 0; c < kStageClassCount; ++c) {
         const StageClass& stageClass = kStageClasses[c];
-        m_variants[c] = ChooseVariant(stageClass, useMMX, useSSE);
+        m_variants[c] = model != nullptr ? model->m_variants[c] : ChooseVariant(stageClass, useMMX, useSSE);
         const StageMaker maker = m_variants[c] == StageVariant::kSSE   ? stageClass.sse
                                  : m_variants[c] == StageVariant::kMMX ? stageClass.mmx
                                                                        : stageClass.plain;
@@ -248,87 +277,364 @@ SWrasterpipeline* SWrasteriser::Pipeline(int index)
     return index >= 0 && index < kPipelineCount ? m_pipelines[index].get() : nullptr;
 }
 
+void SWrasteriser::SetWorkers(int workers, int bandRows)
+{
+    FinishAhead();
+    const int kept = std::clamp(workers, 0, kMostWorkers);
+    if (kept != m_workers) {
+        m_lanes.clear();
+        m_pool.reset();
+    }
+    m_workers = kept;
+    m_bandRows = std::max(bandRows, 0);
+}
+
+int SWrasteriser::WorkersFromEnvironment()
+{
+    if (const char* text = std::getenv("VORTAN_RENDER_THREADS"); text != nullptr) {
+        int asked = 0;
+        const char* end = text + std::strlen(text);
+        const auto [stop, error] = std::from_chars(text, end, asked);
+        if (error == std::errc() && stop == end && asked >= 1 && asked <= kMostWorkers)
+            return asked == 1 ? 0 : asked;
+    }
+    const int cores = static_cast<int>(std::min<unsigned>(std::thread::hardware_concurrency(), kMostWorkers));
+    return cores > 1 ? cores : 0;
+}
+
 void SWrasteriser::Draw(const SWdirectdraw* chain, const SWprimitivenode* list)
 {
+    FinishAhead();
     const auto start = std::chrono::steady_clock::now();
-    for (const SWdirectdraw* record = chain; record != nullptr; record = record->next)
-        DrawIndexed(*record);
-    if (list != nullptr)
-        DrawPrimitives(list);
+    if (m_workers == 0 || m_recorder != nullptr || !DrawInBands(chain, list))
+        DrawInOrder(chain, list);
     m_stats.drawNanoseconds += static_cast<uint64_t>(
         std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start).count());
 }
 
 void SWrasteriser::DrawPrimitives(const SWprimitivenode* list)
 {
+    Draw(nullptr, list);
+}
+
+void SWrasteriser::DrawIndexed(const SWdirectdraw& record)
+{
+    SWdirectdraw alone = record;
+    alone.next = nullptr;
+    Draw(&alone, nullptr);
+}
+
+void SWrasteriser::DrawInOrder(const SWdirectdraw* chain, const SWprimitivenode* list)
+{
+    for (const SWdirectdraw* record = chain; record != nullptr; record = record->next)
+        DrawRecordInOrder(*record);
+    if (list != nullptr)
+        DrawListInOrder(list);
+}
+
+void SWrasteriser::DrawRecordInOrder(const SWdirectdraw& record)
+{
+    SWrasterrun run;
+    SWrasterpipeline* pipeline = StartRecordRun(record, run);
+    if (pipeline == nullptr)
+        return;
+    for (uint32_t j = 0; j < run.count; ++j) {
+        const uint32_t* v[3];
+        if (!run.IndexedCorners(j, v)) {
+            ++m_stats.skippedTriangles;
+            continue;
+        }
+        if (m_recorder != nullptr)
+            m_recorder->Record({run.format, run.pipeline, run.depthTest, run.depthWrite, pipeline->DepthScale()}, v[0],
+                               v[1], v[2]);
+        pipeline->DrawTriangle(v[0], v[1], v[2]);
+    }
+}
+
+void SWrasteriser::DrawListInOrder(const SWprimitivenode* list)
+{
     const SWprimitivenode* node = list;
     while (node != nullptr && node->next != nullptr) {
         const SWtexturestages* format = node->format;
-        const int index = format != nullptr ? PipelineIndex(*format, false) : -1;
-        SWrasterpipeline* pipeline = IsConfigured(index) ? Pipeline(index) : nullptr;
-        if (pipeline != nullptr) {
-            pipeline->SetDepthFlags((format->flags & kDepthTestFlag) != 0, (format->flags & kDepthWriteFlag) != 0);
-            pipeline->SetFormat(format);
-            pipeline->Prepare();
-        }
-        const SWtrianglerecorder::Run run{format, index, (format != nullptr && (format->flags & kDepthTestFlag) != 0),
-                                          (format != nullptr && (format->flags & kDepthWriteFlag) != 0),
-                                          pipeline != nullptr ? pipeline->DepthScale() : 1.0f};
+        SWrasterrun run;
+        SWrasterpipeline* pipeline = StartListRun(format, run);
+        const SWtrianglerecorder::Run recorded{format, run.pipeline, run.depthTest, run.depthWrite,
+                                               pipeline != nullptr ? pipeline->DepthScale() : 1.0f};
         for (; node->next != nullptr && node->format == format; node = node->next) {
-            if (pipeline == nullptr || !pipeline->IsReady() || node->vertices == nullptr) {
+            if (pipeline == nullptr || node->vertices == nullptr) {
                 ++m_stats.skippedTriangles;
                 continue;
             }
             const uint32_t* v = node->vertices;
             if (m_recorder != nullptr)
-                m_recorder->Record(run, v, v + format->vertexStride, v + 2 * format->vertexStride);
+                m_recorder->Record(recorded, v, v + format->vertexStride, v + 2 * format->vertexStride);
             pipeline->DrawTriangle(v, v + format->vertexStride, v + 2 * format->vertexStride);
         }
     }
 }
 
-void SWrasteriser::DrawIndexed(const SWdirectdraw& record)
+SWrasterpipeline* SWrasteriser::StartRecordRun(const SWdirectdraw& record, SWrasterrun& out)
 {
     const SWtexturestages* format = record.format;
     if (format == nullptr || record.vertices == nullptr || record.indices == nullptr || record.triangleCount < 1 ||
         record.vertexCount < 1)
-        return;
+        return nullptr;
     const int index = PipelineIndex(*format, true);
     SWrasterpipeline* pipeline = IsConfigured(index) ? Pipeline(index) : nullptr;
-    const uint32_t stride = format->vertexStride;
-    if (pipeline == nullptr || stride == 0) {
+    if (pipeline == nullptr || format->vertexStride == 0) {
         m_stats.skippedTriangles += static_cast<uint64_t>(record.triangleCount);
-        return;
+        return nullptr;
     }
     // Translucent triangles test depth but never write it, whatever the record's flags.
     const bool isTranslucent = format->vertexAlpha != 0 || (format->flags & kTextureAlphaFlag) != 0;
     const bool depthTest = (format->flags & kDepthTestFlag) != 0;
     const bool depthWrite = (format->flags & kDepthWriteFlag) != 0 && !isTranslucent;
-    pipeline->SetDepthFlags(depthTest, depthWrite);
-    pipeline->SetFormat(format);
-    if (!pipeline->Prepare()) {
+    out = SWrasterrun::OfRecord(record, index, depthTest, depthWrite);
+    if (!PrepareRun(*pipeline, out, {})) {
         m_stats.skippedTriangles += static_cast<uint64_t>(record.triangleCount);
+        return nullptr;
+    }
+    m_stats.skippedTriangles += static_cast<uint32_t>(record.triangleCount) - out.count;
+    return pipeline;
+}
+
+SWrasterpipeline* SWrasteriser::StartListRun(const SWtexturestages* format, SWrasterrun& out)
+{
+    out = SWrasterrun{};
+    out.format = format;
+    out.pipeline = format != nullptr ? PipelineIndex(*format, false) : -1;
+    out.depthTest = format != nullptr && (format->flags & kDepthTestFlag) != 0;
+    out.depthWrite = format != nullptr && (format->flags & kDepthWriteFlag) != 0;
+    SWrasterpipeline* pipeline = IsConfigured(out.pipeline) ? Pipeline(out.pipeline) : nullptr;
+    return pipeline != nullptr && PrepareRun(*pipeline, out, {}) ? pipeline : nullptr;
+}
+
+bool SWrasteriser::PrepareRun(SWrasterpipeline& pipeline, const SWrasterrun& run, RowWindow window)
+{
+    pipeline.SetDepthFlags(run.depthTest, run.depthWrite);
+    pipeline.SetFormat(run.format);
+    pipeline.SetRowWindow(window.first, window.end);
+    return pipeline.Prepare();
+}
+
+// One banded drawing: the lanes from firstLane on bin a chunk each, meet, then take bands until none is left.
+struct SWrasteriser::BandPass {
+    BandPass(SWrasterbands& b, int first, int lanes)
+        : bands(b), firstLane(first), meeting(lanes - first), finished(static_cast<size_t>(lanes))
+    {
+    }
+
+    SWrasterbands& bands;
+    const int firstLane;
+    std::atomic<bool> isBinned{true};
+    std::atomic<int> nextBand{0};
+    std::barrier<> meeting;
+    std::atomic<bool> isBinnedByAll{false}; // the lanes have met: bands may be taken
+    SWrasterstats before; // as the stats stood before the runs were listed, for a fall-back to frame order
+    Clock::time_point started;
+    std::vector<Clock::time_point> finished; // per lane, written by that lane alone
+    const SWdirectdraw* records = nullptr;   // drawn ahead: the chain's first record and how many of them
+    size_t recordCount = 0;
+};
+
+// The runs are listed on this thread, as the frame-order path meets them; the lanes then bin the triangles and
+// draw the bands. Stats end as the frame-order path leaves them.
+bool SWrasteriser::DrawInBands(const SWdirectdraw* chain, const SWprimitivenode* list)
+{
+    if (!MakeLanes())
+        return false;
+    BandPass pass(*m_bands, 0, m_pool->Lanes());
+    if (!ListPass(pass, chain, list))
+        return false;
+    if (m_bands->TriangleCount() != 0)
+        m_pool->Run([this, &pass](int lane) { RunPass(pass, lane); });
+    return EndPass(pass);
+}
+
+bool SWrasteriser::DrawAhead(const SWdirectdraw* chain)
+{
+    if (!CanDrawAhead() || chain == nullptr || IsDrawingAhead() || !MakeLanes() || m_pool->Lanes() < 2)
+        return false;
+    FinishAhead();
+    try {
+        m_ahead = std::make_unique<BandPass>(*m_aheadBands, 1, m_pool->Lanes());
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    m_ahead->records = chain;
+    for (const SWdirectdraw* record = chain; record != nullptr; record = record->next)
+        ++m_ahead->recordCount;
+    if (!ListPass(*m_ahead, chain, nullptr)) {
+        m_ahead.reset();
+        return false;
+    }
+    if (m_aheadBands->TriangleCount() != 0)
+        m_pool->Start([this, pass = m_ahead.get()](int lane) { RunPass(*pass, lane); });
+    return true;
+}
+
+bool SWrasteriser::IsDrawingAhead() const
+{
+    return m_ahead != nullptr && m_pool->IsBusy();
+}
+
+void SWrasteriser::FinishAhead()
+{
+    if (m_ahead == nullptr)
         return;
+    // This thread would only wait: it takes bands too, once the workers have binned.
+    if (m_aheadBands->TriangleCount() != 0) {
+        m_ahead->isBinnedByAll.wait(false);
+        TakeBands(*m_ahead, 0);
     }
-    // The record's counts are claims: vertices must lie within the buffer, triangles within the indices.
-    const uint32_t usableVertices =
-        std::min<uint32_t>(static_cast<uint32_t>(record.vertexCount), record.vertices->WordCount() / stride);
-    const uint32_t triangles =
-        std::min<uint32_t>(static_cast<uint32_t>(record.triangleCount), record.indices->IndexCount() / 3);
-    m_stats.skippedTriangles += static_cast<uint32_t>(record.triangleCount) - triangles;
-    const uint32_t* words = record.vertices->Data();
-    const uint16_t* indices = record.indices->Data();
-    for (uint32_t j = 0; j < triangles; ++j) {
-        const uint16_t* corner = indices + 3 * static_cast<size_t>(j);
-        if (corner[0] >= usableVertices || corner[1] >= usableVertices || corner[2] >= usableVertices) {
-            ++m_stats.skippedTriangles;
-            continue;
+    m_pool->Wait();
+    std::unique_ptr<BandPass> pass = std::move(m_ahead);
+    if (!EndPass(*pass)) {
+        const SWdirectdraw* record = pass->records;
+        for (size_t i = 0; i < pass->recordCount; ++i, record = record->next)
+            DrawRecordInOrder(*record);
+    }
+}
+
+bool SWrasteriser::ListPass(BandPass& pass, const SWdirectdraw* chain, const SWprimitivenode* list)
+{
+    SWpixelbuffer* pixels = m_host != nullptr ? m_host->CurrentPixelBuffer() : nullptr;
+    if (pixels == nullptr || pixels->Height() < 1)
+        return false;
+    pass.before = m_stats;
+    pass.started = Clock::now();
+    const int lanes = m_pool->Lanes();
+    const int32_t height = pixels->Height();
+    // About four bands a lane, so that a lane that finishes early takes another band; fewer, taller bands would
+    // leave lanes idle, more, shorter ones set up each triangle in more of them.
+    const int32_t bandRows = m_bandRows > 0 ? m_bandRows : std::max<int32_t>(8, (height + 4 * lanes - 1) / (4 * lanes));
+    pass.bands.Reset(height, bandRows, lanes - pass.firstLane);
+    std::fill(pass.finished.begin(), pass.finished.end(), pass.started);
+    if (!ListRuns(pass.bands, chain, list)) {
+        m_stats = pass.before;
+        return false;
+    }
+    return true;
+}
+
+void SWrasteriser::RunPass(BandPass& pass, int lane)
+{
+    if (!pass.bands.Bin(lane - pass.firstLane))
+        pass.isBinned = false;
+    pass.meeting.arrive_and_wait();
+    pass.isBinnedByAll = true;
+    pass.isBinnedByAll.notify_all();
+    TakeBands(pass, lane);
+}
+
+void SWrasteriser::TakeBands(BandPass& pass, int lane)
+{
+    Lane(lane).m_lastPrepared = nullptr; // run records of an earlier pass may sit at the same addresses
+    bool drew = false;
+    if (pass.isBinned) {
+        for (int band = pass.nextBand++; band < pass.bands.BandCount(); band = pass.nextBand++) {
+            Lane(lane).DrawBand(pass.bands, band);
+            drew = true;
         }
-        const uint32_t* v0 = words + size_t{corner[0]} * stride;
-        const uint32_t* v1 = words + size_t{corner[1]} * stride;
-        const uint32_t* v2 = words + size_t{corner[2]} * stride;
-        if (m_recorder != nullptr)
-            m_recorder->Record({format, index, depthTest, depthWrite, pipeline->DepthScale()}, v0, v1, v2);
-        pipeline->DrawTriangle(v0, v1, v2);
     }
+    // The drawing ends with the last band drawn: a caller that came late and found none left adds nothing.
+    if (drew || lane >= pass.firstLane)
+        pass.finished[static_cast<size_t>(lane)] = Clock::now();
+}
+
+// After the lanes have finished: the counts taken over, or, when binning ran out of memory, put back as they were
+// before the runs were listed (false: the caller draws the pass in frame order).
+bool SWrasteriser::EndPass(BandPass& pass)
+{
+    if (!pass.isBinned) {
+        m_stats = pass.before;
+        return false;
+    }
+    for (int chunk = 0; chunk < m_pool->Lanes() - pass.firstLane; ++chunk)
+        m_stats.skippedTriangles += pass.bands.Skipped(chunk);
+    for (const std::unique_ptr<SWrasteriser>& lane : m_lanes) {
+        SWrasterstats& s = lane->m_stats;
+        m_stats.affineTriangles += s.affineTriangles;
+        m_stats.perspectiveTriangles += s.perspectiveTriangles;
+        m_stats.skippedTriangles += s.skippedTriangles;
+        m_stats.pixelsDrawn += s.pixelsDrawn;
+        s = {};
+    }
+    if (pass.firstLane > 0) {
+        const Clock::time_point last = *std::max_element(pass.finished.begin(), pass.finished.end());
+        m_stats.drawNanoseconds +=
+            static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(last - pass.started).count());
+    }
+    return true;
+}
+
+bool SWrasteriser::ListRuns(SWrasterbands& bands, const SWdirectdraw* chain, const SWprimitivenode* list)
+{
+    for (const SWdirectdraw* record = chain; record != nullptr; record = record->next) {
+        SWrasterrun run;
+        if (StartRecordRun(*record, run) != nullptr && !bands.AddRun(run))
+            return false;
+    }
+    const SWprimitivenode* node = list;
+    while (node != nullptr && node->next != nullptr) {
+        const SWtexturestages* format = node->format;
+        SWrasterrun run;
+        const bool isDrawn = StartListRun(format, run) != nullptr;
+        if (isDrawn && !bands.AddRun(run))
+            return false;
+        for (; node->next != nullptr && node->format == format; node = node->next) {
+            if (!isDrawn || node->vertices == nullptr)
+                ++m_stats.skippedTriangles;
+            else if (!bands.AddListed(node->vertices))
+                return false;
+        }
+    }
+    return true;
+}
+
+bool SWrasteriser::MakeLanes()
+{
+    if (m_pool != nullptr)
+        return true;
+    try {
+        m_bands = std::make_unique<SWrasterbands>();
+        m_aheadBands = std::make_unique<SWrasterbands>();
+        m_pool = std::make_unique<SWrasterpool>(m_workers);
+        m_lanes.clear();
+        for (int lane = 1; lane < m_pool->Lanes(); ++lane) {
+            m_lanes.push_back(std::make_unique<SWrasteriser>());
+            m_lanes.back()->m_workers = 0;
+            m_lanes.back()->MakeParts(m_host, this);
+        }
+    } catch (const std::bad_alloc&) {
+        m_lanes.clear();
+        m_pool.reset();
+        return false;
+    }
+    return true;
+}
+
+void SWrasteriser::DrawBand(const SWrasterbands& bands, int band)
+{
+    const RowWindow window{band * bands.BandRows(), std::min(bands.Height(), (band + 1) * bands.BandRows())};
+    const SWrasterrun* prepared = nullptr;
+    SWrasterpipeline* pipeline = nullptr;
+    bands.ForEachInBand(band, [&](const SWrasterrun& run, const uint32_t* const(&v)[3]) {
+        if (&run != prepared) {
+            prepared = &run;
+            pipeline = Pipeline(run.pipeline);
+            // The run this lane prepared last, in an earlier band of the pass, only moves its window. Any other
+            // is prepared afresh: every pipeline of a lane binds the same stage objects.
+            if (pipeline != nullptr && m_lastPrepared == &run) {
+                pipeline->SetRowWindow(window.first, window.end);
+            } else if (pipeline != nullptr && PrepareRun(*pipeline, run, window)) {
+                m_lastPrepared = &run;
+            } else {
+                pipeline = nullptr;
+                m_lastPrepared = nullptr;
+            }
+        }
+        if (pipeline != nullptr)
+            pipeline->DrawTriangle(v[0], v[1], v[2]);
+    });
 }

@@ -226,17 +226,22 @@ TEST(RenderTargetScratch, SlotIsReusedOnlyWhileItsCapacityExceedsTheRequest)
     EXPECT_EQ(surface.ScratchCapacity(0), 0u);
 }
 
+// A scratch buffer is lent again only once every reference handed out is back: records that wait to be drawn
+// keep theirs, and a buffer too small for the next request is made anew.
 TEST(RenderTargetScratch, VertexAndIndexScratchReuseAndReferences)
 {
     SWrendersurface surface;
     SWvertexbuffer* const vertices = surface.GetVertexScratch(2, 100);
     ASSERT_NE(vertices, nullptr);
-    EXPECT_EQ(surface.GetVertexScratch(1, 100), vertices);
-    EXPECT_EQ(surface.GetVertexScratch(2, 50), vertices);
-    EXPECT_EQ(vertices->AddRef(), 4u); // the surface's and three handed out
+    SWvertexbuffer* const second = surface.GetVertexScratch(1, 100);
+    ASSERT_NE(second, nullptr);
+    EXPECT_NE(second, vertices);       // the first is still held
+    EXPECT_EQ(vertices->AddRef(), 2u); // the surface's and the one handed out
     vertices->Release();
-    for (int i = 0; i < 3; ++i)
-        vertices->Release();
+    vertices->Release();
+    EXPECT_EQ(surface.GetVertexScratch(2, 50), vertices);
+    vertices->Release();
+    second->Release();
     SWvertexbuffer* const wider = surface.GetVertexScratch(3, 100);
     ASSERT_NE(wider, nullptr);
     EXPECT_EQ(static_cast<SWsoftvertexbuffer*>(wider)->StrideBytes(), 48u);
@@ -244,8 +249,11 @@ TEST(RenderTargetScratch, VertexAndIndexScratchReuseAndReferences)
 
     SWindexbuffer* const indices = surface.GetIndexScratch(30);
     ASSERT_NE(indices, nullptr);
-    EXPECT_EQ(surface.GetIndexScratch(30), indices);
-    EXPECT_EQ(indices->Release(), 2u);
+    SWindexbuffer* const other = surface.GetIndexScratch(30);
+    EXPECT_NE(other, indices);
+    EXPECT_EQ(indices->Release(), 1u);
+    EXPECT_EQ(other->Release(), 1u);
+    EXPECT_EQ(surface.GetIndexScratch(20), indices);
     EXPECT_EQ(indices->Release(), 1u);
     SWindexbuffer* const longer = surface.GetIndexScratch(31);
     EXPECT_EQ(static_cast<SWsoftindexbuffer*>(longer)->IndexCount(), 31u);

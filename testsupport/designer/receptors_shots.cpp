@@ -11,6 +11,7 @@
 #include "designer/editors/receptors_texts.h"
 #include "designer/editors/rename_dlg.h"
 #include "designer/eventedit/editor_engine.h"
+#include "designer/eventedit/editor_icons.h"
 #include "designer/eventedit/editor_images.h"
 #include "designer/eventedit/event_map_canvas.h"
 #include "designer/eventedit/event_map_frame.h"
@@ -23,10 +24,13 @@
 #include "platform/display/screen.h"
 #include "platform/gfx/dib.h"
 #include "platform/gfx/gdi_objects.h"
+#include "platform/gfx/icon.h"
+#include "platform/gfx/text/font.h"
 #include "platform/testing/image_check.h"
 #include "platform/testing/user_sim.h"
 #include "platform/ui/controls/list_box.h"
 #include "platform/ui/core/paint_dc.h"
+#include "platform/ui/core/resources.h"
 #include "platform/ui/core/ui.h"
 #include "testsupport/designer/action_list_shots.h"
 #include "testsupport/designer/drag_main_frame.h"
@@ -349,6 +353,82 @@ bool ImagesScene(Stage& stage, pf::UserSim& sim, const EditorShot& shot)
     return shot.picture("images") && shot.compareLive(stage.frame, "images");
 }
 
+// Every picture once, in list order: the large and the small size side by side, what it shows under them.
+class IconSheet : public pf::Window {
+public:
+    static constexpr int32_t kCell = 104;
+    static constexpr int32_t kRow = 76;
+
+    // A window of its own over the screen's top left: the sheet is larger than the stage's frame.
+    IconSheet()
+    {
+        pf::CreateParams params;
+        params.style = pf::WS_POPUP | pf::WS_VISIBLE;
+        params.rect = pf::Rect::fromXywh(0, 0, 12 * kCell + 8, 12 * kRow + 8);
+        create(params);
+    }
+
+protected:
+    pf::LResult handle(const pf::Msg& msg) override
+    {
+        if (msg.message != pf::WM_PAINT)
+            return Window::handle(msg);
+        pf::PaintDc dc(*this);
+        dc.fillRect(clientRect(), pf::createSolidBrush(pf::rgb(212, 208, 200)));
+        pf::LogFont request;
+        request.height = -10;
+        dc.selectFont(pf::createFontIndirect(request));
+        dc.setBkMode(pf::TRANSPARENT);
+        std::vector<uint32_t> shown;
+        int32_t cell = 0;
+        for (int32_t list = 0; list < static_cast<int32_t>(EditorImageList::kCount); ++list)
+            for (const uint32_t id : CVTND_EditorImages::IdsOf(static_cast<EditorImageList>(list))) {
+                if (std::find(shown.begin(), shown.end(), id) != shown.end())
+                    continue;
+                shown.push_back(id);
+                const int32_t x = 4 + (cell % 12) * kCell;
+                const int32_t y = 4 + (cell / 12) * kRow;
+                ++cell;
+                if (const pf::IconRef large = pf::resources().icon(id, 32))
+                    pf::drawIcon(dc, {x + 24, y}, *large);
+                if (const pf::IconRef small = pf::resources().icon(id, 16))
+                    pf::drawIcon(dc, {x + 62, y + 16}, *small);
+                WrapName(dc, std::string(EditorIconName(id)), x, y + 34);
+            }
+        return 0;
+    }
+
+private:
+    // Word by word into lines of the cell's width, so that no name runs into its neighbour.
+    static void WrapName(pf::Dc& dc, const std::string& name, int32_t x, int32_t y)
+    {
+        std::string line;
+        size_t start = 0;
+        while (start <= name.size()) {
+            const size_t end = std::min(name.find(' ', start), name.size());
+            const std::string word = name.substr(start, end - start);
+            const std::string longer = line.empty() ? word : line + " " + word;
+            if (!line.empty() && dc.getTextExtent(longer).cx > kCell - 6) {
+                dc.textOut(x, y, line);
+                y += 12;
+                line = word;
+            } else {
+                line = longer;
+            }
+            start = end + 1;
+        }
+        dc.textOut(x, y, line);
+    }
+};
+
+bool IconsScene(pf::UserSim& sim, const EditorShot& shot)
+{
+    IconSheet sheet;
+    sheet.invalidate(true);
+    sim.pump();
+    return shot.picture("icons") && shot.compareLive(sheet, "icons");
+}
+
 } // namespace
 
 bool IsReceptorsScene(const std::string& scene)
@@ -377,6 +457,8 @@ bool RunReceptorsScene(const std::string& scene, CVTNDesignerApp& app, pf::UserS
         return MapObjectsScene(stage, sim, shot);
     if (scene == "pickers")
         return PickersScene(stage, sim, shot);
+    if (scene == "icons")
+        return IconsScene(sim, shot);
     if (scene == "images")
         return ImagesScene(stage, sim, shot);
     return false;

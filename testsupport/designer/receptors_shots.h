@@ -14,6 +14,7 @@
 //   entry and queue mode on (pickers-single, pickers-multiple); the single picker on the keys, more than its list
 //   shows, scrolled to the last (pickers-long).
 // images: every image list of the editor images as a contact sheet, each index under its picture.
+// icons: every picture of the editor images once, at 32 and 16 pixels, with what it shows under it.
 // action-list-drop: testsupport/designer/action_list_shots.h.
 #include <string>
 
@@ -21,9 +22,9 @@
 
 namespace designertest {
 
-inline constexpr const char* kReceptorsScenes[] = {"event-map", "event-map-elbows", "rubber-band",
-                                                   "two-maps",  "rename",           "map-objects",
-                                                   "pickers",   "images",           "action-list-drop"};
+inline constexpr const char* kReceptorsScenes[] = {"event-map", "event-map-elbows", "rubber-band", "two-maps",
+                                                   "rename",    "map-objects",      "pickers",     "images",
+                                                   "icons",     "action-list-drop"};
 
 bool IsReceptorsScene(const std::string& scene);
 // Runs one scene on app (its engine made); false when the scene failed or its picture could not be written.

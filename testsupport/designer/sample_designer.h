@@ -32,9 +32,12 @@ inline CVTND_StartOptions TestStartOptions(const std::string& recoveryPath)
     return options;
 }
 
-inline bool StartOnSampleWorld(CVTND_Designer& designer, const std::filesystem::path& folder)
+inline bool StartOnSampleWorld(CVTND_Designer& designer, const std::filesystem::path& folder,
+                               CVTN_ThreadHandler::Priority renderPriority = CVTN_ThreadHandler::Priority::kNormal)
 {
-    if (!designer.Start(TestStartOptions((folder / "recovery.vtp").string())))
+    CVTND_StartOptions options = TestStartOptions((folder / "recovery.vtp").string());
+    options.renderPriority = renderPriority;
+    if (!designer.Start(std::move(options)))
         return false;
     {
         const SWworldlock hold(*designer.GetWorld());

@@ -1,8 +1,8 @@
 #pragma once
 // What the rasteriser fuzz targets and the robustness tests share: bytes become a format record with its layer
-// images, a depth range and vertex words, drawn into a 64 x 48 buffer that sits between canary rows. The tests feed
-// the same functions seeded random bytes, so that random records and triangles run in every test run, not only
-// under the fuzzer.
+// images, a depth range and vertex words, drawn into a 64 x 48 buffer that sits between canary rows, once in frame
+// order and once in bands by several lanes. The tests feed the same functions seeded random bytes, so that random
+// records and triangles run in every test run, not only under the fuzzer.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -81,6 +81,7 @@ public:
         }
         return true;
     }
+    const std::vector<uint32_t>& Memory() const { return m_memory; } // the buffer between its canary rows
     size_t PixelsDrawn() const
     {
         const uint32_t* inside = m_memory.data() + static_cast<size_t>(kCanaryRows) * kWidth;
@@ -141,21 +142,32 @@ inline std::vector<uint32_t> ReadWords(Bytes& in, size_t most)
     return words;
 }
 
-// What one input did: whether every canary survived, and how many pixels of the buffer changed.
+// What one input did: whether every canary survived, how many pixels of the buffer changed, and whether the banded
+// path drew and counted exactly what the frame-order path did.
 struct Outcome {
     bool canariesIntact = false;
     size_t pixelsDrawn = 0;
+    bool pathsAgree = false;
+};
+
+// The fuzz targets' banded drawing: three lanes over bands of 5 rows, which do not divide the 48 rows.
+inline constexpr int kBandWorkers = 3;
+inline constexpr int32_t kBandRows = 5;
+
+struct Banding {
+    int workers = kBandWorkers;
+    int32_t rows = kBandRows; // 0: as the rasteriser chooses
 };
 
 // What both paths start from: the scene read from the front of the input and a rasteriser drawing into its host;
 // the rest of the input is left in `in` for the path to read.
 struct Drawing {
-    explicit Drawing(std::span<const uint8_t> data) : in(data)
+    Drawing(std::span<const uint8_t> data, int workers, int32_t bandRows = 0) : in(data)
     {
         ReadScene(in, scene, host);
         rasteriser.Create(&host);
+        rasteriser.SetWorkers(workers, bandRows);
     }
-    Outcome Result() const { return {host.CanariesIntact(), host.PixelsDrawn()}; }
 
     Bytes in;
     Host host;
@@ -163,54 +175,72 @@ struct Drawing {
     SWrasteriser rasteriser;
 };
 
-// The queue path: triangles of stride words each, one after another, drawn through DrawPrimitives.
-inline Outcome DrawQueueInput(std::span<const uint8_t> data)
+// The input drawn by `draw` once in frame order and once in bands; the outcome is the frame-order one's.
+template <typename Draw> Outcome DrawBothWays(std::span<const uint8_t> data, Banding banding, Draw&& draw)
 {
-    Drawing drawing(data);
-    const std::vector<uint32_t> words = ReadWords(drawing.in, kMostVertexWords);
-    const size_t stride = drawing.scene.format.vertexStride;
-    std::vector<SWprimitivenode> nodes;
-    for (size_t first = 0; stride > 0 && first + 3 * stride <= words.size(); first += 3 * stride) {
-        SWprimitivenode node;
-        node.format = &drawing.scene.format;
-        node.vertices = words.data() + first;
-        nodes.push_back(node);
-    }
-    nodes.push_back(SWprimitivenode{});
-    for (size_t i = 0; i + 1 < nodes.size(); ++i)
-        nodes[i].next = &nodes[i + 1];
-    drawing.rasteriser.DrawPrimitives(nodes.data());
-    return drawing.Result();
+    Drawing inOrder(data, 0);
+    Drawing banded(data, banding.workers, banding.rows);
+    if (!draw(inOrder) || !draw(banded))
+        return {};
+    const SWrasterstats& a = inOrder.rasteriser.Stats();
+    const SWrasterstats& b = banded.rasteriser.Stats();
+    const bool sameCounts = a.affineTriangles == b.affineTriangles &&
+                            a.perspectiveTriangles == b.perspectiveTriangles &&
+                            a.skippedTriangles == b.skippedTriangles && a.pixelsDrawn == b.pixelsDrawn;
+    return {inOrder.host.CanariesIntact() && banded.host.CanariesIntact(), inOrder.host.PixelsDrawn(),
+            sameCounts && inOrder.host.Memory() == banded.host.Memory()};
+}
+
+// The queue path: triangles of stride words each, one after another, drawn through DrawPrimitives.
+inline Outcome DrawQueueInput(std::span<const uint8_t> data, Banding banding = {})
+{
+    return DrawBothWays(data, banding, [](Drawing& drawing) {
+        const std::vector<uint32_t> words = ReadWords(drawing.in, kMostVertexWords);
+        const size_t stride = drawing.scene.format.vertexStride;
+        std::vector<SWprimitivenode> nodes;
+        for (size_t first = 0; stride > 0 && first + 3 * stride <= words.size(); first += 3 * stride) {
+            SWprimitivenode node;
+            node.format = &drawing.scene.format;
+            node.vertices = words.data() + first;
+            nodes.push_back(node);
+        }
+        nodes.push_back(SWprimitivenode{});
+        for (size_t i = 0; i + 1 < nodes.size(); ++i)
+            nodes[i].next = &nodes[i + 1];
+        drawing.rasteriser.DrawPrimitives(nodes.data());
+        return true;
+    });
 }
 
 // The indexed path: stated vertex and triangle counts, buffers of their own sizes and indices of any value, drawn
 // through a direct-draw record. A buffer that cannot be made counts as a damaged canary: it never should fail.
-inline Outcome DrawIndexedInput(std::span<const uint8_t> data)
+inline Outcome DrawIndexedInput(std::span<const uint8_t> data, Banding banding = {})
 {
-    Drawing drawing(data);
-    Bytes& in = drawing.in;
-    const int32_t vertexCount = static_cast<int16_t>(in.U16());
-    const int32_t triangleCount = static_cast<int16_t>(in.U16());
-    const uint32_t bufferVertices = in.U8();
-    const uint32_t indexCount = in.U8();
-    SWsoftvertexbuffer* vertices = SWsoftvertexbuffer::Create(bufferVertices, in.U8() % 9);
-    SWsoftindexbuffer* indices = SWsoftindexbuffer::Create(indexCount);
-    if (vertices == nullptr || indices == nullptr) {
-        if (vertices != nullptr)
-            vertices->Release();
-        if (indices != nullptr)
-            indices->Release();
-        return {};
-    }
-    for (uint32_t i = 0; i < indexCount; ++i)
-        indices->Data()[i] = static_cast<uint16_t>(in.U8() % 64);
-    const std::vector<uint32_t> words = ReadWords(in, vertices->WordCount());
-    std::copy(words.begin(), words.end(), vertices->Data());
-    SWdirectdraw record{nullptr, &drawing.scene.format, vertices, indices, vertexCount, triangleCount};
-    drawing.rasteriser.Draw(&record, nullptr);
-    vertices->Release();
-    indices->Release();
-    return drawing.Result();
+    return DrawBothWays(data, banding, [](Drawing& drawing) {
+        Bytes& in = drawing.in;
+        const int32_t vertexCount = static_cast<int16_t>(in.U16());
+        const int32_t triangleCount = static_cast<int16_t>(in.U16());
+        const uint32_t bufferVertices = in.U8();
+        const uint32_t indexCount = in.U8();
+        SWsoftvertexbuffer* vertices = SWsoftvertexbuffer::Create(bufferVertices, in.U8() % 9);
+        SWsoftindexbuffer* indices = SWsoftindexbuffer::Create(indexCount);
+        if (vertices == nullptr || indices == nullptr) {
+            if (vertices != nullptr)
+                vertices->Release();
+            if (indices != nullptr)
+                indices->Release();
+            return false;
+        }
+        for (uint32_t i = 0; i < indexCount; ++i)
+            indices->Data()[i] = static_cast<uint16_t>(in.U8() % 64);
+        const std::vector<uint32_t> words = ReadWords(in, vertices->WordCount());
+        std::copy(words.begin(), words.end(), vertices->Data());
+        SWdirectdraw record{nullptr, &drawing.scene.format, vertices, indices, vertexCount, triangleCount};
+        drawing.rasteriser.Draw(&record, nullptr);
+        vertices->Release();
+        indices->Release();
+        return true;
+    });
 }
 
 } // namespace rasterfuzz

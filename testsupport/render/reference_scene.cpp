@@ -164,6 +164,40 @@ std::optional<ReferenceScene> MakeMeshScene(const TexturedMesh& shape, const std
     return scene;
 }
 
+ReferenceScene MakeSphereCrowd(uint32_t columns, uint32_t rows, uint32_t segments, uint32_t rings)
+{
+    ReferenceScene scene;
+    scene.world = std::make_unique<SWworld>();
+    SWworld& world = *scene.world;
+    SWrootobject& root = *world.GetRootObject();
+    SWmaterial* material = AddMaterial(root, "crowd", SWmaterial::kModeGouraud);
+    material->SetAmbientColour(0.2f, 1.0f, 1.0f, 1.0f);
+    material->SetDiffuseColour(0.8f, 0.9f, 0.7f, 0.5f);
+    material->SetTexture(AddChecker(root));
+    material->SetMaterialFlags(SWmaterial::kFlagBilinear);
+    const TexturedMesh sphere = MakeUvSphere(0.5f, segments, rings);
+    for (uint32_t row = 0; row < rows; ++row) {
+        for (uint32_t column = 0; column < columns; ++column) {
+            const float x = static_cast<float>(column) - 0.5f * static_cast<float>(columns - 1);
+            const float y = static_cast<float>(row) - 0.5f * static_cast<float>(rows - 1);
+            scene.torus = AddMesh(world, sphere, material, SWmatrix::Translation(x, y, 0.0f));
+        }
+    }
+    world.UpdateNodeTransforms(world.GetRootNode(), 1);
+    world.UpdateGeometryMatrices(world.GetRootNode());
+    root.SetBackground(std::make_unique<SWbackground>(0x00303840u));
+    return scene;
+}
+
+void PlaceCrowdCamera(SWrendercamera& camera, uint32_t columns)
+{
+    // The window is 1.0 wide at the projection centre's distance of 1 behind the position: columns + 1 units of
+    // crowd fill it from that many units away.
+    camera = SWrendercamera();
+    camera.SetPosition(0.0f, 0.0f, static_cast<float>(columns + 1) - 1.0f);
+    camera.SetDirection(0.0f, 0.0f, 1.0f);
+}
+
 std::optional<TexturedMesh> MakeNamedMesh(const std::string& name)
 {
     if (name == "cube")

@@ -36,6 +36,13 @@ void ShowReferenceBackground(const ReferenceScene& scene, SWrendersurface& surfa
 // both diffuse and bump texture), in a world of its own, its material lit and textured with the scene's checker;
 // the answer's torus field holds the mesh. Nullopt for an unknown mode.
 std::optional<ReferenceScene> MakeMeshScene(const TexturedMesh& shape, const std::string& mode);
+// A crowd of columns x rows Gouraud spheres of radius 0.5, one unit apart in a plane facing the crowd camera, each
+// a UV sphere of `segments` x `rings` (about 2 x segments x rings triangles), the checker on every one; a plain
+// background. The large worlds: 13 x 5 spheres of 128 x 64 hold about a million triangles, half facing the
+// eye.
+ReferenceScene MakeSphereCrowd(uint32_t columns, uint32_t rows, uint32_t segments, uint32_t rings);
+// Looking at the crowd's centre from far enough that its columns fill a 4:3 view's width.
+void PlaceCrowdCamera(SWrendercamera& camera, uint32_t columns);
 // The built-in meshes of the mesh scenes ("cube", "sphere", "torus"), each of bounding radius 1; nullopt otherwise.
 std::optional<TexturedMesh> MakeNamedMesh(const std::string& name);
 // Seen from 35 degrees round and 20 degrees up, the eye 3.5 radii away; cutting, the near plane moves to 0.85

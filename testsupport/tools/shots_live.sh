@@ -1,8 +1,5 @@
 # Sourced by the picture tools' live tests after they set `tool` and `work`: the run of every scene on a private X
-# server and the refusals the tools share. $0 stays the test's own script, whose folder holds its lsan.supp.
-
-# The display library's message-bus connection leaves a buffer behind at exit; nothing of ours is suppressed.
-export LSAN_OPTIONS="suppressions=$(dirname "$0")/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+# server and the refusals the tools share. The display library's leaks are the shared suppression file's (run_tool.sh).
 source "$(dirname "${BASH_SOURCE[0]}")/run_tool.sh"
 # A test machine may have no sound card, and its audio library says so on stderr; sound goes to a file instead.
 export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null

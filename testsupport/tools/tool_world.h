@@ -1,8 +1,8 @@
 #pragma once
 // World files named on a developer tool's command line: checked as any input first (a folder, a device, a FIFO or
 // a missing file is refused at once), then loaded within the tool's read limits, every refusal one line, "cannot
-// read PATH: CAUSE". The limits are the engine's defaults unless the command line said --max-bytes N (decoded
-// bytes of a whole file) or --max-pixels N (pixels of any one image).
+// read PATH: CAUSE". The limits are the engine's defaults unless the command line said --max-bytes N (what decoding
+// a whole file makes beyond its stored bytes) or --max-pixels N (pixels of any one image).
 #include <string>
 #include <vector>
 

@@ -30,11 +30,45 @@
 #include "engine/resources/material.h"
 #include "engine/resources/mesh_object.h"
 #include "engine/resources/sound.h"
+#include "platform/media/riff_wave_writer.h"
+#include "platform/media/wave_format.h"
 #include "testsupport/image/png_image.h"
 #include "testsupport/mesh/mesh_generators.h"
 #include "testsupport/mesh/off_file.h"
 
 namespace worldtest {
+
+std::unique_ptr<SWmeshobject> MeshOf(const meshtest::OffMesh& off, const std::string& name,
+                                     const std::vector<SWmaterial*>& materials, bool masks)
+{
+    auto mesh = std::make_unique<SWmeshobject>();
+    mesh->SetName(name);
+    mesh->SetVertices(std::vector<float>(off.positions));
+    std::vector<float> uv;
+    for (size_t i = 0; i + 2 < off.positions.size(); i += 3) {
+        uv.push_back(off.positions[i] * 0.5f + 0.5f);
+        uv.push_back(off.positions[i + 1] * 0.5f + 0.5f);
+    }
+    mesh->SetTextureVertices(std::move(uv));
+    SWarrayblockChain chain;
+    std::vector<uint32_t> corners;
+    uint32_t polygon = 0;
+    for (const int32_t index : off.coordIndex) {
+        if (index >= 0) {
+            corners.push_back(static_cast<uint32_t>(index));
+            continue;
+        }
+        auto block = std::make_unique<SWarrayblock>(corners, true, corners, 0u, materials[polygon % materials.size()]);
+        if (masks)
+            block->SetSmoothingMask(polygon % 3 == 0 ? 0u : 1u << (polygon % 5));
+        chain.Add(std::move(block));
+        corners.clear();
+        ++polygon;
+    }
+    mesh->BuildPolygonIndices(chain.Head());
+    return mesh;
+}
+
 namespace {
 
 std::vector<std::filesystem::path> FilesOf(const std::string& folder, const char* extension)
@@ -128,37 +162,6 @@ void AddMaterials(SWworld& world)
     glass->SetRenderMode(SWmaterial::kModePhong);
     glass->SetTransparency(0.6f);
     glass->SetTextureOpacity(0.5f);
-}
-
-// The OFF polygons as a mesh; polygon i gets the materials and masks in turn, texture vertices from x and y.
-std::unique_ptr<SWmeshobject> MeshOf(const meshtest::OffMesh& off, const std::string& name,
-                                     const std::vector<SWmaterial*>& materials)
-{
-    auto mesh = std::make_unique<SWmeshobject>();
-    mesh->SetName(name);
-    mesh->SetVertices(std::vector<float>(off.positions));
-    std::vector<float> uv;
-    for (size_t i = 0; i + 2 < off.positions.size(); i += 3) {
-        uv.push_back(off.positions[i] * 0.5f + 0.5f);
-        uv.push_back(off.positions[i + 1] * 0.5f + 0.5f);
-    }
-    mesh->SetTextureVertices(std::move(uv));
-    SWarrayblockChain chain;
-    std::vector<uint32_t> corners;
-    uint32_t polygon = 0;
-    for (const int32_t index : off.coordIndex) {
-        if (index >= 0) {
-            corners.push_back(static_cast<uint32_t>(index));
-            continue;
-        }
-        auto block = std::make_unique<SWarrayblock>(corners, true, corners, 0u, materials[polygon % materials.size()]);
-        block->SetSmoothingMask(polygon % 3 == 0 ? 0u : 1u << (polygon % 5));
-        chain.Add(std::move(block));
-        corners.clear();
-        ++polygon;
-    }
-    mesh->BuildPolygonIndices(chain.Head());
-    return mesh;
 }
 
 void AddVariables(SWproperties2& list, const std::string& prefix)
@@ -282,16 +285,25 @@ void FillSampleWorld(SWworld& into, const SampleWorldOptions& options)
     SWobjectnode* bone = AddObject(*world, new SWobjectnode, "bone", first, SWmatrix::Translation(0, 0, 0.5f));
     AddMeshes(*world, options, bone);
 
+    // Both look at the meshes, the last (the one a view takes) from the side; their depth, 1 to 151 units from the
+    // eye, holds the whole scene where the lens's default centre would put the near plane 25 units away, past it.
     for (const char* name : {"front", "side"}) {
         auto camera = std::make_unique<SWcameraobject>();
         camera->SetName(std::string(name) + "-lens");
         camera->SetFieldOfView(0.9f);
+        camera->SetDepthCentre(76.0f);
         camera->SetDepthRange(150.0f);
         camera->SetFirstStereoValue(0.5f);
         SWcameraobject* lens = camera.get();
         world->GetRootObject()->AddGeometry(std::move(camera));
         auto* node = new SWcameranode(lens);
-        AddObject(*world, node, name, nullptr, SWmatrix::Translation(0.0f, 2.0f, -10.0f));
+        SWmatrix place = SWmatrix::Translation(0.0f, 2.0f, -10.0f);
+        if (name[0] == 's') {
+            place = SWmatrix::Translation(11.0f, 2.0f, 2.5f);
+            place.PostMultiply(SWmatrix::Rotation(-1.5707964f, 1));
+        }
+        place.PostMultiply(SWmatrix::Rotation(0.15f, 0));
+        AddObject(*world, node, name, nullptr, place);
         node->SetGeometry(lens);
         node->SetEye(2);
         world->AddCamera(node);
@@ -334,6 +346,21 @@ void FillSampleWorld(SWworld& into, const SampleWorldOptions& options)
     entry->SetReferenceLimit(2);
     SWjavaclassnode* java = world->AddJavaClass(std::make_unique<SWjavaclassnode>("scores", "applets/Scores.class"));
     AddVariables(*java, "scores");
+}
+
+bool WriteSampleTone(const std::string& path)
+{
+    constexpr uint32_t kRate = 22050;
+    std::unique_ptr<pf::RiffWaveWriter> writer = pf::RiffWaveWriter::create(path, pf::WaveFormat::pcm(1, kRate, 16));
+    if (writer == nullptr)
+        return false;
+    std::vector<uint8_t> bytes;
+    for (uint32_t i = 0; i < kRate; ++i) {
+        const auto sample = static_cast<int16_t>(8000.0 * std::sin(2.0 * 3.14159265358979 * 440.0 * i / kRate));
+        bytes.push_back(static_cast<uint8_t>(sample & 0xFF));
+        bytes.push_back(static_cast<uint8_t>((sample >> 8) & 0xFF));
+    }
+    return writer->write(bytes) && writer->finish();
 }
 
 } // namespace worldtest

@@ -6,8 +6,15 @@
 // vertex frames, cursors, a Java class entry and a loadable-world entry.
 #include <memory>
 #include <string>
+#include <vector>
 
+class SWmaterial;
+class SWmeshobject;
 class SWworld;
+
+namespace meshtest {
+struct OffMesh;
+}
 
 namespace worldtest {
 
@@ -19,7 +26,13 @@ struct SampleWorldOptions {
 };
 
 std::unique_ptr<SWworld> MakeSampleWorld(const SampleWorldOptions& options = {});
+// A second of a 440 Hz tone, 22050 Hz mono 16-bit, for a sample whose sound should play; false when not written.
+bool WriteSampleTone(const std::string& path);
 // The same records added to a world made elsewhere (the designer's world); meant for an empty world.
 void FillSampleWorld(SWworld& world, const SampleWorldOptions& options = {});
+// The OFF polygons as a mesh; polygon i gets the materials and (with masks) smoothing masks in turn, texture
+// vertices from x and y.
+std::unique_ptr<SWmeshobject> MeshOf(const meshtest::OffMesh& off, const std::string& name,
+                                     const std::vector<SWmaterial*>& materials, bool masks = true);
 
 } // namespace worldtest

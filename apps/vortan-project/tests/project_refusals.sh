@@ -25,4 +25,7 @@ for input in cut.vtp folder.vtp sample.vtn missing.vtp; do
 done
 expect_refused dump "$work/sample.vtn" > /dev/null
 expect_message "sample.vtn: it is not a project file"
+# An output that cannot be written is a refusal too, named once.
+expect_refused roundtrip "$work/sample.vtp" "$work/folder.vtp" > /dev/null
+expect_message "^vortan-project: cannot write $work/folder.vtp: it is a folder, not a file$"
 echo "project refusals ok"

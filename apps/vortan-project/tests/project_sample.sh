@@ -30,4 +30,13 @@ expect_done roundtrip "$work/sample.vtp" "$work/again.vtp" > "$work/roundtrip"
 grep -qx 'identical=yes' "$work/roundtrip" || { cat "$work/roundtrip" >&2; fail "the round trip changed the file"; }
 cmp -s "$work/sample.vtp" "$work/again.vtp" || fail "roundtrip said identical but the files differ"
 expect_usage roundtrip "$work/sample.vtp"
+
+# add-scene: the scene once more beside what the project holds, its name kept, written to a new file only.
+expect_done add-scene "$work/sample.vtp" "$work/sample.vtn" "$work/twice.vtp" > /dev/null
+expect_done dump "$work/twice.vtp" > "$work/dump"
+expect_dump '^project added-files=2 kept-records=0$'
+expect_dump '^      node\(0\) id=[1-9][0-9]* name="meshnode0_1" in-file="meshnode0"$'
+grep -q 'object-name="sample scene"' "$work/dump" && fail "the added scene named the project"
+cmp -s "$work/sample.vtp" "$work/again.vtp" || fail "add-scene changed its input"
+expect_usage add-scene "$work/sample.vtp" "$work/sample.vtn"
 echo "project sample ok"

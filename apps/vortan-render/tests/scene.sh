@@ -18,6 +18,12 @@ grep -Eq '^frames=1 queue-ms=[0-9.]+ end-frame-ms=[0-9.]+$' "$work/normal.txt" |
 
 expect_done scene "$work/again.png" --size 160x120 > /dev/null
 cmp -s "$work/normal.png" "$work/again.png" || fail "the picture is not repeatable"
+# The rasteriser's workers as VORTAN_RENDER_THREADS asks: 1 draws in frame order, more in bands, the same picture.
+VORTAN_RENDER_THREADS=1 expect_done scene "$work/one.png" --size 160x120 > "$work/one.txt"
+grep -q '^workers=1 in frame order$' "$work/one.txt" || fail "VORTAN_RENDER_THREADS=1 did not draw in frame order"
+VORTAN_RENDER_THREADS=3 expect_done scene "$work/three.png" --size 160x120 > "$work/three.txt"
+grep -q '^workers=3 in bands$' "$work/three.txt" || fail "VORTAN_RENDER_THREADS=3 did not draw in three lanes"
+cmp -s "$work/one.png" "$work/three.png" || fail "three lanes drew another picture than one"
 for variant in "--supersample 2" "--mode interlaced" "--mode stereo" "--frame 10" "--jitter 0.5,0.25"; do
     # shellcheck disable=SC2086
     expect_done scene "$work/variant.png" --size 160x120 $variant > "$work/variant.txt"

@@ -41,12 +41,23 @@ cmp -s "$work/damaged.vtn" "$work/damaged.before" || fail "a refused load change
 expect_exit 3 roundtrip "$work/missing.vtn" "$work/never.vtn"
 expect_exit 2 roundtrip "$work/sample.vtn"
 
-# The read limits, anywhere after the command: a world beyond them is refused whole; a bad value is a usage error.
+# The read limits, anywhere after the command: they count what decoding makes beyond the stored bytes, so a world
+# many times their size reads, and a header that deflates a thousandfold past them is refused whole; a bad value is
+# a usage error.
 size=$(stat -c %s "$work/sample.vtn")
-expect_exit 3 roundtrip "$work/sample.vtn" "$work/never.vtn" --max-bytes 1000
-grep -qx "vortan-world: cannot read $work/sample.vtn: the file holds $size bytes, more than the limit of 1000" \
-    "$tool_err" || fail "over the byte limit: $(cat "$tool_err")"
-expect_exit 3 dump "$work/sample.vtn" --max-bytes 1000
+expect_exit 0 roundtrip "$work/sample.vtn" "$work/limited.vtn" --max-bytes 1000
+python3 - "$2/bench" "$work/sample.vtn" "$work/bomb.vtn" <<'PY'
+import sys
+sys.path.insert(0, sys.argv[1])
+from hostile_worlds import deflated, read_document, tag, write_document, zeros
+version, records = read_document(sys.argv[2])
+bomb = deflated(1 << 20, zeros(1 << 20))
+write_document(sys.argv[3], version, [[r[0], r[1], 2, bomb] if r[0] == tag("HEAD") else r for r in records])
+PY
+expect_exit 3 roundtrip "$work/bomb.vtn" "$work/never.vtn" --max-bytes 100000
+grep -qx "vortan-world: cannot read $work/bomb.vtn: refused by the read limits: it decodes to more than the limit of \
+100000 bytes beyond what it stores" "$tool_err" || fail "over the byte limit: $(cat "$tool_err")"
+expect_exit 3 dump "$work/bomb.vtn" --max-bytes 100000
 expect_exit 0 roundtrip --max-pixels 100000000 "$work/sample.vtn" "$work/limited.vtn" --max-bytes "$size"
 for bad in "--max-bytes 0" "--max-pixels x" "--max-bytes 4611686018427387905" "--max-bytes"; do
     # shellcheck disable=SC2086 # the option and its value as two words

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # vortan on the headless screen: the screenshot run on the sample, without and with a click on the cube (the view's
-# corner shows the first background, then the second one), the run without a display, and the usage errors.
+# corner shows the first background, then the second one), the runs without a display, and the usage errors.
 set -euo pipefail
 tool="$1"
 sample="$2"
@@ -51,6 +51,34 @@ expect_done --screenshot "$work/clicked.png" --frames 10 --click 260,280 "$sampl
 VORTAN_DISPLAY=headless expect_done "$sample" > "$work/out.txt"
 grep -q "the screen is in $work/cache/vortan/screen.png" "$work/out.txt" || fail "$(cat "$work/out.txt")"
 [ -s "$work/cache/vortan/screen.png" ] || fail "no screen.png"
+
+# No display a person sees: none at all, or SDL's drivers that draw into memory only. As on a first run (no settings
+# yet, the project named from its own folder) the designer ends by itself with the picture and a line naming it, and
+# its recent-file list keeps the project's absolute path.
+tool_timeout=120
+for driver in none offscreen dummy; do
+    rm -rf "$work/cache"
+    (
+        cd "$(dirname "$sample")"
+        unset DISPLAY WAYLAND_DISPLAY VORTAN_DISPLAY SDL_VIDEODRIVER
+        [ "$driver" = none ] || export SDL_VIDEODRIVER=$driver
+        export VORTAN_SETTINGS_FILE="$work/first-$driver.reg"
+        expect_done "$(basename "$sample")" > "$work/out.txt"
+    )
+    grep -q "the screen is in $work/cache/vortan/screen.png" "$work/out.txt" || fail "$driver: $(cat "$work/out.txt")"
+    [ -s "$work/cache/vortan/screen.png" ] || fail "$driver: no screen.png"
+    grep -qF "$sample" "$work/first-$driver.reg" || fail "$driver: recent files: $(cat "$work/first-$driver.reg")"
+done
+tool_timeout=""
+
+# A project the run refuses still gives its picture, then the refusal's exit code and the box's line.
+expect_refused --screenshot "$work/refused.png" --frames 1 "$work/missing.vtp"
+[ -s "$work/refused.png" ] || fail "no picture of the refused run"
+grep -q "missing.vtp" "$tool_err" || fail "the refusal names no file: $(cat "$tool_err")"
+# Settings that cannot be read are said once, not passed over in silence.
+mkdir "$work/settings-folder"
+VORTAN_SETTINGS_FILE="$work/settings-folder" expect_done --screenshot "$work/x.png" --frames 1 "$sample"
+grep -q "settings-folder: cannot be read" "$tool_err" || fail "no word of the settings: $(cat "$tool_err")"
 
 expect_usage --no-such-option
 expect_usage -m macros.txt

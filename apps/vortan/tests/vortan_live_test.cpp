@@ -263,7 +263,7 @@ TEST_F(DesignerLive, TheSampleTurnsAClickSwitchesTheBackgroundAndThePublishedWor
 
     ASSERT_TRUE(designer.StartPreview());
     settle(300);
-    // Two grabs at least 500 ms apart differ inside the cube (the render thread runs at idle priority, so a busy
+    // Two grabs at least 500 ms apart differ inside the cube (the render thread runs behind the rest, so a busy
     // machine may take longer to show the next frame).
     const Rect box = Rect::fromXywh(middle.x - 40, middle.y - 40, 80, 80);
     const std::unique_ptr<Surface32> a = liveServer().grab(box);

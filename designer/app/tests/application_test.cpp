@@ -1,9 +1,14 @@
+#include <sched.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <filesystem>
 #include <functional>
+#include <map>
 #include <stdexcept>
 #include <thread>
 
@@ -126,6 +131,23 @@ TEST_F(ApplicationTest, StartUpBuildsTheWorkspaceInOrderAndExitUndoesIt)
     EXPECT_EQ(TakeKeptResourceReports().reports.size(), 1u);
 }
 
+// A first start creates every default setting: written as one file, not once per value.
+TEST_F(ApplicationTest, AFirstStartWritesTheSettingsOnce)
+{
+    CVTND_StartOptions options =
+        designertest::TestStartOptions(artifactPath("recovery-" + std::to_string(::getpid()) + ".vtp"));
+    auto backend = std::make_unique<pf::MemoryBackend>();
+    const pf::MemoryBackend* written = backend.get(); // owned by the store
+    options.store = std::make_unique<pf::SettingsStore>(std::move(backend));
+    CVTND_Designer designer;
+    ASSERT_TRUE(designer.Start(std::move(options)));
+    EXPECT_EQ(written->storeCount(), 1);
+    ASSERT_TRUE(written->text().has_value());
+    EXPECT_NE(written->text()->find("supersampling"), std::string::npos);
+    designer.Exit();
+    EXPECT_LE(written->storeCount(), 2) << "the shutdown's changes are one write more at most";
+}
+
 TEST_F(ApplicationTest, AFrameThatThrowsStopsThePreviewWithOneBoxAndTheThreadLivesOn)
 {
     TrapRenderer trap(TrapRenderer::Mode::kThrow); // outlives the designer's render thread, even after a failure
@@ -156,6 +178,42 @@ TEST_F(ApplicationTest, AFrameThatThrowsStopsThePreviewWithOneBoxAndTheThreadLiv
         const SWworldlock hold(*world);
         world->RemoveWindow(trapped);
     }
+    designer.Exit();
+}
+
+// The scheduling of every thread of the process: policy and nice value by thread id.
+std::map<pid_t, std::pair<int, int>> ThreadSchedules()
+{
+    std::map<pid_t, std::pair<int, int>> out;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
+        const pid_t tid = std::stoi(entry.path().filename().string());
+        errno = 0;
+        const int nice = getpriority(PRIO_PROCESS, static_cast<id_t>(tid));
+        const int policy = sched_getscheduler(tid);
+        if (errno == 0 && policy >= 0)
+            out[tid] = {policy, nice};
+    }
+    return out;
+}
+
+// Background work at normal priority must not starve the preview a person watches, nor may the preview crowd out
+// the interface: the render thread runs at normal scheduling, a few nice steps behind the interface's thread.
+TEST_F(ApplicationTest, TheViewsDrawAtNormalSchedulingBehindTheInterface)
+{
+    CVTND_Designer designer;
+    CVTND_StartOptions options =
+        designertest::TestStartOptions(artifactPath("recovery-" + std::to_string(::getpid()) + ".vtp"));
+    options.renderPriority = CVTND_StartOptions{}.renderPriority;
+    ASSERT_TRUE(designer.Start(std::move(options)));
+    const int own = getpriority(PRIO_PROCESS, static_cast<id_t>(gettid()));
+    const auto behind = std::make_pair(SCHED_OTHER, std::min(own + CVTN_ThreadHandler::kLowNiceSteps, 19));
+    std::map<pid_t, std::pair<int, int>> schedules;
+    EXPECT_TRUE(WaitFor([&] {
+        schedules = ThreadSchedules();
+        return std::any_of(schedules.begin(), schedules.end(), [&](const auto& t) { return t.second == behind; });
+    }));
+    for (const auto& [tid, schedule] : schedules)
+        EXPECT_NE(schedule.first, SCHED_IDLE) << "thread " << tid;
     designer.Exit();
 }
 

@@ -37,6 +37,7 @@
 #include "engine/core/type_tag.h"
 #include "engine/core/world_file.h"
 #include "engine/resources/background.h"
+#include "engine/resources/image24.h"
 #include "engine/resources/image32.h"
 #include "engine/resources/material.h"
 #include "engine/resources/mesh_object.h"
@@ -203,6 +204,48 @@ TEST_F(Project, RemovingAFileAnnouncesEachObjectBeforeItGoes)
     EXPECT_EQ(FirstTexture(world()), nullptr);
     EXPECT_EQ(world().GetRootNode()->GetFirstChildNode(), nullptr);
     EXPECT_FALSE(project().RemoveSubWorld(entry)); // no longer ours
+}
+
+// The world's lookups by id and name answer as a walk of the tree does after scene files are added (the second
+// one's clashing names renamed), a node renamed and one deleted, and the first file removed again.
+TEST_F(Project, NodeLookupsFollowAddedAndRemovedFiles)
+{
+    const auto expectLookupsMatchWalk = [&](const std::vector<std::string>& names) {
+        SWnode* root = world().GetRootNode();
+        const auto walk = [&](auto matches) -> SWnode* {
+            for (SWnode* n = root; n != nullptr; n = n->NextInTree(root))
+                if (matches(*n))
+                    return n;
+            return nullptr;
+        };
+        for (const std::string& name : names)
+            EXPECT_EQ(root->FindByName(name), walk([&](const SWnode& n) { return n.GetName() == name; })) << name;
+        for (SWnode* n = root; n != nullptr; n = n->NextInTree(root))
+            EXPECT_EQ(root->FindById(n->GetId()), n);
+    };
+    CVTN_SubWorld* first = project().AddSceneFile(SampleScene());
+    ASSERT_NE(project().AddSceneFile(SampleScene("again.vtn")), nullptr);
+    ASSERT_NE(first, nullptr);
+    std::vector<std::string> names;
+    std::vector<uint32_t> firstIds;
+    for (const MergeEntry& e : project().FindAddedFile(first)->record.entries)
+        if (e.kind == MergedKind::kNode) {
+            names.push_back(e.name);
+            firstIds.push_back(e.id);
+        }
+    ASSERT_GT(names.size(), 5u);
+    SWnode* renamed = world().GetRootNode()->FindByName(names[1]);
+    ASSERT_TRUE(world().RenameNode(renamed, names[1], "renamed"));
+    names.push_back("renamed");
+    expectLookupsMatchWalk(names);
+    EXPECT_EQ(world().GetRootNode()->FindByName("renamed"), renamed);
+    ASSERT_TRUE(world().DeleteNode(world().GetRootNode()->FindByName(names[2])));
+    expectLookupsMatchWalk(names);
+
+    ASSERT_TRUE(project().RemoveSubWorld(first));
+    expectLookupsMatchWalk(names);
+    for (const uint32_t id : firstIds)
+        EXPECT_EQ(world().GetRootNode()->FindById(id), nullptr);
 }
 
 TEST_F(Project, RenamesRefuseTakenNamesAndKeepReferencesAndRecords)
@@ -453,6 +496,28 @@ TEST_F(Project, AProjectReopensAsTheDesignerWorldAndSavesToTheSameBytes)
     ASSERT_TRUE(loaded.project->WriteBytes(again, loaded.gradients.get()));
     EXPECT_EQ(again, FileBytes(path));
     EXPECT_EQ(app->GetProject(), &project()); // reading changed nothing of the application
+}
+
+// A project large enough that its reading gives the file's pages back as records become objects: no record is read
+// again after its pages went (it would come back as zeros), so it saves to the same bytes.
+TEST_F(Project, ALargeProjectReadsWholeWhileGivingItsPagesBack)
+{
+    ASSERT_NE(project().AddSceneFile(SampleScene()), nullptr);
+    std::vector<uint32_t> pixels(3400 * 3400);
+    for (size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = static_cast<uint32_t>(i * 2654435761u) & 0xFFFFFF;
+    ASSERT_TRUE(world().GetRootObject()->AddTexture(std::make_unique<SWimage24>("large", 3400, 3400, pixels.data())));
+    project().SetAuthor("someone");
+    const std::string path = (folder / "large.vtp").string();
+    ASSERT_TRUE(project().SaveFile(path, app->GetGradientStore()));
+    ASSERT_GT(std::filesystem::file_size(path), uint64_t{32} << 20);
+
+    CVTND_Project::LoadResult loaded = CVTND_Project::LoadFile(path);
+    ASSERT_TRUE(loaded.ok()) << loaded.message;
+    EXPECT_EQ(loaded.project->GetAuthor(), std::optional<std::string>("someone"));
+    std::vector<uint8_t> again;
+    ASSERT_TRUE(loaded.project->WriteBytes(again, loaded.gradients.get()));
+    EXPECT_TRUE(again == FileBytes(path));
 }
 
 TEST_F(Project, RecordsOfLaterPartsSurviveAsBytesAndGradientsStaySiblings)

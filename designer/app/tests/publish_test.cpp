@@ -420,10 +420,15 @@ TEST_F(Publish, APreviewChangesNothingSavedAndTheDialogsProposeTheProjectsName)
     EXPECT_FALSE(designer->SaveAs());
     sim().expectFile(std::nullopt);
     EXPECT_FALSE(designer->Publish());
+    sim().expectFile(std::nullopt);
+    EXPECT_FALSE(designer->Snapshot());
     const auto& asked = ui().providers().scriptedFile().calls();
-    ASSERT_EQ(asked.size(), 2u);
+    ASSERT_EQ(asked.size(), 3u);
     EXPECT_EQ(asked[0].fileName, In("after.vtp"));
     EXPECT_EQ(asked[1].fileName, "after.vto");
+    // With no folder chosen yet for their kinds, each starts in the project's folder, not the working folder.
+    for (const auto& call : asked)
+        EXPECT_EQ(call.initialDirectory, std::filesystem::path(In("after.vtp")).parent_path().string()) << call.title;
 }
 
 TEST_F(Publish, APublishedWorldPlaysInAPlayerAndAClickOnItsCubeSwitchesItsBackground)

@@ -1,5 +1,12 @@
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -241,26 +248,63 @@ namespace {
 
 class Browsing : public pf::UiFixture {};
 
-TEST_F(Browsing, EachCategoryStartsWhereItWasLastLeft)
+// A variable of the environment set for one scope, then put back.
+class ScopedVariable {
+public:
+    ScopedVariable(const char* name, const std::string& value) : m_name(name)
+    {
+        if (const char* old = std::getenv(name))
+            m_old = old;
+        setenv(name, value.c_str(), 1);
+    }
+    ~ScopedVariable()
+    {
+        if (m_old)
+            setenv(m_name, m_old->c_str(), 1);
+        else
+            unsetenv(m_name);
+    }
+
+private:
+    const char* m_name;
+    std::optional<std::string> m_old;
+};
+
+TEST_F(Browsing, EachCategoryStartsWhereItWasLastLeftElseInTheDocumentsFolder)
 {
+    const std::filesystem::path root = artifactPath("browsing-" + std::to_string(::getpid()));
+    for (const char* folder : {"scenes/a", "scenes/b", "pictures", "home/Papers", "config"})
+        std::filesystem::create_directories(root / folder);
+    std::ofstream(root / "config/user-dirs.dirs") << "# written by the desktop\nXDG_DOCUMENTS_DIR=\"$HOME/Papers\"\n";
+    const ScopedVariable home("HOME", (root / "home").string());
+    const ScopedVariable config("XDG_CONFIG_HOME", (root / "config").string());
     pf::SettingsStore store(nullptr);
     CVTND_EditorSettings settings(store);
     CVTNDesignerApp app(&settings);
-    sim().expectFile(std::string("/scenes/a/house.vtn"));
+    const std::string a = (root / "scenes/a").string();
+    const std::string b = (root / "scenes/b").string();
+    sim().expectFile(a + "/house.vtn");
     sim().expectFile(std::nullopt);
-    sim().expectFile(std::string("/pictures/wall.jpg"));
-    sim().expectFile(std::string("/scenes/b/tree.vtn"));
-    EXPECT_EQ(BrowseForFile(BrowseCategory::kScenes, nullptr, "Add", 1, "Scenes|*.vtn"), "/scenes/a/house.vtn");
+    sim().expectFile((root / "pictures/wall.jpg").string());
+    sim().expectFile(b + "/tree.vtn");
+    EXPECT_EQ(BrowseForFile(BrowseCategory::kScenes, nullptr, "Add", 1, "Scenes|*.vtn"), a + "/house.vtn");
     EXPECT_EQ(BrowseForFile(BrowseCategory::kResources, nullptr, "Picture", 1, "JPEG|*.jpg"), std::nullopt);
-    EXPECT_EQ(BrowseForFile(BrowseCategory::kResources, nullptr, "Picture", 1, "JPEG|*.jpg"), "/pictures/wall.jpg");
+    BrowseForFile(BrowseCategory::kResources, nullptr, "Picture", 1, "JPEG|*.jpg");
     BrowseForFile(BrowseCategory::kScenes, nullptr, "Add", 1, "Scenes|*.vtn");
     const auto& calls = ui().providers().scriptedFile().calls();
     ASSERT_EQ(calls.size(), 4u);
-    EXPECT_EQ(calls[0].initialDirectory, "");
-    EXPECT_EQ(calls[2].initialDirectory, ""); // a cancel remembers nothing
-    EXPECT_EQ(calls[3].initialDirectory, "/scenes/a");
-    EXPECT_EQ(settings.GetDirectory(BrowseCategory::kResources), "/pictures");
-    EXPECT_EQ(settings.GetDirectory(BrowseCategory::kScenes), "/scenes/b");
+    // Never the process's working folder: the documents folder the desktop names, before anything was chosen.
+    EXPECT_EQ(calls[0].initialDirectory, (root / "home/Papers").string());
+    EXPECT_EQ(calls[2].initialDirectory, (root / "home/Papers").string()); // a cancel remembers nothing
+    EXPECT_EQ(calls[3].initialDirectory, a);
+    EXPECT_EQ(settings.GetDirectory(BrowseCategory::kResources), (root / "pictures").string());
+    EXPECT_EQ(settings.GetDirectory(BrowseCategory::kScenes), b);
+    // A remembered folder that is gone, and no documents folder: the project's folder, else home.
+    std::filesystem::remove_all(root / "scenes");
+    std::filesystem::remove_all(root / "home/Papers");
+    EXPECT_EQ(BrowseStartFolder(b, a + "/x.vtp"), (root / "home").string());
+    EXPECT_EQ(BrowseStartFolder(b, (root / "pictures/x.vtp").string()), (root / "pictures").string());
+    std::filesystem::remove_all(root);
 }
 
 // The render thread's callbacks reach the host while one is set and do nothing without one.

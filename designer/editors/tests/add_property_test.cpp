@@ -103,6 +103,41 @@ TEST_F(AddProperty, CastsFollowTheTableAndAskForAComponent)
     EXPECT_EQ(node->FindVariable("where"), nullptr);
 }
 
+// Edited, a value goes over to the type chosen; the component dialog's Cancel makes no cast and ends nothing.
+TEST_F(AddProperty, ATypeChangeCarriesTheValueAndACancelledComponentCastsNothing)
+{
+    SWnode* node = sample->object;
+    SWproperty* level = node->AddVariable(std::make_unique<SWproperty>(kTypeFloat));
+    level->SetName(std::string("level"));
+    level->AssignFloat(2.5f);
+    std::string asString;
+    Run(CVTND_Object(node), level, PropertyDialogMode::kEdit, [&](CVTND_AddPropertyDlg& d) {
+        sim().click(*d.item<pf::Button>(1021)); // string
+        asString = d.ShownPage()->child(1004)->getText();
+        sim().click(*d.item<pf::Button>(1017)); // integer
+        EXPECT_EQ(d.ShownPage()->child(1004)->getText(), "2");
+        sim().click(*d.item<pf::Button>(1034));
+    });
+    EXPECT_EQ(asString, "2.5");
+    EXPECT_EQ(level->GetType(), kTypeInteger);
+    EXPECT_EQ(level->GetAsInt(), 2);
+
+    SWproperty* place = node->AddVariable(std::make_unique<SWproperty>(kTypeVector));
+    place->SetName(std::string("place"));
+    sim().onModal(193, [&](pf::Dialog& c) {
+        ASSERT_NE(c.item<pf::Button>(pf::IDCANCEL), nullptr);
+        sim().click(*c.item<pf::Button>(pf::IDCANCEL));
+    });
+    bool open = false;
+    Run(CVTND_Object(node), place, PropertyDialogMode::kCast, [&](CVTND_AddPropertyDlg& d) {
+        AddNamed(d, "height");
+        open = !d.hasEnded();
+        sim().click(*d.item<pf::Button>(1027));
+    });
+    EXPECT_TRUE(open);
+    EXPECT_EQ(node->FindVariable("height"), nullptr);
+}
+
 TEST_F(AddProperty, WithoutTheSourcesListNothingIsMade)
 {
     SWnode* node = sample->object;

@@ -3,6 +3,7 @@
 // on controller actions of the sample world and driven by the user's mouse and keys.
 #include <atomic>
 #include <cmath>
+#include <cstdint>
 #include <memory>
 #include <span>
 #include <string>
@@ -10,10 +11,14 @@
 #include <vector>
 
 #include "designer/app/notification.h"
+#include "designer/app/project.h"
 #include "designer/editors/controller_editor.h"
 #include "designer/editors/controller_pages.h"
+#include "designer/editors/receptors_texts.h"
+#include "designer/editors/rename_dlg.h"
 #include "designer/editors/tests/editors_fixture.h"
 #include "designer/eventedit/editor_objects.h"
+#include "designer/eventedit/event_lookups.h"
 #include "designer/workspace/value_generator.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/event.h"
@@ -165,6 +170,18 @@ TEST_F(ControllerEditor, FieldsWriteThroughAndTellTheOthers)
     recorder->Clear();
     sim().replaceText(*editor->child(1173), "3.7");
     EXPECT_EQ(motion->GetLoopCount(), 3);
+    // Typed key by key, the key that takes the count beyond the field is refused and the field shows the count.
+    for (const auto& [typed, kept] : {std::pair{"3000000000", 300000000}, std::pair{"1e10", 10}, std::pair{"inf", 0},
+                                      std::pair{"-2147483649", -214748364}}) {
+        sim().expectMessageBox(pf::IDOK);
+        sim().replaceText(*editor->child(1173), typed);
+        EXPECT_EQ(motion->GetLoopCount(), kept) << typed;
+        EXPECT_EQ(editor->child(1173)->getText(), std::to_string(kept)) << typed;
+        EXPECT_NE(LastBox().find("2147483647"), std::string::npos);
+    }
+    sim().replaceText(*editor->child(1173), "-2147483648");
+    EXPECT_EQ(motion->GetLoopCount(), INT32_MIN);
+    sim().replaceText(*editor->child(1173), "3");
     sim().click(*editor->child(1373));
     EXPECT_TRUE(motion->IsLoopingForever());
     const size_t told = recorder->Count(4);
@@ -186,10 +203,12 @@ TEST_F(ControllerEditor, NoticesOfTheReferenceAndTheActionAndTheSnapshotAroundAc
     EXPECT_EQ(motion->GetTargetNode(), sample->otherObject); // resolved by name on opening
     EXPECT_EQ(editor->child(1390)->getText(), *sample->otherObject->GetName());
 
+    const std::string old = *sample->otherObject->GetName();
+    ASSERT_TRUE(World().RenameNode(sample->otherObject, old, "renamed twin"));
     CVTND_Event renamed(EventCode::kRenamed, CVTND_Object(sample->otherObject));
-    renamed.SetTexts(std::string("old"), sample->otherObject->GetName());
+    renamed.SetTexts(old, std::string("renamed twin"));
     app->Broadcast(renamed);
-    EXPECT_EQ(editor->child(1390)->getText(), *sample->otherObject->GetName());
+    EXPECT_EQ(editor->child(1390)->getText(), "renamed twin");
 
     // Deactivated, the pose is recorded; reactivated, what happened meanwhile is undone.
     sim().moveTrackbar(*editor->item<pf::Trackbar>(1352), 1000);
@@ -212,6 +231,57 @@ TEST_F(ControllerEditor, NoticesOfTheReferenceAndTheActionAndTheSnapshotAroundAc
     sim().pump();
     EXPECT_TRUE(app->GetEditDialogs().empty());
     EXPECT_EQ(Object()->GetLocalMatrix(), Object()->GetInitialMatrix()); // back at rest after closing
+}
+
+// Renamed through the rename dialog, a node keeps every reference: the arguments the preview poses by, the reference
+// frame's node, the rotation-align target across a save, and a click event's object list.
+TEST_F(ControllerEditor, RenamingANodeRenamesEveryReferenceToItByName)
+{
+    SWnode* twin = sample->otherObject;
+    const std::string old = *twin->GetName();
+    SWactionnode* rotate = Controller(41, twin);
+    auto* motion = dynamic_cast<SWnodemotion*>(rotate->GetMotion());
+    motion->SetOptionFlags(SWnodemotion::kFrameTarget);
+    motion->SetTargetNodeName(old);
+    SWactionnode* align = Controller(42, sample->object);
+    auto* aim = dynamic_cast<SWtracktargetmotion*>(align->GetMotion());
+    aim->SetTargetName(old);
+    aim->SetTarget(twin);
+    sample->click->AddObjectName(old);
+    sample->click->AddObjectName(std::string("Object1")); // another case: another name
+    CVTND_ActionControllerDlg* aligning = OpenOn(align);
+    CVTND_ActionControllerDlg* editor = OpenOn(rotate);
+
+    sim().onModal(kIddRename, [this](pf::Dialog& d) {
+        sim().replaceText(*d.child(RenameControl::kNewName), "twin");
+        sim().click(*d.child(pf::IDOK));
+    });
+    CVTND_RenameDlg dialog{CVTND_Object(twin), nullptr};
+    ASSERT_EQ(dialog.Run(), 1);
+    EXPECT_EQ(twin->GetName(), std::optional<std::string>("twin"));
+    EXPECT_EQ(editor->child(1390)->getText(), "twin");
+    EXPECT_EQ(aligning->CurrentPage()->child(1358)->getText(), "twin");
+    EXPECT_EQ(motion->GetTargetNodeName(), std::optional<std::string>("twin"));
+    sim().moveTrackbar(*editor->item<pf::Trackbar>(1352), 1000);
+    auto* other = SWobjectnode::FromNode(twin);
+    EXPECT_EQ(other->GetLocalMatrix(), Posed(*other, *motion, 1000.0f));
+    EXPECT_NE(other->GetLocalMatrix(), other->GetInitialMatrix());
+    EXPECT_EQ(ListNames(sample->click->GetObjectList(), false).back(), "Object1");
+    EXPECT_EQ(ListNames(sample->click->GetObjectList(), false).end()[-2], "twin");
+    EXPECT_EQ(aim->GetTarget(), twin);
+
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(app->GetProject()->WriteBytes(bytes, app->GetGradientStore()));
+    CVTND_Project::LoadResult reopened = CVTND_Project::LoadBytes(bytes, "renamed");
+    ASSERT_TRUE(reopened.ok());
+    const SWtracktargetmotion* kept = nullptr;
+    for (SWevent* e = reopened.world->GetFirstEvent(); e != nullptr; e = SWevents::GetNextEvent(e))
+        for (SWactionnode* a = e->GetFirstAction(); a != nullptr; a = SWevent::GetNextAction(a))
+            if (a->GetKindId() == 42)
+                kept = dynamic_cast<const SWtracktargetmotion*>(a->GetMotion());
+    ASSERT_NE(kept, nullptr);
+    ASSERT_TRUE(kept->GetTargetName());
+    EXPECT_NE(reopened.world->GetRootNode()->FindByName(*kept->GetTargetName()), nullptr);
 }
 
 TEST_F(ControllerEditor, XyzPageStoresDisplayUnitsAndTheRotationOrder)
@@ -438,6 +508,14 @@ TEST_F(ControllerEditor, KeyFramePlayTakesItsTimesFromTheFieldsAndTheExtendFlag)
     EXPECT_FLOAT_EQ(motion->GetDuration(), 3200.0f);
     sim().click(*page->child(1104));
     EXPECT_EQ(motion->GetOption(2), 0); // apply to children off
+}
+
+TEST_F(ControllerEditor, ANewKeyFrameJumpOpensWithASecondsTransition)
+{
+    SWactionnode* jump = Controller(47, sample->object);
+    CVTND_ActionControllerDlg* editor = OpenOn(jump);
+    EXPECT_EQ(editor->CurrentPage()->child(1258)->getText(), "1000");
+    EXPECT_FLOAT_EQ(jump->GetMotion()->GetDuration(), 1000.0f);
 }
 
 TEST_F(ControllerEditor, SpeechPageBindsTheWorldsFirstScript)

@@ -1,5 +1,6 @@
-// The polynomial, waveform and property-reference dialogs, opened as a person opens them: the value editor's generator
-// menu chosen twice on a value shown in degrees, the first time to make the generator, the second to open its dialog.
+// The polynomial, random, waveform and property-reference dialogs, opened as a person opens them: the value editor's
+// generator menu chosen twice on a value shown in degrees, the first time to make the generator, the second to open its
+// dialog.
 #include <atomic>
 #include <cmath>
 #include <memory>
@@ -10,11 +11,13 @@
 #include "designer/editors/details_particles_dlg.h"
 #include "designer/editors/polynomial_generator_dlg.h"
 #include "designer/editors/property_generator_dlg.h"
+#include "designer/editors/random_generator_dlg.h"
 #include "designer/editors/tests/tooltip_fixture.h"
 #include "designer/editors/waveform_generator_dlg.h"
 #include "designer/eventedit/editor_engine.h"
 #include "designer/eventedit/map_object.h"
 #include "designer/eventedit/picker_receptors.h"
+#include "designer/workspace/display_units.h"
 #include "designer/workspace/property_drag_source.h"
 #include "designer/workspace/value_generator.h"
 #include "engine/behaviour/action_node.h"
@@ -98,6 +101,29 @@ TEST_F(GeneratorDialogs, ThePolynomialDialogEditsItsGeneratorInTheValuesUnits)
     sim().pump();
     ASSERT_NE(value->GetDialog(CVTND_ValueGenerator::DialogSlot::kPolynomial), nullptr);
     EXPECT_EQ(value->GetDialog(CVTND_ValueGenerator::DialogSlot::kPolynomial)->child(1182)->getText(), "180");
+}
+
+TEST_F(GeneratorDialogs, TheRandomDialogEditsTheRangeInTheValuesUnits)
+{
+    CVTND_GeneratorDialog* dialog = OpenDialog(SWgenerator::kRandom, CVTND_ValueGenerator::DialogSlot::kRandom);
+    ASSERT_NE(dialog, nullptr);
+    auto* generator = dynamic_cast<SWrandomgenerator*>(value->GetGenerator());
+    ASSERT_NE(generator, nullptr);
+    EXPECT_EQ(dialog->child(CVTND_RandomGeneratorDlg::kIdLowest)->getText(),
+              FormatInDisplayUnits(1, generator->GetMinimum()));
+    sim().replaceText(*dialog->child(CVTND_RandomGeneratorDlg::kIdLowest), "-90");
+    sim().replaceText(*dialog->child(CVTND_RandomGeneratorDlg::kIdHighest), "180");
+    for (const char* refused : {"none", "inf", "nan"}) // change nothing, typed letter by letter
+        sim().replaceText(*dialog->child(CVTND_RandomGeneratorDlg::kIdHighest), refused);
+    sim().pump();
+    EXPECT_NEAR(generator->GetMinimum(), -1.5707964f, 1e-6f);
+    EXPECT_NEAR(generator->GetMaximum(), 3.1415927f, 1e-6f);
+    sim().click(*dialog->child(pf::IDOK));
+    sim().pump();
+    EXPECT_EQ(value->GetDialog(CVTND_ValueGenerator::DialogSlot::kRandom), nullptr);
+    dialog = OpenDialog(SWgenerator::kRandom, CVTND_ValueGenerator::DialogSlot::kRandom); // opened again: as left
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->child(CVTND_RandomGeneratorDlg::kIdHighest)->getText(), "180");
 }
 
 TEST_F(GeneratorDialogs, TheWaveformDialogLocksPeriodsFoldsSignsAndFollowsTheUnit)

@@ -171,6 +171,24 @@ TEST_F(GradientStore, OlderRecordsReadAsNotPresentAndDamageIsBounded)
     EXPECT_TRUE(patched(countsAt + 8, 4));
 }
 
+// Nine bytes each, a record that is not present holds nothing: kept, a million of them took a gigabyte.
+TEST_F(GradientStore, RecordsThatAreNotPresentAreNotKept)
+{
+    CVTND_GradientPersinstancy store;
+    const std::vector<uint8_t> absent = {0};
+    for (int i = 0; i < 1000; ++i) {
+        SWchunkstream in{std::span<const uint8_t>(absent)};
+        EXPECT_TRUE(store.ReadCurrent(in));
+    }
+    EXPECT_EQ(store.Count(), 0u);
+    CVTND_GradientPersinstancyNode filled;
+    Fill(filled, Edited());
+    const std::vector<uint8_t> present = Written(filled, &World());
+    SWchunkstream in{std::span<const uint8_t>(present)};
+    EXPECT_TRUE(store.ReadCurrent(in));
+    EXPECT_EQ(store.Count(), 1u);
+}
+
 TEST_F(GradientStore, AProjectKeepsItsOwnRecords)
 {
     CVTND_GradientPersinstancyNode* record = Store()->FindOrCreate(World(), sample->particles, true);

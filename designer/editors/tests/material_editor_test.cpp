@@ -1,6 +1,7 @@
 // The material editor, driven as a person drives it: sliders written when the mouse lets go, colours through the
 // colour dialog and the channel sliders, textures and render modes, the texture notices, the preview rendered once
 // per change in the world of the moment, the scrolling page and the name applied on close.
+#include <cmath>
 #include <cstring>
 
 #include "designer/app/notification.h"
@@ -162,6 +163,23 @@ TEST_F(MaterialEditor, ARenderModeOutsideTheButtonsChecksNone)
     for (const int32_t radio : {1014, 1015, 1369, 1370})
         EXPECT_EQ(Page<pf::Button>(radio)->getCheck(), pf::BST_UNCHECKED) << radio;
     EXPECT_EQ(material->GetRenderMode(), 7u);
+}
+
+// Factors a damaged file left: NaN sits at the slider's start, a huge one at its end, a huge negative at its start.
+TEST_F(MaterialEditor, FactorsNoPositionHoldsSitAtTheEndsOfTheirSliders)
+{
+    editor->destroy();
+    material->SetSmoothness(std::nanf(""));
+    material->SetTransparency(1e30f);
+    material->SetBumpAmount(-1e30f);
+    material->SetReflectivity(3e9f);
+    editor = Open<CVTND_DetailsMaterialDlg>(CVTND_Object(material));
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(Page<pf::Trackbar>(1358)->getPos(), 1);
+    EXPECT_EQ(Page<pf::Trackbar>(1368)->getPos(), 1000);
+    EXPECT_EQ(Page<pf::Trackbar>(1357)->getPos(), 0);
+    EXPECT_EQ(Page<pf::Trackbar>(1356)->getPos(), 1000);
+    EXPECT_FLOAT_EQ(material->GetTransparency(), 1e30f); // shown, never written back by opening
 }
 
 TEST_F(MaterialEditor, TextureNoticesKeepTheBoxesAndViewersInStep)

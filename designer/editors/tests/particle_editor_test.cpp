@@ -97,6 +97,20 @@ TEST_F(ParticleEditor, ValuesAreBoundInOrderAsPlainValues)
     editor->DestroyWindow();
 }
 
+// The defaults in degrees as the field's thousandths show them; a typed fraction of a degree comes back as typed.
+TEST_F(ParticleEditor, DegreesShowRoundedToTheFieldsPrecision)
+{
+    CVTND_DetailsParticlesDlg* editor = Open();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(Value(*editor, 0).GetEdit()->getText(), "72");
+    EXPECT_EQ(Value(*editor, 3).GetEdit()->getText(), "14.992");
+    sim().replaceText(*Value(*editor, 2).GetEdit(), "-12.25");
+    sim().pump();
+    editor->DestroyWindow();
+    editor = Open();
+    EXPECT_EQ(Value(*editor, 2).GetEdit()->getText(), "-12.25");
+}
+
 TEST_F(ParticleEditor, TheSelectedKeysColourFollowsSlidersEditsAndButton)
 {
     CVTND_DetailsParticlesDlg* editor = Open();

@@ -1,6 +1,10 @@
 // The two scene-file dialogs, run as the application's commands run them: the tree of added files, removal after a
 // question, the options of one file or of all, and a reload that keeps the dialog open.
+#include <unistd.h>
+
+#include <filesystem>
 #include <functional>
+#include <memory>
 
 #include "designer/app/project.h"
 #include "designer/app/registry.h"
@@ -8,9 +12,13 @@
 #include "designer/editors/synchronize_dlg.h"
 #include "designer/editors/tests/editors_fixture.h"
 #include "designer/editors/world_texts.h"
+#include "engine/core/node.h"
+#include "engine/core/scene_import.h"
 #include "engine/core/sub_worlds.h"
+#include "engine/core/world_file.h"
 #include "platform/ui/controls/button.h"
 #include "platform/ui/controls/tree_view.h"
+#include "testsupport/world/sample_world.h"
 
 namespace editorstest {
 namespace {
@@ -105,6 +113,43 @@ TEST_F(SceneFiles, AnOptionClickActsOnEveryFileOrOnTheSelectedOne)
         EXPECT_FALSE(d.hasEnded());
         sim().click(*d.item<pf::Button>(pf::IDCANCEL));
     });
+}
+
+// A checked file is read again from the disk, at once and only it: the node its new version lacks goes, and the
+// unchecked files (whose paths lead nowhere) are never tried.
+TEST_F(SceneFiles, SynchroniseNowReadsTheCheckedFileAgain)
+{
+    const std::filesystem::path folder = artifactPath("scene_files_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    const std::string path = (folder / "yard.vtn").string();
+    const std::unique_ptr<SWworld> scene = worldtest::MakeSampleWorld();
+    ASSERT_EQ(SaveWorldFile(*scene, WorldFileMode::kScene, path), DocumentStatus::kOk);
+    // The file's background is offered when it is added: declined.
+    sim().onModal(519, [&](pf::Dialog& d) { sim().click(*d.item<pf::Button>(pf::IDCANCEL)); });
+    CVTN_SubWorld* yard = app->GetProject()->AddSceneFile(path);
+    ASSERT_NE(yard, nullptr);
+    std::string button; // the file's "button" as the world names it beside the sample's own
+    for (const MergeEntry& e : app->GetProject()->FindAddedFile(yard)->record.entries)
+        if (e.kind == MergedKind::kNode && e.nameInFile == "button")
+            button = e.name;
+    ASSERT_NE(World().GetRootNode()->FindByName(button), nullptr);
+    ASSERT_TRUE(scene->DeleteNode(scene->GetRootNode()->FindByName("button")));
+    ASSERT_EQ(SaveWorldFile(*scene, WorldFileMode::kScene, path), DocumentStatus::kOk);
+
+    const size_t boxes = ui().providers().scriptedMessageBox().calls().size();
+    Run(ModalTool::kSynchronizeSceneFiles, CVTND_SynchronizeDlg::kIdd, [&](pf::Dialog& d) {
+        auto* tree = d.item<pf::TreeView>(1000);
+        std::vector<pf::TreeItem> items = Items(*tree);
+        ASSERT_EQ(items.size(), 3u);
+        EXPECT_EQ(tree->getItemText(items[2]), path);
+        sim().clickTreeCheck(*tree, items[2]);
+        sim().click(*d.item<pf::Button>(pf::IDOK));
+        EXPECT_EQ(World().GetRootNode()->FindByName(button), nullptr);
+        EXPECT_NE(World().GetRootNode()->FindByName("button"), nullptr);
+        sim().click(*d.item<pf::Button>(pf::IDCANCEL));
+    });
+    EXPECT_EQ(ui().providers().scriptedMessageBox().calls().size(), boxes);
+    std::filesystem::remove_all(folder);
 }
 
 TEST_F(SceneFiles, AnEmptyProjectDisablesBothActions)

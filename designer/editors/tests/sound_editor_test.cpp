@@ -93,6 +93,11 @@ TEST_F(SoundEditor, ShowsTheFormatOfEveryDepthAndNothingForMidi)
     EXPECT_FALSE(editor->Waveform()->IsParsing());
     EXPECT_EQ(editor->Waveform()->GetSampleCount(), 0u);
     editor->DestroyWindow();
+
+    editor = Open(AddSound("missing", (folder / "missing.wav").string()));
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(Text(*editor, 1320), TooltipTextOf(kIdsSoundUnreadable));
+    editor->DestroyWindow();
 }
 
 TEST_F(SoundEditor, PlaysThroughTheQueueWithAMarkerOnTheClock)

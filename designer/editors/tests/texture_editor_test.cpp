@@ -1,4 +1,4 @@
-// The texture editor and its hot-spot editor: the working copy put in the texture's place on every normal close,
+// The texture editor and its hot-spot editor: the working copy put in the texture's place on a close after a rebuild,
 // its kinds and wavelet quality, the closes that apply nothing, renames, the alter-ego picture, the layout, and hot
 // spots added, removed, renamed and given pictures cut from the alter-ego texture.
 #include <filesystem>
@@ -76,13 +76,19 @@ protected:
     }
 };
 
-TEST_F(TextureEditor, ACloseWithoutChangesStillPutsTheCopyInTheTexturesPlace)
+TEST_F(TextureEditor, ACloseWithoutARebuildLeavesTheTextureAndAChosenKindPutsTheCopyInItsPlace)
 {
     SWtexture* bricks = Texture("bricks.png");
     auto* hotspot = dynamic_cast<SWhotspot*>(sample->hotspot);
     ASSERT_EQ(hotspot->GetTexture(), bricks);
     Close(OpenOn(bricks));
     EXPECT_TRUE(app->GetEditDialogs().empty());
+    EXPECT_EQ(Texture("bricks.png"), bricks);
+    EXPECT_EQ(recorder->Count(7), 0u);
+
+    CVTND_DetailsTextureDlg* editor = OpenOn(bricks);
+    sim().chooseCombo(*editor->item<pf::ComboBox>(1002), CVTND_DetailsTextureDlg::kGreyscale);
+    Close(editor);
     SWtexture* copy = Texture("bricks.png");
     ASSERT_NE(copy, nullptr);
     EXPECT_NE(copy, bricks);

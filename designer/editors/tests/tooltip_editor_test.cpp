@@ -5,6 +5,7 @@
 
 #include "designer/app/extended_world.h"
 #include "designer/app/notification.h"
+#include "designer/app/project.h"
 #include "designer/editors/details_tooltip_dlg.h"
 #include "designer/editors/receptors_texts.h"
 #include "designer/editors/tests/tooltip_fixture.h"
@@ -184,6 +185,56 @@ TEST_F(TooltipEditor, NodesDroppedOnceAndDeletionsFollowed)
         CVTND_Event(EventCode::kDeleted, CVTND_Object(ObjectType::kTooltip, static_cast<CVTN_ToolTip*>(tip))));
     EXPECT_FALSE(pf::ui().isWindow(window));
     EXPECT_FALSE(tip->IsShown());
+}
+
+// "Lamp" and "lamp" are two nodes: deleting "lamp" takes its own line and entry, and a node that takes its name
+// later is not the tooltip's after a save and reopening.
+TEST_F(TooltipEditor, ADeletedNodeLeavesTheTooltipByExactNameAndForGood)
+{
+    ASSERT_TRUE(World().RenameNode(sample->hotspot, *sample->hotspot->GetName(), "Lamp"));
+    ASSERT_TRUE(World().RenameNode(sample->otherObject, *sample->otherObject->GetName(), "lamp"));
+    editor->send(kMsgNodeDropped, 0, reinterpret_cast<pf::LParam>(sample->hotspot));
+    editor->send(kMsgNodeDropped, 0, reinterpret_cast<pf::LParam>(sample->otherObject));
+    ASSERT_TRUE(app->DeleteObject(CVTND_Object(sample->otherObject), 0));
+    ASSERT_EQ(Nodes().getCount(), 2);
+    EXPECT_EQ(Nodes().getText(1), "Lamp");
+    ASSERT_TRUE(World().RenameNode(sample->mesh, *sample->mesh->GetName(), "lamp"));
+
+    const auto entryNames = [](const CVTN_ToolTip& tooltip) {
+        std::vector<std::string> names;
+        for (CVTN_ToolTipEntry* e = tooltip.GetFirstEntry(); e != nullptr; e = CVTN_ToolTip::GetNextEntry(e)) {
+            const SWnode* node = tooltip.GetEntryNode(*e);
+            names.push_back(node != nullptr ? *node->GetName() : e->name);
+        }
+        return names;
+    };
+    const std::vector<std::string> kept{*sample->object->GetName(), "Lamp"};
+    EXPECT_EQ(entryNames(*tip), kept);
+    editor->DestroyWindow();
+    auto* again = dynamic_cast<CVTND_DetailsTooltipDlg*>(
+        app->EditObject(CVTND_Object(ObjectType::kTooltip, static_cast<CVTN_ToolTip*>(tip)), false));
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(again->item<pf::ListBox>(1000)->getCount(), 2);
+    again->DestroyWindow();
+
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(app->GetProject()->WriteBytes(bytes, app->GetGradientStore()));
+    CVTND_Project::LoadResult reopened = CVTND_Project::LoadBytes(bytes, "lamps");
+    ASSERT_TRUE(reopened.ok());
+    SWtooltips* tooltips = SWtooltips::Find(*reopened.world);
+    ASSERT_NE(tooltips, nullptr);
+    ASSERT_EQ(tooltips->GetList().Count(), 1u);
+    EXPECT_EQ(entryNames(*static_cast<CVTN_ToolTip*>(tooltips->GetList().Head())), kept);
+}
+
+// A new tooltip is centred and in the middle, and its editor shows it so.
+TEST_F(TooltipEditor, ANewTooltipIsCentredInTheMiddle)
+{
+    EXPECT_EQ(tip->hAlign, VTND_ToolTip::kCentre);
+    EXPECT_EQ(tip->vAlign, VTND_ToolTip::kMiddle);
+    EXPECT_EQ(editor->item<pf::Button>(1015)->getCheck(), 1);
+    EXPECT_EQ(editor->item<pf::Button>(1018)->getCheck(), 1);
+    EXPECT_EQ(editor->item<pf::Button>(1013)->getCheck(), 0);
 }
 
 TEST_F(TooltipEditor, ThePickerRebuildsTheEntriesAndDropsVanishedNames)

@@ -124,6 +124,8 @@ TEST_F(Tooltip, MarginsEnlargeTheBoxAndAlignmentPlacesTheText)
 {
     VTND_ToolTip* tip = NewTooltip("tip");
     tip->SetText("ab");
+    tip->hAlign = VTND_ToolTip::kLeft; // from the top left corner first
+    tip->vAlign = VTND_ToolTip::kTop;
     tip->Render();
     const uint32_t width = tip->GetWidth();
     const uint32_t height = tip->GetHeight();
@@ -224,7 +226,9 @@ TEST_F(Tooltip, ProjectRoundTripKeepsEveryFieldAndPixel)
     const std::vector<VTND_ToolTip*> read = DesignerTooltipsNamed(*loaded.world, "help", named);
     ASSERT_EQ(read.size(), 1u);
     EXPECT_EQ(named, 1u); // the world part's engine copy was replaced
-    const VTND_ToolTip& back = *read[0];
+    VTND_ToolTip& back = *read[0];
+    EXPECT_EQ(back.GetTexture(), nullptr) << "a tooltip read draws itself when first needed, not when read";
+    back.MakePicture();
     EXPECT_EQ(back.GetText(), tip->GetText());
     EXPECT_EQ(back.GetFaceName(), tip->GetFaceName());
     EXPECT_EQ(back.charHeight, tip->charHeight);
@@ -321,7 +325,8 @@ TEST_F(Tooltip, DamagedRecordsChangeNothing)
     std::memcpy(far.data() + countAt - 8, &huge, 4);
     SWchunkstream farIn{std::span<const uint8_t>(far)};
     ASSERT_EQ(ReadTooltipRecord(World(), farIn), TooltipRecordRead::kOk);
-    const auto* farTip = static_cast<CVTN_ToolTip*>(SWtooltips::Find(World())->GetList().Tail());
+    auto* farTip = static_cast<CVTN_ToolTip*>(SWtooltips::Find(World())->GetList().Tail());
+    farTip->MakePicture();
     float x = 0, y = 0;
     farTip->GetPosition(x, y);
     EXPECT_EQ(x, huge);
@@ -329,6 +334,34 @@ TEST_F(Tooltip, DamagedRecordsChangeNothing)
     SWchunkstream whole{std::span<const uint8_t>(record)};
     EXPECT_EQ(ReadTooltipRecord(World(), whole), TooltipRecordRead::kOk);
     EXPECT_EQ(SWtooltips::Find(World())->GetList().Count(), before + 2);
+}
+
+// A record of about a hundred bytes once made a tooltip of 2047 x 2047 at once, and one of line breaks a line each:
+// read, a tooltip makes nothing until it is shown, its margins stay within a view and its lines within its side.
+TEST_F(Tooltip, AHostileRecordMakesItsPicturesOnlyWhenShownAndWithinAView)
+{
+    VTND_ToolTip* model = FullTooltip(*this, "hostile");
+    model->hMargin = 0x7FFFFFFF;
+    model->vMargin = 0x7FFFFFFF;
+    model->SetText(std::string(100000, '\n'));
+    const std::vector<uint8_t> record = RecordOf(*model);
+    for (int i = 0; i < 32; ++i) {
+        SWchunkstream in{std::span<const uint8_t>(record)};
+        ASSERT_EQ(ReadTooltipRecord(World(), in), TooltipRecordRead::kOk);
+        const auto* read = static_cast<VTND_ToolTip*>(SWtooltips::Find(World())->GetList().Tail());
+        ASSERT_EQ(read->GetTexture(), nullptr);
+        EXPECT_EQ(read->GetColourImage(), nullptr);
+    }
+    auto* shown = static_cast<VTND_ToolTip*>(SWtooltips::Find(World())->GetList().Tail());
+    EXPECT_EQ(shown->hMargin, VTND_ToolTip::kMaxMargin);
+    EXPECT_EQ(shown->LayOut().size(), 2047u);
+    {
+        const SWworldlock lock(World());
+        shown->Show(true);
+    }
+    ASSERT_NE(shown->GetTexture(), nullptr);
+    EXPECT_EQ(shown->GetWidth(), 2047u);
+    EXPECT_EQ(shown->GetText().size(), 100000u) << "the text is kept whole, to be written back";
 }
 
 // A project whose "PRTT" is cut short opens with the tooltip's engine part and one note.

@@ -102,6 +102,19 @@ TEST_F(TrackballEditor, NoneDisablesThePageAndTheNextFunctionRestoresItBeforeThe
     EXPECT_EQ(motion->GetChannel(0).GetInputCode(), 11);
 }
 
+// A new action's right-button horizontal channel opens on None: its first function gives the controls back.
+TEST_F(TrackballEditor, APageThatOpensOnNoneGetsItsControlsBackWithAFunction)
+{
+    Tab(2);
+    CVTND_TrackballButtonDlg& page = *editor->Page(4);
+    ASSERT_EQ(motion->GetChannel(4).GetInputCode(), 10);
+    EXPECT_FALSE(page.child(1127)->isEnabled());
+    Choose(page, 1119, 1); // rotate X
+    for (const int32_t id : {1127, 1120, 1123, 1126, 1376})
+        EXPECT_TRUE(page.child(id)->isEnabled()) << id;
+    EXPECT_FALSE(page.child(1122)->isEnabled()); // the minimum still follows Apply limits
+}
+
 TEST_F(TrackballEditor, LimitsFollowTheInputCodeAndRotationsAreTypedInDegrees)
 {
     CVTND_TrackballButtonDlg& page = *editor->Page(1); // rotate X

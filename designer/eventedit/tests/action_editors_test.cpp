@@ -211,9 +211,16 @@ TEST_F(ActionEditors, LoadedWorldFlagsAreWrittenAtEveryClick)
     EXPECT_EQ(unload->byte2, 0);
     sim().click(*editor->child(Unload::kIdAll));
     EXPECT_EQ(unload->byte1, 1);
-    EXPECT_FALSE(editor->child(Unload::kIdResourcesToo)->isEnabled());
+    // Every reference unloaded still unloads the resources as the radios say: they stay to be chosen.
+    sim().click(*editor->child(Unload::kIdResourcesToo));
+    EXPECT_EQ(unload->byte2, 1);
     sim().click(*editor->child(pf::IDCANCEL)); // stays set
     EXPECT_EQ(unload->byte1, 1);
+    editor = OpenAction<Unload>(unload);
+    EXPECT_TRUE(editor->child(Unload::kIdKeepResources)->isEnabled());
+    sim().click(*editor->child(Unload::kIdKeepResources));
+    EXPECT_EQ(unload->byte2, 0);
+    sim().click(*editor->child(pf::IDOK));
 
     using Show = CVTND_ActionHideUnhideVTODlg;
     auto* show = dynamic_cast<SWshowworldaction*>(Add(56));
@@ -584,6 +591,12 @@ TEST_F(PlaySoundEditor, ANewActionOpensOnTheWholeSoundAndEveryFieldWritesAtOnce)
     EXPECT_EQ(editor->child(Dlg::kIdRepeat)->text(), "1");
     sim().click(*editor->child(Dlg::kIdLoop));
     EXPECT_EQ(action->settings.playOption1, 1);
+    sim().click(*editor->child(Dlg::kIdLoop)); // a second click leaves Loop shown, and stored
+    EXPECT_TRUE(Checked(*editor, Dlg::kIdLoop));
+    EXPECT_EQ(action->settings.playOption1, 1);
+    sim().click(*editor->child(Dlg::kIdRepeatRadio));
+    EXPECT_EQ(action->settings.playOption1, 0);
+    sim().click(*editor->child(Dlg::kIdLoop));
     ASSERT_FALSE(recorder->Events().empty());
     for (const auto& e : recorder->Events()) {
         EXPECT_EQ(e.code, 4u);

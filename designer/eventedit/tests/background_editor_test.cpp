@@ -3,11 +3,13 @@
 #include <string>
 
 #include "designer/app/extended_world.h"
+#include "designer/app/notification.h"
 #include "designer/eventedit/background_action_dlg.h"
 #include "designer/eventedit/background_test_guard.h"
 #include "designer/eventedit/color_effect_pages.h"
 #include "designer/eventedit/tests/eventedit_fixture.h"
 #include "designer/workspace/color_button.h"
+#include "designer/workspace/texture_viewer.h"
 #include "designer/workspace/workspace_controls.h"
 #include "engine/behaviour/action_settings.h"
 #include "engine/behaviour/event.h"
@@ -74,6 +76,46 @@ TEST_F(BackgroundEditor, TheFirstPageFollowsTheDescriptionAndANameTheWorldLacksI
         EXPECT_EQ(TextureNames(), names);
         sim().click(*editor->child(pf::IDOK));
     }
+}
+
+// The texture page follows the world's textures: a new one is listed, a renamed one keeps its place and selection,
+// the chosen one replaced is followed to its replacement, and the chosen one deleted gives way to the one before it.
+TEST_F(BackgroundEditor, TheTexturePageFollowsCreatedRenamedReplacedAndDeletedTextures)
+{
+    const std::vector<std::string> names = TextureNames();
+    ASSERT_GE(names.size(), 2u);
+    action->SetTextureName(names[1]);
+    Dlg* editor = Open();
+    ASSERT_EQ(editor->PageIndex(), 1);
+    auto* list = editor->Page()->item<pf::ComboBox>(CVTND_CE_TextureDlg::kIdNames);
+    auto* preview = editor->Page()->item<CVTND_TextureViewer>(Page::kIdPreview);
+    CVTND_ExtendedWorld& world = *app->GetWorld();
+    SWtexture* const chosen = world.FindTextureByName(names[1]);
+
+    auto added = std::make_unique<SWpicture>("added", 8, 8, BackgroundGenerator::kChecker);
+    SWtexture* const fresh = added.get();
+    world.GetRootObject()->AddTexture(std::move(added));
+    app->Broadcast(CVTND_Event(EventCode::kCreated, CVTND_Object(ObjectType::kTexture, fresh)));
+    EXPECT_EQ(list->findStringExact(-1, "added"), static_cast<int32_t>(names.size()));
+
+    ASSERT_TRUE(world.RenameTexture(chosen, names[1], "renamed"));
+    CVTND_Event renamed(EventCode::kRenamed, CVTND_Object(ObjectType::kTexture, chosen));
+    renamed.SetTexts(names[1], std::string("renamed"));
+    app->Broadcast(renamed);
+    EXPECT_EQ(list->getLBText(1), "renamed");
+    EXPECT_EQ(list->getCurSel(), 1);
+    EXPECT_EQ(action->GetTextureName(), std::optional<std::string>("renamed"));
+
+    world.ReplaceTextureReferences(chosen, fresh, false);
+    EXPECT_EQ(action->GetTextureName(), std::optional<std::string>("added"));
+    EXPECT_EQ(preview->GetMemberAt40(), fresh);
+
+    list->setCurSel(list->findStringExact(-1, "added"));
+    app->Broadcast(CVTND_Event(EventCode::kDeleted, CVTND_Object(ObjectType::kTexture, fresh)));
+    EXPECT_EQ(list->findStringExact(-1, "added"), -1);
+    EXPECT_EQ(action->GetTextureName(), std::optional<std::string>(list->getLBText(list->getCurSel())));
+    EXPECT_NE(preview->GetMemberAt40(), fresh);
+    sim().click(*editor->child(pf::IDOK));
 }
 
 TEST_F(BackgroundEditor, ProceduralPagesKeepTheirPictureUntilAnotherTypeIsChosen)

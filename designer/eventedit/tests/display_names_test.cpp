@@ -134,7 +134,8 @@ TEST_F(DisplayNames, MenuTests)
     const struct {
         uint32_t type;
         bool parameters;
-    } events[] = {{0, false}, {3, false}, {4, true}, {8, false}, {14, false}, {15, true}, {16, true}, {21, true}};
+    } events[] = {{0, false},  {3, false}, {4, true},  {5, true},   {8, false}, {14, false},
+                  {15, false}, {16, true}, {17, true}, {18, false}, {20, true}, {21, false}};
     for (const auto& row : events) {
         SWevent event(1, row.type);
         EXPECT_EQ(EventHasParameters(event), row.parameters) << row.type;

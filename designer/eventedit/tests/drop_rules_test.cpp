@@ -379,5 +379,58 @@ TEST_F(DropRules, SeveralItemsOnOneEventRedrawTheMapsOnceAfterTheLast)
     EXPECT_EQ(PaletteObjects(), 0u);
 }
 
+// Every drop that changes what the maps show redraws each of them once, however many things it drops; a drop that
+// changes nothing redraws nothing and leaves the screen as it was.
+TEST_F(DropRules, TargetDropsRedrawEveryMapOnceAndNoChangeNone)
+{
+    designertest::TestMapCanvas other(*frame, pf::Rect::fromXywh(0, 500, 150, 100));
+    sim().pump();
+    SWactionnode* show = sample->AddAction(*sample->key, 21);
+    MapObject* target = Place(engine->AddAction(show), 300, 200);
+    const auto redraws = [&] { return std::pair{canvas->Redraws(), other.Redraws()}; };
+    auto before = redraws();
+    DragFromPalette({Item(EdKind::kNode, sample->otherObject)}, {canvas->CentreOf(*target)});
+    EXPECT_EQ(TextArguments(*show), (std::vector<std::string>{"object1"}));
+    EXPECT_EQ(redraws(), std::pair(before.first + 1, before.second + 1));
+
+    // Three at once, the last of them already there (so taken out): one redraw, after the last.
+    before = redraws();
+    DragFromPalette({Item(EdKind::kNode, sample->object), Item(EdKind::kNode, sample->mesh),
+                     Item(EdKind::kNode, sample->otherObject)},
+                    {canvas->CentreOf(*target)});
+    EXPECT_EQ(TextArguments(*show), (std::vector<std::string>{"object0", *sample->mesh->GetName()}));
+    EXPECT_EQ(redraws(), std::pair(before.first + 1, before.second + 1));
+
+    // Two selected map objects moved onto the action together.
+    MapObject* a = Place(engine->FindNodeObject(sample->object), 100, 400);
+    MapObject* b = Place(engine->FindNodeObject(sample->mesh), 200, 400);
+    engine->Selection().DeleteAll();
+    engine->Selection().Add(a);
+    engine->Selection().Add(b);
+    canvas->RedrawMap();
+    before = redraws();
+    sim().drag(canvas->CentreOf(*b), canvas->CentreOf(*target), 3);
+    EXPECT_TRUE(TextArguments(*show).empty());
+    EXPECT_EQ(redraws(), std::pair(before.first + 1, before.second + 1));
+
+    // Two names into an event's list at once.
+    MapObject* click = Place(engine->AddEvent(sample->click), 400, 300);
+    const size_t names = sample->click->GetObjectList()->Count();
+    before = redraws();
+    DragFromPalette({Item(EdKind::kNode, sample->mesh), Item(EdKind::kNode, sample->hotspot)},
+                    {canvas->CentreOf(*click)});
+    EXPECT_EQ(sample->click->GetObjectList()->Count(), names); // the mesh in, the button out
+    EXPECT_EQ(redraws(), std::pair(before.first + 1, before.second + 1));
+
+    MapObject* bell = Place(engine->AddSound(sample->otherSound), 500, 200);
+    canvas->RedrawMap();
+    sim().pump();
+    const auto shot = Shot();
+    before = redraws();
+    DragFromPalette({Item(EdKind::kSound, sample->otherSound)}, {canvas->CentreOf(*bell)}); // taken, changes nothing
+    EXPECT_EQ(redraws(), before);
+    ExpectScreenAsBefore(*shot);
+}
+
 } // namespace
 } // namespace eventedittest

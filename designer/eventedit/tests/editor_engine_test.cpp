@@ -53,6 +53,25 @@ TEST_F(Engine, AddEventBringsWhatItRefersToOnceAndFindsWalkInCreationOrder)
     EXPECT_EQ(engine->FindNodeObject(nullptr), nullptr);
 }
 
+// Finds by content answer the first object of that content in creation order, of the kind asked, and forget a
+// deleted object at once, while its content may still be on the map through another.
+TEST_F(Engine, FindsByContentFollowAddsAndDeletions)
+{
+    MapObject* first = engine->AddNode(sample->object);
+    MapObject* second = engine->AddNode(sample->object);
+    MapObject* event = engine->AddEvent(sample->timer);
+    EXPECT_EQ(engine->FindNodeObject(sample->object), first);
+    EXPECT_EQ(engine->FindContentObject(sample->timer), event);
+    EXPECT_EQ(engine->FindActionObject(reinterpret_cast<SWactionnode*>(sample->object)), nullptr); // kind asked
+    engine->RemoveMapObject(first);
+    EXPECT_EQ(engine->FindNodeObject(sample->object), second);
+    engine->RemoveMapObject(second);
+    EXPECT_EQ(engine->FindNodeObject(sample->object), nullptr);
+    EXPECT_EQ(engine->FindEventObject(sample->timer), event);
+    MapObject* again = engine->AddNode(sample->object);
+    EXPECT_EQ(engine->FindNodeObject(sample->object), again);
+}
+
 TEST_F(Engine, PlacementFindsAFreeSpotOrKeepsTheLastTriedAndAlwaysEnds)
 {
     MapObject* anchor = Place(engine->AddEvent(sample->key), 0, 40);

@@ -1,8 +1,10 @@
 // The editor's pictures: the image lists and their counts, the icon rules of palette objects, pickers and map
 // objects, the drag cursor, and map objects drawing themselves (icons, pictures, names, selection ellipses).
+#include <algorithm>
 #include <memory>
 
 #include "designer/app/project_object.h"
+#include "designer/eventedit/editor_icons.h"
 #include "designer/eventedit/editor_images.h"
 #include "designer/eventedit/tests/eventedit_fixture.h"
 #include "engine/behaviour/action_kind.h"
@@ -149,6 +151,44 @@ TEST_F(EditorImages, PaletteObjectsByType)
     EXPECT_EQ(Palette(ObjectType::kProperty, nullptr)->iconIndex, 16);
 }
 
+// The pictures a person tells kinds apart by: within a list no two look alike, each leaves its corners to what is
+// under it, and the same id draws the same picture every time.
+TEST_F(EditorImages, EveryPictureOfAListIsItsOwnAndStable)
+{
+    const auto differing = [](const pf::Icon& a, const pf::Icon& b) {
+        int32_t count = 0;
+        for (int32_t y = 0; y < a.height(); ++y)
+            for (int32_t x = 0; x < a.width(); ++x)
+                count += a.isTransparentAt(x, y) != b.isTransparentAt(x, y) ||
+                         (!a.isTransparentAt(x, y) && a.pixel(x, y) != b.pixel(x, y));
+        return count;
+    };
+    for (int32_t list = 0; list < static_cast<int32_t>(EditorImageList::kCount); ++list) {
+        std::vector<uint32_t> ids = CVTND_EditorImages::IdsOf(static_cast<EditorImageList>(list));
+        std::sort(ids.begin(), ids.end());
+        ids.erase(std::unique(ids.begin(), ids.end()), ids.end()); // the tree names some pictures twice
+        for (const int32_t side : {16, 32}) {
+            std::vector<pf::IconRef> icons;
+            for (const uint32_t id : ids) {
+                pf::IconRef icon = DrawEditorIcon(id, side);
+                ASSERT_NE(icon, nullptr) << id;
+                EXPECT_FALSE(EditorIconName(id).empty()) << id;
+                for (const pf::Point corner :
+                     {pf::Point{0, 0}, pf::Point{side - 1, 0}, pf::Point{0, side - 1}, pf::Point{side - 1, side - 1}})
+                    EXPECT_TRUE(icon->isTransparentAt(corner.x, corner.y)) << id << " at " << side;
+                EXPECT_EQ(differing(*icon, *DrawEditorIcon(id, side)), 0) << id;
+                icons.push_back(std::move(icon));
+            }
+            for (size_t i = 0; i < icons.size(); ++i)
+                for (size_t j = i + 1; j < icons.size(); ++j)
+                    EXPECT_GE(differing(*icons[i], *icons[j]), side * side / 10)
+                        << EditorIconName(ids[i]) << " and " << EditorIconName(ids[j]) << " at " << side;
+        }
+    }
+    // What the lists hold is our drawing, not the layer's generated stand-in.
+    EXPECT_EQ(differing(*Images().ObjectIcon(2), *DrawEditorIcon(229, 32)), 0);
+}
+
 TEST_F(EditorImages, DragCursorIsTheIconMovedToItsHotSpot)
 {
     MapObject* object = Place(engine->AddSound(sample->sound), 10, 10);
@@ -202,12 +242,13 @@ TEST_F(MapDrawing, SelectionEllipsesPrimaryAndSecondary)
 TEST_F(MapDrawing, DisabledEventsHighlightsNamesPicturesAndScroll)
 {
     MapObject* event = Place(engine->AddEvent(sample->key), 40, 40);
-    const uint32_t enabled = At(40 + 3, 40 + 3);
+    const int32_t middle = event->width / 2; // inside the picture, whose corners are clear
+    const uint32_t enabled = At(40 + middle, 40 + middle);
     sample->key->SetEnabled(false);
-    EXPECT_NE(At(40 + 3, 40 + 3), enabled); // the second set
+    EXPECT_NE(At(40 + middle, 40 + middle), enabled); // the second set
     sample->key->SetEnabled(true);
     drawing->highlighted = {event};
-    EXPECT_NE(At(40 + 3, 40 + 3), enabled); // blended
+    EXPECT_NE(At(40 + middle, 40 + middle), enabled); // blended
     drawing->highlighted.clear();
 
     // Names below the icon only with their setting on; actions other than callbacks have none.

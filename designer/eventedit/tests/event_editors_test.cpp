@@ -1,29 +1,38 @@
 // The event editor, the timer dialog and the expression editor, opened through the editor factory (or the object
 // factory, for a new expression) and driven as a user drives them.
+#include <unistd.h>
+
 #include <atomic>
 #include <cmath>
+#include <filesystem>
 #include <thread>
 
 #include "designer/app/extended_world.h"
 #include "designer/app/notification.h"
+#include "designer/app/startup.h"
 #include "designer/eventedit/editor_texts.h"
 #include "designer/eventedit/event_edit_dlg.h"
 #include "designer/eventedit/event_timer_dlg.h"
 #include "designer/eventedit/expression_editor_dlg.h"
 #include "designer/eventedit/tests/eventedit_fixture.h"
+#include "designer/workspace/list_panels.h"
 #include "designer/workspace/workspace_messages.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/event.h"
 #include "engine/behaviour/expression.h"
 #include "engine/behaviour/expression_list.h"
 #include "engine/behaviour/property.h"
+#include "engine/core/data_node.h"
 #include "engine/core/node.h"
 #include "engine/core/world.h"
+#include "platform/settings/settings_backend.h"
+#include "platform/settings/settings_store.h"
 #include "platform/ui/controls/button.h"
 #include "platform/ui/controls/combo_box.h"
 #include "platform/ui/controls/edit.h"
 #include "platform/ui/controls/list_view.h"
 #include "platform/ui/providers/providers.h"
+#include "testsupport/designer/sample_designer.h"
 
 namespace eventedittest {
 namespace {
@@ -160,6 +169,13 @@ TEST_F(EventEditors, TypeFlagAndStateAreWrittenAtOnce)
     ASSERT_TRUE(sim().chooseCombo(*types, plain));
     EXPECT_EQ(sample->click->GetType(), 0u);
     EXPECT_FALSE(editor->child(Dlg::kIdEventParameters)->isEnabled());
+    // Parameters is offered exactly where it opens something: not for types 15, 18 and 21.
+    for (const auto& [type, offered] : {std::pair{15u, false}, {17u, true}, {18u, false}, {21u, false}}) {
+        Dlg* other = OpenEvent(sample->world.AddEventOfType(type));
+        ASSERT_NE(other, nullptr) << type;
+        EXPECT_EQ(other->child(Dlg::kIdEventParameters)->isEnabled(), offered) << type;
+        sim().click(*other->child(pf::IDCANCEL));
+    }
 
     // The box inverts the byte, and a notice of the map's toggle shows the byte again: they agree after any mix.
     auto* autoReset = editor->item<pf::Button>(Dlg::kIdAutoReset);
@@ -219,6 +235,25 @@ TEST_F(EventEditors, TheActionListIndentsFollowersAndActsOnTheSelection)
     EXPECT_EQ(list->getItemCount(), static_cast<int32_t>(actions - 1));
     EXPECT_FALSE(editor->child(Dlg::kIdRemove)->isEnabled());
     EXPECT_EQ(editor->SelectedAction(), nullptr);
+}
+
+// With auto-remove on, removing the one action that named a node takes the node off the map; a node another event
+// names stays.
+TEST_F(EventEditors, RemovingAnActionTakesWhatOnlyItNamedOffTheMap)
+{
+    engine->autoRemove = true;
+    SWactionnode* show = sample->AddAction(*sample->key, 21);
+    show->AddArgument("object1", SWdatanode::kString, true);
+    engine->AddNode(sample->otherObject);
+    engine->AddNode(sample->hotspot); // the click event names it
+    Dlg* editor = OpenEvent(sample->key);
+    auto* list = editor->item<pf::ListView>(Dlg::kIdActions);
+    ASSERT_EQ(list->getItemCount(), 1);
+    ASSERT_TRUE(sim().selectListViewItem(*list, 0));
+    sim().click(*editor->child(Dlg::kIdRemove));
+    EXPECT_EQ(sample->key->CountActions(), 0u);
+    EXPECT_EQ(engine->FindNodeObject(sample->otherObject), nullptr);
+    EXPECT_NE(engine->FindNodeObject(sample->hotspot), nullptr);
 }
 
 TEST_F(EventEditors, ActionsAreDroppedOntoTheListAndDraggedOutToAnotherEvent)
@@ -402,7 +437,8 @@ TEST_F(EventEditors, AnEntryKeepsItsExpressionAndANewOneJoinsTheList)
     ASSERT_NE(fresh, nullptr);
     EXPECT_TRUE(fresh->IsNewExpression());
     EXPECT_TRUE(fresh->isVisible());
-    EXPECT_TRUE(app->GetEditDialogs().empty()); // no record: it hears no notices
+    ASSERT_EQ(app->GetEditDialogs().size(), 1u); // a record: it hears notices and closes with the project
+    EXPECT_EQ(app->GetEditDialogs().front()->dialog, fresh);
     sim().replaceText(*fresh->child(CVTND_ExpressionEditorDlg::kIdText), "1+1");
     sim().replaceText(*fresh->child(CVTND_ExpressionEditorDlg::kIdTarget), "NODE:object0.level");
     sim().replaceText(*fresh->child(CVTND_ExpressionEditorDlg::kIdName), "half");
@@ -418,6 +454,34 @@ TEST_F(EventEditors, AnEntryKeepsItsExpressionAndANewOneJoinsTheList)
     EXPECT_EQ(*added->GetExpression()->GetText(), "1+1");
     ASSERT_EQ(recorder->Count(1), 1u);
     EXPECT_EQ(recorder->Events().back().subject.GetObject(), added);
+    EXPECT_TRUE(app->GetEditDialogs().empty());
+}
+
+// A new expression's editor, opened from the Expressions panel, goes with its project: its OK can never add to the
+// next one.
+using NewObjectEditors = pf::UiFixture;
+
+TEST_F(NewObjectEditors, ANewExpressionsEditorClosesWithItsProject)
+{
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("vortan-new-expression-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    CVTND_Designer designer;
+    ASSERT_TRUE(designertest::StartOnSampleWorld(designer, folder));
+    sim().pump();
+    CVTNDesignerApp* app = designer.GetApp();
+    pf::Window* panel = app->GetPanel(PanelRole::kExpressions);
+    ASSERT_NE(panel, nullptr);
+    sim().click(*panel->child(panel_ids::kNew));
+    auto* fresh = dynamic_cast<CVTND_ExpressionEditorDlg*>(pf::ui().window(pf::ui().activeWindow()));
+    ASSERT_NE(fresh, nullptr);
+    const pf::Hwnd editor = fresh->hwnd();
+    sim().expectMessageBox(pf::IDNO); // do not save
+    EXPECT_TRUE(designer.NewProject());
+    EXPECT_FALSE(pf::ui().isWindow(editor));
+    EXPECT_TRUE(designer.GetApp()->GetEditDialogs().empty());
+    designer.Exit();
+    std::filesystem::remove_all(folder);
 }
 
 TEST_F(EventEditors, DroppedPropertiesLandAtTheCaretOrReplaceTheTarget)

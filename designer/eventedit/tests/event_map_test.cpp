@@ -5,18 +5,26 @@
 #include <string>
 #include <vector>
 
+#include "designer/app/edit_dialog.h"
 #include "designer/app/registry.h"
+#include "designer/editors/receptors_texts.h"
+#include "designer/eventedit/event_edit_dlg.h"
+#include "designer/eventedit/expression_editor_dlg.h"
 #include "designer/eventedit/tests/event_map_fixture.h"
+#include "designer/eventedit/timeline_frame.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/action_settings.h"
 #include "engine/behaviour/event.h"
+#include "engine/core/data_node.h"
 #include "engine/core/node.h"
 #include "engine/resources/sound.h"
+#include "engine/resources/sound_list.h"
 #include "platform/base/user_constants.h"
 #include "platform/display/screen.h"
 #include "platform/gfx/memory_dc.h"
 #include "platform/testing/image_check.h"
 #include "platform/time/clock.h"
+#include "platform/ui/controls/list_box.h"
 #include "platform/ui/controls/list_view.h"
 #include "platform/ui/controls/scroll_bar.h"
 #include "platform/ui/controls/status_bar.h"
@@ -60,6 +68,47 @@ protected:
         sim().expectMenu(command);
         sim().click(Centre(o), pf::InputEvent::Button::kRight);
         sim().pump();
+    }
+    // The flags a popup showed for an item, the last time one opened.
+    uint32_t ShownState(uint32_t id)
+    {
+        const pf::MenuCall& call = Menus().calls().back();
+        for (const pf::MenuItem& item : call.items)
+            if (item.id == id)
+                return item.flags;
+        return 0xFFFFFFFFu;
+    }
+    bool ShownEnabled(const MapObject& o, uint32_t id)
+    {
+        const size_t shown = Menus().calls().size();
+        RightClickAndChoose(o, 0);
+        EXPECT_EQ(Menus().calls().size(), shown + 1) << "no popup for the object";
+        return (ShownState(id) & pf::MF_GRAYED) == 0;
+    }
+    // The one open editor of object, or null.
+    pf::Window* EditorOf(const void* object) const
+    {
+        for (const auto& record : app->GetEditDialogs())
+            if (record->object == object)
+                return record->dialog;
+        return nullptr;
+    }
+    // The item of a picker list whose text starts with name.
+    static int32_t ItemNamed(pf::ListBox& list, const std::string& name)
+    {
+        for (int32_t i = 0; i < list.getCount(); ++i)
+            if (list.getText(i).rfind(name, 0) == 0)
+                return i;
+        return -1;
+    }
+    void PickAndAccept(pf::Dialog& d, const std::string& name)
+    {
+        auto* offered = d.item<pf::ListBox>(PickerControl::kOffered);
+        const int32_t index = ItemNamed(*offered, name);
+        ASSERT_GE(index, 0) << name;
+        sim().selectListItem(*offered, index);
+        sim().click(*d.item<pf::Window>(PickerControl::kAdd));
+        sim().click(*d.item<pf::Window>(pf::IDOK));
     }
 };
 
@@ -176,6 +225,27 @@ TEST_F(EventMapWindow, ActionsOnTheFinishedSoundsJoinTheSoundsTheEventNames)
     EXPECT_EQ(pf::screenPixel(Between(*showing, *bell)), 0xFFFFFFu);
 }
 
+// A node dragged onto an action shows its link at once, and a second drop takes it away at once: the map never
+// shows a target the action no longer has.
+TEST_F(EventMapWindow, ANodeDroppedOnAnActionShowsOrDropsItsLinkAtOnce)
+{
+    SWactionnode* show = sample->AddAction(*sample->key, 21);
+    MapObject* action = Place(engine->AddAction(show), 100, 300);
+    MapObject* node = Place(engine->AddNode(sample->otherObject), 400, 300);
+    const pf::Point link = Between(*action, *node);
+    ASSERT_EQ(pf::screenPixel(link), 0xFFFFFFu);
+    sim().drag(Centre(*node), Centre(*action), 3);
+    sim().pump();
+    ASSERT_EQ(show->GetArguments().Count(), 1u);
+    EXPECT_EQ(pf::screenPixel(link), PenColour(EnginePen::kActionLink));
+    sim().advance(1000); // the next press is not a double click
+    sim().drag(Centre(*node), Centre(*action), 3);
+    sim().pump();
+    EXPECT_EQ(show->GetArguments().Count(), 0u);
+    EXPECT_EQ(pf::screenPixel(link), 0xFFFFFFu);
+    EXPECT_TRUE(pf::screen().isOverlayClear());
+}
+
 TEST_F(EventMapWindow, NewWindowOwnsTheMapAndClosingLeavesIt)
 {
     MapObject* object = Place(engine->AddSound(sample->sound), 50, 50);
@@ -248,6 +318,41 @@ TEST_F(EventMapWindow, ClickCtrlAndRubberBandSelect)
     EXPECT_TRUE(engine->Selection().Contains(b));
     EXPECT_FALSE(engine->Selection().Contains(c));
     EXPECT_TRUE(pf::screen().isOverlayClear());
+}
+
+// The band is drawn by exclusive-or: a click on empty space (a band of no size) and a band repainted under it while
+// it shows both leave the map as a repaint draws it.
+TEST_F(EventMapWindow, ABandLeavesNoPixelBehindAfterAClickOrARepaint)
+{
+    const pf::Rect area = canvas->screenRect();
+    for (const pf::Point end : {pf::Point{300, 250}, pf::Point{360, 310}}) {
+        SCOPED_TRACE(end.x);
+        sim().mouseDown(OnCanvas(300, 250));
+        sim().mouseMove(OnCanvas(end.x, end.y));
+        ASSERT_TRUE(canvas->IsBanding());
+        canvas->invalidate();
+        sim().pump();
+        sim().mouseUp(OnCanvas(end.x, end.y));
+        sim().pump();
+        const std::unique_ptr<pf::Surface32> shown = pf::captureScreen(area);
+        canvas->invalidate();
+        sim().pump();
+        EXPECT_EQ(pf::compareSurfaces(*shown, *pf::captureScreen(area), 0).differing, 0);
+    }
+}
+
+// The palette of event types is taller than the window shows: its own scroll bar brings the last label whole into
+// view, so no type is left cut at the bottom edge.
+TEST_F(EventMapWindow, ThePalettesOwnBarBringsItsLastLabelWholeIntoView)
+{
+    pf::ListView& palette = *frame->View().EventList();
+    const int32_t last = palette.getItemCount() - 1;
+    ASSERT_GT(last, 0);
+    const pf::Rect bar = palette.ownScrollBarRect(pf::SB_VERT);
+    ASSERT_FALSE(bar.isEmpty());
+    for (int32_t page = 0; page <= last; ++page)
+        sim().click({palette.screenRect().l + (bar.l + bar.r) / 2, palette.screenRect().t + bar.b - 24});
+    EXPECT_LE(palette.getItemRect(last, pf::LVIR_BOUNDS).b, palette.clientRect().b);
 }
 
 TEST_F(EventMapWindow, SecondPressWithinTheDoubleClickTimeOpensOnce)
@@ -375,6 +480,39 @@ TEST_F(EventMapWindow, DeleteKeyAsksForOneActionAndRemovesUnusedNodesQuietly)
     EXPECT_NE(engine->FindActionObject(sample->stopQueue), nullptr);
 }
 
+// With auto-remove on, the map's deletions take off the map what only the deleted action or event named, at once;
+// what other events still name stays. Off, everything stays.
+TEST_F(EventMapWindow, DeletionsRemoveWhatOnlyTheyNamedWhenAutoRemoveIsOn)
+{
+    SWactionnode* show = sample->AddAction(*sample->key, 21);
+    show->AddArgument("object1", SWdatanode::kString, true);
+    MapObject* action = Place(engine->AddAction(show), 100, 300);
+    MapObject* node = Place(engine->AddNode(sample->otherObject), 400, 300);
+    Place(engine->AddNode(sample->hotspot), 400, 100); // the click event names it
+    const pf::Point nodeCentre = Centre(*node);
+    ASSERT_NE(pf::screenPixel(nodeCentre), 0xFFFFFFu);
+    engine->autoRemove = true;
+    RightClickAndChoose(*action, kDeleteAction);
+    EXPECT_EQ(sample->key->CountActions(), 0u);
+    EXPECT_EQ(engine->FindNodeObject(sample->otherObject), nullptr);
+    EXPECT_NE(engine->FindNodeObject(sample->hotspot), nullptr);
+    EXPECT_EQ(pf::screenPixel(nodeCentre), 0xFFFFFFu);
+
+    // The Delete key on an event: its own action's node goes with it, unless auto-remove is off.
+    for (const bool autoRemove : {false, true}) {
+        SWevent* event = sample->world.AddEventOfType(4);
+        sample->AddAction(*event, 21)->AddArgument("object1", SWdatanode::kString, true);
+        MapObject* shown = Place(engine->AddEvent(event), 100, 100);
+        ASSERT_NE(engine->FindNodeObject(sample->otherObject), nullptr);
+        engine->autoRemove = autoRemove;
+        sim().advance(1000);
+        sim().click(Centre(*shown));
+        Boxes().expect(pf::IDYES);
+        KeyUpOnCanvas(pf::VK_DELETE);
+        EXPECT_EQ(engine->FindNodeObject(sample->otherObject) == nullptr, autoRemove);
+    }
+}
+
 TEST_F(EventMapWindow, RemoveFromMapKeepsEventsOnTheMap)
 {
     MapObject* timer = Place(EventObject(sample->timer), 100, 300);
@@ -439,6 +577,110 @@ TEST_F(EventMapWindow, ShowingAndHidingTheListMovesTheCanvasBack)
     EXPECT_EQ(pf::screenPixel(OnCanvas(200, 300)), 0xFFFFFFu);
     frame->send(pf::WM_COMMAND, kShowList, 0);
     EXPECT_EQ(canvas->windowRect(), before);
+}
+
+// The event popup's commands that flip, rename, pick and open, each through the menu as a person chooses it.
+TEST_F(EventMapWindow, EventCommandsResetRenamePickEditAndOpenTheTimeLine)
+{
+    CChildEventTimelineFrame::RegisterWindowClass(ui());
+    MapObject* rang = Place(EventObject(sample->soundDone), 400, 300);
+    const uint8_t reset = sample->soundDone->GetFlag();
+    recorder->Clear();
+    RightClickAndChoose(*rang, kAutoReset);
+    EXPECT_EQ(sample->soundDone->GetFlag(), reset != 0 ? 0 : 1);
+    ASSERT_EQ(recorder->Count(4), 1u);
+    EXPECT_EQ(recorder->Events().back().detail, 9u);
+    RightClickAndChoose(*rang, 0);
+    EXPECT_EQ(ShownState(kAutoReset) & pf::MF_CHECKED, reset != 0 ? 0u : pf::MF_CHECKED);
+
+    std::string proposed;
+    sim().onModal(kIddRename, [&](pf::Dialog& d) {
+        proposed = d.child(RenameControl::kNewName)->text();
+        sim().replaceText(*d.child(RenameControl::kNewName), "chimed");
+        sim().click(*d.child(pf::IDOK));
+    });
+    RightClickAndChoose(*rang, kRename);
+    EXPECT_EQ(proposed, "rang");
+    EXPECT_EQ(sample->soundDone->GetName(), std::optional<std::string>("chimed"));
+
+    // Parameters of a sound-finished event: the bell joins its sounds and the map.
+    sim().onModal(kIddMultipleSelect, [&](pf::Dialog& d) { PickAndAccept(d, "bell"); });
+    RightClickAndChoose(*rang, kEventParameters);
+    ASSERT_NE(sample->soundDone->GetSoundList(), nullptr);
+    EXPECT_EQ(sample->soundDone->GetSoundList()->Count(), 2u);
+    EXPECT_NE(engine->FindSoundObject(sample->otherSound), nullptr);
+
+    RightClickAndChoose(*rang, kEditEvent);
+    auto* editor = dynamic_cast<CVTND_EventEditDlg*>(EditorOf(sample->soundDone));
+    ASSERT_NE(editor, nullptr);
+    sim().click(*editor->child(pf::IDCANCEL)); // it opened at the mouse, over the event
+
+    RightClickAndChoose(*rang, kEditTimeline);
+    size_t timelines = 0;
+    for (pf::MdiChild* child : mainFrame->mdiClient()->childFrames())
+        if (auto* t = dynamic_cast<CChildEventTimelineFrame*>(child); t != nullptr && t->Event() == sample->soundDone)
+            ++timelines;
+    EXPECT_EQ(timelines, 1u);
+}
+
+// Action popup: Parameters picks the action's targets and shows them, Details opens its editor; the object popup's
+// Details opens the content's editor. Each item is offered only where it acts.
+TEST_F(EventMapWindow, ActionAndObjectPopupsOfferWhatActsAndRunIt)
+{
+    SWactionnode* show = sample->AddAction(*sample->key, 21);
+    MapObject* action = Place(engine->AddAction(show), 100, 300);
+    EXPECT_TRUE(ShownEnabled(*action, kActionParameters));
+    EXPECT_TRUE(ShownEnabled(*action, kActionDetails));
+    const std::string meshName = *sample->mesh->GetName();
+    sim().onModal(kIddMultipleSelect, [&](pf::Dialog& d) { PickAndAccept(d, meshName); });
+    RightClickAndChoose(*action, kActionParameters);
+    ASSERT_EQ(show->GetArguments().Count(), 1u);
+    EXPECT_EQ(static_cast<SWdatanode*>(show->GetArguments().Head())->GetText(), meshName);
+    EXPECT_NE(engine->FindNodeObject(sample->mesh), nullptr);
+    RightClickAndChoose(*action, kActionDetails);
+    pf::Window* details = EditorOf(show);
+    ASSERT_NE(details, nullptr);
+    sim().click(*details->child(pf::IDOK)); // it opened at the mouse, over the map
+
+    MapObject* queue = Place(engine->AddAction(sample->queue), 200, 300);    // no targets, a details editor
+    MapObject* stop = Place(engine->AddAction(sample->stopQueue), 300, 300); // targets, no details
+    EXPECT_FALSE(ShownEnabled(*queue, kActionParameters));
+    EXPECT_TRUE(ShownEnabled(*queue, kActionDetails));
+    EXPECT_TRUE(ShownEnabled(*stop, kActionParameters));
+    EXPECT_FALSE(ShownEnabled(*stop, kActionDetails));
+
+    MapObject* mesh = Place(engine->FindNodeObject(sample->mesh), 100, 100); // the show action names it now
+    MapObject* sparks = Place(engine->AddNode(sample->particles), 200, 100);
+    MapObject* half = Place(engine->AddExpression(sample->otherExpression), 300, 100);
+    EXPECT_TRUE(ShownEnabled(*mesh, kGetIcon));
+    EXPECT_FALSE(ShownEnabled(*mesh, kObjectDetails));
+    EXPECT_FALSE(ShownEnabled(*mesh, kRemoveFromMap));
+    EXPECT_FALSE(ShownEnabled(*sparks, kGetIcon));
+    EXPECT_TRUE(ShownEnabled(*sparks, kObjectDetails));
+    EXPECT_TRUE(ShownEnabled(*sparks, kRemoveFromMap));
+    EXPECT_FALSE(ShownEnabled(*half, kGetIcon));
+    EXPECT_TRUE(ShownEnabled(*half, kObjectDetails));
+    RightClickAndChoose(*half, kObjectDetails);
+    EXPECT_NE(dynamic_cast<CVTND_ExpressionEditorDlg*>(EditorOf(sample->otherExpression)), nullptr);
+}
+
+// The empty map's "show event names" hides and shows the names under the events.
+TEST_F(EventMapWindow, ShowEventNamesHidesAndShowsTheNames)
+{
+    MapObject* rang = Place(EventObject(sample->soundDone), 300, 300);
+    canvas->RedrawMap();
+    const pf::Point below = canvas->clientToScreen(
+        {rang->x - canvas->GetScrollOrigin().x, rang->y + rang->height - canvas->GetScrollOrigin().y});
+    const pf::Rect label = pf::Rect::fromXywh(below.x, below.y, 60, 16);
+    const auto named = pf::captureScreen(label);
+    for (const bool shown : {false, true}) {
+        sim().expectMenu(kShowEventNames);
+        sim().click(OnCanvas(40, 200), pf::InputEvent::Button::kRight);
+        sim().pump();
+        EXPECT_EQ(engine->showEventNames, shown);
+        EXPECT_EQ(ShownState(kShowEventNames) & pf::MF_CHECKED, shown ? 0u : pf::MF_CHECKED); // as it was
+        EXPECT_EQ(pf::compareSurfaces(*named, *pf::captureScreen(label), 0).differing == 0, shown);
+    }
 }
 
 } // namespace

@@ -6,12 +6,15 @@
 #include <string>
 
 #include "designer/app/extended_world.h"
+#include "designer/app/node_placement.h"
 #include "designer/app/notification.h"
 #include "designer/eventedit/load_world_dlg.h"
 #include "designer/eventedit/picker_receptors.h"
 #include "designer/eventedit/tests/eventedit_fixture.h"
+#include "designer/workspace/manipulate_dlg.h"
 #include "designer/workspace/workspace_controls.h"
 #include "engine/behaviour/action_settings.h"
+#include "engine/core/bbox.h"
 #include "engine/core/data_node.h"
 #include "engine/core/node.h"
 #include "engine/core/object_node.h"
@@ -19,10 +22,12 @@
 #include "engine/core/sub_worlds.h"
 #include "engine/core/world.h"
 #include "engine/core/world_file.h"
+#include "engine/resources/mesh.h"
 #include "platform/base/user_constants.h"
 #include "platform/gfx/icon.h"
 #include "platform/ui/controls/button.h"
 #include "platform/ui/core/resources.h"
+#include "testsupport/world/sample_world.h"
 
 namespace eventedittest {
 namespace {
@@ -147,6 +152,107 @@ TEST_F(LoadWorldEditor, AShownWorldDeletedIsUnloadedBeforeItGoes)
     app->Broadcast(CVTND_Event(EventCode::kDeleted, CVTND_Object(hall)));
     EXPECT_TRUE(editor->ShownInstances().empty());
     EXPECT_EQ(Instances("hall-room"), 0u);
+}
+
+struct Sphere {
+    SWvector centre;
+    float radius = 0.0f; // the largest half extent
+};
+
+// Meshes have a box once prepared, as drawing them does.
+void PrepareMeshes(SWnode& root)
+{
+    for (SWnode* n = &root; n != nullptr; n = n->NextInTree(&root))
+        if (auto* mesh = dynamic_cast<SWmesh*>(n->GetGeometry()))
+            mesh->Prepare();
+}
+
+Sphere SphereOf(const SWbbox& box)
+{
+    const auto& e = box.Extents();
+    return {SWvector((e[0] + e[1]) * 0.5f, (e[2] + e[3]) * 0.5f, (e[4] + e[5]) * 0.5f),
+            std::max({e[1] - e[0], e[3] - e[2], e[5] - e[4]}) * 0.5f};
+}
+
+// A world with meshes, placed three times too large and off the scene's centre: Fit brings its contents onto the
+// centre at the scene's size, and a second Fit finds nothing to change.
+TEST_F(LoadWorldEditor, FitCentresAndScalesOntoTheSceneAndAgainChangesNothing)
+{
+    ASSERT_EQ(SaveWorldFile(*worldtest::MakeSampleWorld(), WorldFileMode::kScene, (folder / "meshes.vtn").string()),
+              DocumentStatus::kOk);
+    sample->world.GetSubWorlds().Add("meshes")->SetFileName("meshes.vtn");
+    Link("meshes");
+    PrepareMeshes(*sample->world.GetRootNode());
+    const Sphere scene = SphereOf(GetNodeBoundingBox(*sample->world.GetRootNode(), true));
+    ASSERT_GT(scene.radius, 0.0f);
+    Dlg* editor = Open();
+    sim().click(*editor->child(Dlg::kIdLoadNow));
+    ASSERT_EQ(editor->ShownInstances().size(), 1u);
+    SWobjectnode* top = editor->ShownInstances().front().instance->top;
+    PrepareMeshes(*top);
+    SWmatrix placed;
+    placed.SetIdentity();
+    placed[0] = placed[5] = placed[10] = 3.0f;
+    placed.SetTranslation(3.0f, 4.0f, 5.0f);
+    top->SetLocalMatrix(placed);
+    ASSERT_GT(SphereOf(GetNodeBoundingBox(*top, true)).radius, 1.2f * scene.radius);
+
+    sim().click(*editor->child(Dlg::kIdFit));
+    const Sphere fitted = SphereOf(GetNodeBoundingBox(*top, true));
+    const float near = 1e-3f * scene.radius;
+    EXPECT_NEAR(fitted.centre.x, scene.centre.x, near);
+    EXPECT_NEAR(fitted.centre.y, scene.centre.y, near);
+    EXPECT_NEAR(fitted.centre.z, scene.centre.z, near);
+    EXPECT_NEAR(fitted.radius, scene.radius, near);
+    const SWmatrix once = top->GetLocalMatrix();
+    sim().click(*editor->child(Dlg::kIdFit));
+    for (int i = 0; i < 16; ++i)
+        EXPECT_NEAR(top->GetLocalMatrix()[i], once[i], 1e-4f * std::max(1.0f, std::fabs(once[i]))) << i;
+}
+
+// The import and start boxes store their bit or byte at every click.
+TEST_F(LoadWorldEditor, ImportAndStartBoxesStoreAtEveryClick)
+{
+    Dlg* editor = Open();
+    ASSERT_EQ(action->settings.index, -1); // everything imported
+    for (const int32_t id : {1187, 1196, 1433})
+        sim().click(*editor->child(id));
+    EXPECT_EQ(static_cast<uint32_t>(action->settings.index), ~((1u << 0) | (1u << 5) | (1u << 13)));
+    sim().click(*editor->child(1196));
+    EXPECT_EQ(static_cast<uint32_t>(action->settings.index), ~((1u << 0) | (1u << 13)));
+    sim().click(*editor->child(Dlg::kIdStartEvent));
+    sim().click(*editor->child(Dlg::kIdJavaStart));
+    EXPECT_EQ(action->settings.byte1, 0);
+    EXPECT_EQ(action->settings.byte2, 0);
+    sim().click(*editor->child(pf::IDOK));
+    editor = Open(); // shown as stored
+    EXPECT_EQ(editor->item<pf::Button>(1187)->getCheck(), pf::BST_UNCHECKED);
+    EXPECT_EQ(editor->item<pf::Button>(1196)->getCheck(), pf::BST_CHECKED);
+    EXPECT_EQ(editor->item<pf::Button>(Dlg::kIdStartEvent)->getCheck(), pf::BST_UNCHECKED);
+}
+
+// The manipulate panel takes the shown instances while the editor has them and gets the application's selection
+// back when it closes.
+TEST_F(LoadWorldEditor, TheManipulatePanelHoldsTheShownInstancesUntilClose)
+{
+    auto panel = std::make_unique<CVTND_ManipulateDlg>(*app);
+    ASSERT_TRUE(panel->CreateIn(*frame, pf::Rect::fromXywh(600, 300, 280, 280)));
+    sim().pump(); // its first refill
+    app->GetSelection().Add(CVTND_Object(sample->object));
+    panel->SelectNode(CVTND_Object(sample->object), true);
+    Link("hall");
+    Link("tower");
+    Dlg* editor = Open();
+    sim().click(*editor->child(Dlg::kIdLoadNow));
+    ASSERT_EQ(editor->ShownInstances().size(), 2u);
+    SWobjectnode* hall = editor->ShownInstances()[0].instance->top;
+    SWobjectnode* tower = editor->ShownInstances()[1].instance->top;
+    EXPECT_TRUE(panel->IsSelected(static_cast<SWnode*>(hall)));
+    EXPECT_TRUE(panel->IsSelected(static_cast<SWnode*>(tower)));
+    EXPECT_EQ(sample->world.GetArcballNode(), tower);
+    sim().click(*editor->child(pf::IDOK));
+    EXPECT_EQ(panel->CountSelected(), 1u);
+    EXPECT_EQ(panel->GetSingleSelection().GetObject(), sample->object);
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 #include "platform/display/screen.h"
 #include "platform/testing/image_check.h"
 #include "platform/ui/controls/scroll_bar.h"
+#include "platform/ui/controls/tip_window.h"
 #include "platform/ui/controls/up_down.h"
 
 namespace eventedittest {
@@ -51,10 +52,16 @@ TEST_F(TimelineGeometry, RulerLabelsWholeSecondsOnTheBoardsGrid)
     EXPECT_EQ(pf::screenPixel(OnRuler(50, ruler.b - 5)), 0x000000u);
     EXPECT_NE(pf::screenPixel(OnRuler(1, ruler.b - 5)), 0x000000u);
     EXPECT_NE(pf::screenPixel(OnRuler(49, ruler.b - 5)), 0x000000u);
-    // The board's grid line of the same second, in the condition's row (no marker there).
-    const int32_t y = MiddleOf(timeline->condition);
+    // The board's grid line of the same second: drawn in the row's own grey, it shows where it crosses an expanded
+    // row's darker line (no marker there).
+    Row(timeline->condition)->SetExpanded(true);
+    Board().Redraw();
+    sim().pump();
+    const int32_t y = Row(timeline->condition)->Top() + Board().LineHeight();
     const int32_t origin = Board().TrackOrigin();
     EXPECT_EQ(pf::screenPixel(OnBoard(origin + 100, y)), 0xC0C0C0u);
+    EXPECT_EQ(pf::screenPixel(OnBoard(origin + 99, y)), 0x808080u);
+    EXPECT_EQ(pf::screenPixel(OnBoard(origin + 101, y)), 0x808080u);
     EXPECT_EQ(Ruler().screenRect().l, Board().screenRect().l + origin);
 }
 
@@ -70,6 +77,20 @@ TEST_F(TimelineGeometry, SplitterReleasedAtFortyMovesTheTrackAndTheRuler)
     EXPECT_EQ(Board().LabelWidth(), 40);
     EXPECT_EQ(Board().TrackOrigin(), 44);
     EXPECT_EQ(Ruler().screenRect().l, Board().screenRect().l + 44);
+}
+
+// A row label wider than the label column ends with "..." and shows whole in the tip while the pointer rests on it;
+// the tip goes once the pointer leaves the board.
+TEST_F(TimelineGeometry, ACutRowLabelShowsWholeInATip)
+{
+    const std::string label = Row(timeline->condition)->Label();
+    ASSERT_FALSE(label.empty());
+    const int32_t y = MiddleOf(timeline->condition);
+    Board().SetLabelWidth(40);
+    sim().mouseMove(OnBoard(30, y));
+    EXPECT_EQ(pf::TipWindow::shownText(), label);
+    sim().mouseMove(Board().clientToScreen({-30, -30}));
+    EXPECT_EQ(pf::TipWindow::shownText(), std::nullopt);
 }
 
 TEST_F(TimelineGeometry, ExpandBoxTogglesOnlyInsideItsSquare)

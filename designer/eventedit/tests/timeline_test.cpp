@@ -201,9 +201,11 @@ TEST_F(TimelineRows, DeletingAScrubbedActionStopsItsMotionsAtOnce)
     Scrub({2000.0});
     ASSERT_EQ(NodeMotionsOf(sample->otherObject, timeline->rotate).size(), 1u);
     SWnodemotion* running = NodeMotionsOf(sample->otherObject, timeline->rotate)[0];
+    const size_t nodes = Board().Preview()->NodeCount();
+    ASSERT_NE(Board().Preview()->NodeOf(timeline->rotate), nullptr);
     ASSERT_TRUE(app->DeleteObject(CVTND_Object(timeline->rotate), CVTNDesignerApp::kDeleteFromMenu));
     EXPECT_TRUE(running->IsDone());
-    EXPECT_EQ(Board().Preview()->NodeCount(), Board().Preview()->NodeCount()); // no node holds the freed action
+    EXPECT_EQ(Board().Preview()->NodeCount(), nodes - 1); // its node went: none holds the freed action
     EXPECT_EQ(Board().Preview()->NodeOf(timeline->rotate), nullptr);
     RunFrame();
     Scrub({4000.0, 9000.0});

@@ -49,6 +49,18 @@ TEST(DockStateStore, AnyDamagedValueGivesTheDefaultWhole)
     EXPECT_EQ(ReadDockState(none, "Java", 6, fallback, kWork), fallback) << "a missing section";
 }
 
+// Ten floating bars of 4000 x 4000 once took 678 MB: a floating place is no larger than the work area.
+TEST(DockStateStore, AFloatingPlaceIsHeldToTheWorkArea)
+{
+    pf::SettingsStore store(nullptr);
+    pf::Profile profile(store, "Software\\Brenix\\Vortan");
+    const CVTND_DockState huge{DockSide::kLeft, 200, true, true, pf::Rect::fromXywh(-100, 50, 4000, 4000)};
+    ASSERT_TRUE(WriteDockState(profile, "Tools", 2, huge));
+    const CVTND_DockState read = ReadDockState(profile, "Tools", 2, CVTND_DockState(), kWork);
+    EXPECT_TRUE(read.floating);
+    EXPECT_EQ(read.floatRect, pf::Rect::fromXywh(-100, 50, kWork.width(), kWork.height()));
+}
+
 TEST(DockLayout, SidesShareTheAreaAndLeaveTheMiddle)
 {
     std::vector<CVTND_DockState> states(4);

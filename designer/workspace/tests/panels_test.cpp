@@ -26,6 +26,8 @@
 #include "engine/core/object_node.h"
 #include "engine/resources/sound.h"
 #include "engine/resources/sound_list.h"
+#include "platform/ui/controls/tip_window.h"
+#include "platform/ui/core/paint_dc.h"
 #include "testsupport/designer/broadcast_recorder.h"
 
 namespace panels_test {
@@ -255,6 +257,29 @@ TEST_F(PanelCommands, PropertiesAddCastAndEditFollowTheirRules)
     }
     editable->SetFlags(SWproperty::kFlagEditable, false);
     EXPECT_FALSE(properties.EditProperty()) << "a variable without the editable flag is not edited";
+}
+
+// The Properties panel's columns take their widest entry where the panel has room: every type reads whole, and a
+// value that cannot fit shows whole in the tip while the pointer rests on it.
+TEST_F(Panels, PropertiesColumnsShowEachTypeWholeAndACutValueInATip)
+{
+    app->SetPropertiesObject(CVTND_Object(sample->object));
+    auto& properties = Panel<CVTND_PropertiesDlg>(PanelRole::kProperties);
+    properties.Refill();
+    pf::ListView& list = *properties.GetList();
+    ASSERT_GT(list.getItemCount(), 0);
+    pf::WindowDc dc(list);
+    const auto widthOf = [&](const std::string& text) { return static_cast<int32_t>(dc.getTextExtent(text).cx); };
+    for (int32_t i = 0; i < list.getItemCount(); ++i)
+        EXPECT_LE(widthOf(list.getItemText(i, 1)) + 4, list.columnWidth(1)) << list.getItemText(i, 1);
+    const int32_t valueLeft = list.columnWidth(0) + list.columnWidth(1);
+    for (int32_t i = 0; i < list.getItemCount(); ++i) {
+        const std::string value = list.getItemText(i, 2);
+        const pf::Rect row = list.getItemRect(i, pf::LVIR_BOUNDS);
+        sim().mouseMove(list.clientToScreen({valueLeft + 8, (row.t + row.b) / 2}));
+        const bool cut = widthOf(value) + 4 > list.columnWidth(2);
+        EXPECT_EQ(pf::TipWindow::shownText(), cut ? std::optional<std::string>(value) : std::nullopt) << value;
+    }
 }
 
 TEST_F(PanelCommands, SceneGraphScalesOnlyNodeTypesAndRenamesTheItemsObject)

@@ -186,6 +186,47 @@ TEST(DocumentCompression, WriterFiltersWithTheKindAsked)
     }
 }
 
+// Records filtered on several threads go into the file in their order, parents and payloads as added, byte for
+// byte the file one thread writes: small, stored, compressed and buffered records mixed, more than the queue holds.
+TEST(DocumentCompression, ThreadsWriteTheSameFileInTheRecordsOrder)
+{
+    std::vector<std::vector<uint8_t>> payloads;
+    uint32_t state = 7;
+    for (size_t i = 0; i < 300; ++i) {
+        std::vector<uint8_t> payload(i % 3 == 0 ? 100 : 2000 + 37 * i);
+        for (size_t b = 0; b < payload.size(); ++b)
+            payload[b] = static_cast<uint8_t>(i % 5 == 0 ? NextScrambleWord(state) : (b / 16 + i) & 0xFF);
+        payloads.push_back(std::move(payload));
+    }
+    const auto write = [&](unsigned threads) {
+        SWdocumentwriter writer({.compression = DocumentCompression::kDeflate, .threads = threads});
+        for (size_t i = 0; i < payloads.size(); ++i) {
+            const uint32_t parent = i == 0 ? kDocumentNoParent : static_cast<uint32_t>(i / 2);
+            if (i % 4 == 1) {
+                SWbuffer buffer;
+                buffer.Append(payloads[i]);
+                EXPECT_EQ(writer.AddRecord(kTagTest, parent, std::move(buffer)), i);
+            } else {
+                EXPECT_EQ(writer.AddRecord(kTagTest, parent, payloads[i]), i);
+            }
+        }
+        std::vector<uint8_t> file;
+        EXPECT_EQ(writer.Finish(file), DocumentStatus::kOk);
+        return file;
+    };
+    std::vector<uint8_t> file = write(8);
+    EXPECT_EQ(file, write(1));
+    SWdocumentfile doc;
+    ASSERT_EQ(SWdocumentfile::Parse(std::move(file), doc), DocumentStatus::kOk);
+    ASSERT_EQ(doc.Records().size(), payloads.size());
+    for (size_t i = 0; i < payloads.size(); ++i) {
+        std::vector<uint8_t> decoded;
+        ASSERT_EQ(SWdocumentfile::DecodePayload(doc.Records()[i], decoded), PayloadStatus::kOk);
+        ASSERT_EQ(decoded, payloads[i]) << i;
+        EXPECT_EQ(doc.Records()[i].parentIndex, i == 0 ? kDocumentNoParent : i / 2);
+    }
+}
+
 TEST(DocumentCompression, EveryKindReadsInAnyFile)
 {
     const std::vector<uint8_t> plain(3000, 'q');

@@ -150,7 +150,12 @@ std::optional<std::string> CodedSoundHandler::Describe(const CVTN_Container* obj
     const uint32_t rate = player.GetSampleRate();
     const char* const channels = ChannelWord(static_cast<uint32_t>(player.GetChannels()));
     char text[kDescribeBytes];
-    std::snprintf(text, sizeof text, "%s takes %s %s only; this sound is %" PRIu32 " Hz %s.", layout->name,
-                  LayoutText(layout->channels, layout->sampleRate).c_str(), layout->kind, rate, channels);
+    // A file the player cannot open answers a rate of 0, which is no layout at all.
+    if (rate == 0)
+        std::snprintf(text, sizeof text, "%s takes %s %s only; this sound's file cannot be read.", layout->name,
+                      LayoutText(layout->channels, layout->sampleRate).c_str(), layout->kind);
+    else
+        std::snprintf(text, sizeof text, "%s takes %s %s only; this sound is %" PRIu32 " Hz %s.", layout->name,
+                      LayoutText(layout->channels, layout->sampleRate).c_str(), layout->kind, rate, channels);
     return std::string(text);
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <memory>
 #include <string>
@@ -28,6 +29,7 @@
 #include "engine/resources/image32.h"
 #include "engine/resources/material.h"
 #include "engine/resources/mesh_object.h"
+#include "engine/resources/picture.h"
 #include "engine/resources/resource_report.h"
 #include "engine/resources/sound.h"
 #include "engine/resources/tests/world_round_trip.h"
@@ -389,6 +391,39 @@ TEST(WorldRecords, ThePixelLimitCoversEveryImageOfTheWorld)
     }
 }
 
+// A generated picture is made from a few bytes: its pixels count against the byte limit, so that many of them in a
+// small file cannot add up to gigabytes, while a stored picture of the same size counts nothing.
+TEST(WorldRecords, GeneratedPicturesCountTheirPixelsAgainstTheByteLimit)
+{
+    constexpr uint64_t kPictureBytes = 512 * 512 * 4;
+    for (const bool generated : {true, false}) {
+        SCOPED_TRACE(generated);
+        const std::unique_ptr<SWworld> world = worldtest::MakeSampleWorld();
+        for (const char* name : {"one", "two", "three", "four"}) {
+            std::unique_ptr<SWtexture> image = generated ? std::unique_ptr<SWtexture>(std::make_unique<SWpicture>(
+                                                               name, 512, 512, BackgroundGenerator::kRadial))
+                                                         : std::make_unique<SWimage32>(name, 512, 512, nullptr);
+            world->GetRootObject()->AddTexture(std::move(image));
+        }
+        SWdocumentfile file;
+        ASSERT_EQ(SWdocumentfile::Parse(Save(*world, WorldFileMode::kScene), file), DocumentStatus::kOk);
+        SWreadcontext tight(SWreadcontext::IdMode::kKeep);
+        tight.SetLimits({.maxBytes = 3 * kPictureBytes});
+        const WorldLoadResult read = ReadWorldFile(file, tight);
+        if (!generated) {
+            EXPECT_EQ(read.status, DocumentStatus::kOk);
+            continue;
+        }
+        EXPECT_EQ(read.status, DocumentStatus::kOverLimit);
+        EXPECT_EQ(read.message, "refused by the read limits: an image of 512 x 512 pixels takes the images past the "
+                                "limit of " +
+                                    std::to_string(3 * kPictureBytes) + " bytes beyond what stores them");
+        SWreadcontext enough(SWreadcontext::IdMode::kKeep);
+        enough.SetLimits({.maxBytes = 5 * kPictureBytes});
+        EXPECT_EQ(ReadWorldFile(file, enough).status, DocumentStatus::kOk);
+    }
+}
+
 TEST(WorldRecords, ADamagedResourceIsReportedAndLeftOutWhileTheRestLoads)
 {
     const std::unique_ptr<SWworld> world = worldtest::MakeSampleWorld();
@@ -406,6 +441,32 @@ TEST(WorldRecords, ADamagedResourceIsReportedAndLeftOutWhileTheRestLoads)
     EXPECT_EQ(TakeKeptResourceReports().reports.size(), 1u);
     ASSERT_NE(loaded.world->GetRootObject()->GetFirstTexture(), nullptr);
     EXPECT_EQ(SWrootobject::GetNextTexture(loaded.world->GetRootObject()->GetFirstTexture()), nullptr);
+    EXPECT_NE(NodeNamed<SWmeshnode>(*loaded.world, "meshnode0")->GetMeshObject(), nullptr);
+}
+
+// A factor a damaged file holds as NaN or beyond any meaning takes its default, with one report per material; the
+// material stays for its meshes, and a factor at the edge of what the editors write comes back as it was.
+TEST(WorldRecords, AMaterialFactorOutOfRangeIsResetWithAReport)
+{
+    const std::unique_ptr<SWworld> world = worldtest::MakeSampleWorld();
+    SWmaterial& first = *world->GetRootObject()->GetFirstMaterial();
+    SWmaterial& wood = *SWrootobject::GetNextMaterial(&first);
+    first.SetSmoothness(std::nanf(""));
+    first.SetBumpAmount(-1e30f);
+    first.SetTextureOpacity(0.5f);
+    wood.SetSmoothness(1000.0f);
+    const std::vector<uint8_t> bytes = Save(*world);
+    TakeKeptResourceReports(); // the save's own
+    WorldLoadResult loaded = Load(bytes);
+    ASSERT_EQ(loaded.status, DocumentStatus::kOk);
+    const std::vector<ResourceReport> reports = TakeKeptResourceReports().reports;
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_NE(reports[0].text.find("\"brick\""), std::string::npos);
+    const SWmaterial& back = *loaded.world->GetRootObject()->GetFirstMaterial();
+    EXPECT_EQ(back.GetSmoothness(), SWmaterial().GetSmoothness());
+    EXPECT_EQ(back.GetBumpAmount(), SWmaterial().GetBumpAmount());
+    EXPECT_EQ(back.GetTextureOpacity(), 0.5f);
+    EXPECT_EQ(SWrootobject::GetNextMaterial(&back)->GetSmoothness(), 1000.0f);
     EXPECT_NE(NodeNamed<SWmeshnode>(*loaded.world, "meshnode0")->GetMeshObject(), nullptr);
 }
 

@@ -1,5 +1,6 @@
 #include "platform/base/atomic_file.h"
 
+#include <chrono>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
@@ -164,6 +165,35 @@ TEST_F(AtomicFileTest, AbandonedWriterLeavesTheOldFileAndNoTemporary)
     writer.reset();
     EXPECT_EQ(ReadText(file), "old");
     EXPECT_EQ(NamesIn(m_dir), (std::set<std::string>{"out.bin"}));
+}
+
+// A writer killed mid-write leaves its temporary: the next write of that path removes it, never a temporary that a
+// living writer still holds, nor one of another file.
+TEST_F(AtomicFileTest, TheNextWriteRemovesTemporariesOfKilledWriters)
+{
+    const fs::path file = m_dir / "project.vtp";
+    WriteText(file, "old");
+    const pid_t child = ::fork();
+    if (child == 0) {
+        std::string error;
+        auto writer = AtomicFile::open(file.string(), error);
+        const uint8_t bytes[] = {1, 2, 3};
+        (void)(writer && writer->write(bytes));
+        ::_exit(0); // as a kill: no destructor runs
+    }
+    ::waitpid(child, nullptr, 0);
+    std::string error;
+    auto living = AtomicFile::open(file.string(), error);
+    ASSERT_NE(living, nullptr) << error;
+    WriteText(m_dir / ".other.vtp.AbC123", "another file's");
+    ASSERT_EQ(NamesIn(m_dir).size(), 4u);
+    for (const auto& entry : fs::directory_iterator(m_dir)) // old enough not to be a writer's first moments
+        fs::last_write_time(entry.path(), fs::file_time_type::clock::now() - std::chrono::minutes(5));
+    EXPECT_TRUE(writeFileAtomically(file.string(), "new"));
+    EXPECT_EQ(NamesIn(m_dir).size(), 3u) << "the killed writer's temporary is gone, the living one's kept";
+    EXPECT_TRUE(NamesIn(m_dir).contains(".other.vtp.AbC123"));
+    EXPECT_TRUE(living->commit());
+    EXPECT_EQ(NamesIn(m_dir), (std::set<std::string>{"project.vtp", ".other.vtp.AbC123"}));
 }
 
 TEST_F(AtomicFileTest, SymbolicLinkChainIsFollowedAndStaysALink)

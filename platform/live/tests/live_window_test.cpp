@@ -91,6 +91,19 @@ TEST_F(LiveWindow, ATitleSetAfterShowingReachesTheWindowManager)
     EXPECT_STREQ(SDL_GetWindowTitle(window), "Vortan - sample.vtp");
 }
 
+// Only a window with a sizing border is offered for sizing: a window manager otherwise draws its grips as a strip of
+// lines along the bottom edge of every message box and fixed dialog.
+TEST_F(LiveWindow, OnlyAWindowWithASizingBorderIsResizable)
+{
+    Window* fixed = createTopLevel({150, 150, 400, 300}, WS_POPUP | WS_CAPTION);
+    Window* sizable = createTopLevel({200, 200, 500, 400}, WS_POPUP | WS_CAPTION | WS_THICKFRAME);
+    ASSERT_TRUE(fixed != nullptr && sizable != nullptr);
+    settle();
+    ASSERT_TRUE(backend().sdlWindowOf(fixed->hwnd()) != nullptr && backend().sdlWindowOf(sizable->hwnd()) != nullptr);
+    EXPECT_EQ(SDL_GetWindowFlags(backend().sdlWindowOf(fixed->hwnd())) & SDL_WINDOW_RESIZABLE, 0u);
+    EXPECT_NE(SDL_GetWindowFlags(backend().sdlWindowOf(sizable->hwnd())) & SDL_WINDOW_RESIZABLE, 0u);
+}
+
 // SDL turns the signal into its quit event, which used to be dropped: the program ran on until killed.
 TEST_F(LiveWindow, TerminationSignalAsksEveryEnabledWindowToClose)
 {

@@ -121,6 +121,62 @@ TEST(SettingsStoreWrites, AFailedWriteKeepsTheValueForTheNextWrite)
     EXPECT_EQ(m.reopened()->getDword(kEditor, "pending"), 2u);
 }
 
+TEST(SettingsStoreWrites, ABatchWritesOnceAtItsOutermostEnd)
+{
+    MemoryStore m;
+    {
+        const SettingsStore::Batch outer(*m.store);
+        for (uint32_t i = 0; i < 50; ++i)
+            EXPECT_TRUE(m.store->setDword(kEditor, "n" + std::to_string(i), i));
+        {
+            const SettingsStore::Batch inner(*m.store);
+            m.store->deleteValue(kEditor, "n0");
+        }
+        EXPECT_EQ(m.backend->storeCount(), 0);
+    }
+    EXPECT_EQ(m.backend->storeCount(), 1);
+    EXPECT_EQ(m.reopened()->getDword(kEditor, "n49"), 49u);
+    EXPECT_EQ(m.reopened()->getDword(kEditor, "n0"), std::nullopt);
+    {
+        const SettingsStore::Batch idle(*m.store);
+    }
+    EXPECT_EQ(m.backend->storeCount(), 1) << "a batch without changes writes nothing";
+}
+
+// Control bytes take four times their size in the file: what the store writes must stay what the reader takes,
+// value by value and as a whole, or the next start loses every setting.
+TEST(SettingsStoreWrites, NothingIsWrittenThatTheReaderWouldRefuse)
+{
+    MemoryStore m;
+    ASSERT_TRUE(m.store->setString(kEditor, "kept", "recent.vtp"));
+    const std::string controls(SettingsStore::kMaxValueBytes / 4, '\x01');
+    EXPECT_FALSE(m.store->setString(kEditor, "huge", controls));
+    EXPECT_EQ(m.store->getString(kEditor, "huge"), std::nullopt);
+    ASSERT_EQ(m.store->warnings().size(), 1u);
+    EXPECT_NE(m.store->warnings()[0].find("huge: a value of"), std::string::npos) << m.store->warnings()[0];
+
+    m.backend->setMaxTextBytes(m.backend->text()->size() + 100);
+    const int stores = m.backend->storeCount();
+    EXPECT_FALSE(m.store->setString(kEditor, "long", std::string(200, 'x')));
+    EXPECT_EQ(m.backend->storeCount(), stores);
+    EXPECT_EQ(m.reopened()->getString(kEditor, "kept"), "recent.vtp");
+    ASSERT_EQ(m.store->warnings().size(), 2u);
+    EXPECT_NE(m.store->warnings()[1].find("not rewritten"), std::string::npos) << m.store->warnings()[1];
+    m.backend->setMaxTextBytes(SIZE_MAX);
+    EXPECT_TRUE(m.store->flush());
+    EXPECT_EQ(m.reopened()->getString(kEditor, "long"), std::string(200, 'x'));
+
+    // Read from a file, such a value is left out with a warning, the rest kept, the file kept aside.
+    const std::string text = "[" + std::string(kEditor) + "]\n\"huge\"=\"" + controls + "\"\n\"kept\"=dword:00000001\n";
+    MemoryStore read(text);
+    EXPECT_EQ(read.store->getString(kEditor, "huge"), std::nullopt);
+    EXPECT_EQ(read.store->getDword(kEditor, "kept"), 1u);
+    EXPECT_EQ(read.store->warnings().size(), 1u);
+    EXPECT_TRUE(read.store->setDword(kEditor, "other", 2));
+    EXPECT_EQ(read.backend->keptOriginal(), text);
+    EXPECT_LT(read.backend->text()->size(), 200u);
+}
+
 TEST(SettingsStoreKeys, DeleteKeyTakesSubKeysAndParentsExistImplicitly)
 {
     MemoryStore m;

@@ -1,8 +1,10 @@
 #include "platform/ui/controls/combo_box.h"
 
 #include "platform/base/user_constants.h"
+#include "platform/display/screen.h"
 #include "platform/gfx/frame_control.h"
 #include "platform/gfx/gdi_objects.h"
+#include "platform/gfx/memory_dc.h"
 #include "platform/ui/core/paint_dc.h"
 #include "platform/ui/core/ui.h"
 
@@ -184,12 +186,19 @@ bool ComboBox::showDropDown(bool show)
         return false;
     const Rect below = screenRect();
     const int32_t rows = std::max(1, std::min(getCount(), 12));
+    // As wide as its widest entry where the screen has room, never narrower than the box.
+    MemoryDc measure;
+    int32_t width = static_cast<int32_t>(below.width());
+    for (int32_t i = 0; i < getCount(); ++i)
+        width = std::max(width, static_cast<int32_t>(measure.getTextExtent(getLBText(i)).cx) + 8);
+    const Rect area = screen().workArea();
+    width = std::min(width, std::max(static_cast<int32_t>(below.width()), static_cast<int32_t>(area.width())));
+    const int32_t left = std::max(area.l, std::min(below.l, area.r - width));
     auto owned = std::make_unique<DropList>(self);
     Window* raw = owned.get();
     m_dropListObject = std::move(owned);
     if (!raw->create({"combolist", "", WS_POPUP | WS_BORDER, 0,
-                      Rect::fromXywh(below.l, below.b, static_cast<int32_t>(below.width()), rows * itemHeight() + 2),
-                      self, 0}))
+                      Rect::fromXywh(left, below.b, width, rows * itemHeight() + 2), self, 0}))
         return false;
     m_dropList = raw->hwnd();
     raw->show(SW_SHOWNOACTIVATE);

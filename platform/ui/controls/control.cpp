@@ -4,9 +4,11 @@
 #include "platform/gfx/dc.h"
 #include "platform/gfx/edge.h"
 #include "platform/gfx/gdi_objects.h"
+#include "platform/ui/controls/tip_window.h"
 #include "platform/ui/core/ui.h"
 
 #include <algorithm>
+#include <string>
 
 namespace pf {
 
@@ -69,12 +71,28 @@ Point textOrigin(Dc& dc, const Rect& r, std::string_view text, uint32_t align)
 
 } // namespace
 
+std::string fitWithEllipsis(const Dc& dc, std::string_view text, int32_t width)
+{
+    const auto widthOf = [&](std::string_view t) { return static_cast<int32_t>(dc.getTextExtent(t).cx); };
+    if (widthOf(text) <= width)
+        return std::string(text);
+    std::string line(text);
+    while (!line.empty() && widthOf(line + "...") > width) {
+        size_t last = line.size() - 1;
+        while (last > 0 && (static_cast<uint8_t>(line[last]) & 0xC0) == 0x80)
+            --last;
+        line.resize(last);
+    }
+    return line + "...";
+}
+
 void Control::drawText(Dc& dc, const Rect& r, std::string_view text, uint32_t align)
 {
-    const Point at = textOrigin(dc, r, text, align);
+    const std::string shown = fitWithEllipsis(dc, text, static_cast<int32_t>(r.width()));
+    const Point at = textOrigin(dc, r, shown, align);
     const int32_t saved = dc.saveDc();
     dc.intersectClipRect(r);
-    dc.textOut(at.x, at.y, text);
+    dc.textOut(at.x, at.y, shown);
     dc.restoreDc(saved);
 }
 
@@ -84,10 +102,11 @@ void Control::drawFaceText(Dc& dc, const Rect& r, std::string_view text, uint32_
         drawText(dc, r, text, align);
         return;
     }
-    const Point at = textOrigin(dc, r, text, align);
+    const std::string shown = fitWithEllipsis(dc, text, static_cast<int32_t>(r.width()));
+    const Point at = textOrigin(dc, r, shown, align);
     const int32_t saved = dc.saveDc();
     dc.intersectClipRect({r.l, r.t, r.r + 1, r.b + 1}); // room for the highlight below and right
-    drawEtchedText(dc, at.x, at.y, text);
+    drawEtchedText(dc, at.x, at.y, shown);
     dc.restoreDc(saved);
 }
 
@@ -128,9 +147,18 @@ std::vector<Window*> groupOf(Window& member)
     return {first, last};
 }
 
+void Control::offerWholeText(const Rect& cell, std::string_view text, int32_t room)
+{
+    pf::offerWholeText(*this, cell, text, room);
+}
+
 LResult Control::handle(const Msg& msg)
 {
     switch (msg.message) {
+    case kMsgMouseLeave:
+    case WM_DESTROY:
+        TipWindow::hide(this);
+        return Window::handle(msg);
     case WM_ENABLE:
     case WM_SETFOCUS:
     case WM_KILLFOCUS:

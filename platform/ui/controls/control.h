@@ -5,6 +5,7 @@
 #include "platform/base/color.h"
 #include "platform/ui/core/window.h"
 
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -27,7 +28,10 @@ protected:
     // Asks the parent for WM_CTLCOLORSTATIC (or another WM_CTLCOLOR*) and fills the background as answered:
     // a brush fills, a hollow brush leaves it alone, no answer fills `fallback`.
     void fillBackground(Dc& dc, const Rect& r, uint32_t ctlColorMessage, ColorRef fallback);
-    void drawText(Dc& dc, const Rect& r, std::string_view text, uint32_t align); // 0 left, 1 centre, 2 right
+    // One line of text in r: 0 left, 1 centre, 2 right; a text too wide is cut and ends with "...".
+    void drawText(Dc& dc, const Rect& r, std::string_view text, uint32_t align);
+    // The tip for text cut in cell, as pf::offerWholeText; the control hides it when the pointer leaves.
+    void offerWholeText(const Rect& cell, std::string_view text, int32_t room);
     // Text on the button face: as drawText, but etched when the control is disabled.
     void drawFaceText(Dc& dc, const Rect& r, std::string_view text, uint32_t align);
     // The sunken well of edits and lists, drawn over what the client shows. A WS_BORDER control's frame holds the
@@ -36,6 +40,9 @@ protected:
     void paintNonClient(Dc& dc) override; // a WS_BORDER control's border is the outer ring of its well
     bool takesFocusOnClick() const { return true; }
 };
+
+// text as it fits in width pixels: whole, or as many of its bytes as fit before "..." (a code point is never split).
+std::string fitWithEllipsis(const Dc& dc, std::string_view text, int32_t width);
 
 // The controls of `member`'s group: from the nearest WS_GROUP sibling at or before it up to the next WS_GROUP one.
 std::vector<Window*> groupOf(Window& member);

@@ -3,6 +3,7 @@
 #include "platform/base/user_constants.h"
 #include "platform/gfx/edge.h"
 #include "platform/gfx/gdi_objects.h"
+#include "platform/gfx/memory_dc.h"
 #include "platform/ui/core/paint_dc.h"
 #include "platform/ui/core/ui.h"
 
@@ -23,18 +24,6 @@ constexpr int32_t kSmallCellWidth = 120;
 int32_t widthOf(Dc& dc, std::string_view text)
 {
     return static_cast<int32_t>(dc.getTextExtent(text).cx);
-}
-
-// line with as many of its bytes as fit before "..." in width; a code point is never split.
-std::string withEllipsis(Dc& dc, std::string line, int32_t width)
-{
-    while (!line.empty() && widthOf(dc, line + "...") > width) {
-        size_t last = line.size() - 1;
-        while (last > 0 && (static_cast<uint8_t>(line[last]) & 0xC0) == 0x80)
-            --last;
-        line.resize(last);
-    }
-    return line + "...";
 }
 
 } // namespace
@@ -61,7 +50,7 @@ std::vector<std::string> iconLabelLines(Dc& dc, std::string_view text, int32_t w
     }
     for (std::string& line : lines)
         if (widthOf(dc, line) > width)
-            line = withEllipsis(dc, line, width);
+            line = fitWithEllipsis(dc, line, width);
     return lines;
 }
 
@@ -77,6 +66,41 @@ int32_t ListView::insertColumn(int32_t index, std::string_view heading, int32_t 
     m_columns.insert(m_columns.begin() + index, Column{std::string(heading), width, format});
     invalidate(true);
     return index;
+}
+
+int32_t ListView::columnWidth(int32_t column) const
+{
+    return column >= 0 && column < columnCount() ? m_columns[static_cast<size_t>(column)].width : 0;
+}
+
+void ListView::fitColumnsToContent()
+{
+    if (m_columns.empty())
+        return;
+    MemoryDc measure;
+    const auto widthOf = [&](std::string_view text) { return static_cast<int32_t>(measure.getTextExtent(text).cx); };
+    const int32_t iconRoom = (m_small != nullptr ? 18 : 2) + 4; // the icon, then the label's own margins
+    std::vector<int32_t> wanted;
+    for (size_t c = 0; c < m_columns.size(); ++c) {
+        int32_t widest = widthOf(m_columns[c].heading) + 10;
+        for (int32_t i = 0; i < getItemCount(); ++i)
+            widest = std::max(widest, widthOf(getItemText(i, static_cast<int32_t>(c))) + (c == 0 ? iconRoom : 6));
+        wanted.push_back(widest);
+    }
+    // Narrow columns get all they want; the wide ones share what is left alike.
+    int32_t left = static_cast<int32_t>(clientRect().width()) - 4;
+    std::vector<size_t> order(m_columns.size());
+    for (size_t c = 0; c < order.size(); ++c)
+        order[c] = c;
+    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return wanted[a] < wanted[b]; });
+    for (size_t k = 0; k < order.size(); ++k) {
+        const int32_t share = std::max(left / static_cast<int32_t>(order.size() - k), 24);
+        m_columns[order[k]].width = std::min(wanted[order[k]], share);
+        left -= m_columns[order[k]].width;
+    }
+    if (left > 0)
+        m_columns.back().width += left; // the last column reaches the edge
+    invalidate(true);
 }
 
 int32_t ListView::insertItem(const LVITEM& item)
@@ -507,8 +531,10 @@ LResult ListView::handle(const Msg& msg)
             invalidate(true);
             return 0;
         }
-        if (m_pressItem < 0 || m_dragSent || (msg.wParam & MK_LBUTTON) == 0)
+        if (m_pressItem < 0 || m_dragSent || (msg.wParam & MK_LBUTTON) == 0) {
+            offerCellText(pointFromLParam(msg.lParam));
             return 0;
+        }
         const Point p = pointFromLParam(msg.lParam);
         if (std::abs(p.x - m_pressPoint.x) <= fixedSystemMetric(SM_CXDRAG) &&
             std::abs(p.y - m_pressPoint.y) <= fixedSystemMetric(SM_CYDRAG))
@@ -596,11 +622,6 @@ LResult ListView::handle(const Msg& msg)
     }
 }
 
-int32_t ListView::columnWidth(int32_t column) const
-{
-    return column >= 0 && column < columnCount() ? m_columns[static_cast<size_t>(column)].width : 0;
-}
-
 int32_t ListView::dividerAt(Point client) const
 {
     constexpr int32_t kReach = 3; // pixels either side of the edge
@@ -637,6 +658,30 @@ void ListView::drawIconLabel(Dc& dc, const Rect& r, const std::string& text)
         drawText(dc, {r.l, top, r.r, top + lineHeight}, line, 1);
         top += lineHeight;
     }
+}
+
+void ListView::offerCellText(Point client)
+{
+    const int32_t item = viewType() == LVS_ICON ? -1 : hitTest(client);
+    if (item < 0) {
+        offerWholeText({}, {}, 0);
+        return;
+    }
+    const Rect label = getItemRect(item, LVIR_LABEL).inflatedBy(-2, 0);
+    int32_t column = 0;
+    Rect cell = label;
+    if (viewType() == LVS_REPORT && client.x >= label.r) {
+        int32_t x = m_columns.empty() ? 0 : m_columns[0].width;
+        for (column = 1; column < columnCount() && client.x >= x + m_columns[static_cast<size_t>(column)].width;
+             ++column)
+            x += m_columns[static_cast<size_t>(column)].width;
+        if (column >= columnCount()) {
+            offerWholeText({}, {}, 0);
+            return;
+        }
+        cell = {x + 4, label.t, x + m_columns[static_cast<size_t>(column)].width, label.b};
+    }
+    offerWholeText(cell, getItemText(item, column), static_cast<int32_t>(cell.width()));
 }
 
 void ListView::paint()

@@ -58,6 +58,10 @@ public:
     // In the report view a header divider is dragged to size its column, and a double click on it fits the column to
     // its widest text.
     int32_t columnWidth(int32_t column) const;
+    // Each column as wide as its widest entry (heading included) where the client has room; where it has not, the
+    // narrow columns keep theirs and the wide ones share the rest alike (their texts end with "..."). The last
+    // column reaches the right edge. Call after the items change.
+    void fitColumnsToContent();
     int32_t insertItem(const LVITEM& item); // the index, or -1
     int32_t insertItem(int32_t index, std::string_view text, int32_t image = -1);
     int32_t insertCallbackItem(int32_t index, int32_t image, LParam data);
@@ -113,6 +117,7 @@ private:
     int32_t rowCount() const;  // rows of items in the current layout
     int32_t shownRows() const; // rows that fit below the header, at least one
     void syncScrollBar();
+    void offerCellText(Point client); // the tip for a cut label or sub-item under the pointer
     void paint();
     void drawIconLabel(Dc& dc, const Rect& r, const std::string& text);
     int32_t dividerAt(Point client) const; // the column whose header's right edge is there; -1 for none

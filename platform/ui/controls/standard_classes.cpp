@@ -11,6 +11,7 @@
 #include "platform/ui/controls/static_control.h"
 #include "platform/ui/controls/status_bar.h"
 #include "platform/ui/controls/tab_control.h"
+#include "platform/ui/controls/tip_window.h"
 #include "platform/ui/controls/tool_bar.h"
 #include "platform/ui/controls/trackbar.h"
 #include "platform/ui/controls/tree_view.h"
@@ -42,6 +43,7 @@ void registerStandardClasses(Ui& u)
     // The layer's own popups: a live screen shows them above everything and off the task bar.
     u.registerClass({"combolist", factoryOf<Window>(), 0, arrow, -1});
     u.registerClass({"popupmenu", factoryOf<Window>(), 0, arrow, -1});
+    u.registerClass({"tooltip", factoryOf<TipWindow>(), 0, arrow, -1});
     u.registerClass({"listbox", factoryOf<ListBox>(), CS_DBLCLKS, arrow, -1});
     u.registerClass({"listview", factoryOf<ListView>(), CS_DBLCLKS, arrow, -1});
     u.registerClass({"treeview", factoryOf<TreeView>(), CS_DBLCLKS, arrow, -1});

@@ -57,6 +57,16 @@ LResult StatusBar::handle(const Msg& msg)
         return 0;
     case WM_ERASEBKGND:
         return 1;
+    case WM_MOUSEMOVE: {
+        const Point p = pointFromLParam(msg.lParam);
+        for (int32_t i = 0; i < partCount(); ++i)
+            if (const Rect r = textRect(i); r.contains(p)) {
+                offerWholeText(r, m_texts[static_cast<size_t>(i)], static_cast<int32_t>(r.width()));
+                return 0;
+            }
+        offerWholeText({}, {}, 0);
+        return 0;
+    }
     case SB_SETTEXT:
         return setText(static_cast<int32_t>(msg.wParam & 0xFF),
                        msg.lParam != 0 ? reinterpret_cast<const char*>(msg.lParam) : "")
@@ -77,6 +87,14 @@ bool StatusBar::showsSizeGrip() const
     return top != nullptr && (top->style() & WS_THICKFRAME) != 0;
 }
 
+Rect StatusBar::textRect(int32_t pane) const
+{
+    Rect r = paneRect(pane).inflatedBy(-1, -2);
+    if (pane == partCount() - 1 && showsSizeGrip())
+        r.r = std::max(r.l, std::min(r.r, clientRect().r - static_cast<int32_t>(clientRect().height())));
+    return r.inflatedBy(-3, 0);
+}
+
 void StatusBar::paint()
 {
     PaintDc dc(*this);
@@ -86,11 +104,8 @@ void StatusBar::paint()
     dc.setTextColor(getSysColor(COLOR_BTNTEXT));
     const int32_t grip = showsSizeGrip() ? static_cast<int32_t>(r.height()) : 0;
     for (int32_t i = 0; i < partCount(); ++i) {
-        Rect pane = paneRect(i).inflatedBy(-1, -2);
-        if (i == partCount() - 1)
-            pane.r = std::max(pane.l, std::min(pane.r, r.r - grip));
-        drawEdge(dc, pane, EdgeKind::kSunkenOuter);
-        drawText(dc, pane.inflatedBy(-3, 0), m_texts[static_cast<size_t>(i)], 0);
+        drawEdge(dc, textRect(i).inflatedBy(3, 0), EdgeKind::kSunkenOuter);
+        drawText(dc, textRect(i), m_texts[static_cast<size_t>(i)], 0);
     }
     if (grip > 0)
         drawSizeGrip(dc, {r.r - grip, r.t, r.r, r.b});

@@ -25,7 +25,8 @@ protected:
 
 private:
     void paint();
-    bool showsSizeGrip() const; // when its top-level window can be resized
+    Rect textRect(int32_t pane) const; // where the pane's text goes, inside its sunken edge
+    bool showsSizeGrip() const;        // when its top-level window can be resized
 
     std::vector<int32_t> m_edges{-1};
     std::vector<std::string> m_texts{std::string()};

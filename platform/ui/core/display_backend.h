@@ -36,6 +36,7 @@ struct TopLevelState {
     bool maximized = false; // WS_MAXIMIZE: shown maximised by the window manager, and kept in step with it
     bool enabled = true;
     TopLevelKind kind = TopLevelKind::kFramed;
+    bool resizable = true; // a sizing border (WS_THICKFRAME): only then may the window manager offer its grips
     std::string title;
 };
 

@@ -260,4 +260,13 @@ std::optional<DialogTemplate> ResourceRegistry::dialog(int32_t idd) const
     return it == m_dialogs.end() ? std::nullopt : std::optional(it->second);
 }
 
+std::vector<int32_t> ResourceRegistry::dialogIds() const
+{
+    const std::lock_guard lock(m_mutex);
+    std::vector<int32_t> ids;
+    for (const auto& [idd, dialog] : m_dialogs)
+        ids.push_back(idd);
+    return ids;
+}
+
 } // namespace pf

@@ -67,6 +67,7 @@ public:
     std::optional<std::string> string(uint32_t id) const; // LoadString: nullopt when absent
     void addDialog(DialogTemplate dialog);                // replaces a template of the same IDD
     std::optional<DialogTemplate> dialog(int32_t idd) const;
+    std::vector<int32_t> dialogIds() const; // every registered template, in order
 
 private:
     mutable std::mutex m_mutex;

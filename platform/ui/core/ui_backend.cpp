@@ -73,6 +73,7 @@ void Ui::syncBackend()
         s.maximized = (w->m_style & WS_MAXIMIZE) != 0;
         s.enabled = w->isEnabled();
         s.kind = kindOf(*w);
+        s.resizable = (w->m_style & WS_THICKFRAME) != 0;
         s.title = w->m_text;
         states.push_back(std::move(s));
     }

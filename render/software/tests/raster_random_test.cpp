@@ -125,6 +125,7 @@ TEST(RasterRobustness, SeededRandomQueueInputsKeepTheCanaries)
             input.Vertex(stride);
         const rasterfuzz::Outcome outcome = rasterfuzz::DrawQueueInput(input.bytes);
         ASSERT_TRUE(outcome.canariesIntact) << "round " << round;
+        ASSERT_TRUE(outcome.pathsAgree) << "round " << round;
         drew += outcome.pixelsDrawn > 0 ? 1 : 0;
     }
     // The inputs are meant to reach the stages and the frame, not to be skipped as a whole.
@@ -155,6 +156,7 @@ TEST(RasterRobustness, SeededRandomIndexedInputsKeepTheCanaries)
             input.Vertex(6 + 2 * sets);
         const rasterfuzz::Outcome outcome = rasterfuzz::DrawIndexedInput(input.bytes);
         ASSERT_TRUE(outcome.canariesIntact) << "round " << round;
+        ASSERT_TRUE(outcome.pathsAgree) << "round " << round;
         drew += outcome.pixelsDrawn > 0 ? 1 : 0;
     }
     EXPECT_GT(drew, kRounds / 3);

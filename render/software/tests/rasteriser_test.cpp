@@ -628,6 +628,7 @@ TEST(RasterRobustness, NearDistanceZeroStillDrawsWithTheDepthTest)
 TEST(RasterWalk, EqualDepthTermsWalkAffinelyWhateverTheSize)
 {
     CountingDraw draw(200, 200);
+    draw.rasteriser.SetWorkers(0); // the walk is read from this rasteriser's own pipeline, which only then draws
     draw.Draw({Clockwise({Point{0, 0}, Point{200, 0}, Point{0, 200}})}, 3.0f);
     EXPECT_EQ(draw.rasteriser.Pipeline(24)->LastWalk(), SWrasterpipeline::Walk::kAffine);
     EXPECT_EQ(draw.rasteriser.Stats().perspectiveTriangles, 0u);

@@ -4,7 +4,9 @@ readonly exit_sanitizer=86
 
 export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}exitcode=$exit_sanitizer:abort_on_error=0"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:+$UBSAN_OPTIONS:}halt_on_error=1:exitcode=$exit_sanitizer:print_stacktrace=1"
-export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}exitcode=$exit_sanitizer"
+# Leaks inside system libraries are the one shared file's to suppress.
+lsan_suppressions="$(cd "$(dirname "${BASH_SOURCE[0]}")/../../../.." && pwd)/scripts/lsan.supp"
+export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}exitcode=$exit_sanitizer:suppressions=$lsan_suppressions"
 
 tool_err="$work/tool.err"
 tool_out="$work/tool.out"

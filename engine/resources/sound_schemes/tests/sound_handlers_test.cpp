@@ -294,6 +294,12 @@ TEST(SoundHandlersAccepts, LayoutsAndMessages)
                 EXPECT_FALSE(row->Accepts(nullptr)) << scheme.id;
             }
         }
+    // A file that cannot be read is said to be so, not described as a layout of zeros.
+    SWsound* const unread = AddSound(world, "u", temp.File("missing.wav"), "7499");
+    const std::optional<std::string> text = Row("7495")->Describe(unread);
+    ASSERT_TRUE(text.has_value());
+    EXPECT_NE(text->find("cannot be read"), std::string::npos) << *text;
+    EXPECT_EQ(text->find("is 0 Hz"), std::string::npos) << *text;
     const TonalwaveSoundHandler stranger({MakeTag("7497"), SchemeKind::kSound, false, false, "x", "x"});
     SWsound* const sound = world.GetSoundList().GetFirst();
     EXPECT_FALSE(stranger.Accepts(sound));

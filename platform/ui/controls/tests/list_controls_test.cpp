@@ -1,5 +1,6 @@
 // The notification contracts of combo boxes, list boxes, list views and tree views.
 #include "platform/ui/controls/tests/control_fixture.h"
+#include "platform/ui/controls/tip_window.h"
 
 #include "platform/gfx/memory_dc.h"
 #include "platform/testing/image_check.h"
@@ -253,6 +254,47 @@ TEST_F(ListViews, IconLabelsWrapOntoTwoLinesAndEndWithAnEllipsis)
     ASSERT_EQ(word.size(), 1u);
     EXPECT_EQ(word[0].substr(word[0].size() - 3), "...") << "a word too wide for a line is cut whole letters at a time";
     EXPECT_EQ(word[0].size() % 2, 1u);
+}
+
+// A report cell too narrow for its text ends it with "..." and, while the pointer rests on it, the tip shows it
+// whole; a text that fits offers none, and leaving the view takes the tip away. Fitted, each column is as wide as
+// its widest entry where the view has room, and the wide ones share what is left where it has not.
+TEST_F(ListViews, ACutCellShowsWholeInATipAndColumnsFitTheirWidestEntry)
+{
+    ListView& view = control<ListView>(kListView); // 280 pixels wide
+    const std::string note = "Uncompressed copy of the sound";
+    view.insertColumn(0, "Name", 60);
+    view.insertColumn(1, "Note", 60);
+    view.insertItem(0, "cube");
+    view.setItemText(0, 1, note);
+    sim().pump();
+    const Rect row = view.getItemRect(0, LVIR_BOUNDS);
+    const auto at = [&](int32_t x) { return view.clientToScreen({x, (row.t + row.b) / 2}); };
+    sim().mouseMove(at(90));
+    EXPECT_EQ(TipWindow::shownText(), note);
+    ASSERT_TRUE(TipWindow::shownRect().has_value());
+    EXPECT_GE(TipWindow::shownRect()->t, at(90).y) << "below the text, off the pointer";
+    sim().mouseMove(at(20));
+    EXPECT_EQ(TipWindow::shownText(), std::nullopt);
+    sim().mouseMove(at(90));
+    sim().mouseMove(view.clientToScreen({-20, -20}));
+    EXPECT_EQ(TipWindow::shownText(), std::nullopt);
+
+    WindowDc dc(view);
+    const int32_t noteWidth = static_cast<int32_t>(dc.getTextExtent(note).cx);
+    EXPECT_EQ(fitWithEllipsis(dc, note, noteWidth), note);
+    const std::string cut = fitWithEllipsis(dc, note, noteWidth / 2);
+    EXPECT_EQ(cut.substr(cut.size() - 3), "...");
+    EXPECT_LE(static_cast<int32_t>(dc.getTextExtent(cut).cx), noteWidth / 2);
+    view.fitColumnsToContent();
+    EXPECT_GE(view.columnWidth(1), noteWidth);
+    EXPECT_LT(view.columnWidth(0), 60) << "a short column gives its room away";
+    sim().mouseMove(at(view.columnWidth(0) + 20));
+    EXPECT_EQ(TipWindow::shownText(), std::nullopt);
+    view.setItemText(0, 1, note + note + note);
+    view.fitColumnsToContent();
+    EXPECT_LE(view.columnWidth(0) + view.columnWidth(1), static_cast<int32_t>(view.clientRect().width()));
+    EXPECT_GE(view.columnWidth(0), static_cast<int32_t>(dc.getTextExtent("cube").cx));
 }
 
 TEST_F(ListViews, DestroyedViewLeavesItsSharedImageListDrawable)

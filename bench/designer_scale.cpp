@@ -1,0 +1,615 @@
+// designer_scale: the designer's operations on generated projects of several sizes, in wall time, each size in a
+// fresh process of its own. Size 1 is 10,080 nodes (65 of them meshes of about 16,000 triangles), 500 textures of
+// 64 x 64, 1,000 timer events of two actions each (a turn and a visibility change on named nodes), all of it on
+// the event map; the other sizes scale every count. The project is made through the designer's own operations: the
+// scene added to a new project, the events added to its world, every event placed on the map, the project saved.
+//
+//   designer_scale [--sizes 0.25,1,4,16] [--folder DIR] [--vortan PATH] [--frames N]
+//       one line per operation: "OPERATION: 1x=SECONDS 4x=SECONDS growth=RATIO" (a growth for each step from one
+//       size to the next), then the project files read and written beside cat and dd on the same bytes
+//   designer_scale --layout 50000,100000,200000 [...]
+//       a project whose event map holds that many entries: read in a fresh process, and opened by the designer
+//
+// open: `vortan --screenshot` on the saved project (open, the workspace, the first frame), a fresh process; its
+// peak resident memory is peak-memory. load: CVTND_Project::LoadFile in a fresh process. save: SaveFile, through the
+// atomic writer with its flush. publish: PublishWorld (the runtime file and its page). refill: the ten panels
+// emptied and refilled as after an open. running-frame-*: frames of the running preview in an 800 x 600 view on a
+// virtual clock of 33 ms per frame with a 1 s timer, so that every 30th frame is a timer round.
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "designer/app/designer_app.h"
+#include "designer/app/extended_world.h"
+#include "designer/app/notification.h"
+#include "designer/app/project.h"
+#include "designer/app/publish_worker.h"
+#include "designer/eventedit/editor_engine.h"
+#include "designer/eventedit/map_object.h"
+#include "designer/workspace/panels.h"
+#include "designer/workspace/sizing_bar.h"
+#include "designer/workspace/workspace_controls.h"
+#include "engine/behaviour/action_node.h"
+#include "engine/behaviour/event.h"
+#include "engine/behaviour/generator.h"
+#include "engine/behaviour/xyz_motion.h"
+#include "engine/core/camera_node.h"
+#include "engine/core/document_file.h"
+#include "engine/core/mesh_node.h"
+#include "engine/core/object_node.h"
+#include "engine/core/root_object.h"
+#include "engine/core/window.h"
+#include "engine/core/world.h"
+#include "engine/core/world_file.h"
+#include "engine/resources/image24.h"
+#include "engine/resources/material.h"
+#include "engine/resources/mesh_object.h"
+#include "platform/display/screen.h"
+#include "platform/time/clock.h"
+#include "platform/time/virtual_clock.h"
+#include "platform/ui/core/resources.h"
+#include "platform/ui/core/ui.h"
+#include "platform/ui/core/window.h"
+#include "platform/ui/frame/frame_window.h"
+#include "render/render_drivers.h"
+#include "testsupport/mesh/mesh_generators.h"
+#include "testsupport/world/sample_world.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point since)
+{
+    return std::chrono::duration<double>(Clock::now() - since).count();
+}
+
+double Timed(const std::function<void()>& work)
+{
+    const Clock::time_point start = Clock::now();
+    work();
+    return Seconds(start);
+}
+
+struct Counts {
+    int nodes, events, textures, meshes;
+};
+
+Counts CountsFor(double size)
+{
+    const auto scaled = [&](int n) { return std::max(1, static_cast<int>(std::lround(n * size))); };
+    return {scaled(10080), scaled(1000), scaled(500), scaled(65)};
+}
+
+std::string NodeName(int i)
+{
+    return "node " + std::to_string(i);
+}
+
+// The scene: textures, one textured material and mesh per mesh node, nodes in groups of ten, a camera.
+void FillScene(const Counts& counts, SWworld& world)
+{
+    SWrootobject& root = *world.GetRootObject();
+    std::vector<uint32_t> pixels(64 * 64);
+    std::vector<SWtexture*> textures;
+    for (int t = 0; t < counts.textures; ++t) {
+        // Gradients with a little noise, as photographs compress.
+        for (uint32_t p = 0; p < pixels.size(); ++p) {
+            const uint32_t x = p % 64, y = p / 64, noise = (p * 2654435761u + static_cast<uint32_t>(t)) >> 28;
+            pixels[p] = ((x * 4 + static_cast<uint32_t>(t)) & 0xFF) << 16 | ((y * 4 + noise) & 0xFF) << 8 |
+                        (((x ^ y) + noise) & 0xFF);
+        }
+        auto texture = std::make_unique<SWimage24>("texture " + std::to_string(t), 64, 64, pixels.data());
+        textures.push_back(texture.get());
+        root.AddTexture(std::move(texture));
+    }
+    const meshtest::OffMesh sphere = meshtest::MakeSphere(64, 128); // about 16,000 triangles
+    SWnode* group = nullptr;
+    for (int i = 0; i < counts.nodes; ++i) {
+        SWobjectnode* node = nullptr;
+        if (i % 10 == 1 && i / 10 < counts.meshes) {
+            auto material = std::make_unique<SWmaterial>("material " + std::to_string(i));
+            material->SetTexture(textures[static_cast<size_t>(i) % textures.size()]);
+            SWmaterial* placed = material.get();
+            root.AddMaterial(std::move(material));
+            auto* meshNode = new SWmeshnode;
+            meshNode->SetGeometry(
+                root.AddGeometry(worldtest::MeshOf(sphere, "mesh " + std::to_string(i), {placed}, false)));
+            node = meshNode;
+        } else {
+            node = new SWobjectnode;
+        }
+        node->SetName(NodeName(i));
+        const float x = static_cast<float>(i % 100) * 0.3f - 15.0f;
+        const float y = static_cast<float>(i / 100 % 100) * 0.3f - 15.0f;
+        node->SetInitialMatrix(SWmatrix::Translation(i % 10 == 0 ? x : 0.0f, i % 10 == 0 ? y : 0.0f, 0.0f));
+        world.AddNode(node, i % 10 == 0 ? nullptr : group);
+        if (i % 10 == 0)
+            group = node;
+    }
+    auto lens = std::make_unique<SWcameraobject>();
+    lens->SetName("lens");
+    lens->SetFieldOfView(0.9f);
+    lens->SetDepthRange(500.0f);
+    SWgeometry* placedLens = root.AddGeometry(std::move(lens));
+    auto* camera = new SWcameranode(static_cast<SWcameraobject*>(placedLens));
+    camera->SetName("camera");
+    camera->SetInitialMatrix(SWmatrix::Translation(0.0f, 0.0f, -40.0f));
+    world.AddNode(camera, nullptr);
+    camera->SetGeometry(placedLens);
+    world.AddCamera(camera);
+}
+
+void WriteScene(const Counts& counts, const std::string& path)
+{
+    SWworld world;
+    FillScene(counts, world);
+    std::string error;
+    if (SaveWorldFile(world, WorldFileMode::kScene, path, &error) != DocumentStatus::kOk) {
+        std::fprintf(stderr, "designer_scale: cannot write %s: %s\n", path.c_str(), error.c_str());
+        std::exit(1);
+    }
+}
+
+// Timer events of a one-second period, each turning one named node and hiding or showing another.
+void AddEvents(CVTND_ExtendedWorld& world, const Counts& counts)
+{
+    SWactionkind* turn = world.GetActionCategories().FindKind(41);
+    SWactionkind* visibility = world.GetActionCategories().FindKind(21);
+    for (int e = 0; e < counts.events; ++e) {
+        SWevent* event = world.AddEventOfType(4);
+        event->SetName("timer " + std::to_string(e));
+        event->SetTimerInterval(1000.0f);
+        SWactionnode* rotate = event->CreateAction(turn);
+        rotate->AddArgument(NodeName((e * 7) % counts.nodes).c_str(), SWdatanode::kString, true);
+        if (auto* motion = dynamic_cast<SWxyzmotion*>(rotate->GetMotion())) {
+            motion->SetGenerator(std::make_unique<SWaxistrack>(&world, 1.0f), 2);
+            motion->SetDuration(500.0f);
+        }
+        SWactionnode* show = event->CreateAction(visibility);
+        show->AddArgument(NodeName((e * 7 + 3) % counts.nodes).c_str(), SWdatanode::kString, true);
+    }
+}
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0.0 : values[values.size() / 2];
+}
+
+// Frames of the running preview in an 800 x 600 view, on a virtual clock.
+std::pair<double, double> RunningFrames(CVTND_ExtendedWorld& world, int frames)
+{
+    SWrenderdrivers::Get().Init();
+    pf::Window window;
+    window.create({"window", "", pf::WS_POPUP | pf::WS_VISIBLE, 0, pf::Rect::fromXywh(0, 0, 800, 600)});
+    SWwindow* view = nullptr;
+    {
+        const SWworldlock hold(world);
+        view = world.AddWindow(std::make_unique<SWwindow>(static_cast<uint32_t>(window.hwnd()), 1u, false));
+        if (auto* entry = static_cast<SWcameraentry*>(world.GetCameraList().Head()))
+            view->SetCamera(entry->node);
+        if (SWwindowrenderer* renderer = view->GetRenderer())
+            renderer->SetSize(800, 600);
+        world.SetCurrentView(view);
+    }
+    pf::VirtualClock clock(1000);
+    pf::setClock(&clock);
+    world.SetRunning(true);
+    std::vector<double> times;
+    for (int f = 0; f < frames; ++f) {
+        const Clock::time_point start = Clock::now();
+        {
+            const SWworldlock hold(world);
+            world.Invalidate(false);
+            world.RunFrame();
+        }
+        times.push_back(Seconds(start));
+        clock.advance(33);
+    }
+    world.SetRunning(false);
+    pf::setClock(nullptr);
+    {
+        const SWworldlock hold(world);
+        world.RemoveWindow(view);
+    }
+    window.destroy();
+    // The first frames build what the view keeps; the preview's steady state follows.
+    times.erase(times.begin(), times.begin() + std::min<ptrdiff_t>(3, static_cast<ptrdiff_t>(times.size())));
+    return {Median(times), times.empty() ? 0.0 : *std::max_element(times.begin(), times.end())};
+}
+
+void Report(const char* operation, double value)
+{
+    std::printf("result %s %.6f\n", operation, value);
+    std::fflush(stdout);
+}
+
+// The published records' payloads as they were before compression, one after another with their u32 length, for
+// a general compressor to be timed on the same bytes.
+void KeepPublishedPayloads(const std::string& published, const std::string& out)
+{
+    std::ifstream in(published, std::ios::binary);
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    SWdocumentfile doc;
+    if (SWdocumentfile::Parse(std::move(bytes), doc) != DocumentStatus::kOk)
+        return;
+    std::ofstream kept(out, std::ios::binary);
+    uint64_t total = 0, stored = 0;
+    std::vector<uint8_t> payload;
+    for (const DocumentRecord& record : doc.Records()) {
+        if (SWdocumentfile::DecodePayload(record, payload) != PayloadStatus::kOk)
+            continue;
+        const auto length = static_cast<uint32_t>(payload.size());
+        kept.write(reinterpret_cast<const char*>(&length), 4);
+        kept.write(reinterpret_cast<const char*>(payload.data()), static_cast<std::streamsize>(payload.size()));
+        total += payload.size();
+        stored += record.payload.size();
+    }
+    std::printf("note published records %llu bytes, stored as %llu\n", static_cast<unsigned long long>(total),
+                static_cast<unsigned long long>(stored));
+}
+
+// One size, in this process: every operation but the fresh-process ones, whose files it leaves in folder.
+int RunSize(double size, const std::string& folder, int frames)
+{
+    const Counts counts = CountsFor(size);
+    const std::string scene = folder + "/scene.vtn";
+    const std::string project = folder + "/project.vtp";
+    WriteScene(counts, scene);
+
+    pf::screen().reset();
+    pf::Ui ui;
+    RegisterWorkspaceControls(ui);
+    CVTND_SizingBar::RegisterClass(ui);
+    constexpr uint32_t kFrameMenu = 9451;
+    pf::resources().addMenu(kFrameMenu, {{0, "File", 0, {{57665, "Exit", 0, {}}}}});
+    pf::FrameWindow frame;
+    frame.createFrame("Designer", {0, 0, 1280, 1000}, kFrameMenu, pf::WS_VISIBLE);
+    CVTNDesignerApp app;
+    app.SetMainFrame(&frame);
+    app.NewWorkspace();
+    app.MakeEditorEngine();
+    CEditorEngine* engine = GetEditorEngine();
+    CVTND_ExtendedWorld& world = *app.GetWorld();
+    if (engine == nullptr) {
+        std::fprintf(stderr, "designer_scale: no editor engine\n");
+        return 1;
+    }
+    CVTN_SubWorld* added = nullptr;
+    Report("add-scene", Timed([&] { added = app.GetProject()->AddSceneFile(scene); }));
+    if (added == nullptr) {
+        // A file past what the designer reads: the rest is measured on the same scene made in place.
+        std::printf("note the scene file was not added; the scene is made in the project's world\n");
+        Report("add-scene", 0.0);
+        FillScene(counts, world);
+    }
+    AddEvents(world, counts);
+    Report("placement", Timed([&] {
+               for (SWevent* e = world.GetFirstEvent(); e != nullptr; e = SWevents::GetNextEvent(e))
+                   engine->AddEvent(e);
+           }));
+    size_t placed = 0;
+    for (MapObject* o = engine->FirstMapObject(); o != nullptr; o = engine->NextMapObject(o))
+        ++placed;
+    std::printf("note map objects %zu\n", placed);
+    Report("save", Timed([&] { app.GetProject()->SaveFile(project, app.GetGradientStore()); }));
+    const CVTND_PublishRequest request{folder + "/published.vto", true, 800, 600};
+    Report("publish", Timed([&] { PublishWorld(world, request, nullptr); }));
+    KeepPublishedPayloads(request.path, folder + "/payloads.bin");
+    {
+        auto panels = std::make_unique<CVTND_Panels>(app, frame, nullptr);
+        ui.pump();
+        Report("refill", Timed([&] {
+                   app.Broadcast(CVTND_Event(EventCode::kWorkspaceClosing, CVTND_Object()));
+                   ui.pump();
+               }));
+        panels.reset();
+    }
+    const auto [median, worst] = RunningFrames(world, frames);
+    Report("running-frame-median", median);
+    Report("running-frame-worst", worst);
+    app.DeleteWorkspace();
+    frame.destroy();
+    return 0;
+}
+
+int LoadOne(const std::string& path)
+{
+    CVTNDesignerApp app;
+    const Clock::time_point start = Clock::now();
+    CVTND_Project::LoadResult loaded = CVTND_Project::LoadFile(path);
+    const double seconds = Seconds(start);
+    if (!loaded.ok()) {
+        std::fprintf(stderr, "designer_scale: %s\n", loaded.message.c_str());
+        return 3;
+    }
+    Report("load", seconds);
+    return 0;
+}
+
+// A project whose map holds entries objects, one per node.
+int MakeLayoutProject(int entries, const std::string& path)
+{
+    pf::screen().reset();
+    pf::Ui ui;
+    CVTNDesignerApp app;
+    app.NewWorkspace();
+    app.MakeEditorEngine();
+    CEditorEngine* engine = GetEditorEngine();
+    CVTND_ExtendedWorld& world = *app.GetWorld();
+    SWnode* group = nullptr;
+    for (int i = 0; i < entries; ++i) {
+        auto* node = new SWobjectnode;
+        node->SetName(NodeName(i));
+        world.AddNode(node, i % 10 == 0 ? nullptr : group);
+        if (i % 10 == 0)
+            group = node;
+        if (MapObject* object = engine->AddNode(node)) {
+            object->x = i % 1000 * 40;
+            object->y = i / 1000 * 40;
+        }
+    }
+    return app.GetProject()->SaveFile(path, app.GetGradientStore()) ? 0 : 1;
+}
+
+struct Child {
+    int status = -1;
+    double seconds = 0.0;
+    double peakMb = 0.0;
+    std::string out;
+};
+
+// argv run as a fresh process, its standard output kept; wall time and peak resident memory from the kernel.
+Child Run(const std::vector<std::string>& argv, const std::string& folder)
+{
+    Child child;
+    const std::string outPath = folder + "/child.out";
+    std::fflush(stdout); // the child must not print what this process has buffered
+    const Clock::time_point start = Clock::now();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        std::freopen(outPath.c_str(), "w", stdout);
+        setenv("HOME", folder.c_str(), 1); // the designer's settings stay in the scratch folder
+        setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
+        setenv("XDG_CACHE_HOME", folder.c_str(), 1);
+        std::vector<char*> args;
+        for (const std::string& a : argv)
+            args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        execv(args[0], args.data());
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    child.seconds = Seconds(start);
+    child.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    child.peakMb = static_cast<double>(usage.ru_maxrss) / 1024.0;
+    if (FILE* f = std::fopen(outPath.c_str(), "r")) {
+        char line[512];
+        while (std::fgets(line, sizeof line, f) != nullptr)
+            child.out += line;
+        std::fclose(f);
+    }
+    return child;
+}
+
+double Shell(const std::string& command)
+{
+    const Clock::time_point start = Clock::now();
+    if (std::system(command.c_str()) != 0)
+        std::fprintf(stderr, "designer_scale: failed: %s\n", command.c_str());
+    return Seconds(start);
+}
+
+std::vector<double> ParseList(const std::string& text)
+{
+    std::vector<double> values;
+    size_t at = 0;
+    while (at < text.size()) {
+        const size_t comma = text.find(',', at);
+        const std::string item = text.substr(at, comma == std::string::npos ? std::string::npos : comma - at);
+        values.push_back(item == "1/4" ? 0.25 : std::atof(item.c_str()));
+        at = comma == std::string::npos ? text.size() : comma + 1;
+    }
+    return values;
+}
+
+std::string SizeLabel(double size)
+{
+    if (size == 0.25)
+        return "1/4x";
+    char text[32];
+    std::snprintf(text, sizeof text, "%gx", size);
+    return text;
+}
+
+void PrintRow(const std::string& operation, const std::vector<std::string>& labels, const std::vector<double>& values,
+              const char* format)
+{
+    std::string line = operation + ":";
+    char text[64];
+    for (size_t i = 0; i < values.size(); ++i) {
+        std::snprintf(text, sizeof text, format, values[i]);
+        line += " " + labels[i] + "=" + text;
+    }
+    line += " growth=";
+    for (size_t i = 1; i < values.size(); ++i) {
+        std::snprintf(text, sizeof text, "%s%.2f", i > 1 ? "," : "",
+                      values[i - 1] > 0 ? values[i] / values[i - 1] : 0.0);
+        line += text;
+    }
+    std::printf("%s\n", line.c_str());
+}
+
+std::map<std::string, double> Results(const std::string& out)
+{
+    std::map<std::string, double> results;
+    size_t at = 0;
+    while ((at = out.find("result ", at)) != std::string::npos) {
+        const size_t name = at + 7;
+        const size_t space = out.find(' ', name);
+        results[out.substr(name, space - name)] = std::atof(out.c_str() + space + 1);
+        at = space;
+    }
+    return results;
+}
+
+std::string SelfPath()
+{
+    return std::filesystem::read_symlink("/proc/self/exe").string();
+}
+
+double FileMb(const std::string& path)
+{
+    std::error_code error;
+    const auto bytes = std::filesystem::file_size(path, error);
+    return error ? 0.0 : static_cast<double>(bytes) / 1e6;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<double> sizes = {0.25, 1, 4, 16};
+    std::vector<double> layouts;
+    std::string folder =
+        (std::filesystem::temp_directory_path() / ("designer_scale_" + std::to_string(getpid()))).string();
+    std::string vortan =
+        (std::filesystem::path(SelfPath()).parent_path().parent_path() / "apps" / "vortan" / "vortan").string();
+    int frames = 93;
+    std::optional<double> one;
+    std::optional<int> layoutOne;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool value = i + 1 < argc;
+        if (arg == "--sizes" && value)
+            sizes = ParseList(argv[++i]);
+        else if (arg == "--layout" && value)
+            layouts = ParseList(argv[++i]);
+        else if (arg == "--folder" && value)
+            folder = argv[++i];
+        else if (arg == "--vortan" && value)
+            vortan = argv[++i];
+        else if (arg == "--frames" && value)
+            frames = std::max(4, std::atoi(argv[++i]));
+        else if (arg == "--one" && value)
+            one = std::atof(argv[++i]);
+        else if (arg == "--layout-one" && value)
+            layoutOne = std::atoi(argv[++i]);
+        else if (arg == "--load-one" && value)
+            return LoadOne(argv[++i]);
+        else {
+            std::fprintf(stderr, "usage: designer_scale [--sizes 0.25,1,4,16] [--layout N,...] [--folder DIR] "
+                                 "[--vortan PATH] [--frames N]\n");
+            return 2;
+        }
+    }
+    std::filesystem::create_directories(folder);
+    if (one)
+        return RunSize(*one, folder, frames);
+    if (layoutOne)
+        return MakeLayoutProject(*layoutOne, folder + "/layout.vtp");
+
+    const std::string self = SelfPath();
+    const std::vector<std::string> operations = {"open",
+                                                 "load",
+                                                 "add-scene",
+                                                 "placement",
+                                                 "save",
+                                                 "publish",
+                                                 "refill",
+                                                 "running-frame-median",
+                                                 "running-frame-worst"};
+    std::vector<std::string> labels;
+    std::map<std::string, std::vector<double>> table;
+    std::vector<std::string> files;
+    for (const double size : layouts.empty() ? sizes : std::vector<double>{}) {
+        const std::string sub = folder + "/" + SizeLabel(size);
+        std::filesystem::create_directories(sub);
+        labels.push_back(SizeLabel(size));
+        char sizeText[32];
+        std::snprintf(sizeText, sizeof sizeText, "%g", size);
+        const Child made = Run({self, "--one", sizeText, "--folder", sub, "--frames", std::to_string(frames)}, sub);
+        std::map<std::string, double> results = Results(made.out);
+        const std::string project = sub + "/project.vtp";
+        const Child loaded = Run({self, "--load-one", project}, sub);
+        results["load"] = Results(loaded.out)["load"];
+        const Child opened = Run({vortan, "--screenshot", sub + "/screen.png", "--frames", "1", project}, sub);
+        results["open"] = opened.status == 0 ? opened.seconds : 0.0;
+        table["peak-memory"].push_back(opened.peakMb);
+        for (const std::string& op : operations)
+            table[op].push_back(results[op]);
+        const std::string payloads = sub + "/payloads.bin";
+        const double pigz = Shell("pigz -6 -p 8 -c '" + payloads + "' > '" + sub + "/payloads.gz'");
+        char compare[400];
+        std::snprintf(compare, sizeof compare,
+                      "publish %s: %.3f s for a %.1f MB project (%.1f MB/s), %.1f MB of records, %.1f MB file; "
+                      "pigz -6 -p 8 (the level ours uses) on the same records %.3f s (%.1f MB/s), %.1f MB",
+                      SizeLabel(size).c_str(), results["publish"], FileMb(project),
+                      results["publish"] > 0 ? FileMb(project) / results["publish"] : 0.0, FileMb(payloads),
+                      FileMb(sub + "/published.vto"), pigz, pigz > 0 ? FileMb(payloads) / pigz : 0.0,
+                      FileMb(sub + "/payloads.gz"));
+        files.push_back(compare);
+        const double cat = Shell("cat '" + project + "' > /dev/null");
+        const double dd = Shell("dd if='" + project + "' of='" + sub + "/copy' bs=4M conv=fsync status=none");
+        const size_t mapped = made.out.find("note map objects ");
+        char line[400];
+        std::snprintf(line, sizeof line,
+                      "file %s: %.1f MB, %ld map objects; load %.3f s (fresh process, peak %.0f MB), save %.3f s (with "
+                      "fsync), cat %.3f s, dd conv=fsync %.3f s; open exit %d, peak %.0f MB (%.1fx the file)",
+                      SizeLabel(size).c_str(), FileMb(project),
+                      mapped == std::string::npos ? 0L : std::atol(made.out.c_str() + mapped + 17), results["load"],
+                      loaded.peakMb, results["save"], cat, dd, opened.status, opened.peakMb,
+                      FileMb(project) > 0 ? opened.peakMb / FileMb(project) : 0.0);
+        files.push_back(line);
+        if (made.status != 0 || loaded.status != 0)
+            files.push_back("  (size " + SizeLabel(size) + ": a step failed: " + std::to_string(made.status) + "/" +
+                            std::to_string(loaded.status) + ")");
+        std::filesystem::remove_all(sub);
+    }
+    for (const std::string& op : operations)
+        if (!labels.empty())
+            PrintRow(op, labels, table[op], "%.3f");
+    if (!labels.empty())
+        PrintRow("peak-memory", labels, table["peak-memory"], "%.0f");
+    for (const std::string& line : files)
+        std::printf("%s\n", line.c_str());
+
+    std::vector<std::string> layoutLabels;
+    std::vector<double> layoutLoad, layoutOpen;
+    for (const double entries : layouts) {
+        const std::string sub = folder + "/layout" + std::to_string(static_cast<int>(entries));
+        std::filesystem::create_directories(sub);
+        Run({self, "--layout-one", std::to_string(static_cast<int>(entries)), "--folder", sub}, sub);
+        const std::string project = sub + "/layout.vtp";
+        layoutLabels.push_back(std::to_string(static_cast<int>(entries)));
+        layoutLoad.push_back(Results(Run({self, "--load-one", project}, sub).out)["load"]);
+        const Child opened = Run({vortan, "--screenshot", sub + "/screen.png", "--frames", "1", project}, sub);
+        layoutOpen.push_back(opened.status == 0 ? opened.seconds : 0.0);
+        std::printf("note layout %d entries: %.1f MB\n", static_cast<int>(entries), FileMb(project));
+        std::filesystem::remove_all(sub);
+    }
+    if (!layoutLabels.empty()) {
+        PrintRow("layout-load", layoutLabels, layoutLoad, "%.3f");
+        PrintRow("layout-open", layoutLabels, layoutOpen, "%.3f");
+    }
+    std::filesystem::remove_all(folder);
+    return 0;
+}

@@ -1,0 +1,171 @@
+// The recovery copy keeps work through a crash: accepted, it stays until the work is saved or dropped, so a kill
+// right after still finds it; a copy that does not read is moved aside, never deleted, and what still frames opens.
+#include "designer/app/recovery.h"
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "designer/app/designer_app.h"
+#include "designer/app/extended_world.h"
+#include "designer/app/project.h"
+#include "designer/app/sample_project.h"
+#include "designer/app/startup.h"
+#include "designer/app/user_dialogs.h"
+#include "platform/base/atomic_file.h"
+#include "platform/settings/settings_backend.h"
+#include "platform/testing/ui_fixture.h"
+#include "platform/ui/dialog/dialog.h"
+#include "platform/ui/providers/providers.h"
+#include "testsupport/designer/sample_designer.h"
+
+namespace {
+
+constexpr const char* kOffer = "A recovery copy of the project you were working on was kept";
+
+class RecoveryCopy : public pf::UiFixture {
+protected:
+    void SetUp() override
+    {
+        UiFixture::SetUp();
+        folder = ownFolder();
+        path = folder + "/recovery.vtp";
+        CVTNDesignerApp app;
+        app.NewWorkspace();
+        {
+            const SWworldlock hold(*app.GetWorld());
+            BuildSampleWorld(*app.GetWorld());
+        }
+        ASSERT_TRUE(app.GetProject()->WriteBytes(sample, nullptr));
+    }
+    void TearDown() override
+    {
+        std::filesystem::remove_all(folder);
+        UiFixture::TearDown();
+    }
+    void WriteCopy(const std::vector<uint8_t>& bytes)
+    {
+        ASSERT_TRUE(
+            pf::writeFileAtomically(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())));
+    }
+    // A start as a person's: the first-run question cancelled, the boxes answered in turn (the offer first).
+    bool Start(CVTND_Designer& designer, std::initializer_list<int32_t> answers)
+    {
+        CVTND_StartOptions options = designertest::TestStartOptions(path);
+        options.developerRun = false;
+        sim().onModal(kIddUserInformation, [](pf::Dialog& d) { d.endDialog(pf::IDCANCEL); });
+        for (const int32_t answer : answers)
+            sim().expectMessageBox(answer);
+        return designer.Start(std::move(options));
+    }
+    std::vector<std::string> Boxes() const
+    {
+        std::vector<std::string> texts;
+        for (const pf::MessageBoxCall& call : pf::ui().providers().scriptedMessageBox().calls())
+            texts.push_back(call.text);
+        return texts;
+    }
+    std::vector<std::filesystem::path> KeptAside() const
+    {
+        std::vector<std::filesystem::path> kept;
+        for (const auto& entry : std::filesystem::directory_iterator(folder))
+            if (entry.path().filename().string().starts_with("recovery-"))
+                kept.push_back(entry.path());
+        return kept;
+    }
+
+    std::string folder;
+    std::string path;
+    std::vector<uint8_t> sample;
+};
+
+TEST_F(RecoveryCopy, AnAcceptedCopySurvivesAKillAndIsOfferedAgain)
+{
+    WriteCopy(sample);
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // The designer that accepts the copy and is killed before any save or new copy.
+        CVTND_Designer designer;
+        const char accepted = Start(designer, {pf::IDYES}) && designer.GetApp()->IsModified() ? 'y' : 'n';
+        (void)!::write(ready[1], &accepted, 1);
+        ::pause();
+        ::_exit(0);
+    }
+    char accepted = 0;
+    EXPECT_EQ(::read(ready[0], &accepted, 1), 1);
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    ::close(ready[0]);
+    ::close(ready[1]);
+    EXPECT_EQ(accepted, 'y');
+    ASSERT_TRUE(std::filesystem::exists(path)) << "the accepted copy went with the workspace it replaced";
+
+    CVTND_Designer designer;
+    ASSERT_TRUE(Start(designer, {pf::IDYES}));
+    ASSERT_FALSE(Boxes().empty());
+    EXPECT_NE(Boxes().front().find(kOffer), std::string::npos) << Boxes().front();
+    EXPECT_TRUE(designer.GetApp()->IsModified());
+    designer.Exit(); // an end that never asked keeps the copy of the work
+    EXPECT_TRUE(std::filesystem::exists(path));
+}
+
+TEST_F(RecoveryCopy, ADamagedCopyIsKeptAsideAndWhatFramesIsOpened)
+{
+    // Cut short, as a crash mid-write leaves it; the rest appended makes a length the header does not state.
+    std::vector<uint8_t> cut = sample;
+    cut.insert(cut.end(), 16, 0);
+    WriteCopy(cut);
+    CVTND_Designer designer;
+    ASSERT_TRUE(Start(designer, {pf::IDYES, pf::IDOK})); // the offer, then the note that it was damaged
+    EXPECT_TRUE(designer.GetApp()->IsModified()) << "the lenient read opened it";
+    const std::vector<std::filesystem::path> kept = KeptAside();
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_FALSE(std::filesystem::exists(path));
+    std::ifstream in(kept.front(), std::ios::binary);
+    EXPECT_EQ(std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {}), cut);
+    ASSERT_EQ(Boxes().size(), 2u);
+    EXPECT_NE(Boxes()[1].find(kept.front().string()), std::string::npos) << Boxes()[1];
+    designer.Exit();
+
+    // Nothing frames: still kept, and the box says where.
+    ASSERT_TRUE(pf::writeFileAtomically(path, "VTNF0942 and nothing that holds"));
+    CVTND_Designer again;
+    ASSERT_TRUE(Start(again, {pf::IDYES, pf::IDOK}));
+    EXPECT_FALSE(again.GetApp()->IsModified());
+    EXPECT_EQ(KeptAside().size(), 2u);
+    EXPECT_NE(Boxes().back().find("It was kept as " + folder + "/recovery-"), std::string::npos) << Boxes().back();
+}
+
+// The render thread lets the world go only between frames: the copy waits for the frame to end rather than miss it.
+TEST_F(RecoveryCopy, ACopyWaitsForAFrameInsteadOfMissingIt)
+{
+    CVTND_Designer designer;
+    ASSERT_TRUE(designer.Start(designertest::TestStartOptions(path)));
+    designer.GetApp()->SetModified();
+    std::atomic<bool> held{false};
+    std::thread frame([&] {
+        const SWworldlock hold(*designer.GetWorld());
+        held = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    });
+    while (!held)
+        std::this_thread::yield();
+    designer.WriteRecoveryCopy();
+    frame.join();
+    EXPECT_TRUE(std::filesystem::exists(path));
+    designer.Exit();
+}
+
+} // namespace

@@ -1,0 +1,51 @@
+#pragma once
+// SWnodeindex: the nodes of one world's tree by id and by name. The tree keeps it true itself: a node that joins
+// the indexed tree (with its subtree), leaves it, is deleted, renamed or given an id tells the index, whoever moved
+// it; so FindById and FindByName on the world's nodes need no walk, and answer as the walk would: the first node
+// in pre-order within the asked subtree. The index has its own lock, so a lookup never sees a half-made bucket;
+// what it answers is as valid as the tree, which the world's lock guards.
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+class SWnode;
+
+class SWnodeindex {
+public:
+    SWnodeindex() = default;
+    ~SWnodeindex(); // every node still indexed forgets the index
+    SWnodeindex(const SWnodeindex&) = delete;
+    SWnodeindex& operator=(const SWnodeindex&) = delete;
+
+    void IndexTree(SWnode& root); // root and its tree join; what joins root's tree later joins by itself
+    SWnode* FindById(uint32_t id, const SWnode& within) const; // within: an indexed node
+    SWnode* FindByName(std::string_view name, const SWnode& within) const;
+    size_t Count() const; // nodes indexed
+
+    // -- What SWnode tells it
+    void AddSubtree(SWnode& top);                                          // top and its tree joined
+    void RemoveSubtree(SWnode& top);                                       // top and its tree leave
+    void Renamed(SWnode& node, const std::optional<std::string>& oldName); // node has its new name already
+    void Reidentified(SWnode& node, uint32_t oldId);                       // node has its new id already
+
+private:
+    struct NameHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    };
+    using Bucket = std::vector<SWnode*>; // one node, unless several share the key
+
+    static SWnode* FirstWithin(const Bucket& bucket, const SWnode& within);
+    void Insert(SWnode& node);
+    void Erase(SWnode& node);
+
+    mutable std::mutex m_lock;
+    std::unordered_map<uint32_t, Bucket> m_byId;
+    std::unordered_map<std::string, Bucket, NameHash, std::equal_to<>> m_byName;
+    size_t m_count = 0;
+};

@@ -1,0 +1,151 @@
+#include "render/software/raster_bands.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <limits>
+#include <new>
+
+#include "render/format_record.h"
+#include "render/software/direct_draw.h"
+#include "render/software/raster_pipeline.h"
+
+namespace {
+
+bool IsFiniteWord(const uint32_t* vertex, int word)
+{
+    return std::isfinite(std::bit_cast<float>(vertex[word]));
+}
+
+} // namespace
+
+SWrasterrun SWrasterrun::OfRecord(const SWdirectdraw& record, int pipeline, bool depthTest, bool depthWrite)
+{
+    SWrasterrun run;
+    run.format = record.format;
+    run.pipeline = pipeline;
+    run.depthTest = depthTest;
+    run.depthWrite = depthWrite;
+    run.words = record.vertices->Data();
+    run.indices = record.indices->Data();
+    run.stride = record.format->vertexStride;
+    // The record's counts are claims: vertices must lie within the buffer, triangles within the indices.
+    run.usableVertices =
+        std::min<uint32_t>(static_cast<uint32_t>(record.vertexCount), record.vertices->WordCount() / run.stride);
+    run.count = std::min<uint32_t>(static_cast<uint32_t>(record.triangleCount), record.indices->IndexCount() / 3);
+    return run;
+}
+
+bool SWrasterrun::IndexedCorners(uint32_t i, const uint32_t* (&out)[3]) const
+{
+    const uint16_t* corner = indices + 3 * size_t{i};
+    if (corner[0] >= usableVertices || corner[1] >= usableVertices || corner[2] >= usableVertices)
+        return false;
+    for (int c = 0; c < 3; ++c)
+        out[c] = words + size_t{corner[c]} * stride;
+    return true;
+}
+
+void SWrasterbands::Reset(int32_t height, int32_t bandRows, int chunks)
+{
+    m_runs.clear();
+    m_listed.clear();
+    m_total = 0;
+    m_height = std::max(height, 1);
+    m_bandRows = std::max(bandRows, 1);
+    m_bandCount = static_cast<int>((m_height + m_bandRows - 1) / m_bandRows);
+    m_bandScale = (uint64_t{1} << 32) / static_cast<uint64_t>(m_bandRows) + 1;
+    m_chunks = std::max(chunks, 1);
+    const size_t bins = static_cast<size_t>(m_chunks) * static_cast<size_t>(m_bandCount);
+    if (m_bins.size() < bins)
+        m_bins.resize(bins);
+    for (std::vector<uint32_t>& bin : m_bins)
+        bin.clear();
+    m_skipped.assign(static_cast<size_t>(m_chunks), 0);
+}
+
+bool SWrasterbands::AddRun(const SWrasterrun& run)
+{
+    if (run.count > std::numeric_limits<uint32_t>::max() - m_total)
+        return false;
+    try {
+        m_runs.push_back(run);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    m_runs.back().first = static_cast<uint32_t>(m_total);
+    m_runs.back().firstListed = m_listed.size();
+    m_total += run.count;
+    return true;
+}
+
+bool SWrasterbands::AddListed(const uint32_t* firstVertex)
+{
+    if (m_runs.empty() || m_total == std::numeric_limits<uint32_t>::max())
+        return false;
+    try {
+        m_listed.push_back(firstVertex);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    ++m_runs.back().count;
+    ++m_total;
+    return true;
+}
+
+bool SWrasterbands::Bin(int chunk)
+{
+    const uint64_t begin = m_total * static_cast<uint64_t>(chunk) / static_cast<uint64_t>(m_chunks);
+    const uint64_t end = m_total * static_cast<uint64_t>(chunk + 1) / static_cast<uint64_t>(m_chunks);
+    if (begin >= end)
+        return true;
+    // The run that holds the chunk's first triangle: the last one that starts at or before it.
+    auto r = std::upper_bound(m_runs.begin(), m_runs.end(), begin,
+                              [](uint64_t t, const SWrasterrun& run) { return t < run.first; }) -
+             1;
+    uint64_t skipped = 0;
+    try {
+        for (uint64_t t = begin; t < end; ++t) {
+            while (t - r->first >= r->count)
+                ++r;
+            const uint32_t* corners[3];
+            bool isDrawable = Corners(*r, static_cast<uint32_t>(t - r->first), corners);
+            for (int c = 0; c < 3 && isDrawable; ++c)
+                isDrawable = IsFiniteWord(corners[c], 0) && IsFiniteWord(corners[c], 1) && IsFiniteWord(corners[c], 3);
+            if (!isDrawable) {
+                ++skipped;
+                continue;
+            }
+            File(chunk, static_cast<uint32_t>(t), corners);
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    m_skipped[static_cast<size_t>(chunk)] = skipped;
+    return true;
+}
+
+bool SWrasterbands::Corners(const SWrasterrun& run, uint32_t i, const uint32_t* (&out)[3]) const
+{
+    if (run.indices != nullptr)
+        return run.IndexedCorners(i, out);
+    const uint32_t* first = m_listed[run.firstListed + i];
+    for (int c = 0; c < 3; ++c)
+        out[c] = first + static_cast<size_t>(c) * run.format->vertexStride;
+    return true;
+}
+
+// Under every band the walk's rows reach; a triangle that covers no row's centre still goes to the band of its home
+// row, where the pipeline counts it as one lane would.
+void SWrasterbands::File(int chunk, uint32_t triangle, const uint32_t* const (&corners)[3])
+{
+    const float y0 = std::bit_cast<float>(corners[0][1]);
+    const float y1 = std::bit_cast<float>(corners[1][1]);
+    const float y2 = std::bit_cast<float>(corners[2][1]);
+    const SWrasterrows rows = RowsCovered(std::min({y0, y1, y2}), std::max({y0, y1, y2}), m_height);
+    const int first = BandOf(rows.first < rows.end ? rows.first : rows.Home(m_height));
+    const int last = rows.first < rows.end ? BandOf(rows.end - 1) : first;
+    std::vector<uint32_t>* const bins = &m_bins[static_cast<size_t>(chunk) * m_bandCount];
+    for (int band = first; band <= last; ++band)
+        bins[band].push_back(triangle);
+}
