@@ -243,6 +243,20 @@ TEST_F(LiveWithoutWindowManager, OurCaptionMovesAndClosesTheWindow)
 
 constexpr int32_t kNoCancelIdd = 0x7E11;
 
+// An editor that closes only through its close box, as the designer's texture editor does: Cancel does nothing.
+class CloseBoxEditor final : public Dialog {
+protected:
+    void onCancel() override {}
+    LResult handle(const Msg& msg) override
+    {
+        if (msg.message == WM_CLOSE) {
+            show(SW_HIDE);
+            return 0;
+        }
+        return Dialog::handle(msg);
+    }
+};
+
 TEST_F(LiveWithoutWindowManager, EscapeAndAltF4CloseModelessWindows)
 {
     resources().addDialog({kNoCancelIdd,
@@ -254,7 +268,7 @@ TEST_F(LiveWithoutWindowManager, EscapeAndAltF4CloseModelessWindows)
     ASSERT_NE(main, nullptr);
     for (const bool byEscape : {true, false}) {
         SCOPED_TRACE(byEscape ? "Escape" : "Alt+F4");
-        Dialog editor;
+        CloseBoxEditor editor;
         ASSERT_TRUE(editor.create(kNoCancelIdd, main));
         const Hwnd hwnd = editor.hwnd();
         shownOnServer(hwnd);

@@ -196,11 +196,12 @@ bool Dialog::preTranslateMessage(const Msg& msg)
     }
     case VK_ESCAPE: {
         Window* cancel = child(IDCANCEL);
-        if (cancel == nullptr && !m_modal) {
-            send(WM_CLOSE); // a modeless window without a Cancel button closes as by its close box
-            return true;
-        }
+        const Hwnd self = hwnd();
+        const bool modal = m_modal;
         send(WM_COMMAND, makeWParam(IDCANCEL, BN_CLICKED), cancel != nullptr ? static_cast<LParam>(cancel->hwnd()) : 0);
+        // A modeless window without a Cancel button that Cancel left open closes as by its close box.
+        if (cancel == nullptr && !modal && ui().window(self) == this && isVisible())
+            send(WM_CLOSE);
         return true;
     }
     case VK_TAB: {
