@@ -27,9 +27,9 @@
 
 #include "designer/app/designer_app.h"
 #include "designer/app/notification.h"
+#include "designer/editing/editor_engine.h"
+#include "designer/editing/map_object.h"
 #include "designer/eventedit/control_receptor.h"
-#include "designer/eventedit/editor_engine.h"
-#include "designer/eventedit/map_object.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/event.h"
 #include "platform/display/screen.h"

@@ -5,7 +5,7 @@
 // only close. The motion's six channels come in pairs per button (left 0/1, middle 2/3, right 4/5).
 #include <cstdint>
 
-#include "designer/eventedit/modeless_editor.h"
+#include "designer/workspace/modeless_editor.h"
 
 class SWarcballmotion;
 class SWcontrolchannel;

@@ -13,7 +13,7 @@
 
 #include "designer/editors/motion_list.h"
 #include "designer/editors/node_matrix_snapshot.h"
-#include "designer/eventedit/modeless_editor.h"
+#include "designer/workspace/modeless_editor.h"
 
 class CVTND_ControllerPage;
 class SWnode;

@@ -5,10 +5,10 @@
 
 #include "designer/app/designer_app.h"
 #include "designer/app/extended_world.h"
+#include "designer/app/world_write_lock.h"
 #include "designer/editors/controller_texts.h"
-#include "designer/editors/editor_fields.h"
+#include "designer/workspace/editor_fields.h"
 #include "designer/workspace/number_text.h"
-#include "designer/workspace/world_write_lock.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/keyframe_motion.h"
 #include "engine/behaviour/vertex_keyframe_motion.h"

@@ -3,7 +3,7 @@
 #include "designer/app/designer_app.h"
 #include "designer/app/extended_world.h"
 #include "designer/app/registry.h"
-#include "designer/eventedit/editor_texts.h"
+#include "designer/workspace/editor_texts.h"
 #include "engine/behaviour/action_settings.h"
 #include "engine/behaviour/scene_handlers.h"
 #include "engine/core/root_object.h"

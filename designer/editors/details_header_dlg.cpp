@@ -9,7 +9,7 @@
 #include "designer/app/extended_world.h"
 #include "designer/app/project.h"
 #include "designer/app/registry.h"
-#include "designer/editors/editor_fields.h"
+#include "designer/workspace/editor_fields.h"
 #include "designer/workspace/number_text.h"
 #include "engine/core/bbox.h"
 #include "engine/core/header.h"

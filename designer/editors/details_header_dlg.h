@@ -5,7 +5,7 @@
 // mesh that has a box they are 0.
 #include <cstdint>
 
-#include "designer/eventedit/modeless_editor.h"
+#include "designer/workspace/modeless_editor.h"
 
 struct CVTND_EditorRequest;
 

@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "designer/editors/material_child_dlg.h"
-#include "designer/eventedit/modeless_editor.h"
+#include "designer/workspace/modeless_editor.h"
 
 struct CVTND_EditorRequest;
 class SWmaterial;

@@ -12,7 +12,7 @@
 #include <optional>
 #include <string>
 
-#include "designer/eventedit/modeless_editor.h"
+#include "designer/workspace/modeless_editor.h"
 #include "engine/behaviour/refs.h"
 
 class CVTND_Gradient;

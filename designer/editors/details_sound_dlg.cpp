@@ -5,8 +5,8 @@
 #include <string>
 
 #include "designer/app/registry.h"
-#include "designer/editors/tooltip_texts.h"
 #include "designer/workspace/audio_waveform_ctrl.h"
+#include "designer/workspace/tooltip_texts.h"
 #include "engine/core/world.h"
 #include "engine/resources/sound.h"
 #include "platform/ui/core/ui.h"

@@ -5,7 +5,7 @@
 // stops the sound at its next frame.
 #include <cstdint>
 
-#include "designer/eventedit/modeless_editor.h"
+#include "designer/workspace/modeless_editor.h"
 
 class CVTND_AudioWaveformCtrl;
 class SWsound;

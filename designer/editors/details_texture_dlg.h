@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "designer/eventedit/modeless_editor.h"
+#include "designer/workspace/modeless_editor.h"
 
 struct CVTND_EditorRequest;
 class CVTND_DetailsHotspotsDlg;

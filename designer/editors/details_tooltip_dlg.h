@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "designer/eventedit/modeless_editor.h"
+#include "designer/workspace/modeless_editor.h"
 
 class CVTN_ToolTip;
 class VTND_ToolTip;

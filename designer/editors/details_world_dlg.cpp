@@ -11,9 +11,9 @@
 #include "designer/app/extended_world.h"
 #include "designer/app/notification.h"
 #include "designer/app/registry.h"
-#include "designer/editors/editor_fields.h"
 #include "designer/editors/world_texts.h"
-#include "designer/eventedit/editor_texts.h"
+#include "designer/workspace/editor_fields.h"
+#include "designer/workspace/editor_texts.h"
 #include "engine/core/sub_worlds.h"
 #include "platform/ui/controls/button.h"
 

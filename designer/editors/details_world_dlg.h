@@ -5,7 +5,7 @@
 // address shorter than two characters is ignored, so neither can be cleared here.
 #include <cstdint>
 
-#include "designer/eventedit/modeless_editor.h"
+#include "designer/workspace/modeless_editor.h"
 
 struct CVTND_EditorRequest;
 class CVTN_SubWorld;

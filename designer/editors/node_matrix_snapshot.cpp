@@ -3,7 +3,7 @@
 #include <map>
 #include <vector>
 
-#include "designer/workspace/world_write_lock.h"
+#include "designer/app/world_write_lock.h"
 #include "engine/core/node.h"
 #include "engine/core/object_node.h"
 #include "engine/core/world.h"

@@ -2,11 +2,11 @@
 
 #include <string>
 
-#include "designer/editors/editor_fields.h"
+#include "designer/app/world_write_lock.h"
 #include "designer/workspace/display_units.h"
+#include "designer/workspace/editor_fields.h"
 #include "designer/workspace/polynomial_ctrl.h"
 #include "designer/workspace/value_generator.h"
-#include "designer/workspace/world_write_lock.h"
 #include "engine/behaviour/generator.h"
 #include "platform/ui/controls/button.h"
 #include "platform/ui/controls/up_down.h"

@@ -2,12 +2,12 @@
 
 #include <memory>
 
-#include "designer/eventedit/editor_engine.h"
-#include "designer/eventedit/map_object.h"
-#include "designer/eventedit/picker_receptors.h"
+#include "designer/app/world_write_lock.h"
+#include "designer/editing/editor_engine.h"
+#include "designer/editing/map_object.h"
+#include "designer/editing/picker_receptors.h"
 #include "designer/workspace/property_drag_source.h"
 #include "designer/workspace/value_generator.h"
-#include "designer/workspace/world_write_lock.h"
 #include "engine/behaviour/generator.h"
 #include "engine/behaviour/property.h"
 #include "engine/core/node.h"

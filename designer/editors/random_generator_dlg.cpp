@@ -4,10 +4,10 @@
 #include <optional>
 #include <string>
 
-#include "designer/editors/editor_fields.h"
+#include "designer/app/world_write_lock.h"
 #include "designer/workspace/display_units.h"
+#include "designer/workspace/editor_fields.h"
 #include "designer/workspace/value_generator.h"
-#include "designer/workspace/world_write_lock.h"
 #include "engine/behaviour/generator.h"
 
 namespace {

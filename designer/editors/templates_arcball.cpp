@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "designer/editors/tooltip_texts.h"
+#include "designer/workspace/tooltip_texts.h"
 #include "platform/base/user_constants.h"
 #include "platform/ui/core/resources.h"
 

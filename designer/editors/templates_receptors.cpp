@@ -2,7 +2,7 @@
 // start-up, before any window exists.
 #include <string>
 
-#include "designer/editors/receptors_texts.h"
+#include "designer/workspace/receptors_texts.h"
 #include "platform/base/user_constants.h"
 #include "platform/ui/core/resources.h"
 

@@ -2,7 +2,7 @@
 // their texts. Registered at start-up, before any window exists.
 #include <string>
 
-#include "designer/editors/tooltip_texts.h"
+#include "designer/workspace/tooltip_texts.h"
 #include "platform/base/user_constants.h"
 #include "platform/ui/core/resources.h"
 

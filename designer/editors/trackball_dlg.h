@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "designer/eventedit/modeless_editor.h"
+#include "designer/workspace/modeless_editor.h"
 
 class SWarcballmotion;
 class SWcontrolchannel;

@@ -2,12 +2,12 @@
 
 #include <string>
 
-#include "designer/editors/editor_fields.h"
-#include "designer/editors/tooltip_texts.h"
+#include "designer/app/world_write_lock.h"
 #include "designer/workspace/display_units.h"
+#include "designer/workspace/editor_fields.h"
+#include "designer/workspace/tooltip_texts.h"
 #include "designer/workspace/value_generator.h"
 #include "designer/workspace/waveform_ctrl.h"
-#include "designer/workspace/world_write_lock.h"
 #include "engine/behaviour/generator.h"
 #include "platform/ui/controls/button.h"
 #include "platform/ui/controls/combo_box.h"

@@ -1,7 +1,7 @@
 #include "designer/eventedit/background_action_dlg.h"
 
 #include "designer/app/notification.h"
-#include "designer/eventedit/editor_texts.h"
+#include "designer/workspace/editor_texts.h"
 #include "engine/behaviour/action_settings.h"
 #include "engine/behaviour/scene_handlers.h"
 #include "engine/core/world.h"

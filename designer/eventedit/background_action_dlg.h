@@ -8,7 +8,7 @@
 
 #include "designer/eventedit/background_test_guard.h"
 #include "designer/eventedit/color_effect_pages.h"
-#include "designer/eventedit/modeless_editor.h"
+#include "designer/workspace/modeless_editor.h"
 
 class SWbackgroundaction;
 

@@ -10,7 +10,7 @@
 #include <optional>
 #include <string_view>
 
-#include "designer/eventedit/modeless_editor.h"
+#include "designer/workspace/modeless_editor.h"
 
 class CVTND_ActionConditionDlg : public CVTND_ActionEditorDlg {
 public:

@@ -4,7 +4,7 @@
 // map knows: things dropped here come onto the map, event types become new events, moved map objects move.
 #include <cstdint>
 
-#include "designer/eventedit/editor_objects.h"
+#include "designer/editing/editor_objects.h"
 
 class ControlReceptor : public DropReceptor {
 public:

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "designer/eventedit/modeless_editor.h"
+#include "designer/workspace/modeless_editor.h"
 
 struct CVTND_EditorRequest;
 class SWevent;

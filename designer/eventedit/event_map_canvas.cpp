@@ -7,10 +7,10 @@
 #include <unordered_map>
 
 #include "designer/app/designer_app.h"
-#include "designer/eventedit/editor_engine.h"
-#include "designer/eventedit/event_lookups.h"
+#include "designer/editing/editor_engine.h"
+#include "designer/editing/event_lookups.h"
+#include "designer/editing/map_object.h"
 #include "designer/eventedit/event_map_frame.h"
-#include "designer/eventedit/map_object.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/action_settings.h"
 #include "engine/behaviour/event.h"

@@ -6,9 +6,9 @@
 
 #include "designer/app/designer_app.h"
 #include "designer/app/notification.h"
-#include "designer/eventedit/actions_receptor.h"
-#include "designer/eventedit/editor_engine.h"
-#include "designer/eventedit/map_object.h"
+#include "designer/editing/actions_receptor.h"
+#include "designer/editing/editor_engine.h"
+#include "designer/editing/map_object.h"
 #include "designer/eventedit/story_board_preview.h"
 #include "designer/eventedit/story_board_row.h"
 #include "engine/behaviour/action_node.h"

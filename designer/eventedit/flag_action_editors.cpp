@@ -1,7 +1,7 @@
 #include "designer/eventedit/flag_action_editors.h"
 
-#include "designer/eventedit/editor_texts.h"
-#include "designer/workspace/world_write_lock.h"
+#include "designer/app/world_write_lock.h"
+#include "designer/workspace/editor_texts.h"
 #include "engine/behaviour/action_settings.h"
 #include "engine/core/world.h"
 #include "platform/base/user_constants.h"

@@ -8,7 +8,7 @@
 // first byte shows the world (1012 hides: 0, 1013 shows: 1).
 #include <cstdint>
 
-#include "designer/eventedit/modeless_editor.h"
+#include "designer/workspace/modeless_editor.h"
 
 class CVTND_ActionHideUnhideDlg : public CVTND_ActionEditorDlg {
 public:

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "designer/eventedit/modeless_editor.h"
+#include "designer/workspace/modeless_editor.h"
 #include "engine/core/matrix.h"
 #include "engine/core/vector.h"
 

@@ -3,10 +3,10 @@
 #include <string>
 
 #include "designer/app/designer_app.h"
-#include "designer/eventedit/editor_engine.h"
-#include "designer/eventedit/editor_images.h"
-#include "designer/eventedit/map_object.h"
-#include "designer/eventedit/pick_operations.h"
+#include "designer/editing/editor_engine.h"
+#include "designer/editing/editor_images.h"
+#include "designer/editing/map_object.h"
+#include "designer/workspace/pick_operations.h"
 #include "engine/behaviour/action_kind.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/event.h"

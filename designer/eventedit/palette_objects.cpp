@@ -1,7 +1,7 @@
 // The palette objects that panels hand the engine when a drag starts, and the pickers' picture of a scene node.
 #include "designer/app/project_object.h"
-#include "designer/eventedit/editor_engine.h"
-#include "designer/eventedit/editor_images.h"
+#include "designer/editing/editor_engine.h"
+#include "designer/editing/editor_images.h"
 #include "engine/behaviour/action_kind.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/event.h"

@@ -6,10 +6,10 @@
 
 #include "designer/app/designer_app.h"
 #include "designer/app/notification.h"
-#include "designer/editors/editor_fields.h"
+#include "designer/app/world_write_lock.h"
 #include "designer/eventedit/text_action_editors.h"
 #include "designer/workspace/audio_waveform_ctrl.h"
-#include "designer/workspace/world_write_lock.h"
+#include "designer/workspace/editor_fields.h"
 #include "engine/behaviour/action_settings.h"
 #include "engine/core/world.h"
 #include "engine/resources/sound.h"

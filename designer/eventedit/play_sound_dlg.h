@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "designer/eventedit/modeless_editor.h"
+#include "designer/workspace/modeless_editor.h"
 
 class SWsound;
 

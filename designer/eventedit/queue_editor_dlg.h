@@ -5,7 +5,7 @@
 // or by Cancel alike.
 #include <cstdint>
 
-#include "designer/eventedit/modeless_editor.h"
+#include "designer/workspace/modeless_editor.h"
 
 class CVTND_ActionSequenceActionsDlg : public CVTND_ActionEditorDlg {
 public:

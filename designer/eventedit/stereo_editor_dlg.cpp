@@ -1,8 +1,8 @@
 #include "designer/eventedit/stereo_editor_dlg.h"
 
-#include "designer/eventedit/editor_texts.h"
+#include "designer/app/world_write_lock.h"
 #include "designer/eventedit/text_action_editors.h"
-#include "designer/workspace/world_write_lock.h"
+#include "designer/workspace/editor_texts.h"
 #include "engine/behaviour/action_settings.h"
 #include "engine/behaviour/scene_handlers.h"
 #include "engine/core/camera_node.h"

@@ -6,7 +6,7 @@
 // enabled byte; a changed technique stays.
 #include <cstdint>
 
-#include "designer/eventedit/modeless_editor.h"
+#include "designer/workspace/modeless_editor.h"
 
 class SWnode;
 

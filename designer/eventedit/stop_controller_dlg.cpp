@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "designer/app/notification.h"
+#include "designer/app/world_write_lock.h"
 #include "designer/eventedit/text_action_editors.h"
-#include "designer/workspace/world_write_lock.h"
 #include "engine/behaviour/action_kind.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/action_settings.h"

@@ -5,7 +5,7 @@
 // empty, when the stop list stays as it was. The two flag boxes write at once, Cancel or not.
 #include <cstdint>
 
-#include "designer/eventedit/modeless_editor.h"
+#include "designer/workspace/modeless_editor.h"
 
 class CVTND_ActionStopControllerDlg : public CVTND_ActionEditorDlg {
 public:

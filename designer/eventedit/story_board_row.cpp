@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "designer/eventedit/action_notify.h"
-#include "designer/eventedit/display_names.h"
+#include "designer/app/world_write_lock.h"
+#include "designer/editing/action_notify.h"
+#include "designer/editing/display_names.h"
 #include "designer/eventedit/story_board.h"
-#include "designer/workspace/world_write_lock.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/action_settings.h"
 #include "engine/behaviour/event.h"

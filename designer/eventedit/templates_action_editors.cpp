@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "designer/eventedit/editor_texts.h"
 #include "designer/eventedit/load_world_dlg.h"
+#include "designer/workspace/editor_texts.h"
 #include "platform/base/user_constants.h"
 #include "platform/gfx/icon.h"
 #include "platform/ui/core/resources.h"

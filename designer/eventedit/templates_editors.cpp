@@ -2,7 +2,7 @@
 // texts their titles and checks show. Registered at start-up, before any window exists.
 #include <string>
 
-#include "designer/eventedit/editor_texts.h"
+#include "designer/workspace/editor_texts.h"
 #include "platform/base/user_constants.h"
 #include "platform/ui/core/resources.h"
 

@@ -4,12 +4,12 @@
 #include <vector>
 
 #include "designer/app/designer_app.h"
-#include "designer/editors/editor_fields.h"
-#include "designer/eventedit/editor_texts.h"
-#include "designer/eventedit/picker_receptors.h"
+#include "designer/app/world_write_lock.h"
+#include "designer/editing/picker_receptors.h"
+#include "designer/workspace/editor_fields.h"
+#include "designer/workspace/editor_texts.h"
 #include "designer/workspace/property_drag_source.h"
 #include "designer/workspace/property_field.h"
-#include "designer/workspace/world_write_lock.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/action_settings.h"
 #include "engine/behaviour/expression.h"

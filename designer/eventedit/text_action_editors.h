@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "designer/eventedit/modeless_editor.h"
+#include "designer/workspace/modeless_editor.h"
 
 class SWproperty;
 

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <memory>
 
-#include "designer/workspace/world_write_lock.h"
+#include "designer/app/world_write_lock.h"
 #include "engine/behaviour/generator.h"
 #include "platform/gfx/dc.h"
 #include "platform/gfx/edge.h"

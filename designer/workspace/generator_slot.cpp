@@ -1,6 +1,6 @@
 #include "designer/workspace/generator_slot.h"
 
-#include "designer/workspace/world_write_lock.h"
+#include "designer/app/world_write_lock.h"
 #include "engine/behaviour/particle_motion.h"
 #include "engine/behaviour/xyz_motion.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "designer/eventedit/editor_objects.h"
+#include "designer/editing/editor_objects.h"
 #include "designer/workspace/panel_dlg.h"
 
 class SWjavaclassnode;

@@ -9,9 +9,9 @@
 
 #include "designer/app/extended_world.h"
 #include "designer/app/notification.h"
-#include "designer/editors/editor_fields.h"
+#include "designer/app/world_write_lock.h"
+#include "designer/workspace/editor_fields.h"
 #include "designer/workspace/list_panels.h"
-#include "designer/workspace/world_write_lock.h"
 #include "engine/core/node.h"
 #include "engine/core/object_node.h"
 

@@ -6,8 +6,8 @@
 #include "designer/app/engine_interface.h"
 #include "designer/app/extended_world.h"
 #include "designer/app/notification.h"
-#include "designer/eventedit/editor_images.h"
-#include "designer/eventedit/editor_objects.h"
+#include "designer/editing/editor_images.h"
+#include "designer/editing/editor_objects.h"
 #include "designer/workspace/java_dlg.h"
 #include "platform/ui/core/ui.h"
 

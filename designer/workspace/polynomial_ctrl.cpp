@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "designer/app/world_write_lock.h"
 #include "designer/workspace/curve_plot.h"
-#include "designer/workspace/world_write_lock.h"
 #include "engine/behaviour/generator.h"
 #include "platform/base/user_constants.h"
 #include "platform/ui/core/paint_dc.h"

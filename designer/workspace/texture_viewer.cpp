@@ -7,7 +7,7 @@
 
 #include "designer/app/designer_app.h"
 #include "designer/app/extended_world.h"
-#include "designer/workspace/world_write_lock.h"
+#include "designer/app/world_write_lock.h"
 #include "engine/core/hotspot.h"
 #include "engine/resources/texture.h"
 #include "platform/base/user_constants.h"

@@ -2,8 +2,8 @@
 
 #include "designer/app/extended_world.h"
 #include "designer/app/notification.h"
-#include "designer/eventedit/editor_engine.h"
-#include "designer/eventedit/editor_images.h"
+#include "designer/editing/editor_engine.h"
+#include "designer/editing/editor_images.h"
 #include "designer/workspace/list_panels.h"
 #include "engine/behaviour/action_kind.h"
 #include "engine/core/root_object.h"

@@ -4,10 +4,10 @@
 #include <utility>
 #include <vector>
 
+#include "designer/app/world_write_lock.h"
 #include "designer/workspace/display_units.h"
 #include "designer/workspace/number_text.h"
 #include "designer/workspace/workspace_messages.h"
-#include "designer/workspace/world_write_lock.h"
 #include "engine/behaviour/generator.h"
 #include "platform/base/user_constants.h"
 #include "platform/ui/controls/button.h"

@@ -8,8 +8,8 @@
 #include <span>
 #include <vector>
 
-#include "designer/eventedit/editor_engine.h"
-#include "designer/eventedit/map_object.h"
+#include "designer/editing/editor_engine.h"
+#include "designer/editing/map_object.h"
 #include "engine/behaviour/event.h"
 #include "engine/core/buffer.h"
 #include "engine/core/chunk_stream.h"

@@ -4,9 +4,9 @@
 #include <string>
 
 #include "designer/app/designer_app.h"
-#include "designer/eventedit/actions_receptor.h"
-#include "designer/eventedit/editor_engine.h"
-#include "designer/eventedit/map_object.h"
+#include "designer/editing/actions_receptor.h"
+#include "designer/editing/editor_engine.h"
+#include "designer/editing/map_object.h"
 #include "engine/behaviour/action_kind.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/event.h"

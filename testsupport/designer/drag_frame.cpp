@@ -2,7 +2,7 @@
 
 #include "designer/app/designer_app.h"
 #include "designer/app/engine_interface.h"
-#include "designer/eventedit/editor_engine.h"
+#include "designer/editing/editor_engine.h"
 #include "platform/base/user_constants.h"
 #include "platform/ui/core/ui.h"
 

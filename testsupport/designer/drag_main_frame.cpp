@@ -1,7 +1,7 @@
 #include "testsupport/designer/drag_main_frame.h"
 
-#include "designer/eventedit/editor_engine.h"
-#include "designer/eventedit/map_object.h"
+#include "designer/editing/editor_engine.h"
+#include "designer/editing/map_object.h"
 #include "platform/base/user_constants.h"
 #include "platform/ui/core/ui.h"
 

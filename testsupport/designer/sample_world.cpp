@@ -4,7 +4,7 @@
 
 #include "designer/app/designer_app.h"
 #include "designer/app/extended_world.h"
-#include "designer/eventedit/editor_engine.h"
+#include "designer/editing/editor_engine.h"
 #include "engine/behaviour/action_kind.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/event.h"

@@ -1,9 +1,9 @@
 #include "testsupport/designer/test_map_canvas.h"
 
 #include "designer/app/designer_app.h"
+#include "designer/editing/editor_engine.h"
+#include "designer/editing/map_object.h"
 #include "designer/eventedit/control_receptor.h"
-#include "designer/eventedit/editor_engine.h"
-#include "designer/eventedit/map_object.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/event.h"
 #include "engine/behaviour/expression.h"

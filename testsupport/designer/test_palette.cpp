@@ -1,7 +1,7 @@
 #include "testsupport/designer/test_palette.h"
 
-#include "designer/eventedit/editor_engine.h"
-#include "designer/eventedit/map_object.h"
+#include "designer/editing/editor_engine.h"
+#include "designer/editing/map_object.h"
 #include "platform/base/user_constants.h"
 #include "platform/ui/core/paint_dc.h"
 

@@ -6,11 +6,11 @@
 
 #include "designer/app/designer_app.h"
 #include "designer/app/extended_world.h"
-#include "designer/eventedit/editor_engine.h"
+#include "designer/editing/editor_engine.h"
+#include "designer/editing/map_object.h"
 #include "designer/eventedit/event_map_canvas.h"
 #include "designer/eventedit/event_map_frame.h"
 #include "designer/eventedit/event_map_texts.h"
-#include "designer/eventedit/map_object.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/event.h"
 #include "platform/base/user_constants.h"

@@ -3,9 +3,9 @@
 // dropped on the picker.
 #include <vector>
 
+#include "designer/editing/picker_receptors.h"
 #include "designer/editors/arcball_dlg.h"
 #include "designer/editors/tests/tooltip_fixture.h"
-#include "designer/eventedit/picker_receptors.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/arcball_motion.h"
 #include "engine/behaviour/control_channel.h"

@@ -7,6 +7,9 @@
 #include <string>
 #include <thread>
 
+#include "designer/editing/editor_engine.h"
+#include "designer/editing/map_object.h"
+#include "designer/editing/picker_receptors.h"
 #include "designer/editors/arcball_dlg.h"
 #include "designer/editors/details_particles_dlg.h"
 #include "designer/editors/polynomial_generator_dlg.h"
@@ -14,9 +17,6 @@
 #include "designer/editors/random_generator_dlg.h"
 #include "designer/editors/tests/tooltip_fixture.h"
 #include "designer/editors/waveform_generator_dlg.h"
-#include "designer/eventedit/editor_engine.h"
-#include "designer/eventedit/map_object.h"
-#include "designer/eventedit/picker_receptors.h"
 #include "designer/workspace/display_units.h"
 #include "designer/workspace/property_drag_source.h"
 #include "designer/workspace/value_generator.h"

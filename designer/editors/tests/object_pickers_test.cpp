@@ -12,8 +12,8 @@
 
 #include "designer/app/designer_app.h"
 #include "designer/app/extended_world.h"
-#include "designer/editors/object_pickers.h"
-#include "designer/editors/receptors_texts.h"
+#include "designer/workspace/object_pickers.h"
+#include "designer/workspace/receptors_texts.h"
 #include "engine/behaviour/event.h"
 #include "engine/core/node.h"
 #include "engine/core/object_node.h"

@@ -8,8 +8,8 @@
 
 #include "designer/app/designer_app.h"
 #include "designer/app/extended_world.h"
-#include "designer/editors/receptors_texts.h"
-#include "designer/editors/rename_dlg.h"
+#include "designer/workspace/receptors_texts.h"
+#include "designer/workspace/rename_dlg.h"
 #include "engine/behaviour/event.h"
 #include "engine/core/node.h"
 #include "engine/resources/sound.h"

@@ -10,7 +10,7 @@
 #include "designer/editors/details_texture_dlg.h"
 #include "designer/editors/material_texts.h"
 #include "designer/editors/tests/editors_fixture.h"
-#include "designer/eventedit/editor_texts.h"
+#include "designer/workspace/editor_texts.h"
 #include "designer/workspace/texture_viewer.h"
 #include "engine/core/hotspot.h"
 #include "engine/resources/image24.h"

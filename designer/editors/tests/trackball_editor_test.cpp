@@ -4,9 +4,9 @@
 #include <cfloat>
 #include <vector>
 
+#include "designer/editing/picker_receptors.h"
 #include "designer/editors/tests/tooltip_fixture.h"
 #include "designer/editors/trackball_dlg.h"
-#include "designer/eventedit/picker_receptors.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/arcball_motion.h"
 #include "engine/behaviour/control_channel.h"

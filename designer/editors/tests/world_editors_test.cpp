@@ -6,7 +6,7 @@
 #include "designer/editors/details_world_dlg.h"
 #include "designer/editors/tests/editors_fixture.h"
 #include "designer/editors/world_texts.h"
-#include "designer/eventedit/editor_texts.h"
+#include "designer/workspace/editor_texts.h"
 #include "engine/core/header.h"
 #include "engine/core/node.h"
 #include "engine/core/sub_worlds.h"

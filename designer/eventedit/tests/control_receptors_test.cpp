@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "designer/eventedit/actions_receptor.h"
-#include "designer/eventedit/display_names.h"
-#include "designer/eventedit/modeless_editor.h"
-#include "designer/eventedit/picker_receptors.h"
-#include "designer/eventedit/scenegraph_receptor.h"
+#include "designer/editing/actions_receptor.h"
+#include "designer/editing/display_names.h"
+#include "designer/editing/picker_receptors.h"
+#include "designer/editing/scenegraph_receptor.h"
 #include "designer/eventedit/tests/eventedit_fixture.h"
+#include "designer/workspace/modeless_editor.h"
 #include "engine/behaviour/action_kind.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/event.h"

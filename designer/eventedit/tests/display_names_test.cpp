@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "designer/eventedit/display_names.h"
+#include "designer/editing/display_names.h"
 #include "designer/eventedit/tests/eventedit_fixture.h"
 #include "engine/behaviour/action_kind.h"
 #include "engine/behaviour/action_node.h"

@@ -3,7 +3,7 @@
 
 #include "designer/app/extended_world.h"
 #include "designer/app/notification.h"
-#include "designer/eventedit/event_lookups.h"
+#include "designer/editing/event_lookups.h"
 #include "designer/eventedit/tests/eventedit_fixture.h"
 #include "engine/behaviour/action_kind.h"
 #include "engine/behaviour/action_node.h"

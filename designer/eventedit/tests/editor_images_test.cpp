@@ -4,8 +4,8 @@
 #include <memory>
 
 #include "designer/app/project_object.h"
-#include "designer/eventedit/editor_icons.h"
-#include "designer/eventedit/editor_images.h"
+#include "designer/editing/editor_icons.h"
+#include "designer/editing/editor_images.h"
 #include "designer/eventedit/tests/eventedit_fixture.h"
 #include "engine/behaviour/action_kind.h"
 #include "engine/behaviour/action_node.h"

@@ -7,11 +7,11 @@
 
 #include "designer/app/edit_dialog.h"
 #include "designer/app/registry.h"
-#include "designer/editors/receptors_texts.h"
 #include "designer/eventedit/event_edit_dlg.h"
 #include "designer/eventedit/expression_editor_dlg.h"
 #include "designer/eventedit/tests/event_map_fixture.h"
 #include "designer/eventedit/timeline_frame.h"
+#include "designer/workspace/receptors_texts.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/action_settings.h"
 #include "engine/behaviour/event.h"

@@ -9,9 +9,9 @@
 #include <gtest/gtest.h>
 
 #include "designer/app/designer_app.h"
+#include "designer/editing/editor_engine.h"
+#include "designer/editing/map_object.h"
 #include "designer/eventedit/control_receptor.h"
-#include "designer/eventedit/editor_engine.h"
-#include "designer/eventedit/map_object.h"
 #include "platform/display/screen.h"
 #include "platform/testing/image_check.h"
 #include "platform/testing/ui_fixture.h"

@@ -6,8 +6,8 @@
 
 #include "designer/app/edit_dialog.h"
 #include "designer/app/registry.h"
-#include "designer/eventedit/modeless_editor.h"
 #include "designer/eventedit/tests/eventedit_fixture.h"
+#include "designer/workspace/modeless_editor.h"
 #include "platform/ui/controls/list_view.h"
 #include "platform/ui/providers/providers.h"
 

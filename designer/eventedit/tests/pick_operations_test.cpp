@@ -5,9 +5,9 @@
 
 #include "designer/app/extended_world.h"
 #include "designer/app/registry.h"
-#include "designer/editors/receptors_texts.h"
-#include "designer/eventedit/pick_operations.h"
 #include "designer/eventedit/tests/eventedit_fixture.h"
+#include "designer/workspace/pick_operations.h"
+#include "designer/workspace/receptors_texts.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/event.h"
 #include "engine/behaviour/key_table.h"

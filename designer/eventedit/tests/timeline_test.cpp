@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "designer/app/notification.h"
-#include "designer/eventedit/action_notify.h"
-#include "designer/eventedit/editor_objects.h"
+#include "designer/editing/action_notify.h"
+#include "designer/editing/editor_objects.h"
 #include "designer/eventedit/story_board_preview.h"
 #include "designer/eventedit/tests/timeline_fixture.h"
 #include "engine/behaviour/action_settings.h"

@@ -9,7 +9,7 @@
 #include "designer/app/engine_interface.h"
 #include "designer/app/extended_world.h"
 #include "designer/app/registry.h"
-#include "designer/eventedit/editor_objects.h"
+#include "designer/editing/editor_objects.h"
 #include "designer/workspace/panels.h"
 #include "designer/workspace/workspace_controls.h"
 #include "platform/settings/profile.h"

@@ -5,9 +5,9 @@
 #include <gtest/gtest.h>
 
 #include "designer/app/notification.h"
-#include "designer/eventedit/editor_engine.h"
-#include "designer/eventedit/editor_images.h"
-#include "designer/eventedit/scenegraph_receptor.h"
+#include "designer/editing/editor_engine.h"
+#include "designer/editing/editor_images.h"
+#include "designer/editing/scenegraph_receptor.h"
 #include "designer/workspace/java_dlg.h"
 #include "designer/workspace/list_panels.h"
 #include "designer/workspace/manipulate_dlg.h"

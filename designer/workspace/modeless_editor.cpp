@@ -1,4 +1,4 @@
-#include "designer/eventedit/modeless_editor.h"
+#include "designer/workspace/modeless_editor.h"
 
 #include <algorithm>
 
@@ -6,13 +6,13 @@
 #include "designer/app/edit_dialog.h"
 #include "designer/app/extended_world.h"
 #include "designer/app/notification.h"
-#include "designer/eventedit/action_notify.h"
-#include "designer/eventedit/display_names.h"
-#include "designer/eventedit/editor_engine.h"
-#include "designer/eventedit/editor_images.h"
-#include "designer/eventedit/editor_texts.h"
-#include "designer/eventedit/map_object.h"
-#include "designer/eventedit/pick_operations.h"
+#include "designer/editing/action_notify.h"
+#include "designer/editing/display_names.h"
+#include "designer/editing/editor_engine.h"
+#include "designer/editing/editor_images.h"
+#include "designer/editing/map_object.h"
+#include "designer/workspace/editor_texts.h"
+#include "designer/workspace/pick_operations.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/core/world.h"
 #include "platform/base/user_constants.h"

@@ -1,6 +1,6 @@
 // The editor engine: its registry of map objects, finds, references and placement, icons, settings and pens, and
 // its registrations with the application. Drag tracking is in drag_tracking.cpp.
-#include "designer/eventedit/editor_engine.h"
+#include "designer/editing/editor_engine.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,11 +11,11 @@
 #include "designer/app/extended_world.h"
 #include "designer/app/map_canvas.h"
 #include "designer/app/registry.h"
-#include "designer/eventedit/actions_receptor.h"
-#include "designer/eventedit/display_names.h"
-#include "designer/eventedit/event_lookups.h"
-#include "designer/eventedit/map_object.h"
-#include "designer/eventedit/picker_receptors.h"
+#include "designer/editing/actions_receptor.h"
+#include "designer/editing/display_names.h"
+#include "designer/editing/event_lookups.h"
+#include "designer/editing/map_object.h"
+#include "designer/editing/picker_receptors.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/event.h"
 #include "engine/behaviour/expression_list.h"

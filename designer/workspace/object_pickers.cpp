@@ -1,11 +1,11 @@
-#include "designer/editors/object_pickers.h"
+#include "designer/workspace/object_pickers.h"
 
 #include <functional>
 
 #include "designer/app/designer_app.h"
 #include "designer/app/extended_world.h"
 #include "designer/app/window_placement.h"
-#include "designer/editors/receptors_texts.h"
+#include "designer/workspace/receptors_texts.h"
 #include "engine/behaviour/event.h"
 #include "engine/behaviour/expression.h"
 #include "engine/behaviour/expression_list.h"

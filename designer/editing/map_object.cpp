@@ -1,11 +1,11 @@
-#include "designer/eventedit/map_object.h"
+#include "designer/editing/map_object.h"
 
 #include <vector>
 
 #include "designer/app/designer_app.h"
 #include "designer/app/map_canvas.h"
-#include "designer/eventedit/editor_engine.h"
-#include "designer/eventedit/event_lookups.h"
+#include "designer/editing/editor_engine.h"
+#include "designer/editing/event_lookups.h"
 #include "engine/behaviour/action_kind.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/event.h"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "designer/app/app_component.h"
-#include "designer/eventedit/editor_objects.h"
+#include "designer/editing/editor_objects.h"
 #include "platform/gfx/dib.h"
 #include "platform/gfx/icon.h"
 #include "platform/gfx/image_list.h"

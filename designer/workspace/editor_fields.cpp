@@ -1,16 +1,16 @@
-#include "designer/editors/editor_fields.h"
+#include "designer/workspace/editor_fields.h"
 
 #include <cstdio>
 
 #include "designer/app/designer_app.h"
 #include "designer/app/extended_world.h"
 #include "designer/app/notification.h"
-#include "designer/editors/tooltip_texts.h"
-#include "designer/eventedit/editor_engine.h"
-#include "designer/eventedit/editor_texts.h"
-#include "designer/eventedit/modeless_editor.h"
+#include "designer/app/world_write_lock.h"
+#include "designer/editing/editor_engine.h"
+#include "designer/workspace/editor_texts.h"
+#include "designer/workspace/modeless_editor.h"
 #include "designer/workspace/movable_target_picker.h"
-#include "designer/workspace/world_write_lock.h"
+#include "designer/workspace/tooltip_texts.h"
 #include "engine/behaviour/control_channel.h"
 #include "engine/core/node.h"
 #include "engine/core/world.h"

@@ -1,4 +1,4 @@
-#include "designer/eventedit/editor_icons.h"
+#include "designer/editing/editor_icons.h"
 
 #include <algorithm>
 #include <cmath>

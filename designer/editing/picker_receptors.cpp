@@ -1,4 +1,4 @@
-#include "designer/eventedit/picker_receptors.h"
+#include "designer/editing/picker_receptors.h"
 
 #include "engine/core/node.h"
 #include "platform/ui/core/window.h"

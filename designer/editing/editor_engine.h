@@ -11,8 +11,8 @@
 #include <functional>
 
 #include "designer/app/engine_interface.h"
-#include "designer/eventedit/editor_objects.h"
-#include "designer/eventedit/editor_selection.h"
+#include "designer/editing/editor_objects.h"
+#include "designer/editing/editor_selection.h"
 #include "platform/gfx/gdi_objects.h"
 #include "platform/gfx/icon.h"
 

@@ -1,6 +1,6 @@
-#include "designer/eventedit/editor_objects.h"
+#include "designer/editing/editor_objects.h"
 
-#include "designer/eventedit/map_object.h"
+#include "designer/editing/map_object.h"
 #include "platform/ui/core/ui.h"
 
 // -- DropReceptor

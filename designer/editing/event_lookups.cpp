@@ -1,4 +1,4 @@
-#include "designer/eventedit/event_lookups.h"
+#include "designer/editing/event_lookups.h"
 
 #include <optional>
 

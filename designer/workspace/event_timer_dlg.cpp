@@ -1,13 +1,13 @@
-#include "designer/eventedit/event_timer_dlg.h"
+#include "designer/workspace/event_timer_dlg.h"
 
 #include <charconv>
 #include <cmath>
 #include <string>
 
 #include "designer/app/window_placement.h"
-#include "designer/editors/editor_fields.h"
-#include "designer/eventedit/editor_texts.h"
-#include "designer/workspace/world_write_lock.h"
+#include "designer/app/world_write_lock.h"
+#include "designer/workspace/editor_fields.h"
+#include "designer/workspace/editor_texts.h"
 #include "engine/behaviour/event.h"
 #include "engine/core/world.h"
 #include "platform/base/user_constants.h"

@@ -1,8 +1,8 @@
-#include "designer/eventedit/scenegraph_receptor.h"
+#include "designer/editing/scenegraph_receptor.h"
 
 #include "designer/app/designer_app.h"
 #include "designer/app/notification.h"
-#include "designer/workspace/world_write_lock.h"
+#include "designer/app/world_write_lock.h"
 #include "engine/core/node.h"
 #include "engine/core/object_node.h"
 #include "engine/core/world.h"

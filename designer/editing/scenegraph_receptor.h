@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "designer/eventedit/client_area_receptor.h"
+#include "designer/editing/client_area_receptor.h"
 
 class SWnode;
 

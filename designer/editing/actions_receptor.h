@@ -4,7 +4,7 @@
 // Java methods, and put them into the receptor's event, on the branch of its condition or into its queue.
 #include <cstdint>
 
-#include "designer/eventedit/client_area_receptor.h"
+#include "designer/editing/client_area_receptor.h"
 
 class SWactionnode;
 class SWevent;

@@ -1,14 +1,14 @@
-#include "designer/eventedit/actions_receptor.h"
+#include "designer/editing/actions_receptor.h"
 
 #include <vector>
 
 #include "designer/app/designer_app.h"
-#include "designer/eventedit/action_notify.h"
-#include "designer/eventedit/display_names.h"
-#include "designer/eventedit/editor_engine.h"
-#include "designer/eventedit/event_lookups.h"
-#include "designer/eventedit/map_object.h"
-#include "designer/workspace/world_write_lock.h"
+#include "designer/app/world_write_lock.h"
+#include "designer/editing/action_notify.h"
+#include "designer/editing/display_names.h"
+#include "designer/editing/editor_engine.h"
+#include "designer/editing/event_lookups.h"
+#include "designer/editing/map_object.h"
 #include "engine/behaviour/action_kind.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/event.h"

@@ -1,8 +1,8 @@
-#include "designer/eventedit/editor_images.h"
+#include "designer/editing/editor_images.h"
 
 #include "designer/app/designer_app.h"
 #include "designer/app/registry.h"
-#include "designer/eventedit/editor_icons.h"
+#include "designer/editing/editor_icons.h"
 #include "platform/base/gdi_constants.h"
 #include "platform/base/user_constants.h"
 #include "platform/ui/core/resources.h"

@@ -1,4 +1,4 @@
-#include "designer/eventedit/client_area_receptor.h"
+#include "designer/editing/client_area_receptor.h"
 
 #include "platform/ui/core/window.h"
 

@@ -1,4 +1,4 @@
-#include "designer/eventedit/editor_selection.h"
+#include "designer/editing/editor_selection.h"
 
 bool CEditorSelection::Add(MapObject* object)
 {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "designer/eventedit/editor_objects.h"
+#include "designer/editing/editor_objects.h"
 
 class CEditorEngine;
 namespace pf {

@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "designer/app/designer_app.h"
-#include "designer/eventedit/action_notify.h"
-#include "designer/eventedit/editor_engine.h"
-#include "designer/eventedit/editor_images.h"
-#include "designer/eventedit/map_object.h"
+#include "designer/editing/action_notify.h"
+#include "designer/editing/editor_engine.h"
+#include "designer/editing/editor_images.h"
+#include "designer/editing/map_object.h"
 #include "platform/display/screen_dc.h"
 #include "platform/ui/core/ui.h"
 #include "platform/ui/core/window.h"

@@ -3,7 +3,7 @@
 // dropped on a property field. Each tells its owner dialog by a message and changes nothing itself.
 #include <cstdint>
 
-#include "designer/eventedit/client_area_receptor.h"
+#include "designer/editing/client_area_receptor.h"
 
 // Client area of the window dropped on; the owner hears 1086 (wParam 0, lParam the node) for nodes with the object
 // flag (1) or, when clickable, the hot-spot flag (2) too.

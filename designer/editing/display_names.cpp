@@ -1,4 +1,4 @@
-#include "designer/eventedit/display_names.h"
+#include "designer/editing/display_names.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include "designer/eventedit/editor_engine.h"
-#include "designer/eventedit/event_lookups.h"
+#include "designer/editing/editor_engine.h"
+#include "designer/editing/event_lookups.h"
 #include "engine/behaviour/action_kind.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/event.h"

@@ -3,7 +3,7 @@
 // action lists and story board rows, and the scene-graph tree.
 #include <cstdint>
 
-#include "designer/eventedit/editor_objects.h"
+#include "designer/editing/editor_objects.h"
 
 class ClientAreaReceptor : public DropReceptor {
 public:
