@@ -71,7 +71,7 @@ bool openVideo(std::string& outReason)
             return;
         }
         if (std::strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0)
-            passErrorsOfWakesToClosedWindows();
+            passErrorsOnClosedWindows();
         g_wakeEvent = SDL_RegisterEvents(1);
         opened = g_wakeEvent != static_cast<uint32_t>(-1);
         if (!opened)

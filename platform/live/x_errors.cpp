@@ -9,19 +9,29 @@ namespace {
 
 XErrorHandler g_previous = nullptr;
 
-int passWakeToClosedWindow(Display* display, XErrorEvent* error)
+int passClosedWindow(Display* display, XErrorEvent* error)
 {
-    if (error->error_code == BadWindow && error->request_code == X_SendEvent)
-        return 0;
+    if (error->error_code == BadWindow) {
+        switch (error->request_code) {
+        case X_SendEvent:
+        case X_ConfigureWindow:
+        case X_ChangeProperty:
+        case X_DeleteProperty:
+        case X_GetProperty:
+            return 0;
+        default:
+            break;
+        }
+    }
     return g_previous != nullptr ? g_previous(display, error) : 0;
 }
 
 } // namespace
 
-void passErrorsOfWakesToClosedWindows()
+void passErrorsOnClosedWindows()
 {
-    const XErrorHandler was = XSetErrorHandler(passWakeToClosedWindow);
-    if (was != passWakeToClosedWindow)
+    const XErrorHandler was = XSetErrorHandler(passClosedWindow);
+    if (was != passClosedWindow)
         g_previous = was;
 }
 

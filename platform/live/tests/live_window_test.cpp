@@ -5,6 +5,7 @@
 
 #include "platform/base/user_constants.h"
 #include "platform/display/screen.h"
+#include "platform/live/x_window.h"
 #include "platform/testing/message_spy.h"
 #include "platform/ui/core/menu.h"
 #include "platform/ui/core/resources.h"
@@ -317,6 +318,10 @@ TEST_F(LiveWindow, AnXMessageToAClosedWindowDoesNotEndTheProgram)
     wake.xclient.window = closed;
     wake.xclient.format = 32;
     XSendEvent(display, closed, False, NoEventMask, &wake);
+    XSync(display, False);
+    // Restacking and naming a window that closed in between: the requests fail on the server, the program goes on.
+    restack(display, {closed});
+    setOwner({display, closed}, 0, true);
     XSync(display, False);
     settle();
     EXPECT_NE(ui().window(top->hwnd()), nullptr);
