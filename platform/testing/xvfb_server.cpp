@@ -183,6 +183,13 @@ void XvfbServer::askToClose(unsigned long xWindow)
     XSync(d, False);
 }
 
+void XvfbServer::destroyWindow(unsigned long xWindow)
+{
+    Display* d = asDisplay(m_connection);
+    XDestroyWindow(d, xWindow);
+    XSync(d, False);
+}
+
 void XvfbServer::maximize(unsigned long xWindow)
 {
     Display* d = asDisplay(m_connection);

@@ -36,6 +36,8 @@ public:
     void tap(unsigned long keysym); // down and up
     // What a window manager sends when the user closes a top-level window: WM_DELETE_WINDOW to the X window.
     void askToClose(unsigned long xWindow);
+    // What another program does to a window it wants gone without asking (xdotool windowclose): XDestroyWindow.
+    void destroyWindow(unsigned long xWindow);
     // What a pager asks of the window manager when the user maximises a window (_NET_WM_STATE).
     void maximize(unsigned long xWindow);
     // A top-level window of another program, found as a window manager lists it: the first child of the root
