@@ -40,9 +40,10 @@ public:
     void destroyWindow(unsigned long xWindow);
     // What a pager asks of the window manager when the user maximises a window (_NET_WM_STATE).
     void maximize(unsigned long xWindow);
-    // A top-level window of another program, found as a window manager lists it: the first child of the root
-    // window whose name (WM_NAME) starts with namePrefix; 0 when there is none.
-    unsigned long findTopLevel(const std::string& namePrefix);
+    // A top-level window of another program, found as a window manager lists it (_NET_CLIENT_LIST), else among the
+    // root window's children: the first whose name (WM_NAME) starts with namePrefix, or is it when wholeName; 0 when
+    // there is none.
+    unsigned long findTopLevel(const std::string& namePrefix, bool wholeName = false);
     Point pointer(); // where the pointer is on the root window
 
     // ---- what the server shows, as xprop and xwininfo read it
