@@ -183,6 +183,14 @@ void XvfbServer::askToClose(unsigned long xWindow)
     XSync(d, False);
 }
 
+unsigned long XvfbServer::focus()
+{
+    ::Window focused = 0;
+    int revert = 0;
+    XGetInputFocus(asDisplay(m_connection), &focused, &revert);
+    return focused == PointerRoot ? 0 : focused;
+}
+
 void XvfbServer::destroyWindow(unsigned long xWindow)
 {
     Display* d = asDisplay(m_connection);

@@ -44,7 +44,8 @@ public:
     // root window's children: the first whose name (WM_NAME) starts with namePrefix, or is it when wholeName; 0 when
     // there is none.
     unsigned long findTopLevel(const std::string& namePrefix, bool wholeName = false);
-    Point pointer(); // where the pointer is on the root window
+    Point pointer();       // where the pointer is on the root window
+    unsigned long focus(); // the window that has the keyboard focus (XGetInputFocus); 0 when none has
 
     // ---- what the server shows, as xprop and xwininfo read it
     // A property of 32-bit items (windows, atoms, cardinals) of a window, 0 the root; empty when it is not set.
