@@ -78,7 +78,7 @@ private:
     void presentWindow(Shown& shown, const Rect& dirty);
     void translate(Ui& target, const SDL_Event& event);
     void translateWindowEvent(Ui& target, const SDL_Event& event);
-    void requestClose();                 // the process was told to end
+    void requestClose();                  // the process was told to end
     void deliverCloseRequest(Ui& target); // as far as the windows shown now let it go
     void loseWindow(Ui& target, unsigned long xWindow);
     Shown* shownById(uint32_t windowId);

@@ -13,10 +13,10 @@
 #include <cmath>
 #include <cstdlib>
 #include <deque>
-#include <iterator>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <string>
@@ -428,7 +428,8 @@ public:
     }
     static std::filesystem::path SamplePath()
     {
-        return std::filesystem::path(VORTAN_EXECUTABLE).parent_path().parent_path().parent_path() / "samples/sample.vtp";
+        return std::filesystem::path(VORTAN_EXECUTABLE).parent_path().parent_path().parent_path() /
+               "samples/sample.vtp";
     }
     // The recovery copy offered at start-up taken (Enter answers its default, Yes): the project is modified. The
     // frame is named "Vortan" too until it names its project, which it does before the offer comes.
@@ -777,7 +778,8 @@ protected:
         liveServer().moveTo(middle);
         settle(200);
         liveServer().click(middle);
-        EXPECT_TRUE(runUntil([&] { return !IsBackground(GrabPixel(corner)); }, kFrameWaitMs)) << "the click switched it";
+        EXPECT_TRUE(runUntil([&] { return !IsBackground(GrabPixel(corner)); }, kFrameWaitMs))
+            << "the click switched it";
         // A still view is refined over several jittered frames: grabs are comparable only once that has settled.
         EXPECT_TRUE(runUntil(
             [&] {

@@ -168,7 +168,8 @@ TEST_F(LiveFixture, ATerminationSignalHoldsUntilItReachesTheMainWindow)
 // every loop with its own code and never shows it again.
 TEST_F(LiveWindow, WindowsDestroyedByAnotherProgramAreClosedAndTheMainOneEndsTheLoops)
 {
-    Window* dialog = ui().createWindow({"window", "dialog", WS_POPUP | WS_CAPTION, 0, {150, 150, 350, 250}, top->hwnd()});
+    Window* dialog =
+        ui().createWindow({"window", "dialog", WS_POPUP | WS_CAPTION, 0, {150, 150, 350, 250}, top->hwnd()});
     ASSERT_NE(dialog, nullptr);
     dialog->show(SW_SHOW);
     const Hwnd owned = dialog->hwnd();
