@@ -12,12 +12,17 @@
 #include "designer/app/designer_app.h"
 #include "designer/app/extended_world.h"
 #include "designer/app/project.h"
+#include "engine/core/buffer.h"
+#include "engine/core/chunk_stream.h"
 #include "engine/core/document_file.h"
 #include "engine/core/read_context.h"
+#include "engine/core/record_builder.h"
 #include "engine/core/root_object.h"
 #include "engine/core/type_tag.h"
 #include "engine/resources/image32.h"
 #include "engine/resources/picture.h"
+#include "engine/resources/texture_header_record.h"
+#include "engine/resources/wavelet_image.h"
 #include "platform/base/endian.h"
 #include "platform/testing/ui_fixture.h"
 #include "platform/ui/providers/providers.h"
@@ -140,6 +145,44 @@ TEST_F(ProjectLimits, WhatCouldNotBeOpenedIsNotSaved)
     EXPECT_TRUE(app->GetProject()->SaveFile(path, nullptr));
     const CVTND_Project::LoadResult loaded = CVTND_Project::LoadFile(path);
     EXPECT_TRUE(loaded.ok()) << loaded.message;
+}
+
+// A wavelet texture whose stream does not decode shows a small placeholder, but opening it charges the size its
+// record states: saving counts that size too, so that nothing is written that would be refused when opened.
+TEST_F(ProjectLimits, ADamagedWaveletCountsTheSizeItsRecordStates)
+{
+    constexpr int32_t kSide = 256;
+    const SWwaveletimage source("broken", kSide, kSide, nullptr, 50);
+    SWbuffer buffer;
+    SWchunkstream out(buffer, SWchunkstream::kWrite);
+    ASSERT_TRUE(WriteTextureHeader(out, source));
+    for (const uint32_t tag : {MakeTag("WQUA"), MakeTag("WCIS")}) {
+        SWrecordbuilder record(out, tag);
+        record.Stream().WriteU32(50); // a quality, and a stream of four bytes that does not decode
+        ASSERT_TRUE(record.Finish());
+    }
+    const std::vector<uint8_t> payload = buffer.ToVector();
+    auto damaged = std::make_unique<SWwaveletimage>();
+    SWchunkstream in(payload);
+    ASSERT_TRUE(damaged->Read(in));
+    ASSERT_TRUE(damaged->IsPlaceholder());
+    AddTexture(std::move(damaged));
+
+    const std::string path = folder + "/broken.vtp";
+    CVTND_Project::SetReadLimits({.maxBytes = uint64_t{kSide} * kSide * 2});
+    sim().expectMessageBox(pf::IDOK);
+    EXPECT_FALSE(app->GetProject()->SaveFile(path, nullptr));
+    EXPECT_FALSE(std::filesystem::exists(path));
+
+    CVTND_Project::SetReadLimits(SWreadlimits::Defaults());
+    ASSERT_TRUE(app->GetProject()->SaveFile(path, nullptr));
+    const CVTND_Project::LoadResult loaded = CVTND_Project::LoadFile(path);
+    ASSERT_TRUE(loaded.ok()) << loaded.message;
+    const auto* read = dynamic_cast<const SWwaveletimage*>(loaded.world->GetRootObject()->GetFirstTexture());
+    ASSERT_NE(read, nullptr);
+    EXPECT_TRUE(read->IsPlaceholder());
+    EXPECT_EQ(read->GetStatedWidth(), uint32_t{kSide});
+    EXPECT_EQ(read->GetWidth(), SWwaveletimage::kPlaceholderSide);
 }
 
 } // namespace
