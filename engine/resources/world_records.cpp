@@ -2,6 +2,7 @@
 #include "engine/resources/world_records.h"
 
 #include <array>
+#include <bit>
 #include <cmath>
 #include <optional>
 #include <string>
@@ -75,6 +76,9 @@ bool WritePixels32(const SWtexture& image, SWchunkstream& out)
 {
     const uint32_t* pixels = image.GetPixels();
     const size_t count = size_t{image.GetWidth32()} * image.GetHeight32();
+    // Stored words are the pixels' own on a little-endian host: written from them, without a copy of the image.
+    if (std::endian::native == std::endian::little && pixels != nullptr)
+        return out.WriteBytes(pixels, count * 4);
     std::vector<uint8_t> bytes(count * 4);
     for (size_t i = 0; i < count && pixels != nullptr; ++i)
         pf::storeU32le(&bytes[i * 4], pixels[i]);
@@ -129,8 +133,9 @@ std::unique_ptr<SWtexture> ReadPlainImage(uint32_t tag, SWchunkstream& in)
                 damaged = true;
                 return;
             }
-            for (size_t i = 0; i < pixels; ++i)
-                words[i] = pf::loadU32le(reinterpret_cast<const uint8_t*>(&words[i]));
+            if constexpr (std::endian::native != std::endian::little)
+                for (size_t i = 0; i < pixels; ++i)
+                    words[i] = pf::loadU32le(reinterpret_cast<const uint8_t*>(&words[i]));
             image = std::move(made);
         } else if (tag == kTag24 && sub == kTagPixels24) {
             std::optional<std::vector<uint8_t>> bytes = ReadExact(s, pixels * 3);

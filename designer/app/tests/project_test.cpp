@@ -437,7 +437,9 @@ TEST_F(Project, ThePreviewSphereIsNeitherCountedNorSaved)
 std::vector<uint8_t> FileBytes(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+    std::vector<uint8_t> bytes(static_cast<size_t>(std::filesystem::file_size(path)));
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return bytes;
 }
 
 // The later parts' record handlers set aside for a test, so the project item keeps those records as bytes.
