@@ -465,7 +465,11 @@ void SdlBackend::presentWindow(Shown& shown, const Rect& dirty)
     // The 3D views present every timer round, so rows are copied whole rather than pixel by pixel.
     const Surface32& source = *shown.state.surface;
     const Rect inSource = local.offsetBy(client.l, client.t).intersected(source.bounds());
-    std::vector<uint32_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height), 0); // beyond it: black
+    // One buffer for every present: a fresh one each time cost its page faults again.
+    std::vector<uint32_t>& pixels = m_presentPixels;
+    pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
+    if (inSource.offsetBy(-client.l, -client.t) != local)
+        std::fill(pixels.begin(), pixels.end(), 0u); // what the surface does not reach shows black
     {
         const std::lock_guard lock(source.mutex());
         for (int32_t y = inSource.t; y < inSource.b; ++y) {
