@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <optional>
 
 #include "platform/settings/profile.h"
 
@@ -176,4 +175,18 @@ pf::Rect LayoutDockedBars(const pf::Rect& area, const std::vector<CVTND_DockStat
     }
     middle.b -= bottom;
     return middle;
+}
+
+std::optional<DockSide> DockSideAt(const pf::Rect& area, const std::vector<CVTND_DockState>& states, pf::Point point)
+{
+    if (!area.contains(point))
+        return std::nullopt;
+    const auto reach = [&](DockSide side) { return std::max(kDockZone, DockedThickness(area, states, side)); };
+    if (point.x < area.l + reach(DockSide::kLeft))
+        return DockSide::kLeft;
+    if (point.x >= area.r - reach(DockSide::kRight))
+        return DockSide::kRight;
+    if (point.y >= area.b - reach(DockSide::kBottom))
+        return DockSide::kBottom;
+    return std::nullopt;
 }

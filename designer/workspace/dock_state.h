@@ -5,6 +5,7 @@
 // one value missing or out of range and the bar takes its default place. "Share" alone may be missing (a file from
 // before the splitters): the bar then shares its side equally.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,6 +35,7 @@ inline constexpr int32_t kMaxFloatSide = 4000; // as above
 inline constexpr int32_t kMinOnWorkArea = 32;  // a floating bar this much on the work area can be taken back
 inline constexpr int32_t kMinMiddle = 120;     // what the docked bars leave the 3D views, each way
 inline constexpr int32_t kMinSplitPane = 40;   // a splitter leaves each of its two bars its caption and a row
+inline constexpr int32_t kDockZone = 32;       // how far in from an empty edge a dragged bar docks there
 
 // Whether state shows its bar docked on side (a hidden or floating bar is on no side).
 bool IsDocked(const CVTND_DockState& state, DockSide side);
@@ -56,3 +58,6 @@ pf::Rect LayoutDockedBars(const pf::Rect& area, const std::vector<CVTND_DockStat
                           std::vector<pf::Rect>& outRects);
 // The thickness the layout gives side in area, before sharing (0 when no bar shows there).
 int32_t DockedThickness(const pf::Rect& area, const std::vector<CVTND_DockState>& states, DockSide side);
+// The side a bar let go at point (in area's coordinates) docks on: the left or right column, else the bottom row,
+// each as thick as the bars docked there now and at least kDockZone; nullopt away from every dock edge.
+std::optional<DockSide> DockSideAt(const pf::Rect& area, const std::vector<CVTND_DockState>& states, pf::Point point);

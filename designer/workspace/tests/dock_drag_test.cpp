@@ -1,0 +1,181 @@
+// The bars taken by their captions: past the drag distance an outline follows the pointer, and the release floats
+// the bar there or docks it on the edge under the pointer; Escape, the right button and focus loss leave it as it was.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <vector>
+
+#include "designer/workspace/tests/panels_fixture.h"
+#include "platform/display/screen.h"
+
+namespace panels_test {
+namespace {
+
+class DockDrag : public PanelsFixture {
+protected:
+    static pf::Point OnCaption(const CVTND_SizingBar& bar)
+    {
+        const pf::Rect caption = bar.CaptionRect();
+        return bar.clientToScreen({caption.l + 30, caption.t + 8});
+    }
+    pf::Point MiddleOfViews() const
+    {
+        const pf::Rect client = frame.mdiClient()->screenRect();
+        return {static_cast<int32_t>((client.l + client.r) / 2), static_cast<int32_t>((client.t + client.b) / 2)};
+    }
+    // Pressed on the caption and moved to `to` in steps, the button still down.
+    void PressAndMove(pf::Point from, pf::Point to)
+    {
+        sim().mouseMove(from);
+        sim().mouseDown(from);
+        for (int i = 1; i <= 4; ++i)
+            sim().mouseMove({from.x + (to.x - from.x) * i / 4, from.y + (to.y - from.y) * i / 4});
+    }
+    // The screen's overlay as it is now: where an outline shows.
+    struct Overlay {
+        std::vector<uint32_t> pixels;
+        int32_t width = 0;
+        bool Inverts(pf::Point p) const { return (pixels[p.y * static_cast<size_t>(width) + p.x] & 0xFFFFFFu) != 0; }
+        // The outline along r's border, `edge` pixels thick, and nothing inside it.
+        void ExpectOutlineOf(const pf::Rect& r, int32_t edge) const
+        {
+            for (const pf::Point p :
+                 {pf::Point{r.l, r.t}, pf::Point{r.r - 1, r.b - 1}, pf::Point{r.l + edge - 1, (r.t + r.b) / 2}})
+                EXPECT_TRUE(Inverts(p)) << p.x << "," << p.y;
+            EXPECT_FALSE(Inverts({r.l + edge, r.t + edge}));
+        }
+    };
+    static Overlay Shown()
+    {
+        const std::shared_ptr<pf::Surface32> overlay = pf::screen().overlay();
+        const std::lock_guard lock(overlay->mutex());
+        Overlay out{{}, overlay->width()};
+        for (int32_t y = 0; y < overlay->height(); ++y)
+            out.pixels.insert(out.pixels.end(), overlay->row(y), overlay->row(y) + overlay->width());
+        return out;
+    }
+};
+
+TEST_F(DockDrag, DockedBarDraggedOverTheViewsFloatsAtThePointerAndStaysSoAfterARestart)
+{
+    CVTND_SizingBar& events = panels->Bar(1);
+    const pf::Rect docked = events.windowRect();
+    const pf::Point grab = OnCaption(events);
+
+    // Within the drag distance nothing shows and the release changes nothing.
+    sim().drag(grab, {grab.x + 3, grab.y - 3}, 3);
+    EXPECT_TRUE(pf::screen().isOverlayClear());
+    EXPECT_FALSE(events.GetState().floating);
+    sim().advance(pf::kDoubleClickTimeMs + 1); // the next press is no double click
+
+    const pf::Point to = MiddleOfViews();
+    PressAndMove(grab, to);
+    ASSERT_FALSE(events.GetState().floating) << "nothing moves before the release";
+    const pf::Size size{240, 320};
+    const pf::Rect outline = pf::Rect::fromXywh(to.x - 31, to.y - 9, size.cx, size.cy); // 30, 8 into the caption
+    Shown().ExpectOutlineOf(outline, CVTND_DockDrag::kFloatOutline);
+    EXPECT_EQ(events.windowRect(), docked);
+    sim().mouseUp(to);
+    sim().pump();
+
+    ASSERT_TRUE(events.GetState().floating);
+    EXPECT_TRUE(pf::screen().isOverlayClear());
+    EXPECT_EQ(events.parent(), nullptr);
+    EXPECT_EQ(events.screenRect(), outline);
+    EXPECT_TRUE(events.CaptionRect().contains(events.screenToClient(to))) << "the caption under the pointer";
+    EXPECT_EQ(panels->Bar(2).windowRect().t, panels->Bar(0).windowRect().b) << "the column closes up";
+
+    const std::vector<CVTND_DockState> saved = panels->States();
+    panels.reset();
+    MakePanels();
+    EXPECT_EQ(panels->States(), saved);
+    EXPECT_EQ(panels->Bar(1).screenRect(), outline);
+}
+
+TEST_F(DockDrag, FloatingBarDraggedOntoEachEdgeDocksThereInThePlaceItsOutlineShowed)
+{
+    struct Edge {
+        DockSide side;
+        pf::Point (*onEdge)(const pf::Rect& views);
+        bool (*borders)(const pf::Rect& bar, const pf::Rect& views);
+    };
+    const Edge edges[] = {
+        {DockSide::kLeft,
+         [](const pf::Rect& v) {
+             return pf::Point{v.l - 20, v.t + 40};
+         },
+         [](const pf::Rect& bar, const pf::Rect& v) { return bar.r == v.l; }},
+        {DockSide::kRight,
+         [](const pf::Rect& v) {
+             return pf::Point{v.r + 20, v.t + 40};
+         },
+         [](const pf::Rect& bar, const pf::Rect& v) { return bar.l == v.r; }},
+        {DockSide::kBottom,
+         [](const pf::Rect& v) {
+             return pf::Point{v.l + 60, v.b + 20};
+         },
+         [](const pf::Rect& bar, const pf::Rect& v) { return bar.t == v.b; }},
+    };
+    CVTND_SizingBar& cursors = panels->Bar(8);
+    for (const Edge& edge : edges) {
+        SCOPED_TRACE(static_cast<int>(edge.side));
+        cursors.SetFloating(true);
+        sim().pump();
+        ASSERT_TRUE(cursors.GetState().floating);
+        const pf::Rect floating = cursors.screenRect();
+        const pf::Point to = edge.onEdge(frame.mdiClient()->screenRect());
+        PressAndMove(OnCaption(cursors), to);
+        const Overlay during = Shown();
+        EXPECT_EQ(cursors.screenRect(), floating) << "nothing moves before the release";
+        sim().mouseUp(to);
+        sim().pump();
+
+        EXPECT_FALSE(cursors.GetState().floating);
+        EXPECT_EQ(cursors.GetState().side, edge.side);
+        EXPECT_EQ(cursors.parent(), &frame);
+        EXPECT_TRUE(pf::screen().isOverlayClear());
+        EXPECT_TRUE(edge.borders(cursors.screenRect(), frame.mdiClient()->screenRect()));
+        during.ExpectOutlineOf(cursors.screenRect(), CVTND_DockDrag::kDockedOutline);
+    }
+    EXPECT_EQ(cursors.GetState().size, 150) << "back in the bottom row, as thick as the row";
+}
+
+// Each way out leaves the bar where it was, the screen clean and the keyboard where it was before the drag.
+TEST_F(DockDrag, EscapeTheRightButtonAndFocusLossCancel)
+{
+    CVTND_SizingBar& java = panels->Bar(6);
+    CVTND_SizingBar& manipulate = panels->Bar(4);
+    manipulate.SetFloating(true);
+    sim().pump();
+    pf::Window& field = *frame.mdiClient();
+    ui().setFocus(field.hwnd());
+    const std::vector<CVTND_DockState> before = panels->States();
+    const pf::Rect javaBefore = java.screenRect();
+    const pf::Rect manipulateBefore = manipulate.screenRect();
+    const pf::Point left{frame.mdiClient()->screenRect().l - 30, frame.mdiClient()->screenRect().t + 50};
+
+    const auto cancels = [&](const char* how, CVTND_SizingBar& bar, pf::Point to, const std::function<void()>& cancel) {
+        SCOPED_TRACE(how);
+        PressAndMove(OnCaption(bar), to);
+        ASSERT_FALSE(pf::screen().isOverlayClear()) << "the outline shows";
+        cancel();
+        EXPECT_TRUE(pf::screen().isOverlayClear());
+        sim().mouseMove({to.x + 5, to.y + 5});
+        EXPECT_TRUE(pf::screen().isOverlayClear()) << "the pointer no longer drags";
+        sim().mouseUp(to);
+        sim().pump();
+        EXPECT_EQ(panels->States(), before);
+        EXPECT_EQ(java.screenRect(), javaBefore);
+        EXPECT_EQ(manipulate.screenRect(), manipulateBefore);
+        EXPECT_EQ(ui().capture(), pf::kNoWindow);
+    };
+    cancels("Escape, docked", java, MiddleOfViews(), [&] { sim().keyPress(pf::VK_ESCAPE); });
+    EXPECT_EQ(ui().focus(), field.hwnd()) << "the keyboard goes back";
+    cancels("Escape, floating", manipulate, left, [&] { sim().keyPress(pf::VK_ESCAPE); });
+    cancels("the right button", java, left, [&] { sim().mouseDown(left, pf::InputEvent::Button::kRight); });
+    sim().mouseUp(left, pf::InputEvent::Button::kRight);
+    cancels("focus loss", manipulate, MiddleOfViews(), [&] { ui().setFocus(frame.hwnd()); });
+}
+
+} // namespace
+} // namespace panels_test
