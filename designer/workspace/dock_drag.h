@@ -21,7 +21,7 @@ struct CVTND_DockTarget {
 class CVTND_DockDrag {
 public:
     static constexpr int32_t kFloatOutline = 3;  // a floating window's outline, as thick as a sizing frame
-    static constexpr int32_t kDockedOutline = 1; // a docked place's, as thin as a border
+    static constexpr int32_t kDockedOutline = 2; // a docked place's, thinner
 
     CVTND_DockDrag() = default;
     ~CVTND_DockDrag(); // an outline still shown is taken away
