@@ -1,5 +1,7 @@
 // A docking bar dragged by its caption on a real X server under a window manager: the outline the server shows while
-// the button is down, the bar floating where it was let go, and docked again on the frame's left edge.
+// the button is down, Escape taking it away, the bar floating where it was let go, and docked again on the frame's
+// left edge.
+#include <X11/keysym.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -92,8 +94,19 @@ TEST_F(DockLive, BarDraggedOffItsEdgeFloatsAndDraggedBackDocks)
     const Rect views = Frame().mdiClient()->screenRect();
     const Point middle{static_cast<int32_t>((views.l + views.r) / 2), static_cast<int32_t>((views.t + views.b) / 2)};
 
+    // Escape on the server's keyboard: the outline goes, and the release leaves the bar where it was.
     PressAndMove(OnCaption(actions), middle);
-    EXPECT_FALSE(screen().isOverlayClear()) << "an outline follows the pointer";
+    ASSERT_FALSE(screen().isOverlayClear()) << "an outline follows the pointer";
+    liveServer().tap(XK_Escape);
+    ASSERT_TRUE(runUntil([] { return screen().isOverlayClear(); }));
+    liveServer().button(1, false);
+    settle(300);
+    EXPECT_FALSE(actions.GetState().floating);
+    EXPECT_EQ(actions.screenRect(), docked);
+    ExpectServerShowsTheLayer({docked.l, views.t, views.l, views.b});
+
+    PressAndMove(OnCaption(actions), middle);
+    EXPECT_FALSE(screen().isOverlayClear());
     EXPECT_FALSE(actions.GetState().floating);
     liveServer().button(1, false);
     ASSERT_TRUE(runUntil([&] { return actions.GetState().floating && xOf(actions.hwnd()) != 0; }));

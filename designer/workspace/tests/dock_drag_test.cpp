@@ -5,6 +5,7 @@
 #include <functional>
 #include <vector>
 
+#include "designer/workspace/dock_drag.h"
 #include "designer/workspace/tests/panels_fixture.h"
 #include "platform/display/screen.h"
 
@@ -90,6 +91,21 @@ TEST_F(DockDrag, DockedBarDraggedOverTheViewsFloatsAtThePointerAndStaysSoAfterAR
     MakePanels();
     EXPECT_EQ(panels->States(), saved);
     EXPECT_EQ(panels->Bar(1).screenRect(), outline);
+}
+
+// A docked bar taken to another edge joins the bars there at their thickness, and its old side closes up.
+TEST_F(DockDrag, DockedBarDraggedOntoAnotherEdgeMovesThereAtThatEdgesThickness)
+{
+    CVTND_SizingBar& graph = panels->Bar(0);
+    const pf::Rect views = frame.mdiClient()->screenRect();
+    sim().drag(OnCaption(graph), {views.r + 30, views.t + 100}, 5);
+    sim().pump();
+    EXPECT_FALSE(graph.GetState().floating);
+    EXPECT_EQ(graph.GetState().side, DockSide::kRight);
+    EXPECT_EQ(graph.windowRect().width(), panels->Bar(3).windowRect().width());
+    EXPECT_EQ(graph.screenRect().l, frame.mdiClient()->screenRect().r);
+    EXPECT_EQ(graph.GripRect().l, 0) << "its sizing edge faces the views";
+    EXPECT_EQ(panels->Bar(1).windowRect().t, frame.mdiClient()->windowRect().t) << "the left column closes up";
 }
 
 TEST_F(DockDrag, FloatingBarDraggedOntoEachEdgeDocksThereInThePlaceItsOutlineShowed)
