@@ -141,6 +141,8 @@ pf::Rect CVTND_SizingBar::GripRect() const
         return {c.l, c.t, c.l + kGripWidth, c.b};
     case DockSide::kBottom:
         return {c.l, c.t, c.r, c.t + kGripWidth};
+    case DockSide::kTop:
+        return {c.l, c.b - kGripWidth, c.r, c.b};
     }
     return {};
 }
@@ -148,7 +150,7 @@ pf::Rect CVTND_SizingBar::GripRect() const
 int32_t CVTND_SizingBar::DockedLength() const
 {
     const pf::Rect r = windowRect();
-    return static_cast<int32_t>(m_state.side == DockSide::kBottom ? r.width() : r.height());
+    return static_cast<int32_t>(IsRow(m_state.side) ? r.width() : r.height());
 }
 
 pf::Rect CVTND_SizingBar::SplitterRect() const
@@ -156,9 +158,10 @@ pf::Rect CVTND_SizingBar::SplitterRect() const
     if (!m_splitter || m_state.floating)
         return {};
     const pf::Rect c = clientRect();
-    if (m_state.side == DockSide::kBottom)
-        return {c.r - kGripWidth, c.t + kGripWidth, c.r, c.b};
     const pf::Rect grip = GripRect();
+    if (IsRow(m_state.side)) // beside the grip, which runs along the whole row
+        return {c.r - kGripWidth, m_state.side == DockSide::kBottom ? grip.b : c.t, c.r,
+                m_state.side == DockSide::kBottom ? c.b : grip.t};
     return {m_state.side == DockSide::kLeft ? c.l : grip.r, c.b - kGripWidth,
             m_state.side == DockSide::kLeft ? grip.l : c.r, c.b};
 }
@@ -174,10 +177,12 @@ pf::Rect CVTND_SizingBar::Inner() const
         c.r -= kGripWidth;
     else if (m_state.side == DockSide::kRight)
         c.l += kGripWidth;
-    else
+    else if (m_state.side == DockSide::kBottom)
         c.t += kGripWidth;
+    else
+        c.b -= kGripWidth;
     if (m_splitter) {
-        if (m_state.side == DockSide::kBottom)
+        if (IsRow(m_state.side))
             c.r -= kGripWidth;
         else
             c.b -= kGripWidth;
@@ -259,7 +264,7 @@ pf::LResult CVTND_SizingBar::handle(const pf::Msg& msg)
         return 0;
     case pf::WM_SETCURSOR: {
         const pf::Point at = screenToClient(pf::ui().cursorPos());
-        const bool columnSide = !m_state.floating && m_state.side != DockSide::kBottom;
+        const bool columnSide = !m_state.floating && !IsRow(m_state.side);
         if (GripRect().contains(at)) {
             pf::ui().setCursor(pf::loadCursor(columnSide ? pf::IDC_SIZEWE : pf::IDC_SIZENS));
             return 1;
@@ -309,12 +314,15 @@ void CVTND_SizingBar::OnMove(pf::Point p)
     const int32_t dy = now.y - m_trackStart.y;
     switch (m_track) {
     case Track::kSize: {
-        const int32_t grow = m_state.side == DockSide::kLeft ? dx : (m_state.side == DockSide::kRight ? -dx : -dy);
+        const int32_t grow = m_state.side == DockSide::kLeft    ? dx
+                             : m_state.side == DockSide::kRight ? -dx
+                             : m_state.side == DockSide::kTop   ? dy
+                                                                : -dy;
         m_host.ResizeSide(*this, m_trackState.size + grow);
         break;
     }
     case Track::kSplit: {
-        const bool across = m_state.side == DockSide::kBottom;
+        const bool across = IsRow(m_state.side);
         const int64_t start = across ? m_trackRect.width() : m_trackRect.height();
         m_host.MoveSplitter(*this, static_cast<int32_t>(start + (across ? dx : dy)));
         break;

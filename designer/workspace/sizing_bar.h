@@ -2,7 +2,7 @@
 // CVTND_SizingBar: the window of one docking panel: a caption with the panel's title and a close box over its
 // content dialog. Docked, it is a child of the main frame at the edge its state names, resized by dragging its
 // inner edge, and, when another bar follows it on that edge, parted from that one by a splitter along its far end
-// (its bottom in a column, its right end in the bottom row); floating, it is a top-level window owned by the frame,
+// (its bottom in a column, its right end in a row); floating, it is a top-level window owned by the frame,
 // sized by its bottom edge. A double click on the caption floats or docks it. A drag of the caption shows an outline
 // (CVTND_DockDrag) and, let go over a dock edge of the frame, docks the bar there, elsewhere floats it there; the
 // bar holds the keyboard meanwhile, and Escape, the right button or the keyboard or mouse going elsewhere leave it as

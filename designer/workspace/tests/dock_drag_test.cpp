@@ -110,36 +110,32 @@ TEST_F(DockDrag, DockedBarDraggedOntoAnotherEdgeMovesThereAtThatEdgesThickness)
 
 TEST_F(DockDrag, FloatingBarDraggedOntoEachEdgeDocksThereInThePlaceItsOutlineShowed)
 {
-    struct Edge {
-        DockSide side;
-        pf::Point (*onEdge)(const pf::Rect& views);
-        bool (*borders)(const pf::Rect& bar, const pf::Rect& views);
+    // Just outside the views, over each edge's bars or its empty zone, and whether a bar lies along that edge.
+    const auto onEdge = [](DockSide side, const pf::Rect& v) {
+        switch (side) {
+        case DockSide::kLeft:
+            return pf::Point{v.l - 20, v.t + 40};
+        case DockSide::kRight:
+            return pf::Point{v.r + 20, v.t + 40};
+        case DockSide::kTop:
+            return pf::Point{v.l + 60, v.t + 10};
+        case DockSide::kBottom:
+            break;
+        }
+        return pf::Point{v.l + 60, v.b + 20};
     };
-    const Edge edges[] = {
-        {DockSide::kLeft,
-         [](const pf::Rect& v) {
-             return pf::Point{v.l - 20, v.t + 40};
-         },
-         [](const pf::Rect& bar, const pf::Rect& v) { return bar.r == v.l; }},
-        {DockSide::kRight,
-         [](const pf::Rect& v) {
-             return pf::Point{v.r + 20, v.t + 40};
-         },
-         [](const pf::Rect& bar, const pf::Rect& v) { return bar.l == v.r; }},
-        {DockSide::kBottom,
-         [](const pf::Rect& v) {
-             return pf::Point{v.l + 60, v.b + 20};
-         },
-         [](const pf::Rect& bar, const pf::Rect& v) { return bar.t == v.b; }},
+    const auto borders = [](DockSide side, const pf::Rect& bar, const pf::Rect& v) {
+        const int32_t edges[] = {bar.r - v.l, bar.l - v.r, bar.t - v.b, bar.b - v.t};
+        return edges[static_cast<size_t>(side)] == 0;
     };
     CVTND_SizingBar& cursors = panels->Bar(8);
-    for (const Edge& edge : edges) {
-        SCOPED_TRACE(static_cast<int>(edge.side));
+    for (const DockSide side : {DockSide::kLeft, DockSide::kRight, DockSide::kTop, DockSide::kBottom}) {
+        SCOPED_TRACE(static_cast<int>(side));
         cursors.SetFloating(true);
         sim().pump();
         ASSERT_TRUE(cursors.GetState().floating);
         const pf::Rect floating = cursors.screenRect();
-        const pf::Point to = edge.onEdge(frame.mdiClient()->screenRect());
+        const pf::Point to = onEdge(side, frame.mdiClient()->screenRect());
         PressAndMove(OnCaption(cursors), to);
         const Overlay during = Shown();
         EXPECT_EQ(cursors.screenRect(), floating) << "nothing moves before the release";
@@ -147,11 +143,17 @@ TEST_F(DockDrag, FloatingBarDraggedOntoEachEdgeDocksThereInThePlaceItsOutlineSho
         sim().pump();
 
         EXPECT_FALSE(cursors.GetState().floating);
-        EXPECT_EQ(cursors.GetState().side, edge.side);
+        EXPECT_EQ(cursors.GetState().side, side);
         EXPECT_EQ(cursors.parent(), &frame);
         EXPECT_TRUE(pf::screen().isOverlayClear());
-        EXPECT_TRUE(edge.borders(cursors.screenRect(), frame.mdiClient()->screenRect()));
+        EXPECT_TRUE(borders(side, cursors.screenRect(), frame.mdiClient()->screenRect()));
         during.ExpectOutlineOf(cursors.screenRect(), CVTND_DockDrag::kDockedOutline);
+        if (side == DockSide::kTop) { // its sizing edge is its lower one and pushes the views down
+            const int32_t viewsTop = frame.mdiClient()->windowRect().t;
+            const pf::Point grip = cursors.clientToScreen({40, cursors.GripRect().t + 2});
+            sim().drag(grip, {grip.x, grip.y + 30}, 3);
+            EXPECT_EQ(frame.mdiClient()->windowRect().t, viewsTop + 30);
+        }
     }
     EXPECT_EQ(cursors.GetState().size, 150) << "back in the bottom row, as thick as the row";
 }
