@@ -6,6 +6,7 @@
 #include "platform/base/gdi_constants.h"
 #include "platform/base/user_constants.h"
 #include "platform/display/screen_dc.h"
+#include "platform/gfx/gdi_objects.h"
 #include "platform/ui/core/ui.h"
 
 CVTND_DockDrag::~CVTND_DockDrag()
@@ -61,8 +62,11 @@ void CVTND_DockDrag::DrawOutline(const CVTND_DockTarget& target)
     if (edge <= 0)
         return;
     pf::ScreenDc dc;
-    dc.patBlt({r.l, r.t, r.r, r.t + edge}, pf::DSTINVERT);
-    dc.patBlt({r.l, r.b - edge, r.r, r.b}, pf::DSTINVERT);
-    dc.patBlt({r.l, r.t + edge, r.l + edge, r.b - edge}, pf::DSTINVERT);
-    dc.patBlt({r.r - edge, r.t + edge, r.r, r.b - edge}, pf::DSTINVERT);
+    // Not a plain inversion: that turns the views' mid-grey background into the same grey. Flipping the two high
+    // bits of each channel moves every colour by at least a quarter of the range.
+    dc.selectBrush(pf::createSolidBrush(pf::rgb(0xC0, 0xC0, 0xC0)));
+    dc.patBlt({r.l, r.t, r.r, r.t + edge}, pf::PATINVERT);
+    dc.patBlt({r.l, r.b - edge, r.r, r.b}, pf::PATINVERT);
+    dc.patBlt({r.l, r.t + edge, r.l + edge, r.b - edge}, pf::PATINVERT);
+    dc.patBlt({r.r - edge, r.t + edge, r.r, r.b - edge}, pf::PATINVERT);
 }

@@ -106,6 +106,7 @@ TEST_F(DockLive, BarDraggedOffItsEdgeFloatsAndDraggedBackDocks)
     ExpectServerShowsTheLayer({docked.l, views.t, views.l, views.b});
 
     PressAndMove(OnCaption(actions), middle);
+    Shoot("dock-live-dragging-off.png");
     EXPECT_FALSE(screen().isOverlayClear());
     EXPECT_FALSE(actions.GetState().floating);
     liveServer().button(1, false);
@@ -119,7 +120,7 @@ TEST_F(DockLive, BarDraggedOffItsEdgeFloatsAndDraggedBackDocks)
     // Back onto the left edge: the docked outline, on the server as the layer draws it, then docked in its place.
     const Point leftEdge{views.l - 40, views.t + 60};
     PressAndMove(OnCaption(actions), leftEdge);
-    Shoot("dock-live-dragging.png");
+    Shoot("dock-live-dragging-back.png");
     EXPECT_FALSE(screen().isOverlayClear());
     ExpectServerShowsTheLayer({docked.l, views.t, views.l, views.b});
     liveServer().button(1, false);

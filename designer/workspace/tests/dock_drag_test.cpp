@@ -36,14 +36,14 @@ protected:
     struct Overlay {
         std::vector<uint32_t> pixels;
         int32_t width = 0;
-        bool Inverts(pf::Point p) const { return (pixels[p.y * static_cast<size_t>(width) + p.x] & 0xFFFFFFu) != 0; }
+        bool Marks(pf::Point p) const { return (pixels[p.y * static_cast<size_t>(width) + p.x] & 0xFFFFFFu) != 0; }
         // The outline along r's border, `edge` pixels thick, and nothing inside it.
         void ExpectOutlineOf(const pf::Rect& r, int32_t edge) const
         {
             for (const pf::Point p :
                  {pf::Point{r.l, r.t}, pf::Point{r.r - 1, r.b - 1}, pf::Point{r.l + edge - 1, (r.t + r.b) / 2}})
-                EXPECT_TRUE(Inverts(p)) << p.x << "," << p.y;
-            EXPECT_FALSE(Inverts({r.l + edge, r.t + edge}));
+                EXPECT_TRUE(Marks(p)) << p.x << "," << p.y;
+            EXPECT_FALSE(Marks({r.l + edge, r.t + edge}));
         }
     };
     static Overlay Shown()
