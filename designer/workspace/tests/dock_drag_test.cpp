@@ -72,8 +72,7 @@ TEST_F(DockDrag, DockedBarDraggedOverTheViewsFloatsAtThePointerAndStaysSoAfterAR
     const pf::Point to = MiddleOfViews();
     PressAndMove(grab, to);
     ASSERT_FALSE(events.GetState().floating) << "nothing moves before the release";
-    const pf::Size size{240, 320};
-    const pf::Rect outline = pf::Rect::fromXywh(to.x - 31, to.y - 9, size.cx, size.cy); // 30, 8 into the caption
+    const pf::Rect outline = pf::Rect::fromXywh(to.x - 31, to.y - 9, 240, 320); // 30, 8 into the caption
     Shown().ExpectOutlineOf(outline, CVTND_DockDrag::kFloatOutline);
     EXPECT_EQ(events.windowRect(), docked);
     sim().mouseUp(to);
@@ -110,23 +109,10 @@ TEST_F(DockDrag, DockedBarDraggedOntoAnotherEdgeMovesThereAtThatEdgesThickness)
 
 TEST_F(DockDrag, FloatingBarDraggedOntoEachEdgeDocksThereInThePlaceItsOutlineShowed)
 {
-    // Just outside the views, over each edge's bars or its empty zone, and whether a bar lies along that edge.
-    const auto onEdge = [](DockSide side, const pf::Rect& v) {
-        switch (side) {
-        case DockSide::kLeft:
-            return pf::Point{v.l - 20, v.t + 40};
-        case DockSide::kRight:
-            return pf::Point{v.r + 20, v.t + 40};
-        case DockSide::kTop:
-            return pf::Point{v.l + 60, v.t + 10};
-        case DockSide::kBottom:
-            break;
-        }
-        return pf::Point{v.l + 60, v.b + 20};
-    };
+    // Whether a bar lies along side of the views.
     const auto borders = [](DockSide side, const pf::Rect& bar, const pf::Rect& v) {
-        const int32_t edges[] = {bar.r - v.l, bar.l - v.r, bar.t - v.b, bar.b - v.t};
-        return edges[static_cast<size_t>(side)] == 0;
+        const int32_t gaps[] = {bar.r - v.l, bar.l - v.r, bar.t - v.b, bar.b - v.t};
+        return gaps[static_cast<size_t>(side)] == 0;
     };
     CVTND_SizingBar& cursors = panels->Bar(8);
     for (const DockSide side : {DockSide::kLeft, DockSide::kRight, DockSide::kTop, DockSide::kBottom}) {
@@ -135,7 +121,9 @@ TEST_F(DockDrag, FloatingBarDraggedOntoEachEdgeDocksThereInThePlaceItsOutlineSho
         sim().pump();
         ASSERT_TRUE(cursors.GetState().floating);
         const pf::Rect floating = cursors.screenRect();
-        const pf::Point to = onEdge(side, frame.mdiClient()->screenRect());
+        const pf::Rect v = frame.mdiClient()->screenRect(); // just outside it, over a side's bars or its empty zone
+        const pf::Point at[] = {{v.l - 20, v.t + 40}, {v.r + 20, v.t + 40}, {v.l + 60, v.b + 20}, {v.l + 60, v.t + 10}};
+        const pf::Point to = at[static_cast<size_t>(side)];
         PressAndMove(OnCaption(cursors), to);
         const Overlay during = Shown();
         EXPECT_EQ(cursors.screenRect(), floating) << "nothing moves before the release";
