@@ -34,7 +34,7 @@ protected:
         folder = std::filesystem::temp_directory_path() / ("vortan-dock-live-" + std::to_string(::getpid()));
         std::filesystem::create_directories(folder);
         ASSERT_TRUE(designertest::StartOnSampleWorld(designer, folder));
-        settle(500);
+        settle(300);
     }
     void TearDown() override
     {
@@ -59,11 +59,11 @@ protected:
         settle(100);
         liveServer().button(1, true);
         settle(100);
-        for (int step = 1; step <= 6; ++step) {
-            liveServer().moveTo({from.x + (to.x - from.x) * step / 6, from.y + (to.y - from.y) * step / 6});
-            settle(80);
+        for (int step = 1; step <= 4; ++step) {
+            liveServer().moveTo({from.x + (to.x - from.x) * step / 4, from.y + (to.y - from.y) * step / 4});
+            settle(60);
         }
-        settle(200);
+        settle(150);
     }
     // What the server shows of area equals what the layer composes there, the outline included.
     void ExpectServerShowsTheLayer(const Rect& area)
@@ -100,7 +100,7 @@ TEST_F(DockLive, BarDraggedOffItsEdgeFloatsAndDraggedBackDocks)
     liveServer().tap(XK_Escape);
     ASSERT_TRUE(runUntil([] { return screen().isOverlayClear(); }));
     liveServer().button(1, false);
-    settle(300);
+    settle(150);
     EXPECT_FALSE(actions.GetState().floating);
     EXPECT_EQ(actions.screenRect(), docked);
     ExpectServerShowsTheLayer({docked.l, views.t, views.l, views.b});
@@ -111,11 +111,16 @@ TEST_F(DockLive, BarDraggedOffItsEdgeFloatsAndDraggedBackDocks)
     EXPECT_FALSE(actions.GetState().floating);
     liveServer().button(1, false);
     ASSERT_TRUE(runUntil([&] { return actions.GetState().floating && xOf(actions.hwnd()) != 0; }));
-    settle(300);
+    settle(150);
     EXPECT_TRUE(screen().isOverlayClear());
     const Rect floating = liveServer().outerRect(xOf(actions.hwnd()));
     EXPECT_TRUE(floating.contains(middle)) << floating.l << "," << floating.t << " " << floating.r << "," << floating.b;
     EXPECT_TRUE(actions.CaptionRect().contains(actions.screenToClient(liveServer().pointer())));
+    // Floating, it moves by its caption where the outline shows when let go.
+    PressAndMove(OnCaption(actions), {middle.x + 90, middle.y - 40});
+    liveServer().button(1, false);
+    ASSERT_TRUE(runUntil([&] { return liveServer().outerRect(xOf(actions.hwnd())) == floating.offsetBy(90, -40); }))
+        << liveServer().outerRect(xOf(actions.hwnd())).l;
 
     // Back onto the left edge: the docked outline, on the server as the layer draws it, then docked in its place.
     const Point leftEdge{views.l - 40, views.t + 60};
