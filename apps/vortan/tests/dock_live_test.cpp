@@ -52,17 +52,10 @@ protected:
     {
         return bar.clientToScreen({bar.CaptionRect().l + 30, bar.CaptionRect().t + 8});
     }
-    // A person's press on `from` and moves to `to`, the button held down and the loop running between them.
+    // Pressed on `from` and moved to `to`, the last move given time to be drawn.
     void PressAndMove(Point from, Point to)
     {
-        liveServer().moveTo(from);
-        settle(100);
-        liveServer().button(1, true);
-        settle(100);
-        for (int step = 1; step <= 4; ++step) {
-            liveServer().moveTo({from.x + (to.x - from.x) * step / 4, from.y + (to.y - from.y) * step / 4});
-            settle(60);
-        }
+        pressAndMove(from, to);
         settle(150);
     }
     // What the server shows of area equals what the layer composes there, the outline included.
