@@ -423,8 +423,8 @@ void CVTND_SizingBar::EndCaptionDrag(bool drop)
     m_track = Track::kNone;
     if (pf::ui().capture() == hwnd())
         pf::ui().releaseCapture();
-    if (target && pf::ui().focus() == hwnd() && pf::ui().isWindow(m_focusBefore))
-        pf::ui().setFocus(m_focusBefore);
+    if (target && pf::ui().focus() == hwnd()) // back where it was: the bar has no use for keys of its own
+        pf::ui().setFocus(pf::ui().isWindow(m_focusBefore) ? m_focusBefore : pf::kNoWindow);
     m_focusBefore = pf::kNoWindow;
     if (drop && target)
         DropAt(*target);
