@@ -8,7 +8,8 @@
 // workers are busy wait and go with the next Flush, or with the queue at the frame's end. Everything is drawn before
 // anything that would change where or how it draws (a new frame or view, a refresh, a size, mode or phase), and
 // each record keeps scratch buffers and a copy of its format record of its own until then, so that the producer
-// may change or free its own meanwhile; the textures it names must stay until the frame ends.
+// may change or free its own meanwhile; the textures it names must stay until the frame ends. A record may leave
+// its vertices to its vertex work (the meshes' projected stage), which the rasteriser's lanes run before drawing it.
 //
 // Until Init has made the rasteriser and the clipper, every operation that needs them does nothing and answers
 // false, so a surface whose Init failed can be kept without harm.
@@ -46,7 +47,9 @@ public:
     bool EndFrame() override;
     bool Draw(const SWdirectdraw* chainB, const SWdirectdraw* chainA, const SWprimitivenode* list) override;
     bool TakesDot3() const override { return true; }
+    bool TakesVertexWork() const override { return true; }
     bool Flush() override;
+    void FinishDrawing() override { DrawWaiting(); }
     bool SetRenderMode(uint32_t mode) override; // 0, 1 or 2
     bool SetPhase(uint32_t phase) override;     // 0 or 1
     bool SelectBuffer(uint32_t phase) { return SetPhase(phase); }

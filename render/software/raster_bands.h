@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <vector>
 
+class SWvertexwork;
 struct SWdirectdraw;
 struct SWtexturestages;
 
@@ -42,6 +43,10 @@ public:
     bool AddRun(const SWrasterrun& run);
     bool AddListed(const uint32_t* firstVertex); // to the last run, a queue run
     uint64_t TriangleCount() const { return m_total; }
+    // The vertex work of a run's record: its parts are numbered after those of the works added before.
+    bool AddWork(const SWvertexwork& work);
+    uint32_t WorkParts() const { return m_workParts; }
+    void RunWorkPart(uint32_t part) const; // safe to call for different parts at once
 
     // Files chunk `chunk` of the triangles; a triangle with an index past its buffer or a vertex that is not finite
     // is left out and counted. Safe to call for different chunks at once. False when memory ran out.
@@ -63,8 +68,15 @@ private:
         return static_cast<int>((uint64_t{static_cast<uint32_t>(row)} * m_bandScale) >> 32);
     }
 
+    struct Work {
+        const SWvertexwork* work;
+        uint32_t firstPart;
+    };
+
     std::vector<SWrasterrun> m_runs;
     std::vector<const uint32_t*> m_listed;
+    std::vector<Work> m_works;
+    uint32_t m_workParts = 0;
     std::vector<std::vector<uint32_t>> m_bins; // chunk-major: chunk x band count + band
     std::vector<uint64_t> m_skipped;           // per chunk
     uint64_t m_total = 0;

@@ -338,6 +338,10 @@ void SWrasteriser::DrawRecordInOrder(const SWdirectdraw& record)
     SWrasterpipeline* pipeline = StartRecordRun(record, run);
     if (pipeline == nullptr)
         return;
+    if (record.work != nullptr) {
+        for (uint32_t part = 0; part < record.work->PartCount(); ++part)
+            record.work->RunPart(part);
+    }
     for (uint32_t j = 0; j < run.count; ++j) {
         const uint32_t* v[3];
         if (!run.IndexedCorners(j, v)) {
@@ -427,6 +431,7 @@ struct SWrasteriser::BandPass {
     SWrasterbands& bands;
     const int firstLane;
     std::atomic<bool> isBinned{true};
+    std::atomic<uint32_t> nextPart{0}; // of the bands' vertex work
     std::atomic<int> nextBand{0};
     std::barrier<> meeting;
     std::atomic<bool> isBinnedByAll{false}; // the lanes have met: bands may be taken
@@ -519,6 +524,12 @@ bool SWrasteriser::ListPass(BandPass& pass, const SWdirectdraw* chain, const SWp
 
 void SWrasteriser::RunPass(BandPass& pass, int lane)
 {
+    const uint32_t parts = pass.bands.WorkParts();
+    if (parts != 0) {
+        for (uint32_t part = pass.nextPart++; part < parts; part = pass.nextPart++)
+            pass.bands.RunWorkPart(part);
+        pass.meeting.arrive_and_wait(); // binning reads the vertices the parts write
+    }
     if (!pass.bands.Bin(lane - pass.firstLane))
         pass.isBinned = false;
     pass.meeting.arrive_and_wait();
@@ -572,7 +583,9 @@ bool SWrasteriser::ListRuns(SWrasterbands& bands, const SWdirectdraw* chain, con
 {
     for (const SWdirectdraw* record = chain; record != nullptr; record = record->next) {
         SWrasterrun run;
-        if (StartRecordRun(*record, run) != nullptr && !bands.AddRun(run))
+        if (StartRecordRun(*record, run) == nullptr)
+            continue;
+        if (!bands.AddRun(run) || (record->work != nullptr && !bands.AddWork(*record->work)))
             return false;
     }
     const SWprimitivenode* node = list;

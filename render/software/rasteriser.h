@@ -7,6 +7,7 @@
 // Drawing is asked for by one thread at a time (the render thread). With workers, a draw is cut into bands of rows
 // that lanes draw side by side: each lane has stages, scratch rows and pipelines of its own and draws only its
 // band's rows, so lanes never touch the same pixel, depth value or row mask, and no lock is taken while drawing.
+// A record's vertex work is shared out among the lanes first, in parts, and the lanes meet before binning.
 #include <array>
 #include <chrono>
 #include <climits>
@@ -67,7 +68,8 @@ public:
     // Starts drawing the chain's records on the worker threads alone and returns at once, so that the caller goes
     // on with its frame meanwhile; false, with nothing started, in frame order, with fewer than two lanes or while
     // what was started before is still drawing. The records and all they point at stay as they are until
-    // FinishAhead, which every other draw calls first; they are drawn before anything handed over after them.
+    // FinishAhead, which every other draw calls first; they are drawn before anything handed over after them. The
+    // records' vertex work runs on the workers too.
     bool DrawAhead(const SWdirectdraw* chain);
     bool CanDrawAhead() const { return m_workers > 1 && m_recorder == nullptr; } // DrawAhead may start something
     bool IsDrawingAhead() const;
