@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <barrier>
 #include <charconv>
 #include <chrono>
 #include <cstdlib>
@@ -421,26 +420,46 @@ bool SWrasteriser::PrepareRun(SWrasterpipeline& pipeline, const SWrasterrun& run
     return pipeline.Prepare();
 }
 
-// One banded drawing: the lanes from firstLane on bin a chunk each, meet, then take bands until none is left.
+// One banded drawing. Whichever lanes come take the vertex work's parts, then the chunks to bin, then the bands,
+// each phase's pieces one at a time, and a lane goes on to the next phase once every piece of this one is done: a
+// lane the system wakes late finds its share taken and holds no other lane back.
 struct SWrasteriser::BandPass {
     BandPass(SWrasterbands& b, int first, int lanes)
-        : bands(b), firstLane(first), meeting(lanes - first), finished(static_cast<size_t>(lanes))
+        : bands(b), firstLane(first), chunks(lanes - first), finished(static_cast<size_t>(lanes))
     {
     }
 
     SWrasterbands& bands;
     const int firstLane;
+    const int chunks; // of the binning
     std::atomic<bool> isBinned{true};
     std::atomic<uint32_t> nextPart{0}; // of the bands' vertex work
+    std::atomic<uint32_t> partsDone{0};
+    std::atomic<int> nextChunk{0};
+    std::atomic<int> chunksDone{0};
     std::atomic<int> nextBand{0};
-    std::barrier<> meeting;
-    std::atomic<bool> isBinnedByAll{false}; // the lanes have met: bands may be taken
     SWrasterstats before; // as the stats stood before the runs were listed, for a fall-back to frame order
     Clock::time_point started;
     std::vector<Clock::time_point> finished; // per lane, written by that lane alone
     const SWdirectdraw* records = nullptr;   // drawn ahead: the chain's first record and how many of them
     size_t recordCount = 0;
 };
+
+namespace {
+
+template <typename T> void WaitUntilReaches(const std::atomic<T>& done, T total)
+{
+    for (T now = done.load(); now < total; now = done.load())
+        done.wait(now);
+}
+
+template <typename T> void CountDone(std::atomic<T>& done, T total)
+{
+    if (++done == total)
+        done.notify_all();
+}
+
+} // namespace
 
 // The runs are listed on this thread, as the frame-order path meets them; the lanes then bin the triangles and
 // draw the bands. Stats end as the frame-order path leaves them.
@@ -487,11 +506,9 @@ void SWrasteriser::FinishAhead()
 {
     if (m_ahead == nullptr)
         return;
-    // This thread would only wait: it takes bands too, once the workers have binned.
-    if (m_aheadBands->TriangleCount() != 0) {
-        m_ahead->isBinnedByAll.wait(false);
-        TakeBands(*m_ahead, 0);
-    }
+    // This thread would only wait: it takes what is left of the pass too.
+    if (m_aheadBands->TriangleCount() != 0)
+        RunPass(*m_ahead, 0);
     m_pool->Wait();
     std::unique_ptr<BandPass> pass = std::move(m_ahead);
     if (!EndPass(*pass)) {
@@ -525,16 +542,17 @@ bool SWrasteriser::ListPass(BandPass& pass, const SWdirectdraw* chain, const SWp
 void SWrasteriser::RunPass(BandPass& pass, int lane)
 {
     const uint32_t parts = pass.bands.WorkParts();
-    if (parts != 0) {
-        for (uint32_t part = pass.nextPart++; part < parts; part = pass.nextPart++)
-            pass.bands.RunWorkPart(part);
-        pass.meeting.arrive_and_wait(); // binning reads the vertices the parts write
+    for (uint32_t part = pass.nextPart++; part < parts; part = pass.nextPart++) {
+        pass.bands.RunWorkPart(part);
+        CountDone(pass.partsDone, parts);
     }
-    if (!pass.bands.Bin(lane - pass.firstLane))
-        pass.isBinned = false;
-    pass.meeting.arrive_and_wait();
-    pass.isBinnedByAll = true;
-    pass.isBinnedByAll.notify_all();
+    WaitUntilReaches(pass.partsDone, parts); // binning reads the vertices the parts write
+    for (int chunk = pass.nextChunk++; chunk < pass.chunks; chunk = pass.nextChunk++) {
+        if (!pass.bands.Bin(chunk))
+            pass.isBinned = false;
+        CountDone(pass.chunksDone, pass.chunks);
+    }
+    WaitUntilReaches(pass.chunksDone, pass.chunks);
     TakeBands(pass, lane);
 }
 
@@ -561,7 +579,7 @@ bool SWrasteriser::EndPass(BandPass& pass)
         m_stats = pass.before;
         return false;
     }
-    for (int chunk = 0; chunk < m_pool->Lanes() - pass.firstLane; ++chunk)
+    for (int chunk = 0; chunk < pass.chunks; ++chunk)
         m_stats.skippedTriangles += pass.bands.Skipped(chunk);
     for (const std::unique_ptr<SWrasteriser>& lane : m_lanes) {
         SWrasterstats& s = lane->m_stats;

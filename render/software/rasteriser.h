@@ -7,7 +7,7 @@
 // Drawing is asked for by one thread at a time (the render thread). With workers, a draw is cut into bands of rows
 // that lanes draw side by side: each lane has stages, scratch rows and pipelines of its own and draws only its
 // band's rows, so lanes never touch the same pixel, depth value or row mask, and no lock is taken while drawing.
-// A record's vertex work is shared out among the lanes first, in parts, and the lanes meet before binning.
+// A record's vertex work is shared out among the lanes first, in parts, and binned only when every part is done.
 #include <array>
 #include <chrono>
 #include <climits>
