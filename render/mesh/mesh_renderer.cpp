@@ -88,7 +88,9 @@ bool SWmeshrendererCommon::Render(SWrendertarget& target, SWrenderbatch* opaque,
         return false;
     m_inside = (test & SWmesh::kViewInside) != 0;
     if (m_stamp != m_mesh->GetGeometryStamp()) {
-        target.FinishDrawing(); // records handed over earlier in the frame may still shade from the groups
+        // Records this renderer handed over earlier in the frame may still shade from the groups.
+        if (m_workTarget == &target && m_workFrame == target.GetFrameCount())
+            target.FinishDrawing();
         RebuildGroups();
         ++m_builds;
     }
@@ -206,8 +208,12 @@ bool SWmeshrendererCommon::DrawIndexed(SWdrawgroup& group, SWvertexbuffer* verti
                                        uint32_t visible, const SWvertexstage& stage, uint32_t* words)
 {
     SWdirectdrawrecord* record = m_target->NewDirectDrawRecord();
-    if (record != nullptr && !(m_target->TakesVertexWork() && HandOverShading(*record, stage, words)))
+    if (record != nullptr && m_target->TakesVertexWork() && HandOverShading(*record, stage, words)) {
+        m_workTarget = m_target;
+        m_workFrame = m_target->GetFrameCount();
+    } else if (record != nullptr) {
         ShadeGroup(stage, words, nullptr);
+    }
     vertices->Unlock();
     if (record == nullptr) {
         // No record: the frame goes on without this group, and the buffers go back to the target.

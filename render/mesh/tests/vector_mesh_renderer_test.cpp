@@ -390,15 +390,16 @@ bool ChangingRamp(const SWmaterial&, SWshadedata& out)
     return true;
 }
 
-// A mesh drawn twice in one frame, under another view and with its ramp rewritten between: each indexed record
-// keeps the light, visible vertices and ramp it was handed over with, whether the workers shade it at the frame's
-// end (a recorder set keeps the records until then), as it is handed over, or the frame-order path at once.
+// A mesh drawn twice in one frame, under another view and with its ramp rewritten between, and the second time
+// with new geometry: each indexed record keeps the light, visible vertices and ramp it was handed over with, and
+// the groups it shades from stay until it is drawn, whether the workers shade it at the frame's end (a recorder
+// set keeps the records until then), as it is handed over, or the frame-order path at once.
 TEST(VectorMeshRenderer, RecordsShadedLaterKeepWhatTheyWereHandedOverWith)
 {
     struct NoRecording final : SWtrianglerecorder {
         void Record(const Run&, const uint32_t*, const uint32_t*, const uint32_t*) override {}
     } recorder;
-    const auto frame = [&](int workers, bool record) {
+    const auto frame = [&](int workers, bool record, bool reshape) {
         KindScene scene(2, false, {0.4f, 1.0f, 7.0f}, {0.4f, 1.0f, 7.0f});
         SetShadeDataSource(ChangingRamp);
         scene.material.SetTransparency(0.0f); // opaque and inside: handed over as indexed records
@@ -418,8 +419,15 @@ TEST(VectorMeshRenderer, RecordsShadedLaterKeepWhatTheyWereHandedOverWith)
         EXPECT_TRUE(scene.renderer->Render(scene.surface, scene.opaque, scene.transparent, view));
         for (uint32_t i = 0; i < 256; ++i)
             g_changingRamp[i] = 0xFF000000u | i << 16;
+        if (reshape) {
+            rendertest::TexturedMesh shape = rendertest::FromOff(meshtest::MakeSphere(9, 11));
+            for (float& value : shape.positions)
+                value = value - 0.5f;
+            rendertest::LoadMesh(scene.mesh, shape, &scene.material);
+        }
         EXPECT_TRUE(scene.renderer->Render(scene.surface, scene.opaque, scene.transparent, moved));
         EXPECT_TRUE(scene.surface.EndFrame());
+        EXPECT_EQ(scene.renderer->BuildCount(), reshape ? 2u : 1u);
         EXPECT_GT(scene.renderer->Stats().indexed, 0u);
         const SWpixelbuffer& buffer = *scene.surface.GetCurrentBuffer();
         std::vector<uint32_t> pixels;
@@ -427,13 +435,15 @@ TEST(VectorMeshRenderer, RecordsShadedLaterKeepWhatTheyWereHandedOverWith)
             pixels.insert(pixels.end(), buffer.Row(y), buffer.Row(y) + buffer.Width());
         return pixels;
     };
-    const std::vector<uint32_t> inOrder = frame(0, false);
-    EXPECT_GT(std::count_if(inOrder.begin(), inOrder.end(),
-                            [](uint32_t p) { return (p & 0xFFFFFF) == (p & 0xFF) * 0x010101u && (p & 0xFF) > 8; }),
-              100);
-    for (const int workers : {2, 3}) {
-        EXPECT_EQ(frame(workers, true), inOrder) << workers << " workers, records kept to the end";
-        EXPECT_EQ(frame(workers, false), inOrder) << workers << " workers";
+    for (const bool reshape : {false, true}) {
+        const std::vector<uint32_t> inOrder = frame(0, false, reshape);
+        EXPECT_GT(std::count_if(inOrder.begin(), inOrder.end(),
+                                [](uint32_t p) { return (p & 0xFFFFFF) == (p & 0xFF) * 0x010101u && (p & 0xFF) > 8; }),
+                  100);
+        for (const int workers : {2, 3}) {
+            EXPECT_EQ(frame(workers, true, reshape), inOrder) << workers << " workers, kept to the end, " << reshape;
+            EXPECT_EQ(frame(workers, false, reshape), inOrder) << workers << " workers, " << reshape;
+        }
     }
 }
 
