@@ -449,6 +449,8 @@ namespace {
 
 template <typename T> void WaitUntilReaches(const std::atomic<T>& done, T total)
 {
+    if (SWrasterpool::Watch([&] { return done.load() >= total; }))
+        return;
     for (T now = done.load(); now < total; now = done.load())
         done.wait(now);
 }
