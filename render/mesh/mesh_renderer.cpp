@@ -88,8 +88,9 @@ bool SWmeshrendererCommon::Render(SWrendertarget& target, SWrenderbatch* opaque,
         return false;
     m_inside = (test & SWmesh::kViewInside) != 0;
     if (m_stamp != m_mesh->GetGeometryStamp()) {
-        // Records this renderer handed over earlier in the frame may still shade from the groups.
-        if (m_workTarget == &target && m_workFrame == target.GetFrameCount())
+        // Records this renderer handed over earlier in the frame may still wait to be drawn: their format records
+        // are the groups', and their vertex work shades from the groups.
+        if (m_recordTarget == &target && m_recordFrame == target.GetFrameCount())
             target.FinishDrawing();
         RebuildGroups();
         ++m_builds;
@@ -208,11 +209,11 @@ bool SWmeshrendererCommon::DrawIndexed(SWdrawgroup& group, SWvertexbuffer* verti
                                        uint32_t visible, const SWvertexstage& stage, uint32_t* words)
 {
     SWdirectdrawrecord* record = m_target->NewDirectDrawRecord();
-    if (record != nullptr && m_target->TakesVertexWork() && HandOverShading(*record, stage, words)) {
-        m_workTarget = m_target;
-        m_workFrame = m_target->GetFrameCount();
-    } else if (record != nullptr) {
-        ShadeGroup(stage, words, nullptr);
+    if (record != nullptr) {
+        m_recordTarget = m_target;
+        m_recordFrame = m_target->GetFrameCount();
+        if (!(m_target->TakesVertexWork() && HandOverShading(*record, stage, words)))
+            ShadeGroup(stage, words, nullptr);
     }
     vertices->Unlock();
     if (record == nullptr) {

@@ -87,9 +87,9 @@ protected:
     std::vector<SWprimitivenode*> m_run;
     SWmeshrenderstats m_stats;
     uint32_t m_builds = 0;
-    // The target and frame of the last record whose shading was handed over; compared, never followed.
-    const SWrendertarget* m_workTarget = nullptr;
-    uint32_t m_workFrame = 0;
+    // The target and frame of the last direct-draw record appended; compared, never followed.
+    const SWrendertarget* m_recordTarget = nullptr;
+    uint32_t m_recordFrame = 0;
 };
 
 class SWmeshrendererScalar final : public SWmeshrendererCommon {
