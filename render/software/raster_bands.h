@@ -7,6 +7,7 @@
 // triangles out chunk after chunk, so in frame order: pixels where triangles overlap see them in the order one lane
 // would, which is what blending and the depth test's "first one drawn stays" rule need. Bins keep their memory between
 // draws.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -49,6 +50,9 @@ public:
     uint32_t WorkParts() const { return m_workParts; }
     void RunWorkPart(uint32_t part) const; // safe to call for different parts at once
 
+    // Fewer chunks than Reset was given, at least one; before any is binned.
+    void LimitChunks(int chunks) { m_chunks = std::clamp(chunks, 1, m_chunks); }
+    int Chunks() const { return m_chunks; }
     // Files chunk `chunk` of the triangles; a triangle with an index past its buffer or a vertex that is not finite
     // is left out and counted. Safe to call for different chunks at once. False when memory ran out.
     bool Bin(int chunk);

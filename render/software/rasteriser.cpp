@@ -276,7 +276,7 @@ SWrasterpipeline* SWrasteriser::Pipeline(int index)
     return index >= 0 && index < kPipelineCount ? m_pipelines[index].get() : nullptr;
 }
 
-void SWrasteriser::SetWorkers(int workers, int bandRows)
+void SWrasteriser::SetWorkers(int workers, int bandRows, uint32_t chunkTriangles)
 {
     FinishAhead();
     const int kept = std::clamp(workers, 0, kMostWorkers);
@@ -286,6 +286,7 @@ void SWrasteriser::SetWorkers(int workers, int bandRows)
     }
     m_workers = kept;
     m_bandRows = std::max(bandRows, 0);
+    m_chunkTriangles = chunkTriangles > 0 ? chunkTriangles : kChunkTriangles;
 }
 
 int SWrasteriser::WorkersFromEnvironment()
@@ -431,7 +432,7 @@ struct SWrasteriser::BandPass {
 
     SWrasterbands& bands;
     const int firstLane;
-    const int chunks; // of the binning
+    int chunks; // of the binning, set when the runs are listed
     std::atomic<bool> isBinned{true};
     std::atomic<uint32_t> nextPart{0}; // of the bands' vertex work
     std::atomic<uint32_t> partsDone{0};
@@ -538,6 +539,10 @@ bool SWrasteriser::ListPass(BandPass& pass, const SWdirectdraw* chain, const SWp
         m_stats = pass.before;
         return false;
     }
+    // A small draw is binned whole by the first lane to come instead of in pieces that every lane waits for.
+    const uint64_t wanted = (pass.bands.TriangleCount() + m_chunkTriangles - 1) / m_chunkTriangles;
+    pass.bands.LimitChunks(static_cast<int>(std::min<uint64_t>(wanted, static_cast<uint64_t>(pass.chunks))));
+    pass.chunks = pass.bands.Chunks();
     return true;
 }
 

@@ -77,9 +77,10 @@ public:
 
     // 0 draws every triangle on the calling thread in frame order. n >= 1 cuts the target into bands of bandRows
     // rows (0: rows chosen from the height and n) that n lanes draw side by side, the calling thread one of them;
-    // the picture is the same. The threads are made by the first draw that needs them and kept; a change of n
-    // makes them anew. A recorder, when set, always sees the frame-order path.
-    void SetWorkers(int workers, int bandRows = 0);
+    // the picture is the same. The lanes bin a draw in chunks of at least chunkTriangles triangles (0: 8,192), at
+    // most one a lane. The threads are made by the first draw that needs them and kept; a change of n makes them
+    // anew. A recorder, when set, always sees the frame-order path.
+    void SetWorkers(int workers, int bandRows = 0, uint32_t chunkTriangles = 0);
     int Workers() const { return m_workers; }
     // VORTAN_RENDER_THREADS: 1 asks for the frame-order path, n > 1 for n workers; unset, or not a number from 1 to
     // kMostWorkers, one worker per processor the system reports (the frame-order path on a single one).
@@ -141,7 +142,9 @@ private:
 
     int m_workers = 0;
     int32_t m_bandRows = 0;
-    std::unique_ptr<SWdepthbuffer> m_depthView; // a lane's own tester of the host's depth values
+    uint32_t m_chunkTriangles = kChunkTriangles;
+    static constexpr uint32_t kChunkTriangles = 8192; // a small draw is binned whole by the first lane to come
+    std::unique_ptr<SWdepthbuffer> m_depthView;       // a lane's own tester of the host's depth values
     std::unique_ptr<SWrasterpool> m_pool;
     std::vector<std::unique_ptr<SWrasteriser>> m_lanes; // lanes 1 to n - 1: stages and pipelines of their own
     std::unique_ptr<SWrasterbands> m_bands;
