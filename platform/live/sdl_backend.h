@@ -46,6 +46,7 @@ public:
     // A window without an owner (the program's own main window) was destroyed on the X server by another program:
     // every loop has been asked to end with kQuitWindowLost, and the window is never shown again.
     bool lostApplicationWindow() const { return m_lostApplicationWindow; }
+    std::vector<uint32_t> m_presentPixels; // the region being presented, before it goes to SDL's surface
 
 private:
     struct Shown {
