@@ -57,6 +57,12 @@ public:
         return key;
     }
     uint32_t Count() const { return static_cast<uint32_t>(m_mask.size()); }
+    // Whether each position has exactly one key; then key_of_position[p] is p's.
+    bool OnePerPosition() const
+    {
+        return Count() == m_first.size() &&
+               std::none_of(m_first.begin(), m_first.end(), [](uint32_t key) { return key == kNoKey; });
+    }
 
 private:
     std::vector<uint32_t> m_first; // per position
@@ -123,7 +129,7 @@ SWindexrecord SWmesh::GetIndexRecord(uint32_t polygon) const
     for (size_t c = 0; c < 3; ++c) {
         const size_t at = size_t{polygon} * 3 + c;
         record.position[c] = m_cornerPositions[at];
-        record.cornerKey[c] = m_cornerKeys[at];
+        record.cornerKey[c] = m_keysArePositions ? m_cornerPositions[at] : m_cornerKeys[at];
         record.texture[c] = textures.empty() ? 0 : textures[at];
     }
     return record;
@@ -165,6 +171,7 @@ void SWmesh::ClearTable()
     m_textureIndices = TextureIndices::kZero;
     m_unresolvedMaterials.clear();
     m_cornerKeyCount = 0;
+    m_keysArePositions = false;
     std::vector<float>().swap(m_normals);
     std::vector<float>().swap(m_faceNormals);
 }
@@ -288,6 +295,9 @@ template <typename ForEachPolygon> SWpolygonbuild SWmesh::BuildFrom(uint64_t tri
     if (m_textureIndices != TextureIndices::kOwn)
         std::vector<uint32_t>().swap(m_cornerTextures);
     m_cornerKeyCount = keys.Count();
+    m_keysArePositions = keys.OnePerPosition();
+    if (m_keysArePositions)
+        std::vector<uint32_t>().swap(m_cornerKeys);
     m_loaded = 0;
     return build;
 }
@@ -321,6 +331,7 @@ void SWmesh::ComputeNormals()
     m_faceNormals.assign(polygons * 3, 0.0f);
     m_normals.assign(static_cast<size_t>(m_cornerKeyCount) * 3, 0.0f);
     const float* const p = m_vertices.data();
+    const std::span<const uint32_t> keys = GetCornerKeys();
     for (size_t i = 0; i < polygons; ++i) {
         const uint32_t* const position = &m_cornerPositions[3 * i];
         const float* a = p + 3 * static_cast<size_t>(position[0]);
@@ -332,7 +343,7 @@ void SWmesh::ComputeNormals()
         NormaliseInto(e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2], e1[0] * e2[1] - e1[1] * e2[0],
                       face);
         for (size_t k = 0; k < 3; ++k) {
-            float* const n = &m_normals[3 * static_cast<size_t>(m_cornerKeys[3 * i + k])];
+            float* const n = &m_normals[3 * static_cast<size_t>(keys[3 * i + k])];
             n[0] += face[0];
             n[1] += face[1];
             n[2] += face[2];

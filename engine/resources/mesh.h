@@ -112,7 +112,7 @@ public:
     // The table's arrays, three entries per polygon: position indices, corner keys, texture indices (the position
     // indices where those serve; empty where every texture index is 0).
     std::span<const uint32_t> GetCornerPositions() const { return m_cornerPositions; }
-    std::span<const uint32_t> GetCornerKeys() const { return m_cornerKeys; }
+    std::span<const uint32_t> GetCornerKeys() const { return m_keysArePositions ? m_cornerPositions : m_cornerKeys; }
     std::span<const uint32_t> GetCornerTextures() const;
     std::span<const uint32_t> GetFaceKindIndices() const { return m_kindOf; } // one per polygon, into GetFaceKinds
     std::span<const SWfacekind> GetFaceKinds() const { return m_kinds; }
@@ -202,13 +202,16 @@ private:
     std::vector<float> m_vertices;
     std::vector<float> m_textureVertices;
     std::vector<uint32_t> m_cornerPositions; // three per polygon
-    std::vector<uint32_t> m_cornerKeys;      // three per polygon
+    std::vector<uint32_t> m_cornerKeys;      // three per polygon, unless m_keysArePositions
     std::vector<uint32_t> m_cornerTextures;  // three per polygon, only while m_textureIndices is kOwn
     std::vector<uint32_t> m_kindOf;          // per polygon, into m_kinds
     std::vector<SWfacekind> m_kinds;
     TextureIndices m_textureIndices = TextureIndices::kZero;
     std::map<uint32_t, std::string> m_unresolvedMaterials;
     uint32_t m_cornerKeyCount = 0;
+    // Every position has one key (a mesh of one smoothing group, the usual case): the keys are numbered as the
+    // positions and m_cornerKeys is not kept, which saves a fifth of a large mesh.
+    bool m_keysArePositions = false;
     std::vector<float> m_normals;
     std::vector<float> m_faceNormals;
     uint32_t m_geometryStamp = 0;

@@ -64,6 +64,20 @@ TEST(MeshCornerKeys, CubeSharesKeysPerSmoothingGroup)
     EXPECT_EQ(built.Dropped(), 0u);
     EXPECT_EQ(smooth.GetCornerKeyCount(), 8u);
     EXPECT_EQ(faceted.GetCornerKeyCount(), 24u) << "mask 0: a key per corner of each quad";
+    // One key per position: the keys are the positions themselves, not an array of their own.
+    EXPECT_EQ(smooth.GetCornerKeys().data(), smooth.GetCornerPositions().data());
+    EXPECT_NE(faceted.GetCornerKeys().data(), faceted.GetCornerPositions().data());
+    EXPECT_EQ(smooth.GetIndexRecord(5).cornerKey[2], smooth.GetIndexRecord(5).position[2]);
+    // A position no triangle names has no key: the keys keep their own numbering, within their count.
+    meshtest::OffMesh spare = meshtest::MakeCube();
+    spare.positions.insert(spare.positions.end(), {9.0f, 9.0f, 9.0f});
+    SWmeshobject withSpare;
+    Load(withSpare, spare, 1);
+    EXPECT_EQ(withSpare.GetCornerKeyCount(), 8u);
+    EXPECT_NE(withSpare.GetCornerKeys().data(), withSpare.GetCornerPositions().data());
+    for (uint32_t p = 0; p < withSpare.GetPolygonCount(); ++p)
+        for (const uint32_t key : withSpare.GetIndexRecord(p).cornerKey)
+            EXPECT_LT(key, 8u);
 }
 
 TEST(MeshCornerKeys, DifferentMasksSplitAPosition)
