@@ -631,6 +631,7 @@ int main(int argc, char** argv)
         const std::string scene = sub + "/scene.vtn";
         DropCached(scene);
         const Child world = Run({self, "--world-one", scene}, sub);
+        std::filesystem::remove(scene + ".saved");
         std::map<std::string, double> worldResults = Results(world.out);
         const double worldCat = cat(scene), worldDd = dd(scene);
         char worldLine[400];
