@@ -462,15 +462,22 @@ void SdlBackend::presentWindow(Shown& shown, const Rect& dirty)
         return;
     const int32_t width = static_cast<int32_t>(local.width());
     const int32_t height = static_cast<int32_t>(local.height());
-    std::vector<uint32_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
+    // The 3D views present every timer round, so rows are copied whole rather than pixel by pixel.
+    const Surface32& source = *shown.state.surface;
+    const Rect inSource = local.offsetBy(client.l, client.t).intersected(source.bounds());
+    // One buffer for every present: a fresh one each time cost its page faults again.
+    std::vector<uint32_t>& pixels = m_presentPixels;
+    pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
+    if (inSource.offsetBy(-client.l, -client.t) != local)
+        std::fill(pixels.begin(), pixels.end(), 0u); // what the surface does not reach shows black
     {
-        const Surface32& source = *shown.state.surface;
         const std::lock_guard lock(source.mutex());
-        const Rect inSource = local.offsetBy(client.l, client.t).intersected(source.bounds());
-        for (int32_t y = inSource.t; y < inSource.b; ++y)
-            for (int32_t x = inSource.l; x < inSource.r; ++x)
-                pixels[static_cast<size_t>(y - client.t - local.t) * width + (x - client.l - local.l)] =
-                    source.pixel(x, y) & 0x00FFFFFFu;
+        for (int32_t y = inSource.t; y < inSource.b; ++y) {
+            const uint32_t* from = source.row(y) + inSource.l;
+            uint32_t* to =
+                &pixels[static_cast<size_t>(y - client.t - local.t) * width + (inSource.l - client.l - local.l)];
+            std::transform(from, from + inSource.width(), to, [](uint32_t p) { return p & 0x00FFFFFFu; });
+        }
     }
     if (!screen().isOverlayClear()) {
         const std::shared_ptr<Surface32> overlay = screen().overlay();

@@ -41,6 +41,7 @@ public:
     SDL_Window* sdlWindowOf(Hwnd hwnd) const; // null when the window is not shown here
     bool windowManagerRuns() const { return m_windowManager; }
     uint64_t presentedFrameCount() const { return m_presentedFrames.load(); }
+    std::vector<uint32_t> m_presentPixels; // the region being presented, before it goes to SDL's surface
 
 private:
     struct Shown {
