@@ -307,7 +307,6 @@ bool SWmeshrenderer::BuildDrawGroups(const SWmeshview& view)
                 triangle.corners[c] = static_cast<uint16_t>(index);
             }
         }
-        group->primitiveIndices.resize(group->triangles.size());
 
         group->next = std::move(m_groups);
         m_groups = std::move(group);
