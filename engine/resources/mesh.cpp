@@ -173,7 +173,6 @@ void SWmesh::ClearTable()
     m_cornerKeyCount = 0;
     m_keysArePositions = false;
     std::vector<float>().swap(m_normals);
-    std::vector<float>().swap(m_faceNormals);
 }
 
 uint32_t SWmesh::KindOf(const SWfacekind& kind)
@@ -323,25 +322,29 @@ void SWmesh::SetUnresolvedMaterialName(uint32_t polygon, std::string name)
         m_unresolvedMaterials.insert_or_assign(polygon, std::move(name));
 }
 
+void SWmesh::FaceNormalOf(const float* a, const float* b, const float* c, float out[3])
+{
+    const float e1[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
+    const float e2[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
+    NormaliseInto(e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2], e1[0] * e2[1] - e1[1] * e2[0], out);
+}
+
+void SWmesh::GetFaceNormal(uint32_t polygon, float out[3]) const
+{
+    const uint32_t* const position = &m_cornerPositions[3 * size_t{polygon}];
+    const float* const p = m_vertices.data();
+    FaceNormalOf(p + 3 * size_t{position[0]}, p + 3 * size_t{position[1]}, p + 3 * size_t{position[2]}, out);
+}
+
 void SWmesh::ComputeNormals()
 {
     const size_t polygons = m_kindOf.size();
-    pf::reserveWithLargePages(m_faceNormals, polygons * 3);
     pf::reserveWithLargePages(m_normals, static_cast<size_t>(m_cornerKeyCount) * 3);
-    m_faceNormals.assign(polygons * 3, 0.0f);
     m_normals.assign(static_cast<size_t>(m_cornerKeyCount) * 3, 0.0f);
-    const float* const p = m_vertices.data();
     const std::span<const uint32_t> keys = GetCornerKeys();
     for (size_t i = 0; i < polygons; ++i) {
-        const uint32_t* const position = &m_cornerPositions[3 * i];
-        const float* a = p + 3 * static_cast<size_t>(position[0]);
-        const float* b = p + 3 * static_cast<size_t>(position[1]);
-        const float* c = p + 3 * static_cast<size_t>(position[2]);
-        const float e1[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
-        const float e2[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
-        float* const face = &m_faceNormals[3 * i];
-        NormaliseInto(e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2], e1[0] * e2[1] - e1[1] * e2[0],
-                      face);
+        float face[3];
+        GetFaceNormal(static_cast<uint32_t>(i), face);
         for (size_t k = 0; k < 3; ++k) {
             float* const n = &m_normals[3 * static_cast<size_t>(keys[3 * i + k])];
             n[0] += face[0];

@@ -137,10 +137,13 @@ public:
     // -- Normals and bounds
     uint32_t GetCornerKeyCount() const { return m_cornerKeyCount; }
     const float* GetNormals() const { return m_normals.empty() ? nullptr : m_normals.data(); } // 3 per corner key
-    const float* GetFaceNormals() const { return m_faceNormals.empty() ? nullptr : m_faceNormals.data(); }
     uint32_t GetGeometryStamp() const { return m_geometryStamp; }
-    // Face normals from two edges, corner-key normals as the normalised sum of their faces' normals; a face of no
-    // area, and a key whose faces all have none, get the zero normal. Adds 1 to the geometry stamp.
+    // A face normal from two edges of the triangle at a, b, c (corners in order), normalised; a face of no area has
+    // the zero normal. Made when asked, not kept: a large mesh has as many faces as it has corners' positions.
+    static void FaceNormalOf(const float* a, const float* b, const float* c, float out[3]);
+    void GetFaceNormal(uint32_t polygon, float out[3]) const; // the polygon must exist
+    // Corner-key normals as the normalised sum of their faces' normals; a key whose faces all have no area gets the
+    // zero normal. Adds 1 to the geometry stamp.
     void ComputeNormals();
     void UpdateNormals(); // with vertices and polygons: ComputeNormals, then tells listeners kNotifyChanged
     void ComputeBoundingBox();
@@ -213,7 +216,6 @@ private:
     // positions and m_cornerKeys is not kept, which saves a fifth of a large mesh.
     bool m_keysArePositions = false;
     std::vector<float> m_normals;
-    std::vector<float> m_faceNormals;
     uint32_t m_geometryStamp = 0;
     SWbbox m_box;
     uint8_t m_loaded = 0;

@@ -126,7 +126,8 @@ TEST(MeshNormals, DegenerateFacesGiveZeroNormalsNotNaN)
     mesh.ComputeNormals();
     for (uint32_t face = 0; face < 4; ++face) {
         SCOPED_TRACE(face);
-        const float* n = mesh.GetFaceNormals() + 3 * face;
+        float n[3];
+        mesh.GetFaceNormal(face, n);
         if (face < 2)
             EXPECT_NEAR(LengthOf(n), 1.0f, 1e-6f);
         else
@@ -478,7 +479,8 @@ TEST(MeshCorpus, DegenerateSlidingTrianglesGiveZeroNotNaN)
     ASSERT_TRUE(mesh.IsLoaded());
     int zero = 0;
     for (uint32_t i = 0; i < mesh.GetPolygonCount(); ++i) {
-        const float* n = mesh.GetFaceNormals() + 3 * i;
+        float n[3];
+        mesh.GetFaceNormal(i, n);
         EXPECT_TRUE(std::isfinite(n[0]) && std::isfinite(n[1]) && std::isfinite(n[2]));
         zero += n[0] == 0 && n[1] == 0 && n[2] == 0;
     }
