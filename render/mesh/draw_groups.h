@@ -65,10 +65,12 @@ struct SWvertexlayout {
 };
 
 struct SWdrawgroup {
-    SWmaterial* material = nullptr;        // not owned
-    std::vector<float> vertices;           // position and normal, six floats each
-    std::vector<float> coordinates;        // u, v per vertex; empty when the mesh has no texture vertices
-    std::vector<int32_t> primitiveIndices; // filled by culling, one per visible triangle
+    SWmaterial* material = nullptr; // not owned
+    std::vector<float> vertices;    // position and normal, six floats each
+    std::vector<float> coordinates; // u, v per vertex; empty when the mesh has no texture vertices
+    // Filled by culling, one per visible triangle; a vector kind leaves it empty for a group it hands over as an
+    // indexed list.
+    std::vector<int32_t> primitiveIndices;
     std::vector<SWgrouptriangle> triangles;
     std::vector<SWtangentframe> frames; // three per triangle when drawn as Dot3
     uint32_t drawFlags = 0;
