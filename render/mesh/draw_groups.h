@@ -95,7 +95,7 @@ struct SWmeshview {
     std::span<const float> positions;          // three per position
     std::span<const float> normals;            // three per corner key
     std::span<const float> textureVertices;    // two per texture vertex; empty when none
-    std::span<const float> faceNormals;        // three per polygon
+    std::span<const float> faceNormals;        // three per polygon; empty: made from the positions as the mesh does
     std::span<const uint32_t> cornerPositions; // three per polygon
     std::span<const uint32_t> cornerKeys;      // three per polygon
     std::span<const uint32_t> cornerTextures;  // three per polygon; empty: every texture index is 0
