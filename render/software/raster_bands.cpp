@@ -64,6 +64,7 @@ void SWrasterbands::Reset(int32_t height, int32_t bandRows, int chunks)
     for (std::vector<uint32_t>& bin : m_bins)
         bin.clear();
     m_skipped.assign(static_cast<size_t>(m_chunks), 0);
+    m_chunkStarts.clear();
 }
 
 bool SWrasterbands::AddRun(const SWrasterrun& run)
@@ -108,6 +109,36 @@ bool SWrasterbands::AddWork(const SWvertexwork& work)
         return false;
     }
     m_workParts += parts;
+    if (!m_runs.empty())
+        m_runs.back().work = &work;
+    return true;
+}
+
+bool SWrasterbands::CutAtRuns(uint64_t least)
+{
+    std::vector<uint32_t> starts;
+    try {
+        uint64_t inChunk = 0;
+        for (size_t r = 0; r < m_runs.size(); ++r) {
+            if (inChunk == 0)
+                starts.push_back(static_cast<uint32_t>(r));
+            inChunk += m_runs[r].count;
+            if (inChunk >= least)
+                inChunk = 0;
+        }
+        const int chunks = static_cast<int>(starts.size());
+        if (chunks < m_chunks || chunks > std::numeric_limits<int>::max() / std::max(m_bandCount, 1))
+            return false;
+        starts.push_back(static_cast<uint32_t>(m_runs.size()));
+        const size_t bins = static_cast<size_t>(chunks) * static_cast<size_t>(m_bandCount);
+        if (m_bins.size() < bins)
+            m_bins.resize(bins);
+        m_skipped.assign(static_cast<size_t>(chunks), 0);
+        m_chunkStarts = std::move(starts);
+        m_chunks = chunks;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
     return true;
 }
 
@@ -121,8 +152,20 @@ void SWrasterbands::RunWorkPart(uint32_t part) const
 
 bool SWrasterbands::Bin(int chunk)
 {
-    const uint64_t begin = m_total * static_cast<uint64_t>(chunk) / static_cast<uint64_t>(m_chunks);
-    const uint64_t end = m_total * static_cast<uint64_t>(chunk + 1) / static_cast<uint64_t>(m_chunks);
+    uint64_t begin = m_total * static_cast<uint64_t>(chunk) / static_cast<uint64_t>(m_chunks);
+    uint64_t end = m_total * static_cast<uint64_t>(chunk + 1) / static_cast<uint64_t>(m_chunks);
+    if (!m_chunkStarts.empty()) {
+        const size_t firstRun = m_chunkStarts[static_cast<size_t>(chunk)];
+        const size_t endRun = m_chunkStarts[static_cast<size_t>(chunk) + 1];
+        for (size_t r = firstRun; r < endRun; ++r) {
+            if (const SWvertexwork* work = m_runs[r].work; work != nullptr) {
+                for (uint32_t part = 0; part < work->PartCount(); ++part)
+                    work->RunPart(part);
+            }
+        }
+        begin = m_runs[firstRun].first;
+        end = endRun < m_runs.size() ? m_runs[endRun].first : m_total;
+    }
     if (begin >= end)
         return true;
     // The run that holds the chunk's first triangle: the last one that starts at or before it.

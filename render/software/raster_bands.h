@@ -26,9 +26,10 @@ struct SWrasterrun {
     uint32_t first = 0;              // the draw's number of the run's first triangle
     const uint32_t* words = nullptr; // an indexed record's vertex words (not owned)
     const uint16_t* indices = nullptr;
-    uint32_t stride = 0;         // words per vertex
-    uint32_t usableVertices = 0; // vertices that lie wholly within the buffer
-    size_t firstListed = 0;      // queue runs: where the run's first vertices are listed
+    uint32_t stride = 0;                // words per vertex
+    uint32_t usableVertices = 0;        // vertices that lie wholly within the buffer
+    size_t firstListed = 0;             // queue runs: where the run's first vertices are listed
+    const SWvertexwork* work = nullptr; // an indexed record's vertex work, when it has one (not owned)
 
     // An indexed record's run: its triangles and buffers as far as the buffers really hold them.
     static SWrasterrun OfRecord(const SWdirectdraw& record, int pipeline, bool depthTest, bool depthWrite);
@@ -47,12 +48,17 @@ public:
     uint64_t TriangleCount() const { return m_total; }
     // The vertex work of a run's record: its parts are numbered after those of the works added before.
     bool AddWork(const SWvertexwork& work);
-    uint32_t WorkParts() const { return m_workParts; }
+    // Parts left to hand out before binning: none once the chunks are cut at runs, as each chunk runs its runs' work.
+    uint32_t WorkParts() const { return m_chunkStarts.empty() ? m_workParts : 0; }
     void RunWorkPart(uint32_t part) const; // safe to call for different parts at once
 
     // Fewer chunks than Reset was given, at least one; before any is binned.
     void LimitChunks(int chunks) { m_chunks = std::clamp(chunks, 1, m_chunks); }
     int Chunks() const { return m_chunks; }
+    // Chunks cut between runs, each of at least `least` triangles or the draw's last runs, when that gives at least
+    // as many chunks as there are now: a chunk's lane then runs the vertex work of its runs and bins their triangles
+    // while the vertices are still in its cache. Before any is binned; false when it kept the chunks as they were.
+    bool CutAtRuns(uint64_t least);
     // Files chunk `chunk` of the triangles; a triangle with an index past its buffer or a vertex that is not finite
     // is left out and counted. Safe to call for different chunks at once. False when memory ran out.
     bool Bin(int chunk);
@@ -84,6 +90,7 @@ private:
     uint32_t m_workParts = 0;
     std::vector<std::vector<uint32_t>> m_bins; // chunk-major: chunk x band count + band
     std::vector<uint64_t> m_skipped;           // per chunk
+    std::vector<uint32_t> m_chunkStarts;       // cut at runs: each chunk's first run, then the run count
     uint64_t m_total = 0;
     int32_t m_height = 0;
     int32_t m_bandRows = 1;

@@ -542,6 +542,9 @@ bool SWrasteriser::ListPass(BandPass& pass, const SWdirectdraw* chain, const SWp
     // A small draw is binned whole by the first lane to come instead of in pieces that every lane waits for.
     const uint64_t wanted = (pass.bands.TriangleCount() + m_chunkTriangles - 1) / m_chunkTriangles;
     pass.bands.LimitChunks(static_cast<int>(std::min<uint64_t>(wanted, static_cast<uint64_t>(pass.chunks))));
+    // Chunks of whole runs, about four a lane, when the draw's runs are small enough to give every lane one.
+    const uint64_t lanesBinning = static_cast<uint64_t>(lanes - pass.firstLane);
+    pass.bands.CutAtRuns(std::max<uint64_t>(m_chunkTriangles, pass.bands.TriangleCount() / (4 * lanesBinning)));
     pass.chunks = pass.bands.Chunks();
     return true;
 }
