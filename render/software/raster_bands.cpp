@@ -36,16 +36,6 @@ SWrasterrun SWrasterrun::OfRecord(const SWdirectdraw& record, int pipeline, bool
     return run;
 }
 
-bool SWrasterrun::IndexedCorners(uint32_t i, const uint32_t* (&out)[3]) const
-{
-    const uint16_t* corner = indices + 3 * size_t{i};
-    if (corner[0] >= usableVertices || corner[1] >= usableVertices || corner[2] >= usableVertices)
-        return false;
-    for (int c = 0; c < 3; ++c)
-        out[c] = words + size_t{corner[c]} * stride;
-    return true;
-}
-
 void SWrasterbands::Reset(int32_t height, int32_t bandRows, int chunks)
 {
     m_runs.clear();
@@ -191,16 +181,6 @@ bool SWrasterbands::Bin(int chunk)
         return false;
     }
     m_skipped[static_cast<size_t>(chunk)] = skipped;
-    return true;
-}
-
-bool SWrasterbands::Corners(const SWrasterrun& run, uint32_t i, const uint32_t* (&out)[3]) const
-{
-    if (run.indices != nullptr)
-        return run.IndexedCorners(i, out);
-    const uint32_t* first = m_listed[run.firstListed + i];
-    for (int c = 0; c < 3; ++c)
-        out[c] = first + static_cast<size_t>(c) * run.format->vertexStride;
     return true;
 }
 

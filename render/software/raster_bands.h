@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "render/format_record.h"
+
 class SWvertexwork;
 struct SWdirectdraw;
 struct SWtexturestages;
@@ -98,6 +100,26 @@ private:
     int m_bandCount = 0;
     int m_chunks = 1;
 };
+
+inline bool SWrasterrun::IndexedCorners(uint32_t i, const uint32_t* (&out)[3]) const
+{
+    const uint16_t* corner = indices + 3 * size_t{i};
+    if (corner[0] >= usableVertices || corner[1] >= usableVertices || corner[2] >= usableVertices)
+        return false;
+    for (int c = 0; c < 3; ++c)
+        out[c] = words + size_t{corner[c]} * stride;
+    return true;
+}
+
+inline bool SWrasterbands::Corners(const SWrasterrun& run, uint32_t i, const uint32_t* (&out)[3]) const
+{
+    if (run.indices != nullptr)
+        return run.IndexedCorners(i, out);
+    const uint32_t* first = m_listed[run.firstListed + i];
+    for (int c = 0; c < 3; ++c)
+        out[c] = first + static_cast<size_t>(c) * run.format->vertexStride;
+    return true;
+}
 
 template <typename Draw> void SWrasterbands::ForEachInBand(int band, Draw&& draw) const
 {

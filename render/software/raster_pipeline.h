@@ -25,7 +25,25 @@ struct SWrasterrows {
     int32_t end = 0;
     int32_t Home(int32_t height) const { return first < height ? first : height - 1; } // the row it is counted in
 };
-SWrasterrows RowsCovered(double yTop, double yBottom, int32_t height);
+
+// floor(value), held within [lowest, highest] so that any coordinate becomes a usable row or column. Worked by
+// truncation and one comparison: the edge walk asks twice a row, and a call into the maths library costs more than
+// the rest of the row's set-up.
+inline int64_t FloorWithin(double value, int64_t lowest, int64_t highest)
+{
+    if (!(value >= static_cast<double>(lowest)))
+        return lowest;
+    if (value >= static_cast<double>(highest))
+        return highest;
+    const int64_t whole = static_cast<int64_t>(value);
+    return static_cast<double>(whole) > value ? whole - 1 : whole;
+}
+
+inline SWrasterrows RowsCovered(double yTop, double yBottom, int32_t height)
+{
+    return {static_cast<int32_t>(FloorWithin(yTop + 0.5, 0, height)),
+            static_cast<int32_t>(FloorWithin(yBottom + 0.5, 0, height))};
+}
 
 struct SWrasterstats {
     uint64_t affineTriangles = 0;      // walked affinely (drawn or not)

@@ -544,7 +544,8 @@ bool SWrasteriser::ListPass(BandPass& pass, const SWdirectdraw* chain, const SWp
     pass.bands.LimitChunks(static_cast<int>(std::min<uint64_t>(wanted, static_cast<uint64_t>(pass.chunks))));
     // Chunks of whole runs, about four a lane, when the draw's runs are small enough to give every lane one.
     const uint64_t lanesBinning = static_cast<uint64_t>(lanes - pass.firstLane);
-    pass.bands.CutAtRuns(std::max<uint64_t>(m_chunkTriangles, pass.bands.TriangleCount() / (4 * lanesBinning)));
+    pass.bands.CutAtRuns(std::max<uint64_t>(std::min(m_chunkTriangles, kChunkTriangles / 8),
+                                            pass.bands.TriangleCount() / (4 * lanesBinning)));
     pass.chunks = pass.bands.Chunks();
     return true;
 }
