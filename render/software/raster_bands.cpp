@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <cmath>
 #include <limits>
 #include <new>
 
@@ -12,9 +11,16 @@
 
 namespace {
 
-bool IsFiniteWord(const uint32_t* vertex, int word)
+// Words 0, 1 and 3 (x, y and the reciprocal w) of all three corners finite: a float is not finite exactly when its
+// exponent bits are all set. Tested without a branch a word, as binning asks it of every triangle of a draw.
+bool AreFinite(const uint32_t* const (&corners)[3])
 {
-    return std::isfinite(std::bit_cast<float>(vertex[word]));
+    constexpr uint32_t kExponent = 0x7f800000;
+    bool isInfiniteOrNaN = false;
+    for (const uint32_t* vertex : corners)
+        isInfiniteOrNaN |= ((vertex[0] & kExponent) == kExponent) | ((vertex[1] & kExponent) == kExponent) |
+                           ((vertex[3] & kExponent) == kExponent);
+    return !isInfiniteOrNaN;
 }
 
 } // namespace
@@ -168,10 +174,7 @@ bool SWrasterbands::Bin(int chunk)
             while (t - r->first >= r->count)
                 ++r;
             const uint32_t* corners[3];
-            bool isDrawable = Corners(*r, static_cast<uint32_t>(t - r->first), corners);
-            for (int c = 0; c < 3 && isDrawable; ++c)
-                isDrawable = IsFiniteWord(corners[c], 0) && IsFiniteWord(corners[c], 1) && IsFiniteWord(corners[c], 3);
-            if (!isDrawable) {
+            if (!Corners(*r, static_cast<uint32_t>(t - r->first), corners) || !AreFinite(corners)) {
                 ++skipped;
                 continue;
             }
