@@ -132,8 +132,10 @@ void RegisterMainFrameResources()
 bool CMainFrame::Create(const pf::Rect& rect)
 {
     RegisterMainFrameResources();
-    if (!createFrame("Vortan", rect, kMainMenu, 0))
+    // A sizing border: without it a window manager offers neither sizing nor maximising.
+    if (!createFrame("Vortan", rect, kMainMenu, pf::WS_THICKFRAME))
         return false;
+    m_normalRect = rect;
     setAccelerators(pf::resources().accelerators(kMainMenu));
     pf::ImageListRef images = pf::ImageList::create(16, 16, pf::ILC_COLOR32 | pf::ILC_MASK, 6, 0);
     for (int i = 0; i < 6; ++i)
@@ -166,18 +168,18 @@ void CMainFrame::SetRecentFiles(const std::vector<std::string>& paths)
     invalidate(true);
 }
 
-void CMainFrame::UpdateCommandStates(bool running, bool haveView, bool publishable)
+void CMainFrame::UpdateCommandStates(const CommandStates& states)
 {
     const auto set = [&](uint32_t id, bool on) {
         menu().enableItem(id, on ? pf::MF_ENABLED : pf::MF_GRAYED);
         if (toolBar() != nullptr)
             toolBar()->enableButton(id, on);
     };
-    set(kCmdStart, !running && haveView);
-    set(kCmdStop, running);
-    set(kCmdSnapshot, haveView);
-    set(kCmdCloseView, haveView);
-    set(kCmdPublish, publishable);
+    set(kCmdStart, !states.running && states.haveView);
+    set(kCmdStop, states.running);
+    set(kCmdSnapshot, states.haveView);
+    set(kCmdCloseView, states.haveRenderFrame);
+    set(kCmdPublish, states.publishable);
     set(kCmdScaleCenter, m_designer.HasTool(kCmdScaleCenter));
     set(kCmdRemoveSceneFiles, m_designer.HasTool(kCmdRemoveSceneFiles));
     set(kCmdSynchronizeSceneFiles, m_designer.HasTool(kCmdSynchronizeSceneFiles));
@@ -302,6 +304,11 @@ pf::LResult CMainFrame::handle(const pf::Msg& msg)
             pf::ui().setCursor(pf::loadCursor(pf::IDC_ARROW));
             return 0;
         }
+        break;
+    case pf::WM_MOVE:
+    case pf::WM_SIZE:
+        if (!IsMaximized())
+            m_normalRect = windowRect();
         break;
     case pf::WM_CLOSE:
         m_designer.Close();

@@ -89,7 +89,7 @@ public:
     bool AddSceneFile(); // through the file dialog
     bool AddSceneFilePath(const std::string& path);
     CChildRenderView* NewView();
-    void CloseActiveView();
+    void CloseActiveView(); // the front 3D view or player: the active child when it is one; never another kind
     bool StartPreview();
     bool StopPreview();
     bool Snapshot(); // through the file dialog
@@ -148,6 +148,7 @@ private:
     void DropRecent(const std::string& path);
     void SaveRecent();
     void UpdateTitle();
+    CChildRenderFrame* FrontRenderFrame() const; // the active child when it shows a world, else the topmost that does
     void SetTimerWorld(SWworld* world);
     void ShowError(const std::string& text);
     void ShowSettingsWarnings(); // those not yet shown, in one box

@@ -1,0 +1,280 @@
+// The designer's main window under a window manager, used by the mouse and the keys through XTest: the first-run
+// question over it, its child windows opened in front and closed by the View menu, every menu command reached by the
+// keys alone, its maximised state kept for the next start, and pictures of the arranged windows, of a box over the
+// publish progress and of the sound editor on a small screen.
+#include <X11/keysym.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "designer/app/child_render_view.h"
+#include "designer/app/designer_app.h"
+#include "designer/app/editor_settings.h"
+#include "designer/app/extended_world.h"
+#include "designer/app/main_frame.h"
+#include "designer/app/project_object.h"
+#include "designer/app/publish_dialogs.h"
+#include "designer/app/startup.h"
+#include "designer/app/user_dialogs.h"
+#include "designer/eventedit/event_map_frame.h"
+#include "engine/core/world.h"
+#include "engine/core/world_sections.h"
+#include "engine/resources/resource_report.h"
+#include "engine/resources/sound.h"
+#include "engine/resources/sound_list.h"
+#include "platform/base/atomic_file.h"
+#include "platform/gfx/png_file.h"
+#include "platform/live/tests/live_environment.h"
+#include "platform/live/x_window.h"
+#include "platform/media/riff_wave_writer.h"
+#include "platform/settings/settings_backend.h"
+#include "platform/settings/settings_store.h"
+#include "platform/testing/message_spy.h"
+#include "platform/ui/core/message_loop.h"
+#include "platform/ui/dialog/dialog.h"
+#include "platform/ui/frame/frame_window.h"
+#include "platform/ui/providers/live_providers.h"
+#include "testsupport/designer/sample_designer.h"
+
+namespace pf {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Every modal box of the designer as a person meets it: once it is on the server with the keyboard, Escape; a scene
+// given for its template runs first, in its place.
+class EscapingModalDriver final : public ModalDriver {
+public:
+    explicit EscapingModalDriver(std::function<bool(Dialog&)> hasKeyboard) : m_hasKeyboard(std::move(hasKeyboard)) {}
+    std::map<int32_t, std::function<void(Dialog&)>> scenes;
+    std::vector<int32_t> seen; // the templates of the boxes run, in order
+
+    void run(Dialog& dialog) override
+    {
+        seen.push_back(dialog.templateId());
+        const auto until = std::chrono::steady_clock::now() + 20s;
+        while (!dialog.hasEnded() && !m_hasKeyboard(dialog) && std::chrono::steady_clock::now() < until)
+            runLoopStep(ui());
+        if (const auto scene = scenes.find(dialog.templateId()); scene != scenes.end())
+            scene->second(dialog);
+        else if (!dialog.hasEnded())
+            liveServer().tap(XK_Escape);
+        m_loop.run(dialog);
+    }
+
+private:
+    std::function<bool(Dialog&)> m_hasKeyboard;
+    LoopModalDriver m_loop;
+};
+
+class MainWindowLive : public LiveFixture {
+protected:
+    void SetUp() override
+    {
+        withWindowManager = true;
+        LiveFixture::SetUp();
+        folder = std::filesystem::temp_directory_path() / ("vortan-main-window-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(folder);
+        providers.install();
+        ui().providers().install(&driver);
+    }
+    void TearDown() override
+    {
+        designer.Exit();
+        ui().providers().install(static_cast<ModalDriver*>(nullptr));
+        std::filesystem::remove_all(folder);
+        LiveFixture::TearDown();
+    }
+    unsigned long xOf(Hwnd hwnd) { return xWindowOf(backend().sdlWindowOf(hwnd)).window; }
+    bool isAbove(unsigned long upper, unsigned long lower)
+    {
+        const std::vector<unsigned long> order = liveServer().stacking();
+        const auto u = std::find(order.begin(), order.end(), upper);
+        const auto l = std::find(order.begin(), order.end(), lower);
+        return u != order.end() && l != order.end() && u > l;
+    }
+    bool isActiveOnServer(Hwnd hwnd)
+    {
+        return xOf(hwnd) != 0 &&
+               liveServer().property(0, "_NET_ACTIVE_WINDOW") == std::vector<unsigned long>{xOf(hwnd)};
+    }
+    bool isMaximizedOnServer(unsigned long xWindow)
+    {
+        int axes = 0;
+        for (const unsigned long atom : liveServer().property(xWindow, "_NET_WM_STATE"))
+            axes += liveServer().atomName(atom).starts_with("_NET_WM_STATE_MAXIMIZED_") ? 1 : 0;
+        return axes == 2;
+    }
+    CMainFrame& frame() { return *designer.GetMainFrame(); }
+    // The loop runs until the main frame is on the server with the keyboard, as a person finds it after start-up.
+    void waitForMainFrame()
+    {
+        ASSERT_TRUE(
+            runUntil([&] { return isActiveOnServer(frame().hwnd()) && ui().activeWindow() == frame().hwnd(); }));
+        settle(200);
+    }
+    // F10, Right to the menu, Down to open it, Down to the entry, Enter: the keys a person without a mouse uses. The
+    // keys wait at the server until the loop reads them, the menu's own loop among it.
+    void chooseByKeys(int32_t menuIndex, uint32_t command)
+    {
+        const Menu popup = frame().menu().subMenu(menuIndex);
+        int32_t downs = 1;
+        for (const MenuItem& item : popup.items()) {
+            if (item.id == command)
+                break;
+            downs += item.isChoosable() ? 1 : 0;
+        }
+        liveServer().tap(XK_F10);
+        for (int32_t i = 0; i < menuIndex; ++i)
+            liveServer().tap(XK_Right);
+        for (int32_t i = 0; i < downs; ++i)
+            liveServer().tap(XK_Down);
+        liveServer().tap(XK_Return);
+    }
+    void saveShot(const Rect& area, const std::string& name)
+    {
+        const char* artifacts = std::getenv("VORTAN_TEST_ARTIFACTS");
+        const std::string dir = artifacts != nullptr ? artifacts : folder.string();
+        std::string error;
+        EXPECT_TRUE(writePngFile(dir + "/" + name + ".png", *liveServer().grab(area), error)) << error;
+    }
+    // A person's drag by the real pointer, the loop running between the steps.
+    void drag(Point from, Point to)
+    {
+        liveServer().moveTo(from);
+        settle(100);
+        liveServer().button(1, true);
+        for (int step = 1; step <= 4; ++step) {
+            liveServer().moveTo({from.x + (to.x - from.x) * step / 4, from.y + (to.y - from.y) * step / 4});
+            settle(60);
+        }
+        liveServer().button(1, false);
+        settle(150);
+    }
+    MdiChild* eventMapFrame()
+    {
+        for (MdiChild* child : frame().mdiClient()->childFrames())
+            if (dynamic_cast<CChildEventMapFrame*>(child) != nullptr)
+                return child;
+        return nullptr;
+    }
+    Point captionPoint(const MdiChild& child)
+    {
+        const Rect caption = child.captionButtonRect(MdiChild::kMinimizeButton);
+        const Rect place = child.windowRect(); // the client area's coordinates
+        // Just left of the caption buttons: the part of a caption least often under a cascaded window.
+        return frame().mdiClient()->clientToScreen({place.l + caption.l - 20, place.t + (caption.t + caption.b) / 2});
+    }
+    // The child is the active one and the one a press at its caption's middle reaches.
+    bool isInFront(const MdiChild* child)
+    {
+        const Point onCaption = captionPoint(*child);
+        Window* hit = ui().window(ui().windowFromPoint(onCaption));
+        return frame().mdiClient()->activeChild() == child && hit != nullptr &&
+               (hit == child || hit->isDescendantOf(child));
+    }
+
+    std::filesystem::path folder;
+    LiveProviders providers;
+    EscapingModalDriver driver{[this](Dialog& d) { return isActiveOnServer(d.hwnd()) && ui().focus() != kNoWindow; }};
+    CVTND_Designer designer;
+};
+
+// The first start asks for the user's name over the main window. The main window, restored and maximised again by
+// the window manager and then clicked, keeps the question in front with the keyboard, which takes the name; once it is
+// answered, a click on File opens the menu and its keys choose from it.
+TEST_F(MainWindowLive, TheFirstRunQuestionStaysAboveTheMaximisedMainWindowAndFileOpensOnceAnswered)
+{
+    MessageSpy clicks;
+    driver.scenes[kIddUserInformation] = [&](Dialog& question) {
+        const unsigned long mainX = xOf(frame().hwnd());
+        const unsigned long questionX = xOf(question.hwnd());
+        EXPECT_EQ(liveServer().property(questionX, "WM_TRANSIENT_FOR"), std::vector<unsigned long>{mainX});
+        liveServer().maximize(mainX, false);
+        EXPECT_TRUE(runUntil([&] { return !isMaximizedOnServer(mainX); }));
+        liveServer().maximize(mainX, true);
+        EXPECT_TRUE(runUntil([&] { return isMaximizedOnServer(mainX) && frame().IsMaximized(); }));
+        clicks.onlyWindows({frame().mdiClient()->hwnd()}).onlyMessages({WM_LBUTTONDOWN});
+        const Rect client = frame().mdiClient()->clientRect();
+        const Point away = frame().mdiClient()->clientToScreen({client.r - 30, client.b - 30});
+        liveServer().moveTo(away);
+        settle(100);
+        liveServer().click(away);
+        EXPECT_TRUE(runUntil([&] { return isAbove(questionX, mainX) && isActiveOnServer(question.hwnd()); }));
+        EXPECT_EQ(clicks.count(WM_LBUTTONDOWN), 0u) << "the waiting main window took a click";
+        for (const unsigned long key : {XK_a, XK_d, XK_a, XK_Return})
+            liveServer().tap(key);
+    };
+    CVTND_StartOptions options = designertest::TestStartOptions((folder / "recovery.vtp").string());
+    options.developerRun = false;
+    ASSERT_TRUE(designer.Start(std::move(options)));
+    ASSERT_EQ(driver.seen.size(), 1u) << "the question, and nothing else";
+    EXPECT_EQ(designer.GetSettings()->GetString(CVTND_EditorSettings::kUserName), "ada");
+
+    waitForMainFrame();
+    MessageSpy commands;
+    commands.onlyWindows({frame().hwnd()}).onlyMessages({WM_COMMAND});
+    const Rect file = frame().menuItemRect(0);
+    const Point onFile{frame().windowRect().l + (file.l + file.r) / 2, frame().windowRect().t + (file.t + file.b) / 2};
+    liveServer().moveTo(onFile);
+    settle(100);
+    liveServer().click(onFile);
+    for (const unsigned long key : {XK_Down, XK_Down, XK_Return})
+        liveServer().tap(key);
+    EXPECT_TRUE(runUntil([&] { return commands.count(WM_COMMAND) == 1 && driver.seen.size() == 2; }));
+    EXPECT_EQ(commands.log().empty() ? 0u : loWord(commands.log()[0].wParam), kCmdOpenProject);
+    EXPECT_EQ(driver.seen.back(), kFileDialogIdd);
+}
+
+// The event map comes up in front of the first 3D view, as every newly opened child does; View > Close 3D View
+// closes the front 3D view, never the event map that is active; once no 3D view is left, however the last went,
+// the entry is greyed.
+TEST_F(MainWindowLive, NewChildrenOpenInFrontAndClose3DViewClosesOnlyViews)
+{
+    ASSERT_TRUE(designertest::StartOnSampleWorld(designer, folder));
+    waitForMainFrame();
+    MdiChild* map = eventMapFrame();
+    ASSERT_NE(map, nullptr);
+    EXPECT_TRUE(isInFront(map)) << "the event map opened behind";
+
+    chooseByKeys(1, kCmdNewView);
+    ASSERT_TRUE(runUntil([&] { return designer.Views().size() == 2; }));
+    auto* second = dynamic_cast<MdiChild*>(designer.Views().back()->parent());
+    ASSERT_NE(second, nullptr);
+    EXPECT_TRUE(isInFront(second));
+
+    const Point onMap = captionPoint(*map);
+    liveServer().moveTo(onMap);
+    settle(100);
+    liveServer().click(onMap);
+    ASSERT_TRUE(runUntil([&] { return isInFront(map); }));
+    chooseByKeys(1, kCmdCloseView);
+    ASSERT_TRUE(runUntil([&] { return designer.Views().size() == 1; }));
+    EXPECT_EQ(eventMapFrame(), map) << "Close 3D View closed the event map";
+    EXPECT_EQ(designer.Views().size(), 1u);
+    EXPECT_FALSE(frame().menu().items()[1].popup[1].flags & MF_GRAYED);
+
+    auto* last = dynamic_cast<MdiChild*>(designer.Views().front()->parent());
+    last->activate();
+    settle(100);
+    liveServer().key(XK_Control_L, true);
+    liveServer().tap(XK_F4);
+    liveServer().key(XK_Control_L, false);
+    ASSERT_TRUE(runUntil([&] { return designer.Views().empty(); }));
+    EXPECT_TRUE(runUntil([&] { return (frame().menu().items()[1].popup[1].flags & MF_GRAYED) != 0; }))
+        << "Close 3D View stays on with no 3D view left";
+    EXPECT_EQ(eventMapFrame(), map);
+}
+
+} // namespace
+} // namespace pf
