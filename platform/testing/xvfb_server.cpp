@@ -202,28 +202,33 @@ void XvfbServer::maximize(unsigned long xWindow, bool on)
 unsigned long XvfbServer::findTopLevel(const std::string& namePrefix)
 {
     Display* d = asDisplay(m_connection);
-    ::Window root = 0;
-    ::Window parent = 0;
-    ::Window* children = nullptr;
-    unsigned int count = 0;
-    if (XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &count) == 0)
-        return 0;
+    // A window manager puts the clients in frames of its own and lists them; without one they are the root's children.
+    std::vector<unsigned long> candidates = property(0, "_NET_CLIENT_LIST");
+    if (candidates.empty()) {
+        ::Window root = 0;
+        ::Window parent = 0;
+        ::Window* children = nullptr;
+        unsigned int count = 0;
+        if (XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &count) == 0)
+            return 0;
+        candidates.assign(children, children + count);
+        if (children != nullptr)
+            XFree(children);
+    }
     unsigned long found = 0;
     // A window that goes between the listing and the name's reading is skipped, not an error that ends the test.
     XSync(d, False);
     const XErrorHandler previous = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
-    for (unsigned int i = 0; i < count && found == 0; ++i) {
+    for (size_t i = 0; i < candidates.size() && found == 0; ++i) {
         char* name = nullptr;
-        if (XFetchName(d, children[i], &name) != 0 && name != nullptr) {
+        if (XFetchName(d, candidates[i], &name) != 0 && name != nullptr) {
             if (std::string(name).starts_with(namePrefix))
-                found = children[i];
+                found = candidates[i];
             XFree(name);
         }
     }
     XSync(d, False);
     XSetErrorHandler(previous);
-    if (children != nullptr)
-        XFree(children);
     return found;
 }
 

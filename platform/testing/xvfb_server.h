@@ -38,8 +38,8 @@ public:
     void askToClose(unsigned long xWindow);
     // What a pager asks of the window manager when the user maximises a window, or restores it (_NET_WM_STATE).
     void maximize(unsigned long xWindow, bool on = true);
-    // A top-level window of another program, found as a window manager lists it: the first child of the root
-    // window whose name (WM_NAME) starts with namePrefix; 0 when there is none.
+    // A top-level window of another program, found as a window manager lists it: the first of its clients, else
+    // the first child of the root window, whose name (WM_NAME) starts with namePrefix; 0 when there is none.
     unsigned long findTopLevel(const std::string& namePrefix);
     Point pointer(); // where the pointer is on the root window
 

@@ -3,6 +3,7 @@
 // keys alone, its maximised state kept for the next start, and pictures of the arranged windows, of a box over the
 // publish progress and of the sound editor on a small screen.
 #include <X11/keysym.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,7 +12,9 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <string>
 #include <thread>
@@ -274,6 +277,63 @@ TEST_F(MainWindowLive, NewChildrenOpenInFrontAndClose3DViewClosesOnlyViews)
     EXPECT_TRUE(runUntil([&] { return (frame().menu().items()[1].popup[1].flags & MF_GRAYED) != 0; }))
         << "Close 3D View stays on with no 3D view left";
     EXPECT_EQ(eventMapFrame(), map);
+}
+
+// The designer as a person starts it, twice, on one settings file. The first start opens at the place the file keeps
+// and is maximised by the window manager before the close; the second opens maximised within the screen, and the
+// place kept for its restoring is still the first one.
+TEST_F(MainWindowLive, TheMaximisedStateIsKeptWithThePlaceForTheNextStart)
+{
+    const std::filesystem::path settings = folder / "settings.reg";
+    ASSERT_TRUE(writeFileAtomically(settings.string(), "[Software\\Brenix\\Vortan\\Editor]\n"
+                                                       "\"user name\"=\"Live Test\"\n"
+                                                       "[Software\\Brenix\\Vortan\\Main Window]\n"
+                                                       "\"Left\"=dword:00000064\n\"Top\"=dword:00000050\n"
+                                                       "\"Right\"=dword:00000384\n\"Bottom\"=dword:000002bc\n"
+                                                       "\"Maximized\"=dword:00000000\n"));
+    const Rect screenArea{0, 0, 1280, 1024};
+    for (const bool maximizedBefore : {false, true}) {
+        SCOPED_TRACE(maximizedBefore ? "second start" : "first start");
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::setenv("DISPLAY", liveServer().display().c_str(), 1);
+            ::setenv("VORTAN_SETTINGS_FILE", settings.c_str(), 1);
+            ::setenv("SDL_AUDIODRIVER", "disk", 1);
+            ::setenv("SDL_DISKAUDIOFILE", "/dev/null", 1);
+            ::execl(VORTAN_EXECUTABLE, VORTAN_EXECUTABLE, "--exit-after", "30000", static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        unsigned long frame = 0;
+        const auto shown = [&] {
+            frame = frame != 0 ? frame : liveServer().findTopLevel("Vortan - ");
+            return frame != 0 && liveServer().property(frame, "_NET_FRAME_EXTENTS").size() == 4 &&
+                   isMaximizedOnServer(frame) == maximizedBefore;
+        };
+        EXPECT_TRUE(runUntil(shown)) << "maximised: " << (frame != 0 && isMaximizedOnServer(frame));
+        const Rect outer = frame != 0 ? liveServer().outerRect(frame) : Rect{};
+        EXPECT_TRUE(!outer.isEmpty() && screenArea.containsRect(outer))
+            << outer.l << "," << outer.t << " " << outer.r << "," << outer.b;
+        if (!maximizedBefore) {
+            EXPECT_NEAR(outer.width(), 800, 40) << "the kept place";
+            liveServer().maximize(frame, true);
+            EXPECT_TRUE(runUntil([&] { return isMaximizedOnServer(frame); }));
+            settle(300); // the designer learns of it
+        }
+        if (frame != 0)
+            liveServer().askToClose(frame);
+        int status = -1;
+        EXPECT_TRUE(runUntil([&] { return ::waitpid(child, &status, WNOHANG) == child; }));
+        if (status == -1) {
+            ::kill(child, SIGKILL);
+            ::waitpid(child, &status, 0);
+        }
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    }
+    std::ifstream in(settings);
+    const std::string kept((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(kept.find("\"Maximized\"=dword:00000001"), std::string::npos) << kept;
+    EXPECT_NE(kept.find("\"Left\"=dword:00000064"), std::string::npos) << kept;
 }
 
 } // namespace
