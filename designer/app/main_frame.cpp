@@ -106,6 +106,16 @@ pf::IconRef Glyph(int index)
     return pf::Icon::create(kSide, kSide, std::move(argb), std::move(mask));
 }
 
+// A command of the frame's own menu, not one of those others appended to it.
+bool IsFrameCommand(uint32_t id)
+{
+    for (const pf::MenuItem& popup : MenuBar({}))
+        for (const pf::MenuItem& item : popup.popup)
+            if (item.id != 0 && item.id == id)
+                return true;
+    return id >= kCmdRecentFirst && id < kCmdRecentFirst + 4;
+}
+
 } // namespace
 
 void RegisterMainFrameResources()
@@ -304,6 +314,12 @@ pf::LResult CMainFrame::handle(const pf::Msg& msg)
             pf::ui().setCursor(pf::loadCursor(pf::IDC_ARROW));
             return 0;
         }
+        break;
+    case pf::WM_COMMAND:
+        // The frame's own commands are its own whatever child is active: the event map's Align X shares Stop's id.
+        if (msg.lParam == 0 && IsFrameCommand(pf::loWord(msg.wParam)) &&
+            handleCommand(pf::loWord(msg.wParam), pf::hiWord(msg.wParam)))
+            return 0;
         break;
     case pf::WM_MOVE:
     case pf::WM_SIZE:

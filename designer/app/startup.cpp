@@ -270,8 +270,10 @@ void CVTND_Designer::BuildWorkspace(LoadedWorkspace* loaded)
     m_app->SetPropertiesObject(CVTND_Object(static_cast<uint16_t>(ObjectType::kRoot), world->GetRootNode()));
     // The event map opens last, so that it stands in front of the first view as every newly opened child does.
     NewView();
-    if (m_app->OpenEventMapWindow() != nullptr)
+    if (pf::Window* map = m_app->OpenEventMapWindow()) {
         m_steps.push_back("event map");
+        PlaceBesideFirstView(*map);
+    }
     SetTimerWorld(world);
     m_renderThread->Start(*world);
     m_steps.push_back("render thread");
@@ -593,6 +595,23 @@ CChildRenderView* CVTND_Designer::NewView()
         CChildRenderFrame::Open(*m_frame, *world, "3D View " + std::to_string(count + 1), rect, false);
     UpdateCommandStates();
     return frame != nullptr ? &frame->View() : nullptr;
+}
+
+void CVTND_Designer::PlaceBesideFirstView(pf::Window& child) const
+{
+    constexpr int32_t kGap = 8;
+    constexpr int32_t kSmallest = 240; // the event map's list of event types beside a useful part of its map
+    const std::vector<CChildRenderView*> views = Views();
+    const pf::Window* view = views.empty() ? nullptr : views.front()->parent();
+    if (view == nullptr || m_frame->mdiClient() == nullptr)
+        return;
+    const pf::Rect client = m_frame->mdiClient()->clientRect();
+    const pf::Rect v = view->windowRect();
+    const int32_t height = std::min<int32_t>(static_cast<int32_t>(child.windowRect().height()), client.b - 2 * kGap);
+    const pf::Rect corner{v.l + static_cast<int32_t>(v.width() * 2 / 3), client.b - kGap - height, client.r - kGap,
+                          client.b - kGap};
+    if (corner.width() >= kSmallest && corner.height() >= kSmallest)
+        child.move(corner);
 }
 
 CChildRenderFrame* CVTND_Designer::FrontRenderFrame() const

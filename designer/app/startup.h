@@ -148,6 +148,9 @@ private:
     void DropRecent(const std::string& path);
     void SaveRecent();
     void UpdateTitle();
+    // The workspace's first child after the first view stands in the client's bottom-right corner, in front, covering
+    // at most the view's own bottom-right corner: the middle of the view, where its world is framed, stays in sight.
+    void PlaceBesideFirstView(pf::Window& child) const;
     CChildRenderFrame* FrontRenderFrame() const; // the active child when it shows a world, else the topmost that does
     void SetTimerWorld(SWworld* world);
     void ShowError(const std::string& text);
