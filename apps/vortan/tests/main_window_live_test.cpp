@@ -229,11 +229,21 @@ TEST_F(MainWindowLive, TheFirstRunQuestionStaysAboveTheMaximisedMainWindowAndFil
     commands.onlyWindows({frame().hwnd()}).onlyMessages({WM_COMMAND});
     const Rect file = frame().menuItemRect(0);
     const Point onFile{frame().windowRect().l + (file.l + file.r) / 2, frame().windowRect().t + (file.t + file.b) / 2};
+    // The keys go once the menu is painted: its own loop runs meanwhile, not the test's.
+    bool typed = false;
+    MessageSpy menuShown;
+    menuShown.onlyMessages({WM_PAINT}).probe([&](const Msg& msg) {
+        const Window* w = ui().window(msg.hwnd);
+        if (!typed && w != nullptr && w->className() == "popupmenu" && xOf(msg.hwnd) != 0) {
+            typed = true;
+            for (const unsigned long key : {XK_Down, XK_Down, XK_Return})
+                liveServer().tap(key);
+        }
+        return std::string();
+    });
     liveServer().moveTo(onFile);
     settle(100);
     liveServer().click(onFile);
-    for (const unsigned long key : {XK_Down, XK_Down, XK_Return})
-        liveServer().tap(key);
     EXPECT_TRUE(runUntil([&] { return commands.count(WM_COMMAND) == 1 && driver.seen.size() == 2; }));
     EXPECT_EQ(commands.log().empty() ? 0u : loWord(commands.log()[0].wParam), kCmdOpenProject);
     EXPECT_EQ(driver.seen.back(), kFileDialogIdd);
