@@ -346,5 +346,53 @@ TEST_F(MainWindowLive, TheMaximisedStateIsKeptWithThePlaceForTheNextStart)
     EXPECT_NE(kept.find("\"Left\"=dword:00000064"), std::string::npos) << kept;
 }
 
+// Every command of one menu of the main window chosen by F10, the arrows and Enter alone, in the menu's order: the
+// boxes they open are closed again by Escape, File's recent entry opens a project saved first, and File's Exit ends
+// the designer last.
+class MenuWalkLive : public MainWindowLive, public ::testing::WithParamInterface<int32_t> {};
+
+TEST_P(MenuWalkLive, EveryCommandIsReachedByKeysAlone)
+{
+    ASSERT_TRUE(designertest::StartOnSampleWorld(designer, folder));
+    ASSERT_TRUE(designer.SaveTo((folder / "walk.vtp").string())); // File's recent entry
+    waitForMainFrame();
+    const int32_t menuIndex = GetParam();
+    std::vector<uint32_t> commands;
+    for (const MenuItem& item : frame().menu().subMenu(menuIndex).items())
+        if (item.id != 0 && !item.isPopup() && !(item.id == kCmdRecentFirst && (item.flags & MF_GRAYED) != 0))
+            commands.push_back(item.id);
+    ASSERT_FALSE(commands.empty());
+    MessageSpy spy;
+    spy.onlyWindows({frame().hwnd()}).onlyMessages({WM_COMMAND});
+    std::vector<uint32_t> reached;
+    for (const uint32_t command : commands) {
+        SCOPED_TRACE(command);
+        ASSERT_FALSE(designer.HasClosed());
+        EXPECT_TRUE(isChoosableCommand(frame().menu().items(), command)) << "greyed at its turn";
+        spy.clear();
+        const size_t boxes = driver.seen.size();
+        chooseByKeys(menuIndex, command);
+        EXPECT_TRUE(runUntil([&] { return spy.count(WM_COMMAND) > 0; }));
+        for (const SpiedMessage& m : spy.log())
+            reached.push_back(loWord(m.wParam));
+        settle(100);
+        if (command == kCmdOpenProject || command == kCmdSaveAs || command == kCmdPreferences ||
+            command == kCmdScaleCenter) {
+            EXPECT_GT(driver.seen.size(), boxes) << "no box came up";
+        }
+        if (command == kCmdExit) {
+            EXPECT_TRUE(runUntil([&] { return designer.HasClosed(); }));
+        }
+    }
+    EXPECT_EQ(reached, commands);
+}
+
+constexpr const char* kMenuNames[] = {"File", "View", "Preview", "Tools"};
+std::string MenuName(const ::testing::TestParamInfo<int32_t>& info)
+{
+    return kMenuNames[info.param];
+}
+INSTANTIATE_TEST_SUITE_P(Menus, MenuWalkLive, ::testing::Values(0, 1, 2, 3), MenuName);
+
 } // namespace
 } // namespace pf
