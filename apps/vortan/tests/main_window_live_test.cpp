@@ -149,7 +149,8 @@ protected:
         const char* artifacts = std::getenv("VORTAN_TEST_ARTIFACTS");
         const std::string dir = artifacts != nullptr ? artifacts : folder.string();
         std::string error;
-        EXPECT_TRUE(writePngFile(dir + "/" + name + ".png", *liveServer().grab(area), error)) << error;
+        const Rect onScreen = area.intersected(Rect::fromXywh(0, 0, screenSize.cx, screenSize.cy)); // else no grab
+        EXPECT_TRUE(writePngFile(dir + "/" + name + ".png", *liveServer().grab(onScreen), error)) << error;
     }
     // A person's drag by the real pointer, the loop running between the steps.
     void drag(Point from, Point to)
@@ -393,6 +394,139 @@ std::string MenuName(const ::testing::TestParamInfo<int32_t>& info)
     return kMenuNames[info.param];
 }
 INSTANTIATE_TEST_SUITE_P(Menus, MenuWalkLive, ::testing::Values(0, 1, 2, 3), MenuName);
+
+// -- Pictures of the windows as a person arranges and meets them, each checked where it matters
+
+// Two 3D views and the event map moved by their captions and sized by their borders with the real pointer: each
+// follows the pointer, and the picture shows them as arranged.
+TEST_F(MainWindowLive, ChildWindowsArrangedByTheMouse)
+{
+    ASSERT_TRUE(designertest::StartOnSampleWorld(designer, folder));
+    waitForMainFrame();
+    chooseByKeys(1, kCmdNewView);
+    ASSERT_TRUE(runUntil([&] { return designer.Views().size() == 2; }));
+    MdiChild* map = eventMapFrame();
+    auto* first = dynamic_cast<MdiChild*>(designer.Views().front()->parent());
+    auto* second = dynamic_cast<MdiChild*>(designer.Views().back()->parent());
+    ASSERT_TRUE(map != nullptr && first != nullptr && second != nullptr);
+    const Rect client = frame().mdiClient()->clientRect();
+    // The views side by side along the top, the map below them across the client. Each is brought forward by a
+    // click on its caption, made no larger than it is to be by its bottom-right corner, moved by its caption, then
+    // given its full size: every press lands on a part of it in sight.
+    const auto arrange = [&](MdiChild& child, Point topLeft, Size size) {
+        const auto leftOfCaption = [&] {
+            const Rect place = child.windowRect();
+            const Rect caption = child.captionButtonRect(MdiChild::kMinimizeButton);
+            return frame().mdiClient()->clientToScreen({place.l + 40, place.t + (caption.t + caption.b) / 2});
+        };
+        const auto sizeTo = [&](Size want) {
+            const Rect now = child.windowRect();
+            const Point corner = frame().mdiClient()->clientToScreen({now.r - 3, now.b - 3});
+            if (now.width() != want.cx || now.height() != want.cy)
+                drag(corner, {corner.x + want.cx - static_cast<int32_t>(now.width()),
+                              corner.y + want.cy - static_cast<int32_t>(now.height())});
+        };
+        liveServer().moveTo(leftOfCaption());
+        settle(100);
+        liveServer().click(leftOfCaption());
+        EXPECT_TRUE(runUntil([&] { return isInFront(&child); })) << child.text();
+        sizeTo({std::min(size.cx, static_cast<int32_t>(child.windowRect().width())),
+                std::min(size.cy, static_cast<int32_t>(child.windowRect().height()))});
+        const Point from = leftOfCaption();
+        drag(from, {from.x + topLeft.x - child.windowRect().l, from.y + topLeft.y - child.windowRect().t});
+        EXPECT_EQ(child.windowRect().topLeft(), topLeft) << child.text();
+        sizeTo(size);
+        EXPECT_EQ(child.windowRect(), Rect::fromXywh(topLeft.x, topLeft.y, size.cx, size.cy)) << child.text();
+    };
+    const int32_t half = static_cast<int32_t>(client.width() / 2) - 6;
+    const int32_t top = static_cast<int32_t>(client.height() / 2) - 6;
+    arrange(*second, {half + 8, 4}, {half, top});
+    arrange(*first, {4, 4}, {half, top});
+    arrange(*map, {4, top + 8}, {static_cast<int32_t>(client.width()) - 8, top});
+    saveShot(frame().windowRect(), "main-frame-arranged");
+}
+
+// A warning the publish worker reports while the progress box shows comes up above the progress box, both above the
+// main window, and the publishing goes on to its end once the warning is answered.
+std::atomic<bool> g_warningAnswered{false};
+const SWworldsectionhandler* g_realGeometry = nullptr;
+bool GeometryWithAWarning(SWworldwriting& out, uint32_t parentIndex)
+{
+    ReportResource({"cube: the chosen scheme cannot store this mesh; it is stored with the default", "Mesh"});
+    while (!g_warningAnswered.load())
+        std::this_thread::sleep_for(1ms);
+    return g_realGeometry->write(out, parentIndex);
+}
+
+TEST_F(MainWindowLive, AWarningDuringPublishComesAboveTheProgressBox)
+{
+    ASSERT_TRUE(designertest::StartOnSampleWorld(designer, folder));
+    waitForMainFrame();
+    driver.scenes[kIddPublishWait] = [](Dialog&) {}; // it ends by itself
+    driver.scenes[kMessageBoxIdd] = [&](Dialog& box) {
+        unsigned long waitX = 0;
+        for (const Hwnd h : ui().topLevels())
+            if (const auto* d = dynamic_cast<const Dialog*>(ui().window(h));
+                d != nullptr && d->templateId() == kIddPublishWait)
+                waitX = xOf(h);
+        const unsigned long boxX = xOf(box.hwnd());
+        const unsigned long mainX = xOf(frame().hwnd());
+        EXPECT_TRUE(runUntil([&] { return isAbove(boxX, waitX) && isAbove(waitX, mainX); }));
+        liveServer().click(frame().mdiClient()->clientToScreen({10, 10})); // the waiting main window, clicked
+        EXPECT_TRUE(runUntil([&] { return isAbove(boxX, waitX) && isActiveOnServer(box.hwnd()); }));
+        saveShot(liveServer().outerRect(mainX), "publish-warning-above-progress");
+        g_warningAnswered = true;
+        liveServer().tap(XK_Return);
+    };
+    g_realGeometry = ReplaceWorldSectionHandler(WorldSection::kGeometry, nullptr);
+    ASSERT_NE(g_realGeometry, nullptr);
+    static const SWworldsectionhandler kWarning = {&GeometryWithAWarning, nullptr, nullptr, nullptr, nullptr};
+    ReplaceWorldSectionHandler(WorldSection::kGeometry, &kWarning);
+    const bool published = designer.PublishTo((folder / "warned.vto").string(), false);
+    ReplaceWorldSectionHandler(WorldSection::kGeometry, g_realGeometry);
+    EXPECT_TRUE(published);
+    EXPECT_EQ(driver.seen, (std::vector<int32_t>{kIddPublishWait, kMessageBoxIdd}));
+}
+
+class SmallScreenLive : public MainWindowLive {
+protected:
+    void SetUp() override
+    {
+        screenSize = {1024, 768};
+        MainWindowLive::SetUp();
+    }
+};
+
+// The sound editor of a new sound opens wholly on a 1024x768 screen, its window manager's frame included.
+TEST_F(SmallScreenLive, TheSoundEditorOpensWhollyOnTheScreen)
+{
+    ASSERT_TRUE(designertest::StartOnSampleWorld(designer, folder));
+    waitForMainFrame();
+    const std::string path = (folder / "tone.wav").string();
+    auto writer = RiffWaveWriter::create(path, WaveFormat::pcm(1, 22050, 16));
+    ASSERT_TRUE(writer != nullptr && writer->write(std::vector<uint8_t>(44100, 0x40)) && writer->finish());
+    SWsound* sound = nullptr;
+    {
+        CVTND_ExtendedWorld& world = *designer.GetWorld();
+        const SWworldlock hold(world);
+        auto made = std::make_unique<SWsound>("tone");
+        made->SetFileName(path);
+        sound = world.GetSoundList().Add(std::move(made));
+        sound->SetWorld(&world);
+    }
+    Window* editor = designer.GetApp()->EditObject(CVTND_Object(sound), false);
+    ASSERT_NE(editor, nullptr);
+    const Hwnd editorHwnd = editor->hwnd();
+    ASSERT_TRUE(runUntil([&] {
+        return xOf(editorHwnd) != 0 && liveServer().property(xOf(editorHwnd), "_NET_FRAME_EXTENTS").size() == 4 &&
+               isActiveOnServer(editorHwnd);
+    }));
+    settle(300);
+    const Rect outer = liveServer().outerRect(xOf(editorHwnd));
+    EXPECT_TRUE(Rect(0, 0, 1024, 768).containsRect(outer))
+        << outer.l << "," << outer.t << " " << outer.r << "," << outer.b;
+    saveShot({0, 0, 1024, 768}, "sound-editor-1024x768");
+}
 
 } // namespace
 } // namespace pf
