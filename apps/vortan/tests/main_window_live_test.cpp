@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "apps/vortan/tests/designer_desktop.h"
 #include "designer/app/child_render_view.h"
 #include "designer/app/designer_app.h"
 #include "designer/app/editor_settings.h"
@@ -98,13 +99,10 @@ protected:
         std::filesystem::remove_all(folder);
         LiveFixture::TearDown();
     }
-    unsigned long xOf(Hwnd hwnd) { return xWindowOf(backend().sdlWindowOf(hwnd)).window; }
+    unsigned long xOf(Hwnd hwnd) { return designertest::XWindowOf(backend(), hwnd); }
     bool isAbove(unsigned long upper, unsigned long lower)
     {
-        const std::vector<unsigned long> order = liveServer().stacking();
-        const auto u = std::find(order.begin(), order.end(), upper);
-        const auto l = std::find(order.begin(), order.end(), lower);
-        return u != order.end() && l != order.end() && u > l;
+        return designertest::IsStackedAbove(liveServer(), upper, lower);
     }
     bool isActiveOnServer(Hwnd hwnd)
     {
@@ -502,19 +500,7 @@ TEST_F(SmallScreenLive, TheSoundEditorOpensWhollyOnTheScreen)
 {
     ASSERT_TRUE(designertest::StartOnSampleWorld(designer, folder));
     waitForMainFrame();
-    const std::string path = (folder / "tone.wav").string();
-    auto writer = RiffWaveWriter::create(path, WaveFormat::pcm(1, 22050, 16));
-    ASSERT_TRUE(writer != nullptr && writer->write(std::vector<uint8_t>(44100, 0x40)) && writer->finish());
-    SWsound* sound = nullptr;
-    {
-        CVTND_ExtendedWorld& world = *designer.GetWorld();
-        const SWworldlock hold(world);
-        auto made = std::make_unique<SWsound>("tone");
-        made->SetFileName(path);
-        sound = world.GetSoundList().Add(std::move(made));
-        sound->SetWorld(&world);
-    }
-    Window* editor = designer.GetApp()->EditObject(CVTND_Object(sound), false);
+    Window* editor = designertest::OpenToneSoundEditor(designer, folder);
     ASSERT_NE(editor, nullptr);
     const Hwnd editorHwnd = editor->hwnd();
     ASSERT_TRUE(runUntil([&] {
