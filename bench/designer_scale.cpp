@@ -6,7 +6,8 @@
 //
 //   designer_scale [--sizes 0.25,1,4,16] [--folder DIR] [--vortan PATH] [--frames N]
 //       one line per operation: "OPERATION: 1x=SECONDS 4x=SECONDS growth=RATIO" (a growth for each step from one
-//       size to the next), then the project files read and written beside cat and dd on the same bytes
+//       size to the next), then the project files read and written beside cat and dd on the same bytes, and the
+//       scene file read and written by a fresh process of ours beside cat and dd, each from the disk
 //   designer_scale --layout 50000,100000,200000 [...]
 //       a project whose event map holds that many entries: read in a fresh process, and opened by the designer
 //
@@ -14,7 +15,9 @@
 // peak resident memory is peak-memory. load: CVTND_Project::LoadFile in a fresh process. save: SaveFile, through the
 // atomic writer with its flush. publish: PublishWorld (the runtime file and its page). refill: the ten panels
 // emptied and refilled as after an open. running-frame-*: frames of the running preview in an 800 x 600 view on a
-// virtual clock of 33 ms per frame with a 1 s timer, so that every 30th frame is a timer round.
+// virtual clock of 33 ms per frame with a 1 s timer, so that every 30th frame is a timer round. placement is one
+// pass over the events as made; its quarters are printed as well.
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -300,10 +303,24 @@ int RunSize(double size, const std::string& folder, int frames)
         FillScene(counts, world);
     }
     AddEvents(world, counts);
+    // Each quarter of the events timed apart as well: equal quarters show a cost per event that does not grow with
+    // the events already placed, whatever the whole's growth from one size to the next.
+    std::vector<double> quarters;
     Report("placement", Timed([&] {
-               for (SWevent* e = world.GetFirstEvent(); e != nullptr; e = SWevents::GetNextEvent(e))
+               int placedEvents = 0;
+               Clock::time_point quarter = Clock::now();
+               for (SWevent* e = world.GetFirstEvent(); e != nullptr; e = SWevents::GetNextEvent(e)) {
                    engine->AddEvent(e);
+                   if (++placedEvents % std::max(1, counts.events / 4) == 0 && quarters.size() < 4) {
+                       quarters.push_back(Seconds(quarter));
+                       quarter = Clock::now();
+                   }
+               }
            }));
+    std::printf("note placement by quarters of the events:");
+    for (const double q : quarters)
+        std::printf(" %.6f", q);
+    std::printf(" s\n");
     size_t placed = 0;
     for (MapObject* o = engine->FirstMapObject(); o != nullptr; o = engine->NextMapObject(o))
         ++placed;
@@ -340,6 +357,24 @@ int LoadOne(const std::string& path)
         return 3;
     }
     Report("load", seconds);
+    return 0;
+}
+
+// A world file as the designer's own reader and writer take it, in this fresh process: loaded, then saved beside
+// itself through the atomic writer with its fsync.
+int WorldOne(const std::string& path)
+{
+    std::unique_ptr<SWworld> world;
+    Report("world-load", Timed([&] { world = LoadWorldFile(path, SWreadcontext::IdMode::kKeep).world; }));
+    if (world == nullptr)
+        return 3;
+    std::string error;
+    DocumentStatus saved = DocumentStatus::kOk;
+    Report("world-save", Timed([&] { saved = SaveWorldFile(*world, WorldFileMode::kScene, path + ".saved", &error); }));
+    if (saved != DocumentStatus::kOk) {
+        std::fprintf(stderr, "designer_scale: %s\n", error.c_str());
+        return 3;
+    }
     return 0;
 }
 
@@ -408,6 +443,18 @@ Child Run(const std::vector<std::string>& argv, const std::string& folder)
         std::fclose(f);
     }
     return child;
+}
+
+// The file's pages dropped from the page cache (it has been written back), so that the next reader of it, ours or
+// cat or dd, reads it from the disk as the first opening after a start does; false where the system refuses.
+bool DropCached(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    if (fd < 0)
+        return false;
+    const bool dropped = ::fdatasync(fd) == 0 && ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED) == 0;
+    ::close(fd);
+    return dropped;
 }
 
 double Shell(const std::string& command)
@@ -515,6 +562,8 @@ int main(int argc, char** argv)
             layoutOne = std::atoi(argv[++i]);
         else if (arg == "--load-one" && value)
             return LoadOne(argv[++i]);
+        else if (arg == "--world-one" && value)
+            return WorldOne(argv[++i]);
         else {
             std::fprintf(stderr, "usage: designer_scale [--sizes 0.25,1,4,16] [--layout N,...] [--folder DIR] "
                                  "[--vortan PATH] [--frames N]\n");
@@ -567,8 +616,40 @@ int main(int argc, char** argv)
                       FileMb(sub + "/published.vto"), pigz, pigz > 0 ? FileMb(payloads) / pigz : 0.0,
                       FileMb(sub + "/payloads.gz"));
         files.push_back(compare);
-        const double cat = Shell("cat '" + project + "' > /dev/null");
-        const double dd = Shell("dd if='" + project + "' of='" + sub + "/copy' bs=4M conv=fsync status=none");
+        const auto cat = [&](const std::string& path) {
+            DropCached(path);
+            return Shell("cat '" + path + "' > /dev/null");
+        };
+        const auto dd = [&](const std::string& path) {
+            DropCached(path);
+            const double seconds = Shell("dd if='" + path + "' of='" + sub + "/copy' bs=4M conv=fsync status=none");
+            std::filesystem::remove(sub + "/copy");
+            return seconds;
+        };
+        // The scene file the project was made from: our reader and writer in a fresh process, cat and dd, each
+        // reading the file from the disk.
+        const std::string scene = sub + "/scene.vtn";
+        DropCached(scene);
+        const Child world = Run({self, "--world-one", scene}, sub);
+        std::filesystem::remove(scene + ".saved");
+        std::map<std::string, double> worldResults = Results(world.out);
+        const double worldCat = cat(scene), worldDd = dd(scene);
+        char worldLine[400];
+        std::snprintf(worldLine, sizeof worldLine,
+                      "world file %s: %.1f MB; load %.3f s (%.1f MB/s), save %.3f s (%.1f MB/s, with fsync), in a "
+                      "fresh process, peak %.0f MB; cat %.3f s (%.1f MB/s), dd conv=fsync %.3f s (%.1f MB/s)%s",
+                      SizeLabel(size).c_str(), FileMb(scene), worldResults["world-load"],
+                      worldResults["world-load"] > 0 ? FileMb(scene) / worldResults["world-load"] : 0.0,
+                      worldResults["world-save"],
+                      worldResults["world-save"] > 0 ? FileMb(scene) / worldResults["world-save"] : 0.0, world.peakMb,
+                      worldCat, worldCat > 0 ? FileMb(scene) / worldCat : 0.0, worldDd,
+                      worldDd > 0 ? FileMb(scene) / worldDd : 0.0, world.status == 0 ? "" : " (the load failed)");
+        files.push_back(worldLine);
+        if (const size_t at = made.out.find("note placement "); at != std::string::npos)
+            files.push_back(SizeLabel(size) + " " + made.out.substr(at + 5, made.out.find('\n', at) - at - 5));
+        // The project as the rows above have it: read from the page cache, as a second opening does.
+        const double projectCat = Shell("cat '" + project + "' > /dev/null");
+        const double projectDd = Shell("dd if='" + project + "' of='" + sub + "/copy' bs=4M conv=fsync status=none");
         const size_t mapped = made.out.find("note map objects ");
         char line[400];
         std::snprintf(line, sizeof line,
@@ -576,7 +657,7 @@ int main(int argc, char** argv)
                       "fsync), cat %.3f s, dd conv=fsync %.3f s; open exit %d, peak %.0f MB (%.1fx the file)",
                       SizeLabel(size).c_str(), FileMb(project),
                       mapped == std::string::npos ? 0L : std::atol(made.out.c_str() + mapped + 17), results["load"],
-                      loaded.peakMb, results["save"], cat, dd, opened.status, opened.peakMb,
+                      loaded.peakMb, results["save"], projectCat, projectDd, opened.status, opened.peakMb,
                       FileMb(project) > 0 ? opened.peakMb / FileMb(project) : 0.0);
         files.push_back(line);
         if (made.status != 0 || loaded.status != 0)
@@ -586,7 +667,7 @@ int main(int argc, char** argv)
     }
     for (const std::string& op : operations)
         if (!labels.empty())
-            PrintRow(op, labels, table[op], "%.3f");
+            PrintRow(op, labels, table[op], "%.4f");
     if (!labels.empty())
         PrintRow("peak-memory", labels, table["peak-memory"], "%.0f");
     for (const std::string& line : files)

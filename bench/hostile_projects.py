@@ -11,6 +11,7 @@ rewriting its project item or its world's texture list; the settings files are w
     gradients-deflated.vtp the project item DEFLATE-compressed, stating a gigabyte of empty gradient records
     pictures.vtp           16 generated pictures of 8192 x 4096 pixels
     wavelets.vtp           16 wavelet textures of 8192 x 4096 pixels whose streams do not decode
+    wavelets-two.vtp       two of them, which the read limits pass
     docks.reg              settings with ten floating bars of 4000 x 4000
     large.reg              settings of 12 MB (one long value of ordinary text)
     controls.reg           settings of 12.6 MB whose long value is raw control bytes
@@ -140,6 +141,7 @@ def main():
     write_plain(path("pictures.vtp"), version, with_textures(records, pictures))
     wavelets = [(tag("WAVL"), broken_wavelet(f"w{i}", width, height)) for i in range(16)]
     write_plain(path("wavelets.vtp"), version, with_textures(records, wavelets))
+    write_plain(path("wavelets-two.vtp"), version, with_textures(records, wavelets[:2]))
 
     root = "Software\\Brenix\\Vortan"
     bars = ["SceneGraph", "Events", "Actions", "Properties", "Manipulate", "Expressions", "Java", "Sounds", "Cursors",

@@ -14,7 +14,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 kb_limit=8388608 # an 8 GB address limit: a case that would take more stops instead of taking the machine
 
 mkdir -p "$work"
-if [ ! -f "$work/controls.reg" ]; then
+if [ ! -f "$work/wavelets-two.vtp" ]; then
     "$after/apps/vortan-project/vortan-project" make-sample "$work/sample.vtp" > /dev/null || exit 1
     python3 "$here/hostile_projects.py" "$work/sample.vtp" "$work" || exit 1
 fi
@@ -72,7 +72,7 @@ row() {
 printf '%-24s %-6s %10s | %-26s | %-26s\n' case run bytes "before" "after"
 for kind in dump shot; do
     row "sample (baseline)" $kind "$work/sample.vtp"
-    for name in tooltip-margins tooltip-lines tooltip-records gradients gradients-deflated pictures wavelets; do
+    for name in tooltip-margins tooltip-lines tooltip-records gradients gradients-deflated pictures wavelets wavelets-two; do
         row "$name" $kind "$work/$name.vtp"
     done
 done

@@ -14,6 +14,9 @@ namespace {
 // A surface without a camera draws with a default one's depth range.
 const SWrendercamera kDefaultCamera;
 
+// The triangles waiting in records before they are handed to the workers ahead of the frame's end.
+constexpr uint64_t kLeastTrianglesAhead = 16384;
+
 } // namespace
 
 SWrendersurface::SWrendersurface() : m_current(&m_a) {}
@@ -134,6 +137,13 @@ void SWrendersurface::DrawAhead()
 {
     SWdirectdrawrecord* const first = m_drawnAhead != nullptr ? m_drawnAhead->next : FirstDirectDrawRecord();
     if (first == nullptr || m_rasteriser->IsDrawingAhead() || !m_rasteriser->CanDrawAhead())
+        return;
+    // Every pass wakes every worker and ends only when the last has looked for work: a few large passes a frame
+    // cost less than one a group, and what is left when the frame ends is drawn by every lane at once anyway.
+    uint64_t triangles = 0;
+    for (SWdirectdrawrecord* record = first; record != nullptr; record = record->next)
+        triangles += static_cast<uint64_t>(std::max(record->draw.triangleCount, 0));
+    if (triangles < kLeastTrianglesAhead)
         return;
     SWdirectdrawrecord* last = first;
     for (SWdirectdrawrecord* record = first; record != nullptr; record = record->next) {

@@ -3,12 +3,14 @@
 // the second buffer of the colour-coded stereo pair), halves A into C when supersampling by 2, and can take an
 // image as its pixels for off-screen frames (snapshots and previews).
 //
-// When its rasteriser draws in bands, Flush hands the direct-draw records to the rasteriser's workers and returns
-// while they draw, so that the meshes go on shading the next groups meanwhile; records handed over while the
-// workers are busy wait and go with the next Flush, or with the queue at the frame's end. Everything is drawn before
+// When its rasteriser draws in bands, Flush hands the direct-draw records to the rasteriser's workers, once enough
+// triangles wait, and returns while they draw, so that the meshes go on culling the next groups meanwhile; records
+// kept back or handed over while the workers are busy wait and go with the next Flush, or with the queue at the
+// frame's end. Everything is drawn before
 // anything that would change where or how it draws (a new frame or view, a refresh, a size, mode or phase), and
 // each record keeps scratch buffers and a copy of its format record of its own until then, so that the producer
-// may change or free its own meanwhile; the textures it names must stay until the frame ends.
+// may change or free its own meanwhile; the textures it names must stay until the frame ends. A record may leave
+// its vertices to its vertex work (the meshes' projected stage), which the rasteriser's lanes run before drawing it.
 //
 // Until Init has made the rasteriser and the clipper, every operation that needs them does nothing and answers
 // false, so a surface whose Init failed can be kept without harm.
@@ -46,7 +48,9 @@ public:
     bool EndFrame() override;
     bool Draw(const SWdirectdraw* chainB, const SWdirectdraw* chainA, const SWprimitivenode* list) override;
     bool TakesDot3() const override { return true; }
+    bool TakesVertexWork() const override { return true; }
     bool Flush() override;
+    void FinishDrawing() override { DrawWaiting(); }
     bool SetRenderMode(uint32_t mode) override; // 0, 1 or 2
     bool SetPhase(uint32_t phase) override;     // 0 or 1
     bool SelectBuffer(uint32_t phase) { return SetPhase(phase); }

@@ -88,7 +88,9 @@ SWdirectdrawrecord* SWrendertarget::NewDirectDrawRecord()
         return nullptr;
     }
     SWdirectdrawrecord* const record = m_records[m_recordsInUse++].get();
+    std::unique_ptr<SWvertexwork> work = std::move(record->work);
     *record = SWdirectdrawrecord{};
+    record->work = std::move(work);
     if (m_chainALast != nullptr) {
         m_chainALast->next = record;
         m_chainALast->draw.next = &record->draw;

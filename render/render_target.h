@@ -34,6 +34,9 @@ struct SWdirectdrawrecord {
     SWindexbuffer* indices = nullptr;   // one reference owned
     SWdirectdrawrecord* next = nullptr; // the same chain, seen as records
     SWtexturestages heldFormat;         // the draw's format as it was handed over, for a target that draws later
+    // The producer's vertex work for draw.work, kept when the record is handed out again so that the producer
+    // may reuse it rather than make one a frame.
+    std::unique_ptr<SWvertexwork> work;
 };
 
 class SWrendertarget {
@@ -55,7 +58,11 @@ public:
     virtual bool Draw(const SWdirectdraw* chainB, const SWdirectdraw* chainA, const SWprimitivenode* list) = 0;
     virtual bool TakesDot3() const = 0;
     virtual bool TakesIndexedBuffers() const { return true; }
+    // A direct-draw record may leave its vertices to its vertex work, which the target runs before drawing it.
+    virtual bool TakesVertexWork() const { return false; }
     virtual bool Flush(); // draws and frees pending direct-draw records
+    // Everything handed over so far is drawn before this returns, so that what the records point at may change.
+    virtual void FinishDrawing() {}
     virtual bool SetRenderMode(uint32_t mode) = 0;
     virtual bool SetPhase(uint32_t phase) = 0;
     virtual bool GetViewMatrix(float out[16]) = 0; // sets the viewport factors and the clipper's near plane

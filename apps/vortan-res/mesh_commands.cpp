@@ -56,8 +56,9 @@ int RunMesh(std::span<char* const> args)
 
     uint32_t degenerate = 0;
     bool finite = true;
-    for (uint32_t i = 0; i < 3 * mesh.GetPolygonCount(); i += 3) {
-        const float* n = mesh.GetFaceNormals() + i;
+    for (uint32_t i = 0; i < mesh.GetPolygonCount(); ++i) {
+        float n[3];
+        mesh.GetFaceNormal(i, n);
         finite = finite && std::isfinite(n[0]) && std::isfinite(n[1]) && std::isfinite(n[2]);
         degenerate += n[0] == 0.0f && n[1] == 0.0f && n[2] == 0.0f;
     }

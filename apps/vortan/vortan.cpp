@@ -3,7 +3,9 @@
 //   --screenshot OUT.png [--frames N] [--click X,Y]   on the headless screen: the preview started, a click at a
 //                                                       point of the 3D view, N frames drawn, the screen written
 //   --exit-after MS                                    closes the main window after MS milliseconds
-// Switch letters in any case. The batch mode (-m, -l) is not available. Exit 0, 2 usage, 3 a refusal.
+// Switch letters in any case. The batch mode (-m, -l) is not available. Exit 0, 2 usage, 3 a refusal, 4 the main
+// window destroyed by another program (unsaved work is in the recovery copy). SIGINT and SIGTERM close the main window
+// as its close box does, whenever they come.
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
@@ -11,7 +13,9 @@
 #include <string>
 #include <string_view>
 
+#include "designer/app/designer_app.h"
 #include "designer/app/developer_run.h"
+#include "designer/app/recovery.h"
 #include "designer/app/startup.h"
 #include "platform/base/atomic_file.h"
 #include "platform/display/screen.h"
@@ -139,18 +143,46 @@ int RunHeadless(const Options& options, const std::string& out)
     return status;
 }
 
+// Another program destroyed the main window: nobody can be asked about unsaved work, so it stays in the recovery
+// copy, written now, as after any end that did not ask.
+void EndAfterLostWindow(CVTND_Designer& designer, const pf::SdlBackend& live, int& status)
+{
+    if (!live.lostApplicationWindow())
+        return;
+    status = pf::kQuitWindowLost;
+    const CVTNDesignerApp* app = designer.GetApp();
+    const CVTND_Recovery* recovery = designer.GetRecovery();
+    if (app == nullptr || !app->IsModified()) {
+        std::fprintf(stderr, "vortan: the main window was destroyed by another program; nothing was left unsaved\n");
+        return;
+    }
+    designer.WriteRecoveryCopy();
+    if (recovery != nullptr && recovery->IsOwner())
+        std::fprintf(stderr,
+                     "vortan: the main window was destroyed by another program; the unsaved work is in %s and is "
+                     "offered at the next start\n",
+                     recovery->Path().c_str());
+    else
+        std::fprintf(stderr, "vortan: the main window was destroyed by another program; the unsaved work is lost "
+                             "(another designer keeps the recovery copy)\n");
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    pf::catchTerminationSignals();
     pf::ignoreFileSizeSignal();
     Options options;
     if (const std::optional<int> refused = Parse(argc, argv, options))
         return *refused;
+    pf::DisplayChoice choice;
+    if (!options.screenshot)
+        choice = pf::openDisplayBackend();
+    if (options.screenshot || !choice.backend->isLive())
+        pf::releaseTerminationSignals(); // nothing would hand them on: the default action ends the run
     if (options.screenshot)
         return RunHeadless(options, *options.screenshot);
-
-    pf::DisplayChoice choice = pf::openDisplayBackend();
     if (!choice.backend->isLive()) {
         const std::string out = DefaultScreenshotPath();
         std::printf("vortan: no display (%s); running the screenshot mode instead\n", choice.reason.c_str());
@@ -181,6 +213,7 @@ int main(int argc, char** argv)
                 for (const std::string& warning : designer.GetStore().warnings())
                     std::fprintf(stderr, "vortan: settings: %s\n", warning.c_str());
                 status = designer.Run();
+                EndAfterLostWindow(designer, static_cast<const pf::SdlBackend&>(*choice.backend), status);
             }
             designer.Exit();
         }

@@ -28,5 +28,6 @@ struct CVTND_ScreenshotOptions {
     std::optional<pf::Point> click; // in the active 3D view's client area
 };
 
-// After Start: the run, then the normal shutdown (Close, Exit). 0 written, 3 the picture could not be written.
+// After Start: the run, then the normal shutdown (Close, Exit). 0 written, 3 the picture could not be written, 1 the
+// view drew no frame for two minutes before the frames asked for (no picture).
 int RunScreenshot(CVTND_Designer& designer, const CVTND_ScreenshotOptions& options);

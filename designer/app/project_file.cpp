@@ -292,11 +292,14 @@ uint64_t CountedOnOpening(const SWworld& world)
         images.push_back(background->GetTexture());
     uint64_t counted = 0;
     for (const SWtexture* image : images) {
-        const uint64_t bytes = uint64_t{image->GetWidth32()} * image->GetHeight32() * 4;
+        const auto* wavelet = dynamic_cast<const SWwaveletimage*>(image);
+        // Opening charges the size a record states, also where a placeholder shows instead.
+        const uint64_t bytes = wavelet != nullptr ? uint64_t{wavelet->GetStatedWidth()} * wavelet->GetStatedHeight() * 4
+                                                  : uint64_t{image->GetWidth32()} * image->GetHeight32() * 4;
         uint64_t stored = bytes; // a byte a pixel at least: within the free growth
         if (dynamic_cast<const SWpicture*>(image) != nullptr)
             stored = 0;
-        else if (const auto* wavelet = dynamic_cast<const SWwaveletimage*>(image); wavelet && wavelet->IsEncoded())
+        else if (wavelet != nullptr && wavelet->IsEncoded())
             stored = wavelet->GetStream().size();
         counted += SWreadcontext::CountedGrowth(stored, bytes);
     }

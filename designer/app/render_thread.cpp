@@ -1,6 +1,7 @@
 #include "designer/app/render_thread.h"
 
 #include <algorithm>
+#include <chrono>
 #include <exception>
 #include <memory>
 #include <new>
@@ -108,6 +109,20 @@ void CVTND_RenderThread::Shared::StepWorld(SWworld& world)
         onFault(&world, what);
 }
 
+namespace {
+
+// A frame longer than the timer's period finds the redraw event set again at once, and the system's lock would go
+// back to this thread before a waiting one woke: the user-interface thread waited for as long as the preview ran
+// (seconds on a large project, for a paint or a menu). A thread that waits when a frame ends goes first.
+void LetWaitersIn(SWworld& world, const std::stop_token& stop)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(100);
+    while (world.LockWanted() && !stop.stop_requested() && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::microseconds(50));
+}
+
+} // namespace
+
 void CVTND_RenderThread::Body(std::stop_token stop, SWworld& world, const std::shared_ptr<Shared>& shared)
 {
     while (!stop.stop_requested()) {
@@ -118,9 +133,11 @@ void CVTND_RenderThread::Body(std::stop_token stop, SWworld& world, const std::s
         shared->frames.fetch_add(1);
         {
             const std::lock_guard hold(shared->playersLock);
-            for (SWworld* player : shared->players)
+            for (SWworld* player : shared->players) {
                 shared->StepWorld(*player);
+                LetWaitersIn(*player, stop);
+            }
         }
-        std::this_thread::yield();
+        LetWaitersIn(world, stop);
     }
 }

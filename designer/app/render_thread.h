@@ -3,6 +3,8 @@
 // on the world's redraw event (set by the 17 ms timer and by invalidation) for up to 5000 ms, then, under the
 // world's lock, runs one frame, which draws every window of the world; then each player world the same way under
 // its own lock, with the player list's lock held through that pass (the list's lock before a world's, everywhere).
+// After each frame a thread waiting for that world's lock takes it before the thread does again, however long the
+// frames are.
 //
 // A frame that throws never ends the thread: the frame is abandoned (the lock guard releases the world), that world
 // is not stepped again until Resume, and the fault callback hears of it once, on this thread, to post to the

@@ -90,7 +90,7 @@ void EditorObjects::ReleaseAll()
     m_dragList.clear();
     m_current = nullptr;
     m_currentWindow = nullptr;
-    m_byContent.clear();
+    m_byContent.Clear();
     while (SWlistnode* n = m_droppables.Head()) {
         auto* droppable = static_cast<Droppable*>(n);
         m_droppables.Remove(n);
@@ -111,7 +111,7 @@ void EditorObjects::AddMapObject(MapObject* object)
     m_droppables.AddTail(static_cast<Droppable*>(object));
     m_receptors.AddTail(&object->link);
     object->m_handle = ++m_lastHandle;
-    m_byContent[object->GetContent()].push_back(object);
+    m_byContent.Insert(ContentHash(object->GetContent()), object);
 }
 
 void EditorObjects::AddDroppable(Droppable* droppable)
@@ -137,11 +137,7 @@ void EditorObjects::DeleteMapObject(MapObject* object)
     if (object == nullptr)
         return;
     ForgetMapObject(object);
-    if (const auto listed = m_byContent.find(object->GetContent()); listed != m_byContent.end()) {
-        std::erase(listed->second, object);
-        if (listed->second.empty())
-            m_byContent.erase(listed);
-    }
+    m_byContent.Erase(ContentHash(object->GetContent()), object);
     m_droppables.Remove(static_cast<Droppable*>(object));
     m_receptors.Remove(&object->link);
     if (m_current == object)
@@ -212,13 +208,15 @@ MapObject* EditorObjects::FirstMapObject() const
 
 MapObject* EditorObjects::FindMapObjectOf(const void* content, uint16_t kindBits) const
 {
-    const auto listed = content != nullptr ? m_byContent.find(content) : m_byContent.end();
-    if (listed == m_byContent.end())
-        return nullptr;
-    for (MapObject* object : listed->second)
-        if ((object->GetKind() & kindBits) == kindBits)
-            return object;
-    return nullptr;
+    // The first made of those that match: handles grow with every object added.
+    MapObject* first = nullptr;
+    if (content != nullptr)
+        m_byContent.ForEach(ContentHash(content), [&](MapObject* object) {
+            if (object->GetContent() == content && (object->GetKind() & kindBits) == kindBits &&
+                (first == nullptr || object->Handle() < first->Handle()))
+                first = object;
+        });
+    return first;
 }
 
 MapObject* EditorObjects::NextMapObject(const MapObject* object) const

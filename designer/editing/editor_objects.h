@@ -10,11 +10,11 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "engine/core/list.h"
 #include "engine/core/list_node.h"
+#include "engine/core/pointer_table.h"
 #include "platform/base/rect.h"
 
 namespace pf {
@@ -251,7 +251,8 @@ protected:
     SWlist m_droppables; // palette objects (owned) and map objects (linked only)
     SWlist m_receptors;  // of DropReceptorLink, each receptor owned
     uint32_t m_lastHandle = 0;
-    // The map objects of each content, in creation order: a map of thousands is searched by content at every
-    // placement and layout entry. A map object's content is set before it is added and never changes.
-    std::unordered_map<const void*, std::vector<MapObject*>> m_byContent;
+    // The map objects by their content: a map of thousands is searched by content at every placement and layout
+    // entry. A map object's content is set before it is added and never changes.
+    static uint64_t ContentHash(const void* content) { return reinterpret_cast<uintptr_t>(content); }
+    SWpointertable<MapObject> m_byContent;
 };

@@ -18,6 +18,7 @@ namespace {
 
 constexpr int32_t kIdPreview = 1003;
 constexpr int32_t kIdScrollBar = 1175;
+constexpr int32_t kScrollLine = 16; // pixels an arrow or a notch of the wheel moves the page
 constexpr int32_t kIdName = 1186;
 
 pf::Window* MakeMaterialEditor(const CVTND_EditorRequest& request)
@@ -105,13 +106,13 @@ pf::LResult CVTND_DetailsMaterialDlg::handle(const pf::Msg& msg)
         RefreshPreview();
         return 1;
     case pf::WM_VSCROLL: {
-        const pf::Window* bar = item<pf::ScrollBar>(kIdScrollBar);
-        if (bar != nullptr && static_cast<pf::Hwnd>(msg.lParam) == bar->hwnd() &&
-            pf::loWord(msg.wParam) == pf::SB_THUMBTRACK) {
-            Scroll(static_cast<int16_t>(pf::hiWord(msg.wParam)));
-            return 0;
-        }
-        break;
+        const auto* bar = item<pf::ScrollBar>(kIdScrollBar);
+        if (bar == nullptr || static_cast<pf::Hwnd>(msg.lParam) != bar->hwnd())
+            break;
+        if (const auto to = bar->requestedPosition(pf::loWord(msg.wParam), static_cast<int16_t>(pf::hiWord(msg.wParam)),
+                                                   kScrollLine))
+            Scroll(*to);
+        return 0;
     }
     case pf::WM_SIZE: {
         const pf::LResult result = CVTND_ModelessEditorDlg::handle(msg);

@@ -306,16 +306,10 @@ void CVTND_DetailsTooltipDlg::OnScroll(int32_t code, int32_t trackPos, pf::Windo
     if (bar == nullptr || (bar->id() != kIdTextOpacity && bar->id() != kIdBackOpacity))
         return;
     auto* scroll = static_cast<pf::ScrollBar*>(bar);
-    int32_t position = scroll->position();
-    if (code == pf::SB_LINELEFT)
-        position -= 1;
-    else if (code == pf::SB_LINERIGHT)
-        position += 1;
-    else if (code == pf::SB_THUMBTRACK)
-        position = trackPos;
-    else
+    const std::optional<int32_t> to = scroll->requestedPosition(code, trackPos);
+    if (!to)
         return;
-    position = std::clamp(position, 0, 255);
+    const int32_t position = std::clamp(*to, 0, 255);
     scroll->setPosition(position);
     (bar->id() == kIdTextOpacity ? m_tooltip->textOpacity : m_tooltip->backOpacity) = static_cast<uint32_t>(position)
                                                                                       << 24;

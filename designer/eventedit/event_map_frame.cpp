@@ -222,13 +222,10 @@ void CChildEventMapView::OnScroll(bool vertical, int32_t code, int32_t trackPos,
     pf::ScrollBar* bar = Bar(vertical);
     if (bar == nullptr || m_canvas == nullptr || from != bar)
         return;
-    int32_t pos = bar->position();
-    if (code == pf::SB_THUMBTRACK)
-        pos = std::clamp(trackPos, 0, kEventMapScrollRange);
-    else if (code == pf::SB_LINEUP && pos >= 1)
-        pos -= 1;
-    else if (code == pf::SB_LINEDOWN && pos < kEventMapScrollRange)
-        pos += 1;
+    const std::optional<int32_t> to = bar->requestedPosition(code, trackPos);
+    if (!to)
+        return;
+    const int32_t pos = *to;
     bar->setPosition(pos);
     if (pf::StatusBar* status = Status())
         status->setText(vertical ? 1 : 0, Text(kIdsOffsetLabel) + (vertical ? "Y: " : "X: ") + std::to_string(pos));

@@ -178,16 +178,10 @@ void CChildEventTimelineView::OnHorizontalScroll(int32_t code, int32_t trackPos)
     auto* bar = item<pf::ScrollBar>(kHorizontalBar);
     if (bar == nullptr || m_board == nullptr || m_event == nullptr)
         return;
-    int32_t pos = bar->position();
-    if (code == pf::SB_LINELEFT)
-        pos -= 1;
-    else if (code == pf::SB_LINERIGHT)
-        pos += 1;
-    else if (code == pf::SB_THUMBTRACK)
-        pos = trackPos;
-    else
+    const std::optional<int32_t> to = bar->requestedPosition(code, trackPos);
+    if (!to)
         return;
-    pos = std::clamp(pos, 0, kScrollRange);
+    const int32_t pos = *to;
     bar->setPosition(pos);
     m_board->SetStartTime(pos * m_event->GetTimeLineLength() * (1.0 / kScrollRange) * m_board->Scale());
     RepaintTrack();

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <optional>
 
 #include "platform/settings/profile.h"
 
@@ -55,9 +54,10 @@ std::optional<pf::Rect> ReadFloatRect(const pf::Profile& profile, const std::str
 
 int32_t SideLimit(const pf::Rect& area, DockSide side)
 {
-    const int64_t span = side == DockSide::kBottom ? area.height() : area.width();
-    // Both columns share the width: each may take half of what the middle does not need.
-    const int64_t room = side == DockSide::kBottom ? span - kMinMiddle : (span - kMinMiddle) / 2;
+    const int64_t span = IsRow(side) ? area.height() : area.width();
+    // Both columns share the width: each may take half of what the middle does not need. The rows are asked one
+    // after the other, each of what the one before left.
+    const int64_t room = IsRow(side) ? span - kMinMiddle : (span - kMinMiddle) / 2;
     return static_cast<int32_t>(std::clamp<int64_t>(room, 0, kMaxDockSize));
 }
 
@@ -82,7 +82,7 @@ CVTND_DockState ReadDockState(const pf::Profile& profile, std::string_view barNa
     const std::optional<bool> visible = ReadFlag(profile, section, "Visible");
     const std::optional<bool> floating = ReadFlag(profile, section, "Floating");
     const std::optional<int32_t> share = ReadValue(profile, section, "Share");
-    if (!InRange(side, 0, 2) || !InRange(size, kMinDockSize, kMaxDockSize) || !visible || !floating ||
+    if (!InRange(side, 0, 3) || !InRange(size, kMinDockSize, kMaxDockSize) || !visible || !floating ||
         (share && !InRange(share, 0, kMaxDockSize)))
         return fallback;
     CVTND_DockState state;
@@ -133,19 +133,22 @@ pf::Rect LayoutDockedBars(const pf::Rect& area, const std::vector<CVTND_DockStat
     const int32_t left = DockedThickness(area, states, DockSide::kLeft);
     const int32_t right = DockedThickness(area, states, DockSide::kRight);
     pf::Rect middle{area.l + left, area.t, area.r - right, area.b};
+    const int32_t top = DockedThickness(middle, states, DockSide::kTop);
+    middle.t += top;
     const int32_t bottom = DockedThickness(middle, states, DockSide::kBottom);
-    const pf::Rect strips[3] = {
+    const pf::Rect strips[4] = {
         {area.l, area.t, area.l + left, area.b},
         {area.r - right, area.t, area.r, area.b},
         {middle.l, middle.b - bottom, middle.r, middle.b},
+        {middle.l, area.t, middle.r, middle.t},
     };
-    for (const DockSide side : {DockSide::kLeft, DockSide::kRight, DockSide::kBottom}) {
+    for (const DockSide side : {DockSide::kLeft, DockSide::kRight, DockSide::kBottom, DockSide::kTop}) {
         const pf::Rect strip = strips[static_cast<size_t>(side)];
         const int64_t count =
             std::count_if(states.begin(), states.end(), [side](const CVTND_DockState& s) { return IsDocked(s, side); });
         if (count == 0 || strip.isEmpty())
             continue;
-        const bool across = side == DockSide::kBottom; // the bottom row shares its width
+        const bool across = IsRow(side);
         const int64_t span = across ? strip.width() : strip.height();
         // Weights in 64 bits: ten shares of at most kMaxDockSize each, times a span, stay far inside.
         int64_t given = 0;
@@ -176,4 +179,20 @@ pf::Rect LayoutDockedBars(const pf::Rect& area, const std::vector<CVTND_DockStat
     }
     middle.b -= bottom;
     return middle;
+}
+
+std::optional<DockSide> DockSideAt(const pf::Rect& area, const std::vector<CVTND_DockState>& states, pf::Point point)
+{
+    if (!area.contains(point))
+        return std::nullopt;
+    const auto reach = [&](DockSide side) { return std::max(kDockZone, DockedThickness(area, states, side)); };
+    if (point.x < area.l + reach(DockSide::kLeft))
+        return DockSide::kLeft;
+    if (point.x >= area.r - reach(DockSide::kRight))
+        return DockSide::kRight;
+    if (point.y >= area.b - reach(DockSide::kBottom))
+        return DockSide::kBottom;
+    if (point.y < area.t + reach(DockSide::kTop))
+        return DockSide::kTop;
+    return std::nullopt;
 }

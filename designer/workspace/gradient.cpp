@@ -83,6 +83,13 @@ bool OnBand(int32_t x, int32_t leftMargin)
 
 CVTND_GradientFields CVTND_GradientFields::Defaults()
 {
+    // Every record a project reads starts from these: its table computed once a process, not once a record.
+    static const CVTND_GradientFields kDefaults = MakeDefaults();
+    return kDefaults;
+}
+
+CVTND_GradientFields CVTND_GradientFields::MakeDefaults()
+{
     CVTND_GradientFields f;
     f.keyCount = 5;
     for (uint32_t i = 0; i < f.keyCount; ++i) {

@@ -32,6 +32,9 @@ struct CVTND_GradientFields {
 
     static CVTND_GradientFields Defaults(); // five keys evenly on a band at 0, four curve points at 0.5 between them
     bool IsValid() const; // counts within the arrays, selections -1 or below the count, positions on the band
+
+private:
+    static CVTND_GradientFields MakeDefaults();
 };
 
 class CVTND_Gradient : public pf::Control {

@@ -163,6 +163,7 @@ pf::Rect CVTND_Panels::layoutDocked(const pf::Rect& area)
 {
     std::vector<pf::Rect> rects;
     const pf::Rect rest = LayoutDockedBars(area, States(), rects);
+    m_dockArea = area;
     m_inLayout = true;
     for (size_t i = 0; i < kCount; ++i)
         if (m_bars[i] != nullptr && !m_bars[i]->GetState().floating)
@@ -197,10 +198,15 @@ size_t CVTND_Panels::NextOnSide(size_t index) const
     return kCount;
 }
 
+size_t CVTND_Panels::IndexOf(const CVTND_SizingBar& bar) const
+{
+    return static_cast<size_t>(
+        std::find_if(m_bars.begin(), m_bars.end(), [&bar](const auto& b) { return b.get() == &bar; }) - m_bars.begin());
+}
+
 void CVTND_Panels::MoveSplitter(CVTND_SizingBar& bar, int32_t length)
 {
-    const size_t index = static_cast<size_t>(
-        std::find_if(m_bars.begin(), m_bars.end(), [&bar](const auto& b) { return b.get() == &bar; }) - m_bars.begin());
+    const size_t index = IndexOf(bar);
     if (index >= kCount || NextOnSide(index) >= kCount)
         return;
     CVTND_SizingBar& next = *m_bars[NextOnSide(index)];
@@ -228,6 +234,33 @@ void CVTND_Panels::ResizeSide(CVTND_SizingBar& bar, int32_t size)
             b->SetDockedSize(size);
     }
     BarChanged();
+}
+
+// The place is the one the layout would give the bar docked there, so the outline shows what the release does. A
+// bar joining a side takes the side's thickness, as the layout takes it from the side's first bar.
+std::optional<CVTND_DockTarget> CVTND_Panels::DockTargetAt(const CVTND_SizingBar& bar, pf::Point screen) const
+{
+    const size_t index = IndexOf(bar);
+    std::vector<CVTND_DockState> states = States();
+    const std::optional<DockSide> side =
+        index < kCount ? DockSideAt(m_dockArea, states, m_frame.screenToClient(screen)) : std::nullopt;
+    if (!side)
+        return std::nullopt;
+    CVTND_DockState& moved = states[index];
+    for (size_t j = 0; j < kCount; ++j)
+        if (j != index && IsDocked(states[j], *side)) {
+            moved.size = states[j].size;
+            break;
+        }
+    if (moved.side != *side)
+        moved.share = 0;
+    moved.side = *side;
+    moved.floating = false;
+    moved.visible = true;
+    std::vector<pf::Rect> rects;
+    LayoutDockedBars(m_dockArea, states, rects);
+    const pf::Point origin = m_frame.clientToScreen({0, 0});
+    return CVTND_DockTarget{side, rects[index].offsetBy(origin.x, origin.y), moved.size};
 }
 
 void CVTND_Panels::UpdateMenu()

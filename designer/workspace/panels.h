@@ -4,6 +4,7 @@
 // entry per panel to the View menu, reads each bar's place from the settings at start and writes it at the end.
 #include <array>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "designer/app/app_component.h"
@@ -43,15 +44,18 @@ public:
     void BarChanged() override;
     void MoveSplitter(CVTND_SizingBar& bar, int32_t length) override;
     void ResizeSide(CVTND_SizingBar& bar, int32_t size) override;
+    std::optional<CVTND_DockTarget> DockTargetAt(const CVTND_SizingBar& bar, pf::Point screen) const override;
 
 private:
     void UpdateMenu();
-    size_t NextOnSide(size_t index) const; // the next docked, shown bar on index's side; kCount when none
+    size_t NextOnSide(size_t index) const;            // the next docked, shown bar on index's side; kCount when none
+    size_t IndexOf(const CVTND_SizingBar& bar) const; // kCount for a bar not ours
 
     CVTNDesignerApp& m_app;
     pf::FrameWindow& m_frame; // the designer's; it outlives the panels
     std::unique_ptr<pf::Profile> m_ownedProfile;
     pf::Profile* m_profile; // m_ownedProfile's or the caller's; may be null
     std::array<std::unique_ptr<CVTND_SizingBar>, kCount> m_bars;
+    pf::Rect m_dockArea; // what the frame's last layout gave the bars, frame client coordinates
     bool m_inLayout = false;
 };

@@ -89,8 +89,7 @@ void CVTND_SizingBar::SetFloating(bool floating)
         RememberFloatRect();
     if (floating && m_state.floatRect.isEmpty()) {
         const pf::Rect here = screenRect();
-        m_state.floatRect = pf::Rect::fromXywh(here.l + 20, here.t + 20, std::max<int32_t>(kMinFloatSide, 240),
-                                               std::max<int32_t>(kMinFloatSide, 320));
+        m_state.floatRect = pf::Rect::fromXywh(here.l + 20, here.t + 20, FloatSize().cx, FloatSize().cy);
     }
     m_rebuilding = true;
     if (m_content->isWindow())
@@ -142,6 +141,8 @@ pf::Rect CVTND_SizingBar::GripRect() const
         return {c.l, c.t, c.l + kGripWidth, c.b};
     case DockSide::kBottom:
         return {c.l, c.t, c.r, c.t + kGripWidth};
+    case DockSide::kTop:
+        return {c.l, c.b - kGripWidth, c.r, c.b};
     }
     return {};
 }
@@ -149,7 +150,7 @@ pf::Rect CVTND_SizingBar::GripRect() const
 int32_t CVTND_SizingBar::DockedLength() const
 {
     const pf::Rect r = windowRect();
-    return static_cast<int32_t>(m_state.side == DockSide::kBottom ? r.width() : r.height());
+    return static_cast<int32_t>(IsRow(m_state.side) ? r.width() : r.height());
 }
 
 pf::Rect CVTND_SizingBar::SplitterRect() const
@@ -157,9 +158,10 @@ pf::Rect CVTND_SizingBar::SplitterRect() const
     if (!m_splitter || m_state.floating)
         return {};
     const pf::Rect c = clientRect();
-    if (m_state.side == DockSide::kBottom)
-        return {c.r - kGripWidth, c.t + kGripWidth, c.r, c.b};
     const pf::Rect grip = GripRect();
+    if (IsRow(m_state.side)) // beside the grip, which runs along the whole row
+        return {c.r - kGripWidth, m_state.side == DockSide::kBottom ? grip.b : c.t, c.r,
+                m_state.side == DockSide::kBottom ? c.b : grip.t};
     return {m_state.side == DockSide::kLeft ? c.l : grip.r, c.b - kGripWidth,
             m_state.side == DockSide::kLeft ? grip.l : c.r, c.b};
 }
@@ -175,10 +177,12 @@ pf::Rect CVTND_SizingBar::Inner() const
         c.r -= kGripWidth;
     else if (m_state.side == DockSide::kRight)
         c.l += kGripWidth;
-    else
+    else if (m_state.side == DockSide::kBottom)
         c.t += kGripWidth;
+    else
+        c.b -= kGripWidth;
     if (m_splitter) {
-        if (m_state.side == DockSide::kBottom)
+        if (IsRow(m_state.side))
             c.r -= kGripWidth;
         else
             c.b -= kGripWidth;
@@ -240,14 +244,27 @@ pf::LResult CVTND_SizingBar::handle(const pf::Msg& msg)
         OnMove(pf::pointFromLParam(msg.lParam));
         return 0;
     case pf::WM_LBUTTONUP:
-        EndTrack();
+        if (m_track == Track::kCaption)
+            EndCaptionDrag(true); // the window may be new after this
+        else
+            EndTrack();
         return 0;
+    case pf::WM_RBUTTONDOWN:
+    case pf::WM_KILLFOCUS:
+    case pf::WM_KEYDOWN:
+        if (m_track == Track::kCaption && (msg.message != pf::WM_KEYDOWN || msg.wParam == pf::VK_ESCAPE)) {
+            EndCaptionDrag(false);
+            return 0;
+        }
+        return pf::Window::handle(msg);
     case pf::WM_CAPTURECHANGED:
+        if (m_track == Track::kCaption)
+            EndCaptionDrag(false);
         m_track = Track::kNone;
         return 0;
     case pf::WM_SETCURSOR: {
         const pf::Point at = screenToClient(pf::ui().cursorPos());
-        const bool columnSide = !m_state.floating && m_state.side != DockSide::kBottom;
+        const bool columnSide = !m_state.floating && !IsRow(m_state.side);
         if (GripRect().contains(at)) {
             pf::ui().setCursor(pf::loadCursor(columnSide ? pf::IDC_SIZEWE : pf::IDC_SIZENS));
             return 1;
@@ -280,9 +297,10 @@ void CVTND_SizingBar::OnPress(pf::Point p)
         m_track = m_state.floating ? Track::kFloatSize : Track::kSize;
     else if (SplitterRect().contains(p))
         m_track = Track::kSplit;
-    else if (CaptionRect().contains(p) && m_state.floating)
-        m_track = Track::kMove;
-    else
+    else if (CaptionRect().contains(p)) {
+        m_track = Track::kCaption;
+        m_drag.Begin(m_trackStart, FloatShapeAt(m_trackStart));
+    } else
         return;
     pf::ui().setCapture(hwnd());
 }
@@ -296,18 +314,21 @@ void CVTND_SizingBar::OnMove(pf::Point p)
     const int32_t dy = now.y - m_trackStart.y;
     switch (m_track) {
     case Track::kSize: {
-        const int32_t grow = m_state.side == DockSide::kLeft ? dx : (m_state.side == DockSide::kRight ? -dx : -dy);
+        const int32_t grow = m_state.side == DockSide::kLeft    ? dx
+                             : m_state.side == DockSide::kRight ? -dx
+                             : m_state.side == DockSide::kTop   ? dy
+                                                                : -dy;
         m_host.ResizeSide(*this, m_trackState.size + grow);
         break;
     }
     case Track::kSplit: {
-        const bool across = m_state.side == DockSide::kBottom;
+        const bool across = IsRow(m_state.side);
         const int64_t start = across ? m_trackRect.width() : m_trackRect.height();
         m_host.MoveSplitter(*this, static_cast<int32_t>(start + (across ? dx : dy)));
         break;
     }
-    case Track::kMove:
-        move(m_trackRect.offsetBy(dx, dy));
+    case Track::kCaption:
+        DragCaption(now);
         break;
     case Track::kFloatSize: {
         const pf::Rect r = m_trackRect;
@@ -359,4 +380,78 @@ void CVTND_SizingBar::Paint()
         dc.moveTo({box.r - 4 + i, box.t + 3});
         dc.lineTo({box.l + 2 + i, box.b - 3});
     }
+}
+
+pf::Size CVTND_SizingBar::FloatSize() const
+{
+    if (m_state.floatRect.isEmpty())
+        return {std::max<int32_t>(kMinFloatSide, 240), std::max<int32_t>(kMinFloatSide, 320)};
+    return {static_cast<int32_t>(m_state.floatRect.width()), static_cast<int32_t>(m_state.floatRect.height())};
+}
+
+// A docked caption may be longer than the floating one: the press keeps its place from the caption's start as far
+// as the floating caption reaches, short of its close box.
+pf::Rect CVTND_SizingBar::FloatShapeAt(pf::Point press) const
+{
+    if (m_state.floating)
+        return screenRect();
+    const pf::Size size = FloatSize();
+    const pf::Rect caption = CaptionRect();
+    const pf::Point onCaption = screenToClient(press);
+    const int32_t border = pf::getSystemMetrics(pf::SM_CXBORDER); // a floating bar's WS_BORDER
+    const int32_t across = std::clamp(onCaption.x - caption.l, 0, std::max(0, size.cx - 2 * border - 24));
+    const int32_t down = std::clamp(onCaption.y - caption.t, 0, kCaptionHeight - 1);
+    return pf::Rect::fromXywh(press.x - across - border, press.y - down - border, size.cx, size.cy);
+}
+
+void CVTND_SizingBar::DragCaption(pf::Point screen)
+{
+    if (!m_drag.IsDragging()) {
+        if (!m_drag.IsBeyondDragDistance(screen))
+            return;
+        // Escape must reach us while the pointer is ours; the keyboard goes back when the drag ends.
+        m_focusBefore = pf::ui().setFocus(hwnd());
+        if (m_track != Track::kCaption)
+            return; // the old focus window took the capture as it lost the keyboard
+    }
+    m_drag.Show(m_host.DockTargetAt(*this, screen).value_or(m_drag.FloatingAt(screen)));
+}
+
+void CVTND_SizingBar::EndCaptionDrag(bool drop)
+{
+    const std::optional<CVTND_DockTarget> target = m_drag.End();
+    m_track = Track::kNone;
+    if (pf::ui().capture() == hwnd())
+        pf::ui().releaseCapture();
+    if (target && pf::ui().focus() == hwnd()) // back where it was: the bar has no use for keys of its own
+        pf::ui().setFocus(pf::ui().isWindow(m_focusBefore) ? m_focusBefore : pf::kNoWindow);
+    m_focusBefore = pf::kNoWindow;
+    if (drop && target)
+        DropAt(*target);
+}
+
+void CVTND_SizingBar::DropAt(const CVTND_DockTarget& target)
+{
+    if (!target.side) {
+        if (!m_state.floating) {
+            m_state.floatRect = target.rect;
+            SetFloating(true); // the window is new after this
+            return;
+        }
+        move(target.rect);
+        RememberFloatRect();
+        return;
+    }
+    if (!m_state.floating && *target.side == m_state.side)
+        return; // let go over its own edge: it stays where it was
+    if (*target.side != m_state.side)
+        m_state.share = 0; // a length along the other side means nothing here
+    m_state.side = *target.side;
+    m_state.size = target.size;
+    if (m_state.floating) {
+        SetFloating(false); // the window is new after this
+        return;
+    }
+    invalidate();
+    m_host.BarChanged();
 }

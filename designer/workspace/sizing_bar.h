@@ -2,13 +2,18 @@
 // CVTND_SizingBar: the window of one docking panel: a caption with the panel's title and a close box over its
 // content dialog. Docked, it is a child of the main frame at the edge its state names, resized by dragging its
 // inner edge, and, when another bar follows it on that edge, parted from that one by a splitter along its far end
-// (its bottom in a column, its right end in the bottom row); floating, it is a top-level window owned by the frame,
-// moved by its caption and sized by its bottom edge. A double click on the caption floats or docks it. The bar keeps
-// its content dialog object across both forms: the window is made again, the content dialog's window with it.
+// (its bottom in a column, its right end in a row); floating, it is a top-level window owned by the frame,
+// sized by its bottom edge. A double click on the caption floats or docks it. A drag of the caption shows an outline
+// (CVTND_DockDrag) and, let go over a dock edge of the frame, docks the bar there, elsewhere floats it there; the
+// bar holds the keyboard meanwhile, and Escape, the right button or the keyboard or mouse going elsewhere leave it as
+// it was. The bar keeps its content dialog object across both forms: the window is made again, the content dialog's
+// window with it.
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "designer/workspace/dock_drag.h"
 #include "designer/workspace/dock_state.h"
 #include "platform/ui/core/window.h"
 
@@ -29,6 +34,8 @@ public:
     virtual void MoveSplitter(CVTND_SizingBar& bar, int32_t length) = 0;
     // bar's inner edge was dragged to make it size thick: every bar docked on its side takes that size.
     virtual void ResizeSide(CVTND_SizingBar& bar, int32_t size) = 0;
+    // Where bar, dragged by its caption and let go at screen, would dock; nullopt away from every dock edge.
+    virtual std::optional<CVTND_DockTarget> DockTargetAt(const CVTND_SizingBar& bar, pf::Point screen) const = 0;
 };
 
 class CVTND_SizingBar final : public pf::Window {
@@ -68,7 +75,7 @@ protected:
     pf::LResult handle(const pf::Msg& msg) override;
 
 private:
-    enum class Track : uint8_t { kNone, kSize, kMove, kFloatSize, kSplit };
+    enum class Track : uint8_t { kNone, kSize, kCaption, kFloatSize, kSplit };
     bool MakeWindow();
     pf::Rect Inner() const; // the client without the grip and the splitter
     void LayoutContent();
@@ -77,6 +84,11 @@ private:
     void OnMove(pf::Point p);
     void EndTrack();
     void RememberFloatRect();
+    pf::Size FloatSize() const;                   // the floating window's, as last left
+    pf::Rect FloatShapeAt(pf::Point press) const; // floating, with press where it is on the caption now
+    void DragCaption(pf::Point screen);
+    void EndCaptionDrag(bool drop); // drop: go where the outline shows; else stay as before
+    void DropAt(const CVTND_DockTarget& target);
 
     std::string m_name;
     int32_t m_index;
@@ -86,9 +98,11 @@ private:
     pf::FrameWindow* m_frame = nullptr; // owned by the designer; the site goes before it
     CVTND_DockState m_state;
     Track m_track = Track::kNone;
-    pf::Point m_trackStart;       // screen point of the press
-    CVTND_DockState m_trackState; // the state when the press began
-    pf::Rect m_trackRect;         // the window's rectangle when the press began
-    bool m_splitter = false;      // another bar follows on the side
+    pf::Point m_trackStart;                 // screen point of the press
+    CVTND_DockState m_trackState;           // the state when the press began
+    pf::Rect m_trackRect;                   // the window's rectangle when the press began
+    CVTND_DockDrag m_drag;                  // the caption's drag, while m_track is kCaption
+    pf::Hwnd m_focusBefore = pf::kNoWindow; // the keyboard's window before the caption drag took it
+    bool m_splitter = false;                // another bar follows on the side
     bool m_rebuilding = false;
 };

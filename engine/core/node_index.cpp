@@ -30,23 +30,26 @@ bool Precedes(const SWnode* a, const SWnode* b)
     return false;
 }
 
-template <typename Map, typename Key> void EraseFrom(Map& map, const Key& key, SWnode* node)
+// The first in pre-order of the nodes stored under hash that match and lie within: the world's root holds every
+// indexed node, any other node only those of its subtree.
+template <typename Matches>
+SWnode* FirstWithin(const SWpointertable<SWnode>& table, uint64_t hash, const SWnode& within, Matches&& matches)
 {
-    const auto at = map.find(key);
-    if (at == map.end())
-        return;
-    std::erase(at->second, node);
-    if (at->second.empty())
-        map.erase(at);
+    const bool everything = within.GetParent() == nullptr;
+    SWnode* first = nullptr;
+    table.ForEach(hash, [&](SWnode* node) {
+        if (matches(*node) && (everything || node->IsInSubtreeOf(within)) &&
+            (first == nullptr || Precedes(node, first)))
+            first = node;
+    });
+    return first;
 }
 
 } // namespace
 
 SWnodeindex::~SWnodeindex()
 {
-    for (auto& [id, bucket] : m_byId)
-        for (SWnode* node : bucket)
-            node->m_index = nullptr;
+    m_byId.ForAll([](SWnode* node) { node->m_index = nullptr; });
 }
 
 void SWnodeindex::IndexTree(SWnode& root)
@@ -57,21 +60,20 @@ void SWnodeindex::IndexTree(SWnode& root)
 SWnode* SWnodeindex::FindById(uint32_t id, const SWnode& within) const
 {
     const std::lock_guard<std::mutex> guard(m_lock);
-    const auto at = m_byId.find(id);
-    return at != m_byId.end() ? FirstWithin(at->second, within) : nullptr;
+    return FirstWithin(m_byId, id, within, [id](const SWnode& node) { return node.GetId() == id; });
 }
 
 SWnode* SWnodeindex::FindByName(std::string_view name, const SWnode& within) const
 {
     const std::lock_guard<std::mutex> guard(m_lock);
-    const auto at = m_byName.find(name);
-    return at != m_byName.end() ? FirstWithin(at->second, within) : nullptr;
+    return FirstWithin(m_byName, NameHash(name), within,
+                       [name](const SWnode& node) { return node.GetName() && *node.GetName() == name; });
 }
 
 size_t SWnodeindex::Count() const
 {
     const std::lock_guard<std::mutex> guard(m_lock);
-    return m_count;
+    return m_byId.Size();
 }
 
 void SWnodeindex::AddSubtree(SWnode& top)
@@ -94,43 +96,30 @@ void SWnodeindex::Renamed(SWnode& node, const std::optional<std::string>& oldNam
 {
     const std::lock_guard<std::mutex> guard(m_lock);
     if (oldName)
-        EraseFrom(m_byName, *oldName, &node);
+        m_byName.Erase(NameHash(*oldName), &node);
     if (node.GetName())
-        m_byName[*node.GetName()].push_back(&node);
+        m_byName.Insert(NameHash(*node.GetName()), &node);
 }
 
 void SWnodeindex::Reidentified(SWnode& node, uint32_t oldId)
 {
     const std::lock_guard<std::mutex> guard(m_lock);
-    EraseFrom(m_byId, oldId, &node);
-    m_byId[node.GetId()].push_back(&node);
-}
-
-SWnode* SWnodeindex::FirstWithin(const Bucket& bucket, const SWnode& within)
-{
-    // The world's root holds every indexed node; any other node only those of its subtree.
-    const bool everything = within.GetParent() == nullptr;
-    SWnode* first = nullptr;
-    for (SWnode* node : bucket)
-        if ((everything || node->IsInSubtreeOf(within)) && (first == nullptr || Precedes(node, first)))
-            first = node;
-    return first;
+    m_byId.Erase(oldId, &node);
+    m_byId.Insert(node.GetId(), &node);
 }
 
 void SWnodeindex::Insert(SWnode& node)
 {
     node.m_index = this;
-    m_byId[node.GetId()].push_back(&node);
+    m_byId.Insert(node.GetId(), &node);
     if (node.GetName())
-        m_byName[*node.GetName()].push_back(&node);
-    ++m_count;
+        m_byName.Insert(NameHash(*node.GetName()), &node);
 }
 
 void SWnodeindex::Erase(SWnode& node)
 {
-    EraseFrom(m_byId, node.GetId(), &node);
+    m_byId.Erase(node.GetId(), &node);
     if (node.GetName())
-        EraseFrom(m_byName, *node.GetName(), &node);
+        m_byName.Erase(NameHash(*node.GetName()), &node);
     node.m_index = nullptr;
-    --m_count;
 }

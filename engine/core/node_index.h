@@ -10,8 +10,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
-#include <vector>
+
+#include "engine/core/pointer_table.h"
 
 class SWnode;
 
@@ -34,18 +34,11 @@ public:
     void Reidentified(SWnode& node, uint32_t oldId);                       // node has its new id already
 
 private:
-    struct NameHash {
-        using is_transparent = void;
-        size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-    };
-    using Bucket = std::vector<SWnode*>; // one node, unless several share the key
-
-    static SWnode* FirstWithin(const Bucket& bucket, const SWnode& within);
+    static uint64_t NameHash(std::string_view name) { return std::hash<std::string_view>{}(name); }
     void Insert(SWnode& node);
     void Erase(SWnode& node);
 
     mutable std::mutex m_lock;
-    std::unordered_map<uint32_t, Bucket> m_byId;
-    std::unordered_map<std::string, Bucket, NameHash, std::equal_to<>> m_byName;
-    size_t m_count = 0;
+    SWpointertable<SWnode> m_byId;   // under the id itself
+    SWpointertable<SWnode> m_byName; // under NameHash of the name; a node without a name is not here
 };

@@ -104,7 +104,8 @@ public:
     // -- Lock (recursive)
     virtual void Lock() { m_lock.Enter(); }
     virtual void Unlock() { m_lock.Leave(); }
-    bool TryLock() { return m_lock.TryEnter(); } // true: held (once more), to be let go with Unlock
+    bool TryLock() { return m_lock.TryEnter(); }            // true: held (once more), to be let go with Unlock
+    bool LockWanted() const { return m_lock.HasWaiters(); } // another thread waits for the lock now
 
     // -- Host callbacks: the embedding host implements them; the defaults do nothing
     virtual void JavaCallback(SWevent* event, const char* text1, const char* text2, const char* dataText);

@@ -42,12 +42,13 @@ std::unique_ptr<SWimage24> SWimage24::SWimage24FromPixels(std::string name, cons
 
 std::vector<uint8_t> SWimage24::GetCompactPixels() const
 {
-    std::vector<uint8_t> rgb;
-    rgb.reserve(PixelCount() * 3);
+    std::vector<uint8_t> rgb(PixelCount() * 3);
+    uint8_t* out = rgb.data();
     for (const uint32_t pixel : Pixels()) {
-        rgb.push_back(static_cast<uint8_t>(pixel >> 16));
-        rgb.push_back(static_cast<uint8_t>(pixel >> 8));
-        rgb.push_back(static_cast<uint8_t>(pixel));
+        out[0] = static_cast<uint8_t>(pixel >> 16);
+        out[1] = static_cast<uint8_t>(pixel >> 8);
+        out[2] = static_cast<uint8_t>(pixel);
+        out += 3;
     }
     return rgb;
 }

@@ -57,6 +57,12 @@ public:
         return key;
     }
     uint32_t Count() const { return static_cast<uint32_t>(m_mask.size()); }
+    // Whether each position has exactly one key; then key_of_position[p] is p's.
+    bool OnePerPosition() const
+    {
+        return Count() == m_first.size() &&
+               std::none_of(m_first.begin(), m_first.end(), [](uint32_t key) { return key == kNoKey; });
+    }
 
 private:
     std::vector<uint32_t> m_first; // per position
@@ -123,7 +129,7 @@ SWindexrecord SWmesh::GetIndexRecord(uint32_t polygon) const
     for (size_t c = 0; c < 3; ++c) {
         const size_t at = size_t{polygon} * 3 + c;
         record.position[c] = m_cornerPositions[at];
-        record.cornerKey[c] = m_cornerKeys[at];
+        record.cornerKey[c] = m_keysArePositions ? m_cornerPositions[at] : m_cornerKeys[at];
         record.texture[c] = textures.empty() ? 0 : textures[at];
     }
     return record;
@@ -165,8 +171,8 @@ void SWmesh::ClearTable()
     m_textureIndices = TextureIndices::kZero;
     m_unresolvedMaterials.clear();
     m_cornerKeyCount = 0;
+    m_keysArePositions = false;
     std::vector<float>().swap(m_normals);
-    std::vector<float>().swap(m_faceNormals);
 }
 
 uint32_t SWmesh::KindOf(const SWfacekind& kind)
@@ -288,6 +294,9 @@ template <typename ForEachPolygon> SWpolygonbuild SWmesh::BuildFrom(uint64_t tri
     if (m_textureIndices != TextureIndices::kOwn)
         std::vector<uint32_t>().swap(m_cornerTextures);
     m_cornerKeyCount = keys.Count();
+    m_keysArePositions = keys.OnePerPosition();
+    if (m_keysArePositions)
+        std::vector<uint32_t>().swap(m_cornerKeys);
     m_loaded = 0;
     return build;
 }
@@ -313,26 +322,31 @@ void SWmesh::SetUnresolvedMaterialName(uint32_t polygon, std::string name)
         m_unresolvedMaterials.insert_or_assign(polygon, std::move(name));
 }
 
+void SWmesh::FaceNormalOf(const float* a, const float* b, const float* c, float out[3])
+{
+    const float e1[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
+    const float e2[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
+    NormaliseInto(e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2], e1[0] * e2[1] - e1[1] * e2[0], out);
+}
+
+void SWmesh::GetFaceNormal(uint32_t polygon, float out[3]) const
+{
+    const uint32_t* const position = &m_cornerPositions[3 * size_t{polygon}];
+    const float* const p = m_vertices.data();
+    FaceNormalOf(p + 3 * size_t{position[0]}, p + 3 * size_t{position[1]}, p + 3 * size_t{position[2]}, out);
+}
+
 void SWmesh::ComputeNormals()
 {
     const size_t polygons = m_kindOf.size();
-    pf::reserveWithLargePages(m_faceNormals, polygons * 3);
     pf::reserveWithLargePages(m_normals, static_cast<size_t>(m_cornerKeyCount) * 3);
-    m_faceNormals.assign(polygons * 3, 0.0f);
     m_normals.assign(static_cast<size_t>(m_cornerKeyCount) * 3, 0.0f);
-    const float* const p = m_vertices.data();
+    const std::span<const uint32_t> keys = GetCornerKeys();
     for (size_t i = 0; i < polygons; ++i) {
-        const uint32_t* const position = &m_cornerPositions[3 * i];
-        const float* a = p + 3 * static_cast<size_t>(position[0]);
-        const float* b = p + 3 * static_cast<size_t>(position[1]);
-        const float* c = p + 3 * static_cast<size_t>(position[2]);
-        const float e1[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
-        const float e2[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
-        float* const face = &m_faceNormals[3 * i];
-        NormaliseInto(e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2], e1[0] * e2[1] - e1[1] * e2[0],
-                      face);
+        float face[3];
+        GetFaceNormal(static_cast<uint32_t>(i), face);
         for (size_t k = 0; k < 3; ++k) {
-            float* const n = &m_normals[3 * static_cast<size_t>(m_cornerKeys[3 * i + k])];
+            float* const n = &m_normals[3 * static_cast<size_t>(keys[3 * i + k])];
             n[0] += face[0];
             n[1] += face[1];
             n[2] += face[2];

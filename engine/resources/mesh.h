@@ -112,7 +112,7 @@ public:
     // The table's arrays, three entries per polygon: position indices, corner keys, texture indices (the position
     // indices where those serve; empty where every texture index is 0).
     std::span<const uint32_t> GetCornerPositions() const { return m_cornerPositions; }
-    std::span<const uint32_t> GetCornerKeys() const { return m_cornerKeys; }
+    std::span<const uint32_t> GetCornerKeys() const { return m_keysArePositions ? m_cornerPositions : m_cornerKeys; }
     std::span<const uint32_t> GetCornerTextures() const;
     std::span<const uint32_t> GetFaceKindIndices() const { return m_kindOf; } // one per polygon, into GetFaceKinds
     std::span<const SWfacekind> GetFaceKinds() const { return m_kinds; }
@@ -137,10 +137,13 @@ public:
     // -- Normals and bounds
     uint32_t GetCornerKeyCount() const { return m_cornerKeyCount; }
     const float* GetNormals() const { return m_normals.empty() ? nullptr : m_normals.data(); } // 3 per corner key
-    const float* GetFaceNormals() const { return m_faceNormals.empty() ? nullptr : m_faceNormals.data(); }
     uint32_t GetGeometryStamp() const { return m_geometryStamp; }
-    // Face normals from two edges, corner-key normals as the normalised sum of their faces' normals; a face of no
-    // area, and a key whose faces all have none, get the zero normal. Adds 1 to the geometry stamp.
+    // A face normal from two edges of the triangle at a, b, c (corners in order), normalised; a face of no area has
+    // the zero normal. Made when asked, not kept: a large mesh has as many faces as it has corners' positions.
+    static void FaceNormalOf(const float* a, const float* b, const float* c, float out[3]);
+    void GetFaceNormal(uint32_t polygon, float out[3]) const; // the polygon must exist
+    // Corner-key normals as the normalised sum of their faces' normals; a key whose faces all have no area gets the
+    // zero normal. Adds 1 to the geometry stamp.
     void ComputeNormals();
     void UpdateNormals(); // with vertices and polygons: ComputeNormals, then tells listeners kNotifyChanged
     void ComputeBoundingBox();
@@ -202,15 +205,17 @@ private:
     std::vector<float> m_vertices;
     std::vector<float> m_textureVertices;
     std::vector<uint32_t> m_cornerPositions; // three per polygon
-    std::vector<uint32_t> m_cornerKeys;      // three per polygon
+    std::vector<uint32_t> m_cornerKeys;      // three per polygon, unless m_keysArePositions
     std::vector<uint32_t> m_cornerTextures;  // three per polygon, only while m_textureIndices is kOwn
     std::vector<uint32_t> m_kindOf;          // per polygon, into m_kinds
     std::vector<SWfacekind> m_kinds;
     TextureIndices m_textureIndices = TextureIndices::kZero;
     std::map<uint32_t, std::string> m_unresolvedMaterials;
     uint32_t m_cornerKeyCount = 0;
+    // Every position has one key (a mesh of one smoothing group, the usual case): the keys are numbered as the
+    // positions and m_cornerKeys is not kept, which saves a fifth of a large mesh.
+    bool m_keysArePositions = false;
     std::vector<float> m_normals;
-    std::vector<float> m_faceNormals;
     uint32_t m_geometryStamp = 0;
     SWbbox m_box;
     uint8_t m_loaded = 0;

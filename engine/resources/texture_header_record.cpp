@@ -8,11 +8,16 @@
 
 bool WriteTextureHeader(SWchunkstream& out, const SWtexture& texture)
 {
+    return WriteTextureHeader(out, texture, texture.GetWidth32(), texture.GetHeight32());
+}
+
+bool WriteTextureHeader(SWchunkstream& out, const SWtexture& texture, uint32_t width, uint32_t height)
+{
     SWrecordbuilder record(out, MakeTag("TXHD"));
     SWchunkstream& body = record.Stream();
     body.WriteString(texture.GetName());
-    body.WriteU32(texture.GetWidth32());
-    body.WriteU32(texture.GetHeight32());
+    body.WriteU32(width);
+    body.WriteU32(height);
     body.WriteU32(texture.GetTextureFlags());
     return record.Finish();
 }

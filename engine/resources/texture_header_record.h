@@ -15,5 +15,7 @@ struct TextureHeader {
 };
 
 bool WriteTextureHeader(SWchunkstream& out, const SWtexture& texture); // the whole "TXHD" record
+// The same with the size the record states, where the texture shows another (a placeholder's).
+bool WriteTextureHeader(SWchunkstream& out, const SWtexture& texture, uint32_t width, uint32_t height);
 // The payload of a "TXHD" record. False, with out empty: short, or a size SWtexture::IsAcceptedSize refuses.
 bool ReadTextureHeader(SWchunkstream& in, TextureHeader& out);

@@ -53,6 +53,23 @@ struct StoredWavelet {
     bool hasPixels = false;
 };
 
+// stream decoded into width x height pixel words; false when it does not decode to that size.
+bool DecodeStream(std::span<const uint8_t> stream, uint32_t width, uint32_t height, std::vector<uint32_t>& out)
+{
+    const uint64_t count = uint64_t{width} * height;
+    cis::DecodeLimits limits;
+    limits.maxPixels = count;
+    cis::DecodedImage decoded;
+    if (cis::DecodeImageChecked(stream, limits, decoded) != cis::DecodeStatus::kOk ||
+        decoded.width != static_cast<int64_t>(width) || decoded.height != static_cast<int64_t>(height) ||
+        decoded.pixels.size() / 3 < count)
+        return false;
+    out.resize(count);
+    for (size_t i = 0; i < count; ++i)
+        out[i] = PixelOfBgr(&decoded.pixels[i * 3]);
+    return true;
+}
+
 bool ReadStreamRecord(SWchunkstream& in, const StoredWavelet& stored, std::vector<uint8_t>& out)
 {
     const uint64_t length = in.Remaining();
@@ -130,19 +147,27 @@ bool SWwaveletimage::Read(SWchunkstream& in)
         return false;
 
     std::vector<uint32_t> shown;
+    bool damaged = false;
+    const uint32_t statedWidth = stored.header.width, statedHeight = stored.header.height;
     try {
-        shown.assign(uint64_t{stored.header.width} * stored.header.height, kGrey);
+        if (stored.hasPixels) {
+            shown.swap(stored.pixels);
+        } else if (!DecodeStream(stored.stream, statedWidth, statedHeight, shown)) {
+            damaged = true;
+            shown.assign(size_t{kPlaceholderSide} * kPlaceholderSide, kGrey);
+            stored.header.width = stored.header.height = kPlaceholderSide;
+        }
     } catch (const std::bad_alloc&) {
         return false;
     }
-    if (stored.hasPixels)
-        shown.swap(stored.pixels);
     TakeStoredImage(stored.header, shown);
     m_quality = std::min(stored.quality, 100u);
     m_stream.swap(stored.stream);
+    m_statedWidth = damaged ? statedWidth : 0;
+    m_statedHeight = damaged ? statedHeight : 0;
     m_damaged = false;
     m_decoder.reset();
-    if (!m_stream.empty() && !DecodeKeptStream())
+    if (damaged)
         MarkDamaged();
     Touch();
     return true;
@@ -150,7 +175,7 @@ bool SWwaveletimage::Read(SWchunkstream& in)
 
 bool SWwaveletimage::Write(SWchunkstream& out)
 {
-    if (!IsValid() || !WriteTextureHeader(out, *this))
+    if (!IsValid() || !WriteTextureHeader(out, *this, GetStatedWidth(), GetStatedHeight()))
         return false;
     {
         SWrecordbuilder quality(out, kTagQuality);
@@ -178,6 +203,8 @@ std::unique_ptr<SWtexture> SWwaveletimage::Clone() const
         copy->m_quality = m_quality;
         copy->m_stream = m_stream;
         copy->m_damaged = m_damaged;
+        copy->m_statedWidth = m_statedWidth;
+        copy->m_statedHeight = m_statedHeight;
         return copy;
     } catch (const std::bad_alloc&) {
         return nullptr;
@@ -186,7 +213,7 @@ std::unique_ptr<SWtexture> SWwaveletimage::Clone() const
 
 bool SWwaveletimage::BeginStream(uint32_t length)
 {
-    if (!IsValid() || length == 0 || length > StreamCeilingBytes(PixelCount()))
+    if (!IsValid() || IsPlaceholder() || length == 0 || length > StreamCeilingBytes(PixelCount()))
         return false;
     std::vector<uint8_t> buffer;
     try {
@@ -258,12 +285,5 @@ void SWwaveletimage::MarkDamaged()
 
 bool SWwaveletimage::DecodeKeptStream()
 {
-    cis::DecodeLimits limits;
-    limits.maxPixels = PixelCount();
-    cis::DecodedImage decoded;
-    if (cis::DecodeImageChecked(m_stream, limits, decoded) != cis::DecodeStatus::kOk || decoded.width != GetWidth() ||
-        decoded.height != GetHeight())
-        return false;
-    ShowDecoded(decoded.pixels, 3);
-    return true;
+    return DecodeStream(m_stream, GetWidth32(), GetHeight32(), Pixels());
 }

@@ -7,7 +7,9 @@
 // - not encoded: the encoder refused the picture (a side above the codec's 65,535, no memory); the given pixels are
 //   kept and stored as "PX32" instead of "WCIS";
 // - damaged: a stored stream did not decode to the header's size; it is kept and written back byte for byte, and
-//   the picture shows mid-grey.
+//   the picture shows mid-grey. Read from a record, it shows a placeholder of kPlaceholderSide square instead of
+//   the size the header states (a few bytes of stream could claim 128 MiB of grey); the stated size is what the
+//   record is written back with.
 //
 // Record: "TXHD", "WQUA" (u32 quality), then "WCIS" (the stream) or "PX32" (w x h u32 words).
 #include <cstdint>
@@ -22,6 +24,7 @@
 class SWwaveletimage : public SWpixelimage {
 public:
     static constexpr uint32_t kGrey = 0xFF808080u; // shown for a stream that does not decode
+    static constexpr int32_t kPlaceholderSide = 8; // of what a read stream that does not decode shows
 
     SWwaveletimage(); // empty and invalid, for the tag registry
     ~SWwaveletimage() override;
@@ -33,13 +36,17 @@ public:
     bool IsEncoded() const { return !m_stream.empty(); }
     bool IsStreamDamaged() const { return m_damaged; }
     std::span<const uint8_t> GetStream() const { return m_stream; } // empty when not encoded
+    bool IsPlaceholder() const { return m_statedWidth != 0; }
+    // The size the record states: the shown size, but for a placeholder.
+    uint32_t GetStatedWidth() const { return IsPlaceholder() ? m_statedWidth : GetWidth32(); }
+    uint32_t GetStatedHeight() const { return IsPlaceholder() ? m_statedHeight : GetHeight32(); }
 
     bool Read(SWchunkstream& in) override;   // false: damaged record, image unchanged; a bad stream alone is not
     bool Write(SWchunkstream& out) override; // the record's payload
     std::unique_ptr<SWtexture> Clone() const override;
 
     // -- Progressive loading: the "WCIS" bytes as they arrive. The image keeps its size, set before.
-    // False, with nothing changed: no size yet, or length 0.
+    // False, with nothing changed: no size yet, a placeholder, or length 0.
     bool BeginStream(uint32_t length);
     // Appends bytes and decodes as far as they reach, redrawing after each pass; once complete the container hears
     // kNotifyChanged once. Answers the decoder's last code (ImageDecoder::kNeedData, kPreview, kDone, kFailed);
@@ -54,6 +61,8 @@ private:
     uint32_t m_quality = 0;
     std::vector<uint8_t> m_stream;
     bool m_damaged = false;
+    uint32_t m_statedWidth = 0; // while a placeholder shows; 0 otherwise
+    uint32_t m_statedHeight = 0;
     // Progressive state: the stream arrives into m_stream, which the decoder reads in place.
     std::unique_ptr<cis::ImageDecoder> m_decoder;
     size_t m_received = 0;

@@ -2,6 +2,7 @@
 #include "engine/resources/world_records.h"
 
 #include <array>
+#include <bit>
 #include <cmath>
 #include <optional>
 #include <string>
@@ -75,18 +76,27 @@ bool WritePixels32(const SWtexture& image, SWchunkstream& out)
 {
     const uint32_t* pixels = image.GetPixels();
     const size_t count = size_t{image.GetWidth32()} * image.GetHeight32();
+    // Stored words are the pixels' own on a little-endian host: written from them, without a copy of the image.
+    if (std::endian::native == std::endian::little && pixels != nullptr)
+        return out.WriteBytes(pixels, count * 4);
     std::vector<uint8_t> bytes(count * 4);
     for (size_t i = 0; i < count && pixels != nullptr; ++i)
         pf::storeU32le(&bytes[i * 4], pixels[i]);
     return out.WriteBytes(bytes);
 }
 
+// Stored blue, green, red: packed from the words in one pass.
 bool WritePixels24(const SWimage24& image, SWchunkstream& out)
 {
-    std::vector<uint8_t> rgb = image.GetCompactPixels();
-    for (size_t i = 0; i + 2 < rgb.size(); i += 3)
-        std::swap(rgb[i], rgb[i + 2]); // stored blue, green, red
-    return out.WriteBytes(rgb);
+    const uint32_t* pixels = image.GetPixels();
+    const size_t count = pixels != nullptr ? size_t{image.GetWidth32()} * image.GetHeight32() : 0;
+    std::vector<uint8_t> bgr(count * 3);
+    for (size_t i = 0; i < count; ++i) {
+        bgr[i * 3] = static_cast<uint8_t>(pixels[i]);
+        bgr[i * 3 + 1] = static_cast<uint8_t>(pixels[i] >> 8);
+        bgr[i * 3 + 2] = static_cast<uint8_t>(pixels[i] >> 16);
+    }
+    return out.WriteBytes(bgr);
 }
 
 // The pixel sub-record of a plain kind: exactly its size, or nothing.
@@ -129,22 +139,22 @@ std::unique_ptr<SWtexture> ReadPlainImage(uint32_t tag, SWchunkstream& in)
                 damaged = true;
                 return;
             }
-            for (size_t i = 0; i < pixels; ++i)
-                words[i] = pf::loadU32le(reinterpret_cast<const uint8_t*>(&words[i]));
+            if constexpr (std::endian::native != std::endian::little)
+                for (size_t i = 0; i < pixels; ++i)
+                    words[i] = pf::loadU32le(reinterpret_cast<const uint8_t*>(&words[i]));
             image = std::move(made);
         } else if (tag == kTag24 && sub == kTagPixels24) {
-            std::optional<std::vector<uint8_t>> bytes = ReadExact(s, pixels * 3);
+            const std::optional<std::vector<uint8_t>> bytes = ReadExact(s, pixels * 3);
             auto made = std::make_unique<SWimage24>(header->name, header->width, header->height, nullptr);
-            if (!bytes || !made->IsValid()) {
+            uint32_t* words = made->GetPixelBuffer();
+            if (!bytes || words == nullptr) {
                 damaged = true;
                 return;
             }
-            for (size_t i = 0; i + 2 < bytes->size(); i += 3)
-                std::swap((*bytes)[i], (*bytes)[i + 2]);
-            if (made->SetCompactPixels(*bytes))
-                image = std::move(made);
-            else
-                damaged = true;
+            const uint8_t* bgr = bytes->data();
+            for (size_t i = 0; i < pixels; ++i, bgr += 3)
+                words[i] = 0xFF000000u | uint32_t{bgr[2]} << 16 | uint32_t{bgr[1]} << 8 | bgr[0];
+            image = std::move(made);
         } else if (tag == kTagGrey && sub == kTagPixelsGrey) {
             const std::optional<std::vector<uint8_t>> bytes = ReadExact(s, pixels);
             if (!bytes) {

@@ -37,6 +37,7 @@ private:
     std::string m_targetPath; // what the rename replaces: the path with its symbolic links followed
     std::string m_tempPath;
     int m_fd;
+    int64_t m_written = 0; // bytes written so far, where the next piece starts
     bool m_committed = false;
     std::string m_error;
 };

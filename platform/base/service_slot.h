@@ -3,6 +3,7 @@
 // probe. Until something is installed the slot answers with its default, made on first use so that a program that
 // installs its own never builds the default at all. Installing and reading may race from any thread.
 #include <atomic>
+#include <new>
 
 namespace pf {
 
@@ -23,10 +24,13 @@ public:
     }
 
 private:
+    // Made once and never destroyed: a thread still running while the process exits (one left behind as stuck, or
+    // any at all when a library calls exit) may still ask the default, and a destroyed one has no valid vptr.
     static Service& DefaultInstance()
     {
-        static Default instance;
-        return instance;
+        alignas(Default) static unsigned char storage[sizeof(Default)];
+        static Default* const instance = new (storage) Default();
+        return *instance;
     }
 
     std::atomic<Service*> m_installed{nullptr};

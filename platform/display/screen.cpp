@@ -74,15 +74,34 @@ std::shared_ptr<Surface32> Screen::overlay() const
     return m_overlay;
 }
 
+void Screen::overlayDrawerMade() const
+{
+    m_overlayDrawers.fetch_add(1);
+    m_drawersMade.fetch_add(1);
+}
+
+void Screen::overlayDrawerGone() const
+{
+    m_overlayDrawers.fetch_sub(1);
+}
+
 bool Screen::isOverlayClear() const
 {
+    const uint64_t made = m_drawersMade.load();
+    if (m_overlayDrawers.load() == 0 && m_clearSince.load() == made)
+        return true;
     const std::shared_ptr<Surface32> surface = overlay();
-    const std::lock_guard lock(surface->mutex());
-    for (int32_t y = 0; y < surface->height(); ++y) {
-        const uint32_t* row = surface->row(y);
-        if (std::any_of(row, row + surface->width(), [](uint32_t p) { return (p & kPixelRgbMask) != 0; }))
-            return false;
+    {
+        const std::lock_guard lock(surface->mutex());
+        for (int32_t y = 0; y < surface->height(); ++y) {
+            const uint32_t* row = surface->row(y);
+            if (std::any_of(row, row + surface->width(), [](uint32_t p) { return (p & kPixelRgbMask) != 0; }))
+                return false;
+        }
     }
+    // Only when no drawer lived through the read, nor came and went during it, does "clear" stay true unread.
+    if (m_overlayDrawers.load() == 0 && m_drawersMade.load() == made)
+        m_clearSince.store(made);
     return true;
 }
 

@@ -9,6 +9,7 @@
 #include "platform/gfx/display_mode.h"
 #include "platform/gfx/surface32.h"
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -44,6 +45,10 @@ public:
 
     std::shared_ptr<Surface32> overlay() const; // screen-sized, exclusive-or over the composed pixels
     bool isOverlayClear() const;                // what a drag that ended cleanly leaves
+    // Screen device contexts announce themselves, so that a clear overlay that no one has drawn on since is known
+    // clear without reading it: the live backend asks at every present, and the 3D views present many times a second.
+    void overlayDrawerMade() const;
+    void overlayDrawerGone() const;
 
     bool writePng(const std::string& path) const; // the composed screen, 8-bit RGB; false when it cannot be written
     void reset();                                 // 1280 x 1024, depth 32, no windows, clear overlay
@@ -54,6 +59,9 @@ private:
     std::vector<TopLevelView> m_topLevels;
     std::shared_ptr<Surface32> m_overlay;
     Rect m_workArea; // empty: the whole screen
+    mutable std::atomic<int32_t> m_overlayDrawers{0};
+    mutable std::atomic<uint64_t> m_drawersMade{0};
+    mutable std::atomic<uint64_t> m_clearSince{0}; // m_drawersMade when the overlay was last read clear with none alive
 };
 
 Screen& screen(); // the process-wide screen

@@ -6,9 +6,16 @@ namespace pf {
 
 ScreenDc::ScreenDc() : ScreenDc(screen()) {}
 
-ScreenDc::ScreenDc(const Screen& screen) : Dc(nullptr, {}, std::nullopt, false), m_overlay(screen.overlay())
+ScreenDc::ScreenDc(const Screen& screen)
+    : Dc(nullptr, {}, std::nullopt, false), m_screen(screen), m_overlay(screen.overlay())
 {
+    screen.overlayDrawerMade();
     setTarget(m_overlay.get(), {}, std::nullopt);
+}
+
+ScreenDc::~ScreenDc()
+{
+    m_screen.overlayDrawerGone();
 }
 
 bool ScreenDc::permits(RasterUse use, uint32_t code) const

@@ -15,11 +15,15 @@ class ScreenDc : public Dc {
 public:
     ScreenDc(); // on the process-wide screen
     explicit ScreenDc(const Screen& screen);
+    ~ScreenDc() override;
+    ScreenDc(const ScreenDc&) = delete;
+    ScreenDc& operator=(const ScreenDc&) = delete;
 
 protected:
     bool permits(RasterUse use, uint32_t code) const override;
 
 private:
+    const Screen& m_screen;
     std::shared_ptr<Surface32> m_overlay; // shared with the screen: a resize does not pull it from under us
 };
 

@@ -21,8 +21,18 @@ bool openAudioSubsystem(std::string& outError)
     static std::string error;
     // Opened once and kept, as the video subsystem is: see the backend.
     std::call_once(once, [] {
-        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
             error = std::string("SDL audio did not open: ") + SDL_GetError();
+            return;
+        }
+        // SDL picks its converters and builds its resampling table on the first stream made, without a lock: two
+        // threads making their first voices at once saw "no conversion from source format to float" and a voice
+        // was refused. One stream made here, before any voice can be added, does that once.
+        SDL_AudioStream* first = SDL_NewAudioStream(AUDIO_U8, 1, kMixRate / 2, AUDIO_S16SYS, kMixChannels, kMixRate);
+        if (first == nullptr)
+            error = std::string("SDL audio cannot convert: ") + SDL_GetError();
+        else
+            SDL_FreeAudioStream(first);
     });
     outError = error;
     return error.empty();

@@ -12,7 +12,10 @@
 #include <SDL.h>
 #include <SDL_syswm.h>
 
+#include <signal.h>
+
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
@@ -25,6 +28,10 @@ namespace {
 std::mutex g_logMutex;
 std::vector<std::string> g_log;
 uint32_t g_wakeEvent = 0;
+// Termination signals no backend has taken yet; lock-free, so that the signal handler may count them.
+std::atomic<uint32_t> g_terminationRequests{0};
+std::atomic<int> g_lastSignal{0};
+static_assert(std::atomic<uint32_t>::is_always_lock_free && std::atomic<int>::is_always_lock_free);
 
 constexpr uint32_t kBeepHz = 750; // what a click on a window behind a modal dialog hears
 constexpr uint32_t kBeepMs = 60;
@@ -241,9 +248,14 @@ SDL_Window* SdlBackend::sdlWindowOf(Hwnd hwnd) const
 void SdlBackend::syncTopLevels(const std::vector<TopLevelState>& topmostFirst)
 {
     std::map<Hwnd, const TopLevelState*> wanted;
-    for (const TopLevelState& s : topmostFirst)
-        if (s.visible && s.surface != nullptr && !s.shownRect.isEmpty())
+    std::set<Hwnd> lostAndStillThere;
+    for (const TopLevelState& s : topmostFirst) {
+        if (m_lost.count(s.hwnd) != 0)
+            lostAndStillThere.insert(s.hwnd);
+        else if (s.visible && s.surface != nullptr && !s.shownRect.isEmpty())
             wanted[s.hwnd] = &s;
+    }
+    m_lost = std::move(lostAndStillThere);
     for (auto it = m_shown.begin(); it != m_shown.end();) {
         if (wanted.count(it->first) != 0) {
             ++it;
@@ -462,15 +474,22 @@ void SdlBackend::presentWindow(Shown& shown, const Rect& dirty)
         return;
     const int32_t width = static_cast<int32_t>(local.width());
     const int32_t height = static_cast<int32_t>(local.height());
-    std::vector<uint32_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
+    // The 3D views present every timer round, so rows are copied whole rather than pixel by pixel.
+    const Surface32& source = *shown.state.surface;
+    const Rect inSource = local.offsetBy(client.l, client.t).intersected(source.bounds());
+    // One buffer for every present: a fresh one each time cost its page faults again.
+    std::vector<uint32_t>& pixels = m_presentPixels;
+    pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
+    if (inSource.offsetBy(-client.l, -client.t) != local)
+        std::fill(pixels.begin(), pixels.end(), 0u); // what the surface does not reach shows black
     {
-        const Surface32& source = *shown.state.surface;
         const std::lock_guard lock(source.mutex());
-        const Rect inSource = local.offsetBy(client.l, client.t).intersected(source.bounds());
-        for (int32_t y = inSource.t; y < inSource.b; ++y)
-            for (int32_t x = inSource.l; x < inSource.r; ++x)
-                pixels[static_cast<size_t>(y - client.t - local.t) * width + (x - client.l - local.l)] =
-                    source.pixel(x, y) & 0x00FFFFFFu;
+        for (int32_t y = inSource.t; y < inSource.b; ++y) {
+            const uint32_t* from = source.row(y) + inSource.l;
+            uint32_t* to =
+                &pixels[static_cast<size_t>(y - client.t - local.t) * width + (inSource.l - client.l - local.l)];
+            std::transform(from, from + inSource.width(), to, [](uint32_t p) { return p & 0x00FFFFFFu; });
+        }
     }
     if (!screen().isOverlayClear()) {
         const std::shared_ptr<Surface32> overlay = screen().overlay();
@@ -526,6 +545,10 @@ void SdlBackend::waitForInput(Ui& target, int32_t timeoutMs)
             break;
         got = SDL_PollEvent(&event) != 0;
     }
+    if (g_terminationRequests.exchange(0) > 0)
+        requestClose();
+    if (m_closeRequested)
+        deliverCloseRequest(target);
     applyCursor(target);
 }
 
@@ -620,12 +643,15 @@ void SdlBackend::translate(Ui& target, const SDL_Event& e)
         translateWindowEvent(target, e);
         return;
     case SDL_SYSWMEVENT:
-        if (e.syswm.msg != nullptr && e.syswm.msg->subsystem == SDL_SYSWM_X11 &&
-            (isReparentEvent(&e.syswm.msg->msg.x11.event) || isFrameExtentsEvent(&e.syswm.msg->msg.x11.event)))
+        if (e.syswm.msg == nullptr || e.syswm.msg->subsystem != SDL_SYSWM_X11)
+            return;
+        if (isReparentEvent(&e.syswm.msg->msg.x11.event) || isFrameExtentsEvent(&e.syswm.msg->msg.x11.event))
             checkWindowManager();
+        else if (const unsigned long destroyed = destroyedWindow(&e.syswm.msg->msg.x11.event))
+            loseWindow(target, destroyed);
         return;
     case SDL_QUIT:
-        askToClose(target);
+        requestClose(); // SDL's handlers, where ours were not put in first
         return;
     default:
         return;
@@ -762,19 +788,70 @@ void SdlBackend::checkWindowManager()
     m_stackedOrder.clear();
 }
 
-// SDL turns SIGINT and SIGTERM into its quit event. The program is asked as its windows' close boxes would ask it,
-// so that it decides how to end (and may ask about unsaved work first): every application window shown here, topmost
-// first, gets WM_CLOSE. A window waiting for its modal dialog is disabled and left out; the dialog is asked instead.
-void SdlBackend::askToClose(Ui& target)
+void SdlBackend::requestClose()
 {
+    m_closeRequested = true;
+    m_askedToClose.clear();
+}
+
+// The program is asked as its windows' close boxes would ask it, so that it decides how to end (and may ask about
+// unsaved work first): every application window shown here, topmost first, gets WM_CLOSE, once. A window waiting
+// for its modal dialog is disabled and left out while the dialog is asked. The request holds until it has reached a
+// window without an owner: a signal during start-up, before the main window shows, or while a question holds it
+// disabled, reaches it as soon as it can take it, rather than ending with the question it closed.
+void SdlBackend::deliverCloseRequest(Ui& target)
+{
+    bool reachedMainWindow = false;
     for (const Hwnd hwnd : target.topLevels()) {
         const auto shown = m_shown.find(hwnd);
         if (shown == m_shown.end())
             continue;
         const TopLevelKind kind = shown->second.state.kind;
-        if ((kind == TopLevelKind::kFramed || kind == TopLevelKind::kBorderless) && isEnabledNow(target, hwnd))
-            target.post(hwnd, WM_CLOSE);
+        if ((kind != TopLevelKind::kFramed && kind != TopLevelKind::kBorderless) || !isEnabledNow(target, hwnd) ||
+            !m_askedToClose.insert(hwnd).second)
+            continue;
+        target.post(hwnd, WM_CLOSE);
+        reachedMainWindow = reachedMainWindow || shown->second.state.owner == kNoWindow;
     }
+    if (reachedMainWindow) {
+        m_closeRequested = false;
+        m_askedToClose.clear();
+    }
+}
+
+// Another program destroyed one of our windows on the X server (a window manager never does; it asks). SDL's window
+// is only a shell now, and every request on it fails. A window with an owner is closed as its close box would close
+// it, and shown anew should the program keep it, so that a dialog never waits where no one can see it. The program's
+// own main window cannot be shown again without its place and state: every loop is asked to end, and the program
+// reads lostApplicationWindow to end as after an end it did not ask about.
+void SdlBackend::loseWindow(Ui& target, unsigned long xWindow)
+{
+    const auto it = std::find_if(m_shown.begin(), m_shown.end(),
+                                 [&](const auto& entry) { return entry.second.xWindow == xWindow; });
+    if (it == m_shown.end())
+        return;
+    const Hwnd hwnd = it->first;
+    Shown& shown = it->second;
+    SDL_DestroyWindow(shown.window);
+    if (shown.state.owner != kNoWindow) {
+        shown.namedOwner = kNoWindow;
+        m_stackedOrder.clear();
+        createWindow(shown);
+        if (shown.window == nullptr)
+            m_shown.erase(it);
+        target.post(hwnd, WM_CLOSE);
+        return;
+    }
+    m_shown.erase(it);
+    m_lost.insert(hwnd);
+    m_lostApplicationWindow = true;
+    {
+        const std::lock_guard lock(m_dirtyMutex);
+        m_dirty.erase(hwnd);
+        for (auto s = m_surfaces.begin(); s != m_surfaces.end();)
+            s = s->second == hwnd ? m_surfaces.erase(s) : std::next(s);
+    }
+    target.postQuit(kQuitWindowLost);
 }
 
 void SdlBackend::warpPointer(Point screenPoint)
@@ -809,6 +886,36 @@ void SdlBackend::applyCursor(Ui& target)
     if (m_sdlCursor != nullptr)
         SDL_FreeCursor(m_sdlCursor);
     m_sdlCursor = next;
+}
+
+namespace {
+
+void onTerminationSignal(int signal)
+{
+    g_lastSignal.store(signal);
+    g_terminationRequests.fetch_add(1);
+}
+
+} // namespace
+
+void catchTerminationSignals()
+{
+    struct sigaction action {};
+    action.sa_handler = onTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int signal : {SIGINT, SIGTERM})
+        sigaction(signal, &action, nullptr);
+    // SDL fills only a slot that holds the default action, so ours stay; said outright, it does not even look.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+}
+
+void releaseTerminationSignals()
+{
+    for (const int signal : {SIGINT, SIGTERM})
+        std::signal(signal, SIG_DFL);
+    if (g_terminationRequests.exchange(0) > 0)
+        std::raise(g_lastSignal.load());
 }
 
 DisplayChoice openDisplayBackend()

@@ -3,7 +3,8 @@
 // manager draws the frame), input translated into Ui::inject and the tree's own messages, and the windows'
 // surfaces copied to the screen. SDL's video calls happen on the user-interface thread only; other threads draw
 // into the surfaces and report it through surfaceChanged, which only records the rectangle and wakes the loop.
-// SIGINT and SIGTERM reach the program as WM_CLOSE to each enabled application window (see askToClose).
+// SIGINT and SIGTERM reach the program as WM_CLOSE to its windows (see deliverCloseRequest); a window that another
+// program destroys on the X server is closed as its close box would close it (see loseWindow).
 #include "platform/ui/core/display_backend.h"
 
 #include <atomic>
@@ -11,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -41,6 +43,10 @@ public:
     SDL_Window* sdlWindowOf(Hwnd hwnd) const; // null when the window is not shown here
     bool windowManagerRuns() const { return m_windowManager; }
     uint64_t presentedFrameCount() const { return m_presentedFrames.load(); }
+    // A window without an owner (the program's own main window) was destroyed on the X server by another program:
+    // every loop has been asked to end with kQuitWindowLost, and the window is never shown again.
+    bool lostApplicationWindow() const { return m_lostApplicationWindow; }
+    std::vector<uint32_t> m_presentPixels; // the region being presented, before it goes to SDL's surface
 
 private:
     struct Shown {
@@ -73,7 +79,9 @@ private:
     void presentWindow(Shown& shown, const Rect& dirty);
     void translate(Ui& target, const SDL_Event& event);
     void translateWindowEvent(Ui& target, const SDL_Event& event);
-    void askToClose(Ui& target); // the process was told to end
+    void requestClose();                  // the process was told to end
+    void deliverCloseRequest(Ui& target); // as far as the windows shown now let it go
+    void loseWindow(Ui& target, unsigned long xWindow);
     Shown* shownById(uint32_t windowId);
     void applyCursor(Ui& target);
 
@@ -96,7 +104,21 @@ private:
     const void* m_cursorIcon = nullptr;
     SDL_Cursor* m_sdlCursor = nullptr; // ours, freed when replaced
     bool m_relative = false;           // the pointer is locked: motion goes to Ui::injectLockedMotion
+    bool m_closeRequested = false;     // a termination signal has not yet reached a window without an owner
+    std::set<Hwnd> m_askedToClose;     // the windows the pending request has reached
+    std::set<Hwnd> m_lost;             // destroyed by another program and not to be shown again
+    bool m_lostApplicationWindow = false;
 };
+
+// The quit code every loop is asked to end with when another program destroyed the program's main window.
+inline constexpr int32_t kQuitWindowLost = 4;
+
+// SIGINT and SIGTERM caught from this call on, each kept as a close request for the live display to hand on once it
+// has windows to ask: SDL puts its own handlers in only when its video opens, and a signal before that killed the
+// program. Call first thing in main. A run that ends up without the live display gives the signals back to their
+// default action (releaseTerminationSignals); one that came meanwhile then ends the process as it would have.
+void catchTerminationSignals();
+void releaseTerminationSignals();
 
 // The backend a run gets: SDL's when its video subsystem opens a display a person sees, else the headless one with
 // the reason. VORTAN_DISPLAY=headless or =sdl forces either (a forced SDL that cannot open still gives the headless

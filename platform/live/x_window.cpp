@@ -148,4 +148,10 @@ bool isFrameExtentsEvent(const void* xEvent)
            e->xproperty.atom == XInternAtom(e->xproperty.display, "_NET_FRAME_EXTENTS", False);
 }
 
+unsigned long destroyedWindow(const void* xEvent)
+{
+    const auto* e = static_cast<const XEvent*>(xEvent);
+    return e->type == DestroyNotify ? e->xdestroywindow.window : 0;
+}
+
 } // namespace pf

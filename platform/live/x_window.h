@@ -33,5 +33,6 @@ Rect workArea(void* display); // the first desktop's _NET_WORKAREA; empty when t
 void restack(void* display, const std::vector<unsigned long>& bottomToTop);
 bool isReparentEvent(const void* xEvent); // a window manager took or gave back one of our windows
 bool isFrameExtentsEvent(const void* xEvent);
+unsigned long destroyedWindow(const void* xEvent); // the window a DestroyNotify names; 0 for any other event
 
 } // namespace pf

@@ -89,6 +89,13 @@ void UserSim::doubleClick(Point screen)
     click(screen);
 }
 
+void UserSim::wheel(Point screen, int32_t notches)
+{
+    mouseMove(screen);
+    inject(InputEvent::mouseWheel(screen, notches * WHEEL_DELTA));
+    pump();
+}
+
 void UserSim::drag(Point from, Point to, int steps, Button button)
 {
     mouseMove(from);

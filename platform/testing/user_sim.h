@@ -37,6 +37,7 @@ public:
     void click(Window& window, Point client, Button button = Button::kLeft);
     void doubleClick(Point screen);
     void drag(Point from, Point to, int steps, Button button = Button::kLeft);
+    void wheel(Point screen, int32_t notches); // positive: away from the user
 
     // ---- the keyboard
     void keyDown(uint8_t vk);

@@ -183,6 +183,21 @@ void XvfbServer::askToClose(unsigned long xWindow)
     XSync(d, False);
 }
 
+unsigned long XvfbServer::focus()
+{
+    ::Window focused = 0;
+    int revert = 0;
+    XGetInputFocus(asDisplay(m_connection), &focused, &revert);
+    return focused == PointerRoot ? 0 : focused;
+}
+
+void XvfbServer::destroyWindow(unsigned long xWindow)
+{
+    Display* d = asDisplay(m_connection);
+    XDestroyWindow(d, xWindow);
+    XSync(d, False);
+}
+
 void XvfbServer::maximize(unsigned long xWindow, bool on)
 {
     Display* d = asDisplay(m_connection);
@@ -199,21 +214,18 @@ void XvfbServer::maximize(unsigned long xWindow, bool on)
     XSync(d, False);
 }
 
-unsigned long XvfbServer::findTopLevel(const std::string& namePrefix)
+unsigned long XvfbServer::findTopLevel(const std::string& namePrefix, bool wholeName)
 {
     Display* d = asDisplay(m_connection);
-    // A window manager puts the clients in frames of its own and lists them; without one they are the root's children.
+    // A window manager's frames stand between the root and the clients: its own list names the clients.
     std::vector<unsigned long> candidates = property(0, "_NET_CLIENT_LIST");
-    if (candidates.empty()) {
-        ::Window root = 0;
-        ::Window parent = 0;
-        ::Window* children = nullptr;
-        unsigned int count = 0;
-        if (XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &count) == 0)
-            return 0;
-        candidates.assign(children, children + count);
-        if (children != nullptr)
-            XFree(children);
+    ::Window root = 0;
+    ::Window parent = 0;
+    ::Window* children = nullptr;
+    unsigned int count = 0;
+    if (XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &count) != 0 && children != nullptr) {
+        candidates.insert(candidates.end(), children, children + count);
+        XFree(children);
     }
     unsigned long found = 0;
     // A window that goes between the listing and the name's reading is skipped, not an error that ends the test.
@@ -222,7 +234,7 @@ unsigned long XvfbServer::findTopLevel(const std::string& namePrefix)
     for (size_t i = 0; i < candidates.size() && found == 0; ++i) {
         char* name = nullptr;
         if (XFetchName(d, candidates[i], &name) != 0 && name != nullptr) {
-            if (std::string(name).starts_with(namePrefix))
+            if (wholeName ? namePrefix == name : std::string(name).starts_with(namePrefix))
                 found = candidates[i];
             XFree(name);
         }

@@ -36,12 +36,16 @@ public:
     void tap(unsigned long keysym); // down and up
     // What a window manager sends when the user closes a top-level window: WM_DELETE_WINDOW to the X window.
     void askToClose(unsigned long xWindow);
+    // What another program does to a window it wants gone without asking (xdotool windowclose): XDestroyWindow.
+    void destroyWindow(unsigned long xWindow);
     // What a pager asks of the window manager when the user maximises a window, or restores it (_NET_WM_STATE).
     void maximize(unsigned long xWindow, bool on = true);
-    // A top-level window of another program, found as a window manager lists it: the first of its clients, else
-    // the first child of the root window, whose name (WM_NAME) starts with namePrefix; 0 when there is none.
-    unsigned long findTopLevel(const std::string& namePrefix);
-    Point pointer(); // where the pointer is on the root window
+    // A top-level window of another program, found as a window manager lists it (_NET_CLIENT_LIST), else among the
+    // root window's children: the first whose name (WM_NAME) starts with namePrefix, or is it when wholeName; 0 when
+    // there is none.
+    unsigned long findTopLevel(const std::string& namePrefix, bool wholeName = false);
+    Point pointer();       // where the pointer is on the root window
+    unsigned long focus(); // the window that has the keyboard focus (XGetInputFocus); 0 when none has
 
     // ---- what the server shows, as xprop and xwininfo read it
     // A property of 32-bit items (windows, atoms, cardinals) of a window, 0 the root; empty when it is not set.

@@ -57,15 +57,12 @@ SWmeshview SWmeshview::Of(const SWmesh& mesh)
     SWmeshview view;
     const uint32_t positions = mesh.GetVertexCount();
     const uint32_t keys = mesh.GetCornerKeyCount();
-    const uint32_t polygons = mesh.GetPolygonCount();
     if (mesh.GetVertices() != nullptr)
         view.positions = {mesh.GetVertices(), size_t{positions} * 3};
     if (mesh.GetNormals() != nullptr)
         view.normals = {mesh.GetNormals(), size_t{keys} * 3};
     if (mesh.GetTextureVertices() != nullptr)
         view.textureVertices = {mesh.GetTextureVertices(), size_t{mesh.GetTextureVertexCount()} * 2};
-    if (mesh.GetFaceNormals() != nullptr)
-        view.faceNormals = {mesh.GetFaceNormals(), size_t{polygons} * 3};
     view.cornerPositions = mesh.GetCornerPositions();
     view.cornerKeys = mesh.GetCornerKeys();
     view.cornerTextures = mesh.GetCornerTextures();
@@ -293,12 +290,15 @@ bool SWmeshrenderer::BuildDrawGroups(const SWmeshview& view)
             const uint32_t p = members[m];
             const size_t at = size_t{p} * 3;
             SWgrouptriangle& triangle = group->triangles[m];
+            const float* first = &view.positions[size_t{positionOf[at]} * 3];
             if (size_t{p} * 3 + 3 <= view.faceNormals.size()) {
                 triangle.normal[0] = view.faceNormals[size_t{p} * 3];
                 triangle.normal[1] = view.faceNormals[size_t{p} * 3 + 1];
                 triangle.normal[2] = view.faceNormals[size_t{p} * 3 + 2];
+            } else if (view.faceNormals.empty()) {
+                SWmesh::FaceNormalOf(first, &view.positions[size_t{positionOf[at + 1]} * 3],
+                                     &view.positions[size_t{positionOf[at + 2]} * 3], triangle.normal);
             }
-            const float* first = &view.positions[size_t{positionOf[at]} * 3];
             triangle.distance =
                 triangle.normal[0] * first[0] + triangle.normal[1] * first[1] + triangle.normal[2] * first[2];
             for (int c = 0; c < 3; ++c) {
@@ -307,7 +307,6 @@ bool SWmeshrenderer::BuildDrawGroups(const SWmeshview& view)
                 triangle.corners[c] = static_cast<uint16_t>(index);
             }
         }
-        group->primitiveIndices.resize(group->triangles.size());
 
         group->next = std::move(m_groups);
         m_groups = std::move(group);

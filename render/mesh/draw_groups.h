@@ -65,10 +65,12 @@ struct SWvertexlayout {
 };
 
 struct SWdrawgroup {
-    SWmaterial* material = nullptr;        // not owned
-    std::vector<float> vertices;           // position and normal, six floats each
-    std::vector<float> coordinates;        // u, v per vertex; empty when the mesh has no texture vertices
-    std::vector<int32_t> primitiveIndices; // filled by culling, one per visible triangle
+    SWmaterial* material = nullptr; // not owned
+    std::vector<float> vertices;    // position and normal, six floats each
+    std::vector<float> coordinates; // u, v per vertex; empty when the mesh has no texture vertices
+    // Filled by culling, one per visible triangle; a vector kind leaves it empty for a group it hands over as an
+    // indexed list.
+    std::vector<int32_t> primitiveIndices;
     std::vector<SWgrouptriangle> triangles;
     std::vector<SWtangentframe> frames; // three per triangle when drawn as Dot3
     uint32_t drawFlags = 0;
@@ -93,7 +95,7 @@ struct SWmeshview {
     std::span<const float> positions;          // three per position
     std::span<const float> normals;            // three per corner key
     std::span<const float> textureVertices;    // two per texture vertex; empty when none
-    std::span<const float> faceNormals;        // three per polygon
+    std::span<const float> faceNormals;        // three per polygon; empty: made from the positions as the mesh does
     std::span<const uint32_t> cornerPositions; // three per polygon
     std::span<const uint32_t> cornerKeys;      // three per polygon
     std::span<const uint32_t> cornerTextures;  // three per polygon; empty: every texture index is 0

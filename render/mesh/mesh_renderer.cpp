@@ -50,6 +50,8 @@ SWmeshrenderer* GetMeshRenderer(SWrendertarget& target, SWheldmeshrenderer& held
     if (drivers != nullptr)
         wanted = drivers->UseSSE2() != 0 ? 2 : drivers->UseSSE() != 0 ? 1 : 0;
     if (held == nullptr || held->Kind() != wanted) {
+        if (held != nullptr)
+            target.FinishDrawing(); // the renderer's groups go with it
         if (wanted == SWmeshrendererSSE2::kKind)
             held = SWheldmeshrenderer(std::make_unique<SWmeshrendererSSE2>().release());
         else if (wanted == SWmeshrendererSSE::kKind)
@@ -86,6 +88,10 @@ bool SWmeshrendererCommon::Render(SWrendertarget& target, SWrenderbatch* opaque,
         return false;
     m_inside = (test & SWmesh::kViewInside) != 0;
     if (m_stamp != m_mesh->GetGeometryStamp()) {
+        // Records this renderer handed over earlier in the frame may still wait to be drawn: their format records
+        // are the groups', and their vertex work shades from the groups.
+        if (m_recordTarget == &target && m_recordFrame == target.GetFrameCount())
+            target.FinishDrawing();
         RebuildGroups();
         ++m_builds;
     }
@@ -96,6 +102,11 @@ bool SWmeshrendererCommon::Render(SWrendertarget& target, SWrenderbatch* opaque,
     for (SWdrawgroup* group = m_groups.get(); group != nullptr; group = group->next.get()) {
         SetupDrawGroup(*group, meshView);
         m_stats.triangles += group->TriangleCount();
+        const uint32_t stride = group->stages.vertexStride;
+        const bool isTransparent = (group->drawFlags & kDrawTransparent) != 0;
+        const bool direct = m_inside && !isTransparent && target.TakesIndexedBuffers() && !group->dot3 && stride >= 6 &&
+                            (stride - 6) % 2 == 0;
+        m_listsWanted = !direct;
         SWindexbuffer* indices = nullptr;
         const uint32_t visible = CullGroup(*group, indices);
         if (visible == 0) {
@@ -108,7 +119,6 @@ bool SWmeshrendererCommon::Render(SWrendertarget& target, SWrenderbatch* opaque,
         SWshadedata shade;
         if (group->material != nullptr)
             g_shadeSource(*group->material, shade);
-        const uint32_t stride = group->stages.vertexStride;
         const uint32_t vertexCount = ShadedVertexCount(*group);
         SWvertexstage stage;
         stage.group = group;
@@ -117,9 +127,6 @@ bool SWmeshrendererCommon::Render(SWrendertarget& target, SWrenderbatch* opaque,
         stage.visible = m_visibleBits;
         stage.nearValue = nearValue;
         stage.stride = stride;
-        const bool isTransparent = (group->drawFlags & kDrawTransparent) != 0;
-        const bool direct = m_inside && !isTransparent && target.TakesIndexedBuffers() && !group->dot3 && stride >= 6 &&
-                            (stride - 6) % 2 == 0;
         if (direct) {
             SWvertexbuffer* vertices = target.GetVertexScratch((stride - 6) / 2, vertexCount);
             void* words = vertices != nullptr ? vertices->Lock(0) : nullptr;
@@ -131,9 +138,7 @@ bool SWmeshrendererCommon::Render(SWrendertarget& target, SWrenderbatch* opaque,
                 continue;
             }
             stage.viewport = &target.Viewport();
-            ShadeGroup(stage, static_cast<uint32_t*>(words), nullptr);
-            vertices->Unlock();
-            DrawIndexed(*group, vertices, indices, visible); // takes both references
+            DrawIndexed(*group, vertices, indices, visible, stage, static_cast<uint32_t*>(words));
             continue;
         }
         indices->Release();
@@ -201,9 +206,16 @@ void SWmeshrendererCommon::ShadeGroup(const SWvertexstage& stage, uint32_t* out,
 }
 
 bool SWmeshrendererCommon::DrawIndexed(SWdrawgroup& group, SWvertexbuffer* vertices, SWindexbuffer* indices,
-                                       uint32_t visible)
+                                       uint32_t visible, const SWvertexstage& stage, uint32_t* words)
 {
     SWdirectdrawrecord* record = m_target->NewDirectDrawRecord();
+    if (record != nullptr) {
+        m_recordTarget = m_target;
+        m_recordFrame = m_target->GetFrameCount();
+        if (!(m_target->TakesVertexWork() && HandOverShading(*record, stage, words)))
+            ShadeGroup(stage, words, nullptr);
+    }
+    vertices->Unlock();
     if (record == nullptr) {
         // No record: the frame goes on without this group, and the buffers go back to the target.
         vertices->Release();

@@ -14,6 +14,7 @@
 
 class SWindexbuffer;
 class SWrenderbatch;
+struct SWdirectdrawrecord;
 class SWvertexbuffer;
 struct SWprimitivenode;
 
@@ -60,8 +61,16 @@ protected:
     // The vertices the stage writes (room in the output for this many).
     virtual uint32_t ShadedVertexCount(const SWdrawgroup& group) const { return group.VertexCount(); }
     virtual void ShadeGroup(const SWvertexstage& stage, uint32_t* out, uint8_t* outcodes);
+    // Leaves the projected stage of a direct group to the record's vertex work, which the target runs on the
+    // threads that draw the record; false when this kind has none or memory ran out (the caller shades).
+    virtual bool HandOverShading(SWdirectdrawrecord& /*record*/, const SWvertexstage& /*stage*/, uint32_t* /*out*/)
+    {
+        return false;
+    }
 
-    bool DrawIndexed(SWdrawgroup& group, SWvertexbuffer* vertices, SWindexbuffer* indices, uint32_t visible);
+    // Shades the group into words (or hands that over) and appends its record, which takes both references.
+    bool DrawIndexed(SWdrawgroup& group, SWvertexbuffer* vertices, SWindexbuffer* indices, uint32_t visible,
+                     const SWvertexstage& stage, uint32_t* words);
     bool EmitTriangles(SWdrawgroup& group, const uint32_t* screen, const uint8_t* outcodes, uint32_t visible,
                        uint32_t stride, const SWshadedata& shade);
 
@@ -69,12 +78,18 @@ protected:
     SWrenderbatch* m_opaque = nullptr;
     SWrenderbatch* m_transparent = nullptr;
     bool m_inside = false;
+    // The group being culled is queued: culling lists its corners and its primitive indices for the queue. A group
+    // handed over as an indexed list needs only its index buffer, and a vector kind leaves the lists empty.
+    bool m_listsWanted = true;
     std::vector<uint32_t> m_visibleBits;
     std::vector<uint16_t> m_indexList;
     std::vector<uint8_t> m_outcodes;
     std::vector<SWprimitivenode*> m_run;
     SWmeshrenderstats m_stats;
     uint32_t m_builds = 0;
+    // The target and frame of the last direct-draw record appended; compared, never followed.
+    const SWrendertarget* m_recordTarget = nullptr;
+    uint32_t m_recordFrame = 0;
 };
 
 class SWmeshrendererScalar final : public SWmeshrendererCommon {

@@ -1,9 +1,11 @@
 #include "render/mesh/vector_mesh_renderer.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <new>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -125,27 +127,30 @@ struct SSELanes {
 
 } // namespace
 
+namespace {
+
+template <typename L> uint32_t CullMaskOf(const SWtrianglepack& pack, const SWtrianglepack* next, const SWvector& eye)
+{
+    if (next != nullptr)
+        L::Prefetch(next);
+    const auto side =
+        L::Sub(L::Add(L::Add(L::Mul(L::Widen(pack.nx), L::Set(eye.x)), L::Mul(L::Widen(pack.ny), L::Set(eye.y))),
+                      L::Mul(L::Widen(pack.nz), L::Set(eye.z))),
+               L::Load(pack.distance));
+    return static_cast<uint32_t>(L::NonNegativeMask(side));
+}
+
+} // namespace
+
 uint32_t CullMask(const SWtrianglepack& pack, const SWtrianglepack* next, const SWvector& eye, bool portable)
 {
-    const float ex = eye.x;
-    const float ey = eye.y;
-    const float ez = eye.z;
-    const auto run = [&]<typename L>(L) {
-        if (next != nullptr)
-            L::Prefetch(next);
-        const auto side =
-            L::Sub(L::Add(L::Add(L::Mul(L::Widen(pack.nx), L::Set(ex)), L::Mul(L::Widen(pack.ny), L::Set(ey))),
-                          L::Mul(L::Widen(pack.nz), L::Set(ez))),
-                   L::Load(pack.distance));
-        return static_cast<uint32_t>(L::NonNegativeMask(side));
-    };
 #if defined(__SSE2__)
     if (!portable)
-        return run(SSELanes{});
+        return CullMaskOf<SSELanes>(pack, next, eye);
 #else
     (void)portable;
 #endif
-    return run(PortableLanes{});
+    return CullMaskOf<PortableLanes>(pack, next, eye);
 }
 
 namespace {
@@ -340,23 +345,37 @@ uint32_t SWmeshrendererSSE::CullPacks(SWpackeddrawgroup& packed, SWindexbuffer*&
         outIndices = nullptr;
         return 0;
     }
-    const SWvector& eye = m_lighting.eye;
-    uint32_t visible = 0;
-    for (uint32_t p = 0; p < packCount; ++p) {
-        const SWtrianglepack& pack = packed.triangles[p];
-        const uint32_t kept = CullMask(pack, p + 1 < packCount ? &packed.triangles[p + 1] : nullptr, eye, m_portable);
-        for (uint32_t lane = 0; kept != 0 && lane < 4; ++lane) {
-            if ((kept & (1u << lane)) == 0)
-                continue;
-            for (int c = 0; c < 3; ++c) {
-                const uint16_t corner = pack.corners[lane][kHandOverCorners[c]];
-                out[visible * 3 + c] = corner;
-                m_indexList.push_back(corner);
-                packed.visiblePacks[corner / 128] |= 1u << (corner / 4 % 32);
+    const auto cull = [&]<typename L>(L) {
+        const SWvector eye = m_lighting.eye;
+        uint32_t* const packBits = packed.visiblePacks.data();
+        uint16_t* at = out;
+        constexpr uint32_t kAhead = 8; // packs: the loads of a pack's normals wait on memory more than on anything
+        for (uint32_t p = 0; p < packCount; ++p) {
+            const SWtrianglepack& pack = packed.triangles[p];
+            for (uint32_t kept = CullMaskOf<L>(pack, p + kAhead < packCount ? &pack + kAhead : nullptr, eye); kept != 0;
+                 kept &= kept - 1) {
+                const uint16_t* corners = pack.corners[std::countr_zero(kept)];
+                for (int c = 0; c < 3; ++c) {
+                    const uint16_t corner = corners[kHandOverCorners[c]];
+                    *at++ = corner;
+                    packBits[corner / 128] |= 1u << (corner / 4 % 32);
+                }
             }
-            group.primitiveIndices.push_back(static_cast<int32_t>(p * 4 + lane));
-            ++visible;
         }
+        return static_cast<uint32_t>(at - out) / 3;
+    };
+#if defined(__SSE2__)
+    const uint32_t visible = m_portable ? cull(::PortableLanes{}) : cull(SSELanes{});
+#else
+    const uint32_t visible = cull(::PortableLanes{});
+#endif
+    // A queued group's lists, from the indices kept and the packs' masks again.
+    if (m_listsWanted) {
+        m_indexList.assign(out, out + size_t{visible} * 3);
+        for (uint32_t p = 0; p < packCount; ++p)
+            for (uint32_t kept = CullMask(packed.triangles[p], nullptr, m_lighting.eye, m_portable); kept != 0;
+                 kept &= kept - 1)
+                group.primitiveIndices.push_back(static_cast<int32_t>(p * 4 + std::countr_zero(kept)));
     }
     outIndices->Unlock();
     m_stats.visible += visible;
@@ -373,42 +392,87 @@ void SWmeshrendererSSE::ShadeGroup(const SWvertexstage& stage, uint32_t* out, ui
     ShadeVertexPacks(*packed, packStage, m_portable, out, outcodes);
 }
 
-void ShadeVertexPacks(const SWpackeddrawgroup& packed, const SWvertexstage& stage, bool portable, uint32_t* out,
+namespace {
+
+// What the vertex stage of one packed group reads, apart from the packs themselves.
+struct PackShading {
+    const SWvertexpack* packs = nullptr;
+    uint32_t packCount = 0;
+    const float* coordinates = nullptr; // two per vertex; null when the group has none
+    uint32_t vertexCount = 0;
+    uint32_t drawFlags = 0;
+    SWvertexlayout layout;
+    const SWframelighting* lighting = nullptr;
+    const SWshadedata* shade = nullptr;
+    const SWviewport* viewport = nullptr;
+    const uint32_t* visible = nullptr; // one bit per pack
+    size_t visibleWords = 0;
+    uint32_t stride = 6;
+    float nearValue = -0.003f;
+    bool portable = false;
+    uint32_t* out = nullptr;
+    uint8_t* outcodes = nullptr;
+};
+
+PackShading ShadingOf(const SWpackeddrawgroup& packed, const SWvertexstage& stage, bool portable, uint32_t* out,
                       uint8_t* outcodes)
 {
     const SWdrawgroup& group = *packed.group;
-    const SWshadedata& shade = *stage.shade;
-    const uint32_t stride = stage.stride;
-    if (stride < 6 || out == nullptr || (stage.viewport == nullptr && outcodes == nullptr))
-        return;
-    const SWvertexlayout& layout = group.layout;
+    PackShading s;
+    s.packs = packed.vertices.data();
+    s.packCount = static_cast<uint32_t>(packed.vertices.size());
+    s.coordinates = group.coordinates.empty() ? nullptr : group.coordinates.data();
+    s.vertexCount = group.VertexCount();
+    s.drawFlags = group.drawFlags;
+    s.layout = group.layout;
+    s.lighting = stage.lighting;
+    s.shade = stage.shade;
+    s.viewport = stage.viewport;
+    s.visible = stage.visible.data();
+    s.visibleWords = stage.visible.size();
+    s.stride = stage.stride;
+    s.nearValue = stage.nearValue;
+    s.portable = portable;
+    s.out = out;
+    s.outcodes = outcodes;
+    return s;
+}
+
+bool CanShade(const PackShading& s)
+{
+    return s.stride >= 6 && s.out != nullptr && (s.viewport != nullptr || s.outcodes != nullptr);
+}
+
+// Packs first to end of the group; vertex n at position n of out.
+void ShadePackRange(const PackShading& s, uint32_t first, uint32_t end)
+{
+    const SWshadedata& shade = *s.shade;
+    const uint32_t stride = s.stride;
+    const SWvertexlayout& layout = s.layout;
     const auto fits = [stride](int word) { return word >= 0 && static_cast<uint32_t>(word) + 2 <= stride; };
     const bool wantHighlight = fits(layout.highlightWord);
     const bool wantReflection = fits(layout.reflectionWord);
-    const bool hasCoordinates = !group.coordinates.empty();
     const uint32_t* constants = layout.textureWord >= 0 ? shade.textured : shade.untextured;
-    const uint32_t vertexCount = group.VertexCount();
-    const uint32_t flags = group.drawFlags;
+    const uint32_t flags = s.drawFlags;
     ShadedLanes lanes;
-    for (uint32_t p = 0; p < packed.vertices.size(); ++p) {
-        if (p / 32 >= stage.visible.size() || (stage.visible[p / 32] & (1u << (p % 32))) == 0)
+    for (uint32_t p = first; p < end; ++p) {
+        if (p / 32 >= s.visibleWords || (s.visible[p / 32] & (1u << (p % 32))) == 0)
             continue;
 #if defined(__SSE2__)
-        if (!portable)
-            ShadeLanes<SSELanes>(packed.vertices[p], *stage.lighting, stage.viewport, shade.highlightScale,
-                                 shade.highlightOffset, wantHighlight, wantReflection, lanes);
+        if (!s.portable)
+            ShadeLanes<SSELanes>(s.packs[p], *s.lighting, s.viewport, shade.highlightScale, shade.highlightOffset,
+                                 wantHighlight, wantReflection, lanes);
         else
 #endif
-            ShadeLanes<PortableLanes>(packed.vertices[p], *stage.lighting, stage.viewport, shade.highlightScale,
-                                      shade.highlightOffset, wantHighlight, wantReflection, lanes);
+            ShadeLanes<PortableLanes>(s.packs[p], *s.lighting, s.viewport, shade.highlightScale, shade.highlightOffset,
+                                      wantHighlight, wantReflection, lanes);
         for (uint32_t lane = 0; lane < 4; ++lane) {
             const uint32_t n = p * 4 + lane;
-            uint32_t* vertex = out + size_t{n} * stride;
+            uint32_t* vertex = s.out + size_t{n} * stride;
             for (int w = 0; w < 4; ++w)
                 PutFloat(vertex, w, lanes.pos[w][lane]);
-            if (stage.viewport == nullptr)
-                outcodes[n] =
-                    VertexOutcode(lanes.pos[0][lane], lanes.pos[1][lane], lanes.pos[2][lane], stage.nearValue);
+            if (s.viewport == nullptr)
+                s.outcodes[n] = VertexOutcode(lanes.pos[0][lane], lanes.pos[1][lane], lanes.pos[2][lane], s.nearValue);
             const uint8_t level = ShadeOf(static_cast<uint32_t>(lanes.index[lane]));
             const auto ramps = [&](uint8_t at) {
                 vertex[4] = shade.ramp1 != nullptr ? shade.ramp1[at] : 0;
@@ -428,9 +492,10 @@ void ShadeVertexPacks(const SWpackeddrawgroup& packed, const SWvertexstage& stag
                 PutFloat(vertex, layout.highlightWord + 1, lanes.highlight[1][lane]);
             }
             if (fits(layout.textureWord)) {
-                const size_t source = std::min(n, vertexCount - 1);
-                PutFloat(vertex, layout.textureWord, hasCoordinates ? group.coordinates[source * 2] : 0.0f);
-                PutFloat(vertex, layout.textureWord + 1, hasCoordinates ? group.coordinates[source * 2 + 1] : 0.0f);
+                const size_t source = std::min(n, s.vertexCount - 1);
+                PutFloat(vertex, layout.textureWord, s.coordinates != nullptr ? s.coordinates[source * 2] : 0.0f);
+                PutFloat(vertex, layout.textureWord + 1,
+                         s.coordinates != nullptr ? s.coordinates[source * 2 + 1] : 0.0f);
             }
             if (wantReflection) {
                 PutFloat(vertex, layout.reflectionWord, lanes.reflection[0][lane]);
@@ -438,4 +503,83 @@ void ShadeVertexPacks(const SWpackeddrawgroup& packed, const SWvertexstage& stag
             }
         }
     }
+}
+
+// The vertex stage of a group handed over in a direct-draw record, run by the threads that draw it. It keeps its
+// own copy of the frame's lighting, the material's ramps and constants, the viewport and the visible packs: the mesh
+// may be drawn again under another node, and its material built again, before the record is drawn. The packs and
+// coordinates it points at change only when the groups are rebuilt, which waits for the target's drawing.
+class PackShadeWork final : public SWvertexwork {
+public:
+    static constexpr uint32_t kPacksPerPart = 64;
+
+    // False when memory ran out.
+    bool Set(const SWpackeddrawgroup& packed, const SWvertexstage& stage, bool portable, uint32_t* out)
+    {
+        try {
+            m_visible.assign(packed.visiblePacks.begin(), packed.visiblePacks.end());
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+        m_lighting = *stage.lighting;
+        m_shade = *stage.shade;
+        m_viewport = *stage.viewport;
+        const auto copy = [](const uint32_t* ramp, std::array<uint32_t, 256>& kept) -> const uint32_t* {
+            if (ramp == nullptr)
+                return nullptr;
+            std::copy_n(ramp, kept.size(), kept.begin());
+            return kept.data();
+        };
+        m_shade.ramp1 = copy(m_shade.ramp1, m_ramp1);
+        m_shade.ramp2 = copy(m_shade.ramp2, m_ramp2);
+        SWvertexstage kept = stage;
+        kept.lighting = &m_lighting;
+        kept.shade = &m_shade;
+        kept.viewport = &m_viewport;
+        kept.visible = m_visible;
+        m_shading = ShadingOf(packed, kept, portable, out, nullptr);
+        return CanShade(m_shading);
+    }
+
+    uint32_t PartCount() const override { return (m_shading.packCount + kPacksPerPart - 1) / kPacksPerPart; }
+    void RunPart(uint32_t part) const override
+    {
+        const uint32_t first = part * kPacksPerPart;
+        ShadePackRange(m_shading, first, std::min(first + kPacksPerPart, m_shading.packCount));
+    }
+
+private:
+    PackShading m_shading;
+    SWframelighting m_lighting;
+    SWshadedata m_shade;
+    SWviewport m_viewport;
+    std::array<uint32_t, 256> m_ramp1{};
+    std::array<uint32_t, 256> m_ramp2{};
+    std::vector<uint32_t> m_visible;
+};
+
+} // namespace
+
+void ShadeVertexPacks(const SWpackeddrawgroup& packed, const SWvertexstage& stage, bool portable, uint32_t* out,
+                      uint8_t* outcodes)
+{
+    const PackShading shading = ShadingOf(packed, stage, portable, out, outcodes);
+    if (CanShade(shading))
+        ShadePackRange(shading, 0, shading.packCount);
+}
+
+bool SWmeshrendererSSE::HandOverShading(SWdirectdrawrecord& record, const SWvertexstage& stage, uint32_t* out)
+{
+    const SWpackeddrawgroup* packed = Find(*stage.group);
+    if (packed == nullptr)
+        return false;
+    auto* work = dynamic_cast<PackShadeWork*>(record.work.get());
+    if (work == nullptr) {
+        record.work.reset(new (std::nothrow) PackShadeWork);
+        work = static_cast<PackShadeWork*>(record.work.get());
+    }
+    if (work == nullptr || !work->Set(*packed, stage, m_portable, out))
+        return false;
+    record.draw.work = work;
+    return true;
 }

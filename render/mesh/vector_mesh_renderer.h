@@ -61,6 +61,7 @@ protected:
     uint32_t CullGroup(SWdrawgroup& group, SWindexbuffer*& outIndices) override;
     uint32_t ShadedVertexCount(const SWdrawgroup& group) const override;
     void ShadeGroup(const SWvertexstage& stage, uint32_t* out, uint8_t* outcodes) override;
+    bool HandOverShading(SWdirectdrawrecord& record, const SWvertexstage& stage, uint32_t* out) override;
 
     uint32_t CullPacks(SWpackeddrawgroup& packed, SWindexbuffer*& outIndices);
 

@@ -85,6 +85,16 @@ private:
     std::vector<uint16_t> m_indices;
 };
 
+// What fills an indexed draw's vertices, left to whoever draws the draw, so that the threads that draw it share
+// the work: it comes in parts that write vertices no other part writes and may run at once on different threads,
+// every one of them before any triangle of the draw is looked at. Running a part again writes the same words.
+class SWvertexwork {
+public:
+    virtual ~SWvertexwork() = default;
+    virtual uint32_t PartCount() const = 0;
+    virtual void RunPart(uint32_t part) const = 0;
+};
+
 // One indexed draw of the surface's direct-draw chain. Nothing in it is owned.
 struct SWdirectdraw {
     SWdirectdraw* next = nullptr;
@@ -93,4 +103,5 @@ struct SWdirectdraw {
     const SWsoftindexbuffer* indices = nullptr;
     int32_t vertexCount = 0;
     int32_t triangleCount = 0;
+    const SWvertexwork* work = nullptr; // null when the vertices are already filled
 };

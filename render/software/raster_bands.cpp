@@ -50,6 +50,8 @@ void SWrasterbands::Reset(int32_t height, int32_t bandRows, int chunks)
 {
     m_runs.clear();
     m_listed.clear();
+    m_works.clear();
+    m_workParts = 0;
     m_total = 0;
     m_height = std::max(height, 1);
     m_bandRows = std::max(bandRows, 1);
@@ -91,6 +93,30 @@ bool SWrasterbands::AddListed(const uint32_t* firstVertex)
     ++m_runs.back().count;
     ++m_total;
     return true;
+}
+
+bool SWrasterbands::AddWork(const SWvertexwork& work)
+{
+    const uint32_t parts = work.PartCount();
+    if (parts == 0)
+        return true;
+    if (parts > std::numeric_limits<uint32_t>::max() - m_workParts)
+        return false;
+    try {
+        m_works.push_back({&work, m_workParts});
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    m_workParts += parts;
+    return true;
+}
+
+void SWrasterbands::RunWorkPart(uint32_t part) const
+{
+    const auto w = std::upper_bound(m_works.begin(), m_works.end(), part,
+                                    [](uint32_t p, const Work& w) { return p < w.firstPart; }) -
+                   1;
+    w->work->RunPart(part - w->firstPart);
 }
 
 bool SWrasterbands::Bin(int chunk)

@@ -2,14 +2,17 @@
 // SWrasterbands: one draw's triangles filed under horizontal bands of the target, so that several lanes can draw
 // different bands at once and still give the picture of one lane drawing everything in frame order.
 //
-// The runs are listed in frame order by one thread; Bin then files chunk c of the triangles (one chunk per lane,
-// the lanes working side by side) under every band that the triangle's rows reach. A band hands its triangles out
-// chunk after chunk, so in frame order: pixels where triangles overlap see them in the order one lane would, which
-// is what blending and the depth test's "first one drawn stays" rule need. Bins keep their memory between draws.
+// The runs are listed in frame order by one thread; Bin then files chunk c of the triangles (as many chunks as
+// lanes, each taken by whichever lane comes first) under every band that the triangle's rows reach. A band hands its
+// triangles out chunk after chunk, so in frame order: pixels where triangles overlap see them in the order one lane
+// would, which is what blending and the depth test's "first one drawn stays" rule need. Bins keep their memory between
+// draws.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
+class SWvertexwork;
 struct SWdirectdraw;
 struct SWtexturestages;
 
@@ -42,7 +45,14 @@ public:
     bool AddRun(const SWrasterrun& run);
     bool AddListed(const uint32_t* firstVertex); // to the last run, a queue run
     uint64_t TriangleCount() const { return m_total; }
+    // The vertex work of a run's record: its parts are numbered after those of the works added before.
+    bool AddWork(const SWvertexwork& work);
+    uint32_t WorkParts() const { return m_workParts; }
+    void RunWorkPart(uint32_t part) const; // safe to call for different parts at once
 
+    // Fewer chunks than Reset was given, at least one; before any is binned.
+    void LimitChunks(int chunks) { m_chunks = std::clamp(chunks, 1, m_chunks); }
+    int Chunks() const { return m_chunks; }
     // Files chunk `chunk` of the triangles; a triangle with an index past its buffer or a vertex that is not finite
     // is left out and counted. Safe to call for different chunks at once. False when memory ran out.
     bool Bin(int chunk);
@@ -63,8 +73,15 @@ private:
         return static_cast<int>((uint64_t{static_cast<uint32_t>(row)} * m_bandScale) >> 32);
     }
 
+    struct Work {
+        const SWvertexwork* work;
+        uint32_t firstPart;
+    };
+
     std::vector<SWrasterrun> m_runs;
     std::vector<const uint32_t*> m_listed;
+    std::vector<Work> m_works;
+    uint32_t m_workParts = 0;
     std::vector<std::vector<uint32_t>> m_bins; // chunk-major: chunk x band count + band
     std::vector<uint64_t> m_skipped;           // per chunk
     uint64_t m_total = 0;

@@ -8,6 +8,10 @@
 #include <cerrno>
 #include <system_error>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
 SWrasterpool::SWrasterpool(int lanes) : m_priority(PriorityOfThisThread())
 {
     for (int lane = 1; lane < lanes; ++lane) {
@@ -44,6 +48,8 @@ void SWrasterpool::Start(Job job)
 
 void SWrasterpool::Wait()
 {
+    if (Watch([this] { return m_pending.load() == 0; }))
+        return;
     std::unique_lock<std::mutex> lock(m_mutex);
     m_finished.wait(lock, [this] { return m_pending == 0; });
 }
@@ -66,6 +72,13 @@ void SWrasterpool::Hand(Job job)
         ++m_round;
     }
     m_started.notify_all();
+}
+
+void SWrasterpool::Relax()
+{
+#if defined(__x86_64__) || defined(__i386__)
+    _mm_pause();
+#endif
 }
 
 SWrasterpool::Priority SWrasterpool::PriorityOfThisThread()
@@ -96,6 +109,7 @@ void SWrasterpool::Serve(int lane)
     for (;;) {
         const Job* job = nullptr;
         Priority wanted;
+        Watch([&] { return m_stopping.load() || m_round.load() != seen; });
         {
             std::unique_lock<std::mutex> lock(m_mutex);
             m_started.wait(lock, [&] { return m_stopping || m_round != seen; });

@@ -6,6 +6,12 @@
 //
 // Workers take the scheduling class and nice value of the thread that calls Run, so that a render thread lowered
 // below the user interface does not draw at a higher priority through its helpers.
+//
+// A worker that has finished a job, and a caller waiting for the workers, watch for a short while before they
+// sleep: a frame hands its lanes several jobs in quick succession, and on a busy machine a thread put to sleep may
+// wait a scheduler's period before it runs again.
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -16,6 +22,10 @@
 class SWrasterpool {
 public:
     using Job = std::function<void(int lane)>; // must not throw
+
+    // Spins, for up to the watching time, until ready() holds; answers ready(). Lanes waiting on each other within
+    // a job watch the same way.
+    template <typename Ready> static bool Watch(Ready&& ready);
 
     explicit SWrasterpool(int lanes); // lanes - 1 threads, fewer when the system refuses one; at least one lane
     SWrasterpool(const SWrasterpool&) = delete;
@@ -36,18 +46,33 @@ private:
         bool operator==(const Priority&) const = default;
     };
 
+    static void Relax(); // a pause the processor may use for the thread beside this one
     static Priority PriorityOfThisThread();
     static void TakePriority(const Priority& priority);
     void Serve(int lane);
     void Hand(Job job); // to the workers, once the job before is done
 
-    std::mutex m_mutex; // guards everything below but the threads
+    std::mutex m_mutex; // guards everything below but the threads; the atomics are also read without it
     std::condition_variable m_started;
     std::condition_variable m_finished;
     Job m_job;
-    uint64_t m_round = 0;
-    int m_pending = 0;
-    bool m_stopping = false;
+    std::atomic<uint64_t> m_round{0};
+    std::atomic<int> m_pending{0};
+    std::atomic<bool> m_stopping{false};
     Priority m_priority;
     std::vector<std::thread> m_threads;
 };
+
+template <typename Ready> bool SWrasterpool::Watch(Ready&& ready)
+{
+    constexpr auto kWatching = std::chrono::microseconds(50);
+    const auto until = std::chrono::steady_clock::now() + kWatching;
+    do {
+        for (int i = 0; i < 64; ++i) {
+            if (ready())
+                return true;
+            Relax();
+        }
+    } while (std::chrono::steady_clock::now() < until);
+    return ready();
+}

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <barrier>
 #include <charconv>
 #include <chrono>
 #include <cstdlib>
@@ -277,7 +276,7 @@ SWrasterpipeline* SWrasteriser::Pipeline(int index)
     return index >= 0 && index < kPipelineCount ? m_pipelines[index].get() : nullptr;
 }
 
-void SWrasteriser::SetWorkers(int workers, int bandRows)
+void SWrasteriser::SetWorkers(int workers, int bandRows, uint32_t chunkTriangles)
 {
     FinishAhead();
     const int kept = std::clamp(workers, 0, kMostWorkers);
@@ -287,6 +286,7 @@ void SWrasteriser::SetWorkers(int workers, int bandRows)
     }
     m_workers = kept;
     m_bandRows = std::max(bandRows, 0);
+    m_chunkTriangles = chunkTriangles > 0 ? chunkTriangles : kChunkTriangles;
 }
 
 int SWrasteriser::WorkersFromEnvironment()
@@ -338,6 +338,10 @@ void SWrasteriser::DrawRecordInOrder(const SWdirectdraw& record)
     SWrasterpipeline* pipeline = StartRecordRun(record, run);
     if (pipeline == nullptr)
         return;
+    if (record.work != nullptr) {
+        for (uint32_t part = 0; part < record.work->PartCount(); ++part)
+            record.work->RunPart(part);
+    }
     for (uint32_t j = 0; j < run.count; ++j) {
         const uint32_t* v[3];
         if (!run.IndexedCorners(j, v)) {
@@ -417,25 +421,48 @@ bool SWrasteriser::PrepareRun(SWrasterpipeline& pipeline, const SWrasterrun& run
     return pipeline.Prepare();
 }
 
-// One banded drawing: the lanes from firstLane on bin a chunk each, meet, then take bands until none is left.
+// One banded drawing. Whichever lanes come take the vertex work's parts, then the chunks to bin, then the bands,
+// each phase's pieces one at a time, and a lane goes on to the next phase once every piece of this one is done: a
+// lane the system wakes late finds its share taken and holds no other lane back.
 struct SWrasteriser::BandPass {
     BandPass(SWrasterbands& b, int first, int lanes)
-        : bands(b), firstLane(first), meeting(lanes - first), finished(static_cast<size_t>(lanes))
+        : bands(b), firstLane(first), chunks(lanes - first), finished(static_cast<size_t>(lanes))
     {
     }
 
     SWrasterbands& bands;
     const int firstLane;
+    int chunks; // of the binning, set when the runs are listed
     std::atomic<bool> isBinned{true};
+    std::atomic<uint32_t> nextPart{0}; // of the bands' vertex work
+    std::atomic<uint32_t> partsDone{0};
+    std::atomic<int> nextChunk{0};
+    std::atomic<int> chunksDone{0};
     std::atomic<int> nextBand{0};
-    std::barrier<> meeting;
-    std::atomic<bool> isBinnedByAll{false}; // the lanes have met: bands may be taken
     SWrasterstats before; // as the stats stood before the runs were listed, for a fall-back to frame order
     Clock::time_point started;
     std::vector<Clock::time_point> finished; // per lane, written by that lane alone
     const SWdirectdraw* records = nullptr;   // drawn ahead: the chain's first record and how many of them
     size_t recordCount = 0;
 };
+
+namespace {
+
+template <typename T> void WaitUntilReaches(const std::atomic<T>& done, T total)
+{
+    if (SWrasterpool::Watch([&] { return done.load() >= total; }))
+        return;
+    for (T now = done.load(); now < total; now = done.load())
+        done.wait(now);
+}
+
+template <typename T> void CountDone(std::atomic<T>& done, T total)
+{
+    if (++done == total)
+        done.notify_all();
+}
+
+} // namespace
 
 // The runs are listed on this thread, as the frame-order path meets them; the lanes then bin the triangles and
 // draw the bands. Stats end as the frame-order path leaves them.
@@ -482,11 +509,9 @@ void SWrasteriser::FinishAhead()
 {
     if (m_ahead == nullptr)
         return;
-    // This thread would only wait: it takes bands too, once the workers have binned.
-    if (m_aheadBands->TriangleCount() != 0) {
-        m_ahead->isBinnedByAll.wait(false);
-        TakeBands(*m_ahead, 0);
-    }
+    // This thread would only wait: it takes what is left of the pass too.
+    if (m_aheadBands->TriangleCount() != 0)
+        RunPass(*m_ahead, 0);
     m_pool->Wait();
     std::unique_ptr<BandPass> pass = std::move(m_ahead);
     if (!EndPass(*pass)) {
@@ -514,16 +539,27 @@ bool SWrasteriser::ListPass(BandPass& pass, const SWdirectdraw* chain, const SWp
         m_stats = pass.before;
         return false;
     }
+    // A small draw is binned whole by the first lane to come instead of in pieces that every lane waits for.
+    const uint64_t wanted = (pass.bands.TriangleCount() + m_chunkTriangles - 1) / m_chunkTriangles;
+    pass.bands.LimitChunks(static_cast<int>(std::min<uint64_t>(wanted, static_cast<uint64_t>(pass.chunks))));
+    pass.chunks = pass.bands.Chunks();
     return true;
 }
 
 void SWrasteriser::RunPass(BandPass& pass, int lane)
 {
-    if (!pass.bands.Bin(lane - pass.firstLane))
-        pass.isBinned = false;
-    pass.meeting.arrive_and_wait();
-    pass.isBinnedByAll = true;
-    pass.isBinnedByAll.notify_all();
+    const uint32_t parts = pass.bands.WorkParts();
+    for (uint32_t part = pass.nextPart++; part < parts; part = pass.nextPart++) {
+        pass.bands.RunWorkPart(part);
+        CountDone(pass.partsDone, parts);
+    }
+    WaitUntilReaches(pass.partsDone, parts); // binning reads the vertices the parts write
+    for (int chunk = pass.nextChunk++; chunk < pass.chunks; chunk = pass.nextChunk++) {
+        if (!pass.bands.Bin(chunk))
+            pass.isBinned = false;
+        CountDone(pass.chunksDone, pass.chunks);
+    }
+    WaitUntilReaches(pass.chunksDone, pass.chunks);
     TakeBands(pass, lane);
 }
 
@@ -550,7 +586,7 @@ bool SWrasteriser::EndPass(BandPass& pass)
         m_stats = pass.before;
         return false;
     }
-    for (int chunk = 0; chunk < m_pool->Lanes() - pass.firstLane; ++chunk)
+    for (int chunk = 0; chunk < pass.chunks; ++chunk)
         m_stats.skippedTriangles += pass.bands.Skipped(chunk);
     for (const std::unique_ptr<SWrasteriser>& lane : m_lanes) {
         SWrasterstats& s = lane->m_stats;
@@ -572,7 +608,9 @@ bool SWrasteriser::ListRuns(SWrasterbands& bands, const SWdirectdraw* chain, con
 {
     for (const SWdirectdraw* record = chain; record != nullptr; record = record->next) {
         SWrasterrun run;
-        if (StartRecordRun(*record, run) != nullptr && !bands.AddRun(run))
+        if (StartRecordRun(*record, run) == nullptr)
+            continue;
+        if (!bands.AddRun(run) || (record->work != nullptr && !bands.AddWork(*record->work)))
             return false;
     }
     const SWprimitivenode* node = list;

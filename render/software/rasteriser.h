@@ -7,6 +7,7 @@
 // Drawing is asked for by one thread at a time (the render thread). With workers, a draw is cut into bands of rows
 // that lanes draw side by side: each lane has stages, scratch rows and pipelines of its own and draws only its
 // band's rows, so lanes never touch the same pixel, depth value or row mask, and no lock is taken while drawing.
+// A record's vertex work is shared out among the lanes first, in parts, and binned only when every part is done.
 #include <array>
 #include <chrono>
 #include <climits>
@@ -67,7 +68,8 @@ public:
     // Starts drawing the chain's records on the worker threads alone and returns at once, so that the caller goes
     // on with its frame meanwhile; false, with nothing started, in frame order, with fewer than two lanes or while
     // what was started before is still drawing. The records and all they point at stay as they are until
-    // FinishAhead, which every other draw calls first; they are drawn before anything handed over after them.
+    // FinishAhead, which every other draw calls first; they are drawn before anything handed over after them. The
+    // records' vertex work runs on the workers too.
     bool DrawAhead(const SWdirectdraw* chain);
     bool CanDrawAhead() const { return m_workers > 1 && m_recorder == nullptr; } // DrawAhead may start something
     bool IsDrawingAhead() const;
@@ -75,9 +77,10 @@ public:
 
     // 0 draws every triangle on the calling thread in frame order. n >= 1 cuts the target into bands of bandRows
     // rows (0: rows chosen from the height and n) that n lanes draw side by side, the calling thread one of them;
-    // the picture is the same. The threads are made by the first draw that needs them and kept; a change of n
-    // makes them anew. A recorder, when set, always sees the frame-order path.
-    void SetWorkers(int workers, int bandRows = 0);
+    // the picture is the same. The lanes bin a draw in chunks of at least chunkTriangles triangles (0: 8,192), at
+    // most one a lane. The threads are made by the first draw that needs them and kept; a change of n makes them
+    // anew. A recorder, when set, always sees the frame-order path.
+    void SetWorkers(int workers, int bandRows = 0, uint32_t chunkTriangles = 0);
     int Workers() const { return m_workers; }
     // VORTAN_RENDER_THREADS: 1 asks for the frame-order path, n > 1 for n workers; unset, or not a number from 1 to
     // kMostWorkers, one worker per processor the system reports (the frame-order path on a single one).
@@ -139,7 +142,9 @@ private:
 
     int m_workers = 0;
     int32_t m_bandRows = 0;
-    std::unique_ptr<SWdepthbuffer> m_depthView; // a lane's own tester of the host's depth values
+    uint32_t m_chunkTriangles = kChunkTriangles;
+    static constexpr uint32_t kChunkTriangles = 8192; // a small draw is binned whole by the first lane to come
+    std::unique_ptr<SWdepthbuffer> m_depthView;       // a lane's own tester of the host's depth values
     std::unique_ptr<SWrasterpool> m_pool;
     std::vector<std::unique_ptr<SWrasteriser>> m_lanes; // lanes 1 to n - 1: stages and pipelines of their own
     std::unique_ptr<SWrasterbands> m_bands;

@@ -6,16 +6,12 @@
 
 namespace {
 
-// Truncated toward zero and saturated; NaN is 0.
+// Truncated toward zero and saturated; NaN is 0. Without branches: every record of a run packs two of these, and
+// which way a comparison goes follows the weights, which the processor cannot guess.
 int64_t SaturatedWhole(double value, int64_t lowest, int64_t highest)
 {
-    if (!(value == value))
-        return 0;
-    if (value <= static_cast<double>(lowest))
-        return lowest;
-    if (value >= static_cast<double>(highest))
-        return highest;
-    return static_cast<int64_t>(value);
+    const double kept = value == value ? value : 0.0;
+    return static_cast<int64_t>(std::min(std::max(kept, static_cast<double>(lowest)), static_cast<double>(highest)));
 }
 
 } // namespace

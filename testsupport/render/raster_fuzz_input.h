@@ -166,7 +166,7 @@ struct Drawing {
     {
         ReadScene(in, scene, host);
         rasteriser.Create(&host);
-        rasteriser.SetWorkers(workers, bandRows);
+        rasteriser.SetWorkers(workers, bandRows, 1); // a chunk a lane, however few the triangles
     }
 
     Bytes in;

@@ -77,14 +77,7 @@ protected:
     // The press and the moves of a person's drag, the loop running between them.
     void drag(Point from, Point to)
     {
-        liveServer().moveTo(from);
-        settle(100);
-        liveServer().button(1, true);
-        settle(100);
-        for (int step = 1; step <= 4; ++step) {
-            liveServer().moveTo({from.x + (to.x - from.x) * step / 4, from.y + (to.y - from.y) * step / 4});
-            settle(60);
-        }
+        pressAndMove(from, to);
         liveServer().button(1, false);
         settle(150);
     }

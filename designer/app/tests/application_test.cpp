@@ -242,6 +242,43 @@ TEST(RenderThread, AFrameBlockedPastTheJoinTimeOutIsLeftRunningAndReported)
     keptTraps->push_back(std::move(trap));
 }
 
+// Frames longer than the timer's period, one after another: each time this thread wants the world's lock it gets
+// it within a frame or so, not after as many frames as the system's lock happens to give the render thread.
+TEST(RenderThread, AThreadWaitingForTheWorldGetsItBetweenBackToBackFrames)
+{
+    class SlowRenderer final : public SWwindowrenderer {
+    public:
+        explicit SlowRenderer(SWworld& world) : m_world(world) {}
+        bool BeginFrame() override
+        {
+            m_world.GetRedrawEvent().Set(); // the timer fired while the frame ran
+            std::this_thread::sleep_for(5ms);
+            return false;
+        }
+
+    private:
+        SWworld& m_world;
+    };
+    auto world = std::make_unique<SWworld>();
+    SlowRenderer slow(*world);
+    world->AddWindow(std::make_unique<SWwindow>(&slow));
+    CVTND_RenderThread thread;
+    ASSERT_TRUE(thread.Start(*world));
+    world->GetRedrawEvent().Set();
+    ASSERT_TRUE(WaitFor([&] { return thread.FrameCount() >= 3; }));
+    uint64_t mostFrames = 0;
+    for (int turn = 0; turn < 30; ++turn) {
+        const uint64_t before = thread.FrameCount();
+        {
+            const SWworldlock hold(*world);
+            mostFrames = std::max(mostFrames, thread.FrameCount() - before);
+        }
+        std::this_thread::sleep_for(1ms); // as the user-interface thread does between messages
+    }
+    EXPECT_TRUE(thread.Stop());
+    EXPECT_LE(mostFrames, 3u); // the frame running when it asked, and one that a preemption may let through
+}
+
 TEST_F(ApplicationTest, ReportsWaitForTheFrameAndShowInOneBox)
 {
     CVTND_ReportSink sink;

@@ -61,6 +61,7 @@ protected:
         ASSERT_EQ(view->clientRect().width(), width);
     }
 
+    designertest::EarlierReportsDropped earlierReports;
     CVTND_Designer designer;
     CVTND_ExtendedWorld* world = nullptr;
     CChildRenderView* view = nullptr;

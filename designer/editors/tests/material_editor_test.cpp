@@ -262,6 +262,21 @@ TEST_F(MaterialEditor, ThePageScrollsWithItsBarWhichHidesWhenTheFrameHoldsThePag
     EXPECT_EQ(bar->position(), editor->ScrollPosition());
     EXPECT_EQ(name->windowRect().t, top - editor->ScrollPosition());
 
+    // The track pages, the arrows step and the wheel over the page turns it, as any scrolled window does.
+    const int32_t dragged = editor->ScrollPosition();
+    const pf::Rect track = bar->thumbRect();
+    sim().click(bar->clientToScreen({(track.l + track.r) / 2, track.b + 4}));
+    const int32_t paged = editor->ScrollPosition();
+    EXPECT_GT(paged, dragged);
+    const pf::Rect up = bar->arrowRect(true);
+    sim().click(bar->clientToScreen({(up.l + up.r) / 2, (up.t + up.b) / 2}));
+    EXPECT_LT(editor->ScrollPosition(), paged);
+    const int32_t stepped = editor->ScrollPosition();
+    sim().wheel(name->clientToScreen({2, 2}), -1);
+    EXPECT_GT(editor->ScrollPosition(), stepped);
+    EXPECT_EQ(bar->position(), editor->ScrollPosition());
+    EXPECT_EQ(name->windowRect().t, top - editor->ScrollPosition());
+
     editor->move(pf::Rect::fromXywh(20, 0, static_cast<int32_t>(editor->windowRect().width()), 1000));
     EXPECT_FALSE(bar->isVisible());
 }

@@ -131,6 +131,7 @@ protected:
         return count == 0 ? 0.0 : static_cast<double>(drawn) / count;
     }
 
+    designertest::EarlierReportsDropped earlierReports;
     CVTND_Designer designer;
     CVTND_ExtendedWorld* world = nullptr;
     CChildRenderView* view = nullptr;

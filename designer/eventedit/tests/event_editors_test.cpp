@@ -466,6 +466,7 @@ TEST_F(NewObjectEditors, ANewExpressionsEditorClosesWithItsProject)
     const std::filesystem::path folder =
         std::filesystem::temp_directory_path() / ("vortan-new-expression-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);
+    const designertest::EarlierReportsDropped earlierReports;
     CVTND_Designer designer;
     ASSERT_TRUE(designertest::StartOnSampleWorld(designer, folder));
     sim().pump();

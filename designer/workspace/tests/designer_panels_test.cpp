@@ -54,6 +54,7 @@ protected:
     }
 
     std::filesystem::path folder;
+    designertest::EarlierReportsDropped earlierReports;
     CVTND_Designer designer;
 };
 

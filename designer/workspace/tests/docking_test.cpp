@@ -23,6 +23,9 @@ TEST(DockStateStore, RoundTripsEveryField)
     CVTND_DockState older = state;
     older.share = 0;
     EXPECT_EQ(ReadDockState(profile, "Sounds", 7, CVTND_DockState(), kWork), older);
+    const CVTND_DockState top{DockSide::kTop, 90, true, false, pf::Rect::fromXywh(100, 120, 300, 400), 0};
+    ASSERT_TRUE(WriteDockState(profile, "Sounds", 7, top));
+    EXPECT_EQ(ReadDockState(profile, "Sounds", 7, CVTND_DockState(), kWork), top);
 }
 
 TEST(DockStateStore, AnyDamagedValueGivesTheDefaultWhole)
@@ -34,7 +37,7 @@ TEST(DockStateStore, AnyDamagedValueGivesTheDefaultWhole)
         uint32_t value;
     };
     for (const Damage& damage :
-         {Damage{"Side", 3}, Damage{"Side", 0xFFFFFFFFu}, Damage{"Size", 0}, Damage{"Size", 0x7FFFFFFF},
+         {Damage{"Side", 4}, Damage{"Side", 0xFFFFFFFFu}, Damage{"Size", 0}, Damage{"Size", 0x7FFFFFFF},
           Damage{"Visible", 2}, Damage{"Floating", 7}, Damage{"FloatW", 5}, Damage{"FloatH", 100000},
           Damage{"FloatX", 5000}, Damage{"FloatY", 0x80000000u}, Damage{"Share", 0xFFFFFFFFu}, Damage{"Share", 5000}}) {
         SCOPED_TRACE(std::string(damage.entry) + " = " + std::to_string(damage.value));
@@ -93,6 +96,15 @@ TEST(DockLayout, SidesShareTheAreaAndLeaveTheMiddle)
     EXPECT_EQ(rects[2], (pf::Rect{0, 400, 200, 600})) << "share 0 weighs 200";
     LayoutDockedBars({0, 0, 1000, 300}, column, rects);
     EXPECT_EQ(rects[1], (pf::Rect{0, 50, 200, 200}));
+
+    // The top row lies between the columns as the bottom row does; where both are too thick the bottom gives way.
+    std::vector<CVTND_DockState> rows(3);
+    rows[0] = {DockSide::kLeft, 200, true, false, {}};
+    rows[1] = {DockSide::kTop, 100, true, false, {}};
+    rows[2] = {DockSide::kBottom, 900, true, false, {}};
+    EXPECT_EQ(LayoutDockedBars({0, 0, 1000, 700}, rows, rects), (pf::Rect{200, 100, 1000, 100 + kMinMiddle}));
+    EXPECT_EQ(rects[1], (pf::Rect{200, 0, 1000, 100}));
+    EXPECT_EQ(rects[2], (pf::Rect{200, 100 + kMinMiddle, 1000, 700}));
 }
 
 class Docking : public PanelsFixture {};

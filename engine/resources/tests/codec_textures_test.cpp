@@ -238,24 +238,45 @@ TEST(WaveletImage, RefusedByTheEncoderKeepsItsPixelsAsPlainWords)
     EXPECT_FALSE(loaded.IsEncoded());
 }
 
-TEST(WaveletImage, TruncatedStreamLoadsGreyIsReportedAndIsWrittenBackUnchanged)
+// A stream that does not decode shows a small grey placeholder, however large the size its header states (a few
+// bytes of stream once made 128 MiB of grey), and is written back byte for byte with that size.
+TEST(WaveletImage, AStreamThatDoesNotDecodeShowsAPlaceholderAndIsWrittenBackUnchanged)
 {
     const Picture photo = Photo();
     SWwaveletimage image("photo", photo.width, photo.height, photo.words.data(), 70);
-    auto records = SplitPayload(PayloadOf(image));
-    ASSERT_EQ(records[2].tag, MakeTag("WCIS"));
-    records[2].body.resize(records[2].body.size() / 2);
-    const std::vector<uint8_t> damaged = JoinPayload(records);
+    auto truncated = SplitPayload(PayloadOf(image));
+    ASSERT_EQ(truncated[2].tag, MakeTag("WCIS"));
+    truncated[2].body.resize(truncated[2].body.size() / 2);
+    auto large = truncated;
+    std::copy_n(U32Bytes(8192).begin(), 4, large[0].body.end() - 12);
+    std::copy_n(U32Bytes(4096).begin(), 4, large[0].body.end() - 8);
+    const std::vector<uint8_t> damagedPayloads[] = {JoinPayload(truncated), JoinPayload(large)};
+    const uint32_t statedWidths[] = {static_cast<uint32_t>(photo.width), 8192};
+    const uint32_t statedHeights[] = {static_cast<uint32_t>(photo.height), 4096};
     (void)TakeKeptResourceReports();
 
-    SWwaveletimage loaded;
-    ASSERT_TRUE(ReadPayload(loaded, damaged));
-    EXPECT_TRUE(loaded.IsStreamDamaged());
-    EXPECT_EQ(PixelsOf(loaded), std::vector<uint32_t>(photo.words.size(), SWwaveletimage::kGrey));
-    const auto reports = TakeKeptResourceReports().reports;
-    ASSERT_EQ(reports.size(), 1u);
-    EXPECT_EQ(reports[0].text, "photo");
-    EXPECT_EQ(PayloadOf(loaded), damaged);
+    for (size_t i = 0; i < 2; ++i) {
+        SCOPED_TRACE(i == 0 ? "truncated" : "stating 8192 x 4096");
+        SWwaveletimage loaded;
+        ASSERT_TRUE(ReadPayload(loaded, damagedPayloads[i]));
+        EXPECT_TRUE(loaded.IsStreamDamaged());
+        EXPECT_TRUE(loaded.IsPlaceholder());
+        EXPECT_EQ(loaded.GetWidth(), SWwaveletimage::kPlaceholderSide);
+        EXPECT_EQ(loaded.GetHeight(), SWwaveletimage::kPlaceholderSide);
+        EXPECT_EQ(PixelsOf(loaded), std::vector<uint32_t>(64, SWwaveletimage::kGrey));
+        EXPECT_EQ(loaded.GetStatedWidth(), statedWidths[i]);
+        EXPECT_EQ(loaded.GetStatedHeight(), statedHeights[i]);
+        const auto reports = TakeKeptResourceReports().reports;
+        ASSERT_EQ(reports.size(), 1u);
+        EXPECT_EQ(reports[0].text, "photo");
+        EXPECT_EQ(PayloadOf(loaded), damagedPayloads[i]);
+        EXPECT_FALSE(loaded.BeginStream(64)) << "a placeholder has no picture to decode into";
+
+        const auto clone = CloneTextureObject(&loaded);
+        ASSERT_NE(clone, nullptr);
+        EXPECT_EQ(PayloadOf(*clone), damagedPayloads[i]);
+        EXPECT_EQ(PixelsOf(*clone), PixelsOf(loaded));
+    }
 }
 
 TEST(WaveletImageDamaged, ReadFailsAndTheImageIsUnchanged)

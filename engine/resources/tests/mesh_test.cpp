@@ -64,6 +64,20 @@ TEST(MeshCornerKeys, CubeSharesKeysPerSmoothingGroup)
     EXPECT_EQ(built.Dropped(), 0u);
     EXPECT_EQ(smooth.GetCornerKeyCount(), 8u);
     EXPECT_EQ(faceted.GetCornerKeyCount(), 24u) << "mask 0: a key per corner of each quad";
+    // One key per position: the keys are the positions themselves, not an array of their own.
+    EXPECT_EQ(smooth.GetCornerKeys().data(), smooth.GetCornerPositions().data());
+    EXPECT_NE(faceted.GetCornerKeys().data(), faceted.GetCornerPositions().data());
+    EXPECT_EQ(smooth.GetIndexRecord(5).cornerKey[2], smooth.GetIndexRecord(5).position[2]);
+    // A position no triangle names has no key: the keys keep their own numbering, within their count.
+    meshtest::OffMesh spare = meshtest::MakeCube();
+    spare.positions.insert(spare.positions.end(), {9.0f, 9.0f, 9.0f});
+    SWmeshobject withSpare;
+    Load(withSpare, spare, 1);
+    EXPECT_EQ(withSpare.GetCornerKeyCount(), 8u);
+    EXPECT_NE(withSpare.GetCornerKeys().data(), withSpare.GetCornerPositions().data());
+    for (uint32_t p = 0; p < withSpare.GetPolygonCount(); ++p)
+        for (const uint32_t key : withSpare.GetIndexRecord(p).cornerKey)
+            EXPECT_LT(key, 8u);
 }
 
 TEST(MeshCornerKeys, DifferentMasksSplitAPosition)
@@ -112,7 +126,8 @@ TEST(MeshNormals, DegenerateFacesGiveZeroNormalsNotNaN)
     mesh.ComputeNormals();
     for (uint32_t face = 0; face < 4; ++face) {
         SCOPED_TRACE(face);
-        const float* n = mesh.GetFaceNormals() + 3 * face;
+        float n[3];
+        mesh.GetFaceNormal(face, n);
         if (face < 2)
             EXPECT_NEAR(LengthOf(n), 1.0f, 1e-6f);
         else
@@ -464,7 +479,8 @@ TEST(MeshCorpus, DegenerateSlidingTrianglesGiveZeroNotNaN)
     ASSERT_TRUE(mesh.IsLoaded());
     int zero = 0;
     for (uint32_t i = 0; i < mesh.GetPolygonCount(); ++i) {
-        const float* n = mesh.GetFaceNormals() + 3 * i;
+        float n[3];
+        mesh.GetFaceNormal(i, n);
         EXPECT_TRUE(std::isfinite(n[0]) && std::isfinite(n[1]) && std::isfinite(n[2]));
         zero += n[0] == 0 && n[1] == 0 && n[2] == 0;
     }

@@ -153,6 +153,25 @@ TEST_F(AtomicFileTest, WritesInPiecesAndReplacesOnlyOnCommit)
     EXPECT_EQ(NamesIn(m_dir), (std::set<std::string>{"out.bin"}));
 }
 
+// A file longer than the pieces the writer sends to the disk one by one, in writes that straddle them.
+TEST_F(AtomicFileTest, ALargeFileArrivesWholeAcrossThePiecesItIsWrittenIn)
+{
+    std::string bytes(size_t{19} << 20, '\0');
+    for (size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>(i * 2654435761u >> 13);
+    const fs::path file = m_dir / "large.bin";
+    EXPECT_TRUE(writeFileAtomically(file.string(), bytes));
+    std::string error;
+    auto writer = AtomicFile::open((m_dir / "again.bin").string(), error);
+    ASSERT_NE(writer, nullptr) << error;
+    const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+    EXPECT_TRUE(writer->write(std::span(data, 5)));
+    EXPECT_TRUE(writer->write(std::span(data + 5, bytes.size() - 5)));
+    EXPECT_TRUE(writer->commit());
+    EXPECT_TRUE(ReadText(file) == bytes);
+    EXPECT_TRUE(ReadText(m_dir / "again.bin") == bytes);
+}
+
 TEST_F(AtomicFileTest, AbandonedWriterLeavesTheOldFileAndNoTemporary)
 {
     const fs::path file = m_dir / "out.bin";

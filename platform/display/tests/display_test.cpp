@@ -81,6 +81,20 @@ TEST_F(HeadlessScreen, ScreenDcXorsTheOverlayAndTwiceLeavesItClear)
     EXPECT_TRUE(m_screen.isOverlayClear());
 }
 
+// The backend asks at every present, so "clear" is remembered; a drawer that came and went since must still be seen.
+TEST_F(HeadlessScreen, AnOutlineLeftByAGoneDcIsSeenAfterTheOverlayWasReadClear)
+{
+    ASSERT_TRUE(m_screen.isOverlayClear());
+    ASSERT_TRUE(m_screen.isOverlayClear());
+    {
+        pf::ScreenDc dc(m_screen);
+        dc.patBlt({4, 4, 9, 9}, pf::DSTINVERT);
+    }
+    EXPECT_FALSE(m_screen.isOverlayClear());
+    pf::ScreenDc(m_screen).patBlt({4, 4, 9, 9}, pf::DSTINVERT);
+    EXPECT_TRUE(m_screen.isOverlayClear());
+}
+
 int g_refused = 0;
 void countRefusal(const pf::AssertionInfo&)
 {

@@ -85,6 +85,18 @@ void LiveFixture::settle(int ms)
     runUntil([&] { return std::chrono::steady_clock::now() > end; }, ms + 1000);
 }
 
+void LiveFixture::pressAndMove(Point from, Point to)
+{
+    g_server->moveTo(from);
+    settle(100);
+    g_server->button(1, true);
+    settle(100);
+    for (int step = 1; step <= 4; ++step) {
+        g_server->moveTo({from.x + (to.x - from.x) * step / 4, from.y + (to.y - from.y) * step / 4});
+        settle(60);
+    }
+}
+
 Window* LiveFixture::createTopLevel(const Rect& rect, uint32_t style)
 {
     Window* top = m_ui->createWindow({"window", "live test", style, 0, rect});

@@ -29,6 +29,9 @@ protected:
     // Runs the loop until `done` holds or the time is up (then false); never hangs a test.
     bool runUntil(const std::function<bool()>& done, int timeoutMs = 20000); // long enough for a loaded machine
     void settle(int ms = 150); // lets X, SDL and the loop exchange what they still owe each other
+    // A person's press at `from` and moves to `to` in four steps through the X server, the loop running between
+    // them; the button stays down.
+    void pressAndMove(Point from, Point to);
     Window* createTopLevel(const Rect& rect, uint32_t style);
 
 private:

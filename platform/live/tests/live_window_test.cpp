@@ -15,6 +15,7 @@
 #include <SDL.h>
 #include <SDL_syswm.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 
@@ -123,6 +124,75 @@ TEST_F(LiveWindow, TerminationSignalAsksEveryEnabledWindowToClose)
     EXPECT_EQ(spy.count(WM_CLOSE), 1u);
     EXPECT_EQ(ui().window(enabled), nullptr); // the default answer to WM_CLOSE destroys the window
     EXPECT_NE(ui().window(disabled), nullptr);
+}
+
+size_t closesOf(const MessageSpy& spy, Hwnd hwnd)
+{
+    return static_cast<size_t>(std::count_if(spy.log().begin(), spy.log().end(), [&](const SpiedMessage& m) {
+        return m.hwnd == hwnd && m.message == WM_CLOSE;
+    }));
+}
+
+// A signal that comes before any window shows, and then finds the main window waiting for its first question, closes
+// the question and, once the main window takes input again, the main window: it used to end with the question.
+TEST_F(LiveFixture, ATerminationSignalHoldsUntilItReachesTheMainWindow)
+{
+    catchTerminationSignals();
+    ASSERT_EQ(std::raise(SIGTERM), 0);
+    settle(); // nothing shown yet to hand it to
+
+    Window* main = createTopLevel(kTopRect, WS_POPUP | WS_CAPTION);
+    ASSERT_NE(main, nullptr);
+    main->enable(false); // as behind a modal question
+    Window* question =
+        ui().createWindow({"window", "question", WS_POPUP | WS_CAPTION, 0, {150, 150, 350, 250}, main->hwnd()});
+    ASSERT_NE(question, nullptr);
+    question->show(SW_SHOW);
+    MessageSpy spy;
+    spy.onlyMessages({WM_CLOSE});
+    const Hwnd asked = question->hwnd();
+    ASSERT_TRUE(runUntil([&] { return closesOf(spy, asked) > 0; }));
+    EXPECT_EQ(ui().window(asked), nullptr); // the default answer to WM_CLOSE destroys the window
+    settle();
+    const Hwnd mainWindow = main->hwnd();
+    EXPECT_EQ(closesOf(spy, mainWindow), 0u) << "a disabled window is not asked";
+
+    main->enable(true);
+    ASSERT_TRUE(runUntil([&] { return closesOf(spy, mainWindow) > 0; }));
+    settle();
+    EXPECT_EQ(spy.count(WM_CLOSE), 2u) << "each window once";
+}
+
+// Another program destroys our windows on the server (xdotool windowclose): the requests SDL and we still make on them
+// fail there without ending the program; a dialog is closed as by its close box, and the loss of the main window ends
+// every loop with its own code and never shows it again.
+TEST_F(LiveWindow, WindowsDestroyedByAnotherProgramAreClosedAndTheMainOneEndsTheLoops)
+{
+    Window* dialog =
+        ui().createWindow({"window", "dialog", WS_POPUP | WS_CAPTION, 0, {150, 150, 350, 250}, top->hwnd()});
+    ASSERT_NE(dialog, nullptr);
+    dialog->show(SW_SHOW);
+    const Hwnd owned = dialog->hwnd();
+    ASSERT_TRUE(runUntil([&] { return xWindowOf(owned) != 0; }));
+    MessageSpy spy;
+    spy.onlyMessages({WM_CLOSE});
+    liveServer().destroyWindow(xWindowOf(owned));
+    ASSERT_TRUE(runUntil([&] { return ui().window(owned) == nullptr; }));
+    EXPECT_EQ(closesOf(spy, owned), 1u);
+    EXPECT_FALSE(backend().lostApplicationWindow());
+
+    const unsigned long mainWindow = xWindowOf(top->hwnd());
+    top->invalidate(true);
+    liveServer().destroyWindow(mainWindow);
+    ASSERT_TRUE(runUntil([&] { return ui().quitCode().has_value(); }));
+    EXPECT_EQ(ui().quitCode(), kQuitWindowLost);
+    EXPECT_TRUE(backend().lostApplicationWindow());
+    ui().clearQuit();
+    top->setText("still here"); // a change the backend is told of: the lost window is not made again
+    top->invalidate(true);
+    settle();
+    EXPECT_EQ(backend().sdlWindowOf(top->hwnd()), nullptr);
+    EXPECT_EQ(closesOf(spy, top->hwnd()), 0u);
 }
 
 TEST_F(LiveWindow, SetCursorPosMovesThePointerAndTheScreenKeepsTheDisplaysWorkArea)

@@ -16,6 +16,7 @@
 #include <numbers>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace pf {
 namespace {
@@ -147,6 +148,28 @@ TEST_F(SdlAudioTest, RefusedVoicesAreSilentAndGetNoId)
     bad.format.blockAlign = 2;
     EXPECT_EQ(audio->addVoice(bad, 0, 10), 0);
     EXPECT_EQ(audio->activeVoiceCount(), 0u);
+}
+
+// The first voices of the process, added by several threads at the same moment, are all taken: SDL's own set-up on its
+// first stream is not safe to run twice at once.
+TEST_F(SdlAudioTest, FirstVoicesAddedByManyThreadsAtOnceAreAllTaken)
+{
+    const PcmView voice = sine8(11025, 440, 0.05);
+    constexpr int kThreads = 16;
+    std::atomic<int> ready{0};
+    std::atomic<int> refused{0};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kThreads; ++i)
+        threads.emplace_back([&] {
+            ready.fetch_add(1);
+            while (ready.load() < kThreads)
+                std::this_thread::yield();
+            if (audio->addVoice(voice, 0, voice.bytes->size()) == 0)
+                refused.fetch_add(1);
+        });
+    for (std::thread& t : threads)
+        t.join();
+    EXPECT_EQ(refused.load(), 0);
 }
 
 TEST_F(SdlAudioTest, VoicesComeAndGoWhileTheCallbackRuns)

@@ -1,5 +1,9 @@
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -127,6 +131,30 @@ TEST(TimerCaps, ReportsTheRangeAndRecordsPeriodRequests)
     EXPECT_EQ(timeEndPeriod(17), TIMERR_NOERROR);
     EXPECT_EQ(timeEndPeriod(17), TIMERR_NOCANDO);
     EXPECT_EQ(activeTimerPeriods(), before);
+}
+
+// exit() runs the static destructors while other threads go on: an X error that Xlib answers with exit, or a
+// thread left behind as stuck. One still asking the time must find the process's clock there, not a destroyed one.
+TEST(ProcessClock, AThreadAskingTheTimeWhileTheProcessExitsFindsTheClock)
+{
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::atomic<bool> asking{false};
+        std::thread([&asking] {
+            for (;;) {
+                (void)timeGetTime();
+                asking.store(true);
+            }
+        }).detach();
+        while (!asking.load())
+            std::this_thread::yield();
+        std::exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 0);
 }
 
 } // namespace

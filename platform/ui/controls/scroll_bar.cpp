@@ -26,6 +26,42 @@ void ScrollBar::setInfo(const ScrollInfo& info, bool redraw)
         invalidate(true);
 }
 
+std::optional<int32_t> ScrollBar::requestedPosition(int32_t code, int32_t trackPos, int32_t line) const
+{
+    const int32_t page =
+        m_info.nPage > 0 ? static_cast<int32_t>(m_info.nPage) : std::max(1, (m_info.nMax - m_info.nMin) / 10);
+    const int32_t top =
+        m_info.nPage > 0 ? std::max(m_info.nMin, m_info.nMax - static_cast<int32_t>(m_info.nPage) + 1) : m_info.nMax;
+    int64_t pos = m_info.nPos;
+    switch (code) {
+    case SB_LINEUP:
+        pos -= line;
+        break;
+    case SB_LINEDOWN:
+        pos += line;
+        break;
+    case SB_PAGEUP:
+        pos -= page;
+        break;
+    case SB_PAGEDOWN:
+        pos += page;
+        break;
+    case SB_THUMBTRACK:
+    case SB_THUMBPOSITION:
+        pos = trackPos;
+        break;
+    case SB_TOP:
+        pos = m_info.nMin;
+        break;
+    case SB_BOTTOM:
+        pos = top;
+        break;
+    default:
+        return std::nullopt;
+    }
+    return static_cast<int32_t>(std::clamp<int64_t>(pos, m_info.nMin, top));
+}
+
 int32_t ScrollBar::setPosition(int32_t pos, bool redraw)
 {
     const int32_t previous = m_info.nPos;

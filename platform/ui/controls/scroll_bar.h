@@ -5,6 +5,8 @@
 // move itself: the parent calls setScrollPos.
 #include "platform/ui/controls/control.h"
 
+#include <optional>
+
 namespace pf {
 
 class ScrollBar : public Control {
@@ -15,6 +17,10 @@ public:
     void setInfo(const ScrollInfo& info, bool redraw = true);
     const ScrollInfo& scrollInfo() const { return m_info; }
     bool isVertical() const;
+    // Where a notification of this bar asks its owner to go: an arrow a line, the track a page (the bar's page, or
+    // a tenth of its range), the thumb where it is dragged or dropped, the ends; within the range. None for
+    // SB_ENDSCROLL, which moves nothing. Owners that honour only some codes leave the bar dead to the others.
+    std::optional<int32_t> requestedPosition(int32_t code, int32_t trackPos, int32_t line = 1) const;
     Rect thumbRect() const;
     Rect arrowRect(bool up) const;
 

@@ -155,7 +155,9 @@ TEST(MeshRenderer, GroupWithNothingVisibleLeavesTheBatchesAlone)
     mesh.BuildPolygonIndices(block.get());
     mesh.Prepare();
     // The face normal points away from the eye (clockwise seen from +z).
-    ASSERT_LT(mesh.GetFaceNormals()[2], 0.0f);
+    float face[3];
+    mesh.GetFaceNormal(0, face);
+    ASSERT_LT(face[2], 0.0f);
     EXPECT_FALSE(scene.Frame());
     EXPECT_EQ(scene.renderer.Stats().emptyGroups, 1u);
     EXPECT_TRUE(scene.opaque->IsEmpty());

@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <limits>
 #include <map>
 #include <memory>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "engine/resources/material.h"
@@ -376,6 +379,78 @@ TEST(VectorMeshRenderer, FillerTrianglesFollowTheLastAndPacksFacingAwayAddNothin
     EXPECT_EQ(below.renderer->FirstGroup()->primitiveIndices, (std::vector<int32_t>{4, 5, 6, 7}));
     EXPECT_EQ(below.renderer->Stats().visible, 4u);
     ASSERT_TRUE(below.surface.EndFrame());
+}
+
+// A ramp the test rewrites between two draws of one frame, as a material built again would.
+std::array<uint32_t, 256> g_changingRamp{};
+
+bool ChangingRamp(const SWmaterial&, SWshadedata& out)
+{
+    out.ramp1 = g_changingRamp.data();
+    out.ramp2 = g_changingRamp.data();
+    return true;
+}
+
+// A mesh drawn twice in one frame, under another view and with its ramp rewritten between, and the second time
+// with new geometry: each indexed record keeps the light, visible vertices and ramp it was handed over with, and
+// the groups it shades from stay until it is drawn, whether the workers shade it at the frame's end (a recorder
+// set keeps the records until then), as it is handed over, or the frame-order path at once.
+TEST(VectorMeshRenderer, RecordsShadedLaterKeepWhatTheyWereHandedOverWith)
+{
+    struct NoRecording final : SWtrianglerecorder {
+        void Record(const Run&, const uint32_t*, const uint32_t*, const uint32_t*) override {}
+    } recorder;
+    const auto frame = [&](int kind, int workers, bool record, bool reshape) {
+        KindScene scene(kind, false, {0.4f, 1.0f, 7.0f}, {0.4f, 1.0f, 7.0f});
+        SetShadeDataSource(ChangingRamp);
+        scene.material.SetTransparency(0.0f); // opaque and inside: handed over as indexed records
+        scene.surface.GetRasteriser()->SetWorkers(workers);
+        scene.surface.GetRasteriser()->SetRecorder(record ? &recorder : nullptr);
+        scene.surface.BeginFrame();
+        scene.surface.RefreshBuffers();
+        float matrix[16];
+        EXPECT_TRUE(scene.surface.GetViewMatrix(matrix));
+        const SWmatrix view(std::span<const float, 16>(matrix, 16));
+        scene.opaque = scene.surface.Queue().NewBatch();
+        scene.transparent = scene.surface.Queue().NewBatch();
+        SWmatrix moved;
+        view.Multiply(moved, SWmatrix::Translation(-0.6f, 0.2f, 0.0f));
+        for (uint32_t i = 0; i < 256; ++i)
+            g_changingRamp[i] = 0xFF000000u | i * 0x010101u;
+        EXPECT_TRUE(scene.renderer->Render(scene.surface, scene.opaque, scene.transparent, view));
+        for (uint32_t i = 0; i < 256; ++i)
+            g_changingRamp[i] = 0xFF000000u | i << 16;
+        if (reshape) {
+            rendertest::TexturedMesh shape = rendertest::FromOff(meshtest::MakeSphere(9, 11));
+            for (float& value : shape.positions)
+                value = value - 0.5f;
+            rendertest::LoadMesh(scene.mesh, shape, &scene.material);
+        }
+        EXPECT_TRUE(scene.renderer->Render(scene.surface, scene.opaque, scene.transparent, moved));
+        EXPECT_TRUE(scene.surface.EndFrame());
+        EXPECT_EQ(scene.renderer->BuildCount(), reshape ? 2u : 1u);
+        EXPECT_GT(scene.renderer->Stats().indexed, 0u);
+        const SWpixelbuffer& buffer = *scene.surface.GetCurrentBuffer();
+        std::vector<uint32_t> pixels;
+        for (int32_t y = 0; y < buffer.Height(); ++y)
+            pixels.insert(pixels.end(), buffer.Row(y), buffer.Row(y) + buffer.Width());
+        return pixels;
+    };
+    // Kind 0 shades as it hands over, but its records, too, wait with the groups' format records.
+    for (const int kind : {0, 2}) {
+        for (const bool reshape : {false, true}) {
+            SCOPED_TRACE("kind " + std::to_string(kind) + (reshape ? ", new geometry" : ""));
+            const std::vector<uint32_t> inOrder = frame(kind, 0, false, reshape);
+            EXPECT_GT(
+                std::count_if(inOrder.begin(), inOrder.end(),
+                              [](uint32_t p) { return (p & 0xFFFFFF) == (p & 0xFF) * 0x010101u && (p & 0xFF) > 8; }),
+                100);
+            for (const int workers : {2, 3}) {
+                EXPECT_EQ(frame(kind, workers, true, reshape), inOrder) << workers << " workers, kept to the end";
+                EXPECT_EQ(frame(kind, workers, false, reshape), inOrder) << workers << " workers";
+            }
+        }
+    }
 }
 
 } // namespace

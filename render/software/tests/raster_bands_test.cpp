@@ -2,7 +2,7 @@
 // every processor variant, at 1, 2, 3 and 8 workers, with band heights and target sizes that do not divide each
 // other. The raster scene holds every pipeline, filter, blend mode, depth routine and walk; the world scenes the
 // meshes' indexed and queued groups, see-through and sky included; the fuzz seeds the damaged records. Then the
-// worker pool itself and the variable that chooses the workers.
+// worker pool itself and the variable that chooses the workers. Each draw is binned a chunk a lane, however small.
 #include "render/software/rasteriser.h"
 
 #include <gtest/gtest.h>
@@ -88,7 +88,7 @@ TEST(RasterBands, RasterSceneIsTheFrameOrderPictureForEveryVariant)
             testsupport::RasterTestHost host(side, side);
             SWrasteriser rasteriser;
             rasteriser.Create(&host);
-            rasteriser.SetWorkers(workers, rows);
+            rasteriser.SetWorkers(workers, rows, 1);
             scene.Draw(rasteriser, host);
             return PictureOf(host.Buffer(), rasteriser.Stats());
         });
@@ -100,7 +100,7 @@ Picture DrawWorldFrame(SWworld& world, SWrendercamera& camera, uint32_t width, u
 {
     SWrendersurface surface;
     EXPECT_TRUE(surface.Init());
-    surface.GetRasteriser()->SetWorkers(workers, rows);
+    surface.GetRasteriser()->SetWorkers(workers, rows, 1);
     surface.SetCamera(&camera);
     surface.Resize(width, height);
     surface.BufferA().SetBackground(world.GetRootObject()->GetBackground());
@@ -198,7 +198,7 @@ TEST(RasterBands, OverlapsBlendInFrameOrderAcrossBandEdges)
         testsupport::RasterTestHost host(63, 61);
         SWrasteriser rasteriser;
         rasteriser.Create(&host);
-        rasteriser.SetWorkers(workers, rows == 0 ? 3 : rows);
+        rasteriser.SetWorkers(workers, rows == 0 ? 3 : rows, 1);
         rasteriser.DrawPrimitives(list.First());
         return PictureOf(host.Buffer(), rasteriser.Stats());
     });
