@@ -162,7 +162,7 @@ bool CVTND_Designer::Start(CVTND_StartOptions options)
         registrar(pf::ui());
     m_app = std::make_unique<CVTNDesignerApp>(m_settings.get());
     m_steps.push_back("images");
-    // The main frame stands where it was last closed; the first time, and after a maximised close, maximised.
+    // The main frame stands where it was last closed, maximised when it was; the first time it fills the work area.
     const std::optional<MainWindowPlacement> placement =
         m_developerRun ? std::nullopt : ReadMainWindowPlacement(*m_profile);
     const pf::Rect workArea = pf::screen().workArea();
@@ -170,7 +170,7 @@ bool CVTND_Designer::Start(CVTND_StartOptions options)
     if (!frame->Create(placement ? FitWithin(placement->normal, workArea) : workArea))
         return false;
     m_frame = frame.release(); // the layer's from now on; deleted with its window
-    m_frame->show(placement && !placement->maximized ? pf::SW_SHOW : pf::SW_SHOWMAXIMIZED);
+    m_frame->show(placement && placement->maximized ? pf::SW_SHOWMAXIMIZED : pf::SW_SHOW);
     m_app->SetMainFrame(m_frame);
     m_sink.SetTarget(&pf::ui(), m_frame->hwnd());
     m_frame->SetRecentFiles(m_recent);

@@ -401,6 +401,9 @@ TEST_F(MainWindowLive, ChildWindowsArrangedByTheMouse)
 {
     ASSERT_TRUE(designertest::StartOnSampleWorld(designer, folder));
     waitForMainFrame();
+    liveServer().maximize(xOf(frame().hwnd()), true);
+    ASSERT_TRUE(runUntil([&] { return frame().IsMaximized(); }));
+    settle(200);
     chooseByKeys(1, kCmdNewView);
     ASSERT_TRUE(runUntil([&] { return designer.Views().size() == 2; }));
     MdiChild* map = eventMapFrame();
