@@ -437,8 +437,12 @@ pf::LResult CChildRenderFrame::handle(const pf::Msg& msg)
         return 1;
     }
     if (msg.message == pf::WM_DESTROY) {
-        if (CVTNDesignerApp* app = GetDesignerApp())
+        if (CVTNDesignerApp* app = GetDesignerApp()) {
             app->UnregisterChildFrame(this);
+            // Close 3D View follows the views that are left, however this one was closed.
+            if (app->GetMainFrame() != nullptr && pf::hasUi())
+                pf::ui().post(app->GetMainFrame()->hwnd(), kMsgUpdateCommands);
+        }
         if (const auto onClose = std::exchange(m_onClose, {}))
             onClose(m_view.GetWorld());
     }

@@ -106,6 +106,16 @@ pf::IconRef Glyph(int index)
     return pf::Icon::create(kSide, kSide, std::move(argb), std::move(mask));
 }
 
+// A command of the frame's own menu, not one of those others appended to it.
+bool IsFrameCommand(uint32_t id)
+{
+    for (const pf::MenuItem& popup : MenuBar({}))
+        for (const pf::MenuItem& item : popup.popup)
+            if (item.id != 0 && item.id == id)
+                return true;
+    return id >= kCmdRecentFirst && id < kCmdRecentFirst + 4;
+}
+
 } // namespace
 
 void RegisterMainFrameResources()
@@ -132,8 +142,10 @@ void RegisterMainFrameResources()
 bool CMainFrame::Create(const pf::Rect& rect)
 {
     RegisterMainFrameResources();
-    if (!createFrame("Vortan", rect, kMainMenu, 0))
+    // A sizing border: without it a window manager offers neither sizing nor maximising.
+    if (!createFrame("Vortan", rect, kMainMenu, pf::WS_THICKFRAME))
         return false;
+    m_normalRect = rect;
     setAccelerators(pf::resources().accelerators(kMainMenu));
     pf::ImageListRef images = pf::ImageList::create(16, 16, pf::ILC_COLOR32 | pf::ILC_MASK, 6, 0);
     for (int i = 0; i < 6; ++i)
@@ -166,18 +178,18 @@ void CMainFrame::SetRecentFiles(const std::vector<std::string>& paths)
     invalidate(true);
 }
 
-void CMainFrame::UpdateCommandStates(bool running, bool haveView, bool publishable)
+void CMainFrame::UpdateCommandStates(const CommandStates& states)
 {
     const auto set = [&](uint32_t id, bool on) {
         menu().enableItem(id, on ? pf::MF_ENABLED : pf::MF_GRAYED);
         if (toolBar() != nullptr)
             toolBar()->enableButton(id, on);
     };
-    set(kCmdStart, !running && haveView);
-    set(kCmdStop, running);
-    set(kCmdSnapshot, haveView);
-    set(kCmdCloseView, haveView);
-    set(kCmdPublish, publishable);
+    set(kCmdStart, !states.running && states.haveView);
+    set(kCmdStop, states.running);
+    set(kCmdSnapshot, states.haveView);
+    set(kCmdCloseView, states.haveRenderFrame);
+    set(kCmdPublish, states.publishable);
     set(kCmdScaleCenter, m_designer.HasTool(kCmdScaleCenter));
     set(kCmdRemoveSceneFiles, m_designer.HasTool(kCmdRemoveSceneFiles));
     set(kCmdSynchronizeSceneFiles, m_designer.HasTool(kCmdSynchronizeSceneFiles));
@@ -302,6 +314,17 @@ pf::LResult CMainFrame::handle(const pf::Msg& msg)
             pf::ui().setCursor(pf::loadCursor(pf::IDC_ARROW));
             return 0;
         }
+        break;
+    case pf::WM_COMMAND:
+        // The frame's own commands are its own whatever child is active: the event map's Align X shares Stop's id.
+        if (msg.lParam == 0 && IsFrameCommand(pf::loWord(msg.wParam)) &&
+            handleCommand(pf::loWord(msg.wParam), pf::hiWord(msg.wParam)))
+            return 0;
+        break;
+    case pf::WM_MOVE:
+    case pf::WM_SIZE:
+        if (!IsMaximized())
+            m_normalRect = windowRect();
         break;
     case pf::WM_CLOSE:
         m_designer.Close();

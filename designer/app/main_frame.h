@@ -49,8 +49,17 @@ public:
     // The menu's recent-file entries, most recent first (up to four).
     void SetRecentFiles(const std::vector<std::string>& paths);
     // Menu items and tool-bar buttons follow what can be done now.
-    void UpdateCommandStates(bool running, bool haveView, bool publishable);
+    struct CommandStates {
+        bool running = false;         // the active world's preview
+        bool haveView = false;        // a project view, or an active player: what Start and Snapshot act on
+        bool haveRenderFrame = false; // any 3D view or player: what Close 3D View closes
+        bool publishable = false;
+    };
+    void UpdateCommandStates(const CommandStates& states);
     void SetPaneText(int32_t pane, const std::string& text);
+    // Where the frame stands when not maximised (screen coordinates), kept while it is, for the next start.
+    pf::Rect NormalRect() const { return m_normalRect; }
+    bool IsMaximized() const { return (style() & pf::WS_MAXIMIZE) != 0; }
 
     // -- Dragging for the editor engine: the engine has begun a drag; moves and the release come here.
     void BeginDrag();
@@ -67,4 +76,5 @@ private:
     CVTND_Designer& m_designer;
     bool m_dragging = false;
     std::vector<std::string> m_recent;
+    pf::Rect m_normalRect;
 };

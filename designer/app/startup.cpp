@@ -23,6 +23,7 @@
 #include "designer/app/registry.h"
 #include "designer/app/snapshot.h"
 #include "designer/app/user_dialogs.h"
+#include "designer/app/window_placement.h"
 #include "engine/core/root_object.h"
 #include "engine/core/thread_handler.h"
 #include "engine/core/window.h"
@@ -161,11 +162,15 @@ bool CVTND_Designer::Start(CVTND_StartOptions options)
         registrar(pf::ui());
     m_app = std::make_unique<CVTNDesignerApp>(m_settings.get());
     m_steps.push_back("images");
+    // The main frame stands where it was last closed, maximised when it was; the first time it fills the work area.
+    const std::optional<MainWindowPlacement> placement =
+        m_developerRun ? std::nullopt : ReadMainWindowPlacement(*m_profile);
+    const pf::Rect workArea = pf::screen().workArea();
     auto frame = std::make_unique<CMainFrame>(*this);
-    if (!frame->Create(pf::screen().workArea()))
+    if (!frame->Create(placement ? FitWithin(placement->normal, workArea) : workArea))
         return false;
     m_frame = frame.release(); // the layer's from now on; deleted with its window
-    m_frame->show(pf::SW_SHOW);
+    m_frame->show(placement && placement->maximized ? pf::SW_SHOWMAXIMIZED : pf::SW_SHOW);
     m_app->SetMainFrame(m_frame);
     m_sink.SetTarget(&pf::ui(), m_frame->hwnd());
     m_frame->SetRecentFiles(m_recent);
@@ -263,9 +268,12 @@ void CVTND_Designer::BuildWorkspace(LoadedWorkspace* loaded)
     ReadViewingConfiguration(*m_store);
     CVTND_ExtendedWorld* world = m_app->GetWorld();
     m_app->SetPropertiesObject(CVTND_Object(static_cast<uint16_t>(ObjectType::kRoot), world->GetRootNode()));
-    if (m_app->OpenEventMapWindow() != nullptr)
-        m_steps.push_back("event map");
+    // The event map opens last, so that it stands in front of the first view as every newly opened child does.
     NewView();
+    if (pf::Window* map = m_app->OpenEventMapWindow()) {
+        m_steps.push_back("event map");
+        PlaceBesideFirstView(*map);
+    }
     SetTimerWorld(world);
     m_renderThread->Start(*world);
     m_steps.push_back("render thread");
@@ -380,8 +388,11 @@ void CVTND_Designer::Exit()
                        pf::MB_OK | pf::MB_ICONHAND);
     }
     m_sink.SetTarget(nullptr, pf::kNoWindow);
-    if (m_frame != nullptr && pf::hasUi() && pf::ui().isWindow(m_frame->hwnd()))
+    if (m_frame != nullptr && pf::hasUi() && pf::ui().isWindow(m_frame->hwnd())) {
+        if (!m_developerRun)
+            WriteMainWindowPlacement(*m_profile, {m_frame->NormalRect(), m_frame->IsMaximized()});
         m_frame->destroy(); // deletes the frame
+    }
     m_frame = nullptr;
     m_app.reset(); // the shared editor images go with it
     if (m_recovery != nullptr && !unsavedWork)
@@ -586,12 +597,40 @@ CChildRenderView* CVTND_Designer::NewView()
     return frame != nullptr ? &frame->View() : nullptr;
 }
 
-void CVTND_Designer::CloseActiveView()
+void CVTND_Designer::PlaceBesideFirstView(pf::Window& child) const
+{
+    constexpr int32_t kGap = 8;
+    constexpr int32_t kSmallest = 240; // the event map's list of event types beside a useful part of its map
+    const std::vector<CChildRenderView*> views = Views();
+    const pf::Window* view = views.empty() ? nullptr : views.front()->parent();
+    if (view == nullptr || m_frame->mdiClient() == nullptr)
+        return;
+    const pf::Rect client = m_frame->mdiClient()->clientRect();
+    const pf::Rect v = view->windowRect();
+    const int32_t height = std::min<int32_t>(static_cast<int32_t>(child.windowRect().height()), client.b - 2 * kGap);
+    const pf::Rect corner{v.l + static_cast<int32_t>(v.width() * 2 / 3), client.b - kGap - height, client.r - kGap,
+                          client.b - kGap};
+    if (corner.width() >= kSmallest && corner.height() >= kSmallest)
+        child.move(corner);
+}
+
+CChildRenderFrame* CVTND_Designer::FrontRenderFrame() const
 {
     if (m_frame == nullptr || m_frame->mdiClient() == nullptr)
-        return;
-    if (pf::MdiChild* child = m_frame->mdiClient()->activeChild())
-        child->destroy();
+        return nullptr;
+    if (auto* active = dynamic_cast<CChildRenderFrame*>(m_frame->mdiClient()->activeChild()))
+        return active;
+    const std::vector<pf::MdiChild*> children = m_frame->mdiClient()->childFrames(); // bottom to top
+    for (auto child = children.rbegin(); child != children.rend(); ++child)
+        if (auto* frame = dynamic_cast<CChildRenderFrame*>(*child))
+            return frame;
+    return nullptr;
+}
+
+void CVTND_Designer::CloseActiveView()
+{
+    if (CChildRenderFrame* frame = FrontRenderFrame())
+        frame->destroy();
     UpdateCommandStates();
 }
 
@@ -967,7 +1006,10 @@ void CVTND_Designer::UpdateCommandStates()
         return;
     const bool haveView = !Views().empty();
     const bool playerActive = ActiveWorld() != nullptr && ActiveWorld() != GetWorld();
-    m_frame->UpdateCommandStates(IsPreviewRunning(), haveView || playerActive, GetWorld() != nullptr && haveView);
+    m_frame->UpdateCommandStates({.running = IsPreviewRunning(),
+                                  .haveView = haveView || playerActive,
+                                  .haveRenderFrame = FrontRenderFrame() != nullptr,
+                                  .publishable = GetWorld() != nullptr && haveView});
 }
 
 void CVTND_Designer::SetTimerWorld(SWworld* world)

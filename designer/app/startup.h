@@ -89,7 +89,7 @@ public:
     bool AddSceneFile(); // through the file dialog
     bool AddSceneFilePath(const std::string& path);
     CChildRenderView* NewView();
-    void CloseActiveView();
+    void CloseActiveView(); // the front 3D view or player: the active child when it is one; never another kind
     bool StartPreview();
     bool StopPreview();
     bool Snapshot(); // through the file dialog
@@ -148,6 +148,10 @@ private:
     void DropRecent(const std::string& path);
     void SaveRecent();
     void UpdateTitle();
+    // The workspace's first child after the first view stands in the client's bottom-right corner, in front, covering
+    // at most the view's own bottom-right corner: the middle of the view, where its world is framed, stays in sight.
+    void PlaceBesideFirstView(pf::Window& child) const;
+    CChildRenderFrame* FrontRenderFrame() const; // the active child when it shows a world, else the topmost that does
     void SetTimerWorld(SWworld* world);
     void ShowError(const std::string& text);
     void ShowSettingsWarnings(); // those not yet shown, in one box

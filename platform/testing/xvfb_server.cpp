@@ -198,7 +198,7 @@ void XvfbServer::destroyWindow(unsigned long xWindow)
     XSync(d, False);
 }
 
-void XvfbServer::maximize(unsigned long xWindow)
+void XvfbServer::maximize(unsigned long xWindow, bool on)
 {
     Display* d = asDisplay(m_connection);
     XEvent event{};
@@ -206,7 +206,7 @@ void XvfbServer::maximize(unsigned long xWindow)
     event.xclient.window = xWindow;
     event.xclient.message_type = XInternAtom(d, "_NET_WM_STATE", False);
     event.xclient.format = 32;
-    event.xclient.data.l[0] = 1; // add
+    event.xclient.data.l[0] = on ? 1 : 0; // add or remove
     event.xclient.data.l[1] = static_cast<long>(XInternAtom(d, "_NET_WM_STATE_MAXIMIZED_VERT", False));
     event.xclient.data.l[2] = static_cast<long>(XInternAtom(d, "_NET_WM_STATE_MAXIMIZED_HORZ", False));
     event.xclient.data.l[3] = 2; // from a pager, as a person's request

@@ -38,8 +38,8 @@ public:
     void askToClose(unsigned long xWindow);
     // What another program does to a window it wants gone without asking (xdotool windowclose): XDestroyWindow.
     void destroyWindow(unsigned long xWindow);
-    // What a pager asks of the window manager when the user maximises a window (_NET_WM_STATE).
-    void maximize(unsigned long xWindow);
+    // What a pager asks of the window manager when the user maximises a window, or restores it (_NET_WM_STATE).
+    void maximize(unsigned long xWindow, bool on = true);
     // A top-level window of another program, found as a window manager lists it (_NET_CLIENT_LIST), else among the
     // root window's children: the first whose name (WM_NAME) starts with namePrefix, or is it when wholeName; 0 when
     // there is none.

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "apps/vortan/tests/designer_desktop.h"
 #include "designer/app/child_render_view.h"
 #include "designer/app/designer_app.h"
 #include "designer/app/extended_world.h"
@@ -54,13 +55,10 @@ protected:
         std::filesystem::remove_all(folder);
         LiveFixture::TearDown();
     }
-    unsigned long xOf(Hwnd hwnd) { return xWindowOf(backend().sdlWindowOf(hwnd)).window; }
+    unsigned long xOf(Hwnd hwnd) { return designertest::XWindowOf(backend(), hwnd); }
     bool isAbove(unsigned long upper, unsigned long lower)
     {
-        const std::vector<unsigned long> order = liveServer().stacking();
-        const auto u = std::find(order.begin(), order.end(), upper);
-        const auto l = std::find(order.begin(), order.end(), lower);
-        return u != order.end() && l != order.end() && u > l;
+        return designertest::IsStackedAbove(liveServer(), upper, lower);
     }
     Window* openMenuWindow()
     {
@@ -84,23 +82,7 @@ protected:
         settle(150);
     }
 
-    // The editor of a new one-second sound of the world.
-    Window* openSoundEditor()
-    {
-        const std::string path = (folder / "tone.wav").string();
-        auto writer = RiffWaveWriter::create(path, WaveFormat::pcm(1, 22050, 16));
-        EXPECT_TRUE(writer != nullptr && writer->write(std::vector<uint8_t>(44100, 0x40)) && writer->finish());
-        SWsound* sound = nullptr;
-        {
-            CVTND_ExtendedWorld& world = *designer.GetWorld();
-            const SWworldlock hold(world);
-            auto made = std::make_unique<SWsound>("tone");
-            made->SetFileName(path);
-            sound = world.GetSoundList().Add(std::move(made));
-            sound->SetWorld(&world);
-        }
-        return designer.GetApp()->EditObject(CVTND_Object(sound), false);
-    }
+    Window* openSoundEditor() { return designertest::OpenToneSoundEditor(designer, folder); }
 
     std::filesystem::path folder;
     CVTND_Designer designer;
