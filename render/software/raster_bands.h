@@ -3,7 +3,8 @@
 // different bands at once and still give the picture of one lane drawing everything in frame order.
 //
 // The runs are listed in frame order by one thread; Bin then files chunk c of the triangles (as many chunks as
-// lanes, each taken by whichever lane comes first) under every band that the triangle's rows reach. A band hands its
+// lanes, or chunks of whole runs, each taken by whichever lane comes first) under every band that the triangle's
+// rows reach. A band hands its
 // triangles out chunk after chunk, so in frame order: pixels where triangles overlap see them in the order one lane
 // would, which is what blending and the depth test's "first one drawn stays" rule need. Bins keep their memory between
 // draws.
