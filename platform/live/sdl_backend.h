@@ -46,7 +46,6 @@ public:
     // A window without an owner (the program's own main window) was destroyed on the X server by another program:
     // every loop has been asked to end with kQuitWindowLost, and the window is never shown again.
     bool lostApplicationWindow() const { return m_lostApplicationWindow; }
-    std::vector<uint32_t> m_presentPixels; // the region being presented, before it goes to SDL's surface
 
 private:
     struct Shown {
@@ -99,6 +98,7 @@ private:
     std::map<Hwnd, Rect> m_dirty; // surface coordinates
     std::atomic<bool> m_wakePending{false};
     std::atomic<uint64_t> m_presentedFrames{0};
+    std::vector<uint32_t> m_presentPixels; // the region being presented, before it goes to SDL's surface
     bool m_overlayWasDirty = false;
     uint32_t m_cursorId = 0;
     const void* m_cursorIcon = nullptr;

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -17,9 +18,11 @@
 #include "engine/resources/sound.h"
 #include "engine/resources/sound_list.h"
 #include "platform/live/sdl_backend.h"
+#include "platform/live/tests/live_environment.h"
 #include "platform/live/x_window.h"
 #include "platform/media/riff_wave_writer.h"
 #include "platform/testing/xvfb_server.h"
+#include "testsupport/designer/sample_designer.h"
 
 namespace designertest {
 
@@ -54,5 +57,26 @@ inline pf::Window* OpenToneSoundEditor(CVTND_Designer& designer, const std::file
     }
     return designer.GetApp()->EditObject(CVTND_Object(sound), false);
 }
+
+// A live test's designer over the sample world, started in a folder of the test's own that goes with the designer.
+class SampleDesignerLive : public pf::LiveFixture {
+protected:
+    void StartInFolder(const std::string& name)
+    {
+        folder = std::filesystem::temp_directory_path() / (name + "-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(folder);
+        ASSERT_TRUE(StartOnSampleWorld(designer, folder));
+        settle(300);
+    }
+    void TearDown() override
+    {
+        designer.Exit();
+        std::filesystem::remove_all(folder);
+        pf::LiveFixture::TearDown();
+    }
+
+    std::filesystem::path folder;
+    CVTND_Designer designer;
+};
 
 } // namespace designertest

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 
+#include "apps/vortan/tests/designer_desktop.h"
 #include "designer/app/designer_app.h"
 #include "designer/app/extended_world.h"
 #include "designer/app/startup.h"
@@ -25,24 +26,15 @@
 namespace pf {
 namespace {
 
-class DockLive : public LiveFixture {
+class DockLive : public designertest::SampleDesignerLive {
 protected:
     void SetUp() override
     {
         withWindowManager = true;
         LiveFixture::SetUp();
-        folder = std::filesystem::temp_directory_path() / ("vortan-dock-live-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(folder);
-        ASSERT_TRUE(designertest::StartOnSampleWorld(designer, folder));
-        settle(300);
+        StartInFolder("vortan-dock-live");
     }
-    void TearDown() override
-    {
-        designer.Exit();
-        std::filesystem::remove_all(folder);
-        LiveFixture::TearDown();
-    }
-    unsigned long xOf(Hwnd hwnd) { return xWindowOf(backend().sdlWindowOf(hwnd)).window; }
+    unsigned long xOf(Hwnd hwnd) { return designertest::XWindowOf(backend(), hwnd); }
     FrameWindow& Frame() { return *dynamic_cast<FrameWindow*>(designer.GetApp()->GetMainFrame()); }
     CVTND_SizingBar& Bar(PanelRole role)
     {
@@ -74,9 +66,6 @@ protected:
             EXPECT_TRUE(writePngFile(std::string(artifacts) + "/" + name, *liveServer().grab(frame), error)) << error;
         }
     }
-
-    std::filesystem::path folder;
-    CVTND_Designer designer;
 };
 
 TEST_F(DockLive, BarDraggedOffItsEdgeFloatsAndDraggedBackDocks)

@@ -8,6 +8,7 @@
 #include <string>
 #include <thread>
 
+#include "apps/vortan/tests/designer_desktop.h"
 #include "designer/app/child_render_view.h"
 #include "designer/app/designer_app.h"
 #include "designer/app/extended_world.h"
@@ -33,21 +34,13 @@
 namespace pf {
 namespace {
 
-class PanelsLive : public LiveFixture {
+class PanelsLive : public designertest::SampleDesignerLive {
 protected:
     void SetUp() override
     {
         LiveFixture::SetUp();
-        folder = std::filesystem::temp_directory_path() / ("vortan-panels-live-" + std::to_string(::getpid()));
+        StartInFolder("vortan-panels-live");
         std::filesystem::create_directories(folder / "icons");
-        ASSERT_TRUE(designertest::StartOnSampleWorld(designer, folder));
-        settle(300);
-    }
-    void TearDown() override
-    {
-        designer.Exit();
-        std::filesystem::remove_all(folder);
-        LiveFixture::TearDown();
     }
     template <typename T> T& Panel(PanelRole role) { return *dynamic_cast<T*>(designer.GetApp()->GetPanel(role)); }
     // A panel's content lives in its bar for good, whichever window the bar has now.
@@ -63,9 +56,6 @@ protected:
         }
     }
     void ShootScreen(const std::string& name) { Shoot(name, *liveServer().grab(screen().workArea())); }
-
-    std::filesystem::path folder;
-    CVTND_Designer designer;
 };
 
 // A person presses on the thumb and drags it to the bottom: the list and the tree show their last rows.
