@@ -347,14 +347,19 @@ void SdlBackend::nameOwner(Shown& shown)
     shown.namedOwner = ownerWindow != 0 ? shown.state.owner : kNoWindow;
 }
 
+Rect SdlBackend::usableArea() const
+{
+    const Rect work = m_windowManager ? workArea(m_x).intersected(screen().bounds()) : Rect{};
+    return work.isEmpty() ? screen().bounds() : work;
+}
+
 void SdlBackend::fitToWorkArea(Shown& shown)
 {
     if (m_x == nullptr || shown.state.kind != TopLevelKind::kFramed)
         return;
     const Rect frame = m_windowManager ? awaitFrameExtents({m_x, shown.xWindow}, kFrameExtentsWaitMs) : Rect{};
-    Rect work = m_windowManager ? workArea(m_x).intersected(screen().bounds()) : Rect{};
-    if (work.isEmpty())
-        work = screen().bounds();
+    shown.fitAwaitsFrame = m_windowManager && frame == Rect{};
+    const Rect work = usableArea();
     const Rect& was = shown.area;
     const Rect outer = fitInWorkArea({was.l - frame.l, was.t - frame.t, was.r + frame.r, was.b + frame.b}, work);
     const Rect fitted{outer.l + frame.l, outer.t + frame.t, outer.r - frame.r, outer.b - frame.b};
@@ -374,6 +379,24 @@ void SdlBackend::fitToWorkArea(Shown& shown)
     shown.state.shownRect = shift(shown.state.shownRect);
     m_fitted[shown.state.hwnd] = shown.state.windowRect;
     shown.area = fitted;
+}
+
+// A window manager that answered late framed the window where it stood: it is fitted again, now with its frame. The
+// tree follows from the moves the window manager reports, as for any move it makes.
+void SdlBackend::fitWithKnownFrame(Shown& shown)
+{
+    shown.fitAwaitsFrame = false;
+    const Rect frame = frameExtents({m_x, shown.xWindow});
+    const Rect client = clientOnRoot({m_x, shown.xWindow});
+    if (client.isEmpty() || shown.state.maximized)
+        return;
+    const Rect outer =
+        fitInWorkArea({client.l - frame.l, client.t - frame.t, client.r + frame.r, client.b + frame.b}, usableArea());
+    const Rect fitted{outer.l + frame.l, outer.t + frame.t, outer.r - frame.r, outer.b - frame.b};
+    if (fitted.topLeft() != client.topLeft())
+        SDL_SetWindowPosition(shown.window, fitted.l, fitted.t);
+    if (fitted.width() != client.width() || fitted.height() != client.height())
+        SDL_SetWindowSize(shown.window, static_cast<int>(fitted.width()), static_cast<int>(fitted.height()));
 }
 
 void SdlBackend::restackWithoutWindowManager(const std::vector<TopLevelState>& topmostFirst)
@@ -645,7 +668,12 @@ void SdlBackend::translate(Ui& target, const SDL_Event& e)
     case SDL_SYSWMEVENT:
         if (e.syswm.msg == nullptr || e.syswm.msg->subsystem != SDL_SYSWM_X11)
             return;
-        if (isReparentEvent(&e.syswm.msg->msg.x11.event) || isFrameExtentsEvent(&e.syswm.msg->msg.x11.event))
+        if (const unsigned long framed = frameExtentsWindow(&e.syswm.msg->msg.x11.event)) {
+            checkWindowManager();
+            for (auto& [hwnd, shown] : m_shown)
+                if (shown.xWindow == framed && shown.fitAwaitsFrame && m_windowManager)
+                    fitWithKnownFrame(shown);
+        } else if (isReparentEvent(&e.syswm.msg->msg.x11.event))
             checkWindowManager();
         else if (const unsigned long destroyed = destroyedWindow(&e.syswm.msg->msg.x11.event))
             loseWindow(target, destroyed);
@@ -677,14 +705,20 @@ void SdlBackend::translateWindowEvent(Ui& target, const SDL_Event& e)
             beep(kBeepHz, kBeepMs);
         return;
     case SDL_WINDOWEVENT_MOVED:
-        // What the window manager gave, not what was asked: the tree follows the real window.
-        if (e.window.data1 != shownArea.l || e.window.data2 != shownArea.t)
+        // What the window manager gave, not what was asked: the tree follows the real window. The window is known to
+        // be there already, so the tree's change is not asked of the server again: echoed, a report that was
+        // overtaken by a later move would put the window back.
+        if (e.window.data1 != shownArea.l || e.window.data2 != shownArea.t) {
+            shown->area = shownArea.offsetBy(e.window.data1 - shownArea.l, e.window.data2 - shownArea.t);
             w->move(frame.offsetBy(e.window.data1 - shownArea.l, e.window.data2 - shownArea.t));
+        }
         return;
     case SDL_WINDOWEVENT_SIZE_CHANGED:
-        if (e.window.data1 != shownArea.width() || e.window.data2 != shownArea.height())
+        if (e.window.data1 != shownArea.width() || e.window.data2 != shownArea.height()) {
+            shown->area = Rect::fromXywh(shownArea.l, shownArea.t, e.window.data1, e.window.data2);
             w->move({frame.l, frame.t, static_cast<int32_t>(frame.r + (e.window.data1 - shownArea.width())),
                      static_cast<int32_t>(frame.b + (e.window.data2 - shownArea.height()))});
+        }
         return;
     case SDL_WINDOWEVENT_MAXIMIZED:
     case SDL_WINDOWEVENT_RESTORED:

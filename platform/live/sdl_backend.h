@@ -57,6 +57,7 @@ private:
         // the whole window where no window manager draws one and our caption stands in for it.
         Rect area;
         bool ownCaption = false;
+        bool fitAwaitsFrame = false; // shown before the window manager said how wide its frame is
         Hwnd namedOwner = kNoWindow; // the owner the window manager was told
     };
     struct CaptionDrag {
@@ -68,7 +69,9 @@ private:
     Rect areaOf(const TopLevelState& s, bool ownCaption) const;
     void createWindow(Shown& shown);
     void nameOwner(Shown& shown);
+    Rect usableArea() const; // the work area the window manager keeps free of its panels, else the screen
     void fitToWorkArea(Shown& shown);
+    void fitWithKnownFrame(Shown& shown);
     void restackWithoutWindowManager(const std::vector<TopLevelState>& topmostFirst);
     void checkWindowManager(); // one started or ended: frames and captions change hands
     bool pressCaption(Ui& target, const Shown& shown, Point screen); // true when the press was the caption's

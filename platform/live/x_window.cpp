@@ -118,6 +118,20 @@ Rect awaitFrameExtents(const XWindowRef& window, int timeoutMs)
     return {};
 }
 
+Rect clientOnRoot(const XWindowRef& window)
+{
+    Display* d = asDisplay(window.display);
+    const XErrorHandler previous = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+    XWindowAttributes attributes{};
+    int x = 0, y = 0;
+    ::Window child = 0;
+    const bool known = XGetWindowAttributes(d, window.window, &attributes) != 0 &&
+                       XTranslateCoordinates(d, window.window, DefaultRootWindow(d), 0, 0, &x, &y, &child) != 0;
+    XSync(d, False);
+    XSetErrorHandler(previous);
+    return known ? Rect::fromXywh(x, y, attributes.width, attributes.height) : Rect{};
+}
+
 Rect workArea(void* display)
 {
     Display* d = asDisplay(display);
@@ -141,11 +155,13 @@ bool isReparentEvent(const void* xEvent)
     return static_cast<const XEvent*>(xEvent)->type == ReparentNotify;
 }
 
-bool isFrameExtentsEvent(const void* xEvent)
+unsigned long frameExtentsWindow(const void* xEvent)
 {
     const auto* e = static_cast<const XEvent*>(xEvent);
     return e->type == PropertyNotify &&
-           e->xproperty.atom == XInternAtom(e->xproperty.display, "_NET_FRAME_EXTENTS", False);
+                   e->xproperty.atom == XInternAtom(e->xproperty.display, "_NET_FRAME_EXTENTS", False)
+               ? e->xproperty.window
+               : 0;
 }
 
 unsigned long destroyedWindow(const void* xEvent)

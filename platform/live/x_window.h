@@ -28,11 +28,12 @@ Rect frameExtents(const XWindowRef& window);
 // The frame a window manager will draw round a window not yet mapped: asked for (_NET_REQUEST_FRAME_EXTENTS) and
 // waited on up to timeoutMs, when the window manager says it answers such requests; all zero otherwise.
 Rect awaitFrameExtents(const XWindowRef& window, int timeoutMs);
+Rect clientOnRoot(const XWindowRef& window); // where the window is on the screen, its frame left out; empty if gone
 Rect workArea(void* display); // the first desktop's _NET_WORKAREA; empty when the window manager has not set it
 // Stacks windows bottom to top as given, each raised over the one before; for when no window manager stacks them.
 void restack(void* display, const std::vector<unsigned long>& bottomToTop);
-bool isReparentEvent(const void* xEvent); // a window manager took or gave back one of our windows
-bool isFrameExtentsEvent(const void* xEvent);
-unsigned long destroyedWindow(const void* xEvent); // the window a DestroyNotify names; 0 for any other event
+bool isReparentEvent(const void* xEvent);             // a window manager took or gave back one of our windows
+unsigned long frameExtentsWindow(const void* xEvent); // the window whose frame a window manager set; 0 otherwise
+unsigned long destroyedWindow(const void* xEvent);    // the window a DestroyNotify names; 0 for any other event
 
 } // namespace pf

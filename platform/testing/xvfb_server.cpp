@@ -11,8 +11,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
 namespace pf {
 
@@ -274,6 +276,19 @@ bool XvfbServer::startWindowManager(std::string& outError)
         usleep(kStopPollMs * 1000);
     }
     return true;
+}
+
+void XvfbServer::holdWindowManager(int ms)
+{
+    if (m_windowManager <= 0)
+        return;
+    kill(m_windowManager, SIGSTOP);
+    // The caller may block on the server meanwhile (a window shown waits until it is mapped): another thread lets
+    // it go.
+    std::thread([windowManager = m_windowManager, ms] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        kill(windowManager, SIGCONT);
+    }).detach();
 }
 
 void XvfbServer::stopWindowManager()

@@ -26,6 +26,8 @@ public:
     // server. stopWindowManager ends it and waits until the announcement is gone.
     bool startWindowManager(std::string& outError);
     void stopWindowManager();
+    // A window manager slow to answer, as on a loaded machine: stopped for `ms` from now, then let go on its own.
+    void holdWindowManager(int ms);
     const std::string& display() const { return m_display; } // ":N"
 
     // ---- a user at the server, through XTest; each call is flushed and synchronised before it returns

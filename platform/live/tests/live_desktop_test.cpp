@@ -142,6 +142,21 @@ TEST_F(LiveUnderWindowManager, WindowsOpenInsideTheWorkAreaWithTheirFrames)
     }
 }
 
+// A window manager that answers late, as on a loaded machine, still frames the window inside the work area once it
+// does: the place is fitted again when the frame becomes known.
+TEST_F(LiveUnderWindowManager, AWindowShownBeforeItsFrameIsKnownIsFittedWhenItIs)
+{
+    liveServer().holdWindowManager(1500);
+    Window* main = framed({0, 0, 1100, 900});
+    ASSERT_NE(main, nullptr);
+    const unsigned long mainX = shownOnServer(main->hwnd());
+    EXPECT_TRUE(runUntil([&] {
+        const Rect outer = liveServer().outerRect(mainX);
+        return !outer.isEmpty() && Rect{0, 0, 1024, 768}.containsRect(outer);
+    })) << "outer "
+        << liveServer().outerRect(mainX).width() << "x" << liveServer().outerRect(mainX).height();
+}
+
 Point centreOf(const Rect& r)
 {
     return {(r.l + r.r) / 2, (r.t + r.b) / 2};
