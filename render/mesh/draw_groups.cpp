@@ -120,6 +120,27 @@ SWvertexlayout LayoutOf(const SWtexturestages& stages)
     return layout;
 }
 
+void SWdrawgroup::ReleaseGeometry()
+{
+    releasedVertexCount = VertexCount();
+    releasedTriangleCount = TriangleCount();
+    std::vector<float>().swap(vertices);
+    std::vector<SWgrouptriangle>().swap(triangles);
+}
+
+std::span<const float> SWmeshrenderer::GroupVertices(const SWdrawgroup& group, std::vector<float>& /*scratch*/) const
+{
+    return group.vertices;
+}
+
+void SWmeshrenderer::GroupCorners(const SWdrawgroup& group, std::vector<uint16_t>& corners) const
+{
+    corners.resize(group.triangles.size() * 3);
+    for (size_t t = 0; t < group.triangles.size(); ++t)
+        for (int c = 0; c < 3; ++c)
+            corners[t * 3 + c] = group.triangles[t].corners[c];
+}
+
 SWmeshrenderer::~SWmeshrenderer()
 {
     // Unlinked one by one so that a long list does not recurse through the destructors.
@@ -332,12 +353,12 @@ void SWmeshrenderer::SetupDrawGroup(SWdrawgroup& group, const SWmeshview& view)
     const bool dot3 = IsDot3InForce(hasTexture, material, m_target);
     if (dot3) {
         group.dot3 = true;
-        if (group.frameStamp != view.stamp || group.frames.size() != group.triangles.size() * 3) {
-            std::vector<uint16_t> corners(group.triangles.size() * 3);
-            for (size_t t = 0; t < group.triangles.size(); ++t)
-                for (int c = 0; c < 3; ++c)
-                    corners[t * 3 + c] = group.triangles[t].corners[c];
-            ComputeTangentFrames({group.vertices, group.coordinates, corners}, group.frames);
+        if (group.frameStamp != view.stamp || group.frames.size() != size_t{group.TriangleCount()} * 3) {
+            std::vector<float> scratch;
+            std::vector<uint16_t> corners;
+            const std::span<const float> vertices = GroupVertices(group, scratch);
+            GroupCorners(group, corners);
+            ComputeTangentFrames({vertices, group.coordinates, corners}, group.frames);
             group.frameStamp = view.stamp;
         }
     }

@@ -85,8 +85,20 @@ struct SWdrawgroup {
     SWtexturestages stages;
     std::unique_ptr<SWdrawgroup> next;
 
-    uint32_t VertexCount() const { return static_cast<uint32_t>(vertices.size() / 6); }
-    uint32_t TriangleCount() const { return static_cast<uint32_t>(triangles.size()); }
+    // A renderer kind that keeps the vertices and triangles in a form of its own releases these two arrays once it
+    // has its copy (a large mesh would otherwise be held twice over); the counts stay.
+    uint32_t releasedVertexCount = 0;
+    uint32_t releasedTriangleCount = 0;
+
+    uint32_t VertexCount() const
+    {
+        return vertices.empty() ? releasedVertexCount : static_cast<uint32_t>(vertices.size() / 6);
+    }
+    uint32_t TriangleCount() const
+    {
+        return triangles.empty() ? releasedTriangleCount : static_cast<uint32_t>(triangles.size());
+    }
+    void ReleaseGeometry(); // frees vertices and triangles, keeping their counts
 };
 
 // The arrays a build reads. The mesh keeps its indices in range, but the build checks them again because it
@@ -151,6 +163,10 @@ public:
     void SetupDrawGroup(SWdrawgroup& group, const SWmeshview& view);
     // False when the groups are not of the mesh's stamp or there are none; else true when a flat flag changed.
     bool UpdateFlatFlags();
+    // A group's vertices (six floats each) and triangle corners (three each) as built, from wherever this kind
+    // keeps them; the vertices may be the group's own array or copied into scratch.
+    virtual std::span<const float> GroupVertices(const SWdrawgroup& group, std::vector<float>& scratch) const;
+    virtual void GroupCorners(const SWdrawgroup& group, std::vector<uint16_t>& corners) const;
 
     SWdrawgroup* FirstGroup() const { return m_groups.get(); }
     uint32_t GroupCount() const;

@@ -250,7 +250,7 @@ bool SWmeshrendererCommon::EmitTriangles(SWdrawgroup& group, const uint32_t* scr
     m_run.clear();
     for (SWprimitivenode* node = chain; node != nullptr && m_run.size() < visible; node = node->next)
         m_run.push_back(node);
-    const bool dot3 = group.dot3 && group.frames.size() == group.triangles.size() * 3;
+    const bool dot3 = group.dot3 && group.frames.size() == size_t{group.TriangleCount()} * 3;
     for (uint32_t k = 0; k < m_run.size(); ++k) {
         SWprimitivenode* node = m_run[k];
         uint32_t* out = words + size_t{k} * 3 * stride;

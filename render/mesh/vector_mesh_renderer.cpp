@@ -293,7 +293,43 @@ void SWmeshrendererSSE::RebuildPackedGroups()
     for (SWdrawgroup* group = m_groups.get(); group != nullptr; group = group->next.get()) {
         m_packed.emplace_back();
         PackDrawGroup(m_packed.back(), *group);
+        group->ReleaseGeometry();
     }
+}
+
+std::span<const float> SWmeshrendererSSE::GroupVertices(const SWdrawgroup& group, std::vector<float>& scratch) const
+{
+    const SWpackeddrawgroup* packed = PackedGroupOf(group);
+    if (packed == nullptr)
+        return SWmeshrendererCommon::GroupVertices(group, scratch);
+    const uint32_t count = group.VertexCount();
+    scratch.resize(size_t{count} * 6);
+    for (uint32_t n = 0; n < count; ++n) {
+        const SWvertexpack& pack = packed->vertices[n / 4];
+        const uint32_t lane = n % 4;
+        float* out = &scratch[size_t{n} * 6];
+        out[0] = pack.x[lane];
+        out[1] = pack.y[lane];
+        out[2] = pack.z[lane];
+        out[3] = pack.nx[lane];
+        out[4] = pack.ny[lane];
+        out[5] = pack.nz[lane];
+    }
+    return scratch;
+}
+
+void SWmeshrendererSSE::GroupCorners(const SWdrawgroup& group, std::vector<uint16_t>& corners) const
+{
+    const SWpackeddrawgroup* packed = PackedGroupOf(group);
+    if (packed == nullptr) {
+        SWmeshrendererCommon::GroupCorners(group, corners);
+        return;
+    }
+    const uint32_t count = group.TriangleCount();
+    corners.resize(size_t{count} * 3);
+    for (uint32_t m = 0; m < count; ++m)
+        for (int c = 0; c < 3; ++c)
+            corners[size_t{m} * 3 + c] = packed->triangles[m / 4].corners[m % 4][c];
 }
 
 SWpackeddrawgroup* SWmeshrendererSSE::Find(const SWdrawgroup& group)

@@ -3,6 +3,8 @@
 // triangles at a time. Each draw group has a packed copy in packs of four: vertex lanes (position and normal) and
 // triangle lanes with 16-bit normals and the plane distance scaled alike, so a pack is tested with one dot product.
 // The packed plane distance is lowered by 3, which keeps triangles whose true side value is at least -3/32760.
+// The packs are the only copy of a group's vertices and triangles these kinds keep: the group's own arrays are
+// released once packed, and what else wants them (the Dot3 tangent frames) reads them back from the packs.
 //
 // The lane arithmetic is written once over a lane type and built twice: with SSE2 intrinsics, and as portable C++
 // that rounds alike, which is what other processors run and what the tests hold the intrinsics to.
@@ -55,6 +57,9 @@ public:
     virtual void RebuildPackedGroups();
 
     const SWpackeddrawgroup* PackedGroupOf(const SWdrawgroup& group) const;
+    // From the packs once a group has been packed (its own arrays are released then).
+    std::span<const float> GroupVertices(const SWdrawgroup& group, std::vector<float>& scratch) const override;
+    void GroupCorners(const SWdrawgroup& group, std::vector<uint16_t>& corners) const override;
 
 protected:
     void RebuildGroups() override { RebuildPackedGroups(); }

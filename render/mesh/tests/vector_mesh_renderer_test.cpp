@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/resources/image32.h"
 #include "engine/resources/material.h"
 #include "engine/resources/mesh.h"
 #include "platform/sys/scripted_cpu.h"
@@ -353,6 +354,51 @@ TEST(VectorMeshRenderer, KindsAgreeWithEachOtherAndWithTheScalarKind)
         }
         EXPECT_LE(extra, 3u);
     }
+}
+
+// The packed kinds keep a group's vertices and triangles only as packs; a bump map added after the build makes its
+// tangent frames from the packs, the same frames and the same lit corners as kind 0 makes from its own arrays.
+TEST(VectorMeshRenderer, PackedKindsHoldTheGeometryOnceAndMakeLaterDot3FramesFromThePacks)
+{
+    const SWvector position = {0.4f, 1.0f, 4.0f};
+    KindScene scalar(0, false, position, position, false);
+    KindScene packed(2, false, position, position, false);
+    rendertest::TexturedMesh shape = rendertest::FromOff(meshtest::MakeSphere(13, 17));
+    for (size_t v = 0; v < shape.positions.size(); v += 3) {
+        shape.uv.push_back(shape.positions[v]);
+        shape.uv.push_back(shape.positions[v + 1] * 0.5f + shape.positions[v + 2]);
+    }
+    shape.uvPolygons = shape.polygons;
+    SWimage32 bump("bump", 4, 4, nullptr);
+    for (KindScene* scene : {&scalar, &packed}) {
+        rendertest::LoadMesh(scene->mesh, shape, &scene->material);
+        scene->Frame();
+    }
+    const SWdrawgroup& own = *scalar.renderer->FirstGroup();
+    const SWdrawgroup& group = *packed.renderer->FirstGroup();
+    EXPECT_TRUE(group.vertices.empty());
+    EXPECT_TRUE(group.triangles.empty());
+    EXPECT_EQ(group.VertexCount(), own.VertexCount());
+    EXPECT_EQ(group.TriangleCount(), own.TriangleCount());
+    ASSERT_FALSE(group.dot3);
+
+    for (KindScene* scene : {&scalar, &packed}) {
+        scene->material.SetBumpTexture(&bump);
+        scene->material.SetBumpAmount(1.0f);
+    }
+    const auto a = scalar.Frame();
+    const auto b = packed.Frame();
+    ASSERT_TRUE(group.dot3);
+    ASSERT_EQ(group.frames.size(), size_t{own.TriangleCount()} * 3);
+    EXPECT_EQ(group.frames, own.frames);
+    ASSERT_GT(a.size(), 20u);
+    for (const auto& [triangle, corners] : a) {
+        ASSERT_TRUE(b.contains(triangle)) << triangle;
+        const uint32_t stride = static_cast<uint32_t>(corners.size() / 3);
+        for (uint32_t c = 0; c < 3; ++c)
+            EXPECT_EQ(corners[c * stride + 4], b.at(triangle)[c * stride + 4]) << triangle;
+    }
+    EXPECT_EQ(packed.renderer->BuildCount(), 1u);
 }
 
 TEST(VectorMeshRenderer, FillerTrianglesFollowTheLastAndPacksFacingAwayAddNothing)
