@@ -1,5 +1,7 @@
 #include "engine/core/mesh_node.h"
 
+#include <utility>
+
 #include "engine/core/bbox.h"
 #include "engine/resources/mesh_object.h"
 
@@ -16,7 +18,7 @@ SWmeshobject* SWmeshnode::GetMeshObject() const
 void SWmeshnode::UpdateAnimatedVertices()
 {
     SWmeshobject* mesh = GetMeshObject();
-    if (mesh == nullptr || mesh->GetBaseVertices() == nullptr)
+    if (mesh == nullptr || std::as_const(*mesh).GetBaseVertices() == nullptr)
         return;
     mesh->Refresh();
     mesh->ComputeBoundingBox();

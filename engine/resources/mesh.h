@@ -96,7 +96,11 @@ public:
     SWmesh();
 
     // -- Arrays
-    float* GetVertices() { return m_vertices.empty() ? nullptr : m_vertices.data(); } // writable positions
+    float* GetVertices() // writable positions
+    {
+        WillWriteVertices();
+        return m_vertices.empty() ? nullptr : m_vertices.data();
+    }
     const float* GetVertices() const { return m_vertices.empty() ? nullptr : m_vertices.data(); }
     uint32_t GetVertexCount() const { return static_cast<uint32_t>(m_vertices.size() / 3); }
     // Takes the array (three floats per position; a partial last position is dropped). A polygon table the new
@@ -192,6 +196,8 @@ public:
 
 protected:
     std::vector<float>& WorkingVertices() { return m_vertices; }
+    // Before the writable positions are handed out: a kind that shares them with an array of its own parts the two.
+    virtual void WillWriteVertices() {}
     void ClearTableUnlessFits(); // keeps the invariant after an array changed
 
 private:

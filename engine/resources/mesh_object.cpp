@@ -16,17 +16,31 @@ SWmeshobject::SWmeshobject()
 
 void SWmeshobject::SetVertices(std::vector<float>&& positions)
 {
-    positions.resize(positions.size() - positions.size() % 3);
-    m_base = positions;
+    std::vector<float>().swap(m_base);
+    m_ownBase = false;
     SWmesh::SetVertices(std::move(positions));
     if (m_bucketOfVertex.size() != GetVertexCount())
         ClearVertexBuckets(); // bindings name vertices of the old array
 }
 
+void SWmeshobject::WillWriteVertices()
+{
+    if (m_ownBase)
+        return;
+    m_base = WorkingVertices();
+    m_ownBase = true;
+}
+
+float* SWmeshobject::GetBaseVertices()
+{
+    WillWriteVertices();
+    return m_base.empty() ? nullptr : m_base.data();
+}
+
 void SWmeshobject::Refresh()
 {
     std::vector<float>& working = WorkingVertices();
-    if (working.size() == m_base.size())
+    if (m_ownBase && working.size() == m_base.size())
         std::copy(m_base.begin(), m_base.end(), working.begin());
 }
 

@@ -377,16 +377,28 @@ TEST(MeshPrepare, HoldingBytesAndMissingArraysPreventLoading)
     EXPECT_EQ(listener.heard, 1);
 }
 
+// The base and the working positions are one array until the working ones are handed out writable; then the base
+// keeps the rest shape, and the working positions refresh from it.
 TEST(MeshObject, WorkingVerticesRefreshFromTheBase)
 {
     SWmeshobject mesh;
+    const SWmeshobject& seen = mesh;
     EXPECT_EQ(mesh.GetObjectReference().id, -1);
     Load(mesh, meshtest::MakeTriangle());
+    EXPECT_FALSE(mesh.HasOwnBase());
+    EXPECT_EQ(seen.GetBaseVertices(), seen.GetVertices());
+    const float rest = seen.GetVertices()[0];
     mesh.GetVertices()[0] = 42.0f;
-    EXPECT_NE(mesh.GetBaseVertices()[0], 42.0f);
+    EXPECT_TRUE(mesh.HasOwnBase());
+    EXPECT_EQ(seen.GetBaseVertices()[0], rest);
     mesh.SetPending(true);
     mesh.Refresh();
-    EXPECT_EQ(mesh.GetVertices()[0], mesh.GetBaseVertices()[0]);
+    EXPECT_EQ(seen.GetVertices()[0], rest);
+    mesh.SetVertices({1, 2, 3, 4, 5, 6, 7, 8, 9});
+    EXPECT_FALSE(mesh.HasOwnBase());
+    EXPECT_EQ(seen.GetBaseVertices()[3], 4.0f);
+    mesh.GetBaseVertices()[3] = -4.0f; // writing the base parts it too
+    EXPECT_EQ(seen.GetVertices()[3], 4.0f);
 }
 
 TEST(MeshObject, VertexBindingsAndTheirRefusals)
