@@ -104,15 +104,36 @@ SWmesh::SWmesh() = default;
 void SWmesh::SetVertices(std::vector<float>&& positions)
 {
     positions.resize(positions.size() - positions.size() % 3);
-    m_vertices = std::move(positions);
+    m_vertices = positions.empty() ? nullptr : std::make_shared<std::vector<float>>(std::move(positions));
     ClearTableUnlessFits();
     m_loaded = 0;
+}
+
+float* SWmesh::GetVertices()
+{
+    std::vector<float>& positions = WorkingVertices();
+    return positions.empty() ? nullptr : positions.data();
+}
+
+std::vector<float>& SWmesh::WorkingVertices()
+{
+    if (!m_vertices)
+        m_vertices = std::make_shared<std::vector<float>>();
+    else if (m_vertices.use_count() > 1)
+        m_vertices = std::make_shared<std::vector<float>>(*m_vertices);
+    return *m_vertices;
+}
+
+void SWmesh::ShareVertices(std::shared_ptr<std::vector<float>> positions)
+{
+    if (SizeOf(positions) == SizeOf(m_vertices))
+        m_vertices = std::move(positions);
 }
 
 void SWmesh::SetTextureVertices(std::vector<float>&& uv)
 {
     uv.resize(uv.size() - uv.size() % 2);
-    m_textureVertices = std::move(uv);
+    m_textureVertices = uv.empty() ? nullptr : std::make_shared<std::vector<float>>(std::move(uv));
     ClearTableUnlessFits();
     m_loaded = 0;
 }
@@ -172,7 +193,7 @@ void SWmesh::ClearTable()
     m_unresolvedMaterials.clear();
     m_cornerKeyCount = 0;
     m_keysArePositions = false;
-    std::vector<float>().swap(m_normals);
+    m_normals.reset();
 }
 
 uint32_t SWmesh::KindOf(const SWfacekind& kind)
@@ -332,36 +353,39 @@ void SWmesh::FaceNormalOf(const float* a, const float* b, const float* c, float 
 void SWmesh::GetFaceNormal(uint32_t polygon, float out[3]) const
 {
     const uint32_t* const position = &m_cornerPositions[3 * size_t{polygon}];
-    const float* const p = m_vertices.data();
+    const float* const p = DataOf(m_vertices);
     FaceNormalOf(p + 3 * size_t{position[0]}, p + 3 * size_t{position[1]}, p + 3 * size_t{position[2]}, out);
 }
 
 void SWmesh::ComputeNormals()
 {
     const size_t polygons = m_kindOf.size();
-    pf::reserveWithLargePages(m_normals, static_cast<size_t>(m_cornerKeyCount) * 3);
-    m_normals.assign(static_cast<size_t>(m_cornerKeyCount) * 3, 0.0f);
+    // A new array: a renderer may hold the last one.
+    std::vector<float> normals;
+    pf::reserveWithLargePages(normals, static_cast<size_t>(m_cornerKeyCount) * 3);
+    normals.assign(static_cast<size_t>(m_cornerKeyCount) * 3, 0.0f);
     const std::span<const uint32_t> keys = GetCornerKeys();
     for (size_t i = 0; i < polygons; ++i) {
         float face[3];
         GetFaceNormal(static_cast<uint32_t>(i), face);
         for (size_t k = 0; k < 3; ++k) {
-            float* const n = &m_normals[3 * static_cast<size_t>(keys[3 * i + k])];
+            float* const n = &normals[3 * static_cast<size_t>(keys[3 * i + k])];
             n[0] += face[0];
             n[1] += face[1];
             n[2] += face[2];
         }
     }
     for (size_t key = 0; key < m_cornerKeyCount; ++key) {
-        float* const n = &m_normals[3 * key];
+        float* const n = &normals[3 * key];
         NormaliseInto(n[0], n[1], n[2], n);
     }
+    m_normals = normals.empty() ? nullptr : std::make_shared<std::vector<float>>(std::move(normals));
     ++m_geometryStamp;
 }
 
 void SWmesh::UpdateNormals()
 {
-    if (m_vertices.empty() || m_kindOf.empty())
+    if (GetVertexCount() == 0 || m_kindOf.empty())
         return;
     ComputeNormals();
     NotifyListeners(kNotifyChanged);
@@ -370,8 +394,9 @@ void SWmesh::UpdateNormals()
 void SWmesh::ComputeBoundingBox()
 {
     m_box.Clear();
-    for (size_t i = 0; i + 2 < m_vertices.size(); i += 3)
-        m_box.AddPoint({m_vertices[i], m_vertices[i + 1], m_vertices[i + 2]});
+    const float* const p = DataOf(m_vertices);
+    for (size_t i = 0; i + 2 < SizeOf(m_vertices); i += 3)
+        m_box.AddPoint({p[i], p[i + 1], p[i + 2]});
     m_box.ComputeCorners();
 }
 
@@ -385,7 +410,7 @@ void SWmesh::Prepare()
     if (m_busy != 0)
         return;
     m_busy = 1;
-    if (!m_vertices.empty() && !m_kindOf.empty() && m_filling == 0 && m_detached == 0) {
+    if (GetVertexCount() != 0 && !m_kindOf.empty() && m_filling == 0 && m_detached == 0) {
         ComputeNormals();
         ComputeBoundingBox();
         m_loaded = 1;
@@ -410,7 +435,7 @@ uint8_t SWmesh::OutcodeOf(float x, float y, float z, float nearZ)
 
 uint32_t SWmesh::TestViewVolume(const SWmatrix& combined, float nearZ) const
 {
-    if (m_loaded == 0 || m_vertices.empty() || m_box.IsEmpty())
+    if (m_loaded == 0 || GetVertexCount() == 0 || m_box.IsEmpty())
         return 0;
     uint8_t all = 0x3F, any = 0;
     for (const SWvector& corner : m_box.GetTransformedCorners(combined)) {

@@ -15,6 +15,11 @@
 //
 // The loaded byte is set by Prepare once the arrays are complete; the renderer draws nothing until then. Two bytes
 // hold Prepare off: "filling" while a loader writes the arrays, "detached" while the mesh is out of the world.
+//
+// The positions, texture vertices and normals are shared with whoever draws from them (SharedVertices and the like):
+// a packed renderer reads them in place rather than keeping copies, and holds the arrays it drew from until it
+// rebuilds. The mesh never writes an array someone else holds: its writable accessors copy it first, and new
+// normals are a new array, so what a renderer holds stays as it was made.
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -35,6 +40,9 @@ struct SWmeshrendererdeleter {
     void operator()(SWmeshrenderer* renderer) const;
 };
 using SWheldmeshrenderer = std::unique_ptr<SWmeshrenderer, SWmeshrendererdeleter>;
+
+// An array of a mesh as a reader keeps it: it stays as it was while the reader holds it.
+using SWsharedfloats = std::shared_ptr<const std::vector<float>>;
 
 // What a triangle is drawn and grouped with; a mesh keeps each distinct one once.
 struct SWfacekind {
@@ -96,18 +104,18 @@ public:
     SWmesh();
 
     // -- Arrays
-    float* GetVertices() // writable positions
-    {
-        WillWriteVertices();
-        return m_vertices.empty() ? nullptr : m_vertices.data();
-    }
-    const float* GetVertices() const { return m_vertices.empty() ? nullptr : m_vertices.data(); }
-    uint32_t GetVertexCount() const { return static_cast<uint32_t>(m_vertices.size() / 3); }
+    float* GetVertices(); // writable positions: the mesh's own, copied first while shared
+    const float* GetVertices() const { return DataOf(m_vertices); }
+    uint32_t GetVertexCount() const { return static_cast<uint32_t>(SizeOf(m_vertices) / 3); }
     // Takes the array (three floats per position; a partial last position is dropped). A polygon table the new
     // count no longer fits is cleared, and the mesh is not loaded until prepared again.
     virtual void SetVertices(std::vector<float>&& positions);
-    const float* GetTextureVertices() const { return m_textureVertices.empty() ? nullptr : m_textureVertices.data(); }
-    uint32_t GetTextureVertexCount() const { return static_cast<uint32_t>(m_textureVertices.size() / 2); }
+    const float* GetTextureVertices() const { return DataOf(m_textureVertices); }
+    uint32_t GetTextureVertexCount() const { return static_cast<uint32_t>(SizeOf(m_textureVertices) / 2); }
+    // The arrays themselves, for a reader that keeps them past the next change of the mesh; null when empty.
+    SWsharedfloats SharedVertices() const { return m_vertices; }
+    SWsharedfloats SharedTextureVertices() const { return m_textureVertices; }
+    SWsharedfloats SharedNormals() const { return m_normals; }
     void SetTextureVertices(std::vector<float>&& uv); // two floats each; as SetVertices for the table
 
     SWpolygontable GetPolygons() const { return SWpolygontable(*this); }
@@ -140,7 +148,7 @@ public:
 
     // -- Normals and bounds
     uint32_t GetCornerKeyCount() const { return m_cornerKeyCount; }
-    const float* GetNormals() const { return m_normals.empty() ? nullptr : m_normals.data(); } // 3 per corner key
+    const float* GetNormals() const { return DataOf(m_normals); } // 3 per corner key
     uint32_t GetGeometryStamp() const { return m_geometryStamp; }
     // A face normal from two edges of the triangle at a, b, c (corners in order), normalised; a face of no area has
     // the zero normal. Made when asked, not kept: a large mesh has as many faces as it has corners' positions.
@@ -195,10 +203,10 @@ public:
     void SetScheme(const SWcompressionscheme* row) override { m_scheme = row; }
 
 protected:
-    std::vector<float>& WorkingVertices() { return m_vertices; }
-    // Before the writable positions are handed out: a kind that shares them with an array of its own parts the two.
-    virtual void WillWriteVertices() {}
-    void ClearTableUnlessFits(); // keeps the invariant after an array changed
+    std::vector<float>& WorkingVertices(); // the positions, the mesh's own (copied first while shared)
+    std::shared_ptr<std::vector<float>> VerticesArray() const { return m_vertices; }
+    void ShareVertices(std::shared_ptr<std::vector<float>> positions); // of the current count
+    void ClearTableUnlessFits();                                       // keeps the invariant after an array changed
 
 private:
     // Where a triangle's texture indices are.
@@ -208,8 +216,12 @@ private:
     void ClearTable();
     uint32_t KindOf(const SWfacekind& kind); // an equal kind among the last made, else a new one
 
-    std::vector<float> m_vertices;
-    std::vector<float> m_textureVertices;
+    using Shared = std::shared_ptr<std::vector<float>>;
+    static const float* DataOf(const Shared& array) { return array && !array->empty() ? array->data() : nullptr; }
+    static size_t SizeOf(const Shared& array) { return array ? array->size() : 0; }
+
+    Shared m_vertices;
+    Shared m_textureVertices;
     std::vector<uint32_t> m_cornerPositions; // three per polygon
     std::vector<uint32_t> m_cornerKeys;      // three per polygon, unless m_keysArePositions
     std::vector<uint32_t> m_cornerTextures;  // three per polygon, only while m_textureIndices is kOwn
@@ -221,7 +233,7 @@ private:
     // Every position has one key (a mesh of one smoothing group, the usual case): the keys are numbered as the
     // positions and m_cornerKeys is not kept, which saves a fifth of a large mesh.
     bool m_keysArePositions = false;
-    std::vector<float> m_normals;
+    Shared m_normals;
     uint32_t m_geometryStamp = 0;
     SWbbox m_box;
     uint8_t m_loaded = 0;

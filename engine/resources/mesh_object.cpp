@@ -16,32 +16,26 @@ SWmeshobject::SWmeshobject()
 
 void SWmeshobject::SetVertices(std::vector<float>&& positions)
 {
-    std::vector<float>().swap(m_base);
-    m_ownBase = false;
     SWmesh::SetVertices(std::move(positions));
+    m_base = VerticesArray();
     if (m_bucketOfVertex.size() != GetVertexCount())
         ClearVertexBuckets(); // bindings name vertices of the old array
 }
 
-void SWmeshobject::WillWriteVertices()
-{
-    if (m_ownBase)
-        return;
-    m_base = WorkingVertices();
-    m_ownBase = true;
-}
-
 float* SWmeshobject::GetBaseVertices()
 {
-    WillWriteVertices();
-    return m_base.empty() ? nullptr : m_base.data();
+    if (!m_base)
+        return nullptr;
+    if (m_base.use_count() > 1)
+        m_base = std::make_shared<std::vector<float>>(*m_base);
+    return m_base->empty() ? nullptr : m_base->data();
 }
 
 void SWmeshobject::Refresh()
 {
-    std::vector<float>& working = WorkingVertices();
-    if (m_ownBase && working.size() == m_base.size())
-        std::copy(m_base.begin(), m_base.end(), working.begin());
+    // Sharing the base again is the copy, without the memory of a second array.
+    if (m_base != SharedVertices())
+        ShareVertices(m_base);
 }
 
 bool SWmeshobject::AddVertexBucket(uint32_t nodeId, std::vector<uint32_t> vertices)

@@ -1,11 +1,13 @@
 #pragma once
 // SWmeshobject (tag "MMES"): the mesh a world's mesh node draws. It keeps two position arrays of one size: the
 // base (the rest shape, as loaded) and the working one that motions move and the renderer draws (GetVertices).
-// The two are one array until the working positions are first handed out writable: most meshes never move, and a
-// second copy of a large one is a tenth of its memory.
+// The two are one shared array until the working positions are first handed out writable (which copies them, as
+// every write of a shared array does): most meshes never move, and a second copy of a large one is a tenth of its
+// memory.
 // Vertices may be bound to other nodes (bones); each bucket names its node by id and caches the node itself, a
 // cache cleared whenever it may be stale and filled again by id.
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -26,14 +28,9 @@ public:
 
     // The positions become the base and the working array at once.
     void SetVertices(std::vector<float>&& positions) override;
-    const float* GetBaseVertices() const
-    {
-        if (!m_ownBase)
-            return SWmesh::GetVertices();
-        return m_base.empty() ? nullptr : m_base.data();
-    }
-    float* GetBaseVertices(); // writable: parted from the working positions first
-    bool HasOwnBase() const { return m_ownBase; }
+    const float* GetBaseVertices() const { return m_base && !m_base->empty() ? m_base->data() : nullptr; }
+    float* GetBaseVertices(); // writable: parted from the working positions (and any reader) first
+    bool HasOwnBase() const { return m_base != nullptr && m_base != SharedVertices(); }
     void Refresh() override; // the working positions become the base again
 
     ObjectReference& GetObjectReference() { return m_reference; }
@@ -50,14 +47,10 @@ public:
     MorphTargetList& GetMorphTargets() { return m_morphTargets; }
     const MorphTargetList& GetMorphTargets() const { return m_morphTargets; }
 
-protected:
-    void WillWriteVertices() override;
-
 private:
     static constexpr uint32_t kUnbound = 0xFFFFFFFFu;
 
-    std::vector<float> m_base; // the rest shape once parted from the working positions; empty before
-    bool m_ownBase = false;
+    std::shared_ptr<std::vector<float>> m_base; // the rest shape; the working array itself until that is written
     ObjectReference m_reference;
     std::vector<SWvertexbucket> m_buckets;
     std::vector<uint32_t> m_bucketOfVertex; // per vertex, kUnbound or a bucket index

@@ -57,10 +57,13 @@ SWmeshview SWmeshview::Of(const SWmesh& mesh)
     SWmeshview view;
     const uint32_t positions = mesh.GetVertexCount();
     const uint32_t keys = mesh.GetCornerKeyCount();
+    view.heldPositions = mesh.SharedVertices();
+    view.heldNormals = mesh.SharedNormals();
+    view.heldTextureVertices = mesh.SharedTextureVertices();
     if (mesh.GetVertices() != nullptr)
         view.positions = {mesh.GetVertices(), size_t{positions} * 3};
     if (mesh.GetNormals() != nullptr)
-        view.normals = {mesh.GetNormals(), size_t{keys} * 3};
+        view.normals = {mesh.GetNormals(), std::min(size_t{keys} * 3, view.heldNormals->size())};
     if (mesh.GetTextureVertices() != nullptr)
         view.textureVertices = {mesh.GetTextureVertices(), size_t{mesh.GetTextureVertexCount()} * 2};
     view.cornerPositions = mesh.GetCornerPositions();
@@ -347,7 +350,8 @@ void SWmeshrenderer::SetupDrawGroup(SWdrawgroup& group, const SWmeshview& view)
         return;
     SWmaterial& material = *group.material;
     const bool hasTexture = !view.textureVertices.empty();
-    const bool hasCoordinates = !group.coordinates.empty();
+    const std::span<const float> coordinates = GroupCoordinates(group);
+    const bool hasCoordinates = !coordinates.empty();
     group.coordinateWords = hasCoordinates && material.GetTexture() != nullptr ? 2 : 0;
 
     const bool dot3 = IsDot3InForce(hasTexture, material, m_target);
@@ -358,7 +362,7 @@ void SWmeshrenderer::SetupDrawGroup(SWdrawgroup& group, const SWmeshview& view)
             std::vector<uint16_t> corners;
             const std::span<const float> vertices = GroupVertices(group, scratch);
             GroupCorners(group, corners);
-            ComputeTangentFrames({vertices, group.coordinates, corners}, group.frames);
+            ComputeTangentFrames({vertices, coordinates, corners}, group.frames);
             group.frameStamp = view.stamp;
         }
     }

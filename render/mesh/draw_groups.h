@@ -12,6 +12,7 @@
 #include <span>
 #include <vector>
 
+#include "engine/resources/mesh.h"
 #include "render/format_record.h"
 #include "render/mesh/tangent_frames.h"
 
@@ -115,6 +116,11 @@ struct SWmeshview {
     std::span<const SWfacekind> faceKinds;
     uint32_t cornerKeyCount = 0;
     uint32_t stamp = 0;
+    // The mesh's arrays that positions, normals and textureVertices view (null for a view not of a mesh): what a
+    // renderer keeps to read them after the build.
+    SWsharedfloats heldPositions;
+    SWsharedfloats heldNormals;
+    SWsharedfloats heldTextureVertices;
 
     static SWmeshview Of(const SWmesh& mesh);
 };
@@ -167,6 +173,7 @@ public:
     // keeps them; the vertices may be the group's own array or copied into scratch.
     virtual std::span<const float> GroupVertices(const SWdrawgroup& group, std::vector<float>& scratch) const;
     virtual void GroupCorners(const SWdrawgroup& group, std::vector<uint16_t>& corners) const;
+    virtual std::span<const float> GroupCoordinates(const SWdrawgroup& group) const { return group.coordinates; }
 
     SWdrawgroup* FirstGroup() const { return m_groups.get(); }
     uint32_t GroupCount() const;

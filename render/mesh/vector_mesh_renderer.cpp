@@ -259,9 +259,7 @@ void PackDrawGroup(SWpackeddrawgroup& packed, SWdrawgroup& group)
 {
     packed.group = &group;
     const uint32_t vertexCount = group.VertexCount();
-    const uint32_t triangleCount = group.TriangleCount();
     packed.vertices.Reset((vertexCount + 3) / 4);
-    packed.triangles.Reset((triangleCount + 3) / 4);
     for (uint32_t n = 0; n < packed.vertices.size() * 4; ++n) {
         const float* record = &group.vertices[size_t{std::min(n, vertexCount - 1)} * 6];
         SWvertexpack& pack = packed.vertices[n / 4];
@@ -273,6 +271,39 @@ void PackDrawGroup(SWpackeddrawgroup& packed, SWdrawgroup& group)
         pack.ny[lane] = record[4];
         pack.nz[lane] = record[5];
     }
+    PackTriangles(packed, group);
+}
+
+bool ShareMeshArrays(SWpackeddrawgroup& packed, SWdrawgroup& group, const SWmeshview& view)
+{
+    packed.group = &group;
+    const size_t count = group.VertexCount();
+    if (!view.heldPositions || !view.heldNormals || count == 0 || group.vertices.size() != count * 6 ||
+        view.positions.size() != count * 3 || view.normals.size() != count * 3)
+        return false;
+    for (size_t n = 0; n < count; ++n) {
+        // Compared as bytes: the stage must read exactly what a pack would have held.
+        if (std::memcmp(&group.vertices[n * 6], &view.positions[n * 3], 3 * sizeof(float)) != 0 ||
+            std::memcmp(&group.vertices[n * 6 + 3], &view.normals[n * 3], 3 * sizeof(float)) != 0)
+            return false;
+    }
+    packed.positions = view.heldPositions;
+    packed.normals = view.heldNormals;
+    if (view.heldTextureVertices && !group.coordinates.empty() &&
+        group.coordinates.size() == view.textureVertices.size() &&
+        std::memcmp(group.coordinates.data(), view.textureVertices.data(), group.coordinates.size() * sizeof(float)) ==
+            0) {
+        packed.coordinates = view.heldTextureVertices;
+        std::vector<float>().swap(group.coordinates);
+    }
+    return true;
+}
+
+void PackTriangles(SWpackeddrawgroup& packed, SWdrawgroup& group)
+{
+    packed.group = &group;
+    const uint32_t triangleCount = group.TriangleCount();
+    packed.triangles.Reset((triangleCount + 3) / 4);
     for (uint32_t m = 0; m < packed.triangles.size() * 4; ++m) {
         const SWgrouptriangle& triangle = group.triangles[std::min(m, triangleCount - 1)];
         SWtrianglepack& pack = packed.triangles[m / 4];
@@ -289,10 +320,16 @@ void PackDrawGroup(SWpackeddrawgroup& packed, SWdrawgroup& group)
 void SWmeshrendererSSE::RebuildPackedGroups()
 {
     m_packed.clear();
-    BuildDrawGroups();
+    if (m_mesh == nullptr)
+        return;
+    const SWmeshview view = SWmeshview::Of(*m_mesh);
+    BuildDrawGroups(view);
     for (SWdrawgroup* group = m_groups.get(); group != nullptr; group = group->next.get()) {
         m_packed.emplace_back();
-        PackDrawGroup(m_packed.back(), *group);
+        if (ShareMeshArrays(m_packed.back(), *group, view))
+            PackTriangles(m_packed.back(), *group);
+        else
+            PackDrawGroup(m_packed.back(), *group);
         group->ReleaseGeometry();
     }
 }
@@ -305,9 +342,14 @@ std::span<const float> SWmeshrendererSSE::GroupVertices(const SWdrawgroup& group
     const uint32_t count = group.VertexCount();
     scratch.resize(size_t{count} * 6);
     for (uint32_t n = 0; n < count; ++n) {
+        float* out = &scratch[size_t{n} * 6];
+        if (packed->positions) {
+            std::copy_n(&(*packed->positions)[size_t{n} * 3], 3, out);
+            std::copy_n(&(*packed->normals)[size_t{n} * 3], 3, out + 3);
+            continue;
+        }
         const SWvertexpack& pack = packed->vertices[n / 4];
         const uint32_t lane = n % 4;
-        float* out = &scratch[size_t{n} * 6];
         out[0] = pack.x[lane];
         out[1] = pack.y[lane];
         out[2] = pack.z[lane];
@@ -316,6 +358,14 @@ std::span<const float> SWmeshrendererSSE::GroupVertices(const SWdrawgroup& group
         out[5] = pack.nz[lane];
     }
     return scratch;
+}
+
+std::span<const float> SWmeshrendererSSE::GroupCoordinates(const SWdrawgroup& group) const
+{
+    const SWpackeddrawgroup* packed = PackedGroupOf(group);
+    if (packed != nullptr && packed->coordinates && group.coordinates.empty())
+        return *packed->coordinates;
+    return group.coordinates;
 }
 
 void SWmeshrendererSSE::GroupCorners(const SWdrawgroup& group, std::vector<uint16_t>& corners) const
@@ -370,7 +420,7 @@ uint32_t SWmeshrendererSSE::CullPacks(SWpackeddrawgroup& packed, SWindexbuffer*&
 {
     SWdrawgroup& group = *packed.group;
     const uint32_t packCount = static_cast<uint32_t>(packed.triangles.size());
-    packed.visiblePacks.assign(packed.vertices.size() / 32 + 1, 0);
+    packed.visiblePacks.assign(packed.VertexPackCount() / 32 + 1, 0);
     m_indexList.clear();
     group.primitiveIndices.clear();
     outIndices = packCount > 0 ? m_target->GetIndexScratch(packCount * 12) : nullptr;
@@ -432,7 +482,9 @@ namespace {
 
 // What the vertex stage of one packed group reads, apart from the packs themselves.
 struct PackShading {
-    const SWvertexpack* packs = nullptr;
+    const SWvertexpack* packs = nullptr; // null: the lanes are gathered from positions and normals
+    const float* positions = nullptr;
+    const float* normals = nullptr;
     uint32_t packCount = 0;
     const float* coordinates = nullptr; // two per vertex; null when the group has none
     uint32_t vertexCount = 0;
@@ -455,9 +507,13 @@ PackShading ShadingOf(const SWpackeddrawgroup& packed, const SWvertexstage& stag
 {
     const SWdrawgroup& group = *packed.group;
     PackShading s;
-    s.packs = packed.vertices.data();
-    s.packCount = static_cast<uint32_t>(packed.vertices.size());
-    s.coordinates = group.coordinates.empty() ? nullptr : group.coordinates.data();
+    s.packs = packed.vertices.size() != 0 ? packed.vertices.data() : nullptr;
+    s.positions = packed.positions ? packed.positions->data() : nullptr;
+    s.normals = packed.normals ? packed.normals->data() : nullptr;
+    s.packCount = packed.VertexPackCount();
+    s.coordinates = !group.coordinates.empty() ? group.coordinates.data()
+                    : packed.coordinates       ? packed.coordinates->data()
+                                               : nullptr;
     s.vertexCount = group.VertexCount();
     s.drawFlags = group.drawFlags;
     s.layout = group.layout;
@@ -476,7 +532,25 @@ PackShading ShadingOf(const SWpackeddrawgroup& packed, const SWvertexstage& stag
 
 bool CanShade(const PackShading& s)
 {
-    return s.stride >= 6 && s.out != nullptr && (s.viewport != nullptr || s.outcodes != nullptr);
+    return s.stride >= 6 && s.out != nullptr && (s.viewport != nullptr || s.outcodes != nullptr) &&
+           (s.packs != nullptr || (s.positions != nullptr && s.normals != nullptr) || s.packCount == 0);
+}
+
+// Pack p as PackDrawGroup would have made it: lanes past the last vertex repeat it.
+const SWvertexpack& PackOf(const PackShading& s, uint32_t p, SWvertexpack& gathered)
+{
+    if (s.packs != nullptr)
+        return s.packs[p];
+    for (uint32_t lane = 0; lane < 4; ++lane) {
+        const size_t n = std::min(p * 4 + lane, s.vertexCount - 1);
+        gathered.x[lane] = s.positions[n * 3];
+        gathered.y[lane] = s.positions[n * 3 + 1];
+        gathered.z[lane] = s.positions[n * 3 + 2];
+        gathered.nx[lane] = s.normals[n * 3];
+        gathered.ny[lane] = s.normals[n * 3 + 1];
+        gathered.nz[lane] = s.normals[n * 3 + 2];
+    }
+    return gathered;
 }
 
 // Packs first to end of the group; vertex n at position n of out.
@@ -491,16 +565,18 @@ void ShadePackRange(const PackShading& s, uint32_t first, uint32_t end)
     const uint32_t* constants = layout.textureWord >= 0 ? shade.textured : shade.untextured;
     const uint32_t flags = s.drawFlags;
     ShadedLanes lanes;
+    SWvertexpack gathered;
     for (uint32_t p = first; p < end; ++p) {
         if (p / 32 >= s.visibleWords || (s.visible[p / 32] & (1u << (p % 32))) == 0)
             continue;
+        const SWvertexpack& pack = PackOf(s, p, gathered);
 #if defined(__SSE2__)
         if (!s.portable)
-            ShadeLanes<SSELanes>(s.packs[p], *s.lighting, s.viewport, shade.highlightScale, shade.highlightOffset,
+            ShadeLanes<SSELanes>(pack, *s.lighting, s.viewport, shade.highlightScale, shade.highlightOffset,
                                  wantHighlight, wantReflection, lanes);
         else
 #endif
-            ShadeLanes<PortableLanes>(s.packs[p], *s.lighting, s.viewport, shade.highlightScale, shade.highlightOffset,
+            ShadeLanes<PortableLanes>(pack, *s.lighting, s.viewport, shade.highlightScale, shade.highlightOffset,
                                       wantHighlight, wantReflection, lanes);
         for (uint32_t lane = 0; lane < 4; ++lane) {
             const uint32_t n = p * 4 + lane;

@@ -4,7 +4,10 @@
 // triangle lanes with 16-bit normals and the plane distance scaled alike, so a pack is tested with one dot product.
 // The packed plane distance is lowered by 3, which keeps triangles whose true side value is at least -3/32760.
 // The packs are the only copy of a group's vertices and triangles these kinds keep: the group's own arrays are
-// released once packed, and what else wants them (the Dot3 tangent frames) reads them back from the packs.
+// released once packed, and what else wants them (the Dot3 tangent frames) reads them back from the packs. A group
+// whose vertices are the mesh's own positions and normals one for one (a mesh of one material without seams, the
+// usual large mesh) has no vertex packs at all: the stage gathers its lanes from the mesh's arrays, which the
+// renderer holds until it rebuilds, and likewise its texture coordinates.
 //
 // The lane arithmetic is written once over a lane type and built twice: with SSE2 intrinsics, and as portable C++
 // that rounds alike, which is what other processors run and what the tests hold the intrinsics to.
@@ -26,15 +29,26 @@ struct alignas(32) SWtrianglepack {
 };
 
 struct SWpackeddrawgroup {
-    SWalignedarray<SWvertexpack> vertices;
+    SWalignedarray<SWvertexpack> vertices; // empty while the mesh's arrays serve
     SWalignedarray<SWtrianglepack> triangles;
     std::vector<uint32_t> visiblePacks; // one bit per vertex pack, per frame
     SWdrawgroup* group = nullptr;       // not owned
+    // The mesh's arrays that stand for the vertex packs (positions and normals, three floats a vertex) and for the
+    // group's coordinates (two a vertex); null where the group has its own.
+    SWsharedfloats positions;
+    SWsharedfloats normals;
+    SWsharedfloats coordinates;
+
+    uint32_t VertexPackCount() const { return group != nullptr ? (group->VertexCount() + 3) / 4 : 0; }
 };
 
 // A face-normal component as the packs keep it: x 32760 rounded to nearest, saturated to +-32767, NaN as 0.
 int16_t PackedNormalComponent(float value);
 void PackDrawGroup(SWpackeddrawgroup& packed, SWdrawgroup& group);
+void PackTriangles(SWpackeddrawgroup& packed, SWdrawgroup& group);
+// Holds view's arrays in place of the group's vertices (and coordinates) where the group's are the same values one
+// for one; true when the vertices are held, and then no vertex packs are needed.
+bool ShareMeshArrays(SWpackeddrawgroup& packed, SWdrawgroup& group, const SWmeshview& view);
 
 // Lane bit n set when triangle n of the pack faces the eye (its packed side value is not negative); next is the
 // pack to fetch ahead, or null.
@@ -60,6 +74,7 @@ public:
     // From the packs once a group has been packed (its own arrays are released then).
     std::span<const float> GroupVertices(const SWdrawgroup& group, std::vector<float>& scratch) const override;
     void GroupCorners(const SWdrawgroup& group, std::vector<uint16_t>& corners) const override;
+    std::span<const float> GroupCoordinates(const SWdrawgroup& group) const override;
 
 protected:
     void RebuildGroups() override { RebuildPackedGroups(); }

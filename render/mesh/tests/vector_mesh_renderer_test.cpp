@@ -381,6 +381,13 @@ TEST(VectorMeshRenderer, PackedKindsHoldTheGeometryOnceAndMakeLaterDot3FramesFro
     EXPECT_EQ(group.VertexCount(), own.VertexCount());
     EXPECT_EQ(group.TriangleCount(), own.TriangleCount());
     ASSERT_FALSE(group.dot3);
+    // A sphere of one material and no seams: its vertices are the mesh's own, read in place.
+    const SWpackeddrawgroup* held = static_cast<const SWmeshrendererSSE&>(*packed.renderer).PackedGroupOf(group);
+    ASSERT_NE(held, nullptr);
+    EXPECT_EQ(held->vertices.size(), 0u);
+    EXPECT_EQ(held->positions, packed.mesh.SharedVertices());
+    EXPECT_EQ(held->coordinates, packed.mesh.SharedTextureVertices());
+    EXPECT_TRUE(group.coordinates.empty());
 
     for (KindScene* scene : {&scalar, &packed}) {
         scene->material.SetBumpTexture(&bump);
