@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <limits>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "engine/core/matrix.h"
@@ -153,6 +154,28 @@ TEST(MeshNormals, StampRisesOnEveryComputation)
     mesh.UpdateNormals();
     EXPECT_EQ(mesh.GetGeometryStamp(), before + 3);
     EXPECT_EQ(listener.heard, 1);
+}
+
+// A reader that holds the mesh's arrays (a packed renderer between its rebuilds) sees them as they were: the mesh
+// writes a copy of a held array, and new normals are a new array.
+TEST(MeshSharedArrays, AHeldArrayNeverChangesUnderItsReader)
+{
+    SWmeshobject mesh;
+    Load(mesh, meshtest::MakeTetrahedron());
+    mesh.Prepare();
+    const SWsharedfloats positions = mesh.SharedVertices();
+    const SWsharedfloats normals = mesh.SharedNormals();
+    const std::vector<float> positionsBefore = *positions;
+    const std::vector<float> normalsBefore = *normals;
+    mesh.GetVertices()[0] += 1.0f;
+    mesh.ComputeNormals();
+    EXPECT_EQ(*positions, positionsBefore);
+    EXPECT_EQ(*normals, normalsBefore);
+    EXPECT_NE(mesh.GetVertices()[0], positionsBefore[0]);
+    EXPECT_NE(std::as_const(mesh).GetNormals(), normals->data());
+    mesh.Refresh(); // the rest shape again, shared rather than copied
+    EXPECT_EQ(mesh.SharedVertices(), positions);
+    EXPECT_EQ(std::as_const(mesh).GetBaseVertices(), std::as_const(mesh).GetVertices());
 }
 
 TEST(MeshPolygons, FansOfQuadsAndPentagons)
