@@ -140,7 +140,7 @@ void SWmesh::SetTextureVertices(std::vector<float>&& uv)
 
 uint32_t SWmesh::GetSmoothingMask(uint32_t polygon) const
 {
-    return polygon < m_kindOf.size() ? m_kinds[m_kindOf[polygon]].smoothingMask : 0;
+    return polygon < m_polygonCount ? m_kinds[GetFaceKindIndex(polygon)].smoothingMask : 0;
 }
 
 SWindexrecord SWmesh::GetIndexRecord(uint32_t polygon) const
@@ -188,6 +188,7 @@ void SWmesh::ClearTable()
     std::vector<uint32_t>().swap(m_cornerKeys);
     std::vector<uint32_t>().swap(m_cornerTextures);
     std::vector<uint32_t>().swap(m_kindOf);
+    m_polygonCount = 0;
     m_kinds.clear();
     m_textureIndices = TextureIndices::kZero;
     m_unresolvedMaterials.clear();
@@ -314,6 +315,9 @@ template <typename ForEachPolygon> SWpolygonbuild SWmesh::BuildFrom(uint64_t tri
         m_textureIndices = TextureIndices::kOwn;
     if (m_textureIndices != TextureIndices::kOwn)
         std::vector<uint32_t>().swap(m_cornerTextures);
+    m_polygonCount = static_cast<uint32_t>(made);
+    if (m_kinds.size() <= 1)
+        std::vector<uint32_t>().swap(m_kindOf); // every polygon has kind 0
     m_cornerKeyCount = keys.Count();
     m_keysArePositions = keys.OnePerPosition();
     if (m_keysArePositions)
@@ -324,22 +328,26 @@ template <typename ForEachPolygon> SWpolygonbuild SWmesh::BuildFrom(uint64_t tri
 
 void SWmesh::SetPolygonMaterial(uint32_t polygon, SWmaterial* material)
 {
-    if (polygon >= m_kindOf.size())
+    if (polygon >= m_polygonCount)
         return;
-    SWfacekind kind = m_kinds[m_kindOf[polygon]];
+    SWfacekind kind = m_kinds[GetFaceKindIndex(polygon)];
     // The draw groups keep each group's material and are rebuilt only when the stamp moves: a change left
     // unstamped would keep drawing with a material the mesh has let go.
     if (kind.material != material)
         ++m_geometryStamp;
     kind.material = material;
-    m_kindOf[polygon] = KindOf(kind);
+    const uint32_t index = KindOf(kind);
+    if (m_kindOf.empty() && index != 0)
+        m_kindOf.assign(m_polygonCount, 0);
+    if (!m_kindOf.empty())
+        m_kindOf[polygon] = index;
     if (material != nullptr)
         m_unresolvedMaterials.erase(polygon);
 }
 
 void SWmesh::SetUnresolvedMaterialName(uint32_t polygon, std::string name)
 {
-    if (polygon < m_kindOf.size() && m_kinds[m_kindOf[polygon]].material == nullptr)
+    if (polygon < m_polygonCount && m_kinds[GetFaceKindIndex(polygon)].material == nullptr)
         m_unresolvedMaterials.insert_or_assign(polygon, std::move(name));
 }
 
@@ -359,7 +367,7 @@ void SWmesh::GetFaceNormal(uint32_t polygon, float out[3]) const
 
 void SWmesh::ComputeNormals()
 {
-    const size_t polygons = m_kindOf.size();
+    const size_t polygons = m_polygonCount;
     // A new array: a renderer may hold the last one.
     std::vector<float> normals;
     pf::reserveWithLargePages(normals, static_cast<size_t>(m_cornerKeyCount) * 3);
@@ -385,7 +393,7 @@ void SWmesh::ComputeNormals()
 
 void SWmesh::UpdateNormals()
 {
-    if (GetVertexCount() == 0 || m_kindOf.empty())
+    if (GetVertexCount() == 0 || m_polygonCount == 0)
         return;
     ComputeNormals();
     NotifyListeners(kNotifyChanged);
@@ -410,7 +418,7 @@ void SWmesh::Prepare()
     if (m_busy != 0)
         return;
     m_busy = 1;
-    if (GetVertexCount() != 0 && !m_kindOf.empty() && m_filling == 0 && m_detached == 0) {
+    if (GetVertexCount() != 0 && m_polygonCount != 0 && m_filling == 0 && m_detached == 0) {
         ComputeNormals();
         ComputeBoundingBox();
         m_loaded = 1;

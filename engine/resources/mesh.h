@@ -6,8 +6,9 @@
 // triangle.
 //
 // The table is kept as parallel arrays, and what most meshes repeat is kept once: the few distinct face kinds in a
-// table of their own, and texture indices that equal the position indices (a texture vertex per position) not at
-// all. A large mesh so costs about a third less than a record per triangle would.
+// table of their own (and no kind per polygon where there is only one), and texture indices that equal the
+// position indices (a texture vertex per position) not at all. A large mesh so costs about a third less than a record
+// per triangle would.
 //
 // Invariant: every triangle names positions, texture vertices, corner keys and a face kind that exist. The build
 // drops the polygons that would break it, and replacing the arrays with shorter ones clears a table they no longer
@@ -119,14 +120,16 @@ public:
     void SetTextureVertices(std::vector<float>&& uv); // two floats each; as SetVertices for the table
 
     SWpolygontable GetPolygons() const { return SWpolygontable(*this); }
-    uint32_t GetPolygonCount() const { return static_cast<uint32_t>(m_kindOf.size()); }
+    uint32_t GetPolygonCount() const { return m_polygonCount; }
     SWindexrecord GetIndexRecord(uint32_t polygon) const; // the polygon must exist
     // The table's arrays, three entries per polygon: position indices, corner keys, texture indices (the position
     // indices where those serve; empty where every texture index is 0).
     std::span<const uint32_t> GetCornerPositions() const { return m_cornerPositions; }
     std::span<const uint32_t> GetCornerKeys() const { return m_keysArePositions ? m_cornerPositions : m_cornerKeys; }
     std::span<const uint32_t> GetCornerTextures() const;
-    std::span<const uint32_t> GetFaceKindIndices() const { return m_kindOf; } // one per polygon, into GetFaceKinds
+    // One per polygon, into GetFaceKinds; empty while every polygon has the first kind (a mesh of one material).
+    std::span<const uint32_t> GetFaceKindIndices() const { return m_kindOf; }
+    uint32_t GetFaceKindIndex(uint32_t polygon) const { return m_kindOf.empty() ? 0 : m_kindOf[polygon]; }
     std::span<const SWfacekind> GetFaceKinds() const { return m_kinds; }
     uint32_t GetSmoothingMask(uint32_t polygon) const; // 0 for a polygon that does not exist
     // Rebuilds the polygon table from the chain: a polygon of n > 3 corners becomes a fan of n - 2 triangles,
@@ -225,7 +228,8 @@ private:
     std::vector<uint32_t> m_cornerPositions; // three per polygon
     std::vector<uint32_t> m_cornerKeys;      // three per polygon, unless m_keysArePositions
     std::vector<uint32_t> m_cornerTextures;  // three per polygon, only while m_textureIndices is kOwn
-    std::vector<uint32_t> m_kindOf;          // per polygon, into m_kinds
+    std::vector<uint32_t> m_kindOf;          // per polygon, into m_kinds; not kept while all are 0
+    uint32_t m_polygonCount = 0;
     std::vector<SWfacekind> m_kinds;
     TextureIndices m_textureIndices = TextureIndices::kZero;
     std::map<uint32_t, std::string> m_unresolvedMaterials;
@@ -252,6 +256,6 @@ private:
 
 inline SWpolygonentry SWpolygontable::operator[](uint32_t polygon) const
 {
-    const SWfacekind& kind = m_mesh.GetFaceKinds()[m_mesh.GetFaceKindIndices()[polygon]];
+    const SWfacekind& kind = m_mesh.GetFaceKinds()[m_mesh.GetFaceKindIndex(polygon)];
     return {kind.material, kind.flags};
 }

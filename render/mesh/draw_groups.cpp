@@ -70,6 +70,7 @@ SWmeshview SWmeshview::Of(const SWmesh& mesh)
     view.cornerKeys = mesh.GetCornerKeys();
     view.cornerTextures = mesh.GetCornerTextures();
     view.faceKindIndices = mesh.GetFaceKindIndices();
+    view.polygonCount = mesh.GetPolygonCount();
     view.faceKinds = mesh.GetFaceKinds();
     view.cornerKeyCount = keys;
     view.stamp = mesh.GetGeometryStamp();
@@ -177,10 +178,12 @@ bool SWmeshrenderer::BuildDrawGroups(const SWmeshview& view)
     const uint32_t textureCount = static_cast<uint32_t>(view.textureVertices.size() / 2);
     const bool hasTexture = textureCount > 0;
     const uint32_t keyCount = std::min(view.cornerKeyCount, static_cast<uint32_t>(view.normals.size() / 3));
-    const uint32_t polygonCount = static_cast<uint32_t>(view.faceKindIndices.size());
+    const bool oneKind = view.faceKindIndices.empty();
+    const uint32_t polygonCount = oneKind ? view.polygonCount : static_cast<uint32_t>(view.faceKindIndices.size());
     const std::span<const uint32_t> positionOf = view.cornerPositions, keyOf = view.cornerKeys,
                                     textureOf = view.cornerTextures;
-    const auto materialOf = [&view](uint32_t p) { return view.faceKinds[view.faceKindIndices[p]].material; };
+    const auto kindOf = [&view, oneKind](uint32_t p) { return oneKind ? 0u : view.faceKindIndices[p]; };
+    const auto materialOf = [&view, &kindOf](uint32_t p) { return view.faceKinds[kindOf(p)].material; };
 
     // Polygons whose indices would reach outside these arrays are left out of every group, so the build and the
     // drawing index unchecked afterwards.
@@ -188,8 +191,8 @@ bool SWmeshrenderer::BuildDrawGroups(const SWmeshview& view)
     std::vector<uint32_t> keyPosition(keyCount, kNone);
     for (uint32_t p = 0; p < polygonCount; ++p) {
         const size_t at = size_t{p} * 3;
-        bool good = view.faceKindIndices[p] < view.faceKinds.size() && at + 3 <= positionOf.size() &&
-                    at + 3 <= keyOf.size() && (textureOf.empty() || at + 3 <= textureOf.size());
+        bool good = kindOf(p) < view.faceKinds.size() && at + 3 <= positionOf.size() && at + 3 <= keyOf.size() &&
+                    (textureOf.empty() || at + 3 <= textureOf.size());
         for (size_t c = at; c < at + 3 && good; ++c)
             good = positionOf[c] < positionCount && keyOf[c] < keyCount &&
                    (!hasTexture || textureOf.empty() || textureOf[c] < textureCount);

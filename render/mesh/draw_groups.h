@@ -112,7 +112,8 @@ struct SWmeshview {
     std::span<const uint32_t> cornerPositions; // three per polygon
     std::span<const uint32_t> cornerKeys;      // three per polygon
     std::span<const uint32_t> cornerTextures;  // three per polygon; empty: every texture index is 0
-    std::span<const uint32_t> faceKindIndices; // one per polygon, into faceKinds
+    std::span<const uint32_t> faceKindIndices; // one per polygon, into faceKinds; empty: every polygon has kind 0
+    uint32_t polygonCount = 0;                 // when faceKindIndices is empty
     std::span<const SWfacekind> faceKinds;
     uint32_t cornerKeyCount = 0;
     uint32_t stamp = 0;

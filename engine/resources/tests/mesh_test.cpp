@@ -275,6 +275,20 @@ TEST(MeshPolygons, FlatTrianglesKeepOnlyWhatDiffers)
     EXPECT_EQ(own.GetFaceKinds().size(), 3u) << "green with mask 1 is new; red with mask 1 is found again";
     EXPECT_EQ(own.GetPolygons()[0].material, &red);
 
+    // One kind for every triangle keeps no kind per triangle until a material makes a second.
+    SWmesh plain;
+    const std::vector<uint16_t> allRed(4, 0);
+    plain.SetVertices({0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0});
+    plain.BuildTriangleIndices({positions, {}, std::vector<uint32_t>(4, 1), allRed, materials});
+    ASSERT_EQ(plain.GetPolygonCount(), 4u);
+    EXPECT_TRUE(plain.GetFaceKindIndices().empty());
+    plain.SetPolygonMaterial(2, &green);
+    ASSERT_EQ(plain.GetFaceKindIndices().size(), 4u);
+    for (uint32_t t = 0; t < 4; ++t) {
+        EXPECT_EQ(plain.GetPolygons()[t].material, t == 2 ? &green : &red) << t;
+        EXPECT_EQ(plain.GetSmoothingMask(t), 1u) << t;
+    }
+
     // Texture indices read through the positions still have to name texture vertices.
     following.SetTextureVertices({0, 0, 1, 0, 0, 1});
     EXPECT_EQ(following.GetPolygonCount(), 0u);
