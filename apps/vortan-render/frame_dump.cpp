@@ -4,6 +4,8 @@
 #include <bit>
 #include <cstdio>
 #include <cstring>
+#include <span>
+#include <vector>
 
 #include "engine/core/root_object.h"
 #include "engine/resources/mesh.h"
@@ -229,18 +231,24 @@ void FrameDump::AddMeshes(SWrootobject& root, SWrendertarget& target)
             for (const uint32_t* ramp : {shade.ramp1, shade.ramp2})
                 for (int i = 0; i < 256; ++i)
                     PutU32(groups, ramp != nullptr ? ramp[i] : 0u);
+            // Through the renderer: a packed kind keeps the vertices and corners in packs or reads the mesh's own.
             const uint32_t vertexCount = group->VertexCount();
+            std::vector<float> scratch;
+            const std::span<const float> vertices = renderer->GroupVertices(*group, scratch);
+            const std::span<const float> coordinates = renderer->GroupCoordinates(*group);
+            std::vector<uint16_t> corners;
+            renderer->GroupCorners(*group, corners);
             PutU32(groups, vertexCount);
             for (size_t i = 0; i < size_t{vertexCount} * 6; ++i)
-                PutFloat(groups, group->vertices[i]);
-            const bool hasCoordinates = group->coordinates.size() >= size_t{vertexCount} * 2;
+                PutFloat(groups, vertices[i]);
+            const bool hasCoordinates = coordinates.size() >= size_t{vertexCount} * 2;
             PutU32(groups, hasCoordinates ? vertexCount : 0u);
             for (size_t i = 0; hasCoordinates && i < size_t{vertexCount} * 2; ++i)
-                PutFloat(groups, group->coordinates[i]);
+                PutFloat(groups, coordinates[i]);
             PutU32(groups, group->TriangleCount());
-            for (const SWgrouptriangle& triangle : group->triangles)
+            for (size_t t = 0; t < corners.size() / 3; ++t)
                 for (const int corner : kHandOverCorners)
-                    PutU32(groups, triangle.corners[corner]);
+                    PutU32(groups, corners[t * 3 + corner]);
         }
     }
     PutU32(m_meshes, groupCount);
