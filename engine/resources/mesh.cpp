@@ -146,23 +146,23 @@ uint32_t SWmesh::GetSmoothingMask(uint32_t polygon) const
 SWindexrecord SWmesh::GetIndexRecord(uint32_t polygon) const
 {
     SWindexrecord record{};
-    const std::span<const uint32_t> textures = GetCornerTextures();
+    const SWindexview positions = GetCornerPositions(), keys = GetCornerKeys(), textures = GetCornerTextures();
     for (size_t c = 0; c < 3; ++c) {
         const size_t at = size_t{polygon} * 3 + c;
-        record.position[c] = m_cornerPositions[at];
-        record.cornerKey[c] = m_keysArePositions ? m_cornerPositions[at] : m_cornerKeys[at];
+        record.position[c] = positions[at];
+        record.cornerKey[c] = keys[at];
         record.texture[c] = textures.empty() ? 0 : textures[at];
     }
     return record;
 }
 
-std::span<const uint32_t> SWmesh::GetCornerTextures() const
+SWindexview SWmesh::GetCornerTextures() const
 {
     switch (m_textureIndices) {
     case TextureIndices::kPositions:
-        return m_cornerPositions;
+        return GetCornerPositions();
     case TextureIndices::kOwn:
-        return m_cornerTextures;
+        return ViewOf(m_cornerTextures, m_cornerTextures16);
     case TextureIndices::kZero:
         break;
     }
@@ -172,11 +172,12 @@ std::span<const uint32_t> SWmesh::GetCornerTextures() const
 void SWmesh::ClearTableUnlessFits()
 {
     const uint32_t positions = GetVertexCount(), textures = GetTextureVertexCount();
-    const std::span<const uint32_t> cornerTextures = GetCornerTextures();
-    const bool fits =
-        std::all_of(m_cornerPositions.begin(), m_cornerPositions.end(), [&](uint32_t i) { return i < positions; }) &&
-        std::all_of(cornerTextures.begin(), cornerTextures.end(),
-                    [&](uint32_t i) { return textures > 0 ? i < textures : i == 0; });
+    const SWindexview cornerPositions = GetCornerPositions(), cornerTextures = GetCornerTextures();
+    bool fits = true;
+    for (size_t i = 0; i < cornerPositions.size() && fits; ++i)
+        fits = cornerPositions[i] < positions;
+    for (size_t i = 0; i < cornerTextures.size() && fits; ++i)
+        fits = textures > 0 ? cornerTextures[i] < textures : cornerTextures[i] == 0;
     if (!fits)
         ClearTable();
 }
@@ -187,6 +188,9 @@ void SWmesh::ClearTable()
     std::vector<uint32_t>().swap(m_cornerPositions);
     std::vector<uint32_t>().swap(m_cornerKeys);
     std::vector<uint32_t>().swap(m_cornerTextures);
+    std::vector<uint16_t>().swap(m_cornerPositions16);
+    std::vector<uint16_t>().swap(m_cornerKeys16);
+    std::vector<uint16_t>().swap(m_cornerTextures16);
     std::vector<uint32_t>().swap(m_kindOf);
     m_polygonCount = 0;
     m_kinds.clear();
@@ -322,8 +326,22 @@ template <typename ForEachPolygon> SWpolygonbuild SWmesh::BuildFrom(uint64_t tri
     m_keysArePositions = keys.OnePerPosition();
     if (m_keysArePositions)
         std::vector<uint32_t>().swap(m_cornerKeys);
+    NarrowIndices();
     m_loaded = 0;
     return build;
+}
+
+void SWmesh::NarrowIndices()
+{
+    const auto narrow = [](std::vector<uint32_t>& wide, std::vector<uint16_t>& out, uint32_t bound) {
+        if (wide.empty() || bound > 0x10000u)
+            return;
+        out.assign(wide.begin(), wide.end());
+        std::vector<uint32_t>().swap(wide);
+    };
+    narrow(m_cornerPositions, m_cornerPositions16, GetVertexCount());
+    narrow(m_cornerKeys, m_cornerKeys16, m_cornerKeyCount);
+    narrow(m_cornerTextures, m_cornerTextures16, GetTextureVertexCount());
 }
 
 void SWmesh::SetPolygonMaterial(uint32_t polygon, SWmaterial* material)
@@ -360,9 +378,11 @@ void SWmesh::FaceNormalOf(const float* a, const float* b, const float* c, float 
 
 void SWmesh::GetFaceNormal(uint32_t polygon, float out[3]) const
 {
-    const uint32_t* const position = &m_cornerPositions[3 * size_t{polygon}];
+    const SWindexview positions = GetCornerPositions();
+    const size_t at = 3 * size_t{polygon};
     const float* const p = DataOf(m_vertices);
-    FaceNormalOf(p + 3 * size_t{position[0]}, p + 3 * size_t{position[1]}, p + 3 * size_t{position[2]}, out);
+    FaceNormalOf(p + 3 * size_t{positions[at]}, p + 3 * size_t{positions[at + 1]}, p + 3 * size_t{positions[at + 2]},
+                 out);
 }
 
 void SWmesh::ComputeNormals()
@@ -372,7 +392,7 @@ void SWmesh::ComputeNormals()
     std::vector<float> normals;
     pf::reserveWithLargePages(normals, static_cast<size_t>(m_cornerKeyCount) * 3);
     normals.assign(static_cast<size_t>(m_cornerKeyCount) * 3, 0.0f);
-    const std::span<const uint32_t> keys = GetCornerKeys();
+    const SWindexview keys = GetCornerKeys();
     for (size_t i = 0; i < polygons; ++i) {
         float face[3];
         GetFaceNormal(static_cast<uint32_t>(i), face);

@@ -45,6 +45,26 @@ using SWheldmeshrenderer = std::unique_ptr<SWmeshrenderer, SWmeshrendererdeleter
 // An array of a mesh as a reader keeps it: it stays as it was while the reader holds it.
 using SWsharedfloats = std::shared_ptr<const std::vector<float>>;
 
+// Corner indices as a mesh keeps them, three per polygon: in 16 bits where every index of the array fits (a mesh of
+// fewer than 65,536 positions, most of them), else in 32. Read by value.
+class SWindexview {
+public:
+    SWindexview() = default;
+    SWindexview(std::span<const uint32_t> wide) : m_wide(wide.data()), m_count(wide.size()) {}
+    SWindexview(std::span<const uint16_t> narrow) : m_narrow(narrow.data()), m_count(narrow.size()) {}
+    SWindexview(const std::vector<uint32_t>& wide) : SWindexview(std::span<const uint32_t>(wide)) {}
+
+    size_t size() const { return m_count; }
+    bool empty() const { return m_count == 0; }
+    uint32_t operator[](size_t i) const { return m_narrow != nullptr ? m_narrow[i] : m_wide[i]; }
+    const void* data() const { return m_narrow != nullptr ? static_cast<const void*>(m_narrow) : m_wide; }
+
+private:
+    const uint32_t* m_wide = nullptr;
+    const uint16_t* m_narrow = nullptr;
+    size_t m_count = 0;
+};
+
 // What a triangle is drawn and grouped with; a mesh keeps each distinct one once.
 struct SWfacekind {
     SWmaterial* material;   // the grouping key of the draw groups; the world's, not owned
@@ -124,9 +144,12 @@ public:
     SWindexrecord GetIndexRecord(uint32_t polygon) const; // the polygon must exist
     // The table's arrays, three entries per polygon: position indices, corner keys, texture indices (the position
     // indices where those serve; empty where every texture index is 0).
-    std::span<const uint32_t> GetCornerPositions() const { return m_cornerPositions; }
-    std::span<const uint32_t> GetCornerKeys() const { return m_keysArePositions ? m_cornerPositions : m_cornerKeys; }
-    std::span<const uint32_t> GetCornerTextures() const;
+    SWindexview GetCornerPositions() const { return ViewOf(m_cornerPositions, m_cornerPositions16); }
+    SWindexview GetCornerKeys() const
+    {
+        return m_keysArePositions ? GetCornerPositions() : ViewOf(m_cornerKeys, m_cornerKeys16);
+    }
+    SWindexview GetCornerTextures() const;
     // One per polygon, into GetFaceKinds; empty while every polygon has the first kind (a mesh of one material).
     std::span<const uint32_t> GetFaceKindIndices() const { return m_kindOf; }
     uint32_t GetFaceKindIndex(uint32_t polygon) const { return m_kindOf.empty() ? 0 : m_kindOf[polygon]; }
@@ -225,10 +248,19 @@ private:
 
     Shared m_vertices;
     Shared m_textureVertices;
+    static SWindexview ViewOf(const std::vector<uint32_t>& wide, const std::vector<uint16_t>& narrow)
+    {
+        return narrow.empty() ? SWindexview(wide) : SWindexview(std::span<const uint16_t>(narrow));
+    }
+    // Each index array in 32 bits while a table is built, then in the 16 bits of its ...16 twin where it fits.
+    void NarrowIndices();
     std::vector<uint32_t> m_cornerPositions; // three per polygon
     std::vector<uint32_t> m_cornerKeys;      // three per polygon, unless m_keysArePositions
     std::vector<uint32_t> m_cornerTextures;  // three per polygon, only while m_textureIndices is kOwn
-    std::vector<uint32_t> m_kindOf;          // per polygon, into m_kinds; not kept while all are 0
+    std::vector<uint16_t> m_cornerPositions16;
+    std::vector<uint16_t> m_cornerKeys16;
+    std::vector<uint16_t> m_cornerTextures16;
+    std::vector<uint32_t> m_kindOf; // per polygon, into m_kinds; not kept while all are 0
     uint32_t m_polygonCount = 0;
     std::vector<SWfacekind> m_kinds;
     TextureIndices m_textureIndices = TextureIndices::kZero;

@@ -180,8 +180,7 @@ bool SWmeshrenderer::BuildDrawGroups(const SWmeshview& view)
     const uint32_t keyCount = std::min(view.cornerKeyCount, static_cast<uint32_t>(view.normals.size() / 3));
     const bool oneKind = view.faceKindIndices.empty();
     const uint32_t polygonCount = oneKind ? view.polygonCount : static_cast<uint32_t>(view.faceKindIndices.size());
-    const std::span<const uint32_t> positionOf = view.cornerPositions, keyOf = view.cornerKeys,
-                                    textureOf = view.cornerTextures;
+    const SWindexview positionOf = view.cornerPositions, keyOf = view.cornerKeys, textureOf = view.cornerTextures;
     const auto kindOf = [&view, oneKind](uint32_t p) { return oneKind ? 0u : view.faceKindIndices[p]; };
     const auto materialOf = [&view, &kindOf](uint32_t p) { return view.faceKinds[kindOf(p)].material; };
 

@@ -109,9 +109,9 @@ struct SWmeshview {
     std::span<const float> normals;            // three per corner key
     std::span<const float> textureVertices;    // two per texture vertex; empty when none
     std::span<const float> faceNormals;        // three per polygon; empty: made from the positions as the mesh does
-    std::span<const uint32_t> cornerPositions; // three per polygon
-    std::span<const uint32_t> cornerKeys;      // three per polygon
-    std::span<const uint32_t> cornerTextures;  // three per polygon; empty: every texture index is 0
+    SWindexview cornerPositions;               // three per polygon
+    SWindexview cornerKeys;                    // three per polygon
+    SWindexview cornerTextures;                // three per polygon; empty: every texture index is 0
     std::span<const uint32_t> faceKindIndices; // one per polygon, into faceKinds; empty: every polygon has kind 0
     uint32_t polygonCount = 0;                 // when faceKindIndices is empty
     std::span<const SWfacekind> faceKinds;

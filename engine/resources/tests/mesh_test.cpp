@@ -178,6 +178,38 @@ TEST(MeshSharedArrays, AHeldArrayNeverChangesUnderItsReader)
     EXPECT_EQ(std::as_const(mesh).GetBaseVertices(), std::as_const(mesh).GetVertices());
 }
 
+// Corner indices are kept in 16 bits only where every index of the array fits: past 65,536 positions they read back
+// whole, and a texture index of its own beside them likewise.
+TEST(MeshPolygons, IndicesPastSixteenBitsReadBackWhole)
+{
+    SWmaterial red("red");
+    const std::vector<SWmaterial*> materials = {&red};
+    for (const uint32_t count : {3u, 70000u}) {
+        SWmesh mesh;
+        std::vector<float> positions(size_t{count} * 3);
+        for (uint32_t i = 0; i < count; ++i)
+            positions[size_t{i} * 3] = static_cast<float>(i);
+        positions[size_t{count - 1} * 3 + 1] = 1.0f; // a triangle with area
+        mesh.SetVertices(std::move(positions));
+        mesh.SetTextureVertices({0, 0, 1, 0, 0, 1});
+        const std::vector<uint32_t> corners = {0, 1, count - 1, count - 1, 1, 0};
+        const std::vector<uint32_t> uvs = {0, 1, 2, 2, 1, 1};
+        const std::vector<uint16_t> none(2, 0);
+        ASSERT_EQ(mesh.BuildTriangleIndices({corners, uvs, std::vector<uint32_t>(2, 1), none, materials}).triangles,
+                  2u);
+        for (uint32_t t = 0; t < 2; ++t) {
+            const SWindexrecord record = mesh.GetIndexRecord(t);
+            for (uint32_t c = 0; c < 3; ++c) {
+                EXPECT_EQ(record.position[c], corners[t * 3 + c]) << count;
+                EXPECT_EQ(record.texture[c], uvs[t * 3 + c]) << count;
+            }
+        }
+        float face[3];
+        mesh.GetFaceNormal(0, face);
+        EXPECT_NEAR(LengthOf(face), 1.0f, 1e-5f) << count;
+    }
+}
+
 TEST(MeshPolygons, FansOfQuadsAndPentagons)
 {
     SWmeshobject mesh;
