@@ -58,6 +58,7 @@ public:
     bool empty() const { return m_count == 0; }
     uint32_t operator[](size_t i) const { return m_narrow != nullptr ? m_narrow[i] : m_wide[i]; }
     const void* data() const { return m_narrow != nullptr ? static_cast<const void*>(m_narrow) : m_wide; }
+    const uint16_t* Narrow() const { return m_narrow; } // null when held in 32 bits
 
 private:
     const uint32_t* m_wide = nullptr;

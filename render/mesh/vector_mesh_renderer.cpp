@@ -289,6 +289,12 @@ bool ShareMeshArrays(SWpackeddrawgroup& packed, SWdrawgroup& group, const SWmesh
     }
     packed.positions = view.heldPositions;
     packed.normals = view.heldNormals;
+    const SWindexview polygons = view.cornerPositions;
+    bool sameCorners = polygons.Narrow() != nullptr && polygons.size() == size_t{group.TriangleCount()} * 3;
+    for (size_t m = 0; sameCorners && m < group.TriangleCount(); ++m)
+        for (int c = 0; c < 3 && sameCorners; ++c)
+            sameCorners = group.triangles[m].corners[c] == polygons[m * 3 + c];
+    packed.meshCorners = sameCorners;
     if (view.heldTextureVertices && !group.coordinates.empty() &&
         group.coordinates.size() == view.textureVertices.size() &&
         std::memcmp(group.coordinates.data(), view.textureVertices.data(), group.coordinates.size() * sizeof(float)) ==
@@ -304,6 +310,8 @@ void PackTriangles(SWpackeddrawgroup& packed, SWdrawgroup& group)
     packed.group = &group;
     const uint32_t triangleCount = group.TriangleCount();
     packed.triangles.Reset((triangleCount + 3) / 4);
+    if (!packed.meshCorners)
+        packed.corners.resize(packed.triangles.size() * 12);
     for (uint32_t m = 0; m < packed.triangles.size() * 4; ++m) {
         const SWgrouptriangle& triangle = group.triangles[std::min(m, triangleCount - 1)];
         SWtrianglepack& pack = packed.triangles[m / 4];
@@ -312,9 +320,18 @@ void PackTriangles(SWpackeddrawgroup& packed, SWdrawgroup& group)
         pack.nx[lane] = PackedNormalComponent(triangle.normal[0]);
         pack.ny[lane] = PackedNormalComponent(triangle.normal[1]);
         pack.nz[lane] = PackedNormalComponent(triangle.normal[2]);
-        for (int c = 0; c < 3; ++c)
-            pack.corners[lane][c] = m < triangleCount ? triangle.corners[c] : triangle.corners[0];
+        for (int c = 0; c < 3 && !packed.meshCorners; ++c)
+            packed.corners[size_t{m} * 3 + c] = m < triangleCount ? triangle.corners[c] : triangle.corners[0];
     }
+}
+
+const uint16_t* SWmeshrendererSSE::MeshCorners(const SWpackeddrawgroup& packed) const
+{
+    // The table the groups were built from: a new one comes only with a new stamp, and so with new groups.
+    if (m_mesh == nullptr || packed.group == nullptr)
+        return nullptr;
+    const SWindexview polygons = m_mesh->GetCornerPositions();
+    return polygons.size() == size_t{packed.group->TriangleCount()} * 3 ? polygons.Narrow() : nullptr;
 }
 
 void SWmeshrendererSSE::RebuildPackedGroups()
@@ -376,10 +393,8 @@ void SWmeshrendererSSE::GroupCorners(const SWdrawgroup& group, std::vector<uint1
         return;
     }
     const uint32_t count = group.TriangleCount();
-    corners.resize(size_t{count} * 3);
-    for (uint32_t m = 0; m < count; ++m)
-        for (int c = 0; c < 3; ++c)
-            corners[size_t{m} * 3 + c] = packed->triangles[m / 4].corners[m % 4][c];
+    const uint16_t* source = packed->meshCorners ? MeshCorners(*packed) : packed->corners.data();
+    corners.assign(source, source != nullptr ? source + size_t{count} * 3 : source);
 }
 
 SWpackeddrawgroup* SWmeshrendererSSE::Find(const SWdrawgroup& group)
@@ -423,6 +438,16 @@ uint32_t SWmeshrendererSSE::CullPacks(SWpackeddrawgroup& packed, SWindexbuffer*&
     packed.visiblePacks.assign(packed.VertexPackCount() / 32 + 1, 0);
     m_indexList.clear();
     group.primitiveIndices.clear();
+    // Lane m's corners; a filler lane (past the last triangle) is degenerate on the last triangle's first corner.
+    const uint16_t* const table = packed.meshCorners ? MeshCorners(packed) : packed.corners.data();
+    const uint32_t triangleCount = group.TriangleCount();
+    if (table == nullptr || triangleCount == 0)
+        return 0;
+    const uint16_t last = table[size_t{triangleCount - 1} * 3];
+    const uint16_t filler[3] = {last, last, last};
+    const auto cornersOf = [&](uint32_t m) {
+        return packed.meshCorners && m >= triangleCount ? filler : table + size_t{m} * 3;
+    };
     outIndices = packCount > 0 ? m_target->GetIndexScratch(packCount * 12) : nullptr;
     auto* out = outIndices != nullptr ? static_cast<uint16_t*>(outIndices->Lock(0)) : nullptr;
     if (out == nullptr) {
@@ -440,7 +465,7 @@ uint32_t SWmeshrendererSSE::CullPacks(SWpackeddrawgroup& packed, SWindexbuffer*&
             const SWtrianglepack& pack = packed.triangles[p];
             for (uint32_t kept = CullMaskOf<L>(pack, p + kAhead < packCount ? &pack + kAhead : nullptr, eye); kept != 0;
                  kept &= kept - 1) {
-                const uint16_t* corners = pack.corners[std::countr_zero(kept)];
+                const uint16_t* corners = cornersOf(p * 4 + static_cast<uint32_t>(std::countr_zero(kept)));
                 for (int c = 0; c < 3; ++c) {
                     const uint16_t corner = corners[kHandOverCorners[c]];
                     *at++ = corner;

@@ -7,7 +7,8 @@
 // released once packed, and what else wants them (the Dot3 tangent frames) reads them back from the packs. A group
 // whose vertices are the mesh's own positions and normals one for one (a mesh of one material without seams, the
 // usual large mesh) has no vertex packs at all: the stage gathers its lanes from the mesh's arrays, which the
-// renderer holds until it rebuilds, and likewise its texture coordinates.
+// renderer holds until it rebuilds, and likewise its texture coordinates; and where its triangles are the mesh's
+// polygons one for one, culling reads their corners from the mesh's 16-bit table rather than from a copy.
 //
 // The lane arithmetic is written once over a lane type and built twice: with SSE2 intrinsics, and as portable C++
 // that rounds alike, which is what other processors run and what the tests hold the intrinsics to.
@@ -22,15 +23,16 @@ struct alignas(32) SWvertexpack {
     float nx[4], ny[4], nz[4];
 };
 
-struct alignas(32) SWtrianglepack {
+struct alignas(8) SWtrianglepack {
     float distance[4];           // d x 32760 - 3
     int16_t nx[4], ny[4], nz[4]; // face normal x 32760, rounded and saturated
-    uint16_t corners[4][3];
 };
 
 struct SWpackeddrawgroup {
     SWalignedarray<SWvertexpack> vertices; // empty while the mesh's arrays serve
     SWalignedarray<SWtrianglepack> triangles;
+    std::vector<uint16_t> corners;      // three per triangle lane, fillers too; empty while the mesh's own serve
+    bool meshCorners = false;           // the triangles are the mesh's polygons one for one, their corners its own
     std::vector<uint32_t> visiblePacks; // one bit per vertex pack, per frame
     SWdrawgroup* group = nullptr;       // not owned
     // The mesh's arrays that stand for the vertex packs (positions and normals, three floats a vertex) and for the
@@ -87,6 +89,7 @@ protected:
 
 private:
     SWpackeddrawgroup* Find(const SWdrawgroup& group);
+    const uint16_t* MeshCorners(const SWpackeddrawgroup& packed) const; // null when the mesh's table no longer fits
 
     std::vector<SWpackeddrawgroup> m_packed;
 #if defined(__SSE2__)

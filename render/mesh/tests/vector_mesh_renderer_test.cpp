@@ -113,7 +113,7 @@ TEST(VectorMeshPacks, ShortPacksRepeatTheLastEntry)
         EXPECT_EQ(packed.triangles[1].distance[lane], packed.triangles[1].distance[0]);
         EXPECT_EQ(packed.triangles[1].ny[lane], packed.triangles[1].ny[0]);
         for (int c = 0; c < 3; ++c) // degenerate: every corner on the last triangle's first
-            EXPECT_EQ(packed.triangles[1].corners[lane][c], group.triangles[4].corners[0]);
+            EXPECT_EQ(packed.corners[(4 + lane) * 3 + c], group.triangles[4].corners[0]);
     }
     EXPECT_EQ(packed.triangles[0].distance[2], group.triangles[2].distance * 32760.0f - 3.0f);
 }
@@ -387,6 +387,8 @@ TEST(VectorMeshRenderer, PackedKindsHoldTheGeometryOnceAndMakeLaterDot3FramesFro
     EXPECT_EQ(held->vertices.size(), 0u);
     EXPECT_EQ(held->positions, packed.mesh.SharedVertices());
     EXPECT_EQ(held->coordinates, packed.mesh.SharedTextureVertices());
+    EXPECT_TRUE(held->meshCorners);
+    EXPECT_TRUE(held->corners.empty());
     EXPECT_TRUE(group.coordinates.empty());
 
     for (KindScene* scene : {&scalar, &packed}) {
@@ -411,10 +413,11 @@ TEST(VectorMeshRenderer, PackedKindsHoldTheGeometryOnceAndMakeLaterDot3FramesFro
 TEST(VectorMeshRenderer, FillerTrianglesFollowTheLastAndPacksFacingAwayAddNothing)
 {
     // Five triangles: a pack of four and a pack holding the last with three fillers. A pyramid: four sides, then
-    // the base as one triangle facing -z.
+    // the base as one triangle facing -z. Its positions are numbered as the triangles first name them, so that its
+    // group is the mesh's own vertices and triangles.
     rendertest::TexturedMesh pyramid;
-    pyramid.positions = {-0.5f, -0.5f, 0.0f, 0.5f, -0.5f, 0.0f, 0.5f, 0.5f, 0.0f, -0.5f, 0.5f, 0.0f, 0.0f, 0.0f, 0.5f};
-    pyramid.polygons = {{0, 1, 4}, {1, 2, 4}, {2, 3, 4}, {3, 0, 4}, {0, 2, 1}};
+    pyramid.positions = {-0.5f, -0.5f, 0.0f, 0.5f, -0.5f, 0.0f, 0.0f, 0.0f, 0.5f, 0.5f, 0.5f, 0.0f, -0.5f, 0.5f, 0.0f};
+    pyramid.polygons = {{0, 1, 2}, {1, 3, 2}, {3, 4, 2}, {4, 0, 2}, {0, 3, 1}};
     const SWvector position = {0.0f, 0.0f, 4.0f};
     KindScene scene(2, false, position, position, false);
     rendertest::LoadMesh(scene.mesh, pyramid, &scene.material);
@@ -428,8 +431,19 @@ TEST(VectorMeshRenderer, FillerTrianglesFollowTheLastAndPacksFacingAwayAddNothin
     KindScene below(1, false, {0.0f, 0.0f, -4.0f}, {0.0f, 0.0f, -4.0f}, false);
     rendertest::LoadMesh(below.mesh, pyramid, &below.material);
     const auto seen = below.Frame();
-    // From below only the base: it and its three fillers, which are degenerate and draw nothing.
+    // From below only the base: it and its three fillers, which are degenerate and draw nothing; the corners come
+    // from the mesh's own table here (its triangles are its polygons one for one).
     EXPECT_EQ(below.renderer->FirstGroup()->primitiveIndices, (std::vector<int32_t>{4, 5, 6, 7}));
+    EXPECT_TRUE(static_cast<const SWmeshrendererSSE&>(*below.renderer)
+                    .PackedGroupOf(*below.renderer->FirstGroup())
+                    ->meshCorners);
+    for (const int32_t filler : {5, 6, 7}) {
+        ASSERT_TRUE(seen.contains(filler)) << filler;
+        const std::vector<uint32_t>& words = seen.at(filler);
+        const size_t stride = words.size() / 3;
+        EXPECT_TRUE(std::equal(words.begin(), words.begin() + stride, words.begin() + stride)) << filler;
+        EXPECT_TRUE(std::equal(words.begin(), words.begin() + stride, words.begin() + 2 * stride)) << filler;
+    }
     EXPECT_EQ(below.renderer->Stats().visible, 4u);
     ASSERT_TRUE(below.surface.EndFrame());
 }
