@@ -187,6 +187,23 @@ bool SWrasterbands::Bin(int chunk)
     return true;
 }
 
+size_t SWrasterbands::BandTriangles(int band) const
+{
+    size_t triangles = 0;
+    for (int chunk = 0; chunk < m_chunks; ++chunk)
+        triangles += m_bins[static_cast<size_t>(chunk) * m_bandCount + band].size();
+    return triangles;
+}
+
+size_t SWrasterbands::Bytes() const
+{
+    size_t bytes = m_runs.capacity() * sizeof(SWrasterrun) + m_listed.capacity() * sizeof(const uint32_t*) +
+                   m_bins.capacity() * sizeof(std::vector<uint32_t>);
+    for (const std::vector<uint32_t>& bin : m_bins)
+        bytes += bin.capacity() * sizeof(uint32_t);
+    return bytes;
+}
+
 // Under every band the walk's rows reach; a triangle that covers no row's centre still goes to the band of its home
 // row, where the pipeline counts it as one lane would.
 void SWrasterbands::File(int chunk, uint32_t triangle, const uint32_t* const (&corners)[3])

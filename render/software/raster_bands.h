@@ -68,6 +68,8 @@ public:
     uint64_t Skipped(int chunk) const { return m_skipped[static_cast<size_t>(chunk)]; }
 
     int BandCount() const { return m_bandCount; }
+    size_t BandTriangles(int band) const; // filed under the band, every chunk's
+    size_t Bytes() const;                 // kept for the next draws: the runs, listed vertices and bins
     int32_t BandRows() const { return m_bandRows; }
     int32_t Height() const { return m_height; }
     // draw(run, corners) for every triangle filed under the band, in frame order.
