@@ -16,9 +16,9 @@ const SWrendercamera kDefaultCamera;
 
 // The triangles waiting in records before they are handed to the workers ahead of the frame's end.
 constexpr uint64_t kLeastTrianglesAhead = 16384;
-// The scratch buffers records may hold while they wait for the workers to have room: a few passes of a large
-// world's groups, so that the scratch kept stays a few such bounds whatever the world's size.
-constexpr size_t kMostWaitingBytes = size_t{4} << 20;
+// The scratch buffers that records handed to the workers and records waiting for them may hold at once: a few
+// passes of a large world's groups, whatever the world's size.
+constexpr size_t kMostScratchBytes = size_t{8} << 20;
 
 size_t BytesOf(const SWdirectdraw& draw)
 {
@@ -29,7 +29,7 @@ size_t BytesOf(const SWdirectdraw& draw)
 } // namespace
 
 SWrendersurface::SWrendersurface()
-    : m_current(&m_a), m_leastAhead(kLeastTrianglesAhead), m_mostWaitingBytes(kMostWaitingBytes)
+    : m_current(&m_a), m_leastAhead(kLeastTrianglesAhead), m_mostScratchBytes(kMostScratchBytes)
 {
 }
 
@@ -161,10 +161,12 @@ void SWrendersurface::DrawAhead()
     }
     if (triangles < m_leastAhead)
         return;
-    if (!m_rasteriser->HasRoomAhead()) {
-        if (bytes < m_mostWaitingBytes)
+    // Past the bound, the records wait for the workers to give scratch back, and once a quarter of the bound
+    // waits, this thread draws with the workers until the oldest pass is drawn, then hands them over.
+    while (!m_rasteriser->HasRoomAhead() || (m_bytesAhead != 0 && m_bytesAhead + bytes > m_mostScratchBytes)) {
+        if (bytes < m_mostScratchBytes / 4)
             return;
-        m_rasteriser->MakeRoomAhead();
+        m_rasteriser->DrawOldestAhead();
         GiveBackDrawn();
     }
     SWdirectdrawrecord* last = first;
@@ -179,7 +181,8 @@ void SWrendersurface::DrawAhead()
         return;
     m_drawnAhead = last;
     try {
-        m_handed.push_back({m_rasteriser->LastPassHanded(), last});
+        m_handed.push_back({m_rasteriser->LastPassHanded(), last, bytes});
+        m_bytesAhead += bytes;
     } catch (const std::bad_alloc&) {
         // Not given back before the frame ends, as without the workers' room
     }
@@ -203,6 +206,7 @@ void SWrendersurface::GiveBackDrawn()
                 break;
         }
         m_givenBack = m_handed[m_handedFirst].last;
+        m_bytesAhead -= m_handed[m_handedFirst].bytes;
     }
 }
 
@@ -212,13 +216,14 @@ void SWrendersurface::RecordsFreed()
     m_handed.clear();
     m_handedFirst = 0;
     m_givenBack = nullptr;
+    m_bytesAhead = 0;
 }
 
-void SWrendersurface::SetHandOver(uint64_t leastTriangles, size_t mostWaitingBytes)
+void SWrendersurface::SetHandOver(uint64_t leastTriangles, size_t mostScratchBytes)
 {
     DrawWaiting();
     m_leastAhead = leastTriangles;
-    m_mostWaitingBytes = mostWaitingBytes;
+    m_mostScratchBytes = mostScratchBytes;
 }
 
 size_t SWrendersurface::ScratchBytes() const

@@ -5,11 +5,11 @@
 //
 // When its rasteriser draws in bands, Flush hands the direct-draw records to the rasteriser's workers as a pass,
 // once enough triangles wait, and returns while they draw, so that the meshes go on culling the next groups
-// meanwhile. Records wait for the next Flush while the workers hold as many passes as they take, but no longer
-// than until their scratch buffers pass a bound: Flush then draws with the workers until they have room, so that
-// the scratch a frame keeps does not grow with the world. A pass's records give their scratch buffers back as soon
-// as the pass is drawn, for the next groups to use. Everything is drawn before
-// anything that would change where or how it draws (a new frame or view, a refresh, a size, mode or phase), and
+// meanwhile. Records wait for the next Flush while the workers hold as many passes as they take or the scratch
+// buffers of the records handed over and waiting pass a bound; once a quarter of the bound waits, Flush draws with
+// the workers until the oldest pass is drawn, so that the scratch a frame keeps does not grow with the world. A pass's
+// records give their scratch buffers back as soon as the pass is drawn, for the next groups to use. Everything is drawn
+// before anything that would change where or how it draws (a new frame or view, a refresh, a size, mode or phase), and
 // each record keeps scratch buffers and a copy of its format record of its own until then, so that the producer
 // may change or free its own meanwhile; the textures it names must stay until the frame ends. A record may leave
 // its vertices to its vertex work (the meshes' projected stage), which the rasteriser's lanes run before drawing it.
@@ -77,9 +77,9 @@ public:
     SWpixelbuffer* GetCurrentBuffer() const { return m_current; }
     SWrasteriser* GetRasteriser() const { return m_rasteriser.get(); }
 
-    // Records are handed to the workers once leastTriangles wait, and wait for room no longer than until their
-    // scratch buffers hold mostWaitingBytes.
-    void SetHandOver(uint64_t leastTriangles, size_t mostWaitingBytes);
+    // Records are handed to the workers once leastTriangles wait, while the scratch buffers of the records handed
+    // over and waiting stay within mostScratchBytes.
+    void SetHandOver(uint64_t leastTriangles, size_t mostScratchBytes);
     // The bytes of scratch the surface and its rasteriser keep for the frames: the records' buffers and the bins.
     size_t ScratchBytes() const;
 
@@ -104,6 +104,7 @@ private:
     struct Handed {
         uint64_t pass;
         SWdirectdrawrecord* last;
+        size_t bytes; // of the pass's records' scratch buffers
     };
 
     void DrawAhead();     // hands the records that wait to the rasteriser's workers, when they have room
@@ -127,6 +128,7 @@ private:
     std::vector<Handed> m_handed;               // passes whose buffers are not yet given back, oldest first
     size_t m_handedFirst = 0;
     SWdirectdrawrecord* m_givenBack = nullptr; // the last record whose buffers were given back
+    size_t m_bytesAhead = 0;                   // of the records handed over and not yet given back
     uint64_t m_leastAhead;
-    size_t m_mostWaitingBytes;
+    size_t m_mostScratchBytes;
 };

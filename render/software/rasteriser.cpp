@@ -555,11 +555,11 @@ bool SWrasteriser::HasRoomAhead() const
     return slot.pass == nullptr || (IsDrawn(*slot.pass) && slot.inside.load() == 0);
 }
 
-void SWrasteriser::MakeRoomAhead()
+void SWrasteriser::DrawOldestAhead()
 {
     if (!m_isServing)
         return;
-    AheadSlot& slot = SlotOf(m_passNumber + 1);
+    AheadSlot& slot = SlotOf(m_drawnThrough + 1);
     if (m_firstFailed.load() != kNoPass || (slot.pass != nullptr && !Reclaim(slot)))
         FinishAhead();
 }

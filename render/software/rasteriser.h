@@ -75,7 +75,7 @@ public:
     bool DrawAhead(const SWdirectdraw* chain);
     bool CanDrawAhead() const { return m_workers > 1 && m_recorder == nullptr; } // DrawAhead may start something
     bool HasRoomAhead() const; // DrawAhead would not have to wait for a pass before to end
-    void MakeRoomAhead();      // the calling thread draws with the lanes until DrawAhead has room
+    void DrawOldestAhead();    // the calling thread draws with the lanes until the oldest pass is drawn
     uint64_t LastPassHanded() const { return m_passNumber; } // passes are numbered from 1 over the rasteriser's life
     uint64_t PassesDrawn() const; // every pass up to this number is drawn and no lane reads its records again
     void FinishAhead();           // draws, with the lanes, whatever was handed over, then takes the counts
@@ -128,8 +128,8 @@ private:
     using Clock = std::chrono::steady_clock;
     struct BandPass;
     struct AheadSlot;
-    // Passes the lanes may hold at once: one drawn while the next is binned and a third is listed.
-    static constexpr uint64_t kAheadSlots = 3;
+    // Passes the lanes may hold at once: enough that the walking thread seldom waits for one to be drawn.
+    static constexpr uint64_t kAheadSlots = 8;
     static constexpr uint64_t kNoPass = UINT64_MAX;
 
     bool DrawInBands(const SWdirectdraw* chain, const SWprimitivenode* list); // false: nothing drawn, draw in order
