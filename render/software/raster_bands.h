@@ -77,7 +77,7 @@ public:
 
 private:
     bool Corners(const SWrasterrun& run, uint32_t i, const uint32_t* (&out)[3]) const;
-    void File(int chunk, uint32_t triangle, const uint32_t* const (&corners)[3]);
+    void File(std::vector<uint32_t>* bins, uint32_t triangle, const uint32_t* const (&corners)[3]); // chunk's bins
     // row / band rows without a division: exact for rows and band heights below 2^16, as targets' sides are.
     int BandOf(int32_t row) const
     {

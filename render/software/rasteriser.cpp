@@ -531,7 +531,6 @@ bool SWrasteriser::Publish(const SWdirectdraw* chain, const SWprimitivenode* lis
         m_loopBandRows = pass->bands.BandRows();
         m_loopStarted = Clock::now();
         m_isServing = true;
-        m_isHanding.store(true);
     }
     pass->number = number;
     pass->turn = static_cast<uint32_t>(number - m_loopFirst);
@@ -633,7 +632,6 @@ void SWrasteriser::FinishAhead()
         Retire(slot);
     }
     m_isServing = false;
-    m_isHanding.store(false);
     const uint64_t failed = m_firstFailed.exchange(kNoPass);
     for (uint64_t number = oldest; number <= m_passNumber; ++number) {
         std::unique_ptr<BandPass> pass = std::move(SlotOf(number).pass);
@@ -710,17 +708,7 @@ void SWrasteriser::ServeAhead(uint64_t next, int lane)
 {
     for (;;) {
         const auto isReady = [&](uint64_t state) { return (state >> 1) >= next || (state & 1) != 0; };
-        // While a frame hands passes over, the next one comes soon: a worker put to sleep would be woken a
-        // scheduler's turn late on a busy machine, so it watches for the frame's length.
-        const auto watching = [&] {
-            const auto until = Clock::now() + kWatchingInFrame;
-            while (m_isHanding.load() && Clock::now() < until) {
-                if (SWrasterpool::Watch([&] { return isReady(m_aheadState.load()); }))
-                    return true;
-            }
-            return SWrasterpool::Watch([&] { return isReady(m_aheadState.load()); });
-        };
-        if (!watching()) {
+        if (!SWrasterpool::Watch([&] { return isReady(m_aheadState.load()); })) {
             for (uint64_t state = m_aheadState.load(); !isReady(state); state = m_aheadState.load())
                 m_aheadState.wait(state);
         }

@@ -176,8 +176,6 @@ private:
     std::atomic<uint64_t> m_aheadState{0};
     std::atomic<uint64_t> m_oldestLive{1}; // passes before it are drawn: a worker woken late passes over them
     bool m_isServing = false;              // passes were handed over since the last FinishAhead
-    std::atomic<bool> m_isHanding{false};  // the same, for the workers
-    static constexpr std::chrono::milliseconds kWatchingInFrame{2};
     uint64_t m_passNumber = 0;   // the last pass handed over
     uint64_t m_drawnThrough = 0; // the last pass whose slot was freed
     uint64_t m_loopFirst = 0;    // the loop's first pass
