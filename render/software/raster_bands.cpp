@@ -224,4 +224,3 @@ size_t SWrasterbands::Bytes() const
         bytes += bin.capacity() * sizeof(uint32_t);
     return bytes;
 }
-

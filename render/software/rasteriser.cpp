@@ -420,11 +420,10 @@ bool SWrasteriser::PrepareRun(SWrasterpipeline& pipeline, const SWrasterrun& run
     return pipeline.Prepare();
 }
 
-// One pass of the lanes' loop. Whichever lanes come take the vertex work's parts, then the chunks to bin, then the
-// bands, each phase's pieces one at a time, and a lane goes on to the next phase once every piece of this one is
-// done: a lane the system wakes late finds its share taken and holds no other lane back. A lane that has taken its
-// last band goes on to the next pass, whose binning does not touch the pixels, and draws a band of it only once
-// the pass before has drawn that band.
+// One pass of the lanes' loop: the vertex work's parts, then the chunks to bin, then the bands, each phase's pieces
+// taken one at a time by whichever lane comes. A lane that finds no piece of a pass ready (its chunks still binned
+// by others, or its bands still waiting for the pass before) takes one of a later pass, so that no lane waits
+// while another pass has work: a lane the system wakes late finds its share taken and holds no other lane back.
 struct SWrasteriser::BandPass {
     BandPass(SWrasterbands& b, int first, int lanes) : bands(b), firstLane(first), chunks(lanes - first) {}
 
@@ -457,23 +456,14 @@ struct SWrasteriser::AheadSlot {
     std::atomic<int> inside{0};
 };
 
-namespace {
-
-template <typename T> void WaitUntilReaches(const std::atomic<T>& done, T total)
+template <typename Done> void SWrasteriser::WorkUntil(Done&& done)
 {
-    if (SWrasterpool::Watch([&] { return done.load() >= total; }))
-        return;
-    for (T now = done.load(); now < total; now = done.load())
-        done.wait(now);
+    while (!done()) {
+        const uint32_t epoch = m_workEpoch.load();
+        if (!done() && !TakePiece(0))
+            WaitForWork(epoch);
+    }
 }
-
-template <typename T> void CountDone(std::atomic<T>& done, T total)
-{
-    if (++done == total)
-        done.notify_all();
-}
-
-} // namespace
 
 // The runs are listed on this thread, as the frame-order path meets them; the lanes then bin the triangles and
 // draw the bands, this thread with them. Stats end as the frame-order path leaves them.
@@ -542,7 +532,7 @@ bool SWrasteriser::Publish(const SWdirectdraw* chain, const SWprimitivenode* lis
     slot.number.store(number);
     m_passNumber = number;
     m_aheadState.fetch_add(2);
-    m_aheadState.notify_all();
+    Signal();
     return true;
 }
 
@@ -586,10 +576,7 @@ bool SWrasteriser::IsDrawn(const BandPass& pass) const
 bool SWrasteriser::Reclaim(AheadSlot& slot)
 {
     BandPass& pass = *slot.pass;
-    // This thread would only wait: it takes what is left of the passes too, the oldest first.
-    for (uint64_t number = pass.number; number <= m_passNumber && !IsDrawn(pass); ++number)
-        RunPass(*SlotOf(number).pass, 0);
-    WaitUntilReaches(pass.bandsDone, pass.bands.BandCount());
+    WorkUntil([&] { return IsDrawn(pass); }); // this thread would only wait: it takes pieces too
     Retire(slot);
     if (pass.number >= m_firstFailed.load())
         return false;
@@ -624,13 +611,10 @@ void SWrasteriser::FinishAhead()
     if (!m_isServing)
         return;
     const uint64_t oldest = m_drawnThrough + 1;
+    AheadSlot& newest = SlotOf(m_passNumber);
+    WorkUntil([&] { return IsDrawn(*newest.pass); }); // passes end in order: the newest ends last
     for (uint64_t number = oldest; number <= m_passNumber; ++number)
-        RunPass(*SlotOf(number).pass, 0);
-    for (uint64_t number = oldest; number <= m_passNumber; ++number) {
-        AheadSlot& slot = SlotOf(number);
-        WaitUntilReaches(slot.pass->bandsDone, slot.pass->bands.BandCount());
-        Retire(slot);
-    }
+        Retire(SlotOf(number));
     m_isServing = false;
     const uint64_t failed = m_firstFailed.exchange(kNoPass);
     for (uint64_t number = oldest; number <= m_passNumber; ++number) {
@@ -679,6 +663,7 @@ bool SWrasteriser::ListPass(BandPass& pass, const SWdirectdraw* chain, const SWp
     // leave lanes idle, more, shorter ones set up each triangle in more of them.
     const int32_t bandRows = m_bandRows > 0 ? m_bandRows : std::max<int32_t>(8, (height + 4 * lanes - 1) / (4 * lanes));
     pass.bands.Reset(height, bandRows, lanes - pass.firstLane);
+    m_lastPrepared = nullptr; // listing prepares this lane's pipelines afresh
     const uint64_t skippedBefore = m_stats.skippedTriangles;
     const bool isListed = ListRuns(pass.bands, chain, list);
     pass.listedSkipped = m_stats.skippedTriangles - skippedBefore;
@@ -702,53 +687,81 @@ bool SWrasteriser::ListPass(BandPass& pass, const SWdirectdraw* chain, const SWp
     return true;
 }
 
-// A worker's loop, from the lanes' making to their end: every pass handed over, in order, passing over those
-// drawn while it slept.
-void SWrasteriser::ServeAhead(uint64_t next, int lane)
+// A worker's loop, from the lanes' making to their end: pieces of the passes handed over, the oldest pass's
+// first, and when none is ready, a wait for the next change.
+void SWrasteriser::ServeAhead(int lane)
 {
-    for (;;) {
-        const auto isReady = [&](uint64_t state) { return (state >> 1) >= next || (state & 1) != 0; };
-        if (!SWrasterpool::Watch([&] { return isReady(m_aheadState.load()); })) {
-            for (uint64_t state = m_aheadState.load(); !isReady(state); state = m_aheadState.load())
-                m_aheadState.wait(state);
-        }
-        const uint64_t state = m_aheadState.load();
-        if ((state & 1) != 0)
-            return; // the lanes end
-        for (next = std::max(next, m_oldestLive.load()); next <= state >> 1; ++next) {
-            AheadSlot& slot = SlotOf(next);
-            ++slot.inside;
-            if (slot.number.load() == next)
-                RunPass(*slot.pass, lane);
-            if (--slot.inside == 0)
-                slot.inside.notify_all();
-        }
+    while ((m_aheadState.load() & 1) == 0) {
+        const uint32_t epoch = m_workEpoch.load();
+        if (!TakePiece(lane))
+            WaitForWork(epoch);
     }
 }
 
-void SWrasteriser::RunPass(BandPass& pass, int lane)
+void SWrasteriser::WaitForWork(uint32_t epoch)
+{
+    if (!SWrasterpool::Watch([&] { return m_workEpoch.load() != epoch; }))
+        m_workEpoch.wait(epoch);
+}
+
+void SWrasteriser::Signal()
+{
+    ++m_workEpoch;
+    m_workEpoch.notify_all();
+}
+
+// A worker enters a pass through its slot, and only while the slot still holds that pass, so that a slot freed
+// meanwhile is passed over.
+bool SWrasteriser::TakePiece(int lane)
+{
+    const uint64_t newest = m_aheadState.load() >> 1;
+    for (uint64_t number = m_oldestLive.load(); number <= newest; ++number) {
+        AheadSlot& slot = SlotOf(number);
+        ++slot.inside;
+        const bool took = slot.number.load() == number && TakePiece(*slot.pass, lane);
+        if (--slot.inside == 0)
+            slot.inside.notify_all();
+        if (took)
+            return true;
+    }
+    return false;
+}
+
+// A part of the vertex work, else a chunk to bin once the parts are done, else a band once every chunk is binned
+// and the pass before has drawn that band. The counters are read before they are taken, so that lanes looking
+// again and again do not run them on.
+bool SWrasteriser::TakePiece(BandPass& pass, int lane)
 {
     const uint32_t parts = pass.bands.WorkParts();
-    for (uint32_t part = pass.nextPart++; part < parts; part = pass.nextPart++) {
-        pass.bands.RunWorkPart(part);
-        CountDone(pass.partsDone, parts);
+    if (pass.nextPart.load() < parts) {
+        if (const uint32_t part = pass.nextPart++; part < parts) {
+            pass.bands.RunWorkPart(part);
+            if (++pass.partsDone == parts)
+                Signal(); // binning reads the vertices the parts write
+            return true;
+        }
     }
-    WaitUntilReaches(pass.partsDone, parts); // binning reads the vertices the parts write
-    for (int chunk = pass.nextChunk++; chunk < pass.chunks; chunk = pass.nextChunk++) {
-        if (!pass.bands.Bin(chunk)) {
-            pass.isBinned = false;
-            uint64_t failed = m_firstFailed.load();
-            while (pass.number < failed && !m_firstFailed.compare_exchange_weak(failed, pass.number)) {
+    if (pass.partsDone.load() < parts)
+        return false;
+    if (pass.nextChunk.load() < pass.chunks) {
+        if (const int chunk = pass.nextChunk++; chunk < pass.chunks) {
+            if (!pass.bands.Bin(chunk)) {
+                pass.isBinned = false;
+                uint64_t failed = m_firstFailed.load();
+                while (pass.number < failed && !m_firstFailed.compare_exchange_weak(failed, pass.number)) {
+                }
             }
-        }
-        if (++pass.chunksDone == pass.chunks) {
-            OrderBands(pass);
-            pass.isOrdered.store(1);
-            pass.isOrdered.notify_all();
+            if (++pass.chunksDone == pass.chunks) {
+                OrderBands(pass);
+                pass.isOrdered.store(1);
+                Signal();
+            }
+            return true;
         }
     }
-    WaitUntilReaches(pass.isOrdered, 1);
-    TakeBands(pass, lane);
+    if (pass.isOrdered.load() == 0)
+        return false;
+    return DrawReadyBand(pass, lane);
 }
 
 void SWrasteriser::OrderBands(BandPass& pass)
@@ -760,42 +773,30 @@ void SWrasteriser::OrderBands(BandPass& pass)
                      [&](int a, int b) { return bands.BandTriangles(a) > bands.BandTriangles(b); });
 }
 
-// Bands in the pass's order, each once the pass before has drawn it: a lane passes over a band that is not ready
-// for one that is, and waits only when every band left waits for the pass before.
-void SWrasteriser::TakeBands(BandPass& pass, int lane)
+// The first band in the pass's order that no lane has taken and that the pass before has drawn; false when none.
+// Every pass before this one is binned by now: its band was drawn after all its chunks were.
+bool SWrasteriser::DrawReadyBand(BandPass& pass, int lane)
 {
-    Lane(lane).m_lastPrepared = nullptr; // run records of an earlier pass may sit at the same addresses
-    // Every pass before this one is binned by now: a lane reaches this pass only after their bands.
-    const bool isDrawn = pass.number < m_firstFailed.load();
     const int count = pass.bands.BandCount();
-    for (;;) {
-        int band = -1;
-        int waiting = -1;
-        for (int next = 0; next < count && band < 0; ++next) {
-            const int candidate = pass.order[static_cast<size_t>(next)];
-            std::atomic<bool>& isTaken = pass.isTaken[static_cast<size_t>(candidate)];
-            if (isTaken.load(std::memory_order_relaxed))
-                continue;
-            if (m_bandTurns[static_cast<size_t>(candidate)].load() < pass.turn) {
-                waiting = waiting < 0 ? candidate : waiting;
-                continue;
-            }
-            if (!isTaken.exchange(true))
-                band = candidate;
-        }
-        if (band < 0) {
-            if (waiting < 0)
-                return; // every band is taken
-            WaitUntilReaches(m_bandTurns[static_cast<size_t>(waiting)], pass.turn);
-            continue;
-        }
-        if (isDrawn)
-            Lane(lane).DrawBand(pass.bands, band);
+    for (int next = 0; next < count; ++next) {
+        const int band = pass.order[static_cast<size_t>(next)];
+        std::atomic<bool>& isTaken = pass.isTaken[static_cast<size_t>(band)];
         std::atomic<uint32_t>& turn = m_bandTurns[static_cast<size_t>(band)];
+        if (isTaken.load(std::memory_order_relaxed) || turn.load() < pass.turn || isTaken.exchange(true))
+            continue;
+        SWrasteriser& drawer = Lane(lane);
+        if (drawer.m_lastPass != pass.number) {
+            drawer.m_lastPrepared = nullptr; // run records of an earlier pass may sit at the same addresses
+            drawer.m_lastPass = pass.number;
+        }
+        if (pass.number < m_firstFailed.load())
+            drawer.DrawBand(pass.bands, band);
         turn.store(pass.turn + 1);
-        turn.notify_all();
-        CountDone(pass.bandsDone, count);
+        pass.bandsDone++;
+        Signal();
+        return true;
     }
+    return false;
 }
 
 bool SWrasteriser::ListRuns(SWrasterbands& bands, const SWdirectdraw* chain, const SWprimitivenode* list)
@@ -848,7 +849,7 @@ bool SWrasteriser::MakeLanes()
     // The workers stay in their loop, waiting for passes, until the lanes end.
     m_aheadState.store(2 * m_passNumber);
     m_oldestLive.store(m_passNumber + 1);
-    m_pool->Start([this, first = m_passNumber + 1](int lane) { ServeAhead(first, lane); });
+    m_pool->Start([this](int lane) { ServeAhead(lane); });
     return true;
 }
 
@@ -857,7 +858,7 @@ void SWrasteriser::EndLanes()
     FinishAhead();
     if (m_pool != nullptr) {
         m_aheadState.fetch_or(1);
-        m_aheadState.notify_all();
+        Signal();
         m_pool->Wait();
     }
     m_lanes.clear();

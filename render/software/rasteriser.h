@@ -138,10 +138,14 @@ private:
     bool Publish(const SWdirectdraw* chain, const SWprimitivenode* list, int firstLane);
     bool ListPass(BandPass& pass, const SWdirectdraw* chain, const SWprimitivenode* list); // false: nothing listed
     bool ListRuns(SWrasterbands& bands, const SWdirectdraw* chain, const SWprimitivenode* list);
-    void ServeAhead(uint64_t next, int lane);
-    void RunPass(BandPass& pass, int lane);
-    void OrderBands(BandPass& pass);          // by the lane that binned the last chunk
-    void TakeBands(BandPass& pass, int lane); // draws bands until none is left
+    void ServeAhead(int lane);
+    bool TakePiece(int lane); // false: no piece of any pass is ready
+    bool TakePiece(BandPass& pass, int lane);
+    bool DrawReadyBand(BandPass& pass, int lane);
+    void OrderBands(BandPass& pass); // by the lane that binned the last chunk
+    void Signal();                   // a piece may be ready
+    void WaitForWork(uint32_t epoch);
+    template <typename Done> void WorkUntil(Done&& done); // this thread takes pieces too
     bool IsDrawn(const BandPass& pass) const;
     // Frees the slot of the oldest pass once it is drawn and every worker has left it, drawing with the lanes
     // meanwhile; false when the pass could not be binned (it stays, for FinishAhead to draw in frame order).
@@ -174,11 +178,13 @@ private:
     std::array<std::unique_ptr<AheadSlot>, kAheadSlots> m_slots; // pass n in slot n % kAheadSlots
     // Passes handed over x 2, plus 1 once the lanes end; the workers wait on it for the next pass.
     std::atomic<uint64_t> m_aheadState{0};
-    std::atomic<uint64_t> m_oldestLive{1}; // passes before it are drawn: a worker woken late passes over them
-    bool m_isServing = false;              // passes were handed over since the last FinishAhead
-    uint64_t m_passNumber = 0;   // the last pass handed over
-    uint64_t m_drawnThrough = 0; // the last pass whose slot was freed
-    uint64_t m_loopFirst = 0;    // the loop's first pass
+    std::atomic<uint64_t> m_oldestLive{1};
+    std::atomic<uint32_t> m_workEpoch{0}; // moves on whenever a piece may have become ready // passes before it are
+                                          // drawn: a worker woken late passes over them
+    bool m_isServing = false;             // passes were handed over since the last FinishAhead
+    uint64_t m_passNumber = 0;            // the last pass handed over
+    uint64_t m_drawnThrough = 0;          // the last pass whose slot was freed
+    uint64_t m_loopFirst = 0;             // the loop's first pass
     int m_loopBands = 0;
     int32_t m_loopBandRows = 0;
     Clock::time_point m_loopStarted;
@@ -186,5 +192,6 @@ private:
     std::unique_ptr<std::atomic<uint32_t>[]> m_bandTurns;
     int m_bandTurnCount = 0;
     std::atomic<uint64_t> m_firstFailed{kNoPass}; // the first pass binning ran out of memory for
+    uint64_t m_lastPass = 0;                      // the pass this lane last drew a band of
     const SWrasterrun* m_lastPrepared = nullptr;  // by this lane in the pass being drawn; null: none
 };
