@@ -80,7 +80,8 @@ public:
     // Records are handed to the workers once leastTriangles wait, while the scratch buffers of the records handed
     // over and waiting stay within mostScratchBytes.
     void SetHandOver(uint64_t leastTriangles, size_t mostScratchBytes);
-    // The bytes of scratch the surface and its rasteriser keep for the frames: the records' buffers and the bins.
+    // The bytes of scratch the surface and its rasteriser keep for the frames, the records' buffers and the bins:
+    // the most they held at once. Asked between frames.
     size_t ScratchBytes() const;
 
     SWpixelbuffer* CurrentPixelBuffer() override { return m_current; }

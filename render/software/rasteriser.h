@@ -7,7 +7,9 @@
 // Drawing is asked for by one thread at a time (the render thread). With workers, a draw is cut into bands of rows
 // that lanes draw side by side: each lane has stages, scratch rows and pipelines of its own and draws only its
 // band's rows, so lanes never touch the same pixel, depth value or row mask, and no lock is taken while drawing.
-// A record's vertex work is shared out among the lanes first, in parts, and binned only when every part is done.
+// Draws are passes that the worker threads take piece by piece from the moment they are handed over: a record's
+// vertex work and binning, then the bands, each band after the passes before it have drawn theirs. The workers
+// stay in their loop from the first draw that needs them until the lanes end, sleeping while no pass has work.
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -79,7 +81,8 @@ public:
     uint64_t LastPassHanded() const { return m_passNumber; } // passes are numbered from 1 over the rasteriser's life
     uint64_t PassesDrawn() const; // every pass up to this number is drawn and no lane reads its records again
     void FinishAhead();           // draws, with the lanes, whatever was handed over, then takes the counts
-    // Bytes the lanes keep between draws: the bins and runs of the passes they may hold at once.
+    // Bytes the lanes keep between draws: the bins and runs of the passes they may hold at once. Asked once what
+    // was handed over is drawn (after FinishAhead), as the workers grow them while they bin.
     size_t ScratchBytes() const;
 
     // 0 draws every triangle on the calling thread in frame order. n >= 1 cuts the target into bands of bandRows
