@@ -773,17 +773,20 @@ void SWrasteriser::OrderBands(BandPass& pass)
                      [&](int a, int b) { return bands.BandTriangles(a) > bands.BandTriangles(b); });
 }
 
-// The first band in the pass's order that no lane has taken and that the pass before has drawn; false when none.
-// Every pass before this one is binned by now: its band was drawn after all its chunks were.
+// A band that no lane has taken and that the pass before has drawn, false when none: the lane's own bands first,
+// then the others in the pass's order. Each worker owns a run of bands that it draws pass after pass, so that
+// their pixels, depth values and row masks stay in its cache; a lane that has none of its own ready takes
+// another's, so that no lane waits while one has bands left. Every pass before this one is binned by now: its
+// band was drawn after all its chunks were.
 bool SWrasteriser::DrawReadyBand(BandPass& pass, int lane)
 {
     const int count = pass.bands.BandCount();
-    for (int next = 0; next < count; ++next) {
-        const int band = pass.order[static_cast<size_t>(next)];
+    const int owners = m_pool->Lanes() - 1;
+    const auto take = [&](int band) {
         std::atomic<bool>& isTaken = pass.isTaken[static_cast<size_t>(band)];
         std::atomic<uint32_t>& turn = m_bandTurns[static_cast<size_t>(band)];
         if (isTaken.load(std::memory_order_relaxed) || turn.load() < pass.turn || isTaken.exchange(true))
-            continue;
+            return false;
         SWrasteriser& drawer = Lane(lane);
         if (drawer.m_lastPass != pass.number) {
             drawer.m_lastPrepared = nullptr; // run records of an earlier pass may sit at the same addresses
@@ -795,6 +798,17 @@ bool SWrasteriser::DrawReadyBand(BandPass& pass, int lane)
         pass.bandsDone++;
         Signal();
         return true;
+    };
+    if (lane > 0) {
+        const int end = static_cast<int>(int64_t{count} * lane / owners);
+        for (int band = static_cast<int>(int64_t{count} * (lane - 1) / owners); band < end; ++band) {
+            if (take(band))
+                return true;
+        }
+    }
+    for (int next = 0; next < count; ++next) {
+        if (take(pass.order[static_cast<size_t>(next)]))
+            return true;
     }
     return false;
 }
