@@ -196,12 +196,7 @@ void SWrendersurface::GiveBackDrawn()
     for (; m_handedFirst < m_handed.size() && m_handed[m_handedFirst].pass <= drawn; ++m_handedFirst) {
         SWdirectdrawrecord* record = m_givenBack != nullptr ? m_givenBack->next : FirstDirectDrawRecord();
         for (; record != nullptr; record = record->next) {
-            if (record->vertices != nullptr)
-                record->vertices->Release();
-            if (record->indices != nullptr)
-                record->indices->Release();
-            record->vertices = nullptr;
-            record->indices = nullptr;
+            record->ReleaseBuffers();
             if (record == m_handed[m_handedFirst].last)
                 break;
         }
