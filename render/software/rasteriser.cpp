@@ -659,9 +659,10 @@ bool SWrasteriser::ListPass(BandPass& pass, const SWdirectdraw* chain, const SWp
         return false;
     const int lanes = m_pool->Lanes();
     const int32_t height = pixels->Height();
-    // About four bands a lane, so that a lane that finishes early takes another band; fewer, taller bands would
-    // leave lanes idle, more, shorter ones set up each triangle in more of them.
-    const int32_t bandRows = m_bandRows > 0 ? m_bandRows : std::max<int32_t>(8, (height + 4 * lanes - 1) / (4 * lanes));
+    // About six bands a lane: a worker draws its own bands pass after pass, and one that finishes early takes
+    // another's; fewer, taller bands would leave lanes idle at a pass's end, more, shorter ones set up each
+    // triangle in more of them.
+    const int32_t bandRows = m_bandRows > 0 ? m_bandRows : std::max<int32_t>(8, (height + 6 * lanes - 1) / (6 * lanes));
     pass.bands.Reset(height, bandRows, lanes - pass.firstLane);
     m_lastPrepared = nullptr; // listing prepares this lane's pipelines afresh
     const uint64_t skippedBefore = m_stats.skippedTriangles;
