@@ -69,7 +69,11 @@ public:
 
     int BandCount() const { return m_bandCount; }
     size_t BandTriangles(int band) const; // filed under the band, every chunk's
-    size_t Bytes() const;                 // kept for the next draws: the runs, listed vertices and bins
+    size_t BinTriangles(int chunk, int band) const
+    {
+        return m_bins[static_cast<size_t>(chunk) * m_bandCount + band].size();
+    }
+    size_t Bytes() const; // kept for the next draws: the runs, listed vertices and bins
     int32_t BandRows() const { return m_bandRows; }
     int32_t Height() const { return m_height; }
     // draw(run, corners) for every triangle filed under the band, in frame order.

@@ -440,8 +440,10 @@ struct SWrasteriser::BandPass {
     std::atomic<int> isOrdered{0};                // 1 once every chunk is binned and the order below is written
     std::unique_ptr<std::atomic<bool>[]> isTaken; // per band
     std::atomic<int> bandsDone{0};
-    std::vector<int> order;                // the bands, most triangles first, so that no large one is left to the end
-    uint64_t listedSkipped = 0;            // by the listing, counted once the pass is drawn in bands
+    std::vector<int> order;     // the bands, most triangles first, so that no large one is left to the end
+    std::vector<int> chunkLane; // the lane that binned each chunk, written by that lane
+    std::vector<int> owner;     // per band, the lane that binned most of its triangles: their vertices are in its cache
+    uint64_t listedSkipped = 0; // by the listing, counted once the pass is drawn in bands
     const SWdirectdraw* records = nullptr; // the chain's first record and how many, for a fall-back to frame order
     size_t recordCount = 0;
     const SWprimitivenode* list = nullptr;
@@ -685,6 +687,12 @@ bool SWrasteriser::ListPass(BandPass& pass, const SWdirectdraw* chain, const SWp
     pass.bands.CutAtRuns(std::max<uint64_t>(std::min(m_chunkTriangles, kChunkTriangles / 8),
                                             pass.bands.TriangleCount() / (4 * lanesBinning)));
     pass.chunks = pass.bands.Chunks();
+    try {
+        pass.chunkLane.resize(static_cast<size_t>(pass.chunks));
+        pass.owner.resize(static_cast<size_t>(pass.bands.BandCount()));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
     return true;
 }
 
@@ -716,23 +724,29 @@ void SWrasteriser::Signal()
 bool SWrasteriser::TakePiece(int lane)
 {
     const uint64_t newest = m_aheadState.load() >> 1;
-    for (uint64_t number = m_oldestLive.load(); number <= newest; ++number) {
-        AheadSlot& slot = SlotOf(number);
-        ++slot.inside;
-        const bool took = slot.number.load() == number && TakePiece(*slot.pass, lane);
-        if (--slot.inside == 0)
-            slot.inside.notify_all();
-        if (took)
-            return true;
+    // A lane's own pieces of every pass first, then another's band: the vertices a lane shaded and binned are in
+    // its cache, and a band drawn by another lane would fetch them from there.
+    for (const bool isTakingOthers : {false, true}) {
+        for (uint64_t number = m_oldestLive.load(); number <= newest; ++number) {
+            AheadSlot& slot = SlotOf(number);
+            ++slot.inside;
+            const bool took = slot.number.load() == number && TakePiece(*slot.pass, lane, isTakingOthers);
+            if (--slot.inside == 0)
+                slot.inside.notify_all();
+            if (took)
+                return true;
+        }
     }
     return false;
 }
 
 // A part of the vertex work, else a chunk to bin once the parts are done, else a band once every chunk is binned
-// and the pass before has drawn that band. The counters are read before they are taken, so that lanes looking
-// again and again do not run them on.
-bool SWrasteriser::TakePiece(BandPass& pass, int lane)
+// and the pass before has drawn that band: the lane's own, or with isTakingOthers, any. The counters are read
+// before they are taken, so that lanes looking again and again do not run them on.
+bool SWrasteriser::TakePiece(BandPass& pass, int lane, bool isTakingOthers)
 {
+    if (isTakingOthers)
+        return pass.isOrdered.load() != 0 && DrawReadyBand(pass, lane, true);
     const uint32_t parts = pass.bands.WorkParts();
     if (pass.nextPart.load() < parts) {
         if (const uint32_t part = pass.nextPart++; part < parts) {
@@ -752,6 +766,7 @@ bool SWrasteriser::TakePiece(BandPass& pass, int lane)
                 while (pass.number < failed && !m_firstFailed.compare_exchange_weak(failed, pass.number)) {
                 }
             }
+            pass.chunkLane[static_cast<size_t>(chunk)] = lane;
             if (++pass.chunksDone == pass.chunks) {
                 OrderBands(pass);
                 pass.isOrdered.store(1);
@@ -762,32 +777,41 @@ bool SWrasteriser::TakePiece(BandPass& pass, int lane)
     }
     if (pass.isOrdered.load() == 0)
         return false;
-    return DrawReadyBand(pass, lane);
+    return DrawReadyBand(pass, lane, false);
 }
 
 void SWrasteriser::OrderBands(BandPass& pass)
 {
     const SWrasterbands& bands = pass.bands;
-    for (int band = 0; band < bands.BandCount(); ++band)
+    for (int band = 0; band < bands.BandCount(); ++band) {
         pass.order[static_cast<size_t>(band)] = band;
+        std::array<size_t, kMostWorkers> byLane{};
+        int owner = 0;
+        for (int chunk = 0; chunk < pass.chunks; ++chunk) {
+            const int lane = pass.chunkLane[static_cast<size_t>(chunk)];
+            byLane[static_cast<size_t>(lane)] += bands.BinTriangles(chunk, band);
+            owner = byLane[static_cast<size_t>(lane)] > byLane[static_cast<size_t>(owner)] ? lane : owner;
+        }
+        pass.owner[static_cast<size_t>(band)] = owner;
+    }
     std::stable_sort(pass.order.begin(), pass.order.end(),
                      [&](int a, int b) { return bands.BandTriangles(a) > bands.BandTriangles(b); });
 }
 
-// A band that no lane has taken and that the pass before has drawn, false when none: the lane's own bands first,
-// then the others in the pass's order. Each worker owns a run of bands that it draws pass after pass, so that
-// their pixels, depth values and row masks stay in its cache; a lane that has none of its own ready takes
-// another's, so that no lane waits while one has bands left. Every pass before this one is binned by now: its
-// band was drawn after all its chunks were.
-bool SWrasteriser::DrawReadyBand(BandPass& pass, int lane)
+// A band that no lane has taken and that the pass before has drawn, in the pass's order: one of the lane's own,
+// or with isTakingOthers any, false when none. Every pass before this one is binned by now: its band was drawn
+// after all its chunks were.
+bool SWrasteriser::DrawReadyBand(BandPass& pass, int lane, bool isTakingOthers)
 {
     const int count = pass.bands.BandCount();
-    const int owners = m_pool->Lanes() - 1;
-    const auto take = [&](int band) {
+    for (int next = 0; next < count; ++next) {
+        const int band = pass.order[static_cast<size_t>(next)];
+        if (!isTakingOthers && pass.owner[static_cast<size_t>(band)] != lane)
+            continue;
         std::atomic<bool>& isTaken = pass.isTaken[static_cast<size_t>(band)];
         std::atomic<uint32_t>& turn = m_bandTurns[static_cast<size_t>(band)];
         if (isTaken.load(std::memory_order_relaxed) || turn.load() < pass.turn || isTaken.exchange(true))
-            return false;
+            continue;
         SWrasteriser& drawer = Lane(lane);
         if (drawer.m_lastPass != pass.number) {
             drawer.m_lastPrepared = nullptr; // run records of an earlier pass may sit at the same addresses
@@ -799,17 +823,6 @@ bool SWrasteriser::DrawReadyBand(BandPass& pass, int lane)
         pass.bandsDone++;
         Signal();
         return true;
-    };
-    if (lane > 0) {
-        const int end = static_cast<int>(int64_t{count} * lane / owners);
-        for (int band = static_cast<int>(int64_t{count} * (lane - 1) / owners); band < end; ++band) {
-            if (take(band))
-                return true;
-        }
-    }
-    for (int next = 0; next < count; ++next) {
-        if (take(pass.order[static_cast<size_t>(next)]))
-            return true;
     }
     return false;
 }

@@ -143,8 +143,8 @@ private:
     bool ListRuns(SWrasterbands& bands, const SWdirectdraw* chain, const SWprimitivenode* list);
     void ServeAhead(int lane);
     bool TakePiece(int lane); // false: no piece of any pass is ready
-    bool TakePiece(BandPass& pass, int lane);
-    bool DrawReadyBand(BandPass& pass, int lane);
+    bool TakePiece(BandPass& pass, int lane, bool isTakingOthers);
+    bool DrawReadyBand(BandPass& pass, int lane, bool isTakingOthers);
     void OrderBands(BandPass& pass); // by the lane that binned the last chunk
     void Signal();                   // a piece may be ready
     void WaitForWork(uint32_t epoch);
