@@ -46,6 +46,8 @@ protected:
     void SetUp() override
     {
         LiveFixture::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
         folder = std::filesystem::temp_directory_path() / ("vortan-desktop-" + std::to_string(::getpid()));
         std::filesystem::create_directories(folder);
     }

@@ -32,6 +32,8 @@ protected:
     {
         withWindowManager = true;
         LiveFixture::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
         StartInFolder("vortan-dock-live");
     }
     unsigned long xOf(Hwnd hwnd) { return designertest::XWindowOf(backend(), hwnd); }

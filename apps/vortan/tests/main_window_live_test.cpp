@@ -87,6 +87,8 @@ protected:
     {
         withWindowManager = true;
         LiveFixture::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
         folder = std::filesystem::temp_directory_path() / ("vortan-main-window-" + std::to_string(::getpid()));
         std::filesystem::create_directories(folder);
         providers.install();
@@ -94,6 +96,8 @@ protected:
     }
     void TearDown() override
     {
+        if (IsSkipped())
+            return LiveFixture::TearDown();
         designer.Exit();
         ui().providers().install(static_cast<ModalDriver*>(nullptr));
         std::filesystem::remove_all(folder);

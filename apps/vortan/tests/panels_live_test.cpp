@@ -39,6 +39,8 @@ protected:
     void SetUp() override
     {
         LiveFixture::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
         StartInFolder("vortan-panels-live");
         std::filesystem::create_directories(folder / "icons");
     }

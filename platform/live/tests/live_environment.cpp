@@ -19,6 +19,9 @@ namespace pf {
 namespace {
 
 XvfbServer* g_server = nullptr;
+bool g_sdlOpened = false;
+bool g_serverHasWindowManager = false;
+Size g_serverSize{1280, 1024};
 
 class LiveEnvironment final : public ::testing::Environment {
 public:
@@ -48,16 +51,22 @@ void LiveFixture::SetUp()
 {
     ASSERT_NE(g_server, nullptr);
     std::string reason;
-    if (withWindowManager || screenSize != Size{1280, 1024}) {
-        delete g_server; // SDL has not opened yet: nothing holds the first server
+    if (withWindowManager != g_serverHasWindowManager || screenSize != g_serverSize) {
+        // SDL keeps the server it first opened on until the process ends; ctest gives every test a process.
+        if (g_sdlOpened)
+            GTEST_SKIP() << "needs an X server unlike the one SDL holds from an earlier test: run it alone";
+        delete g_server;
         g_server = new XvfbServer();
         ASSERT_TRUE(g_server->start(reason, screenSize)) << reason;
         if (withWindowManager) {
             ASSERT_TRUE(g_server->startWindowManager(reason)) << reason;
         }
+        g_serverHasWindowManager = withWindowManager;
+        g_serverSize = screenSize;
     }
     m_backend = SdlBackend::open(reason);
     ASSERT_NE(m_backend, nullptr) << reason;
+    g_sdlOpened = true;
     m_ui = std::make_unique<Ui>();
     m_ui->setBackend(m_backend.get());
 }

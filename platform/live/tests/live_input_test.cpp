@@ -18,6 +18,8 @@ protected:
     void SetUp() override
     {
         LiveFixture::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
         top = createTopLevel(kTopRect, WS_POPUP);
         ASSERT_NE(top, nullptr);
         button = ui().createWindow({"button", "Press", WS_CHILD | WS_VISIBLE, 0, kButtonRect, top->hwnd(), 11});

@@ -34,6 +34,8 @@ protected:
     void SetUp() override
     {
         LiveFixture::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
         top = createTopLevel(kTopRect, WS_POPUP);
         ASSERT_NE(top, nullptr);
         ASSERT_TRUE(runUntil([&] { return backend().presentedFrameCount() > 0; }));
