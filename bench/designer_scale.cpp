@@ -21,7 +21,7 @@
 // 30th frame is a timer round. placement: every event put on an empty map as opening a project without a layout
 // does (CEditorEngine::AddEvents), a quarter of the events at a time, whose times are printed as well;
 // placement-first is the first pass. open, load, placement, save and refill are the median of
-// --runs runs (3 unless told).
+// --runs runs (5 unless told).
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -589,7 +589,7 @@ int main(int argc, char** argv)
     std::string vortan =
         (std::filesystem::path(SelfPath()).parent_path().parent_path() / "apps" / "vortan" / "vortan").string();
     int frames = 93;
-    int runs = 3;
+    int runs = 5;
     std::optional<double> one;
     std::optional<int> layoutOne;
     for (int i = 1; i < argc; ++i) {
