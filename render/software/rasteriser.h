@@ -181,13 +181,12 @@ private:
     std::array<std::unique_ptr<AheadSlot>, kAheadSlots> m_slots; // pass n in slot n % kAheadSlots
     // Passes handed over x 2, plus 1 once the lanes end; the workers wait on it for the next pass.
     std::atomic<uint64_t> m_aheadState{0};
-    std::atomic<uint64_t> m_oldestLive{1};
-    std::atomic<uint32_t> m_workEpoch{0}; // moves on whenever a piece may have become ready // passes before it are
-                                          // drawn: a worker woken late passes over them
-    bool m_isServing = false;             // passes were handed over since the last FinishAhead
-    uint64_t m_passNumber = 0;            // the last pass handed over
-    uint64_t m_drawnThrough = 0;          // the last pass whose slot was freed
-    uint64_t m_loopFirst = 0;             // the loop's first pass
+    std::atomic<uint64_t> m_oldestLive{1}; // passes before it are drawn: a worker woken late passes over them
+    std::atomic<uint32_t> m_workEpoch{0};  // moves on whenever a piece may have become ready
+    bool m_isServing = false;              // passes were handed over since the last FinishAhead
+    uint64_t m_passNumber = 0;             // the last pass handed over
+    uint64_t m_drawnThrough = 0;           // the last pass whose slot was freed
+    uint64_t m_loopFirst = 0;              // the loop's first pass
     int m_loopBands = 0;
     int32_t m_loopBandRows = 0;
     Clock::time_point m_loopStarted;
