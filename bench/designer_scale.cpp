@@ -4,19 +4,24 @@
 // the event map; the other sizes scale every count. The project is made through the designer's own operations: the
 // scene added to a new project, the events added to its world, every event placed on the map, the project saved.
 //
-//   designer_scale [--sizes 0.25,1,4,16] [--folder DIR] [--vortan PATH] [--frames N]
+//   designer_scale [--sizes 0.25,1,4,16] [--folder DIR] [--vortan PATH] [--frames N] [--runs N]
 //       one line per operation: "OPERATION: 1x=SECONDS 4x=SECONDS growth=RATIO" (a growth for each step from one
-//       size to the next), then the project files read and written beside cat and dd on the same bytes, and the
-//       scene file read and written by a fresh process of ours beside cat and dd, each from the disk
+//       size to the next), then the parts of placement and saving as such lines, then the project files read and
+//       written beside cat and dd on the same bytes, and the scene file read and written by a fresh process of ours
+//       beside cat and dd, each from the disk
 //   designer_scale --layout 50000,100000,200000 [...]
 //       a project whose event map holds that many entries: read in a fresh process, and opened by the designer
 //
 // open: `vortan --screenshot` on the saved project (open, the workspace, the first frame), a fresh process; its
 // peak resident memory is peak-memory. load: CVTND_Project::LoadFile in a fresh process. save: SaveFile, through the
-// atomic writer with its flush. publish: PublishWorld (the runtime file and its page). refill: the ten panels
-// emptied and refilled as after an open. running-frame-*: frames of the running preview in an 800 x 600 view on a
-// virtual clock of 33 ms per frame with a 1 s timer, so that every 30th frame is a timer round. placement is one
-// pass over the events as made; its quarters are printed as well.
+// atomic writer with its flush; save-serialise: the same document made into one copy in memory (WriteBytes),
+// save-write: those bytes through the atomic writer, save-dd: dd conv=fsync of that file. publish: PublishWorld (the
+// runtime file and its page). refill: the ten panels emptied and refilled as after an open. running-frame-*: frames
+// of the running preview in an 800 x 600 view on a virtual clock of 33 ms per frame with a 1 s timer, so that every
+// 30th frame is a timer round. placement: every event put on an empty map as opening a project without a layout
+// does (CEditorEngine::AddEvents), a quarter of the events at a time, whose times are printed as well;
+// placement-first is the first pass. open, load, placement, save and refill are the median of
+// --runs runs (5 unless told).
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -34,6 +39,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -268,8 +274,21 @@ void KeepPublishedPayloads(const std::string& published, const std::string& out)
                 static_cast<unsigned long long>(stored));
 }
 
-// One size, in this process: every operation but the fresh-process ones, whose files it leaves in folder.
-int RunSize(double size, const std::string& folder, int frames)
+// dd conv=fsync of one file into another: the system's own time for the bytes we write, beside our writer's.
+double CopyWithFsync(const std::string& from, const std::string& to)
+{
+    const std::string command = "dd if='" + from + "' of='" + to + "' bs=4M conv=fsync status=none";
+    const Clock::time_point start = Clock::now();
+    if (std::system(command.c_str()) != 0)
+        std::fprintf(stderr, "designer_scale: failed: %s\n", command.c_str());
+    const double seconds = Seconds(start);
+    std::filesystem::remove(to);
+    return seconds;
+}
+
+// One size, in this process: every operation but the fresh-process ones, whose files it leaves in folder. Short
+// operations run runs times and report their median.
+int RunSize(double size, const std::string& folder, int frames, int runs)
 {
     const Counts counts = CountsFor(size);
     const std::string scene = folder + "/scene.vtn";
@@ -303,20 +322,29 @@ int RunSize(double size, const std::string& folder, int frames)
         FillScene(counts, world);
     }
     AddEvents(world, counts);
-    // Each quarter of the events timed apart as well: equal quarters show a cost per event that does not grow with
-    // the events already placed, whatever the whole's growth from one size to the next.
+    // Placement, with each quarter of the events timed apart: equal quarters show a cost per event that does not
+    // grow with the events already placed. It runs again on an emptied map, as short operations are measured by
+    // their median; the first run (the events and nodes then read for the first time) is reported as well.
+    std::vector<double> placements;
     std::vector<double> quarters;
-    Report("placement", Timed([&] {
-               int placedEvents = 0;
-               Clock::time_point quarter = Clock::now();
-               for (SWevent* e = world.GetFirstEvent(); e != nullptr; e = SWevents::GetNextEvent(e)) {
-                   engine->AddEvent(e);
-                   if (++placedEvents % std::max(1, counts.events / 4) == 0 && quarters.size() < 4) {
-                       quarters.push_back(Seconds(quarter));
-                       quarter = Clock::now();
-                   }
-               }
-           }));
+    for (int run = 0; run < runs; ++run) {
+        if (run > 0)
+            engine->Clear();
+        placements.push_back(Timed([&] {
+            std::vector<SWevent*> events;
+            for (SWevent* e = world.GetFirstEvent(); e != nullptr; e = SWevents::GetNextEvent(e))
+                events.push_back(e);
+            const size_t quarter = std::max<size_t>(1, events.size() / 4);
+            for (size_t first = 0; first < events.size(); first += quarter) {
+                const Clock::time_point start = Clock::now();
+                engine->AddEvents(std::span(events).subspan(first, std::min(quarter, events.size() - first)));
+                if (run == 0 && quarters.size() < 4)
+                    quarters.push_back(Seconds(start));
+            }
+        }));
+    }
+    Report("placement", Median(placements));
+    Report("placement-first", placements.front());
     std::printf("note placement by quarters of the events:");
     for (const double q : quarters)
         std::printf(" %.6f", q);
@@ -325,17 +353,37 @@ int RunSize(double size, const std::string& folder, int frames)
     for (MapObject* o = engine->FirstMapObject(); o != nullptr; o = engine->NextMapObject(o))
         ++placed;
     std::printf("note map objects %zu\n", placed);
-    Report("save", Timed([&] { app.GetProject()->SaveFile(project, app.GetGradientStore()); }));
+
+    // Saving, and its parts on the same bytes: the records made into one copy in memory, those bytes through the
+    // atomic writer with its fsync, and dd conv=fsync of the file written.
+    CVTND_Project& made = *app.GetProject();
+    std::vector<double> saves, serialised, written, copied;
+    for (int run = 0; run < runs; ++run) {
+        saves.push_back(Timed([&] { made.SaveFile(project, app.GetGradientStore()); }));
+        std::vector<uint8_t> bytes;
+        serialised.push_back(Timed([&] { made.WriteBytes(bytes, app.GetGradientStore()); }));
+        written.push_back(Timed([&] { SaveDocumentFile(folder + "/bytes.vtp", bytes); }));
+        copied.push_back(CopyWithFsync(folder + "/bytes.vtp", folder + "/copy.vtp"));
+    }
+    std::filesystem::remove(folder + "/bytes.vtp");
+    Report("save", Median(saves));
+    Report("save-serialise", Median(serialised));
+    Report("save-write", Median(written));
+    Report("save-dd", Median(copied));
+
     const CVTND_PublishRequest request{folder + "/published.vto", true, 800, 600};
     Report("publish", Timed([&] { PublishWorld(world, request, nullptr); }));
     KeepPublishedPayloads(request.path, folder + "/payloads.bin");
     {
         auto panels = std::make_unique<CVTND_Panels>(app, frame, nullptr);
         ui.pump();
-        Report("refill", Timed([&] {
-                   app.Broadcast(CVTND_Event(EventCode::kWorkspaceClosing, CVTND_Object()));
-                   ui.pump();
-               }));
+        std::vector<double> refills;
+        for (int run = 0; run < runs; ++run)
+            refills.push_back(Timed([&] {
+                app.Broadcast(CVTND_Event(EventCode::kWorkspaceClosing, CVTND_Object()));
+                ui.pump();
+            }));
+        Report("refill", Median(refills));
         panels.reset();
     }
     const auto [median, worst] = RunningFrames(world, frames);
@@ -541,6 +589,7 @@ int main(int argc, char** argv)
     std::string vortan =
         (std::filesystem::path(SelfPath()).parent_path().parent_path() / "apps" / "vortan" / "vortan").string();
     int frames = 93;
+    int runs = 5;
     std::optional<double> one;
     std::optional<int> layoutOne;
     for (int i = 1; i < argc; ++i) {
@@ -556,6 +605,8 @@ int main(int argc, char** argv)
             vortan = argv[++i];
         else if (arg == "--frames" && value)
             frames = std::max(4, std::atoi(argv[++i]));
+        else if (arg == "--runs" && value)
+            runs = std::max(1, std::atoi(argv[++i]));
         else if (arg == "--one" && value)
             one = std::atof(argv[++i]);
         else if (arg == "--layout-one" && value)
@@ -566,13 +617,13 @@ int main(int argc, char** argv)
             return WorldOne(argv[++i]);
         else {
             std::fprintf(stderr, "usage: designer_scale [--sizes 0.25,1,4,16] [--layout N,...] [--folder DIR] "
-                                 "[--vortan PATH] [--frames N]\n");
+                                 "[--vortan PATH] [--frames N] [--runs N]\n");
             return 2;
         }
     }
     std::filesystem::create_directories(folder);
     if (one)
-        return RunSize(*one, folder, frames);
+        return RunSize(*one, folder, frames, runs);
     if (layoutOne)
         return MakeLayoutProject(*layoutOne, folder + "/layout.vtp");
 
@@ -586,6 +637,8 @@ int main(int argc, char** argv)
                                                  "refill",
                                                  "running-frame-median",
                                                  "running-frame-worst"};
+    // What the rows above are made of: the first placement, and saving's parts on the same bytes.
+    const std::vector<std::string> parts = {"placement-first", "save-serialise", "save-write", "save-dd"};
     std::vector<std::string> labels;
     std::map<std::string, std::vector<double>> table;
     std::vector<std::string> files;
@@ -595,16 +648,29 @@ int main(int argc, char** argv)
         labels.push_back(SizeLabel(size));
         char sizeText[32];
         std::snprintf(sizeText, sizeof sizeText, "%g", size);
-        const Child made = Run({self, "--one", sizeText, "--folder", sub, "--frames", std::to_string(frames)}, sub);
+        const Child made = Run({self, "--one", sizeText, "--folder", sub, "--frames", std::to_string(frames), "--runs",
+                                std::to_string(runs)},
+                               sub);
         std::map<std::string, double> results = Results(made.out);
         const std::string project = sub + "/project.vtp";
-        const Child loaded = Run({self, "--load-one", project}, sub);
-        results["load"] = Results(loaded.out)["load"];
-        const Child opened = Run({vortan, "--screenshot", sub + "/screen.png", "--frames", "1", project}, sub);
-        results["open"] = opened.status == 0 ? opened.seconds : 0.0;
+        // The fresh-process operations by their median too; a failed run counts as 0, which the row shows.
+        Child loaded, opened;
+        std::vector<double> loads, opens;
+        for (int run = 0; run < runs; ++run) {
+            loaded = Run({self, "--load-one", project}, sub);
+            loads.push_back(loaded.status == 0 ? Results(loaded.out)["load"] : 0.0);
+            const Child open = Run({vortan, "--screenshot", sub + "/screen.png", "--frames", "1", project}, sub);
+            opens.push_back(open.status == 0 ? open.seconds : 0.0);
+            if (run == 0 || open.status != 0 || open.peakMb > opened.peakMb)
+                opened = open;
+        }
+        results["load"] = Median(loads);
+        results["open"] = Median(opens);
         table["peak-memory"].push_back(opened.peakMb);
         for (const std::string& op : operations)
             table[op].push_back(results[op]);
+        for (const std::string& part : parts)
+            table[part].push_back(results[part]);
         const std::string payloads = sub + "/payloads.bin";
         const double pigz = Shell("pigz -6 -p 8 -c '" + payloads + "' > '" + sub + "/payloads.gz'");
         char compare[400];
@@ -622,9 +688,7 @@ int main(int argc, char** argv)
         };
         const auto dd = [&](const std::string& path) {
             DropCached(path);
-            const double seconds = Shell("dd if='" + path + "' of='" + sub + "/copy' bs=4M conv=fsync status=none");
-            std::filesystem::remove(sub + "/copy");
-            return seconds;
+            return CopyWithFsync(path, sub + "/copy");
         };
         // The scene file the project was made from: our reader and writer in a fresh process, cat and dd, each
         // reading the file from the disk.
@@ -649,7 +713,7 @@ int main(int argc, char** argv)
             files.push_back(SizeLabel(size) + " " + made.out.substr(at + 5, made.out.find('\n', at) - at - 5));
         // The project as the rows above have it: read from the page cache, as a second opening does.
         const double projectCat = Shell("cat '" + project + "' > /dev/null");
-        const double projectDd = Shell("dd if='" + project + "' of='" + sub + "/copy' bs=4M conv=fsync status=none");
+        const double projectDd = CopyWithFsync(project, sub + "/copy");
         const size_t mapped = made.out.find("note map objects ");
         char line[400];
         std::snprintf(line, sizeof line,
@@ -670,6 +734,9 @@ int main(int argc, char** argv)
             PrintRow(op, labels, table[op], "%.4f");
     if (!labels.empty())
         PrintRow("peak-memory", labels, table["peak-memory"], "%.0f");
+    for (const std::string& part : parts)
+        if (!labels.empty())
+            PrintRow(part, labels, table[part], "%.4f");
     for (const std::string& line : files)
         std::printf("%s\n", line.c_str());
 

@@ -5,12 +5,17 @@
 // rasteriser; cpu-ms, the processor time of every thread of the process per frame, which a busy machine disturbs
 // less than the wall time; walk-ms and walk-cpu-ms, the wall and processor time of the render thread's walk over
 // the world (SWrootobject::Render: culling, set-up and hand-over, and with one worker the drawing too), the part of
-// the frame that the workers cannot share.
+// the frame that the workers cannot share; scratch-MB, the bytes of scratch the surface and its rasteriser keep
+// after the frames (the records' shaded vertices and indices, the bins), which is their most at any moment.
+// BM_CrowdScratch draws the same world and one of four times as many spheres (26 x 10) at 8 workers, to show that
+// the scratch does not grow with the world; held:1 keeps every record to the frame's end instead, as the surface
+// did before it gave drawn passes' buffers back, for the scratch that costs.
 #include <benchmark/benchmark.h>
 
 #include <time.h>
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 
 #include "engine/core/root_object.h"
@@ -43,18 +48,20 @@ double ThreadSeconds()
     return ClockSeconds(CLOCK_THREAD_CPUTIME_ID);
 }
 
-void BM_SphereCrowd(benchmark::State& state)
+void DrawCrowd(benchmark::State& state, int workers, uint32_t scale, bool isHeld)
 {
-    const int workers = static_cast<int>(state.range(0));
     const testsupport::ForcedRenderVariant variant(3);
-    rendertest::ReferenceScene scene = rendertest::MakeSphereCrowd(kColumns, kRows, 128, 64);
+    const uint32_t columns = kColumns * (scale == 4 ? 2 : 1);
+    rendertest::ReferenceScene scene = rendertest::MakeSphereCrowd(columns, kRows * (scale == 4 ? 2 : 1), 128, 64);
     SWrendercamera camera;
-    rendertest::PlaceCrowdCamera(camera, kColumns);
+    rendertest::PlaceCrowdCamera(camera, columns);
     SWrendersurface surface;
     surface.Init();
     surface.GetRasteriser()->SetWorkers(workers == 1 ? 0 : workers);
     surface.SetCamera(&camera);
     surface.Resize(800, 600);
+    if (isHeld)
+        surface.SetHandOver(UINT64_MAX, SIZE_MAX);
     rendertest::ShowReferenceBackground(scene, surface);
     SWrootobject& root = *scene.world->GetRootObject();
     double walkSeconds = 0.0;
@@ -87,6 +94,17 @@ void BM_SphereCrowd(benchmark::State& state)
                                                       before.affineTriangles - before.perspectiveTriangles) /
                                   frames;
     state.counters["pixels"] = static_cast<double>(after.pixelsDrawn - before.pixelsDrawn) / frames;
+    state.counters["scratch-MB"] = static_cast<double>(surface.ScratchBytes()) / (1 << 20);
+}
+
+void BM_SphereCrowd(benchmark::State& state)
+{
+    DrawCrowd(state, static_cast<int>(state.range(0)), 1, false);
+}
+
+void BM_CrowdScratch(benchmark::State& state)
+{
+    DrawCrowd(state, 8, static_cast<uint32_t>(state.range(0)), state.range(1) != 0);
 }
 
 BENCHMARK(BM_SphereCrowd)
@@ -95,6 +113,11 @@ BENCHMARK(BM_SphereCrowd)
     ->Arg(4)
     ->Arg(8)
     ->ArgName("workers")
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CrowdScratch)
+    ->ArgsProduct({{1, 4}, {0, 1}})
+    ->ArgNames({"world", "held"})
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 

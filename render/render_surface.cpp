@@ -16,10 +16,22 @@ const SWrendercamera kDefaultCamera;
 
 // The triangles waiting in records before they are handed to the workers ahead of the frame's end.
 constexpr uint64_t kLeastTrianglesAhead = 16384;
+// The scratch buffers that records handed to the workers and records waiting for them may hold at once: a few
+// passes of a large world's groups, whatever the world's size.
+constexpr size_t kMostScratchBytes = size_t{8} << 20;
+
+size_t BytesOf(const SWdirectdraw& draw)
+{
+    return (draw.vertices != nullptr ? size_t{draw.vertices->WordCount()} * sizeof(uint32_t) : 0) +
+           (draw.indices != nullptr ? size_t{draw.indices->IndexCount()} * sizeof(uint16_t) : 0);
+}
 
 } // namespace
 
-SWrendersurface::SWrendersurface() : m_current(&m_a) {}
+SWrendersurface::SWrendersurface()
+    : m_current(&m_a), m_leastAhead(kLeastTrianglesAhead), m_mostScratchBytes(kMostScratchBytes)
+{
+}
 
 SWrendersurface::~SWrendersurface()
 {
@@ -135,16 +147,28 @@ bool SWrendersurface::Flush()
 
 void SWrendersurface::DrawAhead()
 {
+    GiveBackDrawn();
     SWdirectdrawrecord* const first = m_drawnAhead != nullptr ? m_drawnAhead->next : FirstDirectDrawRecord();
-    if (first == nullptr || m_rasteriser->IsDrawingAhead() || !m_rasteriser->CanDrawAhead())
+    if (first == nullptr || !m_rasteriser->CanDrawAhead())
         return;
     // Every pass wakes every worker and ends only when the last has looked for work: a few large passes a frame
     // cost less than one a group, and what is left when the frame ends is drawn by every lane at once anyway.
     uint64_t triangles = 0;
-    for (SWdirectdrawrecord* record = first; record != nullptr; record = record->next)
+    size_t bytes = 0;
+    for (SWdirectdrawrecord* record = first; record != nullptr; record = record->next) {
         triangles += static_cast<uint64_t>(std::max(record->draw.triangleCount, 0));
-    if (triangles < kLeastTrianglesAhead)
+        bytes += BytesOf(record->draw);
+    }
+    if (triangles < m_leastAhead)
         return;
+    // Past the bound, the records wait for the workers to give scratch back, and once a quarter of the bound
+    // waits, this thread draws with the workers until the oldest pass is drawn, then hands them over.
+    while (!m_rasteriser->HasRoomAhead() || (m_bytesAhead != 0 && m_bytesAhead + bytes > m_mostScratchBytes)) {
+        if (bytes < m_mostScratchBytes / 4)
+            return;
+        m_rasteriser->DrawOldestAhead();
+        GiveBackDrawn();
+    }
     SWdirectdrawrecord* last = first;
     for (SWdirectdrawrecord* record = first; record != nullptr; record = record->next) {
         if (record->draw.format != nullptr) {
@@ -153,13 +177,58 @@ void SWrendersurface::DrawAhead()
         }
         last = record;
     }
-    if (m_rasteriser->DrawAhead(&first->draw))
-        m_drawnAhead = last;
+    if (!m_rasteriser->DrawAhead(&first->draw))
+        return;
+    m_drawnAhead = last;
+    try {
+        m_handed.push_back({m_rasteriser->LastPassHanded(), last, bytes});
+        m_bytesAhead += bytes;
+    } catch (const std::bad_alloc&) {
+        // Not given back before the frame ends, as without the workers' room
+    }
+}
+
+void SWrendersurface::GiveBackDrawn()
+{
+    if (m_handedFirst == m_handed.size())
+        return;
+    const uint64_t drawn = m_rasteriser->PassesDrawn();
+    for (; m_handedFirst < m_handed.size() && m_handed[m_handedFirst].pass <= drawn; ++m_handedFirst) {
+        SWdirectdrawrecord* record = m_givenBack != nullptr ? m_givenBack->next : FirstDirectDrawRecord();
+        for (; record != nullptr; record = record->next) {
+            record->ReleaseBuffers();
+            if (record == m_handed[m_handedFirst].last)
+                break;
+        }
+        m_givenBack = m_handed[m_handedFirst].last;
+        m_bytesAhead -= m_handed[m_handedFirst].bytes;
+    }
 }
 
 void SWrendersurface::RecordsFreed()
 {
     m_drawnAhead = nullptr;
+    m_handed.clear();
+    m_handedFirst = 0;
+    m_givenBack = nullptr;
+    m_bytesAhead = 0;
+}
+
+void SWrendersurface::SetHandOver(uint64_t leastTriangles, size_t mostScratchBytes)
+{
+    DrawWaiting();
+    m_leastAhead = leastTriangles;
+    m_mostScratchBytes = mostScratchBytes;
+}
+
+size_t SWrendersurface::ScratchBytes() const
+{
+    size_t bytes = m_rasteriser != nullptr ? m_rasteriser->ScratchBytes() : 0;
+    for (const Scratch<SWsoftvertexbuffer>& scratch : m_vertexScratches)
+        bytes += size_t{scratch.buffer->WordCount()} * sizeof(uint32_t);
+    for (const Scratch<SWsoftindexbuffer>& scratch : m_indexScratches)
+        bytes += size_t{scratch.buffer->IndexCount()} * sizeof(uint16_t);
+    return bytes;
 }
 
 void SWrendersurface::DrawWaiting()

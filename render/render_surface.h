@@ -3,11 +3,13 @@
 // the second buffer of the colour-coded stereo pair), halves A into C when supersampling by 2, and can take an
 // image as its pixels for off-screen frames (snapshots and previews).
 //
-// When its rasteriser draws in bands, Flush hands the direct-draw records to the rasteriser's workers, once enough
-// triangles wait, and returns while they draw, so that the meshes go on culling the next groups meanwhile; records
-// kept back or handed over while the workers are busy wait and go with the next Flush, or with the queue at the
-// frame's end. Everything is drawn before
-// anything that would change where or how it draws (a new frame or view, a refresh, a size, mode or phase), and
+// When its rasteriser draws in bands, Flush hands the direct-draw records to the rasteriser's workers as a pass,
+// once enough triangles wait, and returns while they draw, so that the meshes go on culling the next groups
+// meanwhile. Records wait for the next Flush while the workers hold as many passes as they take or the scratch
+// buffers of the records handed over and waiting pass a bound; once a quarter of the bound waits, Flush draws with
+// the workers until the oldest pass is drawn, so that the scratch a frame keeps does not grow with the world. A pass's
+// records give their scratch buffers back as soon as the pass is drawn, for the next groups to use. Everything is drawn
+// before anything that would change where or how it draws (a new frame or view, a refresh, a size, mode or phase), and
 // each record keeps scratch buffers and a copy of its format record of its own until then, so that the producer
 // may change or free its own meanwhile; the textures it names must stay until the frame ends. A record may leave
 // its vertices to its vertex work (the meshes' projected stage), which the rasteriser's lanes run before drawing it.
@@ -75,6 +77,13 @@ public:
     SWpixelbuffer* GetCurrentBuffer() const { return m_current; }
     SWrasteriser* GetRasteriser() const { return m_rasteriser.get(); }
 
+    // Records are handed to the workers once leastTriangles wait, while the scratch buffers of the records handed
+    // over and waiting stay within mostScratchBytes.
+    void SetHandOver(uint64_t leastTriangles, size_t mostScratchBytes);
+    // The bytes of scratch the surface and its rasteriser keep for the frames, the records' buffers and the bins:
+    // the most they held at once. Asked between frames.
+    size_t ScratchBytes() const;
+
     SWpixelbuffer* CurrentPixelBuffer() override { return m_current; }
     float NearDistance() const override;
     float FarDistance() const override;
@@ -92,9 +101,17 @@ private:
     static Buffer* LendScratch(std::vector<Scratch<Buffer>>& scratches, uint32_t sets, uint32_t count, Make&& make);
 
     void FitCurrentBuffer();
-    void DrawAhead();    // hands the records that wait to the rasteriser's workers, when they are free
-    void DrawWaiting();  // the records Flush handed over or kept, if any
-    void RecordsFreed(); // the records were drawn and freed: none is drawn ahead any more
+    // A record handed to the workers, the last of its pass.
+    struct Handed {
+        uint64_t pass;
+        SWdirectdrawrecord* last;
+        size_t bytes; // of the pass's records' scratch buffers
+    };
+
+    void DrawAhead();     // hands the records that wait to the rasteriser's workers, when they have room
+    void GiveBackDrawn(); // the scratch buffers of records in passes the workers have drawn
+    void DrawWaiting();   // the records Flush handed over or kept, if any
+    void RecordsFreed();  // the records were drawn and freed: none is drawn ahead any more
 
     std::unique_ptr<SWrasteriser> m_rasteriser;
     Mode m_mode = Mode::kNormal;
@@ -109,4 +126,10 @@ private:
     std::vector<Scratch<SWsoftvertexbuffer>> m_vertexScratches;
     std::vector<Scratch<SWsoftindexbuffer>> m_indexScratches;
     SWdirectdrawrecord* m_drawnAhead = nullptr; // the last record handed to the workers; chain A's
+    std::vector<Handed> m_handed;               // passes whose buffers are not yet given back, oldest first
+    size_t m_handedFirst = 0;
+    SWdirectdrawrecord* m_givenBack = nullptr; // the last record whose buffers were given back
+    size_t m_bytesAhead = 0;                   // of the records handed over and not yet given back
+    uint64_t m_leastAhead;
+    size_t m_mostScratchBytes;
 };

@@ -116,16 +116,20 @@ void* SWrendertarget::GetScratch(uint32_t size, uint32_t slot)
     return scratch.bytes.get();
 }
 
+void SWdirectdrawrecord::ReleaseBuffers()
+{
+    if (vertices != nullptr)
+        vertices->Release();
+    if (indices != nullptr)
+        indices->Release();
+    vertices = nullptr;
+    indices = nullptr;
+}
+
 void SWrendertarget::FreeDirectDraws()
 {
-    for (SWdirectdrawrecord* record = m_chainA; record != nullptr; record = record->next) {
-        if (record->vertices != nullptr)
-            record->vertices->Release();
-        if (record->indices != nullptr)
-            record->indices->Release();
-        record->vertices = nullptr;
-        record->indices = nullptr;
-    }
+    for (SWdirectdrawrecord* record = m_chainA; record != nullptr; record = record->next)
+        record->ReleaseBuffers();
     m_chainA = nullptr;
     m_chainALast = nullptr;
     m_recordsInUse = 0;

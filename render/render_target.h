@@ -37,6 +37,8 @@ struct SWdirectdrawrecord {
     // The producer's vertex work for draw.work, kept when the record is handed out again so that the producer
     // may reuse it rather than make one a frame.
     std::unique_ptr<SWvertexwork> work;
+
+    void ReleaseBuffers(); // the references it holds, once nothing reads the buffers through it any more
 };
 
 class SWrendertarget {

@@ -26,6 +26,7 @@ class Window;
 class CVTND_EditorSettings;
 class CVTND_ExtendedWorld;
 class SWbackground;
+class SWdocumentwriter;
 class SWworld;
 
 class CVTND_Project {
@@ -131,6 +132,7 @@ public:
     bool SaveFile(const std::string& path, CVTND_GradientStore* gradients, pf::Window* owner = nullptr) const;
 
 private:
+    bool WriteRecords(SWdocumentwriter& writer, CVTND_GradientStore* gradients) const; // under the world's lock
     void AnnounceMerged(const MergeRecord& record);
     void AnnounceRemoved(const MergeRecord& record, const std::vector<MergeEntry>* only);
 

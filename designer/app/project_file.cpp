@@ -449,34 +449,42 @@ void CVTND_Project::SetReadLimits(const SWreadlimits& limits)
     g_limits = limits;
 }
 
+namespace {
+
+DocumentWriteOptions ProjectWriteOptions()
+{
+    DocumentWriteOptions options;
+    options.version = kDocumentVersionProject;
+    options.formatVersion = kWorldFormatVersion;
+    return options;
+}
+
+} // namespace
+
+bool CVTND_Project::WriteRecords(SWdocumentwriter& writer, CVTND_GradientStore* gradients) const
+{
+    SWworldlock lock(m_world);
+    const PreviewSphereAside aside(m_world);
+    SWbuffer buffer;
+    SWchunkstream payload(buffer, SWchunkstream::kWrite);
+    payload.SetFormatVersion(kWorldFormatVersion);
+    if (!WriteProjectPayload(*this, m_world, gradients, payload))
+        return false;
+    const std::optional<uint32_t> item = writer.AddRecord(kTagProject, kDocumentNoParent, std::move(buffer));
+    return item && WriteWorldRecords(m_world, writer, *item, WorldFileMode::kProject);
+}
+
 bool CVTND_Project::WriteBytes(std::vector<uint8_t>& out, CVTND_GradientStore* gradients) const
 {
     out.clear();
     try {
-        SWworldlock lock(m_world);
-        const PreviewSphereAside aside(m_world);
-        SWbuffer buffer;
-        SWchunkstream payload(buffer, SWchunkstream::kWrite);
-        payload.SetFormatVersion(kWorldFormatVersion);
-        if (!WriteProjectPayload(*this, m_world, gradients, payload))
-            return false;
-        DocumentWriteOptions options;
-        options.version = kDocumentVersionProject;
-        options.formatVersion = kWorldFormatVersion;
-        SWdocumentwriter writer(options);
-        const std::vector<uint8_t> bytes = buffer.ToVector();
-        const std::optional<uint32_t> item = writer.AddRecord(kTagProject, kDocumentNoParent, bytes);
-        if (!item || !WriteWorldRecords(m_world, writer, *item, WorldFileMode::kProject))
-            return false;
-        if (writer.Finish(out) != DocumentStatus::kOk) {
-            out.clear();
-            return false;
-        }
-        return true;
+        SWdocumentwriter writer(ProjectWriteOptions());
+        if (WriteRecords(writer, gradients) && writer.Finish(out) == DocumentStatus::kOk)
+            return true;
     } catch (const std::bad_alloc&) {
-        out.clear();
-        return false;
     }
+    out.clear();
+    return false;
 }
 
 bool CVTND_Project::SaveFile(const std::string& path, CVTND_GradientStore* gradients, pf::Window* owner) const
@@ -486,19 +494,31 @@ bool CVTND_Project::SaveFile(const std::string& path, CVTND_GradientStore* gradi
         const SWworldlock lock(m_world);
         counted = CountedOnOpening(m_world);
     }
-    std::vector<uint8_t> bytes;
     std::string message; // each names the path once
+    const std::string notMade = path + ": the project could not be written (out of memory)";
     // Written, it would be refused when opened: the person's work would look lost.
-    if (const uint64_t limit = ReadLimits().maxBytes; counted > limit)
+    if (const uint64_t limit = ReadLimits().maxBytes; counted > limit) {
         message = path + ": not saved: its pictures would make " + std::to_string(counted) +
                   " bytes beyond what stores them when opened, more than the read limit of " + std::to_string(limit) +
                   "; make generated or compressed pictures smaller";
-    else if (!WriteBytes(bytes, gradients))
-        message = path + ": the project could not be written (out of memory)";
-    else if (std::string error; SaveDocumentFile(path, bytes, &error) != DocumentStatus::kOk)
-        message = error.empty() ? path + ": the file could not be written" : error; // "cannot write PATH: CAUSE"
-    else
-        return true;
+    } else {
+        // The records go to the file as the document is finished, never joined into one copy of the whole file.
+        try {
+            SWdocumentwriter writer(ProjectWriteOptions());
+            std::string error;
+            DocumentStatus status = DocumentStatus::kOutOfMemory;
+            if (WriteRecords(writer, gradients))
+                status = SaveDocumentFile(path, writer, &error);
+            if (status == DocumentStatus::kOk)
+                return true;
+            if (status != DocumentStatus::kWriteFailed)
+                message = notMade;
+            else // "cannot write PATH: CAUSE"
+                message = error.empty() ? path + ": the file could not be written" : error;
+        } catch (const std::bad_alloc&) {
+            message = notMade;
+        }
+    }
     ShowUserMessage(owner, message, pf::MB_ICONHAND);
     return false;
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <unordered_map>
 
 #include "designer/app/designer_app.h"
 #include "designer/app/editor_settings.h"
@@ -173,7 +174,7 @@ MapObject* CEditorEngine::AddEvent(SWevent* event)
         const SWlist* list = event->GetObjectList();
         for (SWlistnode* n = list != nullptr ? list->Head() : nullptr; n != nullptr; n = n->Next()) {
             const auto& name = static_cast<const SWobjectnameentry*>(n)->name;
-            SWnode* node = name ? root->FindByName(*name) : nullptr;
+            SWnode* node = name ? FindTargetNode(*root, *name) : nullptr;
             if (node != nullptr && FindNodeObject(node) == nullptr)
                 AddNode(node);
         }
@@ -195,6 +196,65 @@ MapObject* CEditorEngine::AddEvent(SWevent* event)
     return object;
 }
 
+// The nodes a batch of events will look for are looked up together first: in a large world each search waits on
+// memory, and searches made side by side wait together.
+void CEditorEngine::AddEvents(std::span<SWevent* const> events)
+{
+    SWworld* world = World();
+    SWnode* root = world != nullptr ? world->GetRootNode() : nullptr;
+    constexpr size_t kBatch = 64;
+    std::vector<std::string> names;
+    std::vector<std::string_view> views;
+    std::vector<SWnode*> found;
+    std::unordered_map<std::string_view, SWnode*> ahead;
+    for (size_t first = 0; first < events.size(); first += kBatch) {
+        const std::span<SWevent* const> batch = events.subspan(first, std::min(kBatch, events.size() - first));
+        names.clear();
+        for (const SWevent* event : batch)
+            if (event != nullptr && root != nullptr)
+                TargetNodeNames(*event, names);
+        views.assign(names.begin(), names.end());
+        found.assign(names.size(), nullptr);
+        if (root != nullptr)
+            root->FindByNames(views, found);
+        ahead.clear();
+        for (size_t i = 0; i < views.size(); ++i)
+            ahead.emplace(views[i], found[i]);
+        m_foundAhead = &ahead;
+        try {
+            for (SWevent* event : batch)
+                AddEvent(event);
+        } catch (...) {
+            m_foundAhead = nullptr;
+            throw;
+        }
+        m_foundAhead = nullptr;
+    }
+}
+
+// The names AddEvent looks nodes up by; one it leaves out is only looked up on its own.
+void CEditorEngine::TargetNodeNames(const SWevent& event, std::vector<std::string>& names)
+{
+    if (IsNodeEventType(event.GetType())) {
+        const SWlist* list = event.GetObjectList();
+        for (SWlistnode* n = list != nullptr ? list->Head() : nullptr; n != nullptr; n = n->Next())
+            if (const auto& name = static_cast<const SWobjectnameentry*>(n)->name)
+                names.push_back(*name);
+    }
+    for (SWactionnode* action = event.GetFirstAction(); action != nullptr; action = SWevent::GetNextAction(action))
+        if (IsNodeTargetKind(action->GetKindId()))
+            for (std::string& name : ActionTargetNames(event, *action, false))
+                names.push_back(std::move(name));
+}
+
+SWnode* CEditorEngine::FindTargetNode(const SWnode& root, std::string_view name) const
+{
+    if (m_foundAhead != nullptr)
+        if (const auto found = m_foundAhead->find(name); found != m_foundAhead->end())
+            return found->second;
+    return root.FindByName(name);
+}
+
 void CEditorEngine::AddEventTargets(SWevent& event, SWactionnode& action)
 {
     SWworld* world = World();
@@ -203,7 +263,7 @@ void CEditorEngine::AddEventTargets(SWevent& event, SWactionnode& action)
     const int32_t kind = action.GetKindId();
     if (IsNodeTargetKind(kind)) {
         for (const std::string& name : ActionTargetNames(event, action, false)) {
-            SWnode* node = world->GetRootNode()->FindByName(name);
+            SWnode* node = FindTargetNode(*world->GetRootNode(), name);
             if (node != nullptr && FindNodeObject(node) == nullptr)
                 AddNode(node);
         }

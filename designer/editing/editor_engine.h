@@ -9,6 +9,11 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
 
 #include "designer/app/engine_interface.h"
 #include "designer/editing/editor_objects.h"
@@ -105,7 +110,8 @@ public:
     MapObject* AddKind4000(SWmaterial* material);
     MapObject* AddWorld(CVTN_SubWorld* world);
     MapObject* AddAction(SWactionnode* action);
-    MapObject* AddEvent(SWevent* event); // also what it refers to, where not on the map yet
+    MapObject* AddEvent(SWevent* event);              // also what it refers to, where not on the map yet
+    void AddEvents(std::span<SWevent* const> events); // each as AddEvent, in order
     MapObject* FindNodeObject(const SWnode* node) const;
     MapObject* FindSoundObject(const SWsound* sound) const;
     MapObject* FindWorldObject(const CVTN_SubWorld* world) const;
@@ -187,6 +193,8 @@ private:
 
     MapObject* MakeMapObject(uint16_t kind, void* content, EdImageList list, int32_t icon, bool small);
     void AddEventTargets(SWevent& event, SWactionnode& action);
+    static void TargetNodeNames(const SWevent& event, std::vector<std::string>& names);
+    SWnode* FindTargetNode(const SWnode& root, std::string_view name) const; // looked up ahead, else by the index
     void MakePen(EnginePen pen);
     void MakePens();
     bool TryPosition(MapObject& object, int32_t x, int32_t y) const;
@@ -199,4 +207,5 @@ private:
     bool m_dragging = false;
     bool m_outlinesDrawn = false;
     pf::Window* m_sourceMap = nullptr; // the canvas of a move of the selection
+    const std::unordered_map<std::string_view, SWnode*>* m_foundAhead = nullptr; // while AddEvents adds a batch
 };

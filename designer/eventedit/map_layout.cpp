@@ -424,7 +424,9 @@ void ApplyProjectLayout(CVTNDesignerApp& app)
             first->ScrollTo(layout->origin.value_or(pf::Point{}));
     }
     // Every event of the world is on the map; those the layout did not place are placed by the canvas.
+    std::vector<SWevent*> unplaced;
     for (SWevent* e = world->GetFirstEvent(); e != nullptr; e = SWevents::GetNextEvent(e))
         if (engine->FindEventObject(e) == nullptr)
-            engine->AddEvent(e);
+            unplaced.push_back(e);
+    engine->AddEvents(unplaced);
 }

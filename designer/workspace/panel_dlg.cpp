@@ -318,10 +318,14 @@ void CVTND_ListPanelDlg::OnNotifyRecord(const pf::NMHDR& header, pf::LParam reco
 
 // -- CVTND_TreePanelDlg
 
+// A tree's handles grow with each item it makes: the smallest of an object's items is its first.
 pf::TreeItem CVTND_TreePanelDlg::FindItem(const void* object) const
 {
-    const auto it = m_items.find(object);
-    return it == m_items.end() ? 0 : it->second;
+    pf::TreeItem first = 0;
+    for (auto [it, end] = m_items.equal_range(object); it != end; ++it)
+        if (first == 0 || it->second < first)
+            first = it->second;
+    return first;
 }
 
 std::vector<pf::TreeItem> CVTND_TreePanelDlg::ItemsOf(const void* object) const
@@ -329,6 +333,7 @@ std::vector<pf::TreeItem> CVTND_TreePanelDlg::ItemsOf(const void* object) const
     std::vector<pf::TreeItem> out;
     for (auto [it, end] = m_items.equal_range(object); it != end; ++it)
         out.push_back(it->second);
+    std::sort(out.begin(), out.end()); // in the order they were made
     return out;
 }
 

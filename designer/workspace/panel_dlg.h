@@ -9,8 +9,8 @@
 // and a code 2 removes the item while its object still lives. The refill after a rebuild is posted, so it runs once
 // the new workspace is in place.
 #include <cstdint>
-#include <map>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "designer/app/designer_app.h"
@@ -138,6 +138,7 @@ protected:
     virtual void OnContextMenu(const CVTND_Object& object) { (void)object; }
 
 private:
-    std::vector<CVTND_Object> m_entries;              // by item data; emptied entries stay, so indices hold
-    std::multimap<const void*, pf::TreeItem> m_items; // the items of each object
+    std::vector<CVTND_Object> m_entries; // by item data; emptied entries stay, so indices hold
+    // The items of each object: a panel of a large world holds tens of thousands, found by object at every change.
+    std::unordered_multimap<const void*, pf::TreeItem> m_items;
 };

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -178,6 +179,9 @@ public:
     std::optional<uint32_t> AddRecord(uint32_t tag, uint32_t parentIndex, SWbuffer&& payload);
     // The whole file: header, body and "END ", scrambled as the options say. kTooLarge at 4 GiB or more.
     DocumentStatus Finish(std::vector<uint8_t>& out);
+    // The same file handed to sink in order, in pieces of a few MiB, never whole; kWriteFailed once sink answers
+    // false, and sink is not called again.
+    DocumentStatus FinishTo(const std::function<bool(std::span<const uint8_t>)>& sink);
 
 private:
     bool Refuses(uint32_t parentIndex, uint64_t payloadBytes); // marks the writer failed when it refuses
@@ -203,3 +207,6 @@ private:
 // its mode. kWriteFailed, with the reason in outError when given, leaves the old file as it was.
 DocumentStatus SaveDocumentFile(const std::string& path, std::span<const uint8_t> bytes,
                                 std::string* outError = nullptr);
+// The same for a writer's records, finished as they go to the file: the file is never held whole in memory. A
+// status other than kOk and kWriteFailed is the writer's own (the document could not be made).
+DocumentStatus SaveDocumentFile(const std::string& path, SWdocumentwriter& writer, std::string* outError = nullptr);

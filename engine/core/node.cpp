@@ -107,6 +107,16 @@ SWnode* SWnode::FindByName(std::string_view name) const
     return nullptr;
 }
 
+void SWnode::FindByNames(std::span<const std::string_view> names, std::span<SWnode*> found) const
+{
+    if (m_index != nullptr) {
+        m_index->FindByNames(names, *this, found);
+        return;
+    }
+    for (size_t i = 0; i < names.size(); ++i)
+        found[i] = FindByName(names[i]);
+}
+
 SWnode* SWnode::FindById(uint32_t id) const
 {
     if (m_index != nullptr)

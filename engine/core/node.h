@@ -79,6 +79,8 @@ public:
     SWnode* NextInTree(const SWnode* subtreeRoot) const; // pre-order within subtreeRoot's subtree
     // This or the first below, depth first; through the world's index for a node of a world's tree.
     SWnode* FindByName(std::string_view name) const;
+    // found[i] = FindByName(names[i]) for each name, the index's searches made side by side (found as long as names).
+    void FindByNames(std::span<const std::string_view> names, std::span<SWnode*> found) const;
     SWnode* FindById(uint32_t id) const;
     // How many FindByName and FindById searches walked a tree in this process (those of a node outside any world's
     // index): readers and merges resolve many references through indexes instead, and tests check that they do.

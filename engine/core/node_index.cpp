@@ -1,6 +1,7 @@
 #include "engine/core/node_index.h"
 
 #include <algorithm>
+#include <array>
 
 #include "engine/core/node.h"
 
@@ -66,8 +67,39 @@ SWnode* SWnodeindex::FindById(uint32_t id, const SWnode& within) const
 SWnode* SWnodeindex::FindByName(std::string_view name, const SWnode& within) const
 {
     const std::lock_guard<std::mutex> guard(m_lock);
-    return FirstWithin(m_byName, NameHash(name), within,
+    return FirstNamed(name, NameHash(name), within);
+}
+
+SWnode* SWnodeindex::FirstNamed(std::string_view name, uint64_t hash, const SWnode& within) const
+{
+    return FirstWithin(m_byName, hash, within,
                        [name](const SWnode& node) { return node.GetName() && *node.GetName() == name; });
+}
+
+void SWnodeindex::FindByNames(std::span<const std::string_view> names, const SWnode& within,
+                              std::span<SWnode*> found) const
+{
+    // A large world's nodes and table lines are rarely in the cache: a search waits for a table line, then for the
+    // node it names. In batches small enough to stay in the cache, every batch's table lines are asked for, then
+    // the nodes they name, and only then is each search made.
+    constexpr size_t kBatch = 32;
+    std::array<uint64_t, kBatch> hashes{};
+    const std::lock_guard<std::mutex> guard(m_lock);
+    for (size_t first = 0; first < names.size(); first += kBatch) {
+        const size_t count = std::min(kBatch, names.size() - first);
+        for (size_t i = 0; i < count; ++i) {
+            hashes[i] = NameHash(names[first + i]);
+            m_byName.Prefetch(hashes[i]);
+        }
+        for (size_t i = 0; i < count; ++i)
+            m_byName.ForEach(hashes[i], [](const SWnode* node) {
+                const auto* name = reinterpret_cast<const char*>(&node->GetName());
+                __builtin_prefetch(name);
+                __builtin_prefetch(name + sizeof(std::optional<std::string>) - 1);
+            });
+        for (size_t i = 0; i < count; ++i)
+            found[first + i] = FirstNamed(names[first + i], hashes[i], within);
+    }
 }
 
 size_t SWnodeindex::Count() const

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -25,6 +26,9 @@ public:
     void IndexTree(SWnode& root); // root and its tree join; what joins root's tree later joins by itself
     SWnode* FindById(uint32_t id, const SWnode& within) const; // within: an indexed node
     SWnode* FindByName(std::string_view name, const SWnode& within) const;
+    // found[i] = FindByName(names[i], within) for every name (found is as long as names), the searches made side by
+    // side: the memory each one waits for is asked for before the first is answered.
+    void FindByNames(std::span<const std::string_view> names, const SWnode& within, std::span<SWnode*> found) const;
     size_t Count() const; // nodes indexed
 
     // -- What SWnode tells it
@@ -35,6 +39,7 @@ public:
 
 private:
     static uint64_t NameHash(std::string_view name) { return std::hash<std::string_view>{}(name); }
+    SWnode* FirstNamed(std::string_view name, uint64_t hash, const SWnode& within) const; // m_lock held
     void Insert(SWnode& node);
     void Erase(SWnode& node);
 

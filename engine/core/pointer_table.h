@@ -58,6 +58,13 @@ public:
                 visit(m_slots[at].item);
     }
 
+    // Asks the cache for the line where a search of hash starts, so that several searches can wait for memory at once.
+    void Prefetch(uint64_t hash) const
+    {
+        if (!m_slots.empty())
+            __builtin_prefetch(&m_slots[Home(hash)]);
+    }
+
     // visit(T*) for every entry.
     template <typename Visit> void ForAll(Visit&& visit) const
     {

@@ -321,17 +321,26 @@ bool WriteWorldRecords(SWworld& world, SWdocumentwriter& writer, uint32_t parent
         .has_value();
 }
 
-DocumentStatus WriteWorldFile(SWworld& world, WorldFileMode mode, std::vector<uint8_t>& out,
-                              const WorldWriteProgress& progress)
+namespace {
+
+DocumentWriteOptions WorldWriteOptions(WorldFileMode mode)
 {
-    out.clear();
     DocumentWriteOptions options;
     options.version = mode == WorldFileMode::kProject ? kDocumentVersionProject : kDocumentVersionScene;
     options.compression =
         mode == WorldFileMode::kPublished ? DocumentCompression::kDeflate : DocumentCompression::kNone;
     options.formatVersion = kWorldFormatVersion;
+    return options;
+}
+
+} // namespace
+
+DocumentStatus WriteWorldFile(SWworld& world, WorldFileMode mode, std::vector<uint8_t>& out,
+                              const WorldWriteProgress& progress)
+{
+    out.clear();
     try {
-        SWdocumentwriter writer(options);
+        SWdocumentwriter writer(WorldWriteOptions(mode));
         if (!WriteWorldRecords(world, writer, kDocumentNoParent, mode, progress))
             return DocumentStatus::kOutOfMemory;
         return writer.Finish(out);
@@ -343,11 +352,14 @@ DocumentStatus WriteWorldFile(SWworld& world, WorldFileMode mode, std::vector<ui
 
 DocumentStatus SaveWorldFile(SWworld& world, WorldFileMode mode, const std::string& path, std::string* outError)
 {
-    std::vector<uint8_t> bytes;
-    const DocumentStatus status = WriteWorldFile(world, mode, bytes);
-    if (status != DocumentStatus::kOk)
-        return status;
-    return SaveDocumentFile(path, bytes, outError);
+    try {
+        SWdocumentwriter writer(WorldWriteOptions(mode));
+        if (!WriteWorldRecords(world, writer, kDocumentNoParent, mode))
+            return DocumentStatus::kOutOfMemory;
+        return SaveDocumentFile(path, writer, outError);
+    } catch (const std::bad_alloc&) {
+        return DocumentStatus::kOutOfMemory;
+    }
 }
 
 // -- Reading

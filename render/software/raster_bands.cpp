@@ -146,6 +146,22 @@ void SWrasterbands::RunWorkPart(uint32_t part) const
     w->work->RunPart(part - w->firstPart);
 }
 
+// Under every band the walk's rows reach; a triangle that covers no row's centre still goes to the band of its home
+// row, where the pipeline counts it as one lane would. Worked inline in the binning loop: most triangles of a large
+// draw are small and go to one band.
+inline void SWrasterbands::File(std::vector<uint32_t>* bins, uint32_t triangle, const uint32_t* const (&corners)[3])
+{
+    const float y0 = std::bit_cast<float>(corners[0][1]);
+    const float y1 = std::bit_cast<float>(corners[1][1]);
+    const float y2 = std::bit_cast<float>(corners[2][1]);
+    const SWrasterrows rows = RowsCovered(std::min({y0, y1, y2}), std::max({y0, y1, y2}), m_height);
+    const int first = BandOf(rows.first < rows.end ? rows.first : rows.Home(m_height));
+    const int last = rows.first < rows.end ? BandOf(rows.end - 1) : first;
+    bins[first].push_back(triangle);
+    for (int band = first + 1; band <= last; ++band)
+        bins[band].push_back(triangle);
+}
+
 bool SWrasterbands::Bin(int chunk)
 {
     uint64_t begin = m_total * static_cast<uint64_t>(chunk) / static_cast<uint64_t>(m_chunks);
@@ -169,16 +185,21 @@ bool SWrasterbands::Bin(int chunk)
                               [](uint64_t t, const SWrasterrun& run) { return t < run.first; }) -
              1;
     uint64_t skipped = 0;
+    std::vector<uint32_t>* const bins = &m_bins[static_cast<size_t>(chunk) * m_bandCount];
     try {
-        for (uint64_t t = begin; t < end; ++t) {
+        for (uint64_t t = begin; t < end;) {
             while (t - r->first >= r->count)
                 ++r;
-            const uint32_t* corners[3];
-            if (!Corners(*r, static_cast<uint32_t>(t - r->first), corners) || !AreFinite(corners)) {
-                ++skipped;
-                continue;
+            const SWrasterrun& run = *r;
+            const uint64_t runEnd = std::min<uint64_t>(end, uint64_t{run.first} + run.count);
+            for (; t < runEnd; ++t) {
+                const uint32_t* corners[3];
+                if (!Corners(run, static_cast<uint32_t>(t - run.first), corners) || !AreFinite(corners)) {
+                    ++skipped;
+                    continue;
+                }
+                File(bins, static_cast<uint32_t>(t), corners);
             }
-            File(chunk, static_cast<uint32_t>(t), corners);
         }
     } catch (const std::bad_alloc&) {
         return false;
@@ -187,17 +208,19 @@ bool SWrasterbands::Bin(int chunk)
     return true;
 }
 
-// Under every band the walk's rows reach; a triangle that covers no row's centre still goes to the band of its home
-// row, where the pipeline counts it as one lane would.
-void SWrasterbands::File(int chunk, uint32_t triangle, const uint32_t* const (&corners)[3])
+size_t SWrasterbands::BandTriangles(int band) const
 {
-    const float y0 = std::bit_cast<float>(corners[0][1]);
-    const float y1 = std::bit_cast<float>(corners[1][1]);
-    const float y2 = std::bit_cast<float>(corners[2][1]);
-    const SWrasterrows rows = RowsCovered(std::min({y0, y1, y2}), std::max({y0, y1, y2}), m_height);
-    const int first = BandOf(rows.first < rows.end ? rows.first : rows.Home(m_height));
-    const int last = rows.first < rows.end ? BandOf(rows.end - 1) : first;
-    std::vector<uint32_t>* const bins = &m_bins[static_cast<size_t>(chunk) * m_bandCount];
-    for (int band = first; band <= last; ++band)
-        bins[band].push_back(triangle);
+    size_t triangles = 0;
+    for (int chunk = 0; chunk < m_chunks; ++chunk)
+        triangles += m_bins[static_cast<size_t>(chunk) * m_bandCount + band].size();
+    return triangles;
+}
+
+size_t SWrasterbands::Bytes() const
+{
+    size_t bytes = m_runs.capacity() * sizeof(SWrasterrun) + m_listed.capacity() * sizeof(const uint32_t*) +
+                   m_bins.capacity() * sizeof(std::vector<uint32_t>);
+    for (const std::vector<uint32_t>& bin : m_bins)
+        bytes += bin.capacity() * sizeof(uint32_t);
+    return bytes;
 }

@@ -68,6 +68,12 @@ public:
     uint64_t Skipped(int chunk) const { return m_skipped[static_cast<size_t>(chunk)]; }
 
     int BandCount() const { return m_bandCount; }
+    size_t BandTriangles(int band) const; // filed under the band, every chunk's
+    size_t BinTriangles(int chunk, int band) const
+    {
+        return m_bins[static_cast<size_t>(chunk) * m_bandCount + band].size();
+    }
+    size_t Bytes() const; // kept for the next draws: the runs, listed vertices and bins
     int32_t BandRows() const { return m_bandRows; }
     int32_t Height() const { return m_height; }
     // draw(run, corners) for every triangle filed under the band, in frame order.
@@ -75,7 +81,7 @@ public:
 
 private:
     bool Corners(const SWrasterrun& run, uint32_t i, const uint32_t* (&out)[3]) const;
-    void File(int chunk, uint32_t triangle, const uint32_t* const (&corners)[3]);
+    void File(std::vector<uint32_t>* bins, uint32_t triangle, const uint32_t* const (&corners)[3]); // chunk's bins
     // row / band rows without a division: exact for rows and band heights below 2^16, as targets' sides are.
     int BandOf(int32_t row) const
     {

@@ -164,7 +164,7 @@ StageVariant ChooseVariant(const StageClass& stageClass, bool useMMX, bool useSS
 SWrasteriser::SWrasteriser() : m_workers(WorkersFromEnvironment()) {}
 SWrasteriser::~SWrasteriser()
 {
-    FinishAhead();
+    EndLanes();
 }
 
 bool SWrasteriser::Create(SWrasterhost* host)
@@ -280,10 +280,8 @@ void SWrasteriser::SetWorkers(int workers, int bandRows, uint32_t chunkTriangles
 {
     FinishAhead();
     const int kept = std::clamp(workers, 0, kMostWorkers);
-    if (kept != m_workers) {
-        m_lanes.clear();
-        m_pool.reset();
-    }
+    if (kept != m_workers)
+        EndLanes();
     m_workers = kept;
     m_bandRows = std::max(bandRows, 0);
     m_chunkTriangles = chunkTriangles > 0 ? chunkTriangles : kChunkTriangles;
@@ -304,12 +302,13 @@ int SWrasteriser::WorkersFromEnvironment()
 
 void SWrasteriser::Draw(const SWdirectdraw* chain, const SWprimitivenode* list)
 {
+    if (m_workers != 0 && m_recorder == nullptr && DrawInBands(chain, list))
+        return; // the lanes' loop counts its time
     FinishAhead();
-    const auto start = std::chrono::steady_clock::now();
-    if (m_workers == 0 || m_recorder != nullptr || !DrawInBands(chain, list))
-        DrawInOrder(chain, list);
-    m_stats.drawNanoseconds += static_cast<uint64_t>(
-        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start).count());
+    const auto start = Clock::now();
+    DrawInOrder(chain, list);
+    m_stats.drawNanoseconds +=
+        static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - start).count());
 }
 
 void SWrasteriser::DrawPrimitives(const SWprimitivenode* list)
@@ -421,104 +420,238 @@ bool SWrasteriser::PrepareRun(SWrasterpipeline& pipeline, const SWrasterrun& run
     return pipeline.Prepare();
 }
 
-// One banded drawing. Whichever lanes come take the vertex work's parts, then the chunks to bin, then the bands,
-// each phase's pieces one at a time, and a lane goes on to the next phase once every piece of this one is done: a
-// lane the system wakes late finds its share taken and holds no other lane back.
+// One pass of the lanes' loop: the vertex work's parts, then the chunks to bin, then the bands, each phase's pieces
+// taken one at a time by whichever lane comes. A lane that finds no piece of a pass ready (its chunks still binned
+// by others, or its bands still waiting for the pass before) takes one of a later pass, so that no lane waits
+// while another pass has work: a lane the system wakes late finds its share taken and holds no other lane back.
 struct SWrasteriser::BandPass {
-    BandPass(SWrasterbands& b, int first, int lanes)
-        : bands(b), firstLane(first), chunks(lanes - first), finished(static_cast<size_t>(lanes))
-    {
-    }
+    BandPass(SWrasterbands& b, int first, int lanes) : bands(b), firstLane(first), chunks(lanes - first) {}
 
     SWrasterbands& bands;
     const int firstLane;
-    int chunks; // of the binning, set when the runs are listed
+    int chunks;          // of the binning, set when the runs are listed
+    uint64_t number = 0; // over the rasteriser's life
+    uint32_t turn = 0;   // within the loop
     std::atomic<bool> isBinned{true};
     std::atomic<uint32_t> nextPart{0}; // of the bands' vertex work
     std::atomic<uint32_t> partsDone{0};
     std::atomic<int> nextChunk{0};
     std::atomic<int> chunksDone{0};
-    std::atomic<int> nextBand{0};
-    SWrasterstats before; // as the stats stood before the runs were listed, for a fall-back to frame order
-    Clock::time_point started;
-    std::vector<Clock::time_point> finished; // per lane, written by that lane alone
-    const SWdirectdraw* records = nullptr;   // drawn ahead: the chain's first record and how many of them
+    std::atomic<int> isOrdered{0};                // 1 once every chunk is binned and the order below is written
+    std::unique_ptr<std::atomic<bool>[]> isTaken; // per band
+    std::atomic<int> bandsDone{0};
+    std::vector<int> order;     // the bands, most triangles first, so that no large one is left to the end
+    std::vector<int> chunkLane; // the lane that binned each chunk, written by that lane
+    std::vector<int> owner;     // per band, the lane that binned most of its triangles: their vertices are in its cache
+    uint64_t listedSkipped = 0; // by the listing, counted once the pass is drawn in bands
+    const SWdirectdraw* records = nullptr; // the chain's first record and how many, for a fall-back to frame order
     size_t recordCount = 0;
+    const SWprimitivenode* list = nullptr;
 };
 
-namespace {
+// A worker enters a pass through its slot, and only while the slot still holds that pass: a worker woken late
+// passes over what was drawn without it, and a slot is given to the next pass once no worker is inside.
+struct SWrasteriser::AheadSlot {
+    SWrasterbands bands;
+    std::unique_ptr<BandPass> pass;  // null: free
+    std::atomic<uint64_t> number{0}; // of the pass workers may enter; 0: none
+    std::atomic<int> inside{0};
+};
 
-template <typename T> void WaitUntilReaches(const std::atomic<T>& done, T total)
+template <typename Done> void SWrasteriser::WorkUntil(Done&& done)
 {
-    if (SWrasterpool::Watch([&] { return done.load() >= total; }))
-        return;
-    for (T now = done.load(); now < total; now = done.load())
-        done.wait(now);
+    while (!done()) {
+        const uint32_t epoch = m_workEpoch.load();
+        if (!done() && !TakePiece(0))
+            WaitForWork(epoch);
+    }
 }
-
-template <typename T> void CountDone(std::atomic<T>& done, T total)
-{
-    if (++done == total)
-        done.notify_all();
-}
-
-} // namespace
 
 // The runs are listed on this thread, as the frame-order path meets them; the lanes then bin the triangles and
-// draw the bands. Stats end as the frame-order path leaves them.
+// draw the bands, this thread with them. Stats end as the frame-order path leaves them.
 bool SWrasteriser::DrawInBands(const SWdirectdraw* chain, const SWprimitivenode* list)
 {
-    if (!MakeLanes())
+    if (!Publish(chain, list, 0))
         return false;
-    BandPass pass(*m_bands, 0, m_pool->Lanes());
-    if (!ListPass(pass, chain, list))
-        return false;
-    if (m_bands->TriangleCount() != 0)
-        m_pool->Run([this, &pass](int lane) { RunPass(pass, lane); });
-    return EndPass(pass);
+    FinishAhead();
+    return true;
 }
 
 bool SWrasteriser::DrawAhead(const SWdirectdraw* chain)
 {
-    if (!CanDrawAhead() || chain == nullptr || IsDrawingAhead() || !MakeLanes() || m_pool->Lanes() < 2)
+    if (!CanDrawAhead() || chain == nullptr || !MakeLanes() || m_pool->Lanes() < 2 || !HasRoomAhead())
         return false;
-    FinishAhead();
+    return Publish(chain, nullptr, 1);
+}
+
+bool SWrasteriser::Publish(const SWdirectdraw* chain, const SWprimitivenode* list, int firstLane)
+{
+    if (!MakeLanes())
+        return false;
+    if (m_firstFailed.load() != kNoPass)
+        FinishAhead(); // the loop draws the rest in frame order and ends
+    const uint64_t number = m_passNumber + 1;
+    AheadSlot& slot = SlotOf(number);
+    if (slot.pass != nullptr && !Reclaim(slot))
+        FinishAhead();
+    std::unique_ptr<BandPass> pass;
     try {
-        m_ahead = std::make_unique<BandPass>(*m_aheadBands, 1, m_pool->Lanes());
+        pass = std::make_unique<BandPass>(slot.bands, firstLane, m_pool->Lanes());
     } catch (const std::bad_alloc&) {
         return false;
     }
-    m_ahead->records = chain;
-    for (const SWdirectdraw* record = chain; record != nullptr; record = record->next)
-        ++m_ahead->recordCount;
-    if (!ListPass(*m_ahead, chain, nullptr)) {
-        m_ahead.reset();
+    if (!ListPass(*pass, chain, list))
         return false;
+    if (pass->bands.TriangleCount() == 0) {
+        m_stats.skippedTriangles += pass->listedSkipped;
+        return true; // nothing for the lanes: drawn as soon as the passes before it are
     }
-    if (m_aheadBands->TriangleCount() != 0)
-        m_pool->Start([this, pass = m_ahead.get()](int lane) { RunPass(*pass, lane); });
+    // A loop's passes share its bands; a target of another height starts a loop of its own.
+    if (m_isServing && (pass->bands.BandCount() != m_loopBands || pass->bands.BandRows() != m_loopBandRows))
+        FinishAhead();
+    if (!m_isServing) {
+        if (m_bandTurnCount < pass->bands.BandCount()) {
+            m_bandTurns.reset(new (std::nothrow) std::atomic<uint32_t>[static_cast<size_t>(pass->bands.BandCount())]);
+            m_bandTurnCount = m_bandTurns != nullptr ? pass->bands.BandCount() : 0;
+            if (m_bandTurns == nullptr)
+                return false;
+        }
+        for (int band = 0; band < pass->bands.BandCount(); ++band)
+            m_bandTurns[static_cast<size_t>(band)].store(0);
+        m_loopFirst = number;
+        m_loopBands = pass->bands.BandCount();
+        m_loopBandRows = pass->bands.BandRows();
+        m_loopStarted = Clock::now();
+        m_isServing = true;
+    }
+    pass->number = number;
+    pass->turn = static_cast<uint32_t>(number - m_loopFirst);
+    pass->records = chain;
+    for (const SWdirectdraw* record = chain; record != nullptr; record = record->next)
+        ++pass->recordCount;
+    pass->list = list;
+    slot.pass = std::move(pass);
+    slot.number.store(number);
+    m_passNumber = number;
+    m_aheadState.fetch_add(2);
+    Signal();
     return true;
 }
 
-bool SWrasteriser::IsDrawingAhead() const
+bool SWrasteriser::HasRoomAhead() const
 {
-    return m_ahead != nullptr && m_pool->IsBusy();
+    if (!m_isServing || m_firstFailed.load() != kNoPass)
+        return !m_isServing;
+    const AheadSlot& slot = SlotOf(m_passNumber + 1);
+    return slot.pass == nullptr || (IsDrawn(*slot.pass) && slot.inside.load() == 0);
 }
 
+void SWrasteriser::DrawOldestAhead()
+{
+    if (!m_isServing)
+        return;
+    AheadSlot& slot = SlotOf(m_drawnThrough + 1);
+    if (m_firstFailed.load() != kNoPass || (slot.pass != nullptr && !Reclaim(slot)))
+        FinishAhead();
+}
+
+uint64_t SWrasteriser::PassesDrawn() const
+{
+    if (!m_isServing)
+        return m_passNumber;
+    uint64_t drawn = m_drawnThrough;
+    const uint64_t failed = m_firstFailed.load();
+    for (uint64_t number = drawn + 1; number <= m_passNumber && number < failed; ++number) {
+        const AheadSlot& slot = SlotOf(number);
+        if (slot.pass == nullptr || slot.pass->number != number || !IsDrawn(*slot.pass))
+            break;
+        drawn = number;
+    }
+    return drawn;
+}
+
+bool SWrasteriser::IsDrawn(const BandPass& pass) const
+{
+    return pass.bandsDone.load() == pass.bands.BandCount();
+}
+
+bool SWrasteriser::Reclaim(AheadSlot& slot)
+{
+    BandPass& pass = *slot.pass;
+    WorkUntil([&] { return IsDrawn(pass); }); // this thread would only wait: it takes pieces too
+    Retire(slot);
+    if (pass.number >= m_firstFailed.load())
+        return false;
+    TakeCounts(pass);
+    m_drawnThrough = pass.number;
+    m_oldestLive.store(pass.number + 1);
+    slot.pass.reset();
+    return true;
+}
+
+void SWrasteriser::Retire(AheadSlot& slot)
+{
+    slot.number.store(0);
+    if (SWrasterpool::Watch([&] { return slot.inside.load() == 0; }))
+        return;
+    for (int now = slot.inside.load(); now != 0; now = slot.inside.load())
+        slot.inside.wait(now);
+}
+
+void SWrasteriser::TakeCounts(const BandPass& pass)
+{
+    m_stats.skippedTriangles += pass.listedSkipped;
+    for (int chunk = 0; chunk < pass.chunks; ++chunk)
+        m_stats.skippedTriangles += pass.bands.Skipped(chunk);
+}
+
+// Every pass is drawn, by the workers and this thread, before the counts are taken: a worker writes its counts
+// only while it draws a band, so they stand still once the last band is drawn, whether or not every worker has
+// looked at every pass.
 void SWrasteriser::FinishAhead()
 {
-    if (m_ahead == nullptr)
+    if (!m_isServing)
         return;
-    // This thread would only wait: it takes what is left of the pass too.
-    if (m_aheadBands->TriangleCount() != 0)
-        RunPass(*m_ahead, 0);
-    m_pool->Wait();
-    std::unique_ptr<BandPass> pass = std::move(m_ahead);
-    if (!EndPass(*pass)) {
+    const uint64_t oldest = m_drawnThrough + 1;
+    AheadSlot& newest = SlotOf(m_passNumber);
+    WorkUntil([&] { return IsDrawn(*newest.pass); }); // passes end in order: the newest ends last
+    for (uint64_t number = oldest; number <= m_passNumber; ++number)
+        Retire(SlotOf(number));
+    m_isServing = false;
+    const uint64_t failed = m_firstFailed.exchange(kNoPass);
+    for (uint64_t number = oldest; number <= m_passNumber; ++number) {
+        std::unique_ptr<BandPass> pass = std::move(SlotOf(number).pass);
+        if (number < failed) {
+            TakeCounts(*pass);
+            continue;
+        }
+        // Binning ran out of memory: this pass and every one after it were left to frame order.
         const SWdirectdraw* record = pass->records;
         for (size_t i = 0; i < pass->recordCount; ++i, record = record->next)
             DrawRecordInOrder(*record);
+        if (pass->list != nullptr)
+            DrawListInOrder(pass->list);
     }
+    m_drawnThrough = m_passNumber;
+    m_oldestLive.store(m_passNumber + 1);
+    for (const std::unique_ptr<SWrasteriser>& lane : m_lanes) {
+        SWrasterstats& s = lane->m_stats;
+        m_stats.affineTriangles += s.affineTriangles;
+        m_stats.perspectiveTriangles += s.perspectiveTriangles;
+        m_stats.skippedTriangles += s.skippedTriangles;
+        m_stats.pixelsDrawn += s.pixelsDrawn;
+        s = {};
+    }
+    m_stats.drawNanoseconds += static_cast<uint64_t>(
+        std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - m_loopStarted).count());
+}
+
+size_t SWrasteriser::ScratchBytes() const
+{
+    size_t bytes = 0;
+    for (const std::unique_ptr<AheadSlot>& slot : m_slots)
+        bytes += slot != nullptr ? slot->bands.Bytes() : 0;
+    return bytes;
 }
 
 bool SWrasteriser::ListPass(BandPass& pass, const SWdirectdraw* chain, const SWprimitivenode* list)
@@ -526,17 +659,24 @@ bool SWrasteriser::ListPass(BandPass& pass, const SWdirectdraw* chain, const SWp
     SWpixelbuffer* pixels = m_host != nullptr ? m_host->CurrentPixelBuffer() : nullptr;
     if (pixels == nullptr || pixels->Height() < 1)
         return false;
-    pass.before = m_stats;
-    pass.started = Clock::now();
     const int lanes = m_pool->Lanes();
     const int32_t height = pixels->Height();
-    // About four bands a lane, so that a lane that finishes early takes another band; fewer, taller bands would
-    // leave lanes idle, more, shorter ones set up each triangle in more of them.
-    const int32_t bandRows = m_bandRows > 0 ? m_bandRows : std::max<int32_t>(8, (height + 4 * lanes - 1) / (4 * lanes));
+    // About six bands a lane: a worker draws its own bands pass after pass, and one that finishes early takes
+    // another's; fewer, taller bands would leave lanes idle at a pass's end, more, shorter ones set up each
+    // triangle in more of them.
+    const int32_t bandRows = m_bandRows > 0 ? m_bandRows : std::max<int32_t>(8, (height + 6 * lanes - 1) / (6 * lanes));
     pass.bands.Reset(height, bandRows, lanes - pass.firstLane);
-    std::fill(pass.finished.begin(), pass.finished.end(), pass.started);
-    if (!ListRuns(pass.bands, chain, list)) {
-        m_stats = pass.before;
+    m_lastPrepared = nullptr; // listing prepares this lane's pipelines afresh
+    const uint64_t skippedBefore = m_stats.skippedTriangles;
+    const bool isListed = ListRuns(pass.bands, chain, list);
+    pass.listedSkipped = m_stats.skippedTriangles - skippedBefore;
+    m_stats.skippedTriangles = skippedBefore;
+    if (!isListed)
+        return false;
+    try {
+        pass.order.resize(static_cast<size_t>(pass.bands.BandCount()));
+        pass.isTaken = std::make_unique<std::atomic<bool>[]>(static_cast<size_t>(pass.bands.BandCount()));
+    } catch (const std::bad_alloc&) {
         return false;
     }
     // A small draw is binned whole by the first lane to come instead of in pieces that every lane waits for.
@@ -547,65 +687,144 @@ bool SWrasteriser::ListPass(BandPass& pass, const SWdirectdraw* chain, const SWp
     pass.bands.CutAtRuns(std::max<uint64_t>(std::min(m_chunkTriangles, kChunkTriangles / 8),
                                             pass.bands.TriangleCount() / (4 * lanesBinning)));
     pass.chunks = pass.bands.Chunks();
-    return true;
-}
-
-void SWrasteriser::RunPass(BandPass& pass, int lane)
-{
-    const uint32_t parts = pass.bands.WorkParts();
-    for (uint32_t part = pass.nextPart++; part < parts; part = pass.nextPart++) {
-        pass.bands.RunWorkPart(part);
-        CountDone(pass.partsDone, parts);
-    }
-    WaitUntilReaches(pass.partsDone, parts); // binning reads the vertices the parts write
-    for (int chunk = pass.nextChunk++; chunk < pass.chunks; chunk = pass.nextChunk++) {
-        if (!pass.bands.Bin(chunk))
-            pass.isBinned = false;
-        CountDone(pass.chunksDone, pass.chunks);
-    }
-    WaitUntilReaches(pass.chunksDone, pass.chunks);
-    TakeBands(pass, lane);
-}
-
-void SWrasteriser::TakeBands(BandPass& pass, int lane)
-{
-    Lane(lane).m_lastPrepared = nullptr; // run records of an earlier pass may sit at the same addresses
-    bool drew = false;
-    if (pass.isBinned) {
-        for (int band = pass.nextBand++; band < pass.bands.BandCount(); band = pass.nextBand++) {
-            Lane(lane).DrawBand(pass.bands, band);
-            drew = true;
-        }
-    }
-    // The drawing ends with the last band drawn: a caller that came late and found none left adds nothing.
-    if (drew || lane >= pass.firstLane)
-        pass.finished[static_cast<size_t>(lane)] = Clock::now();
-}
-
-// After the lanes have finished: the counts taken over, or, when binning ran out of memory, put back as they were
-// before the runs were listed (false: the caller draws the pass in frame order).
-bool SWrasteriser::EndPass(BandPass& pass)
-{
-    if (!pass.isBinned) {
-        m_stats = pass.before;
+    try {
+        pass.chunkLane.resize(static_cast<size_t>(pass.chunks));
+        pass.owner.resize(static_cast<size_t>(pass.bands.BandCount()));
+    } catch (const std::bad_alloc&) {
         return false;
     }
-    for (int chunk = 0; chunk < pass.chunks; ++chunk)
-        m_stats.skippedTriangles += pass.bands.Skipped(chunk);
-    for (const std::unique_ptr<SWrasteriser>& lane : m_lanes) {
-        SWrasterstats& s = lane->m_stats;
-        m_stats.affineTriangles += s.affineTriangles;
-        m_stats.perspectiveTriangles += s.perspectiveTriangles;
-        m_stats.skippedTriangles += s.skippedTriangles;
-        m_stats.pixelsDrawn += s.pixelsDrawn;
-        s = {};
-    }
-    if (pass.firstLane > 0) {
-        const Clock::time_point last = *std::max_element(pass.finished.begin(), pass.finished.end());
-        m_stats.drawNanoseconds +=
-            static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(last - pass.started).count());
-    }
     return true;
+}
+
+// A worker's loop, from the lanes' making to their end: pieces of the passes handed over, the oldest pass's
+// first, and when none is ready, a wait for the next change.
+void SWrasteriser::ServeAhead(int lane)
+{
+    while ((m_aheadState.load() & 1) == 0) {
+        const uint32_t epoch = m_workEpoch.load();
+        if (!TakePiece(lane))
+            WaitForWork(epoch);
+    }
+}
+
+void SWrasteriser::WaitForWork(uint32_t epoch)
+{
+    if (!SWrasterpool::Watch([&] { return m_workEpoch.load() != epoch; }))
+        m_workEpoch.wait(epoch);
+}
+
+void SWrasteriser::Signal()
+{
+    ++m_workEpoch;
+    m_workEpoch.notify_all();
+}
+
+// A worker enters a pass through its slot, and only while the slot still holds that pass, so that a slot freed
+// meanwhile is passed over.
+bool SWrasteriser::TakePiece(int lane)
+{
+    const uint64_t newest = m_aheadState.load() >> 1;
+    // A lane's own pieces of every pass first, then another's band: the vertices a lane shaded and binned are in
+    // its cache, and a band drawn by another lane would fetch them from there.
+    for (const bool isTakingOthers : {false, true}) {
+        for (uint64_t number = m_oldestLive.load(); number <= newest; ++number) {
+            AheadSlot& slot = SlotOf(number);
+            ++slot.inside;
+            const bool took = slot.number.load() == number && TakePiece(*slot.pass, lane, isTakingOthers);
+            if (--slot.inside == 0)
+                slot.inside.notify_all();
+            if (took)
+                return true;
+        }
+    }
+    return false;
+}
+
+// A part of the vertex work, else a chunk to bin once the parts are done, else a band once every chunk is binned
+// and the pass before has drawn that band: the lane's own, or with isTakingOthers, any. The counters are read
+// before they are taken, so that lanes looking again and again do not run them on.
+bool SWrasteriser::TakePiece(BandPass& pass, int lane, bool isTakingOthers)
+{
+    if (isTakingOthers)
+        return pass.isOrdered.load() != 0 && DrawReadyBand(pass, lane, true);
+    const uint32_t parts = pass.bands.WorkParts();
+    if (pass.nextPart.load() < parts) {
+        if (const uint32_t part = pass.nextPart++; part < parts) {
+            pass.bands.RunWorkPart(part);
+            if (++pass.partsDone == parts)
+                Signal(); // binning reads the vertices the parts write
+            return true;
+        }
+    }
+    if (pass.partsDone.load() < parts)
+        return false;
+    if (pass.nextChunk.load() < pass.chunks) {
+        if (const int chunk = pass.nextChunk++; chunk < pass.chunks) {
+            if (!pass.bands.Bin(chunk)) {
+                pass.isBinned = false;
+                uint64_t failed = m_firstFailed.load();
+                while (pass.number < failed && !m_firstFailed.compare_exchange_weak(failed, pass.number)) {
+                }
+            }
+            pass.chunkLane[static_cast<size_t>(chunk)] = lane;
+            if (++pass.chunksDone == pass.chunks) {
+                OrderBands(pass);
+                pass.isOrdered.store(1);
+                Signal();
+            }
+            return true;
+        }
+    }
+    if (pass.isOrdered.load() == 0)
+        return false;
+    return DrawReadyBand(pass, lane, false);
+}
+
+void SWrasteriser::OrderBands(BandPass& pass)
+{
+    const SWrasterbands& bands = pass.bands;
+    for (int band = 0; band < bands.BandCount(); ++band) {
+        pass.order[static_cast<size_t>(band)] = band;
+        std::array<size_t, kMostWorkers> byLane{};
+        int owner = 0;
+        for (int chunk = 0; chunk < pass.chunks; ++chunk) {
+            const int lane = pass.chunkLane[static_cast<size_t>(chunk)];
+            byLane[static_cast<size_t>(lane)] += bands.BinTriangles(chunk, band);
+            owner = byLane[static_cast<size_t>(lane)] > byLane[static_cast<size_t>(owner)] ? lane : owner;
+        }
+        pass.owner[static_cast<size_t>(band)] = owner;
+    }
+    std::stable_sort(pass.order.begin(), pass.order.end(),
+                     [&](int a, int b) { return bands.BandTriangles(a) > bands.BandTriangles(b); });
+}
+
+// A band that no lane has taken and that the pass before has drawn, in the pass's order: one of the lane's own,
+// or with isTakingOthers any, false when none. Every pass before this one is binned by now: its band was drawn
+// after all its chunks were.
+bool SWrasteriser::DrawReadyBand(BandPass& pass, int lane, bool isTakingOthers)
+{
+    const int count = pass.bands.BandCount();
+    for (int next = 0; next < count; ++next) {
+        const int band = pass.order[static_cast<size_t>(next)];
+        if (!isTakingOthers && pass.owner[static_cast<size_t>(band)] != lane)
+            continue;
+        std::atomic<bool>& isTaken = pass.isTaken[static_cast<size_t>(band)];
+        std::atomic<uint32_t>& turn = m_bandTurns[static_cast<size_t>(band)];
+        if (isTaken.load(std::memory_order_relaxed) || turn.load() < pass.turn || isTaken.exchange(true))
+            continue;
+        SWrasteriser& drawer = Lane(lane);
+        if (drawer.m_lastPass != pass.number) {
+            drawer.m_lastPrepared = nullptr; // run records of an earlier pass may sit at the same addresses
+            drawer.m_lastPass = pass.number;
+        }
+        if (pass.number < m_firstFailed.load())
+            drawer.DrawBand(pass.bands, band);
+        turn.store(pass.turn + 1);
+        pass.bandsDone++;
+        Signal();
+        return true;
+    }
+    return false;
 }
 
 bool SWrasteriser::ListRuns(SWrasterbands& bands, const SWdirectdraw* chain, const SWprimitivenode* list)
@@ -639,8 +858,10 @@ bool SWrasteriser::MakeLanes()
     if (m_pool != nullptr)
         return true;
     try {
-        m_bands = std::make_unique<SWrasterbands>();
-        m_aheadBands = std::make_unique<SWrasterbands>();
+        for (std::unique_ptr<AheadSlot>& slot : m_slots) {
+            if (slot == nullptr)
+                slot = std::make_unique<AheadSlot>();
+        }
         m_pool = std::make_unique<SWrasterpool>(m_workers);
         m_lanes.clear();
         for (int lane = 1; lane < m_pool->Lanes(); ++lane) {
@@ -653,7 +874,23 @@ bool SWrasteriser::MakeLanes()
         m_pool.reset();
         return false;
     }
+    // The workers stay in their loop, waiting for passes, until the lanes end.
+    m_aheadState.store(2 * m_passNumber);
+    m_oldestLive.store(m_passNumber + 1);
+    m_pool->Start([this](int lane) { ServeAhead(lane); });
     return true;
+}
+
+void SWrasteriser::EndLanes()
+{
+    FinishAhead();
+    if (m_pool != nullptr) {
+        m_aheadState.fetch_or(1);
+        Signal();
+        m_pool->Wait();
+    }
+    m_lanes.clear();
+    m_pool.reset();
 }
 
 void SWrasteriser::DrawBand(const SWrasterbands& bands, int band)

@@ -7,8 +7,11 @@
 // Drawing is asked for by one thread at a time (the render thread). With workers, a draw is cut into bands of rows
 // that lanes draw side by side: each lane has stages, scratch rows and pipelines of its own and draws only its
 // band's rows, so lanes never touch the same pixel, depth value or row mask, and no lock is taken while drawing.
-// A record's vertex work is shared out among the lanes first, in parts, and binned only when every part is done.
+// Draws are passes that the worker threads take piece by piece from the moment they are handed over: a record's
+// vertex work and binning, then the bands, each band after the passes before it have drawn theirs. The workers
+// stay in their loop from the first draw that needs them until the lanes end, sleeping while no pass has work.
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <climits>
 #include <cstdint>
@@ -65,15 +68,22 @@ public:
     void DrawPrimitives(const SWprimitivenode* list);
     void DrawIndexed(const SWdirectdraw& record); // that record alone, whatever its next link
 
-    // Starts drawing the chain's records on the worker threads alone and returns at once, so that the caller goes
-    // on with its frame meanwhile; false, with nothing started, in frame order, with fewer than two lanes or while
-    // what was started before is still drawing. The records and all they point at stay as they are until
-    // FinishAhead, which every other draw calls first; they are drawn before anything handed over after them. The
-    // records' vertex work runs on the workers too.
+    // Hands the chain's records to the worker threads as a pass and returns at once, so that the caller goes on
+    // with its frame meanwhile; false, with nothing handed over, with fewer than two lanes or when the lanes have
+    // no room (see HasRoomAhead). The lanes bin a pass while they still draw the passes before it, and draw each
+    // band of it after those passes' same band, so the picture is the frame-order one. The records and all they
+    // point at stay as they are until PassesDrawn reaches LastPassHanded of their pass, or until FinishAhead,
+    // which every other draw calls first. The records' vertex work runs on the workers too.
     bool DrawAhead(const SWdirectdraw* chain);
     bool CanDrawAhead() const { return m_workers > 1 && m_recorder == nullptr; } // DrawAhead may start something
-    bool IsDrawingAhead() const;
-    void FinishAhead(); // waits for what DrawAhead started, then takes its counts
+    bool HasRoomAhead() const; // DrawAhead would not have to wait for a pass before to end
+    void DrawOldestAhead();    // the calling thread draws with the lanes until the oldest pass is drawn
+    uint64_t LastPassHanded() const { return m_passNumber; } // passes are numbered from 1 over the rasteriser's life
+    uint64_t PassesDrawn() const; // every pass up to this number is drawn and no lane reads its records again
+    void FinishAhead();           // draws, with the lanes, whatever was handed over, then takes the counts
+    // Bytes the lanes keep between draws: the bins and runs of the passes they may hold at once. Asked once what
+    // was handed over is drawn (after FinishAhead), as the workers grow them while they bin.
+    size_t ScratchBytes() const;
 
     // 0 draws every triangle on the calling thread in frame order. n >= 1 cuts the target into bands of bandRows
     // rows (0: rows chosen from the height and n) that n lanes draw side by side, the calling thread one of them;
@@ -120,14 +130,35 @@ private:
 
     using Clock = std::chrono::steady_clock;
     struct BandPass;
+    struct AheadSlot;
+    // Passes the lanes may hold at once: enough that the walking thread seldom waits for one to be drawn.
+    static constexpr uint64_t kAheadSlots = 8;
+    static constexpr uint64_t kNoPass = UINT64_MAX;
 
     bool DrawInBands(const SWdirectdraw* chain, const SWprimitivenode* list); // false: nothing drawn, draw in order
+    // Lists the chain and the list as the next pass and hands it to the lanes' loop, starting the loop when none
+    // runs; firstLane 1 leaves the calling thread out of binning. False: nothing handed over.
+    bool Publish(const SWdirectdraw* chain, const SWprimitivenode* list, int firstLane);
     bool ListPass(BandPass& pass, const SWdirectdraw* chain, const SWprimitivenode* list); // false: nothing listed
     bool ListRuns(SWrasterbands& bands, const SWdirectdraw* chain, const SWprimitivenode* list);
-    void RunPass(BandPass& pass, int lane);
-    void TakeBands(BandPass& pass, int lane); // draws bands until none is left
-    bool EndPass(BandPass& pass);
+    void ServeAhead(int lane);
+    bool TakePiece(int lane); // false: no piece of any pass is ready
+    bool TakePiece(BandPass& pass, int lane, bool isTakingOthers);
+    bool DrawReadyBand(BandPass& pass, int lane, bool isTakingOthers);
+    void OrderBands(BandPass& pass); // by the lane that binned the last chunk
+    void Signal();                   // a piece may be ready
+    void WaitForWork(uint32_t epoch);
+    template <typename Done> void WorkUntil(Done&& done); // this thread takes pieces too
+    bool IsDrawn(const BandPass& pass) const;
+    // Frees the slot of the oldest pass once it is drawn and every worker has left it, drawing with the lanes
+    // meanwhile; false when the pass could not be binned (it stays, for FinishAhead to draw in frame order).
+    bool Reclaim(AheadSlot& slot);
+    void Retire(AheadSlot& slot); // no worker enters the slot's pass any more, and none is inside
+    void TakeCounts(const BandPass& pass);
+    AheadSlot& SlotOf(uint64_t number) { return *m_slots[number % kAheadSlots]; }
+    const AheadSlot& SlotOf(uint64_t number) const { return *m_slots[number % kAheadSlots]; }
     bool MakeLanes();
+    void EndLanes(); // after drawing what was handed over
     SWrasteriser& Lane(int lane) { return lane == 0 ? *this : *m_lanes[static_cast<size_t>(lane) - 1]; }
     void DrawBand(const SWrasterbands& bands, int band);
 
@@ -146,9 +177,23 @@ private:
     static constexpr uint32_t kChunkTriangles = 8192; // a small draw is binned whole by the first lane to come
     std::unique_ptr<SWdepthbuffer> m_depthView;       // a lane's own tester of the host's depth values
     std::unique_ptr<SWrasterpool> m_pool;
-    std::vector<std::unique_ptr<SWrasteriser>> m_lanes; // lanes 1 to n - 1: stages and pipelines of their own
-    std::unique_ptr<SWrasterbands> m_bands;
-    std::unique_ptr<SWrasterbands> m_aheadBands; // the runs drawn ahead, while the next ones are listed
-    std::unique_ptr<BandPass> m_ahead;           // what DrawAhead started; null when nothing is
-    const SWrasterrun* m_lastPrepared = nullptr; // by this lane in the pass being drawn; null: none
+    std::vector<std::unique_ptr<SWrasteriser>> m_lanes;          // lanes 1 to n - 1: stages and pipelines of their own
+    std::array<std::unique_ptr<AheadSlot>, kAheadSlots> m_slots; // pass n in slot n % kAheadSlots
+    // Passes handed over x 2, plus 1 once the lanes end; the workers wait on it for the next pass.
+    std::atomic<uint64_t> m_aheadState{0};
+    std::atomic<uint64_t> m_oldestLive{1}; // passes before it are drawn: a worker woken late passes over them
+    std::atomic<uint32_t> m_workEpoch{0};  // moves on whenever a piece may have become ready
+    bool m_isServing = false;              // passes were handed over since the last FinishAhead
+    uint64_t m_passNumber = 0;             // the last pass handed over
+    uint64_t m_drawnThrough = 0;           // the last pass whose slot was freed
+    uint64_t m_loopFirst = 0;              // the loop's first pass
+    int m_loopBands = 0;
+    int32_t m_loopBandRows = 0;
+    Clock::time_point m_loopStarted;
+    // Per band, the passes of the loop that have drawn it: pass i of the loop draws band b at turn i.
+    std::unique_ptr<std::atomic<uint32_t>[]> m_bandTurns;
+    int m_bandTurnCount = 0;
+    std::atomic<uint64_t> m_firstFailed{kNoPass}; // the first pass binning ran out of memory for
+    uint64_t m_lastPass = 0;                      // the pass this lane last drew a band of
+    const SWrasterrun* m_lastPrepared = nullptr;  // by this lane in the pass being drawn; null: none
 };

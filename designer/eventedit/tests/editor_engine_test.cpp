@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <functional>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "designer/app/editor_settings.h"
 #include "designer/app/extended_world.h"
@@ -51,6 +53,19 @@ TEST_F(Engine, AddEventBringsWhatItRefersToOnceAndFindsWalkInCreationOrder)
     EXPECT_FALSE(engine->FindNodeObject(sample->hotspot)->IsPlaced());
     EXPECT_EQ(engine->AddNode(nullptr), nullptr);
     EXPECT_EQ(engine->FindNodeObject(nullptr), nullptr);
+
+    // Added as a batch, whose nodes are looked up ahead, the events bring the same objects in the same order.
+    const auto shown = [&] {
+        std::vector<std::pair<uint16_t, void*>> objects;
+        for (MapObject* o = engine->FirstMapObject(); o != nullptr; o = engine->NextMapObject(o))
+            objects.emplace_back(o->GetKindWord(), o->GetContent());
+        return objects;
+    };
+    const auto one = shown();
+    engine->Clear();
+    const std::vector<SWevent*> events = {sample->click, sample->soundDone};
+    engine->AddEvents(events);
+    EXPECT_EQ(shown(), one);
 }
 
 // Finds by content answer the first object of that content in creation order, of the kind asked, and forget a

@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -441,6 +443,48 @@ TEST_F(DocumentFiles, FailedSaveLeavesTheOldFile)
     std::string why;
     EXPECT_EQ(SaveDocumentFile(folder, Bytes("x"), &why), DocumentStatus::kWriteFailed);
     EXPECT_FALSE(why.empty());
+    EXPECT_TRUE(std::filesystem::is_directory(folder));
+}
+
+// A writer's records go to the file in pieces, the body scrambled piece after piece: the file is byte for byte the
+// one built by hand around the same records, across pieces of odd lengths; a refusing sink ends the finish at once,
+// and a path that cannot be replaced leaves what is there.
+TEST_F(DocumentFiles, AWriterFinishedIntoAFileInPiecesMakesTheWholeDocument)
+{
+    std::vector<RawRecord> records;
+    for (const size_t length : {size_t{5}, (size_t{1} << 20) + 3, size_t{70000}, (size_t{2} << 20) + 1}) {
+        std::vector<uint8_t> payload(length);
+        for (size_t i = 0; i < length; ++i)
+            payload[i] = static_cast<uint8_t>(i * 131 + i / 4099 + length);
+        records.push_back({kTagTest, records.empty() ? kDocumentNoParent : 0u, 0, std::move(payload)});
+    }
+    const auto filled = [&](SWdocumentwriter& writer) {
+        for (const RawRecord& record : records)
+            ASSERT_TRUE(writer.AddRecord(record.tag, record.parent, record.payload));
+    };
+    SWdocumentwriter writer({});
+    filled(writer);
+    const std::string path = PathOf("pieces.vtn");
+    std::string why = "stale";
+    ASSERT_EQ(SaveDocumentFile(path, writer, &why), DocumentStatus::kOk);
+    EXPECT_EQ(why, "");
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<uint8_t> saved((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_TRUE(saved == FileOf(BodyOf(records)));
+
+    SWdocumentwriter refused({});
+    filled(refused);
+    int calls = 0;
+    EXPECT_EQ(refused.FinishTo([&calls](std::span<const uint8_t>) { return ++calls < 2; }),
+              DocumentStatus::kWriteFailed);
+    EXPECT_EQ(calls, 2);
+
+    const std::string folder = PathOf("folder.vtn");
+    std::filesystem::create_directory(folder);
+    SWdocumentwriter blocked({});
+    filled(blocked);
+    EXPECT_EQ(SaveDocumentFile(folder, blocked, &why), DocumentStatus::kWriteFailed);
+    EXPECT_NE(why.find("folder.vtn"), std::string::npos);
     EXPECT_TRUE(std::filesystem::is_directory(folder));
 }
 

@@ -6,6 +6,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/core/node.h"
@@ -38,6 +39,16 @@ void ExpectIndexMatchesWalk(SWnode& root, SWnode& within, uint32_t missingId)
     for (const char* name : kNames) {
         ASSERT_EQ(root.FindByName(name), WalkFind(root, std::string(name), 0)) << name;
         ASSERT_EQ(within.FindByName(name), WalkFind(within, std::string(name), 0)) << name;
+    }
+    // Searched side by side, in more than one batch, a name missing among them.
+    std::vector<std::string_view> names;
+    for (int i = 0; i < 41; ++i)
+        names.push_back(i % 5 == 4 ? "missing" : kNames[i % 4]);
+    for (const SWnode* from : {&root, &within}) {
+        std::vector<SWnode*> found(names.size());
+        from->FindByNames(names, found);
+        for (size_t i = 0; i < names.size(); ++i)
+            ASSERT_EQ(found[i], WalkFind(*from, std::string(names[i]), 0)) << i;
     }
     for (SWnode* n : Nodes(root)) {
         ASSERT_EQ(root.FindById(n->GetId()), WalkFind(root, std::nullopt, n->GetId()));

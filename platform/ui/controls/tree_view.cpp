@@ -91,17 +91,42 @@ TreeItem TreeView::insertItem(TreeItem parent, TreeItem after, std::string_view 
         ensureStateImages();
         node.state = stateImageBits(1);
     }
-    m_items.emplace(item, std::move(node));
+    m_items.add(item, std::move(node));
     invalidate(true);
     return item;
 }
 
+void TreeView::Items::add(TreeItem item, Node node)
+{
+    if (m_count == 0) {
+        m_slots.clear();
+        m_first = item;
+    }
+    m_slots.resize(item - m_first + 1);
+    m_slots.back() = {std::move(node), true};
+    ++m_count;
+}
+
+void TreeView::Items::erase(TreeItem item)
+{
+    if (!contains(item))
+        return;
+    m_slots[item - m_first] = {};
+    if (--m_count == 0)
+        m_slots.clear();
+}
+
+void TreeView::Items::clear()
+{
+    m_slots.clear();
+    m_count = 0;
+}
+
 void TreeView::removeSubtree(TreeItem item)
 {
-    const auto it = m_items.find(item);
-    if (it == m_items.end())
+    if (!exists(item))
         return;
-    const std::vector<TreeItem> children = it->second.children;
+    const std::vector<TreeItem> children = m_items[item].children;
     for (const TreeItem c : children)
         removeSubtree(c);
     m_items.erase(item);
@@ -182,8 +207,7 @@ bool TreeView::setItemImage(TreeItem item, int32_t image, int32_t selectedImage)
 
 int32_t TreeView::getItemImage(TreeItem item) const
 {
-    const auto it = m_items.find(item);
-    return it != m_items.end() ? it->second.image : -1;
+    return exists(item) ? m_items.at(item).image : -1;
 }
 
 uint32_t TreeView::getItemState(TreeItem item, uint32_t mask) const

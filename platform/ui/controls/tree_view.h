@@ -10,7 +10,6 @@
 #include "platform/ui/controls/control.h"
 #include "platform/ui/controls/string_list.h"
 
-#include <map>
 #include <string>
 #include <vector>
 
@@ -52,7 +51,7 @@ public:
                         int32_t selectedImage = -1, LParam data = 0); // 0 when the parent or anchor is unknown
     bool deleteItem(TreeItem item);                                   // TVI_ROOT: every item
     bool deleteAllItems() { return deleteItem(TVI_ROOT); }
-    bool exists(TreeItem item) const { return m_items.count(item) != 0; }
+    bool exists(TreeItem item) const { return m_items.contains(item); }
     std::string getItemText(TreeItem item) const;
     bool setItemText(TreeItem item, std::string_view text);
     LParam getItemData(TreeItem item) const;
@@ -95,6 +94,32 @@ private:
         LParam data = 0;
         uint32_t state = 0;
     };
+    // The items by handle in one array: handles are made in order and never reused, so an item's place is its
+    // handle less the first one held. Removed items leave empty places until the view is emptied; a refill of a
+    // large panel then costs no search and no allocation per item.
+    class Items {
+    public:
+        bool contains(TreeItem item) const
+        {
+            return item >= m_first && item - m_first < m_slots.size() && m_slots[item - m_first].live;
+        }
+        Node& operator[](TreeItem item) { return m_slots[item - m_first].node; } // an item held
+        const Node& at(TreeItem item) const { return m_slots[item - m_first].node; }
+        void add(TreeItem item, Node node); // item: a handle above every one held
+        void erase(TreeItem item);
+        void clear();
+        size_t size() const { return m_count; }
+
+    private:
+        struct Slot {
+            Node node;
+            bool live = false;
+        };
+        std::vector<Slot> m_slots;
+        TreeItem m_first = 0;
+        size_t m_count = 0;
+    };
+
     bool changeSelection(TreeItem item, uint32_t action);
     void collect(TreeItem parent, int32_t depth, std::vector<std::pair<TreeItem, int32_t>>& out) const;
     std::vector<std::pair<TreeItem, int32_t>> rows() const;
@@ -107,7 +132,7 @@ private:
     int32_t shownRows() const;
     void syncScrollBar(size_t rowCount); // rowCount: rows().size(), which the caller has at hand
 
-    std::map<TreeItem, Node> m_items;
+    Items m_items;
     std::vector<TreeItem> m_roots;
     TreeItem m_next = 1;
     TreeItem m_selected = 0;

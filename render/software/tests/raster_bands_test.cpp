@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -140,6 +141,44 @@ TEST(RasterBands, Dot3SceneIsTheFrameOrderPictureForEveryVariant)
         ExpectBandsDrawAsFrameOrder(kChosen, [&](int workers, int32_t rows) {
             return DrawWorldFrame(*scene->world, camera, 61, 43, workers, rows);
         });
+    }
+}
+
+// A crowd of spheres handed to the workers a pass every few spheres, while the walking thread hands passes over
+// faster than the workers draw them: every pass after the first is binned while the ones before still draw, and a
+// pass's records give their scratch buffers back once it is drawn, so that the scratch the surface keeps stays a
+// few bounds of waiting records rather than the whole frame's, and the picture stays the frame-order one.
+TEST(RasterBands, PassesHandedAheadDrawTheFrameOrderPictureWithinBoundedScratch)
+{
+    rendertest::ReferenceScene scene = rendertest::MakeSphereCrowd(8, 5, 32, 16);
+    SWrendercamera camera;
+    rendertest::PlaceCrowdCamera(camera, 8);
+    constexpr size_t kBound = 32 << 10; // about a sphere and a half of records
+    const auto draw = [&](int workers, uint64_t leastTriangles, size_t& scratch) {
+        SWrendersurface surface;
+        EXPECT_TRUE(surface.Init());
+        surface.GetRasteriser()->SetWorkers(workers);
+        surface.SetHandOver(leastTriangles, kBound);
+        surface.SetCamera(&camera);
+        surface.Resize(203, 121);
+        surface.BufferA().SetBackground(scene.world->GetRootObject()->GetBackground());
+        surface.BeginFrame();
+        surface.RefreshBuffers();
+        EXPECT_TRUE(scene.world->GetRootObject()->Render(surface));
+        EXPECT_TRUE(surface.EndFrame());
+        scratch = surface.ScratchBytes();
+        return PictureOf(*surface.GetCurrentBuffer(), surface.GetRasteriser()->Stats());
+    };
+    size_t whole = 0;
+    const Picture inOrder = draw(0, 0, whole);
+    ASSERT_GT(inOrder.stats.pixelsDrawn, 0u);
+    draw(3, UINT64_MAX, whole); // nothing handed over before the frame's end: every record's buffers at once
+    for (const int workers : {2, 3, 8}) {
+        SCOPED_TRACE("workers " + std::to_string(workers));
+        size_t scratch = 0;
+        ExpectSame(draw(workers, 512, scratch), inOrder);
+        EXPECT_LT(scratch, 12 * kBound);
+        EXPECT_GT(whole, 2 * scratch);
     }
 }
 

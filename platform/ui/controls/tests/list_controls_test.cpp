@@ -313,6 +313,44 @@ TEST_F(ListViews, DestroyedViewLeavesItsSharedImageListDrawable)
     EXPECT_TRUE(elsewhere->draw(dc, 0, {0, 0}, ILD_NORMAL));
 }
 
+// Handles are never reused, whether the tree was emptied at once, item by item, or keeps a few items between
+// removals: a removed item is gone, the others keep their texts, data, parents and children.
+TEST_F(ListControls, TreeHandlesStayUniqueThroughRemovalsAndRefills)
+{
+    TreeView& tree = control<TreeView>(kTree);
+    std::vector<TreeItem> gone;
+    for (int round = 0; round < 3; ++round) {
+        const TreeItem root = tree.insertItem(TVI_ROOT, TVI_LAST, "root");
+        const TreeItem a = tree.insertItem(root, TVI_LAST, "a", -1, -1, 10 + round);
+        const TreeItem b = tree.insertItem(root, TVI_LAST, "b");
+        const TreeItem c = tree.insertItem(b, TVI_LAST, "c", 3);
+        for (const TreeItem old : gone)
+            EXPECT_FALSE(tree.exists(old)) << round;
+        EXPECT_TRUE(tree.deleteItem(a));
+        EXPECT_FALSE(tree.exists(a));
+        EXPECT_EQ(tree.getItemData(a), 0);
+        EXPECT_EQ(tree.getChildItem(root), b);
+        EXPECT_EQ(tree.getParentItem(c), b);
+        EXPECT_EQ(tree.getItemText(c), "c");
+        EXPECT_EQ(tree.getItemImage(c), 3);
+        EXPECT_EQ(tree.getCount(), 3);
+        gone.insert(gone.end(), {root, a, b, c});
+        if (round == 0) {
+            tree.deleteAllItems();
+        } else {
+            EXPECT_TRUE(tree.deleteItem(c));
+            EXPECT_TRUE(tree.deleteItem(root));
+        }
+        EXPECT_EQ(tree.getCount(), 0);
+    }
+    const TreeItem kept = tree.insertItem(TVI_ROOT, TVI_LAST, "kept", -1, -1, 7);
+    const TreeItem later = tree.insertItem(TVI_ROOT, TVI_LAST, "later");
+    EXPECT_TRUE(tree.deleteItem(later));
+    EXPECT_EQ(tree.getItemData(tree.insertItem(TVI_ROOT, TVI_LAST, "last", -1, -1, 9)), 9);
+    EXPECT_EQ(tree.getItemData(kept), 7);
+    EXPECT_FALSE(tree.exists(later));
+}
+
 TEST_F(ListControls, TreeSelectionNotifiesWithItsCause)
 {
     TreeView& tree = control<TreeView>(kTree);
