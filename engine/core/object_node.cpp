@@ -9,19 +9,12 @@
 SWobjectnode::SWobjectnode(uint16_t extraKinds) : SWnode(static_cast<uint16_t>(kKindObject | extraKinds))
 {
     SetClass(kClassObjectNode, true);
-    // A large world has tens of thousands of nodes, few of whose variables are ever read: the three built-ins
-    // (about a kilobyte a node) wait until the list is.
-    DeferVariables();
-}
-
-SWobjectnode::~SWobjectnode() = default;
-
-void SWobjectnode::MakeDeferred()
-{
-    m_localPrevious = std::make_unique<SWmatrix>(m_localInitial);
-    auto transform = std::make_unique<SWproperty>(kTypeMatrix, std::make_unique<TypedValueTransform>(m_localInitial),
-                                                  std::make_unique<TypedValueTransform>(m_local),
-                                                  std::make_unique<TypedValueTransform>(*m_localPrevious));
+    auto initial = std::make_unique<TypedValueTransform>();
+    auto current = std::make_unique<TypedValueTransform>();
+    m_localInitial = initial.get();
+    m_local = current.get();
+    auto transform = std::make_unique<SWproperty>(kTypeMatrix, std::move(initial), std::move(current),
+                                                  std::make_unique<TypedValueTransform>());
     transform->SetName(std::string(kTransformVariableName));
     // Built in: never saved, never edited by the user; the views carry the same flags.
     const uint8_t builtIn = SWproperty::kFlagBuiltIn | SWproperty::kFlagUser;
@@ -37,55 +30,34 @@ void SWobjectnode::MakeDeferred()
     AddVariable(std::move(rotation));
 }
 
-void SWobjectnode::ResetDeferred()
-{
-    m_local = m_localInitial; // what the variable's ResetToInitial does to its current copy
-}
-
-SWobjectnode::PendingState& SWobjectnode::Pending()
-{
-    if (m_pendingState == nullptr)
-        m_pendingState = std::make_unique<PendingState>();
-    return *m_pendingState;
-}
-
-const SWmatrix& SWobjectnode::GetPendingMatrix() const
-{
-    static const SWmatrix kIdentity;
-    return m_pendingState != nullptr ? m_pendingState->pending : kIdentity;
-}
+SWobjectnode::~SWobjectnode() = default;
 
 SWmatrix SWobjectnode::GetLocalMatrix() const
 {
-    return m_local;
+    return m_local->Matrix();
 }
 
 void SWobjectnode::SetLocalMatrix(const SWmatrix& m)
 {
-    m_local = m;
+    m_local->SetMatrix(m);
 }
 
 SWmatrix SWobjectnode::GetInitialMatrix() const
 {
-    return m_localInitial;
+    return m_localInitial->Matrix();
 }
 
 void SWobjectnode::SetInitialMatrix(const SWmatrix& m)
 {
-    // All three copies, as the variable's SetMatrixAll writes them.
-    m_localInitial = m;
-    m_local = m;
-    if (m_localPrevious != nullptr)
-        *m_localPrevious = m;
+    m_transformVariable->SetMatrixAll(m);
 }
 
 void SWobjectnode::ApplyTransform(const SWmatrix& p)
 {
-    SWmatrix& pending = Pending().pending;
     if (m_hasPending)
-        pending.PostMultiply(p);
+        m_pending.PostMultiply(p);
     else
-        pending = p;
+        m_pending = p;
     m_hasPending = true;
 }
 
@@ -97,11 +69,13 @@ void SWobjectnode::Translate(float x, float y, float z)
 void SWobjectnode::UpdateMatrices(const SWnode* parent)
 {
     if (m_hasPending) {
-        m_local.PostMultiply(m_pendingState->pending);
-        m_pendingState->pending.SetIdentity();
+        SWmatrix local = m_local->Matrix();
+        local.PostMultiply(m_pending);
+        m_local->SetMatrix(local);
+        m_pending.SetIdentity();
         m_hasPending = false;
     }
-    const SWmatrix& local = m_local;
+    const SWmatrix& local = m_local->Matrix();
     local.Multiply(m_object, m_animation);
     const SWobjectnode* const transformParent = FromNode(parent);
     if (transformParent != nullptr) {
@@ -125,7 +99,7 @@ void SWobjectnode::UpdateRenderMatrix() const
 
 void SWobjectnode::RefreshObjectMatrix()
 {
-    m_local.Multiply(m_object, m_animation);
+    m_local->Matrix().Multiply(m_object, m_animation);
     UpdateRenderMatrix();
 }
 
