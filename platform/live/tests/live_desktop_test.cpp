@@ -27,12 +27,20 @@ constexpr uint32_t kFramedStyle = WS_CAPTION | WS_THICKFRAME;
 class LiveDesktop : public LiveFixture {
 protected:
     unsigned long xOf(Hwnd hwnd) { return xWindowOf(backend().sdlWindowOf(hwnd)).window; }
-    // Runs the loop until the window is on the server and, under a window manager, framed by it.
+    // Runs the loop until the window is on the server and, under a window manager, framed by it, and the tree has
+    // learnt where the window manager put it: a point taken from the tree then lands where it should. (Windows
+    // without a menu bar: their client area is the server's window.)
     unsigned long shownOnServer(Hwnd hwnd)
     {
         EXPECT_TRUE(runUntil([&] {
-            return xOf(hwnd) != 0 &&
-                   (!withWindowManager || liveServer().property(xOf(hwnd), "_NET_FRAME_EXTENTS").size() == 4);
+            const unsigned long x = xOf(hwnd);
+            if (x == 0 || !withWindowManager)
+                return x != 0;
+            const std::vector<unsigned long> frame = liveServer().property(x, "_NET_FRAME_EXTENTS");
+            const Rect outer = liveServer().outerRect(x);
+            return frame.size() == 4 &&
+                   ui().window(hwnd)->clientToScreen({0, 0}) ==
+                       Point{outer.l + static_cast<int32_t>(frame[0]), outer.t + static_cast<int32_t>(frame[2])};
         }));
         return xOf(hwnd);
     }
