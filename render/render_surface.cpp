@@ -18,7 +18,7 @@ const SWrendercamera kDefaultCamera;
 constexpr uint64_t kLeastTrianglesAhead = 16384;
 // The scratch buffers that records handed to the workers and records waiting for them may hold at once: a few
 // passes of a large world's groups, whatever the world's size.
-constexpr size_t kMostScratchBytes = size_t{8} << 20;
+constexpr size_t kMostScratchBytes = size_t{24} << 20;
 
 size_t BytesOf(const SWdirectdraw& draw)
 {
