@@ -43,11 +43,8 @@ namespace {
 
 class DesignerDesktop : public LiveFixture {
 protected:
-    void SetUp() override
+    void SetUpLive() override
     {
-        LiveFixture::SetUp();
-        if (IsSkipped() || HasFatalFailure())
-            return;
         folder = std::filesystem::temp_directory_path() / ("vortan-desktop-" + std::to_string(::getpid()));
         std::filesystem::create_directories(folder);
     }

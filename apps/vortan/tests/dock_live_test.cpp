@@ -28,14 +28,8 @@ namespace {
 
 class DockLive : public designertest::SampleDesignerLive {
 protected:
-    void SetUp() override
-    {
-        withWindowManager = true;
-        LiveFixture::SetUp();
-        if (IsSkipped() || HasFatalFailure())
-            return;
-        StartInFolder("vortan-dock-live");
-    }
+    DockLive() { withWindowManager = true; }
+    void SetUpLive() override { StartInFolder("vortan-dock-live"); }
     unsigned long xOf(Hwnd hwnd) { return designertest::XWindowOf(backend(), hwnd); }
     FrameWindow& Frame() { return *dynamic_cast<FrameWindow*>(designer.GetApp()->GetMainFrame()); }
     CVTND_SizingBar& Bar(PanelRole role)

@@ -83,12 +83,9 @@ private:
 
 class MainWindowLive : public LiveFixture {
 protected:
-    void SetUp() override
+    MainWindowLive() { withWindowManager = true; }
+    void SetUpLive() override
     {
-        withWindowManager = true;
-        LiveFixture::SetUp();
-        if (IsSkipped() || HasFatalFailure())
-            return;
         folder = std::filesystem::temp_directory_path() / ("vortan-main-window-" + std::to_string(::getpid()));
         std::filesystem::create_directories(folder);
         providers.install();
@@ -501,11 +498,7 @@ TEST_F(MainWindowLive, AWarningDuringPublishComesAboveTheProgressBox)
 
 class SmallScreenLive : public MainWindowLive {
 protected:
-    void SetUp() override
-    {
-        screenSize = {1024, 768};
-        MainWindowLive::SetUp();
-    }
+    SmallScreenLive() { screenSize = {1024, 768}; }
 };
 
 // The sound editor of a new sound opens wholly on a 1024x768 screen, its window manager's frame included.

@@ -36,11 +36,8 @@ namespace {
 
 class PanelsLive : public designertest::SampleDesignerLive {
 protected:
-    void SetUp() override
+    void SetUpLive() override
     {
-        LiveFixture::SetUp();
-        if (IsSkipped() || HasFatalFailure())
-            return;
         StartInFolder("vortan-panels-live");
         std::filesystem::create_directories(folder / "icons");
     }

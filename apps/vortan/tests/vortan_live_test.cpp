@@ -100,11 +100,8 @@ bool IsBackground(uint32_t pixel)
 
 class DesignerLive : public LiveFixture {
 protected:
-    void SetUp() override
+    void SetUpLive() override
     {
-        LiveFixture::SetUp();
-        if (IsSkipped() || HasFatalFailure())
-            return;
         folder = std::filesystem::temp_directory_path() / ("vortan-live-" + std::to_string(::getpid()));
         std::filesystem::create_directories(folder);
         ASSERT_TRUE(designertest::StartOnSampleWorld(designer, folder));

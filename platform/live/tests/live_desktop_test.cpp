@@ -62,11 +62,10 @@ protected:
 
 class LiveUnderWindowManager : public LiveDesktop {
 protected:
-    void SetUp() override
+    LiveUnderWindowManager()
     {
         withWindowManager = true;
         screenSize = {1024, 768};
-        LiveDesktop::SetUp();
     }
 };
 

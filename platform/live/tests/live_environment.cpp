@@ -69,6 +69,7 @@ void LiveFixture::SetUp()
     g_sdlOpened = true;
     m_ui = std::make_unique<Ui>();
     m_ui->setBackend(m_backend.get());
+    SetUpLive();
 }
 
 void LiveFixture::TearDown()

@@ -17,11 +17,12 @@ XvfbServer& liveServer();
 // A Ui on the SDL backend of the test's X server, with the real clock and the live modal services.
 class LiveFixture : public ::testing::Test {
 protected:
-    // A case that sets either before SetUp gets a server of its own in place of the process's usual one.
+    // A case that sets either in its constructor gets a server of its own in place of the process's usual one.
     Size screenSize{1280, 1024};
     bool withWindowManager = false;
 
-    void SetUp() override;
+    void SetUp() override; // the server and the backend, then SetUpLive; skipped where SDL holds another server
+    virtual void SetUpLive() {}
     void TearDown() override;
 
     Ui& ui() { return *m_ui; }

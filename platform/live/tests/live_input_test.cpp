@@ -15,11 +15,8 @@ constexpr Rect kButtonRect{20, 20, 120, 50};
 
 class LiveInput : public LiveFixture {
 protected:
-    void SetUp() override
+    void SetUpLive() override
     {
-        LiveFixture::SetUp();
-        if (IsSkipped() || HasFatalFailure())
-            return;
         top = createTopLevel(kTopRect, WS_POPUP);
         ASSERT_NE(top, nullptr);
         button = ui().createWindow({"button", "Press", WS_CHILD | WS_VISIBLE, 0, kButtonRect, top->hwnd(), 11});

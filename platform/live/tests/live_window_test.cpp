@@ -31,11 +31,8 @@ Point centreOf(const Rect& r)
 
 class LiveWindow : public LiveFixture {
 protected:
-    void SetUp() override
+    void SetUpLive() override
     {
-        LiveFixture::SetUp();
-        if (IsSkipped() || HasFatalFailure())
-            return;
         top = createTopLevel(kTopRect, WS_POPUP);
         ASSERT_NE(top, nullptr);
         ASSERT_TRUE(runUntil([&] { return backend().presentedFrameCount() > 0; }));
