@@ -198,6 +198,14 @@ Rect fitInWorkArea(const Rect& r, const Rect& work)
                           height);
 }
 
+// The window's place with the frame round it (widths l, t, r, b) wholly within the work area.
+Rect fitFramedInWorkArea(const Rect& client, const Rect& frame, const Rect& work)
+{
+    const Rect outer =
+        fitInWorkArea({client.l - frame.l, client.t - frame.t, client.r + frame.r, client.b + frame.b}, work);
+    return {outer.l + frame.l, outer.t + frame.t, outer.r - frame.r, outer.b - frame.b};
+}
+
 } // namespace
 
 std::vector<std::string> sdlLogLines()
@@ -359,12 +367,10 @@ void SdlBackend::fitToWorkArea(Shown& shown)
         return;
     const Rect frame = m_windowManager ? awaitFrameExtents({m_x, shown.xWindow}, kFrameExtentsWaitMs) : Rect{};
     shown.fitAwaitsFrame = m_windowManager && frame == Rect{};
-    const Rect work = usableArea();
     const Rect& was = shown.area;
-    const Rect outer = fitInWorkArea({was.l - frame.l, was.t - frame.t, was.r + frame.r, was.b + frame.b}, work);
-    const Rect fitted{outer.l + frame.l, outer.t + frame.t, outer.r - frame.r, outer.b - frame.b};
+    const Rect fitted = fitFramedInWorkArea(was, frame, usableArea());
     // A window manager puts its frame where the window was asked to be (north-west gravity), the window inside it.
-    const Point asked = frame != Rect{} ? outer.topLeft() : fitted.topLeft();
+    const Point asked{fitted.l - frame.l, fitted.t - frame.t};
     if (asked != was.topLeft())
         SDL_SetWindowPosition(shown.window, asked.x, asked.y);
     if (fitted.width() != was.width() || fitted.height() != was.height())
@@ -390,9 +396,7 @@ void SdlBackend::fitWithKnownFrame(Shown& shown)
     const Rect client = clientOnRoot({m_x, shown.xWindow});
     if (client.isEmpty() || shown.state.maximized)
         return;
-    const Rect outer =
-        fitInWorkArea({client.l - frame.l, client.t - frame.t, client.r + frame.r, client.b + frame.b}, usableArea());
-    const Rect fitted{outer.l + frame.l, outer.t + frame.t, outer.r - frame.r, outer.b - frame.b};
+    const Rect fitted = fitFramedInWorkArea(client, frame, usableArea());
     if (fitted.topLeft() != client.topLeft())
         SDL_SetWindowPosition(shown.window, fitted.l, fitted.t);
     if (fitted.width() != client.width() || fitted.height() != client.height())
