@@ -565,12 +565,32 @@ LResult ListView::handle(const Msg& msg)
         return Control::handle(msg);
     case WM_KEYDOWN: {
         const int32_t current = getNextSelected();
+        const int32_t page = std::max(1, shownRows() - 1) * perRow();
         int32_t next = current;
-        if (msg.wParam == VK_DOWN)
-            next = std::min(getItemCount() - 1, current + 1);
-        else if (msg.wParam == VK_UP)
-            next = std::max(0, current - 1);
-        if (next != current && next >= 0 && selectOnly(next))
+        switch (msg.wParam) {
+        case VK_DOWN:
+            next = current + 1;
+            break;
+        case VK_UP:
+            next = current - 1;
+            break;
+        case VK_NEXT:
+            next = current + page;
+            break;
+        case VK_PRIOR:
+            next = current - page;
+            break;
+        case VK_HOME:
+            next = 0;
+            break;
+        case VK_END:
+            next = getItemCount() - 1;
+            break;
+        default:
+            return 0;
+        }
+        next = std::clamp(next, 0, std::max(0, getItemCount() - 1));
+        if (next != current && next < getItemCount() && selectOnly(next))
             ensureVisible(next);
         return 0;
     }
