@@ -565,33 +565,10 @@ LResult ListView::handle(const Msg& msg)
         return Control::handle(msg);
     case WM_KEYDOWN: {
         const int32_t current = getNextSelected();
-        const int32_t page = std::max(1, shownRows() - 1) * perRow();
-        int32_t next = current;
-        switch (msg.wParam) {
-        case VK_DOWN:
-            next = current + 1;
-            break;
-        case VK_UP:
-            next = current - 1;
-            break;
-        case VK_NEXT:
-            next = current + page;
-            break;
-        case VK_PRIOR:
-            next = current - page;
-            break;
-        case VK_HOME:
-            next = 0;
-            break;
-        case VK_END:
-            next = getItemCount() - 1;
-            break;
-        default:
-            return 0;
-        }
-        next = std::clamp(next, 0, std::max(0, getItemCount() - 1));
-        if (next != current && next < getItemCount() && selectOnly(next))
-            ensureVisible(next);
+        const std::optional<int32_t> next = navigationTarget(
+            static_cast<uint32_t>(msg.wParam), current, std::max(1, shownRows() - 1) * perRow(), getItemCount() - 1);
+        if (next && *next != current && selectOnly(*next))
+            ensureVisible(*next);
         return 0;
     }
     case LVM_GETITEMCOUNT:

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 #include <utility>
 
 namespace pf {
@@ -511,51 +512,26 @@ void TreeView::onKey(uint32_t key)
     while (current != 0 && rowOf(current) < 0)
         current = getParentItem(current);
     const int32_t row = rowOf(current);
-    const int32_t page = std::max(1, shownRows() - 1);
-    int32_t next = row;
-    switch (key) {
-    case VK_UP:
-        next = row - 1;
-        break;
-    case VK_DOWN:
-        next = row + 1;
-        break;
-    case VK_PRIOR:
-        next = row - page;
-        break;
-    case VK_NEXT:
-        next = row + page;
-        break;
-    case VK_HOME:
-        next = 0;
-        break;
-    case VK_END:
-        next = last;
-        break;
-    case VK_RIGHT:
-    case VK_LEFT:
-    case VK_ADD:
-    case VK_SUBTRACT: {
-        if (current == 0)
-            break; // nothing selected yet: the first row is
-        const bool open = isExpanded(current) && !m_items[current].children.empty();
-        const bool closed = !isExpanded(current) && !m_items[current].children.empty();
-        if ((key == VK_RIGHT || key == VK_ADD) && closed)
+    std::optional<int32_t> next = navigationTarget(key, row, std::max(1, shownRows() - 1), last);
+    const bool opens = key == VK_RIGHT || key == VK_ADD;
+    const bool closes = key == VK_LEFT || key == VK_SUBTRACT;
+    if (current == 0 && (opens || closes)) {
+        next = 0; // nothing selected yet: the first row is
+    } else if (current != 0) {
+        const bool hasChildren = !m_items[current].children.empty();
+        const bool open = hasChildren && isExpanded(current);
+        if (opens && hasChildren && !open)
             expandByUser(current, TVE_EXPAND);
-        else if ((key == VK_LEFT || key == VK_SUBTRACT) && open)
+        else if (closes && open)
             expandByUser(current, TVE_COLLAPSE);
         else if (key == VK_RIGHT && open)
             next = rowOf(m_items[current].children.front());
         else if (key == VK_LEFT && getParentItem(current) != 0)
             next = rowOf(getParentItem(current));
-        if (next == row)
-            return;
-        break;
     }
-    default:
+    if (!next || *next < 0)
         return;
-    }
-    const TreeItem target = all[static_cast<size_t>(std::clamp(next, 0, last))].first;
+    const TreeItem target = all[static_cast<size_t>(*next)].first;
     if (!changeSelection(target, TVC_BYKEYBOARD))
         return;
     if (const int32_t shown = rowOf(m_selected); shown >= 0)
