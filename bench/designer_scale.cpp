@@ -19,7 +19,9 @@
 // save-write: those bytes through the atomic writer, save-dd: dd conv=fsync of that file. publish: PublishWorld (the
 // runtime file and its page). refill: the ten panels emptied and refilled as after an open. running-frame-*: frames
 // of the running preview in an 800 x 600 view on a virtual clock of 33 ms per frame with a 1 s timer, so that every
-// 30th frame is a timer round. placement: every event put on an empty map as opening a project without a layout
+// 30th frame is a timer round; a note gives the same frames in processor time of all the render lanes, which tells
+// a frame that had more to do from one whose lanes waited for a core on a busy machine (VORTAN_RENDER_THREADS=1
+// draws on one lane). placement: every event put on an empty map as opening a project without a layout
 // does (CEditorEngine::AddEvents), a quarter of the events at a time, whose times are printed as well;
 // placement-first is the first pass. open, load, placement, save, publish and refill are the median of
 // --runs runs (5 unless told). The 3D views are checked to show the scene: the pixels of the last running frame
@@ -28,6 +30,7 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -250,8 +253,19 @@ uint32_t BackgroundColour(SWworld& world)
     return background != nullptr ? background->GetColour() : 0u;
 }
 
+// The processor time of every thread of this process, the render lanes' included.
+double ProcessorSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
 struct Frames {
     double median = 0.0, worst = 0.0;
+    // The same frames in processor time: on a machine others share, the wall time's worst frame is often a lane
+    // that waited for a core, which this does not count.
+    double processorMedian = 0.0, processorWorst = 0.0;
     long drawn = 0; // the last frame's pixels that are not the background
 };
 
@@ -274,15 +288,17 @@ Frames RunningFrames(CVTND_ExtendedWorld& world, int frames)
     pf::VirtualClock clock(1000);
     pf::setClock(&clock);
     world.SetRunning(true);
-    std::vector<double> times;
+    std::vector<double> times, processor;
     for (int f = 0; f < frames; ++f) {
         const Clock::time_point start = Clock::now();
+        const double startProcessor = ProcessorSeconds();
         {
             const SWworldlock hold(world);
             world.Invalidate(false);
             world.RunFrame();
         }
         times.push_back(Seconds(start));
+        processor.push_back(ProcessorSeconds() - startProcessor);
         clock.advance(33);
     }
     world.SetRunning(false);
@@ -299,9 +315,13 @@ Frames RunningFrames(CVTND_ExtendedWorld& world, int frames)
     }
     window.destroy();
     // The first frames build what the view keeps; the preview's steady state follows.
-    times.erase(times.begin(), times.begin() + std::min<ptrdiff_t>(3, static_cast<ptrdiff_t>(times.size())));
-    result.median = Median(times);
-    result.worst = times.empty() ? 0.0 : *std::max_element(times.begin(), times.end());
+    const auto steady = [](std::vector<double>& values, double& median, double& worst) {
+        values.erase(values.begin(), values.begin() + std::min<ptrdiff_t>(3, static_cast<ptrdiff_t>(values.size())));
+        median = Median(values);
+        worst = values.empty() ? 0.0 : *std::max_element(values.begin(), values.end());
+    };
+    steady(times, result.median, result.worst);
+    steady(processor, result.processorMedian, result.processorWorst);
     return result;
 }
 
@@ -454,6 +474,8 @@ int RunSize(double size, const std::string& folder, int frames, int runs)
     const Frames running = RunningFrames(world, frames);
     Report("running-frame-median", running.median);
     Report("running-frame-worst", running.worst);
+    Report("running-processor-median", running.processorMedian);
+    Report("running-processor-worst", running.processorWorst);
     Report("running-drawn", static_cast<double>(running.drawn));
     Report("background", static_cast<double>(BackgroundColour(world)));
     app.DeleteWorkspace();
@@ -815,6 +837,19 @@ int main(int argc, char** argv)
                       openDrawn, viewRect["view-width"], viewRect["view-height"],
                       openArea > 0 ? 100.0 * static_cast<double>(openDrawn) / static_cast<double>(openArea) : 0.0);
         files.push_back(drawnLine);
+        char processorLine[300];
+        std::snprintf(processorLine, sizeof processorLine,
+                      "note running frames %s: wall median %.4f s, worst %.4f s (%.2fx); processor time of all lanes "
+                      "median %.4f s, worst %.4f s (%.2fx)",
+                      SizeLabel(size).c_str(), results["running-frame-median"], results["running-frame-worst"],
+                      results["running-frame-median"] > 0
+                          ? results["running-frame-worst"] / results["running-frame-median"]
+                          : 0.0,
+                      results["running-processor-median"], results["running-processor-worst"],
+                      results["running-processor-median"] > 0
+                          ? results["running-processor-worst"] / results["running-processor-median"]
+                          : 0.0);
+        files.push_back(processorLine);
         // A hundredth of the view: the smallest size's spheres cover several times that.
         if (runningDrawn * 100 < 480000 || openArea == 0 || openDrawn * 100 < openArea)
             blank.push_back(SizeLabel(size));
