@@ -134,7 +134,8 @@ SWvector MeshPlace(int k, int count)
 }
 
 // The scene: textures, one textured material and mesh per mesh node, nodes in groups of ten, a camera. The groups
-// that hold a mesh stand on a grid in the camera's view, the others over a 30 x 30 square behind them at z = 0.
+// that hold a mesh stand on a grid in the camera's view, the others (nothing to draw) over a 30 x 30 square at
+// z = 0.
 void FillScene(const Counts& counts, SWworld& world)
 {
     SWrootobject& root = *world.GetRootObject();
@@ -951,8 +952,9 @@ int main(int argc, char** argv)
         for (const std::string& label : blank)
             sizesText += (sizesText.empty() ? "" : ", ") + label;
         std::fprintf(stderr,
-                     "designer_scale: FAILED: the 3D view drew (almost) nothing of the scene at %s (see the "
-                     "\"note view drawn\" lines): the times above are of frames that show nothing\n",
+                     "designer_scale: FAILED: the 3D view drew (almost) nothing of the scene, or the designer's view "
+                     "was not found, at %s (see the \"note view drawn\" lines): the times above may be of frames "
+                     "that show nothing\n",
                      sizesText.c_str());
         return 1;
     }
