@@ -23,10 +23,11 @@
 // a frame that had more to do from one whose lanes waited for a core on a busy machine (VORTAN_RENDER_THREADS=1
 // draws on one lane). placement: every event put on an empty map as opening a project without a layout
 // does (CEditorEngine::AddEvents), a quarter of the events at a time, whose times are printed as well;
-// placement-first is the first pass. open, load, placement, save, publish and refill are the median of
-// --runs runs (5 unless told). The 3D views are checked to show the scene: the pixels of the last running frame
-// and of the view in the last open's screenshot that are not the background are printed ("note view drawn"), and
-// the bench fails (exit 1) when either is under a hundredth of its view.
+// placement-first is the first pass. remove-scene: the added scene file taken out again (RemoveSubWorld). open,
+// load, placement, save, publish and refill are the median of --runs runs (5 unless told). The 3D views are checked to
+// show the scene: the pixels of the last running frame and of the view in the last open's screenshot that are not the
+// background are printed ("note view drawn"), and the bench fails (exit 1) when either is under a hundredth of its
+// view.
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -479,6 +480,9 @@ int RunSize(double size, const std::string& folder, int frames, int runs)
     Report("running-processor-worst", running.processorWorst);
     Report("running-drawn", static_cast<double>(running.drawn));
     Report("background", static_cast<double>(BackgroundColour(world)));
+    // Last, as it takes the whole scene away again.
+    if (added != nullptr)
+        Report("remove-scene", Timed([&] { app.GetProject()->RemoveSubWorld(added); }));
     app.DeleteWorkspace();
     frame.destroy();
     return 0;
@@ -789,8 +793,10 @@ int main(int argc, char** argv)
                                                  "refill",
                                                  "running-frame-median",
                                                  "running-frame-worst"};
-    // What the rows above are made of: the first placement, and saving's parts on the same bytes.
-    const std::vector<std::string> parts = {"placement-first", "save-serialise", "save-write", "save-dd"};
+    // What the rows above are made of: the first placement, and saving's parts on the same bytes; and the scene file
+    // taken out of the project again.
+    const std::vector<std::string> parts = {"placement-first", "save-serialise", "save-write", "save-dd",
+                                            "remove-scene"};
     std::vector<std::string> labels;
     std::map<std::string, std::vector<double>> table;
     std::vector<std::string> files;
