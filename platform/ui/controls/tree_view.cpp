@@ -312,7 +312,11 @@ bool TreeView::selectItem(TreeItem item)
             reshaped();
         m_items[p].state |= TVIS_EXPANDED;
     }
-    return changeSelection(item, TVC_UNKNOWN);
+    if (!changeSelection(item, TVC_UNKNOWN))
+        return false;
+    if (const int32_t shown = rowOf(m_selected); m_selected != 0 && shown >= 0)
+        ensureRowShown(shown);
+    return true;
 }
 
 TreeItem TreeView::getParentItem(TreeItem item) const

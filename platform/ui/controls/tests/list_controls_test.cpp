@@ -529,6 +529,12 @@ TEST_F(ListControls, TreeLineScrollingMovesTheFirstVisibleItem)
     EXPECT_EQ(tree.getFirstVisibleItem(), items[0]);
     tree.send(WM_VSCROLL, SB_LINEDOWN, 0);
     EXPECT_EQ(tree.getFirstVisibleItem(), items[1]);
+    // Selected by the program (a node picked in a 3D view), an item out of sight is scrolled to, as by a key.
+    tree.selectItem(items[19]);
+    Rect row;
+    EXPECT_TRUE(tree.getItemRect(items[19], row, false));
+    EXPECT_LE(row.b, static_cast<int32_t>(tree.clientRect().height()));
+    EXPECT_NE(tree.getFirstVisibleItem(), items[1]);
     tree.deleteItem(items[1]);
     EXPECT_FALSE(tree.exists(items[1]));
     EXPECT_EQ(tree.insertItem(items[1], TVI_LAST, "orphan"), 0u) << "a deleted parent is unknown";
