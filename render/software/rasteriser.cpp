@@ -698,10 +698,15 @@ bool SWrasteriser::ListPass(BandPass& pass, const SWdirectdraw* chain, const SWp
 
 // A worker's loop, from the lanes' making to their end: pieces of the passes handed over, the oldest pass's
 // first, and when none is ready, a wait for the next change.
+// The epoch is read before the end is looked for: EndLanes marks the end and then moves the epoch on, so a lane that
+// read the epoch first either sees the end or is woken by that move. Read the other way round, a lane could read
+// the epoch already moved after finding no end, and sleep through the end for good.
 void SWrasteriser::ServeAhead(int lane)
 {
-    while ((m_aheadState.load() & 1) == 0) {
+    for (;;) {
         const uint32_t epoch = m_workEpoch.load();
+        if ((m_aheadState.load() & 1) != 0)
+            return;
         if (!TakePiece(lane))
             WaitForWork(epoch);
     }

@@ -182,6 +182,28 @@ TEST(RasterBands, PassesHandedAheadDrawTheFrameOrderPictureWithinBoundedScratch)
     }
 }
 
+// Lanes end as soon as a frame's last band is drawn, while the lane that drew it goes round for more: ended at that
+// moment, many times over, every lane still sees the end and the surface goes. The moment is narrow: a lane that
+// could sleep through the end hung about one run in four under the thread checker, rarely elsewhere.
+TEST(RasterBands, LanesEndedAsTheLastBandIsDrawnAllStop)
+{
+    rendertest::ReferenceScene scene = rendertest::MakeSphereCrowd(2, 2, 8, 6);
+    SWrendercamera camera;
+    rendertest::PlaceCrowdCamera(camera, 2);
+    for (int frame = 0; frame < 400; ++frame) {
+        SWrendersurface surface;
+        ASSERT_TRUE(surface.Init());
+        surface.GetRasteriser()->SetWorkers(8);
+        surface.SetHandOver(64, 32 << 10);
+        surface.SetCamera(&camera);
+        surface.Resize(64, 48);
+        surface.BeginFrame();
+        surface.RefreshBuffers();
+        ASSERT_TRUE(scene.world->GetRootObject()->Render(surface));
+        ASSERT_TRUE(surface.EndFrame());
+    }
+}
+
 std::vector<std::vector<uint8_t>> Seeds(const std::string& corpus)
 {
     const char* root = std::getenv("VORTAN_SOURCE_DIR");
