@@ -175,6 +175,21 @@ bool SWproperties2::ReadVariables(SWchunkstream& in)
     return true;
 }
 
+void SWproperties2::ReserveStoredIds(SWchunkstream& in)
+{
+    for (uint32_t tag = in.PeekTag(); tag != kTagEnd; tag = in.PeekTag()) {
+        if (TypeOfRecordTag(tag) == 0) {
+            if (!in.SkipRecord())
+                return;
+            continue;
+        }
+        in.TakeTag();
+        SWproperty::ReserveStoredId(*in.OpenChild());
+        if (in.Status() != 0)
+            return;
+    }
+}
+
 void SWproperties2::ReadOneVariable(SWchunkstream& in, uint32_t type)
 {
     auto read = std::make_unique<SWproperty>(type);

@@ -39,6 +39,8 @@ public:
     bool IsTargetOfBinding(const SWproperty* variable) const; // some variable of the list views it
 
     bool ReadVariables(SWchunkstream& in); // up to "END " or the record's end; damaged records are skipped
+    // Before a file is read: the ids of the variables ReadVariables would read from in, reserved (ReserveObjectId).
+    static void ReserveStoredIds(SWchunkstream& in);
     bool WriteVariables(SWchunkstream& out) const;
 
     // Raised by every removal, so that callers caching a variable know to look it up again.

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -267,7 +269,8 @@ TEST(WorldFileIds, LoadedIdsRaiseTheCounterAndDuplicatesGetFreshOnes)
     }
 }
 
-// Replaces a node id where the stream root stores it: its "NHDR", group members and the arcball.
+// Replaces a node or variable id where the stream root stores it: its "NHDR" or "7498", group members and the
+// arcball.
 void ReplaceNodeId(std::vector<uint8_t>& payload, uint32_t from, uint32_t to)
 {
     auto replaceAt = [&](size_t at) {
@@ -276,7 +279,7 @@ void ReplaceNodeId(std::vector<uint8_t>& payload, uint32_t from, uint32_t to)
     };
     for (size_t i = 0; i + 12 <= payload.size(); ++i) {
         const uint32_t tag = pf::loadU32le(&payload[i]);
-        if (tag == MakeTag("NHDR") || tag == MakeTag("ARCB")) {
+        if (tag == MakeTag("NHDR") || tag == MakeTag("ARCB") || tag == MakeTag("7498")) {
             replaceAt(i + 8);
         } else if (tag == MakeTag("NGRP")) {
             const uint32_t count = pf::loadU32le(&payload[i + 8]);
@@ -284,6 +287,74 @@ void ReplaceNodeId(std::vector<uint8_t>& payload, uint32_t from, uint32_t to)
                 replaceAt(i + 12 + 4 * size_t{k});
         }
     }
+}
+
+// A saved world's stream root with the ids of the table given, as a file written by another process holds them.
+std::vector<uint8_t> WithIds(const std::vector<uint8_t>& saved, const std::vector<std::pair<uint32_t, uint32_t>>& ids)
+{
+    SWdocumentfile file;
+    EXPECT_EQ(SWdocumentfile::Parse(saved, file), DocumentStatus::kOk);
+    std::vector<RawRecord> records;
+    for (const DocumentRecord& record : file.Records()) {
+        RawRecord raw{record.tag, record.parentIndex, record.flags, {record.payload.begin(), record.payload.end()}};
+        if (record.tag == MakeTag("5PTS"))
+            for (const auto& [from, to] : ids)
+                ReplaceNodeId(raw.payload, from, to);
+        records.push_back(std::move(raw));
+    }
+    return FileOf(BodyOf(records));
+}
+
+// A read gives some objects fresh ids from the counter (a duplicate, a node stored without an id, an object node's
+// built-in variables) before it has seen every id the file stores: none may be one the file stores for another
+// object further on, or two objects of the world share it and a saved copy reads back with other ids.
+TEST(WorldFileIds, FreshIdsTakenWhileReadingAreNoneTheFileStoresFurtherOn)
+{
+    SWworld world;
+    std::vector<std::pair<uint32_t, uint32_t>> ids; // the id each node is given in the file
+    const uint32_t base = PeekUniqueId() + 1000;    // above every id this process made
+    auto add = [&](const std::string& name, std::optional<uint32_t> stored) {
+        auto* node = new SWobjectnode;
+        node->SetName(name);
+        world.AddNode(node, nullptr);
+        if (stored)
+            ids.emplace_back(node->GetId(), *stored);
+        return node;
+    };
+    add("first", base);
+    add("again", base); // a duplicate: the second gets a fresh id
+    add("none", 0);
+    SWobjectnode* own = add("own", base + 60);
+    auto speed = std::make_unique<SWproperty>(kTypeFloat);
+    speed->SetName(std::string("speed"));
+    const uint32_t speedId = own->AddVariable(std::move(speed))->GetId();
+    ids.emplace_back(speedId, base + 62);
+    for (uint32_t k = 1; k <= 70; ++k)
+        if (k != 60 && k != 62)
+            add("later" + std::to_string(k), base + k);
+
+    WorldLoadResult loaded = Load(WithIds(Save(world), ids));
+    ASSERT_EQ(loaded.status, DocumentStatus::kOk);
+    SWworld& read = *loaded.world;
+    std::set<uint32_t> seen;
+    for (SWnode* node = read.GetRootNode(); node != nullptr; node = node->NextInTree(read.GetRootNode())) {
+        EXPECT_TRUE(seen.insert(node->GetId()).second) << node->GetName().value_or("") << " " << node->GetId();
+        for (const SWproperty* v = node->GetFirstVariable(); v != nullptr; v = SWproperties2::GetNextVariable(v))
+            EXPECT_TRUE(seen.insert(v->GetId()).second) << v->GetName().value_or("") << " " << v->GetId();
+    }
+    // Stored ids are kept: files, links and peers name the objects by them.
+    EXPECT_EQ(Named(read, "first")->GetId(), base);
+    EXPECT_EQ(Named(read, "own")->GetId(), base + 60);
+    EXPECT_EQ(Named(read, "own")->FindVariable("speed")->GetId(), base + 62);
+    for (uint32_t k : {1u, 2u, 5u, 10u, 61u, 63u, 70u})
+        EXPECT_EQ(Named(read, ("later" + std::to_string(k)).c_str())->GetId(), base + k);
+    EXPECT_NE(Named(read, "again")->GetId(), base);
+    EXPECT_NE(Named(read, "none")->GetId(), 0u);
+
+    const std::vector<uint8_t> first = Save(read);
+    WorldLoadResult again = Load(first);
+    ASSERT_EQ(again.status, DocumentStatus::kOk);
+    EXPECT_EQ(Save(*again.world), first);
 }
 
 TEST(WorldFileIds, AHugeStoredIdDoesNotWrapTheCounter)
