@@ -70,8 +70,12 @@ public:
     void UpdateRenderMatrix() const; // the geometry's render matrix from the world matrix
     void RefreshObjectMatrix();      // object := local x animation, then the render matrix
 
-    // -- Built-in variables
-    SWproperty* GetTransformVariable() const { return m_transformVariable; }
+    // -- Built-in variables (made when first asked for; the matrices above are the node's own until then and after)
+    SWproperty* GetTransformVariable() const
+    {
+        MakeDeferredVariables();
+        return m_transformVariable;
+    }
 
     // -- Motion state
     uint8_t GetAxisLock() const { return m_axisLock; }
@@ -102,10 +106,16 @@ public:
     void SetVisible(bool visible); // the geometry's hidden and visible bytes
     int GetKindCode() const;       // 1 mesh, camera, root; 4 particle geometry; 3 hot spot; else 2
 
+protected:
+    void MakeDeferred() override;
+    void ResetDeferred() override;
+
 private:
-    TypedValueTransform* m_local = nullptr;        // owned by m_transformVariable
-    TypedValueTransform* m_localInitial = nullptr; // the same
-    SWproperty* m_transformVariable = nullptr;     // owned by this node's variable list
+    // The three copies of the "Transform" variable: its values view them once it is made.
+    SWmatrix m_local;
+    SWmatrix m_localInitial;
+    SWmatrix m_localPrevious;
+    SWproperty* m_transformVariable = nullptr; // owned by this node's variable list; null until made
     SWmatrix m_world;
     SWmatrix m_object;
     SWmatrix m_baseWorld;

@@ -6,6 +6,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/behaviour/property.h"
@@ -169,6 +170,65 @@ std::vector<uint8_t> WithVersion(SWworld& world, const char* digits, std::option
         records.push_back(std::move(raw));
     }
     return FileOf(BodyOf(records), true, digits);
+}
+
+// A loaded node that saved no variables makes its built-in ones only when the list is first read; until then its
+// matrices are its own, a reset goes to them, and saving writes what it wrote before.
+TEST(WorldFileRoundTrip, BuiltInVariablesWaitUntilAskedFor)
+{
+    SWworld world;
+    AddObject(world, "plain")->SetInitialMatrix(SWmatrix::Translation(4, 5, 6));
+    SWobjectnode* withOwn = AddObject(world, "own");
+    withOwn->SetInitialMatrix(SWmatrix::Translation(1, 2, 3));
+    auto speed = std::make_unique<SWproperty>(kTypeFloat);
+    speed->SetName(std::string("speed"));
+    ASSERT_NE(withOwn->AddVariable(std::move(speed)), nullptr);
+    const std::vector<uint8_t> first = Save(world);
+
+    WorldLoadResult loaded = Load(first);
+    ASSERT_EQ(loaded.status, DocumentStatus::kOk);
+    auto* plain = SWobjectnode::FromNode(Named(*loaded.world, "plain"));
+    auto* own = SWobjectnode::FromNode(Named(*loaded.world, "own"));
+    ASSERT_NE(plain, nullptr);
+    ASSERT_NE(own, nullptr);
+    EXPECT_TRUE(plain->HasDeferredVariables());
+    plain->SetLocalMatrix(SWmatrix::Translation(9, 9, 9));
+    plain->ResetToInitial();
+    EXPECT_EQ(plain->GetLocalMatrix().GetTranslation(), SWvector(4, 5, 6));
+    EXPECT_TRUE(plain->HasDeferredVariables());
+    EXPECT_EQ(Save(*loaded.world), first);
+
+    // Read from the file, the user's variable comes after the built-ins, as in the world it was saved from.
+    std::vector<std::string> names;
+    for (const SWproperty* v = own->GetFirstVariable(); v != nullptr; v = SWproperties2::GetNextVariable(v))
+        names.push_back(v->GetName().value_or(""));
+    EXPECT_EQ(names, (std::vector<std::string>{"Transform", "Position", "Rotation", "speed"}));
+    EXPECT_EQ(own->FindVariable("Position")->GetAsVector(), SWvector(1, 2, 3));
+
+    SWproperty* position = plain->FindVariable("Position");
+    ASSERT_NE(position, nullptr);
+    EXPECT_FALSE(plain->HasDeferredVariables());
+    EXPECT_EQ(plain->CountVariables(), 3u);
+    EXPECT_EQ(position->GetAsVector(), SWvector(4, 5, 6));
+    EXPECT_EQ(Save(*loaded.world), first); // built-ins are never saved
+    position->AssignVector(7, 8, 9);
+    EXPECT_EQ(plain->GetLocalMatrix().GetTranslation(), SWvector(7, 8, 9));
+    EXPECT_EQ(plain->GetInitialMatrix().GetTranslation(), SWvector(4, 5, 6));
+}
+
+// Two threads asking a fresh node for its variables at once see one set of built-ins, made whole.
+TEST(WorldFileRoundTrip, BuiltInVariablesAreMadeOnceWhenAskedFromTwoThreads)
+{
+    for (int round = 0; round < 20; ++round) {
+        SWobjectnode node;
+        SWproperty* seen[2] = {};
+        std::thread other([&] { seen[0] = node.FindVariable("Rotation"); });
+        seen[1] = node.FindVariable("Rotation");
+        other.join();
+        ASSERT_NE(seen[0], nullptr);
+        EXPECT_EQ(seen[0], seen[1]);
+        EXPECT_EQ(node.CountVariables(), 3u);
+    }
 }
 
 TEST(WorldFileVersions, TheWorldsOwnVersionWinsOverTheContainers)
