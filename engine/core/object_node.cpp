@@ -18,9 +18,10 @@ SWobjectnode::~SWobjectnode() = default;
 
 void SWobjectnode::MakeDeferred()
 {
+    m_localPrevious = std::make_unique<SWmatrix>(m_localInitial);
     auto transform = std::make_unique<SWproperty>(kTypeMatrix, std::make_unique<TypedValueTransform>(m_localInitial),
                                                   std::make_unique<TypedValueTransform>(m_local),
-                                                  std::make_unique<TypedValueTransform>(m_localPrevious));
+                                                  std::make_unique<TypedValueTransform>(*m_localPrevious));
     transform->SetName(std::string(kTransformVariableName));
     // Built in: never saved, never edited by the user; the views carry the same flags.
     const uint8_t builtIn = SWproperty::kFlagBuiltIn | SWproperty::kFlagUser;
@@ -39,6 +40,19 @@ void SWobjectnode::MakeDeferred()
 void SWobjectnode::ResetDeferred()
 {
     m_local = m_localInitial; // what the variable's ResetToInitial does to its current copy
+}
+
+SWobjectnode::PendingState& SWobjectnode::Pending()
+{
+    if (m_pendingState == nullptr)
+        m_pendingState = std::make_unique<PendingState>();
+    return *m_pendingState;
+}
+
+const SWmatrix& SWobjectnode::GetPendingMatrix() const
+{
+    static const SWmatrix kIdentity;
+    return m_pendingState != nullptr ? m_pendingState->pending : kIdentity;
 }
 
 SWmatrix SWobjectnode::GetLocalMatrix() const
@@ -61,15 +75,17 @@ void SWobjectnode::SetInitialMatrix(const SWmatrix& m)
     // All three copies, as the variable's SetMatrixAll writes them.
     m_localInitial = m;
     m_local = m;
-    m_localPrevious = m;
+    if (m_localPrevious != nullptr)
+        *m_localPrevious = m;
 }
 
 void SWobjectnode::ApplyTransform(const SWmatrix& p)
 {
+    SWmatrix& pending = Pending().pending;
     if (m_hasPending)
-        m_pending.PostMultiply(p);
+        pending.PostMultiply(p);
     else
-        m_pending = p;
+        pending = p;
     m_hasPending = true;
 }
 
@@ -81,8 +97,8 @@ void SWobjectnode::Translate(float x, float y, float z)
 void SWobjectnode::UpdateMatrices(const SWnode* parent)
 {
     if (m_hasPending) {
-        m_local.PostMultiply(m_pending);
-        m_pending.SetIdentity();
+        m_local.PostMultiply(m_pendingState->pending);
+        m_pendingState->pending.SetIdentity();
         m_hasPending = false;
     }
     const SWmatrix& local = m_local;

@@ -210,6 +210,8 @@ TEST(WorldFileRoundTrip, BuiltInVariablesWaitUntilAskedFor)
     EXPECT_FALSE(plain->HasDeferredVariables());
     EXPECT_EQ(plain->CountVariables(), 3u);
     EXPECT_EQ(position->GetAsVector(), SWvector(4, 5, 6));
+    const TypedValueData previous = plain->GetTransformVariable()->GetPreviousData();
+    EXPECT_EQ(SWvector(previous.elements[3], previous.elements[7], previous.elements[11]), SWvector(4, 5, 6));
     EXPECT_EQ(Save(*loaded.world), first); // built-ins are never saved
     position->AssignVector(7, 8, 9);
     EXPECT_EQ(plain->GetLocalMatrix().GetTranslation(), SWvector(7, 8, 9));
