@@ -496,8 +496,8 @@ void WorldReader::ReadChildren(uint32_t parentIndex, uint32_t parentTag)
 // Objects made while the file is read take fresh ids (a duplicate, a node stored without one, an object node's
 // built-in variables) from the counter, which has been raised only past the ids read so far: one the file stores
 // further on would then name two objects, and links to it would find either. So the ids the stream root stores
-// for its objects are reserved first. Its payload is decoded once more for this, uncounted, when compressed: only
-// published files are, and a stored payload is read where it lies.
+// for its objects are reserved first, its sections' through their handlers. Its payload is decoded once more for
+// this, uncounted, when compressed: only published files are, and a stored payload is read where it lies.
 void WorldReader::ReserveStoredIds(uint32_t worldIndex)
 {
     for (const uint32_t index : m_reading->Children(worldIndex)) {
@@ -555,6 +555,10 @@ void WorldReader::ReserveStreamRootIds(SWchunkstream& in)
             });
         } else if (tag == kTagVariables) {
             SWproperties2::ReserveStoredIds(s);
+        } else if (const std::optional<WorldSection> section = FindWorldSection(kTagStreamRoot, tag)) {
+            const SWworldsectionhandler* handler = FindWorldSectionHandler(*section);
+            if (handler != nullptr && handler->reserveIds != nullptr)
+                handler->reserveIds(s);
         }
     });
 }

@@ -9,6 +9,9 @@
 #include <thread>
 #include <vector>
 
+#include "engine/behaviour/event.h"
+#include "engine/behaviour/expression.h"
+#include "engine/behaviour/expression_list.h"
 #include "engine/behaviour/property.h"
 #include "engine/core/camera_node.h"
 #include "engine/core/header.h"
@@ -331,8 +334,8 @@ TEST(WorldFileIds, LoadedIdsRaiseTheCounterAndDuplicatesGetFreshOnes)
     }
 }
 
-// Replaces a node or variable id where the stream root stores it: its "NHDR" or "7498", group members and the
-// arcball.
+// Replaces an id where the stream root stores it: a node's "NHDR", a variable's "7498", an event's "7399", an
+// expression entry's "7ESB", group members and the arcball.
 void ReplaceNodeId(std::vector<uint8_t>& payload, uint32_t from, uint32_t to)
 {
     auto replaceAt = [&](size_t at) {
@@ -341,7 +344,8 @@ void ReplaceNodeId(std::vector<uint8_t>& payload, uint32_t from, uint32_t to)
     };
     for (size_t i = 0; i + 12 <= payload.size(); ++i) {
         const uint32_t tag = pf::loadU32le(&payload[i]);
-        if (tag == MakeTag("NHDR") || tag == MakeTag("ARCB") || tag == MakeTag("7498")) {
+        if (tag == MakeTag("NHDR") || tag == MakeTag("ARCB") || tag == MakeTag("7498") || tag == MakeTag("7399") ||
+            tag == MakeTag("7ESB")) {
             replaceAt(i + 8);
         } else if (tag == MakeTag("NGRP")) {
             const uint32_t count = pf::loadU32le(&payload[i + 8]);
@@ -394,6 +398,12 @@ TEST(WorldFileIds, FreshIdsTakenWhileReadingAreNoneTheFileStoresFurtherOn)
     for (uint32_t k = 1; k <= 70; ++k)
         if (k != 60 && k != 62)
             add("later" + std::to_string(k), base + k);
+    // The events and expressions come after the node table.
+    SWexpressionlist& expressions = SWexpressionlist::Of(world);
+    for (uint32_t k = 71; k <= 74; ++k) {
+        ids.emplace_back(world.AddEvent(1, static_cast<uint32_t>(EventType::kTimerEvent))->GetId(), base + k);
+        ids.emplace_back(expressions.Add(std::make_unique<SWexpression>(&world))->GetId(), base + k + 4);
+    }
 
     WorldLoadResult loaded = Load(WithIds(Save(world), ids));
     ASSERT_EQ(loaded.status, DocumentStatus::kOk);
@@ -403,6 +413,11 @@ TEST(WorldFileIds, FreshIdsTakenWhileReadingAreNoneTheFileStoresFurtherOn)
         EXPECT_TRUE(seen.insert(node->GetId()).second) << node->GetName().value_or("") << " " << node->GetId();
         for (const SWproperty* v = node->GetFirstVariable(); v != nullptr; v = SWproperties2::GetNextVariable(v))
             EXPECT_TRUE(seen.insert(v->GetId()).second) << v->GetName().value_or("") << " " << v->GetId();
+    }
+    for (uint32_t k = 71; k <= 74; ++k) {
+        EXPECT_NE(read.FindEventById(base + k), nullptr);
+        EXPECT_NE(SWexpressionlist::Of(read).FindById(base + k + 4), nullptr);
+        EXPECT_TRUE(seen.insert(base + k).second && seen.insert(base + k + 4).second) << k;
     }
     // Stored ids are kept: files, links and peers name the objects by them.
     EXPECT_EQ(Named(read, "first")->GetId(), base);
