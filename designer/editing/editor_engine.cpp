@@ -203,23 +203,18 @@ void CEditorEngine::AddEvents(std::span<SWevent* const> events)
     SWworld* world = World();
     SWnode* root = world != nullptr ? world->GetRootNode() : nullptr;
     constexpr size_t kBatch = 64;
-    std::vector<std::string> names;
-    std::vector<std::string_view> views;
+    std::vector<std::string_view> names;
     std::vector<SWnode*> found;
-    std::unordered_map<std::string_view, SWnode*> ahead;
     for (size_t first = 0; first < events.size(); first += kBatch) {
         const std::span<SWevent* const> batch = events.subspan(first, std::min(kBatch, events.size() - first));
         names.clear();
         for (const SWevent* event : batch)
             if (event != nullptr && root != nullptr)
                 TargetNodeNames(*event, names);
-        views.assign(names.begin(), names.end());
         found.assign(names.size(), nullptr);
         if (root != nullptr)
-            root->FindByNames(views, found);
-        ahead.clear();
-        for (size_t i = 0; i < views.size(); ++i)
-            ahead.emplace(views[i], found[i]);
+            root->FindByNames(names, found);
+        FoundAhead ahead{names, found};
         m_foundAhead = &ahead;
         try {
             for (SWevent* event : batch)
@@ -232,26 +227,25 @@ void CEditorEngine::AddEvents(std::span<SWevent* const> events)
     }
 }
 
-// The names AddEvent looks nodes up by; one it leaves out is only looked up on its own.
-void CEditorEngine::TargetNodeNames(const SWevent& event, std::vector<std::string>& names)
+// The names AddEvent looks nodes up by, in the order it asks for them; the texts stay the events' own.
+void CEditorEngine::TargetNodeNames(const SWevent& event, std::vector<std::string_view>& names)
 {
     if (IsNodeEventType(event.GetType())) {
         const SWlist* list = event.GetObjectList();
         for (SWlistnode* n = list != nullptr ? list->Head() : nullptr; n != nullptr; n = n->Next())
             if (const auto& name = static_cast<const SWobjectnameentry*>(n)->name)
-                names.push_back(*name);
+                names.emplace_back(*name);
     }
     for (SWactionnode* action = event.GetFirstAction(); action != nullptr; action = SWevent::GetNextAction(action))
         if (IsNodeTargetKind(action->GetKindId()))
-            for (std::string& name : ActionTargetNames(event, *action, false))
-                names.push_back(std::move(name));
+            VisitActionTargetNames(event, *action, false, [&](std::string_view name) { names.push_back(name); });
 }
 
-SWnode* CEditorEngine::FindTargetNode(const SWnode& root, std::string_view name) const
+SWnode* CEditorEngine::FindTargetNode(const SWnode& root, std::string_view name)
 {
-    if (m_foundAhead != nullptr)
-        if (const auto found = m_foundAhead->find(name); found != m_foundAhead->end())
-            return found->second;
+    if (FoundAhead* ahead = m_foundAhead;
+        ahead != nullptr && ahead->next < ahead->names.size() && ahead->names[ahead->next] == name)
+        return ahead->found[ahead->next++];
     return root.FindByName(name);
 }
 
@@ -262,17 +256,17 @@ void CEditorEngine::AddEventTargets(SWevent& event, SWactionnode& action)
         return;
     const int32_t kind = action.GetKindId();
     if (IsNodeTargetKind(kind)) {
-        for (const std::string& name : ActionTargetNames(event, action, false)) {
+        VisitActionTargetNames(event, action, false, [&](std::string_view name) {
             SWnode* node = FindTargetNode(*world->GetRootNode(), name);
             if (node != nullptr && FindNodeObject(node) == nullptr)
                 AddNode(node);
-        }
+        });
     } else if (kind == 7 || kind == 8) {
-        for (const std::string& name : ActionTargetNames(event, action, true)) {
+        VisitActionTargetNames(event, action, true, [&](std::string_view name) {
             SWsound* sound = world->GetSoundList().FindByName(name);
             if (sound != nullptr && FindSoundObject(sound) == nullptr)
                 AddSound(sound);
-        }
+        });
     } else if (kind == 24 || kind == 35) {
         const SWexpressionlist* expressions = SWexpressionlist::Find(*world);
         for (SWlistnode* n = action.GetArguments().Head(); n != nullptr; n = n->Next()) {

@@ -193,8 +193,8 @@ private:
 
     MapObject* MakeMapObject(uint16_t kind, void* content, EdImageList list, int32_t icon, bool small);
     void AddEventTargets(SWevent& event, SWactionnode& action);
-    static void TargetNodeNames(const SWevent& event, std::vector<std::string>& names);
-    SWnode* FindTargetNode(const SWnode& root, std::string_view name) const; // looked up ahead, else by the index
+    static void TargetNodeNames(const SWevent& event, std::vector<std::string_view>& names);
+    SWnode* FindTargetNode(const SWnode& root, std::string_view name); // looked up ahead, else by the index
     void MakePen(EnginePen pen);
     void MakePens();
     bool TryPosition(MapObject& object, int32_t x, int32_t y) const;
@@ -207,5 +207,12 @@ private:
     bool m_dragging = false;
     bool m_outlinesDrawn = false;
     pf::Window* m_sourceMap = nullptr; // the canvas of a move of the selection
-    const std::unordered_map<std::string_view, SWnode*>* m_foundAhead = nullptr; // while AddEvents adds a batch
+    // While AddEvents adds a batch: the names TargetNodeNames gave for it, the nodes they found, and how many of them
+    // AddEvent has asked for, which it does in the same order.
+    struct FoundAhead {
+        std::span<const std::string_view> names;
+        std::span<SWnode* const> found;
+        size_t next = 0;
+    };
+    FoundAhead* m_foundAhead = nullptr;
 };

@@ -61,11 +61,9 @@ std::vector<std::string> ArgumentTexts(const SWactionnode& action)
 
 std::vector<std::string> ActionTargetNames(const SWevent& event, const SWactionnode& action, bool sounds)
 {
-    if (!action.IsTargetTrigger())
-        return ArgumentTexts(action);
-    return sounds && event.GetType() == static_cast<uint32_t>(EventType::kSoundFinished)
-               ? ListNames(event.GetSoundList(), true)
-               : ListNames(event.GetObjectList(), false);
+    std::vector<std::string> names;
+    VisitActionTargetNames(event, action, sounds, [&](std::string_view name) { names.emplace_back(name); });
+    return names;
 }
 
 SWactionnode* LastAction(const SWevent& event)

@@ -3,12 +3,16 @@
 // world's tree, the names an event's list holds, an event's last action, a material by name, particle systems.
 #include <cstdint>
 #include <initializer_list>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
-class SWactionnode;
-class SWevent;
+#include "engine/behaviour/action_node.h"
+#include "engine/behaviour/event.h"
+#include "engine/core/data_node.h"
+
 class SWlist;
 class SWmaterial;
 class SWnode;
@@ -30,6 +34,27 @@ std::vector<std::string> ArgumentTexts(const SWactionnode& action);
 // acts on what fired its event, the event's own names: a sound-finished event's sounds for a sound action, else the
 // event's objects. The engine puts these on the map and the map joins them, so both ask here.
 std::vector<std::string> ActionTargetNames(const SWevent& event, const SWactionnode& action, bool sounds);
+
+// The same names, each handed to visit as a view of the text the event or action holds, nothing copied: what places
+// thousands of events looks their targets up this way.
+template <typename Visit>
+void VisitActionTargetNames(const SWevent& event, const SWactionnode& action, bool sounds, Visit&& visit)
+{
+    if (!action.IsTargetTrigger()) {
+        for (const SWlistnode* n = action.GetArguments().Head(); n != nullptr; n = n->Next())
+            if (const char* text = static_cast<const SWdatanode*>(n)->GetText())
+                visit(std::string_view(text));
+        return;
+    }
+    const bool soundList = sounds && event.GetType() == static_cast<uint32_t>(EventType::kSoundFinished);
+    const SWlist* list = soundList ? event.GetSoundList() : event.GetObjectList();
+    for (const SWlistnode* n = list != nullptr ? list->Head() : nullptr; n != nullptr; n = n->Next()) {
+        const std::optional<std::string>& name =
+            soundList ? static_cast<const SWnameentry*>(n)->name : static_cast<const SWobjectnameentry*>(n)->name;
+        if (name)
+            visit(std::string_view(*name));
+    }
+}
 
 SWactionnode* LastAction(const SWevent& event); // null for an event without actions
 
