@@ -182,6 +182,7 @@ void CVTND_Project::AnnounceMerged(const MergeRecord& record)
     CVTNDesignerApp* app = GetDesignerApp();
     if (app == nullptr || app->GetWorld() != &m_world)
         return;
+    const MergedResourceLookup merged(m_world);
     for (const MergeEntry& entry : record.entries) {
         CVTND_Object object;
         switch (entry.kind) {
@@ -189,10 +190,10 @@ void CVTND_Project::AnnounceMerged(const MergeRecord& record)
             object.InitFromNode(m_world.GetRootNode()->FindById(entry.id));
             break;
         case MergedKind::kMaterial:
-            object.InitMaterial(MergedMaterial(m_world, entry));
+            object.InitMaterial(merged.Material(entry));
             break;
         case MergedKind::kTexture:
-            object.InitTexture(MergedTexture(m_world, entry));
+            object.InitTexture(merged.Texture(entry));
             break;
         case MergedKind::kSound:
             object = CVTND_Object(MergedSound(m_world, entry));
@@ -266,12 +267,13 @@ void CVTND_Project::AnnounceRemoved(const MergeRecord& record, const std::vector
             break;
         }
     }
+    const MergedResourceLookup merged(m_world);
     for (auto entry = entries.rbegin(); resources && entry != entries.rend(); ++entry) {
         CVTND_Object object;
         if (entry->kind == MergedKind::kTexture)
-            object.InitTexture(MergedTexture(m_world, *entry));
+            object.InitTexture(merged.Texture(*entry));
         else if (entry->kind == MergedKind::kMaterial)
-            object.InitMaterial(MergedMaterial(m_world, *entry));
+            object.InitMaterial(merged.Material(*entry));
         else if (entry->kind == MergedKind::kSound)
             object = CVTND_Object(MergedSound(m_world, *entry));
         const bool materialStays =

@@ -199,8 +199,11 @@ void MergeResources(SWworld& target, SWworld& import, const MergeOptions& option
     for (SWgeometry* g = target.GetRootObject()->GetFirstGeometry(); g != nullptr;
          g = dynamic_cast<SWgeometry*>(g->GetNextSibling())) {
         if (const auto* mesh = dynamic_cast<const SWmesh*>(g)) {
+            // Polygons come in runs of one material: a tree insertion per polygon cost more than the merge itself.
+            const SWmaterial* last = nullptr;
             for (uint32_t p = 0; p < mesh->GetPolygonCount(); ++p)
-                usedMaterials.insert(mesh->GetPolygons()[p].material);
+                if (const SWmaterial* material = mesh->GetPolygons()[p].material; p == 0 || material != last)
+                    usedMaterials.insert(last = material);
         }
     }
     std::vector<SWmaterial*> materials;
@@ -531,6 +534,30 @@ SWmaterial* MergedMaterial(SWworld& target, const MergeEntry& entry)
             return m->GetName() == entry.name ? m : nullptr;
     }
     return nullptr;
+}
+
+MergedResourceLookup::MergedResourceLookup(SWworld& target) : m_target(target)
+{
+    for (SWtexture* t = target.GetRootObject()->GetFirstTexture(); t; t = SWrootobject::GetNextTexture(t))
+        m_textures.insert(t);
+    for (SWmaterial* m = target.GetRootObject()->GetFirstMaterial(); m; m = SWrootobject::GetNextMaterial(m))
+        m_materials.insert(m);
+}
+
+SWtexture* MergedResourceLookup::Texture(const MergeEntry& entry) const
+{
+    if (entry.object == nullptr)
+        return m_target.FindTextureByName(entry.name);
+    auto* texture = const_cast<SWtexture*>(static_cast<const SWtexture*>(entry.object));
+    return m_textures.contains(entry.object) && texture->GetName() == entry.name ? texture : nullptr;
+}
+
+SWmaterial* MergedResourceLookup::Material(const MergeEntry& entry) const
+{
+    if (entry.object == nullptr)
+        return FindMaterial(m_target, entry.name);
+    auto* material = const_cast<SWmaterial*>(static_cast<const SWmaterial*>(entry.object));
+    return m_materials.contains(entry.object) && material->GetName() == entry.name ? material : nullptr;
 }
 
 SWsound* MergedSound(SWworld& target, const MergeEntry& entry)

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/core/world_file.h"
@@ -119,6 +120,19 @@ size_t RemoveMerged(SWworld& target, const MergeRecord& record, bool resources =
 SWtexture* MergedTexture(SWworld& target, const MergeEntry& entry);
 SWmaterial* MergedMaterial(SWworld& target, const MergeEntry& entry);
 SWsound* MergedSound(SWworld& target, const MergeEntry& entry);
+// The same answers for every entry of a record, the target's lists gathered once: found one at a time, a record of
+// thousands of textures walked the list of thousands for each. Valid while those lists do not change.
+class MergedResourceLookup {
+public:
+    explicit MergedResourceLookup(SWworld& target);
+    SWtexture* Texture(const MergeEntry& entry) const;
+    SWmaterial* Material(const MergeEntry& entry) const;
+
+private:
+    SWworld& m_target;
+    std::unordered_set<const void*> m_textures;
+    std::unordered_set<const void*> m_materials;
+};
 // Brings what record lists in target up to date with import (the same file read again), option by option; new
 // objects go into record. parent: where new nodes go (null: the root node). Answers how many objects changed.
 size_t Resynchronise(SWworld& target, SWworld& import, MergeRecord& record, const ResyncOptions& options,
