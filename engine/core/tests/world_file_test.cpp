@@ -334,43 +334,6 @@ TEST(WorldFileIds, LoadedIdsRaiseTheCounterAndDuplicatesGetFreshOnes)
     }
 }
 
-// Replaces an id where the stream root stores it: a node's "NHDR", a variable's "7498", an event's "7399", an
-// expression entry's "7ESB", group members and the arcball.
-void ReplaceNodeId(std::vector<uint8_t>& payload, uint32_t from, uint32_t to)
-{
-    auto replaceAt = [&](size_t at) {
-        if (at + 4 <= payload.size() && pf::loadU32le(&payload[at]) == from)
-            pf::storeU32le(&payload[at], to);
-    };
-    for (size_t i = 0; i + 12 <= payload.size(); ++i) {
-        const uint32_t tag = pf::loadU32le(&payload[i]);
-        if (tag == MakeTag("NHDR") || tag == MakeTag("ARCB") || tag == MakeTag("7498") || tag == MakeTag("7399") ||
-            tag == MakeTag("7ESB")) {
-            replaceAt(i + 8);
-        } else if (tag == MakeTag("NGRP")) {
-            const uint32_t count = pf::loadU32le(&payload[i + 8]);
-            for (uint32_t k = 0; k < count; ++k)
-                replaceAt(i + 12 + 4 * size_t{k});
-        }
-    }
-}
-
-// A saved world's stream root with the ids of the table given, as a file written by another process holds them.
-std::vector<uint8_t> WithIds(const std::vector<uint8_t>& saved, const std::vector<std::pair<uint32_t, uint32_t>>& ids)
-{
-    SWdocumentfile file;
-    EXPECT_EQ(SWdocumentfile::Parse(saved, file), DocumentStatus::kOk);
-    std::vector<RawRecord> records;
-    for (const DocumentRecord& record : file.Records()) {
-        RawRecord raw{record.tag, record.parentIndex, record.flags, {record.payload.begin(), record.payload.end()}};
-        if (record.tag == MakeTag("5PTS"))
-            for (const auto& [from, to] : ids)
-                ReplaceNodeId(raw.payload, from, to);
-        records.push_back(std::move(raw));
-    }
-    return FileOf(BodyOf(records));
-}
-
 // A read gives some objects fresh ids from the counter (a duplicate, a node stored without an id, an object node's
 // built-in variables) before it has seen every id the file stores: none may be one the file stores for another
 // object further on, or two objects of the world share it and a saved copy reads back with other ids.
@@ -405,7 +368,7 @@ TEST(WorldFileIds, FreshIdsTakenWhileReadingAreNoneTheFileStoresFurtherOn)
         ids.emplace_back(expressions.Add(std::make_unique<SWexpression>(&world))->GetId(), base + k + 4);
     }
 
-    WorldLoadResult loaded = Load(WithIds(Save(world), ids));
+    WorldLoadResult loaded = Load(WithStoredIds(Save(world), ids));
     ASSERT_EQ(loaded.status, DocumentStatus::kOk);
     SWworld& read = *loaded.world;
     std::set<uint32_t> seen;
@@ -446,7 +409,7 @@ TEST(WorldFileIds, AHugeStoredIdDoesNotWrapTheCounter)
     for (const DocumentRecord& record : file.Records()) {
         RawRecord raw{record.tag, record.parentIndex, record.flags, {record.payload.begin(), record.payload.end()}};
         if (record.tag == MakeTag("5PTS"))
-            ReplaceNodeId(raw.payload, boxId, 0xFFFFFFF0); // the node, the group, the arcball
+            ReplaceStoredId(raw.payload, boxId, 0xFFFFFFF0); // the node, the group, the arcball
         records.push_back(std::move(raw));
     }
     const uint32_t before = PeekUniqueId();
