@@ -527,14 +527,12 @@ void WorldReader::ReserveStreamRootIds(SWchunkstream& in)
             ForEachNested(s, [&](uint32_t nodeTag, SWchunkstream& n) {
                 if (nodeTag != kTagNode)
                     return;
-                bool header = false; // as ReadNode: the first header only, and variables after it
+                // Every header and list a node record holds: one the read drops only leaves an id unused.
                 ForEachNested(n, [&](uint32_t t, SWchunkstream& c) {
-                    if (t == kTagNodeHeader && !header) {
-                        header = true;
+                    if (t == kTagNodeHeader)
                         ReserveObjectId(c);
-                    } else if (t == kTagVariables && header) {
+                    else if (t == kTagVariables)
                         SWproperties2::ReserveStoredIds(c);
-                    }
                 });
             });
         } else if (tag == kTagCursors) {
