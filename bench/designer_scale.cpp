@@ -1,8 +1,9 @@
 // designer_scale: the designer's operations on generated projects of several sizes, in wall time, each size in a
-// fresh process of its own. Size 1 is 10,080 nodes (65 of them meshes of about 16,000 triangles), 500 textures of
-// 64 x 64, 1,000 timer events of two actions each (a turn and a visibility change on named nodes), all of it on
-// the event map; the other sizes scale every count. The project is made through the designer's own operations: the
-// scene added to a new project, the events added to its world, every event placed on the map, the project saved.
+// fresh process of its own. Size 1 is 10,080 nodes (65 of them meshes of about 16,000 triangles, textured spheres
+// on a grid that fills the camera's view), 500 textures of 64 x 64, 1,000 timer events of two actions each (a turn
+// and a visibility change on named nodes), all of it on the event map; the other sizes scale every count. The project
+// is made through the designer's own operations: the scene added to a new project, the events added to its world, every
+// event placed on the map, the project saved.
 //
 //   designer_scale [--sizes 0.25,1,4,16] [--folder DIR] [--vortan PATH] [--frames N] [--runs N]
 //       one line per operation: "OPERATION: 1x=SECONDS 4x=SECONDS growth=RATIO" (a growth for each step from one
@@ -18,13 +19,20 @@
 // save-write: those bytes through the atomic writer, save-dd: dd conv=fsync of that file. publish: PublishWorld (the
 // runtime file and its page). refill: the ten panels emptied and refilled as after an open. running-frame-*: frames
 // of the running preview in an 800 x 600 view on a virtual clock of 33 ms per frame with a 1 s timer, so that every
-// 30th frame is a timer round. placement: every event put on an empty map as opening a project without a layout
+// 30th frame is a timer round; a note gives the same frames in processor time of all the render lanes, which tells
+// a frame that had more to do from one whose lanes waited for a core on a busy machine (VORTAN_RENDER_THREADS=1
+// draws on one lane). placement: every event put on an empty map as opening a project without a layout
 // does (CEditorEngine::AddEvents), a quarter of the events at a time, whose times are printed as well;
-// placement-first is the first pass. open, load, placement, save, publish and refill are the median of
-// --runs runs (5 unless told).
+// each pass starts after 256 MB have gone through the caches, as after reading the project file; placement-warm
+// without that; placement-first is the first pass. remove-scene: the added scene file taken out again (RemoveSubWorld).
+// open, load, placement, save, publish and refill are the median of --runs runs (5 unless told). The 3D views are
+// checked to show the scene: the pixels of the last running frame and of the view in the last open's screenshot that
+// are not the background are printed ("note view drawn"), and the bench fails (exit 1) when either is under a hundredth
+// of its view.
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -43,11 +51,14 @@
 #include <string>
 #include <vector>
 
+#include "designer/app/child_render_view.h"
 #include "designer/app/designer_app.h"
+#include "designer/app/developer_run.h"
 #include "designer/app/extended_world.h"
 #include "designer/app/notification.h"
 #include "designer/app/project.h"
 #include "designer/app/publish_worker.h"
+#include "designer/app/startup.h"
 #include "designer/editing/editor_engine.h"
 #include "designer/editing/map_object.h"
 #include "designer/workspace/panels.h"
@@ -65,10 +76,12 @@
 #include "engine/core/window.h"
 #include "engine/core/world.h"
 #include "engine/core/world_file.h"
+#include "engine/resources/background.h"
 #include "engine/resources/image24.h"
 #include "engine/resources/material.h"
 #include "engine/resources/mesh_object.h"
 #include "platform/display/screen.h"
+#include "platform/gfx/surface32.h"
 #include "platform/time/clock.h"
 #include "platform/time/virtual_clock.h"
 #include "platform/ui/core/resources.h"
@@ -76,6 +89,7 @@
 #include "platform/ui/core/window.h"
 #include "platform/ui/frame/frame_window.h"
 #include "render/render_drivers.h"
+#include "testsupport/image/png_image.h"
 #include "testsupport/mesh/mesh_generators.h"
 #include "testsupport/world/sample_world.h"
 
@@ -110,7 +124,20 @@ std::string NodeName(int i)
     return "node " + std::to_string(i);
 }
 
-// The scene: textures, one textured material and mesh per mesh node, nodes in groups of ten, a camera.
+// Where the k-th of count meshes stands: on a grid of 4:3 proportions facing the camera, which sees 38 x 29 units
+// of the plane z = 0 from 40 units away, with a sphere's radius to spare at every edge.
+SWvector MeshPlace(int k, int count)
+{
+    const int columns = static_cast<int>(std::ceil(std::sqrt(count * 4.0 / 3.0)));
+    const int rows = (count + columns - 1) / columns;
+    const float step = std::min(32.0f / static_cast<float>(columns), 24.0f / static_cast<float>(rows));
+    return {(static_cast<float>(k % columns) - static_cast<float>(columns - 1) * 0.5f) * step,
+            (static_cast<float>(k / columns) - static_cast<float>(rows - 1) * 0.5f) * step, 0.0f};
+}
+
+// The scene: textures, one textured material and mesh per mesh node, nodes in groups of ten, a camera. The groups
+// that hold a mesh stand on a grid in the camera's view, the others (nothing to draw) over a 30 x 30 square at
+// z = 0.
 void FillScene(const Counts& counts, SWworld& world)
 {
     SWrootobject& root = *world.GetRootObject();
@@ -131,8 +158,13 @@ void FillScene(const Counts& counts, SWworld& world)
     SWnode* group = nullptr;
     for (int i = 0; i < counts.nodes; ++i) {
         SWobjectnode* node = nullptr;
-        if (i % 10 == 1 && i / 10 < counts.meshes) {
+        const bool holdsMesh = i / 10 < counts.meshes;
+        if (i % 10 == 1 && holdsMesh) {
+            // The shade multiplies the texture, and a new material's colours are black: lit white, as the designer's
+            // sample lights its textured cube, or every sphere is drawn black.
             auto material = std::make_unique<SWmaterial>("material " + std::to_string(i));
+            material->SetAmbientColour(0.35f, 1.0f, 1.0f, 1.0f);
+            material->SetDiffuseColour(0.75f, 1.0f, 1.0f, 1.0f);
             material->SetTexture(textures[static_cast<size_t>(i) % textures.size()]);
             SWmaterial* placed = material.get();
             root.AddMaterial(std::move(material));
@@ -144,17 +176,23 @@ void FillScene(const Counts& counts, SWworld& world)
             node = new SWobjectnode;
         }
         node->SetName(NodeName(i));
-        const float x = static_cast<float>(i % 100) * 0.3f - 15.0f;
-        const float y = static_cast<float>(i / 100 % 100) * 0.3f - 15.0f;
-        node->SetInitialMatrix(SWmatrix::Translation(i % 10 == 0 ? x : 0.0f, i % 10 == 0 ? y : 0.0f, 0.0f));
+        SWvector place{0.0f, 0.0f, 0.0f};
+        if (i % 10 == 0 && holdsMesh)
+            place = MeshPlace(i / 10, counts.meshes);
+        else if (i % 10 == 0)
+            place = {static_cast<float>(i % 100) * 0.3f - 15.0f, static_cast<float>(i / 100 % 100) * 0.3f - 15.0f,
+                     0.0f};
+        node->SetInitialMatrix(SWmatrix::Translation(place.x, place.y, place.z));
         world.AddNode(node, i % 10 == 0 ? nullptr : group);
         if (i % 10 == 0)
             group = node;
     }
+    // Looking along +z at the grid; the depth, 10 to 70 units from the eye, holds every sphere (40 +- 1 away).
     auto lens = std::make_unique<SWcameraobject>();
     lens->SetName("lens");
     lens->SetFieldOfView(0.9f);
-    lens->SetDepthRange(500.0f);
+    lens->SetDepthCentre(40.0f);
+    lens->SetDepthRange(60.0f);
     SWgeometry* placedLens = root.AddGeometry(std::move(lens));
     auto* camera = new SWcameranode(static_cast<SWcameraobject*>(placedLens));
     camera->SetName("camera");
@@ -201,8 +239,41 @@ double Median(std::vector<double> values)
     return values.empty() ? 0.0 : values[values.size() / 2];
 }
 
+// The pixels of a width x height picture (pixel(x, y) as 0x..RRGGBB) whose colour is not the background's: what
+// a view drew of the scene.
+long DrawnPixels(int width, int height, uint32_t background, const std::function<uint32_t(int, int)>& pixel)
+{
+    long drawn = 0;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            drawn += ((pixel(x, y) ^ background) & 0xFFFFFFu) != 0 ? 1 : 0;
+    return drawn;
+}
+
+uint32_t BackgroundColour(SWworld& world)
+{
+    const SWbackground* background = world.GetRootObject()->GetBackground();
+    return background != nullptr ? background->GetColour() : 0u;
+}
+
+// The processor time of every thread of this process, the render lanes' included.
+double ProcessorSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+struct Frames {
+    double median = 0.0, worst = 0.0;
+    // The same frames in processor time: on a machine others share, the wall time's worst frame is often a lane
+    // that waited for a core, which this does not count.
+    double processorMedian = 0.0, processorWorst = 0.0;
+    long drawn = 0; // the last frame's pixels that are not the background
+};
+
 // Frames of the running preview in an 800 x 600 view, on a virtual clock.
-std::pair<double, double> RunningFrames(CVTND_ExtendedWorld& world, int frames)
+Frames RunningFrames(CVTND_ExtendedWorld& world, int frames)
 {
     SWrenderdrivers::Get().Init();
     pf::Window window;
@@ -220,27 +291,41 @@ std::pair<double, double> RunningFrames(CVTND_ExtendedWorld& world, int frames)
     pf::VirtualClock clock(1000);
     pf::setClock(&clock);
     world.SetRunning(true);
-    std::vector<double> times;
+    std::vector<double> times, processor;
     for (int f = 0; f < frames; ++f) {
         const Clock::time_point start = Clock::now();
+        const double startProcessor = ProcessorSeconds();
         {
             const SWworldlock hold(world);
             world.Invalidate(false);
             world.RunFrame();
         }
         times.push_back(Seconds(start));
+        processor.push_back(ProcessorSeconds() - startProcessor);
         clock.advance(33);
     }
     world.SetRunning(false);
     pf::setClock(nullptr);
+    Frames result;
+    if (const std::shared_ptr<pf::Surface32> surface = pf::ui().surfaceOf(window)) {
+        const std::lock_guard lock(surface->mutex());
+        result.drawn = DrawnPixels(surface->width(), surface->height(), BackgroundColour(world),
+                                   [&](int x, int y) { return surface->pixel(x, y); });
+    }
     {
         const SWworldlock hold(world);
         world.RemoveWindow(view);
     }
     window.destroy();
     // The first frames build what the view keeps; the preview's steady state follows.
-    times.erase(times.begin(), times.begin() + std::min<ptrdiff_t>(3, static_cast<ptrdiff_t>(times.size())));
-    return {Median(times), times.empty() ? 0.0 : *std::max_element(times.begin(), times.end())};
+    const auto steady = [](std::vector<double>& values, double& median, double& worst) {
+        values.erase(values.begin(), values.begin() + std::min<ptrdiff_t>(3, static_cast<ptrdiff_t>(values.size())));
+        median = Median(values);
+        worst = values.empty() ? 0.0 : *std::max_element(values.begin(), values.end());
+    };
+    steady(times, result.median, result.worst);
+    steady(processor, result.processorMedian, result.processorWorst);
+    return result;
 }
 
 void Report(const char* operation, double value)
@@ -325,12 +410,20 @@ int RunSize(double size, const std::string& folder, int frames, int runs)
     // Placement, with each quarter of the events timed apart: equal quarters show a cost per event that does not
     // grow with the events already placed. It runs again on an emptied map, as short operations are measured by
     // their median; the first run (the events and nodes then read for the first time) is reported as well.
+    // In use it runs once, right after the project's file has gone through the caches: each timed pass starts
+    // after 256 MB have been written, so that the 1x project, which would otherwise stay in the caches from one
+    // pass to the next where the 4x one does not, is measured as a person meets it. placement-warm is the median of
+    // the same passes without that, for comparison.
     std::vector<double> placements;
+    std::vector<double> warmPlacements;
     std::vector<double> quarters;
-    for (int run = 0; run < runs; ++run) {
-        if (run > 0)
-            engine->Clear();
-        placements.push_back(Timed([&] {
+    std::vector<char> flush(size_t{256} << 20);
+    const auto placeAll = [&](bool cold) {
+        engine->Clear();
+        if (cold)
+            for (size_t at = 0; at < flush.size(); at += 64)
+                flush[at] = static_cast<char>(flush[at] + 1);
+        return Timed([&] {
             std::vector<SWevent*> events;
             for (SWevent* e = world.GetFirstEvent(); e != nullptr; e = SWevents::GetNextEvent(e))
                 events.push_back(e);
@@ -338,13 +431,18 @@ int RunSize(double size, const std::string& folder, int frames, int runs)
             for (size_t first = 0; first < events.size(); first += quarter) {
                 const Clock::time_point start = Clock::now();
                 engine->AddEvents(std::span(events).subspan(first, std::min(quarter, events.size() - first)));
-                if (run == 0 && quarters.size() < 4)
+                if (quarters.size() < 4)
                     quarters.push_back(Seconds(start));
             }
-        }));
+        });
+    };
+    for (int run = 0; run < runs; ++run) {
+        placements.push_back(placeAll(true));
+        warmPlacements.push_back(placeAll(false));
     }
     Report("placement", Median(placements));
     Report("placement-first", placements.front());
+    Report("placement-warm", Median(warmPlacements));
     std::printf("note placement by quarters of the events:");
     for (const double q : quarters)
         std::printf(" %.6f", q);
@@ -389,9 +487,16 @@ int RunSize(double size, const std::string& folder, int frames, int runs)
         Report("refill", Median(refills));
         panels.reset();
     }
-    const auto [median, worst] = RunningFrames(world, frames);
-    Report("running-frame-median", median);
-    Report("running-frame-worst", worst);
+    const Frames running = RunningFrames(world, frames);
+    Report("running-frame-median", running.median);
+    Report("running-frame-worst", running.worst);
+    Report("running-processor-median", running.processorMedian);
+    Report("running-processor-worst", running.processorWorst);
+    Report("running-drawn", static_cast<double>(running.drawn));
+    Report("background", static_cast<double>(BackgroundColour(world)));
+    // Last, as it takes the whole scene away again.
+    if (added != nullptr)
+        Report("remove-scene", Timed([&] { app.GetProject()->RemoveSubWorld(added); }));
     app.DeleteWorkspace();
     frame.destroy();
     return 0;
@@ -429,6 +534,49 @@ int WorldOne(const std::string& path)
     return 0;
 }
 
+// Where the designer's 3D view shows on the screen of `vortan --screenshot`: the designer started as that mode
+// starts it, on the same settings (none: the default layout), and the largest rectangle of its view's client area
+// that no other window covers reported (the event map overlaps the view in the default layout).
+int ViewRectOne()
+{
+    pf::screen().reset();
+    pf::Ui ui;
+    CVTND_StderrMessageBox boxes;
+    CVTND_CancelModalDriver modal;
+    ui.providers().install(static_cast<pf::MessageBoxProvider*>(&boxes));
+    ui.providers().install(static_cast<pf::ModalDriver*>(&modal));
+    int status = 3;
+    {
+        CVTND_Designer designer;
+        CVTND_StartOptions start;
+        start.developerRun = true;
+        if (designer.Start(std::move(start))) {
+            ui.pump();
+            if (const CChildRenderView* view = designer.ActiveView()) {
+                // The visible region is in the top-level window's surface; the screenshot is of the screen.
+                const pf::Point screen = view->clientToScreen({0, 0});
+                const pf::Point surface = ui.surfaceOrigin(*view, false);
+                const pf::Region visible = ui.visibleRegion(*view, false);
+                pf::Rect largest;
+                for (const pf::Rect& band : visible.rects())
+                    if (band.width() * band.height() > largest.width() * largest.height())
+                        largest = band;
+                Report("view-x", largest.l + screen.x - surface.x);
+                Report("view-y", largest.t + screen.y - surface.y);
+                Report("view-width", static_cast<double>(largest.width()));
+                Report("view-height", static_cast<double>(largest.height()));
+                status = 0;
+            }
+            designer.Close();
+            designer.Exit();
+            ui.clearQuit();
+        }
+    }
+    ui.providers().install(static_cast<pf::MessageBoxProvider*>(nullptr));
+    ui.providers().install(static_cast<pf::ModalDriver*>(nullptr));
+    return status;
+}
+
 // A project whose map holds entries objects, one per node.
 int MakeLayoutProject(int entries, const std::string& path)
 {
@@ -452,6 +600,23 @@ int MakeLayoutProject(int entries, const std::string& path)
         }
     }
     return app.GetProject()->SaveFile(path, app.GetGradientStore()) ? 0 : 1;
+}
+
+// The pixels of the 3D view in a screenshot of the designer (viewRect as ViewRectOne reports it) that are not the
+// background; 0 when the picture or the view cannot be read.
+long OpenDrawn(const std::string& png, std::map<std::string, double>& viewRect, uint32_t background)
+{
+    std::string error;
+    const std::optional<testsupport::BgrImage> shot = testsupport::ReadPng(png, error);
+    const int left = static_cast<int>(viewRect["view-x"]), top = static_cast<int>(viewRect["view-y"]);
+    const int width = static_cast<int>(viewRect["view-width"]), height = static_cast<int>(viewRect["view-height"]);
+    if (!shot || width <= 0 || height <= 0 || left < 0 || top < 0 || left + width > shot->width ||
+        top + height > shot->height)
+        return 0;
+    return DrawnPixels(width, height, background, [&](int x, int y) {
+        const uint8_t* bgr = &shot->pixels[(static_cast<size_t>(top + y) * shot->width + left + x) * 3];
+        return uint32_t{bgr[2]} << 16 | uint32_t{bgr[1]} << 8 | bgr[0];
+    });
 }
 
 struct Child {
@@ -618,6 +783,8 @@ int main(int argc, char** argv)
             return LoadOne(argv[++i]);
         else if (arg == "--world-one" && value)
             return WorldOne(argv[++i]);
+        else if (arg == "--view-rect-one")
+            return ViewRectOne();
         else {
             std::fprintf(stderr, "usage: designer_scale [--sizes 0.25,1,4,16] [--layout N,...] [--folder DIR] "
                                  "[--vortan PATH] [--frames N] [--runs N]\n");
@@ -640,11 +807,22 @@ int main(int argc, char** argv)
                                                  "refill",
                                                  "running-frame-median",
                                                  "running-frame-worst"};
-    // What the rows above are made of: the first placement, and saving's parts on the same bytes.
-    const std::vector<std::string> parts = {"placement-first", "save-serialise", "save-write", "save-dd"};
+    // What the rows above are made of: the first placement, and saving's parts on the same bytes; and the scene file
+    // taken out of the project again.
+    const std::vector<std::string> parts = {"placement-first", "placement-warm", "save-serialise",
+                                            "save-write",      "save-dd",        "remove-scene"};
     std::vector<std::string> labels;
     std::map<std::string, std::vector<double>> table;
     std::vector<std::string> files;
+    // Every size's views must show the scene, or the frames timed drew nothing worth timing.
+    std::vector<std::string> blank;
+    std::map<std::string, double> viewRect;
+    if (layouts.empty()) {
+        const std::string sub = folder + "/view";
+        std::filesystem::create_directories(sub);
+        viewRect = Results(Run({self, "--view-rect-one"}, sub).out);
+        std::filesystem::remove_all(sub);
+    }
     for (const double size : layouts.empty() ? sizes : std::vector<double>{}) {
         const std::string sub = folder + "/" + SizeLabel(size);
         std::filesystem::create_directories(sub);
@@ -669,6 +847,33 @@ int main(int argc, char** argv)
         }
         results["load"] = Median(loads);
         results["open"] = Median(opens);
+        const long runningDrawn = std::lround(results["running-drawn"]);
+        const long openDrawn = OpenDrawn(sub + "/screen.png", viewRect, static_cast<uint32_t>(results["background"]));
+        const long openArea = std::lround(viewRect["view-width"] * viewRect["view-height"]);
+        char drawnLine[300];
+        std::snprintf(drawnLine, sizeof drawnLine,
+                      "note view drawn %s: running frames %ld of 800 x 600 pixels (%.1f %%), open %ld of %.0f x %.0f "
+                      "(%.1f %%)",
+                      SizeLabel(size).c_str(), runningDrawn, 100.0 * static_cast<double>(runningDrawn) / 480000.0,
+                      openDrawn, viewRect["view-width"], viewRect["view-height"],
+                      openArea > 0 ? 100.0 * static_cast<double>(openDrawn) / static_cast<double>(openArea) : 0.0);
+        files.push_back(drawnLine);
+        char processorLine[300];
+        std::snprintf(processorLine, sizeof processorLine,
+                      "note running frames %s: wall median %.4f s, worst %.4f s (%.2fx); processor time of all lanes "
+                      "median %.4f s, worst %.4f s (%.2fx)",
+                      SizeLabel(size).c_str(), results["running-frame-median"], results["running-frame-worst"],
+                      results["running-frame-median"] > 0
+                          ? results["running-frame-worst"] / results["running-frame-median"]
+                          : 0.0,
+                      results["running-processor-median"], results["running-processor-worst"],
+                      results["running-processor-median"] > 0
+                          ? results["running-processor-worst"] / results["running-processor-median"]
+                          : 0.0);
+        files.push_back(processorLine);
+        // A hundredth of the view: the smallest size's spheres cover several times that.
+        if (runningDrawn * 100 < 480000 || openArea == 0 || openDrawn * 100 < openArea)
+            blank.push_back(SizeLabel(size));
         table["peak-memory"].push_back(opened.peakMb);
         for (const std::string& op : operations)
             table[op].push_back(results[op]);
@@ -762,5 +967,16 @@ int main(int argc, char** argv)
         PrintRow("layout-open", layoutLabels, layoutOpen, "%.3f");
     }
     std::filesystem::remove_all(folder);
+    if (!blank.empty()) {
+        std::string sizesText;
+        for (const std::string& label : blank)
+            sizesText += (sizesText.empty() ? "" : ", ") + label;
+        std::fprintf(stderr,
+                     "designer_scale: FAILED: the 3D view drew (almost) nothing of the scene, or the designer's view "
+                     "was not found, at %s (see the \"note view drawn\" lines): the times above may be of frames "
+                     "that show nothing\n",
+                     sizesText.c_str());
+        return 1;
+    }
     return 0;
 }

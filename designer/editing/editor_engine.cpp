@@ -341,9 +341,13 @@ void CEditorEngine::RemoveMapObject(MapObject* object)
 void CEditorEngine::ForgetMapObject(MapObject* object)
 {
     m_selection.Remove(object);
-    for (MapObject* o = FirstMapObject(); o != nullptr; o = NextMapObject(o))
-        if (o->foldOwner == object)
-            o->foldOwner = nullptr;
+    // Removing a scene file forgets thousands of objects: each walks the map only when it holds folds.
+    if (object != nullptr) {
+        object->SetFoldOwner(nullptr);
+        for (MapObject* o = FirstMapObject(); object->FoldsHeld() != 0 && o != nullptr; o = NextMapObject(o))
+            if (o->FoldOwner() == object)
+                o->SetFoldOwner(nullptr);
+    }
     ForgetOnMaps(object);
 }
 

@@ -140,6 +140,15 @@ CVTND_MapCanvas* FindMapCanvas(const pf::Window* window)
 
 // -- Droppable
 
+void MapObject::SetFoldOwner(MapObject* owner)
+{
+    if (m_foldOwner != nullptr)
+        --m_foldOwner->m_foldsHeld;
+    m_foldOwner = owner;
+    if (owner != nullptr)
+        ++owner->m_foldsHeld;
+}
+
 void MapObject::Select(pf::Window*, pf::Point, bool toggle, bool makePrimary)
 {
     CEditorEngine* engine = GetEditorEngine();

@@ -55,7 +55,11 @@ public:
     void OnDrop(pf::Window* window, pf::Point at, Droppable* droppable, bool more) override;
     bool CanAccept(Droppable* droppable) override;
 
-    MapObject* foldOwner = nullptr; // the event map object whose folded inputs draw this one's links; not owned
+    // The event map object whose folded inputs draw this one's links; not owned. The owner counts what it holds, so
+    // that forgetting an object walks the map for its folds only when it holds some.
+    MapObject* FoldOwner() const { return m_foldOwner; }
+    void SetFoldOwner(MapObject* owner);
+    uint32_t FoldsHeld() const { return m_foldsHeld; }
     uint8_t inputsFolded = 0;
     int32_t x = -1; // map position of the top-left corner; -1, -1 until placed
     int32_t y = -1;
@@ -65,6 +69,9 @@ public:
     uint8_t dropSide = 0;    // 1 left, 2 right: the half of a condition last under the cursor
 
 private:
+    MapObject* m_foldOwner = nullptr;
+    uint32_t m_foldsHeld = 0;
+
     bool IsCondition() const;
     pf::Point ClientOrigin(pf::Window* window) const; // position less the scroll origin
     void DrawHalf(pf::Window* window, uint8_t side);  // exclusive-or, so a second call erases

@@ -122,7 +122,7 @@ void CVTND_EventMap::ForgetMapObject(const MapObject* object)
 
 pf::Point CVTND_EventMap::CentreOf(const MapObject& object) const
 {
-    const MapObject& shown = object.foldOwner != nullptr ? *object.foldOwner : object;
+    const MapObject& shown = object.FoldOwner() != nullptr ? *object.FoldOwner() : object;
     return {shown.x + shown.width / 2 - m_scroll.x, shown.y + shown.height / 2 - m_scroll.y};
 }
 
@@ -302,7 +302,7 @@ void CVTND_EventMap::Paint()
     PlaceUnplaced(dc, *engine, textHeight);
     DrawLinks(dc, *engine);
     for (MapObject* o = engine->FirstMapObject(); o != nullptr; o = engine->NextMapObject(o))
-        if (o->foldOwner == nullptr)
+        if (o->FoldOwner() == nullptr)
             o->Draw(dc, m_scroll, engine->Selection().Contains(o) || o->marked != 0);
     if (m_bandShown)
         DrawBand(dc);

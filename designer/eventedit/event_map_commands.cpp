@@ -307,10 +307,10 @@ void CVTND_EventMap::CollapseInputs(MapObject& object, SWevent& event)
         MapObject* node = name ? engine->FindNodeObject(world->GetRootNode()->FindByName(*name)) : nullptr;
         if (node == nullptr)
             continue;
-        if (object.inputsFolded != 0 && node->foldOwner == nullptr)
-            node->foldOwner = &object;
-        else if (object.inputsFolded == 0 && node->foldOwner == &object)
-            node->foldOwner = nullptr;
+        if (object.inputsFolded != 0 && node->FoldOwner() == nullptr)
+            node->SetFoldOwner(&object);
+        else if (object.inputsFolded == 0 && node->FoldOwner() == &object)
+            node->SetFoldOwner(nullptr);
     }
     RedrawMaps();
 }

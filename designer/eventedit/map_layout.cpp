@@ -266,7 +266,7 @@ bool CEditorEngine::WriteLayout(SWchunkstream& out) const
     out.WriteU32(static_cast<uint32_t>(objects.size()));
     for (const MapObject* o : objects) {
         out.WriteU32(idOf(o));
-        out.WriteU32(idOf(o->foldOwner));
+        out.WriteU32(idOf(o->FoldOwner()));
         out.WriteU8(o->inputsFolded);
         out.WriteU32(static_cast<uint32_t>(o->x));
         out.WriteU32(static_cast<uint32_t>(o->y));

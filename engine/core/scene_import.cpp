@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <set>
 #include <string_view>
 #include <unordered_map>
@@ -191,21 +192,27 @@ void MergeNodes(SWworld& target, SWworld& import, const MergeOptions& options, M
     }
 }
 
+// Every material a mesh of world's polygons uses. Polygons come in runs of one material: a set insertion per polygon
+// cost more than what it serves.
+std::unordered_set<const SWmaterial*> MaterialsInUse(SWworld& world)
+{
+    std::unordered_set<const SWmaterial*> used;
+    for (SWgeometry* g = world.GetRootObject()->GetFirstGeometry(); g != nullptr;
+         g = dynamic_cast<SWgeometry*>(g->GetNextSibling())) {
+        const auto* mesh = dynamic_cast<const SWmesh*>(g);
+        const SWmaterial* last = nullptr;
+        for (uint32_t p = 0; mesh != nullptr && p < mesh->GetPolygonCount(); ++p)
+            if (const SWmaterial* material = mesh->GetPolygons()[p].material; p == 0 || material != last)
+                used.insert(last = material);
+    }
+    return used;
+}
+
 // The materials and textures that merged objects use (every one with the resources bit).
 void MergeResources(SWworld& target, SWworld& import, const MergeOptions& options, MergeRecord& record)
 {
     const bool all = (options.kinds & kMergeResources) != 0;
-    std::set<const SWmaterial*> usedMaterials;
-    for (SWgeometry* g = target.GetRootObject()->GetFirstGeometry(); g != nullptr;
-         g = dynamic_cast<SWgeometry*>(g->GetNextSibling())) {
-        if (const auto* mesh = dynamic_cast<const SWmesh*>(g)) {
-            // Polygons come in runs of one material: a tree insertion per polygon cost more than the merge itself.
-            const SWmaterial* last = nullptr;
-            for (uint32_t p = 0; p < mesh->GetPolygonCount(); ++p)
-                if (const SWmaterial* material = mesh->GetPolygons()[p].material; p == 0 || material != last)
-                    usedMaterials.insert(last = material);
-        }
-    }
+    const std::unordered_set<const SWmaterial*> usedMaterials = MaterialsInUse(target);
     std::vector<SWmaterial*> materials;
     for (SWmaterial* m = import.GetRootObject()->GetFirstMaterial(); m; m = SWrootobject::GetNextMaterial(m)) {
         if (all || usedMaterials.count(m) != 0)
@@ -499,19 +506,6 @@ SWmaterial* FindMaterial(SWworld& world, std::string_view name)
     return nullptr;
 }
 
-bool MaterialInUse(SWworld& world, const SWmaterial* material)
-{
-    for (SWgeometry* g = world.GetRootObject()->GetFirstGeometry(); g != nullptr;
-         g = dynamic_cast<SWgeometry*>(g->GetNextSibling())) {
-        const auto* mesh = dynamic_cast<const SWmesh*>(g);
-        for (uint32_t p = 0; mesh != nullptr && p < mesh->GetPolygonCount(); ++p) {
-            if (mesh->GetPolygons()[p].material == material)
-                return true;
-        }
-    }
-    return false;
-}
-
 } // namespace
 
 SWtexture* MergedTexture(SWworld& target, const MergeEntry& entry)
@@ -550,6 +544,12 @@ SWtexture* MergedResourceLookup::Texture(const MergeEntry& entry) const
         return m_target.FindTextureByName(entry.name);
     auto* texture = const_cast<SWtexture*>(static_cast<const SWtexture*>(entry.object));
     return m_textures.contains(entry.object) && texture->GetName() == entry.name ? texture : nullptr;
+}
+
+void MergedResourceLookup::Forget(const void* resource)
+{
+    m_textures.erase(resource);
+    m_materials.erase(resource);
 }
 
 SWmaterial* MergedResourceLookup::Material(const MergeEntry& entry) const
@@ -626,6 +626,8 @@ size_t RemoveMerged(SWworld& target, const MergeRecord& record, bool resources)
     bool nodesRemoved = false;
     size_t eventsListed = 0;
     size_t eventsRemoved = 0;
+    MergedResourceLookup merged(target);
+    std::optional<std::unordered_set<const SWmaterial*>> inUse;
     for (const MergeEntry* entry : order) {
         switch (entry->kind) {
         case MergedKind::kNode: // all at once, where the deepest would have gone first
@@ -659,13 +661,18 @@ size_t RemoveMerged(SWworld& target, const MergeRecord& record, bool resources)
             break;
         case MergedKind::kTexture:
             // Every holder (materials, hot spots, the background, registered holders) lets go first.
-            if (SWtexture* texture = MergedTexture(target, *entry); texture != nullptr) {
+            if (SWtexture* texture = merged.Texture(*entry); texture != nullptr) {
+                merged.Forget(texture);
                 target.ReplaceTextureReferences(texture, nullptr, false);
                 ++removed;
             }
             break;
         case MergedKind::kMaterial:
-            if (SWmaterial* m = MergedMaterial(target, *entry); m != nullptr && !MaterialInUse(target, m)) {
+            // The polygons left are those of the nodes that stay: what they use is gathered once, when first asked.
+            if (!inUse)
+                inUse = MaterialsInUse(target);
+            if (SWmaterial* m = merged.Material(*entry); m != nullptr && !inUse->contains(m)) {
+                merged.Forget(m);
                 m->Detach();
                 delete m;
                 ++removed;

@@ -127,6 +127,7 @@ public:
     explicit MergedResourceLookup(SWworld& target);
     SWtexture* Texture(const MergeEntry& entry) const;
     SWmaterial* Material(const MergeEntry& entry) const;
+    void Forget(const void* resource); // deleted: its address may come back as another object
 
 private:
     SWworld& m_target;

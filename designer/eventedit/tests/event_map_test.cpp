@@ -411,9 +411,9 @@ TEST_F(EventMapWindow, EventMenuStatesAndFlips)
     MapObject* hotspot = engine->FindNodeObject(sample->hotspot);
     ASSERT_NE(hotspot, nullptr);
     RightClickAndChoose(*click, kCollapseInputs);
-    EXPECT_EQ(hotspot->foldOwner, click);
+    EXPECT_EQ(hotspot->FoldOwner(), click);
     RightClickAndChoose(*click, kCollapseInputs);
-    EXPECT_EQ(hotspot->foldOwner, nullptr);
+    EXPECT_EQ(hotspot->FoldOwner(), nullptr);
 
     sim().expectMenu(kShowObjectNames);
     sim().click(OnCanvas(40, 200), pf::InputEvent::Button::kRight);
@@ -437,10 +437,10 @@ TEST_F(EventMapWindow, DeletingAnEventShowsItsFoldedInputsAgain)
     MapObject* hotspot = engine->FindNodeObject(sample->hotspot);
     ASSERT_NE(hotspot, nullptr);
     RightClickAndChoose(*click, kCollapseInputs);
-    ASSERT_EQ(hotspot->foldOwner, click);
+    ASSERT_EQ(hotspot->FoldOwner(), click);
     RightClickAndChoose(*click, kDeleteEvent);
     ASSERT_FALSE(EventExists(sample->click));
-    EXPECT_EQ(hotspot->foldOwner, nullptr); // drawn again, and saved unfolded
+    EXPECT_EQ(hotspot->FoldOwner(), nullptr); // drawn again, and saved unfolded
 }
 
 TEST_F(EventMapWindow, DeleteKeyOnAnEventWithItsActionTouchesNoFreedMemory)

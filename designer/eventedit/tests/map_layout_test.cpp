@@ -115,7 +115,7 @@ TEST_F(MapLayout, IdentifiersCountFromOneAndFoldOwnersUseThem)
 {
     FillMap();
     MapObject* event = engine->FindEventObject(sample->motionDone);
-    engine->FindSoundObject(sample->otherSound)->foldOwner = event;
+    engine->FindSoundObject(sample->otherSound)->SetFoldOwner(event);
     const std::vector<uint8_t> block = Write();
     SWchunkstream in{std::span<const uint8_t>(block)};
     const uint32_t count = in.ReadU32();
