@@ -1,9 +1,12 @@
 // The docking panels on a real X server: long lists scrolled by dragging their thumbs, a bar floated by a double
-// click on its caption, the icon browser over a folder of icons and the 3D view's cursor made from a cursor entry.
+// click on its caption, the icon browser over a folder of icons, the 3D view's cursor made from a cursor entry and
+// the trees walked by keys.
 // The pictures go to the test artifacts for a person to look at.
+#include <X11/keysym.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -16,8 +19,10 @@
 #include "designer/app/project_object.h"
 #include "designer/app/startup.h"
 #include "designer/workspace/list_panels.h"
+#include "designer/workspace/manipulate_dlg.h"
 #include "designer/workspace/scenegraph_dlg.h"
 #include "designer/workspace/sizing_bar.h"
+#include "designer/workspace/tree_panels.h"
 #include "engine/core/cursor_list.h"
 #include "engine/core/object_node.h"
 #include "engine/resources/sound.h"
@@ -28,6 +33,7 @@
 #include "platform/settings/settings_backend.h"
 #include "platform/settings/settings_store.h"
 #include "platform/ui/controls/list_view.h"
+#include "platform/ui/controls/tree_view.h"
 #include "testsupport/designer/panel_pictures.h"
 #include "testsupport/designer/sample_designer.h"
 
@@ -168,6 +174,63 @@ TEST_F(PanelsLive, DockedFloatingIconBrowserAndViewCursor)
     ASSERT_NE(shot, nullptr);
     designertest::DrawPointer(*shot, *icon, liveServer().pointer(), screen().workArea().topLeft());
     Shoot("panels-live-view-cursor.png", *shot);
+}
+
+// A person on the keyboard: a click puts the focus in the scene graph, then keys walk it through the X server, open
+// and close its root, and the properties and manipulate panels follow each step as they follow a click. The actions
+// tree opens a category and goes to its end the same way.
+TEST_F(PanelsLive, TreesWalkedByKeysLeadThePanelsAsClicksDo)
+{
+    auto& graph = Panel<CVTND_ScenegraphDlg>(PanelRole::kSceneGraph);
+    auto& manipulate = Panel<CVTND_ManipulateDlg>(PanelRole::kManipulate);
+    TreeView& tree = *graph.GetTree();
+    const auto clickItem = [&](TreeView& view, TreeItem item) {
+        Rect label;
+        ASSERT_TRUE(view.getItemRect(item, label, true));
+        liveServer().click(view.clientToScreen({label.l + 4, (label.t + label.b) / 2}));
+        ASSERT_TRUE(runUntil([&] { return view.getSelectedItem() == item && ui().focus() == view.hwnd(); }));
+    };
+    const TreeItem root = tree.getChildItem(TVI_ROOT);
+    ASSERT_GT(tree.visibleItems().size(), 3u) << "the sample's root opens on its nodes";
+    clickItem(tree, tree.visibleItems()[1]);
+    // The panels take nodes; the world's root, the top item, is not one, by click or by key.
+    const auto step = [&](unsigned long keysym, const std::function<TreeItem()>& expected) {
+        const TreeItem target = expected();
+        liveServer().tap(keysym);
+        const bool followed = runUntil([&] {
+            const CVTND_Object entry = graph.EntryOf(tree.getSelectedItem());
+            return tree.getSelectedItem() == target &&
+                   (target == root || (entry.IsNodeType() && designer.GetApp()->GetPropertiesObject() == entry &&
+                                       manipulate.IsSelected(entry.GetObject())));
+        });
+        EXPECT_TRUE(followed) << "key " << keysym << ": " << tree.getItemText(tree.getSelectedItem());
+    };
+    const auto row = [&](size_t index) { return [&tree, index] { return tree.visibleItems()[index]; }; };
+    step(XK_Down, row(2));
+    step(XK_End, [&] { return tree.visibleItems().back(); });
+    step(XK_Up, [&] { return tree.visibleItems()[tree.visibleItems().size() - 2]; });
+    step(XK_Home, row(0));
+    step(XK_Right, row(1));
+    step(XK_Left, row(0));
+    liveServer().tap(XK_Left);
+    EXPECT_TRUE(runUntil([&] { return !tree.isExpanded(root) && tree.visibleItems().size() == 1; }));
+    liveServer().tap(XK_Right);
+    EXPECT_TRUE(runUntil([&] { return tree.isExpanded(root) && tree.getSelectedItem() == root; }));
+    step(XK_Right, row(1));
+    settle(200);
+    ShootScreen("panels-live-scene-graph-keys.png");
+
+    TreeView& actions = *Panel<CVTND_ActionsDlg>(PanelRole::kActions).GetTree();
+    const TreeItem category = actions.getChildItem(TVI_ROOT);
+    ASSERT_NE(actions.getChildItem(category), 0u);
+    actions.expand(category, TVE_COLLAPSE);
+    clickItem(actions, category);
+    liveServer().tap(XK_Right);
+    ASSERT_TRUE(runUntil([&] { return actions.isExpanded(category); }));
+    liveServer().tap(XK_Right);
+    EXPECT_TRUE(runUntil([&] { return actions.getSelectedItem() == actions.getChildItem(category); }));
+    liveServer().tap(XK_End);
+    EXPECT_TRUE(runUntil([&] { return actions.getSelectedItem() == actions.visibleItems().back(); }));
 }
 
 } // namespace

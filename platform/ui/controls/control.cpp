@@ -169,4 +169,34 @@ LResult Control::handle(const Msg& msg)
     }
 }
 
+std::optional<int32_t> navigationTarget(uint32_t key, int32_t current, int32_t page, int32_t last)
+{
+    int32_t next = current;
+    switch (key) {
+    case VK_UP:
+        next = current - 1;
+        break;
+    case VK_DOWN:
+        next = current + 1;
+        break;
+    case VK_PRIOR:
+        next = current - page;
+        break;
+    case VK_NEXT:
+        next = current + page;
+        break;
+    case VK_HOME:
+        next = 0;
+        break;
+    case VK_END:
+        next = last;
+        break;
+    default:
+        return std::nullopt;
+    }
+    if (last < 0)
+        return std::nullopt;
+    return std::clamp(next, 0, last);
+}
+
 } // namespace pf

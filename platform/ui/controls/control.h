@@ -5,6 +5,7 @@
 #include "platform/base/color.h"
 #include "platform/ui/core/window.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,5 +47,9 @@ std::string fitWithEllipsis(const Dc& dc, std::string_view text, int32_t width);
 
 // The controls of `member`'s group: from the nearest WS_GROUP sibling at or before it up to the next WS_GROUP one.
 std::vector<Window*> groupOf(Window& member);
+
+// Where a list's navigation key (Up, Down, Page Up, Page Down, Home, End) takes the selection from row `current`
+// (-1: none) among rows 0 to last, a page being `page` rows; nullopt for other keys and for an empty list.
+std::optional<int32_t> navigationTarget(uint32_t key, int32_t current, int32_t page, int32_t last);
 
 } // namespace pf

@@ -181,34 +181,11 @@ void ListBox::clickItem(int32_t index)
 
 void ListBox::keyItem(uint32_t key)
 {
-    const int32_t current = getCurSel();
-    const int32_t page = std::max(1, shownRows() - 1);
-    int32_t next = current;
-    switch (key) {
-    case VK_UP:
-        next = current - 1;
-        break;
-    case VK_DOWN:
-        next = current + 1;
-        break;
-    case VK_PRIOR:
-        next = current - page;
-        break;
-    case VK_NEXT:
-        next = current + page;
-        break;
-    case VK_HOME:
-        next = 0;
-        break;
-    case VK_END:
-        next = getCount() - 1;
-        break;
-    default:
+    const std::optional<int32_t> target =
+        navigationTarget(key, getCurSel(), std::max(1, shownRows() - 1), getCount() - 1);
+    if (!target)
         return;
-    }
-    if (getCount() == 0)
-        return;
-    next = std::clamp(next, 0, getCount() - 1);
+    const int32_t next = *target;
     const std::vector<int32_t> before = getSelItems();
     if (!isMultiple()) {
         m_single = next;

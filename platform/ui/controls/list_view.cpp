@@ -565,13 +565,10 @@ LResult ListView::handle(const Msg& msg)
         return Control::handle(msg);
     case WM_KEYDOWN: {
         const int32_t current = getNextSelected();
-        int32_t next = current;
-        if (msg.wParam == VK_DOWN)
-            next = std::min(getItemCount() - 1, current + 1);
-        else if (msg.wParam == VK_UP)
-            next = std::max(0, current - 1);
-        if (next != current && next >= 0 && selectOnly(next))
-            ensureVisible(next);
+        const std::optional<int32_t> next = navigationTarget(
+            static_cast<uint32_t>(msg.wParam), current, std::max(1, shownRows() - 1) * perRow(), getItemCount() - 1);
+        if (next && *next != current && selectOnly(*next))
+            ensureVisible(*next);
         return 0;
     }
     case LVM_GETITEMCOUNT:

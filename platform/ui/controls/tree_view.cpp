@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 #include <utility>
 
 namespace pf {
@@ -92,6 +93,7 @@ TreeItem TreeView::insertItem(TreeItem parent, TreeItem after, std::string_view 
         node.state = stateImageBits(1);
     }
     m_items.add(item, std::move(node));
+    reshaped();
     invalidate(true);
     return item;
 }
@@ -144,6 +146,7 @@ bool TreeView::deleteItem(TreeItem item)
         m_roots.clear();
         m_selected = 0;
         m_top = 0;
+        reshaped();
         invalidate(true);
         return true;
     }
@@ -164,6 +167,7 @@ bool TreeView::deleteItem(TreeItem item)
     std::vector<TreeItem>& siblings = parent == TVI_ROOT ? m_roots : m_items[parent].children;
     siblings.erase(std::remove(siblings.begin(), siblings.end(), item), siblings.end());
     removeSubtree(item);
+    reshaped();
     invalidate(true);
     return true;
 }
@@ -221,6 +225,8 @@ bool TreeView::setItemState(TreeItem item, uint32_t state, uint32_t mask)
         return false;
     Node& n = m_items[item];
     n.state = (n.state & ~mask) | (state & mask);
+    if ((mask & TVIS_EXPANDED) != 0)
+        reshaped();
     invalidate(true);
     return true;
 }
@@ -244,6 +250,7 @@ bool TreeView::expand(TreeItem item, uint32_t code)
     if (code != TVE_EXPAND && code != TVE_COLLAPSE && code != TVE_TOGGLE)
         return false;
     n.state = open ? (n.state | TVIS_EXPANDED) : (n.state & ~TVIS_EXPANDED);
+    reshaped();
     invalidate(true);
     return true;
 }
@@ -300,9 +307,16 @@ bool TreeView::selectItem(TreeItem item)
     if (item != 0 && !exists(item))
         return false;
     // Selecting makes the item shown: its ancestors open.
-    for (TreeItem p = item != 0 ? m_items[item].parent : TVI_ROOT; p != TVI_ROOT; p = m_items[p].parent)
+    for (TreeItem p = item != 0 ? m_items[item].parent : TVI_ROOT; p != TVI_ROOT; p = m_items[p].parent) {
+        if ((m_items[p].state & TVIS_EXPANDED) == 0)
+            reshaped();
         m_items[p].state |= TVIS_EXPANDED;
-    return changeSelection(item, TVC_UNKNOWN);
+    }
+    if (!changeSelection(item, TVC_UNKNOWN))
+        return false;
+    if (const int32_t shown = rowOf(m_selected); m_selected != 0 && shown >= 0)
+        ensureRowShown(shown);
+    return true;
 }
 
 TreeItem TreeView::getParentItem(TreeItem item) const
@@ -330,21 +344,37 @@ TreeItem TreeView::getNextSiblingItem(TreeItem item) const
     return at == list.end() || at + 1 == list.end() ? 0 : *(at + 1);
 }
 
-void TreeView::collect(TreeItem parent, int32_t depth, std::vector<std::pair<TreeItem, int32_t>>& out) const
+void TreeView::collect(TreeItem parent, int32_t depth) const
 {
     const std::vector<TreeItem>& list = parent == TVI_ROOT ? m_roots : m_items.at(parent).children;
     for (const TreeItem item : list) {
-        out.emplace_back(item, depth);
-        if ((m_items.at(item).state & TVIS_EXPANDED) != 0 && static_cast<uint32_t>(depth) < kMaxDepth)
-            collect(item, depth + 1, out);
+        const Node& n = m_items.at(item);
+        n.row = static_cast<int32_t>(m_rows.size());
+        m_rows.emplace_back(item, depth);
+        if ((n.state & TVIS_EXPANDED) != 0 && static_cast<uint32_t>(depth) < kMaxDepth)
+            collect(item, depth + 1);
     }
 }
 
-std::vector<std::pair<TreeItem, int32_t>> TreeView::rows() const
+// Painting, hit testing and every key's move read the rows many times between changes of the tree: a panel of tens
+// of thousands of items gathers them once per change, not once per question.
+const TreeView::Rows& TreeView::rows() const
 {
-    std::vector<std::pair<TreeItem, int32_t>> out;
-    collect(TVI_ROOT, 0, out);
-    return out;
+    if (m_rowsStale) {
+        m_rows.clear();
+        collect(TVI_ROOT, 0);
+        m_rowsStale = false;
+    }
+    return m_rows;
+}
+
+int32_t TreeView::rowOf(TreeItem item) const
+{
+    if (!exists(item))
+        return -1;
+    const Rows& all = rows();
+    const int32_t row = m_items.at(item).row;
+    return row >= 0 && row < static_cast<int32_t>(all.size()) && all[static_cast<size_t>(row)].first == item ? row : -1;
 }
 
 std::vector<TreeItem> TreeView::visibleItems() const
@@ -357,7 +387,7 @@ std::vector<TreeItem> TreeView::visibleItems() const
 
 TreeItem TreeView::getFirstVisibleItem() const
 {
-    const auto all = rows();
+    const Rows& all = rows();
     return m_top < static_cast<int32_t>(all.size()) ? all[static_cast<size_t>(m_top)].first : 0;
 }
 
@@ -369,24 +399,21 @@ int32_t TreeView::indentOf(int32_t depth) const
 
 bool TreeView::getItemRect(TreeItem item, Rect& out, bool textOnly) const
 {
-    const auto all = rows();
-    for (size_t i = 0; i < all.size(); ++i) {
-        if (all[i].first != item)
-            continue;
-        const int32_t y = (static_cast<int32_t>(i) - m_top) * getItemHeight();
-        if (!textOnly) {
-            out = {0, y, static_cast<int32_t>(clientRect().width()), y + getItemHeight()};
-            return true;
-        }
-        int32_t x = indentOf(all[i].second) + 2;
-        if (m_state != nullptr)
-            x += 16;
-        if (m_normal != nullptr)
-            x += 18;
-        out = {x, y, x + labelWidth(m_items.at(item).text), y + getItemHeight()};
+    const int32_t row = rowOf(item);
+    if (row < 0)
+        return false;
+    const int32_t y = (row - m_top) * getItemHeight();
+    if (!textOnly) {
+        out = {0, y, static_cast<int32_t>(clientRect().width()), y + getItemHeight()};
         return true;
     }
-    return false;
+    int32_t x = indentOf(rows()[static_cast<size_t>(row)].second) + 2;
+    if (m_state != nullptr)
+        x += 16;
+    if (m_normal != nullptr)
+        x += 18;
+    out = {x, y, x + labelWidth(m_items.at(item).text), y + getItemHeight()};
+    return true;
 }
 
 TreeItem TreeView::hitTest(TVHITTESTINFO& info) const
@@ -395,7 +422,7 @@ TreeItem TreeView::hitTest(TVHITTESTINFO& info) const
     info.hItem = 0;
     if (!clientRect().contains(info.pt))
         return 0;
-    const auto all = rows();
+    const Rows& all = rows();
     const int32_t row = m_top + info.pt.y / getItemHeight();
     if (row < 0 || row >= static_cast<int32_t>(all.size()))
         return 0;
@@ -453,6 +480,68 @@ bool TreeView::scrollLines(int32_t lines)
     return true;
 }
 
+void TreeView::ensureRowShown(int32_t row)
+{
+    if (row < m_top)
+        m_top = row;
+    else if (row >= m_top + shownRows())
+        m_top = row - shownRows() + 1;
+    syncScrollBar(rows().size());
+    invalidate(true);
+}
+
+bool TreeView::expandByUser(TreeItem item, uint32_t code)
+{
+    const bool was = isExpanded(item);
+    if (!expand(item, code) || isExpanded(item) == was)
+        return false;
+    NMTREEVIEW nm;
+    nm.hdr.code = TVN_ITEMEXPANDED;
+    nm.action = was ? TVE_COLLAPSE : TVE_EXPAND;
+    nm.itemNew = describe(item);
+    notify(nm.hdr);
+    return true;
+}
+
+// Each key costs a look at the selected item, its parent or first child, and one row of the gathered rows: a tree of
+// tens of thousands of items moves as fast as a small one.
+void TreeView::onKey(uint32_t key)
+{
+    const Rows& all = rows();
+    if (all.empty())
+        return;
+    const int32_t last = static_cast<int32_t>(all.size()) - 1;
+    // A selection under a closed item moves from the nearest shown ancestor, as a person sees it there.
+    TreeItem current = m_selected;
+    while (current != 0 && rowOf(current) < 0)
+        current = getParentItem(current);
+    const int32_t row = rowOf(current);
+    std::optional<int32_t> next = navigationTarget(key, row, std::max(1, shownRows() - 1), last);
+    const bool opens = key == VK_RIGHT || key == VK_ADD;
+    const bool closes = key == VK_LEFT || key == VK_SUBTRACT;
+    if (current == 0 && (opens || closes)) {
+        next = 0; // nothing selected yet: the first row is
+    } else if (current != 0) {
+        const bool hasChildren = !m_items[current].children.empty();
+        const bool open = hasChildren && isExpanded(current);
+        if (opens && hasChildren && !open)
+            expandByUser(current, TVE_EXPAND);
+        else if (closes && open)
+            expandByUser(current, TVE_COLLAPSE);
+        else if (key == VK_RIGHT && open)
+            next = rowOf(m_items[current].children.front());
+        else if (key == VK_LEFT && getParentItem(current) != 0)
+            next = rowOf(getParentItem(current));
+    }
+    if (!next || *next < 0)
+        return;
+    const TreeItem target = all[static_cast<size_t>(*next)].first;
+    if (!changeSelection(target, TVC_BYKEYBOARD))
+        return;
+    if (const int32_t shown = rowOf(m_selected); shown >= 0)
+        ensureRowShown(shown);
+}
+
 ImageListRef TreeView::setImageList(ImageListRef list, int32_t which)
 {
     ImageListRef& slot = which == TVSIL_STATE ? m_state : m_normal;
@@ -497,12 +586,7 @@ LResult TreeView::handle(const Msg& msg)
         if (item == 0)
             return 0;
         if (info.flags == TVHT_ONITEMBUTTON || (msg.message == WM_LBUTTONDBLCLK && !m_items[item].children.empty())) {
-            expand(item, TVE_TOGGLE);
-            NMTREEVIEW nm;
-            nm.hdr.code = TVN_ITEMEXPANDED;
-            nm.action = isExpanded(item) ? TVE_EXPAND : TVE_COLLAPSE;
-            nm.itemNew = describe(item);
-            notify(nm.hdr);
+            expandByUser(item, TVE_TOGGLE);
             return 0;
         }
         if (info.flags == TVHT_ONITEMSTATEICON && (style() & TVS_CHECKBOXES) != 0) {
@@ -554,6 +638,9 @@ LResult TreeView::handle(const Msg& msg)
         notify(nm.hdr);
         return 0;
     }
+    case WM_KEYDOWN:
+        onKey(static_cast<uint32_t>(msg.wParam));
+        return 0;
     case WM_LBUTTONUP:
         m_pressItem = 0;
         if (ui().capture() == self)
@@ -583,7 +670,7 @@ LResult TreeView::handle(const Msg& msg)
 
 void TreeView::paint()
 {
-    const auto all = rows();
+    const Rows& all = rows();
     syncScrollBar(all.size());
     PaintDc dc(*this);
     const Rect r = clientRect();

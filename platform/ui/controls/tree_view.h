@@ -6,6 +6,10 @@
 // state icon toggles them and sends NM_CLICK. A right press selects the item under it and sends NM_RCLICK. A left
 // press on an item that moves more than SM_CXDRAG x SM_CYDRAG sends TVN_BEGINDRAG once (itemNew and ptDrag, the press
 // point), with no capture held after, as list views do.
+// With the focus, keys move the selection over the shown rows (TVC_BYKEYBOARD) and scroll it into view: Up, Down,
+// Home, End, Page Up, Page Down; Right opens a closed item with children or goes to the first child of an open one,
+// Left closes an open one or goes to the parent; the keypad's plus and minus open and close. A key's opening or
+// closing sends TVN_ITEMEXPANDED as the button's does.
 #include "platform/gfx/image_list.h"
 #include "platform/ui/controls/control.h"
 #include "platform/ui/controls/string_list.h"
@@ -87,6 +91,9 @@ protected:
 private:
     struct Node {
         TreeItem parent = TVI_ROOT;
+        // The item's place in the shown rows when they were last gathered; stale once it is hidden, so it is
+        // checked against them (rowOf).
+        mutable int32_t row = -1;
         std::vector<TreeItem> children;
         std::string text;
         int32_t image = -1;
@@ -120,9 +127,16 @@ private:
         size_t m_count = 0;
     };
 
+    using Rows = std::vector<std::pair<TreeItem, int32_t>>; // the shown rows in order: item and depth
+
     bool changeSelection(TreeItem item, uint32_t action);
-    void collect(TreeItem parent, int32_t depth, std::vector<std::pair<TreeItem, int32_t>>& out) const;
-    std::vector<std::pair<TreeItem, int32_t>> rows() const;
+    void collect(TreeItem parent, int32_t depth) const;
+    const Rows& rows() const;               // gathered again only after the shown rows changed
+    void reshaped() { m_rowsStale = true; } // items added, removed, opened or closed
+    int32_t rowOf(TreeItem item) const;     // -1 when the item is not shown
+    void ensureRowShown(int32_t row);
+    bool expandByUser(TreeItem item, uint32_t code); // notifies TVN_ITEMEXPANDED; false when nothing changed
+    void onKey(uint32_t key);
     int32_t depthOf(TreeItem item) const;
     int32_t indentOf(int32_t depth) const;
     TVITEM describe(TreeItem item) const;
@@ -134,6 +148,8 @@ private:
 
     Items m_items;
     std::vector<TreeItem> m_roots;
+    mutable Rows m_rows;
+    mutable bool m_rowsStale = true;
     TreeItem m_next = 1;
     TreeItem m_selected = 0;
     int32_t m_top = 0;

@@ -446,6 +446,80 @@ TEST_F(ListControls, TreeButtonExpandsWithItemExpanded)
     EXPECT_EQ(spy->codes(WM_NOTIFY), (std::vector<int32_t>{TVN_ITEMEXPANDED}));
 }
 
+// A person on the keyboard: each move selects as a click does (TVC_BYKEYBOARD in place of TVC_BYMOUSE) and scrolls
+// the item into view; Right and Left open and close as the button does, then step to the child or the parent.
+TEST_F(ListControls, TreeKeysWalkTheShownRowsOpenAndCloseAsTheMouseDoes)
+{
+    TreeView& tree = control<TreeView>(kTree);
+    const TreeItem r0 = tree.insertItem(TVI_ROOT, TVI_LAST, "r0");
+    tree.insertItem(r0, TVI_LAST, "a");
+    const TreeItem b = tree.insertItem(r0, TVI_LAST, "b");
+    const TreeItem c = tree.insertItem(b, TVI_LAST, "c");
+    for (int i = 1; i < 30; ++i)
+        tree.insertItem(TVI_ROOT, TVI_LAST, "r" + std::to_string(i));
+    ASSERT_TRUE(sim().clickTreeItem(tree, r0));
+    watch([&](const Msg& m) {
+        const int32_t code = m.message == WM_NOTIFY ? notifyRecord<NMHDR>(m.lParam)->code : 0;
+        if (code != TVN_SELCHANGED && code != TVN_ITEMEXPANDED)
+            return std::string();
+        const auto* nm = notifyRecord<NMTREEVIEW>(m.lParam);
+        return std::string(code == TVN_SELCHANGED ? "select" : "expand") + ":" + std::to_string(nm->action) + ":" +
+               tree.getItemText(nm->itemNew.hItem);
+    });
+    const auto press = [&](uint8_t key, const std::string& selected) {
+        sim().keyPress(key);
+        sim().pump();
+        EXPECT_EQ(tree.getItemText(tree.getSelectedItem()), selected) << "key " << int{key};
+    };
+    press(VK_RIGHT, "r0");
+    press(VK_RIGHT, "a");
+    press(VK_DOWN, "b");
+    press(VK_RIGHT, "b");
+    press(VK_RIGHT, "c");
+    press(VK_RIGHT, "c"); // a leaf: nothing
+    press(VK_LEFT, "b");
+    press(VK_LEFT, "b");
+    press(VK_DOWN, "r1");
+    press(VK_UP, "b");
+    press(VK_LEFT, "r0");
+    press(VK_UP, "r0"); // the first row: nothing
+    press(VK_SUBTRACT, "r0");
+    EXPECT_FALSE(tree.isExpanded(r0));
+    press(VK_ADD, "r0");
+    const std::vector<std::string> expected{"expand:2:r0", "select:2:a",  "select:2:b",  "expand:2:b",
+                                            "select:2:c",  "select:2:b",  "expand:1:b",  "select:2:r1",
+                                            "select:2:b",  "select:2:r0", "expand:1:r0", "expand:2:r0"};
+    std::vector<std::string> seen = notes();
+    seen.erase(std::remove(seen.begin(), seen.end(), std::string()), seen.end());
+    EXPECT_EQ(seen, expected);
+
+    // Rows shown: r0, a, b, r1...r29. End, Home and the pages keep the selection in view.
+    const int32_t shown = static_cast<int32_t>(tree.clientRect().height()) / tree.getItemHeight();
+    ASSERT_GT(shown, 3);
+    const auto rowText = [&](int32_t row) { return tree.getItemText(tree.visibleItems()[static_cast<size_t>(row)]); };
+    press(VK_END, "r29");
+    EXPECT_EQ(tree.topRow(), 32 - shown);
+    press(VK_HOME, "r0");
+    EXPECT_EQ(tree.topRow(), 0);
+    press(VK_NEXT, rowText(shown - 1));
+    EXPECT_EQ(tree.topRow(), 0);
+    press(VK_NEXT, rowText(2 * (shown - 1)));
+    Rect row;
+    EXPECT_TRUE(tree.getItemRect(tree.getSelectedItem(), row, false));
+    EXPECT_EQ(row.b, shown * tree.getItemHeight()) << "scrolled to the last full row";
+    press(VK_PRIOR, rowText(shown - 1));
+    press(VK_PRIOR, "r0");
+    EXPECT_EQ(tree.topRow(), 0);
+
+    // A selection hidden under a closed item moves from that item, where a person sees it.
+    tree.selectItem(c);
+    tree.expand(r0, TVE_COLLAPSE);
+    press(VK_DOWN, "r1");
+    tree.selectItem(c);
+    tree.expand(b, TVE_COLLAPSE);
+    press(VK_LEFT, "r0");
+}
+
 TEST_F(ListControls, TreeLineScrollingMovesTheFirstVisibleItem)
 {
     TreeView& tree = control<TreeView>(kTree);
@@ -455,6 +529,12 @@ TEST_F(ListControls, TreeLineScrollingMovesTheFirstVisibleItem)
     EXPECT_EQ(tree.getFirstVisibleItem(), items[0]);
     tree.send(WM_VSCROLL, SB_LINEDOWN, 0);
     EXPECT_EQ(tree.getFirstVisibleItem(), items[1]);
+    // Selected by the program (a node picked in a 3D view), an item out of sight is scrolled to, as by a key.
+    tree.selectItem(items[19]);
+    Rect row;
+    EXPECT_TRUE(tree.getItemRect(items[19], row, false));
+    EXPECT_LE(row.b, static_cast<int32_t>(tree.clientRect().height()));
+    EXPECT_NE(tree.getFirstVisibleItem(), items[1]);
     tree.deleteItem(items[1]);
     EXPECT_FALSE(tree.exists(items[1]));
     EXPECT_EQ(tree.insertItem(items[1], TVI_LAST, "orphan"), 0u) << "a deleted parent is unknown";
@@ -556,6 +636,45 @@ TEST_F(OwnScrollBars, ATreeOf500FollowsItsBar)
     sim().click(onBar(tree, {static_cast<int32_t>(bar.width() / 2), 4})); // the up arrow
     EXPECT_EQ(tree.topRow(), 500 - shown - 1);
     EXPECT_EQ(codes, (std::vector<std::pair<int32_t, int32_t>>{{SB_LINEUP, 0}, {SB_ENDSCROLL, 0}}));
+}
+
+TEST_F(OwnScrollBars, AListViewOf500MovesByPagesHomeAndEndAsByArrowsWithItsBarInStep)
+{
+    ListView& list = make<ListView>("listview", LVS_REPORT | LVS_SINGLESEL);
+    list.insertColumn(0, "Name", 150);
+    for (int i = 0; i < 500; ++i)
+        list.insertItem(i, "item " + std::to_string(i));
+    sim().pump();
+    const int32_t shown = static_cast<int32_t>(list.getScrollInfo(SB_VERT).nPage);
+    ASSERT_GT(shown, 3);
+    ASSERT_TRUE(sim().selectListViewItem(list, 0));
+    watch(itemChangeNote);
+    const auto keyTo = [&](uint8_t key, int32_t selected, int32_t top) {
+        sim().keyPress(key);
+        sim().pump();
+        EXPECT_EQ(list.getNextSelected(), selected) << "key " << int{key};
+        EXPECT_EQ(list.getSelectedCount(), 1) << "key " << int{key};
+        EXPECT_EQ(list.topIndex(), top) << "key " << int{key};
+        EXPECT_EQ(list.getScrollInfo(SB_VERT).nPos, top) << "the bar follows the key " << int{key};
+    };
+    keyTo(VK_NEXT, shown - 1, 0);
+    keyTo(VK_NEXT, 2 * (shown - 1), shown - 1);
+    keyTo(VK_END, 499, 500 - shown);
+    keyTo(VK_DOWN, 499, 500 - shown);
+    keyTo(VK_PRIOR, 499 - (shown - 1), 499 - (shown - 1));
+    keyTo(VK_HOME, 0, 0);
+    keyTo(VK_UP, 0, 0);
+    // Each move that went somewhere tells of the old row's deselection, then the new row's selection, as Down does.
+    const auto selected = [](int32_t item) {
+        return std::to_string(LVN_ITEMCHANGED) + ":" + std::to_string(item) + ":0>" +
+               std::to_string(LVIS_SELECTED | LVIS_FOCUSED);
+    };
+    std::vector<std::string> selections;
+    for (const std::string& n : notes())
+        if (n.starts_with(std::to_string(LVN_ITEMCHANGED)) && n.ends_with(selected(0).substr(selected(0).rfind(':'))))
+            selections.push_back(n);
+    EXPECT_EQ(selections, (std::vector<std::string>{selected(shown - 1), selected(2 * (shown - 1)), selected(499),
+                                                    selected(499 - (shown - 1)), selected(0)}));
 }
 
 TEST_F(OwnScrollBars, AListBoxOf200ScrollsByKeysAndItsThumbWithTheSelectionInView)
