@@ -1084,6 +1084,35 @@ bool SWevents::SaveEvents(SWchunkstream& out) const
     return out.Status() == SWchunkstream::kStatusGood;
 }
 
+void SWevents::ReserveStoredIds(SWchunkstream& in)
+{
+    uint32_t counter = 0; // the action counter: its ids are the events' own, not the process's
+    if (!in.ReadU32(counter))
+        return;
+    for (uint32_t tag = in.PeekTag(); tag != kTagEnd; tag = in.PeekTag()) {
+        if (!EventTypeOfTag(tag)) {
+            if (!in.SkipRecord())
+                return;
+            continue;
+        }
+        const std::unique_ptr<SWchunkstream> event = in.OpenChild();
+        for (uint32_t part = event->PeekTag(); part != kTagEnd; part = event->PeekTag()) {
+            if (part != kTagEventFields && part != kTagVariables) {
+                if (!event->SkipRecord())
+                    break;
+                continue;
+            }
+            const std::unique_ptr<SWchunkstream> body = event->OpenChild();
+            if (part == kTagEventFields)
+                ReserveObjectId(*body);
+            else
+                SWproperties2::ReserveStoredIds(*body);
+        }
+        if (in.Status() != SWchunkstream::kStatusGood)
+            return;
+    }
+}
+
 bool SWevents::LoadEvents(SWchunkstream& in, std::string* failedEvent)
 {
     const uint32_t before = m_nextActionId;

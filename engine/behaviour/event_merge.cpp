@@ -65,8 +65,10 @@ bool ReadEventSection(SWworldreading& in, SWchunkstream& payload)
     return true;
 }
 
-constexpr SWworldsectionhandler kEventSection = {
-    .writeStream = &WriteEventSection, .readStream = &ReadEventSection, .merge = &MergeEventSection};
+constexpr SWworldsectionhandler kEventSection = {.writeStream = &WriteEventSection,
+                                                 .readStream = &ReadEventSection,
+                                                 .reserveIds = &SWevents::ReserveStoredIds,
+                                                 .merge = &MergeEventSection};
 const SWworldsectionregistration kEventSectionRegistered(WorldSection::kEvents, &kEventSection);
 
 } // namespace

@@ -62,6 +62,7 @@ public:
     // Appends the events read; the first event that fails is dropped and ends the read with false, the events
     // read before it kept. failedEvent: that event described for the user (its place and its name when read).
     bool LoadEvents(SWchunkstream& in, std::string* failedEvent = nullptr);
+    static void ReserveStoredIds(SWchunkstream& in); // the events' and their variables' ids LoadEvents would keep
     // Expression arguments read before the expression list held their entries (a file that keeps the events
     // first) wait as the entries' ids; this points them at the entries that exist now.
     void ResolveLoadedReferences();

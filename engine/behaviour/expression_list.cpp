@@ -1,5 +1,6 @@
 #include "engine/behaviour/expression_list.h"
 
+#include <memory>
 #include <unordered_set>
 #include <vector>
 
@@ -92,8 +93,34 @@ bool RemoveMergedExpression(SWworld& target, const MergeEntry& entry)
     return found != nullptr && list->Remove(found);
 }
 
+// The entries' ids that Load keeps, reserved before anything of the file is read.
+void ReserveExpressionIds(SWchunkstream& in)
+{
+    for (uint32_t tag = in.PeekTag(); tag != kTagEnd; tag = in.PeekTag()) {
+        if (tag != kTagEntry) {
+            if (!in.SkipRecord())
+                return;
+            continue;
+        }
+        in.TakeTag();
+        const std::unique_ptr<SWchunkstream> entry = in.OpenChild();
+        for (uint32_t part = entry->PeekTag(); part != kTagEnd; part = entry->PeekTag()) {
+            if (part != kTagEntryBody) {
+                if (!entry->SkipRecord())
+                    break;
+                continue;
+            }
+            entry->TakeTag();
+            ReserveObjectId(*entry->OpenChild());
+        }
+        if (in.Status() != SWchunkstream::kStatusGood)
+            return;
+    }
+}
+
 constexpr SWworldsectionhandler kExpressionSection = {.writeStream = &WriteExpressionSection,
                                                       .readStream = &ReadExpressionSection,
+                                                      .reserveIds = &ReserveExpressionIds,
                                                       .merge = &MergeExpressionSection,
                                                       .removeMerged = &RemoveMergedExpression};
 const SWworldsectionregistration kExpressionSectionRegistered(WorldSection::kExpressions, &kExpressionSection);

@@ -1,6 +1,7 @@
 #include "engine/behaviour/properties.h"
 
 #include <atomic>
+#include <mutex>
 #include <vector>
 
 #include "engine/behaviour/property.h"
@@ -37,6 +38,11 @@ namespace {
 
 std::atomic<uint64_t> g_processRemovals{0};
 
+// One for every list: deferred variables are made once per list in its life, so the lock is seldom taken, and a
+// list read from two threads at once must see its built-ins made whole or not at all. Recursive: the owner makes
+// them through AddVariable, which asks again.
+std::recursive_mutex g_deferredLock;
+
 void RaiseProcessRemovals()
 {
     g_processRemovals.fetch_add(1, std::memory_order_relaxed);
@@ -55,8 +61,23 @@ SWproperties2::~SWproperties2()
     RemoveAllVariables();
 }
 
+void SWproperties2::MakeDeferredVariables() const
+{
+    if (!m_deferred.load(std::memory_order_acquire))
+        return;
+    const std::lock_guard<std::recursive_mutex> lock(g_deferredLock);
+    auto& self = const_cast<SWproperties2&>(*this);
+    if (!m_deferred.load(std::memory_order_relaxed) || self.m_making)
+        return;
+    self.m_making = true;
+    self.MakeDeferred();
+    self.m_making = false;
+    self.m_deferred.store(false, std::memory_order_release);
+}
+
 SWproperty* SWproperties2::GetFirstVariable() const
 {
+    MakeDeferredVariables();
     return static_cast<SWproperty*>(m_variables.Head());
 }
 
@@ -129,6 +150,12 @@ bool SWproperties2::RemoveVariable(SWproperty* variable)
 
 void SWproperties2::RemoveAllVariables()
 {
+    // Deferred built-ins were never made: there is nothing of them to remove, and nothing views them.
+    if (m_deferred.load(std::memory_order_acquire)) {
+        const std::lock_guard<std::recursive_mutex> lock(g_deferredLock);
+        if (!m_making)
+            m_deferred.store(false, std::memory_order_release);
+    }
     while (SWproperty* v = static_cast<SWproperty*>(m_variables.Tail())) {
         // The last variable may be viewed by none, but an earlier one may view it: remove through the rule.
         RemoveVariable(v);
@@ -137,6 +164,13 @@ void SWproperties2::RemoveAllVariables()
 
 void SWproperties2::ResetToInitial()
 {
+    if (m_deferred.load(std::memory_order_acquire)) {
+        const std::lock_guard<std::recursive_mutex> lock(g_deferredLock);
+        if (m_deferred.load(std::memory_order_relaxed) && !m_making) {
+            ResetDeferred(); // the list holds nothing else while they wait
+            return;
+        }
+    }
     for (SWproperty* v = GetFirstVariable(); v != nullptr; v = GetNextVariable(v))
         v->ResetToInitial();
 }
@@ -145,6 +179,8 @@ void SWproperties2::ResetToInitial()
 
 bool SWproperties2::WriteVariables(SWchunkstream& out) const
 {
+    if (m_deferred.load(std::memory_order_acquire))
+        return out.Status() == 0; // built-ins only, and they are never saved
     for (SWproperty* v = GetFirstVariable(); v != nullptr; v = GetNextVariable(v)) {
         const uint32_t tag = RecordTagOf(v->GetType());
         if ((v->GetFlags() & SWproperty::kFlagSaved) == 0 || tag == 0)
@@ -159,6 +195,7 @@ bool SWproperties2::WriteVariables(SWchunkstream& out) const
 
 bool SWproperties2::ReadVariables(SWchunkstream& in)
 {
+    bool readAny = false; // a node that saved none leaves its deferred built-ins waiting
     for (;;) {
         const uint32_t tag = in.PeekTag();
         if (tag == kTagEnd)
@@ -170,9 +207,26 @@ bool SWproperties2::ReadVariables(SWchunkstream& in)
             continue;
         }
         ReadOneVariable(in, type);
+        readAny = true;
     }
-    BindPendingVariables();
+    if (readAny)
+        BindPendingVariables();
     return true;
+}
+
+void SWproperties2::ReserveStoredIds(SWchunkstream& in)
+{
+    for (uint32_t tag = in.PeekTag(); tag != kTagEnd; tag = in.PeekTag()) {
+        if (TypeOfRecordTag(tag) == 0) {
+            if (!in.SkipRecord())
+                return;
+            continue;
+        }
+        in.TakeTag();
+        SWproperty::ReserveStoredId(*in.OpenChild());
+        if (in.Status() != 0)
+            return;
+    }
 }
 
 void SWproperties2::ReadOneVariable(SWchunkstream& in, uint32_t type)

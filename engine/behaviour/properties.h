@@ -4,6 +4,12 @@
 // variable of the same list, so removing a variable also removes the variables that view it.
 //
 // Records: one per saved variable (flag 4), tagged "7400".."7406" by type, payload SWproperty::Save; no terminator.
+//
+// An owner may defer its built-in variables (an object node's transform and its views, which most nodes of a large
+// world are never asked for): they are made, at the head of the list, the first time anything reads or changes the
+// list. Until then the list is empty, saving writes nothing (built-ins are never saved), and ResetToInitial and
+// RemoveAllVariables go to the owner's own storage without making them.
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -23,7 +29,11 @@ public:
 
     SWproperty* GetFirstVariable() const;
     static SWproperty* GetNextVariable(const SWproperty* variable); // null after the last
-    size_t CountVariables() const { return m_variables.Count(); }
+    size_t CountVariables() const
+    {
+        MakeDeferredVariables();
+        return m_variables.Count();
+    }
 
     SWproperty* FindVariable(std::string_view name) const; // byte for byte; unnamed variables never match
     SWproperty* FindVariableById(uint32_t id) const;
@@ -39,6 +49,8 @@ public:
     bool IsTargetOfBinding(const SWproperty* variable) const; // some variable of the list views it
 
     bool ReadVariables(SWchunkstream& in); // up to "END " or the record's end; damaged records are skipped
+    // Before a file is read: the ids of the variables ReadVariables would read from in, reserved (ReserveObjectId).
+    static void ReserveStoredIds(SWchunkstream& in);
     bool WriteVariables(SWchunkstream& out) const;
 
     // Raised by every removal, so that callers caching a variable know to look it up again.
@@ -47,9 +59,18 @@ public:
     // variable of a list that tells its world nothing (a sound's, a Java entry's) look it up again after it.
     static uint64_t GetProcessRemovalCount();
 
+    bool HasDeferredVariables() const { return m_deferred.load(std::memory_order_acquire); }
+
 protected:
     // Called for each variable just before it is deleted (the world counts deletions through it).
     virtual void OnVariableRemoved(SWproperty&) {}
+
+    // Deferred built-ins: DeferVariables from the owner's constructor; MakeDeferred adds them (through AddVariable)
+    // when first wanted, and ResetDeferred does what ResetToInitial would have done to them.
+    void DeferVariables() { m_deferred.store(true, std::memory_order_release); }
+    void MakeDeferredVariables() const;
+    virtual void MakeDeferred() {}
+    virtual void ResetDeferred() {}
 
 private:
     void ReadOneVariable(SWchunkstream& in, uint32_t type);
@@ -59,4 +80,6 @@ private:
 
     SWlist m_variables; // of SWproperty
     uint64_t m_removals = 0;
+    std::atomic<bool> m_deferred{false};
+    bool m_making = false; // MakeDeferred is running: its own additions must not start it again
 };

@@ -518,6 +518,21 @@ bool SWproperty::LoadBoundRecord(SWchunkstream& in)
     return in.Status() == 0;
 }
 
+void SWproperty::ReserveStoredId(SWchunkstream& in)
+{
+    for (uint32_t tag = in.PeekTag(); tag != kTagEnd; tag = in.PeekTag()) {
+        if (tag != kTagId) {
+            if (!in.SkipRecord())
+                return;
+            continue;
+        }
+        in.TakeTag();
+        ReserveObjectId(*in.OpenChild());
+        if (in.Status() != 0)
+            return;
+    }
+}
+
 bool SWproperty::Load(SWchunkstream& in)
 {
     for (;;) {

@@ -147,6 +147,7 @@ public:
     // -- Records: the payload of one variable record (sub-records "7499" or "7497", then "7498")
     bool Save(SWchunkstream& out) const;
     bool Load(SWchunkstream& in); // false: a sub-record ended early or the stream failed; what was read is kept
+    static void ReserveStoredId(SWchunkstream& in); // the id Load will take, reserved ahead (ReserveObjectId)
 
     // -- For SWproperties2
     void SetOwner(SWproperties2* owner) { m_owner = owner; }

@@ -9,12 +9,19 @@
 SWobjectnode::SWobjectnode(uint16_t extraKinds) : SWnode(static_cast<uint16_t>(kKindObject | extraKinds))
 {
     SetClass(kClassObjectNode, true);
-    auto initial = std::make_unique<TypedValueTransform>();
-    auto current = std::make_unique<TypedValueTransform>();
-    m_localInitial = initial.get();
-    m_local = current.get();
-    auto transform = std::make_unique<SWproperty>(kTypeMatrix, std::move(initial), std::move(current),
-                                                  std::make_unique<TypedValueTransform>());
+    // A large world has tens of thousands of nodes, few of whose variables are ever read: the three built-ins
+    // (about a kilobyte a node) wait until the list is.
+    DeferVariables();
+}
+
+SWobjectnode::~SWobjectnode() = default;
+
+void SWobjectnode::MakeDeferred()
+{
+    m_localPrevious = std::make_unique<SWmatrix>(m_localInitial);
+    auto transform = std::make_unique<SWproperty>(kTypeMatrix, std::make_unique<TypedValueTransform>(m_localInitial),
+                                                  std::make_unique<TypedValueTransform>(m_local),
+                                                  std::make_unique<TypedValueTransform>(*m_localPrevious));
     transform->SetName(std::string(kTransformVariableName));
     // Built in: never saved, never edited by the user; the views carry the same flags.
     const uint8_t builtIn = SWproperty::kFlagBuiltIn | SWproperty::kFlagUser;
@@ -30,34 +37,55 @@ SWobjectnode::SWobjectnode(uint16_t extraKinds) : SWnode(static_cast<uint16_t>(k
     AddVariable(std::move(rotation));
 }
 
-SWobjectnode::~SWobjectnode() = default;
+void SWobjectnode::ResetDeferred()
+{
+    m_local = m_localInitial; // what the variable's ResetToInitial does to its current copy
+}
+
+SWobjectnode::PendingState& SWobjectnode::Pending()
+{
+    if (m_pendingState == nullptr)
+        m_pendingState = std::make_unique<PendingState>();
+    return *m_pendingState;
+}
+
+const SWmatrix& SWobjectnode::GetPendingMatrix() const
+{
+    static const SWmatrix kIdentity;
+    return m_pendingState != nullptr ? m_pendingState->pending : kIdentity;
+}
 
 SWmatrix SWobjectnode::GetLocalMatrix() const
 {
-    return m_local->Matrix();
+    return m_local;
 }
 
 void SWobjectnode::SetLocalMatrix(const SWmatrix& m)
 {
-    m_local->SetMatrix(m);
+    m_local = m;
 }
 
 SWmatrix SWobjectnode::GetInitialMatrix() const
 {
-    return m_localInitial->Matrix();
+    return m_localInitial;
 }
 
 void SWobjectnode::SetInitialMatrix(const SWmatrix& m)
 {
-    m_transformVariable->SetMatrixAll(m);
+    // All three copies, as the variable's SetMatrixAll writes them.
+    m_localInitial = m;
+    m_local = m;
+    if (m_localPrevious != nullptr)
+        *m_localPrevious = m;
 }
 
 void SWobjectnode::ApplyTransform(const SWmatrix& p)
 {
+    SWmatrix& pending = Pending().pending;
     if (m_hasPending)
-        m_pending.PostMultiply(p);
+        pending.PostMultiply(p);
     else
-        m_pending = p;
+        pending = p;
     m_hasPending = true;
 }
 
@@ -69,13 +97,11 @@ void SWobjectnode::Translate(float x, float y, float z)
 void SWobjectnode::UpdateMatrices(const SWnode* parent)
 {
     if (m_hasPending) {
-        SWmatrix local = m_local->Matrix();
-        local.PostMultiply(m_pending);
-        m_local->SetMatrix(local);
-        m_pending.SetIdentity();
+        m_local.PostMultiply(m_pendingState->pending);
+        m_pendingState->pending.SetIdentity();
         m_hasPending = false;
     }
-    const SWmatrix& local = m_local->Matrix();
+    const SWmatrix& local = m_local;
     local.Multiply(m_object, m_animation);
     const SWobjectnode* const transformParent = FromNode(parent);
     if (transformParent != nullptr) {
@@ -99,7 +125,7 @@ void SWobjectnode::UpdateRenderMatrix() const
 
 void SWobjectnode::RefreshObjectMatrix()
 {
-    m_local->Matrix().Multiply(m_object, m_animation);
+    m_local.Multiply(m_object, m_animation);
     UpdateRenderMatrix();
 }
 

@@ -62,16 +62,20 @@ public:
     void ApplyTransform(const SWmatrix& p); // pending, in the node's own frame; several compose in order
     void Translate(float x, float y, float z);
     bool HasPendingTransform() const { return m_hasPending; }
-    const SWmatrix& GetPendingMatrix() const { return m_pending; }
-    SWmatrix& PendingRelativeMatrix() { return m_pendingRelative; } // the controller's
-    uint8_t& PendingRelativeByte() { return m_pendingRelativeSet; }
+    const SWmatrix& GetPendingMatrix() const;                        // the identity while none is pending
+    SWmatrix& PendingRelativeMatrix() { return Pending().relative; } // the controller's
+    uint8_t& PendingRelativeByte() { return Pending().relativeSet; }
     // Folds the pending transform, then recomputes this node's matrices from its parent's.
     void UpdateMatrices(const SWnode* parent);
     void UpdateRenderMatrix() const; // the geometry's render matrix from the world matrix
     void RefreshObjectMatrix();      // object := local x animation, then the render matrix
 
-    // -- Built-in variables
-    SWproperty* GetTransformVariable() const { return m_transformVariable; }
+    // -- Built-in variables (made when first asked for; the matrices above are the node's own until then and after)
+    SWproperty* GetTransformVariable() const
+    {
+        MakeDeferredVariables();
+        return m_transformVariable;
+    }
 
     // -- Motion state
     uint8_t GetAxisLock() const { return m_axisLock; }
@@ -102,18 +106,32 @@ public:
     void SetVisible(bool visible); // the geometry's hidden and visible bytes
     int GetKindCode() const;       // 1 mesh, camera, root; 4 particle geometry; 3 hot spot; else 2
 
+protected:
+    void MakeDeferred() override;
+    void ResetDeferred() override;
+
 private:
-    TypedValueTransform* m_local = nullptr;        // owned by m_transformVariable
-    TypedValueTransform* m_localInitial = nullptr; // the same
-    SWproperty* m_transformVariable = nullptr;     // owned by this node's variable list
+    // What only moving nodes use, made when first wanted (most nodes of a large world never move).
+    struct PendingState {
+        SWmatrix pending;
+        SWmatrix relative;
+        uint8_t relativeSet = 0;
+    };
+    PendingState& Pending();
+
+    // Two copies of the "Transform" variable, whose values view them once it is made; the third, the previous
+    // value, equals the initial one until then (only an assignment through the variable sets it apart), and is the
+    // variable's own from then on.
+    SWmatrix m_local;
+    SWmatrix m_localInitial;
+    SWproperty* m_transformVariable = nullptr; // owned by this node's variable list; null until made
+    std::unique_ptr<SWmatrix> m_localPrevious; // made with the variable
     SWmatrix m_world;
     SWmatrix m_object;
     SWmatrix m_baseWorld;
     SWmatrix m_animation;
-    SWmatrix m_pending;
+    std::unique_ptr<PendingState> m_pendingState;
     bool m_hasPending = false;
-    SWmatrix m_pendingRelative;
-    uint8_t m_pendingRelativeSet = 0;
     uint8_t m_axisLock = 0;
     uint8_t m_hasKeyFrames = 0;
     uint8_t m_keyStates[2] = {0, 0};

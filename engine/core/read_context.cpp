@@ -11,6 +11,13 @@ bool IsReserved(uint32_t id)
     return id == kIdNone || id == kIdUnset;
 }
 
+// What a kept read does with an object's own id when first seen: ids from kLowestUnsafeId up are made fresh.
+void RaiseKept(uint32_t stored)
+{
+    if (!IsReserved(stored) && stored < kLowestUnsafeId)
+        RaiseUniqueIdPast(stored);
+}
+
 std::uint64_t FreeGrowthOf(std::uint64_t storedBytes)
 {
     constexpr std::uint64_t kFactor = SWreadlimits::kFreeGrowth;
@@ -100,6 +107,12 @@ uint32_t SWreadcontext::TakeObjectId(uint32_t stored)
     return stored;
 }
 
+void SWreadcontext::ReserveObjectId(uint32_t stored)
+{
+    if (m_mode == IdMode::kKeep)
+        RaiseKept(stored);
+}
+
 uint32_t SWreadcontext::TakeReferencedId(uint32_t stored)
 {
     if (IsReserved(stored))
@@ -142,4 +155,15 @@ uint32_t ReadReferencedId(SWchunkstream& in)
     if (SWreadcontext* context = in.ReadContext())
         return context->TakeReferencedId(stored);
     return stored;
+}
+
+void ReserveObjectId(SWchunkstream& in)
+{
+    uint32_t stored = 0;
+    if (!in.ReadU32(stored))
+        return;
+    if (SWreadcontext* context = in.ReadContext())
+        context->ReserveObjectId(stored);
+    else
+        RaiseKept(stored);
 }

@@ -78,7 +78,10 @@ public:
     // What decoding storedBytes into decodedBytes counts against the byte limit.
     static std::uint64_t CountedGrowth(std::uint64_t storedBytes, std::uint64_t decodedBytes);
 
-    uint32_t TakeObjectId(uint32_t stored);     // the id an object read with stored as its own gets
+    uint32_t TakeObjectId(uint32_t stored); // the id an object read with stored as its own gets
+    // Before anything of the file is read: stored will be kept as an object's own, so no id made while the file is
+    // read may take it (raised past, as TakeObjectId will; only when ids are kept).
+    void ReserveObjectId(uint32_t stored);
     uint32_t TakeReferencedId(uint32_t stored); // the id a reference to stored resolves to
     size_t MappedCount() const { return m_map.size(); }
 
@@ -100,3 +103,5 @@ private:
 uint32_t ReadObjectId(SWchunkstream& in);
 // A reference to an object's id: u32 from in, resolved through in's read context.
 uint32_t ReadReferencedId(SWchunkstream& in);
+// An object's own id read ahead of the object (u32 from in), reserved through in's read context (none: as kKeep).
+void ReserveObjectId(SWchunkstream& in);

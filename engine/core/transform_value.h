@@ -6,9 +6,12 @@
 #include "engine/core/matrix.h"
 #include "engine/core/typed_value.h"
 
+//
+// The matrix itself is the node's: the value reads and writes it in place, so that the node keeps its matrices
+// whether or not the variable has been made.
 class TypedValueTransform : public TypedValue {
 public:
-    explicit TypedValueTransform(const SWmatrix& m = SWmatrix()) : TypedValue(kTypeMatrix), m_matrix(m) {}
+    explicit TypedValueTransform(SWmatrix& storage) : TypedValue(kTypeMatrix), m_matrix(storage) {}
 
     const SWmatrix& Matrix() const { return m_matrix; } // the fast way in for the node's updates
     void SetMatrix(const SWmatrix& m) { m_matrix = m; }
@@ -18,5 +21,5 @@ public:
     void WriteTarget(const TypedValueData& value, int16_t index) override;
 
 private:
-    SWmatrix m_matrix;
+    SWmatrix& m_matrix; // the node's, which outlives this value
 };

@@ -8,8 +8,11 @@
 #include <new>
 #include <optional>
 #include <span>
+#include <string>
 #include <unordered_map>
+#include <vector>
 
+#include "engine/behaviour/properties.h"
 #include "engine/core/buffer.h"
 #include "engine/core/camera_node.h"
 #include "engine/core/chunk_stream.h"
@@ -21,6 +24,7 @@
 #include "engine/core/mesh_node.h"
 #include "engine/core/node.h"
 #include "engine/core/object_node.h"
+#include "engine/core/read_context.h"
 #include "engine/core/record_builder.h"
 #include "engine/core/root_object.h"
 #include "engine/core/sub_worlds.h"
@@ -384,6 +388,8 @@ private:
     void ReadWorldRecord(SWchunkstream& in);
     void ReadHeader(SWchunkstream& in);
     void ReadStreamRoot(SWchunkstream& in);
+    void ReserveStoredIds(uint32_t worldIndex);
+    void ReserveStreamRootIds(SWchunkstream& in);
     void ReadNode(SWchunkstream& in, uint32_t position);
     void ReadNodeHeader(SWchunkstream& in, uint32_t position);
     void ReadObjectNode(SWobjectnode& object, SWchunkstream& in);
@@ -444,6 +450,8 @@ bool WorldReader::Read()
     if (!m_reading->Open(worldIndex, payload))
         return false;
     ReadWorldRecord(*payload.stream);
+    if (m_context.Mode() == SWreadcontext::IdMode::kKeep)
+        ReserveStoredIds(worldIndex);
     ReadChildren(worldIndex, kTagWorld);
     Link();
     m_world->SetFileVersionNumber(m_context.FormatVersion());
@@ -483,6 +491,74 @@ void WorldReader::ReadChildren(uint32_t parentIndex, uint32_t parentTag)
             ReadStreamRoot(*payload.stream);
         }
     }
+}
+
+// Objects made while the file is read take fresh ids (a duplicate, a node stored without one, an object node's
+// built-in variables) from the counter, which has been raised only past the ids read so far: one the file stores
+// further on would then name two objects, and links to it would find either. So the ids the stream root stores
+// for its objects are reserved first, its sections' through their handlers. Its payload is decoded once more for
+// this, uncounted, when compressed: only published files are, and a stored payload is read where it lies.
+void WorldReader::ReserveStoredIds(uint32_t worldIndex)
+{
+    for (const uint32_t index : m_reading->Children(worldIndex)) {
+        if (m_reading->Tag(index) != kTagStreamRoot)
+            continue;
+        const DocumentRecord& record = m_file.Records()[index];
+        std::vector<uint8_t> decoded;
+        std::span<const uint8_t> bytes = record.payload;
+        if (record.Compression() != static_cast<uint8_t>(DocumentCompression::kNone)) {
+            const uint64_t allowed = m_context.DecodedBytesAllowed(record.payload.size());
+            if (SWdocumentfile::DecodePayload(record, decoded, allowed) != PayloadStatus::kOk)
+                return; // the read refuses it, or skips it
+            bytes = decoded;
+        }
+        SWchunkstream in(bytes);
+        in.SetFormatVersion(m_context.FormatVersion());
+        in.SetReadContext(&m_context);
+        ReserveStreamRootIds(in);
+        return; // only the first is read
+    }
+}
+
+void WorldReader::ReserveStreamRootIds(SWchunkstream& in)
+{
+    ForEachNested(in, [&](uint32_t tag, SWchunkstream& s) {
+        if (tag == kTagNodeTable) {
+            ForEachNested(s, [&](uint32_t nodeTag, SWchunkstream& n) {
+                if (nodeTag != kTagNode)
+                    return;
+                // Every header and list a node record holds: one the read drops only leaves an id unused.
+                ForEachNested(n, [&](uint32_t t, SWchunkstream& c) {
+                    if (t == kTagNodeHeader)
+                        ReserveObjectId(c);
+                    else if (t == kTagVariables)
+                        SWproperties2::ReserveStoredIds(c);
+                });
+            });
+        } else if (tag == kTagCursors) {
+            ForEachNested(s, [&](uint32_t t, SWchunkstream& c) {
+                if (t == kTagCursor)
+                    ReserveObjectId(c);
+            });
+        } else if (tag == kTagJava) {
+            ForEachNested(s, [&](uint32_t t, SWchunkstream& j) {
+                std::optional<std::string> name;
+                std::string classPath;
+                if (t != kTagJavaClass || !j.ReadString(name) || !j.ReadString(classPath))
+                    return;
+                ForEachNested(j, [&](uint32_t v, SWchunkstream& variables) {
+                    if (v == kTagVariables)
+                        SWproperties2::ReserveStoredIds(variables);
+                });
+            });
+        } else if (tag == kTagVariables) {
+            SWproperties2::ReserveStoredIds(s);
+        } else if (const std::optional<WorldSection> section = FindWorldSection(kTagStreamRoot, tag)) {
+            const SWworldsectionhandler* handler = FindWorldSectionHandler(*section);
+            if (handler != nullptr && handler->reserveIds != nullptr)
+                handler->reserveIds(s);
+        }
+    });
 }
 
 void WorldReader::ReadRecordSection(WorldSection section, uint32_t index)

@@ -178,6 +178,9 @@ struct SWworldsectionhandler {
     // Sub-record sections: the payload of the section's sub-record of "5PTS".
     bool (*writeStream)(SWworldwriting& out, SWchunkstream& payload) = nullptr;
     bool (*readStream)(SWworldreading& in, SWchunkstream& payload) = nullptr;
+    // Sub-record sections, read keeping the file's ids: before anything of the file is read, reserves the ids the
+    // payload stores for its objects (ReserveObjectId), so that no id made while reading takes one of them.
+    void (*reserveIds)(SWchunkstream& payload) = nullptr;
     // Merging a file into a world (scene import, sub-worlds): moves the section's objects from import into target
     // under both locks, renumbering what must be unique in the target, and lists them in record. kinds: the
     // MergeKindBits of scene_import.h. Null: the events move as they are; other sections stay in the import.

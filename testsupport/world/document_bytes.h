@@ -3,6 +3,7 @@
 // are checked against the layout rather than against our own writer.
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/core/document_file.h"
@@ -54,6 +55,47 @@ inline std::vector<uint8_t> FileOf(std::vector<uint8_t> body, bool scramble = tr
         ScrambleBody(body, seed);
     file.insert(file.end(), body.begin(), body.end());
     return file;
+}
+
+// Replaces an id where a stream root ("5PTS") stores it: a node's "NHDR", a variable's "7498", an event's "7399", an
+// expression entry's "7ESB", group members and the arcball.
+inline void ReplaceStoredId(std::vector<uint8_t>& payload, uint32_t from, uint32_t to)
+{
+    auto replaceAt = [&](size_t at) {
+        if (at + 4 <= payload.size() && pf::loadU32le(&payload[at]) == from)
+            pf::storeU32le(&payload[at], to);
+    };
+    for (size_t i = 0; i + 12 <= payload.size(); ++i) {
+        const uint32_t tag = pf::loadU32le(&payload[i]);
+        if (tag == MakeTag("NHDR") || tag == MakeTag("ARCB") || tag == MakeTag("7498") || tag == MakeTag("7399") ||
+            tag == MakeTag("7ESB")) {
+            replaceAt(i + 8);
+        } else if (tag == MakeTag("NGRP")) {
+            const uint32_t count = pf::loadU32le(&payload[i + 8]);
+            for (uint32_t k = 0; k < count; ++k)
+                replaceAt(i + 12 + 4 * size_t{k});
+        }
+    }
+}
+
+// A saved document (a world or a project) with the ids its stream root stores replaced (from, to), as a file
+// written by another process holds them; empty when saved does not parse.
+inline std::vector<uint8_t> WithStoredIds(const std::vector<uint8_t>& saved,
+                                          const std::vector<std::pair<uint32_t, uint32_t>>& ids,
+                                          const char* digits = "0951")
+{
+    SWdocumentfile file;
+    if (SWdocumentfile::Parse(saved, file) != DocumentStatus::kOk)
+        return {};
+    std::vector<RawRecord> records;
+    for (const DocumentRecord& record : file.Records()) {
+        RawRecord raw{record.tag, record.parentIndex, record.flags, {record.payload.begin(), record.payload.end()}};
+        if (record.tag == MakeTag("5PTS"))
+            for (const auto& [from, to] : ids)
+                ReplaceStoredId(raw.payload, from, to);
+        records.push_back(std::move(raw));
+    }
+    return FileOf(BodyOf(records), true, digits);
 }
 
 inline std::vector<uint8_t> Bytes(const char* text)

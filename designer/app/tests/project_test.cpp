@@ -8,6 +8,7 @@
 #include <functional>
 #include <iterator>
 #include <memory>
+#include <set>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -35,6 +36,7 @@
 #include "engine/core/record_builder.h"
 #include "engine/core/root_object.h"
 #include "engine/core/type_tag.h"
+#include "engine/core/unique_id.h"
 #include "engine/core/world_file.h"
 #include "engine/resources/background.h"
 #include "engine/resources/image32.h"
@@ -44,6 +46,7 @@
 #include "engine/resources/texture.h"
 #include "engine/resources/tooltip.h"
 #include "platform/testing/ui_fixture.h"
+#include "testsupport/world/document_bytes.h"
 #include "testsupport/world/sample_world.h"
 
 namespace {
@@ -521,6 +524,40 @@ TEST_F(Project, ALargeProjectReadsWholeWhileGivingItsPagesBack)
     std::vector<uint8_t> again;
     ASSERT_TRUE(loaded.project->WriteBytes(again, loaded.gradients.get()));
     EXPECT_TRUE(again == FileBytes(path));
+}
+
+// A project written by another process stores ids above this one's counter. The ids its read gives fresh (a
+// duplicate, a node stored without one) take none the file stores further on, and the project saves the same
+// after it is read again.
+TEST_F(Project, FreshIdsTakenWhileReadingTakeNoneTheFileStores)
+{
+    std::vector<std::pair<uint32_t, uint32_t>> ids;
+    const uint32_t base = PeekUniqueId() + 1000;
+    for (uint32_t k = 0; k < 40; ++k) {
+        auto* node = new SWobjectnode;
+        node->SetName("n" + std::to_string(k));
+        ASSERT_TRUE(world().AddNode(node, nullptr));
+        ids.emplace_back(node->GetId(), k == 1 ? base : k == 2 ? 0 : base + k); // n1 repeats n0's, n2 has none
+    }
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(project().WriteBytes(bytes, nullptr));
+    CVTND_Project::LoadResult loaded =
+        CVTND_Project::LoadBytes(documenttest::WithStoredIds(bytes, ids, "0942"), "other.vtp");
+    ASSERT_TRUE(loaded.ok()) << loaded.message;
+    std::set<uint32_t> seen;
+    SWnode* const root = loaded.world->GetRootNode();
+    for (SWnode* node = root; node != nullptr; node = node->NextInTree(root))
+        EXPECT_TRUE(seen.insert(node->GetId()).second) << node->GetName().value_or("") << " " << node->GetId();
+    for (uint32_t k = 3; k < 40; ++k)
+        EXPECT_EQ(root->FindByName("n" + std::to_string(k))->GetId(), base + k);
+
+    std::vector<uint8_t> first;
+    ASSERT_TRUE(loaded.project->WriteBytes(first, nullptr));
+    CVTND_Project::LoadResult again = CVTND_Project::LoadBytes(first, "first.vtp");
+    ASSERT_TRUE(again.ok()) << again.message;
+    std::vector<uint8_t> second;
+    ASSERT_TRUE(again.project->WriteBytes(second, nullptr));
+    EXPECT_TRUE(second == first);
 }
 
 TEST_F(Project, RecordsOfLaterPartsSurviveAsBytesAndGradientsStaySiblings)

@@ -3,9 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "engine/behaviour/event.h"
+#include "engine/behaviour/expression.h"
+#include "engine/behaviour/expression_list.h"
 #include "engine/behaviour/property.h"
 #include "engine/core/camera_node.h"
 #include "engine/core/header.h"
@@ -169,6 +175,67 @@ std::vector<uint8_t> WithVersion(SWworld& world, const char* digits, std::option
     return FileOf(BodyOf(records), true, digits);
 }
 
+// A loaded node that saved no variables makes its built-in ones only when the list is first read; until then its
+// matrices are its own, a reset goes to them, and saving writes what it wrote before.
+TEST(WorldFileRoundTrip, BuiltInVariablesWaitUntilAskedFor)
+{
+    SWworld world;
+    AddObject(world, "plain")->SetInitialMatrix(SWmatrix::Translation(4, 5, 6));
+    SWobjectnode* withOwn = AddObject(world, "own");
+    withOwn->SetInitialMatrix(SWmatrix::Translation(1, 2, 3));
+    auto speed = std::make_unique<SWproperty>(kTypeFloat);
+    speed->SetName(std::string("speed"));
+    ASSERT_NE(withOwn->AddVariable(std::move(speed)), nullptr);
+    const std::vector<uint8_t> first = Save(world);
+
+    WorldLoadResult loaded = Load(first);
+    ASSERT_EQ(loaded.status, DocumentStatus::kOk);
+    auto* plain = SWobjectnode::FromNode(Named(*loaded.world, "plain"));
+    auto* own = SWobjectnode::FromNode(Named(*loaded.world, "own"));
+    ASSERT_NE(plain, nullptr);
+    ASSERT_NE(own, nullptr);
+    EXPECT_TRUE(plain->HasDeferredVariables());
+    plain->SetLocalMatrix(SWmatrix::Translation(9, 9, 9));
+    plain->ResetToInitial();
+    EXPECT_EQ(plain->GetLocalMatrix().GetTranslation(), SWvector(4, 5, 6));
+    EXPECT_TRUE(plain->HasDeferredVariables());
+    EXPECT_EQ(Save(*loaded.world), first);
+
+    // Read from the file, the user's variable comes after the built-ins, as in the world it was saved from.
+    std::vector<std::string> names;
+    for (const SWproperty* v = own->GetFirstVariable(); v != nullptr; v = SWproperties2::GetNextVariable(v))
+        names.push_back(v->GetName().value_or(""));
+    EXPECT_EQ(names, (std::vector<std::string>{"Transform", "Position", "Rotation", "speed"}));
+    EXPECT_EQ(own->FindVariable("Position")->GetAsVector(), SWvector(1, 2, 3));
+
+    SWproperty* position = plain->FindVariable("Position");
+    ASSERT_NE(position, nullptr);
+    EXPECT_FALSE(plain->HasDeferredVariables());
+    EXPECT_EQ(plain->CountVariables(), 3u);
+    EXPECT_EQ(position->GetAsVector(), SWvector(4, 5, 6));
+    const TypedValueData previous = plain->GetTransformVariable()->GetPreviousData();
+    EXPECT_EQ(SWvector(previous.elements[3], previous.elements[7], previous.elements[11]), SWvector(4, 5, 6));
+    EXPECT_EQ(Save(*loaded.world), first); // built-ins are never saved
+    position->AssignVector(7, 8, 9);
+    EXPECT_EQ(plain->GetLocalMatrix().GetTranslation(), SWvector(7, 8, 9));
+    EXPECT_EQ(plain->GetInitialMatrix().GetTranslation(), SWvector(4, 5, 6));
+}
+
+// Two threads asking a fresh node for its variables at once see one set of built-ins, made whole.
+TEST(WorldFileRoundTrip, BuiltInVariablesAreMadeOnceWhenAskedFromTwoThreads)
+{
+    for (int round = 0; round < 20; ++round) {
+        SWobjectnode node;
+        SWproperty* seen[2] = {};
+        std::thread other([&] { seen[0] = node.FindVariable("Rotation"); });
+        seen[1] = node.FindVariable("Rotation");
+        other.join();
+        ASSERT_NE(seen[0], nullptr);
+        EXPECT_EQ(seen[0], seen[1]);
+        EXPECT_EQ(node.CountVariables(), 3u);
+    }
+}
+
 TEST(WorldFileVersions, TheWorldsOwnVersionWinsOverTheContainers)
 {
     const std::unique_ptr<SWworld> world = SampleWorld();
@@ -267,23 +334,67 @@ TEST(WorldFileIds, LoadedIdsRaiseTheCounterAndDuplicatesGetFreshOnes)
     }
 }
 
-// Replaces a node id where the stream root stores it: its "NHDR", group members and the arcball.
-void ReplaceNodeId(std::vector<uint8_t>& payload, uint32_t from, uint32_t to)
+// A read gives some objects fresh ids from the counter (a duplicate, a node stored without an id, an object node's
+// built-in variables) before it has seen every id the file stores: none may be one the file stores for another
+// object further on, or two objects of the world share it and a saved copy reads back with other ids.
+TEST(WorldFileIds, FreshIdsTakenWhileReadingAreNoneTheFileStoresFurtherOn)
 {
-    auto replaceAt = [&](size_t at) {
-        if (at + 4 <= payload.size() && pf::loadU32le(&payload[at]) == from)
-            pf::storeU32le(&payload[at], to);
+    SWworld world;
+    std::vector<std::pair<uint32_t, uint32_t>> ids; // the id each node is given in the file
+    const uint32_t base = PeekUniqueId() + 1000;    // above every id this process made
+    auto add = [&](const std::string& name, std::optional<uint32_t> stored) {
+        auto* node = new SWobjectnode;
+        node->SetName(name);
+        world.AddNode(node, nullptr);
+        if (stored)
+            ids.emplace_back(node->GetId(), *stored);
+        return node;
     };
-    for (size_t i = 0; i + 12 <= payload.size(); ++i) {
-        const uint32_t tag = pf::loadU32le(&payload[i]);
-        if (tag == MakeTag("NHDR") || tag == MakeTag("ARCB")) {
-            replaceAt(i + 8);
-        } else if (tag == MakeTag("NGRP")) {
-            const uint32_t count = pf::loadU32le(&payload[i + 8]);
-            for (uint32_t k = 0; k < count; ++k)
-                replaceAt(i + 12 + 4 * size_t{k});
-        }
+    add("first", base);
+    add("again", base); // a duplicate: the second gets a fresh id
+    add("none", 0);
+    SWobjectnode* own = add("own", base + 60);
+    auto speed = std::make_unique<SWproperty>(kTypeFloat);
+    speed->SetName(std::string("speed"));
+    const uint32_t speedId = own->AddVariable(std::move(speed))->GetId();
+    ids.emplace_back(speedId, base + 62);
+    for (uint32_t k = 1; k <= 70; ++k)
+        if (k != 60 && k != 62)
+            add("later" + std::to_string(k), base + k);
+    // The events and expressions come after the node table.
+    SWexpressionlist& expressions = SWexpressionlist::Of(world);
+    for (uint32_t k = 71; k <= 74; ++k) {
+        ids.emplace_back(world.AddEvent(1, static_cast<uint32_t>(EventType::kTimerEvent))->GetId(), base + k);
+        ids.emplace_back(expressions.Add(std::make_unique<SWexpression>(&world))->GetId(), base + k + 4);
     }
+
+    WorldLoadResult loaded = Load(WithStoredIds(Save(world), ids));
+    ASSERT_EQ(loaded.status, DocumentStatus::kOk);
+    SWworld& read = *loaded.world;
+    std::set<uint32_t> seen;
+    for (SWnode* node = read.GetRootNode(); node != nullptr; node = node->NextInTree(read.GetRootNode())) {
+        EXPECT_TRUE(seen.insert(node->GetId()).second) << node->GetName().value_or("") << " " << node->GetId();
+        for (const SWproperty* v = node->GetFirstVariable(); v != nullptr; v = SWproperties2::GetNextVariable(v))
+            EXPECT_TRUE(seen.insert(v->GetId()).second) << v->GetName().value_or("") << " " << v->GetId();
+    }
+    for (uint32_t k = 71; k <= 74; ++k) {
+        EXPECT_NE(read.FindEventById(base + k), nullptr);
+        EXPECT_NE(SWexpressionlist::Of(read).FindById(base + k + 4), nullptr);
+        EXPECT_TRUE(seen.insert(base + k).second && seen.insert(base + k + 4).second) << k;
+    }
+    // Stored ids are kept: files, links and peers name the objects by them.
+    EXPECT_EQ(Named(read, "first")->GetId(), base);
+    EXPECT_EQ(Named(read, "own")->GetId(), base + 60);
+    EXPECT_EQ(Named(read, "own")->FindVariable("speed")->GetId(), base + 62);
+    for (uint32_t k : {1u, 2u, 5u, 10u, 61u, 63u, 70u})
+        EXPECT_EQ(Named(read, ("later" + std::to_string(k)).c_str())->GetId(), base + k);
+    EXPECT_NE(Named(read, "again")->GetId(), base);
+    EXPECT_NE(Named(read, "none")->GetId(), 0u);
+
+    const std::vector<uint8_t> first = Save(read);
+    WorldLoadResult again = Load(first);
+    ASSERT_EQ(again.status, DocumentStatus::kOk);
+    EXPECT_EQ(Save(*again.world), first);
 }
 
 TEST(WorldFileIds, AHugeStoredIdDoesNotWrapTheCounter)
@@ -298,7 +409,7 @@ TEST(WorldFileIds, AHugeStoredIdDoesNotWrapTheCounter)
     for (const DocumentRecord& record : file.Records()) {
         RawRecord raw{record.tag, record.parentIndex, record.flags, {record.payload.begin(), record.payload.end()}};
         if (record.tag == MakeTag("5PTS"))
-            ReplaceNodeId(raw.payload, boxId, 0xFFFFFFF0); // the node, the group, the arcball
+            ReplaceStoredId(raw.payload, boxId, 0xFFFFFFF0); // the node, the group, the arcball
         records.push_back(std::move(raw));
     }
     const uint32_t before = PeekUniqueId();
