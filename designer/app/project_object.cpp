@@ -31,7 +31,7 @@ bool CVTND_Object::IsNodeType() const
 uint16_t CVTND_Object::TypeOfNode(const SWnode& node)
 {
     ObjectType type = ObjectType::kNode;
-    const auto* object = dynamic_cast<const SWobjectnode*>(&node);
+    const SWobjectnode* object = SWobjectnode::FromNode(&node);
     if (node.HasKind(SWnode::kKindRoot))
         type = ObjectType::kRoot;
     else if (node.HasKind(SWnode::kKindCamera))

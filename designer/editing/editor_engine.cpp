@@ -586,7 +586,7 @@ int32_t CEditorEngine::MapNodeIcon(const SWnode& node)
             return 10;
         return node.HasKind(SWnode::kKindHotspot) ? 15 : 0;
     }
-    const auto* object = dynamic_cast<const SWobjectnode*>(&node);
+    const SWobjectnode* object = SWobjectnode::FromNode(&node);
     const int code = object != nullptr ? object->GetKindCode() : 0;
     if (code == 3)
         return 7;
