@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
-#include <unordered_map>
 
 #include "designer/app/designer_app.h"
 #include "designer/app/editor_settings.h"

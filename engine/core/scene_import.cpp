@@ -508,28 +508,6 @@ SWmaterial* FindMaterial(SWworld& world, std::string_view name)
 
 } // namespace
 
-SWtexture* MergedTexture(SWworld& target, const MergeEntry& entry)
-{
-    if (entry.object == nullptr)
-        return target.FindTextureByName(entry.name);
-    for (SWtexture* t = target.GetRootObject()->GetFirstTexture(); t; t = SWrootobject::GetNextTexture(t)) {
-        if (t == entry.object)
-            return t->GetName() == entry.name ? t : nullptr;
-    }
-    return nullptr;
-}
-
-SWmaterial* MergedMaterial(SWworld& target, const MergeEntry& entry)
-{
-    if (entry.object == nullptr)
-        return FindMaterial(target, entry.name);
-    for (SWmaterial* m = target.GetRootObject()->GetFirstMaterial(); m; m = SWrootobject::GetNextMaterial(m)) {
-        if (m == entry.object)
-            return m->GetName() == entry.name ? m : nullptr;
-    }
-    return nullptr;
-}
-
 MergedResourceLookup::MergedResourceLookup(SWworld& target) : m_target(target)
 {
     for (SWtexture* t = target.GetRootObject()->GetFirstTexture(); t; t = SWrootobject::GetNextTexture(t))
@@ -538,26 +516,31 @@ MergedResourceLookup::MergedResourceLookup(SWworld& target) : m_target(target)
         m_materials.insert(m);
 }
 
+namespace {
+
+// The very object the entry recorded, while listed is still holding it under the recorded name.
+template <typename T> T* StillListed(const std::unordered_set<const void*>& listed, const MergeEntry& entry)
+{
+    auto* object = const_cast<T*>(static_cast<const T*>(entry.object));
+    return listed.contains(entry.object) && object->GetName() == entry.name ? object : nullptr;
+}
+
+} // namespace
+
 SWtexture* MergedResourceLookup::Texture(const MergeEntry& entry) const
 {
-    if (entry.object == nullptr)
-        return m_target.FindTextureByName(entry.name);
-    auto* texture = const_cast<SWtexture*>(static_cast<const SWtexture*>(entry.object));
-    return m_textures.contains(entry.object) && texture->GetName() == entry.name ? texture : nullptr;
+    return entry.object == nullptr ? m_target.FindTextureByName(entry.name) : StillListed<SWtexture>(m_textures, entry);
+}
+
+SWmaterial* MergedResourceLookup::Material(const MergeEntry& entry) const
+{
+    return entry.object == nullptr ? FindMaterial(m_target, entry.name) : StillListed<SWmaterial>(m_materials, entry);
 }
 
 void MergedResourceLookup::Forget(const void* resource)
 {
     m_textures.erase(resource);
     m_materials.erase(resource);
-}
-
-SWmaterial* MergedResourceLookup::Material(const MergeEntry& entry) const
-{
-    if (entry.object == nullptr)
-        return FindMaterial(m_target, entry.name);
-    auto* material = const_cast<SWmaterial*>(static_cast<const SWmaterial*>(entry.object));
-    return m_materials.contains(entry.object) && material->GetName() == entry.name ? material : nullptr;
 }
 
 SWsound* MergedSound(SWworld& target, const MergeEntry& entry)

@@ -117,11 +117,10 @@ size_t RemoveMerged(SWworld& target, const MergeRecord& record, bool resources =
 // The resource an entry names, as RemoveMerged finds it: the very object merged while it is still in the target's
 // list under the recorded name (a name check too, since a freed address may come back as another object); by name
 // for an entry read from a file. Null when neither holds.
-SWtexture* MergedTexture(SWworld& target, const MergeEntry& entry);
-SWmaterial* MergedMaterial(SWworld& target, const MergeEntry& entry);
 SWsound* MergedSound(SWworld& target, const MergeEntry& entry);
-// The same answers for every entry of a record, the target's lists gathered once: found one at a time, a record of
-// thousands of textures walked the list of thousands for each. Valid while those lists do not change.
+// The same for textures and materials, the target's lists gathered once for every entry of a record: a record of
+// thousands of textures looked up one at a time walked the list of thousands for each. Valid while those lists do
+// not change, but for what Forget is told.
 class MergedResourceLookup {
 public:
     explicit MergedResourceLookup(SWworld& target);

@@ -314,8 +314,7 @@ bool TreeView::selectItem(TreeItem item)
     }
     if (!changeSelection(item, TVC_UNKNOWN))
         return false;
-    if (const int32_t shown = rowOf(m_selected); m_selected != 0 && shown >= 0)
-        ensureRowShown(shown);
+    showSelection();
     return true;
 }
 
@@ -480,8 +479,11 @@ bool TreeView::scrollLines(int32_t lines)
     return true;
 }
 
-void TreeView::ensureRowShown(int32_t row)
+void TreeView::showSelection()
 {
+    const int32_t row = rowOf(m_selected);
+    if (row < 0)
+        return;
     if (row < m_top)
         m_top = row;
     else if (row >= m_top + shownRows())
@@ -536,10 +538,8 @@ void TreeView::onKey(uint32_t key)
     if (!next || *next < 0)
         return;
     const TreeItem target = all[static_cast<size_t>(*next)].first;
-    if (!changeSelection(target, TVC_BYKEYBOARD))
-        return;
-    if (const int32_t shown = rowOf(m_selected); shown >= 0)
-        ensureRowShown(shown);
+    if (changeSelection(target, TVC_BYKEYBOARD))
+        showSelection();
 }
 
 ImageListRef TreeView::setImageList(ImageListRef list, int32_t which)

@@ -131,10 +131,10 @@ private:
 
     bool changeSelection(TreeItem item, uint32_t action);
     void collect(TreeItem parent, int32_t depth) const;
-    const Rows& rows() const;               // gathered again only after the shown rows changed
-    void reshaped() { m_rowsStale = true; } // items added, removed, opened or closed
-    int32_t rowOf(TreeItem item) const;     // -1 when the item is not shown
-    void ensureRowShown(int32_t row);
+    const Rows& rows() const;                        // gathered again only after the shown rows changed
+    void reshaped() { m_rowsStale = true; }          // items added, removed, opened or closed
+    int32_t rowOf(TreeItem item) const;              // -1 when the item is not shown
+    void showSelection();                            // scrolled into view, when it is shown
     bool expandByUser(TreeItem item, uint32_t code); // notifies TVN_ITEMEXPANDED; false when nothing changed
     void onKey(uint32_t key);
     int32_t depthOf(TreeItem item) const;
