@@ -8,6 +8,7 @@
 #include "platform/ui/dialog/dialog.h"
 
 #include <algorithm>
+#include <cctype>
 #include <utility>
 
 namespace pf {
@@ -92,6 +93,19 @@ protected:
             }
         }
         return Dialog::handle(msg);
+    }
+    // Y and N answer a question box as its buttons do, wherever the focus is in it.
+    bool preTranslateMessage(const Msg& msg) override
+    {
+        if (msg.message == WM_CHAR) {
+            const auto key = static_cast<char>(std::tolower(static_cast<int>(msg.wParam & 0x7F)));
+            const int32_t answer = key == 'y' ? IDYES : key == 'n' ? IDNO : 0;
+            if (answer != 0 && child(answer) != nullptr) {
+                endDialog(answer);
+                return true;
+            }
+        }
+        return Dialog::preTranslateMessage(msg);
     }
     void onOK() override { endDialog(IDOK); }
     void onCancel() override
