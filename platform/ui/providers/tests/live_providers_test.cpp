@@ -69,15 +69,17 @@ TEST_F(LiveMessageBoxTest, EnterPressesTheFirstButtonAndEscapeCancelsOrSaysNo)
     EXPECT_EQ(showAndAct(MB_OK, [&](Window&) { sim().keyPress(VK_ESCAPE); }), IDOK);
     // A question's Y and N keys answer it, whichever button has the focus; a box without them ignores them.
     EXPECT_EQ(showAndAct(MB_YESNOCANCEL, [&](Window&) { sim().keyPress('N'); }), IDNO);
-    EXPECT_EQ(showAndAct(MB_YESNO, [&](Window& box) {
-                  ui().setFocus(box.child(IDNO)->hwnd());
-                  sim().keyPress('Y');
-              }),
+    EXPECT_EQ(showAndAct(MB_YESNO,
+                         [&](Window& box) {
+                             ui().setFocus(box.child(IDNO)->hwnd());
+                             sim().keyPress('Y');
+                         }),
               IDYES);
-    EXPECT_EQ(showAndAct(MB_OKCANCEL, [&](Window&) {
-                  sim().keyPress('N');
-                  sim().keyPress(VK_ESCAPE);
-              }),
+    EXPECT_EQ(showAndAct(MB_OKCANCEL,
+                         [&](Window&) {
+                             sim().keyPress('N');
+                             sim().keyPress(VK_ESCAPE);
+                         }),
               IDCANCEL);
 }
 
