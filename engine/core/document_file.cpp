@@ -169,6 +169,7 @@ namespace {
 constexpr size_t kLanes = 8;
 constexpr size_t kLaneWords = 2048;
 constexpr size_t kSliceBytes = kLanes * kLaneWords * 4; // 64 KiB
+static_assert(kSliceBytes == kDocumentSliceBytes);
 
 // Column b: where the state with bit b alone set goes in kLaneWords steps.
 const std::array<uint32_t, 32>& LaneJumpColumns()
@@ -609,7 +610,8 @@ DocumentStatus SWdocumentfile::Scan(std::unique_ptr<Source> source, size_t windo
     const size_t slices = static_cast<size_t>((bodyBytes + kSliceBytes - 1) / kSliceBytes);
     state->sums.reserve(slices);
     state->states.reserve(state->scrambled ? slices : 0);
-    const size_t window = std::max<size_t>(1, (windowBytes + kSliceBytes - 1) / kSliceBytes) * kSliceBytes;
+    const size_t slicesPerWindow = windowBytes / kSliceBytes + (windowBytes % kSliceBytes != 0 ? 1 : 0);
+    const size_t window = std::max<size_t>(1, std::min(slicesPerWindow, slices)) * kSliceBytes;
     std::vector<uint8_t> bytes(static_cast<size_t>(std::min<uint64_t>(window, bodyBytes)));
     RecordLister lister(state->end, m_records);
     uint32_t key = m_header.seed == 0 ? kScrambleZeroSeed : m_header.seed;
