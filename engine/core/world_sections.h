@@ -125,7 +125,7 @@ class SWworldreading {
 public:
     // A payload and the stream over it, with the format version and read context set.
     struct Payload {
-        std::vector<uint8_t> bytes; // a compressed payload decoded; empty for a stored one, read in the file
+        std::vector<uint8_t> bytes; // decoded, or read from a file on demand; empty for a stored one in memory
         std::unique_ptr<SWchunkstream> stream;
     };
     // A section's state between its reads and its link: derive from it and keep it in Scratch.
