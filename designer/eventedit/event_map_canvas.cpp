@@ -34,40 +34,28 @@ constexpr int32_t kStopQueueKind = 31;
 
 } // namespace
 
-// The map objects by what they show, and the world's events and nodes by name, gathered once per paint. The links
-// look up every event, action and target; a walk of the engine's list or the world's tree for each made the paint of
-// a large map take most of a second. Each lookup finds what the engine's and the world's own searches find: the first
-// in their order.
+// What the links look up, answered as the engine's and the world's own searches answer: the first in their order.
+// Map objects by content and nodes by name have indexes of their own; events by name are gathered once per paint,
+// as a walk of the world's events for each action that names one would grow with the square of a large map.
 struct CVTND_EventMap::PaintIndex {
-    PaintIndex(const CEditorEngine& engine, const SWworld& world)
+    PaintIndex(const CEditorEngine& engine, const SWworld& world) : engine(engine), root(world.GetRootNode())
     {
-        for (MapObject* o = engine.FirstMapObject(); o != nullptr; o = engine.NextMapObject(o))
-            shown[o->GetContentKind()].emplace(o->GetContent(), o);
-        const SWnode* root = world.GetRootNode();
-        for (const SWnode* n = root; n != nullptr; n = n->NextInTree(root))
-            if (n->GetName())
-                nodes.emplace(*n->GetName(), const_cast<SWnode*>(n));
         for (SWevent* e = world.GetFirstEvent(); e != nullptr; e = SWevents::GetNextEvent(e))
             if (e->GetName())
                 events.emplace(*e->GetName(), e);
     }
     MapObject* Of(uint16_t kind, const void* content) const
     {
-        const auto of = shown.find(kind);
-        if (content == nullptr || of == shown.end())
-            return nullptr;
-        const auto it = of->second.find(content);
-        return it != of->second.end() ? it->second : nullptr;
+        return content != nullptr ? engine.FindMapObjectOf(content, kind) : nullptr;
     }
     MapObject* NodeNamed(const std::string& name) const
     {
-        const auto it = nodes.find(name);
-        return it != nodes.end() ? Of(EdKind::kNode, it->second) : nullptr;
+        return root != nullptr ? Of(EdKind::kNode, root->FindByName(name)) : nullptr;
     }
 
-    std::unordered_map<uint16_t, std::unordered_map<const void*, MapObject*>> shown;
-    std::unordered_map<std::string, SWnode*> nodes;
-    std::unordered_map<std::string, SWevent*> events;
+    const CEditorEngine& engine;
+    const SWnode* root;
+    std::unordered_map<std::string_view, SWevent*> events; // the names are the events', which outlive the paint
 };
 
 // -- CVTND_MapCanvas
@@ -128,7 +116,15 @@ pf::Point CVTND_EventMap::CentreOf(const MapObject& object) const
 
 void CVTND_EventMap::Join(pf::Dc& dc, const CEditorEngine& engine, const MapObject& a, const MapObject& b) const
 {
-    engine.DrawLink(dc, CentreOf(a), CentreOf(b));
+    // A link, straight or bent, stays within the box of its ends: one wholly outside the canvas is not drawn, or
+    // every scroll of a large map would draw all of its links.
+    const pf::Point from = CentreOf(a);
+    const pf::Point to = CentreOf(b);
+    const pf::Rect client = clientRect();
+    if (std::max(from.x, to.x) < client.l || std::min(from.x, to.x) >= client.r || std::max(from.y, to.y) < client.t ||
+        std::min(from.y, to.y) >= client.b)
+        return;
+    engine.DrawLink(dc, from, to);
 }
 
 // Objects in a row are spaced by what is drawn of each, its name included: by the icon alone, the names of
@@ -151,6 +147,21 @@ void CVTND_EventMap::PlaceUnplaced(pf::Dc& dc, CEditorEngine& engine, int32_t te
             engine.placementCursor.y += pf::fixedSystemMetric(pf::SM_CYICON) + textHeight + 5;
         }
     }
+}
+
+// Whether anything object draws (its picture, the name below it, the ring of a selected one) may fall on the canvas.
+bool CVTND_EventMap::MayShow(pf::Dc& dc, const CEditorEngine& engine, const MapObject& object, int32_t textHeight) const
+{
+    constexpr int32_t kRing = 8; // wider than a selection's ring
+    const pf::Rect client = clientRect();
+    const int32_t left = object.x - m_scroll.x;
+    const int32_t top = object.y - m_scroll.y;
+    if (left - kRing >= client.r || top - kRing >= client.b || top + object.height + textHeight + kRing < client.t)
+        return false;
+    if (left + object.width + kRing >= client.l)
+        return true;
+    const std::string label = object.ShownLabel(engine); // only for the few left of the canvas: it is measured
+    return !label.empty() && left + static_cast<int32_t>(dc.getTextExtent(label).cx) >= client.l;
 }
 
 void CVTND_EventMap::DrawTargetLinks(pf::Dc& dc, const CEditorEngine& engine, const PaintIndex& index, SWevent& event,
@@ -302,7 +313,7 @@ void CVTND_EventMap::Paint()
     PlaceUnplaced(dc, *engine, textHeight);
     DrawLinks(dc, *engine);
     for (MapObject* o = engine->FirstMapObject(); o != nullptr; o = engine->NextMapObject(o))
-        if (o->FoldOwner() == nullptr)
+        if (o->FoldOwner() == nullptr && MayShow(dc, *engine, *o, textHeight))
             o->Draw(dc, m_scroll, engine->Selection().Contains(o) || o->marked != 0);
     if (m_bandShown)
         DrawBand(dc);

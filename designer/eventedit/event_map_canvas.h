@@ -51,6 +51,7 @@ private:
     void DrawTargetLinks(pf::Dc& dc, const CEditorEngine& engine, const PaintIndex& index, SWevent& event,
                          SWactionnode& action, MapObject& from, bool mark);
     void Join(pf::Dc& dc, const CEditorEngine& engine, const MapObject& a, const MapObject& b) const;
+    bool MayShow(pf::Dc& dc, const CEditorEngine& engine, const MapObject& object, int32_t textHeight) const;
     pf::Point CentreOf(const MapObject& object) const;
 
     // -- Mouse (event_map_canvas.cpp)

@@ -389,7 +389,11 @@ void Draw(SWworld& world)
         if (renderer == nullptr)
             continue;
         renderer->SetAntialiasing(still);
-        renderer->IsAntialiasingDone();
+        // A still view whose refinement is done shows its final picture already: every frame drawn after it would
+        // be averaged away, and on a large world kept the processor busy while nobody moved anything. A change of
+        // the view or of what it shows, or an exposure of its window, restarts the refinement.
+        if (still && renderer->IsAntialiasingDone())
+            continue;
         renderer->RefreshBuffers();
         const uint32_t passes = world.GetRenderMode() == 2 ? 2 : 1;
         for (uint32_t phase = 0; phase < passes; ++phase) {

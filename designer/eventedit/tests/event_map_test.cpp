@@ -189,6 +189,10 @@ TEST_F(EventMapWindow, PaintJoinsLinksInTheirPensWithoutSearchingTheTree)
     EXPECT_EQ(pf::screenPixel(Between(*stop, *queue)), PenColour(EnginePen::kSelectedActionLink));
     EXPECT_EQ(button->marked, 1);
     EXPECT_EQ(SWnode::TreeSearchCount(), searches);
+    // A link to an object far below the canvas still shows where it crosses the canvas.
+    Place(button, 100, 3000);
+    canvas->RedrawMap();
+    EXPECT_EQ(pf::screenPixel({Centre(*click).x, Centre(*click).y + 84}), PenColour(EnginePen::kSelectedEventLink));
 }
 
 // A sound action that acts on what fired a sound-finished event joins the sounds the event names, the ones the

@@ -152,7 +152,11 @@ TEST(FrameStep, AWatchedVariablePostsEachChangeOnce)
 class RecordingRenderer : public SizedTestRenderer {
 public:
     bool SetAntialiasing(bool on) override { return Log(on ? "aa on" : "aa off"); }
-    bool IsAntialiasingDone() override { return Log("aa done?"); }
+    bool IsAntialiasingDone() override
+    {
+        Log("aa done?");
+        return refined;
+    }
     bool RefreshBuffers() override { return Log("refresh"); }
     bool SetPhase(uint32_t phase) override { return Log("phase " + std::to_string(phase)); }
     bool BeginFrame() override
@@ -175,6 +179,7 @@ public:
     }
     std::vector<std::string> calls;
     SWrendertarget* surface = nullptr; // not owned
+    bool refined = false;              // what IsAntialiasingDone answers
 };
 
 // A tooltip's fade advances once per frame while the preview is stopped, and each frame draws the sprite the fade
@@ -250,6 +255,45 @@ TEST(FrameStep, EachWindowWithARendererDrawsInOneOrTwoPasses)
     r.Frame();
     EXPECT_EQ(renderer.calls, (std::vector<std::string>{"aa on", "aa done?", "refresh", "phase 0", "begin", "surface",
                                                         "end", "phase 1", "begin", "surface", "end", "present"}));
+}
+
+// A motion that moves its node on every frame.
+class MovingMotion : public TestMotion {
+public:
+    using TestMotion::TestMotion;
+    SWmotion* Clone() const override { return new MovingMotion(*this); }
+    bool Step(float nowMs) override
+    {
+        m_changed = 1;
+        return TestMotion::Step(nowMs);
+    }
+};
+
+// A still view is drawn until its refinement is done and then stands as it is; a view something moves in is drawn
+// on every frame, refined or not.
+TEST(FrameStep, AStillViewStopsDrawingOnceRefinedAndAMovingOneDrawsOn)
+{
+    Preview r;
+    RecordingRenderer renderer;
+    r.world.AddWindow(std::make_unique<SWwindow>(&renderer));
+    r.Frame();
+    EXPECT_EQ(renderer.calls.back(), "present") << "not refined yet";
+    renderer.calls.clear();
+    renderer.refined = true;
+    r.Frame();
+    EXPECT_EQ(renderer.calls, (std::vector<std::string>{"aa on", "aa done?"}));
+
+    auto* node = new SWobjectnode();
+    r.world.AddNode(node, nullptr);
+    MovingMotion moving(&r.world, 4, 1.0e6f);
+    r.world.SetRunning(true);
+    r.Frame();
+    StartMotionOnNode(*node, r.world, moving);
+    renderer.calls.clear();
+    r.Frame();
+    ASSERT_FALSE(renderer.calls.empty());
+    EXPECT_EQ(renderer.calls.front(), "aa off");
+    EXPECT_EQ(renderer.calls.back(), "present");
 }
 
 // Boxes of side 2 at the given depths along the camera's view axis (+z).
