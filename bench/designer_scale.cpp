@@ -276,6 +276,11 @@ struct Frames {
 Frames RunningFrames(CVTND_ExtendedWorld& world, int frames)
 {
     SWrenderdrivers::Get().Init();
+    // The vector paths the designer's first start switches on: without them the frames timed were the scalar
+    // path's, which no designer draws with.
+    SWrenderdrivers::Get().SetUseMMX(true);
+    SWrenderdrivers::Get().SetUseSSE(true);
+    SWrenderdrivers::Get().SetUseSSE2(true);
     pf::Window window;
     window.create({"window", "", pf::WS_POPUP | pf::WS_VISIBLE, 0, pf::Rect::fromXywh(0, 0, 800, 600)});
     SWwindow* view = nullptr;

@@ -312,9 +312,16 @@ void CVTND_EventMap::Paint()
     const int32_t textHeight = static_cast<int32_t>(dc.getTextExtent("A").cy);
     PlaceUnplaced(dc, *engine, textHeight);
     DrawLinks(dc, *engine);
-    for (MapObject* o = engine->FirstMapObject(); o != nullptr; o = engine->NextMapObject(o))
-        if (o->FoldOwner() == nullptr && MayShow(dc, *engine, *o, textHeight))
+    pf::Point extent{0, 0};
+    for (MapObject* o = engine->FirstMapObject(); o != nullptr; o = engine->NextMapObject(o)) {
+        if (o->FoldOwner() != nullptr)
+            continue;
+        extent = {std::max(extent.x, o->x + o->width), std::max(extent.y, o->y + o->height + textHeight)};
+        if (MayShow(dc, *engine, *o, textHeight))
             o->Draw(dc, m_scroll, engine->Selection().Contains(o) || o->marked != 0);
+    }
+    if (auto* view = dynamic_cast<CChildEventMapView*>(parent()))
+        view->FitRanges(extent);
     if (m_bandShown)
         DrawBand(dc);
 }

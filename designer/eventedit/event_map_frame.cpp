@@ -156,10 +156,35 @@ void CChildEventMapView::InitialUpdate()
 
 void CChildEventMapView::ScrollTo(pf::Point origin)
 {
-    send(pf::WM_HSCROLL, pf::makeWParam(pf::SB_THUMBTRACK, origin.x),
-         static_cast<pf::LParam>(Bar(false) != nullptr ? Bar(false)->hwnd() : pf::kNoWindow));
-    send(pf::WM_VSCROLL, pf::makeWParam(pf::SB_THUMBTRACK, origin.y),
-         static_cast<pf::LParam>(Bar(true) != nullptr ? Bar(true)->hwnd() : pf::kNoWindow));
+    // A stored origin was within reach when it was left, perhaps of a map not yet drawn here to widen the bars.
+    if (m_canvas != nullptr) {
+        const pf::Rect client = m_canvas->clientRect();
+        FitRanges({origin.x + static_cast<int32_t>(client.width()), origin.y + static_cast<int32_t>(client.height())});
+    }
+    // As the bars' own thumb tracking, with the whole position: the message's 16 bits do not reach a large map.
+    OnScroll(false, pf::SB_THUMBTRACK, origin.x, Bar(false));
+    OnScroll(true, pf::SB_THUMBTRACK, origin.y, Bar(true));
+}
+
+// A map larger than the bars' first range would leave the objects past it out of reach: the ranges grow until the
+// furthest object can be scrolled into view, with a margin to drop more beyond it. They never go below the first
+// range, nor below where the bars stand.
+void CChildEventMapView::FitRanges(pf::Point extent)
+{
+    constexpr int32_t kMargin = 64;
+    if (m_canvas == nullptr || m_firstSize)
+        return;
+    const pf::Rect client = m_canvas->clientRect();
+    for (const bool vertical : {true, false}) {
+        pf::ScrollBar* bar = Bar(vertical);
+        if (bar == nullptr)
+            continue;
+        const int32_t beyond = vertical ? extent.y - static_cast<int32_t>(client.height())
+                                        : extent.x - static_cast<int32_t>(client.width());
+        const int32_t wanted = std::max({kEventMapScrollRange, beyond + kMargin, bar->position()});
+        if (bar->scrollInfo().nMax != wanted)
+            bar->setRange(0, wanted);
+    }
 }
 
 void CChildEventMapView::ShowMapPoint(pf::Point map)
@@ -258,10 +283,16 @@ pf::LResult CChildEventMapView::handle(const pf::Msg& msg)
         OnSize(static_cast<int32_t>(msg.lParam & 0xFFFF), static_cast<int32_t>((msg.lParam >> 16) & 0xFFFF));
         return 0;
     case pf::WM_HSCROLL:
-    case pf::WM_VSCROLL:
-        OnScroll(msg.message == pf::WM_VSCROLL, static_cast<int32_t>(msg.wParam & 0xFFFF),
-                 static_cast<int16_t>((msg.wParam >> 16) & 0xFFFF), pf::ui().window(static_cast<pf::Hwnd>(msg.lParam)));
+    case pf::WM_VSCROLL: {
+        const auto code = static_cast<int32_t>(msg.wParam & 0xFFFF);
+        pf::Window* from = pf::ui().window(static_cast<pf::Hwnd>(msg.lParam));
+        // A dragged thumb's position past 32767 does not fit the message: the bar holds it whole.
+        const auto* bar = dynamic_cast<const pf::ScrollBar*>(from);
+        const bool tracked = bar != nullptr && (code == pf::SB_THUMBTRACK || code == pf::SB_THUMBPOSITION);
+        OnScroll(msg.message == pf::WM_VSCROLL, code,
+                 tracked ? bar->trackPosition() : static_cast<int16_t>((msg.wParam >> 16) & 0xFFFF), from);
         return 0;
+    }
     case pf::WM_NOTIFY: {
         const auto* header = pf::notifyRecord<pf::NMHDR>(msg.lParam);
         if (header != nullptr && header->code == pf::LVN_BEGINDRAG &&

@@ -34,6 +34,7 @@ public:
     void InitialUpdate();             // the event list filled, the scroll bars set, sizes followed from here on
     void ScrollTo(pf::Point origin);  // as the user's thumb tracking would
     void ShowMapPoint(pf::Point map); // status panes 2 and 3
+    void FitRanges(pf::Point extent); // extent: the right and bottom edges of what the map draws
     void FocusHiddenEdit();
     void ToggleEventList(); // command 32772
     bool IsListShown() const;

@@ -639,6 +639,8 @@ void SdlBackend::translate(Ui& target, const SDL_Event& e)
     }
     case SDL_KEYDOWN:
     case SDL_KEYUP: {
+        // The modifiers as this key left them, for the text that follows it: the state SDL keeps is the last pumped.
+        m_leftAltAlone = (e.key.keysym.mod & (KMOD_LALT | KMOD_CTRL)) == KMOD_LALT;
         const uint8_t vk = vkFromSdlScancode(e.key.keysym.scancode);
         if (vk == 0)
             return;
@@ -654,6 +656,11 @@ void SdlBackend::translate(Ui& target, const SDL_Event& e)
         return;
     }
     case SDL_TEXTINPUT: {
+        // A letter pressed with the left Alt is a command key (a menu's, a chord), never text: the server still
+        // spells it, and an edit that had the focus took it in. The right Alt may be the key that spells a
+        // layout's third characters, and keeps them.
+        if (m_leftAltAlone)
+            return;
         char32_t points[SDL_TEXTINPUTEVENT_TEXT_SIZE];
         const size_t n = utf8CodePoints(e.text.text, points, SDL_TEXTINPUTEVENT_TEXT_SIZE);
         for (size_t i = 0; i < n; ++i)

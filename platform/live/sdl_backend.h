@@ -92,6 +92,7 @@ private:
     std::map<Hwnd, Shown> m_shown; // UI thread only
     void* m_x = nullptr;           // a connection of our own for window properties (Display*)
     bool m_windowManager = false;
+    bool m_leftAltAlone = false; // the left Alt, without Ctrl, held as the last key event came
     std::optional<CaptionDrag> m_drag;
     std::map<Hwnd, Rect> m_fitted;             // windows placed within the work area, told to the tree next step
     std::vector<unsigned long> m_stackedOrder; // bottom to top, as last restacked without a window manager

@@ -569,6 +569,47 @@ TEST_F(EventMapWindow, ScrollBarsMoveTheOriginWithinTheirRange)
     EXPECT_EQ(canvas->GetScrollOrigin().x, 0);
 }
 
+// A map that reaches past the bars' first range widens them until its furthest object can be scrolled into view,
+// and a stored origin past that range is restored whole.
+TEST_F(EventMapWindow, TheBarsReachTheFurthestObjectOfALargeMap)
+{
+    pf::ScrollBar* vertical = frame->View().Bar(true);
+    canvas->RedrawMap();
+    EXPECT_EQ(vertical->scrollInfo().nMax, 5000) << "a small map keeps the first range";
+    MapObject* far = Place(EventObject(sample->timer), 40, 20000);
+    canvas->RedrawMap();
+    const int32_t last = vertical->scrollInfo().nMax;
+    EXPECT_GE(last + static_cast<int32_t>(canvas->clientRect().height()), 20000 + far->height);
+    canvas->ScrollTo({0, last});
+    EXPECT_EQ(canvas->GetScrollOrigin().y, last);
+    const CVTND_Rgb paper = engine->Colour(EngineSetting::kMapColour);
+    const pf::Point centre = Centre(*far);
+    int drawn = 0;
+    for (int32_t dy = -8; dy <= 8; ++dy)
+        for (int32_t dx = -8; dx <= 8; ++dx)
+            drawn += pf::screenPixel({centre.x + dx, centre.y + dy}) !=
+                     pf::pixelFromColorRef(pf::rgb(paper.r, paper.g, paper.b));
+    EXPECT_GT(drawn, 0) << "the furthest object is drawn where it was scrolled to";
+    sim().click(ArrowCentre(*vertical));
+    EXPECT_EQ(canvas->GetScrollOrigin().y, last - 1);
+    // Past 32767, where a scroll message's 16 bits end, the thumb is dragged to the top and back to the bottom.
+    Place(far, 40, 90000);
+    const auto thumbCentre = [&] {
+        const pf::Rect t = vertical->thumbRect();
+        return vertical->clientToScreen({(t.l + t.r) / 2, (t.t + t.b) / 2});
+    };
+    sim().drag(thumbCentre(), {thumbCentre().x, vertical->clientToScreen({0, -200}).y}, 4);
+    EXPECT_EQ(canvas->GetScrollOrigin().y, 0);
+    sim().drag(thumbCentre(), {thumbCentre().x, vertical->clientToScreen({0, 5000}).y}, 4);
+    EXPECT_GT(canvas->GetScrollOrigin().y, 90000 - static_cast<int32_t>(canvas->clientRect().height()));
+    EXPECT_EQ(canvas->GetScrollOrigin().y, vertical->position());
+
+    auto* second = dynamic_cast<CChildEventMapFrame*>(app->OpenEventMapWindow());
+    ASSERT_NE(second, nullptr);
+    second->GetEventMap()->ScrollTo({0, 12000});
+    EXPECT_EQ(second->GetEventMap()->GetScrollOrigin().y, 12000);
+}
+
 TEST_F(EventMapWindow, ShowingAndHidingTheListMovesTheCanvasBack)
 {
     const pf::Rect before = canvas->windowRect();

@@ -307,6 +307,21 @@ TEST_F(LiveWithoutWindowManager, EscapeAndAltF4CloseModelessWindows)
         EXPECT_TRUE(runUntil([&] { return spy.count(WM_CLOSE) == 1 && !editor.isVisible(); }));
     }
     EXPECT_NE(ui().window(main->hwnd()), nullptr);
+
+    // A letter with the left Alt is a command, not text: the edit with the focus keeps its text.
+    CloseBoxEditor editor;
+    ASSERT_TRUE(editor.create(kNoCancelIdd, main));
+    shownOnServer(editor.hwnd());
+    ASSERT_TRUE(runUntil([&] { return ui().activeWindow() == editor.hwnd(); }));
+    Window* edit = editor.item<Window>(1001);
+    ASSERT_NE(edit, nullptr);
+    ui().setFocus(edit->hwnd());
+    liveServer().tap(XK_a);
+    liveServer().key(XK_Alt_L, true);
+    liveServer().tap(XK_c);
+    liveServer().key(XK_Alt_L, false);
+    liveServer().tap(XK_b);
+    EXPECT_TRUE(runUntil([&] { return edit->getText() == "ab"; })) << edit->getText();
 }
 
 // The wheel turns what is under the pointer: a list by its own bar, and a window by its scroll-bar control when what

@@ -13,6 +13,8 @@ class ScrollBar : public Control {
 public:
     int32_t setPosition(int32_t pos, bool redraw = true); // the previous position
     int32_t position() const { return m_info.nPos; }
+    // Where the thumb was last dragged to, whole: SB_THUMBTRACK and SB_THUMBPOSITION carry it in 16 bits.
+    int32_t trackPosition() const { return m_dragPos; }
     void setRange(int32_t minPos, int32_t maxPos, bool redraw = true);
     void setInfo(const ScrollInfo& info, bool redraw = true);
     const ScrollInfo& scrollInfo() const { return m_info; }
