@@ -54,8 +54,9 @@ std::string NestedTags(std::span<const uint8_t> payload)
 
 // Prints one record; context counts what decoding the payloads makes beyond their stored bytes against the read
 // limit. False when this one takes it past the limit.
-bool PrintRecord(size_t index, const DocumentRecord& record, bool verbose, SWreadcontext& context)
+bool PrintRecord(const SWdocumentfile& doc, size_t index, bool verbose, SWreadcontext& context)
 {
+    const DocumentRecord& record = doc.Records()[index];
     const std::string parent =
         record.parentIndex == kDocumentNoParent ? std::string("-") : std::to_string(record.parentIndex);
     if (!record.framed) {
@@ -63,7 +64,7 @@ bool PrintRecord(size_t index, const DocumentRecord& record, bool verbose, SWrea
         return true;
     }
     std::vector<uint8_t> payload;
-    const PayloadStatus status = context.DecodePayload(record, payload);
+    const PayloadStatus status = context.DecodePayload(doc, record, payload);
     std::printf("#%zu tag=%s parent=%s compression=%u stored=%zu", index, TagText(record.tag).c_str(), parent.c_str(),
                 record.Compression(), record.payload.size());
     if (status == PayloadStatus::kOk)
@@ -94,7 +95,7 @@ int Dump(std::span<char* const> args)
     context.SetLimits(tooltest::ToolReadLimits());
     bool withinLimit = true;
     for (size_t i = 0; i < doc.Records().size(); ++i)
-        withinLimit = PrintRecord(i, doc.Records()[i], verbose, context) && withinLimit;
+        withinLimit = PrintRecord(doc, i, verbose, context) && withinLimit;
     std::printf("records=%zu end=%s trailing=%llu\n", doc.Records().size(), doc.HasEnd() ? "yes" : "no",
                 static_cast<unsigned long long>(doc.TrailingBytes()));
     if (status != DocumentStatus::kOk)

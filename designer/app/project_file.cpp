@@ -353,7 +353,7 @@ CVTND_Project::LoadResult LoadDocument(const SWdocumentfile& file, const std::st
     SWreadcontext context(SWreadcontext::IdMode::kKeep);
     context.SetLimits(CVTND_Project::ReadLimits());
     std::vector<uint8_t> payload;
-    const PayloadStatus decoded = context.DecodePayload(file.Records()[*item], payload);
+    const PayloadStatus decoded = context.DecodePayload(file, file.Records()[*item], payload);
     if (decoded == PayloadStatus::kOverLimit)
         return Failed(name, "refused by the read limits: " + context.LimitText());
     if (decoded != PayloadStatus::kOk)
@@ -527,7 +527,7 @@ CVTND_Project::LoadResult CVTND_Project::LoadFile(const std::string& path, CVTND
 {
     try {
         SWdocumentfile file;
-        const DocumentStatus status = SWdocumentfile::ReadFile(path, file);
+        const DocumentStatus status = SWdocumentfile::OpenFile(path, file);
         if (status == DocumentStatus::kCannotRead) {
             const pf::InputFileResult why = pf::checkInputFile(path); // a folder, a device, a missing file
             if (!why.ok()) {
@@ -538,11 +538,6 @@ CVTND_Project::LoadResult CVTND_Project::LoadFile(const std::string& path, CVTND
         }
         if (status != DocumentStatus::kOk)
             return Failed(path, DocumentStatusText(status));
-        // Read once and dropped here: a large file gives its pages back as its records become objects, as a scene
-        // import does, or the whole file and the world it makes would be resident together.
-        constexpr uint64_t kGiveBackFileBytes = uint64_t{32} << 20;
-        if (file.Header().totalBytes >= kGiveBackFileBytes)
-            file.GiveBackAsRead();
         return LoadDocument(file, path, settings);
     } catch (const std::bad_alloc&) {
         return Failed(path, DocumentStatusText(DocumentStatus::kOutOfMemory));

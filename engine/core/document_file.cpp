@@ -21,7 +21,6 @@
 #include "platform/base/atomic_file.h"
 #include "platform/base/endian.h"
 #include "platform/base/input_file.h"
-#include "platform/base/large_pages.h"
 
 namespace {
 
@@ -134,6 +133,10 @@ const char* PayloadStatusText(PayloadStatus status)
         return "no block filter installed";
     case PayloadStatus::kOverLimit:
         return "decodes to more than the reader's limit allows";
+    case PayloadStatus::kChanged:
+        return "damaged: the file changed on disk after it was opened";
+    case PayloadStatus::kReadFailed:
+        return "the file could not be read again";
     }
     return "unknown status";
 }
@@ -166,6 +169,7 @@ namespace {
 constexpr size_t kLanes = 8;
 constexpr size_t kLaneWords = 2048;
 constexpr size_t kSliceBytes = kLanes * kLaneWords * 4; // 64 KiB
+static_assert(kSliceBytes == kDocumentSliceBytes);
 
 // Column b: where the state with bit b alone set goes in kLaneWords steps.
 const std::array<uint32_t, 32>& LaneJumpColumns()
@@ -317,54 +321,335 @@ DocumentStatus SWdocumentfile::ParseDamaged(std::vector<uint8_t> file, SWdocumen
     return out.Load(std::move(file), true);
 }
 
+namespace {
+
+// Opens path as a document: a regular file within maxBytes whose header is one and states the file's length. On kOk
+// outHead holds the header read and input is open after it; otherwise outCause says why ("" for the status's text).
+DocumentStatus OpenChecked(const std::string& path, uint64_t maxBytes, std::unique_ptr<pf::InputFile>& input,
+                           std::vector<uint8_t>& outHead, std::string& outCause)
+{
+    // The checked reader: a regular file only, opened without blocking, within the limit before a byte is held.
+    pf::InputFileResult result;
+    input = pf::InputFile::open(path, result, maxBytes);
+    if (input == nullptr && result.status == pf::InputFileStatus::kTooLarge) {
+        outCause = TooLargeText(path, maxBytes);
+        return DocumentStatus::kOverLimit;
+    }
+    if (input == nullptr) {
+        outCause = result.cause;
+        return result.status == pf::InputFileStatus::kOutOfMemory ? DocumentStatus::kOutOfMemory
+                                                                  : DocumentStatus::kCannotRead;
+    }
+    const uint64_t size = input->sizeBytes();
+    // The header first: its length must be the file's before the rest is reserved or read.
+    outHead.resize(static_cast<size_t>(std::min<uint64_t>(size, kDocumentHeaderBytes)));
+    if (!ReadExactly(*input, outHead, result)) {
+        outCause = result.cause.empty() ? "the file shrank while it was read" : result.cause;
+        return DocumentStatus::kCannotRead;
+    }
+    DocumentHeader header;
+    if (const DocumentStatus status = ReadDocumentHeader(outHead, header); status != DocumentStatus::kOk)
+        return status;
+    if (header.totalBytes != size) {
+        outCause = std::string(DocumentStatusText(DocumentStatus::kTruncated)) + " (its header says " +
+                   std::to_string(header.totalBytes) + " bytes, it holds " + std::to_string(size) + ")";
+        return DocumentStatus::kTruncated;
+    }
+    return DocumentStatus::kOk;
+}
+
+DocumentStatus Failed(const std::string& path, std::string* outError, DocumentStatus status, const std::string& why)
+{
+    if (outError != nullptr)
+        *outError = path + ": " + (why.empty() ? DocumentStatusText(status) : why);
+    return status;
+}
+
+} // namespace
+
+// Where the bytes of a document read on demand come from: the file, held open, or bytes in memory.
+class SWdocumentfile::Source {
+public:
+    virtual ~Source() = default;
+    // Fills bytes from offset on; false at an error (outCause says why) or at the end (outCause empty).
+    virtual bool ReadAt(uint64_t offset, std::span<uint8_t> bytes, std::string& outCause) = 0;
+};
+
+namespace {
+
+class FileSource final : public SWdocumentfile::Source {
+public:
+    explicit FileSource(std::unique_ptr<pf::InputFile> input) : m_input(std::move(input)) {}
+    bool ReadAt(uint64_t offset, std::span<uint8_t> bytes, std::string& outCause) override
+    {
+        pf::InputFileResult result;
+        while (!bytes.empty()) {
+            const ptrdiff_t got = m_input->readAt(offset, bytes, result);
+            if (got <= 0) {
+                outCause = result.cause;
+                return false;
+            }
+            offset += static_cast<uint64_t>(got);
+            bytes = bytes.subspan(static_cast<size_t>(got));
+        }
+        return true;
+    }
+
+private:
+    std::unique_ptr<pf::InputFile> m_input;
+};
+
+class MemorySource final : public SWdocumentfile::Source {
+public:
+    explicit MemorySource(std::vector<uint8_t> bytes) : m_bytes(std::move(bytes)) {}
+    bool ReadAt(uint64_t offset, std::span<uint8_t> bytes, std::string& outCause) override
+    {
+        outCause.clear();
+        if (offset > m_bytes.size() || bytes.size() > m_bytes.size() - offset)
+            return false;
+        std::copy_n(m_bytes.begin() + static_cast<ptrdiff_t>(offset), bytes.size(), bytes.begin());
+        return true;
+    }
+
+private:
+    std::vector<uint8_t> m_bytes;
+};
+
+// Lists records from the plain body as it streams past in pieces, with the framing checks ParseBody makes: a
+// record's 16 head bytes may come in two pieces, its payload is passed over.
+class RecordLister {
+public:
+    RecordLister(uint64_t end, std::vector<DocumentRecord>& records) : m_end(end), m_records(records)
+    {
+        Advance(kDocumentHeaderBytes);
+    }
+    // bytes: the plain file from offset on, right after the piece before.
+    void Feed(uint64_t offset, std::span<const uint8_t> bytes)
+    {
+        const uint64_t stop = offset + bytes.size();
+        while (!m_done && m_next + m_have < stop) {
+            const size_t need = m_have < 4 ? 4 : m_have < 8 ? 8 : 16;
+            const uint64_t from = m_next + m_have;
+            const size_t n = static_cast<size_t>(std::min<uint64_t>(need - m_have, stop - from));
+            std::copy_n(bytes.begin() + static_cast<ptrdiff_t>(from - offset), n, m_head.begin() + m_have);
+            m_have += n;
+            if (m_have == 4)
+                TagRead();
+            else if (m_have == 8)
+                LengthRead();
+            else if (m_have == 16)
+                Listed(true);
+        }
+    }
+    // kOk once "END " closed the list; kTruncated when the framing failed or the body ended first.
+    DocumentStatus Status() const { return m_done && !m_failed ? DocumentStatus::kOk : DocumentStatus::kTruncated; }
+    uint64_t TrailingBytes() const { return m_trailing; }
+
+private:
+    void Advance(uint64_t next)
+    {
+        m_next = next;
+        m_have = 0;
+        if (m_end - next < 4)
+            Fail(); // the list was never closed
+    }
+    void Fail()
+    {
+        m_done = true;
+        m_failed = true;
+    }
+    void TagRead()
+    {
+        if (pf::loadU32le(m_head.data()) == kTagEnd) {
+            m_done = true;
+            m_trailing = m_end - (m_next + 4);
+        } else if (m_end - (m_next + 4) < 4) {
+            Fail();
+        }
+    }
+    void LengthRead()
+    {
+        const uint32_t length = pf::loadU32le(&m_head[4]);
+        if (length > m_end - (m_next + 8))
+            Fail(); // its length reaches past the body
+        else if (length < kRecordFrameBytes)
+            Listed(false);
+    }
+    void Listed(bool framed)
+    {
+        DocumentRecord record;
+        record.tag = pf::loadU32le(m_head.data());
+        record.offset = m_next;
+        record.length = pf::loadU32le(&m_head[4]);
+        record.framed = framed;
+        if (framed) {
+            record.parentIndex = pf::loadU32le(&m_head[8]);
+            record.flags = pf::loadU32le(&m_head[12]);
+        }
+        m_records.push_back(record);
+        Advance(m_next + 8 + record.length);
+    }
+
+    const uint64_t m_end;
+    std::vector<DocumentRecord>& m_records;
+    std::array<uint8_t, kRecordHeadBytes> m_head{};
+    uint64_t m_next = 0; // where the record being framed starts in the file
+    size_t m_have = 0;   // of its head bytes
+    bool m_done = false;
+    bool m_failed = false;
+    uint64_t m_trailing = 0;
+};
+
+} // namespace
+
+// A file read on demand: its bytes, and what the first pass learnt of each slice of its body.
+struct SWdocumentfile::OnDemandState {
+    std::unique_ptr<Source> source;
+    uint64_t end = 0;
+    bool scrambled = false;
+    std::vector<uint32_t> states; // the key stream's state at each slice's start, when scrambled
+    std::vector<uint32_t> sums;   // the CRC-32 of each plain slice
+    // The last slice read, plain: consecutive small records share it. Guarded by lock.
+    std::mutex lock;
+    uint64_t cachedSlice = UINT64_MAX;
+    std::vector<uint8_t> cached;
+
+    // Slice index of the body, read whole into plain, unscrambled and summed again: a file written over in place
+    // since it was opened shows as a slice whose sum is not the one taken then.
+    PayloadStatus ReadSlice(uint64_t slice, std::span<uint8_t> plain)
+    {
+        std::string cause;
+        if (!source->ReadAt(kDocumentHeaderBytes + slice * kSliceBytes, plain, cause))
+            return cause.empty() ? PayloadStatus::kChanged : PayloadStatus::kReadFailed; // cut short, or refused
+        if (scrambled) {
+            uint32_t key = states[slice];
+            ScrambleFrom(plain, key);
+        }
+        return ChecksumFrom(crc32(0L, Z_NULL, 0), plain) == sums[slice] ? PayloadStatus::kOk : PayloadStatus::kChanged;
+    }
+};
+
+SWdocumentfile::SWdocumentfile() = default;
+SWdocumentfile::~SWdocumentfile() = default;
+SWdocumentfile::SWdocumentfile(SWdocumentfile&&) noexcept = default;
+SWdocumentfile& SWdocumentfile::operator=(SWdocumentfile&&) noexcept = default;
+
 DocumentStatus SWdocumentfile::ReadFile(const std::string& path, SWdocumentfile& out, std::string* outError,
                                         uint64_t maxBytes)
 {
     out = SWdocumentfile();
-    const auto fail = [&](DocumentStatus status, const std::string& why) {
-        if (outError != nullptr)
-            *outError = path + ": " + (why.empty() ? DocumentStatusText(status) : why);
-        return status;
-    };
-    // The checked reader: a regular file only, opened without blocking, within the limit before a byte is held.
-    pf::InputFileResult result;
-    const std::unique_ptr<pf::InputFile> input = pf::InputFile::open(path, result, maxBytes);
-    if (input == nullptr && result.status == pf::InputFileStatus::kTooLarge)
-        return fail(DocumentStatus::kOverLimit, TooLargeText(path, maxBytes));
-    if (input == nullptr) {
-        const DocumentStatus status = result.status == pf::InputFileStatus::kTooLarge ? DocumentStatus::kOverLimit
-                                      : result.status == pf::InputFileStatus::kOutOfMemory
-                                          ? DocumentStatus::kOutOfMemory
-                                          : DocumentStatus::kCannotRead;
-        return fail(status, result.cause);
-    }
-    const uint64_t size = input->sizeBytes();
+    std::unique_ptr<pf::InputFile> input;
     std::vector<uint8_t> file;
+    std::string cause;
     try {
-        // The header first: its length must be the file's before the rest is reserved.
-        file.resize(static_cast<size_t>(std::min<uint64_t>(size, kDocumentHeaderBytes)));
-        if (!ReadExactly(*input, file, result))
-            return fail(DocumentStatus::kCannotRead,
-                        result.cause.empty() ? "the file shrank while it was read" : result.cause);
-        DocumentHeader header;
-        if (const DocumentStatus status = ReadDocumentHeader(file, header); status != DocumentStatus::kOk)
-            return fail(status, "");
-        if (header.totalBytes != size) {
-            return fail(DocumentStatus::kTruncated, std::string(DocumentStatusText(DocumentStatus::kTruncated)) +
-                                                        " (its header says " + std::to_string(header.totalBytes) +
-                                                        " bytes, it holds " + std::to_string(size) + ")");
-        }
-        file.reserve(header.totalBytes);
-        pf::adviseLargePages(file.data(), header.totalBytes);
-        file.resize(header.totalBytes);
+        if (const DocumentStatus status = OpenChecked(path, maxBytes, input, file, cause);
+            status != DocumentStatus::kOk)
+            return Failed(path, outError, status, cause);
+        const size_t size = static_cast<size_t>(input->sizeBytes());
+        file.resize(size);
+        pf::InputFileResult result;
         if (!ReadExactly(*input, std::span<uint8_t>(file).subspan(kDocumentHeaderBytes), result))
-            return fail(DocumentStatus::kTruncated,
-                        result.cause.empty() ? "the file shrank while it was read" : result.cause);
+            return Failed(path, outError, DocumentStatus::kTruncated,
+                          result.cause.empty() ? "the file shrank while it was read" : result.cause);
     } catch (const std::bad_alloc&) {
-        return fail(DocumentStatus::kOutOfMemory, "");
+        return Failed(path, outError, DocumentStatus::kOutOfMemory, "");
     }
     const DocumentStatus status = Parse(std::move(file), out);
-    return status == DocumentStatus::kOk ? status : fail(status, "");
+    return status == DocumentStatus::kOk ? status : Failed(path, outError, status, "");
+}
+
+DocumentStatus SWdocumentfile::OpenFile(const std::string& path, SWdocumentfile& out, std::string* outError,
+                                        uint64_t maxBytes, size_t windowBytes)
+{
+    out = SWdocumentfile();
+    std::unique_ptr<pf::InputFile> input;
+    std::vector<uint8_t> head;
+    std::string cause;
+    try {
+        DocumentStatus status = OpenChecked(path, maxBytes, input, head, cause);
+        if (status != DocumentStatus::kOk)
+            return Failed(path, outError, status, cause);
+        SWdocumentfile opened;
+        ReadDocumentHeader(head, opened.m_header);
+        status = opened.Scan(std::make_unique<FileSource>(std::move(input)), windowBytes, cause);
+        if (status != DocumentStatus::kOk)
+            return Failed(path, outError, status, cause);
+        out = std::move(opened);
+        return status;
+    } catch (const std::bad_alloc&) {
+        return Failed(path, outError, DocumentStatus::kOutOfMemory, "");
+    }
+}
+
+DocumentStatus SWdocumentfile::OpenBytes(std::vector<uint8_t> file, SWdocumentfile& out, size_t windowBytes)
+{
+    out = SWdocumentfile();
+    SWdocumentfile opened;
+    DocumentStatus status = ReadDocumentHeader(file, opened.m_header);
+    if (status != DocumentStatus::kOk)
+        return status;
+    if (opened.m_header.totalBytes != file.size())
+        return DocumentStatus::kTruncated;
+    std::string cause;
+    try {
+        status = opened.Scan(std::make_unique<MemorySource>(std::move(file)), windowBytes, cause);
+    } catch (const std::bad_alloc&) {
+        return DocumentStatus::kOutOfMemory;
+    }
+    if (status == DocumentStatus::kOk)
+        out = std::move(opened);
+    return status;
+}
+
+DocumentStatus SWdocumentfile::Scan(std::unique_ptr<Source> source, size_t windowBytes, std::string& outCause)
+{
+    auto state = std::make_unique<OnDemandState>();
+    state->end = m_header.totalBytes;
+    state->scrambled = (m_header.flags & kDocumentFlagScrambled) != 0;
+    const uint64_t bodyBytes = state->end - kDocumentHeaderBytes;
+    const size_t slices = static_cast<size_t>((bodyBytes + kSliceBytes - 1) / kSliceBytes);
+    state->sums.reserve(slices);
+    state->states.reserve(state->scrambled ? slices : 0);
+    const size_t slicesPerWindow = windowBytes / kSliceBytes + (windowBytes % kSliceBytes != 0 ? 1 : 0);
+    const size_t window = std::max<size_t>(1, std::min(slicesPerWindow, slices)) * kSliceBytes;
+    std::vector<uint8_t> bytes(static_cast<size_t>(std::min<uint64_t>(window, bodyBytes)));
+    RecordLister lister(state->end, m_records);
+    uint32_t key = m_header.seed == 0 ? kScrambleZeroSeed : m_header.seed;
+    uLong crc = crc32(0L, Z_NULL, 0);
+    for (uint64_t at = kDocumentHeaderBytes; at < state->end; at += bytes.size()) {
+        const std::span<uint8_t> piece =
+            std::span<uint8_t>(bytes).first(static_cast<size_t>(std::min<uint64_t>(bytes.size(), state->end - at)));
+        if (!source->ReadAt(at, piece, outCause)) {
+            m_records.clear();
+            if (outCause.empty())
+                outCause = "the file shrank while it was read";
+            return DocumentStatus::kTruncated;
+        }
+        // Slice by slice, as UnscrambleAndChecksum goes, each slice's sum kept apart for the reads that follow.
+        for (size_t i = 0; i < piece.size(); i += kSliceBytes) {
+            const std::span<uint8_t> slice = piece.subspan(i, std::min(kSliceBytes, piece.size() - i));
+            if (state->scrambled) {
+                state->states.push_back(key);
+                ScrambleFrom(slice, key);
+            }
+            const uint32_t sum = ChecksumFrom(crc32(0L, Z_NULL, 0), slice);
+            state->sums.push_back(sum);
+            crc = crc32_combine(crc, sum, static_cast<z_off_t>(slice.size()));
+        }
+        lister.Feed(at, piece);
+    }
+    m_checksum = static_cast<uint32_t>(crc);
+    // The checksum first, as for a file read whole: a damaged body may frame badly too.
+    const DocumentStatus status = m_checksum != m_header.seed ? DocumentStatus::kDamaged : lister.Status();
+    if (status != DocumentStatus::kOk) {
+        m_records.clear();
+        return status;
+    }
+    m_hasEnd = true;
+    m_trailingBytes = lister.TrailingBytes();
+    state->source = std::move(source);
+    m_onDemand = std::move(state);
+    return DocumentStatus::kOk;
 }
 
 DocumentStatus SWdocumentfile::Load(std::vector<uint8_t> file, bool lenient)
@@ -426,32 +711,25 @@ DocumentStatus SWdocumentfile::ParseBody()
     }
 }
 
-std::span<uint8_t> SWdocumentfile::PayloadToGiveBack(const DocumentRecord& record) const
-{
-    assert(m_giveBackAsRead);
-    assert(record.payload.empty() ||
-           (record.payload.data() >= m_bytes.data() && record.payload.data() < m_bytes.data() + m_bytes.size()));
-    // m_bytes is this object's own, not const: its owner asked for its pages to be let go.
-    return {const_cast<uint8_t*>(record.payload.data()), record.payload.size()};
-}
+namespace {
 
-PayloadStatus SWdocumentfile::DecodePayload(const DocumentRecord& record, std::vector<uint8_t>& out, uint64_t maxBytes)
+// A payload as stored, of compression kind, decoded into out (see DecodePayload).
+PayloadStatus DecodeStored(uint8_t kind, std::span<const uint8_t> stored, std::vector<uint8_t>& out, uint64_t maxBytes)
 {
     out.clear();
     try {
-        const uint8_t kind = record.Compression();
         if (kind == static_cast<uint8_t>(DocumentCompression::kNone)) {
-            if (record.payload.size() > maxBytes)
+            if (stored.size() > maxBytes)
                 return PayloadStatus::kOverLimit;
-            out.assign(record.payload.begin(), record.payload.end());
+            out.assign(stored.begin(), stored.end());
             return PayloadStatus::kOk;
         }
         if (kind != static_cast<uint8_t>(DocumentCompression::kLzss) &&
             kind != static_cast<uint8_t>(DocumentCompression::kDeflate))
             return PayloadStatus::kUnknownCompression;
-        if (record.payload.size() < kCompressedSizeBytes)
+        if (stored.size() < kCompressedSizeBytes)
             return PayloadStatus::kDamaged;
-        const uint32_t stated = pf::loadU32le(record.payload.data());
+        const uint32_t stated = pf::loadU32le(stored.data());
         if (stated > kMaxRecordPayloadBytes)
             return PayloadStatus::kSizeRefused;
         if (stated > maxBytes)
@@ -459,8 +737,7 @@ PayloadStatus SWdocumentfile::DecodePayload(const DocumentRecord& record, std::v
         const SWpayloadfilter* filter = GetPayloadFilter();
         if (filter == nullptr)
             return PayloadStatus::kNoFilter;
-        const PayloadStatus status =
-            filter->decode(kind, record.payload.subspan(kCompressedSizeBytes), stated, maxBytes, out);
+        const PayloadStatus status = filter->decode(kind, stored.subspan(kCompressedSizeBytes), stated, maxBytes, out);
         if (status != PayloadStatus::kOk)
             out.clear();
         return status;
@@ -468,6 +745,81 @@ PayloadStatus SWdocumentfile::DecodePayload(const DocumentRecord& record, std::v
         out.clear();
         return PayloadStatus::kOutOfMemory;
     }
+}
+
+} // namespace
+
+PayloadStatus SWdocumentfile::DecodePayload(const DocumentRecord& record, std::vector<uint8_t>& out, uint64_t maxBytes)
+{
+    return DecodeStored(record.Compression(), record.payload, out, maxBytes);
+}
+
+PayloadStatus SWdocumentfile::StoredPayload(const DocumentRecord& record, std::vector<uint8_t>& scratch,
+                                            std::span<const uint8_t>& out) const
+{
+    out = {};
+    if (m_onDemand == nullptr) {
+        out = record.payload;
+        return PayloadStatus::kOk;
+    }
+    OnDemandState& state = *m_onDemand;
+    const uint64_t begin = record.PayloadOffset();
+    const uint64_t end = begin + record.PayloadBytes();
+    if (end > state.end)
+        return PayloadStatus::kDamaged; // not a record of this file
+    try {
+        scratch.resize(static_cast<size_t>(end - begin));
+        // Whole slices only are read and checked; one a record shares with the next is kept for it.
+        const std::lock_guard<std::mutex> guard(state.lock);
+        for (uint64_t at = begin; at < end;) {
+            const uint64_t slice = (at - kDocumentHeaderBytes) / kSliceBytes;
+            const uint64_t sliceStart = kDocumentHeaderBytes + slice * kSliceBytes;
+            const size_t sliceBytes = static_cast<size_t>(std::min<uint64_t>(kSliceBytes, state.end - sliceStart));
+            const size_t take = static_cast<size_t>(std::min<uint64_t>(end, sliceStart + sliceBytes) - at);
+            if (at == sliceStart && take == sliceBytes) {
+                const PayloadStatus status = state.ReadSlice(slice, std::span<uint8_t>(&scratch[at - begin], take));
+                if (status != PayloadStatus::kOk)
+                    return status;
+            } else {
+                if (state.cachedSlice != slice) {
+                    state.cachedSlice = UINT64_MAX;
+                    state.cached.resize(sliceBytes);
+                    const PayloadStatus status = state.ReadSlice(slice, state.cached);
+                    if (status != PayloadStatus::kOk)
+                        return status;
+                    state.cachedSlice = slice;
+                }
+                std::copy_n(state.cached.begin() + static_cast<ptrdiff_t>(at - sliceStart), take,
+                            scratch.begin() + static_cast<ptrdiff_t>(at - begin));
+            }
+            at += take;
+        }
+    } catch (const std::bad_alloc&) {
+        return PayloadStatus::kOutOfMemory;
+    }
+    out = scratch;
+    return PayloadStatus::kOk;
+}
+
+PayloadStatus SWdocumentfile::ReadPayload(const DocumentRecord& record, std::vector<uint8_t>& out,
+                                          uint64_t maxBytes) const
+{
+    out.clear();
+    if (m_onDemand == nullptr)
+        return DecodeStored(record.Compression(), record.payload, out, maxBytes);
+    const bool stored = record.Compression() == static_cast<uint8_t>(DocumentCompression::kNone);
+    if (stored && record.PayloadBytes() > maxBytes)
+        return PayloadStatus::kOverLimit;
+    // A stored payload is read straight into out; a compressed one into a scratch vector first.
+    std::vector<uint8_t> scratch;
+    std::span<const uint8_t> bytes;
+    const PayloadStatus status = StoredPayload(record, stored ? out : scratch, bytes);
+    if (status != PayloadStatus::kOk || stored) {
+        if (status != PayloadStatus::kOk)
+            out.clear();
+        return status;
+    }
+    return DecodeStored(record.Compression(), bytes, out, maxBytes);
 }
 
 // -- Writing

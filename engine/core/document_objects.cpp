@@ -20,13 +20,13 @@ struct Slot {
 };
 
 // Why record index cannot be read, or empty; on success out is its object, not yet linked to a parent.
-std::string MakeObject(const DocumentRecord& record, CVTN_Container* parent, SWreadcontext& context,
-                       std::unique_ptr<CVTN_Container>& out)
+std::string MakeObject(const SWdocumentfile& file, const DocumentRecord& record, CVTN_Container* parent,
+                       SWreadcontext& context, std::unique_ptr<CVTN_Container>& out)
 {
     if (!record.framed)
         return "record too short for its parent index and flags";
     std::vector<uint8_t> payload;
-    const PayloadStatus payloadStatus = SWdocumentfile::DecodePayload(record, payload);
+    const PayloadStatus payloadStatus = file.ReadPayload(record, payload);
     if (payloadStatus != PayloadStatus::kOk)
         return PayloadStatusText(payloadStatus);
     out = CVTN_TagRegistry::Create(record.tag);
@@ -70,7 +70,7 @@ DocumentObjects ReadDocumentObjects(const SWdocumentfile& file, SWreadcontext& c
             parent = top ? nullptr : slots[record.parentIndex].object;
             std::unique_ptr<CVTN_Container> object;
             try {
-                reason = MakeObject(record, parent, context, object);
+                reason = MakeObject(file, record, parent, context, object);
             } catch (const std::bad_alloc&) {
                 object.reset();
                 reason = "out of memory";

@@ -81,10 +81,11 @@ std::uint64_t SWreadcontext::DecodedBytesAllowed(std::uint64_t storedBytes) cons
     return free > UINT64_MAX - left ? UINT64_MAX : free + left;
 }
 
-PayloadStatus SWreadcontext::DecodePayload(const DocumentRecord& record, std::vector<uint8_t>& out)
+PayloadStatus SWreadcontext::DecodePayload(const SWdocumentfile& file, const DocumentRecord& record,
+                                           std::vector<uint8_t>& out)
 {
-    const uint64_t stored = record.payload.size();
-    const PayloadStatus status = SWdocumentfile::DecodePayload(record, out, DecodedBytesAllowed(stored));
+    const uint64_t stored = record.PayloadBytes();
+    const PayloadStatus status = file.ReadPayload(record, out, DecodedBytesAllowed(stored));
     if (status == PayloadStatus::kOverLimit ||
         (status == PayloadStatus::kOk && !TakeBytes(CountedGrowth(stored, out.size())))) {
         SetLimitReached();

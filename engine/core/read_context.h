@@ -25,6 +25,7 @@
 
 class SWchunkstream;
 struct DocumentRecord;
+class SWdocumentfile;
 enum class PayloadStatus : int;
 
 inline constexpr uint32_t kIdNone = 0;
@@ -69,10 +70,10 @@ public:
     // width x height within maxPixels, and its four bytes a pixel, less kFreeGrowth times storedBytes (what its
     // record holds besides the size), within the byte limit; otherwise the limit is reached, naming the image.
     bool TakeImage(uint64_t width, uint64_t height, uint64_t storedBytes = 0);
-    // record's payload into out, decoded when compressed, its growth past kFreeGrowth times the stored bytes
-    // counted against the byte limit (then reached when it does not fit). A stored payload is copied, counting
-    // nothing.
-    PayloadStatus DecodePayload(const DocumentRecord& record, std::vector<uint8_t>& out);
+    // The payload of record, one of file's, into out, decoded when compressed, its growth past kFreeGrowth times
+    // the stored bytes counted against the byte limit (then reached when it does not fit). A stored payload is
+    // copied, counting nothing.
+    PayloadStatus DecodePayload(const SWdocumentfile& file, const DocumentRecord& record, std::vector<uint8_t>& out);
     // The most a payload stored in storedBytes may decode to now; a growth beyond it reaches the limit.
     std::uint64_t DecodedBytesAllowed(std::uint64_t storedBytes) const;
     // What decoding storedBytes into decodedBytes counts against the byte limit.

@@ -505,10 +505,13 @@ void WorldReader::ReserveStoredIds(uint32_t worldIndex)
             continue;
         const DocumentRecord& record = m_file.Records()[index];
         std::vector<uint8_t> decoded;
-        std::span<const uint8_t> bytes = record.payload;
-        if (record.Compression() != static_cast<uint8_t>(DocumentCompression::kNone)) {
-            const uint64_t allowed = m_context.DecodedBytesAllowed(record.payload.size());
-            if (SWdocumentfile::DecodePayload(record, decoded, allowed) != PayloadStatus::kOk)
+        std::span<const uint8_t> bytes;
+        if (record.Compression() == static_cast<uint8_t>(DocumentCompression::kNone)) {
+            if (m_file.StoredPayload(record, decoded, bytes) != PayloadStatus::kOk)
+                return; // the read skips it
+        } else {
+            const uint64_t allowed = m_context.DecodedBytesAllowed(record.PayloadBytes());
+            if (m_file.ReadPayload(record, decoded, allowed) != PayloadStatus::kOk)
                 return; // the read refuses it, or skips it
             bytes = decoded;
         }
@@ -583,7 +586,7 @@ void WorldReader::KeepRecords(WorldSection section, uint32_t index)
         SWkeptsections::Record record;
         record.tag = m_reading->Tag(at);
         record.parent = parent;
-        const PayloadStatus status = m_context.DecodePayload(m_file.Records()[at], record.payload);
+        const PayloadStatus status = m_context.DecodePayload(m_file, m_file.Records()[at], record.payload);
         if (status == PayloadStatus::kOverLimit)
             return;
         if (status != PayloadStatus::kOk) {
@@ -973,20 +976,17 @@ WorldLoadResult ReadWorldFile(const SWdocumentfile& file, SWreadcontext& context
 WorldLoadResult LoadWorldFile(const std::string& path, SWreadcontext::IdMode mode, const SWreadlimits& limits,
                               const WorldMaker& makeWorld)
 {
+    // Read on demand: the file is checked whole first, then each record read as it becomes objects, and the whole
+    // file is never held beside the world it makes.
     SWdocumentfile file;
     std::string error;
-    const DocumentStatus status = SWdocumentfile::ReadFile(path, file, &error);
+    const DocumentStatus status = SWdocumentfile::OpenFile(path, file, &error);
     if (status != DocumentStatus::kOk) {
         WorldLoadResult failed;
         failed.status = status;
         failed.message = std::move(error);
         return failed;
     }
-    // Read once here and dropped with this function. Only a large file gives its pages back: it is a mapping of its
-    // own that goes whole when freed, where a small one's pages would serve the next load already faulted in.
-    constexpr uint64_t kGiveBackFileBytes = uint64_t{32} << 20;
-    if (file.Header().totalBytes >= kGiveBackFileBytes)
-        file.GiveBackAsRead();
     SWreadcontext context(mode);
     context.SetLimits(limits);
     WorldLoadResult result = ReadWorldFile(file, context, makeWorld);

@@ -216,26 +216,26 @@ bool SWworldreading::Open(uint32_t index, Payload& out)
     if (index >= m_file.Records().size())
         return false;
     const DocumentRecord& record = m_file.Records()[index];
-    // A stored payload is read where it lies in the file, which outlives the reading: a copy would only cost
-    // time and the memory of the file over again. Like every stored byte, it counts nothing against the limit.
+    // A stored payload is read where it lies in a file held in memory, which outlives the reading: a copy would
+    // only cost time and the memory of the file over again. Like every stored byte, it counts nothing against the
+    // limit. A file read on demand reads it into out.bytes.
     const bool stored = record.Compression() == static_cast<uint8_t>(DocumentCompression::kNone);
-    const PayloadStatus status = stored ? PayloadStatus::kOk : m_context.DecodePayload(record, out.bytes);
+    std::span<const uint8_t> bytes;
+    const PayloadStatus status =
+        stored ? m_file.StoredPayload(record, out.bytes, bytes) : m_context.DecodePayload(m_file, record, out.bytes);
     if (status != PayloadStatus::kOk || m_context.LimitReached()) {
         out.bytes.clear();
         Skip(index, PayloadStatusText(status == PayloadStatus::kOk ? PayloadStatus::kOverLimit : status));
         return false;
     }
-    // A file its owner lets go of as it is read gives the pages of large arrays back once they are copied: the
-    // objects they become and the whole file would otherwise be resident together at the end of the load.
-    // A decoded payload is the reading's own, read once: a large one (a mapping of its own, gone whole when freed)
-    // gives its pages back as well; a small one's would serve the next decode already faulted in.
-    constexpr size_t kGiveBackDecodedBytes = size_t{32} << 20;
-    if (stored && m_file.GivesBackAsRead())
-        out.stream = std::make_unique<SWchunkstream>(m_file.PayloadToGiveBack(record), SWchunkstream::GiveBackRead{});
-    else if (!stored && out.bytes.size() >= kGiveBackDecodedBytes)
+    // A payload in out.bytes is the reading's own, read once: a large one (a mapping of its own, gone whole when
+    // freed) gives its pages back as they are read, or the objects they become and the whole payload would be
+    // resident together; a small one's would serve the next read already faulted in.
+    constexpr size_t kGiveBackBytes = size_t{32} << 20;
+    if (out.bytes.size() >= kGiveBackBytes)
         out.stream = std::make_unique<SWchunkstream>(std::span<uint8_t>(out.bytes), SWchunkstream::GiveBackRead{});
     else
-        out.stream = std::make_unique<SWchunkstream>(stored ? record.payload : std::span<const uint8_t>(out.bytes));
+        out.stream = std::make_unique<SWchunkstream>(stored ? bytes : std::span<const uint8_t>(out.bytes));
     out.stream->SetFormatVersion(m_context.FormatVersion());
     out.stream->SetReadContext(&m_context);
     return true;

@@ -125,7 +125,7 @@ class SWworldreading {
 public:
     // A payload and the stream over it, with the format version and read context set.
     struct Payload {
-        std::vector<uint8_t> bytes; // a compressed payload decoded; empty for a stored one, read in the file
+        std::vector<uint8_t> bytes; // decoded, or read from a file on demand; empty for a stored one in memory
         std::unique_ptr<SWchunkstream> stream;
     };
     // A section's state between its reads and its link: derive from it and keep it in Scratch.
@@ -145,8 +145,8 @@ public:
     uint32_t Tag(uint32_t index) const;
     // The records whose parent is index, in file order (framed ones only).
     const std::vector<uint32_t>& Children(uint32_t index) const;
-    // The payload of index decoded and opened, once in a reading: a file that gives its pages back as it is read
-    // leaves zeros behind the stream. False, with the record listed as skipped, when it does not decode.
+    // The payload of index decoded and opened, once in a reading: a large payload gives its pages back as it is read
+    // and leaves zeros behind the stream. False, with the record listed as skipped, when it does not decode.
     bool Open(uint32_t index, Payload& out);
     // Lists index and its descendants as skipped with reason.
     void Skip(uint32_t index, const std::string& reason);

@@ -1,7 +1,8 @@
 // The document container over arbitrary bytes, twice: as a whole file, and as a plain body given a header that
 // matches it (true length, checksum as seed), so that mutations reach the records instead of the checksum. Every
 // record's payload is decoded and every record made into an object where its tag is registered. A body that reads
-// cleanly is written again by the writer and must read back to the same records.
+// cleanly is written again by the writer and must read back to the same records. The same bytes read on demand,
+// through windows of one slice, must give the same status, records and payloads.
 #include <cstdint>
 #include <cstdlib>
 #include <span>
@@ -39,11 +40,32 @@ void CheckRewrite(const SWdocumentfile& doc, std::span<const std::vector<uint8_t
     }
 }
 
+// The document read on demand agrees with doc, read whole with status.
+void CheckOnDemand(std::vector<uint8_t> file, const SWdocumentfile& doc, DocumentStatus status)
+{
+    SWdocumentfile onDemand;
+    Check(SWdocumentfile::OpenBytes(std::move(file), onDemand, kDocumentSliceBytes) == status);
+    Check(onDemand.Records().size() == doc.Records().size() && onDemand.TrailingBytes() == doc.TrailingBytes());
+    for (size_t i = 0; i < doc.Records().size(); ++i) {
+        const DocumentRecord& a = onDemand.Records()[i];
+        const DocumentRecord& b = doc.Records()[i];
+        Check(a.tag == b.tag && a.parentIndex == b.parentIndex && a.flags == b.flags && a.offset == b.offset &&
+              a.length == b.length && a.framed == b.framed);
+        std::vector<uint8_t> scratch;
+        std::span<const uint8_t> stored;
+        Check(onDemand.StoredPayload(a, scratch, stored) == PayloadStatus::kOk);
+        Check(std::equal(stored.begin(), stored.end(), b.payload.begin(), b.payload.end()));
+    }
+}
+
 void ReadDocument(std::vector<uint8_t> file)
 {
     const size_t size = file.size();
+    std::vector<uint8_t> copy = file;
     SWdocumentfile doc;
-    if (SWdocumentfile::Parse(std::move(file), doc) != DocumentStatus::kOk) {
+    const DocumentStatus status = SWdocumentfile::Parse(std::move(file), doc);
+    CheckOnDemand(std::move(copy), doc, status);
+    if (status != DocumentStatus::kOk) {
         Check(doc.Records().empty());
         return;
     }

@@ -103,6 +103,19 @@ ptrdiff_t InputFile::read(std::span<uint8_t> bytes, InputFileResult& outResult)
     }
 }
 
+ptrdiff_t InputFile::readAt(uint64_t offset, std::span<uint8_t> bytes, InputFileResult& outResult)
+{
+    for (;;) {
+        const ssize_t got = ::pread(m_fd, bytes.data(), bytes.size(), static_cast<off_t>(offset));
+        if (got >= 0)
+            return got;
+        if (errno != EINTR) {
+            outResult = SystemRefusal(m_path, errno);
+            return -1;
+        }
+    }
+}
+
 InputFileResult readWholeFile(const std::string& path, std::vector<uint8_t>& outBytes, uint64_t maxBytes)
 {
     outBytes.clear();

@@ -49,6 +49,8 @@ public:
 
     // Up to bytes.size() bytes from the current position; 0 at the end. -1 on an error, with outResult set.
     ptrdiff_t read(std::span<uint8_t> bytes, InputFileResult& outResult);
+    // The same from offset on, leaving the current position alone: several readers may share the file.
+    ptrdiff_t readAt(uint64_t offset, std::span<uint8_t> bytes, InputFileResult& outResult);
 
 private:
     InputFile(std::string path, int fd, uint64_t sizeBytes);

@@ -522,4 +522,175 @@ TEST_F(DocumentFiles, LengthOtherThanTheFileIsTruncation)
     EXPECT_EQ(why, PathOf("short.vtn") + ": the file is truncated");
 }
 
+// Records of every size around 64 KiB slices and windows: heads cut between two slices after 2, 6 and 12 bytes,
+// payloads longer than a window, empty and unframed records, a compressed one; then trailing bytes past "END ".
+std::vector<uint8_t> StraddlingBody()
+{
+    std::vector<RawRecord> records;
+    uint64_t at = 0; // the body's length so far
+    uint32_t noise = 5;
+    const auto add = [&](size_t bytes, uint32_t flags = 0) {
+        RawRecord record{kTagTest, records.empty() ? kDocumentNoParent : 0u, flags, std::vector<uint8_t>(bytes)};
+        for (uint8_t& byte : record.payload)
+            byte = static_cast<uint8_t>(NextScrambleWord(noise));
+        at += 16 + bytes;
+        records.push_back(std::move(record));
+    };
+    const auto headCutAfter = [&](size_t cut) { // the next head then starts cut bytes before a slice's end
+        const uint64_t boundary = (at + 16 + cut) / kDocumentSliceBytes * kDocumentSliceBytes + kDocumentSliceBytes;
+        add(static_cast<size_t>(boundary - cut - at - 16));
+    };
+    add(10);
+    add(2 * kDocumentSliceBytes + 77);
+    headCutAfter(2);
+    add(0);
+    headCutAfter(6);
+    add(3);
+    headCutAfter(12);
+    add(kDocumentSliceBytes);
+    const std::vector<uint8_t> plain(5000, 'z');
+    const std::optional<std::vector<uint8_t>> block = GetPayloadFilter()->encode(2, plain);
+    RawRecord packed{MakeTag("PACK"), 0, 2, {}};
+    PutU32(packed.payload, static_cast<uint32_t>(plain.size()));
+    packed.payload.insert(packed.payload.end(), block->begin(), block->end());
+    records.push_back(packed);
+    add(5 * kDocumentSliceBytes + 1);
+    std::vector<uint8_t> body = BodyOf(records);
+    body.resize(body.size() - 4);
+    PutU32(body, MakeTag("SHRT")); // an unframed record of 3 bytes
+    PutU32(body, 3);
+    body.insert(body.end(), {1, 2, 3});
+    PutU32(body, kTagEnd);
+    body.insert(body.end(), {'t', 'a', 'i', 'l'});
+    return body;
+}
+
+// Read on demand through windows of one slice and more, a file gives the records and payload bytes Parse gives,
+// whether read front to back or back to front.
+TEST(DocumentOnDemand, ReadsTheRecordsAndBytesAFileReadWholeHas)
+{
+    for (const bool scramble : {true, false}) {
+        const std::vector<uint8_t> file = FileOf(StraddlingBody(), scramble);
+        SWdocumentfile whole;
+        ASSERT_EQ(SWdocumentfile::Parse(file, whole), DocumentStatus::kOk);
+        for (const size_t window : {size_t{1}, 3 * kDocumentSliceBytes, kDocumentWindowBytes}) {
+            SCOPED_TRACE(testing::Message() << "scrambled " << scramble << ", window " << window);
+            SWdocumentfile doc;
+            ASSERT_EQ(SWdocumentfile::OpenBytes(file, doc, window), DocumentStatus::kOk);
+            ASSERT_TRUE(doc.OnDemand());
+            EXPECT_EQ(doc.TrailingBytes(), 4u);
+            EXPECT_EQ(doc.ComputedChecksum(), whole.ComputedChecksum());
+            ASSERT_EQ(doc.Records().size(), whole.Records().size());
+            EXPECT_FALSE(doc.Records().back().framed);
+            for (size_t i = 0; i < doc.Records().size(); ++i) {
+                const DocumentRecord& a = doc.Records()[i];
+                const DocumentRecord& b = whole.Records()[i];
+                EXPECT_TRUE(a.tag == b.tag && a.parentIndex == b.parentIndex && a.flags == b.flags &&
+                            a.offset == b.offset && a.length == b.length && a.framed == b.framed)
+                    << i;
+                std::vector<uint8_t> scratch;
+                std::span<const uint8_t> stored;
+                ASSERT_EQ(doc.StoredPayload(a, scratch, stored), PayloadStatus::kOk);
+                EXPECT_TRUE(std::ranges::equal(stored, b.payload)) << i;
+            }
+            for (size_t i = doc.Records().size(); i-- > 0;) {
+                std::vector<uint8_t> expected, got;
+                ASSERT_EQ(SWdocumentfile::DecodePayload(whole.Records()[i], expected), PayloadStatus::kOk);
+                ASSERT_EQ(doc.ReadPayload(doc.Records()[i], got), PayloadStatus::kOk);
+                EXPECT_EQ(got, expected) << i;
+            }
+            std::vector<uint8_t> limited;
+            EXPECT_EQ(doc.ReadPayload(doc.Records()[1], limited, kDocumentSliceBytes), PayloadStatus::kOverLimit);
+        }
+    }
+}
+
+// Each fault, cut or changed byte answers on demand the status and the message a file read whole answers, and
+// leaves nothing listed; the same through the bytes in memory.
+TEST_F(DocumentFiles, OnDemandRefusesWhatReadingWholeRefusesInItsWords)
+{
+    const std::vector<uint8_t> body = StraddlingBody();
+    const std::vector<uint8_t> good = FileOf(body);
+    struct Case {
+        std::string name;
+        std::vector<uint8_t> file;
+        DocumentStatus expected;
+    };
+    std::vector<Case> cases;
+    for (const size_t cut : {size_t{10}, size_t{70000}, good.size() - 8, good.size() - 1}) {
+        cases.push_back({"cut at " + std::to_string(cut),
+                         {good.begin(), good.begin() + static_cast<ptrdiff_t>(cut)},
+                         DocumentStatus::kTruncated});
+    }
+    std::vector<uint8_t> flipped = good;
+    flipped[150000] ^= 0x40;
+    cases.push_back({"a byte flipped in a later window", flipped, DocumentStatus::kDamaged});
+    for (const int64_t off : {-1, 1}) {
+        std::vector<uint8_t> claims = good;
+        pf::storeU32le(&claims[16], static_cast<uint32_t>(static_cast<int64_t>(good.size()) + off));
+        cases.push_back({"length off by " + std::to_string(off), claims, DocumentStatus::kTruncated});
+    }
+    // Cuts the header believes, so that the framing must catch them, past the first windows.
+    for (const size_t cut : {size_t{200000}, body.size() - 10}) {
+        cases.push_back({"body cut at " + std::to_string(cut) + " and restamped",
+                         FileOf({body.begin(), body.begin() + static_cast<ptrdiff_t>(cut)}),
+                         DocumentStatus::kTruncated});
+    }
+    cases.push_back({"not a document", Bytes("VTNX0951 and more than twenty bytes"), DocumentStatus::kNotDocument});
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        const std::string path = PathOf("case.vtn");
+        std::ofstream(path, std::ios::binary | std::ios::trunc)
+            .write(reinterpret_cast<const char*>(test.file.data()), static_cast<std::streamsize>(test.file.size()));
+        SWdocumentfile whole, onDemand;
+        std::string wholeWhy, onDemandWhy;
+        EXPECT_EQ(SWdocumentfile::ReadFile(path, whole, &wholeWhy), test.expected);
+        EXPECT_EQ(SWdocumentfile::OpenFile(path, onDemand, &onDemandWhy, UINT64_MAX, 1), test.expected);
+        EXPECT_EQ(onDemandWhy, wholeWhy);
+        EXPECT_TRUE(onDemand.Records().empty() && !onDemand.OnDemand());
+        EXPECT_EQ(SWdocumentfile::OpenBytes(test.file, onDemand, 1), SWdocumentfile::Parse(test.file, whole));
+    }
+    const std::string path = PathOf("good.vtn");
+    ASSERT_EQ(SaveDocumentFile(path, good), DocumentStatus::kOk);
+    for (const std::string& target : {path, m_dir.string()}) {
+        SWdocumentfile doc;
+        std::string wholeWhy, onDemandWhy;
+        EXPECT_EQ(SWdocumentfile::ReadFile(target, doc, &wholeWhy, 1000),
+                  SWdocumentfile::OpenFile(target, doc, &onDemandWhy, 1000));
+        EXPECT_EQ(onDemandWhy, wholeWhy);
+        EXPECT_FALSE(wholeWhy.empty());
+    }
+}
+
+// Another program writes into the file, still held open, after it was checked: a record in a changed slice fails
+// as changed, the others still read; once the file is cut, what lay past the cut fails the same way.
+TEST_F(DocumentFiles, OnDemandNoticesTheFileChangingUnderIt)
+{
+    const std::vector<uint8_t> body = StraddlingBody();
+    const std::string path = PathOf("changing.vtn");
+    ASSERT_EQ(SaveDocumentFile(path, FileOf(body)), DocumentStatus::kOk);
+    SWdocumentfile whole, doc;
+    ASSERT_EQ(SWdocumentfile::Parse(FileOf(body), whole), DocumentStatus::kOk);
+    ASSERT_EQ(SWdocumentfile::OpenFile(path, doc, nullptr, UINT64_MAX, 1), DocumentStatus::kOk);
+    const auto reads = [&](size_t index) {
+        std::vector<uint8_t> got;
+        const PayloadStatus status = doc.ReadPayload(doc.Records()[index], got);
+        EXPECT_TRUE(status != PayloadStatus::kOk || std::ranges::equal(got, whole.Records()[index].payload));
+        return status;
+    };
+    const DocumentRecord& large = doc.Records()[1];
+    {
+        std::fstream inPlace(path, std::ios::binary | std::ios::in | std::ios::out);
+        inPlace.seekp(static_cast<std::streamoff>(large.PayloadOffset() + 100000));
+        inPlace.put('!');
+    }
+    EXPECT_EQ(reads(1), PayloadStatus::kChanged);
+    EXPECT_EQ(reads(0), PayloadStatus::kOk);
+    EXPECT_EQ(reads(doc.Records().size() - 2), PayloadStatus::kOk);
+    EXPECT_STREQ(PayloadStatusText(PayloadStatus::kChanged), "damaged: the file changed on disk after it was opened");
+    std::filesystem::resize_file(path, kDocumentHeaderBytes + 2 * kDocumentSliceBytes + 5);
+    EXPECT_EQ(reads(doc.Records().size() - 2), PayloadStatus::kChanged);
+    EXPECT_EQ(reads(0), PayloadStatus::kOk);
+}
+
 } // namespace
