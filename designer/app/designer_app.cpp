@@ -96,6 +96,7 @@ void CVTNDesignerApp::SetWorkspace(std::unique_ptr<CVTND_ExtendedWorld> world, s
 
 void CVTNDesignerApp::DeleteWorkspace()
 {
+    m_eventMapCount = 0; // the next workspace's maps are numbered from 1, as its views are
     m_selection.Clear();
     m_propertiesObject = CVTND_Object();
     m_project.reset(); // it refers to the world

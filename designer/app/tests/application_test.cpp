@@ -118,6 +118,15 @@ TEST_F(ApplicationTest, StartUpBuildsTheWorkspaceInOrderAndExitUndoesIt)
         designer.Views().front()->parent()->destroy();
         EXPECT_EQ(world->GetWindows().size(), 1u);
         EXPECT_EQ(world->GetCurrentView(), second->GetEngineWindow());
+
+        // A new project's windows are numbered afresh, whatever the last one opened.
+        ASSERT_NE(designer.GetApp()->OpenEventMapWindow(), nullptr);
+        ASSERT_TRUE(designer.NewProject());
+        std::vector<std::string> titles;
+        for (pf::MdiChild* child : designer.GetMainFrame()->mdiClient()->childFrames())
+            titles.push_back(child->getText());
+        std::sort(titles.begin(), titles.end());
+        EXPECT_EQ(titles, (std::vector<std::string>{"3D View 1", "Event Map 1"}));
         designer.Exit();
         EXPECT_TRUE(pf::activeTimerPeriods().empty());
         EXPECT_FALSE(designer.GetRenderThread().IsRunning());
