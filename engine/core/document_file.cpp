@@ -415,8 +415,9 @@ private:
     std::vector<uint8_t> m_bytes;
 };
 
-// Lists records from the plain body as it streams past in pieces, with the framing checks ParseBody makes: a
-// record's 16 head bytes may come in two pieces, its payload is passed over.
+// Lists records from the plain body as it streams past in pieces (or in one, for a file held whole): a record's 16
+// head bytes may come in two pieces, its payload is passed over. The list must close with "END " before the body
+// ends, and no record's length may reach past it.
 class RecordLister {
 public:
     RecordLister(uint64_t end, std::vector<DocumentRecord>& records) : m_end(end), m_records(records)
@@ -675,40 +676,20 @@ DocumentStatus SWdocumentfile::Load(std::vector<uint8_t> file, bool lenient)
     return checksumMatches ? DocumentStatus::kOk : DocumentStatus::kDamaged;
 }
 
+// The same framing as a file read on demand, the whole body fed at once.
 DocumentStatus SWdocumentfile::ParseBody()
 {
-    const std::span<const uint8_t> body = std::span<const uint8_t>(m_bytes).subspan(kDocumentHeaderBytes);
-    SWchunkstream in(body);
-    for (;;) {
-        if (in.Remaining() < 4)
-            return DocumentStatus::kTruncated; // the list was never closed
-        const uint64_t start = in.Position();
-        const uint32_t tag = in.TakeTag();
-        if (tag == kTagEnd) {
-            m_hasEnd = true;
-            m_trailingBytes = in.Remaining();
-            return DocumentStatus::kOk;
-        }
-        if (in.Remaining() < 4)
-            return DocumentStatus::kTruncated;
-        DocumentRecord record;
-        record.tag = tag;
-        record.offset = kDocumentHeaderBytes + start;
-        {
-            const std::unique_ptr<SWchunkstream> child = in.OpenChild();
-            if (child->Status() != SWchunkstream::kStatusGood || in.Status() != SWchunkstream::kStatusGood)
-                return DocumentStatus::kTruncated; // its length reaches past the body
-            record.length = static_cast<uint32_t>(child->Remaining());
-            if (record.length < kRecordFrameBytes) {
-                record.framed = false;
-            } else {
-                record.parentIndex = child->ReadU32();
-                record.flags = child->ReadU32();
-                record.payload = body.subspan(start + kRecordHeadBytes, record.length - kRecordFrameBytes);
-            }
-        }
-        m_records.push_back(record);
-    }
+    const std::span<const uint8_t> file(m_bytes);
+    RecordLister lister(file.size(), m_records);
+    lister.Feed(kDocumentHeaderBytes, file.subspan(kDocumentHeaderBytes));
+    for (DocumentRecord& record : m_records)
+        if (record.framed)
+            record.payload = file.subspan(static_cast<size_t>(record.PayloadOffset()), record.PayloadBytes());
+    if (lister.Status() != DocumentStatus::kOk)
+        return lister.Status();
+    m_hasEnd = true;
+    m_trailingBytes = lister.TrailingBytes();
+    return DocumentStatus::kOk;
 }
 
 namespace {
