@@ -743,6 +743,9 @@ PayloadStatus SWdocumentfile::StoredPayload(const DocumentRecord& record, std::v
         out = record.payload;
         return PayloadStatus::kOk;
     }
+    // A record too short to be framed has no payload: where it would start may lie past the file's end.
+    if (record.PayloadBytes() == 0)
+        return PayloadStatus::kOk;
     OnDemandState& state = *m_onDemand;
     const uint64_t begin = record.PayloadOffset();
     const uint64_t end = begin + record.PayloadBytes();
