@@ -25,8 +25,6 @@
 namespace {
 
 constexpr std::array<uint8_t, 4> kMagic = {'V', 'T', 'N', 'F'};
-constexpr size_t kRecordFrameBytes = 8;    // parent index and flags, ahead of the object's payload
-constexpr size_t kRecordHeadBytes = 16;    // tag, length, parent index, flags
 constexpr size_t kCompressedSizeBytes = 4; // a compressed payload's u32 uncompressed size
 constexpr size_t kCompressFromBytes = 256; // smaller payloads are stored as they are
 constexpr uint64_t kMaxFileBytes = 0xFFFFFFFF;
@@ -473,7 +471,7 @@ private:
         const uint32_t length = pf::loadU32le(&m_head[4]);
         if (length > m_end - (m_next + 8))
             Fail(); // its length reaches past the body
-        else if (length < kRecordFrameBytes)
+        else if (length < kDocumentRecordFrameBytes)
             Listed(false);
     }
     void Listed(bool framed)
@@ -493,7 +491,7 @@ private:
 
     const uint64_t m_end;
     std::vector<DocumentRecord>& m_records;
-    std::array<uint8_t, kRecordHeadBytes> m_head{};
+    std::array<uint8_t, kDocumentRecordHeadBytes> m_head{};
     uint64_t m_next = 0; // where the record being framed starts in the file
     size_t m_have = 0;   // of its head bytes
     bool m_done = false;

@@ -32,7 +32,9 @@ inline constexpr uint32_t kDocumentFlagScrambled = 1;                 // header 
 inline constexpr uint32_t kDocumentCompressionMask = 0xFF;            // record flags, bits 0-7
 inline constexpr uint64_t kMaxRecordPayloadBytes = uint64_t{1} << 30; // a stated uncompressed size above is refused
 inline constexpr uint32_t kScrambleZeroSeed = 0x9E3779B9;             // xorshift32 never leaves state 0
-inline constexpr size_t kDocumentSliceBytes = size_t{64} << 10;       // the key stream is cut into slices of this
+inline constexpr uint32_t kDocumentRecordFrameBytes = 8;        // parent index and flags, ahead of the object's payload
+inline constexpr uint32_t kDocumentRecordHeadBytes = 16;        // tag, length, parent index, flags
+inline constexpr size_t kDocumentSliceBytes = size_t{64} << 10; // the key stream is cut into slices of this
 // What a file read on demand streams through: a window that stays in the cache while it is unscrambled, summed and
 // listed, and few fresh pages for a small file (4 MiB cost a 4x project 2 % more page faults and more time).
 inline constexpr size_t kDocumentWindowBytes = size_t{1} << 20;
@@ -88,8 +90,8 @@ struct DocumentRecord {
     bool framed = true; // false: too short to hold its parent index and flags
 
     uint8_t Compression() const { return static_cast<uint8_t>(flags & kDocumentCompressionMask); }
-    uint64_t PayloadOffset() const { return offset + 16; } // from the start of the file
-    uint32_t PayloadBytes() const { return framed ? length - 8 : 0; }
+    uint64_t PayloadOffset() const { return offset + kDocumentRecordHeadBytes; } // from the start of the file
+    uint32_t PayloadBytes() const { return framed ? length - kDocumentRecordFrameBytes : 0; }
 };
 
 // The block filters the container uses for compressed payloads. They live above the engine core, which learns
