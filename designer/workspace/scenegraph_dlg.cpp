@@ -110,28 +110,40 @@ void CVTND_ScenegraphDlg::Empty()
     m_memberItems.clear();
 }
 
-// Depth first without recursion: a scene may nest deeper than the stack would like.
+// Depth first without recursion: a scene may nest deeper than the stack would like. The nodes of a large scene lie
+// far apart in memory, so the next ones are asked of the caches while this one's entry is made: walked one after the
+// other, each would wait for memory on its own.
 pf::TreeItem CVTND_ScenegraphDlg::InsertSubtree(pf::TreeItem parent, SWnode* top)
 {
-    std::vector<std::pair<pf::TreeItem, SWnode*>> pending{{parent, top}};
     std::vector<std::pair<SWnode*, SWnode*>> members; // (group, member), added once every node has its item
-    pf::TreeItem first = 0;
-    while (!pending.empty()) {
-        const auto [under, node] = pending.back();
-        pending.pop_back();
+    const auto insert = [&](pf::TreeItem under, SWnode* node) {
         const pf::TreeItem item = InsertEntry(under, CVTND_Object(node), NodeText(*node), NodeImage(*node));
-        if (first == 0)
-            first = item;
-        if (item == 0)
+        if (item != 0)
+            for (SWlistnode* m = node->GetGroupMembers().Head(); m != nullptr; m = m->Next())
+                if (SWnode* member = static_cast<SWgroupmember*>(m)->node)
+                    members.emplace_back(node, member);
+        return item;
+    };
+    const pf::TreeItem first = insert(parent, top);
+    // (an inserted node's item, the next of its child containers to look at)
+    std::vector<std::pair<pf::TreeItem, CVTN_Container*>> pending;
+    if (first != 0)
+        pending.emplace_back(first, top->GetFirstChild());
+    while (!pending.empty()) {
+        CVTN_Container* const next = pending.back().second;
+        if (next == nullptr) {
+            pending.pop_back();
             continue;
-        for (SWlistnode* m = node->GetGroupMembers().Head(); m != nullptr; m = m->Next())
-            if (SWnode* member = static_cast<SWgroupmember*>(m)->node)
-                members.emplace_back(node, member);
-        std::vector<SWnode*> children;
-        for (SWnode* c = node->GetFirstChildNode(); c != nullptr; c = c->GetNextSiblingNode())
-            children.push_back(c);
-        for (auto it = children.rbegin(); it != children.rend(); ++it)
-            pending.emplace_back(item, *it);
+        }
+        pending.back().second = next->GetNextSibling();
+        SWnode* node = SWnode::FromContainer(next);
+        if (node == nullptr)
+            continue;
+        __builtin_prefetch(node->GetFirstChild());
+        __builtin_prefetch(next->GetNextSibling());
+        const pf::TreeItem item = insert(pending.back().first, node);
+        if (item != 0)
+            pending.emplace_back(item, node->GetFirstChild());
     }
     for (const auto& [group, member] : members)
         InsertItemUnderHotspot(this, group, member);

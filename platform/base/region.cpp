@@ -136,6 +136,9 @@ Region& Region::unite(const Region& other)
         m_rects = other.m_rects;
         return *this;
     }
+    // A window invalidated again and again while a list fills: nothing to combine.
+    if (m_rects.size() == 1 && other.m_rects.size() == 1 && m_rects[0].containsRect(other.m_rects[0]))
+        return *this;
     m_rects = combine(m_rects, other.m_rects, Op::kUnion);
     return *this;
 }
@@ -144,6 +147,14 @@ Region& Region::intersect(const Region& other)
 {
     if (isEmpty() || other.isEmpty()) {
         m_rects.clear();
+        return *this;
+    }
+    if (m_rects.size() == 1 && other.m_rects.size() == 1) { // two rectangles meet in one or none
+        const Rect meet = m_rects[0].intersected(other.m_rects[0]);
+        if (meet.isEmpty())
+            m_rects.clear();
+        else
+            m_rects[0] = meet;
         return *this;
     }
     m_rects = combine(m_rects, other.m_rects, Op::kIntersect);

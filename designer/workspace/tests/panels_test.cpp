@@ -65,6 +65,20 @@ std::vector<void*> WorldSounds(CVTND_ExtendedWorld& world)
     return out;
 }
 
+// The nodes the tree shows in its own order, top down, each with the node shown above it, group members left out: a
+// walk of the world meets the same.
+using Placed = std::pair<const SWnode*, const SWnode*>;
+void TreeOrder(const CVTND_ScenegraphDlg& graph, pf::TreeItem first, const SWnode* above, std::vector<Placed>& out)
+{
+    for (pf::TreeItem item = first; item != 0; item = graph.GetTree()->getNextSiblingItem(item)) {
+        if (graph.GetEntry(item).GetKind() == CSGnode::kGroupMember)
+            continue;
+        const SWnode* node = graph.GetEntry(item).Shown();
+        out.emplace_back(node, above);
+        TreeOrder(graph, graph.GetTree()->getChildItem(item), node, out);
+    }
+}
+
 class Panels : public PanelsFixture {
 protected:
     // Every list panel lists what the world holds, in its order; the scene graph has an item per node and member.
@@ -77,8 +91,13 @@ protected:
         EXPECT_EQ(Panel<CVTND_ExpressionsDlg>(PanelRole::kExpressions).Items().size(),
                   expressions != nullptr ? expressions->Entries().Count() : 0u);
         const SWnode* root = World().GetRootNode();
-        EXPECT_EQ(Panel<CVTND_ScenegraphDlg>(PanelRole::kSceneGraph).CountItems(),
-                  CountNodes(root) + CountGroupMembers(root));
+        auto& graph = Panel<CVTND_ScenegraphDlg>(PanelRole::kSceneGraph);
+        EXPECT_EQ(graph.CountItems(), CountNodes(root) + CountGroupMembers(root));
+        std::vector<Placed> shown, walked;
+        TreeOrder(graph, graph.GetTree()->getChildItem(pf::TVI_ROOT), nullptr, shown);
+        for (const SWnode* n = root; n != nullptr; n = n->NextInTree(root))
+            walked.emplace_back(n, n == root ? nullptr : n->GetParentNode());
+        EXPECT_EQ(shown, walked);
     }
 };
 

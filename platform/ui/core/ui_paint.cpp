@@ -16,6 +16,10 @@ void Ui::invalidate(Hwnd hwnd, const Rect* rect, bool erase)
     const Rect area = rect != nullptr ? rect->intersected(client) : client;
     if (area.isEmpty())
         return;
+    // A control invalidated at each item a fill adds: once its whole client waits for paint, there is nothing to add.
+    const std::vector<Rect>& waiting = w->m_update.rects();
+    if (w->m_children.empty() && (w->m_erase || !erase) && waiting.size() == 1 && waiting[0].containsRect(area))
+        return;
     invalidateTree(*w, Region(area), erase);
 }
 

@@ -175,6 +175,15 @@ TEST_F(Painting, EraseAsksForTheBackgroundFirst)
     ASSERT_NE(erase, w.seen.end());
     EXPECT_GT(erase, paint) << "WM_ERASEBKGND comes from inside the paint";
     EXPECT_EQ(screenPixel({50, 50}), pixelFromColorRef(getSysColor(COLOR_WINDOW)));
+
+    // Asked for again over a client already waiting for paint without it, the background is still erased.
+    w.seen.clear();
+    w.invalidate(false);
+    w.invalidate(true);
+    w.invalidate(false);
+    sim().pump();
+    EXPECT_EQ(w.count(WM_PAINT), 1u);
+    EXPECT_EQ(w.count(WM_ERASEBKGND), 1u);
 }
 
 // The render thread draws through a window DC while the user-interface thread paints and moves windows.
