@@ -7,6 +7,7 @@
 #include "engine/core/node_index.h"
 #include "engine/core/unique_id.h"
 #include "engine/core/world.h"
+#include "platform/base/large_pages.h"
 
 SWnode::SWnode(uint16_t kindFlags) : m_kind(kindFlags), m_id(NextUniqueId())
 {
@@ -45,6 +46,35 @@ void SWnode::SetName(std::optional<std::string> name)
     std::optional<std::string> old = std::exchange(m_name, std::move(name));
     if (old != m_name)
         m_index->Renamed(*this, old);
+}
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kPooled = false; // the sanitizers watch the heap's blocks, not the pool's
+#else
+constexpr bool kPooled = true;
+#endif
+
+pf::LargePagePool& NodePool()
+{
+    static auto* pool = new pf::LargePagePool; // never destroyed: a node may outlive the statics
+    return *pool;
+}
+
+} // namespace
+
+void* SWnode::operator new(size_t bytes)
+{
+    return kPooled ? NodePool().allocate(bytes) : ::operator new(bytes);
+}
+
+void SWnode::operator delete(void* node, size_t bytes) noexcept
+{
+    if (kPooled)
+        NodePool().release(node, bytes);
+    else
+        ::operator delete(node, bytes);
 }
 
 SWnode* SWnode::GetFirstChildNode() const

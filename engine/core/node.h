@@ -45,6 +45,9 @@ public:
 
     explicit SWnode(uint16_t kindFlags);
     ~SWnode() override;
+    // Nodes live together in large pages, as a large world's tree is walked whole at every frame and refill.
+    static void* operator new(size_t bytes);
+    static void operator delete(void* node, size_t bytes) noexcept;
     // The node a container is, or null: what dynamic_cast<SWnode*> answers, without its cost.
     static SWnode* FromContainer(CVTN_Container* c)
     {
