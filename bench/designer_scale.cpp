@@ -23,7 +23,8 @@
 // a frame that had more to do from one whose lanes waited for a core on a busy machine (VORTAN_RENDER_THREADS=1
 // draws on one lane). placement: every event put on an empty map as opening a project without a layout
 // does (CEditorEngine::AddEvents), a quarter of the events at a time, whose times are printed as well;
-// each pass starts after 256 MB have gone through the caches, as after reading the project file; placement-warm
+// each pass starts after twice the last-level cache (at least 256 MB) has gone through it, as after reading the
+// project file; placement-warm
 // without that; placement-first is the first pass. remove-scene: the added scene file taken out again (RemoveSubWorld).
 // open, load, add-scene, placement, save, publish and refill are the median of --runs runs (5 unless told). The 3D
 // views are checked to show the scene: the pixels of the last running frame and of the view in the last open's
@@ -427,13 +428,16 @@ int RunSize(double size, const std::string& folder, int frames, int runs)
     // grow with the events already placed. It runs again on an emptied map, as short operations are measured by
     // their median; the first run (the events and nodes then read for the first time) is reported as well.
     // In use it runs once, right after the project's file has gone through the caches: each timed pass starts
-    // after 256 MB have been written, so that the 1x project, which would otherwise stay in the caches from one
-    // pass to the next where the 4x one does not, is measured as a person meets it. placement-warm is the median of
-    // the same passes without that, for comparison.
+    // after twice the last-level cache has been written (at least 256 MB), so that the 1x project, which would
+    // otherwise stay in the caches from one pass to the next where the 4x one does not, is measured as a person
+    // meets it. (A server's last-level cache may hold hundreds of megabytes: 256 MB left part of the 1x project in
+    // it.) placement-warm is the median of the same passes without that, for comparison.
     std::vector<double> placements;
     std::vector<double> warmPlacements;
     std::vector<double> quarters;
-    std::vector<char> flush(size_t{256} << 20);
+    const long lastLevel = std::max(::sysconf(_SC_LEVEL3_CACHE_SIZE), ::sysconf(_SC_LEVEL2_CACHE_SIZE));
+    std::vector<char> flush(
+        std::clamp(2 * static_cast<size_t>(std::max(0L, lastLevel)), size_t{256} << 20, size_t{2} << 30));
     const auto placeAll = [&](bool cold) {
         engine->Clear();
         if (cold)
