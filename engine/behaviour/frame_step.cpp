@@ -318,6 +318,25 @@ void FoldMotions(SWworld& world)
     }
 }
 
+// Whether this frame can leave the tree's matrices as they are: a stopped world that nothing moves, holding no motion,
+// whose views (one at least) all show their refined picture, draws nothing and steps nothing. Walking a large tree's
+// matrices at every timer round kept a core busy while nobody moved anything. An edit restarts a view's refinement,
+// and the walk with it, before that view is drawn; a world without a view walks as before, for those who read its
+// matrices without drawing.
+bool MatricesCanWait(SWworld& world)
+{
+    if (world.IsRunning() || world.GetStopFlag() != 0 || world.GetNothingAnimated() == 0 || world.GetWindows().empty())
+        return false;
+    TimedActionTable& table = TimedActionTable::Of(world);
+    for (uint32_t type = 0; type < kTypeCount; ++type)
+        if (const auto* list = table.GetTypeList(type); list != nullptr && !list->empty())
+            return false;
+    for (const std::unique_ptr<SWwindow>& window : world.GetWindows())
+        if (SWwindowrenderer* renderer = window->GetRenderer(); renderer != nullptr && !renderer->IsAntialiasingDone())
+            return false;
+    return true;
+}
+
 // Motions bound to nodes that are all gone are done, with no notification; then every done motion goes.
 void Purge(SWworld& world, FrameState& state)
 {
@@ -560,7 +579,8 @@ void SWworld::RunFrame()
         ClearRun(*this, state);
         SetStopFlag(0);
     }
-    FoldMotions(*this);
+    if (!MatricesCanWait(*this))
+        FoldMotions(*this);
     Purge(*this, state);
     SoundStep(*this, state);
     StepTooltips(*this);

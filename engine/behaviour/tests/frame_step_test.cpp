@@ -247,14 +247,15 @@ TEST(FrameStep, EachWindowWithARendererDrawsInOneOrTwoPasses)
     RecordingRenderer renderer;
     r.world.AddWindow(std::make_unique<SWwindow>(&renderer));
     r.world.AddWindow(std::make_unique<SWwindow>(nullptr)); // draws nothing
-    r.Frame();
-    EXPECT_EQ(renderer.calls, (std::vector<std::string>{"aa on", "aa done?", "refresh", "phase 0", "begin", "surface",
-                                                        "end", "present"}));
+    r.Frame(); // the first "aa done?" asks whether the frame may leave the matrices
+    EXPECT_EQ(renderer.calls, (std::vector<std::string>{"aa done?", "aa on", "aa done?", "refresh", "phase 0", "begin",
+                                                        "surface", "end", "present"}));
     renderer.calls.clear();
     r.world.SetRenderMode(2);
     r.Frame();
-    EXPECT_EQ(renderer.calls, (std::vector<std::string>{"aa on", "aa done?", "refresh", "phase 0", "begin", "surface",
-                                                        "end", "phase 1", "begin", "surface", "end", "present"}));
+    EXPECT_EQ(renderer.calls,
+              (std::vector<std::string>{"aa done?", "aa on", "aa done?", "refresh", "phase 0", "begin", "surface",
+                                        "end", "phase 1", "begin", "surface", "end", "present"}));
 }
 
 // A motion that moves its node on every frame.
@@ -281,7 +282,7 @@ TEST(FrameStep, AStillViewStopsDrawingOnceRefinedAndAMovingOneDrawsOn)
     renderer.calls.clear();
     renderer.refined = true;
     r.Frame();
-    EXPECT_EQ(renderer.calls, (std::vector<std::string>{"aa on", "aa done?"}));
+    EXPECT_EQ(renderer.calls, (std::vector<std::string>{"aa done?", "aa on", "aa done?"}));
 
     auto* node = new SWobjectnode();
     r.world.AddNode(node, nullptr);
@@ -293,6 +294,30 @@ TEST(FrameStep, AStillViewStopsDrawingOnceRefinedAndAMovingOneDrawsOn)
     r.Frame();
     ASSERT_FALSE(renderer.calls.empty());
     EXPECT_EQ(renderer.calls.front(), "aa off");
+    EXPECT_EQ(renderer.calls.back(), "present");
+}
+
+// A stopped world whose views show their refined picture leaves its matrices until a view has to be drawn again; a
+// world without a view folds them at every frame.
+TEST(FrameStep, MatricesWaitWhileEveryViewIsRefinedAndFollowTheNextDrawing)
+{
+    Preview r;
+    auto* node = new SWobjectnode();
+    r.world.AddNode(node, nullptr);
+    const auto movedTo = [&](float x) {
+        node->SetLocalMatrix(SWmatrix::Translation(x, 0, 0));
+        r.Frame();
+        return node->GetWorldMatrix().GetTranslation().x;
+    };
+    EXPECT_EQ(movedTo(1.0f), 1.0f) << "no view: folded";
+
+    RecordingRenderer renderer;
+    r.world.AddWindow(std::make_unique<SWwindow>(&renderer));
+    EXPECT_EQ(movedTo(2.0f), 2.0f) << "a view still refining";
+    renderer.refined = true;
+    EXPECT_EQ(movedTo(3.0f), 2.0f) << "every view refined: nothing is drawn, nothing folded";
+    renderer.refined = false; // what an edit's invalidation does
+    EXPECT_EQ(movedTo(3.0f), 3.0f);
     EXPECT_EQ(renderer.calls.back(), "present");
 }
 
