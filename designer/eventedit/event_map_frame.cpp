@@ -1,6 +1,7 @@
 #include "designer/eventedit/event_map_frame.h"
 
 #include <algorithm>
+#include <limits>
 #include <memory>
 #include <string>
 
@@ -259,6 +260,20 @@ void CChildEventMapView::OnScroll(bool vertical, int32_t code, int32_t trackPos,
     m_canvas->SetScrollOrigin(origin);
 }
 
+// A notch of the wheel moves the map by about a row of objects. The bars' line is one map pixel, so the three lines
+// a notch turns elsewhere moved a map of thousands of rows by three pixels.
+bool CChildEventMapView::OnWheel(int32_t delta)
+{
+    constexpr int32_t kPixelsPerNotch = 48;
+    pf::ScrollBar* bar = Bar(true);
+    if (bar == nullptr || m_canvas == nullptr || delta == 0)
+        return false;
+    const int64_t to = int64_t{m_canvas->GetScrollOrigin().y} - int64_t{delta} * kPixelsPerNotch / pf::WHEEL_DELTA;
+    OnScroll(true, pf::SB_THUMBTRACK,
+             static_cast<int32_t>(std::clamp<int64_t>(to, 0, std::numeric_limits<int32_t>::max())), bar);
+    return true;
+}
+
 void CChildEventMapView::BeginEventTypeDrag(int32_t index)
 {
     pf::ListView* list = EventList();
@@ -293,6 +308,8 @@ pf::LResult CChildEventMapView::handle(const pf::Msg& msg)
                  tracked ? bar->trackPosition() : static_cast<int16_t>((msg.wParam >> 16) & 0xFFFF), from);
         return 0;
     }
+    case pf::WM_MOUSEWHEEL:
+        return OnWheel(static_cast<int16_t>(pf::hiWord(msg.wParam))) ? 1 : 0;
     case pf::WM_NOTIFY: {
         const auto* header = pf::notifyRecord<pf::NMHDR>(msg.lParam);
         if (header != nullptr && header->code == pf::LVN_BEGINDRAG &&

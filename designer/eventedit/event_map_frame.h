@@ -51,6 +51,7 @@ protected:
 private:
     void OnSize(int32_t width, int32_t height);
     void OnScroll(bool vertical, int32_t code, int32_t trackPos, pf::Window* bar);
+    bool OnWheel(int32_t delta); // false when there is nothing to scroll
     void BeginEventTypeDrag(int32_t item);
     pf::StatusBar* Status() const;
 

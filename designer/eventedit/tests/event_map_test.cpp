@@ -604,6 +604,14 @@ TEST_F(EventMapWindow, TheBarsReachTheFurthestObjectOfALargeMap)
     EXPECT_GT(canvas->GetScrollOrigin().y, 90000 - static_cast<int32_t>(canvas->clientRect().height()));
     EXPECT_EQ(canvas->GetScrollOrigin().y, vertical->position());
 
+    // The wheel over the map moves it by rows, not by the bars' one-pixel lines, and stops at the top.
+    canvas->ScrollTo({0, 1000});
+    sim().wheel(OnCanvas(200, 200), -2);
+    EXPECT_EQ(canvas->GetScrollOrigin().y, 1096);
+    EXPECT_EQ(vertical->position(), 1096);
+    sim().wheel(OnCanvas(200, 200), 30);
+    EXPECT_EQ(canvas->GetScrollOrigin().y, 0);
+
     auto* second = dynamic_cast<CChildEventMapFrame*>(app->OpenEventMapWindow());
     ASSERT_NE(second, nullptr);
     second->GetEventMap()->ScrollTo({0, 12000});
