@@ -50,11 +50,17 @@ void SWnode::SetName(std::optional<std::string> name)
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#if defined(__has_feature)
+#define VORTAN_SANITIZED (__has_feature(address_sanitizer) || __has_feature(thread_sanitizer))
+#else
+#define VORTAN_SANITIZED 0
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__) || VORTAN_SANITIZED
 constexpr bool kPooled = false; // the sanitizers watch the heap's blocks, not the pool's
 #else
 constexpr bool kPooled = true;
 #endif
+#undef VORTAN_SANITIZED
 
 pf::LargePagePool& NodePool()
 {
@@ -74,7 +80,7 @@ void SWnode::operator delete(void* node, size_t bytes) noexcept
     if (kPooled)
         NodePool().release(node, bytes);
     else
-        ::operator delete(node, bytes);
+        ::operator delete(node);
 }
 
 SWnode* SWnode::GetFirstChildNode() const
