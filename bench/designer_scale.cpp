@@ -24,8 +24,8 @@
 // draws on one lane). placement: every event put on an empty map as opening a project without a layout
 // does (CEditorEngine::AddEvents), a quarter of the events at a time, whose times are printed as well;
 // each pass starts after twice the last-level cache (at least 256 MB) has gone through it, as after reading the
-// project file; placement-warm
-// without that; placement-first is the first pass. remove-scene: the added scene file taken out again (RemoveSubWorld).
+// project file; placement-warm without that; placement-first is the first pass. remove-scene: the added scene file
+// taken out again (RemoveSubWorld).
 // open, load, add-scene, placement, save, publish and refill are the median of --runs runs (5 unless told). The 3D
 // views are checked to show the scene: the pixels of the last running frame and of the view in the last open's
 // screenshot that are not the background are printed ("note view drawn"), and the bench fails (exit 1) when either

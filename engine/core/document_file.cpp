@@ -75,13 +75,14 @@ std::string TooLargeText(const std::string& path, uint64_t maxBytes)
                        std::to_string(maxBytes);
 }
 
-// Fills bytes from input; false at an error (result says why) or at the end of the file (result ok).
-bool ReadExactly(pf::InputFile& input, std::span<uint8_t> bytes, pf::InputFileResult& result)
+// Fills bytes from input at offset on; false at an error (result says why) or at the end of the file (result ok).
+bool ReadExactlyAt(pf::InputFile& input, uint64_t offset, std::span<uint8_t> bytes, pf::InputFileResult& result)
 {
     while (!bytes.empty()) {
-        const ptrdiff_t got = input.read(bytes, result);
+        const ptrdiff_t got = input.readAt(offset, bytes, result);
         if (got <= 0)
             return false;
+        offset += static_cast<uint64_t>(got);
         bytes = bytes.subspan(static_cast<size_t>(got));
     }
     return true;
@@ -322,9 +323,10 @@ DocumentStatus SWdocumentfile::ParseDamaged(std::vector<uint8_t> file, SWdocumen
 namespace {
 
 // Opens path as a document: a regular file within maxBytes whose header is one and states the file's length. On kOk
-// outHead holds the header read and input is open after it; otherwise outCause says why ("" for the status's text).
+// outHead holds the header's bytes, outHeader what they say, and input is open; otherwise outCause says why ("" for
+// the status's text).
 DocumentStatus OpenChecked(const std::string& path, uint64_t maxBytes, std::unique_ptr<pf::InputFile>& input,
-                           std::vector<uint8_t>& outHead, std::string& outCause)
+                           std::vector<uint8_t>& outHead, DocumentHeader& outHeader, std::string& outCause)
 {
     // The checked reader: a regular file only, opened without blocking, within the limit before a byte is held.
     pf::InputFileResult result;
@@ -341,16 +343,15 @@ DocumentStatus OpenChecked(const std::string& path, uint64_t maxBytes, std::uniq
     const uint64_t size = input->sizeBytes();
     // The header first: its length must be the file's before the rest is reserved or read.
     outHead.resize(static_cast<size_t>(std::min<uint64_t>(size, kDocumentHeaderBytes)));
-    if (!ReadExactly(*input, outHead, result)) {
+    if (!ReadExactlyAt(*input, 0, outHead, result)) {
         outCause = result.cause.empty() ? "the file shrank while it was read" : result.cause;
         return DocumentStatus::kCannotRead;
     }
-    DocumentHeader header;
-    if (const DocumentStatus status = ReadDocumentHeader(outHead, header); status != DocumentStatus::kOk)
+    if (const DocumentStatus status = ReadDocumentHeader(outHead, outHeader); status != DocumentStatus::kOk)
         return status;
-    if (header.totalBytes != size) {
+    if (outHeader.totalBytes != size) {
         outCause = std::string(DocumentStatusText(DocumentStatus::kTruncated)) + " (its header says " +
-                   std::to_string(header.totalBytes) + " bytes, it holds " + std::to_string(size) + ")";
+                   std::to_string(outHeader.totalBytes) + " bytes, it holds " + std::to_string(size) + ")";
         return DocumentStatus::kTruncated;
     }
     return DocumentStatus::kOk;
@@ -381,16 +382,10 @@ public:
     bool ReadAt(uint64_t offset, std::span<uint8_t> bytes, std::string& outCause) override
     {
         pf::InputFileResult result;
-        while (!bytes.empty()) {
-            const ptrdiff_t got = m_input->readAt(offset, bytes, result);
-            if (got <= 0) {
-                outCause = result.cause;
-                return false;
-            }
-            offset += static_cast<uint64_t>(got);
-            bytes = bytes.subspan(static_cast<size_t>(got));
-        }
-        return true;
+        if (ReadExactlyAt(*m_input, offset, bytes, result))
+            return true;
+        outCause = result.cause;
+        return false;
     }
 
 private:
@@ -539,15 +534,16 @@ DocumentStatus SWdocumentfile::ReadFile(const std::string& path, SWdocumentfile&
     out = SWdocumentfile();
     std::unique_ptr<pf::InputFile> input;
     std::vector<uint8_t> file;
+    DocumentHeader header;
     std::string cause;
     try {
-        if (const DocumentStatus status = OpenChecked(path, maxBytes, input, file, cause);
+        if (const DocumentStatus status = OpenChecked(path, maxBytes, input, file, header, cause);
             status != DocumentStatus::kOk)
             return Failed(path, outError, status, cause);
-        const size_t size = static_cast<size_t>(input->sizeBytes());
-        file.resize(size);
+        file.resize(static_cast<size_t>(header.totalBytes));
         pf::InputFileResult result;
-        if (!ReadExactly(*input, std::span<uint8_t>(file).subspan(kDocumentHeaderBytes), result))
+        if (!ReadExactlyAt(*input, kDocumentHeaderBytes, std::span<uint8_t>(file).subspan(kDocumentHeaderBytes),
+                           result))
             return Failed(path, outError, DocumentStatus::kTruncated,
                           result.cause.empty() ? "the file shrank while it was read" : result.cause);
     } catch (const std::bad_alloc&) {
@@ -565,11 +561,10 @@ DocumentStatus SWdocumentfile::OpenFile(const std::string& path, SWdocumentfile&
     std::vector<uint8_t> head;
     std::string cause;
     try {
-        DocumentStatus status = OpenChecked(path, maxBytes, input, head, cause);
+        SWdocumentfile opened;
+        DocumentStatus status = OpenChecked(path, maxBytes, input, head, opened.m_header, cause);
         if (status != DocumentStatus::kOk)
             return Failed(path, outError, status, cause);
-        SWdocumentfile opened;
-        ReadDocumentHeader(head, opened.m_header);
         status = opened.Scan(std::make_unique<FileSource>(std::move(input)), windowBytes, cause);
         if (status != DocumentStatus::kOk)
             return Failed(path, outError, status, cause);
