@@ -26,6 +26,7 @@ class Window;
 class CVTND_EditorSettings;
 class CVTND_ExtendedWorld;
 class SWbackground;
+class SWdocumentfile;
 class SWdocumentwriter;
 class SWworld;
 
@@ -120,6 +121,9 @@ public:
     static void SetReadLimits(const SWreadlimits& limits);
     // Reads path into a new world, project and gradient store; changes nothing of the application.
     static LoadResult LoadFile(const std::string& path, CVTND_EditorSettings* settings = nullptr);
+    // The same for a file opened already (SWdocumentfile::OpenFile); one that changed on disk since fails whole.
+    static LoadResult LoadOpenedFile(const SWdocumentfile& file, const std::string& path,
+                                     CVTND_EditorSettings* settings = nullptr);
     // The same for bytes already in memory (name: for messages).
     static LoadResult LoadBytes(std::vector<uint8_t> bytes, const std::string& name,
                                 CVTND_EditorSettings* settings = nullptr);

@@ -378,6 +378,8 @@ CVTND_Project::LoadResult LoadDocument(const SWdocumentfile& file, const std::st
     const PayloadRead read = ReadProjectPayload(reading, in);
     if (read.damaged)
         return Failed(name, "its project record is damaged");
+    if (const PayloadStatus failure = file.ReadFailure(); failure != PayloadStatus::kOk)
+        return Failed(name, PayloadStatusText(failure)); // what was read may miss parts: saved, they would be lost
     if (read.damagedOptional) {
         result.damagedButOpened = true;
         result.message = name + ": a part of the project was damaged and has been left out";
@@ -538,6 +540,16 @@ CVTND_Project::LoadResult CVTND_Project::LoadFile(const std::string& path, CVTND
         }
         if (status != DocumentStatus::kOk)
             return Failed(path, DocumentStatusText(status));
+        return LoadOpenedFile(file, path, settings);
+    } catch (const std::bad_alloc&) {
+        return Failed(path, DocumentStatusText(DocumentStatus::kOutOfMemory));
+    }
+}
+
+CVTND_Project::LoadResult CVTND_Project::LoadOpenedFile(const SWdocumentfile& file, const std::string& path,
+                                                        CVTND_EditorSettings* settings)
+{
+    try {
         return LoadDocument(file, path, settings);
     } catch (const std::bad_alloc&) {
         return Failed(path, DocumentStatusText(DocumentStatus::kOutOfMemory));

@@ -499,6 +499,10 @@ private:
 // A file read on demand: its bytes, and what the first pass learnt of each slice of its body.
 struct SWdocumentfile::OnDemandState {
     std::unique_ptr<Source> source;
+    std::string path; // for messages; empty for bytes in memory
+    // The first read that found the file changed or unreadable: every load that read through it must fail, not
+    // leave out what it could not read (a caller may save what it loaded over the file).
+    std::atomic<int> failure{static_cast<int>(PayloadStatus::kOk)};
     uint64_t end = 0;
     bool scrambled = false;
     std::vector<uint32_t> states; // the key stream's state at each slice's start, when scrambled
@@ -508,6 +512,12 @@ struct SWdocumentfile::OnDemandState {
     uint64_t cachedSlice = UINT64_MAX;
     std::vector<uint8_t> cached;
 
+    PayloadStatus Fail(PayloadStatus status) // status, kept as the failure unless one came first
+    {
+        int none = static_cast<int>(PayloadStatus::kOk);
+        failure.compare_exchange_strong(none, static_cast<int>(status));
+        return status;
+    }
     // Slice index of the body, read whole into plain, unscrambled and summed again: a file written over in place
     // since it was opened shows as a slice whose sum is not the one taken then.
     PayloadStatus ReadSlice(uint64_t slice, std::span<uint8_t> plain)
@@ -568,6 +578,7 @@ DocumentStatus SWdocumentfile::OpenFile(const std::string& path, SWdocumentfile&
         status = opened.Scan(std::make_unique<FileSource>(std::move(input)), windowBytes, cause);
         if (status != DocumentStatus::kOk)
             return Failed(path, outError, status, cause);
+        opened.m_onDemand->path = path;
         out = std::move(opened);
         return status;
     } catch (const std::bad_alloc&) {
@@ -756,14 +767,14 @@ PayloadStatus SWdocumentfile::StoredPayload(const DocumentRecord& record, std::v
             if (at == sliceStart && take == sliceBytes) {
                 const PayloadStatus status = state.ReadSlice(slice, std::span<uint8_t>(&scratch[at - begin], take));
                 if (status != PayloadStatus::kOk)
-                    return status;
+                    return state.Fail(status);
             } else {
                 if (state.cachedSlice != slice) {
                     state.cachedSlice = UINT64_MAX;
                     state.cached.resize(sliceBytes);
                     const PayloadStatus status = state.ReadSlice(slice, state.cached);
                     if (status != PayloadStatus::kOk)
-                        return status;
+                        return state.Fail(status);
                     state.cachedSlice = slice;
                 }
                 std::copy_n(state.cached.begin() + static_cast<ptrdiff_t>(at - sliceStart), take,
@@ -776,6 +787,20 @@ PayloadStatus SWdocumentfile::StoredPayload(const DocumentRecord& record, std::v
     }
     out = scratch;
     return PayloadStatus::kOk;
+}
+
+PayloadStatus SWdocumentfile::ReadFailure() const
+{
+    return m_onDemand == nullptr ? PayloadStatus::kOk : static_cast<PayloadStatus>(m_onDemand->failure.load());
+}
+
+std::string SWdocumentfile::ReadFailureText() const
+{
+    const PayloadStatus failure = ReadFailure();
+    if (failure == PayloadStatus::kOk)
+        return {};
+    return (m_onDemand->path.empty() ? std::string("the document") : m_onDemand->path) + ": " +
+           PayloadStatusText(failure);
 }
 
 PayloadStatus SWdocumentfile::ReadPayload(const DocumentRecord& record, std::vector<uint8_t>& out,

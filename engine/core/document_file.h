@@ -150,6 +150,11 @@ public:
     uint32_t ComputedChecksum() const { return m_checksum; }
 
     bool OnDemand() const { return m_onDemand != nullptr; }
+    // kOk, or the first kChanged or kReadFailed a read on demand met: the file was written over, cut or refused
+    // after it was opened, and what was read from it since is not the file that was checked. Sticky.
+    PayloadStatus ReadFailure() const;
+    // "path: cause" for a ReadFailure (path as opened; "the document" for bytes), empty while there is none.
+    std::string ReadFailureText() const;
 
     // The stored payload of record, one of this file's (compressed ones as stored): where it lies in a file held
     // in memory, else read into scratch and unscrambled, and kChanged unless the slices read still sum as they

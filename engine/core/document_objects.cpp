@@ -86,6 +86,11 @@ DocumentObjects ReadDocumentObjects(const SWdocumentfile& file, SWreadcontext& c
         }
         if (slots[index].object == nullptr)
             result.skipped.push_back({index, record.tag, reason});
+        if (file.ReadFailure() != PayloadStatus::kOk) {
+            result = DocumentObjects();
+            result.failure = file.ReadFailureText();
+            break;
+        }
     }
     return result;
 }

@@ -25,6 +25,9 @@ struct SkippedRecord {
 struct DocumentObjects {
     std::vector<std::unique_ptr<CVTN_Container>> tops; // the records of no parent, in file order
     std::vector<SkippedRecord> skipped;                // in file order, descendants of a skipped record included
+    // Not empty: the file read on demand changed or could not be read again ("path: cause"); tops is then empty
+    // and skipped says nothing, as no record read from it can be trusted to be what was checked.
+    std::string failure;
 };
 
 // Makes and reads the object of every record of file. context is given to every payload stream; its format

@@ -960,6 +960,11 @@ WorldLoadResult ReadWorldFile(const SWdocumentfile& file, SWreadcontext& context
             result = WorldLoadResult();
             result.status = DocumentStatus::kOverLimit;
             result.message = "refused by the read limits: " + context.LimitText();
+        } else if (const PayloadStatus failure = file.ReadFailure(); failure != PayloadStatus::kOk) {
+            // Records read from a file that no longer holds what was checked would be left out unseen.
+            result = WorldLoadResult();
+            result.status = failure == PayloadStatus::kChanged ? DocumentStatus::kDamaged : DocumentStatus::kCannotRead;
+            result.message = std::string(PayloadStatusText(failure)) + "; nothing of it was loaded";
         } else if (!read) {
             result = WorldLoadResult();
             result.status = DocumentStatus::kNotDocument;

@@ -60,7 +60,8 @@ DocumentStatus WriteWorldFile(SWworld& world, WorldFileMode mode, std::vector<ui
 DocumentStatus SaveWorldFile(SWworld& world, WorldFileMode mode, const std::string& path,
                              std::string* outError = nullptr);
 
-// The world of file's first "WRLD" record; ids as the context's mode says, limits as its Limits() say.
+// The world of file's first "WRLD" record; ids as the context's mode says, limits as its Limits() say. A file read on
+// demand that changed or could not be read again meanwhile (SWdocumentfile::ReadFailure) fails the whole load.
 WorldLoadResult ReadWorldFile(const SWdocumentfile& file, SWreadcontext& context, const WorldMaker& makeWorld = {});
 // The file at path read whole (refused when longer than limits.maxBytes) and its world read.
 WorldLoadResult LoadWorldFile(const std::string& path, SWreadcontext::IdMode mode,

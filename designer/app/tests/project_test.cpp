@@ -2,6 +2,7 @@
 // records right, the project file's round trip and its damaged forms, and the lock order of the header update.
 #include "designer/app/project.h"
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
@@ -524,6 +525,51 @@ TEST_F(Project, ALargeProjectReadsWholeWhileGivingItsPagesBack)
     std::vector<uint8_t> again;
     ASSERT_TRUE(loaded.project->WriteBytes(again, loaded.gradients.get()));
     EXPECT_TRUE(again == FileBytes(path));
+}
+
+// A project opened, then written over in place or cut by another program before its records were read: the load
+// fails naming the file, where it once left out the texture or everything after the cut and answered ok. Nothing is
+// written to the file.
+TEST_F(Project, AProjectChangedOnDiskAfterItWasOpenedFailsWhole)
+{
+    ASSERT_NE(project().AddSceneFile(SampleScene()), nullptr);
+    std::vector<uint32_t> pixels(300 * 300);
+    for (size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = static_cast<uint32_t>(i * 2654435761u);
+    ASSERT_TRUE(world().GetRootObject()->AddTexture(SWimage32::SWimage32FromPixels("large", 300, 300, pixels.data())));
+    const std::string path = (folder / "changing.vtp").string();
+    ASSERT_TRUE(project().SaveFile(path, app->GetGradientStore()));
+    const std::vector<uint8_t> saved = FileBytes(path);
+    SWdocumentfile parsed;
+    ASSERT_EQ(SWdocumentfile::Parse(saved, parsed), DocumentStatus::kOk);
+    const DocumentRecord texture = *std::ranges::max_element(parsed.Records(), {}, &DocumentRecord::length);
+    const uint64_t flipAt = texture.PayloadOffset() + texture.PayloadBytes() / 2;
+    ASSERT_GT(flipAt, 2 * kDocumentSliceBytes); // past the slice the project record is read from
+    const struct {
+        const char* what;
+        std::function<void()> change;
+    } changes[] = {
+        {"a byte flipped inside the texture",
+         [&] {
+             std::fstream inPlace(path, std::ios::binary | std::ios::in | std::ios::out);
+             inPlace.seekp(static_cast<std::streamoff>(flipAt));
+             inPlace.put(static_cast<char>(saved[flipAt] ^ 1));
+         }},
+        {"cut inside the texture", [&] { std::filesystem::resize_file(path, flipAt); }},
+    };
+    for (const auto& change : changes) {
+        SCOPED_TRACE(change.what);
+        ASSERT_EQ(SaveDocumentFile(path, saved), DocumentStatus::kOk);
+        SWdocumentfile file;
+        ASSERT_EQ(SWdocumentfile::OpenFile(path, file), DocumentStatus::kOk);
+        change.change();
+        const std::vector<uint8_t> changed = FileBytes(path);
+        const CVTND_Project::LoadResult loaded = CVTND_Project::LoadOpenedFile(file, path);
+        EXPECT_FALSE(loaded.ok());
+        EXPECT_EQ(loaded.message.rfind(path + ": ", 0), 0u) << loaded.message;
+        EXPECT_NE(loaded.message.find("changed on disk"), std::string::npos) << loaded.message;
+        EXPECT_EQ(FileBytes(path), changed);
+    }
 }
 
 // A project written by another process stores ids above this one's counter. The ids its read gives fresh (a

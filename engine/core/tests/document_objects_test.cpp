@@ -1,7 +1,10 @@
 #include "engine/core/document_objects.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -301,6 +304,31 @@ TEST(ReadContext, WithoutAContextIdsAreKeptAndRaised)
     EXPECT_LT(ReadObjectId(in), kLowestUnsafeId);
     EXPECT_GT(PeekUniqueId(), stored);
     EXPECT_LT(PeekUniqueId(), kLowestUnsafeId);
+}
+
+// A file read on demand, written over by another program once opened: the record in the changed bytes is not
+// skipped while the rest come back as if whole; the read fails, naming the file.
+TEST(DocumentObjectsRead, AFileChangedAfterItWasOpenedGivesNoObjects)
+{
+    const std::vector<uint8_t> file = FileOf(BodyOf({{kTagHolder, kDocumentNoParent, 0, U32(1)},
+                                                     {kTagLeaf, 0, 0, Text(std::string(200000, 'x'))},
+                                                     {kTagLeaf, 0, 0, Text("after")}}));
+    const std::string path =
+        (std::filesystem::temp_directory_path() / ("objects_changed_" + std::to_string(::getpid()) + ".vtn")).string();
+    ASSERT_EQ(SaveDocumentFile(path, file), DocumentStatus::kOk);
+    SWdocumentfile doc;
+    ASSERT_EQ(SWdocumentfile::OpenFile(path, doc), DocumentStatus::kOk);
+    {
+        std::fstream inPlace(path, std::ios::binary | std::ios::in | std::ios::out);
+        inPlace.seekp(150000);
+        inPlace.put(static_cast<char>(file[150000] ^ 4));
+    }
+    SWreadcontext context(SWreadcontext::IdMode::kKeep);
+    const DocumentObjects objects = ReadDocumentObjects(doc, context);
+    EXPECT_TRUE(objects.tops.empty());
+    EXPECT_EQ(objects.failure, path + ": damaged: the file changed on disk after it was opened");
+    EXPECT_EQ(doc.ReadFailure(), PayloadStatus::kChanged);
+    std::filesystem::remove(path);
 }
 
 } // namespace

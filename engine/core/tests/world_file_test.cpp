@@ -1,7 +1,13 @@
 #include "engine/core/world_file.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <set>
@@ -531,6 +537,58 @@ TEST(WorldFileDamaged, ANodeWhoseParentIsNotEarlierIsDroppedWithItsSubtree)
     EXPECT_EQ(Named(*loaded.world, "lid"), nullptr);
     EXPECT_NE(Named(*loaded.world, "eye"), nullptr);
     EXPECT_EQ(loaded.world->GetArcballNode(), nullptr);
+}
+
+std::vector<uint8_t> BytesOf(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A file written over in place or cut by another program after it was opened, before its records were read: the
+// load fails naming the file, where it once left out the node table and answered ok; nothing is written to it.
+TEST(WorldFileDamaged, AFileChangedAfterItWasOpenedFailsTheLoad)
+{
+    const std::unique_ptr<SWworld> world = SampleWorld();
+    for (int i = 0; i < 2000; ++i)
+        AddObject(*world, ("n" + std::to_string(i)).c_str()); // the node table past the first slice
+    const std::vector<uint8_t> saved = Save(*world);
+    SWdocumentfile parsed;
+    ASSERT_EQ(SWdocumentfile::Parse(saved, parsed), DocumentStatus::kOk);
+    const auto table = std::ranges::find(parsed.Records(), MakeTag("5PTS"), &DocumentRecord::tag);
+    ASSERT_NE(table, parsed.Records().end());
+    ASSERT_GT(table->PayloadBytes(), 2 * kDocumentSliceBytes);
+    const std::string path =
+        (std::filesystem::temp_directory_path() / ("world_changed_" + std::to_string(::getpid()) + ".vtn")).string();
+    const struct {
+        const char* what;
+        std::function<void()> change;
+    } changes[] = {
+        {"a byte flipped",
+         [&] {
+             std::fstream inPlace(path, std::ios::binary | std::ios::in | std::ios::out);
+             inPlace.seekp(static_cast<std::streamoff>(table->PayloadOffset() + table->PayloadBytes() - 100));
+             inPlace.put(static_cast<char>(saved[table->PayloadOffset() + table->PayloadBytes() - 100] ^ 0x20));
+         }},
+        {"cut", [&] { std::filesystem::resize_file(path, table->PayloadOffset() + kDocumentSliceBytes); }},
+    };
+    for (const auto& change : changes) {
+        SCOPED_TRACE(change.what);
+        ASSERT_EQ(SaveDocumentFile(path, saved), DocumentStatus::kOk);
+        std::vector<uint8_t> changed;
+        // The world is made once the file has been checked, before any record is read from it.
+        WorldLoadResult loaded = LoadWorldFile(path, SWreadcontext::IdMode::kKeep, SWreadlimits::Defaults(), [&] {
+            change.change();
+            changed = BytesOf(path);
+            return std::make_unique<SWworld>();
+        });
+        EXPECT_NE(loaded.status, DocumentStatus::kOk);
+        EXPECT_EQ(loaded.world, nullptr);
+        EXPECT_EQ(loaded.message.rfind(path + ": ", 0), 0u) << loaded.message;
+        EXPECT_NE(loaded.message.find("changed on disk"), std::string::npos) << loaded.message;
+        EXPECT_EQ(BytesOf(path), changed);
+    }
+    std::filesystem::remove(path);
 }
 
 TEST(WorldFileDamaged, AFileWithoutAWorldLoadsNothing)
