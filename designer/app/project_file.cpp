@@ -306,6 +306,9 @@ uint64_t CountedOnOpening(const SWworld& world)
     return counted;
 }
 
+// A text file or a sound renamed, as a person opening it as a project would put it.
+constexpr const char* kNotProjectText = "it is not a Vortan project file";
+
 CVTND_Project::LoadResult Failed(const std::string& name, const std::string& cause)
 {
     CVTND_Project::LoadResult result;
@@ -529,7 +532,8 @@ CVTND_Project::LoadResult CVTND_Project::LoadFile(const std::string& path, CVTND
 {
     try {
         SWdocumentfile file;
-        const DocumentStatus status = SWdocumentfile::OpenFile(path, file);
+        std::string error; // "path: cause"
+        const DocumentStatus status = SWdocumentfile::OpenFile(path, file, &error);
         if (status == DocumentStatus::kCannotRead) {
             const pf::InputFileResult why = pf::checkInputFile(path); // a folder, a device, a missing file
             if (!why.ok()) {
@@ -538,8 +542,13 @@ CVTND_Project::LoadResult CVTND_Project::LoadFile(const std::string& path, CVTND
                 return refused;
             }
         }
-        if (status != DocumentStatus::kOk)
-            return Failed(path, DocumentStatusText(status));
+        if (status == DocumentStatus::kNotDocument)
+            return Failed(path, kNotProjectText);
+        if (status != DocumentStatus::kOk) {
+            CVTND_Project::LoadResult refused;
+            refused.message = error.empty() ? path + ": " + DocumentStatusText(status) : error;
+            return refused;
+        }
         return LoadOpenedFile(file, path, settings);
     } catch (const std::bad_alloc&) {
         return Failed(path, DocumentStatusText(DocumentStatus::kOutOfMemory));
@@ -561,9 +570,11 @@ CVTND_Project::LoadResult CVTND_Project::LoadBytes(std::vector<uint8_t> bytes, c
 {
     try {
         SWdocumentfile file;
+        if (bytes.empty())
+            return Failed(name, "the file is empty");
         const DocumentStatus status = SWdocumentfile::Parse(std::move(bytes), file);
         if (status != DocumentStatus::kOk)
-            return Failed(name, DocumentStatusText(status));
+            return Failed(name, status == DocumentStatus::kNotDocument ? kNotProjectText : DocumentStatusText(status));
         return LoadDocument(file, name, settings);
     } catch (const std::bad_alloc&) {
         return Failed(name, DocumentStatusText(DocumentStatus::kOutOfMemory));

@@ -98,7 +98,7 @@ const char* DocumentStatusText(DocumentStatus status)
     case DocumentStatus::kCannotRead:
         return "the file cannot be read";
     case DocumentStatus::kNotDocument:
-        return "not a VTNF document";
+        return "not a Vortan file";
     case DocumentStatus::kTruncated:
         return "the file is truncated";
     case DocumentStatus::kDamaged:
@@ -341,6 +341,10 @@ DocumentStatus OpenChecked(const std::string& path, uint64_t maxBytes, std::uniq
                                                                   : DocumentStatus::kCannotRead;
     }
     const uint64_t size = input->sizeBytes();
+    if (size == 0) {
+        outCause = "the file is empty"; // not cut from a document: there is nothing to say it was one
+        return DocumentStatus::kTruncated;
+    }
     // The header first: its length must be the file's before the rest is reserved or read.
     outHead.resize(static_cast<size_t>(std::min<uint64_t>(size, kDocumentHeaderBytes)));
     if (!ReadExactlyAt(*input, 0, outHead, result)) {

@@ -734,7 +734,15 @@ TEST_F(Project, DamagedProjectsFailAndLeaveTheOpenProjectAlone)
         {"length beyond the payload", lengthBeyond},
         {"bytes after the last record", trailing},
     };
-    ASSERT_TRUE(CVTND_Project::LoadBytes(std::vector<uint8_t>(), "nothing").message.size() > 0);
+    EXPECT_EQ(CVTND_Project::LoadBytes(std::vector<uint8_t>(), "nothing").message, "nothing: the file is empty");
+    // A text file and an empty one opened as a project say what they are, in the person's words.
+    const std::string text = (folder / "notes.vtp").string();
+    std::ofstream(text) << "RIFF and some more words than a header holds\n";
+    EXPECT_EQ(CVTND_Project::LoadFile(text).message, text + ": it is not a Vortan project file");
+    EXPECT_EQ(CVTND_Project::LoadBytes(FileBytes(text), "notes").message, "notes: it is not a Vortan project file");
+    const std::string empty = (folder / "empty.vtp").string();
+    std::ofstream{empty};
+    EXPECT_EQ(CVTND_Project::LoadFile(empty).message, empty + ": the file is empty");
     const auto bodyWith = [&](const std::vector<uint8_t>& payload) {
         std::vector<uint8_t> world;
         SWworld plain;

@@ -520,6 +520,12 @@ TEST_F(DocumentFiles, LengthOtherThanTheFileIsTruncation)
     std::ofstream(PathOf("short.vtn"), std::ios::binary).write("VTNF09", 6);
     EXPECT_EQ(SWdocumentfile::ReadFile(PathOf("short.vtn"), doc, &why), DocumentStatus::kTruncated);
     EXPECT_EQ(why, PathOf("short.vtn") + ": the file is truncated");
+    std::ofstream{PathOf("empty.vtn")};
+    EXPECT_EQ(SWdocumentfile::OpenFile(PathOf("empty.vtn"), doc, &why), DocumentStatus::kTruncated);
+    EXPECT_EQ(why, PathOf("empty.vtn") + ": the file is empty");
+    std::ofstream(PathOf("text.vtn")) << "a text file longer than a header";
+    EXPECT_EQ(SWdocumentfile::OpenFile(PathOf("text.vtn"), doc, &why), DocumentStatus::kNotDocument);
+    EXPECT_EQ(why, PathOf("text.vtn") + ": not a Vortan file");
 }
 
 // Records of every size around 64 KiB slices and windows: heads cut between two slices after 2, 6 and 12 bytes,
