@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <string>
 #include <system_error>
 
 namespace {
@@ -29,9 +30,11 @@ std::string CVTND_Recovery::DefaultPath()
         const std::string home = Variable("HOME");
         if (home.empty())
             return {};
-        state = home + "/.local/state";
+        state = home;
+        state += "/.local/state";
     }
-    return state + "/vortan/recovery.vtp";
+    state += "/vortan/recovery.vtp";
+    return state;
 }
 
 CVTND_Recovery::CVTND_Recovery(std::string path) : m_path(path.empty() ? DefaultPath() : std::move(path))
@@ -81,11 +84,18 @@ std::optional<std::string> CVTND_Recovery::MoveAside()
     if (::localtime_r(&now, &local) == nullptr || std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local) == 0)
         return std::nullopt;
     const std::filesystem::path from(m_path);
-    const std::string stem = (from.parent_path() / from.stem()).string() + "-" + stamp;
+    // Appended piece by piece: joined with operator+, this compiler warns of overlapping copies that cannot happen.
+    std::string stem = (from.parent_path() / from.stem()).string();
+    stem += '-';
+    stem += stamp;
     // Two failures within a second get a count after the time rather than overwrite the first.
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string to =
-            stem + (attempt == 0 ? std::string() : "-" + std::to_string(attempt)) + from.extension().string();
+        std::string to = stem;
+        if (attempt != 0) {
+            to += '-';
+            to += std::to_string(attempt);
+        }
+        to += from.extension().string();
         std::error_code error;
         if (std::filesystem::exists(to, error))
             continue;
