@@ -31,12 +31,6 @@
 #include "platform/ui/core/window.h"
 #include "render/render_drivers.h"
 
-// SDL stays loaded until the process ends (the layer's rule): what it and the X and D-Bus libraries keep is theirs.
-extern "C" const char* __lsan_default_suppressions()
-{
-    return "leak:libdbus-1.so\nleak:libX11.so\nleak:libSDL2\n";
-}
-
 namespace {
 
 constexpr int32_t kWidth = 800;

@@ -104,3 +104,56 @@ function(vortan_tests name)
         PROPERTIES ${serial} LABELS ${T_LABEL} ENVIRONMENT "VORTAN_SOURCE_DIR=${PROJECT_SOURCE_DIR}"
         DISCOVERY_TIMEOUT 120)
 endfunction()
+
+# The executables of dir and of the folders under it.
+function(vortan_executables_under dir out)
+    set(result)
+    get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
+    foreach(target ${targets})
+        get_target_property(type ${target} TYPE)
+        if(type STREQUAL "EXECUTABLE")
+            list(APPEND result ${target})
+        endif()
+    endforeach()
+    get_property(subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
+    foreach(sub ${subdirs})
+        vortan_executables_under(${sub} found)
+        list(APPEND result ${found})
+    endforeach()
+    set(${out} ${result} PARENT_SCOPE)
+endfunction()
+
+# LeakSanitizer's suppressions (scripts/lsan.supp) built into every executable of a sanitizer or fuzz build as one
+# object, so that a leak inside a system library stops no program however it is started, LSAN_OPTIONS or not.
+# Called once, after every folder is added.
+function(vortan_embed_lsan_suppressions)
+    if(NOT VORTAN_SANITIZE OR VORTAN_TSAN)
+        return()
+    endif()
+    set(list ${PROJECT_SOURCE_DIR}/scripts/lsan.supp)
+    set_property(DIRECTORY ${PROJECT_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${list})
+    file(STRINGS ${list} lines)
+    set(entries "")
+    foreach(line IN LISTS lines)
+        string(STRIP "${line}" line)
+        if(line AND NOT line MATCHES "^#")
+            string(REPLACE "\\" "\\\\" line "${line}")
+            string(REPLACE "\"" "\\\"" line "${line}")
+            string(APPEND entries "           \"${line}\\n\"\n")
+        endif()
+    endforeach()
+    set(source ${PROJECT_BINARY_DIR}/lsan_suppressions.cpp)
+    file(CONFIGURE OUTPUT ${source} CONTENT
+"// Made from scripts/lsan.supp when the build is configured; LeakSanitizer asks every program for it at start.
+extern \"C\" __attribute__((visibility(\"default\"), used)) const char* __lsan_default_suppressions()
+{
+    return \"\"
+@entries@           ;
+}
+" @ONLY)
+    add_library(vortan_lsan_suppressions OBJECT ${source})
+    vortan_executables_under(${PROJECT_SOURCE_DIR} executables)
+    foreach(target ${executables})
+        target_sources(${target} PRIVATE $<TARGET_OBJECTS:vortan_lsan_suppressions>)
+    endforeach()
+endfunction()

@@ -73,13 +73,6 @@
 #include "platform/ui/providers/live_providers.h"
 #include "platform/ui/providers/providers.h"
 
-// SDL stays loaded until the process ends, and the system libraries under it keep allocations of their own that
-// LeakSanitizer reports; only those libraries are named, never our code.
-extern "C" const char* __lsan_default_suppressions()
-{
-    return "leak:libdbus-1.so\nleak:libX11.so\nleak:libSDL2\n";
-}
-
 namespace {
 
 using namespace pf;

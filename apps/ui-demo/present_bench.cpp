@@ -20,11 +20,6 @@
 #include <thread>
 #include <vector>
 
-extern "C" const char* __lsan_default_suppressions()
-{
-    return "leak:libdbus-1.so\nleak:libX11.so\nleak:libSDL2\n";
-}
-
 namespace {
 
 using namespace pf;

@@ -33,13 +33,6 @@
 #include "testsupport/render/reference_scene.h"
 #include "testsupport/tools/tool_input.h"
 
-// SDL stays loaded until the process ends, and the system libraries under it keep allocations of their own that
-// LeakSanitizer reports; only those libraries are named, never our code.
-extern "C" const char* __lsan_default_suppressions()
-{
-    return "leak:libdbus-1.so\nleak:libX11.so\nleak:libSDL2\n";
-}
-
 namespace {
 
 using rendertool::kExitDone;

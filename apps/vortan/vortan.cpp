@@ -25,13 +25,6 @@
 #include "platform/ui/core/ui.h"
 #include "platform/ui/providers/live_providers.h"
 
-// SDL stays loaded until the process ends, and the system libraries under it keep allocations of their own that
-// LeakSanitizer reports; only those libraries are named, never our code.
-extern "C" const char* __lsan_default_suppressions()
-{
-    return "leak:libdbus-1.so\nleak:libX11.so\nleak:libSDL2\n";
-}
-
 namespace {
 
 constexpr int kExitUsage = 2;
