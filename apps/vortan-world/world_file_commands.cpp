@@ -1,11 +1,12 @@
 // `vortan-world make-sample OUT.vtn [--meshes DIR] [--pictures DIR] [--sound FILE]`: a sample scene with a record
 // of every kind the world file writes (testsupport/world/sample_world.h); the folders default to the test-data
 // cache's mesh and image folders when the fetch script filled them. `vortan-world roundtrip IN OUT`:
-// load and save as a scene, and say whether OUT equals IN byte for byte (exit 1: a record could not be read).
-// `vortan-world import BASE IN OUT`: merge IN into BASE, print the merge record, write OUT, then remove the merge and
-// say whether BASE came back byte for byte.
+// load and save as a scene, and say whether OUT equals IN byte for byte (exit 1: a record could not be read or is
+// outside the world). `vortan-world import BASE IN OUT`: merge IN into BASE, print the merge record, write OUT, then
+// remove the merge and say whether BASE came back byte for byte.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -114,6 +115,29 @@ int MakeSample(std::span<char* const> args)
     return kWorldToolDone;
 }
 
+// The records of a document outside its world's tree (the first framed "WRLD", as the reader takes it): a second
+// world, a record no reader knows. The world does not hold them, so they are not written again.
+std::vector<SkippedRecord> OutsideTheWorld(std::vector<uint8_t> bytes)
+{
+    std::vector<SkippedRecord> outside;
+    SWdocumentfile file;
+    if (SWdocumentfile::Parse(std::move(bytes), file) != DocumentStatus::kOk)
+        return outside;
+    const std::vector<DocumentRecord>& records = file.Records();
+    std::vector<bool> inWorld(records.size(), false);
+    bool worldSeen = false;
+    for (uint32_t i = 0; i < records.size(); ++i) {
+        const DocumentRecord& record = records[i];
+        if (!worldSeen && record.tag == MakeTag("WRLD") && record.framed)
+            worldSeen = inWorld[i] = true;
+        else if (record.parentIndex != kDocumentNoParent && record.parentIndex < i)
+            inWorld[i] = inWorld[record.parentIndex];
+        if (!inWorld[i])
+            outside.push_back({i, record.tag, "not a record of the world"});
+    }
+    return outside;
+}
+
 int Roundtrip(std::span<char* const> args)
 {
     if (args.size() != 2) {
@@ -124,8 +148,6 @@ int Roundtrip(std::span<char* const> args)
     const WorldLoadResult loaded = tooltest::LoadToolWorld(args[0], SWreadcontext::IdMode::kKeep, error);
     if (loaded.status != DocumentStatus::kOk)
         return Refuse(error);
-    for (const SkippedRecord& skipped : loaded.skipped)
-        std::printf("skipped #%u %s: %s\n", skipped.index, TagText(skipped.tag).c_str(), skipped.reason.c_str());
     const DocumentStatus saved = SaveWorldFile(*loaded.world, WorldFileMode::kScene, args[1], &error);
     if (saved != DocumentStatus::kOk)
         return Refuse(error.empty() ? DocumentStatusText(saved) : error);
@@ -134,11 +156,19 @@ int Roundtrip(std::span<char* const> args)
     if (!out)
         return Refuse(error);
     const bool same = *in == *out;
+    std::vector<SkippedRecord> lost = loaded.skipped;
+    if (!same) {
+        const std::vector<SkippedRecord> outside = OutsideTheWorld(*in);
+        lost.insert(lost.end(), outside.begin(), outside.end());
+        std::ranges::sort(lost, {}, &SkippedRecord::index);
+    }
+    for (const SkippedRecord& skipped : lost)
+        std::printf("skipped #%u %s: %s\n", skipped.index, TagText(skipped.tag).c_str(), skipped.reason.c_str());
     std::printf("version=%u newer=%s skipped=%zu identical=%s\n", loaded.version, loaded.newer ? "yes" : "no",
-                loaded.skipped.size(), same ? "yes" : "no");
+                lost.size(), same ? "yes" : "no");
     // Written as a scene, a published or older file differs from what it was read from and still came through
     // whole: only a record left out is a failed round trip.
-    return loaded.skipped.empty() ? kWorldToolDone : kExitFailed;
+    return lost.empty() ? kWorldToolDone : kExitFailed;
 }
 
 const char* KindName(MergedKind kind)
