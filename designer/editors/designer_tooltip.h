@@ -99,7 +99,9 @@ public:
     // The smallest power of two strictly above size (size 0 or less: 1).
     static uint32_t TextureSizeFor(int32_t size);
 
-    static constexpr int32_t kMaxMargin = 2047; // a margin past a view's largest side shows nothing more
+    static constexpr int32_t kMaxMargin = 2047;      // a margin past a view's largest side shows nothing more
+    static constexpr int32_t kMaxPosition = 1000000; // pixels from a view's corner; no view reaches further
+    static int32_t PixelOf(float value);             // a stored position as a pixel: within kMaxPosition, 0 for NaN
 
 private:
     GdiCanvas* Canvas() const;

@@ -192,11 +192,12 @@ void CVTND_DetailsTooltipDlg::OnEditChanged(int32_t id)
             float x = 0.0f;
             float y = 0.0f;
             m_tooltip->GetPosition(x, y);
-            (id == kIdX ? x : y) = static_cast<float>(std::max(*coordinate, 0));
+            // The other coordinate is the file's, which may be anything a float holds.
+            (id == kIdX ? x : y) = static_cast<float>(std::clamp(*coordinate, 0, VTND_ToolTip::kMaxPosition));
             {
                 const CVTND_WorldWriteLock lock(world);
                 m_tooltip->SetPosition(x, y);
-                m_tooltip->SetShownPosition(static_cast<int32_t>(x), static_cast<int32_t>(y));
+                m_tooltip->SetShownPosition(VTND_ToolTip::PixelOf(x), VTND_ToolTip::PixelOf(y));
             }
             if (world != nullptr)
                 world->Invalidate(false);

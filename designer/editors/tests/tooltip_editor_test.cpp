@@ -1,5 +1,6 @@
 // The tooltip editor driven as a person would: typing, margins, positions, opacity bars, alignment radios, the
 // cursor choice, colour and font choosers, node drops, deletion notices, and OK's name checks.
+#include <cmath>
 #include <cstring>
 #include <string>
 
@@ -98,6 +99,28 @@ TEST_F(TooltipEditor, NumbersClampAtZeroAndTextWithoutOneChangesNothing)
     EXPECT_EQ(tip->fadeIn, 250.5);
     EXPECT_EQ(tip->fadeOut, 100.0);
     EXPECT_EQ(tip->delay, 33.0);
+}
+
+// A position a file brought may be any float, and a typed one any int: the tooltip shows within a view either way.
+TEST_F(TooltipEditor, AnyStoredOrTypedPositionShowsWithinAView)
+{
+    sim().click(Item(1363));
+    for (const float stored : {std::nanf(""), 3.0e9f, -3.0e9f}) {
+        SCOPED_TRACE(stored);
+        tip->SetPosition(stored, stored);
+        Replace(1174, "5");
+        Replace(1176, "2147483600");
+        float x = 0, y = 0;
+        tip->GetPosition(x, y);
+        EXPECT_EQ(x, 5.0f);
+        EXPECT_LE(y, static_cast<float>(VTND_ToolTip::kMaxPosition));
+        EXPECT_EQ(tip->GetMainSprite()->GetX(), 5);
+        EXPECT_EQ(tip->GetMainSprite()->GetY(), static_cast<int32_t>(y));
+        tip->SetPosition(stored, stored);
+        Replace(1176, "7");
+        EXPECT_EQ(tip->GetMainSprite()->GetX(), VTND_ToolTip::PixelOf(stored));
+        EXPECT_EQ(tip->GetMainSprite()->GetY(), 7);
+    }
 }
 
 TEST_F(TooltipEditor, OpacityBarsStopAtTheEndsAndRadiosMapToAlignments)
