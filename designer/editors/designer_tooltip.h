@@ -42,6 +42,7 @@ public:
     void SetWidth(uint32_t) override {}
     void SetHeight(uint32_t) override {}
     void MakePicture() override; // the font applied and the text rendered, once, when made lazily
+    bool IsDrawnFromOwnRecord() const override { return true; }
 
     // -- Text
     const std::string& GetText() const { return m_text; }

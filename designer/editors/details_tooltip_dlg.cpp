@@ -182,7 +182,8 @@ void CVTND_DetailsTooltipDlg::OnEditChanged(int32_t id)
     case kIdHMargin:
     case kIdVMargin:
         if (const std::optional<int32_t> margin = ReadInt(id)) {
-            (id == kIdHMargin ? m_tooltip->hMargin : m_tooltip->vMargin) = std::max(*margin, 0);
+            (id == kIdHMargin ? m_tooltip->hMargin : m_tooltip->vMargin) =
+                std::clamp(*margin, 0, VTND_ToolTip::kMaxMargin);
             RequestRender();
         }
         return;

@@ -78,6 +78,8 @@ TEST_F(TooltipEditor, NumbersClampAtZeroAndTextWithoutOneChangesNothing)
     EXPECT_EQ(tip->hMargin, 12);
     Replace(1172, "-5");
     EXPECT_EQ(tip->hMargin, 0);
+    Replace(1172, "2147483647");
+    EXPECT_EQ(tip->hMargin, VTND_ToolTip::kMaxMargin);
     Replace(1173, "7");
     Replace(1173, "abc");
     EXPECT_EQ(tip->vMargin, 7);
