@@ -72,17 +72,21 @@ TEST_F(TooltipEditor, OpensShownAndRendersOncePerKeystroke)
     EXPECT_LE(tip->GetWidth(), width);
 }
 
-TEST_F(TooltipEditor, NumbersClampAtZeroAndTextWithoutOneChangesNothing)
+// A keystroke that makes the text no number the field takes is refused at once: the field shows the stored value
+// again, selected, so the next keystroke starts over.
+TEST_F(TooltipEditor, NumbersOutsideTheirFieldsAreRefusedAtTheKeystroke)
 {
     Replace(1172, "12");
     EXPECT_EQ(tip->hMargin, 12);
-    Replace(1172, "-5");
-    EXPECT_EQ(tip->hMargin, 0);
-    Replace(1172, "2147483647");
-    EXPECT_EQ(tip->hMargin, VTND_ToolTip::kMaxMargin);
+    Replace(1172, "-5"); // no margin starts with "-": the 5 replaces the 12 shown again
+    EXPECT_EQ(tip->hMargin, 5);
+    Replace(1172, "2048"); // one past the largest margin
+    EXPECT_EQ(tip->hMargin, 204);
+    EXPECT_EQ(Item(1172).getText(), "204");
     Replace(1173, "7");
     Replace(1173, "abc");
     EXPECT_EQ(tip->vMargin, 7);
+    EXPECT_EQ(Item(1173).getText(), "7");
     EXPECT_EQ(tip->GetHeight(), tip->LayOut()[0].height + 7u);
     sim().click(Item(1363));
     Replace(1174, "40");
@@ -90,11 +94,12 @@ TEST_F(TooltipEditor, NumbersClampAtZeroAndTextWithoutOneChangesNothing)
     float x = 0, y = 0;
     tip->GetPosition(x, y);
     EXPECT_EQ(x, 40.0f);
-    EXPECT_EQ(y, 0.0f);
+    EXPECT_EQ(y, 3.0f);
     EXPECT_EQ(tip->GetMainSprite()->GetX(), 40);
     Replace(1176, "x");
     tip->GetPosition(x, y);
-    EXPECT_EQ(y, 0.0f);
+    EXPECT_EQ(y, 3.0f);
+    EXPECT_EQ(Item(1176).getText(), "3");
     Replace(1180, "250.5");
     Replace(1181, "1e2");
     Replace(1178, "33");
