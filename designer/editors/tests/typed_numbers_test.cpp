@@ -5,6 +5,7 @@
 #include <cmath>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "designer/editors/controller_editor.h"
@@ -18,7 +19,10 @@
 #include "designer/workspace/value_generator.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/generator.h"
+#include "engine/behaviour/keyframe_motion.h"
 #include "engine/behaviour/xyz_motion.h"
+#include "engine/core/data_node.h"
+#include "engine/core/node.h"
 #include "engine/core/world.h"
 #include "platform/ui/controls/edit.h"
 
@@ -49,6 +53,12 @@ TEST_F(TypedNumbers, NoFieldStoresWhatItCannotKeepAndEachShowsWhatIsStored)
     ASSERT_NE(motion, nullptr);
     auto* controller = Open<CVTND_ActionControllerDlg>(CVTND_Object(rotate));
     ASSERT_NE(controller, nullptr);
+    SWactionnode* play = sample->AddAction(*sample->timer, 44);
+    play->AddArgument(sample->object->GetName()->c_str(), SWdatanode::kString, true);
+    auto* frames = dynamic_cast<SWkeyframemotion*>(play->GetMotion());
+    ASSERT_NE(frames, nullptr);
+    auto* player = Open<CVTND_ActionControllerDlg>(CVTND_Object(play));
+    ASSERT_NE(player, nullptr);
     auto* materials = Open<CVTND_DetailsMaterialDlg>(CVTND_Object(sample->material));
     ASSERT_NE(materials, nullptr);
 
@@ -76,6 +86,11 @@ TEST_F(TypedNumbers, NoFieldStoresWhatItCannotKeepAndEachShowsWhatIsStored)
         };
         fields.push_back(
             {"rotation " + std::to_string(axis), [=] { return value->GetEdit(); }, amount, -3.4e38, 3.4e38});
+    }
+    for (const auto& [id, time] :
+         {std::pair{1258, &SWkeyframemotion::GetBlendTime}, std::pair{1206, &SWkeyframemotion::GetExplicitDuration}}) {
+        fields.push_back({"key-frame time " + std::to_string(id), [=] { return player->CurrentPage()->child(id); },
+                          [=] { return static_cast<double>((frames->*time)()); }, -3.4e38, 3.4e38});
     }
     for (const int32_t id : {1049, 1050, 1051}) {
         auto* channel = materials->Page().item<CVTND_RGBChannelScroll>(id);
