@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -70,11 +71,14 @@ void ShowTypedRefusal(double low, double high);
 // After a refusal: the field shows the stored text, all selected, so that the next keystroke starts over.
 void ShowStoredText(pf::Window* field, const std::string& stored);
 
-// The same as atof gives it: 0 for none. Parsed is the precision read in: a float read gives 0 for what lies beyond
-// a float's range.
+// The same as atof gives it: 0 for none. Parsed is the precision read in; what lies beyond a float's range reads
+// as 0 either way, as converting it to a float is undefined.
 template <class Parsed = float> float ReadNumber(std::string_view text)
 {
-    return static_cast<float>(ParseLeading<Parsed>(text).value_or(Parsed{}));
+    const Parsed value = ParseLeading<Parsed>(text).value_or(Parsed{});
+    if (!(std::abs(value) <= static_cast<Parsed>(std::numeric_limits<float>::max())))
+        return 0.0f;
+    return static_cast<float>(value);
 }
 
 namespace frame_controls {

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "designer/editors/arcball_dlg.h"
 #include "designer/editors/controller_editor.h"
 #include "designer/editors/designer_tooltip.h"
 #include "designer/editors/details_material_dlg.h"
@@ -18,6 +19,7 @@
 #include "designer/workspace/rgb_channel_scroll.h"
 #include "designer/workspace/value_generator.h"
 #include "engine/behaviour/action_node.h"
+#include "engine/behaviour/arcball_motion.h"
 #include "engine/behaviour/generator.h"
 #include "engine/behaviour/keyframe_motion.h"
 #include "engine/behaviour/xyz_motion.h"
@@ -30,6 +32,28 @@ namespace editorstest {
 namespace {
 
 using TypedNumbers = EditorsFixture;
+
+// The readers under every field: from_chars takes "nan" and "inf", and a double beyond a float cannot be converted.
+TEST(TypedNumberReaders, NoNaNInfinityOrFloatOverflowIsRead)
+{
+    for (const char* text : {"nan", "inf", "-inf", "NAN"}) {
+        EXPECT_FALSE(ParseLeading<double>(text).has_value()) << text;
+        EXPECT_FALSE(ParseLeading<float>(text).has_value()) << text;
+    }
+    EXPECT_EQ(ParseLeading<double>(" +12x"), 12.0);
+    EXPECT_EQ(ReadNumber<double>("1e40"), 0.0f);
+    EXPECT_EQ(ReadNumber<double>("-1e39"), 0.0f);
+    EXPECT_EQ(ReadNumber<double>("3.5"), 3.5f);
+    const struct {
+        const char* text;
+        TypedKind kind;
+    } cases[] = {{" +12 ", TypedKind::kNumber}, {"-", TypedKind::kUnfinished}, {"1e", TypedKind::kUnfinished},
+                 {".", TypedKind::kUnfinished}, {"12x", TypedKind::kRefused},  {"", TypedKind::kRefused},
+                 {"1e40", TypedKind::kRefused}, {"nan", TypedKind::kRefused},  {"--1", TypedKind::kRefused}};
+    for (const auto& c : cases)
+        EXPECT_EQ(ReadTypedNumber(c.text, -1e30, 1e30).kind, c.kind) << c.text;
+    EXPECT_EQ(ReadTypedNumber("-", 0.0, 1.0).kind, TypedKind::kRefused) << "no number of the field starts so";
+}
 
 // One field: where it is, what it stores (in the units it shows) and the range it keeps.
 struct NumberField {
@@ -59,6 +83,11 @@ TEST_F(TypedNumbers, NoFieldStoresWhatItCannotKeepAndEachShowsWhatIsStored)
     ASSERT_NE(frames, nullptr);
     auto* player = Open<CVTND_ActionControllerDlg>(CVTND_Object(play));
     ASSERT_NE(player, nullptr);
+    SWactionnode* arcball = sample->AddAction(*sample->timer, 45);
+    auto* spin = dynamic_cast<SWarcballmotion*>(arcball->GetMotion());
+    ASSERT_NE(spin, nullptr);
+    auto* spinner = Open<CVTND_ControllerMotionArcballDlg>(CVTND_Object(arcball));
+    ASSERT_NE(spinner, nullptr);
     auto* materials = Open<CVTND_DetailsMaterialDlg>(CVTND_Object(sample->material));
     ASSERT_NE(materials, nullptr);
 
@@ -92,6 +121,9 @@ TEST_F(TypedNumbers, NoFieldStoresWhatItCannotKeepAndEachShowsWhatIsStored)
         fields.push_back({"key-frame time " + std::to_string(id), [=] { return player->CurrentPage()->child(id); },
                           [=] { return static_cast<double>((frames->*time)()); }, -3.4e38, 3.4e38});
     }
+    for (int axis = 0; axis < 3; ++axis)
+        fields.push_back({"arcball sensitivity " + std::to_string(axis), [=] { return spinner->child(1344 + axis); },
+                          [=] { return spin->GetAxisSpeeds()[static_cast<size_t>(axis)] * 100.0; }, -3.4e40, 3.4e40});
     for (const int32_t id : {1049, 1050, 1051}) {
         auto* channel = materials->Page().item<CVTND_RGBChannelScroll>(id);
         ASSERT_NE(channel, nullptr);
