@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
 #include "designer/app/designer_app.h"
 #include "designer/app/extended_world.h"
@@ -41,7 +42,8 @@ TypedNumber ReadTypedNumber(std::string_view text, double low, double high)
     const std::string_view rest = text.substr(sign ? 1 : 0);
     const std::string_view after(end, static_cast<size_t>(text.data() + text.size() - end));
     const bool open = rest.empty() || rest == "." ||
-                      (error == std::errc() && (after == "e" || after == "E" || after == "e-" || after == "E-"));
+                      (error == std::errc() && (after == "e" || after == "E" || after == "e-" || after == "E-" ||
+                                                after == "e+" || after == "E+"));
     return (sign || !text.empty()) && open ? TypedNumber{TypedKind::kUnfinished} : TypedNumber{};
 }
 
@@ -49,9 +51,13 @@ void ShowTypedRefusal(double low, double high)
 {
     CVTNDesignerApp* app = GetDesignerApp();
     auto* frame = app != nullptr ? dynamic_cast<pf::FrameWindow*>(app->GetMainFrame()) : nullptr;
-    if (pf::StatusBar* bar = frame != nullptr ? frame->statusBar() : nullptr)
-        bar->setText(0, "Not taken: the field needs a number from " + FormatReal(low) + " to " + FormatReal(high) +
-                            ", and keeps its value.");
+    pf::StatusBar* bar = frame != nullptr ? frame->statusBar() : nullptr;
+    if (bar == nullptr)
+        return;
+    const bool anyFloat = low <= -std::numeric_limits<float>::max() && high >= std::numeric_limits<float>::max();
+    const std::string range =
+        anyFloat ? "a finite number" : "a number from " + FormatReal(low) + " to " + FormatReal(high);
+    bar->setText(0, "Not taken: the field needs " + range + ", and keeps its value.");
 }
 
 void ShowStoredText(pf::Window* field, const std::string& stored)

@@ -47,9 +47,10 @@ TEST(TypedNumberReaders, NoNaNInfinityOrFloatOverflowIsRead)
     const struct {
         const char* text;
         TypedKind kind;
-    } cases[] = {{" +12 ", TypedKind::kNumber}, {"-", TypedKind::kUnfinished}, {"1e", TypedKind::kUnfinished},
-                 {".", TypedKind::kUnfinished}, {"12x", TypedKind::kRefused},  {"", TypedKind::kRefused},
-                 {"1e40", TypedKind::kRefused}, {"nan", TypedKind::kRefused},  {"--1", TypedKind::kRefused}};
+    } cases[] = {{" +12 ", TypedKind::kNumber},   {"-", TypedKind::kUnfinished}, {"1e", TypedKind::kUnfinished},
+                 {"1e+", TypedKind::kUnfinished}, {".", TypedKind::kUnfinished}, {"12x", TypedKind::kRefused},
+                 {"", TypedKind::kRefused},       {"1e40", TypedKind::kRefused}, {"nan", TypedKind::kRefused},
+                 {"--1", TypedKind::kRefused}};
     for (const auto& c : cases)
         EXPECT_EQ(ReadTypedNumber(c.text, -1e30, 1e30).kind, c.kind) << c.text;
     EXPECT_EQ(ReadTypedNumber("-", 0.0, 1.0).kind, TypedKind::kRefused) << "no number of the field starts so";
