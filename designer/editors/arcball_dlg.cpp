@@ -1,6 +1,7 @@
 #include "designer/editors/arcball_dlg.h"
 
 #include <array>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -225,11 +226,33 @@ void CVTND_ControllerMotionArcballDlg::ToggleKeepRotating()
     }
 }
 
+std::optional<float> CVTND_ControllerMotionArcballDlg::TakeTyped(int32_t id, const std::string& stored)
+{
+    constexpr double largest = std::numeric_limits<float>::max();
+    const TypedNumber typed = ReadTypedNumber(child(id)->getText(), -largest, largest);
+    if (typed.kind == TypedKind::kNumber)
+        return static_cast<float>(typed.value);
+    if (typed.kind == TypedKind::kRefused) {
+        m_initialising = true;
+        ShowStoredText(child(id), stored);
+        m_initialising = false;
+        ShowTypedRefusal(-largest, largest);
+    }
+    return std::nullopt;
+}
+
 void CVTND_ControllerMotionArcballDlg::FrictionTyped()
 {
     if (m_initialising)
         return;
-    const float ms = ReadNumber<double>(child(kIdFriction)->getText());
+    float stored = 0.0f;
+    for (int c = 5; c >= 0; --c) // the first rotation channel's, as the field was filled
+        if (SWcontrolchannel::IsRotationCode(m_motion->GetChannel(c).GetInputCode()))
+            stored = m_motion->GetChannel(c).GetMomentumTime();
+    const std::optional<float> typed = TakeTyped(kIdFriction, FormatReal(stored));
+    if (!typed)
+        return;
+    const float ms = *typed;
     SWworld* world = World();
     const CVTND_WorldWriteLock lock(world);
     for (int c = 0; c < 6; ++c) {
@@ -244,7 +267,11 @@ void CVTND_ControllerMotionArcballDlg::SensitivityTyped(int32_t edit)
     if (m_initialising)
         return;
     const int axis = edit - kIdSensitivityX;
-    const float speed = ReadNumber<double>(child(edit)->getText()) * 0.01f;
+    const std::optional<float> typed =
+        TakeTyped(edit, FormatReal(m_motion->GetAxisSpeeds()[static_cast<size_t>(axis)] * 100.0));
+    if (!typed)
+        return;
+    const float speed = *typed * 0.01f;
     SWworld* world = World();
     const CVTND_WorldWriteLock lock(world);
     m_motion->SetAxisSpeed(axis, speed);

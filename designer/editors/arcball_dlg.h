@@ -4,6 +4,8 @@
 // release. It writes through: every change goes into the motion at once, under the world's lock, and OK and Cancel
 // only close. The motion's six channels come in pairs per button (left 0/1, middle 2/3, right 4/5).
 #include <cstdint>
+#include <optional>
+#include <string>
 
 #include "designer/workspace/modeless_editor.h"
 
@@ -33,6 +35,8 @@ private:
     void FrameChanged();
     void ToggleFlag(uint8_t bit);
     void ToggleKeepRotating();
+    // The field's whole text as a finite float; otherwise nullopt, and a refused text gives way to stored.
+    std::optional<float> TakeTyped(int32_t id, const std::string& stored);
     void FrictionTyped();
     void SensitivityTyped(int32_t edit);
     void NodeDropped(SWnode* node);

@@ -1,6 +1,7 @@
 #include "designer/editors/controller_editor.h"
 
 #include <charconv>
+#include <cmath>
 #include <iterator>
 #include <string>
 
@@ -414,12 +415,13 @@ bool CVTND_ActionControllerDlg::OnCommand(int32_t id, int32_t code)
     if (motion == nullptr || m_updating)
         return false;
     if (id == kRepeatEdit && code == pf::EN_CHANGE) {
-        const double typed = ParseLeading<double>(child(kRepeatEdit)->getText()).value_or(0.0);
-        // The count is a 32-bit integer: a number beyond it (or none at all, as inf) is refused, the stored count and
-        // the field left as they were before the keystroke.
-        if (!(typed > -2147483649.0 && typed < 2147483648.0)) {
+        const TypedNumber typed = ReadTypedNumber(child(kRepeatEdit)->getText(), INT32_MIN, INT32_MAX);
+        if (typed.kind == TypedKind::kUnfinished)
+            return true;
+        // The count is a 32-bit integer: anything else is refused, and the field shows the stored count again.
+        if (typed.kind == TypedKind::kRefused || typed.value != std::trunc(typed.value)) {
             m_updating = true;
-            child(kRepeatEdit)->setText(std::to_string(motion->GetLoopCount()));
+            ShowStoredText(child(kRepeatEdit), std::to_string(motion->GetLoopCount()));
             m_updating = false;
             pf::messageBox(hwnd(), ControllerTextOf(kIdsRepeatRange), EditorTextOf(kIdsEditorErrorCaption),
                            pf::MB_OK | pf::MB_ICONHAND);
@@ -427,7 +429,7 @@ bool CVTND_ActionControllerDlg::OnCommand(int32_t id, int32_t code)
         }
         {
             CVTND_WorldWriteLock lock(m_world);
-            motion->SetRepeatCount(static_cast<int32_t>(typed));
+            motion->SetRepeatCount(static_cast<int32_t>(typed.value));
         }
         Broadcast();
         return true;

@@ -1,6 +1,8 @@
 #include "designer/editors/controller_keyframe_pages.h"
 
 #include <algorithm>
+#include <limits>
+#include <optional>
 #include <string>
 
 #include "designer/app/designer_app.h"
@@ -105,6 +107,28 @@ template <class Motion, class Prepare> void PoseByMatrix(Motion& motion, SWobjec
     const SWmatrix m = motion.GetMatrix(false);
     motion.Unbind();
     PoseFromRest(object, m);
+}
+
+bool g_showingStored = false; // a time field is being given its stored text back: its change is no typing
+
+// A time field's whole text as a finite float of milliseconds; otherwise nullopt, and a refused text gives way to
+// the stored time. NaN and infinities once reached the motions from "nan" and "inf".
+std::optional<float> TakeTypedTime(pf::Window& page, int32_t id, float stored)
+{
+    constexpr double kLargest = std::numeric_limits<float>::max();
+    pf::Window* field = page.child(id);
+    if (g_showingStored || field == nullptr)
+        return std::nullopt;
+    const TypedNumber typed = ReadTypedNumber(field->getText(), -kLargest, kLargest);
+    if (typed.kind == TypedKind::kNumber)
+        return static_cast<float>(typed.value);
+    if (typed.kind == TypedKind::kRefused) {
+        g_showingStored = true;
+        ShowStoredText(field, FormatNumberG(stored));
+        g_showingStored = false;
+        ShowTypedRefusal(-kLargest, kLargest);
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -261,13 +285,16 @@ bool CVTND_ControllerMotionKeyframesDlg::Command(int32_t id, int32_t code)
         return false;
     CVTND_ActionControllerDlg& host = *Host();
     if (code == pf::EN_CHANGE && (id == kTransitionEdit || id == kExtendedEdit)) {
-        const float value = ParseNumberText(child(id)->getText());
+        const std::optional<float> value =
+            TakeTypedTime(*this, id, id == kTransitionEdit ? motion->GetBlendTime() : motion->GetExplicitDuration());
+        if (!value)
+            return true;
         {
             CVTND_WorldWriteLock lock(motion->GetWorld());
             if (id == kTransitionEdit)
-                motion->SetTransitionTime(value);
+                motion->SetTransitionTime(*value);
             else
-                motion->SetExtendedTime(value);
+                motion->SetExtendedTime(*value);
         }
         if (id == kTransitionEdit)
             host.UpdateControllerPreview(false);
@@ -367,9 +394,12 @@ bool CVTND_ControllerMotionKeyframesJumptoDlg::Command(int32_t id, int32_t code)
         return false;
     CVTND_ActionControllerDlg& host = *Host();
     if (id == kTransitionEdit && code == pf::EN_CHANGE) {
+        const std::optional<float> value = TakeTypedTime(*this, id, motion->GetTransitionTime());
+        if (!value)
+            return true;
         {
             CVTND_WorldWriteLock lock(motion->GetWorld());
-            motion->UpdateTargetTransform(ParseNumberText(child(id)->getText()));
+            motion->UpdateTargetTransform(*value);
         }
         host.Snapshot().ResetNodeMatrices();
         host.UpdateControllerPreview(false);
@@ -469,13 +499,16 @@ bool CVTND_ControllerMotionVertexKeyframesDlg::Command(int32_t id, int32_t code)
         return false;
     CVTND_ActionControllerDlg& host = *Host();
     if (code == pf::EN_CHANGE && (id == kTransitionEdit || (id == kExtendedEdit && !IsJump()))) {
-        const float value = ParseNumberText(child(id)->getText());
+        const std::optional<float> value =
+            TakeTypedTime(*this, id, id == kTransitionEdit ? motion->GetTimeOffset() : motion->GetExplicitDuration());
+        if (!value)
+            return true;
         {
             CVTND_WorldWriteLock lock(motion->GetWorld());
             if (id == kTransitionEdit)
-                motion->SetTimeOffset(value);
+                motion->SetTimeOffset(*value);
             else
-                motion->SetExplicitDuration(value);
+                motion->SetExplicitDuration(*value);
         }
         if (id == kTransitionEdit)
             host.UpdateControllerPreview(false);

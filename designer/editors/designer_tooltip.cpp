@@ -19,16 +19,17 @@ constexpr uint32_t kAlignTopLeft = 36;
 constexpr uint32_t kTagTooltipRecord = MakeTag("PRTT");
 constexpr int32_t kMaxSide = 2047;
 
-// A stored position as a pixel: the float is kept as read, but a huge or non-finite one shows at the nearest edge
-// of what a view can hold (or at 0), never converted out of range.
-int32_t PixelOf(float value)
+} // namespace
+
+// The float is kept as read, but a huge or non-finite one shows at the nearest edge of what a view can hold (or at
+// 0), never converted out of range.
+int32_t VTND_ToolTip::PixelOf(float value)
 {
     if (!std::isfinite(value))
         return 0;
-    return static_cast<int32_t>(std::clamp(value, -1.0e6f, 1.0e6f));
+    constexpr auto kEdge = static_cast<float>(kMaxPosition);
+    return static_cast<int32_t>(std::clamp(value, -kEdge, kEdge));
 }
-
-} // namespace
 
 VTND_ToolTip::VTND_ToolTip(SWworld& world, std::string name, bool picturesNow)
     : CVTN_ToolTip(&world, std::move(name)), m_world(world), m_fontFromFile(!picturesNow)
@@ -391,7 +392,7 @@ TooltipRecordRead ReadTooltipRecord(SWworld& world, SWchunkstream& in)
     tooltip->fadeOut = fadeOut;
     tooltip->showAtCursor = atCursor;
     tooltip->SetPosition(x, y);
-    tooltip->SetShownPosition(PixelOf(x), PixelOf(y));
+    tooltip->SetShownPosition(VTND_ToolTip::PixelOf(x), VTND_ToolTip::PixelOf(y));
     SWnode* root = world.GetRootNode();
     for (std::string& nodeName : nodeNames) {
         SWnode* node = root != nullptr ? root->FindByName(nodeName) : nullptr;

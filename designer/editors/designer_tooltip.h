@@ -42,6 +42,7 @@ public:
     void SetWidth(uint32_t) override {}
     void SetHeight(uint32_t) override {}
     void MakePicture() override; // the font applied and the text rendered, once, when made lazily
+    bool IsDrawnFromOwnRecord() const override { return true; }
 
     // -- Text
     const std::string& GetText() const { return m_text; }
@@ -99,7 +100,9 @@ public:
     // The smallest power of two strictly above size (size 0 or less: 1).
     static uint32_t TextureSizeFor(int32_t size);
 
-    static constexpr int32_t kMaxMargin = 2047; // a margin past a view's largest side shows nothing more
+    static constexpr int32_t kMaxMargin = 2047;      // a margin past a view's largest side shows nothing more
+    static constexpr int32_t kMaxPosition = 1000000; // pixels from a view's corner; no view reaches further
+    static int32_t PixelOf(float value);             // a stored position as a pixel: within kMaxPosition, 0 for NaN
 
 private:
     GdiCanvas* Canvas() const;

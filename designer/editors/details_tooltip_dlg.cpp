@@ -1,6 +1,7 @@
 #include "designer/editors/details_tooltip_dlg.h"
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 
 #include "designer/app/designer_app.h"
@@ -45,6 +46,7 @@ constexpr int32_t kIdFadeOut = 1181;
 constexpr int32_t kIdNodes = 1000;
 constexpr int32_t kIdPick = 1210;
 constexpr uint8_t kPickHotspotsAndMeshes = 12;
+constexpr double kMaxMs = 1.0e9;             // the delay and fades: about eleven days
 constexpr uint32_t kFontDialogFlags = 0x141; // screen fonts, start from the request, effects
 
 // The radio buttons of both alignments and the value each stands for.
@@ -80,14 +82,46 @@ CVTND_DetailsTooltipDlg::CVTND_DetailsTooltipDlg(VTND_ToolTip* tooltip, CVTND_Ed
 {
 }
 
-std::optional<int32_t> CVTND_DetailsTooltipDlg::ReadInt(int32_t id) const
+std::optional<double> CVTND_DetailsTooltipDlg::TakeTyped(int32_t id)
 {
-    return ParseLeading<int32_t>(child(id)->getText());
+    const bool margin = id == kIdHMargin || id == kIdVMargin;
+    const bool pixels = margin || id == kIdX || id == kIdY;
+    const double high = margin ? VTND_ToolTip::kMaxMargin : pixels ? VTND_ToolTip::kMaxPosition : kMaxMs;
+    const TypedNumber typed = ReadTypedNumber(child(id)->getText(), 0.0, high);
+    if (typed.kind == TypedKind::kUnfinished)
+        return std::nullopt;
+    if (typed.kind == TypedKind::kNumber && (!pixels || typed.value == std::trunc(typed.value)))
+        return typed.value;
+    m_updating = true;
+    ShowStoredText(child(id), StoredText(id));
+    m_updating = false;
+    ShowTypedRefusal(0.0, high);
+    return std::nullopt;
 }
 
-std::optional<double> CVTND_DetailsTooltipDlg::ReadReal(int32_t id) const
+std::string CVTND_DetailsTooltipDlg::StoredText(int32_t id) const
 {
-    return ParseLeading<double>(child(id)->getText());
+    float x = 0.0f;
+    float y = 0.0f;
+    m_tooltip->GetPosition(x, y);
+    switch (id) {
+    case kIdHMargin:
+        return std::to_string(m_tooltip->hMargin);
+    case kIdVMargin:
+        return std::to_string(m_tooltip->vMargin);
+    case kIdX:
+        return FormatReal(x);
+    case kIdY:
+        return FormatReal(y);
+    case kIdDelay:
+        return FormatReal(m_tooltip->delay);
+    case kIdFadeIn:
+        return FormatReal(m_tooltip->fadeIn);
+    case kIdFadeOut:
+        return FormatReal(m_tooltip->fadeOut);
+    default:
+        return {};
+    }
 }
 
 bool CVTND_DetailsTooltipDlg::onInitDialog()
@@ -181,22 +215,23 @@ void CVTND_DetailsTooltipDlg::OnEditChanged(int32_t id)
         return;
     case kIdHMargin:
     case kIdVMargin:
-        if (const std::optional<int32_t> margin = ReadInt(id)) {
-            (id == kIdHMargin ? m_tooltip->hMargin : m_tooltip->vMargin) = std::max(*margin, 0);
+        if (const std::optional<double> margin = TakeTyped(id)) {
+            (id == kIdHMargin ? m_tooltip->hMargin : m_tooltip->vMargin) = static_cast<int32_t>(*margin);
             RequestRender();
         }
         return;
     case kIdX:
     case kIdY:
-        if (const std::optional<int32_t> coordinate = ReadInt(id)) {
+        if (const std::optional<double> coordinate = TakeTyped(id)) {
             float x = 0.0f;
             float y = 0.0f;
             m_tooltip->GetPosition(x, y);
-            (id == kIdX ? x : y) = static_cast<float>(std::max(*coordinate, 0));
+            // The other coordinate is the file's, which may be anything a float holds.
+            (id == kIdX ? x : y) = static_cast<float>(*coordinate);
             {
                 const CVTND_WorldWriteLock lock(world);
                 m_tooltip->SetPosition(x, y);
-                m_tooltip->SetShownPosition(static_cast<int32_t>(x), static_cast<int32_t>(y));
+                m_tooltip->SetShownPosition(VTND_ToolTip::PixelOf(x), VTND_ToolTip::PixelOf(y));
             }
             if (world != nullptr)
                 world->Invalidate(false);
@@ -205,7 +240,7 @@ void CVTND_DetailsTooltipDlg::OnEditChanged(int32_t id)
     case kIdDelay:
     case kIdFadeIn:
     case kIdFadeOut:
-        if (const std::optional<double> ms = ReadReal(id)) {
+        if (const std::optional<double> ms = TakeTyped(id)) {
             const CVTND_WorldWriteLock lock(world);
             (id == kIdDelay ? m_tooltip->delay : id == kIdFadeIn ? m_tooltip->fadeIn : m_tooltip->fadeOut) = *ms;
         }

@@ -41,9 +41,10 @@ private:
     void ChooseFont();
     void SetAtCursor(bool atCursor);
     void AddNode(SWnode* node);
-    void PickNodes();                                 // the multiple picker of hot spots and mesh nodes
-    std::optional<int32_t> ReadInt(int32_t id) const; // "%d" of the edit's first 80 characters
-    std::optional<double> ReadReal(int32_t id) const; // "%g" of the same
+    void PickNodes(); // the multiple picker of hot spots and mesh nodes
+    // The field's number when it is one it takes; otherwise nullopt, and a refused text gives way to StoredText.
+    std::optional<double> TakeTyped(int32_t id);
+    std::string StoredText(int32_t id) const; // what the field shows of the tooltip
 
     VTND_ToolTip* m_tooltip;                  // the world's
     std::optional<std::string> m_renamedFrom; // set by a rename that Apply announces

@@ -1,6 +1,7 @@
 #include "designer/eventedit/condition_editor_dlg.h"
 
 #include <charconv>
+#include <cmath>
 #include <string>
 
 #include "designer/app/designer_app.h"
@@ -11,6 +12,7 @@
 #include "designer/editing/editor_engine.h"
 #include "designer/editing/picker_receptors.h"
 #include "designer/workspace/editor_fields.h"
+#include "designer/workspace/editor_texts.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/action_settings.h"
 #include "engine/behaviour/expression.h"
@@ -59,6 +61,8 @@ std::optional<float> CVTND_ActionConditionDlg::ParseConstant(std::string_view te
     size_t start = !text.empty() && text[0] == '+' ? 1 : 0; // from_chars takes no plus sign, atof does
     float value = 0.0f;
     const auto result = std::from_chars(text.data() + start, text.data() + text.size(), value);
+    if (result.ec == std::errc::result_out_of_range)
+        return std::nullopt; // beyond a float: no value the test could compare with
     if (result.ec != std::errc())
         value = 0.0f; // no digits before the sign's second use: atof's 0
     return value;
@@ -143,6 +147,27 @@ void CVTND_ActionConditionDlg::RefreshLists()
 {
     FillFollowerActionList(*Action(), true, false, *item<pf::ListView>(kIdTrueList));
     FillFollowerActionList(*Action(), false, true, *item<pf::ListView>(kIdFalseList));
+}
+
+bool CVTND_ActionConditionDlg::Validate()
+{
+    const auto* condition = dynamic_cast<const SWconditionaction*>(Action());
+    pf::Window* field = child(kIdCompareWith);
+    if (condition == nullptr || field == nullptr)
+        return true;
+    const std::string text = FieldText(field, kMaxTextBytes);
+    int code = SWexpression::kCodeOk;
+    const SWproperty* compared = SWexpression::ResolveVariableReference(World(), text, code);
+    const std::optional<float> constant = ParseConstant(text);
+    // A text that is neither was once dropped without a word, and an empty one read as 0.
+    const bool nothingStored = condition->GetOperand2() == nullptr && !condition->settings.constant;
+    if ((compared != nullptr && code == SWexpression::kCodeOk) ||
+        (constant && !text.empty() && std::isfinite(*constant)) || (text.empty() && nothingStored))
+        return true;
+    field->setText("");
+    ShowOperands();
+    ShowError(kIdsValidValue);
+    return false;
 }
 
 void CVTND_ActionConditionDlg::Apply()

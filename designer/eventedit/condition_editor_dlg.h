@@ -40,6 +40,7 @@ public:
 
 protected:
     bool onInitDialog() override;
+    bool Validate() override; // the compare-with text names a variable or is a number; else it shows what is stored
     void Apply() override;
     void OnNotify(const CVTND_Event& event) override;
     pf::LResult handle(const pf::Msg& msg) override;

@@ -1,6 +1,9 @@
 #include "designer/workspace/editor_fields.h"
 
+#include <charconv>
+#include <cmath>
 #include <cstdio>
+#include <limits>
 
 #include "designer/app/designer_app.h"
 #include "designer/app/extended_world.h"
@@ -16,6 +19,55 @@
 #include "engine/core/world.h"
 #include "platform/ui/controls/button.h"
 #include "platform/ui/controls/combo_box.h"
+#include "platform/ui/controls/edit.h"
+#include "platform/ui/controls/status_bar.h"
+#include "platform/ui/frame/frame_window.h"
+
+TypedNumber ReadTypedNumber(std::string_view text, double low, double high)
+{
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!text.empty() && blank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && blank(text.back()))
+        text.remove_suffix(1);
+    if (!text.empty() && text.front() == '+')
+        text.remove_prefix(1);
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error == std::errc() && end == text.data() + text.size())
+        return std::isfinite(value) && value >= low && value <= high ? TypedNumber{TypedKind::kNumber, value}
+                                                                     : TypedNumber{};
+    // What a number may start with: a sign where one is taken, a point, or digits and an exponent still open.
+    const bool sign = !text.empty() && text.front() == '-' && low < 0.0;
+    const std::string_view rest = text.substr(sign ? 1 : 0);
+    const std::string_view after(end, static_cast<size_t>(text.data() + text.size() - end));
+    const bool open = rest.empty() || rest == "." ||
+                      (error == std::errc() && (after == "e" || after == "E" || after == "e-" || after == "E-" ||
+                                                after == "e+" || after == "E+"));
+    return (sign || !text.empty()) && open ? TypedNumber{TypedKind::kUnfinished} : TypedNumber{};
+}
+
+void ShowTypedRefusal(double low, double high)
+{
+    CVTNDesignerApp* app = GetDesignerApp();
+    auto* frame = app != nullptr ? dynamic_cast<pf::FrameWindow*>(app->GetMainFrame()) : nullptr;
+    pf::StatusBar* bar = frame != nullptr ? frame->statusBar() : nullptr;
+    if (bar == nullptr)
+        return;
+    const bool anyFloat = low <= -std::numeric_limits<float>::max() && high >= std::numeric_limits<float>::max();
+    const std::string range =
+        anyFloat ? "a finite number" : "a number from " + FormatReal(low) + " to " + FormatReal(high);
+    bar->setText(0, "Not taken: the field needs " + range + ", and keeps its value.");
+}
+
+void ShowStoredText(pf::Window* field, const std::string& stored)
+{
+    if (field == nullptr)
+        return;
+    field->setText(stored);
+    if (auto* edit = dynamic_cast<pf::Edit*>(field))
+        edit->setSel(0, -1);
+}
 
 CVTND_ExtendedWorld* DesignerWorld()
 {

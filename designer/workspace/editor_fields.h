@@ -5,11 +5,14 @@
 // renames its object with on closing; the application's world they write to.
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 #include "platform/ui/dialog/dialog.h"
 
@@ -46,14 +49,36 @@ template <class T> std::optional<T> ParseLeading(std::string_view text)
     T value{};
     if (std::from_chars(p, end, value).ec != std::errc())
         return std::nullopt;
+    if constexpr (std::is_floating_point_v<T>) {
+        if (!std::isfinite(value)) // from_chars reads "nan" and "inf", which sscanf's callers never stored
+            return std::nullopt;
+    }
     return value;
 }
 
-// The same as atof gives it: 0 for none. Parsed is the precision read in: a float read gives 0 for what lies beyond
-// a float's range.
+// A field that takes what is typed at each keystroke reads its whole text here: blanks around one number and a '+'
+// before it, nothing else. kUnfinished is a start that more typing may finish ("-" where negatives are taken, ".",
+// "1e"): nothing is stored and nothing said. Everything else that is not a finite number within [low, high] is
+// kRefused: the field shows the stored value again and ShowTypedRefusal says why.
+enum class TypedKind : uint8_t { kNumber, kUnfinished, kRefused };
+struct TypedNumber {
+    TypedKind kind = TypedKind::kRefused;
+    double value = 0.0; // kNumber only
+};
+TypedNumber ReadTypedNumber(std::string_view text, double low, double high);
+// On the main window's status bar: the field took nothing, and the numbers it takes.
+void ShowTypedRefusal(double low, double high);
+// After a refusal: the field shows the stored text, all selected, so that the next keystroke starts over.
+void ShowStoredText(pf::Window* field, const std::string& stored);
+
+// The same as atof gives it: 0 for none. Parsed is the precision read in; what lies beyond a float's range reads
+// as 0 either way, as converting it to a float is undefined.
 template <class Parsed = float> float ReadNumber(std::string_view text)
 {
-    return static_cast<float>(ParseLeading<Parsed>(text).value_or(Parsed{}));
+    const Parsed value = ParseLeading<Parsed>(text).value_or(Parsed{});
+    if (!(std::abs(value) <= static_cast<Parsed>(std::numeric_limits<float>::max())))
+        return 0.0f;
+    return static_cast<float>(value);
 }
 
 namespace frame_controls {

@@ -42,10 +42,9 @@ std::optional<float> CVTND_EventTimerDlg::ParseInterval(std::string_view text)
     double value = 0.0;
     const char* first = text.data() + start;
     const auto [end, error] = std::from_chars(first, text.data() + text.size(), value);
-    if (error == std::errc::result_out_of_range)
-        value = (end > first && *first == '-') ? -HUGE_VAL : HUGE_VAL; // too large either way: refused below
-    else if (error != std::errc())
-        value = 0.0; // no number at all reads as 0, as it always has
+    // Text without a number, or with more after it, once read as 0 ms: a timer that fired at every frame.
+    if (error != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
     const float stored = static_cast<float>(value);
     // The records truncate to a u32 (negative and NaN become 0, 2^32 and up the largest), while the frame step never
     // fires a negative or NaN interval: such a value would change its meaning across a save.
@@ -57,6 +56,12 @@ std::optional<float> CVTND_EventTimerDlg::ParseInterval(std::string_view text)
 bool CVTND_EventTimerDlg::onInitDialog()
 {
     PlaceWindowAtCursor(*this);
+    ShowInterval();
+    return true;
+}
+
+void CVTND_EventTimerDlg::ShowInterval()
+{
     char text[32] = {};
     const float interval = m_event.GetTimerInterval();
     const auto [end, error] = std::to_chars(text, text + sizeof(text) - 1, interval, std::chars_format::general, 6);
@@ -64,19 +69,18 @@ bool CVTND_EventTimerDlg::onInitDialog()
         *end = '\0';
     if (pf::Window* edit = child(kIdInterval))
         edit->setText(text);
-    return true;
 }
 
 void CVTND_EventTimerDlg::onOK()
 {
-    const std::string text = FieldText(child(kIdInterval), kMaxTextBytes);
-    if (!text.empty()) {
-        const std::optional<float> interval = ParseInterval(text);
-        if (!interval) {
-            pf::messageBox(hwnd(), EditorTextOf(kIdsValidValue), EditorTextOf(kIdsEditorErrorCaption),
-                           pf::MB_OK | pf::MB_ICONHAND);
-            return;
-        }
+    const std::optional<float> interval = ParseInterval(FieldText(child(kIdInterval), kMaxTextBytes));
+    if (!interval) {
+        pf::messageBox(hwnd(), EditorTextOf(kIdsValidValue), EditorTextOf(kIdsEditorErrorCaption),
+                       pf::MB_OK | pf::MB_ICONHAND);
+        ShowInterval(); // the field shows what the timer keeps
+        return;
+    }
+    {
         CVTND_WorldWriteLock lock(WorldOf(m_event));
         m_event.SetTimerInterval(*interval);
     }

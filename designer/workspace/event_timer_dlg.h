@@ -18,8 +18,8 @@ public:
     explicit CVTND_EventTimerDlg(SWevent& event); // the world's; outlives the dialog
     int32_t DoModal(pf::Window* parent);          // IDOK when stored; the caller redraws the event maps
 
-    // The interval text as the dialog reads it: leading blanks skipped, the longest decimal prefix (0 when none,
-    // as atof gives); nullopt when the stored float would be negative, not finite or at least 2^32.
+    // The interval text as the dialog reads it: leading blanks and a '+' skipped, then a decimal number and nothing
+    // else; nullopt for any other text, or when the stored float would be negative, not finite or at least 2^32.
     static std::optional<float> ParseInterval(std::string_view text);
 
 protected:
@@ -27,6 +27,8 @@ protected:
     void onOK() override;
 
 private:
+    void ShowInterval(); // the timer's interval, as the event keeps it
+
     SWevent& m_event;
 };
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <numbers>
 #include <optional>
 #include <string>
@@ -24,17 +25,14 @@ float Length3(float a, float b, float c)
     return std::sqrt(a * a + b * b + c * c);
 }
 
-std::optional<float> ReadNumber(const std::string& text)
+// A field's whole text as a finite float; a scale below 0 would read back as another turn.
+std::optional<float> ReadNumber(const std::string& text, bool scale)
 {
-    const char* begin = text.data();
-    const char* end = begin + text.size();
-    while (begin < end && *begin == ' ')
-        ++begin;
-    float value = 0.0f;
-    const auto [at, error] = std::from_chars(begin, end, value);
-    if (error != std::errc() || at == begin || !std::isfinite(value))
+    constexpr double kLargest = std::numeric_limits<float>::max();
+    const TypedNumber typed = ReadTypedNumber(text, scale ? 0.0 : -kLargest, kLargest);
+    if (typed.kind != TypedKind::kNumber)
         return std::nullopt;
-    return value;
+    return static_cast<float>(typed.value);
 }
 
 } // namespace
@@ -157,9 +155,13 @@ bool CVTND_ManipulateDlg::ApplyTypedValues()
     CVTND_Pose pose;
     for (int32_t i = 0; i < 9; ++i) {
         const pf::Window* field = child(panel_ids::kFirstValueEdit + i);
-        const std::optional<float> value = field != nullptr ? ReadNumber(field->getText()) : std::nullopt;
-        if (!value)
+        const std::optional<float> value = field != nullptr ? ReadNumber(field->getText(), i >= 6) : std::nullopt;
+        if (!value) {
+            ShowValues(); // the fields show the node's pose, which nothing changed
+            constexpr double kLargest = std::numeric_limits<float>::max();
+            ShowTypedRefusal(i >= 6 ? 0.0 : -kLargest, kLargest);
             return false;
+        }
         std::array<float, 3>& row = i < 3 ? pose.position : (i < 6 ? pose.rotationDegrees : pose.scale);
         row[static_cast<size_t>(i % 3)] = *value;
     }

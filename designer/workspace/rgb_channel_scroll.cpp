@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
+#include "designer/workspace/editor_fields.h"
 #include "designer/workspace/number_text.h"
 #include "designer/workspace/workspace_messages.h"
 #include "platform/base/user_constants.h"
@@ -94,12 +96,21 @@ void CVTND_RGBChannelScroll::ValueTyped()
     const pf::Edit* edit = GetEdit();
     if (edit == nullptr)
         return;
-    const float typed = ParseNumberText(edit->text());
-    if (m_mode <= 2)
-        m_value = std::isnan(typed) ? 0.0f : std::clamp(typed / 255.0f, 0.0f, 1.0f);
-    else
-        m_value = std::isfinite(typed) ? typed : 0.0f;
-    invalidate(true); // the slider follows; the box keeps what the person is typing
+    // A colour channel shows whole bytes, so a fraction typed there would show as another number than it keeps.
+    const bool bytes = m_mode <= 2;
+    const double high = bytes ? 255.0 : std::numeric_limits<float>::max();
+    const TypedNumber typed = ReadTypedNumber(edit->text(), 0.0, high);
+    if (typed.kind == TypedKind::kUnfinished)
+        return;
+    if (typed.kind == TypedKind::kRefused || (bytes && typed.value != std::trunc(typed.value))) {
+        ShowValueText();
+        if (pf::Edit* shown = GetEdit())
+            shown->setSel(0, -1);
+        ShowTypedRefusal(0.0, high);
+        return;
+    }
+    m_value = static_cast<float>(bytes ? typed.value / 255.0 : typed.value);
+    invalidate(true); // the slider follows; the box keeps what the person is typing, which is what it holds
     Send(workspace_messages::kChannelChanged);
 }
 

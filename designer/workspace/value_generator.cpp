@@ -1,11 +1,14 @@
 #include "designer/workspace/value_generator.h"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <utility>
 #include <vector>
 
 #include "designer/app/world_write_lock.h"
 #include "designer/workspace/display_units.h"
+#include "designer/workspace/editor_fields.h"
 #include "designer/workspace/number_text.h"
 #include "designer/workspace/workspace_messages.h"
 #include "engine/behaviour/generator.h"
@@ -329,7 +332,18 @@ void CVTND_ValueGenerator::ValueTyped()
     const pf::Edit* edit = GetEdit();
     if (edit == nullptr || !m_slot.IsBound())
         return;
-    const float value = FromDisplayUnits(m_unit, ParseNumberText(edit->text()));
+    constexpr double kLargest = std::numeric_limits<float>::max();
+    const TypedNumber typed = ReadTypedNumber(edit->text(), -kLargest, kLargest);
+    if (typed.kind == TypedKind::kUnfinished)
+        return;
+    const float value = FromDisplayUnits(m_unit, static_cast<float>(typed.value));
+    if (typed.kind == TypedKind::kRefused || !std::isfinite(value)) {
+        UpdateText(); // the field shows what the slot keeps
+        if (pf::Edit* shown = GetEdit())
+            shown->setSel(0, -1);
+        ShowTypedRefusal(-kLargest, kLargest);
+        return;
+    }
     SWgenerator* generator = GetGenerator();
     const pf::Hwnd self = hwnd();
     if (generator == nullptr) {

@@ -31,7 +31,7 @@ uint32_t Premultiplied(uint32_t pixel, float fraction)
 
 bool WriteTooltips(SWworldwriting& out, SWchunkstream& payload)
 {
-    return WriteTooltipList(out.World(), payload);
+    return WriteTooltipList(out.World(), payload, out.Mode());
 }
 
 bool ReadTooltips(SWworldreading& in, SWchunkstream& payload)
@@ -125,16 +125,18 @@ const SWworldsectionregistration kTooltipsRegistered(WorldSection::kTooltips, &k
 
 } // namespace
 
-bool WriteTooltipList(SWworld& world, SWchunkstream& payload)
+bool WriteTooltipList(SWworld& world, SWchunkstream& payload, WorldFileMode mode)
 {
     SWtooltips* tooltips = SWtooltips::Find(world);
     if (tooltips == nullptr)
         return true;
     for (SWlistnode* n = tooltips->GetList().Head(); n != nullptr; n = n->Next()) {
         auto* tooltip = static_cast<CVTN_ToolTip*>(n);
-        tooltip->MakePicture();
+        const bool withPixels = mode != WorldFileMode::kProject || !tooltip->IsDrawnFromOwnRecord();
+        if (withPixels)
+            tooltip->MakePicture();
         SWrecordbuilder record(payload, kTagEntry);
-        if (!tooltip->Write(record.Stream()) || !record.Finish())
+        if (!tooltip->Write(record.Stream(), withPixels) || !record.Finish())
             return false;
     }
     return true;
@@ -371,7 +373,7 @@ void CVTN_ToolTip::Step(float nowMs)
     m_currentSprite = m_mainSprite;
 }
 
-bool CVTN_ToolTip::Write(SWchunkstream& out) const
+bool CVTN_ToolTip::Write(SWchunkstream& out, bool withPixels) const
 {
     out.WriteString(m_name);
     out.WriteF64(delay);
@@ -380,8 +382,8 @@ bool CVTN_ToolTip::Write(SWchunkstream& out) const
     out.WriteU8(showAtCursor);
     out.WriteF32(m_x);
     out.WriteF32(m_y);
-    out.WriteU32(m_width);
-    out.WriteU32(m_height);
+    out.WriteU32(withPixels ? m_width : 0);
+    out.WriteU32(withPixels ? m_height : 0);
     out.WriteU32(static_cast<uint32_t>(m_entries.Count()));
     for (CVTN_ToolTipEntry* e = GetFirstEntry(); e != nullptr; e = GetNextEntry(e))
         out.WriteU32(GetEntryNode(*e) != nullptr ? e->nodeId : CVTN_ToolTipEntry::kNoNode);
@@ -389,7 +391,7 @@ bool CVTN_ToolTip::Write(SWchunkstream& out) const
         const SWnode* node = GetEntryNode(*e);
         out.WriteString(node != nullptr && node->GetName() ? *node->GetName() : e->name);
     }
-    if (m_texture != nullptr) {
+    if (m_texture != nullptr && withPixels) {
         SWrecordbuilder image(out, m_texture->GetTag());
         if (!WriteImagePayload(*m_texture, image.Stream()) || !image.Finish())
             return false;
@@ -443,8 +445,9 @@ bool CVTN_ToolTip::Read(SWchunkstream& in)
     showAtCursor = atCursor;
     m_x = x;
     m_y = y;
-    m_width = width;
-    m_height = height;
+    // A tooltip shows no more than its texture: a larger size would be written back as it came.
+    m_width = std::min(width, texture != nullptr ? texture->GetWidth32() : 0);
+    m_height = std::min(height, texture != nullptr ? texture->GetHeight32() : 0);
     m_entries.DeleteAll();
     for (uint32_t i = 0; i < count; ++i)
         AddStoredEntry(ids[i], std::move(names[i]));

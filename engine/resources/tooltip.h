@@ -26,6 +26,7 @@
 
 #include "engine/core/list.h"
 #include "engine/core/world.h"
+#include "engine/core/world_file.h"
 
 class GdiCanvas;
 class GdiCanvasImage;
@@ -93,8 +94,12 @@ public:
     void Step(float nowMs); // advances a running fade
     bool IsFading() const { return m_fade != Fade::kNone; }
 
-    // The "TTIE" payload and its reader (false: damaged; this tooltip is then unchanged).
-    bool Write(SWchunkstream& out) const;
+    // A tooltip drawn from a record of its own (the designer's), which a project keeps in place of its pixels.
+    virtual bool IsDrawnFromOwnRecord() const { return false; }
+
+    // The "TTIE" payload and its reader (false: damaged; this tooltip is then unchanged). Without pixels, the size
+    // is written as 0 and the texture left out. A size read never exceeds the texture read with it.
+    bool Write(SWchunkstream& out, bool withPixels = true) const;
     bool Read(SWchunkstream& in);
 
 private:
@@ -135,8 +140,10 @@ private:
 };
 
 // The "TTIP" payload: one "TTIE" per tooltip of the world. The reader appends what it reads to the world's list
-// (made when missing), or nothing when a record is damaged.
-bool WriteTooltipList(SWworld& world, SWchunkstream& payload);
+// (made when missing), or nothing when a record is damaged. A project writes a tooltip drawn from its own record
+// without its pixels: drawn only to be saved, each could take a view's size in memory and in the file, and its
+// record draws it again when it is first shown.
+bool WriteTooltipList(SWworld& world, SWchunkstream& payload, WorldFileMode mode = WorldFileMode::kScene);
 bool ReadTooltipList(SWworld& world, SWchunkstream& payload);
 
 // Makes the world's tooltip list, tooltip layer and GDI canvas manager when missing.

@@ -18,9 +18,24 @@ bool IsUnder(std::string_view path, std::string_view parent)
            sameSettingName(path.substr(0, parent.size()), parent);
 }
 
-std::string RefusedValueText(const std::string& key, const std::string& name, size_t bytes)
+size_t OwnBytes(const SettingValue& value)
 {
-    return key + "\\" + name + ": a value of " + std::to_string(bytes) + " bytes in the settings file, more than the " +
+    switch (value.type) {
+    case SettingType::kString:
+        return value.text.size();
+    case SettingType::kBinary:
+        return value.bytes.size();
+    case SettingType::kDword:
+        break;
+    }
+    return sizeof value.dword;
+}
+
+// The value's own size is what a person recognises; its written form (control bytes take four) is what the limit holds.
+std::string RefusedValueText(const std::string& key, const SettingValue& value, size_t writtenBytes)
+{
+    return key + "\\" + value.name + ": a value of " + std::to_string(OwnBytes(value)) + " bytes, which take " +
+           std::to_string(writtenBytes) + " in the settings file, more than the " +
            std::to_string(SettingsStore::kMaxValueBytes) + " one may take; not kept";
 }
 
@@ -55,7 +70,7 @@ SettingsStore::SettingsStore(std::unique_ptr<SettingsBackend> backend) : m_backe
         std::erase_if(key.values, [&](const SettingValue& value) {
             const size_t bytes = formattedSettingBytes(value);
             if (bytes > kMaxValueBytes)
-                m_warnings.push_back(RefusedValueText(key.path, value.name, bytes));
+                m_warnings.push_back(RefusedValueText(key.path, value, bytes));
             return bytes > kMaxValueBytes;
         });
     m_keepOriginal = !m_warnings.empty();
@@ -245,7 +260,7 @@ bool SettingsStore::setLocked(std::string_view key, SettingValue value)
     if (!normaliseKeyPath(key, path))
         return false;
     if (const size_t bytes = formattedSettingBytes(value); bytes > kMaxValueBytes) {
-        m_warnings.push_back(RefusedValueText(path, value.name, bytes));
+        m_warnings.push_back(RefusedValueText(path, value, bytes));
         return false;
     }
     try {

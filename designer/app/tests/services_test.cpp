@@ -186,10 +186,17 @@ TEST_F(Preferences, OkWritesWhatChangedCancelNothingAndAColourShowsItsSwatch)
         pf::Window* field = d.child(rowOf(94));
         ASSERT_NE(field, nullptr);
         EXPECT_EQ(pf::screenPixel(field->clientToScreen({3, 3})), 0x2060C0u);
-        d.child(rowOf(95))->setText("seven");
-        sim().expectMessageBox(pf::IDOK);
-        sim().click(*d.child(pf::IDOK));
-        EXPECT_FALSE(d.hasEnded());
+        // Refused, each says the range the setting keeps and the field shows the kept value again.
+        for (const char* refused : {"seven", "-1", "", "4294967296"}) {
+            d.child(rowOf(95))->setText(refused);
+            sim().expectMessageBox(pf::IDOK);
+            sim().click(*d.child(pf::IDOK));
+            EXPECT_FALSE(d.hasEnded());
+            const auto boxes = pf::ui().providers().scriptedMessageBox().calls();
+            ASSERT_FALSE(boxes.empty());
+            EXPECT_NE(boxes.back().text.find("needs a whole number from 0 to 4294967295"), std::string::npos);
+            EXPECT_EQ(d.child(rowOf(95))->text(), "7") << refused;
+        }
         d.child(rowOf(95))->setText("12");
         sim().click(*d.child(pf::IDOK));
     });

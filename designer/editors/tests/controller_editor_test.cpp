@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "designer/app/notification.h"
@@ -168,12 +169,16 @@ TEST_F(ControllerEditor, FieldsWriteThroughAndTellTheOthers)
     SWmotion* motion = action->GetMotion();
     CVTND_ActionControllerDlg* editor = OpenOn(action);
     recorder->Clear();
+    sim().expectMessageBox(pf::IDOK);
     sim().replaceText(*editor->child(1173), "3.7");
     EXPECT_EQ(motion->GetLoopCount(), 3);
-    // Typed key by key, the key that takes the count beyond the field is refused and the field shows the count.
-    for (const auto& [typed, kept] : {std::pair{"3000000000", 300000000}, std::pair{"1e10", 10}, std::pair{"inf", 0},
-                                      std::pair{"-2147483649", -214748364}}) {
-        sim().expectMessageBox(pf::IDOK);
+    EXPECT_EQ(editor->child(1173)->getText(), "3");
+    // Typed key by key, the key that takes the count beyond the field is refused and the field shows the count;
+    // no count starts with "i", "n" or "f".
+    for (const auto& [typed, kept, boxes] : {std::tuple{"3000000000", 300000000, 1}, std::tuple{"1e10", 10, 1},
+                                             std::tuple{"inf", 10, 3}, std::tuple{"-2147483649", -214748364, 1}}) {
+        for (int box = 0; box < boxes; ++box)
+            sim().expectMessageBox(pf::IDOK);
         sim().replaceText(*editor->child(1173), typed);
         EXPECT_EQ(motion->GetLoopCount(), kept) << typed;
         EXPECT_EQ(editor->child(1173)->getText(), std::to_string(kept)) << typed;

@@ -1,5 +1,6 @@
 // The tooltip editor driven as a person would: typing, margins, positions, opacity bars, alignment radios, the
 // cursor choice, colour and font choosers, node drops, deletion notices, and OK's name checks.
+#include <cmath>
 #include <cstring>
 #include <string>
 
@@ -71,15 +72,21 @@ TEST_F(TooltipEditor, OpensShownAndRendersOncePerKeystroke)
     EXPECT_LE(tip->GetWidth(), width);
 }
 
-TEST_F(TooltipEditor, NumbersClampAtZeroAndTextWithoutOneChangesNothing)
+// A keystroke that makes the text no number the field takes is refused at once: the field shows the stored value
+// again, selected, so the next keystroke starts over.
+TEST_F(TooltipEditor, NumbersOutsideTheirFieldsAreRefusedAtTheKeystroke)
 {
     Replace(1172, "12");
     EXPECT_EQ(tip->hMargin, 12);
-    Replace(1172, "-5");
-    EXPECT_EQ(tip->hMargin, 0);
+    Replace(1172, "-5"); // no margin starts with "-": the 5 replaces the 12 shown again
+    EXPECT_EQ(tip->hMargin, 5);
+    Replace(1172, "2048"); // one past the largest margin
+    EXPECT_EQ(tip->hMargin, 204);
+    EXPECT_EQ(Item(1172).getText(), "204");
     Replace(1173, "7");
     Replace(1173, "abc");
     EXPECT_EQ(tip->vMargin, 7);
+    EXPECT_EQ(Item(1173).getText(), "7");
     EXPECT_EQ(tip->GetHeight(), tip->LayOut()[0].height + 7u);
     sim().click(Item(1363));
     Replace(1174, "40");
@@ -87,17 +94,40 @@ TEST_F(TooltipEditor, NumbersClampAtZeroAndTextWithoutOneChangesNothing)
     float x = 0, y = 0;
     tip->GetPosition(x, y);
     EXPECT_EQ(x, 40.0f);
-    EXPECT_EQ(y, 0.0f);
+    EXPECT_EQ(y, 3.0f);
     EXPECT_EQ(tip->GetMainSprite()->GetX(), 40);
     Replace(1176, "x");
     tip->GetPosition(x, y);
-    EXPECT_EQ(y, 0.0f);
+    EXPECT_EQ(y, 3.0f);
+    EXPECT_EQ(Item(1176).getText(), "3");
     Replace(1180, "250.5");
     Replace(1181, "1e2");
     Replace(1178, "33");
     EXPECT_EQ(tip->fadeIn, 250.5);
     EXPECT_EQ(tip->fadeOut, 100.0);
     EXPECT_EQ(tip->delay, 33.0);
+}
+
+// A position a file brought may be any float, and a typed one any int: the tooltip shows within a view either way.
+TEST_F(TooltipEditor, AnyStoredOrTypedPositionShowsWithinAView)
+{
+    sim().click(Item(1363));
+    for (const float stored : {std::nanf(""), 3.0e9f, -3.0e9f}) {
+        SCOPED_TRACE(stored);
+        tip->SetPosition(stored, stored);
+        Replace(1174, "5");
+        Replace(1176, "2147483600");
+        float x = 0, y = 0;
+        tip->GetPosition(x, y);
+        EXPECT_EQ(x, 5.0f);
+        EXPECT_LE(y, static_cast<float>(VTND_ToolTip::kMaxPosition));
+        EXPECT_EQ(tip->GetMainSprite()->GetX(), 5);
+        EXPECT_EQ(tip->GetMainSprite()->GetY(), static_cast<int32_t>(y));
+        tip->SetPosition(stored, stored);
+        Replace(1176, "7");
+        EXPECT_EQ(tip->GetMainSprite()->GetX(), VTND_ToolTip::PixelOf(stored));
+        EXPECT_EQ(tip->GetMainSprite()->GetY(), 7);
+    }
 }
 
 TEST_F(TooltipEditor, OpacityBarsStopAtTheEndsAndRadiosMapToAlignments)

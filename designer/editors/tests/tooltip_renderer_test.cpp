@@ -1,9 +1,12 @@
 // The designer tooltip: layout, texture sizes, premultiplied pixels, margins and alignment, fonts, and its "PRTT"
 // record through the project file, whole and damaged.
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 #include "designer/app/project_records.h"
 #include "designer/editors/tests/tooltip_fixture.h"
@@ -362,6 +365,39 @@ TEST_F(Tooltip, AHostileRecordMakesItsPicturesOnlyWhenShownAndWithinAView)
     ASSERT_NE(shown->GetTexture(), nullptr);
     EXPECT_EQ(shown->GetWidth(), 2047u);
     EXPECT_EQ(shown->GetText().size(), 100000u) << "the text is kept whole, to be written back";
+}
+
+// A project of 32 tooltips whose margins are near the 32-bit limit is a few kilobytes. Opened, saved by the
+// designer's save and by the recovery copy's writer, and opened again, it stays that small: a tooltip the project
+// draws from its own record is never drawn only to be written, which made each as large as a view.
+TEST_F(Tooltip, HugeMarginsSaveAsSmallAsTheyOpen)
+{
+    constexpr size_t kCount = 32;
+    for (size_t i = 0; i < kCount; ++i) {
+        VTND_ToolTip* tip = FullTooltip(*this, "wide" + std::to_string(i));
+        tip->hMargin = 0x7FFFFFF0;
+        tip->vMargin = 0x7FFFFFF0;
+    }
+    std::vector<uint8_t> made;
+    ASSERT_TRUE(app->GetProject()->WriteBytes(made, app->GetGradientStore()));
+    CVTND_Project::LoadResult opened = CVTND_Project::LoadBytes(made, "wide");
+    ASSERT_TRUE(opened.ok()) << opened.message;
+    const std::string path = ::testing::TempDir() + "huge_margins_" + std::to_string(::getpid()) + ".vtp";
+    ASSERT_TRUE(opened.project->SaveFile(path, opened.gradients.get()));
+    std::vector<uint8_t> recovery;
+    ASSERT_TRUE(opened.project->WriteBytes(recovery, opened.gradients.get()));
+    constexpr uint64_t kMostBytes = 2u << 20;
+    EXPECT_LT(std::filesystem::file_size(path), kMostBytes);
+    EXPECT_LT(recovery.size(), kMostBytes);
+    CVTND_Project::LoadResult again = CVTND_Project::LoadFile(path);
+    std::filesystem::remove(path);
+    ASSERT_TRUE(again.ok()) << again.message;
+    size_t named = 0;
+    const std::vector<VTND_ToolTip*> read = DesignerTooltipsNamed(*again.world, "wide31", named);
+    ASSERT_EQ(read.size(), 1u);
+    EXPECT_EQ(read[0]->hMargin, VTND_ToolTip::kMaxMargin);
+    EXPECT_EQ(read[0]->vMargin, VTND_ToolTip::kMaxMargin);
+    EXPECT_EQ(SWtooltips::Find(*again.world)->GetList().Count(), SWtooltips::Find(World())->GetList().Count());
 }
 
 // A project whose "PRTT" is cut short opens with the tooltip's engine part and one note.

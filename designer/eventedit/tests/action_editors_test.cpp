@@ -335,7 +335,7 @@ TEST(ConditionConstant, DigitsPointsAndOneSignAnywhereMakeANumber)
     EXPECT_EQ(Dlg::ParseConstant("+3"), 3.0f);
     EXPECT_EQ(Dlg::ParseConstant(""), 0.0f);
     EXPECT_EQ(Dlg::ParseConstant("1-2"), 1.0f); // a number by the rule, its decimal prefix converted
-    for (const char* refused : {"1.2.3", "+-1", "a", "1e3", "2 "})
+    for (const char* refused : {"1.2.3", "+-1", "a", "1e3", "2 ", "1000000000000000000000000000000000000000"})
         EXPECT_FALSE(Dlg::ParseConstant(refused).has_value()) << refused;
 }
 
@@ -369,27 +369,35 @@ TEST_F(ActionEditors, TheConditionWritesOperandsMaskAndBecomesOnOk)
     EXPECT_EQ(condition->settings.changedOnly, 1);
     EXPECT_TRUE(recorder->Events().empty()); // nothing is broadcast
 
-    // The compare-with text, each in an editor of its own; unusable ones change nothing.
+    // The compare-with text, each in an editor of its own; unusable ones are refused with a message, change
+    // nothing and show what is stored again.
     struct Case {
         const char* text;
         bool operand;
         std::optional<float> constant;
+        const char* shown; // after OK, when refused
     };
-    const Case cases[] = {{"2.5", false, 2.5f},
-                          {"+3", false, 3.0f},
-                          {"", false, 0.0f},
-                          {"1.2.3", false, 0.0f},
-                          {"a", false, 0.0f},
-                          {"BAD:object1.limit", false, 0.0f},
-                          {"NODE:object1.limit", true, std::nullopt},
-                          {"NODE:object1.nothing", true, std::nullopt}};
+    const Case cases[] = {{"2.5", false, 2.5f, nullptr},
+                          {"+3", false, 3.0f, nullptr},
+                          {"", false, 3.0f, "3"},
+                          {"1.2.3", false, 3.0f, "3"},
+                          {"a", false, 3.0f, "3"},
+                          {"BAD:object1.limit", false, 3.0f, "3"},
+                          {"NODE:object1.limit", true, std::nullopt, nullptr},
+                          {"NODE:object1.nothing", true, std::nullopt, "NODE:object1.limit"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
         editor = OpenAction<Dlg>(condition);
         sim().replaceText(*editor->child(Dlg::kIdCompareWith), c.text);
+        if (c.shown != nullptr)
+            sim().expectMessageBox(pf::IDOK);
         sim().click(*editor->child(pf::IDOK));
         EXPECT_EQ(condition->GetOperand2() != nullptr, c.operand);
         EXPECT_EQ(condition->settings.constant, c.constant);
+        if (c.shown != nullptr) {
+            EXPECT_EQ(editor->child(Dlg::kIdCompareWith)->getText(), c.shown);
+            sim().click(*editor->child(pf::IDCANCEL));
+        }
     }
 }
 

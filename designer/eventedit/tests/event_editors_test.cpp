@@ -326,10 +326,9 @@ TEST(EventTimerInterval, ValuesTheRecordsWouldStoreDifferentlyAreRefused)
 {
     EXPECT_EQ(CVTND_EventTimerDlg::ParseInterval("250.5"), 250.5f);
     EXPECT_EQ(CVTND_EventTimerDlg::ParseInterval("  +12"), 12.0f);
-    EXPECT_EQ(CVTND_EventTimerDlg::ParseInterval("abc"), 0.0f); // no number reads as 0
     EXPECT_EQ(CVTND_EventTimerDlg::ParseInterval("0"), 0.0f);
     EXPECT_EQ(CVTND_EventTimerDlg::ParseInterval("4294967040"), 4294967040.0f); // the largest float below 2^32
-    for (const char* refused : {"-5", "nan", "inf", "-inf", "1e12", "4294967296", "1e400", "-0.5"})
+    for (const char* refused : {"-5", "nan", "inf", "-inf", "1e12", "4294967296", "1e400", "-0.5", "abc", "12abc", ""})
         EXPECT_FALSE(CVTND_EventTimerDlg::ParseInterval(refused).has_value()) << refused;
 }
 
@@ -359,12 +358,19 @@ TEST_F(EventEditors, TheTimerDialogOpensAtTheMouseAndStoresWhatItTakes)
     EXPECT_TRUE(placed.r <= screen.r && placed.b <= screen.b && placed.l >= 0 && placed.t >= 0);
     EXPECT_TRUE(placed.l < mouse.x || placed.t < mouse.y);
 
-    sim().onModal(CVTND_EventTimerDlg::kIdd, [&](pf::Dialog& d) {
-        sim().replaceText(*d.child(CVTND_EventTimerDlg::kIdInterval), "");
-        sim().click(*d.child(pf::IDOK)); // an empty field keeps the interval
-    });
-    EditTimerEventParameters(editor, *sample->timer);
-    EXPECT_EQ(sample->timer->GetTimerInterval(), 250.5f);
+    for (const char* refused : {"", "abc"}) {
+        sim().onModal(CVTND_EventTimerDlg::kIdd, [&](pf::Dialog& d) {
+            sim().replaceText(*d.child(CVTND_EventTimerDlg::kIdInterval), refused);
+            sim().expectMessageBox(pf::IDOK);
+            sim().click(*d.child(pf::IDOK)); // refused, and the field shows the interval again
+            shown = d.child(CVTND_EventTimerDlg::kIdInterval)->text();
+            sim().click(*d.child(pf::IDCANCEL));
+        });
+        EditTimerEventParameters(editor, *sample->timer);
+        ExpectLastBox(kIdsValidValue);
+        EXPECT_EQ(shown, "250.5") << refused;
+        EXPECT_EQ(sample->timer->GetTimerInterval(), 250.5f);
+    }
     sim().onModal(CVTND_EventTimerDlg::kIdd, [&](pf::Dialog& d) {
         sim().replaceText(*d.child(CVTND_EventTimerDlg::kIdInterval), "77");
         sim().click(*d.child(pf::IDCANCEL));

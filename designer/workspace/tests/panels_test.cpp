@@ -8,6 +8,7 @@
 #include "designer/editing/editor_engine.h"
 #include "designer/editing/editor_images.h"
 #include "designer/editing/scenegraph_receptor.h"
+#include "designer/workspace/editor_fields.h"
 #include "designer/workspace/java_dlg.h"
 #include "designer/workspace/list_panels.h"
 #include "designer/workspace/manipulate_dlg.h"
@@ -469,8 +470,22 @@ TEST_F(Panels, ManipulateKeepsTransformsAndSetsTypedValuesUnderTheLock)
     EXPECT_NEAR(pose.position[0], 1.5f, 1e-4f);
     EXPECT_NEAR(pose.rotationDegrees[1], 90.0f, 1e-2f);
     EXPECT_NEAR(pose.scale[2], 2.0f, 1e-4f);
-    manipulate.child(panel_ids::kFirstValueEdit)->setText("x");
-    EXPECT_FALSE(manipulate.ApplyTypedValues());
+    // Text no field can keep changes nothing, and every field shows the node's pose again.
+    const SWmatrix posed = node->GetLocalMatrix();
+    for (const auto& [field, text] : std::vector<std::pair<int32_t, const char*>>{
+             {0, "x"}, {0, "12abc"}, {1, "nan"}, {2, "1e40"}, {0, ""}, {6, "-1"}, {7, "inf"}}) {
+        SCOPED_TRACE(text);
+        manipulate.child(panel_ids::kFirstValueEdit + field)->setText(text);
+        EXPECT_FALSE(manipulate.ApplyTypedValues());
+        const SWmatrix now = node->GetLocalMatrix();
+        EXPECT_EQ(std::vector<float>(now.Data(), now.Data() + 16), std::vector<float>(posed.Data(), posed.Data() + 16));
+        EXPECT_EQ(manipulate.child(panel_ids::kFirstValueEdit)->getText(), "1.5");
+        EXPECT_EQ(manipulate.child(panel_ids::kFirstValueEdit + field)->getText(),
+                  FormatReal(field < 3   ? PoseOf(posed).position[static_cast<size_t>(field)]
+                             : field < 6 ? PoseOf(posed).rotationDegrees[static_cast<size_t>(field - 3)]
+                                         : PoseOf(posed).scale[static_cast<size_t>(field - 6)],
+                             "%.4g"));
+    }
     // Reset puts back what was stored at selection; ResetSelectedNodes stores the node's matrix afresh.
     ASSERT_TRUE(manipulate.ResetSingle());
     const SWmatrix after = node->GetLocalMatrix();

@@ -5,6 +5,7 @@
 
 #include "designer/workspace/angular_input.h"
 #include "designer/workspace/in_position_input.h"
+#include "designer/workspace/number_text.h"
 #include "designer/workspace/rgb_channel_scroll.h"
 #include "designer/workspace/tests/workspace_fixture.h"
 #include "platform/ui/controls/edit.h"
@@ -104,32 +105,37 @@ TEST_F(PointerControls, ChannelDragSendsWhileDraggingThenChangedWithItsId)
     EXPECT_EQ(channel.GetEdit()->text(), "255");
 }
 
-// Typed 300 used to become 300/255, which its receivers turned back into byte 44 (300.5 wrapped).
-TEST_F(PointerControls, TypedChannelValuesAreClampedAndNonNumbersReadAsZero)
+// Typed 300 used to become 300/255, which its receivers turned back into byte 44 (300.5 wrapped); then it was
+// clamped while the box kept "300". What a channel cannot keep is refused at the keystroke that makes it so: the box
+// shows the value kept again, selected, and every value sent is one the box shows.
+TEST_F(PointerControls, TypedChannelValuesOutOfRangeAreRefusedAndTheBoxShowsTheValue)
 {
     auto& channel = Control<CVTND_RGBChannelScroll>(kChannel);
     pf::Edit& edit = *channel.GetEdit();
     const struct {
         int32_t mode;
         const char* text;
-        float value;
-    } cases[] = {
-        {0, "300", 1.0f}, {1, "-20", 0.0f}, {2, "51", 0.2f},  {0, "abc", 0.0f},
-        {3, "2.5", 2.5f}, {3, "inf", 0.0f}, {3, "nan", 0.0f},
-    };
+    } cases[] = {{0, "300"}, {1, "-20"}, {0, "abc"}, {1, "12.5"}, {3, "inf"}, {3, "nan"}, {3, "1e40"}, {3, "-1"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         channel.SetValue(0.5f, c.mode);
         host.received.clear();
         sim().replaceText(edit, c.text);
-        ASSERT_FALSE(host.received.empty());
-        for (const Received& r : host.received) {
+        const float kept = channel.GetValue();
+        EXPECT_TRUE(kept >= 0.0f && kept <= (c.mode <= 2 ? 1.0f : 3.4e38f)) << kept;
+        EXPECT_EQ(edit.text(), c.mode <= 2 ? FormatNumberInt(kept * 255.0) : FormatNumberG(kept));
+        for (const Received& r : host.received)
             EXPECT_EQ(r.message, kChannelChanged);
-            EXPECT_EQ(r.wParam, static_cast<pf::WParam>(kChannel));
+        if (!host.received.empty()) {
+            EXPECT_EQ(host.received.back().values[0], kept);
         }
-        EXPECT_FLOAT_EQ(host.received.back().values[0], c.value);
-        EXPECT_FLOAT_EQ(channel.GetValue(), c.value);
     }
+    channel.SetValue(0.5f, 2);
+    sim().replaceText(edit, "51");
+    EXPECT_FLOAT_EQ(channel.GetValue(), 0.2f);
+    sim().replaceText(edit, "2.5");
+    EXPECT_EQ(edit.text(), "2"); // the fraction refused at once
+    EXPECT_FLOAT_EQ(channel.GetValue() * 255.0f, 2.0f);
 }
 
 } // namespace
