@@ -61,7 +61,8 @@ protected:
         EXPECT_TRUE(runUntil([&] {
             difference = compareSurfaces(*liveServer().grab(area), *captureScreen(area), 0);
             return difference.differing == 0;
-        })) << difference.differing << " pixels differ, by up to " << difference.maxChannelDelta;
+        })) << difference.differing
+            << " pixels differ, by up to " << difference.maxChannelDelta;
     }
     void Shoot(const std::string& name)
     {
