@@ -43,7 +43,12 @@ std::vector<pf::MenuItem> MenuBar(const std::vector<std::string>& recent)
 {
     return {
         {0, "File", 0, FileItems(recent)},
-        {0, "View", 0, {{kCmdNewView, "New 3D View", 0, {}}, {kCmdCloseView, "Close 3D View", 0, {}}}},
+        {0,
+         "View",
+         0,
+         {{kCmdNewView, "New 3D View", 0, {}},
+          {kCmdCloseView, "Close 3D View", 0, {}},
+          {kCmdNewEventMap, "New Event Map", 0, {}}}},
         {0, "Preview", 0, {{kCmdStart, "Start\tF5", 0, {}}, {kCmdStop, "Stop\tShift+F5", 0, {}}}},
         {0,
          "Tools",
@@ -231,6 +236,10 @@ bool CMainFrame::handleCommand(uint32_t id, uint32_t code)
         return true;
     case kCmdCloseView:
         m_designer.CloseActiveView();
+        return true;
+    case kCmdNewEventMap:
+        if (CVTNDesignerApp* app = GetDesignerApp())
+            app->OpenEventMapWindow();
         return true;
     case kCmdSnapshot:
         m_designer.Snapshot();

@@ -24,6 +24,7 @@ enum MainCommand : uint32_t {
     kCmdSnapshot = 32803,
     kCmdNewView = 32810,
     kCmdCloseView = 32811,
+    kCmdNewEventMap = 32771, // the event map tool bar's own "new window", so that a closed map can come back
     kCmdStart = 32820,
     kCmdStop = 32821,
     kCmdScaleCenter = 32830,

@@ -16,6 +16,7 @@
 #include "engine/behaviour/event.h"
 #include "engine/behaviour/expression_list.h"
 #include "engine/core/header.h"
+#include "engine/core/java_class_node.h"
 #include "engine/core/node.h"
 #include "engine/core/root_object.h"
 #include "engine/resources/background.h"
@@ -197,6 +198,30 @@ void CVTND_Project::AnnounceMerged(const MergeRecord& record)
             break;
         case MergedKind::kSound:
             object = CVTND_Object(MergedSound(m_world, entry));
+            break;
+        case MergedKind::kCursor:
+            object = CVTND_Object(m_world.GetCursorList().FindById(entry.id));
+            break;
+        case MergedKind::kJavaEntry:
+            for (SWlistnode* n = m_world.GetJavaClasses().Head(); n != nullptr && object.GetObject() == nullptr;
+                 n = n->Next())
+                if (static_cast<SWjavaclassnode*>(n)->GetName().value_or("") == entry.name)
+                    object.InitJavaClass(static_cast<SWjavaclassnode*>(n));
+            break;
+        case MergedKind::kEvent:
+            object = CVTND_Object(m_world.FindEventById(entry.id));
+            break;
+        case MergedKind::kSubWorld:
+            object.InitWorld(m_world.GetSubWorlds().FindByName(entry.name));
+            break;
+        case MergedKind::kExpression:
+            if (SWexpressionlist* list = SWexpressionlist::Find(m_world)) {
+                SWexpressionentry* found = list->FindById(entry.id);
+                object = CVTND_Object(found != nullptr || entry.name.empty() ? found : list->FindByName(entry.name));
+            }
+            break;
+        case MergedKind::kTooltip:
+            object.InitTooltip(TooltipOf(m_world, entry.name));
             break;
         default:
             break;

@@ -219,8 +219,12 @@ bool ActionHasTargets(const SWactionnode& action)
     return !OneOf(action.GetKindId(), {6, 10, 16, 19, 20, 23, 25, 30, 40});
 }
 
+// The kinds of no arguments to edit, and those (the old kinds among them) for which no editor was ever made: Details
+// would open nothing.
 bool ActionHasDetails(const SWactionnode& action)
 {
     const int32_t kind = action.GetKindId();
-    return !(OneOf(kind, {1, 3, 5, 6, 8, 9, 24, 28, 29, 31, 35, 38, 39, 48, 49, 58}) || KindIn(kind, {{11, 16}}));
+    return !KindIn(
+        kind,
+        {{0, 6}, {8, 9}, {11, 18}, {23, 24}, {26, 29}, {31, 33}, {35, 36}, {38, 39}, {48, 49}, {57, 58}, {64, 64}});
 }

@@ -163,6 +163,11 @@ bool CVTND_DetailsHotspotsDlg::Lists(const SWhotspot* hotspot) const
     return false;
 }
 
+void CVTND_DetailsHotspotsDlg::onCancel()
+{
+    m_owner.HideHotspots();
+}
+
 pf::LResult CVTND_DetailsHotspotsDlg::handle(const pf::Msg& msg)
 {
     if (msg.message == kMsgRefreshHotspot) {

@@ -38,7 +38,7 @@ protected:
     bool onInitDialog() override;
     pf::LResult handle(const pf::Msg& msg) override;
     void onOK() override {}
-    void onCancel() override {}
+    void onCancel() override; // Escape and the close box: hidden, as by the owner's "Hot spots..."
 
 private:
     void Refresh();

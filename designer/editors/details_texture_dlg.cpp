@@ -275,6 +275,12 @@ void CVTND_DetailsTextureDlg::ToggleHotspots()
     RepaintPreviews(false);
 }
 
+void CVTND_DetailsTextureDlg::HideHotspots()
+{
+    if (m_hotspots != nullptr && (m_hotspots->style() & pf::WS_VISIBLE) != 0)
+        ToggleHotspots();
+}
+
 void CVTND_DetailsTextureDlg::ShowRow(bool show)
 {
     if (m_initialised && show == m_rowShown)

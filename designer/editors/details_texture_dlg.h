@@ -43,6 +43,7 @@ public:
     CVTND_TextureViewer* AlterEgoPreview() const;
     void RepaintPreviews(bool both); // at once
     CVTND_DetailsHotspotsDlg* Hotspots() const { return m_hotspots.get(); }
+    void HideHotspots(); // as a second "Hot spots..." click does; nothing when they are hidden
     int32_t Quality() const { return m_quality; }
     bool IsRowShown() const { return m_rowShown; }
 

@@ -1,5 +1,7 @@
 #include "designer/editors/loaded_background_dlg.h"
 
+#include <cctype>
+
 #include "designer/app/designer_app.h"
 #include "designer/app/registry.h"
 #include "designer/workspace/color_button.h"
@@ -56,6 +58,18 @@ bool CVTND_LoadedBackgroundDlg::onInitDialog()
         preview->SetImage(m_background->GetTexture());
     }
     return true;
+}
+
+bool CVTND_LoadedBackgroundDlg::preTranslateMessage(const pf::Msg& msg)
+{
+    if (msg.message == pf::WM_CHAR) {
+        const auto key = static_cast<char>(std::tolower(static_cast<int>(msg.wParam & 0x7F)));
+        if (key == 'y' || key == 'n') {
+            endDialog(key == 'y' ? pf::IDOK : pf::IDCANCEL);
+            return true;
+        }
+    }
+    return pf::Dialog::preTranslateMessage(msg);
 }
 
 pf::LResult CVTND_LoadedBackgroundWarningDlg::handle(const pf::Msg& msg)

@@ -18,6 +18,7 @@ public:
 
 protected:
     bool onInitDialog() override;
+    bool preTranslateMessage(const pf::Msg& msg) override; // Y and N answer it, as they do a message box
 
 private:
     const SWbackground* m_background = nullptr;

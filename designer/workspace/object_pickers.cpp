@@ -336,6 +336,15 @@ void CVTND_MultipleSelectDlg::ToggleQueueMode()
 
 pf::LResult CVTND_MultipleSelectDlg::handle(const pf::Msg& msg)
 {
+    // A double click moves the item it selected across, as >> and << do.
+    if (msg.message == pf::WM_COMMAND && pf::hiWord(msg.wParam) == pf::LBN_DBLCLK) {
+        const int32_t id = pf::loWord(msg.wParam);
+        if (id == PickerControl::kOffered)
+            Add();
+        else if (id == PickerControl::kChosen)
+            Remove();
+        return 0;
+    }
     if (msg.message == pf::WM_COMMAND && (msg.wParam >> 16) == pf::BN_CLICKED) {
         switch (static_cast<int32_t>(msg.wParam & 0xFFFF)) {
         case PickerControl::kAdd:

@@ -40,19 +40,29 @@ protected:
     {
         return bar.clientToScreen({bar.CaptionRect().l + 30, bar.CaptionRect().t + 8});
     }
-    // Pressed on `from` and moved to `to`, the last move given time to be drawn.
+    // Pressed on `from` and moved to `to`: done once the loop has taken the press and the last move, however long a
+    // loaded machine takes to hand them on.
     void PressAndMove(Point from, Point to)
     {
         pressAndMove(from, to);
-        settle(150);
+        ASSERT_TRUE(runUntil([&] { return ui().getKeyState(VK_LBUTTON) < 0 && ui().cursorPos() == to; }))
+            << ui().cursorPos().x << "," << ui().cursorPos().y;
     }
-    // What the server shows of area equals what the layer composes there, the outline included.
+    // The button let go on the server: done once the loop has taken the release.
+    void Release()
+    {
+        liveServer().button(1, false);
+        ASSERT_TRUE(runUntil([&] { return ui().getKeyState(VK_LBUTTON) >= 0; }));
+    }
+    // What the server shows of area comes to equal what the layer composes there, the outline included.
     void ExpectServerShowsTheLayer(const Rect& area)
     {
-        const std::unique_ptr<Surface32> live = liveServer().grab(area);
-        const std::unique_ptr<Surface32> layer = captureScreen(area);
-        const ImageDifference difference = compareSurfaces(*live, *layer, 0);
-        EXPECT_EQ(difference.differing, 0) << difference.maxChannelDelta;
+        ImageDifference difference;
+        EXPECT_TRUE(runUntil([&] {
+            difference = compareSurfaces(*liveServer().grab(area), *captureScreen(area), 0);
+            return difference.differing == 0;
+        })) << difference.differing
+            << " pixels differ, by up to " << difference.maxChannelDelta;
     }
     void Shoot(const std::string& name)
     {
@@ -77,8 +87,7 @@ TEST_F(DockLive, BarDraggedOffItsEdgeFloatsAndDraggedBackDocks)
     ASSERT_FALSE(screen().isOverlayClear()) << "an outline follows the pointer";
     liveServer().tap(XK_Escape);
     ASSERT_TRUE(runUntil([] { return screen().isOverlayClear(); }));
-    liveServer().button(1, false);
-    settle(150);
+    Release();
     EXPECT_FALSE(actions.GetState().floating);
     EXPECT_EQ(actions.screenRect(), docked);
     ExpectServerShowsTheLayer({docked.l, views.t, views.l, views.b});
@@ -87,16 +96,17 @@ TEST_F(DockLive, BarDraggedOffItsEdgeFloatsAndDraggedBackDocks)
     Shoot("dock-live-dragging-off.png");
     EXPECT_FALSE(screen().isOverlayClear());
     EXPECT_FALSE(actions.GetState().floating);
-    liveServer().button(1, false);
+    Release();
     ASSERT_TRUE(runUntil([&] { return actions.GetState().floating && xOf(actions.hwnd()) != 0; }));
-    settle(150);
     EXPECT_TRUE(screen().isOverlayClear());
+    // Placed by the window manager once it has framed the new window.
+    EXPECT_TRUE(runUntil([&] { return liveServer().outerRect(xOf(actions.hwnd())).contains(middle); }));
     const Rect floating = liveServer().outerRect(xOf(actions.hwnd()));
     EXPECT_TRUE(floating.contains(middle)) << floating.l << "," << floating.t << " " << floating.r << "," << floating.b;
     EXPECT_TRUE(actions.CaptionRect().contains(actions.screenToClient(liveServer().pointer())));
     // Floating, it moves by its caption where the outline shows when let go.
     PressAndMove(OnCaption(actions), {middle.x + 90, middle.y - 40});
-    liveServer().button(1, false);
+    Release();
     ASSERT_TRUE(runUntil([&] { return liveServer().outerRect(xOf(actions.hwnd())) == floating.offsetBy(90, -40); }))
         << liveServer().outerRect(xOf(actions.hwnd())).l;
 
@@ -106,9 +116,11 @@ TEST_F(DockLive, BarDraggedOffItsEdgeFloatsAndDraggedBackDocks)
     Shoot("dock-live-dragging-back.png");
     EXPECT_FALSE(screen().isOverlayClear());
     ExpectServerShowsTheLayer({docked.l, views.t, views.l, views.b});
-    liveServer().button(1, false);
-    ASSERT_TRUE(runUntil([&] { return !actions.GetState().floating && actions.isVisible(); }));
-    settle(400);
+    Release();
+    ASSERT_TRUE(runUntil([&] {
+        return !actions.GetState().floating && actions.isVisible() && actions.screenRect() == docked &&
+               screen().isOverlayClear();
+    }));
     Shoot("dock-live-docked.png");
     EXPECT_EQ(actions.GetState().side, DockSide::kLeft);
     EXPECT_EQ(actions.parent(), &Frame());

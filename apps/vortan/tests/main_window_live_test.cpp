@@ -251,7 +251,7 @@ TEST_F(MainWindowLive, TheFirstRunQuestionStaysAboveTheMaximisedMainWindowAndFil
 
 // The event map comes up in front of the first 3D view, as every newly opened child does; View > Close 3D View
 // closes the front 3D view, never the event map that is active; once no 3D view is left, however the last went,
-// the entry is greyed.
+// the entry is greyed. Once the last event map is closed too, View > New Event Map opens one again.
 TEST_F(MainWindowLive, NewChildrenOpenInFrontAndClose3DViewClosesOnlyViews)
 {
     ASSERT_TRUE(designertest::StartOnSampleWorld(designer, folder));
@@ -287,6 +287,17 @@ TEST_F(MainWindowLive, NewChildrenOpenInFrontAndClose3DViewClosesOnlyViews)
     EXPECT_TRUE(runUntil([&] { return (frame().menu().items()[1].popup[1].flags & MF_GRAYED) != 0; }))
         << "Close 3D View stays on with no 3D view left";
     EXPECT_EQ(eventMapFrame(), map);
+
+    // With the last event map closed by its keys too, View brings one back.
+    map->activate();
+    settle(100);
+    liveServer().key(XK_Control_L, true);
+    liveServer().tap(XK_F4);
+    liveServer().key(XK_Control_L, false);
+    ASSERT_TRUE(runUntil([&] { return eventMapFrame() == nullptr; }));
+    chooseByKeys(1, kCmdNewEventMap);
+    ASSERT_TRUE(runUntil([&] { return eventMapFrame() != nullptr; })) << "no way back to a closed event map";
+    EXPECT_TRUE(runUntil([&] { return isInFront(eventMapFrame()); }));
 }
 
 // The designer as a person starts it, twice, on one settings file. The first start opens at the place the file keeps

@@ -148,8 +148,9 @@ TEST_F(Project, AddingAFileAnnouncesWhatCameAndRefusesPublishedFiles)
         created += r.who == "panel" && r.code == 1 ? 1 : 0;
     size_t announceable = 0;
     for (const MergeEntry& e : added->record.entries) {
-        const bool kind = e.kind == MergedKind::kNode || e.kind == MergedKind::kTexture ||
-                          e.kind == MergedKind::kMaterial || e.kind == MergedKind::kSound;
+        // Everything a panel lists: cursors, Java classes and loaded worlds too, not only the scene's objects.
+        const bool kind =
+            e.kind != MergedKind::kGeometry && e.kind != MergedKind::kSpeechData && e.kind != MergedKind::kBlock;
         announceable += kind ? 1 : 0;
     }
     EXPECT_EQ(created, announceable);

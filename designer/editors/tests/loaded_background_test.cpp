@@ -74,6 +74,18 @@ TEST_F(LoadedBackground, YesThroughTheProjectsOfferInstallsTheBackground)
     sim().onModal(CVTND_LoadedBackgroundDlg::kIdd, [](pf::Dialog& d) { d.endDialog(pf::IDCANCEL); });
     EXPECT_FALSE(app->GetProject()->OfferLoadedBackground(import, false));
     EXPECT_EQ(World().GetRootObject()->GetBackground()->GetColour(), 0x00336699u);
+
+    // N and Y answer as No and Yes do, the warning's too.
+    sim().onModal(CVTND_LoadedBackgroundDlg::kIdd, [&](pf::Dialog&) { sim().keyPress('N'); });
+    EXPECT_FALSE(app->GetProject()->OfferLoadedBackground(import, false));
+    EXPECT_EQ(World().GetRootObject()->GetBackground()->GetColour(), 0x00336699u);
+    sim().onModal(CVTND_LoadedBackgroundDlg::kIdd, [&](pf::Dialog&) { sim().keyPress('Y'); });
+    EXPECT_TRUE(app->GetProject()->OfferLoadedBackground(import, false));
+    EXPECT_EQ(World().GetRootObject()->GetBackground()->GetColour(), 0x00112233u);
+    const SWbackground green(0x0000FF00u);
+    EXPECT_EQ(Ask(ModalTool::kLoadedBackgroundWarning, CVTND_LoadedBackgroundWarningDlg::kIdd, green,
+                  [&](pf::Dialog&) { sim().keyPress('N'); }),
+              pf::IDNO);
 }
 
 } // namespace

@@ -161,10 +161,22 @@ TEST_F(ObjectPickers, MultiplePickAddsRemovesAndKeepsOrder)
         sim().selectListItem(*chosen, 0);
         sim().click(*d.item<pf::Window>(PickerControl::kRemove));
         EXPECT_NE(IndexOf(*offered, "tick"), -1);
+        // A double click moves an item across, either way.
+        const auto doubleClick = [&](pf::ListBox& list, int32_t index) {
+            const pf::Rect row = list.getItemRect(index);
+            sim().doubleClick(list.clientToScreen({row.l + 5, (row.t + row.b) / 2}));
+            sim().pump();
+        };
+        doubleClick(*offered, IndexOf(*offered, "rang"));
+        EXPECT_EQ(Texts(*chosen), (std::vector<std::string>{"clicked", "moved", "rang"}));
+        EXPECT_EQ(IndexOf(*offered, "rang"), -1);
+        doubleClick(*chosen, 0);
+        EXPECT_EQ(Texts(*chosen), (std::vector<std::string>{"moved", "rang"}));
+        EXPECT_NE(IndexOf(*offered, "clicked"), -1);
         sim().click(*d.item<pf::Window>(pf::IDOK));
     });
     EXPECT_TRUE(request.Run(nullptr, true, false));
-    EXPECT_EQ(request.ResultNames(), (std::vector<std::string>{"clicked", "moved"}));
+    EXPECT_EQ(request.ResultNames(), (std::vector<std::string>{"moved", "rang"}));
 }
 
 TEST_F(ObjectPickers, QueueModeAllowsRepeatsAndRemoveTakesOneEntry)

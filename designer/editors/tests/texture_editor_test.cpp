@@ -321,6 +321,28 @@ TEST_F(HotspotEditor, AddSelectsTheNewHotSpotAndRemoveSelectsTheOneThatTakesItsP
     EXPECT_EQ(list->getCount(), 1);
 }
 
+// Escape and the close box put the hot-spot editor away as a second "Hot spots..." does, the alter-ego row with it,
+// and "Hot spots..." brings it back; the texture editor stays.
+TEST_F(HotspotEditor, EscapeAndTheCloseBoxHideItAsHotSpotsDoes)
+{
+    const auto shown = [&] { return (hotspots->style() & pf::WS_VISIBLE) != 0; };
+    ASSERT_TRUE(shown());
+    sim().click(*list);
+    sim().keyPress(pf::VK_ESCAPE);
+    EXPECT_FALSE(shown()) << "Escape left the hot spots up";
+    EXPECT_FALSE(editor->IsRowShown());
+    EXPECT_FALSE(editor->child(1193)->isEnabled());
+
+    sim().click(*editor->item<pf::Button>(1187));
+    ASSERT_TRUE(shown());
+    hotspots->post(pf::WM_CLOSE); // what the window manager's close box sends
+    sim().pump();
+    EXPECT_FALSE(shown()) << "the close box left the hot spots up";
+    EXPECT_TRUE(pf::ui().window(editor->hwnd()) == editor && editor->isVisible());
+    sim().click(*editor->item<pf::Button>(1187));
+    EXPECT_TRUE(shown());
+}
+
 TEST_F(HotspotEditor, ANameAnotherNodeBearsIsRefusedAndHoldsTheOwnersClose)
 {
     SWhotspot* first = AddHotspot();

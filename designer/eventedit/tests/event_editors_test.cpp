@@ -298,14 +298,14 @@ TEST_F(EventEditors, DetailsOpensTheActionsEditorAndDeletingTheEventClosesAll)
 {
     static int made = 0;
     made = 0;
-    const auto displaced = CVTND_Registry::ReplaceEditor(16, kAnyActionKind, [](const CVTND_EditorRequest& r) {
+    const auto displaced = CVTND_Registry::ReplaceEditor(16, 7, [](const CVTND_EditorRequest& r) {
         ++made;
         return static_cast<pf::Window*>(CVTND_ModelessEditorDlg::Open(
             std::make_unique<CVTND_ModelessEditorDlg>(16, r.object, r.record), CVTND_EventTimerDlg::kIdd, r.parent));
     });
     Dlg* editor = OpenEvent(sample->timer);
     auto* list = editor->item<pf::ListView>(Dlg::kIdActions);
-    SWactionnode* member = sample->queueMembers.front(); // a kind with details but no editor of its own yet
+    SWactionnode* member = sample->queueMembers.back(); // a sound played, its editor a stand-in here
     int32_t index = 0;
     while (index < list->getItemCount() && list->getItemData(index) != reinterpret_cast<pf::LParam>(member))
         ++index;
@@ -313,7 +313,7 @@ TEST_F(EventEditors, DetailsOpensTheActionsEditorAndDeletingTheEventClosesAll)
     sim().click(*editor->child(Dlg::kIdDetails));
     EXPECT_EQ(made, 1);
     EXPECT_NE(app->FindEditDialog(16, member), nullptr);
-    CVTND_Registry::ReplaceEditor(16, kAnyActionKind, displaced);
+    CVTND_Registry::ReplaceEditor(16, 7, displaced);
 
     ASSERT_TRUE(app->DeleteObject(CVTND_Object(sample->timer), CVTNDesignerApp::kDeleteFromMenu));
     EXPECT_EQ(app->FindEditDialog(15, sample->timer), nullptr);

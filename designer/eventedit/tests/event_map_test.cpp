@@ -701,6 +701,11 @@ TEST_F(EventMapWindow, ActionAndObjectPopupsOfferWhatActsAndRunIt)
     EXPECT_TRUE(ShownEnabled(*queue, kActionDetails));
     EXPECT_TRUE(ShownEnabled(*stop, kActionParameters));
     EXPECT_FALSE(ShownEnabled(*stop, kActionDetails));
+    for (const int32_t kind : {0, 2, 17, 18, 23, 26, 36, 57, 64}) { // targets or none, but no editor
+        MapObject* bare = Place(engine->AddAction(sample->AddAction(*sample->key, kind)), 400, 300);
+        EXPECT_FALSE(ShownEnabled(*bare, kActionDetails)) << kind;
+        Place(bare, 4000, 4000); // out of the next one's way
+    }
 
     MapObject* mesh = Place(engine->FindNodeObject(sample->mesh), 100, 100); // the show action names it now
     MapObject* sparks = Place(engine->AddNode(sample->particles), 200, 100);

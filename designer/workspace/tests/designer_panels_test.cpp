@@ -15,19 +15,32 @@
 #include "designer/app/main_frame.h"
 #include "designer/app/project_object.h"
 #include "designer/app/startup.h"
+#include "designer/editors/loaded_background_dlg.h"
+#include "designer/editors/synchronize_dlg.h"
+#include "designer/workspace/java_dlg.h"
 #include "designer/workspace/list_panels.h"
 #include "designer/workspace/panels.h"
+#include "designer/workspace/scenegraph_dlg.h"
 #include "designer/workspace/sizing_bar.h"
+#include "designer/workspace/tree_panels.h"
+#include "engine/behaviour/event.h"
 #include "engine/core/cursor_list.h"
+#include "engine/core/hotspot.h"
+#include "engine/core/java_class_node.h"
+#include "engine/core/sub_worlds.h"
+#include "engine/core/world_file.h"
 #include "platform/display/compositor.h"
 #include "platform/display/screen.h"
 #include "platform/gfx/png_file.h"
 #include "platform/settings/settings_backend.h"
 #include "platform/settings/settings_store.h"
 #include "platform/testing/ui_fixture.h"
+#include "platform/ui/controls/button.h"
 #include "platform/ui/controls/list_view.h"
+#include "platform/ui/controls/tree_view.h"
 #include "testsupport/designer/panel_pictures.h"
 #include "testsupport/designer/sample_designer.h"
+#include "testsupport/world/sample_world.h"
 
 namespace {
 
@@ -139,6 +152,71 @@ TEST_F(DesignerPanels, AFloatingBarTheIconBrowserOfACursorEntryAndTheViewsCursor
     designertest::DrawPointer(shot, *icon, over); // the screen's pixels never hold the pointer
     std::string error;
     EXPECT_TRUE(pf::writePngFile(artifactPath("panels-view-cursor.png"), shot, error)) << error;
+}
+
+// A scene added by File > Add Scene File, and a new version of it read by Tools > Synchronise, shows at once in each
+// panel that lists what it brought: its cursors, Java classes, events and loaded worlds.
+TEST_F(DesignerPanels, WhatAnAddedOrSynchronisedSceneBringsIsListedAtOnce)
+{
+    CMainFrame& frame = *designer.GetMainFrame();
+    CVTND_ExtendedWorld& world = *designer.GetWorld();
+    const auto& cursors = dynamic_cast<CVTND_CursorsDlg&>(*designer.GetApp()->GetPanel(PanelRole::kCursors));
+    const auto& java = dynamic_cast<CVTND_JavaDlg&>(*designer.GetApp()->GetPanel(PanelRole::kJava));
+    const auto& events = dynamic_cast<CVTND_EventsDlg&>(*designer.GetApp()->GetPanel(PanelRole::kEvents));
+    const auto& resources = dynamic_cast<CVTND_ResourcesDlg&>(*designer.GetApp()->GetPanel(PanelRole::kResources));
+    const auto expectAllListed = [&] {
+        EXPECT_EQ(cursors.Items().size(), world.GetCursorList().Count());
+        for (SWcursor* c = world.GetCursorList().GetFirst(); c != nullptr; c = CursorList::GetNext(c))
+            EXPECT_GE(cursors.FindItem(c), 0) << c->name;
+        for (SWlistnode* entry = world.GetJavaClasses().Head(); entry != nullptr; entry = entry->Next())
+            EXPECT_NE(java.FindItem(entry), 0u) << static_cast<SWjavaclassnode*>(entry)->GetName().value_or("");
+        for (SWevent* e = world.GetFirstEvent(); e != nullptr; e = SWevents::GetNextEvent(e))
+            EXPECT_GE(events.FindItem(e), 0) << e->GetName().value_or("");
+        for (CVTN_SubWorld* w = world.GetSubWorlds().GetFirst(); w != nullptr; w = CVTN_SubWorlds::GetNext(w))
+            EXPECT_NE(resources.FindItem(w), 0u) << w->GetName().value_or("");
+    };
+    const std::string path = (folder / "yard.vtn").string();
+    worldtest::SampleWorldOptions options;
+    options.soundFile = (folder / "tone.wav").string();
+    ASSERT_TRUE(worldtest::WriteSampleTone(options.soundFile));
+    std::unique_ptr<SWworld> scene = worldtest::MakeSampleWorld(options);
+    scene->AddEventOfType(5)->SetName(std::string("yard clicked"));
+    ASSERT_EQ(SaveWorldFile(*scene, WorldFileMode::kScene, path), DocumentStatus::kOk);
+    sim().onModal(CVTND_LoadedBackgroundDlg::kIdd,
+                  [&](pf::Dialog& d) { sim().click(*d.item<pf::Button>(pf::IDCANCEL)); });
+    sim().expectFile(path);
+    const size_t cursorsBefore = world.GetCursorList().Count();
+    ASSERT_TRUE(sim().menuCommand(frame, kCmdAddSceneFile));
+    sim().pump();
+    ASSERT_GT(world.GetCursorList().Count(), cursorsBefore) << "the scene was not added";
+    ASSERT_NE(world.GetJavaClasses().Head(), nullptr);
+    expectAllListed();
+
+    // Its next version brings a node, which Synchronise with "Objects" takes over.
+    auto* gate = new SWhotspot;
+    gate->SetName("gate");
+    ASSERT_TRUE(scene->AddNode(gate, nullptr));
+    ASSERT_EQ(SaveWorldFile(*scene, WorldFileMode::kScene, path), DocumentStatus::kOk);
+    sim().onModal(CVTND_SynchronizeDlg::kIdd, [&](pf::Dialog& d) {
+        auto* tree = d.item<pf::TreeView>(1000);
+        pf::TreeItem yard = 0;
+        for (pf::TreeItem i = tree->getChildItem(pf::TVI_ROOT); i != 0; i = tree->getNextSiblingItem(i))
+            yard = tree->getItemText(i) == path ? i : yard;
+        ASSERT_NE(yard, 0u);
+        sim().clickTreeItem(*tree, yard);
+        if (d.item<pf::Button>(1189)->getCheck() != pf::BST_CHECKED)
+            sim().click(*d.item<pf::Button>(1189));
+        sim().clickTreeCheck(*tree, yard);
+        sim().click(*d.item<pf::Button>(pf::IDOK));
+        sim().click(*d.item<pf::Button>(pf::IDCANCEL));
+    });
+    ASSERT_TRUE(sim().menuCommand(frame, kCmdSynchronizeSceneFiles));
+    sim().pump();
+    SWnode* taken = world.GetRootNode()->FindByName("gate");
+    ASSERT_NE(taken, nullptr) << "the new version was not read";
+    const auto& graph = dynamic_cast<CVTND_ScenegraphDlg&>(*designer.GetApp()->GetPanel(PanelRole::kSceneGraph));
+    EXPECT_NE(graph.FindItem(taken), 0u);
+    expectAllListed();
 }
 
 } // namespace
