@@ -24,11 +24,13 @@
 #include "designer/app/snapshot.h"
 #include "designer/app/user_dialogs.h"
 #include "designer/app/window_placement.h"
+#include "engine/core/node.h"
 #include "engine/core/root_object.h"
 #include "engine/core/thread_handler.h"
 #include "engine/core/window.h"
 #include "engine/core/world_file.h"
 #include "engine/resources/background.h"
+#include "engine/resources/geometry.h"
 #include "engine/resources/resource_report.h"
 #include "engine/resources/texture.h"
 #include "platform/display/screen.h"
@@ -503,6 +505,8 @@ bool CVTND_Designer::SaveTo(const std::string& given)
     CVTND_Project* project = m_app->GetProject();
     if (project == nullptr)
         return false;
+    // A running preview has moved, hidden and recoloured the project: it stops, and puts the project back, first.
+    StopProjectPreview();
     bool saved = false;
     {
         const pf::WaitCursor wait;
@@ -678,6 +682,10 @@ bool CVTND_Designer::StartPreview()
         const SWbackground* background = world->GetRootObject()->GetBackground();
         m_backgroundAtStart = BackgroundAtStart{background != nullptr ? background->GetSerial() : 0,
                                                 background != nullptr ? CopyOfBackground(*background) : nullptr};
+        m_visibilityAtStart.clear();
+        for (SWnode* n = world->GetRootNode(); n != nullptr; n = n->NextInTree(world->GetRootNode()))
+            if (const SWgeometry* geometry = n->GetGeometry())
+                m_visibilityAtStart[geometry] = {geometry->IsHidden(), geometry->IsVisible()};
         world->SetRunning(true);
     }
     world->Invalidate(true);
@@ -697,6 +705,12 @@ bool CVTND_Designer::StopPreview()
         UpdateCommandStates();
         return true;
     }
+    return StopProjectPreview();
+}
+
+// The project's own preview, whichever view or player is active.
+bool CVTND_Designer::StopProjectPreview()
+{
     CVTND_ExtendedWorld* world = GetWorld();
     if (world == nullptr || !world->IsRunning())
         return false;
@@ -710,7 +724,8 @@ bool CVTND_Designer::StopPreview()
 }
 
 // What the preview changed is the preview's, not the project's: the turned nodes and every variable go back to their
-// initial values and the background to the one kept at Start, so Save and Publish store the project as it was made.
+// initial values, the background to the one kept at Start and what was hidden or shown to how it stood then, so
+// Save and Publish store the project as it was made.
 // The stop frame (the world-stop events, the end of the motions) runs here first, not at the next tick, so nothing
 // moves after the project is put back; a world whose frames fail is not stepped again.
 void CVTND_Designer::EndPreviewOfProject(CVTND_ExtendedWorld& world)
@@ -735,6 +750,13 @@ void CVTND_Designer::EndPreviewOfProject(CVTND_ExtendedWorld& world)
         }
         m_backgroundAtStart.reset();
     }
+    for (SWnode* n = world.GetRootNode(); n != nullptr; n = n->NextInTree(world.GetRootNode()))
+        if (SWgeometry* geometry = n->GetGeometry())
+            if (const auto kept = m_visibilityAtStart.find(geometry); kept != m_visibilityAtStart.end()) {
+                geometry->SetHidden(kept->second.first, false);
+                geometry->SetVisible(kept->second.second);
+            }
+    m_visibilityAtStart.clear();
 }
 
 void CVTND_Designer::OnRenderFault()
@@ -806,7 +828,7 @@ bool CVTND_Designer::PublishTo(const std::string& path, bool chooseSchemes)
     CVTND_Project* project = m_app != nullptr ? m_app->GetProject() : nullptr;
     if (world == nullptr || project == nullptr)
         return false;
-    StopPreview();
+    StopProjectPreview();
     // The page's player has the size of the project's current view, else of its first.
     const std::vector<CChildRenderView*> views = Views();
     CChildRenderView* sized = views.empty() ? nullptr : views.front();

@@ -9,6 +9,7 @@
 // world's redraw event, through a pointer swapped under m_timerLock) and the report and stuck-thread callbacks.
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -36,6 +37,7 @@ class CVTND_ExtendedWorld;
 class CVTND_Recovery;
 class CVTNDesignerApp;
 class SWbackground;
+class SWgeometry;
 class SWworld;
 
 // The application's own editor settings.
@@ -157,6 +159,7 @@ private:
     void ShowSettingsWarnings(); // those not yet shown, in one box
     void KeepAliveAfterStuckThread();
     void OfferRecoveryCopy();
+    bool StopProjectPreview();
     void EndPreviewOfProject(CVTND_ExtendedWorld& world);
     // proposed: the file name the dialog offers (with a folder: it opens there).
     std::optional<std::string> BrowseFile(bool save, int32_t category, const std::string& filter,
@@ -191,6 +194,10 @@ private:
         std::unique_ptr<SWbackground> copy; // null: it had none
     };
     std::optional<BackgroundAtStart> m_backgroundAtStart;
+    // Each drawn thing's hidden and visible bytes at Start: the preview's hide and show actions write them, and
+    // they are saved with the project. Keyed by what the tree reaches, and put back only where the tree still
+    // reaches it at the stop.
+    std::map<const SWgeometry*, std::pair<bool, bool>> m_visibilityAtStart;
     std::vector<std::string> m_recent;
     std::string m_projectPath;
     std::vector<std::string> m_steps;

@@ -176,7 +176,7 @@ void CVTND_ActionLoadVTODlg::LoadNow()
         CVTN_SubWorldInstance* instance = CVTN_SubWorldLoader::Of(*world).LoadFile(*entry, request, false);
         if (instance == nullptr || instance->top == nullptr)
             continue;
-        m_shown.push_back({entry, instance, instance->top->GetLocalMatrix()});
+        m_shown.push_back({entry, instance, instance->top->GetInitialMatrix()});
     }
     SelectShownInManipulatePanel();
     EnableTransformButtons(!m_shown.empty());
@@ -237,7 +237,7 @@ void CVTND_ActionLoadVTODlg::FitScale()
             fromParent.Multiply(local, placed);
         }
         CVTND_WorldWriteLock lock(world);
-        top->SetLocalMatrix(local);
+        top->SetInitialMatrix(local); // where it rests: a preview's stop leaves it there for Store
     }
     world->Invalidate(false);
 }
@@ -250,7 +250,7 @@ void CVTND_ActionLoadVTODlg::StoreTransform()
     SWobjectnode* top = m_shown.back().instance->top;
     {
         CVTND_WorldWriteLock lock(World());
-        action->settings.placement = top->GetLocalMatrix();
+        action->settings.placement = top->GetInitialMatrix(); // not a frame of a running preview
         action->settings.spare2 = 1;
     }
     CVTND_ManipulateDlg* panel = ManipulatePanel();
@@ -271,7 +271,7 @@ void CVTND_ActionLoadVTODlg::ResetTransform()
         return;
     SWobjectnode* top = m_shown.back().instance->top;
     action->settings.spare2 = 0;
-    top->SetLocalMatrix(identity);
+    top->SetInitialMatrix(identity);
     CVTND_ManipulateDlg* panel = ManipulatePanel();
     if (panel != nullptr && panel->GetSingleSelection().GetObject() == static_cast<SWnode*>(top))
         panel->ResetSelectedNodes();

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "designer/app/child_render_view.h"
+#include "designer/app/designer_app.h"
 #include "designer/app/extended_world.h"
 #include "designer/app/main_frame.h"
 #include "designer/app/preview_sphere_aside.h"
@@ -21,6 +22,10 @@
 #include "designer/app/publish_worker.h"
 #include "designer/app/sample_project.h"
 #include "designer/app/startup.h"
+#include "designer/workspace/manipulate_dlg.h"
+#include "engine/behaviour/action_node.h"
+#include "engine/behaviour/event.h"
+#include "engine/core/data_node.h"
 #include "engine/core/mesh_node.h"
 #include "engine/core/object_node.h"
 #include "engine/core/root_object.h"
@@ -30,6 +35,7 @@
 #include "engine/core/window_renderer.h"
 #include "engine/core/world_sections.h"
 #include "engine/resources/background.h"
+#include "engine/resources/geometry.h"
 #include "engine/resources/mesh_object.h"
 #include "engine/resources/resource_report.h"
 #include "engine/resources/sound.h"
@@ -429,6 +435,67 @@ TEST_F(Publish, APreviewChangesNothingSavedAndTheDialogsProposeTheProjectsName)
     // With no folder chosen yet for their kinds, each starts in the project's folder, not the working folder.
     for (const auto& call : asked)
         EXPECT_EQ(call.initialDirectory, std::filesystem::path(In("after.vtp")).parent_path().string()) << call.title;
+}
+
+// A move typed in Manipulate is where the cube rests: a preview starts from it and its stop comes back to it, and
+// it is saved. A save or a recovery copy while the preview runs stores the project as made (the cube unturned, the
+// floor the start event hides shown), and so does a save after it.
+TEST_F(Publish, EditsSurviveThePreviewAndASaveDuringItStoresTheProjectAsMade)
+{
+    SWobjectnode* cube = SWobjectnode::FromNode(NodeNamed(*world, "cube"));
+    SWnode* floor = NodeNamed(*world, "floor");
+    {
+        const SWworldlock hold(*world);
+        SWevent* start = world->GetFirstEvent(); // the sample's world-start event, which turns the cube
+        SWactionnode* hide = start->CreateAction(world->GetActionCategories().FindKind(21));
+        ASSERT_NE(hide, nullptr);
+        hide->AddArgument("floor", SWdatanode::kString, true);
+    }
+    auto* manipulate = dynamic_cast<CVTND_ManipulateDlg*>(designer->GetApp()->GetPanel(PanelRole::kManipulate));
+    ASSERT_NE(manipulate, nullptr);
+    manipulate->SelectNode(CVTND_Object(static_cast<SWnode*>(cube)), true);
+    CVTND_Pose pose;
+    pose.position = {0.0f, 3.0f, 0.0f};
+    ASSERT_TRUE(manipulate->ApplyPose(pose));
+    const SWmatrix set = MatrixOf(pose);
+    const auto readBack = [&](const std::string& name) {
+        CVTND_Project::LoadResult loaded = CVTND_Project::LoadFile(In(name));
+        EXPECT_TRUE(loaded.ok()) << name;
+        if (!loaded.ok())
+            return;
+        const auto* savedCube = SWobjectnode::FromNode(NodeNamed(*loaded.world, "cube"));
+        const SWnode* savedFloor = NodeNamed(*loaded.world, "floor");
+        ASSERT_TRUE(savedCube != nullptr && savedFloor != nullptr);
+        EXPECT_EQ(savedCube->GetLocalMatrix(), set) << name;
+        EXPECT_FALSE(savedFloor->GetGeometry()->IsHidden()) << name;
+        EXPECT_TRUE(savedFloor->GetGeometry()->IsVisible()) << name;
+    };
+    const auto runUntilTurnedAndHidden = [&] {
+        ASSERT_TRUE(designer->StartPreview());
+        ASSERT_TRUE(WaitFor(sim(), [&] {
+            const SWworldlock hold(*world);
+            return !(cube->GetLocalMatrix() == set) && floor->GetGeometry()->IsHidden();
+        }));
+    };
+
+    designer->WriteRecoveryCopy();
+    runUntilTurnedAndHidden();
+    designer->WriteRecoveryCopy(); // a copy taken now holds the project as made too
+    readBack("recovery.vtp");
+    ASSERT_TRUE(designer->SaveTo(In("during.vtp")));
+    EXPECT_FALSE(designer->IsPreviewRunning());
+    readBack("during.vtp");
+
+    runUntilTurnedAndHidden();
+    ASSERT_TRUE(designer->StopPreview());
+    {
+        const SWworldlock hold(*world);
+        EXPECT_EQ(cube->GetLocalMatrix(), set);
+        EXPECT_EQ(cube->GetInitialMatrix(), set);
+        EXPECT_FALSE(floor->GetGeometry()->IsHidden());
+    }
+    ASSERT_TRUE(designer->SaveTo(In("after.vtp")));
+    readBack("after.vtp");
 }
 
 TEST_F(Publish, APublishedWorldPlaysInAPlayerAndAClickOnItsCubeSwitchesItsBackground)

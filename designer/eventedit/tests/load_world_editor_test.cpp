@@ -100,7 +100,8 @@ TEST_F(LoadWorldEditor, StoreTakesTheLastInstancesPlacementAndClosingUnloadsThem
     SWobjectnode* last = editor->ShownInstances().back().instance->top;
     SWmatrix moved = last->GetLocalMatrix();
     moved.SetTranslation(3.0f, 4.0f, 5.0f);
-    last->SetLocalMatrix(moved);
+    last->SetInitialMatrix(moved);
+    last->SetLocalMatrix(SWmatrix::Translation(9.0f, 9.0f, 9.0f)); // a frame of a preview: not where it rests
     sim().click(*editor->child(Dlg::kIdStore));
     EXPECT_EQ(action->settings.placement, moved);
     EXPECT_EQ(action->settings.spare2, 1u);
@@ -111,6 +112,7 @@ TEST_F(LoadWorldEditor, StoreTakesTheLastInstancesPlacementAndClosingUnloadsThem
     EXPECT_EQ(action->settings.placement, identity);
     EXPECT_EQ(action->settings.spare2, 0u);
     EXPECT_EQ(last->GetLocalMatrix(), identity);
+    EXPECT_EQ(last->GetInitialMatrix(), identity);
 
     sim().click(*editor->child(pf::IDOK));
     EXPECT_EQ(Instances("hall-room") + Instances("tower-room"), 0u);
@@ -205,6 +207,7 @@ TEST_F(LoadWorldEditor, FitCentresAndScalesOntoTheSceneAndAgainChangesNothing)
     EXPECT_NEAR(fitted.centre.z, scene.centre.z, near);
     EXPECT_NEAR(fitted.radius, scene.radius, near);
     const SWmatrix once = top->GetLocalMatrix();
+    EXPECT_EQ(top->GetInitialMatrix(), once); // where it rests, as a preview's stop leaves it
     sim().click(*editor->child(Dlg::kIdFit));
     for (int i = 0; i < 16; ++i)
         EXPECT_NEAR(top->GetLocalMatrix()[i], once[i], 1e-4f * std::max(1.0f, std::fabs(once[i]))) << i;
