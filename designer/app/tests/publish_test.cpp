@@ -16,15 +16,19 @@
 #include "designer/app/designer_app.h"
 #include "designer/app/extended_world.h"
 #include "designer/app/main_frame.h"
+#include "designer/app/node_placement.h"
 #include "designer/app/preview_sphere_aside.h"
 #include "designer/app/project.h"
 #include "designer/app/publish_dialogs.h"
 #include "designer/app/publish_worker.h"
 #include "designer/app/sample_project.h"
 #include "designer/app/startup.h"
+#include "designer/editors/tools_scale_center_dlg.h"
 #include "designer/workspace/manipulate_dlg.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/event.h"
+#include "engine/core/bbox.h"
+#include "engine/core/camera_node.h"
 #include "engine/core/data_node.h"
 #include "engine/core/mesh_node.h"
 #include "engine/core/object_node.h"
@@ -496,6 +500,26 @@ TEST_F(Publish, EditsSurviveThePreviewAndASaveDuringItStoresTheProjectAsMade)
     }
     ASSERT_TRUE(designer->SaveTo(In("after.vtp")));
     readBack("after.vtp");
+}
+
+// Tools > Scale and Centre, fitting the whole scene to the render window: the project is modified, and the scene
+// is as wide as the camera sees and still drawn in the view's middle.
+TEST_F(Publish, ScaleAndCentreMarksTheProjectModifiedAndItsFitKeepsTheSceneInView)
+{
+    ASSERT_TRUE(designer->SaveTo(In("garden.vtp")));
+    CChildRenderView& view = *designer->ActiveView();
+    view.move(pf::Rect::fromXywh(0, 0, 640, 480));
+    const pf::Point middle = view.clientToScreen({320, 240});
+    ASSERT_TRUE(WaitFor(sim(), [&] { return pf::screenPixel(middle) != kSampleBackground; }));
+    sim().onModal(CVTND_ToolsScaleCenterDlg::kIdd, [&](pf::Dialog& d) { sim().click(*d.child(1163)); });
+    designer->RunTool(kCmdScaleCenter);
+    EXPECT_TRUE(designer->GetApp()->IsModified());
+    const SWcameraobject* lens = world->GetCurrentViewCamera()->GetCameraObject();
+    const SWbbox box = GetNodeBoundingBox(*world->GetRootNode(), true);
+    EXPECT_NEAR(box.Extents()[1] - box.Extents()[0],
+                2.0f * std::tan(lens->GetFieldOfView() / 2.0f) * lens->GetDepthCentre(), 1e-3f);
+    sim().advance(100);
+    EXPECT_TRUE(WaitFor(sim(), [&] { return pf::screenPixel(middle) != kSampleBackground; }));
 }
 
 TEST_F(Publish, APublishedWorldPlaysInAPlayerAndAClickOnItsCubeSwitchesItsBackground)
