@@ -18,6 +18,7 @@
 #include "engine/core/bbox.h"
 #include "engine/core/node.h"
 #include "engine/core/object_node.h"
+#include "engine/core/scene_import.h"
 #include "engine/core/sub_world_loader.h"
 #include "engine/core/sub_worlds.h"
 #include "engine/core/world.h"
@@ -164,8 +165,10 @@ void CVTND_ActionLoadVTODlg::LoadNow()
     const auto& e = scene.Extents();
     m_sceneCentre =
         scene.IsEmpty() ? SWvector() : SWvector((e[0] + e[1]) * 0.5f, (e[2] + e[3]) * 0.5f, (e[4] + e[5]) * 0.5f);
-    SubWorldLoadRequest request; // as the action's handler builds it: the root name and the placement
+    SubWorldLoadRequest request; // as the action's handler builds it: the root name, the options and the placement
     request.rootName = action->settings.fileName;
+    request.importFlags = static_cast<uint32_t>(action->settings.index) & kMergeAll;
+    request.executeStartEvents = action->settings.byte1 != 0;
     if (action->settings.spare2 != 0)
         request.initialTransform = action->settings.placement;
     for (size_t i = 0; i < action->GetArguments().Count(); ++i) {
