@@ -108,6 +108,7 @@ public:
     std::vector<CChildRenderFrame*> Players() const;
     void RunTool(uint32_t command);
     bool HasTool(uint32_t command) const;
+    void ShowSettingsWarnings(); // those not yet shown, in one box; after each turn of the loop
     void Preferences();
     void Close();   // the frame's close: the save question, then the shutdown; Cancel keeps everything
     bool AskSave(); // true: go on (saved, or not wanted); false: Cancel
@@ -156,7 +157,6 @@ private:
     CChildRenderFrame* FrontRenderFrame() const; // the active child when it shows a world, else the topmost that does
     void SetTimerWorld(SWworld* world);
     void ShowError(const std::string& text);
-    void ShowSettingsWarnings(); // those not yet shown, in one box
     void KeepAliveAfterStuckThread();
     void OfferRecoveryCopy();
     bool StopProjectPreview();
