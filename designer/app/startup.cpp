@@ -1056,8 +1056,11 @@ std::optional<std::string> CVTND_Designer::BrowseFile(bool save, int32_t categor
     request.filter = filter;
     request.defaultExtension = extension;
     request.fileName = proposed;
-    request.initialDirectory =
-        BrowseStartFolder(m_settings->GetDirectory(static_cast<BrowseCategory>(category)), m_projectPath);
+    // A published world belongs beside its project: the folder of the last publish held another project's.
+    const bool besideProject =
+        save && static_cast<BrowseCategory>(category) == BrowseCategory::kPublished && !m_projectPath.empty();
+    request.initialDirectory = BrowseStartFolder(
+        besideProject ? std::string() : m_settings->GetDirectory(static_cast<BrowseCategory>(category)), m_projectPath);
     request.flags = save ? pf::OFN_OVERWRITEPROMPT | pf::OFN_PATHMUSTEXIST : pf::OFN_FILEMUSTEXIST;
     const auto paths = pf::getFileName(request);
     if (!paths || paths->empty())

@@ -14,6 +14,7 @@
 
 #include "designer/app/child_render_view.h"
 #include "designer/app/designer_app.h"
+#include "designer/app/editor_settings.h"
 #include "designer/app/extended_world.h"
 #include "designer/app/main_frame.h"
 #include "designer/app/node_placement.h"
@@ -439,6 +440,14 @@ TEST_F(Publish, APreviewChangesNothingSavedAndTheDialogsProposeTheProjectsName)
     // With no folder chosen yet for their kinds, each starts in the project's folder, not the working folder.
     for (const auto& call : asked)
         EXPECT_EQ(call.initialDirectory, std::filesystem::path(In("after.vtp")).parent_path().string()) << call.title;
+    // Once a publish went elsewhere, an open project's own folder still comes first for its published file.
+    const std::filesystem::path elsewhere = std::filesystem::path(folder) / "elsewhere";
+    std::filesystem::create_directories(elsewhere);
+    designer->GetApp()->GetSettings()->SetDirectory(BrowseCategory::kPublished, elsewhere.string());
+    sim().expectFile(std::nullopt);
+    EXPECT_FALSE(designer->Publish());
+    ASSERT_EQ(asked.size(), 4u);
+    EXPECT_EQ(asked[3].initialDirectory, folder);
 }
 
 // A move typed in Manipulate is where the cube rests: a preview starts from it and its stop comes back to it, and
