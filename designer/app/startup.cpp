@@ -24,6 +24,8 @@
 #include "designer/app/snapshot.h"
 #include "designer/app/user_dialogs.h"
 #include "designer/app/window_placement.h"
+#include "engine/core/camera_node.h"
+#include "engine/core/hotspot.h"
 #include "engine/core/node.h"
 #include "engine/core/root_object.h"
 #include "engine/core/thread_handler.h"
@@ -682,10 +684,7 @@ bool CVTND_Designer::StartPreview()
         const SWbackground* background = world->GetRootObject()->GetBackground();
         m_backgroundAtStart = BackgroundAtStart{background != nullptr ? background->GetSerial() : 0,
                                                 background != nullptr ? CopyOfBackground(*background) : nullptr};
-        m_visibilityAtStart.clear();
-        for (SWnode* n = world->GetRootNode(); n != nullptr; n = n->NextInTree(world->GetRootNode()))
-            if (const SWgeometry* geometry = n->GetGeometry())
-                m_visibilityAtStart[geometry] = {geometry->IsHidden(), geometry->IsVisible()};
+        m_sceneAtStart = KeepSceneAtStart(*world);
         world->SetRunning(true);
     }
     world->Invalidate(true);
@@ -750,13 +749,56 @@ void CVTND_Designer::EndPreviewOfProject(CVTND_ExtendedWorld& world)
         }
         m_backgroundAtStart.reset();
     }
-    for (SWnode* n = world.GetRootNode(); n != nullptr; n = n->NextInTree(world.GetRootNode()))
+    PutSceneBack(world, m_sceneAtStart);
+    m_sceneAtStart = {};
+}
+
+CVTND_Designer::SceneAtStart CVTND_Designer::KeepSceneAtStart(const SWworld& world)
+{
+    SceneAtStart kept;
+    for (const SWnode* n = world.GetRootNode(); n != nullptr; n = n->NextInTree(world.GetRootNode())) {
+        if (const SWgeometry* geometry = n->GetGeometry())
+            kept.visibility[geometry] = {geometry->IsHidden(), geometry->IsVisible()};
+        if (const auto* spot = dynamic_cast<const SWhotspot*>(n))
+            kept.labels[n] = spot->GetLabelState();
+        if (const auto* camera = dynamic_cast<const SWcameranode*>(n)) {
+            kept.eyes[n] = {camera->GetEye(), camera->GetEyeIndex() != 0};
+            if (const SWcameraobject* lens = camera->GetCameraObject())
+                kept.stereo[lens] = {lens->GetFirstStereoValue(), lens->GetStereoValue()};
+        }
+    }
+    for (const SWtexture* t = world.GetRootObject()->GetFirstTexture(); t != nullptr;
+         t = SWrootobject::GetNextTexture(t))
+        kept.textureFlags[t] = t->GetTextureFlags();
+    return kept;
+}
+
+void CVTND_Designer::PutSceneBack(SWworld& world, const SceneAtStart& kept)
+{
+    for (SWnode* n = world.GetRootNode(); n != nullptr; n = n->NextInTree(world.GetRootNode())) {
         if (SWgeometry* geometry = n->GetGeometry())
-            if (const auto kept = m_visibilityAtStart.find(geometry); kept != m_visibilityAtStart.end()) {
-                geometry->SetHidden(kept->second.first, false);
-                geometry->SetVisible(kept->second.second);
+            if (const auto at = kept.visibility.find(geometry); at != kept.visibility.end()) {
+                geometry->SetHidden(at->second.first, false);
+                geometry->SetVisible(at->second.second);
             }
-    m_visibilityAtStart.clear();
+        if (auto* spot = dynamic_cast<SWhotspot*>(n))
+            if (const auto at = kept.labels.find(n); at != kept.labels.end())
+                spot->SetLabelState(at->second);
+        if (auto* camera = dynamic_cast<SWcameranode*>(n)) {
+            if (const auto at = kept.eyes.find(n); at != kept.eyes.end()) {
+                camera->SetEye(at->second.first);
+                camera->SetStereoEye(at->second.second);
+            }
+            SWcameraobject* lens = camera->GetCameraObject();
+            if (const auto at = lens != nullptr ? kept.stereo.find(lens) : kept.stereo.end(); at != kept.stereo.end()) {
+                lens->SetFirstStereoValue(at->second.first);
+                lens->SetStereoValue(at->second.second);
+            }
+        }
+    }
+    for (SWtexture* t = world.GetRootObject()->GetFirstTexture(); t != nullptr; t = SWrootobject::GetNextTexture(t))
+        if (const auto at = kept.textureFlags.find(t); at != kept.textureFlags.end())
+            t->SetTextureFlags(at->second);
 }
 
 void CVTND_Designer::OnRenderFault()

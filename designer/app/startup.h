@@ -38,6 +38,8 @@ class CVTND_Recovery;
 class CVTNDesignerApp;
 class SWbackground;
 class SWgeometry;
+class SWnode;
+class SWtexture;
 class SWworld;
 
 // The application's own editor settings.
@@ -194,10 +196,19 @@ private:
         std::unique_ptr<SWbackground> copy; // null: it had none
     };
     std::optional<BackgroundAtStart> m_backgroundAtStart;
-    // Each drawn thing's hidden and visible bytes at Start: the preview's hide and show actions write them, and
-    // they are saved with the project. Keyed by what the tree reaches, and put back only where the tree still
-    // reaches it at the stop.
-    std::map<const SWgeometry*, std::pair<bool, bool>> m_visibilityAtStart;
+    // What else the preview's actions write that is saved with the project, as it stood at Start: each drawn
+    // thing's hidden and visible bytes, hot-spot labels, the cameras' eyes and stereo values, the textures'
+    // filtering. Keyed by what the tree and the texture list reach, and put back only where they still reach it.
+    struct SceneAtStart {
+        std::map<const SWgeometry*, std::pair<bool, bool>> visibility; // hidden, visible
+        std::map<const SWnode*, uint8_t> labels;
+        std::map<const SWnode*, std::pair<uint8_t, bool>> eyes; // the configured eye, stereo shown
+        std::map<const SWgeometry*, std::pair<float, float>> stereo;
+        std::map<const SWtexture*, uint32_t> textureFlags;
+    };
+    static SceneAtStart KeepSceneAtStart(const SWworld& world);
+    static void PutSceneBack(SWworld& world, const SceneAtStart& kept);
+    SceneAtStart m_sceneAtStart;
     std::vector<std::string> m_recent;
     std::string m_projectPath;
     std::vector<std::string> m_steps;

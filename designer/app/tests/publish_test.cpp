@@ -27,10 +27,12 @@
 #include "designer/editors/tools_scale_center_dlg.h"
 #include "designer/workspace/manipulate_dlg.h"
 #include "engine/behaviour/action_node.h"
+#include "engine/behaviour/action_settings.h"
 #include "engine/behaviour/event.h"
 #include "engine/core/bbox.h"
 #include "engine/core/camera_node.h"
 #include "engine/core/data_node.h"
+#include "engine/core/hotspot.h"
 #include "engine/core/mesh_node.h"
 #include "engine/core/object_node.h"
 #include "engine/core/root_object.h"
@@ -44,6 +46,7 @@
 #include "engine/resources/mesh_object.h"
 #include "engine/resources/resource_report.h"
 #include "engine/resources/sound.h"
+#include "engine/resources/texture.h"
 #include "platform/base/atomic_file.h"
 #include "platform/settings/settings_backend.h"
 #include "platform/settings/settings_store.h"
@@ -463,7 +466,29 @@ TEST_F(Publish, EditsSurviveThePreviewAndASaveDuringItStoresTheProjectAsMade)
         SWactionnode* hide = start->CreateAction(world->GetActionCategories().FindKind(21));
         ASSERT_NE(hide, nullptr);
         hide->AddArgument("floor", SWdatanode::kString, true);
+        const uint8_t on = 1; // the textures' filtering, another byte the project stores
+        start->CreateAction(world->GetActionCategories().FindKind(23))->AddArgument(&on, SWdatanode::kByte, true);
+        // A hot spot's label and the camera's eye and stereo values, which the project stores too.
+        auto* spot = new SWhotspot;
+        spot->SetName(std::string("label"));
+        world->AddNode(spot, nullptr);
+        start->CreateAction(world->GetActionCategories().FindKind(58))->AddArgument("label", SWdatanode::kString, true);
+        auto* stereo = dynamic_cast<SWstereoaction*>(start->CreateAction(world->GetActionCategories().FindKind(37)));
+        ASSERT_NE(stereo, nullptr);
+        stereo->settings.eye = 3;
+        stereo->settings.stereoOn = 0;
+        stereo->AddArgument("camera", SWdatanode::kString, true);
     }
+    auto* spot = dynamic_cast<SWhotspot*>(NodeNamed(*world, "label"));
+    auto* camera = dynamic_cast<SWcameranode*>(NodeNamed(*world, "camera"));
+    ASSERT_TRUE(spot != nullptr && camera != nullptr);
+    const uint8_t label = spot->GetLabelState();
+    const uint8_t eye = camera->GetEye();
+    const float separation = camera->GetCameraObject()->GetFirstStereoValue();
+    SWtexture* checker = world->FindTextureByName("checker");
+    ASSERT_NE(checker, nullptr);
+    const uint32_t flags = checker->GetTextureFlags();
+    ASSERT_EQ(flags & SWtexture::kFlagBilinear, 0u);
     auto* manipulate = dynamic_cast<CVTND_ManipulateDlg*>(designer->GetApp()->GetPanel(PanelRole::kManipulate));
     ASSERT_NE(manipulate, nullptr);
     manipulate->SelectNode(CVTND_Object(static_cast<SWnode*>(cube)), true);
@@ -482,12 +507,22 @@ TEST_F(Publish, EditsSurviveThePreviewAndASaveDuringItStoresTheProjectAsMade)
         EXPECT_EQ(savedCube->GetLocalMatrix(), set) << name;
         EXPECT_FALSE(savedFloor->GetGeometry()->IsHidden()) << name;
         EXPECT_TRUE(savedFloor->GetGeometry()->IsVisible()) << name;
+        const SWtexture* savedChecker = loaded.world->FindTextureByName("checker");
+        ASSERT_NE(savedChecker, nullptr);
+        EXPECT_EQ(savedChecker->GetTextureFlags(), flags) << name;
+        const auto* savedSpot = dynamic_cast<const SWhotspot*>(NodeNamed(*loaded.world, "label"));
+        const auto* savedCamera = dynamic_cast<const SWcameranode*>(NodeNamed(*loaded.world, "camera"));
+        ASSERT_TRUE(savedSpot != nullptr && savedCamera != nullptr);
+        EXPECT_EQ(savedSpot->GetLabelState(), label) << name;
+        EXPECT_EQ(savedCamera->GetEye(), eye) << name;
     };
     const auto runUntilTurnedAndHidden = [&] {
         ASSERT_TRUE(designer->StartPreview());
         ASSERT_TRUE(WaitFor(sim(), [&] {
             const SWworldlock hold(*world);
-            return !(cube->GetLocalMatrix() == set) && floor->GetGeometry()->IsHidden();
+            return !(cube->GetLocalMatrix() == set) && floor->GetGeometry()->IsHidden() &&
+                   (checker->GetTextureFlags() & SWtexture::kFlagBilinear) != 0 && spot->GetLabelState() != label &&
+                   camera->GetEye() == 3;
         }));
     };
 
@@ -506,6 +541,10 @@ TEST_F(Publish, EditsSurviveThePreviewAndASaveDuringItStoresTheProjectAsMade)
         EXPECT_EQ(cube->GetLocalMatrix(), set);
         EXPECT_EQ(cube->GetInitialMatrix(), set);
         EXPECT_FALSE(floor->GetGeometry()->IsHidden());
+        EXPECT_EQ(checker->GetTextureFlags(), flags);
+        EXPECT_EQ(spot->GetLabelState(), label);
+        EXPECT_EQ(camera->GetEye(), eye);
+        EXPECT_EQ(camera->GetCameraObject()->GetFirstStereoValue(), separation);
     }
     ASSERT_TRUE(designer->SaveTo(In("after.vtp")));
     readBack("after.vtp");
