@@ -4,8 +4,10 @@
 #include <limits>
 
 #include "designer/app/designer_app.h"
+#include "engine/core/camera_node.h"
 #include "engine/core/node.h"
 #include "engine/core/object_node.h"
+#include "engine/core/window.h"
 #include "engine/core/world.h"
 #include "engine/resources/geometry.h"
 
@@ -58,6 +60,20 @@ void Refresh(SWworld& world, SWnode& node)
 bool IsUsableFactor(float factor)
 {
     return std::isfinite(factor) && factor > 0.0f;
+}
+
+// How wide, in the world's units, the current view's camera sees at its lens's depth centre: the image plane,
+// 2 tan(fov/2) x centre across, as its projection takes it. 0 without a camera to ask.
+float SeenWidth(const SWworld& world)
+{
+    const SWwindow* view = world.GetCurrentView();
+    const SWcameranode* camera = view != nullptr ? view->GetCameraNode() : nullptr;
+    const SWcameraobject* lens = camera != nullptr ? camera->GetCameraObject() : nullptr;
+    if (lens == nullptr)
+        return 0.0f;
+    const float centre = lens->GetDepthCentre() > 0.0f ? lens->GetDepthCentre() : 1.0f;
+    const float width = 2.0f * std::tan(lens->GetFieldOfView() / 2.0f) * centre;
+    return IsUsableFactor(width) ? width : 0.0f;
 }
 
 } // namespace
@@ -114,6 +130,10 @@ bool ScaleNode(SWnode& node, float factorX, float factorY, float factorZ)
 
 bool ScaleNodeToFit(SWnode& node, float targetSize)
 {
+    // The view's own width is pixels, not the world's units: a scene fitted to it grew past the camera's depth
+    // range and vanished. What the camera sees is the size to fit.
+    if (!(targetSize > 0.0f) && node.GetWorld() != nullptr)
+        targetSize = SeenWidth(*node.GetWorld());
     if (!(targetSize > 0.0f)) {
         const CVTNDesignerApp* app = GetDesignerApp();
         targetSize = app != nullptr ? app->GetReferenceSize() : 0.0f;

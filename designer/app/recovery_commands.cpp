@@ -61,6 +61,10 @@ void CVTND_Designer::WriteRecoveryCopy()
     CVTND_Project* project = m_app->GetProject();
     if (project == nullptr)
         return;
+    // A running preview holds a passing frame, not the project as made: the copy waits for the next interval after
+    // the preview stops, and the last one stands meanwhile.
+    if (m_app->GetWorld()->IsRunning())
+        return;
     // The render thread holds the lock for each whole frame and lets go only between frames: on a large project
     // a try at the timer's moment almost never lands in that gap, and no copy was ever made. Its frame ends soon,
     // so the copy waits for it; only the publish worker, which holds the world for its whole run, is not waited for

@@ -24,11 +24,15 @@
 #include "designer/app/snapshot.h"
 #include "designer/app/user_dialogs.h"
 #include "designer/app/window_placement.h"
+#include "engine/core/camera_node.h"
+#include "engine/core/hotspot.h"
+#include "engine/core/node.h"
 #include "engine/core/root_object.h"
 #include "engine/core/thread_handler.h"
 #include "engine/core/window.h"
 #include "engine/core/world_file.h"
 #include "engine/resources/background.h"
+#include "engine/resources/geometry.h"
 #include "engine/resources/resource_report.h"
 #include "engine/resources/texture.h"
 #include "platform/display/screen.h"
@@ -503,6 +507,8 @@ bool CVTND_Designer::SaveTo(const std::string& given)
     CVTND_Project* project = m_app->GetProject();
     if (project == nullptr)
         return false;
+    // A running preview has moved, hidden and recoloured the project: it stops, and puts the project back, first.
+    StopProjectPreview();
     bool saved = false;
     {
         const pf::WaitCursor wait;
@@ -678,6 +684,7 @@ bool CVTND_Designer::StartPreview()
         const SWbackground* background = world->GetRootObject()->GetBackground();
         m_backgroundAtStart = BackgroundAtStart{background != nullptr ? background->GetSerial() : 0,
                                                 background != nullptr ? CopyOfBackground(*background) : nullptr};
+        m_sceneAtStart = KeepSceneAtStart(*world);
         world->SetRunning(true);
     }
     world->Invalidate(true);
@@ -697,6 +704,12 @@ bool CVTND_Designer::StopPreview()
         UpdateCommandStates();
         return true;
     }
+    return StopProjectPreview();
+}
+
+// The project's own preview, whichever view or player is active.
+bool CVTND_Designer::StopProjectPreview()
+{
     CVTND_ExtendedWorld* world = GetWorld();
     if (world == nullptr || !world->IsRunning())
         return false;
@@ -710,7 +723,8 @@ bool CVTND_Designer::StopPreview()
 }
 
 // What the preview changed is the preview's, not the project's: the turned nodes and every variable go back to their
-// initial values and the background to the one kept at Start, so Save and Publish store the project as it was made.
+// initial values, the background to the one kept at Start and what was hidden or shown to how it stood then, so
+// Save and Publish store the project as it was made.
 // The stop frame (the world-stop events, the end of the motions) runs here first, not at the next tick, so nothing
 // moves after the project is put back; a world whose frames fail is not stepped again.
 void CVTND_Designer::EndPreviewOfProject(CVTND_ExtendedWorld& world)
@@ -735,6 +749,56 @@ void CVTND_Designer::EndPreviewOfProject(CVTND_ExtendedWorld& world)
         }
         m_backgroundAtStart.reset();
     }
+    PutSceneBack(world, m_sceneAtStart);
+    m_sceneAtStart = {};
+}
+
+CVTND_Designer::SceneAtStart CVTND_Designer::KeepSceneAtStart(const SWworld& world)
+{
+    SceneAtStart kept;
+    for (const SWnode* n = world.GetRootNode(); n != nullptr; n = n->NextInTree(world.GetRootNode())) {
+        if (const SWgeometry* geometry = n->GetGeometry())
+            kept.visibility[geometry] = {geometry->IsHidden(), geometry->IsVisible()};
+        if (const auto* spot = dynamic_cast<const SWhotspot*>(n))
+            kept.labels[n] = spot->GetLabelState();
+        if (const auto* camera = dynamic_cast<const SWcameranode*>(n)) {
+            kept.eyes[n] = {camera->GetEye(), camera->GetEyeIndex() != 0};
+            if (const SWcameraobject* lens = camera->GetCameraObject())
+                kept.stereo[lens] = {lens->GetFirstStereoValue(), lens->GetStereoValue()};
+        }
+    }
+    for (const SWtexture* t = world.GetRootObject()->GetFirstTexture(); t != nullptr;
+         t = SWrootobject::GetNextTexture(t))
+        kept.textureFlags[t] = t->GetTextureFlags();
+    return kept;
+}
+
+void CVTND_Designer::PutSceneBack(SWworld& world, const SceneAtStart& kept)
+{
+    for (SWnode* n = world.GetRootNode(); n != nullptr; n = n->NextInTree(world.GetRootNode())) {
+        if (SWgeometry* geometry = n->GetGeometry())
+            if (const auto at = kept.visibility.find(geometry); at != kept.visibility.end()) {
+                geometry->SetHidden(at->second.first, false);
+                geometry->SetVisible(at->second.second);
+            }
+        if (auto* spot = dynamic_cast<SWhotspot*>(n))
+            if (const auto at = kept.labels.find(n); at != kept.labels.end())
+                spot->SetLabelState(at->second);
+        if (auto* camera = dynamic_cast<SWcameranode*>(n)) {
+            if (const auto at = kept.eyes.find(n); at != kept.eyes.end()) {
+                camera->SetEye(at->second.first);
+                camera->SetStereoEye(at->second.second);
+            }
+            SWcameraobject* lens = camera->GetCameraObject();
+            if (const auto at = lens != nullptr ? kept.stereo.find(lens) : kept.stereo.end(); at != kept.stereo.end()) {
+                lens->SetFirstStereoValue(at->second.first);
+                lens->SetStereoValue(at->second.second);
+            }
+        }
+    }
+    for (SWtexture* t = world.GetRootObject()->GetFirstTexture(); t != nullptr; t = SWrootobject::GetNextTexture(t))
+        if (const auto at = kept.textureFlags.find(t); at != kept.textureFlags.end())
+            t->SetTextureFlags(at->second);
 }
 
 void CVTND_Designer::OnRenderFault()
@@ -806,7 +870,7 @@ bool CVTND_Designer::PublishTo(const std::string& path, bool chooseSchemes)
     CVTND_Project* project = m_app != nullptr ? m_app->GetProject() : nullptr;
     if (world == nullptr || project == nullptr)
         return false;
-    StopPreview();
+    StopProjectPreview();
     // The page's player has the size of the project's current view, else of its first.
     const std::vector<CChildRenderView*> views = Views();
     CChildRenderView* sized = views.empty() ? nullptr : views.front();
@@ -1034,8 +1098,11 @@ std::optional<std::string> CVTND_Designer::BrowseFile(bool save, int32_t categor
     request.filter = filter;
     request.defaultExtension = extension;
     request.fileName = proposed;
-    request.initialDirectory =
-        BrowseStartFolder(m_settings->GetDirectory(static_cast<BrowseCategory>(category)), m_projectPath);
+    // A published world belongs beside its project: the folder of the last publish held another project's.
+    const bool besideProject =
+        save && static_cast<BrowseCategory>(category) == BrowseCategory::kPublished && !m_projectPath.empty();
+    request.initialDirectory = BrowseStartFolder(
+        besideProject ? std::string() : m_settings->GetDirectory(static_cast<BrowseCategory>(category)), m_projectPath);
     request.flags = save ? pf::OFN_OVERWRITEPROMPT | pf::OFN_PATHMUSTEXIST : pf::OFN_FILEMUSTEXIST;
     const auto paths = pf::getFileName(request);
     if (!paths || paths->empty())

@@ -9,6 +9,7 @@
 // world's redraw event, through a pointer swapped under m_timerLock) and the report and stuck-thread callbacks.
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -36,6 +37,9 @@ class CVTND_ExtendedWorld;
 class CVTND_Recovery;
 class CVTNDesignerApp;
 class SWbackground;
+class SWgeometry;
+class SWnode;
+class SWtexture;
 class SWworld;
 
 // The application's own editor settings.
@@ -106,6 +110,7 @@ public:
     std::vector<CChildRenderFrame*> Players() const;
     void RunTool(uint32_t command);
     bool HasTool(uint32_t command) const;
+    void ShowSettingsWarnings(); // those not yet shown, in one box; after each turn of the loop
     void Preferences();
     void Close();   // the frame's close: the save question, then the shutdown; Cancel keeps everything
     bool AskSave(); // true: go on (saved, or not wanted); false: Cancel
@@ -154,9 +159,9 @@ private:
     CChildRenderFrame* FrontRenderFrame() const; // the active child when it shows a world, else the topmost that does
     void SetTimerWorld(SWworld* world);
     void ShowError(const std::string& text);
-    void ShowSettingsWarnings(); // those not yet shown, in one box
     void KeepAliveAfterStuckThread();
     void OfferRecoveryCopy();
+    bool StopProjectPreview();
     void EndPreviewOfProject(CVTND_ExtendedWorld& world);
     // proposed: the file name the dialog offers (with a folder: it opens there).
     std::optional<std::string> BrowseFile(bool save, int32_t category, const std::string& filter,
@@ -191,6 +196,19 @@ private:
         std::unique_ptr<SWbackground> copy; // null: it had none
     };
     std::optional<BackgroundAtStart> m_backgroundAtStart;
+    // What else the preview's actions write that is saved with the project, as it stood at Start: each drawn
+    // thing's hidden and visible bytes, hot-spot labels, the cameras' eyes and stereo values, the textures'
+    // filtering. Keyed by what the tree and the texture list reach, and put back only where they still reach it.
+    struct SceneAtStart {
+        std::map<const SWgeometry*, std::pair<bool, bool>> visibility; // hidden, visible
+        std::map<const SWnode*, uint8_t> labels;
+        std::map<const SWnode*, std::pair<uint8_t, bool>> eyes; // the configured eye, stereo shown
+        std::map<const SWgeometry*, std::pair<float, float>> stereo;
+        std::map<const SWtexture*, uint32_t> textureFlags;
+    };
+    static SceneAtStart KeepSceneAtStart(const SWworld& world);
+    static void PutSceneBack(SWworld& world, const SceneAtStart& kept);
+    SceneAtStart m_sceneAtStart;
     std::vector<std::string> m_recent;
     std::string m_projectPath;
     std::vector<std::string> m_steps;

@@ -71,7 +71,10 @@ bool CVTND_DetailsSoundDlg::onInitDialog()
     std::snprintf(length, sizeof(length), "%8.3f", static_cast<double>(m_sound->GetLength()) * 0.001);
     child(kIdLength)->setText(length + TooltipTextOf(kIdsSeconds));
     child(kIdSize)->setText(std::to_string(m_sound->GetFileSize()) + TooltipTextOf(kIdsBytes));
-    child(kIdFile)->setText(m_sound->GetFileName());
+    // Where the sound came from: the file it was given, not the temporary one a project restores it to; a sound
+    // stored without a file name is named as the project names it.
+    const std::string& from = m_sound->GetStoredFileName();
+    child(kIdFile)->setText(m_sound->IsRestored() && from == m_sound->GetFileName() ? m_sound->GetName() : from);
     if (m_sound->GetType() != SWsound::kTypeWave) {
         child(kIdFormat)->setText("");
         return true;

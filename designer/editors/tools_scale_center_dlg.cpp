@@ -47,7 +47,10 @@ int32_t RunScaleCenter(CVTNDesignerApp& app, const CVTND_ModalRequest& request)
     if (node == nullptr)
         return -1;
     CVTND_ToolsScaleCenterDlg dialog(*node);
-    return dialog.doModal(CVTND_ToolsScaleCenterDlg::kIdd, request.owner);
+    const int32_t result = dialog.doModal(CVTND_ToolsScaleCenterDlg::kIdd, request.owner);
+    if (result == pf::IDOK)
+        app.SetModified(); // the nodes' rest transforms changed: New, Open and Exit ask before dropping them
+    return result;
 }
 
 const CVTND_ModalToolRegistration kScaleCenterTool(ModalTool::kScaleCenter, &RunScaleCenter);

@@ -18,6 +18,7 @@
 #include "engine/core/bbox.h"
 #include "engine/core/node.h"
 #include "engine/core/object_node.h"
+#include "engine/core/scene_import.h"
 #include "engine/core/sub_world_loader.h"
 #include "engine/core/sub_worlds.h"
 #include "engine/core/world.h"
@@ -164,8 +165,10 @@ void CVTND_ActionLoadVTODlg::LoadNow()
     const auto& e = scene.Extents();
     m_sceneCentre =
         scene.IsEmpty() ? SWvector() : SWvector((e[0] + e[1]) * 0.5f, (e[2] + e[3]) * 0.5f, (e[4] + e[5]) * 0.5f);
-    SubWorldLoadRequest request; // as the action's handler builds it: the root name and the placement
+    SubWorldLoadRequest request; // as the action's handler builds it: the root name, the options and the placement
     request.rootName = action->settings.fileName;
+    request.importFlags = static_cast<uint32_t>(action->settings.index) & kMergeAll;
+    request.executeStartEvents = action->settings.byte1 != 0;
     if (action->settings.spare2 != 0)
         request.initialTransform = action->settings.placement;
     for (size_t i = 0; i < action->GetArguments().Count(); ++i) {
@@ -176,7 +179,7 @@ void CVTND_ActionLoadVTODlg::LoadNow()
         CVTN_SubWorldInstance* instance = CVTN_SubWorldLoader::Of(*world).LoadFile(*entry, request, false);
         if (instance == nullptr || instance->top == nullptr)
             continue;
-        m_shown.push_back({entry, instance, instance->top->GetLocalMatrix()});
+        m_shown.push_back({entry, instance, instance->top->GetInitialMatrix()});
     }
     SelectShownInManipulatePanel();
     EnableTransformButtons(!m_shown.empty());
@@ -237,7 +240,7 @@ void CVTND_ActionLoadVTODlg::FitScale()
             fromParent.Multiply(local, placed);
         }
         CVTND_WorldWriteLock lock(world);
-        top->SetLocalMatrix(local);
+        top->SetInitialMatrix(local); // where it rests: a preview's stop leaves it there for Store
     }
     world->Invalidate(false);
 }
@@ -250,7 +253,7 @@ void CVTND_ActionLoadVTODlg::StoreTransform()
     SWobjectnode* top = m_shown.back().instance->top;
     {
         CVTND_WorldWriteLock lock(World());
-        action->settings.placement = top->GetLocalMatrix();
+        action->settings.placement = top->GetInitialMatrix(); // not a frame of a running preview
         action->settings.spare2 = 1;
     }
     CVTND_ManipulateDlg* panel = ManipulatePanel();
@@ -271,7 +274,7 @@ void CVTND_ActionLoadVTODlg::ResetTransform()
         return;
     SWobjectnode* top = m_shown.back().instance->top;
     action->settings.spare2 = 0;
-    top->SetLocalMatrix(identity);
+    top->SetInitialMatrix(identity);
     CVTND_ManipulateDlg* panel = ManipulatePanel();
     if (panel != nullptr && panel->GetSingleSelection().GetObject() == static_cast<SWnode*>(top))
         panel->ResetSelectedNodes();

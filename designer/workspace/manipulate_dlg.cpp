@@ -113,7 +113,7 @@ void CVTND_ManipulateDlg::SelectNode(const CVTND_Object& object, bool replace)
         m_selected.clear();
     SWobjectnode* node = NodeOf(object);
     if (node != nullptr && !IsSelected(object.GetObject()))
-        m_selected.push_back({object, node->GetLocalMatrix()});
+        m_selected.push_back({object, node->GetInitialMatrix()});
     RefillList();
 }
 
@@ -132,7 +132,7 @@ void CVTND_ManipulateDlg::ResetSelectedNodes()
 {
     for (Selected& s : m_selected)
         if (SWobjectnode* node = NodeOf(s.object))
-            s.stored = node->GetLocalMatrix();
+            s.stored = node->GetInitialMatrix();
     ShowValues();
 }
 
@@ -141,9 +141,11 @@ bool CVTND_ManipulateDlg::ApplyPose(const CVTND_Pose& pose)
     SWobjectnode* node = m_selected.size() == 1 ? NodeOf(m_selected.front().object) : nullptr;
     if (node == nullptr)
         return false;
+    // A typed pose is where the node rests: the preview starts from it and its stop comes back to it, and the
+    // project stores it.
     {
         const CVTND_WorldWriteLock hold(World());
-        node->SetLocalMatrix(MatrixOf(pose));
+        node->SetInitialMatrix(MatrixOf(pose));
     }
     m_app.SetModified();
     m_app.Broadcast(CVTND_Event(EventCode::kChanged, m_selected.front().object));
@@ -175,8 +177,9 @@ bool CVTND_ManipulateDlg::ResetSingle()
         return false;
     {
         const CVTND_WorldWriteLock hold(World());
-        node->SetLocalMatrix(m_selected.front().stored);
+        node->SetInitialMatrix(m_selected.front().stored);
     }
+    m_app.SetModified();
     m_app.Broadcast(CVTND_Event(EventCode::kChanged, m_selected.front().object));
     return true;
 }
@@ -223,7 +226,7 @@ void CVTND_ManipulateDlg::RefillList()
 void CVTND_ManipulateDlg::ShowValues()
 {
     const SWobjectnode* node = m_selected.size() == 1 ? NodeOf(m_selected.front().object) : nullptr;
-    const CVTND_Pose pose = node != nullptr ? PoseOf(node->GetLocalMatrix()) : CVTND_Pose();
+    const CVTND_Pose pose = node != nullptr ? PoseOf(node->GetInitialMatrix()) : CVTND_Pose();
     for (int32_t i = 0; i < 9; ++i) {
         pf::Window* field = child(panel_ids::kFirstValueEdit + i);
         if (field == nullptr)

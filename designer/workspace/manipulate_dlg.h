@@ -1,7 +1,7 @@
 #pragma once
-// CVTND_ManipulateDlg: the selected transform nodes (types 1 to 4 and 14), each with the local matrix it had when
+// CVTND_ManipulateDlg: the selected transform nodes (types 1 to 4 and 14), each with the rest matrix it had when
 // it was selected. For a single selection it shows position, rotation in degrees and scale; typed values set the
-// node's local matrix under the world's lock and announce the change, and Reset puts the stored matrix back.
+// node's rest matrix under the world's lock and announce the change, and Reset puts the stored matrix back.
 #include <array>
 #include <vector>
 
@@ -45,7 +45,7 @@ protected:
 private:
     struct Selected {
         CVTND_Object object;
-        SWmatrix stored; // the local matrix when selected, or when last reset
+        SWmatrix stored; // the rest matrix when selected, or when last reset
     };
     static bool IsTransformType(const CVTND_Object& object);
     static SWobjectnode* NodeOf(const CVTND_Object& object);

@@ -4,6 +4,7 @@
 #include "engine/behaviour/action_settings.h"
 #include "engine/behaviour/events.h"
 #include "engine/behaviour/handler_world.h"
+#include "engine/core/scene_import.h"
 #include "engine/core/sub_world_loader.h"
 #include "engine/core/world.h"
 
@@ -29,6 +30,8 @@ void LoadWorld(SWevent*, SWevents* events, const ActionTarget& target, const Act
     SubWorldLoadRequest request;
     request.rootName = action->settings.fileName;
     request.initialTransform = action->settings.placement;
+    request.importFlags = static_cast<uint32_t>(action->settings.index) & kMergeAll; // as its editor ticks them
+    request.executeStartEvents = action->settings.byte1 != 0;
     request.applyRequest = true;
     request.showAtOnce = true;
     CVTN_SubWorldLoader::Of(*world).LoadFile(*entry, request, world->IsRunning());

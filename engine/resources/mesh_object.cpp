@@ -34,8 +34,13 @@ float* SWmeshobject::GetBaseVertices()
 void SWmeshobject::Refresh()
 {
     // Sharing the base again is the copy, without the memory of a second array.
-    if (m_base != SharedVertices())
-        ShareVertices(m_base);
+    if (m_base == SharedVertices())
+        return;
+    ShareVertices(m_base);
+    // As a pose is written: the renderers rebuild from the positions only when the stamp moves, and without it the
+    // posed shape stayed on screen.
+    ComputeBoundingBox();
+    ComputeNormals();
 }
 
 bool SWmeshobject::AddVertexBucket(uint32_t nodeId, std::vector<uint32_t> vertices)

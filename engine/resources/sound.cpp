@@ -51,6 +51,7 @@ void SWsound::SetFileName(std::string path)
     ReleasePlayer();
     m_fileName = std::move(path);
     m_storedFileName.clear();
+    m_restored = false;
     std::error_code error;
     const auto size = std::filesystem::file_size(m_fileName, error);
     m_fileSize = error ? 0 : static_cast<uint64_t>(size);

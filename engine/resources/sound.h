@@ -43,7 +43,13 @@ public:
     // The path a document stores: the one the sound was given, also once its file was restored under a temporary
     // name (a reader sets it after the restore; SetFileName forgets it).
     const std::string& GetStoredFileName() const { return m_storedFileName.empty() ? m_fileName : m_storedFileName; }
-    void SetStoredFileName(std::string path) { m_storedFileName = std::move(path); }
+    void SetStoredFileName(std::string path)
+    {
+        m_storedFileName = std::move(path);
+        m_restored = true;
+    }
+    // The file was restored under a temporary name: GetFileName is no place a person would know.
+    bool IsRestored() const { return m_restored; }
     // A file restored under a temporary name keeps the type it was stored with, and its size once it is written.
     void SetType(uint8_t type) { m_type = type; }
     void SetFileSize(uint64_t bytes) { m_fileSize = bytes; }
@@ -95,6 +101,7 @@ private:
     std::string m_name;
     std::string m_fileName;
     std::string m_storedFileName; // empty: the file name itself
+    bool m_restored = false;      // SetStoredFileName was called since the last SetFileName
     uint64_t m_fileSize = 0;
     uint32_t m_qualityPercent = 100;
     uint8_t m_sc36Variant = 0;

@@ -302,8 +302,14 @@ bool SettingsStore::writeLocked()
                 m_warnings.push_back(why);
             return false;
         }
-        if (!m_backend->store(text, m_keepOriginal))
+        if (!m_backend->store(text, m_keepOriginal)) {
+            // Said as a settings file that cannot be read is: else every change is gone at the next start unsaid.
+            if (!m_writeFailureTold)
+                m_warnings.push_back("the settings file could not be written; changes to the settings made now "
+                                     "are not kept for the next start");
+            m_writeFailureTold = true;
             return false;
+        }
     } catch (const std::bad_alloc&) {
         return false;
     }

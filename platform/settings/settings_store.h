@@ -80,8 +80,9 @@ private:
     std::unique_ptr<SettingsBackend> m_backend;
     SettingsTree m_tree;
     std::vector<std::string> m_warnings;
-    bool m_keepOriginal = false; // the stored text had faults: keep it aside before the first rewrite
-    bool m_unsaved = false;      // memory holds changes not yet written, or that the backend refused
+    bool m_keepOriginal = false;     // the stored text had faults: keep it aside before the first rewrite
+    bool m_writeFailureTold = false; // a failed write is told once, not at every change that follows
+    bool m_unsaved = false;          // memory holds changes not yet written, or that the backend refused
     int m_batchDepth = 0;
 };
 

@@ -157,6 +157,30 @@ TEST_F(ApplicationTest, AFirstStartWritesTheSettingsOnce)
     EXPECT_LE(written->storeCount(), 2) << "the shutdown's changes are one write more at most";
 }
 
+// Settings that cannot be written are said to be lost in one box, however many changes fail after it.
+TEST_F(ApplicationTest, AnUnwritableSettingsFileIsToldInOneBox)
+{
+    CVTND_StartOptions options =
+        designertest::TestStartOptions(artifactPath("recovery-" + std::to_string(::getpid()) + ".vtp"));
+    auto backend = std::make_unique<pf::MemoryBackend>();
+    backend->failWrites(true);
+    options.store = std::make_unique<pf::SettingsStore>(std::move(backend));
+    pf::SettingsStore* store = options.store.get();
+    CVTND_Designer designer;
+    ASSERT_TRUE(designer.Start(std::move(options)));
+    auto& boxes = ui().providers().scriptedMessageBox();
+    for (int i = 0; i < 3; ++i)
+        boxes.expect(pf::IDOK);
+    designer.ShowSettingsWarnings();
+    for (uint32_t i = 0; i < 3; ++i) {
+        store->setDword("Software\\Vortan\\Test", "changed", i);
+        designer.ShowSettingsWarnings();
+    }
+    ASSERT_EQ(boxes.calls().size(), 1u);
+    EXPECT_NE(boxes.calls()[0].text.find("could not be written"), std::string::npos);
+    designer.Exit();
+}
+
 TEST_F(ApplicationTest, AFrameThatThrowsStopsThePreviewWithOneBoxAndTheThreadLivesOn)
 {
     TrapRenderer trap(TrapRenderer::Mode::kThrow); // outlives the designer's render thread, even after a failure

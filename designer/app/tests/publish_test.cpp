@@ -13,14 +13,26 @@
 #include <gtest/gtest.h>
 
 #include "designer/app/child_render_view.h"
+#include "designer/app/designer_app.h"
+#include "designer/app/editor_settings.h"
 #include "designer/app/extended_world.h"
 #include "designer/app/main_frame.h"
+#include "designer/app/node_placement.h"
 #include "designer/app/preview_sphere_aside.h"
 #include "designer/app/project.h"
 #include "designer/app/publish_dialogs.h"
 #include "designer/app/publish_worker.h"
 #include "designer/app/sample_project.h"
 #include "designer/app/startup.h"
+#include "designer/editors/tools_scale_center_dlg.h"
+#include "designer/workspace/manipulate_dlg.h"
+#include "engine/behaviour/action_node.h"
+#include "engine/behaviour/action_settings.h"
+#include "engine/behaviour/event.h"
+#include "engine/core/bbox.h"
+#include "engine/core/camera_node.h"
+#include "engine/core/data_node.h"
+#include "engine/core/hotspot.h"
 #include "engine/core/mesh_node.h"
 #include "engine/core/object_node.h"
 #include "engine/core/root_object.h"
@@ -30,9 +42,11 @@
 #include "engine/core/window_renderer.h"
 #include "engine/core/world_sections.h"
 #include "engine/resources/background.h"
+#include "engine/resources/geometry.h"
 #include "engine/resources/mesh_object.h"
 #include "engine/resources/resource_report.h"
 #include "engine/resources/sound.h"
+#include "engine/resources/texture.h"
 #include "platform/base/atomic_file.h"
 #include "platform/settings/settings_backend.h"
 #include "platform/settings/settings_store.h"
@@ -429,6 +443,131 @@ TEST_F(Publish, APreviewChangesNothingSavedAndTheDialogsProposeTheProjectsName)
     // With no folder chosen yet for their kinds, each starts in the project's folder, not the working folder.
     for (const auto& call : asked)
         EXPECT_EQ(call.initialDirectory, std::filesystem::path(In("after.vtp")).parent_path().string()) << call.title;
+    // Once a publish went elsewhere, an open project's own folder still comes first for its published file.
+    const std::filesystem::path elsewhere = std::filesystem::path(folder) / "elsewhere";
+    std::filesystem::create_directories(elsewhere);
+    designer->GetApp()->GetSettings()->SetDirectory(BrowseCategory::kPublished, elsewhere.string());
+    sim().expectFile(std::nullopt);
+    EXPECT_FALSE(designer->Publish());
+    ASSERT_EQ(asked.size(), 4u);
+    EXPECT_EQ(asked[3].initialDirectory, folder);
+}
+
+// A move typed in Manipulate is where the cube rests: a preview starts from it and its stop comes back to it, and
+// it is saved. A save or a recovery copy while the preview runs stores the project as made (the cube unturned, the
+// floor the start event hides shown), and so does a save after it.
+TEST_F(Publish, EditsSurviveThePreviewAndASaveDuringItStoresTheProjectAsMade)
+{
+    SWobjectnode* cube = SWobjectnode::FromNode(NodeNamed(*world, "cube"));
+    SWnode* floor = NodeNamed(*world, "floor");
+    {
+        const SWworldlock hold(*world);
+        SWevent* start = world->GetFirstEvent(); // the sample's world-start event, which turns the cube
+        SWactionnode* hide = start->CreateAction(world->GetActionCategories().FindKind(21));
+        ASSERT_NE(hide, nullptr);
+        hide->AddArgument("floor", SWdatanode::kString, true);
+        const uint8_t on = 1; // the textures' filtering, another byte the project stores
+        start->CreateAction(world->GetActionCategories().FindKind(23))->AddArgument(&on, SWdatanode::kByte, true);
+        // A hot spot's label and the camera's eye and stereo values, which the project stores too.
+        auto* spot = new SWhotspot;
+        spot->SetName(std::string("label"));
+        world->AddNode(spot, nullptr);
+        start->CreateAction(world->GetActionCategories().FindKind(58))->AddArgument("label", SWdatanode::kString, true);
+        auto* stereo = dynamic_cast<SWstereoaction*>(start->CreateAction(world->GetActionCategories().FindKind(37)));
+        ASSERT_NE(stereo, nullptr);
+        stereo->settings.eye = 3;
+        stereo->settings.stereoOn = 0;
+        stereo->AddArgument("camera", SWdatanode::kString, true);
+    }
+    auto* spot = dynamic_cast<SWhotspot*>(NodeNamed(*world, "label"));
+    auto* camera = dynamic_cast<SWcameranode*>(NodeNamed(*world, "camera"));
+    ASSERT_TRUE(spot != nullptr && camera != nullptr);
+    const uint8_t label = spot->GetLabelState();
+    const uint8_t eye = camera->GetEye();
+    const float separation = camera->GetCameraObject()->GetFirstStereoValue();
+    SWtexture* checker = world->FindTextureByName("checker");
+    ASSERT_NE(checker, nullptr);
+    const uint32_t flags = checker->GetTextureFlags();
+    ASSERT_EQ(flags & SWtexture::kFlagBilinear, 0u);
+    auto* manipulate = dynamic_cast<CVTND_ManipulateDlg*>(designer->GetApp()->GetPanel(PanelRole::kManipulate));
+    ASSERT_NE(manipulate, nullptr);
+    manipulate->SelectNode(CVTND_Object(static_cast<SWnode*>(cube)), true);
+    CVTND_Pose pose;
+    pose.position = {0.0f, 3.0f, 0.0f};
+    ASSERT_TRUE(manipulate->ApplyPose(pose));
+    const SWmatrix set = MatrixOf(pose);
+    const auto readBack = [&](const std::string& name) {
+        CVTND_Project::LoadResult loaded = CVTND_Project::LoadFile(In(name));
+        EXPECT_TRUE(loaded.ok()) << name;
+        if (!loaded.ok())
+            return;
+        const auto* savedCube = SWobjectnode::FromNode(NodeNamed(*loaded.world, "cube"));
+        const SWnode* savedFloor = NodeNamed(*loaded.world, "floor");
+        ASSERT_TRUE(savedCube != nullptr && savedFloor != nullptr);
+        EXPECT_EQ(savedCube->GetLocalMatrix(), set) << name;
+        EXPECT_FALSE(savedFloor->GetGeometry()->IsHidden()) << name;
+        EXPECT_TRUE(savedFloor->GetGeometry()->IsVisible()) << name;
+        const SWtexture* savedChecker = loaded.world->FindTextureByName("checker");
+        ASSERT_NE(savedChecker, nullptr);
+        EXPECT_EQ(savedChecker->GetTextureFlags(), flags) << name;
+        const auto* savedSpot = dynamic_cast<const SWhotspot*>(NodeNamed(*loaded.world, "label"));
+        const auto* savedCamera = dynamic_cast<const SWcameranode*>(NodeNamed(*loaded.world, "camera"));
+        ASSERT_TRUE(savedSpot != nullptr && savedCamera != nullptr);
+        EXPECT_EQ(savedSpot->GetLabelState(), label) << name;
+        EXPECT_EQ(savedCamera->GetEye(), eye) << name;
+    };
+    const auto runUntilTurnedAndHidden = [&] {
+        ASSERT_TRUE(designer->StartPreview());
+        ASSERT_TRUE(WaitFor(sim(), [&] {
+            const SWworldlock hold(*world);
+            return !(cube->GetLocalMatrix() == set) && floor->GetGeometry()->IsHidden() &&
+                   (checker->GetTextureFlags() & SWtexture::kFlagBilinear) != 0 && spot->GetLabelState() != label &&
+                   camera->GetEye() == 3;
+        }));
+    };
+
+    designer->WriteRecoveryCopy();
+    runUntilTurnedAndHidden();
+    designer->WriteRecoveryCopy(); // a copy taken now holds the project as made too
+    readBack("recovery.vtp");
+    ASSERT_TRUE(designer->SaveTo(In("during.vtp")));
+    EXPECT_FALSE(designer->IsPreviewRunning());
+    readBack("during.vtp");
+
+    runUntilTurnedAndHidden();
+    ASSERT_TRUE(designer->StopPreview());
+    {
+        const SWworldlock hold(*world);
+        EXPECT_EQ(cube->GetLocalMatrix(), set);
+        EXPECT_EQ(cube->GetInitialMatrix(), set);
+        EXPECT_FALSE(floor->GetGeometry()->IsHidden());
+        EXPECT_EQ(checker->GetTextureFlags(), flags);
+        EXPECT_EQ(spot->GetLabelState(), label);
+        EXPECT_EQ(camera->GetEye(), eye);
+        EXPECT_EQ(camera->GetCameraObject()->GetFirstStereoValue(), separation);
+    }
+    ASSERT_TRUE(designer->SaveTo(In("after.vtp")));
+    readBack("after.vtp");
+}
+
+// Tools > Scale and Centre, fitting the whole scene to the render window: the project is modified, and the scene
+// is as wide as the camera sees and still drawn in the view's middle.
+TEST_F(Publish, ScaleAndCentreMarksTheProjectModifiedAndItsFitKeepsTheSceneInView)
+{
+    ASSERT_TRUE(designer->SaveTo(In("garden.vtp")));
+    CChildRenderView& view = *designer->ActiveView();
+    view.move(pf::Rect::fromXywh(0, 0, 640, 480));
+    const pf::Point middle = view.clientToScreen({320, 240});
+    ASSERT_TRUE(WaitFor(sim(), [&] { return pf::screenPixel(middle) != kSampleBackground; }));
+    sim().onModal(CVTND_ToolsScaleCenterDlg::kIdd, [&](pf::Dialog& d) { sim().click(*d.child(1163)); });
+    designer->RunTool(kCmdScaleCenter);
+    EXPECT_TRUE(designer->GetApp()->IsModified());
+    const SWcameraobject* lens = world->GetCurrentViewCamera()->GetCameraObject();
+    const SWbbox box = GetNodeBoundingBox(*world->GetRootNode(), true);
+    EXPECT_NEAR(box.Extents()[1] - box.Extents()[0],
+                2.0f * std::tan(lens->GetFieldOfView() / 2.0f) * lens->GetDepthCentre(), 1e-3f);
+    sim().advance(100);
+    EXPECT_TRUE(WaitFor(sim(), [&] { return pf::screenPixel(middle) != kSampleBackground; }));
 }
 
 TEST_F(Publish, APublishedWorldPlaysInAPlayerAndAClickOnItsCubeSwitchesItsBackground)

@@ -72,6 +72,19 @@ TEST_F(SoundEditor, ShowsTheFormatOfEveryDepthAndNothingForMidi)
     EXPECT_EQ(Text(*editor, 1049), "   2.000" + TooltipTextOf(kIdsSeconds));
     EXPECT_EQ(Text(*editor, 1052), std::to_string(wave->GetFileSize()) + TooltipTextOf(kIdsBytes));
     EXPECT_EQ(editor->Waveform()->GetMarkerMask(), 7u);
+    EXPECT_EQ(Text(*editor, 1321), wave->GetFileName());
+    editor->DestroyWindow();
+
+    // Restored from a project under a temporary name: the file it came from, else its name in the project.
+    wave->SetStoredFileName("/music/theme.wav");
+    editor = Open(wave);
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(Text(*editor, 1321), "/music/theme.wav");
+    editor->DestroyWindow();
+    wave->SetStoredFileName("");
+    editor = Open(wave);
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(Text(*editor, 1321), "mono8");
     editor->DestroyWindow();
 
     // Any depth but 8 and 16 is named by its own number.

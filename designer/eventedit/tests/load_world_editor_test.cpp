@@ -14,6 +14,8 @@
 #include "designer/workspace/manipulate_dlg.h"
 #include "designer/workspace/workspace_controls.h"
 #include "engine/behaviour/action_settings.h"
+#include "engine/behaviour/event.h"
+#include "engine/behaviour/input_queue.h"
 #include "engine/core/bbox.h"
 #include "engine/core/data_node.h"
 #include "engine/core/node.h"
@@ -100,7 +102,8 @@ TEST_F(LoadWorldEditor, StoreTakesTheLastInstancesPlacementAndClosingUnloadsThem
     SWobjectnode* last = editor->ShownInstances().back().instance->top;
     SWmatrix moved = last->GetLocalMatrix();
     moved.SetTranslation(3.0f, 4.0f, 5.0f);
-    last->SetLocalMatrix(moved);
+    last->SetInitialMatrix(moved);
+    last->SetLocalMatrix(SWmatrix::Translation(9.0f, 9.0f, 9.0f)); // a frame of a preview: not where it rests
     sim().click(*editor->child(Dlg::kIdStore));
     EXPECT_EQ(action->settings.placement, moved);
     EXPECT_EQ(action->settings.spare2, 1u);
@@ -111,6 +114,7 @@ TEST_F(LoadWorldEditor, StoreTakesTheLastInstancesPlacementAndClosingUnloadsThem
     EXPECT_EQ(action->settings.placement, identity);
     EXPECT_EQ(action->settings.spare2, 0u);
     EXPECT_EQ(last->GetLocalMatrix(), identity);
+    EXPECT_EQ(last->GetInitialMatrix(), identity);
 
     sim().click(*editor->child(pf::IDOK));
     EXPECT_EQ(Instances("hall-room") + Instances("tower-room"), 0u);
@@ -205,9 +209,41 @@ TEST_F(LoadWorldEditor, FitCentresAndScalesOntoTheSceneAndAgainChangesNothing)
     EXPECT_NEAR(fitted.centre.z, scene.centre.z, near);
     EXPECT_NEAR(fitted.radius, scene.radius, near);
     const SWmatrix once = top->GetLocalMatrix();
+    EXPECT_EQ(top->GetInitialMatrix(), once); // where it rests, as a preview's stop leaves it
     sim().click(*editor->child(Dlg::kIdFit));
     for (int i = 0; i < 16; ++i)
         EXPECT_NEAR(top->GetLocalMatrix()[i], once[i], 1e-4f * std::max(1.0f, std::fabs(once[i]))) << i;
+}
+
+// Load now loads as the action will run: the kinds ticked, and the loaded world's start events only when asked.
+TEST_F(LoadWorldEditor, LoadNowTakesTheImportFlagsAndTheStartEventByte)
+{
+    std::unique_ptr<SWworld> level = worldtest::MakeSampleWorld();
+    level->AddEventOfType(static_cast<uint32_t>(EventType::kWorldStart))->SetName(std::string("level starts"));
+    level->GetRootNode()->FindByName("meshnode0")->SetName(std::string("level-mesh")); // names the scene lacks
+    level->GetRootNode()->FindByName("object1")->SetName(std::string("level-object"));
+    ASSERT_EQ(SaveWorldFile(*level, WorldFileMode::kScene, (folder / "meshes.vtn").string()), DocumentStatus::kOk);
+    sample->world.GetSubWorlds().Add("meshes")->SetFileName("meshes.vtn");
+    Link("meshes");
+    SWinputqueue& posted = sample->world.GetPostedQueue();
+    Dlg* editor = Open();
+    sim().click(*editor->child(1187)); // Meshes off; "Run its start event" is on
+    const size_t before = posted.Count();
+    sim().click(*editor->child(Dlg::kIdLoadNow));
+    ASSERT_EQ(editor->ShownInstances().size(), 1u);
+    EXPECT_EQ(Instances("level-mesh"), 0u);
+    EXPECT_EQ(Instances("level-object"), 1u);
+    EXPECT_EQ(posted.Count(), before + 1);
+    sim().click(*editor->child(pf::IDOK));
+
+    editor = Open();
+    sim().click(*editor->child(1187));
+    sim().click(*editor->child(Dlg::kIdStartEvent));
+    const size_t again = posted.Count();
+    sim().click(*editor->child(Dlg::kIdLoadNow));
+    EXPECT_EQ(Instances("level-mesh"), 1u);
+    EXPECT_EQ(posted.Count(), again);
+    sim().click(*editor->child(pf::IDOK));
 }
 
 // The import and start boxes store their bit or byte at every click.

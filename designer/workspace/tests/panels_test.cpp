@@ -466,6 +466,7 @@ TEST_F(Panels, ManipulateKeepsTransformsAndSetsTypedValuesUnderTheLock)
              {0, "1.5"}, {1, "-2"}, {2, "3"}, {3, "0"}, {4, "90"}, {5, "0"}, {6, "2"}, {7, "2"}, {8, "2"}})
         manipulate.child(panel_ids::kFirstValueEdit + field)->setText(text);
     ASSERT_TRUE(manipulate.ApplyTypedValues());
+    EXPECT_EQ(node->GetInitialMatrix(), node->GetLocalMatrix()); // the rest pose, which a preview's stop keeps
     const CVTND_Pose pose = PoseOf(node->GetLocalMatrix());
     EXPECT_NEAR(pose.position[0], 1.5f, 1e-4f);
     EXPECT_NEAR(pose.rotationDegrees[1], 90.0f, 1e-2f);
@@ -486,14 +487,14 @@ TEST_F(Panels, ManipulateKeepsTransformsAndSetsTypedValuesUnderTheLock)
                                          : PoseOf(posed).scale[static_cast<size_t>(field - 6)],
                              "%.4g"));
     }
-    // Reset puts back what was stored at selection; ResetSelectedNodes stores the node's matrix afresh.
+    // Reset puts back what was stored at selection; ResetSelectedNodes stores the node's rest matrix afresh.
     ASSERT_TRUE(manipulate.ResetSingle());
     const SWmatrix after = node->GetLocalMatrix();
     EXPECT_EQ(std::vector<float>(after.Data(), after.Data() + 16),
               std::vector<float>(before.Data(), before.Data() + 16));
-    node->SetLocalMatrix(SWmatrix::Translation(4, 5, 6));
+    node->SetInitialMatrix(SWmatrix::Translation(4, 5, 6));
     manipulate.ResetSelectedNodes();
-    node->SetLocalMatrix(SWmatrix());
+    node->SetLocalMatrix(SWmatrix()); // a passing frame of a preview
     manipulate.ResetSingle();
     EXPECT_EQ(node->GetLocalMatrix().GetTranslation().x, 4.0f);
     // A deleted node leaves the selection while it still lives.

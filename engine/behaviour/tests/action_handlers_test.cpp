@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -11,6 +12,7 @@
 
 #include "engine/behaviour/action_kind.h"
 #include "engine/behaviour/action_settings.h"
+#include "engine/behaviour/event.h"
 #include "engine/behaviour/expression.h"
 #include "engine/behaviour/property.h"
 #include "engine/behaviour/scene_handlers.h"
@@ -20,9 +22,13 @@
 #include "engine/core/hotspot.h"
 #include "engine/core/object_node.h"
 #include "engine/core/root_object.h"
+#include "engine/core/scene_import.h"
+#include "engine/core/sub_world_loader.h"
+#include "engine/core/sub_worlds.h"
 #include "engine/core/typed_value_data.h"
 #include "engine/core/window.h"
 #include "engine/core/world.h"
+#include "engine/core/world_file.h"
 #include "engine/resources/background.h"
 #include "engine/resources/image24.h"
 #include "engine/resources/mesh.h"
@@ -30,6 +36,7 @@
 #include "engine/resources/texture.h"
 #include "platform/media/audio_out.h"
 #include "platform/media/null_audio.h"
+#include "testsupport/world/sample_world.h"
 
 namespace {
 
@@ -369,4 +376,38 @@ TEST(SceneHandlers, BilinearFilteringFollowsItsByteAndIgnoresOtherTargets)
     EXPECT_TRUE(bilinear());
     RunHandler(world, 23, ActionTarget::Byte(0), nullptr);
     EXPECT_FALSE(bilinear());
+}
+
+// The load-world action loads with what its editor stores: the kinds ticked, and the loaded world's start events
+// run only when "Run its start event" is.
+TEST(SubWorldHandlers, LoadWorldTakesTheImportFlagsAndTheStartEventByte)
+{
+    const std::filesystem::path folder =
+        std::filesystem::path(::testing::TempDir()) / ("vortan_load_world_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    {
+        std::unique_ptr<SWworld> level = worldtest::MakeSampleWorld();
+        level->AddEventOfType(static_cast<uint32_t>(EventType::kWorldStart))->SetName(std::string("level starts"));
+        ASSERT_EQ(SaveWorldFile(*level, WorldFileMode::kScene, (folder / "level.vtn").string()), DocumentStatus::kOk);
+    }
+    SWworld world;
+    world.GetSubWorlds().Add("level")->SetFileName("level.vtn");
+    CVTN_SubWorldLoader::Of(world).SetBaseFolder(folder.string());
+    const auto find = [&](const char* name) { return world.GetRootNode()->FindByName(name); };
+
+    SWimportvtoactionnode action(54);
+    action.settings.index = static_cast<int32_t>(kMergeAll & ~kMergeMeshes);
+    action.settings.byte1 = 1;
+    RunHandler(world, 54, ActionTarget::Text("level"), &action);
+    EXPECT_EQ(find("meshnode0"), nullptr);
+    EXPECT_NE(find("object1"), nullptr);
+    EXPECT_EQ(world.GetPostedQueue().Count(), 1u); // the loaded start event, triggered once
+
+    world.GetPostedQueue().Clear();
+    action.settings.index = -1;
+    action.settings.byte1 = 0;
+    RunHandler(world, 54, ActionTarget::Text("level"), &action);
+    EXPECT_NE(find("meshnode0"), nullptr);
+    EXPECT_EQ(world.GetPostedQueue().Count(), 0u);
+    std::filesystem::remove_all(folder);
 }

@@ -113,6 +113,9 @@ TEST(SettingsStoreWrites, AFailedWriteKeepsTheValueForTheNextWrite)
     m.store->setDword(kEditor, "kept", 1);
     m.backend->failWrites(true);
     EXPECT_FALSE(m.store->setDword(kEditor, "pending", 2));
+    EXPECT_FALSE(m.store->setDword(kEditor, "later", 3));
+    ASSERT_EQ(m.store->warnings().size(), 1u); // said once, not at every change
+    EXPECT_NE(m.store->warnings()[0].find("could not be written"), std::string::npos);
     EXPECT_EQ(m.store->getDword(kEditor, "pending"), 2u);
     EXPECT_EQ(m.reopened()->getDword(kEditor, "pending"), std::nullopt); // the old text is intact
     EXPECT_EQ(m.reopened()->getDword(kEditor, "kept"), 1u);

@@ -4,9 +4,11 @@
 
 #include <memory>
 
+#include "engine/core/bbox.h"
 #include "engine/resources/array_block.h"
 #include "engine/resources/material.h"
 #include "engine/resources/mesh.h"
+#include "engine/resources/mesh_object.h"
 #include "render/mesh/mesh_renderer.h"
 #include "render/render_batch.h"
 #include "render/render_camera.h"
@@ -79,6 +81,28 @@ TEST(MeshDraw, KeepsItsRendererAndRebuildsWhenTheMaterialTurnsFlat)
     DrawMesh(mesh, held, target.surface, target.batch, target.batch, target.view);
     EXPECT_EQ(mesh.GetGeometryStamp(), stamp + 1);
     EXPECT_EQ(held->GroupStamp(), stamp + 1);
+}
+
+// A posed mesh put back to its rest shape is drawn from it in the next frame: the renderer sees a new stamp.
+TEST(MeshDraw, AMeshPutBackToItsRestShapeIsRebuiltAtTheNextDraw)
+{
+    Target target;
+    SWmaterial material("m");
+    SWmeshobject mesh;
+    LoadTriangle(mesh, &material);
+    mesh.GetVertices()[7] = 0.9f; // posed, as a motion writes it
+    mesh.ComputeBoundingBox();
+    mesh.ComputeNormals();
+    SWheldmeshrenderer held;
+    EXPECT_TRUE(DrawMesh(mesh, held, target.surface, target.batch, target.batch, target.view));
+    ASSERT_NE(held, nullptr);
+    const uint32_t posed = held->GroupStamp();
+    mesh.Refresh();
+    EXPECT_EQ(mesh.GetVertices()[7], 0.5f);
+    DrawMesh(mesh, held, target.surface, target.batch, target.batch, target.view);
+    EXPECT_NE(held->GroupStamp(), posed);
+    EXPECT_EQ(held->GroupStamp(), mesh.GetGeometryStamp());
+    EXPECT_NEAR(mesh.GetBoundingBox()->Max().y, 0.5f, 1e-6f);
 }
 
 TEST(MeshDraw, SurfaceWithoutInitGivesNoRenderer)
