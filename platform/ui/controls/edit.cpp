@@ -6,6 +6,7 @@
 #include "platform/ui/core/ui.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace pf {
 
@@ -338,11 +339,15 @@ void Edit::paint()
     dc.intersectClipRect(r);
     int32_t y = 1;
     size_t start = 0;
+    std::optional<Point> caretAt; // where the caret's line shows it; none when that line is below the field
     for (;;) {
         size_t end = isMultiLine() ? s.find_first_of("\r\n", start) : std::string::npos;
         const std::string_view line =
             std::string_view(s).substr(start, end == std::string::npos ? std::string::npos : end - start);
         paintLine(dc, 2 - m_scrollX, y, start, line);
+        const auto caretInLine = static_cast<size_t>(m_caret) - start;
+        if (static_cast<size_t>(m_caret) >= start && caretInLine <= line.size())
+            caretAt = Point{2 - m_scrollX + static_cast<int32_t>(dc.getTextExtent(line.substr(0, caretInLine)).cx), y};
         if (end == std::string::npos)
             break;
         start = end + ((s[end] == '\r' && end + 1 < s.size() && s[end + 1] == '\n') ? 2 : 1);
@@ -350,12 +355,9 @@ void Edit::paint()
         if (y > r.b)
             break;
     }
-    if (ui().focus() == hwnd() && !isMultiLine()) {
-        const int32_t x =
-            2 - m_scrollX +
-            static_cast<int32_t>(dc.getTextExtent(std::string_view(s).substr(0, static_cast<size_t>(m_caret))).cx);
-        dc.fillRect({x, 1, x + 1, 1 + lineHeight}, createSolidBrush(getSysColor(COLOR_WINDOWTEXT)));
-    }
+    if (ui().focus() == hwnd() && caretAt)
+        dc.fillRect({caretAt->x, caretAt->y, caretAt->x + 1, caretAt->y + lineHeight},
+                    createSolidBrush(getSysColor(COLOR_WINDOWTEXT)));
     dc.restoreDc(saved);
     if ((style() & WS_BORDER) != 0)
         drawClientEdge(dc);

@@ -157,6 +157,8 @@ void TabControl::paint()
     drawEdge(dc, {r.l, kTabHeight, r.r, r.b}, EdgeKind::kButton);
     dc.setBkMode(TRANSPARENT);
     dc.setTextColor(textColor());
+    if (getItemCount() == 0 && ui().focus() == hwnd())
+        dc.drawFocusRect({r.l + 2, r.t + 2, r.r - 2, kTabHeight - 2}); // tabs yet to come still show the focus
     // The chosen tab last: it stands two pixels wider and taller than its neighbours and overlaps them.
     for (int32_t pass = 0; pass < 2; ++pass) {
         for (int32_t i = 0; i < getItemCount(); ++i) {

@@ -245,8 +245,13 @@ bool Dialog::isOutermostDialog() const
 
 void Dialog::tabFrom(Window* focus, bool backwards)
 {
-    if (Window* next = nextTabStop(focus != nullptr && focus->isDescendantOf(this) ? focus : nullptr, backwards))
-        gotoControl(next);
+    Window* next = nextTabStop(focus != nullptr && focus->isDescendantOf(this) ? focus : nullptr, backwards);
+    if (next == nullptr)
+        return;
+    const Hwnd nextHwnd = next->hwnd();
+    gotoControl(next);
+    if (ui().window(nextHwnd) == next)
+        showControl(*next);
 }
 
 TabControl* Dialog::pageTabs() const
@@ -268,11 +273,11 @@ TabControl* Dialog::pageTabs() const
     return nullptr;
 }
 
-void Dialog::turnPage(bool backwards)
+bool Dialog::turnPage(bool backwards)
 {
     TabControl* tabs = pageTabs();
     if (tabs == nullptr)
-        return;
+        return false;
     const Hwnd tabsHwnd = tabs->hwnd();
     const int32_t count = tabs->getItemCount();
     tabs->selectAsUser((tabs->getCurSel() + (backwards ? count - 1 : 1)) % count);
@@ -280,6 +285,7 @@ void Dialog::turnPage(bool backwards)
     Window* focus = ui().window(ui().focus());
     if (ui().window(tabsHwnd) == tabs && (focus == nullptr || !focus->isVisible()))
         ui().setFocus(tabsHwnd);
+    return true;
 }
 
 // The outermost dialog takes the keys of the pages inside it. A page in a window of another kind (a panel of a
@@ -293,10 +299,10 @@ bool Dialog::preTranslateMessage(const Msg& msg)
     if (msg.message == WM_CHAR)
         return msg.wParam == '\t' || (!page && ((msg.wParam == '\r' && !isWantReturnEdit(focus)) || msg.wParam == 27));
     if (msg.wParam == VK_TAB) {
+        // Ctrl+Tab in a panel without tabs is the frame's, which brings another child window forward.
         if (ui().getKeyState(VK_CONTROL) < 0)
-            turnPage(ui().getKeyState(VK_SHIFT) < 0);
-        else
-            tabFrom(focus, ui().getKeyState(VK_SHIFT) < 0);
+            return turnPage(ui().getKeyState(VK_SHIFT) < 0) || !page;
+        tabFrom(focus, ui().getKeyState(VK_SHIFT) < 0);
         return true;
     }
     if (page)

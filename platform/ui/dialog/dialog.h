@@ -65,14 +65,16 @@ protected:
     virtual void onOK();                         // updateData(true), then endDialog(IDOK)
     virtual void onCancel();                     // endDialog(IDCANCEL)
     virtual void doDataExchange() {}
+    // Tab brought the focus to control; a dialog that scrolls its controls brings it into view.
+    virtual void showControl(Window& control) { (void)control; }
 
 private:
     bool build(const DialogTemplate& tpl, Window* parent, bool showWhenVisible);
     bool isWantReturnEdit(const Window* w) const;
     bool isOutermostDialog() const; // a page inside another dialog leaves its keys to that one
     void tabFrom(Window* focus, bool backwards);
-    TabControl* pageTabs() const; // the first shown tab control of more than one page, in tree order
-    void turnPage(bool backwards);
+    TabControl* pageTabs() const;  // the first shown tab control of more than one page, in tree order
+    bool turnPage(bool backwards); // false when there are no pages to turn
 
     int32_t m_idd = 0;
     bool m_modal = false;

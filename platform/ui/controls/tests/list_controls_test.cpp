@@ -469,6 +469,17 @@ TEST_F(ListControls, TreeCheckBoxesToggleOnTheStateIcon)
     info.pt = {label.l + 2, label.t + 8};
     tree.hitTest(info);
     EXPECT_EQ(info.flags, TVHT_ONITEMLABEL);
+
+    // Space toggles the check of the row with the focus: the top one before anything is selected.
+    const TreeItem second = tree.insertItem(TVI_ROOT, TVI_LAST, "and me");
+    ui().setFocus(tree.hwnd());
+    sim().keyPress(VK_SPACE);
+    EXPECT_FALSE(tree.getCheck(item));
+    sim().keyPress(VK_DOWN);
+    sim().keyPress(VK_DOWN);
+    sim().keyPress(VK_SPACE);
+    EXPECT_TRUE(tree.getCheck(second));
+    EXPECT_FALSE(tree.getCheck(item));
 }
 
 TEST_F(ListControls, TreeButtonExpandsWithItemExpanded)
