@@ -285,6 +285,10 @@ TEST_F(LiveFileDialogTest, TabTakesTheNameFirstThenTheFolder)
     const auto answer = openAndAct(
         [&] { return getFileName(request(false, 0)); },
         [&] {
+            Dialog* d = activeDialog();
+            ASSERT_NE(d, nullptr);
+            EXPECT_EQ(d->nextTabStop(nullptr, false), d->child(kFileNameEditId))
+                << "the first stop, where the focus comes back to the dialog";
             std::vector<int32_t> ids{ui().window(ui().focus())->id()};
             for (int i = 0; i < 7; ++i) {
                 sim().keyPress(VK_TAB);
