@@ -125,6 +125,24 @@ pf::LResult CVTND_DetailsMaterialDlg::handle(const pf::Msg& msg)
     return CVTND_ModelessEditorDlg::handle(msg);
 }
 
+void CVTND_DetailsMaterialDlg::showControl(pf::Window& control)
+{
+    if (!control.isDescendantOf(&m_page) || m_barHeight <= 0)
+        return;
+    // Scrolling moves the page's children up by the position: where the control stands on the unscrolled page.
+    const pf::Rect shown = control.screenRect();
+    const int32_t top = shown.t - m_page.screenRect().t + m_scrollPos;
+    const int32_t bottom = top + static_cast<int32_t>(shown.height());
+    int32_t to = m_scrollPos;
+    if (top < m_scrollPos)
+        to = top;
+    else if (bottom > m_scrollPos + m_barHeight)
+        to = bottom - m_barHeight;
+    to = std::clamp(to, 0, std::max(0, m_pageHeight - m_barHeight));
+    if (to != m_scrollPos)
+        Scroll(to);
+}
+
 // The page's children move, not the page: it stays where the frame put it, clipped by the frame.
 void CVTND_DetailsMaterialDlg::Scroll(int32_t position)
 {

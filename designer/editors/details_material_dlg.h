@@ -29,6 +29,7 @@ protected:
     void onOK() override; // Enter: what the close box does
     void OnNotify(const CVTND_Event& event) override;
     pf::LResult handle(const pf::Msg& msg) override;
+    void showControl(pf::Window& control) override; // a control of the page reached by Tab scrolls into view
 
 private:
     void CloseWithName();

@@ -99,7 +99,7 @@ void RegisterSceneFileDialogs()
                       WS_POPUP | WS_CAPTION,
                       {
                           {"static", -1, {8, 8, 412, 24}, 0, "Check the files to remove from the project:"},
-                          {"treeview", 1000, {8, 28, 412, 256}, WS_BORDER | TVS_CHECKBOXES, ""},
+                          {"treeview", 1000, {8, 28, 412, 256}, WS_TABSTOP | WS_BORDER | TVS_CHECKBOXES, ""},
                           {"button", 1163, {8, 266, 120, 292}, kStop, "Remove Now"},
                           {"button", IDOK, {332, 266, 412, 292}, kDefault, "Close"},
                       }});
@@ -109,7 +109,7 @@ void RegisterSceneFileDialogs()
                       WS_POPUP | WS_CAPTION,
                       {
                           {"static", -1, {8, 8, 300, 24}, 0, "Check the files to synchronise:"},
-                          {"treeview", 1000, {8, 28, 300, 286}, WS_BORDER | TVS_CHECKBOXES, ""},
+                          {"treeview", 1000, {8, 28, 300, 286}, WS_TABSTOP | WS_BORDER | TVS_CHECKBOXES, ""},
                           {"static", -1, {312, 8, 552, 24}, 0, "Take over from the selected file:"},
                           {"button", 1193, {312, 30, 552, 48}, kCheck, "Textures"},
                           {"button", 1191, {312, 52, 552, 70}, kCheck, "Materials"},

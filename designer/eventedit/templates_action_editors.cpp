@@ -365,11 +365,11 @@ void RegisterLoadWorldEditor()
     load.controls.push_back({"CVTND_MovableTargetPicker", 1003, {260, 172, 296, 208}, WS_BORDER, ""});
     load.controls.push_back({"button", 1165, {306, 178, 450, 200}, kTab, "Reset root"});
     load.controls.push_back({"button", 1164, {10, 220, 170, 244}, kTab, "Load and show now"});
+    load.controls.push_back({"button", 1166, {180, 220, 340, 244}, kTab, "Reset placement"});
     load.controls.push_back({"button", 1208, {10, 252, 60, 276}, kTab, "Fit"});
     load.controls.push_back({"static", 1377, {66, 256, 220, 272}, 0, "Fit to the scene"});
     load.controls.push_back({"button", 1209, {230, 252, 280, 276}, kTab, "Store"});
     load.controls.push_back({"static", 1378, {286, 256, 450, 272}, 0, "Store as its placement"});
-    load.controls.push_back({"button", 1166, {180, 220, 340, 244}, kTab, "Reset placement"});
     load.controls.push_back({"button", IDOK, {370, 296, 450, 320}, kTab | BS_DEFPUSHBUTTON, "Close"});
     registerTemplate(load);
 }

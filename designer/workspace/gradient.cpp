@@ -404,4 +404,6 @@ void CVTND_Gradient::Paint()
         dc.selectBrush(pf::createSolidBrush(ColorRefOf(f.keyColours[i])));
         dc.polygon(tri);
     }
+    if (pf::ui().focus() == hwnd())
+        dc.drawFocusRect(clientRect());
 }

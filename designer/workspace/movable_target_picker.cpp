@@ -7,6 +7,7 @@
 #include "platform/gfx/edge.h"
 #include "platform/gfx/gdi_objects.h"
 #include "platform/ui/core/paint_dc.h"
+#include "platform/ui/core/ui.h"
 
 void CVTND_MovableTargetPicker::EnableDrop()
 {
@@ -62,6 +63,8 @@ void CVTND_MovableTargetPicker::Paint()
     pf::PaintDc dc(*this);
     const pf::Rect area = pf::drawEdge(dc, clientRect(), pf::EdgeKind::kSunken);
     dc.fillRect(area, pf::createSolidBrush(pf::rgb(255, 255, 255)));
+    if (pf::ui().focus() == hwnd())
+        dc.drawFocusRect(area.inflatedBy(-1, -1));
     if (m_icon == nullptr)
         return;
     dc.intersectClipRect(area);

@@ -299,6 +299,7 @@ void CVTND_ListPanelDlg::OnNotifyRecord(const pf::NMHDR& header, pf::LParam reco
             StartPaletteDrag(ObjectOf(reinterpret_cast<void*>(list->getItemData(nm->iItem))));
         break;
     }
+    case pf::NM_RETURN: // Enter on the selected item, as a double click on it
     case pf::NM_DBLCLK: {
         const auto* nm = pf::notifyRecord<pf::NMLISTVIEW>(record);
         if (nm->iItem >= 0 && nm->iItem < list->getItemCount())
@@ -424,6 +425,7 @@ void CVTND_TreePanelDlg::OnNotifyRecord(const pf::NMHDR& header, pf::LParam reco
     case pf::TVN_SELCHANGED:
         OnSelection(EntryOf(pf::notifyRecord<pf::NMTREEVIEW>(record)->itemNew.hItem));
         break;
+    case pf::NM_RETURN:
     case pf::NM_DBLCLK:
         OnDoubleClick(SelectedEntry());
         break;

@@ -198,6 +198,15 @@ size_t CVTND_Panels::NextOnSide(size_t index) const
     return kCount;
 }
 
+std::vector<pf::Window*> CVTND_Panels::panes() const
+{
+    std::vector<pf::Window*> out;
+    for (const auto& bar : m_bars)
+        if (bar != nullptr && bar->Content().isWindow() && bar->Content().isVisible())
+            out.push_back(&bar->Content());
+    return out;
+}
+
 size_t CVTND_Panels::IndexOf(const CVTND_SizingBar& bar) const
 {
     return static_cast<size_t>(

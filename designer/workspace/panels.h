@@ -40,6 +40,7 @@ public:
     // -- pf::DockSite
     pf::Rect layoutDocked(const pf::Rect& area) override;
     bool dockCommand(uint32_t id) override;
+    std::vector<pf::Window*> panes() const override; // the shown panels' contents, in bar order
     // -- CVTND_DockHost
     void BarChanged() override;
     void MoveSplitter(CVTND_SizingBar& bar, int32_t length) override;

@@ -170,7 +170,8 @@ void CVTND_PropertiesDlg::OnNotifyRecord(const pf::NMHDR& header, pf::LParam rec
         StartPaletteDrag(CVTND_Object(ObjectType::kProperty, reinterpret_cast<void*>(list->getItemData(nm->iItem))));
         return;
     }
-    if (header.code == pf::NM_DBLCLK && header.idFrom == static_cast<uintptr_t>(kPanelMainControl)) {
+    if ((header.code == pf::NM_DBLCLK || header.code == pf::NM_RETURN) &&
+        header.idFrom == static_cast<uintptr_t>(kPanelMainControl)) {
         EditProperty(); // a variable has no editor of its own: the dialog edits it
         return;
     }

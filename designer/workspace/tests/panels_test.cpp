@@ -404,6 +404,51 @@ TEST_F(Panels, ADoubleClickOpensTheEditorAndOnlyAPressMovedOnDrags)
           [&] { return sim().beginListDrag(events, 1, away); });
 }
 
+// F6 and Shift+F6 walk the focus round the shown panels, each taking it at its list or tree; Enter on a panel's
+// selected item opens its editor as a double click does, in a list and in a tree.
+TEST_F(Panels, F6WalksThePanelsAndEnterOpensTheSelectedItemsEditor)
+{
+    std::vector<pf::Window*> shown;
+    for (size_t i = 0; i < CVTND_Panels::kCount; ++i)
+        if (panels->Bar(i).Content().isVisible())
+            shown.push_back(&panels->Bar(i).Content());
+    ASSERT_GE(shown.size(), 2u);
+    const auto focusedPane = [&]() -> const pf::Window* {
+        const pf::Window* focus = ui().window(ui().focus());
+        for (const pf::Window* pane : shown)
+            if (focus != nullptr && focus->isDescendantOf(pane))
+                return pane;
+        return nullptr;
+    };
+    constexpr uint8_t kF6 = pf::VK_F1 + 5;
+    ui().setFocus(frame.hwnd());
+    for (const pf::Window* pane : shown) {
+        sim().keyPress(kF6);
+        EXPECT_EQ(focusedPane(), pane);
+    }
+    sim().keyPress(kF6);
+    EXPECT_EQ(focusedPane(), shown.front()) << "round the end";
+    sim().keyDown(pf::VK_SHIFT);
+    sim().keyPress(kF6);
+    sim().keyUp(pf::VK_SHIFT);
+    EXPECT_EQ(focusedPane(), shown.back());
+
+    auto& resources = Panel<CVTND_ResourcesDlg>(PanelRole::kResources);
+    pf::ListView& events = *Panel<CVTND_EventsDlg>(PanelRole::kEvents).GetList();
+    const auto displacedEvent =
+        CVTND_Registry::ReplaceEditor(static_cast<uint16_t>(ObjectType::kEvent), kAnyActionKind, &RecordEditor);
+    const auto displacedMaterial =
+        CVTND_Registry::ReplaceEditor(static_cast<uint16_t>(ObjectType::kMaterial), kAnyActionKind, &RecordEditor);
+    g_edited.clear();
+    ASSERT_TRUE(sim().selectListViewItem(events, 1));
+    sim().keyPress(pf::VK_RETURN);
+    ASSERT_TRUE(sim().clickTreeItem(*resources.GetTree(), resources.FindItem(sample->material)));
+    sim().keyPress(pf::VK_RETURN);
+    EXPECT_EQ(g_edited, (std::vector<void*>{sample->click, sample->material}));
+    CVTND_Registry::ReplaceEditor(static_cast<uint16_t>(ObjectType::kEvent), kAnyActionKind, displacedEvent);
+    CVTND_Registry::ReplaceEditor(static_cast<uint16_t>(ObjectType::kMaterial), kAnyActionKind, displacedMaterial);
+}
+
 TEST_F(Panels, GroupMembersAndHotSpotsAnswerTheirKinds)
 {
     auto& graph = Panel<CVTND_ScenegraphDlg>(PanelRole::kSceneGraph);

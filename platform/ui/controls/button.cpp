@@ -1,5 +1,7 @@
 #include "platform/ui/controls/button.h"
 
+#include <algorithm>
+
 #include "platform/base/user_constants.h"
 #include "platform/gfx/edge.h"
 #include "platform/gfx/frame_control.h"
@@ -43,6 +45,26 @@ void Button::uncheckGroupSiblings()
         if (radio != nullptr && radio != this && radio->buttonType() == BS_AUTORADIOBUTTON)
             radio->setCheck(BST_UNCHECKED);
     }
+}
+
+void Button::moveInGroup(int32_t step)
+{
+    if (step == 0)
+        return;
+    std::vector<Button*> radios;
+    for (Window* w : groupOf(*this))
+        if (auto* radio = dynamic_cast<Button*>(w);
+            radio != nullptr && radio->isRadio() && (radio->style() & WS_VISIBLE) != 0 && radio->isEnabled())
+            radios.push_back(radio);
+    const auto self = std::find(radios.begin(), radios.end(), this);
+    if (self == radios.end())
+        return;
+    const auto count = static_cast<int32_t>(radios.size());
+    Button* next = radios[static_cast<size_t>((static_cast<int32_t>(self - radios.begin()) + step + count) % count)];
+    const Hwnd nextHwnd = next->hwnd();
+    ui().setFocus(nextHwnd);
+    if (isAlive(nextHwnd, next))
+        next->click();
 }
 
 void Button::click()
@@ -116,6 +138,12 @@ LResult Button::handle(const Msg& msg)
     case WM_KEYUP:
         if (msg.wParam == VK_SPACE && isEnabled())
             click();
+        return 0;
+    case WM_KEYDOWN:
+        if (isRadio())
+            moveInGroup(msg.wParam == VK_UP || msg.wParam == VK_LEFT      ? -1
+                        : msg.wParam == VK_DOWN || msg.wParam == VK_RIGHT ? 1
+                                                                          : 0);
         return 0;
     case WM_SETFOCUS:
     case WM_KILLFOCUS:

@@ -2,7 +2,8 @@
 // Push buttons, check boxes, radio buttons and group boxes. BN_CLICKED follows a release inside after a press
 // inside; an auto check box toggles and an auto radio button checks itself (and clears the other auto radios of
 // its group, from the previous WS_GROUP control to the next) before BN_CLICKED, which comes even when the radio
-// was already checked. setCheck never notifies. Disabled buttons take no input.
+// was already checked. setCheck never notifies. Disabled buttons take no input. The arrow keys on a radio button move
+// the focus and the choice to the previous or next shown, enabled radio of its group, round its ends.
 #include "platform/gfx/icon.h"
 #include "platform/ui/controls/control.h"
 
@@ -29,6 +30,7 @@ private:
     bool showsDefaultOutline() const;
     void invalidateDefaultSiblings(); // the default button's outline follows the focus among push buttons
     void uncheckGroupSiblings();
+    void moveInGroup(int32_t step); // the arrows of a radio: the focus and the choice to the next of its group
 
     int32_t m_check = 0;
     bool m_pushed = false;

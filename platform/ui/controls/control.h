@@ -14,6 +14,9 @@ namespace pf {
 
 class Dc;
 
+// Enter on a list view or tree view: a WM_NOTIFY its owner takes as it takes NM_DBLCLK on the item with the focus.
+constexpr int32_t NM_RETURN = -4;
+
 class Control : public Window {
 public:
     // Notifications reach the parent synchronously; both answer 0 when there is no parent.

@@ -6,6 +6,7 @@
 #include "platform/ui/core/ui.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace pf {
 
@@ -76,6 +77,8 @@ void Edit::clampSelection()
     m_selEnd = std::clamp(m_selEnd, 0, size);
     if (m_selStart > m_selEnd)
         std::swap(m_selStart, m_selEnd);
+    if (m_caret != m_selStart)
+        m_caret = m_selEnd;
 }
 
 void Edit::setSel(int32_t start, int32_t end)
@@ -84,8 +87,23 @@ void Edit::setSel(int32_t start, int32_t end)
     m_selEnd = end < 0 ? static_cast<int32_t>(text().size()) : end;
     if (start < 0)
         m_selStart = m_selEnd = static_cast<int32_t>(text().size()); // -1 start: no selection, caret at the end
+    const bool caretFirst = m_selStart > m_selEnd;
     clampSelection();
+    m_caret = caretFirst ? m_selStart : m_selEnd;
     invalidate(true);
+}
+
+int32_t Edit::anchor() const
+{
+    return m_caret == m_selStart ? m_selEnd : m_selStart;
+}
+
+void Edit::moveCaret(int32_t to, bool extend)
+{
+    const int32_t from = extend ? anchor() : to;
+    m_caret = to;
+    m_selStart = std::min(from, to);
+    m_selEnd = std::max(from, to);
 }
 
 void Edit::limitText(int32_t maxBytes)
@@ -106,7 +124,7 @@ bool Edit::insertByUser(std::string_view insert)
     std::string next = current.substr(0, static_cast<size_t>(m_selStart));
     next.append(insert);
     next.append(current.substr(static_cast<size_t>(m_selEnd)));
-    m_selStart = m_selEnd = m_selStart + static_cast<int32_t>(insert.size());
+    m_selStart = m_selEnd = m_caret = m_selStart + static_cast<int32_t>(insert.size());
     Window::defaultHandle({hwnd(), WM_SETTEXT, 0, reinterpret_cast<LParam>(next.c_str())});
     textChanged(true);
     return true;
@@ -121,6 +139,13 @@ void Edit::paste()
 {
     if (!isReadOnly())
         insertByUser(g_clipboard);
+}
+
+void Edit::cut()
+{
+    copy();
+    if (!isReadOnly() && m_selEnd > m_selStart)
+        insertByUser({});
 }
 
 void Edit::copy() const
@@ -161,20 +186,22 @@ void Edit::onChar(char32_t c)
 void Edit::onKeyDown(uint8_t vk)
 {
     const bool control = ui().getKeyState(VK_CONTROL) < 0;
+    const bool shift = ui().getKeyState(VK_SHIFT) < 0;
     const int32_t size = static_cast<int32_t>(text().size());
     clampSelection();
+    const bool collapse = !shift && m_selStart != m_selEnd; // an arrow alone ends a selection at its own side
     switch (vk) {
     case VK_LEFT:
-        m_selStart = m_selEnd = m_selStart == m_selEnd ? previousCodePoint(text(), m_selStart) : m_selStart;
+        moveCaret(collapse ? m_selStart : previousCodePoint(text(), m_caret), shift);
         break;
     case VK_RIGHT:
-        m_selStart = m_selEnd = m_selStart == m_selEnd ? nextCodePoint(text(), m_selEnd) : m_selEnd;
+        moveCaret(collapse ? m_selEnd : nextCodePoint(text(), m_caret), shift);
         break;
     case VK_HOME:
-        m_selStart = m_selEnd = 0;
+        moveCaret(0, shift);
         break;
     case VK_END:
-        m_selStart = m_selEnd = size;
+        moveCaret(size, shift);
         break;
     case VK_DELETE:
         if (isReadOnly())
@@ -190,6 +217,10 @@ void Edit::onKeyDown(uint8_t vk)
     case 'C':
         if (control)
             copy();
+        return;
+    case 'X':
+        if (control)
+            cut();
         return;
     case 'A':
         if (control)
@@ -212,7 +243,7 @@ LResult Edit::handle(const Msg& msg)
         return 1;
     case WM_SETTEXT:
         Window::defaultHandle(msg);
-        m_selStart = m_selEnd = 0;
+        m_selStart = m_selEnd = m_caret = m_scrollX = 0;
         textChanged(false);
         return isAlive(self, this) ? 1 : 0;
     case WM_CHAR:
@@ -251,6 +282,42 @@ LResult Edit::handle(const Msg& msg)
     }
 }
 
+// Keeps the caret of a one-line edit in the field: text scrolls by whole pixels, as far as the caret asks and no
+// further than the end of the text allows.
+void Edit::scrollToCaret(const Dc& dc, int32_t room)
+{
+    const std::string_view s = text();
+    const auto widthOf = [&dc](std::string_view t) { return static_cast<int32_t>(dc.getTextExtent(t).cx); };
+    const int32_t caretX = widthOf(s.substr(0, static_cast<size_t>(m_caret)));
+    if (caretX - m_scrollX > room)
+        m_scrollX = caretX - room;
+    if (caretX < m_scrollX)
+        m_scrollX = std::max(0, caretX - room / 3); // going left shows some of what comes before
+    m_scrollX = std::clamp(m_scrollX, 0, std::max(0, widthOf(s) - room));
+}
+
+// One line of text from byte `first` at (x, y); the part of the selection it holds, while the edit has the focus,
+// in the highlight colours.
+void Edit::paintLine(Dc& dc, int32_t x, int32_t y, size_t first, std::string_view line)
+{
+    dc.textOut(x, y, line);
+    if (ui().focus() != hwnd())
+        return;
+    const auto lineStart = static_cast<int32_t>(first);
+    const int32_t from = std::clamp(m_selStart - lineStart, 0, static_cast<int32_t>(line.size()));
+    const int32_t to = std::clamp(m_selEnd - lineStart, 0, static_cast<int32_t>(line.size()));
+    if (from >= to)
+        return;
+    const std::string_view chosen = line.substr(static_cast<size_t>(from), static_cast<size_t>(to - from));
+    const int32_t left = x + static_cast<int32_t>(dc.getTextExtent(line.substr(0, static_cast<size_t>(from))).cx);
+    const Size extent = dc.getTextExtent(chosen);
+    dc.fillRect({left, y, left + static_cast<int32_t>(extent.cx), y + static_cast<int32_t>(extent.cy)},
+                createSolidBrush(getSysColor(COLOR_HIGHLIGHT)));
+    const ColorRef saved = dc.setTextColor(getSysColor(COLOR_HIGHLIGHTTEXT));
+    dc.textOut(left, y, chosen);
+    dc.setTextColor(saved);
+}
+
 void Edit::paint()
 {
     PaintDc dc(*this);
@@ -260,15 +327,27 @@ void Edit::paint()
                    getSysColor(plain ? COLOR_BTNFACE : COLOR_WINDOW));
     if (!isEnabled())
         dc.setTextColor(getSysColor(COLOR_GRAYTEXT));
+    dc.setBkMode(TRANSPARENT);
     const int32_t lineHeight = dc.getTextMetrics().tmHeight;
-    int32_t y = 1;
     const std::string& s = text();
+    clampSelection();
+    if (!isMultiLine())
+        scrollToCaret(dc, std::max(0, static_cast<int32_t>(r.width()) - 5));
+    else
+        m_scrollX = 0;
+    const int32_t saved = dc.saveDc();
+    dc.intersectClipRect(r);
+    int32_t y = 1;
     size_t start = 0;
+    std::optional<Point> caretAt; // where the caret's line shows it; none when that line is below the field
     for (;;) {
         size_t end = isMultiLine() ? s.find_first_of("\r\n", start) : std::string::npos;
         const std::string_view line =
             std::string_view(s).substr(start, end == std::string::npos ? std::string::npos : end - start);
-        dc.textOut(2, y, line);
+        paintLine(dc, 2 - m_scrollX, y, start, line);
+        const auto caretInLine = static_cast<size_t>(m_caret) - start;
+        if (static_cast<size_t>(m_caret) >= start && caretInLine <= line.size())
+            caretAt = Point{2 - m_scrollX + static_cast<int32_t>(dc.getTextExtent(line.substr(0, caretInLine)).cx), y};
         if (end == std::string::npos)
             break;
         start = end + ((s[end] == '\r' && end + 1 < s.size() && s[end + 1] == '\n') ? 2 : 1);
@@ -276,13 +355,10 @@ void Edit::paint()
         if (y > r.b)
             break;
     }
-    if (ui().focus() == hwnd() && !isMultiLine()) {
-        const int32_t x =
-            2 + dc.getTextExtent(std::string_view(s).substr(0, static_cast<size_t>(std::clamp<int32_t>(
-                                                                   m_selEnd, 0, static_cast<int32_t>(s.size())))))
-                    .cx;
-        dc.fillRect({x, 1, x + 1, 1 + lineHeight}, createSolidBrush(getSysColor(COLOR_WINDOWTEXT)));
-    }
+    if (ui().focus() == hwnd() && caretAt)
+        dc.fillRect({caretAt->x, caretAt->y, caretAt->x + 1, caretAt->y + lineHeight},
+                    createSolidBrush(getSysColor(COLOR_WINDOWTEXT)));
+    dc.restoreDc(saved);
     if ((style() & WS_BORDER) != 0)
         drawClientEdge(dc);
 }

@@ -304,9 +304,11 @@ void ListBox::paint()
         dc.setTextColor(
             getSysColor(!isEnabled() ? COLOR_GRAYTEXT : (selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT)));
         dc.textOut(row.l + 2, row.t + 2, m_items.at(i).text);
-        if (focused && i == getCurSel())
-            dc.drawFocusRect(row);
     }
+    // The focus shows on the current row, and on the top row (empty or not) before anything is chosen.
+    const Rect focusRow = getItemRect(getCurSel() >= 0 ? getCurSel() : m_top).intersected(r);
+    if (focused && !focusRow.isEmpty())
+        dc.drawFocusRect(focusRow);
     drawClientEdge(dc);
 }
 

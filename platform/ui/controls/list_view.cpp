@@ -564,6 +564,13 @@ LResult ListView::handle(const Msg& msg)
         syncScrollBar();
         return Control::handle(msg);
     case WM_KEYDOWN: {
+        if (msg.wParam == VK_RETURN) {
+            NMLISTVIEW enter{};
+            enter.hdr.code = NM_RETURN;
+            enter.iItem = getNextSelected();
+            notify(enter.hdr);
+            return 0;
+        }
         const int32_t current = getNextSelected();
         const std::optional<int32_t> next = navigationTarget(
             static_cast<uint32_t>(msg.wParam), current, std::max(1, shownRows() - 1) * perRow(), getItemCount() - 1);
@@ -700,6 +707,7 @@ void ListView::paint()
         }
     }
     const bool focused = ui().focus() == hwnd();
+    bool focusShown = false;
     for (int32_t i = 0; i < getItemCount(); ++i) {
         const Rect bounds = getItemRect(i, LVIR_BOUNDS);
         if (bounds.b <= headerHeight() || bounds.t >= r.b)
@@ -729,8 +737,18 @@ void ListView::paint()
                 x += m_columns[static_cast<size_t>(c)].width;
             }
         }
-        if (focused && (it.state & LVIS_FOCUSED) != 0)
+        if (focused && (it.state & LVIS_FOCUSED) != 0) {
             dc.drawFocusRect(label);
+            focusShown = true;
+        }
+    }
+    // Before any item holds the focus, the first one shows it; an empty list shows it round its rows.
+    if (focused && !focusShown &&
+        std::none_of(m_items.begin(), m_items.end(), [](const Item& it) { return (it.state & LVIS_FOCUSED) != 0; })) {
+        const Rect rows{r.l + 2, headerHeight() + 2, r.r - 2, r.b - 2};
+        const Rect first = getItemCount() > 0 ? getItemRect(0, LVIR_LABEL).intersected(rows) : rows;
+        if (!first.isEmpty())
+            dc.drawFocusRect(first);
     }
     drawClientEdge(dc);
 }

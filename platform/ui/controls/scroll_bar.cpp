@@ -184,6 +184,22 @@ LResult ScrollBar::handle(const Msg& msg)
             invalidate(true);
         return 0;
     }
+    case WM_KEYDOWN: {
+        // A focused bar moves as its arrows and track do.
+        int32_t code = -1;
+        if (msg.wParam == VK_LEFT || msg.wParam == VK_UP)
+            code = SB_LINEUP;
+        else if (msg.wParam == VK_RIGHT || msg.wParam == VK_DOWN)
+            code = SB_LINEDOWN;
+        else if (msg.wParam == VK_PRIOR || msg.wParam == VK_NEXT)
+            code = msg.wParam == VK_PRIOR ? SB_PAGEUP : SB_PAGEDOWN;
+        if (code < 0 || !isEnabled())
+            return 0;
+        notifyScroll(code, 0);
+        if (isAlive(self, this))
+            notifyScroll(SB_ENDSCROLL, 0);
+        return 0;
+    }
     case SBM_SETPOS:
         return setPosition(static_cast<int32_t>(msg.wParam), msg.lParam != 0);
     case SBM_GETPOS:
@@ -200,8 +216,10 @@ void ScrollBar::paint()
 {
     PaintDc dc(*this);
     const bool scrolls = m_info.nMax > m_info.nMin;
-    drawScrollBar(
-        dc, {clientRect(), isVertical(), scrolls ? thumbRect() : Rect{}, m_heldInside ? m_heldArrow : 0, isEnabled()});
+    const Rect thumb = scrolls ? thumbRect() : Rect{};
+    drawScrollBar(dc, {clientRect(), isVertical(), thumb, m_heldInside ? m_heldArrow : 0, isEnabled()});
+    if (ui().focus() == hwnd() && !thumb.isEmpty())
+        dc.drawFocusRect(thumb.inflatedBy(-2, -2));
 }
 
 } // namespace pf

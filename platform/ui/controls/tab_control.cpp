@@ -63,6 +63,31 @@ int32_t TabControl::setCurSel(int32_t index)
     return previous;
 }
 
+bool TabControl::selectAsUser(int32_t index)
+{
+    if (index < 0 || index >= getItemCount() || index == m_curSel)
+        return false;
+    const Hwnd self = hwnd();
+    NMHDR changing{};
+    changing.code = TCN_SELCHANGING;
+    if (notify(changing) != 0 || !isAlive(self, this))
+        return false;
+    setCurSel(index);
+    NMHDR changed{};
+    changed.code = TCN_SELCHANGE;
+    notify(changed);
+    return true;
+}
+
+void TabControl::onKeyDown(uint8_t vk)
+{
+    const int32_t last = getItemCount() - 1;
+    if (vk == VK_LEFT || vk == VK_RIGHT)
+        selectAsUser(std::clamp(m_curSel + (vk == VK_LEFT ? -1 : 1), 0, last));
+    else if (vk == VK_HOME || vk == VK_END)
+        selectAsUser(vk == VK_HOME ? 0 : last);
+}
+
 int32_t TabControl::tabWidth(int32_t index) const
 {
     // Our flat look: text at the fixed six pixels a character, plus margins; a text-free tab keeps a minimum.
@@ -103,20 +128,14 @@ LResult TabControl::handle(const Msg& msg)
         return 0;
     case WM_ERASEBKGND:
         return 1;
-    case WM_LBUTTONDOWN: {
-        const int32_t index = hitTest(pointFromLParam(msg.lParam));
-        if (index < 0 || index == m_curSel)
-            return 0;
-        NMHDR changing{};
-        changing.code = TCN_SELCHANGING;
-        if (notify(changing) != 0 || !isAlive(self, this))
-            return 0;
-        setCurSel(index);
-        NMHDR changed{};
-        changed.code = TCN_SELCHANGE;
-        notify(changed);
+    case WM_LBUTTONDOWN:
+        ui().setFocus(self);
+        if (isAlive(self, this))
+            selectAsUser(hitTest(pointFromLParam(msg.lParam)));
         return 0;
-    }
+    case WM_KEYDOWN:
+        onKeyDown(static_cast<uint8_t>(msg.wParam));
+        return 0;
     case TCM_GETITEMCOUNT:
         return getItemCount();
     case TCM_GETCURSEL:
@@ -138,6 +157,8 @@ void TabControl::paint()
     drawEdge(dc, {r.l, kTabHeight, r.r, r.b}, EdgeKind::kButton);
     dc.setBkMode(TRANSPARENT);
     dc.setTextColor(textColor());
+    if (getItemCount() == 0 && ui().focus() == hwnd())
+        dc.drawFocusRect({r.l + 2, r.t + 2, r.r - 2, kTabHeight - 2}); // tabs yet to come still show the focus
     // The chosen tab last: it stands two pixels wider and taller than its neighbours and overlaps them.
     for (int32_t pass = 0; pass < 2; ++pass) {
         for (int32_t i = 0; i < getItemCount(); ++i) {

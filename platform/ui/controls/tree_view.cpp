@@ -512,6 +512,15 @@ void TreeView::onKey(uint32_t key)
     const Rows& all = rows();
     if (all.empty())
         return;
+    if (key == VK_SPACE && (style() & TVS_CHECKBOXES) != 0) {
+        // The row showing the focus: the selected one, or the top row before anything is selected.
+        const TreeItem item =
+            m_selected != 0 && rowOf(m_selected) >= 0
+                ? m_selected
+                : all[static_cast<size_t>(std::clamp<int32_t>(m_top, 0, static_cast<int32_t>(all.size()) - 1))].first;
+        setCheck(item, !getCheck(item));
+        return;
+    }
     const int32_t last = static_cast<int32_t>(all.size()) - 1;
     // A selection under a closed item moves from the nearest shown ancestor, as a person sees it there.
     TreeItem current = m_selected;
@@ -639,6 +648,12 @@ LResult TreeView::handle(const Msg& msg)
         return 0;
     }
     case WM_KEYDOWN:
+        if (msg.wParam == VK_RETURN) {
+            NMHDR enter{};
+            enter.code = NM_RETURN;
+            notify(enter);
+            return 0;
+        }
         onKey(static_cast<uint32_t>(msg.wParam));
         return 0;
     case WM_LBUTTONUP:
@@ -719,9 +734,11 @@ void TreeView::paint()
         dc.setTextColor(
             getSysColor(selected && focused ? COLOR_HIGHLIGHTTEXT : (isEnabled() ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT)));
         drawText(dc, label.inflatedBy(-2, 0), n.text, 0);
-        if (selected && focused)
-            dc.drawFocusRect(label);
+        if (focused && (selected || (m_selected == 0 && i == m_top)))
+            dc.drawFocusRect(label); // before a selection the top row shows where the keys start
     }
+    if (focused && all.empty())
+        dc.drawFocusRect({r.l + 2, r.t + 2, r.r - 2, r.t + 2 + getItemHeight()}); // where the first row will be
     drawClientEdge(dc);
 }
 

@@ -6,6 +6,7 @@
 #include "platform/ui/controls/button.h"
 #include "platform/ui/controls/combo_box.h"
 #include "platform/ui/controls/edit.h"
+#include "platform/ui/controls/tab_control.h"
 #include "platform/ui/providers/providers.h"
 
 #include <algorithm>
@@ -134,17 +135,75 @@ void Dialog::onCancel()
     endDialog(IDCANCEL);
 }
 
-Window* Dialog::nextTabStop(Window* from, bool backwards) const
+namespace {
+
+bool isShownAndEnabled(const Window& w)
+{
+    return (w.style() & WS_VISIBLE) != 0 && w.isEnabled();
+}
+
+bool isRadio(const Window* w)
+{
+    const auto* button = dynamic_cast<const Button*>(w);
+    return button != nullptr && button->isRadio();
+}
+
+// A radio group is one stop, entered at its checked button; the member with the tab stop when none is checked.
+Window* radioGroupStop(Window& member)
+{
+    for (Window* w : groupOf(member)) {
+        auto* radio = dynamic_cast<Button*>(w);
+        if (radio != nullptr && radio->isRadio() && radio->getCheck() == BST_CHECKED && isShownAndEnabled(*radio))
+            return radio;
+    }
+    return &member;
+}
+
+// The tab stops under parent in tab order. A page, or a control made of controls, offers the stops inside it in its
+// own place, so that every control a person sees in the dialog is reached whatever window holds it.
+void collectTabStops(const Window& parent, std::vector<Window*>& out)
+{
+    for (const Hwnd h : parent.children()) {
+        Window* w = ui().window(h);
+        if (w == nullptr || !isShownAndEnabled(*w))
+            continue;
+        const size_t before = out.size();
+        collectTabStops(*w, out);
+        if (out.size() != before || (w->style() & WS_TABSTOP) == 0)
+            continue;
+        out.push_back(isRadio(w) ? radioGroupStop(*w) : w);
+    }
+}
+
+// Whether `stop` is where `focus` stands in the tab order: the stop itself, a part of it (a combo box's edit), or
+// another button of its radio group.
+bool standsAt(const Window* stop, Window* focus)
+{
+    if (stop == focus || focus->isDescendantOf(stop))
+        return true;
+    if (!isRadio(stop) || !isRadio(focus))
+        return false;
+    const std::vector<Window*> group = groupOf(*focus);
+    return std::find(group.begin(), group.end(), stop) != group.end();
+}
+
+} // namespace
+
+std::vector<Window*> Dialog::tabStops() const
 {
     std::vector<Window*> stops;
-    for (const Hwnd h : children()) {
-        Window* w = ui().window(h);
-        if (w != nullptr && (w->style() & WS_TABSTOP) != 0 && (w->style() & WS_VISIBLE) != 0 && w->isEnabled())
-            stops.push_back(w);
-    }
+    collectTabStops(*this, stops);
+    return stops;
+}
+
+Window* Dialog::nextTabStop(Window* from, bool backwards) const
+{
+    const std::vector<Window*> stops = tabStops();
     if (stops.empty())
         return nullptr;
-    const auto at = std::find(stops.begin(), stops.end(), from);
+    const auto at = from == nullptr ? stops.end()
+                                    : std::find_if(stops.begin(), stops.end(),
+                                                   [from](const Window* stop) { return standsAt(stop, from); });
     if (at == stops.end())
         return backwards ? stops.back() : stops.front();
     const size_t i = static_cast<size_t>(at - stops.begin());
@@ -176,13 +235,78 @@ bool Dialog::isWantReturnEdit(const Window* w) const
            (w->style() & (ES_MULTILINE | ES_WANTRETURN)) == (ES_MULTILINE | ES_WANTRETURN);
 }
 
+bool Dialog::isOutermostDialog() const
+{
+    for (const Window* p = parent(); p != nullptr; p = p->parent())
+        if (dynamic_cast<const Dialog*>(p) != nullptr)
+            return false;
+    return true;
+}
+
+void Dialog::tabFrom(Window* focus, bool backwards)
+{
+    Window* next = nextTabStop(focus != nullptr && focus->isDescendantOf(this) ? focus : nullptr, backwards);
+    if (next == nullptr)
+        return;
+    const Hwnd nextHwnd = next->hwnd();
+    gotoControl(next);
+    if (ui().window(nextHwnd) == next)
+        showControl(*next);
+}
+
+TabControl* Dialog::pageTabs() const
+{
+    std::vector<const Window*> pending{this};
+    while (!pending.empty()) {
+        const Window* w = pending.back();
+        pending.pop_back();
+        const std::vector<Hwnd>& kids = w->children();
+        for (auto it = kids.rbegin(); it != kids.rend(); ++it) {
+            Window* kid = ui().window(*it);
+            if (kid == nullptr || !isShownAndEnabled(*kid))
+                continue;
+            if (auto* tabs = dynamic_cast<TabControl*>(kid); tabs != nullptr && tabs->getItemCount() > 1)
+                return tabs;
+            pending.push_back(kid);
+        }
+    }
+    return nullptr;
+}
+
+bool Dialog::turnPage(bool backwards)
+{
+    TabControl* tabs = pageTabs();
+    if (tabs == nullptr)
+        return false;
+    const Hwnd tabsHwnd = tabs->hwnd();
+    const int32_t count = tabs->getItemCount();
+    tabs->selectAsUser((tabs->getCurSel() + (backwards ? count - 1 : 1)) % count);
+    // A focus left on the page that went away would take keys unseen: it moves to the tabs.
+    Window* focus = ui().window(ui().focus());
+    if (ui().window(tabsHwnd) == tabs && (focus == nullptr || !focus->isVisible()))
+        ui().setFocus(tabsHwnd);
+    return true;
+}
+
+// The outermost dialog takes the keys of the pages inside it. A page in a window of another kind (a panel of a
+// frame) walks its own controls with Tab, and leaves Enter and Esc to the window that holds it.
 bool Dialog::preTranslateMessage(const Msg& msg)
 {
-    if ((style() & WS_CHILD) != 0 || (msg.message != WM_KEYDOWN && msg.message != WM_CHAR))
+    if ((msg.message != WM_KEYDOWN && msg.message != WM_CHAR) || !isOutermostDialog())
         return false;
+    const bool page = (style() & WS_CHILD) != 0;
     Window* focus = ui().window(ui().focus());
     if (msg.message == WM_CHAR)
-        return (msg.wParam == '\r' && !isWantReturnEdit(focus)) || msg.wParam == 27 || msg.wParam == '\t';
+        return msg.wParam == '\t' || (!page && ((msg.wParam == '\r' && !isWantReturnEdit(focus)) || msg.wParam == 27));
+    if (msg.wParam == VK_TAB) {
+        // Ctrl+Tab in a panel without tabs is the frame's, which brings another child window forward.
+        if (ui().getKeyState(VK_CONTROL) < 0)
+            return turnPage(ui().getKeyState(VK_SHIFT) < 0) || !page;
+        tabFrom(focus, ui().getKeyState(VK_SHIFT) < 0);
+        return true;
+    }
+    if (page)
+        return false;
     switch (msg.wParam) {
     case VK_RETURN: {
         if (isWantReturnEdit(focus))
@@ -202,13 +326,6 @@ bool Dialog::preTranslateMessage(const Msg& msg)
         // A modeless window without a Cancel button that Cancel left open closes as by its close box.
         if (cancel == nullptr && !modal && ui().window(self) == this && isVisible())
             send(WM_CLOSE);
-        return true;
-    }
-    case VK_TAB: {
-        Window* next =
-            nextTabStop(focus != nullptr && focus->parent() == this ? focus : nullptr, ui().getKeyState(VK_SHIFT) < 0);
-        if (next != nullptr)
-            gotoControl(next);
         return true;
     }
     default:

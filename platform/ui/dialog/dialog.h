@@ -6,15 +6,19 @@
 // without ending the dialog ends it as IDCANCEL and is reported as a strict failure, so nothing hangs.
 //
 // Keys: Enter presses the default push button (BS_DEFPUSHBUTTON, else IDOK) unless the focus is a multi-line
-// ES_WANTRETURN edit; Esc is IDCANCEL; Tab moves between WS_TABSTOP controls.
+// ES_WANTRETURN edit; Esc is IDCANCEL; Tab and Shift+Tab walk the tab order (tabStops); Ctrl+Tab and Ctrl+Shift+Tab
+// turn the pages of the dialog's tab control (pageTabs) as a click on the next or previous tab does.
 #include "platform/ui/core/resources.h"
 #include "platform/ui/core/ui.h"
 #include "platform/ui/core/window.h"
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace pf {
+
+class TabControl;
 
 class Dialog : public Window {
 public:
@@ -40,6 +44,10 @@ public:
 
     bool updateData(bool save);        // runs doDataExchange
     void gotoControl(Window* control); // focus, and the text of an edit selected
+    // The tab order: every shown, enabled WS_TABSTOP control of the dialog and of the pages and controls made of
+    // controls inside it, in table order with each page's stops in its place; a radio group is one stop, its checked
+    // button. from may be any window of the dialog (a part of a stop, another button of a group); null: the ends.
+    std::vector<Window*> tabStops() const;
     Window* nextTabStop(Window* from, bool backwards) const;
     Window* defaultButton() const;
 
@@ -57,10 +65,16 @@ protected:
     virtual void onOK();                         // updateData(true), then endDialog(IDOK)
     virtual void onCancel();                     // endDialog(IDCANCEL)
     virtual void doDataExchange() {}
+    // Tab brought the focus to control; a dialog that scrolls its controls brings it into view.
+    virtual void showControl(Window& control) { (void)control; }
 
 private:
     bool build(const DialogTemplate& tpl, Window* parent, bool showWhenVisible);
     bool isWantReturnEdit(const Window* w) const;
+    bool isOutermostDialog() const; // a page inside another dialog leaves its keys to that one
+    void tabFrom(Window* focus, bool backwards);
+    TabControl* pageTabs() const;  // the first shown tab control of more than one page, in tree order
+    bool turnPage(bool backwards); // false when there are no pages to turn
 
     int32_t m_idd = 0;
     bool m_modal = false;

@@ -1,5 +1,7 @@
 #include "platform/ui/frame/frame_window.h"
 
+#include <algorithm>
+
 #include "platform/base/user_constants.h"
 #include "platform/gfx/edge.h"
 #include "platform/gfx/frame_control.h"
@@ -381,8 +383,75 @@ bool FrameWindow::routeCommand(uint32_t id, uint32_t code)
     return ui().window(self) == this && m_dockSite != nullptr && m_dockSite->dockCommand(id);
 }
 
+namespace {
+
+constexpr WParam kKeyF6 = VK_F1 + 5; // VK_F6
+
+// Where the keys start in a pane: its first shown, enabled control with a tab stop; the pane itself when it has none.
+Window* firstTabStopIn(Window& pane)
+{
+    for (const Hwnd h : pane.children()) {
+        Window* w = ui().window(h);
+        if (w == nullptr || (w->style() & WS_VISIBLE) == 0 || !w->isEnabled())
+            continue;
+        if ((w->style() & WS_TABSTOP) != 0)
+            return w;
+        if (Window* inner = firstTabStopIn(*w); inner != w)
+            return inner;
+    }
+    return &pane;
+}
+
+} // namespace
+
+void FrameWindow::focusPane(Window& pane)
+{
+    if (auto* child = dynamic_cast<MdiChild*>(&pane)) {
+        child->activate();
+        Window* view = child->view();
+        ui().setFocus(view != nullptr ? view->hwnd() : child->hwnd());
+        return;
+    }
+    const Hwnd target = firstTabStopIn(pane)->hwnd();
+    if (Window* top = pane.topLevel(); top != nullptr && top->hwnd() != ui().activeWindow())
+        ui().activate(top->hwnd()); // a floating panel
+    ui().setFocus(target);
+}
+
+bool FrameWindow::paneKey(const Msg& msg)
+{
+    if (msg.message != WM_KEYDOWN || msg.wParam != kKeyF6 || ui().getKeyState(VK_CONTROL) < 0 ||
+        ui().getKeyState(VK_MENU) < 0)
+        return false;
+    std::vector<Window*> panes = m_dockSite != nullptr ? m_dockSite->panes() : std::vector<Window*>{};
+    // Then the child windows (an event map, a 3D view), the active one first, as they lie from the top.
+    if (MdiClient* client = mdiClient()) {
+        std::vector<MdiChild*> children = client->childFrames();
+        std::reverse(children.begin(), children.end());
+        std::stable_partition(children.begin(), children.end(),
+                              [client](const MdiChild* c) { return c == client->activeChild(); });
+        panes.insert(panes.end(), children.begin(), children.end());
+    }
+    std::erase_if(panes, [](const Window* w) { return w == nullptr || !w->isVisible() || !w->isEnabled(); });
+    if (panes.empty())
+        return true;
+    const Window* focus = ui().window(ui().focus());
+    const auto at = std::find_if(panes.begin(), panes.end(), [focus](const Window* pane) {
+        return focus != nullptr && (focus == pane || focus->isDescendantOf(pane));
+    });
+    const bool back = ui().getKeyState(VK_SHIFT) < 0;
+    const size_t n = panes.size();
+    size_t next = back ? n - 1 : 0;
+    if (at != panes.end())
+        next = (static_cast<size_t>(at - panes.begin()) + (back ? n - 1 : 1)) % n;
+    focusPane(*panes[next]);
+    return true;
+}
+
 bool FrameWindow::translateAccelerator(const Msg& msg)
 {
+    if (paneKey(msg))
+        return true;
     uint16_t command = 0;
     if (msg.message != WM_KEYDOWN || m_barSelected ||
         !matchAccelerator(m_accelerators, static_cast<uint8_t>(msg.wParam), command))

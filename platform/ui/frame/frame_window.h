@@ -3,6 +3,8 @@
 // WM_SIZE by recalcLayout, which docked panels may override to take edges. Commands from the menu, accelerators
 // and the tool bar go to the active view first, then to its MDI child, then to the frame (handleCommand). A
 // key-down that matches the accelerator table becomes WM_COMMAND(id | 1 << 16, 0) before the focus window sees it.
+// F6 and Shift+F6 move the focus round the dock site's panes and the active child, from the main frame and from the
+// windows it owns (floating panels, editors) alike.
 #include "platform/ui/controls/status_bar.h"
 #include "platform/ui/controls/tool_bar.h"
 #include "platform/ui/core/menu.h"
@@ -22,6 +24,8 @@ public:
     virtual ~DockSite() = default;
     virtual Rect layoutDocked(const Rect& area) = 0; // places its windows within area; returns what is left
     virtual bool dockCommand(uint32_t id) = 0;       // true when handled
+    // The panes F6 walks, in order, before the child windows: the shown panels, docked or floating.
+    virtual std::vector<Window*> panes() const { return {}; }
 };
 
 class MdiClient : public Window {
@@ -69,6 +73,8 @@ protected:
 
 private:
     bool menuBarKey(const Msg& msg); // F10, Alt and Alt+letter, and the keys of the selected bar
+    bool paneKey(const Msg& msg);    // F6 and Shift+F6: the focus to the next or previous pane, round
+    void focusPane(Window& pane);
     void setMenuBarHot(int32_t position, bool selected);
     int32_t menuBarTitleAt(Point screen) const;
 

@@ -12,12 +12,14 @@
 #include <algorithm>
 #include <charconv>
 #include <memory>
+#include <vector>
 
 namespace pf {
 
 namespace {
 
-// A grid of colour swatches; a click selects one and tells the parent with BN_CLICKED.
+// A grid of colour swatches; a click, or an arrow key while it has the focus, selects one and tells the parent with
+// BN_CLICKED.
 class SwatchGrid final : public Window {
 public:
     explicit SwatchGrid(const std::array<ColorRef, 16>& colors) : m_colors(colors) {}
@@ -43,21 +45,53 @@ public:
             return 0;
         }
         if (msg.message == WM_LBUTTONDOWN) {
+            const Hwnd self = hwnd();
+            ui().setFocus(self);
             const Point p = pointFromLParam(msg.lParam);
-            for (int32_t i = 0; i < 16; ++i)
+            for (int32_t i = 0; i < 16 && ui().window(self) == this; ++i)
                 if (swatchRect(i).contains(p)) {
-                    select(i);
-                    if (Window* parentWindow = parent())
-                        parentWindow->send(WM_COMMAND, makeWParam(static_cast<uint16_t>(id()), BN_CLICKED),
-                                           static_cast<LParam>(hwnd()));
+                    choose(i);
                     return 0;
                 }
+            return 0;
+        }
+        if (msg.message == WM_KEYDOWN) {
+            moveByKey(static_cast<uint8_t>(msg.wParam));
+            return 0;
+        }
+        if (msg.message == WM_SETFOCUS || msg.message == WM_KILLFOCUS) {
+            invalidate(false);
             return 0;
         }
         return Window::handle(msg);
     }
 
 private:
+    void choose(int32_t index)
+    {
+        select(index);
+        if (Window* parentWindow = parent())
+            parentWindow->send(WM_COMMAND, makeWParam(static_cast<uint16_t>(id()), BN_CLICKED),
+                               static_cast<LParam>(hwnd()));
+    }
+
+    // The arrows walk the rows and columns, stopping at the edges; the first arrow chooses the first swatch.
+    void moveByKey(uint8_t vk)
+    {
+        const int32_t at = std::max(0, m_selected);
+        int32_t column = at % kSwatchColumns;
+        int32_t row = at / kSwatchColumns;
+        if (vk == VK_LEFT || vk == VK_RIGHT)
+            column = std::clamp(column + (vk == VK_LEFT ? -1 : 1), 0, kSwatchColumns - 1);
+        else if (vk == VK_UP || vk == VK_DOWN)
+            row = std::clamp(row + (vk == VK_UP ? -1 : 1), 0, 16 / kSwatchColumns - 1);
+        else
+            return;
+        const int32_t next = m_selected < 0 ? 0 : row * kSwatchColumns + column;
+        if (next != m_selected)
+            choose(next);
+    }
+
     void paint()
     {
         PaintDc dc(*this);
@@ -69,6 +103,8 @@ private:
             if (i == m_selected)
                 dc.draw3dRect({r.l + 1, r.t + 1, r.r - 1, r.b - 1}, rgb(0, 0, 0), rgb(0, 0, 0));
         }
+        if (ui().focus() == hwnd())
+            dc.drawFocusRect(swatchRect(std::max(0, m_selected)).inflatedBy(1, 1).intersected(clientRect()));
     }
 
     const std::array<ColorRef, 16>& m_colors; // the dialog's or the basic ones, outliving the grid's window
@@ -125,10 +161,15 @@ protected:
     {
         const int32_t gridWidth = kSwatchColumns * (kSwatchWidth + kSwatchGap);
         const int32_t gridHeight = 2 * (kSwatchHeight + kSwatchGap);
-        m_basic.create({"window", "", WS_CHILD | WS_VISIBLE, 0, Rect::fromXywh(10, 28, gridWidth, gridHeight), hwnd(),
-                        kColorBasicGridId});
-        m_customGrid.create({"window", "", WS_CHILD | WS_VISIBLE, 0, Rect::fromXywh(10, 102, gridWidth, gridHeight),
-                             hwnd(), kColorCustomGridId});
+        const std::vector<Hwnd> templateControls = children();
+        m_basic.create({"window", "", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0,
+                        Rect::fromXywh(10, 28, gridWidth, gridHeight), hwnd(), kColorBasicGridId});
+        m_customGrid.create({"window", "", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0,
+                             Rect::fromXywh(10, 102, gridWidth, gridHeight), hwnd(), kColorCustomGridId});
+        // The grids come first in the tab order, as they stand first on the screen: the rest go above them.
+        for (const Hwnd h : templateControls)
+            if (Window* w = ui().window(h))
+                w->setPos(HWND_TOP, {}, SWP_NOMOVE | SWP_NOSIZE);
         m_preview.create({"window", "", WS_CHILD | WS_VISIBLE, 0, {240, 10, 420, 84}, hwnd(), kColorPreviewId});
         for (int32_t i = 0; i < 3; ++i)
             item<Trackbar>(kColorTrackFirstId + i)->setRange(0, 255);

@@ -26,17 +26,18 @@ DialogTemplate fileDialogTemplate(const std::string& caption, bool save, bool fo
     tpl.caption = caption;
     tpl.size = {460, 330};
     tpl.style = WS_POPUP | WS_CAPTION;
+    // The tab order starts where a person types: the name, its button, the type and Cancel, then the folder above.
     tpl.controls = {
-        {"static", -1, {10, 12, 70, 28}, SS_LEFT, "Look in:"},
-        {"edit", kFileFolderEditId, {75, 10, 400, 32}, WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, ""},
-        {"button", kFileUpButtonId, {405, 10, 450, 32}, WS_TABSTOP, "Up"},
-        {"listbox", kFileListId, {10, 40, 450, 230}, WS_BORDER | WS_TABSTOP | LBS_NOTIFY, ""},
         {"static", -1, {10, 242, 90, 258}, SS_LEFT, folders ? "Folder:" : "File name:"},
         {"edit", kFileNameEditId, {95, 240, 360, 262}, WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, ""},
         {"button", IDOK, {370, 240, 450, 264}, WS_TABSTOP | BS_DEFPUSHBUTTON, save ? "Save" : "Open"},
         {"static", -1, {10, 276, 90, 292}, SS_LEFT, "Files of type:"},
         {"combobox", kFileFilterComboId, {95, 272, 360, 294}, WS_TABSTOP | CBS_DROPDOWNLIST, ""},
         {"button", IDCANCEL, {370, 272, 450, 296}, WS_TABSTOP, "Cancel"},
+        {"static", -1, {10, 12, 70, 28}, SS_LEFT, "Look in:"},
+        {"edit", kFileFolderEditId, {75, 10, 400, 32}, WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, ""},
+        {"button", kFileUpButtonId, {405, 10, 450, 32}, WS_TABSTOP, "Up"},
+        {"listbox", kFileListId, {10, 40, 450, 230}, WS_BORDER | WS_TABSTOP | LBS_NOTIFY, ""},
     };
     return tpl;
 }

@@ -65,6 +65,44 @@ TEST_F(ListControls, ComboOpenListTakesArrowsAndEnterOrEscCloseItWithoutReaching
     EXPECT_EQ(combo.getCurSel(), 2);
 }
 
+// The tabs turn from the keyboard as by a click: Left and Right on the focused tabs, Ctrl+Tab and Ctrl+Shift+Tab from
+// anywhere in the dialog, round the ends; a refusal keeps the page.
+TEST_F(ListControls, TabsTurnByArrowsOnTheTabsAndCtrlTabAnywhere)
+{
+    auto& tabs = control<TabControl>(kTab);
+    for (const char* name : {"One", "Two", "Three"})
+        tabs.insertItem(-1, name);
+    bool refuse = false;
+    host.hook = [&](const Msg& m) -> std::optional<LResult> {
+        if (m.message == WM_NOTIFY && notifyRecord<NMHDR>(m.lParam)->code == TCN_SELCHANGING)
+            return refuse ? 1 : 0;
+        return std::nullopt;
+    };
+    watch();
+    ui().setFocus(tabs.hwnd());
+    sim().keyPress(VK_RIGHT);
+    EXPECT_EQ(tabs.getCurSel(), 1);
+    EXPECT_EQ(spy->codes(WM_NOTIFY), (std::vector<int32_t>{TCN_SELCHANGING, TCN_SELCHANGE}));
+    sim().keyPress(VK_LEFT);
+    sim().keyPress(VK_LEFT);
+    EXPECT_EQ(tabs.getCurSel(), 0);
+
+    ui().setFocus(control<Edit>(kEdit).hwnd());
+    sim().keyChord(VK_CONTROL, VK_TAB);
+    EXPECT_EQ(tabs.getCurSel(), 1);
+    sim().keyDown(VK_CONTROL);
+    sim().keyDown(VK_SHIFT);
+    sim().keyPress(VK_TAB);
+    sim().keyPress(VK_TAB);
+    sim().keyUp(VK_SHIFT);
+    sim().keyUp(VK_CONTROL);
+    EXPECT_EQ(tabs.getCurSel(), 2) << "back round the first page";
+    EXPECT_EQ(ui().focus(), control<Edit>(kEdit).hwnd()) << "the focus stays where it was shown";
+    refuse = true;
+    sim().keyChord(VK_CONTROL, VK_TAB);
+    EXPECT_EQ(tabs.getCurSel(), 2);
+}
+
 TEST_F(ListControls, SortedInsertIsCaseInsensitiveAfterEqualItems)
 {
     ComboBox& combo = control<ComboBox>(kSortedCombo);
@@ -431,6 +469,17 @@ TEST_F(ListControls, TreeCheckBoxesToggleOnTheStateIcon)
     info.pt = {label.l + 2, label.t + 8};
     tree.hitTest(info);
     EXPECT_EQ(info.flags, TVHT_ONITEMLABEL);
+
+    // Space toggles the check of the row with the focus: the top one before anything is selected.
+    const TreeItem second = tree.insertItem(TVI_ROOT, TVI_LAST, "and me");
+    ui().setFocus(tree.hwnd());
+    sim().keyPress(VK_SPACE);
+    EXPECT_FALSE(tree.getCheck(item));
+    sim().keyPress(VK_DOWN);
+    sim().keyPress(VK_DOWN);
+    sim().keyPress(VK_SPACE);
+    EXPECT_TRUE(tree.getCheck(second));
+    EXPECT_FALSE(tree.getCheck(item));
 }
 
 TEST_F(ListControls, TreeButtonExpandsWithItemExpanded)

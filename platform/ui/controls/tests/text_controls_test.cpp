@@ -46,6 +46,70 @@ TEST_F(TextControls, EachUserEditSendsExactlyOneEnChange)
     EXPECT_EQ(spy->count(WM_COMMAND), 4u);
 }
 
+// Tab into a field selects its text and shows it selected; Shift with the caret keys moves one end of the selection,
+// the Ctrl keys copy, cut, paste and select all, and a text longer than the field scrolls to keep the caret in view.
+TEST_F(TextControls, ASelectionIsShownMovedByShiftAndCutCopiedAndPasted)
+{
+    Edit& edit = control<Edit>(kEdit);
+    const auto highlighted = [&] {
+        sim().pump();
+        int64_t n = 0;
+        const Rect r = edit.clientRect();
+        for (int32_t y = r.t; y < r.b; ++y)
+            for (int32_t x = r.l; x < r.r; ++x)
+                n += screenPixel(edit.clientToScreen({x, y})) == pixelFromColorRef(getSysColor(COLOR_HIGHLIGHT));
+        return n;
+    };
+    sim().click(control<Edit>(kMultiEdit));
+    sim().keyDown(VK_SHIFT);
+    sim().keyPress(VK_TAB);
+    EXPECT_EQ(ui().focus(), edit.hwnd());
+    EXPECT_EQ(edit.getSel(), (std::pair<int32_t, int32_t>{0, 5}));
+    EXPECT_GT(highlighted(), 50) << "the selection Tab made is seen";
+    sim().keyPress(VK_LEFT);
+    sim().keyUp(VK_SHIFT);
+    EXPECT_EQ(edit.getSel(), (std::pair<int32_t, int32_t>{0, 4})) << "Shift+Left takes the caret back from the end";
+    sim().keyPress(VK_END);
+    sim().keyDown(VK_SHIFT);
+    sim().keyPress(VK_HOME);
+    EXPECT_EQ(edit.getSel(), (std::pair<int32_t, int32_t>{0, 5}));
+    sim().keyPress(VK_RIGHT);
+    sim().keyUp(VK_SHIFT);
+    EXPECT_EQ(edit.getSel(), (std::pair<int32_t, int32_t>{1, 5}));
+    sim().keyChord(VK_CONTROL, 'X');
+    EXPECT_EQ(edit.text(), "s");
+    EXPECT_EQ(highlighted(), 0);
+    sim().keyPress(VK_HOME);
+    sim().keyChord(VK_CONTROL, 'V');
+    EXPECT_EQ(edit.text(), "tarts");
+    sim().keyDown(VK_SHIFT);
+    sim().keyPress(VK_END);
+    sim().keyUp(VK_SHIFT);
+    sim().keyChord(VK_CONTROL, 'C');
+    sim().keyChord(VK_CONTROL, 'A');
+    sim().keyChord(VK_CONTROL, 'V');
+    EXPECT_EQ(edit.text(), "s");
+
+    // The field is 140 pixels wide: what is typed at its end stays in view, and Home brings the start back.
+    edit.setText("");
+    sim().typeChars("a" + std::string(60, ' ') + "WWW");
+    sim().pump();
+    const uint32_t ink = pixelFromColorRef(getSysColor(COLOR_WINDOWTEXT));
+    const auto inkAt = [&](int32_t from, int32_t to) {
+        int64_t n = 0;
+        for (int32_t y = 2; y < 18; ++y)
+            for (int32_t x = from; x < to; ++x)
+                n += screenPixel(edit.clientToScreen({x, y})) == ink;
+        return n;
+    };
+    EXPECT_GT(inkAt(90, 136), 20) << "the end of the text, where the caret is";
+    EXPECT_GT(edit.horizontalScroll(), 0);
+    sim().keyPress(VK_HOME);
+    sim().pump();
+    EXPECT_EQ(edit.horizontalScroll(), 0);
+    EXPECT_EQ(inkAt(90, 136), 0) << "the spaces in the middle";
+}
+
 TEST_F(TextControls, LimitTextLimitsTheUserOnlyInBytes)
 {
     Edit& edit = control<Edit>(kEdit);

@@ -226,6 +226,79 @@ TEST_F(Dialogs, TabMovesBetweenTabStops)
     d.destroy();
 }
 
+// A page made inside the dialog, and a control made of controls on it, offer their own stops in their places; a
+// radio group is one stop, entered at its checked button, whose arrows move the choice round the group.
+TEST_F(Dialogs, TabWalksThePagesInsideAndEntersARadioGroupAtItsChoice)
+{
+    registerTemplate({9020,
+                      "Outer",
+                      {300, 200},
+                      WS_POPUP | WS_CAPTION,
+                      {
+                          {"edit", 1, {10, 10, 100, 30}, WS_TABSTOP | WS_BORDER, ""},
+                          {"button", 102, {10, 40, 100, 56}, WS_GROUP | WS_TABSTOP | BS_AUTORADIOBUTTON, "a"},
+                          {"button", 103, {10, 60, 100, 76}, BS_AUTORADIOBUTTON, "b"},
+                          {"button", 104, {10, 80, 100, 96}, BS_AUTORADIOBUTTON, "c"},
+                          {"button", IDOK, {10, 170, 90, 192}, WS_GROUP | WS_TABSTOP, "OK"},
+                      }});
+    registerTemplate({9021,
+                      "",
+                      {150, 100},
+                      WS_CHILD,
+                      {
+                          {"edit", 10, {10, 10, 140, 30}, WS_TABSTOP | WS_BORDER, ""},
+                          {"window", 11, {10, 40, 140, 60}, WS_TABSTOP, ""},
+                          {"button", 12, {10, 70, 140, 90}, WS_TABSTOP | WS_DISABLED, "off"},
+                      }});
+    class Outer : public Dialog {
+    public:
+        Dialog page;
+        Window* inner = nullptr; // the edit inside control 11, owned by the layer
+
+    protected:
+        bool onInitDialog() override
+        {
+            page.create(9021, this);
+            page.move(Rect::fromXywh(140, 10, 150, 100));
+            page.show(SW_SHOW);
+            inner = pf::ui().createWindow(
+                {"edit", "", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0, {0, 0, 130, 20}, page.child(11)->hwnd(), 1});
+            return true;
+        }
+    } d;
+    ASSERT_TRUE(d.create(9020, &owner));
+    d.show(SW_SHOW);
+    d.item<Button>(103)->setCheck(BST_CHECKED);
+    const auto walk = [&](bool backwards) {
+        std::vector<int32_t> ids;
+        for (int i = 0; i < 5; ++i) {
+            if (backwards)
+                sim().keyDown(VK_SHIFT);
+            sim().keyPress(VK_TAB);
+            if (backwards)
+                sim().keyUp(VK_SHIFT);
+            Window* focus = ui().window(ui().focus());
+            ids.push_back(focus == nullptr ? -1 : focus == d.inner ? 20 : focus->id());
+        }
+        return ids;
+    };
+    ASSERT_EQ(ui().focus(), d.child(1)->hwnd());
+    EXPECT_EQ(walk(false), (std::vector<int32_t>{103, IDOK, 10, 20, 1}));
+    EXPECT_EQ(walk(true), (std::vector<int32_t>{20, 10, IDOK, 103, 1}));
+
+    ui().setFocus(d.child(103)->hwnd());
+    sim().keyPress(VK_DOWN);
+    EXPECT_EQ(ui().focus(), d.child(104)->hwnd());
+    EXPECT_EQ(d.item<Button>(104)->getCheck(), BST_CHECKED);
+    EXPECT_EQ(d.item<Button>(103)->getCheck(), BST_UNCHECKED);
+    sim().keyPress(VK_RIGHT);
+    EXPECT_EQ(ui().focus(), d.child(102)->hwnd()) << "round the end of the group";
+    sim().keyPress(VK_UP);
+    EXPECT_EQ(d.item<Button>(104)->getCheck(), BST_CHECKED);
+    EXPECT_EQ(d.item<Button>(102)->getCheck(), BST_UNCHECKED);
+    d.destroy();
+}
+
 TEST_F(Dialogs, RadioExchangeReadsTheCheckedOneOfTheGroup)
 {
     registerTemplate({9010,

@@ -279,6 +279,28 @@ TEST_F(LiveFileDialogTest, TypingAtOnceNamesTheFileAndEnterTakesIt)
     EXPECT_EQ(*answer, std::vector<std::string>{(folder / "typed.vtn").string()});
 }
 
+// Tab goes where a person types first: the name, its button, the type and Cancel, then the folder, Up and the list.
+TEST_F(LiveFileDialogTest, TabTakesTheNameFirstThenTheFolder)
+{
+    const auto answer = openAndAct(
+        [&] { return getFileName(request(false, 0)); },
+        [&] {
+            Dialog* d = activeDialog();
+            ASSERT_NE(d, nullptr);
+            EXPECT_EQ(d->nextTabStop(nullptr, false), d->child(kFileNameEditId))
+                << "the first stop, where the focus comes back to the dialog";
+            std::vector<int32_t> ids{ui().window(ui().focus())->id()};
+            for (int i = 0; i < 7; ++i) {
+                sim().keyPress(VK_TAB);
+                ids.push_back(ui().window(ui().focus())->id());
+            }
+            EXPECT_EQ(ids, (std::vector<int32_t>{kFileNameEditId, IDOK, kFileFilterComboId, IDCANCEL, kFileFolderEditId,
+                                                 kFileUpButtonId, kFileListId, kFileNameEditId}));
+            sim().keyPress(VK_ESCAPE);
+        });
+    EXPECT_FALSE(answer.has_value());
+}
+
 TEST_F(LiveFileDialogTest, PickFolderAnswersTheFolderShown)
 {
     const auto answer =
@@ -353,6 +375,27 @@ TEST_F(LiveDialogsTest, ColourFromSwatchTrackbarAndEditWithCustomColoursWrittenB
 }
 
 // ---- font dialogs
+
+// The swatches are the first tab stops, as they stand first on the screen; the arrows choose among them.
+TEST_F(LiveDialogsTest, ColourSwatchesAreChosenByTabAndArrows)
+{
+    std::array<ColorRef, 16> custom;
+    custom.fill(rgb(1, 2, 3));
+    ColorDialogRequest request{owner->hwnd(), rgb(10, 20, 30), CC_RGBINIT, &custom};
+    const auto answer = openAndAct([&] { return chooseColor(request); },
+                                   [&] {
+                                       Dialog* d = activeDialog();
+                                       ASSERT_NE(d, nullptr);
+                                       EXPECT_EQ(ui().focus(), d->child(kColorBasicGridId)->hwnd());
+                                       for (const uint8_t vk : {VK_RIGHT, VK_DOWN, VK_RIGHT})
+                                           sim().keyPress(vk);
+                                       sim().keyPress(VK_TAB);
+                                       EXPECT_EQ(ui().focus(), d->child(kColorCustomGridId)->hwnd());
+                                       sim().keyPress(VK_RETURN);
+                                   });
+    ASSERT_TRUE(answer.has_value());
+    EXPECT_EQ(*answer, basicColors()[9]) << "second row, second column";
+}
 
 TEST_F(LiveDialogsTest, FontAnswersTheLogFontColourAndPointSize)
 {
