@@ -331,8 +331,8 @@ void SWnodemotion::ApplyToNode(SWobjectnode& node)
             reference = entry->frame;
     } else if ((m_optionFlags & kFrameWorld) != 0) {
         // world axes: the identity
-    } else if (m_targetNode != nullptr) {
-        reference = WorldMatrixOf(m_targetNode);
+    } else if (const SWnode* target = GetTargetNode()) {
+        reference = WorldMatrixOf(target);
     } else if ((m_optionFlags & kFrameParent) != 0) {
         reference = ParentFrame(node);
     } else if ((m_optionFlags & kFrameTarget) != 0) {
@@ -385,8 +385,13 @@ void SWnodemotion::GetReferenceMatrix(SWobjectnode& node, SWtimedactionentry& en
         const SWcameranode* const camera = m_world != nullptr ? m_world->GetCurrentViewCamera() : nullptr;
         entry.frame = camera != nullptr ? camera->GetWorldMatrix() : SWmatrix();
     } else if ((m_optionFlags & kFrameTarget) != 0) {
-        entry.frame = m_targetNode != nullptr ? WorldMatrixOf(m_targetNode) : SWmatrix();
+        entry.frame = WorldMatrixOf(GetTargetNode());
     }
+}
+
+void SWnodemotion::SetTargetNode(SWnode* node)
+{
+    m_targetNode = m_world != nullptr ? NodeRef(*m_world, node) : NodeRef();
 }
 
 bool SWnodemotion::SaveNodeRecords(SWchunkstream& out) const
@@ -399,8 +404,8 @@ bool SWnodemotion::SaveNodeRecords(SWchunkstream& out) const
     s.WriteU8(static_cast<uint8_t>(m_optionFlags));
     m_fixedMatrix.Save(s);
     // A bound target is written by its current name, so a renamed target is found again.
-    if (m_targetNode != nullptr && m_targetNode->GetName())
-        s.WriteString(m_targetNode->GetName());
+    if (const SWnode* target = GetTargetNode(); target != nullptr && target->GetName())
+        s.WriteString(target->GetName());
     else
         s.WriteString(m_targetName);
     if (!shared.Finish())
@@ -441,6 +446,6 @@ bool SWnodemotion::LoadNodeRecord(uint32_t tag, SWchunkstream& body)
     SetOptionFlags(flags);
     m_fixedMatrix = fixed;
     m_targetName = std::move(target);
-    m_targetNode = nullptr;
+    m_targetNode.Reset();
     return true;
 }

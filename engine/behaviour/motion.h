@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/behaviour/action_queue_entry.h"
+#include "engine/behaviour/refs.h"
 #include "engine/core/matrix.h"
 
 class SWchunkstream;
@@ -186,8 +187,8 @@ public:
     // Fills entry's frame as the options ask (32 fixed; without 64 nothing; 1 local, 2 parent, 8 camera, 16
     // target); the start handler's bind slot.
     virtual void GetReferenceMatrix(SWobjectnode& node, SWtimedactionentry& entry) const;
-    void SetTargetNode(SWnode* node) { m_targetNode = node; }
-    SWnode* GetTargetNode() const { return m_targetNode; }
+    void SetTargetNode(SWnode* node);                                   // null clears; the name is left as it is
+    SWnode* GetTargetNode() const { return m_targetNode.Get(m_world); } // null when unset or gone from the tree
     void SetTargetNodeName(std::optional<std::string> name) { m_targetName = std::move(name); }
     const std::optional<std::string>& GetTargetNodeName() const { return m_targetName; }
     void BindNode(uint32_t nodeId); // a node this motion moves; once however often it is bound
@@ -220,7 +221,9 @@ protected:
     bool LoadNodeRecord(uint32_t tag, SWchunkstream& body);
 
 private:
-    SWnode* m_targetNode = nullptr; // a node of the world's tree, found at each start
+    // Editors and the start handler bind it, and the node may be deleted at any time after: held by id, so a node
+    // that went reads as none rather than as freed memory.
+    NodeRef m_targetNode;
     std::optional<std::string> m_targetName;
     std::vector<uint32_t> m_boundNodes;
     QueueEntryRef m_holdObject;
