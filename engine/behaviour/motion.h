@@ -69,8 +69,8 @@ public:
     bool IsDone() const { return m_done != 0; }
     void MarkDone() { m_done = 1; } // without the notification Finish may add
     bool IsRunning() const { return m_running != 0; }
-    void SetSound(SWsound* sound) { m_sound = sound; }
-    SWsound* GetSound() const { return m_sound; }
+    void SetSound(SWsound* sound); // a sound of the world's list; null: none
+    SWsound* GetSound() const;     // null when none, or when it has left the world's list since
     void SetSoundName(std::optional<std::string> name) { m_soundName = std::move(name); }
     const std::optional<std::string>& GetSoundName() const { return m_soundName; }
     SWworld* GetWorld() const { return m_world; }
@@ -123,7 +123,10 @@ protected:
     uint8_t m_running = 0;
     uint8_t m_paused = 0;
     uint8_t m_freeRunning = 0;
-    SWsound* m_sound = nullptr; // a sound of the world's list, not owned
+    // A sound of the world's list, not owned. Removing a scene file takes its sounds out of the list while motions
+    // keep theirs: after any deletion the world counts, the sound is looked for in the list again.
+    mutable SWsound* m_sound = nullptr;
+    mutable uint64_t m_soundStamp = 0; // the world's structure generation when m_sound was last found listed
     std::optional<std::string> m_soundName;
     SWworld* m_world; // the owning world; may be null in tests
 
