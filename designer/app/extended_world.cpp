@@ -66,10 +66,8 @@ void RenameIfNamed(std::optional<std::string>& name, std::string_view oldName, c
 // name nodes, a load-world action's parent node and the motions' reference, aim and channel targets.
 void RenameNodeReferences(SWworld& world, std::string_view oldName, const std::string& newName)
 {
+    world.RenameObjectNames(oldName, newName);
     for (SWevent* e = world.GetFirstEvent(); e != nullptr; e = SWevents::GetNextEvent(e)) {
-        for (SWlistnode* n = e->GetObjectList() != nullptr ? e->GetObjectList()->Head() : nullptr; n != nullptr;
-             n = n->Next())
-            RenameIfNamed(static_cast<SWobjectnameentry*>(n)->name, oldName, newName);
         for (SWactionnode* a = e->GetFirstAction(); a != nullptr; a = SWevent::GetNextAction(a)) {
             if (ActionKindNamesNodes(a->GetKindId()))
                 RenameActionArguments(*a, oldName, newName);

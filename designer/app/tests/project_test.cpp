@@ -21,6 +21,7 @@
 #include "designer/app/tests/test_windows.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/action_settings.h"
+#include "engine/behaviour/behaviour_observer.h"
 #include "engine/behaviour/event.h"
 #include "engine/behaviour/expression.h"
 #include "engine/behaviour/expression_list.h"
@@ -312,6 +313,31 @@ TEST_F(Project, RenamesRefuseTakenNamesAndKeepReferencesAndRecords)
     ASSERT_TRUE(project().RemoveSubWorld(entry));
     EXPECT_NE(world().FindTextureByName(firstName), nullptr);
     EXPECT_EQ(world().FindTextureByName("renamed"), nullptr);
+}
+
+// A click event files under the names it lists: renamed with its node, it still fires on a click on the node.
+TEST_F(Project, ARenamedNodeStillFiresTheClickEventsThatListIt)
+{
+    struct Fired : BehaviourObserver {
+        void EventFired(const SWevent& event, const SWinputrecord&) override { events.push_back(&event); }
+        std::vector<const SWevent*> events;
+    } fired;
+    auto* knob = new SWobjectnode;
+    knob->SetName(std::string("knob"));
+    world().AddNode(knob, nullptr);
+    SWevent* click = world().AddEventOfType(5);
+    click->AddObjectName(std::string("knob"));
+    ASSERT_TRUE(world().RenameNode(knob, "knob", "dial"));
+    EXPECT_TRUE(world().CheckEventIndex());
+    BehaviourObserver* const before = world().GetObserver();
+    world().SetObserver(&fired);
+    world().ResetEvents();
+    auto* press = new SWinputrecord(InputKind::kObjectClick, 0, static_cast<SWnode*>(knob));
+    press->SetSecondWord(2); // the left button
+    world().GetDispatchQueue().Push(press);
+    world().ProcessEvents();
+    world().SetObserver(before);
+    EXPECT_EQ(fired.events, std::vector<const SWevent*>{click});
 }
 
 // The replacement is announced while the old texture lives, however the world is reached.
