@@ -25,8 +25,10 @@
 #include "engine/behaviour/event.h"
 #include "engine/behaviour/expression.h"
 #include "engine/behaviour/expression_list.h"
+#include "engine/behaviour/generator.h"
 #include "engine/behaviour/property.h"
 #include "engine/behaviour/speech_motion.h"
+#include "engine/behaviour/xyz_motion.h"
 #include "engine/core/buffer.h"
 #include "engine/core/chunk_stream.h"
 #include "engine/core/data_node.h"
@@ -338,6 +340,63 @@ TEST_F(Project, ARenamedNodeStillFiresTheClickEventsThatListIt)
     world().ProcessEvents();
     world().SetObserver(before);
     EXPECT_EQ(fired.events, std::vector<const SWevent*>{click});
+}
+
+// References by name to a node's variable follow its rename across a save: an expression's text and target and an
+// XYZ motion's property generator, each resolving to the renamed node's variable when read back.
+TEST_F(Project, ARenamedNodesVariablesAreStillNamedByEveryReference)
+{
+    auto* knob = new SWobjectnode;
+    knob->SetName(std::string("knob"));
+    world().AddNode(knob, nullptr);
+    auto level = std::make_unique<SWproperty>(kTypeFloat);
+    level->SetName(std::string("level"));
+    knob->AddVariable(std::move(level));
+    SWexpressionentry* entry = SWexpressionlist::Of(world()).Add(std::make_unique<SWexpression>(&world()));
+    entry->GetExpression()->SetName(std::string("twice"));
+    entry->GetExpression()->SetText(std::string("knob.level*2+(NODE:knob.level)"));
+    entry->GetExpression()->SetTargetText(std::string("NODE:knob.level"));
+    SWevent* event = world().NewEvent();
+    auto* xyz =
+        dynamic_cast<SWxyzmotion*>(event->CreateAction(world().GetActionCategories().FindKind(41))->GetMotion());
+    ASSERT_NE(xyz, nullptr);
+    auto generator = std::make_unique<SWpropertygenerator>(&world());
+    generator->SetPropertyName(std::string("NODE:knob.level"));
+    xyz->SetGenerator(std::move(generator), 1);
+    auto* other = new SWobjectnode; // a name that only begins alike stays
+    other->SetName(std::string("knob2"));
+    world().AddNode(other, nullptr);
+    SWexpressionentry* untouched = SWexpressionlist::Of(world()).Add(std::make_unique<SWexpression>(&world()));
+    untouched->GetExpression()->SetText(std::string("knob2.x"));
+
+    ASSERT_TRUE(world().RenameNode(knob, "knob", "dial"));
+    EXPECT_EQ(entry->GetExpression()->GetTargetText(), std::optional<std::string>("NODE:dial.level"));
+    EXPECT_EQ(entry->GetExpression()->GetTargetVariable(), knob->FindVariable("level"));
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(project().WriteBytes(bytes, nullptr));
+    CVTND_Project::LoadResult loaded = CVTND_Project::LoadBytes(bytes, "renamed");
+    ASSERT_TRUE(loaded.ok());
+    SWworld& read = *loaded.world;
+    const SWproperty* dialLevel = read.GetRootNode()->FindByName("dial")->FindVariable("level");
+    ASSERT_NE(dialLevel, nullptr);
+    const auto resolves = [&](const std::optional<std::string>& text) {
+        int code = 0;
+        return text && SWexpression::ResolveVariableReference(&read, *text, code) == dialLevel;
+    };
+    const SWexpressionentry* kept = SWexpressionlist::Of(read).FindByName("twice");
+    ASSERT_NE(kept, nullptr);
+    EXPECT_EQ(kept->GetExpression()->GetText(), std::optional<std::string>("dial.level*2+(NODE:dial.level)"));
+    EXPECT_EQ(read.FindVariableById(kept->GetExpression()->GetTargetVariableId()), dialLevel);
+    const SWxyzmotion* motion = nullptr;
+    for (SWevent* e = read.GetFirstEvent(); e != nullptr; e = SWevents::GetNextEvent(e))
+        for (SWactionnode* a = e->GetFirstAction(); a != nullptr; a = SWevent::GetNextAction(a))
+            if (const auto* m = dynamic_cast<const SWxyzmotion*>(a->GetMotion()))
+                motion = m;
+    ASSERT_NE(motion, nullptr);
+    const auto* sampled = dynamic_cast<const SWpropertygenerator*>(motion->GetGenerator(1));
+    ASSERT_NE(sampled, nullptr);
+    EXPECT_TRUE(resolves(sampled->GetPropertyName()));
+    EXPECT_EQ(untouched->GetExpression()->GetText(), std::optional<std::string>("knob2.x"));
 }
 
 // The replacement is announced while the old texture lives, however the world is reached.
