@@ -17,6 +17,7 @@
 #include "engine/behaviour/expression_list.h"
 #include "engine/behaviour/generator.h"
 #include "engine/behaviour/motion.h"
+#include "engine/behaviour/particle_motion.h"
 #include "engine/behaviour/track_target_motion.h"
 #include "engine/behaviour/xyz_motion.h"
 #include "engine/core/data_node.h"
@@ -26,6 +27,7 @@
 #include "engine/core/scene_import.h"
 #include "engine/core/sub_worlds.h"
 #include "engine/resources/material.h"
+#include "engine/resources/particle_node.h"
 #include "engine/resources/texture.h"
 #include "engine/resources/tooltip.h"
 
@@ -99,7 +101,8 @@ void RenameNodeReferences(SWworld& world, std::string_view oldName, const std::s
 }
 
 // Every reference by name to an object's variables ("NODE:lamp.level", or bare in an expression's text): the
-// expressions' texts and targets, pending watched variables, and the property generators of the XYZ motions. Each
+// expressions' texts and targets, pending watched variables, and the property generators of the XYZ motions and
+// the particle slots. Each
 // holder resolves its new text again, so the value keeps following the variable.
 void RenameVariableReferences(SWworld& world, std::string_view prefix, std::string_view oldName,
                               const std::string& newName)
@@ -119,15 +122,24 @@ void RenameVariableReferences(SWworld& world, std::string_view prefix, std::stri
             }
         }
     }
+    const auto renameGenerator = [&](SWgenerator* generator) {
+        if (auto* sampling = dynamic_cast<SWpropertygenerator*>(generator))
+            if (std::optional<std::string> name = renamed(sampling->GetPropertyName()))
+                sampling->SetPropertyName(std::move(name));
+    };
+    for (SWnode* n = world.GetRootNode(); n != nullptr; n = n->NextInTree(world.GetRootNode())) {
+        const auto* particles = dynamic_cast<const SWparticlenode*>(n->GetGeometry());
+        for (int slot = 0; particles != nullptr && slot < SWparticlenode::kSlotCount; ++slot)
+            if (const auto* held = dynamic_cast<const SWparticlegenerator*>(particles->GetGenerator(slot)))
+                renameGenerator(held->Get());
+    }
     for (SWevent* e = world.GetFirstEvent(); e != nullptr; e = SWevents::GetNextEvent(e)) {
         if (std::optional<std::string> watched = renamed(e->GetWatchedVariableName()))
             e->SetWatchedVariableName(std::move(watched));
         for (SWactionnode* a = e->GetFirstAction(); a != nullptr; a = SWevent::GetNextAction(a)) {
             const auto* xyz = dynamic_cast<const SWxyzmotion*>(a->GetMotion());
             for (int i = 0; xyz != nullptr && i < 3; ++i)
-                if (auto* generator = dynamic_cast<SWpropertygenerator*>(xyz->GetGenerator(i)))
-                    if (std::optional<std::string> name = renamed(generator->GetPropertyName()))
-                        generator->SetPropertyName(std::move(name));
+                renameGenerator(xyz->GetGenerator(i));
         }
     }
 }

@@ -26,6 +26,7 @@
 #include "engine/behaviour/expression.h"
 #include "engine/behaviour/expression_list.h"
 #include "engine/behaviour/generator.h"
+#include "engine/behaviour/particle_motion.h"
 #include "engine/behaviour/property.h"
 #include "engine/behaviour/speech_motion.h"
 #include "engine/behaviour/xyz_motion.h"
@@ -45,6 +46,7 @@
 #include "engine/resources/image32.h"
 #include "engine/resources/material.h"
 #include "engine/resources/mesh_object.h"
+#include "engine/resources/particle_node.h"
 #include "engine/resources/speech_data.h"
 #include "engine/resources/texture.h"
 #include "engine/resources/tooltip.h"
@@ -363,6 +365,14 @@ TEST_F(Project, ARenamedNodesVariablesAreStillNamedByEveryReference)
     auto generator = std::make_unique<SWpropertygenerator>(&world());
     generator->SetPropertyName(std::string("NODE:knob.level"));
     xyz->SetGenerator(std::move(generator), 1);
+    auto* spray = new SWobjectnode;
+    spray->SetName(std::string("spray"));
+    world().AddNode(spray, nullptr);
+    auto* system = world().GetRootObject()->AddGeometry(std::make_unique<SWparticlenode>());
+    spray->SetGeometry(system);
+    auto rate = std::make_unique<SWpropertygenerator>(&world());
+    rate->SetPropertyName(std::string("NODE:knob.level"));
+    static_cast<SWparticlenode*>(system)->SetGenerator(2, std::make_unique<SWparticlegenerator>(std::move(rate)));
     auto* other = new SWobjectnode; // a name that only begins alike stays
     other->SetName(std::string("knob2"));
     world().AddNode(other, nullptr);
@@ -396,6 +406,14 @@ TEST_F(Project, ARenamedNodesVariablesAreStillNamedByEveryReference)
     const auto* sampled = dynamic_cast<const SWpropertygenerator*>(motion->GetGenerator(1));
     ASSERT_NE(sampled, nullptr);
     EXPECT_TRUE(resolves(sampled->GetPropertyName()));
+    const auto* readSystem =
+        dynamic_cast<const SWparticlenode*>(read.GetRootNode()->FindByName("spray")->GetGeometry());
+    ASSERT_NE(readSystem, nullptr);
+    const auto* slot = dynamic_cast<const SWparticlegenerator*>(readSystem->GetGenerator(2));
+    ASSERT_NE(slot, nullptr);
+    const auto* slotSampled = dynamic_cast<const SWpropertygenerator*>(slot->Get());
+    ASSERT_NE(slotSampled, nullptr);
+    EXPECT_TRUE(resolves(slotSampled->GetPropertyName()));
     EXPECT_EQ(untouched->GetExpression()->GetText(), std::optional<std::string>("knob2.x"));
 }
 
