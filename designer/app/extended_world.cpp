@@ -15,8 +15,11 @@
 #include "engine/behaviour/event.h"
 #include "engine/behaviour/expression.h"
 #include "engine/behaviour/expression_list.h"
+#include "engine/behaviour/generator.h"
 #include "engine/behaviour/motion.h"
+#include "engine/behaviour/particle_motion.h"
 #include "engine/behaviour/track_target_motion.h"
+#include "engine/behaviour/xyz_motion.h"
 #include "engine/core/data_node.h"
 #include "engine/core/hotspot.h"
 #include "engine/core/node.h"
@@ -24,6 +27,7 @@
 #include "engine/core/scene_import.h"
 #include "engine/core/sub_worlds.h"
 #include "engine/resources/material.h"
+#include "engine/resources/particle_node.h"
 #include "engine/resources/texture.h"
 #include "engine/resources/tooltip.h"
 
@@ -66,10 +70,8 @@ void RenameIfNamed(std::optional<std::string>& name, std::string_view oldName, c
 // name nodes, a load-world action's parent node and the motions' reference, aim and channel targets.
 void RenameNodeReferences(SWworld& world, std::string_view oldName, const std::string& newName)
 {
+    world.RenameObjectNames(oldName, newName);
     for (SWevent* e = world.GetFirstEvent(); e != nullptr; e = SWevents::GetNextEvent(e)) {
-        for (SWlistnode* n = e->GetObjectList() != nullptr ? e->GetObjectList()->Head() : nullptr; n != nullptr;
-             n = n->Next())
-            RenameIfNamed(static_cast<SWobjectnameentry*>(n)->name, oldName, newName);
         for (SWactionnode* a = e->GetFirstAction(); a != nullptr; a = SWevent::GetNextAction(a)) {
             if (ActionKindNamesNodes(a->GetKindId()))
                 RenameActionArguments(*a, oldName, newName);
@@ -94,6 +96,50 @@ void RenameNodeReferences(SWworld& world, std::string_view oldName, const std::s
                     channels->GetChannel(i).SetTargetName(std::move(target));
                 }
             }
+        }
+    }
+}
+
+// Every reference by name to an object's variables ("NODE:lamp.level", or bare in an expression's text): the
+// expressions' texts and targets, pending watched variables, and the property generators of the XYZ motions and
+// the particle slots. Each
+// holder resolves its new text again, so the value keeps following the variable.
+void RenameVariableReferences(SWworld& world, std::string_view prefix, std::string_view oldName,
+                              const std::string& newName)
+{
+    const auto renamed = [&](const std::optional<std::string>& text) {
+        return text ? SWexpression::RenameObjectInText(*text, prefix, oldName, newName) : std::nullopt;
+    };
+    if (SWexpressionlist* list = SWexpressionlist::Find(world)) {
+        for (const SWlistnode* n = list->Entries().Head(); n != nullptr; n = n->Next()) {
+            SWexpression* expression = static_cast<const SWexpressionentry*>(n)->GetExpression();
+            if (std::optional<std::string> text = renamed(expression->GetText()))
+                expression->SetText(std::move(text));
+            if (std::optional<std::string> target = renamed(expression->GetTargetText())) {
+                SWproperty* const variable = expression->GetTargetVariable(); // the text alone goes unsaved
+                expression->SetTargetText(std::move(target));
+                expression->SetTargetVariable(variable);
+            }
+        }
+    }
+    const auto renameGenerator = [&](SWgenerator* generator) {
+        if (auto* sampling = dynamic_cast<SWpropertygenerator*>(generator))
+            if (std::optional<std::string> name = renamed(sampling->GetPropertyName()))
+                sampling->SetPropertyName(std::move(name));
+    };
+    for (SWnode* n = world.GetRootNode(); n != nullptr; n = n->NextInTree(world.GetRootNode())) {
+        const auto* particles = dynamic_cast<const SWparticlenode*>(n->GetGeometry());
+        for (int slot = 0; particles != nullptr && slot < SWparticlenode::kSlotCount; ++slot)
+            if (const auto* held = dynamic_cast<const SWparticlegenerator*>(particles->GetGenerator(slot)))
+                renameGenerator(held->Get());
+    }
+    for (SWevent* e = world.GetFirstEvent(); e != nullptr; e = SWevents::GetNextEvent(e)) {
+        if (std::optional<std::string> watched = renamed(e->GetWatchedVariableName()))
+            e->SetWatchedVariableName(std::move(watched));
+        for (SWactionnode* a = e->GetFirstAction(); a != nullptr; a = SWevent::GetNextAction(a)) {
+            const auto* xyz = dynamic_cast<const SWxyzmotion*>(a->GetMotion());
+            for (int i = 0; xyz != nullptr && i < 3; ++i)
+                renameGenerator(xyz->GetGenerator(i));
         }
     }
 }
@@ -187,8 +233,10 @@ bool CVTND_ExtendedWorld::RenameNode(SWnode* node, const std::string& oldName, c
         return false;
     const std::optional<std::string> previous = node->GetName();
     node->SetName(newName);
-    if (previous)
+    if (previous) {
         RenameNodeReferences(*this, *previous, newName);
+        RenameVariableReferences(*this, "NODE", *previous, newName);
+    }
     if (m_project != nullptr)
         m_project->RenameMergeEntries(MergedKind::kNode, node, node->GetId(), oldName, newName);
     MarkModified();

@@ -199,6 +199,17 @@ void CVTND_CE_TextureDlg::Show(SWtexture* texture)
         preview->SetImage(texture);
 }
 
+// The texture editor names the texture it replaces aside before the notice goes out, and its copy takes the name:
+// the shown texture is the one replaced when it bore the name, or when it is the one the preview still shows.
+bool CVTND_CE_TextureDlg::IsShownReplaced(const CVTND_Event& event, bool bearsTheName)
+{
+    if (bearsTheName)
+        return true;
+    const auto* preview = item<CVTND_TextureViewer>(kIdPreview);
+    return preview != nullptr && preview->GetMemberAt40() != nullptr &&
+           preview->GetMemberAt40() == event.subject.GetObject();
+}
+
 void CVTND_CE_TextureDlg::OnTextureNotice(const CVTND_Event& event)
 {
     auto* names = item<pf::ComboBox>(kIdNames);
@@ -233,7 +244,7 @@ void CVTND_CE_TextureDlg::OnTextureNotice(const CVTND_Event& event)
         names->insertString(at, *event.secondText);
         if (wasSelected)
             names->setCurSel(at);
-    } else if (event.Is(EventCode::kReplaced) && isCurrent) {
+    } else if (event.Is(EventCode::kReplaced) && IsShownReplaced(event, isCurrent)) {
         if (const auto* replacement = static_cast<const SWtexture*>(event.related[0].GetObject())) {
             CVTND_WorldWriteLock lock(Description().GetWorld());
             Description().SetTextureName(replacement->GetName());

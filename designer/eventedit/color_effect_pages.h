@@ -82,6 +82,7 @@ private:
     void TakeSelection(); // the selected name's texture, or none
     void Show(SWtexture* texture);
     void OnTextureNotice(const CVTND_Event& event);
+    bool IsShownReplaced(const CVTND_Event& event, bool bearsTheName); // event: a replacement notice
 };
 
 // The four procedural pages share their colour buttons, preview and middle colour; each adds its own controls.

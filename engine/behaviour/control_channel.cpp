@@ -49,8 +49,16 @@ bool SWcontrolchannel::SetInputCode(uint8_t code)
 
 void SWcontrolchannel::SetTargetObject(SWnode* node)
 {
-    m_target = node;
+    const SWworld* world = OwnerWorld();
+    if (world == nullptr && node != nullptr)
+        world = node->GetWorld();
+    m_target = world != nullptr ? NodeRef(*world, node) : NodeRef();
     m_targetName = node != nullptr ? node->GetName() : std::nullopt;
+}
+
+SWnode* SWcontrolchannel::GetTargetObject() const
+{
+    return m_target.Get(OwnerWorld());
 }
 
 void SWcontrolchannel::CopyTo(SWcontrolchannel& other) const
@@ -74,6 +82,11 @@ void SWcontrolchannel::CopyTo(SWcontrolchannel& other) const
 float SWcontrolchannel::OwnerTime() const
 {
     return m_owner != nullptr ? m_owner->GetElapsed() : 0.0f;
+}
+
+SWworld* SWcontrolchannel::OwnerWorld() const
+{
+    return m_owner != nullptr ? m_owner->GetWorld() : nullptr;
 }
 
 void SWcontrolchannel::Accumulate(float delta)
@@ -227,7 +240,7 @@ bool SWcontrolchannel::Read(SWchunkstream& body)
         return false;
     const bool sphere = body.Remaining() > 0 ? body.ReadBool() : false;
     m_targetName = std::move(name);
-    m_target = nullptr;
+    m_target.Reset();
     m_code = UsableCode(code);
     m_minimum = minimum;
     m_maximum = maximum;

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/behaviour/refs.h"
 #include "engine/core/matrix.h"
 
 class SWchannelmotion;
@@ -37,7 +38,7 @@ public:
     uint8_t GetInputCode() const { return m_code; }
     bool SetInputCode(uint8_t code);    // false when unchanged; new limits as the code asks; the owner re-sorts
     void SetTargetObject(SWnode* node); // and its name; null clears both
-    SWnode* GetTargetObject() const { return m_target; }
+    SWnode* GetTargetObject() const;    // null when unset, gone from the tree, or without an owner in a world
     const std::optional<std::string>& GetTargetName() const { return m_targetName; }
     void SetTargetName(std::optional<std::string> name) { m_targetName = std::move(name); }
     float GetMinimum() const { return m_minimum; }
@@ -85,10 +86,13 @@ public:
 
 private:
     float OwnerTime() const;
+    SWworld* OwnerWorld() const;
     void Accumulate(float delta);
 
     std::optional<std::string> m_targetName;
-    SWnode* m_target = nullptr; // configuration only, never followed by the steps
+    // Configuration only, never followed by the steps; the editors show it, and its node may be deleted while no
+    // editor is open: held by id and resolved in the owner's world.
+    NodeRef m_target;
     uint8_t m_code = kRotateX;
     float m_value = 0.0f;
     float m_change = 0.0f;

@@ -226,6 +226,21 @@ bool SWevent::RemoveObjectEntry(SWobjectnameentry* entry)
     return true;
 }
 
+bool SWevent::RenameObjectNames(std::string_view oldName, const std::string& newName)
+{
+    bool renamed = false;
+    for (SWlistnode* n = m_objects && HasObjectList() ? m_objects->Head() : nullptr; n != nullptr; n = n->Next()) {
+        auto* entry = static_cast<SWobjectnameentry*>(n);
+        if (entry->name && *entry->name == oldName) {
+            entry->name = newName;
+            renamed = true;
+        }
+    }
+    if (renamed)
+        SelectorsChanged(); // the index files click events under the names they list
+    return renamed;
+}
+
 void SWevent::SetSequenceMode(uint8_t on)
 {
     if (IsClickObjectType(m_type))

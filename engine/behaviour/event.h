@@ -133,8 +133,9 @@ public:
     SWlist* GetObjectList() const;                    // of SWobjectnameentry; null: none, or another type
     void ClearObjectList();                           // deletes the list
     bool RemoveObjectEntry(SWobjectnameentry* entry); // the last one removed deletes the list
-    void SetSequenceMode(uint8_t on);                 // 5-7 only
-    uint8_t GetSequenceMode() const;                  // 0 for other types
+    bool RenameObjectNames(std::string_view oldName, const std::string& newName); // true: one changed; index follows
+    void SetSequenceMode(uint8_t on);                                             // 5-7 only
+    uint8_t GetSequenceMode() const;                                              // 0 for other types
     SWnode* GetLastMatchedNode() const { return m_lastMatched; }
     void SetLastMatchedNode(SWnode* node) { m_lastMatched = node; }
     SWobjectnameentry* GetSequenceCursor() const { return m_cursor; }

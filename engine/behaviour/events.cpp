@@ -185,6 +185,12 @@ void SWevents::RenameEventReferences(std::string_view oldName, std::string_view 
         }
 }
 
+void SWevents::RenameObjectNames(std::string_view oldName, const std::string& newName)
+{
+    for (SWevent* e = GetFirstEvent(); e != nullptr; e = GetNextEvent(e))
+        e->RenameObjectNames(oldName, newName);
+}
+
 void SWevents::ResetEvents()
 {
     const float now = GetCurrentWorldTime();

@@ -53,6 +53,8 @@ public:
     // In every action of the kinds that name events (trigger, re-arm, activate, deactivate, toggle, swap), every
     // string argument equal to oldName becomes newName.
     void RenameEventReferences(std::string_view oldName, std::string_view newName);
+    // In every event's object list, every entry naming oldName names newName; the event index follows.
+    void RenameObjectNames(std::string_view oldName, const std::string& newName);
     void ResetEvents(); // the world's start: active := enabled, unblocked, timers from the current time
     const SWeventindex& GetEventIndex() const { return m_index; }
     bool CheckEventIndex() const { return m_index.Check(m_events); } // the index agrees with the list

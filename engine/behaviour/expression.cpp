@@ -379,6 +379,36 @@ std::unique_ptr<SWexpression> SWexpression::CompileExpression(SWworld* world, st
     return expression;
 }
 
+std::optional<std::string> SWexpression::RenameObjectInText(std::string_view text, std::string_view prefix,
+                                                            std::string_view oldName, std::string_view newName)
+{
+    std::string out;
+    bool renamed = false;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = start;
+        while (end < text.size() && text[end] != '(' && text[end] != ')' && !IsOperatorCharacter(text[end]))
+            ++end;
+        // An operand is [prefix:]object.variable, split as the resolver splits it: at its first dot and colon.
+        const std::string_view operand = text.substr(start, end - start);
+        const size_t dot = operand.find('.');
+        const std::string_view object = dot == std::string_view::npos ? std::string_view() : operand.substr(0, dot);
+        const size_t colon = object.find(':');
+        const bool prefixed = colon != std::string_view::npos && EqualsIgnoringCase(object.substr(0, colon), prefix);
+        const size_t nameAt = prefixed ? colon + 1 : 0;
+        if (!oldName.empty() && (prefixed || colon == std::string_view::npos) && object.substr(nameAt) == oldName) {
+            out.append(operand.substr(0, nameAt)).append(newName).append(operand.substr(dot));
+            renamed = true;
+        } else {
+            out.append(operand);
+        }
+        if (end < text.size())
+            out.push_back(text[end]);
+        start = end + 1;
+    }
+    return renamed ? std::optional<std::string>(std::move(out)) : std::nullopt;
+}
+
 SWproperty* SWexpression::ResolveVariableReference(const SWworld* world, std::string_view text, int& outCode)
 {
     outCode = kCodeSyntax;

@@ -96,6 +96,10 @@ public:
     static std::unique_ptr<SWexpression> CompileExpression(SWworld* world, std::string_view text, int& outCode);
     // The variable a reference names, or null with outCode set (see the codes above).
     static SWproperty* ResolveVariableReference(const SWworld* world, std::string_view text, int& outCode);
+    // text (an expression, or one reference) with every operand whose object is oldName, behind prefix ("NODE",
+    // any case) or bare, naming newName instead; nullopt when none did. A rename calls it so that texts follow.
+    static std::optional<std::string> RenameObjectInText(std::string_view text, std::string_view prefix,
+                                                         std::string_view oldName, std::string_view newName);
     // A new variable holding the value of expression (the caller owns it): the float 0 for null, invalid or empty
     // expressions and for operand pairs the operator table has no row for. The expression is left as it was.
     static std::unique_ptr<SWproperty> Evaluate(SWexpression* expression);

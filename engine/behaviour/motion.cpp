@@ -38,6 +38,29 @@ void SWmotion::Rewind()
     m_done = 0;
 }
 
+void SWmotion::SetSound(SWsound* sound)
+{
+    m_sound = sound;
+    m_soundStamp = m_world != nullptr ? m_world->GetStructureGeneration() : 0;
+}
+
+SWsound* SWmotion::GetSound() const
+{
+    if (m_sound == nullptr || m_world == nullptr)
+        return m_sound;
+    const uint64_t generation = m_world->GetStructureGeneration();
+    if (m_soundStamp != generation) {
+        const SWsoundlist& list = m_world->GetSoundList();
+        bool listed = false;
+        for (const SWsound* s = list.GetFirst(); s != nullptr && !listed; s = list.GetNext(s))
+            listed = s == m_sound;
+        if (!listed)
+            m_sound = nullptr;
+        m_soundStamp = generation;
+    }
+    return m_sound;
+}
+
 void SWmotion::CopyTo(SWmotion& other) const
 {
     other.m_loopForever = m_loopForever;
@@ -52,8 +75,9 @@ void SWmotion::CopyTo(SWmotion& other) const
     other.m_elapsedMs = 0.0f;
     other.m_localMs = 0.0f;
     other.m_stepDeltaMs = 0.0f;
-    other.m_sound = m_sound;
-    other.m_soundName = m_sound != nullptr ? std::optional<std::string>(m_sound->GetName()) : m_soundName;
+    SWsound* const sound = GetSound();
+    other.SetSound(sound);
+    other.m_soundName = sound != nullptr ? std::optional<std::string>(sound->GetName()) : m_soundName;
 }
 
 namespace {
@@ -85,13 +109,14 @@ bool SWmotion::Step(float nowMs)
         return true;
     }
     float duration = 0.0f;
-    if (m_sound != nullptr) {
-        if (!m_sound->IsPlaying()) {
+    SWsound* const sound = GetSound();
+    if (sound != nullptr) {
+        if (!sound->IsPlaying()) {
             Stop();
             Finish();
             return false;
         }
-        nowMs = static_cast<float>(m_sound->GetPlayPosition());
+        nowMs = static_cast<float>(sound->GetPlayPosition());
         duration = UsableDuration(m_soundLengthMs);
         m_localMs = nowMs;
     } else {
@@ -120,7 +145,7 @@ bool SWmotion::Step(float nowMs)
             Flip();
         return true;
     }
-    if (m_sound == nullptr)
+    if (sound == nullptr)
         m_localMs += m_direction * m_stepDeltaMs;
     if (m_localMs >= 0.0f && m_localMs <= duration) {
         Apply();
@@ -202,21 +227,22 @@ void SWmotion::SetTime(float ms)
 
 void SWmotion::Start()
 {
+    SWsound* const sound = GetSound();
     if (m_paused != 0) {
         m_paused = 0; // resumed: the last step time stays, so the next step measures the whole pause
     } else {
         m_soundLengthMs = 0.0f;
-        if (m_sound != nullptr)
-            m_soundLengthMs = static_cast<float>(m_sound->GetLength());
+        if (sound != nullptr)
+            m_soundLengthMs = static_cast<float>(sound->GetLength());
         Reset(false);
     }
     m_running = 1;
-    if (m_sound != nullptr) {
-        m_sound->SetStartedByMotion(1);
-        m_sound->SetLoop(m_loopForever);
-        m_sound->SetRepeatCount(m_loopCount > 0 ? static_cast<uint32_t>(m_loopCount) : 1u);
+    if (sound != nullptr) {
+        sound->SetStartedByMotion(1);
+        sound->SetLoop(m_loopForever);
+        sound->SetRepeatCount(m_loopCount > 0 ? static_cast<uint32_t>(m_loopCount) : 1u);
         if (m_world != nullptr)
-            m_world->GetSoundList().Play(m_sound);
+            m_world->GetSoundList().Play(sound);
     }
 }
 
@@ -224,8 +250,8 @@ void SWmotion::Stop()
 {
     m_running = 0;
     m_paused = 0;
-    if (m_sound != nullptr && m_sound->IsPlaying() && m_world != nullptr)
-        m_world->GetSoundList().Stop(m_sound);
+    if (SWsound* const sound = GetSound(); sound != nullptr && sound->IsPlaying() && m_world != nullptr)
+        m_world->GetSoundList().Stop(sound);
     Reset(false);
 }
 
@@ -331,8 +357,8 @@ void SWnodemotion::ApplyToNode(SWobjectnode& node)
             reference = entry->frame;
     } else if ((m_optionFlags & kFrameWorld) != 0) {
         // world axes: the identity
-    } else if (m_targetNode != nullptr) {
-        reference = WorldMatrixOf(m_targetNode);
+    } else if (const SWnode* target = GetTargetNode()) {
+        reference = WorldMatrixOf(target);
     } else if ((m_optionFlags & kFrameParent) != 0) {
         reference = ParentFrame(node);
     } else if ((m_optionFlags & kFrameTarget) != 0) {
@@ -385,8 +411,13 @@ void SWnodemotion::GetReferenceMatrix(SWobjectnode& node, SWtimedactionentry& en
         const SWcameranode* const camera = m_world != nullptr ? m_world->GetCurrentViewCamera() : nullptr;
         entry.frame = camera != nullptr ? camera->GetWorldMatrix() : SWmatrix();
     } else if ((m_optionFlags & kFrameTarget) != 0) {
-        entry.frame = m_targetNode != nullptr ? WorldMatrixOf(m_targetNode) : SWmatrix();
+        entry.frame = WorldMatrixOf(GetTargetNode());
     }
+}
+
+void SWnodemotion::SetTargetNode(SWnode* node)
+{
+    m_targetNode = m_world != nullptr ? NodeRef(*m_world, node) : NodeRef();
 }
 
 bool SWnodemotion::SaveNodeRecords(SWchunkstream& out) const
@@ -399,8 +430,8 @@ bool SWnodemotion::SaveNodeRecords(SWchunkstream& out) const
     s.WriteU8(static_cast<uint8_t>(m_optionFlags));
     m_fixedMatrix.Save(s);
     // A bound target is written by its current name, so a renamed target is found again.
-    if (m_targetNode != nullptr && m_targetNode->GetName())
-        s.WriteString(m_targetNode->GetName());
+    if (const SWnode* target = GetTargetNode(); target != nullptr && target->GetName())
+        s.WriteString(target->GetName());
     else
         s.WriteString(m_targetName);
     if (!shared.Finish())
@@ -441,6 +472,6 @@ bool SWnodemotion::LoadNodeRecord(uint32_t tag, SWchunkstream& body)
     SetOptionFlags(flags);
     m_fixedMatrix = fixed;
     m_targetName = std::move(target);
-    m_targetNode = nullptr;
+    m_targetNode.Reset();
     return true;
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/behaviour/action_queue_entry.h"
+#include "engine/behaviour/refs.h"
 #include "engine/core/matrix.h"
 
 class SWchunkstream;
@@ -68,8 +69,8 @@ public:
     bool IsDone() const { return m_done != 0; }
     void MarkDone() { m_done = 1; } // without the notification Finish may add
     bool IsRunning() const { return m_running != 0; }
-    void SetSound(SWsound* sound) { m_sound = sound; }
-    SWsound* GetSound() const { return m_sound; }
+    void SetSound(SWsound* sound); // a sound of the world's list; null: none
+    SWsound* GetSound() const;     // null when none, or when it has left the world's list since
     void SetSoundName(std::optional<std::string> name) { m_soundName = std::move(name); }
     const std::optional<std::string>& GetSoundName() const { return m_soundName; }
     SWworld* GetWorld() const { return m_world; }
@@ -122,7 +123,10 @@ protected:
     uint8_t m_running = 0;
     uint8_t m_paused = 0;
     uint8_t m_freeRunning = 0;
-    SWsound* m_sound = nullptr; // a sound of the world's list, not owned
+    // A sound of the world's list, not owned. Removing a scene file takes its sounds out of the list while motions
+    // keep theirs: after any deletion the world counts, the sound is looked for in the list again.
+    mutable SWsound* m_sound = nullptr;
+    mutable uint64_t m_soundStamp = 0; // the world's structure generation when m_sound was last found listed
     std::optional<std::string> m_soundName;
     SWworld* m_world; // the owning world; may be null in tests
 
@@ -186,8 +190,8 @@ public:
     // Fills entry's frame as the options ask (32 fixed; without 64 nothing; 1 local, 2 parent, 8 camera, 16
     // target); the start handler's bind slot.
     virtual void GetReferenceMatrix(SWobjectnode& node, SWtimedactionentry& entry) const;
-    void SetTargetNode(SWnode* node) { m_targetNode = node; }
-    SWnode* GetTargetNode() const { return m_targetNode; }
+    void SetTargetNode(SWnode* node);                                   // null clears; the name is left as it is
+    SWnode* GetTargetNode() const { return m_targetNode.Get(m_world); } // null when unset or gone from the tree
     void SetTargetNodeName(std::optional<std::string> name) { m_targetName = std::move(name); }
     const std::optional<std::string>& GetTargetNodeName() const { return m_targetName; }
     void BindNode(uint32_t nodeId); // a node this motion moves; once however often it is bound
@@ -220,7 +224,9 @@ protected:
     bool LoadNodeRecord(uint32_t tag, SWchunkstream& body);
 
 private:
-    SWnode* m_targetNode = nullptr; // a node of the world's tree, found at each start
+    // Editors and the start handler bind it, and the node may be deleted at any time after: held by id, so a node
+    // that went reads as none rather than as freed memory.
+    NodeRef m_targetNode;
     std::optional<std::string> m_targetName;
     std::vector<uint32_t> m_boundNodes;
     QueueEntryRef m_holdObject;

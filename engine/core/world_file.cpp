@@ -29,6 +29,7 @@
 #include "engine/core/root_object.h"
 #include "engine/core/sub_worlds.h"
 #include "engine/core/type_tag.h"
+#include "engine/core/unique_id.h"
 #include "engine/core/world.h"
 #include "engine/core/world_sections.h"
 #include "engine/resources/geometry.h"
@@ -42,6 +43,7 @@ constexpr uint32_t kTagSettings = MakeTag("WSET");
 constexpr uint32_t kTagRoot = MakeTag("ROOT");
 constexpr uint32_t kTagHeader = MakeTag("HEAD");
 constexpr uint32_t kTagStreamRoot = MakeTag("5PTS");
+constexpr uint32_t kTagSound = MakeTag("7403"); // a sound of the sound list ("SNLS")
 constexpr uint32_t kTagNodeTable = MakeTag("NODT");
 constexpr uint32_t kTagNode = MakeTag("SNOD");
 constexpr uint32_t kTagNodeHeader = MakeTag("NHDR");
@@ -389,6 +391,7 @@ private:
     void ReadHeader(SWchunkstream& in);
     void ReadStreamRoot(SWchunkstream& in);
     void ReserveStoredIds(uint32_t worldIndex);
+    template <typename Fn> void ReserveRecordIds(uint32_t index, Fn&& reserve); // its payload, decoded uncounted
     void ReserveStreamRootIds(SWchunkstream& in);
     void ReadNode(SWchunkstream& in, uint32_t position);
     void ReadNodeHeader(SWchunkstream& in, uint32_t position);
@@ -498,29 +501,47 @@ void WorldReader::ReadChildren(uint32_t parentIndex, uint32_t parentTag)
 // further on would then name two objects, and links to it would find either. So the ids the stream root stores
 // for its objects are reserved first, its sections' through their handlers. Its payload is decoded once more for
 // this, uncounted, when compressed: only published files are, and a stored payload is read where it lies.
+// The sound list's variables are reserved too, wherever the list stands: one stored after the stream root is read
+// after the node table, which makes objects with fresh ids.
 void WorldReader::ReserveStoredIds(uint32_t worldIndex)
 {
+    bool streamRootSeen = false;
     for (const uint32_t index : m_reading->Children(worldIndex)) {
-        if (m_reading->Tag(index) != kTagStreamRoot)
-            continue;
-        const DocumentRecord& record = m_file.Records()[index];
-        std::vector<uint8_t> decoded;
-        std::span<const uint8_t> bytes;
-        if (record.Compression() == static_cast<uint8_t>(DocumentCompression::kNone)) {
-            if (m_file.StoredPayload(record, decoded, bytes) != PayloadStatus::kOk)
-                return; // the read skips it
-        } else {
-            const uint64_t allowed = m_context.DecodedBytesAllowed(record.PayloadBytes());
-            if (m_file.ReadPayload(record, decoded, allowed) != PayloadStatus::kOk)
-                return; // the read refuses it, or skips it
-            bytes = decoded;
+        const uint32_t tag = m_reading->Tag(index);
+        if (tag == kTagStreamRoot && !streamRootSeen) {
+            streamRootSeen = true; // only the first is read
+            ReserveRecordIds(index, [this](SWchunkstream& in) { ReserveStreamRootIds(in); });
+        } else if (FindWorldSection(kTagWorld, tag) == WorldSection::kSounds) {
+            for (const uint32_t sound : m_reading->Children(index))
+                if (m_reading->Tag(sound) == kTagSound)
+                    ReserveRecordIds(sound, [this](SWchunkstream& in) {
+                        ForEachNested(in, [](uint32_t t, SWchunkstream& c) {
+                            if (t == kTagVariables)
+                                SWproperties2::ReserveStoredIds(c);
+                        });
+                    });
         }
-        SWchunkstream in(bytes);
-        in.SetFormatVersion(m_context.FormatVersion());
-        in.SetReadContext(&m_context);
-        ReserveStreamRootIds(in);
-        return; // only the first is read
     }
+}
+
+template <typename Fn> void WorldReader::ReserveRecordIds(uint32_t index, Fn&& reserve)
+{
+    const DocumentRecord& record = m_file.Records()[index];
+    std::vector<uint8_t> decoded;
+    std::span<const uint8_t> bytes;
+    if (record.Compression() == static_cast<uint8_t>(DocumentCompression::kNone)) {
+        if (m_file.StoredPayload(record, decoded, bytes) != PayloadStatus::kOk)
+            return; // the read skips it
+    } else {
+        const uint64_t allowed = m_context.DecodedBytesAllowed(record.PayloadBytes());
+        if (m_file.ReadPayload(record, decoded, allowed) != PayloadStatus::kOk)
+            return; // the read refuses it, or skips it
+        bytes = decoded;
+    }
+    SWchunkstream in(bytes);
+    in.SetFormatVersion(m_context.FormatVersion());
+    in.SetReadContext(&m_context);
+    reserve(in);
 }
 
 void WorldReader::ReserveStreamRootIds(SWchunkstream& in)
@@ -841,6 +862,8 @@ void WorldReader::ReadNodeHeader(SWchunkstream& in, uint32_t position)
     }
     if (id != 0)
         node->SetId(id);
+    else if (parentPosition == kNoPosition)
+        node->SetId(NextUniqueId()); // the world made its root before the file's ids were reserved
     node->SetEnabled(enabled != 0);
     node->SetName(std::move(name));
     m_positions[position] = node;

@@ -22,11 +22,15 @@
 #include "designer/app/tests/test_windows.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/action_settings.h"
+#include "engine/behaviour/behaviour_observer.h"
 #include "engine/behaviour/event.h"
 #include "engine/behaviour/expression.h"
 #include "engine/behaviour/expression_list.h"
+#include "engine/behaviour/generator.h"
+#include "engine/behaviour/particle_motion.h"
 #include "engine/behaviour/property.h"
 #include "engine/behaviour/speech_motion.h"
+#include "engine/behaviour/xyz_motion.h"
 #include "engine/core/buffer.h"
 #include "engine/core/chunk_stream.h"
 #include "engine/core/data_node.h"
@@ -43,6 +47,7 @@
 #include "engine/resources/image32.h"
 #include "engine/resources/material.h"
 #include "engine/resources/mesh_object.h"
+#include "engine/resources/particle_node.h"
 #include "engine/resources/speech_data.h"
 #include "engine/resources/texture.h"
 #include "engine/resources/tooltip.h"
@@ -314,6 +319,104 @@ TEST_F(Project, RenamesRefuseTakenNamesAndKeepReferencesAndRecords)
     ASSERT_TRUE(project().RemoveSubWorld(entry));
     EXPECT_NE(world().FindTextureByName(firstName), nullptr);
     EXPECT_EQ(world().FindTextureByName("renamed"), nullptr);
+}
+
+// A click event files under the names it lists: renamed with its node, it still fires on a click on the node.
+TEST_F(Project, ARenamedNodeStillFiresTheClickEventsThatListIt)
+{
+    struct Fired : BehaviourObserver {
+        void EventFired(const SWevent& event, const SWinputrecord&) override { events.push_back(&event); }
+        std::vector<const SWevent*> events;
+    } fired;
+    auto* knob = new SWobjectnode;
+    knob->SetName(std::string("knob"));
+    world().AddNode(knob, nullptr);
+    SWevent* click = world().AddEventOfType(5);
+    click->AddObjectName(std::string("knob"));
+    ASSERT_TRUE(world().RenameNode(knob, "knob", "dial"));
+    EXPECT_TRUE(world().CheckEventIndex());
+    BehaviourObserver* const before = world().GetObserver();
+    world().SetObserver(&fired);
+    world().ResetEvents();
+    auto* press = new SWinputrecord(InputKind::kObjectClick, 0, static_cast<SWnode*>(knob));
+    press->SetSecondWord(2); // the left button
+    world().GetDispatchQueue().Push(press);
+    world().ProcessEvents();
+    world().SetObserver(before);
+    EXPECT_EQ(fired.events, std::vector<const SWevent*>{click});
+}
+
+// References by name to a node's variable follow its rename across a save: an expression's text and target and an
+// XYZ motion's property generator, each resolving to the renamed node's variable when read back.
+TEST_F(Project, ARenamedNodesVariablesAreStillNamedByEveryReference)
+{
+    auto* knob = new SWobjectnode;
+    knob->SetName(std::string("knob"));
+    world().AddNode(knob, nullptr);
+    auto level = std::make_unique<SWproperty>(kTypeFloat);
+    level->SetName(std::string("level"));
+    knob->AddVariable(std::move(level));
+    SWexpressionentry* entry = SWexpressionlist::Of(world()).Add(std::make_unique<SWexpression>(&world()));
+    entry->GetExpression()->SetName(std::string("twice"));
+    entry->GetExpression()->SetText(std::string("knob.level*2+(NODE:knob.level)"));
+    entry->GetExpression()->SetTargetText(std::string("NODE:knob.level"));
+    SWevent* event = world().NewEvent();
+    auto* xyz =
+        dynamic_cast<SWxyzmotion*>(event->CreateAction(world().GetActionCategories().FindKind(41))->GetMotion());
+    ASSERT_NE(xyz, nullptr);
+    auto generator = std::make_unique<SWpropertygenerator>(&world());
+    generator->SetPropertyName(std::string("NODE:knob.level"));
+    xyz->SetGenerator(std::move(generator), 1);
+    auto* spray = new SWobjectnode;
+    spray->SetName(std::string("spray"));
+    world().AddNode(spray, nullptr);
+    auto* system = world().GetRootObject()->AddGeometry(std::make_unique<SWparticlenode>());
+    spray->SetGeometry(system);
+    auto rate = std::make_unique<SWpropertygenerator>(&world());
+    rate->SetPropertyName(std::string("NODE:knob.level"));
+    static_cast<SWparticlenode*>(system)->SetGenerator(2, std::make_unique<SWparticlegenerator>(std::move(rate)));
+    auto* other = new SWobjectnode; // a name that only begins alike stays
+    other->SetName(std::string("knob2"));
+    world().AddNode(other, nullptr);
+    SWexpressionentry* untouched = SWexpressionlist::Of(world()).Add(std::make_unique<SWexpression>(&world()));
+    untouched->GetExpression()->SetText(std::string("knob2.x"));
+
+    ASSERT_TRUE(world().RenameNode(knob, "knob", "dial"));
+    EXPECT_EQ(entry->GetExpression()->GetTargetText(), std::optional<std::string>("NODE:dial.level"));
+    EXPECT_EQ(entry->GetExpression()->GetTargetVariable(), knob->FindVariable("level"));
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(project().WriteBytes(bytes, nullptr));
+    CVTND_Project::LoadResult loaded = CVTND_Project::LoadBytes(bytes, "renamed");
+    ASSERT_TRUE(loaded.ok());
+    SWworld& read = *loaded.world;
+    const SWproperty* dialLevel = read.GetRootNode()->FindByName("dial")->FindVariable("level");
+    ASSERT_NE(dialLevel, nullptr);
+    const auto resolves = [&](const std::optional<std::string>& text) {
+        int code = 0;
+        return text && SWexpression::ResolveVariableReference(&read, *text, code) == dialLevel;
+    };
+    const SWexpressionentry* kept = SWexpressionlist::Of(read).FindByName("twice");
+    ASSERT_NE(kept, nullptr);
+    EXPECT_EQ(kept->GetExpression()->GetText(), std::optional<std::string>("dial.level*2+(NODE:dial.level)"));
+    EXPECT_EQ(read.FindVariableById(kept->GetExpression()->GetTargetVariableId()), dialLevel);
+    const SWxyzmotion* motion = nullptr;
+    for (SWevent* e = read.GetFirstEvent(); e != nullptr; e = SWevents::GetNextEvent(e))
+        for (SWactionnode* a = e->GetFirstAction(); a != nullptr; a = SWevent::GetNextAction(a))
+            if (const auto* m = dynamic_cast<const SWxyzmotion*>(a->GetMotion()))
+                motion = m;
+    ASSERT_NE(motion, nullptr);
+    const auto* sampled = dynamic_cast<const SWpropertygenerator*>(motion->GetGenerator(1));
+    ASSERT_NE(sampled, nullptr);
+    EXPECT_TRUE(resolves(sampled->GetPropertyName()));
+    const auto* readSystem =
+        dynamic_cast<const SWparticlenode*>(read.GetRootNode()->FindByName("spray")->GetGeometry());
+    ASSERT_NE(readSystem, nullptr);
+    const auto* slot = dynamic_cast<const SWparticlegenerator*>(readSystem->GetGenerator(2));
+    ASSERT_NE(slot, nullptr);
+    const auto* slotSampled = dynamic_cast<const SWpropertygenerator*>(slot->Get());
+    ASSERT_NE(slotSampled, nullptr);
+    EXPECT_TRUE(resolves(slotSampled->GetPropertyName()));
+    EXPECT_EQ(untouched->GetExpression()->GetText(), std::optional<std::string>("knob2.x"));
 }
 
 // The replacement is announced while the old texture lives, however the world is reached.

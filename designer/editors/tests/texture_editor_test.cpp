@@ -10,8 +10,11 @@
 #include "designer/editors/details_texture_dlg.h"
 #include "designer/editors/material_texts.h"
 #include "designer/editors/tests/editors_fixture.h"
+#include "designer/eventedit/background_action_dlg.h"
+#include "designer/eventedit/color_effect_pages.h"
 #include "designer/workspace/editor_texts.h"
 #include "designer/workspace/texture_viewer.h"
+#include "engine/behaviour/action_settings.h"
 #include "engine/core/hotspot.h"
 #include "engine/resources/image24.h"
 #include "engine/resources/image32.h"
@@ -100,6 +103,30 @@ TEST_F(TextureEditor, ACloseWithoutARebuildLeavesTheTextureAndAChosenKindPutsThe
     EXPECT_EQ(replaced.subject, CVTND_Object(ObjectType::kTexture, bricks));
     EXPECT_EQ(replaced.related[0], CVTND_Object(ObjectType::kTexture, copy));
     EXPECT_EQ(recorder->Count(3), 0u); // the name was not changed
+}
+
+// The texture editor names the edited texture aside before it tells of the replacement: a background editor showing
+// the texture still follows it to the copy that took its name.
+TEST_F(TextureEditor, AnOpenBackgroundEditorFollowsTheTextureTheEditorReplaces)
+{
+    SWtexture* bricks = Texture("bricks.png");
+    auto* action = dynamic_cast<SWbackgroundaction*>(sample->AddAction(*sample->click, 19));
+    ASSERT_NE(action, nullptr);
+    action->SetTextureName(std::string("bricks.png"));
+    auto* background = Open<CVTND_ActionBackgroundDlg>(CVTND_Object(action));
+    ASSERT_NE(background, nullptr);
+    ASSERT_EQ(background->PageIndex(), 1);
+    auto* preview = background->Page()->item<CVTND_TextureViewer>(CVTND_ColorEffectPage::kIdPreview);
+    ASSERT_EQ(preview->GetMemberAt40(), bricks);
+
+    CVTND_DetailsTextureDlg* editor = OpenOn(bricks);
+    sim().chooseCombo(*editor->item<pf::ComboBox>(1002), CVTND_DetailsTextureDlg::kGreyscale);
+    Close(editor);
+    SWtexture* copy = Texture("bricks.png");
+    ASSERT_NE(copy, bricks);
+    EXPECT_EQ(preview->GetMemberAt40(), copy);
+    EXPECT_EQ(action->GetTextureName(), std::optional<std::string>("bricks.png"));
+    background->DestroyWindow();
 }
 
 TEST_F(TextureEditor, KindsOpenOnTheirEntryAndTheCopyIsRebuiltInTheChosenOne)

@@ -199,6 +199,29 @@ TEST(MotionClock, ASynchronisedSoundEndsTheMotionWhenItStops)
     EXPECT_TRUE(p.IsDone());
 }
 
+// Removing a scene file takes its sounds from the world while motions still name them: the motion, its copies and
+// its next start find no sound, and the clock runs on its own duration.
+TEST(MotionClock, ASoundRemovedFromTheWorldIsNoLongerTheMotions)
+{
+    SWworld world;
+    SWsound* sound = world.GetSoundList().Add(std::make_unique<SWsound>("tick"));
+    world.GetSoundList().Add(std::make_unique<SWsound>("tock"));
+    Probe p(1000.0f, &world);
+    p.SetSound(sound);
+    ASSERT_TRUE(world.RemoveSound(world.GetSoundList().FindByName("tock")));
+    EXPECT_EQ(p.GetSound(), sound); // another sound went: this one stays
+    ASSERT_TRUE(world.RemoveSound(sound));
+    EXPECT_EQ(p.GetSound(), nullptr);
+    Probe copy(0.0f, &world);
+    p.CopyTo(copy);
+    EXPECT_EQ(copy.GetSound(), nullptr);
+    p.Start();
+    EXPECT_TRUE(p.Step(0.0f));
+    EXPECT_TRUE(p.Step(500.0f));
+    EXPECT_EQ(p.applied.back(), 500.0f);
+    p.Stop();
+}
+
 TEST(Generators, AxisTrackRampsAccumulatesAndHoldsAfterItsDelay)
 {
     SWaxistrack once(nullptr, 90.0f);

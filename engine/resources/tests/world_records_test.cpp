@@ -6,10 +6,12 @@
 #include <cmath>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "engine/behaviour/properties.h"
+#include "engine/behaviour/property.h"
 #include "engine/core/buffer.h"
 #include "engine/core/camera_node.h"
 #include "engine/core/chunk_stream.h"
@@ -21,6 +23,7 @@
 #include "engine/core/record_builder.h"
 #include "engine/core/root_object.h"
 #include "engine/core/type_tag.h"
+#include "engine/core/unique_id.h"
 #include "engine/core/world.h"
 #include "engine/core/world_file.h"
 #include "engine/core/world_sections.h"
@@ -32,8 +35,10 @@
 #include "engine/resources/picture.h"
 #include "engine/resources/resource_report.h"
 #include "engine/resources/sound.h"
+#include "engine/resources/sound_list.h"
 #include "engine/resources/tests/world_round_trip.h"
 #include "engine/resources/texture_header_record.h"
+#include "testsupport/world/document_bytes.h"
 #include "testsupport/world/sample_world.h"
 
 namespace {
@@ -504,6 +509,115 @@ TEST(WorldRecords, ASoundListSkipsWhatIsNoSoundAndASoundThatDoesNotRead)
     EXPECT_EQ(loaded.world->GetSoundList().Count(), 0u);
     EXPECT_NE(loaded.world->GetRootObject()->GetFirstTexture(), nullptr);
     EXPECT_NE(NodeNamed<SWmeshnode>(*loaded.world, "meshnode0")->GetMeshObject(), nullptr);
+}
+
+// A saved world's records with the ids its stream root and its sounds store replaced (from, to), as a file written
+// by another process holds them; with soundsLast, the sound list moved behind the stream root.
+std::vector<uint8_t> AsStoredElsewhere(const std::vector<uint8_t>& saved,
+                                       const std::vector<std::pair<uint32_t, uint32_t>>& ids, bool soundsLast)
+{
+    using namespace documenttest;
+    SWdocumentfile file;
+    EXPECT_EQ(SWdocumentfile::Parse(saved, file), DocumentStatus::kOk);
+    std::vector<RawRecord> records;
+    for (const DocumentRecord& record : file.Records()) {
+        RawRecord raw{record.tag, record.parentIndex, record.flags, {record.payload.begin(), record.payload.end()}};
+        if (record.tag == MakeTag("5PTS") || record.tag == MakeTag("7403"))
+            for (const auto& [from, to] : ids)
+                ReplaceStoredId(raw.payload, from, to);
+        records.push_back(std::move(raw));
+    }
+    if (!soundsLast)
+        return FileOf(BodyOf(records));
+    // Pre-order: the list and its sounds are one run of records; nothing outside it is their child.
+    const auto list = static_cast<uint32_t>(
+        std::find_if(records.begin(), records.end(), [](const RawRecord& r) { return r.tag == MakeTag("SNLS"); }) -
+        records.begin());
+    uint32_t end = list + 1;
+    while (end < records.size() && records[end].parent != kDocumentNoParent && records[end].parent >= list)
+        ++end;
+    std::vector<uint32_t> order;
+    for (uint32_t i = 0; i < records.size(); ++i)
+        if (i < list || i >= end)
+            order.push_back(i);
+    for (uint32_t i = list; i < end; ++i)
+        order.push_back(i);
+    std::map<uint32_t, uint32_t> placed;
+    for (uint32_t at = 0; at < order.size(); ++at)
+        placed[order[at]] = at;
+    std::vector<RawRecord> moved;
+    for (const uint32_t i : order) {
+        RawRecord r = records[i];
+        if (r.parent != kDocumentNoParent)
+            r.parent = placed.at(r.parent);
+        moved.push_back(std::move(r));
+    }
+    return FileOf(BodyOf(moved));
+}
+
+// Every id of the world's nodes, their variables and its sounds' variables; false when two objects share one.
+bool IdsAreUnique(SWworld& world)
+{
+    std::set<uint32_t> seen;
+    bool unique = true;
+    const auto add = [&](const SWproperties2& list) {
+        for (const SWproperty* v = list.GetFirstVariable(); v != nullptr; v = SWproperties2::GetNextVariable(v))
+            unique = seen.insert(v->GetId()).second && unique;
+    };
+    for (SWnode* n = world.GetRootNode(); n != nullptr; n = n->NextInTree(world.GetRootNode())) {
+        unique = seen.insert(n->GetId()).second && unique;
+        add(*n);
+    }
+    SWsoundlist& sounds = world.GetSoundList();
+    for (SWsound* s = sounds.GetFirst(); s != nullptr; s = sounds.GetNext(s))
+        add(world.GetSoundVariables(*s));
+    return unique;
+}
+
+// The world makes its root before a file's ids are reserved, and the node table makes nodes before a sound list
+// stored after it is read: neither may take an id the file keeps for another object.
+TEST(WorldRecordIds, NoFreshIdTakenWhileReadingIsOneTheFileStores)
+{
+    SWworld world;
+    std::vector<SWnode*> nodes;
+    for (const char* name : {"a", "b", "c", "d", "none"}) {
+        auto* node = new SWobjectnode;
+        node->SetName(name);
+        world.AddNode(node, nullptr);
+        nodes.push_back(node);
+    }
+    SWsound* sound = world.GetSoundList().Add(std::make_unique<SWsound>("bell"));
+    std::vector<SWproperty*> variables;
+    for (int i = 0; i < 8; ++i) {
+        auto v = std::make_unique<SWproperty>(kTypeFloat);
+        v->SetName("v" + std::to_string(i));
+        variables.push_back(world.GetSoundVariables(*sound).AddVariable(std::move(v)));
+    }
+    const std::vector<uint8_t> saved = Save(world);
+
+    // The ids the counter hands out next, while the file is read, are stored for other objects.
+    for (const bool soundsLast : {false, true}) {
+        SCOPED_TRACE(soundsLast ? "the sound list after the node table" : "the root stored with id 0");
+        const uint32_t next = PeekUniqueId() + 1;
+        std::vector<std::pair<uint32_t, uint32_t>> ids;
+        if (soundsLast) {
+            ids.emplace_back(nodes.back()->GetId(), 0);
+            for (uint32_t i = 0; i < variables.size(); ++i)
+                ids.emplace_back(variables[i]->GetId(), next + i);
+        } else {
+            ids.emplace_back(world.GetRootNode()->GetId(), 0);
+            for (uint32_t i = 0; i < 4; ++i)
+                ids.emplace_back(nodes[i]->GetId(), next + i);
+        }
+        WorldLoadResult loaded = Load(AsStoredElsewhere(saved, ids, soundsLast));
+        ASSERT_EQ(loaded.status, DocumentStatus::kOk);
+        EXPECT_TRUE(IdsAreUnique(*loaded.world));
+        const std::vector<uint8_t> first = Save(*loaded.world);
+        WorldLoadResult again = Load(first);
+        ASSERT_EQ(again.status, DocumentStatus::kOk);
+        EXPECT_TRUE(IdsAreUnique(*again.world));
+        EXPECT_TRUE(Save(*again.world) == first); // byte for byte: no dump of both files
+    }
 }
 
 } // namespace

@@ -1,0 +1,161 @@
+// A node that a motion's reference frame or an interactive motion's channels name is deleted while no editor is
+// open, by each way the designer deletes nodes: the holders read as no node, the project saves and reads back
+// without it, the editors open showing no node, and the preview runs.
+#include <unistd.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "designer/app/project.h"
+#include "designer/editors/arcball_dlg.h"
+#include "designer/editors/controller_editor.h"
+#include "designer/editors/controller_texts.h"
+#include "designer/editors/tests/editors_fixture.h"
+#include "designer/workspace/tooltip_texts.h"
+#include "engine/behaviour/action_node.h"
+#include "engine/behaviour/arcball_motion.h"
+#include "engine/behaviour/event.h"
+#include "engine/core/node.h"
+#include "engine/core/scene_import.h"
+#include "engine/core/sub_worlds.h"
+#include "engine/core/world_file.h"
+#include "platform/ui/controls/button.h"
+#include "testsupport/world/sample_world.h"
+
+namespace editorstest {
+namespace {
+
+class DeletedTargets : public EditorsFixture {
+protected:
+    // A rotation whose reference frame is node, and an arcball whose channels all take node as their frame.
+    void Aim(SWnode* node)
+    {
+        rotate = sample->AddAction(*sample->timer, 41);
+        motion = dynamic_cast<SWnodemotion*>(rotate->GetMotion());
+        ASSERT_NE(motion, nullptr);
+        motion->SetOptionFlags(SWnodemotion::kFrameTarget);
+        motion->SetTargetNode(node);
+        motion->SetTargetNodeName(node->GetName());
+        arcball = sample->AddAction(*sample->timer, 45);
+        ball = dynamic_cast<SWarcballmotion*>(arcball->GetMotion());
+        ASSERT_NE(ball, nullptr);
+        for (int c = 0; c < 6; ++c) {
+            ball->GetChannel(c).SetTargetObject(node);
+            ball->GetChannel(c).SetFrameBits(SWnodemotion::kFrameTarget);
+        }
+        ASSERT_EQ(ball->GetChannel(0).GetTargetObject(), node);
+    }
+
+    // Saved and read back, then both editors opened and the preview run.
+    void ExpectGone(const std::string& name)
+    {
+        EXPECT_EQ(motion->GetTargetNode(), nullptr);
+        for (int c = 0; c < 6; ++c)
+            EXPECT_EQ(ball->GetChannel(c).GetTargetObject(), nullptr) << c;
+
+        std::vector<uint8_t> bytes;
+        ASSERT_TRUE(app->GetProject()->WriteBytes(bytes, app->GetGradientStore()));
+        CVTND_Project::LoadResult reopened = CVTND_Project::LoadBytes(bytes, "deleted");
+        ASSERT_TRUE(reopened.ok());
+        EXPECT_EQ(reopened.world->GetRootNode()->FindByName(name), nullptr);
+
+        auto* controller = Open<CVTND_ActionControllerDlg>(CVTND_Object(rotate));
+        ASSERT_NE(controller, nullptr);
+        EXPECT_EQ(controller->child(1390)->getText(), ControllerTextOf(kIdsNoNode));
+        EXPECT_FALSE(motion->GetTargetNodeName());
+        controller->DestroyWindow();
+        auto* arcballEditor = Open<CVTND_ControllerMotionArcballDlg>(CVTND_Object(arcball));
+        ASSERT_NE(arcballEditor, nullptr);
+        EXPECT_EQ(arcballEditor->child(1390)->getText(), TooltipTextOf(kIdsArcballNoTarget));
+        EXPECT_FALSE(ball->GetChannel(0).GetTargetName());
+        arcballEditor->DestroyWindow();
+        sim().pump();
+
+        World().SetRunning(true);
+        World().PostNamedTrigger(sample->timer, std::nullopt);
+        for (int frame = 0; frame < 4; ++frame) {
+            SWworldlock lock(World());
+            World().RunFrame();
+        }
+        World().SetRunning(false);
+    }
+
+    // The sample world saved as a scene file and added to the project; its "button" by the name it took here.
+    CVTN_SubWorld* AddScene(std::string& outButton)
+    {
+        folder = artifactPath("deleted_targets_" + std::to_string(::getpid()));
+        std::filesystem::create_directories(folder);
+        path = (folder / "yard.vtn").string();
+        scene = worldtest::MakeSampleWorld();
+        if (SaveWorldFile(*scene, WorldFileMode::kScene, path) != DocumentStatus::kOk)
+            return nullptr;
+        sim().onModal(519, [&](pf::Dialog& d) { sim().click(*d.item<pf::Button>(pf::IDCANCEL)); });
+        CVTN_SubWorld* added = app->GetProject()->AddSceneFile(path);
+        if (added == nullptr)
+            return nullptr;
+        for (const MergeEntry& e : app->GetProject()->FindAddedFile(added)->record.entries)
+            if (e.kind == MergedKind::kNode && e.nameInFile == "button")
+                outButton = e.name;
+        return added;
+    }
+
+    void TearDown() override
+    {
+        EditorsFixture::TearDown();
+        if (!folder.empty())
+            std::filesystem::remove_all(folder);
+    }
+
+    SWactionnode* rotate = nullptr;
+    SWnodemotion* motion = nullptr;
+    SWactionnode* arcball = nullptr;
+    SWarcballmotion* ball = nullptr;
+    std::filesystem::path folder;
+    std::string path;
+    std::unique_ptr<SWworld> scene;
+};
+
+TEST_F(DeletedTargets, DeletedFromTheMenuOrTheHotSpotEditorTheTargetReadsAsNone)
+{
+    // The hot-spot editor's Remove deletes through the same call with the menu's flags.
+    for (SWnode* node : {sample->otherObject, sample->hotspot}) {
+        const std::string name = *node->GetName();
+        SCOPED_TRACE(name);
+        Aim(node);
+        ASSERT_TRUE(app->DeleteObject(CVTND_Object(node), CVTNDesignerApp::kDeleteFromMenu));
+        ExpectGone(name);
+    }
+}
+
+TEST_F(DeletedTargets, RemovingTheSceneFileTakesTheTargetAlong)
+{
+    std::string button;
+    CVTN_SubWorld* added = AddScene(button);
+    ASSERT_NE(added, nullptr);
+    SWnode* node = World().GetRootNode()->FindByName(button);
+    ASSERT_NE(node, nullptr);
+    Aim(node);
+    ASSERT_TRUE(app->GetProject()->RemoveSubWorld(added));
+    ASSERT_EQ(World().GetRootNode()->FindByName(button), nullptr);
+    ExpectGone(button);
+}
+
+TEST_F(DeletedTargets, SynchronisingAFileTheTargetLeftTakesItAlong)
+{
+    std::string button;
+    CVTN_SubWorld* added = AddScene(button);
+    ASSERT_NE(added, nullptr);
+    SWnode* node = World().GetRootNode()->FindByName(button);
+    ASSERT_NE(node, nullptr);
+    Aim(node);
+    ASSERT_TRUE(scene->DeleteNode(scene->GetRootNode()->FindByName("button")));
+    ASSERT_EQ(SaveWorldFile(*scene, WorldFileMode::kScene, path), DocumentStatus::kOk);
+    ASSERT_TRUE(app->GetProject()->SynchronizeSubWorld(nullptr, added));
+    ASSERT_EQ(World().GetRootNode()->FindByName(button), nullptr);
+    ExpectGone(button);
+}
+
+} // namespace
+} // namespace editorstest
