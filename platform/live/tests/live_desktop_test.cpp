@@ -14,7 +14,9 @@
 #include "platform/ui/core/resources.h"
 #include "platform/ui/dialog/dialog.h"
 #include "platform/ui/frame/frame_window.h"
+#include "platform/ui/providers/live_providers.h"
 
+#include <X11/Xlib.h>
 #include <X11/keysym.h>
 
 #include <algorithm>
@@ -125,6 +127,53 @@ TEST_F(LiveUnderWindowManager, ANewBoxComesAboveTheProgressBox)
     EXPECT_TRUE(runUntil([&] { return isAbove(boxX, progressX) && isAbove(progressX, ownerX); }));
     liveServer().click(owner->clientToScreen({10, 10}));
     EXPECT_TRUE(runUntil([&] { return isAbove(boxX, progressX) && isAbove(progressX, ownerX); }));
+}
+
+// A modal box keeps the keyboard from a floating panel the modal run leaves enabled: given to the panel while "Save
+// changes?" is up, the keyboard comes back to the box, whose N answers it.
+TEST_F(LiveUnderWindowManager, AModalBoxKeepsTheKeyboardFromAFloatingPanel)
+{
+    Window* owner = framed({40, 40, 640, 500});
+    ASSERT_NE(owner, nullptr);
+    shownOnServer(owner->hwnd());
+    Window* panel = ui().createWindow({"window", "panel", WS_POPUP | WS_BORDER, 0, {700, 60, 900, 400}, owner->hwnd()});
+    ASSERT_NE(panel, nullptr);
+    panel->show(SW_SHOW);
+    const unsigned long panelX = shownOnServer(panel->hwnd());
+    const Point onPanel = panel->clientToScreen({40, 40});
+    liveServer().click(onPanel);
+    ASSERT_TRUE(runUntil([&] { return liveServer().focus() == panelX; }));
+
+    struct ClickingDriver final : ModalDriver {
+        std::function<void(Dialog&)> scene;
+        LoopModalDriver loop;
+        void run(Dialog& d) override
+        {
+            scene(d);
+            loop.run(d);
+        }
+    } driver;
+    driver.scene = [&](Dialog& box) {
+        const unsigned long boxX = shownOnServer(box.hwnd());
+        EXPECT_TRUE(runUntil([&] { return liveServer().focus() == boxX; }));
+        // The window manager hands the keyboard to the panel, as it may when the box maps while the panel has it.
+        Display* other = XOpenDisplay(liveServer().display().c_str());
+        ASSERT_NE(other, nullptr);
+        XSetInputFocus(other, panelX, RevertToNone, CurrentTime);
+        XSync(other, False);
+        XCloseDisplay(other);
+        settle(300);
+        EXPECT_TRUE(runUntil([&] { return liveServer().focus() == boxX && ui().activeWindow() == box.hwnd(); }, 3000));
+        liveServer().tap(XK_n);
+        runUntil([&] { return box.hasEnded(); }, 3000);
+        if (!box.hasEnded())
+            box.endDialog(IDCANCEL); // the key went elsewhere
+    };
+    LiveProviders providers;
+    providers.install();
+    ui().providers().install(&driver);
+    EXPECT_EQ(messageBox(owner->hwnd(), "Save changes?", "Project", MB_YESNOCANCEL | MB_ICONQUESTION), IDNO);
+    ui().providers().install(static_cast<ModalDriver*>(nullptr));
 }
 
 // The main window asked larger than the screen, and the editor asked below its bottom: each fits in the work area
@@ -261,6 +310,44 @@ TEST_F(LiveWithoutWindowManager, OurCaptionMovesAndClosesTheWindow)
     const Hwnd hwnd = w->hwnd();
     liveServer().click({w->screenRect().r - 10, w->screenRect().t + 10});
     EXPECT_TRUE(runUntil([&] { return ui().window(hwnd) == nullptr; }));
+}
+
+// A click on a window of ours gives it the keyboard, even where another of ours stays on top; a focused window that
+// closes while another of ours stays on top hands the keyboard to its owner; a keyboard lost to no window at all
+// comes back with a click.
+TEST_F(LiveWithoutWindowManager, AClickGivesTheKeyboardAndAClosingWindowHandsItOn)
+{
+    Window* main = framed({40, 40, 640, 480});
+    ASSERT_NE(main, nullptr);
+    const unsigned long mainX = shownOnServer(main->hwnd());
+    Window* editor = framed({100, 100, 400, 300}, main->hwnd(), "editor");
+    ASSERT_NE(editor, nullptr);
+    const unsigned long editorX = shownOnServer(editor->hwnd());
+    // A window of the editor's shown above it without being activated, as a picker or a panel is.
+    Window* panel =
+        ui().createWindow({"window", "panel", WS_POPUP | WS_BORDER, 0, {450, 100, 620, 300}, editor->hwnd()});
+    ASSERT_NE(panel, nullptr);
+    panel->show(SW_SHOWNOACTIVATE);
+    shownOnServer(panel->hwnd());
+    ASSERT_EQ(ui().topLevels().front(), panel->hwnd());
+
+    liveServer().click(editor->clientToScreen({30, 30}));
+    EXPECT_TRUE(runUntil([&] { return liveServer().focus() == editorX; }, 3000));
+    EXPECT_EQ(ui().topLevels().front(), panel->hwnd());
+
+    editor->show(SW_HIDE); // closed as an editor closes, its panel still up
+    EXPECT_TRUE(runUntil([&] { return liveServer().focus() == mainX; }, 3000)) << liveServer().focus();
+    ASSERT_EQ(ui().topLevels().front(), panel->hwnd());
+
+    Display* other = XOpenDisplay(liveServer().display().c_str()); // another program takes the keyboard away
+    ASSERT_NE(other, nullptr);
+    XSetInputFocus(other, None, RevertToNone, CurrentTime);
+    XSync(other, False);
+    XCloseDisplay(other);
+    ASSERT_TRUE(runUntil([&] { return liveServer().focus() == 0; }));
+    liveServer().click(main->clientToScreen({30, 30}));
+    EXPECT_TRUE(runUntil([&] { return liveServer().focus() == mainX; }, 3000));
+    EXPECT_EQ(ui().topLevels().front(), panel->hwnd());
 }
 
 constexpr int32_t kNoCancelIdd = 0x7E11;
