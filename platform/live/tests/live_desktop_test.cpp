@@ -53,6 +53,9 @@ protected:
         const auto l = std::find(order.begin(), order.end(), lower);
         return u != order.end() && l != order.end() && u > l;
     }
+    // A frame's menus used as a person in a hurry uses them: pressed on the title, dragged onto an item and let go
+    // there, twenty times each menu, the items taken in turn. The drag and the release are made once the menu shows.
+    void chooseEveryMenuByDragging();
     Window* framed(const Rect& rect, Hwnd owner = kNoWindow, const char* title = "framed")
     {
         Window* w = ui().createWindow({"window", title, kFramedStyle, 0, rect, owner});
@@ -492,6 +495,132 @@ TEST_F(LiveWithoutWindowManager, AWindowManagerStartedLaterTakesTheWindowsOver)
         const std::unique_ptr<Surface32> composed = captureScreen(client);
         return compareSurfaces(*liveServer().grab(client), *composed, 12).differing == 0;
     }));
+}
+
+// The menu bar from the keys where no window manager runs: Alt+F opens File, and F10 pressed in a floating panel of
+// the frame selects the frame's bar, whose Down then opens File.
+TEST_F(LiveWithoutWindowManager, AltFAndF10FromAFloatingPanelReachTheMenuBar)
+{
+    constexpr uint32_t kMenuId = 0x7E21;
+    resources().addMenu(kMenuId, {{0, "&File", 0, {{200, "New", 0, {}}}}, {0, "&Edit", 0, {{210, "Cut", 0, {}}}}});
+    LiveProviders providers;
+    providers.install();
+    FrameWindow frame;
+    ASSERT_TRUE(frame.createFrame("Menus", {60, 60, 660, 460}, kMenuId, kFramedStyle | WS_VISIBLE));
+    const unsigned long frameX = shownOnServer(frame.hwnd());
+    int opened = 0; // File's menu shown, each time closed again by Escape
+    MessageSpy menuShown;
+    menuShown.onlyMessages({WM_PAINT}).probe([&](const Msg& msg) {
+        const Window* w = ui().window(msg.hwnd);
+        if (w != nullptr && w->className() == "popupmenu" && xOf(msg.hwnd) != 0 && frame.menuBarHot() == 0) {
+            ++opened;
+            liveServer().tap(XK_Escape);
+            liveServer().tap(XK_Escape);
+        }
+        return std::string();
+    });
+    ASSERT_TRUE(runUntil([&] { return liveServer().focus() == frameX; }));
+    liveServer().key(XK_Alt_L, true);
+    liveServer().tap(XK_f);
+    liveServer().key(XK_Alt_L, false);
+    EXPECT_TRUE(runUntil([&] { return opened == 1; }, 5000));
+    settle(200);
+
+    Window* panel = ui().createWindow({"window", "panel", WS_POPUP | WS_BORDER, 0, {700, 100, 900, 400}, frame.hwnd()});
+    ASSERT_NE(panel, nullptr);
+    panel->show(SW_SHOW);
+    const unsigned long panelX = shownOnServer(panel->hwnd());
+    liveServer().click(panel->clientToScreen({30, 30}));
+    ASSERT_TRUE(runUntil([&] { return liveServer().focus() == panelX && ui().activeWindow() == panel->hwnd(); }));
+    liveServer().tap(XK_F10);
+    EXPECT_TRUE(runUntil([&] { return frame.menuBarHot() == 0; }, 3000));
+    liveServer().tap(XK_Down);
+    EXPECT_TRUE(runUntil([&] { return opened == 2; }, 5000));
+    settle(200);
+    frame.destroy();
+}
+
+void LiveDesktop::chooseEveryMenuByDragging()
+{
+    constexpr uint32_t kMenuId = 0x7E20;
+    const std::vector<MenuItem> menus = {
+        {0, "File", 0, {{200, "New", 0, {}}, {201, "Open", 0, {}}, {0, "", MF_SEPARATOR, {}}, {202, "Exit", 0, {}}}},
+        {0, "Edit", 0, {{210, "Cut", 0, {}}, {211, "Copy", 0, {}}, {212, "Paste", 0, {}}, {213, "Delete", 0, {}}}},
+        {0, "View", 0, {{220, "Grid", 0, {}}, {221, "Zoom", 0, {}}}}};
+    resources().addMenu(kMenuId, menus);
+    LiveProviders providers;
+    providers.install();
+    FrameWindow frame;
+    ASSERT_TRUE(frame.createFrame("Menus", {60, 60, 660, 460}, kMenuId, kFramedStyle | WS_VISIBLE));
+    ASSERT_TRUE(runUntil([&] {
+        const unsigned long x = xOf(frame.hwnd());
+        return x != 0 && (!withWindowManager || liveServer().property(x, "_NET_FRAME_EXTENTS").size() == 4);
+    }));
+    settle(300);
+    MessageSpy commands;
+    commands.onlyWindows({frame.hwnd()}).onlyMessages({WM_COMMAND});
+    Point title;
+    uint32_t want = 0;
+    bool dragged = false;
+    MessageSpy menuShown;
+    menuShown.onlyMessages({WM_PAINT}).probe([&](const Msg& msg) {
+        const Window* w = ui().window(msg.hwnd);
+        if (dragged || w == nullptr || w->className() != "popupmenu" || xOf(msg.hwnd) == 0)
+            return std::string();
+        dragged = true;
+        const auto& items = frame.menu().subMenu(frame.menuBarHot()).items();
+        for (size_t i = 0; i < items.size(); ++i)
+            if (items[i].id == want) {
+                const Point to = w->clientToScreen(centreOf(menuItemRects(items, w->clientRect().r)[i]));
+                for (int step = 1; step <= 3; ++step)
+                    liveServer().moveTo({title.x + (to.x - title.x) * step / 3, title.y + (to.y - title.y) * step / 3});
+                liveServer().button(1, false);
+                // A release that chose nothing leaves the menu open, its loop holding the test's: these close it,
+                // and reach the frame, doing nothing, after a choice.
+                liveServer().tap(XK_Escape);
+                liveServer().tap(XK_Escape);
+            }
+        return std::string();
+    });
+    for (int32_t m = 0; m < static_cast<int32_t>(menus.size()); ++m) {
+        std::vector<uint32_t> ids;
+        for (const MenuItem& item : menus[static_cast<size_t>(m)].popup)
+            if (item.isChoosable())
+                ids.push_back(item.id);
+        const Rect r = frame.menuItemRect(m);
+        title = {frame.windowRect().l + (r.l + r.r) / 2, frame.windowRect().t + (r.t + r.b) / 2};
+        int chosen = 0;
+        for (int trial = 0; trial < 20; ++trial) {
+            want = ids[static_cast<size_t>(trial) % ids.size()];
+            dragged = false;
+            commands.clear();
+            liveServer().moveTo(title);
+            settle(50);
+            liveServer().button(1, true);
+            EXPECT_TRUE(runUntil([&] {
+                if (!dragged || frame.menuBarHot() >= 0)
+                    return false;
+                for (const Hwnd h : ui().topLevels())
+                    if (ui().window(h)->className() == "popupmenu")
+                        return false;
+                return true;
+            }));
+            settle(50);
+            chosen += commands.count(WM_COMMAND) == 1 && loWord(commands.log()[0].wParam) == want ? 1 : 0;
+        }
+        EXPECT_EQ(chosen, 20) << menus[static_cast<size_t>(m)].text;
+    }
+    frame.destroy();
+}
+
+TEST_F(LiveUnderWindowManager, EveryMenuChoosesByPressDragAndRelease)
+{
+    chooseEveryMenuByDragging();
+}
+
+TEST_F(LiveWithoutWindowManager, EveryMenuChoosesByPressDragAndRelease)
+{
+    chooseEveryMenuByDragging();
 }
 
 } // namespace
