@@ -383,6 +383,14 @@ bool FrameWindow::routeCommand(uint32_t id, uint32_t code)
 
 bool FrameWindow::translateAccelerator(const Msg& msg)
 {
+    // F10 in a window the frame owns (a floating panel) selects the frame's bar, the frame taking the keyboard so
+    // that the bar's keys reach it.
+    const Window* from = ui().window(msg.hwnd);
+    if (msg.message == WM_KEYDOWN && msg.wParam == VK_F10 && from != nullptr && !from->isDescendantOf(this) &&
+        from != this) {
+        ui().activate(hwnd());
+        return menuBarKey(msg);
+    }
     uint16_t command = 0;
     if (msg.message != WM_KEYDOWN || m_barSelected ||
         !matchAccelerator(m_accelerators, static_cast<uint8_t>(msg.wParam), command))
