@@ -278,11 +278,11 @@ void MenuSession::mouse(uint32_t message, Point screen)
         m_openingPress = false;
     if (release && !m_pressed && m_openingPress) {
         // The release of the press that opened the menu, as a person presses on a title, drags and lets go: over an
-        // item it chooses, over the menu or a title of the bar it leaves the menu open, elsewhere it closes the menu
-        // once the pointer has been on it (a bar's menu at once: its press was on the bar).
+        // item it chooses; over the menu, a title of the bar, or anywhere before the pointer has been on the menu (a
+        // click on the title, whose own title the bar does not report) it leaves the menu open; elsewhere it closes it.
         m_openingPress = false;
         if (levelIndex < 0) {
-            if (barTitleAt(screen) < 0 && (fromBar() || m_draggedOnMenu))
+            if (barTitleAt(screen) < 0 && m_draggedOnMenu)
                 finish(0);
             return;
         }
