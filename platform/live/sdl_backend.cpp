@@ -8,6 +8,7 @@
 #include "platform/media/audio_out.h"
 #include "platform/ui/core/keyboard.h"
 #include "platform/ui/core/ui.h"
+#include "platform/ui/dialog/dialog.h"
 
 #include <SDL.h>
 #include <SDL_syswm.h>
@@ -36,7 +37,9 @@ static_assert(std::atomic<uint32_t>::is_always_lock_free && std::atomic<int>::is
 constexpr uint32_t kBeepHz = 750; // what a click on a window behind a modal dialog hears
 constexpr uint32_t kBeepMs = 60;
 constexpr size_t kMaxLogLines = 256;
-constexpr int kFrameExtentsWaitMs = 500; // a window manager answers within milliseconds; one that never does costs this
+constexpr int kFrameExtentsWaitMs = 500;
+constexpr uint32_t kKeyboardAskMs = 1000; // how long a window waits to be mapped or given the keyboard // a window
+                                          // manager answers within milliseconds; one that never does costs this
 
 void keepLogLine(void*, int, SDL_LogPriority, const char* message)
 {
@@ -264,10 +267,20 @@ void SdlBackend::syncTopLevels(const std::vector<TopLevelState>& topmostFirst)
             wanted[s.hwnd] = &s;
     }
     m_lost = std::move(lostAndStillThere);
+    // A window that goes with the keyboard leaves it to no one on the server (RevertToNone): it is handed on.
+    std::optional<unsigned long> keyboard; // asked of the server only when a window goes
+    bool keyboardClosed = false;
+    Hwnd closedOwner = kNoWindow;
     for (auto it = m_shown.begin(); it != m_shown.end();) {
         if (wanted.count(it->first) != 0) {
             ++it;
             continue;
+        }
+        if (!keyboard)
+            keyboard = m_x != nullptr ? inputFocus(m_x) : 0;
+        if (*keyboard != 0 && it->second.xWindow == *keyboard) {
+            keyboardClosed = true;
+            closedOwner = it->second.state.owner;
         }
         SDL_DestroyWindow(it->second.window);
         it = m_shown.erase(it);
@@ -290,13 +303,15 @@ void SdlBackend::syncTopLevels(const std::vector<TopLevelState>& topmostFirst)
     if (!m_windowManager)
         restackWithoutWindowManager(topmostFirst);
     const Hwnd topmost = topmostFirst.empty() ? kNoWindow : topmostFirst.front().hwnd;
-    if (topmost != m_topmost)
-        if (const auto top = m_shown.find(topmost); top != m_shown.end()) {
-            SDL_RaiseWindow(top->second.window);
-            // Without a window manager the keyboard stays with a closed dialog's window, so no key would come in
-            // until the user's system gave the focus to some window of ours again.
-            SDL_SetWindowInputFocus(top->second.window);
-        }
+    const auto top = m_shown.find(topmost);
+    if (topmost != m_topmost && top != m_shown.end()) {
+        SDL_RaiseWindow(top->second.window);
+        // Without a window manager the keyboard stays with a closed dialog's window, so no key would come in
+        // until the user's system gave the focus to some window of ours again.
+        giveKeyboard(topmost);
+    } else if (keyboardClosed) {
+        giveKeyboard(keyboardHeir(closedOwner, topmostFirst));
+    }
     m_topmost = topmost;
 
     const std::lock_guard lock(m_dirtyMutex);
@@ -572,6 +587,7 @@ void SdlBackend::waitForInput(Ui& target, int32_t timeoutMs)
             break;
         got = SDL_PollEvent(&event) != 0;
     }
+    askForKeyboard();
     if (g_terminationRequests.exchange(0) > 0)
         requestClose();
     if (m_closeRequested)
@@ -622,6 +638,11 @@ void SdlBackend::translate(Ui& target, const SDL_Event& e)
             bringForward(target, shown->state.hwnd);
             return;
         }
+        // Where no window manager gives the keyboard to the window clicked, the click does: else a keyboard lost
+        // to no window (a focused window closed) never came back.
+        if (e.type == SDL_MOUSEBUTTONDOWN && !m_windowManager && m_x != nullptr && inputFocus(m_x) != shown->xWindow &&
+            (shown->state.kind == TopLevelKind::kFramed || shown->state.kind == TopLevelKind::kBorderless))
+            giveKeyboard(shown->state.hwnd);
         if (e.type == SDL_MOUSEBUTTONDOWN && button == InputEvent::Button::kLeft && shown->ownCaption &&
             target.capture() == kNoWindow && pressCaption(target, *shown, p))
             return;
@@ -738,10 +759,18 @@ void SdlBackend::translateWindowEvent(Ui& target, const SDL_Event& e)
         w->setStyle(shown->state.maximized ? (w->style() | WS_MAXIMIZE) : (w->style() & ~WS_MAXIMIZE));
         return;
     case SDL_WINDOWEVENT_FOCUS_GAINED:
-        if (!w->isEnabled())
+        if (!w->isEnabled()) {
             bringForward(target, hwnd); // the window manager gave it the focus: its modal dialog takes it
-        else if (target.activeWindow() != hwnd)
+        } else if (const Hwnd modal = modalAbove(target, hwnd); modal != kNoWindow) {
+            // A window the modal dialog leaves enabled (a floating panel) kept or took the keyboard: a key meant for
+            // the question would act on the window behind it.
+            target.activate(modal);
+            if (const auto it = m_shown.find(modal); it != m_shown.end())
+                SDL_RaiseWindow(it->second.window);
+            giveKeyboard(modal);
+        } else if (target.activeWindow() != hwnd) {
             target.activate(hwnd);
+        }
         return;
     case SDL_WINDOWEVENT_EXPOSED:
         markAllDirty(hwnd, *shown->state.surface);
@@ -767,9 +796,69 @@ void SdlBackend::bringForward(Ui& target, Hwnd blocked)
             continue;
         target.activate(h);
         SDL_RaiseWindow(shown->second.window);
-        SDL_SetWindowInputFocus(shown->second.window);
+        giveKeyboard(h);
         return;
     }
+}
+
+// The topmost modal dialog shown here, when `hwnd` is neither it nor a window of its own; else none.
+Hwnd SdlBackend::modalAbove(Ui& target, Hwnd hwnd) const
+{
+    if (target.modalDepth() == 0)
+        return kNoWindow;
+    for (const Hwnd h : target.topLevels()) {
+        const auto* dialog = dynamic_cast<const Dialog*>(target.window(h));
+        if (dialog == nullptr || !dialog->isModal() || !dialog->isVisible() || !dialog->isEnabled() ||
+            m_shown.count(h) == 0)
+            continue;
+        for (Window* w = target.window(hwnd); w != nullptr; w = w->topLevel()->owner())
+            if (w->topLevel()->hwnd() == h)
+                return kNoWindow;
+        return h;
+    }
+    return kNoWindow;
+}
+
+void SdlBackend::giveKeyboard(Hwnd hwnd)
+{
+    const auto it = m_shown.find(hwnd);
+    if (it == m_shown.end())
+        return;
+    m_keyboardWanted = hwnd;
+    m_keyboardAskedAt = SDL_GetTicks();
+    SDL_SetWindowInputFocus(it->second.window); // refused while the window is not mapped: asked again next step
+}
+
+// Asked again only while the window is still the active one: a window shown without activation (a floating panel
+// put up beside the active one) takes the keyboard only when it is there at once, and never later.
+void SdlBackend::askForKeyboard()
+{
+    if (m_keyboardWanted == kNoWindow)
+        return;
+    const auto it = m_shown.find(m_keyboardWanted);
+    if (it == m_shown.end() || m_x == nullptr || inputFocus(m_x) == it->second.xWindow || !hasUi() ||
+        ui().activeWindow() != m_keyboardWanted || SDL_GetTicks() - m_keyboardAskedAt > kKeyboardAskMs) {
+        m_keyboardWanted = kNoWindow;
+        return;
+    }
+    SDL_SetWindowInputFocus(it->second.window);
+}
+
+// Who takes the keyboard from a window that closed with it: its owner, else the topmost window of ours that takes
+// input.
+Hwnd SdlBackend::keyboardHeir(Hwnd closedOwner, const std::vector<TopLevelState>& topmostFirst) const
+{
+    const auto takesKeys = [&](Hwnd hwnd) {
+        const auto it = m_shown.find(hwnd);
+        return it != m_shown.end() && it->second.state.enabled &&
+               (it->second.state.kind == TopLevelKind::kFramed || it->second.state.kind == TopLevelKind::kBorderless);
+    };
+    if (takesKeys(closedOwner))
+        return closedOwner;
+    for (const TopLevelState& s : topmostFirst)
+        if (takesKeys(s.hwnd))
+            return s.hwnd;
+    return kNoWindow;
 }
 
 bool SdlBackend::pressCaption(Ui& target, const Shown& shown, Point screenPoint)

@@ -77,6 +77,12 @@ private:
     bool pressCaption(Ui& target, const Shown& shown, Point screen); // true when the press was the caption's
     bool dragCaption(Ui& target);                                    // true while a caption drag runs
     void bringForward(Ui& target, Hwnd blocked);
+    // The keyboard for the window, asked of the server at once and again at each loop step until the server says it
+    // has it: a window not yet mapped cannot take it, and a window manager may still hand it elsewhere meanwhile.
+    void giveKeyboard(Hwnd hwnd);
+    void askForKeyboard();
+    Hwnd modalAbove(Ui& target, Hwnd hwnd) const;
+    Hwnd keyboardHeir(Hwnd closedOwner, const std::vector<TopLevelState>& topmostFirst) const;
     void updateWindow(Shown& shown, const TopLevelState& told);
     void presentWindow(Shown& shown, const Rect& dirty);
     void translate(Ui& target, const SDL_Event& event);
@@ -97,7 +103,9 @@ private:
     std::map<Hwnd, Rect> m_fitted;             // windows placed within the work area, told to the tree next step
     std::vector<unsigned long> m_stackedOrder; // bottom to top, as last restacked without a window manager
     Hwnd m_topmost = kNoWindow;
-    mutable std::mutex m_dirtyMutex; // the two maps below, shared with drawing threads
+    Hwnd m_keyboardWanted = kNoWindow; // asked for and not yet given by the server
+    uint32_t m_keyboardAskedAt = 0;    // SDL ticks of the first ask
+    mutable std::mutex m_dirtyMutex;   // the two maps below, shared with drawing threads
     std::map<const Surface32*, Hwnd> m_surfaces;
     std::map<Hwnd, Rect> m_dirty; // surface coordinates
     std::atomic<bool> m_wakePending{false};

@@ -150,6 +150,14 @@ void restack(void* display, const std::vector<unsigned long>& bottomToTop)
     XFlush(d);
 }
 
+unsigned long inputFocus(void* display)
+{
+    ::Window focused = 0;
+    int revert = 0;
+    XGetInputFocus(asDisplay(display), &focused, &revert);
+    return focused;
+}
+
 bool isReparentEvent(const void* xEvent)
 {
     return static_cast<const XEvent*>(xEvent)->type == ReparentNotify;

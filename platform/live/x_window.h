@@ -32,6 +32,9 @@ Rect clientOnRoot(const XWindowRef& window); // where the window is on the scree
 Rect workArea(void* display); // the first desktop's _NET_WORKAREA; empty when the window manager has not set it
 // Stacks windows bottom to top as given, each raised over the one before; for when no window manager stacks them.
 void restack(void* display, const std::vector<unsigned long>& bottomToTop);
+// The window that has the keyboard (XGetInputFocus): asked of the server, as SDL's own idea of it follows the focus
+// events only as they are read, and loses a focus that goes with a destroyed window.
+unsigned long inputFocus(void* display);
 bool isReparentEvent(const void* xEvent);             // a window manager took or gave back one of our windows
 unsigned long frameExtentsWindow(const void* xEvent); // the window whose frame a window manager set; 0 otherwise
 unsigned long destroyedWindow(const void* xEvent);    // the window a DestroyNotify names; 0 for any other event

@@ -28,7 +28,8 @@ public:
     void stopWindowManager();
     // A window manager slow to answer, as on a loaded machine: stopped for `ms` from now, then let go on its own.
     void holdWindowManager(int ms);
-    const std::string& display() const { return m_display; } // ":N"
+    const std::string& display() const { return m_display; }   // ":N"
+    pid_t windowManagerPid() const { return m_windowManager; } // -1 when none was started
 
     // ---- a user at the server, through XTest; each call is flushed and synchronised before it returns
     void moveTo(Point screen);

@@ -16,6 +16,7 @@
 #include <functional>
 #include <iterator>
 #include <map>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -465,8 +466,10 @@ TEST_F(MainWindowLive, ChildWindowsArrangedByTheMouse)
     saveShot(frame().windowRect(), "main-frame-arranged");
 }
 
-// A warning the publish worker reports while the progress box shows comes up above the progress box, both above the
-// main window, and the publishing goes on to its end once the warning is answered.
+// A warning the publish worker reports while the progress box shows belongs to the progress box: it comes up above
+// it, both above the main window, takes the click on OK, and the publishing goes on to its end once it is answered.
+// No two windows take turns at the top meanwhile, the window manager is left idle afterwards, and a click on File
+// opens the menu.
 std::atomic<bool> g_warningAnswered{false};
 const SWworldsectionhandler* g_realGeometry = nullptr;
 bool GeometryWithAWarning(SWworldwriting& out, uint32_t parentIndex)
@@ -477,25 +480,68 @@ bool GeometryWithAWarning(SWworldwriting& out, uint32_t parentIndex)
     return g_realGeometry->write(out, parentIndex);
 }
 
+// The processor time a process of ours has used, in clock ticks: user and system time from its stat line.
+long long ProcessorTicks(pid_t pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    const size_t afterName = line.rfind(')');
+    if (afterName == std::string::npos)
+        return -1;
+    std::istringstream fields(line.substr(afterName + 2));
+    std::vector<std::string> field{std::istream_iterator<std::string>(fields), std::istream_iterator<std::string>()};
+    // State is the third field of the line, so utime (14th) and stime (15th) are the 12th and 13th after the name.
+    return field.size() > 12 ? std::stoll(field[11]) + std::stoll(field[12]) : -1;
+}
+
 TEST_F(MainWindowLive, AWarningDuringPublishComesAboveTheProgressBox)
 {
     ASSERT_TRUE(designertest::StartOnSampleWorld(designer, folder));
     waitForMainFrame();
+    std::vector<unsigned long> activeSeen; // _NET_ACTIVE_WINDOW each time it changed, from the warning on
+    const auto noteActive = [&] {
+        const std::vector<unsigned long> active = liveServer().property(0, "_NET_ACTIVE_WINDOW");
+        const unsigned long now = active.size() == 1 ? active[0] : 0;
+        if (activeSeen.empty() || activeSeen.back() != now)
+            activeSeen.push_back(now);
+    };
+    unsigned long waitX = 0;
     driver.scenes[kIddPublishWait] = [](Dialog&) {}; // it ends by itself
     driver.scenes[kMessageBoxIdd] = [&](Dialog& box) {
-        unsigned long waitX = 0;
         for (const Hwnd h : ui().topLevels())
             if (const auto* d = dynamic_cast<const Dialog*>(ui().window(h));
-                d != nullptr && d->templateId() == kIddPublishWait)
+                d != nullptr && d->templateId() == kIddPublishWait) {
                 waitX = xOf(h);
+                EXPECT_FALSE(d->isEnabled()) << "the progress box takes clicks meant for the warning";
+            }
         const unsigned long boxX = xOf(box.hwnd());
         const unsigned long mainX = xOf(frame().hwnd());
-        EXPECT_TRUE(runUntil([&] { return isAbove(boxX, waitX) && isAbove(waitX, mainX); }));
+        EXPECT_EQ(liveServer().property(boxX, "WM_TRANSIENT_FOR"), std::vector<unsigned long>{waitX});
+        EXPECT_TRUE(runUntil([&] {
+            noteActive();
+            return isAbove(boxX, waitX) && isAbove(waitX, mainX);
+        }));
         liveServer().click(frame().mdiClient()->clientToScreen({10, 10})); // the waiting main window, clicked
-        EXPECT_TRUE(runUntil([&] { return isAbove(boxX, waitX) && isActiveOnServer(box.hwnd()); }));
+        EXPECT_TRUE(runUntil([&] {
+            noteActive();
+            return isAbove(boxX, waitX) && isActiveOnServer(box.hwnd());
+        }));
+        const auto until = std::chrono::steady_clock::now() + 1s; // long enough to see two windows take turns
+        runUntil([&] {
+            noteActive();
+            return std::chrono::steady_clock::now() > until;
+        });
+        EXPECT_TRUE(isAbove(boxX, waitX) && isActiveOnServer(box.hwnd()));
         saveShot(liveServer().outerRect(mainX), "publish-warning-above-progress");
         g_warningAnswered = true;
-        liveServer().tap(XK_Return);
+        const Window* ok = box.item<Window>(IDOK);
+        ASSERT_NE(ok, nullptr);
+        const Rect onOk = ok->screenRect();
+        const Point middle{(onOk.l + onOk.r) / 2, (onOk.t + onOk.b) / 2};
+        liveServer().moveTo(middle);
+        settle(100);
+        liveServer().click(middle);
     };
     g_realGeometry = ReplaceWorldSectionHandler(WorldSection::kGeometry, nullptr);
     ASSERT_NE(g_realGeometry, nullptr);
@@ -505,6 +551,40 @@ TEST_F(MainWindowLive, AWarningDuringPublishComesAboveTheProgressBox)
     ReplaceWorldSectionHandler(WorldSection::kGeometry, g_realGeometry);
     EXPECT_TRUE(published);
     EXPECT_EQ(driver.seen, (std::vector<int32_t>{kIddPublishWait, kMessageBoxIdd}));
+    EXPECT_TRUE(runUntil([&] {
+        noteActive();
+        return isActiveOnServer(frame().hwnd());
+    }));
+    // Warning, progress box, main window, and perhaps one step between: more is two windows fighting.
+    EXPECT_LE(activeSeen.size(), 5u);
+
+    const pid_t openbox = liveServer().windowManagerPid();
+    const long long before = ProcessorTicks(openbox);
+    settle(5000);
+    const long long used = ProcessorTicks(openbox) - before;
+    ASSERT_GE(before, 0);
+    EXPECT_LT(used, ::sysconf(_SC_CLK_TCK)) << "openbox used " << used << " ticks in five seconds";
+    const std::vector<unsigned long> stacked = liveServer().stacking();
+    EXPECT_EQ(std::count(stacked.begin(), stacked.end(), waitX), 0) << "the closed progress box is still shown";
+
+    // The menu's own loop runs while it is open: it is told from there, and closed by Escape.
+    bool menuOpened = false;
+    MessageSpy menuShown;
+    menuShown.onlyMessages({WM_PAINT}).probe([&](const Msg& msg) {
+        const Window* w = ui().window(msg.hwnd);
+        if (!menuOpened && w != nullptr && w->className() == "popupmenu" && xOf(msg.hwnd) != 0) {
+            menuOpened = true;
+            liveServer().tap(XK_Escape);
+        }
+        return std::string();
+    });
+    const Rect file = frame().menuItemRect(0);
+    const Point onFile{frame().windowRect().l + (file.l + file.r) / 2, frame().windowRect().t + (file.t + file.b) / 2};
+    liveServer().moveTo(onFile);
+    settle(100);
+    liveServer().click(onFile);
+    EXPECT_TRUE(runUntil([&] { return menuOpened; }));
+    settle(200);
 }
 
 class SmallScreenLive : public MainWindowLive {

@@ -155,7 +155,8 @@ std::optional<std::string> CodedSoundHandler::Describe(const CVTN_Container* obj
         std::snprintf(text, sizeof text, "%s takes %s %s only; this sound's file cannot be read.", layout->name,
                       LayoutText(layout->channels, layout->sampleRate).c_str(), layout->kind);
     else
-        std::snprintf(text, sizeof text, "%s takes %s %s only; this sound is %" PRIu32 " Hz %s.", layout->name,
-                      LayoutText(layout->channels, layout->sampleRate).c_str(), layout->kind, rate, channels);
+        std::snprintf(
+            text, sizeof text, "%s takes %s %s only; this sound is %" PRIu32 " Hz %s, so it is published uncompressed.",
+            layout->name, LayoutText(layout->channels, layout->sampleRate).c_str(), layout->kind, rate, channels);
     return std::string(text);
 }

@@ -14,7 +14,9 @@
 #include "platform/ui/core/resources.h"
 #include "platform/ui/dialog/dialog.h"
 #include "platform/ui/frame/frame_window.h"
+#include "platform/ui/providers/live_providers.h"
 
+#include <X11/Xlib.h>
 #include <X11/keysym.h>
 
 #include <algorithm>
@@ -51,6 +53,9 @@ protected:
         const auto l = std::find(order.begin(), order.end(), lower);
         return u != order.end() && l != order.end() && u > l;
     }
+    // A frame's menus used as a person in a hurry uses them: pressed on the title, dragged onto an item and let go
+    // there, twenty times each menu, the items taken in turn. The drag and the release are made once the menu shows.
+    void chooseEveryMenuByDragging();
     Window* framed(const Rect& rect, Hwnd owner = kNoWindow, const char* title = "framed")
     {
         Window* w = ui().createWindow({"window", title, kFramedStyle, 0, rect, owner});
@@ -125,6 +130,53 @@ TEST_F(LiveUnderWindowManager, ANewBoxComesAboveTheProgressBox)
     EXPECT_TRUE(runUntil([&] { return isAbove(boxX, progressX) && isAbove(progressX, ownerX); }));
     liveServer().click(owner->clientToScreen({10, 10}));
     EXPECT_TRUE(runUntil([&] { return isAbove(boxX, progressX) && isAbove(progressX, ownerX); }));
+}
+
+// A modal box keeps the keyboard from a floating panel the modal run leaves enabled: given to the panel while "Save
+// changes?" is up, the keyboard comes back to the box, whose N answers it.
+TEST_F(LiveUnderWindowManager, AModalBoxKeepsTheKeyboardFromAFloatingPanel)
+{
+    Window* owner = framed({40, 40, 640, 500});
+    ASSERT_NE(owner, nullptr);
+    shownOnServer(owner->hwnd());
+    Window* panel = ui().createWindow({"window", "panel", WS_POPUP | WS_BORDER, 0, {700, 60, 900, 400}, owner->hwnd()});
+    ASSERT_NE(panel, nullptr);
+    panel->show(SW_SHOW);
+    const unsigned long panelX = shownOnServer(panel->hwnd());
+    const Point onPanel = panel->clientToScreen({40, 40});
+    liveServer().click(onPanel);
+    ASSERT_TRUE(runUntil([&] { return liveServer().focus() == panelX; }));
+
+    struct ClickingDriver final : ModalDriver {
+        std::function<void(Dialog&)> scene;
+        LoopModalDriver loop;
+        void run(Dialog& d) override
+        {
+            scene(d);
+            loop.run(d);
+        }
+    } driver;
+    driver.scene = [&](Dialog& box) {
+        const unsigned long boxX = shownOnServer(box.hwnd());
+        EXPECT_TRUE(runUntil([&] { return liveServer().focus() == boxX; }));
+        // The window manager hands the keyboard to the panel, as it may when the box maps while the panel has it.
+        Display* other = XOpenDisplay(liveServer().display().c_str());
+        ASSERT_NE(other, nullptr);
+        XSetInputFocus(other, panelX, RevertToNone, CurrentTime);
+        XSync(other, False);
+        XCloseDisplay(other);
+        settle(300);
+        EXPECT_TRUE(runUntil([&] { return liveServer().focus() == boxX && ui().activeWindow() == box.hwnd(); }, 3000));
+        liveServer().tap(XK_n);
+        runUntil([&] { return box.hasEnded(); }, 3000);
+        if (!box.hasEnded())
+            box.endDialog(IDCANCEL); // the key went elsewhere
+    };
+    LiveProviders providers;
+    providers.install();
+    ui().providers().install(&driver);
+    EXPECT_EQ(messageBox(owner->hwnd(), "Save changes?", "Project", MB_YESNOCANCEL | MB_ICONQUESTION), IDNO);
+    ui().providers().install(static_cast<ModalDriver*>(nullptr));
 }
 
 // The main window asked larger than the screen, and the editor asked below its bottom: each fits in the work area
@@ -261,6 +313,44 @@ TEST_F(LiveWithoutWindowManager, OurCaptionMovesAndClosesTheWindow)
     const Hwnd hwnd = w->hwnd();
     liveServer().click({w->screenRect().r - 10, w->screenRect().t + 10});
     EXPECT_TRUE(runUntil([&] { return ui().window(hwnd) == nullptr; }));
+}
+
+// A click on a window of ours gives it the keyboard, even where another of ours stays on top; a focused window that
+// closes while another of ours stays on top hands the keyboard to its owner; a keyboard lost to no window at all
+// comes back with a click.
+TEST_F(LiveWithoutWindowManager, AClickGivesTheKeyboardAndAClosingWindowHandsItOn)
+{
+    Window* main = framed({40, 40, 640, 480});
+    ASSERT_NE(main, nullptr);
+    const unsigned long mainX = shownOnServer(main->hwnd());
+    Window* editor = framed({100, 100, 400, 300}, main->hwnd(), "editor");
+    ASSERT_NE(editor, nullptr);
+    const unsigned long editorX = shownOnServer(editor->hwnd());
+    // A window of the editor's shown above it without being activated, as a picker or a panel is.
+    Window* panel =
+        ui().createWindow({"window", "panel", WS_POPUP | WS_BORDER, 0, {450, 100, 620, 300}, editor->hwnd()});
+    ASSERT_NE(panel, nullptr);
+    panel->show(SW_SHOWNOACTIVATE);
+    shownOnServer(panel->hwnd());
+    ASSERT_EQ(ui().topLevels().front(), panel->hwnd());
+
+    liveServer().click(editor->clientToScreen({30, 30}));
+    EXPECT_TRUE(runUntil([&] { return liveServer().focus() == editorX; }, 3000));
+    EXPECT_EQ(ui().topLevels().front(), panel->hwnd());
+
+    editor->show(SW_HIDE); // closed as an editor closes, its panel still up
+    EXPECT_TRUE(runUntil([&] { return liveServer().focus() == mainX; }, 3000)) << liveServer().focus();
+    ASSERT_EQ(ui().topLevels().front(), panel->hwnd());
+
+    Display* other = XOpenDisplay(liveServer().display().c_str()); // another program takes the keyboard away
+    ASSERT_NE(other, nullptr);
+    XSetInputFocus(other, None, RevertToNone, CurrentTime);
+    XSync(other, False);
+    XCloseDisplay(other);
+    ASSERT_TRUE(runUntil([&] { return liveServer().focus() == 0; }));
+    liveServer().click(main->clientToScreen({30, 30}));
+    EXPECT_TRUE(runUntil([&] { return liveServer().focus() == mainX; }, 3000));
+    EXPECT_EQ(ui().topLevels().front(), panel->hwnd());
 }
 
 constexpr int32_t kNoCancelIdd = 0x7E11;
@@ -405,6 +495,132 @@ TEST_F(LiveWithoutWindowManager, AWindowManagerStartedLaterTakesTheWindowsOver)
         const std::unique_ptr<Surface32> composed = captureScreen(client);
         return compareSurfaces(*liveServer().grab(client), *composed, 12).differing == 0;
     }));
+}
+
+// The menu bar from the keys where no window manager runs: Alt+F opens File, and F10 pressed in a floating panel of
+// the frame selects the frame's bar, whose Down then opens File.
+TEST_F(LiveWithoutWindowManager, AltFAndF10FromAFloatingPanelReachTheMenuBar)
+{
+    constexpr uint32_t kMenuId = 0x7E21;
+    resources().addMenu(kMenuId, {{0, "&File", 0, {{200, "New", 0, {}}}}, {0, "&Edit", 0, {{210, "Cut", 0, {}}}}});
+    LiveProviders providers;
+    providers.install();
+    FrameWindow frame;
+    ASSERT_TRUE(frame.createFrame("Menus", {60, 60, 660, 460}, kMenuId, kFramedStyle | WS_VISIBLE));
+    const unsigned long frameX = shownOnServer(frame.hwnd());
+    int opened = 0; // File's menu shown, each time closed again by Escape
+    MessageSpy menuShown;
+    menuShown.onlyMessages({WM_PAINT}).probe([&](const Msg& msg) {
+        const Window* w = ui().window(msg.hwnd);
+        if (w != nullptr && w->className() == "popupmenu" && xOf(msg.hwnd) != 0 && frame.menuBarHot() == 0) {
+            ++opened;
+            liveServer().tap(XK_Escape);
+            liveServer().tap(XK_Escape);
+        }
+        return std::string();
+    });
+    ASSERT_TRUE(runUntil([&] { return liveServer().focus() == frameX; }));
+    liveServer().key(XK_Alt_L, true);
+    liveServer().tap(XK_f);
+    liveServer().key(XK_Alt_L, false);
+    EXPECT_TRUE(runUntil([&] { return opened == 1; }, 5000));
+    settle(200);
+
+    Window* panel = ui().createWindow({"window", "panel", WS_POPUP | WS_BORDER, 0, {700, 100, 900, 400}, frame.hwnd()});
+    ASSERT_NE(panel, nullptr);
+    panel->show(SW_SHOW);
+    const unsigned long panelX = shownOnServer(panel->hwnd());
+    liveServer().click(panel->clientToScreen({30, 30}));
+    ASSERT_TRUE(runUntil([&] { return liveServer().focus() == panelX && ui().activeWindow() == panel->hwnd(); }));
+    liveServer().tap(XK_F10);
+    EXPECT_TRUE(runUntil([&] { return frame.menuBarHot() == 0; }, 3000));
+    liveServer().tap(XK_Down);
+    EXPECT_TRUE(runUntil([&] { return opened == 2; }, 5000));
+    settle(200);
+    frame.destroy();
+}
+
+void LiveDesktop::chooseEveryMenuByDragging()
+{
+    constexpr uint32_t kMenuId = 0x7E20;
+    const std::vector<MenuItem> menus = {
+        {0, "File", 0, {{200, "New", 0, {}}, {201, "Open", 0, {}}, {0, "", MF_SEPARATOR, {}}, {202, "Exit", 0, {}}}},
+        {0, "Edit", 0, {{210, "Cut", 0, {}}, {211, "Copy", 0, {}}, {212, "Paste", 0, {}}, {213, "Delete", 0, {}}}},
+        {0, "View", 0, {{220, "Grid", 0, {}}, {221, "Zoom", 0, {}}}}};
+    resources().addMenu(kMenuId, menus);
+    LiveProviders providers;
+    providers.install();
+    FrameWindow frame;
+    ASSERT_TRUE(frame.createFrame("Menus", {60, 60, 660, 460}, kMenuId, kFramedStyle | WS_VISIBLE));
+    ASSERT_TRUE(runUntil([&] {
+        const unsigned long x = xOf(frame.hwnd());
+        return x != 0 && (!withWindowManager || liveServer().property(x, "_NET_FRAME_EXTENTS").size() == 4);
+    }));
+    settle(300);
+    MessageSpy commands;
+    commands.onlyWindows({frame.hwnd()}).onlyMessages({WM_COMMAND});
+    Point title;
+    uint32_t want = 0;
+    bool dragged = false;
+    MessageSpy menuShown;
+    menuShown.onlyMessages({WM_PAINT}).probe([&](const Msg& msg) {
+        const Window* w = ui().window(msg.hwnd);
+        if (dragged || w == nullptr || w->className() != "popupmenu" || xOf(msg.hwnd) == 0)
+            return std::string();
+        dragged = true;
+        const auto& items = frame.menu().subMenu(frame.menuBarHot()).items();
+        for (size_t i = 0; i < items.size(); ++i)
+            if (items[i].id == want) {
+                const Point to = w->clientToScreen(centreOf(menuItemRects(items, w->clientRect().r)[i]));
+                for (int step = 1; step <= 3; ++step)
+                    liveServer().moveTo({title.x + (to.x - title.x) * step / 3, title.y + (to.y - title.y) * step / 3});
+                liveServer().button(1, false);
+                // A release that chose nothing leaves the menu open, its loop holding the test's: these close it,
+                // and reach the frame, doing nothing, after a choice.
+                liveServer().tap(XK_Escape);
+                liveServer().tap(XK_Escape);
+            }
+        return std::string();
+    });
+    for (int32_t m = 0; m < static_cast<int32_t>(menus.size()); ++m) {
+        std::vector<uint32_t> ids;
+        for (const MenuItem& item : menus[static_cast<size_t>(m)].popup)
+            if (item.isChoosable())
+                ids.push_back(item.id);
+        const Rect r = frame.menuItemRect(m);
+        title = {frame.windowRect().l + (r.l + r.r) / 2, frame.windowRect().t + (r.t + r.b) / 2};
+        int chosen = 0;
+        for (int trial = 0; trial < 20; ++trial) {
+            want = ids[static_cast<size_t>(trial) % ids.size()];
+            dragged = false;
+            commands.clear();
+            liveServer().moveTo(title);
+            settle(50);
+            liveServer().button(1, true);
+            EXPECT_TRUE(runUntil([&] {
+                if (!dragged || frame.menuBarHot() >= 0)
+                    return false;
+                for (const Hwnd h : ui().topLevels())
+                    if (ui().window(h)->className() == "popupmenu")
+                        return false;
+                return true;
+            }));
+            settle(50);
+            chosen += commands.count(WM_COMMAND) == 1 && loWord(commands.log()[0].wParam) == want ? 1 : 0;
+        }
+        EXPECT_EQ(chosen, 20) << menus[static_cast<size_t>(m)].text;
+    }
+    frame.destroy();
+}
+
+TEST_F(LiveUnderWindowManager, EveryMenuChoosesByPressDragAndRelease)
+{
+    chooseEveryMenuByDragging();
+}
+
+TEST_F(LiveWithoutWindowManager, EveryMenuChoosesByPressDragAndRelease)
+{
+    chooseEveryMenuByDragging();
 }
 
 } // namespace

@@ -19,13 +19,18 @@ constexpr int32_t kMinimizedWidth = 160;
 constexpr int32_t kMinTrackSize = 100; // a child sized by its border keeps room for its caption's buttons
 constexpr int32_t kCornerGrip = 12;    // along the border from a corner, a press sizes both of its edges
 
-// A caption button: a raised face with its picture in black, a minimise bar, a maximise or restore box, a cross.
+// A caption button: a raised face with its picture in black, a minimise bar, a maximise or restore box, a cross,
+// drawn in a square centred on the face so that a small caption still shows each whole.
 void drawCaptionButton(Dc& dc, const Rect& r, int32_t picture)
 {
     const Rect face = drawPushButtonFrame(dc, r, false, false);
     const Brush black = createSolidBrush(0);
     const auto frameRect = [&](const Rect& box) { dc.draw3dRect(box, 0, 0); };
-    const int32_t l = face.l + 2, t = face.t + 1, rr = face.r - 3, b = face.b - 2;
+    const auto faceWidth = static_cast<int32_t>(face.width());
+    const auto faceHeight = static_cast<int32_t>(face.height());
+    const int32_t side = std::max(4, std::min(faceWidth, faceHeight) - 1);
+    const int32_t l = face.l + (faceWidth - side) / 2, t = face.t + (faceHeight - side) / 2;
+    const int32_t rr = l + side, b = t + side;
     switch (picture) {
     case 0:
         dc.fillRect({l + 1, b - 2, rr - 1, b}, black);
@@ -38,9 +43,10 @@ void drawCaptionButton(Dc& dc, const Rect& r, int32_t picture)
         frameRect({l + 3, t, rr, b - 3});
         dc.fillRect({l, t + 3, rr - 3, b}, createSolidBrush(getSysColor(COLOR_BTNFACE)));
         frameRect({l, t + 3, rr - 3, b});
+        dc.fillRect({l, t + 3, rr - 3, t + 4}, black);
         break;
     default:
-        for (int32_t i = 0; i + l < rr && i + t < b; ++i) {
+        for (int32_t i = 0; i + 1 < side; ++i) {
             dc.fillRect(Rect::fromXywh(l + i, t + i, 2, 1), black);
             dc.fillRect(Rect::fromXywh(rr - 2 - i, t + i, 2, 1), black);
         }
@@ -452,6 +458,14 @@ bool FrameWindow::translateAccelerator(const Msg& msg)
 {
     if (paneKey(msg))
         return true;
+    // F10 in a floating panel of the frame's (a window it owns without a caption of its own) selects the frame's bar,
+    // the frame taking the keyboard so that the bar's keys reach it; an editor with its own caption keeps F10.
+    Window* from = ui().window(msg.hwnd);
+    if (msg.message == WM_KEYDOWN && msg.wParam == VK_F10 && from != nullptr && from != this &&
+        !from->isDescendantOf(this) && (from->topLevel()->style() & WS_CAPTION) != WS_CAPTION) {
+        ui().activate(hwnd());
+        return menuBarKey(msg);
+    }
     uint16_t command = 0;
     if (msg.message != WM_KEYDOWN || m_barSelected ||
         !matchAccelerator(m_accelerators, static_cast<uint8_t>(msg.wParam), command))
@@ -545,7 +559,7 @@ Rect MdiChild::captionButtonRect(CaptionButton button) const
     const Rect insets = clientInsets();
     const int32_t edge = insets.l;
     const int32_t height = insets.t - edge - 4;
-    const int32_t width = height - 3; // three of them leave most of a narrow caption to its title
+    const int32_t width = height + 2; // as wide as high once the raised edge is drawn
     const int32_t right = static_cast<int32_t>(windowRect().width()) - edge - 2;
     const int32_t x = button == kCloseButton ? right - width : right - width * (3 - button) - 2;
     return Rect::fromXywh(x, edge + 1, width, height);
@@ -573,7 +587,19 @@ void MdiChild::restore()
     if (m_state == State::kNormal)
         return;
     m_state = State::kNormal;
-    setPos(HWND_TOP, m_restore, SWP_NOZORDER);
+    // Restored into a client area that has shrunk since, the window is narrowed and moved into it: its caption and
+    // buttons past the edge could be reached by no one, as the client area has no scroll bars.
+    Rect place = m_restore;
+    if (const Window* client = parent(); client != nullptr && !client->clientRect().isEmpty()) {
+        const Rect area = client->clientRect();
+        const auto width =
+            static_cast<int32_t>(std::min<int64_t>(place.width(), std::max<int64_t>(area.width(), kMinTrackSize)));
+        const auto height = static_cast<int32_t>(place.height());
+        const int32_t l = std::max(area.l, std::min(place.l, area.r - width));
+        const int32_t t = std::max(area.t, std::min(place.t, area.b - (clientInsets().t + clientInsets().b)));
+        place = Rect::fromXywh(l, t, width, height);
+    }
+    setPos(HWND_TOP, place, SWP_NOZORDER);
     invalidateFrame();
 }
 

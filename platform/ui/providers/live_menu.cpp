@@ -75,7 +75,9 @@ private:
     int32_t barTitleAt(Point screen) const; // another title of the owner's menu bar; -1 for none
 
     Hwnd m_previousFocus = kNoWindow;
-    bool m_pressed = false; // the release of the click that opened the menu chooses nothing
+    bool m_pressed = false;       // a press came since the menu opened: its release chooses
+    bool m_openingPress = false;  // the menu opened with a button held down, whose release is still to come
+    bool m_draggedOnMenu = false; // that button has been dragged onto the menu
     bool m_done = false;
     uint32_t m_chosen = 0;
 };
@@ -249,6 +251,7 @@ uint32_t MenuSession::run()
     if ((m_flags & TPM_SELECTFIRST) != 0)
         moveHighlight(*deepest(), 1);
     m_previousFocus = u.setFocus(deepest()->hwnd()); // keys go to the menu while it is open
+    m_openingPress = u.getKeyState(VK_LBUTTON) < 0 || u.getKeyState(VK_RBUTTON) < 0;
     runModalLoop(u, [&] { return m_done || m_levels.empty() || !u.isWindow(m_levels.front()->hwnd()); });
     closeFrom(0);
     if (u.isWindow(m_previousFocus))
@@ -270,6 +273,28 @@ void MenuSession::mouse(uint32_t message, Point screen)
         return;
     const int32_t levelIndex = levelAt(screen);
     const bool press = message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN;
+    const bool release = message == WM_LBUTTONUP || message == WM_RBUTTONUP;
+    if (press)
+        m_openingPress = false;
+    if (release && !m_pressed && m_openingPress) {
+        // The release of the press that opened the menu, as a person presses on a title, drags and lets go: over an
+        // item it chooses; over the menu, a title of the bar, or anywhere before the pointer has been on the menu (a
+        // click on the title, whose own title the bar does not report) it leaves the menu open; elsewhere it closes it.
+        m_openingPress = false;
+        if (levelIndex < 0) {
+            if (barTitleAt(screen) < 0 && m_draggedOnMenu)
+                finish(0);
+            return;
+        }
+        MenuLevel& level = *m_levels[static_cast<size_t>(levelIndex)];
+        const int32_t index = level.itemAt(level.screenToClient(screen));
+        const bool rightAllowed = (m_flags & TPM_RIGHTBUTTON) != 0 || message == WM_LBUTTONUP;
+        if (rightAllowed && level.isSelectable(index) && level.items()[static_cast<size_t>(index)].isChoosable())
+            finish(level.items()[static_cast<size_t>(index)].id);
+        return;
+    }
+    if (message == WM_MOUSEMOVE && m_openingPress && levelIndex >= 0)
+        m_draggedOnMenu = true;
     if (levelIndex < 0) {
         // Over another title of the bar the menu came from, that title's menu takes over, as when pressed there.
         if (const int32_t title = barTitleAt(screen); title >= 0 && (press || message == WM_MOUSEMOVE))

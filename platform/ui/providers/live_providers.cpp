@@ -72,6 +72,25 @@ uint32_t iconIdOf(uint32_t flags)
     }
 }
 
+// A box asked for a window that waits for a modal dialog belongs to that dialog, the topmost one that waits on it:
+// owned by the waiting window, it would stand beside the dialog as its equal, and the two would take turns at the top
+// while the dialog took clicks meant for the box.
+Window* ownerForBox(Window* asked)
+{
+    Window* waiting = asked != nullptr ? asked->topLevel() : nullptr;
+    if (waiting == nullptr || waiting->isEnabled())
+        return asked;
+    for (const Hwnd h : ui().topLevels()) {
+        auto* dialog = dynamic_cast<Dialog*>(ui().window(h));
+        if (dialog == nullptr || !dialog->isModal() || !dialog->isVisible() || !dialog->isEnabled())
+            continue;
+        for (Window* owner = dialog->owner(); owner != nullptr; owner = owner->topLevel()->owner())
+            if (owner->topLevel() == waiting)
+                return dialog;
+    }
+    return asked;
+}
+
 class MessageBoxDialog final : public Dialog {
 public:
     MessageBoxDialog(uint32_t iconId, int32_t escapeAnswer) : m_iconId(iconId), m_escape(escapeAnswer) {}
@@ -210,7 +229,7 @@ int32_t LiveMessageBox::show(const MessageBoxCall& call)
     const BoxButtons buttons = buttonsOf(call.flags);
     resources().addDialog(messageBoxTemplate(call, buttons));
     MessageBoxDialog box(iconIdOf(call.flags), buttons.escape);
-    Window* owner = ui().window(call.owner);
+    Window* owner = ownerForBox(ui().window(call.owner));
     const int32_t answer = box.doModal(kMessageBoxIdd, owner);
     const bool isButton = std::find(buttons.ids.begin(), buttons.ids.end(), answer) != buttons.ids.end();
     return isButton ? answer : answerForUnscripted(call.flags);

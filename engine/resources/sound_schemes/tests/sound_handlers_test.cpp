@@ -290,6 +290,8 @@ TEST(SoundHandlersAccepts, LayoutsAndMessages)
                 if (text) {
                     EXPECT_NE(text->find(std::to_string(rate)), std::string::npos) << *text;
                     EXPECT_NE(text->find(channels == 2 ? "Stereo" : "Mono"), std::string::npos) << *text;
+                    // What the publish then does with the sound, as the default row stores it.
+                    EXPECT_NE(text->find("published uncompressed"), std::string::npos) << *text;
                 }
                 EXPECT_FALSE(row->Accepts(nullptr)) << scheme.id;
             }

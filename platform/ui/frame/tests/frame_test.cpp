@@ -1,4 +1,7 @@
 // Frames, MDI children, menus, accelerators and command routing.
+#include <algorithm>
+#include <cstdlib>
+
 #include "platform/gfx/gdi_objects.h"
 #include "platform/testing/image_check.h"
 #include "platform/testing/ui_fixture.h"
@@ -286,9 +289,65 @@ TEST_F(Frames, MdiChildBroughtForwardRedrawsItsCaption)
     sim().pump();
     EXPECT_TRUE(child.isActive());
     EXPECT_EQ(screenPixel(caption), pixelFromColorRef(getSysColor(COLOR_ACTIVECAPTION)));
-    const Point secondCaption = second.clientToScreen({350, -second.clientInsets().t / 2}); // right of the first
+    // Right of the first child, left of the second's caption buttons.
+    const Point secondCaption = second.clientToScreen({310, -second.clientInsets().t / 2});
     EXPECT_EQ(screenPixel(secondCaption), pixelFromColorRef(getSysColor(COLOR_INACTIVECAPTION)));
     second.destroy();
+}
+
+// A child's caption buttons show what they do: a bar along the bottom, a box with a thick top, a cross whose strokes
+// cross in the middle, each several pixels across, not a dot and a stub.
+TEST_F(Frames, MdiChildCaptionButtonsDrawReadablePictures)
+{
+    sim().pump();
+    const uint32_t black = pixelFromColorRef(0);
+    for (const auto button : {MdiChild::kMinimizeButton, MdiChild::kMaximizeButton, MdiChild::kCloseButton}) {
+        SCOPED_TRACE(static_cast<int>(button));
+        const Rect r = child.captionButtonRect(button);
+        // The face within the button's two-pixel raised edge, whose darkest line is black too.
+        const Rect onScreen = r.offsetBy(child.screenRect().l, child.screenRect().t).inflatedBy(-2, -2);
+        Rect ink{onScreen.r, onScreen.b, onScreen.l, onScreen.t}; // the black pixels' bounds
+        int32_t count = 0;
+        bool centre = false;
+        for (int32_t y = onScreen.t; y < onScreen.b; ++y)
+            for (int32_t x = onScreen.l; x < onScreen.r; ++x)
+                if (screenPixel({x, y}) == black) {
+                    ++count;
+                    ink = {std::min(ink.l, x), std::min(ink.t, y), std::max(ink.r, x + 1), std::max(ink.b, y + 1)};
+                    centre = centre || (std::abs(x - (onScreen.l + onScreen.r) / 2) <= 1 &&
+                                        std::abs(y - (onScreen.t + onScreen.b) / 2) <= 1);
+                }
+        ASSERT_GT(count, 0) << r.width() << "x" << r.height();
+        EXPECT_GE(ink.width(), 6);
+        if (button == MdiChild::kMinimizeButton) {
+            EXPECT_LE(ink.height(), 3) << "a bar";
+        } else {
+            EXPECT_GE(ink.height(), 6);
+        }
+        if (button == MdiChild::kCloseButton) {
+            EXPECT_TRUE(centre) << "the strokes cross in the middle";
+        }
+        if (button == MdiChild::kMaximizeButton) {
+            EXPECT_FALSE(centre) << "a box is hollow";
+        }
+    }
+}
+
+// A child wider than the client area, minimised and restored, comes back within it: its caption buttons can be
+// reached.
+TEST_F(Frames, ARestoredChildKeepsItsCaptionButtonsInTheClientArea)
+{
+    MdiChild wide;
+    wide.createChild(frame, "Wide", {300, 40, 1500, 300});
+    wide.minimize();
+    wide.restore();
+    sim().pump();
+    const Rect area = frame.mdiClient()->clientRect();
+    const Rect close =
+        wide.captionButtonRect(MdiChild::kCloseButton).offsetBy(wide.windowRect().l, wide.windowRect().t);
+    EXPECT_TRUE(area.containsRect(close)) << close.l << "," << close.t << " in " << area.r << "," << area.b;
+    EXPECT_TRUE(area.containsRect(wide.windowRect()));
+    wide.destroy();
 }
 
 // Flat until the pointer is over a button (raised), sunken while it is held or checked.
