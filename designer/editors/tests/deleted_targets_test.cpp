@@ -101,6 +101,17 @@ protected:
         return added;
     }
 
+    // The added scene's "button", aimed at; null when the scene could not be added.
+    CVTN_SubWorld* AddSceneAndAim(std::string& outButton)
+    {
+        CVTN_SubWorld* added = AddScene(outButton);
+        SWnode* node = added != nullptr ? World().GetRootNode()->FindByName(outButton) : nullptr;
+        if (node == nullptr)
+            return nullptr;
+        Aim(node);
+        return added;
+    }
+
     void TearDown() override
     {
         EditorsFixture::TearDown();
@@ -132,11 +143,8 @@ TEST_F(DeletedTargets, DeletedFromTheMenuOrTheHotSpotEditorTheTargetReadsAsNone)
 TEST_F(DeletedTargets, RemovingTheSceneFileTakesTheTargetAlong)
 {
     std::string button;
-    CVTN_SubWorld* added = AddScene(button);
+    CVTN_SubWorld* added = AddSceneAndAim(button);
     ASSERT_NE(added, nullptr);
-    SWnode* node = World().GetRootNode()->FindByName(button);
-    ASSERT_NE(node, nullptr);
-    Aim(node);
     ASSERT_TRUE(app->GetProject()->RemoveSubWorld(added));
     ASSERT_EQ(World().GetRootNode()->FindByName(button), nullptr);
     ExpectGone(button);
@@ -145,11 +153,8 @@ TEST_F(DeletedTargets, RemovingTheSceneFileTakesTheTargetAlong)
 TEST_F(DeletedTargets, SynchronisingAFileTheTargetLeftTakesItAlong)
 {
     std::string button;
-    CVTN_SubWorld* added = AddScene(button);
+    CVTN_SubWorld* added = AddSceneAndAim(button);
     ASSERT_NE(added, nullptr);
-    SWnode* node = World().GetRootNode()->FindByName(button);
-    ASSERT_NE(node, nullptr);
-    Aim(node);
     ASSERT_TRUE(scene->DeleteNode(scene->GetRootNode()->FindByName("button")));
     ASSERT_EQ(SaveWorldFile(*scene, WorldFileMode::kScene, path), DocumentStatus::kOk);
     ASSERT_TRUE(app->GetProject()->SynchronizeSubWorld(nullptr, added));
