@@ -538,6 +538,8 @@ bool MdiChild::createChild(FrameWindow& frame, std::string_view title, const Rec
     if (!create({"mdichild", std::string(title), WS_CHILD | WS_CAPTION | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_VISIBLE,
                  0, rect, client->hwnd(), 0}))
         return false;
+    if (const Rect place = withinClient(rect); place != rect)
+        setPos(HWND_TOP, place, SWP_NOZORDER);
     activate();
     return true;
 }
@@ -587,20 +589,24 @@ void MdiChild::restore()
     if (m_state == State::kNormal)
         return;
     m_state = State::kNormal;
-    // Restored into a client area that has shrunk since, the window is narrowed and moved into it: its caption and
-    // buttons past the edge could be reached by no one, as the client area has no scroll bars.
-    Rect place = m_restore;
-    if (const Window* client = parent(); client != nullptr && !client->clientRect().isEmpty()) {
-        const Rect area = client->clientRect();
-        const auto width =
-            static_cast<int32_t>(std::min<int64_t>(place.width(), std::max<int64_t>(area.width(), kMinTrackSize)));
-        const auto height = static_cast<int32_t>(place.height());
-        const int32_t l = std::max(area.l, std::min(place.l, area.r - width));
-        const int32_t t = std::max(area.t, std::min(place.t, area.b - (clientInsets().t + clientInsets().b)));
-        place = Rect::fromXywh(l, t, width, height);
-    }
-    setPos(HWND_TOP, place, SWP_NOZORDER);
+    setPos(HWND_TOP, withinClient(m_restore), SWP_NOZORDER);
     invalidateFrame();
+}
+
+// Placed in, or restored into, a client area narrower than it, the window is narrowed and moved into it: its caption
+// and buttons past the edge could be reached by no one, as the client area has no scroll bars.
+Rect MdiChild::withinClient(const Rect& place) const
+{
+    const Window* client = parent();
+    if (client == nullptr || client->clientRect().isEmpty())
+        return place;
+    const Rect area = client->clientRect();
+    const auto width =
+        static_cast<int32_t>(std::min<int64_t>(place.width(), std::max<int64_t>(area.width(), kMinTrackSize)));
+    const auto height = static_cast<int32_t>(place.height());
+    const int32_t l = std::max(area.l, std::min(place.l, area.r - width));
+    const int32_t t = std::max(area.t, std::min(place.t, area.b - (clientInsets().t + clientInsets().b)));
+    return Rect::fromXywh(l, t, width, height);
 }
 
 void MdiChild::fitToClient()

@@ -133,6 +133,7 @@ private:
     bool pressFrame(Point window); // a press on the frame, window coordinates
     void track(Point screen);
     void fitToClient(); // a maximised or minimised child follows the client area's size
+    Rect withinClient(const Rect& place) const; // parent client coordinates
 
     Hwnd m_view = kNoWindow;
     State m_state = State::kNormal;

@@ -333,21 +333,26 @@ TEST_F(Frames, MdiChildCaptionButtonsDrawReadablePictures)
     }
 }
 
-// A child wider than the client area, minimised and restored, comes back within it: its caption buttons can be
+// A child made wider than the client area, or minimised and restored, lies within it: its caption buttons can be
 // reached.
-TEST_F(Frames, ARestoredChildKeepsItsCaptionButtonsInTheClientArea)
+TEST_F(Frames, AChildMadeOrRestoredKeepsItsCaptionButtonsInTheClientArea)
 {
-    MdiChild wide;
-    wide.createChild(frame, "Wide", {300, 40, 1500, 300});
-    wide.minimize();
-    wide.restore();
-    sim().pump();
-    const Rect area = frame.mdiClient()->clientRect();
-    const Rect close =
-        wide.captionButtonRect(MdiChild::kCloseButton).offsetBy(wide.windowRect().l, wide.windowRect().t);
-    EXPECT_TRUE(area.containsRect(close)) << close.l << "," << close.t << " in " << area.r << "," << area.b;
-    EXPECT_TRUE(area.containsRect(wide.windowRect()));
-    wide.destroy();
+    for (const bool restored : {false, true}) {
+        SCOPED_TRACE(restored ? "restored" : "made");
+        MdiChild wide;
+        wide.createChild(frame, "Wide", {300, 40, 1500, 300});
+        if (restored) {
+            wide.minimize();
+            wide.restore();
+        }
+        sim().pump();
+        const Rect area = frame.mdiClient()->clientRect();
+        const Rect close =
+            wide.captionButtonRect(MdiChild::kCloseButton).offsetBy(wide.windowRect().l, wide.windowRect().t);
+        EXPECT_TRUE(area.containsRect(close)) << close.l << "," << close.t << " in " << area.r << "," << area.b;
+        EXPECT_TRUE(area.containsRect(wide.windowRect()));
+        wide.destroy();
+    }
 }
 
 // Flat until the pointer is over a button (raised), sunken while it is held or checked.
