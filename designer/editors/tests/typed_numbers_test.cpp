@@ -12,20 +12,25 @@
 #include "designer/editors/controller_editor.h"
 #include "designer/editors/designer_tooltip.h"
 #include "designer/editors/details_material_dlg.h"
+#include "designer/editors/details_particles_dlg.h"
 #include "designer/editors/details_tooltip_dlg.h"
+#include "designer/editors/random_generator_dlg.h"
 #include "designer/editors/tests/editors_fixture.h"
+#include "designer/editors/trackball_dlg.h"
 #include "designer/workspace/display_units.h"
 #include "designer/workspace/editor_fields.h"
 #include "designer/workspace/rgb_channel_scroll.h"
 #include "designer/workspace/value_generator.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/arcball_motion.h"
+#include "engine/behaviour/control_channel.h"
 #include "engine/behaviour/generator.h"
 #include "engine/behaviour/keyframe_motion.h"
 #include "engine/behaviour/xyz_motion.h"
 #include "engine/core/data_node.h"
 #include "engine/core/node.h"
 #include "engine/core/world.h"
+#include "platform/ui/controls/button.h"
 #include "platform/ui/controls/edit.h"
 
 namespace editorstest {
@@ -89,6 +94,25 @@ TEST_F(TypedNumbers, NoFieldStoresWhatItCannotKeepAndEachShowsWhatIsStored)
     ASSERT_NE(spin, nullptr);
     auto* spinner = Open<CVTND_ControllerMotionArcballDlg>(CVTND_Object(arcball));
     ASSERT_NE(spinner, nullptr);
+    auto* trackball = Open<CVTND_TrackballDlg>(CVTND_Object(sample->AddAction(*sample->timer, 63)));
+    ASSERT_NE(trackball, nullptr);
+    CVTND_Object particles;
+    particles.InitFromNode(sample->particles);
+    auto* emitter = Open<CVTND_DetailsParticlesDlg>(particles);
+    ASSERT_NE(emitter, nullptr);
+    auto* wobble = dynamic_cast<CVTND_ValueGenerator*>(emitter->child(1031)); // in degrees
+    ASSERT_NE(wobble, nullptr);
+    wobble->SetAnimated(true);
+    sim().pump();
+    for (int i = 0; i < 2; ++i) { // the generator menu makes a random generator, then opens its dialog
+        sim().expectMenu(CVTND_ValueGenerator::kMenuCommandBase + SWgenerator::kRandom);
+        sim().click(*wobble->GetButton());
+        sim().pump();
+    }
+    CVTND_GeneratorDialog* random = wobble->GetDialog(CVTND_ValueGenerator::DialogSlot::kRandom);
+    ASSERT_NE(random, nullptr);
+    auto* randomness = dynamic_cast<SWrandomgenerator*>(wobble->GetGenerator());
+    ASSERT_NE(randomness, nullptr);
     auto* materials = Open<CVTND_DetailsMaterialDlg>(CVTND_Object(sample->material));
     ASSERT_NE(materials, nullptr);
 
@@ -125,6 +149,19 @@ TEST_F(TypedNumbers, NoFieldStoresWhatItCannotKeepAndEachShowsWhatIsStored)
     for (int axis = 0; axis < 3; ++axis)
         fields.push_back({"arcball sensitivity " + std::to_string(axis), [=] { return spinner->child(1344 + axis); },
                           [=] { return spin->GetAxisSpeeds()[static_cast<size_t>(axis)] * 100.0; }, -3.4e40, 3.4e40});
+    const SWcontrolchannel& turn = trackball->Page(0)->Channel(); // rotate Y: its limits are typed in degrees
+    for (const auto& [id, stored] :
+         {std::pair{1120, std::function<double()>([&] { return turn.GetScale() * 100.0; })},
+          std::pair{1122, std::function<double()>([&] { return turn.GetMinimum() * 57.29578; })},
+          std::pair{1121, std::function<double()>([&] { return turn.GetMaximum() * 57.29578; })},
+          std::pair{1171, std::function<double()>([&] { return turn.GetMomentumTime(); })}})
+        fields.push_back({"trackball " + std::to_string(id), [=] { return trackball->Page(0)->child(id); }, stored,
+                          -3.4e38, 3.4e38});
+    for (const auto& [id, bound] : {std::pair{CVTND_RandomGeneratorDlg::kIdLowest, &SWrandomgenerator::GetMinimum},
+                                    std::pair{CVTND_RandomGeneratorDlg::kIdHighest, &SWrandomgenerator::GetMaximum}})
+        fields.push_back({"random " + std::to_string(id), [=] { return random->child(id); },
+                          [=] { return static_cast<double>(ToDisplayUnits(1, (randomness->*bound)())); }, -3.4e38,
+                          3.4e38});
     for (const int32_t id : {1049, 1050, 1051}) {
         auto* channel = materials->Page().item<CVTND_RGBChannelScroll>(id);
         ASSERT_NE(channel, nullptr);
