@@ -100,18 +100,27 @@ TEST_F(TypedNumbers, NoFieldStoresWhatItCannotKeepAndEachShowsWhatIsStored)
     particles.InitFromNode(sample->particles);
     auto* emitter = Open<CVTND_DetailsParticlesDlg>(particles);
     ASSERT_NE(emitter, nullptr);
-    auto* wobble = dynamic_cast<CVTND_ValueGenerator*>(emitter->child(1031)); // in degrees
-    ASSERT_NE(wobble, nullptr);
-    wobble->SetAnimated(true);
-    sim().pump();
-    for (int i = 0; i < 2; ++i) { // the generator menu makes a random generator, then opens its dialog
-        sim().expectMenu(CVTND_ValueGenerator::kMenuCommandBase + SWgenerator::kRandom);
-        sim().click(*wobble->GetButton());
+    // A value's generator menu, chosen twice: the kind made, then its dialog opened.
+    const auto generated = [&](int32_t value, uint8_t kind, CVTND_ValueGenerator::DialogSlot slot) {
+        auto* editor = dynamic_cast<CVTND_ValueGenerator*>(emitter->child(value));
+        EXPECT_NE(editor, nullptr);
+        editor->SetAnimated(true);
         sim().pump();
-    }
-    CVTND_GeneratorDialog* random = wobble->GetDialog(CVTND_ValueGenerator::DialogSlot::kRandom);
+        for (int i = 0; i < 2; ++i) {
+            sim().expectMenu(CVTND_ValueGenerator::kMenuCommandBase + kind);
+            sim().click(*editor->GetButton());
+            sim().pump();
+        }
+        return std::pair{editor->GetDialog(slot), editor->GetGenerator()};
+    };
+    const auto [random, wobble] = generated(1031, SWgenerator::kRandom, CVTND_ValueGenerator::DialogSlot::kRandom);
     ASSERT_NE(random, nullptr);
-    auto* randomness = dynamic_cast<SWrandomgenerator*>(wobble->GetGenerator());
+    const auto [polynomial, curve] =
+        generated(1021, SWgenerator::kPolynomial, CVTND_ValueGenerator::DialogSlot::kPolynomial);
+    ASSERT_NE(polynomial, nullptr);
+    auto* shaped = dynamic_cast<SWpolynomialgenerator*>(curve);
+    ASSERT_NE(shaped, nullptr);
+    auto* randomness = dynamic_cast<SWrandomgenerator*>(wobble);
     ASSERT_NE(randomness, nullptr);
     auto* materials = Open<CVTND_DetailsMaterialDlg>(CVTND_Object(sample->material));
     ASSERT_NE(materials, nullptr);
@@ -162,6 +171,15 @@ TEST_F(TypedNumbers, NoFieldStoresWhatItCannotKeepAndEachShowsWhatIsStored)
         fields.push_back({"random " + std::to_string(id), [=] { return random->child(id); },
                           [=] { return static_cast<double>(ToDisplayUnits(1, (randomness->*bound)())); }, -3.4e38,
                           3.4e38});
+    for (const auto& [id, get, low] : {std::tuple{1181, &SWpolynomialgenerator::GetShape, 0.0},
+                                       std::tuple{1182, &SWpolynomialgenerator::GetAmplitude, -3.4e38},
+                                       std::tuple{1183, &SWpolynomialgenerator::GetOffset, -3.4e38}})
+        fields.push_back({"polynomial " + std::to_string(id), [=] { return polynomial->child(id); },
+                          [=] {
+                              const float kept = (shaped->*get)();
+                              return static_cast<double>(id == 1181 ? kept : ToDisplayUnits(1, kept));
+                          },
+                          low, 3.4e38});
     for (const int32_t id : {1049, 1050, 1051}) {
         auto* channel = materials->Page().item<CVTND_RGBChannelScroll>(id);
         ASSERT_NE(channel, nullptr);
