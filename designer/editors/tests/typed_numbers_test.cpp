@@ -113,13 +113,17 @@ TEST_F(TypedNumbers, NoFieldStoresWhatItCannotKeepAndEachShowsWhatIsStored)
         }
         return std::pair{editor->GetDialog(slot), editor->GetGenerator()};
     };
-    const auto [random, wobble] = generated(1031, SWgenerator::kRandom, CVTND_ValueGenerator::DialogSlot::kRandom);
+    const auto [random, wobble] = generated(1022, SWgenerator::kRandom, CVTND_ValueGenerator::DialogSlot::kRandom);
     ASSERT_NE(random, nullptr);
     const auto [polynomial, curve] =
         generated(1021, SWgenerator::kPolynomial, CVTND_ValueGenerator::DialogSlot::kPolynomial);
     ASSERT_NE(polynomial, nullptr);
     auto* shaped = dynamic_cast<SWpolynomialgenerator*>(curve);
     ASSERT_NE(shaped, nullptr);
+    const auto [waveform, wave] = generated(1031, SWgenerator::kSine, CVTND_ValueGenerator::DialogSlot::kWaveform);
+    ASSERT_NE(waveform, nullptr);
+    auto* waving = dynamic_cast<SWwaveformgenerator*>(wave);
+    ASSERT_NE(waving, nullptr);
     auto* randomness = dynamic_cast<SWrandomgenerator*>(wobble);
     ASSERT_NE(randomness, nullptr);
     auto* materials = Open<CVTND_DetailsMaterialDlg>(CVTND_Object(sample->material));
@@ -180,6 +184,24 @@ TEST_F(TypedNumbers, NoFieldStoresWhatItCannotKeepAndEachShowsWhatIsStored)
                               return static_cast<double>(id == 1181 ? kept : ToDisplayUnits(1, kept));
                           },
                           low, 3.4e38});
+    using Wave = SWwaveformgenerator;
+    for (const auto& [id, get, scaled, low, high] :
+         {std::tuple{1004, &Wave::GetStartTime, false, -3.4e38, 3.4e38},
+          std::tuple{1172, &Wave::GetStartAmplitude, true, -3.4e38, 3.4e38},
+          std::tuple{1174, &Wave::GetSustainTime, false, -3.4e38, 3.4e38},
+          std::tuple{1176, &Wave::GetSustainAmplitude, true, -3.4e38, 3.4e38},
+          std::tuple{1177, &Wave::GetDecayTime, false, -3.4e38, 3.4e38},
+          std::tuple{1179, &Wave::GetDecayAmplitude, true, -3.4e38, 3.4e38},
+          std::tuple{1181, &Wave::GetOffset, false, -3.4e38, 3.4e38},
+          std::tuple{1182, &Wave::GetPeriod, false, 1.0, 3.4e38},
+          std::tuple{1183, &Wave::GetPhase, false, -180.0, 180.0},
+          std::tuple{1184, &Wave::GetEndPeriod, false, 1.0, 3.4e38}})
+        fields.push_back({"waveform " + std::to_string(id), [=] { return waveform->child(id); },
+                          [=] {
+                              const float kept = (waving->*get)();
+                              return static_cast<double>(scaled ? ToDisplayUnits(1, kept) : kept);
+                          },
+                          low, high});
     for (const int32_t id : {1049, 1050, 1051}) {
         auto* channel = materials->Page().item<CVTND_RGBChannelScroll>(id);
         ASSERT_NE(channel, nullptr);
