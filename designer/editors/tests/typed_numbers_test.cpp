@@ -19,6 +19,7 @@
 #include "designer/editors/trackball_dlg.h"
 #include "designer/workspace/display_units.h"
 #include "designer/workspace/editor_fields.h"
+#include "designer/workspace/gradient.h"
 #include "designer/workspace/rgb_channel_scroll.h"
 #include "designer/workspace/value_generator.h"
 #include "engine/behaviour/action_node.h"
@@ -126,6 +127,10 @@ TEST_F(TypedNumbers, NoFieldStoresWhatItCannotKeepAndEachShowsWhatIsStored)
     ASSERT_NE(waving, nullptr);
     auto* randomness = dynamic_cast<SWrandomgenerator*>(wobble);
     ASSERT_NE(randomness, nullptr);
+    CVTND_Gradient& gradient = *emitter->Gradient(); // a key selected: its colour takes typing
+    sim().click(gradient, {gradient.GetFields().keyPositions[1], gradient.BandRect().b - 2});
+    sim().pump();
+    ASSERT_TRUE(gradient.HasSelectedKey());
     auto* materials = Open<CVTND_DetailsMaterialDlg>(CVTND_Object(sample->material));
     ASSERT_NE(materials, nullptr);
 
@@ -202,6 +207,10 @@ TEST_F(TypedNumbers, NoFieldStoresWhatItCannotKeepAndEachShowsWhatIsStored)
                               return static_cast<double>(scaled ? ToDisplayUnits(1, kept) : kept);
                           },
                           low, high});
+    for (const size_t c : {0u, 1u, 2u})
+        fields.push_back({"key colour " + std::to_string(c),
+                          [=] { return emitter->child(1044 + static_cast<int32_t>(c)); },
+                          [&gradient, c] { return static_cast<double>(gradient.GetKeyRGB()[c]); }, 0.0, 255.0});
     for (const int32_t id : {1049, 1050, 1051}) {
         auto* channel = materials->Page().item<CVTND_RGBChannelScroll>(id);
         ASSERT_NE(channel, nullptr);
