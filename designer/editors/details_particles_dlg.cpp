@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "designer/app/designer_app.h"
@@ -175,12 +176,18 @@ void CVTND_DetailsParticlesDlg::ColourEditChanged(int32_t id)
     CVTND_Gradient* gradient = Gradient();
     if (m_updating || !gradient->HasSelectedKey())
         return;
-    const std::optional<double> number = ParseLeading<double>(child(id)->getText());
-    if (!number)
-        return;
-    // A number above 255 stops the slider there, and the key's component with it.
-    const auto value = static_cast<int32_t>(std::clamp(*number, -1.0, 256.0));
     const size_t c = static_cast<size_t>(std::find(kEditIds.begin(), kEditIds.end(), id) - kEditIds.begin());
+    const TypedNumber typed = ReadTypedNumber(child(id)->getText(), 0.0, 255.0);
+    if (typed.kind == TypedKind::kUnfinished)
+        return;
+    if (typed.kind == TypedKind::kRefused) {
+        m_updating = true;
+        ShowStoredText(child(id), std::to_string(gradient->GetKeyRGB()[std::min<size_t>(c, 2)]));
+        m_updating = false;
+        ShowTypedRefusal(0.0, 255.0);
+        return;
+    }
+    const auto value = static_cast<int32_t>(typed.value);
     if (c == 0)
         gradient->SetKeyRed(value);
     else if (c == 1)

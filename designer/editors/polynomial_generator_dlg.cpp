@@ -1,5 +1,7 @@
 #include "designer/editors/polynomial_generator_dlg.h"
 
+#include <cmath>
+#include <limits>
 #include <string>
 
 #include "designer/app/world_write_lock.h"
@@ -95,17 +97,27 @@ void CVTND_PolynomialGeneratorDlg::EditChanged(int32_t id)
     CVTND_PolynomialCtrl* curve = Curve();
     if (m_updating || m_generator == nullptr || curve == nullptr)
         return;
-    float value = ReadNumber(child(id)->getText());
+    // The shape is an exponent: no negative one is taken.
+    constexpr double kLargest = std::numeric_limits<float>::max();
+    const double low = id == kIdShape ? 0.0 : -kLargest;
+    const TypedNumber typed = ReadTypedNumber(child(id)->getText(), low, kLargest);
+    if (typed.kind == TypedKind::kUnfinished)
+        return;
+    const auto value = static_cast<float>(typed.value);
+    if (typed.kind == TypedKind::kRefused || !std::isfinite(FromDisplayUnits(m_unit, value))) {
+        const float stored = id == kIdShape       ? m_generator->GetShape()
+                             : id == kIdAmplitude ? ToDisplayUnits(m_unit, m_generator->GetAmplitude())
+                                                  : ToDisplayUnits(m_unit, m_generator->GetOffset());
+        m_updating = true;
+        ShowStoredText(child(id), FormatReal(stored));
+        m_updating = false;
+        ShowTypedRefusal(low, kLargest);
+        return;
+    }
     int32_t code = kCodeAmplitude;
     {
         const CVTND_WorldWriteLock lock(GetControl().GetSlot().GetWorld());
         if (id == kIdShape) {
-            if (value < 0.0f) {
-                value = 0.0f;
-                m_updating = true;
-                child(kIdShape)->setText("0");
-                m_updating = false;
-            }
             curve->SetShape(value);
             code = kCodeShape;
         } else if (id == kIdAmplitude) {

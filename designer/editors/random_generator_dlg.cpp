@@ -1,7 +1,7 @@
 #include "designer/editors/random_generator_dlg.h"
 
 #include <cmath>
-#include <optional>
+#include <limits>
 #include <string>
 
 #include "designer/app/world_write_lock.h"
@@ -68,13 +68,21 @@ pf::LResult CVTND_RandomGeneratorDlg::handle(const pf::Msg& msg)
         return CVTND_GeneratorDialog::handle(msg);
     if (pf::hiWord(msg.wParam) != pf::EN_CHANGE || m_updating || m_generator == nullptr)
         return 0;
-    // A text without a finite number, or with one no float holds, changes nothing.
-    const std::optional<float> typed = ParseLeading<float>(child(id)->getText());
-    if (!typed || !std::isfinite(*typed))
+    constexpr double kLargest = std::numeric_limits<float>::max();
+    const TypedNumber typed = ReadTypedNumber(child(id)->getText(), -kLargest, kLargest);
+    if (typed.kind == TypedKind::kUnfinished)
         return 0;
+    const float value = FromDisplayUnits(m_unit, static_cast<float>(typed.value));
+    if (typed.kind == TypedKind::kRefused || !std::isfinite(value)) {
+        m_updating = true;
+        ShowStoredText(child(id), FormatInDisplayUnits(m_unit, id == kIdLowest ? m_generator->GetMinimum()
+                                                                               : m_generator->GetMaximum()));
+        m_updating = false;
+        ShowTypedRefusal(-kLargest, kLargest);
+        return 0;
+    }
     {
         const CVTND_WorldWriteLock lock(GetControl().GetSlot().GetWorld());
-        const float value = FromDisplayUnits(m_unit, *typed);
         if (id == kIdLowest)
             m_generator->SetMinimum(value);
         else

@@ -1,5 +1,6 @@
 #include "designer/editors/trackball_dlg.h"
 
+#include <limits>
 #include <string>
 
 #include "designer/app/designer_app.h"
@@ -199,8 +200,30 @@ void CVTND_TrackballButtonDlg::NumberTyped(int32_t id)
 {
     if (m_initialising)
         return;
-    const float number = ReadNumber<double>(child(id)->getText());
     const bool rotation = SWcontrolchannel::IsRotationCode(m_channel.GetInputCode());
+    std::string stored;
+    if (id == kIdSensitivity)
+        stored = FormatReal(m_channel.GetScale() * 100.0);
+    else if (id == kIdMinimum)
+        stored = FormatReal(m_channel.GetMinimum() * (rotation ? kToDegrees : 1.0f));
+    else if (id == kIdMaximum)
+        stored = FormatReal(m_channel.GetMaximum() * (rotation ? kToDegrees : 1.0f));
+    else if (id == kIdFriction)
+        stored = FormatReal(m_channel.GetMomentumTime(), "%.0f");
+    else
+        return;
+    constexpr double largest = std::numeric_limits<float>::max();
+    const TypedNumber typed = ReadTypedNumber(child(id)->getText(), -largest, largest);
+    if (typed.kind != TypedKind::kNumber) {
+        if (typed.kind == TypedKind::kRefused) {
+            m_initialising = true;
+            ShowStoredText(child(id), stored);
+            m_initialising = false;
+            ShowTypedRefusal(-largest, largest);
+        }
+        return;
+    }
+    const auto number = static_cast<float>(typed.value);
     const CVTND_WorldWriteLock lock(DesignerWorld());
     // A limit of a rotation is typed in degrees and kept in radians.
     if (id == kIdSensitivity)

@@ -1,5 +1,7 @@
 #include "designer/editors/waveform_generator_dlg.h"
 
+#include <cmath>
+#include <limits>
 #include <string>
 
 #include "designer/app/world_write_lock.h"
@@ -164,7 +166,24 @@ void CVTND_WaveformGenerator::EditChanged(int32_t id)
     if (m_updating || m_generator == nullptr || curve == nullptr)
         return;
     const std::string text = child(id)->getText();
-    const float value = ReadNumber(text);
+    // The generator keeps a period of at least 1 ms and a phase within half a turn either way.
+    constexpr double kLargest = std::numeric_limits<float>::max();
+    const bool period = id == kIdPeriod || id == kIdEndPeriod;
+    const double low = period ? 1.0 : id == kIdPhase ? -180.0 : -kLargest;
+    const double high = id == kIdPhase ? 180.0 : kLargest;
+    const TypedNumber typed = ReadTypedNumber(text, low, high);
+    if (typed.kind == TypedKind::kUnfinished)
+        return;
+    const auto value = static_cast<float>(typed.value);
+    const bool scaled = id == kIdStartAmplitude || id == kIdSustainAmplitude || id == kIdDecayAmplitude;
+    if (typed.kind == TypedKind::kRefused || (scaled && !std::isfinite(FromDisplayUnits(m_unit, value)))) {
+        Refresh(); // every field shows what the generator keeps, this one selected to be typed over
+        m_updating = true;
+        ShowStoredText(child(id), child(id)->getText());
+        m_updating = false;
+        ShowTypedRefusal(low, high);
+        return;
+    }
     int32_t code = 0;
     {
         const CVTND_WorldWriteLock lock(GetControl().GetSlot().GetWorld());
@@ -214,7 +233,7 @@ void CVTND_WaveformGenerator::EditChanged(int32_t id)
         }
     }
     // With lock the other period shows the same text, as typed.
-    if ((id == kIdPeriod || id == kIdEndPeriod) && m_generator->GetLock()) {
+    if (period && m_generator->GetLock()) {
         m_updating = true;
         child(id == kIdPeriod ? kIdEndPeriod : kIdPeriod)->setText(text);
         m_updating = false;

@@ -76,10 +76,11 @@ TEST_F(GeneratorDialogs, ThePolynomialDialogEditsItsGeneratorInTheValuesUnits)
     EXPECT_EQ(dialog->item<pf::Button>(1187)->getCheck(), 0);
     EXPECT_EQ(dialog->item<pf::Button>(1188)->getCheck(), 0);
 
+    // No shape is negative: the '-' is refused and the stored 3 shown selected, which the 2 typed next replaces.
     sim().replaceText(*dialog->child(1181), "-2");
     sim().pump();
-    EXPECT_EQ(generator->GetShape(), 0.0f);
-    EXPECT_EQ(dialog->child(1181)->getText(), "0");
+    EXPECT_EQ(generator->GetShape(), 2.0f);
+    EXPECT_EQ(dialog->child(1181)->getText(), "2");
     sim().replaceText(*dialog->child(1182), "180");
     sim().pump();
     EXPECT_NEAR(generator->GetAmplitude(), 3.14159265f, 1e-5f);

@@ -133,12 +133,13 @@ TEST_F(ParticleEditor, TheSelectedKeysColourFollowsSlidersEditsAndButton)
     EXPECT_EQ(editor->Gradient()->GetKeyRGB()[1], 200);
     EXPECT_EQ(editor->child(1045)->getText(), "200");
     EXPECT_EQ(particles->GetParticles().GetColourTable(), editor->Gradient()->GetGradientData());
-    sim().replaceText(*editor->child(1046), "300");
+    sim().replaceText(*editor->child(1046), "300"); // the last 0 is refused: no byte is 300
     sim().pump();
-    EXPECT_EQ(editor->Gradient()->GetKeyRGB()[2], 255);
-    EXPECT_EQ(editor->item<pf::Trackbar>(1360)->getPos(), 255);
+    EXPECT_EQ(editor->Gradient()->GetKeyRGB()[2], 30);
+    EXPECT_EQ(editor->item<pf::Trackbar>(1360)->getPos(), 30);
+    EXPECT_EQ(editor->child(1046)->getText(), "30");
     sim().replaceText(*editor->child(1046), "x");
-    EXPECT_EQ(editor->Gradient()->GetKeyRGB()[2], 255);
+    EXPECT_EQ(editor->Gradient()->GetKeyRGB()[2], 30);
     sim().expectColor(pf::rgb(10, 20, 30));
     sim().click(*editor->child(1164));
     sim().pump();

@@ -12,20 +12,26 @@
 #include "designer/editors/controller_editor.h"
 #include "designer/editors/designer_tooltip.h"
 #include "designer/editors/details_material_dlg.h"
+#include "designer/editors/details_particles_dlg.h"
 #include "designer/editors/details_tooltip_dlg.h"
+#include "designer/editors/random_generator_dlg.h"
 #include "designer/editors/tests/editors_fixture.h"
+#include "designer/editors/trackball_dlg.h"
 #include "designer/workspace/display_units.h"
 #include "designer/workspace/editor_fields.h"
+#include "designer/workspace/gradient.h"
 #include "designer/workspace/rgb_channel_scroll.h"
 #include "designer/workspace/value_generator.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/arcball_motion.h"
+#include "engine/behaviour/control_channel.h"
 #include "engine/behaviour/generator.h"
 #include "engine/behaviour/keyframe_motion.h"
 #include "engine/behaviour/xyz_motion.h"
 #include "engine/core/data_node.h"
 #include "engine/core/node.h"
 #include "engine/core/world.h"
+#include "platform/ui/controls/button.h"
 #include "platform/ui/controls/edit.h"
 
 namespace editorstest {
@@ -89,6 +95,42 @@ TEST_F(TypedNumbers, NoFieldStoresWhatItCannotKeepAndEachShowsWhatIsStored)
     ASSERT_NE(spin, nullptr);
     auto* spinner = Open<CVTND_ControllerMotionArcballDlg>(CVTND_Object(arcball));
     ASSERT_NE(spinner, nullptr);
+    auto* trackball = Open<CVTND_TrackballDlg>(CVTND_Object(sample->AddAction(*sample->timer, 63)));
+    ASSERT_NE(trackball, nullptr);
+    CVTND_Object particles;
+    particles.InitFromNode(sample->particles);
+    auto* emitter = Open<CVTND_DetailsParticlesDlg>(particles);
+    ASSERT_NE(emitter, nullptr);
+    // A value's generator menu, chosen twice: the kind made, then its dialog opened.
+    const auto generated = [&](int32_t value, uint8_t kind, CVTND_ValueGenerator::DialogSlot slot) {
+        auto* editor = dynamic_cast<CVTND_ValueGenerator*>(emitter->child(value));
+        EXPECT_NE(editor, nullptr);
+        editor->SetAnimated(true);
+        sim().pump();
+        for (int i = 0; i < 2; ++i) {
+            sim().expectMenu(CVTND_ValueGenerator::kMenuCommandBase + kind);
+            sim().click(*editor->GetButton());
+            sim().pump();
+        }
+        return std::pair{editor->GetDialog(slot), editor->GetGenerator()};
+    };
+    const auto [random, wobble] = generated(1022, SWgenerator::kRandom, CVTND_ValueGenerator::DialogSlot::kRandom);
+    ASSERT_NE(random, nullptr);
+    const auto [polynomial, curve] =
+        generated(1021, SWgenerator::kPolynomial, CVTND_ValueGenerator::DialogSlot::kPolynomial);
+    ASSERT_NE(polynomial, nullptr);
+    auto* shaped = dynamic_cast<SWpolynomialgenerator*>(curve);
+    ASSERT_NE(shaped, nullptr);
+    const auto [waveform, wave] = generated(1031, SWgenerator::kSine, CVTND_ValueGenerator::DialogSlot::kWaveform);
+    ASSERT_NE(waveform, nullptr);
+    auto* waving = dynamic_cast<SWwaveformgenerator*>(wave);
+    ASSERT_NE(waving, nullptr);
+    auto* randomness = dynamic_cast<SWrandomgenerator*>(wobble);
+    ASSERT_NE(randomness, nullptr);
+    CVTND_Gradient& gradient = *emitter->Gradient(); // a key selected: its colour takes typing
+    sim().click(gradient, {gradient.GetFields().keyPositions[1], gradient.BandRect().b - 2});
+    sim().pump();
+    ASSERT_TRUE(gradient.HasSelectedKey());
     auto* materials = Open<CVTND_DetailsMaterialDlg>(CVTND_Object(sample->material));
     ASSERT_NE(materials, nullptr);
 
@@ -125,6 +167,50 @@ TEST_F(TypedNumbers, NoFieldStoresWhatItCannotKeepAndEachShowsWhatIsStored)
     for (int axis = 0; axis < 3; ++axis)
         fields.push_back({"arcball sensitivity " + std::to_string(axis), [=] { return spinner->child(1344 + axis); },
                           [=] { return spin->GetAxisSpeeds()[static_cast<size_t>(axis)] * 100.0; }, -3.4e40, 3.4e40});
+    const SWcontrolchannel& turn = trackball->Page(0)->Channel(); // rotate Y: its limits are typed in degrees
+    for (const auto& [id, stored] :
+         {std::pair{1120, std::function<double()>([&] { return turn.GetScale() * 100.0; })},
+          std::pair{1122, std::function<double()>([&] { return turn.GetMinimum() * 57.29578; })},
+          std::pair{1121, std::function<double()>([&] { return turn.GetMaximum() * 57.29578; })},
+          std::pair{1171, std::function<double()>([&] { return turn.GetMomentumTime(); })}})
+        fields.push_back({"trackball " + std::to_string(id), [=] { return trackball->Page(0)->child(id); }, stored,
+                          -3.4e38, 3.4e38});
+    for (const auto& [id, bound] : {std::pair{CVTND_RandomGeneratorDlg::kIdLowest, &SWrandomgenerator::GetMinimum},
+                                    std::pair{CVTND_RandomGeneratorDlg::kIdHighest, &SWrandomgenerator::GetMaximum}})
+        fields.push_back({"random " + std::to_string(id), [=] { return random->child(id); },
+                          [=] { return static_cast<double>(ToDisplayUnits(1, (randomness->*bound)())); }, -3.4e38,
+                          3.4e38});
+    for (const auto& [id, get, low] : {std::tuple{1181, &SWpolynomialgenerator::GetShape, 0.0},
+                                       std::tuple{1182, &SWpolynomialgenerator::GetAmplitude, -3.4e38},
+                                       std::tuple{1183, &SWpolynomialgenerator::GetOffset, -3.4e38}})
+        fields.push_back({"polynomial " + std::to_string(id), [=] { return polynomial->child(id); },
+                          [=] {
+                              const float kept = (shaped->*get)();
+                              return static_cast<double>(id == 1181 ? kept : ToDisplayUnits(1, kept));
+                          },
+                          low, 3.4e38});
+    using Wave = SWwaveformgenerator;
+    for (const auto& [id, get, scaled, low, high] :
+         {std::tuple{1004, &Wave::GetStartTime, false, -3.4e38, 3.4e38},
+          std::tuple{1172, &Wave::GetStartAmplitude, true, -3.4e38, 3.4e38},
+          std::tuple{1174, &Wave::GetSustainTime, false, -3.4e38, 3.4e38},
+          std::tuple{1176, &Wave::GetSustainAmplitude, true, -3.4e38, 3.4e38},
+          std::tuple{1177, &Wave::GetDecayTime, false, -3.4e38, 3.4e38},
+          std::tuple{1179, &Wave::GetDecayAmplitude, true, -3.4e38, 3.4e38},
+          std::tuple{1181, &Wave::GetOffset, false, -3.4e38, 3.4e38},
+          std::tuple{1182, &Wave::GetPeriod, false, 1.0, 3.4e38},
+          std::tuple{1183, &Wave::GetPhase, false, -180.0, 180.0},
+          std::tuple{1184, &Wave::GetEndPeriod, false, 1.0, 3.4e38}})
+        fields.push_back({"waveform " + std::to_string(id), [=] { return waveform->child(id); },
+                          [=] {
+                              const float kept = (waving->*get)();
+                              return static_cast<double>(scaled ? ToDisplayUnits(1, kept) : kept);
+                          },
+                          low, high});
+    for (const size_t c : {0u, 1u, 2u})
+        fields.push_back({"key colour " + std::to_string(c),
+                          [=] { return emitter->child(1044 + static_cast<int32_t>(c)); },
+                          [&gradient, c] { return static_cast<double>(gradient.GetKeyRGB()[c]); }, 0.0, 255.0});
     for (const int32_t id : {1049, 1050, 1051}) {
         auto* channel = materials->Page().item<CVTND_RGBChannelScroll>(id);
         ASSERT_NE(channel, nullptr);
