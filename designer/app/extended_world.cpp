@@ -101,9 +101,9 @@ void RenameNodeReferences(SWworld& world, std::string_view oldName, const std::s
 }
 
 // Every reference by name to an object's variables ("NODE:lamp.level", or bare in an expression's text): the
-// expressions' texts and targets, pending watched variables, and the property generators of the XYZ motions and
-// the particle slots. Each
-// holder resolves its new text again, so the value keeps following the variable.
+// expressions' texts and targets, pending watched variables, the property generators of the XYZ motions and the
+// particle slots, and the host messages that send a variable's value. Each holder resolves its new text again, so
+// the value keeps following the variable.
 void RenameVariableReferences(SWworld& world, std::string_view prefix, std::string_view oldName,
                               const std::string& newName)
 {
@@ -140,6 +140,13 @@ void RenameVariableReferences(SWworld& world, std::string_view prefix, std::stri
             const auto* xyz = dynamic_cast<const SWxyzmotion*>(a->GetMotion());
             for (int i = 0; xyz != nullptr && i < 3; ++i)
                 renameGenerator(xyz->GetGenerator(i));
+            // A message that sends a variable's value holds the reference as its text, resolved at each send.
+            const auto* message = dynamic_cast<const SWhostmessageaction*>(a);
+            auto* argument = static_cast<SWdatanode*>(a->GetArguments().Head());
+            if (message != nullptr && message->sendVariable != 0 && argument != nullptr &&
+                argument->GetText() != nullptr)
+                if (std::optional<std::string> text = renamed(std::string(argument->GetText())))
+                    argument->SetText(text->c_str(), true);
         }
     }
 }

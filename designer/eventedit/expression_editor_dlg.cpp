@@ -1,6 +1,7 @@
 #include "designer/eventedit/expression_editor_dlg.h"
 
 #include <string>
+#include <string_view>
 
 #include "designer/app/designer_app.h"
 #include "designer/app/notification.h"
@@ -185,6 +186,18 @@ void CVTND_ExpressionEditorDlg::Apply()
 
 void CVTND_ExpressionEditorDlg::OnNotify(const CVTND_Event& event)
 {
+    // A node renamed while the editor is open: its text and target follow, as the stored ones do, so OK neither
+    // refuses them nor takes the old name back.
+    if (event.Is(EventCode::kRenamed) && event.subject.IsNodeType() && event.firstText && event.secondText) {
+        const auto renamed = [&](std::string_view text) {
+            return SWexpression::RenameObjectInText(text, "NODE", *event.firstText, *event.secondText);
+        };
+        if (const auto text = renamed(item<pf::RichEdit>(kIdText)->getText()))
+            item<pf::RichEdit>(kIdText)->setText(*text);
+        if (const auto target = renamed(child(kIdTarget)->getText()))
+            child(kIdTarget)->setText(*target);
+        return;
+    }
     SWexpressionentry* entry = Entry();
     if (entry == nullptr || !event.subject.IsType(ObjectType::kExpression) || event.subject.GetObject() != entry)
         return;

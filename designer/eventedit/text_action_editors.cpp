@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "designer/app/designer_app.h"
+#include "designer/app/notification.h"
 #include "designer/app/world_write_lock.h"
 #include "designer/editing/picker_receptors.h"
 #include "designer/workspace/editor_fields.h"
@@ -128,6 +129,17 @@ pf::LResult CVTND_ActionSendMessageToHostDlg::handle(const pf::Msg& msg)
         return 1;
     }
     return CVTND_ActionEditorDlg::handle(msg);
+}
+
+void CVTND_ActionSendMessageToHostDlg::OnNotify(const CVTND_Event& event)
+{
+    // OK stores the box as it reads: left naming the old node, it would undo the rename's own change of the text.
+    if (!event.Is(EventCode::kRenamed) || !event.subject.IsNodeType() || !event.firstText || !event.secondText ||
+        item<pf::Button>(kIdIsProperty)->getCheck() != pf::BST_CHECKED)
+        return;
+    const std::string text = FieldText(child(kIdText), CVTND_ActionTextArgumentsDlg::kMaxTextBytes);
+    if (const auto renamed = SWexpression::RenameObjectInText(text, "NODE", *event.firstText, *event.secondText))
+        child(kIdText)->setText(*renamed);
 }
 
 void CVTND_ActionSendMessageToHostDlg::OnPropertyDropped(const SWproperty* property)

@@ -59,6 +59,7 @@ protected:
     void Apply() override;
     void onCancel() override; // the byte as the editor found it
     pf::LResult handle(const pf::Msg& msg) override;
+    void OnNotify(const CVTND_Event& event) override; // a node renamed meanwhile: the reference in the box follows
 
 private:
     void OnPropertyDropped(const SWproperty* property);

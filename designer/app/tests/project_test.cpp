@@ -346,8 +346,9 @@ TEST_F(Project, ARenamedNodeStillFiresTheClickEventsThatListIt)
     EXPECT_EQ(fired.events, std::vector<const SWevent*>{click});
 }
 
-// References by name to a node's variable follow its rename across a save: an expression's text and target and an
-// XYZ motion's property generator, each resolving to the renamed node's variable when read back.
+// References by name to a node's variable follow its rename across a save: an expression's text and target, an XYZ
+// motion's property generator and a host message that sends a variable, each resolving to the renamed node's
+// variable when read back.
 TEST_F(Project, ARenamedNodesVariablesAreStillNamedByEveryReference)
 {
     auto* knob = new SWobjectnode;
@@ -367,6 +368,10 @@ TEST_F(Project, ARenamedNodesVariablesAreStillNamedByEveryReference)
     auto generator = std::make_unique<SWpropertygenerator>(&world());
     generator->SetPropertyName(std::string("NODE:knob.level"));
     xyz->SetGenerator(std::move(generator), 1);
+    auto* message = dynamic_cast<SWhostmessageaction*>(event->CreateAction(world().GetActionCategories().FindKind(40)));
+    ASSERT_NE(message, nullptr);
+    message->sendVariable = 1;
+    message->AddArgument("NODE:knob.level", SWdatanode::kString, true);
     auto* spray = new SWobjectnode;
     spray->SetName(std::string("spray"));
     world().AddNode(spray, nullptr);
@@ -405,6 +410,14 @@ TEST_F(Project, ARenamedNodesVariablesAreStillNamedByEveryReference)
             if (const auto* m = dynamic_cast<const SWxyzmotion*>(a->GetMotion()))
                 motion = m;
     ASSERT_NE(motion, nullptr);
+    const SWhostmessageaction* sent = nullptr;
+    for (SWevent* e = read.GetFirstEvent(); e != nullptr; e = SWevents::GetNextEvent(e))
+        for (SWactionnode* a = e->GetFirstAction(); a != nullptr; a = SWevent::GetNextAction(a))
+            if (const auto* m = dynamic_cast<const SWhostmessageaction*>(a))
+                sent = m;
+    ASSERT_NE(sent, nullptr);
+    ASSERT_NE(sent->GetArguments().Head(), nullptr);
+    EXPECT_TRUE(resolves(std::string(static_cast<const SWdatanode*>(sent->GetArguments().Head())->GetText())));
     const auto* sampled = dynamic_cast<const SWpropertygenerator*>(motion->GetGenerator(1));
     ASSERT_NE(sampled, nullptr);
     EXPECT_TRUE(resolves(sampled->GetPropertyName()));

@@ -169,6 +169,19 @@ TEST_F(ActionEditors, TheHostMessageTakesPropertiesAndAsksBeforeAMissingOne)
     sim().click(*editor->child(Dlg::kIdIsProperty));
     sim().click(*editor->child(pf::IDCANCEL));
     EXPECT_EQ(message->sendVariable, 1);
+
+    // The node renamed while the editor is open: OK stores the reference under the new name, not the old.
+    auto level = std::make_unique<SWproperty>(kTypeFloat);
+    level->SetName(std::string("level"));
+    sample->object->AddVariable(std::move(level));
+    editor = OpenAction<Dlg>(message);
+    sim().replaceText(*editor->child(Dlg::kIdText), "NODE:object0.level");
+    ASSERT_TRUE(sample->world.RenameNode(sample->object, "object0", "dial"));
+    CVTND_Event renamed(EventCode::kRenamed, CVTND_Object(sample->object));
+    renamed.SetTexts(std::string("object0"), std::string("dial"));
+    app->Broadcast(renamed);
+    sim().click(*editor->child(pf::IDOK));
+    EXPECT_EQ(Arguments(*message), (std::vector<std::string>{"NODE:dial.level"}));
 }
 
 TEST_F(ActionEditors, NodeFlagsAreWrittenOnOkEachToItsByte)

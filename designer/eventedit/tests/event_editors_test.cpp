@@ -437,6 +437,20 @@ TEST_F(EventEditors, AnEntryKeepsItsExpressionAndANewOneJoinsTheList)
     ASSERT_NE(value, nullptr);
     EXPECT_FLOAT_EQ(value->GetAsFloat(), 8.0f);
 
+    // The node renamed while the editor is open: OK takes the text and target under the new name.
+    editor = dynamic_cast<CVTND_ExpressionEditorDlg*>(
+        app->EditObject(CVTND_Object(ObjectType::kExpression, sample->expression), false));
+    ASSERT_NE(editor, nullptr);
+    ASSERT_TRUE(sample->world.RenameNode(sample->object, "object0", "dial"));
+    CVTND_Event renamed(EventCode::kRenamed, CVTND_Object(sample->object));
+    renamed.SetTexts(std::string("object0"), std::string("dial"));
+    app->Broadcast(renamed);
+    sim().click(*editor->child(pf::IDOK));
+    EXPECT_TRUE(app->GetEditDialogs().empty());
+    EXPECT_EQ(*held->GetText(), "NODE:dial.level*2");
+    EXPECT_EQ(held->GetTargetVariable(), level);
+    ASSERT_TRUE(sample->world.RenameNode(sample->object, "dial", "object0"));
+
     const size_t entries = SWexpressionlist::Of(sample->world).Entries().Count();
     app->GetObjectsFactory().CreateObject(ObjectType::kExpression);
     auto* fresh = dynamic_cast<CVTND_ExpressionEditorDlg*>(pf::ui().window(pf::ui().activeWindow()));
