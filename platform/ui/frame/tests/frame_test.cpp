@@ -276,6 +276,20 @@ TEST_F(Frames, MdiActivationTellsBothChildrenAndMovesTheFocusToTheView)
     second.destroy();
 }
 
+// A frame with a least size keeps it however it is sized, by the program or from the window manager's grips, and
+// grows to it when the least is set on a smaller frame; its top-left corner stays.
+TEST_F(Frames, AFrameIsNeverSizedBelowItsMinimum)
+{
+    frame.setMinimumSize(640, 480);
+    frame.move({10, 20, 210, 170});
+    EXPECT_EQ(frame.windowRect(), (Rect{10, 20, 650, 500}));
+    EXPECT_GE(frame.clientRect().width(), 600u) << "the client follows the frame";
+    frame.move({0, 0, 900, 700});
+    EXPECT_EQ(frame.windowRect(), (Rect{0, 0, 900, 700}));
+    frame.setMinimumSize(1000, 100);
+    EXPECT_EQ(frame.windowRect(), (Rect{0, 0, 1000, 700}));
+}
+
 // Ctrl+F6 and Ctrl+Tab bring the child window at the back forward, with Shift the one below the active one, the
 // focus going to its view.
 TEST_F(Frames, CtrlF6AndCtrlTabMoveToTheNextChildWindow)
