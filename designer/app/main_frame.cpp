@@ -151,6 +151,8 @@ bool CMainFrame::Create(const pf::Rect& rect)
     if (!createFrame("Vortan", rect, kMainMenu, pf::WS_THICKFRAME))
         return false;
     m_normalRect = rect;
+    // Below this the panels beside the child windows turn to strips too narrow to read a name in.
+    setMinimumSize(kMinimumWidth, kMinimumHeight);
     setAccelerators(pf::resources().accelerators(kMainMenu));
     pf::ImageListRef images = pf::ImageList::create(16, 16, pf::ILC_COLOR32 | pf::ILC_MASK, 6, 0);
     for (int i = 0; i < 6; ++i)

@@ -45,6 +45,9 @@ void RegisterMainFrameResources();
 class CMainFrame final : public pf::FrameWindow {
 public:
     explicit CMainFrame(CVTND_Designer& designer) : m_designer(designer) {}
+    // The least size of the main window, frame included, at which every panel stays readable.
+    static constexpr int32_t kMinimumWidth = 640;
+    static constexpr int32_t kMinimumHeight = 480;
 
     bool Create(const pf::Rect& rect);
     // The menu's recent-file entries, most recent first (up to four).

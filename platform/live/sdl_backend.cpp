@@ -328,6 +328,18 @@ void SdlBackend::markAllDirty(Hwnd hwnd, const Surface32& surface)
     m_dirty[hwnd] = surface.bounds();
 }
 
+// The window manager's grips stop at the window's least size: the server's window is its shown area, so the least
+// size loses what of our nominal frame the area leaves out.
+void SdlBackend::applyMinimumSize(const Shown& shown)
+{
+    const TopLevelState& s = shown.state;
+    if (s.minWidth <= 0 && s.minHeight <= 0)
+        return;
+    const int32_t width = s.minWidth - static_cast<int32_t>(s.windowRect.width() - shown.area.width());
+    const int32_t height = s.minHeight - static_cast<int32_t>(s.windowRect.height() - shown.area.height());
+    SDL_SetWindowMinimumSize(shown.window, std::max(width, 1), std::max(height, 1));
+}
+
 Rect SdlBackend::areaOf(const TopLevelState& s, bool ownCaption) const
 {
     return ownCaption ? s.windowRect : s.shownRect;
@@ -346,6 +358,7 @@ void SdlBackend::createWindow(Shown& shown)
         return;
     shown.windowId = SDL_GetWindowID(shown.window);
     shown.xWindow = xWindowOf(shown.window).window;
+    applyMinimumSize(shown);
     nameOwner(shown);
     fitToWorkArea(shown);
     SDL_ShowWindow(shown.window);
@@ -457,8 +470,11 @@ void SdlBackend::updateWindow(Shown& shown, const TopLevelState& told)
     if (next.resizable != shown.state.resizable && next.kind == TopLevelKind::kFramed)
         SDL_SetWindowResizable(shown.window, next.resizable ? SDL_TRUE : SDL_FALSE);
     const bool newSurface = next.surface != shown.state.surface;
+    const bool newMinimum = next.minWidth != shown.state.minWidth || next.minHeight != shown.state.minHeight;
     shown.state = next;
     shown.area = now;
+    if (newMinimum)
+        applyMinimumSize(shown);
     nameOwner(shown);
     if (newSurface || now.width() != was.width() || now.height() != was.height())
         markAllDirty(next.hwnd, *next.surface);

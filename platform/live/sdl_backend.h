@@ -67,6 +67,7 @@ private:
 
     SdlBackend();
     Rect areaOf(const TopLevelState& s, bool ownCaption) const;
+    void applyMinimumSize(const Shown& shown);
     void createWindow(Shown& shown);
     void nameOwner(Shown& shown);
     Rect usableArea() const; // the work area the window manager keeps free of its panels, else the screen

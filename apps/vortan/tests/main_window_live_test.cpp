@@ -301,6 +301,27 @@ TEST_F(MainWindowLive, NewChildrenOpenInFrontAndClose3DViewClosesOnlyViews)
     EXPECT_TRUE(runUntil([&] { return isInFront(eventMapFrame()); }));
 }
 
+// Sized down to 200x150 the main window keeps its least size, and the window manager is told it, so that its grips
+// stop there too (WM_NORMAL_HINTS: the flags, then the least width and height at 5 and 6).
+TEST_F(MainWindowLive, TheMainWindowIsNeverSizedBelowItsMinimum)
+{
+    ASSERT_TRUE(designertest::StartOnSampleWorld(designer, folder));
+    waitForMainFrame();
+    const Rect was = frame().windowRect();
+    frame().move(Rect::fromXywh(was.l, was.t, 200, 150));
+    EXPECT_EQ(frame().windowRect().width(), static_cast<uint32_t>(CMainFrame::kMinimumWidth));
+    EXPECT_EQ(frame().windowRect().height(), static_cast<uint32_t>(CMainFrame::kMinimumHeight));
+    constexpr unsigned long kMinSizeFlag = 1u << 4;
+    std::vector<unsigned long> hints;
+    ASSERT_TRUE(runUntil([&] {
+        hints = liveServer().property(xOf(frame().hwnd()), "WM_NORMAL_HINTS");
+        return hints.size() > 6 && (hints[0] & kMinSizeFlag) != 0;
+    })) << "no least size on the server";
+    const Rect client = frame().clientRect();
+    EXPECT_EQ(hints[5], client.width());
+    EXPECT_GE(hints[6], client.height());
+}
+
 // The designer as a person starts it, twice, on one settings file. The first start opens at the place the file keeps
 // and is maximised by the window manager before the close; the second opens maximised within the screen, and the
 // place kept for its restoring is still the first one.

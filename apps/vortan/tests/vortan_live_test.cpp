@@ -524,6 +524,34 @@ TEST(DesignerProcess, AltF4AsksAboutChangesAndEndsTheDesignerAsFileExitDoes)
     }
 }
 
+// Alt+F opens File at the main window without a window manager as with one, wherever in the frame the keys land
+// (a panel's page held them and the bar never saw them); Up and Return there choose Exit.
+TEST(DesignerProcess, AltFOpensTheFileMenuWithoutAWindowManager)
+{
+    for (const int panes : {0, 2}) {
+        SCOPED_TRACE("F6 pressed " + std::to_string(panes) + " times");
+        DesignerChild designer("alt-f", true);
+        designer.LeaveRecoveryCopy();
+        designer.Start();
+        designer.OpenTheRecoveryCopy();
+        ASSERT_NE(designer.AwaitFocusedWindow("Vortan - "), 0u) << designer.Errors();
+        for (int i = 0; i < panes; ++i)
+            liveServer().tap(XK_F6);
+        std::this_thread::sleep_for(300ms);
+        liveServer().key(XK_Alt_L, true);
+        liveServer().tap(XK_f);
+        liveServer().key(XK_Alt_L, false);
+        std::this_thread::sleep_for(500ms);
+        liveServer().tap(XK_Up);
+        liveServer().tap(XK_Return);
+        ASSERT_NE(designer.AwaitFocusedWindow("Vortan", true), 0u) << "no save question: " << designer.Errors();
+        liveServer().tap(XK_Tab); // from Yes to No
+        liveServer().tap(XK_space);
+        EXPECT_EQ(designer.AwaitExit(), 0) << designer.Errors();
+        designer.ExpectNoReport();
+    }
+}
+
 // Another program destroys the main window on the server (xdotool windowclose). Nobody can be asked about the
 // changes any more: the designer writes them to its recovery copy, says so and where, and ends with status 4, with
 // no X error and no report from threads outliving the statics.

@@ -37,6 +37,8 @@ struct TopLevelState {
     bool enabled = true;
     TopLevelKind kind = TopLevelKind::kFramed;
     bool resizable = true; // a sizing border (WS_THICKFRAME): only then may the window manager offer its grips
+    int32_t minWidth = 0;  // the least size of windowRect the window manager may size it to; 0: any
+    int32_t minHeight = 0;
     std::string title;
 };
 

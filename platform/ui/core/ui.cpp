@@ -592,6 +592,11 @@ bool Ui::setWindowRect(Window& w, const Rect& rect, uint32_t flags)
         next.r = next.l + static_cast<int32_t>(oldRect.width());
         next.b = next.t + static_cast<int32_t>(oldRect.height());
     }
+    // Squeezed below its least size a window's panes turn to unreadable strips: it keeps the least and its corner.
+    if (w.m_parent == kNoWindow) {
+        next.r = std::max(next.r, next.l + w.m_minWidth);
+        next.b = std::max(next.b, next.t + w.m_minHeight);
+    }
     {
         const std::unique_lock lock(m_treeLock);
         w.m_rect = next;

@@ -74,6 +74,8 @@ void Ui::syncBackend()
         s.enabled = w->isEnabled();
         s.kind = kindOf(*w);
         s.resizable = (w->m_style & WS_THICKFRAME) != 0;
+        s.minWidth = w->m_minWidth;
+        s.minHeight = w->m_minHeight;
         s.title = w->m_text;
         states.push_back(std::move(s));
     }

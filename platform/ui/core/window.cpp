@@ -154,6 +154,17 @@ bool Window::setPos(Hwnd insertAfter, const Rect& rect, uint32_t flags)
     return ui().window(self) == this;
 }
 
+void Window::setMinimumSize(int32_t width, int32_t height)
+{
+    m_minWidth = std::max(width, 0);
+    m_minHeight = std::max(height, 0);
+    if (m_hwnd != kNoWindow &&
+        (static_cast<int32_t>(m_rect.width()) < m_minWidth || static_cast<int32_t>(m_rect.height()) < m_minHeight))
+        setPos(HWND_TOP, m_rect, SWP_NOZORDER | SWP_NOMOVE);
+    else if (m_hwnd != kNoWindow && m_parent == kNoWindow)
+        ui().syncScreen(); // the live window learns its new bound
+}
+
 bool Window::show(int32_t cmd)
 {
     const bool wasVisible = (m_style & WS_VISIBLE) != 0;

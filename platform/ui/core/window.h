@@ -84,6 +84,11 @@ public:
     Rect clientInsets() const;                                       // widths of the non-client frame: l, t, r, b
     bool move(const Rect& rect, bool repaint = true);                // MoveWindow
     bool setPos(Hwnd insertAfter, const Rect& rect, uint32_t flags); // SetWindowPos, HWND_TOP raises
+    // The smallest a top-level window may be made, frame included, by the program or by the user at its border; a
+    // window smaller now grows to it.
+    void setMinimumSize(int32_t width, int32_t height);
+    int32_t minimumWidth() const { return m_minWidth; }
+    int32_t minimumHeight() const { return m_minHeight; }
 
     bool show(int32_t cmd); // returns whether it was visible before
     bool isVisible() const; // own WS_VISIBLE and every ancestor visible
@@ -163,6 +168,8 @@ private:
     bool m_layerOwned = false; // made by a class factory: the layer deletes it after postNcDestroy
     ScrollInfo m_scroll[2];
     Rect m_extraInsets;
+    int32_t m_minWidth = 0;
+    int32_t m_minHeight = 0;
     std::vector<Hwnd> m_children;                // bottom to top: z-order, creation order, tab order
     const struct WindowClass* m_class = nullptr; // owned by Ui's class registry, which outlives every window
 };

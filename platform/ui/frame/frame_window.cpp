@@ -477,7 +477,8 @@ bool FrameWindow::translateAccelerator(const Msg& msg)
 
 bool FrameWindow::preTranslateMessage(const Msg& msg)
 {
-    // Ctrl+F4 closes the active child window, Ctrl+Tab brings the one at the back forward (Shift: the one below).
+    // Ctrl+F4 closes the active child window, Ctrl+Tab and Ctrl+F6 bring the one at the back forward (Shift: the one
+    // below).
     MdiClient* client = mdiClient();
     MdiChild* active = client != nullptr ? client->activeChild() : nullptr;
     if (msg.message == WM_KEYDOWN && active != nullptr && ui().getKeyState(VK_CONTROL) < 0 &&
@@ -486,7 +487,7 @@ bool FrameWindow::preTranslateMessage(const Msg& msg)
             active->post(WM_CLOSE);
             return true;
         }
-        if (msg.wParam == VK_TAB) {
+        if (msg.wParam == VK_TAB || msg.wParam == kKeyF6) {
             const std::vector<MdiChild*> children = client->childFrames(); // bottom to top
             const bool back = ui().getKeyState(VK_SHIFT) < 0;
             if (children.size() > 1)

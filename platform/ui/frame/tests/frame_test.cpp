@@ -276,6 +276,53 @@ TEST_F(Frames, MdiActivationTellsBothChildrenAndMovesTheFocusToTheView)
     second.destroy();
 }
 
+// A frame with a least size keeps it however it is sized, by the program or from the window manager's grips, and
+// grows to it when the least is set on a smaller frame; its top-left corner stays.
+TEST_F(Frames, AFrameIsNeverSizedBelowItsMinimum)
+{
+    frame.setMinimumSize(640, 480);
+    frame.move({10, 20, 210, 170});
+    EXPECT_EQ(frame.windowRect(), (Rect{10, 20, 650, 500}));
+    EXPECT_GE(frame.clientRect().width(), 600u) << "the client follows the frame";
+    frame.move({0, 0, 900, 700});
+    EXPECT_EQ(frame.windowRect(), (Rect{0, 0, 900, 700}));
+    frame.setMinimumSize(1000, 100);
+    EXPECT_EQ(frame.windowRect(), (Rect{0, 0, 1000, 700}));
+}
+
+// Ctrl+F6 and Ctrl+Tab bring the child window at the back forward, with Shift the one below the active one, the
+// focus going to its view.
+TEST_F(Frames, CtrlF6AndCtrlTabMoveToTheNextChildWindow)
+{
+    MdiChild second;
+    second.createChild(frame, "Event map 2", {50, 50, 450, 350});
+    View secondView;
+    secondView.create({"window", "", WS_CHILD | WS_VISIBLE, 0, second.clientRect(), second.hwnd(), 1});
+    second.setView(&secondView);
+    MdiChild third;
+    third.createChild(frame, "Event map 3", {90, 90, 490, 390});
+    ASSERT_TRUE(third.isActive());
+    for (const uint8_t key : {uint8_t{VK_F1 + 5}, uint8_t{VK_TAB}}) {
+        SCOPED_TRACE(key == VK_TAB ? "Ctrl+Tab" : "Ctrl+F6");
+        sim().keyDown(VK_CONTROL);
+        sim().keyPress(key);
+        EXPECT_TRUE(child.isActive()) << "the one at the back";
+        EXPECT_EQ(ui().focus(), view.hwnd());
+        sim().keyPress(key);
+        EXPECT_TRUE(second.isActive());
+        EXPECT_EQ(ui().focus(), secondView.hwnd());
+        sim().keyDown(VK_SHIFT);
+        sim().keyPress(key);
+        sim().keyUp(VK_SHIFT);
+        sim().keyUp(VK_CONTROL);
+        EXPECT_TRUE(child.isActive()) << "back to the one below";
+        second.activate(); // the first order again: the first child at the back, the third at the front
+        third.activate();
+    }
+    third.destroy();
+    second.destroy();
+}
+
 // A child brought to the front shows its whole frame, the caption another child covered drawn again, and the child
 // it replaces shows an inactive caption.
 TEST_F(Frames, MdiChildBroughtForwardRedrawsItsCaption)
