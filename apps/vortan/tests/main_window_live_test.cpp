@@ -576,8 +576,9 @@ TEST_F(MainWindowLive, AWarningDuringPublishComesAboveTheProgressBox)
         noteActive();
         return isActiveOnServer(frame().hwnd());
     }));
-    // Warning, progress box, main window, and perhaps one step between: more is two windows fighting.
-    EXPECT_LE(activeSeen.size(), 5u);
+    // Warning, progress box, main window, a step through none or the clicked main window on a loaded machine: more is
+    // two windows fighting.
+    EXPECT_LE(activeSeen.size(), 8u);
 
     const pid_t openbox = liveServer().windowManagerPid();
     const long long before = ProcessorTicks(openbox);

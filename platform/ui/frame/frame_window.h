@@ -132,7 +132,7 @@ private:
     enum class Track { kNone, kMove, kSize };
     bool pressFrame(Point window); // a press on the frame, window coordinates
     void track(Point screen);
-    void fitToClient(); // a maximised or minimised child follows the client area's size
+    void fitToClient();                         // a maximised or minimised child follows the client area's size
     Rect withinClient(const Rect& place) const; // parent client coordinates
 
     Hwnd m_view = kNoWindow;
