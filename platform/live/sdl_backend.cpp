@@ -37,9 +37,8 @@ static_assert(std::atomic<uint32_t>::is_always_lock_free && std::atomic<int>::is
 constexpr uint32_t kBeepHz = 750; // what a click on a window behind a modal dialog hears
 constexpr uint32_t kBeepMs = 60;
 constexpr size_t kMaxLogLines = 256;
-constexpr int kFrameExtentsWaitMs = 500;
-constexpr uint32_t kKeyboardAskMs = 1000; // how long a window waits to be mapped or given the keyboard // a window
-                                          // manager answers within milliseconds; one that never does costs this
+constexpr int kFrameExtentsWaitMs = 500; // a window manager answers within milliseconds; one that never does costs this
+constexpr uint32_t kKeyboardAskMs = 1000; // how long a window waits to be mapped or given the keyboard
 
 void keepLogLine(void*, int, SDL_LogPriority, const char* message)
 {
