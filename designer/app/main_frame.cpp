@@ -158,7 +158,8 @@ bool CMainFrame::Create(const pf::Rect& rect)
     for (int i = 0; i < 6; ++i)
         images->addIcon(*Glyph(i));
     createToolBar(kToolBar, images);
-    createStatusBar({360, 520, 680, -1});
+    createStatusBar({-1});
+    LayOutStatusPanes();
     statusBar()->setText(0, "Ready");
     return true;
 }
@@ -200,6 +201,18 @@ void CMainFrame::UpdateCommandStates(const CommandStates& states)
     set(kCmdScaleCenter, m_designer.HasTool(kCmdScaleCenter));
     set(kCmdRemoveSceneFiles, m_designer.HasTool(kCmdRemoveSceneFiles));
     set(kCmdSynchronizeSceneFiles, m_designer.HasTool(kCmdSynchronizeSceneFiles));
+}
+
+// The message pane takes what the three fixed panes at the right leave, so a wide window shows a long message whole.
+void CMainFrame::LayOutStatusPanes()
+{
+    pf::StatusBar* bar = statusBar();
+    if (bar == nullptr)
+        return;
+    constexpr int32_t kFixedPane = 160;
+    constexpr int32_t kLeastMessagePane = 200;
+    const int32_t message = std::max<int32_t>(kLeastMessagePane, static_cast<int32_t>(clientRect().width()) - 3 * kFixedPane);
+    bar->setParts({message, message + kFixedPane, message + 2 * kFixedPane, -1});
 }
 
 void CMainFrame::SetPaneText(int32_t pane, const std::string& text)
@@ -336,6 +349,8 @@ pf::LResult CMainFrame::handle(const pf::Msg& msg)
     case pf::WM_SIZE:
         if (!IsMaximized())
             m_normalRect = windowRect();
+        if (msg.message == pf::WM_SIZE)
+            LayOutStatusPanes();
         break;
     case pf::WM_CLOSE:
         m_designer.Close();

@@ -76,6 +76,7 @@ protected:
 
 private:
     void EndDrag(bool drop, pf::Point screen);
+    void LayOutStatusPanes();
 
     CVTND_Designer& m_designer;
     bool m_dragging = false;

@@ -101,7 +101,8 @@ uint32_t CloseRenamed(CVTND_ModelessEditorDlg& editor, const std::string& typed,
 std::string FormatReal(double value, const char* format)
 {
     char text[64];
-    std::snprintf(text, sizeof(text), format, value);
+    // A rotation taken apart into angles gives -0 as often as 0; a person reads both as 0.
+    std::snprintf(text, sizeof(text), format, value == 0.0 ? 0.0 : value);
     return text;
 }
 

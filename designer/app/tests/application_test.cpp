@@ -102,6 +102,15 @@ TEST_F(ApplicationTest, StartUpBuildsTheWorkspaceInOrderAndExitUndoesIt)
         EXPECT_TRUE(designer.GetRenderThread().IsRunning());
         EXPECT_EQ(pf::activeTimerPeriods(), std::vector<uint32_t>{17});
 
+        // The message pane grows with the frame, the three panes beside it keep their width at the right.
+        CMainFrame* frame = designer.GetMainFrame();
+        for (const int32_t width : {800, 1400}) {
+            frame->setPos(pf::HWND_TOP, {0, 0, width, 700}, pf::SWP_NOZORDER);
+            const pf::Rect client = frame->clientRect();
+            EXPECT_EQ(frame->statusBar()->paneRect(0).width(), client.width() - 480) << width;
+            EXPECT_EQ(frame->statusBar()->paneRect(3).r, client.r) << width;
+        }
+
         // Start and Stop broadcast 11 and 12; a second Start while running does nothing.
         designertest::RecordingWindow tool("tool", log);
         designer.GetApp()->RegisterChildFrame(&tool);

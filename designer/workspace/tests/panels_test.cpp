@@ -542,6 +542,12 @@ TEST_F(Panels, ManipulateKeepsTransformsAndSetsTypedValuesUnderTheLock)
     node->SetLocalMatrix(SWmatrix()); // a passing frame of a preview
     manipulate.ResetSingle();
     EXPECT_EQ(node->GetLocalMatrix().GetTranslation().x, 4.0f);
+    // A pose taken apart into angles gives -0 as often as 0; the fields show 0.
+    node->SetInitialMatrix(SWmatrix::Translation(-0.0f, 0, 0));
+    node->SetLocalMatrix(node->GetInitialMatrix());
+    manipulate.SelectNode(CVTND_Object(sample->object), true);
+    for (int32_t field = 0; field < 6; ++field)
+        EXPECT_EQ(manipulate.child(panel_ids::kFirstValueEdit + field)->getText(), "0") << field;
     // A deleted node leaves the selection while it still lives.
     app->Broadcast(CVTND_Event(EventCode::kDeleted, CVTND_Object(sample->object)));
     EXPECT_EQ(manipulate.CountSelected(), 0u);
