@@ -211,7 +211,8 @@ void CMainFrame::LayOutStatusPanes()
         return;
     constexpr int32_t kFixedPane = 160;
     constexpr int32_t kLeastMessagePane = 200;
-    const int32_t message = std::max<int32_t>(kLeastMessagePane, static_cast<int32_t>(clientRect().width()) - 3 * kFixedPane);
+    const int32_t message =
+        std::max<int32_t>(kLeastMessagePane, static_cast<int32_t>(clientRect().width()) - 3 * kFixedPane);
     bar->setParts({message, message + kFixedPane, message + 2 * kFixedPane, -1});
 }
 
