@@ -158,6 +158,29 @@ TEST_F(LoadWorldEditor, AShownWorldDeletedIsUnloadedBeforeItGoes)
     EXPECT_EQ(Instances("hall-room"), 0u);
 }
 
+// The shown instance's top deleted from the tree while the editor is open: Fit, Store, Reset and closing find no
+// top rather than freed memory, and the preview runs.
+TEST_F(LoadWorldEditor, AShownInstanceWhoseTopIsDeletedIsLeftWithoutIt)
+{
+    Link("hall");
+    Dlg* editor = Open();
+    sim().click(*editor->child(Dlg::kIdLoadNow));
+    ASSERT_EQ(editor->ShownInstances().size(), 1u);
+    SWobjectnode* top = editor->ShownInstances().front().instance->top;
+    ASSERT_NE(top, nullptr);
+    ASSERT_TRUE(app->DeleteObject(CVTND_Object(static_cast<SWnode*>(top)), CVTNDesignerApp::kDeleteFromMenu));
+    EXPECT_EQ(editor->ShownInstances().front().instance->top, nullptr);
+    for (const int id : {Dlg::kIdFit, Dlg::kIdStore, Dlg::kIdResetTransform, static_cast<int>(pf::IDOK)})
+        sim().click(*editor->child(id));
+    EXPECT_EQ(Instances("hall-room"), 0u);
+    sample->world.SetRunning(true);
+    for (int frame = 0; frame < 3; ++frame) {
+        SWworldlock lock(sample->world);
+        sample->world.RunFrame();
+    }
+    sample->world.SetRunning(false);
+}
+
 struct Sphere {
     SWvector centre;
     float radius = 0.0f; // the largest half extent
