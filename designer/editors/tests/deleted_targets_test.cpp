@@ -12,16 +12,20 @@
 #include "designer/editors/arcball_dlg.h"
 #include "designer/editors/controller_editor.h"
 #include "designer/editors/controller_texts.h"
+#include "designer/editors/details_hotspots_dlg.h"
+#include "designer/editors/details_texture_dlg.h"
 #include "designer/editors/tests/editors_fixture.h"
 #include "designer/workspace/tooltip_texts.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/arcball_motion.h"
 #include "engine/behaviour/event.h"
+#include "engine/core/hotspot.h"
 #include "engine/core/node.h"
 #include "engine/core/scene_import.h"
 #include "engine/core/sub_worlds.h"
 #include "engine/core/world_file.h"
 #include "platform/ui/controls/button.h"
+#include "platform/ui/controls/list_box.h"
 #include "testsupport/world/sample_world.h"
 
 namespace editorstest {
@@ -130,14 +134,25 @@ protected:
 
 TEST_F(DeletedTargets, DeletedFromTheMenuOrTheHotSpotEditorTheTargetReadsAsNone)
 {
-    // The hot-spot editor's Remove deletes through the same call with the menu's flags.
-    for (SWnode* node : {sample->otherObject, sample->hotspot}) {
-        const std::string name = *node->GetName();
-        SCOPED_TRACE(name);
-        Aim(node);
-        ASSERT_TRUE(app->DeleteObject(CVTND_Object(node), CVTNDesignerApp::kDeleteFromMenu));
-        ExpectGone(name);
-    }
+    const std::string name = *sample->otherObject->GetName();
+    Aim(sample->otherObject);
+    ASSERT_TRUE(app->DeleteObject(CVTND_Object(sample->otherObject), CVTNDesignerApp::kDeleteFromMenu));
+    ExpectGone(name);
+
+    // The hot spot, selected in its texture's hot-spot editor and removed with its button.
+    const std::string spot = *sample->hotspot->GetName();
+    Aim(sample->hotspot);
+    auto* texture = Open<CVTND_DetailsTextureDlg>(CVTND_Object(ObjectType::kTexture, World().FindTextureByName("bricks.png")));
+    ASSERT_NE(texture, nullptr);
+    sim().click(*texture->item<pf::Button>(1187)); // Hot spots...
+    auto* list = texture->Hotspots()->item<pf::ListBox>(1000);
+    ASSERT_EQ(list->getCount(), 1);
+    sim().selectListItem(*list, 0);
+    ASSERT_EQ(static_cast<SWnode*>(texture->SelectedHotspot()), sample->hotspot);
+    sim().click(*texture->Hotspots()->item<pf::Button>(1164));
+    ASSERT_EQ(World().GetRootNode()->FindByName(spot), nullptr);
+    texture->DestroyWindow();
+    ExpectGone(spot);
 }
 
 TEST_F(DeletedTargets, RemovingTheSceneFileTakesTheTargetAlong)
