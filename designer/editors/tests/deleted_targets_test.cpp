@@ -142,7 +142,8 @@ TEST_F(DeletedTargets, DeletedFromTheMenuOrTheHotSpotEditorTheTargetReadsAsNone)
     // The hot spot, selected in its texture's hot-spot editor and removed with its button.
     const std::string spot = *sample->hotspot->GetName();
     Aim(sample->hotspot);
-    auto* texture = Open<CVTND_DetailsTextureDlg>(CVTND_Object(ObjectType::kTexture, World().FindTextureByName("bricks.png")));
+    auto* texture =
+        Open<CVTND_DetailsTextureDlg>(CVTND_Object(ObjectType::kTexture, World().FindTextureByName("bricks.png")));
     ASSERT_NE(texture, nullptr);
     sim().click(*texture->item<pf::Button>(1187)); // Hot spots...
     auto* list = texture->Hotspots()->item<pf::ListBox>(1000);
