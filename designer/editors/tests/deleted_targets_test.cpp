@@ -24,7 +24,9 @@
 #include "engine/core/scene_import.h"
 #include "engine/core/sub_worlds.h"
 #include "engine/core/world_file.h"
+#include "engine/resources/texture.h"
 #include "platform/ui/controls/button.h"
+#include "platform/ui/controls/combo_box.h"
 #include "platform/ui/controls/list_box.h"
 #include "testsupport/world/sample_world.h"
 
@@ -176,6 +178,41 @@ TEST_F(DeletedTargets, SynchronisingAFileTheTargetLeftTakesItAlong)
     ASSERT_TRUE(app->GetProject()->SynchronizeSubWorld(nullptr, added));
     ASSERT_EQ(World().GetRootNode()->FindByName(button), nullptr);
     ExpectGone(button);
+}
+
+// A texture of an added scene open in the texture editor, replaced by a synchronisation that takes the file's
+// textures: the editor closes as it does for a deleted texture, and the project saves and previews.
+TEST_F(DeletedTargets, ATextureReplacedBySynchronisingClosesItsEditor)
+{
+    std::string button;
+    CVTN_SubWorld* added = AddScene(button);
+    ASSERT_NE(added, nullptr);
+    std::string bricks;
+    for (const MergeEntry& e : app->GetProject()->FindAddedFile(added)->record.entries)
+        if (e.kind == MergedKind::kTexture && e.nameInFile == "bricks.png")
+            bricks = e.name;
+    SWtexture* old = World().FindTextureByName(bricks);
+    ASSERT_NE(old, nullptr);
+    auto* editor = Open<CVTND_DetailsTextureDlg>(CVTND_Object(ObjectType::kTexture, old));
+    ASSERT_NE(editor, nullptr);
+    sim().chooseCombo(*editor->item<pf::ComboBox>(1002), CVTND_DetailsTextureDlg::kGreyscale); // an edit to apply
+    added->SetOption(CVTN_SubWorld::kTextures, 1);
+    ASSERT_TRUE(app->GetProject()->SynchronizeSubWorld(nullptr, added));
+    SWtexture* fresh = World().FindTextureByName(bricks);
+    ASSERT_NE(fresh, nullptr);
+    EXPECT_TRUE(app->GetEditDialogs().empty());
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(app->GetProject()->WriteBytes(bytes, app->GetGradientStore()));
+    ASSERT_TRUE(CVTND_Project::LoadBytes(bytes, "replaced").ok());
+    editor = Open<CVTND_DetailsTextureDlg>(CVTND_Object(ObjectType::kTexture, fresh));
+    ASSERT_NE(editor, nullptr);
+    editor->DestroyWindow();
+    World().SetRunning(true);
+    for (int frame = 0; frame < 2; ++frame) {
+        SWworldlock lock(World());
+        World().RunFrame();
+    }
+    World().SetRunning(false);
 }
 
 } // namespace
