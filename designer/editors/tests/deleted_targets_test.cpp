@@ -13,6 +13,7 @@
 #include "designer/editors/controller_editor.h"
 #include "designer/editors/controller_texts.h"
 #include "designer/editors/details_hotspots_dlg.h"
+#include "designer/editors/details_particles_dlg.h"
 #include "designer/editors/details_texture_dlg.h"
 #include "designer/editors/tests/editors_fixture.h"
 #include "designer/workspace/tooltip_texts.h"
@@ -21,9 +22,12 @@
 #include "engine/behaviour/event.h"
 #include "engine/core/hotspot.h"
 #include "engine/core/node.h"
+#include "engine/core/object_node.h"
+#include "engine/core/root_object.h"
 #include "engine/core/scene_import.h"
 #include "engine/core/sub_worlds.h"
 #include "engine/core/world_file.h"
+#include "engine/resources/particle_node.h"
 #include "engine/resources/texture.h"
 #include "platform/ui/controls/button.h"
 #include "platform/ui/controls/combo_box.h"
@@ -207,6 +211,47 @@ TEST_F(DeletedTargets, ATextureReplacedBySynchronisingClosesItsEditor)
     editor = Open<CVTND_DetailsTextureDlg>(CVTND_Object(ObjectType::kTexture, fresh));
     ASSERT_NE(editor, nullptr);
     editor->DestroyWindow();
+    World().SetRunning(true);
+    for (int frame = 0; frame < 2; ++frame) {
+        SWworldlock lock(World());
+        World().RunFrame();
+    }
+    World().SetRunning(false);
+}
+
+// A particle system of an added scene open in its editor, its node's drawing replaced by a synchronisation that
+// takes the file's objects: the editor closes while the old system still lives, and the preview runs.
+TEST_F(DeletedTargets, AParticleSystemReplacedBySynchronisingClosesItsEditor)
+{
+    folder = artifactPath("replaced_particles_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    path = (folder / "sparks.vtn").string();
+    SWworld file;
+    auto* sparks = new SWobjectnode;
+    sparks->SetName(std::string("sparks"));
+    file.AddNode(sparks, nullptr);
+    sparks->SetGeometry(file.GetRootObject()->AddGeometry(std::make_unique<SWparticlenode>()));
+    ASSERT_EQ(SaveWorldFile(file, WorldFileMode::kScene, path), DocumentStatus::kOk);
+    CVTN_SubWorld* added = app->GetProject()->AddSceneFile(path);
+    ASSERT_NE(added, nullptr);
+    std::string name;
+    for (const MergeEntry& e : app->GetProject()->FindAddedFile(added)->record.entries)
+        if (e.kind == MergedKind::kNode && e.nameInFile == "sparks")
+            name = e.name;
+    SWnode* node = World().GetRootNode()->FindByName(name);
+    ASSERT_NE(node, nullptr);
+    const SWgeometry* before = node->GetGeometry();
+    CVTND_Object object;
+    object.InitFromNode(node);
+    ASSERT_NE(Open<CVTND_DetailsParticlesDlg>(object), nullptr);
+    added->SetOption(CVTN_SubWorld::kObjects, 1);
+    ASSERT_TRUE(app->GetProject()->SynchronizeSubWorld(nullptr, added));
+    ASSERT_NE(node->GetGeometry(), before);
+    EXPECT_TRUE(app->GetEditDialogs().empty());
+    auto* reopened = Open<CVTND_DetailsParticlesDlg>(object);
+    ASSERT_NE(reopened, nullptr);
+    EXPECT_EQ(reopened->Particles(), node->GetGeometry());
+    reopened->DestroyWindow();
     World().SetRunning(true);
     for (int frame = 0; frame < 2; ++frame) {
         SWworldlock lock(World());
