@@ -4,10 +4,12 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "designer/app/extended_world.h"
 #include "designer/app/node_placement.h"
 #include "designer/app/notification.h"
+#include "designer/app/project.h"
 #include "designer/editing/picker_receptors.h"
 #include "designer/eventedit/load_world_dlg.h"
 #include "designer/eventedit/tests/eventedit_fixture.h"
@@ -159,7 +161,7 @@ TEST_F(LoadWorldEditor, AShownWorldDeletedIsUnloadedBeforeItGoes)
 }
 
 // The shown instance's top deleted from the tree while the editor is open: Fit, Store, Reset and closing find no
-// top rather than freed memory, and the preview runs.
+// top rather than freed memory; the project saves and reads back, the editor reopens, and the preview runs.
 TEST_F(LoadWorldEditor, AShownInstanceWhoseTopIsDeletedIsLeftWithoutIt)
 {
     Link("hall");
@@ -173,6 +175,13 @@ TEST_F(LoadWorldEditor, AShownInstanceWhoseTopIsDeletedIsLeftWithoutIt)
     for (const int id : {Dlg::kIdFit, Dlg::kIdStore, Dlg::kIdResetTransform, static_cast<int>(pf::IDOK)})
         sim().click(*editor->child(id));
     EXPECT_EQ(Instances("hall-room"), 0u);
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(app->GetProject()->WriteBytes(bytes, app->GetGradientStore()));
+    ASSERT_TRUE(CVTND_Project::LoadBytes(bytes, "unloaded").ok());
+    editor = Open();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_TRUE(editor->ShownInstances().empty());
+    sim().click(*editor->child(pf::IDOK));
     sample->world.SetRunning(true);
     for (int frame = 0; frame < 3; ++frame) {
         SWworldlock lock(sample->world);
