@@ -36,6 +36,7 @@ enum class EventDetail : uint32_t {
     kEditorSpecific = 6,
     kAutoResetToggled = 9,
     kInitiallyActiveToggled = 10,
+    kGeometryReplaced = 11, // a synchronised file's drawing is about to replace the node's; the old one goes
 };
 
 class CVTND_Event {

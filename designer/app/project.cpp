@@ -316,6 +316,26 @@ void CVTND_Project::AnnounceRemoved(const MergeRecord& record, const std::vector
         app->ForgetDeleted(object, 0);
 }
 
+// The recorded nodes whose drawing a synchronisation that takes the file's objects replaces, as it matches them,
+// announced while the old geometry lives: an editor holding it lets go.
+void CVTND_Project::AnnounceGeometryReplaced(const MergeRecord& record, SWworld& import)
+{
+    CVTNDesignerApp* app = GetDesignerApp();
+    if (app == nullptr || app->GetWorld() != &m_world)
+        return;
+    for (const MergeEntry& entry : record.entries) {
+        if (entry.kind != MergedKind::kNode || entry.nameInFile.empty())
+            continue;
+        SWnode* node = m_world.GetRootNode()->FindById(entry.id);
+        const SWnode* source = import.GetRootNode()->FindByName(entry.nameInFile);
+        if (node == nullptr || source == nullptr || node->GetGeometry() == nullptr || source->GetGeometry() == nullptr)
+            continue;
+        CVTND_Event replaced(EventCode::kChanged, CVTND_Object(node));
+        replaced.detail = static_cast<uint32_t>(EventDetail::kGeometryReplaced);
+        app->Broadcast(replaced);
+    }
+}
+
 // -- Added files
 
 CVTN_SubWorld* CVTND_Project::AddSceneFile(const std::string& path, pf::Window* owner)
@@ -382,6 +402,8 @@ bool CVTND_Project::SynchronizeSubWorld(pf::Window* owner, CVTN_SubWorld* entry)
         }
         AnnounceRemoved(data->record, &missing);
     }
+    if (options.objects)
+        AnnounceGeometryReplaced(data->record, *import.world);
     const size_t before = data->record.entries.size();
     Resynchronise(m_world, *import.world, data->record, options);
     MergeRecord added;

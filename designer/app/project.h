@@ -139,6 +139,7 @@ private:
     bool WriteRecords(SWdocumentwriter& writer, CVTND_GradientStore* gradients) const; // under the world's lock
     void AnnounceMerged(const MergeRecord& record);
     void AnnounceRemoved(const MergeRecord& record, const std::vector<MergeEntry>* only);
+    void AnnounceGeometryReplaced(const MergeRecord& record, SWworld& import);
 
     CVTND_ExtendedWorld& m_world; // outlives the project
     std::optional<std::string> m_objectName;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "designer/app/designer_app.h"
+#include "designer/app/notification.h"
 #include "designer/app/registry.h"
 #include "designer/app/world_write_lock.h"
 #include "designer/editing/picker_receptors.h"
@@ -294,6 +295,12 @@ void CVTND_ControllerMotionArcballDlg::NodeDropped(SWnode* node)
             m_motion->GetChannel(c).SetTargetObject(node);
     }
     frame_controls::ShowDropped(*this, *node);
+}
+
+void CVTND_ControllerMotionArcballDlg::OnNotify(const CVTND_Event& event)
+{
+    if (event.Is(EventCode::kRenamed) && event.subject.IsNodeType() && m_motion != nullptr)
+        frame_controls::ShowRenamed(*this, m_motion->GetChannel(0));
 }
 
 pf::LResult CVTND_ControllerMotionArcballDlg::handle(const pf::Msg& msg)

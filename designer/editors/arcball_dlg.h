@@ -29,6 +29,7 @@ protected:
     bool onInitDialog() override;
     void onOK() override { DestroyWindow(); } // written through already
     pf::LResult handle(const pf::Msg& msg) override;
+    void OnNotify(const CVTND_Event& event) override;
 
 private:
     void ButtonChanged(int32_t combo);

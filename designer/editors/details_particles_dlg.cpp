@@ -293,6 +293,11 @@ void CVTND_DetailsParticlesDlg::Apply()
 
 void CVTND_DetailsParticlesDlg::OnNotify(const CVTND_Event& event)
 {
+    if (event.Is(EventCode::kChanged) && event.detail == static_cast<uint32_t>(EventDetail::kGeometryReplaced) &&
+        event.subject.GetObject() == m_node) {
+        DestroyWindow(); // the system, its slots and its test run go with the old geometry
+        return;
+    }
     if (event.Is(EventCode::kRenamed) && event.sender != hwnd() && event.subject.IsType(ObjectType::kParticleNode) &&
         event.subject.GetObject() == m_node) {
         m_updating = true;

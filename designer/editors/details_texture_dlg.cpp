@@ -398,11 +398,14 @@ pf::LResult CVTND_DetailsTextureDlg::handle(const pf::Msg& msg)
 {
     switch (msg.message) {
     case kMsgDesignerNotify: {
-        // Decided before the pattern closes the editor for its own deletion: such a close must not apply.
+        // Decided before the pattern closes the editor for its own deletion: such a close must not apply. A
+        // replacement from elsewhere (a synchronised file's pixels) deletes the texture after its notice as well.
         const auto* event = reinterpret_cast<const CVTND_Event*>(msg.lParam);
-        if (event != nullptr && ((event->Is(EventCode::kDeleted) && event->subject.GetObject() == m_edited &&
-                                  event->subject.IsType(ObjectType::kTexture)) ||
-                                 event->Is(EventCode::kWorkspaceClosing)))
+        const bool ours =
+            event != nullptr && event->subject.GetObject() == m_edited && event->subject.IsType(ObjectType::kTexture);
+        if (event != nullptr &&
+            ((ours && event->Is(EventCode::kDeleted)) || (ours && event->Is(EventCode::kReplaced) && !m_closing) ||
+             event->Is(EventCode::kWorkspaceClosing)))
             m_discard = true;
         break;
     }
@@ -539,6 +542,10 @@ void CVTND_DetailsTextureDlg::OnNotify(const CVTND_Event& event)
     if (!event.subject.IsType(ObjectType::kTexture))
         return;
     auto* const texture = static_cast<SWtexture*>(event.subject.GetObject());
+    if (event.Is(EventCode::kReplaced) && texture != nullptr && texture == m_edited) {
+        DestroyWindow(); // as for its deletion: the texture goes once this notice returns
+        return;
+    }
     if (event.Is(EventCode::kCreated) && texture != nullptr && list != nullptr) {
         list->addString(texture->GetName());
     } else if (event.Is(EventCode::kDeleted) && texture != nullptr) {

@@ -5,6 +5,7 @@
 
 #include "designer/app/designer_app.h"
 #include "designer/app/extended_world.h"
+#include "designer/app/notification.h"
 #include "designer/app/registry.h"
 #include "designer/app/world_write_lock.h"
 #include "designer/editing/editor_images.h"
@@ -356,6 +357,15 @@ void CVTND_TrackballDlg::OnClosing()
             page->destroy();
     if (m_globals->isWindow())
         m_globals->destroy();
+}
+
+void CVTND_TrackballDlg::OnNotify(const CVTND_Event& event)
+{
+    if (!event.Is(EventCode::kRenamed) || !event.subject.IsNodeType())
+        return;
+    for (const auto& page : m_pages)
+        if (page != nullptr && page->isWindow())
+            frame_controls::ShowRenamed(*page, page->Channel());
 }
 
 pf::LResult CVTND_TrackballDlg::handle(const pf::Msg& msg)

@@ -71,6 +71,7 @@ protected:
     void onOK() override { DestroyWindow(); }
     void OnClosing() override;
     pf::LResult handle(const pf::Msg& msg) override;
+    void OnNotify(const CVTND_Event& event) override;
 
 private:
     SWarcballmotion* m_motion; // the action's

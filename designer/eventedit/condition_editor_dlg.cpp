@@ -207,10 +207,19 @@ void CVTND_ActionConditionDlg::Apply()
 
 void CVTND_ActionConditionDlg::OnNotify(const CVTND_Event& event)
 {
-    if (!event.Is(EventCode::kDeleted) || !event.subject.IsType(ObjectType::kProperty))
-        return;
     const auto* condition = dynamic_cast<const SWconditionaction*>(Action());
     if (condition == nullptr || child(kIdTested) == nullptr || child(kIdCompareWith) == nullptr)
+        return;
+    // The operands are shown by name: a node renamed while the editor is open would leave OK resolving, or
+    // refusing, the old one.
+    if (event.Is(EventCode::kRenamed) && event.subject.IsNodeType() && event.firstText && event.secondText) {
+        for (const int32_t id : {kIdTested, kIdCompareWith})
+            if (const auto text =
+                    SWexpression::RenameObjectInText(child(id)->getText(), "NODE", *event.firstText, *event.secondText))
+                child(id)->setText(*text);
+        return;
+    }
+    if (!event.Is(EventCode::kDeleted) || !event.subject.IsType(ObjectType::kProperty))
         return;
     // The property still lives while its notice goes round: an operand that is that property goes with it.
     const void* going = event.subject.GetObject();

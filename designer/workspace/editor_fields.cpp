@@ -133,6 +133,12 @@ void ShowTarget(pf::Dialog& page, const SWcontrolchannel& channel, bool shown)
         ->setText(target != nullptr && target->GetName() ? *target->GetName() : TooltipTextOf(kIdsArcballNoTarget));
 }
 
+void ShowRenamed(pf::Dialog& page, const SWcontrolchannel& channel)
+{
+    if (page.item<pf::ComboBox>(kIdFrame)->getCurSel() == kFrameTarget)
+        ShowTarget(page, channel, true);
+}
+
 void Init(pf::Dialog& page, SWcontrolchannel& channel, SWworld* world)
 {
     auto* frame = page.item<pf::ComboBox>(kIdFrame);

@@ -99,5 +99,7 @@ void Init(pf::Dialog& page, SWcontrolchannel& channel, SWworld* world);
 void Changed(pf::Dialog& page, const SWcontrolchannel& channel, const std::function<void(uint8_t)>& write);
 // The dropped node's name and picture, once the channels hold it.
 void ShowDropped(pf::Dialog& page, const SWnode& node);
+// The target's name again after a node was renamed, when the target frame is the one shown.
+void ShowRenamed(pf::Dialog& page, const SWcontrolchannel& channel);
 
 } // namespace frame_controls

@@ -1,6 +1,7 @@
 #include "designer/workspace/modeless_editor.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "designer/app/designer_app.h"
 #include "designer/app/edit_dialog.h"
@@ -13,6 +14,7 @@
 #include "designer/editing/map_object.h"
 #include "designer/workspace/editor_texts.h"
 #include "designer/workspace/pick_operations.h"
+#include "designer/workspace/value_generator.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/core/world.h"
 #include "platform/base/user_constants.h"
@@ -23,6 +25,20 @@
 namespace {
 
 constexpr uint32_t kMsgShowSelectedAction = pf::WM_USER + 1010; // posted by a refill of an action list
+
+// The value controls on window's pages: a property generator's dialog names its node by text.
+void ShowRenamedInGenerators(const pf::Window& window)
+{
+    const std::vector<pf::Hwnd> children = window.children(); // a field's change may reach the page
+    for (const pf::Hwnd h : children) {
+        pf::Window* child = pf::ui().window(h);
+        if (child == nullptr)
+            continue;
+        if (auto* control = dynamic_cast<CVTND_ValueGenerator*>(child))
+            control->ShowRenamed();
+        ShowRenamedInGenerators(*child);
+    }
+}
 
 } // namespace
 
@@ -247,6 +263,8 @@ pf::LResult CVTND_ModelessEditorDlg::handle(const pf::Msg& msg)
 
 bool CVTND_ModelessEditorDlg::HandleNotification(const CVTND_Event& event)
 {
+    if (event.Is(EventCode::kRenamed))
+        ShowRenamedInGenerators(*this);
     if (event.Is(EventCode::kDeleted) && event.subject.IsType(ObjectType::kAction) && m_selectedAction != nullptr &&
         event.subject.GetObject() == m_selectedAction) {
         // The action is freed after this notice; a button left enabled would hand it to the next click.

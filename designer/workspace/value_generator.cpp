@@ -122,6 +122,13 @@ pf::Button* CVTND_ValueGenerator::GetButton() const
     return dynamic_cast<pf::Button*>(child(kButtonId));
 }
 
+void CVTND_ValueGenerator::ShowRenamed()
+{
+    // The dialog writes its field into the generator at each keystroke, so the generator holds what it showed.
+    if (CVTND_GeneratorDialog* dialog = GetDialog(DialogSlot::kProperty); dialog != nullptr && dialog->isWindow())
+        dialog->SetTarget(GetGenerator());
+}
+
 CVTND_GeneratorDialog* CVTND_ValueGenerator::GetDialog(DialogSlot slot) const
 {
     return m_dialogs[static_cast<size_t>(slot)].get();

@@ -48,6 +48,7 @@ public:
     void SetAnimated(bool animated); // false: a generator other than a constant becomes a constant of its output
     bool IsAnimated() const { return m_animated; }
     void UpdateText();
+    void ShowRenamed(); // an open property dialog shows the reference again, which a rename may have changed
 
     // -- What the dialogs and owners use
     SWgenerator* GetGenerator() const { return m_slot.Get(); }

@@ -20,6 +20,7 @@
 #include "engine/core/node.h"
 #include "engine/core/object_node.h"
 #include "engine/core/root_object.h"
+#include "engine/core/sub_world_loader.h"
 #include "engine/core/sub_worlds.h"
 #include "engine/core/type_tag.h"
 #include "engine/core/world.h"
@@ -619,9 +620,11 @@ size_t RemoveMerged(SWworld& target, const MergeRecord& record, bool resources)
             nodesRemoved = true;
             break;
         case MergedKind::kSubWorld:
-            if (CVTN_SubWorld* found = LastNamed(target.GetSubWorlds(), entry->name);
-                found != nullptr && target.GetSubWorlds().Remove(found))
-                ++removed;
+            if (CVTN_SubWorld* found = LastNamed(target.GetSubWorlds(), entry->name); found != nullptr) {
+                if (auto* loader = dynamic_cast<CVTN_SubWorldLoader*>(target.GetPart(WorldPart::kLoaderQueue)))
+                    loader->ForgetEntry(found);
+                removed += target.GetSubWorlds().Remove(found) ? 1 : 0;
+            }
             break;
         case MergedKind::kCursor:
             removed += target.GetCursorList().Remove(target.GetCursorList().FindById(entry->id)) ? 1 : 0;

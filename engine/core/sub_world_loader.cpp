@@ -277,6 +277,32 @@ std::vector<CVTN_SubWorldInstance*> CVTN_SubWorldLoader::Instances(const CVTN_Su
     return found;
 }
 
+void CVTN_SubWorldLoader::ForgetNodes(const std::set<const void*>& gone)
+{
+    for (Slot& slot : m_slots)
+        if (slot.instance->top != nullptr && gone.count(static_cast<const SWnode*>(slot.instance->top)) != 0)
+            slot.instance->top = nullptr;
+}
+
+void CVTN_SubWorldLoader::ForgetEntry(const CVTN_SubWorld* entry)
+{
+    for (auto slot = m_slots.begin(); slot != m_slots.end();) {
+        if (slot->instance->entry != entry) {
+            ++slot;
+            continue;
+        }
+        if (slot->instance->loaded) {
+            slot->instance->entry = nullptr;
+            ++slot;
+            continue;
+        }
+        // Its merge would name the top after the entry and its messages after the entry's file.
+        if (slot->loader)
+            slot->loader->Stop();
+        slot = m_slots.erase(slot);
+    }
+}
+
 size_t CVTN_SubWorldLoader::PendingCount() const
 {
     return static_cast<size_t>(std::count_if(m_slots.begin(), m_slots.end(),

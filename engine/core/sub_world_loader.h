@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -34,8 +35,10 @@ struct SubWorldLoadRequest {
 
 class CVTN_SubWorldInstance {
 public:
-    CVTN_SubWorld* entry = nullptr; // the world's entry, which outlives its instances
-    SWobjectnode* top = nullptr;    // in the world's tree once loaded; null while loading
+    // The world's entry; null once the world forgot it (its scene file was removed), the instance's nodes staying.
+    CVTN_SubWorld* entry = nullptr;
+    // In the world's tree once loaded; null while loading, and once deleted with its subtree (the world says so).
+    SWobjectnode* top = nullptr;
     MergeRecord record;
     bool loaded = false;
     bool hidden = false;
@@ -70,6 +73,11 @@ public:
     bool ShowSubWorld(CVTN_SubWorld& entry, bool show, bool all, bool backwards);
     std::vector<CVTN_SubWorldInstance*> Instances(const CVTN_SubWorld& entry) const;
     size_t PendingCount() const;
+    // The world's deletions, told while what goes still lives. An instance whose top node is in gone keeps its
+    // record without a top; a load of entry still pending stops, and a loaded instance of it keeps its nodes
+    // without an entry.
+    void ForgetNodes(const std::set<const void*>& gone);
+    void ForgetEntry(const CVTN_SubWorld* entry);
 
 private:
     struct Finished {

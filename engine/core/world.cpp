@@ -13,6 +13,7 @@
 #include "engine/core/node.h"
 #include "engine/core/object_node.h"
 #include "engine/core/root_object.h"
+#include "engine/core/sub_world_loader.h"
 #include "engine/core/window.h"
 #include "engine/resources/background.h"
 #include "engine/resources/geometry.h"
@@ -106,6 +107,8 @@ void SWworld::ForgetSubtree(const SWnode& node)
     }
     if (m_arcballNode != nullptr && isGone(static_cast<SWnode*>(m_arcballNode)))
         m_arcballNode = nullptr;
+    if (auto* loader = dynamic_cast<CVTN_SubWorldLoader*>(GetPart(WorldPart::kLoaderQueue)))
+        loader->ForgetNodes(gone);
     for (const auto& window : m_windows)
         if (window->GetCameraNode() != nullptr && isGone(static_cast<SWnode*>(window->GetCameraNode())))
             window->SetCamera(nullptr);

@@ -46,6 +46,7 @@
 #include "engine/resources/background.h"
 #include "engine/resources/image32.h"
 #include "engine/resources/material.h"
+#include "engine/resources/mesh.h"
 #include "engine/resources/mesh_object.h"
 #include "engine/resources/particle_node.h"
 #include "engine/resources/speech_data.h"
@@ -319,6 +320,65 @@ TEST_F(Project, RenamesRefuseTakenNamesAndKeepReferencesAndRecords)
     ASSERT_TRUE(project().RemoveSubWorld(entry));
     EXPECT_NE(world().FindTextureByName(firstName), nullptr);
     EXPECT_EQ(world().FindTextureByName("renamed"), nullptr);
+}
+
+// The first material a mesh's polygon draws with, and that mesh.
+std::pair<const SWmesh*, SWmaterial*> FirstDrawnMaterial(SWworld& world)
+{
+    for (SWgeometry* g = world.GetRootObject()->GetFirstGeometry(); g != nullptr;
+         g = dynamic_cast<SWgeometry*>(g->GetNextSibling()))
+        if (const auto* mesh = dynamic_cast<const SWmesh*>(g))
+            for (uint32_t p = 0; p < mesh->GetPolygonCount(); ++p)
+                if (SWmaterial* material = mesh->GetPolygons()[p].material)
+                    return {mesh, material};
+    return {nullptr, nullptr};
+}
+
+// A texture named by a background action, a hot spot and all three slots of a material, and that material drawn
+// by a mesh, both renamed: saved and read back, every reference resolves to the renamed object.
+TEST_F(Project, RenamedMaterialsAndTexturesAreStillNamedByEveryReferenceAfterASave)
+{
+    ASSERT_NE(project().AddSceneFile(SampleScene()), nullptr);
+    SWtexture* bricks = world().FindTextureByName("bricks.png");
+    ASSERT_NE(bricks, nullptr);
+    const auto [mesh, material] = FirstDrawnMaterial(world());
+    ASSERT_NE(material, nullptr);
+    material->SetTexture(bricks);
+    material->SetReflectionTexture(bricks);
+    material->SetBumpTexture(bricks);
+    SWevent* event = world().NewEvent();
+    auto* background =
+        dynamic_cast<SWbackgroundaction*>(event->CreateAction(world().GetActionCategories().FindKind(19)));
+    ASSERT_NE(background, nullptr);
+    background->SetTextureName(std::string("bricks.png"));
+    const std::string oldMaterial = material->GetName();
+    ASSERT_TRUE(world().RenameTexture(bricks, "bricks.png", "stones.png"));
+    ASSERT_TRUE(world().RenameMaterial(material, oldMaterial, "granite"));
+
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(project().WriteBytes(bytes, nullptr));
+    CVTND_Project::LoadResult loaded = CVTND_Project::LoadBytes(bytes, "renamed");
+    ASSERT_TRUE(loaded.ok());
+    SWworld& read = *loaded.world;
+    const SWtexture* stones = read.FindTextureByName("stones.png");
+    ASSERT_NE(stones, nullptr);
+    EXPECT_EQ(read.FindTextureByName("bricks.png"), nullptr);
+    auto* spot = dynamic_cast<SWhotspot*>(read.GetRootNode()->FindByName("button"));
+    ASSERT_NE(spot, nullptr);
+    EXPECT_EQ(spot->GetTexture(), stones);
+    const auto [readMesh, drawn] = FirstDrawnMaterial(read);
+    ASSERT_NE(drawn, nullptr);
+    EXPECT_EQ(drawn->GetName(), "granite");
+    EXPECT_EQ(drawn->GetTexture(), stones);
+    EXPECT_EQ(drawn->GetReflectionTexture(), stones);
+    EXPECT_EQ(drawn->GetBumpTexture(), stones);
+    const SWbackgroundaction* readBackground = nullptr;
+    for (SWevent* e = read.GetFirstEvent(); e != nullptr; e = SWevents::GetNextEvent(e))
+        for (SWactionnode* a = e->GetFirstAction(); a != nullptr; a = SWevent::GetNextAction(a))
+            if (const auto* b = dynamic_cast<const SWbackgroundaction*>(a))
+                readBackground = b;
+    ASSERT_NE(readBackground, nullptr);
+    EXPECT_EQ(readBackground->GetTexture(), stones);
 }
 
 // A click event files under the names it lists: renamed with its node, it still fires on a click on the node.

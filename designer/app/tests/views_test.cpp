@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include "designer/app/child_render_view.h"
 #include "designer/app/editor_settings.h"
 #include "designer/app/extended_world.h"
@@ -10,6 +14,10 @@
 #include "designer/app/sample_project.h"
 #include "designer/app/snapshot.h"
 #include "designer/app/startup.h"
+#include "designer/workspace/receptors_texts.h"
+#include "designer/workspace/rename_dlg.h"
+#include "engine/behaviour/behaviour_observer.h"
+#include "engine/behaviour/event.h"
 #include "engine/core/node.h"
 #include "engine/core/object_node.h"
 #include "engine/core/window.h"
@@ -190,6 +198,61 @@ TEST_F(ViewsTest, PointerLockBeginsAndEndsWithMouseLook)
     EXPECT_FALSE(view->IsPointerLocked());
     ui().releaseCapture();
     designer.StopPreview();
+}
+
+// A node with a click event renamed through the rename dialog, then clicked in the running preview: the event,
+// filed under the new name, fires, and the event index still agrees with the events.
+TEST_F(ViewsTest, ARenamedNodeClickedInThePreviewFiresItsClickEvent)
+{
+    SizeView(240, 240);
+    pf::Point onCube{-1, -1};
+    {
+        const SWworldlock hold(*world);
+        for (int32_t y = 100; y < 140 && onCube.x < 0; ++y)
+            for (int32_t x = 100; x < 140 && onCube.x < 0; ++x)
+                if (world->PickNode(x, y) == cube)
+                    onCube = {x, y};
+    }
+    ASSERT_GE(onCube.x, 0) << "the cube is not drawn near the view's centre";
+    SWevent* click = nullptr;
+    {
+        const SWworldlock hold(*world);
+        click = world->AddEventOfType(5);
+        click->AddObjectName(std::string("cube"));
+    }
+    sim().onModal(kIddRename, [this](pf::Dialog& d) {
+        sim().replaceText(*d.child(RenameControl::kNewName), "box");
+        sim().click(*d.child(pf::IDOK));
+    });
+    CVTND_RenameDlg rename{CVTND_Object(cube), nullptr};
+    ASSERT_EQ(rename.Run(), 1);
+    ASSERT_EQ(cube->GetName(), std::optional<std::string>("box"));
+
+    struct Fired : BehaviourObserver {
+        explicit Fired(const SWevent* watched) : watched(watched) {}
+        void EventFired(const SWevent& event, const SWinputrecord&) override { count += &event == watched ? 1 : 0; }
+        const SWevent* watched;
+        std::atomic<int> count{0};
+    } fired(click);
+    BehaviourObserver* const before = world->GetObserver();
+    {
+        const SWworldlock hold(*world);
+        world->SetObserver(&fired);
+    }
+    ASSERT_TRUE(designer.StartPreview());
+    sim().click(*view, onCube);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (fired.count == 0 && std::chrono::steady_clock::now() < deadline) {
+        sim().pump();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    designer.StopPreview();
+    {
+        const SWworldlock hold(*world);
+        world->SetObserver(before);
+        EXPECT_TRUE(world->CheckEventIndex());
+    }
+    EXPECT_EQ(fired.count, 1);
 }
 
 } // namespace

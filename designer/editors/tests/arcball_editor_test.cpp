@@ -6,6 +6,9 @@
 #include "designer/editing/picker_receptors.h"
 #include "designer/editors/arcball_dlg.h"
 #include "designer/editors/tests/tooltip_fixture.h"
+#include "designer/editors/trackball_dlg.h"
+#include "designer/workspace/receptors_texts.h"
+#include "designer/workspace/rename_dlg.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/arcball_motion.h"
 #include "engine/behaviour/control_channel.h"
@@ -163,6 +166,37 @@ TEST_F(ArcballEditor, FunctionsFramesAndFlagsGoIntoTheChannels)
     EXPECT_EQ(Selected(*editor, 1263), 20);
     EXPECT_EQ(Selected(*editor, 1376), 1);
     editor->DestroyWindow();
+}
+
+// The channels' target renamed through the rename dialog while the arcball and trackball editors are open: both
+// show the new name.
+TEST_F(ArcballEditor, TheTargetShownFollowsARenameInTheArcballAndTrackballEditors)
+{
+    SWactionnode* trackballAction = sample->AddAction(*sample->timer, 63);
+    ASSERT_NE(trackballAction, nullptr);
+    auto* trackball = dynamic_cast<SWarcballmotion*>(trackballAction->GetMotion());
+    ASSERT_NE(trackball, nullptr);
+    for (SWarcballmotion* aimed : {motion, trackball})
+        for (int c = 0; c < 6; ++c) {
+            aimed->GetChannel(c).SetTargetObject(sample->object);
+            aimed->GetChannel(c).SetFrameBits(SWnodemotion::kFrameTarget);
+        }
+    CVTND_ControllerMotionArcballDlg* editor = Open();
+    ASSERT_NE(editor, nullptr);
+    auto* pages = dynamic_cast<CVTND_TrackballDlg*>(app->EditObject(CVTND_Object(trackballAction), false));
+    ASSERT_NE(pages, nullptr);
+    ASSERT_EQ(editor->child(1390)->getText(), *sample->object->GetName());
+    sim().onModal(kIddRename, [this](pf::Dialog& d) {
+        sim().replaceText(*d.child(RenameControl::kNewName), "dial");
+        sim().click(*d.child(pf::IDOK));
+    });
+    CVTND_RenameDlg rename{CVTND_Object(sample->object), nullptr};
+    ASSERT_EQ(rename.Run(), 1);
+    EXPECT_EQ(editor->child(1390)->getText(), "dial");
+    for (int p = 0; p < 6; ++p)
+        EXPECT_EQ(pages->Page(p)->child(1390)->getText(), "dial") << p;
+    editor->DestroyWindow();
+    pages->DestroyWindow();
 }
 
 TEST_F(ArcballEditor, SensitivitiesSetTheSpeedsAndTheirAxesScalesAndSurviveASave)

@@ -12,16 +12,26 @@
 #include "designer/editors/arcball_dlg.h"
 #include "designer/editors/controller_editor.h"
 #include "designer/editors/controller_texts.h"
+#include "designer/editors/details_hotspots_dlg.h"
+#include "designer/editors/details_particles_dlg.h"
+#include "designer/editors/details_texture_dlg.h"
 #include "designer/editors/tests/editors_fixture.h"
 #include "designer/workspace/tooltip_texts.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/arcball_motion.h"
 #include "engine/behaviour/event.h"
+#include "engine/core/hotspot.h"
 #include "engine/core/node.h"
+#include "engine/core/object_node.h"
+#include "engine/core/root_object.h"
 #include "engine/core/scene_import.h"
 #include "engine/core/sub_worlds.h"
 #include "engine/core/world_file.h"
+#include "engine/resources/particle_node.h"
+#include "engine/resources/texture.h"
 #include "platform/ui/controls/button.h"
+#include "platform/ui/controls/combo_box.h"
+#include "platform/ui/controls/list_box.h"
 #include "testsupport/world/sample_world.h"
 
 namespace editorstest {
@@ -130,14 +140,26 @@ protected:
 
 TEST_F(DeletedTargets, DeletedFromTheMenuOrTheHotSpotEditorTheTargetReadsAsNone)
 {
-    // The hot-spot editor's Remove deletes through the same call with the menu's flags.
-    for (SWnode* node : {sample->otherObject, sample->hotspot}) {
-        const std::string name = *node->GetName();
-        SCOPED_TRACE(name);
-        Aim(node);
-        ASSERT_TRUE(app->DeleteObject(CVTND_Object(node), CVTNDesignerApp::kDeleteFromMenu));
-        ExpectGone(name);
-    }
+    const std::string name = *sample->otherObject->GetName();
+    Aim(sample->otherObject);
+    ASSERT_TRUE(app->DeleteObject(CVTND_Object(sample->otherObject), CVTNDesignerApp::kDeleteFromMenu));
+    ExpectGone(name);
+
+    // The hot spot, selected in its texture's hot-spot editor and removed with its button.
+    const std::string spot = *sample->hotspot->GetName();
+    Aim(sample->hotspot);
+    auto* texture =
+        Open<CVTND_DetailsTextureDlg>(CVTND_Object(ObjectType::kTexture, World().FindTextureByName("bricks.png")));
+    ASSERT_NE(texture, nullptr);
+    sim().click(*texture->item<pf::Button>(1187)); // Hot spots...
+    auto* list = texture->Hotspots()->item<pf::ListBox>(1000);
+    ASSERT_EQ(list->getCount(), 1);
+    sim().selectListItem(*list, 0);
+    ASSERT_EQ(static_cast<SWnode*>(texture->SelectedHotspot()), sample->hotspot);
+    sim().click(*texture->Hotspots()->item<pf::Button>(1164));
+    ASSERT_EQ(World().GetRootNode()->FindByName(spot), nullptr);
+    texture->DestroyWindow();
+    ExpectGone(spot);
 }
 
 TEST_F(DeletedTargets, RemovingTheSceneFileTakesTheTargetAlong)
@@ -160,6 +182,82 @@ TEST_F(DeletedTargets, SynchronisingAFileTheTargetLeftTakesItAlong)
     ASSERT_TRUE(app->GetProject()->SynchronizeSubWorld(nullptr, added));
     ASSERT_EQ(World().GetRootNode()->FindByName(button), nullptr);
     ExpectGone(button);
+}
+
+// A texture of an added scene open in the texture editor, replaced by a synchronisation that takes the file's
+// textures: the editor closes as it does for a deleted texture, and the project saves and previews.
+TEST_F(DeletedTargets, ATextureReplacedBySynchronisingClosesItsEditor)
+{
+    std::string button;
+    CVTN_SubWorld* added = AddScene(button);
+    ASSERT_NE(added, nullptr);
+    std::string bricks;
+    for (const MergeEntry& e : app->GetProject()->FindAddedFile(added)->record.entries)
+        if (e.kind == MergedKind::kTexture && e.nameInFile == "bricks.png")
+            bricks = e.name;
+    SWtexture* old = World().FindTextureByName(bricks);
+    ASSERT_NE(old, nullptr);
+    auto* editor = Open<CVTND_DetailsTextureDlg>(CVTND_Object(ObjectType::kTexture, old));
+    ASSERT_NE(editor, nullptr);
+    sim().chooseCombo(*editor->item<pf::ComboBox>(1002), CVTND_DetailsTextureDlg::kGreyscale); // an edit to apply
+    added->SetOption(CVTN_SubWorld::kTextures, 1);
+    ASSERT_TRUE(app->GetProject()->SynchronizeSubWorld(nullptr, added));
+    SWtexture* fresh = World().FindTextureByName(bricks);
+    ASSERT_NE(fresh, nullptr);
+    EXPECT_TRUE(app->GetEditDialogs().empty());
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(app->GetProject()->WriteBytes(bytes, app->GetGradientStore()));
+    ASSERT_TRUE(CVTND_Project::LoadBytes(bytes, "replaced").ok());
+    editor = Open<CVTND_DetailsTextureDlg>(CVTND_Object(ObjectType::kTexture, fresh));
+    ASSERT_NE(editor, nullptr);
+    editor->DestroyWindow();
+    World().SetRunning(true);
+    for (int frame = 0; frame < 2; ++frame) {
+        SWworldlock lock(World());
+        World().RunFrame();
+    }
+    World().SetRunning(false);
+}
+
+// A particle system of an added scene open in its editor, its node's drawing replaced by a synchronisation that
+// takes the file's objects: the editor closes while the old system still lives, and the preview runs.
+TEST_F(DeletedTargets, AParticleSystemReplacedBySynchronisingClosesItsEditor)
+{
+    folder = artifactPath("replaced_particles_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    path = (folder / "sparks.vtn").string();
+    SWworld file;
+    auto* sparks = new SWobjectnode;
+    sparks->SetName(std::string("sparks"));
+    file.AddNode(sparks, nullptr);
+    sparks->SetGeometry(file.GetRootObject()->AddGeometry(std::make_unique<SWparticlenode>()));
+    ASSERT_EQ(SaveWorldFile(file, WorldFileMode::kScene, path), DocumentStatus::kOk);
+    CVTN_SubWorld* added = app->GetProject()->AddSceneFile(path);
+    ASSERT_NE(added, nullptr);
+    std::string name;
+    for (const MergeEntry& e : app->GetProject()->FindAddedFile(added)->record.entries)
+        if (e.kind == MergedKind::kNode && e.nameInFile == "sparks")
+            name = e.name;
+    SWnode* node = World().GetRootNode()->FindByName(name);
+    ASSERT_NE(node, nullptr);
+    const SWgeometry* before = node->GetGeometry();
+    CVTND_Object object;
+    object.InitFromNode(node);
+    ASSERT_NE(Open<CVTND_DetailsParticlesDlg>(object), nullptr);
+    added->SetOption(CVTN_SubWorld::kObjects, 1);
+    ASSERT_TRUE(app->GetProject()->SynchronizeSubWorld(nullptr, added));
+    ASSERT_NE(node->GetGeometry(), before);
+    EXPECT_TRUE(app->GetEditDialogs().empty());
+    auto* reopened = Open<CVTND_DetailsParticlesDlg>(object);
+    ASSERT_NE(reopened, nullptr);
+    EXPECT_EQ(reopened->Particles(), node->GetGeometry());
+    reopened->DestroyWindow();
+    World().SetRunning(true);
+    for (int frame = 0; frame < 2; ++frame) {
+        SWworldlock lock(World());
+        World().RunFrame();
+    }
+    World().SetRunning(false);
 }
 
 } // namespace

@@ -19,6 +19,8 @@
 #include "designer/editors/waveform_generator_dlg.h"
 #include "designer/workspace/display_units.h"
 #include "designer/workspace/property_drag_source.h"
+#include "designer/workspace/receptors_texts.h"
+#include "designer/workspace/rename_dlg.h"
 #include "designer/workspace/value_generator.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/arcball_motion.h"
@@ -202,6 +204,18 @@ TEST_F(GeneratorDialogs, ThePropertyDialogTakesTypedAndDroppedReferences)
     PropertyDragSource = CVTND_Object(sample->timer);
     dialog->send(kMsgPropertyDropped, 1004, reinterpret_cast<pf::LParam>(property));
     EXPECT_EQ(dialog->child(1004)->getText(), "SOUND:" + sample->sound->GetName() + ".speed");
+
+    // The node renamed through the rename dialog while the dialog is open: the field names it as the slot does.
+    PropertyDragSource.InitFromNode(sample->object);
+    dialog->send(kMsgPropertyDropped, 1004, reinterpret_cast<pf::LParam>(property));
+    sim().onModal(kIddRename, [this](pf::Dialog& d) {
+        sim().replaceText(*d.child(RenameControl::kNewName), "Crate");
+        sim().click(*d.child(pf::IDOK));
+    });
+    CVTND_RenameDlg rename{CVTND_Object(sample->object), nullptr};
+    ASSERT_EQ(rename.Run(), 1);
+    EXPECT_EQ(dialog->child(1004)->getText(), "NODE:Crate.speed");
+    EXPECT_EQ(generator->GetPropertyName(), std::optional<std::string>("NODE:Crate.speed"));
 
     // Escape keeps it open; the close button closes it and gives its receptor back.
     const uint32_t handle = dialog->ReceptorHandle();

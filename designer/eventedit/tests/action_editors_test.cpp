@@ -21,6 +21,8 @@
 #include "designer/workspace/audio_waveform_ctrl.h"
 #include "designer/workspace/editor_texts.h"
 #include "designer/workspace/property_drag_source.h"
+#include "designer/workspace/receptors_texts.h"
+#include "designer/workspace/rename_dlg.h"
 #include "designer/workspace/workspace_controls.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/action_settings.h"
@@ -412,6 +414,39 @@ TEST_F(ActionEditors, TheConditionWritesOperandsMaskAndBecomesOnOk)
             sim().click(*editor->child(pf::IDCANCEL));
         }
     }
+}
+
+// Both operands' node renamed through the rename dialog while the editor is open: the fields follow, so OK neither
+// refuses the compare-with text nor drops the tested operand.
+TEST_F(ActionEditors, TheConditionsOperandsFollowANodeRenamedWhileItIsOpen)
+{
+    using Dlg = CVTND_ActionConditionDlg;
+    std::vector<SWproperty*> variables;
+    for (const char* name : {"level", "limit"}) {
+        auto variable = std::make_unique<SWproperty>(kTypeFloat);
+        variable->SetName(std::string(name));
+        variables.push_back(sample->object->AddVariable(std::move(variable)));
+    }
+    auto* condition = dynamic_cast<SWconditionaction*>(sample->condition);
+    ASSERT_NE(condition, nullptr);
+    condition->SetOperand1(variables[0]);
+    condition->SetOperand2(variables[1]);
+    auto* editor = OpenAction<Dlg>(condition);
+    ASSERT_NE(editor, nullptr);
+    ASSERT_EQ(editor->child(Dlg::kIdTested)->getText(), "NODE:object0.level");
+    sim().onModal(kIddRename, [this](pf::Dialog& d) {
+        sim().replaceText(*d.child(RenameControl::kNewName), "dial");
+        sim().click(*d.child(pf::IDOK));
+    });
+    CVTND_RenameDlg rename{CVTND_Object(sample->object), nullptr};
+    ASSERT_EQ(rename.Run(), 1);
+    EXPECT_EQ(editor->child(Dlg::kIdTested)->getText(), "NODE:dial.level");
+    EXPECT_EQ(editor->child(Dlg::kIdCompareWith)->getText(), "NODE:dial.limit");
+    condition->SetOperand1(nullptr); // OK must find it again by the name shown
+    sim().click(*editor->child(pf::IDOK));
+    EXPECT_TRUE(app->GetEditDialogs().empty());
+    EXPECT_EQ(condition->GetOperand1(), variables[0]);
+    EXPECT_EQ(condition->GetOperand2(), variables[1]);
 }
 
 TEST_F(ActionEditors, ChangesOnlyPassesThroughAndAnotherRadioReplacesIt)

@@ -4,10 +4,12 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "designer/app/extended_world.h"
 #include "designer/app/node_placement.h"
 #include "designer/app/notification.h"
+#include "designer/app/project.h"
 #include "designer/editing/picker_receptors.h"
 #include "designer/eventedit/load_world_dlg.h"
 #include "designer/eventedit/tests/eventedit_fixture.h"
@@ -156,6 +158,36 @@ TEST_F(LoadWorldEditor, AShownWorldDeletedIsUnloadedBeforeItGoes)
     app->Broadcast(CVTND_Event(EventCode::kDeleted, CVTND_Object(hall)));
     EXPECT_TRUE(editor->ShownInstances().empty());
     EXPECT_EQ(Instances("hall-room"), 0u);
+}
+
+// The shown instance's top deleted from the tree while the editor is open: Fit, Store, Reset and closing find no
+// top rather than freed memory; the project saves and reads back, the editor reopens, and the preview runs.
+TEST_F(LoadWorldEditor, AShownInstanceWhoseTopIsDeletedIsLeftWithoutIt)
+{
+    Link("hall");
+    Dlg* editor = Open();
+    sim().click(*editor->child(Dlg::kIdLoadNow));
+    ASSERT_EQ(editor->ShownInstances().size(), 1u);
+    SWobjectnode* top = editor->ShownInstances().front().instance->top;
+    ASSERT_NE(top, nullptr);
+    ASSERT_TRUE(app->DeleteObject(CVTND_Object(static_cast<SWnode*>(top)), CVTNDesignerApp::kDeleteFromMenu));
+    EXPECT_EQ(editor->ShownInstances().front().instance->top, nullptr);
+    for (const int id : {Dlg::kIdFit, Dlg::kIdStore, Dlg::kIdResetTransform, static_cast<int>(pf::IDOK)})
+        sim().click(*editor->child(id));
+    EXPECT_EQ(Instances("hall-room"), 0u);
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(app->GetProject()->WriteBytes(bytes, app->GetGradientStore()));
+    ASSERT_TRUE(CVTND_Project::LoadBytes(bytes, "unloaded").ok());
+    editor = Open();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_TRUE(editor->ShownInstances().empty());
+    sim().click(*editor->child(pf::IDOK));
+    sample->world.SetRunning(true);
+    for (int frame = 0; frame < 3; ++frame) {
+        SWworldlock lock(sample->world);
+        sample->world.RunFrame();
+    }
+    sample->world.SetRunning(false);
 }
 
 struct Sphere {

@@ -300,6 +300,32 @@ TEST_F(SubWorldLoader, UnloadingALoadingInstanceStopsIt)
     EXPECT_EQ(m_loader->PendingCount(), 0u);
 }
 
+// An instance's top node deleted with its subtree, and its entry removed with the file that brought it: the
+// instance reads as having neither, and showing, unloading and completing loads touch neither.
+TEST_F(SubWorldLoader, AnInstanceWhoseTopOrEntryWentTouchesNeither)
+{
+    CVTN_SubWorldInstance* instance = m_loader->LoadFile(*m_entry, {}, false);
+    ASSERT_NE(instance, nullptr);
+    ASSERT_TRUE(m_world->DeleteNode(instance->top));
+    EXPECT_EQ(instance->top, nullptr);
+    m_loader->ShowSubWorld(*m_entry, false, true, false);
+    EXPECT_TRUE(m_loader->UnloadSubWorld(*m_entry, nullptr, true));
+
+    MergeRecord brought; // as a removed scene file's record names the entry it brought
+    brought.entries.push_back({MergedKind::kSubWorld, 0, "level2", "level2"});
+    CVTN_SubWorldInstance* loaded = m_loader->LoadFile(*m_entry, {}, false);
+    ASSERT_NE(loaded, nullptr);
+    ASSERT_NE(m_loader->LoadFile(*m_entry, {}, true), nullptr);
+    EXPECT_EQ(RemoveMerged(*m_world, brought), 1u);
+    EXPECT_EQ(m_world->GetSubWorlds().Count(), 0u);
+    EXPECT_EQ(loaded->entry, nullptr);
+    EXPECT_EQ(loaded->top, Find("level2")); // its nodes stay
+    EXPECT_TRUE(CompleteAll());
+    EXPECT_EQ(m_loader->PendingCount(), 0u);
+    m_entry = m_world->GetSubWorlds().Add("level2");
+    EXPECT_TRUE(m_loader->Instances(*m_entry).empty());
+}
+
 TEST_F(SubWorldLoader, DestroyingTheWorldWhileItLoadsIsSafe)
 {
     for (int i = 0; i < 4; ++i)
