@@ -359,7 +359,19 @@ bool CVTNDesignerApp::DeleteObject(const CVTND_Object& object, uint32_t flags)
             going.emplace_back(action);
         going.push_back(object);
     } else if (object.GetType() == kTypeAction) {
-        going.push_back(object);
+        // What hangs on the action by its id (a queue's members, a condition's followers, theirs in turn) goes with
+        // it, deepest first: left with a link to nothing it would be hidden from the event, its editors and its run,
+        // yet still drawn on the maps.
+        auto* action = static_cast<SWactionnode*>(object.GetObject());
+        std::vector<SWactionnode*> tree{action};
+        if (const SWevent* event = action->GetEvent())
+            for (size_t i = 0; i < tree.size(); ++i)
+                for (SWactionnode* a = event->GetFirstAction(); a != nullptr; a = SWevent::GetNextAction(a))
+                    if (a->IsDependentOf(tree[i]->GetActionId()) &&
+                        std::find(tree.begin(), tree.end(), a) == tree.end())
+                        tree.push_back(a);
+        for (auto it = tree.rbegin(); it != tree.rend(); ++it)
+            going.emplace_back(*it);
     } else if (object.IsNodeType()) {
         auto* node = static_cast<SWnode*>(object.GetObject());
         if (node == m_world->GetRootNode() || node->GetWorld() != m_world.get())
@@ -386,8 +398,10 @@ bool CVTNDesignerApp::DeleteObject(const CVTND_Object& object, uint32_t flags)
         if (object.GetType() == kTypeEvent) {
             removed = m_world->DeleteEvent(static_cast<SWevent*>(object.GetObject()));
         } else if (object.GetType() == kTypeAction) {
-            auto* action = static_cast<SWactionnode*>(object.GetObject());
-            removed = action->GetEvent() != nullptr && action->GetEvent()->RemoveAction(action);
+            for (const CVTND_Object& item : going) { // the action itself last
+                auto* action = static_cast<SWactionnode*>(item.GetObject());
+                removed = action->GetEvent() != nullptr && action->GetEvent()->RemoveAction(action);
+            }
         } else {
             removed = m_world->DeleteNode(static_cast<SWnode*>(object.GetObject()));
         }

@@ -13,13 +13,16 @@
 #include <SDL.h>
 #include <SDL_syswm.h>
 
+#include <semaphore.h>
 #include <signal.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace pf {
@@ -33,6 +36,29 @@ uint32_t g_wakeEvent = 0;
 std::atomic<uint32_t> g_terminationRequests{0};
 std::atomic<int> g_lastSignal{0};
 static_assert(std::atomic<uint32_t>::is_always_lock_free && std::atomic<int>::is_always_lock_free);
+
+// An idle loop waits up to a quarter of a second for input, and a signal does not end SDL's wait: ending by SIGTERM
+// took as long as that wait had left. The handler posts this semaphore (sem_post is safe there, SDL's event queue is
+// not), and one thread for the process hands each post on as a wake to the backend shown now. Made before main, so
+// that no signal posts to it unmade; never destroyed, as the thread waits on it until the process ends.
+struct SignalSemaphore {
+    SignalSemaphore() { sem_init(&value, 0, 0); }
+    sem_t value;
+};
+SignalSemaphore g_signalArrived;
+std::mutex g_signalWakerMutex;
+SdlBackend* g_wokenBySignals = nullptr; // under the mutex
+
+void wakeOnSignals()
+{
+    for (;;) {
+        while (sem_wait(&g_signalArrived.value) != 0 && errno == EINTR) {
+        }
+        const std::lock_guard lock(g_signalWakerMutex);
+        if (g_wokenBySignals != nullptr)
+            g_wokenBySignals->wake();
+    }
+}
 
 constexpr uint32_t kBeepHz = 750; // what a click on a window behind a modal dialog hears
 constexpr uint32_t kBeepMs = 60;
@@ -236,10 +262,21 @@ std::unique_ptr<SdlBackend> SdlBackend::open(std::string& outReason)
     return backend;
 }
 
-SdlBackend::SdlBackend() = default;
+SdlBackend::SdlBackend()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { std::thread(wakeOnSignals).detach(); });
+    const std::lock_guard lock(g_signalWakerMutex);
+    g_wokenBySignals = this;
+}
 
 SdlBackend::~SdlBackend()
 {
+    {
+        const std::lock_guard lock(g_signalWakerMutex);
+        if (g_wokenBySignals == this)
+            g_wokenBySignals = nullptr;
+    }
     closeConnection(m_x);
     for (auto& [hwnd, shown] : m_shown)
         SDL_DestroyWindow(shown.window);
@@ -1041,8 +1078,11 @@ namespace {
 
 void onTerminationSignal(int signal)
 {
+    const int savedErrno = errno;
     g_lastSignal.store(signal);
     g_terminationRequests.fetch_add(1);
+    sem_post(&g_signalArrived.value);
+    errno = savedErrno;
 }
 
 } // namespace

@@ -435,6 +435,35 @@ TEST_F(EventMapWindow, RightClickDeleteTakesTheClickedEventNotTheSelection)
     EXPECT_TRUE(EventExists(sample->timer));
 }
 
+// A queue's members hang on it by its id: left behind when it went, they were hidden from the event (its editor's
+// list, its time line, its run), yet stayed drawn on the map. They go with it, and off the map at once.
+TEST_F(EventMapWindow, DeletingAQueueTakesItsActionsOffTheEventAndTheMapAtOnce)
+{
+    Place(EventObject(sample->timer), 100, 300);
+    MapObject* member = engine->FindActionObject(sample->queueMembers[0]);
+    ASSERT_NE(member, nullptr);
+    Place(member, 300, 120);
+    const pf::Point centre = Centre(*member);
+    const pf::Rect drawn = pf::Rect::fromXywh(centre.x - member->width / 2, centre.y - member->height / 2,
+                                              member->width, member->height); // the object goes with the action
+    const auto inkAtMember = [&] {
+        size_t ink = 0;
+        for (int32_t y = drawn.t; y < drawn.b; ++y)
+            for (int32_t x = drawn.l; x < drawn.r; ++x)
+                ink += pf::screenPixel({x, y}) != 0xFFFFFFu ? 1 : 0;
+        return ink;
+    };
+    ASSERT_GT(inkAtMember(), 0u);
+    const size_t actions = sample->timer->CountActions();
+
+    RightClickAndChoose(*engine->FindActionObject(sample->queue), kDeleteAction);
+    EXPECT_EQ(sample->timer->CountActions(), actions - 1 - sample->queueMembers.size());
+    for (const SWactionnode* gone : sample->queueMembers)
+        EXPECT_EQ(engine->FindActionObject(gone), nullptr);
+    EXPECT_EQ(inkAtMember(), 0u);
+    EXPECT_NE(engine->FindActionObject(sample->stopQueue), nullptr); // no member: it stays
+}
+
 TEST_F(EventMapWindow, DeletingAnEventShowsItsFoldedInputsAgain)
 {
     MapObject* click = Place(EventObject(sample->click), 400, 300);

@@ -15,9 +15,13 @@
 #include <SDL.h>
 #include <SDL_syswm.h>
 
+#include <signal.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <thread>
 
 namespace pf {
 namespace {
@@ -123,6 +127,46 @@ TEST_F(LiveWindow, TerminationSignalAsksEveryEnabledWindowToClose)
     EXPECT_EQ(spy.count(WM_CLOSE), 1u);
     EXPECT_EQ(ui().window(enabled), nullptr); // the default answer to WM_CLOSE destroys the window
     EXPECT_NE(ui().window(disabled), nullptr);
+}
+
+// An idle loop waits up to its ceiling for input; a signal that came before or during that wait was only seen when it
+// ran out, which made ending by SIGTERM take as long as the wait had left. It ends the wait at once, on a quiet server
+// where nothing else would.
+TEST_F(LiveWindow, ATerminationSignalEndsTheLoopsWaitAtOnce)
+{
+    catchTerminationSignals();
+    MessageSpy spy;
+    spy.onlyWindows({top->hwnd()}).onlyMessages({WM_CLOSE});
+    settle();
+    constexpr int kLongWaitMs = 4000;
+    for (const bool duringTheWait : {false, true}) {
+        SCOPED_TRACE(duringTheWait ? "signal during the wait" : "signal before the wait");
+        const size_t closesBefore = spy.count(WM_CLOSE);
+        const auto from = std::chrono::steady_clock::now();
+        std::thread sender;
+        if (duringTheWait)
+            sender = std::thread([] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                kill(getpid(), SIGTERM);
+            });
+        else
+            ASSERT_EQ(std::raise(SIGTERM), 0);
+        while (spy.count(WM_CLOSE) == closesBefore &&
+               std::chrono::steady_clock::now() - from < std::chrono::milliseconds(3 * kLongWaitMs)) {
+            backend().waitForInput(ui(), kLongWaitMs);
+            ui().pump();
+        }
+        const auto took = std::chrono::steady_clock::now() - from;
+        if (sender.joinable())
+            sender.join();
+        EXPECT_EQ(spy.count(WM_CLOSE), closesBefore + 1);
+        EXPECT_LT(took, std::chrono::milliseconds(kLongWaitMs / 2));
+        // The default answer destroyed the window; the next round asks a fresh one.
+        top = createTopLevel(kTopRect, WS_POPUP);
+        ASSERT_NE(top, nullptr);
+        spy.onlyWindows({top->hwnd()});
+        settle();
+    }
 }
 
 size_t closesOf(const MessageSpy& spy, Hwnd hwnd)
