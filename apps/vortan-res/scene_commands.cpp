@@ -38,10 +38,17 @@ int Usage(const char* group, const char* usage)
     return ReportToolError(kExitUsage, std::string("usage: vortan-res ") + group + " " + usage);
 }
 
+// A finite number: from_chars takes "nan" and "inf", which no setting keeps and no cast may be given.
 bool ParseFloat(std::string_view text, float& out)
 {
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), out);
-    return error == std::errc() && end == text.data() + text.size();
+    return error == std::errc() && end == text.data() + text.size() && std::isfinite(out);
+}
+
+// A float that converts to a u32: from 0 up to, not including, 2^32.
+bool IsU32(float value)
+{
+    return value >= 0.0f && value < 4294967296.0f;
 }
 
 bool ParseFloats(std::string_view text, float* out, int count)
@@ -209,7 +216,7 @@ int RunText(std::span<char* const> args)
         return Usage("text", kTextUsage);
     float height = 0, flags = 0, align = 0;
     if (!ParseFloat(args[2], height) || !ParseFloat(args[3], flags) || !ParseFloat(args[4], align) || height < 1 ||
-        height > 1024)
+        height > 1024 || !IsU32(flags) || !IsU32(align))
         return Usage("text", kTextUsage);
     pf::FixedFontEngine fixed;
     if (args.size() == 7)
@@ -250,7 +257,8 @@ int RunParticles(std::span<char* const> args)
 {
     float seconds = 0, seed = 1;
     if (args.empty() || !ParseFloat(args[0], seconds) || seconds < 0 || seconds > 3600 ||
-        (args.size() != 1 && !(args.size() == 3 && std::strcmp(args[1], "--seed") == 0 && ParseFloat(args[2], seed))))
+        (args.size() != 1 &&
+         !(args.size() == 3 && std::strcmp(args[1], "--seed") == 0 && ParseFloat(args[2], seed) && IsU32(seed))))
         return Usage("particles", kParticlesUsage);
     SWparticlenode node;
     node.GetParticles().SetSeed(static_cast<uint32_t>(seed));

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -15,10 +16,12 @@
 
 namespace {
 
+// A finite number a float holds: from_chars takes "nan" and "inf", which the casts below may not be given.
 bool ReadNumber(std::string_view text, double& out)
 {
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), out);
-    return error == std::errc() && end == text.data() + text.size();
+    return error == std::errc() && end == text.data() + text.size() && std::isfinite(out) &&
+           std::abs(out) <= std::numeric_limits<float>::max();
 }
 
 int Refuse(const std::string& message)
@@ -75,14 +78,19 @@ bool Apply(SWgenerator& g, SWworld& world, std::string_view name, std::string_vi
         g.SetDuration(v);
     else if (name == "delay")
         g.SetDelay(v);
-    else if (name == "loop")
+    else if (name == "loop" && value >= std::numeric_limits<int32_t>::min() &&
+             value <= std::numeric_limits<int32_t>::max())
         g.SetLoopCount(static_cast<int32_t>(value));
+    else if (name == "loop")
+        return false;
     else if (name == "forever")
         g.SetLoopForever(value != 0.0);
     else if (name == "pingpong")
         g.SetPingPong(value != 0.0);
-    else if (name == "seed")
+    else if (name == "seed" && value >= 0.0 && value <= 4294967295.0)
         world.SeedRandom(static_cast<uint32_t>(value));
+    else if (name == "seed")
+        return false;
     else if (auto* a = dynamic_cast<SWaxistrack*>(&g); a != nullptr && name == "amount")
         a->SetAmount(v);
     else if (auto* p = dynamic_cast<SWpolynomialgenerator*>(&g)) {

@@ -1,6 +1,8 @@
 #include "designer/editors/add_property_dlg.h"
 
+#include <limits>
 #include <string>
+#include <vector>
 
 #include "designer/app/designer_app.h"
 #include "designer/app/extended_world.h"
@@ -54,9 +56,12 @@ std::string Formatted(float value)
     return FormatReal(value, "%.4f");
 }
 
+// A field RefusedField passed.
 float NumberIn(const pf::Window* edit)
 {
-    return edit != nullptr ? ReadNumber<double>(edit->getText()) : 0.0f;
+    const TypedNumber typed = ReadTypedNumber(edit != nullptr ? edit->getText() : std::string(),
+                                              -std::numeric_limits<float>::max(), std::numeric_limits<float>::max());
+    return typed.kind == TypedKind::kNumber ? static_cast<float>(typed.value) : 0.0f;
 }
 
 class CastComponentDlg : public pf::Dialog {
@@ -166,6 +171,27 @@ void CVTND_InitPropertyPage::Fill(const SWproperty& property, uint32_t type)
     for (const pf::Hwnd h : children())
         if (pf::Window* w = pf::ui().window(h))
             w->enable(!property.IsBound());
+}
+
+int32_t CVTND_InitPropertyPage::RefusedField(uint32_t type, double& low, double& high) const
+{
+    const bool whole = type == kTypeInteger;
+    low = whole ? std::numeric_limits<int32_t>::min() : -std::numeric_limits<float>::max();
+    high = whole ? std::numeric_limits<int32_t>::max() : std::numeric_limits<float>::max();
+    std::vector<int32_t> fields;
+    if (templateId() == 159 && (type == kTypeFloat || type == kTypeInteger))
+        fields = {1004};
+    else if (templateId() == 161)
+        fields = {1004, 1172, 1173};
+    else if (templateId() == 162)
+        fields = {1004, 1172, 1173, 1174};
+    for (const int32_t id : fields) {
+        const std::string text = child(id) != nullptr ? child(id)->getText() : std::string();
+        if ((whole ? ReadTypedWholeNumber(text, low, high) : ReadTypedNumber(text, low, high)).kind !=
+            TypedKind::kNumber)
+            return id;
+    }
+    return 0;
 }
 
 void CVTND_InitPropertyPage::Write(SWproperty& property)
@@ -339,6 +365,26 @@ int32_t CVTND_AddPropertyDlg::Refuse(uint32_t textId)
                           pf::MB_OK | pf::MB_ICONEXCLAMATION);
 }
 
+// Text such as "abc" or "nan" was read as 0 or stored as not-a-number: nothing is written, and the page shows
+// again what the property holds, or a new one's default.
+bool CVTND_AddPropertyDlg::RefuseTyped(uint32_t type)
+{
+    CVTND_InitPropertyPage* page = PageOfType(type);
+    double low = 0.0;
+    double high = 0.0;
+    const int32_t field = page != nullptr ? page->RefusedField(type, low, high) : 0;
+    if (field == 0)
+        return false;
+    pf::messageBox(hwnd(), TypedRefusalText(low, high, type == kTypeInteger), EditorTextOf(kIdsEditorErrorCaption),
+                   pf::MB_OK | pf::MB_ICONEXCLAMATION);
+    if (m_mode == PropertyDialogMode::kEdit)
+        page->Fill(*m_property, type);
+    else
+        page->ShowDefaults(type);
+    gotoControl(page->child(field));
+    return true;
+}
+
 SWproperties2* CVTND_AddPropertyDlg::OwnerList() const
 {
     void* object = m_owner.GetObject();
@@ -381,6 +427,8 @@ void CVTND_AddPropertyDlg::Add()
         Refuse(kIdsPropertyNoOwner);
         return;
     }
+    if (m_mode != PropertyDialogMode::kCast && RefuseTyped(type))
+        return;
     std::unique_ptr<SWproperty> made;
     if (m_mode == PropertyDialogMode::kCast) {
         if (m_property->GetOwner() != list) {
@@ -432,6 +480,8 @@ void CVTND_AddPropertyDlg::ApplyEdit()
         return;
     }
     const uint32_t type = CheckedType();
+    if (!m_property->IsBound() && RefuseTyped(type))
+        return;
     CVTNDesignerApp* app = GetDesignerApp();
     if (type != 0 && app != nullptr && app->GetWorld() != nullptr) {
         SWworldlock lock(*app->GetWorld());

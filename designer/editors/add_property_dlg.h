@@ -25,6 +25,9 @@ public:
     void ShowDefaults(uint32_t type);                     // what a new property of type starts with
     void Fill(const SWproperty& property, uint32_t type); // from its current value, as type reads it
     void Write(SWproperty& property);                     // into its current value; nothing for a bound property
+    // The first number field whose text type cannot keep, 0 when every one holds a number it can; low and high get
+    // the numbers that field takes.
+    int32_t RefusedField(uint32_t type, double& low, double& high) const;
 
 protected:
     void onOK() override {}
@@ -58,6 +61,7 @@ private:
     void ApplyEdit();
     SWproperties2* OwnerList() const;
     int32_t Refuse(uint32_t textId);
+    bool RefuseTyped(uint32_t type); // a number the shown page holds that type cannot keep: said, and the page reset
 
     CVTND_Object m_owner;
     SWproperty* m_property; // the world's: the cast source or the edited property; null to add

@@ -64,6 +64,24 @@ void VTND_ToolTip::MakePicture()
     Render();
 }
 
+void VTND_ToolTip::ReleasePicture()
+{
+    const SWworldlock lock(m_world);
+    if (!m_picturesMade || IsShown() || IsFading())
+        return;
+    m_colourLine.reset();
+    m_maskLine.reset();
+    m_colourImage.reset();
+    m_maskImage.reset();
+    std::vector<uint32_t>().swap(m_maskRows);
+    ReleaseTexture();
+    m_textureWidth = 8;
+    m_textureHeight = 8;
+    CVTN_ToolTip::SetWidth(0); // the next render sizes everything again
+    CVTN_ToolTip::SetHeight(0);
+    m_picturesMade = false;
+}
+
 VTND_ToolTip::~VTND_ToolTip()
 {
     m_colourLine.reset();

@@ -42,6 +42,8 @@ public:
     void SetWidth(uint32_t) override {}
     void SetHeight(uint32_t) override {}
     void MakePicture() override; // the font applied and the text rendered, once, when made lazily
+    bool IsPictureMade() const override { return m_picturesMade; }
+    void ReleasePicture() override; // while hidden: back to the state of a tooltip read, drawn again when needed
     bool IsDrawnFromOwnRecord() const override { return true; }
 
     // -- Text

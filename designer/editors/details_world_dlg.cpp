@@ -1,9 +1,7 @@
 #include "designer/editors/details_world_dlg.h"
 
 #include <algorithm>
-#include <cctype>
-#include <charconv>
-#include <limits>
+#include <optional>
 #include <string>
 
 #include "designer/app/designer_app.h"
@@ -16,6 +14,7 @@
 #include "designer/workspace/editor_texts.h"
 #include "engine/core/sub_worlds.h"
 #include "platform/ui/controls/button.h"
+#include "platform/ui/providers/providers.h"
 
 namespace {
 
@@ -39,19 +38,12 @@ const CVTND_EditorRegistration kWorldEditor(ObjectType::kLoadedWorld, kAnyAction
 
 } // namespace
 
-uint32_t LeadingUnsigned(const std::string& text)
+std::optional<uint32_t> ReadReferenceLimit(std::string_view text)
 {
-    size_t at = 0;
-    while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at])) != 0)
-        ++at;
-    int64_t value = 0;
-    const char* begin = text.data() + at;
-    const auto [end, error] = std::from_chars(begin, text.data() + text.size(), value);
-    if (error == std::errc::result_out_of_range)
-        return begin < text.data() + text.size() && *begin == '-' ? 0u : std::numeric_limits<uint32_t>::max();
-    if (error != std::errc())
-        return 0;
-    return static_cast<uint32_t>(std::clamp<int64_t>(value, 0, std::numeric_limits<uint32_t>::max()));
+    const TypedNumber typed = ReadTypedWholeNumber(text, 0.0, kLargestLimit);
+    if (typed.kind != TypedKind::kNumber)
+        return std::nullopt;
+    return static_cast<uint32_t>(typed.value);
 }
 
 CVTND_DetailsWorldDlg::CVTND_DetailsWorldDlg(const CVTND_EditorRequest& request)
@@ -119,6 +111,13 @@ void CVTND_DetailsWorldDlg::LimitToggled()
 
 bool CVTND_DetailsWorldDlg::Validate()
 {
+    // "abc" and "12 copies" were once read as 0 and 12.
+    if (!ReadReferenceLimit(FieldText(child(kIdLimit), kMaxText))) {
+        pf::messageBox(hwnd(), TypedRefusalText(0.0, kLargestLimit, true), EditorTextOf(kIdsEditorErrorCaption),
+                       pf::MB_OK | pf::MB_ICONHAND);
+        ShowStoredText(child(kIdLimit), std::to_string(m_entry->GetReferenceLimit()));
+        return false;
+    }
     const std::string name = FieldText(child(kIdName), kMaxText);
     if (name.empty()) {
         ShowError(kIdsValidName);
@@ -151,6 +150,6 @@ void CVTND_DetailsWorldDlg::Apply()
         m_entry->SetFileName(file);
     if (const std::string address = FieldText(child(kIdAddress), kMaxText); address.size() >= 2)
         m_entry->SetDownloadUrl(address);
-    if (const std::string limit = FieldText(child(kIdLimit), kMaxText); !limit.empty())
-        m_entry->SetReferenceLimit(LeadingUnsigned(limit));
+    if (const std::optional<uint32_t> limit = ReadReferenceLimit(FieldText(child(kIdLimit), kMaxText)))
+        m_entry->SetReferenceLimit(*limit);
 }

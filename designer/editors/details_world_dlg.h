@@ -1,9 +1,12 @@
 #pragma once
 // CVTND_DetailsWorldDlg: the details editor of one loadable world (editor kind 7): its name, published file,
 // download address and reference limit. Browse and the limit box write at once; the name, the texts and the limit
-// wait for Close, where an empty or taken name keeps the editor open with nothing more written. A file name or
-// address shorter than two characters is ignored, so neither can be cleared here.
+// wait for Close, where an empty or taken name, or a limit that is no whole number from 0 to 2^32-1, keeps the editor
+// open with nothing more written. A file name or address shorter than two characters is ignored, so neither can be
+// cleared here.
 #include <cstdint>
+#include <optional>
+#include <string_view>
 
 #include "designer/workspace/modeless_editor.h"
 
@@ -29,5 +32,6 @@ private:
     CVTN_SubWorld* m_entry; // the world's list owns it; the editor closes when it is deleted
 };
 
-// A text that leads with a decimal number as that number, clamped to 0..2^32-1; 0 when it leads with none.
-uint32_t LeadingUnsigned(const std::string& text);
+// The limit a field's text holds: a whole number from 0 to kLargestLimit, blanks around it; nothing otherwise.
+constexpr double kLargestLimit = 4294967295.0;
+std::optional<uint32_t> ReadReferenceLimit(std::string_view text);

@@ -25,7 +25,7 @@ void RegisterTexts()
     r.addString(kIdsRemoveFilesAsk, "Are you sure you want to remove the checked files and everything they brought "
                                     "into the project? This cannot be undone.");
     r.addString(kIdsRemoveFilesCaption, "Remove Scene Files");
-    r.addString(kIdsScaleTarget, "Please enter a size greater than zero.");
+    r.addString(kIdsScaleTarget, "Please enter a size greater than zero, up to 1e+30.");
     r.addString(kIdsPropertyUniqueName, "A property must have a name that no other property of its object has.");
     r.addString(kIdsPropertyInconsistent, "This makes no sense: when the new property is a part of another, please "
                                           "choose a consistent type.");

@@ -81,8 +81,10 @@ bool CVTND_ToolsScaleCenterDlg::onInitDialog()
         units->setCurSel(m_unit);
     }
     m_updating = true;
-    for (size_t k = 0; k < 3; ++k)
-        child(kIdSizes[k])->setText(FormatReal(m_target[k] * ShownPerMetre(m_unit)));
+    for (size_t k = 0; k < 3; ++k) {
+        m_shown[k] = m_target[k] * ShownPerMetre(m_unit);
+        child(kIdSizes[k])->setText(FormatReal(m_shown[k]));
+    }
     m_updating = false;
     if (auto* keep = item<pf::Button>(kIdProportions))
         keep->setCheck(m_keepProportions ? pf::BST_CHECKED : pf::BST_UNCHECKED);
@@ -112,22 +114,40 @@ void CVTND_ToolsScaleCenterDlg::EnableSizeGroup(bool enabled)
         keep->enable(enabled);
 }
 
+void CVTND_ToolsScaleCenterDlg::ShowSize(size_t axis)
+{
+    m_updating = true;
+    ShowStoredText(child(kIdSizes[axis]), FormatReal(m_shown[axis]));
+    m_updating = false;
+}
+
 // The other two sizes follow the typed one in the measured proportions, in the unit shown.
 void CVTND_ToolsScaleCenterDlg::SizeTyped(int32_t axis)
 {
-    const std::optional<float> typed = ParseLeading<float>(child(kIdSizes[static_cast<size_t>(axis)])->getText());
-    if (!typed || !(m_measured[static_cast<size_t>(axis)] > 0.0f))
-        return; // no number, or nothing measured to take a proportion from
-    const float v = *typed;
-    const float ratio = v / m_measured[static_cast<size_t>(axis)];
-    m_updating = true;
-    m_target[static_cast<size_t>(axis)] = v;
-    for (size_t k = 0; k < 3; ++k) {
-        if (static_cast<int32_t>(k) == axis)
-            continue;
-        m_target[k] = m_measured[k] * ratio;
-        child(kIdSizes[k])->setText(FormatReal(m_target[k], "%f"));
+    const auto a = static_cast<size_t>(axis);
+    const TypedNumber typed = ReadTypedNumber(child(kIdSizes[a])->getText(), 0.0, kLargestSize);
+    if (typed.kind == TypedKind::kUnfinished)
+        return;
+    if (typed.kind == TypedKind::kRefused) {
+        ShowSize(a);
+        ShowTypedRefusal(0.0, kLargestSize);
+        return;
     }
+    m_shown[a] = typed.value;
+    if (!(m_measured[a] > 0.0f))
+        return; // nothing measured to take a proportion from
+    const double ratio = typed.value / m_measured[a];
+    std::array<double, 3> sizes = m_shown;
+    for (size_t k = 0; k < 3; ++k) {
+        sizes[k] = k == a ? typed.value : m_measured[k] * ratio;
+        if (!(sizes[k] <= kLargestSize))
+            return; // the others cannot follow so far: they keep their sizes
+    }
+    m_shown = sizes;
+    m_updating = true;
+    for (size_t k = 0; k < 3; ++k)
+        if (k != a)
+            child(kIdSizes[k])->setText(FormatReal(m_shown[k], "%f"));
     m_updating = false;
 }
 
@@ -180,25 +200,28 @@ bool CVTND_ToolsScaleCenterDlg::Apply()
 {
     const auto* units = item<pf::ComboBox>(kIdUnit);
     m_unit = units != nullptr && units->getCurSel() >= 0 ? units->getCurSel() : 2;
-    for (size_t k = 0; k < 3; ++k) {
-        m_target[k] = ReadNumber<double>(child(kIdSizes[k])->getText()) * kToMetres[static_cast<size_t>(m_unit)];
-    }
     const auto* centre = item<pf::Button>(kIdCentre);
     m_centre = centre != nullptr && centre->getCheck() == pf::BST_CHECKED;
     if (m_mode == Mode::kMatch) {
-        // An axis of no extent (a flat node) keeps factor 1 whatever its target; every other needs a size.
+        // An axis of no extent (a flat node) keeps factor 1 whatever its target; every other needs a size. Text
+        // once read as 0, and "1e40" as infinite metres.
         const SWbbox box = GetNodeBoundingBox(m_node, true);
         std::array<float, 3> factors = {1.0f, 1.0f, 1.0f};
-        for (size_t k = 0; k < 3 && !box.IsEmpty(); ++k) {
-            const float extent = std::fabs(box.Extents()[2 * k + 1] - box.Extents()[2 * k]);
-            if (!IsUsableSize(extent))
-                continue;
-            if (!IsUsableSize(m_target[k])) {
+        for (size_t k = 0; k < 3; ++k) {
+            const float extent = box.IsEmpty() ? 0.0f : std::fabs(box.Extents()[2 * k + 1] - box.Extents()[2 * k]);
+            const TypedNumber typed = ReadTypedNumber(child(kIdSizes[k])->getText(), 0.0, kLargestSize);
+            const auto metres = static_cast<float>(typed.value * kToMetres[static_cast<size_t>(m_unit)]);
+            if (typed.kind != TypedKind::kNumber || (IsUsableSize(extent) && !IsUsableSize(metres))) {
+                ShowSize(k);
                 pf::messageBox(hwnd(), WorldTextOf(kIdsScaleTarget), EditorTextOf(kIdsEditorErrorCaption),
                                pf::MB_OK | pf::MB_ICONHAND);
+                gotoControl(child(kIdSizes[k]));
                 return false;
             }
-            factors[k] = m_target[k] / extent;
+            m_shown[k] = typed.value;
+            m_target[k] = metres;
+            if (IsUsableSize(extent))
+                factors[k] = m_target[k] / extent;
         }
         ScaleNode(m_node, factors[0], factors[1], factors[2]);
     } else if (m_mode == Mode::kFit) {

@@ -5,7 +5,8 @@
 //
 // Guards of its own: an axis whose extent is 0 or not finite (a flat node, a node without a mesh) keeps factor 1,
 // and in match mode a target of any other axis that is not a positive number is refused with a message, the tool
-// left open.
+// left open. A size that is no number from 0 to kLargestSize is refused in every field, typed or on OK, and the
+// field shows its last size again.
 #include <array>
 #include <cstdint>
 
@@ -16,6 +17,7 @@ class SWnode;
 class CVTND_ToolsScaleCenterDlg : public pf::Dialog {
 public:
     static constexpr int32_t kIdd = 279;
+    static constexpr double kLargestSize = 1e30; // in any unit, still a float in metres
     enum class Mode : uint8_t { kFit, kMatch, kKeep };
 
     explicit CVTND_ToolsScaleCenterDlg(SWnode& node); // the node outlives the modal run
@@ -34,11 +36,13 @@ private:
     void SetMode(Mode mode);
     void EnableSizeGroup(bool enabled);
     void SizeTyped(int32_t axis);
-    bool Apply(); // false: a target refused; the tool stays open
+    void ShowSize(size_t axis); // the field shows m_shown again, all selected
+    bool Apply();               // false: a target refused; the tool stays open
 
     SWnode& m_node;
     std::array<float, 3> m_measured{};
-    std::array<float, 3> m_target{};
+    std::array<float, 3> m_target{}; // metres
+    std::array<double, 3> m_shown{}; // the sizes the fields last held as numbers, in the unit shown
     bool m_keepProportions = true;
     Mode m_mode = Mode::kFit;
     bool m_centre = true;

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <string>
 
 #include "designer/app/designer_app.h"
@@ -418,8 +419,22 @@ pf::LResult CVTND_CE_GradientPage::handle(const pf::Msg& msg)
                 return 0;
             }
         }
-        if (code == pf::EN_CHANGE && m_type == BackgroundGenerator::kChecker && !m_updating) {
-            const float value = ReadNumber(child(id) != nullptr ? child(id)->getText() : std::string());
+        if (code == pf::EN_CHANGE && m_type == BackgroundGenerator::kChecker && !m_updating &&
+            (id == kIdFirstText || id == kIdSecondText || id == kIdThirdText) && child(id) != nullptr) {
+            // The angle in degrees, the cell sizes, which are never below 0: text was read as 0, "nan" kept.
+            constexpr double kLargest = std::numeric_limits<float>::max();
+            const double low = id == kIdFirstText ? -kLargest : 0.0;
+            const TypedNumber typed = ReadTypedNumber(child(id)->getText(), low, kLargest);
+            if (typed.kind == TypedKind::kRefused) {
+                m_updating = true;
+                ShowStoredText(child(id), Format(id == kIdFirstText ? angle * kRadiansToDegrees
+                                                                    : g.parameters[id == kIdSecondText ? 0 : 1]));
+                m_updating = false;
+                ShowTypedRefusal(low, kLargest);
+            }
+            if (typed.kind != TypedKind::kNumber)
+                return 0;
+            const auto value = static_cast<float>(typed.value);
             if (id == kIdFirstText) {
                 const float radians = value * kDegreesToRadians;
                 m_updating = true;

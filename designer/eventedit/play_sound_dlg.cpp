@@ -29,35 +29,29 @@ SWsoundaction* SoundActionOf(SWactionnode* action)
     return dynamic_cast<SWsoundaction*>(action);
 }
 
+// Shortest exactly: a position of 2147483600 ms shown with six digits would read back as another.
 std::string Format(double value)
 {
     char text[40] = {};
-    const auto [end, error] = std::to_chars(text, text + sizeof(text) - 1, value, std::chars_format::general, 6);
+    const auto [end, error] = std::to_chars(text, text + sizeof(text) - 1, value);
     return error == std::errc() ? std::string(text, end) : std::string("0");
 }
 
 } // namespace
 
-double CVTND_ActionPlaySoundDlg::ScanNumber(std::string_view text)
+std::optional<uint32_t> CVTND_ActionPlaySoundDlg::ReadField(int32_t id, double low, double high, uint32_t stored)
 {
-    size_t start = 0;
-    while (start < text.size() && (text[start] == ' ' || text[start] == '\t'))
-        ++start;
-    if (start < text.size() && text[start] == '+')
-        ++start;
-    double value = 0.0;
-    const char* first = text.data() + start;
-    const auto [end, error] = std::from_chars(first, text.data() + text.size(), value);
-    if (error == std::errc::result_out_of_range)
-        return (end > first && *first == '-') ? -HUGE_VAL : HUGE_VAL;
-    return error == std::errc() ? value : 0.0;
-}
-
-uint32_t CVTND_ActionPlaySoundDlg::ClampPosition(double ms)
-{
-    if (std::isnan(ms) || ms <= 0.0)
-        return 0;
-    return ms >= kLargestPosition ? 4294967295u : static_cast<uint32_t>(ms);
+    const TypedNumber typed = ReadTypedWholeNumber(FieldText(child(id), kMaxTextBytes), low, high);
+    if (typed.kind == TypedKind::kNumber)
+        return static_cast<uint32_t>(typed.value);
+    if (typed.kind == TypedKind::kRefused) {
+        const bool updating = m_updating;
+        m_updating = true;
+        ShowStoredText(child(id), std::to_string(stored));
+        m_updating = updating;
+        ShowTypedRefusal(low, high, true);
+    }
+    return std::nullopt;
 }
 
 uint32_t CVTND_ActionPlaySoundDlg::ClampRepeatCount(double count)
@@ -144,13 +138,16 @@ void CVTND_ActionPlaySoundDlg::OnPositionChanged(int32_t id)
     if (action == nullptr || m_longest == nullptr || m_updating)
         return;
     m_updating = true;
-    const double typed = ScanNumber(FieldText(child(id), kMaxTextBytes));
-    const uint32_t ms = ClampPosition(typed);
-    if (static_cast<double>(ms) != std::trunc(typed) || std::isnan(typed))
-        SetField(id, ms); // a value the action cannot keep shows as what it keeps
+    uint32_t& stored = id == kIdStart ? action->settings.startMs : action->settings.endMs;
+    const std::optional<uint32_t> typed = ReadField(id, 0.0, kLargestPosition, stored);
+    if (!typed) {
+        m_updating = false;
+        return;
+    }
+    const uint32_t ms = *typed;
     {
         CVTND_WorldWriteLock lock(Action()->GetWorld());
-        (id == kIdStart ? action->settings.startMs : action->settings.endMs) = ms;
+        stored = ms;
     }
     item<pf::Trackbar>(id == kIdStart ? kIdStartSlider : kIdEndSlider)
         ->setPos(static_cast<int32_t>(std::min<uint32_t>(ms, INT32_MAX)));
@@ -178,16 +175,12 @@ void CVTND_ActionPlaySoundDlg::OnRepeatChanged()
     SWsoundaction* action = SoundActionOf(Action());
     if (action == nullptr || m_updating)
         return;
-    const double typed = ScanNumber(FieldText(child(kIdRepeat), kMaxTextBytes));
-    const uint32_t count = ClampRepeatCount(typed);
+    const std::optional<uint32_t> count = ReadField(kIdRepeat, 1.0, kLargestRepeatCount, action->settings.playOption2);
+    if (!count)
+        return;
     {
         CVTND_WorldWriteLock lock(Action()->GetWorld());
-        action->settings.playOption2 = count;
-    }
-    if (static_cast<double>(count) != std::trunc(typed) || std::isnan(typed)) {
-        m_updating = true;
-        child(kIdRepeat)->setText(std::to_string(count));
-        m_updating = false;
+        action->settings.playOption2 = *count;
     }
     Announce();
 }
@@ -202,7 +195,7 @@ void CVTND_ActionPlaySoundDlg::OnPlay()
     const auto start = static_cast<uint32_t>(item<pf::Trackbar>(kIdStartSlider)->getPos());
     const auto end = static_cast<uint32_t>(item<pf::Trackbar>(kIdEndSlider)->getPos());
     const bool loop = item<pf::Button>(kIdLoop)->getCheck() == pf::BST_CHECKED;
-    const uint32_t repeats = ClampRepeatCount(ScanNumber(FieldText(child(kIdRepeat), 29)));
+    const uint32_t repeats = ClampRepeatCount(action->settings.playOption2); // a file's 0 plays once
     for (SWsound* sound : sounds) {
         sound->SetLoop(loop ? 1 : 0);
         if (!loop)

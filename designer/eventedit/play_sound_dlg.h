@@ -4,11 +4,11 @@
 // play marker that follows the sound over its waveform every 10 ms. Every field writes the action at once and
 // announces it (code 4, detail 1); Close and Cancel only close, stopping the preview.
 //
-// Values are kept to what the action stores: positions to 0..4294967295 ms, the repeat count to 1..2^31 - 1, and a
-// field whose value had to change is rewritten; marker samples stay within the sound.
+// A field takes only what the action stores: a whole number of milliseconds from 0 to 4294967295 for a position, of
+// repeats from 1 to 2^31 - 1. Other text is refused and the field shows the stored value again; marker samples stay
+// within the sound.
 #include <cstdint>
 #include <optional>
-#include <string_view>
 #include <vector>
 
 #include "designer/workspace/modeless_editor.h"
@@ -34,9 +34,6 @@ public:
     static constexpr size_t kMaxTextBytes = 80;
     using CVTND_ActionEditorDlg::CVTND_ActionEditorDlg;
 
-    // The text as "%g" reads it: leading blanks skipped, the longest decimal prefix, 0 when there is none.
-    static double ScanNumber(std::string_view text);
-    static uint32_t ClampPosition(double ms);       // 0..4294967295; NaN is 0
     static uint32_t ClampRepeatCount(double count); // 1..2^31 - 1; NaN is 1
     bool IsPreviewing() const { return m_timerRunning; }
 
@@ -56,7 +53,10 @@ private:
     void OnStop();
     void StopAll();
     void Announce();
-    void SetField(int32_t id, double value); // "%g"
+    void SetField(int32_t id, double value); // the shortest text that reads back as value
+    // The field's whole number in low..high, or nothing: a start that more typing may finish, or a text refused,
+    // then said on the status bar with the field showing stored again.
+    std::optional<uint32_t> ReadField(int32_t id, double low, double high, uint32_t stored);
 
     SWsound* m_longest = nullptr; // the world's; a deletion notice of it closes the editor
     uint32_t m_longestMs = 0;

@@ -24,7 +24,6 @@
 
 namespace {
 
-constexpr size_t kZoomChars = 30;
 constexpr pf::Point kFirstFramePlace{10, 10};
 
 pf::Window* OpenTimeline(CVTNDesignerApp& app, const CVTND_FrameRequest& request)
@@ -102,8 +101,10 @@ void CChildEventTimelineView::SetEvent(SWevent* event)
 
 void CChildEventTimelineView::WriteZoom()
 {
+    if (m_board != nullptr)
+        m_zoom = static_cast<double>(m_board->Scale()) * 100.0;
     if (pf::Window* edit = child(kZoomEdit); edit != nullptr && m_board != nullptr)
-        edit->setText(ShortestText(static_cast<double>(m_board->Scale()) * 100.0));
+        edit->setText(ShortestText(m_zoom));
 }
 
 // The ruler spans the track: from the board's track origin to the board's right edge, in the view's client.
@@ -187,17 +188,23 @@ void CChildEventTimelineView::OnHorizontalScroll(int32_t code, int32_t trackPos)
     RepaintTrack();
 }
 
-// A zoom below 1 is ignored; one beyond the spin's range, or not finite, is held to that range.
+// A zoom from 1 to the spin's range; other text ("0", "1e9", "nan") is refused, and the field shows the zoom again.
 void CChildEventTimelineView::OnZoomChanged()
 {
-    const pf::Window* edit = child(kZoomEdit);
-    if (edit == nullptr || m_board == nullptr)
+    pf::Window* edit = child(kZoomEdit);
+    if (edit == nullptr || m_board == nullptr || m_showingZoom)
         return;
-    const double value = ParseLeading<double>(edit->getText().substr(0, kZoomChars)).value_or(0.0);
-    if (!(value >= 1.0))
+    const TypedNumber typed = ReadTypedNumber(edit->getText(), 1.0, kLargestZoom);
+    if (typed.kind == TypedKind::kRefused) {
+        m_showingZoom = true;
+        ShowStoredText(edit, ShortestText(m_zoom));
+        m_showingZoom = false;
+        ShowTypedRefusal(1.0, kLargestZoom);
+    }
+    if (typed.kind != TypedKind::kNumber)
         return;
-    const double zoom = std::isfinite(value) ? std::min(value, static_cast<double>(kLargestZoom)) : kLargestZoom;
-    m_board->SetScale(static_cast<float>(zoom * 0.01));
+    m_zoom = typed.value;
+    m_board->SetScale(static_cast<float>(typed.value * 0.01));
     RepaintTrack();
 }
 

@@ -36,6 +36,7 @@ public:
     void FinishInitialUpdate(); // sizes are followed from here on
     CEventStoryBoard* Board() const { return m_board; }
     CStoryBoardTime* Ruler() const { return m_ruler; }
+    double Zoom() const { return m_zoom; } // percent, as the field took it; the board's scale is a hundredth of it
 
 protected:
     pf::LResult handle(const pf::Msg& msg) override;
@@ -56,6 +57,8 @@ private:
     int32_t m_width = 0;
     int32_t m_height = 0;
     bool m_initialising = true;
+    double m_zoom = 0.0;
+    bool m_showingZoom = false; // the zoom field is being given the zoom back
 };
 
 class CChildEventTimelineFrame : public pf::MdiChild {

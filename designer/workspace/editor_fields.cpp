@@ -47,17 +47,29 @@ TypedNumber ReadTypedNumber(std::string_view text, double low, double high)
     return (sign || !text.empty()) && open ? TypedNumber{TypedKind::kUnfinished} : TypedNumber{};
 }
 
-void ShowTypedRefusal(double low, double high)
+TypedNumber ReadTypedWholeNumber(std::string_view text, double low, double high)
+{
+    const TypedNumber typed = ReadTypedNumber(text, low, high);
+    return typed.kind == TypedKind::kNumber && typed.value != std::trunc(typed.value) ? TypedNumber{} : typed;
+}
+
+std::string TypedRefusalText(double low, double high, bool whole)
+{
+    const bool anyFloat = low <= -std::numeric_limits<float>::max() && high >= std::numeric_limits<float>::max();
+    const char* format = whole ? "%.0f" : "%g"; // 4294967295 rather than 4.29497e+09
+    const std::string range = anyFloat ? "a finite number"
+                                       : std::string(whole ? "a whole number" : "a number") + " from " +
+                                             FormatReal(low, format) + " to " + FormatReal(high, format);
+    return "Not taken: the field needs " + range + ", and keeps its value.";
+}
+
+void ShowTypedRefusal(double low, double high, bool whole)
 {
     CVTNDesignerApp* app = GetDesignerApp();
     auto* frame = app != nullptr ? dynamic_cast<pf::FrameWindow*>(app->GetMainFrame()) : nullptr;
     pf::StatusBar* bar = frame != nullptr ? frame->statusBar() : nullptr;
-    if (bar == nullptr)
-        return;
-    const bool anyFloat = low <= -std::numeric_limits<float>::max() && high >= std::numeric_limits<float>::max();
-    const std::string range =
-        anyFloat ? "a finite number" : "a number from " + FormatReal(low) + " to " + FormatReal(high);
-    bar->setText(0, "Not taken: the field needs " + range + ", and keeps its value.");
+    if (bar != nullptr)
+        bar->setText(0, TypedRefusalText(low, high, whole));
 }
 
 void ShowStoredText(pf::Window* field, const std::string& stored)

@@ -66,8 +66,12 @@ struct TypedNumber {
     double value = 0.0; // kNumber only
 };
 TypedNumber ReadTypedNumber(std::string_view text, double low, double high);
+// The same for a field that keeps whole numbers: one with a fraction is refused.
+TypedNumber ReadTypedWholeNumber(std::string_view text, double low, double high);
+// Why a field took nothing: the numbers it takes, whole ones or any.
+std::string TypedRefusalText(double low, double high, bool whole = false);
 // On the main window's status bar: the field took nothing, and the numbers it takes.
-void ShowTypedRefusal(double low, double high);
+void ShowTypedRefusal(double low, double high, bool whole = false);
 // After a refusal: the field shows the stored text, all selected, so that the next keystroke starts over.
 void ShowStoredText(pf::Window* field, const std::string& stored);
 

@@ -1035,6 +1035,12 @@ std::optional<uint32_t> SWdocumentwriter::AddRecord(uint32_t tag, uint32_t paren
     return m_count++;
 }
 
+void SWdocumentwriter::Refuse(DocumentStatus why)
+{
+    m_failed = true;
+    m_refusal = why;
+}
+
 DocumentStatus SWdocumentwriter::Finish(std::vector<uint8_t>& out)
 {
     out.clear();
@@ -1054,7 +1060,7 @@ DocumentStatus SWdocumentwriter::FinishTo(const std::function<bool(std::span<con
     if (m_packers != nullptr)
         WriteQueued(true);
     if (m_failed || m_stream.Status() != SWchunkstream::kStatusGood)
-        return DocumentStatus::kOutOfMemory;
+        return m_failed ? m_refusal : DocumentStatus::kOutOfMemory;
     const uint64_t total = kDocumentHeaderBytes + m_body.Size() + 4;
     if (total > kMaxFileBytes)
         return DocumentStatus::kTooLarge;

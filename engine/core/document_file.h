@@ -54,7 +54,8 @@ enum class DocumentStatus : int {
     kTooLarge = 5,    // writing: the file would reach 4 GiB, whose length a u32 cannot hold
     kOutOfMemory = 6,
     kWriteFailed = 7, // the atomic writer refused; the old file is as it was
-    kOverLimit = 8,   // reading: the file, or what it decodes to, is beyond the reader's limits (SWreadlimits)
+    kOverLimit = 8,   // reading: the file, or what it decodes to, is beyond the reader's limits (SWreadlimits);
+                      // writing: what a record would hold is, so that no reader would take the file
 };
 const char* DocumentStatusText(DocumentStatus status); // a short sentence for reports
 
@@ -209,6 +210,10 @@ public:
     const DocumentWriteOptions& Options() const { return m_options; }
     uint32_t RecordCount() const { return m_count; }
     bool Failed() const { return m_failed; }
+    // A record's writer gives up on the document for a reason of its own (kOverLimit): the writer fails, and that
+    // is what writing the file comes to, where a failure is otherwise kOutOfMemory.
+    void Refuse(DocumentStatus why);
+    DocumentStatus FailureStatus() const { return m_refusal; }
     // Appends one record and answers its pre-order index; nullopt, with the writer failed: parentIndex is not an
     // earlier record (nor kDocumentNoParent), or memory ran out.
     std::optional<uint32_t> AddRecord(uint32_t tag, uint32_t parentIndex, std::span<const uint8_t> payload);
@@ -238,6 +243,7 @@ private:
     SWchunkstream m_stream; // writes m_body
     uint32_t m_count = 0;
     bool m_failed = false;
+    DocumentStatus m_refusal = DocumentStatus::kOutOfMemory;
 };
 
 // Writes a finished document through the atomic writer: a new file gets 0666 less the umask, a replaced one keeps

@@ -348,7 +348,7 @@ DocumentStatus WriteWorldFile(SWworld& world, WorldFileMode mode, std::vector<ui
     try {
         SWdocumentwriter writer(WorldWriteOptions(mode));
         if (!WriteWorldRecords(world, writer, kDocumentNoParent, mode, progress))
-            return DocumentStatus::kOutOfMemory;
+            return writer.FailureStatus();
         return writer.Finish(out);
     } catch (const std::bad_alloc&) {
         out.clear();
@@ -361,7 +361,7 @@ DocumentStatus SaveWorldFile(SWworld& world, WorldFileMode mode, const std::stri
     try {
         SWdocumentwriter writer(WorldWriteOptions(mode));
         if (!WriteWorldRecords(world, writer, kDocumentNoParent, mode))
-            return DocumentStatus::kOutOfMemory;
+            return writer.FailureStatus();
         return SaveDocumentFile(path, writer, outError);
     } catch (const std::bad_alloc&) {
         return DocumentStatus::kOutOfMemory;

@@ -5,6 +5,7 @@
 
 #include "engine/core/buffer.h"
 #include "engine/core/chunk_stream.h"
+#include "engine/core/document_file.h"
 #include "engine/core/node.h"
 #include "engine/core/read_context.h"
 #include "engine/core/record_builder.h"
@@ -31,7 +32,11 @@ uint32_t Premultiplied(uint32_t pixel, float fraction)
 
 bool WriteTooltips(SWworldwriting& out, SWchunkstream& payload)
 {
-    return WriteTooltipList(out.World(), payload, out.Mode());
+    bool overLimit = false;
+    const bool written = WriteTooltipList(out.World(), payload, out.Mode(), &overLimit);
+    if (overLimit)
+        out.Writer().Refuse(DocumentStatus::kOverLimit);
+    return written;
 }
 
 bool ReadTooltips(SWworldreading& in, SWchunkstream& payload)
@@ -125,18 +130,34 @@ const SWworldsectionregistration kTooltipsRegistered(WorldSection::kTooltips, &k
 
 } // namespace
 
-bool WriteTooltipList(SWworld& world, SWchunkstream& payload, WorldFileMode mode)
+bool WriteTooltipList(SWworld& world, SWchunkstream& payload, WorldFileMode mode, bool* outOverLimit)
 {
     SWtooltips* tooltips = SWtooltips::Find(world);
     if (tooltips == nullptr)
         return true;
+    uint64_t drawnBytes = 0;
     for (SWlistnode* n = tooltips->GetList().Head(); n != nullptr; n = n->Next()) {
         auto* tooltip = static_cast<CVTN_ToolTip*>(n);
-        const bool withPixels = mode != WorldFileMode::kProject || !tooltip->IsDrawnFromOwnRecord();
+        const bool drawn = tooltip->IsDrawnFromOwnRecord();
+        const bool withPixels = mode != WorldFileMode::kProject || !drawn;
+        const bool drawnToWrite = withPixels && !tooltip->IsPictureMade();
         if (withPixels)
             tooltip->MakePicture();
+        const SWimage32* texture = tooltip->GetTexture();
+        if (withPixels && drawn && texture != nullptr)
+            drawnBytes += uint64_t{texture->GetWidth32()} * texture->GetHeight32() * 4;
+        if (drawnBytes > kMostDrawnTooltipBytes) {
+            if (drawnToWrite)
+                tooltip->ReleasePicture();
+            if (outOverLimit != nullptr)
+                *outOverLimit = true;
+            return false;
+        }
         SWrecordbuilder record(payload, kTagEntry);
-        if (!tooltip->Write(record.Stream(), withPixels) || !record.Finish())
+        const bool written = tooltip->Write(record.Stream(), withPixels) && record.Finish();
+        if (drawnToWrite)
+            tooltip->ReleasePicture();
+        if (!written)
             return false;
     }
     return true;
@@ -254,6 +275,13 @@ void CVTN_ToolTip::DestroySprites()
         }
     }
     m_currentSprite = nullptr;
+}
+
+void CVTN_ToolTip::ReleaseTexture()
+{
+    DestroySprites();
+    m_texture.reset();
+    m_fader.reset();
 }
 
 bool CVTN_ToolTip::SetTextureSize(uint32_t width, uint32_t height)

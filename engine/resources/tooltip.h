@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "engine/core/list.h"
+#include "engine/core/read_context.h"
 #include "engine/core/world.h"
 #include "engine/core/world_file.h"
 
@@ -88,6 +89,12 @@ public:
     // Makes the texture of a tooltip that draws it only when needed (a designer tooltip read from its project): Show
     // and the world's writer call it first. A tooltip whose texture was read with it has nothing to make.
     virtual void MakePicture() {}
+    // Whether such a tooltip has its texture now; one whose texture was read with it always has.
+    virtual bool IsPictureMade() const { return true; }
+    // Lets go of the texture, sprites and drawing surfaces of such a tooltip while it is hidden, to be made again
+    // when next needed: the writer draws each tooltip that has none only to write it, and keeping them all took a
+    // view's size many times over. Nothing for a tooltip whose texture was read with it.
+    virtual void ReleasePicture() {}
     bool IsShown() const { return m_shown; }
     void Show(bool immediate);
     void Hide(bool immediate);
@@ -101,6 +108,9 @@ public:
     // is written as 0 and the texture left out. A size read never exceeds the texture read with it.
     bool Write(SWchunkstream& out, bool withPixels = true) const;
     bool Read(SWchunkstream& in);
+
+protected:
+    void ReleaseTexture(); // the texture, the fader and their sprites go
 
 private:
     enum class Fade { kNone, kIn, kOut };
@@ -142,8 +152,12 @@ private:
 // The "TTIP" payload: one "TTIE" per tooltip of the world. The reader appends what it reads to the world's list
 // (made when missing), or nothing when a record is damaged. A project writes a tooltip drawn from its own record
 // without its pixels: drawn only to be saved, each could take a view's size in memory and in the file, and its
-// record draws it again when it is first shown.
-bool WriteTooltipList(SWworld& world, SWchunkstream& payload, WorldFileMode mode = WorldFileMode::kScene);
+// record draws it again when it is first shown. Another file draws each such tooltip not yet drawn, writes it and
+// lets its picture go again, so that no more than one is held at a time; and once the pixels of such tooltips pass
+// kMostDrawnTooltipBytes the writer fails with outOverLimit set, as no reader would take what it made.
+inline constexpr uint64_t kMostDrawnTooltipBytes = SWreadlimits::kDefaultMaxBytes / 2; // the rest for the world
+bool WriteTooltipList(SWworld& world, SWchunkstream& payload, WorldFileMode mode = WorldFileMode::kScene,
+                      bool* outOverLimit = nullptr);
 bool ReadTooltipList(SWworld& world, SWchunkstream& payload);
 
 // Makes the world's tooltip list, tooltip layer and GDI canvas manager when missing.

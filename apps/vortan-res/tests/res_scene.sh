@@ -60,4 +60,10 @@ expect_usage speech
 expect_message '^vortan-res: usage: vortan-res speech FILE$'
 expect_usage picture
 expect_message '^vortan-res: usage: vortan-res picture linear\|radial\|checker\|corner OUT.png '
+# Numbers no setting keeps, and ones no cast may be given: refused, never a sanitizer's report.
+for numbers in "particles nan" "particles 1 --seed -1" "text $work/x.png Sans 12 -1 0 hi --fixed" \
+    "material $work/nan --amount nan"; do
+    # shellcheck disable=SC2086 # each is a command line of words
+    expect_usage $numbers
+done
 echo "scene resources ok"

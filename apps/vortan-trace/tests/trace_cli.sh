@@ -31,6 +31,10 @@ expect_usage gen bogus
 expect_usage gen axis nothing=1
 expect_usage gen sine period=x
 expect_usage gen sine --frames -1
+expect_usage gen sine --frames nan
+expect_usage gen sine period=1e40
+expect_usage gen axis loop=3e9
+expect_usage gen random seed=-1
 # gen: every kind prints a curve; an axis track of 90 over 100 ms reaches 90.
 for kind in sine square triangle saw-up saw-down axis polynomial random property; do
     "$tool" gen "$kind" --frames 3 > /dev/null 2>&1 || fail "gen $kind failed"

@@ -138,10 +138,12 @@ TEST_F(ScaleCenter, AFlatAxisKeepsItsSizeAndATargetThatIsNoSizeIsRefused)
         bool stayedOpen = false;
         Run(flat, [&](CVTND_ToolsScaleCenterDlg& d) {
             sim().click(*d.item<pf::Button>(1013));
+            sim().click(*d.item<pf::Button>(1188)); // proportions off: the text waits for Apply
             sim().replaceText(*d.item<pf::Edit>(1005), target);
             sim().expectMessageBox(pf::IDOK);
             sim().click(*d.item<pf::Button>(1163));
             stayedOpen = !d.hasEnded();
+            EXPECT_EQ(Field(d, 1005), "2"); // the size it had
             sim().click(*d.item<pf::Button>(2));
         });
         EXPECT_TRUE(stayedOpen);

@@ -6,20 +6,31 @@
 #include <string>
 #include <vector>
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include "designer/app/project_records.h"
 #include "designer/editors/tests/tooltip_fixture.h"
 #include "engine/core/buffer.h"
 #include "engine/core/chunk_stream.h"
+#include "engine/core/read_context.h"
 #include "engine/core/type_tag.h"
+#include "engine/core/world_file.h"
 #include "engine/resources/gdi_canvas.h"
 #include "engine/resources/render_layer.h"
+#include "platform/base/atomic_file.h"
 
 namespace tooltiptest {
 namespace {
 
 using Tooltip = EditorsFixture;
+
+long PeakKilobytes() // the process's most resident memory so far
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
 
 // The first column of row y whose alpha is the text's (255), or -1.
 int32_t FirstTextColumn(const VTND_ToolTip& tip, int32_t y)
@@ -369,7 +380,8 @@ TEST_F(Tooltip, AHostileRecordMakesItsPicturesOnlyWhenShownAndWithinAView)
 
 // A project of 32 tooltips whose margins are near the 32-bit limit is a few kilobytes. Opened, saved by the
 // designer's save and by the recovery copy's writer, and opened again, it stays that small: a tooltip the project
-// draws from its own record is never drawn only to be written, which made each as large as a view.
+// draws from its own record is never drawn only to be written, which made each as large as a view. Published, each
+// is drawn to be written and let go again: all 32 kept at once took gigabytes.
 TEST_F(Tooltip, HugeMarginsSaveAsSmallAsTheyOpen)
 {
     constexpr size_t kCount = 32;
@@ -398,6 +410,35 @@ TEST_F(Tooltip, HugeMarginsSaveAsSmallAsTheyOpen)
     EXPECT_EQ(read[0]->hMargin, VTND_ToolTip::kMaxMargin);
     EXPECT_EQ(read[0]->vMargin, VTND_ToolTip::kMaxMargin);
     EXPECT_EQ(SWtooltips::Find(*again.world)->GetList().Count(), SWtooltips::Find(World())->GetList().Count());
+
+    // Published, each is drawn to be written and let go again; past what a reader takes, nothing is written.
+    const long before = PeakKilobytes();
+    std::vector<uint8_t> published;
+    EXPECT_EQ(WriteWorldFile(*again.world, WorldFileMode::kPublished, published), DocumentStatus::kOverLimit);
+    EXPECT_LT(PeakKilobytes() - before, 1L << 20) << "kilobytes more at the most: all drawn at once took twice that";
+    SWlist& tips = SWtooltips::Find(*again.world)->GetList();
+    for (SWlistnode* n = tips.Head(); n != nullptr; n = n->Next())
+        EXPECT_EQ(static_cast<CVTN_ToolTip*>(n)->GetTexture(), nullptr) << static_cast<CVTN_ToolTip*>(n)->GetName();
+    // Four of them keep their margins: the file opens, and drawn again from their records they write the same.
+    size_t kept = 0;
+    for (SWlistnode* n = tips.Head(); n != nullptr; n = n->Next()) {
+        if (auto* tip = dynamic_cast<VTND_ToolTip*>(static_cast<CVTN_ToolTip*>(n)); tip != nullptr && kept++ >= 4)
+            tip->hMargin = tip->vMargin = 0;
+    }
+    ASSERT_EQ(WriteWorldFile(*again.world, WorldFileMode::kPublished, published), DocumentStatus::kOk);
+    EXPECT_LT(published.size(), kMostBytes);
+    std::vector<uint8_t> republished;
+    ASSERT_EQ(WriteWorldFile(*again.world, WorldFileMode::kPublished, republished), DocumentStatus::kOk);
+    EXPECT_EQ(republished, published);
+    const std::string vto = ::testing::TempDir() + "huge_margins_" + std::to_string(::getpid()) + ".vto";
+    ASSERT_TRUE(pf::writeFileAtomically(
+        vto, std::string_view(reinterpret_cast<const char*>(published.data()), published.size())));
+    const WorldLoadResult played = LoadWorldFile(vto, SWreadcontext::IdMode::kKeep);
+    std::filesystem::remove(vto);
+    ASSERT_EQ(played.status, DocumentStatus::kOk);
+    const auto* first = static_cast<CVTN_ToolTip*>(SWtooltips::Find(*played.world)->GetList().Head());
+    ASSERT_NE(first->GetTexture(), nullptr);
+    EXPECT_EQ(first->GetWidth(), 2047u);
 }
 
 // A project whose "PRTT" is cut short opens with the tooltip's engine part and one note.

@@ -43,7 +43,7 @@ TEST_F(WorldDetails, ARenameIsAnnouncedAndShortTextsAreIgnored)
     Type(1173, "level3");
     Type(1004, "x"); // one character: ignored
     Type(1172, "");  // cleared: ignored
-    Type(1174, "12 copies");
+    Type(1174, " 12 ");
     Close();
     EXPECT_TRUE(app->GetEditDialogs().empty());
     EXPECT_EQ(entry->GetName(), "level3");
@@ -93,13 +93,12 @@ TEST_F(WorldDetails, BrowseAndTheLimitBoxWriteAtOnceEvenWhenCancelled)
     EXPECT_TRUE(app->GetEditDialogs().empty());
 }
 
-TEST(WorldDetailsLimit, ALimitIsTheNumberTheTextLeadsWith)
+TEST(WorldDetailsLimit, ALimitIsAWholeNumberTheWholeTextHolds)
 {
-    EXPECT_EQ(LeadingUnsigned("12 copies"), 12u);
-    EXPECT_EQ(LeadingUnsigned("  7"), 7u);
-    EXPECT_EQ(LeadingUnsigned("abc"), 0u);
-    EXPECT_EQ(LeadingUnsigned("-3"), 0u);
-    EXPECT_EQ(LeadingUnsigned("99999999999999999999"), 4294967295u);
+    EXPECT_EQ(ReadReferenceLimit("  7"), 7u);
+    EXPECT_EQ(ReadReferenceLimit("4294967295"), 4294967295u);
+    for (const char* text : {"12 copies", "abc", "-3", "2.5", "99999999999999999999", "", "nan"})
+        EXPECT_EQ(ReadReferenceLimit(text), std::nullopt) << text;
 }
 
 class HeaderDetails : public EditorsFixture {

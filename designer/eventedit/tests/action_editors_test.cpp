@@ -2,15 +2,21 @@
 // them: the text and flag editors, the queue and the stop controller.
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <tuple>
+#include <utility>
+#include <vector>
 
 #include "designer/app/extended_world.h"
 #include "designer/app/notification.h"
 #include "designer/editing/picker_receptors.h"
 #include "designer/eventedit/background_action_dlg.h"
+#include "designer/eventedit/color_effect_pages.h"
 #include "designer/eventedit/condition_editor_dlg.h"
+#include "designer/eventedit/event_story_board.h"
 #include "designer/eventedit/flag_action_editors.h"
 #include "designer/eventedit/play_sound_dlg.h"
 #include "designer/eventedit/queue_editor_dlg.h"
@@ -18,6 +24,7 @@
 #include "designer/eventedit/stop_controller_dlg.h"
 #include "designer/eventedit/tests/eventedit_fixture.h"
 #include "designer/eventedit/text_action_editors.h"
+#include "designer/eventedit/timeline_frame.h"
 #include "designer/workspace/audio_waveform_ctrl.h"
 #include "designer/workspace/editor_texts.h"
 #include "designer/workspace/property_drag_source.h"
@@ -34,6 +41,7 @@
 #include "engine/core/data_node.h"
 #include "engine/core/node.h"
 #include "engine/core/world.h"
+#include "engine/resources/picture.h"
 #include "engine/resources/sound.h"
 #include "engine/resources/sound_list.h"
 #include "platform/media/riff_wave_writer.h"
@@ -42,7 +50,10 @@
 #include "platform/ui/controls/list_box.h"
 #include "platform/ui/controls/list_view.h"
 #include "platform/ui/controls/trackbar.h"
+#include "platform/ui/frame/frame_window.h"
 #include "platform/ui/providers/providers.h"
+#include "testsupport/designer/number_fields.h"
+#include "testsupport/designer/timeline_event.h"
 
 namespace eventedittest {
 namespace {
@@ -591,15 +602,12 @@ TEST_F(ActionEditors, TheSelectedActionStaysShownWhenItsDetailsOpen)
 
 TEST(PlaySoundValues, PositionsAndRepeatsStayWhatTheActionStores)
 {
-    using Dlg = CVTND_ActionPlaySoundDlg;
-    EXPECT_EQ(Dlg::ClampPosition(Dlg::ScanNumber("-5")), 0u);
-    EXPECT_EQ(Dlg::ClampPosition(Dlg::ScanNumber("1e12")), 4294967295u);
-    EXPECT_EQ(Dlg::ClampPosition(Dlg::ScanNumber("nan")), 0u);
-    EXPECT_EQ(Dlg::ClampPosition(Dlg::ScanNumber(" 250.7")), 250u);
-    EXPECT_EQ(Dlg::ClampRepeatCount(Dlg::ScanNumber("0")), 1u);
-    EXPECT_EQ(Dlg::ClampRepeatCount(Dlg::ScanNumber("-3")), 1u);
-    EXPECT_EQ(Dlg::ClampRepeatCount(Dlg::ScanNumber("1e20")), 2147483647u);
-    EXPECT_EQ(Dlg::ClampRepeatCount(Dlg::ScanNumber("300")), 300u);
+    using Dlg = CVTND_ActionPlaySoundDlg; // the stored count a preview plays, a file's as well as a typed one
+    EXPECT_EQ(Dlg::ClampRepeatCount(0), 1u);
+    EXPECT_EQ(Dlg::ClampRepeatCount(-3), 1u);
+    EXPECT_EQ(Dlg::ClampRepeatCount(std::nan("")), 1u);
+    EXPECT_EQ(Dlg::ClampRepeatCount(1e20), 2147483647u);
+    EXPECT_EQ(Dlg::ClampRepeatCount(300), 300u);
 }
 
 class PlaySoundEditor : public ActionEditors {
@@ -633,12 +641,12 @@ TEST_F(PlaySoundEditor, ANewActionOpensOnTheWholeSoundAndEveryFieldWritesAtOnce)
     EXPECT_EQ(action->settings.endMs, 2500u);
     EXPECT_TRUE(recorder->Events().empty()); // opening announces nothing
 
-    sim().replaceText(*editor->child(Dlg::kIdStart), "-5");
+    sim().replaceText(*editor->child(Dlg::kIdStart), "x");
     EXPECT_EQ(action->settings.startMs, 0u);
     EXPECT_EQ(editor->child(Dlg::kIdStart)->text(), "0");
-    sim().replaceText(*editor->child(Dlg::kIdEnd), "1e12");
+    sim().replaceText(*editor->child(Dlg::kIdEnd), "4294967295");
     EXPECT_EQ(action->settings.endMs, 4294967295u);
-    EXPECT_EQ(editor->child(Dlg::kIdEnd)->text(), "4.29497e+09");
+    EXPECT_EQ(editor->child(Dlg::kIdEnd)->text(), "4294967295");
     EXPECT_EQ(editor->item<pf::Trackbar>(Dlg::kIdEndSlider)->getPos(), 2500);
     sim().replaceText(*editor->child(Dlg::kIdEnd), "2000");
     EXPECT_EQ(editor->child(Dlg::kIdDuration)->text(), "2000");
@@ -700,6 +708,62 @@ TEST_F(PlaySoundEditor, PlayFollowsTheSoundAndClosingStopsIt)
     editor = OpenAction<Dlg>(action);
     app->Broadcast(CVTND_Event(EventCode::kDeleted, CVTND_Object(sample->sound)));
     EXPECT_TRUE(app->GetEditDialogs().empty()); // the sound on display went
+}
+
+// The event editors' number fields in the table every editor's fields go through: the play-sound action's range and
+// repeats, the checker background's angle and cell sizes, the time line's zoom.
+TEST_F(PlaySoundEditor, NoNumberFieldStoresWhatItCannotKeepAndEachShowsWhatIsStored)
+{
+    pf::FrameWindow mainFrame; // whose status bar the fields report on
+    ASSERT_TRUE(mainFrame.createFrame("Vortan", pf::Rect::fromXywh(0, 0, 1100, 800), 0, pf::WS_VISIBLE));
+    ASSERT_TRUE(mainFrame.createStatusBar({600, -1}));
+    app->SetMainFrame(&mainFrame);
+    struct Unset {
+        CVTNDesignerApp& app;
+        ~Unset()
+        {
+            while (!app.GetEditDialogs().empty() && app.GetEditDialogs().front()->dialog != nullptr)
+                app.GetEditDialogs().front()->dialog->destroy();
+            app.SetMainFrame(nullptr);
+        }
+    } unset{*app};
+    using designertest::NumberField;
+    std::vector<NumberField> fields;
+
+    using Sound = CVTND_ActionPlaySoundDlg;
+    auto* player = OpenAction<Sound>(action);
+    ASSERT_NE(player, nullptr);
+    for (const auto& [id, stored, low, high] :
+         {std::tuple{Sound::kIdStart, &action->settings.startMs, 0.0, 4294967295.0},
+          std::tuple{Sound::kIdEnd, &action->settings.endMs, 0.0, 4294967295.0},
+          std::tuple{Sound::kIdRepeat, &action->settings.playOption2, 1.0, 2147483647.0}})
+        fields.push_back({"play sound " + std::to_string(id), [=] { return player->child(id); },
+                          [=] { return static_cast<double>(*stored); }, low, high});
+
+    auto* background = dynamic_cast<SWbackgroundaction*>(Add(19));
+    ASSERT_NE(background, nullptr);
+    auto* effects = OpenAction<CVTND_ActionBackgroundDlg>(background);
+    ASSERT_NE(effects, nullptr);
+    ASSERT_TRUE(sim().chooseCombo(*effects->item<pf::ComboBox>(CVTND_ActionBackgroundDlg::kIdKind), 5)); // checker
+    auto* checker = dynamic_cast<SWpicture*>(background->GetOwnPicture());
+    ASSERT_NE(checker, nullptr);
+    const BackgroundGenerator& g = checker->GetGenerator();
+    using Page = CVTND_ColorEffectPage;
+    fields.push_back({"checker angle", [=] { return effects->Page()->child(Page::kIdFirstText); },
+                      [&g] { return g.parameters[2] * 57.29577951308232; }, -3.4e38, 3.4e38});
+    for (const auto& [id, slot] : {std::pair{Page::kIdSecondText, 0}, std::pair{Page::kIdThirdText, 1}})
+        fields.push_back({"checker size " + std::to_string(id), [=] { return effects->Page()->child(id); },
+                          [&g, slot] { return static_cast<double>(g.parameters[static_cast<size_t>(slot)]); }, 0.0,
+                          3.4e38});
+
+    designertest::TimelineEvent laidOut(*sample);
+    auto* timeline = dynamic_cast<CChildEventTimelineFrame*>(app->OpenEventTimeline(laidOut.event));
+    ASSERT_NE(timeline, nullptr);
+    fields.push_back({"time-line zoom", [=] { return timeline->View().child(CChildEventTimelineView::kZoomEdit); },
+                      [=] { return timeline->View().Zoom(); }, 1.0, CChildEventTimelineView::kLargestZoom});
+
+    designertest::CheckNumberFields(ui(), sim(), *mainFrame.statusBar(), fields);
+    timeline->destroy();
 }
 
 TEST_F(PlaySoundEditor, WithoutALinkedSoundEverythingIsInert)

@@ -32,15 +32,15 @@ TEST_F(TimelineGeometry, ZoomSetsPixelsASecondWithinTheSpinsRange)
     EXPECT_EQ(Board().PixelsPerSecond(), 100);
     TypeZoom("1");
     EXPECT_EQ(Board().PixelsPerSecond(), 1);
-    TypeZoom("0.5"); // below 1: ignored
+    TypeZoom("0.5"); // below 1: refused
     EXPECT_EQ(Board().PixelsPerSecond(), 1);
-    for (const char* huge : {"1e40", "inf"}) {
-        SCOPED_TRACE(huge);
-        TypeZoom(huge);
-        EXPECT_EQ(Board().PixelsPerSecond(), 32767);
-        EXPECT_EQ(Board().TimeToX(1e300), std::numeric_limits<int32_t>::max());
-        sim().pump(); // paints the board and the ruler at that zoom
-    }
+    TypeZoom("32767");
+    EXPECT_EQ(Board().PixelsPerSecond(), 32767);
+    EXPECT_EQ(Board().TimeToX(1e300), std::numeric_limits<int32_t>::max());
+    sim().pump();    // paints the board and the ruler at that zoom
+    TypeZoom("inf"); // refused at each key: the zoom stays, and shows
+    EXPECT_EQ(Board().PixelsPerSecond(), 32767);
+    EXPECT_EQ(frame->View().child(CChildEventTimelineView::kZoomEdit)->getText(), "32767");
     TypeZoom("50");
     EXPECT_EQ(Board().PixelsPerSecond(), 50);
 }

@@ -1,0 +1,95 @@
+#pragma once
+// The check every number field of the editors goes through: text no field can keep, typed into it as a person types
+// it. Nothing non-finite or outside the field's range is stored, the field ends showing what is stored, and a refusal
+// is said where the field says it: in a box for a field read when a button is pressed, on the main window's status
+// bar for one read at each key.
+#include <cmath>
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "designer/workspace/editor_fields.h"
+#include "platform/testing/user_sim.h"
+#include "platform/ui/controls/status_bar.h"
+#include "platform/ui/providers/providers.h"
+
+namespace designertest {
+
+// One field: where it is, what it stores (in the units it shows) and the range it keeps. Commit presses the button
+// the field is read at; none for a field read at each key. Within opens the field's dialog, runs the check in it and
+// closes it when still open, for a dialog that closes when it takes a number; none for a field whose window stays.
+struct NumberField {
+    using Check = std::function<void()>;
+    NumberField(std::string name, std::function<pf::Window*()> field, std::function<double()> stored, double low,
+                double high, std::function<void()> commit = {}, std::function<void(const Check&)> within = {})
+        : name(std::move(name)), field(std::move(field)), stored(std::move(stored)), low(low), high(high),
+          commit(std::move(commit)), within(std::move(within))
+    {
+    }
+    std::string name;
+    std::function<pf::Window*()> field;
+    std::function<double()> stored;
+    double low, high;
+    std::function<void()> commit;
+    std::function<void(const Check&)> within;
+    bool digitsOnly = false; // an edit that drops every key but a digit, with nothing to say
+};
+
+inline void CheckNumberFields(pf::Ui& ui, pf::UserSim& sim, pf::StatusBar& bar, const std::vector<NumberField>& fields)
+{
+    for (const NumberField& f : fields) {
+        for (const char* text : {"12", "nan", "inf", "-inf", "1e40", "-1", "abc", "2147483600", ""}) {
+            SCOPED_TRACE(f.name + " typed \"" + text + "\"");
+            std::string reaching = text; // what reaches the field
+            if (f.digitsOnly)
+                std::erase_if(reaching, [](char c) { return c < '0' || c > '9'; });
+            // Letters alone reach a digits-only field as nothing: its text stays.
+            const bool untouched = reaching.empty() && *text != '\0';
+            std::optional<double> number;
+            if (!reaching.empty() && reaching.find_first_not_of("-0123456789") == std::string::npos &&
+                reaching.find('-', 1) == std::string::npos)
+                number = std::stod(reaching);
+            const bool refused = !untouched && (!number || *number < f.low || *number > f.high);
+            const auto check = [&] {
+                pf::Window* field = f.field();
+                ASSERT_NE(field, nullptr);
+                const pf::Hwnd handle = field->hwnd();
+                bar.setText(0, "");
+                const size_t boxes = ui.providers().scriptedMessageBox().calls().size();
+                ui.setFocus(handle); // the editors overlap: a click could land on another
+                sim.replaceText(*field, text);
+                sim.pump();
+                if (f.commit) {
+                    if (refused)
+                        sim.expectMessageBox(pf::IDOK);
+                    f.commit();
+                    sim.pump();
+                    EXPECT_EQ(ui.providers().scriptedMessageBox().calls().size(), boxes + (refused ? 1 : 0));
+                } else {
+                    // A text such as "-1" in a field from 0 is refused at its "-", then takes the "1".
+                    EXPECT_EQ(bar.paneText(0).starts_with("Not taken: the field needs "), refused) << bar.paneText(0);
+                }
+                const double kept = f.stored();
+                EXPECT_TRUE(std::isfinite(kept) && kept >= f.low && kept <= f.high) << kept;
+                if (number == 12.0 && !refused) {
+                    EXPECT_NEAR(kept, 12.0, 1e-4) << "the field takes typing";
+                }
+                if (!ui.isWindow(handle))
+                    return; // taken, and the editor closed
+                const TypedNumber shown = ReadTypedNumber(field->getText(), -3.4e38, 3.4e38);
+                ASSERT_EQ(shown.kind, TypedKind::kNumber) << field->getText();
+                EXPECT_NEAR(shown.value, kept, std::abs(kept) * 1e-5) << field->getText();
+            };
+            if (f.within)
+                f.within(check);
+            else
+                check();
+        }
+    }
+}
+
+} // namespace designertest
