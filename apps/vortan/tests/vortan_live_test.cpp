@@ -325,14 +325,16 @@ class DesignerChild {
 public:
     static constexpr auto kDeadline = 60s;
 
-    DesignerChild(const std::string& name, bool knownUser)
+    // `settings` goes on in the settings file after the known user's name.
+    DesignerChild(const std::string& name, bool knownUser, const std::string& settings = "")
         : folder(std::filesystem::temp_directory_path() / ("vortan-live-" + name + "-" + std::to_string(::getpid())))
     {
         std::filesystem::remove_all(folder);
         std::filesystem::create_directories(folder);
         if (knownUser) {
-            EXPECT_TRUE(writeFileAtomically((folder / "settings.reg").string(),
-                                            "[Software\\Brenix\\Vortan\\Editor]\n\"user name\"=\"Live Test\"\n"));
+            EXPECT_TRUE(
+                writeFileAtomically((folder / "settings.reg").string(),
+                                    "[Software\\Brenix\\Vortan\\Editor]\n\"user name\"=\"Live Test\"\n" + settings));
         }
     }
     ~DesignerChild()
@@ -525,21 +527,30 @@ TEST(DesignerProcess, AltF4AsksAboutChangesAndEndsTheDesignerAsFileExitDoes)
 }
 
 // Alt+F opens File at the main window without a window manager as with one, wherever in the frame the keys land
-// (a panel's page held them and the bar never saw them); Up and Return there choose Exit.
+// (a panel's page held them and the bar never saw them) and from a floating panel; Up and Return there choose Exit.
+// Alt is held a moment after the F, as a person holds it: the menu taking the server's keyboard as it showed made
+// SDL press the held Alt again, which closed the menu.
 TEST(DesignerProcess, AltFOpensTheFileMenuWithoutAWindowManager)
 {
-    for (const int panes : {0, 2}) {
-        SCOPED_TRACE("F6 pressed " + std::to_string(panes) + " times");
-        DesignerChild designer("alt-f", true);
+    const std::string floatingEvents =
+        "[Software\\Brenix\\Vortan\\Events-SCBar-1]\n\"Side\"=dword:00000000\n"
+        "\"Size\"=dword:000000dc\n\"Visible\"=dword:00000001\n\"Floating\"=dword:00000001\n"
+        "\"FloatX\"=dword:00000190\n\"FloatY\"=dword:00000190\n\"FloatW\"=dword:000000dc\n"
+        "\"FloatH\"=dword:00000118\n";
+    // With the Events panel floating, the second F6 reaches it (the scene graph comes first).
+    for (const auto& [panes, floating] : {std::pair{0, false}, std::pair{2, false}, std::pair{2, true}}) {
+        SCOPED_TRACE("F6 pressed " + std::to_string(panes) + " times" + (floating ? ", Events floating" : ""));
+        DesignerChild designer("alt-f", true, floating ? floatingEvents : "");
         designer.LeaveRecoveryCopy();
         designer.Start();
         designer.OpenTheRecoveryCopy();
-        ASSERT_NE(designer.AwaitFocusedWindow("Vortan - "), 0u) << designer.Errors();
+        ASSERT_NE(designer.AwaitFocusedWindow(floating ? "Events" : "Vortan - ", floating), 0u) << designer.Errors();
         for (int i = 0; i < panes; ++i)
             liveServer().tap(XK_F6);
         std::this_thread::sleep_for(300ms);
         liveServer().key(XK_Alt_L, true);
         liveServer().tap(XK_f);
+        std::this_thread::sleep_for(300ms);
         liveServer().key(XK_Alt_L, false);
         std::this_thread::sleep_for(500ms);
         liveServer().tap(XK_Up);

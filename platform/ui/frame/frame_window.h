@@ -72,8 +72,9 @@ protected:
     virtual bool handleCommand(uint32_t id, uint32_t code); // the frame's own commands; true when handled
 
 private:
-    bool menuBarKey(const Msg& msg); // F10, Alt and Alt+letter, and the keys of the selected bar
-    bool paneKey(const Msg& msg);    // F6 and Shift+F6: the focus to the next or previous pane, round
+    bool menuBarKey(const Msg& msg);           // F10, Alt and Alt+letter, and the keys of the selected bar
+    int32_t titleOfMnemonic(uint8_t vk) const; // the bar's title that the key's letter names; -1 when none
+    bool paneKey(const Msg& msg);              // F6 and Shift+F6: the focus to the next or previous pane, round
     void focusPane(Window& pane);
     void setMenuBarHot(int32_t position, bool selected);
     int32_t menuBarTitleAt(Point screen) const;
