@@ -436,14 +436,11 @@ bool FrameWindow::paneKey(const Msg& msg)
         ui().getKeyState(VK_MENU) < 0)
         return false;
     std::vector<Window*> panes = m_dockSite != nullptr ? m_dockSite->panes() : std::vector<Window*>{};
-    // Then the child windows (an event map, a 3D view), the active one first, as they lie from the top.
-    if (MdiClient* client = mdiClient()) {
-        std::vector<MdiChild*> children = client->childFrames();
-        std::reverse(children.begin(), children.end());
-        std::stable_partition(children.begin(), children.end(),
-                              [client](const MdiChild* c) { return c == client->activeChild(); });
-        panes.insert(panes.end(), children.begin(), children.end());
-    }
+    // Then the active child window (an event map, a 3D view); Ctrl+F6 goes round the children. With every child a
+    // pane, each F6 from one brought the next to the front, which then came first again: F6 went round the children
+    // and never back to the panels.
+    if (MdiClient* client = mdiClient(); client != nullptr && client->activeChild() != nullptr)
+        panes.push_back(client->activeChild());
     std::erase_if(panes, [](const Window* w) { return w == nullptr || !w->isVisible() || !w->isEnabled(); });
     if (panes.empty())
         return true;
