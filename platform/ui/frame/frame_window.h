@@ -24,7 +24,7 @@ public:
     virtual ~DockSite() = default;
     virtual Rect layoutDocked(const Rect& area) = 0; // places its windows within area; returns what is left
     virtual bool dockCommand(uint32_t id) = 0;       // true when handled
-    // The panes F6 walks, in order, before the child windows: the shown panels, docked or floating.
+    // The panes F6 walks, in order, before the active child window: the shown panels, docked or floating.
     virtual std::vector<Window*> panes() const { return {}; }
 };
 
