@@ -258,8 +258,14 @@ void CVTND_ActionControllerDlg::ShowControllerPage(int32_t slot)
     if (slot < 0 || slot >= kPageSlots || m_pages[static_cast<size_t>(slot)] == nullptr)
         return;
     CVTND_ControllerPage* page = m_pages[static_cast<size_t>(slot)].get();
-    if (page->Show(*this))
-        m_current = page;
+    if (!page->Show(*this))
+        return;
+    m_current = page;
+    // Tab follows the order of the children: the controls the page moved down come after it again, so that the
+    // page is walked where it lies, between the frame group and them, not after Close.
+    for (int32_t i = 0; i < static_cast<int32_t>(std::size(kPageControlIds)); ++i)
+        if (pf::Window* control = ControllerPageControlId(i))
+            control->setPos(pf::HWND_TOP, {}, pf::SWP_NOMOVE | pf::SWP_NOSIZE);
 }
 
 void CVTND_ActionControllerDlg::Grow(int32_t pixels)

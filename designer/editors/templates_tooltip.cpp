@@ -132,8 +132,8 @@ void RegisterParticleEditor()
     };
     for (int32_t i = 0; i < 14; ++i)
         AddParameter(c, parameters[i].label, i / 7, i % 7, parameters[i].id);
-    c.push_back({"button", IDOK, {716, 306, 796, 330}, kStop | BS_DEFPUSHBUTTON, "OK"});
-    c.push_back({"button", IDCANCEL, {716 - 88, 306, 796 - 88, 330}, kStop, "Cancel"});
+    c.push_back({"button", IDOK, {716 - 88, 306, 796 - 88, 330}, kStop | BS_DEFPUSHBUTTON, "OK"});
+    c.push_back({"button", IDCANCEL, {716, 306, 796, 330}, kStop, "Cancel"});
     registerTemplate({433, "Particle System", {804, 338}, WS_POPUP | WS_CAPTION, std::move(c)});
 }
 

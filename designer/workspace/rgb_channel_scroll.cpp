@@ -42,13 +42,15 @@ void CVTND_RGBChannelScroll::Initialize()
     if (GetEdit() != nullptr || !isWindow())
         return;
     const pf::Rect client = clientRect();
-    auto* edit = pf::ui().createWindow({"edit",
-                                        "",
-                                        pf::WS_CHILD | pf::WS_VISIBLE | pf::WS_BORDER | pf::ES_AUTOHSCROLL,
-                                        0,
-                                        {client.r - kEditWidth, 0, client.r, client.b},
-                                        hwnd(),
-                                        kEditId});
+    // A tab stop: a channel is typed as it is dragged, and without one the keyboard reached no colour of a material.
+    auto* edit =
+        pf::ui().createWindow({"edit",
+                               "",
+                               pf::WS_CHILD | pf::WS_VISIBLE | pf::WS_BORDER | pf::WS_TABSTOP | pf::ES_AUTOHSCROLL,
+                               0,
+                               {client.r - kEditWidth, 0, client.r, client.b},
+                               hwnd(),
+                               kEditId});
     if (edit != nullptr)
         ShowValueText();
 }

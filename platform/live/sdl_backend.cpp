@@ -131,6 +131,12 @@ uint32_t windowFlagsOf(const TopLevelState& state)
     }
 }
 
+// Menus, combo lists and tips are shown without activation: the keys go on to the window they belong to.
+bool takesKeyboard(TopLevelKind kind)
+{
+    return kind == TopLevelKind::kFramed || kind == TopLevelKind::kBorderless;
+}
+
 SDL_SystemCursor sdlCursorOf(uint32_t systemId)
 {
     switch (systemId) {
@@ -343,8 +349,9 @@ void SdlBackend::syncTopLevels(const std::vector<TopLevelState>& topmostFirst)
     if (topmost != m_topmost && top != m_shown.end()) {
         SDL_RaiseWindow(top->second.window);
         // Without a window manager the keyboard stays with a closed dialog's window, so no key would come in
-        // until the user's system gave the focus to some window of ours again.
-        giveKeyboard(topmost);
+        // until the user's system gave the focus to some window of ours again. A menu or a tip never takes it.
+        if (takesKeyboard(top->second.state.kind))
+            giveKeyboard(topmost);
     } else if (keyboardClosed) {
         giveKeyboard(keyboardHeir(closedOwner, topmostFirst));
     }
@@ -397,7 +404,14 @@ void SdlBackend::createWindow(Shown& shown)
     applyMinimumSize(shown);
     nameOwner(shown);
     fitToWorkArea(shown);
-    SDL_ShowWindow(shown.window);
+    // Without a window manager SDL gives every window it shows the keyboard: a menu or a tip taking it made SDL let
+    // go of the keys held and press them again, so the Alt of Alt+F, pressed again, closed the File menu it had just
+    // opened. They are mapped as they are, the keyboard staying where it is.
+    const XWindowRef x = xWindowOf(shown.window);
+    if (!m_windowManager && !takesKeyboard(shown.state.kind) && x.isValid())
+        mapWithoutFocus(x);
+    else
+        SDL_ShowWindow(shown.window);
     // SDL reads the frame of the window manager's from its events: until then it would take a place asked for as the
     // frame's, after it as the window's.
     if (m_windowManager)
@@ -693,7 +707,7 @@ void SdlBackend::translate(Ui& target, const SDL_Event& e)
         // Where no window manager gives the keyboard to the window clicked, the click does: else a keyboard lost
         // to no window (a focused window closed) never came back.
         if (e.type == SDL_MOUSEBUTTONDOWN && !m_windowManager && m_x != nullptr && inputFocus(m_x) != shown->xWindow &&
-            (shown->state.kind == TopLevelKind::kFramed || shown->state.kind == TopLevelKind::kBorderless))
+            takesKeyboard(shown->state.kind))
             giveKeyboard(shown->state.hwnd);
         if (e.type == SDL_MOUSEBUTTONDOWN && button == InputEvent::Button::kLeft && shown->ownCaption &&
             target.capture() == kNoWindow && pressCaption(target, *shown, p))
@@ -902,8 +916,7 @@ Hwnd SdlBackend::keyboardHeir(Hwnd closedOwner, const std::vector<TopLevelState>
 {
     const auto takesKeys = [&](Hwnd hwnd) {
         const auto it = m_shown.find(hwnd);
-        return it != m_shown.end() && it->second.state.enabled &&
-               (it->second.state.kind == TopLevelKind::kFramed || it->second.state.kind == TopLevelKind::kBorderless);
+        return it != m_shown.end() && it->second.state.enabled && takesKeyboard(it->second.state.kind);
     };
     if (takesKeys(closedOwner))
         return closedOwner;

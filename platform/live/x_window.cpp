@@ -158,6 +158,12 @@ unsigned long inputFocus(void* display)
     return focused;
 }
 
+void mapWithoutFocus(const XWindowRef& window)
+{
+    XMapRaised(asDisplay(window.display), window.window);
+    XFlush(asDisplay(window.display));
+}
+
 bool isReparentEvent(const void* xEvent)
 {
     return static_cast<const XEvent*>(xEvent)->type == ReparentNotify;

@@ -35,6 +35,7 @@ void restack(void* display, const std::vector<unsigned long>& bottomToTop);
 // The window that has the keyboard (XGetInputFocus): asked of the server, as SDL's own idea of it follows the focus
 // events only as they are read, and loses a focus that goes with a destroyed window.
 unsigned long inputFocus(void* display);
+void mapWithoutFocus(const XWindowRef& window);       // shown and raised, the keyboard left where it is
 bool isReparentEvent(const void* xEvent);             // a window manager took or gave back one of our windows
 unsigned long frameExtentsWindow(const void* xEvent); // the window whose frame a window manager set; 0 otherwise
 unsigned long destroyedWindow(const void* xEvent);    // the window a DestroyNotify names; 0 for any other event

@@ -29,6 +29,7 @@
 #include "designer/app/editor_settings.h"
 #include "designer/app/extended_world.h"
 #include "designer/app/main_frame.h"
+#include "designer/app/project.h"
 #include "designer/app/publish_dialogs.h"
 #include "designer/app/sample_project.h"
 #include "designer/app/startup.h"
@@ -43,6 +44,7 @@
 #include "designer/workspace/tree_panels.h"
 #include "engine/behaviour/action_settings.h"
 #include "engine/behaviour/event.h"
+#include "engine/behaviour/events.h"
 #include "engine/core/node.h"
 #include "engine/core/object_node.h"
 #include "engine/core/root_object.h"
@@ -52,6 +54,7 @@
 #include "engine/core/world_sections.h"
 #include "engine/resources/compression_scheme.h"
 #include "engine/resources/geometry.h"
+#include "engine/resources/material.h"
 #include "engine/resources/wavelet_image.h"
 #include "platform/base/atomic_file.h"
 #include "platform/display/screen.h"
@@ -325,14 +328,16 @@ class DesignerChild {
 public:
     static constexpr auto kDeadline = 60s;
 
-    DesignerChild(const std::string& name, bool knownUser)
+    // `settings` goes on in the settings file after the known user's name.
+    DesignerChild(const std::string& name, bool knownUser, const std::string& settings = "")
         : folder(std::filesystem::temp_directory_path() / ("vortan-live-" + name + "-" + std::to_string(::getpid())))
     {
         std::filesystem::remove_all(folder);
         std::filesystem::create_directories(folder);
         if (knownUser) {
-            EXPECT_TRUE(writeFileAtomically((folder / "settings.reg").string(),
-                                            "[Software\\Brenix\\Vortan\\Editor]\n\"user name\"=\"Live Test\"\n"));
+            EXPECT_TRUE(
+                writeFileAtomically((folder / "settings.reg").string(),
+                                    "[Software\\Brenix\\Vortan\\Editor]\n\"user name\"=\"Live Test\"\n" + settings));
         }
     }
     ~DesignerChild()
@@ -349,6 +354,7 @@ public:
     {
         const std::string settings = (folder / "settings.reg").string();
         const std::string errors = (folder / "stderr.txt").string();
+        const std::string home = folder.string();
         m_pid = ::fork();
         ASSERT_GE(m_pid, 0);
         if (m_pid == 0) {
@@ -356,6 +362,7 @@ public:
             if (fd >= 0)
                 ::dup2(fd, 2);
             ::setenv("DISPLAY", liveServer().display().c_str(), 1);
+            ::setenv("HOME", home.c_str(), 1);
             ::setenv("VORTAN_SETTINGS_FILE", settings.c_str(), 1);
             ::setenv("SDL_AUDIODRIVER", "disk", 1);
             ::setenv("SDL_DISKAUDIOFILE", "/dev/null", 1);
@@ -525,21 +532,30 @@ TEST(DesignerProcess, AltF4AsksAboutChangesAndEndsTheDesignerAsFileExitDoes)
 }
 
 // Alt+F opens File at the main window without a window manager as with one, wherever in the frame the keys land
-// (a panel's page held them and the bar never saw them); Up and Return there choose Exit.
+// (a panel's page held them and the bar never saw them) and from a floating panel; Up and Return there choose Exit.
+// Alt is held a moment after the F, as a person holds it: the menu taking the server's keyboard as it showed made
+// SDL press the held Alt again, which closed the menu.
 TEST(DesignerProcess, AltFOpensTheFileMenuWithoutAWindowManager)
 {
-    for (const int panes : {0, 2}) {
-        SCOPED_TRACE("F6 pressed " + std::to_string(panes) + " times");
-        DesignerChild designer("alt-f", true);
+    const std::string floatingEvents =
+        "[Software\\Brenix\\Vortan\\Events-SCBar-1]\n\"Side\"=dword:00000000\n"
+        "\"Size\"=dword:000000dc\n\"Visible\"=dword:00000001\n\"Floating\"=dword:00000001\n"
+        "\"FloatX\"=dword:00000190\n\"FloatY\"=dword:00000190\n\"FloatW\"=dword:000000dc\n"
+        "\"FloatH\"=dword:00000118\n";
+    // With the Events panel floating, the second F6 reaches it (the scene graph comes first).
+    for (const auto& [panes, floating] : {std::pair{0, false}, std::pair{2, false}, std::pair{2, true}}) {
+        SCOPED_TRACE("F6 pressed " + std::to_string(panes) + " times" + (floating ? ", Events floating" : ""));
+        DesignerChild designer("alt-f", true, floating ? floatingEvents : "");
         designer.LeaveRecoveryCopy();
         designer.Start();
         designer.OpenTheRecoveryCopy();
-        ASSERT_NE(designer.AwaitFocusedWindow("Vortan - "), 0u) << designer.Errors();
+        ASSERT_NE(designer.AwaitFocusedWindow(floating ? "Events" : "Vortan - ", floating), 0u) << designer.Errors();
         for (int i = 0; i < panes; ++i)
             liveServer().tap(XK_F6);
         std::this_thread::sleep_for(300ms);
         liveServer().key(XK_Alt_L, true);
         liveServer().tap(XK_f);
+        std::this_thread::sleep_for(300ms);
         liveServer().key(XK_Alt_L, false);
         std::this_thread::sleep_for(500ms);
         liveServer().tap(XK_Up);
@@ -550,6 +566,106 @@ TEST(DesignerProcess, AltFOpensTheFileMenuWithoutAWindowManager)
         EXPECT_EQ(designer.AwaitExit(), 0) << designer.Errors();
         designer.ExpectNoReport();
     }
+}
+
+// A day's work by keys alone from a first start, without a window manager: the first-run question answered, the
+// sample opened by Ctrl+O; F6 reaches the Events panel, where Enter opens the first event's editor and its name is
+// typed; F6 reaches Resources, where Enter opens the cube's material, whose ambient red is reached by Tab on the
+// editor's page and typed; Ctrl+S saves, and File > Publish, its file dialog and the publish dialog take Return. The
+// saved project and the published world, read back, hold both changes.
+TEST(DesignerProcess, ADaysWorkByKeysAloneIsSavedAndPublished)
+{
+    DesignerChild designer("keys", false);
+    const std::filesystem::path project = designer.folder / "work.vtp";
+    const std::filesystem::path published = designer.folder / "work.vto";
+    std::filesystem::copy_file(DesignerChild::SamplePath(), project);
+    const auto type = [](const std::string& text) {
+        for (const char c : text)
+            liveServer().tap(static_cast<unsigned char>(c)); // lower case, digits, '/', '.' and '-' are their keysyms
+    };
+    const auto chord = [](unsigned long modifier, unsigned long key, std::chrono::milliseconds held = 0ms) {
+        liveServer().key(modifier, true);
+        liveServer().tap(key);
+        std::this_thread::sleep_for(held);
+        liveServer().key(modifier, false);
+    };
+    const auto awaitGone = [&](const std::string& name) {
+        return DesignerChild::WaitUntil([&] { return liveServer().findTopLevel(name, true) == 0; });
+    };
+    designer.Start();
+    ASSERT_NE(designer.AwaitFocusedWindow("User Information", true), 0u) << designer.Errors();
+    type("key user");
+    liveServer().tap(XK_Return);
+    ASSERT_NE(designer.AwaitFocusedWindow("Vortan - "), 0u) << designer.Errors();
+    chord(XK_Control_L, XK_o);
+    ASSERT_NE(designer.AwaitFocusedWindow("Open Project", true), 0u) << designer.Errors();
+    type(project.string());
+    liveServer().tap(XK_Return);
+    ASSERT_NE(designer.AwaitFocusedWindow("Vortan - work.vtp", true), 0u) << designer.Errors();
+
+    // The keys start in the event map, the active child window: the scene graph comes next, then Events.
+    for (const unsigned long key : {XK_F6, XK_F6, XK_Down, XK_Return})
+        liveServer().tap(key);
+    ASSERT_NE(designer.AwaitFocusedWindow("Edit Event", true), 0u) << designer.Errors();
+    chord(XK_Control_L, XK_a);
+    type("spin");
+    liveServer().tap(XK_Return);
+    ASSERT_TRUE(awaitGone("Edit Event"));
+    for (int i = 0; i < 8; ++i) // on past Actions, Properties, Manipulate, Expressions, Java, Sounds and Cursors
+        liveServer().tap(XK_F6);
+    for (const unsigned long key : {XK_Down, XK_Down, XK_Return}) // Materials, then its first, the cube's
+        liveServer().tap(key);
+    ASSERT_NE(designer.AwaitFocusedWindow("Material", true), 0u) << designer.Errors();
+    liveServer().tap(XK_Tab); // from the name to the ambient colour's button
+    liveServer().tap(XK_Tab); // and its red
+    type("128");
+    liveServer().tap(XK_Escape);
+    ASSERT_TRUE(awaitGone("Material"));
+
+    const auto before = std::filesystem::last_write_time(project);
+    chord(XK_Control_L, XK_s);
+    ASSERT_TRUE(DesignerChild::WaitUntil([&] { return std::filesystem::last_write_time(project) != before; }));
+    chord(XK_Alt_L, XK_f, 200ms);
+    for (int i = 0; i < 6; ++i) // from New Project down to Publish
+        liveServer().tap(XK_Down);
+    liveServer().tap(XK_Return);
+    const unsigned long files = designer.AwaitFocusedWindow("Publish", true);
+    ASSERT_NE(files, 0u) << designer.Errors();
+    liveServer().tap(XK_Return); // the name offered, the project's own
+    ASSERT_TRUE(DesignerChild::WaitUntil([&] {
+        const unsigned long shown = liveServer().findTopLevel("Publish", true);
+        return shown != 0 && shown != files && liveServer().focus() == shown;
+    }));
+    liveServer().tap(XK_Return);
+    ASSERT_TRUE(DesignerChild::WaitUntil([&] { return std::filesystem::exists(published); }));
+    ASSERT_TRUE(awaitGone("Publish"));
+    designer.Signal(SIGTERM); // nothing unsaved: no question
+    EXPECT_EQ(designer.AwaitExit(), 0) << designer.Errors();
+    designer.ExpectNoReport();
+
+    const auto expectTheChanges = [](SWworld& world) {
+        const SWworldlock hold(world);
+        bool spin = false;
+        for (const SWevent* e = world.GetFirstEvent(); e != nullptr; e = SWevents::GetNextEvent(e))
+            spin = spin || e->GetName() == std::optional<std::string>("spin");
+        EXPECT_TRUE(spin) << "the event renamed";
+        const SWmaterial* cube = world.GetRootObject()->GetFirstMaterial();
+        while (cube != nullptr && cube->GetName() != "cube")
+            cube = SWrootobject::GetNextMaterial(cube);
+        ASSERT_NE(cube, nullptr);
+        EXPECT_NEAR(cube->GetAmbientColour().red, 128.0f / 255.0f, 0.5f / 255.0f);
+        EXPECT_EQ(cube->GetAmbientColour().green, 1.0f);
+    };
+    CVTND_Project::LoadResult saved = CVTND_Project::LoadFile(project.string());
+    ASSERT_TRUE(saved.ok()) << saved.message;
+    {
+        SCOPED_TRACE("saved");
+        expectTheChanges(*saved.world);
+    }
+    WorldLoadResult played = LoadWorldFile(published.string(), SWreadcontext::IdMode::kKeep);
+    ASSERT_EQ(played.status, DocumentStatus::kOk) << played.message;
+    SCOPED_TRACE("published");
+    expectTheChanges(*played.world);
 }
 
 // Another program destroys the main window on the server (xdotool windowclose). Nobody can be asked about the

@@ -46,6 +46,39 @@ void Reachable(const pf::Window& parent, std::vector<const pf::Window*>& out)
     }
 }
 
+bool Holds(const pf::Rect& outer, const pf::Rect& inner)
+{
+    return outer.l <= inner.l && outer.t <= inner.t && inner.r <= outer.r && inner.b <= outer.b;
+}
+
+// What a reader takes whole: each group box (the controls it holds) and each page inside the dialog.
+std::vector<pf::Rect> Blocks(const pf::Window& parent, const pf::Dialog& dialog)
+{
+    std::vector<pf::Rect> out;
+    for (const pf::Hwnd h : parent.children()) {
+        const pf::Window* w = pf::ui().window(h);
+        if (w == nullptr || (w->style() & pf::WS_VISIBLE) == 0)
+            continue;
+        if ((w->className() == "button" && (w->style() & 0xF) == pf::BS_GROUPBOX) ||
+            (dynamic_cast<const pf::Dialog*>(w) != nullptr && w != &dialog))
+            out.push_back(w->screenRect());
+        const std::vector<pf::Rect> inner = Blocks(*w, dialog);
+        out.insert(out.end(), inner.begin(), inner.end());
+    }
+    return out;
+}
+
+// Where a reader would not go next from `from`: back up to a row above, unless on to a column at the right, or back
+// left within a row (two rectangles share a row when each has at least half its height beside the other).
+bool ReadBackwards(const pf::Rect& from, const pf::Rect& to)
+{
+    const int64_t overlap = int64_t{std::min(from.b, to.b)} - std::max(from.t, to.t);
+    const bool sameRow = 2 * overlap >= std::min<int64_t>(from.height(), to.height());
+    if (sameRow)
+        return to.r <= from.l;
+    return to.b <= from.t && to.l < from.r;
+}
+
 const pf::Window* StopOf(pf::Window* w)
 {
     return IsRadio(w) ? pf::groupOf(*w).front() : w;
@@ -121,12 +154,21 @@ protected:
                 faults << " " << NameOf(w) << " is never reached;";
         if (std::adjacent_find(sortedSeen.begin(), sortedSeen.end()) != sortedSeen.end())
             faults << " a stop is reached twice in a round;";
-        // Screen order: within a column, Tab never goes back up past a control it has passed.
-        for (size_t i = 1; i < forwards.size(); ++i) {
-            const pf::Rect a = forwards[i - 1]->screenRect();
-            const pf::Rect b = forwards[i]->screenRect();
-            if (b.b <= a.t && b.l < a.r && a.l < b.r)
-                faults << " " << NameOf(forwards[i]) << " comes after " << NameOf(forwards[i - 1]) << " below it;";
+        // The round goes as a reader does: rows top to bottom, a row left to right, columns left to right; the
+        // stops of a group box or a page come one after another.
+        for (size_t i = 1; i < forwards.size(); ++i)
+            if (ReadBackwards(forwards[i - 1]->screenRect(), forwards[i]->screenRect()))
+                faults << " " << NameOf(forwards[i]) << " comes after " << NameOf(forwards[i - 1])
+                       << ", which a reader meets later;";
+        for (const pf::Rect& block : Blocks(dialog, dialog)) {
+            int entries = 0; // times the round comes into the block from a stop outside it
+            for (size_t i = 0; i < forwards.size(); ++i) {
+                const pf::Window* before = forwards[(i + forwards.size() - 1) % forwards.size()];
+                entries += Holds(block, forwards[i]->screenRect()) && !Holds(block, before->screenRect()) ? 1 : 0;
+            }
+            if (entries > 1)
+                faults << " the round comes into the block at " << block.l << "," << block.t << " " << entries
+                       << " times;";
         }
         std::vector<const pf::Window*> backwards;
         for (size_t i = 0; i < forwards.size(); ++i) {

@@ -288,6 +288,15 @@ int32_t FrameWindow::menuBarTitleAt(Point screen) const
     return -1;
 }
 
+int32_t FrameWindow::titleOfMnemonic(uint8_t vk) const
+{
+    int32_t found = -1;
+    for (int32_t i = 0; i < m_menu.itemCount(); ++i)
+        if (vk >= '0' && vk <= 'Z' && mnemonicOf(m_menu.items()[static_cast<size_t>(i)].text) == static_cast<char>(vk))
+            found = i;
+    return found;
+}
+
 bool FrameWindow::menuBarKey(const Msg& msg)
 {
     if (m_menu.isNull() || m_menu.itemCount() == 0)
@@ -309,10 +318,7 @@ bool FrameWindow::menuBarKey(const Msg& msg)
         return false;
     const int32_t count = m_menu.itemCount();
     const bool alt = ui().getKeyState(VK_MENU) < 0;
-    int32_t byLetter = -1;
-    for (int32_t i = 0; i < count && (alt || m_barSelected); ++i)
-        if (vk >= '0' && vk <= 'Z' && mnemonicOf(m_menu.items()[static_cast<size_t>(i)].text) == static_cast<char>(vk))
-            byLetter = i;
+    const int32_t byLetter = alt || m_barSelected ? titleOfMnemonic(vk) : -1;
     if (byLetter >= 0)
         return openMenu(byLetter, true);
     if (!m_barSelected) {
@@ -430,14 +436,11 @@ bool FrameWindow::paneKey(const Msg& msg)
         ui().getKeyState(VK_MENU) < 0)
         return false;
     std::vector<Window*> panes = m_dockSite != nullptr ? m_dockSite->panes() : std::vector<Window*>{};
-    // Then the child windows (an event map, a 3D view), the active one first, as they lie from the top.
-    if (MdiClient* client = mdiClient()) {
-        std::vector<MdiChild*> children = client->childFrames();
-        std::reverse(children.begin(), children.end());
-        std::stable_partition(children.begin(), children.end(),
-                              [client](const MdiChild* c) { return c == client->activeChild(); });
-        panes.insert(panes.end(), children.begin(), children.end());
-    }
+    // Then the active child window (an event map, a 3D view); Ctrl+F6 goes round the children. With every child a
+    // pane, each F6 from one brought the next to the front, which then came first again: F6 went round the children
+    // and never back to the panels.
+    if (MdiClient* client = mdiClient(); client != nullptr && client->activeChild() != nullptr)
+        panes.push_back(client->activeChild());
     std::erase_if(panes, [](const Window* w) { return w == nullptr || !w->isVisible() || !w->isEnabled(); });
     if (panes.empty())
         return true;
@@ -458,11 +461,14 @@ bool FrameWindow::translateAccelerator(const Msg& msg)
 {
     if (paneKey(msg))
         return true;
-    // F10 in a floating panel of the frame's (a window it owns without a caption of its own) selects the frame's bar,
-    // the frame taking the keyboard so that the bar's keys reach it; an editor with its own caption keeps F10.
+    // F10 and Alt+a title's letter in a floating panel of the frame's (a window it owns without a caption of its own)
+    // select the frame's bar or open its menu, the frame taking the keyboard so that the bar's keys reach it; an
+    // editor with its own caption keeps them.
     Window* from = ui().window(msg.hwnd);
-    if (msg.message == WM_KEYDOWN && msg.wParam == VK_F10 && from != nullptr && from != this &&
-        !from->isDescendantOf(this) && (from->topLevel()->style() & WS_CAPTION) != WS_CAPTION) {
+    const auto vk = static_cast<uint8_t>(msg.wParam);
+    const bool barKey = vk == VK_F10 || (ui().getKeyState(VK_MENU) < 0 && titleOfMnemonic(vk) >= 0);
+    if (msg.message == WM_KEYDOWN && barKey && from != nullptr && from != this && !from->isDescendantOf(this) &&
+        (from->topLevel()->style() & WS_CAPTION) != WS_CAPTION && !m_menu.isNull()) {
         ui().activate(hwnd());
         return menuBarKey(msg);
     }

@@ -24,7 +24,7 @@ public:
     virtual ~DockSite() = default;
     virtual Rect layoutDocked(const Rect& area) = 0; // places its windows within area; returns what is left
     virtual bool dockCommand(uint32_t id) = 0;       // true when handled
-    // The panes F6 walks, in order, before the child windows: the shown panels, docked or floating.
+    // The panes F6 walks, in order, before the active child window: the shown panels, docked or floating.
     virtual std::vector<Window*> panes() const { return {}; }
 };
 
@@ -72,8 +72,9 @@ protected:
     virtual bool handleCommand(uint32_t id, uint32_t code); // the frame's own commands; true when handled
 
 private:
-    bool menuBarKey(const Msg& msg); // F10, Alt and Alt+letter, and the keys of the selected bar
-    bool paneKey(const Msg& msg);    // F6 and Shift+F6: the focus to the next or previous pane, round
+    bool menuBarKey(const Msg& msg);           // F10, Alt and Alt+letter, and the keys of the selected bar
+    int32_t titleOfMnemonic(uint8_t vk) const; // the bar's title that the key's letter names; -1 when none
+    bool paneKey(const Msg& msg);              // F6 and Shift+F6: the focus to the next or previous pane, round
     void focusPane(Window& pane);
     void setMenuBarHot(int32_t position, bool selected);
     int32_t menuBarTitleAt(Point screen) const;

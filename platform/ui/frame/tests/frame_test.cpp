@@ -290,8 +290,18 @@ TEST_F(Frames, AFrameIsNeverSizedBelowItsMinimum)
     EXPECT_EQ(frame.windowRect(), (Rect{0, 0, 1000, 700}));
 }
 
+// A docked panel for F6 to reach.
+class OnePane final : public DockSite {
+public:
+    Window* pane = nullptr;
+    Rect layoutDocked(const Rect& area) override { return area; }
+    bool dockCommand(uint32_t) override { return false; }
+    std::vector<Window*> panes() const override { return {pane}; }
+};
+
 // Ctrl+F6 and Ctrl+Tab bring the child window at the back forward, with Shift the one below the active one, the
-// focus going to its view.
+// focus going to its view; F6 goes from the panes to the active child and on to the panes again, never round the
+// children.
 TEST_F(Frames, CtrlF6AndCtrlTabMoveToTheNextChildWindow)
 {
     MdiChild second;
@@ -319,6 +329,24 @@ TEST_F(Frames, CtrlF6AndCtrlTabMoveToTheNextChildWindow)
         second.activate(); // the first order again: the first child at the back, the third at the front
         third.activate();
     }
+    OnePane site;
+    Window pane;
+    ASSERT_TRUE(pane.create({"window", "", WS_CHILD | WS_VISIBLE, 0, {600, 0, 790, 200}, frame.hwnd(), 7}));
+    site.pane = &pane;
+    frame.setDockSite(&site);
+    ui().setFocus(third.hwnd());
+    for (int round = 0; round < 2; ++round) {
+        sim().keyPress(VK_F1 + 5);
+        EXPECT_EQ(ui().focus(), pane.hwnd()) << "round " << round;
+        sim().keyPress(VK_F1 + 5);
+        EXPECT_TRUE(third.isActive()) << "round " << round;
+        EXPECT_EQ(ui().focus(), third.hwnd()) << "round " << round;
+    }
+    sim().keyDown(VK_SHIFT);
+    sim().keyPress(VK_F1 + 5);
+    sim().keyUp(VK_SHIFT);
+    EXPECT_EQ(ui().focus(), pane.hwnd());
+    frame.setDockSite(nullptr);
     third.destroy();
     second.destroy();
 }
