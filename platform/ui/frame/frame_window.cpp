@@ -453,6 +453,8 @@ bool FrameWindow::paneKey(const Msg& msg)
     size_t next = back ? n - 1 : 0;
     if (at != panes.end())
         next = (static_cast<size_t>(at - panes.begin()) + (back ? n - 1 : 1)) % n;
+    // The keys go to the pane now: a bar left selected would take them back, lit over a pane that shows the focus.
+    setMenuBarHot(-1, false);
     focusPane(*panes[next]);
     return true;
 }

@@ -346,6 +346,15 @@ TEST_F(Frames, CtrlF6AndCtrlTabMoveToTheNextChildWindow)
     sim().keyPress(VK_F1 + 5);
     sim().keyUp(VK_SHIFT);
     EXPECT_EQ(ui().focus(), pane.hwnd());
+    // F6 from a bar selected by the keyboard leaves the bar: the next key is the pane's, no menu opens.
+    sim().keyPress(VK_F10);
+    ASSERT_EQ(frame.menuBarHot(), 0);
+    sim().keyPress(VK_F1 + 5);
+    EXPECT_EQ(frame.menuBarHot(), -1);
+    EXPECT_TRUE(third.isActive());
+    sim().keyPress(VK_DOWN);
+    EXPECT_EQ(frame.menuBarHot(), -1);
+    EXPECT_TRUE(ui().providers().scriptedMenu().calls().empty());
     frame.setDockSite(nullptr);
     third.destroy();
     second.destroy();
