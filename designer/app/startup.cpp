@@ -752,8 +752,8 @@ bool CVTND_Designer::StopProjectPreview()
 }
 
 // What the preview changed is the preview's, not the project's: the turned nodes and every variable go back to their
-// initial values, the background to the one kept at Start and what was hidden or shown to how it stood then, so
-// Save and Publish store the project as it was made.
+// initial values, the background to the one kept at Start, what was hidden or shown to how it stood then, and the
+// worlds it loaded go, so Save and Publish store the project as it was made.
 // The stop frame (the world-stop events, the end of the motions) runs here first, not at the next tick, so nothing
 // moves after the project is put back; a world whose frames fail is not stepped again.
 void CVTND_Designer::EndPreviewOfProject(CVTND_ExtendedWorld& world)
