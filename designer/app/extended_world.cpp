@@ -3,8 +3,10 @@
 #include <cstring>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 #include "designer/app/designer_app.h"
+#include "designer/app/main_frame.h"
 #include "designer/app/notification.h"
 #include "designer/app/project.h"
 #include "designer/app/world_host.h"
@@ -30,6 +32,7 @@
 #include "engine/resources/particle_node.h"
 #include "engine/resources/texture.h"
 #include "engine/resources/tooltip.h"
+#include "platform/ui/core/ui.h"
 
 namespace {
 
@@ -229,6 +232,26 @@ void CVTND_ExtendedWorld::ReplaceTextureReferences(SWtexture* old, SWtexture* re
         GetDesignerApp()->Broadcast(replaced);
     }
     SWworld::ReplaceTextureReferences(old, replacement, keep);
+}
+
+void CVTND_ExtendedWorld::UnloadSubWorld(CVTN_SubWorld& entry, bool all, bool resources)
+{
+    const CVTNDesignerApp* app = GetDesignerApp();
+    if (!IsApplicationWorld() || app->GetMainFrame() == nullptr || !pf::hasUi()) {
+        SWworld::UnloadSubWorld(entry, all, resources);
+        return;
+    }
+    {
+        const std::lock_guard hold(m_unloadsLock);
+        m_unloads.push_back({entry.GetName().value_or(""), all, resources});
+    }
+    pf::ui().post(app->GetMainFrame()->hwnd(), kMsgPreviewUnloads);
+}
+
+std::vector<CVTND_ExtendedWorld::PendingUnload> CVTND_ExtendedWorld::TakeUnloads()
+{
+    const std::lock_guard hold(m_unloadsLock);
+    return std::exchange(m_unloads, {});
 }
 
 // -- Renames

@@ -7,7 +7,9 @@
 // byte for byte, events without regard to ASCII case; an event finds itself, so a change of letter case alone is
 // refused. Each also rewrites the object's entries in the added files' merge records, which find resources of a
 // reopened project by name. Success is broadcast (code 3) by the caller.
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "engine/core/world.h"
 
@@ -44,6 +46,17 @@ public:
     // announces nothing here.
     void ReplaceTextureReferences(SWtexture* old, SWtexture* replacement, bool keep) override;
 
+    // The preview's unload-world actions run on the render thread, where no window may be told of what goes. In the
+    // application's world under a main frame each is queued instead, and the designer carries the queue out on the
+    // user-interface thread (TakeUnloads), announcing each object while it lives. Any thread.
+    struct PendingUnload {
+        std::string entry; // by name: the entry may go before the queue is carried out
+        bool all = false;
+        bool resources = true;
+    };
+    void UnloadSubWorld(CVTN_SubWorld& entry, bool all, bool resources) override;
+    std::vector<PendingUnload> TakeUnloads();
+
     // -- Renames (object, old name, new name)
     bool RenameNode(SWnode* node, const std::string& oldName, const std::string& newName);
     bool RenameMaterial(SWmaterial* material, const std::string& oldName, const std::string& newName);
@@ -60,4 +73,6 @@ private:
 
     CVTND_WorldHost* m_host = nullptr;  // the 3D view's
     CVTND_Project* m_project = nullptr; // owns nothing here; clears itself before it goes
+    std::mutex m_unloadsLock;           // guards m_unloads
+    std::vector<PendingUnload> m_unloads;
 };

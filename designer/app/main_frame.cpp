@@ -379,6 +379,9 @@ pf::LResult CMainFrame::handle(const pf::Msg& msg)
     case kMsgUpdateCommands:
         m_designer.UpdateCommandStates();
         return 0;
+    case kMsgPreviewUnloads:
+        m_designer.RunPreviewUnloads();
+        return 0;
     default:
         break;
     }

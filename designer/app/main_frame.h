@@ -36,6 +36,7 @@ enum MainCommand : uint32_t {
 inline constexpr uint32_t kMainMenu = 128;
 inline constexpr uint32_t kMsgRenderFault = 0x400 + 301;    // wParam: the faulted world; the text waits in the designer
 inline constexpr uint32_t kMsgUpdateCommands = 0x400 + 302; // the active frame or a world's running state changed
+inline constexpr uint32_t kMsgPreviewUnloads = 0x400 + 303; // the preview queued unloads of sub-worlds
 inline constexpr uint32_t kRecoveryTimer = 17;
 inline constexpr uint32_t kExitTimer = 18;
 

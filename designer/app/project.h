@@ -134,11 +134,13 @@ public:
     bool WriteBytes(std::vector<uint8_t>& out, CVTND_GradientStore* gradients) const;
     // Writes through the atomic writer; a failure leaves the old file and is reported through the message box.
     bool SaveFile(const std::string& path, CVTND_GradientStore* gradients, pf::Window* owner = nullptr) const;
+    // Every object of record (or of only) that removing it takes, announced deleted while it lives; resources only
+    // without only.
+    void AnnounceRemoved(const MergeRecord& record, const std::vector<MergeEntry>* only);
 
 private:
     bool WriteRecords(SWdocumentwriter& writer, CVTND_GradientStore* gradients) const; // under the world's lock
     void AnnounceMerged(const MergeRecord& record);
-    void AnnounceRemoved(const MergeRecord& record, const std::vector<MergeEntry>* only);
     void AnnounceGeometryReplaced(const MergeRecord& record, SWworld& import);
 
     CVTND_ExtendedWorld& m_world; // outlives the project

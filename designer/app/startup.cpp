@@ -27,7 +27,11 @@
 #include "engine/core/camera_node.h"
 #include "engine/core/hotspot.h"
 #include "engine/core/node.h"
+#include "engine/core/object_node.h"
 #include "engine/core/root_object.h"
+#include "engine/core/scene_import.h"
+#include "engine/core/sub_world_loader.h"
+#include "engine/core/sub_worlds.h"
 #include "engine/core/thread_handler.h"
 #include "engine/core/window.h"
 #include "engine/core/world_file.h"
@@ -95,6 +99,26 @@ std::string AbsolutePathOf(const std::string& path)
     std::error_code error;
     const std::filesystem::path absolute = std::filesystem::absolute(path, error);
     return error ? path : absolute.lexically_normal().string();
+}
+
+// An instance about to be unloaded, announced deleted while it lives: its merged objects as a removed scene file's
+// are (resources only when they go too), then its top node, which the loader made and no record lists.
+void AnnounceUnloading(CVTNDesignerApp& app, CVTND_ExtendedWorld& world, const CVTN_SubWorldInstance& instance,
+                       bool resources)
+{
+    if (!instance.loaded || instance.top == nullptr || app.GetWorld() != &world)
+        return;
+    if (CVTND_Project* project = world.GetProject()) {
+        std::vector<MergeEntry> only;
+        for (const MergeEntry& entry : instance.record.entries)
+            if (entry.kind != MergedKind::kTexture && entry.kind != MergedKind::kMaterial &&
+                entry.kind != MergedKind::kSound)
+                only.push_back(entry);
+        project->AnnounceRemoved(instance.record, resources ? nullptr : &only);
+    }
+    const CVTND_Object top(static_cast<SWnode*>(instance.top));
+    app.Broadcast(CVTND_Event(EventCode::kDeleted, top));
+    app.ForgetDeleted(top, 0);
 }
 
 } // namespace
@@ -685,6 +709,11 @@ bool CVTND_Designer::StartPreview()
         m_backgroundAtStart = BackgroundAtStart{background != nullptr ? background->GetSerial() : 0,
                                                 background != nullptr ? CopyOfBackground(*background) : nullptr};
         m_sceneAtStart = KeepSceneAtStart(*world);
+        m_instancesAtStart.clear();
+        CVTN_SubWorldLoader& loader = CVTN_SubWorldLoader::Of(*world);
+        for (CVTN_SubWorld* e = world->GetSubWorlds().GetFirst(); e != nullptr; e = CVTN_SubWorlds::GetNext(e))
+            for (const CVTN_SubWorldInstance* instance : loader.Unloading(*e, true))
+                m_instancesAtStart.insert(instance);
         world->SetRunning(true);
     }
     world->Invalidate(true);
@@ -723,8 +752,8 @@ bool CVTND_Designer::StopProjectPreview()
 }
 
 // What the preview changed is the preview's, not the project's: the turned nodes and every variable go back to their
-// initial values, the background to the one kept at Start and what was hidden or shown to how it stood then, so
-// Save and Publish store the project as it was made.
+// initial values, the background to the one kept at Start, what was hidden or shown to how it stood then, and the
+// worlds it loaded go, so Save and Publish store the project as it was made.
 // The stop frame (the world-stop events, the end of the motions) runs here first, not at the next tick, so nothing
 // moves after the project is put back; a world whose frames fail is not stepped again.
 void CVTND_Designer::EndPreviewOfProject(CVTND_ExtendedWorld& world)
@@ -751,6 +780,39 @@ void CVTND_Designer::EndPreviewOfProject(CVTND_ExtendedWorld& world)
     }
     PutSceneBack(world, m_sceneAtStart);
     m_sceneAtStart = {};
+    (void)world.TakeUnloads(); // what they would take goes now with the rest
+    // Each unload may take entries with it: the next instance is looked for afresh.
+    CVTN_SubWorldLoader& loader = CVTN_SubWorldLoader::Of(world);
+    for (bool more = true; more;) {
+        more = false;
+        for (CVTN_SubWorld* e = world.GetSubWorlds().GetFirst(); e != nullptr && !more; e = CVTN_SubWorlds::GetNext(e))
+            for (CVTN_SubWorldInstance* instance : loader.Unloading(*e, true))
+                if (m_instancesAtStart.count(instance) == 0) {
+                    AnnounceUnloading(*m_app, world, *instance, true);
+                    loader.UnloadSubWorld(*e, instance, false, true);
+                    more = true;
+                    break;
+                }
+    }
+    m_instancesAtStart.clear();
+}
+
+void CVTND_Designer::RunPreviewUnloads()
+{
+    CVTND_ExtendedWorld* world = GetWorld();
+    if (world == nullptr)
+        return;
+    const SWworldlock hold(*world);
+    for (const CVTND_ExtendedWorld::PendingUnload& unload : world->TakeUnloads()) {
+        CVTN_SubWorld* entry = world->GetSubWorlds().FindByName(unload.entry);
+        if (entry == nullptr)
+            continue;
+        CVTN_SubWorldLoader& loader = CVTN_SubWorldLoader::Of(*world);
+        for (const CVTN_SubWorldInstance* instance : loader.Unloading(*entry, unload.all))
+            AnnounceUnloading(*m_app, *world, *instance, unload.resources);
+        loader.UnloadSubWorld(*entry, nullptr, unload.all, unload.resources);
+    }
+    world->Invalidate(false);
 }
 
 CVTND_Designer::SceneAtStart CVTND_Designer::KeepSceneAtStart(const SWworld& world)

@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,7 @@ class CVTND_AppComponent;
 class CVTND_EditorSettings;
 class CVTND_ExtendedWorld;
 class CVTND_Recovery;
+class CVTN_SubWorldInstance;
 class CVTNDesignerApp;
 class SWbackground;
 class SWgeometry;
@@ -118,6 +120,7 @@ public:
     // -- Reached by the frame
     void DrainReports();
     void OnRenderFault();
+    void RunPreviewUnloads(); // what the project's preview queued (CVTND_ExtendedWorld::TakeUnloads)
     void WriteRecoveryCopy();
     void UpdateCommandStates();
 
@@ -209,6 +212,9 @@ private:
     static SceneAtStart KeepSceneAtStart(const SWworld& world);
     static void PutSceneBack(SWworld& world, const SceneAtStart& kept);
     SceneAtStart m_sceneAtStart;
+    // The sub-world instances loaded when the preview started; the stop takes out every other one, so the worlds
+    // the preview loaded are not saved with the project. Compared, never followed.
+    std::set<const CVTN_SubWorldInstance*> m_instancesAtStart;
     std::vector<std::string> m_recent;
     std::string m_projectPath;
     std::vector<std::string> m_steps;

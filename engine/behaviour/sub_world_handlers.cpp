@@ -44,7 +44,7 @@ void UnloadWorld(SWevent*, SWevents* events, const ActionTarget& target, const A
     const auto* const action = dynamic_cast<const SWunloadworldaction*>(subject.action);
     if (entry == nullptr || action == nullptr)
         return;
-    CVTN_SubWorldLoader::Of(*world).UnloadSubWorld(*entry, nullptr, action->byte1 != 0, action->byte2 != 0);
+    world->UnloadSubWorld(*entry, action->byte1 != 0, action->byte2 != 0);
     world->Invalidate(false);
 }
 

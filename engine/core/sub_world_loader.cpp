@@ -277,6 +277,15 @@ std::vector<CVTN_SubWorldInstance*> CVTN_SubWorldLoader::Instances(const CVTN_Su
     return found;
 }
 
+std::vector<CVTN_SubWorldInstance*> CVTN_SubWorldLoader::Unloading(const CVTN_SubWorld& entry, bool all) const
+{
+    std::vector<CVTN_SubWorldInstance*> found;
+    for (auto slot = m_slots.rbegin(); slot != m_slots.rend() && (all || found.empty()); ++slot)
+        if (slot->instance->entry == &entry)
+            found.push_back(slot->instance.get());
+    return found;
+}
+
 void CVTN_SubWorldLoader::ForgetNodes(const std::set<const void*>& gone)
 {
     for (Slot& slot : m_slots)

@@ -72,6 +72,8 @@ public:
     // nodes draw. False when no instance changed.
     bool ShowSubWorld(CVTN_SubWorld& entry, bool show, bool all, bool backwards);
     std::vector<CVTN_SubWorldInstance*> Instances(const CVTN_SubWorld& entry) const;
+    // What UnloadSubWorld(entry, null, all) takes, most recent first: failed and pending loads too.
+    std::vector<CVTN_SubWorldInstance*> Unloading(const CVTN_SubWorld& entry, bool all) const;
     size_t PendingCount() const;
     // The world's deletions, told while what goes still lives. An instance whose top node is in gone keeps its
     // record without a top; a load of entry still pending stops, and a loaded instance of it keeps its nodes

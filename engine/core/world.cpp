@@ -64,6 +64,11 @@ bool SWworld::AddNode(SWnode* node, SWnode* parent)
     return under->AddChildNode(node);
 }
 
+void SWworld::UnloadSubWorld(CVTN_SubWorld& entry, bool all, bool resources)
+{
+    CVTN_SubWorldLoader::Of(*this).UnloadSubWorld(entry, nullptr, all, resources);
+}
+
 bool SWworld::DeleteNode(SWnode* node)
 {
     if (node == nullptr || node == m_rootNode.get() || node->GetRoot() != m_rootNode.get())

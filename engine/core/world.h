@@ -222,6 +222,9 @@ public:
     // replacement; without keep, old is then detached and deleted. Under the lock. Virtual: a host that shows the
     // world's textures learns of every replacement, however it is reached.
     virtual void ReplaceTextureReferences(SWtexture* old, SWtexture* replacement, bool keep);
+    // The unload-world action's: every instance of entry (all) or its most recent one, with the resources it brought
+    // (resources). Virtual: a host whose windows may hold the instance's objects takes them out on its own thread.
+    virtual void UnloadSubWorld(CVTN_SubWorld& entry, bool all, bool resources);
     void RegisterTextureHolder(SWtextureholder* holder);
     void UnregisterTextureHolder(SWtextureholder* holder);
     // A new render copy of definition (its texture copied, its colour and mode); nothing before the root object.

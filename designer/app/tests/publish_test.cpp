@@ -26,6 +26,7 @@
 #include "designer/app/startup.h"
 #include "designer/editors/tools_scale_center_dlg.h"
 #include "designer/workspace/manipulate_dlg.h"
+#include "designer/workspace/scenegraph_dlg.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/action_settings.h"
 #include "engine/behaviour/event.h"
@@ -36,10 +37,12 @@
 #include "engine/core/mesh_node.h"
 #include "engine/core/object_node.h"
 #include "engine/core/root_object.h"
+#include "engine/core/sub_worlds.h"
 #include "engine/core/sync_event.h"
 #include "engine/core/type_tag.h"
 #include "engine/core/window.h"
 #include "engine/core/window_renderer.h"
+#include "engine/core/world_file.h"
 #include "engine/core/world_sections.h"
 #include "engine/resources/background.h"
 #include "engine/resources/geometry.h"
@@ -548,6 +551,81 @@ TEST_F(Publish, EditsSurviveThePreviewAndASaveDuringItStoresTheProjectAsMade)
     }
     ASSERT_TRUE(designer->SaveTo(In("after.vtp")));
     readBack("after.vtp");
+}
+
+// A world the preview loads (its start event) is the preview's: its room, picked in the scene graph, is what
+// Manipulate, Properties and the selection hold. The cube's click unloads it while the preview runs, and a second
+// run is stopped with it loaded: either way each holder lets go before the node goes, and the project saves to the
+// bytes it had before.
+TEST_F(Publish, AWorldThePreviewLoadsGoesAnnouncedByItsUnloadOrTheStopAndIsNotSaved)
+{
+    {
+        SWworld room;
+        auto* box = new SWobjectnode;
+        box->SetName(std::string("room-box"));
+        room.AddNode(box, nullptr);
+        ASSERT_EQ(SaveWorldFile(room, WorldFileMode::kScene, In("room.vtn")), DocumentStatus::kOk);
+        const SWworldlock hold(*world);
+        world->GetSubWorlds().Add(std::string("room"))->SetFileName(In("room.vtn"));
+        auto* load = dynamic_cast<SWimportvtoactionnode*>(
+            world->GetFirstEvent()->CreateAction(world->GetActionCategories().FindKind(54)));
+        ASSERT_NE(load, nullptr);
+        load->settings.byte1 = 0;
+        load->AddArgument("room", SWdatanode::kString, true);
+        SWevent* clicked = SWevents::GetNextEvent(world->GetFirstEvent());
+        auto* unload =
+            dynamic_cast<SWunloadworldaction*>(clicked->CreateAction(world->GetActionCategories().FindKind(55)));
+        ASSERT_NE(unload, nullptr);
+        unload->byte1 = 1; // every instance
+        unload->AddArgument("room", SWdatanode::kString, true);
+    }
+    ASSERT_TRUE(designer->SaveTo(In("garden.vtp")));
+    const std::string before = FileText(In("garden.vtp"));
+    CChildRenderView& view = *designer->ActiveView();
+    view.move(pf::Rect::fromXywh(0, 0, 320, 240));
+    CVTNDesignerApp& app = *designer->GetApp();
+    auto& graph = dynamic_cast<CVTND_ScenegraphDlg&>(*app.GetPanel(PanelRole::kSceneGraph));
+    auto& manipulate = dynamic_cast<CVTND_ManipulateDlg&>(*app.GetPanel(PanelRole::kManipulate));
+    SWobjectnode* cube = SWobjectnode::FromNode(NodeNamed(*world, "cube"));
+    const void* picked = nullptr; // compared, never followed
+    const auto pickLoadedRoom = [&] {
+        SWnode* box = nullptr;
+        ASSERT_TRUE(WaitFor(sim(), [&] {
+            const SWworldlock hold(*world);
+            box = NodeNamed(*world, "room-box");
+            return box != nullptr && world->PickNode(160, 120) == cube;
+        }));
+        graph.Refill(); // as any move in the tree refills it
+        ASSERT_TRUE(graph.GetTree()->selectItem(graph.FindItem(box)));
+        ASSERT_EQ(manipulate.GetSingleSelection().GetObject(), box);
+        ASSERT_EQ(app.GetSelectionCount(), 1u);
+        picked = box;
+    };
+    const auto expectLetGo = [&] {
+        EXPECT_EQ(NodeNamed(*world, "room-box"), nullptr);
+        EXPECT_EQ(graph.FindItem(picked), 0u);
+        EXPECT_TRUE(manipulate.GetSingleSelection().IsEmpty());
+        EXPECT_EQ(app.GetSelectionCount(), 0u);
+        EXPECT_FALSE(manipulate.ApplyPose(CVTND_Pose())); // Set, clicked on what Manipulate shows
+        sim().advance(100);                               // the panels paint
+    };
+
+    ASSERT_TRUE(designer->StartPreview());
+    pickLoadedRoom();
+    sim().click(view, {160, 120});
+    ASSERT_TRUE(WaitFor(sim(), [&] {
+        const SWworldlock hold(*world);
+        return NodeNamed(*world, "room-box") == nullptr;
+    }));
+    expectLetGo();
+    ASSERT_TRUE(designer->StopPreview());
+
+    ASSERT_TRUE(designer->StartPreview());
+    pickLoadedRoom();
+    ASSERT_TRUE(designer->StopPreview());
+    expectLetGo();
+    ASSERT_TRUE(designer->SaveTo(In("after.vtp")));
+    EXPECT_TRUE(FileText(In("after.vtp")) == before);
 }
 
 // Tools > Scale and Centre, fitting the whole scene to the render window: the project is modified, and the scene
