@@ -53,7 +53,7 @@ bool CVTND_ReportSink::TakeBox(std::string& text, std::string& caption)
     }
     const size_t more = queue.size() - shown + dropped;
     if (more > 0)
-        text += (text.empty() ? "" : "\n") + std::string("and ") + std::to_string(more) + " more";
+        text.append(text.empty() ? "" : "\n").append("and ").append(std::to_string(more)).append(" more");
     return true;
 }
 

@@ -171,7 +171,7 @@ private:
         m_colours[row] = rgb;
         m_swatches[row] = pf::createSolidBrush(RgbToColorRef(rgb));
         pf::Window* field = child(kRowBase + 2 * static_cast<int32_t>(row));
-        field->setText(" " + ColourText(rgb));
+        field->setText(std::string(" ").append(ColourText(rgb)));
         field->invalidate();
     }
     static pf::ColorRef RgbToColorRef(uint32_t rgb)
