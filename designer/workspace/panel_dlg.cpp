@@ -35,8 +35,11 @@ bool CVTND_PanelDlg::CreateIn(pf::Window& parent, const pf::Rect& rect)
 void CVTND_PanelDlg::Refill()
 {
     Empty();
-    if (CVTND_ExtendedWorld* world = World())
+    // A running preview changes the tree too: a world it loads is merged in on the render thread.
+    if (CVTND_ExtendedWorld* world = World()) {
+        const SWworldlock hold(*world);
         Fill(*world);
+    }
 }
 
 bool CVTND_PanelDlg::onInitDialog()
