@@ -274,6 +274,16 @@ void CVTND_Project::AnnounceRemoved(const MergeRecord& record, const std::vector
             if (CVTN_SubWorld* sub = m_world.GetSubWorlds().FindByName(entry->name))
                 going.emplace_back(sub);
             break;
+        case MergedKind::kJavaEntry: // the one the removal takes: the last of that name
+            for (SWlistnode* j = m_world.GetJavaClasses().Tail(); j != nullptr; j = j->Prev()) {
+                if (auto* java = static_cast<SWjavaclassnode*>(j); java->GetName().value_or("") == entry->name) {
+                    CVTND_Object object;
+                    object.InitJavaClass(java);
+                    going.push_back(object);
+                    break;
+                }
+            }
+            break;
         default:
             if (entry->kind == MergedKind::kExpression) {
                 SWexpressionlist* list = SWexpressionlist::Find(m_world);

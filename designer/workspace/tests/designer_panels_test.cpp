@@ -16,6 +16,7 @@
 #include "designer/app/project_object.h"
 #include "designer/app/startup.h"
 #include "designer/editors/loaded_background_dlg.h"
+#include "designer/editors/remove_files_dlg.h"
 #include "designer/editors/synchronize_dlg.h"
 #include "designer/workspace/java_dlg.h"
 #include "designer/workspace/list_panels.h"
@@ -216,6 +217,22 @@ TEST_F(DesignerPanels, WhatAnAddedOrSynchronisedSceneBringsIsListedAtOnce)
     ASSERT_NE(taken, nullptr) << "the new version was not read";
     const auto& graph = dynamic_cast<CVTND_ScenegraphDlg&>(*designer.GetApp()->GetPanel(PanelRole::kSceneGraph));
     EXPECT_NE(graph.FindItem(taken), 0u);
+    expectAllListed();
+
+    // Tools > Remove Scene Files takes all of it again, off every panel at once.
+    const void* javaClass = world.GetJavaClasses().Tail(); // compared, never followed
+    sim().onModal(CVTND_RemoveVTNFilesDlg::kIdd, [this](pf::Dialog& d) {
+        auto* tree = d.item<pf::TreeView>(1000);
+        sim().clickTreeCheck(*tree, tree->getChildItem(pf::TVI_ROOT));
+        sim().expectMessageBox(pf::IDYES);
+        sim().click(*d.child(1163));
+        d.endDialog(pf::IDOK);
+    });
+    ASSERT_TRUE(sim().menuCommand(frame, kCmdRemoveSceneFiles));
+    sim().pump();
+    ASSERT_EQ(world.GetRootNode()->FindByName("gate"), nullptr) << "the scene was not removed";
+    EXPECT_EQ(graph.FindItem(taken), 0u);
+    EXPECT_EQ(java.FindItem(javaClass), 0u);
     expectAllListed();
 }
 
