@@ -171,6 +171,13 @@ TEST_F(Dialogs, EnterPressesTheDefaultButtonAndEscCancels)
     RenameDialog e;
     sim().onModal(kIdd, [&](Dialog&) { sim().keyPress(VK_ESCAPE); });
     EXPECT_EQ(e.doModal(kIdd, &owner), IDCANCEL);
+    // A push button with the focus is the one Enter presses.
+    RenameDialog f;
+    sim().onModal(kIdd, [&](Dialog& dialog) {
+        ui().setFocus(dialog.child(IDCANCEL)->hwnd());
+        sim().keyPress(VK_RETURN);
+    });
+    EXPECT_EQ(f.doModal(kIdd, &owner), IDCANCEL);
 }
 
 TEST_F(Dialogs, EnterInAWantReturnEditIsANewLine)
