@@ -35,11 +35,18 @@ bool CVTND_PanelDlg::CreateIn(pf::Window& parent, const pf::Rect& rect)
 void CVTND_PanelDlg::Refill()
 {
     Empty();
-    // A running preview changes the tree too: a world it loads is merged in on the render thread.
-    if (CVTND_ExtendedWorld* world = World()) {
-        const SWworldlock hold(*world);
+    CVTND_ExtendedWorld* world = World();
+    if (world == nullptr)
+        return;
+    // A running preview changes the tree too: a world it loads is merged in on the render thread, which holds the
+    // lock for a frame at a time. Unlocked otherwise: a publish holds the lock for as long as it writes, while its
+    // progress box lets the panels refill.
+    if (!world->IsRunning()) {
         Fill(*world);
+        return;
     }
+    const SWworldlock hold(*world);
+    Fill(*world);
 }
 
 bool CVTND_PanelDlg::onInitDialog()
