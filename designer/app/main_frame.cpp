@@ -209,7 +209,7 @@ void CMainFrame::LayOutStatusPanes()
     pf::StatusBar* bar = statusBar();
     if (bar == nullptr)
         return;
-    constexpr int32_t kFixedPane = 160;
+    constexpr int32_t kFixedPane = 80;
     constexpr int32_t kLeastMessagePane = 200;
     const int32_t message =
         std::max<int32_t>(kLeastMessagePane, static_cast<int32_t>(clientRect().width()) - 3 * kFixedPane);

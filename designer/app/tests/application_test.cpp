@@ -107,7 +107,7 @@ TEST_F(ApplicationTest, StartUpBuildsTheWorkspaceInOrderAndExitUndoesIt)
         for (const int32_t width : {800, 1400}) {
             frame->setPos(pf::HWND_TOP, {0, 0, width, 700}, pf::SWP_NOZORDER);
             const pf::Rect client = frame->clientRect();
-            EXPECT_EQ(frame->statusBar()->paneRect(0).width(), client.width() - 480) << width;
+            EXPECT_EQ(frame->statusBar()->paneRect(0).width(), client.width() - 240) << width;
             EXPECT_EQ(frame->statusBar()->paneRect(3).r, client.r) << width;
         }
 
@@ -128,8 +128,15 @@ TEST_F(ApplicationTest, StartUpBuildsTheWorkspaceInOrderAndExitUndoesIt)
         EXPECT_EQ(world->GetWindows().size(), 1u);
         EXPECT_EQ(world->GetCurrentView(), second->GetEngineWindow());
 
-        // A new project's windows are numbered afresh, whatever the last one opened.
+        // A new project's windows are numbered afresh, whatever the last one opened. Opened in a small frame, as on
+        // a small screen, a map stays inside the client area, caption buttons and all.
+        frame->setPos(pf::HWND_TOP, {0, 0, 800, 600}, pf::SWP_NOZORDER);
         ASSERT_NE(designer.GetApp()->OpenEventMapWindow(), nullptr);
+        for (pf::MdiChild* child : frame->mdiClient()->childFrames()) {
+            const pf::Rect place = child->windowRect();
+            const pf::Rect close = child->captionButtonRect(pf::MdiChild::kCloseButton).offsetBy(place.l, place.t);
+            EXPECT_TRUE(frame->mdiClient()->clientRect().containsRect(close)) << child->getText();
+        }
         ASSERT_TRUE(designer.NewProject());
         std::vector<std::string> titles;
         for (pf::MdiChild* child : designer.GetMainFrame()->mdiClient()->childFrames())
