@@ -381,6 +381,7 @@ CChildRenderFrame* CChildRenderFrame::Place(std::unique_ptr<CChildRenderFrame> f
                         rect, mainFrame.mdiClient()->hwnd(), 0}))
         return nullptr;
     CChildRenderFrame* placed = frame.release(); // its window owns it from now on
+    placed->keepInClient();
     CChildRenderView& view = placed->m_view;
     if (!view.create({"window", "", pf::WS_CHILD | pf::WS_VISIBLE, 0, placed->clientRect(), placed->hwnd(), 1})) {
         placed->destroy();

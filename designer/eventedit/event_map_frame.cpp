@@ -384,6 +384,7 @@ CChildEventMapFrame* CChildEventMapFrame::Open(CVTNDesignerApp& app, pf::FrameWi
         (frame->m_statusBar != nullptr ? 22 : 0);
     frame->move(
         pf::Rect::fromXywh(place.x, place.y, size.cx + insets.l + insets.r, size.cy + bars + insets.t + insets.b));
+    frame->keepInClient();
     frame->Layout();
     frame->setView(&frame->m_view);
     frame->m_view.show(pf::SW_SHOW);

@@ -547,8 +547,7 @@ bool MdiChild::createChild(FrameWindow& frame, std::string_view title, const Rec
     if (!create({"mdichild", std::string(title), WS_CHILD | WS_CAPTION | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_VISIBLE,
                  0, rect, client->hwnd(), 0}))
         return false;
-    if (const Rect place = withinClient(rect); place != rect)
-        setPos(HWND_TOP, place, SWP_NOZORDER);
+    keepInClient();
     activate();
     return true;
 }
@@ -618,11 +617,23 @@ Rect MdiChild::withinClient(const Rect& place) const
     return Rect::fromXywh(l, t, width, height);
 }
 
+void MdiChild::keepInClient()
+{
+    if (m_state != State::kNormal)
+        return;
+    if (const Rect place = withinClient(windowRect()); place != windowRect())
+        setPos(HWND_TOP, place, SWP_NOZORDER);
+}
+
 void MdiChild::fitToClient()
 {
     const Window* client = parent();
-    if (client == nullptr || m_state == State::kNormal)
+    if (client == nullptr)
         return;
+    if (m_state == State::kNormal) {
+        keepInClient(); // a client area made narrower: the frame sized down, or a smaller screen
+        return;
+    }
     const Rect area = client->clientRect();
     const int32_t captionOnly = clientInsets().t + clientInsets().b;
     setPos(HWND_TOP, m_state == State::kMaximized ? area : Rect{0, area.b - captionOnly, kMinimizedWidth, area.b},

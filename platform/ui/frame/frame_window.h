@@ -104,6 +104,9 @@ public:
     void minimize();
     void restore();
     bool createChild(FrameWindow& frame, std::string_view title, const Rect& rect);
+    // Narrowed and moved into the client area where it sticks out: caption buttons past the edge could be reached by
+    // no one, as the client area has no scroll bars.
+    void keepInClient();
     Window* view() const;
     void setView(Window* view); // a child of this frame
     bool isActive() const;
@@ -133,7 +136,7 @@ private:
     enum class Track { kNone, kMove, kSize };
     bool pressFrame(Point window); // a press on the frame, window coordinates
     void track(Point screen);
-    void fitToClient();                         // a maximised or minimised child follows the client area's size
+    void fitToClient();                         // the child follows the client area's size
     Rect withinClient(const Rect& place) const; // parent client coordinates
 
     Hwnd m_view = kNoWindow;

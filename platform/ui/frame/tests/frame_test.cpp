@@ -421,14 +421,17 @@ TEST_F(Frames, MdiChildCaptionButtonsDrawReadablePictures)
 // reached.
 TEST_F(Frames, AChildMadeOrRestoredKeepsItsCaptionButtonsInTheClientArea)
 {
-    for (const bool restored : {false, true}) {
-        SCOPED_TRACE(restored ? "restored" : "made");
+    const Rect frameRect = frame.windowRect();
+    for (const int how : {0, 1, 2}) {
+        SCOPED_TRACE(how == 0 ? "made" : how == 1 ? "restored" : "in a frame made narrower");
         MdiChild wide;
-        wide.createChild(frame, "Wide", {300, 40, 1500, 300});
-        if (restored) {
+        wide.createChild(frame, "Wide", how == 2 ? Rect{100, 40, 500, 300} : Rect{300, 40, 1500, 300});
+        if (how == 1) {
             wide.minimize();
             wide.restore();
         }
+        if (how == 2)
+            frame.setPos(HWND_TOP, Rect::fromXywh(frameRect.l, frameRect.t, 420, frameRect.height()), SWP_NOZORDER);
         sim().pump();
         const Rect area = frame.mdiClient()->clientRect();
         const Rect close =
@@ -437,6 +440,7 @@ TEST_F(Frames, AChildMadeOrRestoredKeepsItsCaptionButtonsInTheClientArea)
         EXPECT_TRUE(area.containsRect(wide.windowRect()));
         wide.destroy();
     }
+    frame.setPos(HWND_TOP, frameRect, SWP_NOZORDER);
 }
 
 // Flat until the pointer is over a button (raised), sunken while it is held or checked.
