@@ -76,6 +76,56 @@ CVTN_ToolTip* TooltipOf(SWworld& world, const std::string& name)
     return nullptr;
 }
 
+// The object a merge entry names in the world, for the kinds found by id or by name; the last of a name, which is
+// the one a removal takes. Empty for nodes and for what is gone.
+CVTND_Object MergedObject(SWworld& world, const MergeEntry& entry)
+{
+    switch (entry.kind) {
+    case MergedKind::kCursor:
+        return CVTND_Object(world.GetCursorList().FindById(entry.id));
+    case MergedKind::kEvent:
+        return CVTND_Object(world.FindEventById(entry.id));
+    case MergedKind::kSubWorld:
+        return CVTND_Object(world.GetSubWorlds().FindByName(entry.name));
+    case MergedKind::kJavaEntry:
+        for (SWlistnode* j = world.GetJavaClasses().Tail(); j != nullptr; j = j->Prev()) {
+            if (auto* java = static_cast<SWjavaclassnode*>(j); java->GetName().value_or("") == entry.name) {
+                CVTND_Object object;
+                object.InitJavaClass(java);
+                return object;
+            }
+        }
+        return {};
+    case MergedKind::kExpression: {
+        SWexpressionlist* list = SWexpressionlist::Find(world);
+        SWexpressionentry* found = list != nullptr ? list->FindById(entry.id) : nullptr;
+        if (found == nullptr && list != nullptr && !entry.name.empty())
+            found = list->FindByName(entry.name);
+        return CVTND_Object(found);
+    }
+    case MergedKind::kTooltip: {
+        CVTND_Object object;
+        object.InitTooltip(TooltipOf(world, entry.name));
+        return object;
+    }
+    default:
+        return {};
+    }
+}
+
+// The texture, material or sound a merge entry names.
+CVTND_Object MergedResource(SWworld& world, const MergedResourceLookup& merged, const MergeEntry& entry)
+{
+    CVTND_Object object;
+    if (entry.kind == MergedKind::kTexture)
+        object.InitTexture(merged.Texture(entry));
+    else if (entry.kind == MergedKind::kMaterial)
+        object.InitMaterial(merged.Material(entry));
+    else if (entry.kind == MergedKind::kSound)
+        object = CVTND_Object(MergedSound(world, entry));
+    return object;
+}
+
 void CollectChildrenFirst(SWnode& node, std::vector<SWnode*>& out)
 {
     for (SWnode* child = node.GetFirstChildNode(); child != nullptr; child = child->GetNextSiblingNode())
@@ -186,46 +236,11 @@ void CVTND_Project::AnnounceMerged(const MergeRecord& record)
     const MergedResourceLookup merged(m_world);
     for (const MergeEntry& entry : record.entries) {
         CVTND_Object object;
-        switch (entry.kind) {
-        case MergedKind::kNode:
+        if (entry.kind == MergedKind::kNode)
             object.InitFromNode(m_world.GetRootNode()->FindById(entry.id));
-            break;
-        case MergedKind::kMaterial:
-            object.InitMaterial(merged.Material(entry));
-            break;
-        case MergedKind::kTexture:
-            object.InitTexture(merged.Texture(entry));
-            break;
-        case MergedKind::kSound:
-            object = CVTND_Object(MergedSound(m_world, entry));
-            break;
-        case MergedKind::kCursor:
-            object = CVTND_Object(m_world.GetCursorList().FindById(entry.id));
-            break;
-        case MergedKind::kJavaEntry:
-            for (SWlistnode* n = m_world.GetJavaClasses().Head(); n != nullptr && object.GetObject() == nullptr;
-                 n = n->Next())
-                if (static_cast<SWjavaclassnode*>(n)->GetName().value_or("") == entry.name)
-                    object.InitJavaClass(static_cast<SWjavaclassnode*>(n));
-            break;
-        case MergedKind::kEvent:
-            object = CVTND_Object(m_world.FindEventById(entry.id));
-            break;
-        case MergedKind::kSubWorld:
-            object.InitWorld(m_world.GetSubWorlds().FindByName(entry.name));
-            break;
-        case MergedKind::kExpression:
-            if (SWexpressionlist* list = SWexpressionlist::Find(m_world)) {
-                SWexpressionentry* found = list->FindById(entry.id);
-                object = CVTND_Object(found != nullptr || entry.name.empty() ? found : list->FindByName(entry.name));
-            }
-            break;
-        case MergedKind::kTooltip:
-            object.InitTooltip(TooltipOf(m_world, entry.name));
-            break;
-        default:
-            break;
-        }
+        else
+            object =
+                IsMergedResource(entry.kind) ? MergedResource(m_world, merged, entry) : MergedObject(m_world, entry);
         if (object.GetObject() != nullptr)
             app->AnnounceObject(object);
     }
@@ -258,59 +273,19 @@ void CVTND_Project::AnnounceRemoved(const MergeRecord& record, const std::vector
     const bool resources = only == nullptr;
     const std::unordered_set<const SWmaterial*> kept = MaterialsKept(m_world, doomed);
     for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
-        switch (entry->kind) {
-        case MergedKind::kEvent:
-            if (SWevent* event = m_world.FindEventById(entry->id)) {
-                for (SWactionnode* a = event->GetFirstAction(); a != nullptr; a = SWevent::GetNextAction(a))
-                    going.emplace_back(a);
-                going.emplace_back(event);
-            }
-            break;
-        case MergedKind::kCursor:
-            if (SWcursor* cursor = m_world.GetCursorList().FindById(entry->id))
-                going.emplace_back(cursor);
-            break;
-        case MergedKind::kSubWorld:
-            if (CVTN_SubWorld* sub = m_world.GetSubWorlds().FindByName(entry->name))
-                going.emplace_back(sub);
-            break;
-        case MergedKind::kJavaEntry: // the one the removal takes: the last of that name
-            for (SWlistnode* j = m_world.GetJavaClasses().Tail(); j != nullptr; j = j->Prev()) {
-                if (auto* java = static_cast<SWjavaclassnode*>(j); java->GetName().value_or("") == entry->name) {
-                    CVTND_Object object;
-                    object.InitJavaClass(java);
-                    going.push_back(object);
-                    break;
-                }
-            }
-            break;
-        default:
-            if (entry->kind == MergedKind::kExpression) {
-                SWexpressionlist* list = SWexpressionlist::Find(m_world);
-                SWexpressionentry* found = list != nullptr ? list->FindById(entry->id) : nullptr;
-                if (found == nullptr && list != nullptr && !entry->name.empty())
-                    found = list->FindByName(entry->name);
-                if (found != nullptr)
-                    going.emplace_back(found);
-            } else if (entry->kind == MergedKind::kTooltip) {
-                if (CVTN_ToolTip* tooltip = TooltipOf(m_world, entry->name)) {
-                    CVTND_Object object;
-                    object.InitTooltip(tooltip);
-                    going.push_back(object);
-                }
-            }
-            break;
+        const CVTND_Object object = MergedObject(m_world, *entry);
+        if (object.GetObject() == nullptr)
+            continue;
+        if (object.IsType(ObjectType::kEvent)) {
+            const auto* event = static_cast<const SWevent*>(object.GetObject());
+            for (SWactionnode* a = event->GetFirstAction(); a != nullptr; a = SWevent::GetNextAction(a))
+                going.emplace_back(a);
         }
+        going.push_back(object);
     }
     const MergedResourceLookup merged(m_world);
     for (auto entry = entries.rbegin(); resources && entry != entries.rend(); ++entry) {
-        CVTND_Object object;
-        if (entry->kind == MergedKind::kTexture)
-            object.InitTexture(merged.Texture(*entry));
-        else if (entry->kind == MergedKind::kMaterial)
-            object.InitMaterial(merged.Material(*entry));
-        else if (entry->kind == MergedKind::kSound)
-            object = CVTND_Object(MergedSound(m_world, *entry));
+        const CVTND_Object object = MergedResource(m_world, merged, *entry);
         const bool materialStays =
             object.IsType(ObjectType::kMaterial) && kept.count(static_cast<const SWmaterial*>(object.GetObject())) != 0;
         if (object.GetObject() != nullptr && !materialStays)

@@ -111,8 +111,7 @@ void AnnounceUnloading(CVTNDesignerApp& app, CVTND_ExtendedWorld& world, const C
     if (CVTND_Project* project = world.GetProject()) {
         std::vector<MergeEntry> only;
         for (const MergeEntry& entry : instance.record.entries)
-            if (entry.kind != MergedKind::kTexture && entry.kind != MergedKind::kMaterial &&
-                entry.kind != MergedKind::kSound)
+            if (!IsMergedResource(entry.kind))
                 only.push_back(entry);
         project->AnnounceRemoved(instance.record, resources ? nullptr : &only);
     }

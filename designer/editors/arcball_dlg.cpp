@@ -233,12 +233,8 @@ std::optional<float> CVTND_ControllerMotionArcballDlg::TakeTyped(int32_t id, con
     const TypedNumber typed = ReadTypedNumber(child(id)->getText(), -largest, largest);
     if (typed.kind == TypedKind::kNumber)
         return static_cast<float>(typed.value);
-    if (typed.kind == TypedKind::kRefused) {
-        m_initialising = true;
-        ShowStoredText(child(id), stored);
-        m_initialising = false;
-        ShowTypedRefusal(-largest, largest);
-    }
+    if (typed.kind == TypedKind::kRefused)
+        RefuseTypedText(child(id), stored, m_initialising, -largest, largest);
     return std::nullopt;
 }
 

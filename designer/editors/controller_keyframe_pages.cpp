@@ -122,12 +122,8 @@ std::optional<float> TakeTypedTime(pf::Window& page, int32_t id, float stored)
     const TypedNumber typed = ReadTypedNumber(field->getText(), -kLargest, kLargest);
     if (typed.kind == TypedKind::kNumber)
         return static_cast<float>(typed.value);
-    if (typed.kind == TypedKind::kRefused) {
-        g_showingStored = true;
-        ShowStoredText(field, FormatNumberG(stored));
-        g_showingStored = false;
-        ShowTypedRefusal(-kLargest, kLargest);
-    }
+    if (typed.kind == TypedKind::kRefused)
+        RefuseTypedText(field, FormatNumberG(stored), g_showingStored, -kLargest, kLargest);
     return std::nullopt;
 }
 

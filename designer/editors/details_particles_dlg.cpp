@@ -181,10 +181,8 @@ void CVTND_DetailsParticlesDlg::ColourEditChanged(int32_t id)
     if (typed.kind == TypedKind::kUnfinished)
         return;
     if (typed.kind == TypedKind::kRefused) {
-        m_updating = true;
-        ShowStoredText(child(id), std::to_string(gradient->GetKeyRGB()[std::min<size_t>(c, 2)]));
-        m_updating = false;
-        ShowTypedRefusal(0.0, 255.0);
+        RefuseTypedText(child(id), std::to_string(gradient->GetKeyRGB()[std::min<size_t>(c, 2)]), m_updating, 0.0,
+                        255.0);
         return;
     }
     const auto value = static_cast<int32_t>(typed.value);

@@ -92,10 +92,7 @@ std::optional<double> CVTND_DetailsTooltipDlg::TakeTyped(int32_t id)
         return std::nullopt;
     if (typed.kind == TypedKind::kNumber && (!pixels || typed.value == std::trunc(typed.value)))
         return typed.value;
-    m_updating = true;
-    ShowStoredText(child(id), StoredText(id));
-    m_updating = false;
-    ShowTypedRefusal(0.0, high);
+    RefuseTypedText(child(id), StoredText(id), m_updating, 0.0, high);
     return std::nullopt;
 }
 

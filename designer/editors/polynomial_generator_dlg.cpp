@@ -108,10 +108,7 @@ void CVTND_PolynomialGeneratorDlg::EditChanged(int32_t id)
         const float stored = id == kIdShape       ? m_generator->GetShape()
                              : id == kIdAmplitude ? ToDisplayUnits(m_unit, m_generator->GetAmplitude())
                                                   : ToDisplayUnits(m_unit, m_generator->GetOffset());
-        m_updating = true;
-        ShowStoredText(child(id), FormatReal(stored));
-        m_updating = false;
-        ShowTypedRefusal(low, kLargest);
+        RefuseTypedText(child(id), FormatReal(stored), m_updating, low, kLargest);
         return;
     }
     int32_t code = kCodeAmplitude;

@@ -74,11 +74,10 @@ pf::LResult CVTND_RandomGeneratorDlg::handle(const pf::Msg& msg)
         return 0;
     const float value = FromDisplayUnits(m_unit, static_cast<float>(typed.value));
     if (typed.kind == TypedKind::kRefused || !std::isfinite(value)) {
-        m_updating = true;
-        ShowStoredText(child(id), FormatInDisplayUnits(m_unit, id == kIdLowest ? m_generator->GetMinimum()
-                                                                               : m_generator->GetMaximum()));
-        m_updating = false;
-        ShowTypedRefusal(-kLargest, kLargest);
+        RefuseTypedText(
+            child(id),
+            FormatInDisplayUnits(m_unit, id == kIdLowest ? m_generator->GetMinimum() : m_generator->GetMaximum()),
+            m_updating, -kLargest, kLargest);
         return 0;
     }
     {

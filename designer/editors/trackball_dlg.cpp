@@ -216,12 +216,8 @@ void CVTND_TrackballButtonDlg::NumberTyped(int32_t id)
     constexpr double largest = std::numeric_limits<float>::max();
     const TypedNumber typed = ReadTypedNumber(child(id)->getText(), -largest, largest);
     if (typed.kind != TypedKind::kNumber) {
-        if (typed.kind == TypedKind::kRefused) {
-            m_initialising = true;
-            ShowStoredText(child(id), stored);
-            m_initialising = false;
-            ShowTypedRefusal(-largest, largest);
-        }
+        if (typed.kind == TypedKind::kRefused)
+            RefuseTypedText(child(id), stored, m_initialising, -largest, largest);
         return;
     }
     const auto number = static_cast<float>(typed.value);

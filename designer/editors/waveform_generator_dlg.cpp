@@ -178,10 +178,7 @@ void CVTND_WaveformGenerator::EditChanged(int32_t id)
     const bool scaled = id == kIdStartAmplitude || id == kIdSustainAmplitude || id == kIdDecayAmplitude;
     if (typed.kind == TypedKind::kRefused || (scaled && !std::isfinite(FromDisplayUnits(m_unit, value)))) {
         Refresh(); // every field shows what the generator keeps, this one selected to be typed over
-        m_updating = true;
-        ShowStoredText(child(id), child(id)->getText());
-        m_updating = false;
-        ShowTypedRefusal(low, high);
+        RefuseTypedText(child(id), child(id)->getText(), m_updating, low, high);
         return;
     }
     int32_t code = 0;

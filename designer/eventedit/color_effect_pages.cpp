@@ -425,13 +425,11 @@ pf::LResult CVTND_CE_GradientPage::handle(const pf::Msg& msg)
             constexpr double kLargest = std::numeric_limits<float>::max();
             const double low = id == kIdFirstText ? -kLargest : 0.0;
             const TypedNumber typed = ReadTypedNumber(child(id)->getText(), low, kLargest);
-            if (typed.kind == TypedKind::kRefused) {
-                m_updating = true;
-                ShowStoredText(child(id), Format(id == kIdFirstText ? angle * kRadiansToDegrees
-                                                                    : g.parameters[id == kIdSecondText ? 0 : 1]));
-                m_updating = false;
-                ShowTypedRefusal(low, kLargest);
-            }
+            if (typed.kind == TypedKind::kRefused)
+                RefuseTypedText(
+                    child(id),
+                    Format(id == kIdFirstText ? angle * kRadiansToDegrees : g.parameters[id == kIdSecondText ? 0 : 1]),
+                    m_updating, low, kLargest);
             if (typed.kind != TypedKind::kNumber)
                 return 0;
             const auto value = static_cast<float>(typed.value);

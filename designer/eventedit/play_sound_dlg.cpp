@@ -44,13 +44,8 @@ std::optional<uint32_t> CVTND_ActionPlaySoundDlg::ReadField(int32_t id, double l
     const TypedNumber typed = ReadTypedWholeNumber(FieldText(child(id), kMaxTextBytes), low, high);
     if (typed.kind == TypedKind::kNumber)
         return static_cast<uint32_t>(typed.value);
-    if (typed.kind == TypedKind::kRefused) {
-        const bool updating = m_updating;
-        m_updating = true;
-        ShowStoredText(child(id), std::to_string(stored));
-        m_updating = updating;
-        ShowTypedRefusal(low, high, true);
-    }
+    if (typed.kind == TypedKind::kRefused)
+        RefuseTypedText(child(id), std::to_string(stored), m_updating, low, high, true);
     return std::nullopt;
 }
 

@@ -195,12 +195,8 @@ void CChildEventTimelineView::OnZoomChanged()
     if (edit == nullptr || m_board == nullptr || m_showingZoom)
         return;
     const TypedNumber typed = ReadTypedNumber(edit->getText(), 1.0, kLargestZoom);
-    if (typed.kind == TypedKind::kRefused) {
-        m_showingZoom = true;
-        ShowStoredText(edit, ShortestText(m_zoom));
-        m_showingZoom = false;
-        ShowTypedRefusal(1.0, kLargestZoom);
-    }
+    if (typed.kind == TypedKind::kRefused)
+        RefuseTypedText(edit, ShortestText(m_zoom), m_showingZoom, 1.0, kLargestZoom);
     if (typed.kind != TypedKind::kNumber)
         return;
     m_zoom = typed.value;

@@ -72,6 +72,15 @@ void ShowTypedRefusal(double low, double high, bool whole)
         bar->setText(0, TypedRefusalText(low, high, whole));
 }
 
+void RefuseTypedText(pf::Window* field, const std::string& stored, bool& quiet, double low, double high, bool whole)
+{
+    const bool wasQuiet = quiet;
+    quiet = true;
+    ShowStoredText(field, stored);
+    quiet = wasQuiet;
+    ShowTypedRefusal(low, high, whole);
+}
+
 void ShowStoredText(pf::Window* field, const std::string& stored)
 {
     if (field == nullptr)

@@ -74,6 +74,10 @@ std::string TypedRefusalText(double low, double high, bool whole = false);
 void ShowTypedRefusal(double low, double high, bool whole = false);
 // After a refusal: the field shows the stored text, all selected, so that the next keystroke starts over.
 void ShowStoredText(pf::Window* field, const std::string& stored);
+// Both for a refused text: the stored text shown with `quiet` set meanwhile, so that the field's own change handler
+// does not take it for typing, then the refusal on the status bar.
+void RefuseTypedText(pf::Window* field, const std::string& stored, bool& quiet, double low, double high,
+                     bool whole = false);
 
 // The same as atof gives it: 0 for none. Parsed is the precision read in; what lies beyond a float's range reads
 // as 0 either way, as converting it to a float is undefined.

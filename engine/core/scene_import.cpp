@@ -595,16 +595,13 @@ size_t RemoveMerged(SWworld& target, const MergeRecord& record, bool resources)
     SWworldlock lock(target);
     size_t removed = 0;
     // Resources last, once the nodes and events that used them are gone.
-    const auto isResource = [](MergedKind kind) {
-        return kind == MergedKind::kTexture || kind == MergedKind::kMaterial || kind == MergedKind::kSound;
-    };
     std::vector<const MergeEntry*> order;
     for (auto entry = record.entries.rbegin(); entry != record.entries.rend(); ++entry) {
-        if (!isResource(entry->kind))
+        if (!IsMergedResource(entry->kind))
             order.push_back(&*entry);
     }
     for (auto entry = record.entries.rbegin(); entry != record.entries.rend(); ++entry) {
-        if (isResource(entry->kind) && resources)
+        if (IsMergedResource(entry->kind) && resources)
             order.push_back(&*entry);
     }
     bool nodesRemoved = false;

@@ -35,6 +35,12 @@ enum class MergedKind : uint8_t {
     kTooltip = 12,
 };
 
+// The kinds that a removal takes only when asked to take the resources too.
+inline bool IsMergedResource(MergedKind kind)
+{
+    return kind == MergedKind::kTexture || kind == MergedKind::kMaterial || kind == MergedKind::kSound;
+}
+
 struct MergeEntry {
     MergedKind kind = MergedKind::kNode;
     uint32_t id = 0;        // nodes, events, cursors; 0 for kinds without one

@@ -16,6 +16,11 @@ bool Button::isRadio() const
     return buttonType() == BS_RADIOBUTTON || buttonType() == BS_AUTORADIOBUTTON;
 }
 
+bool Button::isPushButton() const
+{
+    return buttonType() == BS_PUSHBUTTON || buttonType() == BS_DEFPUSHBUTTON;
+}
+
 bool Button::isCheckBox() const
 {
     const uint32_t t = buttonType();

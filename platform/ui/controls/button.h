@@ -16,6 +16,7 @@ public:
     uint32_t buttonType() const { return style() & 0xF; }
     bool isRadio() const;
     bool isCheckBox() const;
+    bool isPushButton() const;
     IconRef setIcon(IconRef icon); // BM_SETIMAGE with IMAGE_ICON
     void click();                  // BM_CLICK: what a press and release inside do
     bool isPushed() const { return m_pushed; }

@@ -312,11 +312,8 @@ bool Dialog::preTranslateMessage(const Msg& msg)
         if (isWantReturnEdit(focus))
             return false;
         // A push button that has the focus is the one Return presses; elsewhere the default button is.
-        const bool pushButtonFocused =
-            focus != nullptr && focus->className() == "button" &&
-            ((focus->style() & 0xF) == BS_PUSHBUTTON || (focus->style() & 0xF) == BS_DEFPUSHBUTTON);
-        if (pushButtonFocused) {
-            focus->send(BM_CLICK); // to the page or dialog that holds it, as a click would
+        if (auto* pushButton = dynamic_cast<Button*>(focus); pushButton != nullptr && pushButton->isPushButton()) {
+            pushButton->send(BM_CLICK); // to the page or dialog that holds it, as a click would
             return true;
         }
         Window* button = defaultButton();

@@ -5,9 +5,10 @@
 // to the modal driver; it returns the endDialog code (-1 when the dialog could not be made). A driver that returns
 // without ending the dialog ends it as IDCANCEL and is reported as a strict failure, so nothing hangs.
 //
-// Keys: Enter presses the default push button (BS_DEFPUSHBUTTON, else IDOK) unless the focus is a multi-line
-// ES_WANTRETURN edit; Esc is IDCANCEL; Tab and Shift+Tab walk the tab order (tabStops); Ctrl+Tab and Ctrl+Shift+Tab
-// turn the pages of the dialog's tab control (pageTabs) as a click on the next or previous tab does.
+// Keys: Enter presses the push button that has the focus, else the default push button (BS_DEFPUSHBUTTON, else IDOK),
+// unless the focus is a multi-line ES_WANTRETURN edit; Esc is IDCANCEL; Tab and Shift+Tab walk the tab order
+// (tabStops); Ctrl+Tab and Ctrl+Shift+Tab turn the pages of the dialog's tab control (pageTabs) as a click on the next
+// or previous tab does.
 #include "platform/ui/core/resources.h"
 #include "platform/ui/core/ui.h"
 #include "platform/ui/core/window.h"
