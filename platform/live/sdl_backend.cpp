@@ -328,11 +328,13 @@ void SdlBackend::syncTopLevels(const std::vector<TopLevelState>& topmostFirst)
         it = m_shown.erase(it);
     }
     // Bottom first, so that an owner is on the server before the windows that name it.
+    std::set<Hwnd> created;
     for (auto s = topmostFirst.rbegin(); s != topmostFirst.rend(); ++s) {
         if (wanted.count(s->hwnd) == 0)
             continue;
         const auto it = m_shown.find(s->hwnd);
         if (it == m_shown.end()) {
+            created.insert(s->hwnd);
             Shown& shown = m_shown[s->hwnd];
             shown.state = *s;
             createWindow(shown);
@@ -344,13 +346,22 @@ void SdlBackend::syncTopLevels(const std::vector<TopLevelState>& topmostFirst)
     }
     if (!m_windowManager)
         restackWithoutWindowManager(topmostFirst);
-    const Hwnd topmost = topmostFirst.empty() ? kNoWindow : topmostFirst.front().hwnd;
+    // The topmost window on the server: a window still listed while it goes (a dialog being destroyed) is not, and
+    // taken for the top it would hide the change to the window below it, which would then take the keyboard a step
+    // later from the heir it was handed to.
+    const auto firstShown = std::find_if(topmostFirst.begin(), topmostFirst.end(),
+                                         [&](const TopLevelState& s) { return m_shown.count(s.hwnd) != 0; });
+    const Hwnd topmost = firstShown == topmostFirst.end() ? kNoWindow : firstShown->hwnd;
     const auto top = m_shown.find(topmost);
     if (topmost != m_topmost && top != m_shown.end()) {
         SDL_RaiseWindow(top->second.window);
         // Without a window manager the keyboard stays with a closed dialog's window, so no key would come in
         // until the user's system gave the focus to some window of ours again. A menu or a tip never takes it.
-        if (takesKeyboard(top->second.state.kind))
+        // A window that only comes to the top because the one above it closed (a floating panel above its frame)
+        // leaves the keyboard to the closed one's heir.
+        if (keyboardClosed && created.count(topmost) == 0)
+            giveKeyboard(keyboardHeir(closedOwner, topmostFirst));
+        else if (takesKeyboard(top->second.state.kind))
             giveKeyboard(topmost);
     } else if (keyboardClosed) {
         giveKeyboard(keyboardHeir(closedOwner, topmostFirst));

@@ -133,12 +133,13 @@ TEST_F(LiveUnderWindowManager, ANewBoxComesAboveTheProgressBox)
 }
 
 // A modal box keeps the keyboard from a floating panel the modal run leaves enabled: given to the panel while "Save
-// changes?" is up, the keyboard comes back to the box, whose N answers it.
+// changes?" is up, the keyboard comes back to the box, whose N answers it. Answered, the box hands the keyboard to
+// the window it was asked for, not to the panel that window keeps above itself.
 TEST_F(LiveUnderWindowManager, AModalBoxKeepsTheKeyboardFromAFloatingPanel)
 {
     Window* owner = framed({40, 40, 640, 500});
     ASSERT_NE(owner, nullptr);
-    shownOnServer(owner->hwnd());
+    const unsigned long ownerX = shownOnServer(owner->hwnd());
     Window* panel = ui().createWindow({"window", "panel", WS_POPUP | WS_BORDER, 0, {700, 60, 900, 400}, owner->hwnd()});
     ASSERT_NE(panel, nullptr);
     panel->show(SW_SHOW);
@@ -177,6 +178,7 @@ TEST_F(LiveUnderWindowManager, AModalBoxKeepsTheKeyboardFromAFloatingPanel)
     ui().providers().install(&driver);
     EXPECT_EQ(messageBox(owner->hwnd(), "Save changes?", "Project", MB_YESNOCANCEL | MB_ICONQUESTION), IDNO);
     ui().providers().install(static_cast<ModalDriver*>(nullptr));
+    EXPECT_TRUE(runUntil([&] { return liveServer().focus() == ownerX && ui().activeWindow() == owner->hwnd(); }));
 }
 
 // The main window asked larger than the screen, and the editor asked below its bottom: each fits in the work area
