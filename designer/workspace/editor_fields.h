@@ -1,18 +1,12 @@
 #pragma once
-// What the editors' fields share: the mouse-motion and generator dialogs' number fields, read and shown as the C
-// library's atof and "%g" would; the coordinate-frame controls of a control channel (frame combo, own pivot, actual
+// What the editors' fields share: the number fields, read whole and refused unless they hold one finite number in
+// range, shown as "%g" would; the coordinate-frame controls of a control channel (frame combo, own pivot, actual
 // frame, target name and picker, the same ids in every template that has them); the name field a details editor
 // renames its object with on closing; the application's world they write to.
-#include <algorithm>
-#include <charconv>
-#include <cmath>
 #include <cstdint>
 #include <functional>
-#include <limits>
-#include <optional>
 #include <string>
 #include <string_view>
-#include <type_traits>
 
 #include "platform/ui/dialog/dialog.h"
 
@@ -36,26 +30,6 @@ std::string FormatReal(double value, const char* format = "%g");
 // The field's text cut to its first limit bytes, as the fixed buffer it was read into held it; empty without a field.
 std::string FieldText(const pf::Window* field, size_t limit);
 
-// The number the first 80 characters start with, after blanks and a '+', as sscanf reads it; nothing when they start
-// with none or it lies beyond T's range.
-template <class T> std::optional<T> ParseLeading(std::string_view text)
-{
-    const char* p = text.data();
-    const char* end = p + std::min<size_t>(text.size(), 80);
-    while (p != end && (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n'))
-        ++p;
-    if (p != end && *p == '+')
-        ++p;
-    T value{};
-    if (std::from_chars(p, end, value).ec != std::errc())
-        return std::nullopt;
-    if constexpr (std::is_floating_point_v<T>) {
-        if (!std::isfinite(value)) // from_chars reads "nan" and "inf", which sscanf's callers never stored
-            return std::nullopt;
-    }
-    return value;
-}
-
 // A field that takes what is typed at each keystroke reads its whole text here: blanks around one number and a '+'
 // before it, nothing else. kUnfinished is a start that more typing may finish ("-" where negatives are taken, ".",
 // "1e"): nothing is stored and nothing said. Everything else that is not a finite number within [low, high] is
@@ -78,16 +52,6 @@ void ShowStoredText(pf::Window* field, const std::string& stored);
 // does not take it for typing, then the refusal on the status bar.
 void RefuseTypedText(pf::Window* field, const std::string& stored, bool& quiet, double low, double high,
                      bool whole = false);
-
-// The same as atof gives it: 0 for none. Parsed is the precision read in; what lies beyond a float's range reads
-// as 0 either way, as converting it to a float is undefined.
-template <class Parsed = float> float ReadNumber(std::string_view text)
-{
-    const Parsed value = ParseLeading<Parsed>(text).value_or(Parsed{});
-    if (!(std::abs(value) <= static_cast<Parsed>(std::numeric_limits<float>::max())))
-        return 0.0f;
-    return static_cast<float>(value);
-}
 
 namespace frame_controls {
 

@@ -53,17 +53,11 @@ namespace {
 
 using TypedNumbers = EditorsFixture;
 
-// The readers under every field: from_chars takes "nan" and "inf", and a double beyond a float cannot be converted.
+// The reader under every field: from_chars takes "nan" and "inf", and a double beyond a float cannot be converted.
 TEST(TypedNumberReaders, NoNaNInfinityOrFloatOverflowIsRead)
 {
-    for (const char* text : {"nan", "inf", "-inf", "NAN"}) {
-        EXPECT_FALSE(ParseLeading<double>(text).has_value()) << text;
-        EXPECT_FALSE(ParseLeading<float>(text).has_value()) << text;
-    }
-    EXPECT_EQ(ParseLeading<double>(" +12x"), 12.0);
-    EXPECT_EQ(ReadNumber<double>("1e40"), 0.0f);
-    EXPECT_EQ(ReadNumber<double>("-1e39"), 0.0f);
-    EXPECT_EQ(ReadNumber<double>("3.5"), 3.5f);
+    for (const char* text : {"nan", "inf", "-inf", "NAN", "1e39"})
+        EXPECT_EQ(ReadTypedNumber(text, -3.4e38, 3.4e38).kind, TypedKind::kRefused) << text;
     const struct {
         const char* text;
         TypedKind kind;
