@@ -19,9 +19,11 @@ Hwnd UpDown::setBuddy(Hwnd buddy)
     if (b != nullptr && (style() & UDS_ALIGNRIGHT) != 0) {
         const Rect br = b->windowRect();
         const int32_t width = static_cast<int32_t>(windowRect().width());
-        setPos(m_pos);
         Window::setPos(HWND_TOP, {br.r, br.t, br.r + width, br.b}, SWP_NOZORDER);
     }
+    // The spin starts from what its buddy shows: writing its own position there would be taken for typing, and a
+    // field that keeps no 0 would refuse it as its dialog opens.
+    readBuddy();
     return previous;
 }
 

@@ -69,9 +69,13 @@ TEST_F(RangeControls, SpinWritesItsBuddyWithEnChangeAndReportsThePosition)
 {
     auto& spin = control<UpDown>(kSpin);
     Edit& buddy = control<Edit>(kSpinBuddy);
-    spin.setBuddy(buddy.hwnd());
+    spin.setStyle(spin.style() | UDS_ALIGNRIGHT); // placed beside its buddy, as the dialogs' spins are
     spin.setRange32(0, 10);
+    buddy.setText("7");
     watch([&](const Msg& m) { return scrollNote(m) + " buddy " + buddy.text(); });
+    spin.setBuddy(buddy.hwnd());
+    EXPECT_EQ(spin.getPos(), 7) << "the spin starts from its buddy's number";
+    EXPECT_TRUE(notes().empty()) << "taking a buddy writes nothing into it";
     spin.setPos(4);
     EXPECT_EQ(notes(), (std::vector<std::string>{"command buddy 4"}))
         << "setPos writes the buddy, whose EN_CHANGE follows";
