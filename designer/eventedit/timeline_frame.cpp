@@ -247,6 +247,7 @@ CChildEventTimelineFrame* CChildEventTimelineFrame::Open(CVTNDesignerApp& app, p
     const pf::Rect insets = frame->clientInsets();
     frame->move(pf::Rect::fromXywh(kFirstFramePlace.x, kFirstFramePlace.y, size.cx + insets.l + insets.r,
                                    size.cy + insets.t + insets.b));
+    frame->keepInClient(); // a client narrower than the view's layout would hide the caption's buttons
     frame->m_view.move(frame->clientRect());
     frame->setView(&frame->m_view);
     frame->m_view.show(pf::SW_SHOW);

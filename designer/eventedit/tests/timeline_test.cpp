@@ -303,6 +303,21 @@ TEST_F(TimelineWindow, TitleZoomSpinAndScrollBarAsSetUp)
     EXPECT_EQ(ui().focus(), view.hwnd());
 }
 
+// Opened in a main window narrower than the view's layout, as at 800 x 600 beside the panels, the window's caption
+// buttons stay in the client area, where a person can reach them.
+TEST_F(TimelineWindow, OpenedInANarrowMainWindowItsCaptionButtonsShow)
+{
+    mainFrame->setPos(pf::HWND_TOP, pf::Rect::fromXywh(0, 0, 500, 600), pf::SWP_NOZORDER);
+    sim().pump();
+    CChildEventTimelineFrame* narrow = Open(timeline->event);
+    ASSERT_NE(narrow, nullptr);
+    const pf::Rect area = mainFrame->mdiClient()->clientRect();
+    const pf::Rect place = narrow->windowRect();
+    const pf::Rect close = narrow->captionButtonRect(pf::MdiChild::kCloseButton).offsetBy(place.l, place.t);
+    EXPECT_TRUE(area.containsRect(close)) << close.r << " past " << area.r;
+    narrow->destroy();
+}
+
 TEST_F(TimelineWindow, SizingStretchesTheBoardAndMovesTheScrollBars)
 {
     CChildEventTimelineView& view = frame->View();
