@@ -673,6 +673,8 @@ int main(int argc, char** argv)
             const std::string_view ms = argv[++i];
             const auto [end, failed] = std::from_chars(ms.data(), ms.data() + ms.size(), exitAfterMs);
             usage = usage || failed != std::errc() || end != ms.data() + ms.size() || exitAfterMs < 1;
+        } else if (arg.starts_with('-')) {
+            usage = true; // an option it does not know, never a folder to make ("--help")
         } else {
             dir = arg;
         }

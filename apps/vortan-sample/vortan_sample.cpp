@@ -10,7 +10,8 @@
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
+    // An option is never a file name: "--help" would be written as a project of that name.
+    if (argc != 2 || argv[1][0] == '-') {
         std::fprintf(stderr, "usage: vortan-sample OUT.vtp\n");
         return 2;
     }
