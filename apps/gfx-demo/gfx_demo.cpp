@@ -119,6 +119,11 @@ void drawGradients(pf::Dc& dc)
 
 int main(int argc, char** argv)
 {
+    // An option is never a file name: "--help" would be drawn into a picture of that name.
+    if (argc > 2 || (argc == 2 && argv[1][0] == '-')) {
+        std::fprintf(stderr, "usage: vortan-gfx-demo [output.png]\n");
+        return 2;
+    }
     const std::string path = argc > 1 ? argv[1] : "gfx-demo.png";
     pf::Screen& screen = pf::screen();
     screen.setSize({kWidth, kHeight});
