@@ -16,7 +16,6 @@
 #include "engine/behaviour/generator.h"
 #include "engine/behaviour/input_queue.h"
 #include "engine/behaviour/keyframe_motion.h"
-#include "engine/behaviour/timed_action_table.h"
 #include "engine/behaviour/track_target_motion.h"
 #include "engine/behaviour/xyz_motion.h"
 #include "engine/core/animation_data.h"
