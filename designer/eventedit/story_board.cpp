@@ -377,6 +377,8 @@ void CStoryBoard::OnMouseMove(pf::Point p)
 {
     if (m_splitterDrag || m_dragged != nullptr) {
         const int32_t lowest = m_splitterDrag ? 0 : TrackOrigin();
+        if (m_dragged != nullptr && !m_dragMoved && p.x > m_dragLineX && m_dragged->Row() != nullptr)
+            m_dragged = m_dragged->Row()->MarkerDraggedRight(*m_dragged);
         if (p.x >= lowest && p.x <= clientRect().r)
             MoveDragLine(p.x);
         return;

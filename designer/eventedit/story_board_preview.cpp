@@ -15,6 +15,7 @@
 #include "engine/behaviour/motion.h"
 #include "engine/behaviour/motion_start_handlers.h"
 #include "engine/behaviour/timed_action_table.h"
+#include "engine/behaviour/track_target_motion.h"
 #include "engine/core/data_node.h"
 #include "engine/core/object_node.h"
 #include "engine/core/world.h"
@@ -136,10 +137,13 @@ void EDPreview::Run(SWworld& world, EDNode& node)
         if (const uint32_t type = motion->IsReady(); type != 0) {
             motion->SetPreviewStartTime(startMs);
             if (type == kTargetedType || RunsTemplate(type)) {
-                if (type == kTargetedType && world.GetRootNode() != nullptr)
+                if (type == kTargetedType && world.GetRootNode() != nullptr) {
                     motion->SetTargetNode(motion->GetTargetNodeName()
                                               ? world.GetRootNode()->FindByName(*motion->GetTargetNodeName())
                                               : nullptr);
+                    if (auto* aim = dynamic_cast<SWtracktargetmotion*>(motion))
+                        aim->ResolveTarget();
+                }
                 inUse = motion;
             } else if (std::unique_ptr<SWnodemotion> made{dynamic_cast<SWnodemotion*>(motion->Clone())}) {
                 copy = made.get();

@@ -143,6 +143,18 @@ CSBMarker* CSBRow::MarkerAt(int32_t x) const
     return nullptr;
 }
 
+// A new motion's end lies on its start, and the first marker under the press is the start: only the direction of
+// the drag tells which one the user meant, and an end can only go right of its start.
+CSBMarker* CSBRow::MarkerDraggedRight(CSBMarker& marker) const
+{
+    CSBMarker* taken = &marker;
+    for (CSBMarker* later = NextMarker(&marker); later != nullptr && later->Time() == marker.Time();
+         later = NextMarker(later))
+        if (later->IsHitTestable())
+            taken = later;
+    return taken;
+}
+
 bool CSBRow::IsOnExpandBox(int32_t x, int32_t y) const
 {
     const int32_t middle = m_top + (m_board != nullptr ? m_board->HalfLineHeight() : 10);

@@ -46,8 +46,11 @@ public:
     void SetExpanded(bool on) { m_expanded = on ? 1 : 0; }
     bool IsExpandable() const { return m_expandable != 0; }
     void SetExpandable(bool on) { m_expandable = on ? 1 : 0; }
-    CSBRow* FindRowAt(int32_t y);                   // this row or an expanded descendant
-    CSBMarker* MarkerAt(int32_t x) const;           // the first hit-testable marker under x
+    CSBRow* FindRowAt(int32_t y);         // this row or an expanded descendant
+    CSBMarker* MarkerAt(int32_t x) const; // the first hit-testable marker under x
+    // The marker a drag from marker takes once it moves right: the last hit-testable one at marker's time (an end
+    // lying on its start), else marker itself.
+    CSBMarker* MarkerDraggedRight(CSBMarker& marker) const;
     bool IsOnExpandBox(int32_t x, int32_t y) const; // 8 <= x < 17, within 6 of the middle line
     void ShiftMarkers(double deltaMs);              // this row's markers and all its descendants'
 

@@ -17,6 +17,7 @@
 #include "engine/behaviour/key_table.h"
 #include "engine/behaviour/motion.h"
 #include "engine/behaviour/timed_action_table.h"
+#include "engine/behaviour/track_target_motion.h"
 #include "engine/core/node.h"
 #include "engine/core/world.h"
 #include "engine/resources/sound_list.h"
@@ -453,10 +454,13 @@ void SWevents::RunPreStepAndHandler(SWevent* event, SWactionnode& action, const 
             motion->SetStartDelay(static_cast<float>(action.GetDelay()));
             SWworld* const world = AsWorld();
             if (motion->GetType() == 4 || RunsTemplate(motion->GetType())) {
-                if (motion->GetType() == 4 && world != nullptr && world->GetRootNode() != nullptr)
+                if (motion->GetType() == 4 && world != nullptr && world->GetRootNode() != nullptr) {
                     motion->SetTargetNode(motion->GetTargetNodeName()
                                               ? world->GetRootNode()->FindByName(*motion->GetTargetNodeName())
                                               : nullptr);
+                    if (auto* aim = dynamic_cast<SWtracktargetmotion*>(motion))
+                        aim->ResolveTarget();
+                }
                 motion->SetHoldObject(action.GetSequenceEntry());
                 subject.motion = motion;
             } else if (world != nullptr) {

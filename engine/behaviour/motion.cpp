@@ -316,6 +316,17 @@ void SWnodemotion::SetOptionFlags(uint32_t flags)
         m_optionFlags &= ~kFramePivot;
 }
 
+// An unstepped clock has no increment. One left behind (by an editor's pose, or by a run that ended) would be folded
+// into the node once more in the frame that starts the motion, before its first step computes its own.
+void SWnodemotion::Reset(bool onPassBoundary)
+{
+    if (!onPassBoundary) {
+        m_matrix.SetIdentity();
+        m_folded.SetIdentity();
+    }
+    SWmotion::Reset(onPassBoundary);
+}
+
 void SWnodemotion::Rewind()
 {
     m_matrix.SetIdentity();

@@ -149,7 +149,8 @@ public:
     SWnodemotion(const SWnodemotion& other);
     ~SWnodemotion() override;
 
-    void Stop() override; // stopped, its holds released
+    void Stop() override;                     // stopped, its holds released
+    void Reset(bool onPassBoundary) override; // false: also both increments back to the identity
 
     uint32_t GetType() const { return m_type; }
     uint32_t IsReady() const override { return m_type; }

@@ -57,6 +57,15 @@ void SWtracktargetmotion::SetTarget(SWnode* node)
     m_target = m_world != nullptr ? NodeRef(*m_world, node) : NodeRef();
 }
 
+void SWtracktargetmotion::ResolveTarget()
+{
+    if (GetTarget() != nullptr || !m_targetName || m_world == nullptr || m_world->GetRootNode() == nullptr)
+        return;
+    SWnode* const found = m_world->GetRootNode()->FindByName(*m_targetName);
+    if (SWobjectnode::FromNode(found) != nullptr)
+        SetTarget(found);
+}
+
 void SWtracktargetmotion::SetOwnNode(SWnode* node)
 {
     m_ownNode = m_world != nullptr ? NodeRef(*m_world, node) : NodeRef();

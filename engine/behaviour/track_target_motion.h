@@ -40,7 +40,10 @@ public:
     const std::optional<std::string>& GetTargetName() const { return m_targetName; }
     void SetTarget(SWnode* node);                               // the resolved target; the start handler's
     SWnode* GetTarget() const { return m_target.Get(m_world); } // null when unresolved or gone from the tree
-    void SetOwnNode(SWnode* node);                              // the node this motion turns; the start handler's
+    // The start's: an object node found by the target name from the root becomes the target, unless one is held.
+    // A motion read from a file has the name alone.
+    void ResolveTarget();
+    void SetOwnNode(SWnode* node); // the node this motion turns; the start handler's
     uint16_t GetAimOption() const { return m_aimAxis; }
     void SetAimOption(uint16_t axis) { m_aimAxis = axis; }
     bool GetAimAway() const { return m_aimAway != 0; }

@@ -235,9 +235,16 @@ void SWxyzmotion::StretchDuration(float ms)
     if (!(ms > 0.0f))
         return;
     const float old = GetDuration();
-    for (auto& generator : m_generators)
-        if (generator != nullptr && generator->GetDuration() > 0.0f && old > 0.0f)
+    for (auto& generator : m_generators) {
+        if (generator == nullptr)
+            continue;
+        // Without any length there is nothing to scale: a new motion's axes all take the length asked for, so the
+        // time line can lengthen it.
+        if (!(old > 0.0f))
+            generator->StretchDuration(ms);
+        else if (generator->GetDuration() > 0.0f)
             generator->StretchDuration(generator->GetDuration() * ms / old);
+    }
     m_durationMs = ms;
 }
 

@@ -39,7 +39,7 @@ public:
     bool SetOscillate(bool on) override;
     float GetDuration() const override; // the longest generator's
     void SetDuration(float ms) override;
-    void StretchDuration(float ms) override;
+    void StretchDuration(float ms) override; // ms > 0: the axes scaled to it; without any length, each axis takes it
     SWmotion* Clone() const override { return new SWxyzmotion(*this); }
 
     bool SetMotionType(uint32_t type); // 2, 3 or 11; false (nothing changed) otherwise

@@ -203,6 +203,32 @@ TEST_F(TimelineMarkers, MotionEndDragStretchesTheMotionAndTellsTheOtherWindows)
     second->destroy();
 }
 
+// A new rotate or translate has no length: its end lies on its start. A drag to the right lengthens it; one to the
+// left moves its start, the end along.
+TEST_F(TimelineMarkers, AZeroLengthMotionIsLengthenedByADragToTheRight)
+{
+    for (const int32_t kind : {41, 43}) {
+        SCOPED_TRACE(kind);
+        SWactionnode* action = sample->AddAction(*timeline->event, kind);
+        action->SetDelay(1000.0);
+        Board().Rebuild();
+        ASSERT_EQ(Row(action)->Markers().Count(), 2u);
+        ASSERT_EQ(MarkerOf(action, 1)->Time(), MarkerOf(action, 0)->Time());
+        const int32_t at = Board().TimeToX(1000.0);
+        DragMarker(action, 0, {at + 10, at + 25});
+        EXPECT_FLOAT_EQ(action->GetMotion()->GetDuration(), 500.0f);
+        EXPECT_DOUBLE_EQ(action->GetDelay(), 1000.0);
+        EXPECT_DOUBLE_EQ(MarkerOf(action, 1)->Time(), 1500.0);
+
+        SWactionnode* other = sample->AddAction(*timeline->event, kind);
+        other->SetDelay(1000.0);
+        Board().Rebuild();
+        DragMarker(other, 0, {at - 25});
+        EXPECT_DOUBLE_EQ(other->GetDelay(), 500.0);
+        EXPECT_FLOAT_EQ(other->GetMotion()->GetDuration(), 0.0f);
+    }
+}
+
 TEST_F(TimelineMarkers, KindsWithoutAMotionKeepTheirValues)
 {
     for (const int32_t kind : {52, 61}) {
