@@ -15,6 +15,7 @@
 #include "engine/behaviour/action_settings.h"
 #include "engine/behaviour/event.h"
 #include "engine/behaviour/expression_list.h"
+#include "engine/behaviour/keyframe_motion.h"
 #include "engine/core/cursor_list.h"
 #include "engine/core/data_node.h"
 #include "engine/core/java_class_node.h"
@@ -516,6 +517,7 @@ SWdatanode* AddActionArgumentAndNotify(SWactionnode* action, const void* datum, 
     {
         CVTND_WorldWriteLock lock(WorldOfAction(action));
         argument = action->AddArgument(datum, type, copy);
+        SettleNewKeyFrames(*action); // a play's time-line row shows the length it plays
     }
     CVTND_Event record = ActionChange(action, EventDetail::kArgumentAdded);
     record.related[2] = CVTND_Object(uint16_t{0}, const_cast<void*>(datum));

@@ -18,6 +18,7 @@
 #include "engine/behaviour/expression.h"
 #include "engine/behaviour/expression_list.h"
 #include "engine/behaviour/key_table.h"
+#include "engine/behaviour/keyframe_motion.h"
 #include "engine/core/cursor_list.h"
 #include "engine/core/data_node.h"
 #include "engine/core/node.h"
@@ -182,6 +183,7 @@ bool BuildEventParameterPickList(pf::Window* parent, SWactionnode* action, std::
             action->GetArguments().DeleteAll();
             for (const std::string& name : names)
                 action->AddArgument(name.c_str(), SWdatanode::kString, true);
+            SettleNewKeyFrames(*action);
         }
         if (engine != nullptr)
             for (const std::string& name : names)

@@ -4,10 +4,12 @@
 #include <limits>
 
 #include "engine/behaviour/action_kind.h"
+#include "engine/behaviour/action_node.h"
 #include "engine/behaviour/input_queue.h"
 #include "engine/behaviour/motion_record_loop.h"
 #include "engine/core/animation_data.h"
 #include "engine/core/chunk_stream.h"
+#include "engine/core/data_node.h"
 #include "engine/core/node_names.h"
 #include "engine/core/object_node.h"
 #include "engine/core/record_builder.h"
@@ -136,9 +138,12 @@ SWobjectnode* KeyFrameBlockRef::GetNode(const SWworld* world) const
 uint32_t KeyFrameBlockRef::GetFrameCount(const SWworld* world) const
 {
     const SWobjectnode* node = GetNode(world);
-    if (node == nullptr)
-        return 0;
-    const AnimationTrackSet& tracks = node->GetAnimationTracks();
+    return node != nullptr ? FrameCountOn(*node) : 0;
+}
+
+uint32_t KeyFrameBlockRef::FrameCountOn(const SWobjectnode& node) const
+{
+    const AnimationTrackSet& tracks = node.GetAnimationTracks();
     if (IsDefault())
         return tracks.GetFrameCount();
     const AnimationTrack* track = tracks.FindByName(*m_name);
@@ -234,6 +239,16 @@ bool SWkeyframemotion::Bind(SWobjectnode& node)
     BindNode(node.GetId());
     if (m_endFrame == -1)
         SetEndFrame(EndFrameOfCount(m_block.GetFrameCount(m_world)));
+    return true;
+}
+
+bool SWkeyframemotion::SettleFrames(const SWobjectnode& node)
+{
+    const uint32_t count = m_block.FrameCountOn(node);
+    if (count == 0)
+        return false;
+    if (m_endFrame == -1)
+        SetEndFrame(EndFrameOfCount(count));
     return true;
 }
 
@@ -386,6 +401,15 @@ bool SWkeyframejumpmotion::Bind(SWobjectnode& node)
     return true;
 }
 
+bool SWkeyframejumpmotion::SettleFrames(const SWobjectnode& node)
+{
+    if (m_block.FrameCountOn(node) == 0)
+        return false;
+    if (m_frame == -1)
+        m_frame = 0;
+    return true;
+}
+
 void SWkeyframejumpmotion::UpdateTargetTransform(float ms)
 {
     m_durationMs = ms;
@@ -454,4 +478,23 @@ bool SWkeyframejumpmotion::Load(SWchunkstream& in)
         }
         return good;
     });
+}
+
+void SettleNewKeyFrames(SWactionnode& action)
+{
+    SWmotion* const motion = action.GetMotion();
+    SWworld* const world = action.GetWorld();
+    if (motion == nullptr || world == nullptr || world->GetRootNode() == nullptr)
+        return;
+    auto* const play = dynamic_cast<SWkeyframemotion*>(motion);
+    auto* const jump = dynamic_cast<SWkeyframejumpmotion*>(motion);
+    if (play == nullptr && jump == nullptr)
+        return;
+    for (const SWlistnode* n = action.GetArguments().Head(); n != nullptr; n = n->Next()) {
+        const char* const name = static_cast<const SWdatanode*>(n)->GetText();
+        const auto* const node =
+            name != nullptr ? dynamic_cast<const SWobjectnode*>(world->GetRootNode()->FindByName(name)) : nullptr;
+        if (node != nullptr && (play != nullptr ? play->SettleFrames(*node) : jump->SettleFrames(*node)))
+            return;
+    }
 }

@@ -33,6 +33,7 @@
 #include "engine/core/vector.h"
 
 class AnimationTrack;
+class SWactionnode;
 class SWobjectnode;
 
 inline constexpr double kKeyFramesPerMs = 0.03;
@@ -57,6 +58,7 @@ public:
     bool IsBound() const { return m_node.IsSet(); }
     SWobjectnode* GetNode(const SWworld* world) const; // null when unbound or gone
     uint32_t GetFrameCount(const SWworld* world) const;
+    uint32_t FrameCountOn(const SWobjectnode& node) const; // 0 when node has no such block
     // The block's matrix at frame (its key, else the track set's default slot); null when unbound, gone or
     // renamed away.
     const SWmatrix* GetMatrix(const SWworld* world, int32_t frame) const;
@@ -85,6 +87,9 @@ public:
     bool Bind(SWobjectnode& node);
     void Unbind() { m_block.Unbind(); } // the editors' pose: the block let go again, the settings kept
     SWobjectnode* GetBoundNode() const { return m_block.GetNode(m_world); }
+    // An unset end frame becomes the frame count a binding to node gives it; false, with nothing changed, when node
+    // has no frames of the block.
+    bool SettleFrames(const SWobjectnode& node);
     int32_t GetCurrentFrame() const { return m_frame; } // the frame the last Apply showed; -1 while blending
 
     float GetBlendTime() const { return m_blendMs; }
@@ -151,6 +156,9 @@ public:
 
     int32_t GetFrame() const { return m_frame; }
     void SetFrame(int32_t frame) { m_frame = frame; }
+    // An unset frame (-1, which runs as frame 0) becomes 0; false, with nothing changed, when node has no frames of
+    // the block.
+    bool SettleFrames(const SWobjectnode& node);
     float GetTransitionTime() const { return m_durationMs; }
     // Transition time and duration := ms; with a bound block, the target transform from the block's frame (always
     // taken, so a jump without transition still goes there).
@@ -177,3 +185,8 @@ private:
     std::array<uint8_t, 2> m_options = {0, 1};
     int32_t m_optionValue = 0;
 };
+
+// A new play or jump whose targets are now known: its unset frames take what a start on its first target with the
+// block plays, so that the time line, the editor and the saved file hold what runs from the first run on. Frames
+// already set, and other actions, are left as they are.
+void SettleNewKeyFrames(SWactionnode& action);
