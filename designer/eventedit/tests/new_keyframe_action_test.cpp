@@ -102,7 +102,9 @@ TEST_F(NewKeyFrameAction, AJumpHoldsTheFrameItShowsAndRuns)
 {
     SWactionnode* jump = DropOnClick(47);
     ASSERT_NE(jump, nullptr);
-    EXPECT_EQ(dynamic_cast<SWkeyframejumpmotion*>(jump->GetMotion())->GetFrame(), 0);
+    const auto* motion = dynamic_cast<const SWkeyframejumpmotion*>(jump->GetMotion());
+    ASSERT_NE(motion, nullptr);
+    EXPECT_EQ(motion->GetFrame(), 0);
     EXPECT_TRUE(Near(RunOnce(), RunOnce()));
 }
 
