@@ -19,6 +19,8 @@
 #include "engine/core/java_class_node.h"
 #include "engine/core/node.h"
 #include "engine/core/root_object.h"
+#include "engine/core/window.h"
+#include "engine/core/window_renderer.h"
 #include "engine/resources/background.h"
 #include "engine/resources/material.h"
 #include "engine/resources/mesh.h"
@@ -402,6 +404,22 @@ bool CVTND_Project::SynchronizeSubWorld(pf::Window* owner, CVTN_SubWorld* entry)
     return true;
 }
 
+size_t CVTND_Project::SynchronizeOnLoad(pf::Window* owner)
+{
+    std::vector<CVTN_SubWorld*> asking;
+    for (CVTN_SubWorld* entry = m_files.GetFirst(); entry != nullptr; entry = CVTN_SubWorlds::GetNext(entry)) {
+        if (entry->GetOption(CVTN_SubWorld::kOnLoad) != 0)
+            asking.push_back(entry);
+    }
+    size_t synchronised = 0;
+    for (CVTN_SubWorld* entry : asking)
+        synchronised += SynchronizeSubWorld(owner, entry) ? 1 : 0;
+    if (CVTNDesignerApp* app = GetDesignerApp(); synchronised != 0 && app != nullptr && app->GetWorld() == &m_world)
+        app->RedrawEventMaps();
+    m_world.Invalidate(false);
+    return synchronised;
+}
+
 void CVTND_Project::UpdateWorldHeader()
 {
     // The world's lock first and throughout: the publish worker holds it while it reads the tools.
@@ -464,6 +482,10 @@ bool CVTND_Project::OfferLoadedBackground(SWworld& import, bool warning, pf::Win
         std::unique_ptr<SWbackground> taken(loaded);
         m_world.SetBackgroundTexture(taken.get());
         m_world.GetRootObject()->SetBackground(std::move(taken));
+        // Every window with a renderer, shown or not: each held the definition just deleted.
+        for (const std::unique_ptr<SWwindow>& window : m_world.GetWindows())
+            if (SWwindowrenderer* renderer = window->GetRenderer())
+                renderer->SetBackground(loaded);
     }
     m_world.Invalidate(false);
     return true;

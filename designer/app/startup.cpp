@@ -498,6 +498,8 @@ bool CVTND_Designer::OpenProjectFile(const std::string& given, bool askFirst)
     UpdateTitle();
     if (!note.empty())
         pf::messageBox(m_frame->hwnd(), note, "Vortan", pf::MB_OK | pf::MB_ICONEXCLAMATION);
+    if (m_app->GetProject() != nullptr && m_app->GetProject()->SynchronizeOnLoad(m_frame) != 0)
+        UpdateTitle();
     DrainReports();
     return true;
 }
