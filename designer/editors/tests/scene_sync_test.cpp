@@ -163,6 +163,25 @@ protected:
         sim().pump();
         ASSERT_LT(std::chrono::steady_clock::now(), deadline);
     }
+    size_t Materials()
+    {
+        size_t n = 0;
+        for (SWmaterial* m = World().GetRootObject()->GetFirstMaterial(); m; m = SWrootobject::GetNextMaterial(m))
+            ++n;
+        return n;
+    }
+    // Two frames drawn whole with no turn of the designer's loop, as a modal dialog's own loop runs.
+    void FramesDrawn()
+    {
+        const auto deadline = std::chrono::steady_clock::now() + designertest::kRenderThreadWait;
+        for (int i = 0; i < 2; ++i) {
+            const uint64_t drawn = designer.GetRenderThread().FrameCount();
+            World().Invalidate(true);
+            while (designer.GetRenderThread().FrameCount() == drawn && std::chrono::steady_clock::now() < deadline)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        ASSERT_LT(std::chrono::steady_clock::now(), deadline);
+    }
     void Place(MapObject* object)
     {
         ASSERT_NE(object, nullptr);
@@ -214,6 +233,7 @@ protected:
             auto* tree = d.item<pf::TreeView>(1000);
             sim().clickTreeCheck(*tree, tree->getChildItem(pf::TVI_ROOT));
             sim().click(*d.item<pf::Button>(pf::IDOK));
+            FramesDrawn(); // the dialog stays open after a synchronisation, and the views draw on behind it
             sim().click(*d.item<pf::Button>(pf::IDCANCEL));
         });
         ASSERT_TRUE(sim().menuCommand(*designer.GetMainFrame(), kCmdSynchronizeSceneFiles));
@@ -266,6 +286,7 @@ TEST_F(SceneSync, EveryOptionTakesTheFileAgainAndLeavesNothingOfTheReadWorld)
 {
     PutInUse();
     WaitFrames();
+    const size_t materials = Materials();
     ASSERT_EQ(SaveWorldFile(*ChangedScene(options, false), WorldFileMode::kScene, scene), DocumentStatus::kOk);
     for (int option = CVTN_SubWorld::kTextures; option <= CVTN_SubWorld::kBackground; ++option) {
         SCOPED_TRACE("option " + std::to_string(option));
@@ -287,6 +308,7 @@ TEST_F(SceneSync, EveryOptionTakesTheFileAgainAndLeavesNothingOfTheReadWorld)
     EXPECT_EQ(MergedNode("part2"), nullptr);
     ASSERT_NE(MergedNode("lamp"), nullptr);
     EXPECT_EQ(MergedNode("object1")->GetParentNode(), MergedNode("object2"));
+    EXPECT_EQ(Materials(), materials + 1); // the new stone; the file's others are drawn with as the project has them
     ASSERT_TRUE(designer.StopPreview());
     WaitFrames();
 
@@ -329,6 +351,26 @@ TEST_F(SceneSync, RemovalTakesWhatTheFileBroughtOffTheMapAndOutOfTheEditors)
         EXPECT_EQ(inUse.count(o->GetContent()), 0u);
     EXPECT_TRUE(app->GetEditDialogs().empty());
     ASSERT_TRUE(designer.StopPreview());
+}
+
+// A file whose entry asks to be synchronised on load brings its new content each time the project opens.
+TEST_F(SceneSync, AFileAskingForItIsSynchronisedAsTheProjectOpens)
+{
+    for (const int option : {CVTN_SubWorld::kMaterials, CVTN_SubWorld::kTransforms, CVTN_SubWorld::kObjects,
+                             CVTN_SubWorld::kOnLoad, CVTN_SubWorld::kKeepRemoved})
+        Entry()->SetOption(option, 1);
+    const std::string project = (std::filesystem::path(ownFolder()) / "onload.vtp").string();
+    ASSERT_TRUE(designer.SaveTo(project));
+    ASSERT_EQ(SaveWorldFile(*ChangedScene(options, true), WorldFileMode::kScene, scene), DocumentStatus::kOk);
+    ASSERT_TRUE(designer.OpenProjectFile(project, false));
+    app = designer.GetApp();
+    WaitFrames();
+    ExpectNothingForeign();
+    EXPECT_NE(MergedNode("lamp"), nullptr);
+    const SWmaterial* wood = MaterialNamed(World(), Merged(MergedKind::kMaterial, "wood"));
+    ASSERT_NE(wood, nullptr);
+    EXPECT_FLOAT_EQ(wood->GetDiffuseColour().green, 0.9f);
+    EXPECT_FLOAT_EQ(SWobjectnode::FromNode(MergedNode("object0"))->GetLocalMatrix().GetTranslation().x, 4.0f);
 }
 
 } // namespace
