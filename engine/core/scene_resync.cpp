@@ -118,8 +118,7 @@ std::unordered_map<const SWmaterial*, SWmaterial*> RecordedMaterials(SWworld& ta
 
 // Geometry of the file that joins the target draws with the materials the record brought before, where it knows
 // them; the file's other materials stay the import's until the merge that follows moves them over.
-void DrawWithRecordedMaterials(SWgeometry* geometry,
-                               const std::unordered_map<const SWmaterial*, SWmaterial*>& recorded)
+void DrawWithRecordedMaterials(SWgeometry* geometry, const std::unordered_map<const SWmaterial*, SWmaterial*>& recorded)
 {
     auto* mesh = dynamic_cast<SWmesh*>(geometry);
     for (uint32_t p = 0; mesh != nullptr && p < mesh->GetPolygonCount(); ++p) {

@@ -259,10 +259,10 @@ protected:
         for (SWgeometry* g = root.GetFirstGeometry(); g; g = dynamic_cast<SWgeometry*>(g->GetNextSibling()))
             if (const auto* mesh = dynamic_cast<const SWmesh*>(g))
                 for (uint32_t p = 0; p < mesh->GetPolygonCount(); ++p)
-                    foreign += mesh->GetPolygons()[p].material != nullptr &&
-                                       own.count(mesh->GetPolygons()[p].material) == 0
-                                   ? 1
-                                   : 0;
+                    foreign +=
+                        mesh->GetPolygons()[p].material != nullptr && own.count(mesh->GetPolygons()[p].material) == 0
+                            ? 1
+                            : 0;
         for (SWmaterial* m = root.GetFirstMaterial(); m; m = SWrootobject::GetNextMaterial(m))
             for (const SWtexture* t : {m->GetTexture(), m->GetReflectionTexture(), m->GetBumpTexture()})
                 foreign += t != nullptr && own.count(t) == 0 ? 1 : 0;
