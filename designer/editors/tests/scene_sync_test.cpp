@@ -151,16 +151,22 @@ protected:
     {
         return World().GetRootNode()->FindByName(Merged(MergedKind::kNode, nameInFile));
     }
-    void WaitFrames(int count = 3)
+    // Frames drawn after now, each at a tick of the designer's timer; inModal: with no turn of the designer's loop,
+    // as behind a modal dialog, each after a redraw asked of the world.
+    void WaitFrames(int count = 3, bool inModal = false)
     {
         const auto deadline = std::chrono::steady_clock::now() + designertest::kRenderThreadWait;
         for (int i = 0; i < count; ++i) {
             const uint64_t drawn = designer.GetRenderThread().FrameCount();
-            sim().advance(17);
+            if (inModal)
+                World().Invalidate(true);
+            else
+                sim().advance(17);
             while (designer.GetRenderThread().FrameCount() == drawn && std::chrono::steady_clock::now() < deadline)
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
-        sim().pump();
+        if (!inModal)
+            sim().pump();
         ASSERT_LT(std::chrono::steady_clock::now(), deadline);
     }
     size_t Materials()
@@ -169,18 +175,6 @@ protected:
         for (SWmaterial* m = World().GetRootObject()->GetFirstMaterial(); m; m = SWrootobject::GetNextMaterial(m))
             ++n;
         return n;
-    }
-    // Two frames drawn whole with no turn of the designer's loop, as a modal dialog's own loop runs.
-    void FramesDrawn()
-    {
-        const auto deadline = std::chrono::steady_clock::now() + designertest::kRenderThreadWait;
-        for (int i = 0; i < 2; ++i) {
-            const uint64_t drawn = designer.GetRenderThread().FrameCount();
-            World().Invalidate(true);
-            while (designer.GetRenderThread().FrameCount() == drawn && std::chrono::steady_clock::now() < deadline)
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        ASSERT_LT(std::chrono::steady_clock::now(), deadline);
     }
     void Place(MapObject* object)
     {
@@ -233,7 +227,7 @@ protected:
             auto* tree = d.item<pf::TreeView>(1000);
             sim().clickTreeCheck(*tree, tree->getChildItem(pf::TVI_ROOT));
             sim().click(*d.item<pf::Button>(pf::IDOK));
-            FramesDrawn(); // the dialog stays open after a synchronisation, and the views draw on behind it
+            WaitFrames(2, true); // the dialog stays open after a synchronisation, and the views draw on behind it
             sim().click(*d.item<pf::Button>(pf::IDCANCEL));
         });
         ASSERT_TRUE(sim().menuCommand(*designer.GetMainFrame(), kCmdSynchronizeSceneFiles));
