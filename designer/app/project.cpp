@@ -11,6 +11,7 @@
 #include "designer/app/notification.h"
 #include "designer/app/preview_sphere_aside.h"
 #include "designer/app/registry.h"
+#include "designer/app/startup.h"
 #include "designer/app/user_message.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/event.h"
@@ -487,6 +488,8 @@ bool CVTND_Project::OfferLoadedBackground(SWworld& import, bool warning, pf::Win
             if (SWwindowrenderer* renderer = window->GetRenderer())
                 renderer->SetBackground(loaded);
     }
+    if (CVTND_Designer* designer = CVTND_Designer::Current())
+        designer->KeepProjectBackground(m_world);
     m_world.Invalidate(false);
     return true;
 }

@@ -77,16 +77,6 @@ const CVTND_SettingRegistration kRecoveryInterval({kSettingRecoveryInterval, "re
 const CVTND_SettingRegistration kSnapshotQuality({kSettingSnapshotQuality, "snapshot quality", SettingKind::kDword, 90,
                                                   ""});
 
-std::unique_ptr<SWbackground> CopyOfBackground(const SWbackground& background)
-{
-    auto copy = std::make_unique<SWbackground>(background.GetColour());
-    if (background.GetTexture() != nullptr)
-        copy->SetTexture(CloneTextureObject(background.GetTexture()));
-    copy->SetMode(background.GetMode());
-    copy->SetBackgroundFlags(background.GetBackgroundFlags());
-    return copy;
-}
-
 std::string FileNameOf(const std::string& path)
 {
     return std::filesystem::path(path).filename().string();

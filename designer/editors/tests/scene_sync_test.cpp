@@ -274,8 +274,9 @@ protected:
     std::set<const void*> inUse; // what PutInUse put on the map and in editors
 };
 
-// Each option alone, the file's background taken; then all together, with a new node and the removal of what the
-// file lost, while a preview runs. The project then saves and opens again as it stood.
+// Each option alone, then all together with a new node and the removal of what the file lost; a preview runs from
+// the file's background on, taken each time: the project's own, which the preview's stop keeps. The project then
+// saves and opens again as it stood.
 TEST_F(SceneSync, EveryOptionTakesTheFileAgainAndLeavesNothingOfTheReadWorld)
 {
     PutInUse();
@@ -284,6 +285,9 @@ TEST_F(SceneSync, EveryOptionTakesTheFileAgainAndLeavesNothingOfTheReadWorld)
     ASSERT_EQ(SaveWorldFile(*ChangedScene(options, false), WorldFileMode::kScene, scene), DocumentStatus::kOk);
     for (int option = CVTN_SubWorld::kTextures; option <= CVTN_SubWorld::kBackground; ++option) {
         SCOPED_TRACE("option " + std::to_string(option));
+        if (option == CVTN_SubWorld::kBackground) {
+            ASSERT_TRUE(designer.StartPreview());
+        }
         Synchronise({option, CVTN_SubWorld::kKeepRemoved}, pf::IDOK);
         WaitFrames();
         ExpectNothingForeign();
@@ -291,8 +295,6 @@ TEST_F(SceneSync, EveryOptionTakesTheFileAgainAndLeavesNothingOfTheReadWorld)
     ASSERT_NE(MergedNode("part2"), nullptr);
     ASSERT_EQ(SaveWorldFile(*ChangedScene(options, true), WorldFileMode::kScene, scene), DocumentStatus::kOk);
     PutInUse();
-    ASSERT_TRUE(designer.StartPreview());
-    WaitFrames();
     Synchronise({CVTN_SubWorld::kTextures, CVTN_SubWorld::kMaterials, CVTN_SubWorld::kHierarchy,
                  CVTN_SubWorld::kTransforms, CVTN_SubWorld::kMotion, CVTN_SubWorld::kObjects,
                  CVTN_SubWorld::kBackground},
