@@ -60,7 +60,7 @@ SWmaterial* MaterialNamed(SWworld& world, const std::string& name)
 
 // The sample scene as another program wrote it again: other meshes (one of a material the file did not have), a
 // new picture, a recoloured material, a node moved, one put under another, one gone, another background; with lamp, a
-// new node.
+// new node and yet another background.
 std::unique_ptr<SWworld> ChangedScene(const worldtest::SampleWorldOptions& options, bool lamp)
 {
     std::unique_ptr<SWworld> world = worldtest::MakeSampleWorld(options);
@@ -99,7 +99,7 @@ std::unique_ptr<SWworld> ChangedScene(const worldtest::SampleWorldOptions& optio
     world->DeleteNode(world->GetRootNode()->FindByName("part2"));
     const std::vector<uint32_t> sky(8 * 4, 0xFF804020u);
     root.SetBackground(SWbackground::SWbackgroundFromTexture(
-        SWimage24::SWimage24FromPixels("dusk.png", 8, 4, sky.data()), SWbackground::kModeStretch));
+        SWimage24::SWimage24FromPixels(lamp ? "night.png" : "dusk.png", 8, 4, sky.data()), SWbackground::kModeStretch));
     return world;
 }
 
@@ -274,9 +274,9 @@ protected:
     std::set<const void*> inUse; // what PutInUse put on the map and in editors
 };
 
-// Each option alone, then all together with a new node and the removal of what the file lost; a preview runs from
-// the file's background on, taken each time: the project's own, which the preview's stop keeps. The project then
-// saves and opens again as it stood.
+// Each option alone, then all together with a new node and the removal of what the file lost while a preview runs;
+// the file's background is taken each time, the second the project's own, which the preview's stop keeps. The
+// project then saves and opens again as it stood.
 TEST_F(SceneSync, EveryOptionTakesTheFileAgainAndLeavesNothingOfTheReadWorld)
 {
     PutInUse();
@@ -285,9 +285,6 @@ TEST_F(SceneSync, EveryOptionTakesTheFileAgainAndLeavesNothingOfTheReadWorld)
     ASSERT_EQ(SaveWorldFile(*ChangedScene(options, false), WorldFileMode::kScene, scene), DocumentStatus::kOk);
     for (int option = CVTN_SubWorld::kTextures; option <= CVTN_SubWorld::kBackground; ++option) {
         SCOPED_TRACE("option " + std::to_string(option));
-        if (option == CVTN_SubWorld::kBackground) {
-            ASSERT_TRUE(designer.StartPreview());
-        }
         Synchronise({option, CVTN_SubWorld::kKeepRemoved}, pf::IDOK);
         WaitFrames();
         ExpectNothingForeign();
@@ -295,6 +292,8 @@ TEST_F(SceneSync, EveryOptionTakesTheFileAgainAndLeavesNothingOfTheReadWorld)
     ASSERT_NE(MergedNode("part2"), nullptr);
     ASSERT_EQ(SaveWorldFile(*ChangedScene(options, true), WorldFileMode::kScene, scene), DocumentStatus::kOk);
     PutInUse();
+    ASSERT_TRUE(designer.StartPreview());
+    WaitFrames();
     Synchronise({CVTN_SubWorld::kTextures, CVTN_SubWorld::kMaterials, CVTN_SubWorld::kHierarchy,
                  CVTN_SubWorld::kTransforms, CVTN_SubWorld::kMotion, CVTN_SubWorld::kObjects,
                  CVTN_SubWorld::kBackground},
@@ -321,7 +320,7 @@ TEST_F(SceneSync, EveryOptionTakesTheFileAgainAndLeavesNothingOfTheReadWorld)
     EXPECT_FLOAT_EQ(wood->GetDiffuseColour().green, 0.9f);
     const SWbackground* background = World().GetRootObject()->GetBackground();
     ASSERT_TRUE(background != nullptr && background->GetTexture() != nullptr);
-    EXPECT_EQ(background->GetTexture()->GetName(), "dusk.png");
+    EXPECT_EQ(background->GetTexture()->GetName(), "night.png");
 }
 
 // Removal takes the file's node, material, texture, sound, cursor and loadable world off the map and out of the
