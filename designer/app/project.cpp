@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <set>
+#include <tuple>
 #include <unordered_set>
 
 #include "designer/app/designer_app.h"
@@ -392,11 +393,17 @@ bool CVTND_Project::SynchronizeSubWorld(pf::Window* owner, CVTN_SubWorld* entry)
     }
     if (options.objects)
         AnnounceGeometryReplaced(data->record, *import.world);
-    const size_t before = data->record.entries.size();
+    // What the record held before: the removal of what the file lost takes entries out before the new ones join,
+    // so the new ones are those the record did not hold, not those past its former length.
+    std::set<std::tuple<MergedKind, uint32_t, std::string>> before;
+    for (const MergeEntry& recorded : data->record.entries)
+        before.emplace(recorded.kind, recorded.id, recorded.name);
     Resynchronise(m_world, *import.world, data->record, options);
     MergeRecord added;
-    const size_t kept = std::min(before, data->record.entries.size());
-    added.entries.assign(data->record.entries.begin() + static_cast<std::ptrdiff_t>(kept), data->record.entries.end());
+    for (const MergeEntry& recorded : data->record.entries) {
+        if (before.count({recorded.kind, recorded.id, recorded.name}) == 0)
+            added.entries.push_back(recorded);
+    }
     AnnounceMerged(added);
     if (options.background)
         OfferLoadedBackground(*import.world, true, owner);

@@ -302,6 +302,8 @@ TEST_F(SceneSync, EveryOptionTakesTheFileAgainAndLeavesNothingOfTheReadWorld)
     ExpectNothingForeign();
     EXPECT_EQ(MergedNode("part2"), nullptr);
     ASSERT_NE(MergedNode("lamp"), nullptr);
+    EXPECT_NE(dynamic_cast<CVTND_ScenegraphDlg*>(app->GetPanel(PanelRole::kSceneGraph))->FindItem(MergedNode("lamp")),
+              0u);
     EXPECT_EQ(MergedNode("object1")->GetParentNode(), MergedNode("object2"));
     EXPECT_EQ(Materials(), materials + 1); // the new stone; the file's others are drawn with as the project has them
     ASSERT_TRUE(designer.StopPreview());
