@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <set>
+#include <tuple>
 #include <unordered_set>
 
 #include "designer/app/designer_app.h"
@@ -11,6 +12,7 @@
 #include "designer/app/notification.h"
 #include "designer/app/preview_sphere_aside.h"
 #include "designer/app/registry.h"
+#include "designer/app/startup.h"
 #include "designer/app/user_message.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/event.h"
@@ -19,6 +21,8 @@
 #include "engine/core/java_class_node.h"
 #include "engine/core/node.h"
 #include "engine/core/root_object.h"
+#include "engine/core/window.h"
+#include "engine/core/window_renderer.h"
 #include "engine/resources/background.h"
 #include "engine/resources/material.h"
 #include "engine/resources/mesh.h"
@@ -389,17 +393,39 @@ bool CVTND_Project::SynchronizeSubWorld(pf::Window* owner, CVTN_SubWorld* entry)
     }
     if (options.objects)
         AnnounceGeometryReplaced(data->record, *import.world);
-    const size_t before = data->record.entries.size();
+    // What the record held before: the removal of what the file lost takes entries out before the new ones join,
+    // so the new ones are those the record did not hold, not those past its former length.
+    std::set<std::tuple<MergedKind, uint32_t, std::string>> before;
+    for (const MergeEntry& recorded : data->record.entries)
+        before.emplace(recorded.kind, recorded.id, recorded.name);
     Resynchronise(m_world, *import.world, data->record, options);
     MergeRecord added;
-    const size_t kept = std::min(before, data->record.entries.size());
-    added.entries.assign(data->record.entries.begin() + static_cast<std::ptrdiff_t>(kept), data->record.entries.end());
+    for (const MergeEntry& recorded : data->record.entries) {
+        if (before.count({recorded.kind, recorded.id, recorded.name}) == 0)
+            added.entries.push_back(recorded);
+    }
     AnnounceMerged(added);
     if (options.background)
         OfferLoadedBackground(*import.world, true, owner);
     if (CVTNDesignerApp* app = GetDesignerApp(); app != nullptr && app->GetWorld() == &m_world)
         app->SetModified();
     return true;
+}
+
+size_t CVTND_Project::SynchronizeOnLoad(pf::Window* owner)
+{
+    std::vector<CVTN_SubWorld*> asking;
+    for (CVTN_SubWorld* entry = m_files.GetFirst(); entry != nullptr; entry = CVTN_SubWorlds::GetNext(entry)) {
+        if (entry->GetOption(CVTN_SubWorld::kOnLoad) != 0)
+            asking.push_back(entry);
+    }
+    size_t synchronised = 0;
+    for (CVTN_SubWorld* entry : asking)
+        synchronised += SynchronizeSubWorld(owner, entry) ? 1 : 0;
+    if (CVTNDesignerApp* app = GetDesignerApp(); synchronised != 0 && app != nullptr && app->GetWorld() == &m_world)
+        app->RedrawEventMaps();
+    m_world.Invalidate(false);
+    return synchronised;
 }
 
 void CVTND_Project::UpdateWorldHeader()
@@ -464,7 +490,13 @@ bool CVTND_Project::OfferLoadedBackground(SWworld& import, bool warning, pf::Win
         std::unique_ptr<SWbackground> taken(loaded);
         m_world.SetBackgroundTexture(taken.get());
         m_world.GetRootObject()->SetBackground(std::move(taken));
+        // Every window with a renderer, shown or not: each held the definition just deleted.
+        for (const std::unique_ptr<SWwindow>& window : m_world.GetWindows())
+            if (SWwindowrenderer* renderer = window->GetRenderer())
+                renderer->SetBackground(loaded);
     }
+    if (CVTND_Designer* designer = CVTND_Designer::Current())
+        designer->KeepProjectBackground(m_world);
     m_world.Invalidate(false);
     return true;
 }

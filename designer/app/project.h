@@ -86,11 +86,15 @@ public:
     // Reads the entry's file again and brings what it brought up to date, by the entry's nine options; objects it
     // removes are announced first. A newer file gives a warning and goes on. False when the file does not read.
     bool SynchronizeSubWorld(pf::Window* owner, CVTN_SubWorld* entry);
+    // Once the project is the application's, after it was opened: every file whose entry asks to be synchronised on
+    // load. Answers how many were.
+    size_t SynchronizeOnLoad(pf::Window* owner);
     // The world header: the project's texts, the counts (without the material preview sphere) and the creating
     // tools rebuilt from the added files; under the world's lock throughout.
     void UpdateWorldHeader();
     // After a file was added or synchronised: when import brings a background that differs from the project's, the
-    // registered notice asks; on Yes the world takes it (import forgets it). False when nothing was taken.
+    // registered notice asks; on Yes the world takes it (import forgets it) and every renderer of the world draws it
+    // from then on. False when nothing was taken.
     bool OfferLoadedBackground(SWworld& import, bool warning, pf::Window* owner = nullptr);
 
     // Every entry of the added files' merge records of kind that names object (by id when id is not 0, else by

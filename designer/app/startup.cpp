@@ -77,16 +77,6 @@ const CVTND_SettingRegistration kRecoveryInterval({kSettingRecoveryInterval, "re
 const CVTND_SettingRegistration kSnapshotQuality({kSettingSnapshotQuality, "snapshot quality", SettingKind::kDword, 90,
                                                   ""});
 
-std::unique_ptr<SWbackground> CopyOfBackground(const SWbackground& background)
-{
-    auto copy = std::make_unique<SWbackground>(background.GetColour());
-    if (background.GetTexture() != nullptr)
-        copy->SetTexture(CloneTextureObject(background.GetTexture()));
-    copy->SetMode(background.GetMode());
-    copy->SetBackgroundFlags(background.GetBackgroundFlags());
-    return copy;
-}
-
 std::string FileNameOf(const std::string& path)
 {
     return std::filesystem::path(path).filename().string();
@@ -498,6 +488,8 @@ bool CVTND_Designer::OpenProjectFile(const std::string& given, bool askFirst)
     UpdateTitle();
     if (!note.empty())
         pf::messageBox(m_frame->hwnd(), note, "Vortan", pf::MB_OK | pf::MB_ICONEXCLAMATION);
+    if (m_app->GetProject() != nullptr && m_app->GetProject()->SynchronizeOnLoad(m_frame) != 0)
+        UpdateTitle();
     DrainReports();
     return true;
 }

@@ -139,6 +139,9 @@ public:
     const std::string& GetProjectPath() const { return m_projectPath; }
     const std::vector<std::string>& GetRecentFiles() const { return m_recent; }
     bool IsPreviewRunning() const;
+    // A background the project took while its preview runs (a scene file's, answered Yes) is the project's own: the
+    // stop keeps it instead of putting back the one kept at Start.
+    void KeepProjectBackground(SWworld& world);
     bool HasClosed() const { return m_closed; }
     bool ProjectRefused() const { return m_projectRefused; } // the project the start was given did not open
     std::vector<std::string> StuckThreads() const;
@@ -199,6 +202,7 @@ private:
         std::unique_ptr<SWbackground> copy; // null: it had none
     };
     std::optional<BackgroundAtStart> m_backgroundAtStart;
+    static std::unique_ptr<SWbackground> CopyOfBackground(const SWbackground& background);
     // What else the preview's actions write that is saved with the project, as it stood at Start: each drawn
     // thing's hidden and visible bytes, hot-spot labels, the cameras' eyes and stereo values, the textures'
     // filtering. Keyed by what the tree and the texture list reach, and put back only where they still reach it.

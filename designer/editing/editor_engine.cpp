@@ -820,6 +820,9 @@ void DropMapReferences(CVTNDesignerApp& app, const CVTND_Object& object, uint32_
         RemoveEveryObjectOf(*engine, action);
     } else if (object.IsNodeType()) {
         RemoveNodeObjects(*engine, *static_cast<SWnode*>(object.GetObject()));
+    } else {
+        // A sound, cursor, material, expression or loadable world on the map: its object names it as it draws.
+        RemoveEveryObjectOf(*engine, object.GetObject());
     }
 }
 

@@ -141,5 +141,7 @@ private:
 };
 // Brings what record lists in target up to date with import (the same file read again), option by option; new
 // objects go into record. parent: where new nodes go (null: the root node). Answers how many objects changed.
+// Nothing the target keeps points into import afterwards: geometry taken over draws with the materials the record
+// brought before (one new in the file comes over with its textures) and binds the target's nodes.
 size_t Resynchronise(SWworld& target, SWworld& import, MergeRecord& record, const ResyncOptions& options,
                      SWnode* parent = nullptr);
