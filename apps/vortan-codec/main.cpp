@@ -61,7 +61,7 @@ int main(int argc, char** argv)
     if (chosen != nullptr) {
         const std::span<char* const> args(argv + 3, static_cast<size_t>(argc - 3));
         if (const char* option = tooltest::UnknownOption(args, chosen->usage)) {
-            std::fprintf(stderr, "vortan-codec: unknown option %s\nusage: vortan-codec %s %s %s\n", option,
+            std::fprintf(stderr, "vortan-codec: unknown argument \"%s\" (usage: vortan-codec %s %s %s)\n", option,
                          chosen->family, chosen->name, chosen->usage);
             return codectool::kExitUsage;
         }

@@ -86,8 +86,8 @@ int main(int argc, char** argv)
             continue;
         const std::span<char* const> args(argv + 2, static_cast<size_t>(argc - 2));
         if (const char* option = tooltest::UnknownOption(args, command.usage)) {
-            std::fprintf(stderr, "vortan-render: unknown option %s\nusage: vortan-render %s %s\n", option, command.name,
-                         command.usage);
+            std::fprintf(stderr, "vortan-render: unknown argument \"%s\" (usage: vortan-render %s %s)\n", option,
+                         command.name, command.usage);
             return rendertool::kExitUsage;
         }
         return command.run(args);

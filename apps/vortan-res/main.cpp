@@ -66,7 +66,7 @@ int main(int argc, char** argv)
                 continue;
             const std::span<char* const> args(argv + first, static_cast<size_t>(argc - first));
             if (const char* option = tooltest::UnknownOption(args, command.usage)) {
-                std::fprintf(stderr, "vortan-res: unknown option %s\nusage: vortan-res %s %s %s\n", option,
+                std::fprintf(stderr, "vortan-res: unknown argument \"%s\" (usage: vortan-res %s %s %s)\n", option,
                              command.group, command.name, command.usage);
                 result = kExitUsage;
             } else {

@@ -46,7 +46,11 @@ std::string NestedTags(std::span<const uint8_t> payload)
         const std::unique_ptr<SWchunkstream> child = in.OpenChild();
         framed = child->Status() == SWchunkstream::kStatusGood;
         if (framed)
-            text += (text.empty() ? "" : " ") + TagText(tag) + "(" + std::to_string(child->Remaining()) + ")";
+            text.append(text.empty() ? "" : " ")
+                .append(TagText(tag))
+                .append("(")
+                .append(std::to_string(child->Remaining()))
+                .append(")");
     }
     if (!framed || in.Remaining() != 0)
         text += text.empty() ? "(fields)" : " ...";

@@ -54,8 +54,8 @@ int main(int argc, char** argv)
         if (std::strcmp(command.name, argv[1]) != 0)
             continue;
         if (const char* option = tooltest::UnknownOption(args, command.usage)) {
-            std::fprintf(stderr, "vortan-world: unknown option %s\nusage: vortan-world %s %s\n", option, command.name,
-                         command.usage);
+            std::fprintf(stderr, "vortan-world: unknown argument \"%s\" (usage: vortan-world %s %s)\n", option,
+                         command.name, command.usage);
             return kWorldToolUsage;
         }
         return command.run(args);

@@ -390,7 +390,7 @@ CVTND_Project::LoadResult LoadDocument(const SWdocumentfile& file, const std::st
     }
     if (!loaded.skipped.empty()) {
         result.damagedButOpened = true;
-        result.message += (result.message.empty() ? "" : "\n") + SkippedRecordsText(name, loaded.skipped);
+        result.message.append(result.message.empty() ? "" : "\n").append(SkippedRecordsText(name, loaded.skipped));
     }
     return result;
 }
