@@ -46,7 +46,7 @@ void BuildBehaviour(SWworld& world, int scale)
         e->SetName("event " + std::to_string(i));
         for (int v = 0; v < 50; ++v) {
             auto variable = std::make_unique<SWproperty>(kTypeFloat);
-            variable->SetName("v" + std::to_string(v));
+            variable->SetName(std::string("v").append(std::to_string(v)));
             variable->SetFloatAll(static_cast<float>(v));
             e->AddVariable(std::move(variable));
         }

@@ -162,10 +162,10 @@ struct LinkedMap {
         for (int i = 0; i < kGroups; ++i) {
             SWevent* event = world.NewEvent();
             event->SetType(4);
-            event->SetName("e" + std::to_string(i));
+            event->SetName(std::string("e").append(std::to_string(i)));
             const pf::Point at{20 + i % 25 * 200, 20 + i / 25 * 120};
             for (int k = 0; k < 2; ++k) {
-                const std::string name = "n" + std::to_string(2 * i + k);
+                const std::string name = std::string("n").append(std::to_string(2 * i + k));
                 auto* node = new SWobjectnode();
                 node->SetName(name);
                 world.AddNode(node, nullptr);
@@ -179,8 +179,8 @@ struct LinkedMap {
                 MapObject* action = engine.FindActionObject(a);
                 action->x = at.x + 70;
                 action->y = at.y + k * 50;
-                MapObject* target =
-                    engine.FindNodeObject(world.GetRootNode()->FindByName("n" + std::to_string(2 * i + k)));
+                MapObject* target = engine.FindNodeObject(
+                    world.GetRootNode()->FindByName(std::string("n").append(std::to_string(2 * i + k))));
                 target->x = at.x + 130;
                 target->y = at.y + k * 50;
             }
@@ -280,7 +280,7 @@ struct LargeMap {
         SWworld& world = *app->GetWorld();
         for (int i = 0; i < kMapObjects; ++i) {
             auto* node = new SWnode(SWnode::kKindObject);
-            node->SetName("n" + std::to_string(i));
+            node->SetName(std::string("n").append(std::to_string(i)));
             world.AddNode(node, nullptr);
             MapObject* object = engine->AddNode(node);
             object->x = 10 + (i % 100) * 11;

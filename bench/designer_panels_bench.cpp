@@ -114,7 +114,7 @@ void BM_IconFolderScanOf1000Files(benchmark::State& state)
             [] {
                 std::string rows;
                 for (int r = 0; r < 16; ++r)
-                    rows += "\"" + std::string(8, '#') + std::string(8, '.') + "\",\n";
+                    rows.append("\"").append(8, '#').append(8, '.').append("\",\n");
                 return rows;
             }()
             << "};\n";

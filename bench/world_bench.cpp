@@ -36,7 +36,7 @@ struct BigWorld {
                 parents[static_cast<size_t>(i % 10)] = nullptr;
             for (int v = 0; v < kVariablesPerNode; ++v) {
                 auto variable = std::make_unique<SWproperty>(kTypeFloat);
-                variable->SetName("v" + std::to_string(v));
+                variable->SetName(std::string("v").append(std::to_string(v)));
                 ids.push_back(node->AddVariable(std::move(variable))->GetId());
             }
             names.push_back(*node->GetName());

@@ -67,7 +67,9 @@ std::filesystem::path Folder()
 
 std::string PathOf(int which, int compression)
 {
-    return (Folder() / ("w" + std::to_string(which) + "c" + std::to_string(compression) + ".vtn")).string();
+    std::string name = "w";
+    name.append(std::to_string(which)).append("c").append(std::to_string(compression)).append(".vtn");
+    return (Folder() / name).string();
 }
 
 // One save as the designer makes it: the records, the finished document, the atomic write with its fsync.

@@ -21,6 +21,7 @@
 #include "codecs/sound/Tonalwave/tonalwave_parameters.h"
 #include "platform/base/atomic_file.h"
 #include "testsupport/tools/tool_input.h"
+#include "testsupport/tools/tool_options.h"
 
 namespace {
 
@@ -84,6 +85,12 @@ int main(int argc, char** argv)
 {
     pf::ignoreFileSizeSignal(); // past `ulimit -f` a write fails and is reported; its temporary goes
     const std::span<char* const> args(argv + 1, static_cast<size_t>(argc > 0 ? argc - 1 : 0));
+    // Every command is its words, then options each with its value: a value written as an option is none ("--out
+    // --help" would write a file of that name).
+    const size_t words = !args.empty() && std::strcmp(args[0], "midi") == 0 ? 1 : 2;
+    for (size_t i = words + 1; i < args.size(); i += 2)
+        if (tooltest::IsOption(args[i]))
+            return Report(kExitUsage, std::string(args[i - 1]) + " is missing its value: " + args[i] + " is an option");
     if (args.size() >= 2 && std::strcmp(args[0], "tonalwave") == 0 && std::strcmp(args[1], "bootstrap") == 0)
         return Bootstrap(args.subspan(2));
     if (args.size() >= 2 && std::strcmp(args[0], "tonalwave") == 0 && std::strcmp(args[1], "train") == 0)

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/base/atomic_file.h"
+#include "testsupport/tools/tool_options.h"
 
 namespace {
 
@@ -57,8 +58,15 @@ int main(int argc, char** argv)
             chosen = &command;
         }
     }
-    if (chosen != nullptr)
-        return chosen->run(std::span<char* const>(argv + 3, static_cast<size_t>(argc - 3)));
+    if (chosen != nullptr) {
+        const std::span<char* const> args(argv + 3, static_cast<size_t>(argc - 3));
+        if (const char* option = tooltest::UnknownOption(args, chosen->usage)) {
+            std::fprintf(stderr, "vortan-codec: unknown argument \"%s\" (usage: vortan-codec %s %s %s)\n", option,
+                         chosen->family, chosen->name, chosen->usage);
+            return codectool::kExitUsage;
+        }
+        return chosen->run(args);
+    }
     std::fprintf(stderr, "vortan-codec: unknown command \"%s %s\"\n", argv[1], argv[2]);
     return PrintUsage();
 }

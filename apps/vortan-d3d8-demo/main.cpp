@@ -34,7 +34,7 @@ bool parse(int argc, char** argv, Options& out)
         const std::string arg = argv[i];
         if (arg == "--interlaced") {
             out.interlaced = true;
-        } else if (arg.starts_with("--") || !out.out.empty()) {
+        } else if (arg.starts_with("-") || !out.out.empty()) { // an option is never the picture's name
             std::fprintf(stderr, "unknown argument \"%s\"\n", arg.c_str());
             return false;
         } else {

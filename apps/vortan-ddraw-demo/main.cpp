@@ -203,7 +203,7 @@ int run(const std::string& folder)
 
 int main(int argc, char** argv)
 {
-    if (argc != 2 || std::string(argv[1]).starts_with("--")) {
+    if (argc != 2 || argv[1][0] == '-') { // an option is never the folder's name
         std::fprintf(stderr, "usage: vortan-ddraw-demo OUT_FOLDER\n");
         return kExitUsage;
     }

@@ -109,6 +109,10 @@ int main(int argc, char** argv)
 {
     const std::vector<std::string> args(argv + (argc > 1 ? 2 : argc), argv + argc);
     const std::string command = argc > 1 ? argv[1] : "";
+    // An option is never a file name: only "--png" where it stands is one.
+    for (size_t i = 0; i < args.size(); ++i)
+        if (args[i].starts_with("-") && !(command == "icon" && i == 1 && args[i] == "--png"))
+            return Refuse(kExitUsage, kUsage);
     if (command == "icon")
         return InspectIcon(args);
     if (command == "class")

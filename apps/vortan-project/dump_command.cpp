@@ -81,7 +81,7 @@ bool DumpAddedFile(SWchunkstream& in)
     const uint32_t limit = in.ReadU32();
     std::string options;
     for (int i = 0; i < 9; ++i)
-        options += (i == 0 ? "" : ",") + std::to_string(in.ReadU8());
+        options.append(i == 0 ? "" : ",").append(std::to_string(in.ReadU8()));
     const uint32_t tools = in.ReadU32();
     std::printf("    name=%s file=%s url=%s limit-flag=%u limit=%" PRIu32 " options=%s tools=%" PRIu32 "\n",
                 name.c_str(), fileName.c_str(), url.c_str(), limitFlag, limit, options.c_str(), tools);

@@ -20,11 +20,15 @@
 #include "designer/app/designer_app.h"
 #include "designer/app/extended_world.h"
 #include "designer/app/project.h"
+#include "designer/app/skipped_records.h"
+#include "engine/core/scene_import.h"
 #include "engine/core/world.h"
 #include "engine/core/world_file.h"
 #include "platform/base/atomic_file.h"
 #include "platform/base/input_file.h"
 #include "platform/gfx/jpeg_file.h"
+#include "testsupport/tools/tool_input.h"
+#include "testsupport/tools/tool_options.h"
 #include "testsupport/world/sample_world.h"
 
 namespace {
@@ -67,6 +71,7 @@ int Roundtrip(std::span<char* const> args)
         return Usage();
     const std::string in = args[0];
     const std::string out = args[1];
+    const tooltest::OutputOverInput over(in, out);
     std::vector<uint8_t> original;
     if (const pf::InputFileResult read = pf::readWholeFile(in, original, UINT32_MAX); !read.ok())
         return Refuse(read.message);
@@ -80,6 +85,8 @@ int Roundtrip(std::span<char* const> args)
         return kProjectToolFailed;
     }
     std::string why;
+    if (!over.Unchanged(why))
+        return Refuse(why);
     const std::string_view bytes(reinterpret_cast<const char*>(written.data()), written.size());
     if (!pf::writeFileAtomically(out, bytes, &why))
         return Refuse(why); // "cannot write OUT: CAUSE"
@@ -93,15 +100,26 @@ int AddScene(std::span<char* const> args)
     if (args.size() != 3)
         return Usage();
     CVTNDesignerApp app; // the project reads through the application's registrations
+    const tooltest::OutputOverInput over(args[0], args[2]);
     CVTND_Project::LoadResult loaded = CVTND_Project::LoadFile(args[0]);
     if (!loaded.ok())
         return Refuse(loaded.message);
     app.SetWorkspace(std::move(loaded.world), std::move(loaded.project), std::move(loaded.gradients));
     CVTND_Project& project = *app.GetProject();
+    // The scene is read first as the project will read it: one that does not read, or reads with records left out,
+    // is refused with what is wrong, and nothing is written.
+    const WorldLoadResult scene = ImportWorld(args[1]);
+    if (scene.status != DocumentStatus::kOk || scene.world == nullptr)
+        return Refuse(scene.message.empty() ? std::string(args[1]) + ": " + DocumentStatusText(scene.status)
+                                            : scene.message);
+    if (!scene.skipped.empty())
+        return Refuse(SkippedRecordsText(args[1], scene.skipped));
     // Without windows the project asks nobody about the scene's background: it keeps its own, as a No would.
     if (project.AddSceneFile(args[1]) == nullptr)
         return Refuse(std::string(args[1]) + ": the scene could not be added");
     project.UpdateWorldHeader();
+    if (std::string why; !over.Unchanged(why))
+        return Refuse(why);
     if (!project.SaveFile(args[2], app.GetGradientStore()))
         return Refuse(std::string(args[2]) + ": the project could not be written");
     std::printf("wrote %s with %s added\n", args[2], args[1]);
@@ -150,6 +168,13 @@ int main(int argc, char** argv)
     if (argc < 2)
         return Usage();
     const std::span<char* const> args(argv + 2, static_cast<size_t>(argc - 2));
+    // No command takes an option: one is never a file name ("--help" would be written as a project of that name).
+    for (char* const arg : args) {
+        if (tooltest::IsOption(arg)) {
+            std::fprintf(stderr, "vortan-project: unknown option %s\n", arg);
+            return Usage();
+        }
+    }
     if (std::strcmp(argv[1], "make-sample") == 0)
         return MakeSample(args);
     if (std::strcmp(argv[1], "dump") == 0)

@@ -67,7 +67,7 @@ bool ParseFail(std::string_view text, D3D8Options& options, std::string& error)
     if (!pf::isD3D8FailableMethod(method)) {
         error = "--fail: the stand-in has no method \"" + std::string(method) + "\" to fail; it fails";
         for (const std::string_view known : pf::d3d8FailableMethods())
-            error += " " + std::string(known);
+            error.append(" ").append(known);
         return false;
     }
     const auto nth = rendertool::ParseNumber(text.substr(colon + 1), "--fail count", 1, 1000000, error);

@@ -6,6 +6,7 @@
 
 #include "apps/vortan-render/command_table.h"
 #include "platform/base/atomic_file.h"
+#include "testsupport/tools/tool_options.h"
 
 namespace {
 
@@ -81,8 +82,15 @@ int main(int argc, char** argv)
     if (argc < 2)
         return PrintUsage();
     for (const RenderToolCommand& command : Commands()) {
-        if (std::strcmp(command.name, argv[1]) == 0)
-            return command.run(std::span<char* const>(argv + 2, static_cast<size_t>(argc - 2)));
+        if (std::strcmp(command.name, argv[1]) != 0)
+            continue;
+        const std::span<char* const> args(argv + 2, static_cast<size_t>(argc - 2));
+        if (const char* option = tooltest::UnknownOption(args, command.usage)) {
+            std::fprintf(stderr, "vortan-render: unknown argument \"%s\" (usage: vortan-render %s %s)\n", option,
+                         command.name, command.usage);
+            return rendertool::kExitUsage;
+        }
+        return command.run(args);
     }
     std::fprintf(stderr, "vortan-render: unknown command \"%s\"\n", argv[1]);
     return PrintUsage();

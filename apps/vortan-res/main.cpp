@@ -8,6 +8,7 @@
 
 #include "engine/resources/resource_report.h"
 #include "platform/base/atomic_file.h"
+#include "testsupport/tools/tool_options.h"
 
 namespace {
 
@@ -60,14 +61,18 @@ int main(int argc, char** argv)
         for (const ResToolCommand& command : Commands()) {
             if (std::strcmp(command.group, argv[1]) != 0)
                 continue;
-            if (*command.name == '\0') {
-                result = command.run(std::span<char* const>(argv + 2, static_cast<size_t>(argc - 2)));
-                break;
+            const int first = *command.name == '\0' ? 2 : 3;
+            if (first == 3 && (argc < 3 || std::strcmp(command.name, argv[2]) != 0))
+                continue;
+            const std::span<char* const> args(argv + first, static_cast<size_t>(argc - first));
+            if (const char* option = tooltest::UnknownOption(args, command.usage)) {
+                std::fprintf(stderr, "vortan-res: unknown argument \"%s\" (usage: vortan-res %s %s %s)\n", option,
+                             command.group, command.name, command.usage);
+                result = kExitUsage;
+            } else {
+                result = command.run(args);
             }
-            if (argc >= 3 && std::strcmp(command.name, argv[2]) == 0) {
-                result = command.run(std::span<char* const>(argv + 3, static_cast<size_t>(argc - 3)));
-                break;
-            }
+            break;
         }
     }
     SetResourceReportSink(nullptr);

@@ -32,7 +32,9 @@ std::string Number(float value)
 std::string Vertex(const SWmeshobject& mesh, uint32_t index)
 {
     const float* v = mesh.GetVertices() + static_cast<size_t>(index) * 3;
-    return "v" + std::to_string(index) + "=(" + Number(v[0]) + "," + Number(v[1]) + "," + Number(v[2]) + ")";
+    std::string text = "v";
+    text.append(std::to_string(index)).append("=(").append(Number(v[0])).append(",").append(Number(v[1]));
+    return text.append(",").append(Number(v[2])).append(")");
 }
 
 int RunSpeech(const TraceRun& run)
@@ -59,11 +61,13 @@ int RunSpeech(const TraceRun& run)
                 list && !list->empty())
                 local = list->front()->GetLocalTime();
             const auto used = static_cast<uint32_t>(std::max(local, 0.0f) * SWspeechmotion::kFramesPerMs);
-            std::string line = "F" + std::to_string(frame) + " speech frame " + std::to_string(used);
+            std::string line = "F";
+            line.append(std::to_string(frame)).append(" speech frame ").append(std::to_string(used));
             for (uint32_t c = 0; c < script->GetChannelCount(); ++c)
                 line += " c" + std::to_string(script->GetChannel(c)->GetCode()) + "=" +
                         Number(script->GetChannel(c)->GetValue(used));
-            line += " " + Vertex(*mesh, 5) + " " + Vertex(*mesh, 1) + " " + Vertex(*mesh, 6);
+            for (const uint32_t vertex : {5u, 1u, 6u})
+                line.append(" ").append(Vertex(*mesh, vertex));
             const SWmatrix m = turned->GetLocalMatrix();
             line += " head=(" + Number(m[0]) + "," + Number(m[1]) + "," + Number(m[2]) + ")";
             std::printf("%s\n", line.c_str());

@@ -17,6 +17,7 @@
 #include "engine/core/world_file.h"
 #include "platform/time/clock.h"
 #include "platform/time/virtual_clock.h"
+#include "testsupport/tools/tool_options.h"
 #include "testsupport/tools/tool_world.h"
 
 namespace {
@@ -152,6 +153,8 @@ int RunWorldFileCommand(int argc, char** argv)
     if (argc < 2)
         return Usage(std::string(command) + " needs a file");
     const std::string path = argv[1];
+    if (tooltest::IsOption(path))
+        return Usage("unknown option " + path + " where " + std::string(command) + " takes a file");
     if (command == "make-demo" && argc == 2)
         return MakeDemo(path);
     if (command == "roundtrip" && argc == 2)

@@ -1,6 +1,7 @@
 // `vortan-world dump FILE [-v]`: the header's fields, then every record in pre-order (index, tag, parent,
 // compression, sizes; with -v the nested tags one level down). It decodes the container only, so it shows damaged
 // files too, and then exits 3; so does a file whose compressed payloads grow by more than --max-bytes together.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -45,7 +46,11 @@ std::string NestedTags(std::span<const uint8_t> payload)
         const std::unique_ptr<SWchunkstream> child = in.OpenChild();
         framed = child->Status() == SWchunkstream::kStatusGood;
         if (framed)
-            text += (text.empty() ? "" : " ") + TagText(tag) + "(" + std::to_string(child->Remaining()) + ")";
+            text.append(text.empty() ? "" : " ")
+                .append(TagText(tag))
+                .append("(")
+                .append(std::to_string(child->Remaining()))
+                .append(")");
     }
     if (!framed || in.Remaining() != 0)
         text += text.empty() ? "(fields)" : " ...";
@@ -86,6 +91,7 @@ int Dump(std::span<char* const> args)
     if (!bytes)
         return Refuse(error);
     const size_t size = bytes->size();
+    const std::vector<uint8_t> head(bytes->begin(), bytes->begin() + std::min<size_t>(size, kDocumentHeaderBytes));
     SWdocumentfile doc;
     const DocumentStatus status = SWdocumentfile::ParseDamaged(std::move(*bytes), doc);
     const DocumentHeader& header = doc.Header();
@@ -99,7 +105,7 @@ int Dump(std::span<char* const> args)
     std::printf("records=%zu end=%s trailing=%llu\n", doc.Records().size(), doc.HasEnd() ? "yes" : "no",
                 static_cast<unsigned long long>(doc.TrailingBytes()));
     if (status != DocumentStatus::kOk)
-        return Refuse(std::string("cannot read ") + args[0] + ": " + DocumentStatusText(status));
+        return Refuse(std::string("cannot read ") + args[0] + ": " + DocumentStatusCause(status, head, size));
     if (!withinLimit)
         return Refuse(std::string("cannot read ") + args[0] + ": " + context.LimitText());
     return kWorldToolDone;

@@ -6,6 +6,7 @@
 
 #include "apps/vortan-world/command_table.h"
 #include "platform/base/atomic_file.h"
+#include "testsupport/tools/tool_options.h"
 #include "testsupport/tools/tool_world.h"
 
 namespace {
@@ -49,9 +50,16 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "vortan-world: %s\n", error.c_str());
         return kWorldToolUsage;
     }
-    for (const WorldToolCommand& command : Commands())
-        if (std::strcmp(command.name, argv[1]) == 0)
-            return command.run(args);
+    for (const WorldToolCommand& command : Commands()) {
+        if (std::strcmp(command.name, argv[1]) != 0)
+            continue;
+        if (const char* option = tooltest::UnknownOption(args, command.usage)) {
+            std::fprintf(stderr, "vortan-world: unknown argument \"%s\" (usage: vortan-world %s %s)\n", option,
+                         command.name, command.usage);
+            return kWorldToolUsage;
+        }
+        return command.run(args);
+    }
     std::fprintf(stderr, "vortan-world: unknown command \"%s\"\n", argv[1]);
     return PrintUsage();
 }

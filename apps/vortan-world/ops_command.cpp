@@ -53,12 +53,13 @@ std::unique_ptr<SWproperty> ParseLiteral(std::string_view literal, std::string& 
     const std::optional<uint32_t> type =
         literal.size() >= 2 && literal[1] == ':' ? TypeOfLetter(literal[0]) : std::nullopt;
     if (!type) {
-        outError = "\"" + std::string(literal) + "\" is no literal: TYPE:TEXT with TYPE one of i f b s v q m";
+        outError =
+            std::string("\"").append(literal).append("\" is no literal: TYPE:TEXT with TYPE one of i f b s v q m");
         return nullptr;
     }
     if (*type == kTypeInteger && !IsWholeInt32(literal.substr(2))) {
-        outError = "\"" + std::string(literal) + "\" is no integer: i: takes a whole number from " +
-                   std::to_string(INT32_MIN) + " to " + std::to_string(INT32_MAX);
+        outError = std::string("\"").append(literal).append("\" is no integer: i: takes a whole number from ");
+        outError.append(std::to_string(INT32_MIN)).append(" to ").append(std::to_string(INT32_MAX));
         return nullptr;
     }
     auto variable = std::make_unique<SWproperty>(*type);
@@ -92,7 +93,7 @@ int RunOps(std::span<char* const> args)
     const std::optional<int> op = ParseOperator(args[1]);
     if (!left || !right || !op) {
         if (error.empty())
-            error = "\"" + std::string(args[1]) + "\" is no operator: one of + - * x /";
+            error = std::string("\"").append(args[1]).append("\" is no operator: one of + - * x /");
         std::fprintf(stderr, "vortan-world: ops: %s\n", error.c_str());
         return kWorldToolUsage;
     }

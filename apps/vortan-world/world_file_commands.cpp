@@ -1,6 +1,7 @@
 // `vortan-world make-sample OUT.vtn [--meshes DIR] [--pictures DIR] [--sound FILE]`: a sample scene with a record
-// of every kind the world file writes (testsupport/world/sample_world.h); the folders default to the test-data
-// cache's mesh and image folders when the fetch script filled them. `vortan-world roundtrip IN OUT`:
+// of every kind the world file writes (testsupport/world/sample_world.h), every OFF mesh and PNG or JPEG picture of
+// the folders named taken under its own name; unnamed, the folders default to the test-data cache's mesh and image
+// folders (a few small files of them) when the fetch script filled them. `vortan-world roundtrip IN OUT`:
 // load and save as a scene, and say whether OUT equals IN byte for byte (exit 1: a record could not be read or is
 // outside the world). `vortan-world import BASE IN OUT`: merge IN into BASE, print the merge record, write OUT, then
 // remove the merge and say whether BASE came back byte for byte.
@@ -67,18 +68,21 @@ int MakeSample(std::span<char* const> args)
     options.meshFolder = TestDataFolder("mesh");
     options.pictureFolder = TestDataFolder("image");
     const char* out = nullptr;
-    // Named inputs must be there: a sample silently built of its own content instead would pass for theirs.
+    // Named inputs must be there, and every file of a named folder is taken under its own name or the sample is
+    // refused: a sample silently built of its own content instead would pass for theirs.
     std::string error;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string arg = args[i];
         const bool hasValue = i + 1 < args.size();
         if (arg == "--meshes" && hasValue) {
-            options.meshFolder = args[++i];
-            if (!tooltest::CheckInputFolder(options.meshFolder, error))
+            const std::string folder = args[++i];
+            if (!tooltest::CheckInputFolder(folder, error) ||
+                !worldtest::TakeFolderFiles(folder, worldtest::SampleInput::kMeshes, options.meshFiles, error))
                 return Refuse(error);
         } else if (arg == "--pictures" && hasValue) {
-            options.pictureFolder = args[++i];
-            if (!tooltest::CheckInputFolder(options.pictureFolder, error))
+            const std::string folder = args[++i];
+            if (!tooltest::CheckInputFolder(folder, error) ||
+                !worldtest::TakeFolderFiles(folder, worldtest::SampleInput::kPictures, options.pictureFiles, error))
                 return Refuse(error);
         } else if (arg == "--sound" && hasValue) {
             options.soundFile = args[++i];
@@ -145,8 +149,11 @@ int Roundtrip(std::span<char* const> args)
         return kWorldToolUsage;
     }
     std::string error;
+    const tooltest::OutputOverInput over(args[0], args[1]);
     const WorldLoadResult loaded = tooltest::LoadToolWorld(args[0], SWreadcontext::IdMode::kKeep, error);
     if (loaded.status != DocumentStatus::kOk)
+        return Refuse(error);
+    if (!over.Unchanged(error))
         return Refuse(error);
     const DocumentStatus saved = SaveWorldFile(*loaded.world, WorldFileMode::kScene, args[1], &error);
     if (saved != DocumentStatus::kOk)

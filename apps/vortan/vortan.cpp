@@ -42,7 +42,7 @@ int Usage(const std::string& why)
     if (!why.empty())
         std::fprintf(stderr, "vortan: %s\n", why.c_str());
     std::fprintf(stderr, "usage: vortan [--screenshot OUT.png [--frames N] [--click X,Y]] [--exit-after MS] "
-                         "[PROJECT.vtp]\n");
+                         "[--] [PROJECT.vtp]\n");
     return kExitUsage;
 }
 
@@ -63,11 +63,27 @@ std::string Lower(std::string_view text)
 
 std::optional<int> Parse(int argc, char** argv, Options& options)
 {
+    bool optionsEnded = false; // after "--" every argument is the project, whatever it starts with
     for (int i = 1; i < argc; ++i) {
         const std::string arg = Lower(argv[i]);
         const bool hasValue = i + 1 < argc;
-        if (arg == "-m" || arg == "-l" || arg == "/m" || arg == "/l")
+        if (!optionsEnded && arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (!optionsEnded && (arg == "-m" || arg == "-l" || arg == "/m" || arg == "/l"))
             return Usage("the batch mode (" + std::string(argv[i]) + ") is not available");
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+            if (options.project)
+                return Usage("one project at most");
+            options.project = argv[i];
+            continue;
+        }
+        // An option that takes a value and has none is missing it: it is not unknown.
+        const bool valued = arg == "--screenshot" || arg == "--frames" || arg == "--click" || arg == "--exit-after";
+        if (valued && (!hasValue || (arg == "--screenshot" && argv[i + 1][0] == '-')))
+            return Usage(std::string(argv[i]) +
+                         (arg == "--screenshot" ? " is missing its file (OUT.png)" : " is missing its value"));
         if (arg == "--screenshot" && hasValue) {
             options.screenshot = argv[++i];
         } else if (arg == "--frames" && hasValue) {
@@ -85,12 +101,8 @@ std::optional<int> Parse(int argc, char** argv, Options& options)
         } else if (arg == "--exit-after" && hasValue) {
             if (!ParseNumber(argv[++i], options.exitAfterMs, 1, 86400000))
                 return Usage("--exit-after takes milliseconds");
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return Usage("unknown option " + std::string(argv[i]));
-        } else if (!options.project) {
-            options.project = argv[i];
         } else {
-            return Usage("one project at most");
+            return Usage("unknown option " + std::string(argv[i]));
         }
     }
     if (!options.screenshot && (options.click || options.frames != 30))

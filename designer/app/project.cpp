@@ -12,6 +12,7 @@
 #include "designer/app/notification.h"
 #include "designer/app/preview_sphere_aside.h"
 #include "designer/app/registry.h"
+#include "designer/app/skipped_records.h"
 #include "designer/app/startup.h"
 #include "designer/app/user_message.h"
 #include "engine/behaviour/action_node.h"
@@ -338,6 +339,7 @@ CVTN_SubWorld* CVTND_Project::AddSceneFile(const std::string& path, pf::Window* 
         ShowUserMessage(owner, ImportFailure(path, import), pf::MB_ICONHAND);
         return nullptr;
     }
+    ReportSkippedRecords(path, import.skipped);
     AddedFile data;
     if (const SWheader* header = import.world->GetRootObject()->FindHeader())
         data.tools = header->GetCreatingTools();
@@ -380,6 +382,7 @@ bool CVTND_Project::SynchronizeSubWorld(pf::Window* owner, CVTN_SubWorld* entry)
     if (import.newer)
         ShowUserMessage(owner, path + " was written by a newer version; what this version does not know is left out.",
                         pf::MB_ICONEXCLAMATION);
+    ReportSkippedRecords(path, import.skipped);
     const ResyncOptions options = OptionsOf(*entry);
     if (!options.keepRemoved) {
         std::vector<MergeEntry> missing;

@@ -16,6 +16,7 @@
 #include "designer/app/preview_sphere_aside.h"
 #include "designer/app/project_records.h"
 #include "designer/app/registry.h"
+#include "designer/app/skipped_records.h"
 #include "designer/app/user_message.h"
 #include "engine/core/buffer.h"
 #include "engine/core/chunk_stream.h"
@@ -387,6 +388,10 @@ CVTND_Project::LoadResult LoadDocument(const SWdocumentfile& file, const std::st
         result.damagedButOpened = true;
         result.message = name + ": a part of the project was damaged and has been left out";
     }
+    if (!loaded.skipped.empty()) {
+        result.damagedButOpened = true;
+        result.message.append(result.message.empty() ? "" : "\n").append(SkippedRecordsText(name, loaded.skipped));
+    }
     return result;
 }
 
@@ -572,9 +577,13 @@ CVTND_Project::LoadResult CVTND_Project::LoadBytes(std::vector<uint8_t> bytes, c
         SWdocumentfile file;
         if (bytes.empty())
             return Failed(name, "the file is empty");
+        const std::vector<uint8_t> head(bytes.begin(),
+                                        bytes.begin() + std::min<size_t>(bytes.size(), kDocumentHeaderBytes));
+        const uint64_t size = bytes.size();
         const DocumentStatus status = SWdocumentfile::Parse(std::move(bytes), file);
         if (status != DocumentStatus::kOk)
-            return Failed(name, status == DocumentStatus::kNotDocument ? kNotProjectText : DocumentStatusText(status));
+            return Failed(name, status == DocumentStatus::kNotDocument ? kNotProjectText
+                                                                       : DocumentStatusCause(status, head, size));
         return LoadDocument(file, name, settings);
     } catch (const std::bad_alloc&) {
         return Failed(name, DocumentStatusText(DocumentStatus::kOutOfMemory));

@@ -48,7 +48,8 @@ void CVTND_Designer::OfferRecoveryCopy()
     if (!TearDownWorkspace())
         return;
     BuildWorkspace(&loaded);
-    m_projectPath.clear(); // an untitled project, modified until it is saved somewhere; the copy stays until then
+    // An untitled project, modified until it is saved somewhere; the copy stays until then.
+    RememberProjectFile({}, std::nullopt);
     m_app->SetModified();
     UpdateTitle();
     DrainReports();

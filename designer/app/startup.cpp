@@ -21,6 +21,7 @@
 #include "designer/app/publish_worker.h"
 #include "designer/app/recovery.h"
 #include "designer/app/registry.h"
+#include "designer/app/skipped_records.h"
 #include "designer/app/snapshot.h"
 #include "designer/app/user_dialogs.h"
 #include "designer/app/window_placement.h"
@@ -448,7 +449,7 @@ bool CVTND_Designer::NewProject()
         return false;
     if (!TearDownWorkspace())
         return false;
-    m_projectPath.clear();
+    RememberProjectFile({}, std::nullopt);
     BuildWorkspace(nullptr);
     return true;
 }
@@ -466,6 +467,7 @@ bool CVTND_Designer::OpenProjectFile(const std::string& given, bool askFirst)
     if (askFirst && !AskSave())
         return false;
     LoadedWorkspace loaded;
+    const std::optional<pf::FileStamp> stamp = pf::fileStampOf(path); // before the read: a change during it counts
     {
         const pf::WaitCursor wait;
         loaded.result = CVTND_Project::LoadFile(path, m_settings.get());
@@ -483,7 +485,7 @@ bool CVTND_Designer::OpenProjectFile(const std::string& given, bool askFirst)
         return false;
     const std::string note = loaded.result.message;
     BuildWorkspace(&loaded);
-    m_projectPath = path;
+    RememberProjectFile(path, stamp);
     AddRecent(path);
     UpdateTitle();
     if (!note.empty())
@@ -520,7 +522,7 @@ bool CVTND_Designer::SaveTo(const std::string& given)
 {
     const std::string path = AbsolutePathOf(given);
     CVTND_Project* project = m_app->GetProject();
-    if (project == nullptr)
+    if (project == nullptr || !MayReplaceProjectFile(path))
         return false;
     // A running preview has moved, hidden and recoloured the project: it stops, and puts the project back, first.
     StopProjectPreview();
@@ -532,7 +534,7 @@ bool CVTND_Designer::SaveTo(const std::string& given)
     }
     if (!saved)
         return false;
-    m_projectPath = path;
+    RememberProjectFile(path, pf::fileStampOf(path));
     m_app->SetModified(0);
     if (m_recovery != nullptr)
         m_recovery->Delete();
@@ -985,6 +987,7 @@ CChildRenderFrame* CVTND_Designer::OpenPublishedFile(const std::string& path)
         DrainReports();
         return nullptr;
     }
+    ReportSkippedRecords(path, loaded.skipped);
     // The player shows the world at the size the page gives it: the active view's.
     int32_t width = 640;
     int32_t height = 480;
@@ -1057,6 +1060,7 @@ void CVTND_Designer::RunTool(uint32_t command)
         CVTND_ModalRequest request;
         request.owner = m_frame;
         run(*m_app, request);
+        DrainReports(); // what a file read left out, said when the dialog is done
         // A view that looked through a camera a removed file brought looks through the world's last one again.
         for (CChildRenderView* view : Views()) {
             const SWwindow* window = view->GetEngineWindow();

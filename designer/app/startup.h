@@ -22,6 +22,7 @@
 #include "designer/app/render_thread.h"
 #include "designer/app/report_sink.h"
 #include "engine/core/sync_event.h"
+#include "platform/base/file_stamp.h"
 #include "platform/settings/settings_store.h"
 
 namespace pf {
@@ -170,6 +171,10 @@ private:
     bool StopProjectPreview();
     void EndPreviewOfProject(CVTND_ExtendedWorld& world);
     // proposed: the file name the dialog offers (with a folder: it opens there).
+    // The project file as it was when opened or last saved, and whether path may be written: another path, or the
+    // same file unchanged, or a changed one the person said Yes to replacing (project_file_guard.cpp).
+    void RememberProjectFile(const std::string& path, std::optional<pf::FileStamp> stamp);
+    bool MayReplaceProjectFile(const std::string& path);
     std::optional<std::string> BrowseFile(bool save, int32_t category, const std::string& filter,
                                           const std::string& extension, const std::string& title,
                                           const std::string& proposed = {});
@@ -221,6 +226,7 @@ private:
     std::set<const CVTN_SubWorldInstance*> m_instancesAtStart;
     std::vector<std::string> m_recent;
     std::string m_projectPath;
+    std::optional<pf::FileStamp> m_projectStamp; // of m_projectPath when it was opened or saved
     std::vector<std::string> m_steps;
     bool m_developerRun = false;
     bool m_started = false;

@@ -1,8 +1,12 @@
 #include "designer/workspace/java_dlg.h"
 
+#include <filesystem>
+
+#include "designer/app/designer_app.h"
 #include "designer/app/extended_world.h"
 #include "designer/app/java_class_reader.h"
 #include "designer/app/notification.h"
+#include "designer/app/project.h"
 #include "designer/workspace/list_panels.h"
 #include "engine/core/java_class_node.h"
 #include "platform/ui/frame/frame_window.h"
@@ -10,6 +14,27 @@
 namespace {
 
 constexpr const char* kClassExtension = ".class";
+
+// A relative class path names the file from the folder of the scene file that brought the entry, as the page that
+// scene was published with would; an entry no added file brought keeps its path as it is.
+std::string ClassFilePath(const CVTND_Project* project, const SWjavaclassnode& entry)
+{
+    const std::filesystem::path path = entry.GetClassPath();
+    if (project == nullptr || path.is_absolute())
+        return path.string();
+    const std::string name = entry.GetName().value_or("");
+    const CVTN_SubWorlds& files = project->GetAddedFiles();
+    for (const CVTN_SubWorld* file = files.GetFirst(); file != nullptr; file = CVTN_SubWorlds::GetNext(file)) {
+        const CVTND_Project::AddedFile* data = project->FindAddedFile(file);
+        if (data == nullptr || !file->GetFileName())
+            continue;
+        for (const MergeEntry& merged : data->record.entries) {
+            if (merged.kind == MergedKind::kJavaEntry && merged.name == name)
+                return (std::filesystem::path(*file->GetFileName()).parent_path() / path).string();
+        }
+    }
+    return path.string();
+}
 
 } // namespace
 
@@ -37,7 +62,7 @@ void CVTND_JavaDlg::AddEntry(SWjavaclassnode* entry)
     if (item == 0 || entry->GetClassPath().empty())
         return;
     // The world keeps the path as the page names the class; the file itself may carry the extension.
-    std::string path = entry->GetClassPath();
+    std::string path = ClassFilePath(m_app.GetProject(), *entry);
     CVTND_JavaClass parsed;
     std::string reason;
     bool read = CVTND_JavaClassReader::ReadFile(path, parsed, reason);

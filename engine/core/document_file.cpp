@@ -115,6 +115,31 @@ const char* DocumentStatusText(DocumentStatus status)
     return "unknown status";
 }
 
+namespace {
+
+// A file whose length is not the one its header states.
+std::string LengthMismatchText(uint64_t stated, uint64_t size)
+{
+    const std::string lengths =
+        " (its header says " + std::to_string(stated) + " bytes, it holds " + std::to_string(size) + ")";
+    if (size > stated)
+        return "the file has " + std::to_string(size - stated) + " bytes past its end" + lengths;
+    return std::string(DocumentStatusText(DocumentStatus::kTruncated)) + lengths;
+}
+
+} // namespace
+
+std::string DocumentStatusCause(DocumentStatus status, std::span<const uint8_t> head, uint64_t fileBytes)
+{
+    if (status == DocumentStatus::kTruncated && fileBytes == 0)
+        return "the file is empty";
+    DocumentHeader header;
+    if (status == DocumentStatus::kTruncated && ReadDocumentHeader(head, header) == DocumentStatus::kOk &&
+        header.totalBytes != fileBytes)
+        return LengthMismatchText(header.totalBytes, fileBytes);
+    return DocumentStatusText(status);
+}
+
 const char* PayloadStatusText(PayloadStatus status)
 {
     switch (status) {
@@ -354,8 +379,7 @@ DocumentStatus OpenChecked(const std::string& path, uint64_t maxBytes, std::uniq
     if (const DocumentStatus status = ReadDocumentHeader(outHead, outHeader); status != DocumentStatus::kOk)
         return status;
     if (outHeader.totalBytes != size) {
-        outCause = std::string(DocumentStatusText(DocumentStatus::kTruncated)) + " (its header says " +
-                   std::to_string(outHeader.totalBytes) + " bytes, it holds " + std::to_string(size) + ")";
+        outCause = LengthMismatchText(outHeader.totalBytes, size);
         return DocumentStatus::kTruncated;
     }
     return DocumentStatus::kOk;

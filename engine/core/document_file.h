@@ -58,6 +58,10 @@ enum class DocumentStatus : int {
                       // writing: what a record would hold is, so that no reader would take the file
 };
 const char* DocumentStatusText(DocumentStatus status); // a short sentence for reports
+// The status's sentence as the file bears it out, from its first bytes (its header, when it has one) and its length:
+// an empty file is said to be empty, and one whose header states another length says which it is, cut short or
+// with bytes past its end, and both lengths.
+std::string DocumentStatusCause(DocumentStatus status, std::span<const uint8_t> head, uint64_t fileBytes);
 
 enum class PayloadStatus : int {
     kOk = 0,

@@ -70,6 +70,9 @@ public:
     // -- Playing
     uint8_t GetReady() const { return m_ready; }
     void SetReady(uint8_t ready) { m_ready = ready; } // queued for playing without being loaded first
+    // The ready flag as the file gave it (0 for a new sound): what is written back, whatever playing set since.
+    uint8_t GetStoredReady() const { return m_storedReady; }
+    void SetStoredReady(uint8_t ready) { m_storedReady = ready; }
     uint8_t GetStartedByMotion() const { return m_startedByMotion; }
     void SetStartedByMotion(uint8_t started) { m_startedByMotion = started; }
     uint8_t GetLoop() const { return m_loop; }
@@ -108,6 +111,7 @@ private:
     const SWcompressionscheme* m_scheme = nullptr; // a row of the scheme table; null: the kind's default
     SWworld* m_world = nullptr;
     uint8_t m_ready = 0;
+    uint8_t m_storedReady = 0;
     uint8_t m_startedByMotion = 0;
     uint8_t m_loop = 0;
     uint32_t m_repeatCount = 0;

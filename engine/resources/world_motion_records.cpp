@@ -57,7 +57,7 @@ bool WriteSound(SWworldwriting& out, SWsound& sound, SWchunkstream& s)
         f.WriteU8(sound.GetPlayOption(1));
         f.WriteU8(sound.GetLoop());
         f.WriteU32(sound.GetRepeatCount());
-        return f.WriteU8(sound.GetReady());
+        return f.WriteU8(sound.GetStoredReady()); // loading and playing set the live flag
     });
     const bool variables = fields && Nested(s, kTagVariables, [&](SWchunkstream& v) {
                                return out.World().GetSoundVariables(sound).WriteVariables(v);
@@ -111,6 +111,7 @@ bool ReadSoundFields(SWchunkstream& in, SWsound& sound)
     sound.SetLoop(loop);
     sound.SetRepeatCount(repeat);
     sound.SetReady(ready);
+    sound.SetStoredReady(ready);
     return true;
 }
 

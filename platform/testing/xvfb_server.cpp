@@ -112,7 +112,9 @@ bool XvfbServer::start(std::string& outError, Size screen)
         outError = "Xvfb did not start (is the xvfb package installed?)";
         return false;
     }
-    m_display = ":" + number.substr(0, number.find('\n'));
+    std::string display(1, ':');
+    display.append(number, 0, number.find('\n'));
+    m_display = std::move(display);
     setenv("DISPLAY", m_display.c_str(), 1);
     return connect(outError);
 }

@@ -172,7 +172,8 @@ bool ShotsRun::CompareWithServer(const std::vector<const pf::Window*>& windows, 
     }
     for (size_t i = 0; i < windows.size(); ++i) {
         std::string error;
-        const std::string path = dir + "/live-" + scene + (i == 0 ? "" : "-" + std::to_string(i)) + ".png";
+        const std::string path =
+            dir + "/live-" + scene + (i == 0 ? std::string() : std::string("-").append(std::to_string(i))) + ".png";
         if (lives[i]->isEmpty() || !pf::writePngFile(path, *lives[i], error)) {
             failedWrite = path + ": " + (error.empty() ? std::string("nothing grabbed") : error);
             return false;

@@ -1,5 +1,7 @@
 #include "testsupport/tools/tool_input.h"
 
+#include <csignal>
+#include <cstdlib>
 #include <string_view>
 
 #include <sys/stat.h>
@@ -27,6 +29,26 @@ std::optional<std::vector<uint8_t>> ReadInput(const std::string& path, std::stri
         return std::nullopt;
     }
     return bytes;
+}
+
+OutputOverInput::OutputOverInput(const std::string& in, const std::string& out) : m_out(out)
+{
+    const std::optional<pf::FileStamp> input = pf::fileStampOf(in);
+    const std::optional<pf::FileStamp> output = pf::fileStampOf(out);
+    if (input && output && input->SameFile(*output))
+        m_read = input;
+}
+
+bool OutputOverInput::Unchanged(std::string& outError) const
+{
+    if (!m_read)
+        return true;
+    if (const char* stop = std::getenv("VORTAN_TOOL_STOP_BEFORE_WRITE"); stop != nullptr && *stop != '\0')
+        std::raise(SIGSTOP);
+    if (pf::fileStampOf(m_out) == m_read)
+        return true;
+    outError = "cannot write " + m_out + ": it changed on disk after it was read, and is left as it is";
+    return false;
 }
 
 bool CheckInput(const std::string& path, std::string& outError)

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/base/file_stamp.h"
 #include "platform/base/input_file.h"
 #include "testsupport/image/png_image.h"
 #include "testsupport/mesh/off_file.h"
@@ -26,6 +27,20 @@ std::optional<testsupport::BgrImage> ReadPngInput(const std::string& path, std::
                                                   uint64_t maxPixels = testsupport::kDefaultMaxPngPixels);
 // An OFF mesh file.
 std::optional<meshtest::OffMesh> ReadOffInput(const std::string& path, std::string& outError);
+
+// An output that names the input's own file is written only while that file is as it was read: another program may
+// have written it meanwhile (in place, cut short, or a new file renamed over it). Made before the input is read.
+class OutputOverInput {
+public:
+    OutputOverInput(const std::string& in, const std::string& out);
+    // False, with outError ("cannot write OUT: CAUSE"), when out is the input's file and it changed since. A test
+    // that sets VORTAN_TOOL_STOP_BEFORE_WRITE changes the file here: the tool stops (SIGSTOP) until continued.
+    bool Unchanged(std::string& outError) const;
+
+private:
+    std::string m_out;
+    std::optional<pf::FileStamp> m_read; // the input's, when out names the same file
+};
 
 // "cannot write PATH: CAUSE" from a writer's error, which the atomic writer already words so: the file and the
 // cause are said once.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
@@ -30,6 +31,7 @@
 #include "engine/resources/material.h"
 #include "engine/resources/mesh_object.h"
 #include "engine/resources/sound.h"
+#include "platform/gfx/jpeg_file.h"
 #include "platform/media/riff_wave_writer.h"
 #include "platform/media/wave_format.h"
 #include "testsupport/image/png_image.h"
@@ -85,6 +87,57 @@ std::vector<std::filesystem::path> FilesOf(const std::string& folder, const char
     return files;
 }
 
+std::string Lowered(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// A named picture's pixels, 0xAARRGGBB (PNG alpha composited onto black, JPEG opaque); nullopt with outError.
+std::optional<std::vector<uint32_t>> ReadPicture(const std::string& path, int& width, int& height,
+                                                 std::string& outError)
+{
+    const std::string extension = Lowered(std::filesystem::path(path).extension().string());
+    if (extension == ".jpg" || extension == ".jpeg") {
+        std::optional<pf::JpegImage> jpeg = pf::readJpegFile(path, {}, outError);
+        if (!jpeg)
+            return std::nullopt;
+        width = jpeg->width;
+        height = jpeg->height;
+        return std::move(jpeg->pixels);
+    }
+    if (extension != ".png") {
+        outError = "not a PNG or JPEG picture";
+        return std::nullopt;
+    }
+    const std::optional<testsupport::BgrImage> png = testsupport::ReadPng(path, outError);
+    if (!png)
+        return std::nullopt;
+    width = png->width;
+    height = png->height;
+    std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
+    for (size_t p = 0; p < pixels.size(); ++p) {
+        const uint8_t* bgr = &png->pixels[p * 3];
+        pixels[p] = 0xFF000000u | uint32_t{bgr[2]} << 16 | uint32_t{bgr[1]} << 8 | bgr[0];
+    }
+    return pixels;
+}
+
+std::optional<meshtest::OffMesh> ReadMesh(const std::string& path, std::string& outError)
+{
+    if (Lowered(std::filesystem::path(path).extension().string()) != ".off") {
+        outError = "not an OFF mesh";
+        return std::nullopt;
+    }
+    std::optional<meshtest::OffMesh> off = meshtest::ReadOffFile(path, &outError);
+    if (off && (off->VertexCount() == 0 || off->FaceCount() == 0)) {
+        outError = "the mesh has no polygons";
+        off.reset();
+    }
+    return off;
+}
+
 // Pixels 0xAARRGGBB of a picture from the folder (the smallest few are tried), or a generated pattern.
 std::vector<uint32_t> Picture(const std::vector<std::filesystem::path>& pngs, size_t which, int& width, int& height)
 {
@@ -116,22 +169,51 @@ std::vector<uint32_t> Picture(const std::vector<std::filesystem::path>& pngs, si
     return pixels;
 }
 
-void AddTextures(SWworld& world, const SampleWorldOptions& options)
+SWtexture* AddPictureTexture(SWworld& world, size_t which, const std::string& name, int w, int h,
+                             const std::vector<uint32_t>& pixels)
 {
-    const std::vector<std::filesystem::path> pngs = FilesOf(options.pictureFolder, ".png");
+    std::unique_ptr<SWtexture> texture;
+    if (which == 0) {
+        texture = SWimage32::SWimage32FromPixels(name, w, h, pixels.data());
+    } else if (which != 2) {
+        texture = SWimage24::SWimage24FromPixels(name, w, h, pixels.data());
+    } else {
+        std::vector<uint8_t> grey(pixels.size());
+        for (size_t i = 0; i < grey.size(); ++i)
+            grey[i] = static_cast<uint8_t>(pixels[i] >> 8);
+        texture = std::make_unique<SWimage8>(name, w, h, grey.data());
+        texture->SetTextureFlags(SWtexture::kFlagBilinear);
+    }
+    SWtexture* placed = texture.get();
+    return world.GetRootObject()->AddTexture(std::move(texture)) ? placed : nullptr;
+}
+
+// The textures in their roles: the first is the brick's (32-bit), the second the wood's (24-bit), the third the
+// brick's bumps (8-bit grey); a named picture past the third is a 24-bit texture of its own.
+std::vector<SWtexture*> AddTextures(SWworld& world, const SampleWorldOptions& options)
+{
+    std::vector<SWtexture*> textures;
     int w = 0;
     int h = 0;
-    std::vector<uint32_t> pixels = Picture(pngs, 0, w, h);
-    world.GetRootObject()->AddTexture(SWimage32::SWimage32FromPixels("bricks.png", w, h, pixels.data()));
-    pixels = Picture(pngs, 1, w, h);
-    world.GetRootObject()->AddTexture(SWimage24::SWimage24FromPixels("wood.png", w, h, pixels.data()));
-    pixels = Picture(pngs, 2, w, h);
-    std::vector<uint8_t> grey(pixels.size());
-    for (size_t i = 0; i < grey.size(); ++i)
-        grey[i] = static_cast<uint8_t>(pixels[i] >> 8);
-    auto bump = std::make_unique<SWimage8>("bumps.png", w, h, grey.data());
-    bump->SetTextureFlags(SWtexture::kFlagBilinear);
-    world.GetRootObject()->AddTexture(std::move(bump));
+    if (!options.pictureFiles.empty()) {
+        for (const std::string& file : options.pictureFiles) {
+            std::string error;
+            const std::optional<std::vector<uint32_t>> pixels = ReadPicture(file, w, h, error);
+            SWtexture* texture = pixels
+                                     ? AddPictureTexture(world, textures.size(),
+                                                         std::filesystem::path(file).filename().string(), w, h, *pixels)
+                                     : nullptr;
+            if (texture != nullptr)
+                textures.push_back(texture);
+        }
+        return textures;
+    }
+    const std::vector<std::filesystem::path> pngs = FilesOf(options.pictureFolder, ".png");
+    for (const char* name : {"bricks.png", "wood.png", "bumps.png"}) {
+        const std::vector<uint32_t> pixels = Picture(pngs, textures.size(), w, h);
+        textures.push_back(AddPictureTexture(world, textures.size(), name, w, h, pixels)); // a fresh world: placed
+    }
+    return textures;
 }
 
 SWmaterial* AddMaterial(SWworld& world, const char* name, float red, float green, float blue)
@@ -147,15 +229,16 @@ SWmaterial* AddMaterial(SWworld& world, const char* name, float red, float green
     return placed;
 }
 
-void AddMaterials(SWworld& world)
+void AddMaterials(SWworld& world, const std::vector<SWtexture*>& textures)
 {
+    const auto texture = [&](size_t role) { return role < textures.size() ? textures[role] : nullptr; };
     SWmaterial* brick = AddMaterial(world, "brick", 0.8f, 0.3f, 0.2f);
-    brick->SetTexture(world.FindTextureByName("bricks.png"));
-    brick->SetBumpTexture(world.FindTextureByName("bumps.png"));
+    brick->SetTexture(texture(0));
+    brick->SetBumpTexture(texture(2));
     brick->SetBumpAmount(0.5f);
     SWmaterial* wood = AddMaterial(world, "wood", 0.6f, 0.4f, 0.1f);
-    wood->SetTexture(world.FindTextureByName("wood.png"));
-    wood->SetReflectionTexture(world.FindTextureByName("bricks.png"));
+    wood->SetTexture(texture(1));
+    wood->SetReflectionTexture(texture(0));
     wood->SetReflectivity(0.25f);
     wood->SetMaterialFlags(SWmaterial::kFlagBilinear);
     SWmaterial* glass = AddMaterial(world, "glass", 0.7f, 0.8f, 0.9f);
@@ -191,18 +274,27 @@ void AddMeshes(SWworld& world, const SampleWorldOptions& options, SWobjectnode* 
     const std::vector<SWmaterial*> materials = {root.GetFirstMaterial(),
                                                 SWrootobject::GetNextMaterial(root.GetFirstMaterial())};
     std::vector<meshtest::OffMesh> offs;
+    std::vector<std::string> names;
+    for (const std::string& file : options.meshFiles) {
+        std::string error;
+        if (std::optional<meshtest::OffMesh> off = ReadMesh(file, error)) {
+            offs.push_back(std::move(*off));
+            names.push_back(std::filesystem::path(file).filename().string());
+        }
+    }
     for (const std::filesystem::path& file : FilesOf(options.meshFolder, ".off")) {
+        if (!options.meshFiles.empty() || offs.size() == 2)
+            break;
         std::optional<meshtest::OffMesh> off = meshtest::ReadOffFile(file.string());
         if (off && off->VertexCount() > 0 && off->VertexCount() < 20000)
             offs.push_back(std::move(*off));
-        if (offs.size() == 2)
-            break;
     }
-    if (offs.size() < 2) {
+    if (options.meshFiles.empty() && offs.size() < 2) {
         offs = {meshtest::MakeCube(), meshtest::MakeSphere(options.sphereRings, options.sphereRings * 2)};
     }
     for (size_t i = 0; i < offs.size(); ++i) {
-        std::unique_ptr<SWmeshobject> mesh = MeshOf(offs[i], "mesh" + std::to_string(i), materials);
+        std::unique_ptr<SWmeshobject> mesh =
+            MeshOf(offs[i], i < names.size() ? names[i] : "mesh" + std::to_string(i), materials);
         mesh->SetMatrix(SWmatrix::Translation(0.0f, 0.0f, 0.1f * static_cast<float>(i)));
         if (i == 0) {
             auto target = std::make_unique<SWmorphtarget>();
@@ -239,6 +331,40 @@ void AddMeshes(SWworld& world, const SampleWorldOptions& options, SWobjectnode* 
 
 } // namespace
 
+bool TakeFolderFiles(const std::string& folder, SampleInput kind, std::vector<std::string>& outFiles,
+                     std::string& outError)
+{
+    std::vector<std::filesystem::path> files;
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        if (!it->is_directory(error))
+            files.push_back(it->path());
+    }
+    if (error) {
+        outError = "cannot read " + folder + ": " + error.message();
+        return false;
+    }
+    if (files.empty()) {
+        outError = "cannot take " + folder + ": the folder holds no file";
+        return false;
+    }
+    std::sort(files.begin(), files.end());
+    outFiles.clear();
+    for (const std::filesystem::path& file : files) {
+        std::string cause;
+        int w = 0;
+        int h = 0;
+        const bool taken = kind == SampleInput::kMeshes ? ReadMesh(file.string(), cause).has_value()
+                                                        : ReadPicture(file.string(), w, h, cause).has_value();
+        if (!taken) {
+            outError = "cannot take " + file.string() + ": " + cause;
+            return false;
+        }
+        outFiles.push_back(file.string());
+    }
+    return true;
+}
+
 std::unique_ptr<SWworld> MakeSampleWorld(const SampleWorldOptions& options)
 {
     auto world = std::make_unique<SWworld>();
@@ -260,8 +386,8 @@ void FillSampleWorld(SWworld& into, const SampleWorldOptions& options)
     world->GetRootNode()->SetName("scene");
     AddVariables(world->GetVariables(), "world");
 
-    AddTextures(*world, options);
-    AddMaterials(*world);
+    const std::vector<SWtexture*> textures = AddTextures(*world, options);
+    AddMaterials(*world, textures);
     auto backgroundPixels = std::vector<uint32_t>(8 * 4, 0xFF203040u);
     world->GetRootObject()->SetBackground(SWbackground::SWbackgroundFromTexture(
         SWimage24::SWimage24FromPixels("sky.png", 8, 4, backgroundPixels.data()), SWbackground::kModeStretch));
@@ -319,7 +445,7 @@ void FillSampleWorld(SWworld& into, const SampleWorldOptions& options)
     auto* hotspot = new SWhotspot;
     hotspot->SetName("button");
     world->AddNode(hotspot, nullptr);
-    hotspot->SetTextureName("bricks.png");
+    hotspot->SetTextureName(textures.empty() || textures[0] == nullptr ? std::string() : textures[0]->GetName());
     hotspot->SetRect({0.1f, 0.1f, 0.3f, 0.2f});
     hotspot->SetAlterEgoRect({0.1f, 0.1f, 0.3f, 0.25f});
     hotspot->SetLabelState(1);

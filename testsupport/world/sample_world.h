@@ -22,8 +22,18 @@ struct SampleWorldOptions {
     std::string meshFolder;    // OFF files; empty or none there: a built-in cube and sphere
     std::string pictureFolder; // PNG files; empty or none there: generated pictures
     std::string soundFile;     // a WAV file the sound names; empty: "sample.wav" (it need not exist)
-    unsigned sphereRings = 8;  // of the built-in sphere; the benchmark asks for a larger one
+    // Files a person named (TakeFolderFiles): when given, every one is taken under its own name, and no built-in or
+    // generated stand-in is added beside them.
+    std::vector<std::string> meshFiles;    // OFF meshes, each a mesh named as its file
+    std::vector<std::string> pictureFiles; // PNG or JPEG pictures, each a texture named as its file
+    unsigned sphereRings = 8;              // of the built-in sphere; the benchmark asks for a larger one
 };
+
+enum class SampleInput { kMeshes, kPictures };
+// Every file of folder as meshes or pictures, in name order, each read once to be sure it can be taken; false, with
+// outError naming the first that cannot ("cannot take PATH: CAUSE") or an empty folder.
+bool TakeFolderFiles(const std::string& folder, SampleInput kind, std::vector<std::string>& outFiles,
+                     std::string& outError);
 
 std::unique_ptr<SWworld> MakeSampleWorld(const SampleWorldOptions& options = {});
 // A second of a 440 Hz tone, 22050 Hz mono 16-bit, for a sample whose sound should play; false when not written.

@@ -32,5 +32,5 @@ grep -Eq "$angles" "$work/real.txt" || fail "real processor run"
 expect_usage probe --cpu pentium
 expect_message '--cpu must be real, all, nosse2, sse2-only, no-em, other-vendor or no-cpuid, not "pentium"'
 expect_usage probe --fast
-expect_message 'unexpected argument "--fast"'
+expect_message 'unknown argument "--fast"'
 echo "ok"

@@ -34,6 +34,19 @@ out="$(cat "$tool_out")"
 grep -q "truncated" "$tool_err" || fail "no truncation reported"
 grep -q 'end=no' <<< "$out" || fail "cut file shows an end: $out"
 
+# An empty file says it is empty, and one longer than its header says that it has bytes past its end: both were
+# "truncated".
+: > "$work/empty.vtn"
+expect_exit 3 dump "$work/empty.vtn"
+grep -qx "vortan-world: cannot read $work/empty.vtn: the file is empty" "$tool_err" || fail "empty: $(cat "$tool_err")"
+cat "$seeds/tree_project.vtn" "$seeds/tree_project.vtn" > "$work/twice.vtn"
+for command in dump roundtrip; do
+    expect_exit 3 $command "$work/twice.vtn" $([ $command = dump ] || echo "$work/never.vtn")
+    grep -qx "vortan-world: cannot read $work/twice.vtn: the file has 108 bytes past its end (its header says 108 \
+bytes, it holds 216)" "$tool_err" || fail "$command of a file with bytes past its end: $(cat "$tool_err")"
+done
+[ ! -e "$work/never.vtn" ] || fail "a refused file was written"
+
 expect_exit 3 dump "$work/missing.vtn"
 grep -qx "vortan-world: cannot read $work/missing.vtn: No such file or directory" "$tool_err" ||
     fail "a missing file is not reported with its cause: $(cat "$tool_err")"

@@ -85,5 +85,11 @@ expect_usage -m macros.txt
 expect_usage -L log.txt
 grep -q "batch mode" "$tool_err" || fail "no word of the batch mode"
 expect_usage --click 10,10 "$sample"
+# An option with its value missing says so; "--" ends the options, so a project whose name starts with '-' opens.
+expect_usage --screenshot
+grep -q -- "--screenshot is missing its file" "$tool_err" || fail "--screenshot alone: $(cat "$tool_err")"
+cp "$sample" "$work/-dashed.vtp"
+(cd "$work" && expect_done --screenshot dashed.png --frames 1 -- -dashed.vtp > /dev/null)
+[ -s "$work/dashed.png" ] || fail "no picture of the project named -dashed.vtp"
 expect_usage --screenshot "$work/x.png" --frames 0
 echo ok

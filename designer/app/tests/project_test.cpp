@@ -758,7 +758,7 @@ TEST_F(Project, FreshIdsTakenWhileReadingTakeNoneTheFileStores)
     const uint32_t base = PeekUniqueId() + 1000;
     for (uint32_t k = 0; k < 40; ++k) {
         auto* node = new SWobjectnode;
-        node->SetName("n" + std::to_string(k));
+        node->SetName(std::string("n").append(std::to_string(k)));
         ASSERT_TRUE(world().AddNode(node, nullptr));
         ids.emplace_back(node->GetId(), k == 1 ? base : k == 2 ? 0 : base + k); // n1 repeats n0's, n2 has none
     }
@@ -772,7 +772,7 @@ TEST_F(Project, FreshIdsTakenWhileReadingTakeNoneTheFileStores)
     for (SWnode* node = root; node != nullptr; node = node->NextInTree(root))
         EXPECT_TRUE(seen.insert(node->GetId()).second) << node->GetName().value_or("") << " " << node->GetId();
     for (uint32_t k = 3; k < 40; ++k)
-        EXPECT_EQ(root->FindByName("n" + std::to_string(k))->GetId(), base + k);
+        EXPECT_EQ(root->FindByName(std::string("n").append(std::to_string(k)))->GetId(), base + k);
 
     std::vector<uint8_t> first;
     ASSERT_TRUE(loaded.project->WriteBytes(first, nullptr));
@@ -840,6 +840,31 @@ TEST_F(Project, NestedGradientsAreReadAndADamagedLayoutOpensWithANote)
     EXPECT_EQ(g_gradientsRead, 2); // the tooltip's handler, then the gradient inside it
     EXPECT_TRUE(loaded.damagedButOpened);
     EXPECT_NE(loaded.message.find("nested"), std::string::npos);
+}
+
+// A project one of whose world's records does not read opens without it and says so, naming the file and the record:
+// it opened as if whole.
+TEST_F(Project, AWorldRecordLeftOutIsNamedWhenTheProjectOpens)
+{
+    ASSERT_NE(project().AddSceneFile(SampleScene()), nullptr);
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(project().WriteBytes(bytes, app->GetGradientStore()));
+    SWdocumentfile file;
+    ASSERT_EQ(SWdocumentfile::Parse(bytes, file), DocumentStatus::kOk);
+    std::vector<documenttest::RawRecord> records;
+    for (const DocumentRecord& record : file.Records()) {
+        records.push_back(
+            {record.tag, record.parentIndex, record.flags, {record.payload.begin(), record.payload.end()}});
+        if (record.tag == MakeTag("7403"))
+            records.back().payload.resize(6); // the sound's fields cut
+    }
+    const CVTND_Project::LoadResult loaded =
+        CVTND_Project::LoadBytes(documenttest::FileOf(documenttest::BodyOf(records), true, "0942"), "mute.vtp");
+    ASSERT_TRUE(loaded.ok()) << loaded.message;
+    EXPECT_TRUE(loaded.damagedButOpened);
+    EXPECT_NE(loaded.message.find("mute.vtp: a record could not be read and was left out"), std::string::npos)
+        << loaded.message;
+    EXPECT_NE(loaded.message.find("\"7403\": sound does not read"), std::string::npos) << loaded.message;
 }
 
 // Every cut of a small project, and counts and lengths made to claim more than they hold, fail with a message

@@ -52,7 +52,7 @@ struct IndexedWorld : FrameDriver {
         otherKey = world.GetKeyTable().GetLetter('L');
         static const uint32_t kTypes[] = {2, 5, 3, 19, 2, 6, 4, 7, 2, 20, 5, 18, 16, 19, 16, 6};
         for (size_t i = 0; i < std::size(kTypes); ++i)
-            Event(kTypes[i], ("e" + std::to_string(i)).c_str());
+            Event(kTypes[i], std::string("e").append(std::to_string(i)).c_str());
         Named("e1")->AddObjectName(std::string("picked"));
         Named("e5")->AddObjectName(std::string("other"));
         Named("e10")->AddObjectName(std::string("other"));

@@ -126,7 +126,7 @@ TEST(PropertiesRecords, EveryTypeRoundTripsWithItsIdAndViews)
     const uint32_t types[] = {kTypeString, kTypeInteger,    kTypeBoolean, kTypeFloat,
                               kTypeVector, kTypeQuaternion, kTypeMatrix};
     for (size_t i = 0; i < 7; ++i) {
-        SWproperty* v = AddNamed(list, types[i], ("v" + std::to_string(i)).c_str());
+        SWproperty* v = AddNamed(list, types[i], std::string("v").append(std::to_string(i)).c_str());
         v->SetAllFromData(ParseTypedValueText(texts[i], types[i]));
     }
     AddView(list, kTypeVector, "where", *list.FindVariable("v6"), 0);
@@ -137,7 +137,7 @@ TEST(PropertiesRecords, EveryTypeRoundTripsWithItsIdAndViews)
     ReadInto(copy, Written(list));
     ASSERT_EQ(copy.CountVariables(), 8u);
     for (size_t i = 0; i < 7; ++i) {
-        const std::string name = "v" + std::to_string(i);
+        const std::string name = std::string("v").append(std::to_string(i));
         const SWproperty* a = list.FindVariable(name);
         const SWproperty* b = copy.FindVariable(name);
         ASSERT_NE(b, nullptr) << name;

@@ -480,7 +480,7 @@ TEST(WorldFileScale, ReferencesResolveWithoutSearchingTheTreeForEach)
     const std::unique_ptr<SWworld> world = SampleWorld();
     std::vector<SWnode*> nodes;
     for (int i = 0; i < 30; ++i)
-        nodes.push_back(AddObject(*world, ("n" + std::to_string(i)).c_str()));
+        nodes.push_back(AddObject(*world, std::string("n").append(std::to_string(i)).c_str()));
     for (int g = 0; g < 10; ++g) {
         auto* group = new SWnode(SWnode::kKindGroup);
         group->SetName("grp" + std::to_string(g));
@@ -551,7 +551,7 @@ TEST(WorldFileDamaged, AFileChangedAfterItWasOpenedFailsTheLoad)
 {
     const std::unique_ptr<SWworld> world = SampleWorld();
     for (int i = 0; i < 2000; ++i)
-        AddObject(*world, ("n" + std::to_string(i)).c_str()); // the node table past the first slice
+        AddObject(*world, std::string("n").append(std::to_string(i)).c_str()); // the node table past the first slice
     const std::vector<uint8_t> saved = Save(*world);
     SWdocumentfile parsed;
     ASSERT_EQ(SWdocumentfile::Parse(saved, parsed), DocumentStatus::kOk);

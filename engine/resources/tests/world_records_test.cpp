@@ -590,7 +590,7 @@ TEST(WorldRecordIds, NoFreshIdTakenWhileReadingIsOneTheFileStores)
     std::vector<SWproperty*> variables;
     for (int i = 0; i < 8; ++i) {
         auto v = std::make_unique<SWproperty>(kTypeFloat);
-        v->SetName("v" + std::to_string(i));
+        v->SetName(std::string("v").append(std::to_string(i)));
         variables.push_back(world.GetSoundVariables(*sound).AddVariable(std::move(v)));
     }
     const std::vector<uint8_t> saved = Save(world);

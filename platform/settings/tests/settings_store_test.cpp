@@ -130,7 +130,7 @@ TEST(SettingsStoreWrites, ABatchWritesOnceAtItsOutermostEnd)
     {
         const SettingsStore::Batch outer(*m.store);
         for (uint32_t i = 0; i < 50; ++i)
-            EXPECT_TRUE(m.store->setDword(kEditor, "n" + std::to_string(i), i));
+            EXPECT_TRUE(m.store->setDword(kEditor, std::string("n").append(std::to_string(i)), i));
         {
             const SettingsStore::Batch inner(*m.store);
             m.store->deleteValue(kEditor, "n0");
@@ -172,7 +172,8 @@ TEST(SettingsStoreWrites, NothingIsWrittenThatTheReaderWouldRefuse)
     EXPECT_EQ(m.reopened()->getString(kEditor, "long"), std::string(200, 'x'));
 
     // Read from a file, such a value is left out with a warning, the rest kept, the file kept aside.
-    const std::string text = "[" + std::string(kEditor) + "]\n\"huge\"=\"" + controls + "\"\n\"kept\"=dword:00000001\n";
+    const std::string text =
+        std::string("[").append(kEditor) + "]\n\"huge\"=\"" + controls + "\"\n\"kept\"=dword:00000001\n";
     MemoryStore read(text);
     EXPECT_EQ(read.store->getString(kEditor, "huge"), std::nullopt);
     EXPECT_EQ(read.store->getDword(kEditor, "kept"), 1u);

@@ -109,8 +109,8 @@ SWtexturestages BlockOf(const ChoiceRow& row)
 std::string WithFilters(std::string expected, const uint8_t ops[4])
 {
     for (int s = 0; s < 4; ++s) {
-        const std::string token = "F" + std::to_string(s);
-        const std::string value = "f" + std::to_string((ops[s] & 1) + 1); // lower case: never matched again
+        const std::string token = std::string("F").append(std::to_string(s));
+        const std::string value = std::string("f").append(std::to_string((ops[s] & 1) + 1)); // never matched again
         for (size_t at = expected.find(token); at != std::string::npos; at = expected.find(token, at + 2))
             expected.replace(at, token.size(), value);
     }

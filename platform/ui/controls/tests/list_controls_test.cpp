@@ -505,7 +505,7 @@ TEST_F(ListControls, TreeKeysWalkTheShownRowsOpenAndCloseAsTheMouseDoes)
     const TreeItem b = tree.insertItem(r0, TVI_LAST, "b");
     const TreeItem c = tree.insertItem(b, TVI_LAST, "c");
     for (int i = 1; i < 30; ++i)
-        tree.insertItem(TVI_ROOT, TVI_LAST, "r" + std::to_string(i));
+        tree.insertItem(TVI_ROOT, TVI_LAST, std::string("r").append(std::to_string(i)));
     ASSERT_TRUE(sim().clickTreeItem(tree, r0));
     watch([&](const Msg& m) {
         const int32_t code = m.message == WM_NOTIFY ? notifyRecord<NMHDR>(m.lParam)->code : 0;

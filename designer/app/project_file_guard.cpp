@@ -1,0 +1,28 @@
+// The project file is written over only when it is still the file the designer read or last wrote: another
+// program may have written it meanwhile (in place, cut short, or a new file renamed over it), and a save would
+// lose that work without a word.
+#include <utility>
+
+#include "designer/app/main_frame.h"
+#include "designer/app/startup.h"
+#include "platform/ui/providers/providers.h"
+
+void CVTND_Designer::RememberProjectFile(const std::string& path, std::optional<pf::FileStamp> stamp)
+{
+    m_projectPath = path;
+    m_projectStamp = path.empty() ? std::nullopt : std::move(stamp);
+}
+
+bool CVTND_Designer::MayReplaceProjectFile(const std::string& path)
+{
+    if (path != m_projectPath || !m_projectStamp)
+        return true;
+    const std::optional<pf::FileStamp> now = pf::fileStampOf(path);
+    if (!now || *now == *m_projectStamp)
+        return true; // gone since: nothing there to lose
+    const int32_t answer = pf::messageBox(m_frame != nullptr ? m_frame->hwnd() : pf::kNoWindow,
+                                          path + " was changed by another program after it was opened.\n"
+                                                 "Replace it with this project?",
+                                          "Vortan", pf::MB_YESNO | pf::MB_ICONEXCLAMATION);
+    return answer == pf::IDYES;
+}
