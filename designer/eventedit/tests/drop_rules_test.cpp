@@ -384,12 +384,14 @@ TEST_F(DropRules, PlacedObjectsLeaveRoomForTheirNames)
         sample->world.AddNode(node, nullptr);
         nodes.push_back(node);
     }
+    app->SetModified(0);
     for (size_t i = 0; i < nodes.size(); ++i)
         DragFromPalette({Item(EdKind::kNode, nodes[i])},
                         {i < 10 ? canvas->CentreOf(*event) : canvas->MapToScreen({300, 450})});
     pf::MemoryDc dc;
     dc.selectObject(pf::getStockObject(pf::DEFAULT_GUI_FONT)); // as the map writes the names
     std::vector<std::pair<std::string, pf::Rect>> drawn;
+    EXPECT_EQ(app->IsModified(), 1); // the event names them: a change to save
     for (SWnode* node : nodes)
         ASSERT_TRUE(engine->FindNodeObject(node) != nullptr && engine->FindNodeObject(node)->IsPlaced())
             << *node->GetName() << (engine->FindNodeObject(node) != nullptr ? " unplaced" : " not on the map");
