@@ -16,6 +16,7 @@
 #include "engine/behaviour/event.h"
 #include "engine/core/node.h"
 #include "platform/base/assertion.h"
+#include "platform/base/endian.h"
 #include "platform/ui/core/resources.h"
 #include "platform/ui/core/ui.h"
 #include "platform/ui/core/window.h"
@@ -94,8 +95,49 @@ void CVTNDesignerApp::SetWorkspace(std::unique_ptr<CVTND_ExtendedWorld> world, s
     m_modified = 0;
 }
 
+// -- The modified flag
+
+std::optional<uint64_t> CVTNDesignerApp::StoredForm() const
+{
+    std::vector<uint8_t> bytes;
+    if (m_project == nullptr || m_world == nullptr || !m_project->WriteBytes(bytes, m_gradients.get()) ||
+        bytes.size() < 20)
+        return std::nullopt;
+    // The header holds the body's checksum and the file's length: enough to tell a change.
+    return uint64_t{pf::loadU32le(&bytes[8])} << 32 | pf::loadU32le(&bytes[16]);
+}
+
+bool CVTNDesignerApp::NoteEditorChanges(bool keep) const
+{
+    if (m_modified != 0 || !m_formOpened)
+        return m_modified != 0;
+    const std::optional<uint64_t> now = StoredForm();
+    const bool changed = !now || *now != *m_formOpened; // a form that cannot be made any more counts as changed
+    if (changed && keep)
+        m_modified = 1;
+    return changed;
+}
+
+uint8_t CVTNDesignerApp::IsModified() const
+{
+    // A running preview moves, hides and recolours what the project stores until it stops: asked meanwhile, the
+    // answer is not kept, or the preview alone would leave the project modified.
+    const bool running = m_world != nullptr && m_world->IsRunning();
+    return NoteEditorChanges(!running) ? 1 : 0;
+}
+
+void CVTNDesignerApp::SetModified(uint8_t modified)
+{
+    m_modified = modified;
+    m_formOpened.reset();
+    // Saved with editors open: what they change from now on is the change.
+    if (modified == 0 && !m_editors.empty())
+        m_formOpened = StoredForm();
+}
+
 void CVTNDesignerApp::DeleteWorkspace()
 {
+    m_formOpened.reset();
     m_eventMapCount = 0; // the next workspace's maps are numbered from 1, as its views are
     m_selection.Clear();
     m_propertiesObject = CVTND_Object();
@@ -279,7 +321,6 @@ CVTND_EditDialog* CVTNDesignerApp::FindEditDialog(uint16_t kind, const void* obj
 
 pf::Window* CVTNDesignerApp::EditObject(CVTND_Object object, bool nearCursor)
 {
-    m_modified = 1; // write-through editors change the world as soon as they open
     const uint16_t kind = object.GetType();
     if (object.IsType(ObjectType::kCursor)) {
         if (const CVTND_ModalToolRun browser = CVTND_Registry::FindModalTool(ModalTool::kIconBrowser)) {
@@ -298,6 +339,7 @@ pf::Window* CVTNDesignerApp::EditObject(CVTND_Object object, bool nearCursor)
     const CVTND_EditorConstructor constructor = CVTND_Registry::FindEditor(kind, actionKind);
     if (constructor == nullptr || (kind == kTypeAction && object.GetObject() == nullptr))
         return nullptr;
+    NoteEditorChanges(); // what the editors open already changed
     auto owned = std::make_unique<CVTND_EditDialog>();
     CVTND_EditDialog* record = owned.get();
     record->kind = kind;
@@ -322,6 +364,10 @@ pf::Window* CVTNDesignerApp::EditObject(CVTND_Object object, bool nearCursor)
     if (nearCursor)
         PlaceWindowAtCursor(*dialog);
     dialog->show(pf::SW_SHOW);
+    // What the editor set up as it opened (references resolved, fields shown) is no change of the user's: the form
+    // to compare with is taken now.
+    if (m_modified == 0)
+        m_formOpened = StoredForm();
     return dialog;
 }
 
@@ -332,8 +378,12 @@ void CVTNDesignerApp::UnregisterEditDialog(const pf::Window* dialog)
     const auto found =
         std::find_if(m_editors.begin(), m_editors.end(),
                      [dialog](const std::unique_ptr<CVTND_EditDialog>& r) { return r->dialog == dialog; });
-    if (found != m_editors.end())
-        m_editors.erase(found);
+    if (found == m_editors.end())
+        return;
+    m_editors.erase(found);
+    NoteEditorChanges();
+    if (m_editors.empty())
+        m_formOpened.reset();
 }
 
 // -- Deletion

@@ -86,8 +86,10 @@ public:
     // -- Shared state
     pf::Window* GetMainFrame() const { return m_mainFrame; }
     void SetMainFrame(pf::Window* frame) { m_mainFrame = frame; } // the main frame's; null when it is gone
-    uint8_t IsModified() const { return m_modified; }
-    void SetModified(uint8_t modified = 1) { m_modified = modified; }
+    // Editors write through to the world as they are used: while one is open, the project is also modified when
+    // what a save would write differs from what it was as the editor opened. Opening and closing one is no change.
+    uint8_t IsModified() const;
+    void SetModified(uint8_t modified = 1);
     const CVTND_Object& GetPropertiesObject() const { return m_propertiesObject; }
     void SetPropertiesObject(const CVTND_Object& object) { m_propertiesObject = object; }
     CVTND_Objects& GetSelection() { return m_selection; }
@@ -119,7 +121,8 @@ public:
 
     // -- The editor factory
     // Opens the editor for object (see the open-editor record for the one-per-object rule), or answers the open
-    // one; null when none opened (type 10 runs the icon browser instead). Sets the modified flag.
+    // one; null when none opened (type 10 runs the icon browser instead). Only what is changed through it marks the
+    // project modified (IsModified).
     pf::Window* EditObject(CVTND_Object object, bool nearCursor);
     void UnregisterEditDialog(const pf::Window* dialog); // removes and deletes its record; nothing when none names it
     const std::list<std::unique_ptr<CVTND_EditDialog>>& GetEditDialogs() const { return m_editors; }
@@ -150,7 +153,12 @@ private:
     std::optional<pf::Menu> m_eventMapMenu;
     pf::Window* m_mainFrame = nullptr; // owned by the window layer
     uint32_t m_eventMapCount = 0;
-    uint8_t m_modified = 0;
+    mutable uint8_t m_modified = 0;
+    // While editors are open on an unmodified project: the stored form's checksum and length when they opened.
+    std::optional<uint64_t> m_formOpened;
+    std::optional<uint64_t> StoredForm() const; // of what a save would write; none without a workspace
+    // Whether the project is modified or the stored form moved; keep: a move marks the project modified.
+    bool NoteEditorChanges(bool keep = true) const;
     CVTND_Object m_propertiesObject;
     CVTND_Objects m_selection;
     float m_referenceSize = 0.0f;

@@ -410,8 +410,11 @@ bool CVTND_Project::SynchronizeSubWorld(pf::Window* owner, CVTN_SubWorld* entry)
     AnnounceMerged(added);
     if (options.background)
         OfferLoadedBackground(*import.world, true, owner);
-    if (CVTNDesignerApp* app = GetDesignerApp(); app != nullptr && app->GetWorld() == &m_world)
+    if (CVTNDesignerApp* app = GetDesignerApp(); app != nullptr && app->GetWorld() == &m_world) {
         app->SetModified();
+        if (options.transforms) // the file's placements: what shows a node's transform reads it again
+            app->Broadcast(CVTND_Event(EventCode::kChanged, CVTND_Object(m_world.GetRootNode())));
+    }
     return true;
 }
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "designer/app/preview_sphere_aside.h"
 #include "designer/app/project.h"
@@ -15,6 +17,7 @@
 #include "engine/core/type_tag.h"
 #include "engine/core/world.h"
 #include "engine/resources/geometry.h"
+#include "engine/resources/mesh_schemes.h"
 #include "engine/resources/sound.h"
 #include "platform/gfx/gdi_objects.h"
 #include "platform/ui/controls/button.h"
@@ -109,16 +112,44 @@ CVTND_PublishDlg::CVTND_PublishDlg(SWworld& world, CVTND_Project& project, int32
             {s->GetName(), SchemeKind::kSound, s,
              s->GetScheme() ? s->GetScheme() : SWcompressionschemes::Table().DefaultOf(SchemeKind::kSound),
              static_cast<int32_t>(s->GetQualityPercent())});
+    // Each mesh's first drawer, which names it apart from meshes of the same name (scenes added to one project
+    // keep theirs), and whether a drawer has vertex frames, which the geometry codec cannot keep: the writer then
+    // stores the mesh uncompressed, and the page says so before the publish.
+    std::unordered_map<const SWgeometry*, const SWnode*> drawers;
+    std::unordered_set<const SWgeometry*> framed;
+    for (SWnode* node = top; node != nullptr; node = node->NextInTree(top)) {
+        if (node->GetGeometry() == nullptr)
+            continue;
+        drawers.try_emplace(node->GetGeometry(), node);
+        if (const auto* mesh = dynamic_cast<const SWmeshnode*>(node); mesh != nullptr && mesh->GetVertexFrameTable())
+            framed.insert(node->GetGeometry());
+    }
+    const auto listed = [](SWgeometry* g) {
+        auto* choice = dynamic_cast<SWschemechoice*>(g);
+        return !IsPreviewSphere(g) && choice != nullptr && choice->GetSchemeKind() == SchemeKind::kMesh ? choice
+                                                                                                        : nullptr;
+    }; // the material editor's preview sphere is not the world's
+    std::unordered_map<std::string, int32_t> named;
+    for (SWgeometry* g = world.GetRootObject()->GetFirstGeometry(); g != nullptr;
+         g = dynamic_cast<SWgeometry*>(g->GetNextSibling()))
+        if (listed(g) != nullptr)
+            ++named[g->GetName()];
+    int32_t undrawn = 0;
     for (SWgeometry* g = world.GetRootObject()->GetFirstGeometry(); g != nullptr;
          g = dynamic_cast<SWgeometry*>(g->GetNextSibling())) {
-        if (IsPreviewSphere(g))
-            continue; // the material editor's
-        if (auto* choice = dynamic_cast<SWschemechoice*>(g);
-            choice != nullptr && choice->GetSchemeKind() == SchemeKind::kMesh)
-            m_entries.push_back(
-                {g->GetName(), SchemeKind::kMesh, g,
-                 choice->GetScheme() ? choice->GetScheme() : SWcompressionschemes::Table().DefaultOf(SchemeKind::kMesh),
-                 -1});
+        SWschemechoice* choice = listed(g);
+        if (choice == nullptr)
+            continue;
+        std::string name = g->GetName();
+        if (named[name] > 1) {
+            const auto drawer = drawers.find(g);
+            name += drawer != drawers.end() ? " (" + NodeName(*drawer->second) + ")"
+                                            : " (not drawn, " + std::to_string(++undrawn) + ")";
+        }
+        m_entries.push_back(
+            {std::move(name), SchemeKind::kMesh, g,
+             choice->GetScheme() ? choice->GetScheme() : SWcompressionschemes::Table().DefaultOf(SchemeKind::kMesh), -1,
+             framed.count(g) != 0 ? SWgeometrycodecscheme::kWordNodeHasVertexFrames : 0u});
     }
 }
 
@@ -201,6 +232,9 @@ std::string CVTND_PublishDlg::NoteOf(const Entry& entry) const
         return "No scheme can store it";
     if (entry.kind == SchemeKind::kSound && entry.row->GetId() == kWaveCodecRow)
         return "Quality " + std::to_string(entry.quality) + "%";
+    if (const auto* codec = dynamic_cast<const SWgeometrycodecscheme*>(entry.row))
+        if (const std::optional<std::string> why = codec->DescribeStored(entry.object, entry.word))
+            return *why;
     if (entry.kind == SchemeKind::kSound || entry.kind == SchemeKind::kMesh)
         if (const std::optional<std::string> why = entry.row->Describe(entry.object))
             return *why;

@@ -42,6 +42,7 @@ public:
         CVTN_Container* object = nullptr; // the sound, mesh or node
         const SWcompressionscheme* row = nullptr;
         int32_t quality = -1; // a sound's quality percent; -1 for the other kinds
+        uint32_t word = 0;    // what the world writer tells the row of a mesh (its drawer's vertex frames)
     };
 
     // Reads the world's objects and their rows now; the caller holds the world's lock or keeps the render thread

@@ -57,7 +57,9 @@ void CVTND_Designer::OfferRecoveryCopy()
 
 void CVTND_Designer::WriteRecoveryCopy()
 {
-    if (m_recovery == nullptr || !m_recovery->IsOwner() || m_app == nullptr || !m_app->IsModified())
+    // A publish holds the world for its whole run: the copy, and the question whether an open editor changed
+    // anything, wait for the next interval.
+    if (m_recovery == nullptr || !m_recovery->IsOwner() || m_app == nullptr || m_publishing || !m_app->IsModified())
         return;
     CVTND_Project* project = m_app->GetProject();
     if (project == nullptr)

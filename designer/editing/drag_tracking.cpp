@@ -58,6 +58,10 @@ void CEditorEngine::DropOn(DropReceptor& receptor, pf::Window* window, pf::Point
     if (receptorObserver)
         receptorObserver({ReceptorCall::kDrop, &receptor, window, at, payload, more});
     receptor.OnDrop(window, at, payload, more);
+    // A drop taken makes or links what the project stores (events, actions, arguments, names, the map's layout): it
+    // is a change, where opening an editor is none.
+    if (m_app != nullptr)
+        m_app->SetModified();
 }
 
 // Map objects are most of the receptors: their rectangles come from the window's origin and scroll, found once.

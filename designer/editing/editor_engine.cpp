@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 
 #include "designer/app/designer_app.h"
 #include "designer/app/editor_settings.h"
@@ -459,73 +458,6 @@ void CEditorEngine::DeleteActionReceptorsOf(SWactionnode* action)
         if (list->conditionTrueTarget == action || list->conditionFalseTarget == action) {
             DeleteControlReceptor(list);
             n = m_receptors.Head();
-        }
-    }
-}
-
-// -- Placement
-
-namespace {
-
-bool CornerInside(int32_t px, int32_t py, const MapObject& box)
-{
-    return px >= box.x && px <= box.x + box.width && py >= box.y && py <= box.y + box.height;
-}
-
-// a's corners against b's box, edges included: a corner test, not an intersection of rectangles.
-bool MapObjectsOverlap(const MapObject& a, int32_t ax, int32_t ay, const MapObject& b)
-{
-    return CornerInside(ax, ay, b) || CornerInside(ax + a.width, ay, b) || CornerInside(ax, ay + a.height, b) ||
-           CornerInside(ax + a.width, ay + a.height, b);
-}
-
-} // namespace
-
-bool CEditorEngine::TryPosition(MapObject& object, int32_t x, int32_t y) const
-{
-    object.x = x;
-    object.y = y;
-    if (x < 0 || y < 0)
-        return false;
-    // Objects not yet placed are not on the map, and the object never collides with itself.
-    for (MapObject* other = FirstMapObject(); other != nullptr; other = NextMapObject(other)) {
-        if (other != &object && other->IsPlaced() && MapObjectsOverlap(object, x, y, *other))
-            return false;
-    }
-    return true;
-}
-
-// A width of 0 or less would never widen the circle, so the step is at least a small icon's width and the search
-// ends below the limit whatever the stored sizes.
-void CEditorEngine::PlaceNear(MapObject* object, const MapObject* anchor)
-{
-    if (object == nullptr || anchor == nullptr)
-        return;
-    const int32_t step = 2 * std::max(anchor->width, SmallIconSize());
-    for (int32_t radius = step; radius < kPlacementLimit; radius += step) {
-        const float r = static_cast<float>(radius);
-        for (double angle = 0.0; angle <= 2.0 * std::numbers::pi; angle += std::numbers::pi / 36.0) {
-            const int32_t x =
-                static_cast<int32_t>(std::cos(angle) * r) + anchor->width / 2 + anchor->x - object->width / 2;
-            const int32_t y =
-                static_cast<int32_t>(std::sin(angle) * r) + anchor->height / 2 + anchor->y - object->height / 2;
-            if (TryPosition(*object, x, y))
-                return;
-        }
-    }
-}
-
-void CEditorEngine::PlaceAt(MapObject* object, int32_t x0, int32_t y0)
-{
-    if (object == nullptr)
-        return;
-    const int32_t step = 2 * std::max(object->width, SmallIconSize());
-    for (int32_t radius = step; radius < kPlacementLimit; radius += step) {
-        const float r = static_cast<float>(radius);
-        for (double angle = 0.0; angle <= 2.0 * std::numbers::pi; angle += std::numbers::pi / 36.0) {
-            if (TryPosition(*object, static_cast<int32_t>(std::cos(angle) * r) + x0,
-                            static_cast<int32_t>(std::sin(angle) * r) + y0))
-                return;
         }
     }
 }

@@ -129,8 +129,12 @@ public:
     void RemoveUnused();
     void RefreshActionReceptors();                      // every action list's receptor refills its list
     void DeleteActionReceptorsOf(SWactionnode* action); // the action lists that show action's branches go
+    // Placement (map_placement.cpp) keeps what each object draws, its name included, clear of every other's.
     void PlaceNear(MapObject* object, const MapObject* anchor);
     void PlaceAt(MapObject* object, int32_t x0, int32_t y0);
+    // What object draws at its position: its picture and, under it, its name as the map shows it, which may be
+    // wider than the picture. Right and bottom exclusive.
+    pf::Rect DrawnBox(const MapObject& object) const;
     void DrawLink(pf::Dc& dc, pf::Point from, pf::Point to) const;
 
     // -- The map layout in the project file (map_layout.cpp)
@@ -196,7 +200,6 @@ private:
     SWnode* FindTargetNode(const SWnode& root, std::string_view name); // looked up ahead, else by the index
     void MakePen(EnginePen pen);
     void MakePens();
-    bool TryPosition(MapObject& object, int32_t x, int32_t y) const;
 
     CVTNDesignerApp* m_app; // outlives the engine
     CEditorSelection m_selection;

@@ -6,6 +6,7 @@
 #include "designer/app/designer_app.h"
 #include "designer/app/extended_world.h"
 #include "designer/app/node_placement.h"
+#include "designer/app/notification.h"
 #include "designer/app/registry.h"
 #include "designer/editors/world_texts.h"
 #include "designer/workspace/editor_fields.h"
@@ -48,8 +49,11 @@ int32_t RunScaleCenter(CVTNDesignerApp& app, const CVTND_ModalRequest& request)
         return -1;
     CVTND_ToolsScaleCenterDlg dialog(*node);
     const int32_t result = dialog.doModal(CVTND_ToolsScaleCenterDlg::kIdd, request.owner);
-    if (result == pf::IDOK)
+    if (result == pf::IDOK) {
         app.SetModified(); // the nodes' rest transforms changed: New, Open and Exit ask before dropping them
+        // The panels that show a transform (Manipulate) read it again, or their next Set would put the old one back.
+        app.Broadcast(CVTND_Event(EventCode::kChanged, CVTND_Object(node)));
+    }
     return result;
 }
 

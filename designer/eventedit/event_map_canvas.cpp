@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "designer/app/designer_app.h"
 #include "designer/editing/editor_engine.h"
@@ -128,24 +129,54 @@ void CVTND_EventMap::Join(pf::Dc& dc, const CEditorEngine& engine, const MapObje
 }
 
 // Objects in a row are spaced by what is drawn of each, its name included: by the icon alone, the names of
-// neighbours ran into one another.
+// neighbours ran into one another. A spot where an object placed otherwise (around what it joins, where it was
+// dropped, by the layout) draws is passed over, so that the row does not write over it either.
 void CVTND_EventMap::PlaceUnplaced(pf::Dc& dc, CEditorEngine& engine, int32_t textHeight)
 {
+    constexpr int32_t kGap = 5;
     const int32_t clientWidth = clientRect().r;
+    const auto drawnSize = [&](const MapObject& o) {
+        const std::string label = o.ShownLabel(engine);
+        const int32_t labelWidth = label.empty() ? 0 : static_cast<int32_t>(dc.getTextExtent(label).cx);
+        return pf::Size{std::max(o.width, labelWidth), o.height + (label.empty() ? 0 : textHeight)};
+    };
+    std::vector<pf::Rect> taken;
+    bool measured = false;
+    pf::Point& cursor = engine.placementCursor;
+    const auto nextRow = [&] {
+        cursor.x = 5;
+        cursor.y += pf::fixedSystemMetric(pf::SM_CYICON) + textHeight + 5;
+    };
     for (MapObject* o = engine.FirstMapObject(); o != nullptr; o = engine.NextMapObject(o)) {
         o->marked = 0;
         if (o->x >= 0 && o->y >= 0)
             continue;
-        o->x = engine.placementCursor.x;
-        o->y = engine.placementCursor.y;
-        const std::string label = o->ShownLabel(engine);
-        const int32_t labelWidth = label.empty() ? 0 : static_cast<int32_t>(dc.getTextExtent(label).cx);
-        const int32_t drawnWidth = std::max(o->width, labelWidth);
-        engine.placementCursor.x += drawnWidth + 5;
-        if (engine.placementCursor.x + drawnWidth >= clientWidth) {
-            engine.placementCursor.x = 5;
-            engine.placementCursor.y += pf::fixedSystemMetric(pf::SM_CYICON) + textHeight + 5;
+        if (!measured) { // once a paint, and only when something is to be placed
+            for (const MapObject* other = engine.FirstMapObject(); other != nullptr;
+                 other = engine.NextMapObject(other))
+                if (other->IsPlaced()) {
+                    const pf::Size size = drawnSize(*other);
+                    taken.push_back(pf::Rect::fromXywh(other->x, other->y, size.cx, size.cy).inflatedBy(kGap, kGap));
+                }
+            measured = true;
         }
+        const pf::Size drawn = drawnSize(*o);
+        // Each step passes one box or starts a row further down, so the search ends below the lowest box.
+        for (;;) {
+            const pf::Rect box = pf::Rect::fromXywh(cursor.x, cursor.y, drawn.cx, std::max(drawn.cy, 1));
+            const auto hit =
+                std::find_if(taken.begin(), taken.end(), [&](const pf::Rect& t) { return t.intersects(box); });
+            if (hit == taken.end())
+                break;
+            cursor.x = hit->r;
+            if (cursor.x + drawn.cx >= clientWidth)
+                nextRow();
+        }
+        o->x = cursor.x;
+        o->y = cursor.y;
+        cursor.x += drawn.cx + kGap;
+        if (cursor.x + drawn.cx >= clientWidth)
+            nextRow();
     }
 }
 

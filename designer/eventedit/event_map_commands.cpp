@@ -180,8 +180,10 @@ void CVTND_EventMap::EventCommand(uint32_t id, MapObject& object, SWevent& event
         CVTND_Event record(EventCode::kChanged, CVTND_Object(&event));
         record.detail = static_cast<uint32_t>(detail);
         record.sender = hwnd();
-        if (app != nullptr)
+        if (app != nullptr) {
+            app->SetModified(); // the event's flags are stored
             app->Broadcast(record);
+        }
     };
     switch (id) {
     case kInitiallyActive: {

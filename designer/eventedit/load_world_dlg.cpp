@@ -243,6 +243,9 @@ void CVTND_ActionLoadVTODlg::FitScale()
         top->SetInitialMatrix(local); // where it rests: a preview's stop leaves it there for Store
     }
     world->Invalidate(false);
+    // The panel's fields show the fitted placement: a Set of what they showed before would undo the fit.
+    if (CVTND_ManipulateDlg* panel = ManipulatePanel())
+        panel->ShowValues();
 }
 
 void CVTND_ActionLoadVTODlg::StoreTransform()

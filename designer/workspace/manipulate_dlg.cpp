@@ -190,10 +190,27 @@ void CVTND_ManipulateDlg::Empty()
     RefillList();
 }
 
+bool CVTND_ManipulateDlg::HoldsDescendantOf(const void* node) const
+{
+    for (const Selected& s : m_selected) {
+        const auto* selected = static_cast<const SWnode*>(s.object.GetObject());
+        for (const SWnode* above = selected != nullptr ? selected->GetParentNode() : nullptr; above != nullptr;
+             above = above->GetParentNode())
+            if (above == node)
+                return true;
+    }
+    return false;
+}
+
 void CVTND_ManipulateDlg::OnObjectEvent(const CVTND_Event& event)
 {
-    if (!IsSelected(event.subject.GetObject()))
+    if (!IsSelected(event.subject.GetObject())) {
+        // A node changed above a selected one (scaled or centred with its subtree, a scene synchronised) may have
+        // moved the selected node's own matrix: a root that cannot be transformed passes the change to its children.
+        if (event.Is(EventCode::kChanged) && event.subject.IsNodeType() && HoldsDescendantOf(event.subject.GetObject()))
+            ShowValues();
         return;
+    }
     if (event.Is(EventCode::kDeleted))
         RemoveNode(event.subject);
     else

@@ -34,6 +34,9 @@ public:
     bool ApplyTypedValues();                // the nine fields; false when one does not read as a number
     bool ResetSingle();                     // the stored matrix back on the single selection
     void Empty() override;
+    // The fields show the single selection's rest pose again: a change made elsewhere (a tool, an editor) would
+    // otherwise be undone by the next Set of what they still show.
+    void ShowValues();
 
 protected:
     void Fill(CVTND_ExtendedWorld& world) override { (void)world; } // a new workspace starts unselected
@@ -49,7 +52,7 @@ private:
     };
     static bool IsTransformType(const CVTND_Object& object);
     static SWobjectnode* NodeOf(const CVTND_Object& object);
-    void ShowValues();
+    bool HoldsDescendantOf(const void* node) const;
     void RefillList();
 
     std::vector<Selected> m_selected;

@@ -122,6 +122,10 @@ public:
     SWtexture* GetDot3DiffuseMap() const { return m_dot3DiffuseMap.get(); }
     uint32_t GetDot3NormalStamp() const { return m_dot3NormalStamp; }
     uint32_t GetDot3DiffuseStamp() const { return m_dot3DiffuseStamp; }
+    // Whether a Dot3 map was built from what it is made of now: the same texture at the same stamp, and the same
+    // bump amount (normals) or packed ambient and diffuse colours (diffuse). The renderer builds one again when not.
+    bool IsDot3NormalMapCurrent() const;
+    bool IsDot3DiffuseMapCurrent() const;
     const Ramp& GetRamp1() const { return m_ramp1; }
     const Ramp& GetRamp2() const { return m_ramp2; }
     float GetHighlightScale() const { return 0.5f; }
@@ -164,6 +168,10 @@ private:
     std::unique_ptr<SWtexture> m_dot3DiffuseMap;
     uint32_t m_dot3NormalStamp = 0;
     uint32_t m_dot3DiffuseStamp = 0;
+    // What the maps were built from: only compared, never followed (the texture may have gone since).
+    const SWtexture* m_dot3NormalSource = nullptr;
+    const SWtexture* m_dot3DiffuseSource = nullptr;
+    std::array<uint32_t, 2> m_dot3DiffuseColours{};
     float m_cachedBumpAmount = 0.0f;
     uint32_t m_reflectionParameter = 0;
     std::array<uint32_t, 3> m_packedColours{};

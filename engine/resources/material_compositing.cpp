@@ -191,7 +191,14 @@ void SWmaterial::BuildDot3NormalMap()
     }
     map->Touch();
     m_dot3NormalStamp = bump->GetStamp();
+    m_dot3NormalSource = bump;
     m_cachedBumpAmount = m_bumpAmount;
+}
+
+bool SWmaterial::IsDot3NormalMapCurrent() const
+{
+    return m_dot3NormalMap != nullptr && m_bumpTexture != nullptr && m_bumpTexture == m_dot3NormalSource &&
+           m_bumpTexture->GetStamp() == m_dot3NormalStamp && m_bumpAmount == m_cachedBumpAmount;
 }
 
 void SWmaterial::BuildDot3DiffuseMap()
@@ -220,4 +227,13 @@ void SWmaterial::BuildDot3DiffuseMap()
     }
     map->Touch();
     m_dot3DiffuseStamp = texture->GetStamp();
+    m_dot3DiffuseSource = texture;
+    m_dot3DiffuseColours = {k1, k2};
+}
+
+bool SWmaterial::IsDot3DiffuseMapCurrent() const
+{
+    return m_dot3DiffuseMap != nullptr && m_diffuseTexture != nullptr && m_diffuseTexture == m_dot3DiffuseSource &&
+           m_diffuseTexture->GetStamp() == m_dot3DiffuseStamp && m_dot3DiffuseColours[0] == m_packedColours[0] &&
+           m_dot3DiffuseColours[1] == m_packedColours[1];
 }

@@ -487,9 +487,7 @@ bool SWgeometrycodecscheme::Write(SWchunkstream& out, CVTN_Container* object, ui
     const uint32_t first = mesh->GetUserPositionSetting(), second = mesh->GetUserTextureSetting();
     const bool frames = (word & kWordNodeHasVertexFrames) != 0;
     const bool compress = first < kFirstUncompressedSetting && !HasVertexAddressedData(*mesh) && !frames;
-    std::optional<std::string> why = Describe(mesh);
-    if (!why && frames)
-        why = "stored uncompressed: the vertex frames of its node address vertices by index";
+    const std::optional<std::string> why = DescribeStored(mesh, word);
     if (why && first < kFirstUncompressedSetting)
         ReportResource({mesh->GetName() + ": " + *why, GetShortName()});
     SWrecordbuilder record(out, GetId());
@@ -530,6 +528,14 @@ std::optional<std::string> SWgeometrycodecscheme::Describe(const CVTN_Container*
     if (HasVertexAddressedData(*mesh))
         return "stored uncompressed: its morph targets or vertex bindings address vertices by index";
     return std::nullopt;
+}
+
+std::optional<std::string> SWgeometrycodecscheme::DescribeStored(const CVTN_Container* object, uint32_t word) const
+{
+    std::optional<std::string> why = Describe(object);
+    if (!why && dynamic_cast<const SWmesh*>(object) != nullptr && (word & kWordNodeHasVertexFrames) != 0)
+        why = "stored uncompressed: the vertex frames of its node address vertices by index";
+    return why;
 }
 
 bool SWgeometrycodecscheme::HasVertexAddressedData(const SWmesh& mesh)

@@ -74,6 +74,8 @@ public:
     bool Write(SWchunkstream& out, CVTN_Container* object, uint32_t word) const override; // the whole record
     bool Accepts(const CVTN_Container* object) const override;                            // every mesh
     std::optional<std::string> Describe(const CVTN_Container* object) const override;     // when stored raw
+    // Why a mesh written with word is stored uncompressed, as Write reports it; none when it is compressed.
+    std::optional<std::string> DescribeStored(const CVTN_Container* object, uint32_t word) const;
 
     static bool HasVertexAddressedData(const SWmesh& mesh); // morph targets or vertex bindings
 };

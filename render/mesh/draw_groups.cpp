@@ -456,9 +456,7 @@ void SWmeshrenderer::SetupDrawGroup(SWdrawgroup& group, const SWmeshview& view)
         break;
     case 6: {
         stages.combineMode = kCombineDot3;
-        const SWtexture* bump = material.GetBumpTexture();
-        if (g_builds.buildDot3NormalMap != nullptr && (bump->GetStamp() != material.GetDot3NormalStamp() ||
-                                                       material.GetBumpAmount() != material.GetCachedBumpAmount()))
+        if (g_builds.buildDot3NormalMap != nullptr && !material.IsDot3NormalMapCurrent())
             g_builds.buildDot3NormalMap(material);
         stages.images[0] = material.GetCompositedTexture();
         stages.layerFlags[0] = kStageLighting;
@@ -473,8 +471,8 @@ void SWmeshrenderer::SetupDrawGroup(SWdrawgroup& group, const SWmeshview& view)
         s = 2;
         if (diffuse) {
             const SWtexture* texture = material.GetTexture();
-            if (g_builds.buildDot3DiffuseMap != nullptr && texture != nullptr &&
-                texture->GetStamp() != material.GetDot3DiffuseStamp())
+            // The map bakes the colours in as well as the texture: a colour changed builds it again.
+            if (g_builds.buildDot3DiffuseMap != nullptr && texture != nullptr && !material.IsDot3DiffuseMapCurrent())
                 g_builds.buildDot3DiffuseMap(material);
             stages.images[2] = material.GetDot3DiffuseMap();
             stages.layerFlags[2] = kStageTexture | bilinear;

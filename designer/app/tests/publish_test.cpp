@@ -8,7 +8,10 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -30,6 +33,7 @@
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/action_settings.h"
 #include "engine/behaviour/event.h"
+#include "engine/core/animation_data.h"
 #include "engine/core/bbox.h"
 #include "engine/core/camera_node.h"
 #include "engine/core/data_node.h"
@@ -244,6 +248,50 @@ TEST_F(Publish, TheDialogsChoicesAreStoredAndTheFileReadsBackWithoutThePreviewSp
                         "\""),
               std::string::npos);
     EXPECT_NE(page.find(kPublishedMimeType), std::string::npos);
+}
+
+// The geometry page says before the publish how each mesh will be stored: the geometry codec's row keeps no mesh
+// whose node has vertex frames. Meshes of one name (each added scene keeps its own) are told apart by their nodes.
+TEST_F(Publish, TheGeometryPageMarksAMeshStoredUncompressedAndTellsSameNamedMeshesApart)
+{
+    const SWcompressionscheme* codec = SWcompressionschemes::Table().FindById(MakeTag("IMES"));
+    ASSERT_NE(codec, nullptr);
+    {
+        const SWworldlock hold(*world);
+        auto* cube = dynamic_cast<SWmeshnode*>(NodeNamed(*world, "cube"));
+        ASSERT_NE(cube, nullptr);
+        auto frames = std::make_unique<VertexFrameTable>();
+        ASSERT_TRUE(frames->Allocate(2, cube->GetMeshObject()->GetVertexCount()));
+        cube->SetVertexFrameTable(std::move(frames));
+        auto other = std::make_unique<SWmeshobject>();
+        other->SetVertices({0, 0, 0, 1, 0, 0, 0, 1, 0});
+        other->SetName("floor");
+        auto* second =
+            new SWmeshnode(static_cast<SWmeshobject*>(world->GetRootObject()->AddGeometry(std::move(other))));
+        second->SetName(std::string("upper floor"));
+        world->AddNode(second, nullptr);
+        for (SWgeometry* g = world->GetRootObject()->GetFirstGeometry(); g != nullptr;
+             g = dynamic_cast<SWgeometry*>(g->GetNextSibling()))
+            if (auto* mesh = dynamic_cast<SWmeshobject*>(g))
+                mesh->SetScheme(codec);
+    }
+    std::vector<std::pair<std::string, std::string>> rows; // name, note
+    sim().onModal(kIddPublish, [&](pf::Dialog& d) {
+        ASSERT_TRUE(sim().selectTab(*d.item<pf::TabControl>(kIdcPublishTabs), 3)); // geometry
+        auto* list = d.item<pf::ListView>(kIdcPublishList);
+        for (int32_t item = 0; item < list->getItemCount(); ++item)
+            rows.emplace_back(list->getItemText(item, 0), list->getItemText(item, 2));
+        sim().click(*d.child(pf::IDCANCEL));
+    });
+    EXPECT_FALSE(designer->PublishTo(In("sample.vto")));
+    const auto note = [&](const std::string& name) {
+        const auto row = std::find_if(rows.begin(), rows.end(), [&](const auto& r) { return r.first == name; });
+        return row != rows.end() ? row->second : "(not listed)";
+    };
+    EXPECT_EQ(note("cube"), "stored uncompressed: the vertex frames of its node address vertices by index");
+    EXPECT_EQ(note("floor (floor)"), codec->GetLongName());
+    EXPECT_EQ(note("floor (upper floor)"), codec->GetLongName());
+    EXPECT_EQ(rows.size(), 3u);
 }
 
 // Every offered row of every kind publishes a file that reads back; a sound published twice with the wave codec's

@@ -1,15 +1,23 @@
 // The scale and centre tool, run as the application's tools command and the scene-graph panel run it: sizes in
 // a chosen unit, the proportional fields, fit, match, centre only and cancel, and the sizes it refuses.
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <functional>
+#include <memory>
+#include <string>
+#include <system_error>
 
 #include "designer/app/node_placement.h"
 #include "designer/app/registry.h"
 #include "designer/editors/tests/editors_fixture.h"
 #include "designer/editors/tools_scale_center_dlg.h"
 #include "designer/editors/world_texts.h"
+#include "designer/workspace/list_panels.h"
+#include "designer/workspace/manipulate_dlg.h"
 #include "engine/core/bbox.h"
 #include "engine/core/mesh_node.h"
+#include "engine/core/object_node.h"
 #include "engine/resources/mesh_object.h"
 #include "platform/ui/controls/button.h"
 #include "platform/ui/controls/combo_box.h"
@@ -159,6 +167,49 @@ TEST_F(ScaleCenter, AFlatAxisKeepsItsSizeAndATargetThatIsNoSizeIsRefused)
         sim().click(*d.item<pf::Button>(1013));
         sim().click(*d.item<pf::Button>(1163));
     });
+}
+
+// What the manipulate panel's nine fields show, against the pose of node's rest matrix.
+void ExpectShowsPose(const CVTND_ManipulateDlg& panel, const SWnode& node)
+{
+    const CVTND_Pose pose = PoseOf(SWobjectnode::FromNode(const_cast<SWnode*>(&node))->GetInitialMatrix());
+    for (int32_t i = 0; i < 9; ++i) {
+        const float expected = (i < 3 ? pose.position : i < 6 ? pose.rotationDegrees : pose.scale)[i % 3];
+        const std::string shown = panel.child(panel_ids::kFirstValueEdit + i)->getText();
+        double value = 0.0;
+        ASSERT_EQ(std::from_chars(shown.data(), shown.data() + shown.size(), value).ec, std::errc()) << shown;
+        EXPECT_NEAR(value, expected, 1e-3 * std::max(1.0f, std::fabs(expected))) << "field " << i;
+    }
+}
+
+// Manipulate shows a node scaled and centred by the tool, on its own or with the whole scene (the root passes the
+// change to its children), and its Set then keeps what the tool made.
+TEST_F(ScaleCenter, ManipulateShowsWhatTheToolMadeAndItsSetKeepsIt)
+{
+    SWnode* node = AddBoxNode("crate", 2.0f, 1.0f, 0.5f);
+    pf::Window host;
+    ASSERT_TRUE(host.create({"", "", pf::WS_POPUP | pf::WS_VISIBLE, 0, pf::Rect::fromXywh(600, 300, 280, 280)}));
+    auto panel = std::make_unique<CVTND_ManipulateDlg>(*app);
+    ASSERT_TRUE(panel->CreateIn(host, pf::Rect::fromXywh(0, 0, 280, 280)));
+    sim().pump();
+    panel->SelectNode(CVTND_Object(node), true);
+    ExpectShowsPose(*panel, *node);
+    for (SWnode* subject : {node, World().GetRootNode()}) {
+        SCOPED_TRACE(subject == node ? "the node" : "the scene");
+        const SWmatrix before = SWobjectnode::FromNode(node)->GetInitialMatrix();
+        Run(subject, [&](CVTND_ToolsScaleCenterDlg& d) {
+            sim().click(*d.item<pf::Button>(1013));
+            sim().replaceText(*d.item<pf::Edit>(1004), subject == node ? "4" : "8");
+            sim().click(*d.item<pf::Button>(1163));
+        });
+        const SWmatrix made = SWobjectnode::FromNode(node)->GetInitialMatrix();
+        ASSERT_NE(made, before);
+        ExpectShowsPose(*panel, *node);
+        sim().click(*panel->child(panel_ids::kSet));
+        for (int i = 0; i < 16; ++i)
+            EXPECT_NEAR(SWobjectnode::FromNode(node)->GetInitialMatrix()[i], made[i], 1e-3f) << i;
+    }
+    panel->destroy();
 }
 
 } // namespace

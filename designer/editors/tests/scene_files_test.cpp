@@ -2,9 +2,12 @@
 // question, the options of one file or of all, and a reload that keeps the dialog open.
 #include <unistd.h>
 
+#include <charconv>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <string>
+#include <system_error>
 
 #include "designer/app/project.h"
 #include "designer/app/registry.h"
@@ -12,7 +15,10 @@
 #include "designer/editors/synchronize_dlg.h"
 #include "designer/editors/tests/editors_fixture.h"
 #include "designer/editors/world_texts.h"
+#include "designer/workspace/list_panels.h"
+#include "designer/workspace/manipulate_dlg.h"
 #include "engine/core/node.h"
+#include "engine/core/object_node.h"
 #include "engine/core/scene_import.h"
 #include "engine/core/sub_worlds.h"
 #include "engine/core/world_file.h"
@@ -149,6 +155,42 @@ TEST_F(SceneFiles, SynchroniseNowReadsTheCheckedFileAgain)
         sim().click(*d.item<pf::Button>(pf::IDCANCEL));
     });
     EXPECT_EQ(ui().providers().scriptedMessageBox().calls().size(), boxes);
+    std::filesystem::remove_all(folder);
+}
+
+// A synchronisation that takes the file's placements shows them in the manipulate panel at once.
+TEST_F(SceneFiles, ASynchronisedPlacementShowsInManipulate)
+{
+    const std::filesystem::path folder = artifactPath("scene_moves_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    const std::string path = (folder / "yard.vtn").string();
+    const std::unique_ptr<SWworld> scene = worldtest::MakeSampleWorld();
+    ASSERT_EQ(SaveWorldFile(*scene, WorldFileMode::kScene, path), DocumentStatus::kOk);
+    sim().onModal(519, [&](pf::Dialog& d) { sim().click(*d.item<pf::Button>(pf::IDCANCEL)); });
+    CVTN_SubWorld* yard = app->GetProject()->AddSceneFile(path);
+    ASSERT_NE(yard, nullptr);
+    SWobjectnode* node = nullptr;
+    for (const MergeEntry& e : app->GetProject()->FindAddedFile(yard)->record.entries)
+        if (e.kind == MergedKind::kNode && e.nameInFile == "object1")
+            node = SWobjectnode::FromNode(World().GetRootNode()->FindByName(e.name));
+    ASSERT_NE(node, nullptr);
+    pf::Window host;
+    ASSERT_TRUE(host.create({"", "", pf::WS_POPUP | pf::WS_VISIBLE, 0, pf::Rect::fromXywh(600, 300, 280, 280)}));
+    auto panel = std::make_unique<CVTND_ManipulateDlg>(*app);
+    ASSERT_TRUE(panel->CreateIn(host, pf::Rect::fromXywh(0, 0, 280, 280)));
+    panel->SelectNode(CVTND_Object(static_cast<SWnode*>(node)), true);
+
+    SWobjectnode::FromNode(scene->GetRootNode()->FindByName("object1"))
+        ->SetInitialMatrix(SWmatrix::Translation(7.0f, 0.0f, 0.0f));
+    ASSERT_EQ(SaveWorldFile(*scene, WorldFileMode::kScene, path), DocumentStatus::kOk);
+    yard->SetOption(CVTN_SubWorld::kTransforms, 1);
+    ASSERT_TRUE(app->GetProject()->SynchronizeSubWorld(nullptr, yard));
+    ASSERT_FLOAT_EQ(node->GetInitialMatrix()[3], 7.0f);
+    const std::string shown = panel->child(panel_ids::kFirstValueEdit)->getText();
+    double x = 0.0;
+    ASSERT_EQ(std::from_chars(shown.data(), shown.data() + shown.size(), x).ec, std::errc()) << shown;
+    EXPECT_NEAR(x, 7.0, 1e-3);
+    panel->destroy();
     std::filesystem::remove_all(folder);
 }
 

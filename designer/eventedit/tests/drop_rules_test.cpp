@@ -1,4 +1,6 @@
+#include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "designer/app/extended_world.h"
@@ -13,9 +15,12 @@
 #include "engine/core/data_node.h"
 #include "engine/core/java_class_node.h"
 #include "engine/core/node.h"
+#include "engine/core/object_node.h"
 #include "engine/resources/material.h"
 #include "engine/resources/sound.h"
+#include "platform/gfx/gdi_objects.h"
 #include "platform/gfx/image_list.h"
+#include "platform/gfx/memory_dc.h"
 #include "platform/ui/controls/list_view.h"
 #include "platform/ui/core/ui.h"
 
@@ -364,6 +369,43 @@ TEST_F(DropRules, TheEmptyMapMakesEventsAndPlacesThings)
     ASSERT_EQ(canvas->Commands(), (std::vector<uint32_t>{ControlReceptor::kFollowUpCommand}));
     EXPECT_EQ(canvas->MenuObject(), engine->FindNodeObject(sample->object));
     app->RegisterPanel(PanelRole::kEvents, nullptr);
+}
+
+// Objects placed around what they join, or around where they are dropped, leave room for their names: twenty nodes
+// of long names, named by one event or dropped on one spot, draw no picture or name over another's.
+TEST_F(DropRules, PlacedObjectsLeaveRoomForTheirNames)
+{
+    sample->motionDone->SetName(std::string("Motion finished on object, a long event name"));
+    MapObject* event = Place(engine->AddEvent(sample->motionDone), 300, 200);
+    std::vector<SWnode*> nodes;
+    for (int i = 0; i < 20; ++i) {
+        auto* node = new SWobjectnode;
+        node->SetName("a node of a rather long name " + std::to_string(i));
+        sample->world.AddNode(node, nullptr);
+        nodes.push_back(node);
+    }
+    app->SetModified(0);
+    for (size_t i = 0; i < nodes.size(); ++i)
+        DragFromPalette({Item(EdKind::kNode, nodes[i])},
+                        {i < 10 ? canvas->CentreOf(*event) : canvas->MapToScreen({300, 450})});
+    pf::MemoryDc dc;
+    dc.selectObject(pf::getStockObject(pf::DEFAULT_GUI_FONT)); // as the map writes the names
+    std::vector<std::pair<std::string, pf::Rect>> drawn;
+    EXPECT_EQ(app->IsModified(), 1); // the event names them: a change to save
+    for (SWnode* node : nodes)
+        ASSERT_TRUE(engine->FindNodeObject(node) != nullptr && engine->FindNodeObject(node)->IsPlaced())
+            << *node->GetName() << (engine->FindNodeObject(node) != nullptr ? " unplaced" : " not on the map");
+    for (MapObject* o = engine->FirstMapObject(); o != nullptr; o = engine->NextMapObject(o)) {
+        if (!o->IsPlaced())
+            continue; // what the event names besides, which this map does not draw
+        const std::string label = o->ShownLabel(*engine);
+        const pf::Size name = label.empty() ? pf::Size{} : dc.getTextExtent(label);
+        drawn.emplace_back(label, pf::Rect{o->x, o->y, o->x + std::max(o->width, name.cx), o->y + o->height + name.cy});
+    }
+    ASSERT_GE(drawn.size(), 21u);
+    for (size_t i = 0; i < drawn.size(); ++i)
+        for (size_t j = i + 1; j < drawn.size(); ++j)
+            EXPECT_FALSE(drawn[i].second.intersects(drawn[j].second)) << drawn[i].first << " and " << drawn[j].first;
 }
 
 TEST_F(DropRules, SeveralItemsOnOneEventRedrawTheMapsOnceAfterTheLast)

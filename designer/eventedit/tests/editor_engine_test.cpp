@@ -120,8 +120,9 @@ TEST_F(Engine, PlacementFindsAFreeSpotOrKeepsTheLastTriedAndAlwaysEnds)
     EXPECT_TRUE(flat->IsPlaced());
 }
 
-// The overlap test looks at the new box's corners: a small box inside it, away from them, does not count.
-TEST_F(Engine, ASmallBoxInsideTheNewOneWithoutACornerDoesNotCount)
+// The overlap test takes the new box whole, not only its corners: a small box inside it, away from them, keeps the
+// new object off that place.
+TEST_F(Engine, ASmallBoxInsideTheNewOneAwayFromItsCornersCounts)
 {
     MapObject* anchor = Place(engine->AddEvent(sample->key), 200, 200);
     MapObject* fresh = engine->AddNode(sample->object);
@@ -131,7 +132,8 @@ TEST_F(Engine, ASmallBoxInsideTheNewOneWithoutACornerDoesNotCount)
     MapObject* inside = Place(engine->AddSound(sample->sound), first.x + 8, first.y + 8);
     inside->width = inside->height = 8;
     engine->PlaceNear(fresh, anchor);
-    EXPECT_EQ((pf::Point{fresh->x, fresh->y}), first);
+    EXPECT_NE((pf::Point{fresh->x, fresh->y}), first);
+    EXPECT_FALSE(engine->DrawnBox(*fresh).intersects(engine->DrawnBox(*inside)));
 }
 
 TEST_F(Engine, ReferencesDecideWhatRemoveUnusedTakesOff)

@@ -162,6 +162,31 @@ TEST_F(EventMapWindow, PlacedObjectsKeepTheirNamesApart)
     }
 }
 
+// The rows the window places objects in pass over what objects placed otherwise draw, names included: an event of
+// a long name put where the rows go on keeps its name clear of the objects placed after it.
+TEST_F(EventMapWindow, RowsPassOverObjectsPlacedOtherwise)
+{
+    canvas->RedrawMap(); // what the window shows from the start is placed
+    sample->timer->SetName(std::string("an event put where the rows go on, of a long name"));
+    Place(EventObject(sample->timer), engine->placementCursor.x, engine->placementCursor.y);
+    for (SWnode* node : {sample->object, sample->mesh, sample->otherObject})
+        engine->AddNode(node);
+    canvas->RedrawMap();
+    pf::MemoryDc dc;
+    dc.selectObject(pf::getStockObject(pf::DEFAULT_GUI_FONT));
+    std::vector<pf::Rect> drawn;
+    for (MapObject* o = engine->FirstMapObject(); o != nullptr; o = engine->NextMapObject(o)) {
+        ASSERT_TRUE(o->IsPlaced());
+        const std::string label = o->ShownLabel(*engine);
+        const pf::Size name = label.empty() ? pf::Size{} : dc.getTextExtent(label);
+        drawn.push_back({o->x, o->y, o->x + std::max(o->width, name.cx), o->y + o->height + name.cy});
+    }
+    ASSERT_GE(drawn.size(), 4u);
+    for (size_t i = 0; i < drawn.size(); ++i)
+        for (size_t j = i + 1; j < drawn.size(); ++j)
+            EXPECT_FALSE(drawn[i].intersects(drawn[j])) << i << " and " << j;
+}
+
 // Links run centre to centre in the event pens, the selected ones while the event is selected, which marks what it
 // names; a stop queue joins the queue it lists. Every target is found without a search of the world's tree.
 TEST_F(EventMapWindow, PaintJoinsLinksInTheirPensWithoutSearchingTheTree)

@@ -1,9 +1,12 @@
 // The load-world action's editor: its root picker, Load now with the linked worlds' instances, their fitting and
 // stored placement, and the instances let go again whenever they or the editor go.
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "designer/app/extended_world.h"
@@ -13,6 +16,7 @@
 #include "designer/editing/picker_receptors.h"
 #include "designer/eventedit/load_world_dlg.h"
 #include "designer/eventedit/tests/eventedit_fixture.h"
+#include "designer/workspace/list_panels.h"
 #include "designer/workspace/manipulate_dlg.h"
 #include "designer/workspace/workspace_controls.h"
 #include "engine/behaviour/action_settings.h"
@@ -245,6 +249,56 @@ TEST_F(LoadWorldEditor, FitCentresAndScalesOntoTheSceneAndAgainChangesNothing)
     sim().click(*editor->child(Dlg::kIdFit));
     for (int i = 0; i < 16; ++i)
         EXPECT_NEAR(top->GetLocalMatrix()[i], once[i], 1e-4f * std::max(1.0f, std::fabs(once[i]))) << i;
+}
+
+// What the manipulate panel's nine fields show, against the pose of node's rest matrix.
+void ExpectShowsPose(const CVTND_ManipulateDlg& panel, const SWobjectnode& node)
+{
+    const CVTND_Pose pose = PoseOf(node.GetInitialMatrix());
+    for (int32_t i = 0; i < 9; ++i) {
+        const float expected = (i < 3 ? pose.position : i < 6 ? pose.rotationDegrees : pose.scale)[i % 3];
+        const std::string shown = panel.child(panel_ids::kFirstValueEdit + i)->getText();
+        double value = 0.0;
+        ASSERT_EQ(std::from_chars(shown.data(), shown.data() + shown.size(), value).ec, std::errc()) << shown;
+        EXPECT_NEAR(value, expected, 1e-3 * std::max(1.0f, std::fabs(expected))) << "field " << i;
+    }
+}
+
+// Fit, Store and Reset placement each show in the manipulate panel at once, and its Set keeps what they made.
+TEST_F(LoadWorldEditor, ManipulateShowsThePlacementAfterEachButtonAndItsSetKeepsIt)
+{
+    ASSERT_EQ(SaveWorldFile(*worldtest::MakeSampleWorld(), WorldFileMode::kScene, (folder / "meshes.vtn").string()),
+              DocumentStatus::kOk);
+    sample->world.GetSubWorlds().Add("meshes")->SetFileName("meshes.vtn");
+    Link("meshes");
+    PrepareMeshes(*sample->world.GetRootNode());
+    auto panel = std::make_unique<CVTND_ManipulateDlg>(*app);
+    ASSERT_TRUE(panel->CreateIn(*frame, pf::Rect::fromXywh(600, 300, 280, 280)));
+    sim().pump();
+    Dlg* editor = Open();
+    sim().click(*editor->child(Dlg::kIdLoadNow));
+    ASSERT_EQ(editor->ShownInstances().size(), 1u);
+    SWobjectnode* top = editor->ShownInstances().front().instance->top;
+    ASSERT_EQ(panel->GetSingleSelection().GetObject(), static_cast<SWnode*>(top));
+    PrepareMeshes(*top);
+    SWmatrix placed;
+    placed.SetIdentity();
+    placed[0] = placed[5] = placed[10] = 3.0f;
+    placed.SetTranslation(3.0f, 4.0f, 5.0f);
+    top->SetLocalMatrix(placed);
+    top->SetInitialMatrix(placed);
+    panel->ResetSelectedNodes(); // shown as placed
+    for (const int32_t button : {Dlg::kIdFit, Dlg::kIdStore, Dlg::kIdResetTransform}) {
+        SCOPED_TRACE(button);
+        sim().click(*editor->child(button));
+        const SWmatrix made = top->GetInitialMatrix();
+        ExpectShowsPose(*panel, *top);
+        sim().click(*panel->child(panel_ids::kSet));
+        for (int i = 0; i < 16; ++i)
+            EXPECT_NEAR(top->GetInitialMatrix()[i], made[i], 1e-3f * std::max(1.0f, std::fabs(made[i]))) << i;
+    }
+    EXPECT_NE(top->GetInitialMatrix(), placed);
+    sim().click(*editor->child(pf::IDOK));
 }
 
 // Load now loads as the action will run: the kinds ticked, and the loaded world's start events only when asked.

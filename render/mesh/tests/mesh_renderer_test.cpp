@@ -379,3 +379,42 @@ TEST(MeshRenderer, StaleMaterialIsCompositedAndShadesFromItsOwnRamps)
 }
 
 } // namespace
+
+namespace {
+
+// A textured bump material's diffuse map bakes its colours in: a colour changed between frames draws at once.
+TEST(MeshRenderer, Dot3TexturedColourChangeShowsInTheNextFrame)
+{
+    Scene scene({0.0f, 0.0f, 3.0f});
+    SetShadeDataSource(nullptr);
+    const std::vector<uint32_t> white(16, 0xFFFFFFFFu);
+    auto texture = std::make_unique<SWimage32>("white", 4, 4, white.data());
+    auto bump = std::make_unique<SWimage32>("bump", 4, 4, nullptr);
+    scene.material.SetTexture(texture.get());
+    scene.material.SetBumpTexture(bump.get());
+    scene.material.SetBumpAmount(1.0f);
+    SWmesh& mesh = scene.mesh;
+    mesh.SetVertices({-2.0f, -2.0f, 0.0f, 2.0f, -2.0f, 0.0f, 2.0f, 2.0f, 0.0f, -2.0f, 2.0f, 0.0f});
+    mesh.SetTextureVertices({0, 0, 1, 0, 1, 1, 0, 1});
+    auto block = std::make_unique<SWarrayblock>(std::vector<uint32_t>{0, 1, 2, 3}, true,
+                                                std::vector<uint32_t>{0, 1, 2, 3}, 0, &scene.material);
+    mesh.BuildPolygonIndices(block.get());
+    mesh.Prepare();
+    const auto centre = [&](float red, float blue) {
+        scene.material.SetDiffuseColour(1.0f, red, 0.0f, blue);
+        scene.material.Invalidate(); // as the material editor does after each change
+        EXPECT_TRUE(scene.Frame());
+        EXPECT_TRUE(scene.renderer.FirstGroup() != nullptr && scene.renderer.FirstGroup()->dot3);
+        EXPECT_TRUE(scene.surface.EndFrame());
+        const SWpixelbuffer& drawn = *scene.surface.GetCurrentBuffer();
+        return drawn.Row(drawn.Height() / 2)[drawn.Width() / 2];
+    };
+    const uint32_t red = centre(1.0f, 0.0f);
+    EXPECT_GT((red >> 16) & 0xFFu, 0x40u) << std::hex << red;
+    EXPECT_EQ(red & 0xFFu, 0u) << std::hex << red;
+    const uint32_t blue = centre(0.0f, 1.0f);
+    EXPECT_EQ((blue >> 16) & 0xFFu, 0u) << std::hex << blue;
+    EXPECT_GT(blue & 0xFFu, 0x40u) << std::hex << blue;
+}
+
+} // namespace
