@@ -164,6 +164,25 @@ void mapWithoutFocus(const XWindowRef& window)
     XFlush(asDisplay(window.display));
 }
 
+bool grabPointer(const XWindowRef& window)
+{
+    if (!window.isValid())
+        return false;
+    Display* d = asDisplay(window.display);
+    const int result = XGrabPointer(d, window.window, False, ButtonPressMask | ButtonReleaseMask | PointerMotionMask,
+                                    GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
+    XFlush(d);
+    return result == GrabSuccess;
+}
+
+void ungrabPointer(void* display)
+{
+    if (display == nullptr)
+        return;
+    XUngrabPointer(asDisplay(display), CurrentTime);
+    XFlush(asDisplay(display));
+}
+
 bool isReparentEvent(const void* xEvent)
 {
     return static_cast<const XEvent*>(xEvent)->type == ReparentNotify;
