@@ -31,15 +31,20 @@ bool SdlBackend::dragCaption(Ui& target)
     if (!m_drag)
         return false;
     Window* w = target.window(m_drag->hwnd);
-    int x = 0, y = 0;
-    const uint32_t buttons = SDL_GetGlobalMouseState(&x, &y);
-    if (w == nullptr || (buttons & SDL_BUTTON_LMASK) == 0) {
+    Point at;
+    bool down = false;
+    if (!queryPointer(m_x, at, down)) {
+        int x = 0, y = 0;
+        down = (SDL_GetGlobalMouseState(&x, &y) & SDL_BUTTON_LMASK) != 0;
+        at = {x, y};
+    }
+    if (w == nullptr || !down) {
         endCaptionDrag();
         return true; // the release that ends the drag is the caption's too
     }
     const Rect r = w->screenRect();
-    if (x - m_drag->grab.x != r.l || y - m_drag->grab.y != r.t)
-        w->move(r.offsetBy(x - m_drag->grab.x - r.l, y - m_drag->grab.y - r.t));
+    if (at.x - m_drag->grab.x != r.l || at.y - m_drag->grab.y != r.t)
+        w->move(r.offsetBy(at.x - m_drag->grab.x - r.l, at.y - m_drag->grab.y - r.t));
     return true;
 }
 

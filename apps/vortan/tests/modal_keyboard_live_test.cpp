@@ -2,6 +2,7 @@
 // under openbox, and the main window behind takes none of the editor's keys; an error box of a window opened from an
 // editor hands the keyboard back once, with no focus fight; the keys lead out of a focused editor; and a close asked
 // for while a context menu runs its loop ends the menu first, so that its question takes the mouse.
+#include <SDL.h>
 #include <X11/keysym.h>
 #include <time.h>
 
@@ -259,6 +260,34 @@ TEST_F(ModalKeyboardLive, TheMainWindowsPaneAndBarKeysLeadOutOfAFocusedEditor)
     liveServer().tap(XK_Escape);
     EXPECT_TRUE(runUntil([&] { return Frame().menuBarHot() < 0; }, 5000));
     EXPECT_NE(ui().window(editorHwnd), nullptr);
+}
+
+// Without a window manager an editor dragged by its caption 300 pixels up in one quick motion follows the pointer
+// until the button is let go: it stayed behind as soon as the pointer left its caption.
+TEST_F(ModalKeyboardLive, AnEditorsCaptionDraggedUpInOneMotionFollowsThePointer)
+{
+    Window* editor = designer.GetApp()->EditObject(CVTND_Object(TurnTheCube()), false);
+    ASSERT_NE(editor, nullptr);
+    const Hwnd hwnd = editor->hwnd();
+    const Rect start = Rect::fromXywh(300, 100, static_cast<int32_t>(editor->screenRect().width()),
+                                      static_cast<int32_t>(editor->screenRect().height()));
+    editor->move(start);
+    ASSERT_TRUE(runUntil([&] { return HasKeyboard(hwnd) && liveServer().outerRect(xOf(hwnd)) == start; }));
+    const Point grip{start.l + 60, start.t + 10};
+    liveServer().moveTo(grip);
+    liveServer().button(1, true);
+    // The press taken first, as a person's comes well before the move.
+    ASSERT_TRUE(runUntil([] { return (SDL_GetMouseState(nullptr, nullptr) & SDL_BUTTON_LMASK) != 0; }));
+    for (int step = 1; step <= 10; ++step) // quicker than the loop: the moves wait for it together
+        liveServer().moveTo({grip.x, grip.y + 30 * step});
+    EXPECT_TRUE(runUntil([&] { return editor->screenRect() == start.offsetBy(0, 300); }, 5000))
+        << editor->screenRect().l << "," << editor->screenRect().t;
+    liveServer().button(1, false);
+    EXPECT_TRUE(runUntil([&] { return liveServer().outerRect(xOf(hwnd)) == start.offsetBy(0, 300); }))
+        << liveServer().outerRect(xOf(hwnd)).t;
+    liveServer().moveTo({grip.x, grip.y + 500});
+    settle(200);
+    EXPECT_EQ(editor->screenRect(), start.offsetBy(0, 300)) << "let go, it stays";
 }
 
 int64_t CpuTicksOf(pid_t pid)

@@ -317,43 +317,6 @@ TEST_F(LiveWithoutWindowManager, OurCaptionMovesAndClosesTheWindow)
     EXPECT_TRUE(runUntil([&] { return ui().window(hwnd) == nullptr; }));
 }
 
-// A caption dragged 300 pixels up in one motion, then as far right: the window follows the pointer wherever it goes
-// until the button is let go, and stays there. SDL hands on only the motion over our windows, and the pointer had
-// left the caption with the first move.
-TEST_F(LiveWithoutWindowManager, ACaptionDraggedInOneLongMotionFollowsThePointerUntilTheRelease)
-{
-    Window* main = framed({20, 20, 1000, 900});
-    ASSERT_NE(main, nullptr);
-    shownOnServer(main->hwnd());
-    Window* w = ui().createWindow({"window", "editor", WS_POPUP | WS_CAPTION, 0, {200, 500, 500, 700}, main->hwnd()});
-    ASSERT_NE(w, nullptr);
-    w->show(SW_SHOW);
-    const unsigned long x = shownOnServer(w->hwnd());
-    ASSERT_TRUE(runUntil([&] { return liveServer().focus() == x; }));
-    const Point grip{w->screenRect().l + 60, w->screenRect().t + 10};
-    liveServer().moveTo(grip);
-    liveServer().button(1, true);
-    liveServer().moveTo({grip.x, grip.y - 300});
-    EXPECT_TRUE(runUntil(
-        [&] {
-            return w->screenRect().topLeft() == Point{200, 200};
-        },
-        5000))
-        << w->screenRect().l << "," << w->screenRect().t;
-    liveServer().moveTo({grip.x + 300, grip.y - 300});
-    EXPECT_TRUE(runUntil(
-        [&] {
-            return w->screenRect().topLeft() == Point{500, 200};
-        },
-        5000))
-        << w->screenRect().l << "," << w->screenRect().t;
-    liveServer().button(1, false);
-    EXPECT_TRUE(runUntil([&] { return liveServer().outerRect(x) == w->screenRect(); }));
-    liveServer().moveTo({grip.x, grip.y});
-    settle(200);
-    EXPECT_EQ(w->screenRect().topLeft(), (Point{500, 200})) << "let go, it stays";
-}
-
 // A click on a window of ours gives it the keyboard, even where another of ours stays on top; a focused window that
 // closes while another of ours stays on top hands the keyboard to its owner; a keyboard lost to no window at all
 // comes back with a click.
