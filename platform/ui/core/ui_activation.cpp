@@ -39,8 +39,14 @@ Window* Ui::activationHeir(Hwnd closed, Hwnd owner) const
         return w != nullptr && w->m_parent == kNoWindow && w->isVisible() && !w->m_destroying ? w : nullptr;
     };
     Window* next = nullptr;
-    if (const auto it = m_activatedFrom.find(closed); it != m_activatedFrom.end())
-        next = shown(it->second);
+    // A window of the closed one's own (a panel it put up, which stays while it only hides) is not where the keys
+    // came from.
+    if (const auto it = m_activatedFrom.find(closed); it != m_activatedFrom.end()) {
+        Window* from = shown(it->second);
+        const Window* going = window(closed);
+        if (from != nullptr && (going == nullptr || !isOwnedBy(*from, *going)))
+            next = from;
+    }
     if (next == nullptr)
         next = shown(owner);
     for (auto it = m_topLevels.begin(); next == nullptr && it != m_topLevels.end(); ++it)
