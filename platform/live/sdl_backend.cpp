@@ -355,19 +355,20 @@ void SdlBackend::syncTopLevels(const std::vector<TopLevelState>& topmostFirst)
     const Hwnd topmost = firstShown == topmostFirst.end() ? kNoWindow : firstShown->hwnd;
     const auto top = m_shown.find(topmost);
     // Without a window manager the keyboard stays with a closed window, so no key would come in until the user's
-    // system gave the focus to some window of ours again: it is handed on once the loop step that closed the window
-    // has settled who is active (see keyboardHeir). A window that only comes to the top because the one above it
-    // closed is neither raised nor given the keyboard here: under a window manager a raise asks it to activate the
-    // window, and a raise of one window with the keyboard handed to another made the two take it in turn for ever.
-    // A menu or a tip never takes it.
+    // system gave the focus to some window of ours again: it goes at once to the closed one's heir (see
+    // keyboardHeir), and again at the next step should the step have made another window active. A window that only
+    // comes to the top because the one above it closed is neither raised nor given the keyboard here: under a window
+    // manager a raise asks it to activate the window, and a raise of one window with the keyboard handed to another
+    // made the two take it in turn for ever. A menu or a tip never takes it.
     const bool cameForward = !keyboardClosed || created.count(topmost) != 0;
     if (topmost != m_topmost && top != m_shown.end() && cameForward) {
         SDL_RaiseWindow(top->second.window);
         if (takesKeyboard(top->second.state.kind))
             giveKeyboard(topmost);
-    } else if (keyboardClosed) {
-        m_keyboardOrphaned = true;
+    } else if (keyboardClosed && hasUi()) {
+        m_orphanHeir = keyboardHeir(ui(), closedOwner);
         m_orphanedBy = closedOwner;
+        giveKeyboard(m_orphanHeir);
     }
     m_topmost = topmost;
 
@@ -655,9 +656,10 @@ void SdlBackend::waitForInput(Ui& target, int32_t timeoutMs)
         if (Window* w = target.window(hwnd))
             w->move(rect);
     m_fitted.clear();
-    if (m_keyboardOrphaned) {
-        m_keyboardOrphaned = false;
-        giveKeyboard(keyboardHeir(target, m_orphanedBy));
+    if (m_orphanHeir != kNoWindow) {
+        if (const Hwnd heir = keyboardHeir(target, m_orphanedBy); heir != m_orphanHeir)
+            giveKeyboard(heir);
+        m_orphanHeir = kNoWindow;
     }
     if (m_drag)
         timeoutMs = std::min(timeoutMs, kDragStepMs); // the pointer is read at each step

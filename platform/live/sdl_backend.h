@@ -109,7 +109,7 @@ private:
     std::vector<unsigned long> m_stackedOrder; // bottom to top, as last restacked without a window manager
     Hwnd m_topmost = kNoWindow;
     Hwnd m_keyboardWanted = kNoWindow; // asked for and not yet given by the server
-    bool m_keyboardOrphaned = false;   // a window went with the keyboard: its heir is given it at the next step
+    Hwnd m_orphanHeir = kNoWindow;     // given the keyboard of a window that went with it, checked at the next step
     Hwnd m_orphanedBy = kNoWindow;     // the owner of that window
     uint32_t m_keyboardAskedAt = 0;    // SDL ticks of the first ask
     mutable std::mutex m_dirtyMutex;   // the two maps below, shared with drawing threads

@@ -682,10 +682,8 @@ void Ui::hideWindow(Window& w)
         const std::unique_lock lock(m_treeLock);
         w.m_style &= ~WS_VISIBLE;
     }
-    if (Window* p = w.parent())
-        p->invalidate(w.m_rect, true); // what was under it shows again
-    else
-        syncScreen();
+    // The heir is activated before a live screen hears that the window went, so that the screen hands the keyboard
+    // the window had straight to it: keys typed in between were lost.
     if (m_active == self) {
         m_active = kNoWindow;
         send(self, WM_NCACTIVATE, 0, 0);
@@ -694,6 +692,12 @@ void Ui::hideWindow(Window& w)
             next != nullptr && next != &w)
             activate(next->m_hwnd);
     }
+    if (window(self) != &w)
+        return;
+    if (Window* p = w.parent())
+        p->invalidate(w.m_rect, true); // what was under it shows again
+    else
+        syncScreen();
 }
 
 // ---- activation and focus
