@@ -65,6 +65,7 @@ constexpr uint32_t kBeepMs = 60;
 constexpr size_t kMaxLogLines = 256;
 constexpr int kFrameExtentsWaitMs = 500; // a window manager answers within milliseconds; one that never does costs this
 constexpr uint32_t kKeyboardAskMs = 1000; // how long a window waits to be mapped or given the keyboard
+constexpr int32_t kDragStepMs = 10;       // how often a caption drag reads the pointer, whatever SDL reports
 
 void keepLogLine(void*, int, SDL_LogPriority, const char* message)
 {
@@ -353,18 +354,21 @@ void SdlBackend::syncTopLevels(const std::vector<TopLevelState>& topmostFirst)
                                          [&](const TopLevelState& s) { return m_shown.count(s.hwnd) != 0; });
     const Hwnd topmost = firstShown == topmostFirst.end() ? kNoWindow : firstShown->hwnd;
     const auto top = m_shown.find(topmost);
-    if (topmost != m_topmost && top != m_shown.end()) {
+    // Without a window manager the keyboard stays with a closed window, so no key would come in until the user's
+    // system gave the focus to some window of ours again: it goes at once to the closed one's heir (see
+    // keyboardHeir), and again at the next step should the step have made another window active. A window that only
+    // comes to the top because the one above it closed is neither raised nor given the keyboard here: under a window
+    // manager a raise asks it to activate the window, and a raise of one window with the keyboard handed to another
+    // made the two take it in turn for ever. A menu or a tip never takes it.
+    const bool cameForward = !keyboardClosed || created.count(topmost) != 0;
+    if (topmost != m_topmost && top != m_shown.end() && cameForward) {
         SDL_RaiseWindow(top->second.window);
-        // Without a window manager the keyboard stays with a closed dialog's window, so no key would come in
-        // until the user's system gave the focus to some window of ours again. A menu or a tip never takes it.
-        // A window that only comes to the top because the one above it closed (a floating panel above its frame)
-        // leaves the keyboard to the closed one's heir.
-        if (keyboardClosed && created.count(topmost) == 0)
-            giveKeyboard(keyboardHeir(closedOwner, topmostFirst));
-        else if (takesKeyboard(top->second.state.kind))
+        if (takesKeyboard(top->second.state.kind))
             giveKeyboard(topmost);
-    } else if (keyboardClosed) {
-        giveKeyboard(keyboardHeir(closedOwner, topmostFirst));
+    } else if (keyboardClosed && hasUi()) {
+        m_orphanHeir = keyboardHeir(ui(), closedOwner);
+        m_orphanedBy = closedOwner;
+        giveKeyboard(m_orphanHeir);
     }
     m_topmost = topmost;
 
@@ -652,6 +656,13 @@ void SdlBackend::waitForInput(Ui& target, int32_t timeoutMs)
         if (Window* w = target.window(hwnd))
             w->move(rect);
     m_fitted.clear();
+    if (m_orphanHeir != kNoWindow) {
+        if (const Hwnd heir = keyboardHeir(target, m_orphanedBy); heir != m_orphanHeir)
+            giveKeyboard(heir);
+        m_orphanHeir = kNoWindow;
+    }
+    if (m_drag)
+        timeoutMs = std::min(timeoutMs, kDragStepMs); // the pointer is read at each step
     SDL_Event event;
     bool got = timeoutMs <= 0 ? SDL_PollEvent(&event) != 0 : SDL_WaitEventTimeout(&event, timeoutMs) != 0;
     while (got) {
@@ -664,6 +675,7 @@ void SdlBackend::waitForInput(Ui& target, int32_t timeoutMs)
             break;
         got = SDL_PollEvent(&event) != 0;
     }
+    dragCaption(target);
     askForKeyboard();
     if (g_terminationRequests.exchange(0) > 0)
         requestClose();
@@ -921,19 +933,23 @@ void SdlBackend::askForKeyboard()
     SDL_SetWindowInputFocus(it->second.window);
 }
 
-// Who takes the keyboard from a window that closed with it: its owner, else the topmost window of ours that takes
-// input.
-Hwnd SdlBackend::keyboardHeir(Hwnd closedOwner, const std::vector<TopLevelState>& topmostFirst) const
+// Who takes the keyboard a closed window had: the window the tree made active in its place, once the loop step has
+// settled it (a window that goes may hand activation on more than once); else the closed one's owner, else the
+// topmost window of ours that takes input.
+Hwnd SdlBackend::keyboardHeir(Ui& target, Hwnd closedOwner) const
 {
-    const auto takesKeys = [&](Hwnd hwnd) {
+    const auto takesKeys = [&](Hwnd hwnd, bool evenDisabled) {
         const auto it = m_shown.find(hwnd);
-        return it != m_shown.end() && it->second.state.enabled && takesKeyboard(it->second.state.kind);
+        return it != m_shown.end() && takesKeyboard(it->second.state.kind) &&
+               (evenDisabled || isEnabledNow(target, hwnd));
     };
-    if (takesKeys(closedOwner))
+    if (takesKeys(target.activeWindow(), true))
+        return target.activeWindow();
+    if (takesKeys(closedOwner, false))
         return closedOwner;
-    for (const TopLevelState& s : topmostFirst)
-        if (takesKeys(s.hwnd))
-            return s.hwnd;
+    for (const Hwnd hwnd : target.topLevels())
+        if (takesKeys(hwnd, false))
+            return hwnd;
     return kNoWindow;
 }
 
@@ -957,24 +973,7 @@ bool SdlBackend::pressCaption(Ui& target, const Shown& shown, Point screenPoint)
         return true;
     }
     target.activate(shown.state.hwnd);
-    m_drag = CaptionDrag{shown.state.hwnd, p};
-    return true;
-}
-
-// The real pointer is read, not the event's point: the event's window moves under it while it is dragged.
-bool SdlBackend::dragCaption(Ui& target)
-{
-    if (!m_drag)
-        return false;
-    Window* w = target.window(m_drag->hwnd);
-    int x = 0, y = 0;
-    const uint32_t buttons = SDL_GetGlobalMouseState(&x, &y);
-    if (w == nullptr || (buttons & SDL_BUTTON_LMASK) == 0) {
-        m_drag.reset();
-        return true; // the release that ends the drag is the caption's too
-    }
-    const Rect r = w->screenRect();
-    w->move(r.offsetBy(x - m_drag->grab.x - r.l, y - m_drag->grab.y - r.t));
+    beginCaptionDrag(shown, p);
     return true;
 }
 
@@ -996,37 +995,6 @@ void SdlBackend::checkWindowManager()
         markAllDirty(hwnd, *shown.state.surface);
     }
     m_stackedOrder.clear();
-}
-
-void SdlBackend::requestClose()
-{
-    m_closeRequested = true;
-    m_askedToClose.clear();
-}
-
-// The program is asked as its windows' close boxes would ask it, so that it decides how to end (and may ask about
-// unsaved work first): every application window shown here, topmost first, gets WM_CLOSE, once. A window waiting
-// for its modal dialog is disabled and left out while the dialog is asked. The request holds until it has reached a
-// window without an owner: a signal during start-up, before the main window shows, or while a question holds it
-// disabled, reaches it as soon as it can take it, rather than ending with the question it closed.
-void SdlBackend::deliverCloseRequest(Ui& target)
-{
-    bool reachedMainWindow = false;
-    for (const Hwnd hwnd : target.topLevels()) {
-        const auto shown = m_shown.find(hwnd);
-        if (shown == m_shown.end())
-            continue;
-        const TopLevelKind kind = shown->second.state.kind;
-        if ((kind != TopLevelKind::kFramed && kind != TopLevelKind::kBorderless) || !isEnabledNow(target, hwnd) ||
-            !m_askedToClose.insert(hwnd).second)
-            continue;
-        target.post(hwnd, WM_CLOSE);
-        reachedMainWindow = reachedMainWindow || shown->second.state.owner == kNoWindow;
-    }
-    if (reachedMainWindow) {
-        m_closeRequested = false;
-        m_askedToClose.clear();
-    }
 }
 
 // Another program destroyed one of our windows on the X server (a window manager never does; it asks). SDL's window

@@ -62,7 +62,8 @@ private:
     };
     struct CaptionDrag {
         Hwnd hwnd = kNoWindow;
-        Point grab; // the pointer within the window
+        Point grab;             // the pointer within the window
+        void* heldOn = nullptr; // the connection (SDL's Display*) whose pointer grab holds the pointer; null: none
     };
 
     SdlBackend();
@@ -77,19 +78,22 @@ private:
     void checkWindowManager(); // one started or ended: frames and captions change hands
     bool pressCaption(Ui& target, const Shown& shown, Point screen); // true when the press was the caption's
     bool dragCaption(Ui& target);                                    // true while a caption drag runs
+    void beginCaptionDrag(const Shown& shown, Point grab);
+    void endCaptionDrag();
     void bringForward(Ui& target, Hwnd blocked);
     // The keyboard for the window, asked of the server at once and again at each loop step until the server says it
     // has it: a window not yet mapped cannot take it, and a window manager may still hand it elsewhere meanwhile.
     void giveKeyboard(Hwnd hwnd);
     void askForKeyboard();
     Hwnd modalAbove(Ui& target, Hwnd hwnd) const;
-    Hwnd keyboardHeir(Hwnd closedOwner, const std::vector<TopLevelState>& topmostFirst) const;
+    Hwnd keyboardHeir(Ui& target, Hwnd closedOwner) const;
     void updateWindow(Shown& shown, const TopLevelState& told);
     void presentWindow(Shown& shown, const Rect& dirty);
     void translate(Ui& target, const SDL_Event& event);
     void translateWindowEvent(Ui& target, const SDL_Event& event);
     void requestClose();                  // the process was told to end
     void deliverCloseRequest(Ui& target); // as far as the windows shown now let it go
+    bool endOpenMenus(Ui& target);        // true when a menu was open
     void loseWindow(Ui& target, unsigned long xWindow);
     Shown* shownById(uint32_t windowId);
     void applyCursor(Ui& target);
@@ -105,6 +109,8 @@ private:
     std::vector<unsigned long> m_stackedOrder; // bottom to top, as last restacked without a window manager
     Hwnd m_topmost = kNoWindow;
     Hwnd m_keyboardWanted = kNoWindow; // asked for and not yet given by the server
+    Hwnd m_orphanHeir = kNoWindow;     // given the keyboard of a window that went with it, checked at the next step
+    Hwnd m_orphanedBy = kNoWindow;     // the owner of that window
     uint32_t m_keyboardAskedAt = 0;    // SDL ticks of the first ask
     mutable std::mutex m_dirtyMutex;   // the two maps below, shared with drawing threads
     std::map<const Surface32*, Hwnd> m_surfaces;

@@ -164,6 +164,40 @@ void mapWithoutFocus(const XWindowRef& window)
     XFlush(asDisplay(window.display));
 }
 
+bool grabPointer(const XWindowRef& window)
+{
+    if (!window.isValid())
+        return false;
+    Display* d = asDisplay(window.display);
+    const int result = XGrabPointer(d, window.window, False, ButtonPressMask | ButtonReleaseMask | PointerMotionMask,
+                                    GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
+    XFlush(d);
+    return result == GrabSuccess;
+}
+
+void ungrabPointer(void* display)
+{
+    if (display == nullptr)
+        return;
+    XUngrabPointer(asDisplay(display), CurrentTime);
+    XFlush(asDisplay(display));
+}
+
+bool queryPointer(void* display, Point& outScreen, bool& outLeftDown)
+{
+    if (display == nullptr)
+        return false;
+    Display* d = asDisplay(display);
+    ::Window root = 0, child = 0;
+    int rootX = 0, rootY = 0, x = 0, y = 0;
+    unsigned int mask = 0;
+    if (XQueryPointer(d, DefaultRootWindow(d), &root, &child, &rootX, &rootY, &x, &y, &mask) == 0)
+        return false;
+    outScreen = {rootX, rootY};
+    outLeftDown = (mask & Button1Mask) != 0;
+    return true;
+}
+
 bool isReparentEvent(const void* xEvent)
 {
     return static_cast<const XEvent*>(xEvent)->type == ReparentNotify;

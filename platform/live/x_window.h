@@ -35,7 +35,14 @@ void restack(void* display, const std::vector<unsigned long>& bottomToTop);
 // The window that has the keyboard (XGetInputFocus): asked of the server, as SDL's own idea of it follows the focus
 // events only as they are read, and loses a focus that goes with a destroyed window.
 unsigned long inputFocus(void* display);
-void mapWithoutFocus(const XWindowRef& window);       // shown and raised, the keyboard left where it is
+void mapWithoutFocus(const XWindowRef& window); // shown and raised, the keyboard left where it is
+// The pointer's presses, releases and motion all reported to the window, wherever the pointer goes (XGrabPointer on
+// the window's own connection), until ungrabPointer; false when the server refused (another client holds it).
+bool grabPointer(const XWindowRef& window);
+void ungrabPointer(void* display);
+// Where the pointer is on the screen and whether its left button is down, asked of the server (XQueryPointer): SDL's
+// global state is a copy that its input extension's events keep, and a grab holds those back.
+bool queryPointer(void* display, Point& outScreen, bool& outLeftDown);
 bool isReparentEvent(const void* xEvent);             // a window manager took or gave back one of our windows
 unsigned long frameExtentsWindow(const void* xEvent); // the window whose frame a window manager set; 0 otherwise
 unsigned long destroyedWindow(const void* xEvent);    // the window a DestroyNotify names; 0 for any other event

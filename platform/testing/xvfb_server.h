@@ -1,7 +1,8 @@
 #pragma once
 // A private X server for tests of the live screen: Xvfb on a display number it picks itself (-displayfd), without
 // authorisation or TCP, killed with its parent; and a user at it, acting through XTest and reading the screen back
-// with XGetImage. A server that cannot start is a failure, never a skip: the tests need it to mean anything.
+// with XGetImage. A server that cannot start is a failure, never a skip: the tests need it to mean anything. Once a
+// server is connected, an X error in the test program fails the running case rather than ending the process.
 #include "platform/base/rect.h"
 #include "platform/gfx/surface32.h"
 
@@ -60,7 +61,8 @@ public:
     Rect outerRect(unsigned long xWindow);
     // Another client holds the pointer grab: a grab of our own then fails.
     bool isPointerGrabbed();
-    // The root window's pixels in `area` as 0x00RRGGBB; an empty surface when it cannot be read.
+    // The root window's pixels in `area` as 0x00RRGGBB, black where the area reaches past the screen; an empty surface
+    // when it cannot be read.
     std::unique_ptr<Surface32> grab(const Rect& area);
 
 private:

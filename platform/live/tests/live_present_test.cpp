@@ -72,6 +72,34 @@ TEST_F(LivePresent, AFramesMenuBarIsShownAboveItsClientArea)
     frame.destroy();
 }
 
+// A window reaching past the screen's corner, as a maximised frame's border does: a grab over it reads what lies on
+// the screen and leaves the rest black; the server refused the whole area, and its error ended the test process.
+TEST_F(LivePresent, AGrabReachingPastTheScreenReadsWhatLiesOnIt)
+{
+    Window* top = createTopLevel({-40, -30, 200, 150}, WS_POPUP);
+    ASSERT_NE(top, nullptr);
+    ASSERT_TRUE(runUntil([&] { return backend().presentedFrameCount() > 0; }));
+    settle(300);
+    const Rect area{-20, -10, 100, 90};
+    const Rect onScreen{0, 0, 100, 90};
+    Surface32 headless(static_cast<int32_t>(onScreen.width()), static_cast<int32_t>(onScreen.height()));
+    Compositor(screen()).composeRect(onScreen, headless);
+    const std::unique_ptr<Surface32> live = liveServer().grab(area);
+    ASSERT_EQ(live->width(), 120);
+    ASSERT_EQ(live->height(), 100);
+    Surface32 shownPart(static_cast<int32_t>(onScreen.width()), static_cast<int32_t>(onScreen.height()));
+    int64_t litOffScreen = 0;
+    for (int32_t y = 0; y < live->height(); ++y)
+        for (int32_t x = 0; x < live->width(); ++x) {
+            if (x >= 20 && y >= 10)
+                shownPart.setPixel(x - 20, y - 10, live->pixel(x, y));
+            else
+                litOffScreen += live->pixel(x, y) != 0 ? 1 : 0;
+        }
+    EXPECT_EQ(differingPixels(headless, shownPart), 0);
+    EXPECT_EQ(litOffScreen, 0);
+}
+
 TEST_F(LivePresent, FramesFromAnotherThreadReachTheServer)
 {
     Window* top = createTopLevel(kTopRect, WS_POPUP);

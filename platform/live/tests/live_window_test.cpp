@@ -415,6 +415,71 @@ TEST_F(LiveWindow, ClicksQueuedBehindAMenuChoiceNeitherUndoItNorVanish)
     EXPECT_TRUE(runUntil([&] { return spy.count(WM_LBUTTONDOWN) > 0; }));
 }
 
+// A window that asks before it closes, as a program with unsaved work does; No closes it.
+class AskingWindow final : public Window {
+public:
+    int32_t answer = 0;
+
+protected:
+    LResult handle(const Msg& msg) override
+    {
+        if (msg.message != WM_CLOSE)
+            return Window::handle(msg);
+        answer = messageBox(hwnd(), "Save the changes?", "Live", MB_YESNOCANCEL | MB_ICONQUESTION);
+        if (answer == IDNO)
+            destroy();
+        return 0;
+    }
+};
+
+// A termination signal while a context menu is open: the menu ends with nothing chosen before the window is asked,
+// and the question takes a click. It came under the menu, whose loop kept the clicks, and Escape ended both.
+TEST_F(LiveWindow, ATerminationSignalEndsAnOpenMenuBeforeTheQuestionTakesClicks)
+{
+    catchTerminationSignals();
+    LiveProviders providers;
+    providers.install();
+    AskingWindow asking;
+    ASSERT_TRUE(asking.create({"window", "asking", WS_POPUP | WS_CAPTION | WS_VISIBLE, 0, {150, 150, 550, 450}}));
+    const Hwnd askingHwnd = asking.hwnd();
+    ASSERT_TRUE(runUntil([&] { return backend().sdlWindowOf(askingHwnd) != nullptr; }));
+    const Menu menu({{41, "First", 0, {}}, {42, "Second", 0, {}}});
+    bool signalled = false;
+    bool clicked = false;
+    ui().addObserver(this, [&](const Msg& msg) {
+        if (msg.message != WM_TIMER || msg.wParam != 1 || clicked)
+            return;
+        for (const Hwnd h : ui().topLevels()) {
+            Window* w = ui().window(h);
+            if (w == nullptr || backend().sdlWindowOf(h) == nullptr)
+                continue;
+            if (!signalled && w->className() == "popupmenu") {
+                signalled = true;
+                ASSERT_EQ(std::raise(SIGTERM), 0);
+            } else if (Window* no = w->child(IDNO); no != nullptr && ui().activeWindow() == h) {
+                clicked = true;
+                liveServer().click(centreOf(no->screenRect()));
+            }
+        }
+    });
+    ui().setTimer(askingHwnd, 1, 250);
+    ui().setTimer(askingHwnd, 2, 15000); // should the question never take the click, the quit ends every loop
+    ui().addObserver(&clicked, [&](const Msg& msg) {
+        if (msg.message == WM_TIMER && msg.wParam == 2)
+            ui().postQuit(9);
+    });
+    const uint32_t chosen = menu.trackPopup(TPM_RETURNCMD, {200, 200}, asking);
+    EXPECT_TRUE(signalled);
+    EXPECT_EQ(chosen, 0u);
+    EXPECT_TRUE(runUntil([&] { return ui().window(askingHwnd) == nullptr || ui().quitCode().has_value(); }));
+    ui().removeObserver(this);
+    ui().removeObserver(&clicked);
+    EXPECT_FALSE(ui().quitCode().has_value());
+    EXPECT_TRUE(clicked);
+    EXPECT_EQ(asking.answer, IDNO);
+    EXPECT_EQ(ui().window(askingHwnd), nullptr);
+}
+
 // SDL wakes the loop from the render thread by an X message to its newest window; that window closing at the
 // same moment must not end the program with X's BadWindow.
 TEST_F(LiveWindow, AnXMessageToAClosedWindowDoesNotEndTheProgram)

@@ -326,20 +326,10 @@ void Ui::finishWindow(Window& w)
     m_lastFocus.erase(self);
     if (wasActive) {
         m_active = kNoWindow;
-        Window* next = window(owner);
-        if (next == nullptr || !next->isVisible() || next->m_destroying) {
-            next = nullptr;
-            for (const Hwnd t : m_topLevels) {
-                Window* tw = window(t);
-                if (tw != nullptr && tw->isVisible() && !tw->m_destroying) {
-                    next = tw;
-                    break;
-                }
-            }
-        }
-        if (next != nullptr)
+        if (Window* next = activationHeir(self, owner))
             activate(next->m_hwnd);
     }
+    m_activatedFrom.erase(self);
     if (w.m_parent == kNoWindow)
         syncScreen();
     std::unique_ptr<Window> owned;
@@ -692,22 +682,22 @@ void Ui::hideWindow(Window& w)
         const std::unique_lock lock(m_treeLock);
         w.m_style &= ~WS_VISIBLE;
     }
-    if (Window* p = w.parent())
-        p->invalidate(w.m_rect, true); // what was under it shows again
-    else
-        syncScreen();
+    // The heir is activated before a live screen hears that the window went, so that the screen hands the keyboard
+    // the window had straight to it: keys typed in between were lost.
     if (m_active == self) {
         m_active = kNoWindow;
         send(self, WM_NCACTIVATE, 0, 0);
         send(self, WM_ACTIVATE, WA_INACTIVE, 0);
-        for (const Hwnd t : m_topLevels) {
-            Window* tw = window(t);
-            if (tw != nullptr && tw != &w && tw->isVisible() && tw->isEnabled() && !tw->m_destroying) {
-                activate(t);
-                break;
-            }
-        }
+        if (Window* next = window(self) == &w ? activationHeir(self, w.m_owner) : nullptr;
+            next != nullptr && next != &w)
+            activate(next->m_hwnd);
     }
+    if (window(self) != &w)
+        return;
+    if (Window* p = w.parent())
+        p->invalidate(w.m_rect, true); // what was under it shows again
+    else
+        syncScreen();
 }
 
 // ---- activation and focus
@@ -726,6 +716,8 @@ void Ui::activate(Hwnd hwnd)
     }
     const Hwnd previous = m_active;
     m_active = next;
+    if (window(previous) != nullptr)
+        m_activatedFrom[next] = previous;
     if (Window* old = window(previous)) {
         old->m_ncDirty = true;
         send(previous, WM_NCACTIVATE, 0, 0);

@@ -97,6 +97,9 @@ public:
     // ---- activation, focus, capture
     Hwnd activeWindow() const { return m_active; }
     void activate(Hwnd hwnd);
+    // The topmost enabled window shown that a disabled one waits for: one it owns, directly or through others (its
+    // modal dialog); null when there is none.
+    Window* blockingWindowOf(Window& disabled) const;
     Hwnd focus() const { return m_focus; }
     Hwnd setFocus(Hwnd hwnd); // the previous focus
     Hwnd capture() const { return m_capture; }
@@ -179,6 +182,7 @@ private:
     bool destroyWindow(Window& w);
     void destroyTree(Window& w);
     void finishWindow(Window& w);
+    Window* activationHeir(Hwnd closed, Hwnd owner) const; // ui_activation.cpp
     LResult dispatch(Window& w, const Msg& msg);
     void notifyObservers(const Msg& msg);
     void removeFromParent(Window& w);
@@ -213,6 +217,7 @@ private:
     std::vector<std::unique_ptr<Window>> m_retired; // replaced by subclassing, deleted with the Ui
     std::unique_ptr<Window> m_pendingOwned;         // a factory's object on its way into m_owned
     std::unordered_map<Hwnd, Hwnd> m_lastFocus;     // top-level window -> the focus it last held
+    std::unordered_map<Hwnd, Hwnd> m_activatedFrom; // top-level window -> the one active when it was activated
     std::map<std::string, std::unique_ptr<WindowClass>> m_classes;
     std::vector<Hwnd> m_topLevels;                                   // topmost first
     std::unordered_map<Hwnd, std::shared_ptr<Surface32>> m_surfaces; // per top-level window

@@ -274,6 +274,16 @@ void Ui::routeKey(const InputEvent& e, bool wasDown)
     Hwnd target = window(m_focus) != nullptr ? m_focus : m_active;
     if (window(target) == nullptr)
         return;
+    // A window that waits for its modal dialog takes no key, accelerator or menu, as it takes no click: the keys go
+    // to the dialog, which a live screen may not yet have handed the keyboard to.
+    if (Window* top = topLevelOf(*window(target)); !top->isEnabled()) {
+        Window* blocking = blockingWindowOf(*top);
+        if (blocking == nullptr)
+            return;
+        const auto it = m_lastFocus.find(blocking->m_hwnd);
+        const Window* remembered = it == m_lastFocus.end() ? nullptr : window(it->second);
+        target = remembered != nullptr && remembered->isDescendantOf(blocking) ? it->second : blocking->m_hwnd;
+    }
     Msg msg{target, WM_CHAR, static_cast<WParam>(e.codePoint), 1};
     if (e.kind != InputEvent::Kind::kCharacter) {
         const uint16_t scan = e.scanCode != 0 ? e.scanCode : scanCodeOf(e.vk);
@@ -291,11 +301,15 @@ void Ui::routeKey(const InputEvent& e, bool wasDown)
         if (window(h) != w || window(target) == nullptr)
             return;
     }
-    // The accelerators of the window that owns a modeless one work in it too: chords and function keys, as plain
-    // keys (Delete, letters) are the editor's own.
+    // The accelerators of the window that owns a modeless one work in it too: function keys in any (the preview's,
+    // F6 out to the panes), chords too in one without a caption of its own (a floating panel), as plain keys
+    // (Delete, letters) are the window's own. An editor's chords stay in it: Ctrl+N there replaced the project under
+    // the editor.
     Window* top = topLevelOf(*window(target));
+    const bool functionKey = e.vk >= VK_F1 && e.vk <= VK_F24;
+    const bool captioned = (top->m_style & WS_CAPTION) == WS_CAPTION;
     const bool chord =
-        (m_keys[VK_CONTROL] & 0x80) != 0 || (m_keys[VK_MENU] & 0x80) != 0 || (e.vk >= VK_F1 && e.vk <= VK_F24);
+        functionKey || (!captioned && ((m_keys[VK_CONTROL] & 0x80) != 0 || (m_keys[VK_MENU] & 0x80) != 0));
     for (Window* owner = top->owner(); msg.message == WM_KEYDOWN && chord && owner != nullptr && top->isEnabled() &&
                                        owner->isEnabled() && !isModifierKey(e.vk);
          owner = owner->topLevel()->owner())

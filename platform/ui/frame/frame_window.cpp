@@ -463,14 +463,16 @@ bool FrameWindow::translateAccelerator(const Msg& msg)
 {
     if (paneKey(msg))
         return true;
-    // F10 and Alt+a title's letter in a floating panel of the frame's (a window it owns without a caption of its own)
-    // select the frame's bar or open its menu, the frame taking the keyboard so that the bar's keys reach it; an
-    // editor with its own caption keeps them.
+    // F10 in a window the frame owns, and Alt+a title's letter in a floating panel of the frame's (one without a
+    // caption of its own), select the frame's bar or open its menu, the frame taking the keyboard so that the bar's
+    // keys reach it: where no window manager runs, nothing else leads from an editor to the menus. An editor with its
+    // own caption keeps its Alt chords.
     Window* from = ui().window(msg.hwnd);
     const auto vk = static_cast<uint8_t>(msg.wParam);
-    const bool barKey = vk == VK_F10 || (ui().getKeyState(VK_MENU) < 0 && titleOfMnemonic(vk) >= 0);
+    const bool panel = from != nullptr && (from->topLevel()->style() & WS_CAPTION) != WS_CAPTION;
+    const bool barKey = vk == VK_F10 || (panel && ui().getKeyState(VK_MENU) < 0 && titleOfMnemonic(vk) >= 0);
     if (msg.message == WM_KEYDOWN && barKey && from != nullptr && from != this && !from->isDescendantOf(this) &&
-        (from->topLevel()->style() & WS_CAPTION) != WS_CAPTION && !m_menu.isNull()) {
+        !m_menu.isNull()) {
         ui().activate(hwnd());
         return menuBarKey(msg);
     }

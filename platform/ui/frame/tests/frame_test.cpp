@@ -523,15 +523,16 @@ TEST_F(Frames, AcceleratorsWorkInAModelessWindowTheFrameOwns)
     ui().activate(editor->hwnd());
     ui().setFocus(editor->hwnd());
     sim().keyChord(VK_CONTROL, 'S');
-    EXPECT_EQ(frame.commands, (std::vector<std::pair<uint32_t, uint32_t>>{{kCmdSave, 1}}));
+    EXPECT_TRUE(frame.commands.empty()) << "an editor's chords are its own: Ctrl+N there replaced the project";
     sim().keyPress(VK_DELETE);
     EXPECT_TRUE(view.taken.empty()) << "a plain key is the editor's";
+    frame.enable(false); // as under a modal dialog: it takes no key
     sim().keyPress(VK_F10);
-    EXPECT_EQ(frame.menuBarHot(), -1) << "the frame's menu bar is its own";
-    frame.enable(false); // as under a modal dialog: its commands wait
-    sim().keyChord(VK_CONTROL, 'S');
-    EXPECT_EQ(frame.commands.size(), 1u);
+    EXPECT_EQ(frame.menuBarHot(), -1);
     frame.enable(true);
+    sim().keyPress(VK_F10);
+    EXPECT_EQ(frame.menuBarHot(), 0) << "F10 leads from the editor to the frame's menu bar";
+    sim().keyPress(VK_ESCAPE);
     editor->destroy();
 }
 
