@@ -59,16 +59,15 @@ TypedNumber ReadTypedWholeNumber(std::string_view text, double low, double high)
 
 std::string TypedRefusalText(double low, double high, bool whole, const std::string& kept)
 {
-    const bool anyFloat = low <= -std::numeric_limits<float>::max() && high >= std::numeric_limits<float>::max();
     const char* format = whole ? "%.0f" : "%g"; // 4294967295 rather than 4.29497e+09
     const auto number = [format](double value) {
         char text[64];
         std::snprintf(text, sizeof(text), format, value);
         return std::string(text);
     };
+    // 1e40 is finite too: the range a float holds is named as any other.
     const std::string range =
-        anyFloat ? "a finite number"
-                 : std::string(whole ? "a whole number" : "a number") + " from " + number(low) + " to " + number(high);
+        std::string(whole ? "a whole number" : "a number") + " from " + number(low) + " to " + number(high);
     return "Not taken: the field needs " + range + ", and keeps " + (kept.empty() ? "its value" : kept) + ".";
 }
 
