@@ -385,7 +385,7 @@ TEST_F(LiveDialogsTest, ColourEditsRefuseWhatNoChannelKeepsAndOkTakesWhatIsShown
             Dialog* d = activeDialog();
             ASSERT_NE(d, nullptr);
             Window* red = d->child(kColorEditFirstId);
-            for (const char* refused : {"nan", "abc", "1e40", "256", "-1", ""}) {
+            for (const char* refused : {"nan", "abc", "1e40", "256", "2147483600", "-1", ""}) {
                 sim().replaceText(*red, refused);
                 EXPECT_EQ(d->item<Trackbar>(kColorTrackFirstId)->getPos(), 10) << refused;
                 EXPECT_EQ(d->child(kColorReasonId)->text(), "Red takes a whole number from 0 to 255, and keeps 10.")
