@@ -498,7 +498,7 @@ bool RunScript(ControlsDialog& dialog, DemoWorld& world, const std::string& wavP
 
     auto* channel = dialog.item<CVTND_RGBChannelScroll>(kChannel);
     sim.drag(at(kChannel, {20, 10}), at(kChannel, {150, 10}), 3);
-    sim.replaceText(*channel->GetEdit(), "300"); // the last 0 is refused: 30 stays, and no byte wraps
+    sim.replaceText(*channel->GetEdit(), "300"); // the last 0 is refused: the drag's value comes back, no byte wraps
 
     auto* gradient = dialog.item<CVTND_Gradient>(kGradient);
     const int32_t keyX = gradient->GetFields().keyPositions[3];

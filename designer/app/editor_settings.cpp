@@ -20,7 +20,8 @@ Definitions& Defs()
     return defs;
 }
 
-const CVTND_SettingRegistration kOpenWizard({CVTND_EditorSettings::kOpenWizard, "open wizard", SettingKind::kDword, 1});
+const CVTND_SettingRegistration kOpenWizard({CVTND_EditorSettings::kOpenWizard, "open wizard", SettingKind::kDword, 1,
+                                             "", 1}); // on or off
 const CVTND_SettingRegistration kUserName({CVTND_EditorSettings::kUserName, "user name", SettingKind::kString});
 const CVTND_SettingRegistration kUserOrganization({CVTND_EditorSettings::kUserOrganization, "user organization",
                                                    SettingKind::kString});

@@ -27,8 +27,9 @@ struct CVTND_SettingDef {
     uint32_t id = 0;
     const char* valueName = ""; // static text of the registrant
     SettingKind kind = SettingKind::kDword;
-    uint32_t defaultValue = 0;    // flags 0/1, colours 0x00RRGGBB, dwords
-    const char* defaultText = ""; // strings
+    uint32_t defaultValue = 0;     // flags 0/1, colours 0x00RRGGBB, dwords
+    const char* defaultText = "";  // strings
+    uint32_t highest = UINT32_MAX; // dwords: the largest the setting is used with; Preferences refuse more
 };
 
 // File dialog categories, each remembering its own directory.

@@ -72,11 +72,11 @@ std::vector<std::string>& StuckList()
 // What a thread left running may still touch: kept until the process ends, reachable, never deleted.
 std::vector<std::unique_ptr<CVTNDesignerApp>>* g_keptAlive = nullptr;
 
-// The recovery interval (seconds; 0 off) and the snapshot quality: editor settings of the application.
+// The recovery interval (seconds, 0 off, its milliseconds 32 bits) and the snapshot quality (a percentage).
 const CVTND_SettingRegistration kRecoveryInterval({kSettingRecoveryInterval, "recovery interval", SettingKind::kDword,
-                                                   120, ""});
+                                                   120, "", UINT32_MAX / 1000});
 const CVTND_SettingRegistration kSnapshotQuality({kSettingSnapshotQuality, "snapshot quality", SettingKind::kDword, 90,
-                                                  ""});
+                                                  "", 100});
 
 std::string FileNameOf(const std::string& path)
 {

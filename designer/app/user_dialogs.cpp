@@ -133,11 +133,12 @@ protected:
                 const std::string text = child(id)->text();
                 uint32_t value = 0;
                 const auto [end, failed] = std::from_chars(text.data(), text.data() + text.size(), value);
-                if (failed != std::errc() || end != text.data() + text.size() || text.empty()) {
-                    // "-1" is a whole number too: the sentence names the range the setting keeps.
+                if (failed != std::errc() || end != text.data() + text.size() || text.empty() || value > def.highest) {
+                    // "-1" is a whole number too: the sentence names the range the setting is used in.
                     pf::messageBox(hwnd(),
-                                   std::string("\"") + def.valueName +
-                                       "\" needs a whole number from 0 to 4294967295; it keeps its value.",
+                                   std::string("\"") + def.valueName + "\" needs a whole number from 0 to " +
+                                       std::to_string(def.highest) + "; it keeps " +
+                                       std::to_string(m_settings.GetDword(def.id)) + ".",
                                    "Vortan", pf::MB_OK | pf::MB_ICONEXCLAMATION);
                     child(id)->setText(std::to_string(m_settings.GetDword(def.id)));
                     gotoControl(child(id));

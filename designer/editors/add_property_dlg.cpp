@@ -420,6 +420,12 @@ void CVTND_AddPropertyDlg::Add()
         Refuse(kIdsPropertyUniqueName);
         return;
     }
+    // An expression reads "object.property" up to a bracket or an operator, and a second dot is an error in it.
+    if (name.find_first_of(".()+-*/") != std::string::npos) {
+        Refuse(kIdsPropertyReachableName);
+        gotoControl(child(kIdName));
+        return;
+    }
     const uint32_t type = CheckedType();
     SWproperties2* list = OwnerList();
     CVTNDesignerApp* app = GetDesignerApp();

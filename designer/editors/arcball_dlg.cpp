@@ -227,26 +227,45 @@ void CVTND_ControllerMotionArcballDlg::ToggleKeepRotating()
     }
 }
 
-std::optional<float> CVTND_ControllerMotionArcballDlg::TakeTyped(int32_t id, const std::string& stored)
+std::optional<float> CVTND_ControllerMotionArcballDlg::TakeTyped(int32_t id, const std::function<std::string()>& stored)
 {
     constexpr double largest = std::numeric_limits<float>::max();
     const TypedNumber typed = ReadTypedNumber(child(id)->getText(), -largest, largest);
-    if (typed.kind == TypedKind::kNumber)
-        return static_cast<float>(typed.value);
     if (typed.kind == TypedKind::kRefused)
         RefuseTypedText(child(id), stored, m_initialising, -largest, largest);
-    return std::nullopt;
+    if (typed.kind != TypedKind::kNumber)
+        return std::nullopt;
+    // A field writes into several channels: the typing's first number keeps them all as they were.
+    std::array<float, 6> momentum{};
+    std::array<float, 6> scale{};
+    for (int c = 0; c < 6; ++c) {
+        momentum[static_cast<size_t>(c)] = m_motion->GetChannel(c).GetMomentumTime();
+        scale[static_cast<size_t>(c)] = m_motion->GetChannel(c).GetScale();
+    }
+    BeginTypedEdit(child(id),
+                   [world = World(), motion = m_motion, speeds = m_motion->GetAxisSpeeds(), momentum, scale] {
+                       const CVTND_WorldWriteLock lock(world);
+                       for (int c = 0; c < 6; ++c) {
+                           motion->GetChannel(c).SetMomentumTime(momentum[static_cast<size_t>(c)]);
+                           motion->GetChannel(c).SetScale(scale[static_cast<size_t>(c)]);
+                       }
+                       for (int axis = 0; axis < 3; ++axis)
+                           motion->SetAxisSpeed(axis, speeds[static_cast<size_t>(axis)]);
+                   });
+    return static_cast<float>(typed.value);
 }
 
 void CVTND_ControllerMotionArcballDlg::FrictionTyped()
 {
     if (m_initialising)
         return;
-    float stored = 0.0f;
-    for (int c = 5; c >= 0; --c) // the first rotation channel's, as the field was filled
-        if (SWcontrolchannel::IsRotationCode(m_motion->GetChannel(c).GetInputCode()))
-            stored = m_motion->GetChannel(c).GetMomentumTime();
-    const std::optional<float> typed = TakeTyped(kIdFriction, FormatReal(stored));
+    const std::optional<float> typed = TakeTyped(kIdFriction, [this] {
+        float stored = 0.0f;
+        for (int c = 5; c >= 0; --c) // the first rotation channel's, as the field was filled
+            if (SWcontrolchannel::IsRotationCode(m_motion->GetChannel(c).GetInputCode()))
+                stored = m_motion->GetChannel(c).GetMomentumTime();
+        return FormatReal(stored);
+    });
     if (!typed)
         return;
     const float ms = *typed;
@@ -264,8 +283,8 @@ void CVTND_ControllerMotionArcballDlg::SensitivityTyped(int32_t edit)
     if (m_initialising)
         return;
     const int axis = edit - kIdSensitivityX;
-    const std::optional<float> typed =
-        TakeTyped(edit, FormatReal(m_motion->GetAxisSpeeds()[static_cast<size_t>(axis)] * 100.0));
+    const std::optional<float> typed = TakeTyped(
+        edit, [this, axis] { return FormatReal(m_motion->GetAxisSpeeds()[static_cast<size_t>(axis)] * 100.0); });
     if (!typed)
         return;
     const float speed = *typed * 0.01f;

@@ -4,6 +4,7 @@
 // release. It writes through: every change goes into the motion at once, under the world's lock, and OK and Cancel
 // only close. The motion's six channels come in pairs per button (left 0/1, middle 2/3, right 4/5).
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -37,7 +38,7 @@ private:
     void ToggleFlag(uint8_t bit);
     void ToggleKeepRotating();
     // The field's whole text as a finite float; otherwise nullopt, and a refused text gives way to stored.
-    std::optional<float> TakeTyped(int32_t id, const std::string& stored);
+    std::optional<float> TakeTyped(int32_t id, const std::function<std::string()>& stored);
     void FrictionTyped();
     void SensitivityTyped(int32_t edit);
     void NodeDropped(SWnode* node);

@@ -421,22 +421,25 @@ bool CVTND_ActionControllerDlg::OnCommand(int32_t id, int32_t code)
     if (motion == nullptr || m_updating)
         return false;
     if (id == kRepeatEdit && code == pf::EN_CHANGE) {
-        const TypedNumber typed = ReadTypedNumber(child(kRepeatEdit)->getText(), INT32_MIN, INT32_MAX);
+        // A count below 1 plays once as 1 does: the field takes from 1 to the largest 32-bit count.
+        const TypedNumber typed = ReadTypedWholeNumber(child(kRepeatEdit)->getText(), 1.0, INT32_MAX);
         if (typed.kind == TypedKind::kUnfinished)
             return true;
-        // The count is a 32-bit integer: anything else is refused, and the field shows the stored count again.
-        if (typed.kind == TypedKind::kRefused || typed.value != std::trunc(typed.value)) {
-            m_updating = true;
-            ShowStoredText(child(kRepeatEdit), std::to_string(motion->GetLoopCount()));
-            m_updating = false;
+        const auto keep = [motion, world = m_world](int32_t count) {
+            CVTND_WorldWriteLock lock(world);
+            motion->SetRepeatCount(count);
+        };
+        if (typed.kind == TypedKind::kRefused) {
+            RefuseTypedText(
+                child(kRepeatEdit), [motion] { return std::to_string(motion->GetLoopCount()); }, m_updating, 1.0,
+                INT32_MAX, true);
+            Broadcast();
             pf::messageBox(hwnd(), ControllerTextOf(kIdsRepeatRange), EditorTextOf(kIdsEditorErrorCaption),
                            pf::MB_OK | pf::MB_ICONHAND);
             return true;
         }
-        {
-            CVTND_WorldWriteLock lock(m_world);
-            motion->SetRepeatCount(static_cast<int32_t>(typed.value));
-        }
+        BeginTypedEdit(child(kRepeatEdit), [keep, before = motion->GetLoopCount()] { keep(before); });
+        keep(static_cast<int32_t>(typed.value));
         Broadcast();
         return true;
     }

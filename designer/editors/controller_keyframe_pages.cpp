@@ -111,20 +111,30 @@ template <class Motion, class Prepare> void PoseByMatrix(Motion& motion, SWobjec
 
 bool g_showingStored = false; // a time field is being given its stored text back: its change is no typing
 
-// A time field's whole text as a finite float of milliseconds; otherwise nullopt, and a refused text gives way to
-// the stored time. NaN and infinities once reached the motions from "nan" and "inf".
-std::optional<float> TakeTypedTime(pf::Window& page, int32_t id, float stored)
+// A time field's whole text as a finite float of milliseconds, no less than 0, kept by set (under the world's lock);
+// false for a text more typing may finish, when nothing changed. A refused text gives way to the time get gave before
+// the typing. NaN and infinities once reached the motions from "nan" and "inf", and a time of -1 ms from "-1".
+bool TakeTypedTime(pf::Window& page, int32_t id, SWworld* world, const std::function<float()>& get,
+                   const std::function<void(float)>& set)
 {
     constexpr double kLargest = std::numeric_limits<float>::max();
     pf::Window* field = page.child(id);
     if (g_showingStored || field == nullptr)
-        return std::nullopt;
-    const TypedNumber typed = ReadTypedNumber(field->getText(), -kLargest, kLargest);
-    if (typed.kind == TypedKind::kNumber)
-        return static_cast<float>(typed.value);
+        return false;
+    const TypedNumber typed = ReadTypedNumber(field->getText(), 0.0, kLargest);
+    const auto keep = [world, set](float ms) {
+        const CVTND_WorldWriteLock lock(world);
+        set(ms);
+    };
+    if (typed.kind == TypedKind::kNumber) {
+        BeginTypedEdit(field, [keep, before = get()] { keep(before); });
+        keep(static_cast<float>(typed.value));
+        return true;
+    }
     if (typed.kind == TypedKind::kRefused)
-        RefuseTypedText(field, FormatNumberG(stored), g_showingStored, -kLargest, kLargest);
-    return std::nullopt;
+        RefuseTypedText(
+            field, [&get] { return FormatNumberG(get()); }, g_showingStored, 0.0, kLargest);
+    return typed.kind == TypedKind::kRefused;
 }
 
 } // namespace
@@ -199,8 +209,44 @@ void CVTND_ControllerKeyframePage::SetBar(int32_t bar, int32_t position, int32_t
         scroll->setRange(0, std::max(0, limit));
         scroll->setPosition(shown);
     }
-    if (pf::Window* edit = child(editId))
-        edit->setText(std::to_string(shown));
+    ShowFrame(editId, shown);
+}
+
+void CVTND_ControllerKeyframePage::ShowFrame(int32_t editId, int32_t position)
+{
+    pf::Window* edit = child(editId);
+    const std::string text = std::to_string(position);
+    if (edit == nullptr || edit->getText() == text)
+        return;
+    const bool wasShowing = g_showingStored;
+    g_showingStored = true;
+    edit->setText(text);
+    g_showingStored = wasShowing;
+}
+
+void CVTND_ControllerKeyframePage::FrameTyped(int32_t editId, int32_t bar)
+{
+    pf::Window* field = child(editId);
+    auto* scroll = item<pf::ScrollBar>(bar);
+    if (g_showingStored || field == nullptr || scroll == nullptr || Host() == nullptr)
+        return;
+    const double limit = std::max(0, Host()->frameLimit);
+    const TypedNumber typed = ReadTypedWholeNumber(field->getText(), 0.0, limit);
+    const pf::Hwnd self = hwnd();
+    const auto move = [this, self, bar](int32_t position) {
+        auto* moved = pf::ui().window(self) == this ? item<pf::ScrollBar>(bar) : nullptr;
+        if (moved == nullptr)
+            return;
+        moved->setPosition(position);
+        BarMoved(bar, position);
+    };
+    if (typed.kind == TypedKind::kNumber) {
+        BeginTypedEdit(field, [move, before = scroll->position()] { move(before); });
+        move(static_cast<int32_t>(typed.value));
+    } else if (typed.kind == TypedKind::kRefused) {
+        RefuseTypedText(
+            field, [scroll] { return std::to_string(scroll->position()); }, g_showingStored, 0.0, limit, true);
+    }
 }
 
 void CVTND_ControllerKeyframePage::PoseNow(float t)
@@ -281,18 +327,13 @@ bool CVTND_ControllerMotionKeyframesDlg::Command(int32_t id, int32_t code)
         return false;
     CVTND_ActionControllerDlg& host = *Host();
     if (code == pf::EN_CHANGE && (id == kTransitionEdit || id == kExtendedEdit)) {
-        const std::optional<float> value =
-            TakeTypedTime(*this, id, id == kTransitionEdit ? motion->GetBlendTime() : motion->GetExplicitDuration());
-        if (!value)
+        const bool transition = id == kTransitionEdit;
+        if (!TakeTypedTime(
+                *this, id, motion->GetWorld(),
+                [=] { return transition ? motion->GetBlendTime() : motion->GetExplicitDuration(); },
+                [=](float ms) { transition ? motion->SetTransitionTime(ms) : motion->SetExtendedTime(ms); }))
             return true;
-        {
-            CVTND_WorldWriteLock lock(motion->GetWorld());
-            if (id == kTransitionEdit)
-                motion->SetTransitionTime(*value);
-            else
-                motion->SetExtendedTime(*value);
-        }
-        if (id == kTransitionEdit)
+        if (transition)
             host.UpdateControllerPreview(false);
         return true;
     }
@@ -329,7 +370,9 @@ bool CVTND_ControllerMotionKeyframesDlg::Command(int32_t id, int32_t code)
         host.UpdateControllerPreview(false);
         return true;
     }
-    return id == kStartEdit || id == kEndEdit; // frames are set by their bars only
+    if (code == pf::EN_CHANGE && (id == kStartEdit || id == kEndEdit))
+        FrameTyped(id, id == kStartEdit ? kStartBar : kEndBar);
+    return id == kStartEdit || id == kEndEdit;
 }
 
 void CVTND_ControllerMotionKeyframesDlg::BarMoved(int32_t bar, int32_t position)
@@ -344,7 +387,7 @@ void CVTND_ControllerMotionKeyframesDlg::BarMoved(int32_t bar, int32_t position)
         else
             motion->SetEndFrame(position);
     }
-    child(bar == kStartBar ? kStartEdit : kEndEdit)->setText(std::to_string(position));
+    ShowFrame(bar == kStartBar ? kStartEdit : kEndEdit, position);
     PoseNow(bar == kStartBar ? motion->GetBlendTime() : motion->GetDuration());
 }
 
@@ -390,13 +433,10 @@ bool CVTND_ControllerMotionKeyframesJumptoDlg::Command(int32_t id, int32_t code)
         return false;
     CVTND_ActionControllerDlg& host = *Host();
     if (id == kTransitionEdit && code == pf::EN_CHANGE) {
-        const std::optional<float> value = TakeTypedTime(*this, id, motion->GetTransitionTime());
-        if (!value)
+        if (!TakeTypedTime(
+                *this, id, motion->GetWorld(), [=] { return motion->GetTransitionTime(); },
+                [=](float ms) { motion->UpdateTargetTransform(ms); }))
             return true;
-        {
-            CVTND_WorldWriteLock lock(motion->GetWorld());
-            motion->UpdateTargetTransform(*value);
-        }
         host.Snapshot().ResetNodeMatrices();
         host.UpdateControllerPreview(false);
         return true;
@@ -410,7 +450,9 @@ bool CVTND_ControllerMotionKeyframesJumptoDlg::Command(int32_t id, int32_t code)
         host.UpdateControllerPreview(false);
         return true;
     }
-    return id == kAnimationCombo || id == kEndEdit; // the animation stays; the frame is set by its bar
+    if (id == kEndEdit && code == pf::EN_CHANGE)
+        FrameTyped(kEndEdit, kEndBar);
+    return id == kAnimationCombo || id == kEndEdit; // the animation stays
 }
 
 void CVTND_ControllerMotionKeyframesJumptoDlg::BarMoved(int32_t bar, int32_t position)
@@ -422,7 +464,7 @@ void CVTND_ControllerMotionKeyframesJumptoDlg::BarMoved(int32_t bar, int32_t pos
         CVTND_WorldWriteLock lock(motion->GetWorld());
         motion->SetFrame(position);
     }
-    child(kEndEdit)->setText(std::to_string(position));
+    ShowFrame(kEndEdit, position);
     Host()->UpdateControllerPreview(false);
 }
 
@@ -495,18 +537,13 @@ bool CVTND_ControllerMotionVertexKeyframesDlg::Command(int32_t id, int32_t code)
         return false;
     CVTND_ActionControllerDlg& host = *Host();
     if (code == pf::EN_CHANGE && (id == kTransitionEdit || (id == kExtendedEdit && !IsJump()))) {
-        const std::optional<float> value =
-            TakeTypedTime(*this, id, id == kTransitionEdit ? motion->GetTimeOffset() : motion->GetExplicitDuration());
-        if (!value)
+        const bool offset = id == kTransitionEdit;
+        if (!TakeTypedTime(
+                *this, id, motion->GetWorld(),
+                [=] { return offset ? motion->GetTimeOffset() : motion->GetExplicitDuration(); },
+                [=](float ms) { offset ? motion->SetTimeOffset(ms) : motion->SetExplicitDuration(ms); }))
             return true;
-        {
-            CVTND_WorldWriteLock lock(motion->GetWorld());
-            if (id == kTransitionEdit)
-                motion->SetTimeOffset(*value);
-            else
-                motion->SetExplicitDuration(*value);
-        }
-        if (id == kTransitionEdit)
+        if (offset)
             host.UpdateControllerPreview(false);
         return true;
     }
@@ -524,6 +561,8 @@ bool CVTND_ControllerMotionVertexKeyframesDlg::Command(int32_t id, int32_t code)
         host.UpdateControllerPreview(false);
         return true;
     }
+    if (code == pf::EN_CHANGE && (id == kStartEdit || id == kEndEdit))
+        FrameTyped(id, id == kStartEdit ? kStartBar : kEndBar);
     return id == kStartEdit || id == kEndEdit;
 }
 
@@ -539,7 +578,7 @@ void CVTND_ControllerMotionVertexKeyframesDlg::BarMoved(int32_t bar, int32_t pos
         else
             motion->SetEndFrame(position);
     }
-    child(bar == kStartBar ? kStartEdit : kEndEdit)->setText(std::to_string(position));
+    ShowFrame(bar == kStartBar ? kStartEdit : kEndEdit, position);
     PoseNow(bar == kEndBar && !IsJump() ? motion->GetDuration() : motion->GetTimeOffset());
 }
 

@@ -30,7 +30,10 @@ protected:
     void PoseTargets(const std::function<void(SWobjectnode&)>& pose);
     void FillAnimations(); // the motion list and combo 1257 from the argument nodes
     void SetBar(int32_t bar, int32_t position, int32_t editId); // range 0..limit, shown within it
-    void PoseNow(float t);                                      // what a bar does after the host refreshed its duration
+    // A frame typed beside a bar: a whole number from 0 to the limit moves the bar as a drag would; else refused.
+    void FrameTyped(int32_t editId, int32_t bar);
+    void ShowFrame(int32_t editId, int32_t position); // the field's text, when typing has not put it there
+    void PoseNow(float t);                            // what a bar does after the host refreshed its duration
     bool Suppressed() const;
 };
 

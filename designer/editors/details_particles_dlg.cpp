@@ -181,10 +181,22 @@ void CVTND_DetailsParticlesDlg::ColourEditChanged(int32_t id)
     if (typed.kind == TypedKind::kUnfinished)
         return;
     if (typed.kind == TypedKind::kRefused) {
-        RefuseTypedText(child(id), std::to_string(gradient->GetKeyRGB()[std::min<size_t>(c, 2)]), m_updating, 0.0,
-                        255.0);
+        RefuseTypedText(
+            child(id), [gradient, c] { return std::to_string(gradient->GetKeyRGB()[std::min<size_t>(c, 2)]); },
+            m_updating, 0.0, 255.0);
         return;
     }
+    BeginTypedEdit(child(id), [this, self = hwnd(), before = gradient->GetKeyColor()] {
+        CVTND_Gradient* kept = pf::ui().window(self) == this ? Gradient() : nullptr;
+        if (kept == nullptr || !kept->HasSelectedKey())
+            return;
+        kept->SetKeyColor(before[0], before[1], before[2]);
+        for (size_t k = 0; k < 3; ++k)
+            item<pf::Trackbar>(kSliderIds[k])->setPos(static_cast<int32_t>(before[k] * 255.0f));
+        if (auto* button = item<CVTND_ColorButton>(kIdColour))
+            button->SetColor(before[0], before[1], before[2]);
+        CopyColourTable();
+    });
     const auto value = static_cast<int32_t>(typed.value);
     if (c == 0)
         gradient->SetKeyRed(value);

@@ -90,9 +90,30 @@ std::optional<double> CVTND_DetailsTooltipDlg::TakeTyped(int32_t id)
     const TypedNumber typed = ReadTypedNumber(child(id)->getText(), 0.0, high);
     if (typed.kind == TypedKind::kUnfinished)
         return std::nullopt;
-    if (typed.kind == TypedKind::kNumber && (!pixels || typed.value == std::trunc(typed.value)))
+    if (typed.kind == TypedKind::kNumber && (!pixels || typed.value == std::trunc(typed.value))) {
+        float x = 0.0f;
+        float y = 0.0f;
+        m_tooltip->GetPosition(x, y);
+        VTND_ToolTip* tip = m_tooltip;
+        BeginTypedEdit(child(id), [this, self = hwnd(), tip, world = World(), x, y, h = tip->hMargin, v = tip->vMargin,
+                                   delay = tip->delay, in = tip->fadeIn, out = tip->fadeOut] {
+            {
+                const CVTND_WorldWriteLock lock(world);
+                tip->hMargin = h;
+                tip->vMargin = v;
+                tip->SetPosition(x, y);
+                tip->SetShownPosition(VTND_ToolTip::PixelOf(x), VTND_ToolTip::PixelOf(y));
+                tip->delay = delay;
+                tip->fadeIn = in;
+                tip->fadeOut = out;
+            }
+            if (pf::ui().window(self) == this)
+                RequestRender();
+        });
         return typed.value;
-    RefuseTypedText(child(id), StoredText(id), m_updating, 0.0, high);
+    }
+    RefuseTypedText(
+        child(id), [this, id] { return StoredText(id); }, m_updating, 0.0, high);
     return std::nullopt;
 }
 

@@ -104,26 +104,36 @@ void CVTND_PolynomialGeneratorDlg::EditChanged(int32_t id)
     if (typed.kind == TypedKind::kUnfinished)
         return;
     const auto value = static_cast<float>(typed.value);
+    CVTND_PolynomialCtrl& shown = *curve;
+    SWpolynomialgenerator* generator = m_generator;
+    SWworld* world = GetControl().GetSlot().GetWorld();
+    // The curve keeps the shape and the amplitude, the generator the offset; each is kept as stored.
+    const auto keep = [&shown, generator, world, id](float kept) {
+        const CVTND_WorldWriteLock lock(world);
+        if (id == kIdShape) {
+            shown.SetShape(kept);
+        } else if (id == kIdAmplitude) {
+            shown.SetAmplitude(kept);
+        } else {
+            generator->SetOffset(kept);
+            shown.Refresh();
+        }
+    };
+    const auto stored = [generator, id] {
+        return id == kIdShape       ? generator->GetShape()
+               : id == kIdAmplitude ? generator->GetAmplitude()
+                                    : generator->GetOffset();
+    };
+    const int32_t code = id == kIdShape ? kCodeShape : kCodeAmplitude;
     if (typed.kind == TypedKind::kRefused || !std::isfinite(FromDisplayUnits(m_unit, value))) {
-        const float stored = id == kIdShape       ? m_generator->GetShape()
-                             : id == kIdAmplitude ? ToDisplayUnits(m_unit, m_generator->GetAmplitude())
-                                                  : ToDisplayUnits(m_unit, m_generator->GetOffset());
-        RefuseTypedText(child(id), FormatReal(stored), m_updating, low, kLargest);
+        RefuseTypedText(
+            child(id), [&] { return FormatReal(id == kIdShape ? stored() : ToDisplayUnits(m_unit, stored())); },
+            m_updating, low, kLargest);
+        GetControl().NotifyParent(code);
         return;
     }
-    int32_t code = kCodeAmplitude;
-    {
-        const CVTND_WorldWriteLock lock(GetControl().GetSlot().GetWorld());
-        if (id == kIdShape) {
-            curve->SetShape(value);
-            code = kCodeShape;
-        } else if (id == kIdAmplitude) {
-            curve->SetAmplitude(FromDisplayUnits(m_unit, value));
-        } else {
-            m_generator->SetOffset(FromDisplayUnits(m_unit, value));
-            curve->Refresh();
-        }
-    }
+    BeginTypedEdit(child(id), [keep, before = stored()] { keep(before); });
+    keep(id == kIdShape ? value : FromDisplayUnits(m_unit, value));
     GetControl().NotifyParent(code);
 }
 

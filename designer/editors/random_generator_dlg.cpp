@@ -73,20 +73,24 @@ pf::LResult CVTND_RandomGeneratorDlg::handle(const pf::Msg& msg)
     if (typed.kind == TypedKind::kUnfinished)
         return 0;
     const float value = FromDisplayUnits(m_unit, static_cast<float>(typed.value));
+    SWrandomgenerator* generator = m_generator;
+    SWworld* world = GetControl().GetSlot().GetWorld();
+    const auto keep = [generator, world, id](float kept) {
+        const CVTND_WorldWriteLock lock(world);
+        if (id == kIdLowest)
+            generator->SetMinimum(kept);
+        else
+            generator->SetMaximum(kept);
+    };
+    const auto stored = [generator, id] { return id == kIdLowest ? generator->GetMinimum() : generator->GetMaximum(); };
     if (typed.kind == TypedKind::kRefused || !std::isfinite(value)) {
         RefuseTypedText(
-            child(id),
-            FormatInDisplayUnits(m_unit, id == kIdLowest ? m_generator->GetMinimum() : m_generator->GetMaximum()),
-            m_updating, -kLargest, kLargest);
+            child(id), [&] { return FormatInDisplayUnits(m_unit, stored()); }, m_updating, -kLargest, kLargest);
+        GetControl().NotifyParent(kCodeRange);
         return 0;
     }
-    {
-        const CVTND_WorldWriteLock lock(GetControl().GetSlot().GetWorld());
-        if (id == kIdLowest)
-            m_generator->SetMinimum(value);
-        else
-            m_generator->SetMaximum(value);
-    }
+    BeginTypedEdit(child(id), [keep, before = stored()] { keep(before); });
+    keep(value);
     GetControl().NotifyParent(kCodeRange);
     return 0;
 }

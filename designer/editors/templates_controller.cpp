@@ -36,7 +36,7 @@ void RegisterTexts()
     r.addString(kIdsScaleGroup, "Scale");
     r.addString(kIdsNoNode, "(no node)");
     r.addString(kIdsNoTarget, "(no target)");
-    r.addString(kIdsRepeatRange, "Please enter a whole number of repeats from -2147483648 up to 2147483647.");
+    r.addString(kIdsRepeatRange, "Please enter a whole number of repeats from 1 up to 2147483647.");
 }
 
 void RegisterHost()

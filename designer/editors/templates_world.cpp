@@ -33,6 +33,8 @@ void RegisterTexts()
                                      "to cast, or an object that takes properties.");
     r.addString(kIdsEditPropertyTitle, "Edit Property");
     r.addString(kIdsStringWord, "string");
+    r.addString(kIdsPropertyReachableName, "A property's name cannot hold a dot, a bracket or one of + - * /: an "
+                                           "expression names a property as object.property, and could not name it.");
 }
 
 void RegisterWorldDetails()

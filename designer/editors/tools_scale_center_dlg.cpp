@@ -1,5 +1,6 @@
 #include "designer/editors/tools_scale_center_dlg.h"
 
+#include <array>
 #include <cmath>
 #include <string>
 
@@ -133,10 +134,22 @@ void CVTND_ToolsScaleCenterDlg::SizeTyped(int32_t axis)
     if (typed.kind == TypedKind::kUnfinished)
         return;
     if (typed.kind == TypedKind::kRefused) {
-        ShowSize(a);
-        ShowTypedRefusal(0.0, kLargestSize);
+        RefuseTypedText(
+            child(kIdSizes[a]), [this, a] { return FormatReal(m_shown[a]); }, m_updating, 0.0, kLargestSize);
         return;
     }
+    // The others follow each number typed: the typing's first one keeps all three as they were shown.
+    std::array<std::string, 3> texts;
+    for (size_t k = 0; k < 3; ++k)
+        texts[k] = child(kIdSizes[k])->getText();
+    BeginTypedEdit(child(kIdSizes[a]), [this, a, before = m_shown, texts] {
+        m_shown = before;
+        m_updating = true;
+        for (size_t k = 0; k < 3; ++k)
+            if (k != a)
+                child(kIdSizes[k])->setText(texts[k]);
+        m_updating = false;
+    });
     m_shown[a] = typed.value;
     if (!(m_measured[a] > 0.0f))
         return; // nothing measured to take a proportion from

@@ -201,36 +201,44 @@ void CVTND_TrackballButtonDlg::NumberTyped(int32_t id)
 {
     if (m_initialising)
         return;
+    // A limit of a rotation is typed in degrees and kept in radians.
     const bool rotation = SWcontrolchannel::IsRotationCode(m_channel.GetInputCode());
-    std::string stored;
-    if (id == kIdSensitivity)
-        stored = FormatReal(m_channel.GetScale() * 100.0);
-    else if (id == kIdMinimum)
-        stored = FormatReal(m_channel.GetMinimum() * (rotation ? kToDegrees : 1.0f));
-    else if (id == kIdMaximum)
-        stored = FormatReal(m_channel.GetMaximum() * (rotation ? kToDegrees : 1.0f));
-    else if (id == kIdFriction)
-        stored = FormatReal(m_channel.GetMomentumTime(), "%.0f");
-    else
-        return;
-    constexpr double largest = std::numeric_limits<float>::max();
-    const TypedNumber typed = ReadTypedNumber(child(id)->getText(), -largest, largest);
-    if (typed.kind != TypedKind::kNumber) {
-        if (typed.kind == TypedKind::kRefused)
-            RefuseTypedText(child(id), stored, m_initialising, -largest, largest);
+    SWcontrolchannel& channel = m_channel;
+    std::function<float()> get;
+    std::function<void(float)> set;
+    const char* format = "%g";
+    if (id == kIdSensitivity) {
+        get = [&channel] { return channel.GetScale(); };
+        set = [&channel](float v) { channel.SetScale(v); };
+    } else if (id == kIdMinimum) {
+        get = [&channel] { return channel.GetMinimum(); };
+        set = [&channel](float v) { channel.SetMinimum(v); };
+    } else if (id == kIdMaximum) {
+        get = [&channel] { return channel.GetMaximum(); };
+        set = [&channel](float v) { channel.SetMaximum(v); };
+    } else if (id == kIdFriction) {
+        get = [&channel] { return channel.GetMomentumTime(); };
+        set = [&channel](float v) { channel.SetMomentumTime(v); };
+        format = "%.0f";
+    } else {
         return;
     }
-    const auto number = static_cast<float>(typed.value);
-    const CVTND_WorldWriteLock lock(DesignerWorld());
-    // A limit of a rotation is typed in degrees and kept in radians.
-    if (id == kIdSensitivity)
-        m_channel.SetScale(number * 0.01f);
-    else if (id == kIdMinimum)
-        m_channel.SetMinimum(rotation ? number * kToRadians : number);
-    else if (id == kIdMaximum)
-        m_channel.SetMaximum(rotation ? number * kToRadians : number);
-    else if (id == kIdFriction)
-        m_channel.SetMomentumTime(number);
+    const bool limit = id == kIdMinimum || id == kIdMaximum;
+    const double shownUnit = id == kIdSensitivity ? 100.0 : limit && rotation ? kToDegrees : 1.0;
+    const float keptUnit = id == kIdSensitivity ? 0.01f : limit && rotation ? kToRadians : 1.0f;
+    const auto keep = [set](float v) {
+        const CVTND_WorldWriteLock lock(DesignerWorld());
+        set(v);
+    };
+    constexpr double largest = std::numeric_limits<float>::max();
+    const TypedNumber typed = ReadTypedNumber(child(id)->getText(), -largest, largest);
+    if (typed.kind == TypedKind::kRefused)
+        RefuseTypedText(
+            child(id), [&] { return FormatReal(get() * shownUnit, format); }, m_initialising, -largest, largest);
+    if (typed.kind != TypedKind::kNumber)
+        return;
+    BeginTypedEdit(child(id), [keep, before = get()] { keep(before); });
+    keep(static_cast<float>(typed.value) * keptUnit);
 }
 
 pf::LResult CVTND_TrackballButtonDlg::handle(const pf::Msg& msg)

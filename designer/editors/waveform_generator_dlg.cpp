@@ -2,7 +2,9 @@
 
 #include <cmath>
 #include <limits>
+#include <map>
 #include <string>
+#include <tuple>
 
 #include "designer/app/world_write_lock.h"
 #include "designer/workspace/display_units.h"
@@ -166,69 +168,55 @@ void CVTND_WaveformGenerator::EditChanged(int32_t id)
     if (m_updating || m_generator == nullptr || curve == nullptr)
         return;
     const std::string text = child(id)->getText();
-    // The generator keeps a period of at least 1 ms and a phase within half a turn either way.
+    // The generator keeps a period of at least 1 ms, a phase within half a turn either way and no time below 0.
     constexpr double kLargest = std::numeric_limits<float>::max();
     const bool period = id == kIdPeriod || id == kIdEndPeriod;
-    const double low = period ? 1.0 : id == kIdPhase ? -180.0 : -kLargest;
+    const bool time = id == kIdStartTime || id == kIdSustainTime || id == kIdDecayTime;
+    const double low = period ? 1.0 : id == kIdPhase ? -180.0 : time ? 0.0 : -kLargest;
     const double high = id == kIdPhase ? 180.0 : kLargest;
     const TypedNumber typed = ReadTypedNumber(text, low, high);
     if (typed.kind == TypedKind::kUnfinished)
         return;
     const auto value = static_cast<float>(typed.value);
     const bool scaled = id == kIdStartAmplitude || id == kIdSustainAmplitude || id == kIdDecayAmplitude;
+    using Wave = SWwaveformgenerator;
+    using Setter = void (CVTND_WaveformCtrl::*)(float);
+    static const std::map<int32_t, std::tuple<float (Wave::*)() const, Setter, int32_t>> kKept = {
+        {kIdStartTime, {&Wave::GetStartTime, &CVTND_WaveformCtrl::SetAttackTime, 1}},
+        {kIdStartAmplitude, {&Wave::GetStartAmplitude, &CVTND_WaveformCtrl::SetAttackAmplitude, 4}},
+        {kIdSustainTime, {&Wave::GetSustainTime, &CVTND_WaveformCtrl::SetSustainTime, 2}},
+        {kIdSustainAmplitude, {&Wave::GetSustainAmplitude, &CVTND_WaveformCtrl::SetSustainAmplitude, 5}},
+        {kIdDecayTime, {&Wave::GetDecayTime, &CVTND_WaveformCtrl::SetDecayTime, 3}},
+        {kIdDecayAmplitude, {&Wave::GetDecayAmplitude, &CVTND_WaveformCtrl::SetDecayAmplitude, 6}},
+        {kIdOffset, {&Wave::GetOffset, &CVTND_WaveformCtrl::SetOffset, 7}},
+        {kIdPhase, {&Wave::GetPhase, &CVTND_WaveformCtrl::SetPhase, 8}},
+        {kIdPeriod, {&Wave::GetPeriod, &CVTND_WaveformCtrl::SetPeriod, 9}},
+        {kIdEndPeriod, {&Wave::GetEndPeriod, &CVTND_WaveformCtrl::SetEndPeriod, 10}}};
+    const auto found = kKept.find(id);
+    if (found == kKept.end())
+        return;
+    const auto [get, set, code] = found->second;
+    const auto keep = [curve, set, world = GetControl().GetSlot().GetWorld()](float kept) {
+        const CVTND_WorldWriteLock lock(world);
+        (curve->*set)(kept);
+    };
+    const Wave* generator = m_generator;
+    const auto shown = [&] {
+        const float kept = (generator->*get)();
+        return FormatReal(scaled ? ToDisplayUnits(m_unit, kept) : kept);
+    };
     if (typed.kind == TypedKind::kRefused || (scaled && !std::isfinite(FromDisplayUnits(m_unit, value)))) {
-        Refresh(); // every field shows what the generator keeps, this one selected to be typed over
-        RefuseTypedText(child(id), child(id)->getText(), m_updating, low, high);
+        RefuseTypedText(child(id), shown, m_updating, low, high);
+        if (period && m_generator->GetLock()) {
+            m_updating = true;
+            child(id == kIdPeriod ? kIdEndPeriod : kIdPeriod)->setText(shown());
+            m_updating = false;
+        }
+        GetControl().NotifyParent(code);
         return;
     }
-    int32_t code = 0;
-    {
-        const CVTND_WorldWriteLock lock(GetControl().GetSlot().GetWorld());
-        switch (id) {
-        case kIdStartTime:
-            curve->SetAttackTime(value);
-            code = 1;
-            break;
-        case kIdStartAmplitude:
-            curve->SetAttackAmplitude(FromDisplayUnits(m_unit, value));
-            code = 4;
-            break;
-        case kIdSustainTime:
-            curve->SetSustainTime(value);
-            code = 2;
-            break;
-        case kIdSustainAmplitude:
-            curve->SetSustainAmplitude(FromDisplayUnits(m_unit, value));
-            code = 5;
-            break;
-        case kIdDecayTime:
-            curve->SetDecayTime(value);
-            code = 3;
-            break;
-        case kIdDecayAmplitude:
-            curve->SetDecayAmplitude(FromDisplayUnits(m_unit, value));
-            code = 6;
-            break;
-        case kIdOffset:
-            curve->SetOffset(value);
-            code = 7;
-            break;
-        case kIdPhase:
-            curve->SetPhase(value);
-            code = 8;
-            break;
-        case kIdPeriod:
-            curve->SetPeriod(value);
-            code = 9;
-            break;
-        case kIdEndPeriod:
-            curve->SetEndPeriod(value);
-            code = 10;
-            break;
-        default:
-            return;
-        }
-    }
+    BeginTypedEdit(child(id), [keep, before = (generator->*get)()] { keep(before); });
+    keep(scaled ? FromDisplayUnits(m_unit, value) : value);
     // With lock the other period shows the same text, as typed.
     if (period && m_generator->GetLock()) {
         m_updating = true;

@@ -15,7 +15,8 @@ enum WorldText : uint32_t {
     kIdsPropertyInconsistent = 28006, // the cast makes no sense: choose a consistent type
     kIdsPropertyNoOwner = 28007,      // the property cannot go there: no list, or not the source's
     kIdsEditPropertyTitle = 28008,
-    kIdsStringWord = 28009, // the string page's first text
+    kIdsStringWord = 28009,            // the string page's first text
+    kIdsPropertyReachableName = 28010, // a name no expression could name: it holds a dot, a bracket or an operator
 };
 
 std::string WorldTextOf(uint32_t id); // empty when absent

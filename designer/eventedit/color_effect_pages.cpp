@@ -425,13 +425,26 @@ pf::LResult CVTND_CE_GradientPage::handle(const pf::Msg& msg)
             constexpr double kLargest = std::numeric_limits<float>::max();
             const double low = id == kIdFirstText ? -kLargest : 0.0;
             const TypedNumber typed = ReadTypedNumber(child(id)->getText(), low, kLargest);
-            if (typed.kind == TypedKind::kRefused)
+            if (typed.kind == TypedKind::kRefused) {
                 RefuseTypedText(
                     child(id),
-                    Format(id == kIdFirstText ? angle * kRadiansToDegrees : g.parameters[id == kIdSecondText ? 0 : 1]),
+                    [&] {
+                        return Format(id == kIdFirstText ? angle * kRadiansToDegrees
+                                                         : g.parameters[id == kIdSecondText ? 0 : 1]);
+                    },
                     m_updating, low, kLargest);
+                RenderAndRefresh();
+                if (auto* dial = id == kIdFirstText ? item<CVTND_AngularInput>(kIdDial) : nullptr) {
+                    const float kept = angle;
+                    dial->SetAngle(&kept);
+                }
+            }
             if (typed.kind != TypedKind::kNumber)
                 return 0;
+            BeginTypedEdit(child(id), [&g, parameters = g.parameters, world = Description().GetWorld()] {
+                const CVTND_WorldWriteLock lock(world);
+                g.parameters = parameters;
+            });
             const auto value = static_cast<float>(typed.value);
             if (id == kIdFirstText) {
                 const float radians = value * kDegreesToRadians;

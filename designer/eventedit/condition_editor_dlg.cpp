@@ -166,7 +166,7 @@ bool CVTND_ActionConditionDlg::Validate()
         return true;
     field->setText("");
     ShowOperands();
-    ShowError(kIdsValidValue);
+    ShowError(kIdsValidCompareValue); // a value, not a time
     return false;
 }
 

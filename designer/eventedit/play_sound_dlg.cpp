@@ -39,13 +39,23 @@ std::string Format(double value)
 
 } // namespace
 
-std::optional<uint32_t> CVTND_ActionPlaySoundDlg::ReadField(int32_t id, double low, double high, uint32_t stored)
+std::optional<uint32_t> CVTND_ActionPlaySoundDlg::ReadField(int32_t id, double low, double high, uint32_t& stored)
 {
     const TypedNumber typed = ReadTypedWholeNumber(FieldText(child(id), kMaxTextBytes), low, high);
-    if (typed.kind == TypedKind::kNumber)
+    if (typed.kind == TypedKind::kNumber) {
+        BeginTypedEdit(child(id), [this, id, &stored, before = stored] {
+            {
+                CVTND_WorldWriteLock lock(Action()->GetWorld());
+                stored = before;
+            }
+            if (id != kIdRepeat)
+                ShowPosition(id, before);
+        });
         return static_cast<uint32_t>(typed.value);
+    }
     if (typed.kind == TypedKind::kRefused)
-        RefuseTypedText(child(id), std::to_string(stored), m_updating, low, high, true);
+        RefuseTypedText(
+            child(id), [&stored] { return std::to_string(stored); }, m_updating, low, high, true);
     return std::nullopt;
 }
 
@@ -130,7 +140,8 @@ void CVTND_ActionPlaySoundDlg::SetField(int32_t id, double value)
 void CVTND_ActionPlaySoundDlg::OnPositionChanged(int32_t id)
 {
     SWsoundaction* action = SoundActionOf(Action());
-    if (action == nullptr || m_longest == nullptr || m_updating)
+    // Before a sound is chosen the field is read all the same: it showed what it never kept.
+    if (action == nullptr || m_updating)
         return;
     m_updating = true;
     uint32_t& stored = id == kIdStart ? action->settings.startMs : action->settings.endMs;
@@ -144,6 +155,13 @@ void CVTND_ActionPlaySoundDlg::OnPositionChanged(int32_t id)
         CVTND_WorldWriteLock lock(Action()->GetWorld());
         stored = ms;
     }
+    ShowPosition(id, ms);
+    m_updating = false;
+    Announce();
+}
+
+void CVTND_ActionPlaySoundDlg::ShowPosition(int32_t id, uint32_t ms)
+{
     item<pf::Trackbar>(id == kIdStart ? kIdStartSlider : kIdEndSlider)
         ->setPos(static_cast<int32_t>(std::min<uint32_t>(ms, INT32_MAX)));
     if (auto* waveform = item<CVTND_AudioWaveformCtrl>(kIdWaveform)) {
@@ -152,10 +170,11 @@ void CVTND_ActionPlaySoundDlg::OnPositionChanged(int32_t id)
         else
             waveform->SetEndMarker(SampleAt(ms));
     }
+    const bool wasUpdating = m_updating;
+    m_updating = true;
     SetField(kIdDuration, static_cast<double>(item<pf::Trackbar>(kIdEndSlider)->getPos()) -
                               item<pf::Trackbar>(kIdStartSlider)->getPos());
-    m_updating = false;
-    Announce();
+    m_updating = wasUpdating;
 }
 
 void CVTND_ActionPlaySoundDlg::OnSlider(int32_t sliderId)

@@ -47,6 +47,7 @@ private:
     std::vector<SWsound*> LinkedSounds() const; // by the arguments' names; names that find nothing are skipped
     int64_t SampleAt(double ms) const;          // of the longest sound, within it
     void OnPositionChanged(int32_t id);
+    void ShowPosition(int32_t id, uint32_t ms); // the slider, the marker and the duration after a position
     void OnSlider(int32_t sliderId);
     void OnRepeatChanged();
     void OnPlay();
@@ -56,7 +57,7 @@ private:
     void SetField(int32_t id, double value); // the shortest text that reads back as value
     // The field's whole number in low..high, or nothing: a start that more typing may finish, or a text refused,
     // then said on the status bar with the field showing stored again.
-    std::optional<uint32_t> ReadField(int32_t id, double low, double high, uint32_t stored);
+    std::optional<uint32_t> ReadField(int32_t id, double low, double high, uint32_t& stored);
 
     SWsound* m_longest = nullptr; // the world's; a deletion notice of it closes the editor
     uint32_t m_longestMs = 0;

@@ -30,6 +30,7 @@ void RegisterTexts()
                 "property's name.");
     r.addString(kIdsTargetNotFound, "The target property is not known to the world.");
     r.addString(kIdsValidValue, "Please enter a number of milliseconds from 0 up to 4294967295.");
+    r.addString(kIdsValidCompareValue, "Please enter a number, or a property as object.property, to compare with.");
     r.addString(kIdsNewExpressionTitle, "New Expression");
     r.addString(kIdsEditExpressionTitle, "Edit Expression");
 }

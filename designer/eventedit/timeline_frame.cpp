@@ -195,13 +195,21 @@ void CChildEventTimelineView::OnZoomChanged()
     if (edit == nullptr || m_board == nullptr || m_showingZoom)
         return;
     const TypedNumber typed = ReadTypedNumber(edit->getText(), 1.0, kLargestZoom);
+    const auto zoom = [this](double value) {
+        m_zoom = value;
+        m_board->SetScale(static_cast<float>(value * 0.01));
+        RepaintTrack();
+    };
     if (typed.kind == TypedKind::kRefused)
-        RefuseTypedText(edit, ShortestText(m_zoom), m_showingZoom, 1.0, kLargestZoom);
+        RefuseTypedText(
+            edit, [this] { return ShortestText(m_zoom); }, m_showingZoom, 1.0, kLargestZoom);
     if (typed.kind != TypedKind::kNumber)
         return;
-    m_zoom = typed.value;
-    m_board->SetScale(static_cast<float>(typed.value * 0.01));
-    RepaintTrack();
+    BeginTypedEdit(edit, [this, self = hwnd(), zoom, before = m_zoom] {
+        if (pf::ui().window(self) == this && m_board != nullptr)
+            zoom(before);
+    });
+    zoom(typed.value);
 }
 
 void CChildEventTimelineView::RepaintTrack()

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 
 #include "designer/app/designer_app.h"
@@ -13,6 +14,7 @@
 #include "designer/workspace/editor_texts.h"
 #include "designer/workspace/modeless_editor.h"
 #include "designer/workspace/movable_target_picker.h"
+#include "designer/workspace/number_text.h"
 #include "designer/workspace/tooltip_texts.h"
 #include "engine/behaviour/control_channel.h"
 #include "engine/core/node.h"
@@ -21,6 +23,7 @@
 #include "platform/ui/controls/combo_box.h"
 #include "platform/ui/controls/edit.h"
 #include "platform/ui/controls/status_bar.h"
+#include "platform/ui/core/ui.h"
 #include "platform/ui/frame/frame_window.h"
 
 TypedNumber ReadTypedNumber(std::string_view text, double low, double high)
@@ -37,8 +40,9 @@ TypedNumber ReadTypedNumber(std::string_view text, double low, double high)
     if (error == std::errc() && end == text.data() + text.size())
         return std::isfinite(value) && value >= low && value <= high ? TypedNumber{TypedKind::kNumber, value}
                                                                      : TypedNumber{};
-    // What a number may start with: a sign where one is taken, a point, or digits and an exponent still open.
-    const bool sign = !text.empty() && text.front() == '-' && low < 0.0;
+    // What a number may start with: a sign, a point, or digits and an exponent still open. A sign is a start even
+    // where no negative is taken: refused at once, it let the digits after it be taken ("-1" stored 1).
+    const bool sign = !text.empty() && text.front() == '-';
     const std::string_view rest = text.substr(sign ? 1 : 0);
     const std::string_view after(end, static_cast<size_t>(text.data() + text.size() - end));
     const bool open = rest.empty() || rest == "." ||
@@ -53,32 +57,142 @@ TypedNumber ReadTypedWholeNumber(std::string_view text, double low, double high)
     return typed.kind == TypedKind::kNumber && typed.value != std::trunc(typed.value) ? TypedNumber{} : typed;
 }
 
-std::string TypedRefusalText(double low, double high, bool whole)
+std::string TypedRefusalText(double low, double high, bool whole, const std::string& kept)
 {
-    const bool anyFloat = low <= -std::numeric_limits<float>::max() && high >= std::numeric_limits<float>::max();
     const char* format = whole ? "%.0f" : "%g"; // 4294967295 rather than 4.29497e+09
-    const std::string range = anyFloat ? "a finite number"
-                                       : std::string(whole ? "a whole number" : "a number") + " from " +
-                                             FormatReal(low, format) + " to " + FormatReal(high, format);
-    return "Not taken: the field needs " + range + ", and keeps its value.";
+    const auto number = [format](double value) {
+        char text[64];
+        std::snprintf(text, sizeof(text), format, value);
+        return std::string(text);
+    };
+    // 1e40 is finite too: the range a float holds is named as any other.
+    const std::string range =
+        std::string(whole ? "a whole number" : "a number") + " from " + number(low) + " to " + number(high);
+    return "Not taken: the field needs " + range + ", and keeps " + (kept.empty() ? "its value" : kept) + ".";
 }
 
-void ShowTypedRefusal(double low, double high, bool whole)
+namespace {
+
+// The one typing under way: only the field with the focus is typed into.
+struct TypedEdit {
+    pf::Hwnd field = pf::kNoWindow;
+    std::string text;              // the field's text when last read
+    std::function<void()> restore; // what the field held before the typing
+    std::function<void()> show;    // the kept text into the field, after a refusal
+};
+
+TypedEdit& CurrentTypedEdit()
+{
+    static TypedEdit edit;
+    return edit;
+}
+
+void EndTypedEdit()
+{
+    TypedEdit& edit = CurrentTypedEdit();
+    pf::ui().removeObserver(&edit);
+    const std::function<void()> show = std::move(edit.show);
+    edit = {};
+    if (show)
+        show();
+}
+
+// The typing ends as the focus leaves the field; a field going, or one of its parents, takes it along unshown.
+void WatchTypedEdit()
+{
+    TypedEdit& edit = CurrentTypedEdit();
+    pf::ui().removeObserver(&edit);
+    pf::ui().addObserver(&edit, [](const pf::Msg& msg) {
+        TypedEdit& current = CurrentTypedEdit();
+        if (msg.message == pf::WM_KILLFOCUS && msg.hwnd == current.field) {
+            EndTypedEdit();
+        } else if (msg.message == pf::WM_DESTROY) {
+            const pf::Window* field = pf::ui().window(current.field);
+            const pf::Window* going = pf::ui().window(msg.hwnd);
+            if (field == nullptr || field == going || field->isDescendantOf(going)) {
+                current.show = nullptr;
+                EndTypedEdit();
+            }
+        }
+    });
+}
+
+// The typing goes on while each text read is the one before with more typed after it ("1e4", then "1e40"); a text
+// typed over the field's, or cut back, starts another from what the field keeps then. Null for a field that changes
+// while the one typed into keeps the focus: it follows that one, and is no typing of its own.
+TypedEdit* StartTypedEdit(const pf::Window& field)
+{
+    TypedEdit& edit = CurrentTypedEdit();
+    std::string text = field.getText();
+    const bool same = edit.field == field.hwnd() && pf::ui().window(edit.field) == &field;
+    if (!same && edit.field != pf::kNoWindow && pf::ui().focus() == edit.field && pf::ui().isWindow(edit.field))
+        return nullptr;
+    if (same && !edit.text.empty() && text.starts_with(edit.text)) {
+        edit.text = std::move(text);
+        return &edit;
+    }
+    if (same)
+        edit.show = nullptr; // the text it would have put back is typed over already
+    if (edit.field != pf::kNoWindow)
+        EndTypedEdit();
+    edit.field = field.hwnd();
+    edit.text = std::move(text);
+    WatchTypedEdit();
+    return &edit;
+}
+
+} // namespace
+
+void BeginTypedEdit(const pf::Window* field, std::function<void()> restore)
+{
+    if (field == nullptr)
+        return;
+    TypedEdit* edit = StartTypedEdit(*field);
+    if (edit != nullptr && !edit->restore)
+        edit->restore = std::move(restore);
+}
+
+void RefuseTypedEdit(const pf::Window* field, const std::function<std::string()>& kept,
+                     std::function<void(const std::string&)> show, double low, double high, bool whole)
+{
+    if (field == nullptr)
+        return;
+    TypedEdit* edit = StartTypedEdit(*field);
+    if (edit != nullptr && edit->restore)
+        edit->restore();
+    const std::string text = kept();
+    if (edit == nullptr) {
+        show(text);
+    } else {
+        edit->show = [show = std::move(show), text] { show(text); };
+        if (pf::ui().focus() != field->hwnd())
+            EndTypedEdit();
+    }
+    ShowTypedRefusal(low, high, whole, text);
+}
+
+void ShowTypedRefusal(double low, double high, bool whole, const std::string& kept)
 {
     CVTNDesignerApp* app = GetDesignerApp();
     auto* frame = app != nullptr ? dynamic_cast<pf::FrameWindow*>(app->GetMainFrame()) : nullptr;
     pf::StatusBar* bar = frame != nullptr ? frame->statusBar() : nullptr;
     if (bar != nullptr)
-        bar->setText(0, TypedRefusalText(low, high, whole));
+        bar->setText(0, TypedRefusalText(low, high, whole, kept));
 }
 
-void RefuseTypedText(pf::Window* field, const std::string& stored, bool& quiet, double low, double high, bool whole)
+void RefuseTypedText(pf::Window* field, const std::function<std::string()>& kept, bool& quiet, double low, double high,
+                     bool whole)
 {
-    const bool wasQuiet = quiet;
-    quiet = true;
-    ShowStoredText(field, stored);
-    quiet = wasQuiet;
-    ShowTypedRefusal(low, high, whole);
+    const pf::Hwnd handle = field != nullptr ? field->hwnd() : pf::kNoWindow;
+    RefuseTypedEdit(
+        field, kept,
+        [handle, &quiet](const std::string& text) {
+            const bool wasQuiet = quiet;
+            quiet = true;
+            ShowStoredText(pf::ui().window(handle), text);
+            quiet = wasQuiet;
+        },
+        low, high, whole);
 }
 
 void ShowStoredText(pf::Window* field, const std::string& stored)
@@ -124,7 +238,8 @@ std::string FormatReal(double value, const char* format)
     char text[64];
     // A rotation taken apart into angles gives -0 as often as 0; a person reads both as 0.
     std::snprintf(text, sizeof(text), format, value == 0.0 ? 0.0 : value);
-    return text;
+    // An exponent is read as another number than the one kept, or cut off in a narrow field.
+    return std::strchr(text, 'e') == nullptr ? std::string(text) : FormatNumberPlain(value == 0.0 ? 0.0 : value);
 }
 
 std::string FieldText(const pf::Window* field, size_t limit)

@@ -31,9 +31,8 @@ std::string FormatReal(double value, const char* format = "%g");
 std::string FieldText(const pf::Window* field, size_t limit);
 
 // A field that takes what is typed at each keystroke reads its whole text here: blanks around one number and a '+'
-// before it, nothing else. kUnfinished is a start that more typing may finish ("-" where negatives are taken, ".",
-// "1e"): nothing is stored and nothing said. Everything else that is not a finite number within [low, high] is
-// kRefused: the field shows the stored value again and ShowTypedRefusal says why.
+// before it, nothing else. kUnfinished is a start that more typing may finish ("-", ".", "1e"): nothing is stored and
+// nothing said. Everything else that is not a finite number within [low, high] is kRefused.
 enum class TypedKind : uint8_t { kNumber, kUnfinished, kRefused };
 struct TypedNumber {
     TypedKind kind = TypedKind::kRefused;
@@ -42,15 +41,27 @@ struct TypedNumber {
 TypedNumber ReadTypedNumber(std::string_view text, double low, double high);
 // The same for a field that keeps whole numbers: one with a fraction is refused.
 TypedNumber ReadTypedWholeNumber(std::string_view text, double low, double high);
-// Why a field took nothing: the numbers it takes, whole ones or any.
-std::string TypedRefusalText(double low, double high, bool whole = false);
-// On the main window's status bar: the field took nothing, and the numbers it takes.
-void ShowTypedRefusal(double low, double high, bool whole = false);
+// Why a field took nothing: the numbers it takes, whole ones or any, and the text of what it keeps.
+std::string TypedRefusalText(double low, double high, bool whole = false, const std::string& kept = {});
+// On the main window's status bar: the field took nothing, the numbers it takes and what it keeps.
+void ShowTypedRefusal(double low, double high, bool whole = false, const std::string& kept = {});
 // After a refusal: the field shows the stored text, all selected, so that the next keystroke starts over.
 void ShowStoredText(pf::Window* field, const std::string& stored);
-// Both for a refused text: the stored text shown with `quiet` set meanwhile, so that the field's own change handler
-// does not take it for typing, then the refusal on the status bar.
-void RefuseTypedText(pf::Window* field, const std::string& stored, bool& quiet, double low, double high,
+
+// Typing into a field read at each key stores every number on the way: "1" and 10000 on the way to "1e40". So the
+// field keeps, from the typing's first number, what it held before, and a refusal puts that back. The typing lasts
+// while each text read adds to the one before and the field keeps the focus: a refused text stays meanwhile for the
+// person to mend, and the field shows what it keeps once the focus leaves it (at once, when it has not the focus).
+//
+// Before a typed number is stored: restore puts back what the field keeps now. Only the typing's first one is kept.
+void BeginTypedEdit(const pf::Window* field, std::function<void()> restore);
+// A refused text: what the field held before the typing began is put back, and the main window's status bar says
+// what the field takes and what it keeps (kept(), asked once that is back); show(that text) puts it in the field.
+void RefuseTypedEdit(const pf::Window* field, const std::function<std::string()>& kept,
+                     std::function<void(const std::string&)> show, double low, double high, bool whole = false);
+// The same where show() is ShowStoredText of kept with `quiet` set meanwhile, so that the field's own change
+// handler does not take it for typing.
+void RefuseTypedText(pf::Window* field, const std::function<std::string()>& kept, bool& quiet, double low, double high,
                      bool whole = false);
 
 namespace frame_controls {

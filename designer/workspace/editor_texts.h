@@ -30,6 +30,7 @@ enum EditorText : uint32_t {
     kIdsPageRadial = 21022,
     kIdsPageCorner = 21023,
     kIdsPageChecker = 21024,
+    kIdsValidCompareValue = 21025, // the condition's compare-with text is neither a number nor a property
 };
 
 // The text of id, registered with the editors' templates; empty when absent.

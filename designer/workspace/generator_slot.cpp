@@ -36,6 +36,15 @@ SWgenerator* CVTND_GeneratorSlot::Get() const
     return held == nullptr ? nullptr : held->Get();
 }
 
+void CVTND_GeneratorSlot::Empty() const
+{
+    const CVTND_WorldWriteLock lock(m_world);
+    if (m_motion != nullptr)
+        m_motion->SetGenerator(nullptr, m_index);
+    else if (m_particles != nullptr)
+        m_particles->SetGenerator(m_index, nullptr);
+}
+
 void CVTND_GeneratorSlot::Replace(std::unique_ptr<SWgenerator> generator) const
 {
     const CVTND_WorldWriteLock lock(m_world);

@@ -22,6 +22,7 @@ public:
     SWworld* GetWorld() const { return m_world; }
     SWgenerator* Get() const;                                   // null for an empty slot or none
     void Replace(std::unique_ptr<SWgenerator> generator) const; // null empties a particle slot; ignored unbound
+    void Empty() const; // either kind: what a refused typing puts back into a slot it found empty
     bool operator==(const CVTND_GeneratorSlot& other) const = default;
 
 private:

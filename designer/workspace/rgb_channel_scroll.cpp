@@ -104,13 +104,30 @@ void CVTND_RGBChannelScroll::ValueTyped()
     const TypedNumber typed = ReadTypedNumber(edit->text(), 0.0, high);
     if (typed.kind == TypedKind::kUnfinished)
         return;
+    const pf::Hwnd self = hwnd();
     if (typed.kind == TypedKind::kRefused || (bytes && typed.value != std::trunc(typed.value))) {
-        ShowValueText();
-        if (pf::Edit* shown = GetEdit())
-            shown->setSel(0, -1);
-        ShowTypedRefusal(0.0, high);
+        const auto kept = [this, bytes] {
+            return bytes ? FormatNumberInt(static_cast<double>(m_value) * 255.0) : FormatNumberG(m_value);
+        };
+        RefuseTypedEdit(
+            edit, kept,
+            [this, self](const std::string&) {
+                if (!isAlive(self, this))
+                    return;
+                ShowValueText();
+                if (pf::Edit* shown = GetEdit())
+                    shown->setSel(0, -1);
+            },
+            0.0, high);
         return;
     }
+    BeginTypedEdit(edit, [this, self, before = m_value] {
+        if (!isAlive(self, this))
+            return;
+        m_value = before;
+        invalidate(true);
+        Send(workspace_messages::kChannelChanged);
+    });
     m_value = static_cast<float>(bytes ? typed.value / 255.0 : typed.value);
     invalidate(true); // the slider follows; the box keeps what the person is typing, which is what it holds
     Send(workspace_messages::kChannelChanged);

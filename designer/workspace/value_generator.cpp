@@ -344,26 +344,54 @@ void CVTND_ValueGenerator::ValueTyped()
     if (typed.kind == TypedKind::kUnfinished)
         return;
     const float value = FromDisplayUnits(m_unit, static_cast<float>(typed.value));
+    const pf::Hwnd self = hwnd();
     if (typed.kind == TypedKind::kRefused || !std::isfinite(value)) {
-        UpdateText(); // the field shows what the slot keeps
-        if (pf::Edit* shown = GetEdit())
-            shown->setSel(0, -1);
-        ShowTypedRefusal(-kLargest, kLargest);
+        const auto kept = [this] {
+            const SWgenerator* stored = GetGenerator();
+            return stored == nullptr ? FormatInDisplayUnits(m_unit, m_emptyValue)
+                   : stored->GetType() == kConstant
+                       ? FormatInDisplayUnits(m_unit, static_cast<const SWaxistrack*>(stored)->GetAmount())
+                       : std::string(KindName(stored->GetType()));
+        };
+        const auto shown = [this, self](const std::string&) {
+            if (!isAlive(self, this))
+                return;
+            UpdateText(); // the field shows what the slot keeps
+            if (pf::Edit* field = GetEdit())
+                field->setSel(0, -1);
+        };
+        RefuseTypedEdit(edit, kept, shown, -kLargest, kLargest);
         return;
     }
     SWgenerator* generator = GetGenerator();
-    const pf::Hwnd self = hwnd();
+    if (generator != nullptr && generator->GetType() != kConstant)
+        return;
+    // What the slot held before the typing: nothing, or a constant.
+    BeginTypedEdit(edit, [this, self, empty = generator == nullptr,
+                          before = generator != nullptr ? static_cast<SWaxistrack*>(generator)->GetAmount() : 0.0f] {
+        SWgenerator* now = isAlive(self, this) ? GetGenerator() : nullptr;
+        if (now == nullptr || now->GetType() != kConstant)
+            return;
+        if (empty) {
+            m_slot.Empty();
+            Send(workspace_messages::kGeneratorReplaced, static_cast<pf::WParam>(id()));
+            return;
+        }
+        {
+            const CVTND_WorldWriteLock lock(m_slot.GetWorld());
+            static_cast<SWaxistrack*>(now)->SetAmount(before);
+        }
+        Send(workspace_messages::kValueTyped, static_cast<pf::WParam>(id()));
+    });
     if (generator == nullptr) {
         // An empty slot takes a constant only when a person types one: opening an editor never fills it.
         m_slot.Replace(MakeGenerator(kConstant, m_slot.GetWorld(), value));
         Send(workspace_messages::kGeneratorReplaced, static_cast<pf::WParam>(id()));
         if (!isAlive(self, this))
             return;
-    } else if (generator->GetType() == kConstant) {
+    } else {
         const CVTND_WorldWriteLock lock(m_slot.GetWorld());
         static_cast<SWaxistrack*>(generator)->SetAmount(value);
-    } else {
-        return;
     }
     Send(workspace_messages::kValueTyped, static_cast<pf::WParam>(id()));
 }

@@ -166,6 +166,7 @@ TEST_F(Preferences, OkWritesWhatChangedCancelNothingAndAColourShowsItsSwatch)
 {
     const CVTND_SettingRegistration swatch({94, "swatch colour", SettingKind::kColour, 0x2060C0});
     const CVTND_SettingRegistration count({95, "preference count", SettingKind::kDword, 7});
+    const CVTND_SettingRegistration percent({96, "preference percent", SettingKind::kDword, 90, "", 100});
     pf::SettingsStore store(nullptr);
     CVTND_EditorSettings settings(store);
     settings.Load();
@@ -197,9 +198,31 @@ TEST_F(Preferences, OkWritesWhatChangedCancelNothingAndAColourShowsItsSwatch)
             EXPECT_NE(boxes.back().text.find("needs a whole number from 0 to 4294967295"), std::string::npos);
             EXPECT_EQ(d.child(rowOf(95))->text(), "7") << refused;
         }
+        // A setting used within a smaller range refuses more, and says that range: the snapshot quality took
+        // 2147483600 and was clamped at use.
+        for (const CVTND_SettingDef& def : all) {
+            if (def.kind != SettingKind::kDword || def.highest >= 2147483600u)
+                continue;
+            SCOPED_TRACE(def.valueName);
+            d.child(rowOf(def.id))->setText("2147483600");
+            sim().expectMessageBox(pf::IDOK);
+            sim().click(*d.child(pf::IDOK));
+            EXPECT_FALSE(d.hasEnded());
+            EXPECT_NE(pf::ui().providers().scriptedMessageBox().calls().back().text.find(
+                          "from 0 to " + std::to_string(def.highest) + ";"),
+                      std::string::npos);
+            EXPECT_EQ(d.child(rowOf(def.id))->text(), std::to_string(settings.GetDword(def.id)));
+        }
         d.child(rowOf(95))->setText("12");
         sim().click(*d.child(pf::IDOK));
     });
+    // The application's own, where this test links them.
+    for (const std::string name : {"snapshot quality", "recovery interval", "open wizard"}) {
+        const auto def = std::find_if(all.begin(), all.end(), [&](const auto& d) { return d.valueName == name; });
+        if (def != all.end()) {
+            EXPECT_LT(def->highest, 2147483600u) << name;
+        }
+    }
     EXPECT_EQ(RunPreferencesDialog(*owner, settings, &engine), pf::IDOK);
     EXPECT_EQ(settings.GetDword(95), 12u);
     EXPECT_EQ(engine.changed, std::vector<uint32_t>{95});

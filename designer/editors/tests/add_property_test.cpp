@@ -1,11 +1,14 @@
 // The property dialog as the Properties panel runs it: adding, casting (with the component dialog), editing, and
 // every refusal (no list, another list than the source's, a duplicate, a pair of types that makes no sense).
 #include <functional>
+#include <memory>
+#include <string>
 
 #include "designer/app/registry.h"
 #include "designer/editors/add_property_dlg.h"
 #include "designer/editors/tests/editors_fixture.h"
 #include "designer/editors/world_texts.h"
+#include "engine/behaviour/expression.h"
 #include "engine/behaviour/properties.h"
 #include "engine/behaviour/property.h"
 #include "engine/core/node.h"
@@ -68,6 +71,33 @@ TEST_F(AddProperty, AddsANamedPropertyWithItsInitialValueAndStaysOpen)
     EXPECT_FLOAT_EQ(node->FindVariable("turn")->GetAsQuaternion().w, 0.5f);
     EXPECT_EQ(recorder->Count(1), 3u);
     EXPECT_EQ(recorder->Events().front().subject.GetType(), static_cast<uint16_t>(ObjectType::kProperty));
+}
+
+// A name is refused, with its reason, where an expression could not name it: "object.property" is read up to a
+// bracket or an operator, and a second dot is an error in it.
+TEST_F(AddProperty, ANameNoExpressionCanReachIsRefused)
+{
+    SWnode* node = sample->object;
+    const std::string object = node->GetName().value_or("");
+    Run(CVTND_Object(node), nullptr, PropertyDialogMode::kAdd, [&](CVTND_AddPropertyDlg& d) {
+        for (const char* name : {"my var.x", "a(b", "a)b", "a+b", "a-b", "x*2", "a/b"}) {
+            sim().expectMessageBox(pf::IDOK);
+            AddNamed(d, name);
+            EXPECT_EQ(LastBox(), WorldTextOf(kIdsPropertyReachableName)) << name;
+            EXPECT_EQ(node->FindVariable(name), nullptr) << name;
+        }
+        AddNamed(d, "my var");
+        sim().click(*d.item<pf::Button>(1027));
+    });
+    int code = -1;
+    EXPECT_NE(SWexpression::CompileExpression(&World(), object + ".my var*2", code), nullptr);
+    EXPECT_EQ(code, SWexpression::kCodeOk);
+    // What the refusal spares: such a name, had it been taken, no expression reaches.
+    auto unreachable = std::make_unique<SWproperty>(kTypeFloat);
+    unreachable->SetName(std::string("my var.x"));
+    ASSERT_NE(node->AddVariable(std::move(unreachable)), nullptr);
+    SWexpression::CompileExpression(&World(), object + ".my var.x*2", code);
+    EXPECT_NE(code, SWexpression::kCodeOk);
 }
 
 TEST_F(AddProperty, CastsFollowTheTableAndAskForAComponent)

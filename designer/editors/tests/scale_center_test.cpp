@@ -22,6 +22,7 @@
 #include "platform/ui/controls/button.h"
 #include "platform/ui/controls/combo_box.h"
 #include "platform/ui/controls/edit.h"
+#include "testsupport/designer/number_fields.h"
 
 namespace editorstest {
 namespace {
@@ -89,6 +90,23 @@ TEST_F(ScaleCenter, OpensOnTheMeasuredSizeAndKeepsTheProportionsOfATypedOne)
     EXPECT_EQ(result, pf::IDCANCEL);
     const auto size = SizeOf(*node);
     EXPECT_FLOAT_EQ(size[0], 2.0f); // Cancel changed nothing
+
+    // A size refused leaves all three as they were before the typing, not as the 10000 of "1e40" made them; once
+    // the field is left it shows its size again, and Apply takes them.
+    EXPECT_EQ(Run(node,
+                  [&](CVTND_ToolsScaleCenterDlg& d) {
+                      sim().click(*d.item<pf::Button>(1013));
+                      for (const char* refused : {"1e40", "-1", designertest::kFortyFiveDigits.c_str()}) {
+                          sim().replaceText(*d.item<pf::Edit>(1004), refused);
+                          EXPECT_EQ(Field(d, 1005), "1") << refused;
+                          EXPECT_EQ(Field(d, 1006), "0.5") << refused;
+                      }
+                      ui().setFocus(d.child(1005)->hwnd());
+                      EXPECT_EQ(Field(d, 1004), "2");
+                      sim().click(*d.item<pf::Button>(1163));
+                  }),
+              pf::IDOK);
+    EXPECT_FLOAT_EQ(SizeOf(*node)[1], 1.0f);
 }
 
 TEST_F(ScaleCenter, SizesTypedInInchesScaleTheNodeInMetresAndCentreIt)

@@ -2,13 +2,16 @@
 // nothing non-finite or outside the field's range is ever stored, the field ends showing what is stored, and the
 // refusal is said. (The timer's, the condition's and Preferences' fields are tested with their dialogs, the event
 // editors' in their own table.)
+#include <algorithm>
 #include <cmath>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "designer/app/node_placement.h"
+#include "designer/app/project.h"
 #include "designer/app/registry.h"
 #include "designer/editors/add_property_dlg.h"
 #include "designer/editors/arcball_dlg.h"
@@ -30,6 +33,7 @@
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/arcball_motion.h"
 #include "engine/behaviour/control_channel.h"
+#include "engine/behaviour/event.h"
 #include "engine/behaviour/generator.h"
 #include "engine/behaviour/keyframe_motion.h"
 #include "engine/behaviour/property.h"
@@ -67,7 +71,9 @@ TEST(TypedNumberReaders, NoNaNInfinityOrFloatOverflowIsRead)
                  {"--1", TypedKind::kRefused}};
     for (const auto& c : cases)
         EXPECT_EQ(ReadTypedNumber(c.text, -1e30, 1e30).kind, c.kind) << c.text;
-    EXPECT_EQ(ReadTypedNumber("-", 0.0, 1.0).kind, TypedKind::kRefused) << "no number of the field starts so";
+    // A sign is a start even where no number of the field has one: "-1" is refused whole, not taken as 1.
+    EXPECT_EQ(ReadTypedNumber("-", 0.0, 1.0).kind, TypedKind::kUnfinished);
+    EXPECT_EQ(ReadTypedNumber("-1", 0.0, 1.0).kind, TypedKind::kRefused);
 }
 
 using designertest::NumberField;
@@ -186,8 +192,14 @@ TEST_F(TypedNumbers, NoFieldStoresWhatItCannotKeepAndEachShowsWhatIsStored)
     for (const auto& [id, time] :
          {std::pair{1258, &SWkeyframemotion::GetBlendTime}, std::pair{1206, &SWkeyframemotion::GetExplicitDuration}}) {
         fields.push_back({"key-frame time " + std::to_string(id), [=] { return player->CurrentPage()->child(id); },
-                          [=] { return static_cast<double>((frames->*time)()); }, -3.4e38, 3.4e38});
+                          [=] { return static_cast<double>((frames->*time)()); }, 0.0, 3.4e38});
     }
+    // The frames beside the bars, from 0 to the animation's last.
+    const double lastFrame = std::max(0, player->frameLimit);
+    for (const auto& [id, frame] :
+         {std::pair{1079, &SWkeyframemotion::GetStartFrame}, std::pair{1082, &SWkeyframemotion::GetEndFrame}})
+        fields.push_back({"key-frame frame " + std::to_string(id), [=] { return player->CurrentPage()->child(id); },
+                          [=] { return static_cast<double>((frames->*frame)()); }, 0.0, lastFrame});
     for (int axis = 0; axis < 3; ++axis) {
         fields.push_back({"arcball sensitivity " + std::to_string(axis), [=] { return spinner->child(1344 + axis); },
                           [=] { return spin->GetAxisSpeeds()[static_cast<size_t>(axis)] * 100.0; }, -3.4e40, 3.4e40});
@@ -217,11 +229,11 @@ TEST_F(TypedNumbers, NoFieldStoresWhatItCannotKeepAndEachShowsWhatIsStored)
                           low, 3.4e38});
     using Wave = SWwaveformgenerator;
     for (const auto& [id, get, scaled, low, high] :
-         {std::tuple{1004, &Wave::GetStartTime, false, -3.4e38, 3.4e38},
+         {std::tuple{1004, &Wave::GetStartTime, false, 0.0, 3.4e38},
           std::tuple{1172, &Wave::GetStartAmplitude, true, -3.4e38, 3.4e38},
-          std::tuple{1174, &Wave::GetSustainTime, false, -3.4e38, 3.4e38},
+          std::tuple{1174, &Wave::GetSustainTime, false, 0.0, 3.4e38},
           std::tuple{1176, &Wave::GetSustainAmplitude, true, -3.4e38, 3.4e38},
-          std::tuple{1177, &Wave::GetDecayTime, false, -3.4e38, 3.4e38},
+          std::tuple{1177, &Wave::GetDecayTime, false, 0.0, 3.4e38},
           std::tuple{1179, &Wave::GetDecayAmplitude, true, -3.4e38, 3.4e38},
           std::tuple{1181, &Wave::GetOffset, false, -3.4e38, 3.4e38},
           std::tuple{1182, &Wave::GetPeriod, false, 1.0, 3.4e38},
@@ -336,6 +348,46 @@ TEST_F(TypedNumbers, NoFieldStoresWhatItCannotKeepAndEachShowsWhatIsStored)
                       }});
 
     designertest::CheckNumberFields(ui(), sim(), *frame.statusBar(), fields);
+
+    // Each field read at a key typed over with what it refuses, then saved and reopened: the motions hold what they
+    // held before, not the numbers typed on the way (a rotation kept 12345 of forty-five digits).
+    std::vector<NumberField> atEachKey;
+    std::copy_if(fields.begin(), fields.end(), std::back_inserter(atEachKey), [](const auto& f) { return !f.commit; });
+    std::vector<double> before;
+    for (const NumberField& f : atEachKey)
+        before.push_back(f.stored());
+    frame.statusBar()->setText(0, "");
+    designertest::CheckNumberFields(ui(), sim(), *frame.statusBar(), atEachKey,
+                                    {"1e40", "2147483600", designertest::kFortyFiveDigits, "-1"}, true);
+    for (size_t i = 0; i < atEachKey.size(); ++i)
+        EXPECT_EQ(atEachKey[i].stored(), before[i]) << atEachKey[i].name;
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(app->GetProject()->WriteBytes(bytes, app->GetGradientStore()));
+    const CVTND_Project::LoadResult reopened = CVTND_Project::LoadBytes(bytes, "typed");
+    ASSERT_TRUE(reopened.ok());
+    const auto motionOf = [&](int32_t kind) -> const SWmotion* {
+        for (SWevent* e = reopened.world->GetFirstEvent(); e != nullptr; e = SWevents::GetNextEvent(e))
+            for (SWactionnode* a = e->GetFirstAction(); a != nullptr; a = SWevent::GetNextAction(a))
+                if (a->GetKindId() == kind)
+                    return a->GetMotion();
+        return nullptr;
+    };
+    const auto* rotated = dynamic_cast<const SWxyzmotion*>(motionOf(41));
+    const auto* played = dynamic_cast<const SWkeyframemotion*>(motionOf(44));
+    ASSERT_NE(rotated, nullptr);
+    ASSERT_NE(played, nullptr);
+    for (int axis = 0; axis < 3; ++axis) {
+        const auto* kept = dynamic_cast<const SWaxistrack*>(rotated->GetGenerator(axis));
+        const auto* typed = dynamic_cast<const SWaxistrack*>(motion->GetGenerator(axis));
+        ASSERT_EQ(kept != nullptr, typed != nullptr) << axis;
+        if (kept != nullptr) {
+            EXPECT_EQ(kept->GetAmount(), typed->GetAmount()) << axis;
+        }
+    }
+    EXPECT_EQ(played->GetBlendTime(), frames->GetBlendTime());
+    EXPECT_EQ(played->GetExplicitDuration(), frames->GetExplicitDuration());
+    EXPECT_EQ(played->GetStartFrame(), frames->GetStartFrame());
+    EXPECT_EQ(played->GetEndFrame(), frames->GetEndFrame());
     CloseEditors();
 }
 

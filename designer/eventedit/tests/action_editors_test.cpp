@@ -421,6 +421,7 @@ TEST_F(ActionEditors, TheConditionWritesOperandsMaskAndBecomesOnOk)
         EXPECT_EQ(condition->GetOperand2() != nullptr, c.operand);
         EXPECT_EQ(condition->settings.constant, c.constant);
         if (c.shown != nullptr) {
+            EXPECT_EQ(ui().providers().scriptedMessageBox().calls().back().text, EditorTextOf(kIdsValidCompareValue));
             EXPECT_EQ(editor->child(Dlg::kIdCompareWith)->getText(), c.shown);
             sim().click(*editor->child(pf::IDCANCEL));
         }
@@ -643,6 +644,7 @@ TEST_F(PlaySoundEditor, ANewActionOpensOnTheWholeSoundAndEveryFieldWritesAtOnce)
 
     sim().replaceText(*editor->child(Dlg::kIdStart), "x");
     EXPECT_EQ(action->settings.startMs, 0u);
+    ui().setFocus(editor->hwnd()); // the field left shows what it keeps
     EXPECT_EQ(editor->child(Dlg::kIdStart)->text(), "0");
     sim().replaceText(*editor->child(Dlg::kIdEnd), "4294967295");
     EXPECT_EQ(action->settings.endMs, 4294967295u);
@@ -652,6 +654,7 @@ TEST_F(PlaySoundEditor, ANewActionOpensOnTheWholeSoundAndEveryFieldWritesAtOnce)
     EXPECT_EQ(editor->child(Dlg::kIdDuration)->text(), "2000");
     sim().replaceText(*editor->child(Dlg::kIdRepeat), "0");
     EXPECT_EQ(action->settings.playOption2, 1u);
+    ui().setFocus(editor->hwnd());
     EXPECT_EQ(editor->child(Dlg::kIdRepeat)->text(), "1");
     sim().click(*editor->child(Dlg::kIdLoop));
     EXPECT_EQ(action->settings.playOption1, 1);
@@ -762,18 +765,28 @@ TEST_F(PlaySoundEditor, NoNumberFieldStoresWhatItCannotKeepAndEachShowsWhatIsSto
     fields.push_back({"time-line zoom", [=] { return timeline->View().child(CChildEventTimelineView::kZoomEdit); },
                       [=] { return timeline->View().Zoom(); }, 1.0, CChildEventTimelineView::kLargestZoom});
 
+    // Before a sound is chosen the positions are read all the same: they once showed text they never kept.
+    auto* silent = dynamic_cast<SWsoundaction*>(Add(7, {"nowhere"}));
+    ASSERT_NE(silent, nullptr);
+    auto* unsounded = OpenAction<Sound>(silent);
+    ASSERT_NE(unsounded, nullptr);
+    for (const auto& [id, stored] :
+         {std::pair{Sound::kIdStart, &silent->settings.startMs}, std::pair{Sound::kIdEnd, &silent->settings.endMs}})
+        fields.push_back({"no sound " + std::to_string(id), [=] { return unsounded->child(id); },
+                          [=] { return static_cast<double>(*stored); }, 0.0, 4294967295.0});
+
     designertest::CheckNumberFields(ui(), sim(), *mainFrame.statusBar(), fields);
     timeline->destroy();
 }
 
-TEST_F(PlaySoundEditor, WithoutALinkedSoundEverythingIsInert)
+TEST_F(PlaySoundEditor, WithoutALinkedSoundNothingPlaysAndThePositionsAreStillKept)
 {
     using Dlg = CVTND_ActionPlaySoundDlg;
     SWactionnode* silent = Add(7, {"nowhere"});
     auto* editor = OpenAction<Dlg>(silent);
     sample->world.TakeSoundQueues();
     sim().replaceText(*editor->child(Dlg::kIdStart), "100");
-    EXPECT_EQ(dynamic_cast<SWsoundaction*>(silent)->settings.startMs, 0u);
+    EXPECT_EQ(dynamic_cast<SWsoundaction*>(silent)->settings.startMs, 100u);
     sim().click(*editor->child(Dlg::kIdPlay));
     EXPECT_FALSE(editor->IsPreviewing());
     EXPECT_TRUE(sample->world.TakeSoundQueues().play.empty());

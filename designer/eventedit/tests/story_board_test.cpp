@@ -38,8 +38,9 @@ TEST_F(TimelineGeometry, ZoomSetsPixelsASecondWithinTheSpinsRange)
     EXPECT_EQ(Board().PixelsPerSecond(), 32767);
     EXPECT_EQ(Board().TimeToX(1e300), std::numeric_limits<int32_t>::max());
     sim().pump();    // paints the board and the ruler at that zoom
-    TypeZoom("inf"); // refused at each key: the zoom stays, and shows
+    TypeZoom("inf"); // refused at each key: the zoom stays, and shows once the field is left
     EXPECT_EQ(Board().PixelsPerSecond(), 32767);
+    ui().setFocus(pf::kNoWindow);
     EXPECT_EQ(frame->View().child(CChildEventTimelineView::kZoomEdit)->getText(), "32767");
     TypeZoom("50");
     EXPECT_EQ(Board().PixelsPerSecond(), 50);

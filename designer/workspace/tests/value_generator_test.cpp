@@ -1,8 +1,10 @@
 // The value editor of animatable values: units, typing, the generator menu, and the generator dialogs it opens, for
 // an XYZ motion's axis and a particle node's parameter alike.
 #include <numbers>
+#include <string>
 
 #include "designer/workspace/display_units.h"
+#include "designer/workspace/editor_fields.h"
 #include "designer/workspace/tests/workspace_fixture.h"
 #include "designer/workspace/value_generator.h"
 #include "engine/behaviour/generator.h"
@@ -189,6 +191,31 @@ TEST_P(ValueEditor, EmptySlotShowsTheOwnersValueUntilANumberIsTyped)
     auto* constant = dynamic_cast<SWaxistrack*>(OwnersGenerator());
     ASSERT_NE(constant, nullptr);
     EXPECT_EQ(constant->GetAmount(), 2.0f);
+}
+
+// Typed key by key, "1e40" stored 1 and then 10000 before its refusal; a refused number now leaves the slot as it
+// was before the typing, an empty one empty. A number too long for six digits shows in digits that read as it.
+TEST_P(ValueEditor, ARefusedNumberLeavesTheSlotAsItWasAndALargeOneReadsAsStored)
+{
+    control->SetUnit(0);
+    const SWgenerator* before = OwnersGenerator();
+    const float amount = before != nullptr ? static_cast<const SWaxistrack*>(before)->GetAmount() : 0.0f;
+    for (const char* refused : {"1e40", "123456789012345678901234567890123456789012345"}) {
+        sim().replaceText(*control->GetEdit(), refused);
+        ASSERT_EQ(OwnersGenerator() != nullptr, before != nullptr) << refused;
+        if (before != nullptr) {
+            EXPECT_EQ(static_cast<const SWaxistrack*>(OwnersGenerator())->GetAmount(), amount) << refused;
+        }
+        ui().setFocus(pf::kNoWindow);
+    }
+    control->ChooseGenerator(SWgenerator::kAxisTrack);
+    static_cast<SWaxistrack*>(control->GetGenerator())->SetAmount(2147483600.0f);
+    control->SetUnit(0);
+    EXPECT_EQ(Text().find('e'), std::string::npos) << Text();
+    EXPECT_EQ(static_cast<float>(std::stod(Text())), 2147483600.0f) << Text();
+    EXPECT_EQ(FormatReal(2147483600.0f, "%.4g").find('e'), std::string::npos); // Manipulate's narrow fields
+    EXPECT_EQ(static_cast<float>(std::stod(FormatReal(2147483600.0f, "%.4g"))), 2147483600.0f);
+    EXPECT_EQ(FormatReal(1.5, "%.4g"), "1.5");
 }
 
 TEST_P(ValueEditor, MenuChoiceReplacesTheGeneratorAndOpensOneDialogOnTheSecond)

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <charconv>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace pf {
@@ -144,6 +145,7 @@ DialogTemplate colorDialogTemplate()
         tpl.controls.push_back({"trackbar", kColorTrackFirstId + i, {285, y, 370, y + 26}, WS_TABSTOP, ""});
         tpl.controls.push_back({"edit", kColorEditFirstId + i, {375, y + 2, 420, y + 22}, WS_BORDER | WS_TABSTOP, ""});
     }
+    tpl.controls.push_back({"static", kColorReasonId, {10, 182, 240, 246}, SS_LEFT, ""});
     tpl.controls.push_back({"button", IDOK, {250, 212, 330, 236}, WS_TABSTOP | BS_DEFPUSHBUTTON, "OK"});
     tpl.controls.push_back({"button", IDCANCEL, {340, 212, 420, 236}, WS_TABSTOP, "Cancel"});
     return tpl;
@@ -224,10 +226,30 @@ private:
         return channel == 0 ? getRValue(c) : channel == 1 ? getGValue(c) : getBValue(c);
     }
 
-    // Puts the colour into every control except the one the user is typing in.
+    void onOK() override
+    {
+        // A refused text still in an edit: the channel keeps its number, which the edit shows again.
+        for (int32_t i = 0; i < 3; ++i) {
+            Window* edit = child(kColorEditFirstId + i);
+            if (edit->text() != std::to_string(channelOf(m_color, i))) {
+                show(m_color);
+                refuse(i, channelOf(m_color, i));
+                gotoControl(edit);
+                return;
+            }
+        }
+        Dialog::onOK();
+    }
+
+    // Puts the colour into every control except the one the user is typing in; a change by other means than
+    // typing ends the typing.
     void show(ColorRef c, int32_t typingChannel = -1)
     {
         ++m_updating;
+        if (typingChannel < 0) {
+            m_typing = -1;
+            child(kColorReasonId)->setText("");
+        }
         m_color = c;
         for (int32_t i = 0; i < 3; ++i) {
             item<Trackbar>(kColorTrackFirstId + i)->setPos(channelOf(c, i));
@@ -239,14 +261,33 @@ private:
         --m_updating;
     }
 
+    // Each number typed is shown at once; the channel's number from before the typing is kept for a refusal, so
+    // that "2147483600" leaves the channel as it was rather than at the "21" typed on the way.
     void editChanged(int32_t channel)
     {
+        if (m_typing != channel) {
+            m_typing = channel;
+            m_before = channelOf(m_color, channel);
+        }
         const std::string text = child(kColorEditFirstId + channel)->text();
         int32_t value = 0;
         const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-        if (error != std::errc() || end != text.data() + text.size())
-            return; // half-typed: the colour waits for a number
-        show(withChannel(m_color, channel, value), channel);
+        if (error == std::errc() && end == text.data() + text.size() && value >= 0 && value <= 255) {
+            child(kColorReasonId)->setText("");
+            show(withChannel(m_color, channel, value), channel);
+            return;
+        }
+        show(withChannel(m_color, channel, m_before), channel);
+        if (text != "-") // a sign more typing may finish
+            refuse(channel, m_before);
+    }
+
+    void refuse(int32_t channel, int32_t kept)
+    {
+        static const char* const names[3] = {"Red", "Green", "Blue"};
+        child(kColorReasonId)
+            ->setText(std::string(names[channel]) + " takes a whole number from 0 to 255, and keeps " +
+                      std::to_string(kept) + ".");
     }
 
     void addCustom()
@@ -266,6 +307,8 @@ private:
     Preview m_preview;
     int32_t m_nextCustom = 0;
     int m_updating = 0;
+    int32_t m_typing = -1; // the channel being typed into
+    int32_t m_before = 0;  // its number before the typing
 };
 
 } // namespace

@@ -374,6 +374,34 @@ TEST_F(LiveDialogsTest, ColourFromSwatchTrackbarAndEditWithCustomColoursWrittenB
     EXPECT_EQ(custom[1], rgb(1, 2, 3));
 }
 
+// Text no channel keeps is refused with a reason and leaves the channel as it was before the typing, not at a
+// number typed on the way ("25" of "256"); OK answers the colour the edits show.
+TEST_F(LiveDialogsTest, ColourEditsRefuseWhatNoChannelKeepsAndOkTakesWhatIsShown)
+{
+    ColorDialogRequest request{owner->hwnd(), rgb(10, 20, 30), CC_RGBINIT, nullptr};
+    const auto answer = openAndAct(
+        [&] { return chooseColor(request); },
+        [&] {
+            Dialog* d = activeDialog();
+            ASSERT_NE(d, nullptr);
+            Window* red = d->child(kColorEditFirstId);
+            for (const char* refused : {"nan", "abc", "1e40", "256", "2147483600", "-1", ""}) {
+                sim().replaceText(*red, refused);
+                EXPECT_EQ(d->item<Trackbar>(kColorTrackFirstId)->getPos(), 10) << refused;
+                EXPECT_EQ(d->child(kColorReasonId)->text(), "Red takes a whole number from 0 to 255, and keeps 10.")
+                    << refused;
+            }
+            sim().replaceText(*d->child(kColorEditFirstId + 2), "7");
+            EXPECT_EQ(d->child(kColorReasonId)->text(), "");
+            sim().replaceText(*red, "nan");
+            sim().click(*d->child(IDOK)); // refused: the edit shows the channel again
+            EXPECT_EQ(red->text(), "10");
+            sim().click(*d->child(IDOK));
+        });
+    ASSERT_TRUE(answer.has_value());
+    EXPECT_EQ(*answer, rgb(10, 20, 7));
+}
+
 // ---- font dialogs
 
 // The swatches are the first tab stops, as they stand first on the screen; the arrows choose among them.
