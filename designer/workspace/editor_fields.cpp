@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <string>
 
 #include "designer/app/designer_app.h"
 #include "designer/app/extended_world.h"
@@ -21,6 +22,7 @@
 #include "platform/ui/controls/combo_box.h"
 #include "platform/ui/controls/edit.h"
 #include "platform/ui/controls/status_bar.h"
+#include "platform/ui/core/ui.h"
 #include "platform/ui/frame/frame_window.h"
 
 TypedNumber ReadTypedNumber(std::string_view text, double low, double high)
@@ -63,13 +65,54 @@ std::string TypedRefusalText(double low, double high, bool whole)
     return "Not taken: the field needs " + range + ", and keeps its value.";
 }
 
-void ShowTypedRefusal(double low, double high, bool whole)
+namespace {
+
+pf::StatusBar* MainStatusBar()
 {
     CVTNDesignerApp* app = GetDesignerApp();
     auto* frame = app != nullptr ? dynamic_cast<pf::FrameWindow*>(app->GetMainFrame()) : nullptr;
-    pf::StatusBar* bar = frame != nullptr ? frame->statusBar() : nullptr;
-    if (bar != nullptr)
-        bar->setText(0, TypedRefusalText(low, high, whole));
+    return frame != nullptr ? frame->statusBar() : nullptr;
+}
+
+// A refusal speaks of a field of the window that has the keyboard: the bar's earlier text comes back when that
+// window closes, unless something else was said meanwhile.
+struct RefusalNote {
+    pf::Hwnd window = pf::kNoWindow;
+    std::string shown;
+    std::string before;
+};
+RefusalNote g_refusal;
+
+void KeepRefusalUntilItsWindowCloses(pf::StatusBar& bar, const std::string& text)
+{
+    pf::Window* focus = pf::ui().window(pf::ui().focus());
+    const pf::Window* top = focus != nullptr ? focus->topLevel() : nullptr;
+    if (!pf::ui().isWindow(g_refusal.window))
+        g_refusal.before = bar.paneText(0);
+    g_refusal.window = top != nullptr ? top->hwnd() : pf::kNoWindow;
+    g_refusal.shown = text;
+    pf::ui().removeObserver(&g_refusal);
+    if (g_refusal.window == pf::kNoWindow)
+        return;
+    pf::ui().addObserver(&g_refusal, [](const pf::Msg& msg) {
+        if (msg.message != pf::WM_DESTROY || msg.hwnd != g_refusal.window)
+            return;
+        if (pf::StatusBar* shown = MainStatusBar(); shown != nullptr && shown->paneText(0) == g_refusal.shown)
+            shown->setText(0, g_refusal.before);
+        g_refusal = {};
+        pf::ui().removeObserver(&g_refusal);
+    });
+}
+
+} // namespace
+
+void ShowTypedRefusal(double low, double high, bool whole)
+{
+    if (pf::StatusBar* bar = MainStatusBar()) {
+        const std::string text = TypedRefusalText(low, high, whole);
+        bar->setText(0, text);
+        KeepRefusalUntilItsWindowCloses(*bar, text);
+    }
 }
 
 void RefuseTypedText(pf::Window* field, const std::string& stored, bool& quiet, double low, double high, bool whole)
