@@ -45,8 +45,8 @@ void MdiChild::activateAnotherThanMinimized()
     if (client == nullptr || client->activeChild() != this)
         return;
     const std::vector<MdiChild*> children = client->childFrames(); // bottom to top
-    const auto whole = std::find_if(children.rbegin(), children.rend(),
-                                    [](const MdiChild* child) { return !child->isMinimized(); });
+    const auto whole =
+        std::find_if(children.rbegin(), children.rend(), [](const MdiChild* child) { return !child->isMinimized(); });
     if (whole != children.rend())
         client->activate(*whole);
 }
