@@ -77,20 +77,25 @@ pf::StatusBar* MainStatusBar()
 // A refusal speaks of a field of the window that has the keyboard: the bar's earlier text comes back when that
 // window closes, unless something else was said meanwhile.
 struct RefusalNote {
+    const pf::Ui* ui = nullptr; // handles mean nothing in another
     pf::Hwnd window = pf::kNoWindow;
     std::string shown;
     std::string before;
 };
 RefusalNote g_refusal;
 
-void KeepRefusalUntilItsWindowCloses(pf::StatusBar& bar, const std::string& text)
+void SayRefusalUntilItsWindowCloses(pf::StatusBar& bar, const std::string& text)
 {
-    pf::Window* focus = pf::ui().window(pf::ui().focus());
-    const pf::Window* top = focus != nullptr ? focus->topLevel() : nullptr;
-    if (!pf::ui().isWindow(g_refusal.window))
+    // The window of its own, not its owner: an editor's owner is the main window.
+    const pf::Window* top = pf::ui().window(pf::ui().focus());
+    while (top != nullptr && (top->style() & pf::WS_CHILD) != 0)
+        top = top->parent();
+    if (g_refusal.ui != &pf::ui() || !pf::ui().isWindow(g_refusal.window))
         g_refusal.before = bar.paneText(0);
+    g_refusal.ui = &pf::ui();
     g_refusal.window = top != nullptr ? top->hwnd() : pf::kNoWindow;
     g_refusal.shown = text;
+    bar.setText(0, text);
     pf::ui().removeObserver(&g_refusal);
     if (g_refusal.window == pf::kNoWindow)
         return;
@@ -108,11 +113,8 @@ void KeepRefusalUntilItsWindowCloses(pf::StatusBar& bar, const std::string& text
 
 void ShowTypedRefusal(double low, double high, bool whole)
 {
-    if (pf::StatusBar* bar = MainStatusBar()) {
-        const std::string text = TypedRefusalText(low, high, whole);
-        bar->setText(0, text);
-        KeepRefusalUntilItsWindowCloses(*bar, text);
-    }
+    if (pf::StatusBar* bar = MainStatusBar())
+        SayRefusalUntilItsWindowCloses(*bar, TypedRefusalText(low, high, whole));
 }
 
 void RefuseTypedText(pf::Window* field, const std::string& stored, bool& quiet, double low, double high, bool whole)

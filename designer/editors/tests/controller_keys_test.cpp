@@ -1,5 +1,6 @@
 // The controller editor by the keyboard alone: Tab reaches the "~" button beside each animated value and the key-frame
-// pages' frame bars, and the keys then choose a generator and set the frames.
+// pages' frame bars, and the keys then choose a generator and set the frames; what a refused value said on the status
+// bar goes with the editor.
 #include <algorithm>
 #include <functional>
 #include <memory>
@@ -17,7 +18,10 @@
 #include "engine/core/object_node.h"
 #include "platform/base/user_constants.h"
 #include "platform/ui/controls/button.h"
+#include "platform/ui/controls/edit.h"
 #include "platform/ui/controls/scroll_bar.h"
+#include "platform/ui/controls/status_bar.h"
+#include "platform/ui/frame/frame_window.h"
 
 namespace editorstest {
 namespace {
@@ -101,6 +105,28 @@ TEST_F(ControllerKeys, TabReachesTheFrameBarsAndTheArrowsSetTheFrames)
     sim().keyPress(pf::VK_LEFT);
     EXPECT_EQ(motion->GetEndFrame(), end - 1);
     EXPECT_EQ(page->child(1082)->getText(), std::to_string(end - 1));
+}
+
+// A value refused in the editor says why on the main window's status bar; closing the editor takes the words away.
+TEST_F(ControllerKeys, ARefusalLeavesTheStatusBarWhenItsEditorCloses)
+{
+    pf::FrameWindow frame;
+    ASSERT_TRUE(frame.createFrame("Designer", {0, 0, 800, 600}, 0, pf::WS_VISIBLE));
+    ASSERT_TRUE(frame.createStatusBar({-1}));
+    frame.statusBar()->setText(0, "Ready");
+    app->SetMainFrame(&frame);
+    CVTND_ActionControllerDlg* editor = OpenOn(sample->AddAction(*sample->timer, 43));
+    ASSERT_NE(editor, nullptr);
+    auto* x = dynamic_cast<CVTND_ValueGenerator*>(editor->CurrentPage()->child(1004));
+    ASSERT_NE(x, nullptr);
+    sim().replaceText(*x->GetEdit(), "abc");
+    sim().pump();
+    EXPECT_NE(frame.statusBar()->paneText(0), "Ready") << "the refusal is said";
+    editor->DestroyWindow();
+    sim().pump();
+    EXPECT_EQ(frame.statusBar()->paneText(0), "Ready");
+    app->SetMainFrame(nullptr);
+    frame.destroy();
 }
 
 } // namespace
