@@ -110,10 +110,15 @@ TEST_P(ChildWindowsLive, MinimisedChildrenStandSideBySideAndComeBackByButtonDoub
 
     MinimiseByButtons(both);
     for (MdiChild* child : both) {
+        // The two presses count as one double click only when the loop takes them within the double-click time; a
+        // loaded machine may stall it between them, so a person would click again.
         const Point spot = CaptionSpot(*child);
-        liveServer().click(spot);
-        liveServer().click(spot);
-        EXPECT_TRUE(runUntil([&] { return IsWhole(child); })) << child->text() << " by a double click";
+        for (int attempt = 0; attempt < 5 && !IsWhole(child); ++attempt) {
+            liveServer().click(spot);
+            liveServer().click(spot);
+            runUntil([&] { return IsWhole(child); }, 4000);
+        }
+        EXPECT_TRUE(IsWhole(child)) << child->text() << " by a double click";
     }
 
     MinimiseByButtons(both);
