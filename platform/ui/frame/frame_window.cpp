@@ -485,7 +485,7 @@ bool FrameWindow::translateAccelerator(const Msg& msg)
 bool FrameWindow::preTranslateMessage(const Msg& msg)
 {
     // Ctrl+F4 closes the active child window, Ctrl+Tab and Ctrl+F6 bring the one at the back forward (Shift: the one
-    // below), whole: a minimised caption takes no keys.
+    // below), whole.
     MdiClient* client = mdiClient();
     MdiChild* active = client != nullptr ? client->activeChild() : nullptr;
     if (msg.message == WM_KEYDOWN && active != nullptr && ui().getKeyState(VK_CONTROL) < 0 &&
@@ -497,10 +497,7 @@ bool FrameWindow::preTranslateMessage(const Msg& msg)
         if (msg.wParam == VK_TAB || msg.wParam == kKeyF6) {
             const std::vector<MdiChild*> children = client->childFrames(); // bottom to top
             const bool back = ui().getKeyState(VK_SHIFT) < 0;
-            MdiChild* next = children.size() > 1 ? (back ? children[children.size() - 2] : children.front()) : active;
-            client->activate(next);
-            if (ui().window(next->hwnd()) == next && next->isMinimized())
-                next->restore();
+            (children.size() > 1 ? (back ? children[children.size() - 2] : children.front()) : active)->activateWhole();
             return true;
         }
     }

@@ -144,6 +144,7 @@ private:
     int32_t freeMinimizedSlot() const;   // the lowest slot no minimised sibling holds
     Rect minimizedPlace() const;         // the place of m_minimizedSlot, parent client coordinates
     void activateAnotherThanMinimized(); // the active child minimised hands the keys to the topmost one still whole
+    void activateWhole();                // activated and, when minimised, restored: a caption alone takes no keys
 
     Hwnd m_view = kNoWindow;
     State m_state = State::kNormal;

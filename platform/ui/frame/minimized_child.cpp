@@ -39,6 +39,14 @@ Rect MdiChild::minimizedPlace() const
     return {x, b - height, x + kMinimizedWidth, b};
 }
 
+void MdiChild::activateWhole()
+{
+    const Hwnd self = hwnd();
+    activate();
+    if (ui().window(self) == this && isMinimized())
+        restore();
+}
+
 void MdiChild::activateAnotherThanMinimized()
 {
     auto* client = dynamic_cast<MdiClient*>(parent());
