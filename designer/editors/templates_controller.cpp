@@ -129,7 +129,7 @@ void RegisterSpeechPage()
 void AddFrameRow(std::vector<ControlDef>& controls, int32_t top, const char* label, int32_t bar, int32_t edit)
 {
     controls.push_back({"static", -1, {12, top + 2, 110, top + 18}, 0, label});
-    controls.push_back({"scrollbar", bar, {114, top + 2, 330, top + 18}, 0, ""});
+    controls.push_back({"scrollbar", bar, {114, top + 2, 330, top + 18}, kTab, ""});
     controls.push_back({"edit", edit, {334, top, 396, top + 20}, kEdit, ""});
 }
 

@@ -408,6 +408,15 @@ CChildEventMapFrame* CChildEventMapFrame::Open(CVTNDesignerApp& app, pf::FrameWi
 
 void CChildEventMapFrame::Layout()
 {
+    if (isMinimized()) {
+        // Minimised, the frame is its caption: bars placed round an empty client would lie over the caption and
+        // take its clicks.
+        for (pf::Window* w : {static_cast<pf::Window*>(m_toolBar), static_cast<pf::Window*>(m_statusBar),
+                              static_cast<pf::Window*>(&m_view)})
+            if (w != nullptr && w->isWindow())
+                w->move({});
+        return;
+    }
     pf::Rect client = clientRect();
     if (m_toolBar != nullptr) {
         m_toolBar->placeAtTopOf(client);

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <string>
 
 #include "designer/app/designer_app.h"
 #include "designer/app/extended_world.h"
@@ -141,6 +142,48 @@ TypedEdit* StartTypedEdit(const pf::Window& field)
     return &edit;
 }
 
+pf::StatusBar* MainStatusBar()
+{
+    CVTNDesignerApp* app = GetDesignerApp();
+    auto* frame = app != nullptr ? dynamic_cast<pf::FrameWindow*>(app->GetMainFrame()) : nullptr;
+    return frame != nullptr ? frame->statusBar() : nullptr;
+}
+
+// A refusal speaks of a field of the window that has the keyboard: the bar's earlier text comes back when that
+// window closes, unless something else was said meanwhile.
+struct RefusalNote {
+    const pf::Ui* ui = nullptr; // handles mean nothing in another
+    pf::Hwnd window = pf::kNoWindow;
+    std::string shown;
+    std::string before;
+};
+RefusalNote g_refusal;
+
+void SayRefusalUntilItsWindowCloses(pf::StatusBar& bar, const std::string& text)
+{
+    // The window of its own, not its owner: an editor's owner is the main window.
+    const pf::Window* top = pf::ui().window(pf::ui().focus());
+    while (top != nullptr && (top->style() & pf::WS_CHILD) != 0)
+        top = top->parent();
+    if (g_refusal.ui != &pf::ui() || !pf::ui().isWindow(g_refusal.window))
+        g_refusal.before = bar.paneText(0);
+    g_refusal.ui = &pf::ui();
+    g_refusal.window = top != nullptr ? top->hwnd() : pf::kNoWindow;
+    g_refusal.shown = text;
+    bar.setText(0, text);
+    pf::ui().removeObserver(&g_refusal);
+    if (g_refusal.window == pf::kNoWindow)
+        return;
+    pf::ui().addObserver(&g_refusal, [](const pf::Msg& msg) {
+        if (msg.message != pf::WM_DESTROY || msg.hwnd != g_refusal.window)
+            return;
+        if (pf::StatusBar* shown = MainStatusBar(); shown != nullptr && shown->paneText(0) == g_refusal.shown)
+            shown->setText(0, g_refusal.before);
+        g_refusal = {};
+        pf::ui().removeObserver(&g_refusal);
+    });
+}
+
 } // namespace
 
 void BeginTypedEdit(const pf::Window* field, std::function<void()> restore)
@@ -173,11 +216,8 @@ void RefuseTypedEdit(const pf::Window* field, const std::function<std::string()>
 
 void ShowTypedRefusal(double low, double high, bool whole, const std::string& kept)
 {
-    CVTNDesignerApp* app = GetDesignerApp();
-    auto* frame = app != nullptr ? dynamic_cast<pf::FrameWindow*>(app->GetMainFrame()) : nullptr;
-    pf::StatusBar* bar = frame != nullptr ? frame->statusBar() : nullptr;
-    if (bar != nullptr)
-        bar->setText(0, TypedRefusalText(low, high, whole, kept));
+    if (pf::StatusBar* bar = MainStatusBar())
+        SayRefusalUntilItsWindowCloses(*bar, TypedRefusalText(low, high, whole, kept));
 }
 
 void RefuseTypedText(pf::Window* field, const std::function<std::string()>& kept, bool& quiet, double low, double high,

@@ -102,6 +102,14 @@ CVTND_Panels::CVTND_Panels(CVTNDesignerApp& app, pf::FrameWindow& frame, pf::Pro
     }
     m_frame.setDockSite(this);
     m_frame.recalcLayout();
+    // A caption shows where the keyboard is; no message reaches a bar when the focus moves between its controls and
+    // another bar's.
+    pf::ui().addObserver(this, [this](const pf::Msg& msg) {
+        if (msg.message == pf::WM_SETFOCUS || msg.message == pf::WM_KILLFOCUS)
+            for (const auto& bar : m_bars)
+                if (bar != nullptr)
+                    bar->ShowFocus();
+    });
 }
 
 CVTND_Panels::CVTND_Panels(CVTNDesignerApp& app, pf::FrameWindow& frame, std::unique_ptr<pf::Profile> profile)
@@ -112,6 +120,7 @@ CVTND_Panels::CVTND_Panels(CVTNDesignerApp& app, pf::FrameWindow& frame, std::un
 
 CVTND_Panels::~CVTND_Panels()
 {
+    pf::ui().removeObserver(this);
     SaveStates();
     if (m_frame.dockSite() == this)
         m_frame.setDockSite(nullptr);

@@ -273,7 +273,7 @@ void CVTND_ScenegraphDlg::OnContextMenu(const CVTND_Object& object)
         {kCmdScaleCenter, "Scale and Centre...", CanScaleCenter(object) ? 0u : pf::MF_GRAYED, {}},
         {kCmdRename, "Rename...", 0, {}},
     });
-    const uint32_t chosen = menu.trackPopup(pf::TPM_RETURNCMD, pf::ui().cursorPos(), *this);
+    const uint32_t chosen = menu.trackPopup(pf::TPM_RETURNCMD | pf::TPM_RIGHTBUTTON, pf::ui().cursorPos(), *this);
     if (chosen == kCmdScaleCenter)
         ScaleCenter(object);
     else if (chosen == kCmdRename)

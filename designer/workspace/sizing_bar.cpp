@@ -361,9 +361,8 @@ void CVTND_SizingBar::Paint()
         if (!edge.isEmpty())
             dc.draw3dRect(edge, pf::getSysColor(pf::COLOR_BTNHIGHLIGHT), pf::getSysColor(pf::COLOR_BTNSHADOW));
     const pf::Rect caption = CaptionRect();
-    const bool active = m_state.floating || (m_content->isWindow() && pf::ui().focus() != pf::kNoWindow &&
-                                             pf::ui().window(pf::ui().focus()) != nullptr &&
-                                             pf::ui().window(pf::ui().focus())->isDescendantOf(this));
+    const bool active = IsCaptionActive();
+    m_drawnActive = active;
     dc.fillRect(caption.inflatedBy(-1, -1),
                 pf::createSolidBrush(pf::getSysColor(active ? pf::COLOR_ACTIVECAPTION : pf::COLOR_INACTIVECAPTION)));
     dc.setBkMode(pf::TRANSPARENT);
@@ -380,6 +379,18 @@ void CVTND_SizingBar::Paint()
         dc.moveTo({box.r - 4 + i, box.t + 3});
         dc.lineTo({box.l + 2 + i, box.b - 3});
     }
+}
+
+bool CVTND_SizingBar::IsCaptionActive() const
+{
+    const pf::Window* focus = pf::ui().window(pf::ui().focus());
+    return m_state.floating || (m_content->isWindow() && focus != nullptr && focus->isDescendantOf(this));
+}
+
+void CVTND_SizingBar::ShowFocus()
+{
+    if (isWindow() && IsCaptionActive() != m_drawnActive)
+        invalidate(CaptionRect(), false);
 }
 
 pf::Size CVTND_SizingBar::FloatSize() const

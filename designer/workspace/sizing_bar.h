@@ -68,6 +68,7 @@ public:
     pf::Rect CloseBoxRect() const;
     pf::Rect GripRect() const;     // empty when the bar has none (a bar hidden)
     pf::Rect SplitterRect() const; // empty when no bar follows on its side
+    void ShowFocus();              // the caption drawn again when the keyboard came into the bar or left it
 
     static void RegisterClass(pf::Ui& ui);
 
@@ -80,6 +81,7 @@ private:
     pf::Rect Inner() const; // the client without the grip and the splitter
     void LayoutContent();
     void Paint();
+    bool IsCaptionActive() const; // floating, or the keyboard is in the bar
     void OnPress(pf::Point p);
     void OnMove(pf::Point p);
     void EndTrack();
@@ -104,5 +106,6 @@ private:
     CVTND_DockDrag m_drag;                  // the caption's drag, while m_track is kCaption
     pf::Hwnd m_focusBefore = pf::kNoWindow; // the keyboard's window before the caption drag took it
     bool m_splitter = false;                // another bar follows on the side
+    bool m_drawnActive = false;             // the caption as last painted
     bool m_rebuilding = false;
 };

@@ -147,7 +147,7 @@ void CVTND_ValueGenerator::Initialize()
                            self,
                            kEditId});
     pf::ui().createWindow({"updown", "", pf::WS_CHILD | pf::WS_VISIBLE | pf::UDS_SETBUDDYINT, 0, {}, self, kSpinId});
-    pf::ui().createWindow({"button", "~", pf::WS_CHILD | pf::WS_VISIBLE, 0, {}, self, kButtonId});
+    pf::ui().createWindow({"button", "~", pf::WS_CHILD | pf::WS_VISIBLE | pf::WS_TABSTOP, 0, {}, self, kButtonId});
     if (pf::UpDown* spin = GetSpin(); spin != nullptr && GetEdit() != nullptr)
         spin->setBuddy(GetEdit()->hwnd());
     SetUnit(m_unit);
@@ -329,7 +329,9 @@ void CVTND_ValueGenerator::ShowGeneratorMenu()
     const pf::Button* button = GetButton();
     const pf::Point at = button != nullptr ? button->clientToScreen({0, static_cast<int32_t>(button->clientRect().b)})
                                            : clientToScreen({0, 0});
-    const uint32_t command = pf::Menu(std::move(items)).trackPopup(pf::TPM_RETURNCMD, at, *this);
+    // The current kind lit: Down and Return from it choose the next, where from nothing lit they chose it again.
+    const uint32_t command =
+        pf::Menu(std::move(items)).trackPopup(pf::TPM_RETURNCMD | pf::TPM_SELECTCHECKED, at, *this);
     if (command > kMenuCommandBase && command <= kMenuCommandBase + kLastType)
         ChooseGenerator(static_cast<uint8_t>(command - kMenuCommandBase));
 }

@@ -251,7 +251,8 @@ LResult ComboBox::handle(const Msg& msg)
             showDropDown(!isDroppedDown());
         return 0;
     case WM_KEYDOWN: {
-        if (msg.wParam == VK_F4) {
+        // F4, and Alt with an arrow, open and close the list; the arrows alone step through the choices.
+        if (msg.wParam == VK_F4 || ((msg.wParam == VK_DOWN || msg.wParam == VK_UP) && ui().getKeyState(VK_MENU) < 0)) {
             showDropDown(!isDroppedDown());
             return 0;
         }

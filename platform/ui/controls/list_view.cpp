@@ -564,6 +564,18 @@ LResult ListView::handle(const Msg& msg)
         syncScrollBar();
         return Control::handle(msg);
     case WM_KEYDOWN: {
+        if ((msg.wParam == VK_RETURN || msg.wParam == VK_SPACE) && getNextSelected() < 0 && getItemCount() > 0) {
+            // With nothing selected, the keys take the item that shows the focus (the first before any holds it), as
+            // a click on it would.
+            const auto held = std::find_if(m_items.begin(), m_items.end(),
+                                           [](const Item& it) { return (it.state & LVIS_FOCUSED) != 0; });
+            const auto item = static_cast<int32_t>(held != m_items.end() ? held - m_items.begin() : 0);
+            if (!selectOnly(item))
+                return 0;
+            ensureVisible(item);
+        }
+        if (msg.wParam == VK_SPACE)
+            return 0;
         if (msg.wParam == VK_RETURN) {
             NMLISTVIEW enter{};
             enter.hdr.code = NM_RETURN;

@@ -20,7 +20,8 @@ constexpr uint32_t MFT_RADIOCHECK = 0x200;
 // at its first level, the pointer over another title, Escape back to the selected bar). Command ids are 16-bit, so
 // the moves lie above them.
 constexpr uint32_t TPM_MENUBAR = 0x10000;
-constexpr uint32_t TPM_SELECTFIRST = 0x20000; // opened from the keyboard: the first item lit
+constexpr uint32_t TPM_SELECTFIRST = 0x20000;   // opened from the keyboard: the first item lit
+constexpr uint32_t TPM_SELECTCHECKED = 0x40000; // a choice of one: the checked item lit, the arrows step from it
 constexpr uint32_t kMenuBarPrevious = 0x10001;
 constexpr uint32_t kMenuBarNext = 0x10002;
 constexpr uint32_t kMenuBarBack = 0x10003;

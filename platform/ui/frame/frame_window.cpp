@@ -15,7 +15,6 @@ namespace pf {
 namespace {
 
 constexpr int32_t kMenuItemPadding = 12;
-constexpr int32_t kMinimizedWidth = 160;
 constexpr int32_t kMinTrackSize = 100; // a child sized by its border keeps room for its caption's buttons
 constexpr int32_t kCornerGrip = 12;    // along the border from a corner, a press sizes both of its edges
 
@@ -488,7 +487,7 @@ bool FrameWindow::translateAccelerator(const Msg& msg)
 bool FrameWindow::preTranslateMessage(const Msg& msg)
 {
     // Ctrl+F4 closes the active child window, Ctrl+Tab and Ctrl+F6 bring the one at the back forward (Shift: the one
-    // below).
+    // below), whole.
     MdiClient* client = mdiClient();
     MdiChild* active = client != nullptr ? client->activeChild() : nullptr;
     if (msg.message == WM_KEYDOWN && active != nullptr && ui().getKeyState(VK_CONTROL) < 0 &&
@@ -500,8 +499,7 @@ bool FrameWindow::preTranslateMessage(const Msg& msg)
         if (msg.wParam == VK_TAB || msg.wParam == kKeyF6) {
             const std::vector<MdiChild*> children = client->childFrames(); // bottom to top
             const bool back = ui().getKeyState(VK_SHIFT) < 0;
-            if (children.size() > 1)
-                client->activate(back ? children[children.size() - 2] : children.front());
+            (children.size() > 1 ? (back ? children[children.size() - 2] : children.front()) : active)->activateWhole();
             return true;
         }
     }
@@ -590,8 +588,10 @@ void MdiChild::minimize()
 {
     if (m_state == State::kNormal)
         m_restore = windowRect();
+    m_minimizedSlot = isMinimized() ? m_minimizedSlot : freeMinimizedSlot();
     m_state = State::kMinimized;
     fitToClient();
+    activateAnotherThanMinimized();
 }
 
 void MdiChild::restore()
@@ -636,10 +636,7 @@ void MdiChild::fitToClient()
         keepInClient(); // a client area made narrower: the frame sized down, or a smaller screen
         return;
     }
-    const Rect area = client->clientRect();
-    const int32_t captionOnly = clientInsets().t + clientInsets().b;
-    setPos(HWND_TOP, m_state == State::kMaximized ? area : Rect{0, area.b - captionOnly, kMinimizedWidth, area.b},
-           SWP_NOZORDER);
+    setPos(HWND_TOP, m_state == State::kMaximized ? client->clientRect() : minimizedPlace(), SWP_NOZORDER);
     invalidateFrame();
 }
 
@@ -675,7 +672,7 @@ bool MdiChild::pressFrame(Point p)
     const bool onCaption = edges == 0 && p.y < insets.t;
     if (onCaption && m_captionPressed && now - m_lastCaptionPressMs <= kDoubleClickTimeMs) {
         m_captionPressed = false;
-        if (isMaximized())
+        if (m_state != State::kNormal)
             restore();
         else
             maximize();

@@ -92,8 +92,9 @@ private:
 
 // An MDI child frame: a caption, one view filling its client area, the focus passed on to the view. Activation
 // tells it through onMdiActivate and WM_NCACTIVATE. The mouse moves it by its caption and sizes it by its border;
-// its caption buttons minimise it to a caption at the client's bottom, maximise it over the whole client area
-// (as a double click on the caption does) or restore it, and close it.
+// its caption buttons minimise it to a caption at the client's bottom, beside the other minimised ones, maximise it
+// over the whole client area (as a double click on the caption does) or restore it, and close it. A double click on a
+// minimised caption and Ctrl+Tab to a minimised child restore it.
 class MdiChild : public Window {
 public:
     enum CaptionButton : int32_t { kMinimizeButton, kMaximizeButton, kCloseButton };
@@ -138,10 +139,17 @@ private:
     void track(Point screen);
     void fitToClient();                         // the child follows the client area's size
     Rect withinClient(const Rect& place) const; // parent client coordinates
+    // Minimised children stand side by side along the client's bottom, a row above when the row is full, each in
+    // the slot it took when minimised, so that none covers another's caption.
+    int32_t freeMinimizedSlot() const;   // the lowest slot no minimised sibling holds
+    Rect minimizedPlace() const;         // the place of m_minimizedSlot, parent client coordinates
+    void activateAnotherThanMinimized(); // the active child minimised hands the keys to the topmost one still whole
+    void activateWhole();                // activated and, when minimised, restored: a caption alone takes no keys
 
     Hwnd m_view = kNoWindow;
     State m_state = State::kNormal;
     Rect m_restore; // the place to restore to, parent client coordinates
+    int32_t m_minimizedSlot = 0;
     Track m_track = Track::kNone;
     Point m_trackFrom;        // screen
     Rect m_trackRect;         // the rectangle when the press came

@@ -250,6 +250,10 @@ uint32_t MenuSession::run()
     Ui& u = ui();
     if ((m_flags & TPM_SELECTFIRST) != 0)
         moveHighlight(*deepest(), 1);
+    if (MenuLevel& level = *deepest(); (m_flags & TPM_SELECTCHECKED) != 0)
+        for (size_t i = 0; i < level.items().size(); ++i)
+            if ((level.items()[i].flags & MF_CHECKED) != 0 && level.isSelectable(static_cast<int32_t>(i)))
+                level.setHighlight(static_cast<int32_t>(i));
     m_previousFocus = u.setFocus(deepest()->hwnd()); // keys go to the menu while it is open
     m_openingPress = u.getKeyState(VK_LBUTTON) < 0 || u.getKeyState(VK_RBUTTON) < 0;
     runModalLoop(u, [&] { return m_done || m_levels.empty() || !u.isWindow(m_levels.front()->hwnd()); });
