@@ -90,56 +90,6 @@ bool ReadExactlyAt(pf::InputFile& input, uint64_t offset, std::span<uint8_t> byt
 
 } // namespace
 
-const char* DocumentStatusText(DocumentStatus status)
-{
-    switch (status) {
-    case DocumentStatus::kOk:
-        return "ok";
-    case DocumentStatus::kCannotRead:
-        return "the file cannot be read";
-    case DocumentStatus::kNotDocument:
-        return "not a Vortan file";
-    case DocumentStatus::kTruncated:
-        return "the file is truncated";
-    case DocumentStatus::kDamaged:
-        return "damaged file: its checksum does not match";
-    case DocumentStatus::kTooLarge:
-        return "the document would reach 4 GiB";
-    case DocumentStatus::kOutOfMemory:
-        return "out of memory";
-    case DocumentStatus::kWriteFailed:
-        return "the file could not be written";
-    case DocumentStatus::kOverLimit:
-        return "the file is larger than the reader's limit allows";
-    }
-    return "unknown status";
-}
-
-namespace {
-
-// A file whose length is not the one its header states.
-std::string LengthMismatchText(uint64_t stated, uint64_t size)
-{
-    const std::string lengths =
-        " (its header says " + std::to_string(stated) + " bytes, it holds " + std::to_string(size) + ")";
-    if (size > stated)
-        return "the file has " + std::to_string(size - stated) + " bytes past its end" + lengths;
-    return std::string(DocumentStatusText(DocumentStatus::kTruncated)) + lengths;
-}
-
-} // namespace
-
-std::string DocumentStatusCause(DocumentStatus status, std::span<const uint8_t> head, uint64_t fileBytes)
-{
-    if (status == DocumentStatus::kTruncated && fileBytes == 0)
-        return "the file is empty";
-    DocumentHeader header;
-    if (status == DocumentStatus::kTruncated && ReadDocumentHeader(head, header) == DocumentStatus::kOk &&
-        header.totalBytes != fileBytes)
-        return LengthMismatchText(header.totalBytes, fileBytes);
-    return DocumentStatusText(status);
-}
-
 const char* PayloadStatusText(PayloadStatus status)
 {
     switch (status) {
@@ -379,7 +329,7 @@ DocumentStatus OpenChecked(const std::string& path, uint64_t maxBytes, std::uniq
     if (const DocumentStatus status = ReadDocumentHeader(outHead, outHeader); status != DocumentStatus::kOk)
         return status;
     if (outHeader.totalBytes != size) {
-        outCause = LengthMismatchText(outHeader.totalBytes, size);
+        outCause = DocumentLengthCause(outHeader.totalBytes, size);
         return DocumentStatus::kTruncated;
     }
     return DocumentStatus::kOk;

@@ -62,6 +62,8 @@ const char* DocumentStatusText(DocumentStatus status); // a short sentence for r
 // an empty file is said to be empty, and one whose header states another length says which it is, cut short or
 // with bytes past its end, and both lengths.
 std::string DocumentStatusCause(DocumentStatus status, std::span<const uint8_t> head, uint64_t fileBytes);
+// Why a file whose header states `stated` bytes and that holds `size` is refused: cut short or bytes past its end.
+std::string DocumentLengthCause(uint64_t stated, uint64_t size);
 
 enum class PayloadStatus : int {
     kOk = 0,
