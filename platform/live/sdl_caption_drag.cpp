@@ -25,7 +25,8 @@ void SdlBackend::endCaptionDrag()
     ungrabPointer(held);
 }
 
-// The real pointer is read, not the event's point: the event's window moves under it while it is dragged.
+// The real pointer is read, not the event's point: the event's window moves under it while it is dragged. Once the
+// button is up the window still goes where it was let go: a quick move let go before a step read it was lost.
 bool SdlBackend::dragCaption(Ui& target)
 {
     if (!m_drag)
@@ -38,13 +39,13 @@ bool SdlBackend::dragCaption(Ui& target)
         down = (SDL_GetGlobalMouseState(&x, &y) & SDL_BUTTON_LMASK) != 0;
         at = {x, y};
     }
-    if (w == nullptr || !down) {
-        endCaptionDrag();
-        return true; // the release that ends the drag is the caption's too
+    if (w != nullptr) {
+        const Rect r = w->screenRect();
+        if (at.x - m_drag->grab.x != r.l || at.y - m_drag->grab.y != r.t)
+            w->move(r.offsetBy(at.x - m_drag->grab.x - r.l, at.y - m_drag->grab.y - r.t));
     }
-    const Rect r = w->screenRect();
-    if (at.x - m_drag->grab.x != r.l || at.y - m_drag->grab.y != r.t)
-        w->move(r.offsetBy(at.x - m_drag->grab.x - r.l, at.y - m_drag->grab.y - r.t));
+    if (w == nullptr || !down)
+        endCaptionDrag(); // the release that ends the drag is the caption's too
     return true;
 }
 
