@@ -45,8 +45,14 @@ inline std::vector<uint8_t> BodyOf(const std::vector<RawRecord>& records)
 // A whole file around body: seed = checksum, true total length; scrambled when asked.
 inline std::vector<uint8_t> FileOf(std::vector<uint8_t> body, bool scramble = true, const char* digits = "0951")
 {
-    std::vector<uint8_t> file = {'V', 'T', 'N', 'F'};
-    file.insert(file.end(), digits, digits + 4);
+    std::vector<uint8_t> file = {'V',
+                                 'T',
+                                 'N',
+                                 'F',
+                                 static_cast<uint8_t>(digits[0]),
+                                 static_cast<uint8_t>(digits[1]),
+                                 static_cast<uint8_t>(digits[2]),
+                                 static_cast<uint8_t>(digits[3])};
     const uint32_t seed = BodyChecksum(body);
     PutU32(file, seed);
     PutU32(file, scramble ? kDocumentFlagScrambled : 0);

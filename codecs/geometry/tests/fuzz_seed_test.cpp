@@ -36,8 +36,9 @@ Bytes TopologyStream(const meshtest::OffMesh& mesh)
 // Stage seeds: stage byte, size byte, then the body of a stream (the fuzz target supplies the header).
 Bytes StageSeed(uint8_t stage, uint8_t shape, Bytes stream)
 {
-    Bytes seed = {stage, shape};
-    seed.insert(seed.end(), stream.begin() + 8, stream.end());
+    Bytes seed(stream.begin() + 6, stream.end()); // the two bytes before the body make room for stage and shape
+    seed[0] = stage;
+    seed[1] = shape;
     return seed;
 }
 

@@ -107,10 +107,10 @@ bool ReadRecord(std::span<const uint8_t> record, SWmotionblock& block)
 // The record with its length field made to fit a shortened or altered payload.
 std::vector<uint8_t> Record(uint32_t tag, const std::vector<uint8_t>& payload)
 {
-    std::vector<uint8_t> record(8);
+    std::vector<uint8_t> record(8 + payload.size());
     pf::storeU32le(&record[0], tag);
     pf::storeU32le(&record[4], static_cast<uint32_t>(payload.size()));
-    record.insert(record.end(), payload.begin(), payload.end());
+    std::copy(payload.begin(), payload.end(), record.begin() + 8);
     return record;
 }
 

@@ -38,7 +38,8 @@ Bytes Chunk(const char* type, const Bytes& body)
 {
     Bytes out;
     PutU32be(out, static_cast<uint32_t>(body.size()));
-    out.insert(out.end(), type, type + 4);
+    for (int i = 0; i < 4; ++i) // an insert of the four, this compiler takes for an overflow
+        out.push_back(static_cast<uint8_t>(type[i]));
     out.insert(out.end(), body.begin(), body.end());
     PutU32be(out, Crc32(out.data() + 4, body.size() + 4));
     return out;
