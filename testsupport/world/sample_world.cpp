@@ -94,6 +94,17 @@ std::string Lowered(std::string text)
     return text;
 }
 
+// An opaque picture's pixels, 0xAARRGGBB.
+std::vector<uint32_t> Argb(const testsupport::BgrImage& png)
+{
+    std::vector<uint32_t> pixels(static_cast<size_t>(png.width) * png.height);
+    for (size_t p = 0; p < pixels.size(); ++p) {
+        const uint8_t* bgr = &png.pixels[p * 3];
+        pixels[p] = 0xFF000000u | uint32_t{bgr[2]} << 16 | uint32_t{bgr[1]} << 8 | bgr[0];
+    }
+    return pixels;
+}
+
 // A named picture's pixels, 0xAARRGGBB (PNG alpha composited onto black, JPEG opaque); nullopt with outError.
 std::optional<std::vector<uint32_t>> ReadPicture(const std::string& path, int& width, int& height,
                                                  std::string& outError)
@@ -116,12 +127,7 @@ std::optional<std::vector<uint32_t>> ReadPicture(const std::string& path, int& w
         return std::nullopt;
     width = png->width;
     height = png->height;
-    std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
-    for (size_t p = 0; p < pixels.size(); ++p) {
-        const uint8_t* bgr = &png->pixels[p * 3];
-        pixels[p] = 0xFF000000u | uint32_t{bgr[2]} << 16 | uint32_t{bgr[1]} << 8 | bgr[0];
-    }
-    return pixels;
+    return Argb(*png);
 }
 
 std::optional<meshtest::OffMesh> ReadMesh(const std::string& path, std::string& outError)
@@ -148,12 +154,7 @@ std::vector<uint32_t> Picture(const std::vector<std::filesystem::path>& pngs, si
             continue;
         width = png->width;
         height = png->height;
-        std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
-        for (size_t p = 0; p < pixels.size(); ++p) {
-            const uint8_t* bgr = &png->pixels[p * 3];
-            pixels[p] = 0xFF000000u | uint32_t{bgr[2]} << 16 | uint32_t{bgr[1]} << 8 | bgr[0];
-        }
-        return pixels;
+        return Argb(*png);
     }
     width = 16 + static_cast<int>(which) * 8;
     height = 12 + static_cast<int>(which) * 4;

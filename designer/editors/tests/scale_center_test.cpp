@@ -22,6 +22,7 @@
 #include "platform/ui/controls/button.h"
 #include "platform/ui/controls/combo_box.h"
 #include "platform/ui/controls/edit.h"
+#include "testsupport/designer/manipulate_pose.h"
 #include "testsupport/designer/number_fields.h"
 
 namespace editorstest {
@@ -187,19 +188,6 @@ TEST_F(ScaleCenter, AFlatAxisKeepsItsSizeAndATargetThatIsNoSizeIsRefused)
     });
 }
 
-// What the manipulate panel's nine fields show, against the pose of node's rest matrix.
-void ExpectShowsPose(const CVTND_ManipulateDlg& panel, const SWnode& node)
-{
-    const CVTND_Pose pose = PoseOf(SWobjectnode::FromNode(const_cast<SWnode*>(&node))->GetInitialMatrix());
-    for (int32_t i = 0; i < 9; ++i) {
-        const float expected = (i < 3 ? pose.position : i < 6 ? pose.rotationDegrees : pose.scale)[i % 3];
-        const std::string shown = panel.child(panel_ids::kFirstValueEdit + i)->getText();
-        double value = 0.0;
-        ASSERT_EQ(std::from_chars(shown.data(), shown.data() + shown.size(), value).ec, std::errc()) << shown;
-        EXPECT_NEAR(value, expected, 1e-3 * std::max(1.0f, std::fabs(expected))) << "field " << i;
-    }
-}
-
 // Manipulate shows a node scaled and centred by the tool, on its own or with the whole scene (the root passes the
 // change to its children), and its Set then keeps what the tool made.
 TEST_F(ScaleCenter, ManipulateShowsWhatTheToolMadeAndItsSetKeepsIt)
@@ -211,7 +199,7 @@ TEST_F(ScaleCenter, ManipulateShowsWhatTheToolMadeAndItsSetKeepsIt)
     ASSERT_TRUE(panel->CreateIn(host, pf::Rect::fromXywh(0, 0, 280, 280)));
     sim().pump();
     panel->SelectNode(CVTND_Object(node), true);
-    ExpectShowsPose(*panel, *node);
+    designertest::ExpectShowsPose(*panel, *SWobjectnode::FromNode(node));
     for (SWnode* subject : {node, World().GetRootNode()}) {
         SCOPED_TRACE(subject == node ? "the node" : "the scene");
         const SWmatrix before = SWobjectnode::FromNode(node)->GetInitialMatrix();
@@ -222,7 +210,7 @@ TEST_F(ScaleCenter, ManipulateShowsWhatTheToolMadeAndItsSetKeepsIt)
         });
         const SWmatrix made = SWobjectnode::FromNode(node)->GetInitialMatrix();
         ASSERT_NE(made, before);
-        ExpectShowsPose(*panel, *node);
+        designertest::ExpectShowsPose(*panel, *SWobjectnode::FromNode(node));
         sim().click(*panel->child(panel_ids::kSet));
         for (int i = 0; i < 16; ++i)
             EXPECT_NEAR(SWobjectnode::FromNode(node)->GetInitialMatrix()[i], made[i], 1e-3f) << i;

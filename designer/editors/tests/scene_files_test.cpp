@@ -24,6 +24,7 @@
 #include "engine/core/world_file.h"
 #include "platform/ui/controls/button.h"
 #include "platform/ui/controls/tree_view.h"
+#include "testsupport/designer/manipulate_pose.h"
 #include "testsupport/world/sample_world.h"
 
 namespace editorstest {
@@ -54,6 +55,33 @@ protected:
         for (pf::TreeItem i = tree.getChildItem(pf::TVI_ROOT); i != 0; i = tree.getNextSiblingItem(i))
             items.push_back(i);
         return items;
+    }
+    // The sample written as a scene file in a folder of its own and added to the project, its background declined.
+    struct AddedScene {
+        std::filesystem::path folder;
+        std::string path;
+        std::unique_ptr<SWworld> scene;
+        CVTN_SubWorld* entry = nullptr;
+        // The project's name of the object the file calls `inFile`.
+        std::string NameOf(CVTND_Project& project, const std::string& inFile) const
+        {
+            for (const MergeEntry& e : project.FindAddedFile(entry)->record.entries)
+                if (e.kind == MergedKind::kNode && e.nameInFile == inFile)
+                    return e.name;
+            return {};
+        }
+    };
+    AddedScene AddSampleScene(const std::string& folderName)
+    {
+        AddedScene added;
+        added.folder = artifactPath(folderName + "_" + std::to_string(::getpid()));
+        std::filesystem::create_directories(added.folder);
+        added.path = (added.folder / "yard.vtn").string();
+        added.scene = worldtest::MakeSampleWorld();
+        EXPECT_EQ(SaveWorldFile(*added.scene, WorldFileMode::kScene, added.path), DocumentStatus::kOk);
+        sim().onModal(519, [&](pf::Dialog& d) { sim().click(*d.item<pf::Button>(pf::IDCANCEL)); });
+        added.entry = app->GetProject()->AddSceneFile(added.path);
+        return added;
     }
     size_t Entries()
     {
@@ -125,29 +153,19 @@ TEST_F(SceneFiles, AnOptionClickActsOnEveryFileOrOnTheSelectedOne)
 // unchecked files (whose paths lead nowhere) are never tried.
 TEST_F(SceneFiles, SynchroniseNowReadsTheCheckedFileAgain)
 {
-    const std::filesystem::path folder = artifactPath("scene_files_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder);
-    const std::string path = (folder / "yard.vtn").string();
-    const std::unique_ptr<SWworld> scene = worldtest::MakeSampleWorld();
-    ASSERT_EQ(SaveWorldFile(*scene, WorldFileMode::kScene, path), DocumentStatus::kOk);
-    // The file's background is offered when it is added: declined.
-    sim().onModal(519, [&](pf::Dialog& d) { sim().click(*d.item<pf::Button>(pf::IDCANCEL)); });
-    CVTN_SubWorld* yard = app->GetProject()->AddSceneFile(path);
-    ASSERT_NE(yard, nullptr);
-    std::string button; // the file's "button" as the world names it beside the sample's own
-    for (const MergeEntry& e : app->GetProject()->FindAddedFile(yard)->record.entries)
-        if (e.kind == MergedKind::kNode && e.nameInFile == "button")
-            button = e.name;
+    AddedScene yard = AddSampleScene("scene_files");
+    ASSERT_NE(yard.entry, nullptr);
+    const std::string button = yard.NameOf(*app->GetProject(), "button"); // beside the sample's own "button"
     ASSERT_NE(World().GetRootNode()->FindByName(button), nullptr);
-    ASSERT_TRUE(scene->DeleteNode(scene->GetRootNode()->FindByName("button")));
-    ASSERT_EQ(SaveWorldFile(*scene, WorldFileMode::kScene, path), DocumentStatus::kOk);
+    ASSERT_TRUE(yard.scene->DeleteNode(yard.scene->GetRootNode()->FindByName("button")));
+    ASSERT_EQ(SaveWorldFile(*yard.scene, WorldFileMode::kScene, yard.path), DocumentStatus::kOk);
 
     const size_t boxes = ui().providers().scriptedMessageBox().calls().size();
     Run(ModalTool::kSynchronizeSceneFiles, CVTND_SynchronizeDlg::kIdd, [&](pf::Dialog& d) {
         auto* tree = d.item<pf::TreeView>(1000);
         std::vector<pf::TreeItem> items = Items(*tree);
         ASSERT_EQ(items.size(), 3u);
-        EXPECT_EQ(tree->getItemText(items[2]), path);
+        EXPECT_EQ(tree->getItemText(items[2]), yard.path);
         sim().clickTreeCheck(*tree, items[2]);
         sim().click(*d.item<pf::Button>(pf::IDOK));
         EXPECT_EQ(World().GetRootNode()->FindByName(button), nullptr);
@@ -155,24 +173,16 @@ TEST_F(SceneFiles, SynchroniseNowReadsTheCheckedFileAgain)
         sim().click(*d.item<pf::Button>(pf::IDCANCEL));
     });
     EXPECT_EQ(ui().providers().scriptedMessageBox().calls().size(), boxes);
-    std::filesystem::remove_all(folder);
+    std::filesystem::remove_all(yard.folder);
 }
 
 // A synchronisation that takes the file's placements shows them in the manipulate panel at once.
 TEST_F(SceneFiles, ASynchronisedPlacementShowsInManipulate)
 {
-    const std::filesystem::path folder = artifactPath("scene_moves_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder);
-    const std::string path = (folder / "yard.vtn").string();
-    const std::unique_ptr<SWworld> scene = worldtest::MakeSampleWorld();
-    ASSERT_EQ(SaveWorldFile(*scene, WorldFileMode::kScene, path), DocumentStatus::kOk);
-    sim().onModal(519, [&](pf::Dialog& d) { sim().click(*d.item<pf::Button>(pf::IDCANCEL)); });
-    CVTN_SubWorld* yard = app->GetProject()->AddSceneFile(path);
-    ASSERT_NE(yard, nullptr);
-    SWobjectnode* node = nullptr;
-    for (const MergeEntry& e : app->GetProject()->FindAddedFile(yard)->record.entries)
-        if (e.kind == MergedKind::kNode && e.nameInFile == "object1")
-            node = SWobjectnode::FromNode(World().GetRootNode()->FindByName(e.name));
+    AddedScene yard = AddSampleScene("scene_moves");
+    ASSERT_NE(yard.entry, nullptr);
+    SWobjectnode* node =
+        SWobjectnode::FromNode(World().GetRootNode()->FindByName(yard.NameOf(*app->GetProject(), "object1")));
     ASSERT_NE(node, nullptr);
     pf::Window host;
     ASSERT_TRUE(host.create({"", "", pf::WS_POPUP | pf::WS_VISIBLE, 0, pf::Rect::fromXywh(600, 300, 280, 280)}));
@@ -180,18 +190,15 @@ TEST_F(SceneFiles, ASynchronisedPlacementShowsInManipulate)
     ASSERT_TRUE(panel->CreateIn(host, pf::Rect::fromXywh(0, 0, 280, 280)));
     panel->SelectNode(CVTND_Object(static_cast<SWnode*>(node)), true);
 
-    SWobjectnode::FromNode(scene->GetRootNode()->FindByName("object1"))
+    SWobjectnode::FromNode(yard.scene->GetRootNode()->FindByName("object1"))
         ->SetInitialMatrix(SWmatrix::Translation(7.0f, 0.0f, 0.0f));
-    ASSERT_EQ(SaveWorldFile(*scene, WorldFileMode::kScene, path), DocumentStatus::kOk);
-    yard->SetOption(CVTN_SubWorld::kTransforms, 1);
-    ASSERT_TRUE(app->GetProject()->SynchronizeSubWorld(nullptr, yard));
+    ASSERT_EQ(SaveWorldFile(*yard.scene, WorldFileMode::kScene, yard.path), DocumentStatus::kOk);
+    yard.entry->SetOption(CVTN_SubWorld::kTransforms, 1);
+    ASSERT_TRUE(app->GetProject()->SynchronizeSubWorld(nullptr, yard.entry));
     ASSERT_FLOAT_EQ(node->GetInitialMatrix()[3], 7.0f);
-    const std::string shown = panel->child(panel_ids::kFirstValueEdit)->getText();
-    double x = 0.0;
-    ASSERT_EQ(std::from_chars(shown.data(), shown.data() + shown.size(), x).ec, std::errc()) << shown;
-    EXPECT_NEAR(x, 7.0, 1e-3);
+    designertest::ExpectShowsPose(*panel, *node);
     panel->destroy();
-    std::filesystem::remove_all(folder);
+    std::filesystem::remove_all(yard.folder);
 }
 
 TEST_F(SceneFiles, AnEmptyProjectDisablesBothActions)

@@ -35,6 +35,7 @@
 #include "platform/gfx/icon.h"
 #include "platform/ui/controls/button.h"
 #include "platform/ui/core/resources.h"
+#include "testsupport/designer/manipulate_pose.h"
 #include "testsupport/world/sample_world.h"
 
 namespace eventedittest {
@@ -251,19 +252,6 @@ TEST_F(LoadWorldEditor, FitCentresAndScalesOntoTheSceneAndAgainChangesNothing)
         EXPECT_NEAR(top->GetLocalMatrix()[i], once[i], 1e-4f * std::max(1.0f, std::fabs(once[i]))) << i;
 }
 
-// What the manipulate panel's nine fields show, against the pose of node's rest matrix.
-void ExpectShowsPose(const CVTND_ManipulateDlg& panel, const SWobjectnode& node)
-{
-    const CVTND_Pose pose = PoseOf(node.GetInitialMatrix());
-    for (int32_t i = 0; i < 9; ++i) {
-        const float expected = (i < 3 ? pose.position : i < 6 ? pose.rotationDegrees : pose.scale)[i % 3];
-        const std::string shown = panel.child(panel_ids::kFirstValueEdit + i)->getText();
-        double value = 0.0;
-        ASSERT_EQ(std::from_chars(shown.data(), shown.data() + shown.size(), value).ec, std::errc()) << shown;
-        EXPECT_NEAR(value, expected, 1e-3 * std::max(1.0f, std::fabs(expected))) << "field " << i;
-    }
-}
-
 // Fit, Store and Reset placement each show in the manipulate panel at once, and its Set keeps what they made.
 TEST_F(LoadWorldEditor, ManipulateShowsThePlacementAfterEachButtonAndItsSetKeepsIt)
 {
@@ -292,7 +280,7 @@ TEST_F(LoadWorldEditor, ManipulateShowsThePlacementAfterEachButtonAndItsSetKeeps
         SCOPED_TRACE(button);
         sim().click(*editor->child(button));
         const SWmatrix made = top->GetInitialMatrix();
-        ExpectShowsPose(*panel, *top);
+        designertest::ExpectShowsPose(*panel, *top);
         sim().click(*panel->child(panel_ids::kSet));
         for (int i = 0; i < 16; ++i)
             EXPECT_NEAR(top->GetInitialMatrix()[i], made[i], 1e-3f * std::max(1.0f, std::fabs(made[i]))) << i;
