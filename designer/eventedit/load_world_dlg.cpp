@@ -8,6 +8,8 @@
 #include "designer/app/designer_app.h"
 #include "designer/app/node_placement.h"
 #include "designer/app/notification.h"
+#include "designer/app/skipped_records.h"
+#include "designer/app/user_message.h"
 #include "designer/app/world_write_lock.h"
 #include "designer/editing/editor_engine.h"
 #include "designer/editing/picker_receptors.h"
@@ -176,7 +178,11 @@ void CVTND_ActionLoadVTODlg::LoadNow()
         CVTN_SubWorld* entry = name != nullptr ? world->GetSubWorlds().FindByName(name) : nullptr;
         if (entry == nullptr || !entry->GetFileName() || entry->GetFileName()->empty())
             continue;
-        CVTN_SubWorldInstance* instance = CVTN_SubWorldLoader::Of(*world).LoadFile(*entry, request, false);
+        CVTN_SubWorldLoader& loader = CVTN_SubWorldLoader::Of(*world);
+        CVTN_SubWorldInstance* instance = loader.LoadFile(*entry, request, false);
+        ReportSkippedRecords(loader.PathOf(*entry), loader.LastSkipped());
+        if (instance == nullptr && !loader.LastError().empty())
+            ShowUserMessage(this, "The world could not be loaded: " + loader.LastError(), pf::MB_ICONHAND);
         if (instance == nullptr || instance->top == nullptr)
             continue;
         m_shown.push_back({entry, instance, instance->top->GetInitialMatrix()});

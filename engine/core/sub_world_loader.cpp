@@ -118,8 +118,10 @@ CVTN_SubWorldInstance* CVTN_SubWorldLoader::LoadFile(CVTN_SubWorld& entry, const
     slot.serial = m_nextSerial++;
     const std::string path = PathOf(entry);
     m_lastError.clear();
+    m_lastSkipped.clear();
     if (!threaded) {
         WorldLoadResult imported = ImportWorld(path, m_limits);
+        m_lastSkipped = std::move(imported.skipped);
         if (!imported.world || !Merge(slot, *imported.world)) {
             m_lastError = imported.world ? path + ": the world could not be merged" : imported.message;
             m_slots.pop_back();

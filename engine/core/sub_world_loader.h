@@ -60,6 +60,9 @@ public:
     const SWreadlimits& ReadLimits() const { return m_limits; }
     // Why the last direct load that answered null failed (the file's name and the cause); empty when none did.
     const std::string& LastError() const { return m_lastError; }
+    // The records the last direct load left out of its file, which a load that answered an instance does not say.
+    const std::vector<SkippedRecord>& LastSkipped() const { return m_lastSkipped; }
+    std::string PathOf(const CVTN_SubWorld& entry) const; // the entry's file, beside the base folder when relative
     // An instance of entry, or null: the entry's reference limit is reached, or (not threaded) the file failed.
     // threaded: returns at once, the merge waits for CompletePendingLoads.
     CVTN_SubWorldInstance* LoadFile(CVTN_SubWorld& entry, const SubWorldLoadRequest& request, bool threaded);
@@ -101,12 +104,12 @@ private:
     bool Merge(Slot& slot, SWworld& import);
     void Remove(Slot& slot, bool resources);
     void SetHidden(CVTN_SubWorldInstance& instance, bool hidden);
-    std::string PathOf(const CVTN_SubWorld& entry) const;
 
     SWworld& m_world; // owns this part
     std::string m_baseFolder;
     SWreadlimits m_limits;
     std::string m_lastError;
+    std::vector<SkippedRecord> m_lastSkipped;
     uint64_t m_nextSerial = 1;
     std::list<Slot> m_slots;                                    // in load order
     std::shared_ptr<Queue> m_queue = std::make_shared<Queue>(); // shared with loader threads, which may outlive us

@@ -15,10 +15,15 @@
 #include "designer/app/extended_world.h"
 #include "designer/app/main_frame.h"
 #include "designer/app/project.h"
+#include "designer/app/project_object.h"
 #include "designer/app/startup.h"
 #include "designer/editors/loaded_background_dlg.h"
 #include "designer/editors/synchronize_dlg.h"
+#include "designer/eventedit/load_world_dlg.h"
 #include "designer/workspace/java_dlg.h"
+#include "engine/behaviour/action_node.h"
+#include "engine/behaviour/event.h"
+#include "engine/core/data_node.h"
 #include "engine/core/document_file.h"
 #include "engine/core/sub_worlds.h"
 #include "engine/core/type_tag.h"
@@ -185,6 +190,40 @@ TEST_F(FileReports, EveryLoadNamesTheFileAndTheRecordsLeftOut)
     EXPECT_EQ(ui().providers().scriptedMessageBox().calls().size(), boxes + 1);
     EXPECT_NE(LastBox().find(scene.string() + ": a record could not be read"), std::string::npos) << LastBox();
     EXPECT_NE(LastBox().find("\"7403\": sound does not read"), std::string::npos) << LastBox();
+}
+
+// The load-world editor's Load Now reads the world as a running one does: a record of it that does not read is named,
+// and a file that does not load at all says why. Both went without a word.
+TEST_F(FileReports, LoadNowNamesTheRecordsLeftOutAndWhyAWorldDidNotLoad)
+{
+    const std::filesystem::path scene = folder / "mute.vtn";
+    WriteScene(scene);
+    DamageRecord(scene, MakeTag("7403"), [](std::vector<uint8_t>& payload) { payload.resize(6); });
+    SWworld& world = *designer.GetWorld();
+    world.GetSubWorlds().Add("mute")->SetFileName(scene.string());
+    world.GetSubWorlds().Add("gone")->SetFileName((folder / "gone.vtn").string());
+    SWevent* event = world.GetFirstEvent();
+    ASSERT_NE(event, nullptr);
+    SWactionnode* action = event->CreateAction(world.GetActionCategories().FindKind(54));
+    ASSERT_NE(action, nullptr);
+    for (const char* name : {"mute", "gone"})
+        action->AddArgument(name, SWdatanode::kString, true);
+    pf::Window* editor = designer.GetApp()->EditObject(CVTND_Object(action), false);
+    ASSERT_NE(editor, nullptr);
+    const size_t boxes = ui().providers().scriptedMessageBox().calls().size();
+    sim().expectMessageBox(pf::IDOK);
+    sim().expectMessageBox(pf::IDOK);
+    sim().click(*editor->child(CVTND_ActionLoadVTODlg::kIdLoadNow));
+    sim().pump();
+    const auto& calls = ui().providers().scriptedMessageBox().calls();
+    ASSERT_EQ(calls.size(), boxes + 2);
+    std::string said;
+    for (size_t i = boxes; i < calls.size(); ++i)
+        said += calls[i].text + "\n";
+    EXPECT_NE(said.find(scene.string() + ": a record could not be read"), std::string::npos) << said;
+    EXPECT_NE(said.find("\"7403\": sound does not read"), std::string::npos) << said;
+    EXPECT_NE(said.find("The world could not be loaded: " + (folder / "gone.vtn").string()), std::string::npos) << said;
+    editor->destroy();
 }
 
 // The project file written again in place, cut short, or replaced by a new file renamed over it after the designer
