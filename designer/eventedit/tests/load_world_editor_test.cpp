@@ -43,6 +43,8 @@ namespace {
 
 using Dlg = CVTND_ActionLoadVTODlg;
 
+void PrepareMeshes(SWnode& root);
+
 class LoadWorldEditor : public EventEditFixture {
 protected:
     void SetUp() override
@@ -65,6 +67,15 @@ protected:
         ASSERT_NE(action, nullptr);
     }
     void Link(const char* name) { action->AddArgument(name, SWdatanode::kString, true); }
+    // The sample, meshes and all, written as "meshes.vtn" and linked to the action; the scene's meshes made ready.
+    void LinkSampleMeshes()
+    {
+        ASSERT_EQ(SaveWorldFile(*worldtest::MakeSampleWorld(), WorldFileMode::kScene, (folder / "meshes.vtn").string()),
+                  DocumentStatus::kOk);
+        sample->world.GetSubWorlds().Add("meshes")->SetFileName("meshes.vtn");
+        Link("meshes");
+        PrepareMeshes(*sample->world.GetRootNode());
+    }
     Dlg* Open() { return dynamic_cast<Dlg*>(app->EditObject(CVTND_Object(static_cast<SWactionnode*>(action)), false)); }
     size_t Instances(const char* name) { return sample->world.GetRootNode()->FindByName(name) != nullptr ? 1 : 0; }
     // The picture on a button, taken off it: the previous one is what BM_SETIMAGE answers.
@@ -219,11 +230,7 @@ Sphere SphereOf(const SWbbox& box)
 // centre at the scene's size, and a second Fit finds nothing to change.
 TEST_F(LoadWorldEditor, FitCentresAndScalesOntoTheSceneAndAgainChangesNothing)
 {
-    ASSERT_EQ(SaveWorldFile(*worldtest::MakeSampleWorld(), WorldFileMode::kScene, (folder / "meshes.vtn").string()),
-              DocumentStatus::kOk);
-    sample->world.GetSubWorlds().Add("meshes")->SetFileName("meshes.vtn");
-    Link("meshes");
-    PrepareMeshes(*sample->world.GetRootNode());
+    LinkSampleMeshes();
     const Sphere scene = SphereOf(GetNodeBoundingBox(*sample->world.GetRootNode(), true));
     ASSERT_GT(scene.radius, 0.0f);
     Dlg* editor = Open();
@@ -255,11 +262,7 @@ TEST_F(LoadWorldEditor, FitCentresAndScalesOntoTheSceneAndAgainChangesNothing)
 // Fit, Store and Reset placement each show in the manipulate panel at once, and its Set keeps what they made.
 TEST_F(LoadWorldEditor, ManipulateShowsThePlacementAfterEachButtonAndItsSetKeepsIt)
 {
-    ASSERT_EQ(SaveWorldFile(*worldtest::MakeSampleWorld(), WorldFileMode::kScene, (folder / "meshes.vtn").string()),
-              DocumentStatus::kOk);
-    sample->world.GetSubWorlds().Add("meshes")->SetFileName("meshes.vtn");
-    Link("meshes");
-    PrepareMeshes(*sample->world.GetRootNode());
+    LinkSampleMeshes();
     auto panel = std::make_unique<CVTND_ManipulateDlg>(*app);
     ASSERT_TRUE(panel->CreateIn(*frame, pf::Rect::fromXywh(600, 300, 280, 280)));
     sim().pump();
