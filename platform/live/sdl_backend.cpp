@@ -65,6 +65,7 @@ constexpr uint32_t kBeepMs = 60;
 constexpr size_t kMaxLogLines = 256;
 constexpr int kFrameExtentsWaitMs = 500; // a window manager answers within milliseconds; one that never does costs this
 constexpr uint32_t kKeyboardAskMs = 1000; // how long a window waits to be mapped or given the keyboard
+constexpr int kMapWaitMs = 1000;          // how long a window shown waits for the window manager to map it
 constexpr int32_t kDragStepMs = 10;       // how often a caption drag reads the pointer, whatever SDL reports
 
 void keepLogLine(void*, int, SDL_LogPriority, const char* message)
@@ -422,10 +423,13 @@ void SdlBackend::createWindow(Shown& shown)
     // Without a window manager SDL gives every window it shows the keyboard: a menu or a tip taking it made SDL let
     // go of the keys held and press them again, so the Alt of Alt+F, pressed again, closed the File menu it had just
     // opened. They are mapped as they are, the keyboard staying where it is.
+    // SDL waits for the map without end, and a window manager that hung or answered late held the whole program:
+    // the map is waited for here, within a bound, and SDL then finds the window mapped. One mapped later is shown by
+    // SDL's own events.
     const XWindowRef x = xWindowOf(shown.window);
     if (!m_windowManager && !takesKeyboard(shown.state.kind) && x.isValid())
         mapWithoutFocus(x);
-    else
+    else if (!x.isValid() || mapRaisedWithin(x, kMapWaitMs))
         SDL_ShowWindow(shown.window);
     // SDL reads the frame of the window manager's from its events: until then it would take a place asked for as the
     // frame's, after it as the window's.

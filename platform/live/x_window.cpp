@@ -34,6 +34,11 @@ std::vector<unsigned long> longsOf(Display* d, ::Window window, const char* name
     return out;
 }
 
+Bool isMapNotifyOf(Display*, XEvent* event, XPointer window)
+{
+    return event->type == MapNotify && event->xmap.window == *reinterpret_cast<const unsigned long*>(window);
+}
+
 } // namespace
 
 XWindowRef xWindowOf(SDL_Window* window)
@@ -162,6 +167,27 @@ void mapWithoutFocus(const XWindowRef& window)
 {
     XMapRaised(asDisplay(window.display), window.window);
     XFlush(asDisplay(window.display));
+}
+
+bool mapRaisedWithin(const XWindowRef& window, int timeoutMs)
+{
+    Display* d = asDisplay(window.display);
+    XMapRaised(d, window.window);
+    constexpr int kPollMs = 2;
+    for (int waitedMs = 0;; waitedMs += kPollMs) {
+        XWindowAttributes attributes{};
+        if (XGetWindowAttributes(d, window.window, &attributes) != 0 && attributes.map_state != IsUnmapped) {
+            // The map's notice came before the answer. SDL's own show takes it out of the queue: read later, it would
+            // tell SDL that a window shown maximised had been restored.
+            XEvent notice{};
+            unsigned long mapped = window.window;
+            XCheckIfEvent(d, &notice, isMapNotifyOf, reinterpret_cast<XPointer>(&mapped));
+            return true;
+        }
+        if (waitedMs >= timeoutMs)
+            return false;
+        SDL_Delay(kPollMs);
+    }
 }
 
 bool grabPointer(const XWindowRef& window)

@@ -36,6 +36,9 @@ void restack(void* display, const std::vector<unsigned long>& bottomToTop);
 // events only as they are read, and loses a focus that goes with a destroyed window.
 unsigned long inputFocus(void* display);
 void mapWithoutFocus(const XWindowRef& window); // shown and raised, the keyboard left where it is
+// Asks for the window to be mapped, raised, and waits up to timeoutMs until it is; false when it is not mapped by
+// then. Under a window manager the map is the window manager's to make, and SDL's own show waits for it without end.
+bool mapRaisedWithin(const XWindowRef& window, int timeoutMs);
 // The pointer's presses, releases and motion all reported to the window, wherever the pointer goes (XGrabPointer on
 // the window's own connection), until ungrabPointer; false when the server refused (another client holds it).
 bool grabPointer(const XWindowRef& window);

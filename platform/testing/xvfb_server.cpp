@@ -66,6 +66,7 @@ int failOnXError(Display* display, XErrorEvent* error)
 
 XvfbServer::~XvfbServer()
 {
+    letWindowManagerGo();
     stopChild(m_windowManager);
     if (m_connection != nullptr)
         XCloseDisplay(asDisplay(m_connection));
@@ -299,17 +300,28 @@ void XvfbServer::holdWindowManager(int ms)
 {
     if (m_windowManager <= 0)
         return;
+    letWindowManagerGo();
+    m_held = std::make_shared<std::atomic<bool>>(true);
     kill(m_windowManager, SIGSTOP);
-    // The caller may block on the server meanwhile (a window shown waits until it is mapped): another thread lets
-    // it go.
-    std::thread([windowManager = m_windowManager, ms] {
+    // The caller may block on the server meanwhile: another thread lets it go.
+    std::thread([windowManager = m_windowManager, held = m_held, ms] {
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-        kill(windowManager, SIGCONT);
+        if (held->exchange(false))
+            kill(windowManager, SIGCONT);
     }).detach();
+}
+
+bool XvfbServer::letWindowManagerGo()
+{
+    if (m_held == nullptr || !m_held->exchange(false))
+        return false;
+    kill(m_windowManager, SIGCONT);
+    return true;
 }
 
 void XvfbServer::stopWindowManager()
 {
+    letWindowManagerGo();
     stopChild(m_windowManager);
     // The window manager's check window goes with its connection, the root's property may stay behind.
     Display* d = asDisplay(m_connection);

@@ -8,6 +8,7 @@
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,8 +28,10 @@ public:
     // server. stopWindowManager ends it and waits until the announcement is gone.
     bool startWindowManager(std::string& outError);
     void stopWindowManager();
-    // A window manager slow to answer, as on a loaded machine: stopped for `ms` from now, then let go on its own.
+    // A window manager slow to answer, as on a loaded machine: stopped for `ms` from now, then let go on its own
+    // unless letWindowManagerGo came first. letWindowManagerGo is false when the hold had already ended.
     void holdWindowManager(int ms);
+    bool letWindowManagerGo();
     const std::string& display() const { return m_display; }   // ":N"
     pid_t windowManagerPid() const { return m_windowManager; } // -1 when none was started
 
@@ -70,6 +73,7 @@ private:
 
     pid_t m_pid = -1;
     pid_t m_windowManager = -1;
+    std::shared_ptr<std::atomic<bool>> m_held; // the window manager is stopped; shared with the thread that lets it go
     std::string m_display;
     void* m_connection = nullptr; // Display*, ours
 };

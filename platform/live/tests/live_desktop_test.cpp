@@ -203,12 +203,13 @@ TEST_F(LiveUnderWindowManager, WindowsOpenInsideTheWorkAreaWithTheirFrames)
     }
 }
 
-// A window manager that answers late, as on a loaded machine, still frames the window inside the work area once it
-// does: the place is fitted again when the frame becomes known.
+// A window manager that answers late, as on a loaded machine, holds up no window shown meanwhile, and still frames
+// the window inside the work area once it answers: the place is fitted again when the frame becomes known.
 TEST_F(LiveUnderWindowManager, AWindowShownBeforeItsFrameIsKnownIsFittedWhenItIs)
 {
-    liveServer().holdWindowManager(1500);
+    liveServer().holdWindowManager(30000); // let go below, or by then should the show wait for it
     Window* main = framed({0, 0, 1100, 900});
+    EXPECT_TRUE(liveServer().letWindowManagerGo()) << "the show waited for the window manager";
     ASSERT_NE(main, nullptr);
     const unsigned long mainX = shownOnServer(main->hwnd());
     EXPECT_TRUE(runUntil([&] {
