@@ -4,8 +4,14 @@
 #include "platform/time/clock.h"
 #include "platform/ui/core/message_loop.h"
 
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <utility>
+#include <vector>
 
 namespace pf {
 
@@ -32,6 +38,79 @@ public:
 };
 
 const auto* const g_registered = ::testing::AddGlobalTestEnvironment(new LiveEnvironment());
+
+// runUntil's bound holds only while the loop's steps come back to it: a step that opens a modal run (a menu, a
+// question) stays inside for as long as that run lasts, and a failing test waited there for ever. Once the
+// outermost wait is this far past its bound, a thread of its own ends every running loop as a quit does.
+constexpr auto kHeldLoopGrace = std::chrono::seconds(10);
+constexpr int32_t kHeldLoopQuit = 124;
+
+class LoopWatch {
+public:
+    static LoopWatch& instance()
+    {
+        static auto* watch = new LoopWatch(); // its thread waits on it until the process ends
+        return *watch;
+    }
+    void arm(Ui& ui, std::chrono::steady_clock::time_point end)
+    {
+        const std::lock_guard lock(m_mutex);
+        m_ui = &ui;
+        m_end = end + kHeldLoopGrace;
+        m_fired = false;
+        m_changed.notify_one();
+    }
+    // True when the watch ended the loops; the Ui is not touched after this returns.
+    bool disarm()
+    {
+        const std::lock_guard lock(m_mutex);
+        m_ui = nullptr;
+        return std::exchange(m_fired, false);
+    }
+    bool hasFired() const { return m_firedNow.load(); }
+    void clearFired() { m_firedNow = false; }
+
+private:
+    LoopWatch()
+    {
+        std::thread([this] { watch(); }).detach();
+    }
+    void watch()
+    {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            if (m_ui == nullptr || m_fired) {
+                m_changed.wait(lock);
+                continue;
+            }
+            m_changed.wait_until(lock, m_end);
+            if (m_ui != nullptr && !m_fired && std::chrono::steady_clock::now() >= m_end) {
+                m_fired = true;
+                m_firedNow = true;
+                m_ui->postQuit(kHeldLoopQuit); // under the lock: the Ui outlives the call
+            }
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    Ui* m_ui = nullptr; // armed while set
+    std::chrono::steady_clock::time_point m_end;
+    bool m_fired = false;
+    std::atomic<bool> m_firedNow{false}; // read by the dispatch that names what was open
+};
+
+// What held the loop: the window in front (a menu is never the active one) and how many dialogs ran.
+std::string describeHeldLoop(const Ui& ui)
+{
+    const auto name = [&](Hwnd hwnd) {
+        const Window* w = ui.window(hwnd);
+        return w != nullptr ? "'" + w->text() + "' (" + w->className() + ")" : std::string("none");
+    };
+    const std::vector<Hwnd> tops = ui.topLevels();
+    return "the window in front " + name(tops.empty() ? kNoWindow : tops.front()) + ", the active one " +
+           name(ui.activeWindow()) + ", " + std::to_string(ui.modalDepth()) + " modal dialog(s) running";
+}
 
 } // namespace
 
@@ -62,11 +141,18 @@ void LiveFixture::SetUp()
     g_sdlOpened = true;
     m_ui = std::make_unique<Ui>();
     m_ui->setBackend(m_backend.get());
+    // The first message dispatched once a held loop is ended names what held it, before the runs unwind.
+    m_ui->addObserver(&m_heldBy, [this](const Msg&) {
+        if (m_heldBy.empty() && LoopWatch::instance().hasFired())
+            m_heldBy = describeHeldLoop(*m_ui);
+    });
     SetUpLive();
 }
 
 void LiveFixture::TearDown()
 {
+    if (m_ui != nullptr)
+        m_ui->removeObserver(&m_heldBy);
     m_ui.reset();
     m_backend.reset();
 }
@@ -74,12 +160,28 @@ void LiveFixture::TearDown()
 bool LiveFixture::runUntil(const std::function<bool()>& done, int timeoutMs)
 {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    const bool outermost = m_waitDepth++ == 0;
+    if (outermost)
+        LoopWatch::instance().arm(*m_ui, end);
+    bool met = true;
     while (!done()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
+        if (std::chrono::steady_clock::now() > end) {
+            met = false;
+            break;
+        }
         runLoopStep(*m_ui);
     }
-    return true;
+    --m_waitDepth;
+    if (!outermost || !LoopWatch::instance().disarm())
+        return met;
+    // The quit was the watch's, not the program's: the test goes on with its loops as they were.
+    m_ui->clearQuit();
+    LoopWatch::instance().clearFired();
+    ADD_FAILURE() << "a step of the loop held it " << timeoutMs << " ms and "
+                  << std::chrono::duration_cast<std::chrono::seconds>(kHeldLoopGrace).count()
+                  << " s more; ended by a quit with " << (m_heldBy.empty() ? "nothing dispatched" : m_heldBy);
+    m_heldBy.clear();
+    return false;
 }
 
 void LiveFixture::settle(int ms)

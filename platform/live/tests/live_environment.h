@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 namespace pf {
 
@@ -27,7 +28,9 @@ protected:
 
     Ui& ui() { return *m_ui; }
     SdlBackend& backend() { return *m_backend; }
-    // Runs the loop until `done` holds or the time is up (then false); never hangs a test.
+    // Runs the loop until `done` holds or the time is up (then false); never hangs a test. A step that holds the
+    // loop past the bound (a menu or a dialog opened where none was meant to be) is ended by a quit and fails the
+    // test, naming what was open.
     bool runUntil(const std::function<bool()>& done, int timeoutMs = 20000); // long enough for a loaded machine
     void settle(int ms = 150); // lets X, SDL and the loop exchange what they still owe each other
     // A person's press at `from` and moves to `to` in four steps through the X server, the loop running between
@@ -38,6 +41,8 @@ protected:
 private:
     std::unique_ptr<SdlBackend> m_backend;
     std::unique_ptr<Ui> m_ui;
+    int m_waitDepth = 0;  // runUntil calls under way: one runs inside another through a modal run
+    std::string m_heldBy; // what was open when a held loop was ended
 };
 
 } // namespace pf

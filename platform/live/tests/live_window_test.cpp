@@ -12,6 +12,8 @@
 #include "platform/ui/dialog/dialog.h"
 #include "platform/ui/providers/live_providers.h"
 
+#include <gtest/gtest-spi.h>
+
 #include <SDL.h>
 #include <SDL_syswm.h>
 
@@ -22,6 +24,7 @@
 #include <chrono>
 #include <csignal>
 #include <thread>
+#include <utility>
 
 namespace pf {
 namespace {
@@ -381,6 +384,25 @@ TEST_F(LiveWindow, PopupMenuChosenByAClickThroughX)
 
 namespace pf {
 namespace {
+
+// A wait whose step opens a modal run that nothing ends (a menu where none was meant to open) fails, naming it,
+// instead of holding the test until it is killed.
+TEST_F(LiveWindow, AWaitHeldByAMenuNobodyClosesFailsNamingIt)
+{
+    LiveProviders providers;
+    providers.install();
+    const Menu menu({{41, "First", 0, {}}});
+    bool opened = false;
+    ui().addObserver(this, [&](const Msg& msg) {
+        if (msg.message == WM_TIMER && !std::exchange(opened, true))
+            menu.trackPopup(TPM_RETURNCMD, {kTopRect.l + 50, kTopRect.t + 50}, *top);
+    });
+    ui().setTimer(top->hwnd(), 1, 10);
+    EXPECT_NONFATAL_FAILURE(EXPECT_FALSE(runUntil([] { return false; }, 500)), "(popupmenu)");
+    ui().removeObserver(this);
+    EXPECT_TRUE(opened);
+    EXPECT_FALSE(ui().quitCode().has_value()) << "the quit that ended the menu stays with the wait";
+}
 
 // A person quicker than the program: the click on an item and a click elsewhere reach SDL before the loop runs.
 // The choice stands, and the second click goes to the window under it once the menu has closed.
