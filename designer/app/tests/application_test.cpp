@@ -38,7 +38,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// A renderer that throws from BeginFrame, or blocks there until released.
+// A renderer that throws from BeginFrame, or blocks there until released (or, should a failing test never release
+// it, for a minute).
 class TrapRenderer final : public SWwindowrenderer {
 public:
     enum class Mode { kThrow, kBlock };
@@ -48,7 +49,8 @@ public:
         entered = true;
         if (m_mode == Mode::kThrow)
             throw std::runtime_error("trap frame");
-        while (!released)
+        const auto end = std::chrono::steady_clock::now() + 60s;
+        while (!released && std::chrono::steady_clock::now() < end)
             std::this_thread::sleep_for(1ms);
         return false;
     }
@@ -209,10 +211,14 @@ TEST_F(ApplicationTest, AFrameThatThrowsStopsThePreviewWithOneBoxAndTheThreadLiv
         const SWworldlock hold(*world);
         trapped = world->AddWindow(std::make_unique<SWwindow>(&trap));
     }
-    designer.StartPreview();
-    ASSERT_TRUE(WaitFor([&] { return designer.GetRenderThread().IsFaulted(world); }));
     ui().providers().scriptedMessageBox().expect(pf::IDOK);
-    ui().pump();
+    designer.StartPreview();
+    // The render thread marks the world faulted before it posts the box: the box is waited for, not the mark.
+    ASSERT_TRUE(WaitFor([&] {
+        ui().pump();
+        return !ui().providers().scriptedMessageBox().calls().empty();
+    }));
+    ASSERT_TRUE(designer.GetRenderThread().IsFaulted(world));
     ASSERT_EQ(ui().providers().scriptedMessageBox().calls().size(), 1u);
     EXPECT_NE(ui().providers().scriptedMessageBox().calls()[0].text.find("trap frame"), std::string::npos);
     EXPECT_FALSE(world->IsRunning());
