@@ -80,7 +80,9 @@ endfunction()
 
 # vortan_tests(name [SERIAL] LABEL label DIRS folder... LINKS lib...)
 # One GoogleTest executable of every folder's tests/*.cpp; each case is a ctest test with the label. SERIAL cases
-# run with no other test beside them.
+# run with no other test beside them. A case that hangs is ended well before the run's own limit, so that the run
+# goes on and says which one it was.
+set(VORTAN_TEST_CASE_TIMEOUT 300)
 function(vortan_tests name)
     cmake_parse_arguments(T "SERIAL" "LABEL" "DIRS;LINKS" ${ARGN})
     set(files)
@@ -101,7 +103,8 @@ function(vortan_tests name)
     endif()
     gtest_discover_tests(${name}
         WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
-        PROPERTIES ${serial} LABELS ${T_LABEL} ENVIRONMENT "VORTAN_SOURCE_DIR=${PROJECT_SOURCE_DIR}"
+        PROPERTIES ${serial} LABELS ${T_LABEL} TIMEOUT ${VORTAN_TEST_CASE_TIMEOUT}
+        ENVIRONMENT "VORTAN_SOURCE_DIR=${PROJECT_SOURCE_DIR}"
         DISCOVERY_TIMEOUT 120)
 endfunction()
 
