@@ -195,7 +195,10 @@ void CVTND_WaveformGenerator::EditChanged(int32_t id)
     const auto found = kKept.find(id);
     if (found == kKept.end())
         return;
-    const auto [get, set, code] = found->second;
+    // Copied out, not bound: clang 14 lets no lambda capture a structured binding.
+    const auto get = std::get<0>(found->second);
+    const Setter set = std::get<1>(found->second);
+    const int32_t code = std::get<2>(found->second);
     const auto keep = [curve, set, world = GetControl().GetSlot().GetWorld()](float kept) {
         const CVTND_WorldWriteLock lock(world);
         (curve->*set)(kept);
