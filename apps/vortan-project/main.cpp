@@ -124,18 +124,34 @@ bool IsSameFile(const std::string& a, const std::string& b)
 bool HasPublishedExtension(const std::string& path)
 {
     std::string extension = std::filesystem::path(path).extension().string();
-    std::ranges::transform(extension, extension.begin(), [](unsigned char c) { return std::tolower(c); });
+    std::ranges::transform(extension, extension.begin(),
+                           [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return extension == ".vto";
 }
 
-// Why the add gave nothing: the scene is read again only to word the refusal, for the add shows its cause in a
-// message box, which a tool has not.
-std::string NotAdded(const std::string& scene)
+// Adds the scene as File > Add Scene File does: it is read once, by the add, and what that read reported decides.
+// Empty when the scene came in whole; otherwise why not. Without windows the project asks nobody about the scene's
+// background: it keeps its own, as a No would.
+std::string AddWholeScene(CVTND_Project& project, const std::string& scene)
 {
-    const WorldLoadResult again = ImportWorld(scene);
-    if (again.status != DocumentStatus::kOk)
-        return again.message.empty() ? scene + ": " + DocumentStatusText(again.status) : again.message;
-    return scene + ": the scene could not be added";
+    CVTN_SubWorld* added = nullptr;
+    std::vector<std::string> reports;
+    {
+        AddReports collected;
+        added = project.AddSceneFile(scene);
+        reports = std::move(collected.texts);
+    }
+    if (added == nullptr) {
+        // The add shows its cause in a message box, which a tool has not: the scene is read again only to word it.
+        const WorldLoadResult again = ImportWorld(scene);
+        if (again.status != DocumentStatus::kOk)
+            return again.message.empty() ? scene + ": " + DocumentStatusText(again.status) : again.message;
+        return scene + ": the scene could not be added";
+    }
+    std::string text;
+    for (const std::string& report : reports)
+        text += "\n" + report;
+    return text.empty() ? text : scene + ": the scene did not read whole, and nothing was written:" + text;
 }
 
 int AddScene(std::span<char* const> args)
@@ -157,24 +173,8 @@ int AddScene(std::span<char* const> args)
         return Refuse(loaded.message);
     app.SetWorkspace(std::move(loaded.world), std::move(loaded.project), std::move(loaded.gradients));
     CVTND_Project& project = *app.GetProject();
-    // The scene is read once, by the add, and what that read reported decides: one that reads with records left
-    // out is refused with them named, and nothing is written. Without windows the project asks nobody about the
-    // scene's background: it keeps its own, as a No would.
-    CVTN_SubWorld* added = nullptr;
-    std::vector<std::string> reports;
-    {
-        AddReports collected;
-        added = project.AddSceneFile(args[1]);
-        reports = std::move(collected.texts);
-    }
-    if (added == nullptr)
-        return Refuse(NotAdded(scene));
-    if (!reports.empty()) {
-        std::string text = scene + ": the scene did not read whole, and nothing was written:";
-        for (const std::string& report : reports)
-            text += "\n" + report;
-        return Refuse(text);
-    }
+    if (const std::string refusal = AddWholeScene(project, scene); !refusal.empty())
+        return Refuse(refusal);
     project.UpdateWorldHeader();
     if (std::string why; !over.Unchanged(why))
         return Refuse(why);

@@ -29,6 +29,7 @@
 #include "engine/core/type_tag.h"
 #include "engine/core/world.h"
 #include "engine/core/world_file.h"
+#include "engine/resources/resource_report.h"
 #include "engine/resources/sound.h"
 #include "engine/resources/sound_list.h"
 #include "platform/media/temp_file.h"
@@ -160,6 +161,19 @@ std::string KindOf(const SWdocumentfile& file)
     return "a scene this version writes otherwise";
 }
 
+// Why the scene may not be written over the file it was read from, which is the only copy: records the world lost,
+// or a file of another kind that the scene would take the place of. Empty when it is the file read, byte for byte.
+std::string OverInputRefusal(const std::string& out, size_t lost, bool same, const SWdocumentfile& file)
+{
+    const std::string head = "cannot write " + out + " over the file it read: ";
+    if (lost != 0)
+        return head + std::to_string(lost) + " of its records would be lost (listed above); it is left as it is";
+    if (!same)
+        return head + "it is " + KindOf(file) +
+               ", and a scene written in its place would not be it; it is left as it is";
+    return {};
+}
+
 int Roundtrip(std::span<char* const> args)
 {
     if (args.size() != 2) {
@@ -172,7 +186,7 @@ int Roundtrip(std::span<char* const> args)
     const tooltest::OutputOverInput over(in, out);
     // Read once: what OUT is compared with, and what the world is made of, are the same bytes, whatever happens to
     // IN afterwards (OUT may be IN itself).
-    std::optional<std::vector<uint8_t>> original = tooltest::ReadInput(in, error);
+    const std::optional<std::vector<uint8_t>> original = tooltest::ReadInput(in, error);
     if (!original)
         return Refuse(error);
     SWdocumentfile file;
@@ -192,14 +206,9 @@ int Roundtrip(std::span<char* const> args)
     }
     for (const SkippedRecord& skipped : lost)
         std::printf("skipped #%u %s: %s\n", skipped.index, TagText(skipped.tag).c_str(), skipped.reason.c_str());
-    // Over its own input only the file read may be written again: a world with records left out, or a scene
-    // written in place of a file of another kind, would take the place of the only copy.
-    if (over.NamesTheInput() && !lost.empty())
-        return Refuse("cannot write " + out + " over the file it read: " + std::to_string(lost.size()) +
-                      " of its records would be lost (listed above); it is left as it is");
-    if (over.NamesTheInput() && !same)
-        return Refuse("cannot write " + out + " over the file it read: it is " + KindOf(file) +
-                      ", and a scene written in its place would not be it; it is left as it is");
+    if (const std::string refusal = over.NamesTheInput() ? OverInputRefusal(out, lost.size(), same, file) : "";
+        !refusal.empty())
+        return Refuse(refusal);
     if (!over.Unchanged(error))
         return Refuse(error);
     if (SaveDocumentFile(out, written, &error) != DocumentStatus::kOk)
@@ -219,13 +228,16 @@ const char* KindName(MergedKind kind)
     return index < std::size(kNames) ? kNames[index] : "?";
 }
 
-// A merge of a world with records left out would pass for the whole world: they are named and nothing is written.
+// A merge of a world with records left out would pass for the whole world: they are named, with what the resources
+// reported while the world was read (a sound whose scratch file could not be written), and nothing is written.
 std::string LeftOutText(const std::string& path, const std::vector<SkippedRecord>& skipped)
 {
     std::string text = "cannot import " + path + ": " + std::to_string(skipped.size()) +
                        (skipped.size() == 1 ? " record" : " records") + " could not be read and would be left out:";
     for (const SkippedRecord& record : skipped)
-        text += "\n  record " + std::to_string(record.index) + " \"" + TagText(record.tag) + "\": " + record.reason;
+        text += " record " + std::to_string(record.index) + " \"" + TagText(record.tag) + "\" (" + record.reason + ")";
+    for (const ResourceReport& report : TakeKeptResourceReports().reports)
+        text += "; " + report.text;
     return text;
 }
 
@@ -236,6 +248,7 @@ int Import(std::span<char* const> args)
         return kWorldToolUsage;
     }
     std::string error;
+    (void)TakeKeptResourceReports(); // from here on, what a load reports belongs to the world it read
     const WorldLoadResult base = tooltest::LoadToolWorld(args[0], SWreadcontext::IdMode::kKeep, error);
     if (base.status != DocumentStatus::kOk)
         return Refuse(error);
@@ -247,6 +260,7 @@ int Import(std::span<char* const> args)
     if (const DocumentStatus written = WriteWorldFile(*base.world, WorldFileMode::kScene, baseBytes);
         written != DocumentStatus::kOk)
         return Refuse(std::string(args[0]) + ": " + DocumentStatusText(written));
+    (void)TakeKeptResourceReports();
     const WorldLoadResult import = tooltest::ImportToolWorld(args[1], error);
     if (import.status != DocumentStatus::kOk)
         return Refuse(error);
