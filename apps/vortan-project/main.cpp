@@ -1,18 +1,21 @@
 // vortan-project: make a sample project, dump one, read and write one again.
 //   vortan-project make-sample OUT.vtp   a project with the sample scene written beside it ("OUT.vtn") and added
 //   vortan-project dump FILE.vtp         the header, the project item's records, then a summary of the world part
-//   vortan-project roundtrip IN OUT      read IN, write OUT, say whether OUT equals IN byte for byte
+//   vortan-project roundtrip IN OUT      read IN, write OUT, say whether OUT equals IN byte for byte; a project
+//                                        that reads with a part left out is refused
 //   vortan-project add-scene IN.vtp SCENE.vtn OUT.vtp   what File > Add Scene File does, the background question
-//                                        answered No, written to OUT
+//                                        answered No, written to OUT; a scene that does not read whole is refused
 //   vortan-project write-jpeg OUT.jpg W H QUALITY   a gradient picture through the platform's JPEG writer (seeds,
 //                                        benchmarks)
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,11 +23,12 @@
 #include "designer/app/designer_app.h"
 #include "designer/app/extended_world.h"
 #include "designer/app/project.h"
-#include "designer/app/skipped_records.h"
 #include "engine/core/scene_import.h"
 #include "engine/core/world.h"
 #include "engine/core/world_file.h"
+#include "engine/resources/resource_report.h"
 #include "platform/base/atomic_file.h"
+#include "platform/base/file_stamp.h"
 #include "platform/base/input_file.h"
 #include "platform/gfx/jpeg_file.h"
 #include "testsupport/tools/tool_input.h"
@@ -79,6 +83,10 @@ int Roundtrip(std::span<char* const> args)
     CVTND_Project::LoadResult loaded = CVTND_Project::LoadBytes(original, in);
     if (!loaded.ok())
         return Refuse(loaded.message);
+    // The designer opens such a project and says what it left out; written again it would be that much less, and
+    // over its source, the only copy.
+    if (loaded.damagedButOpened)
+        return Refuse(loaded.message + "\nnothing was written: the project would be written without it");
     std::vector<uint8_t> written;
     if (!loaded.project->WriteBytes(written, loaded.gradients.get())) {
         std::fprintf(stderr, "vortan-project: %s: the project could not be written again\n", in.c_str());
@@ -90,15 +98,74 @@ int Roundtrip(std::span<char* const> args)
     const std::string_view bytes(reinterpret_cast<const char*>(written.data()), written.size());
     if (!pf::writeFileAtomically(out, bytes, &why))
         return Refuse(why); // "cannot write OUT: CAUSE"
-    std::printf("%sidentical=%s\n", loaded.damagedButOpened ? "damaged-part-left-out " : "",
-                written == original ? "yes" : "no");
+    std::printf("identical=%s\n", written == original ? "yes" : "no");
     return kProjectToolDone;
+}
+
+// What resources report while a scene is added: a record that did not read, a resource left out. Any of them means
+// the project would hold less than the scene does.
+class AddReports : public ResourceReportSink {
+public:
+    AddReports() { SetResourceReportSink(this); }
+    ~AddReports() override { SetResourceReportSink(nullptr); }
+    AddReports(const AddReports&) = delete;
+    AddReports& operator=(const AddReports&) = delete;
+    void Report(const ResourceReport& report) override { texts.push_back(report.text); }
+    std::vector<std::string> texts;
+};
+
+bool IsSameFile(const std::string& a, const std::string& b)
+{
+    const std::optional<pf::FileStamp> first = pf::fileStampOf(a);
+    const std::optional<pf::FileStamp> second = pf::fileStampOf(b);
+    return first && second && first->SameFile(*second);
+}
+
+bool HasPublishedExtension(const std::string& path)
+{
+    std::string extension = std::filesystem::path(path).extension().string();
+    std::ranges::transform(extension, extension.begin(),
+                           [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension == ".vto";
+}
+
+// Adds the scene as File > Add Scene File does: it is read once, by the add, and what that read reported decides.
+// Empty when the scene came in whole; otherwise why not. Without windows the project asks nobody about the scene's
+// background: it keeps its own, as a No would.
+std::string AddWholeScene(CVTND_Project& project, const std::string& scene)
+{
+    CVTN_SubWorld* added = nullptr;
+    std::vector<std::string> reports;
+    {
+        AddReports collected;
+        added = project.AddSceneFile(scene);
+        reports = std::move(collected.texts);
+    }
+    if (added == nullptr) {
+        // The add shows its cause in a message box, which a tool has not: the scene is read again only to word it.
+        const WorldLoadResult again = ImportWorld(scene);
+        if (again.status != DocumentStatus::kOk)
+            return again.message.empty() ? scene + ": " + DocumentStatusText(again.status) : again.message;
+        return scene + ": the scene could not be added";
+    }
+    std::string text;
+    for (const std::string& report : reports)
+        text += "\n" + report;
+    return text.empty() ? text : scene + ": the scene did not read whole, and nothing was written:" + text;
 }
 
 int AddScene(std::span<char* const> args)
 {
     if (args.size() != 3)
         return Usage();
+    const std::string scene = args[1];
+    // The project may be written over itself, as File > Save does; over the scene it adds, the scene would be lost.
+    if (IsSameFile(args[2], scene) && !IsSameFile(args[2], args[0]))
+        return Refuse(std::string("cannot write ") + args[2] + ": it is the scene being added; name another file");
+    if (HasPublishedExtension(scene))
+        return Refuse(scene + ": a published file cannot be added to a project; add the scene it was published from");
+    if (std::string why; !tooltest::CheckInput(scene, why))
+        return Refuse(why);
     CVTNDesignerApp app; // the project reads through the application's registrations
     const tooltest::OutputOverInput over(args[0], args[2]);
     CVTND_Project::LoadResult loaded = CVTND_Project::LoadFile(args[0]);
@@ -106,17 +173,8 @@ int AddScene(std::span<char* const> args)
         return Refuse(loaded.message);
     app.SetWorkspace(std::move(loaded.world), std::move(loaded.project), std::move(loaded.gradients));
     CVTND_Project& project = *app.GetProject();
-    // The scene is read first as the project will read it: one that does not read, or reads with records left out,
-    // is refused with what is wrong, and nothing is written.
-    const WorldLoadResult scene = ImportWorld(args[1]);
-    if (scene.status != DocumentStatus::kOk || scene.world == nullptr)
-        return Refuse(scene.message.empty() ? std::string(args[1]) + ": " + DocumentStatusText(scene.status)
-                                            : scene.message);
-    if (!scene.skipped.empty())
-        return Refuse(SkippedRecordsText(args[1], scene.skipped));
-    // Without windows the project asks nobody about the scene's background: it keeps its own, as a No would.
-    if (project.AddSceneFile(args[1]) == nullptr)
-        return Refuse(std::string(args[1]) + ": the scene could not be added");
+    if (const std::string refusal = AddWholeScene(project, scene); !refusal.empty())
+        return Refuse(refusal);
     project.UpdateWorldHeader();
     if (std::string why; !over.Unchanged(why))
         return Refuse(why);

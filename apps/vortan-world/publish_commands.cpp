@@ -209,12 +209,17 @@ std::pair<double, double> MeshError(const SWmesh& source, const SWmesh& loaded)
         low[i % 3] = std::min(low[i % 3], from[i]);
         high[i % 3] = std::max(high[i % 3], from[i]);
     }
-    const double extent = std::max({high[0] - low[0], high[1] - low[1], high[2] - low[2]});
+    const double extent = std::max({double{high[0]} - low[0], double{high[1]} - low[1], double{high[2]} - low[2]});
     const double cell = std::max(extent / 128.0, 1e-20);
+    // Counted from the source's low corner, a source vertex falls in cells 0..128; a decoded one far outside, or
+    // not a number (a file may hold any float), is held to a cell beyond them, never converted out of range.
+    auto axisCell = [&](float value, int axis) {
+        const double at = std::floor((double{value} - low[axis]) / cell);
+        return at >= -1024.0 && at <= 1024.0 ? static_cast<int64_t>(at) : int64_t{2048};
+    };
     auto key = [&](const float* v, int d) {
-        return std::array<int64_t, 3>{static_cast<int64_t>(std::floor(v[0] / cell)) + d % 3 - 1,
-                                      static_cast<int64_t>(std::floor(v[1] / cell)) + d / 3 % 3 - 1,
-                                      static_cast<int64_t>(std::floor(v[2] / cell)) + d / 9 - 1};
+        return std::array<int64_t, 3>{axisCell(v[0], 0) + d % 3 - 1, axisCell(v[1], 1) + d / 3 % 3 - 1,
+                                      axisCell(v[2], 2) + d / 9 - 1};
     };
     std::map<std::array<int64_t, 3>, std::vector<uint32_t>> grid;
     for (uint32_t v = 0; v < from.size() / 3; ++v)

@@ -3,8 +3,9 @@
 // the folders named taken under its own name; unnamed, the folders default to the test-data cache's mesh and image
 // folders (a few small files of them) when the fetch script filled them. `vortan-world roundtrip IN OUT`:
 // load and save as a scene, and say whether OUT equals IN byte for byte (exit 1: a record could not be read or is
-// outside the world). `vortan-world import BASE IN OUT`: merge IN into BASE, print the merge record, write OUT, then
-// remove the merge and say whether BASE came back byte for byte.
+// outside the world; exit 3 when OUT is IN and would not be written back as it was read). `vortan-world import
+// BASE IN OUT`: merge IN into BASE, print the merge record, write OUT, then remove the merge and say whether BASE
+// came back byte for byte; a world that reads with records left out is refused.
 #include <unistd.h>
 
 #include <algorithm>
@@ -28,6 +29,7 @@
 #include "engine/core/type_tag.h"
 #include "engine/core/world.h"
 #include "engine/core/world_file.h"
+#include "engine/resources/resource_report.h"
 #include "engine/resources/sound.h"
 #include "engine/resources/sound_list.h"
 #include "platform/media/temp_file.h"
@@ -71,9 +73,16 @@ int MakeSample(std::span<char* const> args)
     // Named inputs must be there, and every file of a named folder is taken under its own name or the sample is
     // refused: a sample silently built of its own content instead would pass for theirs.
     std::string error;
+    std::vector<std::string> given;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string arg = args[i];
         const bool hasValue = i + 1 < args.size();
+        // A second folder or sound would replace the first without a word.
+        if (arg.starts_with("--") && std::ranges::find(given, arg) != given.end()) {
+            std::fprintf(stderr, "vortan-world: make-sample: %s is given twice; name one\n", arg.c_str());
+            return kWorldToolUsage;
+        }
+        given.push_back(arg);
         if (arg == "--meshes" && hasValue) {
             const std::string folder = args[++i];
             if (!tooltest::CheckInputFolder(folder, error) ||
@@ -86,7 +95,7 @@ int MakeSample(std::span<char* const> args)
                 return Refuse(error);
         } else if (arg == "--sound" && hasValue) {
             options.soundFile = args[++i];
-            if (!tooltest::CheckInput(options.soundFile, error))
+            if (!tooltest::CheckInput(options.soundFile, error) || !worldtest::TakeSoundFile(options.soundFile, error))
                 return Refuse(error);
         } else if (out == nullptr && !arg.starts_with("--")) {
             out = args[i];
@@ -121,12 +130,9 @@ int MakeSample(std::span<char* const> args)
 
 // The records of a document outside its world's tree (the first framed "WRLD", as the reader takes it): a second
 // world, a record no reader knows. The world does not hold them, so they are not written again.
-std::vector<SkippedRecord> OutsideTheWorld(std::vector<uint8_t> bytes)
+std::vector<SkippedRecord> OutsideTheWorld(const SWdocumentfile& file)
 {
     std::vector<SkippedRecord> outside;
-    SWdocumentfile file;
-    if (SWdocumentfile::Parse(std::move(bytes), file) != DocumentStatus::kOk)
-        return outside;
     const std::vector<DocumentRecord>& records = file.Records();
     std::vector<bool> inWorld(records.size(), false);
     bool worldSeen = false;
@@ -142,35 +148,71 @@ std::vector<SkippedRecord> OutsideTheWorld(std::vector<uint8_t> bytes)
     return outside;
 }
 
+// What a file that a scene written from it would not equal is, for the refusal to write over it.
+std::string KindOf(const SWdocumentfile& file)
+{
+    if (file.Header().version == kDocumentVersionProject)
+        return "a project file";
+    const auto compressed = [](const DocumentRecord& record) { return record.Compression() != 0; };
+    if (std::ranges::any_of(file.Records(), compressed))
+        return "a published file";
+    if (file.Header().version != kDocumentVersionScene)
+        return "a file of version " + std::to_string(file.Header().version);
+    return "a scene this version writes otherwise";
+}
+
+// Why the scene may not be written over the file it was read from, which is the only copy: records the world lost,
+// or a file of another kind that the scene would take the place of. Empty when it is the file read, byte for byte.
+std::string OverInputRefusal(const std::string& out, size_t lost, bool same, const SWdocumentfile& file)
+{
+    const std::string head = "cannot write " + out + " over the file it read: ";
+    if (lost != 0)
+        return head + std::to_string(lost) + " of its records would be lost (listed above); it is left as it is";
+    if (!same)
+        return head + "it is " + KindOf(file) +
+               ", and a scene written in its place would not be it; it is left as it is";
+    return {};
+}
+
 int Roundtrip(std::span<char* const> args)
 {
     if (args.size() != 2) {
         std::fprintf(stderr, "usage: vortan-world roundtrip IN OUT\n");
         return kWorldToolUsage;
     }
+    const std::string in = args[0];
+    const std::string out = args[1];
     std::string error;
-    const tooltest::OutputOverInput over(args[0], args[1]);
-    const WorldLoadResult loaded = tooltest::LoadToolWorld(args[0], SWreadcontext::IdMode::kKeep, error);
+    const tooltest::OutputOverInput over(in, out);
+    // Read once: what OUT is compared with, and what the world is made of, are the same bytes, whatever happens to
+    // IN afterwards (OUT may be IN itself).
+    const std::optional<std::vector<uint8_t>> original = tooltest::ReadInput(in, error);
+    if (!original)
+        return Refuse(error);
+    SWdocumentfile file;
+    const WorldLoadResult loaded = tooltest::ReadToolWorld(*original, in, SWreadcontext::IdMode::kKeep, file, error);
     if (loaded.status != DocumentStatus::kOk)
         return Refuse(error);
-    if (!over.Unchanged(error))
-        return Refuse(error);
-    const DocumentStatus saved = SaveWorldFile(*loaded.world, WorldFileMode::kScene, args[1], &error);
-    if (saved != DocumentStatus::kOk)
-        return Refuse(error.empty() ? DocumentStatusText(saved) : error);
-    const std::optional<std::vector<uint8_t>> in = tooltest::ReadInput(args[0], error);
-    const std::optional<std::vector<uint8_t>> out = in ? tooltest::ReadInput(args[1], error) : std::nullopt;
-    if (!out)
-        return Refuse(error);
-    const bool same = *in == *out;
+    std::vector<uint8_t> written;
+    if (const DocumentStatus status = WriteWorldFile(*loaded.world, WorldFileMode::kScene, written);
+        status != DocumentStatus::kOk)
+        return Refuse("cannot write " + out + ": " + DocumentStatusText(status));
+    const bool same = written == *original;
     std::vector<SkippedRecord> lost = loaded.skipped;
     if (!same) {
-        const std::vector<SkippedRecord> outside = OutsideTheWorld(*in);
+        const std::vector<SkippedRecord> outside = OutsideTheWorld(file);
         lost.insert(lost.end(), outside.begin(), outside.end());
         std::ranges::sort(lost, {}, &SkippedRecord::index);
     }
     for (const SkippedRecord& skipped : lost)
         std::printf("skipped #%u %s: %s\n", skipped.index, TagText(skipped.tag).c_str(), skipped.reason.c_str());
+    if (const std::string refusal = over.NamesTheInput() ? OverInputRefusal(out, lost.size(), same, file) : "";
+        !refusal.empty())
+        return Refuse(refusal);
+    if (!over.Unchanged(error))
+        return Refuse(error);
+    if (SaveDocumentFile(out, written, &error) != DocumentStatus::kOk)
+        return Refuse(tooltest::WriteRefusal(out, error));
     std::printf("version=%u newer=%s skipped=%zu identical=%s\n", loaded.version, loaded.newer ? "yes" : "no",
                 lost.size(), same ? "yes" : "no");
     // Written as a scene, a published or older file differs from what it was read from and still came through
@@ -186,6 +228,19 @@ const char* KindName(MergedKind kind)
     return index < std::size(kNames) ? kNames[index] : "?";
 }
 
+// A merge of a world with records left out would pass for the whole world: they are named, with what the resources
+// reported while the world was read (a sound whose scratch file could not be written), and nothing is written.
+std::string LeftOutText(const std::string& path, const std::vector<SkippedRecord>& skipped)
+{
+    std::string text = "cannot import " + path + ": " + std::to_string(skipped.size()) +
+                       (skipped.size() == 1 ? " record" : " records") + " could not be read and would be left out:";
+    for (const SkippedRecord& record : skipped)
+        text += " record " + std::to_string(record.index) + " \"" + TagText(record.tag) + "\" (" + record.reason + ")";
+    for (const ResourceReport& report : TakeKeptResourceReports().reports)
+        text += "; " + report.text;
+    return text;
+}
+
 int Import(std::span<char* const> args)
 {
     if (args.size() != 3) {
@@ -193,18 +248,24 @@ int Import(std::span<char* const> args)
         return kWorldToolUsage;
     }
     std::string error;
+    (void)TakeKeptResourceReports(); // from here on, what a load reports belongs to the world it read
     const WorldLoadResult base = tooltest::LoadToolWorld(args[0], SWreadcontext::IdMode::kKeep, error);
     if (base.status != DocumentStatus::kOk)
         return Refuse(error);
+    if (!base.skipped.empty())
+        return Refuse(LeftOutText(args[0], base.skipped));
     // The base as a scene file before the merge: what taking the merge out must give back. A published base reads
     // from bytes of another kind, so its file's own bytes cannot be the measure; a scene file's are these.
     std::vector<uint8_t> baseBytes;
     if (const DocumentStatus written = WriteWorldFile(*base.world, WorldFileMode::kScene, baseBytes);
         written != DocumentStatus::kOk)
         return Refuse(std::string(args[0]) + ": " + DocumentStatusText(written));
+    (void)TakeKeptResourceReports();
     const WorldLoadResult import = tooltest::ImportToolWorld(args[1], error);
     if (import.status != DocumentStatus::kOk)
         return Refuse(error);
+    if (!import.skipped.empty())
+        return Refuse(LeftOutText(args[1], import.skipped));
     const MergeRecord record = MergeWorld(*base.world, *import.world, {}, args[1]);
     std::printf("merged %s: %zu objects\n", record.fileName.c_str(), record.entries.size());
     for (const MergeEntry& entry : record.entries)

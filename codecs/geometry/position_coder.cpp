@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <cmath>
 #include <optional>
 
 #include "codecs/geometry/bit_reader.h"
@@ -139,6 +140,9 @@ int EncodePositions(std::span<const PositionInput> objects, uint32_t bits, std::
                     std::vector<QuantisedPositions>& outQuantised)
 {
     const Box box = PositionBounds(objects);
+    // Finite coordinates far apart can span more than a float holds: no decoder could place a value in such a box.
+    if (!std::isfinite(box.extent))
+        return PXERR_INVALIDGEOMETRY;
     const uint64_t scale = QuantisationScale(bits, kPositionScaleKnee);
     std::vector<DataItem> items;
     std::vector<QuantisedPositions> quantised(objects.size());

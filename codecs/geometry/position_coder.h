@@ -25,7 +25,8 @@ struct PositionInput {
 // Quantised values per input vertex (encoder) or per decoded vertex (decoder), for the normal coder.
 using QuantisedPositions = std::vector<Quantised<3>>;
 
-// 0, or PXERR_INVALIDGEOMETRY when the items cannot be coded. outQuantised: per object, indexed by input vertex.
+// 0, or PXERR_INVALIDGEOMETRY when the items cannot be coded or the positions span more than a float holds.
+// outQuantised: per object, indexed by input vertex.
 int EncodePositions(std::span<const PositionInput> objects, uint32_t bits, std::vector<uint8_t>& outStream,
                     std::vector<QuantisedPositions>& outQuantised);
 

@@ -117,8 +117,12 @@ ObjectRecords BuildRecords(const TexCoordInput& input, uint32_t bits)
 int EncodeTexCoords(std::span<const TexCoordInput> objects, uint32_t bits, std::vector<uint8_t>& outStream)
 {
     std::vector<ObjectRecords> perObject;
-    for (const TexCoordInput& object : objects)
+    for (const TexCoordInput& object : objects) {
         perObject.push_back(BuildRecords(object, bits));
+        // Finite values far apart can span more than a float holds: no decoder could place a value in such a box.
+        if (!std::isfinite(perObject.back().box.extent))
+            return PXERR_INVALIDGEOMETRY;
+    }
     BitWriter out(static_cast<uint8_t>(StreamKind::kTexCoords));
     out.PutBits(static_cast<uint32_t>(objects.size()), 16);
     std::vector<DataItem> items;

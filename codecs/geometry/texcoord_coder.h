@@ -22,6 +22,7 @@ struct TexCoordInput {
     std::span<const float> values;       // u, v per attribute index (per input vertex when per vertex)
 };
 
+// 0, or PXERR_INVALIDGEOMETRY when the items cannot be coded or an object's values span more than a float holds.
 int EncodeTexCoords(std::span<const TexCoordInput> objects, uint32_t bits, std::vector<uint8_t>& outStream);
 
 struct TexCoordTarget {

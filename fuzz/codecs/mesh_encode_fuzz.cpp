@@ -2,12 +2,14 @@
 // DecompressModel must succeed too and every decoded polygon must be its input polygon (through the face and
 // vertex maps, same cycle and winding).
 //   byte 0: vertex count 3..64; byte 1: bit 0 texture coordinates, bit 1 their index list, bits 2-5 position
-//   bits - 1 (capped to 24), bit 6 colours per vertex, bit 7 normals with an index list; then 3 bytes per vertex,
-//   then index entries (255 is -1, others modulo the count), at most 200; the attributes and their index lists
-//   are derived from the same bytes.
+//   bits - 1 (capped to 24), bit 6 colours per vertex, bit 7 normals with an index list; then 3 bytes per vertex
+//   (a coordinate of byte/16, but 253 NaN, 254 infinity and 255 minus infinity, which a model must refuse), then
+//   index entries (255 is -1, others modulo the count), at most 200; the attributes and their index lists are
+//   derived from the same bytes.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <limits>
 #include <span>
 #include <vector>
 
@@ -44,6 +46,20 @@ bool SameCycle(const std::vector<int32_t>& a, const std::vector<int32_t>& b)
     return false;
 }
 
+float Coordinate(uint8_t byte)
+{
+    switch (byte) {
+    case 253:
+        return std::numeric_limits<float>::quiet_NaN();
+    case 254:
+        return std::numeric_limits<float>::infinity();
+    case 255:
+        return -std::numeric_limits<float>::infinity();
+    default:
+        return static_cast<float>(byte) / 16.0f;
+    }
+}
+
 px::PXIndexedFaceSet FaceSetFrom(std::span<const uint8_t> data)
 {
     px::PXIndexedFaceSet set;
@@ -51,7 +67,7 @@ px::PXIndexedFaceSet FaceSetFrom(std::span<const uint8_t> data)
     const uint8_t flags = data[1];
     data = data.subspan(2);
     for (uint32_t i = 0; i < 3 * vertices; ++i)
-        set.coord.push_back(i < data.size() ? static_cast<float>(data[i]) / 16.0f : static_cast<float>(i % 7));
+        set.coord.push_back(i < data.size() ? Coordinate(data[i]) : static_cast<float>(i % 7));
     data = data.subspan(std::min<size_t>(data.size(), 3 * vertices));
     for (size_t i = 0; i < data.size() && i < 200; ++i)
         set.coordIndex.push_back(data[i] == 255 ? -1 : static_cast<int32_t>(data[i] % vertices));

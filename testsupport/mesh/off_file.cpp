@@ -1,12 +1,13 @@
 #include "testsupport/mesh/off_file.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 
+#include "platform/base/input_file.h"
 #include "testsupport/mesh/polygon_list.h"
 
 namespace meshtest {
@@ -102,9 +103,15 @@ std::optional<OffMesh> ParseOff(std::string_view text, std::string* outError)
     OffMesh mesh;
     mesh.positions.resize(vertexCount * 3);
     for (uint64_t v = 0; v < vertexCount; ++v) {
-        for (int axis = 0; axis < 3; ++axis)
-            if (!ParseNumber(tokens.Next(), mesh.positions[v * 3 + axis]))
+        for (int axis = 0; axis < 3; ++axis) {
+            float& coordinate = mesh.positions[v * 3 + axis];
+            if (!ParseNumber(tokens.Next(), coordinate))
                 return Fail(outError, "bad vertex " + std::to_string(v));
+            // "nan" and "inf" parse as numbers, but no place in space is either: whatever measures, quantises or
+            // grids the mesh later would get nothing it could use.
+            if (!std::isfinite(coordinate))
+                return Fail(outError, "vertex " + std::to_string(v) + " is not a finite point");
+        }
         tokens.SkipLine();
     }
     for (uint64_t f = 0; f < faceCount; ++f) {
@@ -125,11 +132,13 @@ std::optional<OffMesh> ParseOff(std::string_view text, std::string* outError)
 
 std::optional<OffMesh> ReadOffFile(const std::string& path, std::string* outError)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return Fail(outError, "cannot read " + path);
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return ParseOff(text, outError);
+    // Through the checked reader, as every named input: a FIFO or a device is refused at once, never waited on or
+    // read without end, and so is a file past the size limit.
+    std::vector<uint8_t> bytes;
+    const pf::InputFileResult read = pf::readWholeFile(path, bytes);
+    if (!read.ok())
+        return Fail(outError, read.cause);
+    return ParseOff(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), outError);
 }
 
 std::string FormatOff(const OffMesh& mesh)

@@ -17,7 +17,9 @@ struct OffMesh {
     uint32_t FaceCount() const;
 };
 
+// A coordinate that is not a finite number is refused with the rest. outError, when given, says why, without the path.
 std::optional<OffMesh> ParseOff(std::string_view text, std::string* outError = nullptr);
+// Read as every named input is (platform/base/input_file.h): a FIFO, a device or a file past its size limit is refused.
 std::optional<OffMesh> ReadOffFile(const std::string& path, std::string* outError = nullptr);
 std::string FormatOff(const OffMesh& mesh);
 bool WriteOffFile(const std::string& path, const OffMesh& mesh); // through a temporary file and a rename

@@ -36,6 +36,7 @@ public:
     // False, with outError ("cannot write OUT: CAUSE"), when out is the input's file and it changed since. A test
     // that sets VORTAN_TOOL_STOP_BEFORE_WRITE changes the file here: the tool stops (SIGSTOP) until continued.
     bool Unchanged(std::string& outError) const;
+    bool NamesTheInput() const { return m_read.has_value(); } // out is the input's own file
 
 private:
     std::string m_out;

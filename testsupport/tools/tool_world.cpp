@@ -1,6 +1,8 @@
 #include "testsupport/tools/tool_world.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -86,6 +88,27 @@ WorldLoadResult LoadToolWorld(const std::string& path, SWreadcontext::IdMode mod
 WorldLoadResult ImportToolWorld(const std::string& path, std::string& outError)
 {
     return LoadChecked(path, outError, [&] { return ImportWorld(path, ToolReadLimits()); });
+}
+
+WorldLoadResult ReadToolWorld(std::vector<uint8_t> bytes, const std::string& path, SWreadcontext::IdMode mode,
+                              SWdocumentfile& outFile, std::string& outError)
+{
+    WorldLoadResult loaded;
+    const uint64_t size = bytes.size();
+    const std::vector<uint8_t> head(
+        bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(std::min<uint64_t>(size, kDocumentHeaderBytes)));
+    loaded.status = SWdocumentfile::Parse(std::move(bytes), outFile);
+    if (loaded.status != DocumentStatus::kOk) {
+        outError = "cannot read " + path + ": " + DocumentStatusCause(loaded.status, head, size);
+        return loaded;
+    }
+    SWreadcontext context(mode);
+    context.SetLimits(ToolReadLimits());
+    loaded = ReadWorldFile(outFile, context);
+    if (loaded.status != DocumentStatus::kOk)
+        outError = "cannot read " + path + ": " +
+                   (loaded.message.empty() ? std::string(DocumentStatusText(loaded.status)) : loaded.message);
+    return loaded;
 }
 
 } // namespace tooltest

@@ -22,5 +22,9 @@ const SWreadlimits& ToolReadLimits();
 WorldLoadResult LoadToolWorld(const std::string& path, SWreadcontext::IdMode mode, std::string& outError);
 // The world of path read to be merged (fresh ids), as ImportWorld reads it.
 WorldLoadResult ImportToolWorld(const std::string& path, std::string& outError);
+// The world of a file held whole already (its bytes as stored, read from path), so that what a command compares or
+// writes is what this one read made; outFile keeps the document's records. Refused as LoadToolWorld refuses.
+WorldLoadResult ReadToolWorld(std::vector<uint8_t> bytes, const std::string& path, SWreadcontext::IdMode mode,
+                              SWdocumentfile& outFile, std::string& outError);
 
 } // namespace tooltest

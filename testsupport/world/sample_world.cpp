@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,6 +21,7 @@
 #include "engine/core/mesh_node.h"
 #include "engine/core/node.h"
 #include "engine/core/object_node.h"
+#include "engine/core/read_context.h"
 #include "engine/core/root_object.h"
 #include "engine/core/unique_id.h"
 #include "engine/core/world.h"
@@ -31,8 +33,11 @@
 #include "engine/resources/material.h"
 #include "engine/resources/mesh_object.h"
 #include "engine/resources/sound.h"
+#include "engine/resources/texture.h"
 #include "platform/gfx/jpeg_file.h"
+#include "platform/media/riff_wave_reader.h"
 #include "platform/media/riff_wave_writer.h"
+#include "platform/media/voice_reader.h"
 #include "platform/media/wave_format.h"
 #include "testsupport/image/png_image.h"
 #include "testsupport/mesh/mesh_generators.h"
@@ -105,29 +110,39 @@ std::vector<uint32_t> Argb(const testsupport::BgrImage& png)
     return pixels;
 }
 
-// A named picture's pixels, 0xAARRGGBB (PNG alpha composited onto black, JPEG opaque); nullopt with outError.
+// A named picture's pixels, 0xAARRGGBB (PNG alpha composited onto black, JPEG opaque); nullopt with outError. A
+// picture larger than a world's reader takes by default is refused before its pixels are reserved: the scene would
+// be written, and then no reader would open it.
 std::optional<std::vector<uint32_t>> ReadPicture(const std::string& path, int& width, int& height,
                                                  std::string& outError)
 {
+    constexpr uint64_t kMostPixels = std::min(SWreadlimits::kDefaultMaxPixels, SWtexture::kMaxPixels);
     const std::string extension = Lowered(std::filesystem::path(path).extension().string());
+    std::optional<std::vector<uint32_t>> pixels;
     if (extension == ".jpg" || extension == ".jpeg") {
-        std::optional<pf::JpegImage> jpeg = pf::readJpegFile(path, {}, outError);
+        std::optional<pf::JpegImage> jpeg = pf::readJpegFile(path, {kMostPixels}, outError);
         if (!jpeg)
             return std::nullopt;
         width = jpeg->width;
         height = jpeg->height;
-        return std::move(jpeg->pixels);
-    }
-    if (extension != ".png") {
+        pixels = std::move(jpeg->pixels);
+    } else if (extension == ".png") {
+        const std::optional<testsupport::BgrImage> png = testsupport::ReadPng(path, outError, kMostPixels);
+        if (!png)
+            return std::nullopt;
+        width = png->width;
+        height = png->height;
+        pixels = Argb(*png);
+    } else {
         outError = "not a PNG or JPEG picture";
         return std::nullopt;
     }
-    const std::optional<testsupport::BgrImage> png = testsupport::ReadPng(path, outError);
-    if (!png)
+    // A picture of a side no texture may have would be left out of the scene without a word.
+    if (!SWtexture::IsAcceptedSize(width, height)) {
+        outError = std::to_string(width) + " x " + std::to_string(height) + " is not a size a texture may have";
         return std::nullopt;
-    width = png->width;
-    height = png->height;
-    return Argb(*png);
+    }
+    return pixels;
 }
 
 std::optional<meshtest::OffMesh> ReadMesh(const std::string& path, std::string& outError)
@@ -364,6 +379,31 @@ bool TakeFolderFiles(const std::string& folder, SampleInput kind, std::vector<st
         outFiles.push_back(file.string());
     }
     return true;
+}
+
+bool TakeSoundFile(const std::string& path, std::string& outError)
+{
+    pf::WaveError error = pf::WaveError::kNone;
+    const std::unique_ptr<pf::RiffWaveReader> wave = pf::RiffWaveReader::open(path, &error);
+    std::string cause;
+    if (wave == nullptr) {
+        cause = error == pf::WaveError::kCannotOpen ? std::string("it cannot be opened") : pf::describeWaveError(error);
+    } else {
+        // The voice that plays it is asked, over every sample the file holds: one the output cannot take, or a
+        // file of no whole sample, would be stored and then never heard.
+        auto samples = std::make_shared<std::vector<uint8_t>>(wave->dataBytes());
+        samples->resize(wave->read(*samples));
+        const uint16_t align = wave->format().blockAlign;
+        const uint64_t count = align != 0 ? samples->size() / align : 0;
+        if (!pf::VoiceReader::open({wave->format(), samples}, 0, count))
+            cause = "a wave format the player cannot play (it takes PCM of 8 or 16 bits, 1 to " +
+                    std::to_string(pf::kMaxVoiceChannels) + " channels)";
+        else if (count == 0)
+            cause = "it holds no sample";
+    }
+    if (!cause.empty())
+        outError = "cannot take " + path + ": " + cause;
+    return cause.empty();
 }
 
 std::unique_ptr<SWworld> MakeSampleWorld(const SampleWorldOptions& options)

@@ -35,6 +35,10 @@ enum class SampleInput { kMeshes, kPictures };
 bool TakeFolderFiles(const std::string& folder, SampleInput kind, std::vector<std::string>& outFiles,
                      std::string& outError);
 
+// A sound file as the sample's sound: false, with outError ("cannot take PATH: CAUSE"), unless it is a wave file of
+// at least one sample that the world's player can play (PCM of 8 or 16 bits, as the output's voices take it).
+bool TakeSoundFile(const std::string& path, std::string& outError);
+
 std::unique_ptr<SWworld> MakeSampleWorld(const SampleWorldOptions& options = {});
 // A second of a 440 Hz tone, 22050 Hz mono 16-bit, for a sample whose sound should play; false when not written.
 bool WriteSampleTone(const std::string& path);

@@ -25,6 +25,28 @@ for input in cut.vtp folder.vtp sample.vtn missing.vtp; do
 done
 expect_refused dump "$work/sample.vtn" > /dev/null
 expect_message "sample.vtn: it is not a project file"
+# A project that reads with a part left out is refused too, the part named: roundtrip once wrote it without the
+# part, with exit 0, and over its source when OUT was IN.
+python3 - "$2/bench" "$work/sample.vtp" "$work/mute.vtp" <<'PY'
+import sys
+sys.path.insert(0, sys.argv[1])
+from hostile_worlds import read_document, tag, write_document
+version, records = read_document(sys.argv[2])
+sounds = [r for r in records if r[0] == tag("7403")]
+assert len(sounds) == 1, "the sample has one sound"
+sounds[0][3] = sounds[0][3][:6]
+write_document(sys.argv[3], version, records)
+PY
+cp "$work/mute.vtp" "$work/mute.before"
+for out in "$work/never.vtp" "$work/mute.vtp"; do
+    expect_refused roundtrip "$work/mute.vtp" "$out" > /dev/null
+    grep -q "^vortan-project: $work/mute.vtp: a record could not be read and was left out:$" "$tool_err" ||
+        fail "$(cat "$tool_err")"
+    grep -q '^record [0-9]* "7403": sound does not read$' "$tool_err" || fail "$(cat "$tool_err")"
+done
+cmp -s "$work/mute.vtp" "$work/mute.before" || fail "the project was written over without its sound"
+[ ! -e "$work/never.vtp" ] || fail "a project with a part left out was written"
+
 # An output that cannot be written is a refusal too, named once.
 expect_refused roundtrip "$work/sample.vtp" "$work/folder.vtp" > /dev/null
 expect_message "^vortan-project: cannot write $work/folder.vtp: it is a folder, not a file$"

@@ -32,6 +32,25 @@ for pair in "base.vto base.vtn" "base.vtn base.vto" "base.vto base.vto"; do
     expect_line '^removed=24 restored=yes$'
 done
 
+# A world that reads with a record left out, as the base or the import, is refused with the record named, and nothing
+# is written: the merge once went on without it, with exit 0 and no word.
+python3 - "$2/bench" "$work/base.vtn" "$work/mute.vtn" <<'PY'
+import sys
+sys.path.insert(0, sys.argv[1])
+from hostile_worlds import read_document, tag, write_document
+version, records = read_document(sys.argv[2])
+sounds = [r for r in records if r[0] == tag("7403")]
+assert len(sounds) == 1, "the sample has one sound"
+sounds[0][3] = sounds[0][3][:6]
+write_document(sys.argv[3], version, records)
+PY
+for pair in "base.vtn mute.vtn" "mute.vtn base.vtn"; do
+    read -r into from <<< "$pair"
+    expect_exit 3 import "$work/$into" "$work/$from" "$work/never.vtn"
+    grep -Eqx "vortan-world: cannot import $work/mute.vtn: 1 record could not be read and would be left out: \
+record [0-9]+ \"7403\" \(sound does not read\); The sound .* could not be read from the file and was left out\." \
+        "$tool_err" || fail "$pair: $(cat "$tool_err")"
+done
 expect_exit 3 import "$work/base.vtn" "$work/missing.vtn" "$work/never.vtn"
 [ ! -e "$work/never.vtn" ] || fail "a refused import wrote an output"
 expect_exit 2 import "$work/base.vtn"

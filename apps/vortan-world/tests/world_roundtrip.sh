@@ -17,6 +17,39 @@ expect_exit 0 publish "$work/sample.vtn" "$work/sample.vto"
 expect_exit 0 roundtrip "$work/sample.vto" "$work/published.vtn"
 expect_line '^version=951 newer=no skipped=0 identical=no$'
 
+# Over its own input only the file it read is written: a world with a record left out (one outside the world, a
+# sound that does not read) or a published file is refused with exit 3 and left byte for byte as it was. The round
+# trip once compared the new file with itself, said "identical=yes" and wrote the loss over the only copy.
+python3 - "$2/bench" "$work/sample.vtn" "$work/outside.vtn" "$work/mute.vtn" <<'PY'
+import sys
+sys.path.insert(0, sys.argv[1])
+from hostile_worlds import read_document, tag, write_document
+version, records = read_document(sys.argv[2])
+write_document(sys.argv[3], version, records + [[tag("XTRA"), 0xFFFFFFFF, 0, b"a record of no world"]])
+sounds = [r for r in records if r[0] == tag("7403")]
+assert len(sounds) == 1, "the sample has one sound"
+sounds[0][3] = sounds[0][3][:6]
+write_document(sys.argv[4], version, records)
+PY
+for case in "outside.vtn|XTRA: not a record of the world" "mute.vtn|7403: sound does not read" "sample.vto|"; do
+    file="$work/${case%%|*}"
+    cp "$file" "$work/before"
+    expect_exit 3 roundtrip "$file" "$file"
+    cmp -s "$file" "$work/before" || fail "$file was written over"
+    if [ -n "${case#*|}" ]; then
+        expect_line "^skipped #[0-9]+ ${case#*|}$"
+        grep -qx "vortan-world: cannot write $file over the file it read: 1 of its records would be lost (listed \
+above); it is left as it is" "$tool_err" || fail "$file: $(cat "$tool_err")"
+    else
+        grep -qx "vortan-world: cannot write $file over the file it read: it is a published file, and a scene written \
+in its place would not be it; it is left as it is" "$tool_err" || fail "$file: $(cat "$tool_err")"
+    fi
+done
+# To another file the loss is written and said, and the round trip fails.
+expect_exit 1 roundtrip "$work/outside.vtn" "$work/without.vtn"
+expect_line '^version=951 newer=no skipped=1 identical=no$'
+cmp -s "$work/without.vtn" "$work/sample.vtn" || fail "the world was not written whole without the outside record"
+
 expect_exit 0 dump "$work/sample.vtn" -v
 expect_line '^#0 tag=WRLD parent=- compression=0 '
 expect_line '^    WVER\(4\) WSET\(17\)$'
