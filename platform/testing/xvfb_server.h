@@ -27,6 +27,9 @@ public:
     // server. stopWindowManager ends it and waits until the announcement is gone.
     bool startWindowManager(std::string& outError);
     void stopWindowManager();
+    // The server ends under its clients as a killed one does (SIGKILL); this program's own connection is closed
+    // first, so that only the others meet the loss.
+    void killServer();
     // A window manager slow to answer, as on a loaded machine: stopped for `ms` from now, then let go on its own.
     void holdWindowManager(int ms);
     const std::string& display() const { return m_display; }   // ":N"

@@ -328,9 +328,12 @@ class DesignerChild {
 public:
     static constexpr auto kDeadline = 60s;
 
-    // `settings` goes on in the settings file after the known user's name.
-    DesignerChild(const std::string& name, bool knownUser, const std::string& settings = "")
-        : folder(std::filesystem::temp_directory_path() / ("vortan-live-" + name + "-" + std::to_string(::getpid())))
+    // `settings` goes on in the settings file after the known user's name. server: the test's own, else the
+    // process's.
+    DesignerChild(const std::string& name, bool knownUser, const std::string& settings = "",
+                  XvfbServer* server = nullptr)
+        : m_server(server != nullptr ? server : &liveServer()),
+          folder(std::filesystem::temp_directory_path() / ("vortan-live-" + name + "-" + std::to_string(::getpid())))
     {
         std::filesystem::remove_all(folder);
         std::filesystem::create_directories(folder);
@@ -361,7 +364,7 @@ public:
             const int fd = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             if (fd >= 0)
                 ::dup2(fd, 2);
-            ::setenv("DISPLAY", liveServer().display().c_str(), 1);
+            ::setenv("DISPLAY", Server().display().c_str(), 1);
             ::setenv("HOME", home.c_str(), 1);
             ::setenv("VORTAN_SETTINGS_FILE", settings.c_str(), 1);
             ::setenv("SDL_AUDIODRIVER", "disk", 1);
@@ -380,7 +383,7 @@ public:
     unsigned long AwaitWindow(const std::string& name, bool wholeName = false)
     {
         unsigned long found = 0;
-        WaitUntil([&] { return Ended() || (found = liveServer().findTopLevel(name, wholeName)) != 0; });
+        WaitUntil([&] { return Ended() || (found = Server().findTopLevel(name, wholeName)) != 0; });
         return found;
     }
     // Keys typed at a window reach it once it has the keyboard: a window is named before it shows, and a window
@@ -388,13 +391,13 @@ public:
     unsigned long AwaitFocusedWindow(const std::string& name, bool wholeName = false)
     {
         const unsigned long found = AwaitWindow(name, wholeName);
-        WaitUntil([&] { return Ended() || (found != 0 && liveServer().focus() == found); });
+        WaitUntil([&] { return Ended() || (found != 0 && Server().focus() == found); });
         // A window manager keeps its own idea of the active window, and acts on it when it takes a key itself.
         WaitUntil([&] {
-            return Ended() || liveServer().property(0, "_NET_SUPPORTING_WM_CHECK").empty() ||
-                   liveServer().property(0, "_NET_ACTIVE_WINDOW") == std::vector<unsigned long>{found};
+            return Ended() || Server().property(0, "_NET_SUPPORTING_WM_CHECK").empty() ||
+                   Server().property(0, "_NET_ACTIVE_WINDOW") == std::vector<unsigned long>{found};
         });
-        return found != 0 && liveServer().focus() == found ? found : 0;
+        return found != 0 && Server().focus() == found ? found : 0;
     }
     // The process has taken SIGTERM in hand (its handler is in), as /proc tells. Until the child runs the designer,
     // a handler of this test program's would pass for the designer's own.
@@ -448,10 +451,16 @@ public:
     {
         ASSERT_NE(AwaitWindow("Vortan - "), 0u) << Errors();
         ASSERT_NE(AwaitFocusedWindow("Vortan", true), 0u) << "no recovery offer: " << Errors();
-        liveServer().tap(XK_Return);
-        ASSERT_TRUE(WaitUntil([&] { return Ended() || liveServer().findTopLevel("Vortan", true) == 0; }));
+        Server().tap(XK_Return);
+        ASSERT_TRUE(WaitUntil([&] { return Ended() || Server().findTopLevel("Vortan", true) == 0; }));
     }
 
+    XvfbServer& Server() const { return *m_server; }
+
+private:
+    XvfbServer* m_server;
+
+public:
     const std::filesystem::path folder;
 
 private:
@@ -462,23 +471,61 @@ private:
 // Ended from outside once it is up, by SIGTERM or by the window manager's close (WM_DELETE_WINDOW to the main frame):
 // with nothing unsaved either ends it by itself with status 0, every thread ended in time (no box says otherwise,
 // which would hold the process up).
+// SIGHUP (the terminal it was started from closed) is taken as SIGTERM is.
 TEST(DesignerProcess, SigtermAndTheWindowManagersCloseEndTheDesignerWithStatusZero)
 {
-    for (const bool bySignal : {true, false}) {
-        SCOPED_TRACE(bySignal ? "SIGTERM" : "WM_DELETE_WINDOW");
+    for (const int signal : {SIGTERM, SIGHUP, 0}) {
+        const std::string name = signal == SIGTERM ? "sigterm" : signal == SIGHUP ? "sighup" : "close";
+        SCOPED_TRACE(name);
         DesignerChild designer("term", true);
         designer.Start();
         const unsigned long frame = designer.AwaitWindow("Vortan - ");
         ASSERT_NE(frame, 0u) << "the main frame never showed: " << designer.Errors();
         const auto sent = Clock::now();
-        if (bySignal)
-            designer.Signal(SIGTERM);
+        if (signal != 0)
+            designer.Signal(signal);
         else
             liveServer().askToClose(frame);
         EXPECT_EQ(designer.AwaitExit(), 0) << designer.Errors();
         designer.ExpectNoReport();
         const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - sent);
-        RecordProperty(bySignal ? "sigterm_exit_ms" : "close_exit_ms", static_cast<int>(took.count()));
+        RecordProperty(name + "_exit_ms", static_cast<int>(took.count()));
+    }
+}
+
+// The recovery offer left any way but No: Escape, its close box, SIGTERM while it is up, and SIGTERM at the first-run
+// question before it ever came. The designer ends with status 0 (a SIGTERM ends those it left running) and the copy
+// is there for the next start, untouched.
+TEST(DesignerProcess, TheRecoveryOfferLeftAnyWayButNoKeepsTheCopy)
+{
+    enum class Way { kEscape, kCloseBox, kSignal, kSignalAtFirstRun };
+    for (const Way way : {Way::kEscape, Way::kCloseBox, Way::kSignal, Way::kSignalAtFirstRun}) {
+        SCOPED_TRACE(static_cast<int>(way));
+        DesignerChild designer("offer-kept", way != Way::kSignalAtFirstRun);
+        designer.LeaveRecoveryCopy();
+        designer.Start();
+        if (way == Way::kSignalAtFirstRun) {
+            ASSERT_NE(designer.AwaitWindow("User Information"), 0u) << designer.Errors();
+        } else {
+            ASSERT_NE(designer.AwaitWindow("Vortan - "), 0u) << designer.Errors();
+            const unsigned long offer = designer.AwaitFocusedWindow("Vortan", true);
+            ASSERT_NE(offer, 0u) << "no recovery offer: " << designer.Errors();
+            if (way == Way::kEscape)
+                liveServer().tap(XK_Escape);
+            else if (way == Way::kCloseBox)
+                liveServer().askToClose(offer);
+            if (way != Way::kSignal) {
+                ASSERT_TRUE(DesignerChild::WaitUntil([&] { return liveServer().findTopLevel("Vortan", true) == 0; }));
+                EXPECT_FALSE(designer.Ended()) << designer.Errors();
+            }
+        }
+        designer.Signal(SIGTERM);
+        EXPECT_EQ(designer.AwaitExit(), 0) << designer.Errors();
+        designer.ExpectNoReport();
+        std::ifstream kept(designer.folder / "recovery.vtp", std::ios::binary);
+        std::ifstream sample(DesignerChild::SamplePath(), std::ios::binary);
+        EXPECT_TRUE(kept.is_open() && std::string(std::istreambuf_iterator<char>(kept), {}) ==
+                                          std::string(std::istreambuf_iterator<char>(sample), {}));
     }
 }
 
@@ -690,6 +737,79 @@ TEST(DesignerProcess, TheMainWindowDestroyedByAnotherProgramEndsTheDesignerKeepi
     ASSERT_TRUE(std::filesystem::exists(copy));
     EXPECT_GT(std::filesystem::last_write_time(copy), before) << "written again as the designer ended";
     EXPECT_GT(std::filesystem::file_size(copy), 0u);
+}
+
+// An event renamed by keys, then an end nobody could be asked about: the display killed, with and without a preview
+// running; the main window destroyed during a preview; kill -9 during a preview. A preview's copy is written as it
+// starts, holding the project as made, so the rename is in the copy after each; the line names the copy, and the
+// next start after the kill offers it. No report: no thread outlives what it uses. The designer runs on a server of
+// the test's own, which the test kills.
+TEST(DesignerProcess, ChangedWorkOutlivesALostDisplayADestroyedWindowAndAKill)
+{
+    const auto holdsTheRename = [](const std::filesystem::path& copy) {
+        CVTND_Project::LoadResult read = CVTND_Project::LoadFile(copy.string());
+        if (!read.ok())
+            return false;
+        const SWworldlock hold(*read.world);
+        for (const SWevent* e = read.world->GetFirstEvent(); e != nullptr; e = SWevents::GetNextEvent(e))
+            if (e->GetName() == std::optional<std::string>("spin"))
+                return true;
+        return false;
+    };
+    enum class End { kDisplay, kDisplayInPreview, kWindowInPreview, kKillInPreview };
+    for (const End end : {End::kDisplay, End::kDisplayInPreview, End::kWindowInPreview, End::kKillInPreview}) {
+        SCOPED_TRACE(static_cast<int>(end));
+        XvfbServer server;
+        std::string error;
+        ASSERT_TRUE(server.start(error)) << error;
+        DesignerChild designer("lost", true, "", &server);
+        const std::filesystem::path copy = designer.folder / "recovery.vtp";
+        designer.LeaveRecoveryCopy();
+        designer.Start();
+        designer.OpenTheRecoveryCopy();
+        const unsigned long frame = designer.AwaitFocusedWindow("Vortan - ");
+        ASSERT_NE(frame, 0u) << designer.Errors();
+        // The keys start in the event map: the scene graph comes next, then Events, whose first event Enter edits.
+        for (const unsigned long key : {XK_F6, XK_F6, XK_Down, XK_Return})
+            server.tap(key);
+        ASSERT_NE(designer.AwaitFocusedWindow("Edit Event", true), 0u) << designer.Errors();
+        server.key(XK_Control_L, true);
+        server.tap(XK_a);
+        server.key(XK_Control_L, false);
+        for (const char c : std::string("spin"))
+            server.tap(static_cast<unsigned char>(c));
+        server.tap(XK_Return);
+        ASSERT_TRUE(DesignerChild::WaitUntil([&] { return server.findTopLevel("Edit Event", true) == 0; }));
+        ASSERT_NE(designer.AwaitFocusedWindow("Vortan - "), 0u) << designer.Errors();
+        if (end != End::kDisplay) {
+            server.tap(XK_F5);
+            ASSERT_TRUE(DesignerChild::WaitUntil([&] { return designer.Ended() || holdsTheRename(copy); }))
+                << "no copy as the preview started";
+            std::this_thread::sleep_for(300ms); // frames of the preview
+        }
+        if (end == End::kDisplay || end == End::kDisplayInPreview)
+            server.killServer();
+        else if (end == End::kWindowInPreview)
+            server.destroyWindow(frame);
+        else
+            designer.Signal(SIGKILL);
+        const int status = designer.AwaitExit();
+        designer.ExpectNoReport();
+        EXPECT_TRUE(holdsTheRename(copy));
+        if (end != End::kKillInPreview) {
+            EXPECT_EQ(status, kQuitWindowLost) << designer.Errors();
+            EXPECT_NE(designer.Errors().find("is in " + copy.string()), std::string::npos) << designer.Errors();
+            continue;
+        }
+        EXPECT_EQ(status, 128 + SIGKILL);
+        designer.Start();
+        ASSERT_NE(designer.AwaitWindow("Vortan - "), 0u) << designer.Errors();
+        EXPECT_NE(designer.AwaitFocusedWindow("Vortan", true), 0u) << "no recovery offer: " << designer.Errors();
+        designer.Signal(SIGTERM);
+        EXPECT_EQ(designer.AwaitExit(), 0) << designer.Errors();
+        EXPECT_TRUE(holdsTheRename(copy));
+    }
+    ::setenv("DISPLAY", liveServer().display().c_str(), 1);
 }
 
 // -- Every window and dialog of the designer, as the X server shows it and as the layer composed it
