@@ -1,6 +1,8 @@
 // The designer's recovery copy and preferences commands.
 #include <ctime>
 #include <filesystem>
+#include <optional>
+#include <string>
 
 #include "designer/app/designer_app.h"
 #include "designer/app/editor_settings.h"
@@ -10,6 +12,7 @@
 #include "designer/app/recovery.h"
 #include "designer/app/startup.h"
 #include "designer/app/user_dialogs.h"
+#include "platform/ui/core/ui.h"
 #include "platform/ui/providers/providers.h"
 
 namespace {
@@ -107,6 +110,10 @@ CVTND_Designer::RecoveryWrite CVTND_Designer::WriteRecoveryNow(bool tell)
     std::string error;
     std::optional<std::string> aside;
     bool written = m_recovery->BeginWrite(error, &aside);
+    // The window cannot answer while the copy is made; an end that asks nothing draws nothing.
+    std::optional<pf::WaitCursor> wait;
+    if (tell && pf::hasUi())
+        wait.emplace();
     if (written) {
         // The render thread holds the lock for each whole frame and lets go only between frames: on a large project
         // a try at the timer's moment almost never lands in that gap, and no copy was ever made. Its frame ends
