@@ -4,8 +4,8 @@
 //                                                       point of the 3D view, N frames drawn, the screen written
 //   --exit-after MS                                    closes the main window after MS milliseconds
 // Switch letters in any case. The batch mode (-m, -l) is not available. Exit 0, 2 usage, 3 a refusal, 4 the main
-// window destroyed by another program (unsaved work is in the recovery copy). SIGINT and SIGTERM close the main window
-// as its close box does, whenever they come.
+// window destroyed by another program or the display lost (unsaved work is in the recovery copy). SIGINT, SIGTERM and
+// SIGHUP close the main window as its close box does, whenever they come.
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
@@ -13,14 +13,13 @@
 #include <string>
 #include <string_view>
 
-#include "designer/app/designer_app.h"
 #include "designer/app/developer_run.h"
-#include "designer/app/recovery.h"
 #include "designer/app/startup.h"
 #include "platform/base/atomic_file.h"
 #include "platform/display/screen.h"
 #include "platform/live/sdl_audio.h"
 #include "platform/live/sdl_backend.h"
+#include "platform/live/x_errors.h"
 #include "platform/settings/settings_store.h"
 #include "platform/ui/core/ui.h"
 #include "platform/ui/providers/live_providers.h"
@@ -155,21 +154,8 @@ void EndAfterLostWindow(CVTND_Designer& designer, const pf::SdlBackend& live, in
     if (!live.lostApplicationWindow())
         return;
     status = pf::kQuitWindowLost;
-    const CVTNDesignerApp* app = designer.GetApp();
-    const CVTND_Recovery* recovery = designer.GetRecovery();
-    if (app == nullptr || !app->IsModified()) {
-        std::fprintf(stderr, "vortan: the main window was destroyed by another program; nothing was left unsaved\n");
-        return;
-    }
-    designer.WriteRecoveryCopy();
-    if (recovery != nullptr && recovery->IsOwner())
-        std::fprintf(stderr,
-                     "vortan: the main window was destroyed by another program; the unsaved work is in %s and is "
-                     "offered at the next start\n",
-                     recovery->Path().c_str());
-    else
-        std::fprintf(stderr, "vortan: the main window was destroyed by another program; the unsaved work is lost "
-                             "(another designer keeps the recovery copy)\n");
+    std::fprintf(stderr, "vortan: %s\n",
+                 designer.KeepUnsavedWork("the main window was destroyed by another program").c_str());
 }
 
 } // namespace
@@ -207,6 +193,12 @@ int main(int argc, char** argv)
         providers.install();
         {
             CVTND_Designer designer;
+            // A display gone is a main window destroyed by another program: the work kept, and the same end.
+            pf::whenDisplayIsLost(
+                [&designer](bool onUiThread) {
+                    std::fprintf(stderr, "vortan: %s\n", designer.KeepWorkOnLostDisplay(onUiThread).c_str());
+                },
+                pf::kQuitWindowLost);
             CVTND_StartOptions start;
             start.project = options.project;
             start.exitAfterMs = options.exitAfterMs;
@@ -221,6 +213,7 @@ int main(int argc, char** argv)
                 EndAfterLostWindow(designer, static_cast<const pf::SdlBackend&>(*choice.backend), status);
             }
             designer.Exit();
+            pf::whenDisplayIsLost({}, pf::kQuitWindowLost);
         }
         ui.setBackend(nullptr);
     }

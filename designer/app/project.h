@@ -138,6 +138,8 @@ public:
     bool WriteBytes(std::vector<uint8_t>& out, CVTND_GradientStore* gradients) const;
     // Writes through the atomic writer; a failure leaves the old file and is reported through the message box.
     bool SaveFile(const std::string& path, CVTND_GradientStore* gradients, pf::Window* owner = nullptr) const;
+    // The same without the box: false with outError naming the path and the cause (the recovery copy's writer).
+    bool WriteFile(const std::string& path, CVTND_GradientStore* gradients, std::string& outError) const;
     // Every object of record (or of only) that removing it takes, announced deleted while it lives; resources only
     // without only.
     void AnnounceRemoved(const MergeRecord& record, const std::vector<MergeEntry>* only);

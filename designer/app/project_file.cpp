@@ -499,12 +499,21 @@ bool CVTND_Project::WriteBytes(std::vector<uint8_t>& out, CVTND_GradientStore* g
 
 bool CVTND_Project::SaveFile(const std::string& path, CVTND_GradientStore* gradients, pf::Window* owner) const
 {
+    std::string message;
+    if (WriteFile(path, gradients, message))
+        return true;
+    ShowUserMessage(owner, message, pf::MB_ICONHAND);
+    return false;
+}
+
+bool CVTND_Project::WriteFile(const std::string& path, CVTND_GradientStore* gradients, std::string& message) const
+{
     uint64_t counted = 0;
     {
         const SWworldlock lock(m_world);
         counted = CountedOnOpening(m_world);
     }
-    std::string message; // each names the path once
+    // each names the path once
     const std::string notMade = path + ": the project could not be written (out of memory)";
     // Written, it would be refused when opened: the person's work would look lost.
     if (const uint64_t limit = ReadLimits().maxBytes; counted > limit) {
@@ -529,7 +538,6 @@ bool CVTND_Project::SaveFile(const std::string& path, CVTND_GradientStore* gradi
             message = notMade;
         }
     }
-    ShowUserMessage(owner, message, pf::MB_ICONHAND);
     return false;
 }
 

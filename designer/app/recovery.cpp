@@ -2,13 +2,18 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <system_error>
+
+#include "platform/base/atomic_file.h"
 
 namespace {
 
@@ -43,15 +48,27 @@ CVTND_Recovery::CVTND_Recovery(std::string path) : m_path(path.empty() ? Default
         return;
     std::error_code error;
     std::filesystem::create_directories(std::filesystem::path(m_path).parent_path(), error);
+    TakeOver();
+}
+
+bool CVTND_Recovery::TakeOver()
+{
+    if (IsOwner())
+        return true;
+    if (m_path.empty())
+        return false;
     const std::string lockPath = m_path + ".lock";
     const int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0)
-        return;
+        return false;
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);
-        return;
+        return false;
     }
     m_lockFd = fd;
+    // What the designer before left (it ended with unsaved work, or was killed) is not this one's to replace.
+    m_earlier = Exists();
+    return true;
 }
 
 CVTND_Recovery::~CVTND_Recovery()
@@ -68,10 +85,61 @@ bool CVTND_Recovery::Exists() const
 
 void CVTND_Recovery::Delete()
 {
-    if (!IsOwner())
+    if (!IsOwner() || m_earlier)
         return;
     std::error_code error;
     std::filesystem::remove(m_path, error);
+    std::filesystem::remove(OriginPath(), error);
+    m_originWritten.reset();
+}
+
+void CVTND_Recovery::DeleteEarlier()
+{
+    m_earlier = false;
+    Delete();
+}
+
+CVTND_Recovery::Origin CVTND_Recovery::ReadOrigin() const
+{
+    Origin origin;
+    std::ifstream in(OriginPath(), std::ios::binary);
+    if (in)
+        origin.project.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    struct stat status {};
+    if (::stat(m_path.c_str(), &status) == 0)
+        origin.written = status.st_mtime;
+    return origin;
+}
+
+bool CVTND_Recovery::BeginWrite(std::string& outError, std::optional<std::string>* movedAside)
+{
+    if (!IsOwner()) {
+        outError = "another designer keeps the recovery copy";
+        return false;
+    }
+    if (m_earlier && Exists()) {
+        const std::optional<std::string> aside = MoveAside();
+        if (!aside) {
+            outError = "the copy an earlier run left at " + m_path + " could not be moved aside";
+            return false;
+        }
+        if (movedAside != nullptr)
+            *movedAside = aside;
+    }
+    m_earlier = false;
+    return true;
+}
+
+void CVTND_Recovery::Written(const std::string& origin)
+{
+    // The copy is whole before its note; a note that did not follow only leaves the copy unnamed.
+    if (m_originWritten == origin)
+        return;
+    std::string ignored;
+    if (pf::writeFileAtomically(OriginPath(), origin, &ignored))
+        m_originWritten = origin;
+    else
+        m_originWritten.reset();
 }
 
 std::optional<std::string> CVTND_Recovery::MoveAside()
@@ -100,7 +168,11 @@ std::optional<std::string> CVTND_Recovery::MoveAside()
         if (std::filesystem::exists(to, error))
             continue;
         std::filesystem::rename(from, to, error);
-        return error ? std::nullopt : std::optional<std::string>(to);
+        if (error)
+            return std::nullopt;
+        std::filesystem::rename(OriginPath(), to + ".origin", error);
+        m_originWritten.reset();
+        return to;
     }
     return std::nullopt;
 }

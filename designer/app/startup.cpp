@@ -220,8 +220,7 @@ bool CVTND_Designer::Start(CVTND_StartOptions options)
     // A close during the questions below (the window manager's, or --exit-after) ends the start-up there.
     if (!m_developerRun && m_settings->GetString(CVTND_EditorSettings::kUserName).empty())
         RunUserInformationDialog(*m_frame, *m_settings);
-    if (!m_developerRun && !m_closed)
-        OfferRecoveryCopy();
+    const bool recovered = !m_developerRun && !m_closed && OfferRecoveryCopy();
     if (m_closed)
         return true;
     if (!m_recovery->IsOwner())
@@ -229,7 +228,10 @@ bool CVTND_Designer::Start(CVTND_StartOptions options)
     if (const CVTND_WizardRun wizard = CVTND_AppRegistry::FindWizard();
         wizard != nullptr && m_settings->GetFlag(CVTND_EditorSettings::kOpenWizard))
         wizard(*m_app, *m_frame);
-    if (options.project)
+    // The recovered work stays open: the project named to open is not opened over it.
+    if (options.project && recovered)
+        m_frame->SetPaneText(0, "The recovered work is open: " + *options.project + " was not opened");
+    else if (options.project)
         m_projectRefused = !OpenProjectFile(*options.project, false);
     const uint32_t interval = m_settings->GetDword(kSettingRecoveryInterval);
     if (interval > 0)
@@ -450,6 +452,7 @@ bool CVTND_Designer::NewProject()
     if (!TearDownWorkspace())
         return false;
     RememberProjectFile({}, std::nullopt);
+    m_recoveredFrom.clear();
     BuildWorkspace(nullptr);
     return true;
 }
@@ -486,6 +489,7 @@ bool CVTND_Designer::OpenProjectFile(const std::string& given, bool askFirst)
     const std::string note = loaded.result.message;
     BuildWorkspace(&loaded);
     RememberProjectFile(path, stamp);
+    m_recoveredFrom.clear();
     AddRecent(path);
     UpdateTitle();
     if (!note.empty())
@@ -695,6 +699,8 @@ bool CVTND_Designer::StartPreview()
     CVTND_ExtendedWorld* world = GetWorld();
     if (world == nullptr || world->IsRunning())
         return false;
+    // From now on the world holds passing frames: the copy holds the project as made.
+    WriteRecoveryCopyAtPreviewStart();
     m_renderThread->Resume(world);
     {
         const SWworldlock hold(*world);

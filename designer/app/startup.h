@@ -122,7 +122,15 @@ public:
     void DrainReports();
     void OnRenderFault();
     void RunPreviewUnloads(); // what the project's preview queued (CVTND_ExtendedWorld::TakeUnloads)
-    void WriteRecoveryCopy();
+    // The recovery timer's copy: written when the project is modified and no preview or publish runs; a copy that
+    // cannot be written is said in the status bar once, and again once it is written again.
+    enum class RecoveryWrite { kNotNeeded, kWritten, kFailed };
+    RecoveryWrite WriteRecoveryCopy();
+    // An end nobody could be asked about (how: what happened): the unsaved work kept in the recovery copy where it
+    // can be, and the line that says where, or why it could not be; mayAsk false: nothing is asked of the project,
+    // only what is kept already is said. KeepWorkOnLostDisplay stops the views' thread first and draws nothing.
+    std::string KeepUnsavedWork(const std::string& how, bool mayAsk = true);
+    std::string KeepWorkOnLostDisplay(bool onUiThread);
     void UpdateCommandStates();
 
     // -- State
@@ -167,7 +175,9 @@ private:
     void SetTimerWorld(SWworld* world);
     void ShowError(const std::string& text);
     void KeepAliveAfterStuckThread();
-    void OfferRecoveryCopy();
+    bool OfferRecoveryCopy(); // true: the copy was opened
+    RecoveryWrite WriteRecoveryNow(bool tell);
+    void WriteRecoveryCopyAtPreviewStart();
     bool StopProjectPreview();
     void EndPreviewOfProject(CVTND_ExtendedWorld& world);
     // proposed: the file name the dialog offers (with a folder: it opens there).
@@ -192,6 +202,11 @@ private:
     std::unique_ptr<CVTND_RenderThread> m_renderThread;
     CVTN_ThreadHandler::Priority m_renderPriority = CVTN_ThreadHandler::Priority::kLow;
     std::unique_ptr<CVTND_Recovery> m_recovery;
+    std::string m_recoveredFrom; // the project an opened recovery copy was made from, while it is untitled
+    std::string m_recoveryError; // why the last copy was not written
+    bool m_recoveryFailing = false;
+    bool m_previewStartModified = false; // as the project's preview started
+    bool m_previewCopyKept = false;      // the copy then written holds the project as made
     CVTN_SyncEvent m_saveFinished{true, false};
     CMainFrame* m_frame = nullptr; // owned by its window
     std::unique_ptr<pf::MmTimer> m_timer;

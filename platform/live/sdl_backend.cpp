@@ -107,8 +107,10 @@ bool openVideo(std::string& outReason)
             reason = "SDL video opened without a display";
             return;
         }
-        if (std::strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0)
+        if (std::strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0) {
             passErrorsOnClosedWindows();
+            catchLostDisplay();
+        }
         g_wakeEvent = SDL_RegisterEvents(1);
         opened = g_wakeEvent != static_cast<uint32_t>(-1);
         if (!opened)
@@ -564,7 +566,8 @@ void SdlBackend::surfaceChanged(const Surface32* surface, const Rect& surfaceRec
 
 void SdlBackend::wake()
 {
-    if (m_wakePending.exchange(true))
+    // A wake is an X message to the waiting loop: on a lost display it would only meet the loss again.
+    if (displayWasLost() || m_wakePending.exchange(true))
         return;
     SDL_Event event{};
     event.type = g_wakeEvent;
@@ -1089,7 +1092,8 @@ void catchTerminationSignals()
     action.sa_handler = onTerminationSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (const int signal : {SIGINT, SIGTERM})
+    // SIGHUP too: the terminal the designer was started from closing asks as the close box does.
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
         sigaction(signal, &action, nullptr);
     // SDL fills only a slot that holds the default action, so ours stay; said outright, it does not even look.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
@@ -1097,7 +1101,7 @@ void catchTerminationSignals()
 
 void releaseTerminationSignals()
 {
-    for (const int signal : {SIGINT, SIGTERM})
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
         std::signal(signal, SIG_DFL);
     if (g_terminationRequests.exchange(0) > 0)
         std::raise(g_lastSignal.load());

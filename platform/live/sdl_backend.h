@@ -132,9 +132,9 @@ private:
 // The quit code every loop is asked to end with when another program destroyed the program's main window.
 inline constexpr int32_t kQuitWindowLost = 4;
 
-// SIGINT and SIGTERM caught from this call on, each kept as a close request for the live display to hand on once it
-// has windows to ask: SDL puts its own handlers in only when its video opens, and a signal before that killed the
-// program. Call first thing in main. A run that ends up without the live display gives the signals back to their
+// SIGINT, SIGTERM and SIGHUP caught from this call on, each kept as a close request for the live display to hand on
+// once it has windows to ask: SDL puts its own handlers in only when its video opens, and a signal before that killed
+// the program. Call first thing in main. A run that ends up without the live display gives the signals back to their
 // default action (releaseTerminationSignals); one that came meanwhile then ends the process as it would have.
 void catchTerminationSignals();
 void releaseTerminationSignals();

@@ -73,6 +73,19 @@ XvfbServer::~XvfbServer()
     stopChild(m_pid);
 }
 
+void XvfbServer::killServer()
+{
+    if (m_connection != nullptr)
+        XCloseDisplay(asDisplay(m_connection));
+    m_connection = nullptr;
+    if (m_pid > 0) {
+        ::kill(m_pid, SIGKILL);
+        waitpid(m_pid, nullptr, 0);
+    }
+    m_pid = -1;
+    stopChild(m_windowManager);
+}
+
 bool XvfbServer::start(std::string& outError, Size screen)
 {
     int fds[2];

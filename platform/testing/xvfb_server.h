@@ -28,6 +28,9 @@ public:
     // server. stopWindowManager ends it and waits until the announcement is gone.
     bool startWindowManager(std::string& outError);
     void stopWindowManager();
+    // The server ends under its clients as a killed one does (SIGKILL); this program's own connection is closed
+    // first, so that only the others meet the loss.
+    void killServer();
     // A window manager slow to answer, as on a loaded machine: stopped for `ms` from now, then let go on its own
     // unless letWindowManagerGo came first. letWindowManagerGo is false when the hold had already ended.
     void holdWindowManager(int ms);

@@ -41,6 +41,8 @@ PY
 # view inside its MDI client, between the docked panels.
 corner_x=250
 corner_y=115
+# A recovery copy an earlier run left: no run here offers it, so every one keeps it for the next start.
+cp "$sample" "$work/recovery.vtp"
 expect_done --screenshot "$work/still.png" --frames 5 "$sample"
 [ "$(pixel "$work/still.png" $corner_x $corner_y)" = "32,48,80" ] || fail "first background: $(pixel "$work/still.png" $corner_x $corner_y)"
 # The click is at the middle of the turning cube, which no angle of its turn leaves.
@@ -70,6 +72,7 @@ for driver in none offscreen dummy; do
     grep -qF "$sample" "$work/first-$driver.reg" || fail "$driver: recent files: $(cat "$work/first-$driver.reg")"
 done
 tool_timeout=""
+cmp -s "$sample" "$work/recovery.vtp" || fail "the recovery copy did not outlive runs that never offered it"
 
 # A project the run refuses still gives its picture, then the refusal's exit code and the box's line.
 expect_refused --screenshot "$work/refused.png" --frames 1 "$work/missing.vtp"

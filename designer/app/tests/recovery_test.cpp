@@ -3,6 +3,7 @@
 #include "designer/app/recovery.h"
 
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,6 +18,7 @@
 
 #include "designer/app/designer_app.h"
 #include "designer/app/extended_world.h"
+#include "designer/app/main_frame.h"
 #include "designer/app/project.h"
 #include "designer/app/sample_project.h"
 #include "designer/app/startup.h"
@@ -24,6 +26,7 @@
 #include "platform/base/atomic_file.h"
 #include "platform/settings/settings_backend.h"
 #include "platform/testing/ui_fixture.h"
+#include "platform/ui/controls/status_bar.h"
 #include "platform/ui/dialog/dialog.h"
 #include "platform/ui/providers/providers.h"
 #include "testsupport/designer/sample_designer.h"
@@ -74,11 +77,15 @@ protected:
             texts.push_back(call.text);
         return texts;
     }
+    static std::string Status(const CVTND_Designer& designer)
+    {
+        return designer.GetMainFrame()->statusBar()->paneText(0);
+    }
     std::vector<std::filesystem::path> KeptAside() const
     {
         std::vector<std::filesystem::path> kept;
         for (const auto& entry : std::filesystem::directory_iterator(folder))
-            if (entry.path().filename().string().starts_with("recovery-"))
+            if (entry.path().filename().string().starts_with("recovery-") && entry.path().extension() == ".vtp")
                 kept.push_back(entry.path());
         return kept;
     }
@@ -166,6 +173,135 @@ TEST_F(RecoveryCopy, ACopyWaitsForAFrameInsteadOfMissingIt)
     frame.join();
     EXPECT_TRUE(std::filesystem::exists(path));
     designer.Exit();
+}
+
+// Only No drops a copy left behind: a box left by Cancel (its close box, Escape, a signal), a start that does not
+// offer it (the screenshot run) and this designer's own saves keep it; its first copy of its own moves it aside. The
+// offer says what project the copy was made from and when; Yes keeps the recovered work open even when a project was
+// named to open, and says so.
+TEST_F(RecoveryCopy, OnlyNoDropsACopyLeftBehindAndTheOfferSaysWhereItCameFrom)
+{
+    const std::string project = folder + "/work.vtp";
+    WriteCopy(sample);
+    ASSERT_TRUE(pf::writeFileAtomically(project, std::string(sample.begin(), sample.end())));
+    {
+        CVTND_Designer developer; // the screenshot run: no offer
+        ASSERT_TRUE(developer.Start(designertest::TestStartOptions(path)));
+        developer.Exit();
+    }
+    ASSERT_TRUE(std::filesystem::exists(path)) << "a start that did not offer it";
+    {
+        CVTND_Designer designer;
+        ASSERT_TRUE(Start(designer, {pf::IDCANCEL}));
+        ASSERT_TRUE(designer.OpenProjectFile(project));
+        ASSERT_TRUE(designer.SaveTo(project));
+        designer.Exit();
+    }
+    ASSERT_TRUE(std::filesystem::exists(path)) << "a box left unanswered, then a save of other work";
+    EXPECT_TRUE(KeptAside().empty());
+    {
+        CVTND_Designer designer;
+        ASSERT_TRUE(Start(designer, {pf::IDCANCEL}));
+        ASSERT_TRUE(designer.OpenProjectFile(project));
+        designer.GetApp()->SetModified();
+        EXPECT_EQ(designer.WriteRecoveryCopy(), CVTND_Designer::RecoveryWrite::kWritten);
+        ASSERT_EQ(KeptAside().size(), 1u) << "the copy left behind was replaced";
+        EXPECT_NE(Status(designer).find(KeptAside().front().string()), std::string::npos) << Status(designer);
+        designer.Exit(); // killed, as far as the copy goes: the work stays in it
+    }
+
+    CVTND_StartOptions named = designertest::TestStartOptions(path);
+    named.developerRun = false;
+    named.project = folder + "/other.vtp";
+    sim().onModal(kIddUserInformation, [](pf::Dialog& d) { d.endDialog(pf::IDCANCEL); });
+    sim().expectMessageBox(pf::IDYES);
+    const size_t before = Boxes().size();
+    CVTND_Designer designer;
+    ASSERT_TRUE(designer.Start(std::move(named)));
+    ASSERT_EQ(Boxes().size(), before + 1) << Boxes().back();
+    EXPECT_NE(Boxes().back().find("It was made from " + project + ", written 20"), std::string::npos) << Boxes().back();
+    EXPECT_TRUE(designer.GetApp()->IsModified());
+    EXPECT_TRUE(designer.GetProjectPath().empty());
+    EXPECT_NE(Status(designer).find(folder + "/other.vtp was not opened"), std::string::npos) << Status(designer);
+    // Its own copy names the project again, for the start after the next.
+    EXPECT_EQ(designer.WriteRecoveryCopy(), CVTND_Designer::RecoveryWrite::kWritten);
+    EXPECT_EQ(designer.GetRecovery()->ReadOrigin().project, project);
+    sim().expectMessageBox(pf::IDNO); // the save question
+    designer.Close();
+    designer.Exit();
+    EXPECT_FALSE(std::filesystem::exists(path)) << "No drops the work and its copy";
+}
+
+// A copy that cannot be written (here a file-size limit, as a full disk fails) is said once with its cause, not at
+// every interval, and said again when a copy is written again.
+TEST_F(RecoveryCopy, ACopyThatCannotBeWrittenIsSaidOnceAndAgainWhenItIs)
+{
+    pf::ignoreFileSizeSignal();
+    CVTND_Designer designer;
+    ASSERT_TRUE(designer.Start(designertest::TestStartOptions(path)));
+    designer.GetApp()->SetModified();
+    rlimit was{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &was), 0);
+    rlimit small = was;
+    small.rlim_cur = 64;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const CVTND_Designer::RecoveryWrite first = designer.WriteRecoveryCopy();
+    const std::string said = Status(designer);
+    designer.GetMainFrame()->SetPaneText(0, "Ready");
+    const CVTND_Designer::RecoveryWrite second = designer.WriteRecoveryCopy();
+    const std::string saidAgain = Status(designer);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &was), 0);
+    EXPECT_EQ(first, CVTND_Designer::RecoveryWrite::kFailed);
+    EXPECT_EQ(second, CVTND_Designer::RecoveryWrite::kFailed);
+    EXPECT_NE(said.find("no recovery copy"), std::string::npos) << said;
+    EXPECT_NE(said.find("File too large"), std::string::npos) << said;
+    EXPECT_EQ(saidAgain, "Ready");
+    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_EQ(designer.WriteRecoveryCopy(), CVTND_Designer::RecoveryWrite::kWritten);
+    EXPECT_NE(Status(designer).find("written again"), std::string::npos) << Status(designer);
+    EXPECT_TRUE(std::filesystem::exists(path));
+    designer.Exit();
+}
+
+// A second designer keeps no copy while the first holds it, and takes it over once the first has ended; what the
+// first left (it was killed) is moved aside, not written over.
+TEST_F(RecoveryCopy, ASecondDesignerTakesTheCopyOverOnceTheFirstHasEnded)
+{
+    auto first = std::make_unique<CVTND_Recovery>(path);
+    ASSERT_TRUE(first->IsOwner());
+    CVTND_Designer designer;
+    ASSERT_TRUE(designer.Start(designertest::TestStartOptions(path)));
+    designer.GetApp()->SetModified();
+    EXPECT_EQ(designer.WriteRecoveryCopy(), CVTND_Designer::RecoveryWrite::kNotNeeded);
+    EXPECT_FALSE(std::filesystem::exists(path));
+    WriteCopy(sample);
+    first.reset();
+    EXPECT_EQ(designer.WriteRecoveryCopy(), CVTND_Designer::RecoveryWrite::kWritten);
+    EXPECT_TRUE(designer.GetRecovery()->IsOwner());
+    EXPECT_TRUE(std::filesystem::exists(path));
+    EXPECT_EQ(KeptAside().size(), 1u);
+    designer.Exit();
+}
+
+// A preview holds passing frames: the copy is written as it starts, holding the project as made, and an end during
+// it names a copy only when one was written.
+TEST_F(RecoveryCopy, APreviewStartsWithACopyAndAnEndNamesOnlyACopyWritten)
+{
+    for (const bool changedBefore : {true, false}) {
+        SCOPED_TRACE(changedBefore ? "changed before the preview" : "changed during it");
+        std::filesystem::remove(path);
+        CVTND_Designer designer;
+        ASSERT_TRUE(designer.Start(designertest::TestStartOptions(path)));
+        if (changedBefore)
+            designer.GetApp()->SetModified();
+        ASSERT_TRUE(designer.StartPreview());
+        designer.GetApp()->SetModified();
+        EXPECT_EQ(std::filesystem::exists(path), changedBefore);
+        const std::string line = designer.KeepUnsavedWork("ended");
+        EXPECT_EQ(line.find(path) != std::string::npos, changedBefore) << line;
+        designer.StopPreview();
+        designer.Exit();
+    }
 }
 
 } // namespace
