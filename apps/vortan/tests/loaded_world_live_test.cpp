@@ -7,6 +7,7 @@
 #include <string>
 
 #include "designer/app/child_render_view.h"
+#include "designer/app/extended_world.h"
 #include "designer/app/sample_project.h"
 #include "designer/app/startup.h"
 #include "engine/behaviour/action_settings.h"
@@ -19,6 +20,7 @@
 #include "engine/core/window_renderer.h"
 #include "engine/core/world_file.h"
 #include "platform/live/tests/live_environment.h"
+#include "platform/settings/settings_backend.h"
 #include "platform/testing/image_check.h"
 #include "testsupport/designer/sample_designer.h"
 
@@ -107,13 +109,13 @@ protected:
             kFrameWaitMs))
             << "the world merged";
         const Point origin = view.clientToScreen({0, 0});
-        size_t differing = 0;
+        int64_t differing = 0;
         EXPECT_TRUE(runUntil(
             [&] {
                 const std::unique_ptr<Surface32> now =
                     liveServer().grab(Rect::fromXywh(origin.x, origin.y, client.width(), client.height()));
                 differing = now != nullptr ? compareSurfaces(*before, *now, 8).differing : 0;
-                return differing > client.width() * client.height() / 50;
+                return differing > static_cast<int64_t>(client.width() * client.height() / 50);
             },
             10000))
             << "the larger cube shows: " << differing << " pixels changed";

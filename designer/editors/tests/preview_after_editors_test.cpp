@@ -267,6 +267,7 @@ protected:
     {
         SWactionnode* action = OnClick(kind);
         World().AddWindow(std::make_unique<SWwindow>());
+        previewHost.shown = "default";
         World().SetHost(&previewHost);
         const std::filesystem::path folder = artifactPath("preview-" + std::to_string(kind));
         std::filesystem::create_directories(folder);
