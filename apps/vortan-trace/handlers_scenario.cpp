@@ -104,7 +104,7 @@ void Report(HostWorld& world, TracePrinter& out, int frame, pf::NullAudio& audio
     const SWworld::SoundQueues queued = world.TakeSoundQueues();
     for (const SWsound* s : queued.play)
         out.Note(frame, "sound queued to play \"" + s->GetName() + "\"" +
-                            Text(" range %.0f..%.0f ms", s->GetRangeStartMs(), s->GetRangeEndMs()));
+                            Text(" range %.0f..%.0f ms", s->GetPlay().startMs, s->GetPlay().endMs));
     for (const SWsound* s : queued.stop)
         out.Note(frame, "sound queued to stop \"" + s->GetName() + "\"");
     for (const pf::NullAudio::Beep& b : audio.beeps())

@@ -8,22 +8,10 @@
 #include "engine/resources/background.h"
 #include "engine/resources/texture.h"
 
-std::unique_ptr<SWbackground> CVTND_Designer::CopyOfBackground(const SWbackground& background)
-{
-    auto copy = std::make_unique<SWbackground>(background.GetColour());
-    if (background.GetTexture() != nullptr)
-        copy->SetTexture(CloneTextureObject(background.GetTexture()));
-    copy->SetMode(background.GetMode());
-    copy->SetBackgroundFlags(background.GetBackgroundFlags());
-    return copy;
-}
-
 void CVTND_Designer::KeepProjectBackground(SWworld& world)
 {
-    if (!m_backgroundAtStart || &world != static_cast<SWworld*>(GetWorld()))
+    if (!m_previewStart.IsKept() || &world != static_cast<SWworld*>(GetWorld()))
         return;
     const SWworldlock hold(world);
-    const SWbackground* now = world.GetRootObject()->GetBackground();
-    m_backgroundAtStart =
-        BackgroundAtStart{now != nullptr ? now->GetSerial() : 0, now != nullptr ? CopyOfBackground(*now) : nullptr};
+    m_previewStart.KeepBackground(world);
 }

@@ -90,8 +90,14 @@ CVTND_Object MergedObject(SWworld& world, const MergeEntry& entry)
         return CVTND_Object(world.GetCursorList().FindById(entry.id));
     case MergedKind::kEvent:
         return CVTND_Object(world.FindEventById(entry.id));
-    case MergedKind::kSubWorld:
-        return CVTND_Object(world.GetSubWorlds().FindByName(entry.name));
+    case MergedKind::kSubWorld: {
+        // The last of the name: a loaded world may hold an entry named as the project's own, which stays.
+        CVTN_SubWorld* last = nullptr;
+        for (CVTN_SubWorld* w = world.GetSubWorlds().GetFirst(); w != nullptr; w = CVTN_SubWorlds::GetNext(w))
+            if (w->GetName().value_or("") == entry.name)
+                last = w;
+        return CVTND_Object(last);
+    }
     case MergedKind::kJavaEntry:
         for (SWlistnode* j = world.GetJavaClasses().Tail(); j != nullptr; j = j->Prev()) {
             if (auto* java = static_cast<SWjavaclassnode*>(j); java->GetName().value_or("") == entry.name) {

@@ -92,25 +92,6 @@ std::string AbsolutePathOf(const std::string& path)
     return error ? path : absolute.lexically_normal().string();
 }
 
-// An instance about to be unloaded, announced deleted while it lives: its merged objects as a removed scene file's
-// are (resources only when they go too), then its top node, which the loader made and no record lists.
-void AnnounceUnloading(CVTNDesignerApp& app, CVTND_ExtendedWorld& world, const CVTN_SubWorldInstance& instance,
-                       bool resources)
-{
-    if (!instance.loaded || instance.top == nullptr || app.GetWorld() != &world)
-        return;
-    if (CVTND_Project* project = world.GetProject()) {
-        std::vector<MergeEntry> only;
-        for (const MergeEntry& entry : instance.record.entries)
-            if (!IsMergedResource(entry.kind))
-                only.push_back(entry);
-        project->AnnounceRemoved(instance.record, resources ? nullptr : &only);
-    }
-    const CVTND_Object top(static_cast<SWnode*>(instance.top));
-    app.Broadcast(CVTND_Event(EventCode::kDeleted, top));
-    app.ForgetDeleted(top, 0);
-}
-
 } // namespace
 
 CVTND_Designer::CVTND_Designer()
@@ -704,15 +685,7 @@ bool CVTND_Designer::StartPreview()
     m_renderThread->Resume(world);
     {
         const SWworldlock hold(*world);
-        const SWbackground* background = world->GetRootObject()->GetBackground();
-        m_backgroundAtStart = BackgroundAtStart{background != nullptr ? background->GetSerial() : 0,
-                                                background != nullptr ? CopyOfBackground(*background) : nullptr};
-        m_sceneAtStart = KeepSceneAtStart(*world);
-        m_instancesAtStart.clear();
-        CVTN_SubWorldLoader& loader = CVTN_SubWorldLoader::Of(*world);
-        for (CVTN_SubWorld* e = world->GetSubWorlds().GetFirst(); e != nullptr; e = CVTN_SubWorlds::GetNext(e))
-            for (const CVTN_SubWorldInstance* instance : loader.Unloading(*e, true))
-                m_instancesAtStart.insert(instance);
+        m_previewStart.Keep(*world);
         world->SetRunning(true);
     }
     world->Invalidate(true);
@@ -766,34 +739,9 @@ void CVTND_Designer::EndPreviewOfProject(CVTND_ExtendedWorld& world)
             // the render thread's own frames report such faults; the project is put back all the same
         }
     }
-    world.StoreAllCurrentValues();
-    if (m_backgroundAtStart) {
-        const SWbackground* now = world.GetRootObject()->GetBackground();
-        if ((now != nullptr ? now->GetSerial() : 0) != m_backgroundAtStart->serial) {
-            world.GetRootObject()->SetBackground(std::move(m_backgroundAtStart->copy));
-            world.RebuildBackground();
-            for (CChildRenderView* view : Views())
-                view->RefreshBackground(); // the renderers held the one just deleted
-        }
-        m_backgroundAtStart.reset();
-    }
-    PutSceneBack(world, m_sceneAtStart);
-    m_sceneAtStart = {};
-    (void)world.TakeUnloads(); // what they would take goes now with the rest
-    // Each unload may take entries with it: the next instance is looked for afresh.
-    CVTN_SubWorldLoader& loader = CVTN_SubWorldLoader::Of(world);
-    for (bool more = true; more;) {
-        more = false;
-        for (CVTN_SubWorld* e = world.GetSubWorlds().GetFirst(); e != nullptr && !more; e = CVTN_SubWorlds::GetNext(e))
-            for (CVTN_SubWorldInstance* instance : loader.Unloading(*e, true))
-                if (m_instancesAtStart.count(instance) == 0) {
-                    AnnounceUnloading(*m_app, world, *instance, true);
-                    loader.UnloadSubWorld(*e, instance, false, true);
-                    more = true;
-                    break;
-                }
-    }
-    m_instancesAtStart.clear();
+    if (m_previewStart.PutBack(*m_app, world))
+        for (CChildRenderView* view : Views())
+            view->RefreshBackground(); // the renderers held the one just deleted
 }
 
 void CVTND_Designer::RunPreviewUnloads()
@@ -812,54 +760,6 @@ void CVTND_Designer::RunPreviewUnloads()
         loader.UnloadSubWorld(*entry, nullptr, unload.all, unload.resources);
     }
     world->Invalidate(false);
-}
-
-CVTND_Designer::SceneAtStart CVTND_Designer::KeepSceneAtStart(const SWworld& world)
-{
-    SceneAtStart kept;
-    for (const SWnode* n = world.GetRootNode(); n != nullptr; n = n->NextInTree(world.GetRootNode())) {
-        if (const SWgeometry* geometry = n->GetGeometry())
-            kept.visibility[geometry] = {geometry->IsHidden(), geometry->IsVisible()};
-        if (const auto* spot = dynamic_cast<const SWhotspot*>(n))
-            kept.labels[n] = spot->GetLabelState();
-        if (const auto* camera = dynamic_cast<const SWcameranode*>(n)) {
-            kept.eyes[n] = {camera->GetEye(), camera->GetEyeIndex() != 0};
-            if (const SWcameraobject* lens = camera->GetCameraObject())
-                kept.stereo[lens] = {lens->GetFirstStereoValue(), lens->GetStereoValue()};
-        }
-    }
-    for (const SWtexture* t = world.GetRootObject()->GetFirstTexture(); t != nullptr;
-         t = SWrootobject::GetNextTexture(t))
-        kept.textureFlags[t] = t->GetTextureFlags();
-    return kept;
-}
-
-void CVTND_Designer::PutSceneBack(SWworld& world, const SceneAtStart& kept)
-{
-    for (SWnode* n = world.GetRootNode(); n != nullptr; n = n->NextInTree(world.GetRootNode())) {
-        if (SWgeometry* geometry = n->GetGeometry())
-            if (const auto at = kept.visibility.find(geometry); at != kept.visibility.end()) {
-                geometry->SetHidden(at->second.first, false);
-                geometry->SetVisible(at->second.second);
-            }
-        if (auto* spot = dynamic_cast<SWhotspot*>(n))
-            if (const auto at = kept.labels.find(n); at != kept.labels.end())
-                spot->SetLabelState(at->second);
-        if (auto* camera = dynamic_cast<SWcameranode*>(n)) {
-            if (const auto at = kept.eyes.find(n); at != kept.eyes.end()) {
-                camera->SetEye(at->second.first);
-                camera->SetStereoEye(at->second.second);
-            }
-            SWcameraobject* lens = camera->GetCameraObject();
-            if (const auto at = lens != nullptr ? kept.stereo.find(lens) : kept.stereo.end(); at != kept.stereo.end()) {
-                lens->SetFirstStereoValue(at->second.first);
-                lens->SetStereoValue(at->second.second);
-            }
-        }
-    }
-    for (SWtexture* t = world.GetRootObject()->GetFirstTexture(); t != nullptr; t = SWrootobject::GetNextTexture(t))
-        if (const auto at = kept.textureFlags.find(t); at != kept.textureFlags.end())
-            t->SetTextureFlags(at->second);
 }
 
 void CVTND_Designer::OnRenderFault()

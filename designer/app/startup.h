@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "designer/app/app_component.h"
+#include "designer/app/preview_start.h"
 #include "designer/app/project.h"
 #include "designer/app/render_thread.h"
 #include "designer/app/report_sink.h"
@@ -215,30 +216,7 @@ private:
     std::mutex m_faultLock; // guards m_faultText, written on the render thread
     std::string m_faultText;
     SWworld* m_faultWorld = nullptr;
-    // The project's background as it stood at Start, kept while a preview of the project runs: the preview's
-    // set-background actions replace the root object's, which is the project's data.
-    struct BackgroundAtStart {
-        uint64_t serial = 0;                // of the root's background then; 0: it had none
-        std::unique_ptr<SWbackground> copy; // null: it had none
-    };
-    std::optional<BackgroundAtStart> m_backgroundAtStart;
-    static std::unique_ptr<SWbackground> CopyOfBackground(const SWbackground& background);
-    // What else the preview's actions write that is saved with the project, as it stood at Start: each drawn
-    // thing's hidden and visible bytes, hot-spot labels, the cameras' eyes and stereo values, the textures'
-    // filtering. Keyed by what the tree and the texture list reach, and put back only where they still reach it.
-    struct SceneAtStart {
-        std::map<const SWgeometry*, std::pair<bool, bool>> visibility; // hidden, visible
-        std::map<const SWnode*, uint8_t> labels;
-        std::map<const SWnode*, std::pair<uint8_t, bool>> eyes; // the configured eye, stereo shown
-        std::map<const SWgeometry*, std::pair<float, float>> stereo;
-        std::map<const SWtexture*, uint32_t> textureFlags;
-    };
-    static SceneAtStart KeepSceneAtStart(const SWworld& world);
-    static void PutSceneBack(SWworld& world, const SceneAtStart& kept);
-    SceneAtStart m_sceneAtStart;
-    // The sub-world instances loaded when the preview started; the stop takes out every other one, so the worlds
-    // the preview loaded are not saved with the project. Compared, never followed.
-    std::set<const CVTN_SubWorldInstance*> m_instancesAtStart;
+    CVTND_PreviewStart m_previewStart; // while a preview of the project runs
     std::vector<std::string> m_recent;
     std::string m_projectPath;
     std::optional<pf::FileStamp> m_projectStamp; // of m_projectPath when it was opened or saved

@@ -211,10 +211,14 @@ void CVTND_ActionPlaySoundDlg::OnPlay()
     const bool loop = item<pf::Button>(kIdLoop)->getCheck() == pf::BST_CHECKED;
     const uint32_t repeats = ClampRepeatCount(action->settings.playOption2); // a file's 0 plays once
     for (SWsound* sound : sounds) {
-        sound->SetLoop(loop ? 1 : 0);
+        // The editor's play only: the sound's own settings are saved with it.
+        SWsoundplay play = sound->GetPlay();
+        play.loop = loop ? 1 : 0;
         if (!loop)
-            sound->SetRepeatCount(repeats);
-        sound->SetPlayRange(start, end);
+            play.repeatCount = repeats;
+        play.startMs = start;
+        play.endMs = end;
+        sound->SetPlay(play);
         sound->SetPreview({start, end, static_cast<uint8_t>(loop ? 1 : 0)});
         world->QueueSoundPlay(sound);
     }
@@ -239,8 +243,11 @@ void CVTND_ActionPlaySoundDlg::StopAll()
     SWworld* world = Action() != nullptr ? Action()->GetWorld() : nullptr;
     if (world == nullptr)
         return;
-    for (SWsound* sound : LinkedSounds())
+    for (SWsound* sound : LinkedSounds()) {
         world->QueueSoundStop(sound);
+        if (!world->IsRunning()) // the editor's play is over: the next plays as a reopened project's would
+            sound->ResetPlay();
+    }
 }
 
 void CVTND_ActionPlaySoundDlg::Announce()

@@ -545,8 +545,9 @@ bool ReadPartB(SWactionnode& action, SWchunkstream& in, int32_t readKind)
         return true;
     }
     case 39: {
-        int32_t value = 0;
-        if (!in.ReadI32(value))
+        // The cursor's id: a reference, mapped as every other is when the world is read with fresh ids.
+        const auto value = static_cast<int32_t>(ReadReferencedId(in));
+        if (in.Status() != SWchunkstream::kStatusGood)
             return false;
         if (SWdatanode* first = static_cast<SWdatanode*>(action.GetArguments().Head());
             first != nullptr && first->GetType() == SWdatanode::kInt)

@@ -559,6 +559,8 @@ void SWpropertygenerator::Reset(bool onPassBoundary)
     SWgenerator::Reset(onPassBoundary);
     m_previous = 0.0f;
     m_needsSample = 1;
+    if (!onPassBoundary) // a fresh start reads as a world just opened does: no reading taken before it counts
+        m_lastSample = m_currentSample = 0.0f;
 }
 
 void SWpropertygenerator::SetPropertyName(std::optional<std::string> text)

@@ -38,25 +38,19 @@ void SystemBeep(SWevent*, SWevents*, const ActionTarget&, const ActionSubject&)
     pf::beep(kBeepHz, kBeepMs);
 }
 
-// The end the range was given is stored back into the action, as the sound editor shows it afterwards.
+// The action's range, loop and repeat count are its play's: the sound's own settings, which are saved, stay.
 void PlaySound(SWevent*, SWevents* events, const ActionTarget& target, const ActionSubject& subject)
 {
     SWworld* const world = WorldOf(events);
     SWsound* const sound = NamedSound(world, target);
-    auto* const action = dynamic_cast<SWsoundaction*>(subject.action);
+    const auto* const action = dynamic_cast<const SWsoundaction*>(subject.action);
     if (sound == nullptr || action == nullptr)
         return;
-    SWsoundaction::Settings& s = action->settings;
+    const SWsoundaction::Settings& s = action->settings;
     const uint32_t length = sound->GetLength();
-    s.startMs = std::min(s.startMs, length); // a start past the end would give an inverted range
-    if (s.endMs <= s.startMs || s.endMs > length)
-        s.endMs = length;
-    // The sound plays by its loop and repeat count; its own play options stay bytes, as its record stores them.
-    sound->SetPlayOption(0, s.playOption1);
-    sound->SetPlayOption(1, static_cast<uint8_t>(std::min<uint32_t>(s.playOption2, 255)));
-    sound->SetLoop(s.playOption1);
-    sound->SetRepeatCount(s.playOption2);
-    sound->SetPlayRange(s.startMs, s.endMs);
+    const uint32_t start = std::min(s.startMs, length); // a start past the end would give an inverted range
+    const uint32_t end = s.endMs <= start || s.endMs > length ? length : s.endMs;
+    sound->SetPlay({start, end, s.playOption1, s.playOption2});
     world->QueueSoundPlay(sound);
 }
 

@@ -239,8 +239,10 @@ void SWmotion::Start()
     m_running = 1;
     if (sound != nullptr) {
         sound->SetStartedByMotion(1);
-        sound->SetLoop(m_loopForever);
-        sound->SetRepeatCount(m_loopCount > 0 ? static_cast<uint32_t>(m_loopCount) : 1u);
+        SWsoundplay play = sound->GetPlay(); // the motion's passes, not the sound's own
+        play.loop = m_loopForever;
+        play.repeatCount = m_loopCount > 0 ? static_cast<uint32_t>(m_loopCount) : 1u;
+        sound->SetPlay(play);
         if (m_world != nullptr)
             m_world->GetSoundList().Play(sound);
     }

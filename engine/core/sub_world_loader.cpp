@@ -180,6 +180,7 @@ bool CVTN_SubWorldLoader::Merge(Slot& slot, SWworld& import)
                 m_world.PostNamedTrigger(event, std::nullopt);
         }
     }
+    m_world.Invalidate(false); // what merged shows at once, in every view
     return true;
 }
 

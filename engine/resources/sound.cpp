@@ -89,8 +89,8 @@ uint16_t SWsound::GetBitsPerSample()
 
 void SWsound::SetPlayRange(uint32_t startMs, uint32_t endMs)
 {
-    m_rangeStartMs = startMs;
-    m_rangeEndMs = endMs;
+    m_rangeStartMs = m_play.startMs = startMs;
+    m_rangeEndMs = m_play.endMs = endMs;
 }
 
 void SWsound::SetPlayOption(int index, uint8_t value)
@@ -102,9 +102,9 @@ void SWsound::SetPlayOption(int index, uint8_t value)
 void SWsound::Start()
 {
     m_playing = 1; // at once: a motion synchronised to the sound sees it playing in this frame
-    m_passesLeft = std::max<uint32_t>(m_repeatCount, 1);
+    m_passesLeft = std::max<uint32_t>(m_play.repeatCount, 1);
     if (pf::SoundPlayer* const player = Player())
-        player->play(m_rangeStartMs, m_rangeEndMs);
+        player->play(m_play.startMs, m_play.endMs);
 }
 
 void SWsound::Halt()
@@ -124,10 +124,10 @@ bool SWsound::Poll()
     // A file that cannot play (missing, MIDI, empty) ends at once, so whatever waits for the sound does not
     // wait for ever.
     const bool canPlay = player != nullptr && player->lengthMs() > 0;
-    if (canPlay && (m_loop != 0 || m_passesLeft > 1)) {
-        if (m_loop == 0)
+    if (canPlay && (m_play.loop != 0 || m_passesLeft > 1)) {
+        if (m_play.loop == 0)
             --m_passesLeft;
-        player->play(m_rangeStartMs, m_rangeEndMs);
+        player->play(m_play.startMs, m_play.endMs);
         return false;
     }
     m_playing = 0;

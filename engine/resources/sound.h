@@ -16,6 +16,15 @@ class SoundPlayer;
 }
 class SWworld;
 
+// How the sound plays next. Its own range, loop and repeat count until an action, a motion or an editor's Play sets
+// those of its play; a document stores the sound's own, which no play changes.
+struct SWsoundplay {
+    uint32_t startMs = 0;
+    uint32_t endMs = 0; // 0: to the end of the file
+    uint8_t loop = 0;
+    uint32_t repeatCount = 0;
+};
+
 struct SWsoundpreview { // what the sound editor last previewed
     uint32_t fromMs = 0;
     uint32_t toMs = 0;
@@ -75,13 +84,18 @@ public:
     void SetStoredReady(uint8_t ready) { m_storedReady = ready; }
     uint8_t GetStartedByMotion() const { return m_startedByMotion; }
     void SetStartedByMotion(uint8_t started) { m_startedByMotion = started; }
+    // The sound's own settings; each setter sets that of the next play too.
     uint8_t GetLoop() const { return m_loop; }
-    void SetLoop(uint8_t loop) { m_loop = loop; } // non-zero: loop until stopped
+    void SetLoop(uint8_t loop) { m_loop = m_play.loop = loop; } // non-zero: loop until stopped
     uint32_t GetRepeatCount() const { return m_repeatCount; }
-    void SetRepeatCount(uint32_t count) { m_repeatCount = count; } // passes in all; 0 and 1 both play once
+    // Passes in all; 0 and 1 both play once.
+    void SetRepeatCount(uint32_t count) { m_repeatCount = m_play.repeatCount = count; }
     uint32_t GetRangeStartMs() const { return m_rangeStartMs; }
     uint32_t GetRangeEndMs() const { return m_rangeEndMs; }
     void SetPlayRange(uint32_t startMs, uint32_t endMs); // end 0: to the end of the file
+    const SWsoundplay& GetPlay() const { return m_play; }
+    void SetPlay(const SWsoundplay& play) { m_play = play; } // the sound's own settings stay
+    void ResetPlay() { m_play = {m_rangeStartMs, m_rangeEndMs, m_loop, m_repeatCount}; }
     uint8_t GetPlayOption(int index) const { return index == 0 || index == 1 ? m_playOptions[index] : 0; }
     void SetPlayOption(int index, uint8_t value); // index 0 or 1; others ignored
     const SWsoundpreview& GetPreview() const { return m_preview; }
@@ -117,6 +131,7 @@ private:
     uint32_t m_repeatCount = 0;
     uint32_t m_rangeStartMs = 0;
     uint32_t m_rangeEndMs = 0;
+    SWsoundplay m_play;
     uint8_t m_playOptions[2] = {0, 0};
     SWsoundpreview m_preview;
     uint8_t m_playing = 0;

@@ -691,8 +691,9 @@ TEST_F(PlaySoundEditor, PlayFollowsTheSoundAndClosingStopsIt)
     EXPECT_TRUE(editor->IsPreviewing());
     auto queues = sample->world.TakeSoundQueues();
     EXPECT_EQ(queues.play, std::vector<SWsound*>{sample->sound});
-    EXPECT_EQ(sample->sound->GetRepeatCount(), 3u);
-    EXPECT_EQ(sample->sound->GetLoop(), 0);
+    EXPECT_EQ(sample->sound->GetPlay().repeatCount, 3u);
+    EXPECT_EQ(sample->sound->GetPlay().loop, 0);
+    EXPECT_EQ(sample->sound->GetRepeatCount(), 2u);   // the sound's own, which is saved
     sample->world.GetSoundList().Play(sample->sound); // the world's sound step starts what was queued
     sim().advance(1200);
     const pf::Rect area = waveform->EnvelopeRect();

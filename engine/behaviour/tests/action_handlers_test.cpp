@@ -112,7 +112,7 @@ TEST(SoundHandlers, PlayRangeIsCutToTheSoundAndStoredBack)
         uint32_t start, end, wantStart, wantEnd;
     };
     const Case cases[] = {
-        {0, 0, 0, length},                 // the whole sound; its length stored as the end
+        {0, 0, 0, length},                 // the whole sound
         {100, length + 500, 100, length},  // an end past the length is cut
         {300, 200, 300, length},           // an end not above the start plays to the end
         {length + 400, 0, length, length}, // a start past the end is clamped, never an inverted range
@@ -124,10 +124,13 @@ TEST(SoundHandlers, PlayRangeIsCutToTheSoundAndStoredBack)
         action.settings.startMs = c.start;
         action.settings.endMs = c.end;
         RunHandler(world, 7, ActionTarget::Text("ping"), &action);
-        EXPECT_EQ(action.settings.startMs, c.wantStart);
-        EXPECT_EQ(action.settings.endMs, c.wantEnd);
-        EXPECT_EQ(ping->GetRangeStartMs(), c.wantStart);
-        EXPECT_LE(ping->GetRangeStartMs(), ping->GetRangeEndMs());
+        EXPECT_EQ(ping->GetPlay().startMs, c.wantStart);
+        EXPECT_EQ(ping->GetPlay().endMs, c.wantEnd);
+        // What is saved stays: the action's settings and the sound's own range.
+        EXPECT_EQ(action.settings.startMs, c.start);
+        EXPECT_EQ(action.settings.endMs, c.end);
+        EXPECT_EQ(ping->GetRangeStartMs(), 0u);
+        EXPECT_EQ(ping->GetRangeEndMs(), 0u);
     }
     EXPECT_EQ(world.TakeSoundQueues().play.size(), std::size(cases));
     // The sound plays by the action's loop and repeat count, a count beyond a byte's included.
@@ -135,11 +138,15 @@ TEST(SoundHandlers, PlayRangeIsCutToTheSoundAndStoredBack)
     repeated.settings.playOption1 = 0;
     repeated.settings.playOption2 = 300;
     RunHandler(world, 7, ActionTarget::Text("ping"), &repeated);
-    EXPECT_EQ(ping->GetLoop(), 0);
-    EXPECT_EQ(ping->GetRepeatCount(), 300u);
+    EXPECT_EQ(ping->GetPlay().loop, 0);
+    EXPECT_EQ(ping->GetPlay().repeatCount, 300u);
     repeated.settings.playOption1 = 1;
     RunHandler(world, 7, ActionTarget::Text("ping"), &repeated);
-    EXPECT_EQ(ping->GetLoop(), 1);
+    EXPECT_EQ(ping->GetPlay().loop, 1);
+    EXPECT_EQ(ping->GetLoop(), 0);
+    EXPECT_EQ(ping->GetRepeatCount(), 0u);
+    ping->ResetPlay();
+    EXPECT_EQ(ping->GetPlay().repeatCount, 0u);
     world.TakeSoundQueues();
     RunHandler(world, 8, ActionTarget::Text("ping"), nullptr);
     RunHandler(world, 8, ActionTarget::Text("nothing"), nullptr);

@@ -191,7 +191,8 @@ TEST(MotionClock, ASynchronisedSoundEndsTheMotionWhenItStops)
     p.SetLoopForever(true); // the sound has no length here: its passes are of no length
     p.Start();
     EXPECT_TRUE(sound->IsPlaying());
-    EXPECT_EQ(sound->GetLoop(), 1);
+    EXPECT_EQ(sound->GetPlay().loop, 1);
+    EXPECT_EQ(sound->GetLoop(), 0); // the sound's own, which is saved
     EXPECT_EQ(sound->GetStartedByMotion(), 1);
     EXPECT_TRUE(p.Step(0.0f));
     world.GetSoundList().Stop(sound);
