@@ -262,43 +262,6 @@ TEST_F(ModalKeyboardLive, TheMainWindowsPaneAndBarKeysLeadOutOfAFocusedEditor)
     EXPECT_NE(ui().window(editorHwnd), nullptr);
 }
 
-// Under openbox with two editors open, F10 in one lights the main window's menu bar and the arrows walk it there; a
-// bar left lit as the keyboard goes to another window goes out, so that no Down meant for a list there later opens a
-// menu; F6 takes the keys, and the active caption with them, to the main window for good.
-TEST_F(ModalKeyboardUnderWindowManager, TheBarAndPaneKeysLeadOutOfOneOfTwoEditors)
-{
-    SWmaterial* material = designer.GetWorld()->GetRootObject()->GetFirstMaterial();
-    ASSERT_NE(material, nullptr);
-    Window* first = designer.GetApp()->EditObject(CVTND_Object(material), false);
-    ASSERT_NE(first, nullptr);
-    ASSERT_TRUE(AwaitKeyboard(first->hwnd()));
-    Window* second = designer.GetApp()->EditObject(CVTND_Object(TurnTheCube()), false);
-    ASSERT_NE(second, nullptr);
-    const Hwnd editor = second->hwnd();
-    ASSERT_TRUE(AwaitKeyboard(editor));
-    const Hwnd frame = Frame().hwnd();
-    const auto keysOnFrame = [&] {
-        Window* focus = ui().window(ui().focus());
-        return focus != nullptr && focus->topLevel()->hwnd() == frame && HasKeyboard(frame);
-    };
-    const auto staysOnFrame = [&] {
-        settle(600); // the window manager's word on the activation, should it have another
-        return keysOnFrame();
-    };
-    liveServer().tap(XK_F10);
-    EXPECT_TRUE(runUntil([&] { return Frame().menuBarHot() == 0 && keysOnFrame(); }, 5000));
-    EXPECT_TRUE(staysOnFrame()) << "the keyboard is on " << liveServer().focus();
-    liveServer().tap(XK_Right);
-    EXPECT_TRUE(runUntil([&] { return Frame().menuBarHot() == 1; }, 5000)) << "the arrows missed the bar";
-    ui().activate(editor); // the keyboard taken elsewhere, the bar still lit
-    ASSERT_TRUE(AwaitKeyboard(editor));
-    EXPECT_TRUE(runUntil([&] { return Frame().menuBarHot() < 0; }, 5000)) << "the bar stayed lit";
-
-    liveServer().tap(XK_F6);
-    EXPECT_TRUE(runUntil(keysOnFrame, 5000));
-    EXPECT_TRUE(staysOnFrame()) << "the keyboard is on " << liveServer().focus();
-}
-
 // Without a window manager an editor dragged by its caption 300 pixels up in one quick motion follows the pointer
 // until the button is let go, and one let go at once after a quick move still lands under the pointer: it stayed
 // behind as soon as the pointer left its caption.
