@@ -329,12 +329,16 @@ TEST_F(ListViews, ACutCellShowsWholeInATipAndColumnsFitTheirWidestEntry)
     EXPECT_LT(view.columnWidth(0), 60) << "a short column gives its room away";
     sim().mouseMove(at(view.columnWidth(0) + 20));
     EXPECT_EQ(TipWindow::shownText(), std::nullopt);
-    sim().mouseMove(at(view.columnWidth(0) / 2));
-    EXPECT_EQ(TipWindow::shownText(), std::nullopt) << "the fitted name is whole";
     view.setItemText(0, 1, note + note + note);
     view.fitColumnsToContent();
     EXPECT_LE(view.columnWidth(0) + view.columnWidth(1), static_cast<int32_t>(view.clientRect().width()));
     EXPECT_GE(view.columnWidth(0), static_cast<int32_t>(dc.getTextExtent("cube").cx));
+    // A name wider than its heading, fitted, shows whole: it ended in "..." with room to spare beside it.
+    view.setItemText(0, 0, "object_12");
+    view.fitColumnsToContent();
+    sim().mouseMove(at(view.columnWidth(0) + 20));
+    sim().mouseMove(at(view.columnWidth(0) / 2));
+    EXPECT_EQ(TipWindow::shownText(), std::nullopt) << "the fitted name is cut";
 }
 
 TEST_F(ListViews, DestroyedViewLeavesItsSharedImageListDrawable)
