@@ -22,7 +22,6 @@
 #include "designer/app/recovery.h"
 #include "designer/app/registry.h"
 #include "designer/app/skipped_records.h"
-#include "designer/app/snapshot.h"
 #include "designer/app/user_dialogs.h"
 #include "designer/app/window_placement.h"
 #include "engine/core/camera_node.h"
@@ -56,7 +55,6 @@ constexpr uint32_t kTimerPeriodMs = 17;
 constexpr const char* kRecentSection = "Recent File List";
 constexpr const char* kProjectFilter = "Vortan projects (*.vtp)|*.vtp|All files (*.*)|*.*||";
 constexpr const char* kSceneFilter = "Scene files (*.vtn)|*.vtn|All files (*.*)|*.*||";
-constexpr const char* kSnapshotFilter = "JPEG pictures (*.jpg)|*.jpg|Transparent PNG pictures (*.png)|*.png||";
 constexpr const char* kPublishedFilter = "Published worlds (*.vto)|*.vto|All files (*.*)|*.*||";
 
 CVTND_Designer* g_current = nullptr;
@@ -779,39 +777,6 @@ void CVTND_Designer::OnRenderFault()
         world->SetRunning(false);
     }
     ShowError("The preview stopped: a frame failed (" + what + "). The project in memory is intact and can be saved.");
-}
-
-// -- Snapshots
-
-bool CVTND_Designer::Snapshot()
-{
-    if (ActiveView() == nullptr)
-        return false;
-    const auto path = BrowseFile(true, static_cast<int32_t>(BrowseCategory::kSnapshots), kSnapshotFilter, "jpg",
-                                 "Snapshot", ProjectStem() + ".jpg");
-    return path ? SnapshotTo(*path) : false;
-}
-
-bool CVTND_Designer::SnapshotTo(const std::string& path)
-{
-    CChildRenderView* view = ActiveView();
-    if (view == nullptr || view->GetEngineWindow() == nullptr)
-        return false;
-    const pf::Rect client = view->clientRect();
-    std::string error;
-    std::optional<CVTND_Snapshot> shot;
-    {
-        const pf::WaitCursor wait;
-        const SWworldlock hold(view->GetWorld());
-        shot = DrawSnapshot(view->GetWorld(), view->GetEngineWindow()->GetCameraNode(),
-                            static_cast<int32_t>(client.width()), static_cast<int32_t>(client.height()), error);
-    }
-    const int quality = static_cast<int>(m_settings->GetDword(kSettingSnapshotQuality));
-    if (!shot || !WriteSnapshot(path, *shot, quality, error)) {
-        ShowError("Cannot write the snapshot " + path + ": " + error + ".");
-        return false;
-    }
-    return true;
 }
 
 // -- Publishing

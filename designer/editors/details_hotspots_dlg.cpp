@@ -350,13 +350,14 @@ void CVTND_DetailsHotspotsDlg::SelectionChanged()
     Select(chosen);
 }
 
-bool CVTND_DetailsHotspotsDlg::CommitName(const std::string& text)
+bool CVTND_DetailsHotspotsDlg::CommitName(const std::string& text, bool speak)
 {
     SWhotspot* const hotspot = m_owner.SelectedHotspot();
     if (hotspot == nullptr)
         return true;
     if (text.empty()) {
-        ShowError(*this, kIdsHotspotValidName);
+        if (speak)
+            ShowError(*this, kIdsHotspotValidName);
         return false;
     }
     const std::string old = hotspot->GetName().value_or(std::string());
@@ -367,11 +368,28 @@ bool CVTND_DetailsHotspotsDlg::CommitName(const std::string& text)
     event.sender = hwnd();
     CVTND_ExtendedWorld* const world = DesignerWorld();
     if (world == nullptr || !world->RenameNode(hotspot, old, text)) {
-        ShowError(*this, kIdsHotspotUniqueName);
+        if (speak)
+            ShowError(*this, kIdsHotspotUniqueName);
         return false;
     }
     GetDesignerApp()->Broadcast(event);
     return true;
+}
+
+void CVTND_DetailsHotspotsDlg::SettleName()
+{
+    SWhotspot* const hotspot = m_owner.SelectedHotspot();
+    Window* const field = child(kIdName);
+    if (hotspot == nullptr || field == nullptr)
+        return;
+    const std::string old = hotspot->GetName().value_or(std::string());
+    const std::string typed = field->getText();
+    if (typed == old)
+        return;
+    if (CommitName(typed, false))
+        RenameInList(hotspot, old, typed);
+    else
+        field->setText(old);
 }
 
 void CVTND_DetailsHotspotsDlg::RenameInList(SWhotspot* hotspot, const std::string& oldName, const std::string& newName)

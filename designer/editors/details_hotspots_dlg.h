@@ -30,7 +30,10 @@ public:
 
     void RenameInList(SWhotspot* hotspot, const std::string& oldName, const std::string& newName);
     void DropFromList(SWhotspot* hotspot);
-    bool CommitName(const std::string& text); // false: refused with a message; the typed text stays
+    bool CommitName(const std::string& text, bool speak = true); // false: refused (said when speak); the text stays
+    // As the window is hidden: the typed name taken, or the stored one put back where it is refused, so that no
+    // refusal later speaks of a window no one sees.
+    void SettleName();
     bool Lists(const SWhotspot* hotspot) const;
     void Take(); // the picture of the selected hot spot from the alter-ego texture
 

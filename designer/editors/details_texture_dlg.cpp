@@ -20,6 +20,7 @@
 #include "engine/resources/image32.h"
 #include "engine/resources/image8.h"
 #include "engine/resources/palette_image.h"
+#include "engine/resources/picture.h"
 #include "engine/resources/resource_report.h"
 #include "engine/resources/wavelet_image.h"
 #include "platform/display/screen.h"
@@ -158,6 +159,9 @@ bool CVTND_DetailsTextureDlg::onInitDialog()
         for (const uint32_t text : kKindTexts)
             kinds->addString(MaterialTextOf(text));
         kinds->setCurSel(KindOf(*m_copy));
+        // A procedural picture is none of the four: it shows as what it is, an entry that keeps it so.
+        if (dynamic_cast<const SWpicture*>(m_copy.get()) != nullptr)
+            kinds->setCurSel(kinds->addString(MaterialTextOf(kIdsKindProcedural)));
     }
     if (const auto* wavelet = dynamic_cast<const SWwaveletimage*>(m_copy.get())) {
         EnableQuality(true);
@@ -187,7 +191,16 @@ bool CVTND_DetailsTextureDlg::onInitDialog()
 
 void CVTND_DetailsTextureDlg::Rebuild(int32_t kind)
 {
-    if (kind < kLossless || kind > kGreyscale)
+    if (kind > kGreyscale) { // the procedural entry chosen again: the picture as it was
+        if (std::unique_ptr<SWtexture> clone = CloneTextureObject(m_edited)) {
+            m_copy = std::move(clone);
+            m_rebuilt = false;
+            ShowCopy();
+            EnableQuality(false);
+        }
+        return;
+    }
+    if (kind < kLossless)
         return;
     pf::ui().setCursor(pf::loadCursor(pf::IDC_WAIT));
     std::unique_ptr<SWtexture> made = MakeImageOfKind(*m_edited, kind, m_quality);
@@ -248,6 +261,7 @@ void CVTND_DetailsTextureDlg::ToggleHotspots()
     auto* rowCheck = item<pf::Button>(kIdShowRow);
     const bool shown = m_hotspots != nullptr && (m_hotspots->style() & pf::WS_VISIBLE) != 0;
     if (shown) {
+        m_hotspots->SettleName();
         ShowRow(false);
         m_hotspots->show(pf::SW_HIDE);
         if (rowCheck != nullptr) {
@@ -419,17 +433,13 @@ pf::LResult CVTND_DetailsTextureDlg::handle(const pf::Msg& msg)
     }
     case pf::WM_HSCROLL: {
         const auto* slider = dynamic_cast<const pf::Trackbar*>(pf::ui().window(static_cast<pf::Hwnd>(msg.lParam)));
-        if (slider != nullptr && slider->id() == kIdQuality)
-            child(kIdQualityText)->setText(std::to_string(slider->getPos()));
-        break;
-    }
-    case pf::WM_NOTIFY: {
-        const auto* header = pf::notifyRecord<const pf::NMHDR>(msg.lParam);
-        if (header != nullptr && header->idFrom == kIdQuality && header->code == pf::NM_RELEASEDCAPTURE) {
+        if (slider == nullptr || slider->id() != kIdQuality)
+            break;
+        child(kIdQualityText)->setText(std::to_string(slider->getPos()));
+        // The end of a drag and the release of a key alike: the mouse alone once rebuilt the picture.
+        if (pf::loWord(msg.wParam) == pf::TB_ENDTRACK)
             QualityReleased();
-            return 0;
-        }
-        break;
+        return 0;
     }
     case pf::WM_COMMAND: {
         const int32_t id = pf::loWord(msg.wParam);
@@ -471,7 +481,9 @@ void CVTND_DetailsTextureDlg::Close()
         if (!m_hotspots->CommitName(typed != nullptr ? typed->getText() : std::string()))
             return;
     }
-    const std::string name = child(kIdName)->getText();
+    std::string name = child(kIdName)->getText();
+    if (name.find_first_not_of(' ') == std::string::npos)
+        name.clear(); // blanks alone name nothing a person could tell apart or find in a list: refused as empty
     const std::string old = m_edited->GetName();
     if (const uint32_t error =
             CloseRenamed(*this, name, old, CVTND_Object(ObjectType::kTexture, m_edited),

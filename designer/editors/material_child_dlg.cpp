@@ -208,16 +208,13 @@ pf::LResult CVTND_MaterialChildDlg::handle(const pf::Msg& msg)
     switch (msg.message) {
     case pf::WM_HSCROLL: {
         const Window* bar = pf::ui().window(static_cast<pf::Hwnd>(msg.lParam));
-        // The trackbar sets its position before it sends, whatever the code.
-        if (const auto* trackbar = dynamic_cast<const pf::Trackbar*>(bar); trackbar != nullptr && RowOf(bar->id()))
+        // The trackbar sets its position before it sends, whatever the code. TB_ENDTRACK ends a drag and a key's
+        // press alike: the value a key set is stored as the mouse's is.
+        if (const auto* trackbar = dynamic_cast<const pf::Trackbar*>(bar); trackbar != nullptr && RowOf(bar->id())) {
             SliderMoved(bar->id(), trackbar->getPos());
-        return 0;
-    }
-    case pf::WM_NOTIFY: {
-        const auto* header = pf::notifyRecord<const pf::NMHDR>(msg.lParam);
-        if (header != nullptr && header->code == pf::NM_RELEASEDCAPTURE &&
-            RowOf(static_cast<int32_t>(header->idFrom)) != nullptr)
-            SliderReleased(static_cast<int32_t>(header->idFrom));
+            if (pf::loWord(msg.wParam) == pf::TB_ENDTRACK && pf::ui().window(trackbar->hwnd()) == trackbar)
+                SliderReleased(bar->id());
+        }
         return 0;
     }
     case workspace_messages::kChannelDragging:

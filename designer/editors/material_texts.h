@@ -17,6 +17,7 @@ enum MaterialText : uint32_t {
     kIdsHotspotValidName = 23008,  // a hot spot's name is empty
     kIdsHotspotUniqueName = 23009, // another node bears the hot spot's new name
     kIdsHotspotRole = 23010,       // the word new hot spots are named after ("%s_%d")
+    kIdsKindProcedural = 23011,    // the texture editor's fifth kind, offered to a procedural picture alone
 };
 
 std::string MaterialTextOf(uint32_t id); // empty when absent

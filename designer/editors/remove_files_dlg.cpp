@@ -69,12 +69,6 @@ pf::LResult CVTND_RemoveVTNFilesDlg::handle(const pf::Msg& msg)
 
 void CVTND_RemoveVTNFilesDlg::RemoveChecked()
 {
-    if (pf::messageBox(hwnd(), WorldTextOf(kIdsRemoveFilesAsk), WorldTextOf(kIdsRemoveFilesCaption),
-                       pf::MB_YESNO | pf::MB_ICONEXCLAMATION) != pf::IDYES)
-        return;
-    CVTNDesignerApp* app = GetDesignerApp();
-    if (app != nullptr)
-        app->SetModified();
     auto* tree = item<pf::TreeView>(kIdTree);
     if (tree == nullptr)
         return;
@@ -83,6 +77,14 @@ void CVTND_RemoveVTNFilesDlg::RemoveChecked()
     for (pf::TreeItem i = tree->getChildItem(pf::TVI_ROOT); i != 0; i = tree->getNextSiblingItem(i))
         if (tree->getCheck(i))
             checked.push_back(reinterpret_cast<CVTN_SubWorld*>(tree->getItemData(i)));
+    if (checked.empty())
+        return; // nothing to confirm: a question about no files, answered Yes, marked the project changed
+    if (pf::messageBox(hwnd(), WorldTextOf(kIdsRemoveFilesAsk), WorldTextOf(kIdsRemoveFilesCaption),
+                       pf::MB_YESNO | pf::MB_ICONEXCLAMATION) != pf::IDYES)
+        return;
+    CVTNDesignerApp* app = GetDesignerApp();
+    if (app != nullptr)
+        app->SetModified();
     for (CVTN_SubWorld* entry : checked)
         m_project.RemoveSubWorld(entry);
     FillSceneFileTree(*tree, m_project);

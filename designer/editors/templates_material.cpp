@@ -30,6 +30,7 @@ void RegisterTexts()
     r.addString(kIdsHotspotUniqueName, "The new name must identify the selected hot spot, and a hot spot of this name "
                                        "already exists. Please enter another name.");
     r.addString(kIdsHotspotRole, "Hotspot");
+    r.addString(kIdsKindProcedural, "Procedural picture");
 }
 
 // Three rows of one colour: its button, then red, green, blue and intensity.

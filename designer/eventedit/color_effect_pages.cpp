@@ -386,10 +386,11 @@ pf::LResult CVTND_CE_GradientPage::handle(const pf::Msg& msg)
         }
         return 0;
     }
-    case pf::WM_NOTIFY: {
-        const auto* header = pf::notifyRecord<pf::NMHDR>(msg.lParam);
-        if (header != nullptr && header->idFrom == static_cast<uintptr_t>(kIdSlider) &&
-            header->code == pf::NM_RELEASEDCAPTURE) {
+    case pf::WM_HSCROLL: {
+        // The end of a drag and the release of a key alike: the mouse alone once moved the middle.
+        const auto* slider = item<pf::Trackbar>(kIdSlider);
+        if (slider != nullptr && static_cast<pf::Hwnd>(msg.lParam) == slider->hwnd() &&
+            pf::loWord(msg.wParam) == pf::TB_ENDTRACK) {
             {
                 CVTND_WorldWriteLock lock(Description().GetWorld());
                 g.middlePosition = 1.0f - static_cast<float>(item<pf::Trackbar>(kIdSlider)->getPos()) * 0.01f;

@@ -49,7 +49,9 @@ std::optional<pf::Rect> ReadFloatRect(const pf::Profile& profile, const std::str
     const int64_t b = std::min<int64_t>(int64_t{*y} + height, workArea.b);
     if (r - l < kMinOnWorkArea || b - t < kMinOnWorkArea)
         return std::nullopt;
-    return pf::Rect::fromXywh(*x, *y, width, height);
+    // The caption runs along the top: one above the work area (another screen's layout, or a window manager's move)
+    // could be neither grabbed nor docked, and would be stored there again at exit.
+    return pf::Rect::fromXywh(*x, std::max(*y, workArea.t), width, height);
 }
 
 int32_t SideLimit(const pf::Rect& area, DockSide side)

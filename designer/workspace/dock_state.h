@@ -50,7 +50,7 @@ std::string DockSectionName(std::string_view barName, int32_t index); // "%s-SCB
 // The stored state, or fallback when the section is missing or any value is damaged: a side that is not one of
 // the four, a size outside [kMinDockSize, kMaxDockSize], flags other than 0 and 1, a floating rectangle of a
 // side outside [kMinFloatSide, kMaxFloatSide] or less than kMinOnWorkArea square on workArea, a share outside
-// [0, kMaxDockSize].
+// [0, kMaxDockSize]. A floating rectangle whose caption lies above the work area is moved down onto it.
 CVTND_DockState ReadDockState(const pf::Profile& profile, std::string_view barName, int32_t index,
                               const CVTND_DockState& fallback, const pf::Rect& workArea);
 bool WriteDockState(pf::Profile& profile, std::string_view barName, int32_t index, const CVTND_DockState& state);

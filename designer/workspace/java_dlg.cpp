@@ -44,6 +44,18 @@ void CVTND_JavaDlg::Empty()
 {
     CVTND_TreePanelDlg::Empty();
     m_methods.clear();
+    TakeNoteBack(); // a refill says it again for an entry still there
+}
+
+void CVTND_JavaDlg::TakeNoteBack()
+{
+    if (m_note.empty())
+        return;
+    if (auto* frame = dynamic_cast<pf::FrameWindow*>(m_app.GetMainFrame()))
+        if (pf::StatusBar* bar = frame->statusBar(); bar != nullptr && bar->paneText(0) == m_note)
+            bar->setText(0, m_noteBefore);
+    m_note.clear();
+    m_noted = nullptr;
 }
 
 void CVTND_JavaDlg::Fill(CVTND_ExtendedWorld& world)
@@ -74,10 +86,14 @@ void CVTND_JavaDlg::AddEntry(SWjavaclassnode* entry)
         }
     }
     if (!read) {
-        m_note = "The class " + title + " lists no methods: " + reason;
         if (auto* frame = dynamic_cast<pf::FrameWindow*>(m_app.GetMainFrame()))
-            if (pf::StatusBar* bar = frame->statusBar())
+            if (pf::StatusBar* bar = frame->statusBar()) {
+                if (m_note.empty() || bar->paneText(0) != m_note)
+                    m_noteBefore = bar->paneText(0);
+                m_note = "The class " + title + " lists no methods: " + reason;
                 bar->setText(0, m_note);
+            }
+        m_noted = entry;
         return;
     }
     for (const CVTND_JavaClassMethod& method : parsed.methods) {
@@ -95,10 +111,13 @@ void CVTND_JavaDlg::OnObjectEvent(const CVTND_Event& event)
 {
     if (!event.subject.IsType(ObjectType::kResourceItem))
         return;
-    if (event.Is(EventCode::kDeleted))
+    if (event.Is(EventCode::kDeleted)) {
+        if (event.subject.GetObject() == m_noted)
+            TakeNoteBack();
         RemoveObject(event.subject.GetObject()); // its methods' items go with it; their records stay till a refill
-    else
+    } else {
         Refill();
+    }
 }
 
 bool CVTND_JavaDlg::IsDraggable(const CVTND_Object& object) const

@@ -1,7 +1,7 @@
 #pragma once
 // CVTND_JavaDlg: the world's Java class entries, each with the methods its class file declares; a method is dragged
 // as a palette object of type 21 whose object is the panel's method item. A class file that cannot be read leaves
-// its class without methods and says why in the status bar.
+// its class without methods and says why in the status bar, until the entry goes (its scene file removed, say).
 #include <memory>
 #include <string>
 #include <vector>
@@ -32,7 +32,10 @@ protected:
 
 private:
     void AddEntry(SWjavaclassnode* entry);
+    void TakeNoteBack(); // the bar shows again what it showed before the note, unless something else replaced it
 
     std::vector<std::unique_ptr<CVTND_JavaMethodItem>> m_methods;
     std::string m_note;
+    std::string m_noteBefore;                 // what the bar showed when the note came
+    const SWjavaclassnode* m_noted = nullptr; // the entry the note is about; compared, never followed
 };

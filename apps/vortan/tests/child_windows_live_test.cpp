@@ -133,6 +133,42 @@ TEST_P(ChildWindowsLive, MinimisedChildrenStandSideBySideAndComeBackByButtonDoub
     }
 }
 
+// The event map dragged by its caption past each edge of the client area, over the status bar, the bars and the
+// panels, and let go there: its caption stays where the mouse can take it again.
+TEST_P(ChildWindowsLive, AChildLetGoPastAnEdgeOfTheClientAreaKeepsItsCaptionThere)
+{
+    CMainFrame& frame = *designer.GetMainFrame();
+    ASSERT_TRUE(runUntil([&] { return ui().activeWindow() == frame.hwnd(); }));
+    auto* map = dynamic_cast<MdiChild*>(designer.GetApp()->OpenEventMapWindow());
+    ASSERT_NE(map, nullptr);
+    settle(300);
+    const Rect area = frame.mdiClient()->screenRect();
+    const Size screen = screenSize;
+    for (const Point past : {Point{-40, 0}, Point{40, 0}, Point{0, -40}, Point{0, 40}}) {
+        SCOPED_TRACE(std::to_string(past.x) + "," + std::to_string(past.y));
+        const Point from = CaptionSpot(*map);
+        ASSERT_TRUE(area.contains(from));
+        Point to{past.x < 0   ? area.l + past.x
+                 : past.x > 0 ? area.r + past.x
+                              : from.x,
+                 past.y < 0   ? area.t + past.y
+                 : past.y > 0 ? area.b + past.y
+                              : from.y};
+        to = {std::clamp(to.x, 0, screen.cx - 1), std::clamp(to.y, 0, screen.cy - 1)};
+        pressAndMove(from, to);
+        ASSERT_TRUE(runUntil([&] { return ui().getKeyState(VK_LBUTTON) < 0 && ui().cursorPos() == to; }));
+        liveServer().button(1, false);
+        ASSERT_TRUE(runUntil([&] { return ui().getKeyState(VK_LBUTTON) >= 0; }));
+        settle(200);
+        const Rect placed = map->screenRect();
+        const Rect caption{placed.l, placed.t, placed.r, placed.t + map->clientInsets().t};
+        EXPECT_TRUE(area.containsRect(caption))
+            << caption.l << "," << caption.t << " - " << caption.r << "," << caption.b << " in " << area.l << ","
+            << area.t << " - " << area.r << "," << area.b;
+        EXPECT_TRUE(runUntil([&] { return ShowsItsCaption(*map); }, 5000));
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(WindowManager, ChildWindowsLive, ::testing::Values(false, true),
                          [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "Openbox" : "BareX"; });
 

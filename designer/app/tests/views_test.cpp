@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 #include "designer/app/child_render_view.h"
@@ -157,6 +158,22 @@ TEST_F(ViewsTest, SnapshotsAreAJpegOfTheViewsSizeAndAPngClearExactlyOnTheBackgro
     ui().providers().scriptedMessageBox().expect(pf::IDOK);
     EXPECT_FALSE(designer.SnapshotTo(artifactPath("no-such-folder/snapshot.png")));
     EXPECT_EQ(ui().providers().scriptedMessageBox().pending(), 0u);
+    // Chosen in the file dialog, the folder that took the picture is where the next one starts; one that refused
+    // it (a folder stands where the file would go) is not.
+    const std::filesystem::path refusing = artifactPath("snapshot-refused-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(refusing / "shot.png");
+    const auto& asked = ui().providers().scriptedFile().calls();
+    const size_t before = asked.size();
+    sim().expectFile(jpeg);
+    ASSERT_TRUE(designer.Snapshot());
+    ui().providers().scriptedMessageBox().expect(pf::IDOK);
+    sim().expectFile((refusing / "shot.png").string());
+    EXPECT_FALSE(designer.Snapshot());
+    sim().expectFile(std::nullopt);
+    designer.Snapshot();
+    ASSERT_EQ(asked.size(), before + 3);
+    EXPECT_EQ(asked.back().initialDirectory, std::filesystem::path(jpeg).parent_path().string());
+    std::filesystem::remove_all(refusing);
 }
 
 // Mouse-look takes the pointer: granted only to the focused view of a running world, it locks the pointer with the

@@ -96,7 +96,7 @@ protected:
     CVTN_SubWorld* second = nullptr;
 };
 
-TEST_F(SceneFiles, RemovalAsksFirstAndTakesTheCheckedFilesOnly)
+TEST_F(SceneFiles, RemovalOfTickedFilesAsksFirstAndTakesThoseOnly)
 {
     Run(ModalTool::kRemoveSceneFiles, CVTND_RemoveVTNFilesDlg::kIdd, [&](pf::Dialog& d) {
         auto* tree = d.item<pf::TreeView>(1000);
@@ -104,6 +104,10 @@ TEST_F(SceneFiles, RemovalAsksFirstAndTakesTheCheckedFilesOnly)
         ASSERT_EQ(items.size(), 2u);
         EXPECT_EQ(tree->getItemText(items[0]), "/scenes/hall.vtn");
         EXPECT_EQ(tree->getSelectedItem(), items[0]);
+        app->SetModified(0);
+        sim().click(*d.item<pf::Button>(1163)); // nothing ticked: nothing to ask about or to change
+        EXPECT_TRUE(pf::ui().providers().scriptedMessageBox().calls().empty()) << LastBox();
+        EXPECT_EQ(app->IsModified(), 0);
         sim().clickTreeCheck(*tree, items[1]);
         sim().expectMessageBox(pf::IDNO);
         sim().click(*d.item<pf::Button>(1163));

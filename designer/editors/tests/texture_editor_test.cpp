@@ -21,6 +21,7 @@
 #include "engine/resources/image8.h"
 #include "engine/resources/material.h"
 #include "engine/resources/palette_image.h"
+#include "engine/resources/picture.h"
 #include "engine/resources/wavelet_image.h"
 #include "platform/gfx/jpeg_file.h"
 #include "platform/ui/controls/button.h"
@@ -153,6 +154,17 @@ TEST_F(TextureEditor, KindsOpenOnTheirEntryAndTheCopyIsRebuiltInTheChosenOne)
     EXPECT_EQ(editor->item<CVTND_TextureViewer>(1003)->GetMemberAt40(), editor->WorkingCopy());
     Close(editor);
     EXPECT_NE(dynamic_cast<SWimage32*>(Texture("wood.png")), nullptr);
+
+    // A procedural picture shows as one, and its entry chosen again after another kind keeps it one.
+    SWtexture* sky = AddTexture(std::make_unique<SWpicture>("sky", 16, 16, BackgroundGenerator::kChecker));
+    editor = OpenOn(sky);
+    kinds = editor->item<pf::ComboBox>(1002);
+    ASSERT_EQ(kinds->getCurSel(), 4);
+    EXPECT_EQ(kinds->getLBText(4), MaterialTextOf(kIdsKindProcedural));
+    sim().chooseCombo(*kinds, 0);
+    sim().chooseCombo(*kinds, 4);
+    Close(editor);
+    EXPECT_EQ(Texture("sky"), sky);
 }
 
 TEST_F(TextureEditor, TheWaveletEntryUsesTheLastReleasedQuality)
@@ -177,6 +189,17 @@ TEST_F(TextureEditor, TheWaveletEntryUsesTheLastReleasedQuality)
     sim().chooseCombo(*kinds, 1);
     EXPECT_EQ(dynamic_cast<SWwaveletimage*>(editor->WorkingCopy())->GetQuality(), static_cast<uint32_t>(released));
     EXPECT_EQ(slider->getPos(), released);
+    // Keys set it as the mouse does: the picture is rebuilt, and the closed editor's texture keeps it.
+    sim().trackbarKey(*slider, pf::VK_HOME);
+    sim().trackbarKey(*slider, pf::VK_RIGHT);
+    const int32_t keyed = slider->getRangeMin() + 1;
+    EXPECT_EQ(editor->Quality(), keyed);
+    EXPECT_EQ(dynamic_cast<SWwaveletimage*>(editor->WorkingCopy())->GetQuality(), static_cast<uint32_t>(keyed));
+    Close(editor);
+    const auto* stored = dynamic_cast<SWwaveletimage*>(Texture("bricks.png"));
+    ASSERT_NE(stored, nullptr);
+    EXPECT_EQ(stored->GetQuality(), static_cast<uint32_t>(keyed));
+    EXPECT_EQ(OpenOn(Texture("bricks.png"))->item<pf::Trackbar>(1352)->getPos(), keyed);
 }
 
 TEST_F(TextureEditor, ADeletionOrTheWorkspaceClosingClosesWithoutApplying)
@@ -200,10 +223,13 @@ TEST_F(TextureEditor, ARenameOnCloseNamesTheCopyAndARefusedOneKeepsTheEditorOpen
 {
     CVTND_DetailsTextureDlg* editor = OpenOn(Texture("bricks.png"));
     auto* name = editor->item<pf::Edit>(1171);
-    sim().replaceText(*name, "");
-    sim().expectMessageBox(pf::IDOK);
-    Close(editor);
-    EXPECT_EQ(LastBox(), EditorTextOf(kIdsValidName));
+    for (const char* blank : {"", " "}) {
+        sim().replaceText(*name, blank);
+        sim().expectMessageBox(pf::IDOK);
+        Close(editor);
+        EXPECT_EQ(LastBox(), EditorTextOf(kIdsValidName)) << "\"" << blank << "\"";
+        ASSERT_EQ(app->GetEditDialogs().size(), 1u);
+    }
     sim().replaceText(*name, "wood.png");
     sim().expectMessageBox(pf::IDOK);
     Close(editor);
@@ -368,6 +394,17 @@ TEST_F(HotspotEditor, EscapeAndTheCloseBoxHideItAsHotSpotsDoes)
     EXPECT_TRUE(pf::ui().window(editor->hwnd()) == editor && editor->isVisible());
     sim().click(*editor->item<pf::Button>(1187));
     EXPECT_TRUE(shown());
+
+    // A name emptied and left by Escape is put back as the window goes: the texture editor then closes at once,
+    // without refusing in the name of a window no one sees.
+    SWhotspot* spot = AddHotspot();
+    const std::optional<std::string> name = spot->GetName();
+    sim().replaceText(*hotspots->item<pf::Edit>(1004), "");
+    sim().keyPress(pf::VK_ESCAPE);
+    EXPECT_FALSE(shown());
+    Close(editor);
+    EXPECT_TRUE(app->GetEditDialogs().empty()) << "the close was refused";
+    EXPECT_EQ(spot->GetName(), name);
 }
 
 TEST_F(HotspotEditor, ANameAnotherNodeBearsIsRefusedAndHoldsTheOwnersClose)

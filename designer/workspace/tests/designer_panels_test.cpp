@@ -192,6 +192,11 @@ TEST_F(DesignerPanels, WhatAnAddedOrSynchronisedSceneBringsIsListedAtOnce)
     ASSERT_GT(world.GetCursorList().Count(), cursorsBefore) << "the scene was not added";
     ASSERT_NE(world.GetJavaClasses().Head(), nullptr);
     expectAllListed();
+    // Its class file is not beside it: the status bar says so, naming where it looked.
+    const auto namesTheScenesFolder = [&] {
+        return frame.statusBar()->paneText(0).find(folder.string()) != std::string::npos;
+    };
+    EXPECT_TRUE(namesTheScenesFolder()) << frame.statusBar()->paneText(0);
 
     // Its next version brings a node, which Synchronise with "Objects" takes over.
     auto* gate = new SWhotspot;
@@ -234,6 +239,7 @@ TEST_F(DesignerPanels, WhatAnAddedOrSynchronisedSceneBringsIsListedAtOnce)
     EXPECT_EQ(graph.FindItem(taken), 0u);
     EXPECT_EQ(java.FindItem(javaClass), 0u);
     expectAllListed();
+    EXPECT_FALSE(namesTheScenesFolder()) << "the note outlived its class: " << frame.statusBar()->paneText(0);
 }
 
 } // namespace

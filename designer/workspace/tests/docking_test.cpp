@@ -62,6 +62,11 @@ TEST(DockStateStore, AFloatingPlaceIsHeldToTheWorkArea)
     const CVTND_DockState read = ReadDockState(profile, "Tools", 2, CVTND_DockState(), kWork);
     EXPECT_TRUE(read.floating);
     EXPECT_EQ(read.floatRect, pf::Rect::fromXywh(-100, 50, kWork.width(), kWork.height()));
+    // Its caption above the work area, out of reach of the mouse: moved down onto it, the rest kept.
+    const CVTND_DockState above{DockSide::kLeft, 200, true, true, pf::Rect::fromXywh(300, -250, 240, 320)};
+    ASSERT_TRUE(WriteDockState(profile, "Tools", 2, above));
+    EXPECT_EQ(ReadDockState(profile, "Tools", 2, CVTND_DockState(), {0, 20, 1280, 1024}).floatRect,
+              pf::Rect::fromXywh(300, 20, 240, 320));
 }
 
 TEST(DockLayout, SidesShareTheAreaAndLeaveTheMiddle)

@@ -282,18 +282,27 @@ LResult Edit::handle(const Msg& msg)
     }
 }
 
-// Keeps the caret of a one-line edit in the field: text scrolls by whole pixels, as far as the caret asks and no
-// further than the end of the text allows.
+// Keeps the caret in the field: text scrolls by whole pixels, as far as the caret asks and no further than the end
+// of its line allows. A multi-line edit scrolls all its lines along the caret's, which a long expression ran past.
 void Edit::scrollToCaret(const Dc& dc, int32_t room)
 {
     const std::string_view s = text();
+    const auto caret = static_cast<size_t>(m_caret);
+    size_t first = 0;
+    size_t last = s.size();
+    if (isMultiLine()) {
+        const size_t before = s.substr(0, caret).find_last_of("\r\n");
+        first = before == std::string_view::npos ? 0 : before + 1;
+        last = std::min(s.find_first_of("\r\n", caret), s.size());
+    }
+    const std::string_view line = s.substr(first, last - first);
     const auto widthOf = [&dc](std::string_view t) { return static_cast<int32_t>(dc.getTextExtent(t).cx); };
-    const int32_t caretX = widthOf(s.substr(0, static_cast<size_t>(m_caret)));
+    const int32_t caretX = widthOf(line.substr(0, caret - first));
     if (caretX - m_scrollX > room)
         m_scrollX = caretX - room;
     if (caretX < m_scrollX)
         m_scrollX = std::max(0, caretX - room / 3); // going left shows some of what comes before
-    m_scrollX = std::clamp(m_scrollX, 0, std::max(0, widthOf(s) - room));
+    m_scrollX = std::clamp(m_scrollX, 0, std::max(0, widthOf(line) - room));
 }
 
 // One line of text from byte `first` at (x, y); the part of the selection it holds, while the edit has the focus,
@@ -331,10 +340,7 @@ void Edit::paint()
     const int32_t lineHeight = dc.getTextMetrics().tmHeight;
     const std::string& s = text();
     clampSelection();
-    if (!isMultiLine())
-        scrollToCaret(dc, std::max(0, static_cast<int32_t>(r.width()) - 5));
-    else
-        m_scrollX = 0;
+    scrollToCaret(dc, std::max(0, static_cast<int32_t>(r.width()) - 5));
     const int32_t saved = dc.saveDc();
     dc.intersectClipRect(r);
     int32_t y = 1;

@@ -25,7 +25,7 @@ public:
     void copy() const;
     void cut();                                            // copy, then the selection removed as a user edit
     int32_t caret() const { return m_caret; }              // one end of the selection; Shift with a caret key moves it
-    int32_t horizontalScroll() const { return m_scrollX; } // pixels of a one-line text left of the field
+    int32_t horizontalScroll() const { return m_scrollX; } // pixels of the text left of the field
 
 protected:
     LResult handle(const Msg& msg) override;

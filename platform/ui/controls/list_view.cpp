@@ -79,7 +79,9 @@ void ListView::fitColumnsToContent()
         return;
     MemoryDc measure;
     const auto widthOf = [&](std::string_view text) { return static_cast<int32_t>(measure.getTextExtent(text).cx); };
-    const int32_t iconRoom = (m_small != nullptr ? 18 : 2) + 4; // the icon, then the label's own margins
+    // As fitColumn: the icon, the gaps either side of it and the label's own margins. Two pixels short, every name
+    // of a fitted first column ended in "..." with room to spare in the columns beside it.
+    const int32_t iconRoom = (m_small != nullptr ? 16 : 0) + 8;
     std::vector<int32_t> wanted;
     for (size_t c = 0; c < m_columns.size(); ++c) {
         int32_t widest = widthOf(m_columns[c].heading) + 10;

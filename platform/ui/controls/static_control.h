@@ -1,7 +1,7 @@
 #pragma once
 // Static text, icons and frames. STN_CLICKED only with SS_NOTIFY; before painting it asks its parent for
 // WM_CTLCOLORSTATIC, whose brush fills the background (a hollow one leaves it transparent) and whose DC colours
-// draw the text.
+// draw the text. Text too long for a static two lines high or more is broken at spaces into lines.
 #include "platform/gfx/icon.h"
 #include "platform/ui/controls/control.h"
 

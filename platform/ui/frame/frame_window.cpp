@@ -15,8 +15,7 @@ namespace pf {
 namespace {
 
 constexpr int32_t kMenuItemPadding = 12;
-constexpr int32_t kMinTrackSize = 100; // a child sized by its border keeps room for its caption's buttons
-constexpr int32_t kCornerGrip = 12;    // along the border from a corner, a press sizes both of its edges
+constexpr int32_t kCornerGrip = 12; // along the border from a corner, a press sizes both of its edges
 
 // A caption button: a raised face with its picture in black, a minimise bar, a maximise or restore box, a cross,
 // drawn in a square centred on the face so that a small caption still shows each whole.
@@ -486,8 +485,9 @@ bool FrameWindow::translateAccelerator(const Msg& msg)
 
 bool FrameWindow::preTranslateMessage(const Msg& msg)
 {
-    // Ctrl+F4 closes the active child window, Ctrl+Tab and Ctrl+F6 bring the one at the back forward (Shift: the one
-    // below), whole.
+    // Ctrl+F4 closes the active child window, Ctrl+Tab and Ctrl+F6 bring the one at the back forward, whole; with
+    // Shift the active one goes to the back and the one below it comes forward, so that each undoes the other and
+    // both go round every child.
     MdiClient* client = mdiClient();
     MdiChild* active = client != nullptr ? client->activeChild() : nullptr;
     if (msg.message == WM_KEYDOWN && active != nullptr && ui().getKeyState(VK_CONTROL) < 0 &&
@@ -499,6 +499,10 @@ bool FrameWindow::preTranslateMessage(const Msg& msg)
         if (msg.wParam == VK_TAB || msg.wParam == kKeyF6) {
             const std::vector<MdiChild*> children = client->childFrames(); // bottom to top
             const bool back = ui().getKeyState(VK_SHIFT) < 0;
+            if (back && children.size() > 2)
+                for (MdiChild* other : children) // each raised in its order leaves the active one at the back
+                    if (other != active)
+                        other->setPos(HWND_TOP, {}, SWP_NOMOVE | SWP_NOSIZE);
             (children.size() > 1 ? (back ? children[children.size() - 2] : children.front()) : active)->activateWhole();
             return true;
         }
@@ -532,6 +536,12 @@ LResult FrameWindow::handle(const Msg& msg)
         m_altAlone = false;       // Alt held for a click is no press of Alt alone
         setMenuBarHot(-1, false); // a click elsewhere leaves a bar selected from the keyboard
         return 0;
+    case WM_ACTIVATE:
+        // The keys go to another window: a bar left selected would take them back once this one is active again,
+        // lit over a list that shows the focus, and a Down meant for the list opened a menu.
+        if (loWord(msg.wParam) == WA_INACTIVE && m_barSelected)
+            setMenuBarHot(-1, false);
+        return Window::handle(msg);
     default:
         return Window::handle(msg);
     }
@@ -603,43 +613,6 @@ void MdiChild::restore()
     invalidateFrame();
 }
 
-// Placed in, or restored into, a client area narrower than it, the window is narrowed and moved into it: its caption
-// and buttons past the edge could be reached by no one, as the client area has no scroll bars.
-Rect MdiChild::withinClient(const Rect& place) const
-{
-    const Window* client = parent();
-    if (client == nullptr || client->clientRect().isEmpty())
-        return place;
-    const Rect area = client->clientRect();
-    const auto width =
-        static_cast<int32_t>(std::min<int64_t>(place.width(), std::max<int64_t>(area.width(), kMinTrackSize)));
-    const auto height = static_cast<int32_t>(place.height());
-    const int32_t l = std::max(area.l, std::min(place.l, area.r - width));
-    const int32_t t = std::max(area.t, std::min(place.t, area.b - (clientInsets().t + clientInsets().b)));
-    return Rect::fromXywh(l, t, width, height);
-}
-
-void MdiChild::keepInClient()
-{
-    if (m_state != State::kNormal)
-        return;
-    if (const Rect place = withinClient(windowRect()); place != windowRect())
-        setPos(HWND_TOP, place, SWP_NOZORDER);
-}
-
-void MdiChild::fitToClient()
-{
-    const Window* client = parent();
-    if (client == nullptr)
-        return;
-    if (m_state == State::kNormal) {
-        keepInClient(); // a client area made narrower: the frame sized down, or a smaller screen
-        return;
-    }
-    setPos(HWND_TOP, m_state == State::kMaximized ? client->clientRect() : minimizedPlace(), SWP_NOZORDER);
-    invalidateFrame();
-}
-
 bool MdiChild::pressFrame(Point p)
 {
     const uint32_t now = clock().nowMs();
@@ -690,28 +663,6 @@ bool MdiChild::pressFrame(Point p)
     return true;
 }
 
-void MdiChild::track(Point screen)
-{
-    const int32_t dx = screen.x - m_trackFrom.x;
-    const int32_t dy = screen.y - m_trackFrom.y;
-    Rect r = m_trackRect;
-    if (m_track == Track::kMove) {
-        r = r.offsetBy(dx, dy);
-    } else {
-        if ((m_sizeEdges & 1) != 0)
-            r.l = std::min(r.l + dx, r.r - kMinTrackSize);
-        if ((m_sizeEdges & 2) != 0)
-            r.t = std::min(r.t + dy, r.b - kMinTrackSize);
-        if ((m_sizeEdges & 4) != 0)
-            r.r = std::max(r.r + dx, r.l + kMinTrackSize);
-        if ((m_sizeEdges & 8) != 0)
-            r.b = std::max(r.b + dy, r.t + kMinTrackSize);
-    }
-    if (m_state == State::kMinimized && m_track == Track::kMove)
-        m_restore = m_restore.offsetBy(r.l - windowRect().l, r.t - windowRect().t);
-    setPos(HWND_TOP, r, SWP_NOZORDER);
-}
-
 bool MdiChild::isActive() const
 {
     const auto* client = dynamic_cast<const MdiClient*>(parent());
@@ -757,10 +708,12 @@ LResult MdiChild::handle(const Msg& msg)
         if (m_track == Track::kNone || ui().capture() != hwnd())
             return Window::handle(msg);
         track(ui().messagePos());
-        if (msg.message == WM_LBUTTONUP) {
-            m_track = Track::kNone;
-            ui().releaseCapture();
-        }
+        if (msg.message == WM_LBUTTONUP)
+            endTrack();
+        return 0;
+    case WM_CAPTURECHANGED:
+        if (m_track != Track::kNone && static_cast<Hwnd>(msg.lParam) != hwnd())
+            endTrack();
         return 0;
     case WM_NCACTIVATE:
         invalidate(true);

@@ -105,8 +105,8 @@ public:
     void minimize();
     void restore();
     bool createChild(FrameWindow& frame, std::string_view title, const Rect& rect);
-    // Narrowed and moved into the client area where it sticks out: caption buttons past the edge could be reached by
-    // no one, as the client area has no scroll bars.
+    // Narrowed and moved into the client area where it sticks out (a maximised one fills it already): caption buttons
+    // past the edge could be reached by no one, as the client area has no scroll bars.
     void keepInClient();
     Window* view() const;
     void setView(Window* view); // a child of this frame
@@ -137,6 +137,7 @@ private:
     enum class Track { kNone, kMove, kSize };
     bool pressFrame(Point window); // a press on the frame, window coordinates
     void track(Point screen);
+    void endTrack();                            // the drag over: the child kept where its caption can be grabbed
     void fitToClient();                         // the child follows the client area's size
     Rect withinClient(const Rect& place) const; // parent client coordinates
     // Minimised children stand side by side along the client's bottom, a row above when the row is full, each in

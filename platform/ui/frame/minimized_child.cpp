@@ -45,6 +45,8 @@ void MdiChild::activateWhole()
     activate();
     if (ui().window(self) == this && isMinimized())
         restore();
+    if (ui().window(self) == this)
+        keepInClient(); // the keys reach it, and so must the eye and the mouse
 }
 
 void MdiChild::activateAnotherThanMinimized()

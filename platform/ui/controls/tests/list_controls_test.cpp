@@ -333,6 +333,12 @@ TEST_F(ListViews, ACutCellShowsWholeInATipAndColumnsFitTheirWidestEntry)
     view.fitColumnsToContent();
     EXPECT_LE(view.columnWidth(0) + view.columnWidth(1), static_cast<int32_t>(view.clientRect().width()));
     EXPECT_GE(view.columnWidth(0), static_cast<int32_t>(dc.getTextExtent("cube").cx));
+    // A name wider than its heading, fitted, shows whole: it ended in "..." with room to spare beside it.
+    view.setItemText(0, 0, "object_12");
+    view.fitColumnsToContent();
+    sim().mouseMove(at(view.columnWidth(0) + 20));
+    sim().mouseMove(at(view.columnWidth(0) / 2));
+    EXPECT_EQ(TipWindow::shownText(), std::nullopt) << "the fitted name is cut";
 }
 
 TEST_F(ListViews, DestroyedViewLeavesItsSharedImageListDrawable)

@@ -47,7 +47,7 @@ TEST_F(TextControls, EachUserEditSendsExactlyOneEnChange)
 }
 
 // Tab into a field selects its text and shows it selected; Shift with the caret keys moves one end of the selection,
-// the Ctrl keys copy, cut, paste and select all, and a text longer than the field scrolls to keep the caret in view.
+// the Ctrl keys copy, cut, paste and select all, and a line longer than the field scrolls to keep the caret in view.
 TEST_F(TextControls, ASelectionIsShownMovedByShiftAndCutCopiedAndPasted)
 {
     Edit& edit = control<Edit>(kEdit);
@@ -108,6 +108,18 @@ TEST_F(TextControls, ASelectionIsShownMovedByShiftAndCutCopiedAndPasted)
     sim().pump();
     EXPECT_EQ(edit.horizontalScroll(), 0);
     EXPECT_EQ(inkAt(90, 136), 0) << "the spaces in the middle";
+
+    // A long line of a multi-line field scrolls to its caret too.
+    Edit& multi = control<Edit>(kMultiEdit);
+    sim().click(multi);
+    sim().typeChars("a" + std::string(60, ' ') + "WWW");
+    sim().pump();
+    EXPECT_GT(multi.horizontalScroll(), 0);
+    int64_t seen = 0;
+    for (int32_t y = 2; y < 18; ++y)
+        for (int32_t x = 90; x < 136; ++x)
+            seen += screenPixel(multi.clientToScreen({x, y})) == ink;
+    EXPECT_GT(seen, 20) << "the end of the line, where the caret is";
 }
 
 TEST_F(TextControls, LimitTextLimitsTheUserOnlyInBytes)
@@ -206,6 +218,28 @@ TEST_F(TextControls, CtlColorStaticBrushFillsTheBackground)
     host.invalidate();
     sim().pump();
     EXPECT_EQ(screenPixel(label.clientToScreen({50, 8})), pixelFromColorRef(getSysColor(COLOR_BTNFACE)));
+}
+
+// A text too long for a static two lines high goes on in its second line, broken at a space; one line high, the
+// static shows its first line as ever.
+TEST_F(TextControls, ATwoLineStaticBreaksALongTextAtItsSpaces)
+{
+    StaticControl& label = control<StaticControl>(kPlainStatic);
+    label.setText("mmmmmm mmmmmm mmmmmm mmmmmm mmmmmm");
+    const uint32_t face = pixelFromColorRef(getSysColor(COLOR_BTNFACE));
+    const auto inkIn = [&](int32_t top, int32_t bottom) {
+        sim().pump();
+        int64_t n = 0;
+        for (int32_t y = top; y < bottom; ++y)
+            for (int32_t x = 0; x < 90; ++x)
+                n += screenPixel(label.clientToScreen({x, y})) != face;
+        return n;
+    };
+    const int64_t oneLine = inkIn(0, 16);
+    EXPECT_GT(oneLine, 0);
+    label.move(Rect{10, 400, 100, 436});
+    EXPECT_GT(inkIn(16, 36), 0) << "no second line";
+    EXPECT_LT(inkIn(0, 16), oneLine) << "the first line ends at a space";
 }
 
 TEST_F(TextControls, ButtonsOwnCodeStopsWhenItDiesInItsNotification)

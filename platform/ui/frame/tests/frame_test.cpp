@@ -299,9 +299,9 @@ public:
     std::vector<Window*> panes() const override { return {pane}; }
 };
 
-// Ctrl+F6 and Ctrl+Tab bring the child window at the back forward, with Shift the one below the active one, the
-// focus going to its view; F6 goes from the panes to the active child and on to the panes again, never round the
-// children.
+// Ctrl+F6 and Ctrl+Tab bring the child window at the back forward, into sight, the focus going to its view; with
+// Shift they go back round every child; F6 goes from the panes to the active child and on to the panes again, never
+// round the children.
 TEST_F(Frames, CtrlF6AndCtrlTabMoveToTheNextChildWindow)
 {
     MdiChild second;
@@ -314,18 +314,25 @@ TEST_F(Frames, CtrlF6AndCtrlTabMoveToTheNextChildWindow)
     ASSERT_TRUE(third.isActive());
     for (const uint8_t key : {uint8_t{VK_F1 + 5}, uint8_t{VK_TAB}}) {
         SCOPED_TRACE(key == VK_TAB ? "Ctrl+Tab" : "Ctrl+F6");
+        child.setPos(HWND_TOP, child.windowRect().offsetBy(0, 2000), SWP_NOZORDER); // out of sight
         sim().keyDown(VK_CONTROL);
         sim().keyPress(key);
         EXPECT_TRUE(child.isActive()) << "the one at the back";
         EXPECT_EQ(ui().focus(), view.hwnd());
+        const Rect placed = child.windowRect();
+        EXPECT_TRUE(frame.mdiClient()->clientRect().containsRect(
+            {placed.l, placed.t, placed.r, placed.t + child.clientInsets().t}))
+            << "its caption out of sight";
         sim().keyPress(key);
         EXPECT_TRUE(second.isActive());
         EXPECT_EQ(ui().focus(), secondView.hwnd());
         sim().keyDown(VK_SHIFT);
-        sim().keyPress(key);
+        for (MdiChild* expected : {&child, &third, &second}) {
+            sim().keyPress(key);
+            EXPECT_TRUE(expected->isActive()) << "back to " << expected->text();
+        }
         sim().keyUp(VK_SHIFT);
         sim().keyUp(VK_CONTROL);
-        EXPECT_TRUE(child.isActive()) << "back to the one below";
         second.activate(); // the first order again: the first child at the back, the third at the front
         third.activate();
     }
@@ -532,7 +539,14 @@ TEST_F(Frames, AcceleratorsWorkInAModelessWindowTheFrameOwns)
     frame.enable(true);
     sim().keyPress(VK_F10);
     EXPECT_EQ(frame.menuBarHot(), 0) << "F10 leads from the editor to the frame's menu bar";
-    sim().keyPress(VK_ESCAPE);
+    // The keyboard taken back by the editor (a window manager's word): the bar goes out, and a Down meant for a list
+    // of the frame later opens no menu.
+    ui().activate(editor->hwnd());
+    EXPECT_EQ(frame.menuBarHot(), -1) << "the bar stayed lit";
+    ui().activate(frame.hwnd());
+    ui().setFocus(view.hwnd());
+    sim().keyPress(VK_DOWN);
+    EXPECT_TRUE(ui().providers().scriptedMenu().calls().empty());
     editor->destroy();
 }
 
