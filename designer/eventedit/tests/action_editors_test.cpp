@@ -405,6 +405,7 @@ TEST_F(ActionEditors, TheConditionKeepsItsConstantAndRefusesWhatNamesNothing)
         sim().click(*editor->child(pf::IDOK));
         EXPECT_EQ(condition->settings.constant, taken < 0.0f ? before : taken);
         if (taken < 0.0f) {
+            ASSERT_FALSE(app->GetEditDialogs().empty()) << "refused: the editor stays";
             EXPECT_EQ(editor->child(Dlg::kIdCompareWith)->getText(), FormatNumberPlain(*before));
             sim().click(*editor->child(pf::IDCANCEL));
         }
