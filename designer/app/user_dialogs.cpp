@@ -115,6 +115,29 @@ protected:
 
     void onOK() override
     {
+        // Every number is read before anything is written: a tick above a refused number was applied, and kept at
+        // the next start, though the dialog was then cancelled.
+        std::vector<uint32_t> numbers(m_defs.size());
+        for (size_t row = 0; row < m_defs.size(); ++row) {
+            const CVTND_SettingDef& def = m_defs[row];
+            if (def.kind != SettingKind::kDword)
+                continue;
+            pf::Window* field = child(kRowBase + 2 * static_cast<int32_t>(row));
+            const std::string text = field->text();
+            uint32_t& value = numbers[row];
+            const auto [end, failed] = std::from_chars(text.data(), text.data() + text.size(), value);
+            if (failed != std::errc() || end != text.data() + text.size() || text.empty() || value > def.highest) {
+                // "-1" is a whole number too: the sentence names the range the setting is used in.
+                pf::messageBox(hwnd(),
+                               std::string("\"") + def.valueName + "\" needs a whole number from 0 to " +
+                                   std::to_string(def.highest) + "; it keeps " +
+                                   std::to_string(m_settings.GetDword(def.id)) + ".",
+                               "Vortan", pf::MB_OK | pf::MB_ICONEXCLAMATION);
+                field->setText(std::to_string(m_settings.GetDword(def.id)));
+                gotoControl(field);
+                return;
+            }
+        }
         for (size_t row = 0; row < m_defs.size(); ++row) {
             const CVTND_SettingDef& def = m_defs[row];
             const int32_t id = kRowBase + 2 * static_cast<int32_t>(row);
@@ -129,24 +152,9 @@ protected:
                 changed =
                     m_colours[row] != m_settings.GetColour(def.id) && m_settings.SetColour(def.id, m_colours[row]);
                 break;
-            case SettingKind::kDword: {
-                const std::string text = child(id)->text();
-                uint32_t value = 0;
-                const auto [end, failed] = std::from_chars(text.data(), text.data() + text.size(), value);
-                if (failed != std::errc() || end != text.data() + text.size() || text.empty() || value > def.highest) {
-                    // "-1" is a whole number too: the sentence names the range the setting is used in.
-                    pf::messageBox(hwnd(),
-                                   std::string("\"") + def.valueName + "\" needs a whole number from 0 to " +
-                                       std::to_string(def.highest) + "; it keeps " +
-                                       std::to_string(m_settings.GetDword(def.id)) + ".",
-                                   "Vortan", pf::MB_OK | pf::MB_ICONEXCLAMATION);
-                    child(id)->setText(std::to_string(m_settings.GetDword(def.id)));
-                    gotoControl(child(id));
-                    return;
-                }
-                changed = value != m_settings.GetDword(def.id) && m_settings.SetDword(def.id, value);
+            case SettingKind::kDword:
+                changed = numbers[row] != m_settings.GetDword(def.id) && m_settings.SetDword(def.id, numbers[row]);
                 break;
-            }
             case SettingKind::kString: {
                 const std::string text = child(id)->text();
                 changed = text != m_settings.GetString(def.id) && m_settings.SetString(def.id, text);

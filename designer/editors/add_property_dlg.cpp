@@ -417,7 +417,7 @@ void CVTND_AddPropertyDlg::Add()
     if (name.size() > 260)
         name.resize(260);
     if (name.empty()) {
-        Refuse(kIdsPropertyUniqueName);
+        Refuse(kIdsPropertyEmptyName);
         return;
     }
     // An expression reads "object.property" up to a bracket or an operator, and a second dot is an error in it.
@@ -482,7 +482,7 @@ void CVTND_AddPropertyDlg::Add()
 void CVTND_AddPropertyDlg::ApplyEdit()
 {
     if (child(kIdName)->getText().empty()) {
-        Refuse(kIdsPropertyUniqueName);
+        Refuse(kIdsPropertyEmptyName);
         return;
     }
     const uint32_t type = CheckedType();

@@ -231,10 +231,10 @@ std::optional<float> CVTND_ControllerMotionArcballDlg::TakeTyped(int32_t id, con
 {
     constexpr double largest = std::numeric_limits<float>::max();
     const TypedNumber typed = ReadTypedNumber(child(id)->getText(), -largest, largest);
-    if (typed.kind == TypedKind::kRefused)
+    if (typed.kind != TypedKind::kNumber) {
         RefuseTypedText(child(id), stored, m_initialising, -largest, largest);
-    if (typed.kind != TypedKind::kNumber)
         return std::nullopt;
+    }
     // A field writes into several channels: the typing's first number keeps them all as they were.
     std::array<float, 6> momentum{};
     std::array<float, 6> scale{};

@@ -423,16 +423,16 @@ bool CVTND_ActionControllerDlg::OnCommand(int32_t id, int32_t code)
     if (id == kRepeatEdit && code == pf::EN_CHANGE) {
         // A count below 1 plays once as 1 does: the field takes from 1 to the largest 32-bit count.
         const TypedNumber typed = ReadTypedWholeNumber(child(kRepeatEdit)->getText(), 1.0, INT32_MAX);
-        if (typed.kind == TypedKind::kUnfinished)
-            return true;
         const auto keep = [motion, world = m_world](int32_t count) {
             CVTND_WorldWriteLock lock(world);
             motion->SetRepeatCount(count);
         };
-        if (typed.kind == TypedKind::kRefused) {
+        if (typed.kind != TypedKind::kNumber) {
             RefuseTypedText(
                 child(kRepeatEdit), [motion] { return std::to_string(motion->GetLoopCount()); }, m_updating, 1.0,
                 INT32_MAX, true);
+            if (typed.kind == TypedKind::kUnfinished)
+                return true; // an emptied count, or a sign, is where a new one starts
             Broadcast();
             pf::messageBox(hwnd(), ControllerTextOf(kIdsRepeatRange), EditorTextOf(kIdsEditorErrorCaption),
                            pf::MB_OK | pf::MB_ICONHAND);

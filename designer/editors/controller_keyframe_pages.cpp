@@ -23,6 +23,7 @@
 #include "platform/base/user_constants.h"
 #include "platform/ui/controls/button.h"
 #include "platform/ui/controls/combo_box.h"
+#include "platform/ui/controls/edit.h"
 #include "platform/ui/controls/scroll_bar.h"
 
 namespace {
@@ -131,9 +132,8 @@ bool TakeTypedTime(pf::Window& page, int32_t id, SWworld* world, const std::func
         keep(static_cast<float>(typed.value));
         return true;
     }
-    if (typed.kind == TypedKind::kRefused)
-        RefuseTypedText(
-            field, [&get] { return FormatNumberG(get()); }, g_showingStored, 0.0, kLargest);
+    RefuseTypedText(
+        field, [&get] { return FormatNumberG(get()); }, g_showingStored, 0.0, kLargest);
     return typed.kind == TypedKind::kRefused;
 }
 
@@ -241,9 +241,23 @@ void CVTND_ControllerKeyframePage::FrameTyped(int32_t editId, int32_t bar)
         BarMoved(bar, position);
     };
     if (typed.kind == TypedKind::kNumber) {
-        BeginTypedEdit(field, [move, before = scroll->position()] { move(before); });
+        // The bar goes back; the field keeps the refused text, caret and all, for the person to mend: rewritten with
+        // the kept frame, the keys after it made another number of it, which was taken.
+        BeginTypedEdit(field, [this, self, editId, move, before = scroll->position()] {
+            auto* typedInto = pf::ui().window(self) == this ? item<pf::Edit>(editId) : nullptr;
+            const std::string text = typedInto != nullptr ? typedInto->getText() : std::string();
+            const std::pair<int32_t, int32_t> selection = typedInto != nullptr ? typedInto->getSel() : std::pair{0, 0};
+            move(before);
+            if (typedInto != nullptr && pf::ui().window(self) == this && typedInto->getText() != text) {
+                const bool wasShowing = g_showingStored;
+                g_showingStored = true;
+                typedInto->setText(text);
+                typedInto->setSel(selection.first, selection.second);
+                g_showingStored = wasShowing;
+            }
+        });
         move(static_cast<int32_t>(typed.value));
-    } else if (typed.kind == TypedKind::kRefused) {
+    } else {
         RefuseTypedText(
             field, [scroll] { return std::to_string(scroll->position()); }, g_showingStored, 0.0, limit, true);
     }

@@ -178,9 +178,7 @@ void CVTND_DetailsParticlesDlg::ColourEditChanged(int32_t id)
         return;
     const size_t c = static_cast<size_t>(std::find(kEditIds.begin(), kEditIds.end(), id) - kEditIds.begin());
     const TypedNumber typed = ReadTypedNumber(child(id)->getText(), 0.0, 255.0);
-    if (typed.kind == TypedKind::kUnfinished)
-        return;
-    if (typed.kind == TypedKind::kRefused) {
+    if (typed.kind != TypedKind::kNumber) {
         RefuseTypedText(
             child(id), [gradient, c] { return std::to_string(gradient->GetKeyRGB()[std::min<size_t>(c, 2)]); },
             m_updating, 0.0, 255.0);

@@ -88,8 +88,6 @@ std::optional<double> CVTND_DetailsTooltipDlg::TakeTyped(int32_t id)
     const bool pixels = margin || id == kIdX || id == kIdY;
     const double high = margin ? VTND_ToolTip::kMaxMargin : pixels ? VTND_ToolTip::kMaxPosition : kMaxMs;
     const TypedNumber typed = ReadTypedNumber(child(id)->getText(), 0.0, high);
-    if (typed.kind == TypedKind::kUnfinished)
-        return std::nullopt;
     if (typed.kind == TypedKind::kNumber && (!pixels || typed.value == std::trunc(typed.value))) {
         float x = 0.0f;
         float y = 0.0f;

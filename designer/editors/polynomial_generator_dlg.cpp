@@ -101,8 +101,6 @@ void CVTND_PolynomialGeneratorDlg::EditChanged(int32_t id)
     constexpr double kLargest = std::numeric_limits<float>::max();
     const double low = id == kIdShape ? 0.0 : -kLargest;
     const TypedNumber typed = ReadTypedNumber(child(id)->getText(), low, kLargest);
-    if (typed.kind == TypedKind::kUnfinished)
-        return;
     const auto value = static_cast<float>(typed.value);
     CVTND_PolynomialCtrl& shown = *curve;
     SWpolynomialgenerator* generator = m_generator;
@@ -125,7 +123,7 @@ void CVTND_PolynomialGeneratorDlg::EditChanged(int32_t id)
                                     : generator->GetOffset();
     };
     const int32_t code = id == kIdShape ? kCodeShape : kCodeAmplitude;
-    if (typed.kind == TypedKind::kRefused || !std::isfinite(FromDisplayUnits(m_unit, value))) {
+    if (typed.kind != TypedKind::kNumber || !std::isfinite(FromDisplayUnits(m_unit, value))) {
         RefuseTypedText(
             child(id), [&] { return FormatReal(id == kIdShape ? stored() : ToDisplayUnits(m_unit, stored())); },
             m_updating, low, kLargest);

@@ -70,8 +70,6 @@ pf::LResult CVTND_RandomGeneratorDlg::handle(const pf::Msg& msg)
         return 0;
     constexpr double kLargest = std::numeric_limits<float>::max();
     const TypedNumber typed = ReadTypedNumber(child(id)->getText(), -kLargest, kLargest);
-    if (typed.kind == TypedKind::kUnfinished)
-        return 0;
     const float value = FromDisplayUnits(m_unit, static_cast<float>(typed.value));
     SWrandomgenerator* generator = m_generator;
     SWworld* world = GetControl().GetSlot().GetWorld();
@@ -83,7 +81,7 @@ pf::LResult CVTND_RandomGeneratorDlg::handle(const pf::Msg& msg)
             generator->SetMaximum(kept);
     };
     const auto stored = [generator, id] { return id == kIdLowest ? generator->GetMinimum() : generator->GetMaximum(); };
-    if (typed.kind == TypedKind::kRefused || !std::isfinite(value)) {
+    if (typed.kind != TypedKind::kNumber || !std::isfinite(value)) {
         RefuseTypedText(
             child(id), [&] { return FormatInDisplayUnits(m_unit, stored()); }, m_updating, -kLargest, kLargest);
         GetControl().NotifyParent(kCodeRange);

@@ -35,6 +35,7 @@ void RegisterTexts()
     r.addString(kIdsStringWord, "string");
     r.addString(kIdsPropertyReachableName, "A property's name cannot hold a dot, a bracket or one of + - * /: an "
                                            "expression names a property as object.property, and could not name it.");
+    r.addString(kIdsPropertyEmptyName, "The property's name is empty: please enter a name.");
 }
 
 void RegisterWorldDetails()

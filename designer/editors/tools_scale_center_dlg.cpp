@@ -131,9 +131,7 @@ void CVTND_ToolsScaleCenterDlg::SizeTyped(int32_t axis)
 {
     const auto a = static_cast<size_t>(axis);
     const TypedNumber typed = ReadTypedNumber(child(kIdSizes[a])->getText(), 0.0, kLargestSize);
-    if (typed.kind == TypedKind::kUnfinished)
-        return;
-    if (typed.kind == TypedKind::kRefused) {
+    if (typed.kind != TypedKind::kNumber) {
         RefuseTypedText(
             child(kIdSizes[a]), [this, a] { return FormatReal(m_shown[a]); }, m_updating, 0.0, kLargestSize);
         return;

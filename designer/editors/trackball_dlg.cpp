@@ -232,11 +232,11 @@ void CVTND_TrackballButtonDlg::NumberTyped(int32_t id)
     };
     constexpr double largest = std::numeric_limits<float>::max();
     const TypedNumber typed = ReadTypedNumber(child(id)->getText(), -largest, largest);
-    if (typed.kind == TypedKind::kRefused)
+    if (typed.kind != TypedKind::kNumber) {
         RefuseTypedText(
             child(id), [&] { return FormatReal(get() * shownUnit, format); }, m_initialising, -largest, largest);
-    if (typed.kind != TypedKind::kNumber)
         return;
+    }
     BeginTypedEdit(child(id), [keep, before = get()] { keep(before); });
     keep(static_cast<float>(typed.value) * keptUnit);
 }

@@ -175,8 +175,6 @@ void CVTND_WaveformGenerator::EditChanged(int32_t id)
     const double low = period ? 1.0 : id == kIdPhase ? -180.0 : time ? 0.0 : -kLargest;
     const double high = id == kIdPhase ? 180.0 : kLargest;
     const TypedNumber typed = ReadTypedNumber(text, low, high);
-    if (typed.kind == TypedKind::kUnfinished)
-        return;
     const auto value = static_cast<float>(typed.value);
     const bool scaled = id == kIdStartAmplitude || id == kIdSustainAmplitude || id == kIdDecayAmplitude;
     using Wave = SWwaveformgenerator;
@@ -208,7 +206,7 @@ void CVTND_WaveformGenerator::EditChanged(int32_t id)
         const float kept = (generator->*get)();
         return FormatReal(scaled ? ToDisplayUnits(m_unit, kept) : kept);
     };
-    if (typed.kind == TypedKind::kRefused || (scaled && !std::isfinite(FromDisplayUnits(m_unit, value)))) {
+    if (typed.kind != TypedKind::kNumber || (scaled && !std::isfinite(FromDisplayUnits(m_unit, value)))) {
         RefuseTypedText(child(id), shown, m_updating, low, high);
         if (period && m_generator->GetLock()) {
             m_updating = true;

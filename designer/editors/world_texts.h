@@ -17,6 +17,7 @@ enum WorldText : uint32_t {
     kIdsEditPropertyTitle = 28008,
     kIdsStringWord = 28009,            // the string page's first text
     kIdsPropertyReachableName = 28010, // a name no expression could name: it holds a dot, a bracket or an operator
+    kIdsPropertyEmptyName = 28011,     // the name field is empty
 };
 
 std::string WorldTextOf(uint32_t id); // empty when absent

@@ -426,7 +426,7 @@ pf::LResult CVTND_CE_GradientPage::handle(const pf::Msg& msg)
             constexpr double kLargest = std::numeric_limits<float>::max();
             const double low = id == kIdFirstText ? -kLargest : 0.0;
             const TypedNumber typed = ReadTypedNumber(child(id)->getText(), low, kLargest);
-            if (typed.kind == TypedKind::kRefused) {
+            if (typed.kind != TypedKind::kNumber) {
                 RefuseTypedText(
                     child(id),
                     [&] {

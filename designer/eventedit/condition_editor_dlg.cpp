@@ -13,6 +13,7 @@
 #include "designer/editing/picker_receptors.h"
 #include "designer/workspace/editor_fields.h"
 #include "designer/workspace/editor_texts.h"
+#include "designer/workspace/number_text.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/action_settings.h"
 #include "engine/behaviour/expression.h"
@@ -21,6 +22,7 @@
 #include "platform/ui/controls/button.h"
 #include "platform/ui/controls/list_view.h"
 #include "platform/ui/core/ui.h"
+#include "platform/ui/providers/providers.h"
 
 namespace {
 
@@ -35,36 +37,37 @@ constexpr struct {
                    {CVTND_ActionConditionDlg::kIdGreaterOrEqual, 5}, {CVTND_ActionConditionDlg::kIdLessOrEqual, 9},
                    {CVTND_ActionConditionDlg::kIdChangesOnly, 16}};
 
-std::string FormatFloat(float value)
+// A text with each "%s" replaced by the next of names.
+std::string Filled(std::string text, std::initializer_list<std::string_view> names)
 {
-    char text[32] = {};
-    const auto [end, error] = std::to_chars(text, text + sizeof(text) - 1, value, std::chars_format::general, 6);
-    return error == std::errc() ? std::string(text, end) : std::string();
+    size_t at = 0;
+    for (const std::string_view name : names) {
+        at = text.find("%s", at);
+        if (at == std::string::npos)
+            break;
+        text.replace(at, 2, name);
+        at += name.size();
+    }
+    return text;
 }
 
 } // namespace
 
 std::optional<float> CVTND_ActionConditionDlg::ParseConstant(std::string_view text)
 {
-    int points = 0;
-    int signs = 0;
-    for (const char c : text) {
-        if (c == '.')
-            ++points;
-        else if (c == '+' || c == '-')
-            ++signs;
-        else if (c < '0' || c > '9')
-            return std::nullopt;
-    }
-    if (points > 1 || signs > 1)
+    if (text.empty())
+        return 0.0f;
+    const size_t start = text[0] == '+' || text[0] == '-' ? 1 : 0;
+    // Read in part, "5-" was 5, "1-2" 1, and a lone sign or point 0: a constant nobody typed.
+    const std::string_view digits = text.substr(start);
+    if (digits.empty() || digits == "." || digits.find_first_not_of("0123456789.") != std::string_view::npos ||
+        digits.find('.') != digits.rfind('.'))
         return std::nullopt;
-    size_t start = !text.empty() && text[0] == '+' ? 1 : 0; // from_chars takes no plus sign, atof does
     float value = 0.0f;
-    const auto result = std::from_chars(text.data() + start, text.data() + text.size(), value);
-    if (result.ec == std::errc::result_out_of_range)
-        return std::nullopt; // beyond a float: no value the test could compare with
-    if (result.ec != std::errc())
-        value = 0.0f; // no digits before the sign's second use: atof's 0
+    const auto result = std::from_chars(text.data() + (text[0] == '+' ? 1 : 0), text.data() + text.size(), value);
+    // Beyond a float, or not read whole: no value the test could compare with.
+    if (result.ec != std::errc() || result.ptr != text.data() + text.size() || !std::isfinite(value))
+        return std::nullopt;
     return value;
 }
 
@@ -111,7 +114,7 @@ void CVTND_ActionConditionDlg::ShowOperands()
     if (const SWproperty* second = condition->GetOperand2())
         compareWith->setText(world->GetQualifiedName(*second).value_or(std::string()));
     if (condition->settings.constant)
-        compareWith->setText(FormatFloat(*condition->settings.constant));
+        compareWith->setText(FormatNumberPlain(*condition->settings.constant)); // "1.23457e+06" read back refused
 }
 
 void CVTND_ActionConditionDlg::ShowMask(uint8_t mask)
@@ -153,8 +156,25 @@ bool CVTND_ActionConditionDlg::Validate()
 {
     const auto* condition = dynamic_cast<const SWconditionaction*>(Action());
     pf::Window* field = child(kIdCompareWith);
-    if (condition == nullptr || field == nullptr)
+    if (condition == nullptr || field == nullptr || child(kIdTested) == nullptr)
         return true;
+    // A property to test that names nothing was dropped without a word, and OK closed the editor as if it were taken.
+    const std::string testedText = FieldText(child(kIdTested), kMaxTextBytes);
+    int testedCode = SWexpression::kCodeOk;
+    if (!testedText.empty() && (SWexpression::ResolveVariableReference(World(), testedText, testedCode) == nullptr ||
+                                testedCode != SWexpression::kCodeOk)) {
+        std::string_view object = std::string_view(testedText).substr(0, testedText.find('.'));
+        object = object.substr(object.find(':') == std::string_view::npos ? 0 : object.find(':') + 1);
+        const std::string_view property = std::string_view(testedText).substr(testedText.find('.') + 1);
+        const std::string said = testedCode == SWexpression::kCodeObjectNotFound
+                                     ? Filled(EditorTextOf(kIdsTestedNoObject), {object})
+                                 : testedCode == SWexpression::kCodeVariableNotFound
+                                     ? Filled(EditorTextOf(kIdsTestedNoProperty), {object, property})
+                                     : EditorTextOf(kIdsTestedNotObject);
+        pf::messageBox(hwnd(), said, EditorTextOf(kIdsEditorErrorCaption), pf::MB_OK | pf::MB_ICONHAND);
+        gotoControl(child(kIdTested));
+        return false;
+    }
     const std::string text = FieldText(field, kMaxTextBytes);
     int code = SWexpression::kCodeOk;
     const SWproperty* compared = SWexpression::ResolveVariableReference(World(), text, code);

@@ -34,13 +34,15 @@ public:
     static constexpr size_t kMaxTextBytes = 260;
     using CVTND_ActionEditorDlg::CVTND_ActionEditorDlg;
 
-    // The compare-with text as a number: digits, points and signs only, at most one point and one sign, anywhere;
-    // "" is 0. Converted as its longest decimal prefix, so "1-2" gives 1. Nullopt: not a number.
+    // The compare-with text as a number: digits and at most one point, after at most one sign; "" is 0. Nullopt: not
+    // one whole number ("5-", "1-2", a lone sign or point), or none a float holds.
     static std::optional<float> ParseConstant(std::string_view text);
 
 protected:
     bool onInitDialog() override;
-    bool Validate() override; // the compare-with text names a variable or is a number; else it shows what is stored
+    // The property to test is empty or names one; the compare-with text names one or is a number. Else an error
+    // (naming what is missing) and the field shows what is stored.
+    bool Validate() override;
     void Apply() override;
     void OnNotify(const CVTND_Event& event) override;
     pf::LResult handle(const pf::Msg& msg) override;

@@ -53,9 +53,8 @@ std::optional<uint32_t> CVTND_ActionPlaySoundDlg::ReadField(int32_t id, double l
         });
         return static_cast<uint32_t>(typed.value);
     }
-    if (typed.kind == TypedKind::kRefused)
-        RefuseTypedText(
-            child(id), [&stored] { return std::to_string(stored); }, m_updating, low, high, true);
+    RefuseTypedText(
+        child(id), [&stored] { return std::to_string(stored); }, m_updating, low, high, true);
     return std::nullopt;
 }
 

@@ -31,6 +31,11 @@ void RegisterTexts()
     r.addString(kIdsTargetNotFound, "The target property is not known to the world.");
     r.addString(kIdsValidValue, "Please enter a number of milliseconds from 0 up to 4294967295.");
     r.addString(kIdsValidCompareValue, "Please enter a number, or a property as object.property, to compare with.");
+    r.addString(kIdsTestedNotObject, "Please enter the property to test as object.property.");
+    r.addString(kIdsTestedNoObject, "There is no object named \"%s\": the property to test is not changed.");
+    r.addString(kIdsTestedNoProperty,
+                "The object \"%s\" has no property named \"%s\": the property to test is not changed.");
+    r.addString(kIdsIntervalKept, "The timer keeps %s milliseconds.");
     r.addString(kIdsNewExpressionTitle, "New Expression");
     r.addString(kIdsEditExpressionTitle, "Edit Expression");
 }

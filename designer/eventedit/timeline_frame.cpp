@@ -200,11 +200,11 @@ void CChildEventTimelineView::OnZoomChanged()
         m_board->SetScale(static_cast<float>(value * 0.01));
         RepaintTrack();
     };
-    if (typed.kind == TypedKind::kRefused)
+    if (typed.kind != TypedKind::kNumber) {
         RefuseTypedText(
             edit, [this] { return ShortestText(m_zoom); }, m_showingZoom, 1.0, kLargestZoom);
-    if (typed.kind != TypedKind::kNumber)
         return;
+    }
     BeginTypedEdit(edit, [this, self = hwnd(), zoom, before = m_zoom] {
         if (pf::ui().window(self) == this && m_board != nullptr)
             zoom(before);

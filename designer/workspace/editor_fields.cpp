@@ -27,37 +27,6 @@
 #include "platform/ui/core/ui.h"
 #include "platform/ui/frame/frame_window.h"
 
-TypedNumber ReadTypedNumber(std::string_view text, double low, double high)
-{
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!text.empty() && blank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && blank(text.back()))
-        text.remove_suffix(1);
-    if (!text.empty() && text.front() == '+')
-        text.remove_prefix(1);
-    double value = 0.0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error == std::errc() && end == text.data() + text.size())
-        return std::isfinite(value) && value >= low && value <= high ? TypedNumber{TypedKind::kNumber, value}
-                                                                     : TypedNumber{};
-    // What a number may start with: a sign, a point, or digits and an exponent still open. A sign is a start even
-    // where no negative is taken: refused at once, it let the digits after it be taken ("-1" stored 1).
-    const bool sign = !text.empty() && text.front() == '-';
-    const std::string_view rest = text.substr(sign ? 1 : 0);
-    const std::string_view after(end, static_cast<size_t>(text.data() + text.size() - end));
-    const bool open = rest.empty() || rest == "." ||
-                      (error == std::errc() && (after == "e" || after == "E" || after == "e-" || after == "E-" ||
-                                                after == "e+" || after == "E+"));
-    return (sign || !text.empty()) && open ? TypedNumber{TypedKind::kUnfinished} : TypedNumber{};
-}
-
-TypedNumber ReadTypedWholeNumber(std::string_view text, double low, double high)
-{
-    const TypedNumber typed = ReadTypedNumber(text, low, high);
-    return typed.kind == TypedKind::kNumber && typed.value != std::trunc(typed.value) ? TypedNumber{} : typed;
-}
-
 std::string TypedRefusalText(double low, double high, bool whole, const std::string& kept)
 {
     const char* format = whole ? "%.0f" : "%g"; // 4294967295 rather than 4.29497e+09
@@ -118,8 +87,9 @@ void WatchTypedEdit()
     });
 }
 
-// The typing goes on while each text read is the one before with more typed after it ("1e4", then "1e40"); a text
-// typed over the field's, or cut back, starts another from what the field keeps then. Null for a field that changes
+// The typing goes on while the field keeps the focus, whatever is typed over or cut back: what it held when the focus
+// came is what a refusal puts back, not "1e4" stored on the way back from "1e40". A field typed into without the
+// focus goes on while each text read is the one before with more typed after it. Null for a field that changes
 // while the one typed into keeps the focus: it follows that one, and is no typing of its own.
 TypedEdit* StartTypedEdit(const pf::Window& field)
 {
@@ -128,7 +98,7 @@ TypedEdit* StartTypedEdit(const pf::Window& field)
     const bool same = edit.field == field.hwnd() && pf::ui().window(edit.field) == &field;
     if (!same && edit.field != pf::kNoWindow && pf::ui().focus() == edit.field && pf::ui().isWindow(edit.field))
         return nullptr;
-    if (same && !edit.text.empty() && text.starts_with(edit.text)) {
+    if (same && (pf::ui().focus() == edit.field || (!edit.text.empty() && text.starts_with(edit.text)))) {
         edit.text = std::move(text);
         return &edit;
     }
@@ -184,6 +154,17 @@ void SayRefusalUntilItsWindowCloses(pf::StatusBar& bar, const std::string& text)
     });
 }
 
+// A number taken after a refusal: the bar's refusal goes, and what it showed before comes back.
+void DropRefusalNote()
+{
+    if (g_refusal.ui != &pf::ui())
+        return;
+    if (pf::StatusBar* bar = MainStatusBar(); bar != nullptr && bar->paneText(0) == g_refusal.shown)
+        bar->setText(0, g_refusal.before);
+    pf::ui().removeObserver(&g_refusal);
+    g_refusal = {};
+}
+
 } // namespace
 
 void BeginTypedEdit(const pf::Window* field, std::function<void()> restore)
@@ -191,8 +172,14 @@ void BeginTypedEdit(const pf::Window* field, std::function<void()> restore)
     if (field == nullptr)
         return;
     TypedEdit* edit = StartTypedEdit(*field);
-    if (edit != nullptr && !edit->restore)
+    if (edit == nullptr)
+        return;
+    if (!edit->restore)
         edit->restore = std::move(restore);
+    // Taken: the field shows what it now keeps, not a text put back from a refusal earlier in the typing ("+" before
+    // "+4"), and the bar no longer says it kept something else.
+    edit->show = nullptr;
+    DropRefusalNote();
 }
 
 void RefuseTypedEdit(const pf::Window* field, const std::function<std::string()>& kept,
@@ -201,7 +188,10 @@ void RefuseTypedEdit(const pf::Window* field, const std::function<std::string()>
     if (field == nullptr)
         return;
     TypedEdit* edit = StartTypedEdit(*field);
-    if (edit != nullptr && edit->restore)
+    // A start of a number ("", "+", "-", "1e") is waited on: nothing is put back or said until the focus leaves, and
+    // then the field shows what it keeps.
+    const bool unfinished = ReadTypedNumber(field->getText(), low, high).kind == TypedKind::kUnfinished;
+    if (edit != nullptr && edit->restore && !unfinished)
         edit->restore();
     const std::string text = kept();
     if (edit == nullptr) {
@@ -211,7 +201,8 @@ void RefuseTypedEdit(const pf::Window* field, const std::function<std::string()>
         if (pf::ui().focus() != field->hwnd())
             EndTypedEdit();
     }
-    ShowTypedRefusal(low, high, whole, text);
+    if (!unfinished)
+        ShowTypedRefusal(low, high, whole, text);
 }
 
 void ShowTypedRefusal(double low, double high, bool whole, const std::string& kept)

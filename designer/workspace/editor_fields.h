@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/base/typed_number.h"
 #include "platform/ui/dialog/dialog.h"
 
 class CVTND_ExtendedWorld;
@@ -30,17 +31,10 @@ std::string FormatReal(double value, const char* format = "%g");
 // The field's text cut to its first limit bytes, as the fixed buffer it was read into held it; empty without a field.
 std::string FieldText(const pf::Window* field, size_t limit);
 
-// A field that takes what is typed at each keystroke reads its whole text here: blanks around one number and a '+'
-// before it, nothing else. kUnfinished is a start that more typing may finish ("-", ".", "1e"): nothing is stored and
-// nothing said. Everything else that is not a finite number within [low, high] is kRefused.
-enum class TypedKind : uint8_t { kNumber, kUnfinished, kRefused };
-struct TypedNumber {
-    TypedKind kind = TypedKind::kRefused;
-    double value = 0.0; // kNumber only
-};
-TypedNumber ReadTypedNumber(std::string_view text, double low, double high);
-// The same for a field that keeps whole numbers: one with a fraction is refused.
-TypedNumber ReadTypedWholeNumber(std::string_view text, double low, double high);
+using pf::ReadTypedNumber;
+using pf::ReadTypedWholeNumber;
+using pf::TypedKind;
+using pf::TypedNumber;
 // Why a field took nothing: the numbers it takes, whole ones or any, and the text of what it keeps.
 std::string TypedRefusalText(double low, double high, bool whole = false, const std::string& kept = {});
 // On the main window's status bar: the field took nothing, the numbers it takes and what it keeps.
@@ -50,13 +44,15 @@ void ShowStoredText(pf::Window* field, const std::string& stored);
 
 // Typing into a field read at each key stores every number on the way: "1" and 10000 on the way to "1e40". So the
 // field keeps, from the typing's first number, what it held before, and a refusal puts that back. The typing lasts
-// while each text read adds to the one before and the field keeps the focus: a refused text stays meanwhile for the
-// person to mend, and the field shows what it keeps once the focus leaves it (at once, when it has not the focus).
+// while the field keeps the focus (without it, while each text read adds to the one before): a refused text stays
+// meanwhile for the person to mend, and the field shows what it keeps once the focus leaves it (at once, when it has
+// not the focus), unless a later text of the typing was taken: the field then shows that.
 //
 // Before a typed number is stored: restore puts back what the field keeps now. Only the typing's first one is kept.
 void BeginTypedEdit(const pf::Window* field, std::function<void()> restore);
-// A refused text: what the field held before the typing began is put back, and the main window's status bar says
-// what the field takes and what it keeps (kept(), asked once that is back); show(that text) puts it in the field.
+// A text not taken. Refused: what the field held before the typing began is put back, and the main window's status
+// bar says what the field takes and what it keeps (kept(), asked once that is back); show(that text) puts it in the
+// field. Unfinished ("", "+"): nothing is put back or said, and show(kept()) once the focus leaves.
 void RefuseTypedEdit(const pf::Window* field, const std::function<std::string()>& kept,
                      std::function<void(const std::string&)> show, double low, double high, bool whole = false);
 // The same where show() is ShowStoredText of kept with `quiet` set meanwhile, so that the field's own change

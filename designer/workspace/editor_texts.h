@@ -31,6 +31,10 @@ enum EditorText : uint32_t {
     kIdsPageCorner = 21023,
     kIdsPageChecker = 21024,
     kIdsValidCompareValue = 21025, // the condition's compare-with text is neither a number nor a property
+    kIdsTestedNotObject = 21026,   // the property to test is not written as object.property
+    kIdsTestedNoObject = 21027,    // it names an object that is not there: %s the object
+    kIdsTestedNoProperty = 21028,  // the object it names has no such property: %s the object, %s the property
+    kIdsIntervalKept = 21029,      // after kIdsValidValue: %s the interval the timer keeps
 };
 
 // The text of id, registered with the editors' templates; empty when absent.

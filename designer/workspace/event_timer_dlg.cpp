@@ -1,13 +1,12 @@
 #include "designer/workspace/event_timer_dlg.h"
 
-#include <charconv>
-#include <cmath>
 #include <string>
 
 #include "designer/app/window_placement.h"
 #include "designer/app/world_write_lock.h"
 #include "designer/workspace/editor_fields.h"
 #include "designer/workspace/editor_texts.h"
+#include "designer/workspace/number_text.h"
 #include "engine/behaviour/event.h"
 #include "engine/core/world.h"
 #include "platform/base/user_constants.h"
@@ -15,7 +14,7 @@
 
 namespace {
 
-constexpr float kTwoTo32 = 4294967296.0f;
+constexpr double kLargestInterval = 4294967295.0; // what the records hold, and what the refusal names
 
 // The world that owns event: the renderer steps its timers under that world's lock.
 SWworld* WorldOf(const SWevent& event)
@@ -34,23 +33,12 @@ int32_t CVTND_EventTimerDlg::DoModal(pf::Window* parent)
 
 std::optional<float> CVTND_EventTimerDlg::ParseInterval(std::string_view text)
 {
-    size_t start = 0;
-    while (start < text.size() && (text[start] == ' ' || text[start] == '\t'))
-        ++start;
-    if (start < text.size() && text[start] == '+')
-        ++start; // from_chars takes no plus sign, atof does
-    double value = 0.0;
-    const char* first = text.data() + start;
-    const auto [end, error] = std::from_chars(first, text.data() + text.size(), value);
-    // Text without a number, or with more after it, once read as 0 ms: a timer that fired at every frame.
-    if (error != std::errc() || end != text.data() + text.size())
+    // Text without a number, or with more after it, once read as 0 ms: a timer that fired at every frame. The records
+    // truncate to a u32 (negative and NaN become 0), while the frame step never fires a negative or NaN interval.
+    const TypedNumber typed = ReadTypedNumber(text, 0.0, kLargestInterval);
+    if (typed.kind != TypedKind::kNumber)
         return std::nullopt;
-    const float stored = static_cast<float>(value);
-    // The records truncate to a u32 (negative and NaN become 0, 2^32 and up the largest), while the frame step never
-    // fires a negative or NaN interval: such a value would change its meaning across a save.
-    if (!std::isfinite(stored) || stored < 0.0f || stored >= kTwoTo32)
-        return std::nullopt;
-    return stored;
+    return static_cast<float>(typed.value);
 }
 
 bool CVTND_EventTimerDlg::onInitDialog()
@@ -62,20 +50,25 @@ bool CVTND_EventTimerDlg::onInitDialog()
 
 void CVTND_EventTimerDlg::ShowInterval()
 {
-    char text[32] = {};
-    const float interval = m_event.GetTimerInterval();
-    const auto [end, error] = std::to_chars(text, text + sizeof(text) - 1, interval, std::chars_format::general, 6);
-    if (error == std::errc())
-        *end = '\0';
+    // "1.23457e+06" read back as 1234570: OK on the unchanged dialog stored another interval.
+    m_shown = FormatNumberPlain(m_event.GetTimerInterval());
     if (pf::Window* edit = child(kIdInterval))
-        edit->setText(text);
+        edit->setText(m_shown);
 }
 
 void CVTND_EventTimerDlg::onOK()
 {
-    const std::optional<float> interval = ParseInterval(FieldText(child(kIdInterval), kMaxTextBytes));
+    const std::string text = FieldText(child(kIdInterval), kMaxTextBytes);
+    if (text == m_shown) {
+        endDialog(pf::IDOK); // unchanged: 2^32, kept for 4294967295, is past the bound a typed number may reach
+        return;
+    }
+    const std::optional<float> interval = ParseInterval(text);
     if (!interval) {
-        pf::messageBox(hwnd(), EditorTextOf(kIdsValidValue), EditorTextOf(kIdsEditorErrorCaption),
+        std::string kept = EditorTextOf(kIdsIntervalKept);
+        if (const size_t at = kept.find("%s"); at != std::string::npos)
+            kept.replace(at, 2, m_shown);
+        pf::messageBox(hwnd(), EditorTextOf(kIdsValidValue) + " " + kept, EditorTextOf(kIdsEditorErrorCaption),
                        pf::MB_OK | pf::MB_ICONHAND);
         ShowInterval(); // the field shows what the timer keeps
         return;

@@ -102,10 +102,8 @@ void CVTND_RGBChannelScroll::ValueTyped()
     const bool bytes = m_mode <= 2;
     const double high = bytes ? 255.0 : std::numeric_limits<float>::max();
     const TypedNumber typed = ReadTypedNumber(edit->text(), 0.0, high);
-    if (typed.kind == TypedKind::kUnfinished)
-        return;
     const pf::Hwnd self = hwnd();
-    if (typed.kind == TypedKind::kRefused || (bytes && typed.value != std::trunc(typed.value))) {
+    if (typed.kind != TypedKind::kNumber || (bytes && typed.value != std::trunc(typed.value))) {
         const auto kept = [this, bytes] {
             return bytes ? FormatNumberInt(static_cast<double>(m_value) * 255.0) : FormatNumberG(m_value);
         };
@@ -118,7 +116,7 @@ void CVTND_RGBChannelScroll::ValueTyped()
                 if (pf::Edit* shown = GetEdit())
                     shown->setSel(0, -1);
             },
-            0.0, high);
+            0.0, high, bytes);
         return;
     }
     BeginTypedEdit(edit, [this, self, before = m_value] {

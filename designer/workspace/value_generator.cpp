@@ -343,11 +343,9 @@ void CVTND_ValueGenerator::ValueTyped()
         return;
     constexpr double kLargest = std::numeric_limits<float>::max();
     const TypedNumber typed = ReadTypedNumber(edit->text(), -kLargest, kLargest);
-    if (typed.kind == TypedKind::kUnfinished)
-        return;
     const float value = FromDisplayUnits(m_unit, static_cast<float>(typed.value));
     const pf::Hwnd self = hwnd();
-    if (typed.kind == TypedKind::kRefused || !std::isfinite(value)) {
+    if (typed.kind != TypedKind::kNumber || !std::isfinite(value)) {
         const auto kept = [this] {
             const SWgenerator* stored = GetGenerator();
             return stored == nullptr ? FormatInDisplayUnits(m_unit, m_emptyValue)

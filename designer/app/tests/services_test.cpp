@@ -167,6 +167,8 @@ TEST_F(Preferences, OkWritesWhatChangedCancelNothingAndAColourShowsItsSwatch)
     const CVTND_SettingRegistration swatch({94, "swatch colour", SettingKind::kColour, 0x2060C0});
     const CVTND_SettingRegistration count({95, "preference count", SettingKind::kDword, 7});
     const CVTND_SettingRegistration percent({96, "preference percent", SettingKind::kDword, 90, "", 100});
+    const CVTND_SettingRegistration tick({0xFFFFFFF0u, "preference tick", SettingKind::kFlag, 0});
+    const CVTND_SettingRegistration last({0xFFFFFFF1u, "preference last", SettingKind::kDword, 3, "", 10});
     pf::SettingsStore store(nullptr);
     CVTND_EditorSettings settings(store);
     settings.Load();
@@ -234,6 +236,26 @@ TEST_F(Preferences, OkWritesWhatChangedCancelNothingAndAColourShowsItsSwatch)
     EXPECT_EQ(RunPreferencesDialog(*owner, settings, &engine), pf::IDCANCEL);
     EXPECT_EQ(settings.GetDword(95), 12u);
     EXPECT_EQ(engine.changed.size(), 1u);
+
+    // A tick, and a number the last row refuses: OK writes no row, and Cancel after the box leaves the tick unset,
+    // at the next start too.
+    ASSERT_EQ(rowOf(0xFFFFFFF1u), 100 + 2 * static_cast<int32_t>(all.size() - 1));
+    sim().onModal(kIddPreferences, [&](pf::Dialog& d) {
+        sim().click(*d.child(rowOf(0xFFFFFFF0u)));
+        d.child(rowOf(95))->setText("13");
+        d.child(rowOf(0xFFFFFFF1u))->setText("11");
+        sim().expectMessageBox(pf::IDOK);
+        sim().click(*d.child(pf::IDOK));
+        EXPECT_FALSE(d.hasEnded());
+        sim().click(*d.child(pf::IDCANCEL));
+    });
+    EXPECT_EQ(RunPreferencesDialog(*owner, settings, &engine), pf::IDCANCEL);
+    EXPECT_FALSE(settings.GetFlag(0xFFFFFFF0u));
+    EXPECT_EQ(settings.GetDword(95), 12u);
+    EXPECT_EQ(engine.changed.size(), 1u);
+    CVTND_EditorSettings restarted(store);
+    restarted.Load();
+    EXPECT_FALSE(restarted.GetFlag(0xFFFFFFF0u));
 }
 
 class Placement : public pf::UiFixture {};

@@ -117,6 +117,7 @@ TEST_F(GeneratorDialogs, TheRandomDialogEditsTheRangeInTheValuesUnits)
               FormatInDisplayUnits(1, generator->GetMinimum()));
     sim().replaceText(*dialog->child(CVTND_RandomGeneratorDlg::kIdLowest), "-90");
     sim().replaceText(*dialog->child(CVTND_RandomGeneratorDlg::kIdHighest), "180");
+    ui().setFocus(dialog->hwnd());                     // the typing ends: a refusal keeps 180
     for (const char* refused : {"none", "inf", "nan"}) // change nothing, typed letter by letter
         sim().replaceText(*dialog->child(CVTND_RandomGeneratorDlg::kIdHighest), refused);
     sim().pump();

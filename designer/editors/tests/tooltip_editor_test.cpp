@@ -73,16 +73,18 @@ TEST_F(TooltipEditor, OpensShownAndRendersOncePerKeystroke)
 }
 
 // A keystroke that makes the text no number the field takes is refused at once: the field keeps what it held
-// before the typing, not a number typed on the way, and shows it once the focus leaves.
+// when the focus came, not a number typed on the way, and shows it once the focus leaves.
 TEST_F(TooltipEditor, NumbersOutsideTheirFieldsAreRefusedAtTheKeystroke)
 {
     Replace(1172, "12");
     EXPECT_EQ(tip->hMargin, 12);
+    ui().setFocus(editor->hwnd());
     Replace(1172, "-5"); // no margin is negative
     EXPECT_EQ(tip->hMargin, 12);
     Replace(1172, "2048"); // one past the largest margin: not the 204 typed on the way
     EXPECT_EQ(tip->hMargin, 12);
     Replace(1173, "7");
+    ui().setFocus(editor->hwnd());
     Replace(1173, "abc");
     EXPECT_EQ(tip->vMargin, 7);
     ui().setFocus(editor->hwnd());
@@ -92,6 +94,7 @@ TEST_F(TooltipEditor, NumbersOutsideTheirFieldsAreRefusedAtTheKeystroke)
     sim().click(Item(1363));
     Replace(1174, "40");
     Replace(1176, "3");
+    ui().setFocus(editor->hwnd());
     Replace(1176, "-3");
     float x = 0, y = 0;
     tip->GetPosition(x, y);

@@ -67,8 +67,9 @@ TEST(TypedNumberReaders, NoNaNInfinityOrFloatOverflowIsRead)
         TypedKind kind;
     } cases[] = {{" +12 ", TypedKind::kNumber},   {"-", TypedKind::kUnfinished}, {"1e", TypedKind::kUnfinished},
                  {"1e+", TypedKind::kUnfinished}, {".", TypedKind::kUnfinished}, {"12x", TypedKind::kRefused},
-                 {"", TypedKind::kRefused},       {"1e40", TypedKind::kRefused}, {"nan", TypedKind::kRefused},
-                 {"--1", TypedKind::kRefused}};
+                 {"", TypedKind::kUnfinished},    {"1e40", TypedKind::kRefused}, {"nan", TypedKind::kRefused},
+                 {"--1", TypedKind::kRefused},    {"+", TypedKind::kUnfinished}, {"+-1", TypedKind::kRefused},
+                 {"5-", TypedKind::kRefused},     {"1-2", TypedKind::kRefused},  {" 3", TypedKind::kNumber}};
     for (const auto& c : cases)
         EXPECT_EQ(ReadTypedNumber(c.text, -1e30, 1e30).kind, c.kind) << c.text;
     // A sign is a start even where no number of the field has one: "-1" is refused whole, not taken as 1.
@@ -177,8 +178,10 @@ TEST_F(TypedNumbers, NoFieldStoresWhatItCannotKeepAndEachShowsWhatIsStored)
           std::tuple{"tooltip y", 1176, std::function<double()>([&] { return position(false); }), 1e6},
           std::tuple{"tooltip delay", 1178, std::function<double()>([&] { return tip->delay; }), 1e9},
           std::tuple{"tooltip fade-in", 1180, std::function<double()>([&] { return tip->fadeIn; }), 1e9},
-          std::tuple{"tooltip fade-out", 1181, std::function<double()>([&] { return tip->fadeOut; }), 1e9}})
+          std::tuple{"tooltip fade-out", 1181, std::function<double()>([&] { return tip->fadeOut; }), 1e9}}) {
         fields.push_back({name, [=] { return tooltips->child(id); }, stored, 0.0, high});
+        fields.back().whole = high < 1e9; // margins and positions are whole pixels
+    }
     for (int axis = 0; axis < 3; ++axis) {
         auto* value = dynamic_cast<CVTND_ValueGenerator*>(controller->CurrentPage()->child(1004 + axis));
         ASSERT_NE(value, nullptr);
@@ -197,9 +200,11 @@ TEST_F(TypedNumbers, NoFieldStoresWhatItCannotKeepAndEachShowsWhatIsStored)
     // The frames beside the bars, from 0 to the animation's last.
     const double lastFrame = std::max(0, player->frameLimit);
     for (const auto& [id, frame] :
-         {std::pair{1079, &SWkeyframemotion::GetStartFrame}, std::pair{1082, &SWkeyframemotion::GetEndFrame}})
+         {std::pair{1079, &SWkeyframemotion::GetStartFrame}, std::pair{1082, &SWkeyframemotion::GetEndFrame}}) {
         fields.push_back({"key-frame frame " + std::to_string(id), [=] { return player->CurrentPage()->child(id); },
                           [=] { return static_cast<double>((frames->*frame)()); }, 0.0, lastFrame});
+        fields.back().whole = true;
+    }
     for (int axis = 0; axis < 3; ++axis) {
         fields.push_back({"arcball sensitivity " + std::to_string(axis), [=] { return spinner->child(1344 + axis); },
                           [=] { return spin->GetAxisSpeeds()[static_cast<size_t>(axis)] * 100.0; }, -3.4e40, 3.4e40});
@@ -256,6 +261,7 @@ TEST_F(TypedNumbers, NoFieldStoresWhatItCannotKeepAndEachShowsWhatIsStored)
         ASSERT_NE(channel, nullptr);
         fields.push_back({"channel " + std::to_string(id), [=] { return channel->GetEdit(); },
                           [=] { return std::trunc(static_cast<double>(channel->GetValue()) * 255.0); }, 0.0, 255.0});
+        fields.back().whole = true;
     }
 
     // The fields read at a button: a property's initial value, edited; the scale tool's sizes; a loadable world's
@@ -294,6 +300,7 @@ TEST_F(TypedNumbers, NoFieldStoresWhatItCannotKeepAndEachShowsWhatIsStored)
                       -3.4e38, 3.4e38, commitEdit, editing(real)});
     fields.push_back({"integer property", pageField(1004), [=] { return static_cast<double>(whole->GetAsInt()); },
                       -2147483648.0, 2147483647.0, commitEdit, editing(whole)});
+    fields.back().whole = true;
     for (const int32_t id : {1004, 1172, 1173})
         fields.push_back({"vector property " + std::to_string(id), pageField(id),
                           [=] {
@@ -309,11 +316,13 @@ TEST_F(TypedNumbers, NoFieldStoresWhatItCannotKeepAndEachShowsWhatIsStored)
                           },
                           -3.4e38, 3.4e38, commitEdit, editing(turn4)});
 
+    bool proportions = false;
     const auto scaling = [&](const std::function<void()>& check) {
         sim().onModal(CVTND_ToolsScaleCenterDlg::kIdd, [&](pf::Dialog& d) {
             shown = &d;
-            sim().click(*d.item<pf::Button>(1013)); // to sizes, each its own
-            sim().click(*d.item<pf::Button>(1188));
+            sim().click(*d.item<pf::Button>(1013)); // to sizes, each its own unless in proportion
+            if (!proportions)
+                sim().click(*d.item<pf::Button>(1188));
             check();
             if (!d.hasEnded())
                 sim().click(*d.item<pf::Button>(pf::IDCANCEL));
@@ -331,6 +340,21 @@ TEST_F(TypedNumbers, NoFieldStoresWhatItCannotKeepAndEachShowsWhatIsStored)
                           },
                           0.0, CVTND_ToolsScaleCenterDlg::kLargestSize,
                           [&] { sim().click(*shown->item<pf::Button>(1163)); }, scaling});
+    // With proportions kept the other sizes follow X: X keeps the number it took, not one put back from a refusal
+    // earlier in the typing ("+" of "+4").
+    fields.push_back(fields.back());
+    fields.back().name = "scale size 0 in proportion";
+    fields.back().atEachKey = true;
+    fields.back().field = [&] { return shown->child(1004); };
+    fields.back().stored = [=] {
+        const SWbbox box = GetNodeBoundingBox(*crate, true);
+        return static_cast<double>(box.Extents()[1] - box.Extents()[0]);
+    };
+    fields.back().within = [&](const std::function<void()>& check) {
+        proportions = true;
+        scaling(check);
+        proportions = false;
+    };
 
     CVTN_SubWorld* level = sample->loadedWorld;
     level->SetReferenceLimitFlag(1);
@@ -346,6 +370,7 @@ TEST_F(TypedNumbers, NoFieldStoresWhatItCannotKeepAndEachShowsWhatIsStored)
                           if (ui().isWindow(handle))
                               sim().keyPress(pf::VK_ESCAPE);
                       }});
+    fields.back().whole = true;
 
     designertest::CheckNumberFields(ui(), sim(), *frame.statusBar(), fields);
 
@@ -357,8 +382,9 @@ TEST_F(TypedNumbers, NoFieldStoresWhatItCannotKeepAndEachShowsWhatIsStored)
     for (const NumberField& f : atEachKey)
         before.push_back(f.stored());
     frame.statusBar()->setText(0, "");
-    designertest::CheckNumberFields(ui(), sim(), *frame.statusBar(), atEachKey,
-                                    {"1e40", "2147483600", designertest::kFortyFiveDigits, "-1"}, true);
+    designertest::CheckNumberFields(
+        ui(), sim(), *frame.statusBar(), atEachKey,
+        {"1e40", "2147483600", designertest::kFortyFiveDigits, "-1", "1e40\b\b39", "5-", "1-2"}, true);
     for (size_t i = 0; i < atEachKey.size(); ++i)
         EXPECT_EQ(atEachKey[i].stored(), before[i]) << atEachKey[i].name;
     std::vector<uint8_t> bytes;

@@ -27,6 +27,7 @@
 #include "designer/eventedit/timeline_frame.h"
 #include "designer/workspace/audio_waveform_ctrl.h"
 #include "designer/workspace/editor_texts.h"
+#include "designer/workspace/number_text.h"
 #include "designer/workspace/property_drag_source.h"
 #include "designer/workspace/receptors_texts.h"
 #include "designer/workspace/rename_dlg.h"
@@ -353,16 +354,76 @@ TEST_F(ActionEditors, TheStopControllerOffersMotionsOfTheSameNodesAndReplacesIts
 
 // -- The condition test
 
-TEST(ConditionConstant, DigitsPointsAndOneSignAnywhereMakeANumber)
+TEST(ConditionConstant, DigitsAndOnePointAfterOneSignMakeANumber)
 {
     using Dlg = CVTND_ActionConditionDlg;
     EXPECT_EQ(Dlg::ParseConstant("2.5"), 2.5f);
     EXPECT_EQ(Dlg::ParseConstant("-2.5"), -2.5f);
     EXPECT_EQ(Dlg::ParseConstant("+3"), 3.0f);
+    EXPECT_EQ(Dlg::ParseConstant(".5"), 0.5f);
+    EXPECT_EQ(Dlg::ParseConstant("5."), 5.0f);
     EXPECT_EQ(Dlg::ParseConstant(""), 0.0f);
-    EXPECT_EQ(Dlg::ParseConstant("1-2"), 1.0f); // a number by the rule, its decimal prefix converted
-    for (const char* refused : {"1.2.3", "+-1", "a", "1e3", "2 ", "1000000000000000000000000000000000000000"})
+    // Not one whole number: once read in part, "5-" as 5, "1-2" as 1 and a lone sign or point as 0.
+    for (const char* refused : {"1.2.3", "+-1", "a", "1e3", "2 ", "1000000000000000000000000000000000000000", "5-",
+                                "1-2", "-", "+", ".", "-."})
         EXPECT_FALSE(Dlg::ParseConstant(refused).has_value()) << refused;
+}
+
+// The constant shown as kept, so that OK on the editor unchanged keeps it ("1.23457e+06" was refused); what people
+// type into it, each followed by OK, stored whole or refused; a property to test that names nothing refused, saying
+// which name is missing.
+TEST_F(ActionEditors, TheConditionKeepsItsConstantAndRefusesWhatNamesNothing)
+{
+    using Dlg = CVTND_ActionConditionDlg;
+    auto* condition = dynamic_cast<SWconditionaction*>(sample->condition);
+    ASSERT_NE(condition, nullptr);
+    auto level = std::make_unique<SWproperty>(kTypeFloat);
+    level->SetName(std::string("level"));
+    SWproperty* tested = sample->object->AddVariable(std::move(level));
+    condition->SetOperand1(tested);
+    condition->SetOperand2(nullptr);
+    condition->settings.constant = 1234567.0f;
+    const size_t boxes = ui().providers().scriptedMessageBox().calls().size();
+    auto* editor = OpenAction<Dlg>(condition);
+    EXPECT_EQ(editor->child(Dlg::kIdCompareWith)->getText(), "1234567");
+    sim().click(*editor->child(pf::IDOK));
+    EXPECT_TRUE(app->GetEditDialogs().empty());
+    EXPECT_EQ(condition->settings.constant, 1234567.0f);
+    EXPECT_EQ(ui().providers().scriptedMessageBox().calls().size(), boxes);
+
+    for (const auto& [typed, taken] :
+         {std::pair{"+4", 4.0f}, std::pair{"+5", 5.0f}, std::pair{".5", 0.5f}, std::pair{"5.", 5.0f},
+          std::pair{"4294967295", 4294967296.0f}, std::pair{"1234567", 1234567.0f}, std::pair{" 3", -1.0f},
+          std::pair{"1e40\b\b39", -1.0f}, std::pair{"", -1.0f}, std::pair{"+", -1.0f}, std::pair{"-", -1.0f},
+          std::pair{"5-", -1.0f}, std::pair{"1-2", -1.0f}}) {
+        SCOPED_TRACE(typed);
+        const std::optional<float> before = condition->settings.constant;
+        editor = OpenAction<Dlg>(condition);
+        sim().replaceText(*editor->child(Dlg::kIdCompareWith), typed);
+        if (taken < 0.0f)
+            sim().expectMessageBox(pf::IDOK);
+        sim().click(*editor->child(pf::IDOK));
+        EXPECT_EQ(condition->settings.constant, taken < 0.0f ? before : taken);
+        if (taken < 0.0f) {
+            ASSERT_FALSE(app->GetEditDialogs().empty()) << "refused: the editor stays";
+            EXPECT_EQ(editor->child(Dlg::kIdCompareWith)->getText(), FormatNumberPlain(*before));
+            sim().click(*editor->child(pf::IDCANCEL));
+        }
+    }
+
+    for (const auto& [typed, missing] :
+         {std::pair{"NODE:object0.nothing", "\"nothing\""}, std::pair{"NODE:nobody.level", "\"nobody\""},
+          std::pair{"object0", "object.property"}}) {
+        SCOPED_TRACE(typed);
+        editor = OpenAction<Dlg>(condition);
+        sim().replaceText(*editor->child(Dlg::kIdTested), typed);
+        sim().expectMessageBox(pf::IDOK);
+        sim().click(*editor->child(pf::IDOK));
+        ASSERT_FALSE(app->GetEditDialogs().empty()) << "the editor stays for the name to be mended";
+        EXPECT_NE(ui().providers().scriptedMessageBox().calls().back().text.find(missing), std::string::npos);
+        EXPECT_EQ(condition->GetOperand1(), tested);
+        sim().click(*editor->child(pf::IDCANCEL));
+    }
 }
 
 TEST_F(ActionEditors, TheConditionWritesOperandsMaskAndBecomesOnOk)
@@ -740,9 +801,11 @@ TEST_F(PlaySoundEditor, NoNumberFieldStoresWhatItCannotKeepAndEachShowsWhatIsSto
     for (const auto& [id, stored, low, high] :
          {std::tuple{Sound::kIdStart, &action->settings.startMs, 0.0, 4294967295.0},
           std::tuple{Sound::kIdEnd, &action->settings.endMs, 0.0, 4294967295.0},
-          std::tuple{Sound::kIdRepeat, &action->settings.playOption2, 1.0, 2147483647.0}})
+          std::tuple{Sound::kIdRepeat, &action->settings.playOption2, 1.0, 2147483647.0}}) {
         fields.push_back({"play sound " + std::to_string(id), [=] { return player->child(id); },
                           [=] { return static_cast<double>(*stored); }, low, high});
+        fields.back().whole = true;
+    }
 
     auto* background = dynamic_cast<SWbackgroundaction*>(Add(19));
     ASSERT_NE(background, nullptr);
@@ -772,9 +835,11 @@ TEST_F(PlaySoundEditor, NoNumberFieldStoresWhatItCannotKeepAndEachShowsWhatIsSto
     auto* unsounded = OpenAction<Sound>(silent);
     ASSERT_NE(unsounded, nullptr);
     for (const auto& [id, stored] :
-         {std::pair{Sound::kIdStart, &silent->settings.startMs}, std::pair{Sound::kIdEnd, &silent->settings.endMs}})
+         {std::pair{Sound::kIdStart, &silent->settings.startMs}, std::pair{Sound::kIdEnd, &silent->settings.endMs}}) {
         fields.push_back({"no sound " + std::to_string(id), [=] { return unsounded->child(id); },
                           [=] { return static_cast<double>(*stored); }, 0.0, 4294967295.0});
+        fields.back().whole = true;
+    }
 
     designertest::CheckNumberFields(ui(), sim(), *mainFrame.statusBar(), fields);
     timeline->destroy();

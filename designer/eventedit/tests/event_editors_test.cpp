@@ -47,6 +47,12 @@ protected:
     }
     std::vector<pf::MessageBoxCall> Boxes() { return pf::ui().providers().scriptedMessageBox().calls(); }
     // The role a message box showed: its text looked up among the editors' texts.
+    // The timer's refusal: the numbers it takes, and what it keeps.
+    void ExpectIntervalRefused(const std::string& kept)
+    {
+        ASSERT_FALSE(Boxes().empty());
+        EXPECT_EQ(Boxes().back().text, EditorTextOf(kIdsValidValue) + " The timer keeps " + kept + " milliseconds.");
+    }
     void ExpectLastBox(uint32_t role)
     {
         const auto boxes = Boxes();
@@ -328,7 +334,9 @@ TEST(EventTimerInterval, ValuesTheRecordsWouldStoreDifferentlyAreRefused)
     EXPECT_EQ(CVTND_EventTimerDlg::ParseInterval("  +12"), 12.0f);
     EXPECT_EQ(CVTND_EventTimerDlg::ParseInterval("0"), 0.0f);
     EXPECT_EQ(CVTND_EventTimerDlg::ParseInterval("4294967040"), 4294967040.0f); // the largest float below 2^32
-    for (const char* refused : {"-5", "nan", "inf", "-inf", "1e12", "4294967296", "1e400", "-0.5", "abc", "12abc", ""})
+    EXPECT_EQ(CVTND_EventTimerDlg::ParseInterval("4294967295"), 4294967296.0f); // the bound its refusal names
+    for (const char* refused : {"-5", "nan", "inf", "-inf", "1e12", "4294967296", "1e400", "-0.5", "abc", "12abc", "",
+                                "5-", "1-2", "+", "-", "."})
         EXPECT_FALSE(CVTND_EventTimerDlg::ParseInterval(refused).has_value()) << refused;
 }
 
@@ -352,7 +360,7 @@ TEST_F(EventEditors, TheTimerDialogOpensAtTheMouseAndStoresWhatItTakes)
     });
     sim().click(*editor->child(Dlg::kIdEventParameters));
     EXPECT_EQ(shown, "1000");
-    ExpectLastBox(kIdsValidValue);
+    ExpectIntervalRefused("1000");
     EXPECT_EQ(sample->timer->GetTimerInterval(), 250.5f);
     const pf::Rect screen = pf::screen().workArea();
     EXPECT_TRUE(placed.r <= screen.r && placed.b <= screen.b && placed.l >= 0 && placed.t >= 0);
@@ -367,7 +375,7 @@ TEST_F(EventEditors, TheTimerDialogOpensAtTheMouseAndStoresWhatItTakes)
             sim().click(*d.child(pf::IDCANCEL));
         });
         EditTimerEventParameters(editor, *sample->timer);
-        ExpectLastBox(kIdsValidValue);
+        ExpectIntervalRefused("250.5");
         EXPECT_EQ(shown, "250.5") << refused;
         EXPECT_EQ(sample->timer->GetTimerInterval(), 250.5f);
     }
@@ -377,6 +385,28 @@ TEST_F(EventEditors, TheTimerDialogOpensAtTheMouseAndStoresWhatItTakes)
     });
     EditTimerEventParameters(editor, *sample->timer);
     EXPECT_EQ(sample->timer->GetTimerInterval(), 250.5f);
+
+    // Shown in digits exactly as kept, and OK on the dialog unchanged keeps it: "1.23457e+06" stored 1234570. The
+    // bound the refusal names is taken, and saved as it.
+    const size_t boxes = Boxes().size();
+    for (const auto& [typed, kept, digits] :
+         {std::tuple{"1234567", 1234567.0f, "1234567"}, std::tuple{"2147483648", 2147483648.0f, "2147483648"},
+          std::tuple{"4294967295", 4294967296.0f, "4294967296"}}) {
+        SCOPED_TRACE(typed);
+        for (const bool typing : {true, false}) {
+            sim().onModal(CVTND_EventTimerDlg::kIdd, [&](pf::Dialog& d) {
+                if (typing)
+                    sim().replaceText(*d.child(CVTND_EventTimerDlg::kIdInterval), typed);
+                else
+                    shown = d.child(CVTND_EventTimerDlg::kIdInterval)->text();
+                sim().click(*d.child(pf::IDOK));
+            });
+            EXPECT_EQ(EditTimerEventParameters(editor, *sample->timer), pf::IDOK);
+            EXPECT_EQ(sample->timer->GetTimerInterval(), kept);
+        }
+        EXPECT_EQ(shown, digits);
+    }
+    EXPECT_EQ(Boxes().size(), boxes);
 }
 
 // -- The expression editor

@@ -32,12 +32,14 @@ TEST_F(TimelineGeometry, ZoomSetsPixelsASecondWithinTheSpinsRange)
     EXPECT_EQ(Board().PixelsPerSecond(), 100);
     TypeZoom("1");
     EXPECT_EQ(Board().PixelsPerSecond(), 1);
-    TypeZoom("0.5"); // below 1: refused
+    ui().setFocus(pf::kNoWindow); // a typing ends with the focus: a refusal keeps what the field held then
+    TypeZoom("0.5");              // below 1: refused
     EXPECT_EQ(Board().PixelsPerSecond(), 1);
     TypeZoom("32767");
     EXPECT_EQ(Board().PixelsPerSecond(), 32767);
     EXPECT_EQ(Board().TimeToX(1e300), std::numeric_limits<int32_t>::max());
-    sim().pump();    // paints the board and the ruler at that zoom
+    sim().pump(); // paints the board and the ruler at that zoom
+    ui().setFocus(pf::kNoWindow);
     TypeZoom("inf"); // refused at each key: the zoom stays, and shows once the field is left
     EXPECT_EQ(Board().PixelsPerSecond(), 32767);
     ui().setFocus(pf::kNoWindow);

@@ -135,6 +135,7 @@ TEST_F(PointerControls, TypedChannelValuesOutOfRangeAreRefusedAndTheBoxShowsTheV
     channel.SetValue(0.5f, 2);
     sim().replaceText(edit, "51");
     EXPECT_FLOAT_EQ(channel.GetValue(), 0.2f);
+    ui().setFocus(pf::kNoWindow);   // the typing of 51 ends: the next keeps that
     sim().replaceText(edit, "2.5"); // the fraction refused at once, and the 2 before it with it
     EXPECT_FLOAT_EQ(channel.GetValue(), 0.2f);
     ui().setFocus(pf::kNoWindow);

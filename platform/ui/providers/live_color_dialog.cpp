@@ -1,5 +1,6 @@
 #include "platform/ui/providers/live_color_dialog.h"
 
+#include "platform/base/typed_number.h"
 #include "platform/base/user_constants.h"
 #include "platform/gfx/gdi_objects.h"
 #include "platform/ui/controls/edit.h"
@@ -10,7 +11,6 @@
 #include "platform/ui/dialog/dialog.h"
 
 #include <algorithm>
-#include <charconv>
 #include <memory>
 #include <string>
 #include <vector>
@@ -131,7 +131,7 @@ DialogTemplate colorDialogTemplate()
     DialogTemplate tpl;
     tpl.idd = kColorDialogIdd;
     tpl.caption = "Colour";
-    tpl.size = {430, 250};
+    tpl.size = {430, 276};
     tpl.style = WS_POPUP | WS_CAPTION;
     tpl.controls = {
         {"static", -1, {10, 8, 220, 24}, SS_LEFT, "Basic colours:"},
@@ -145,7 +145,8 @@ DialogTemplate colorDialogTemplate()
         tpl.controls.push_back({"trackbar", kColorTrackFirstId + i, {285, y, 370, y + 26}, WS_TABSTOP, ""});
         tpl.controls.push_back({"edit", kColorEditFirstId + i, {375, y + 2, 420, y + 22}, WS_BORDER | WS_TABSTOP, ""});
     }
-    tpl.controls.push_back({"static", kColorReasonId, {10, 182, 240, 246}, SS_LEFT, ""});
+    // One line across the dialog: a static writes no second one, and beside the buttons the reason was cut.
+    tpl.controls.push_back({"static", kColorReasonId, {10, 246, 420, 266}, SS_LEFT, ""});
     tpl.controls.push_back({"button", IDOK, {250, 212, 330, 236}, WS_TABSTOP | BS_DEFPUSHBUTTON, "OK"});
     tpl.controls.push_back({"button", IDCANCEL, {340, 212, 420, 236}, WS_TABSTOP, "Cancel"});
     return tpl;
@@ -154,6 +155,7 @@ DialogTemplate colorDialogTemplate()
 class ColorDialog final : public Dialog {
 public:
     ColorDialog(ColorRef initial, const std::array<ColorRef, 16>& custom) : m_color(initial), m_custom(custom) {}
+    ~ColorDialog() override { ui().removeObserver(this); }
 
     ColorRef color() const { return m_color; }
     const std::array<ColorRef, 16>& custom() const { return m_custom; }
@@ -179,6 +181,23 @@ protected:
         if (it != basicColors().end())
             m_basic.select(static_cast<int32_t>(it - basicColors().begin()));
         show(m_color);
+        // A typing ends as the focus leaves its edit: a later one keeps what the channel holds then, not what it held
+        // before an earlier typing, and a refused text gives way to the channel's number.
+        ui().addObserver(this, [this, self = hwnd()](const Msg& msg) {
+            if (msg.message != WM_KILLFOCUS || ui().window(self) != this)
+                return;
+            for (int32_t i = 0; i < 3; ++i) {
+                Window* edit = child(kColorEditFirstId + i);
+                if (edit == nullptr || edit->hwnd() != msg.hwnd)
+                    continue;
+                m_typing = -1;
+                if (channelTyped(i) != channelOf(m_color, i)) {
+                    ++m_updating;
+                    edit->setText(std::to_string(channelOf(m_color, i)));
+                    --m_updating;
+                }
+            }
+        });
         return true;
     }
 
@@ -231,7 +250,7 @@ private:
         // A refused text still in an edit: the channel keeps its number, which the edit shows again.
         for (int32_t i = 0; i < 3; ++i) {
             Window* edit = child(kColorEditFirstId + i);
-            if (edit->text() != std::to_string(channelOf(m_color, i))) {
+            if (channelTyped(i) != channelOf(m_color, i)) {
                 show(m_color);
                 refuse(i, channelOf(m_color, i));
                 gotoControl(edit);
@@ -269,17 +288,23 @@ private:
             m_typing = channel;
             m_before = channelOf(m_color, channel);
         }
-        const std::string text = child(kColorEditFirstId + channel)->text();
-        int32_t value = 0;
-        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-        if (error == std::errc() && end == text.data() + text.size() && value >= 0 && value <= 255) {
+        const TypedNumber typed = ReadTypedWholeNumber(child(kColorEditFirstId + channel)->text(), 0.0, 255.0);
+        if (typed.kind == TypedKind::kNumber) {
             child(kColorReasonId)->setText("");
-            show(withChannel(m_color, channel, value), channel);
+            show(withChannel(m_color, channel, static_cast<int32_t>(typed.value)), channel);
             return;
         }
+        if (typed.kind == TypedKind::kUnfinished)
+            return; // "", "+" and "-" are where more typing starts: the channel keeps what it has
         show(withChannel(m_color, channel, m_before), channel);
-        if (text != "-") // a sign more typing may finish
-            refuse(channel, m_before);
+        refuse(channel, m_before);
+    }
+
+    // The number an edit holds as the designer's fields read one (" 3", "+5", "5."); -1 for any other text.
+    int32_t channelTyped(int32_t channel)
+    {
+        const TypedNumber typed = ReadTypedWholeNumber(child(kColorEditFirstId + channel)->text(), 0.0, 255.0);
+        return typed.kind == TypedKind::kNumber ? static_cast<int32_t>(typed.value) : -1;
     }
 
     void refuse(int32_t channel, int32_t kept)

@@ -2,6 +2,7 @@
 // scripted services answer, and leave the caller's data alone when the user cancels.
 #include "platform/base/gdi_constants.h"
 #include "platform/base/user_constants.h"
+#include "platform/gfx/memory_dc.h"
 #include "platform/testing/ui_fixture.h"
 #include "platform/ui/controls/combo_box.h"
 #include "platform/ui/controls/list_box.h"
@@ -385,7 +386,7 @@ TEST_F(LiveDialogsTest, ColourEditsRefuseWhatNoChannelKeepsAndOkTakesWhatIsShown
             Dialog* d = activeDialog();
             ASSERT_NE(d, nullptr);
             Window* red = d->child(kColorEditFirstId);
-            for (const char* refused : {"nan", "abc", "1e40", "256", "2147483600", "-1", ""}) {
+            for (const char* refused : {"nan", "abc", "1e40", "256", "2147483600", "-1", "5-", ".5"}) {
                 sim().replaceText(*red, refused);
                 EXPECT_EQ(d->item<Trackbar>(kColorTrackFirstId)->getPos(), 10) << refused;
                 EXPECT_EQ(d->child(kColorReasonId)->text(), "Red takes a whole number from 0 to 255, and keeps 10.")
@@ -400,6 +401,50 @@ TEST_F(LiveDialogsTest, ColourEditsRefuseWhatNoChannelKeepsAndOkTakesWhatIsShown
         });
     ASSERT_TRUE(answer.has_value());
     EXPECT_EQ(*answer, rgb(10, 20, 7));
+}
+
+// The edits read numbers as the designer's fields do; a typing ends as the focus leaves its edit, so a later refusal
+// keeps what the channel held then, and a refused text gives way to the channel's number; the reason is read whole.
+TEST_F(LiveDialogsTest, ColourEditsReadAsEveryFieldAndEachTypingEndsWithTheFocus)
+{
+    ColorDialogRequest request{owner->hwnd(), rgb(10, 20, 30), CC_RGBINIT, nullptr};
+    const auto answer =
+        openAndAct([&] { return chooseColor(request); },
+                   [&] {
+                       Dialog* d = activeDialog();
+                       ASSERT_NE(d, nullptr);
+                       Window* red = d->child(kColorEditFirstId);
+                       Window* green = d->child(kColorEditFirstId + 1);
+                       for (const auto& [typed, taken] : {std::pair{" 3", 3}, std::pair{"+5", 5}, std::pair{"5.", 5}}) {
+                           sim().replaceText(*green, typed);
+                           EXPECT_EQ(d->item<Trackbar>(kColorTrackFirstId + 1)->getPos(), taken) << typed;
+                           EXPECT_EQ(d->child(kColorReasonId)->text(), "") << typed;
+                       }
+                       for (const char* waits : {"", "+", "-"}) {
+                           sim().replaceText(*green, waits);
+                           EXPECT_EQ(d->child(kColorReasonId)->text(), "") << waits;
+                       }
+                       sim().replaceText(*red, "100");
+                       sim().keyPress(VK_TAB);
+                       EXPECT_EQ(green->text(), "5") << "an emptied edit shows its channel once the focus leaves";
+                       sim().replaceText(*red, "x");
+                       EXPECT_EQ(d->item<Trackbar>(kColorTrackFirstId)->getPos(), 100);
+                       const std::string reason = d->child(kColorReasonId)->text();
+                       EXPECT_EQ(reason, "Red takes a whole number from 0 to 255, and keeps 100.");
+                       sim().keyPress(VK_TAB);
+                       EXPECT_EQ(red->text(), "100");
+                       // The reason's one line, the longest a channel says, read whole within the dialog.
+                       Window* line = d->child(kColorReasonId);
+                       sim().replaceText(*green, "x");
+                       MemoryDc measure; // the font a static writes in
+                       EXPECT_LE(measure.getTextExtent(line->text()).cx, line->clientRect().width()) << line->text();
+                       EXPECT_LE(line->screenRect().r, d->clientToScreen({d->clientRect().r, 0}).x);
+                       EXPECT_LE(line->screenRect().b, d->clientToScreen({0, d->clientRect().b}).y);
+                       sim().keyPress(VK_TAB);
+                       sim().click(*d->child(IDOK));
+                   });
+    ASSERT_TRUE(answer.has_value());
+    EXPECT_EQ(*answer, rgb(100, 5, 30));
 }
 
 // ---- font dialogs
