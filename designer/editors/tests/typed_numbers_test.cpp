@@ -179,7 +179,7 @@ TEST_F(TypedNumbers, NoFieldStoresWhatItCannotKeepAndEachShowsWhatIsStored)
           std::tuple{"tooltip delay", 1178, std::function<double()>([&] { return tip->delay; }), 1e9},
           std::tuple{"tooltip fade-in", 1180, std::function<double()>([&] { return tip->fadeIn; }), 1e9},
           std::tuple{"tooltip fade-out", 1181, std::function<double()>([&] { return tip->fadeOut; }), 1e9}}) {
-        fields.push_back({name, [=] { return tooltips->child(id); }, stored, 0.0, high});
+        fields.push_back({name, [=, id = id] { return tooltips->child(id); }, stored, 0.0, high});
         fields.back().whole = high < 1e9; // margins and positions are whole pixels
     }
     for (int axis = 0; axis < 3; ++axis) {
@@ -194,15 +194,17 @@ TEST_F(TypedNumbers, NoFieldStoresWhatItCannotKeepAndEachShowsWhatIsStored)
     }
     for (const auto& [id, time] :
          {std::pair{1258, &SWkeyframemotion::GetBlendTime}, std::pair{1206, &SWkeyframemotion::GetExplicitDuration}}) {
-        fields.push_back({"key-frame time " + std::to_string(id), [=] { return player->CurrentPage()->child(id); },
-                          [=] { return static_cast<double>((frames->*time)()); }, 0.0, 3.4e38});
+        fields.push_back({"key-frame time " + std::to_string(id),
+                          [=, id = id] { return player->CurrentPage()->child(id); },
+                          [=, time = time] { return static_cast<double>((frames->*time)()); }, 0.0, 3.4e38});
     }
     // The frames beside the bars, from 0 to the animation's last.
     const double lastFrame = std::max(0, player->frameLimit);
     for (const auto& [id, frame] :
          {std::pair{1079, &SWkeyframemotion::GetStartFrame}, std::pair{1082, &SWkeyframemotion::GetEndFrame}}) {
-        fields.push_back({"key-frame frame " + std::to_string(id), [=] { return player->CurrentPage()->child(id); },
-                          [=] { return static_cast<double>((frames->*frame)()); }, 0.0, lastFrame});
+        fields.push_back({"key-frame frame " + std::to_string(id),
+                          [=, id = id] { return player->CurrentPage()->child(id); },
+                          [=, frame = frame] { return static_cast<double>((frames->*frame)()); }, 0.0, lastFrame});
         fields.back().whole = true;
     }
     for (int axis = 0; axis < 3; ++axis) {
@@ -216,18 +218,19 @@ TEST_F(TypedNumbers, NoFieldStoresWhatItCannotKeepAndEachShowsWhatIsStored)
           std::pair{1122, std::function<double()>([&] { return turn.GetMinimum() * 57.29578; })},
           std::pair{1121, std::function<double()>([&] { return turn.GetMaximum() * 57.29578; })},
           std::pair{1171, std::function<double()>([&] { return turn.GetMomentumTime(); })}})
-        fields.push_back({"trackball " + std::to_string(id), [=] { return trackball->Page(0)->child(id); }, stored,
-                          -3.4e38, 3.4e38});
+        fields.push_back({"trackball " + std::to_string(id), [=, id = id] { return trackball->Page(0)->child(id); },
+                          stored, -3.4e38, 3.4e38});
     for (const auto& [id, bound] : {std::pair{CVTND_RandomGeneratorDlg::kIdLowest, &SWrandomgenerator::GetMinimum},
                                     std::pair{CVTND_RandomGeneratorDlg::kIdHighest, &SWrandomgenerator::GetMaximum}})
-        fields.push_back({"random " + std::to_string(id), [=] { return random->child(id); },
-                          [=] { return static_cast<double>(ToDisplayUnits(1, (randomness->*bound)())); }, -3.4e38,
-                          3.4e38});
+        fields.push_back({"random " + std::to_string(id), [=, id = id, random = random] { return random->child(id); },
+                          [=, bound = bound] { return static_cast<double>(ToDisplayUnits(1, (randomness->*bound)())); },
+                          -3.4e38, 3.4e38});
     for (const auto& [id, get, low] : {std::tuple{1181, &SWpolynomialgenerator::GetShape, 0.0},
                                        std::tuple{1182, &SWpolynomialgenerator::GetAmplitude, -3.4e38},
                                        std::tuple{1183, &SWpolynomialgenerator::GetOffset, -3.4e38}})
-        fields.push_back({"polynomial " + std::to_string(id), [=] { return polynomial->child(id); },
-                          [=] {
+        fields.push_back({"polynomial " + std::to_string(id),
+                          [=, id = id, polynomial = polynomial] { return polynomial->child(id); },
+                          [=, id = id, get = get] {
                               const float kept = (shaped->*get)();
                               return static_cast<double>(id == 1181 ? kept : ToDisplayUnits(1, kept));
                           },
@@ -244,8 +247,9 @@ TEST_F(TypedNumbers, NoFieldStoresWhatItCannotKeepAndEachShowsWhatIsStored)
           std::tuple{1182, &Wave::GetPeriod, false, 1.0, 3.4e38},
           std::tuple{1183, &Wave::GetPhase, false, -180.0, 180.0},
           std::tuple{1184, &Wave::GetEndPeriod, false, 1.0, 3.4e38}})
-        fields.push_back({"waveform " + std::to_string(id), [=] { return waveform->child(id); },
-                          [=] {
+        fields.push_back({"waveform " + std::to_string(id),
+                          [=, id = id, waveform = waveform] { return waveform->child(id); },
+                          [=, get = get, scaled = scaled] {
                               const float kept = (waving->*get)();
                               return static_cast<double>(scaled ? ToDisplayUnits(1, kept) : kept);
                           },

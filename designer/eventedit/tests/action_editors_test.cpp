@@ -802,8 +802,8 @@ TEST_F(PlaySoundEditor, NoNumberFieldStoresWhatItCannotKeepAndEachShowsWhatIsSto
          {std::tuple{Sound::kIdStart, &action->settings.startMs, 0.0, 4294967295.0},
           std::tuple{Sound::kIdEnd, &action->settings.endMs, 0.0, 4294967295.0},
           std::tuple{Sound::kIdRepeat, &action->settings.playOption2, 1.0, 2147483647.0}}) {
-        fields.push_back({"play sound " + std::to_string(id), [=] { return player->child(id); },
-                          [=] { return static_cast<double>(*stored); }, low, high});
+        fields.push_back({"play sound " + std::to_string(id), [=, id = id] { return player->child(id); },
+                          [=, stored = stored] { return static_cast<double>(*stored); }, low, high});
         fields.back().whole = true;
     }
 
@@ -819,9 +819,9 @@ TEST_F(PlaySoundEditor, NoNumberFieldStoresWhatItCannotKeepAndEachShowsWhatIsSto
     fields.push_back({"checker angle", [=] { return effects->Page()->child(Page::kIdFirstText); },
                       [&g] { return g.parameters[2] * 57.29577951308232; }, -3.4e38, 3.4e38});
     for (const auto& [id, slot] : {std::pair{Page::kIdSecondText, 0}, std::pair{Page::kIdThirdText, 1}})
-        fields.push_back({"checker size " + std::to_string(id), [=] { return effects->Page()->child(id); },
-                          [&g, slot] { return static_cast<double>(g.parameters[static_cast<size_t>(slot)]); }, 0.0,
-                          3.4e38});
+        fields.push_back({"checker size " + std::to_string(id), [=, id = id] { return effects->Page()->child(id); },
+                          [&g, slot = slot] { return static_cast<double>(g.parameters[static_cast<size_t>(slot)]); },
+                          0.0, 3.4e38});
 
     designertest::TimelineEvent laidOut(*sample);
     auto* timeline = dynamic_cast<CChildEventTimelineFrame*>(app->OpenEventTimeline(laidOut.event));
@@ -836,8 +836,8 @@ TEST_F(PlaySoundEditor, NoNumberFieldStoresWhatItCannotKeepAndEachShowsWhatIsSto
     ASSERT_NE(unsounded, nullptr);
     for (const auto& [id, stored] :
          {std::pair{Sound::kIdStart, &silent->settings.startMs}, std::pair{Sound::kIdEnd, &silent->settings.endMs}}) {
-        fields.push_back({"no sound " + std::to_string(id), [=] { return unsounded->child(id); },
-                          [=] { return static_cast<double>(*stored); }, 0.0, 4294967295.0});
+        fields.push_back({"no sound " + std::to_string(id), [=, id = id] { return unsounded->child(id); },
+                          [=, stored = stored] { return static_cast<double>(*stored); }, 0.0, 4294967295.0});
         fields.back().whole = true;
     }
 
