@@ -1,5 +1,7 @@
 #include "designer/app/java_class_reader.h"
 
+#include <array>
+#include <memory>
 #include <new>
 #include <optional>
 
@@ -303,8 +305,21 @@ bool CVTND_JavaClassReader::Read(std::span<const uint8_t> bytes, CVTND_JavaClass
 bool CVTND_JavaClassReader::ReadFile(const std::string& path, CVTND_JavaClass& outClass, std::string& outReason)
 {
     outClass = {};
+    // Only a file that begins as a class file is read whole: any other file a path names (a person's letters, a
+    // process's environment) is left unread.
+    pf::InputFileResult result;
+    const std::unique_ptr<pf::InputFile> input = pf::InputFile::open(path, result, kMaxClassBytes);
+    if (input == nullptr) {
+        outReason = result.message;
+        return false;
+    }
+    std::array<uint8_t, 4> signature{};
+    if (input->readAt(0, signature, result) != 4 || signature != std::array<uint8_t, 4>{0xCA, 0xFE, 0xBA, 0xBE}) {
+        outReason = path + ": not a class file (it does not begin with the class-file signature)";
+        return false;
+    }
     std::vector<uint8_t> bytes;
-    const pf::InputFileResult result = pf::readWholeFile(path, bytes, kMaxClassBytes);
+    result = pf::readWholeFile(path, bytes, kMaxClassBytes);
     if (!result.ok()) {
         outReason = result.message;
         return false;

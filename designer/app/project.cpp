@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <set>
 #include <tuple>
 #include <unordered_set>
@@ -22,11 +23,13 @@
 #include "engine/core/java_class_node.h"
 #include "engine/core/node.h"
 #include "engine/core/root_object.h"
+#include "engine/core/sub_world_loader.h"
 #include "engine/core/window.h"
 #include "engine/core/window_renderer.h"
 #include "engine/resources/background.h"
 #include "engine/resources/material.h"
 #include "engine/resources/mesh.h"
+#include "engine/resources/resource_report.h"
 #include "engine/resources/sound.h"
 #include "engine/resources/texture.h"
 #include "engine/resources/tooltip.h"
@@ -48,6 +51,44 @@ std::string BaseName(const std::string& path)
 {
     const size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The path as the file dialog gives it: a relative one would name another file, or none, once the designer starts
+// from another folder.
+std::string AbsolutePath(const std::string& path)
+{
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    return error ? path : absolute.lexically_normal().string();
+}
+
+std::string FolderOf(const std::string& path)
+{
+    return std::filesystem::path(AbsolutePath(path)).parent_path().string();
+}
+
+bool IsPowerOfTwo(int32_t side)
+{
+    return side > 0 && (side & (side - 1)) == 0;
+}
+
+// The texture stages sample only sides that are powers of two; any other texture draws black on its material and
+// in the views, while its swatch shows it. The person hears of each when the file comes in, not from a black mesh.
+void ReportUndrawableTextures(SWworld& world, const std::string& path, const MergeRecord& record)
+{
+    std::string lines;
+    const MergedResourceLookup merged(world);
+    for (const MergeEntry& entry : record.entries) {
+        const SWtexture* texture = entry.kind == MergedKind::kTexture ? merged.Texture(entry) : nullptr;
+        if (texture == nullptr || texture->GetWidth() <= 0 || texture->GetHeight() <= 0 ||
+            (IsPowerOfTwo(texture->GetWidth()) && IsPowerOfTwo(texture->GetHeight())))
+            continue;
+        lines += "\n\"" + entry.name + "\" (" + std::to_string(texture->GetWidth()) + " x " +
+                 std::to_string(texture->GetHeight()) + ")";
+    }
+    if (!lines.empty())
+        ReportResource(
+            {path + ": these textures draw black, because a side of each is not a power of two:" + lines, "Texture"});
 }
 
 // One line naming the file and the cause.
@@ -98,15 +139,11 @@ CVTND_Object MergedObject(SWworld& world, const MergeEntry& entry)
                 last = w;
         return CVTND_Object(last);
     }
-    case MergedKind::kJavaEntry:
-        for (SWlistnode* j = world.GetJavaClasses().Tail(); j != nullptr; j = j->Prev()) {
-            if (auto* java = static_cast<SWjavaclassnode*>(j); java->GetName().value_or("") == entry.name) {
-                CVTND_Object object;
-                object.InitJavaClass(java);
-                return object;
-            }
-        }
-        return {};
+    case MergedKind::kJavaEntry: {
+        CVTND_Object object;
+        object.InitJavaClass(MergedJavaEntry(world, entry));
+        return object;
+    }
     case MergedKind::kExpression: {
         SWexpressionlist* list = SWexpressionlist::Find(world);
         SWexpressionentry* found = list != nullptr ? list->FindById(entry.id) : nullptr;
@@ -230,6 +267,64 @@ const CVTND_Project::AddedFile* CVTND_Project::FindAddedFile(const CVTN_SubWorld
     return found != m_fileData.end() ? &found->second : nullptr;
 }
 
+void CVTND_Project::SetFolder(std::string folder)
+{
+    m_folder = std::move(folder);
+    const SWworldlock lock(m_world); // the render thread reads the folders as a running world loads
+    CVTN_SubWorldLoader::Of(m_world).SetBaseFolder(m_folder);
+    for (CVTN_SubWorld* w = m_world.GetSubWorlds().GetFirst(); w != nullptr; w = CVTN_SubWorlds::GetNext(w)) {
+        const CVTN_SubWorld* file =
+            w->GetName() ? FindAddedFileOf(MergedKind::kSubWorld, nullptr, *w->GetName()) : nullptr;
+        w->SetFolder(file != nullptr ? FolderOf(ScenePath(*file)) : m_folder);
+    }
+}
+
+std::string CVTND_Project::ScenePath(const CVTN_SubWorld& entry) const
+{
+    const std::string name = entry.GetFileName().value_or("");
+    if (name.empty() || m_folder.empty() || std::filesystem::path(name).is_absolute())
+        return name;
+    return (std::filesystem::path(m_folder) / name).lexically_normal().string();
+}
+
+const CVTN_SubWorld* CVTND_Project::FindAddedFileOf(MergedKind kind, const void* object, const std::string& name) const
+{
+    for (const CVTN_SubWorld* file = m_files.GetFirst(); file != nullptr; file = CVTN_SubWorlds::GetNext(file)) {
+        const AddedFile* data = FindAddedFile(file);
+        if (data == nullptr)
+            continue;
+        for (const MergeEntry& merged : data->record.entries) {
+            const bool same =
+                object != nullptr && merged.object != nullptr ? merged.object == object : merged.name == name;
+            if (merged.kind == kind && same)
+                return file;
+        }
+    }
+    return nullptr;
+}
+
+void CVTND_Project::BindJavaEntries()
+{
+    std::unordered_set<const void*> bound;
+    for (const auto& [entry, data] : m_fileData)
+        for (const MergeEntry& merged : data.record.entries)
+            if (merged.kind == MergedKind::kJavaEntry && merged.object != nullptr)
+                bound.insert(merged.object);
+    for (CVTN_SubWorld* file = m_files.GetFirst(); file != nullptr; file = CVTN_SubWorlds::GetNext(file)) {
+        for (MergeEntry& merged : m_fileData[file].record.entries) {
+            if (merged.kind != MergedKind::kJavaEntry || merged.object != nullptr)
+                continue;
+            for (SWlistnode* j = m_world.GetJavaClasses().Head(); j != nullptr; j = j->Next()) {
+                const auto* java = static_cast<const SWjavaclassnode*>(j);
+                if (java->GetName().value_or("") == merged.name && bound.insert(java).second) {
+                    merged.object = java;
+                    break;
+                }
+            }
+        }
+    }
+}
+
 CVTN_SubWorld* CVTND_Project::AppendAddedFile(std::optional<std::string> name, AddedFile data)
 {
     CVTN_SubWorld* entry = m_files.Add(std::move(name));
@@ -349,9 +444,11 @@ CVTN_SubWorld* CVTND_Project::AddSceneFile(const std::string& path, pf::Window* 
     AddedFile data;
     if (const SWheader* header = import.world->GetRootObject()->FindHeader())
         data.tools = header->GetCreatingTools();
-    data.record = MergeWorld(m_world, *import.world, MergeOptions(), path);
+    const std::string stored = AbsolutePath(path); // what the file dialog gives
+    data.record = MergeWorld(m_world, *import.world, MergeOptions(), stored);
+    ReportUndrawableTextures(m_world, path, data.record);
     CVTN_SubWorld* entry = AppendAddedFile(BaseName(path), std::move(data));
-    entry->SetFileName(path);
+    entry->SetFileName(stored);
     // The scene's header names the scene, not the project: the project keeps its own name, author and organisation.
     AnnounceMerged(FindAddedFile(entry)->record);
     OfferLoadedBackground(*import.world, false, owner);
@@ -376,13 +473,24 @@ bool CVTND_Project::RemoveSubWorld(CVTN_SubWorld* entry)
 
 bool CVTND_Project::SynchronizeSubWorld(pf::Window* owner, CVTN_SubWorld* entry)
 {
+    return Synchronize(owner, entry, false);
+}
+
+bool CVTND_Project::Synchronize(pf::Window* owner, CVTN_SubWorld* entry, bool onLoad)
+{
     AddedFile* data = FindAddedFile(entry);
     if (data == nullptr || !entry->GetFileName())
         return false;
-    const std::string path = *entry->GetFileName();
+    const std::string path = ScenePath(*entry);
     WorldLoadResult import = ImportWorld(path);
     if (import.status != DocumentStatus::kOk || import.world == nullptr) {
-        ShowUserMessage(owner, ImportFailure(path, import), pf::MB_ICONHAND);
+        // Opening, the cause alone read as if the project had not opened.
+        ShowUserMessage(owner,
+                        onLoad ? "Synchronising a scene file as the project opened failed:\n" +
+                                     ImportFailure(path, import) +
+                                     "\nThe project opened with that scene as it was last saved."
+                               : ImportFailure(path, import),
+                        pf::MB_ICONHAND);
         return false;
     }
     if (import.newer)
@@ -408,6 +516,7 @@ bool CVTND_Project::SynchronizeSubWorld(pf::Window* owner, CVTN_SubWorld* entry)
     for (const MergeEntry& recorded : data->record.entries)
         before.emplace(recorded.kind, recorded.id, recorded.name);
     Resynchronise(m_world, *import.world, data->record, options);
+    ReportUndrawableTextures(m_world, path, data->record);
     MergeRecord added;
     for (const MergeEntry& recorded : data->record.entries) {
         if (before.count({recorded.kind, recorded.id, recorded.name}) == 0)
@@ -433,7 +542,7 @@ size_t CVTND_Project::SynchronizeOnLoad(pf::Window* owner)
     }
     size_t synchronised = 0;
     for (CVTN_SubWorld* entry : asking)
-        synchronised += SynchronizeSubWorld(owner, entry) ? 1 : 0;
+        synchronised += Synchronize(owner, entry, true) ? 1 : 0;
     if (CVTNDesignerApp* app = GetDesignerApp(); synchronised != 0 && app != nullptr && app->GetWorld() == &m_world)
         app->RedrawEventMaps();
     m_world.Invalidate(false);

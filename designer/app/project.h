@@ -83,6 +83,19 @@ public:
     // Announces (code 2) every object the entry brought while it lives, lets the droppers forget them, removes them
     // and deletes the entry. False when the entry is not one of ours.
     bool RemoveSubWorld(CVTN_SubWorld* entry);
+    // The project file's folder; empty while the project has none (the working folder). A relative name of an added
+    // file is read from it, and so is a loadable world's that no added file brought; one that an added file brought
+    // is read beside that file. Setting it places every loadable world of the world so.
+    const std::string& GetFolder() const { return m_folder; }
+    void SetFolder(std::string folder);
+    std::string ScenePath(const CVTN_SubWorld& entry) const; // the entry's scene file, found as above
+    // The added file whose merge record lists the object of kind: its very address where the record holds it, else
+    // its name. Null when none does.
+    const CVTN_SubWorld* FindAddedFileOf(MergedKind kind, const void* object, const std::string& name) const;
+    // A project read from its file names its Java entries by name only: each entry of a record is bound to the
+    // world's entry of that name in the order the files brought them, so that two files' entries of one name stay
+    // their own.
+    void BindJavaEntries();
     // Reads the entry's file again and brings what it brought up to date, by the entry's nine options; objects it
     // removes are announced first. A newer file gives a warning and goes on. False when the file does not read.
     bool SynchronizeSubWorld(pf::Window* owner, CVTN_SubWorld* entry);
@@ -145,11 +158,13 @@ public:
     void AnnounceRemoved(const MergeRecord& record, const std::vector<MergeEntry>* only);
 
 private:
+    bool Synchronize(pf::Window* owner, CVTN_SubWorld* entry, bool onLoad);
     bool WriteRecords(SWdocumentwriter& writer, CVTND_GradientStore* gradients) const; // under the world's lock
     void AnnounceMerged(const MergeRecord& record);
     void AnnounceGeometryReplaced(const MergeRecord& record, SWworld& import);
 
     CVTND_ExtendedWorld& m_world; // outlives the project
+    std::string m_folder;
     std::optional<std::string> m_objectName;
     std::optional<std::string> m_author;
     std::optional<std::string> m_organization;

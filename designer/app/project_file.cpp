@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <filesystem>
 #include <map>
 #include <mutex>
 #include <new>
@@ -392,6 +393,7 @@ CVTND_Project::LoadResult LoadDocument(const SWdocumentfile& file, const std::st
         result.damagedButOpened = true;
         result.message.append(result.message.empty() ? "" : "\n").append(SkippedRecordsText(name, loaded.skipped));
     }
+    result.project->BindJavaEntries();
     return result;
 }
 
@@ -572,7 +574,14 @@ CVTND_Project::LoadResult CVTND_Project::LoadOpenedFile(const SWdocumentfile& fi
                                                         CVTND_EditorSettings* settings)
 {
     try {
-        return LoadDocument(file, path, settings);
+        CVTND_Project::LoadResult result = LoadDocument(file, path, settings);
+        if (result.ok()) {
+            std::error_code error;
+            const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+            result.project->SetFolder(
+                (error ? std::filesystem::path(path) : absolute.lexically_normal()).parent_path().string());
+        }
+        return result;
     } catch (const std::bad_alloc&) {
         return Failed(path, DocumentStatusText(DocumentStatus::kOutOfMemory));
     }

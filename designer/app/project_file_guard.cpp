@@ -1,9 +1,12 @@
 // The project file is written over only when it is still the file the designer read or last wrote: another
 // program may have written it meanwhile (in place, cut short, or a new file renamed over it), and a save would
 // lose that work without a word.
+#include <filesystem>
 #include <utility>
 
+#include "designer/app/designer_app.h"
 #include "designer/app/main_frame.h"
+#include "designer/app/project.h"
 #include "designer/app/startup.h"
 #include "platform/ui/providers/providers.h"
 
@@ -11,6 +14,9 @@ void CVTND_Designer::RememberProjectFile(const std::string& path, std::optional<
 {
     m_projectPath = path;
     m_projectStamp = path.empty() ? std::nullopt : std::move(stamp);
+    // Relative names of the project's files are read beside the project file, wherever the designer started.
+    if (CVTND_Project* project = m_app != nullptr ? m_app->GetProject() : nullptr)
+        project->SetFolder(path.empty() ? std::string() : std::filesystem::path(path).parent_path().string());
 }
 
 bool CVTND_Designer::MayReplaceProjectFile(const std::string& path)

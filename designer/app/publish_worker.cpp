@@ -12,6 +12,17 @@
 #include "platform/base/atomic_file.h"
 #include "platform/media/audio_out.h"
 
+namespace {
+
+// The writer's reason without the "cannot write PATH: " it begins with, for a message that names the file itself.
+std::string CauseOf(const std::string& why, const std::string& path)
+{
+    const std::string prefix = "cannot write " + path + ": ";
+    return why.starts_with(prefix) ? why.substr(prefix.size()) : why;
+}
+
+} // namespace
+
 std::string HtmlPagePath(const std::string& runtimePath)
 {
     return std::filesystem::path(runtimePath).replace_extension(".html").string();
@@ -85,12 +96,13 @@ CVTND_PublishResult PublishWorld(SWworld& world, const CVTND_PublishRequest& req
         if (status != DocumentStatus::kOk) {
             result.message = "Cannot publish " + request.path + ": " + DocumentStatusText(status);
         } else if (SaveDocumentFile(request.path, bytes, &why) != DocumentStatus::kOk) {
-            result.message = "Cannot write " + request.path + ": " + why;
+            result.message = "Cannot write " + request.path + ": " + CauseOf(why, request.path);
         } else if (request.html) {
             const std::string page = HtmlPagePath(request.path);
             const std::string source = std::filesystem::path(request.path).filename().string();
             if (!pf::writeFileAtomically(page, MakeHtmlPage(source, request.width, request.height), &why))
-                result.message = "The world was published, but the page " + page + " cannot be written: " + why;
+                result.message =
+                    "The world was published, but the page " + page + " cannot be written: " + CauseOf(why, page);
             else
                 result.ok = true;
         } else {

@@ -335,6 +335,10 @@ void CVTND_ActionLoadVTODlg::OnNotify(const CVTND_Event& event)
                 CVTN_SubWorldLoader::Of(*world).UnloadSubWorld(*it->entry, it->instance, false);
             it = m_shown.erase(it);
         }
+        if (m_shown.empty()) { // nothing left to place: back to where Load now starts
+            EnableTransformButtons(false);
+            child(kIdLoadNow)->enable(true);
+        }
         if (world != nullptr)
             world->Invalidate(false);
         return;

@@ -1,6 +1,8 @@
 #include "designer/workspace/java_dlg.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <optional>
 
 #include "designer/app/designer_app.h"
 #include "designer/app/extended_world.h"
@@ -13,27 +15,47 @@
 
 namespace {
 
+namespace fs = std::filesystem;
+
 constexpr const char* kClassExtension = ".class";
 
-// A relative class path names the file from the folder of the scene file that brought the entry, as the page that
-// scene was published with would; an entry no added file brought keeps its path as it is.
-std::string ClassFilePath(const CVTND_Project* project, const SWjavaclassnode& entry)
+// The folder a Java entry's class is read from: that of the scene file that brought the entry, as the page that
+// scene was published with would have it; an entry no added file brought, the project file's.
+fs::path ClassFolder(const CVTND_Project* project, const SWjavaclassnode& entry)
 {
-    const std::filesystem::path path = entry.GetClassPath();
-    if (project == nullptr || path.is_absolute())
-        return path.string();
-    const std::string name = entry.GetName().value_or("");
-    const CVTN_SubWorlds& files = project->GetAddedFiles();
-    for (const CVTN_SubWorld* file = files.GetFirst(); file != nullptr; file = CVTN_SubWorlds::GetNext(file)) {
-        const CVTND_Project::AddedFile* data = project->FindAddedFile(file);
-        if (data == nullptr || !file->GetFileName())
-            continue;
-        for (const MergeEntry& merged : data->record.entries) {
-            if (merged.kind == MergedKind::kJavaEntry && merged.name == name)
-                return (std::filesystem::path(*file->GetFileName()).parent_path() / path).string();
-        }
+    std::error_code error;
+    fs::path folder = project != nullptr ? fs::path(project->GetFolder()) : fs::path();
+    const CVTN_SubWorld* file =
+        project != nullptr ? project->FindAddedFileOf(MergedKind::kJavaEntry, &entry, entry.GetName().value_or(""))
+                           : nullptr;
+    if (file != nullptr)
+        folder = fs::path(project->ScenePath(*file)).parent_path();
+    const fs::path absolute = fs::absolute(folder.empty() ? fs::path(".") : folder, error);
+    return error ? folder : absolute.lexically_normal();
+}
+
+// The file name names within folder, links followed; nullopt, with why, for an absolute name or one that leads out
+// of the folder, by "../" or through a link: a project from someone else may name any file of the person's.
+std::optional<fs::path> WithinFolder(const fs::path& folder, const std::string& name, std::string& why)
+{
+    const fs::path path(name);
+    if (path.is_absolute()) {
+        why = "its path " + name + " is absolute, and a class is read only from within its scene's folder";
+        return std::nullopt;
     }
-    return path.string();
+    std::error_code error;
+    const fs::path base = fs::weakly_canonical(folder, error);
+    const fs::path file = error ? fs::path() : fs::weakly_canonical(base / path, error);
+    if (error) {
+        why = "its path " + name + " cannot be followed: " + error.message();
+        return std::nullopt;
+    }
+    const auto [inBase, inFile] = std::mismatch(base.begin(), base.end(), file.begin(), file.end());
+    if (inBase != base.end() || inFile == file.end()) {
+        why = "its path " + name + " leads out of its scene's folder " + base.string();
+        return std::nullopt;
+    }
+    return file;
 }
 
 } // namespace
@@ -74,16 +96,22 @@ void CVTND_JavaDlg::AddEntry(SWjavaclassnode* entry)
     if (item == 0 || entry->GetClassPath().empty())
         return;
     // The world keeps the path as the page names the class; the file itself may carry the extension.
-    std::string path = ClassFilePath(m_app.GetProject(), *entry);
+    const fs::path folder = ClassFolder(m_app.GetProject(), *entry);
+    const std::string& named = entry->GetClassPath();
     CVTND_JavaClass parsed;
     std::string reason;
-    bool read = CVTND_JavaClassReader::ReadFile(path, parsed, reason);
-    if (!read && !path.ends_with(kClassExtension)) {
-        std::string second;
-        if (CVTND_JavaClassReader::ReadFile(path + kClassExtension, parsed, second)) {
-            read = true;
-            path += kClassExtension;
-        }
+    std::string path;
+    bool read = false;
+    if (const std::optional<fs::path> file = WithinFolder(folder, named, reason)) {
+        path = file->string();
+        read = CVTND_JavaClassReader::ReadFile(path, parsed, reason);
+    }
+    std::string second;
+    const std::optional<fs::path> withExtension =
+        read || named.ends_with(kClassExtension) ? std::nullopt : WithinFolder(folder, named + kClassExtension, second);
+    if (withExtension && CVTND_JavaClassReader::ReadFile(withExtension->string(), parsed, second)) {
+        read = true;
+        path = withExtension->string();
     }
     if (!read) {
         if (auto* frame = dynamic_cast<pf::FrameWindow*>(m_app.GetMainFrame()))

@@ -345,7 +345,7 @@ void MergeEntries(SWworld& target, SWworld& import, const MergeOptions& options,
             std::unique_ptr<SWjavaclassnode> owned = import.RemoveJavaClass(entry);
             const std::string name = entry->GetName().value_or("");
             target.AddJavaClass(std::move(owned));
-            record.entries.push_back({MergedKind::kJavaEntry, 0, name, name});
+            record.entries.push_back({MergedKind::kJavaEntry, 0, name, name, entry});
         }
     }
     CVTN_SubWorlds& entries = target.GetSubWorlds();
@@ -364,6 +364,7 @@ void MergeEntries(SWworld& target, SWworld& import, const MergeOptions& options,
         CVTN_SubWorld* added = entries.Add(name);
         added->SetDownloadUrl(w->GetDownloadUrl());
         added->SetFileName(w->GetFileName());
+        added->SetFolder(w->GetFolder());
         added->SetReferenceLimitFlag(w->GetReferenceLimitFlag());
         added->SetReferenceLimit(w->GetReferenceLimit());
         for (int option = 0; option < 9; ++option)
@@ -556,6 +557,16 @@ SWsound* MergedSound(SWworld& target, const MergeEntry& entry)
     return nullptr;
 }
 
+SWjavaclassnode* MergedJavaEntry(SWworld& target, const MergeEntry& entry)
+{
+    for (SWlistnode* j = target.GetJavaClasses().Tail(); j != nullptr; j = j->Prev()) {
+        auto* java = static_cast<SWjavaclassnode*>(j);
+        if (java->GetName().value_or("") == entry.name && (entry.object == nullptr || entry.object == java))
+            return java;
+    }
+    return nullptr;
+}
+
 WorldLoadResult ImportWorld(const std::string& path, const SWreadlimits& limits)
 {
     WorldLoadResult result = LoadWorldFile(path, SWreadcontext::IdMode::kFresh, limits);
@@ -634,13 +645,8 @@ size_t RemoveMerged(SWworld& target, const MergeRecord& record, bool resources)
             }
             break;
         case MergedKind::kJavaEntry:
-            for (SWlistnode* j = target.GetJavaClasses().Tail(); j != nullptr; j = j->Prev()) {
-                auto* java = static_cast<SWjavaclassnode*>(j);
-                if (java->GetName().value_or("") == entry->name) {
-                    removed += target.RemoveJavaClass(java) ? 1 : 0;
-                    break;
-                }
-            }
+            if (SWjavaclassnode* java = MergedJavaEntry(target, *entry))
+                removed += target.RemoveJavaClass(java) ? 1 : 0;
             break;
         case MergedKind::kTexture:
             // Every holder (materials, hot spots, the background, registered holders) lets go first.

@@ -13,6 +13,7 @@
 
 #include "engine/core/world_file.h"
 
+class SWjavaclassnode;
 class SWmaterial;
 class SWnode;
 class SWsound;
@@ -46,8 +47,9 @@ struct MergeEntry {
     uint32_t id = 0;        // nodes, events, cursors; 0 for kinds without one
     std::string name;       // as it is in the target
     std::string nameInFile; // as the file had it
-    // Run time only, never stored: the texture, material or sound itself, because two instances of one loadable
-    // world keep the same names. Only compared with the target's lists, never followed; null: found by name.
+    // Run time only, never stored: the texture, material, sound or Java entry itself, because two instances of one
+    // loadable world keep the same names, and so do two scene files' Java entries. Only compared with the target's
+    // lists, never followed; null: found by name.
     const void* object = nullptr;
     bool operator==(const MergeEntry& other) const // the stored fields
     {
@@ -124,6 +126,9 @@ size_t RemoveMerged(SWworld& target, const MergeRecord& record, bool resources =
 // list under the recorded name (a name check too, since a freed address may come back as another object); by name
 // for an entry read from a file. Null when neither holds.
 SWsound* MergedSound(SWworld& target, const MergeEntry& entry);
+// The same for a Java entry: the very one while it is in the list under the recorded name; the last of the name for
+// an entry read from a file.
+SWjavaclassnode* MergedJavaEntry(SWworld& target, const MergeEntry& entry);
 // The same for textures and materials, the target's lists gathered once for every entry of a record: a record of
 // thousands of textures looked up one at a time walked the list of thousands for each. Valid while those lists do
 // not change, but for what Forget is told.

@@ -45,11 +45,37 @@ std::map<std::string, std::string> RecordedTextureNames(const MergeRecord& recor
     return names;
 }
 
+// Only a texture the record brought: one of the file's name that another file brought would be taken from under
+// this file's materials when that file goes.
 SWtexture* TargetTexture(SWworld& target, const std::map<std::string, std::string>& recorded,
                          const std::string& nameInFile)
 {
     const auto found = recorded.find(nameInFile);
-    return target.FindTextureByName(found != recorded.end() ? found->second : nameInFile);
+    return found != recorded.end() ? target.FindTextureByName(found->second) : nullptr;
+}
+
+// The file's pictures that the record does not know, copied in under names free in the target and recorded, so
+// that the materials taking them find them.
+size_t AddNewTextures(SWworld& target, SWworld& import, MergeRecord& record,
+                      std::map<std::string, std::string>& recorded)
+{
+    size_t added = 0;
+    for (SWtexture* t = import.GetRootObject()->GetFirstTexture(); t != nullptr; t = SWrootobject::GetNextTexture(t)) {
+        const std::string inFile = t->GetName();
+        std::unique_ptr<SWtexture> copy = recorded.count(inFile) == 0 ? CloneTextureObject(t) : nullptr;
+        if (!copy)
+            continue;
+        std::string name = inFile;
+        for (int suffix = 1; target.FindTextureByName(name) != nullptr; ++suffix)
+            name = inFile + "_" + std::to_string(suffix);
+        copy->SetName(name);
+        SWtexture* placed = copy.get();
+        target.GetRootObject()->AddTexture(std::move(copy));
+        record.entries.push_back({MergedKind::kTexture, 0, name, inFile, placed});
+        recorded.emplace(inFile, name);
+        ++added;
+    }
+    return added;
 }
 
 void CopyMaterialFields(SWworld& target, const std::map<std::string, std::string>& textures, const SWmaterial& from,
@@ -164,11 +190,16 @@ size_t Resynchronise(SWworld& target, SWworld& import, MergeRecord& record, cons
                 byFileName[entry.nameInFile] = node;
         }
     }
-    const std::map<std::string, std::string> textureNames = RecordedTextureNames(record);
+    std::map<std::string, std::string> textureNames = RecordedTextureNames(record);
     const std::unordered_map<const SWmaterial*, SWmaterial*> materials = RecordedMaterials(target, import, record);
-    for (MergeEntry& entry : record.entries) {
+    const size_t recordedBefore = record.entries.size();
+    if (options.textures)
+        changed += AddNewTextures(target, import, record, textureNames);
+    MergedResourceLookup merged(target);
+    for (size_t e = 0; e < recordedBefore; ++e) {
+        MergeEntry& entry = record.entries[e];
         if (entry.kind == MergedKind::kTexture && options.textures) {
-            SWtexture* old = target.FindTextureByName(entry.name);
+            SWtexture* old = merged.Texture(entry);
             SWtexture* source = import.FindTextureByName(entry.nameInFile);
             std::unique_ptr<SWtexture> copy = source ? CloneTextureObject(source) : nullptr;
             if (old == nullptr || !copy)
@@ -176,6 +207,7 @@ size_t Resynchronise(SWworld& target, SWworld& import, MergeRecord& record, cons
             copy->SetName(entry.name);
             SWtexture* placed = copy.get();
             target.GetRootObject()->AddTexture(std::move(copy));
+            merged.Forget(old);
             target.ReplaceTextureReferences(old, placed, false);
             if (entry.object != nullptr)
                 entry.object = placed; // the old one is gone: its address may come back as another object

@@ -72,6 +72,8 @@ std::unique_ptr<SWworld> ParseImport(std::vector<uint8_t> bytes, const SWreadlim
     WorldLoadResult loaded = ReadWorldFile(file, context);
     if (loaded.status != DocumentStatus::kOk)
         error = path + ": " + loaded.message;
+    if (loaded.world)
+        SetSubWorldFolders(*loaded.world, path);
     return std::move(loaded.world);
 }
 
@@ -99,9 +101,10 @@ CVTN_SubWorldLoader::~CVTN_SubWorldLoader()
 std::string CVTN_SubWorldLoader::PathOf(const CVTN_SubWorld& entry) const
 {
     const std::string name = entry.GetFileName().value_or("");
-    if (m_baseFolder.empty() || (!name.empty() && name[0] == '/'))
+    const std::string& folder = !entry.GetFolder().empty() ? entry.GetFolder() : m_baseFolder;
+    if (folder.empty() || (!name.empty() && name[0] == '/'))
         return name;
-    return m_baseFolder + "/" + name;
+    return folder + "/" + name;
 }
 
 CVTN_SubWorldInstance* CVTN_SubWorldLoader::LoadFile(CVTN_SubWorld& entry, const SubWorldLoadRequest& request,

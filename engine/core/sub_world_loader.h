@@ -54,7 +54,8 @@ public:
     explicit CVTN_SubWorldLoader(SWworld& world) : m_world(world) {}
     ~CVTN_SubWorldLoader() override; // stops every loader thread
 
-    void SetBaseFolder(std::string folder) { m_baseFolder = std::move(folder); } // where entries' files are
+    // Where the relative files of entries without a folder of their own are (CVTN_SubWorld::GetFolder).
+    void SetBaseFolder(std::string folder) { m_baseFolder = std::move(folder); }
     // What reading an entry's file may cost (read_context.h); loads already started keep the limits they had.
     void SetReadLimits(const SWreadlimits& limits) { m_limits = limits; }
     const SWreadlimits& ReadLimits() const { return m_limits; }
@@ -62,7 +63,7 @@ public:
     const std::string& LastError() const { return m_lastError; }
     // The records the last direct load left out of its file, which a load that answered an instance does not say.
     const std::vector<SkippedRecord>& LastSkipped() const { return m_lastSkipped; }
-    std::string PathOf(const CVTN_SubWorld& entry) const; // the entry's file, beside the base folder when relative
+    std::string PathOf(const CVTN_SubWorld& entry) const; // a relative name beside the entry's folder or the base one
     // An instance of entry, or null: the entry's reference limit is reached, or (not threaded) the file failed.
     // threaded: returns at once, the merge waits for CompletePendingLoads.
     CVTN_SubWorldInstance* LoadFile(CVTN_SubWorld& entry, const SubWorldLoadRequest& request, bool threaded);

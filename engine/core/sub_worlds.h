@@ -38,11 +38,16 @@ public:
     void SetReferenceLimit(uint32_t limit) { m_limit = limit; }
     uint8_t GetOption(int option) const { return option >= 0 && option < 9 ? m_options[option] : 0; }
     void SetOption(int option, uint8_t value);
+    // Never stored: the folder of the file that held the entry, where a relative file name is found; empty: the
+    // loader's base folder. A world moved with the files it loads still finds them.
+    const std::string& GetFolder() const { return m_folder; }
+    void SetFolder(std::string folder) { m_folder = std::move(folder); }
 
 private:
     std::optional<std::string> m_name;
     std::optional<std::string> m_url;
     std::optional<std::string> m_fileName;
+    std::string m_folder;
     uint8_t m_limitFlag = 0;
     uint32_t m_limit = 1;
     std::array<uint8_t, 9> m_options{};

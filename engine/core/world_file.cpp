@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <limits>
 #include <new>
@@ -1020,5 +1021,18 @@ WorldLoadResult LoadWorldFile(const std::string& path, SWreadcontext::IdMode mod
     WorldLoadResult result = ReadWorldFile(file, context, makeWorld);
     if (result.status != DocumentStatus::kOk)
         result.message = path + ": " + result.message;
+    if (result.world)
+        SetSubWorldFolders(*result.world, path);
     return result;
+}
+
+void SetSubWorldFolders(SWworld& world, const std::string& path)
+{
+    std::error_code error;
+    const std::filesystem::path file = std::filesystem::absolute(path, error);
+    const std::string folder =
+        error ? std::filesystem::path(path).parent_path().string() : file.lexically_normal().parent_path().string();
+    for (CVTN_SubWorld* entry = world.GetSubWorlds().GetFirst(); entry != nullptr;
+         entry = CVTN_SubWorlds::GetNext(entry))
+        entry->SetFolder(folder);
 }

@@ -63,6 +63,9 @@ DocumentStatus SaveWorldFile(SWworld& world, WorldFileMode mode, const std::stri
 // The world of file's first "WRLD" record; ids as the context's mode says, limits as its Limits() say. A file read on
 // demand that changed or could not be read again meanwhile (SWdocumentfile::ReadFailure) fails the whole load.
 WorldLoadResult ReadWorldFile(const SWdocumentfile& file, SWreadcontext& context, const WorldMaker& makeWorld = {});
-// The file at path read whole (refused when longer than limits.maxBytes) and its world read.
+// The file at path read whole (refused when longer than limits.maxBytes) and its world read; its loadable worlds
+// are found beside it (SetSubWorldFolders).
 WorldLoadResult LoadWorldFile(const std::string& path, SWreadcontext::IdMode mode,
                               const SWreadlimits& limits = SWreadlimits::Defaults(), const WorldMaker& makeWorld = {});
+// Every loadable-world entry of world takes the folder of the file at path as the one its relative name is read from.
+void SetSubWorldFolders(SWworld& world, const std::string& path);

@@ -110,6 +110,54 @@ std::vector<uint32_t> Argb(const testsupport::BgrImage& png)
     return pixels;
 }
 
+int PowerOfTwoAtLeast(int side)
+{
+    int power = 1;
+    while (power < side && power < (1 << 30))
+        power <<= 1;
+    return power;
+}
+
+// A picture brought up to sides of powers of two, as the designer's own picture loads bring theirs: the texture
+// stages draw no other size (it drew black). Linear between the two nearest texels each way, channel by channel.
+std::vector<uint32_t> ToPowersOfTwo(const std::vector<uint32_t>& pixels, int& width, int& height)
+{
+    const int w = PowerOfTwoAtLeast(width);
+    const int h = PowerOfTwoAtLeast(height);
+    if (w == width && h == height)
+        return pixels;
+    const auto tap = [](int at, int from, int to, int& first, int& second, double& fraction) {
+        const double source = std::clamp((at + 0.5) * from / to - 0.5, 0.0, from - 1.0);
+        first = static_cast<int>(source);
+        second = std::min(first + 1, from - 1);
+        fraction = source - first;
+    };
+    std::vector<uint32_t> out(static_cast<size_t>(w) * h);
+    for (int y = 0; y < h; ++y) {
+        int y0 = 0, y1 = 0;
+        double fy = 0;
+        tap(y, height, h, y0, y1, fy);
+        for (int x = 0; x < w; ++x) {
+            int x0 = 0, x1 = 0;
+            double fx = 0;
+            tap(x, width, w, x0, x1, fx);
+            const auto at = [&](int px, int py, int shift) {
+                return static_cast<double>(pixels[static_cast<size_t>(py) * width + px] >> shift & 0xFFu);
+            };
+            uint32_t texel = 0;
+            for (int shift = 0; shift < 32; shift += 8) {
+                const double top = at(x0, y0, shift) * (1 - fx) + at(x1, y0, shift) * fx;
+                const double bottom = at(x0, y1, shift) * (1 - fx) + at(x1, y1, shift) * fx;
+                texel |= static_cast<uint32_t>(std::lround(top * (1 - fy) + bottom * fy)) << shift;
+            }
+            out[static_cast<size_t>(y) * w + x] = texel;
+        }
+    }
+    width = w;
+    height = h;
+    return out;
+}
+
 // A named picture's pixels, 0xAARRGGBB (PNG alpha composited onto black, JPEG opaque); nullopt with outError. A
 // picture larger than a world's reader takes by default is refused before its pixels are reserved: the scene would
 // be written, and then no reader would open it.
@@ -137,9 +185,16 @@ std::optional<std::vector<uint32_t>> ReadPicture(const std::string& path, int& w
         outError = "not a PNG or JPEG picture";
         return std::nullopt;
     }
-    // A picture of a side no texture may have would be left out of the scene without a word.
-    if (!SWtexture::IsAcceptedSize(width, height)) {
+    // A picture of a side no texture may have would be left out of the scene without a word; the size checked is
+    // the one it takes once brought up to powers of two, which is what the scene stores.
+    const int64_t storedWidth = PowerOfTwoAtLeast(width);
+    const int64_t storedHeight = PowerOfTwoAtLeast(height);
+    if (!SWtexture::IsAcceptedSize(storedWidth, storedHeight) ||
+        static_cast<uint64_t>(storedWidth * storedHeight) > kMostPixels) {
         outError = std::to_string(width) + " x " + std::to_string(height) + " is not a size a texture may have";
+        if (storedWidth != width || storedHeight != height)
+            outError += " once brought up to powers of two (" + std::to_string(storedWidth) + " x " +
+                        std::to_string(storedHeight) + ")";
         return std::nullopt;
     }
     return pixels;
@@ -169,10 +224,10 @@ std::vector<uint32_t> Picture(const std::vector<std::filesystem::path>& pngs, si
             continue;
         width = png->width;
         height = png->height;
-        return Argb(*png);
+        return ToPowersOfTwo(Argb(*png), width, height);
     }
-    width = 16 + static_cast<int>(which) * 8;
-    height = 12 + static_cast<int>(which) * 4;
+    width = 16 << (which == 0 ? 0 : 1); // sides the texture stages draw
+    height = 16 << (which == 2 ? 1 : 0);
     std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
@@ -215,9 +270,10 @@ std::vector<SWtexture*> AddTextures(SWworld& world, const SampleWorldOptions& op
         for (const std::string& file : options.pictureFiles) {
             std::string error;
             const std::optional<std::vector<uint32_t>> pixels = ReadPicture(file, w, h, error);
+            const std::vector<uint32_t> sized = pixels ? ToPowersOfTwo(*pixels, w, h) : std::vector<uint32_t>();
             SWtexture* texture = pixels
                                      ? AddPictureTexture(world, textures.size(),
-                                                         std::filesystem::path(file).filename().string(), w, h, *pixels)
+                                                         std::filesystem::path(file).filename().string(), w, h, sized)
                                      : nullptr;
             if (texture != nullptr)
                 textures.push_back(texture);

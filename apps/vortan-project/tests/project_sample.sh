@@ -39,4 +39,13 @@ expect_dump '^      node\(0\) id=[1-9][0-9]* name="meshnode0_1" in-file="meshnod
 grep -q 'object-name="sample scene"' "$work/dump" && fail "the added scene named the project"
 cmp -s "$work/sample.vtp" "$work/again.vtp" || fail "add-scene changed its input"
 expect_usage add-scene "$work/sample.vtp" "$work/sample.vtn"
+
+# Names typed relative to the folder the tool runs in are stored whole, as the designer's file dialog gives them: a
+# project opened from elsewhere read them against its own working folder.
+mkdir "$work/rel"
+(cd "$work/rel" && expect_done make-sample here.vtp > /dev/null && expect_done add-scene here.vtp here.vtn again.vtp > /dev/null)
+expect_done dump "$work/rel/again.vtp" > "$work/dump"
+expect_dump "^    name=\"here.vtn\" file=\"$work/rel/here.vtn\" "
+expect_dump "^    MREC file=\"$work/rel/here.vtn\" "
+grep -q 'file="here.vtn"' "$work/dump" && fail "a relative name was stored"
 echo "project sample ok"

@@ -351,7 +351,9 @@ TEST_F(Publish, AFailedPublishLeavesNoPartialFileReleasesTheWorldAndSignals)
     sim().expectMessageBox(pf::IDOK);
     EXPECT_FALSE(designer->PublishTo(inFile, false));
     ASSERT_EQ(ui().providers().scriptedMessageBox().calls().size(), 1u);
-    EXPECT_NE(ui().providers().scriptedMessageBox().calls()[0].text.find(inFile), std::string::npos);
+    const std::string& box = ui().providers().scriptedMessageBox().calls()[0].text;
+    EXPECT_NE(box.find(inFile), std::string::npos) << box;
+    EXPECT_EQ(box.find(inFile), box.rfind(inFile)) << "named once: " << box;
     EXPECT_TRUE(designer->GetSaveFinished().IsSet());
     std::atomic<bool> locked{false};
     std::thread([&] {
@@ -369,6 +371,7 @@ TEST_F(Publish, AFailedPublishLeavesNoPartialFileReleasesTheWorldAndSignals)
     const CVTND_PublishResult result = PublishWorld(*world, {path, true, 320, 240}, &finished);
     EXPECT_FALSE(result.ok);
     EXPECT_NE(result.message.find("kept.html"), std::string::npos) << result.message;
+    EXPECT_EQ(result.message.find("kept.html"), result.message.rfind("kept.html")) << "named once";
     EXPECT_TRUE(finished.IsSet());
     EXPECT_TRUE(std::filesystem::is_directory(HtmlPagePath(path)));
     EXPECT_EQ(LoadWorldFile(path, SWreadcontext::IdMode::kFresh).status, DocumentStatus::kOk)

@@ -12,10 +12,13 @@
 
 #include <gtest/gtest.h>
 
+#include "designer/app/child_render_view.h"
 #include "designer/app/extended_world.h"
 #include "designer/app/main_frame.h"
+#include "designer/app/notification.h"
 #include "designer/app/project.h"
 #include "designer/app/project_object.h"
+#include "designer/app/publish_worker.h"
 #include "designer/app/startup.h"
 #include "designer/editors/loaded_background_dlg.h"
 #include "designer/editors/synchronize_dlg.h"
@@ -25,18 +28,27 @@
 #include "engine/behaviour/event.h"
 #include "engine/core/data_node.h"
 #include "engine/core/document_file.h"
+#include "engine/core/java_class_node.h"
+#include "engine/core/object_node.h"
+#include "engine/core/root_object.h"
+#include "engine/core/scene_import.h"
+#include "engine/core/sub_world_loader.h"
 #include "engine/core/sub_worlds.h"
 #include "engine/core/type_tag.h"
 #include "engine/core/world.h"
 #include "engine/core/world_file.h"
+#include "engine/resources/image32.h"
+#include "engine/resources/material.h"
 #include "engine/resources/sound.h"
 #include "engine/resources/sound_list.h"
+#include "engine/resources/texture.h"
 #include "platform/settings/settings_backend.h"
 #include "platform/testing/ui_fixture.h"
 #include "platform/ui/controls/button.h"
 #include "platform/ui/controls/tree_view.h"
 #include "platform/ui/providers/providers.h"
 #include "testsupport/designer/sample_designer.h"
+#include "testsupport/image/png_image.h"
 #include "testsupport/world/document_bytes.h"
 #include "testsupport/world/sample_world.h"
 
@@ -116,14 +128,53 @@ protected:
         UiFixture::TearDown();
     }
     CMainFrame& Frame() { return *designer.GetMainFrame(); }
-    // A sample world whose sound is stored in it, written at path.
-    void WriteScene(const std::filesystem::path& path, WorldFileMode mode = WorldFileMode::kScene)
+    // A sample world whose sound is stored in it, changed by edit, written at path.
+    void WriteScene(const std::filesystem::path& path, WorldFileMode mode = WorldFileMode::kScene,
+                    const std::function<void(SWworld&)>& edit = {})
     {
         worldtest::SampleWorldOptions options;
         options.soundFile = (folder / "tone.wav").string();
         ASSERT_TRUE(worldtest::WriteSampleTone(options.soundFile));
         const std::unique_ptr<SWworld> scene = worldtest::MakeSampleWorld(options);
+        if (edit)
+            edit(*scene);
+        std::filesystem::create_directories(path.parent_path());
         ASSERT_EQ(SaveWorldFile(*scene, mode, path.string()), DocumentStatus::kOk);
+    }
+    // applets/Scores.class in sceneFolder, the sample scene's class: public class Scores { int METHOD(); }
+    static void WriteClass(const std::filesystem::path& sceneFolder, const std::string& method)
+    {
+        using namespace std::string_literals;
+        std::filesystem::create_directories(sceneFolder / "applets");
+        const std::string bytes = "\xCA\xFE\xBA\xBE\0\0\0\x34\0\x07"s +                   // magic, version, pool size
+                                  "\x01\0\x06Scores\x07\0\x01"s +                         // #1 name, #2 class
+                                  "\x01\0\x10java/lang/Object\x07\0\x03"s +               // #3, #4
+                                  "\x01\0"s + static_cast<char>(method.size()) + method + // #5 the method's name
+                                  "\x01\0\x03()I"s +                                      // #6
+                                  "\0\x21\0\x02\0\x04\0\0\0\0"s +                         // flags, this, super, counts
+                                  "\0\x01\0\x01\0\x05\0\x06\0\0\0\0"s;                    // one method, no attributes
+        Write(sceneFolder / "applets" / "Scores.class", {bytes.begin(), bytes.end()});
+    }
+    // A world of one node, written at path.
+    static void WriteLevel(const std::filesystem::path& path, const char* room)
+    {
+        SWworld level;
+        auto* node = new SWobjectnode;
+        node->SetName(std::string(room));
+        level.AddNode(node, nullptr);
+        ASSERT_EQ(SaveWorldFile(level, WorldFileMode::kScene, path.string()), DocumentStatus::kOk);
+    }
+    // The methods the Java panel lists under each of its entries, in its order.
+    std::vector<std::string> JavaMethods()
+    {
+        const auto& java = dynamic_cast<CVTND_JavaDlg&>(*designer.GetApp()->GetPanel(PanelRole::kJava));
+        std::vector<std::string> methods;
+        const pf::TreeView& tree = *java.GetTree();
+        for (pf::TreeItem i = tree.getChildItem(pf::TVI_ROOT); i != 0; i = tree.getNextSiblingItem(i)) {
+            const pf::TreeItem method = tree.getChildItem(i);
+            methods.push_back(method != 0 ? tree.getItemText(method) : std::string());
+        }
+        return methods;
     }
     bool AddScene(const std::filesystem::path& path)
     {
@@ -302,19 +353,8 @@ TEST_F(FileReports, AProjectOpenedAndSavedUnchangedKeepsEveryByte)
 TEST_F(FileReports, ASceneClassFileIsReadBesideTheScene)
 {
     const std::filesystem::path scene = folder / "scene" / "applet.vtn";
-    std::filesystem::create_directories(scene.parent_path() / "applets");
     WriteScene(scene); // its class entry "scores" names applets/Scores.class
-    // public class Scores extends java/lang/Object { int total(); }
-    const std::vector<uint8_t> scores = {
-        0xCA, 0xFE, 0xBA, 0xBE, 0,   0,   0,   52,  0,   7,           // magic, version, pool size
-        1,    0,    6,    'S',  'c', 'o', 'r', 'e', 's', 7,   0,   1, // #1 name, #2 class
-        1,    0,    16,   'j',  'a', 'v', 'a', '/', 'l', 'a', 'n', 'g', '/', 'O',
-        'b',  'j',  'e',  'c',  't', 7,   0,   3,                                 // #3, #4
-        1,    0,    5,    't',  'o', 't', 'a', 'l', 1,   0,   3,   '(', ')', 'I', // #5 "total", #6 "()I"
-        0,    0x21, 0,    2,    0,   4,   0,   0,   0,   0,                       // flags, this, super, counts
-        0,    1,    0,    1,    0,   5,   0,   6,   0,   0,                       // one method
-        0,    0};                                                                 // no attributes
-    Write(scene.parent_path() / "applets" / "Scores.class", scores);
+    WriteClass(scene.parent_path(), "total");
     const std::filesystem::path started = std::filesystem::current_path();
     std::filesystem::current_path(folder);
     ASSERT_TRUE(AddScene(scene));
@@ -327,6 +367,195 @@ TEST_F(FileReports, ASceneClassFileIsReadBesideTheScene)
     const pf::TreeItem method = java.GetTree()->getChildItem(item);
     ASSERT_NE(method, 0u);
     EXPECT_EQ(java.GetTree()->getItemText(method), "total()I");
+}
+
+// A project and its scenes moved together to another folder and opened from a third that holds other files of the
+// same names: the scene synchronised as the project opens and again at once, its class in the Java panel, its
+// loaded world loaded into the project and into the published world all come from beside the moved project. The
+// working folder's were merged without a word, or "No such file or directory" was said.
+TEST_F(FileReports, AMovedProjectReadsItsFilesBesideItWhereverTheDesignerStarts)
+{
+    namespace fs = std::filesystem;
+    const fs::path made = folder / "made";
+    const fs::path moved = folder / "moved";
+    const fs::path started = folder / "started";
+    const auto named = [](const char* name) {
+        return [name](SWworld& world) {
+            auto* node = new SWobjectnode;
+            node->SetName(std::string(name));
+            world.AddNode(node, nullptr);
+        };
+    };
+    WriteScene(made / "scene.vtn");
+    WriteClass(made, "total");
+    WriteLevel(made / "level2.vtn", "level2-room");
+    ASSERT_TRUE(AddScene(made / "scene.vtn"));
+    CVTN_SubWorld* entry = designer.GetApp()->GetProject()->GetAddedFiles().GetFirst();
+    ASSERT_NE(entry, nullptr);
+    entry->SetFileName("scene.vtn"); // relative, as the tools once stored it
+    entry->SetOption(CVTN_SubWorld::kOnLoad, 1);
+    entry->SetOption(CVTN_SubWorld::kObjects, 1);
+    ASSERT_TRUE(designer.SaveTo((made / "project.vtp").string()));
+    WriteScene(made / "scene.vtn", WorldFileMode::kScene, named("newcomer"));
+    fs::rename(made, moved);
+    WriteScene(started / "scene.vtn", WorldFileMode::kScene, named("intruder"));
+    WriteClass(started, "wrong");
+    WriteLevel(started / "level2.vtn", "intruder-room");
+    const fs::path before = fs::current_path();
+    fs::current_path(started);
+
+    const size_t boxes = ui().providers().scriptedMessageBox().calls().size();
+    ASSERT_TRUE(designer.OpenProjectFile((moved / "project.vtp").string()));
+    sim().pump();
+    EXPECT_EQ(ui().providers().scriptedMessageBox().calls().size(), boxes) << LastBox();
+    CVTND_ExtendedWorld& world = *designer.GetWorld();
+    EXPECT_NE(world.GetRootNode()->FindByName("newcomer"), nullptr);
+    entry = designer.GetApp()->GetProject()->GetAddedFiles().GetFirst();
+    ASSERT_TRUE(designer.GetApp()->GetProject()->SynchronizeSubWorld(nullptr, entry));
+    EXPECT_EQ(world.GetRootNode()->FindByName("intruder"), nullptr);
+    EXPECT_EQ(JavaMethods(), std::vector<std::string>{"total()I"});
+    CVTN_SubWorld* level = world.GetSubWorlds().FindByName("level2");
+    ASSERT_NE(level, nullptr);
+    EXPECT_NE(CVTN_SubWorldLoader::Of(world).LoadFile(*level, {}, false), nullptr);
+    EXPECT_NE(world.GetRootNode()->FindByName("level2-room"), nullptr);
+    ASSERT_TRUE(CVTN_SubWorldLoader::Of(world).UnloadSubWorld(*level, nullptr, true));
+
+    const fs::path published = moved / "published.vto";
+    ASSERT_TRUE(PublishWorld(world, {published.string(), false, 320, 240}, nullptr).ok);
+    CChildRenderFrame* player = designer.OpenPublishedFile(published.string());
+    ASSERT_NE(player, nullptr);
+    SWworld& played = player->View().GetWorld();
+    CVTN_SubWorld* playedLevel = played.GetSubWorlds().FindByName("level2");
+    ASSERT_NE(playedLevel, nullptr);
+    EXPECT_NE(CVTN_SubWorldLoader::Of(played).LoadFile(*playedLevel, {}, false), nullptr);
+    EXPECT_NE(played.GetRootNode()->FindByName("level2-room"), nullptr);
+    EXPECT_EQ(played.GetRootNode()->FindByName("intruder-room"), nullptr);
+    fs::current_path(before);
+}
+
+// Two scene files whose textures and Java entries share names: each scene's class is read beside it, a rewritten
+// scene's new picture comes in as its own (not the other scene's of that name), and removing either scene leaves
+// the other's material, picture and Java entry whole; the panel lists exactly what is left.
+TEST_F(FileReports, ScenesOfTheSameNamesKeepTheirOwnPicturesAndClassesThroughSynchronisingAndRemoval)
+{
+    const auto picture = [](int side, bool used) {
+        return [side, used](SWworld& world) {
+            const std::vector<uint32_t> pixels(static_cast<size_t>(side * side), 0xFF336699u);
+            std::unique_ptr<SWimage32> made = SWimage32::SWimage32FromPixels("new.png", side, side, pixels.data());
+            SWtexture* texture = made.get();
+            world.GetRootObject()->AddTexture(std::move(made));
+            for (SWmaterial* m = world.GetRootObject()->GetFirstMaterial(); used && m != nullptr;
+                 m = SWrootobject::GetNextMaterial(m))
+                if (m->GetName() == "brick")
+                    m->SetTexture(texture);
+        };
+    };
+    const std::filesystem::path a = folder / "a" / "scene.vtn";
+    const std::filesystem::path b = folder / "b" / "scene.vtn";
+    WriteScene(a, WorldFileMode::kScene, picture(8, false));
+    WriteClass(a.parent_path(), "total");
+    WriteScene(b);
+    WriteClass(b.parent_path(), "count");
+    ASSERT_TRUE(AddScene(a));
+    ASSERT_TRUE(AddScene(b));
+    CVTND_Project& project = *designer.GetApp()->GetProject();
+    CVTN_SubWorld* fileA = project.GetAddedFiles().GetFirst();
+    CVTN_SubWorld* fileB = CVTN_SubWorlds::GetNext(fileA);
+    EXPECT_EQ(JavaMethods(), (std::vector<std::string>{"total()I", "count()I"}));
+
+    WriteScene(b, WorldFileMode::kScene, picture(16, true));
+    fileB->SetOption(CVTN_SubWorld::kTextures, 1);
+    fileB->SetOption(CVTN_SubWorld::kMaterials, 1);
+    ASSERT_TRUE(project.SynchronizeSubWorld(nullptr, fileB));
+    SWworld& world = *designer.GetWorld();
+    const MergedResourceLookup merged(world);
+    SWmaterial* brick = nullptr;
+    std::vector<const SWtexture*> texturesOfB;
+    for (const MergeEntry& e : project.FindAddedFile(fileB)->record.entries) {
+        brick = e.kind == MergedKind::kMaterial && e.nameInFile == "brick" ? merged.Material(e) : brick;
+        if (e.kind == MergedKind::kTexture)
+            texturesOfB.push_back(merged.Texture(e));
+    }
+    ASSERT_NE(brick, nullptr);
+    ASSERT_NE(brick->GetTexture(), nullptr);
+    EXPECT_EQ(brick->GetTexture()->GetWidth(), 16);
+    EXPECT_NE(std::find(texturesOfB.begin(), texturesOfB.end(), brick->GetTexture()), texturesOfB.end());
+
+    ASSERT_TRUE(project.RemoveSubWorld(fileA));
+    ASSERT_NE(brick->GetTexture(), nullptr);
+    EXPECT_EQ(brick->GetTexture()->GetWidth(), 16);
+    EXPECT_EQ(JavaMethods(), std::vector<std::string>{"count()I"});
+    ASSERT_TRUE(project.RemoveSubWorld(fileB));
+    EXPECT_TRUE(JavaMethods().empty());
+}
+
+// A class path that is absolute, that climbs out of the scene's folder with "../" or through a link, and a file
+// that is not a class file: each is refused with a line that says why, and nothing outside the folder is read.
+TEST_F(FileReports, AClassIsReadOnlyFromWithinItsScenesFolderAndOnlyAClassFile)
+{
+    const std::filesystem::path scene = folder / "scene" / "applet.vtn";
+    WriteScene(scene);
+    WriteClass(folder / "outside", "total");
+    std::filesystem::create_symlink(folder / "outside" / "applets", folder / "scene" / "linked");
+    Write(folder / "scene" / "notes.class", {'n', 'o', 't', 'e', 's', '\n'});
+    ASSERT_TRUE(AddScene(scene));
+    auto* entry = static_cast<SWjavaclassnode*>(designer.GetWorld()->GetJavaClasses().Tail());
+    ASSERT_NE(entry, nullptr);
+    const auto& java = dynamic_cast<CVTND_JavaDlg&>(*designer.GetApp()->GetPanel(PanelRole::kJava));
+    const std::pair<std::string, const char*> refused[] = {
+        {(folder / "outside" / "applets" / "Scores.class").string(), "is absolute"},
+        {"../outside/applets/Scores.class", "leads out of its scene's folder"},
+        {"linked/Scores.class", "leads out of its scene's folder"},
+        {"notes.class", "not a class file (it does not begin with the class-file signature)"},
+    };
+    for (const auto& [path, why] : refused) {
+        entry->SetClassPath(path);
+        CVTND_Object object;
+        object.InitJavaClass(entry);
+        designer.GetApp()->Broadcast(CVTND_Event(EventCode::kChanged, object));
+        EXPECT_EQ(JavaMethods(), std::vector<std::string>{""}) << path;
+        EXPECT_NE(java.LastNote().find(why), std::string::npos) << path << ": " << java.LastNote();
+    }
+}
+
+// A 300 x 200 photograph: the sample tool brings it up to 512 x 256 as the designer's picture loads do, and its
+// scene is added without a word; a scene that keeps one at 300 x 200, which draws black, names it as it is added
+// and as it is synchronised.
+TEST_F(FileReports, APictureWhoseSidesAreNotPowersOfTwoIsBroughtUpOrNamed)
+{
+    testsupport::BgrImage photo{300, 200, std::vector<uint8_t>(300 * 200 * 3, 0x80)};
+    const std::string png = (folder / "photo.png").string();
+    std::string error;
+    ASSERT_TRUE(testsupport::WritePng(png, photo, error)) << error;
+    worldtest::SampleWorldOptions options;
+    options.pictureFiles = {png};
+    options.soundFile = (folder / "tone.wav").string();
+    ASSERT_TRUE(worldtest::WriteSampleTone(options.soundFile));
+    const std::unique_ptr<SWworld> sample = worldtest::MakeSampleWorld(options);
+    const SWtexture* taken = sample->FindTextureByName("photo.png");
+    ASSERT_NE(taken, nullptr);
+    EXPECT_EQ(taken->GetWidth(), 512);
+    EXPECT_EQ(taken->GetHeight(), 256);
+    ASSERT_EQ(SaveWorldFile(*sample, WorldFileMode::kScene, (folder / "sized.vtn").string()), DocumentStatus::kOk);
+    const size_t boxes = ui().providers().scriptedMessageBox().calls().size();
+    ASSERT_TRUE(AddScene(folder / "sized.vtn"));
+    EXPECT_EQ(ui().providers().scriptedMessageBox().calls().size(), boxes) << LastBox();
+
+    const std::filesystem::path raw = folder / "raw.vtn";
+    WriteScene(raw, WorldFileMode::kScene, [](SWworld& world) {
+        const std::vector<uint32_t> pixels(300 * 200, 0xFF808080u);
+        world.GetRootObject()->AddTexture(SWimage32::SWimage32FromPixels("raw.png", 300, 200, pixels.data()));
+    });
+    sim().expectMessageBox(pf::IDOK);
+    ASSERT_TRUE(AddScene(raw));
+    EXPECT_NE(LastBox().find("\"raw.png\" (300 x 200)"), std::string::npos) << LastBox();
+    EXPECT_EQ(LastBox().find("photo.png"), std::string::npos) << LastBox();
+    sim().expectMessageBox(pf::IDOK);
+    CVTND_Project& project = *designer.GetApp()->GetProject();
+    ASSERT_TRUE(project.SynchronizeSubWorld(nullptr, CVTN_SubWorlds::GetNext(project.GetAddedFiles().GetFirst())));
+    designer.DrainReports();
+    EXPECT_EQ(ui().providers().scriptedMessageBox().pending(), 0u);
+    EXPECT_NE(LastBox().find("raw.png"), std::string::npos) << LastBox();
 }
 
 } // namespace

@@ -368,6 +368,21 @@ TEST_F(SceneSync, AFileAskingForItIsSynchronisedAsTheProjectOpens)
     ASSERT_NE(wood, nullptr);
     EXPECT_FLOAT_EQ(wood->GetDiffuseColour().green, 0.9f);
     EXPECT_FLOAT_EQ(SWobjectnode::FromNode(MergedNode("object0"))->GetLocalMatrix().GetTranslation().x, 4.0f);
+
+    // Gone since: the box says that this scene's synchronisation failed and the project opened as last saved,
+    // naming the file once.
+    std::filesystem::remove(scene);
+    sim().expectMessageBox(pf::IDNO); // the changes the first opening made are not saved
+    sim().expectMessageBox(pf::IDOK);
+    ASSERT_TRUE(designer.OpenProjectFile(project, false));
+    const auto& calls = ui().providers().scriptedMessageBox().calls();
+    ASSERT_FALSE(calls.empty());
+    const std::string& box = calls.back().text;
+    EXPECT_NE(box.find("Synchronising a scene file as the project opened failed"), std::string::npos) << box;
+    EXPECT_NE(box.find("The project opened with that scene as it was last saved."), std::string::npos) << box;
+    EXPECT_NE(box.find(scene), std::string::npos) << box;
+    EXPECT_EQ(box.find(scene), box.rfind(scene)) << box;
+    EXPECT_NE(designer.GetApp()->GetProject(), nullptr);
 }
 
 } // namespace

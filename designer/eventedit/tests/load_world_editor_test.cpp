@@ -176,6 +176,29 @@ TEST_F(LoadWorldEditor, AShownWorldDeletedIsUnloadedBeforeItGoes)
     EXPECT_EQ(Instances("hall-room"), 0u);
 }
 
+// A scene file that brought the linked world removed while its instance is shown: the editor unloads it and is back
+// where Load now starts, with nothing left for Fit, Store and Reset placement; the world is read beside the scene.
+TEST_F(LoadWorldEditor, ASceneRemovedWithTheShownWorldLeavesOnlyLoadNow)
+{
+    SWworld wing;
+    wing.GetSubWorlds().Add("wing")->SetFileName("hall.vtn");
+    const std::filesystem::path scene = folder / "wing.vtn";
+    ASSERT_EQ(SaveWorldFile(wing, WorldFileMode::kScene, scene.string()), DocumentStatus::kOk);
+    CVTN_SubWorldLoader::Of(sample->world).SetBaseFolder("/nonexistent");
+    CVTN_SubWorld* added = app->GetProject()->AddSceneFile(scene.string());
+    ASSERT_NE(added, nullptr);
+    Link("wing");
+    Dlg* editor = Open();
+    sim().click(*editor->child(Dlg::kIdLoadNow));
+    ASSERT_EQ(editor->ShownInstances().size(), 1u);
+    ASSERT_TRUE(app->GetProject()->RemoveSubWorld(added));
+    EXPECT_TRUE(editor->ShownInstances().empty());
+    EXPECT_EQ(Instances("hall-room"), 0u);
+    for (const int id : {Dlg::kIdFit, Dlg::kIdStore, Dlg::kIdResetTransform})
+        EXPECT_FALSE(editor->child(id)->isEnabled()) << id;
+    EXPECT_TRUE(editor->child(Dlg::kIdLoadNow)->isEnabled());
+}
+
 // The shown instance's top deleted from the tree while the editor is open: Fit, Store, Reset and closing find no
 // top rather than freed memory; the project saves and reads back, the editor reopens, and the preview runs.
 TEST_F(LoadWorldEditor, AShownInstanceWhoseTopIsDeletedIsLeftWithoutIt)
