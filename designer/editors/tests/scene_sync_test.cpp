@@ -350,7 +350,8 @@ TEST_F(SceneSync, RemovalTakesWhatTheFileBroughtOffTheMapAndOutOfTheEditors)
     ASSERT_TRUE(designer.StopPreview());
 }
 
-// A file whose entry asks to be synchronised on load brings its new content each time the project opens.
+// A file whose entry asks to be synchronised on load brings its new content each time the project opens, and
+// marks the project only when it brought something.
 TEST_F(SceneSync, AFileAskingForItIsSynchronisedAsTheProjectOpens)
 {
     for (const int option : {CVTN_SubWorld::kMaterials, CVTN_SubWorld::kTransforms, CVTN_SubWorld::kObjects,
@@ -368,6 +369,16 @@ TEST_F(SceneSync, AFileAskingForItIsSynchronisedAsTheProjectOpens)
     ASSERT_NE(wood, nullptr);
     EXPECT_FLOAT_EQ(wood->GetDiffuseColour().green, 0.9f);
     EXPECT_FLOAT_EQ(SWobjectnode::FromNode(MergedNode("object0"))->GetLocalMatrix().GetTranslation().x, 4.0f);
+    EXPECT_EQ(app->IsModified(), 1) << "the file brought changes";
+
+    // Saved, and opened again on the file as it was merged: nothing changed, so nothing is to be saved. Every such
+    // open once marked the project.
+    ASSERT_TRUE(designer.SaveTo(project));
+    ASSERT_TRUE(designer.OpenProjectFile(project, false));
+    app = designer.GetApp();
+    WaitFrames();
+    EXPECT_NE(MergedNode("lamp"), nullptr);
+    EXPECT_EQ(app->IsModified(), 0);
 }
 
 } // namespace
