@@ -326,8 +326,8 @@ TEST_F(FileReports, AReadOnlyProjectFileIsNotReplacedAndSaveAsIsOffered)
 }
 
 // The schemes and the page option chosen in File > Publish are stored in the project: they mark it, so File > Exit
-// (the frame's close) asks and Yes keeps them for the next start; a publish that changes none leaves the project unmodified. They were
-// once lost without a question.
+// (the frame's close) asks and Yes keeps them for the next start; a publish that changes none leaves the project
+// unmodified. They were once lost without a question.
 TEST_F(FileReports, PublishChoicesMarkTheProjectAndExitKeepsThem)
 {
     const std::filesystem::path path = folder / "choices.vtp";
