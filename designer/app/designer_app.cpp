@@ -15,8 +15,8 @@
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/event.h"
 #include "engine/core/node.h"
+#include "engine/core/world_sections.h"
 #include "platform/base/assertion.h"
-#include "platform/base/endian.h"
 #include "platform/ui/core/resources.h"
 #include "platform/ui/core/ui.h"
 #include "platform/ui/core/window.h"
@@ -97,47 +97,146 @@ void CVTNDesignerApp::SetWorkspace(std::unique_ptr<CVTND_ExtendedWorld> world, s
 
 // -- The modified flag
 
-std::optional<uint64_t> CVTNDesignerApp::StoredForm() const
+namespace {
+
+// What an editor of kind can change of what a save writes, besides the project's own record, the world's settings
+// and header and the small lists every form holds: a form of only these costs what they cost, not what the whole
+// project does. A kind not named here reaches everything.
+WorldWriteParts PartsReachedBy(uint16_t kind)
 {
-    std::vector<uint8_t> bytes;
-    if (m_project == nullptr || m_world == nullptr || !m_project->WriteBytes(bytes, m_gradients.get()) ||
-        bytes.size() < 20)
-        return std::nullopt;
-    // The header holds the body's checksum and the file's length: enough to tell a change.
-    return uint64_t{pf::loadU32le(&bytes[8])} << 32 | pf::loadU32le(&bytes[16]);
+    const auto bit = [](WorldSection section) { return 1u << static_cast<uint32_t>(section); };
+    WorldWriteParts parts;
+    parts.nodes = false;
+    switch (static_cast<ObjectType>(kind)) {
+    case ObjectType::kMaterial: // its own record; its pictures are chosen by name among the textures
+        parts.sections = bit(WorldSection::kMaterials);
+        break;
+    case ObjectType::kTexture: // a picture loaded anew, and what shows it: materials, backgrounds, hotspots
+        parts.sections = bit(WorldSection::kTextures) | bit(WorldSection::kMaterials) | bit(WorldSection::kBackgrounds);
+        parts.nodes = true;
+        break;
+    case ObjectType::kBackground:
+        parts.sections = bit(WorldSection::kBackgrounds) | bit(WorldSection::kTextures);
+        break;
+    case ObjectType::kSound:
+        parts.sections = bit(WorldSection::kSounds);
+        break;
+    case ObjectType::kWorldHeader:
+    case ObjectType::kLoadedWorld:
+        parts.sections = 0;
+        break;
+    case ObjectType::kTooltip:
+        parts.sections = bit(WorldSection::kTooltips);
+        parts.nodes = true;
+        break;
+    case ObjectType::kEvent:
+    case ObjectType::kAction:
+    case ObjectType::kExpression: // arguments, targets, motions, sounds and pictures chosen, properties of nodes
+        parts.sections = bit(WorldSection::kEvents) | bit(WorldSection::kExpressions) | bit(WorldSection::kTooltips) |
+                         bit(WorldSection::kSounds) | bit(WorldSection::kBackgrounds);
+        parts.nodes = true;
+        break;
+    default:
+        return {};
+    }
+    return parts;
 }
 
-bool CVTNDesignerApp::NoteEditorChanges(bool keep) const
+WorldWriteParts Joined(WorldWriteParts a, const WorldWriteParts& b)
 {
-    if (m_modified != 0 || !m_formOpened)
+    a.sections |= b.sections;
+    a.nodes = a.nodes || b.nodes;
+    return a;
+}
+
+} // namespace
+
+bool CVTNDesignerApp::IsPreviewRunning() const
+{
+    return m_world != nullptr && m_world->IsRunning();
+}
+
+WorldWriteParts CVTNDesignerApp::OpenEditorParts() const
+{
+    WorldWriteParts parts;
+    parts.sections = 0;
+    parts.nodes = false;
+    for (const auto& record : m_editors)
+        parts = Joined(parts, PartsReachedBy(record->kind));
+    return parts;
+}
+
+std::optional<uint64_t> CVTNDesignerApp::FormOf(const WorldWriteParts& parts) const
+{
+    if (m_project == nullptr || m_world == nullptr)
+        return std::nullopt;
+    return m_project->StoredForm(m_gradients.get(), parts);
+}
+
+bool CVTNDesignerApp::NoteEditorChanges() const
+{
+    if (m_modified != 0 || !m_forms || IsPreviewRunning())
         return m_modified != 0;
-    const std::optional<uint64_t> now = StoredForm();
-    const bool changed = !now || *now != *m_formOpened; // a form that cannot be made any more counts as changed
-    if (changed && keep)
+    const std::optional<uint64_t> now = FormOf(m_forms->parts);
+    // A form that cannot be made any more counts as changed.
+    if (!now || std::find(m_forms->unchanged.begin(), m_forms->unchanged.end(), *now) == m_forms->unchanged.end())
         m_modified = 1;
-    return changed;
+    return m_modified != 0;
 }
 
 uint8_t CVTNDesignerApp::IsModified() const
 {
-    // A running preview moves, hides and recolours what the project stores until it stops: asked meanwhile, the
-    // answer is not kept, or the preview alone would leave the project modified.
-    const bool running = m_world != nullptr && m_world->IsRunning();
-    return NoteEditorChanges(!running) ? 1 : 0;
+    // A running preview moves, hides and recolours what the project stores until it stops, so what an open editor
+    // changed cannot be told from it meanwhile: the answer is yes, so that nothing is lost, and is not kept.
+    if (IsPreviewRunning())
+        return m_modified != 0 || m_forms || m_formsAfterPreview ? 1 : 0;
+    return NoteEditorChanges() ? 1 : 0;
 }
 
 void CVTNDesignerApp::SetModified(uint8_t modified)
 {
     m_modified = modified;
-    m_formOpened.reset();
+    m_forms.reset();
+    m_formsAfterPreview = false;
     // Saved with editors open: what they change from now on is the change.
-    if (modified == 0 && !m_editors.empty())
-        m_formOpened = StoredForm();
+    TakeEditorForms(std::nullopt);
+}
+
+void CVTNDesignerApp::TakeEditorForms(std::optional<uint64_t> before)
+{
+    if (m_modified == 0 && !m_editors.empty() && IsPreviewRunning()) {
+        m_formsAfterPreview = true; // the forms taken before the preview stay to compare with when it stops
+        return;
+    }
+    m_forms.reset();
+    m_formsAfterPreview = false;
+    if (m_modified != 0 || m_editors.empty())
+        return;
+    EditorForms forms{OpenEditorParts(), {}};
+    if (const std::optional<uint64_t> now = FormOf(forms.parts))
+        forms.unchanged.push_back(*now);
+    if (before)
+        forms.unchanged.push_back(*before);
+    if (forms.unchanged.empty())
+        m_modified = 1; // no form to compare with: what the editors change must not be lost
+    else
+        m_forms = std::move(forms);
+}
+
+void CVTNDesignerApp::NotePreviewStopped()
+{
+    // The preview has put back what it moved: what the editors changed meanwhile shows now.
+    NoteEditorChanges();
+    if (m_editors.empty())
+        m_forms.reset();
+    if (m_formsAfterPreview)
+        TakeEditorForms(std::nullopt);
 }
 
 void CVTNDesignerApp::DeleteWorkspace()
 {
-    m_formOpened.reset();
+    m_forms.reset();
+    m_formsAfterPreview = false;
     m_eventMapCount = 0; // the next workspace's maps are numbered from 1, as its views are
     m_selection.Clear();
     m_propertiesObject = CVTND_Object();
@@ -297,6 +396,8 @@ void CVTNDesignerApp::BroadcastEvent(uint32_t message, uintptr_t wParam, const C
 
 void CVTNDesignerApp::Broadcast(const CVTND_Event& event)
 {
+    if (event.Is(EventCode::kPreviewStopped))
+        NotePreviewStopped();
     BroadcastEvent(kMsgDesignerNotify, 0, &event);
 }
 
@@ -340,6 +441,11 @@ pf::Window* CVTNDesignerApp::EditObject(CVTND_Object object, bool nearCursor)
     if (constructor == nullptr || (kind == kTypeAction && object.GetObject() == nullptr))
         return nullptr;
     NoteEditorChanges(); // what the editors open already changed
+    // The parts with the new editor's, as they are before it opens: a change it sets up as it opens and takes back
+    // as it closes (an Escape) leaves them as they were, which is no change either.
+    std::optional<uint64_t> before;
+    if (m_modified == 0 && !IsPreviewRunning())
+        before = FormOf(Joined(OpenEditorParts(), PartsReachedBy(kind)));
     auto owned = std::make_unique<CVTND_EditDialog>();
     CVTND_EditDialog* record = owned.get();
     record->kind = kind;
@@ -366,8 +472,7 @@ pf::Window* CVTNDesignerApp::EditObject(CVTND_Object object, bool nearCursor)
     dialog->show(pf::SW_SHOW);
     // What the editor set up as it opened (references resolved, fields shown) is no change of the user's: the form
     // to compare with is taken now.
-    if (m_modified == 0)
-        m_formOpened = StoredForm();
+    TakeEditorForms(before);
     return dialog;
 }
 
@@ -380,10 +485,13 @@ void CVTNDesignerApp::UnregisterEditDialog(const pf::Window* dialog)
                      [dialog](const std::unique_ptr<CVTND_EditDialog>& r) { return r->dialog == dialog; });
     if (found == m_editors.end())
         return;
+    // Compared with the parts it could change still in the form; during a preview, once the preview stops.
     m_editors.erase(found);
     NoteEditorChanges();
-    if (m_editors.empty())
-        m_formOpened.reset();
+    if (m_editors.empty() && !IsPreviewRunning()) {
+        m_forms.reset();
+        m_formsAfterPreview = false;
+    }
 }
 
 // -- Deletion

@@ -15,10 +15,12 @@
 #include <list>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "designer/app/edit_dialog.h"
 #include "designer/app/objects_factory.h"
 #include "designer/app/project_object.h"
+#include "engine/core/world_file.h"
 #include "platform/base/hwnd.h"
 #include "platform/ui/core/menu.h"
 
@@ -87,7 +89,8 @@ public:
     pf::Window* GetMainFrame() const { return m_mainFrame; }
     void SetMainFrame(pf::Window* frame) { m_mainFrame = frame; } // the main frame's; null when it is gone
     // Editors write through to the world as they are used: while one is open, the project is also modified when
-    // what a save would write differs from what it was as the editor opened. Opening and closing one is no change.
+    // what a save would write of the parts the open editors can change differs from what it was as they opened.
+    // Opening and closing one is no change; during a preview, with editors open, the answer is yes and not kept.
     uint8_t IsModified() const;
     void SetModified(uint8_t modified = 1);
     const CVTND_Object& GetPropertiesObject() const { return m_propertiesObject; }
@@ -154,11 +157,22 @@ private:
     pf::Window* m_mainFrame = nullptr; // owned by the window layer
     uint32_t m_eventMapCount = 0;
     mutable uint8_t m_modified = 0;
-    // While editors are open on an unmodified project: the stored form's checksum and length when they opened.
-    std::optional<uint64_t> m_formOpened;
-    std::optional<uint64_t> StoredForm() const; // of what a save would write; none without a workspace
-    // Whether the project is modified or the stored form moved; keep: a move marks the project modified.
-    bool NoteEditorChanges(bool keep = true) const;
+    // While editors are open on an unmodified project: the parts of what a save writes that they can change, and
+    // the forms of those parts that count as unchanged (as the editors found them, and as they set themselves up).
+    struct EditorForms {
+        WorldWriteParts parts;
+        std::vector<uint64_t> unchanged;
+    };
+    std::optional<EditorForms> m_forms;
+    bool m_formsAfterPreview = false; // editors opened during a preview: their forms are taken once it stops
+    bool IsPreviewRunning() const;
+    WorldWriteParts OpenEditorParts() const;
+    std::optional<uint64_t> FormOf(const WorldWriteParts& parts) const; // none without a workspace
+    void TakeEditorForms(std::optional<uint64_t> before);
+    void NotePreviewStopped();
+    // Whether the project is modified; a move of the open editors' parts from every unchanged form marks it. Never
+    // asked during a preview, which moves what the project stores until it stops.
+    bool NoteEditorChanges() const;
     CVTND_Object m_propertiesObject;
     CVTND_Objects m_selection;
     float m_referenceSize = 0.0f;

@@ -497,6 +497,11 @@ bool CVTND_Project::Synchronize(pf::Window* owner, CVTN_SubWorld* entry, bool on
         ShowUserMessage(owner, path + " was written by a newer version; what this version does not know is left out.",
                         pf::MB_ICONEXCLAMATION);
     ReportSkippedRecords(path, import.skipped);
+    // A file synchronised as it stood when last merged changes nothing a save would write: the project stays as it
+    // was, unmodified when it was.
+    CVTNDesignerApp* app = GetDesignerApp();
+    const bool current = app != nullptr && app->GetWorld() == &m_world;
+    const std::optional<uint64_t> formBefore = current ? StoredForm(app->GetGradientStore()) : std::nullopt;
     const ResyncOptions options = OptionsOf(*entry);
     if (!options.keepRemoved) {
         std::vector<MergeEntry> missing;
@@ -525,8 +530,9 @@ bool CVTND_Project::Synchronize(pf::Window* owner, CVTN_SubWorld* entry, bool on
     AnnounceMerged(added);
     if (options.background)
         OfferLoadedBackground(*import.world, true, owner);
-    if (CVTNDesignerApp* app = GetDesignerApp(); app != nullptr && app->GetWorld() == &m_world) {
-        app->SetModified();
+    if (current) {
+        if (!formBefore || StoredForm(app->GetGradientStore()) != formBefore)
+            app->SetModified();
         if (options.transforms) // the file's placements: what shows a node's transform reads it again
             app->Broadcast(CVTND_Event(EventCode::kChanged, CVTND_Object(m_world.GetRootNode())));
     }

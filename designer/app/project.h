@@ -19,6 +19,7 @@
 #include "engine/core/read_context.h"
 #include "engine/core/scene_import.h"
 #include "engine/core/sub_worlds.h"
+#include "engine/core/world_file.h"
 
 namespace pf {
 class Window;
@@ -153,13 +154,18 @@ public:
     bool SaveFile(const std::string& path, CVTND_GradientStore* gradients, pf::Window* owner = nullptr) const;
     // The same without the box: false with outError naming the path and the cause (the recovery copy's writer).
     bool WriteFile(const std::string& path, CVTND_GradientStore* gradients, std::string& outError) const;
+    // What a save would write of parts (the project's own record always), as its checksum and length: two that
+    // differ tell a change. None when it cannot be made (out of memory).
+    std::optional<uint64_t> StoredForm(CVTND_GradientStore* gradients, const WorldWriteParts& parts = {}) const;
     // Every object of record (or of only) that removing it takes, announced deleted while it lives; resources only
     // without only.
     void AnnounceRemoved(const MergeRecord& record, const std::vector<MergeEntry>* only);
 
 private:
     bool Synchronize(pf::Window* owner, CVTN_SubWorld* entry, bool onLoad);
-    bool WriteRecords(SWdocumentwriter& writer, CVTND_GradientStore* gradients) const; // under the world's lock
+    // Under the world's lock.
+    bool WriteRecords(SWdocumentwriter& writer, CVTND_GradientStore* gradients,
+                      const WorldWriteParts& parts = {}) const;
     void AnnounceMerged(const MergeRecord& record);
     void AnnounceGeometryReplaced(const MergeRecord& record, SWworld& import);
 

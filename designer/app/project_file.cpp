@@ -32,6 +32,7 @@
 #include "engine/resources/picture.h"
 #include "engine/resources/texture.h"
 #include "engine/resources/wavelet_image.h"
+#include "platform/base/endian.h"
 #include "platform/base/input_file.h"
 #include "platform/base/user_constants.h"
 
@@ -473,7 +474,8 @@ DocumentWriteOptions ProjectWriteOptions()
 
 } // namespace
 
-bool CVTND_Project::WriteRecords(SWdocumentwriter& writer, CVTND_GradientStore* gradients) const
+bool CVTND_Project::WriteRecords(SWdocumentwriter& writer, CVTND_GradientStore* gradients,
+                                 const WorldWriteParts& parts) const
 {
     SWworldlock lock(m_world);
     const PreviewSphereAside aside(m_world);
@@ -483,7 +485,7 @@ bool CVTND_Project::WriteRecords(SWdocumentwriter& writer, CVTND_GradientStore* 
     if (!WriteProjectPayload(*this, m_world, gradients, payload))
         return false;
     const std::optional<uint32_t> item = writer.AddRecord(kTagProject, kDocumentNoParent, std::move(buffer));
-    return item && WriteWorldRecords(m_world, writer, *item, WorldFileMode::kProject);
+    return item && WriteWorldRecords(m_world, writer, *item, WorldFileMode::kProject, {}, parts);
 }
 
 bool CVTND_Project::WriteBytes(std::vector<uint8_t>& out, CVTND_GradientStore* gradients) const
@@ -497,6 +499,21 @@ bool CVTND_Project::WriteBytes(std::vector<uint8_t>& out, CVTND_GradientStore* g
     }
     out.clear();
     return false;
+}
+
+std::optional<uint64_t> CVTND_Project::StoredForm(CVTND_GradientStore* gradients, const WorldWriteParts& parts) const
+{
+    std::vector<uint8_t> bytes;
+    try {
+        SWdocumentwriter writer(ProjectWriteOptions());
+        if (!WriteRecords(writer, gradients, parts) || writer.Finish(bytes) != DocumentStatus::kOk ||
+            bytes.size() < kDocumentHeaderBytes)
+            return std::nullopt;
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+    // The header holds the body's checksum and the file's length: enough to tell a change.
+    return uint64_t{pf::loadU32le(&bytes[8])} << 32 | pf::loadU32le(&bytes[16]);
 }
 
 bool CVTND_Project::SaveFile(const std::string& path, CVTND_GradientStore* gradients, pf::Window* owner) const

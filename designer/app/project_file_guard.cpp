@@ -8,6 +8,7 @@
 #include "designer/app/main_frame.h"
 #include "designer/app/project.h"
 #include "designer/app/startup.h"
+#include "platform/base/atomic_file.h"
 #include "platform/ui/providers/providers.h"
 
 void CVTND_Designer::RememberProjectFile(const std::string& path, std::optional<pf::FileStamp> stamp)
@@ -31,4 +32,14 @@ bool CVTND_Designer::MayReplaceProjectFile(const std::string& path)
                                                  "Replace it with this project?",
                                           "Vortan", pf::MB_YESNO | pf::MB_ICONEXCLAMATION);
     return answer == pf::IDYES;
+}
+
+bool CVTND_Designer::SaveOverReadOnly()
+{
+    // Its owner made it read-only: it stays as it is, and the work may still go to a file of another name.
+    const int32_t answer = pf::messageBox(m_frame != nullptr ? m_frame->hwnd() : pf::kNoWindow,
+                                          m_projectPath + " is read-only: nothing was written.\n"
+                                                          "Save the project under another name?",
+                                          "Vortan", pf::MB_YESNO | pf::MB_ICONEXCLAMATION);
+    return answer == pf::IDYES && SaveAs();
 }

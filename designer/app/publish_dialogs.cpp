@@ -6,6 +6,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "designer/app/designer_app.h"
 #include "designer/app/preview_sphere_aside.h"
 #include "designer/app/project.h"
 #include "designer/app/publish_worker.h"
@@ -151,6 +152,8 @@ CVTND_PublishDlg::CVTND_PublishDlg(SWworld& world, CVTND_Project& project, int32
              choice->GetScheme() ? choice->GetScheme() : SWcompressionschemes::Table().DefaultOf(SchemeKind::kMesh), -1,
              framed.count(g) != 0 ? SWgeometrycodecscheme::kWordNodeHasVertexFrames : 0u});
     }
+    for (const Entry& entry : m_entries)
+        m_shownRows.push_back(entry.row);
 }
 
 SchemeKind CVTND_PublishDlg::KindOf(PublishTab tab)
@@ -306,9 +309,16 @@ pf::LResult CVTND_PublishDlg::handle(const pf::Msg& msg)
 
 void CVTND_PublishDlg::onOK()
 {
+    // Only what the person chose is stored: a row left as the dialog showed it (a kind's default stands for "none")
+    // stays as the project holds it, so that an unchanged project keeps its bytes.
+    bool changed = false;
     {
         const SWworldlock hold(m_world);
-        for (const Entry& entry : m_entries) {
+        for (size_t i = 0; i < m_entries.size(); ++i) {
+            const Entry& entry = m_entries[i];
+            if (entry.row == m_shownRows[i])
+                continue;
+            changed = true;
             switch (entry.kind) {
             case SchemeKind::kVertexStreams:
                 static_cast<SWmeshnode*>(entry.object)->SetVertexSchemeId(entry.row ? entry.row->GetId() : 0);
@@ -326,7 +336,12 @@ void CVTND_PublishDlg::onOK()
             }
         }
     }
-    m_project.SetHtmlOption(item<pf::Button>(kIdcPublishHtml)->getCheck() == pf::BST_CHECKED);
+    const bool html = item<pf::Button>(kIdcPublishHtml)->getCheck() == pf::BST_CHECKED;
+    changed = changed || html != m_project.GetHtmlOption();
+    m_project.SetHtmlOption(html);
+    // The project stores these choices: a save must keep them, and Exit must ask before they are lost.
+    if (CVTNDesignerApp* app = GetDesignerApp(); changed && app != nullptr && app->GetProject() == &m_project)
+        app->SetModified();
     endDialog(pf::IDOK);
 }
 

@@ -70,7 +70,8 @@ private:
     int32_t m_width;
     int32_t m_height;
     std::vector<Entry> m_entries;
-    std::vector<size_t> m_shown; // entries of the tab shown, by list item
+    std::vector<const SWcompressionscheme*> m_shownRows; // each entry's row as the dialog opened
+    std::vector<size_t> m_shown;                         // entries of the tab shown, by list item
     PublishTab m_tab = PublishTab::kObjectMotion;
     int32_t m_selected = -1;
 };

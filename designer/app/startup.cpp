@@ -39,6 +39,7 @@
 #include "engine/resources/geometry.h"
 #include "engine/resources/resource_report.h"
 #include "engine/resources/texture.h"
+#include "platform/base/atomic_file.h"
 #include "platform/display/screen.h"
 #include "platform/settings/profile.h"
 #include "platform/settings/settings_store.h"
@@ -52,7 +53,6 @@
 namespace {
 
 constexpr uint32_t kTimerPeriodMs = 17;
-constexpr const char* kRecentSection = "Recent File List";
 constexpr const char* kProjectFilter = "Vortan projects (*.vtp)|*.vtp|All files (*.*)|*.*||";
 constexpr const char* kSceneFilter = "Scene files (*.vtn)|*.vtn|All files (*.*)|*.*||";
 constexpr const char* kPublishedFilter = "Published worlds (*.vto)|*.vto|All files (*.*)|*.*||";
@@ -114,17 +114,6 @@ CVTND_Designer::~CVTND_Designer()
 CVTND_Designer* CVTND_Designer::Current()
 {
     return g_current;
-}
-
-std::vector<std::string> CVTND_Designer::ReadRecentFiles(const pf::Profile& profile)
-{
-    std::vector<std::string> recent;
-    for (size_t i = 0; i < kRecentFiles; ++i) {
-        std::string path = profile.getString(kRecentSection, "File" + std::to_string(i + 1), "");
-        if (!path.empty())
-            recent.push_back(std::move(path));
-    }
-    return recent;
 }
 
 void CVTND_Designer::ReadViewingConfiguration(pf::SettingsStore& store)
@@ -463,14 +452,17 @@ bool CVTND_Designer::OpenProjectFile(const std::string& given, bool askFirst)
     }
     if (!askFirst && !AskSave())
         return false;
-    if (!TearDownWorkspace())
-        return false;
     const std::string note = loaded.result.message;
-    BuildWorkspace(&loaded);
-    RememberProjectFile(path, stamp);
-    m_recoveredFrom.clear();
-    AddRecent(path);
-    UpdateTitle();
+    {
+        const pf::WaitCursor wait; // the old workspace goes and the new one is laid out: seconds for a large one
+        if (!TearDownWorkspace())
+            return false;
+        BuildWorkspace(&loaded);
+        RememberProjectFile(path, stamp);
+        m_recoveredFrom.clear();
+        AddRecent(path);
+        UpdateTitle();
+    }
     if (!note.empty())
         pf::messageBox(m_frame->hwnd(), note, "Vortan", pf::MB_OK | pf::MB_ICONEXCLAMATION);
     if (m_app->GetProject() != nullptr && m_app->GetProject()->SynchronizeOnLoad(m_frame) != 0)
@@ -489,6 +481,8 @@ void CVTND_Designer::OpenRecent(size_t index)
 
 bool CVTND_Designer::Save()
 {
+    if (!m_projectPath.empty() && pf::isReadOnlyTarget(m_projectPath))
+        return SaveOverReadOnly();
     return m_projectPath.empty() ? SaveAs() : SaveTo(m_projectPath);
 }
 
@@ -952,36 +946,6 @@ void CVTND_Designer::DrainReports()
 void CVTND_Designer::ShowError(const std::string& text)
 {
     pf::messageBox(m_frame != nullptr ? m_frame->hwnd() : pf::kNoWindow, text, "Vortan", pf::MB_OK | pf::MB_ICONHAND);
-}
-
-void CVTND_Designer::AddRecent(const std::string& path)
-{
-    m_recent.erase(std::remove(m_recent.begin(), m_recent.end(), path), m_recent.end());
-    m_recent.insert(m_recent.begin(), path);
-    if (m_recent.size() > kRecentFiles)
-        m_recent.resize(kRecentFiles);
-    SaveRecent();
-}
-
-void CVTND_Designer::DropRecent(const std::string& path)
-{
-    const size_t before = m_recent.size();
-    m_recent.erase(std::remove(m_recent.begin(), m_recent.end(), path), m_recent.end());
-    if (m_recent.size() != before)
-        SaveRecent();
-}
-
-void CVTND_Designer::SaveRecent()
-{
-    for (size_t i = 0; i < kRecentFiles; ++i) {
-        const std::string entry = "File" + std::to_string(i + 1);
-        if (i < m_recent.size())
-            m_profile->writeString(kRecentSection, entry, m_recent[i]);
-        else
-            m_profile->deleteEntry(kRecentSection, entry);
-    }
-    if (m_frame != nullptr)
-        m_frame->SetRecentFiles(m_recent);
 }
 
 void CVTND_Designer::UpdateTitle()

@@ -186,6 +186,7 @@ private:
     // same file unchanged, or a changed one the person said Yes to replacing (project_file_guard.cpp).
     void RememberProjectFile(const std::string& path, std::optional<pf::FileStamp> stamp);
     bool MayReplaceProjectFile(const std::string& path);
+    bool SaveOverReadOnly(); // the project's own file is read-only: says so, nothing written, offers Save As
     std::optional<std::string> BrowseFile(bool save, int32_t category, const std::string& filter,
                                           const std::string& extension, const std::string& title,
                                           const std::string& proposed = {});

@@ -225,10 +225,10 @@ bool WriteNodeTable(SWworldwriting& writing, SWchunkstream& out)
     return true;
 }
 
-bool WriteStreamRoot(SWworldwriting& writing, SWchunkstream& out)
+bool WriteStreamRoot(SWworldwriting& writing, SWchunkstream& out, const WorldWriteParts& parts)
 {
     SWworld& world = writing.World();
-    bool ok = Nested(out, kTagNodeTable, [&](SWchunkstream& s) { return WriteNodeTable(writing, s); });
+    bool ok = !parts.nodes || Nested(out, kTagNodeTable, [&](SWchunkstream& s) { return WriteNodeTable(writing, s); });
     ok = ok && Nested(out, kTagCameraList, [&](SWchunkstream& s) {
              s.WriteU32(static_cast<uint32_t>(world.GetCameraList().Count()));
              for (SWlistnode* e = world.GetCameraList().Head(); e != nullptr; e = e->Next())
@@ -277,7 +277,7 @@ bool WriteStreamRoot(SWworldwriting& writing, SWchunkstream& out)
          });
     ok = ok && Nested(out, kTagVariables, [&](SWchunkstream& s) { return world.GetVariables().WriteVariables(s); });
     for (const WorldSection section : {WorldSection::kTooltips, WorldSection::kExpressions, WorldSection::kEvents})
-        ok = ok && WriteStreamSection(writing, section, out);
+        ok = ok && (!parts.Has(static_cast<uint32_t>(section)) || WriteStreamSection(writing, section, out));
     return ok;
 }
 
@@ -302,7 +302,7 @@ uint32_t CountResources(SWworld& world)
 } // namespace
 
 bool WriteWorldRecords(SWworld& world, SWdocumentwriter& writer, uint32_t parentIndex, WorldFileMode mode,
-                       const WorldWriteProgress& progress)
+                       const WorldWriteProgress& progress, const WorldWriteParts& parts)
 {
     SWworldlock lock(world);
     SWworldwriting writing(world, mode, writer);
@@ -319,12 +319,13 @@ bool WriteWorldRecords(SWworld& world, SWdocumentwriter& writer, uint32_t parent
     if (!writing.AddRecord(kTagHeader, *root, [&](SWchunkstream& s) { return WriteHeader(header, s); }))
         return false;
     for (size_t i = 0; i <= static_cast<size_t>(WorldSection::kVertexBlocks); ++i) {
-        if (!WriteRecordSection(writing, static_cast<WorldSection>(i), *root))
+        if (parts.Has(static_cast<uint32_t>(i)) && !WriteRecordSection(writing, static_cast<WorldSection>(i), *root))
             return false;
     }
-    if (!WriteRecordSection(writing, WorldSection::kSounds, *top))
+    if (parts.Has(static_cast<uint32_t>(WorldSection::kSounds)) &&
+        !WriteRecordSection(writing, WorldSection::kSounds, *top))
         return false;
-    return writing.AddRecord(kTagStreamRoot, *top, [&](SWchunkstream& s) { return WriteStreamRoot(writing, s); })
+    return writing.AddRecord(kTagStreamRoot, *top, [&](SWchunkstream& s) { return WriteStreamRoot(writing, s, parts); })
         .has_value();
 }
 

@@ -51,9 +51,19 @@ using WorldWriteProgress = std::function<void(uint32_t done, uint32_t total, con
 // Makes the world object a load reads into (a program's own world derived from SWworld); null or empty: SWworld.
 using WorldMaker = std::function<std::unique_ptr<SWworld>()>;
 
+// Which parts a write covers: all of them for a file. A check whether something changed writes only what could
+// have, so that it costs what those parts cost and not what the whole world does. The world's settings, its header
+// and the small lists of its stream root (cameras, cursors, sub-worlds, classes, variables) are always written.
+struct WorldWriteParts {
+    uint32_t sections = ~0u; // bit (1 << WorldSection): the record sections and the stream sections written
+    bool nodes = true;       // the node table
+    bool Has(uint32_t sectionIndex) const { return (sections >> sectionIndex & 1u) != 0; }
+};
+
 // Appends the world's records under parentIndex (kDocumentNoParent at top level; the project record in a project).
 bool WriteWorldRecords(SWworld& world, SWdocumentwriter& writer, uint32_t parentIndex,
-                       WorldFileMode mode = WorldFileMode::kScene, const WorldWriteProgress& progress = {});
+                       WorldFileMode mode = WorldFileMode::kScene, const WorldWriteProgress& progress = {},
+                       const WorldWriteParts& parts = {});
 // The whole file of world in mode; kTooLarge or kOutOfMemory leave out empty.
 DocumentStatus WriteWorldFile(SWworld& world, WorldFileMode mode, std::vector<uint8_t>& out,
                               const WorldWriteProgress& progress = {});

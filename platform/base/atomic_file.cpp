@@ -53,6 +53,8 @@ std::string JoinLinkTarget(const std::string& linkPath, const std::string& targe
     return slash == std::string::npos ? target : linkPath.substr(0, slash + 1) + target;
 }
 
+constexpr const char* kReadOnlyText = "the file is read-only";
+
 struct Destination {
     std::string path;    // symbolic links followed
     bool exists = false; // a regular file is there now
@@ -139,6 +141,12 @@ std::unique_ptr<AtomicFile> AtomicFile::open(const std::string& path, std::strin
         outError = CannotWrite(path, destination.refusal);
         return nullptr;
     }
+    // The rename needs only the folder: a file its owner made read-only would be replaced without a word, so the
+    // owner's own bit decides, whoever writes (root passes every permission check).
+    if (destination.exists && (destination.info.st_mode & S_IWUSR) == 0) {
+        outError = CannotWrite(path, kReadOnlyText);
+        return nullptr;
+    }
     const std::string stem = NameOf(destination.path).substr(0, kMaxTempStemBytes);
     RemoveStaleTemporaries(FolderOf(destination.path), stem);
     std::string tempPath = FolderOf(destination.path) + "/." + stem + ".XXXXXX";
@@ -158,6 +166,12 @@ std::unique_ptr<AtomicFile> AtomicFile::open(const std::string& path, std::strin
         return nullptr;
     }
     return file;
+}
+
+bool isReadOnlyTarget(const std::string& path)
+{
+    const Destination destination = ResolveDestination(path);
+    return destination.refusal.empty() && destination.exists && (destination.info.st_mode & S_IWUSR) == 0;
 }
 
 AtomicFile::AtomicFile(std::string shownPath, std::string targetPath, std::string tempPath, int fd)

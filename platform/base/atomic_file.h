@@ -5,8 +5,9 @@
 //
 // What is at the path decides what is replaced: a symbolic link is followed (chains and relative targets too) and
 // the file it points to is replaced, the link staying a link; a path that exists and is not a regular file (a
-// folder, a device, a FIFO, a socket) is refused. A replaced file keeps its permission bits; a new one gets
-// newFileMode exactly, whatever the process umask.
+// folder, a device, a FIFO, a socket) is refused, and so is a file its owner may not write ("the file is
+// read-only"), even where the folder would let it be renamed over. A replaced file keeps its permission bits; a new one
+// gets newFileMode exactly, whatever the process umask.
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -46,6 +47,9 @@ private:
 // old file untouched.
 bool writeFileAtomically(const std::string& path, std::string_view bytes, std::string* outError = nullptr,
                          unsigned newFileMode = 0644);
+
+// Whether path (links followed) is a file that open refuses as read-only.
+bool isReadOnlyTarget(const std::string& path);
 
 // For a program that writes files, called once at its start: a write past the file-size limit (`ulimit -f`) then
 // fails with EFBIG, which the writer reports ("File too large") and cleans up after, instead of SIGXFSZ ending the

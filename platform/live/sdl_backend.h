@@ -39,6 +39,7 @@ public:
     void wake() override;
     void warpPointer(Point screenPoint) override;
     void setRelativePointer(bool on) override;
+    void showCursor(Ui& target) override; // sdl_wait_cursor.cpp
 
     SDL_Window* sdlWindowOf(Hwnd hwnd) const; // null when the window is not shown here
     bool windowManagerRuns() const { return m_windowManager; }
@@ -46,6 +47,8 @@ public:
     // A window without an owner (the program's own main window) was destroyed on the X server by another program:
     // every loop has been asked to end with kQuitWindowLost, and the window is never shown again.
     bool lostApplicationWindow() const { return m_lostApplicationWindow; }
+    // The cursor last handed to the X server: a system cursor's id (IDC_*), 0 for an icon or none yet. UI thread.
+    uint32_t shownCursorId() const { return m_cursorId; }
 
 private:
     struct Shown {

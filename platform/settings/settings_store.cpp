@@ -153,6 +153,7 @@ bool SettingsStore::deleteValue(std::string_view key, std::string_view name)
     if (it == found->values.end())
         return false;
     found->values.erase(it);
+    m_pending.push_back({PendingChange::kDeleteValue, path, {std::string(name), SettingType::kDword, 0, {}, {}}});
     return persistLocked();
 }
 
@@ -167,6 +168,7 @@ bool SettingsStore::deleteKey(std::string_view key)
                   [&](const SettingKey& k) { return sameSettingName(k.path, path) || IsUnder(k.path, path); });
     if (m_tree.keys.size() == before)
         return false;
+    m_pending.push_back({PendingChange::kDeleteKey, path, {}});
     return persistLocked();
 }
 
@@ -233,6 +235,12 @@ std::vector<std::string> SettingsStore::subKeys(std::string_view key) const
     return children;
 }
 
+bool SettingsStore::refresh()
+{
+    const std::lock_guard lock(m_mutex);
+    return mergeStoredLocked();
+}
+
 bool SettingsStore::flush()
 {
     const std::lock_guard lock(m_mutex);
@@ -269,10 +277,11 @@ bool SettingsStore::setLocked(std::string_view key, SettingValue value)
             value.name = known->name;
             if (*known == value && !m_unsaved)
                 return true; // nothing changed: no write
-            *known = std::move(value);
+            *known = value;
         } else {
-            target.values.push_back(std::move(value));
+            target.values.push_back(value);
         }
+        m_pending.push_back({PendingChange::kSet, path, std::move(value)});
     } catch (const std::bad_alloc&) {
         return false;
     }
@@ -287,11 +296,61 @@ bool SettingsStore::persistLocked()
     return m_batchDepth > 0 || writeLocked();
 }
 
+void SettingsStore::PendingChange::applyTo(SettingsTree& tree) const
+{
+    switch (kind) {
+    case kSet: {
+        SettingKey& key = tree.makeKey(path);
+        if (SettingValue* const known = key.findValue(value.name))
+            *known = value;
+        else
+            key.values.push_back(value);
+        break;
+    }
+    case kDeleteValue:
+        if (SettingKey* const key = tree.findKey(path))
+            std::erase_if(key->values, [&](const SettingValue& v) { return sameSettingName(v.name, value.name); });
+        break;
+    case kDeleteKey:
+        std::erase_if(tree.keys,
+                      [&](const SettingKey& k) { return sameSettingName(k.path, path) || IsUnder(k.path, path); });
+        break;
+    }
+}
+
+bool SettingsStore::mergeStoredLocked()
+{
+    // A file with faults is rewritten from what was read of it at the start (its original kept aside), as before.
+    if (!m_backend || m_keepOriginal)
+        return false;
+    try {
+        const SettingsLoad loaded = m_backend->load();
+        if (!loaded.problem.empty() || !loaded.text)
+            return false;
+        SettingsParse parsed = parseSettingsFile(*loaded.text);
+        if (!parsed.warnings.empty())
+            return false;
+        for (const SettingKey& key : parsed.tree.keys)
+            for (const SettingValue& value : key.values)
+                if (formattedSettingBytes(value) > kMaxValueBytes)
+                    return false;
+        for (const PendingChange& change : m_pending)
+            change.applyTo(parsed.tree);
+        m_tree = std::move(parsed.tree);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
 bool SettingsStore::writeLocked()
 {
     if (!m_backend)
         return true;
     try {
+        // Another program of ours (a second designer) may have stored its own settings since we read the file:
+        // they stay, and only what changed here goes over them.
+        mergeStoredLocked();
         const std::string text = formatSettingsFile(m_tree);
         if (text.size() > m_backend->maxTextBytes()) {
             // Written, it would be refused at the next start and every setting lost with it.
@@ -315,6 +374,7 @@ bool SettingsStore::writeLocked()
     }
     m_keepOriginal = false;
     m_unsaved = false;
+    m_pending.clear();
     return true;
 }
 

@@ -64,25 +64,39 @@ public:
     std::vector<std::string> subKeys(std::string_view key) const;    // direct children only
 
     bool flush(); // writes what changed and was not yet written; true when nothing is left unwritten
+    // Reads the stored settings again, what this store changed and has not written yet kept over them: another
+    // program of ours may have stored its own since. Every write does the same first, so that what one stores does
+    // not remove what the other stored. False, with memory unchanged, when the stored text has faults or is gone.
+    bool refresh();
 
     // What could not be read at load, line by line, then every value or write refused since, in order; a person
     // is to see each once.
     std::vector<std::string> warnings() const;
 
 private:
+    // A change made here since the last write, to be made again over what another writer stored meanwhile.
+    struct PendingChange {
+        enum Kind { kSet, kDeleteValue, kDeleteKey } kind;
+        std::string path;
+        SettingValue value; // kSet: the value; kDeleteValue: its name
+        void applyTo(SettingsTree& tree) const;
+    };
+
     const SettingValue* findLocked(std::string_view key, std::string_view name) const;
     bool setLocked(std::string_view key, SettingValue value);
     bool persistLocked();
     bool writeLocked();
+    bool mergeStoredLocked();
     void endBatch();
 
     mutable std::mutex m_mutex;
     std::unique_ptr<SettingsBackend> m_backend;
     SettingsTree m_tree;
     std::vector<std::string> m_warnings;
-    bool m_keepOriginal = false;     // the stored text had faults: keep it aside before the first rewrite
-    bool m_writeFailureTold = false; // a failed write is told once, not at every change that follows
-    bool m_unsaved = false;          // memory holds changes not yet written, or that the backend refused
+    std::vector<PendingChange> m_pending; // since the last write
+    bool m_keepOriginal = false;          // the stored text had faults: keep it aside before the first rewrite
+    bool m_writeFailureTold = false;      // a failed write is told once, not at every change that follows
+    bool m_unsaved = false;               // memory holds changes not yet written, or that the backend refused
     int m_batchDepth = 0;
 };
 

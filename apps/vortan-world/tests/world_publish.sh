@@ -63,4 +63,11 @@ run_out 2 texture "$work/sample.vtn" "$work/never.vtn" any WAVL:x
 expect_message '^vortan-world: texture: the quality of "WAVL:x" must be a whole number from 0 to 100$'
 run_out 3 texture "$work/sample.vtn" "$work/never.vtn" "no such texture" CIMG
 [ ! -e "$work/never.vto" ] && [ ! -e "$work/never.vtn" ] || fail "a refused command wrote a file"
+
+# An output its owner made read-only is refused (though the folder would take a rename over it) and kept as it was.
+chmod 0444 "$work/kept.vto"
+cp -p "$work/kept.vto" "$work/kept.before"
+run_out 3 publish "$work/sample.vtn" "$work/kept.vto"
+expect_message "kept.vto: the file is read-only"
+cmp -s "$work/kept.vto" "$work/kept.before" || fail "a read-only output was replaced"
 echo "publish ok"

@@ -1,6 +1,7 @@
 // The designer's files as a person meets them through its commands: a world read with records left out says so,
 // naming the file and the records, wherever it was read; a project file another program changed is not saved over
 // unasked; a project opened and saved unchanged keeps every byte; a scene's Java class is read beside the scene.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,6 +19,7 @@
 #include "designer/app/notification.h"
 #include "designer/app/project.h"
 #include "designer/app/project_object.h"
+#include "designer/app/publish_dialogs.h"
 #include "designer/app/publish_worker.h"
 #include "designer/app/startup.h"
 #include "designer/editors/loaded_background_dlg.h"
@@ -37,14 +39,22 @@
 #include "engine/core/type_tag.h"
 #include "engine/core/world.h"
 #include "engine/core/world_file.h"
+#include "engine/resources/compression_scheme.h"
+#include "engine/resources/geometry.h"
 #include "engine/resources/image32.h"
 #include "engine/resources/material.h"
 #include "engine/resources/sound.h"
 #include "engine/resources/sound_list.h"
 #include "engine/resources/texture.h"
+#include "platform/settings/file_backend.h"
+#include "platform/settings/profile.h"
 #include "platform/settings/settings_backend.h"
+#include "platform/settings/settings_store.h"
 #include "platform/testing/ui_fixture.h"
 #include "platform/ui/controls/button.h"
+#include "platform/ui/controls/combo_box.h"
+#include "platform/ui/controls/list_view.h"
+#include "platform/ui/controls/tab_control.h"
 #include "platform/ui/controls/tree_view.h"
 #include "platform/ui/providers/providers.h"
 #include "testsupport/designer/sample_designer.h"
@@ -322,6 +332,113 @@ TEST_F(FileReports, AProjectFileChangedOnDiskIsNotSavedOverUnasked)
     }
 }
 
+// A project file its owner made read-only, in a folder that would let a rename through: File > Save says so and
+// writes nothing; Yes to its question saves the work under another name, which File > Save then keeps using. It
+// was once replaced without a word.
+TEST_F(FileReports, AReadOnlyProjectFileIsNotReplacedAndSaveAsIsOffered)
+{
+    const std::filesystem::path path = folder / "locked.vtp";
+    ASSERT_TRUE(designer.SaveTo(path.string()));
+    ASSERT_TRUE(designer.OpenProjectFile(path.string()));
+    std::filesystem::permissions(path, std::filesystem::perms(0444));
+    const std::vector<uint8_t> kept = Bytes(path);
+    const auto inode = [](const std::filesystem::path& p) {
+        struct stat info {};
+        return ::stat(p.c_str(), &info) == 0 ? info.st_ino : 0;
+    };
+    const ino_t before = inode(path);
+    designer.GetApp()->SetModified();
+    sim().expectMessageBox(pf::IDNO);
+    ASSERT_TRUE(sim().menuCommand(Frame(), kCmdSave));
+    sim().pump();
+    EXPECT_NE(LastBox().find(path.string() + " is read-only: nothing was written"), std::string::npos) << LastBox();
+    EXPECT_EQ(Bytes(path), kept);
+    EXPECT_EQ(inode(path), before);
+    EXPECT_EQ(designer.GetApp()->IsModified(), 1);
+
+    const std::filesystem::path elsewhere = folder / "copy.vtp";
+    sim().expectMessageBox(pf::IDYES);
+    sim().expectFile(elsewhere.string());
+    ASSERT_TRUE(sim().menuCommand(Frame(), kCmdSave));
+    sim().pump();
+    EXPECT_EQ(ui().providers().scriptedMessageBox().pending(), 0u);
+    EXPECT_TRUE(CVTND_Project::LoadFile(elsewhere.string()).ok());
+    EXPECT_EQ(designer.GetApp()->IsModified(), 0);
+    EXPECT_EQ(Bytes(path), kept);
+
+    // Saved as that very name (through Save As), the writer itself refuses it and says why.
+    designer.GetApp()->SetModified();
+    sim().expectMessageBox(pf::IDOK);
+    EXPECT_FALSE(designer.SaveTo(path.string()));
+    EXPECT_NE(LastBox().find("cannot write " + path.string() + ": the file is read-only"), std::string::npos)
+        << LastBox();
+    EXPECT_EQ(Bytes(path), kept);
+}
+
+// The schemes and the page option chosen in File > Publish are stored in the project: they mark it, so File > Exit
+// (the frame's close) asks and Yes keeps them for the next start; a publish that changes none leaves the project
+// unmodified. They were once lost without a question.
+TEST_F(FileReports, PublishChoicesMarkTheProjectAndExitKeepsThem)
+{
+    const std::filesystem::path path = folder / "choices.vtp";
+    ASSERT_TRUE(designer.SaveTo(path.string()));
+    const std::vector<uint8_t> saved = Bytes(path);
+    const SWcompressionscheme* chosen = SWcompressionschemes::Table().OfferedRows(SchemeKind::kMesh).back();
+    const auto publish = [&](bool choose) {
+        sim().expectFile((folder / "choices.vto").string());
+        sim().onModal(kIddPublish, [&, choose](pf::Dialog& d) {
+            if (choose) {
+                ASSERT_TRUE(sim().selectTab(*d.item<pf::TabControl>(kIdcPublishTabs), 3)); // geometry
+                auto* list = d.item<pf::ListView>(kIdcPublishList);
+                auto* combo = d.item<pf::ComboBox>(kIdcPublishScheme);
+                for (int32_t item = 0; item < list->getItemCount(); ++item) {
+                    ASSERT_TRUE(sim().selectListViewItem(*list, item));
+                    for (int32_t i = 0; i < combo->getCount(); ++i) {
+                        if (reinterpret_cast<const SWcompressionscheme*>(combo->getItemData(i)) == chosen) {
+                            ASSERT_TRUE(sim().chooseCombo(*combo, i));
+                        }
+                    }
+                }
+                ASSERT_TRUE(sim().selectTab(*d.item<pf::TabControl>(kIdcPublishTabs), 4)); // the page
+                sim().click(*d.item<pf::Button>(kIdcPublishHtml));
+            }
+            sim().click(*d.child(pf::IDOK));
+        });
+        sim().onModal(kIddPublishWait, [&](pf::Dialog& d) {
+            EXPECT_TRUE(WaitFor([&] {
+                sim().advance(CVTND_WaitDlg::kPollMs);
+                return d.hasEnded();
+            }));
+        });
+        return sim().menuCommand(Frame(), kCmdPublish);
+    };
+    ASSERT_TRUE(publish(false));
+    sim().pump();
+    EXPECT_EQ(designer.GetApp()->IsModified(), 0) << "nothing chosen";
+    ASSERT_TRUE(publish(true));
+    sim().pump();
+    EXPECT_EQ(designer.GetApp()->IsModified(), 1);
+    const bool html = designer.GetApp()->GetProject()->GetHtmlOption();
+
+    sim().expectMessageBox(pf::IDYES); // "Save changes to choices.vtp?"
+    designer.Close();                  // as the frame's close box does
+    sim().pump();
+    EXPECT_EQ(ui().providers().scriptedMessageBox().pending(), 0u) << "Exit asked nothing";
+    EXPECT_NE(Bytes(path), saved);
+    const CVTND_Project::LoadResult again = CVTND_Project::LoadFile(path.string());
+    ASSERT_TRUE(again.ok()) << again.message;
+    EXPECT_EQ(again.project->GetHtmlOption(), html);
+    bool found = false;
+    for (SWgeometry* g = again.world->GetRootObject()->GetFirstGeometry(); g != nullptr;
+         g = dynamic_cast<SWgeometry*>(g->GetNextSibling()))
+        if (auto* choice = dynamic_cast<SWschemechoice*>(g);
+            choice != nullptr && g->GetName() != "MaterialSphereMesh") {
+            EXPECT_EQ(choice->GetScheme(), chosen) << g->GetName();
+            found = true;
+        }
+    EXPECT_TRUE(found);
+}
+
 // A project whose scene brought a sound, opened, its sound loaded by the frames as it is for playing, and saved
 // unchanged: every record of its world is the one read. The sound's record once took its run-time ready flag.
 TEST_F(FileReports, AProjectOpenedAndSavedUnchangedKeepsEveryByte)
@@ -556,6 +673,38 @@ TEST_F(FileReports, APictureWhoseSidesAreNotPowersOfTwoIsBroughtUpOrNamed)
     designer.DrainReports();
     EXPECT_EQ(ui().providers().scriptedMessageBox().pending(), 0u);
     EXPECT_NE(LastBox().find("raw.png"), std::string::npos) << LastBox();
+
+// Two designers over one settings file, the second started before the first stored anything: the project each
+// saved stays in the recent-file list of the file and of the menu. The last to store once wrote its list alone.
+class SharedSettings : public pf::UiFixture {};
+
+TEST_F(SharedSettings, TwoDesignersRecentFilesBothSurvive)
+{
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("vortan-shared-settings-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    const std::string settings = (folder / "settings.reg").string();
+    const auto start = [&](CVTND_Designer& designer, std::unique_ptr<pf::SettingsStore> store) {
+        CVTND_StartOptions options = designertest::TestStartOptions((folder / "recovery.vtp").string());
+        options.store = std::move(store);
+        return designer.Start(std::move(options));
+    };
+    auto later = std::make_unique<pf::SettingsStore>(std::make_unique<pf::FileBackend>(settings));
+    {
+        CVTND_Designer first;
+        ASSERT_TRUE(start(first, std::make_unique<pf::SettingsStore>(std::make_unique<pf::FileBackend>(settings))));
+        ASSERT_TRUE(first.SaveTo((folder / "first.vtp").string()));
+        first.Exit();
+    }
+    CVTND_Designer second;
+    ASSERT_TRUE(start(second, std::move(later)));
+    ASSERT_TRUE(second.SaveTo((folder / "second.vtp").string()));
+    const std::vector<std::string> both{(folder / "second.vtp").string(), (folder / "first.vtp").string()};
+    EXPECT_EQ(second.GetRecentFiles(), both);
+    second.Exit();
+    pf::SettingsStore stored(std::make_unique<pf::FileBackend>(settings));
+    EXPECT_EQ(CVTND_Designer::ReadRecentFiles(pf::Profile(stored, CVTND_Designer::kProfileKey)), both);
+    std::filesystem::remove_all(folder);
 }
 
 } // namespace

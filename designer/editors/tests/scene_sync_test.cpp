@@ -350,7 +350,8 @@ TEST_F(SceneSync, RemovalTakesWhatTheFileBroughtOffTheMapAndOutOfTheEditors)
     ASSERT_TRUE(designer.StopPreview());
 }
 
-// A file whose entry asks to be synchronised on load brings its new content each time the project opens.
+// A file whose entry asks to be synchronised on load brings its new content each time the project opens, and
+// marks the project only when it brought something.
 TEST_F(SceneSync, AFileAskingForItIsSynchronisedAsTheProjectOpens)
 {
     for (const int option : {CVTN_SubWorld::kMaterials, CVTN_SubWorld::kTransforms, CVTN_SubWorld::kObjects,
@@ -369,10 +370,20 @@ TEST_F(SceneSync, AFileAskingForItIsSynchronisedAsTheProjectOpens)
     EXPECT_FLOAT_EQ(wood->GetDiffuseColour().green, 0.9f);
     EXPECT_FLOAT_EQ(SWobjectnode::FromNode(MergedNode("object0"))->GetLocalMatrix().GetTranslation().x, 4.0f);
 
+    EXPECT_EQ(app->IsModified(), 1) << "the file brought changes";
+
+    // Saved, and opened again on the file as it was merged: nothing changed, so nothing is to be saved. Every such
+    // open once marked the project.
+    ASSERT_TRUE(designer.SaveTo(project));
+    ASSERT_TRUE(designer.OpenProjectFile(project, false));
+    app = designer.GetApp();
+    WaitFrames();
+    EXPECT_NE(MergedNode("lamp"), nullptr);
+    EXPECT_EQ(app->IsModified(), 0);
+
     // Gone since: the box says that this scene's synchronisation failed and the project opened as last saved,
     // naming the file once.
     std::filesystem::remove(scene);
-    sim().expectMessageBox(pf::IDNO); // the changes the first opening made are not saved
     sim().expectMessageBox(pf::IDOK);
     ASSERT_TRUE(designer.OpenProjectFile(project, false));
     const auto& calls = ui().providers().scriptedMessageBox().calls();

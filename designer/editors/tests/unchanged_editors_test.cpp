@@ -1,5 +1,6 @@
 // The project's modified flag around the editors, which write through to the world as they are used: opened and
 // closed without a change they leave the project unmodified, and a change made in one marks it.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/event.h"
 #include "engine/core/object_node.h"
+#include "platform/base/user_constants.h"
 #include "platform/ui/controls/edit.h"
 
 namespace editorstest {
@@ -80,6 +82,37 @@ TEST_F(UnchangedEditors, OpeningAndClosingEachEditorLeavesTheProjectUnmodifiedAn
     CloseLikeAUser(sim(), *details);
     CloseLikeAUser(sim(), *material);
     EXPECT_EQ(app->IsModified(), 1);
+}
+
+// An editor opened and closed while a preview runs: the preview moved what the project stores meanwhile, and once
+// it has put it back and stopped the project is as unmodified as before. The form taken amid the preview once
+// marked it.
+TEST_F(UnchangedEditors, AnEditorOpenedAndClosedDuringAPreviewLeavesTheProjectUnmodified)
+{
+    app->SetModified(0);
+    auto* moving = SWobjectnode::FromNode(sample->object);
+    const SWmatrix rest = moving->GetInitialMatrix();
+    const auto preview = [&](const std::function<void()>& during) {
+        World().SetRunning(true);
+        moving->SetInitialMatrix(SWmatrix::Translation(5.0f, 0.0f, 0.0f));
+        during();
+        moving->SetInitialMatrix(rest); // as the designer puts the project back at Stop
+        World().SetRunning(false);
+        app->Broadcast(CVTND_Event(EventCode::kPreviewStopped, CVTND_Object()));
+    };
+    preview([&] {
+        pf::Window* editor = app->EditObject(CVTND_Object(sample->click), false);
+        ASSERT_NE(editor, nullptr);
+        sim().pump();
+        CloseLikeAUser(sim(), *editor);
+    });
+    EXPECT_EQ(app->IsModified(), 0) << "closed during the preview";
+    pf::Window* kept = nullptr;
+    preview([&] { kept = app->EditObject(CVTND_Object(sample->click), false); });
+    ASSERT_NE(kept, nullptr);
+    EXPECT_EQ(app->IsModified(), 0) << "open after the preview";
+    CloseLikeAUser(sim(), *kept);
+    EXPECT_EQ(app->IsModified(), 0);
 }
 
 } // namespace

@@ -336,6 +336,28 @@ TEST_F(AtomicFileTest, ReadOnlyFolderIsRefusedAndTheOldFileKept)
     EXPECT_EQ(NamesIn(file.parent_path()), (std::set<std::string>{"out.txt"}));
 }
 
+// The folder would let the rename through, and the writer is root: the file's own mode still refuses it.
+TEST_F(AtomicFileTest, ReadOnlyFileIsRefusedUntouchedThroughItsLinkToo)
+{
+    const fs::path file = m_dir / "kept.vtp";
+    WriteText(file, "old");
+    ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
+    fs::create_symlink("kept.vtp", m_dir / "link.vtp");
+    for (const fs::path& path : {file, m_dir / "link.vtp"}) {
+        std::string error;
+        EXPECT_FALSE(writeFileAtomically(path.string(), "new", &error));
+        EXPECT_EQ(error, "cannot write " + path.string() + ": the file is read-only");
+        EXPECT_TRUE(isReadOnlyTarget(path.string()));
+    }
+    EXPECT_EQ(ReadText(file), "old");
+    EXPECT_EQ(ModeOf(file), 0444u);
+    EXPECT_EQ(NamesIn(m_dir), (std::set<std::string>{"kept.vtp", "link.vtp"}));
+    EXPECT_FALSE(isReadOnlyTarget((m_dir / "new.vtp").string()));
+    ASSERT_EQ(::chmod(file.c_str(), 0644), 0);
+    EXPECT_FALSE(isReadOnlyTarget(file.string()));
+    EXPECT_TRUE(writeFileAtomically(file.string(), "new"));
+}
+
 // A file-size limit makes the write fail half way, as a full disk would.
 TEST_F(AtomicFileTest, FailedWriteLeavesTheOldFileAndNoTemporary)
 {

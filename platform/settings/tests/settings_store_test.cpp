@@ -1,3 +1,6 @@
+#include <unistd.h>
+
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
@@ -5,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/settings/file_backend.h"
 #include "platform/settings/profile.h"
 #include "platform/settings/settings_backend.h"
 #include "platform/settings/settings_store.h"
@@ -182,6 +186,41 @@ TEST(SettingsStoreWrites, NothingIsWrittenThatTheReaderWouldRefuse)
     EXPECT_TRUE(read.store->setDword(kEditor, "other", 2));
     EXPECT_EQ(read.backend->keptOriginal(), text);
     EXPECT_LT(read.backend->text()->size(), 200u);
+}
+
+// Two programs over one settings file, each started before the other wrote: what one stores, changes or deletes
+// leaves what the other stored in place, and each reads the other's on refresh. The last writer's memory once
+// replaced the whole file.
+TEST(SettingsStoreShared, TwoStoresOverOneFileKeepEachOthersValues)
+{
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("pf-settings-shared-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(folder);
+    const std::string path = (folder / "settings.reg").string();
+    SettingsStore first(std::make_unique<FileBackend>(path));
+    SettingsStore second(std::make_unique<FileBackend>(path));
+    ASSERT_TRUE(first.setString(kEditor, "File1", "a.vtp"));
+    ASSERT_TRUE(first.setDword(kEditor, "gone", 1));
+    ASSERT_TRUE(first.setDword("Software\\Brenix\\Vortan\\Old\\Sub", "x", 1));
+    ASSERT_TRUE(second.setString(kEditor, "Other", "b.vtp"));
+    {
+        const SettingsStore::Batch batch(first);
+        ASSERT_TRUE(first.setString(kEditor, "File1", "c.vtp"));
+        ASSERT_TRUE(first.deleteValue(kEditor, "gone"));
+        ASSERT_TRUE(first.deleteKey("Software\\Brenix\\Vortan\\Old"));
+    }
+    ASSERT_TRUE(second.setDword(kEditor, "size", 7));
+    const SettingsStore reader(std::make_unique<FileBackend>(path));
+    EXPECT_EQ(reader.getString(kEditor, "File1"), "c.vtp");
+    EXPECT_EQ(reader.getString(kEditor, "Other"), "b.vtp");
+    EXPECT_EQ(reader.getDword(kEditor, "size"), 7u);
+    EXPECT_EQ(reader.getDword(kEditor, "gone"), std::nullopt);
+    EXPECT_TRUE(reader.subKeys("Software\\Brenix\\Vortan\\Old").empty());
+    EXPECT_EQ(first.getString(kEditor, "Other"), "b.vtp") << "read again as it wrote";
+    EXPECT_EQ(first.getDword(kEditor, "size"), std::nullopt) << "not read again before its refresh";
+    EXPECT_TRUE(first.refresh());
+    EXPECT_EQ(first.getDword(kEditor, "size"), 7u);
+    std::filesystem::remove_all(folder);
 }
 
 TEST(SettingsStoreKeys, DeleteKeyTakesSubKeysAndParentsExistImplicitly)

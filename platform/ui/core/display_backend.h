@@ -60,6 +60,9 @@ public:
     // Pointer lock: a live screen hides the pointer, keeps it in place and hands its motion to
     // Ui::injectLockedMotion until turned off. UI thread
     virtual void setRelativePointer(bool) {}
+    // The tree's cursor (Ui::currentCursor) on the screen now rather than at the next loop step, which a UI thread
+    // busy for a while does not reach: the wait cursor it set is to be seen meanwhile. UI thread
+    virtual void showCursor(Ui&) {}
 };
 
 // Shows nothing and waits for nothing: the backend of tests and of runs without a display.

@@ -360,12 +360,19 @@ Cursor Ui::setCursor(const Cursor& cursor)
     return previous;
 }
 
-WaitCursor::WaitCursor() : m_previous(ui().setCursor(loadCursor(IDC_WAIT))) {}
+// The work that follows holds the UI thread, whose loop would show the cursor only once the work is done: the
+// screen is told now, and again when the work ends.
+WaitCursor::WaitCursor() : m_previous(ui().setCursor(loadCursor(IDC_WAIT)))
+{
+    ui().backend().showCursor(ui());
+}
 
 WaitCursor::~WaitCursor()
 {
-    if (hasUi())
-        ui().setCursor(m_previous);
+    if (!hasUi())
+        return;
+    ui().setCursor(m_previous);
+    ui().backend().showCursor(ui());
 }
 
 } // namespace pf
