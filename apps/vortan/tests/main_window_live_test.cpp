@@ -628,7 +628,7 @@ TEST_F(SmallScreenLive, TheSoundEditorOpensWhollyOnTheScreen)
     }));
     settle(300);
     const Rect outer = liveServer().outerRect(xOf(editorHwnd));
-    EXPECT_TRUE(Rect(0, 0, 1024, 768).containsRect(outer))
+    EXPECT_TRUE(Rect{0, 0, 1024, 768}.containsRect(outer))
         << outer.l << "," << outer.t << " " << outer.r << "," << outer.b;
     saveShot({0, 0, 1024, 768}, "sound-editor-1024x768");
 }
