@@ -628,7 +628,8 @@ TEST_F(SmallScreenLive, TheSoundEditorOpensWhollyOnTheScreen)
     }));
     settle(300);
     const Rect outer = liveServer().outerRect(xOf(editorHwnd));
-    EXPECT_TRUE(Rect{0, 0, 1024, 768}.containsRect(outer))
+    const Rect screen{0, 0, 1024, 768};
+    EXPECT_TRUE(screen.containsRect(outer))
         << outer.l << "," << outer.t << " " << outer.r << "," << outer.b;
     saveShot({0, 0, 1024, 768}, "sound-editor-1024x768");
 }
