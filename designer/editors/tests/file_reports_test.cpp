@@ -673,6 +673,7 @@ TEST_F(FileReports, APictureWhoseSidesAreNotPowersOfTwoIsBroughtUpOrNamed)
     designer.DrainReports();
     EXPECT_EQ(ui().providers().scriptedMessageBox().pending(), 0u);
     EXPECT_NE(LastBox().find("raw.png"), std::string::npos) << LastBox();
+}
 
 // Two designers over one settings file, the second started before the first stored anything: the project each
 // saved stays in the recent-file list of the file and of the menu. The last to store once wrote its list alone.
