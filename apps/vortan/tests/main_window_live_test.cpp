@@ -629,8 +629,7 @@ TEST_F(SmallScreenLive, TheSoundEditorOpensWhollyOnTheScreen)
     settle(300);
     const Rect outer = liveServer().outerRect(xOf(editorHwnd));
     const Rect screen{0, 0, 1024, 768};
-    EXPECT_TRUE(screen.containsRect(outer))
-        << outer.l << "," << outer.t << " " << outer.r << "," << outer.b;
+    EXPECT_TRUE(screen.containsRect(outer)) << outer.l << "," << outer.t << " " << outer.r << "," << outer.b;
     saveShot({0, 0, 1024, 768}, "sound-editor-1024x768");
 }
 
