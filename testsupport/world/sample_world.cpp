@@ -192,7 +192,7 @@ std::optional<std::vector<uint32_t>> ReadPicture(const std::string& path, int& w
     if (!SWtexture::IsAcceptedSize(storedWidth, storedHeight) ||
         static_cast<uint64_t>(storedWidth * storedHeight) > kMostPixels) {
         outError = std::to_string(width) + " x " + std::to_string(height) + " is not a size a texture may have";
-        if (storedWidth != width || storedHeight != height)
+        if (SWtexture::IsAcceptedSize(width, height))
             outError += " once brought up to powers of two (" + std::to_string(storedWidth) + " x " +
                         std::to_string(storedHeight) + ")";
         return std::nullopt;

@@ -33,10 +33,11 @@ def wave(path, tag, channels, rate, bits, data):
     with open(path, "wb") as out:
         out.write(b"RIFF" + struct.pack("<I", len(body)) + body)
 
-for name in ("huge", "wide"):
+for name in ("huge", "wide", "grown"):
     os.mkdir(os.path.join(work, name))
 png(os.path.join(work, "huge", "huge.png"), 8192, 8192)
 png(os.path.join(work, "wide", "wide.png"), 65537, 1)
+png(os.path.join(work, "grown", "grown.png"), 8193, 2049)
 open(os.path.join(work, "notes.wav"), "w").write("a sound in words\n")
 open(os.path.join(work, "empty.wav"), "wb").close()
 open(os.path.join(work, "cut.wav"), "wb").write(open(speech, "rb").read()[:30])
@@ -71,6 +72,9 @@ expect_refused make-sample "$work/never.vtn" --pictures "$work/huge"
 expect_message "^vortan-world: cannot take $work/huge/huge.png: .*8192.*8192"
 expect_refused make-sample "$work/never.vtn" --pictures "$work/wide"
 expect_message "^vortan-world: cannot take $work/wide/wide.png: 65537 x 1 is not a size a texture may have$"
+# Within the reader's limit as read, past it once brought up to powers of two, which is what the scene would store.
+expect_refused make-sample "$work/never.vtn" --pictures "$work/grown"
+expect_message "^vortan-world: cannot take $work/grown/grown.png: 8193 x 2049 .*\(16384 x 4096\)$"
 
 # SOUND|CAUSE
 sounds=(
