@@ -394,7 +394,7 @@ TEST_F(EventEditors, TheTimerDialogOpensAtTheMouseAndStoresWhatItTakes)
           std::tuple{"4294967295", 4294967296.0f, "4294967296"}}) {
         SCOPED_TRACE(typed);
         for (const bool typing : {true, false}) {
-            sim().onModal(CVTND_EventTimerDlg::kIdd, [&](pf::Dialog& d) {
+            sim().onModal(CVTND_EventTimerDlg::kIdd, [&, typed = typed](pf::Dialog& d) {
                 if (typing)
                     sim().replaceText(*d.child(CVTND_EventTimerDlg::kIdInterval), typed);
                 else

@@ -193,7 +193,7 @@ TEST_F(LiveUnderWindowManager, WindowsOpenInsideTheWorkAreaWithTheirFrames)
     const Rect screenArea{0, 0, 1024, 768};
     for (const auto& [w, x] : {std::pair{main, mainX}, std::pair{editor, editorX}}) {
         SCOPED_TRACE(w->text());
-        EXPECT_TRUE(runUntil([&] {
+        EXPECT_TRUE(runUntil([&, w = w, x = x] {
             const Rect outer = liveServer().outerRect(x);
             const std::vector<unsigned long> frame = liveServer().property(x, "_NET_FRAME_EXTENTS");
             const Point client = w->clientToScreen({0, 0});
