@@ -13,7 +13,7 @@ namespace soundtest {
 
 bool CanCountAllocations()
 {
-    return true;
+    return SOUNDTEST_REPLACES_NEW != 0;
 }
 
 void ResetAllocationCount()
@@ -29,7 +29,7 @@ int64_t AllocationCount()
 
 bool CanFailAllocations()
 {
-    return true;
+    return SOUNDTEST_REPLACES_NEW != 0;
 }
 
 void FailAllocationNumber(int64_t k)

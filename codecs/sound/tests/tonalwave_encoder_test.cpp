@@ -703,7 +703,8 @@ TEST(TonalwaveEncoderInterface, RefusedConfigurationsOpenNothing)
 
 TEST(TonalwaveEncoderInterface, EveryFailedAllocationOfOpenGives6000AndANullHandle)
 {
-    ASSERT_TRUE(soundtest::CanFailAllocations());
+    if (!soundtest::CanFailAllocations())
+        GTEST_SKIP() << "this test program's operator new cannot be made to fail";
     for (const TonalwaveModel model : {TonalwaveModel::kAc8, TonalwaveModel::kAcs48}) {
         for (const bool isEncoder : {true, false}) {
             SCOPED_TRACE(sound::NameOf(model));
