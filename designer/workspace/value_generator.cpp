@@ -396,9 +396,32 @@ void CVTND_ValueGenerator::ValueTyped()
     Send(workspace_messages::kValueTyped, static_cast<pf::WParam>(id()));
 }
 
+// The field takes any number and the spin's range is whole numbers within its own bounds: stepped by the spin, a
+// field holding 720 degrees or 12.5 would jump to the range's end or to the spin's last whole number. The step is
+// taken from what the field holds, as a typing of the next number.
+void CVTND_ValueGenerator::Step(int32_t delta)
+{
+    pf::Edit* edit = GetEdit();
+    const SWgenerator* generator = GetGenerator();
+    if (edit == nullptr || (generator != nullptr && generator->GetType() != kConstant))
+        return;
+    constexpr double kLargest = std::numeric_limits<float>::max();
+    const TypedNumber typed = ReadTypedNumber(edit->text(), -kLargest, kLargest);
+    if (typed.kind != TypedKind::kNumber)
+        return;
+    edit->setText(FormatInDisplayUnits(m_unit, FromDisplayUnits(m_unit, static_cast<float>(typed.value + delta))));
+}
+
 pf::LResult CVTND_ValueGenerator::handle(const pf::Msg& msg)
 {
     switch (msg.message) {
+    case pf::WM_NOTIFY:
+        if (const auto* note = pf::notifyRecord<pf::NMUPDOWN>(msg.lParam);
+            note != nullptr && note->hdr.code == pf::UDN_DELTAPOS) {
+            Step(note->iDelta);
+            return 1; // the spin moves nothing itself
+        }
+        return pf::Control::handle(msg);
     case pf::WM_CREATE:
         Initialize();
         return 0;

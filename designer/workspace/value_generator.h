@@ -80,6 +80,7 @@ private:
     void ReplaceGenerator(std::unique_ptr<SWgenerator> generator);
     void CloseDialogs();
     void ValueTyped();
+    void Step(int32_t delta);
     void Layout();
     void Send(uint32_t message, pf::WParam w);
 

@@ -2,6 +2,7 @@
 // an XYZ motion's axis and a particle node's parameter alike.
 #include <numbers>
 #include <string>
+#include <tuple>
 
 #include "designer/workspace/display_units.h"
 #include "designer/workspace/editor_fields.h"
@@ -174,6 +175,16 @@ TEST_P(ValueEditor, TypingStoresTheConstantInEngineUnits)
     auto* constant = dynamic_cast<SWaxistrack*>(OwnersGenerator());
     ASSERT_NE(constant, nullptr);
     EXPECT_NEAR(constant->GetAmount(), std::numbers::pi / 4, 1e-6);
+
+    // The spin steps what the field holds, past its own whole-number range as well: 720 degrees went to 360.
+    for (const auto& [typed, delta, shown] :
+         {std::tuple{"720", 1, "721"}, {"12.5", -1, "11.5"}, {"-400", -1, "-401"}}) {
+        sim().replaceText(*control->GetEdit(), typed);
+        sim().spin(*control->GetSpin(), delta);
+        EXPECT_EQ(Text(), shown);
+        EXPECT_NEAR(dynamic_cast<SWaxistrack*>(OwnersGenerator())->GetAmount(), FromDisplayUnits(1, std::stof(shown)),
+                    1e-5);
+    }
 }
 
 TEST_P(ValueEditor, EmptySlotShowsTheOwnersValueUntilANumberIsTyped)
