@@ -40,6 +40,7 @@ public:
     void Draw(pf::Dc& dc, pf::Point scroll, bool highlight);
     std::string Label() const; // what "show object names" writes under it; empty for none
     std::string ShownLabel(const CEditorEngine& engine) const; // the event's or object's name as the map shows it
+    static std::string Shortened(std::string label);           // at most 32 characters, then "..."
 
     static MapView ViewOf(pf::Window* window);
     pf::Rect ScreenBox(const MapView& view) const; // right and bottom edges included, as the receptor walk wants

@@ -138,9 +138,28 @@ void MapObject::Draw(pf::Dc& dc, pf::Point scroll, bool highlight)
 
 std::string MapObject::ShownLabel(const CEditorEngine& engine) const
 {
+    std::string label;
     if (const SWevent* event = GetEvent())
-        return engine.showEventNames ? OrEmpty(event->GetName()) : std::string();
-    return engine.showObjectNames ? Label() : std::string();
+        label = engine.showEventNames ? OrEmpty(event->GetName()) : std::string();
+    else
+        label = engine.showObjectNames ? Label() : std::string();
+    return Shortened(std::move(label));
+}
+
+// A name of any length ran far under the names beside it; the map shows its first characters, never cutting one.
+std::string MapObject::Shortened(std::string label)
+{
+    constexpr size_t kLongestLabel = 32; // characters
+    size_t characters = 0;
+    for (size_t i = 0; i < label.size(); ++i) {
+        if ((static_cast<uint8_t>(label[i]) & 0xC0) == 0x80)
+            continue; // within a character
+        if (++characters > kLongestLabel) {
+            label.resize(i);
+            return label + "...";
+        }
+    }
+    return label;
 }
 
 void MapObject::Open(pf::Window* window, pf::Point)

@@ -162,6 +162,19 @@ TEST_F(EventMapWindow, PlacedObjectsKeepTheirNamesApart)
     }
 }
 
+// A long name ran under the names beside it and was cut inside a character where the map ended.
+TEST_F(EventMapWindow, ALongNameShowsItsFirstCharactersWhole)
+{
+    std::string name;
+    for (int i = 0; i < 40; ++i)
+        name += "\u00e9";
+    sample->timer->SetName(std::string(name));
+    MapObject* object = EventObject(sample->timer);
+    EXPECT_EQ(object->ShownLabel(*engine), name.substr(0, 64) + "...");
+    sample->timer->SetName(name.substr(0, 64));
+    EXPECT_EQ(object->ShownLabel(*engine), name.substr(0, 64)) << "32 characters show whole";
+}
+
 // The rows the window places objects in pass over what objects placed otherwise draw, names included: an event of
 // a long name put where the rows go on keeps its name clear of the objects placed after it.
 TEST_F(EventMapWindow, RowsPassOverObjectsPlacedOtherwise)
