@@ -20,6 +20,7 @@
 #include "engine/behaviour/control_channel.h"
 #include "engine/core/node.h"
 #include "engine/core/world.h"
+#include "platform/base/typed_number.h"
 #include "platform/ui/controls/button.h"
 #include "platform/ui/controls/combo_box.h"
 #include "platform/ui/controls/edit.h"
@@ -57,14 +58,43 @@ TypedEdit& CurrentTypedEdit()
     return edit;
 }
 
-void EndTypedEdit()
+// A number taken as typed in a spelling of its own (".5", "5.", "+5", " 3") is shown as the field shows it stored
+// once the typing ends; the number is the same, so writing it again changes nothing.
+std::string StoredSpelling(std::string text)
+{
+    const size_t first = text.find_first_not_of(' ');
+    const size_t last = text.find_last_not_of(' ');
+    text = first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
+    if (!text.empty() && text[0] == '+')
+        text.erase(0, 1);
+    const size_t digits = !text.empty() && text[0] == '-' ? 1 : 0;
+    if (text.size() > digits && text[digits] == '.')
+        text.insert(digits, "0");
+    if (text.size() > 1 && text.back() == '.')
+        text.pop_back();
+    return text;
+}
+
+void EndTypedEdit(bool respell = true)
 {
     TypedEdit& edit = CurrentTypedEdit();
     pf::ui().removeObserver(&edit);
     const std::function<void()> show = std::move(edit.show);
+    const pf::Hwnd field = edit.field;
     edit = {};
-    if (show)
+    if (show) {
         show();
+        return;
+    }
+    pf::Window* window = pf::ui().window(field);
+    if (!respell || window == nullptr || !window->isEnabled())
+        return;
+    const std::string text = window->getText();
+    constexpr double kLargest = std::numeric_limits<double>::max();
+    if (pf::ReadTypedNumber(text, -kLargest, kLargest).kind != pf::TypedKind::kNumber)
+        return;
+    if (std::string stored = StoredSpelling(text); stored != text)
+        window->setText(stored);
 }
 
 // The typing ends as the focus leaves the field; a field going, or one of its parents, takes it along unshown.
@@ -81,7 +111,7 @@ void WatchTypedEdit()
             const pf::Window* going = pf::ui().window(msg.hwnd);
             if (field == nullptr || field == going || field->isDescendantOf(going)) {
                 current.show = nullptr;
-                EndTypedEdit();
+                EndTypedEdit(false);
             }
         }
     });

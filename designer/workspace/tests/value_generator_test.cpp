@@ -229,6 +229,23 @@ TEST_P(ValueEditor, ARefusedNumberLeavesTheSlotAsItWasAndALargeOneReadsAsStored)
     EXPECT_EQ(FormatReal(1.5, "%.4g"), "1.5");
 }
 
+// A number taken in a spelling of its own kept that spelling after the focus left, unlike what the field shows of it
+// stored.
+TEST_P(ValueEditor, ANumberTypedInASpellingOfItsOwnShowsAsStoredOnceTheFocusLeaves)
+{
+    control->ChooseGenerator(SWgenerator::kAxisTrack);
+    control->SetUnit(0);
+    for (const auto& [typed, shown] :
+         {std::pair{".5", "0.5"}, {"5.", "5"}, {"+5", "5"}, {" 3", "3"}, {"-.25", "-0.25"}}) {
+        ui().setFocus(control->GetEdit()->hwnd());
+        sim().replaceText(*control->GetEdit(), typed);
+        EXPECT_EQ(Text(), typed) << "left as typed while the focus stays";
+        ui().setFocus(pf::kNoWindow);
+        EXPECT_EQ(Text(), shown);
+        EXPECT_EQ(static_cast<const SWaxistrack*>(OwnersGenerator())->GetAmount(), std::stof(shown));
+    }
+}
+
 TEST_P(ValueEditor, MenuChoiceReplacesTheGeneratorAndOpensOneDialogOnTheSecond)
 {
     sim().expectMenu(CVTND_ValueGenerator::kMenuCommandBase + SWgenerator::kSine);
