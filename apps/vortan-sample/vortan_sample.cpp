@@ -14,10 +14,8 @@
 #include "designer/app/project.h"
 #include "designer/app/sample_project.h"
 #include "designer/app/startup.h"
-#include "platform/display/screen.h"
 #include "platform/settings/settings_backend.h"
 #include "platform/settings/settings_store.h"
-#include "platform/ui/core/ui.h"
 
 namespace {
 
@@ -26,12 +24,7 @@ namespace {
 // without it was laid out, and so rewritten, by its first unchanged save.
 bool StoreFirstLayout(const std::string& path)
 {
-    pf::screen().reset();
-    pf::Ui ui;
-    CVTND_StderrMessageBox boxes;
-    CVTND_CancelModalDriver modal;
-    ui.providers().install(static_cast<pf::MessageBoxProvider*>(&boxes));
-    ui.providers().install(static_cast<pf::ModalDriver*>(&modal));
+    CVTND_DeveloperRunUi ui;
     // The designer's recovery copy and its lock go in a folder of the run's own, not the person's state folder.
     const std::filesystem::path scratch =
         std::filesystem::temp_directory_path() / ("vortan-sample-" + std::to_string(::getpid()));
@@ -46,14 +39,12 @@ bool StoreFirstLayout(const std::string& path)
         start.developerRun = true;
         start.recoveryPath = (scratch / "recovery.vtp").string();
         if (designer.Start(std::move(start))) {
-            ui.pump();
+            ui.Ui().pump();
             saved = designer.SaveTo(path);
         }
         designer.Exit();
     }
     std::filesystem::remove_all(scratch, ignored);
-    ui.providers().install(static_cast<pf::MessageBoxProvider*>(nullptr));
-    ui.providers().install(static_cast<pf::ModalDriver*>(nullptr));
     return saved;
 }
 
