@@ -452,12 +452,8 @@ int WorldOne(const std::string& path)
 // that no other window covers reported (the event map overlaps the view in the default layout).
 int ViewRectOne()
 {
-    pf::screen().reset();
-    pf::Ui ui;
-    CVTND_StderrMessageBox boxes;
-    CVTND_CancelModalDriver modal;
-    ui.providers().install(static_cast<pf::MessageBoxProvider*>(&boxes));
-    ui.providers().install(static_cast<pf::ModalDriver*>(&modal));
+    CVTND_DeveloperRunUi run;
+    pf::Ui& ui = run.Ui();
     int status = 3;
     {
         CVTND_Designer designer;
@@ -485,8 +481,6 @@ int ViewRectOne()
             ui.clearQuit();
         }
     }
-    ui.providers().install(static_cast<pf::MessageBoxProvider*>(nullptr));
-    ui.providers().install(static_cast<pf::ModalDriver*>(nullptr));
     return status;
 }
 

@@ -122,12 +122,7 @@ std::string DefaultScreenshotPath()
 
 int RunHeadless(const Options& options, const std::string& out)
 {
-    pf::screen().reset();
-    pf::Ui ui;
-    CVTND_StderrMessageBox boxes;
-    CVTND_CancelModalDriver modal;
-    ui.providers().install(static_cast<pf::MessageBoxProvider*>(&boxes));
-    ui.providers().install(static_cast<pf::ModalDriver*>(&modal));
+    const CVTND_DeveloperRunUi ui;
     CVTND_Designer designer;
     CVTND_StartOptions start;
     start.project = options.project;
@@ -141,10 +136,7 @@ int RunHeadless(const Options& options, const std::string& out)
     shot.out = out;
     shot.frames = options.frames;
     shot.click = options.click;
-    const int status = RunScreenshot(designer, shot);
-    ui.providers().install(static_cast<pf::MessageBoxProvider*>(nullptr));
-    ui.providers().install(static_cast<pf::ModalDriver*>(nullptr));
-    return status;
+    return RunScreenshot(designer, shot);
 }
 
 // Another program destroyed the main window: nobody can be asked about unsaved work, so it stays in the recovery

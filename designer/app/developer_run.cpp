@@ -12,6 +12,23 @@
 #include "platform/ui/core/ui.h"
 #include "platform/ui/dialog/dialog.h"
 
+CVTND_DeveloperRunUi::FreshScreen::FreshScreen()
+{
+    pf::screen().reset();
+}
+
+CVTND_DeveloperRunUi::CVTND_DeveloperRunUi()
+{
+    m_ui.providers().install(static_cast<pf::MessageBoxProvider*>(&m_boxes));
+    m_ui.providers().install(static_cast<pf::ModalDriver*>(&m_modal));
+}
+
+CVTND_DeveloperRunUi::~CVTND_DeveloperRunUi()
+{
+    m_ui.providers().install(static_cast<pf::MessageBoxProvider*>(nullptr));
+    m_ui.providers().install(static_cast<pf::ModalDriver*>(nullptr));
+}
+
 int32_t CVTND_StderrMessageBox::show(const pf::MessageBoxCall& call)
 {
     std::string line = call.text;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/base/rect.h"
+#include "platform/ui/core/ui.h"
 #include "platform/ui/providers/providers.h"
 
 class CVTND_Designer;
@@ -20,6 +21,27 @@ public:
 class CVTND_CancelModalDriver final : public pf::ModalDriver {
 public:
     void run(pf::Dialog& dialog) override;
+};
+
+// What a developer run starts the designer on: the headless screen made afresh, a user-interface layer on it, its
+// message boxes printed to stderr and its modal dialogs ended at once; the two answerers taken off as it goes.
+class CVTND_DeveloperRunUi {
+public:
+    CVTND_DeveloperRunUi();
+    ~CVTND_DeveloperRunUi();
+    CVTND_DeveloperRunUi(const CVTND_DeveloperRunUi&) = delete;
+    CVTND_DeveloperRunUi& operator=(const CVTND_DeveloperRunUi&) = delete;
+
+    pf::Ui& Ui() { return m_ui; }
+
+private:
+    struct FreshScreen {
+        FreshScreen(); // before the layer that draws on it
+    };
+    FreshScreen m_screen;
+    pf::Ui m_ui;
+    CVTND_StderrMessageBox m_boxes;
+    CVTND_CancelModalDriver m_modal;
 };
 
 struct CVTND_ScreenshotOptions {

@@ -1,5 +1,8 @@
 // The designer on a real X server while it works: a long open shows the wait cursor on the screen while the window
 // cannot answer.
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -51,6 +54,29 @@ TEST_F(KeptWorkLive, TheWaitCursorIsShownWhileAProjectOpens)
     ASSERT_TRUE(opened);
     EXPECT_EQ(g_cursorsSeen, std::vector<uint32_t>{pf::IDC_WAIT});
     EXPECT_NE(backend().shownCursorId(), pf::IDC_WAIT) << "the wait cursor stayed";
+}
+
+// The bundled sample opened on a real screen and saved unchanged keeps every byte, and opening it marks nothing, so
+// Exit asks nothing. The event map placed the sample's objects as it first drew them, and the save stored that
+// layout in the project record the sample was written without.
+TEST_F(KeptWorkLive, TheSampleOpenedAndSavedUnchangedKeepsEveryByte)
+{
+    StartInFolder("vortan-sample-kept");
+    const std::filesystem::path built =
+        std::filesystem::path(VORTAN_EXECUTABLE).parent_path().parent_path().parent_path() / "samples/sample.vtp";
+    const std::filesystem::path path = folder / "sample.vtp";
+    std::filesystem::copy_file(built, path);
+    const auto bytes = [](const std::filesystem::path& file) {
+        std::ifstream in(file, std::ios::binary);
+        return std::vector<char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    };
+    const std::vector<char> before = bytes(path);
+    ASSERT_FALSE(before.empty());
+    ASSERT_TRUE(designer.OpenProjectFile(path.string()));
+    settle(300);
+    EXPECT_EQ(designer.GetApp()->IsModified(), 0) << "Exit would ask";
+    ASSERT_TRUE(designer.SaveTo(path.string()));
+    EXPECT_TRUE(bytes(path) == before);
 }
 
 } // namespace

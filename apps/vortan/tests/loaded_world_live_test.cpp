@@ -6,7 +6,9 @@
 #include <memory>
 #include <string>
 
+#include "apps/vortan/tests/designer_desktop.h"
 #include "designer/app/child_render_view.h"
+#include "designer/app/designer_app.h"
 #include "designer/app/extended_world.h"
 #include "designer/app/sample_project.h"
 #include "designer/app/startup.h"
@@ -29,20 +31,9 @@ namespace {
 
 constexpr int kFrameWaitMs = static_cast<int>(designertest::kRenderThreadWait.count());
 
-class LoadedWorldLive : public LiveFixture {
+class LoadedWorldLive : public designertest::SampleDesignerLive {
 protected:
-    void SetUpLive() override
-    {
-        folder = std::filesystem::temp_directory_path() / ("vortan-live-load-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(folder);
-        ASSERT_TRUE(designertest::StartOnSampleWorld(designer, folder));
-    }
-    void TearDown() override
-    {
-        designer.Exit();
-        std::filesystem::remove_all(folder);
-        LiveFixture::TearDown();
-    }
+    void SetUpLive() override { StartInFolder("vortan-live-load"); }
     // The sample's cube, twice as large and still, in a file of its own; the sample itself still too, its one event
     // a click on the cube that loads that file.
     void MakeTheClickLoadAWorld()
@@ -61,8 +52,9 @@ protected:
         ASSERT_EQ(SaveWorldFile(room, WorldFileMode::kScene, file), DocumentStatus::kOk);
         SWworld& world = *designer.GetWorld();
         const SWworldlock hold(world);
+        // As a person deletes them: the panels that list them by now let go of them first.
         while (SWevent* event = world.GetFirstEvent())
-            world.DeleteEvent(event);
+            ASSERT_TRUE(designer.GetApp()->DeleteObject(CVTND_Object(event), CVTNDesignerApp::kDeleteFromMenu));
         world.GetSubWorlds().Add(std::string("room"))->SetFileName(file);
         SWevent* click = world.AddEventOfType(static_cast<uint32_t>(EventType::kLeftClickObject));
         click->SetName(std::string("load"));
@@ -120,9 +112,6 @@ protected:
             10000))
             << "the larger cube shows: " << differing << " pixels changed";
     }
-
-    std::filesystem::path folder;
-    CVTND_Designer designer;
 };
 
 TEST_F(LoadedWorldLive, AWorldAClickLoadsShowsAtOnceInThePreviewAndInThePublishedWorld)

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "apps/vortan/tests/designer_child.h"
+#include "apps/vortan/tests/designer_desktop.h"
 #include "designer/app/child_render_view.h"
 #include "designer/app/designer_app.h"
 #include "designer/app/designer_utilities.h"
@@ -102,20 +103,9 @@ bool IsBackground(uint32_t pixel)
     return true;
 }
 
-class DesignerLive : public LiveFixture {
+class DesignerLive : public designertest::SampleDesignerLive {
 protected:
-    void SetUpLive() override
-    {
-        folder = std::filesystem::temp_directory_path() / ("vortan-live-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(folder);
-        ASSERT_TRUE(designertest::StartOnSampleWorld(designer, folder));
-    }
-    void TearDown() override
-    {
-        designer.Exit();
-        std::filesystem::remove_all(folder);
-        LiveFixture::TearDown();
-    }
+    void SetUpLive() override { StartInFolder("vortan-live"); }
     Point ViewPoint(CChildRenderView& view, Point client) { return view.clientToScreen(client); }
     // The real pointer pressed at from, moved past the drag distance and on to to, released there.
     void DragOnServer(Point from, Point to)
@@ -171,9 +161,6 @@ protected:
             writePngFile(std::string(artifacts) + "/vortan-live-captions.png", sheet, error);
         }
     }
-
-    std::filesystem::path folder;
-    CVTND_Designer designer;
 };
 
 void DesignerLive::RemakeTheClickByDragging()

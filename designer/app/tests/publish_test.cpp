@@ -63,6 +63,7 @@
 #include "platform/ui/controls/list_view.h"
 #include "platform/ui/controls/progress_bar.h"
 #include "platform/ui/controls/tab_control.h"
+#include "testsupport/designer/publish_answers.h"
 #include "testsupport/designer/sample_designer.h"
 
 namespace {
@@ -173,21 +174,6 @@ protected:
                 return true;
         return false;
     }
-    // The wait dialog polls until the worker has finished; the poll timer runs on the virtual clock.
-    void WaitThroughTheDialog(std::function<void(CVTND_WaitDlg&)> eachPoll = {})
-    {
-        sim().onModal(kIddPublishWait, [this, eachPoll](pf::Dialog& d) {
-            auto& wait = static_cast<CVTND_WaitDlg&>(d);
-            const auto end = std::chrono::steady_clock::now() + designertest::kRenderThreadWait;
-            while (!d.hasEnded() && std::chrono::steady_clock::now() < end) {
-                sim().advance(CVTND_WaitDlg::kPollMs);
-                if (eachPoll && !d.hasEnded())
-                    eachPoll(wait);
-                std::this_thread::sleep_for(1ms);
-            }
-        });
-    }
-
     std::string folder;
     std::unique_ptr<CVTND_Designer> designer;
     CVTND_ExtendedWorld* world = nullptr;
@@ -208,19 +194,11 @@ TEST_F(Publish, TheDialogsChoicesAreStoredAndTheFileReadsBackWithoutThePreviewSp
             EXPECT_NE(entry.name, "MaterialSphereMesh");
             EXPECT_EQ(entry.row, SWcompressionschemes::Table().DefaultOf(entry.kind)) << entry.name;
         }
-        ASSERT_TRUE(sim().selectTab(*d.item<pf::TabControl>(kIdcPublishTabs), 3)); // geometry
+        ASSERT_TRUE(designertest::ChooseSchemeForEveryMesh(sim(), d, chosen));
         auto* list = d.item<pf::ListView>(kIdcPublishList);
         ASSERT_GT(list->getItemCount(), 0);
-        auto* combo = d.item<pf::ComboBox>(kIdcPublishScheme);
-        for (int32_t item = 0; item < list->getItemCount(); ++item) {
-            ASSERT_TRUE(sim().selectListViewItem(*list, item));
-            for (int32_t i = 0; i < combo->getCount(); ++i) {
-                if (reinterpret_cast<const SWcompressionscheme*>(combo->getItemData(i)) == chosen) {
-                    ASSERT_TRUE(sim().chooseCombo(*combo, i));
-                }
-            }
+        for (int32_t item = 0; item < list->getItemCount(); ++item)
             EXPECT_EQ(list->getItemText(item, 1), chosen->GetShortName());
-        }
         for (int32_t tab = 0; tab < 5; ++tab) {
             ASSERT_TRUE(sim().selectTab(*d.item<pf::TabControl>(kIdcPublishTabs), tab));
             sim().pump();
@@ -228,7 +206,7 @@ TEST_F(Publish, TheDialogsChoicesAreStoredAndTheFileReadsBackWithoutThePreviewSp
         }
         sim().click(*d.child(pf::IDOK));
     });
-    WaitThroughTheDialog();
+    designertest::WaitThroughThePublish(sim());
     ASSERT_TRUE(designer->Publish());
     EXPECT_TRUE(ui().strictFailures().empty());
     EXPECT_TRUE(HasGeometry(*world, "MaterialSphereMesh")) << "the sphere is back";
@@ -347,7 +325,7 @@ TEST_F(Publish, AFailedPublishLeavesNoPartialFileReleasesTheWorldAndSignals)
     std::filesystem::create_directories(In("blocked"));
     const std::string inFile = In("blocker") + "/x.vto"; // a folder path through a plain file
     ASSERT_TRUE(pf::writeFileAtomically(In("blocker"), "a file, not a folder"));
-    WaitThroughTheDialog();
+    designertest::WaitThroughThePublish(sim());
     sim().expectMessageBox(pf::IDOK);
     EXPECT_FALSE(designer->PublishTo(inFile, false));
     ASSERT_EQ(ui().providers().scriptedMessageBox().calls().size(), 1u);
@@ -421,7 +399,7 @@ TEST_F(Publish, TheWaitDialogShowsEachStepOfAWriterHeldBetweenResources)
     g_written = 0;
     std::vector<std::string> seen;
     std::vector<int32_t> positions;
-    WaitThroughTheDialog([&](CVTND_WaitDlg& wait) {
+    designertest::WaitThroughThePublish(sim(), [&](CVTND_WaitDlg& wait) {
         const std::string text = wait.child(kIdcWaitText)->text();
         const int32_t position = wait.item<pf::ProgressBar>(kIdcWaitBar)->getPos();
         if (seen.empty() || seen.back() != text) {

@@ -57,6 +57,7 @@
 #include "platform/ui/controls/tab_control.h"
 #include "platform/ui/controls/tree_view.h"
 #include "platform/ui/providers/providers.h"
+#include "testsupport/designer/publish_answers.h"
 #include "testsupport/designer/sample_designer.h"
 #include "testsupport/image/png_image.h"
 #include "testsupport/world/document_bytes.h"
@@ -388,28 +389,13 @@ TEST_F(FileReports, PublishChoicesMarkTheProjectAndExitKeepsThem)
         sim().expectFile((folder / "choices.vto").string());
         sim().onModal(kIddPublish, [&, choose](pf::Dialog& d) {
             if (choose) {
-                ASSERT_TRUE(sim().selectTab(*d.item<pf::TabControl>(kIdcPublishTabs), 3)); // geometry
-                auto* list = d.item<pf::ListView>(kIdcPublishList);
-                auto* combo = d.item<pf::ComboBox>(kIdcPublishScheme);
-                for (int32_t item = 0; item < list->getItemCount(); ++item) {
-                    ASSERT_TRUE(sim().selectListViewItem(*list, item));
-                    for (int32_t i = 0; i < combo->getCount(); ++i) {
-                        if (reinterpret_cast<const SWcompressionscheme*>(combo->getItemData(i)) == chosen) {
-                            ASSERT_TRUE(sim().chooseCombo(*combo, i));
-                        }
-                    }
-                }
+                ASSERT_TRUE(designertest::ChooseSchemeForEveryMesh(sim(), d, chosen));
                 ASSERT_TRUE(sim().selectTab(*d.item<pf::TabControl>(kIdcPublishTabs), 4)); // the page
                 sim().click(*d.item<pf::Button>(kIdcPublishHtml));
             }
             sim().click(*d.child(pf::IDOK));
         });
-        sim().onModal(kIddPublishWait, [&](pf::Dialog& d) {
-            EXPECT_TRUE(WaitFor([&] {
-                sim().advance(CVTND_WaitDlg::kPollMs);
-                return d.hasEnded();
-            }));
-        });
+        designertest::WaitThroughThePublish(sim());
         return sim().menuCommand(Frame(), kCmdPublish);
     };
     ASSERT_TRUE(publish(false));
