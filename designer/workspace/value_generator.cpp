@@ -24,6 +24,7 @@ namespace {
 constexpr uint8_t kConstant = SWgenerator::kAxisTrack;
 constexpr uint8_t kLastType = SWgenerator::kPolynomial;
 constexpr int32_t kSpinWidth = 16;
+constexpr double kLargest = std::numeric_limits<float>::max(); // what a typed or stepped value may reach
 // The menu lists the constant first, then the waveforms, then the others.
 constexpr uint8_t kMenuOrder[] = {6, 1, 2, 3, 4, 5, 8, 9, 7};
 
@@ -341,7 +342,6 @@ void CVTND_ValueGenerator::ValueTyped()
     const pf::Edit* edit = GetEdit();
     if (edit == nullptr || !m_slot.IsBound())
         return;
-    constexpr double kLargest = std::numeric_limits<float>::max();
     const TypedNumber typed = ReadTypedNumber(edit->text(), -kLargest, kLargest);
     const float value = FromDisplayUnits(m_unit, static_cast<float>(typed.value));
     const pf::Hwnd self = hwnd();
@@ -405,7 +405,6 @@ void CVTND_ValueGenerator::Step(int32_t delta)
     const SWgenerator* generator = GetGenerator();
     if (edit == nullptr || (generator != nullptr && generator->GetType() != kConstant))
         return;
-    constexpr double kLargest = std::numeric_limits<float>::max();
     const TypedNumber typed = ReadTypedNumber(edit->text(), -kLargest, kLargest);
     if (typed.kind != TypedKind::kNumber)
         return;
