@@ -135,12 +135,6 @@ uint32_t windowFlagsOf(const TopLevelState& state)
     }
 }
 
-// Menus, combo lists and tips are shown without activation: the keys go on to the window they belong to.
-bool takesKeyboard(TopLevelKind kind)
-{
-    return kind == TopLevelKind::kFramed || kind == TopLevelKind::kBorderless;
-}
-
 SDL_SystemCursor sdlCursorOf(uint32_t systemId)
 {
     switch (systemId) {
@@ -245,6 +239,11 @@ Rect fitFramedInWorkArea(const Rect& client, const Rect& frame, const Rect& work
 }
 
 } // namespace
+
+bool takesKeyboard(TopLevelKind kind)
+{
+    return kind == TopLevelKind::kFramed || kind == TopLevelKind::kBorderless;
+}
 
 std::vector<std::string> sdlLogLines()
 {
@@ -364,7 +363,7 @@ void SdlBackend::syncTopLevels(const std::vector<TopLevelState>& topmostFirst)
     // manager a raise asks it to activate the window, and a raise of one window with the keyboard handed to another
     // made the two take it in turn for ever. A menu or a tip never takes it.
     const bool cameForward = !keyboardClosed || created.count(topmost) != 0;
-    if (topmost != m_topmost && top != m_shown.end() && cameForward) {
+    if (topmost != m_topmost && top != m_shown.end() && cameForward && !m_adoptingFocus) {
         SDL_RaiseWindow(top->second.window);
         if (takesKeyboard(top->second.state.kind))
             giveKeyboard(topmost);
@@ -374,6 +373,7 @@ void SdlBackend::syncTopLevels(const std::vector<TopLevelState>& topmostFirst)
         giveKeyboard(m_orphanHeir);
     }
     m_topmost = topmost;
+    keyboardFollowsActivation(topmost);
 
     const std::lock_guard lock(m_dirtyMutex);
     m_surfaces.clear();
@@ -684,6 +684,7 @@ void SdlBackend::waitForInput(Ui& target, int32_t timeoutMs)
     }
     dragCaption(target);
     askForKeyboard();
+    giveFollowedKeyboard();
     if (g_terminationRequests.exchange(0) > 0)
         requestClose();
     if (m_closeRequested)
@@ -865,7 +866,11 @@ void SdlBackend::translateWindowEvent(Ui& target, const SDL_Event& e)
                 SDL_RaiseWindow(it->second.window);
             giveKeyboard(modal);
         } else if (target.activeWindow() != hwnd) {
+            // The server's choice, taken as it is: raising or handing the keyboard on from here (to a window the
+            // activated one keeps above itself) would answer each late report of focus with a new one, for ever.
+            m_adoptingFocus = true;
             target.activate(hwnd);
+            m_adoptingFocus = false;
         }
         return;
     case SDL_WINDOWEVENT_EXPOSED:

@@ -22,6 +22,9 @@ union SDL_Event;
 
 namespace pf {
 
+// Menus, combo lists and tips are shown without activation: the keys go on to the window they belong to.
+bool takesKeyboard(TopLevelKind kind);
+
 class SdlBackend final : public DisplayBackend {
 public:
     // The backend, or null with the reason; SDL's video subsystem is opened once per process and never closed.
@@ -88,6 +91,8 @@ private:
     // has it: a window not yet mapped cannot take it, and a window manager may still hand it elsewhere meanwhile.
     void giveKeyboard(Hwnd hwnd);
     void askForKeyboard();
+    void keyboardFollowsActivation(Hwnd topmost); // sdl_activation.cpp
+    void giveFollowedKeyboard();
     Hwnd modalAbove(Ui& target, Hwnd hwnd) const;
     Hwnd keyboardHeir(Ui& target, Hwnd closedOwner) const;
     void updateWindow(Shown& shown, const TopLevelState& told);
@@ -111,11 +116,15 @@ private:
     std::map<Hwnd, Rect> m_fitted;             // windows placed within the work area, told to the tree next step
     std::vector<unsigned long> m_stackedOrder; // bottom to top, as last restacked without a window manager
     Hwnd m_topmost = kNoWindow;
-    Hwnd m_keyboardWanted = kNoWindow; // asked for and not yet given by the server
-    Hwnd m_orphanHeir = kNoWindow;     // given the keyboard of a window that went with it, checked at the next step
-    Hwnd m_orphanedBy = kNoWindow;     // the owner of that window
-    uint32_t m_keyboardAskedAt = 0;    // SDL ticks of the first ask
-    mutable std::mutex m_dirtyMutex;   // the two maps below, shared with drawing threads
+    Hwnd m_syncedActive = kNoWindow;    // the tree's active window when the windows were last synced
+    bool m_keyboardBelowTop = false;    // given to an active window that others of ours stay above
+    Hwnd m_keyboardFollows = kNoWindow; // made active; given the keyboard once no modifier is held
+    bool m_adoptingFocus = false;       // the tree follows the server's focus: nothing is asked of the server
+    Hwnd m_keyboardWanted = kNoWindow;  // asked for and not yet given by the server
+    Hwnd m_orphanHeir = kNoWindow;      // given the keyboard of a window that went with it, checked at the next step
+    Hwnd m_orphanedBy = kNoWindow;      // the owner of that window
+    uint32_t m_keyboardAskedAt = 0;     // SDL ticks of the first ask
+    mutable std::mutex m_dirtyMutex;    // the two maps below, shared with drawing threads
     std::map<const Surface32*, Hwnd> m_surfaces;
     std::map<Hwnd, Rect> m_dirty; // surface coordinates
     std::atomic<bool> m_wakePending{false};

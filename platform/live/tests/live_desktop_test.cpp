@@ -56,6 +56,7 @@ protected:
     // A frame's menus used as a person in a hurry uses them: pressed on the title, dragged onto an item and let go
     // there, twenty times each menu, the items taken in turn. The drag and the release are made once the menu shows.
     void chooseEveryMenuByDragging();
+    void f10FromAnEditorReachesTheFrame();
     Window* framed(const Rect& rect, Hwnd owner = kNoWindow, const char* title = "framed")
     {
         Window* w = ui().createWindow({"window", title, kFramedStyle, 0, rect, owner});
@@ -541,6 +542,70 @@ TEST_F(LiveWithoutWindowManager, AltFAndF10FromAFloatingPanelReachTheMenuBar)
     EXPECT_TRUE(runUntil([&] { return opened == 2; }, 5000));
     settle(200);
     frame.destroy();
+}
+
+// F10 pressed in the second of two editors the frame owns: the frame takes the keyboard and the active caption with
+// its bar selected, the editors staying above it, and Down then opens File. Before, the editors were raised one by
+// one on the server on the way, each asked to take the keyboard, and the window manager left the caption on one
+// editor, the keyboard on the other and the bar unlit.
+void LiveDesktop::f10FromAnEditorReachesTheFrame()
+{
+    constexpr uint32_t kMenuId = 0x7E22;
+    resources().addMenu(kMenuId, {{0, "&File", 0, {{200, "New", 0, {}}}}, {0, "&Edit", 0, {{210, "Cut", 0, {}}}}});
+    LiveProviders providers;
+    providers.install();
+    FrameWindow frame;
+    ASSERT_TRUE(frame.createFrame("Menus", {20, 40, 620, 460}, kMenuId, kFramedStyle | WS_VISIBLE));
+    unsigned long frameX = 0;
+    ASSERT_TRUE(runUntil([&] {
+        frameX = xOf(frame.hwnd());
+        return frameX != 0 && (!withWindowManager || liveServer().property(frameX, "_NET_FRAME_EXTENTS").size() == 4);
+    }));
+    Window* first = framed({560, 80, 860, 380}, frame.hwnd(), "first editor");
+    ASSERT_NE(first, nullptr);
+    const unsigned long firstX = shownOnServer(first->hwnd());
+    Window* second = framed({480, 260, 780, 560}, frame.hwnd(), "second editor");
+    ASSERT_NE(second, nullptr);
+    const unsigned long secondX = shownOnServer(second->hwnd());
+    liveServer().click(second->clientToScreen({40, 200}));
+    ASSERT_TRUE(runUntil([&] { return liveServer().focus() == secondX && ui().activeWindow() == second->hwnd(); }));
+    int opened = 0;
+    MessageSpy menuShown;
+    menuShown.onlyMessages({WM_PAINT}).probe([&](const Msg& msg) {
+        const Window* w = ui().window(msg.hwnd);
+        if (w != nullptr && w->className() == "popupmenu" && xOf(msg.hwnd) != 0 && frame.menuBarHot() == 0) {
+            ++opened;
+            liveServer().tap(XK_Escape);
+            liveServer().tap(XK_Escape);
+        }
+        return std::string();
+    });
+    liveServer().tap(XK_F10);
+    const auto frameHasTheKeys = [&] {
+        return frame.menuBarHot() == 0 && liveServer().focus() == frameX && ui().activeWindow() == frame.hwnd() &&
+               (!withWindowManager ||
+                liveServer().property(0, "_NET_ACTIVE_WINDOW") == std::vector<unsigned long>{frameX});
+    };
+    EXPECT_TRUE(runUntil(frameHasTheKeys, 3000));
+    settle(400); // nothing takes them back later
+    EXPECT_TRUE(frameHasTheKeys());
+    if (withWindowManager) { // without one, the layer's own frames are what the server stacks
+        EXPECT_TRUE(isAbove(secondX, frameX) && isAbove(firstX, frameX));
+    }
+    liveServer().tap(XK_Down);
+    EXPECT_TRUE(runUntil([&] { return opened == 1; }, 5000));
+    settle(200);
+    frame.destroy();
+}
+
+TEST_F(LiveUnderWindowManager, F10FromAnEditorGivesTheFrameTheKeyboardAndTheCaption)
+{
+    f10FromAnEditorReachesTheFrame();
+}
+
+TEST_F(LiveWithoutWindowManager, F10FromAnEditorGivesTheFrameTheKeyboard)
+{
+    f10FromAnEditorReachesTheFrame();
 }
 
 void LiveDesktop::chooseEveryMenuByDragging()

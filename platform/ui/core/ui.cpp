@@ -543,29 +543,39 @@ void Ui::deliverTimers()
 
 void Ui::raise(Window& w)
 {
+    if (w.m_parent == kNoWindow) {
+        // The screen learns the new order once: each step of it shown on its way would raise the owned windows one by
+        // one on the server, each asking for the keyboard, and a window manager would settle on whichever it heard
+        // last rather than on the window made active.
+        raiseWithOwned(w);
+        syncScreen();
+        return;
+    }
     {
         const std::unique_lock lock(m_treeLock);
         if (Window* p = window(w.m_parent)) {
             auto& list = p->m_children;
             list.erase(std::remove(list.begin(), list.end(), w.m_hwnd), list.end());
             list.push_back(w.m_hwnd);
-        } else {
-            m_topLevels.erase(std::remove(m_topLevels.begin(), m_topLevels.end(), w.m_hwnd), m_topLevels.end());
-            m_topLevels.insert(m_topLevels.begin(), w.m_hwnd);
         }
     }
-    if (w.m_parent == kNoWindow) {
-        // Owned windows stay above their owner.
-        const std::vector<Hwnd> tops = m_topLevels;
-        for (auto it = tops.rbegin(); it != tops.rend(); ++it) {
-            Window* o = window(*it);
-            if (o != nullptr && o->m_owner == w.m_hwnd)
-                raise(*o);
-        }
-        syncScreen();
-    } else {
-        w.m_ncDirty = true; // its frame too: a sibling that was above may have covered the caption
-        w.invalidate(true);
+    w.m_ncDirty = true; // its frame too: a sibling that was above may have covered the caption
+    w.invalidate(true);
+}
+
+void Ui::raiseWithOwned(Window& top)
+{
+    {
+        const std::unique_lock lock(m_treeLock);
+        m_topLevels.erase(std::remove(m_topLevels.begin(), m_topLevels.end(), top.m_hwnd), m_topLevels.end());
+        m_topLevels.insert(m_topLevels.begin(), top.m_hwnd);
+    }
+    // Owned windows stay above their owner, in their order.
+    const std::vector<Hwnd> tops = m_topLevels;
+    for (auto it = tops.rbegin(); it != tops.rend(); ++it) {
+        Window* o = window(*it);
+        if (o != nullptr && o->m_owner == top.m_hwnd)
+            raiseWithOwned(*o);
     }
 }
 

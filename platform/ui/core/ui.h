@@ -188,6 +188,7 @@ private:
     void removeFromParent(Window& w);
     Window* topLevelOf(Window& w) const;
     void raise(Window& w);
+    void raiseWithOwned(Window& top); // no screen sync: see raise
     void showWindow(Window& w, int32_t cmd);
     void hideWindow(Window& w);
     bool setWindowRect(Window& w, const Rect& rect, uint32_t flags);
