@@ -865,9 +865,11 @@ void SdlBackend::translateWindowEvent(Ui& target, const SDL_Event& e)
             if (const auto it = m_shown.find(modal); it != m_shown.end())
                 SDL_RaiseWindow(it->second.window);
             giveKeyboard(modal);
-        } else if (target.activeWindow() != hwnd) {
+        } else if (target.activeWindow() != hwnd && (m_x == nullptr || inputFocus(m_x) == shown->xWindow)) {
             // The server's choice, taken as it is: raising or handing the keyboard on from here (to a window the
-            // activated one keeps above itself) would answer each late report of focus with a new one, for ever.
+            // activated one keeps above itself) would answer each late report of focus with a new one, for ever. A
+            // report the server has since overtaken (the keyboard given to the frame after F10 while the editor's
+            // focus was still on its way) is not taken: it would make the editor active again, unselecting the bar.
             m_adoptingFocus = true;
             target.activate(hwnd);
             m_adoptingFocus = false;
