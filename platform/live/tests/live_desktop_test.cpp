@@ -56,6 +56,19 @@ protected:
     // A frame's menus used as a person in a hurry uses them: pressed on the title, dragged onto an item and let go
     // there, twenty times each menu, the items taken in turn. The drag and the release are made once the menu shows.
     void chooseEveryMenuByDragging();
+    // Counts in `opened` each showing of the menu of the frame's first title, and closes it again with Escape.
+    void countFileMenus(MessageSpy& spy, FrameWindow& frame, int& opened)
+    {
+        spy.onlyMessages({WM_PAINT}).probe([this, f = &frame, n = &opened](const Msg& msg) {
+            const Window* w = ui().window(msg.hwnd);
+            if (w != nullptr && w->className() == "popupmenu" && xOf(msg.hwnd) != 0 && f->menuBarHot() == 0) {
+                ++*n;
+                liveServer().tap(XK_Escape);
+                liveServer().tap(XK_Escape);
+            }
+            return std::string();
+        });
+    }
     void f10FromAnEditorReachesTheFrame();
     Window* framed(const Rect& rect, Hwnd owner = kNoWindow, const char* title = "framed")
     {
@@ -514,15 +527,7 @@ TEST_F(LiveWithoutWindowManager, AltFAndF10FromAFloatingPanelReachTheMenuBar)
     const unsigned long frameX = shownOnServer(frame.hwnd());
     int opened = 0; // File's menu shown, each time closed again by Escape
     MessageSpy menuShown;
-    menuShown.onlyMessages({WM_PAINT}).probe([&](const Msg& msg) {
-        const Window* w = ui().window(msg.hwnd);
-        if (w != nullptr && w->className() == "popupmenu" && xOf(msg.hwnd) != 0 && frame.menuBarHot() == 0) {
-            ++opened;
-            liveServer().tap(XK_Escape);
-            liveServer().tap(XK_Escape);
-        }
-        return std::string();
-    });
+    countFileMenus(menuShown, frame, opened);
     ASSERT_TRUE(runUntil([&] { return liveServer().focus() == frameX; }));
     liveServer().key(XK_Alt_L, true);
     liveServer().tap(XK_f);
@@ -576,17 +581,9 @@ void LiveDesktop::f10FromAnEditorReachesTheFrame()
         return clicks.count(WM_LBUTTONUP) == 1 && liveServer().focus() == secondX &&
                ui().activeWindow() == second->hwnd();
     }));
-    int opened = 0;
+    int opened = 0; // File's menu shown, each time closed again by Escape
     MessageSpy menuShown;
-    menuShown.onlyMessages({WM_PAINT}).probe([&](const Msg& msg) {
-        const Window* w = ui().window(msg.hwnd);
-        if (w != nullptr && w->className() == "popupmenu" && xOf(msg.hwnd) != 0 && frame.menuBarHot() == 0) {
-            ++opened;
-            liveServer().tap(XK_Escape);
-            liveServer().tap(XK_Escape);
-        }
-        return std::string();
-    });
+    countFileMenus(menuShown, frame, opened);
     liveServer().tap(XK_F10);
     const auto frameHasTheKeys = [&] {
         return frame.menuBarHot() == 0 && liveServer().focus() == frameX && ui().activeWindow() == frame.hwnd() &&
