@@ -550,7 +550,8 @@ TEST_F(LiveWithoutWindowManager, AltFAndF10FromAFloatingPanelReachTheMenuBar)
 }
 
 // F10 pressed in the second of two editors the frame owns: the frame takes the keyboard and the active caption with
-// its bar selected, the editors staying above it, and Down then opens File. Before, the editors were raised one by
+// its bar selected, the editors staying above it, and Down then opens File. F6 there takes the keys, and the caption,
+// to the frame's child window. Before, the editors were raised one by
 // one on the server on the way, each asked to take the keyboard, and the window manager left the caption on one
 // editor, the keyboard on the other and the bar unlit.
 void LiveDesktop::f10FromAnEditorReachesTheFrame()
@@ -572,15 +573,21 @@ void LiveDesktop::f10FromAnEditorReachesTheFrame()
     Window* second = framed({480, 260, 780, 560}, frame.hwnd(), "second editor");
     ASSERT_NE(second, nullptr);
     const unsigned long secondX = shownOnServer(second->hwnd());
+    MdiChild child;
+    ASSERT_TRUE(child.createChild(frame, "child", {10, 10, 210, 160}));
     // The click whole, not only the focus it brings: the window manager hands the press on after it has moved the
-    // focus, and a press that came after the F10 would rightly make the editor active again.
+    // focus, and a press that came after the key would rightly make the editor active again.
     MessageSpy clicks;
     clicks.onlyWindows({second->hwnd()}).onlyMessages({WM_LBUTTONUP});
-    liveServer().click(second->clientToScreen({40, 200}));
-    ASSERT_TRUE(runUntil([&] {
-        return clicks.count(WM_LBUTTONUP) == 1 && liveServer().focus() == secondX &&
-               ui().activeWindow() == second->hwnd();
-    }));
+    const auto clickTheSecondEditor = [&] {
+        clicks.clear();
+        liveServer().click(second->clientToScreen({40, 200}));
+        return runUntil([&] {
+            return clicks.count(WM_LBUTTONUP) == 1 && liveServer().focus() == secondX &&
+                   ui().activeWindow() == second->hwnd();
+        });
+    };
+    ASSERT_TRUE(clickTheSecondEditor());
     int opened = 0; // File's menu shown, each time closed again by Escape
     MessageSpy menuShown;
     countFileMenus(menuShown, frame, opened);
@@ -599,6 +606,18 @@ void LiveDesktop::f10FromAnEditorReachesTheFrame()
     liveServer().tap(XK_Down);
     EXPECT_TRUE(runUntil([&] { return opened == 1; }, 5000));
     settle(200);
+
+    ASSERT_TRUE(clickTheSecondEditor());
+    liveServer().tap(XK_F6);
+    EXPECT_TRUE(runUntil(
+        [&] {
+            const Window* focus = ui().window(ui().focus());
+            return focus != nullptr && (focus == &child || focus->isDescendantOf(&child)) &&
+                   liveServer().focus() == frameX && ui().activeWindow() == frame.hwnd() &&
+                   (!withWindowManager ||
+                    liveServer().property(0, "_NET_ACTIVE_WINDOW") == std::vector<unsigned long>{frameX});
+        },
+        3000));
     frame.destroy();
 }
 
