@@ -87,13 +87,19 @@ run_case() {
     tool_err="$work/err.$BASHPID"
     rm -rf "$work/out.$BASHPID"
     mkdir "$work/out.$BASHPID"
-    args=${args//IN/$in}
-    args=${args//OUT/$work/out.$BASHPID/o}
-    args=${args//$work\/out\//$work/out.$BASHPID/}
-    # shellcheck disable=SC2086 # the arguments are words without spaces
-    expect_refused $args > /dev/null
+    # Whole words only: the folder mktemp names may itself hold "IN" or "OUT".
+    local words=() word
+    for word in $args; do # the arguments are words without spaces
+        case $word in
+        IN) word=$in ;;
+        OUT) word=$work/out.$BASHPID/o ;;
+        "$work"/out/*) word=$work/out.$BASHPID/${word#"$work"/out/} ;;
+        esac
+        words+=("$word")
+    done
+    expect_refused "${words[@]}" > /dev/null
     expect_message "^vortan-[a-z]+: ([a-z-]+: )?cannot read $in: ${causes[$in]}$"
-    [ -z "$(ls -A "$work/out.$BASHPID")" ] || fail "vortan-$name $args made $(ls -A "$work/out.$BASHPID")"
+    [ -z "$(ls -A "$work/out.$BASHPID")" ] || fail "vortan-$name ${words[*]} made $(ls -A "$work/out.$BASHPID")"
 }
 
 pids=()
