@@ -550,6 +550,9 @@ void CVTND_ActionControllerDlg::OnClosing()
     if (m_current != nullptr && m_current->isWindow())
         m_current->destroy();
     m_current = nullptr;
+    // The pose the slider left is no change of the project's: the nodes are back at rest before the designer asks
+    // whether this editor changed anything.
+    m_snapshot.ResetNodeMatrices();
 }
 
 void CVTND_ActionControllerDlg::postNcDestroy()

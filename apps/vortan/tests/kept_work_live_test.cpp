@@ -1,5 +1,7 @@
 // The designer on a real X server while it works: a long open shows the wait cursor on the screen while the window
-// cannot answer.
+// cannot answer, and the sample opened, saved or looked at in an editor is not taken for changed work.
+#include <X11/keysym.h>
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -9,10 +11,16 @@
 
 #include "apps/vortan/tests/designer_desktop.h"
 #include "designer/app/designer_app.h"
+#include "designer/app/project_object.h"
 #include "designer/app/project_records.h"
+#include "designer/editors/controller_editor.h"
+#include "engine/behaviour/action_node.h"
+#include "engine/behaviour/event.h"
 #include "engine/core/type_tag.h"
+#include "engine/core/world.h"
 #include "platform/base/user_constants.h"
 #include "platform/settings/settings_backend.h"
+#include "platform/ui/controls/trackbar.h"
 
 namespace designertest {
 namespace {
@@ -30,6 +38,18 @@ ProjectRecordRead ReadLayoutLookingAtTheCursor(CVTND_ProjectReading& in, uint32_
 }
 
 using KeptWorkLive = SampleDesignerLive;
+
+// The bundled sample, copied into the case's folder, opened and unmodified.
+std::filesystem::path OpenSampleCopy(CVTND_Designer& designer, const std::filesystem::path& folder)
+{
+    const std::filesystem::path built =
+        std::filesystem::path(VORTAN_EXECUTABLE).parent_path().parent_path().parent_path() / "samples/sample.vtp";
+    const std::filesystem::path path = folder / "sample.vtp";
+    std::filesystem::copy_file(built, path);
+    if (!designer.OpenProjectFile(path.string()))
+        return {};
+    return path;
+}
 
 // Opening a project holds the UI thread for as long as the read takes: the wait cursor is on the screen meanwhile,
 // and the one before it once the open is done. It was set and put back before the screen ever showed it.
@@ -62,21 +82,47 @@ TEST_F(KeptWorkLive, TheWaitCursorIsShownWhileAProjectOpens)
 TEST_F(KeptWorkLive, TheSampleOpenedAndSavedUnchangedKeepsEveryByte)
 {
     StartInFolder("vortan-sample-kept");
-    const std::filesystem::path built =
-        std::filesystem::path(VORTAN_EXECUTABLE).parent_path().parent_path().parent_path() / "samples/sample.vtp";
-    const std::filesystem::path path = folder / "sample.vtp";
-    std::filesystem::copy_file(built, path);
     const auto bytes = [](const std::filesystem::path& file) {
         std::ifstream in(file, std::ios::binary);
         return std::vector<char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     };
+    const std::filesystem::path path = OpenSampleCopy(designer, folder);
+    ASSERT_FALSE(path.empty());
     const std::vector<char> before = bytes(path);
     ASSERT_FALSE(before.empty());
-    ASSERT_TRUE(designer.OpenProjectFile(path.string()));
     settle(300);
     EXPECT_EQ(designer.GetApp()->IsModified(), 0) << "Exit would ask";
     ASSERT_TRUE(designer.SaveTo(path.string()));
     EXPECT_TRUE(bytes(path) == before);
+}
+
+// The sample's turn: its Details opened, the preview slider dragged (which turns the cube on the screen) and Escape
+// pressed. The editor puts the cube back as it closes, so the project is as it was and Exit asks nothing. The cube
+// was put back only after the project had been asked whether the editor changed it, which saw the turned cube.
+TEST_F(KeptWorkLive, ThePreviewSliderDraggedAndEscapePressedLeaveTheProjectUnmodified)
+{
+    StartInFolder("vortan-slider-kept");
+    ASSERT_FALSE(OpenSampleCopy(designer, folder).empty());
+    settle(300);
+    CVTNDesignerApp& app = *designer.GetApp();
+    ASSERT_EQ(app.IsModified(), 0);
+    SWevent* event = designer.GetWorld()->GetFirstEvent();
+    SWactionnode* turn = event != nullptr ? event->GetFirstAction() : nullptr;
+    ASSERT_NE(turn, nullptr);
+    auto* details = dynamic_cast<CVTND_ActionControllerDlg*>(app.EditObject(CVTND_Object(turn), false));
+    ASSERT_NE(details, nullptr);
+    settle(300);
+    auto* slider = details->item<pf::Trackbar>(1352);
+    ASSERT_NE(slider, nullptr);
+    pressAndMove(slider->clientToScreen(slider->pointForPos(0)),
+                 slider->clientToScreen(slider->pointForPos(CVTND_ActionControllerDlg::kSliderRange / 3)));
+    pf::liveServer().button(1, false);
+    ASSERT_TRUE(runUntil([&] { return slider->getPos() > 0; })) << "the slider did not move";
+    settle();
+    pf::liveServer().tap(XK_Escape);
+    ASSERT_TRUE(runUntil([&] { return app.GetEditDialogs().empty(); })) << "Escape did not close the Details";
+    settle();
+    EXPECT_EQ(app.IsModified(), 0) << "Exit would ask";
 }
 
 } // namespace
