@@ -1,5 +1,6 @@
 #include "designer/workspace/editor_fields.h"
 
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -58,8 +59,8 @@ TypedEdit& CurrentTypedEdit()
     return edit;
 }
 
-// A number taken as typed in a spelling of its own (".5", "5.", "+5", " 3") is shown as the field shows it stored
-// once the typing ends; the number is the same, so writing it again changes nothing.
+// A number taken as typed in a spelling of its own (".5", "5.", "+5", " 3", "090") is shown as the field shows it
+// stored once the typing ends; the number is the same, so writing it again changes nothing.
 std::string StoredSpelling(std::string text)
 {
     const size_t first = text.find_first_not_of(' ');
@@ -70,6 +71,9 @@ std::string StoredSpelling(std::string text)
     const size_t digits = !text.empty() && text[0] == '-' ? 1 : 0;
     if (text.size() > digits && text[digits] == '.')
         text.insert(digits, "0");
+    while (text.size() > digits + 1 && text[digits] == '0' &&
+           std::isdigit(static_cast<unsigned char>(text[digits + 1])))
+        text.erase(digits, 1);
     if (text.size() > 1 && text.back() == '.')
         text.pop_back();
     return text;

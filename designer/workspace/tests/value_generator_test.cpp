@@ -235,8 +235,14 @@ TEST_P(ValueEditor, ANumberTypedInASpellingOfItsOwnShowsAsStoredOnceTheFocusLeav
 {
     control->ChooseGenerator(SWgenerator::kAxisTrack);
     control->SetUnit(0);
-    for (const auto& [typed, shown] :
-         {std::pair{".5", "0.5"}, {"5.", "5"}, {"+5", "5"}, {" 3", "3"}, {"-.25", "-0.25"}}) {
+    for (const auto& [typed, shown] : {std::pair{".5", "0.5"},
+                                       {"5.", "5"},
+                                       {"+5", "5"},
+                                       {" 3", "3"},
+                                       {"-.25", "-0.25"},
+                                       {"090", "90"},
+                                       {"-007.5", "-7.5"},
+                                       {"00", "0"}}) {
         ui().setFocus(control->GetEdit()->hwnd());
         sim().replaceText(*control->GetEdit(), typed);
         EXPECT_EQ(Text(), typed) << "left as typed while the focus stays";
