@@ -551,9 +551,9 @@ TEST_F(LiveWithoutWindowManager, AltFAndF10FromAFloatingPanelReachTheMenuBar)
 
 // F10 pressed in the second of two editors the frame owns: the frame takes the keyboard and the active caption with
 // its bar selected, the editors staying above it, and Down then opens File. F6 there takes the keys, and the caption,
-// to the frame's child window. Before, the editors were raised one by
-// one on the server on the way, each asked to take the keyboard, and the window manager left the caption on one
-// editor, the keyboard on the other and the bar unlit.
+// to the frame's child window. Before, the editors were raised one by one on the server on the way, each asked to
+// take the keyboard, and the window manager left the caption on one editor, the keyboard on the other and the bar
+// unlit.
 void LiveDesktop::f10FromAnEditorReachesTheFrame()
 {
     constexpr uint32_t kMenuId = 0x7E22;
