@@ -1,6 +1,8 @@
 #include "designer/app/designer_app.h"
 
 #include <algorithm>
+#include <array>
+#include <span>
 #include <vector>
 
 #include "designer/app/app_component.h"
@@ -13,8 +15,12 @@
 #include "designer/app/registry.h"
 #include "designer/app/window_placement.h"
 #include "engine/behaviour/action_node.h"
+#include "engine/behaviour/behaviour_records.h"
 #include "engine/behaviour/event.h"
+#include "engine/core/buffer.h"
+#include "engine/core/chunk_stream.h"
 #include "engine/core/node.h"
+#include "engine/core/world_file.h"
 #include "engine/core/world_sections.h"
 #include "platform/base/assertion.h"
 #include "platform/ui/core/resources.h"
@@ -149,6 +155,24 @@ WorldWriteParts Joined(WorldWriteParts a, const WorldWriteParts& b)
     return a;
 }
 
+// The 64-bit FNV-1a of bytes, from hash.
+uint64_t Hashed(uint64_t hash, std::span<const uint8_t> bytes)
+{
+    for (const uint8_t byte : bytes)
+        hash = (hash ^ byte) * 0x100000001b3ull;
+    return hash;
+}
+
+// The event that holds action, found by address: an action deleted meanwhile is simply not found.
+const SWevent* EventHolding(const SWworld& world, const SWactionnode* action)
+{
+    for (const SWevent* e = world.GetFirstEvent(); e != nullptr; e = world.GetNextEvent(e))
+        for (const SWactionnode* a = e->GetFirstAction(); a != nullptr; a = SWevent::GetNextAction(a))
+            if (a == action)
+                return e;
+    return nullptr;
+}
+
 } // namespace
 
 bool CVTNDesignerApp::IsPreviewRunning() const
@@ -156,28 +180,53 @@ bool CVTNDesignerApp::IsPreviewRunning() const
     return m_world != nullptr && m_world->IsRunning();
 }
 
-WorldWriteParts CVTNDesignerApp::OpenEditorParts() const
+CVTNDesignerApp::EditorScope CVTNDesignerApp::OpenEditorScope() const
 {
-    WorldWriteParts parts;
-    parts.sections = 0;
-    parts.nodes = false;
-    for (const auto& record : m_editors)
-        parts = Joined(parts, PartsReachedBy(record->kind));
-    return parts;
+    EditorScope scope;
+    scope.parts.sections = 0;
+    scope.parts.nodes = false;
+    for (const auto& record : m_editors) {
+        if (record->onlyItsAction)
+            scope.actions.push_back(static_cast<const SWactionnode*>(record->object));
+        else
+            scope.parts = Joined(scope.parts, PartsReachedBy(record->kind));
+    }
+    return scope;
 }
 
-std::optional<uint64_t> CVTNDesignerApp::FormOf(const WorldWriteParts& parts) const
+std::optional<uint64_t> CVTNDesignerApp::FormOf(const EditorScope& scope) const
 {
     if (m_project == nullptr || m_world == nullptr)
         return std::nullopt;
-    return m_project->StoredForm(m_gradients.get(), parts);
+    std::optional<uint64_t> form = m_project->StoredForm(m_gradients.get(), scope.parts);
+    if (!form || scope.actions.empty())
+        return form;
+    // The parts' form and the bytes of each action's event, as a save writes them, in one hash.
+    std::array<uint8_t, 8> formBytes{};
+    for (size_t i = 0; i < formBytes.size(); ++i)
+        formBytes[i] = static_cast<uint8_t>(*form >> (8 * i));
+    uint64_t hash = Hashed(0xcbf29ce484222325ull, formBytes);
+    const SWworldlock lock(*m_world);
+    for (const SWactionnode* action : scope.actions) {
+        const SWevent* event = EventHolding(*m_world, action);
+        if (event == nullptr)
+            return std::nullopt;
+        SWbuffer buffer;
+        SWchunkstream record(buffer, SWchunkstream::kWrite);
+        record.SetFormatVersion(kWorldFormatVersion);
+        if (!SaveEventRecord(*event, record) || record.Status() != SWchunkstream::kStatusGood)
+            return std::nullopt;
+        for (size_t b = 0; b < buffer.BlockCount(); ++b)
+            hash = Hashed(hash, buffer.Block(b));
+    }
+    return hash;
 }
 
 bool CVTNDesignerApp::NoteEditorChanges() const
 {
     if (m_modified != 0 || !m_forms || IsPreviewRunning())
         return m_modified != 0;
-    const std::optional<uint64_t> now = FormOf(m_forms->parts);
+    const std::optional<uint64_t> now = FormOf(m_forms->scope);
     // A form that cannot be made any more counts as changed.
     if (!now || std::find(m_forms->unchanged.begin(), m_forms->unchanged.end(), *now) == m_forms->unchanged.end())
         m_modified = 1;
@@ -212,8 +261,8 @@ void CVTNDesignerApp::TakeEditorForms(std::optional<uint64_t> before)
     m_formsAfterPreview = false;
     if (m_modified != 0 || m_editors.empty())
         return;
-    EditorForms forms{OpenEditorParts(), {}};
-    if (const std::optional<uint64_t> now = FormOf(forms.parts))
+    EditorForms forms{OpenEditorScope(), {}};
+    if (const std::optional<uint64_t> now = FormOf(forms.scope))
         forms.unchanged.push_back(*now);
     if (before)
         forms.unchanged.push_back(*before);
@@ -441,16 +490,18 @@ pf::Window* CVTNDesignerApp::EditObject(CVTND_Object object, bool nearCursor)
     if (constructor == nullptr || (kind == kTypeAction && object.GetObject() == nullptr))
         return nullptr;
     NoteEditorChanges(); // what the editors open already changed
-    // The parts with the new editor's, as they are before it opens: a change it sets up as it opens and takes back
-    // as it closes (an Escape) leaves them as they were, which is no change either.
-    std::optional<uint64_t> before;
-    if (m_modified == 0 && !IsPreviewRunning())
-        before = FormOf(Joined(OpenEditorParts(), PartsReachedBy(kind)));
     auto owned = std::make_unique<CVTND_EditDialog>();
     CVTND_EditDialog* record = owned.get();
     record->kind = kind;
     record->object = object.GetObject();
+    record->onlyItsAction =
+        kind == kTypeAction && CVTND_Registry::FindEditorReach(kind, actionKind) == CVTND_EditorReach::kItsActionOnly;
     m_editors.push_back(std::move(owned));
+    // The scope with the new editor's, as it is before it opens: a change it sets up as it opens and takes back as
+    // it closes (an Escape) leaves it as it was, which is no change either.
+    std::optional<uint64_t> before;
+    if (m_modified == 0 && !IsPreviewRunning())
+        before = FormOf(OpenEditorScope());
     CVTND_EditorRequest request;
     request.object = object.GetObject();
     request.record = record;

@@ -35,6 +35,7 @@ class CVTND_ExtendedWorld;
 class CVTND_GradientStore;
 class CVTND_MapCanvas;
 class CVTND_Project;
+class SWactionnode;
 class SWevent;
 
 // The docking panels, by what they show; the workspace registers each panel's dialog.
@@ -159,15 +160,21 @@ private:
     mutable uint8_t m_modified = 0;
     // While editors are open on an unmodified project: the parts of what a save writes that they can change, and
     // the forms of those parts that count as unchanged (as the editors found them, and as they set themselves up).
-    struct EditorForms {
+    // What editors can change: parts of what a save writes, and the actions whose events are compared whole.
+    struct EditorScope {
         WorldWriteParts parts;
+        std::vector<const SWactionnode*> actions; // only compared with the world's, never read through
+    };
+    struct EditorForms {
+        EditorScope scope;
         std::vector<uint64_t> unchanged;
     };
     std::optional<EditorForms> m_forms;
     bool m_formsAfterPreview = false; // editors opened during a preview: their forms are taken once it stops
     bool IsPreviewRunning() const;
-    WorldWriteParts OpenEditorParts() const;
-    std::optional<uint64_t> FormOf(const WorldWriteParts& parts) const; // none without a workspace
+    EditorScope OpenEditorScope() const;
+    // None without a workspace, or when an action of scope is no longer in the world.
+    std::optional<uint64_t> FormOf(const EditorScope& scope) const;
     void TakeEditorForms(std::optional<uint64_t> before);
     void NotePreviewStopped();
     // Whether the project is modified; a move of the open editors' parts from every unchanged form marks it. Never

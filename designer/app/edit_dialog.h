@@ -16,4 +16,5 @@ public:
     uint16_t kind = 0;            // the CVTND_Object type id of the edited object
     void* object = nullptr;       // the world owns it; null while a new object is not made yet
     pf::Window* dialog = nullptr; // the editor deletes itself after its window is gone
+    bool onlyItsAction = false;   // an action editor that changes nothing but its action (CVTND_EditorReach)
 };

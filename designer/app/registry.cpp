@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <mutex>
+#include <set>
 #include <utility>
 
 namespace {
@@ -44,6 +45,8 @@ private:
 
 struct Tables {
     Table<std::pair<uint16_t, int32_t>, CVTND_EditorConstructor> editors;
+    std::mutex reachMutex;
+    std::set<std::pair<uint16_t, int32_t>> actionOnlyEditors; // the rest reach what their kind does
     Table<uint16_t, CVTND_ObjectCreator> creators;
     Table<FrameClass, CVTND_FrameCreator> frames;
     Table<ModalTool, CVTND_ModalToolRun> tools;
@@ -63,25 +66,57 @@ Tables& Registry()
 
 constexpr uint16_t kActionType = static_cast<uint16_t>(ObjectType::kAction);
 
+std::pair<uint16_t, int32_t> EditorKey(uint16_t type, int32_t actionKind)
+{
+    return {type, type == kActionType ? actionKind : kAnyActionKind};
+}
+
+// The key FindEditor finds an editor under.
+std::pair<uint16_t, int32_t> FoundEditorKey(uint16_t type, int32_t actionKind)
+{
+    if (type == kActionType && Registry().editors.Find({type, actionKind}) != nullptr)
+        return {type, actionKind};
+    return {type, kAnyActionKind};
+}
+
+void SetEditorReach(const std::pair<uint16_t, int32_t>& key, CVTND_EditorReach reach)
+{
+    Tables& tables = Registry();
+    const std::lock_guard<std::mutex> lock(tables.reachMutex);
+    if (reach == CVTND_EditorReach::kItsActionOnly && key.first == kActionType)
+        tables.actionOnlyEditors.insert(key);
+    else
+        tables.actionOnlyEditors.erase(key);
+}
+
 } // namespace
 
-bool CVTND_Registry::RegisterEditor(uint16_t type, int32_t actionKind, CVTND_EditorConstructor constructor)
+bool CVTND_Registry::RegisterEditor(uint16_t type, int32_t actionKind, CVTND_EditorConstructor constructor,
+                                    CVTND_EditorReach reach)
 {
-    return Registry().editors.Register({type, type == kActionType ? actionKind : kAnyActionKind}, constructor);
+    const bool registered = Registry().editors.Register(EditorKey(type, actionKind), constructor);
+    if (registered)
+        SetEditorReach(EditorKey(type, actionKind), reach);
+    return registered;
 }
 
 CVTND_EditorConstructor CVTND_Registry::FindEditor(uint16_t type, int32_t actionKind)
 {
-    if (type == kActionType) {
-        if (CVTND_EditorConstructor exact = Registry().editors.Find({type, actionKind}))
-            return exact;
-    }
-    return Registry().editors.Find({type, kAnyActionKind});
+    return Registry().editors.Find(FoundEditorKey(type, actionKind));
+}
+
+CVTND_EditorReach CVTND_Registry::FindEditorReach(uint16_t type, int32_t actionKind)
+{
+    const std::pair<uint16_t, int32_t> key = FoundEditorKey(type, actionKind);
+    Tables& tables = Registry();
+    const std::lock_guard<std::mutex> lock(tables.reachMutex);
+    return tables.actionOnlyEditors.contains(key) ? CVTND_EditorReach::kItsActionOnly : CVTND_EditorReach::kItsKind;
 }
 
 CVTND_EditorConstructor CVTND_Registry::ReplaceEditor(uint16_t type, int32_t actionKind, CVTND_EditorConstructor c)
 {
-    return Registry().editors.Replace({type, type == kActionType ? actionKind : kAnyActionKind}, c);
+    SetEditorReach(EditorKey(type, actionKind), CVTND_EditorReach::kItsKind);
+    return Registry().editors.Replace(EditorKey(type, actionKind), c);
 }
 
 bool CVTND_Registry::RegisterObjectCreator(uint16_t type, CVTND_ObjectCreator creator)

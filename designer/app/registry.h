@@ -38,6 +38,10 @@ struct CVTND_EditorRequest {
     pf::Window* parent = nullptr;       // the main frame; null until there is one
 };
 using CVTND_EditorConstructor = pf::Window* (*)(const CVTND_EditorRequest& request); // made and hidden; null: none
+// What an editor can change of what a save writes. The designer compares only that to tell whether an editor opened
+// and closed changed the project: an action editor that changes nothing but the action it edits (what its preview
+// moves it puts back as it closes) is compared by that action's event alone, not by every node and event.
+enum class CVTND_EditorReach { kItsKind, kItsActionOnly };
 
 // -- Project objects by type id (9 the expression editor for a new entry, 11 a tooltip, 13 a hot spot)
 struct CVTND_CreateRequest {
@@ -90,9 +94,12 @@ using CVTND_GradientStoreCreator = std::unique_ptr<CVTND_GradientStore> (*)();
 
 class CVTND_Registry {
 public:
-    static bool RegisterEditor(uint16_t type, int32_t actionKind, CVTND_EditorConstructor constructor);
+    static bool RegisterEditor(uint16_t type, int32_t actionKind, CVTND_EditorConstructor constructor,
+                               CVTND_EditorReach reach = CVTND_EditorReach::kItsKind);
     // Type 16 looks for the action kind first, then for kAnyActionKind; other types take kAnyActionKind only.
     static CVTND_EditorConstructor FindEditor(uint16_t type, int32_t actionKind);
+    static CVTND_EditorReach FindEditorReach(uint16_t type, int32_t actionKind); // of the editor FindEditor finds
+    // A replacing editor reaches what its kind does.
     static CVTND_EditorConstructor ReplaceEditor(uint16_t type, int32_t actionKind, CVTND_EditorConstructor c);
 
     static bool RegisterObjectCreator(uint16_t type, CVTND_ObjectCreator creator);
@@ -126,8 +133,9 @@ public:
 // The registration objects: a namespace-scope static of each in the registrant's source. registered is false when
 // the key already had an entry (which is kept).
 struct CVTND_EditorRegistration {
-    CVTND_EditorRegistration(ObjectType type, int32_t actionKind, CVTND_EditorConstructor constructor)
-        : registered(CVTND_Registry::RegisterEditor(static_cast<uint16_t>(type), actionKind, constructor))
+    CVTND_EditorRegistration(ObjectType type, int32_t actionKind, CVTND_EditorConstructor constructor,
+                             CVTND_EditorReach reach = CVTND_EditorReach::kItsKind)
+        : registered(CVTND_Registry::RegisterEditor(static_cast<uint16_t>(type), actionKind, constructor, reach))
     {
     }
     bool registered;

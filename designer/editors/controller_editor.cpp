@@ -108,13 +108,17 @@ pf::Window* MakeControllerEditor(const CVTND_EditorRequest& request)
                                          CVTND_ActionControllerDlg::kIdd, request.parent);
 }
 
+// Of what a save writes, the controller editor changes only its own action: what its preview poses it puts back as
+// it closes.
+CVTND_EditorRegistration ControllerEditor(int32_t actionKind)
+{
+    return {ObjectType::kAction, actionKind, &MakeControllerEditor, CVTND_EditorReach::kItsActionOnly};
+}
+
 const CVTND_EditorRegistration kControllerEditors[] = {
-    {ObjectType::kAction, 41, &MakeControllerEditor}, {ObjectType::kAction, 42, &MakeControllerEditor},
-    {ObjectType::kAction, 43, &MakeControllerEditor}, {ObjectType::kAction, 44, &MakeControllerEditor},
-    {ObjectType::kAction, 47, &MakeControllerEditor}, {ObjectType::kAction, 50, &MakeControllerEditor},
-    {ObjectType::kAction, 51, &MakeControllerEditor}, {ObjectType::kAction, 52, &MakeControllerEditor},
-    {ObjectType::kAction, 53, &MakeControllerEditor}, {ObjectType::kAction, 59, &MakeControllerEditor},
-    {ObjectType::kAction, 60, &MakeControllerEditor}, {ObjectType::kAction, 61, &MakeControllerEditor},
+    ControllerEditor(41), ControllerEditor(42), ControllerEditor(43), ControllerEditor(44),
+    ControllerEditor(47), ControllerEditor(50), ControllerEditor(51), ControllerEditor(52),
+    ControllerEditor(53), ControllerEditor(59), ControllerEditor(60), ControllerEditor(61),
 };
 
 } // namespace
@@ -324,6 +328,9 @@ void CVTND_ActionControllerDlg::PoseNodes(float t)
     SWnodemotion* motion = Motion();
     if (m_world == nullptr || m_world->GetRootNode() == nullptr)
         return;
+    // Only a node that moves is posed, and only a move redraws: the pose at 0 as the editor opens is most often the
+    // rest, and a redraw restarts the views' refinement, whose frames hold the world a large scene's drawing long.
+    bool moved = false;
     {
         CVTND_WorldWriteLock lock(m_world);
         // The XYZ motions step by increments: from an unstepped clock the increment to t is the whole pose at t.
@@ -333,10 +340,14 @@ void CVTND_ActionControllerDlg::PoseNodes(float t)
         if (m_action->GetSuppress() != 0)
             return;
         SWnode* const root = m_world->GetRootNode();
-        const auto pose = [&m](SWobjectnode& object) {
+        const auto pose = [this, &m, &moved](SWobjectnode& object) {
             SWmatrix posed;
             object.GetInitialMatrix().Multiply(posed, m);
+            if (object.GetLocalMatrix() == posed)
+                return;
+            m_snapshot.NotePose();
             object.SetLocalMatrix(posed);
+            moved = true;
         };
         if (m_action->GetArguments().Count() == 0) {
             for (SWnode* n = root; n != nullptr; n = n->NextInTree(root)) {
@@ -358,7 +369,8 @@ void CVTND_ActionControllerDlg::PoseNodes(float t)
             }
         }
     }
-    m_world->Invalidate(false);
+    if (moved)
+        m_world->Invalidate(false);
 }
 
 void CVTND_ActionControllerDlg::Broadcast()

@@ -170,6 +170,7 @@ void CVTND_ControllerKeyframePage::PoseTargets(const std::function<void(SWobject
     SWworld* world = DesignerWorld();
     if (world == nullptr || Suppressed() || world->IsRunning())
         return;
+    Host()->Snapshot().NotePose();
     {
         CVTND_WorldWriteLock lock(world);
         VisitTargets(pose);

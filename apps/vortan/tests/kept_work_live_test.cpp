@@ -16,6 +16,7 @@
 #include "designer/editors/controller_editor.h"
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/event.h"
+#include "engine/core/object_node.h"
 #include "engine/core/type_tag.h"
 #include "engine/core/world.h"
 #include "platform/base/user_constants.h"
@@ -38,6 +39,18 @@ ProjectRecordRead ReadLayoutLookingAtTheCursor(CVTND_ProjectReading& in, uint32_
 }
 
 using KeptWorkLive = SampleDesignerLive;
+
+// The enabled object nodes not at their rest matrix.
+int PosedNodes(SWworld& world)
+{
+    const SWworldlock hold(world);
+    int posed = 0;
+    SWnode* const root = world.GetRootNode();
+    for (SWnode* n = root; n != nullptr; n = n->NextInTree(root))
+        if (const SWobjectnode* object = SWobjectnode::FromNode(n); object != nullptr && object->IsEnabled())
+            posed += object->GetLocalMatrix() != object->GetInitialMatrix() ? 1 : 0;
+    return posed;
+}
 
 // The bundled sample, copied into the case's folder, opened and unmodified.
 std::filesystem::path OpenSampleCopy(CVTND_Designer& designer, const std::filesystem::path& folder)
@@ -119,10 +132,12 @@ TEST_F(KeptWorkLive, ThePreviewSliderDraggedAndEscapePressedLeaveTheProjectUnmod
     pf::liveServer().button(1, false);
     ASSERT_TRUE(runUntil([&] { return slider->getPos() > 0; })) << "the slider did not move";
     settle();
+    EXPECT_GT(PosedNodes(*designer.GetWorld()), 0) << "the drag posed nothing";
     pf::liveServer().tap(XK_Escape);
     ASSERT_TRUE(runUntil([&] { return app.GetEditDialogs().empty(); })) << "Escape did not close the Details";
     settle();
     EXPECT_EQ(app.IsModified(), 0) << "Exit would ask";
+    EXPECT_EQ(PosedNodes(*designer.GetWorld()), 0) << "a save would keep the pose";
 }
 
 } // namespace

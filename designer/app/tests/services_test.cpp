@@ -110,6 +110,20 @@ TEST(Registry, TheFirstRegistrationOfAKeyWinsAndActionsFallBackToAnyKind)
     CVTND_Registry::ReplaceEditor(6, kAnyActionKind, registered);
 }
 
+TEST(Registry, AnEditorReachesWhatTheEditorFoundForTheKindWasRegisteredToReach)
+{
+    const CVTND_EditorRegistration own(ObjectType::kAction, 87, &NoEditor, CVTND_EditorReach::kItsActionOnly);
+    ASSERT_TRUE(own.registered);
+    EXPECT_EQ(CVTND_Registry::FindEditorReach(16, 87), CVTND_EditorReach::kItsActionOnly);
+    // A kind with no editor of its own takes the any-kind editor, and with it that editor's reach.
+    EXPECT_EQ(CVTND_Registry::FindEditorReach(16, 89), CVTND_Registry::FindEditorReach(16, kAnyActionKind));
+    EXPECT_EQ(CVTND_Registry::FindEditorReach(16, kAnyActionKind), CVTND_EditorReach::kItsKind);
+    // A test's editor in its place may change anything its kind can.
+    EXPECT_EQ(CVTND_Registry::ReplaceEditor(16, 87, &NoEditor), &NoEditor);
+    EXPECT_EQ(CVTND_Registry::FindEditorReach(16, 87), CVTND_EditorReach::kItsKind);
+    CVTND_Registry::ReplaceEditor(16, 87, nullptr);
+}
+
 TEST(EditorSettings, MissingValuesAreCreatedOnceAndOtherKindsLeftAlone)
 {
     pf::SettingsStore store(nullptr);

@@ -71,9 +71,25 @@ TEST_F(NodeSnapshot, ResetPutsEnabledNodesAtRest)
     other->SetLocalMatrix(Moved(6.0f));
     other->SetEnabled(false);
     TKObjectModifierDialog snapshot(&World());
+    // An editor that posed nothing has nothing to put back, and asks for no redraw: one restarts every view's
+    // refinement, and a large scene is held meanwhile.
+    World().ClearFullRedraw();
+    snapshot.ResetNodeMatrices();
+    snapshot.RestoreNodeMatrices(false);
+    snapshot.RestoreNodeMatrices(true);
+    EXPECT_FALSE(World().IsFullRedrawRequested());
+    EXPECT_EQ(object->GetLocalMatrix(), Moved(5.0f));
+
+    snapshot.NotePose();
     snapshot.ResetNodeMatrices();
     EXPECT_EQ(object->GetLocalMatrix(), rest);
     EXPECT_EQ(other->GetLocalMatrix(), Moved(6.0f)); // a disabled node takes no part
+    EXPECT_TRUE(World().IsFullRedrawRequested());
+    // Back at rest: the next reset moves nothing and redraws nothing.
+    World().ClearFullRedraw();
+    snapshot.NotePose();
+    snapshot.ResetNodeMatrices();
+    EXPECT_FALSE(World().IsFullRedrawRequested());
 }
 
 TEST_F(NodeSnapshot, RecordsComeBackByNameAndOrder)
@@ -91,6 +107,7 @@ TEST_F(NodeSnapshot, RecordsComeBackByNameAndOrder)
     twinA->SetLocalMatrix(Moved(10.0f));
     twinB->SetLocalMatrix(Moved(20.0f));
     renamed->SetLocalMatrix(Moved(30.0f));
+    snapshot.NotePose();
     snapshot.RestoreNodeMatrices(false);
     const size_t records = snapshot.Records().Count();
 
