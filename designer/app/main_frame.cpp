@@ -358,7 +358,11 @@ pf::LResult CMainFrame::handle(const pf::Msg& msg)
         return 0;
     case pf::WM_TIMER:
         if (msg.wParam == kRecoveryTimer) {
-            m_designer.WriteRecoveryCopy();
+            m_designer.WriteRecoveryCopy(true);
+            return 0;
+        }
+        if (msg.wParam == kRecoveryCollectTimer) {
+            m_designer.CollectRecoveryCopy();
             return 0;
         }
         if (msg.wParam == kExitTimer) {

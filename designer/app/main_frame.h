@@ -39,6 +39,8 @@ inline constexpr uint32_t kMsgUpdateCommands = 0x400 + 302; // the active frame 
 inline constexpr uint32_t kMsgPreviewUnloads = 0x400 + 303; // the preview queued unloads of sub-worlds
 inline constexpr uint32_t kRecoveryTimer = 17;
 inline constexpr uint32_t kExitTimer = 18;
+inline constexpr uint32_t kRecoveryCollectTimer = 19; // while a recovery copy goes to the disk in the background
+inline constexpr uint32_t kRecoveryCollectMs = 100;
 
 // The menu, accelerators and tool bar of the frame, registered once per process.
 void RegisterMainFrameResources();

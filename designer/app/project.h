@@ -154,6 +154,12 @@ public:
     bool SaveFile(const std::string& path, CVTND_GradientStore* gradients, pf::Window* owner = nullptr) const;
     // The same without the box: false with outError naming the path and the cause (the recovery copy's writer).
     bool WriteFile(const std::string& path, CVTND_GradientStore* gradients, std::string& outError) const;
+    // WriteFile in its two halves: the document of what a save writes, made under the world's lock (null, with
+    // outError, when it cannot be), and that document written to path, which needs nothing of the project and may
+    // run on another thread.
+    std::unique_ptr<SWdocumentwriter> MakeDocument(const std::string& path, CVTND_GradientStore* gradients,
+                                                   std::string& outError) const;
+    static bool WriteDocument(const std::string& path, SWdocumentwriter& document, std::string& outError);
     // What a save would write of parts (the project's own record always), as its checksum and length: two that
     // differ tell a change. None when it cannot be made (out of memory).
     std::optional<uint64_t> StoredForm(CVTND_GradientStore* gradients, const WorldWriteParts& parts = {}) const;

@@ -527,35 +527,58 @@ bool CVTND_Project::SaveFile(const std::string& path, CVTND_GradientStore* gradi
 
 bool CVTND_Project::WriteFile(const std::string& path, CVTND_GradientStore* gradients, std::string& message) const
 {
+    const std::unique_ptr<SWdocumentwriter> document = MakeDocument(path, gradients, message);
+    return document != nullptr && WriteDocument(path, *document, message);
+}
+
+namespace {
+
+std::string NotMadeText(const std::string& path)
+{
+    return path + ": the project could not be written (out of memory)";
+}
+
+} // namespace
+
+std::unique_ptr<SWdocumentwriter> CVTND_Project::MakeDocument(const std::string& path, CVTND_GradientStore* gradients,
+                                                              std::string& message) const
+{
     uint64_t counted = 0;
     {
         const SWworldlock lock(m_world);
         counted = CountedOnOpening(m_world);
     }
-    // each names the path once
-    const std::string notMade = path + ": the project could not be written (out of memory)";
     // Written, it would be refused when opened: the person's work would look lost.
     if (const uint64_t limit = ReadLimits().maxBytes; counted > limit) {
         message = path + ": not saved: its pictures would make " + std::to_string(counted) +
                   " bytes beyond what stores them when opened, more than the read limit of " + std::to_string(limit) +
                   "; make generated or compressed pictures smaller";
-    } else {
-        // The records go to the file as the document is finished, never joined into one copy of the whole file.
-        try {
-            SWdocumentwriter writer(ProjectWriteOptions());
-            std::string error;
-            DocumentStatus status = DocumentStatus::kOutOfMemory;
-            if (WriteRecords(writer, gradients))
-                status = SaveDocumentFile(path, writer, &error);
-            if (status == DocumentStatus::kOk)
-                return true;
-            if (status != DocumentStatus::kWriteFailed)
-                message = notMade;
-            else // "cannot write PATH: CAUSE"
-                message = error.empty() ? path + ": the file could not be written" : error;
-        } catch (const std::bad_alloc&) {
-            message = notMade;
-        }
+        return nullptr;
+    }
+    try {
+        auto document = std::make_unique<SWdocumentwriter>(ProjectWriteOptions());
+        if (WriteRecords(*document, gradients))
+            return document;
+    } catch (const std::bad_alloc&) {
+    }
+    message = NotMadeText(path);
+    return nullptr;
+}
+
+bool CVTND_Project::WriteDocument(const std::string& path, SWdocumentwriter& document, std::string& message)
+{
+    // The records go to the file as the document is finished, never joined into one copy of the whole file.
+    try {
+        std::string error;
+        const DocumentStatus status = SaveDocumentFile(path, document, &error);
+        if (status == DocumentStatus::kOk)
+            return true;
+        if (status != DocumentStatus::kWriteFailed)
+            message = NotMadeText(path);
+        else // "cannot write PATH: CAUSE"
+            message = error.empty() ? path + ": the file could not be written" : error;
+    } catch (const std::bad_alloc&) {
+        message = NotMadeText(path);
     }
     return false;
 }

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -12,6 +13,7 @@
 #include <iterator>
 #include <string>
 #include <system_error>
+#include <thread>
 
 #include "platform/base/atomic_file.h"
 
@@ -71,10 +73,53 @@ bool CVTND_Recovery::TakeOver()
     return true;
 }
 
+struct CVTND_Recovery::Background {
+    std::string origin;
+    std::function<bool(std::string& error)> write; // the thread's until done; let go as it ends
+    std::thread thread;
+    std::atomic<bool> done{false};
+    BackgroundWrite result; // the thread's until done
+
+    void Run()
+    {
+        result.written = write(result.error);
+        write = nullptr; // what it held (the document) goes now, not when it is taken
+        done.store(true, std::memory_order_release);
+    }
+};
+
 CVTND_Recovery::~CVTND_Recovery()
 {
+    TakeBackground(true); // the copy whole, or the old one as it was, before the lock goes
     if (m_lockFd >= 0)
         ::close(m_lockFd);
+}
+
+void CVTND_Recovery::WriteInBackground(std::function<bool(std::string& error)> write, std::string origin)
+{
+    TakeBackground(true);
+    auto job = std::make_unique<Background>();
+    job->origin = std::move(origin);
+    job->write = std::move(write);
+    Background* const running = job.get();
+    try {
+        job->thread = std::thread([running] { running->Run(); });
+    } catch (const std::system_error&) { // no thread to be had: written now
+        running->Run();
+    }
+    m_background = std::move(job);
+}
+
+std::optional<CVTND_Recovery::BackgroundWrite> CVTND_Recovery::TakeBackground(bool wait)
+{
+    if (m_background == nullptr || (!wait && !m_background->done.load(std::memory_order_acquire)))
+        return std::nullopt;
+    if (m_background->thread.joinable())
+        m_background->thread.join();
+    const std::unique_ptr<Background> ended = std::move(m_background);
+    if (ended->result.written)
+        Written(ended->origin);
+    return ended->result;
 }
 
 bool CVTND_Recovery::Exists() const
@@ -85,6 +130,7 @@ bool CVTND_Recovery::Exists() const
 
 void CVTND_Recovery::Delete()
 {
+    TakeBackground(true); // a copy still being written would come back after the deletion
     if (!IsOwner() || m_earlier)
         return;
     std::error_code error;
@@ -113,6 +159,7 @@ CVTND_Recovery::Origin CVTND_Recovery::ReadOrigin() const
 
 bool CVTND_Recovery::BeginWrite(std::string& outError, std::optional<std::string>* movedAside)
 {
+    TakeBackground(true);
     if (!IsOwner()) {
         outError = "another designer keeps the recovery copy";
         return false;

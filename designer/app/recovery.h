@@ -8,6 +8,8 @@
 // replace it. Beside the copy, "recovery.vtp.origin" names the project it was made from (a copy without it, as
 // older designers left, is offered all the same).
 #include <ctime>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -41,6 +43,17 @@ public:
     // earlier copy could not be moved aside (movedAside: where it went when it was).
     bool BeginWrite(std::string& outError, std::optional<std::string>* movedAside = nullptr);
     void Written(const std::string& origin); // the copy at Path() is whole, made from the project at origin
+    // write (which makes the copy at Path(): false, with its error the cause) run on a thread of its own: a large
+    // project's copy is written to the disk without holding the window. One at a time: BeginWrite, Delete and the
+    // end wait for the one running; a copy written is Written(origin) as TakeBackground takes it.
+    void WriteInBackground(std::function<bool(std::string& error)> write, std::string origin);
+    struct BackgroundWrite {
+        bool written = false;
+        std::string error;
+    };
+    // How the background write ended, once it has (wait: waiting for it); none while it runs, or when none did.
+    std::optional<BackgroundWrite> TakeBackground(bool wait);
+    bool HasBackground() const { return m_background != nullptr; } // running, or ended and not taken
 
     // A copy that does not read is never deleted: it goes to a dated name beside it ("recovery-20261208-181500.vtp"),
     // so whatever a person may still get out of it stays. The new path; nullopt when we are not the owner or the
@@ -54,4 +67,6 @@ private:
     int m_lockFd = -1;
     bool m_earlier = false;
     std::optional<std::string> m_originWritten; // what the origin file holds, as this designer last wrote it
+    struct Background;
+    std::unique_ptr<Background> m_background; // the write running, or ended and not taken
 };

@@ -1,6 +1,7 @@
 // The designer's recovery copy and preferences commands.
 #include <ctime>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -12,6 +13,7 @@
 #include "designer/app/recovery.h"
 #include "designer/app/startup.h"
 #include "designer/app/user_dialogs.h"
+#include "engine/core/document_file.h"
 #include "platform/ui/core/ui.h"
 #include "platform/ui/providers/providers.h"
 
@@ -85,7 +87,7 @@ bool CVTND_Designer::OfferRecoveryCopy()
     return true;
 }
 
-CVTND_Designer::RecoveryWrite CVTND_Designer::WriteRecoveryCopy()
+CVTND_Designer::RecoveryWrite CVTND_Designer::WriteRecoveryCopy(bool background)
 {
     if (m_recovery == nullptr || m_app == nullptr || m_app->GetProject() == nullptr)
         return RecoveryWrite::kNotNeeded;
@@ -101,20 +103,26 @@ CVTND_Designer::RecoveryWrite CVTND_Designer::WriteRecoveryCopy()
     // project as made: the copy written as it started stands.
     if (m_publishing || m_app->GetWorld()->IsRunning() || !m_app->IsModified())
         return RecoveryWrite::kNotNeeded;
-    return WriteRecoveryNow(true);
+    return WriteRecoveryNow(true, background);
 }
 
-CVTND_Designer::RecoveryWrite CVTND_Designer::WriteRecoveryNow(bool tell)
+CVTND_Designer::RecoveryWrite CVTND_Designer::WriteRecoveryNow(bool tell, bool background)
 {
+    // One copy at a time, each told in its turn.
+    if (const std::optional<CVTND_Recovery::BackgroundWrite> ended = m_recovery->TakeBackground(true))
+        NoteRecoveryWrite(ended->written, ended->error, tell);
     CVTND_Project* project = m_app->GetProject();
     std::string error;
     std::optional<std::string> aside;
     bool written = m_recovery->BeginWrite(error, &aside);
-    // The window cannot answer while the copy is made; an end that asks nothing draws nothing.
-    std::optional<pf::WaitCursor> wait;
-    if (tell && pf::hasUi())
-        wait.emplace();
+    if (tell && m_frame != nullptr && aside)
+        m_frame->SetPaneText(0, "The recovery copy an earlier run left was kept as " + *aside);
+    std::unique_ptr<SWdocumentwriter> document;
     if (written) {
+        // The window cannot answer while the document is made; an end that asks nothing draws nothing.
+        std::optional<pf::WaitCursor> wait;
+        if (tell && pf::hasUi())
+            wait.emplace();
         // The render thread holds the lock for each whole frame and lets go only between frames: on a large project
         // a try at the timer's moment almost never lands in that gap, and no copy was ever made. Its frame ends
         // soon, so the copy waits for it; only the publish worker, which holds the world for its whole run, is not
@@ -122,30 +130,63 @@ CVTND_Designer::RecoveryWrite CVTND_Designer::WriteRecoveryNow(bool tell)
         SWworld& world = *m_app->GetWorld();
         const bool held = world.TryLock();
         if (!held && m_publishing) {
-            written = false;
             error = "a publish holds the project";
         } else {
             if (!held)
                 world.Lock();
-            // Streamed to the file as a save is: no second copy of the whole project in memory.
-            written = project->WriteFile(m_recovery->Path(), m_app->GetGradientStore(), error);
+            document = project->MakeDocument(m_recovery->Path(), m_app->GetGradientStore(), error);
             world.Unlock();
         }
+        written = document != nullptr;
+    }
+    const std::string origin = m_projectPath.empty() ? m_recoveredFrom : m_projectPath;
+    if (written && background) {
+        // Made, the document needs nothing of the project: the window answers while it goes to the disk, and the
+        // frame takes how that ended (CollectRecoveryCopy).
+        m_recovery->WriteInBackground(
+            [document = std::shared_ptr<SWdocumentwriter>(std::move(document)), path = m_recovery->Path()](
+                std::string& cause) { return CVTND_Project::WriteDocument(path, *document, cause); },
+            origin);
+        if (m_frame != nullptr)
+            m_frame->setTimer(kRecoveryCollectTimer, kRecoveryCollectMs);
+        return RecoveryWrite::kStarted;
+    }
+    if (written) {
+        std::optional<pf::WaitCursor> wait;
+        if (tell && pf::hasUi())
+            wait.emplace();
+        written = CVTND_Project::WriteDocument(m_recovery->Path(), *document, error);
+        document.reset();
     }
     if (written)
-        m_recovery->Written(m_projectPath.empty() ? m_recoveredFrom : m_projectPath);
+        m_recovery->Written(origin);
+    NoteRecoveryWrite(written, error, tell);
+    return written ? RecoveryWrite::kWritten : RecoveryWrite::kFailed;
+}
+
+void CVTND_Designer::CollectRecoveryCopy()
+{
+    if (m_recovery == nullptr)
+        return;
+    const std::optional<CVTND_Recovery::BackgroundWrite> ended = m_recovery->TakeBackground(false);
+    // Taken here, or already by what had to wait for it (a save, the next copy).
+    if (!m_recovery->HasBackground() && m_frame != nullptr)
+        m_frame->killTimer(kRecoveryCollectTimer);
+    if (ended)
+        NoteRecoveryWrite(ended->written, ended->error, true);
+}
+
+void CVTND_Designer::NoteRecoveryWrite(bool written, const std::string& error, bool tell)
+{
     m_recoveryError = written ? std::string() : error;
     if (tell && m_frame != nullptr) {
         // Said once as it starts failing, and once as it works again; the last good copy stays meanwhile.
-        if (aside)
-            m_frame->SetPaneText(0, "The recovery copy an earlier run left was kept as " + *aside);
         if (!written && !m_recoveryFailing)
             m_frame->SetPaneText(0, "Unsaved work has no recovery copy: " + error);
         else if (written && m_recoveryFailing)
             m_frame->SetPaneText(0, "The recovery copy is written again: " + m_recovery->Path());
         m_recoveryFailing = !written;
     }
-    return written ? RecoveryWrite::kWritten : RecoveryWrite::kFailed;
 }
 
 void CVTND_Designer::WriteRecoveryCopyAtPreviewStart()

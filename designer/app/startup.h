@@ -124,9 +124,12 @@ public:
     void OnRenderFault();
     void RunPreviewUnloads(); // what the project's preview queued (CVTND_ExtendedWorld::TakeUnloads)
     // The recovery timer's copy: written when the project is modified and no preview or publish runs; a copy that
-    // cannot be written is said in the status bar once, and again once it is written again.
-    enum class RecoveryWrite { kNotNeeded, kWritten, kFailed };
-    RecoveryWrite WriteRecoveryCopy();
+    // cannot be written is said in the status bar once, and again once it is written again. In the background, the
+    // copy goes to the disk on a thread of its own (kStarted), and CollectRecoveryCopy, on the frame's timer, tells
+    // how that ended.
+    enum class RecoveryWrite { kNotNeeded, kWritten, kFailed, kStarted };
+    RecoveryWrite WriteRecoveryCopy(bool background = false);
+    void CollectRecoveryCopy();
     // An end nobody could be asked about (how: what happened): the unsaved work kept in the recovery copy where it
     // can be, and the line that says where, or why it could not be; mayAsk false: nothing is asked of the project,
     // only what is kept already is said. KeepWorkOnLostDisplay stops the views' thread first and draws nothing.
@@ -177,7 +180,8 @@ private:
     void ShowError(const std::string& text);
     void KeepAliveAfterStuckThread();
     bool OfferRecoveryCopy(); // true: the copy was opened
-    RecoveryWrite WriteRecoveryNow(bool tell);
+    RecoveryWrite WriteRecoveryNow(bool tell, bool background = false);
+    void NoteRecoveryWrite(bool written, const std::string& error, bool tell);
     void WriteRecoveryCopyAtPreviewStart();
     bool StopProjectPreview();
     void EndPreviewOfProject(CVTND_ExtendedWorld& world);

@@ -263,6 +263,49 @@ TEST_F(RecoveryCopy, ACopyThatCannotBeWrittenIsSaidOnceAndAgainWhenItIs)
     designer.Exit();
 }
 
+// The timer's copy goes to the disk on a thread of its own while the window answers: how it ended is said as a copy
+// written at once says it, when the frame's timer finds it ended, and a save meanwhile waits for it, so the copy
+// does not come back after the save deleted it.
+TEST_F(RecoveryCopy, ACopyWrittenInTheBackgroundIsToldAsItEndsAndGoesWithTheSave)
+{
+    pf::ignoreFileSizeSignal();
+    CVTND_Designer designer;
+    ASSERT_TRUE(designer.Start(designertest::TestStartOptions(path)));
+    designer.GetApp()->SetModified();
+    const auto statusOnceEnded = [&](const std::string& wanted) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (Status(designer).find(wanted) == std::string::npos && std::chrono::steady_clock::now() < end) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            sim().advance(kRecoveryCollectMs);
+        }
+        return Status(designer);
+    };
+    rlimit was{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &was), 0);
+    rlimit small = was;
+    small.rlim_cur = 64;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const CVTND_Designer::RecoveryWrite failing = designer.WriteRecoveryCopy(true);
+    const std::string said = statusOnceEnded("no recovery copy");
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &was), 0);
+    EXPECT_EQ(failing, CVTND_Designer::RecoveryWrite::kStarted);
+    EXPECT_NE(said.find("File too large"), std::string::npos) << said;
+    EXPECT_FALSE(std::filesystem::exists(path));
+
+    EXPECT_EQ(designer.WriteRecoveryCopy(true), CVTND_Designer::RecoveryWrite::kStarted);
+    EXPECT_NE(statusOnceEnded("written again").find("written again"), std::string::npos) << Status(designer);
+    EXPECT_TRUE(std::filesystem::exists(path));
+
+    const std::string project = folder + "/saved.vtp";
+    EXPECT_EQ(designer.WriteRecoveryCopy(true), CVTND_Designer::RecoveryWrite::kStarted);
+    ASSERT_TRUE(designer.SaveTo(project));
+    EXPECT_FALSE(std::filesystem::exists(path)) << "the copy outlived the save";
+    sim().advance(10 * kRecoveryCollectMs);
+    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_FALSE(designer.GetApp()->IsModified());
+    designer.Exit();
+}
+
 // A second designer keeps no copy while the first holds it, and takes it over once the first has ended; what the
 // first left (it was killed) is moved aside, not written over.
 TEST_F(RecoveryCopy, ASecondDesignerTakesTheCopyOverOnceTheFirstHasEnded)
