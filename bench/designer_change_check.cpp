@@ -36,6 +36,8 @@
 #include "engine/behaviour/action_node.h"
 #include "engine/behaviour/event.h"
 #include "engine/core/root_object.h"
+#include "engine/core/window.h"
+#include "engine/core/window_renderer.h"
 #include "engine/core/world.h"
 #include "engine/resources/material.h"
 #include "platform/base/user_constants.h"
@@ -88,6 +90,29 @@ void Report(const char* operation, double value)
     std::fflush(stdout);
 }
 
+// Until the views have refined their picture of the scene just made (bounded): their frames hold the world, and an
+// editor measured meanwhile waited for them, far longer on a larger scene. The first paints restart the refinement,
+// so it counts once it has stayed done a while.
+void SettleViews(SWworld& world, pf::Ui& ui)
+{
+    const auto refining = [&] {
+        const SWworldlock hold(world);
+        for (const std::unique_ptr<SWwindow>& window : world.GetWindows())
+            if (SWwindowrenderer* renderer = window->GetRenderer();
+                renderer != nullptr && !renderer->IsAntialiasingDone())
+                return true;
+        return false;
+    };
+    const Clock::time_point end = Clock::now() + std::chrono::seconds(60);
+    Clock::time_point done = Clock::now();
+    while (Clock::now() < end && Clock::now() - done < std::chrono::milliseconds(300)) {
+        ui.pump();
+        ::usleep(5000);
+        if (refining())
+            done = Clock::now();
+    }
+}
+
 // One size in this process.
 int RunSize(double size, int runs)
 {
@@ -115,6 +140,7 @@ int RunSize(double size, int runs)
     whole = {};
     whole.shrink_to_fit();
     app.SetModified(0);
+    SettleViews(world, ui);
 
     SWmaterial* material = world.GetRootObject()->GetFirstMaterial();
     SWactionnode* rotate = world.GetFirstEvent() != nullptr ? world.GetFirstEvent()->GetFirstAction() : nullptr;
