@@ -158,13 +158,13 @@ private:
     pf::Window* m_mainFrame = nullptr; // owned by the window layer
     uint32_t m_eventMapCount = 0;
     mutable uint8_t m_modified = 0;
-    // While editors are open on an unmodified project: the parts of what a save writes that they can change, and
-    // the forms of those parts that count as unchanged (as the editors found them, and as they set themselves up).
     // What editors can change: parts of what a save writes, and the actions whose events are compared whole.
     struct EditorScope {
         WorldWriteParts parts;
         std::vector<const SWactionnode*> actions; // only compared with the world's, never read through
     };
+    // While editors are open on an unmodified project: what they can change, and the forms of it that count as
+    // unchanged (as the editors found it, and as they set themselves up).
     struct EditorForms {
         EditorScope scope;
         std::vector<uint64_t> unchanged;
