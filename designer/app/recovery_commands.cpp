@@ -117,12 +117,13 @@ CVTND_Designer::RecoveryWrite CVTND_Designer::WriteRecoveryNow(bool tell, bool b
     bool written = m_recovery->BeginWrite(error, &aside);
     if (tell && m_frame != nullptr && aside)
         m_frame->SetPaneText(0, "The recovery copy an earlier run left was kept as " + *aside);
+    // The window cannot answer while the copy is made (in the background, while its document is); an end that asks
+    // nothing draws nothing.
+    std::optional<pf::WaitCursor> wait;
+    if (tell && pf::hasUi())
+        wait.emplace();
     std::unique_ptr<SWdocumentwriter> document;
     if (written) {
-        // The window cannot answer while the document is made; an end that asks nothing draws nothing.
-        std::optional<pf::WaitCursor> wait;
-        if (tell && pf::hasUi())
-            wait.emplace();
         // The render thread holds the lock for each whole frame and lets go only between frames: on a large project
         // a try at the timer's moment almost never lands in that gap, and no copy was ever made. Its frame ends
         // soon, so the copy waits for it; only the publish worker, which holds the world for its whole run, is not
@@ -152,9 +153,6 @@ CVTND_Designer::RecoveryWrite CVTND_Designer::WriteRecoveryNow(bool tell, bool b
         return RecoveryWrite::kStarted;
     }
     if (written) {
-        std::optional<pf::WaitCursor> wait;
-        if (tell && pf::hasUi())
-            wait.emplace();
         written = CVTND_Project::WriteDocument(m_recovery->Path(), *document, error);
         document.reset();
     }
